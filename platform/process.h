@@ -1,0 +1,23 @@
+#pragma once
+// Process and thread helpers.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vz {
+
+std::string ExecutablePath();  // absolute path of the running program
+std::string ExecutableDir();   // its folder, no trailing slash
+int ProcessId();
+int ParentProcessId();
+int ThreadId();  // the kernel's id of the calling thread
+bool IsProcessAlive(int pid);
+
+// Starts `path` with `args` (args[0] is the program name the child sees).
+// Returns the child's pid, or -1 with `error` set.
+int SpawnProcess(const std::string& path, const std::vector<std::string>& args, std::string* error);
+// Waits for a child; timeout_ms < 0 waits without limit. True when it ended;
+// `exit_code` gets its exit status, or 128 + signal when a signal ended it.
+bool WaitForProcess(int pid, int timeout_ms, int* exit_code);
+
+}  // namespace vz

@@ -1,0 +1,18 @@
+#pragma once
+// Per-user folders. Each is created on first use with mode 0700.
+#include <string>
+
+namespace vz {
+
+// Where Windows would use the temporary folder: $XDG_RUNTIME_DIR/velzar,
+// else /tmp/velzar-<uid>. No trailing slash.
+std::string RuntimeFolder();
+// Stored settings: $XDG_CONFIG_HOME/velzar, else $HOME/.config/velzar.
+std::string ConfigFolder();
+// Installed programs and downloads: $XDG_DATA_HOME/velzar, else $HOME/.local/share/velzar.
+std::string DataFolder();
+
+// Creates a folder (and its parents) with mode 0700; true when it exists afterwards.
+bool EnsurePrivateFolder(const std::string& path);
+
+}  // namespace vz

@@ -1,0 +1,22 @@
+#pragma once
+// The project's formatter for wide (UTF-16) format strings, with Windows
+// meanings: %s takes a const char16_t*, %S a narrow const char* (UTF-8).
+// Supported: %d %i %u %x %X %c %s %S %p %f %%, flags '-' '0' '+' ' ' '#', width and
+// precision (also '*'), and the size prefixes h, l, ll, z (l and ll read the C
+// long and long long types, as on this platform). A null string prints "(null)".
+#include <cstdarg>
+#include <cstddef>
+#include <string>
+
+namespace vz {
+
+// Writes at most capacity - 1 units and always terminates when capacity > 0.
+// Returns the number of units written (without the terminator).
+size_t FormatWide(char16_t* out, size_t capacity, const char16_t* format, ...);
+size_t FormatWideV(char16_t* out, size_t capacity, const char16_t* format, va_list args);
+
+// Formats into a string with no limit.
+std::u16string FormatWideString(const char16_t* format, ...);
+std::u16string FormatWideStringV(const char16_t* format, va_list args);
+
+}  // namespace vz
