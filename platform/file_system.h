@@ -1,0 +1,35 @@
+#pragma once
+// File helpers over POSIX. Paths are UTF-8.
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vz {
+
+struct DirectoryEntry {
+  std::string name;
+  bool is_directory = false;
+  int64_t modified_unix_seconds = 0;  // last write time, UTC
+  uint64_t size = 0;
+};
+
+// The entries of a folder in the order the system lists them ("." and ".." left out).
+// False when the folder cannot be read.
+bool ListDirectory(const std::string& folder, std::vector<DirectoryEntry>* entries);
+
+bool FileExists(const std::string& path);
+bool IsDirectory(const std::string& path);
+bool ReadFileBytes(const std::string& path, std::string* bytes);
+// Writes a temporary file beside `path`, syncs it and renames it over `path`,
+// so a reader sees either the old or the new content. `mode` as for chmod.
+bool WriteFileAtomic(const std::string& path, std::string_view bytes, unsigned mode);
+bool RemoveFile(const std::string& path);
+bool RenameFile(const std::string& from, const std::string& to);
+bool CopyFileBytes(const std::string& from, const std::string& to, unsigned mode);
+// Folder part of a path ("/a/b/c" -> "/a/b"), file part ("c").
+std::string DirName(const std::string& path);
+std::string BaseName(const std::string& path);
+std::string JoinPath(const std::string& folder, const std::string& name);
+
+}  // namespace vz
