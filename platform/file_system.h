@@ -24,10 +24,14 @@ bool ReadFileBytes(const std::string& path, std::string* bytes);
 // Writes a temporary file beside `path`, syncs it and renames it over `path`,
 // so a reader sees either the old or the new content. `mode` as for chmod.
 bool WriteFileAtomic(const std::string& path, std::string_view bytes, unsigned mode);
+// Tests only: called with the temporary file's path after it is written and
+// synced and before the rename, to show what a crash at that point leaves.
+using AtomicWriteHook = void (*)(const std::string& temp_path);
+void SetAtomicWriteHookForTesting(AtomicWriteHook hook);  // null removes it
 bool RemoveFile(const std::string& path);
 bool RenameFile(const std::string& from, const std::string& to);
 bool CopyFileBytes(const std::string& from, const std::string& to, unsigned mode);
-// Folder part of a path ("/a/b/c" -> "/a/b"), file part ("c").
+// Folder part of a path ("/a/b/c" -> "/a/b"; "c" -> "."), file part ("c").
 std::string DirName(const std::string& path);
 std::string BaseName(const std::string& path);
 std::string JoinPath(const std::string& folder, const std::string& name);

@@ -29,7 +29,10 @@ class SettingsStore {
 };
 
 // The user's store: the file "settings" in ConfigFolder(), mode 0600, written
-// atomically (temporary file, then rename). Tests may replace it.
+// atomically (temporary file, then rename) under a lock on "settings.lock".
+// Every operation reads the file afresh, so processes see each other's writes.
+// A corrupt file reads as empty (logged); the next write keeps it aside as
+// "settings.corrupt". Tests may replace the store.
 SettingsStore& UserSettings();
 void SetUserSettingsForTesting(SettingsStore* store);  // null restores the file store
 

@@ -1,5 +1,7 @@
 #pragma once
-// Per-user folders. Each is created on first use with mode 0700.
+// Per-user folders. Each is created on first use with mode 0700. A folder
+// that cannot be made private to this user (it belongs to another user, or the
+// runtime folder is a symbolic link) gives "" and a log line.
 #include <string>
 
 namespace vz {

@@ -4,6 +4,12 @@
 // Supported: %d %i %u %x %X %c %s %S %p %f %%, flags '-' '0' '+' ' ' '#', width and
 // precision (also '*'), and the size prefixes h, l, ll, z (l and ll read the C
 // long and long long types, as on this platform). A null string prints "(null)".
+// As on Windows, %hs/%hS are narrow and %ls/%lS wide, and %p prints every digit
+// of the pointer in upper case with no prefix. A precision on a narrow string
+// counts its bytes (so "%.*S" prints a slice), on a wide one its units. A
+// conversion not listed here (%n among them) is copied as written, reading no
+// argument. Output that does not fit is cut before the first unit that does
+// not, never between the halves of a surrogate pair.
 #include <cstdarg>
 #include <cstddef>
 #include <string>

@@ -12,4 +12,7 @@ for config in default asan; do
   export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
   (cd "$top/build/$config" && ctest --output-on-failure -j "$(nproc)") || status=1
 done
+echo "=== fuzz ==="
+"$top/scripts/fuzz.sh" "${VZ_FUZZ_SECONDS:-20}" || status=1
+if [ $status -eq 0 ]; then echo "all configurations passed"; else echo "FAILED"; fi
 exit $status

@@ -1,0 +1,63 @@
+#include "bridge/extension_messages.h"
+
+#include <cstdio>
+
+#include "platform/text.h"
+#include "weblink/json/json_builders.h"
+
+std::string EscapeExtensionText(std::string_view text) {
+  // Round-tripping through UTF-16 replaces every malformed sequence.
+  const std::string valid = vz::Utf16ToUtf8(vz::Utf8ToUtf16(text));
+  std::string out;
+  out.reserve(valid.size() + valid.size() / 8 + 8);
+  for (const char c : valid) {
+    switch (c) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '/': out += "\\/"; break;
+      case '\b': out += "\\b"; break;
+      case '\f': out += "\\f"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      default:
+        if (static_cast<unsigned char>(c) < 0x20) {
+          char escape[8];
+          std::snprintf(escape, sizeof(escape), "\\u%04x", static_cast<unsigned char>(c));
+          out += escape;
+        } else {
+          out.push_back(c);
+        }
+    }
+  }
+  return out;
+}
+
+std::string StatusMessageText(int32_t code, std::string_view type) {
+  return "{" + JsonMakeNumberPair("code", code) + "," + JsonMakeStringPair("type", type) + "}";
+}
+
+std::string ProgressMessageText(int32_t percent) {
+  return "{" + JsonMakeNumberPair("code", 0) + "," + JsonMakeStringPair("type", "MEET_APP_UPGRADE_PROGRESS") + "," +
+         JsonMakeNumberPair("percent", percent) + "}";
+}
+
+std::string LogMessageText(std::string_view line) {
+  return "{" + JsonMakeNumberPair("code", 0) + "," + JsonMakeStringPair("type", "MEET_APP_LOG") + ",\"log\":\"" +
+         EscapeExtensionText(line) + "\"}";
+}
+
+std::string Base64DataMessageText(uint32_t kind, std::string_view payload) {
+  return "{" + JsonMakeNumberPair("code", 0) + "," + JsonMakeStringPair("type", "MEET_APP_BASE64DATA") + "," +
+         JsonMakeNumberPair("datatype", static_cast<int32_t>(kind)) + "," + JsonMakeStringPair("datacode", payload) +
+         "}";
+}
+
+bool CrashReportMessageText(std::string_view payload, std::string* text) {
+  const size_t star = payload.find('*');
+  if (star == std::string_view::npos) return false;
+  *text = "{" + JsonMakeNumberPair("code", 0) + "," + JsonMakeStringPair("type", "MEET_APP_CRASHREPORT") + "," +
+          JsonMakeStringPair("filename", payload.substr(0, star)) + ",\"report\":\"" + EscapeExtensionText(payload) +
+          "\"}";
+  return true;
+}

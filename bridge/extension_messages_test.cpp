@@ -1,0 +1,47 @@
+#include "bridge/extension_messages.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+TEST(ExtensionMessages, HaveCodeThenTypeThenTheirKeys) {
+  EXPECT_EQ(StatusMessageText(0, "MEET_APP_STARTED"), "{\"code\":0,\"type\":\"MEET_APP_STARTED\"}");
+  EXPECT_EQ(StatusMessageText(-5, "PLUGIN_RESPONSE_SYSTEMERROR"),
+            "{\"code\":4294967291,\"type\":\"PLUGIN_RESPONSE_SYSTEMERROR\"}");
+  EXPECT_EQ(ProgressMessageText(40), "{\"code\":0,\"type\":\"MEET_APP_UPGRADE_PROGRESS\",\"percent\":40}");
+  EXPECT_EQ(Base64DataMessageText(7, "QUJD/+=="),
+            "{\"code\":0,\"type\":\"MEET_APP_BASE64DATA\",\"datatype\":7,\"datacode\":\"QUJD/+==\"}");
+  EXPECT_EQ(LogMessageText("a/b"), "{\"code\":0,\"type\":\"MEET_APP_LOG\",\"log\":\"a\\/b\"}");
+}
+
+TEST(ExtensionMessages, CrashReportsNeedAStarBeforeTheReport) {
+  std::string text;
+  ASSERT_TRUE(CrashReportMessageText("native.crash.exception*line 1\nline \"2\"", &text));
+  EXPECT_EQ(text,
+            "{\"code\":0,\"type\":\"MEET_APP_CRASHREPORT\",\"filename\":\"native.crash.exception\","
+            "\"report\":\"native.crash.exception*line 1\\nline \\\"2\\\"\"}");
+  EXPECT_FALSE(CrashReportMessageText("no file name here", &text));
+  ASSERT_TRUE(CrashReportMessageText("*", &text));
+  EXPECT_EQ(text, "{\"code\":0,\"type\":\"MEET_APP_CRASHREPORT\",\"filename\":\"\",\"report\":\"*\"}");
+}
+
+TEST(ExtensionTextEscape, EscapesTheShortFormsAndEveryOtherControlByte) {
+  EXPECT_EQ(EscapeExtensionText("\" \\ / \b \f \n \r \t"), "\\\" \\\\ \\/ \\b \\f \\n \\r \\t");
+  EXPECT_EQ(EscapeExtensionText(std::string("a\x01" "b\x1b[0m\x1f\x7f", 9)), "a\\u0001b\\u001b[0m\\u001f\x7f");
+  EXPECT_EQ(EscapeExtensionText(std::string("nul\0end", 7)), "nul\\u0000end");
+  EXPECT_EQ(EscapeExtensionText("plain text stays"), "plain text stays");
+}
+
+TEST(ExtensionTextEscape, KeepsValidUtf8AndReplacesMalformedBytes) {
+  EXPECT_EQ(EscapeExtensionText("gr\xc3\xbc\xc3\x9f \xe2\x82\xac \xf0\x9f\x98\x80"),
+            "gr\xc3\xbc\xc3\x9f \xe2\x82\xac \xf0\x9f\x98\x80");
+  const std::string replacement = "\xef\xbf\xbd";
+  EXPECT_EQ(EscapeExtensionText("a\xff" "b"), "a" + replacement + "b");
+  EXPECT_EQ(EscapeExtensionText("cut \xe2\x82"), "cut " + replacement);
+  EXPECT_EQ(EscapeExtensionText("overlong \xc0\xaf"), "overlong " + replacement + replacement);
+  EXPECT_EQ(EscapeExtensionText("surrogate \xed\xa0\x80!").find('!'), std::string("surrogate ").size() + 9);
+}
+
+}  // namespace

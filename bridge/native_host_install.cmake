@@ -1,0 +1,32 @@
+# Installing vzbridge: the program with the platform library beside it, and
+# the native-messaging host manifest for Chromium and Google Chrome in the
+# installing user's per-user NativeMessagingHosts folders, naming the
+# installed program and the extension origins allowed to start it.
+set(VZ_BRIDGE_HOST_NAME "com.velzar.meet.host" CACHE STRING
+    "The native-messaging host name the extension connects to")
+set(VZ_BRIDGE_ALLOWED_ORIGINS "" CACHE STRING
+    "Extension origins allowed to start vzbridge (chrome-extension://<id>/), separated by ;")
+set(VZ_BRIDGE_MANIFEST_FOLDERS "" CACHE STRING
+    "Folders for the host manifest, separated by ;; empty: the installing user's Chromium and Chrome folders")
+
+install(TARGETS vzbridge RUNTIME DESTINATION bin COMPONENT vzbridge)
+install(TARGETS vzplatform LIBRARY DESTINATION bin COMPONENT vzbridge)
+install(COMPONENT vzbridge CODE "
+  set(VZ_HOST_NAME \"${VZ_BRIDGE_HOST_NAME}\")
+  set(VZ_ALLOWED_ORIGINS \"${VZ_BRIDGE_ALLOWED_ORIGINS}\")
+  set(VZ_MANIFEST_FOLDERS \"${VZ_BRIDGE_MANIFEST_FOLDERS}\")
+  set(VZ_PROGRAM_PATH \"\${CMAKE_INSTALL_PREFIX}/bin/vzbridge\")
+  if(DEFINED ENV{DESTDIR} AND NOT \"\$ENV{DESTDIR}\" STREQUAL \"\")
+    message(STATUS \"vzbridge: DESTDIR is set; the per-user host manifests are left to the package's own install\")
+  else()
+    include(\"${CMAKE_CURRENT_SOURCE_DIR}/write_native_host_manifest.cmake\")
+  endif()
+")
+
+# vz_install_program_version(<target>): writes "<program>.version" beside the
+# installed program, holding the project version as "a.b.c.d", which is how
+# the host reads an installed program's version without running it.
+function(vz_install_program_version target)
+  set(version "${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH}.0")
+  install(CODE "file(WRITE \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/bin/$<TARGET_FILE_NAME:${target}>.version\" \"${version}\\n\")")
+endfunction()

@@ -1,0 +1,359 @@
+#include "bridge/pipe_server.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <system_error>
+#include <utility>
+
+#include "common/scoped_lock.h"
+#include "common/trace_client.h"
+#include "platform/pipe_name.h"
+#include "platform/random_bytes.h"
+#include "platform/text.h"
+#include "weblink/pipe/pipe_frame.h"
+
+namespace {
+
+// Writes of one loop round stop here, so a long queue does not hold off
+// reading; the next round goes on where this one stopped.
+constexpr size_t kMaxWriteBytesPerRound = 256 * 1024;
+
+unsigned Address32(const void* pointer) {
+  return static_cast<unsigned>(reinterpret_cast<uintptr_t>(pointer) & 0xffffffffu);
+}
+
+// The leading decimal integer of a text, as atoi reads it (white space, an
+// optional sign, digits), but saturating instead of overflowing; 0 without one.
+int LeadingInteger(const std::string& text) {
+  size_t at = 0;
+  while (at < text.size() && (text[at] == ' ' || (text[at] >= '\t' && text[at] <= '\r'))) ++at;
+  bool negative = false;
+  if (at < text.size() && (text[at] == '+' || text[at] == '-')) negative = text[at++] == '-';
+  long long value = 0;
+  while (at < text.size() && text[at] >= '0' && text[at] <= '9') {
+    value = value * 10 + (text[at++] - '0');
+    if (value > static_cast<long long>(INT_MAX) + 1) value = static_cast<long long>(INT_MAX) + 1;
+  }
+  if (negative) return static_cast<int>(-value);
+  return value > INT_MAX ? INT_MAX : static_cast<int>(value);
+}
+
+}  // namespace
+
+std::string FormatPipeGuid(const uint8_t b[16]) {
+  char text[40];
+  const unsigned data1 = (unsigned{b[0]} << 24) | (unsigned{b[1]} << 16) | (unsigned{b[2]} << 8) | b[3];
+  const unsigned data2 = (unsigned{b[4]} << 8) | b[5];
+  const unsigned data3 = (unsigned{b[6]} << 8) | b[7];
+  std::snprintf(text, sizeof(text), "%08x-%04x-%04x-%02x%02x-%02x%02x%02x%02x%02x%02x", data1, data2, data3, b[8],
+                b[9], b[10], b[11], b[12], b[13], b[14], b[15]);
+  return text;
+}
+
+CPipeServer::CPipeServer(IPipeCallback* sink) : CPipeServer(sink, Options()) {}
+
+CPipeServer::CPipeServer(IPipeCallback* sink, const Options& options) : sink_(sink), options_(options) {
+  VZ_LOG_OBJ("");
+}
+
+CPipeServer::~CPipeServer() { Stop(); }
+
+int64_t CPipeServer::NowSeconds() const {
+  return options_.unix_clock ? static_cast<int64_t>(options_.unix_clock->NowMs() / 1000) : vz::UnixTimeSeconds();
+}
+
+std::u16string CPipeServer::PipeName() const { return pipe_name_; }
+
+int CPipeServer::Start() {
+  Stop();
+  CScopedLock lock(lock_);
+  Init();
+  auto waker = std::make_unique<vz::LocalSocketWaker>();
+  if (!waker->IsValid()) {
+    VZ_LOG_ERROR("[0x%08X] -> CreateEvent_i failed error=%d", Address32(this), waker->Error());
+    return 0;
+  }
+  waker_ = std::move(waker);
+  if (!CreatePipe_i()) return 0;
+  try {
+    thread_ = std::thread(&CPipeServer::ThreadRun, this);
+  } catch (const std::system_error& error) {
+    VZ_LOG_ERROR("[0x%08X] ->CreateThread_i failed error=%d", Address32(this), error.code().value());
+    listener_.Close();
+    return 0;
+  }
+  return 1;
+}
+
+void CPipeServer::Init() {
+  stop_ = false;
+  connected_ = false;
+  send_queue_.clear();
+  write_offset_ = 0;
+  cutter_ = std::make_unique<PipeFrameCutter>();
+  CreatePipeName();
+  wait_client_until_ = kNoDeadline;
+  running_ = true;
+}
+
+bool CPipeServer::CreatePipeName() {
+  uint8_t guid[16];
+  if (!vz::FillRandomBytes(guid, sizeof(guid))) {
+    pipe_name_.clear();
+    return false;
+  }
+  guid[6] = static_cast<uint8_t>((guid[6] & 0x0f) | 0x40);  // a random (version 4) GUID
+  guid[8] = static_cast<uint8_t>((guid[8] & 0x3f) | 0x80);
+  const std::string name = std::string(vz::kPipeNamePrefix) + FormatPipeGuid(guid);
+  pipe_name_ = vz::Utf8ToUtf16(name);
+  VZ_LOG("[0x%08X] > pipename=%s", Address32(this), name.c_str());
+  return true;
+}
+
+bool CPipeServer::CreatePipe_i() {
+  if (pipe_name_.empty() || !vz::PipeNameToSocketPath(pipe_name_, &socket_path_) ||
+      !listener_.Bind(socket_path_) || !listener_.Listen(4)) {
+    VZ_LOG_ERROR("[0x%08X] ->CreatePipe_i failed error=%d", Address32(this), errno);
+    listener_.Close();
+    return false;
+  }
+  VZ_LOG("[0x%08X] ->CreatePipe_i success %s", Address32(this), socket_path_.c_str());
+  return true;
+}
+
+int CPipeServer::Stop() {
+  VZ_LOG_OBJ(">begin");
+  running_ = false;
+  wait_client_until_ = 0;
+  VZ_LOG_OBJ(">waitclientuntil=%u now=%d", 0u, static_cast<int>(NowSeconds()));
+  DisconnectAndClose();
+  if (thread_.joinable()) {
+    if (thread_.get_id() == std::this_thread::get_id()) {
+      // Called from a sink call: the thread ends when that call returns.
+      VZ_LOG_ERROR("Stop on the server thread does not wait");
+      thread_.detach();
+      return 1;
+    }
+    thread_.join();
+  }
+  listener_.Close();
+  socket_.Close();
+  VZ_LOG_OBJ(">end.");
+  return 1;
+}
+
+void CPipeServer::DisconnectAndClose() {
+  stop_ = true;
+  if (waker_) waker_->Signal();
+}
+
+int CPipeServer::Send(const char* text, int length) {
+  VZ_LOG_OBJ(">len=%d", length);
+  if (text == nullptr || length <= 0) return 1;
+  if (static_cast<uint32_t>(length) > kPipeMaxPayload) {
+    VZ_LOG_ERROR("a text of %d bytes is over the frame limit of %u bytes", length, kPipeMaxPayload);
+    return 1;
+  }
+  std::string frame = BuildPipeFrame(PIPE_KIND_JSON_TEXT, std::string_view(text, static_cast<size_t>(length)));
+  CScopedLock lock(lock_);
+  if (!connected_) return 1;  // no client: the text is dropped
+  const bool was_empty = send_queue_.empty();
+  send_queue_.push_back(std::move(frame));
+  if (was_empty && waker_) waker_->Signal();
+  return 1;
+}
+
+void CPipeServer::SetWaitClientUntil(uint32_t seconds) {
+  wait_client_until_ = seconds;
+  if (waker_) waker_->Signal();
+}
+
+void CPipeServer::ThreadRun() {
+  VZ_LOG_OBJ(">begin");
+  if (!WaitClientConnect() || stop_) {
+    if (Running()) sink_->OnDisconnect();
+    listener_.Close();
+    socket_.Close();
+    VZ_LOG_OBJ(">exit.");
+    return;
+  }
+  connected_ = true;
+  // One client per server: no second one is taken, and none waits for nothing.
+  listener_.Close();
+  if (Running()) sink_->OnConnect();
+  RunLoop();
+  {
+    CScopedLock lock(lock_);
+    connected_ = false;
+    send_queue_.clear();
+    write_offset_ = 0;
+  }
+  if (Running()) sink_->OnDisconnect();
+  socket_.Close();
+  VZ_LOG_OBJ(">end");
+}
+
+bool CPipeServer::WaitClientConnect() {
+  for (;;) {
+    if (stop_) return false;
+    const uint32_t deadline = wait_client_until_;
+    const int64_t now = NowSeconds();
+    if (deadline != kNoDeadline && (now < 0 || now > static_cast<int64_t>(UINT32_MAX) || now >= deadline)) {
+      VZ_LOG_OBJ(">failed");
+      return false;
+    }
+    if (Running()) sink_->OnWaitClient();
+    if (AcceptOnce(options_.wait_client_slice_ms)) {
+      VZ_LOG_OBJ(">success");
+      return true;
+    }
+  }
+}
+
+bool CPipeServer::AcceptOnce(int timeout_ms) {
+  vz::PollItem items[2];
+  items[0].fd = listener_.Fd();
+  items[0].wanted = vz::kPollReadable;
+  items[1].fd = waker_->Fd();
+  items[1].wanted = vz::kPollReadable;
+  int error = 0;
+  if (vz::PollDescriptors(items, 2, timeout_ms, &error) < 0) {
+    VZ_LOG_ERROR("[0x%08X] > ConnectNamedPipe failed error=%d", Address32(this), error);
+    stop_ = true;  // a poll that failed on two valid descriptors fails again at once
+    return false;
+  }
+  if (items[1].ready) waker_->Drain();
+  if (stop_ || !(items[0].ready & vz::kPollReadable)) return false;
+  vz::LocalSocket client;
+  const vz::IoResult accepted = listener_.Accept(&client);
+  if (accepted.status != vz::IoStatus::kOk) {
+    if (accepted.status == vz::IoStatus::kError) {
+      VZ_LOG_ERROR("[0x%08X] > ConnectNamedPipe failed with error=%d", Address32(this), accepted.error);
+    }
+    return false;
+  }
+  if (!client.PeerIsCurrentUser()) {
+    VZ_LOG_ERROR("[0x%08X] > a client of another user was refused", Address32(this));
+    return false;
+  }
+  socket_ = std::move(client);
+  return true;
+}
+
+void CPipeServer::RunLoop() {
+  while (!stop_) {
+    bool want_write;
+    {
+      CScopedLock lock(lock_);
+      want_write = !send_queue_.empty();
+    }
+    vz::PollItem items[2];
+    items[0].fd = socket_.Fd();
+    items[0].wanted = vz::kPollReadable | (want_write ? vz::kPollWritable : 0u);
+    items[1].fd = waker_->Fd();
+    items[1].wanted = vz::kPollReadable;
+    int error = 0;
+    if (vz::PollDescriptors(items, 2, kPollTimeoutMs, &error) < 0) {
+      VZ_LOG_ERROR("[0x%08X] WAIT_FAILED error=%d", Address32(this), error);
+      return;
+    }
+    if (items[1].ready) waker_->Drain();
+    if (stop_) return;
+    if ((items[0].ready & (vz::kPollReadable | vz::kPollHangup | vz::kPollError)) && DoRead() == -2) return;
+    if (stop_) return;
+    if (DoWrite() == -2) return;
+  }
+}
+
+int CPipeServer::DoRead() {
+  char* room = cutter_->PrepareAppend(kReadChunkBytes);
+  const vz::IoResult result = socket_.Read(room, kReadChunkBytes);
+  switch (result.status) {
+    case vz::IoStatus::kOk:
+      cutter_->CommitAppend(result.bytes);
+      return ParseData() ? 0 : -2;
+    case vz::IoStatus::kWouldBlock:
+      return -1;
+    case vz::IoStatus::kEndOfStream:
+      // The client closed its end: a broken pipe.
+      VZ_LOG_ERROR("[0x%08X] > read error=%d", Address32(this), EPIPE);
+      return -2;
+    case vz::IoStatus::kError:
+      VZ_LOG_ERROR("[0x%08X] > read error=%d", Address32(this), result.error);
+      return -2;
+  }
+  return -2;
+}
+
+bool CPipeServer::ParseData() {
+  PipeFrameView frame;
+  for (;;) {
+    switch (cutter_->Next(&frame)) {
+      case PipeFrameCutter::Result::kNeedMore:
+        return true;
+      case PipeFrameCutter::Result::kOversized:
+        VZ_LOG_ERROR("[0x%08X] > frame length %u of kind %u is over the limit of %u bytes", Address32(this),
+                     cutter_->RejectedHeader().length, cutter_->RejectedHeader().kind, kPipeMaxPayload);
+        return false;
+      case PipeFrameCutter::Result::kFrame:
+        if (frame.payload.empty()) {
+          // Neither end sends one; it carries nothing to hand on.
+          VZ_LOG_WARN("[0x%08X] > empty frame of kind %u dropped", Address32(this), frame.kind);
+          break;
+        }
+        VZ_LOG_OBJ(">type=%d", static_cast<int>(frame.kind));
+        Deliver(frame);
+        break;
+    }
+  }
+}
+
+void CPipeServer::Deliver(const PipeFrameView& frame) {
+  if (!Running()) return;
+  const std::string payload(frame.payload);
+  switch (frame.kind) {
+    case PIPE_KIND_JSON_TEXT:
+      sink_->OnReceiveTextData(payload);
+      break;
+    case PIPE_KIND_TRACE_LOG:
+      sink_->OnReceiveLog(payload);
+      break;
+    case PIPE_KIND_CRASH_REPORT:
+      sink_->OnReceiveReport(payload);
+      break;
+    case PIPE_KIND_VALUE1:
+      sink_->OnReceiveValue1(LeadingInteger(payload));
+      break;
+    case PIPE_KIND_VALUE2:
+      sink_->OnReceiveValue2(LeadingInteger(payload));
+      break;
+    default:
+      sink_->OnReceiveBase64Data(frame.kind, payload);
+      break;
+  }
+}
+
+int CPipeServer::DoWrite() {
+  CScopedLock lock(lock_);
+  if (send_queue_.empty()) return -1;
+  size_t written = 0;
+  while (!send_queue_.empty() && written < kMaxWriteBytesPerRound) {
+    const std::string& frame = send_queue_.front();
+    const vz::IoResult result = socket_.Write(frame.data() + write_offset_, frame.size() - write_offset_);
+    if (result.status == vz::IoStatus::kWouldBlock) return written ? 0 : -1;
+    if (result.status != vz::IoStatus::kOk) {
+      VZ_LOG_ERROR("[0x%08X] > write error=%d", Address32(this), result.error);
+      return -2;
+    }
+    VZ_LOG_OBJ(">write len=%zu", result.bytes);
+    // A short write is normal on a socket: the rest goes out next.
+    write_offset_ += result.bytes;
+    written += result.bytes;
+    if (write_offset_ == frame.size()) {
+      send_queue_.pop_front();
+      write_offset_ = 0;
+    }
+  }
+  return 0;
+}

@@ -1,0 +1,67 @@
+# The install step's test: the manifest writer alone gives the exact
+# manifest, and "cmake --install" of the vzbridge component places the
+# program, its library and the two browsers' manifests.
+# Inputs: VZ_BUILD_DIR, VZ_SOURCE_DIR (bridge/), VZ_WORK_DIR, VZ_HOST_NAME.
+file(REMOVE_RECURSE "${VZ_WORK_DIR}")
+file(MAKE_DIRECTORY "${VZ_WORK_DIR}")
+
+function(expect_equal actual expected what)
+  if(NOT "${actual}" STREQUAL "${expected}")
+    message(FATAL_ERROR "${what}:\n--- got ---\n${actual}\n--- wanted ---\n${expected}")
+  endif()
+endfunction()
+
+# The writer alone.
+set(origins "chrome-extension://abcdefghijklmnopabcdefghijklmnop/;chrome-extension://ponmlkjihgfedcbaponmlkjihgfedcba/")
+execute_process(
+  COMMAND ${CMAKE_COMMAND} -DVZ_HOST_NAME=com.velzar.test.host "-DVZ_PROGRAM_PATH=/opt/velzar \"x\"/bin/vzbridge"
+          "-DVZ_ALLOWED_ORIGINS=${origins}" "-DVZ_MANIFEST_FOLDERS=${VZ_WORK_DIR}/one;${VZ_WORK_DIR}/two"
+          -P ${VZ_SOURCE_DIR}/write_native_host_manifest.cmake
+  RESULT_VARIABLE result)
+expect_equal("${result}" "0" "the manifest writer failed")
+set(wanted "{
+  \"name\": \"com.velzar.test.host\",
+  \"description\": \"VelzarHub native messaging host\",
+  \"path\": \"/opt/velzar \\\"x\\\"/bin/vzbridge\",
+  \"type\": \"stdio\",
+  \"allowed_origins\": [\"chrome-extension://abcdefghijklmnopabcdefghijklmnop/\", \"chrome-extension://ponmlkjihgfedcbaponmlkjihgfedcba/\"]
+}
+")
+foreach(folder one two)
+  file(READ "${VZ_WORK_DIR}/${folder}/com.velzar.test.host.json" manifest)
+  expect_equal("${manifest}" "${wanted}" "manifest in ${folder}")
+endforeach()
+
+# A host name the browser would refuse.
+execute_process(
+  COMMAND ${CMAKE_COMMAND} "-DVZ_HOST_NAME=Bad Name" -DVZ_PROGRAM_PATH=/x -DVZ_MANIFEST_FOLDERS=${VZ_WORK_DIR}/bad
+          -P ${VZ_SOURCE_DIR}/write_native_host_manifest.cmake
+  RESULT_VARIABLE result OUTPUT_QUIET ERROR_QUIET)
+if(result EQUAL 0 OR EXISTS "${VZ_WORK_DIR}/bad")
+  message(FATAL_ERROR "a bad host name was accepted")
+endif()
+
+# The install step of the vzbridge component, for a user whose config folder is in the work folder.
+set(prefix "${VZ_WORK_DIR}/prefix")
+execute_process(
+  COMMAND ${CMAKE_COMMAND} -E env --unset=DESTDIR "XDG_CONFIG_HOME=${VZ_WORK_DIR}/config" "HOME=${VZ_WORK_DIR}/home"
+          ${CMAKE_COMMAND} --install ${VZ_BUILD_DIR} --prefix ${prefix} --component vzbridge
+  RESULT_VARIABLE result)
+expect_equal("${result}" "0" "cmake --install failed")
+foreach(file bin/vzbridge bin/libvzplatform.so)
+  if(NOT EXISTS "${prefix}/${file}")
+    message(FATAL_ERROR "${file} was not installed")
+  endif()
+endforeach()
+foreach(browser chromium google-chrome)
+  set(file "${VZ_WORK_DIR}/config/${browser}/NativeMessagingHosts/${VZ_HOST_NAME}.json")
+  if(NOT EXISTS "${file}")
+    message(FATAL_ERROR "no manifest for ${browser}")
+  endif()
+  file(READ "${file}" manifest)
+  string(JSON path GET "${manifest}" path)
+  expect_equal("${path}" "${prefix}/bin/vzbridge" "program path in the ${browser} manifest")
+  string(JSON type GET "${manifest}" type)
+  expect_equal("${type}" "stdio" "type in the ${browser} manifest")
+endforeach()
+file(REMOVE_RECURSE "${VZ_WORK_DIR}")

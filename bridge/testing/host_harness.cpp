@@ -1,0 +1,99 @@
+#include "bridge/testing/host_harness.h"
+
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "bridge/native_message.h"
+#include "common/text_scrambler.h"
+#include "platform/file_system.h"
+#include "platform/clock.h"
+#include "weblink/json/json_lookup.h"
+#include "weblink/json/json_parser.h"
+
+std::string MessageType(const std::string& message) {
+  const std::unique_ptr<JsonValue> value = JsonParse(message.c_str());
+  return value ? JsonGetString(value->members, "type") : std::string();
+}
+
+HostSandbox::HostSandbox() {
+  for (const char* sub : {"run", "data", "config", "home"}) root_.Sub(sub);
+}
+
+std::vector<std::string> HostSandbox::Environment() const {
+  return {"XDG_RUNTIME_DIR=" + Root() + "/run", "XDG_DATA_HOME=" + Root() + "/data",
+          "XDG_CONFIG_HOME=" + Root() + "/config", "HOME=" + Root() + "/home",
+          "VZ_FAKE_CLIENT_ARGV_FILE=" + ArgvFile()};
+}
+
+bool HostSandbox::InstallClient(const std::string& version) const {
+  std::error_code error;
+  std::filesystem::create_directories(DataFolder() + "/" + kFolder, error);
+  return vz::CopyFileBytes(VZ_FAKE_CLIENT_BINARY, ClientPath(), 0755) &&
+         vz::WriteFileAtomic(ClientPath() + ".version", version + "\n", 0644);
+}
+
+std::vector<std::string> HostSandbox::RecordedArgv() const {
+  std::ifstream in(ArgvFile());
+  std::vector<std::string> argv;
+  for (std::string line; std::getline(in, line);) argv.push_back(line);
+  return argv;
+}
+
+std::string HostSandbox::PackageText(const std::string& package, const std::string& version) {
+  const std::string plain = "application_pkg:" + package + ";application_folder:" + kFolder +
+                            ";application_ver:" + version + ";application_name:" + kName;
+  std::string once, twice;
+  vz::ScrambleHexText(plain, 4096, &once);
+  vz::ScrambleHexText(once, 4096, &twice);
+  return twice;
+}
+
+std::string HostSandbox::StartRequest(const std::string& add_on_version, const std::string& required_version,
+                                      const std::string& domain, const std::string& package) const {
+  return "{\"type\":\"MEET_APP_REQUEST_START\",\"add_on_version\":\"" + add_on_version + "\",\"domain\":\"" + domain +
+         "\",\"meetid\":\"M1\",\"rosterid\":\"R1\",\"language\":\"en\",\"application_pkg\":\"" +
+         PackageText(package, required_version) + "\"}";
+}
+
+bool HostHarness::Start(const std::string& program, const std::vector<std::string>& environment) {
+  return child_.Start(program, {program}, environment);
+}
+
+bool HostHarness::Send(std::string_view text) {
+  const uint32_t length = static_cast<uint32_t>(text.size());
+  std::string bytes(sizeof(length), '\0');
+  std::memcpy(bytes.data(), &length, sizeof(length));
+  bytes.append(text);
+  return child_.WriteAll(bytes, 5000);
+}
+
+bool HostHarness::Read(std::string* message, int timeout_ms, bool* ended) {
+  uint32_t length = 0;
+  if (!child_.ReadExactly(&length, sizeof(length), timeout_ms, ended)) return false;
+  message->assign(length, '\0');
+  return length == 0 || child_.ReadExactly(message->data(), length, timeout_ms, ended);
+}
+
+bool HostHarness::ReadNonLog(std::string* message, int timeout_ms) {
+  const uint64_t deadline = vz::MonotonicMs() + static_cast<uint64_t>(timeout_ms);
+  for (;;) {
+    const uint64_t now = vz::MonotonicMs();
+    if (now >= deadline || !Read(message, static_cast<int>(deadline - now))) return false;
+    if (MessageType(*message) != "MEET_APP_LOG") return true;
+    logs.push_back(*message);
+  }
+}
+
+bool HostHarness::ReadUntilType(const std::string& type, std::string* message, int timeout_ms) {
+  const uint64_t deadline = vz::MonotonicMs() + static_cast<uint64_t>(timeout_ms);
+  for (;;) {
+    const uint64_t now = vz::MonotonicMs();
+    if (now >= deadline || !Read(message, static_cast<int>(deadline - now))) return false;
+    const std::string found = MessageType(*message);
+    if (found == type) return true;
+    (found == "MEET_APP_LOG" ? logs : skipped).push_back(*message);
+  }
+}

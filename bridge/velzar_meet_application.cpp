@@ -1,0 +1,287 @@
+#include "bridge/velzar_meet_application.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+#include "bridge/extension_messages.h"
+#include "bridge/native_message.h"
+#include "common/scoped_lock.h"
+#include "common/trace_client.h"
+#include "platform/clock.h"
+#include "platform/process.h"
+#include "platform/run_loop.h"
+#include "platform/text.h"
+#include "weblink/json/json_lookup.h"
+#include "weblink/json/json_parser.h"
+
+namespace {
+
+constexpr uint32_t kClientDeadlineSeconds = 15;
+
+// The log's view of an incoming message: more than 1,023 bytes are cut to
+// 1,016 and the full length.
+std::string InputForLog(const std::string& text) {
+  if (text.size() <= 1023) return text;
+  return text.substr(0, 1016) + "...[" + std::to_string(text.size()) + "]";
+}
+
+// The log's view of an outgoing message: more than 255 bytes are cut to 250.
+std::string OutputForLog(std::string_view text) {
+  if (text.size() <= 255) return std::string(text);
+  return std::string(text.substr(0, 250)) + "...";
+}
+
+}  // namespace
+
+CVelzarMeetApplication::CVelzarMeetApplication(const HostPorts& ports) : ports_(ports) { VZ_LOG_OBJ(""); }
+
+CVelzarMeetApplication::~CVelzarMeetApplication() { stopApplication(); }
+
+int CVelzarMeetApplication::RunMessageLoop(IByteInput& input) {
+  for (;;) {
+    std::string text;
+    uint32_t length = 0;
+    const NativeReadResult read = ReadNativeMessage(input, &text, &length);
+    VZ_LOG(">length [%u]", length);
+    if (read == NativeReadResult::kTooLong) {
+      VZ_LOG_ERROR(">length [%u] is over the limit of %u bytes", length, kNativeMessageMaxLength);
+    }
+    if (read != NativeReadResult::kMessage) {
+      VZ_LOG(">** Port closed **");
+      stopApplication();
+      break;
+    }
+    VZ_LOG(">msg [%d][%s]", static_cast<int>(text.size()), InputForLog(text).c_str());
+    if (!FeedExtensionJSON(text.c_str(), static_cast<int>(text.size()))) {
+      VZ_LOG_ERROR(">** Error cmd **");
+      break;
+    }
+  }
+  VZ_LOG(">** Host quit! **");
+  return 0;
+}
+
+int CVelzarMeetApplication::FeedExtensionJSON(const char* text, int length) {
+  const std::unique_ptr<JsonValue> message = JsonParse(text);
+  if (!message) {
+    STDIN_WRITE(std::string_view(text, std::strlen(text)));
+    return 1;
+  }
+  const std::string type = JsonGetString(message->members, "type");
+  if (type.empty()) {
+    STDIN_WRITE(std::string_view(text, static_cast<size_t>(length)));
+    return 1;
+  }
+  if (type == "MEET_APP_REQUEST_START") {
+    stopApplication();  // outside the lock: it waits for the threads whose callbacks take it
+    CScopedLock lock(app_lock_);
+    return HandleStartRequest(*message);
+  }
+  if (type == "MEET_APP_REQUEST_STOP") {
+    stopApplication();
+    return 0;
+  }
+  CScopedLock lock(app_lock_);
+  if (type == "MEET_APP_UPGRADEDISABLED") {
+    upgrade_disabled_ = 1;
+    VZ_LOG(">->MEET_APP_UPGRADEDISABLED");
+    onLog("host", "Request ->MEET_APP_UPGRADEDISABLED");
+    return 1;
+  }
+  if (!pipe_server_) {
+    SendStatusMessage(0, "MEET_APP_STOPPED");
+    return 0;
+  }
+  pipe_server_->Send(text, length);
+  return 1;
+}
+
+int CVelzarMeetApplication::HandleStartRequest(const JsonValue& message) {
+  const JsonMembers& members = message.members;
+  const std::string add_on_version = JsonGetString(members, "add_on_version");
+  if (ports_.own_version.empty()) {
+    // Without its own version the host cannot judge; disabling itself for good would be worse.
+    VZ_LOG_ERROR("own version unreadable; add-on version [%s] not checked", add_on_version.c_str());
+  } else if (add_on_version != ports_.own_version) {
+    VZ_LOG("add-on version [%s] differs from the host's [%s]", add_on_version.c_str(), ports_.own_version.c_str());
+    ports_.self_replace->RenameForReplacement();
+    SendStatusAndExit("MEET_ADDON_NEED_UPDATE");
+    return 0;
+  }
+
+  domain_ = JsonGetString(members, "domain");
+  meet_id_ = JsonGetString(members, "meetid");
+  roster_id_ = JsonGetString(members, "rosterid");
+  language_ = JsonGetString(members, "language");
+  TraceSetMeetInfo(meet_id_.c_str(), roster_id_.c_str());
+
+  std::memset(&package_info_, 0, sizeof(package_info_));
+  ReadApplicationPackageInfo(JsonGetString(members, "application_pkg"), &package_info_);
+
+  pipe_server_ = std::make_unique<CPipeServer>(this, ports_.pipe);
+  if (!pipe_server_->Start()) VZ_LOG_ERROR("the pipe server did not start");
+
+  auto thread = std::make_unique<LauncherThread>();
+  if (!thread->Start()) {
+    // No launcher, no client: say so instead of waiting for one.
+    SendStatusMessage(0, "MEET_APP_STOPPED");
+    return 0;
+  }
+  launcher_ = std::make_unique<CLauncherDlg>(static_cast<IVelzarLauncherProviderSink*>(this), upgrade_disabled_,
+                                             ports_.launcher, *thread->Loop());
+  // DownloadThreadWindowRun: the launcher's entry runs on its thread, whose
+  // loop then serves the launcher's timers until it is told to quit.
+  CLauncherDlg* launcher = launcher_.get();
+  const std::u16string domain = vz::Utf8ToUtf16(domain_), language = vz::Utf8ToUtf16(language_),
+                       pipe_name = pipe_server_->PipeName(), meet_id = vz::Utf8ToUtf16(meet_id_),
+                       roster_id = vz::Utf8ToUtf16(roster_id_), package(package_info_.package),
+                       version(package_info_.version), folder(package_info_.folder), name(package_info_.name);
+  thread->Post([=] {
+    launcher->StartVelzarApplication(domain, package, version, folder, name, language, domain, pipe_name, meet_id,
+                                     roster_id);
+  });
+  VZ_LOG(">->CreateThread_i success 0x%08X thread id [%d]",
+         static_cast<unsigned>(reinterpret_cast<uintptr_t>(thread.get()) & 0xffffffffu), thread->ThreadId());
+  launcher_thread_ = std::move(thread);
+  return 1;
+}
+
+int CVelzarMeetApplication::stopApplication() {
+  VZ_LOG_OBJ("begin");
+  std::unique_ptr<CPipeServer> pipe_server;
+  std::unique_ptr<CLauncherDlg> launcher;
+  std::unique_ptr<LauncherThread> launcher_thread;
+  {
+    CScopedLock lock(app_lock_);
+    stopping_ = true;
+    pipe_server = std::move(pipe_server_);
+    launcher = std::move(launcher_);
+    launcher_thread = std::move(launcher_thread_);
+  }
+  if (pipe_server) pipe_server->Stop();
+  pipe_server.reset();
+  if (launcher) launcher->OnStop();
+  if (launcher_thread) {
+    launcher_thread->RequestQuit();
+    launcher_thread->Join();
+  }
+  launcher.reset();
+  launcher_thread.reset();
+  {
+    CScopedLock lock(app_lock_);
+    stopping_ = false;
+  }
+  VZ_LOG_OBJ(">END");
+  return 1;
+}
+
+void CVelzarMeetApplication::STDIN_WRITE(std::string_view text) {
+  CScopedLock lock(app_lock_);
+  VZ_LOG(">msg [%d][%s]", static_cast<int>(text.size()), OutputForLog(text).c_str());
+  if (!WriteNativeMessage(*ports_.output, text)) VZ_LOG_ERROR("cannot write a message of %zu bytes", text.size());
+}
+
+void CVelzarMeetApplication::SendStatusMessage(int32_t code, const char* type) {
+  STDIN_WRITE(StatusMessageText(code, type));
+}
+
+void CVelzarMeetApplication::SendStatusAndExit(const char* type) {
+  CScopedLock lock(app_lock_);
+  SendStatusMessage(0, type);
+  ports_.process_exit->ExitProcess(0);
+}
+
+void CVelzarMeetApplication::OnConnect() { SendStatusMessage(0, "MEET_APP_STARTED"); }
+
+void CVelzarMeetApplication::OnDisconnect() { SendStatusAndExit("MEET_APP_STOPPED"); }
+
+void CVelzarMeetApplication::OnReceiveTextData(const std::string& text) { STDIN_WRITE(text); }
+
+void CVelzarMeetApplication::OnReceiveBase64Data(uint32_t kind, const std::string& text) {
+  STDIN_WRITE(Base64DataMessageText(kind, text));
+}
+
+void CVelzarMeetApplication::OnReceiveLog(const std::string& text) { onLog("APP", "%s", text.c_str()); }
+
+void CVelzarMeetApplication::OnReceiveReport(const std::string& text) {
+  std::string message;
+  if (!CrashReportMessageText(text, &message)) {
+    VZ_LOG_ERROR(">Can't find file name in content<");
+    return;
+  }
+  STDIN_WRITE(message);
+}
+
+void CVelzarMeetApplication::OnStartApplicationResult(int result) {
+  onLog("host", "start application with result error [%d]", result);
+  switch (result) {
+    case 0: {
+      {
+        CScopedLock lock(app_lock_);
+        if (pipe_server_) {
+          const int64_t now = pipe_server_->NowSeconds();
+          const uint32_t until = static_cast<uint32_t>(now + kClientDeadlineSeconds);
+          pipe_server_->SetWaitClientUntil(until);
+          VZ_LOG(">waitclientuntil=%u now=%d", until, static_cast<int>(now));
+        }
+      }
+      // The launcher's work is done: its thread's loop ends.
+      if (vz::RunLoop* loop = vz::RunLoop::Current()) loop->Quit();
+      break;
+    }
+    case 1: {
+      std::unique_ptr<CPipeServer> pipe_server;
+      {
+        CScopedLock lock(app_lock_);
+        if (stopping_) return;  // the host is stopping; it sends what it has to
+        pipe_server = std::move(pipe_server_);
+      }
+      if (pipe_server) pipe_server->Stop();  // outside the lock: its callbacks take it
+      OnDisconnect();
+      break;
+    }
+    case 2: {
+      CScopedLock lock(app_lock_);
+      SendStatusMessage(0, "MEET_APP_NEED_UPDATE");
+      if (launcher_) {
+        // The launcher watches for the required version to appear.
+        launcher_->SetTimer(CLauncherDlg::kTimerWatchInstallation, 1000);
+        return;
+      }
+      if (!stopping_) ports_.process_exit->ExitProcess(0);
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+void CVelzarMeetApplication::onUpgradeProgress(int percent) { STDIN_WRITE(ProgressMessageText(percent)); }
+
+void CVelzarMeetApplication::onSystemErrorCode(int code) {
+  CScopedLock lock(app_lock_);
+  VZ_LOG(">code =%d", code);
+  SendStatusMessage(code, "PLUGIN_RESPONSE_SYSTEMERROR");
+  ports_.process_exit->ExitProcess(0);
+}
+
+void CVelzarMeetApplication::onLog(const char* tag, const char* format, ...) {
+  char line[4096];
+  int used;
+  {
+    CScopedLock lock(app_lock_);
+    const vz::LocalTime now = vz::NowLocal();
+    used = std::snprintf(line, sizeof(line), "%s.%s.win.[%04d-%02d-%02d %02d:%02d:%02d.%03d] [%d:%d] [%s] ",
+                         meet_id_.c_str(), roster_id_.c_str(), now.year, now.month, now.day, now.hour, now.minute,
+                         now.second, now.millisecond, vz::ProcessId(), vz::ThreadId(), tag);
+  }
+  if (used < 0) return;
+  if (static_cast<size_t>(used) < sizeof(line) - 1) {
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(line + used, sizeof(line) - static_cast<size_t>(used), format, args);
+    va_end(args);
+  }
+  STDIN_WRITE(LogMessageText(line));  // a longer line is cut at 4,095 bytes
+}

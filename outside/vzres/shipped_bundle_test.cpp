@@ -1,0 +1,74 @@
+// The bundle that the build packs into the binary folder holds every
+// resource the program asks for.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "outside/vzres/format_check.h"
+#include "outside/vzres/vzres.h"
+
+namespace vzres {
+namespace {
+
+// The languages that ship a string table; others fall back to English.
+constexpr uint32_t kShippedLanguages[] = {1033, 1031, 1036};
+
+class ShippedBundleTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(LoadResourceLibrary("vzres.dll")); }
+  void TearDown() override {
+    UnloadResourceLibrary();
+    SetResourceLanguage(kLanguageEnglish);
+  }
+};
+
+TEST_F(ShippedBundleTest, EveryStringExistsInEveryShippedLanguageWithItsConversions) {
+  for (uint32_t language : kShippedLanguages) {
+    for (uint32_t id : kStringIds) {
+      const std::u16string text = LoadResString(id, language);
+      EXPECT_FALSE(text.empty()) << "string " << id << " language " << language;
+      std::string narrow(text.begin(), text.end());  // conversions are ASCII
+      std::string error;
+      EXPECT_TRUE(CheckFormatConversions(narrow, ExpectedConversions(id), &error))
+          << "string " << id << " language " << language << ": " << error;
+    }
+  }
+  // A language of the language table without a table of its own.
+  SetResourceLanguage(1041);
+  EXPECT_EQ(LoadResString(IDS_CANCEL), LoadResString(IDS_CANCEL, kLanguageEnglish));
+  SetResourceLanguage(1031);
+  EXPECT_NE(LoadResString(IDS_CANCEL), LoadResString(IDS_CANCEL, kLanguageEnglish));
+}
+
+TEST_F(ShippedBundleTest, EveryImageIsAPng) {
+  std::set<uint32_t> seen;
+  for (uint32_t id : kPngIds) {
+    EXPECT_TRUE(seen.insert(id).second) << "image " << id << " listed twice";
+    const std::vector<uint8_t> png = LoadResPng(id);
+    ASSERT_GE(png.size(), 8u) << "image " << id;
+    EXPECT_EQ(std::string(png.begin(), png.begin() + 8), std::string("\x89PNG\r\n\x1a\n", 8)) << "image " << id;
+  }
+}
+
+TEST_F(ShippedBundleTest, EveryDialogHasItsControlsAndItsTextsResolve) {
+  for (const DialogControls& expected : kDialogs) {
+    const auto dialog = LoadResDialog(expected.dialog);
+    ASSERT_TRUE(dialog.has_value()) << "dialog " << expected.dialog;
+    EXPECT_GT(dialog->width, 0);
+    EXPECT_GT(dialog->height, 0);
+    for (uint32_t control : expected.controls) {
+      EXPECT_NE(dialog->FindControl(control), nullptr) << "dialog " << expected.dialog << " control " << control;
+    }
+    if (dialog->caption_id) {
+      EXPECT_FALSE(LoadResString(dialog->caption_id).empty());
+    }
+    for (const DialogControl& control : dialog->controls) {
+      if (control.text_id) {
+        EXPECT_FALSE(LoadResString(control.text_id).empty()) << control.text_id;
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace vzres

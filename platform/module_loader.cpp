@@ -1,0 +1,119 @@
+#include "platform/module_loader.h"
+
+#include <dlfcn.h>
+
+#include "platform/file_system.h"
+#include "platform/platform_log.h"
+#include "platform/process.h"
+
+namespace vz {
+
+struct Module {
+  void* handle;
+  std::string name;  // short name, the key of the ordinal table
+};
+
+namespace {
+
+bool EndsWith(std::string_view text, std::string_view suffix) {
+  if (text.size() < suffix.size()) return false;
+  for (size_t i = 0; i < suffix.size(); ++i) {
+    char a = text[text.size() - suffix.size() + i];
+    if (a >= 'A' && a <= 'Z') a = static_cast<char>(a - 'A' + 'a');
+    if (a != suffix[i]) return false;
+  }
+  return true;
+}
+
+std::string LowerAscii(std::string_view text) {
+  std::string lower(text);
+  for (char& c : lower) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return lower;
+}
+
+const char* LastError() {
+  const char* error = dlerror();
+  return error != nullptr ? error : "unknown error";
+}
+
+}  // namespace
+
+std::string ModuleShortName(std::string_view file_name) {
+  if (file_name.empty() || file_name.find('/') != std::string_view::npos) return std::string();
+  std::string_view name = file_name;
+  // Windows names ("VzShare.dll", "vzshare") ignore case as its file system
+  // does; a Linux name ("libvzshare.so") is taken as written.
+  if (EndsWith(name, ".so")) {
+    name.remove_suffix(3);
+    if (name.substr(0, 3) == "lib") name.remove_prefix(3);
+    return std::string(name);
+  }
+  if (EndsWith(name, ".dll")) name.remove_suffix(4);
+  if (name.empty()) return std::string();
+  return LowerAscii(name);
+}
+
+ModuleHandle LoadModule(std::string_view file_name) {
+  std::string name = ModuleShortName(file_name);
+  if (name.empty()) {
+    PlatformLog("cannot load module \"%.*s\": not a library file name", static_cast<int>(file_name.size()),
+                file_name.data());
+    return nullptr;
+  }
+  std::string library = "lib" + name + ".so";
+  std::string folder = ExecutableDir();
+  std::string beside = folder.empty() ? std::string() : JoinPath(folder, library);
+  void* handle = nullptr;
+  if (!beside.empty() && FileExists(beside)) {
+    // A library beside the program that fails to load is an error of its
+    // own; another copy found elsewhere would hide it.
+    handle = dlopen(beside.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (handle == nullptr) {
+      PlatformLog("cannot load module %s: %s", beside.c_str(), LastError());
+      return nullptr;
+    }
+  } else {
+    handle = dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (handle == nullptr) {
+      PlatformLog("cannot load module %s: %s", library.c_str(), LastError());
+      return nullptr;
+    }
+  }
+  return new Module{handle, name};
+}
+
+void* GetModuleSymbol(ModuleHandle module, const char* name) {
+  if (module == nullptr || name == nullptr) {
+    PlatformLog("cannot resolve %s: no module loaded", name != nullptr ? name : "(null)");
+    return nullptr;
+  }
+  dlerror();
+  void* symbol = dlsym(module->handle, name);
+  if (symbol == nullptr) {
+    PlatformLog("cannot resolve %s in lib%s.so: %s", name, module->name.c_str(), LastError());
+  }
+  return symbol;
+}
+
+void* GetModuleOrdinal(ModuleHandle module, int ordinal) {
+  if (module == nullptr) {
+    PlatformLog("cannot resolve ordinal %d: no module loaded", ordinal);
+    return nullptr;
+  }
+  const char* name = OrdinalExportName(module->name, ordinal);
+  if (name == nullptr) {
+    PlatformLog("cannot resolve ordinal %d of lib%s.so: no export of that ordinal", ordinal, module->name.c_str());
+    return nullptr;
+  }
+  return GetModuleSymbol(module, name);
+}
+
+void FreeModule(ModuleHandle module) {
+  if (module == nullptr) return;
+  if (dlclose(module->handle) != 0) PlatformLog("cannot unload lib%s.so: %s", module->name.c_str(), LastError());
+  delete module;
+}
+
+}  // namespace vz

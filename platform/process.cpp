@@ -1,0 +1,144 @@
+#include "platform/process.h"
+
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+
+#include "platform/clock.h"
+#include "platform/file_system.h"
+#include "platform/platform_log.h"
+
+extern char** environ;
+
+namespace vz {
+namespace {
+
+int ExitCodeOf(int status) {
+  if (WIFEXITED(status)) return WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+  return -1;
+}
+
+// One reap attempt: 1 ended, 0 still running, -1 failed (logged).
+int TryReap(int pid, int flags, int* exit_code) {
+  for (;;) {
+    int status = 0;
+    pid_t result = ::waitpid(pid, &status, flags);
+    if (result < 0 && errno == EINTR) continue;
+    if (result < 0) {
+      PlatformLog("cannot wait for process %d: %s", pid, std::strerror(errno));
+      return -1;
+    }
+    if (result == 0) return 0;
+    if (exit_code != nullptr) *exit_code = ExitCodeOf(status);
+    return 1;
+  }
+}
+
+// A descriptor that becomes readable when the process ends; -1 when the
+// kernel has none to give.
+int OpenProcessDescriptor(int pid) {
+#ifdef SYS_pidfd_open
+  return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+#else
+  (void)pid;
+  return -1;
+#endif
+}
+
+}  // namespace
+
+std::string ExecutablePath() {
+  char buffer[PATH_MAX];
+  ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof(buffer) - 1);
+  if (n <= 0) {
+    PlatformLog("cannot read /proc/self/exe: %s", std::strerror(errno));
+    return std::string();
+  }
+  return std::string(buffer, static_cast<size_t>(n));
+}
+
+std::string ExecutableDir() {
+  std::string path = ExecutablePath();
+  return path.empty() ? std::string() : DirName(path);
+}
+
+int ProcessId() { return static_cast<int>(::getpid()); }
+int ParentProcessId() { return static_cast<int>(::getppid()); }
+int ThreadId() { return static_cast<int>(::gettid()); }
+
+bool IsProcessAlive(int pid) {
+  if (pid <= 0) return false;
+  // EPERM: it exists but belongs to someone else.
+  return ::kill(pid, 0) == 0 || errno == EPERM;
+}
+
+int SpawnProcess(const std::string& path, const std::vector<std::string>& args, std::string* error) {
+  std::vector<char*> argv;
+  if (args.empty()) {
+    argv.push_back(const_cast<char*>(path.c_str()));
+  } else {
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+  }
+  argv.push_back(nullptr);
+
+  // The child starts with no blocked signals and SIGPIPE at its default,
+  // whatever this process did to its own.
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t none, defaults;
+  sigemptyset(&none);
+  sigemptyset(&defaults);
+  sigaddset(&defaults, SIGPIPE);
+  posix_spawnattr_setsigmask(&attributes, &none);
+  posix_spawnattr_setsigdefault(&attributes, &defaults);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+
+  pid_t pid = -1;
+  int result = ::posix_spawn(&pid, path.c_str(), nullptr, &attributes, argv.data(), environ);
+  posix_spawnattr_destroy(&attributes);
+  if (result != 0) {
+    std::string reason = std::strerror(result);
+    PlatformLog("cannot start %s: %s", path.c_str(), reason.c_str());
+    if (error != nullptr) *error = reason;
+    return -1;
+  }
+  if (error != nullptr) error->clear();
+  return static_cast<int>(pid);
+}
+
+bool WaitForProcess(int pid, int timeout_ms, int* exit_code) {
+  if (pid <= 0) {
+    PlatformLog("cannot wait for process %d: not a process id", pid);
+    return false;
+  }
+  if (timeout_ms < 0) return TryReap(pid, 0, exit_code) == 1;
+
+  int pidfd = OpenProcessDescriptor(pid);
+  uint64_t deadline = MonotonicMs() + static_cast<uint64_t>(timeout_ms);
+  int reaped;
+  for (;;) {
+    reaped = TryReap(pid, WNOHANG, exit_code);
+    if (reaped != 0) break;
+    uint64_t now = MonotonicMs();
+    if (now >= deadline) break;
+    int left = static_cast<int>(deadline - now);
+    if (pidfd >= 0) {
+      pollfd watch{pidfd, POLLIN, 0};
+      ::poll(&watch, 1, left);
+    } else {
+      SleepMs(left < 10 ? static_cast<uint32_t>(left) : 10u);
+    }
+  }
+  if (pidfd >= 0) ::close(pidfd);
+  return reaped == 1;
+}
+
+}  // namespace vz

@@ -1,0 +1,54 @@
+#pragma once
+// Test helpers: a temporary folder removed with everything in it, and an
+// environment variable set for the length of a scope.
+#include <ftw.h>
+#include <stdlib.h>
+
+#include <optional>
+#include <string>
+
+namespace vz {
+
+class ScopedTestFolder {
+ public:
+  ScopedTestFolder() {
+    std::string pattern = "/tmp/vz-platform-test-XXXXXX";
+    if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+  }
+  ~ScopedTestFolder() {
+    if (path_.empty()) return;
+    ::nftw(
+        path_.c_str(), [](const char* path, const struct stat*, int, FTW*) { return ::remove(path); }, 16,
+        FTW_DEPTH | FTW_PHYS);
+  }
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+class ScopedEnv {
+ public:
+  // A null value unsets the variable.
+  ScopedEnv(const char* name, const char* value) : name_(name) {
+    if (const char* old = ::getenv(name)) old_ = old;
+    if (value != nullptr) {
+      ::setenv(name, value, 1);
+    } else {
+      ::unsetenv(name);
+    }
+  }
+  ~ScopedEnv() {
+    if (old_) {
+      ::setenv(name_.c_str(), old_->c_str(), 1);
+    } else {
+      ::unsetenv(name_.c_str());
+    }
+  }
+
+ private:
+  std::string name_;
+  std::optional<std::string> old_;
+};
+
+}  // namespace vz

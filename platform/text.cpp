@@ -1,0 +1,140 @@
+#include "platform/text.h"
+
+#include <cstdint>
+
+namespace vz {
+namespace {
+
+constexpr char32_t kReplacement = 0xFFFD;
+
+bool IsHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+bool IsLowSurrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+
+void AppendUtf8(std::string* out, char32_t cp) {
+  if (cp < 0x80) {
+    out->push_back(static_cast<char>(cp));
+  } else if (cp < 0x800) {
+    out->push_back(static_cast<char>(0xC0 | (cp >> 6)));
+    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else if (cp < 0x10000) {
+    out->push_back(static_cast<char>(0xE0 | (cp >> 12)));
+    out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else {
+    out->push_back(static_cast<char>(0xF0 | (cp >> 18)));
+    out->push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  }
+}
+
+void AppendUtf16(std::u16string* out, char32_t cp) {
+  if (cp < 0x10000) {
+    out->push_back(static_cast<char16_t>(cp));
+  } else {
+    cp -= 0x10000;
+    out->push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+    out->push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+  }
+}
+
+// Decodes one code point at text[*pos] and advances past it. A malformed
+// sequence gives U+FFFD and advances past its longest valid-looking prefix
+// (one replacement per maximal bad subpart), so good text after it survives.
+char32_t DecodeUtf8(std::string_view text, size_t* pos) {
+  const auto byte = [&](size_t i) { return static_cast<uint8_t>(text[i]); };
+  uint8_t lead = byte(*pos);
+  ++*pos;
+  if (lead < 0x80) return lead;
+
+  int extra;
+  char32_t cp;
+  uint8_t low = 0x80, high = 0xBF;  // allowed range of the first continuation byte
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    extra = 1;
+    cp = lead & 0x1F;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    extra = 2;
+    cp = lead & 0x0F;
+    if (lead == 0xE0) low = 0xA0;   // overlong
+    if (lead == 0xED) high = 0x9F;  // surrogate code points
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    extra = 3;
+    cp = lead & 0x07;
+    if (lead == 0xF0) low = 0x90;   // overlong
+    if (lead == 0xF4) high = 0x8F;  // above U+10FFFF
+  } else {
+    return kReplacement;  // continuation byte, C0/C1 overlong lead, or F5..FF
+  }
+
+  for (int i = 0; i < extra; ++i) {
+    if (*pos >= text.size()) return kReplacement;
+    uint8_t next = byte(*pos);
+    if (next < low || next > high) return kReplacement;
+    low = 0x80;
+    high = 0xBF;
+    cp = (cp << 6) | (next & 0x3F);
+    ++*pos;
+  }
+  return cp;
+}
+
+}  // namespace
+
+std::string Utf16ToUtf8(std::u16string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    char16_t unit = text[i];
+    if (IsHighSurrogate(unit) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
+      char32_t cp = 0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) +
+                    (static_cast<char32_t>(text[i + 1]) - 0xDC00);
+      AppendUtf8(&out, cp);
+      ++i;
+    } else if (IsHighSurrogate(unit) || IsLowSurrogate(unit)) {
+      AppendUtf8(&out, kReplacement);
+    } else {
+      AppendUtf8(&out, unit);
+    }
+  }
+  return out;
+}
+
+std::string Utf16ToUtf8(const char16_t* zero_terminated) {
+  if (zero_terminated == nullptr) return std::string();
+  return Utf16ToUtf8(std::u16string_view(zero_terminated));
+}
+
+std::u16string Utf8ToUtf16(std::string_view text) {
+  std::u16string out;
+  out.reserve(text.size());
+  size_t pos = 0;
+  while (pos < text.size()) AppendUtf16(&out, DecodeUtf8(text, &pos));
+  return out;
+}
+
+std::u16string Utf8ToUtf16(const char* zero_terminated) {
+  if (zero_terminated == nullptr) return std::u16string();
+  return Utf8ToUtf16(std::string_view(zero_terminated));
+}
+
+size_t Utf16Length(const char16_t* text) {
+  if (text == nullptr) return 0;
+  return std::char_traits<char16_t>::length(text);
+}
+
+bool CopyUtf16(char16_t* out, size_t capacity, std::u16string_view text) {
+  if (out == nullptr || capacity == 0) return false;
+  size_t count = text.size();
+  bool fits = count < capacity;
+  if (!fits) {
+    count = capacity - 1;
+    // Never leave half of a surrogate pair at the cut.
+    if (count > 0 && IsHighSurrogate(text[count - 1]) && IsLowSurrogate(text[count])) --count;
+  }
+  std::char_traits<char16_t>::copy(out, text.data(), count);
+  out[count] = u'\0';
+  return fits;
+}
+
+}  // namespace vz

@@ -1,0 +1,50 @@
+#pragma once
+// Test support for the record builders: request fixtures, expected record
+// bytes written at the layout's offsets, and a recorder of log lines.
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/trace_client_test_hooks.h"
+#include "weblink/json/json_value.h"
+
+// Parses testdata/<name>; null (and a test failure) when it is missing or bad.
+std::unique_ptr<JsonValue> LoadFixture(const char* name);
+// Parses `text`; null (and a test failure) when it is not JSON.
+std::unique_ptr<JsonValue> ParseOrFail(const std::string& text);
+// The "action" object of a request.
+JsonMembers ActionOf(const JsonValue& request);
+
+// Expected bytes of a record, built independently of the record structs:
+// every value is placed at an offset written in the test.
+class GoldenBytes {
+ public:
+  explicit GoldenBytes(size_t size) : bytes_(size, 0) {}
+  GoldenBytes& Text(size_t offset, std::u16string_view text);
+  GoldenBytes& Int(size_t offset, uint32_t value);
+  const std::vector<uint8_t>& bytes() const { return bytes_; }
+
+ private:
+  std::vector<uint8_t> bytes_;
+};
+
+// Compares a whole record with the golden bytes, naming the first difference.
+::testing::AssertionResult SameBytes(const void* record, size_t size, const GoldenBytes& golden);
+
+// Collects the formatted narrow log lines while it lives.
+class LogRecorder {
+ public:
+  LogRecorder();
+  ~LogRecorder();
+  const std::vector<std::string>& lines() const;
+  // True when some line contains `text`.
+  bool Saw(std::string_view text) const;
+
+ private:
+  vz::TracerEntries entries_;
+};
