@@ -156,7 +156,7 @@ int CLauncherDlg::StartVelzarApplication(std::u16string_view domain, std::u16str
     package_file_ = package_file;
   }
   if (vz::FileExists(package_file)) vz::RemoveFile(package_file);
-  VZ_LOG_OBJ(">URL [%s] file [%s]", download_url_.c_str(), package_file.c_str());
+  VZ_LOG_OBJ("URL [%s] file [%s]", download_url_.c_str(), package_file.c_str());
   Log("StartVelzarApplication different version, upgrade automatically.");
   CreateUpgradeDialog();
   return 1;
@@ -203,7 +203,7 @@ void CLauncherDlg::OnTimer(uintptr_t id) {
       ReportResult(2);
       break;
     case kTimerInstallerStarted:
-      VZ_LOG_OBJ(">Look perfect!");
+      VZ_LOG_OBJ("Look perfect!");
       break;
     case kTimerCheckInstaller:
       CheckInstallerDone();
@@ -222,14 +222,14 @@ void CLauncherDlg::StartDownloadThread() {
   try {
     download_thread_ = std::thread(&CLauncherDlg::DownloadThreadRun, this, download_url_, package_file_);
   } catch (const std::system_error& error) {
-    VZ_LOG_ERROR(">->CreateDownloadThread failed 0x%08X error=%d", Address32(this), error.code().value());
+    VZ_LOG_ERROR("->CreateDownloadThread failed 0x%08X error=%d", Address32(this), error.code().value());
     // Without a download the upgrade has failed; say so rather than wait forever.
     SetTimer(kTimerUpgradeFailed, 1000);
   }
 }
 
 void CLauncherDlg::DownloadThreadRun(std::string url, std::string file) {
-  VZ_LOG_OBJ(">m_szDownloadPkgURL=%s m_szDownloadPkgFile=%s", url.c_str(), file.c_str());
+  VZ_LOG_OBJ("m_szDownloadPkgURL=%s m_szDownloadPkgFile=%s", url.c_str(), file.c_str());
   const vz::DownloadResult result = ports_.downloader->DownloadToFile(url, file, 0700, this);
   VZ_LOG_OBJ("download [%s] finished with result [0x%08x] (%d) %s", url.c_str(), static_cast<unsigned>(result.code),
              result.detail, result.message.c_str());
@@ -247,7 +247,7 @@ void CLauncherDlg::DownloadThreadRun(std::string url, std::string file) {
 
 bool CLauncherDlg::OnDownloadProgress(uint64_t received, uint64_t total) {
   if (cancel_.load(std::memory_order_acquire)) {
-    VZ_LOG_OBJ(">Download is cancelled!");
+    VZ_LOG_OBJ("Download is cancelled!");
     return false;
   }
   int percent = 0;
@@ -261,8 +261,8 @@ bool CLauncherDlg::OnDownloadProgress(uint64_t received, uint64_t total) {
 
 void CLauncherDlg::OnDownloadComplete(int result, int detail) {
   if (Stopped()) return;
-  VZ_LOG_OBJ(">Download file completed. lparam=%d", result);
-  VZ_LOG_OBJ(">download complete result [0x%08x][%s]", static_cast<unsigned>(result), result ? "Failed" : "SUCCESS");
+  VZ_LOG_OBJ("Download file completed. lparam=%d", result);
+  VZ_LOG_OBJ("download complete result [0x%08x][%s]", static_cast<unsigned>(result), result ? "Failed" : "SUCCESS");
   Log("download complete result [0x%08x][%s] [0x%08X]", static_cast<unsigned>(result), result ? "Failed" : "SUCCESS",
       static_cast<unsigned>(detail));
   if (result == 0 && vz::FileExists(PackageFile())) {
@@ -281,7 +281,7 @@ int CLauncherDlg::LaunchInstaller() {
   KillProcessByName(name_);
 
   const std::vector<std::string> args = InstallerArguments(ports_.paths.temp_folder);
-  VZ_LOG_OBJ(">cmd line [%s]", JoinArguments(args).c_str());
+  VZ_LOG_OBJ("cmd line [%s]", JoinArguments(args).c_str());
   std::vector<std::string> argv = {package_file};
   argv.insert(argv.end(), args.begin(), args.end());
   int error = 0;
@@ -291,7 +291,7 @@ int CLauncherDlg::LaunchInstaller() {
     SetTimer(kTimerCheckInstaller, 1000);
     return 1;
   }
-  VZ_LOG_ERROR(">can't start launch command, code [%d].", error);
+  VZ_LOG_ERROR("can't start launch command, code [%d].", error);
   vz::RemoveFile(package_file);
   Log("install application with failed. error code [%d]", error);
   ReportSystemError(error);
@@ -301,7 +301,7 @@ int CLauncherDlg::LaunchInstaller() {
 void CLauncherDlg::CheckInstallerDone() {
   if (!ports_.processes->WaitEnded(installer_pid_, 100)) {
     SetTimer(kTimerCheckInstaller, 1000);
-    VZ_LOG_OBJ(">WAIT_TIMEOUT,WAIT ANOTHER ONE SECOND");
+    VZ_LOG_OBJ("WAIT_TIMEOUT,WAIT ANOTHER ONE SECOND");
     return;
   }
   installer_pid_ = -1;
@@ -318,7 +318,7 @@ void CLauncherDlg::CheckApplicationInstalled_Timer() {
     StartAndReport();
     return;
   }
-  VZ_LOG_OBJ(">Application not exist, still watching need upgrade manually");
+  VZ_LOG_OBJ("Application not exist, still watching need upgrade manually");
   Log("application not install in folder [%s], still need waiting for install/upgrade manually.", folder_.c_str());
 }
 
@@ -337,7 +337,7 @@ int CLauncherDlg::StartApplication_i() {
   if (path.empty()) return 0;
   const std::string command_line = BuildCommandLine(path, ports_.paths.own_process_id, w_value_, language_,
                                                     pipe_name_, meet_id_, roster_id_);
-  VZ_LOG_OBJ(">cmdline[%s]", command_line.c_str());
+  VZ_LOG_OBJ("cmdline[%s]", command_line.c_str());
   int error = 0;
   const int pid = ports_.processes->Start(path, SplitCommandLine(command_line), &error);
   if (pid > 0) {
@@ -345,7 +345,7 @@ int CLauncherDlg::StartApplication_i() {
     Log("start application success, pid [%d].", pid);
     return 1;
   }
-  VZ_LOG_ERROR(">can't start application, error code [%d].", error);
+  VZ_LOG_ERROR("can't start application, error code [%d].", error);
   Log("can't start application, error [%d]:[%s].", error, error == kErrorCancelled ? "User don't allow" : "Unknow");
   started_pid_ = -1;
   ReportSystemError(error);
@@ -365,24 +365,24 @@ void CLauncherDlg::OnStop() {
   }
   if (download.joinable()) download.join();
   KillProcessByName(package_file);  // ends a running installer
-  VZ_LOG_OBJ(">Done.");
+  VZ_LOG_OBJ("Done.");
 }
 
 void CLauncherDlg::KillProcessByName(const std::string& text) {
   if (text.empty()) return;
-  VZ_LOG_OBJ(">procName=%s", text.c_str());
+  VZ_LOG_OBJ("procName=%s", text.c_str());
   const std::string wanted = vz::BaseName(text);
   if (wanted.empty()) return;
   for (const vz::ProcessEntry& entry : ports_.processes->OwnProcesses()) {
     if (entry.executable_name != wanted) continue;
-    VZ_LOG_OBJ(">Found Process ID=%d, exeFile=%s", entry.pid, entry.executable_name.c_str());
+    VZ_LOG_OBJ("Found Process ID=%d, exeFile=%s", entry.pid, entry.executable_name.c_str());
     ports_.processes->Terminate(entry.pid);
   }
-  VZ_LOG_OBJ(">Kill [%s] done", wanted.c_str());
+  VZ_LOG_OBJ("Kill [%s] done", wanted.c_str());
 }
 
 std::string CLauncherDlg::getVelzarApplicationFile(const std::string* folder, const std::string& name) {
-  VZ_LOG_OBJ(">upgrade disabled [%d]", folder == nullptr ? 1 : 0);
+  VZ_LOG_OBJ("upgrade disabled [%d]", folder == nullptr ? 1 : 0);
   if (!IsPlainFileName(name)) {
     VZ_LOG_ERROR("application name [%s] is not a plain file name", name.c_str());
     return std::string();
@@ -409,7 +409,7 @@ std::string CLauncherDlg::getVelzarApplicationFile(const std::string* folder, co
 std::string CLauncherDlg::getApplicationVersion(const std::string& folder, const std::string& name) {
   const std::string path = getVelzarApplicationFile(&folder, name);
   const std::string version = path.empty() ? std::string() : ports_.versions->FileVersion(path);
-  VZ_LOG_OBJ(">Application file=%s, Version=%s", path.c_str(), version.c_str());
+  VZ_LOG_OBJ("Application file=%s, Version=%s", path.c_str(), version.c_str());
   return version;
 }
 

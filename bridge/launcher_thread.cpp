@@ -14,7 +14,7 @@ bool LauncherThread::Start() {
   try {
     thread_ = std::thread(&LauncherThread::ThreadRun, this);
   } catch (const std::system_error& error) {
-    VZ_LOG_ERROR(">->CreateThread_i failed error=%d", error.code().value());
+    VZ_LOG_ERROR("->CreateThread_i failed error=%d", error.code().value());
     return false;
   }
   loop_ready_.Wait(vz::Event::kInfinite);

@@ -9,12 +9,14 @@
 #include "bridge/self_replace.h"
 #include "bridge/velzar_meet_application.h"
 #include "common/trace_client.h"
-#include "common/trace_client_test_hooks.h"
 #include "platform/downloader.h"
 #include "platform/fatal_signal.h"
 #include "platform/process.h"
 #include "platform/standard_io.h"
 #include "trace/linked_tracer.h"
+
+// This program carries its log writer linked in: libvztrace.so is not loaded.
+extern "C" const bool vz_tracer_linked_in = true;
 
 namespace {
 
@@ -29,21 +31,12 @@ class HostProcessExit : public IProcessExit {
   }
 };
 
-// Every tracer call of this program goes to the log writer linked into it.
-const vz::TracerEntries kLinkedTracerEntries = [] {
-  vz::TracerEntries entries;
-  entries.log_a = vz::LinkedTracerLogA;
-  entries.log_w = vz::LinkedTracerLogW;
-  entries.set_app_info = vz::LinkedTracerSetAppInfo;
-  entries.set_meet_info = vz::LinkedTracerSetMeetInfo;
-  return entries;
-}();
-
 }  // namespace
 
 int main() {
   vz::StartLinkedTracer();
-  vz::BindTracerForTest(&kLinkedTracerEntries);
+  vz::BindLinkedTracer(vz::LinkedTracerLogA, vz::LinkedTracerLogW, vz::LinkedTracerSetAppInfo,
+                       vz::LinkedTracerSetMeetInfo);
   vz::IgnoreBrokenPipe();
 
   const std::string own_version = ParseVersionText(VZ_BRIDGE_VERSION);

@@ -11,7 +11,7 @@ set(VZ_BRIDGE_MANIFEST_FOLDERS "" CACHE STRING
 
 install(TARGETS vzbridge RUNTIME DESTINATION bin COMPONENT vzbridge)
 install(TARGETS vzplatform LIBRARY DESTINATION bin COMPONENT vzbridge)
-install(COMPONENT vzbridge CODE "
+install(CODE "
   set(VZ_HOST_NAME \"${VZ_BRIDGE_HOST_NAME}\")
   set(VZ_ALLOWED_ORIGINS \"${VZ_BRIDGE_ALLOWED_ORIGINS}\")
   set(VZ_MANIFEST_FOLDERS \"${VZ_BRIDGE_MANIFEST_FOLDERS}\")
@@ -21,7 +21,7 @@ install(COMPONENT vzbridge CODE "
   else()
     include(\"${CMAKE_CURRENT_SOURCE_DIR}/write_native_host_manifest.cmake\")
   endif()
-")
+" COMPONENT vzbridge)
 
 # vz_install_program_version(<target>): writes "<program>.version" beside the
 # installed program, holding the project version as "a.b.c.d", which is how

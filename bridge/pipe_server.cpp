@@ -123,10 +123,10 @@ bool CPipeServer::CreatePipe_i() {
 }
 
 int CPipeServer::Stop() {
-  VZ_LOG_OBJ(">begin");
+  VZ_LOG_OBJ("begin");
   running_ = false;
   wait_client_until_ = 0;
-  VZ_LOG_OBJ(">waitclientuntil=%u now=%d", 0u, static_cast<int>(NowSeconds()));
+  VZ_LOG_OBJ("waitclientuntil=%u now=%d", 0u, static_cast<int>(NowSeconds()));
   DisconnectAndClose();
   if (thread_.joinable()) {
     if (thread_.get_id() == std::this_thread::get_id()) {
@@ -139,7 +139,7 @@ int CPipeServer::Stop() {
   }
   listener_.Close();
   socket_.Close();
-  VZ_LOG_OBJ(">end.");
+  VZ_LOG_OBJ("end.");
   return 1;
 }
 
@@ -149,7 +149,7 @@ void CPipeServer::DisconnectAndClose() {
 }
 
 int CPipeServer::Send(const char* text, int length) {
-  VZ_LOG_OBJ(">len=%d", length);
+  VZ_LOG_OBJ("len=%d", length);
   if (text == nullptr || length <= 0) return 1;
   if (static_cast<uint32_t>(length) > kPipeMaxPayload) {
     VZ_LOG_ERROR("a text of %d bytes is over the frame limit of %u bytes", length, kPipeMaxPayload);
@@ -170,12 +170,12 @@ void CPipeServer::SetWaitClientUntil(uint32_t seconds) {
 }
 
 void CPipeServer::ThreadRun() {
-  VZ_LOG_OBJ(">begin");
+  VZ_LOG_OBJ("begin");
   if (!WaitClientConnect() || stop_) {
     if (Running()) sink_->OnDisconnect();
     listener_.Close();
     socket_.Close();
-    VZ_LOG_OBJ(">exit.");
+    VZ_LOG_OBJ("exit.");
     return;
   }
   connected_ = true;
@@ -191,7 +191,7 @@ void CPipeServer::ThreadRun() {
   }
   if (Running()) sink_->OnDisconnect();
   socket_.Close();
-  VZ_LOG_OBJ(">end");
+  VZ_LOG_OBJ("end");
 }
 
 bool CPipeServer::WaitClientConnect() {
@@ -200,12 +200,12 @@ bool CPipeServer::WaitClientConnect() {
     const uint32_t deadline = wait_client_until_;
     const int64_t now = NowSeconds();
     if (deadline != kNoDeadline && (now < 0 || now > static_cast<int64_t>(UINT32_MAX) || now >= deadline)) {
-      VZ_LOG_OBJ(">failed");
+      VZ_LOG_OBJ("failed");
       return false;
     }
     if (Running()) sink_->OnWaitClient();
     if (AcceptOnce(options_.wait_client_slice_ms)) {
-      VZ_LOG_OBJ(">success");
+      VZ_LOG_OBJ("success");
       return true;
     }
   }
@@ -302,7 +302,7 @@ bool CPipeServer::ParseData() {
           VZ_LOG_WARN("[0x%08X] > empty frame of kind %u dropped", Address32(this), frame.kind);
           break;
         }
-        VZ_LOG_OBJ(">type=%d", static_cast<int>(frame.kind));
+        VZ_LOG_OBJ("type=%d", static_cast<int>(frame.kind));
         Deliver(frame);
         break;
     }
@@ -346,7 +346,7 @@ int CPipeServer::DoWrite() {
       VZ_LOG_ERROR("[0x%08X] > write error=%d", Address32(this), result.error);
       return -2;
     }
-    VZ_LOG_OBJ(">write len=%zu", result.bytes);
+    VZ_LOG_OBJ("write len=%zu", result.bytes);
     // A short write is normal on a socket: the rest goes out next.
     write_offset_ += result.bytes;
     written += result.bytes;

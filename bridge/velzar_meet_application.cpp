@@ -43,22 +43,22 @@ int CVelzarMeetApplication::RunMessageLoop(IByteInput& input) {
     std::string text;
     uint32_t length = 0;
     const NativeReadResult read = ReadNativeMessage(input, &text, &length);
-    VZ_LOG(">length [%u]", length);
+    VZ_LOG("length [%u]", length);
     if (read == NativeReadResult::kTooLong) {
-      VZ_LOG_ERROR(">length [%u] is over the limit of %u bytes", length, kNativeMessageMaxLength);
+      VZ_LOG_ERROR("length [%u] is over the limit of %u bytes", length, kNativeMessageMaxLength);
     }
     if (read != NativeReadResult::kMessage) {
-      VZ_LOG(">** Port closed **");
+      VZ_LOG("** Port closed **");
       stopApplication();
       break;
     }
-    VZ_LOG(">msg [%d][%s]", static_cast<int>(text.size()), InputForLog(text).c_str());
+    VZ_LOG("msg [%d][%s]", static_cast<int>(text.size()), InputForLog(text).c_str());
     if (!FeedExtensionJSON(text.c_str(), static_cast<int>(text.size()))) {
-      VZ_LOG_ERROR(">** Error cmd **");
+      VZ_LOG_ERROR("** Error cmd **");
       break;
     }
   }
-  VZ_LOG(">** Host quit! **");
+  VZ_LOG("** Host quit! **");
   return 0;
 }
 
@@ -85,7 +85,7 @@ int CVelzarMeetApplication::FeedExtensionJSON(const char* text, int length) {
   CScopedLock lock(app_lock_);
   if (type == "MEET_APP_UPGRADEDISABLED") {
     upgrade_disabled_ = 1;
-    VZ_LOG(">->MEET_APP_UPGRADEDISABLED");
+    VZ_LOG("->MEET_APP_UPGRADEDISABLED");
     onLog("host", "Request ->MEET_APP_UPGRADEDISABLED");
     return 1;
   }
@@ -141,7 +141,7 @@ int CVelzarMeetApplication::HandleStartRequest(const JsonValue& message) {
     launcher->StartVelzarApplication(domain, package, version, folder, name, language, domain, pipe_name, meet_id,
                                      roster_id);
   });
-  VZ_LOG(">->CreateThread_i success 0x%08X thread id [%d]",
+  VZ_LOG("->CreateThread_i success 0x%08X thread id [%d]",
          static_cast<unsigned>(reinterpret_cast<uintptr_t>(thread.get()) & 0xffffffffu), thread->ThreadId());
   launcher_thread_ = std::move(thread);
   return 1;
@@ -172,13 +172,13 @@ int CVelzarMeetApplication::stopApplication() {
     CScopedLock lock(app_lock_);
     stopping_ = false;
   }
-  VZ_LOG_OBJ(">END");
+  VZ_LOG_OBJ("END");
   return 1;
 }
 
 void CVelzarMeetApplication::STDIN_WRITE(std::string_view text) {
   CScopedLock lock(app_lock_);
-  VZ_LOG(">msg [%d][%s]", static_cast<int>(text.size()), OutputForLog(text).c_str());
+  VZ_LOG("msg [%d][%s]", static_cast<int>(text.size()), OutputForLog(text).c_str());
   if (!WriteNativeMessage(*ports_.output, text)) VZ_LOG_ERROR("cannot write a message of %zu bytes", text.size());
 }
 
@@ -207,7 +207,7 @@ void CVelzarMeetApplication::OnReceiveLog(const std::string& text) { onLog("APP"
 void CVelzarMeetApplication::OnReceiveReport(const std::string& text) {
   std::string message;
   if (!CrashReportMessageText(text, &message)) {
-    VZ_LOG_ERROR(">Can't find file name in content<");
+    VZ_LOG_ERROR("Can't find file name in content");
     return;
   }
   STDIN_WRITE(message);
@@ -223,7 +223,7 @@ void CVelzarMeetApplication::OnStartApplicationResult(int result) {
           const int64_t now = pipe_server_->NowSeconds();
           const uint32_t until = static_cast<uint32_t>(now + kClientDeadlineSeconds);
           pipe_server_->SetWaitClientUntil(until);
-          VZ_LOG(">waitclientuntil=%u now=%d", until, static_cast<int>(now));
+          VZ_LOG("waitclientuntil=%u now=%d", until, static_cast<int>(now));
         }
       }
       // The launcher's work is done: its thread's loop ends.
@@ -261,7 +261,7 @@ void CVelzarMeetApplication::onUpgradeProgress(int percent) { STDIN_WRITE(Progre
 
 void CVelzarMeetApplication::onSystemErrorCode(int code) {
   CScopedLock lock(app_lock_);
-  VZ_LOG(">code =%d", code);
+  VZ_LOG("code =%d", code);
   SendStatusMessage(code, "PLUGIN_RESPONSE_SYSTEMERROR");
   ports_.process_exit->ExitProcess(0);
 }

@@ -1,3 +1,15 @@
+# vz_isolate_test(<test> <extra-env>): each test gets its own per-user folders,
+# so no test writes logs, settings or sockets into the real user's folders or
+# meets another test's.
+function(vz_isolate_test name extra_env)
+  set(home ${CMAKE_BINARY_DIR}/test-home/${name})
+  file(MAKE_DIRECTORY ${home}/runtime ${home}/config ${home}/data ${home}/cache)
+  file(CHMOD ${home}/runtime PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
+  set(isolated XDG_RUNTIME_DIR=${home}/runtime XDG_CONFIG_HOME=${home}/config
+      XDG_DATA_HOME=${home}/data XDG_CACHE_HOME=${home}/cache)
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT "${isolated};${extra_env}")
+endfunction()
+
 # vz_add_test(NAME <name> SOURCES <files...> LIBS <libs...> LABEL <subsystem> [ENV <k=v...>])
 # One GoogleTest executable registered with CTest under a subsystem label.
 function(vz_add_test)
@@ -9,9 +21,7 @@ function(vz_add_test)
     set(T_TIMEOUT 300)
   endif()
   set_tests_properties(${T_NAME} PROPERTIES LABELS "${T_LABEL}" TIMEOUT ${T_TIMEOUT})
-  if(T_ENV)
-    set_tests_properties(${T_NAME} PROPERTIES ENVIRONMENT "${T_ENV}")
-  endif()
+  vz_isolate_test(${T_NAME} "${T_ENV}")
 endfunction()
 
 # vz_add_benchmark(NAME <name> SOURCES <files...> LIBS <libs...>)
@@ -46,6 +56,7 @@ function(vz_add_fuzzer)
       if(seeds)
         add_test(NAME ${F_NAME}_seeds COMMAND ${F_NAME} ${seeds})
         set_tests_properties(${F_NAME}_seeds PROPERTIES LABELS fuzz TIMEOUT 120)
+        vz_isolate_test(${F_NAME}_seeds "")
       endif()
     endif()
   endif()

@@ -11,6 +11,9 @@
 #include "platform/module_loader.h"
 #include "platform/platform_log.h"
 
+// Weak: only a program with a linked-in log writer defines it.
+extern "C" const bool vz_tracer_linked_in __attribute__((weak));
+
 namespace {
 
 constinit std::atomic<vz::TracerLogAFn> g_log_a{nullptr};
@@ -76,6 +79,7 @@ void BindModule() {
 }
 
 void LoadTracer() {
+  if (&vz_tracer_linked_in != nullptr && vz_tracer_linked_in) return;  // the program has its own writer
   vz::ModuleHandle module = vz::LoadModule("vztrace");
   if (!module) return;  // No log writer: every call stays a no-op.
   g_kept_module = module;
@@ -179,6 +183,16 @@ void BindTracerForTest(const TracerEntries* entries) {
   } else {
     BindEntries(nullptr, nullptr, nullptr);
   }
+}
+
+void BindLinkedTracer(TracerLogAFn log_a, TracerLogWFn log_w, TracerSetAppInfoFn set_app_info,
+                      TracerSetMeetInfoFn set_meet_info) {
+  static TracerEntries entries;
+  entries.log_a = log_a;
+  entries.log_w = log_w;
+  entries.set_app_info = set_app_info;
+  entries.set_meet_info = set_meet_info;
+  BindTracerForTest(&entries);
 }
 
 void RestoreTracerForTest() {

@@ -36,7 +36,18 @@ using TracerSetMeetInfoFn = void (*)(const char* meet_id, const char* roster_id)
 // Looks an ordinal of the log writer up at each call (null when absent); for
 // ordinals 4 and 5, which only the web link uses.
 void* TracerOrdinal(int ordinal);
+
+// For a program that carries the log writer linked in (vzbridge): every
+// tracer call goes to these entries for the rest of the run. Such a program
+// also defines vz_tracer_linked_in (below), so that libvztrace.so is never
+// loaded into it as a second writer of the same log file.
+void BindLinkedTracer(TracerLogAFn log_a, TracerLogWFn log_w, TracerSetAppInfoFn set_app_info,
+                      TracerSetMeetInfoFn set_meet_info);
 }  // namespace vz
+
+// Defined as true, with constant initialisation, by a program that links its
+// own log writer; the tracer client then does not load libvztrace.so.
+extern "C" const bool vz_tracer_linked_in;
 
 #define VZ_FUNC vz::QualifiedFunctionName(__PRETTY_FUNCTION__)
 

@@ -45,7 +45,12 @@ bool ReadCrashSystemState(CrashSystemState* state) {
   bool ok = true;
   utsname names;
   if (uname(&names) == 0) {
-    std::strncpy(state->os_release, names.release, sizeof(state->os_release) - 1);
+    size_t n = 0;
+    while (n + 1 < sizeof(state->os_release) && names.release[n] != '\0') {
+      state->os_release[n] = names.release[n];
+      ++n;
+    }
+    state->os_release[n] = '\0';
     const char* cursor = names.release;
     state->os_major = TakeNumber(&cursor);
     if (*cursor == '.') ++cursor;

@@ -9,18 +9,21 @@
 namespace vz {
 namespace {
 
-int* volatile g_pointer = nullptr;
+// Volatile all through, so that no access or division is optimised away.
+volatile int* volatile g_pointer = nullptr;
 volatile int g_zero = 0;
+volatile int g_result = 0;
 
 __attribute__((noinline, no_sanitize_address, no_sanitize_undefined)) void WriteAt(uintptr_t address) {
-  g_pointer = reinterpret_cast<int*>(address);
+  g_pointer = reinterpret_cast<volatile int*>(address);
   *g_pointer = 1;
 }
-__attribute__((noinline, no_sanitize_address, no_sanitize_undefined)) int ReadAt(uintptr_t address) {
-  g_pointer = reinterpret_cast<int*>(address);
-  return *g_pointer;
+__attribute__((noinline, no_sanitize_address, no_sanitize_undefined)) void ReadAt(uintptr_t address) {
+  g_pointer = reinterpret_cast<volatile int*>(address);
+  g_result = *g_pointer;
 }
-__attribute__((noinline, no_sanitize_undefined)) int Divide() { return 7 / g_zero; }  // not 1: 1 / x compiles to no division
+// Not 1 / x, which compiles to no division at all.
+__attribute__((noinline, no_sanitize_undefined)) void Divide() { g_result = 7 / g_zero; }
 
 // What the handler saw, checked by the child before it ends.
 FatalSignalInfo g_seen;
@@ -116,8 +119,18 @@ __attribute__((noinline)) size_t WalkFromHere(int* count) {
   return WalkFramePointers(reinterpret_cast<uintptr_t>(__builtin_return_address(0)),
                            reinterpret_cast<uintptr_t>(__builtin_frame_address(0)), 16, CountFrame, count);
 }
-__attribute__((noinline)) size_t CallerOne(int* count) { return WalkFromHere(count) + 0 * *count; }
-__attribute__((noinline)) size_t CallerTwo(int* count) { return CallerOne(count) + 0 * *count; }
+// The empty asm after each call keeps it from becoming a jump that would
+// drop the caller's frame.
+__attribute__((noinline)) size_t CallerOne(int* count) {
+  const size_t frames = WalkFromHere(count);
+  asm volatile("" ::: "memory");
+  return frames;
+}
+__attribute__((noinline)) size_t CallerTwo(int* count) {
+  const size_t frames = CallerOne(count);
+  asm volatile("" ::: "memory");
+  return frames;
+}
 
 TEST(FatalSignalTest, TheFrameWalkFollowsTheFramePointers) {
   int count = 0;

@@ -58,14 +58,16 @@ class RunLoop {
   bool IsStopped() const { return stopped_.load(std::memory_order_acquire); }
 
   // Tasks.
-  // Queues a task to run on the owner thread, in posting order. Never blocks
-  // for long. False once the loop is stopped; the task is then destroyed.
+  // Queues a task to run on the owner thread, in posting order. Never waits
+  // for the owner thread. False once the loop is stopped; the task is then
+  // destroyed.
   bool Post(UniqueTask task);
   // Runs the task on the owner thread and returns when it has run; on the
-  // owner thread it runs at once. While a thread waits here, sends made to
-  // its own loop (not posts) are run, so two loops may send to each other.
-  // False when the loop is stopped before the task ran (it is destroyed
-  // unrun; the call never hangs on a stopped loop).
+  // owner thread it runs at once. Waiting sends run before posted tasks.
+  // While a thread waits here, sends made to its own loop (not posts) are
+  // run, so two loops may send to each other. False when the loop is stopped
+  // before the task ran (it is destroyed unrun; the call never hangs on a
+  // stopped loop).
   bool Send(UniqueTask task);
   // Send for a result: the function's value, or nothing when it did not run.
   template <typename F>

@@ -15,7 +15,7 @@
 
 #include "platform/fatal_signal_safe_io.h"
 #include "platform/process.h"
-#include "platform/scoped_test_folder.h"
+#include "platform/scoped_test_folder.h"  // ScopedEnv
 #include "platform/settings_store.h"
 #include "platform/user_folders.h"
 #include "trace/linked_tracer.h"
@@ -32,18 +32,22 @@ using testing::ReadWholeFile;
 using testing::RemoveTraceFiles;
 using testing::SplitCrLfLines;
 
-// Opaque to the optimiser, so the faults happen as written.
-int* volatile g_null = nullptr;
+// Volatile all through, so the faults happen as written.
+volatile int* volatile g_null = nullptr;
 volatile int g_zero = 0;
+volatile int g_result = 0;
 
 __attribute__((noinline, no_sanitize_address, no_sanitize_undefined)) void WriteThroughNull() { *g_null = 1; }
-__attribute__((noinline, no_sanitize_address, no_sanitize_undefined)) int ReadThroughNull() { return *g_null; }
-__attribute__((noinline, no_sanitize_undefined)) int DivideByZero() { return 7 / g_zero; }
+__attribute__((noinline, no_sanitize_address, no_sanitize_undefined)) void ReadThroughNull() { g_result = *g_null; }
+// Not 1 / x, which compiles to no division at all.
+__attribute__((noinline, no_sanitize_undefined)) void DivideByZero() { g_result = 7 / g_zero; }
 __attribute__((noinline, no_sanitize_address)) int Recurse(int depth) {
   if (depth == g_zero - 1) return 0;  // never: depth only grows
   volatile char pad[512];
   pad[0] = static_cast<char>(depth);
-  return Recurse(depth + 1) + pad[0];
+  const int deeper = Recurse(depth + 1);
+  asm volatile("" ::"r"(pad) : "memory");  // the frame stays live: no loop, no tail call
+  return deeper + pad[0];
 }
 
 void LogLine(const char* format, ...) {
@@ -200,9 +204,9 @@ void CrashWithFolders(const std::string& temp, const char* cache) {
   WriteThroughNull();
 }
 
+// The child re-runs the test from its start: the folders must have fixed names.
 TEST_F(CrashHandlerDeathTest, WithoutAWritableFolderTheLogStaysAndTheExitCodeIs13) {
-  ScopedTestFolder scratch;
-  const std::string temp = scratch.path() + "/temp";
+  const std::string temp = folder_ + "/unwritable-temp";
   if (!CanMakeUnwritableFolder(temp)) GTEST_SKIP() << "this user may write any folder";
   EXPECT_EXIT(CrashWithFolders(temp, "/nonexistent-cache"), ::testing::ExitedWithCode(13), "");
   std::filesystem::permissions(temp, std::filesystem::perms::owner_all);
@@ -210,18 +214,19 @@ TEST_F(CrashHandlerDeathTest, WithoutAWritableFolderTheLogStaysAndTheExitCodeIs1
   ASSERT_EQ(logs.size(), 1u);
   EXPECT_EQ(ReadWholeFile(temp + "/" + logs[0]).find("Crash Log Begin"), std::string::npos);
   EXPECT_TRUE(FilesStartingWith(temp, "native.").empty());
+  std::filesystem::remove_all(temp);
 }
 
 TEST_F(CrashHandlerDeathTest, AWritableCacheFolderStillGetsTheReportWritten) {
-  ScopedTestFolder scratch;
-  const std::string temp = scratch.path() + "/temp";
+  const std::string temp = folder_ + "/unwritable-temp";
   if (!CanMakeUnwritableFolder(temp)) GTEST_SKIP() << "this user may write any folder";
-  EXPECT_EXIT(CrashWithFolders(temp, scratch.path().c_str()), ::testing::ExitedWithCode(13), "");
+  EXPECT_EXIT(CrashWithFolders(temp, folder_.c_str()), ::testing::ExitedWithCode(13), "");
   std::filesystem::permissions(temp, std::filesystem::perms::owner_all);
   // The log cannot be moved inside a folder that refuses writes: it stays, with the report.
   const std::vector<std::string> logs = FilesStartingWith(temp, "vzmeet-app.");
   ASSERT_EQ(logs.size(), 1u);
   EXPECT_THAT(ReadWholeFile(temp + "/" + logs[0]), HasSubstr("Crash Log End"));
+  std::filesystem::remove_all(temp);
 }
 
 }  // namespace

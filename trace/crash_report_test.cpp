@@ -87,6 +87,7 @@ __attribute__((noinline)) void ReportAWriteThroughNull(FakeCrash* crash, Capturi
   crash->signal.fault_address = 0;
   crash->signal.is_write = true;
   WriteCrashReport(crash->input, sink);
+  asm volatile("" ::: "memory");  // no tail call: this frame must stay while the report walks it
 }
 
 TEST(CrashReportTest, AWriteThroughNullGivesTheAccessViolationLineAndEverySection) {

@@ -26,22 +26,22 @@ class Output {
   size_t length_ = 0;
 };
 
-struct Spec {
+struct Conversion {
   bool left = false;
   bool zero = false;
   int width = 0;
 };
 
-void PutPadded(Output& out, const Spec& spec, const char* text, int length, bool numeric, bool negative) {
+void PutPadded(Output& out, const Conversion& conv, const char* text, int length, bool numeric, bool negative) {
   const int sign = negative ? 1 : 0;
-  const int pad = spec.width > length + sign ? spec.width - length - sign : 0;
-  if (spec.left) {
+  const int pad = conv.width > length + sign ? conv.width - length - sign : 0;
+  if (conv.left) {
     if (negative) out.Put('-');
     for (int i = 0; i < length; ++i) out.Put(text[i]);
     out.Repeat(' ', pad);
     return;
   }
-  if (numeric && spec.zero) {
+  if (numeric && conv.zero) {
     if (negative) out.Put('-');
     out.Repeat('0', pad);
   } else {
@@ -51,7 +51,7 @@ void PutPadded(Output& out, const Spec& spec, const char* text, int length, bool
   for (int i = 0; i < length; ++i) out.Put(text[i]);
 }
 
-void PutUnsigned(Output& out, const Spec& spec, unsigned long long value, unsigned base, bool upper,
+void PutUnsigned(Output& out, const Conversion& conv, unsigned long long value, unsigned base, bool upper,
                  bool negative) {
   const char* digits = upper ? "0123456789ABCDEF" : "0123456789abcdef";
   char reversed[24];
@@ -62,7 +62,7 @@ void PutUnsigned(Output& out, const Spec& spec, unsigned long long value, unsign
   } while (value != 0);
   char text[24];
   for (int i = 0; i < n; ++i) text[i] = reversed[n - 1 - i];
-  PutPadded(out, spec, text, n, true, negative);
+  PutPadded(out, conv, text, n, true, negative);
 }
 
 }  // namespace
@@ -76,13 +76,13 @@ size_t SafeFormatV(char* out_buffer, size_t capacity, const char* format, va_lis
       continue;
     }
     ++p;
-    Spec spec;
+    Conversion conv;
     for (;; ++p) {
-      if (*p == '-') spec.left = true;
-      else if (*p == '0') spec.zero = true;
+      if (*p == '-') conv.left = true;
+      else if (*p == '0') conv.zero = true;
       else break;
     }
-    while (*p >= '0' && *p <= '9') spec.width = spec.width * 10 + (*p++ - '0');
+    while (*p >= '0' && *p <= '9') conv.width = conv.width * 10 + (*p++ - '0');
     int longs = 0;
     bool size_t_arg = false;
     for (;; ++p) {
@@ -102,7 +102,7 @@ size_t SafeFormatV(char* out_buffer, size_t capacity, const char* format, va_lis
         const bool negative = value < 0;
         const unsigned long long magnitude =
             negative ? 0ull - static_cast<unsigned long long>(value) : static_cast<unsigned long long>(value);
-        PutUnsigned(out, spec, magnitude, 10, false, negative);
+        PutUnsigned(out, conv, magnitude, 10, false, negative);
         break;
       }
       case 'u':
@@ -113,12 +113,12 @@ size_t SafeFormatV(char* out_buffer, size_t capacity, const char* format, va_lis
         else if (longs >= 2) value = va_arg(args, unsigned long long);
         else if (longs == 1) value = va_arg(args, unsigned long);
         else value = va_arg(args, unsigned int);
-        PutUnsigned(out, spec, value, *p == 'u' ? 10 : 16, *p == 'X', false);
+        PutUnsigned(out, conv, value, *p == 'u' ? 10 : 16, *p == 'X', false);
         break;
       }
       case 'c': {
         const char c = static_cast<char>(va_arg(args, int));
-        PutPadded(out, spec, &c, 1, false, false);
+        PutPadded(out, conv, &c, 1, false, false);
         break;
       }
       case 's': {
@@ -126,7 +126,7 @@ size_t SafeFormatV(char* out_buffer, size_t capacity, const char* format, va_lis
         if (text == nullptr) text = "(null)";
         int length = 0;
         while (text[length] != '\0') ++length;
-        PutPadded(out, spec, text, length, false, false);
+        PutPadded(out, conv, text, length, false, false);
         break;
       }
       case '%':

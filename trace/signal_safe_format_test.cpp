@@ -38,7 +38,8 @@ TEST(SignalSafeFormatTest, MatchesTheCLibraryForTheReportFormats) {
 }
 
 TEST(SignalSafeFormatTest, NullStringsUnknownConversionsAndTheEnd) {
-  EXPECT_EQ(Safe("[%s]", static_cast<const char*>(nullptr)), "[(null)]");
+  const char* volatile no_text = nullptr;
+  EXPECT_EQ(Safe("[%s]", no_text), "[(null)]");
   EXPECT_EQ(Safe("%q"), "%q");
   EXPECT_EQ(Safe("tail %"), "tail ");
   char out[8];

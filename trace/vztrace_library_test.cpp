@@ -32,7 +32,7 @@ using testing::WriteWholeFile;
 
 constexpr char kEndMarker[] = "\n\n       --------------> [ VZTRACE END ] <-------------------\n\n\n\n\n";
 
-int* volatile g_null = nullptr;
+volatile int* volatile g_null = nullptr;
 __attribute__((noinline, no_sanitize_address, no_sanitize_undefined)) void WriteThroughNull() { *g_null = 1; }
 
 std::string OwnLog() {

@@ -108,8 +108,10 @@ class FakeDownloader : public vz::Downloader {
       }
     }
     if (block_until_cancelled) {
-      started.store(true);
-      while (sink->OnDownloadProgress(1, 100)) vz::SleepMs(1);
+      while (sink->OnDownloadProgress(1, 100)) {
+        started.store(true);  // after a progress call has come back
+        vz::SleepMs(1);
+      }
       cancelled.store(true);
       result.code = vz::kDownloadCancelled;
       return result;

@@ -19,6 +19,7 @@ struct NetworkProxyEntry {
 };
 static_assert(sizeof(NetworkProxyEntry) == 796);
 static_assert(offsetof(NetworkProxyEntry, HttpProxy) == 0);
+static_assert(offsetof(NetworkProxyEntry, Reserved) == 4);
 static_assert(offsetof(NetworkProxyEntry, HttpsProxy) == 8);
 static_assert(offsetof(NetworkProxyEntry, Success) == 12);
 static_assert(offsetof(NetworkProxyEntry, RetryCount) == 16);

@@ -17,7 +17,8 @@
 // The synchronisation source that the stand-in reports for the user's audio.
 inline constexpr int32_t kStandInAudioSsrc = 0x12345678;
 
-class CAudioStandInEngine : public IACProvider, public CAppThread {
+// CAppThread comes first, so the object starts with its reference-counted base.
+class CAudioStandInEngine : public CAppThread, public IACProvider {
  public:
   CAudioStandInEngine(IACProviderSink* sink, AudioScript script);
 

@@ -1,0 +1,34 @@
+#pragma once
+// The browser extension's side of a native-messaging host: starts the host
+// with its standard input and output as pipes, writes messages to it and
+// reads its messages, each a 4-byte native-order length and UTF-8 JSON.
+// Every message either way is printed, as the demonstration shows them.
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/piped_child_testlib.h"
+
+class ExtensionSession {
+ public:
+  explicit ExtensionSession(std::FILE* out) : out_(out) {}
+
+  // Starts the host with this environment added.
+  bool Start(const std::string& host_path, const std::vector<std::string>& environment);
+  int HostPid() const { return host_.Pid(); }
+
+  bool Send(std::string_view message);
+  // The next message, within the time-out; false on time-out or when the
+  // host's output ended (`ended` then says so).
+  bool Receive(std::string* message, int timeout_ms, bool* ended);
+  void CloseInput() { host_.CloseInput(); }
+  bool WaitHostEnd(int timeout_ms, int* exit_code) { return host_.Wait(timeout_ms, exit_code); }
+
+ private:
+  std::FILE* out_;
+  vz::PipedChild host_;
+};
+
+// The "type" of a message, "" when it has none.
+std::string MessageType(const std::string& message);

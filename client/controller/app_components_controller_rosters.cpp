@@ -1,0 +1,73 @@
+// The roster map of the meeting components controller: the meeting's
+// participants as the web page announces them, kept in the order of their
+// roster ids' UTF-16 code units.
+#include <string>
+
+#include "client/controller/app_components_controller.h"
+#include "common/string_helpers.h"
+#include "common/trace_client.h"
+
+namespace {
+
+// The audio status a participant is stored with. A joined participant's 0
+// becomes 1 (not applied on updates); an invisible participant is shown as
+// 7 (in session, muted or listening) or 8 (anything else).
+void ApplyAudioStatus(RosterRecord* roster, bool joined) {
+  if (joined && roster->AudioStatus == 0) roster->AudioStatus = 1;
+  if (roster->IsInvisible) {
+    const int32_t status = roster->AudioStatus;
+    roster->AudioStatus = (status == 3 || status == 4 || status == 7) ? 7 : 8;
+  }
+}
+
+void LogRoster(const RosterRecord& roster, size_t count_before) {
+  VZ_LOGW(u"roster id=[%s]", roster.RosterId);
+  VZ_COLLECT("count [%d] roster id [%s]", static_cast<int>(count_before), WideToNarrow(roster.RosterId).c_str());
+}
+
+// The key of a record: its id up to the terminator inside the field.
+std::u16string KeyOf(const RosterRecord& roster) {
+  size_t length = 0;
+  while (length < std::size(roster.RosterId) && roster.RosterId[length] != u'\0') ++length;
+  return std::u16string(roster.RosterId, length);
+}
+
+}  // namespace
+
+int32_t CAppComponentsController::OnAppCmdUserJoined(RosterRecord* roster) {
+  if (roster == nullptr) return 0;
+  LogRoster(*roster, rosters_.size());
+  const std::u16string key = KeyOf(*roster);
+  if (rosters_.count(key) != 0) return OnAppCmdUserUpdated(roster);
+  ApplyAudioStatus(roster, /*joined=*/true);
+  RosterRecord& stored = rosters_.emplace(key, *roster).first->second;
+  NotifyRosterStatusChanged(kRosterJoined, &stored);
+  if (video_) video_->AppRosterJoined(roster, 1);
+  return 1;
+}
+
+int32_t CAppComponentsController::OnAppCmdUserUpdated(RosterRecord* roster) {
+  if (roster == nullptr) return 0;
+  LogRoster(*roster, rosters_.size());
+  ApplyAudioStatus(roster, /*joined=*/false);
+  const std::u16string key = KeyOf(*roster);
+  rosters_.erase(key);
+  RosterRecord& stored = rosters_.emplace(key, *roster).first->second;
+  if (video_) video_->AppRosterUpdated(roster);
+  NotifyRosterStatusChanged(kRosterUpdated, &stored);
+  return 1;
+}
+
+int32_t CAppComponentsController::OnAppCmdUserLeft(RosterRecord* roster) {
+  if (roster == nullptr) return 0;
+  LogRoster(*roster, rosters_.size());
+  const auto found = rosters_.find(KeyOf(*roster));
+  if (found == rosters_.end()) {
+    VZ_LOGW_ERROR(u"roster id [%s] not in meet.", roster->RosterId);
+    return 0;
+  }
+  NotifyRosterStatusChanged(kRosterLeft, &found->second);
+  if (video_) video_->AppRosterLeft(&found->second);
+  rosters_.erase(found);
+  return 1;
+}

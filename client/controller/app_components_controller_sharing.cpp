@@ -1,0 +1,215 @@
+// The sharing road of the meeting components controller: the start and stop
+// of the sharing engine, its status and error callbacks, remote control and
+// the engine operations the sharing UI uses.
+//
+// Not built yet: the web page's sharing requests (start, quick start, join,
+// web join, update, stop, data commands) and the engine's web binary data;
+// they log and return 0 (see the end of this file).
+#include <cstring>
+#include <string_view>
+
+#include "client/controller/app_components_controller.h"
+#include "common/string_helpers.h"
+#include "common/trace_client.h"
+#include "platform/text.h"
+
+namespace {
+
+bool SameText(const char16_t* a, const char16_t* b) { return std::u16string_view(a) == std::u16string_view(b); }
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Engine operations.
+
+int32_t CAppComponentsController::StartDS() {
+  VZ_LOG("");
+  if (IsMyRosterInvisible() || meet_config_.SharingEnabled == 0) {
+    VZ_LOG_ERROR("DS is disabled by config.");
+    ReportDSSessionError(kDisabledByConfigCode, kDisabledByConfigCodeType);
+    ReportDSSessionStatus(kSessionIdle);
+    return 0;
+  }
+  if (share_ && (ds_state_ == kSessionJoined || ds_state_ == kSessionConnecting)) {
+    const DSSessionConfig* running = share_->GetSessionConfig();
+    if (running != nullptr && SameText(running->DSId, ds_request_.DSId)) {
+      if (ds_state_ == kSessionJoined) {
+        VZ_LOG_ERROR("sharing already started/joined. notify web page.");
+        ReportDSSessionStatus(kSessionJoined);
+      } else {
+        VZ_LOG_ERROR("sharing is connecting, don't need do anything.");
+      }
+      return 0;
+    }
+  }
+  VZ_COLLECT("DS presenter [%d] web [%d]", ds_request_.IsPresenter, ds_request_.IsWebAttendee);
+  VZ_LOGW(u"DS presenter [%d] web [%d] addr [%s] ip [%s] token [%s] roster [%s] ds id [%s]", ds_request_.IsPresenter,
+          ds_request_.IsWebAttendee, ds_request_.ServerAddr, ds_request_.ServerIp, ds_request_.Token,
+          ds_request_.RosterId, ds_request_.DSId);
+  StopDs();
+  NotifySharingStatusChanged(kSessionConnecting);
+  ReportDSSessionStatus(kSessionConnecting);
+
+  share_ = engines().NewShareWrapper();
+  if (share_ && share_->CreateInstance(this, 1) &&
+      share_->StartDS(&meet_config_, &ds_request_, GetNetworkProxyEntry()) != 0) {
+    return 1;
+  }
+  VZ_LOG_ERROR("the sharing engine did not take the start");
+  NotifySharingStatusChanged(kSessionEnded);
+  return 0;
+}
+
+int32_t CAppComponentsController::StopDs() {
+  VZ_LOG("");
+  if (share_) {
+    share_->StopDS();
+    DestroyWrapper(share_);
+  }
+  // Without an engine the stop command to the holder finds nothing to go through.
+  SetRemoteControlRosterId(nullptr);
+  ds_state_ = kSessionIdle;
+  return 1;
+}
+
+void CAppComponentsController::CaptureNow() {
+  if (share_) share_->CaptureNow();
+}
+
+int32_t CAppComponentsController::ShowPointerWindow(int32_t show) {
+  return share_ ? share_->ShowPointerWindow(show) : 0;
+}
+
+int32_t CAppComponentsController::IsPointerWindowShown() { return share_ ? share_->IsPointerWindowShown() : 0; }
+
+int32_t CAppComponentsController::ShowArrowIndicator(const char16_t* label, uint32_t color, VzPoint* point) {
+  return share_ ? share_->ShowArrowIndicator(label, color, point) : 0;
+}
+
+int32_t CAppComponentsController::SetArrowIndicatorText(const char16_t* label, uint32_t color) {
+  return share_ ? share_->SetArrowIndicatorText(label, color) : 0;
+}
+
+int32_t CAppComponentsController::SetExcludedWindow1(VzWindowHandle window) {
+  return share_ ? share_->SetExcludedWindow1(window) : 0;
+}
+
+int32_t CAppComponentsController::SetExcludedWindow2(VzWindowHandle window) {
+  return share_ ? share_->SetExcludedWindow2(window) : 0;
+}
+
+int32_t CAppComponentsController::SetExcludedWindow3(VzWindowHandle window) {
+  return share_ ? share_->SetExcludedWindow3(window) : 0;
+}
+
+// ---------------------------------------------------------------------------
+// Engine callbacks.
+
+int32_t CAppComponentsController::OnDSStatusNotification(int32_t status) {
+  EngineCallbackScope in_callback(this);
+  const int32_t presenter = IsMyRosterPresenter();
+  VZ_LOG("status [%d] presenter [%d]", status, presenter);
+  VZ_COLLECT("status [%d] presenter [%d]", status, presenter);
+  ds_state_ = status;
+  if (status == kSessionEnded || status == kSessionIdle) {
+    StopDs();
+  } else if (status == kSessionJoined && presenter && share_) {
+    share_->StartCapture(&meet_config_, 2);
+  }
+  ReportDSSessionStatus(status);
+  NotifySharingStatusChanged(status);
+  return 1;
+}
+
+int32_t CAppComponentsController::OnDSErrorNotification(int32_t code, int32_t code_type) {
+  EngineCallbackScope in_callback(this);
+  VZ_LOG_ERROR("code [%d], codetype [%d]", code, code_type);
+  VZ_COLLECT("code [%d], codetype [%d]", code, code_type);
+  StopDs();
+  if (code == 9 || code == 4) {
+    if (const NetworkProxyEntry* next = NextNetworkProxy()) {
+      SetNetworkProxyEntry(next);
+      StartDS();
+      return 1;
+    }
+  }
+  if (code == 13) {
+    NotifySharingError(code, code_type);  // the proxy settings are offered; never reported
+    return 1;
+  }
+  ReportDSSessionError(code, code_type);
+  ReportDSSessionStatus(kSessionEnded);
+  return 1;
+}
+
+// The sharing UI's callbacks: the window subclass hands them to the UI.
+int32_t CAppComponentsController::OnDSCommand(DSCommandRecord*) { return 1; }
+int32_t CAppComponentsController::OnMonitorUnshared(MonitorInfo*) { return 1; }
+int32_t CAppComponentsController::OnMonitorShared(MonitorInfo*, uint8_t*) { return 1; }
+int32_t CAppComponentsController::OnMonitorUpdated(MonitorInfo*, VzRect*) { return 1; }
+int32_t CAppComponentsController::OnMouseUpdated(CursorInfo*) { return 1; }
+int32_t CAppComponentsController::OnSharingInfo(SharingInfo*) { return 1; }
+int32_t CAppComponentsController::OnSharingStatus(int32_t) { return 1; }
+
+// ---------------------------------------------------------------------------
+// Remote control.
+
+void CAppComponentsController::SetRemoteControlRosterId(const char16_t* roster_id) {
+  VZ_LOGW(u"rosterid [%s]", roster_id ? roster_id : u"null");
+  StopRemoteControl(remote_control_roster_);
+  remote_control_roster_[0] = u'\0';
+  if (roster_id != nullptr && roster_id[0] != u'\0') {
+    vz::CopyUtf16(remote_control_roster_, std::size(remote_control_roster_), roster_id);
+    GiveRemoteControl(remote_control_roster_);
+  }
+}
+
+void CAppComponentsController::GiveRemoteControl(const char16_t* roster_id) {
+  SendRemoteControlCommand(DSCommandGiveControl, roster_id);
+}
+
+void CAppComponentsController::StopRemoteControl(const char16_t* roster_id) {
+  SendRemoteControlCommand(DSCommandStopControl, roster_id);
+}
+
+void CAppComponentsController::PauseRemoteControl(const char16_t* roster_id) {
+  SendRemoteControlCommand(DSCommandPauseControl, roster_id);
+}
+
+void CAppComponentsController::SendRemoteControlCommand(int32_t type, const char16_t* roster_id) {
+  const RosterRecord* mine = FindRoster(peer_config_.RosterId);
+  if (mine == nullptr || roster_id == nullptr || roster_id[0] == u'\0') return;
+  const std::string narrow = WideToNarrow(roster_id);
+  if (type == DSCommandGiveControl) VZ_COLLECT("GiveRemoteControl to [%s]", narrow.c_str());
+  if (type == DSCommandStopControl) VZ_COLLECT("StopRemoteControl to [%s]", narrow.c_str());
+  DSCommandRecord command;
+  std::memset(&command, 0, sizeof(command));
+  command.Type = type;
+  vz::CopyUtf16(command.SrcRosterId, std::size(command.SrcRosterId), mine->RosterId);
+  vz::CopyUtf16(command.DstRosterId, std::size(command.DstRosterId), roster_id);
+  if (share_) share_->SendCommand(&command);
+}
+
+// ---------------------------------------------------------------------------
+// Not built yet: the web page's sharing requests.
+
+int32_t CAppComponentsController::OnDSSessionRequestStart(DSSessionConfig*) {
+  return NotHandledYet("DS session start request");
+}
+int32_t CAppComponentsController::OnDSSessionRequestQuickStart(DSSessionConfig*) {
+  return NotHandledYet("DS session quick start request");
+}
+int32_t CAppComponentsController::OnDSSessionRequestWebJoin(DSSessionConfig*) {
+  return NotHandledYet("DS session web join request");
+}
+int32_t CAppComponentsController::OnDSSessionRequestJoin(DSSessionConfig*) {
+  return NotHandledYet("DS session join request");
+}
+int32_t CAppComponentsController::OnDSSessionRequestUpdate(DSSessionConfig*) {
+  return NotHandledYet("DS session update request");
+}
+int32_t CAppComponentsController::OnDSSessionRequestStop(const char16_t*) {
+  return NotHandledYet("DS session stop request");
+}
+int32_t CAppComponentsController::OnDSDataCommand(CVZBinaryData*) { return NotHandledYet("DS data command"); }
+int32_t CAppComponentsController::OnDSWebBinary(CVZBinaryData*) { return NotHandledYet("DS web binary data"); }

@@ -1,0 +1,44 @@
+#include "platform/process_stat.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "platform/process.h"
+
+namespace vz {
+namespace {
+
+TEST(ProcessStat, GivesTheParentOfALiveProcessAndNothingForADeadOne) {
+  ProcessStat stat;
+  ASSERT_TRUE(ReadProcessStat(ProcessId(), &stat));
+  EXPECT_EQ(stat.parent_pid, ParentProcessId());
+  EXPECT_NE(stat.state, 'Z');
+
+  const pid_t child = ::fork();
+  if (child == 0) ::_exit(0);
+  ASSERT_GT(child, 0);
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_FALSE(ReadProcessStat(child, &stat));
+  EXPECT_FALSE(ReadProcessStat(0, &stat));
+  EXPECT_FALSE(ReadProcessStat(-5, &stat));
+}
+
+TEST(ProcessStat, AnEndedUnreapedChildReadsAsZombie) {
+  const pid_t child = ::fork();
+  if (child == 0) ::_exit(0);
+  ASSERT_GT(child, 0);
+  // Waits for the end without reaping, so the child stays a zombie.
+  siginfo_t info{};
+  ASSERT_EQ(::waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOWAIT), 0);
+  ProcessStat stat;
+  ASSERT_TRUE(ReadProcessStat(child, &stat));
+  EXPECT_EQ(stat.state, 'Z');
+  EXPECT_EQ(stat.parent_pid, ProcessId());
+  int status = 0;
+  ::waitpid(child, &status, 0);
+}
+
+}  // namespace
+}  // namespace vz
