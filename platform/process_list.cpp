@@ -45,7 +45,8 @@ std::string ExecutableBaseName(int pid) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// Gone, or a zombie that only waits to be reaped.
+// Gone, or a zombie that only waits to be reaped (reaped here when it is
+// our child).
 bool HasEnded(int pid) {
   int status = 0;
   if (::waitpid(pid, &status, WNOHANG) == pid) return true;  // our child, reaped now
@@ -58,7 +59,10 @@ bool HasEnded(int pid) {
   std::fclose(file);
   text[n] = '\0';
   const char* close = std::strrchr(text, ')');
-  return close != nullptr && close[1] == ' ' && (close[2] == 'Z' || close[2] == 'X');
+  const bool dead = close != nullptr && close[1] == ' ' && (close[2] == 'Z' || close[2] == 'X');
+  // It may have died after the first look: reap it now if it is ours.
+  if (dead) ::waitpid(pid, &status, WNOHANG);
+  return dead;
 }
 
 bool WaitEnded(int pid, int timeout_ms) {

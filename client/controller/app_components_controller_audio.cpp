@@ -102,6 +102,7 @@ int32_t CAppComponentsController::JoinAudio() {
     return 1;
   }
   VZ_LOG_ERROR("the audio engine did not take the join");
+  DestroyWrapper(audio_);  // nothing of a failed join is kept
   NotifyAudioStatusChanged(kSessionEnded, 0);
   return 0;
 }

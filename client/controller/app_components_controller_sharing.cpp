@@ -56,6 +56,7 @@ int32_t CAppComponentsController::StartDS() {
     return 1;
   }
   VZ_LOG_ERROR("the sharing engine did not take the start");
+  DestroyWrapper(share_);  // nothing of a failed start is kept
   NotifySharingStatusChanged(kSessionEnded);
   return 0;
 }

@@ -45,7 +45,7 @@ int32_t CAppComponentsController::JoinVideo() {
   NotifyVideoStatusChanged(kSessionConnecting, av_request_.Broadcast);
   ReportAVSessionStatus(kSessionConnecting);
 
-  // A wrapper a failed join left behind is released before its successor.
+  // A wrapper left from an earlier session is released before its successor.
   DestroyWrapper(video_);
   video_ = engines().NewVideoWrapper();
   if (video_ && video_->CreateInstance(this)) {
@@ -54,6 +54,7 @@ int32_t CAppComponentsController::JoinVideo() {
     if (JoinVideoWithContainer()) return 1;
   }
   VZ_LOG_ERROR("the video engine did not take the join");
+  DestroyWrapper(video_);  // nothing of a failed join is kept
   NotifyVideoStatusChanged(kSessionEnded, av_request_.Broadcast);
   return 0;
 }

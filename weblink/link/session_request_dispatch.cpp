@@ -7,7 +7,7 @@
 #include "weblink/link/link_messages.h"
 #include "weblink/link/link_request_payloads.h"
 #include "weblink/link/request_dispatch.h"
-#include "weblink/link/token_mask.h"
+#include "weblink/records/token_mask.h"
 #include "weblink/records/record_builders.h"
 
 namespace {

@@ -1,5 +1,4 @@
-// libvzlink.so's two exports (ordinals 1 and 2 of the loader's table) and
-// the library's load and unload lines.
+// libvzlink.so's two exports (ordinals 1 and 2 of the loader's table).
 #include <new>
 #include <type_traits>
 
@@ -8,19 +7,13 @@
 
 #define VZ_LINK_EXPORT extern "C" __attribute__((visibility("default")))
 
-namespace {
-
-struct LibraryLifetimeLog {
-  LibraryLifetimeLog() { VZ_LOG("VZLINk DLL DLL_PROCESS_ATTACH"); }
-  ~LibraryLifetimeLog() { VZ_LOG("VZLINk DLL DLL_PROCESS_DETACH"); }
-};
-const LibraryLifetimeLog g_lifetime_log;
-
-}  // namespace
+// The load and unload lines (lifetime/vz_link_lifetime_log.cpp).
+void VzLinkLifetimeAnchor();
 
 // A link whose helper window cannot start would deliver nothing, not even the
 // pipe's loss; the client sees a missing link instead.
 VZ_LINK_EXPORT IVzLinkInstance* CreateVzLinkInstance(IVzLinkInstanceSink* sink) {
+  VzLinkLifetimeAnchor();
   VZ_LOG("DLLAPI : CreateVzLinkInstance");
   auto* instance = new (std::nothrow) CVzLinkInstController(sink);
   if (instance == nullptr) return nullptr;

@@ -64,13 +64,11 @@ int32_t CVzLinkInstController::WSStartListen(AppPeerConfig* config) {
 }
 
 int32_t CVzLinkInstController::WSSendValue1(int32_t value) {
-  QueueFrame(ULongToString(static_cast<uint32_t>(value)), PIPE_KIND_VALUE1);
-  return 1;
+  return QueueFrame(ULongToString(static_cast<uint32_t>(value)), PIPE_KIND_VALUE1) ? 1 : 0;
 }
 
 int32_t CVzLinkInstController::WSSendValue2(int32_t value) {
-  QueueFrame(ULongToString(static_cast<uint32_t>(value)), PIPE_KIND_VALUE2);
-  return 1;
+  return QueueFrame(ULongToString(static_cast<uint32_t>(value)), PIPE_KIND_VALUE2) ? 1 : 0;
 }
 
 int32_t CVzLinkInstController::StopListen() {
@@ -85,12 +83,12 @@ int32_t CVzLinkInstController::StopListen() {
   return 1;
 }
 
-void CVzLinkInstController::QueueFrame(std::string_view payload, uint32_t kind) {
-  if (payload.empty()) return;
+bool CVzLinkInstController::QueueFrame(std::string_view payload, uint32_t kind) {
+  if (payload.empty()) return false;
   CScopedLock lock(instance_lock_);
-  if (!client_) return;
+  if (!client_) return false;
   CScopedLock client_lock(client_->ClientLock());
-  client_->Send(payload, kind);
+  return client_->Send(payload, kind);
 }
 
 void CVzLinkInstController::OnConnect() {

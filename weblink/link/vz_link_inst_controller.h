@@ -99,7 +99,8 @@ class CVzLinkInstController final : public IVzLinkInstance,
   // Sends the pending crash report, then registers the collect sink.
   void InitTracerCollect();
   // Queues one frame when a client exists (instance lock, then client lock).
-  void QueueFrame(std::string_view payload, uint32_t kind);
+  // True when a pipe client took the frame.
+  bool QueueFrame(std::string_view payload, uint32_t kind);
 
   IVzLinkInstanceSink* const sink_;
   CriticalSectionLock instance_lock_;

@@ -171,16 +171,36 @@ TEST_F(LinkInstanceTest, ReportsWithoutAClientReturnTheirUsualResults) {
   ACSpeakerEntry speaker{0, 1, 0};
   ACRosterNetworkEntry network{1, 2, 3, 4, 0};
   CVZBinaryData data("abc", 3);
-  EXPECT_EQ(link_->WSDSSessionResponseStatus(2, u"c", u"d"), 0);
-  EXPECT_EQ(link_->WSDSSessionResponseBinary(&data, u"c", u"d"), 0);
-  EXPECT_EQ(link_->WSACSessionResponseJoined(1, 2, u"c"), 0);
-  EXPECT_EQ(link_->WSAVSessionResponseJoined(1, 2, u"c"), 0);
-  EXPECT_EQ(controller().WSAppResponsePong(u"c"), 0);
-  // The lists' results say whether there was a list, as without a client.
-  EXPECT_EQ(link_->WSACSessionResponseSpeakers(&speaker, 1, u"c"), 1);
-  EXPECT_EQ(link_->WSACSessionResponseRostersNetwork(&network, 1, u"c"), 1);
-  EXPECT_EQ(link_->WSACSessionResponseSpeakers(nullptr, 1, u"c"), 0);
-  EXPECT_EQ(link_->WSSendValue2(1), 1);
+  const std::vector<int32_t> results = {
+      link_->WSDSSessionResponseStatus(2, u"c", u"d"),
+      link_->WSDSSessionResponseError(1, 2, u"c", u"d"),
+      link_->WSDSSessionResponseRemoteControl(0, 1, u"c", u"d"),
+      link_->WSDSSessionResponseBinary(&data, u"c", u"d"),
+      link_->WSACSessionResponseJoined(1, 2, u"c"),
+      link_->WSACSessionResponseStatus(0, u"c"),
+      link_->WSACSessionResponseError(1, 2, u"c"),
+      link_->WSACSessionResponseMuted(1, u"c"),
+      link_->WSACSessionResponseMicStatus(1, u"c"),
+      link_->WSACSessionResponseDeviceLevel(1, 2, u"c"),
+      link_->WSACSessionNotifyJoin(u"c"),
+      link_->WSACSessionNotifyLeave(u"c"),
+      link_->WSACSessionNotifyMute(u"c"),
+      link_->WSACSessionNotifyUnmute(u"c"),
+      link_->WSAVSessionResponseJoined(1, 2, u"c"),
+      link_->WSAVSessionResponseStatus(0, u"c"),
+      link_->WSAVSessionResponseError(1, 2, u"c"),
+      link_->WSAVSessionResponseBroadcasted(1, u"c"),
+      link_->WSAVSessionNotifyJoin(u"c"),
+      link_->WSDSSessionNotifyStart(u"c"),
+      controller().WSAppResponsePong(u"c"),
+      link_->WSACSessionResponseSpeakers(nullptr, 1, u"c"),
+      // Nothing was sent, so a list or a value reports no success either.
+      link_->WSACSessionResponseSpeakers(&speaker, 1, u"c"),
+      link_->WSACSessionResponseRostersNetwork(&network, 1, u"c"),
+      link_->WSSendValue1(1),
+      link_->WSSendValue2(1),
+  };
+  EXPECT_EQ(results, std::vector<int32_t>(results.size(), 0));
 }
 
 TEST_F(LinkInstanceTest, RequestsQueuedAtReleaseAreNeverDelivered) {

@@ -102,8 +102,7 @@ int32_t CVzLinkInstController::WSACSessionResponseSpeakers(ACSpeakerEntry* speak
   }
   const std::string text = ACSpeakersReport(speakers, count, conf_id);
   VZ_LOG("[%s]", text.c_str());
-  QueueFrame(text, PIPE_KIND_JSON_TEXT);
-  return 1;
+  return QueueFrame(text, PIPE_KIND_JSON_TEXT) ? 1 : 0;
 }
 
 int32_t CVzLinkInstController::WSACSessionResponseRostersNetwork(ACRosterNetworkEntry* rosters, int32_t count,
@@ -114,8 +113,7 @@ int32_t CVzLinkInstController::WSACSessionResponseRostersNetwork(ACRosterNetwork
     VZ_LOG_ERROR("a count of %d without a list: nothing sent", count);
     return 0;
   }
-  QueueFrame(ACNetworksReport(rosters, count, conf_id), PIPE_KIND_JSON_TEXT);
-  return 1;
+  return QueueFrame(ACNetworksReport(rosters, count, conf_id), PIPE_KIND_JSON_TEXT) ? 1 : 0;
 }
 
 int32_t CVzLinkInstController::WSACSessionResponseDeviceLevel(int32_t speaker_level, int32_t microphone_level,

@@ -65,7 +65,7 @@ bool ActionObj2ACConfig(const JsonMembers& action, ACSessionConfig* config) {
   config->Port = AudioPortOf(conf);
   config->TcpPort = JsonGetNumber(conf, "tcp_port");
   if (config->TcpPort == 0) config->TcpPort = kDefaultTcpPort;
-  VZ_STORE_LOGGED_TEXT(JsonGetString(conf, "token"), config, Token);
+  VZ_STORE_LOGGED_TOKEN(JsonGetString(conf, "token"), config, Token);
   ReadEdgeServers(conf, config);
   return true;
 }
@@ -78,7 +78,7 @@ bool ActionObj2ACConfigNoZone(const JsonMembers& action, ACSessionConfig* config
   VZ_STORE_LOGGED_TEXT(JsonGetString(conf, "server_addr"), config, ServerAddr);
   config->Port = AudioPortOf(conf);
   config->TcpPort = kDefaultTcpPort;
-  VZ_STORE_LOGGED_TEXT(JsonGetString(conf, "token"), config, Token);
+  VZ_STORE_LOGGED_TOKEN(JsonGetString(conf, "token"), config, Token);
 
   const JsonMembers state = JsonGetObject(action, "ac_state");
   if (state.empty()) {

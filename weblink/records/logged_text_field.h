@@ -6,6 +6,7 @@
 
 #include "common/string_helpers.h"
 #include "common/trace_client.h"
+#include "weblink/records/token_mask.h"
 #include "weblink/records/wide_field.h"
 
 #define VZ_STORE_LOGGED_TEXT(text, config, Field)                          \
@@ -14,4 +15,13 @@
     VZ_LOG("str" #Field " [%s]", vz_text.c_str());                         \
     StoreWideField((config)->Field, vz_text, #Field);                      \
     VZ_LOG("pConfig->" #Field " [%s]", WideToNarrow((config)->Field).c_str()); \
+  } while (0)
+
+// The same for a session token: stored whole, logged masked.
+#define VZ_STORE_LOGGED_TOKEN(text, config, Field)                          \
+  do {                                                                      \
+    const std::string& vz_text = (text);                                    \
+    VZ_LOG("str" #Field " [%s]", MaskedToken(std::string_view(vz_text)).c_str()); \
+    StoreWideField((config)->Field, vz_text, #Field);                       \
+    VZ_LOG("pConfig->" #Field " [%s]", MaskedToken((config)->Field).c_str()); \
   } while (0)

@@ -5,6 +5,7 @@
 #include "platform/text.h"
 #include "weblink/json/json_lookup.h"
 #include "weblink/records/logged_text_field.h"
+#include "weblink/records/token_mask.h"
 #include "weblink/records/record_builders.h"
 
 namespace {
@@ -16,7 +17,7 @@ constexpr size_t kSharingTokenCapacity = 512;
 // Token = "VDS %s:%s" of the stored meeting id and the token. A combination
 // longer than the field leaves it empty: it is never cut or overrun.
 void StoreCombinedToken(const std::string& token, DSSessionConfig* config) {
-  VZ_LOG("strToken [%s]", token.c_str());
+  VZ_LOG("strToken [%s]", MaskedToken(std::string_view(token)).c_str());
   char16_t bare[kSharingTokenCapacity];
   StoreWideField(bare, token, "token");
   const std::u16string combined = u"VDS " + std::u16string(config->MeetId) + u":" + std::u16string(bare);
@@ -26,7 +27,7 @@ void StoreCombinedToken(const std::string& token, DSSessionConfig* config) {
     VZ_LOG_ERROR("the combined token is %zu characters, more than the %zu its field holds: left empty",
                  combined.size(), std::size(config->Token) - 1);
   }
-  VZ_LOG("pConfig->Token [%s]", WideToNarrow(config->Token).c_str());
+  VZ_LOG("pConfig->Token [%s]", MaskedToken(config->Token).c_str());
 }
 
 }  // namespace

@@ -31,7 +31,7 @@ void ActionObj2AVConfig(const JsonMembers& action, AVSessionConfig* config) {
     VZ_LOG_ERROR("Video Config TcpPort=0 is wrong, set to default value.");
     config->TcpPort = kDefaultTcpPort;
   }
-  VZ_STORE_LOGGED_TEXT(JsonGetString(conf, "token"), config, Token);
+  VZ_STORE_LOGGED_TOKEN(JsonGetString(conf, "token"), config, Token);
 
   const JsonMembers state = JsonGetObject(action, "av_state");
   if (state.empty()) {

@@ -1,0 +1,35 @@
+# The end-to-end test: installs the build into a fresh prefix as the install
+# step places it, then runs the demonstration in its checking mode against
+# the installed vzbridge and VelzarHub.
+# Inputs: VZ_BUILD_DIR, VZ_WORK_DIR, VZ_DEMO.
+file(REMOVE_RECURSE "${VZ_WORK_DIR}")
+file(MAKE_DIRECTORY "${VZ_WORK_DIR}")
+set(prefix "${VZ_WORK_DIR}/prefix")
+
+# The host manifests of the install step go into the work folder, not the user's.
+execute_process(
+  COMMAND ${CMAKE_COMMAND} -E env XDG_CONFIG_HOME=${VZ_WORK_DIR}/install-config HOME=${VZ_WORK_DIR}
+          ${CMAKE_COMMAND} --install "${VZ_BUILD_DIR}" --prefix "${prefix}"
+  RESULT_VARIABLE result
+  OUTPUT_VARIABLE output
+  ERROR_VARIABLE output)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "the install step failed:\n${output}")
+endif()
+foreach(file vzbridge VelzarHub VelzarHub.version libvzlink.so libvzaudio.so libvztrace.so libvzplatform.so
+             libvzres.so vzres.bundle)
+  if(NOT EXISTS "${prefix}/bin/${file}")
+    message(FATAL_ERROR "the install step did not place bin/${file}")
+  endif()
+endforeach()
+
+execute_process(
+  COMMAND "${VZ_DEMO}" --bin "${prefix}/bin" --work "${VZ_WORK_DIR}/sandbox" --check
+  RESULT_VARIABLE result
+  OUTPUT_VARIABLE output
+  ERROR_VARIABLE output
+  TIMEOUT 100)
+message("${output}")
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "the end-to-end run failed (${result})")
+endif()

@@ -1,6 +1,0 @@
-#include "weblink/link/token_mask.h"
-
-std::string MaskedToken(const char16_t* token) {
-  if (token == nullptr || *token == u'\0') return std::string();
-  return "***";
-}
