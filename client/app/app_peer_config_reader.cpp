@@ -65,7 +65,9 @@ int ReadAppPeerConfig(AppPeerConfig* config, const std::vector<std::u16string>& 
       const int32_t pid = WideToInt(ValueAt(argument, u"/P:"));
       config->BrowserProcessId = pid > 0 && parent_of ? parent_of(static_cast<uint32_t>(pid)) : 0;
     }
-    if (argument.find(u"/W:") != std::u16string_view::npos) config->ContainerWindow = WideToInt(ValueAt(argument, u"/W:"));
+    if (argument.find(u"/W:") != std::u16string_view::npos) {
+      config->ContainerWindow = WideToInt(ValueAt(argument, u"/W:"));
+    }
   }
   VZ_LOGW(u"ReadAppPeerConfig PipeName=%s", config->PipeName);
   return 1;

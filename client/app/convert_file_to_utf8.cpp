@@ -29,7 +29,8 @@ int ConvertFileToUtf8(std::string_view file_name_view) {
   }
   std::u16string text;
   for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    const char16_t unit = static_cast<char16_t>(static_cast<uint8_t>(bytes[i]) | (static_cast<uint8_t>(bytes[i + 1]) << 8));
+    const char16_t unit =
+        static_cast<char16_t>(static_cast<uint8_t>(bytes[i]) | (static_cast<uint8_t>(bytes[i + 1]) << 8));
     if (unit == 0) break;
     text.push_back(unit);
   }

@@ -41,7 +41,7 @@ struct MeetFramePorts {
   ParentProcessLookup parent_of = GetParentProcessId;
 };
 
-class CMeetMainController : public AppWinComponentsControllerDelegate, private INetworkProxySettingHost {
+class CMeetMainController final : public AppWinComponentsControllerDelegate, private INetworkProxySettingHost {
  public:
   CMeetMainController(std::unique_ptr<CAppWinComponentsController> controller, const MeetFramePorts& ports);
   // Destroys the controller (which releases its engines and the link).

@@ -195,7 +195,9 @@ class MainFrameQuit : public MainFrame {
 TEST_F(MainFrameQuit, StopsVideoSharingAudioWithTheirReportsRemovesTheHandOffAndEndsTheLoop) {
   PlantHandOff("");
   bool hand_off_present_at_last_report = false;
-  controller_->on_report_ac = [&] { hand_off_present_at_last_report = vz::FileExists(hand_off_->GetHandOffFilePath()); };
+  controller_->on_report_ac = [&] {
+    hand_off_present_at_last_report = vz::FileExists(hand_off_->GetHandOffFilePath());
+  };
   bool timed_out = false;
   int watchdog = 0;
   loop_.StartTimer(&watchdog, 1, 10000, [&] {

@@ -98,9 +98,12 @@ class Controller : public ::testing::Test {
     FakeEngines::link = &link_;
     FakeEngines::released.clear();
     FakeEngines::creates = 0;
-    loader_.AddLibrary("vzaudio.dll", {{1, Export(&FakeEngines::CreateAudio)}, {2, Export(&FakeEngines::ReleaseAudio)}});
-    loader_.AddLibrary("vzvideo.dll", {{1, Export(&FakeEngines::CreateVideo)}, {2, Export(&FakeEngines::ReleaseVideo)}});
-    loader_.AddLibrary("vzshare.dll", {{1, Export(&FakeEngines::CreateShare)}, {2, Export(&FakeEngines::ReleaseShare)}});
+    loader_.AddLibrary("vzaudio.dll",
+                       {{1, Export(&FakeEngines::CreateAudio)}, {2, Export(&FakeEngines::ReleaseAudio)}});
+    loader_.AddLibrary("vzvideo.dll",
+                       {{1, Export(&FakeEngines::CreateVideo)}, {2, Export(&FakeEngines::ReleaseVideo)}});
+    loader_.AddLibrary("vzshare.dll",
+                       {{1, Export(&FakeEngines::CreateShare)}, {2, Export(&FakeEngines::ReleaseShare)}});
     loader_.AddLibrary("vzlink.dll", {{1, Export(&FakeEngines::CreateLink)}, {2, Export(&FakeEngines::ReleaseLink)}});
     ControllerPorts ports;
     ports.engines = &factory_;

@@ -33,3 +33,8 @@ message("${output}")
 if(NOT result EQUAL 0)
   message(FATAL_ERROR "the end-to-end run failed (${result})")
 endif()
+# VelzarHub is not the demonstration's child, so its exit code is not seen;
+# a sanitizer report on the shared standard error is.
+if(output MATCHES "ERROR: (Address|Leak)Sanitizer|runtime error:")
+  message(FATAL_ERROR "a sanitizer reported a fault during the end-to-end run")
+endif()
