@@ -1,5 +1,6 @@
 #include "bridge/extension_messages.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "platform/text.h"
@@ -48,9 +49,21 @@ std::string LogMessageText(std::string_view line) {
 }
 
 std::string Base64DataMessageText(uint32_t kind, std::string_view payload) {
-  return "{" + JsonMakeNumberPair("code", 0) + "," + JsonMakeStringPair("type", "MEET_APP_BASE64DATA") + "," +
-         JsonMakeNumberPair("datatype", static_cast<int32_t>(kind)) + "," + JsonMakeStringPair("datacode", payload) +
-         "}";
+  std::string text = "{" + JsonMakeNumberPair("code", 0) + "," + JsonMakeStringPair("type", "MEET_APP_BASE64DATA") +
+                     "," + JsonMakeNumberPair("datatype", static_cast<int32_t>(kind)) + ",";
+  // Base64 never needs escaping; only a payload that does takes the escaping builder.
+  const bool plain = std::none_of(payload.begin(), payload.end(), [](char c) {
+    return c == '"' || c == '\\' || static_cast<unsigned char>(c) < 0x20;
+  });
+  if (plain) {
+    text.reserve(text.size() + payload.size() + 16);
+    text += "\"datacode\":\"";
+    text += payload;
+    text += "\"}";
+  } else {
+    text += JsonMakeStringPair("datacode", payload) + "}";
+  }
+  return text;
 }
 
 bool CrashReportMessageText(std::string_view payload, std::string* text) {

@@ -14,6 +14,9 @@ TEST(ExtensionMessages, HaveCodeThenTypeThenTheirKeys) {
   EXPECT_EQ(Base64DataMessageText(7, "QUJD/+=="),
             "{\"code\":0,\"type\":\"MEET_APP_BASE64DATA\",\"datatype\":7,\"datacode\":\"QUJD/+==\"}");
   EXPECT_EQ(LogMessageText("a/b"), "{\"code\":0,\"type\":\"MEET_APP_LOG\",\"log\":\"a\\/b\"}");
+  // A payload that is not base64 still gives valid JSON.
+  EXPECT_EQ(Base64DataMessageText(1, "a\"b\\c\n"),
+            "{\"code\":0,\"type\":\"MEET_APP_BASE64DATA\",\"datatype\":1,\"datacode\":\"a\\\"b\\\\c\\n\"}");
 }
 
 TEST(ExtensionMessages, CrashReportsNeedAStarBeforeTheReport) {

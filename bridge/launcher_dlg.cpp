@@ -163,14 +163,13 @@ int CLauncherDlg::StartVelzarApplication(std::u16string_view domain, std::u16str
 }
 
 void CLauncherDlg::CreateUpgradeDialog() {
-  dialog_created_ = true;
+  // The dialog is never shown; what is left of it is its first timer.
   SetTimer(kTimerStartDownload, 1000);
 }
 
 void CLauncherDlg::DestroyUpgradeDialog() {
   // Destroying the window ends every timer it carried.
   if (loop_.BelongsToCurrentThread()) loop_.KillTimers(this);
-  dialog_created_ = false;
 }
 
 void CLauncherDlg::SetTimer(uintptr_t id, uint32_t interval_ms) {

@@ -113,9 +113,8 @@ class CLauncherDlg : public vz::DownloadProgressSink {
   std::string folder_, name_, version_, language_, pipe_name_, meet_id_, roster_id_;
   int w_value_ = 0;
   std::string download_url_;
-  bool dialog_created_ = false;
   int installer_pid_ = -1;
-  int started_pid_ = -1;
+  int started_pid_ = -1;  // the client started last
   bool system_error_reported_ = false;
 
   // Shared with the download thread and the host's thread.

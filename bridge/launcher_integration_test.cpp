@@ -7,6 +7,7 @@
 #include <chrono>
 #include <filesystem>
 #include <memory>
+#include <random>
 #include <thread>
 
 #include "bridge/file_version.h"
@@ -16,20 +17,26 @@
 #include "bridge/testing/scoped_temp_folder.h"
 #include "platform/downloader.h"
 #include "platform/file_system.h"
+#include "platform/pipe_name_testlib.h"
 #include "platform/scoped_environment_testlib.h"
 #include "platform/text.h"
 
 namespace {
 
 TEST(LauncherIntegration, DownloadsOverFileInstallsTheFakeClientAndStartsIt) {
+  vz::ScopedPipeTestFolder runtime;
   ScopedTempFolder root;
   vz::ScopedEnvironmentVariable data_home("XDG_DATA_HOME", root.Sub("data").c_str());
   vz::ScopedEnvironmentVariable argv_file("VZ_FAKE_CLIENT_ARGV_FILE", (root.path() + "/argv.txt").c_str());
+  // Names of this run only: the launcher ends every process of the user
+  // that has the package's or the client's name.
+  const std::string unique = std::to_string(std::random_device()() % 1000000);
+  const std::string client_name = "FakeHub" + unique, package_name = "Setup" + unique + ".run";
   vz::ScopedEnvironmentVariable folder("VZ_FAKE_PACKAGE_FOLDER", "VelzarMeet");
-  vz::ScopedEnvironmentVariable name("VZ_FAKE_PACKAGE_NAME", "FakeVelzarHub");
+  vz::ScopedEnvironmentVariable name("VZ_FAKE_PACKAGE_NAME", client_name.c_str());
   vz::ScopedEnvironmentVariable version("VZ_FAKE_PACKAGE_VERSION", "2.9.1.3");
   const std::string site = root.Sub("site/dl");
-  ASSERT_TRUE(vz::CopyFileBytes(VZ_FAKE_PACKAGE_BINARY, site + "/VelzarSetup.run", 0755));
+  ASSERT_TRUE(vz::CopyFileBytes(VZ_FAKE_PACKAGE_BINARY, site + "/" + package_name, 0755));
 
   vz::FakeClock clock;
   vz::RunLoop loop(clock);
@@ -43,14 +50,15 @@ TEST(LauncherIntegration, DownloadsOverFileInstallsTheFakeClientAndStartsIt) {
   ports.versions = &versions;
   ports.processes = &processes;
   ports.downloader = downloader.get();
-  const std::string client = ports.paths.data_folder + "/VelzarMeet/FakeVelzarHub";
+  const std::string client = ports.paths.data_folder + "/VelzarMeet/" + client_name;
   ASSERT_EQ(ports.paths.data_folder, root.path() + "/data/velzar");
 
   {
     CLauncherDlg launcher(&sink, 0, ports, loop);
     ASSERT_EQ(launcher.StartVelzarApplication(vz::Utf8ToUtf16("file://" + root.path() + "/site"),
-                                              u"/dl/VelzarSetup.run", u"2.9.1.3", u"VelzarMeet", u"FakeVelzarHub",
-                                              u"", u"", u"\\\\.\\pipe\\not-there", u"M1", u"R1"),
+                                              vz::Utf8ToUtf16("/dl/" + package_name), u"2.9.1.3", u"VelzarMeet",
+                                              vz::Utf8ToUtf16(client_name), u"", u"", u"\\\\.\\pipe\\not-there",
+                                              u"M1", u"R1"),
               1);
     // Each second of the fake clock runs the next step; the download and
     // the package run for real meanwhile.
@@ -67,7 +75,7 @@ TEST(LauncherIntegration, DownloadsOverFileInstallsTheFakeClientAndStartsIt) {
   ASSERT_EQ(sink.results, std::vector<int>{0});
   EXPECT_EQ(sink.progress.back(), 100);
   EXPECT_EQ(versions.FileVersion(client), "2.9.1.3");
-  EXPECT_FALSE(vz::FileExists(ports.paths.temp_folder + "/VelzarSetup.run"));  // deleted after the install
+  EXPECT_FALSE(vz::FileExists(ports.paths.temp_folder + "/" + package_name));  // deleted after the install
   std::string response;
   ASSERT_TRUE(vz::ReadFileBytes(ports.paths.temp_folder + "/Setup.iss", &response));
   EXPECT_EQ(response, "installed=" + client + "\nversion=2.9.1.3\n");
@@ -101,7 +109,7 @@ TEST(LauncherIntegration, AnHttpErrorNeedsAnUpdate) {
   ports.downloader = downloader.get();
   {
     CLauncherDlg launcher(&sink, 0, ports, loop);
-    ASSERT_EQ(launcher.StartVelzarApplication(vz::Utf8ToUtf16("file://" + root.path()), u"/missing/VelzarSetup.run",
+    ASSERT_EQ(launcher.StartVelzarApplication(vz::Utf8ToUtf16("file://" + root.path()), u"/missing/NotThere.run",
                                               u"2.9.1.3", u"VelzarMeet", u"FakeVelzarHub", u"en", u"", u"\\\\.\\pipe\\x",
                                               u"M1", u"R1"),
               1);

@@ -23,10 +23,17 @@ install(CODE "
   endif()
 " COMPONENT vzbridge)
 
-# vz_install_program_version(<target>): writes "<program>.version" beside the
-# installed program, holding the project version as "a.b.c.d", which is how
-# the host reads an installed program's version without running it.
+# vz_install_program_version(<target> [COMPONENT <component>]): writes
+# "<program>.version" into bin/ beside the installed program, holding the
+# project version as "a.b.c.d", which is how the host reads an installed
+# program's version without running it. The component defaults to the
+# target's name.
 function(vz_install_program_version target)
+  cmake_parse_arguments(V "" "COMPONENT" "" ${ARGN})
+  if(NOT V_COMPONENT)
+    set(V_COMPONENT ${target})
+  endif()
   set(version "${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH}.0")
-  install(CODE "file(WRITE \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/bin/$<TARGET_FILE_NAME:${target}>.version\" \"${version}\\n\")")
+  install(CODE "file(WRITE \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/bin/$<TARGET_FILE_NAME:${target}>.version\" \"${version}\\n\")"
+          COMPONENT ${V_COMPONENT})
 endfunction()

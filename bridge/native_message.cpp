@@ -1,5 +1,6 @@
 #include "bridge/native_message.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -28,10 +29,18 @@ NativeReadResult ReadNativeMessage(IByteInput& input, std::string* text, uint32_
   *announced = header.length;
   if (header.length == 0) return NativeReadResult::kEnd;
   if (header.length > kNativeMessageMaxLength) return NativeReadResult::kTooLong;
-  text->resize(header.length);
-  if (!ReadExactly(input, text->data(), text->size())) {
-    text->clear();
-    return NativeReadResult::kEnd;
+  // The room grows with the bytes that arrive, not with what the header
+  // claims, so a header that lies costs no more than the bytes behind it.
+  constexpr size_t kStep = 64 * 1024;
+  size_t done = 0;
+  while (done < header.length) {
+    const size_t chunk = std::min<size_t>(kStep, header.length - done);
+    text->resize(done + chunk);
+    if (!ReadExactly(input, text->data() + done, chunk)) {
+      text->clear();
+      return NativeReadResult::kEnd;
+    }
+    done += chunk;
   }
   return NativeReadResult::kMessage;
 }

@@ -39,8 +39,8 @@ CVelzarMeetApplication::CVelzarMeetApplication(const HostPorts& ports) : ports_(
 CVelzarMeetApplication::~CVelzarMeetApplication() { stopApplication(); }
 
 int CVelzarMeetApplication::RunMessageLoop(IByteInput& input) {
+  std::string text;  // kept across messages, so its room is reused
   for (;;) {
-    std::string text;
     uint32_t length = 0;
     const NativeReadResult read = ReadNativeMessage(input, &text, &length);
     VZ_LOG("length [%u]", length);
@@ -120,7 +120,13 @@ int CVelzarMeetApplication::HandleStartRequest(const JsonValue& message) {
   ReadApplicationPackageInfo(JsonGetString(members, "application_pkg"), &package_info_);
 
   pipe_server_ = std::make_unique<CPipeServer>(this, ports_.pipe);
-  if (!pipe_server_->Start()) VZ_LOG_ERROR("the pipe server did not start");
+  if (!pipe_server_->Start()) {
+    // No pipe, no client can ever connect: say so instead of waiting for one.
+    VZ_LOG_ERROR("the pipe server did not start");
+    pipe_server_.reset();
+    SendStatusMessage(0, "MEET_APP_STOPPED");
+    return 0;
+  }
 
   auto thread = std::make_unique<LauncherThread>();
   if (!thread->Start()) {

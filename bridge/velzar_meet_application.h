@@ -26,6 +26,8 @@
 #include "bridge/pipe_server.h"
 #include "common/critical_section_lock.h"
 
+struct JsonValue;
+
 struct HostPorts {
   IByteOutput* output = nullptr;
   // "a.b.c.d", or "" when the host's own version cannot be read.
@@ -76,7 +78,7 @@ class CVelzarMeetApplication : public IPipeCallback, public IVelzarLauncherProvi
   void onLog(const char* tag, const char* format, ...) override __attribute__((format(printf, 3, 4)));
 
  private:
-  int HandleStartRequest(const struct JsonValue& message);
+  int HandleStartRequest(const JsonValue& message);
   // Sends the status and ends the process, all under the application lock,
   // so no other message is cut off halfway by the exit.
   void SendStatusAndExit(const char* type);

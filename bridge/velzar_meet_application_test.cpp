@@ -19,6 +19,7 @@
 #include "common/text_scrambler.h"
 #include "platform/file_system.h"
 #include "platform/pipe_name_testlib.h"
+#include "platform/scoped_environment_testlib.h"
 
 namespace {
 
@@ -43,6 +44,17 @@ class MessageSink : public IByteOutput {
     }
     return messages;
   }
+  // Waits (up to 5 s) until a message holds `text`.
+  bool WaitFor(const std::string& text) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (std::chrono::steady_clock::now() < until) {
+      for (const std::string& message : Messages()) {
+        if (message.find(text) != std::string::npos) return true;
+      }
+      std::this_thread::yield();
+    }
+    return false;
+  }
   std::vector<std::string> NonLog() {
     std::vector<std::string> all = Messages(), kept;
     for (const std::string& message : all) {
@@ -65,6 +77,12 @@ class RecordingExit : public IProcessExit {
   std::vector<int> Codes() {
     std::lock_guard<std::mutex> lock(mutex_);
     return codes;
+  }
+  // Waits (up to 5 s) for a call from another thread.
+  std::vector<int> WaitForCodes() {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (Codes().empty() && std::chrono::steady_clock::now() < until) std::this_thread::yield();
+    return Codes();
   }
 
  private:
@@ -220,12 +238,7 @@ TEST_F(ApplicationTest, WithUpgradesDisabledTheClientBesideTheHostStartsAndLogsC
                            "\",\"meetid\":\"M7\",\"rosterid\":\"R9\",\"domain\":\"http://h\",\"language\":\"\","
                            "\"application_pkg\":\"" + package + "\"}"),
             1);
-  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-  while (!output_.Messages().back().empty() &&
-         output_.Messages().back().find("start application with result error [0]") == std::string::npos &&
-         std::chrono::steady_clock::now() < until) {
-    std::this_thread::yield();
-  }
+  ASSERT_TRUE(output_.WaitFor("start application with result error [0]"));
   app->stopApplication();
   ASSERT_EQ(runner_.started.size(), 1u);
   EXPECT_EQ(runner_.started[0].path, ports_.launcher.paths.own_folder + "/Hub");
@@ -245,11 +258,21 @@ TEST_F(ApplicationTest, AStartWithMissingParametersSaysStoppedInsteadOfWaiting) 
   ASSERT_EQ(Feed(*app, std::string("{\"type\":\"MEET_APP_REQUEST_START\",\"add_on_version\":\"") + kOwnVersion +
                            "\",\"meetid\":\"M1\",\"rosterid\":\"R1\"}"),
             1);
-  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-  while (exit_.Codes().empty() && std::chrono::steady_clock::now() < until) std::this_thread::yield();
-  EXPECT_EQ(exit_.Codes(), std::vector<int>{0});
+  EXPECT_EQ(exit_.WaitForCodes(), std::vector<int>{0});
   EXPECT_EQ(output_.NonLog(), std::vector<std::string>{"{\"code\":0,\"type\":\"MEET_APP_STOPPED\"}"});
   app->stopApplication();
+}
+
+TEST_F(ApplicationTest, APipeThatCannotBeMadeSaysStoppedInsteadOfWaiting) {
+  const std::string not_a_folder = root_.path() + "/file";
+  std::ofstream(not_a_folder) << "x";
+  vz::ScopedEnvironmentVariable runtime("XDG_RUNTIME_DIR", not_a_folder.c_str());
+  auto app = Make();
+  EXPECT_EQ(Feed(*app, std::string("{\"type\":\"MEET_APP_REQUEST_START\",\"add_on_version\":\"") + kOwnVersion +
+                           "\",\"meetid\":\"M1\",\"rosterid\":\"R1\"}"),
+            0);
+  EXPECT_EQ(output_.NonLog(), std::vector<std::string>{"{\"code\":0,\"type\":\"MEET_APP_STOPPED\"}"});
+  EXPECT_TRUE(runner_.started.empty());
 }
 
 }  // namespace

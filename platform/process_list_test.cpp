@@ -45,7 +45,7 @@ TEST(ProcessList, AProcessThatIgnoresTheRequestIsEndedAfterTheGraceTime) {
   const std::string ready = folder.path() + "/ready";
   int error = 0;
   const int pid =
-      LaunchProgram("/bin/sh", {"sh", "-c", "trap '' TERM; echo > '" + ready + "'; sleep 30"}, &error);
+      LaunchProgram("/bin/sh", {"sh", "-c", "trap '' TERM; echo > '" + ready + "'; exec sleep 30"}, &error);
   ASSERT_GT(pid, 0);
   const uint64_t give_up = MonotonicMs() + 5000;
   while (!FileExists(ready) && MonotonicMs() < give_up) {

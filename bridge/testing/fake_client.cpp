@@ -53,8 +53,10 @@ int main(int argc, char** argv) {
         } else {
           payload.assign(size > 0 ? static_cast<size_t>(size) : 1, 'A');
         }
-        out += BuildPipeFrame(static_cast<uint32_t>(kind), payload);
+        // Each frame goes out as it is made, so a long burst is never held whole.
+        if (!client.WriteAll(BuildPipeFrame(static_cast<uint32_t>(kind), payload), 30000)) return 5;
       }
+      continue;
     } else {
       out = BuildPipeFrame(PIPE_KIND_JSON_TEXT, frame.payload);
     }

@@ -8,7 +8,6 @@
 
 #include "common/string_helpers.h"
 #include "common/trace_client.h"
-#include "platform/run_loop.h"
 #include "platform/text.h"
 
 namespace {
@@ -21,14 +20,17 @@ CAppComponentsController::CAppComponentsController(const ControllerPorts& ports)
     : own_engines_(ports.engines ? nullptr : std::make_unique<EngineFactory>()),
       engines_(ports.engines ? ports.engines : own_engines_.get()),
       proxies_(ports.proxies),
-      application_version_(ports.application_version),
-      retired_(std::make_shared<RetiredWrappers>()) {
+      application_version_(ports.application_version) {
   VZ_LOG_OBJ("");
 }
 
 CAppComponentsController::~CAppComponentsController() {
   VZ_LOG_OBJ("");
-  ReleaseRetiredWrappers();
+  release_queue_.ReleaseAll();
+  // Whatever the engines still deliver while they are released goes nowhere.
+  if (share_sink_) share_sink_->Detach();
+  if (audio_sink_) audio_sink_->Detach();
+  if (video_sink_) video_sink_->Detach();
   // Share, audio, video, link: each engine is released, then its wrapper
   // destroyed (the libraries stay loaded).
   if (share_) share_->ReleaseInstance();
@@ -41,34 +43,6 @@ CAppComponentsController::~CAppComponentsController() {
   link_.reset();
   rosters_.clear();
 }
-
-// ---------------------------------------------------------------------------
-// Engine callbacks and the release of engines inside them.
-
-CAppComponentsController::EngineCallbackScope::EngineCallbackScope(CAppComponentsController* owner) : owner_(owner) {
-  ++owner_->engine_callback_depth_;
-}
-
-CAppComponentsController::EngineCallbackScope::~EngineCallbackScope() {
-  if (--owner_->engine_callback_depth_ != 0) return;
-  const std::shared_ptr<RetiredWrappers>& retired = owner_->retired_;
-  if (retired->wrappers.empty() || retired->release_posted) return;
-  vz::RunLoop* loop = vz::RunLoop::Current();
-  std::weak_ptr<RetiredWrappers> weak = retired;
-  retired->release_posted = loop != nullptr && loop->Post([weak] {
-    if (const std::shared_ptr<RetiredWrappers> held = weak.lock()) {
-      held->release_posted = false;
-      held->wrappers.clear();
-    }
-  });
-  if (!retired->release_posted) {
-    // No loop to come back on: release now, still inside the engine's call.
-    VZ_LOG_WARN("no run loop; engines released inside their own callback");
-    retired->wrappers.clear();
-  }
-}
-
-void CAppComponentsController::ReleaseRetiredWrappers() { retired_->wrappers.clear(); }
 
 // ---------------------------------------------------------------------------
 // Start-up.
@@ -146,11 +120,6 @@ int32_t CAppComponentsController::OnAppAudioStatusMuted() {
 int32_t CAppComponentsController::OnAppAudioStatusUnmuted() {
   VZ_LOG("");
   return 1;
-}
-
-int32_t CAppComponentsController::NotHandledYet(const char* request) {
-  VZ_LOG_ERROR("%s is not handled by this build yet", request);
-  return 0;
 }
 
 // ---------------------------------------------------------------------------

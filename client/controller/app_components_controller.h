@@ -24,6 +24,8 @@
 #include "client/controller/ac_engine_wrapper.h"
 #include "client/controller/av_engine_wrapper.h"
 #include "client/controller/engine_factory.h"
+#include "client/controller/engine_release_queue.h"
+#include "client/controller/engine_sink_relays.h"
 #include "client/controller/vz_link_wrapper.h"
 #include "client/controller/vz_share_wrapper.h"
 #include "client/proxy/network_proxy_entry.h"
@@ -134,7 +136,13 @@ class CAppComponentsController : public IDSProviderSink,
   virtual int32_t StopDs();
 
   // Sharing engine operations for the sharing UI: the engine's result, or 0
-  // without a sharing engine.
+  // (null) without a sharing engine.
+  virtual MonitorList* GetMonitorList();
+  virtual ApplicationList* GetWindowList();
+  virtual MonitorInfo* GetMonitorInfo(int32_t monitor_id);
+  virtual int32_t ShareMonitor(MonitorInfo* monitor, int32_t share);
+  virtual int32_t ShareWindow(ApplicationInfo* window, int32_t share);
+  virtual int32_t SendCommand(DSCommandRecord* command);
   virtual void CaptureNow();
   virtual int32_t ShowPointerWindow(int32_t show);
   virtual int32_t IsPointerWindowShown();
@@ -145,8 +153,21 @@ class CAppComponentsController : public IDSProviderSink,
   virtual int32_t SetExcludedWindow3(VzWindowHandle window);
 
   // Remote control: stops it for the current holder, then gives it to `id`
-  // unless that is null or empty.
+  // unless that is null or empty (kept as at most 127 units).
   virtual void SetRemoteControlRosterId(const char16_t* roster_id);
+  // Stops remote control for `id`; null does nothing.
+  void StopRemoteControlTo(const char16_t* roster_id);
+  // The presenter took the mouse back: the holder's control is paused.
+  void SetRemoteControlPaused();
+
+  // Audio commands of the local participant (the video panel, the sharing
+  // panel), only while the web link exists: through the audio engine when
+  // one is loaded, else as a notice to the web page, which answers with the
+  // matching request. Joining is always a notice.
+  void CommandAudioJoin();
+  void CommandAudioMute();
+  void CommandAudioUnmute();
+  void CommandAudioLeave();
 
   // State changes of the roads. Here they keep the states; the subclass
   // adds the main frame and the sharing UI.
@@ -239,35 +260,29 @@ class CAppComponentsController : public IDSProviderSink,
   const char16_t* GetRemoteControlRosterId() const { return remote_control_roster_; }
 
  protected:
-  // Marks a running engine callback. An engine released meanwhile (a leave
-  // or stop from inside its own status or error callback) is released only
-  // after the callback has returned to the engine, so the engine is never
-  // pulled out from under its own call.
-  class EngineCallbackScope {
-   public:
-    explicit EngineCallbackScope(CAppComponentsController* owner);
-    ~EngineCallbackScope();
-    EngineCallbackScope(const EngineCallbackScope&) = delete;
-    EngineCallbackScope& operator=(const EngineCallbackScope&) = delete;
-
-   private:
-    CAppComponentsController* owner_;
-  };
-
-  // Releases the engine instance and destroys the wrapper now, or after the
-  // running engine callback (see above). The library stays loaded.
-  template <typename Wrapper>
-  void DestroyWrapper(std::unique_ptr<Wrapper>& wrapper);
-  // Wrappers retired inside a callback are released; idempotent.
-  void ReleaseRetiredWrappers();
+  // A new engine of each road, with a relay of its own as its sink: true
+  // when the engine object was made. The wrapper is kept either way.
+  bool MakeShareEngine();
+  bool MakeAudioEngine();
+  bool MakeVideoEngine();
+  // Lets go of an engine: its relay is detached at once, the engine is
+  // released and the wrapper destroyed now, or, inside an engine callback,
+  // after that callback has returned. The library stays loaded.
+  template <typename Wrapper, typename Relay>
+  void DestroyEngine(std::unique_ptr<Wrapper>& wrapper, std::unique_ptr<Relay>& relay);
+  void DestroyShareEngine() { DestroyEngine(share_, share_sink_); }
+  void DestroyAudioEngine() { DestroyEngine(audio_, audio_sink_); }
+  void DestroyVideoEngine() { DestroyEngine(video_, video_sink_); }
+  // Before a rejoin through the next proxy: the engine leaves and is let go
+  // of, and the road's state goes back to idle without a report (the rejoin
+  // reports for itself).
+  void DropAudioForRejoin();
+  void DropVideoForRejoin();
 
   // The proxies of the network (discovery on the first connected pipe).
   void InitNetworkProxies();
   // The proxy module's next entry, or null (for the roads' error recovery).
   const NetworkProxyEntry* NextNetworkProxy();
-
-  // A request that has no handling yet in this build: logged, result 0.
-  int32_t NotHandledYet(const char* request);
 
   // Remote-control commands through the sharing engine.
   void GiveRemoteControl(const char16_t* roster_id);
@@ -277,11 +292,14 @@ class CAppComponentsController : public IDSProviderSink,
 
   EngineFactory& engines() { return *engines_; }
 
-  // Members, in the order of the design.
+  // Members, in the order of the design (each engine's relay beside it).
   std::unique_ptr<CVzShareWrapper> share_;
   std::unique_ptr<CACEngineWrapper> audio_;
   std::unique_ptr<CAVEngineWrapper> video_;
   std::unique_ptr<CVzLinkWrapper> link_;
+  std::unique_ptr<DSProviderSinkRelay> share_sink_;
+  std::unique_ptr<ACProviderSinkRelay> audio_sink_;
+  std::unique_ptr<AVProviderSinkRelay> video_sink_;
   DSSessionConfig ds_request_{};
   ACSessionConfig ac_request_{};
   AVSessionConfig av_request_{};
@@ -297,30 +315,33 @@ class CAppComponentsController : public IDSProviderSink,
   char16_t remote_control_roster_[128] = {};
 
  private:
-  struct RetiredWrappers;
+  // A wrapper let go of inside a callback, with its relay: the wrapper
+  // (whose destructor releases the engine) goes first.
+  template <typename Wrapper, typename Relay>
+  struct RetiredEngine {
+    std::unique_ptr<Relay> relay;
+    std::unique_ptr<Wrapper> wrapper;
+  };
 
   std::unique_ptr<EngineFactory> own_engines_;  // when the ports gave none
   EngineFactory* engines_;
   IProxyProvider* proxies_;
   const char* (*application_version_)();
-  int engine_callback_depth_ = 0;
-  std::shared_ptr<RetiredWrappers> retired_;
+  EngineReleaseQueue release_queue_;
 };
 
-// Retired wrappers are held type-erased until their release.
-struct CAppComponentsController::RetiredWrappers {
-  std::vector<std::shared_ptr<void>> wrappers;
-  bool release_posted = false;
-};
-
-template <typename Wrapper>
-void CAppComponentsController::DestroyWrapper(std::unique_ptr<Wrapper>& wrapper) {
-  if (!wrapper) return;
-  if (engine_callback_depth_ == 0) {
-    wrapper->ReleaseInstance();
+template <typename Wrapper, typename Relay>
+void CAppComponentsController::DestroyEngine(std::unique_ptr<Wrapper>& wrapper, std::unique_ptr<Relay>& relay) {
+  if (relay) relay->Detach();
+  if (!release_queue_.InCallback()) {
+    if (wrapper) wrapper->ReleaseInstance();
     wrapper.reset();
+    relay.reset();
     return;
   }
-  // The wrapper's destructor releases the engine when the holder goes.
-  retired_->wrappers.push_back(std::shared_ptr<void>(std::move(wrapper)));
+  if (!wrapper && !relay) return;
+  auto retired = std::make_shared<RetiredEngine<Wrapper, Relay>>();
+  retired->relay = std::move(relay);
+  retired->wrapper = std::move(wrapper);
+  release_queue_.Retire(std::move(retired));
 }

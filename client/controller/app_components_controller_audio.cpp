@@ -1,9 +1,10 @@
 // The audio road of the meeting components controller: the web page's audio
-// requests, the joins and leaves of the audio engine, its callbacks and the
-// recovery after its errors.
+// requests, the joins and leaves of the audio engine, its callbacks, the
+// recovery after its errors and the audio commands of the panels.
 #include <cstring>
 
 #include "client/controller/app_components_controller.h"
+#include "client/controller/logged_token.h"
 #include "common/trace_client.h"
 
 // ---------------------------------------------------------------------------
@@ -13,7 +14,7 @@ int32_t CAppComponentsController::OnACSessionRequestJoin(ACSessionConfig* sessio
   VZ_LOG("");
   if (session == nullptr) return 0;
   VZ_LOGW(u"server addr [%s]:[%d]:[%d]", session->ServerAddr, session->Port, session->TcpPort);
-  VZ_LOGW(u"token [%s]", session->Token);
+  VZ_LOGW(u"token [%s]", LoggedToken(session->Token));
   VZ_LOGW(u"MeetId [%s]", session->MeetId);
   std::memcpy(&ac_request_, session, sizeof(ac_request_));
   JoinAudio();
@@ -24,7 +25,7 @@ int32_t CAppComponentsController::OnACSessionRequestUpdate(ACSessionConfig* sess
   VZ_LOG("");
   if (session == nullptr || !audio_) return 0;
   VZ_LOGW(u"server addr [%s]", session->ServerAddr);
-  VZ_LOGW(u"token [%s]", session->Token);
+  VZ_LOGW(u"token [%s]", LoggedToken(session->Token));
   VZ_LOGW(u"MeetId [%s]", session->MeetId);
   LeaveAudio();
   std::memcpy(&ac_request_, session, sizeof(ac_request_));
@@ -86,8 +87,8 @@ int32_t CAppComponentsController::JoinAudio() {
     VZ_LOG_ERROR("audio is connecting, don't need do anything");
     return 0;
   }
-  VZ_LOGW(u"audio addr [%s]:[%d] token [%s] roster [%s]", ac_request_.ServerAddr, ac_request_.Port, ac_request_.Token,
-          ac_request_.RosterId);
+  VZ_LOGW(u"audio addr [%s]:[%d] token [%s] roster [%s]", ac_request_.ServerAddr, ac_request_.Port,
+          LoggedToken(ac_request_.Token), ac_request_.RosterId);
   LeaveAudio();
   if (IsMyRosterInvisible()) {
     ac_request_.IsMuted = 1;
@@ -96,22 +97,36 @@ int32_t CAppComponentsController::JoinAudio() {
   NotifyAudioStatusChanged(kSessionConnecting, ac_request_.IsMuted);
   ReportACSessionStatus(kSessionConnecting);
 
-  audio_ = engines().NewAudioWrapper();
-  if (audio_ && audio_->CreateInstance(this) &&
-      audio_->JoinAudio(&meet_config_, &ac_request_, GetNetworkProxyEntry()) != 0) {
-    return 1;
-  }
+  if (MakeAudioEngine() && audio_->JoinAudio(&meet_config_, &ac_request_, GetNetworkProxyEntry()) != 0) return 1;
+  // The web page heard "connecting": it hears the end too, and nothing of
+  // the failed join is kept.
   VZ_LOG_ERROR("the audio engine did not take the join");
-  DestroyWrapper(audio_);  // nothing of a failed join is kept
+  DestroyAudioEngine();
   NotifyAudioStatusChanged(kSessionEnded, 0);
+  ReportACSessionStatus(kSessionEnded);
   return 0;
+}
+
+bool CAppComponentsController::MakeAudioEngine() {
+  audio_ = engines().NewAudioWrapper();
+  if (!audio_) return false;
+  audio_sink_ = std::make_unique<ACProviderSinkRelay>(*this, release_queue_);
+  return audio_->CreateInstance(audio_sink_.get()) != 0;
+}
+
+void CAppComponentsController::DropAudioForRejoin() {
+  if (audio_) {
+    audio_->LeaveAudio();
+    DestroyAudioEngine();
+  }
+  ac_state_ = kSessionIdle;
 }
 
 int32_t CAppComponentsController::LeaveAudio() {
   VZ_LOG("");
   if (audio_) {
     audio_->LeaveAudio();
-    DestroyWrapper(audio_);
+    DestroyAudioEngine();
   }
   if (ac_state_ != kSessionIdle && ac_state_ != kSessionEnded) {
     ReportACSessionStatus(kSessionEnded);
@@ -146,10 +161,7 @@ int32_t CAppComponentsController::IsAudioMuted() { return audio_ ? audio_->IsAud
 
 int32_t CAppComponentsController::ConfigAudio() {
   VZ_LOG("");
-  if (!audio_) {
-    audio_ = engines().NewAudioWrapper();
-    if (audio_) audio_->CreateInstance(this);
-  }
+  if (!audio_) MakeAudioEngine();  // an engine for its settings, without a join
   if (audio_) audio_->ConfigAudio();
   return 1;
 }
@@ -160,7 +172,6 @@ int32_t CAppComponentsController::IsAudioConfigOpen() { return audio_ ? audio_->
 // Engine callbacks.
 
 int32_t CAppComponentsController::OnACStatusNotification(int32_t status, int32_t muted) {
-  EngineCallbackScope in_callback(this);
   VZ_LOG("Audio session status chagned [%d] muted [%d]", status, muted);
   VZ_COLLECT("update AC session status [%d] muted [%d]", status, muted);
   ac_state_ = status;
@@ -199,12 +210,14 @@ int32_t CAppComponentsController::OnACMicStatus(int32_t status) {
 }
 
 int32_t CAppComponentsController::OnACAudioErrorCode(int32_t code, int32_t code_type) {
-  EngineCallbackScope in_callback(this);
   VZ_LOG_ERROR("code [%d], codetype [%d]", code, code_type);
   VZ_COLLECT("code [%d], codetype [%d]", code, code_type);
   if (code == 9 || code == 4) {
     if (const NetworkProxyEntry* next = NextNetworkProxy()) {
       SetNetworkProxyEntry(next);
+      // The failed engine goes first: a join while it is still connecting
+      // or joined would be refused or reported as joined.
+      DropAudioForRejoin();
       JoinAudio();
       return 1;
     }
@@ -216,4 +229,42 @@ int32_t CAppComponentsController::OnACAudioErrorCode(int32_t code, int32_t code_
   ReportACSessionError(code, code_type);
   ReportACSessionStatus(kSessionEnded);
   return 1;
+}
+
+// ---------------------------------------------------------------------------
+// Audio commands of the local participant.
+
+void CAppComponentsController::CommandAudioJoin() {
+  VZ_LOG("");
+  if (link_) link_->WSACSessionNotifyJoin(peer_config_.MeetId);
+}
+
+void CAppComponentsController::CommandAudioMute() {
+  VZ_LOG("");
+  if (!link_) return;
+  if (HasAudioEngine()) {
+    MuteAudio();
+  } else {
+    link_->WSACSessionNotifyMute(peer_config_.MeetId);
+  }
+}
+
+void CAppComponentsController::CommandAudioUnmute() {
+  VZ_LOG("");
+  if (!link_) return;
+  if (HasAudioEngine()) {
+    UnmuteAudio();
+  } else {
+    link_->WSACSessionNotifyUnmute(peer_config_.MeetId);
+  }
+}
+
+void CAppComponentsController::CommandAudioLeave() {
+  VZ_LOG("");
+  if (!link_) return;
+  if (HasAudioEngine()) {
+    LeaveAudio();
+  } else {
+    link_->WSACSessionNotifyLeave(peer_config_.MeetId);
+  }
 }

@@ -25,21 +25,31 @@ void LogRoster(const RosterRecord& roster, size_t count_before) {
   VZ_COLLECT("count [%d] roster id [%s]", static_cast<int>(count_before), WideToNarrow(roster.RosterId).c_str());
 }
 
-// The key of a record: its id up to the terminator inside the field.
-std::u16string KeyOf(const RosterRecord& roster) {
-  size_t length = 0;
-  while (length < std::size(roster.RosterId) && roster.RosterId[length] != u'\0') ++length;
-  return std::u16string(roster.RosterId, length);
+// Ids are at most 127 units: the record's id is cut there, so that it stays
+// terminated wherever it goes (the map, the video engine, commands).
+// Half of a surrogate pair is not left at the cut.
+void TerminateId(RosterRecord* roster) {
+  constexpr size_t kLast = std::size(RosterRecord{}.RosterId) - 1;
+  char16_t* id = roster->RosterId;
+  if (id[kLast] == u'\0') return;
+  const bool pair_at_cut = (id[kLast - 1] & 0xFC00) == 0xD800 && (id[kLast] & 0xFC00) == 0xDC00;
+  id[kLast] = u'\0';
+  if (pair_at_cut) id[kLast - 1] = u'\0';
 }
+
+// The key of a record: its id up to the terminator.
+std::u16string KeyOf(const RosterRecord& roster) { return std::u16string(roster.RosterId); }
 
 }  // namespace
 
 int32_t CAppComponentsController::OnAppCmdUserJoined(RosterRecord* roster) {
   if (roster == nullptr) return 0;
+  TerminateId(roster);
   LogRoster(*roster, rosters_.size());
+  // The table first, with its joins-only row, also for an id already there.
+  ApplyAudioStatus(roster, /*joined=*/true);
   const std::u16string key = KeyOf(*roster);
   if (rosters_.count(key) != 0) return OnAppCmdUserUpdated(roster);
-  ApplyAudioStatus(roster, /*joined=*/true);
   RosterRecord& stored = rosters_.emplace(key, *roster).first->second;
   NotifyRosterStatusChanged(kRosterJoined, &stored);
   if (video_) video_->AppRosterJoined(roster, 1);
@@ -48,6 +58,7 @@ int32_t CAppComponentsController::OnAppCmdUserJoined(RosterRecord* roster) {
 
 int32_t CAppComponentsController::OnAppCmdUserUpdated(RosterRecord* roster) {
   if (roster == nullptr) return 0;
+  TerminateId(roster);
   LogRoster(*roster, rosters_.size());
   ApplyAudioStatus(roster, /*joined=*/false);
   const std::u16string key = KeyOf(*roster);
@@ -60,6 +71,7 @@ int32_t CAppComponentsController::OnAppCmdUserUpdated(RosterRecord* roster) {
 
 int32_t CAppComponentsController::OnAppCmdUserLeft(RosterRecord* roster) {
   if (roster == nullptr) return 0;
+  TerminateId(roster);
   LogRoster(*roster, rosters_.size());
   const auto found = rosters_.find(KeyOf(*roster));
   if (found == rosters_.end()) {

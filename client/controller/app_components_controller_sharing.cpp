@@ -1,26 +1,115 @@
-// The sharing road of the meeting components controller: the start and stop
-// of the sharing engine, its status and error callbacks, remote control and
-// the engine operations the sharing UI uses.
-//
-// Not built yet: the web page's sharing requests (start, quick start, join,
-// web join, update, stop, data commands) and the engine's web binary data;
-// they log and return 0 (see the end of this file).
+// The sharing road of the meeting components controller: the web page's
+// sharing requests, the start and stop of the sharing engine, its status,
+// error and data callbacks, remote control and the engine operations the
+// sharing UI uses.
 #include <cstring>
 #include <string_view>
 
 #include "client/controller/app_components_controller.h"
+#include "client/controller/logged_token.h"
 #include "common/string_helpers.h"
 #include "common/trace_client.h"
 #include "platform/text.h"
 
 namespace {
 
+// The port of a sharing request that names none.
+constexpr int32_t kDefaultSharingTcpPort = 443;
+
 bool SameText(const char16_t* a, const char16_t* b) { return std::u16string_view(a) == std::u16string_view(b); }
 
 }  // namespace
 
 // ---------------------------------------------------------------------------
+// Requests from the web page.
+
+int32_t CAppComponentsController::OnDSSessionRequestStart(DSSessionConfig* session) {
+  VZ_LOG("");
+  if (session == nullptr) {
+    VZ_LOG_ERROR("no sharing request");
+    return 0;
+  }
+  VZ_LOGW(u"server addr [%s]", session->ServerAddr);
+  VZ_LOGW(u"server ip [%s]", session->ServerIp);
+  VZ_LOGW(u"token [%s]", LoggedToken(session->Token));
+  VZ_LOGW(u"MeetId [%s]", session->MeetId);
+  VZ_LOGW(u"DSId [%s]", session->DSId);
+  VZ_LOGW(u"Is presenter [%d]", session->IsPresenter);
+  std::memcpy(&ds_request_, session, sizeof(ds_request_));
+  if (ds_request_.TcpPort == 0) ds_request_.TcpPort = kDefaultSharingTcpPort;
+  return StartDS();
+}
+
+int32_t CAppComponentsController::OnDSSessionRequestQuickStart(DSSessionConfig* session) {
+  VZ_LOG("");
+  if (session == nullptr) {
+    VZ_LOG_ERROR("no sharing request");
+    return 0;
+  }
+  quick_start_ = 1;
+  return OnDSSessionRequestStart(session);
+}
+
+int32_t CAppComponentsController::OnDSSessionRequestWebJoin(DSSessionConfig* session) {
+  VZ_LOG("");
+  if (session == nullptr) return 0;
+  session->IsWebAttendee = 1;
+  return OnDSSessionRequestJoin(session);
+}
+
+int32_t CAppComponentsController::OnDSSessionRequestJoin(DSSessionConfig* session) {
+  VZ_LOG("");
+  if (session == nullptr) {
+    VZ_LOG_ERROR("no sharing request");
+    return 0;
+  }
+  VZ_LOGW(u"server addr [%s]", session->ServerAddr);
+  VZ_LOGW(u"token [%s]", LoggedToken(session->Token));
+  VZ_LOGW(u"MeetId [%s]", session->MeetId);
+  VZ_LOGW(u"DSId [%s]", session->DSId);
+  std::memcpy(&ds_request_, session, sizeof(ds_request_));
+  ds_request_.IsPresenter = 0;
+  if (ds_request_.TcpPort == 0) ds_request_.TcpPort = kDefaultSharingTcpPort;
+  return StartDS();
+}
+
+int32_t CAppComponentsController::OnDSSessionRequestUpdate(DSSessionConfig* session) {
+  VZ_LOG("");
+  if (session == nullptr || !share_) {
+    VZ_LOG_ERROR("wrong config or ds not start.");
+    return 0;
+  }
+  StopDs();
+  std::memcpy(&ds_request_, session, sizeof(ds_request_));
+  if (ds_request_.TcpPort == 0) ds_request_.TcpPort = kDefaultSharingTcpPort;
+  return StartDS();
+}
+
+int32_t CAppComponentsController::OnDSSessionRequestStop(const char16_t*) {
+  VZ_LOG("");
+  quick_start_ = 0;
+  StopDs();
+  NotifySharingStatusChanged(kSessionEnded);
+  ReportDSSessionStatus(kSessionEnded);
+  return 1;
+}
+
+int32_t CAppComponentsController::OnDSDataCommand(CVZBinaryData* data) {
+  VZ_LOG("");
+  // Only a participant who watches from the web page sends data through here.
+  if (data != nullptr && ds_request_.IsWebAttendee != 0 && share_) share_->SendWebBinary(data);
+  return 1;
+}
+
+// ---------------------------------------------------------------------------
 // Engine operations.
+
+bool CAppComponentsController::MakeShareEngine() {
+  share_ = engines().NewShareWrapper();
+  if (!share_) return false;
+  share_sink_ = std::make_unique<DSProviderSinkRelay>(*this, release_queue_);
+  return share_->CreateInstance(share_sink_.get(), 1) != 0;
+}
 
 int32_t CAppComponentsController::StartDS() {
   VZ_LOG("");
@@ -44,20 +133,19 @@ int32_t CAppComponentsController::StartDS() {
   }
   VZ_COLLECT("DS presenter [%d] web [%d]", ds_request_.IsPresenter, ds_request_.IsWebAttendee);
   VZ_LOGW(u"DS presenter [%d] web [%d] addr [%s] ip [%s] token [%s] roster [%s] ds id [%s]", ds_request_.IsPresenter,
-          ds_request_.IsWebAttendee, ds_request_.ServerAddr, ds_request_.ServerIp, ds_request_.Token,
+          ds_request_.IsWebAttendee, ds_request_.ServerAddr, ds_request_.ServerIp, LoggedToken(ds_request_.Token),
           ds_request_.RosterId, ds_request_.DSId);
   StopDs();
   NotifySharingStatusChanged(kSessionConnecting);
   ReportDSSessionStatus(kSessionConnecting);
 
-  share_ = engines().NewShareWrapper();
-  if (share_ && share_->CreateInstance(this, 1) &&
-      share_->StartDS(&meet_config_, &ds_request_, GetNetworkProxyEntry()) != 0) {
-    return 1;
-  }
+  if (MakeShareEngine() && share_->StartDS(&meet_config_, &ds_request_, GetNetworkProxyEntry()) != 0) return 1;
+  // The web page heard "connecting": it hears the end too, and nothing of
+  // the failed start is kept.
   VZ_LOG_ERROR("the sharing engine did not take the start");
-  DestroyWrapper(share_);  // nothing of a failed start is kept
+  DestroyShareEngine();
   NotifySharingStatusChanged(kSessionEnded);
+  ReportDSSessionStatus(kSessionEnded);
   return 0;
 }
 
@@ -65,12 +153,34 @@ int32_t CAppComponentsController::StopDs() {
   VZ_LOG("");
   if (share_) {
     share_->StopDS();
-    DestroyWrapper(share_);
+    DestroyShareEngine();
   }
   // Without an engine the stop command to the holder finds nothing to go through.
   SetRemoteControlRosterId(nullptr);
   ds_state_ = kSessionIdle;
   return 1;
+}
+
+MonitorList* CAppComponentsController::GetMonitorList() { return share_ ? share_->GetMonitorList() : nullptr; }
+
+ApplicationList* CAppComponentsController::GetWindowList() { return share_ ? share_->GetWindowList() : nullptr; }
+
+MonitorInfo* CAppComponentsController::GetMonitorInfo(int32_t monitor_id) {
+  return share_ ? share_->GetMonitorInfo(monitor_id) : nullptr;
+}
+
+int32_t CAppComponentsController::ShareMonitor(MonitorInfo* monitor, int32_t share) {
+  VZ_LOG("share [%d]", share);
+  return share_ ? share_->ShareMonitor(monitor, share) : 0;
+}
+
+int32_t CAppComponentsController::ShareWindow(ApplicationInfo* window, int32_t share) {
+  VZ_LOG("share [%d]", share);
+  return share_ ? share_->ShareWindow(window, share) : 0;
+}
+
+int32_t CAppComponentsController::SendCommand(DSCommandRecord* command) {
+  return share_ ? share_->SendCommand(command) : 0;
 }
 
 void CAppComponentsController::CaptureNow() {
@@ -104,10 +214,9 @@ int32_t CAppComponentsController::SetExcludedWindow3(VzWindowHandle window) {
 }
 
 // ---------------------------------------------------------------------------
-// Engine callbacks.
+// Engine callbacks (through the engine's relay, inside a callback scope).
 
 int32_t CAppComponentsController::OnDSStatusNotification(int32_t status) {
-  EngineCallbackScope in_callback(this);
   const int32_t presenter = IsMyRosterPresenter();
   VZ_LOG("status [%d] presenter [%d]", status, presenter);
   VZ_COLLECT("status [%d] presenter [%d]", status, presenter);
@@ -115,7 +224,7 @@ int32_t CAppComponentsController::OnDSStatusNotification(int32_t status) {
   if (status == kSessionEnded || status == kSessionIdle) {
     StopDs();
   } else if (status == kSessionJoined && presenter && share_) {
-    share_->StartCapture(&meet_config_, 2);
+    share_->StartCapture(&meet_config_, 2);  // the presenter's screen
   }
   ReportDSSessionStatus(status);
   NotifySharingStatusChanged(status);
@@ -123,7 +232,6 @@ int32_t CAppComponentsController::OnDSStatusNotification(int32_t status) {
 }
 
 int32_t CAppComponentsController::OnDSErrorNotification(int32_t code, int32_t code_type) {
-  EngineCallbackScope in_callback(this);
   VZ_LOG_ERROR("code [%d], codetype [%d]", code, code_type);
   VZ_COLLECT("code [%d], codetype [%d]", code, code_type);
   StopDs();
@@ -141,6 +249,11 @@ int32_t CAppComponentsController::OnDSErrorNotification(int32_t code, int32_t co
   ReportDSSessionError(code, code_type);
   ReportDSSessionStatus(kSessionEnded);
   return 1;
+}
+
+int32_t CAppComponentsController::OnDSWebBinary(CVZBinaryData* data) {
+  VZ_LOG("");
+  return link_ ? link_->WSDSSessionResponseBinary(data, ds_request_.MeetId, ds_request_.DSId) : 0;
 }
 
 // The sharing UI's callbacks: the window subclass hands them to the UI.
@@ -165,6 +278,15 @@ void CAppComponentsController::SetRemoteControlRosterId(const char16_t* roster_i
   }
 }
 
+void CAppComponentsController::StopRemoteControlTo(const char16_t* roster_id) {
+  if (roster_id != nullptr) StopRemoteControl(roster_id);
+}
+
+void CAppComponentsController::SetRemoteControlPaused() {
+  VZ_LOG("");
+  if (remote_control_roster_[0] != u'\0') PauseRemoteControl(remote_control_roster_);
+}
+
 void CAppComponentsController::GiveRemoteControl(const char16_t* roster_id) {
   SendRemoteControlCommand(DSCommandGiveControl, roster_id);
 }
@@ -186,31 +308,8 @@ void CAppComponentsController::SendRemoteControlCommand(int32_t type, const char
   DSCommandRecord command;
   std::memset(&command, 0, sizeof(command));
   command.Type = type;
+  // Ids are cut to 127 units, so both stay terminated.
   vz::CopyUtf16(command.SrcRosterId, std::size(command.SrcRosterId), mine->RosterId);
   vz::CopyUtf16(command.DstRosterId, std::size(command.DstRosterId), roster_id);
   if (share_) share_->SendCommand(&command);
 }
-
-// ---------------------------------------------------------------------------
-// Not built yet: the web page's sharing requests.
-
-int32_t CAppComponentsController::OnDSSessionRequestStart(DSSessionConfig*) {
-  return NotHandledYet("DS session start request");
-}
-int32_t CAppComponentsController::OnDSSessionRequestQuickStart(DSSessionConfig*) {
-  return NotHandledYet("DS session quick start request");
-}
-int32_t CAppComponentsController::OnDSSessionRequestWebJoin(DSSessionConfig*) {
-  return NotHandledYet("DS session web join request");
-}
-int32_t CAppComponentsController::OnDSSessionRequestJoin(DSSessionConfig*) {
-  return NotHandledYet("DS session join request");
-}
-int32_t CAppComponentsController::OnDSSessionRequestUpdate(DSSessionConfig*) {
-  return NotHandledYet("DS session update request");
-}
-int32_t CAppComponentsController::OnDSSessionRequestStop(const char16_t*) {
-  return NotHandledYet("DS session stop request");
-}
-int32_t CAppComponentsController::OnDSDataCommand(CVZBinaryData*) { return NotHandledYet("DS data command"); }
-int32_t CAppComponentsController::OnDSWebBinary(CVZBinaryData*) { return NotHandledYet("DS web binary data"); }

@@ -373,7 +373,6 @@ TEST_F(Controller, AudioErrorsMoveToTheNextProxyOrAreReported) {
   Listen();
   ON_CALL(audio_, JoinAudio(_, _, _)).WillByDefault(Return(1));
   controller_->JoinAudio();
-  FakeEngines::audio_sink->OnACStatusNotification(4, 0);
   // 13: the proxy settings, never reported.
   EXPECT_CALL(link_, WSACSessionResponseError(_, _, _)).Times(0);
   FakeEngines::audio_sink->OnACAudioErrorCode(13, 2);

@@ -1,12 +1,78 @@
-// The video road of the meeting components controller: the join and leave
-// of the video engine, its status and error callbacks.
-//
-// Not built yet: the web page's video requests (join, update, leave, config,
-// layout, camera on and off), the engine's broadcast notice and the audio
-// commands of the local participant's panel status; they log and return 0
-// (see the end of this file).
+// The video road of the meeting components controller: the web page's video
+// requests, the join and leave of the video engine, its callbacks and the
+// recovery after its errors.
+#include <cstring>
+
 #include "client/controller/app_components_controller.h"
+#include "client/controller/logged_token.h"
 #include "common/trace_client.h"
+
+// ---------------------------------------------------------------------------
+// Requests from the web page.
+
+int32_t CAppComponentsController::OnAVSessionRequestJoin(AVSessionConfig* session) {
+  VZ_LOG("");
+  if (session == nullptr) {
+    VZ_LOG_ERROR("no video request");
+    return 0;
+  }
+  VZ_LOGW(u"server addr [%s]", session->ServerAddr);
+  VZ_LOGW(u"token [%s]", LoggedToken(session->Token));
+  VZ_LOGW(u"MeetId [%s]", session->MeetId);
+  VZ_LOG("broadcast [%d]", session->Broadcast);
+  std::memcpy(&av_request_, session, sizeof(av_request_));
+  JoinVideo();
+  return 1;
+}
+
+int32_t CAppComponentsController::OnAVSessionRequestUpdate(AVSessionConfig* session) {
+  VZ_LOG("");
+  if (session == nullptr || !video_) return 0;
+  VZ_LOGW(u"server addr [%s]", session->ServerAddr);
+  VZ_LOGW(u"token [%s]", LoggedToken(session->Token));
+  VZ_LOGW(u"MeetId [%s]", session->MeetId);
+  LeaveVideo();
+  std::memcpy(&av_request_, session, sizeof(av_request_));
+  JoinVideo();
+  return 1;
+}
+
+int32_t CAppComponentsController::OnAVSessionRequestLeave(const char16_t*) {
+  VZ_LOG("");
+  if (video_) video_->StopMyVideo();
+  ReportAVSessionStatus(kSessionEnded);
+  LeaveVideo();
+  NotifyVideoStatusChanged(kSessionEnded, 0);
+  return 1;
+}
+
+int32_t CAppComponentsController::OnAVSessionRequestConfig(int32_t) {
+  VZ_LOG("");
+  if (video_) video_->ConfigVideo();
+  return 1;
+}
+
+int32_t CAppComponentsController::OnAVSessionRequestLayout(int32_t, int32_t layout, int32_t* row_column) {
+  VZ_LOG("layout [%d]", layout);
+  if (video_) video_->SetVideoLayoutMode(layout, row_column);
+  return 1;
+}
+
+int32_t CAppComponentsController::OnAVSessionRequestCameraOn(int32_t) {
+  VZ_LOG("");
+  if (video_) video_->StartMyVideo(0);
+  return 1;
+}
+
+int32_t CAppComponentsController::OnAVSessionRequestCameraOff(int32_t) {
+  VZ_LOG("");
+  if (video_) video_->StopMyVideo();
+  ReportAVSessionBroadcasted(0);
+  return 1;
+}
+
+// ---------------------------------------------------------------------------
+// Engine operations.
 
 int32_t CAppComponentsController::JoinVideo() {
   VZ_LOG("");
@@ -17,7 +83,7 @@ int32_t CAppComponentsController::JoinVideo() {
     return 0;
   }
   VZ_LOGW(u"video addr [%s]:[%d/%d] token [%s] roster [%s]", av_request_.ServerAddr, av_request_.TcpPort,
-          av_request_.Port, av_request_.Token, av_request_.RosterId);
+          av_request_.Port, LoggedToken(av_request_.Token), av_request_.RosterId);
   if (video_ && av_state_ == kSessionJoined) {
     video_->ActivateVideoPanel();
     if (IsMyRosterInvisible()) {
@@ -45,18 +111,39 @@ int32_t CAppComponentsController::JoinVideo() {
   NotifyVideoStatusChanged(kSessionConnecting, av_request_.Broadcast);
   ReportAVSessionStatus(kSessionConnecting);
 
-  // A wrapper left from an earlier session is released before its successor.
-  DestroyWrapper(video_);
-  video_ = engines().NewVideoWrapper();
-  if (video_ && video_->CreateInstance(this)) {
+  // An engine left from an earlier session (idle or ended) goes before its
+  // successor is made.
+  if (video_) {
+    video_->LeaveVideo();
+    DestroyVideoEngine();
+  }
+  if (MakeVideoEngine()) {
     size_t left = rosters_.size();
     for (auto& [id, roster] : rosters_) video_->AppRosterJoined(&roster, --left == 0 ? 1 : 0);
     if (JoinVideoWithContainer()) return 1;
   }
+  // The web page heard "connecting": it hears the end too, and nothing of
+  // the failed join is kept.
   VZ_LOG_ERROR("the video engine did not take the join");
-  DestroyWrapper(video_);  // nothing of a failed join is kept
+  DestroyVideoEngine();
   NotifyVideoStatusChanged(kSessionEnded, av_request_.Broadcast);
+  ReportAVSessionStatus(kSessionEnded);
   return 0;
+}
+
+bool CAppComponentsController::MakeVideoEngine() {
+  video_ = engines().NewVideoWrapper();
+  if (!video_) return false;
+  video_sink_ = std::make_unique<AVProviderSinkRelay>(*this, release_queue_);
+  return video_->CreateInstance(video_sink_.get()) != 0;
+}
+
+void CAppComponentsController::DropVideoForRejoin() {
+  if (video_) {
+    video_->LeaveVideo();
+    DestroyVideoEngine();
+  }
+  av_state_ = kSessionIdle;
 }
 
 int32_t CAppComponentsController::JoinVideoWithContainer() {
@@ -70,7 +157,7 @@ int32_t CAppComponentsController::LeaveVideo() {
   VZ_LOG("");
   if (video_) {
     video_->LeaveVideo();
-    DestroyWrapper(video_);
+    DestroyVideoEngine();
   }
   if (av_state_ != kSessionIdle && av_state_ != kSessionEnded) {
     ReportAVSessionStatus(kSessionEnded);
@@ -80,8 +167,10 @@ int32_t CAppComponentsController::LeaveVideo() {
   return 1;
 }
 
+// ---------------------------------------------------------------------------
+// Engine callbacks (through the engine's relay, inside a callback scope).
+
 int32_t CAppComponentsController::OnAVStatusNotification(int32_t status, int32_t broadcasted) {
-  EngineCallbackScope in_callback(this);
   VZ_LOG("Video session status [%d] broadcasted [%d]", status, broadcasted);
   VZ_COLLECT("update AV session status [%d] broadcasted [%d]", status, broadcasted);
   av_state_ = status;
@@ -94,13 +183,22 @@ int32_t CAppComponentsController::OnAVStatusNotification(int32_t status, int32_t
   return 1;
 }
 
+int32_t CAppComponentsController::OnAVVideoBroadcasted(int32_t broadcasted, const char*) {
+  VZ_LOG(" broadcasted [%d]", broadcasted);
+  VZ_COLLECT(" broadcasted [%d]", broadcasted);
+  ReportAVSessionBroadcasted(broadcasted);
+  return 1;
+}
+
 int32_t CAppComponentsController::OnAVVideoErrorCode(int32_t code, int32_t code_type) {
-  EngineCallbackScope in_callback(this);
   VZ_LOG_ERROR("code [%d], codetype [%d]", code, code_type);
   VZ_COLLECT("code [%d], codetype [%d]", code, code_type);
   if (code == 9 || code == 4) {
     if (const NetworkProxyEntry* next = NextNetworkProxy()) {
       SetNetworkProxyEntry(next);
+      // The failed engine goes first: a join while it is still connecting
+      // or joined would be refused or taken as a refresh.
+      DropVideoForRejoin();
       JoinVideo();
       return 1;
     }
@@ -114,33 +212,25 @@ int32_t CAppComponentsController::OnAVVideoErrorCode(int32_t code, int32_t code_
   return 1;
 }
 
-// ---------------------------------------------------------------------------
-// Not built yet: the web page's video requests and the panel's commands.
-
-int32_t CAppComponentsController::OnAVVideoBroadcasted(int32_t, const char*) {
-  return NotHandledYet("AV broadcast notice");
-}
-int32_t CAppComponentsController::OnAVMyStatusChanged(const char16_t*, int32_t) {
-  return NotHandledYet("AV panel status of my roster");
-}
-int32_t CAppComponentsController::OnAVSessionRequestJoin(AVSessionConfig*) {
-  return NotHandledYet("AV session join request");
-}
-int32_t CAppComponentsController::OnAVSessionRequestUpdate(AVSessionConfig*) {
-  return NotHandledYet("AV session update request");
-}
-int32_t CAppComponentsController::OnAVSessionRequestLeave(const char16_t*) {
-  return NotHandledYet("AV session leave request");
-}
-int32_t CAppComponentsController::OnAVSessionRequestConfig(int32_t) {
-  return NotHandledYet("AV session config request");
-}
-int32_t CAppComponentsController::OnAVSessionRequestLayout(int32_t, int32_t, int32_t*) {
-  return NotHandledYet("AV session layout request");
-}
-int32_t CAppComponentsController::OnAVSessionRequestCameraOn(int32_t) {
-  return NotHandledYet("AV session camera on request");
-}
-int32_t CAppComponentsController::OnAVSessionRequestCameraOff(int32_t) {
-  return NotHandledYet("AV session camera off request");
+int32_t CAppComponentsController::OnAVMyStatusChanged(const char16_t* roster_id, int32_t status) {
+  VZ_LOG("status [%d]", status);
+  if (!IsMyRosterId(roster_id)) return 1;
+  switch (status) {
+    case 2:
+    case 8:
+      CommandAudioJoin();
+      break;
+    case 3:
+      CommandAudioMute();
+      break;
+    case 4:
+      CommandAudioUnmute();
+      break;
+    case 7:
+      CommandAudioLeave();
+      break;
+    default:
+      break;
+  }
+  return 1;
 }

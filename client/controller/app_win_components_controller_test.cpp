@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "client/controller/testing/fake_module_loader.h"
+#include "client/controller/testing/road_scenario.h"
 
 namespace {
 
@@ -77,6 +78,142 @@ TEST_F(WinController, ListenerStatusAndRequestsReachTheFrame) {
   controller_->SetDelegate(nullptr);
   controller_->NotifySharingStatusChanged(1);
   EXPECT_EQ(delegate_.calls.size(), 4u);
+}
+
+// The sharing UI: each call a "ui ..." entry of the journal.
+class JournalingSharingUI : public IDSUIController {
+ public:
+  JournalingSharingUI(vz::FakeEngineHub& hub, int number) : hub_(hub), number_(number) {}
+  ~JournalingSharingUI() override { Add("destroyed"); }
+  void updateMeetConfig(const MeetConfig* config) override {
+    Add("updateMeetConfig(sharing=" + std::to_string(config->SharingEnabled) + ")");
+  }
+  void updateAudioStatus(int32_t status, int32_t muted) override { Add("updateAudioStatus", status, muted); }
+  void updateRosterStatus(int32_t kind, RosterRecord*) override { Add("updateRosterStatus", kind); }
+  void updateDSSessionStatus(int32_t status) override { Add("updateDSSessionStatus", status); }
+  void updateDSSessionError(int32_t code, int32_t code_type) override { Add("updateDSSessionError", code, code_type); }
+  void showDSSelectionWindow(int32_t show) override { Add("showDSSelectionWindow", show); }
+  void setRemoteControlIndicator(int32_t on) override { Add("setRemoteControlIndicator", on); }
+  void updateDSCommand(DSCommandRecord* command) override { Add("updateDSCommand", command->Type); }
+  void monitorShared(MonitorInfo*, uint8_t*) override { Add("monitorShared"); }
+  void monitorUnShared(MonitorInfo*) override { Add("monitorUnShared"); }
+  void monitorUpdated(MonitorInfo*, VzRect*) override { Add("monitorUpdated"); }
+  void mouseUpdated(CursorInfo*) override { Add("mouseUpdated"); }
+  void updateDSSharingInfo(SharingInfo* info) override { Add("updateDSSharingInfo", info->IsDesktopSharing); }
+  void cleanUp() override { Add("cleanUp"); }
+
+ private:
+  void Add(const std::string& what) { hub_.Add("ui#" + std::to_string(number_) + " " + what); }
+  void Add(const std::string& what, int32_t a) { Add(what + "(" + std::to_string(a) + ")"); }
+  void Add(const std::string& what, int32_t a, int32_t b) {
+    Add(what + "(" + std::to_string(a) + "," + std::to_string(b) + ")");
+  }
+  vz::FakeEngineHub& hub_;
+  const int number_;
+};
+
+class SharingUIs : public IDSUIControllerFactory {
+ public:
+  explicit SharingUIs(vz::FakeEngineHub& hub) : hub_(hub) {}
+  std::unique_ptr<IDSUIController> CreateDSUIController(CAppWinComponentsController&) override {
+    hub_.Add("ui#" + std::to_string(++made_) + " made");
+    return std::make_unique<JournalingSharingUI>(hub_, made_);
+  }
+
+ private:
+  vz::FakeEngineHub& hub_;
+  int made_ = 0;
+};
+
+class SharingWithUI : public vz::RoadScenario {
+ protected:
+  SharingWithUI() : uis_(hub_) { controller_->SetSharingUIFactory(&uis_); }
+  void Start(const std::u16string& ds_id = u"DS1") {
+    DSSessionConfig request = SharingRequest(ds_id);
+    controller_->OnDSSessionRequestStart(&request);
+  }
+  SharingUIs uis_;
+};
+
+using vz::Journal;
+
+TEST_F(SharingWithUI, AStartTheEngineTookGetsAUIThatTheNextStopTakesDown) {
+  Connect();
+  EXPECT_EQ(controller_->StopDs(), 0);  // no UI
+  hub_.share_start_result = 0;
+  Start();
+  EXPECT_EQ(hub_.Take("ui"), Journal{});  // a refused start gets none
+  hub_.share_start_result = 1;
+  Start();
+  EXPECT_EQ(hub_.Take("ui"), (Journal{"ui#1 made", "ui#1 updateMeetConfig(sharing=1)", "ui#1 updateAudioStatus(0,0)"}));
+  EXPECT_NE(controller_->sharing_ui(), nullptr);
+
+  // The session's changes reach it.
+  hub_.share()->EmitStatus(2);
+  AddRoster(u"R7");
+  controller_->SetRemoteControlRosterId(u"R7");
+  controller_->NotifyAudioStatusChanged(2, 1);
+  controller_->NotifyAudioMuted(0);
+  controller_->NotifyAudioError(13, 1);
+  MeetConfig config = kDefaultMeetConfig;
+  controller_->OnAppCmdMeetConfig(&config);
+  EXPECT_EQ(hub_.Take("ui"), (Journal{"ui#1 updateDSSessionStatus(2)", "ui#1 updateRosterStatus(1)",
+                                      "ui#1 setRemoteControlIndicator(1)", "ui#1 updateAudioStatus(2,1)",
+                                      "ui#1 updateAudioStatus(2,0)", "ui#1 updateAudioStatus(4,0)",
+                                      "ui#1 updateMeetConfig(sharing=1)"}));
+
+  // A repeated start of the running session brings its selection back.
+  Start();
+  EXPECT_EQ(hub_.Take("ui"), (Journal{"ui#1 showDSSelectionWindow(1)"}));
+
+  EXPECT_EQ(controller_->StopDs(), 1);
+  EXPECT_EQ(hub_.Take("ui"), (Journal{"ui#1 setRemoteControlIndicator(0)", "ui#1 cleanUp", "ui#1 destroyed"}));
+  EXPECT_EQ(controller_->sharing_ui(), nullptr);
+}
+
+TEST_F(SharingWithUI, TheEnginesUICallbacksReachTheUIOrAreDropped) {
+  Connect();
+  DSCommandRecord command{};
+  command.Type = DSCommandRequestControl;
+  MonitorInfo monitor{};
+  SharingInfo info{};
+  info.IsDesktopSharing = 1;
+  // No session: nothing to hand them to.
+  EXPECT_EQ(controller_->OnDSCommand(&command), 1);
+  EXPECT_EQ(controller_->OnSharingInfo(&info), 1);
+  EXPECT_EQ(hub_.Take(), Journal{});
+
+  Start();
+  hub_.Take();
+  IDSProviderSink* sink = hub_.share()->sink();
+  sink->OnDSCommand(&command);
+  sink->OnMonitorShared(&monitor, nullptr);
+  sink->OnMonitorUpdated(&monitor, nullptr);
+  sink->OnMonitorUnshared(&monitor);
+  sink->OnMouseUpdated(nullptr);
+  sink->OnSharingInfo(&info);
+  sink->OnSharingStatus(1);
+  EXPECT_EQ(hub_.Take(), (Journal{"ui#1 updateDSCommand(10)", "ui#1 monitorShared", "ui#1 monitorUpdated",
+                                  "ui#1 monitorUnShared", "ui#1 mouseUpdated", "ui#1 updateDSSharingInfo(1)"}));
+}
+
+TEST_F(SharingWithUI, ARetryThroughTheNextProxyAndARestartAfterTheDialogGetANewUI) {
+  proxies_.Add(u"A", 8080);
+  proxies_.Add(u"B", 8081);
+  Connect();
+  Start();
+  hub_.Take();
+  hub_.share()->EmitError(9, 2);
+  EXPECT_EQ(hub_.Take("ui"), (Journal{"ui#1 setRemoteControlIndicator(0)", "ui#1 cleanUp", "ui#1 destroyed", "ui#2 made",
+                                      "ui#2 updateMeetConfig(sharing=1)", "ui#2 updateAudioStatus(0,0)"}));
+  hub_.share()->EmitError(13, 2);
+  EXPECT_EQ(hub_.Take("ui"), (Journal{"ui#2 setRemoteControlIndicator(0)", "ui#2 cleanUp", "ui#2 destroyed"}));
+  EXPECT_EQ(controller_->GetDSState(), kSessionEnded);
+  // The frame restarts through the controller's StartDS, as a fresh start.
+  CAppComponentsController& base = *controller_;
+  EXPECT_EQ(base.StartDS(), 1);
+  EXPECT_EQ(hub_.Take("ui"), (Journal{"ui#3 made", "ui#3 updateMeetConfig(sharing=1)", "ui#3 updateAudioStatus(0,0)"}));
+  RunPosted();
 }
 
 }  // namespace
