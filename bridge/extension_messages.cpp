@@ -1,7 +1,6 @@
 #include "bridge/extension_messages.h"
 
 #include <algorithm>
-#include <cstdio>
 
 #include "platform/text.h"
 #include "weblink/json/json_builders.h"
@@ -11,26 +10,7 @@ std::string EscapeExtensionText(std::string_view text) {
   const std::string valid = vz::Utf16ToUtf8(vz::Utf8ToUtf16(text));
   std::string out;
   out.reserve(valid.size() + valid.size() / 8 + 8);
-  for (const char c : valid) {
-    switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '/': out += "\\/"; break;
-      case '\b': out += "\\b"; break;
-      case '\f': out += "\\f"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      default:
-        if (static_cast<unsigned char>(c) < 0x20) {
-          char escape[8];
-          std::snprintf(escape, sizeof(escape), "\\u%04x", static_cast<unsigned char>(c));
-          out += escape;
-        } else {
-          out.push_back(c);
-        }
-    }
-  }
+  JsonAppendEscaped(&out, valid, JsonSlash::kEscape);
   return out;
 }
 

@@ -8,16 +8,13 @@
 
 #include "common/scoped_lock.h"
 #include "common/trace_client.h"
+#include "platform/local_socket_poll.h"
 #include "platform/pipe_name.h"
 #include "platform/random_bytes.h"
 #include "platform/text.h"
 #include "weblink/pipe/pipe_frame.h"
 
 namespace {
-
-// Writes of one loop round stop here, so a long queue does not hold off
-// reading; the next round goes on where this one stopped.
-constexpr size_t kMaxWriteBytesPerRound = 256 * 1024;
 
 unsigned Address32(const void* pointer) {
   return static_cast<unsigned>(reinterpret_cast<uintptr_t>(pointer) & 0xffffffffu);
@@ -69,12 +66,11 @@ int CPipeServer::Start() {
   Stop();
   CScopedLock lock(lock_);
   Init();
-  auto waker = std::make_unique<vz::LocalSocketWaker>();
-  if (!waker->IsValid()) {
-    VZ_LOG_ERROR("[0x%08X] -> CreateEvent_i failed error=%d", Address32(this), waker->Error());
+  int waker_error = 0;
+  if (!channel_.CreateWaker(&waker_error)) {
+    VZ_LOG_ERROR("[0x%08X] -> CreateEvent_i failed error=%d", Address32(this), waker_error);
     return 0;
   }
-  waker_ = std::move(waker);
   if (!CreatePipe_i()) return 0;
   try {
     thread_ = std::thread(&CPipeServer::ThreadRun, this);
@@ -89,9 +85,7 @@ int CPipeServer::Start() {
 void CPipeServer::Init() {
   stop_ = false;
   connected_ = false;
-  send_queue_.clear();
-  write_offset_ = 0;
-  cutter_ = std::make_unique<PipeFrameCutter>();
+  channel_.Reset();
   CreatePipeName();
   wait_client_until_ = kNoDeadline;
   running_ = true;
@@ -138,14 +132,14 @@ int CPipeServer::Stop() {
     thread_.join();
   }
   listener_.Close();
-  socket_.Close();
+  channel_.Socket().Close();
   VZ_LOG_OBJ("end.");
   return 1;
 }
 
 void CPipeServer::DisconnectAndClose() {
   stop_ = true;
-  if (waker_) waker_->Signal();
+  if (channel_.Waker()) channel_.Waker()->Signal();
 }
 
 int CPipeServer::Send(const char* text, int length) {
@@ -158,15 +152,13 @@ int CPipeServer::Send(const char* text, int length) {
   std::string frame = BuildPipeFrame(PIPE_KIND_JSON_TEXT, std::string_view(text, static_cast<size_t>(length)));
   CScopedLock lock(lock_);
   if (!connected_) return 1;  // no client: the text is dropped
-  const bool was_empty = send_queue_.empty();
-  send_queue_.push_back(std::move(frame));
-  if (was_empty && waker_) waker_->Signal();
+  channel_.Queue(std::move(frame));
   return 1;
 }
 
 void CPipeServer::SetWaitClientUntil(uint32_t seconds) {
   wait_client_until_ = seconds;
-  if (waker_) waker_->Signal();
+  if (channel_.Waker()) channel_.Waker()->Signal();
 }
 
 void CPipeServer::ThreadRun() {
@@ -174,7 +166,7 @@ void CPipeServer::ThreadRun() {
   if (!WaitClientConnect() || stop_) {
     if (Running()) sink_->OnDisconnect();
     listener_.Close();
-    socket_.Close();
+    channel_.Socket().Close();
     VZ_LOG_OBJ("exit.");
     return;
   }
@@ -186,11 +178,10 @@ void CPipeServer::ThreadRun() {
   {
     CScopedLock lock(lock_);
     connected_ = false;
-    send_queue_.clear();
-    write_offset_ = 0;
+    channel_.ClearQueue();
   }
   if (Running()) sink_->OnDisconnect();
-  socket_.Close();
+  channel_.Socket().Close();
   VZ_LOG_OBJ("end");
 }
 
@@ -215,7 +206,7 @@ bool CPipeServer::AcceptOnce(int timeout_ms) {
   vz::PollItem items[2];
   items[0].fd = listener_.Fd();
   items[0].wanted = vz::kPollReadable;
-  items[1].fd = waker_->Fd();
+  items[1].fd = channel_.Waker()->Fd();
   items[1].wanted = vz::kPollReadable;
   int error = 0;
   if (vz::PollDescriptors(items, 2, timeout_ms, &error) < 0) {
@@ -223,7 +214,7 @@ bool CPipeServer::AcceptOnce(int timeout_ms) {
     stop_ = true;  // a poll that failed on two valid descriptors fails again at once
     return false;
   }
-  if (items[1].ready) waker_->Drain();
+  if (items[1].ready) channel_.Waker()->Drain();
   if (stop_ || !(items[0].ready & vz::kPollReadable)) return false;
   vz::LocalSocket client;
   const vz::IoResult accepted = listener_.Accept(&client);
@@ -237,77 +228,43 @@ bool CPipeServer::AcceptOnce(int timeout_ms) {
     VZ_LOG_ERROR("[0x%08X] > a client of another user was refused", Address32(this));
     return false;
   }
-  socket_ = std::move(client);
+  channel_.Socket() = std::move(client);
   return true;
 }
 
 void CPipeServer::RunLoop() {
-  while (!stop_) {
-    bool want_write;
-    {
-      CScopedLock lock(lock_);
-      want_write = !send_queue_.empty();
-    }
-    vz::PollItem items[2];
-    items[0].fd = socket_.Fd();
-    items[0].wanted = vz::kPollReadable | (want_write ? vz::kPollWritable : 0u);
-    items[1].fd = waker_->Fd();
-    items[1].wanted = vz::kPollReadable;
-    int error = 0;
-    if (vz::PollDescriptors(items, 2, kPollTimeoutMs, &error) < 0) {
-      VZ_LOG_ERROR("[0x%08X] WAIT_FAILED error=%d", Address32(this), error);
-      return;
-    }
-    if (items[1].ready) waker_->Drain();
-    if (stop_) return;
-    if ((items[0].ready & (vz::kPollReadable | vz::kPollHangup | vz::kPollError)) && DoRead() == -2) return;
-    if (stop_) return;
-    if (DoWrite() == -2) return;
+  const PipeLinkEnd end = channel_.Run(stop_, *this);
+  switch (end.reason) {
+    case PipeLinkEnd::Reason::kStopped:
+      break;
+    case PipeLinkEnd::Reason::kWaitFailed:
+      VZ_LOG_ERROR("[0x%08X] WAIT_FAILED error=%d", Address32(this), end.error);
+      break;
+    case PipeLinkEnd::Reason::kPeerClosed:  // the client closed its end: a broken pipe (EPIPE)
+    case PipeLinkEnd::Reason::kReadFailed:
+      VZ_LOG_ERROR("[0x%08X] > read error=%d", Address32(this), end.error);
+      break;
+    case PipeLinkEnd::Reason::kOversized:
+      VZ_LOG_ERROR("[0x%08X] > frame length %u of kind %u is over the limit of %u bytes", Address32(this),
+                   end.rejected.length, end.rejected.kind, kPipeMaxPayload);
+      break;
+    case PipeLinkEnd::Reason::kWriteFailed:
+      VZ_LOG_ERROR("[0x%08X] > write error=%d", Address32(this), end.error);
+      break;
   }
 }
 
-int CPipeServer::DoRead() {
-  char* room = cutter_->PrepareAppend(kReadChunkBytes);
-  const vz::IoResult result = socket_.Read(room, kReadChunkBytes);
-  switch (result.status) {
-    case vz::IoStatus::kOk:
-      cutter_->CommitAppend(result.bytes);
-      return ParseData() ? 0 : -2;
-    case vz::IoStatus::kWouldBlock:
-      return -1;
-    case vz::IoStatus::kEndOfStream:
-      // The client closed its end: a broken pipe.
-      VZ_LOG_ERROR("[0x%08X] > read error=%d", Address32(this), EPIPE);
-      return -2;
-    case vz::IoStatus::kError:
-      VZ_LOG_ERROR("[0x%08X] > read error=%d", Address32(this), result.error);
-      return -2;
+void CPipeServer::OnFrame(const PipeFrameView& frame) {
+  if (frame.payload.empty()) {
+    // Neither end sends one; it carries nothing to hand on.
+    VZ_LOG_WARN("[0x%08X] > empty frame of kind %u dropped", Address32(this), frame.kind);
+    return;
   }
-  return -2;
+  VZ_LOG_OBJ("type=%d", static_cast<int>(frame.kind));
+  Deliver(frame);
 }
 
-bool CPipeServer::ParseData() {
-  PipeFrameView frame;
-  for (;;) {
-    switch (cutter_->Next(&frame)) {
-      case PipeFrameCutter::Result::kNeedMore:
-        return true;
-      case PipeFrameCutter::Result::kOversized:
-        VZ_LOG_ERROR("[0x%08X] > frame length %u of kind %u is over the limit of %u bytes", Address32(this),
-                     cutter_->RejectedHeader().length, cutter_->RejectedHeader().kind, kPipeMaxPayload);
-        return false;
-      case PipeFrameCutter::Result::kFrame:
-        if (frame.payload.empty()) {
-          // Neither end sends one; it carries nothing to hand on.
-          VZ_LOG_WARN("[0x%08X] > empty frame of kind %u dropped", Address32(this), frame.kind);
-          break;
-        }
-        VZ_LOG_OBJ("type=%d", static_cast<int>(frame.kind));
-        Deliver(frame);
-        break;
-    }
-  }
-}
+void CPipeServer::OnWritten(size_t bytes) { VZ_LOG_OBJ("write len=%zu", bytes); }
 
 void CPipeServer::Deliver(const PipeFrameView& frame) {
   if (!Running()) return;
@@ -332,28 +289,4 @@ void CPipeServer::Deliver(const PipeFrameView& frame) {
       sink_->OnReceiveBase64Data(frame.kind, payload);
       break;
   }
-}
-
-int CPipeServer::DoWrite() {
-  CScopedLock lock(lock_);
-  if (send_queue_.empty()) return -1;
-  size_t written = 0;
-  while (!send_queue_.empty() && written < kMaxWriteBytesPerRound) {
-    const std::string& frame = send_queue_.front();
-    const vz::IoResult result = socket_.Write(frame.data() + write_offset_, frame.size() - write_offset_);
-    if (result.status == vz::IoStatus::kWouldBlock) return written ? 0 : -1;
-    if (result.status != vz::IoStatus::kOk) {
-      VZ_LOG_ERROR("[0x%08X] > write error=%d", Address32(this), result.error);
-      return -2;
-    }
-    VZ_LOG_OBJ("write len=%zu", result.bytes);
-    // A short write is normal on a socket: the rest goes out next.
-    write_offset_ += result.bytes;
-    written += result.bytes;
-    if (write_offset_ == frame.size()) {
-      send_queue_.pop_front();
-      write_offset_ = 0;
-    }
-  }
-  return 0;
 }

@@ -12,24 +12,19 @@
 // held, and only while the server runs (none after Stop began). A server is
 // started once; the host makes a new one for each start request.
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
-#include <deque>
-#include <memory>
 #include <string>
 #include <thread>
 
 #include "bridge/pipe_callback.h"
 #include "common/critical_section_lock.h"
 #include "platform/clock.h"
-#include "platform/local_socket.h"
 #include "platform/local_socket_listener.h"
-#include "platform/local_socket_poll.h"
-#include "weblink/pipe/pipe_frame_cutter.h"
+#include "weblink/pipe/pipe_stream_channel.h"
 
-class CPipeServer {
+class CPipeServer : private PipeStreamChannel::Delegate {
  public:
-  static constexpr size_t kReadChunkBytes = 0x8000;
-  static constexpr int kPollTimeoutMs = 200;
   static constexpr uint32_t kNoDeadline = 0xFFFFFFFFu;
 
   struct Options {
@@ -71,11 +66,10 @@ class CPipeServer {
   bool WaitClientConnect();
   // Waits for the waker or the listener; true when a connection was taken.
   bool AcceptOnce(int timeout_ms);
+  // The connected loop; returns when stopped or when the link broke (logged).
   void RunLoop();
-  // -1: nothing to do; 0: progress; -2: the link must close (logged).
-  int DoRead();
-  int DoWrite();
-  bool ParseData();
+  void OnFrame(const PipeFrameView& frame) override;
+  void OnWritten(size_t bytes) override;
   void Deliver(const PipeFrameView& frame);
   void DisconnectAndClose();
   bool Running() const { return running_.load(std::memory_order_acquire); }
@@ -90,16 +84,15 @@ class CPipeServer {
   std::u16string pipe_name_;  // set by Start before the thread exists
   std::string socket_path_;
   std::thread thread_;
-  std::unique_ptr<vz::LocalSocketWaker> waker_;
 
   CriticalSectionLock lock_;  // the send queue
-  std::deque<std::string> send_queue_;  // whole frames
-  size_t write_offset_ = 0;             // bytes of the head frame already written
+  // The socket, the send queue (guarded by lock_), the cutter and the waker,
+  // all fresh for each Start. The socket and the cutter are the server
+  // thread's own (Start and Stop touch them only while no thread runs).
+  PipeStreamChannel channel_{lock_};
 
-  // The server thread's own (Start and Stop touch them only while no thread runs).
+  // The server thread's own (Start and Stop touch it only while no thread runs).
   vz::LocalSocketListener listener_;
-  vz::LocalSocket socket_;
-  std::unique_ptr<PipeFrameCutter> cutter_;  // fresh for each Start
 };
 
 // "%08x-%04x-%04x-%02x%02x-%02x%02x%02x%02x%02x%02x" of 16 GUID bytes (the

@@ -1,11 +1,16 @@
 # vz_isolate_test(<test> <extra-env>): each test gets its own per-user folders,
 # so no test writes logs, settings or sockets into the real user's folders or
 # meets another test's.
+# The runtime folder holds pipe sockets, whose paths must fit a socket address
+# (108 bytes), so it lives under a short folder in /tmp named for the build.
 function(vz_isolate_test name extra_env)
   set(home ${CMAKE_BINARY_DIR}/test-home/${name})
-  file(MAKE_DIRECTORY ${home}/runtime ${home}/config ${home}/data ${home}/cache)
-  file(CHMOD ${home}/runtime PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
-  set(isolated XDG_RUNTIME_DIR=${home}/runtime XDG_CONFIG_HOME=${home}/config
+  string(MD5 build_hash "${CMAKE_BINARY_DIR}")
+  string(SUBSTRING "${build_hash}" 0 10 build_hash)
+  set(runtime /tmp/vzt-${build_hash}/${name})
+  file(MAKE_DIRECTORY ${runtime} ${home}/config ${home}/data ${home}/cache)
+  file(CHMOD ${runtime} /tmp/vzt-${build_hash} PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
+  set(isolated XDG_RUNTIME_DIR=${runtime} XDG_CONFIG_HOME=${home}/config
       XDG_DATA_HOME=${home}/data XDG_CACHE_HOME=${home}/cache)
   set_tests_properties(${name} PROPERTIES ENVIRONMENT "${isolated};${extra_env}")
 endfunction()

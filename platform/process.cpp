@@ -2,7 +2,6 @@
 
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -14,8 +13,7 @@
 #include "platform/clock.h"
 #include "platform/file_system.h"
 #include "platform/platform_log.h"
-
-extern char** environ;
+#include "platform/process_spawn.h"
 
 namespace vz {
 namespace {
@@ -81,37 +79,10 @@ bool IsProcessAlive(int pid) {
 }
 
 int SpawnProcess(const std::string& path, const std::vector<std::string>& args, std::string* error) {
-  std::vector<char*> argv;
-  if (args.empty()) {
-    argv.push_back(const_cast<char*>(path.c_str()));
-  } else {
-    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-  }
-  argv.push_back(nullptr);
-
-  // The child starts with no blocked signals and SIGPIPE at its default,
-  // whatever this process did to its own.
-  posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  sigset_t none, defaults;
-  sigemptyset(&none);
-  sigemptyset(&defaults);
-  sigaddset(&defaults, SIGPIPE);
-  posix_spawnattr_setsigmask(&attributes, &none);
-  posix_spawnattr_setsigdefault(&attributes, &defaults);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-
-  pid_t pid = -1;
-  int result = ::posix_spawn(&pid, path.c_str(), nullptr, &attributes, argv.data(), environ);
-  posix_spawnattr_destroy(&attributes);
-  if (result != 0) {
-    std::string reason = std::strerror(result);
-    PlatformLog("cannot start %s: %s", path.c_str(), reason.c_str());
-    if (error != nullptr) *error = reason;
-    return -1;
-  }
-  if (error != nullptr) error->clear();
-  return static_cast<int>(pid);
+  int error_number = 0;
+  const int pid = SpawnChild(path, args, SpawnOptions(), &error_number);
+  if (error != nullptr) *error = pid < 0 ? std::string(std::strerror(error_number)) : std::string();
+  return pid;
 }
 
 bool WaitForProcess(int pid, int timeout_ms, int* exit_code) {

@@ -1,54 +1,13 @@
 #include "platform/program_launch.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <unistd.h>
-
-#include <cstring>
-
-#include "platform/platform_log.h"
-
-extern char** environ;
+#include "platform/process_spawn.h"
 
 namespace vz {
 
 int LaunchProgram(const std::string& path, const std::vector<std::string>& args, int* error) {
-  std::vector<char*> argv;
-  if (args.empty()) {
-    argv.push_back(const_cast<char*>(path.c_str()));
-  } else {
-    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-  }
-  argv.push_back(nullptr);
-
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
-
-  posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  sigset_t none, defaults;
-  sigemptyset(&none);
-  sigemptyset(&defaults);
-  sigaddset(&defaults, SIGPIPE);
-  posix_spawnattr_setsigmask(&attributes, &none);
-  posix_spawnattr_setsigdefault(&attributes, &defaults);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-
-  pid_t pid = -1;
-  const int result = ::posix_spawn(&pid, path.c_str(), &actions, &attributes, argv.data(), environ);
-  posix_spawnattr_destroy(&attributes);
-  posix_spawn_file_actions_destroy(&actions);
-  if (result != 0) {
-    PlatformLog("cannot start %s: %s", path.c_str(), std::strerror(result));
-    if (error != nullptr) *error = result;
-    return -1;
-  }
-  if (error != nullptr) *error = 0;
-  return static_cast<int>(pid);
+  SpawnOptions options;
+  options.detach_descriptors = true;
+  return SpawnChild(path, args, options, error);
 }
 
 }  // namespace vz

@@ -14,7 +14,10 @@
 // (CAppWinComponentsController: the main frame's delegate, the sharing UI).
 //
 // The sharing, audio and video roads live in their own files beside this one
-// (app_components_controller_{sharing,audio,video,rosters}.cpp).
+// (app_components_controller_{sharing,audio,video,rosters}.cpp). Each engine
+// instance is given a relay of its own as its sink (engine_sink_relays.h):
+// an engine let go of inside its own callback is released after it, and
+// what it still delivers before its release no longer reaches the road.
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -292,7 +295,7 @@ class CAppComponentsController : public IDSProviderSink,
 
   EngineFactory& engines() { return *engines_; }
 
-  // Members, in the order of the design (each engine's relay beside it).
+  // Members, in the order of the design, then the engines' relays.
   std::unique_ptr<CVzShareWrapper> share_;
   std::unique_ptr<CACEngineWrapper> audio_;
   std::unique_ptr<CAVEngineWrapper> video_;

@@ -60,8 +60,8 @@ TEST_F(WinController, StatesChangeAndTheFrameIsToldOfEachRoad) {
   EXPECT_EQ(controller_->GetDSState(), 4);
   EXPECT_EQ(controller_->GetACState(), 4);
   EXPECT_EQ(controller_->GetAVState(), 2);
-  EXPECT_EQ(delegate_.calls, (std::vector<std::string>{"ds 2 0", "ac 1 1", "av 2 1", "ds error 13 2",
-                                                        "ac error 13 2", "av error 13 2"}));
+  EXPECT_EQ(delegate_.calls, (std::vector<std::string>{"ds 2 0", "ac 1 1", "av 2 1", "ds error 13 2", "ac error 13 2",
+                                                       "av error 13 2"}));
 }
 
 TEST_F(WinController, ListenerStatusAndRequestsReachTheFrame) {
@@ -157,10 +157,10 @@ TEST_F(SharingWithUI, AStartTheEngineTookGetsAUIThatTheNextStopTakesDown) {
   controller_->NotifyAudioError(13, 1);
   MeetConfig config = kDefaultMeetConfig;
   controller_->OnAppCmdMeetConfig(&config);
-  EXPECT_EQ(hub_.Take("ui"), (Journal{"ui#1 updateDSSessionStatus(2)", "ui#1 updateRosterStatus(1)",
-                                      "ui#1 setRemoteControlIndicator(1)", "ui#1 updateAudioStatus(2,1)",
-                                      "ui#1 updateAudioStatus(2,0)", "ui#1 updateAudioStatus(4,0)",
-                                      "ui#1 updateMeetConfig(sharing=1)"}));
+  EXPECT_EQ(hub_.Take("ui"),
+            (Journal{"ui#1 updateDSSessionStatus(2)", "ui#1 updateRosterStatus(1)", "ui#1 setRemoteControlIndicator(1)",
+                     "ui#1 updateAudioStatus(2,1)", "ui#1 updateAudioStatus(2,0)", "ui#1 updateAudioStatus(4,0)",
+                     "ui#1 updateMeetConfig(sharing=1)"}));
 
   // A repeated start of the running session brings its selection back.
   Start();
@@ -204,8 +204,8 @@ TEST_F(SharingWithUI, ARetryThroughTheNextProxyAndARestartAfterTheDialogGetANewU
   Start();
   hub_.Take();
   hub_.share()->EmitError(9, 2);
-  EXPECT_EQ(hub_.Take("ui"), (Journal{"ui#1 setRemoteControlIndicator(0)", "ui#1 cleanUp", "ui#1 destroyed", "ui#2 made",
-                                      "ui#2 updateMeetConfig(sharing=1)", "ui#2 updateAudioStatus(0,0)"}));
+  EXPECT_EQ(hub_.Take("ui"), (Journal{"ui#1 setRemoteControlIndicator(0)", "ui#1 cleanUp", "ui#1 destroyed",
+                                      "ui#2 made", "ui#2 updateMeetConfig(sharing=1)", "ui#2 updateAudioStatus(0,0)"}));
   hub_.share()->EmitError(13, 2);
   EXPECT_EQ(hub_.Take("ui"), (Journal{"ui#2 setRemoteControlIndicator(0)", "ui#2 cleanUp", "ui#2 destroyed"}));
   EXPECT_EQ(controller_->GetDSState(), kSessionEnded);

@@ -9,7 +9,7 @@ EngineReleaseQueue::EngineReleaseQueue() : held_(std::make_shared<Held>()) {}
 
 EngineReleaseQueue::~EngineReleaseQueue() { ReleaseAll(); }
 
-EngineReleaseQueue::CallbackScope::CallbackScope(EngineReleaseQueue& queue) : queue_(queue) { ++queue_.depth_; }
+EngineReleaseQueue::CallbackScope::CallbackScope(EngineReleaseQueue& queue) : queue_(queue) { ++queue_.held_->depth; }
 
 EngineReleaseQueue::CallbackScope::~CallbackScope() { queue_.CallbackReturned(); }
 
@@ -26,16 +26,19 @@ void EngineReleaseQueue::ReleaseAll() {
 }
 
 void EngineReleaseQueue::CallbackReturned() {
-  if (--depth_ != 0) return;
+  if (--held_->depth != 0) return;
   if (held_->items.empty() || held_->release_posted) return;
   vz::RunLoop* loop = vz::RunLoop::Current();
   std::weak_ptr<Held> weak = held_;
   held_->release_posted = loop != nullptr && loop->Post([weak] {
-    if (const std::shared_ptr<Held> held = weak.lock()) {
-      held->release_posted = false;
-      std::vector<std::shared_ptr<void>> items = std::move(held->items);
-      held->items.clear();
-    }
+    const std::shared_ptr<Held> held = weak.lock();
+    if (!held) return;
+    held->release_posted = false;
+    // Run from a nested loop under a callback: what that callback let go
+    // of may be on the stack; the callback's end posts again.
+    if (held->depth > 0) return;
+    std::vector<std::shared_ptr<void>> items = std::move(held->items);
+    held->items.clear();
   });
   if (!held_->release_posted) {
     // No loop to come back on: released now, before the engine's call has

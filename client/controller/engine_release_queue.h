@@ -29,7 +29,7 @@ class EngineReleaseQueue {
     EngineReleaseQueue& queue_;
   };
 
-  bool InCallback() const { return depth_ > 0; }
+  bool InCallback() const { return held_->depth > 0; }
   // Holds `retired` (whose destruction releases an engine) until the
   // outermost running callback has returned.
   void Retire(std::shared_ptr<void> retired);
@@ -38,12 +38,15 @@ class EngineReleaseQueue {
   size_t held_count() const { return held_->items.size(); }
 
  private:
+  // Shared with the posted release, which may run inside a nested loop
+  // under a callback (a modal dialog): it then leaves everything to the end
+  // of that callback.
   struct Held {
     std::vector<std::shared_ptr<void>> items;
     bool release_posted = false;
+    int depth = 0;  // engine callbacks on the stack
   };
   void CallbackReturned();
 
-  int depth_ = 0;
   std::shared_ptr<Held> held_;
 };

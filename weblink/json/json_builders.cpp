@@ -3,16 +3,22 @@
 #include <cinttypes>
 #include <cstdio>
 
-namespace {
-
-// Escapes only what JSON requires, so text needing none is copied unchanged.
-void AppendEscaped(std::string& out, std::string_view text) {
+// Escapes only what is asked for, so text needing none is copied unchanged.
+void JsonAppendEscaped(std::string* out_text, std::string_view text, JsonSlash slash) {
   static const char kHex[] = "0123456789abcdef";
+  std::string& out = *out_text;
   for (const char c : text) {
     const auto byte = static_cast<unsigned char>(c);
     switch (c) {
       case '"': out += "\\\""; break;
       case '\\': out += "\\\\"; break;
+      case '/':
+        if (slash == JsonSlash::kEscape) {
+          out += "\\/";
+        } else {
+          out += c;
+        }
+        break;
       case '\b': out += "\\b"; break;
       case '\f': out += "\\f"; break;
       case '\n': out += "\\n"; break;
@@ -30,9 +36,11 @@ void AppendEscaped(std::string& out, std::string_view text) {
   }
 }
 
+namespace {
+
 void AppendQuotedKey(std::string& out, std::string_view key) {
   out += '"';
-  AppendEscaped(out, key);
+  JsonAppendEscaped(&out, key);
   out += "\":";
 }
 
@@ -43,7 +51,7 @@ std::string JsonMakeStringPair(std::string_view key, std::string_view value) {
   out.reserve(key.size() + value.size() + 5);
   AppendQuotedKey(out, key);
   out += '"';
-  AppendEscaped(out, value);
+  JsonAppendEscaped(&out, value);
   out += '"';
   return out;
 }

@@ -32,6 +32,15 @@ TEST(JsonBuildersTest, QuotesBackslashesAndControlBytesAreEscaped) {
   EXPECT_EQ(root->members.at("id")->text, hostile);
 }
 
+TEST(JsonBuildersTest, EscapingAppendsAndEscapesSlashOnlyWhenAsked) {
+  std::string out = "kept:";
+  JsonAppendEscaped(&out, "a/b\"\x01");
+  EXPECT_EQ(out, "kept:a/b\\\"\\u0001");
+  out.clear();
+  JsonAppendEscaped(&out, "</script> \\/", JsonSlash::kEscape);
+  EXPECT_EQ(out, "<\\/script> \\\\\\/");
+}
+
 TEST(JsonBuildersTest, NumbersAreUnsigned32Bit) {
   EXPECT_EQ(JsonMakeNumberPair("code", 5), "\"code\":5");
   EXPECT_EQ(JsonMakeNumberPair("code", 0), "\"code\":0");

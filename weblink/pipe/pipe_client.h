@@ -11,24 +11,18 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <thread>
 
 #include "common/critical_section_lock.h"
 #include "platform/clock.h"
-#include "platform/local_socket.h"
-#include "platform/local_socket_poll.h"
 #include "weblink/pipe/pipe_frame.h"
-#include "weblink/pipe/pipe_frame_cutter.h"
+#include "weblink/pipe/pipe_stream_channel.h"
 #include "weblink/pipe/web_socket_client_callback.h"
 
-class CPipeClient {
+class CPipeClient : private PipeStreamChannel::Delegate {
  public:
-  static constexpr size_t kReadChunkBytes = 0x8000;  // one read at a time, at most this much
-  static constexpr int kPollTimeoutMs = 200;         // the loop's longest wait
   static constexpr uint64_t kBusyWaitMs = 20000;     // how long a busy server is waited for
   static constexpr int kConnectRetryMs = 10;         // pause between connection attempts
 
@@ -63,12 +57,9 @@ class CPipeClient {
   bool ConnectServer();
   // Waits up to `timeout_ms` for the waker (Send or Stop).
   void WaitForWake(int timeout_ms);
-  // The connected loop; returns when stopped or when the link broke.
+  // The connected loop; returns when stopped or when the link broke (logged).
   void RunLoop();
-  // Each returns false when the link must close (logged).
-  bool DoRead();
-  bool ParseData();
-  bool DoWrite();
+  void OnFrame(const PipeFrameView& frame) override;
 
   // Callbacks, each reading the callback pointer under the lock.
   bool NotifyConnect();
@@ -81,16 +72,12 @@ class CPipeClient {
   CWebSocketClientCallback* callback_;
   bool started_ = false;
   bool closed_ = false;  // Stop was called or the link ended: Send refuses
-  std::deque<std::string> send_queue_;  // whole frames, header included
-  size_t write_offset_ = 0;             // bytes of the head frame already written
 
   std::atomic<bool> stop_{false};
-  // Made by Start, before the thread exists, and kept until destruction.
-  std::unique_ptr<vz::LocalSocketWaker> waker_;
   std::u16string pipe_name_;
   std::thread thread_;
 
-  // The I/O thread's own.
-  vz::LocalSocket socket_;
-  PipeFrameCutter cutter_;
+  // The socket, the send queue (guarded by lock_) and the cutter; its waker
+  // is made by Start, before the thread exists, and kept until destruction.
+  PipeStreamChannel channel_{lock_};
 };

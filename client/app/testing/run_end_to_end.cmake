@@ -23,8 +23,15 @@ foreach(file vzbridge VelzarHub VelzarHub.version libvzlink.so libvzaudio.so lib
   endif()
 endforeach()
 
+# The sandbox holds the programs' runtime folder and so the pipe socket, whose
+# path must fit a socket address (108 bytes): keep it short, whatever the
+# build folder's path.
+string(MD5 work_hash "${VZ_WORK_DIR}")
+string(SUBSTRING "${work_hash}" 0 12 work_hash)
+set(sandbox "/tmp/vze-${work_hash}")
+file(REMOVE_RECURSE "${sandbox}")
 execute_process(
-  COMMAND "${VZ_DEMO}" --bin "${prefix}/bin" --work "${VZ_WORK_DIR}/sandbox" --check
+  COMMAND "${VZ_DEMO}" --bin "${prefix}/bin" --work "${sandbox}" --check
   RESULT_VARIABLE result
   OUTPUT_VARIABLE output
   ERROR_VARIABLE output

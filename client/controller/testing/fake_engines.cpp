@@ -304,9 +304,7 @@ int32_t FakeLinkInstance::WSACSessionResponseDeviceLevel(int32_t speaker_level, 
 int32_t FakeLinkInstance::WSACSessionNotifyJoin(const char16_t* conf_id) { return Report("ACNotifyJoin", conf_id); }
 int32_t FakeLinkInstance::WSACSessionNotifyLeave(const char16_t* conf_id) { return Report("ACNotifyLeave", conf_id); }
 int32_t FakeLinkInstance::WSACSessionNotifyMute(const char16_t* conf_id) { return Report("ACNotifyMute", conf_id); }
-int32_t FakeLinkInstance::WSACSessionNotifyUnmute(const char16_t* conf_id) {
-  return Report("ACNotifyUnmute", conf_id);
-}
+int32_t FakeLinkInstance::WSACSessionNotifyUnmute(const char16_t* conf_id) { return Report("ACNotifyUnmute", conf_id); }
 int32_t FakeLinkInstance::WSAVSessionResponseJoined(int32_t broadcasted, int32_t ssrc, const char16_t* conf_id) {
   return Report("AVJoined" + Args(broadcasted, ssrc), conf_id);
 }
@@ -345,7 +343,8 @@ void FakeEngineHub::AddVideoLibrary(FakeModuleLoader& loader) {
                     {{1, reinterpret_cast<void*>(&CreateVideo)}, {2, reinterpret_cast<void*>(&ReleaseVideo)}});
 }
 void FakeEngineHub::AddLinkLibrary(FakeModuleLoader& loader) {
-  loader.AddLibrary("vzlink.dll", {{1, reinterpret_cast<void*>(&CreateLink)}, {2, reinterpret_cast<void*>(&ReleaseLink)}});
+  loader.AddLibrary("vzlink.dll",
+                    {{1, reinterpret_cast<void*>(&CreateLink)}, {2, reinterpret_cast<void*>(&ReleaseLink)}});
 }
 void FakeEngineHub::AddAllLibraries(FakeModuleLoader& loader) {
   AddShareLibrary(loader);
