@@ -17,10 +17,6 @@ constexpr size_t kMaxDownloadAddress = 2048;
 constexpr size_t kMaxPath = 4095;
 constexpr int kErrorCancelled = 1223;  // the Windows elevation refusal, kept for its log text
 
-unsigned Address32(const void* pointer) {
-  return static_cast<unsigned>(reinterpret_cast<uintptr_t>(pointer) & 0xffffffffu);
-}
-
 std::string Narrow(std::u16string_view text) { return vz::Utf16ToUtf8(text); }
 
 // A plain file name: not empty, no separator, not "." or "..".
@@ -100,7 +96,7 @@ int CLauncherDlg::StartVelzarApplication(std::u16string_view domain, std::u16str
     std::lock_guard<std::mutex> lock(progress_mutex_);
     last_percent_ = -1;
   }
-  Log("start Application: [0x%08X]", Address32(this));
+  Log("start Application: [0x%016llX]", vz::LogAddress(this));
 
   if (domain.empty() || package.empty() || folder.empty() || name.empty() || meet_id.empty() || roster_id.empty()) {
     VZ_LOG_ERROR("StartVelzarApplication failed, with wrong parameters.");
@@ -221,7 +217,7 @@ void CLauncherDlg::StartDownloadThread() {
   try {
     download_thread_ = std::thread(&CLauncherDlg::DownloadThreadRun, this, download_url_, package_file_);
   } catch (const std::system_error& error) {
-    VZ_LOG_ERROR("->CreateDownloadThread failed 0x%08X error=%d", Address32(this), error.code().value());
+    VZ_LOG_ERROR("->CreateDownloadThread failed 0x%016llX error=%d", vz::LogAddress(this), error.code().value());
     // Without a download the upgrade has failed; say so rather than wait forever.
     SetTimer(kTimerUpgradeFailed, 1000);
   }
@@ -275,7 +271,7 @@ void CLauncherDlg::OnDownloadComplete(int result, int detail) {
 int CLauncherDlg::LaunchInstaller() {
   const std::string package_file = PackageFile();
   VZ_LOG_OBJ("package [%s]", package_file.c_str());
-  Log("download complete, launch installer [0x%08X]", Address32(this));
+  Log("download complete, launch installer [0x%016llX]", vz::LogAddress(this));
   KillProcessByName(vz::BaseName(package_file));
   KillProcessByName(name_);
 

@@ -16,10 +16,6 @@
 
 namespace {
 
-unsigned Address32(const void* pointer) {
-  return static_cast<unsigned>(reinterpret_cast<uintptr_t>(pointer) & 0xffffffffu);
-}
-
 // The leading decimal integer of a text, as atoi reads it (white space, an
 // optional sign, digits), but saturating instead of overflowing; 0 without one.
 int LeadingInteger(const std::string& text) {
@@ -68,14 +64,14 @@ int CPipeServer::Start() {
   Init();
   int waker_error = 0;
   if (!channel_.CreateWaker(&waker_error)) {
-    VZ_LOG_ERROR("[0x%08X] -> CreateEvent_i failed error=%d", Address32(this), waker_error);
+    VZ_LOG_ERROR("[0x%016llX] -> CreateEvent_i failed error=%d", vz::LogAddress(this), waker_error);
     return 0;
   }
   if (!CreatePipe_i()) return 0;
   try {
     thread_ = std::thread(&CPipeServer::ThreadRun, this);
   } catch (const std::system_error& error) {
-    VZ_LOG_ERROR("[0x%08X] ->CreateThread_i failed error=%d", Address32(this), error.code().value());
+    VZ_LOG_ERROR("[0x%016llX] ->CreateThread_i failed error=%d", vz::LogAddress(this), error.code().value());
     listener_.Close();
     return 0;
   }
@@ -101,18 +97,18 @@ bool CPipeServer::CreatePipeName() {
   guid[8] = static_cast<uint8_t>((guid[8] & 0x3f) | 0x80);
   const std::string name = std::string(vz::kPipeNamePrefix) + FormatPipeGuid(guid);
   pipe_name_ = vz::Utf8ToUtf16(name);
-  VZ_LOG("[0x%08X] > pipename=%s", Address32(this), name.c_str());
+  VZ_LOG("[0x%016llX] > pipename=%s", vz::LogAddress(this), name.c_str());
   return true;
 }
 
 bool CPipeServer::CreatePipe_i() {
   if (pipe_name_.empty() || !vz::PipeNameToSocketPath(pipe_name_, &socket_path_) ||
       !listener_.Bind(socket_path_) || !listener_.Listen(4)) {
-    VZ_LOG_ERROR("[0x%08X] ->CreatePipe_i failed error=%d", Address32(this), errno);
+    VZ_LOG_ERROR("[0x%016llX] ->CreatePipe_i failed error=%d", vz::LogAddress(this), errno);
     listener_.Close();
     return false;
   }
-  VZ_LOG("[0x%08X] ->CreatePipe_i success %s", Address32(this), socket_path_.c_str());
+  VZ_LOG("[0x%016llX] ->CreatePipe_i success %s", vz::LogAddress(this), socket_path_.c_str());
   return true;
 }
 
@@ -210,7 +206,7 @@ bool CPipeServer::AcceptOnce(int timeout_ms) {
   items[1].wanted = vz::kPollReadable;
   int error = 0;
   if (vz::PollDescriptors(items, 2, timeout_ms, &error) < 0) {
-    VZ_LOG_ERROR("[0x%08X] > ConnectNamedPipe failed error=%d", Address32(this), error);
+    VZ_LOG_ERROR("[0x%016llX] > ConnectNamedPipe failed error=%d", vz::LogAddress(this), error);
     stop_ = true;  // a poll that failed on two valid descriptors fails again at once
     return false;
   }
@@ -220,12 +216,12 @@ bool CPipeServer::AcceptOnce(int timeout_ms) {
   const vz::IoResult accepted = listener_.Accept(&client);
   if (accepted.status != vz::IoStatus::kOk) {
     if (accepted.status == vz::IoStatus::kError) {
-      VZ_LOG_ERROR("[0x%08X] > ConnectNamedPipe failed with error=%d", Address32(this), accepted.error);
+      VZ_LOG_ERROR("[0x%016llX] > ConnectNamedPipe failed with error=%d", vz::LogAddress(this), accepted.error);
     }
     return false;
   }
   if (!client.PeerIsCurrentUser()) {
-    VZ_LOG_ERROR("[0x%08X] > a client of another user was refused", Address32(this));
+    VZ_LOG_ERROR("[0x%016llX] > a client of another user was refused", vz::LogAddress(this));
     return false;
   }
   channel_.Socket() = std::move(client);
@@ -238,18 +234,18 @@ void CPipeServer::RunLoop() {
     case PipeLinkEnd::Reason::kStopped:
       break;
     case PipeLinkEnd::Reason::kWaitFailed:
-      VZ_LOG_ERROR("[0x%08X] WAIT_FAILED error=%d", Address32(this), end.error);
+      VZ_LOG_ERROR("[0x%016llX] WAIT_FAILED error=%d", vz::LogAddress(this), end.error);
       break;
     case PipeLinkEnd::Reason::kPeerClosed:  // the client closed its end: a broken pipe (EPIPE)
     case PipeLinkEnd::Reason::kReadFailed:
-      VZ_LOG_ERROR("[0x%08X] > read error=%d", Address32(this), end.error);
+      VZ_LOG_ERROR("[0x%016llX] > read error=%d", vz::LogAddress(this), end.error);
       break;
     case PipeLinkEnd::Reason::kOversized:
-      VZ_LOG_ERROR("[0x%08X] > frame length %u of kind %u is over the limit of %u bytes", Address32(this),
+      VZ_LOG_ERROR("[0x%016llX] > frame length %u of kind %u is over the limit of %u bytes", vz::LogAddress(this),
                    end.rejected.length, end.rejected.kind, kPipeMaxPayload);
       break;
     case PipeLinkEnd::Reason::kWriteFailed:
-      VZ_LOG_ERROR("[0x%08X] > write error=%d", Address32(this), end.error);
+      VZ_LOG_ERROR("[0x%016llX] > write error=%d", vz::LogAddress(this), end.error);
       break;
   }
 }
@@ -257,7 +253,7 @@ void CPipeServer::RunLoop() {
 void CPipeServer::OnFrame(const PipeFrameView& frame) {
   if (frame.payload.empty()) {
     // Neither end sends one; it carries nothing to hand on.
-    VZ_LOG_WARN("[0x%08X] > empty frame of kind %u dropped", Address32(this), frame.kind);
+    VZ_LOG_WARN("[0x%016llX] > empty frame of kind %u dropped", vz::LogAddress(this), frame.kind);
     return;
   }
   VZ_LOG_OBJ("type=%d", static_cast<int>(frame.kind));

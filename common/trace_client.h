@@ -51,6 +51,14 @@ extern "C" const bool vz_tracer_linked_in;
 
 #define VZ_FUNC vz::QualifiedFunctionName(__PRETTY_FUNCTION__)
 
+namespace vz {
+// An object's address for the "[0x%016llX]" texts of log lines: the whole
+// pointer, 16 hex digits here.
+inline unsigned long long LogAddress(const void* object) {
+  return static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(object));
+}
+}  // namespace vz
+
 // The line shapes every caller uses. The object shape prints the address
 // with 16 hex digits, the width of a pointer here.
 #define VZ_LOG(fmt, ...) TraceA("%s [line# %d] : >" fmt, VZ_FUNC, __LINE__, ##__VA_ARGS__)
