@@ -21,6 +21,8 @@ class ScopedTestFolder {
         path_.c_str(), [](const char* path, const struct stat*, int, FTW*) { return ::remove(path); }, 16,
         FTW_DEPTH | FTW_PHYS);
   }
+  ScopedTestFolder(const ScopedTestFolder&) = delete;
+  ScopedTestFolder& operator=(const ScopedTestFolder&) = delete;
   const std::string& path() const { return path_; }
 
  private:
@@ -38,6 +40,8 @@ class ScopedEnv {
       ::unsetenv(name);
     }
   }
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
   ~ScopedEnv() {
     if (old_) {
       ::setenv(name_.c_str(), old_->c_str(), 1);
