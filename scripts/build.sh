@@ -8,5 +8,10 @@ case "$config" in
   asan) flags=(-DCMAKE_BUILD_TYPE=Debug -DVZ_SANITIZE=ON -DVZ_BENCHMARKS=OFF) ;;
   *) echo "unknown configuration $config" >&2; exit 2 ;;
 esac
+# ccache where it is installed: rebuilds of unchanged sources cost nothing.
+if command -v ccache >/dev/null 2>&1; then
+  export CCACHE_BASEDIR="$top" CCACHE_NOHASHDIR=1
+  flags+=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
 cmake -S "$top" -B "$top/build/$config" -G Ninja "${flags[@]}" >/dev/null
-cmake --build "$top/build/$config" -j "$(nproc)"
+cmake --build "$top/build/$config" -j "${VZ_JOBS:-$(nproc)}"
