@@ -24,10 +24,10 @@ class HeadlessNative : public NativeWindow {
   void Focus() override;
   bool Grab() override { return true; }
   void Ungrab() override {}
-  void SetShape(const Region*) override {}
-  void SetInputShape(const Region*) override {}
+  void SetShape(const WindowRegion*) override {}
+  void SetInputShape(const WindowRegion*) override {}
   void SetOpacity(uint8_t) override {}
-  void SetCursor(CursorShape) override {}
+  void SetCursor(CursorKind) override {}
   void SetTitle(const std::string&) override {}
   void Present(const Image&, const Rect&) override {}
 
@@ -133,7 +133,7 @@ class HeadlessSystem : public HeadlessWindowSystem {
     for (auto it = tops.rbegin(); it != tops.rend(); ++it) {
       WindowNode* top = *it;
       if (!top->IsVisible() || !top->bounds().Contains(screen)) continue;
-      const Region* input = top->input_shape();
+      const WindowRegion* input = top->input_shape();
       const Point local{screen.x - top->bounds().left, screen.y - top->bounds().top};
       if (input != nullptr && std::none_of(input->begin(), input->end(), [&](const Rect& r) { return r.Contains(local); })) {
         continue;  // clicks pass through

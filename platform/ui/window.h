@@ -33,7 +33,7 @@ enum WindowFlags : uint32_t {
   kWindowDisabled = 64,         // takes no input at all
 };
 
-enum class CursorShape { kArrow, kHand, kIBeam, kCross, kMove, kWait };
+enum class CursorKind { kArrow, kHand, kIBeam, kCross, kMove, kWait };
 
 // What a window tells its owner object. Every call comes on the UI thread.
 class WindowDelegate {
@@ -62,7 +62,7 @@ struct WindowParams {
 };
 
 // A region: a union of rectangles (window coordinates).
-using Region = std::vector<Rect>;
+using WindowRegion = std::vector<Rect>;
 
 class Window {
  public:
@@ -114,14 +114,14 @@ class Window {
   // Shapes (top-level windows): the visible area and the area that takes
   // input; an empty optional-like call (ClearShape) restores the rectangle.
   // An empty input region makes every click pass through.
-  virtual void SetShape(const Region& region) = 0;
-  virtual void SetInputShape(const Region& region) = 0;
+  virtual void SetShape(const WindowRegion& region) = 0;
+  virtual void SetInputShape(const WindowRegion& region) = 0;
   virtual void ClearShape() = 0;
   // Whole-window opacity 0..255 (255 opaque).
   virtual void SetOpacity(uint8_t alpha) = 0;
   virtual uint8_t opacity() const = 0;
 
-  virtual void SetCursor(CursorShape shape) = 0;
+  virtual void SetCursor(CursorKind shape) = 0;
 
   // Painting: marks an area (window coordinates; empty means all) to paint
   // on the next turn of the loop; Update paints what is marked now.

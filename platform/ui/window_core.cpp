@@ -11,7 +11,7 @@ namespace {
 constexpr int kDoubleClickMs = 500;
 constexpr int kDoubleClickSlop = 4;
 
-bool RegionContains(const Region& region, Point p) {
+bool RegionContains(const WindowRegion& region, Point p) {
   return std::any_of(region.begin(), region.end(), [p](const Rect& r) { return r.Contains(p); });
 }
 
@@ -140,7 +140,7 @@ void WindowCore::DispatchMouse(WindowNode* top, MouseEvent event) {
   } else if (capture_ != nullptr) {
     target = capture_;
   } else {
-    const Region* input = top->input_shape();
+    const WindowRegion* input = top->input_shape();
     if (input != nullptr && !RegionContains(*input, event.position)) return;
     target = HitTest(top, event.position);
   }
@@ -490,11 +490,11 @@ void WindowNode::Ungrab() {
   if (native_) native_->Ungrab();
 }
 
-void WindowNode::SetShape(const Region& region) {
+void WindowNode::SetShape(const WindowRegion& region) {
   if (native_) native_->SetShape(&region);
 }
 
-void WindowNode::SetInputShape(const Region& region) {
+void WindowNode::SetInputShape(const WindowRegion& region) {
   input_shape_ = region;
   has_input_shape_ = true;
   if (native_) native_->SetInputShape(&region);
@@ -514,7 +514,7 @@ void WindowNode::SetOpacity(uint8_t alpha) {
   if (native_) native_->SetOpacity(alpha);
 }
 
-void WindowNode::SetCursor(CursorShape shape) {
+void WindowNode::SetCursor(CursorKind shape) {
   cursor_ = shape;
   if (auto* top = static_cast<WindowNode*>(TopLevel()); top != nullptr && top->native_) {
     top->native_->SetCursor(shape);

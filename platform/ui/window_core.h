@@ -32,10 +32,10 @@ class NativeWindow {
   virtual bool Grab() = 0;
   virtual void Ungrab() = 0;
   // Null clears the shape.
-  virtual void SetShape(const Region* region) = 0;
-  virtual void SetInputShape(const Region* region) = 0;
+  virtual void SetShape(const WindowRegion* region) = 0;
+  virtual void SetInputShape(const WindowRegion* region) = 0;
   virtual void SetOpacity(uint8_t alpha) = 0;
-  virtual void SetCursor(CursorShape shape) = 0;
+  virtual void SetCursor(CursorKind shape) = 0;
   virtual void SetTitle(const std::string& utf8) = 0;
   // The buffer's area changed: put it on the display.
   virtual void Present(const Image& buffer, const Rect& area) = 0;
@@ -155,13 +155,13 @@ class WindowNode : public Window {
   bool HasCapture() const override { return core_.capture() == this; }
   bool Grab() override;
   void Ungrab() override;
-  void SetShape(const Region& region) override;
-  void SetInputShape(const Region& region) override;
+  void SetShape(const WindowRegion& region) override;
+  void SetInputShape(const WindowRegion& region) override;
   void ClearShape() override;
   void SetOpacity(uint8_t alpha) override;
   uint8_t opacity() const override { return opacity_; }
-  void SetCursor(CursorShape shape) override;
-  CursorShape cursor() const { return cursor_; }
+  void SetCursor(CursorKind shape) override;
+  CursorKind cursor() const { return cursor_; }
   void Invalidate(const Rect& area) override;
   void Update() override;
 
@@ -169,7 +169,7 @@ class WindowNode : public Window {
   // node's origin, clipped to it).
   void PaintTree(Canvas& canvas);
   const std::string& title() const { return title_; }
-  const Region* input_shape() const { return has_input_shape_ ? &input_shape_ : nullptr; }
+  const WindowRegion* input_shape() const { return has_input_shape_ ? &input_shape_ : nullptr; }
   std::shared_ptr<const bool> Alive() const { return alive_.Watch(); }
 
  private:
@@ -183,13 +183,13 @@ class WindowNode : public Window {
   bool visible_ = false;
   bool enabled_ = true;
   uint8_t opacity_ = 255;
-  CursorShape cursor_ = CursorShape::kArrow;
+  CursorKind cursor_ = CursorKind::kArrow;
   std::vector<WindowNode*> children_;  // bottom to top
   WindowNode* focused_child_ = nullptr;
   std::unique_ptr<NativeWindow> native_;
   Image buffer_;
   Rect dirty_;
-  Region input_shape_;
+  WindowRegion input_shape_;
   bool has_input_shape_ = false;
   AliveFlag alive_;
   bool core_gone_ = false;
