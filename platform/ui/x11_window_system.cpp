@@ -164,7 +164,13 @@ class X11System : public WindowSystem {
   XIM im() const { return im_; }
   Cursor cursor(CursorKind shape);
   ::Window root() const { return root_; }
-  void Flush() { XFlush(display_); }
+  // Sends what is buffered. Any call may have read events into Xlib's queue
+  // (cairo and the input method make round trips), where the descriptor
+  // does not show them: they are served from the loop.
+  void Flush() {
+    XFlush(display_);
+    DrainSoon();
+  }
   // Events may have been read into Xlib's queue by a round trip: serve them
   // from the loop, since the descriptor will not wake it for those.
   void DrainSoon();
@@ -691,10 +697,7 @@ void X11System::Drain() {
     if (XFilterEvent(&event, None)) continue;
     Dispatch(event);
   }
-  if (*alive) {
-    Flush();
-    if (XQLength(display_) > 0) DrainSoon();
-  }
+  if (*alive) Flush();
 }
 
 WindowNode* X11System::NodeOf(::Window window) {
