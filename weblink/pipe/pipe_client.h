@@ -8,6 +8,11 @@
 // Threads: the owner calls Start, Send and Stop from any thread; every
 // callback runs on the I/O thread without the client's lock held. A client
 // is started once; after Stop, or after the link ended, make a new one.
+//
+// Nothing escapes the I/O thread: a frame whose delivery throws (its copy
+// finds no memory, the callback throws) is dropped with a log line and the
+// link goes on; an exception anywhere else on the thread ends the link like
+// a read error, with a log line and the one OnDisconnect.
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
