@@ -1,0 +1,442 @@
+#pragma once
+// The vector kernels, written once over a small vector type V: V128 (SSE2)
+// or V256 (AVX2, only in a unit built with -mavx2). Each 128-bit lane of a
+// V256 does exactly what one V128 does on its own pixels, and the load and
+// store helpers place the pixels so, which is why both give the same bytes.
+// Everything here has internal linkage: each including unit gets its own
+// copy, built for its own instruction set.
+//
+// The arithmetic equals the plain kernels':
+// - YUV to RGB in 16-bit lanes: every sum stays within the signed 16-bit
+//   range except blue sums above 32767, which saturate and still clamp to 255.
+// - RGB to YUV: per-pixel and per-block sums in 32-bit lanes (multiply-add
+//   of byte pairs), so nothing is rounded differently.
+#include <immintrin.h>
+
+#include <cstdint>
+#include <cstring>
+
+#include "video/devices/color/color_kernels.h"
+#include "video/devices/color/packed_layout.h"
+
+namespace nsVZVP {
+namespace {
+
+struct V128 {
+  using T = __m128i;
+  static constexpr int kBytes = 16;
+  static T Zero() { return _mm_setzero_si128(); }
+  static T Set16(int16_t v) { return _mm_set1_epi16(v); }
+  static T Set32(int32_t v) { return _mm_set1_epi32(v); }
+  static T Load(const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+  static void Store(uint8_t* p, T v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
+  // kBytes / 2 bytes from p into the low half of the lane.
+  static T LoadHalf(const uint8_t* p) { return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)); }
+  static void StoreHalf(uint8_t* p, T v) { _mm_storel_epi64(reinterpret_cast<__m128i*>(p), v); }
+  static void Load2(const uint8_t* p, T& a, T& b) { a = Load(p), b = Load(p + 16); }
+  static void Store2(uint8_t* p, T a, T b) { Store(p, a), Store(p + 16, b); }
+  static void Load4(const uint8_t* p, T& a, T& b, T& c, T& d) {
+    a = Load(p), b = Load(p + 16), c = Load(p + 32), d = Load(p + 48);
+  }
+  static void Store4(uint8_t* p, T a, T b, T c, T d) {
+    Store(p, a), Store(p + 16, b), Store(p + 32, c), Store(p + 48, d);
+  }
+  static T Add16(T a, T b) { return _mm_add_epi16(a, b); }
+  static T Sub16(T a, T b) { return _mm_sub_epi16(a, b); }
+  static T Adds16(T a, T b) { return _mm_adds_epi16(a, b); }
+  static T Subs16(T a, T b) { return _mm_subs_epi16(a, b); }
+  static T Mullo16(T a, T b) { return _mm_mullo_epi16(a, b); }
+  template <int N> static T Srai16(T a) { return _mm_srai_epi16(a, N); }
+  template <int N> static T Srli16(T a) { return _mm_srli_epi16(a, N); }
+  static T Madd16(T a, T b) { return _mm_madd_epi16(a, b); }
+  static T Add32(T a, T b) { return _mm_add_epi32(a, b); }
+  template <int N> static T Srai32(T a) { return _mm_srai_epi32(a, N); }
+  template <int N> static T Srli32(T a) { return _mm_srli_epi32(a, N); }
+  static T And(T a, T b) { return _mm_and_si128(a, b); }
+  static T Unpacklo8(T a, T b) { return _mm_unpacklo_epi8(a, b); }
+  static T Unpackhi8(T a, T b) { return _mm_unpackhi_epi8(a, b); }
+  static T Unpacklo16(T a, T b) { return _mm_unpacklo_epi16(a, b); }
+  static T Unpackhi16(T a, T b) { return _mm_unpackhi_epi16(a, b); }
+  static T Packus16(T a, T b) { return _mm_packus_epi16(a, b); }
+  static T Packs32(T a, T b) { return _mm_packs_epi32(a, b); }
+  static T Avg8(T a, T b) { return _mm_avg_epu8(a, b); }
+  // Adjacent 32-bit lanes exchanged.
+  static T SwapPairs32(T a) { return _mm_shuffle_epi32(a, _MM_SHUFFLE(2, 3, 0, 1)); }
+  // 32-bit lanes 0 and 2 of a, then 0 and 2 of b.
+  static T Even32(T a, T b) {
+    return _mm_castps_si128(_mm_shuffle_ps(_mm_castsi128_ps(a), _mm_castsi128_ps(b), _MM_SHUFFLE(2, 0, 2, 0)));
+  }
+};
+
+#ifdef __AVX2__
+struct V256 {
+  using T = __m256i;
+  static constexpr int kBytes = 32;
+  static T Zero() { return _mm256_setzero_si256(); }
+  static T Set16(int16_t v) { return _mm256_set1_epi16(v); }
+  static T Set32(int32_t v) { return _mm256_set1_epi32(v); }
+  static T Load(const uint8_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
+  static void Store(uint8_t* p, T v) { _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v); }
+  // Bytes 0..7 into the low half of lane 0, bytes 8..15 into lane 1's.
+  static T LoadHalf(const uint8_t* p) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    return _mm256_permute4x64_epi64(_mm256_castsi128_si256(v), 0x50);
+  }
+  static void StoreHalf(uint8_t* p, T v) {
+    const __m256i g = _mm256_permute4x64_epi64(v, 0x08);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm256_castsi256_si128(g));
+  }
+  // Lane 0 takes the first half of the bytes, lane 1 the second half.
+  static void Load2(const uint8_t* p, T& a, T& b) {
+    const T l0 = Load(p), l1 = Load(p + 32);
+    a = _mm256_permute2x128_si256(l0, l1, 0x20);
+    b = _mm256_permute2x128_si256(l0, l1, 0x31);
+  }
+  static void Store2(uint8_t* p, T a, T b) {
+    Store(p, _mm256_permute2x128_si256(a, b, 0x20));
+    Store(p + 32, _mm256_permute2x128_si256(a, b, 0x31));
+  }
+  static void Load4(const uint8_t* p, T& a, T& b, T& c, T& d) {
+    const T l0 = Load(p), l1 = Load(p + 32), l2 = Load(p + 64), l3 = Load(p + 96);
+    a = _mm256_permute2x128_si256(l0, l2, 0x20);
+    b = _mm256_permute2x128_si256(l0, l2, 0x31);
+    c = _mm256_permute2x128_si256(l1, l3, 0x20);
+    d = _mm256_permute2x128_si256(l1, l3, 0x31);
+  }
+  static void Store4(uint8_t* p, T a, T b, T c, T d) {
+    Store(p, _mm256_permute2x128_si256(a, b, 0x20));
+    Store(p + 32, _mm256_permute2x128_si256(c, d, 0x20));
+    Store(p + 64, _mm256_permute2x128_si256(a, b, 0x31));
+    Store(p + 96, _mm256_permute2x128_si256(c, d, 0x31));
+  }
+  static T Add16(T a, T b) { return _mm256_add_epi16(a, b); }
+  static T Sub16(T a, T b) { return _mm256_sub_epi16(a, b); }
+  static T Adds16(T a, T b) { return _mm256_adds_epi16(a, b); }
+  static T Subs16(T a, T b) { return _mm256_subs_epi16(a, b); }
+  static T Mullo16(T a, T b) { return _mm256_mullo_epi16(a, b); }
+  template <int N> static T Srai16(T a) { return _mm256_srai_epi16(a, N); }
+  template <int N> static T Srli16(T a) { return _mm256_srli_epi16(a, N); }
+  static T Madd16(T a, T b) { return _mm256_madd_epi16(a, b); }
+  static T Add32(T a, T b) { return _mm256_add_epi32(a, b); }
+  template <int N> static T Srai32(T a) { return _mm256_srai_epi32(a, N); }
+  template <int N> static T Srli32(T a) { return _mm256_srli_epi32(a, N); }
+  static T And(T a, T b) { return _mm256_and_si256(a, b); }
+  static T Unpacklo8(T a, T b) { return _mm256_unpacklo_epi8(a, b); }
+  static T Unpackhi8(T a, T b) { return _mm256_unpackhi_epi8(a, b); }
+  static T Unpacklo16(T a, T b) { return _mm256_unpacklo_epi16(a, b); }
+  static T Unpackhi16(T a, T b) { return _mm256_unpackhi_epi16(a, b); }
+  static T Packus16(T a, T b) { return _mm256_packus_epi16(a, b); }
+  static T Packs32(T a, T b) { return _mm256_packs_epi32(a, b); }
+  static T Avg8(T a, T b) { return _mm256_avg_epu8(a, b); }
+  static T SwapPairs32(T a) { return _mm256_shuffle_epi32(a, _MM_SHUFFLE(2, 3, 0, 1)); }
+  static T Even32(T a, T b) {
+    return _mm256_castps_si256(
+        _mm256_shuffle_ps(_mm256_castsi256_ps(a), _mm256_castsi256_ps(b), _MM_SHUFFLE(2, 0, 2, 0)));
+  }
+};
+#endif
+
+inline int32_t Pair16(int a, int b) {
+  return static_cast<int32_t>(static_cast<uint16_t>(a) | (static_cast<uint32_t>(static_cast<uint16_t>(b)) << 16));
+}
+
+inline uint8_t* RowOf(uint8_t* base, int stride, int row, int height, int flip) {
+  return base + static_cast<intptr_t>(flip ? height - 1 - row : row) * stride;
+}
+inline const uint8_t* RowOf(const uint8_t* base, int stride, int row, int height, int flip) {
+  return base + static_cast<intptr_t>(flip ? height - 1 - row : row) * stride;
+}
+
+// ---- Planar to RGB ----------------------------------------------------------
+
+// R, G and B of 16 pixels per lane (one row), as bytes.
+template <class V>
+struct RgbBytes {
+  typename V::T r, g, b;
+};
+
+template <class V>
+struct ChromaTerms {
+  typename V::T vr[2], guv[2], ub[2];  // [0]: pixels 0..7 of a lane, [1]: 8..15
+};
+
+template <class V>
+inline ChromaTerms<V> LoadChroma(const uint8_t* u, const uint8_t* v) {
+  using T = typename V::T;
+  const T zero = V::Zero(), c128 = V::Set16(128);
+  const T uu = V::Sub16(V::Unpacklo8(V::LoadHalf(u), zero), c128);
+  const T vv = V::Sub16(V::Unpacklo8(V::LoadHalf(v), zero), c128);
+  const T ub = V::Mullo16(uu, V::Set16(129));
+  const T vr = V::Mullo16(vv, V::Set16(102));
+  const T guv = V::Add16(V::Mullo16(vv, V::Set16(52)), V::Mullo16(uu, V::Set16(25)));
+  ChromaTerms<V> t;
+  t.ub[0] = V::Unpacklo16(ub, ub), t.ub[1] = V::Unpackhi16(ub, ub);
+  t.vr[0] = V::Unpacklo16(vr, vr), t.vr[1] = V::Unpackhi16(vr, vr);
+  t.guv[0] = V::Unpacklo16(guv, guv), t.guv[1] = V::Unpackhi16(guv, guv);
+  return t;
+}
+
+template <class V>
+inline RgbBytes<V> RowRgb(const uint8_t* y_row, const ChromaTerms<V>& c) {
+  using T = typename V::T;
+  const T y = V::Load(y_row);
+  const T zero = V::Zero(), c74 = V::Set16(74), c1184 = V::Set16(1184);
+  T r[2], g[2], b[2];
+  for (int h = 0; h < 2; ++h) {
+    const T yy = h == 0 ? V::Unpacklo8(y, zero) : V::Unpackhi8(y, zero);
+    const T k = V::Sub16(V::Mullo16(yy, c74), c1184);
+    r[h] = V::template Srai16<6>(V::Adds16(k, c.vr[h]));
+    g[h] = V::template Srai16<6>(V::Subs16(k, c.guv[h]));
+    b[h] = V::template Srai16<6>(V::Adds16(k, c.ub[h]));
+  }
+  return {V::Packus16(r[0], r[1]), V::Packus16(g[0], g[1]), V::Packus16(b[0], b[1])};
+}
+
+template <class V, PackedIndex kIndex>
+inline void StoreRgb32(uint8_t* dst, const RgbBytes<V>& px) {
+  using T = typename V::T;
+  constexpr PackedLayout L = LayoutOf(kIndex);
+  const T alpha = V::Set16(static_cast<int16_t>(0xffff));
+  T c[4];
+  c[L.r] = px.r, c[L.g] = px.g, c[L.b] = px.b, c[L.a] = alpha;
+  const T t0 = V::Unpacklo8(c[0], c[1]), t1 = V::Unpackhi8(c[0], c[1]);
+  const T t2 = V::Unpacklo8(c[2], c[3]), t3 = V::Unpackhi8(c[2], c[3]);
+  V::Store4(dst, V::Unpacklo16(t0, t2), V::Unpackhi16(t0, t2), V::Unpacklo16(t1, t3), V::Unpackhi16(t1, t3));
+}
+
+template <class V, PackedIndex kIndex>
+inline void StoreRgb24(uint8_t* dst, const RgbBytes<V>& px) {
+  constexpr PackedLayout L = LayoutOf(kIndex);
+  alignas(32) uint8_t c[3][V::kBytes];
+  V::Store(c[0], px.r), V::Store(c[1], px.g), V::Store(c[2], px.b);
+  for (int i = 0; i < V::kBytes; ++i) {
+    dst[i * 3 + L.r] = c[0][i];
+    dst[i * 3 + L.g] = c[1][i];
+    dst[i * 3 + L.b] = c[2][i];
+  }
+}
+
+template <class V, PackedIndex kIndex>
+void PlanarToRgbSimd(uint8_t* dst, int dst_stride, const uint8_t* src_y, const uint8_t* src_u,
+                     const uint8_t* src_v, int stride_y, int stride_uv, int width, int height, int flip) {
+  constexpr PackedLayout L = LayoutOf(kIndex);
+  constexpr int kPx = V::kBytes;  // pixels of a row per step
+  const int body = width & ~(kPx - 1);
+  for (int row = 0; row + 1 < height; row += 2) {
+    uint8_t* d0 = RowOf(dst, dst_stride, row, height, flip);
+    uint8_t* d1 = RowOf(dst, dst_stride, row + 1, height, flip);
+    const uint8_t* y0 = src_y + static_cast<intptr_t>(row) * stride_y;
+    const uint8_t* y1 = y0 + stride_y;
+    const uint8_t* u = src_u + static_cast<intptr_t>(row / 2) * stride_uv;
+    const uint8_t* v = src_v + static_cast<intptr_t>(row / 2) * stride_uv;
+    for (int x = 0; x < body; x += kPx) {
+      const ChromaTerms<V> c = LoadChroma<V>(u + x / 2, v + x / 2);
+      const RgbBytes<V> p0 = RowRgb<V>(y0 + x, c);
+      const RgbBytes<V> p1 = RowRgb<V>(y1 + x, c);
+      if constexpr (L.bytes == 4) {
+        StoreRgb32<V, kIndex>(d0 + x * 4, p0);
+        StoreRgb32<V, kIndex>(d1 + x * 4, p1);
+      } else {
+        StoreRgb24<V, kIndex>(d0 + x * 3, p0);
+        StoreRgb24<V, kIndex>(d1 + x * 3, p1);
+      }
+    }
+  }
+  if (body < width) {
+    PlainKernels().from_planar[kIndex](dst + body * L.bytes, dst_stride, src_y + body, src_u + body / 2,
+                                       src_v + body / 2, stride_y, stride_uv, width - body, height, flip);
+  }
+}
+
+// ---- RGB to planar ----------------------------------------------------------
+
+template <class V>
+struct RgbWeights {
+  typename V::T y_even, y_odd, u_even, u_odd, v_even, v_odd;
+};
+
+// Weights of the bytes of a 4-byte pixel: the even bytes (0, 2) and the odd
+// bytes (1, 3) each form a pair for one multiply-add.
+template <class V>
+inline RgbWeights<V> WeightsFor(const PackedLayout& L) {
+  int wy[4] = {0, 0, 0, 0}, wu[4] = {0, 0, 0, 0}, wv[4] = {0, 0, 0, 0};
+  wy[L.r] = 66, wy[L.g] = 129, wy[L.b] = 25;
+  wu[L.r] = -38, wu[L.g] = -74, wu[L.b] = 112;
+  wv[L.r] = 112, wv[L.g] = -94, wv[L.b] = -18;
+  return {V::Set32(Pair16(wy[0], wy[2])), V::Set32(Pair16(wy[1], wy[3])), V::Set32(Pair16(wu[0], wu[2])),
+          V::Set32(Pair16(wu[1], wu[3])), V::Set32(Pair16(wv[0], wv[2])), V::Set32(Pair16(wv[1], wv[3]))};
+}
+
+// Four 4-byte pixels of two rows: the Y numerators of each row (>> 8 done,
+// 32-bit lanes) and the U and V of the two blocks (each in two lanes).
+template <class V>
+struct UnitResult {
+  typename V::T y0, y1, u, v;
+};
+
+template <class V>
+inline UnitResult<V> RgbUnit(typename V::T a0, typename V::T a1, const RgbWeights<V>& w) {
+  using T = typename V::T;
+  const T mask = V::Set16(0x00ff), c128 = V::Set32(128), c512 = V::Set32(512);
+  const T e0 = V::And(a0, mask), o0 = V::template Srli16<8>(a0);
+  const T e1 = V::And(a1, mask), o1 = V::template Srli16<8>(a1);
+  UnitResult<V> r;
+  r.y0 = V::template Srli32<8>(V::Add32(V::Add32(V::Madd16(e0, w.y_even), V::Madd16(o0, w.y_odd)), c128));
+  r.y1 = V::template Srli32<8>(V::Add32(V::Add32(V::Madd16(e1, w.y_even), V::Madd16(o1, w.y_odd)), c128));
+  T es = V::Add16(e0, e1), os = V::Add16(o0, o1);
+  es = V::Add16(es, V::SwapPairs32(es));
+  os = V::Add16(os, V::SwapPairs32(os));
+  r.u = V::template Srai32<10>(V::Add32(V::Add32(V::Madd16(es, w.u_even), V::Madd16(os, w.u_odd)), c512));
+  r.v = V::template Srai32<10>(V::Add32(V::Add32(V::Madd16(es, w.v_even), V::Madd16(os, w.v_odd)), c512));
+  return r;
+}
+
+// 4 * V::kBytes / 4 pixels of two rows, in 4-byte pixels.
+template <class V>
+inline void Rgb32Step(const uint8_t* s0, const uint8_t* s1, uint8_t* y0, uint8_t* y1, uint8_t* u, uint8_t* v,
+                      const RgbWeights<V>& w) {
+  using T = typename V::T;
+  T a[4], b[4];
+  V::Load4(s0, a[0], a[1], a[2], a[3]);
+  V::Load4(s1, b[0], b[1], b[2], b[3]);
+  UnitResult<V> r[4];
+  for (int i = 0; i < 4; ++i) r[i] = RgbUnit<V>(a[i], b[i], w);
+  const T c16 = V::Set16(16), c128 = V::Set16(128), zero = V::Zero();
+  V::Store(y0, V::Packus16(V::Add16(V::Packs32(r[0].y0, r[1].y0), c16), V::Add16(V::Packs32(r[2].y0, r[3].y0), c16)));
+  V::Store(y1, V::Packus16(V::Add16(V::Packs32(r[0].y1, r[1].y1), c16), V::Add16(V::Packs32(r[2].y1, r[3].y1), c16)));
+  const T uu = V::Add16(V::Packs32(V::Even32(r[0].u, r[1].u), V::Even32(r[2].u, r[3].u)), c128);
+  const T vv = V::Add16(V::Packs32(V::Even32(r[0].v, r[1].v), V::Even32(r[2].v, r[3].v)), c128);
+  V::StoreHalf(u, V::Packus16(uu, zero));
+  V::StoreHalf(v, V::Packus16(vv, zero));
+}
+
+template <class V, PackedIndex kIndex>
+void RgbToPlanarSimd(const uint8_t* src, int src_stride, uint8_t* dst_y, uint8_t* dst_u, uint8_t* dst_v,
+                     int stride_y, int stride_uv, int width, int height, int flip) {
+  constexpr PackedLayout L = LayoutOf(kIndex);
+  constexpr int kPx = V::kBytes;
+  // 24-bit pixels are widened into 4-byte ones (the fourth byte weighs 0).
+  constexpr PackedLayout kWide = {4, L.r, L.g, L.b, 3};
+  const RgbWeights<V> w = WeightsFor<V>(L.bytes == 4 ? L : kWide);
+  const int body = width & ~(kPx - 1);
+  alignas(32) uint8_t wide[2][kPx * 4];
+  for (int row = 0; row + 1 < height; row += 2) {
+    const uint8_t* s0 = RowOf(src, src_stride, row, height, flip);
+    const uint8_t* s1 = RowOf(src, src_stride, row + 1, height, flip);
+    uint8_t* y0 = dst_y + static_cast<intptr_t>(row) * stride_y;
+    uint8_t* y1 = y0 + stride_y;
+    uint8_t* u = dst_u + static_cast<intptr_t>(row / 2) * stride_uv;
+    uint8_t* v = dst_v + static_cast<intptr_t>(row / 2) * stride_uv;
+    for (int x = 0; x < body; x += kPx) {
+      if constexpr (L.bytes == 4) {
+        Rgb32Step<V>(s0 + x * 4, s1 + x * 4, y0 + x, y1 + x, u + x / 2, v + x / 2, w);
+      } else {
+        for (int r = 0; r < 2; ++r) {
+          const uint8_t* s = (r == 0 ? s0 : s1) + x * 3;
+          for (int i = 0; i < kPx; ++i) {
+            wide[r][i * 4] = s[i * 3], wide[r][i * 4 + 1] = s[i * 3 + 1], wide[r][i * 4 + 2] = s[i * 3 + 2];
+            wide[r][i * 4 + 3] = 0;
+          }
+        }
+        Rgb32Step<V>(wide[0], wide[1], y0 + x, y1 + x, u + x / 2, v + x / 2, w);
+      }
+    }
+  }
+  if (body < width) {
+    PlainKernels().to_planar[kIndex](src + body * L.bytes, src_stride, dst_y + body, dst_u + body / 2,
+                                     dst_v + body / 2, stride_y, stride_uv, width - body, height, flip);
+  }
+}
+
+// ---- 4:2:2 ------------------------------------------------------------------
+
+template <class V, bool kUyvy>
+void PlanarTo422Simd(uint8_t* dst, int dst_stride, const uint8_t* src_y, const uint8_t* src_u,
+                     const uint8_t* src_v, int stride_y, int stride_uv, int width, int height, int flip) {
+  using T = typename V::T;
+  constexpr int kPx = V::kBytes;
+  const int body = width & ~(kPx - 1);
+  for (int row = 0; row < height; ++row) {
+    uint8_t* d = RowOf(dst, dst_stride, row, height, flip);
+    const uint8_t* y = src_y + static_cast<intptr_t>(row) * stride_y;
+    const uint8_t* u = src_u + static_cast<intptr_t>(row / 2) * stride_uv;
+    const uint8_t* v = src_v + static_cast<intptr_t>(row / 2) * stride_uv;
+    for (int x = 0; x < body; x += kPx) {
+      const T yy = V::Load(y + x);
+      const T uv = V::Unpacklo8(V::LoadHalf(u + x / 2), V::LoadHalf(v + x / 2));
+      if (kUyvy) {
+        V::Store2(d + x * 2, V::Unpacklo8(uv, yy), V::Unpackhi8(uv, yy));
+      } else {
+        V::Store2(d + x * 2, V::Unpacklo8(yy, uv), V::Unpackhi8(yy, uv));
+      }
+    }
+  }
+  if (body < width) {
+    PlainKernels().from_planar[kUyvy ? kPackedUyvy : kPackedYuy2](dst + body * 2, dst_stride, src_y + body,
+                                                                   src_u + body / 2, src_v + body / 2, stride_y,
+                                                                   stride_uv, width - body, height, flip);
+  }
+}
+
+template <class V, bool kUyvy>
+void From422ToPlanarSimd(const uint8_t* src, int src_stride, uint8_t* dst_y, uint8_t* dst_u, uint8_t* dst_v,
+                         int stride_y, int stride_uv, int width, int height, int flip) {
+  using T = typename V::T;
+  constexpr int kPx = V::kBytes;
+  const int body = width & ~(kPx - 1);
+  const T mask = V::Set16(0x00ff), zero = V::Zero();
+  for (int row = 0; row + 1 < height; row += 2) {
+    const uint8_t* s[2] = {RowOf(src, src_stride, row, height, flip), RowOf(src, src_stride, row + 1, height, flip)};
+    uint8_t* y[2] = {dst_y + static_cast<intptr_t>(row) * stride_y,
+                     dst_y + static_cast<intptr_t>(row + 1) * stride_y};
+    uint8_t* u = dst_u + static_cast<intptr_t>(row / 2) * stride_uv;
+    uint8_t* v = dst_v + static_cast<intptr_t>(row / 2) * stride_uv;
+    for (int x = 0; x < body; x += kPx) {
+      T chroma[2];
+      for (int r = 0; r < 2; ++r) {
+        T a, b;
+        V::Load2(s[r] + x * 2, a, b);
+        const T ya = kUyvy ? V::template Srli16<8>(a) : V::And(a, mask);
+        const T yb = kUyvy ? V::template Srli16<8>(b) : V::And(b, mask);
+        const T ca = kUyvy ? V::And(a, mask) : V::template Srli16<8>(a);
+        const T cb = kUyvy ? V::And(b, mask) : V::template Srli16<8>(b);
+        V::Store(y[r] + x, V::Packus16(ya, yb));
+        chroma[r] = V::Packus16(ca, cb);
+      }
+      const T c = V::Avg8(chroma[0], chroma[1]);
+      V::StoreHalf(u + x / 2, V::Packus16(V::And(c, mask), zero));
+      V::StoreHalf(v + x / 2, V::Packus16(V::template Srli16<8>(c), zero));
+    }
+  }
+  if (body < width) {
+    PlainKernels().to_planar[kUyvy ? kPackedUyvy : kPackedYuy2](src + body * 2, src_stride, dst_y + body,
+                                                                 dst_u + body / 2, dst_v + body / 2, stride_y,
+                                                                 stride_uv, width - body, height, flip);
+  }
+}
+
+template <class V>
+KernelSet MakeSimdSet(PlanarCopyKernel copy) {
+  KernelSet set{};
+  set.copy = copy;
+  set.from_planar[kPackedRgb24] = PlanarToRgbSimd<V, kPackedRgb24>;
+  set.from_planar[kPackedBgr24] = PlanarToRgbSimd<V, kPackedBgr24>;
+  set.from_planar[kPackedRgba32] = PlanarToRgbSimd<V, kPackedRgba32>;
+  set.from_planar[kPackedBgra32] = PlanarToRgbSimd<V, kPackedBgra32>;
+  set.from_planar[kPackedAbgr32] = PlanarToRgbSimd<V, kPackedAbgr32>;
+  set.from_planar[kPackedArgb32] = PlanarToRgbSimd<V, kPackedArgb32>;
+  set.from_planar[kPackedYuy2] = PlanarTo422Simd<V, false>;
+  set.from_planar[kPackedUyvy] = PlanarTo422Simd<V, true>;
+  set.to_planar[kPackedRgb24] = RgbToPlanarSimd<V, kPackedRgb24>;
+  set.to_planar[kPackedBgr24] = RgbToPlanarSimd<V, kPackedBgr24>;
+  set.to_planar[kPackedRgba32] = RgbToPlanarSimd<V, kPackedRgba32>;
+  set.to_planar[kPackedBgra32] = RgbToPlanarSimd<V, kPackedBgra32>;
+  set.to_planar[kPackedAbgr32] = RgbToPlanarSimd<V, kPackedAbgr32>;
+  set.to_planar[kPackedArgb32] = RgbToPlanarSimd<V, kPackedArgb32>;
+  set.to_planar[kPackedYuy2] = From422ToPlanarSimd<V, false>;
+  set.to_planar[kPackedUyvy] = From422ToPlanarSimd<V, true>;
+  return set;
+}
+
+}  // namespace
+}  // namespace nsVZVP
