@@ -66,6 +66,10 @@ struct V128 {
   static T Even32(T a, T b) {
     return _mm_castps_si128(_mm_shuffle_ps(_mm_castsi128_ps(a), _mm_castsi128_ps(b), _MM_SHUFFLE(2, 0, 2, 0)));
   }
+  // 32-bit lanes 1 and 3 of a, then 1 and 3 of b.
+  static T Odd32(T a, T b) {
+    return _mm_castps_si128(_mm_shuffle_ps(_mm_castsi128_ps(a), _mm_castsi128_ps(b), _MM_SHUFFLE(3, 1, 3, 1)));
+  }
 };
 
 #ifdef __AVX2__
@@ -132,6 +136,10 @@ struct V256 {
   static T Even32(T a, T b) {
     return _mm256_castps_si256(
         _mm256_shuffle_ps(_mm256_castsi256_ps(a), _mm256_castsi256_ps(b), _MM_SHUFFLE(2, 0, 2, 0)));
+  }
+  static T Odd32(T a, T b) {
+    return _mm256_castps_si256(
+        _mm256_shuffle_ps(_mm256_castsi256_ps(a), _mm256_castsi256_ps(b), _MM_SHUFFLE(3, 1, 3, 1)));
   }
 };
 #endif
@@ -267,31 +275,41 @@ inline RgbWeights<V> WeightsFor(const PackedLayout& L) {
           V::Set32(Pair16(wu[1], wu[3])), V::Set32(Pair16(wv[0], wv[2])), V::Set32(Pair16(wv[1], wv[3]))};
 }
 
-// Four 4-byte pixels of two rows: the Y numerators of each row (>> 8 done,
-// 32-bit lanes) and the U and V of the two blocks (each in two lanes).
+// Four 4-byte pixels of two rows: the Y of each row (>> 8 done, 32-bit
+// lanes) and the column sums of the two rows, split into the even bytes
+// (0, 2) and the odd bytes (1, 3) of each pixel, in 16-bit lanes.
 template <class V>
 struct UnitResult {
-  typename V::T y0, y1, u, v;
+  typename V::T y0, y1, even_sum, odd_sum;
 };
 
 template <class V>
 inline UnitResult<V> RgbUnit(typename V::T a0, typename V::T a1, const RgbWeights<V>& w) {
   using T = typename V::T;
-  const T mask = V::Set16(0x00ff), c128 = V::Set32(128), c512 = V::Set32(512);
+  const T mask = V::Set16(0x00ff), c128 = V::Set32(128);
   const T e0 = V::And(a0, mask), o0 = V::template Srli16<8>(a0);
   const T e1 = V::And(a1, mask), o1 = V::template Srli16<8>(a1);
   UnitResult<V> r;
   r.y0 = V::template Srli32<8>(V::Add32(V::Add32(V::Madd16(e0, w.y_even), V::Madd16(o0, w.y_odd)), c128));
   r.y1 = V::template Srli32<8>(V::Add32(V::Add32(V::Madd16(e1, w.y_even), V::Madd16(o1, w.y_odd)), c128));
-  T es = V::Add16(e0, e1), os = V::Add16(o0, o1);
-  es = V::Add16(es, V::SwapPairs32(es));
-  os = V::Add16(os, V::SwapPairs32(os));
-  r.u = V::template Srai32<10>(V::Add32(V::Add32(V::Madd16(es, w.u_even), V::Madd16(os, w.u_odd)), c512));
-  r.v = V::template Srai32<10>(V::Add32(V::Add32(V::Madd16(es, w.v_even), V::Madd16(os, w.v_odd)), c512));
+  r.even_sum = V::Add16(e0, e1);
+  r.odd_sum = V::Add16(o0, o1);
   return r;
 }
 
-// 4 * V::kBytes / 4 pixels of two rows, in 4-byte pixels.
+// U or V of four 2 x 2 blocks (32-bit lanes) from the column sums of two
+// units: adjacent pixels are adjacent 32-bit lanes, so the even and odd
+// lanes added give the block sums.
+template <class V>
+inline typename V::T BlockChroma(const UnitResult<V>& a, const UnitResult<V>& b, typename V::T w_even,
+                                 typename V::T w_odd) {
+  using T = typename V::T;
+  const T es = V::Add16(V::Even32(a.even_sum, b.even_sum), V::Odd32(a.even_sum, b.even_sum));
+  const T os = V::Add16(V::Even32(a.odd_sum, b.odd_sum), V::Odd32(a.odd_sum, b.odd_sum));
+  return V::template Srai32<10>(V::Add32(V::Add32(V::Madd16(es, w_even), V::Madd16(os, w_odd)), V::Set32(512)));
+}
+
+// V::kBytes pixels of two rows, in 4-byte pixels.
 template <class V>
 inline void Rgb32Step(const uint8_t* s0, const uint8_t* s1, uint8_t* y0, uint8_t* y1, uint8_t* u, uint8_t* v,
                       const RgbWeights<V>& w) {
@@ -304,8 +322,10 @@ inline void Rgb32Step(const uint8_t* s0, const uint8_t* s1, uint8_t* y0, uint8_t
   const T c16 = V::Set16(16), c128 = V::Set16(128), zero = V::Zero();
   V::Store(y0, V::Packus16(V::Add16(V::Packs32(r[0].y0, r[1].y0), c16), V::Add16(V::Packs32(r[2].y0, r[3].y0), c16)));
   V::Store(y1, V::Packus16(V::Add16(V::Packs32(r[0].y1, r[1].y1), c16), V::Add16(V::Packs32(r[2].y1, r[3].y1), c16)));
-  const T uu = V::Add16(V::Packs32(V::Even32(r[0].u, r[1].u), V::Even32(r[2].u, r[3].u)), c128);
-  const T vv = V::Add16(V::Packs32(V::Even32(r[0].v, r[1].v), V::Even32(r[2].v, r[3].v)), c128);
+  const T uu = V::Add16(V::Packs32(BlockChroma<V>(r[0], r[1], w.u_even, w.u_odd),
+                                   BlockChroma<V>(r[2], r[3], w.u_even, w.u_odd)), c128);
+  const T vv = V::Add16(V::Packs32(BlockChroma<V>(r[0], r[1], w.v_even, w.v_odd),
+                                   BlockChroma<V>(r[2], r[3], w.v_even, w.v_odd)), c128);
   V::StoreHalf(u, V::Packus16(uu, zero));
   V::StoreHalf(v, V::Packus16(vv, zero));
 }

@@ -1,0 +1,85 @@
+#include "video/engine/core/video_factories.h"
+
+#include <atomic>
+
+#include "common/trace_client.h"
+
+namespace {
+
+VseResult NoEnumerator(IVideoCapDeviceEnumerator**) {
+  VZ_LOG_ERROR("no camera backend installed");
+  return VSE_E_FAIL;
+}
+VseResult NoNotifier(IVideoCapDeviceNotifySink*, IVideoCapDevicesNotifier**) {
+  VZ_LOG_ERROR("no camera backend installed");
+  return VSE_E_FAIL;
+}
+VseResult NoCapEngine(IVideoCapDevice*, const VideoFormat*, IVideoSampleAllocator*, IVideoCapEngine**) {
+  VZ_LOG_ERROR("no camera backend installed");
+  return VSE_E_FAIL;
+}
+VseResult NoRenderer(void*, IVideoRenderer**) {
+  VZ_LOG_ERROR("no renderer backend installed");
+  return VSE_E_FAIL;
+}
+
+const VideoDeviceFactories kBuiltIn = {NoEnumerator, NoNotifier, NoCapEngine, NoRenderer};
+std::atomic<const VideoDeviceFactories*> g_table{&kBuiltIn};
+
+const VideoDeviceFactories& Table() { return *g_table.load(std::memory_order_acquire); }
+
+// What a factory reports for its maker's answer.
+VseResult FactoryResult(VseResult made) {
+  if (made == VSE_S_OK || made == VSE_E_OUTOFMEMORY) return made;
+  return VSE_E_FAIL;
+}
+
+}  // namespace
+
+const VideoDeviceFactories* SetVideoDeviceFactories(const VideoDeviceFactories* table) {
+  const VideoDeviceFactories* previous = g_table.exchange(table ? table : &kBuiltIn, std::memory_order_acq_rel);
+  return previous == &kBuiltIn ? nullptr : previous;
+}
+
+VseResult CreateVideoCapDeviceEnumerator(IVideoCapDeviceEnumerator** out) {
+  if (out == nullptr) return VSE_E_INVALIDARG;
+  *out = nullptr;
+  return FactoryResult(Table().make_device_enumerator(out));
+}
+
+VseResult CreateVideoCapDevicesNotifier(IVideoCapDeviceNotifySink* sink, IVideoCapDevicesNotifier** out) {
+  if (out == nullptr) return VSE_E_INVALIDARG;
+  *out = nullptr;
+  return FactoryResult(Table().make_devices_notifier(sink, out));
+}
+
+VseResult CreateVideoCapEngine(IVideoCapDevice* device, const VideoFormat* format, IVideoSampleAllocator* allocator,
+                               IVideoCapEngine** out) {
+  if (out == nullptr) return VSE_E_INVALIDARG;
+  *out = nullptr;
+  const VideoDeviceFactories& table = Table();
+  VseResult made = table.make_cap_engine(device, format, allocator, out);
+  if (made == VSE_S_OK || made == VSE_E_OUTOFMEMORY) return made;
+  if (format == nullptr) {
+    VZ_LOG_ERROR("capture engine failed without a format, hr=0x%08X", made);
+    return VSE_E_FAIL;
+  }
+  if (made == VSE_E_INVALIDARG) {
+    VideoFormat any_type = *format;
+    any_type.video_type = 0;
+    VZ_LOG_WARN("format refused, trying the device's own video type");
+    made = table.make_cap_engine(device, &any_type, allocator, out);
+    if (made == VSE_S_OK || made == VSE_E_OUTOFMEMORY) return made;
+  }
+  VZ_LOG_WARN("trying the capture engine without a format, hr=0x%08X", made);
+  made = table.make_cap_engine(device, nullptr, allocator, out);
+  if (made == VSE_S_OK || made == VSE_E_OUTOFMEMORY) return made;
+  VZ_LOG_ERROR("capture engine failed, hr=0x%08X", made);
+  return VSE_E_FAIL;
+}
+
+VseResult CreateVideoRenderer(void* owner_view, IVideoRenderer** out) {
+  if (out == nullptr) return VSE_E_INVALIDARG;
+  *out = nullptr;
+  return FactoryResult(Table().make_renderer(owner_view, out));
+}

@@ -1,0 +1,35 @@
+#pragma once
+// The factories through which the engine makes the objects its devices
+// provide (camera enumerator, hot-plug notifier, capture engine, renderer).
+// They go through one replaceable table, so the device backend installs its
+// makers and tests install fakes; until one is installed every factory
+// answers VSE_E_FAIL with a log line.
+//
+// Results: a null out gives VSE_E_INVALIDARG; an object that cannot be made
+// VSE_E_OUTOFMEMORY; one that fails to initialise VSE_E_FAIL (it has been
+// released). On success *out holds one reference for the caller.
+#include "video/engine/core/video_interfaces.h"
+
+struct VideoDeviceFactories {
+  // Each makes and initialises one object. On success *out holds one
+  // reference and the answer is VSE_S_OK; otherwise *out stays null and the
+  // answer says why (the initialisation's result, or VSE_E_OUTOFMEMORY).
+  VseResult (*make_device_enumerator)(IVideoCapDeviceEnumerator** out);
+  VseResult (*make_devices_notifier)(IVideoCapDeviceNotifySink* sink, IVideoCapDevicesNotifier** out);
+  VseResult (*make_cap_engine)(IVideoCapDevice* device, const VideoFormat* format, IVideoSampleAllocator* allocator,
+                               IVideoCapEngine** out);
+  VseResult (*make_renderer)(void* owner_view, IVideoRenderer** out);
+};
+
+// Installs a table (kept by the caller while installed) and returns the one
+// it replaces; null goes back to the built-in table. Any thread.
+const VideoDeviceFactories* SetVideoDeviceFactories(const VideoDeviceFactories* table);
+
+VseResult CreateVideoCapDeviceEnumerator(IVideoCapDeviceEnumerator** out);
+VseResult CreateVideoCapDevicesNotifier(IVideoCapDeviceNotifySink* sink, IVideoCapDevicesNotifier** out);
+// With a format that the device refuses as invalid (VSE_E_INVALIDARG), tries
+// again with the format's video type 0, then (also after any other failure)
+// with no format. Without a format there is no retry.
+VseResult CreateVideoCapEngine(IVideoCapDevice* device, const VideoFormat* format, IVideoSampleAllocator* allocator,
+                               IVideoCapEngine** out);
+VseResult CreateVideoRenderer(void* owner_view, IVideoRenderer** out);
