@@ -1,0 +1,92 @@
+#include "video/engine/core/vz_timer.h"
+
+#include <algorithm>
+#include <mutex>
+
+#include "common/trace_client.h"
+#include "platform/run_loop.h"
+
+namespace {
+std::atomic<int> g_live_timers{0};
+std::atomic<uintptr_t> g_next_timer_id{1};
+}  // namespace
+
+// Shared with the loop's timer task, which may still be queued when the
+// timer is cancelled: it then finds the state inactive and does nothing.
+struct CVzTimer::State {
+  std::mutex mutex;
+  IVideoTimerSink* handler = nullptr;
+  bool active = false;
+};
+
+CVzTimer::CVzTimer() : state_(std::make_shared<State>()) {
+  const int live = ++g_live_timers;
+  VZ_LOG("CVzTimer lref=%d", live);
+}
+
+CVzTimer::~CVzTimer() {
+  Cancel();
+  const int live = --g_live_timers;
+  VZ_LOG("CVzTimer),lref=%d", live);
+}
+
+int CVzTimer::LiveCount() { return g_live_timers.load(); }
+
+VseResult CVzTimer::Schedule(IVideoTimerSink* handler, const VZSE_::TimeValue* interval) {
+  if (handler == nullptr || interval == nullptr) return VSE_E_POINTER;
+  Cancel();
+  vz::RunLoop& loop = vz::RunLoop::ForCurrentThread();
+  const int64_t ms = std::clamp<int64_t>(interval->ToMs(), 1, UINT32_MAX);
+  const uintptr_t id = g_next_timer_id.fetch_add(1);
+  std::weak_ptr<State> weak = state_;
+  CVzTimer* self = this;
+  const bool started = loop.StartTimer(this, id, static_cast<uint32_t>(ms), [weak, self] {
+    std::shared_ptr<State> state = weak.lock();
+    if (!state) return;
+    IVideoTimerSink* h;
+    {
+      std::lock_guard<std::mutex> lock(state->mutex);
+      if (!state->active) return;
+      h = state->handler;
+    }
+    h->OnTimer(self);
+  });
+  if (!started) {
+    VZ_LOG_ERROR("the thread's run loop refused the timer");
+    return VSE_E_FAIL;
+  }
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  state_->handler = handler;
+  state_->active = true;
+  loop_ = &loop;
+  timer_id_ = id;
+  return VSE_S_OK;
+}
+
+void CVzTimer::Cancel() {
+  {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    if (!state_->active) return;
+    state_->active = false;
+    state_->handler = nullptr;
+  }
+  if (loop_ != nullptr) {
+    if (loop_->BelongsToCurrentThread()) {
+      loop_->KillTimer(this, timer_id_);
+    } else {
+      // Silent from now on (the state is inactive); the loop drops it on
+      // its own thread.
+      vz::RunLoop* loop = loop_;
+      const void* key = this;
+      const uintptr_t id = timer_id_;
+      loop->Post([loop, key, id] { loop->KillTimer(key, id); });
+    }
+  }
+  loop_ = nullptr;
+  VZ_LOG("Timer cancelled");
+}
+
+bool CVzTimer::IsActive() const {
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  return state_->active;
+}

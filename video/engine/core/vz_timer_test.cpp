@@ -1,0 +1,90 @@
+#include "video/engine/core/vz_timer.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "platform/clock.h"
+#include "platform/run_loop.h"
+
+namespace {
+
+struct CountingSink : IVideoTimerSink {
+  void OnTimer(CVzTimer* timer) override {
+    ++fired;
+    last = timer;
+    thread = std::this_thread::get_id();
+    if (cancel_on_fire) timer->Cancel();
+  }
+  int fired = 0;
+  CVzTimer* last = nullptr;
+  std::thread::id thread;
+  bool cancel_on_fire = false;
+};
+
+TEST(VzTimerTest, FiresOnTheSchedulingThreadsLoopEveryInterval) {
+  vz::FakeClock clock;
+  vz::RunLoop loop(clock);
+  CountingSink sink;
+  CVzTimer timer;
+  const VZSE_::TimeValue interval = VZSE_::TimeValue::FromMs(15);
+  ASSERT_EQ(timer.Schedule(&sink, &interval), VSE_S_OK);
+  EXPECT_TRUE(timer.IsActive());
+  clock.AdvanceMs(14);
+  loop.RunUntilIdle();
+  EXPECT_EQ(sink.fired, 0);
+  clock.AdvanceMs(1);
+  loop.RunUntilIdle();
+  EXPECT_EQ(sink.fired, 1);
+  EXPECT_EQ(sink.last, &timer);
+  EXPECT_EQ(sink.thread, std::this_thread::get_id());
+  clock.AdvanceMs(15);
+  loop.RunUntilIdle();
+  EXPECT_EQ(sink.fired, 2);
+  timer.Cancel();
+  EXPECT_FALSE(timer.IsActive());
+  clock.AdvanceMs(100);
+  loop.RunUntilIdle();
+  EXPECT_EQ(sink.fired, 2);
+}
+
+TEST(VzTimerTest, RescheduleReplacesAndAHandlerMayCancelItself) {
+  vz::FakeClock clock;
+  vz::RunLoop loop(clock);
+  CountingSink sink;
+  CVzTimer timer;
+  const VZSE_::TimeValue ten = VZSE_::TimeValue::FromMs(10), forty = VZSE_::TimeValue::FromMs(40);
+  ASSERT_EQ(timer.Schedule(&sink, &ten), VSE_S_OK);
+  ASSERT_EQ(timer.Schedule(&sink, &forty), VSE_S_OK);
+  clock.AdvanceMs(30);
+  loop.RunUntilIdle();
+  EXPECT_EQ(sink.fired, 0);
+  sink.cancel_on_fire = true;
+  clock.AdvanceMs(10);
+  loop.RunUntilIdle();
+  EXPECT_EQ(sink.fired, 1);
+  clock.AdvanceMs(40);
+  loop.RunUntilIdle();
+  EXPECT_EQ(sink.fired, 1);
+  EXPECT_EQ(timer.Schedule(nullptr, &ten), VSE_E_POINTER);
+  EXPECT_EQ(timer.Schedule(&sink, nullptr), VSE_E_POINTER);
+}
+
+TEST(VzTimerTest, DestroyedTimerNeverFiresAndTheLiveCountFollows) {
+  vz::FakeClock clock;
+  vz::RunLoop loop(clock);
+  CountingSink sink;
+  const int before = CVzTimer::LiveCount();
+  {
+    CVzTimer timer;
+    EXPECT_EQ(CVzTimer::LiveCount(), before + 1);
+    const VZSE_::TimeValue five = VZSE_::TimeValue::FromMs(5);
+    timer.Schedule(&sink, &five);
+  }
+  EXPECT_EQ(CVzTimer::LiveCount(), before);
+  clock.AdvanceMs(50);
+  loop.RunUntilIdle();
+  EXPECT_EQ(sink.fired, 0);
+}
+
+}  // namespace
