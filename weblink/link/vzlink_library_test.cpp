@@ -29,7 +29,7 @@ std::string OwnLog();
 
 struct LinkLibrary {
   LinkLibrary() {
-    module = vz::LoadModule("vzlink");
+    module = vz::LoadModule("vzlink").module;
     // The log keeps only its latest part: what loading wrote is read now.
     log_after_load = OwnLog();
     if (module == nullptr) return;
