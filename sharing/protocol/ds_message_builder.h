@@ -8,9 +8,9 @@
 #include <cstdint>
 #include <string>
 
-#include "capture/capture_records.h"
+#include "contracts/capture_records.h"
 #include "dsdef.pb.h"
-#include "sharing/ds_command_record.h"
+#include "contracts/ds_command_record.h"
 #include "sharing/protocol/ds_sequence.h"
 #include "sharing/records/cache_entry.h"
 #include "sharing/records/keyframe_entry.h"

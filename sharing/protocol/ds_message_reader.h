@@ -7,9 +7,9 @@
 // Everything here bounds what the sender controls: at most 16 monitors, at
 // most 10,000 annotation points, and a cache slot never holds more bytes
 // than the message carried. Each cut is logged.
-#include "capture/capture_records.h"
+#include "contracts/capture_records.h"
 #include "dsdef.pb.h"
-#include "sharing/ds_command_record.h"
+#include "contracts/ds_command_record.h"
 #include "sharing/protocol/ds_record_owners.h"
 #include "sharing/records/cache_entry.h"
 #include "sharing/records/keyframe_entry.h"

@@ -21,7 +21,7 @@
 #include <memory>
 #include <vector>
 
-#include "capture/capture_records.h"
+#include "contracts/capture_records.h"
 #include "common/vz_binary_data.h"
 #include "sharing/protocol/ds_record_owners.h"
 #include "sharing/records/cache_entry.h"

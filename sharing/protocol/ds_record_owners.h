@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "common/vz_object.h"
-#include "sharing/ds_command_record.h"
+#include "contracts/ds_command_record.h"
 
 struct VzObjectRelease {
   void operator()(CVZObject* object) const {

@@ -5,7 +5,7 @@
 // of the wire's block message.
 #include <cstdint>
 
-#include "capture/capture_records.h"
+#include "contracts/capture_records.h"
 #include "sharing/records/shared_record.h"
 
 class CKeyframeEntry : public CSharedRecord {

@@ -9,13 +9,13 @@
 // entry takes a reference (AddRef).
 #include <cstdint>
 
-#include "capture/capture_records.h"
+#include "contracts/capture_records.h"
 #include "common/vz_binary_data.h"
-#include "sharing/ds_command_record.h"
+#include "contracts/ds_command_record.h"
 #include "sharing/records/cache_entry.h"
 #include "sharing/records/keyframe_entry.h"
 #include "sharing/records/mouse_entry.h"
-#include "weblink/records/session_records.h"
+#include "contracts/session_records.h"
 
 struct NetworkProxyEntry;
 

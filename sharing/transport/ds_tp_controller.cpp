@@ -4,7 +4,7 @@
 #include <new>
 #include <string_view>
 
-#include "client/proxy/network_proxy_entry.h"
+#include "contracts/network_proxy_entry.h"
 #include "common/scoped_lock.h"
 #include "common/trace_client.h"
 #include "platform/text.h"

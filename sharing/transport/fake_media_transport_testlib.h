@@ -9,10 +9,10 @@
 #include <thread>
 #include <vector>
 
-#include "client/proxy/network_proxy_entry.h"
+#include "contracts/network_proxy_entry.h"
 #include "common/transport/vz_transport_wrapper.h"
 #include "contracts/media_transport.h"
-#include "weblink/records/session_records.h"
+#include "contracts/session_records.h"
 
 namespace ds_test {
 
