@@ -6,7 +6,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "bridge/native_message.h"
+#include "common/native_message_framing.h"
+#include "common/piped_child_message_source.h"
 #include "common/text_scrambler.h"
 #include "platform/file_system.h"
 #include "platform/clock.h"
@@ -62,19 +63,15 @@ bool HostHarness::Start(const std::string& program, const std::vector<std::strin
   return child_.Start(program, {program}, environment);
 }
 
-bool HostHarness::Send(std::string_view text) {
-  const uint32_t length = static_cast<uint32_t>(text.size());
-  std::string bytes(sizeof(length), '\0');
-  std::memcpy(bytes.data(), &length, sizeof(length));
-  bytes.append(text);
-  return child_.WriteAll(bytes, 5000);
-}
+bool HostHarness::Send(std::string_view text) { return child_.WriteAll(FrameNativeMessage(text), 5000); }
 
 bool HostHarness::Read(std::string* message, int timeout_ms, bool* ended) {
-  uint32_t length = 0;
-  if (!child_.ReadExactly(&length, sizeof(length), timeout_ms, ended)) return false;
-  message->assign(length, '\0');
-  return length == 0 || child_.ReadExactly(message->data(), length, timeout_ms, ended);
+  vz::PipedChildSource source(child_, timeout_ms, ended);
+  uint32_t announced = 0;
+  const NativeReadResult read = ReadNativeMessage(source, &buffer_, &announced);
+  if (read != NativeReadResult::kMessage) return false;
+  message->assign(buffer_.view());
+  return true;
 }
 
 bool HostHarness::ReadNonLog(std::string* message, int timeout_ms) {
