@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "bridge/message_type_scan.h"
 #include "common/native_message_framing.h"
 #include "common/piped_child_message_source.h"
 #include "common/text_scrambler.h"
@@ -15,6 +16,8 @@
 #include "weblink/json/json_parser.h"
 
 std::string MessageType(const std::string& message) {
+  std::string_view scanned;
+  if (ScanMessageType(message, &scanned)) return std::string(scanned);
   const std::unique_ptr<JsonValue> value = JsonParse(message.c_str());
   return value ? JsonGetString(value->members, "type") : std::string();
 }
@@ -59,8 +62,11 @@ std::string HostSandbox::StartRequest(const std::string& add_on_version, const s
          PackageText(package, required_version) + "\"}";
 }
 
-bool HostHarness::Start(const std::string& program, const std::vector<std::string>& environment) {
-  return child_.Start(program, {program}, environment);
+bool HostHarness::Start(const std::string& program, const std::vector<std::string>& environment,
+                        const std::vector<std::string>& arguments) {
+  std::vector<std::string> args = {program};
+  args.insert(args.end(), arguments.begin(), arguments.end());
+  return child_.Start(program, args, environment);
 }
 
 bool HostHarness::Send(std::string_view text) { return child_.WriteAll(FrameNativeMessage(text), 5000); }

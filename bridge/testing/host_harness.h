@@ -44,7 +44,8 @@ class HostSandbox {
 
 class HostHarness {
  public:
-  bool Start(const std::string& program, const std::vector<std::string>& environment);
+  bool Start(const std::string& program, const std::vector<std::string>& environment,
+             const std::vector<std::string>& arguments = {});
   int Pid() const { return child_.Pid(); }
 
   // One native message.
