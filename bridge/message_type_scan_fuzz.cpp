@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);
   std::string_view scanned;
   if (!ScanMessageType(text, &scanned)) return 0;
-  const std::unique_ptr<JsonValue> value = JsonParse(text.c_str());
-  if (value && JsonGetString(value->members, "type") != scanned) __builtin_trap();
+  const JsonDocument value = JsonParse(text);
+  if (value && JsonGetString(value->members(), "type") != scanned) __builtin_trap();
   return 0;
 }

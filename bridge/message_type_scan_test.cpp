@@ -12,9 +12,9 @@ namespace {
 
 // What the full parse makes of a text's "type": nullptr when it is not JSON.
 std::unique_ptr<std::string> ParsedType(const std::string& text) {
-  const std::unique_ptr<JsonValue> value = JsonParse(text.c_str());
+  const JsonDocument value = JsonParse(text);
   if (!value) return nullptr;
-  return std::make_unique<std::string>(JsonGetString(value->members, "type"));
+  return std::make_unique<std::string>(JsonGetString(value->members(), "type"));
 }
 
 // The scan is sure of `text` and reads `type`, and the parser agrees.

@@ -18,8 +18,8 @@
 std::string MessageType(const std::string& message) {
   std::string_view scanned;
   if (ScanMessageType(message, &scanned)) return std::string(scanned);
-  const std::unique_ptr<JsonValue> value = JsonParse(message.c_str());
-  return value ? JsonGetString(value->members, "type") : std::string();
+  const JsonDocument value = JsonParse(message);
+  return value ? JsonGetString(value->members(), "type") : std::string();
 }
 
 HostSandbox::HostSandbox() {
