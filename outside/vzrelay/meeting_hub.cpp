@@ -258,6 +258,14 @@ void MeetingHub::EndSession(Session& session, uint32_t reason, uint32_t arg) {
   if (depth_ == 0) ReapDropped();
 }
 
+void MeetingHub::EndAllSessions(uint32_t reason, uint32_t arg) {
+  {
+    DepthGuard guard(&depth_);
+    while (!sessions_.empty()) EndSessionInside(*sessions_.begin()->second, reason, arg);
+  }
+  if (depth_ == 0) ReapDropped();
+}
+
 void MeetingHub::EndSessionInside(Session& session, uint32_t reason, uint32_t arg) {
   VZ_LOG("%s session %s ended (reason %u, %u)", TypeName(session.type), session.id.c_str(), reason, arg);
   std::vector<uint8_t> payload;

@@ -108,6 +108,11 @@ class MeetingHub {
   // Ends a session for everyone: each member gets kSessionEnded and is closed.
   void EndSession(Session& session, uint32_t reason, uint32_t arg);
 
+  // Ends every session (EndSession for each).
+  void EndAllSessions(uint32_t reason, uint32_t arg);
+  // The options, changeable between calls (tokens apply to later joins).
+  HubOptions& Options() { return options_; }
+
   size_t SessionCount() const { return sessions_.size(); }
   size_t MemberCount() const { return members_.size(); }
   Session* FindSession(uint8_t type, const std::string& id);

@@ -132,6 +132,57 @@ bool RelayServer::Start() {
   return true;
 }
 
+bool RelayServer::StartWithoutListener() {
+  if (!waker_.IsValid()) {
+    VZ_LOG_ERROR("no waker: errno %d", waker_.Error());
+    return false;
+  }
+  started_ms_ = vz::MonotonicMs();
+  return true;
+}
+
+void RelayServer::Adopt(vz::LocalSocket socket) {
+  {
+    std::lock_guard<std::mutex> lock(handover_mutex_);
+    adopted_.push_back(std::move(socket));
+  }
+  waker_.Signal();
+}
+
+bool RelayServer::RunOnServerThread(const std::function<void(RelayServer&)>& task) {
+  std::unique_lock<std::mutex> lock(handover_mutex_);
+  if (!running_) return false;
+  if (std::this_thread::get_id() == serving_thread_) {
+    lock.unlock();
+    task(*this);
+    return true;
+  }
+  Task queued{task, false};
+  tasks_.push_back(&queued);
+  waker_.Signal();
+  handover_done_.wait(lock, [&queued] { return queued.done; });
+  return true;
+}
+
+void RelayServer::RunTasks() {
+  std::vector<Task*> tasks;
+  std::vector<vz::LocalSocket> adopted;
+  {
+    std::lock_guard<std::mutex> lock(handover_mutex_);
+    tasks.swap(tasks_);
+    adopted.swap(adopted_);
+  }
+  for (vz::LocalSocket& socket : adopted) AddConnection(std::move(socket));
+  for (Task* task : tasks) {
+    task->run(*this);
+    std::lock_guard<std::mutex> lock(handover_mutex_);
+    task->done = true;
+  }
+  if (!tasks.empty()) handover_done_.notify_all();
+}
+
+void RelayServer::CutConnections() { CutEverything(vz::MonotonicMs()); }
+
 void RelayServer::Stop() {
   stopping_ = true;
   waker_.Signal();
@@ -143,6 +194,12 @@ void RelayServer::Accept() {
     const vz::IoResult result = listener_.Accept(&socket);
     if (result.status != vz::IoStatus::kOk) return;
     if (vz::MonotonicMs() < refuse_until_ms_) continue;  // inside a cut: closed at once
+    AddConnection(std::move(socket));
+  }
+}
+
+void RelayServer::AddConnection(vz::LocalSocket socket) {
+  {
     auto connection = std::make_unique<Connection>(std::move(socket), options_.backlog_limit,
                                                    options_.faults, options_.fault_seed + next_seed_++);
     connection->member = hub_.Connect(connection.get());
@@ -210,6 +267,11 @@ int RelayServer::NextTimeoutMs(uint64_t now_ms) const {
 }
 
 void RelayServer::Run() {
+  {
+    std::lock_guard<std::mutex> lock(handover_mutex_);
+    serving_thread_ = std::this_thread::get_id();
+    running_ = true;
+  }
   std::vector<vz::PollItem> items;
   while (!stopping_) {
     uint64_t now = vz::MonotonicMs();
@@ -226,6 +288,7 @@ void RelayServer::Run() {
     if (stopping_) break;
     now = vz::MonotonicMs();
     if (items[1].ready != 0) Accept();
+    RunTasks();
     // Reads first (they fill queues), then every queue is written.
     const size_t polled = items.size() - 2;
     for (size_t i = 0; i < polled && i < connections_.size(); ++i) {
@@ -251,6 +314,15 @@ void RelayServer::Run() {
     }
     connections_.erase(std::remove(connections_.begin(), connections_.end(), nullptr), connections_.end());
   }
+  {
+    // Waiters are let go; their tasks did not run.
+    std::lock_guard<std::mutex> lock(handover_mutex_);
+    running_ = false;
+    for (Task* task : tasks_) task->done = true;
+    tasks_.clear();
+    adopted_.clear();
+  }
+  handover_done_.notify_all();
   VZ_LOG("stopping with %zu connections", connections_.size());
   for (auto& connection : connections_) hub_.Disconnect(connection->member);
   connections_.clear();

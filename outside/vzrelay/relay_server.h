@@ -8,7 +8,11 @@
 // Threads: Run blocks the calling thread until Stop (from any thread or a
 // signal handler through the waker).
 #include <cstdint>
+#include <condition_variable>
+#include <functional>
 #include <memory>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include "outside/vzrelay/media_faults.h"
@@ -36,6 +40,15 @@ class RelayServer {
 
   // Binds the port. False (logged) when it cannot.
   bool Start();
+  // Serves only adopted connections (the in-process loopback).
+  bool StartWithoutListener();
+  // Any thread: serves a connected socket as if it had been accepted.
+  void Adopt(vz::LocalSocket socket);
+  // Any thread: runs `task` on the serving thread and waits for it (at once
+  // when called there). False when the server is not running.
+  bool RunOnServerThread(const std::function<void(RelayServer&)>& task);
+  // On the serving thread: cuts every connection (their transports reconnect).
+  void CutConnections();
   uint16_t Port() const { return port_; }
   // Serves until Stop.
   void Run();
@@ -47,6 +60,8 @@ class RelayServer {
  private:
   class Connection;
   void Accept();
+  void AddConnection(vz::LocalSocket socket);
+  void RunTasks();
   void ServeReads(Connection& connection);
   void CutEverything(uint64_t now_ms);
   int NextTimeoutMs(uint64_t now_ms) const;
@@ -62,6 +77,18 @@ class RelayServer {
   uint64_t refuse_until_ms_ = 0;
   bool cut_done_ = false;
   uint64_t next_seed_ = 0;
+
+  // Handed over from other threads, taken by the serving thread.
+  struct Task {
+    std::function<void(RelayServer&)> run;
+    bool done = false;
+  };
+  std::mutex handover_mutex_;
+  std::condition_variable handover_done_;
+  std::vector<vz::LocalSocket> adopted_;
+  std::vector<Task*> tasks_;
+  std::thread::id serving_thread_;
+  bool running_ = false;
 };
 
 }  // namespace vzrelay
