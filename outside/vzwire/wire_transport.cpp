@@ -49,7 +49,9 @@ void WireTransport::Release() {
 
 uint8_t WireTransport::Join(const void* session_config, const NetworkProxyEntry* /*proxy*/,
                             IMediaTransportFilter* filter) {
-  if (thread_.joinable() && finished_) thread_.join();  // ended on its own (refused, ended)
+  if (thread_.joinable() && finished_ && std::this_thread::get_id() != thread_id_.load()) {
+    thread_.join();  // it ended on its own (refused, ended)
+  }
   if (thread_.joinable()) {
     VZ_LOG_ERROR("join refused: the transport has already joined");
     return 0;
@@ -244,13 +246,12 @@ void WireTransport::ThreadMain() {
     if (!Pause(was_joined ? 0 : backoff_ms)) break;
     if (!was_joined) backoff_ms = std::min(backoff_ms * 2, 2000);
   }
-  if (leave_confirm && !Stopping()) sink_->OnLeaveSessionConfirm(leave_reason, leave_arg);
   joined_ = false;
-  if (delete_on_exit_) {
-    delete this;
-    return;
-  }
+  // Finished before the last callback, so that a Join from any other thread
+  // after it may wait for this thread and start again.
   finished_ = true;
+  if (leave_confirm && !Stopping()) sink_->OnLeaveSessionConfirm(leave_reason, leave_arg);
+  if (delete_on_exit_) delete this;
 }
 
 WireTransport::Ending WireTransport::Serve(vz::LocalSocket& socket, int32_t* reason, int32_t* arg) {
