@@ -5,8 +5,8 @@
 #include <thread>
 
 #include "common/trace_client.h"
-#include "outside/vzrelay/relay_roles.h"
-#include "outside/vzrelay/relay_server.h"
+#include "outside/vzwire/relay/relay_roles.h"
+#include "outside/vzwire/relay/relay_server.h"
 
 namespace vzwire {
 namespace {

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "outside/vzrelay/join_request.h"
+#include "outside/vzwire/relay/join_request.h"
 
 namespace vzwire {
 

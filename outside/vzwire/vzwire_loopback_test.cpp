@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "common/byte_stream.h"
-#include "common/transport/vz_transport_wrapper.h"
+#include "contracts/vz_transport_wrapper.h"
 #include "common/transport_records.h"
 #include "outside/vzwire/recording_sink_testlib.h"
 #include "outside/vzwire/vzwire_loopback.h"

@@ -30,7 +30,7 @@
 #include <vector>
 
 #include "contracts/media_transport.h"
-#include "outside/vzrelay/relay_frame.h"
+#include "outside/vzwire/relay/relay_frame.h"
 #include "outside/vzwire/link_meter.h"
 #include "outside/vzwire/session_config_reader.h"
 #include "platform/local_socket.h"

@@ -1,4 +1,4 @@
-#include "outside/vzrelay/relay_frame.h"
+#include "outside/vzwire/relay/relay_frame.h"
 
 #include <cstring>
 

@@ -5,10 +5,10 @@
 #include <vector>
 
 #include "common/byte_stream.h"
-#include "common/transport/vz_transport_wrapper.h"
+#include "contracts/vz_transport_wrapper.h"
 #include "common/transport_records.h"
-#include "outside/vzrelay/join_request.h"
-#include "outside/vzrelay/relay_process_testlib.h"
+#include "outside/vzwire/relay/join_request.h"
+#include "outside/vzwire/relay/relay_process_testlib.h"
 #include "outside/vzwire/recording_sink_testlib.h"
 
 namespace {

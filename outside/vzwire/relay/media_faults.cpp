@@ -1,4 +1,4 @@
-#include "outside/vzrelay/media_faults.h"
+#include "outside/vzwire/relay/media_faults.h"
 
 #include <algorithm>
 

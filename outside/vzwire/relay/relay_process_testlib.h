@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "outside/vzrelay/relay_frame.h"
+#include "outside/vzwire/relay/relay_frame.h"
 #include "platform/local_socket.h"
 #include "platform/local_socket_poll.h"
 #include "platform/loopback_tcp.h"

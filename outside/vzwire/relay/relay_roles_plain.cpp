@@ -1,4 +1,4 @@
-#include "outside/vzrelay/relay_roles.h"
+#include "outside/vzwire/relay/relay_roles.h"
 
 namespace vzrelay {
 

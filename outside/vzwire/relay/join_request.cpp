@@ -1,6 +1,6 @@
-#include "outside/vzrelay/join_request.h"
+#include "outside/vzwire/relay/join_request.h"
 
-#include "outside/vzrelay/relay_frame.h"
+#include "outside/vzwire/relay/relay_frame.h"
 
 namespace vzrelay {
 

@@ -1,7 +1,7 @@
 #pragma once
 // The session roles the meeting server plays beyond relaying, installed on a
 // hub: the sharing server (when the build has the sharing protocol).
-#include "outside/vzrelay/meeting_hub.h"
+#include "outside/vzwire/relay/meeting_hub.h"
 
 namespace vzrelay {
 

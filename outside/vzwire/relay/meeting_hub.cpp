@@ -1,4 +1,4 @@
-#include "outside/vzrelay/meeting_hub.h"
+#include "outside/vzwire/relay/meeting_hub.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "outside/vzrelay/relay_server.h"
+#include "outside/vzwire/relay/relay_server.h"
 
 #include <algorithm>
 #include <deque>

@@ -15,8 +15,8 @@
 #include <thread>
 #include <vector>
 
-#include "outside/vzrelay/media_faults.h"
-#include "outside/vzrelay/meeting_hub.h"
+#include "outside/vzwire/relay/media_faults.h"
+#include "outside/vzwire/relay/meeting_hub.h"
 #include "platform/local_socket_poll.h"
 #include "platform/loopback_tcp.h"
 
