@@ -12,6 +12,7 @@
 
 #include "platform/process.h"
 #include "platform/scoped_test_folder.h"
+#include "trace/trace_test_support_testlib.h"
 
 namespace {
 
@@ -47,6 +48,7 @@ int RunIsolated(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   if (std::getenv(kRootVariable) == nullptr) return RunIsolated(argc, argv);
+  if (vz::testing::RunChildScenarioFromCommandLine(argc, argv)) return 0;
   testing::InitGoogleTest(&argc, argv);
   // Each death test runs in a fresh copy of the binary, with fresh globals.
   GTEST_FLAG_SET(death_test_style, "threadsafe");
