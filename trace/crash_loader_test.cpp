@@ -14,6 +14,7 @@
 #include "platform/module_loader.h"
 #include "platform/process.h"
 #include "platform/user_folders.h"
+#include "trace/child_scenario_testlib.h"
 #include "trace/linked_tracer.h"
 #include "trace/trace_test_support_testlib.h"
 

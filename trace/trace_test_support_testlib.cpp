@@ -2,15 +2,9 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <map>
-
-#include "platform/process.h"
-#include "platform/process_list.h"
 
 namespace vz::testing {
 
@@ -82,50 +76,6 @@ bool IsLogLine(const std::string& text) {
     return false;
   }
   return text.find_first_of("\r\n", at) == std::string::npos;
-}
-
-namespace {
-
-constexpr char kScenarioFlag[] = "--child-scenario=";
-constexpr int kEndGraceMs = 1000;
-
-std::map<std::string, ChildScenario>& Scenarios() {
-  static std::map<std::string, ChildScenario> scenarios;
-  return scenarios;
-}
-
-}  // namespace
-
-ChildScenarioRegistration::ChildScenarioRegistration(const char* name, ChildScenario scenario) {
-  Scenarios()[name] = scenario;
-}
-
-bool RunChildScenarioFromCommandLine(int argc, char** argv) {
-  const std::string flag = kScenarioFlag;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg.compare(0, flag.size(), flag) != 0) continue;
-    const auto found = Scenarios().find(arg.substr(flag.size()));
-    if (found == Scenarios().end()) {
-      std::fprintf(stderr, "no child scenario %s\n", arg.c_str());
-      std::_Exit(2);
-    }
-    found->second();
-    return true;
-  }
-  return false;
-}
-
-bool RunChildScenario(const std::string& name, int timeout_ms, int* exit_code) {
-  std::string error;
-  const int pid = SpawnProcess(ExecutablePath(), {"trace-child", kScenarioFlag + name}, &error);
-  if (pid < 0) {
-    std::fprintf(stderr, "cannot start child scenario %s: %s\n", name.c_str(), error.c_str());
-    return false;
-  }
-  if (WaitForProcess(pid, timeout_ms, exit_code)) return true;
-  TerminateProcess(pid, kEndGraceMs);
-  return false;
 }
 
 }  // namespace vz::testing
