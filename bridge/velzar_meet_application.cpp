@@ -63,12 +63,12 @@ int CVelzarMeetApplication::RunMessageLoop(IByteInput& input) {
 }
 
 int CVelzarMeetApplication::FeedExtensionJSON(const char* text, int length) {
-  const std::unique_ptr<JsonValue> message = JsonParse(text);
+  const JsonDocument message = JsonParse(text);
   if (!message) {
     STDIN_WRITE(std::string_view(text, std::strlen(text)));
     return 1;
   }
-  const std::string type = JsonGetString(message->members, "type");
+  const std::string type = JsonGetString(message->members(), "type");
   if (type.empty()) {
     STDIN_WRITE(std::string_view(text, static_cast<size_t>(length)));
     return 1;
@@ -98,7 +98,7 @@ int CVelzarMeetApplication::FeedExtensionJSON(const char* text, int length) {
 }
 
 int CVelzarMeetApplication::HandleStartRequest(const JsonValue& message) {
-  const JsonMembers& members = message.members;
+  const JsonMembers members = message.members();
   const std::string add_on_version = JsonGetString(members, "add_on_version");
   if (ports_.own_version.empty()) {
     // Without its own version the host cannot judge; disabling itself for good would be worse.

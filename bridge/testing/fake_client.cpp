@@ -33,17 +33,17 @@ int main(int argc, char** argv) {
     bool ended = false;
     if (!client.ReadFrame(&frame, 60000, &ended)) return ended ? 0 : 4;
     if (frame.kind != PIPE_KIND_JSON_TEXT) continue;
-    const std::unique_ptr<JsonValue> message = JsonParse(frame.payload.c_str());
-    const std::string type = message ? JsonGetString(message->members, "type") : std::string();
+    const JsonDocument message = JsonParse(frame.payload);
+    const std::string type = message ? JsonGetString(message->members(), "type") : std::string();
     if (type == "FAKE_QUIT") return 0;
     std::string out;
     if (type == "FAKE_SEND") {
-      out = BuildPipeFrame(static_cast<uint32_t>(JsonGetNumber(message->members, "kind")),
-                           JsonGetString(message->members, "payload"));
+      out = BuildPipeFrame(static_cast<uint32_t>(JsonGetNumber(message->members(), "kind")),
+                           JsonGetString(message->members(), "payload"));
     } else if (type == "FAKE_BURST") {
-      const int count = JsonGetNumber(message->members, "count");
-      const int size = JsonGetNumber(message->members, "size");
-      const int kind = JsonHasKey(message->members, "kind") ? JsonGetNumber(message->members, "kind") : 1000;
+      const int count = JsonGetNumber(message->members(), "count");
+      const int size = JsonGetNumber(message->members(), "size");
+      const int kind = JsonHasKey(message->members(), "kind") ? JsonGetNumber(message->members(), "kind") : 1000;
       for (int i = 0; i < count; ++i) {
         std::string payload;
         if (kind == PIPE_KIND_JSON_TEXT) {

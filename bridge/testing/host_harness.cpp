@@ -14,8 +14,8 @@
 #include "weblink/json/json_parser.h"
 
 std::string MessageType(const std::string& message) {
-  const std::unique_ptr<JsonValue> value = JsonParse(message.c_str());
-  return value ? JsonGetString(value->members, "type") : std::string();
+  const JsonDocument value = JsonParse(message);
+  return value ? JsonGetString(value->members(), "type") : std::string();
 }
 
 HostSandbox::HostSandbox() {

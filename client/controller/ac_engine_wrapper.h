@@ -7,7 +7,7 @@
 // calls its sink back on the thread that made it).
 #include <cstdint>
 
-#include "client/controller/ac_provider.h"
+#include "contracts/ac_provider.h"
 #include "client/controller/wrapper_module_loader.h"
 
 class CACEngineWrapper : public IACProvider {

@@ -8,7 +8,7 @@
 #include <cstdint>
 
 #include "client/controller/wrapper_module_loader.h"
-#include "video/engine/av_provider.h"
+#include "contracts/av_provider.h"
 
 class CAVEngineWrapper : public IAVProvider {
  public:

@@ -9,7 +9,7 @@
 #include <cstdint>
 
 #include "client/controller/wrapper_module_loader.h"
-#include "weblink/link/vz_link_instance.h"
+#include "contracts/vz_link_instance.h"
 
 class CVzLinkWrapper {
  public:

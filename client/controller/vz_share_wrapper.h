@@ -9,7 +9,7 @@
 #include <cstdint>
 
 #include "client/controller/wrapper_module_loader.h"
-#include "sharing/ds_provider.h"
+#include "contracts/ds_provider.h"
 
 class CVzShareWrapper : public IDSProvider {
  public:

@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "client/controller/ac_provider.h"
+#include "contracts/ac_provider.h"
 #include "platform/module_loader.h"
 #include "platform/run_loop.h"
 

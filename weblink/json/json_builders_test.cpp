@@ -26,10 +26,10 @@ TEST(JsonBuildersTest, QuotesBackslashesAndControlBytesAreEscaped) {
   std::string object = "{";
   object += JsonMakeStringPair("id", hostile);
   object += '}';
-  auto root = JsonParse(object.c_str());
-  ASSERT_NE(root, nullptr);
-  ASSERT_EQ(root->members.size(), 1u);
-  EXPECT_EQ(root->members.at("id")->text, hostile);
+  auto root = JsonParse(object);
+  ASSERT_TRUE(root);
+  ASSERT_EQ(root->members().size(), 1u);
+  EXPECT_EQ(root->members().Find("id")->text(), hostile);
 }
 
 TEST(JsonBuildersTest, EscapingAppendsAndEscapesSlashOnlyWhenAsked) {

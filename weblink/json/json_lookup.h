@@ -1,8 +1,8 @@
 #pragma once
 // Typed look-ups on an object's members. They never fail: a missing member
-// or one of another tag gives the neutral value (empty text, 0, false, empty
-// map or vector). Objects and arrays come back as shallow copies whose child
-// pointers stay owned by the tree.
+// or one of another tag gives the neutral value (empty text, 0, false, no
+// members or items). Of repeated names the last one counts. Objects and
+// arrays come back as views into the same document; texts as copies.
 #include <cstdint>
 #include <string>
 #include <string_view>

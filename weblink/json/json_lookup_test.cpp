@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
-#include <memory>
+#include <utility>
 
 #include "weblink/json/json_parser.h"
 
@@ -17,10 +17,10 @@ class JsonLookupTest : public ::testing::Test {
     root_ = JsonParse(
         "{\"s\":\"text\",\"n\":2.9,\"m\":-2.9,\"t\":true,\"f\":false,\"z\":null,"
         "\"o\":{\"k\":1},\"a\":[1,\"x\"],\"zero\":0,\"big\":1e10,\"inf\":1e400}");
-    ASSERT_NE(root_, nullptr);
+    ASSERT_TRUE(root_);
   }
-  const JsonMembers& members() const { return root_->members; }
-  std::unique_ptr<JsonValue> root_;
+  JsonMembers members() const { return root_->members(); }
+  JsonDocument root_;
 };
 
 TEST_F(JsonLookupTest, EachLookupTakesOnlyItsOwnTag) {
@@ -64,23 +64,35 @@ TEST_F(JsonLookupTest, NumbersOutsideInt32GiveTheDefinedValue) {
 }
 
 TEST_F(JsonLookupTest, TagFourCountsAsANumber) {
-  JsonMembers local;
-  JsonValue four(kJsonTagNumberAlt);
-  four.number = 7.5;
-  local["k"] = &four;
+  JsonMember member{"k", JsonValue::Number(7.5)};
+  member.value.tag = kJsonTagNumberAlt;
+  const JsonMembers local(&member, 1);
   EXPECT_EQ(JsonGetNumber(local, "k"), 7);
+  EXPECT_EQ(JsonGetString(local, "k"), "");
 }
 
-TEST_F(JsonLookupTest, CopiesShareTheTreesChildren) {
-  {
-    JsonMembers object = JsonGetObject(members(), "o");
-    JsonItems items = JsonGetArray(members(), "a");
-    EXPECT_EQ(object.at("k"), root_->members.at("o")->members.at("k"));
-    EXPECT_EQ(items[1], root_->members.at("a")->items[1]);
-  }
-  // The copies are gone; the tree's children are still intact.
-  EXPECT_EQ(JsonGetNumber(JsonGetObject(members(), "o"), "k"), 1);
-  EXPECT_EQ(root_->members.at("a")->items[1]->text, "x");
+TEST_F(JsonLookupTest, ViewsPointIntoTheDocument) {
+  const JsonMembers object = JsonGetObject(members(), "o");
+  const JsonItems items = JsonGetArray(members(), "a");
+  EXPECT_EQ(object.Find("k"), members().Find("o")->members().Find("k"));
+  EXPECT_EQ(&items[1], &members().Find("a")->items()[1]);
+  EXPECT_EQ(items[1].text(), "x");
+  // The document moves; what it holds stays where it was.
+  const JsonDocument moved = std::move(root_);
+  EXPECT_EQ(items[1].text(), "x");
+  EXPECT_EQ(JsonGetNumber(moved->members(), "zero"), 0);
+  EXPECT_EQ(JsonGetNumber(object, "k"), 1);
+}
+
+// Of repeated names the last counts, for every look-up alike.
+TEST(JsonLookupDuplicatesTest, TheLastNameWinsForEveryLookup) {
+  const JsonDocument root = JsonParse("{\"k\":\"s\",\"k\":3,\"o\":{\"a\":1},\"o\":[1,2],\"o\":{\"b\":2}}");
+  ASSERT_TRUE(root);
+  EXPECT_EQ(JsonGetString(root->members(), "k"), "");
+  EXPECT_EQ(JsonGetNumber(root->members(), "k"), 3);
+  EXPECT_FALSE(JsonHasKey(JsonGetObject(root->members(), "o"), "a"));
+  EXPECT_EQ(JsonGetNumber(JsonGetObject(root->members(), "o"), "b"), 2);
+  EXPECT_TRUE(JsonGetArray(root->members(), "o").empty());
 }
 
 }  // namespace

@@ -1,10 +1,11 @@
 // Feeds arbitrary bytes to the parser. Whatever parses must hold only valid
-// nodes, and every string it yields must survive the pair builder and parse
-// back to the same bytes.
+// nodes within the budget, and every string it yields must survive the pair
+// builder and parse back to the same bytes.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 
 #include "weblink/json/json_builders.h"
 #include "weblink/json/json_lookup.h"
@@ -12,28 +13,32 @@
 
 namespace {
 
-void CheckString(const std::string& text) {
+void CheckString(std::string_view text) {
   std::string object = "{";
   object += JsonMakeStringPair(text, text);
   object += '}';
-  auto again = JsonParse(object.c_str());
-  if (!again || again->members.size() != 1 || JsonGetString(again->members, text) != text) std::abort();
+  const JsonDocument again = JsonParse(object);
+  if (!again || again->members().size() != 1 || JsonGetString(again->members(), text) != text) std::abort();
 }
 
-void Walk(const JsonValue& node, int depth) {
-  if (depth > kJsonMaxDepth + 1) std::abort();
+size_t Walk(const JsonValue& node, int depth) {
+  if (depth > kJsonMaxDepth) std::abort();
+  size_t nodes = 1;
   switch (node.tag) {
     case kJsonTagString:
-      CheckString(node.text);
+      CheckString(node.text());
       break;
     case kJsonTagArray:
-      for (const JsonValue* item : node.items) Walk(*item, depth + 1);
+      for (const JsonValue& item : node.items()) nodes += Walk(item, depth + 1);
       break;
     case kJsonTagObject:
-      for (const auto& member : node.members) {
-        CheckString(member.first);
-        JsonGetNumber(node.members, member.first);
-        Walk(*member.second, depth + 1);
+      for (const JsonMember& member : node.members()) {
+        CheckString(member.name);
+        // The last of repeated names is the one a look-up finds.
+        const JsonValue* found = node.members().Find(member.name);
+        if (!found || found < &member.value) std::abort();
+        JsonGetNumber(node.members(), member.name);
+        nodes += 1 + Walk(member.value, depth + 1);
       }
       break;
     case kJsonTagNull:
@@ -43,14 +48,18 @@ void Walk(const JsonValue& node, int depth) {
     default:
       std::abort();
   }
+  return nodes;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  // The parser reads up to the first NUL, as the pipe's texts do.
-  const std::string text(reinterpret_cast<const char*>(data), size);
-  auto root = JsonParse(text.c_str());
-  if (root) Walk(*root, 0);
+  const std::string_view text(reinterpret_cast<const char*>(data), size);
+  const JsonDocument root = JsonParse(text);
+  if (root) {
+    if (Walk(*root, 0) > JsonValueBudget(size)) std::abort();
+  } else if (root.error() == JsonParseError::kNone || root->tag != kJsonTagNull) {
+    std::abort();
+  }
   return 0;
 }

@@ -1,6 +1,8 @@
 #include "weblink/link/request_dispatch.h"
 
+#include <exception>
 #include <memory>
+#include <new>
 #include <string_view>
 
 #include "common/string_helpers.h"
@@ -10,7 +12,7 @@
 #include "weblink/json/json_parser.h"
 #include "weblink/link/link_messages.h"
 #include "weblink/link/link_request_payloads.h"
-#include "weblink/link/link_request_records.h"
+#include "contracts/link_request_records.h"
 #include "weblink/records/record_builders.h"
 
 namespace {
@@ -53,17 +55,17 @@ void PostRosters(uint32_t msg, const JsonMembers& action, LinkRequestPoster& pos
     VZ_LOG("join there isn't roster");
     return;
   }
-  for (const JsonValue* element : rosters) {
-    if (element->tag != kJsonTagObject) {
+  for (const JsonValue& element : rosters) {
+    if (element.tag != kJsonTagObject) {
       VZ_LOG_ERROR("a roster that is not an object is skipped");
       continue;
     }
     auto* record = new RosterRecord{};
     if (msg == WMWS_APP_CMD_ROSTER_LEFT) {
-      ParseRosterLeftRecord(element->members, record);
+      ParseRosterLeftRecord(element.members(), record);
       VZ_LOG("Left %s", WideToNarrow(record->RosterId).c_str());
     } else {
-      ParseRosterRecord(element->members, record);
+      ParseRosterRecord(element.members(), record);
       VZ_LOG("Updated RosterId=%s, name=%s", WideToNarrow(record->RosterId).c_str(),
              WideToNarrow(record->Name).c_str());
     }
@@ -164,13 +166,10 @@ void PostMeetConfig(const JsonMembers& message, LinkRequestPoster& poster) {
   poster.PostRequest(WMWS_APP_CMD_MEETCONFIG, AsParam(config), 0);
 }
 
-}  // namespace
-
-void DispatchLinkRequest(const std::string& payload, LinkRequestPoster& poster) {
-  const std::unique_ptr<JsonValue> root = JsonParse(payload.c_str());
+void DispatchParsed(const std::string& payload, LinkRequestPoster& poster) {
+  const JsonDocument root = JsonParse(payload);
   if (!root) return;
-  static const JsonMembers kNoMembers;
-  const JsonMembers& message = root->tag == kJsonTagObject ? root->members : kNoMembers;
+  const JsonMembers message = root->members();  // empty unless the root is an object
   const std::string type = JsonGetString(message, "type");
 
   if (type == "DS_DATA_GET_CACHES" || type == "DS_DATA_COMMAND") {
@@ -195,5 +194,22 @@ void DispatchLinkRequest(const std::string& payload, LinkRequestPoster& poster) 
       request.post(request.msg, action, poster);
       return;
     }
+  }
+}
+
+}  // namespace
+
+// The I/O thread must outlive any one message: a request whose records the
+// system has no memory for is dropped like a malformed one (what it posted
+// before stays posted).
+void DispatchLinkRequest(const std::string& payload, LinkRequestPoster& poster) {
+  try {
+    DispatchParsed(payload, poster);
+  } catch (const std::bad_alloc&) {
+    VZ_LOG_ERROR("out of memory on a request of %zu bytes: dropped", payload.size());
+  } catch (const std::exception& error) {
+    VZ_LOG_ERROR("request of %zu bytes dropped: %s", payload.size(), error.what());
+  } catch (...) {
+    VZ_LOG_ERROR("request of %zu bytes dropped: unknown exception", payload.size());
   }
 }

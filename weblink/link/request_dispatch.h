@@ -3,7 +3,8 @@
 // case included) picks what to read, and the records built from it are
 // posted in order. Runs on the pipe's I/O thread and takes no lock. A text
 // that is not JSON, an unknown type, or a request without the object it
-// needs posts nothing.
+// needs posts nothing. Never throws: a request that runs out of memory is
+// logged and dropped.
 #include <string>
 
 #include "weblink/json/json_value.h"

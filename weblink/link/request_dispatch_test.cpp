@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -245,6 +246,53 @@ TEST_F(RequestDispatchTest, RequestsLeftUndeliveredAreFreed) {
   Dispatch(R"({"type":"PLUGIN_MOUSE_EVENT","action":{"x":1}})");
   Dispatch(R"({"type":"AV_SESSION_REQUEST_LEAVE","action":{"av_conf":{"conf_id":"v"}}})");
   EXPECT_EQ(Dispatch(R"({"type":"APP_ROSTERS_CMD_JOINED","action":{"rosters":[{"id":"a"}]}})").size(), 5u);
+}
+
+// A poster whose queue runs out of memory at the given post; like the real
+// one, it frees the record of a message it cannot take.
+class ExhaustedPoster final : public LinkRequestPoster {
+ public:
+  explicit ExhaustedPoster(int fail_at) : fail_at_(fail_at) {}
+  ~ExhaustedPoster() {
+    for (const Posted& posted : taken_) FreeLinkRequestPayload(posted.msg, posted.wParam, posted.lParam);
+  }
+  void PostRequest(uint32_t msg, uintptr_t wParam, intptr_t lParam) override {
+    if (++posts_ == fail_at_) {
+      FreeLinkRequestPayload(msg, wParam, lParam);
+      throw std::bad_alloc();
+    }
+    taken_.push_back({msg, wParam, lParam});
+  }
+  size_t taken() const { return taken_.size(); }
+
+ private:
+  struct Posted {
+    uint32_t msg;
+    uintptr_t wParam;
+    intptr_t lParam;
+  };
+  const int fail_at_;
+  int posts_ = 0;
+  std::vector<Posted> taken_;
+};
+
+TEST_F(RequestDispatchTest, RunningOutOfMemoryDropsTheRequestWithALogLine) {
+  const std::string text =
+      "{\"type\":\"APP_ROSTERS_CMD_JOINED\",\"action\":{\"rosters\":[{\"id\":\"a\"},{\"id\":\"b\"},{\"id\":\"c\"}]}}";
+  ExhaustedPoster poster(2);
+  DispatchLinkRequest(text, poster);  // must not throw
+  EXPECT_EQ(poster.taken(), 1u);      // what was posted before stays posted
+  EXPECT_TRUE(tracer_.Logged("out of memory on a request of " + std::to_string(text.size()) + " bytes: dropped"));
+}
+
+// A text past the parser's value budget is a malformed message: logged by
+// the parser, nothing posted.
+TEST_F(RequestDispatchTest, ATextOverTheValueBudgetPostsNothing) {
+  std::string text = "{\"type\":\"APP_ROSTERS_CMD_JOINED\",\"action\":{\"rosters\":[";
+  for (int i = 0; i < 5000; ++i) text += "0,";
+  text += "{}]}}";
+  EXPECT_THAT(Dispatch(text), IsEmpty());
+  EXPECT_TRUE(tracer_.Logged("values: refused"));
 }
 
 }  // namespace

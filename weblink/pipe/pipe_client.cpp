@@ -2,6 +2,8 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <exception>
+#include <new>
 #include <system_error>
 #include <utility>
 
@@ -9,6 +11,24 @@
 #include "common/trace_client.h"
 #include "platform/local_socket_poll.h"
 #include "platform/pipe_name.h"
+
+namespace {
+
+// Inside a catch block: names what escaped, so that the line says whether
+// memory ran out or something else went wrong.
+const char* CurrentExceptionText() {
+  try {
+    throw;
+  } catch (const std::bad_alloc&) {
+    return "out of memory";
+  } catch (const std::exception& error) {
+    return error.what();
+  } catch (...) {
+    return "unknown exception";
+  }
+}
+
+}  // namespace
 
 CPipeClient::CPipeClient(CWebSocketClientCallback* callback, const vz::Clock& clock)
     : clock_(clock), callback_(callback) {
@@ -82,18 +102,26 @@ void CPipeClient::Stop() {
   VZ_LOG(" end");
 }
 
+// Nothing may escape the thread: an exception (memory that ran out while a
+// frame was read, a callback that threw while connecting) ends the link like
+// a read error, with a log line and the one disconnect.
 void CPipeClient::ThreadRun() {
   VZ_LOG("begin");
-  if (!ConnectServer()) {
-    VZ_LOG("-> exit");
-    channel_.Socket().Close();
-    NotifyDisconnect();
-    return;
+  bool connected = false;
+  try {
+    connected = ConnectServer();
+    if (!connected) VZ_LOG("-> exit");
+    if (connected && NotifyConnect()) RunLoop();
+  } catch (...) {
+    VZ_LOG_ERROR("the link ends: %s", CurrentExceptionText());
   }
-  if (NotifyConnect()) RunLoop();
   channel_.Socket().Close();
-  NotifyDisconnect();
-  VZ_LOG(" end");
+  try {
+    NotifyDisconnect();
+  } catch (...) {
+    VZ_LOG_ERROR("OnDisconnect failed: %s", CurrentExceptionText());
+  }
+  if (connected) VZ_LOG(" end");
 }
 
 bool CPipeClient::ConnectServer() {
@@ -186,6 +214,8 @@ void CPipeClient::NotifyDisconnect() {
   if (callback) callback->OnDisconnect(0);
 }
 
+// One frame that cannot be delivered (no memory for its copy, a callback
+// that threw) is dropped with a log line; the link goes on.
 void CPipeClient::Deliver(const PipeFrameView& frame) {
   CWebSocketClientCallback* callback;
   {
@@ -193,10 +223,15 @@ void CPipeClient::Deliver(const PipeFrameView& frame) {
     callback = callback_;
   }
   if (!callback) return;
-  const std::string payload(frame.payload);
-  if (frame.kind == PIPE_KIND_JSON_TEXT) {
-    callback->OnReceiveText(payload);
-  } else {
-    callback->OnReceiveBinary(payload);
+  try {
+    const std::string payload(frame.payload);
+    if (frame.kind == PIPE_KIND_JSON_TEXT) {
+      callback->OnReceiveText(payload);
+    } else {
+      callback->OnReceiveBinary(payload);
+    }
+  } catch (...) {
+    VZ_LOG_ERROR("frame of %zu bytes of kind %u dropped: %s", frame.payload.size(), static_cast<unsigned>(frame.kind),
+                 CurrentExceptionText());
   }
 }

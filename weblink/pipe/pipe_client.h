@@ -8,6 +8,11 @@
 // Threads: the owner calls Start, Send and Stop from any thread; every
 // callback runs on the I/O thread without the client's lock held. A client
 // is started once; after Stop, or after the link ended, make a new one.
+//
+// Nothing escapes the I/O thread: a frame whose delivery throws (its copy
+// finds no memory, the callback throws) is dropped with a log line and the
+// link goes on; an exception anywhere else on the thread ends the link like
+// a read error, with a log line and the one OnDisconnect.
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -21,7 +26,7 @@
 #include "weblink/pipe/pipe_stream_channel.h"
 #include "weblink/pipe/web_socket_client_callback.h"
 
-class CPipeClient : private PipeStreamChannel::Delegate {
+class CPipeClient final : private PipeStreamChannel::Delegate {
  public:
   static constexpr uint64_t kBusyWaitMs = 20000;     // how long a busy server is waited for
   static constexpr int kConnectRetryMs = 10;         // pause between connection attempts

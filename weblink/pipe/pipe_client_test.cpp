@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <functional>
 #include <mutex>
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -31,7 +33,10 @@ class RecordingCallback : public CWebSocketClientCallback {
     if (on_connect) on_connect();
   }
   void OnDisconnect(int reason) override { Add("disconnect:" + std::to_string(reason)); }
-  void OnReceiveText(const std::string& payload) override { Add("text:" + payload); }
+  void OnReceiveText(const std::string& payload) override {
+    if (on_text) on_text(payload);
+    Add("text:" + payload);
+  }
   void OnReceiveBinary(const std::string& payload) override { Add("binary:" + payload); }
 
   bool WaitForCount(size_t count) {
@@ -44,6 +49,7 @@ class RecordingCallback : public CWebSocketClientCallback {
   }
 
   std::function<void()> on_connect;
+  std::function<void(const std::string&)> on_text;
 
  private:
   void Add(std::string event) {
@@ -373,6 +379,45 @@ TEST_F(PipeClientTest, OversizedLengthHeaderClosesTheLink) {
   client.Stop();
   EXPECT_EQ(callback_.Events(), (std::vector<std::string>{"connect", "text:before", "disconnect:0"}));
   EXPECT_TRUE(LogHas("frame length 67108865 of kind 1000 is over the limit of 67108864 bytes"));
+}
+
+// A message the process has no memory for is one failed message: logged,
+// dropped, and the next one still arrives.
+TEST_F(PipeClientTest, AFrameWhoseDeliveryThrowsIsDroppedAndTheLinkGoesOn) {
+  callback_.on_text = [](const std::string& payload) {
+    if (payload == "huge") throw std::bad_alloc();
+    if (payload == "odd") throw std::runtime_error("odd payload");
+  };
+  PipeTestPeer peer(name_);
+  ASSERT_TRUE(peer.BindAndListen());
+  CPipeClient client(&callback_);
+  ASSERT_TRUE(client.Start(name_));
+  ASSERT_TRUE(peer.Accept());
+  ASSERT_TRUE(peer.WriteAll(BuildPipeFrame(PIPE_KIND_JSON_TEXT, "huge") + BuildPipeFrame(PIPE_KIND_JSON_TEXT, "odd") +
+                            BuildPipeFrame(PIPE_KIND_JSON_TEXT, "next")));
+  ASSERT_TRUE(callback_.WaitForCount(2));
+  EXPECT_TRUE(SendLocked(client, "still open", PIPE_KIND_JSON_TEXT));
+  client.Stop();
+  EXPECT_EQ(callback_.Events(), (std::vector<std::string>{"connect", "text:next"}));
+  EXPECT_TRUE(LogHas("frame of 4 bytes of kind 1000 dropped: out of memory"));
+  EXPECT_TRUE(LogHas("frame of 3 bytes of kind 1000 dropped: odd payload"));
+}
+
+// Elsewhere on the I/O thread an exception ends the link as a read error
+// would, instead of terminating the process.
+TEST_F(PipeClientTest, AnExceptionOnTheIoThreadEndsTheLinkWithOneDisconnect) {
+  callback_.on_connect = [] { throw std::bad_alloc(); };
+  PipeTestPeer peer(name_);
+  ASSERT_TRUE(peer.BindAndListen());
+  CPipeClient client(&callback_);
+  ASSERT_TRUE(client.Start(name_));
+  ASSERT_TRUE(peer.Accept());
+  ASSERT_TRUE(callback_.WaitForCount(2));
+  EXPECT_TRUE(peer.WaitEndOfStream());
+  client.Stop();
+  EXPECT_EQ(callback_.Events(), (std::vector<std::string>{"connect", "disconnect:0"}));
+  EXPECT_TRUE(LogHas("the link ends: out of memory"));
+  EXPECT_FALSE(SendLocked(client, "too late", PIPE_KIND_JSON_TEXT));
 }
 
 }  // namespace

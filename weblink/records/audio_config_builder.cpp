@@ -35,9 +35,9 @@ void ReadEdgeServer(const JsonMembers& server, EdgeServerEntry* entry) {
 
 // In array order, up to the first element that is not an object, at most 16.
 void ReadEdgeServers(const JsonMembers& conf, ACSessionConfig* config) {
-  for (const JsonValue* server : JsonGetArray(conf, "edge_servers")) {
-    if (config->EdgeServerCount == kMaxEdgeServers || server->tag != kJsonTagObject) break;
-    ReadEdgeServer(server->members, &config->EdgeServers[config->EdgeServerCount]);
+  for (const JsonValue& server : JsonGetArray(conf, "edge_servers")) {
+    if (config->EdgeServerCount == kMaxEdgeServers || server.tag != kJsonTagObject) break;
+    ReadEdgeServer(server.members(), &config->EdgeServers[config->EdgeServerCount]);
     ++config->EdgeServerCount;
   }
 }

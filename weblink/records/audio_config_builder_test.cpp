@@ -18,7 +18,7 @@ struct Built {
 Built BuildFrom(const std::string& action_text) {
   auto action = ParseOrFail(action_text);
   Built built{};
-  built.ok = ActionObj2ACConfig(action ? action->members : JsonMembers(), &built.config);
+  built.ok = ActionObj2ACConfig(action ? action->members() : JsonMembers(), &built.config);
   return built;
 }
 
@@ -37,7 +37,7 @@ std::string ZoneAction(const std::string& edge_servers) {
 
 TEST(AudioConfigBuilderTest, ZoneFixtureGivesGoldenBytes) {
   auto request = LoadFixture("ac_zone_join.json");
-  ASSERT_NE(request, nullptr);
+  ASSERT_TRUE(request);
   LogRecorder log;
   ACSessionConfig config;
   ASSERT_TRUE(ActionObj2ACConfig(ActionOf(*request), &config));
@@ -61,7 +61,7 @@ TEST(AudioConfigBuilderTest, ZoneFixtureGivesGoldenBytes) {
 
 TEST(AudioConfigBuilderTest, PlainFixtureGivesGoldenBytes) {
   auto request = LoadFixture("ac_plain_join.json");
-  ASSERT_NE(request, nullptr);
+  ASSERT_TRUE(request);
   ACSessionConfig config;
   ASSERT_TRUE(ActionObj2ACConfig(ActionOf(*request), &config));
   // TcpPort is always 443 and there are no edge servers; "mute" comes from "ac_conf".

@@ -9,15 +9,15 @@ namespace {
 MeetConfig ParseConf(const std::string& conf_text) {
   auto conf = ParseOrFail(conf_text);
   MeetConfig config;
-  ParseMeetConfig(conf ? conf->members : JsonMembers(), &config);
+  ParseMeetConfig(conf ? conf->members() : JsonMembers(), &config);
   return config;
 }
 
 TEST(MeetConfigBuilderTest, FixtureGivesGoldenBytes) {
   auto request = LoadFixture("meet_config.json");
-  ASSERT_NE(request, nullptr);
+  ASSERT_TRUE(request);
   MeetConfig config;
-  ParseMeetConfig(JsonGetObject(request->members, "conf"), &config);
+  ParseMeetConfig(JsonGetObject(request->members(), "conf"), &config);
   GoldenBytes golden(40);
   golden.Int(0, 1).Int(4, 0).Int(8, 3).Int(12, 1).Int(16, 1).Int(20, 0);
   golden.Int(24, 0xFFFF8400).Int(28, 0xFFFF0F00).Int(32, 0).Int(36, 1);

@@ -20,13 +20,13 @@ void RecordLine(const char* /*tag*/, const char* format, va_list args) {
 
 }  // namespace
 
-std::unique_ptr<JsonValue> ParseOrFail(const std::string& text) {
-  std::unique_ptr<JsonValue> root = JsonParse(text.c_str());
-  EXPECT_NE(root, nullptr) << "not JSON: " << text;
+JsonDocument ParseOrFail(const std::string& text) {
+  JsonDocument root = JsonParse(text);
+  EXPECT_TRUE(root) << "not JSON: " << text;
   return root;
 }
 
-std::unique_ptr<JsonValue> LoadFixture(const char* name) {
+JsonDocument LoadFixture(const char* name) {
   const std::string path = std::string(VZ_RECORDS_TESTDATA) + "/" + name;
   std::ifstream in(path, std::ios::binary);
   EXPECT_TRUE(in.good()) << "cannot open " << path;
@@ -34,7 +34,7 @@ std::unique_ptr<JsonValue> LoadFixture(const char* name) {
   return ParseOrFail(text);
 }
 
-JsonMembers ActionOf(const JsonValue& request) { return JsonGetObject(request.members, "action"); }
+JsonMembers ActionOf(const JsonValue& request) { return JsonGetObject(request.members(), "action"); }
 
 GoldenBytes& GoldenBytes::Text(size_t offset, std::u16string_view text) {
   for (size_t i = 0; i < text.size(); ++i) {

@@ -11,12 +11,12 @@
 #include <vector>
 
 #include "common/trace_client_test_hooks.h"
-#include "weblink/json/json_value.h"
+#include "weblink/json/json_document.h"
 
-// Parses testdata/<name>; null (and a test failure) when it is missing or bad.
-std::unique_ptr<JsonValue> LoadFixture(const char* name);
-// Parses `text`; null (and a test failure) when it is not JSON.
-std::unique_ptr<JsonValue> ParseOrFail(const std::string& text);
+// Parses testdata/<name>; a failed document (and a test failure) when it is missing or bad.
+JsonDocument LoadFixture(const char* name);
+// Parses `text`; a failed document (and a test failure) when it is not JSON.
+JsonDocument ParseOrFail(const std::string& text);
 // The "action" object of a request.
 JsonMembers ActionOf(const JsonValue& request);
 

@@ -8,24 +8,24 @@ namespace {
 
 TEST(RosterRecordBuilderTest, FixtureGivesGoldenBytes) {
   auto request = LoadFixture("rosters_joined.json");
-  ASSERT_NE(request, nullptr);
+  ASSERT_TRUE(request);
   const JsonItems rosters = JsonGetArray(ActionOf(*request), "rosters");
   ASSERT_EQ(rosters.size(), 2u);
 
   RosterRecord record;
-  ParseRosterRecord(rosters[0]->members, &record);
+  ParseRosterRecord(rosters[0].members(), &record);
   GoldenBytes first(1044);
   first.Text(0, u"r-1").Text(256, u"Zo\u00EB M\u00FCller").Text(512, u"Zo\u00EB").Text(768, u"M\u00FCller");
   first.Int(1028, 1).Int(1032, 0).Int(1036, 1).Int(1040, 5);
   EXPECT_TRUE(SameBytes(&record, sizeof record, first));
 
   // A number where a flag is expected counts as false; no status objects: 2.
-  ParseRosterRecord(rosters[1]->members, &record);
+  ParseRosterRecord(rosters[1].members(), &record);
   GoldenBytes second(1044);
   second.Text(0, u"r-2").Text(256, u"\U0001F600 Bot").Int(1040, 2);
   EXPECT_TRUE(SameBytes(&record, sizeof record, second));
 
-  ParseRosterLeftRecord(rosters[0]->members, &record);
+  ParseRosterLeftRecord(rosters[0].members(), &record);
   EXPECT_TRUE(SameBytes(&record, sizeof record, GoldenBytes(1044).Text(0, u"r-1")));
 }
 
@@ -59,18 +59,18 @@ TEST(RosterRecordBuilderTest, AudioStatusMatrix) {
     if (*c.telephone) text += std::string(",\"telephone_status\":") + c.telephone;
     text += "}";
     auto roster = ParseOrFail(text);
-    ASSERT_NE(roster, nullptr);
+    ASSERT_TRUE(roster);
     RosterRecord record;
-    ParseRosterRecord(roster->members, &record);
+    ParseRosterRecord(roster->members(), &record);
     EXPECT_EQ(record.AudioStatus, c.status) << text;
   }
 }
 
 TEST(RosterRecordBuilderTest, FlagsComeFromTheElementNotFromUser) {
   auto roster = ParseOrFail("{\"id\":\"r\",\"user\":{\"is_host\":true,\"is_presenter\":true},\"is_invisible\":false}");
-  ASSERT_NE(roster, nullptr);
+  ASSERT_TRUE(roster);
   RosterRecord record;
-  ParseRosterRecord(roster->members, &record);
+  ParseRosterRecord(roster->members(), &record);
   EXPECT_EQ(record.IsHost, 0);
   EXPECT_EQ(record.IsPresenter, 0);
   EXPECT_EQ(record.IsInvisible, 0);

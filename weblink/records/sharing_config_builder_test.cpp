@@ -10,13 +10,13 @@ namespace {
 DSSessionConfig BuildFrom(const std::string& action_text) {
   auto action = ParseOrFail(action_text);
   DSSessionConfig config;
-  ActionObj2DSConfig(action ? action->members : JsonMembers(), &config);
+  ActionObj2DSConfig(action ? action->members() : JsonMembers(), &config);
   return config;
 }
 
 TEST(SharingConfigBuilderTest, FixtureGivesGoldenBytes) {
   auto request = LoadFixture("ds_start.json");
-  ASSERT_NE(request, nullptr);
+  ASSERT_TRUE(request);
   LogRecorder log;
   DSSessionConfig config;
   ActionObj2DSConfig(ActionOf(*request), &config);

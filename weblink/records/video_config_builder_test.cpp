@@ -10,13 +10,13 @@ namespace {
 AVSessionConfig BuildFrom(const std::string& action_text) {
   auto action = ParseOrFail(action_text);
   AVSessionConfig config;
-  ActionObj2AVConfig(action ? action->members : JsonMembers(), &config);
+  ActionObj2AVConfig(action ? action->members() : JsonMembers(), &config);
   return config;
 }
 
 TEST(VideoConfigBuilderTest, FixtureGivesGoldenBytes) {
   auto request = LoadFixture("av_join.json");
-  ASSERT_NE(request, nullptr);
+  ASSERT_TRUE(request);
   AVSessionConfig config;
   ActionObj2AVConfig(ActionOf(*request), &config);
   GoldenBytes golden(7904);

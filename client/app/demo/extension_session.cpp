@@ -33,6 +33,6 @@ bool ExtensionSession::Receive(std::string* message, int timeout_ms, bool* ended
 }
 
 std::string MessageType(const std::string& message) {
-  const std::unique_ptr<JsonValue> value = JsonParse(message.c_str());
-  return value ? JsonGetString(value->members, "type") : std::string();
+  const JsonDocument value = JsonParse(message);
+  return value ? JsonGetString(value->members(), "type") : std::string();
 }

@@ -12,7 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "capture/capture_records.h"
+#include "contracts/capture_records.h"
 
 enum DSCommandType : int32_t {
   DSCommandStopControl = 0,

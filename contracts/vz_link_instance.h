@@ -6,10 +6,10 @@
 #include <cstdint>
 
 #include "common/vz_binary_data.h"
-#include "weblink/link/ac_report_entries.h"
-#include "weblink/link/app_peer_config.h"
-#include "weblink/link/link_request_records.h"
-#include "weblink/records/session_records.h"
+#include "contracts/ac_report_entries.h"
+#include "contracts/app_peer_config.h"
+#include "contracts/link_request_records.h"
+#include "contracts/session_records.h"
 
 // 25 operations in slot order; no destructor slot (the link is released
 // through its second export).

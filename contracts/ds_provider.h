@@ -5,12 +5,12 @@
 // engine hands over, and the types of the library's two exports.
 #include <cstdint>
 
-#include "capture/capture_records.h"
-#include "capture/vz_grab_provider.h"
-#include "client/proxy/network_proxy_entry.h"
+#include "contracts/capture_records.h"
+#include "contracts/vz_grab_provider.h"
+#include "contracts/network_proxy_entry.h"
 #include "common/vz_binary_data.h"
-#include "sharing/ds_command_record.h"
-#include "weblink/records/session_records.h"
+#include "contracts/ds_command_record.h"
+#include "contracts/session_records.h"
 
 // An attendee's cursor: the layout of CaptureMouseInfo, with a PNG image
 // (Format 30) when a new shape arrives and only MonitorId, X and Y when a

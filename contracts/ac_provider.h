@@ -4,9 +4,9 @@
 // (IACProviderSink) and the types of the library's two exports.
 #include <cstdint>
 
-#include "client/proxy/network_proxy_entry.h"
-#include "weblink/link/ac_report_entries.h"
-#include "weblink/records/session_records.h"
+#include "contracts/network_proxy_entry.h"
+#include "contracts/ac_report_entries.h"
+#include "contracts/session_records.h"
 
 // Implemented by the meeting client. Every call arrives on the thread that
 // called the engine's first export, never from inside an engine operation.

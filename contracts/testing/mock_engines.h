@@ -3,10 +3,10 @@
 // wrapper tests and for the controller's tests.
 #include <gmock/gmock.h>
 
-#include "client/controller/ac_provider.h"
-#include "sharing/ds_provider.h"
-#include "video/engine/av_provider.h"
-#include "weblink/link/vz_link_instance.h"
+#include "contracts/ac_provider.h"
+#include "contracts/ds_provider.h"
+#include "contracts/av_provider.h"
+#include "contracts/vz_link_instance.h"
 
 class MockACProvider : public IACProvider {
  public:

@@ -5,8 +5,8 @@
 // second export.
 #include <cstdint>
 
-#include "capture/capture_records.h"
-#include "weblink/records/session_records.h"
+#include "contracts/capture_records.h"
+#include "contracts/session_records.h"
 
 class IVzGrabProvider {
  public:

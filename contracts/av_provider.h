@@ -4,8 +4,8 @@
 // (IAVProviderSink) and the types of the library's two exports.
 #include <cstdint>
 
-#include "client/proxy/network_proxy_entry.h"
-#include "weblink/records/session_records.h"
+#include "contracts/network_proxy_entry.h"
+#include "contracts/session_records.h"
 
 // Implemented by the meeting client; called only on the thread that created
 // the engine. Results are not used.

@@ -1,0 +1,251 @@
+// The window tree, input routing and modal loops on the headless backend.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/clock.h"
+#include "platform/run_loop.h"
+#include "platform/ui/headless.h"
+#include "platform/ui/modal_loop.h"
+
+namespace vz {
+namespace {
+
+// Paints one colour and records what it is told.
+class Recorder : public WindowDelegate {
+ public:
+  explicit Recorder(Color color, std::vector<std::string>* log = nullptr, std::string name = "")
+      : color_(color), log_(log), name_(std::move(name)) {}
+  void OnPaint(Canvas& canvas) override {
+    ++paints;
+    canvas.FillRect({0, 0, canvas.size().width, canvas.size().height}, color_);
+  }
+  void OnMouse(const MouseEvent& event) override {
+    events.push_back(event);
+    if (log_ != nullptr) log_->push_back(name_ + ":" + std::to_string(static_cast<int>(event.action)));
+    if (on_mouse) on_mouse(event);
+  }
+  bool OnKey(const KeyEvent& event) override {
+    keys.push_back(event);
+    return takes_keys;
+  }
+  void OnFocus(bool focused) override { focus.push_back(focused); }
+  std::vector<MouseEvent> events;
+  std::vector<KeyEvent> keys;
+  std::vector<bool> focus;
+  std::function<void(const MouseEvent&)> on_mouse;
+  bool takes_keys = false;
+  int paints = 0;
+
+ private:
+  Color color_;
+  std::vector<std::string>* log_;
+  std::string name_;
+};
+
+class WindowTest : public ::testing::Test {
+ protected:
+  FakeClock clock_;
+  RunLoop loop_{clock_};
+  std::unique_ptr<HeadlessWindowSystem> system_ = HeadlessWindowSystem::Create();
+
+  std::unique_ptr<Window> Make(WindowDelegate* d, Rect bounds, Window* parent = nullptr, uint32_t flags = 0) {
+    WindowParams params;
+    params.bounds = bounds;
+    params.parent = parent;
+    params.flags = flags;
+    params.title = "w";
+    return system_->CreateWindow(params, d);
+  }
+};
+
+TEST_F(WindowTest, ChildrenPaintOverTheirParentIntoOneBuffer) {
+  Recorder top_paint(0xFF000000), child_paint(0xFFFF0000), hidden_paint(0xFF00FF00);
+  auto top = Make(&top_paint, {100, 100, 140, 130});
+  auto child = Make(&child_paint, {10, 10, 20, 20}, top.get());
+  auto hidden = Make(&hidden_paint, {0, 0, 5, 5}, top.get());
+  child->Show();
+  top->Show();
+  const Image& image = system_->Render(top.get());
+  EXPECT_EQ(image.size(), (Size{40, 30}));
+  EXPECT_EQ(image.GetPixel(15, 15), 0xFFFF0000u);
+  EXPECT_EQ(image.GetPixel(20, 15), 0xFF000000u);
+  EXPECT_EQ(image.GetPixel(2, 2), 0xFF000000u);  // hidden child paints nothing
+  EXPECT_EQ(hidden_paint.paints, 0);
+  EXPECT_EQ(child->ToScreen({0, 0}), (Point{110, 110}));
+}
+
+TEST_F(WindowTest, InvalidationPaintsOnTheNextTurnOnce) {
+  Recorder paint(0xFF000000);
+  auto top = Make(&paint, {0, 0, 10, 10});
+  top->Show();
+  loop_.RunUntilIdle();
+  const int after_show = paint.paints;
+  EXPECT_EQ(after_show, 1);
+  top->Invalidate({0, 0, 2, 2});
+  top->Invalidate({5, 5, 6, 6});
+  EXPECT_EQ(paint.paints, after_show);
+  loop_.RunUntilIdle();
+  EXPECT_EQ(paint.paints, after_show + 1);
+  top->Hide();
+  top->Invalidate();
+  loop_.RunUntilIdle();
+  EXPECT_EQ(paint.paints, after_show + 1);  // hidden windows are not painted
+}
+
+TEST_F(WindowTest, MouseGoesToTheChildUnderThePointerWithEnterAndLeave) {
+  std::vector<std::string> log;
+  Recorder top_d(0xFF000000, &log, "top"), a_d(0xFF111111, &log, "a"), b_d(0xFF222222, &log, "b");
+  auto top = Make(&top_d, {0, 0, 100, 100});
+  auto a = Make(&a_d, {0, 0, 50, 50}, top.get());
+  auto b = Make(&b_d, {40, 40, 90, 90}, top.get());  // over a where they meet
+  a->Show();
+  b->Show();
+  top->Show();
+  system_->SendMouse(MouseAction::kMove, MouseButton::kNone, {10, 10});
+  system_->SendMouse(MouseAction::kMove, MouseButton::kNone, {45, 45});
+  system_->SendMouse(MouseAction::kPress, MouseButton::kLeft, {46, 47});
+  const std::vector<std::string> expected = {"a:5", "a:3", "a:6", "b:5", "b:3", "b:0"};
+  EXPECT_EQ(log, expected);
+  EXPECT_EQ(b_d.events.back().position, (Point{6, 7}));
+  EXPECT_EQ(b_d.events.back().screen_position, (Point{46, 47}));
+}
+
+TEST_F(WindowTest, CaptureTakesEveryMouseEventUntilReleased) {
+  Recorder top_d(0xFF000000), a_d(0xFF111111), other_d(0xFF333333);
+  auto top = Make(&top_d, {0, 0, 100, 100});
+  auto a = Make(&a_d, {0, 0, 10, 10}, top.get());
+  auto other = Make(&other_d, {200, 0, 300, 100});
+  a->Show();
+  top->Show();
+  other->Show();
+  a->SetCapture();
+  system_->SendMouse(MouseAction::kMove, MouseButton::kNone, {250, 50});
+  ASSERT_FALSE(a_d.events.empty());
+  EXPECT_EQ(a_d.events.back().position, (Point{250, 50}));
+  EXPECT_TRUE(other_d.events.empty());
+  a->ReleaseCapture();
+  system_->SendMouse(MouseAction::kMove, MouseButton::kNone, {250, 50});
+  EXPECT_FALSE(other_d.events.empty());
+}
+
+TEST_F(WindowTest, AnEmptyInputShapeLetsClicksThroughToTheWindowBelow) {
+  Recorder below_d(0xFF000000), overlay_d(0x00000000);
+  auto below = Make(&below_d, {0, 0, 100, 100});
+  auto overlay = Make(&overlay_d, {0, 0, 100, 100}, nullptr, kWindowTopmost | kWindowNoActivate);
+  below->Show();
+  overlay->Show(false);
+  system_->Click({50, 50});
+  EXPECT_FALSE(overlay_d.events.empty());
+  overlay_d.events.clear();
+  below_d.events.clear();
+  overlay->SetInputShape({});
+  system_->Click({50, 50});
+  for (const MouseEvent& e : overlay_d.events) EXPECT_EQ(e.action, MouseAction::kLeave);
+  EXPECT_FALSE(below_d.events.empty());
+  overlay->SetInputShape({{0, 0, 10, 10}});
+  system_->Click({5, 5});
+  EXPECT_FALSE(overlay_d.events.empty());
+}
+
+TEST_F(WindowTest, KeysGoToTheFocusedChildThenUpToItsParents) {
+  Recorder top_d(0xFF000000), edit_d(0xFF111111);
+  auto top = Make(&top_d, {0, 0, 100, 100});
+  auto edit = Make(&edit_d, {0, 0, 10, 10}, top.get());
+  edit->Show();
+  top->Show();
+  edit->Focus();
+  EXPECT_TRUE(edit->HasFocus());
+  system_->SendKey(keys::kReturn);
+  ASSERT_EQ(edit_d.keys.size(), 1u);
+  ASSERT_EQ(top_d.keys.size(), 1u);  // not taken by the child: the parent sees it
+  edit_d.takes_keys = true;
+  system_->TypeText("hé");
+  ASSERT_EQ(edit_d.keys.size(), 3u);
+  EXPECT_EQ(edit_d.keys[2].text, "é");
+  EXPECT_EQ(top_d.keys.size(), 1u);
+  // A destroyed focused child hands the keys back to its window.
+  edit.reset();
+  system_->SendKey(keys::kEscape);
+  EXPECT_EQ(top_d.keys.size(), 2u);
+}
+
+TEST_F(WindowTest, AWindowDestroyedByItsOwnClickIsNotTouchedAgain) {
+  Recorder top_d(0xFF000000);
+  std::unique_ptr<Window> child;
+  Recorder child_d(0xFF111111);
+  auto top = Make(&top_d, {0, 0, 100, 100});
+  child = Make(&child_d, {0, 0, 50, 50}, top.get());
+  child->Show();
+  top->Show();
+  child_d.on_mouse = [&](const MouseEvent& e) {
+    if (e.action == MouseAction::kEnter) child.reset();
+  };
+  system_->SendMouse(MouseAction::kPress, MouseButton::kLeft, {5, 5});
+  EXPECT_EQ(child, nullptr);
+  system_->SendMouse(MouseAction::kMove, MouseButton::kNone, {6, 6});
+  EXPECT_FALSE(top_d.events.empty());
+}
+
+TEST_F(WindowTest, BadParametersGiveNoWindow) {
+  Recorder d(0);
+  EXPECT_EQ(Make(nullptr, {0, 0, 10, 10}), nullptr);
+  EXPECT_EQ(Make(&d, {0, 0, -1, 10}), nullptr);
+  EXPECT_EQ(Make(&d, {0, 0, 20000, 10}), nullptr);
+}
+
+TEST_F(WindowTest, ModalLoopRunsTasksUntilEnded) {
+  ModalLoop modal(loop_);
+  int ran = 0;
+  loop_.Post([&] { ++ran; });
+  loop_.Post([&] { modal.End(7); });
+  EXPECT_EQ(modal.Run(), 7);
+  EXPECT_EQ(ran, 1);
+  EXPECT_FALSE(modal.IsRunning());
+  EXPECT_EQ(ModalLoop::Innermost(), nullptr);
+}
+
+TEST_F(WindowTest, EndingAnOuterModalLoopUnwindsTheInnerOne) {
+  ModalLoop outer(loop_);
+  int inner_result = 0;
+  bool outer_seen_inner_end = false;
+  loop_.Post([&] {
+    ModalLoop inner(loop_);
+    loop_.Post([&] { outer.End(3); });  // e.g. the owner is torn down from a menu's loop
+    inner_result = inner.Run();
+    outer_seen_inner_end = true;
+  });
+  EXPECT_EQ(outer.Run(), 3);
+  EXPECT_EQ(inner_result, ModalLoop::kEndedByOuter);
+  EXPECT_TRUE(outer_seen_inner_end);
+}
+
+TEST_F(WindowTest, OwnerTornDownDuringAModalLoopIsSeenAfterItReturns) {
+  struct Owner {
+    AliveFlag alive;
+    ModalLoop* running = nullptr;
+  };
+  auto owner = std::make_unique<Owner>();
+  ModalLoop modal(loop_);
+  owner->running = &modal;
+  std::shared_ptr<const bool> watch = owner->alive.Watch();
+  loop_.Post([&] {
+    ModalLoop* loop_of_owner = owner->running;
+    DeleteSoon(loop_, std::move(owner));  // deferred: not destroyed under this task
+    loop_of_owner->End(0);
+  });
+  modal.Run();
+  loop_.RunUntilIdle();
+  EXPECT_FALSE(*watch);
+}
+
+TEST_F(WindowTest, ModalLoopEndedBeforeRunReturnsAtOnce) {
+  ModalLoop modal(loop_);
+  modal.End(5);
+  EXPECT_EQ(modal.Run(), 5);
+}
+
+}  // namespace
+}  // namespace vz

@@ -1,0 +1,857 @@
+// The X11 backend: one display connection per UI thread, its events
+// dispatched on that thread's run loop; windows presented through cairo.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/cursorfont.h>
+#include <X11/extensions/Xrandr.h>
+#include <X11/extensions/shape.h>
+#include <cairo-xlib.h>
+#include <cairo.h>
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+
+#include "platform/platform_log.h"
+#include "platform/run_loop.h"
+#include "platform/text.h"
+#include "platform/ui/window_core.h"
+
+namespace vz {
+
+namespace {
+
+constexpr uintptr_t kClipboardTimer = 1;
+constexpr uint32_t kClipboardTimeoutMs = 2000;
+
+int OnXError(Display* display, XErrorEvent* error) {
+  char text[256] = {};
+  XGetErrorText(display, error->error_code, text, sizeof(text) - 1);
+  PlatformLog("X error: %s (request %d.%d, resource 0x%lx)", text, error->request_code, error->minor_code,
+              error->resourceid);
+  return 0;
+}
+
+uint32_t Modifiers(unsigned int state) {
+  uint32_t m = 0;
+  if (state & ShiftMask) m |= kModShift;
+  if (state & ControlMask) m |= kModControl;
+  if (state & Mod1Mask) m |= kModAlt;
+  if (state & Button1Mask) m |= kModButtonLeft;
+  if (state & Button2Mask) m |= kModButtonMiddle;
+  if (state & Button3Mask) m |= kModButtonRight;
+  return m;
+}
+
+MouseButton ButtonOf(unsigned int button) {
+  switch (button) {
+    case Button1:
+      return MouseButton::kLeft;
+    case Button2:
+      return MouseButton::kMiddle;
+    case Button3:
+      return MouseButton::kRight;
+    default:
+      return MouseButton::kNone;
+  }
+}
+
+// Text of a key without an input method: Latin-1 and Unicode keysyms.
+std::string KeysymText(KeySym keysym) {
+  uint32_t code = 0;
+  if ((keysym >= 0x20 && keysym <= 0x7E) || (keysym >= 0xA0 && keysym <= 0xFF)) code = static_cast<uint32_t>(keysym);
+  if ((keysym & 0xFF000000UL) == 0x01000000UL) code = static_cast<uint32_t>(keysym & 0x00FFFFFF);
+  if (code == 0 || code > 0x10FFFF) return "";
+  std::u16string u16;
+  if (code >= 0x10000) {
+    code -= 0x10000;
+    u16.push_back(static_cast<char16_t>(0xD800 + (code >> 10)));
+    u16.push_back(static_cast<char16_t>(0xDC00 + (code & 0x3FF)));
+  } else {
+    u16.push_back(static_cast<char16_t>(code));
+  }
+  return Utf16ToUtf8(u16);
+}
+
+std::vector<XRectangle> ToXRects(const WindowRegion& region) {
+  std::vector<XRectangle> out;
+  for (const Rect& r : region) {
+    if (r.IsEmpty()) continue;
+    XRectangle x;
+    x.x = static_cast<short>(std::clamp(r.left, -32768, 32767));
+    x.y = static_cast<short>(std::clamp(r.top, -32768, 32767));
+    x.width = static_cast<unsigned short>(std::clamp(r.Width(), 0, 65535));
+    x.height = static_cast<unsigned short>(std::clamp(r.Height(), 0, 65535));
+    out.push_back(x);
+  }
+  return out;
+}
+
+class X11System;
+
+class X11Native : public NativeWindow {
+ public:
+  X11Native(X11System& system, ::Window window, Visual* visual, int depth, Colormap colormap, uint32_t flags,
+            Rect bounds);
+  ~X11Native() override;
+
+  ::Window window() const { return window_; }
+  uint64_t Id() const override { return window_; }
+  void Show(bool activate) override;
+  void Hide() override;
+  void SetBounds(const Rect& screen_bounds) override;
+  void Raise() override;
+  void Lower() override;
+  void StackBelow(NativeWindow* sibling) override;
+  void Focus() override;
+  bool Grab() override;
+  void Ungrab() override;
+  void SetShape(const WindowRegion* region) override;
+  void SetInputShape(const WindowRegion* region) override;
+  void SetOpacity(uint8_t alpha) override;
+  void SetCursor(CursorKind shape) override;
+  void SetTitle(const std::string& utf8) override;
+  void Present(const Image& buffer, const Rect& area) override;
+
+  XIC ic() const { return ic_; }
+  bool focus_on_map() const { return focus_on_map_; }
+  void clear_focus_on_map() { focus_on_map_ = false; }
+  void set_known_bounds(const Rect& r) { bounds_ = r; }
+
+ private:
+  void ShapeFromAlpha(const Image& buffer);
+
+  X11System& system_;
+  ::Window window_;
+  Visual* visual_;
+  int depth_;
+  Colormap colormap_;
+  uint32_t flags_;
+  Rect bounds_;
+  XIC ic_ = nullptr;
+  bool focus_on_map_ = false;
+  bool has_shape_ = false;
+};
+
+class X11System : public WindowSystem {
+ public:
+  static std::unique_ptr<X11System> Open(const char* name);
+  X11System(Display* display, RunLoop& loop);
+  ~X11System() override;
+
+  bool IsHeadless() const override { return false; }
+  bool BelongsToCurrentThread() const override { return core_.BelongsToCurrentThread(); }
+  std::unique_ptr<Window> CreateWindow(const WindowParams& params, WindowDelegate* delegate) override;
+  Rect ScreenBounds() override;
+  Rect WorkArea() override;
+  std::vector<MonitorArea> Monitors() override;
+  bool HasCompositor() override;
+  Point PointerPosition() override;
+  Window* ActiveWindow() override { return core_.active(); }
+  void RequestClipboardText(std::function<void(std::string)> done) override;
+  void SetClipboardText(const std::string& utf8) override;
+  void Sync() override;
+
+  Display* display() const { return display_; }
+  Atom atom(const char* name) {
+    auto it = atoms_.find(name);
+    if (it != atoms_.end()) return it->second;
+    const Atom a = XInternAtom(display_, name, False);
+    atoms_[name] = a;
+    return a;
+  }
+  XIM im() const { return im_; }
+  Cursor cursor(CursorKind shape);
+  ::Window root() const { return root_; }
+  // Sends what is buffered. Any call may have read events into Xlib's queue
+  // (cairo and the input method make round trips), where the descriptor
+  // does not show them: they are served from the loop.
+  void Flush() {
+    XFlush(display_);
+    DrainSoon();
+  }
+  // Events may have been read into Xlib's queue by a round trip: serve them
+  // from the loop, since the descriptor will not wake it for those.
+  void DrainSoon();
+
+ private:
+  void OnReadable();
+  void Drain();
+  void Dispatch(XEvent& event);
+  WindowNode* NodeOf(::Window window);
+  void FinishClipboardRequest(std::string text);
+  void AnswerSelectionRequest(const XSelectionRequestEvent& request);
+
+  Display* display_;
+  int screen_;
+  ::Window root_;
+  ::Window utility_ = 0;  // unmapped: owns and receives selections
+  WindowCore core_;
+  XIM im_ = nullptr;
+  std::map<std::string, Atom> atoms_;
+  std::map<int, Cursor> cursors_;
+  std::map<::Window, X11Native*> natives_;
+  std::function<void(std::string)> clipboard_done_;
+  std::string clipboard_text_;
+  bool drain_posted_ = false;
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+
+  friend class X11Native;
+};
+
+// ---------------------------------------------------------------------------
+
+X11Native::X11Native(X11System& system, ::Window window, Visual* visual, int depth, Colormap colormap,
+                     uint32_t flags, Rect bounds)
+    : system_(system),
+      window_(window),
+      visual_(visual),
+      depth_(depth),
+      colormap_(colormap),
+      flags_(flags),
+      bounds_(bounds) {
+  system_.natives_[window_] = this;
+  if (system_.im() != nullptr && !(flags_ & kWindowNoActivate)) {
+    ic_ = XCreateIC(system_.im(), XNInputStyle, XIMPreeditNothing | XIMStatusNothing, XNClientWindow, window_,
+                    XNFocusWindow, window_, nullptr);
+  }
+}
+
+X11Native::~X11Native() {
+  system_.natives_.erase(window_);
+  if (ic_ != nullptr) XDestroyIC(ic_);
+  XDestroyWindow(system_.display(), window_);
+  if (colormap_ != 0) XFreeColormap(system_.display(), colormap_);
+  system_.Flush();
+}
+
+void X11Native::Show(bool activate) {
+  focus_on_map_ = activate;
+  if (flags_ & kWindowOverrideRedirect) {
+    XMapRaised(system_.display(), window_);
+  } else {
+    XMapWindow(system_.display(), window_);
+  }
+  system_.Flush();
+}
+
+void X11Native::Hide() {
+  XUnmapWindow(system_.display(), window_);
+  system_.Flush();
+}
+
+void X11Native::SetBounds(const Rect& r) {
+  bounds_ = r;
+  XMoveResizeWindow(system_.display(), window_, r.left, r.top, static_cast<unsigned>(std::max(1, r.Width())),
+                    static_cast<unsigned>(std::max(1, r.Height())));
+  system_.Flush();
+}
+
+void X11Native::Raise() {
+  XRaiseWindow(system_.display(), window_);
+  system_.Flush();
+}
+
+void X11Native::Lower() {
+  XLowerWindow(system_.display(), window_);
+  system_.Flush();
+}
+
+void X11Native::StackBelow(NativeWindow* sibling) {
+  auto* other = static_cast<X11Native*>(sibling);
+  XWindowChanges changes{};
+  changes.sibling = other->window_;
+  changes.stack_mode = Below;
+  XConfigureWindow(system_.display(), window_, CWSibling | CWStackMode, &changes);
+  system_.Flush();
+}
+
+void X11Native::Focus() {
+  XSetInputFocus(system_.display(), window_, RevertToParent, CurrentTime);
+  system_.Flush();
+}
+
+bool X11Native::Grab() {
+  Display* d = system_.display();
+  const int pointer = XGrabPointer(d, window_, False, ButtonPressMask | ButtonReleaseMask | PointerMotionMask,
+                                   GrabModeAsync, GrabModeAsync, None, None, CurrentTime);
+  const int keyboard = XGrabKeyboard(d, window_, False, GrabModeAsync, GrabModeAsync, CurrentTime);
+  system_.DrainSoon();
+  if (pointer != GrabSuccess || keyboard != GrabSuccess) {
+    PlatformLog("window layer: grab refused (pointer %d, keyboard %d)", pointer, keyboard);
+    if (pointer == GrabSuccess) XUngrabPointer(d, CurrentTime);
+    if (keyboard == GrabSuccess) XUngrabKeyboard(d, CurrentTime);
+    system_.Flush();
+    return false;
+  }
+  return true;
+}
+
+void X11Native::Ungrab() {
+  XUngrabPointer(system_.display(), CurrentTime);
+  XUngrabKeyboard(system_.display(), CurrentTime);
+  system_.Flush();
+}
+
+void X11Native::SetShape(const WindowRegion* region) {
+  has_shape_ = region != nullptr;
+  if (region == nullptr) {
+    XShapeCombineMask(system_.display(), window_, ShapeBounding, 0, 0, None, ShapeSet);
+  } else {
+    std::vector<XRectangle> rects = ToXRects(*region);
+    XShapeCombineRectangles(system_.display(), window_, ShapeBounding, 0, 0, rects.data(),
+                            static_cast<int>(rects.size()), ShapeSet, Unsorted);
+  }
+  system_.Flush();
+}
+
+void X11Native::SetInputShape(const WindowRegion* region) {
+  if (region == nullptr) {
+    XShapeCombineMask(system_.display(), window_, ShapeInput, 0, 0, None, ShapeSet);
+  } else {
+    std::vector<XRectangle> rects = ToXRects(*region);
+    XShapeCombineRectangles(system_.display(), window_, ShapeInput, 0, 0, rects.data(),
+                            static_cast<int>(rects.size()), ShapeSet, Unsorted);
+  }
+  system_.Flush();
+}
+
+void X11Native::SetOpacity(uint8_t alpha) {
+  const Atom property = system_.atom("_NET_WM_WINDOW_OPACITY");
+  if (alpha == 255) {
+    XDeleteProperty(system_.display(), window_, property);
+  } else {
+    const unsigned long value = static_cast<unsigned long>(alpha) * 0x01010101UL;
+    XChangeProperty(system_.display(), window_, property, XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&value), 1);
+  }
+  system_.Flush();
+}
+
+void X11Native::SetCursor(CursorKind shape) {
+  XDefineCursor(system_.display(), window_, system_.cursor(shape));
+  system_.Flush();
+}
+
+void X11Native::SetTitle(const std::string& utf8) {
+  XChangeProperty(system_.display(), window_, system_.atom("_NET_WM_NAME"), system_.atom("UTF8_STRING"), 8,
+                  PropModeReplace, reinterpret_cast<const unsigned char*>(utf8.data()),
+                  static_cast<int>(utf8.size()));
+  XStoreName(system_.display(), window_, utf8.c_str());
+  system_.Flush();
+}
+
+void X11Native::Present(const Image& buffer, const Rect& area) {
+  if (buffer.IsEmpty() || area.IsEmpty()) return;
+  cairo_surface_t* target =
+      cairo_xlib_surface_create(system_.display(), window_, visual_, buffer.width(), buffer.height());
+  cairo_surface_t* source = cairo_image_surface_create_for_data(
+      reinterpret_cast<unsigned char*>(const_cast<uint32_t*>(buffer.data())), CAIRO_FORMAT_ARGB32, buffer.width(),
+      buffer.height(), buffer.width() * 4);
+  cairo_t* cr = cairo_create(target);
+  cairo_rectangle(cr, area.left, area.top, area.Width(), area.Height());
+  cairo_clip(cr);
+  cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+  cairo_set_source_surface(cr, source, 0, 0);
+  cairo_paint(cr);
+  cairo_destroy(cr);
+  cairo_surface_flush(target);
+  cairo_surface_destroy(source);
+  cairo_surface_destroy(target);
+  // Translucent without a compositor: what is not opaque enough is cut away.
+  if ((flags_ & kWindowTranslucent) && depth_ != 32) ShapeFromAlpha(buffer);
+  system_.Flush();
+}
+
+void X11Native::ShapeFromAlpha(const Image& buffer) {
+  WindowRegion region;
+  for (int y = 0; y < buffer.height(); ++y) {
+    const uint32_t* row = buffer.data() + static_cast<size_t>(y) * buffer.width();
+    int x = 0;
+    while (x < buffer.width()) {
+      while (x < buffer.width() && (row[x] >> 24) < 128) ++x;
+      const int start = x;
+      while (x < buffer.width() && (row[x] >> 24) >= 128) ++x;
+      if (x > start) region.push_back({start, y, x, y + 1});
+    }
+  }
+  std::vector<XRectangle> rects = ToXRects(region);
+  XShapeCombineRectangles(system_.display(), window_, ShapeBounding, 0, 0, rects.data(),
+                          static_cast<int>(rects.size()), ShapeSet, YXBanded);
+}
+
+// ---------------------------------------------------------------------------
+
+std::unique_ptr<X11System> X11System::Open(const char* name) {
+  static bool handler_set = false;
+  if (!handler_set) {
+    XSetErrorHandler(OnXError);
+    handler_set = true;
+  }
+  Display* display = XOpenDisplay(name);
+  if (display == nullptr) {
+    const char* shown = name != nullptr ? name : getenv("DISPLAY");
+    PlatformLog("window layer: cannot open the display \"%s\"", shown != nullptr ? shown : "");
+    return nullptr;
+  }
+  int event_base = 0, error_base = 0;
+  if (!XShapeQueryExtension(display, &event_base, &error_base)) {
+    PlatformLog("window layer: the display has no shape extension");
+  }
+  return std::make_unique<X11System>(display, RunLoop::ForCurrentThread());
+}
+
+X11System::X11System(Display* display, RunLoop& loop)
+    : display_(display), screen_(DefaultScreen(display)), root_(RootWindow(display, screen_)), core_(*this, loop) {
+  utility_ = XCreateSimpleWindow(display_, root_, -10, -10, 1, 1, 0, 0, 0);
+  XSelectInput(display_, utility_, PropertyChangeMask);
+  im_ = XOpenIM(display_, nullptr, nullptr, nullptr);
+  if (im_ == nullptr) {
+    XSetLocaleModifiers("@im=none");
+    im_ = XOpenIM(display_, nullptr, nullptr, nullptr);
+  }
+  if (im_ == nullptr) PlatformLog("window layer: no input method; keys type Latin-1 and Unicode keysyms only");
+  std::shared_ptr<bool> alive = alive_;
+  loop.WatchFd(ConnectionNumber(display_), RunLoop::kFdReadable, [this, alive](int, uint32_t events) {
+    if (!*alive) return;
+    if (events & RunLoop::kFdHangup) {
+      PlatformLog("window layer: the display connection was lost");
+      core_.loop().UnwatchFd(ConnectionNumber(display_));
+      return;
+    }
+    OnReadable();
+  });
+  Flush();
+}
+
+X11System::~X11System() {
+  *alive_ = false;
+  core_.loop().UnwatchFd(ConnectionNumber(display_));
+  core_.loop().KillTimers(this);
+  for (auto& [shape, cursor] : cursors_) XFreeCursor(display_, cursor);
+  if (im_ != nullptr) XCloseIM(im_);
+  XDestroyWindow(display_, utility_);
+  XCloseDisplay(display_);
+}
+
+std::unique_ptr<Window> X11System::CreateWindow(const WindowParams& params, WindowDelegate* delegate) {
+  return core_.CreateWindow(params, delegate, [this](WindowNode*, const WindowParams& p) -> std::unique_ptr<NativeWindow> {
+    Visual* visual = DefaultVisual(display_, screen_);
+    int depth = DefaultDepth(display_, screen_);
+    Colormap colormap = 0;
+    XSetWindowAttributes attributes{};
+    unsigned long mask = CWEventMask | CWBitGravity;
+    attributes.event_mask = ExposureMask | StructureNotifyMask | ButtonPressMask | ButtonReleaseMask |
+                            PointerMotionMask | EnterWindowMask | LeaveWindowMask | KeyPressMask | KeyReleaseMask |
+                            FocusChangeMask;
+    attributes.bit_gravity = NorthWestGravity;
+    if ((p.flags & kWindowTranslucent) && HasCompositor()) {
+      XVisualInfo info;
+      if (XMatchVisualInfo(display_, screen_, 32, TrueColor, &info)) {
+        visual = info.visual;
+        depth = 32;
+        colormap = XCreateColormap(display_, root_, visual, AllocNone);
+        attributes.colormap = colormap;
+        attributes.border_pixel = 0;
+        attributes.background_pixel = 0;
+        mask |= CWColormap | CWBorderPixel | CWBackPixel;
+      }
+    }
+    if (p.flags & kWindowOverrideRedirect) {
+      attributes.override_redirect = True;
+      mask |= CWOverrideRedirect;
+    }
+    const Rect& b = p.bounds;
+    const ::Window window = XCreateWindow(display_, root_, b.left, b.top, static_cast<unsigned>(std::max(1, b.Width())),
+                                          static_cast<unsigned>(std::max(1, b.Height())), 0, depth, InputOutput,
+                                          visual, mask, &attributes);
+    if (window == 0) return nullptr;
+    // What the window manager should know.
+    Atom protocols[] = {atom("WM_DELETE_WINDOW")};
+    XSetWMProtocols(display_, window, protocols, 1);
+    XWMHints hints{};
+    hints.flags = InputHint;
+    hints.input = (p.flags & kWindowNoActivate) ? False : True;
+    XSetWMHints(display_, window, &hints);
+    XSizeHints size_hints{};
+    size_hints.flags = PPosition | PSize | USPosition;
+    size_hints.x = b.left;
+    size_hints.y = b.top;
+    size_hints.width = b.Width();
+    size_hints.height = b.Height();
+    if (p.flags & kWindowDialog) {
+      size_hints.flags |= PMinSize | PMaxSize;
+      size_hints.min_width = size_hints.max_width = b.Width();
+      size_hints.min_height = size_hints.max_height = b.Height();
+    }
+    XSetWMNormalHints(display_, window, &size_hints);
+    XClassHint class_hint{};
+    std::string res_name = p.class_name.empty() ? "velzar" : p.class_name;
+    std::string res_class = "VelzarHub";
+    class_hint.res_name = res_name.data();
+    class_hint.res_class = res_class.data();
+    XSetClassHint(display_, window, &class_hint);
+    const char* type = (p.flags & kWindowDialog)  ? "_NET_WM_WINDOW_TYPE_DIALOG"
+                       : (p.flags & kWindowTool) ? "_NET_WM_WINDOW_TYPE_UTILITY"
+                                                 : "_NET_WM_WINDOW_TYPE_NORMAL";
+    const Atom window_type = atom(type);
+    XChangeProperty(display_, window, atom("_NET_WM_WINDOW_TYPE"), XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&window_type), 1);
+    std::vector<Atom> states;
+    if (p.flags & kWindowTopmost) states.push_back(atom("_NET_WM_STATE_ABOVE"));
+    if (p.flags & kWindowTool) states.push_back(atom("_NET_WM_STATE_SKIP_TASKBAR"));
+    if (!states.empty()) {
+      XChangeProperty(display_, window, atom("_NET_WM_STATE"), XA_ATOM, 32, PropModeReplace,
+                      reinterpret_cast<const unsigned char*>(states.data()), static_cast<int>(states.size()));
+    }
+    if (p.owner != nullptr && p.owner->NativeId() != 0) {
+      XSetTransientForHint(display_, window, static_cast<::Window>(p.owner->NativeId()));
+    }
+    auto native = std::make_unique<X11Native>(*this, window, visual, depth, colormap, p.flags, b);
+    if (!p.title.empty()) native->SetTitle(p.title);
+    Flush();
+    return native;
+  });
+}
+
+Rect X11System::ScreenBounds() {
+  return {0, 0, DisplayWidth(display_, screen_), DisplayHeight(display_, screen_)};
+}
+
+Rect X11System::WorkArea() {
+  Rect result = ScreenBounds();
+  Atom type = 0;
+  int format = 0;
+  unsigned long count = 0, after = 0;
+  unsigned char* data = nullptr;
+  if (XGetWindowProperty(display_, root_, atom("_NET_WORKAREA"), 0, 4, False, XA_CARDINAL, &type, &format, &count,
+                         &after, &data) == Success &&
+      data != nullptr) {
+    if (format == 32 && count >= 4) {
+      const auto* v = reinterpret_cast<const long*>(data);
+      const Rect work = Rect::FromXYWH(static_cast<int>(v[0]), static_cast<int>(v[1]), static_cast<int>(v[2]),
+                                       static_cast<int>(v[3]));
+      if (!work.IsEmpty()) result = work;
+    }
+    XFree(data);
+  }
+  DrainSoon();
+  return result;
+}
+
+std::vector<MonitorArea> X11System::Monitors() {
+  std::vector<MonitorArea> out;
+  const Rect work = WorkArea();
+  int count = 0;
+  XRRMonitorInfo* monitors = XRRGetMonitors(display_, root_, True, &count);
+  for (int i = 0; monitors != nullptr && i < count; ++i) {
+    MonitorArea m;
+    m.bounds = Rect::FromXYWH(monitors[i].x, monitors[i].y, monitors[i].width, monitors[i].height);
+    m.work_area = m.bounds.Intersect(work);
+    if (m.work_area.IsEmpty()) m.work_area = m.bounds;
+    m.primary = monitors[i].primary != 0;
+    char* name = monitors[i].name != None ? XGetAtomName(display_, monitors[i].name) : nullptr;
+    if (name != nullptr) {
+      m.name = name;
+      XFree(name);
+    }
+    out.push_back(m);
+  }
+  if (monitors != nullptr) XRRFreeMonitors(monitors);
+  if (out.empty()) out.push_back(MonitorArea{ScreenBounds(), work, true, "screen"});
+  DrainSoon();
+  return out;
+}
+
+bool X11System::HasCompositor() {
+  const std::string name = "_NET_WM_CM_S" + std::to_string(screen_);
+  const bool present = XGetSelectionOwner(display_, atom(name.c_str())) != None;
+  DrainSoon();
+  return present;
+}
+
+Point X11System::PointerPosition() {
+  ::Window root_return = 0, child = 0;
+  int root_x = 0, root_y = 0, x = 0, y = 0;
+  unsigned int mask = 0;
+  XQueryPointer(display_, root_, &root_return, &child, &root_x, &root_y, &x, &y, &mask);
+  DrainSoon();
+  return {root_x, root_y};
+}
+
+void X11System::RequestClipboardText(std::function<void(std::string)> done) {
+  if (clipboard_done_) FinishClipboardRequest("");  // one request at a time
+  const Atom clipboard = atom("CLIPBOARD");
+  const ::Window owner = XGetSelectionOwner(display_, clipboard);
+  if (owner == None) {
+    core_.loop().Post([done = std::move(done)] { done(""); });
+    DrainSoon();
+    return;
+  }
+  if (owner == utility_) {
+    core_.loop().Post([done = std::move(done), text = clipboard_text_] { done(text); });
+    return;
+  }
+  clipboard_done_ = std::move(done);
+  XConvertSelection(display_, clipboard, atom("UTF8_STRING"), atom("VZ_CLIPBOARD"), utility_, CurrentTime);
+  Flush();
+  // An owner that never answers must not leave the paste hanging.
+  core_.loop().StartTimer(this, kClipboardTimer, kClipboardTimeoutMs, [this] {
+    PlatformLog("window layer: the clipboard owner did not answer");
+    FinishClipboardRequest("");
+  });
+}
+
+void X11System::FinishClipboardRequest(std::string text) {
+  core_.loop().KillTimer(this, kClipboardTimer);
+  std::function<void(std::string)> done = std::move(clipboard_done_);
+  clipboard_done_ = nullptr;
+  if (done) done(std::move(text));
+}
+
+void X11System::SetClipboardText(const std::string& utf8) {
+  clipboard_text_ = utf8;
+  XSetSelectionOwner(display_, atom("CLIPBOARD"), utility_, CurrentTime);
+  Flush();
+}
+
+void X11System::AnswerSelectionRequest(const XSelectionRequestEvent& request) {
+  XSelectionEvent reply{};
+  reply.type = SelectionNotify;
+  reply.requestor = request.requestor;
+  reply.selection = request.selection;
+  reply.target = request.target;
+  reply.time = request.time;
+  reply.property = None;
+  if (request.target == atom("TARGETS")) {
+    Atom targets[] = {atom("UTF8_STRING"), XA_STRING, atom("TARGETS")};
+    XChangeProperty(display_, request.requestor, request.property, XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(targets), 3);
+    reply.property = request.property;
+  } else if (request.target == atom("UTF8_STRING") || request.target == XA_STRING) {
+    XChangeProperty(display_, request.requestor, request.property, request.target, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(clipboard_text_.data()),
+                    static_cast<int>(clipboard_text_.size()));
+    reply.property = request.property;
+  }
+  XSendEvent(display_, request.requestor, False, 0, reinterpret_cast<XEvent*>(&reply));
+  Flush();
+}
+
+void X11System::Sync() {
+  XSync(display_, False);
+  DrainSoon();
+}
+
+Cursor X11System::cursor(CursorKind shape) {
+  const int key = static_cast<int>(shape);
+  auto it = cursors_.find(key);
+  if (it != cursors_.end()) return it->second;
+  unsigned int glyph = XC_left_ptr;
+  switch (shape) {
+    case CursorKind::kHand:
+      glyph = XC_hand2;
+      break;
+    case CursorKind::kIBeam:
+      glyph = XC_xterm;
+      break;
+    case CursorKind::kCross:
+      glyph = XC_crosshair;
+      break;
+    case CursorKind::kMove:
+      glyph = XC_fleur;
+      break;
+    case CursorKind::kWait:
+      glyph = XC_watch;
+      break;
+    case CursorKind::kArrow:
+      break;
+  }
+  const Cursor c = XCreateFontCursor(display_, glyph);
+  cursors_[key] = c;
+  return c;
+}
+
+void X11System::DrainSoon() {
+  if (drain_posted_ || XQLength(display_) == 0) return;
+  drain_posted_ = true;
+  std::shared_ptr<bool> alive = alive_;
+  core_.loop().Post([this, alive] {
+    if (!*alive) return;
+    drain_posted_ = false;
+    Drain();
+  });
+}
+
+void X11System::OnReadable() { Drain(); }
+
+void X11System::Drain() {
+  std::shared_ptr<bool> alive = alive_;
+  // Only what is queued now: a handler may run a nested loop, which serves
+  // the rest through the descriptor watch.
+  int budget = 1000;
+  while (*alive && budget-- > 0 && XPending(display_) > 0) {
+    XEvent event;
+    XNextEvent(display_, &event);
+    if (XFilterEvent(&event, None)) continue;
+    Dispatch(event);
+  }
+  if (*alive) Flush();
+}
+
+WindowNode* X11System::NodeOf(::Window window) {
+  auto it = natives_.find(window);
+  if (it == natives_.end()) return nullptr;
+  return core_.FindByNative(it->second);
+}
+
+void X11System::Dispatch(XEvent& event) {
+  switch (event.type) {
+    case SelectionNotify:
+      if (event.xselection.requestor == utility_ && clipboard_done_) {
+        std::string text;
+        if (event.xselection.property != None) {
+          Atom type = 0;
+          int format = 0;
+          unsigned long count = 0, after = 0;
+          unsigned char* data = nullptr;
+          if (XGetWindowProperty(display_, utility_, event.xselection.property, 0, 1 << 16, True, AnyPropertyType,
+                                 &type, &format, &count, &after, &data) == Success &&
+              data != nullptr) {
+            if (format == 8) text.assign(reinterpret_cast<const char*>(data), count);
+            XFree(data);
+          }
+        }
+        FinishClipboardRequest(std::move(text));
+      }
+      return;
+    case SelectionRequest:
+      AnswerSelectionRequest(event.xselectionrequest);
+      return;
+    case SelectionClear:
+      return;
+    default:
+      break;
+  }
+  WindowNode* node = NodeOf(event.xany.window);
+  if (node == nullptr) return;
+  auto* native = static_cast<X11Native*>(node->native());
+  switch (event.type) {
+    case Expose: {
+      const Rect area = Rect::FromXYWH(event.xexpose.x, event.xexpose.y, event.xexpose.width, event.xexpose.height);
+      node->Invalidate(area);
+      break;
+    }
+    case ConfigureNotify: {
+      int x = event.xconfigure.x, y = event.xconfigure.y;
+      if (!event.xconfigure.send_event && !(node->flags() & kWindowOverrideRedirect)) {
+        ::Window child = 0;
+        XTranslateCoordinates(display_, native->window(), root_, 0, 0, &x, &y, &child);
+      }
+      const Rect bounds = Rect::FromXYWH(x, y, event.xconfigure.width, event.xconfigure.height);
+      native->set_known_bounds(bounds);
+      if (bounds != node->bounds()) node->OnNativeBounds(bounds);
+      break;
+    }
+    case MapNotify:
+      if (native->focus_on_map()) {
+        native->clear_focus_on_map();
+        XSetInputFocus(display_, native->window(), RevertToParent, CurrentTime);
+      }
+      node->Invalidate({});
+      break;
+    case FocusIn:
+      if (event.xfocus.mode == NotifyGrab || event.xfocus.mode == NotifyUngrab) break;
+      if (native->ic() != nullptr) XSetICFocus(native->ic());
+      if (core_.active() != node) {
+        if (WindowNode* old = core_.active()) core_.FocusChanged(old, false);
+        core_.FocusChanged(node, true);
+      }
+      break;
+    case FocusOut:
+      if (event.xfocus.mode == NotifyGrab || event.xfocus.mode == NotifyUngrab) break;
+      if (event.xfocus.detail == NotifyInferior) break;
+      if (native->ic() != nullptr) XUnsetICFocus(native->ic());
+      if (core_.active() == node) core_.FocusChanged(node, false);
+      break;
+    case ButtonPress:
+    case ButtonRelease: {
+      MouseEvent m;
+      m.position = {event.xbutton.x, event.xbutton.y};
+      m.modifiers = Modifiers(event.xbutton.state);
+      if (event.xbutton.button == Button4 || event.xbutton.button == Button5) {
+        if (event.type == ButtonRelease) break;
+        m.action = MouseAction::kWheel;
+        m.wheel_delta = event.xbutton.button == Button4 ? 1 : -1;
+      } else {
+        m.action = event.type == ButtonPress ? MouseAction::kPress : MouseAction::kRelease;
+        m.button = ButtonOf(event.xbutton.button);
+        if (m.button == MouseButton::kNone) break;
+      }
+      core_.DispatchMouse(node, m);
+      break;
+    }
+    case MotionNotify: {
+      // Only the latest of a run of moves matters.
+      while (XCheckTypedWindowEvent(display_, event.xmotion.window, MotionNotify, &event)) {
+      }
+      MouseEvent m;
+      m.action = MouseAction::kMove;
+      m.position = {event.xmotion.x, event.xmotion.y};
+      m.modifiers = Modifiers(event.xmotion.state);
+      core_.DispatchMouse(node, m);
+      break;
+    }
+    case EnterNotify:
+      break;  // the first move makes the enter, per child
+    case LeaveNotify:
+      if (event.xcrossing.mode == NotifyNormal) core_.PointerLeft(node);
+      break;
+    case KeyPress:
+    case KeyRelease: {
+      KeyEvent k;
+      k.pressed = event.type == KeyPress;
+      k.modifiers = Modifiers(event.xkey.state);
+      KeySym keysym = NoSymbol;
+      if (k.pressed && native->ic() != nullptr) {
+        char buffer[64];
+        Status status = 0;
+        int length = Xutf8LookupString(native->ic(), &event.xkey, buffer, sizeof(buffer), &keysym, &status);
+        if (status == XBufferOverflow) {
+          std::string big(static_cast<size_t>(length), '\0');
+          length = Xutf8LookupString(native->ic(), &event.xkey, big.data(), length, &keysym, &status);
+          if (status == XLookupChars || status == XLookupBoth) k.text = big.substr(0, static_cast<size_t>(length));
+        } else if (status == XLookupChars || status == XLookupBoth) {
+          k.text.assign(buffer, static_cast<size_t>(std::max(0, length)));
+        }
+        if (status == XLookupChars) keysym = NoSymbol;
+      } else {
+        char buffer[32];
+        XLookupString(&event.xkey, buffer, sizeof(buffer), &keysym, nullptr);
+        if (k.pressed) k.text = KeysymText(keysym);
+      }
+      // Control characters are keys, not text.
+      if (!k.text.empty() && static_cast<unsigned char>(k.text[0]) < 0x20) k.text.clear();
+      if (!k.text.empty() && k.text[0] == 0x7F) k.text.clear();
+      k.keysym = static_cast<uint32_t>(keysym);
+      core_.DispatchKey(node, k);
+      break;
+    }
+    case ClientMessage:
+      if (static_cast<Atom>(event.xclient.data.l[0]) == atom("WM_DELETE_WINDOW")) {
+        node->delegate()->OnCloseRequest();
+      }
+      break;
+    default:
+      break;
+  }
+}
+
+}  // namespace
+
+std::unique_ptr<WindowSystem> OpenDisplayWindowSystem(const char* display_name) {
+  return X11System::Open(display_name);
+}
+
+}  // namespace vz
