@@ -2,6 +2,7 @@
 
 #include <dlfcn.h>
 
+#include "platform/elf_modules.h"
 #include "platform/file_system.h"
 #include "platform/platform_log.h"
 #include "platform/process.h"
@@ -81,6 +82,8 @@ ModuleHandle LoadModule(std::string_view file_name) {
       return nullptr;
     }
   }
+  // The crash handler reads the list of images only from this snapshot.
+  RefreshElfModuleSnapshot();
   return new Module{handle, name};
 }
 
@@ -114,6 +117,7 @@ void FreeModule(ModuleHandle module) {
   if (module == nullptr) return;
   if (dlclose(module->handle) != 0) PlatformLog("cannot unload lib%s.so: %s", module->name.c_str(), LastError());
   delete module;
+  RefreshElfModuleSnapshot();
 }
 
 }  // namespace vz

@@ -1,4 +1,4 @@
-#include "common/transport/vz_transport_wrapper.h"
+#include "contracts/vz_transport_wrapper.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
