@@ -21,7 +21,7 @@
 
 #include "common/app_thread.h"
 #include "common/critical_section_lock.h"
-#include "common/transport/vz_transport_wrapper.h"
+#include "contracts/vz_transport_wrapper.h"
 #include "contracts/media_transport.h"
 #include "platform/clock.h"
 #include "sharing/protocol/ds_message_builder.h"

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "contracts/network_proxy_entry.h"
-#include "common/transport/vz_transport_wrapper.h"
+#include "contracts/vz_transport_wrapper.h"
 #include "contracts/media_transport.h"
 #include "contracts/session_records.h"
 
