@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/elf_modules.h"
 #include "platform/file_system.h"
 #include "platform/platform_log.h"
 #include "platform/process.h"
@@ -96,6 +97,8 @@ ModuleLoad LoadModule(std::string_view file_name) {
   const std::string& path = !beside.empty() && FileExists(beside) ? beside : library;
   void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (handle == nullptr) return LoadFailure(path);
+  // The crash handler reads the list of images only from this snapshot.
+  RefreshElfModuleSnapshot();
   ModuleLoad load;
   load.module = new Module{handle, name};
   return load;
@@ -131,6 +134,7 @@ void FreeModule(ModuleHandle module) {
   if (module == nullptr) return;
   if (dlclose(module->handle) != 0) PlatformLog("cannot unload lib%s.so: %s", module->name.c_str(), LastError());
   delete module;
+  RefreshElfModuleSnapshot();
 }
 
 }  // namespace vz
