@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <filesystem>
 #include <mutex>
+#include <new>
 #include <regex>
 #include <vector>
 
@@ -26,7 +27,10 @@ class RecordingPipeSink : public IPipeCallback {
  public:
   void OnConnect() override { Add("connect"); }
   void OnDisconnect() override { Add("disconnect"); }
-  void OnReceiveTextData(const std::string& text) override { Add("text:" + text); }
+  void OnReceiveTextData(const std::string& text) override {
+    if (text == "throw") throw std::bad_alloc();  // as when memory runs out handing it on
+    Add("text:" + text);
+  }
   void OnReceiveBase64Data(uint32_t kind, const std::string& text) override {
     Add("data" + std::to_string(kind) + ":" + text);
   }
@@ -117,6 +121,13 @@ TEST_F(PipeServerTest, FramesAreCutAcrossAndWithinReadsAndRoutedByKind) {
   EXPECT_EQ(sink_.Calls(), (std::vector<std::string>{"connect", "text:{\"a\":1}", "log:log line", "text:{\"split\":1}",
                                                      "report:f.exception*body", "data7:QUJD", "value1:42", "value1:-5",
                                                      "value2:0", "value2:17"}));
+}
+
+TEST_F(PipeServerTest, AFrameTheSinkFailsOnIsDroppedAndTheLinkGoesOn) {
+  Connect();
+  ASSERT_TRUE(client_.WriteAll(Frame(1000, "throw") + Frame(1000, "after")));
+  ASSERT_TRUE(sink_.WaitFor(2));
+  EXPECT_EQ(sink_.Calls(), (std::vector<std::string>{"connect", "text:after"}));
 }
 
 TEST_F(PipeServerTest, AnEmptyFrameIsDroppedAndTheNextOneStillArrives) {
