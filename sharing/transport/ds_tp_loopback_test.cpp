@@ -41,7 +41,7 @@ using ds_test::Header;
 using ds_test::Hex;
 
 IVzWireLoopback* Loopback() {
-  static vz::ModuleHandle module = vz::LoadModule("vzwire");
+  static vz::ModuleHandle module = vz::LoadModule("vzwire").module;
   auto get = reinterpret_cast<IVzWireLoopback* (*)()>(vz::GetModuleSymbol(module, "VzWireLoopback"));
   return get ? get() : nullptr;
 }
