@@ -21,12 +21,12 @@ TEST(ExtensionMessages, HaveCodeThenTypeThenTheirKeys) {
 
 TEST(ExtensionMessages, CrashReportsNeedAStarBeforeTheReport) {
   std::string text;
-  ASSERT_TRUE(CrashReportMessageText("native.crash.exception*line 1\nline \"2\"", &text));
+  ASSERT_EQ(CrashReportMessageText("native.crash.exception*line 1\nline \"2\"", &text), CrashReportText::kWhole);
   EXPECT_EQ(text,
             "{\"code\":0,\"type\":\"MEET_APP_CRASHREPORT\",\"filename\":\"native.crash.exception\","
             "\"report\":\"native.crash.exception*line 1\\nline \\\"2\\\"\"}");
-  EXPECT_FALSE(CrashReportMessageText("no file name here", &text));
-  ASSERT_TRUE(CrashReportMessageText("*", &text));
+  EXPECT_EQ(CrashReportMessageText("no file name here", &text), CrashReportText::kNoFileName);
+  ASSERT_EQ(CrashReportMessageText("*", &text), CrashReportText::kWhole);
   EXPECT_EQ(text, "{\"code\":0,\"type\":\"MEET_APP_CRASHREPORT\",\"filename\":\"\",\"report\":\"*\"}");
 }
 

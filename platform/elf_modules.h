@@ -1,8 +1,15 @@
 #pragma once
 // Where an address lies among the loaded ELF images: the image, its load
-// segments and its build-id. Uses the loader's list of images and reads only
-// mapped memory, so the fatal-signal path can call it (inside a guarded
-// section, in case an image's headers are damaged).
+// segments and its build-id.
+//
+// The fatal-signal path must not call into the dynamic loader (its lock may be
+// held by a thread that is loading or unloading a library, or by the faulting
+// thread itself), so lookups read a snapshot of the loader's list instead.
+// The snapshot is taken outside any handler: when the crash handler is
+// installed and whenever the module loader loads or unloads a library. An
+// image loaded by other means after the last refresh is missing from it until
+// the next refresh; an image unloaded since is still listed (its data was
+// copied, so reading it never touches unmapped memory).
 #include <cstddef>
 #include <cstdint>
 
@@ -21,7 +28,14 @@ struct ElfModuleInfo {
   size_t build_id_size = 0;    // 0 when the image has no build-id note
 };
 
-// False when no loaded image spans the address.
+// Retakes the snapshot from the loader's list. Not async-signal-safe (it
+// takes the loader's lock); any thread, never inside a signal handler.
+// Returns the number of images in the new snapshot.
+size_t RefreshElfModuleSnapshot();
+
+// Looks the address up in the last snapshot; false when no image in it spans
+// the address, or before the first refresh. Async-signal-safe and lock-free:
+// it never waits, also while another thread refreshes the snapshot.
 bool FindElfModule(uintptr_t address, ElfModuleInfo* info);
 
 }  // namespace vz

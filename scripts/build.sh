@@ -1,17 +1,24 @@
 #!/usr/bin/env bash
-# Configures and builds one configuration: scripts/build.sh [default|asan]
+# Configures and builds one configuration: scripts/build.sh [default|asan|tsan] [target...]
+# (every target when none is named)
+# Warnings are errors in every configuration built here (VZ_WERROR=OFF to relax).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 config=${1:-default}
+[ $# -gt 0 ] && shift
+targets=()
+for target in "$@"; do targets+=(--target "$target"); done
 case "$config" in
   default) flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo) ;;
   asan) flags=(-DCMAKE_BUILD_TYPE=Debug -DVZ_SANITIZE=ON -DVZ_BENCHMARKS=OFF) ;;
+  tsan) flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DVZ_TSAN=ON -DVZ_BENCHMARKS=OFF) ;;
   *) echo "unknown configuration $config" >&2; exit 2 ;;
 esac
+flags+=(-DVZ_WERROR="${VZ_WERROR:-ON}")
 # ccache where it is installed: rebuilds of unchanged sources cost nothing.
 if command -v ccache >/dev/null 2>&1; then
   export CCACHE_BASEDIR="$top" CCACHE_NOHASHDIR=1
   flags+=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
 cmake -S "$top" -B "$top/build/$config" -G Ninja "${flags[@]}" >/dev/null
-cmake --build "$top/build/$config" -j "${VZ_JOBS:-$(nproc)}"
+cmake --build "$top/build/$config" -j "${VZ_JOBS:-$(nproc)}" "${targets[@]}"

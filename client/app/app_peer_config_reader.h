@@ -17,7 +17,7 @@
 #include <string_view>
 #include <vector>
 
-#include "weblink/link/app_peer_config.h"
+#include "contracts/app_peer_config.h"
 
 // The parent process id of a process, 0 when there is no such process.
 using ParentProcessLookup = std::function<uint32_t(uint32_t pid)>;

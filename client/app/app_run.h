@@ -1,6 +1,6 @@
 #pragma once
 // Runs the main frame on the calling thread's run loop until it quits.
-#include "weblink/link/app_peer_config.h"
+#include "contracts/app_peer_config.h"
 
 // The loop's exit code (0).
 int Run(AppPeerConfig* config);

@@ -13,7 +13,7 @@
 #include "client/app/app_peer_config_reader.h"
 #include "client/app/hand_off_file.h"
 #include "client/app/install_application.h"
-#include "weblink/link/app_peer_config.h"
+#include "contracts/app_peer_config.h"
 
 // The application name the log writer is given (it names crash files).
 inline constexpr char kTracerAppName[] = "app";

@@ -13,7 +13,7 @@
 #include <optional>
 
 #include "client/app/app_peer_config_reader.h"
-#include "weblink/link/app_peer_config.h"
+#include "contracts/app_peer_config.h"
 
 inline constexpr char kHandOffFileName[] = "appruntime.plist";
 // The longest hand-off line read, in UTF-16 units; longer lines are cut.

@@ -31,11 +31,11 @@
 #include "client/controller/engine_sink_relays.h"
 #include "client/controller/vz_link_wrapper.h"
 #include "client/controller/vz_share_wrapper.h"
-#include "client/proxy/network_proxy_entry.h"
+#include "contracts/network_proxy_entry.h"
 #include "client/proxy/proxy_provider.h"
-#include "weblink/link/app_peer_config.h"
-#include "weblink/link/vz_link_instance.h"
-#include "weblink/records/session_records.h"
+#include "contracts/app_peer_config.h"
+#include "contracts/vz_link_instance.h"
+#include "contracts/session_records.h"
 
 // The session states (DS, AC and AV alike); the numbers are also the status
 // values reported to the web page.

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "client/controller/testing/fake_module_loader.h"
-#include "client/controller/testing/mock_engines.h"
+#include "contracts/testing/mock_engines.h"
 #include "client/controller/testing/recording_tracer.h"
 #include "platform/clock.h"
 #include "platform/run_loop.h"

@@ -10,9 +10,9 @@
 #include <cstdint>
 #include <memory>
 
-#include "capture/capture_records.h"
-#include "sharing/ds_provider.h"
-#include "weblink/records/session_records.h"
+#include "contracts/capture_records.h"
+#include "contracts/ds_provider.h"
+#include "contracts/session_records.h"
 
 class CAppWinComponentsController;
 

@@ -10,10 +10,10 @@
 // engine instance it was given to.
 #include <cstdint>
 
-#include "client/controller/ac_provider.h"
+#include "contracts/ac_provider.h"
 #include "client/controller/engine_release_queue.h"
-#include "sharing/ds_provider.h"
-#include "video/engine/av_provider.h"
+#include "contracts/ds_provider.h"
+#include "contracts/av_provider.h"
 
 class DSProviderSinkRelay final : public IDSProviderSink {
  public:

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "client/proxy/network_proxy_entry.h"
+#include "contracts/network_proxy_entry.h"
 
 // The sessions to restart after OK (the pending session types).
 enum NetworkProxySessionType : int32_t {

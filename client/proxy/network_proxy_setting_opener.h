@@ -5,7 +5,7 @@
 // restarted (audio, then sharing, then video). UI thread only.
 #include <cstdint>
 
-#include "client/proxy/network_proxy_entry.h"
+#include "contracts/network_proxy_entry.h"
 #include "client/proxy/network_proxy_setting_dlg.h"
 #include "client/proxy/proxy_provider.h"
 

@@ -3,7 +3,7 @@
 // one at a time (see proxy_provider.h).
 #include <cstdint>
 
-#include "client/proxy/network_proxy_entry.h"
+#include "contracts/network_proxy_entry.h"
 
 constexpr int32_t kMaxNetworkProxies = 32;
 

@@ -1,7 +1,7 @@
 #pragma once
 // Proxy user names and passwords, stored per proxy host in the user's
 // settings store; the password as scrambled hex text, never in clear.
-#include "client/proxy/network_proxy_entry.h"
+#include "contracts/network_proxy_entry.h"
 #include "platform/settings_store.h"
 
 // The store's key, and its values with the host in place of %s.

@@ -1,7 +1,7 @@
 #pragma once
 // What the meeting controller and the main frame use of the proxy module.
 // Lives on the UI thread: every call comes from there, and nothing locks.
-#include "client/proxy/network_proxy_entry.h"
+#include "contracts/network_proxy_entry.h"
 #include "client/proxy/network_proxy_table.h"
 
 class IProxyProvider {

@@ -18,7 +18,7 @@
 #include <utility>
 #include <vector>
 
-#include "weblink/link/ac_report_entries.h"
+#include "contracts/ac_report_entries.h"
 
 struct AudioScript {
   bool join_accepted = true;

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "client/controller/ac_provider.h"
+#include "contracts/ac_provider.h"
 #include "common/app_thread.h"
 #include "outside/vzaudio/audio_script.h"
 

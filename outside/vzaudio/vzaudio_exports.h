@@ -3,7 +3,7 @@
 // client binds the first two by ordinal; the third is for tests.
 #include <cstdint>
 
-#include "client/controller/ac_provider.h"
+#include "contracts/ac_provider.h"
 
 extern "C" {
 // Ordinal 1: an engine whose reports reach `sink` on the calling thread;

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "weblink/link/ac_report_entries.h"
+#include "contracts/ac_report_entries.h"
 
 std::string ACJoinedReport(int32_t muted, int32_t ssrc, const char16_t* conf_id);
 // 0 and 4: left; 1: connecting; 2 (joined comes only with its ssrc), 3 and

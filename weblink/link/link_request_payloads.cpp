@@ -5,8 +5,8 @@
 #include "common/vz_binary_data.h"
 #include "platform/text.h"
 #include "weblink/link/link_messages.h"
-#include "weblink/link/link_request_records.h"
-#include "weblink/records/session_records.h"
+#include "contracts/link_request_records.h"
+#include "contracts/session_records.h"
 #include "weblink/records/wide_field.h"
 
 namespace {

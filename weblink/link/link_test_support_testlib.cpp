@@ -13,7 +13,7 @@
 #include "common/vz_binary_data.h"
 #include "platform/run_loop.h"
 #include "platform/text.h"
-#include "weblink/link/link_request_records.h"
+#include "contracts/link_request_records.h"
 
 namespace {
 

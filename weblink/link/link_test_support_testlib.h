@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "weblink/link/vz_link_instance.h"
+#include "contracts/vz_link_instance.h"
 
 struct SinkCall {
   std::string operation;         // "OnDSSessionRequestStart"

@@ -4,7 +4,7 @@
 // call), the sink operation runs and the record is freed.
 #include <cstdint>
 
-#include "weblink/link/vz_link_instance.h"
+#include "contracts/vz_link_instance.h"
 
 // False, touching nothing, for a message that is not a request the sink
 // handles (the listener status and the ping are the instance's own).

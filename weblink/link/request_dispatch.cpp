@@ -12,7 +12,7 @@
 #include "weblink/json/json_parser.h"
 #include "weblink/link/link_messages.h"
 #include "weblink/link/link_request_payloads.h"
-#include "weblink/link/link_request_records.h"
+#include "contracts/link_request_records.h"
 #include "weblink/records/record_builders.h"
 
 namespace {

@@ -18,7 +18,7 @@
 #include "common/critical_section_lock.h"
 #include "common/tracer_collect_sink.h"
 #include "weblink/link/link_request_poster.h"
-#include "weblink/link/vz_link_instance.h"
+#include "contracts/vz_link_instance.h"
 #include "weblink/pipe/pipe_client.h"
 #include "weblink/pipe/web_socket_client_callback.h"
 

@@ -26,7 +26,7 @@
 #include "weblink/pipe/pipe_stream_channel.h"
 #include "weblink/pipe/web_socket_client_callback.h"
 
-class CPipeClient : private PipeStreamChannel::Delegate {
+class CPipeClient final : private PipeStreamChannel::Delegate {
  public:
   static constexpr uint64_t kBusyWaitMs = 20000;     // how long a busy server is waited for
   static constexpr int kConnectRetryMs = 10;         // pause between connection attempts

@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "weblink/json/json_value.h"
-#include "weblink/records/session_records.h"
+#include "contracts/session_records.h"
 
 // From the "conf" object of "APP_MEET_CONFIG": the defaults, then each key
 // that is present. Flags must be JSON booleans and numbers JSON numbers.

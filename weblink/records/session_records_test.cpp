@@ -1,4 +1,4 @@
-#include "weblink/records/session_records.h"
+#include "contracts/session_records.h"
 
 #include <gtest/gtest.h>
 

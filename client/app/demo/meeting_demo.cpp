@@ -54,12 +54,14 @@ bool ParseOptions(int argc, char** argv, Options* options) {
 // The package text a start request carries, scrambled twice as the web page
 // sends it. With upgrades disabled, vzbridge starts the client named here
 // from its own folder without a version check.
+std::string PlainPackageText() {
+  return "application_pkg:/download/VelzarSetup.run;application_folder:VelzarMeet;application_ver:" VZ_DEMO_ADD_ON_VERSION
+         ";application_name:VelzarHub";
+}
+
 std::string PackageText() {
-  const std::string plain =
-      "application_pkg:/download/VelzarSetup.run;application_folder:VelzarMeet;application_ver:" VZ_DEMO_ADD_ON_VERSION
-      ";application_name:VelzarHub";
   std::string once, twice;
-  vz::ScrambleHexText(plain, 4096, &once);
+  vz::ScrambleHexText(PlainPackageText(), 4096, &once);
   vz::ScrambleHexText(once, 4096, &twice);
   return twice;
 }
@@ -73,12 +75,19 @@ class Demo {
     if (!session_.Start(options_.bin + "/vzbridge", Environment())) return Fail("cannot start vzbridge");
     std::printf("vzbridge runs as process %d; sandbox %s\n", session_.HostPid(), work_.c_str());
 
+    Explain("MEET_APP_UPGRADEDISABLED tells vzbridge to start the client found beside itself, with no version "
+            "check and no download; vzbridge answers nothing, its own log line comes back as MEET_APP_LOG.");
     Send("{\"type\":\"MEET_APP_UPGRADEDISABLED\"}");
+    Explain("The start request's application_pkg is the package text scrambled twice with the shared key, as the "
+            "web page sends it; unscrambled it reads \"" + PlainPackageText() + "\".");
     Send(std::string("{\"type\":\"MEET_APP_REQUEST_START\",\"add_on_version\":\"") + VZ_DEMO_ADD_ON_VERSION +
          "\",\"domain\":\"http://127.0.0.1\",\"meetid\":\"" + kMeetId + "\",\"rosterid\":\"" + kRosterId +
          "\",\"language\":\"en-us\",\"application_pkg\":\"" + PackageText() + "\"}");
     if (!WaitFor("MEET_APP_STARTED")) return Fail("no MEET_APP_STARTED after the start request");
 
+    Explain("VelzarHub runs and holds the pipe: from here on its log lines travel up the pipe too "
+            "(MEET_APP_LOG with \"[APP]\"), and its reports arrive as they happen, so a report can come before "
+            "the answer to the next request.");
     Send("{\"type\":\"APP_MEET_CONFIG\",\"conf\":{\"MEET_WITHOUT_AUDIO\":false,\"MEET_WITHOUT_VIDEO\":false,"
          "\"MEET_WITHOUT_SHARING\":false}}");
     Send(std::string("{\"type\":\"APP_REQUEST_PING\",\"action\":{\"conf_id\":\"") + kMeetId + "\"}}");
@@ -90,6 +99,8 @@ class Demo {
     if (!WaitFor("AC_SESSION_RESPONSE_CONNECTING")) return Fail("the audio join did not report connecting");
     if (!WaitFor("AC_SESSION_RESPONSE_JOINED")) return Fail("the audio join did not report joined");
 
+    Explain("The join's report of its mute state (AC_SESSION_RESPONSE_UNMUTED, muted 0) may arrive after the mute "
+            "request is sent and before its answer, AC_SESSION_RESPONSE_MUTED.");
     Send("{\"type\":\"AC_SESSION_REQUEST_MUTE\",\"action\":{\"ac_conf\":{}}}");
     if (!WaitFor("AC_SESSION_RESPONSE_MUTED")) return Fail("mute was not reported");
 
@@ -97,6 +108,8 @@ class Demo {
          "\"}}}");
     if (!WaitFor("AC_SESSION_RESPONSE_LEFT")) return Fail("the audio leave was not reported");
 
+    Explain("The stop request ends VelzarHub (video, sharing and audio close in that order, each reported) and then "
+            "vzbridge itself.");
     Send("{\"type\":\"MEET_APP_REQUEST_STOP\"}");
     if (!WaitForHostEnd()) return Fail("vzbridge did not end after the stop request");
     if (hub_pid_ <= 0) return Fail("vzbridge never said which process VelzarHub is");
@@ -140,6 +153,9 @@ class Demo {
   }
 
   std::string LogPath(int pid) const { return work_ + "/run/velzar/vzmeet-app." + std::to_string(pid) + ".log"; }
+
+  // A note in the transcript on what the next messages show.
+  static void Explain(const std::string& note) { std::printf("\n  -- %s\n", note.c_str()); }
 
   void Send(const std::string& message) {
     if (!session_.Send(message)) std::printf("(could not write the message to vzbridge)\n");

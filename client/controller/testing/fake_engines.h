@@ -17,11 +17,11 @@
 #include <string>
 #include <vector>
 
-#include "client/controller/ac_provider.h"
+#include "contracts/ac_provider.h"
 #include "client/controller/testing/fake_module_loader.h"
-#include "sharing/ds_provider.h"
-#include "video/engine/av_provider.h"
-#include "weblink/link/vz_link_instance.h"
+#include "contracts/ds_provider.h"
+#include "contracts/av_provider.h"
+#include "contracts/vz_link_instance.h"
 
 namespace vz {
 

@@ -1,7 +1,7 @@
 // libvzwrappertest.so: a tiny sharing engine library that the wrapper test
 // loads through the real loader, in place of vzshare. Its counter lives in
 // the library, so it keeps counting only while the library stays mapped.
-#include "sharing/ds_provider.h"
+#include "contracts/ds_provider.h"
 
 namespace {
 

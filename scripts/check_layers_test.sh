@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# The layer check passes on the source tree and fails on planted upward and
+# sideways includes. Usage: check_layers_test.sh <source-root>
+set -uo pipefail
+root=$1
+check="$root/scripts/check_layers.sh"
+fail=0
+bash "$check" "$root" >/dev/null || { echo "FAIL: the source tree breaks its layers:"; bash "$check" "$root"; fail=1; }
+
+plant() {  # plant <file> <include> <expect: pass|fail>
+  local tree; tree=$(mktemp -d)
+  mkdir -p "$tree/$(dirname "$1")"
+  printf '#pragma once\n#include <vector>\n#include "%s"\n' "$2" >"$tree/$1"
+  if bash "$check" "$tree" >/dev/null; then got=pass; else got=fail; fi
+  [ "$got" = "$3" ] || { echo "FAIL: $1 including \"$2\" should $3 the check, it did $got"; fail=1; }
+  rm -rf "$tree"
+}
+plant common/helper.h client/controller/app_components_controller.h fail
+plant platform/port.cpp common/trace_client.h fail
+plant contracts/record.h weblink/records/record_builders.h fail
+plant sharing/engine.cpp capture/monitor_grabber.h fail
+plant outside/vzwire/client.cpp client/proxy/proxy_provider.h fail
+plant weblink/json/parser.cpp weblink/pipe/pipe_frame.h fail
+plant client/app/frame.cpp contracts/ds_provider.h pass
+plant bridge/host.cpp weblink/pipe/pipe_frame.h pass
+plant sharing/engine.cpp sharing/caches.h pass
+[ $fail -eq 0 ] && echo "1 passed, 0 failed" || echo "0 passed, 1 failed"
+exit $fail
