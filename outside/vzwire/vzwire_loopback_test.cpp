@@ -20,7 +20,7 @@ using vzwire_test::RecordingSink;
 using vzwire_test::SessionRecord;
 
 IVzWireLoopback* Loopback() {
-  static vz::ModuleHandle module = vz::LoadModule("vzwire");
+  static vz::ModuleHandle module = vz::LoadModule("vzwire").module;
   auto get = reinterpret_cast<IVzWireLoopback* (*)()>(vz::GetModuleSymbol(module, "VzWireLoopback"));
   return get ? get() : nullptr;
 }
