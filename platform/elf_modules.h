@@ -26,6 +26,7 @@ struct ElfModuleInfo {
   // and the offset in it; 0 and 0 when the address falls between segments.
   unsigned segment_number = 0;
   uintptr_t segment_offset = 0;
+  bool segment_executable = false;  // the segment holds code
   unsigned char build_id[64] = {};
   size_t build_id_size = 0;    // 0 when the image has no build-id note
 };

@@ -49,6 +49,7 @@ bool MeasureImage(uintptr_t load_bias, const ElfW(Phdr)* headers, size_t count, 
     if (entry->segment_count < kMaxImageSegments) {
       entry->segment_start[entry->segment_count] = start;
       entry->segment_size[entry->segment_count] = ph.p_memsz;
+      entry->segment_executable[entry->segment_count] = (ph.p_flags & PF_X) != 0;
       ++entry->segment_count;
     }
   }
@@ -85,6 +86,7 @@ void DescribeImage(const ImageEntry& entry, const char* path, size_t path_length
     if (address >= start && address <= start + entry.segment_size[i]) {
       info->segment_number = i + 1;
       info->segment_offset = address - start;
+      info->segment_executable = entry.segment_executable[i];
       break;
     }
   }

@@ -24,6 +24,7 @@ struct ImageEntry {
   uintptr_t image_end = 0;
   uintptr_t segment_start[kMaxImageSegments] = {};
   uintptr_t segment_size[kMaxImageSegments] = {};
+  bool segment_executable[kMaxImageSegments] = {};
   unsigned segment_count = 0;
   unsigned char build_id[kBuildIdSize] = {};
   size_t build_id_size = 0;

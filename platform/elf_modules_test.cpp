@@ -38,6 +38,10 @@ TEST_F(ElfModulesTest, AnAddressInTheProgramGivesItsPathSegmentAndBuildId) {
   EXPECT_GE(info.segment_number, 1u);
   EXPECT_LT(info.segment_offset, info.image_size);
   EXPECT_EQ(info.build_id_size, 20u) << "the toolchain writes a 160-bit build-id";
+  EXPECT_TRUE(info.segment_executable);
+  static const int kData = 5;
+  ASSERT_TRUE(FindElfModule(reinterpret_cast<uintptr_t>(&kData), &info));
+  EXPECT_FALSE(info.segment_executable);
 }
 
 TEST_F(ElfModulesTest, AnAddressInASharedLibraryGivesTheLibrary) {
@@ -111,6 +115,8 @@ TEST_F(ElfModulesTest, ALibraryLoadedSinceTheLastRefreshIsFoundInTheLoaderList) 
   EXPECT_EQ(snapped.image_size, live.image_size);
   EXPECT_EQ(snapped.segment_number, live.segment_number);
   EXPECT_EQ(snapped.segment_offset, live.segment_offset);
+  EXPECT_TRUE(live.segment_executable);
+  EXPECT_TRUE(snapped.segment_executable);
   EXPECT_EQ(0, std::memcmp(snapped.build_id, live.build_id, sizeof(live.build_id)));
 }
 
