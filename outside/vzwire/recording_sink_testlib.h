@@ -1,0 +1,151 @@
+#pragma once
+// Test support: a transport sink and filter that record every call, with
+// waits that end as soon as the awaited call arrived (or a deadline passed),
+// and a builder of the session records a transport joins with.
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "common/byte_stream.h"
+#include "contracts/media_transport.h"
+
+namespace vzwire_test {
+
+struct SinkEvent {
+  SinkEvent(std::string n, int64_t first = 0, int64_t second = 0, std::string data = std::string())
+      : name(std::move(n)), a(first), b(second), bytes(std::move(data)) {}
+  std::string name;  // "confirm", "leave", "reconnecting", "command", "rtp", "rtcp", "utf8", "binary", "backlog"
+  int64_t a = 0;
+  int64_t b = 0;
+  std::string bytes;
+  std::thread::id thread{};
+};
+
+class RecordingSink : public IMediaTransportSink, public IMediaTransportFilter {
+ public:
+  using IMediaTransportSink::OnReceiveDataBinary;
+  using IMediaTransportSink::OnReceiveDataUtf8;
+
+  void OnJoinSessionConfirm(uint32_t value) override { Add({"confirm", value}); }
+  void OnLeaveSessionConfirm(int32_t reason, int32_t arg) override { Add({"leave", reason, arg}); }
+  void OnSessionReconnecting(int32_t reason, int32_t arg) override { Add({"reconnecting", reason, arg}); }
+  void OnReceiveCommandData(CByteStream* stream) override { Add(StreamEvent("command", stream)); }
+  void OnReceiveRtpData(CByteStream* stream) override { Add(StreamEvent("rtp", stream)); }
+  void OnReceiveRtcpData(CByteStream* stream) override { Add(StreamEvent("rtcp", stream)); }
+  void OnReceiveDataUtf8(const char* data, uint32_t size) override {
+    Add({"utf8", size, 0, std::string(data, size)});
+  }
+  void OnReceiveDataBinary(const uint8_t* data, uint32_t size) override {
+    Add({"binary", size, 0, std::string(reinterpret_cast<const char*>(data), size)});
+    if (on_binary) on_binary(data, size);
+  }
+  void OnSendBacklog(uint32_t value) override { Add({"backlog", value}); }
+
+  int32_t Filter(int32_t, int32_t, int32_t* out, int32_t) override {
+    if (out != nullptr) *out = 0;
+    return 0;
+  }
+  void OnAdjustment(uint8_t state, int32_t bandwidth, int32_t, float lossrate, int32_t rtt, int32_t) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++adjustments_;
+    last_state_ = state;
+    last_bandwidth_ = bandwidth;
+    last_loss_ = lossrate;
+    last_rtt_ = rtt;
+    changed_.notify_all();
+  }
+  int32_t QueryValue(uint8_t, int32_t*) override { return 0; }
+  int32_t NotifyFlag(int32_t) override { return 0; }
+  uint8_t GetSessionType() override { return 3; }
+
+  // Waits until `count` events named `name` arrived; false after the deadline.
+  bool WaitFor(const std::string& name, size_t count = 1, int timeout_ms = 10000) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return changed_.wait_for(lock, std::chrono::milliseconds(timeout_ms),
+                             [&] { return CountLocked(name) >= count; });
+  }
+  bool WaitForAdjustments(int count, int timeout_ms = 10000) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return changed_.wait_for(lock, std::chrono::milliseconds(timeout_ms), [&] { return adjustments_ >= count; });
+  }
+  std::vector<SinkEvent> Events(const std::string& name) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<SinkEvent> found;
+    for (const SinkEvent& event : events_) {
+      if (event.name == name) found.push_back(event);
+    }
+    return found;
+  }
+  size_t Count(const std::string& name) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return CountLocked(name);
+  }
+  // Called on the transport's thread for each binary payload.
+  std::function<void(const uint8_t*, uint32_t)> on_binary;
+
+ private:
+  static SinkEvent StreamEvent(const char* name, CByteStream* stream) {
+    return {name, stream->GetDataLength(), 0,
+            std::string(reinterpret_cast<const char*>(stream->ReadPointer()), stream->GetDataLength())};
+  }
+  void Add(SinkEvent event) {
+    event.thread = std::this_thread::get_id();
+    std::lock_guard<std::mutex> lock(mutex_);
+    events_.push_back(std::move(event));
+    changed_.notify_all();
+  }
+  size_t CountLocked(const std::string& name) const {
+    size_t count = 0;
+    for (const SinkEvent& event : events_) count += event.name == name ? 1 : 0;
+    return count;
+  }
+
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<SinkEvent> events_;
+  int adjustments_ = 0;
+  uint8_t last_state_ = 0;
+  int32_t last_bandwidth_ = 0;
+  float last_loss_ = 0;
+  int32_t last_rtt_ = 0;
+};
+
+// A session record of the shared layout (7,904 bytes, room for either kind):
+// wide texts and 32-bit integers at their fixed offsets.
+class SessionRecord {
+ public:
+  SessionRecord() { std::memset(bytes_, 0, sizeof(bytes_)); }
+  SessionRecord& ServerAddr(const std::string& v) { return Text(64, 256, v); }
+  SessionRecord& Token(const std::string& v) { return Text(576, 128, v); }
+  SessionRecord& RosterId(const std::string& v) { return Text(832, 128, v); }
+  SessionRecord& MeetId(const std::string& v) { return Text(1088, 128, v); }
+  SessionRecord& Port(int32_t v) { return Int(1344, v); }
+  SessionRecord& TcpPort(int32_t v) { return Int(1348, v); }
+  SessionRecord& DSId(const std::string& v) { return Text(1352, 128, v); }
+  SessionRecord& ServerIp(const std::string& v) { return Text(1608, 128, v); }
+  SessionRecord& IsPresenter(int32_t v) { return Int(7884, v); }
+  SessionRecord& IsWebAttendee(int32_t v) { return Int(7888, v); }
+  const void* Data() const { return bytes_; }
+
+ private:
+  // ASCII only, which is all the tests use.
+  SessionRecord& Text(size_t offset, size_t chars, const std::string& v) {
+    for (size_t i = 0; i < chars; ++i) {
+      const char16_t unit = i < v.size() && i + 1 < chars ? static_cast<char16_t>(v[i]) : u'\0';
+      std::memcpy(bytes_ + offset + i * 2, &unit, 2);
+    }
+    return *this;
+  }
+  SessionRecord& Int(size_t offset, int32_t v) {
+    std::memcpy(bytes_ + offset, &v, 4);
+    return *this;
+  }
+  alignas(4) uint8_t bytes_[7904];
+};
+
+}  // namespace vzwire_test

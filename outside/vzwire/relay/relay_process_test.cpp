@@ -1,0 +1,165 @@
+// vzrelay as a process, with the transport library as the system loads it.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "common/byte_stream.h"
+#include "contracts/vz_transport_wrapper.h"
+#include "common/transport_records.h"
+#include "outside/vzwire/relay/join_request.h"
+#include "outside/vzwire/relay/relay_process_testlib.h"
+#include "outside/vzwire/recording_sink_testlib.h"
+
+namespace {
+
+using vzrelay::FrameKind;
+using vzrelay_test::RawClient;
+using vzrelay_test::RelayProcess;
+using vzwire_test::RecordingSink;
+using vzwire_test::SessionRecord;
+
+struct Peer {
+  RecordingSink sink;
+  CVzTransportWrapper wrapper;
+  explicit Peer(uint8_t type = kTransportSessionSharing) { EXPECT_TRUE(wrapper.CreateInstance(&sink, type)); }
+  bool Join(const SessionRecord& record) {
+    return wrapper.Join(record.Data(), nullptr, &sink) == 1 && sink.WaitFor("confirm");
+  }
+};
+
+SessionRecord Sharing(uint16_t port, const std::string& roster, bool presenter, const std::string& token = "tok") {
+  SessionRecord record;
+  record.ServerAddr("127.0.0.1").TcpPort(port).MeetId("meet-1").DSId("ds-1").RosterId(roster)
+      .Token("VDS meet-1:" + token).IsPresenter(presenter ? 1 : 0);
+  return record;
+}
+
+TEST(RelayProcessTest, TwoMembersExchangeCommandsAndDataByteExactInOrder) {
+  RelayProcess relay;
+  ASSERT_TRUE(relay.Start({}));
+  Peer a, b;
+  ASSERT_TRUE(a.Join(Sharing(relay.Port(), "alice", true)));
+  ASSERT_TRUE(b.Join(Sharing(relay.Port(), "bob", false)));
+
+  std::vector<std::string> sent;
+  for (int i = 0; i < 300; ++i) {
+    std::string payload(static_cast<size_t>(1 + i * 997 % 70000), '\0');
+    for (size_t j = 0; j < payload.size(); ++j) payload[j] = static_cast<char>((i * 31 + j) & 0xFF);
+    sent.push_back(payload);
+    ASSERT_EQ(a.wrapper.SendDataBinary(payload), 1);
+    if (i % 50 == 0) {
+      CByteStream command(nullptr, 64, false);
+      const uint8_t message[] = {0x08, static_cast<uint8_t>(i)};
+      ASSERT_TRUE(WriteCommandRecord(&command, message, 2));
+      ASSERT_EQ(a.wrapper.SendCommandData(&command), 1);
+    }
+  }
+  ASSERT_TRUE(b.sink.WaitFor("binary", sent.size(), 30000));
+  const auto received = b.sink.Events("binary");
+  ASSERT_EQ(received.size(), sent.size());
+  for (size_t i = 0; i < sent.size(); ++i) ASSERT_EQ(received[i].bytes, sent[i]) << "payload " << i;
+  ASSERT_TRUE(b.sink.WaitFor("command", 6));
+  const auto commands = b.sink.Events("command");
+  for (size_t i = 0; i < commands.size(); ++i) {
+    EXPECT_EQ(commands[i].bytes, std::string("\x00\x07\x08", 3) + static_cast<char>(i * 50));
+  }
+  EXPECT_TRUE(relay.Stop());
+}
+
+TEST(RelayProcessTest, WrongTokenIsRefusedWithAClearError) {
+  RelayProcess relay;
+  ASSERT_TRUE(relay.Start({"--meeting", "meet-1=secret"}));
+  Peer mallory;
+  ASSERT_EQ(mallory.wrapper.Join(Sharing(relay.Port(), "mallory", false, "guess").Data(), nullptr, &mallory.sink), 1);
+  ASSERT_TRUE(mallory.sink.WaitFor("leave"));
+  EXPECT_EQ(mallory.sink.Events("leave")[0].a, 1);
+  EXPECT_EQ(mallory.sink.Events("leave")[0].b, 401);
+
+  // The refusal as the relay words it.
+  RawClient raw;
+  ASSERT_TRUE(raw.Connect(relay.Port()));
+  vzrelay::JoinRequest join;
+  join.session_type = 3;
+  join.session_id = "ds-1";
+  join.meet_id = "meet-1";
+  join.token = "VDS meet-1:guess";
+  ASSERT_TRUE(raw.Send(FrameKind::kJoin, vzrelay::EncodeJoinRequest(join)));
+  vzrelay::Frame frame;
+  ASSERT_TRUE(raw.Next(&frame));
+  ASSERT_EQ(frame.kind, FrameKind::kJoinRefused);
+  EXPECT_EQ(std::string(frame.payload.begin() + 4, frame.payload.end()), "wrong token for sharing session ds-1");
+  EXPECT_TRUE(raw.WaitClosed());
+
+  Peer alice;
+  EXPECT_TRUE(alice.Join(Sharing(relay.Port(), "alice", true, "secret")));
+}
+
+TEST(RelayProcessTest, KilledRelayGivesReconnectingAndARestartANewJoinConfirm) {
+  RelayProcess relay;
+  ASSERT_TRUE(relay.Start({}));
+  const uint16_t port = relay.Port();
+  Peer a;
+  ASSERT_TRUE(a.Join(Sharing(port, "alice", true)));
+  relay.Kill();
+  ASSERT_TRUE(a.sink.WaitFor("reconnecting"));
+  EXPECT_EQ(a.wrapper.SendDataBinary(std::string("while away")), 0);
+  ASSERT_TRUE(relay.Start({}, port));
+  ASSERT_TRUE(a.sink.WaitFor("confirm", 2, 20000));
+  Peer b;
+  ASSERT_TRUE(b.Join(Sharing(port, "bob", false)));
+  ASSERT_EQ(a.wrapper.SendDataBinary(std::string("back")), 1);
+  ASSERT_TRUE(b.sink.WaitFor("binary"));
+  EXPECT_EQ(b.sink.Events("binary")[0].bytes, "back");
+}
+
+// A raw member that joined ds-1 properly.
+void JoinRaw(RawClient* raw, uint16_t port, const std::string& roster) {
+  ASSERT_TRUE(raw->Connect(port));
+  vzrelay::JoinRequest join;
+  join.session_type = 3;
+  join.session_id = "ds-1";
+  join.meet_id = "meet-1";
+  join.token = "VDS meet-1:tok";
+  join.roster_id = roster;
+  ASSERT_TRUE(raw->Send(FrameKind::kJoin, vzrelay::EncodeJoinRequest(join)));
+  vzrelay::Frame frame;
+  ASSERT_TRUE(raw->Next(&frame));
+  ASSERT_EQ(frame.kind, FrameKind::kJoinConfirm);
+}
+
+TEST(RelayProcessTest, HostileFramesCloseThatMemberOnly) {
+  RelayProcess relay;
+  ASSERT_TRUE(relay.Start({}));
+  Peer a, b;
+  ASSERT_TRUE(a.Join(Sharing(relay.Port(), "alice", true)));
+  ASSERT_TRUE(b.Join(Sharing(relay.Port(), "bob", false)));
+  const std::vector<std::vector<uint8_t>> hostile = {
+      {0x00, 0x09, 0xFF, 0xFF, 0xFF, 0xFF, 1, 2, 3},  // a length of 0xFFFFFFFF
+      {0x7F, 0x01, 0x00, 0x00, 0x00, 0x01, 0x00},      // an unknown kind
+      {0x00, 0x09, 0x00, 0x00, 0x00, 0x64, 1, 2, 3},  // 100 bytes announced, 3 sent, then the end
+      {0x00, 0x02, 0x00, 0x00, 0x00, 0x08, 0, 0, 0, 1, 0, 0, 0, 1},  // a frame only the server sends
+  };
+  size_t round = 0;
+  for (const auto& bytes : hostile) {
+    SCOPED_TRACE(round);
+    RawClient raw;
+    JoinRaw(&raw, relay.Port(), "mallory");
+    ASSERT_TRUE(raw.WriteAll(bytes));
+    raw.ShutdownWrite();
+    EXPECT_TRUE(raw.WaitClosed());
+    // The session goes on for the others, in both directions.
+    const std::string text = "after " + std::to_string(round);
+    ASSERT_EQ(a.wrapper.SendDataBinary(text), 1);
+    ASSERT_EQ(b.wrapper.SendDataBinary(text), 1);
+    ++round;
+    ASSERT_TRUE(b.sink.WaitFor("binary", round));
+    ASSERT_TRUE(a.sink.WaitFor("binary", round));
+    EXPECT_EQ(b.sink.Events("binary").back().bytes, text);
+  }
+  EXPECT_EQ(a.sink.Count("reconnecting"), 0u);
+  EXPECT_EQ(b.sink.Count("reconnecting"), 0u);
+  EXPECT_TRUE(relay.Stop());
+}
+
+}  // namespace
