@@ -149,3 +149,22 @@ class SessionRecord {
 };
 
 }  // namespace vzwire_test
+
+namespace vzwire_test {
+
+// A sharing message (a command, type 110) that carries `filler` in a field
+// no one reads, so a payload of any size and content passes the sharing
+// server unchanged.
+inline std::string SharingPayload(const std::string& filler) {
+  std::string bytes = {'\xA0', '\x01', '\x6E'};  // field 20 (type), varint 110
+  bytes += {'\xC2', '\x3E'};                      // field 1000, length-delimited
+  size_t length = filler.size();
+  do {
+    const auto low = static_cast<char>(length & 0x7F);
+    length >>= 7;
+    bytes.push_back(length != 0 ? static_cast<char>(low | 0x80) : low);
+  } while (length != 0);
+  return bytes + filler;
+}
+
+}  // namespace vzwire_test

@@ -18,6 +18,7 @@ using vzrelay_test::RawClient;
 using vzrelay_test::RelayProcess;
 using vzwire_test::RecordingSink;
 using vzwire_test::SessionRecord;
+using vzwire_test::SharingPayload;
 
 struct Peer {
   RecordingSink sink;
@@ -46,8 +47,8 @@ TEST(RelayProcessTest, TwoMembersExchangeCommandsAndDataByteExactInOrder) {
   for (int i = 0; i < 300; ++i) {
     std::string payload(static_cast<size_t>(1 + i * 997 % 70000), '\0');
     for (size_t j = 0; j < payload.size(); ++j) payload[j] = static_cast<char>((i * 31 + j) & 0xFF);
-    sent.push_back(payload);
-    ASSERT_EQ(a.wrapper.SendDataBinary(payload), 1);
+    sent.push_back(SharingPayload(payload));
+    ASSERT_EQ(a.wrapper.SendDataBinary(sent.back()), 1);
     if (i % 50 == 0) {
       CByteStream command(nullptr, 64, false);
       const uint8_t message[] = {0x08, static_cast<uint8_t>(i)};
@@ -103,14 +104,14 @@ TEST(RelayProcessTest, KilledRelayGivesReconnectingAndARestartANewJoinConfirm) {
   ASSERT_TRUE(a.Join(Sharing(port, "alice", true)));
   relay.Kill();
   ASSERT_TRUE(a.sink.WaitFor("reconnecting"));
-  EXPECT_EQ(a.wrapper.SendDataBinary(std::string("while away")), 0);
+  EXPECT_EQ(a.wrapper.SendDataBinary(SharingPayload("while away")), 0);
   ASSERT_TRUE(relay.Start({}, port));
   ASSERT_TRUE(a.sink.WaitFor("confirm", 2, 20000));
   Peer b;
   ASSERT_TRUE(b.Join(Sharing(port, "bob", false)));
-  ASSERT_EQ(a.wrapper.SendDataBinary(std::string("back")), 1);
+  ASSERT_EQ(a.wrapper.SendDataBinary(SharingPayload("back")), 1);
   ASSERT_TRUE(b.sink.WaitFor("binary"));
-  EXPECT_EQ(b.sink.Events("binary")[0].bytes, "back");
+  EXPECT_EQ(b.sink.Events("binary")[0].bytes, SharingPayload("back"));
 }
 
 // A raw member that joined ds-1 properly.
@@ -150,12 +151,12 @@ TEST(RelayProcessTest, HostileFramesCloseThatMemberOnly) {
     EXPECT_TRUE(raw.WaitClosed());
     // The session goes on for the others, in both directions.
     const std::string text = "after " + std::to_string(round);
-    ASSERT_EQ(a.wrapper.SendDataBinary(text), 1);
-    ASSERT_EQ(b.wrapper.SendDataBinary(text), 1);
+    ASSERT_EQ(a.wrapper.SendDataBinary(SharingPayload(text)), 1);
+    ASSERT_EQ(b.wrapper.SendDataBinary(SharingPayload(text)), 1);
     ++round;
     ASSERT_TRUE(b.sink.WaitFor("binary", round));
     ASSERT_TRUE(a.sink.WaitFor("binary", round));
-    EXPECT_EQ(b.sink.Events("binary").back().bytes, text);
+    EXPECT_EQ(b.sink.Events("binary").back().bytes, SharingPayload(text));
   }
   EXPECT_EQ(a.sink.Count("reconnecting"), 0u);
   EXPECT_EQ(b.sink.Count("reconnecting"), 0u);
