@@ -164,3 +164,79 @@ TEST(RelayProcessTest, HostileFramesCloseThatMemberOnly) {
 }
 
 }  // namespace
+
+namespace {
+
+SessionRecord Video(uint16_t port, const std::string& roster) {
+  SessionRecord record;
+  record.ServerAddr("127.0.0.1").TcpPort(port).MeetId("meet-v").RosterId(roster).Token("tok");
+  return record;
+}
+
+std::vector<uint8_t> RtpPacket(uint32_t ssrc, uint16_t sequence) {
+  std::vector<uint8_t> packet(1200, 0);
+  packet[0] = 0x80;
+  packet[2] = static_cast<uint8_t>(sequence >> 8);
+  packet[3] = static_cast<uint8_t>(sequence);
+  packet[8] = static_cast<uint8_t>(ssrc >> 24);
+  packet[9] = static_cast<uint8_t>(ssrc >> 16);
+  packet[10] = static_cast<uint8_t>(ssrc >> 8);
+  packet[11] = static_cast<uint8_t>(ssrc);
+  return packet;
+}
+
+TEST(RelayProcessTest, InjectedLossIsMeasuredAndReportedOnTheTransportsThread) {
+  RelayProcess relay;
+  ASSERT_TRUE(relay.Start({"--loss", "0.3", "--seed", "5"}));
+  Peer a(kTransportSessionVideo), b(kTransportSessionVideo);
+  ASSERT_TRUE(a.Join(Video(relay.Port(), "alice")));
+  ASSERT_TRUE(b.Join(Video(relay.Port(), "bob")));
+  const auto ssrc = static_cast<uint32_t>(a.sink.Events("confirm")[0].a);
+  CByteStream stream(nullptr, 2048, false);
+  for (uint16_t i = 0; i < 500; ++i) {
+    stream.Clear();
+    const std::vector<uint8_t> packet = RtpPacket(ssrc, i);
+    ASSERT_TRUE(WriteRtpRecord(&stream, 1, packet.data(), static_cast<uint32_t>(packet.size())));
+    ASSERT_EQ(a.wrapper.SendRtpData(&stream), 1);
+  }
+  // Some arrive, not all; the receiver's next report says how many were lost.
+  ASSERT_TRUE(b.sink.WaitFor("rtp", 250));
+  ASSERT_TRUE(b.sink.WaitUntil([](const auto&, const auto& adjustments) {
+    for (const auto& adjustment : adjustments) {
+      if (adjustment.lossrate > 0.2f && adjustment.lossrate < 0.4f) return true;
+    }
+    return false;
+  }));
+  EXPECT_LT(b.sink.Count("rtp"), 500u);
+  bool sender_counted = false;
+  ASSERT_TRUE(a.sink.WaitUntil([&](const auto&, const auto& adjustments) {
+    for (const auto& adjustment : adjustments) {
+      EXPECT_NE(adjustment.thread, std::this_thread::get_id());
+      sender_counted = sender_counted || adjustment.bandwidth > 8 * 500 * 1200 / 2;
+    }
+    return sender_counted;
+  }));
+}
+
+TEST(RelayProcessTest, SendBacklogFollowsTheRealQueue) {
+  RelayProcess relay;
+  ASSERT_TRUE(relay.Start({}));
+  Peer a(kTransportSessionVideo), b(kTransportSessionVideo);
+  ASSERT_TRUE(a.Join(Video(relay.Port(), "alice")));
+  ASSERT_TRUE(b.Join(Video(relay.Port(), "bob")));
+  const std::string chunk(4u << 20, 'x');
+  for (int i = 0; i < 3; ++i) ASSERT_EQ(a.wrapper.SendDataBinary(chunk), 1);
+  // A queue that grew is reported, and so is its emptying.
+  ASSERT_TRUE(a.sink.WaitUntil([](const auto& events, const auto&) {
+    bool grew = false;
+    for (const auto& event : events) {
+      if (event.name != "backlog") continue;
+      if (event.a > 16000) grew = true;
+      if (grew && event.a == 0) return true;
+    }
+    return false;
+  }, 30000));
+  ASSERT_TRUE(b.sink.WaitFor("binary", 3, 30000));
+}
+
+}  // namespace

@@ -23,6 +23,7 @@ class RelayServer::Connection : public IMemberLink {
   bool Deliver(FrameKind kind, const uint8_t* payload, size_t size) override {
     if (closing_) return true;  // going anyway
     const bool media = kind == FrameKind::kRtp || kind == FrameKind::kRtcp;
+    if (media) ++media_offered_;
     if (media && faults_on_) {
       uint64_t due = 0;
       if (!faults_.Admit(vz::MonotonicMs(), &due)) return true;
@@ -89,6 +90,7 @@ class RelayServer::Connection : public IMemberLink {
   MemberId member = 0;
   bool gone = false;  // the socket failed or the peer closed: remove
   uint64_t FaultDrops() const { return faults_.Dropped(); }
+  uint64_t MediaOffered() const { return media_offered_; }
 
  private:
   struct Delayed {
@@ -111,6 +113,7 @@ class RelayServer::Connection : public IMemberLink {
   bool faults_on_;
   bool closing_ = false;
   uint64_t sequence_ = 0;
+  uint64_t media_offered_ = 0;  // media frames handed to this member, faults or not
 };
 
 RelayServer::RelayServer(RelayOptions options) : options_(options), hub_(options.hub) {}
@@ -237,8 +240,9 @@ void RelayServer::ServeReads(Connection& connection) {
         }
         std::vector<uint8_t> pong = frame.payload;
         const Member* member = hub_.FindMember(connection.member);
-        const uint64_t dropped = (member ? member->media_dropped : 0) + connection.FaultDrops();
-        PutU32(&pong, static_cast<uint32_t>(dropped));
+        const uint64_t held_back = member ? member->media_dropped : 0;
+        PutU32(&pong, static_cast<uint32_t>(held_back + connection.FaultDrops()));
+        PutU32(&pong, static_cast<uint32_t>(held_back + connection.MediaOffered()));
         connection.Deliver(FrameKind::kPong, pong.data(), pong.size());
         continue;
       }
