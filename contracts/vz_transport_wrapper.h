@@ -83,7 +83,7 @@ inline void* OpenOnce(const char* file_name) {
   std::lock_guard<std::mutex> lock(*mutex);
   const auto found = modules->find(key);
   if (found != modules->end()) return found->second;
-  vz::ModuleHandle module = vz::LoadModule(file_name);
+  vz::ModuleHandle module = vz::LoadModule(file_name).module;
   if (module != nullptr) modules->emplace(key, module);
   return module;
 }

@@ -56,7 +56,7 @@ TEST_F(ElfModulesTest, AddressesOutsideEveryImageGiveNothing) {
 // The module loader keeps the snapshot current: a library appears in it when
 // loaded and leaves it when unloaded.
 TEST_F(ElfModulesTest, TheModuleLoaderRefreshesTheSnapshot) {
-  ModuleHandle module = LoadModule("vzloadertest");
+  ModuleHandle module = LoadModule("vzloadertest").module;
   ASSERT_NE(module, nullptr);
   void* symbol = GetModuleOrdinal(module, 1);
   ASSERT_NE(symbol, nullptr);

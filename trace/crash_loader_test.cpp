@@ -46,7 +46,7 @@ void CrashWhileModulesChurn() {
   std::atomic<int> rounds{0};
   std::thread([&rounds] {
     for (;;) {
-      ModuleHandle module = LoadModule("vzcrashtestmodule");
+      ModuleHandle module = LoadModule("vzcrashtestmodule").module;
       if (module == nullptr) std::_Exit(3);
       FreeModule(module);
       rounds.fetch_add(1);
@@ -63,7 +63,7 @@ const ChildScenarioRegistration kChurn(kChurnScenario, CrashWhileModulesChurn);
 void CrashWhileTheLoaderListIsHeld() {
   StartLinkedTracer();
   LinkedTracerSetAppInfo("VelzarHub", "1.2.3");
-  ModuleHandle module = LoadModule("vzcrashtestmodule");
+  ModuleHandle module = LoadModule("vzcrashtestmodule").module;
   if (module == nullptr) std::_Exit(3);
   auto hold = reinterpret_cast<void (*)()>(GetModuleSymbol(module, "VzCrashTestModuleHoldLoaderList"));
   auto holding = reinterpret_cast<bool (*)()>(GetModuleSymbol(module, "VzCrashTestModuleIsHolding"));

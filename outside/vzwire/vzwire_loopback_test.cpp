@@ -21,7 +21,7 @@ using vzwire_test::SessionRecord;
 using vzwire_test::SharingPayload;
 
 IVzWireLoopback* Loopback() {
-  static vz::ModuleHandle module = vz::LoadModule("vzwire");
+  static vz::ModuleHandle module = vz::LoadModule("vzwire").module;
   auto get = reinterpret_cast<IVzWireLoopback* (*)()>(vz::GetModuleSymbol(module, "VzWireLoopback"));
   return get ? get() : nullptr;
 }
