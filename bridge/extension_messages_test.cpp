@@ -30,6 +30,24 @@ TEST(ExtensionMessages, CrashReportsNeedAStarBeforeTheReport) {
   EXPECT_EQ(text, "{\"code\":0,\"type\":\"MEET_APP_CRASHREPORT\",\"filename\":\"\",\"report\":\"*\"}");
 }
 
+TEST(ExtensionMessages, ACrashReportIsCutAfterEscapingAtAWholeEscapeOrCharacter) {
+  const std::string head = "{\"code\":0,\"type\":\"MEET_APP_CRASHREPORT\",\"filename\":\"f\",\"report\":\"";
+  std::string text;
+  // The whole message is the head, "f*", two escapes, one character, "x" and the tail.
+  const std::string payload = std::string("f*") + "\x01\n" + "\xe2\x82\xac" + "x";
+  const std::string whole = head + "f*\\u0001\\n\xe2\x82\xacx\"}";
+  ASSERT_EQ(CrashReportMessageText(payload, &text, whole.size()), CrashReportText::kWhole);
+  EXPECT_EQ(text, whole);
+  ASSERT_EQ(CrashReportMessageText(payload, &text, whole.size() - 1), CrashReportText::kCut);
+  EXPECT_EQ(text, head + "f*\\u0001\\n\xe2\x82\xac\"}");
+  // One byte short of the euro sign's three: the sign goes whole.
+  ASSERT_EQ(CrashReportMessageText(payload, &text, whole.size() - 2), CrashReportText::kCut);
+  EXPECT_EQ(text, head + "f*\\u0001\\n\"}");
+  ASSERT_EQ(CrashReportMessageText(payload, &text, head.size() + 2 + 2 + 5), CrashReportText::kCut);
+  EXPECT_EQ(text, head + "f*\"}");  // never half of "\u0001"
+  EXPECT_EQ(CrashReportMessageText(payload, &text, head.size() + 1), CrashReportText::kTooLong);
+}
+
 TEST(ExtensionTextEscape, EscapesTheShortFormsAndEveryOtherControlByte) {
   EXPECT_EQ(EscapeExtensionText("\" \\ / \b \f \n \r \t"), "\\\" \\\\ \\/ \\b \\f \\n \\r \\t");
   EXPECT_EQ(EscapeExtensionText(std::string("a\x01" "b\x1b[0m\x1f\x7f", 9)), "a\\u0001b\\u001b[0m\\u001f\x7f");

@@ -196,6 +196,57 @@ TEST_F(LauncherTest, AFailedDownloadNeedsAnUpdateAndWatchesForAManualInstall) {
   EXPECT_EQ(runner_.started.size(), 1u);
 }
 
+TEST_F(LauncherTest, MemoryRunningOutFailsTheStepNotTheThread) {
+  // In the start itself: a failed start.
+  versions_.Set(ClientPath(), "1.0.0.0");
+  runner_.throw_on_start = true;
+  EXPECT_EQ(Start(u"1.0.0.0"), 0);
+  EXPECT_EQ(sink_.results, std::vector<int>{1});
+  EXPECT_TRUE(sink_.Logged("StartVelzarApplication failed: std::bad_alloc"));
+
+  // On the download thread: a failed download, so a failed upgrade.
+  runner_.throw_on_start = false;
+  sink_.results.clear();
+  sink_.logs.clear();
+  downloader_.throw_bad_alloc = true;
+  ASSERT_EQ(Start(u"2.9.1.3"), 1);
+  RunDownload();
+  EXPECT_TRUE(sink_.Logged("download complete result [0x00000004][Failed]"));
+  AdvanceMs(1000);
+  EXPECT_EQ(sink_.results, std::vector<int>{2});
+
+  // In a timer's step (the installer's start): the upgrade fails, no step is left behind.
+  downloader_.throw_bad_alloc = false;
+  Forget();  // the previous download thread has been joined
+  sink_.results.clear();
+  sink_.logs.clear();
+  ASSERT_EQ(Start(u"2.9.1.3"), 1);
+  RunDownload();
+  runner_.throw_on_start = true;
+  AdvanceMs(1000);
+  EXPECT_EQ(sink_.results, std::vector<int>{2});
+  EXPECT_TRUE(sink_.Logged("the launcher's step failed: std::bad_alloc"));
+  const size_t starts = runner_.started.size();
+  AdvanceMs(5000);
+  EXPECT_EQ(runner_.started.size(), starts);
+  EXPECT_EQ(sink_.results, std::vector<int>{2});
+}
+
+TEST_F(LauncherTest, ItsEntryAndTimersAreRefusedOffItsThread) {
+  launcher_ = std::make_unique<CLauncherDlg>(&sink_, 0, ports_, loop_);
+  versions_.Set(ClientPath(), "1.0.0.0");
+  int result = -1;
+  std::thread other([&] {
+    result = launcher_->StartVelzarApplication(Request(u"1.0.0.0", u"/dl/VelzarSetup.run", u"en", u"M1", u"R1"));
+    launcher_->SetTimer(CLauncherDlg::kTimerWatchInstallation, 1000);
+  });
+  other.join();
+  EXPECT_EQ(result, 0);
+  AdvanceMs(3000);
+  EXPECT_TRUE(runner_.started.empty());
+  EXPECT_TRUE(sink_.results.empty());
+}
+
 TEST_F(LauncherTest, AnInstallerThatCannotStartIsASystemError) {
   runner_.start_errors[PackagePath()] = ENOEXEC;
   ASSERT_EQ(Start(u"2.9.1.3"), 1);

@@ -5,12 +5,18 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <filesystem>
 #include <mutex>
+#include <new>
 #include <regex>
 #include <vector>
 
 #include "bridge/testing/raw_pipe_client.h"
+#include "platform/local_socket.h"
+#include "platform/pipe_name.h"
 #include "platform/pipe_name_testlib.h"
+#include "platform/process.h"
+#include "platform/program_launch.h"
 #include "platform/text.h"
 #include "weblink/pipe/pipe_frame.h"
 
@@ -21,12 +27,15 @@ class RecordingPipeSink : public IPipeCallback {
  public:
   void OnConnect() override { Add("connect"); }
   void OnDisconnect() override { Add("disconnect"); }
-  void OnReceiveTextData(const std::string& text) override { Add("text:" + text); }
-  void OnReceiveBase64Data(uint32_t kind, const std::string& text) override {
-    Add("data" + std::to_string(kind) + ":" + text);
+  void OnReceiveTextData(std::string_view text) override {
+    if (text == "throw") throw std::bad_alloc();  // as when memory runs out handing it on
+    Add("text:" + std::string(text));
   }
-  void OnReceiveLog(const std::string& text) override { Add("log:" + text); }
-  void OnReceiveReport(const std::string& text) override { Add("report:" + text); }
+  void OnReceiveBase64Data(uint32_t kind, std::string_view text) override {
+    Add("data" + std::to_string(kind) + ":" + std::string(text));
+  }
+  void OnReceiveLog(std::string_view text) override { Add("log:" + std::string(text)); }
+  void OnReceiveReport(std::string_view text) override { Add("report:" + std::string(text)); }
   void OnWaitClient() override {
     if (on_wait_client) on_wait_client();
     std::lock_guard<std::mutex> lock(mutex_);
@@ -112,6 +121,13 @@ TEST_F(PipeServerTest, FramesAreCutAcrossAndWithinReadsAndRoutedByKind) {
   EXPECT_EQ(sink_.Calls(), (std::vector<std::string>{"connect", "text:{\"a\":1}", "log:log line", "text:{\"split\":1}",
                                                      "report:f.exception*body", "data7:QUJD", "value1:42", "value1:-5",
                                                      "value2:0", "value2:17"}));
+}
+
+TEST_F(PipeServerTest, AFrameTheSinkFailsOnIsDroppedAndTheLinkGoesOn) {
+  Connect();
+  ASSERT_TRUE(client_.WriteAll(Frame(1000, "throw") + Frame(1000, "after")));
+  ASSERT_TRUE(sink_.WaitFor(2));
+  EXPECT_EQ(sink_.Calls(), (std::vector<std::string>{"connect", "text:after"}));
 }
 
 TEST_F(PipeServerTest, AnEmptyFrameIsDroppedAndTheNextOneStillArrives) {
@@ -244,6 +260,40 @@ TEST(PipeServerWait, WithoutADeadlineItWaitsAndStopEndsThatPromptlyAndSilently) 
   server.Stop();
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(1));
   EXPECT_TRUE(sink.Calls().empty());
+}
+
+// A client of another user is turned away at once and the server keeps
+// waiting for its own. The client runs as the unprivileged user 65534, which
+// only root can switch to.
+TEST(PipeServerPeers, AClientOfAnotherUserIsRefusedAndTheOwnOneStillComes) {
+  if (vz::CurrentUserId() != 0) GTEST_SKIP() << "needs root to run a client as another user (uid 65534)";
+  vz::ScopedPipeTestFolder folder;
+  RecordingPipeSink sink;
+  CPipeServer server(&sink);
+  ASSERT_EQ(server.Start(), 1);
+  std::string socket_path;
+  ASSERT_TRUE(vz::PipeNameToSocketPath(server.PipeName(), &socket_path));
+  // Let the other user reach the socket, so that only the server's own check stands in its way.
+  namespace fs = std::filesystem;
+  for (fs::path at = fs::path(socket_path).parent_path(); at.string().size() >= folder.Path().size();
+       at = at.parent_path()) {
+    fs::permissions(at, fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+  }
+  fs::permissions(socket_path, fs::perms::all);
+
+  int error = 0;
+  const int pid = vz::LaunchProgram(VZ_OTHER_USER_CLIENT, {VZ_OTHER_USER_CLIENT, "65534", socket_path}, &error);
+  ASSERT_GT(pid, 0) << error;
+  int exit_code = -1;
+  ASSERT_TRUE(vz::WaitForProcess(pid, 10000, &exit_code));
+  if (exit_code == 2) GTEST_SKIP() << "this system does not let the test switch to uid 65534";
+  EXPECT_EQ(exit_code, 0) << "1: the link stayed open; 3: no connection was made";
+  EXPECT_TRUE(sink.Calls().empty());
+
+  RawPipeClient own;
+  ASSERT_TRUE(own.Connect(vz::Utf16ToUtf8(server.PipeName())));
+  ASSERT_TRUE(sink.WaitFor(1));
+  EXPECT_EQ(sink.Calls(), std::vector<std::string>{"connect"});
 }
 
 }  // namespace

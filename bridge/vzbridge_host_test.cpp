@@ -77,6 +77,16 @@ TEST_F(HostProgramTest, AStartLaunchesTheClientAndMessagesRelayBothWays) {
   ExpectEcho(at_limit);
   ASSERT_TRUE(host_.Send(head + "y" + at_limit.substr(head.size())));
   ExpectEcho("{\"type\":\"AFTER\"}");
+  // A crash report whose escaped form passes the limit arrives cut to fit.
+  std::string control;
+  for (int i = 0; i < 200000; ++i) control += "\\u0001";
+  ASSERT_TRUE(host_.Send("{\"type\":\"FAKE_SEND\",\"kind\":1002,\"payload\":\"big.exception*" + control + "\"}"));
+  std::string report;
+  ASSERT_TRUE(host_.ReadNonLog(&report));
+  EXPECT_LE(report.size(), kNativeMessageMaxToBrowser);
+  EXPECT_EQ(report.rfind("{\"code\":0,\"type\":\"MEET_APP_CRASHREPORT\",\"filename\":\"big.exception\",\"report\":\"big.exception*\\u0001", 0), 0u);
+  EXPECT_EQ(report.substr(report.size() - 8), "\\u0001\"}");
+  ExpectEcho("{\"type\":\"AFTER\"}");
 
   // What the client sends of its own, as the host writes it.
   ASSERT_TRUE(host_.Send("{\"type\":\"FAKE_SEND\",\"kind\":1001,\"payload\":\"line \\\"q\\\" / \\\\ \\n \\u0001 \xff end\"}"));

@@ -76,6 +76,8 @@ class Window {
   virtual uint32_t flags() const = 0;
   // An id of the display's window for the log and the window list; 0 headless.
   virtual uint64_t NativeId() const = 0;
+  // False once the window is destroyed: for code that ran a nested loop.
+  virtual std::shared_ptr<const bool> Alive() const = 0;
 
   // Visibility and placement. Bounds of a top-level window are on the
   // screen; a child's are in its parent.

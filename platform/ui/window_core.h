@@ -170,7 +170,7 @@ class WindowNode : public Window {
   void PaintTree(Canvas& canvas);
   const std::string& title() const { return title_; }
   const WindowRegion* input_shape() const { return has_input_shape_ ? &input_shape_ : nullptr; }
-  std::shared_ptr<const bool> Alive() const { return alive_.Watch(); }
+  std::shared_ptr<const bool> Alive() const override { return alive_.Watch(); }
 
  private:
   WindowCore& core_;

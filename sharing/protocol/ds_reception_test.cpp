@@ -249,6 +249,10 @@ TEST(DsReceptionTest, CacheSizeNeverExceedsTheBytesCarried) {
   none->set_type(DS_CACHE_PNG);
   none->set_data_size(5000);
   cache->add_cache_data()->set_data("third slot ignored");
+  DsCache* untyped = message.add_caches();
+  untyped->set_index(22);
+  untyped->add_cache_data()->set_data("xy");
+  untyped->mutable_cache_data(0)->set_data_size(2);
   const auto events = Receive(Serialize(message));
   ASSERT_EQ(events.size(), 1u);
   const CCacheEntry& entry = *events[0].caches[0];
@@ -257,6 +261,9 @@ TEST(DsReceptionTest, CacheSizeNeverExceedsTheBytesCarried) {
   EXPECT_EQ(entry.Slots[1].Type, DS_CACHE_PNG);
   EXPECT_EQ(entry.Slots[1].Size, 0u);
   EXPECT_EQ(entry.Slots[1].Data, nullptr);
+  // No type on the wire: an untyped slot, not the schema's first type.
+  EXPECT_EQ(events[0].caches[1]->Slots[0].Type, 0);
+  EXPECT_EQ(events[0].caches[1]->Slots[0].Size, 2u);
 }
 
 TEST(DsReceptionTest, CachesAndBlocksBeyondTheTablesAreDropped) {
