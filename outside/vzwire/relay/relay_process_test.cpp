@@ -240,3 +240,18 @@ TEST(RelayProcessTest, SendBacklogFollowsTheRealQueue) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(RelayProcessTest, ACutAfterSecondsGivesReconnectingThenANewConfirm) {
+  RelayProcess relay;
+  ASSERT_TRUE(relay.Start({"--cut-after", "1", "--cut-for", "1"}));
+  Peer a(kTransportSessionVideo);
+  ASSERT_TRUE(a.Join(Video(relay.Port(), "alice")));
+  ASSERT_TRUE(a.sink.WaitFor("reconnecting", 1, 10000));
+  ASSERT_TRUE(a.sink.WaitFor("confirm", 2, 15000));
+  EXPECT_EQ(a.sink.Events("confirm")[1].a, a.sink.Events("confirm")[0].a);  // the same SSRC again
+  EXPECT_TRUE(relay.Stop());
+}
+
+}  // namespace
