@@ -266,6 +266,7 @@ TEST_F(ApplicationTest, AnExitWritesNothingMoreAndIsAskedForOnce) {
   app->OnReceiveTextData("{\"type\":\"LATE\"}");
   app->onSystemErrorCode(5);
   app->OnStartApplicationResult(2);
+  EXPECT_EQ(Feed(*app, "not json"), 0);  // not echoed: the host ends
   EXPECT_EQ(output_.Messages(), std::vector<std::string>{"{\"code\":0,\"type\":\"MEET_APP_STOPPED\"}"});
   EXPECT_EQ(exit_.Codes(), std::vector<int>{0});
 }
