@@ -4,7 +4,7 @@
 
 namespace vzwire {
 
-void LinkMeter::OnPong(uint64_t rtt_us, uint32_t dropped_total) {
+void LinkMeter::OnPong(uint64_t rtt_us, uint32_t dropped_total, uint32_t offered_total) {
   const double rtt = static_cast<double>(rtt_us) / 1000.0;
   if (!have_rtt_) {
     rtt_ms_ = rtt;
@@ -16,6 +16,7 @@ void LinkMeter::OnPong(uint64_t rtt_us, uint32_t dropped_total) {
     rtt_ms_ += (rtt - rtt_ms_) / 8;
   }
   dropped_total_ = dropped_total;
+  offered_total_ = offered_total;
 }
 
 LinkReport LinkMeter::Report(uint64_t now_ms, uint64_t backlog, bool reconnecting) {
@@ -30,19 +31,20 @@ LinkReport LinkMeter::Report(uint64_t now_ms, uint64_t backlog, bool reconnectin
   report.totalbw = rate(sent_ + received_);
   report.rtt = static_cast<int32_t>(std::lround(rtt_ms_));
   report.jitter = static_cast<int32_t>(std::lround(jitter_ms_));
-  // The server's count only grows within one connection; a fresh
-  // connection starts it again.
-  const uint32_t dropped =
-      dropped_total_ >= dropped_at_report_ ? dropped_total_ - dropped_at_report_ : dropped_total_;
+  // Both counts come from one pong, so they cover the same packets. They
+  // only grow within one connection; a fresh connection starts them again.
+  const bool restarted = offered_total_ < offered_at_report_ || dropped_total_ < dropped_at_report_;
+  const uint32_t dropped = restarted ? dropped_total_ : dropped_total_ - dropped_at_report_;
+  const uint32_t offered = restarted ? offered_total_ : offered_total_ - offered_at_report_;
   dropped_at_report_ = dropped_total_;
-  const uint64_t offered = media_received_ + dropped;
+  offered_at_report_ = offered_total_;
   report.lossrate = offered == 0 ? 0.0f : static_cast<float>(dropped) / static_cast<float>(offered);
   if (reconnecting) {
     report.state = 2;
   } else if (backlog > kCongestedBacklog || report.lossrate > 0.05f) {
     report.state = 1;
   }
-  sent_ = received_ = media_received_ = 0;
+  sent_ = received_ = 0;
   return report;
 }
 

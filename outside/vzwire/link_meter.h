@@ -23,10 +23,9 @@ class LinkMeter {
 
   void OnSent(uint64_t bytes) { sent_ += bytes; }
   void OnReceived(uint64_t bytes) { received_ += bytes; }
-  void OnMediaReceived() { ++media_received_; }
-  // A pong: the round trip, and the server's running count of media it
-  // dropped for me.
-  void OnPong(uint64_t rtt_us, uint32_t dropped_total);
+  // A pong: the round trip, and the server's running counts of the media
+  // it dropped for me and of all the media meant for me.
+  void OnPong(uint64_t rtt_us, uint32_t dropped_total, uint32_t offered_total);
   // The report for the interval since the last call (at most one a second
   // is meant; any interval works).
   LinkReport Report(uint64_t now_ms, uint64_t backlog, bool reconnecting);
@@ -34,9 +33,10 @@ class LinkMeter {
  private:
   uint64_t sent_ = 0;
   uint64_t received_ = 0;
-  uint64_t media_received_ = 0;
   uint32_t dropped_total_ = 0;
+  uint32_t offered_total_ = 0;
   uint32_t dropped_at_report_ = 0;
+  uint32_t offered_at_report_ = 0;
   bool have_rtt_ = false;
   double rtt_ms_ = 0;
   double jitter_ms_ = 0;

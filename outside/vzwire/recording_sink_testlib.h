@@ -41,8 +41,9 @@ class RecordingSink : public IMediaTransportSink, public IMediaTransportFilter {
     Add({"utf8", size, 0, std::string(data, size)});
   }
   void OnReceiveDataBinary(const uint8_t* data, uint32_t size) override {
-    Add({"binary", size, 0, std::string(reinterpret_cast<const char*>(data), size)});
+    // The hook first, so that a waiter for the event sees what it did.
     if (on_binary) on_binary(data, size);
+    Add({"binary", size, 0, std::string(reinterpret_cast<const char*>(data), size)});
   }
   void OnSendBacklog(uint32_t value) override { Add({"backlog", value}); }
 
@@ -50,13 +51,10 @@ class RecordingSink : public IMediaTransportSink, public IMediaTransportFilter {
     if (out != nullptr) *out = 0;
     return 0;
   }
-  void OnAdjustment(uint8_t state, int32_t bandwidth, int32_t, float lossrate, int32_t rtt, int32_t) override {
+  void OnAdjustment(uint8_t state, int32_t bandwidth, int32_t jitter, float lossrate, int32_t rtt,
+                    int32_t totalbw) override {
     std::lock_guard<std::mutex> lock(mutex_);
-    ++adjustments_;
-    last_state_ = state;
-    last_bandwidth_ = bandwidth;
-    last_loss_ = lossrate;
-    last_rtt_ = rtt;
+    adjustments_.push_back({state, bandwidth, jitter, lossrate, rtt, totalbw, std::this_thread::get_id()});
     changed_.notify_all();
   }
   int32_t QueryValue(uint8_t, int32_t*) override { return 0; }
@@ -69,9 +67,19 @@ class RecordingSink : public IMediaTransportSink, public IMediaTransportFilter {
     return changed_.wait_for(lock, std::chrono::milliseconds(timeout_ms),
                              [&] { return CountLocked(name) >= count; });
   }
-  bool WaitForAdjustments(int count, int timeout_ms = 10000) {
+  struct Adjustment {
+    uint8_t state;
+    int32_t bandwidth, jitter;
+    float lossrate;
+    int32_t rtt, totalbw;
+    std::thread::id thread;
+  };
+  // Waits until `done` holds for the events and adjustments so far.
+  bool WaitUntil(const std::function<bool(const std::vector<SinkEvent>&, const std::vector<Adjustment>&)>& done,
+                 int timeout_ms = 10000) {
     std::unique_lock<std::mutex> lock(mutex_);
-    return changed_.wait_for(lock, std::chrono::milliseconds(timeout_ms), [&] { return adjustments_ >= count; });
+    return changed_.wait_for(lock, std::chrono::milliseconds(timeout_ms),
+                             [&] { return done(events_, adjustments_); });
   }
   std::vector<SinkEvent> Events(const std::string& name) {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -108,11 +116,7 @@ class RecordingSink : public IMediaTransportSink, public IMediaTransportFilter {
   std::mutex mutex_;
   std::condition_variable changed_;
   std::vector<SinkEvent> events_;
-  int adjustments_ = 0;
-  uint8_t last_state_ = 0;
-  int32_t last_bandwidth_ = 0;
-  float last_loss_ = 0;
-  int32_t last_rtt_ = 0;
+  std::vector<Adjustment> adjustments_;
 };
 
 // A session record of the shared layout (7,904 bytes, room for either kind):
@@ -147,5 +151,24 @@ class SessionRecord {
   }
   alignas(4) uint8_t bytes_[7904];
 };
+
+}  // namespace vzwire_test
+
+namespace vzwire_test {
+
+// A sharing message (a command, type 110) that carries `filler` in a field
+// no one reads, so a payload of any size and content passes the sharing
+// server unchanged.
+inline std::string SharingPayload(const std::string& filler) {
+  std::string bytes = {'\xA0', '\x01', '\x6E'};  // field 20 (type), varint 110
+  bytes += {'\xC2', '\x3E'};                      // field 1000, length-delimited
+  size_t length = filler.size();
+  do {
+    const auto low = static_cast<char>(length & 0x7F);
+    length >>= 7;
+    bytes.push_back(length != 0 ? static_cast<char>(low | 0x80) : low);
+  } while (length != 0);
+  return bytes + filler;
+}
 
 }  // namespace vzwire_test

@@ -18,6 +18,7 @@ namespace {
 
 using vzwire_test::RecordingSink;
 using vzwire_test::SessionRecord;
+using vzwire_test::SharingPayload;
 
 IVzWireLoopback* Loopback() {
   static vz::ModuleHandle module = vz::LoadModule("vzwire").module;
@@ -61,8 +62,8 @@ TEST_F(VzwireLoopbackTest, TwoMembersExchangeDataAndCommandsWholeAndInOrder) {
   for (int i = 0; i < 200; ++i) {
     std::string payload(static_cast<size_t>(i * 37 % 5000), '\0');
     for (size_t j = 0; j < payload.size(); ++j) payload[j] = static_cast<char>((i + j) & 0xFF);
-    sent.push_back(payload);
-    ASSERT_EQ(a.wrapper.SendDataBinary(payload), 1);
+    sent.push_back(SharingPayload(payload));
+    ASSERT_EQ(a.wrapper.SendDataBinary(sent.back()), 1);
   }
   CByteStream command(nullptr, 1024, false);
   const uint8_t message[] = {0x08, 0x6E, 0x12, 0x00};
@@ -83,14 +84,14 @@ TEST_F(VzwireLoopbackTest, TwoMembersExchangeDataAndCommandsWholeAndInOrder) {
 
 TEST_F(VzwireLoopbackTest, SendsOutsideTheJoinAreRefused) {
   Peer a(kTransportSessionSharing);
-  EXPECT_EQ(a.wrapper.SendDataBinary(std::string("early")), 0);
+  EXPECT_EQ(a.wrapper.SendDataBinary(SharingPayload("early")), 0);
   const SessionRecord record = Sharing("ds-outside", "alice", true);
   ASSERT_EQ(a.wrapper.Join(record.Data(), nullptr, &a.sink), 1);
   EXPECT_EQ(a.wrapper.Join(record.Data(), nullptr, &a.sink), 0);  // already joining
   ASSERT_TRUE(a.sink.WaitFor("confirm"));
-  EXPECT_EQ(a.wrapper.SendDataBinary(std::string("joined")), 1);
+  EXPECT_EQ(a.wrapper.SendDataBinary(SharingPayload("joined")), 1);
   EXPECT_EQ(a.wrapper.Leave(), 1);
-  EXPECT_EQ(a.wrapper.SendDataBinary(std::string("late")), 0);
+  EXPECT_EQ(a.wrapper.SendDataBinary(SharingPayload("late")), 0);
   EXPECT_EQ(a.sink.Count("leave"), 0u);  // a leave of our own is not confirmed as an ending
 }
 
@@ -169,16 +170,16 @@ TEST_F(VzwireLoopbackTest, LeaveAndReleaseInsideACallbackAreSafe) {
   b.sink.on_binary = [&b](const uint8_t*, uint32_t) { b.wrapper.Leave(); };
   Peer* raw_a = a.get();
   a->sink.on_binary = [raw_a](const uint8_t*, uint32_t) { raw_a->wrapper.ReleaseInstance(); };
-  ASSERT_EQ(a->wrapper.SendDataBinary(std::string("to b")), 1);
+  ASSERT_EQ(a->wrapper.SendDataBinary(SharingPayload("to b")), 1);
   ASSERT_TRUE(b.sink.WaitFor("binary"));
   ASSERT_TRUE(a->sink.WaitFor("confirm"));
-  EXPECT_EQ(b.wrapper.SendDataBinary(std::string("to a")), 0);  // left
+  EXPECT_EQ(b.wrapper.SendDataBinary(SharingPayload("to a")), 0);  // left
   // The loopback server sees b go; a is still there until released.
   Peer c(kTransportSessionSharing);
   const SessionRecord rc = Sharing("ds-inside", "carol", false);
   ASSERT_EQ(c.wrapper.Join(rc.Data(), nullptr, &c.sink), 1);
   ASSERT_TRUE(c.sink.WaitFor("confirm"));
-  ASSERT_EQ(c.wrapper.SendDataBinary(std::string("to a")), 1);
+  ASSERT_EQ(c.wrapper.SendDataBinary(SharingPayload("to a")), 1);
   ASSERT_TRUE(a->sink.WaitFor("binary"));
   EXPECT_FALSE(a->wrapper.HasTransport());
   a.reset();

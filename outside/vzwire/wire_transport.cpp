@@ -394,7 +394,6 @@ bool WireTransport::HandleFrame(const vzrelay::Frame& frame, Ending* ending, int
       if (frame.kind == FrameKind::kCommand) {
         sink_->OnReceiveCommandData(&stream);
       } else {
-        meter_.OnMediaReceived();
         if (frame.kind == FrameKind::kRtp) {
           sink_->OnReceiveRtpData(&stream);
         } else {
@@ -410,11 +409,14 @@ bool WireTransport::HandleFrame(const vzrelay::Frame& frame, Ending* ending, int
       if (joined_) sink_->OnReceiveDataBinary(data, size);
       return true;
     case FrameKind::kPong: {
-      uint32_t sequence = 0, dropped = 0;
+      uint32_t sequence = 0, dropped = 0, offered = 0;
       uint64_t sent_us = 0;
-      if (!reader.GetU32(&sequence) || !reader.GetU64(&sent_us) || !reader.GetU32(&dropped)) break;
+      if (!reader.GetU32(&sequence) || !reader.GetU64(&sent_us) || !reader.GetU32(&dropped) ||
+          !reader.GetU32(&offered)) {
+        break;
+      }
       const uint64_t now_us = vz::MonotonicUs();
-      meter_.OnPong(now_us > sent_us ? now_us - sent_us : 0, dropped);
+      meter_.OnPong(now_us > sent_us ? now_us - sent_us : 0, dropped, offered);
       return true;
     }
     default:

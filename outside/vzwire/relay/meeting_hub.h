@@ -87,6 +87,7 @@ struct Session {
 class MeetingHub {
  public:
   explicit MeetingHub(HubOptions options);
+  // Does not call the links: their owners close them.
   ~MeetingHub();
   MeetingHub(const MeetingHub&) = delete;
   MeetingHub& operator=(const MeetingHub&) = delete;

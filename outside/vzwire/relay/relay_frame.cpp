@@ -16,7 +16,7 @@ uint32_t MaxFramePayload(uint16_t kind) {
     case FrameKind::kDataUtf8:
     case FrameKind::kDataBinary: return kMaxDataPayload;
     case FrameKind::kPing: return 12;
-    case FrameKind::kPong: return 16;
+    case FrameKind::kPong: return 20;
     case FrameKind::kSubscribe: return 5;
     case FrameKind::kSessionEnded: return 8;
   }

@@ -23,7 +23,7 @@ enum class FrameKind : uint16_t {
   kDataUtf8 = 8,      // both: one text payload
   kDataBinary = 9,    // both: one binary payload
   kPing = 10,         // client: uint32 sequence, uint64 sent (monotonic ns)
-  kPong = 11,         // server: the ping's 12 bytes, uint32 media frames dropped for me
+  kPong = 11,         // server: the ping's 12 bytes, uint32 media dropped for me, uint32 media meant for me
   kSubscribe = 12,    // client: uint32 ssrc, uint8 on
   kSessionEnded = 13, // server: uint32 reason, uint32 arg; the server then closes
 };

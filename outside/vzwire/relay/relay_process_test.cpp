@@ -18,6 +18,7 @@ using vzrelay_test::RawClient;
 using vzrelay_test::RelayProcess;
 using vzwire_test::RecordingSink;
 using vzwire_test::SessionRecord;
+using vzwire_test::SharingPayload;
 
 struct Peer {
   RecordingSink sink;
@@ -46,8 +47,8 @@ TEST(RelayProcessTest, TwoMembersExchangeCommandsAndDataByteExactInOrder) {
   for (int i = 0; i < 300; ++i) {
     std::string payload(static_cast<size_t>(1 + i * 997 % 70000), '\0');
     for (size_t j = 0; j < payload.size(); ++j) payload[j] = static_cast<char>((i * 31 + j) & 0xFF);
-    sent.push_back(payload);
-    ASSERT_EQ(a.wrapper.SendDataBinary(payload), 1);
+    sent.push_back(SharingPayload(payload));
+    ASSERT_EQ(a.wrapper.SendDataBinary(sent.back()), 1);
     if (i % 50 == 0) {
       CByteStream command(nullptr, 64, false);
       const uint8_t message[] = {0x08, static_cast<uint8_t>(i)};
@@ -103,14 +104,14 @@ TEST(RelayProcessTest, KilledRelayGivesReconnectingAndARestartANewJoinConfirm) {
   ASSERT_TRUE(a.Join(Sharing(port, "alice", true)));
   relay.Kill();
   ASSERT_TRUE(a.sink.WaitFor("reconnecting"));
-  EXPECT_EQ(a.wrapper.SendDataBinary(std::string("while away")), 0);
+  EXPECT_EQ(a.wrapper.SendDataBinary(SharingPayload("while away")), 0);
   ASSERT_TRUE(relay.Start({}, port));
   ASSERT_TRUE(a.sink.WaitFor("confirm", 2, 20000));
   Peer b;
   ASSERT_TRUE(b.Join(Sharing(port, "bob", false)));
-  ASSERT_EQ(a.wrapper.SendDataBinary(std::string("back")), 1);
+  ASSERT_EQ(a.wrapper.SendDataBinary(SharingPayload("back")), 1);
   ASSERT_TRUE(b.sink.WaitFor("binary"));
-  EXPECT_EQ(b.sink.Events("binary")[0].bytes, "back");
+  EXPECT_EQ(b.sink.Events("binary")[0].bytes, SharingPayload("back"));
 }
 
 // A raw member that joined ds-1 properly.
@@ -150,16 +151,92 @@ TEST(RelayProcessTest, HostileFramesCloseThatMemberOnly) {
     EXPECT_TRUE(raw.WaitClosed());
     // The session goes on for the others, in both directions.
     const std::string text = "after " + std::to_string(round);
-    ASSERT_EQ(a.wrapper.SendDataBinary(text), 1);
-    ASSERT_EQ(b.wrapper.SendDataBinary(text), 1);
+    ASSERT_EQ(a.wrapper.SendDataBinary(SharingPayload(text)), 1);
+    ASSERT_EQ(b.wrapper.SendDataBinary(SharingPayload(text)), 1);
     ++round;
     ASSERT_TRUE(b.sink.WaitFor("binary", round));
     ASSERT_TRUE(a.sink.WaitFor("binary", round));
-    EXPECT_EQ(b.sink.Events("binary").back().bytes, text);
+    EXPECT_EQ(b.sink.Events("binary").back().bytes, SharingPayload(text));
   }
   EXPECT_EQ(a.sink.Count("reconnecting"), 0u);
   EXPECT_EQ(b.sink.Count("reconnecting"), 0u);
   EXPECT_TRUE(relay.Stop());
+}
+
+}  // namespace
+
+namespace {
+
+SessionRecord Video(uint16_t port, const std::string& roster) {
+  SessionRecord record;
+  record.ServerAddr("127.0.0.1").TcpPort(port).MeetId("meet-v").RosterId(roster).Token("tok");
+  return record;
+}
+
+std::vector<uint8_t> RtpPacket(uint32_t ssrc, uint16_t sequence) {
+  std::vector<uint8_t> packet(1200, 0);
+  packet[0] = 0x80;
+  packet[2] = static_cast<uint8_t>(sequence >> 8);
+  packet[3] = static_cast<uint8_t>(sequence);
+  packet[8] = static_cast<uint8_t>(ssrc >> 24);
+  packet[9] = static_cast<uint8_t>(ssrc >> 16);
+  packet[10] = static_cast<uint8_t>(ssrc >> 8);
+  packet[11] = static_cast<uint8_t>(ssrc);
+  return packet;
+}
+
+TEST(RelayProcessTest, InjectedLossIsMeasuredAndReportedOnTheTransportsThread) {
+  RelayProcess relay;
+  ASSERT_TRUE(relay.Start({"--loss", "0.3", "--seed", "5"}));
+  Peer a(kTransportSessionVideo), b(kTransportSessionVideo);
+  ASSERT_TRUE(a.Join(Video(relay.Port(), "alice")));
+  ASSERT_TRUE(b.Join(Video(relay.Port(), "bob")));
+  const auto ssrc = static_cast<uint32_t>(a.sink.Events("confirm")[0].a);
+  CByteStream stream(nullptr, 2048, false);
+  for (uint16_t i = 0; i < 500; ++i) {
+    stream.Clear();
+    const std::vector<uint8_t> packet = RtpPacket(ssrc, i);
+    ASSERT_TRUE(WriteRtpRecord(&stream, 1, packet.data(), static_cast<uint32_t>(packet.size())));
+    ASSERT_EQ(a.wrapper.SendRtpData(&stream), 1);
+  }
+  // Some arrive, not all; the receiver's next report says how many were lost.
+  ASSERT_TRUE(b.sink.WaitFor("rtp", 250));
+  ASSERT_TRUE(b.sink.WaitUntil([](const auto&, const auto& adjustments) {
+    for (const auto& adjustment : adjustments) {
+      if (adjustment.lossrate > 0.2f && adjustment.lossrate < 0.4f) return true;
+    }
+    return false;
+  }));
+  EXPECT_LT(b.sink.Count("rtp"), 500u);
+  bool sender_counted = false;
+  ASSERT_TRUE(a.sink.WaitUntil([&](const auto&, const auto& adjustments) {
+    for (const auto& adjustment : adjustments) {
+      EXPECT_NE(adjustment.thread, std::this_thread::get_id());
+      sender_counted = sender_counted || adjustment.bandwidth > 8 * 500 * 1200 / 2;
+    }
+    return sender_counted;
+  }));
+}
+
+TEST(RelayProcessTest, SendBacklogFollowsTheRealQueue) {
+  RelayProcess relay;
+  ASSERT_TRUE(relay.Start({}));
+  Peer a(kTransportSessionVideo), b(kTransportSessionVideo);
+  ASSERT_TRUE(a.Join(Video(relay.Port(), "alice")));
+  ASSERT_TRUE(b.Join(Video(relay.Port(), "bob")));
+  const std::string chunk(4u << 20, 'x');
+  for (int i = 0; i < 3; ++i) ASSERT_EQ(a.wrapper.SendDataBinary(chunk), 1);
+  // A queue that grew is reported, and so is its emptying.
+  ASSERT_TRUE(a.sink.WaitUntil([](const auto& events, const auto&) {
+    bool grew = false;
+    for (const auto& event : events) {
+      if (event.name != "backlog") continue;
+      if (event.a > 16000) grew = true;
+      if (grew && event.a == 0) return true;
+    }
+    return false;
+  }, 30000));
+  ASSERT_TRUE(b.sink.WaitFor("binary", 3, 30000));
 }
 
 }  // namespace

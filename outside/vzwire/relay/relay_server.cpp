@@ -23,6 +23,7 @@ class RelayServer::Connection : public IMemberLink {
   bool Deliver(FrameKind kind, const uint8_t* payload, size_t size) override {
     if (closing_) return true;  // going anyway
     const bool media = kind == FrameKind::kRtp || kind == FrameKind::kRtcp;
+    if (media) ++media_offered_;
     if (media && faults_on_) {
       uint64_t due = 0;
       if (!faults_.Admit(vz::MonotonicMs(), &due)) return true;
@@ -30,10 +31,9 @@ class RelayServer::Connection : public IMemberLink {
       backlog_ += delayed.frame.size();
       delayed_.push(std::move(delayed));
     } else {
-      std::vector<uint8_t> frame;
-      if (!AppendFrame(&frame, kind, payload, size)) return true;  // never larger than it came in
-      backlog_ += frame.size();
-      queue_.push_back(std::move(frame));
+      const size_t before = out_.size();
+      if (!AppendFrame(&out_, kind, payload, size)) return true;  // never larger than it came in
+      backlog_ += out_.size() - before;
     }
     return backlog_ <= backlog_limit_;
   }
@@ -41,54 +41,59 @@ class RelayServer::Connection : public IMemberLink {
   void Close(const char* why) override {
     if (!closing_) VZ_LOG("connection %d closes: %s", socket_.Fd(), why);
     closing_ = true;
-    if (backlog_ > backlog_limit_) {
-      // Dropped for not reading: what is queued would never arrive.
-      queue_.clear();
-      written_ = 0;
-      backlog_ = 0;
-      gone = true;
-    }
     // What is queued for a closing member is still written (a refusal, a
     // session end), but media waiting on faults is not.
     while (!delayed_.empty()) {
       backlog_ -= delayed_.top().frame.size();
       delayed_.pop();
     }
+    if (backlog_ > backlog_limit_) {
+      // Dropped for not reading: what is queued would never arrive.
+      out_.clear();
+      out_start_ = 0;
+      backlog_ = 0;
+      gone = true;
+    }
   }
 
   // Moves frames whose time has come to the write queue.
   void ReleaseDue(uint64_t now_ms) {
     while (!delayed_.empty() && delayed_.top().due_ms <= now_ms) {
-      queue_.push_back(std::move(const_cast<Delayed&>(delayed_.top()).frame));
+      const std::vector<uint8_t>& frame = delayed_.top().frame;
+      out_.insert(out_.end(), frame.begin(), frame.end());
       delayed_.pop();
     }
   }
   uint64_t NextDue() const { return delayed_.empty() ? UINT64_MAX : delayed_.top().due_ms; }
 
-  // Writes what the socket takes. False when the connection failed.
+  // Writes what the socket takes, as few calls as it allows: the frames
+  // queued wait in one buffer. False when the connection failed.
   bool Flush() {
-    while (!queue_.empty()) {
-      std::vector<uint8_t>& front = queue_.front();
-      const vz::IoResult result = socket_.Write(front.data() + written_, front.size() - written_);
-      if (result.status == vz::IoStatus::kWouldBlock) return true;
+    while (out_start_ < out_.size()) {
+      const vz::IoResult result = socket_.Write(out_.data() + out_start_, out_.size() - out_start_);
+      if (result.status == vz::IoStatus::kWouldBlock) break;
       if (result.status != vz::IoStatus::kOk) return false;
-      written_ += result.bytes;
+      out_start_ += result.bytes;
       backlog_ -= result.bytes;
-      if (written_ == front.size()) {
-        queue_.pop_front();
-        written_ = 0;
-      }
+    }
+    if (out_start_ == out_.size()) {
+      out_.clear();
+      out_start_ = 0;
+    } else if (out_start_ > (1u << 20) && out_start_ * 2 > out_.size()) {
+      out_.erase(out_.begin(), out_.begin() + static_cast<ptrdiff_t>(out_start_));
+      out_start_ = 0;
     }
     return true;
   }
-  bool HasOutput() const { return !queue_.empty(); }
-  bool Finished() const { return closing_ && queue_.empty(); }
+  bool HasOutput() const { return out_start_ < out_.size(); }
+  bool Finished() const { return closing_ && !HasOutput(); }
 
   vz::LocalSocket& Socket() { return socket_; }
   FrameReader& Reader() { return reader_; }
   MemberId member = 0;
   bool gone = false;  // the socket failed or the peer closed: remove
   uint64_t FaultDrops() const { return faults_.Dropped(); }
+  uint64_t MediaOffered() const { return media_offered_; }
 
  private:
   struct Delayed {
@@ -102,15 +107,16 @@ class RelayServer::Connection : public IMemberLink {
 
   vz::LocalSocket socket_;
   FrameReader reader_;
-  std::deque<std::vector<uint8_t>> queue_;
+  std::vector<uint8_t> out_;  // frames to write, from out_start_ on
+  size_t out_start_ = 0;
   std::priority_queue<Delayed, std::vector<Delayed>, std::greater<Delayed>> delayed_;
-  size_t written_ = 0;
   size_t backlog_ = 0;
   size_t backlog_limit_;
   MediaFaultInjector faults_;
   bool faults_on_;
   bool closing_ = false;
   uint64_t sequence_ = 0;
+  uint64_t media_offered_ = 0;  // media frames handed to this member, faults or not
 };
 
 RelayServer::RelayServer(RelayOptions options) : options_(options), hub_(options.hub) {}
@@ -237,8 +243,9 @@ void RelayServer::ServeReads(Connection& connection) {
         }
         std::vector<uint8_t> pong = frame.payload;
         const Member* member = hub_.FindMember(connection.member);
-        const uint64_t dropped = (member ? member->media_dropped : 0) + connection.FaultDrops();
-        PutU32(&pong, static_cast<uint32_t>(dropped));
+        const uint64_t held_back = member ? member->media_dropped : 0;
+        PutU32(&pong, static_cast<uint32_t>(held_back + connection.FaultDrops()));
+        PutU32(&pong, static_cast<uint32_t>(held_back + connection.MediaOffered()));
         connection.Deliver(FrameKind::kPong, pong.data(), pong.size());
         continue;
       }
