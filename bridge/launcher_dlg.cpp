@@ -262,19 +262,40 @@ void CLauncherDlg::StartDownloadThread() {
 }
 
 void CLauncherDlg::DownloadThreadRun(std::string url, std::string file) {
+  // The thread's entry: nothing thrown here (memory running out) ends the
+  // process; it is a failed download.
+  int code = vz::kDownloadFileError;
+  int detail = ENOMEM;
+  try {
+    const vz::DownloadResult result = DownloadAndLog(url, file);
+    code = result.code;
+    detail = result.detail;
+  } catch (const std::exception& error) {
+    VZ_LOG_ERROR("the download failed: %s", error.what());
+  } catch (...) {
+    VZ_LOG_ERROR("the download failed");
+  }
+  try {
+    if (!loop_.Post([this, code, detail] {
+          Guarded("the download's end", 2, [&] { OnDownloadComplete(code, detail); });
+        })) {
+      VZ_LOG_OBJ("the launcher's loop has ended; the download's result is dropped");
+    }
+  } catch (...) {
+    VZ_LOG_ERROR("the download's result cannot reach the launcher");
+  }
+}
+
+vz::DownloadResult CLauncherDlg::DownloadAndLog(const std::string& url, const std::string& file) {
   VZ_LOG_OBJ("m_szDownloadPkgURL=%s m_szDownloadPkgFile=%s", url.c_str(), file.c_str());
   vz::DownloadResult result;
   try {
     result = ports_.downloader->DownloadToFile(url, file, 0700, this);
   } catch (const std::exception& error) {
-    // Memory ran out (or a port threw): a failed download, never an end of the process.
+    // Memory ran out (or a port threw): a failed download.
     result.code = vz::kDownloadFileError;
     result.detail = ENOMEM;
     result.message = error.what();
-  } catch (...) {
-    result.code = vz::kDownloadFileError;
-    result.detail = 0;
-    result.message = "the download failed";
   }
   VZ_LOG_OBJ("download [%s] finished with result [0x%08x] (%d) %s", url.c_str(), static_cast<unsigned>(result.code),
              result.detail, result.message.c_str());
@@ -285,13 +306,7 @@ void CLauncherDlg::DownloadThreadRun(std::string url, std::string file) {
         "3 an HTTP error status, 4 a file error (errno): %s",
         result.message.c_str());
   }
-  const int code = result.code;
-  const int detail = result.detail;
-  if (!loop_.Post([this, code, detail] {
-        Guarded("the download's end", 2, [&] { OnDownloadComplete(code, detail); });
-      })) {
-    VZ_LOG_OBJ("the launcher's loop has ended; the download's result is dropped");
-  }
+  return result;
 }
 
 bool CLauncherDlg::OnDownloadProgress(uint64_t received, uint64_t total) {

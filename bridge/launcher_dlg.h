@@ -109,6 +109,7 @@ class CLauncherDlg : public vz::DownloadProgressSink {
   void DestroyUpgradeDialog();
   void StartDownloadThread();
   void DownloadThreadRun(std::string url, std::string file);
+  vz::DownloadResult DownloadAndLog(const std::string& url, const std::string& file);
   void OnDownloadComplete(int result, int detail);
   int LaunchInstaller();
   void CheckInstallerDone();

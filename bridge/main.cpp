@@ -12,7 +12,6 @@
 #include "bridge/velzar_meet_application.h"
 #include "common/trace_client.h"
 #include "platform/downloader.h"
-#include "platform/fatal_signal.h"
 #include "platform/process.h"
 #include "platform/standard_io.h"
 #include "trace/linked_tracer.h"

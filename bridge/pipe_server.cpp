@@ -306,7 +306,7 @@ void CPipeServer::Deliver(const PipeFrameView& frame) {
 
 void CPipeServer::DeliverTo(const PipeFrameView& frame) {
   if (!Running()) return;
-  const std::string payload(frame.payload);
+  const std::string_view payload = frame.payload;  // valid until the next read: the sink calls return first
   switch (frame.kind) {
     case PIPE_KIND_JSON_TEXT:
       sink_->OnReceiveTextData(payload);
@@ -318,10 +318,10 @@ void CPipeServer::DeliverTo(const PipeFrameView& frame) {
       sink_->OnReceiveReport(payload);
       break;
     case PIPE_KIND_VALUE1:
-      sink_->OnReceiveValue1(LeadingInteger(payload));
+      sink_->OnReceiveValue1(LeadingInteger(std::string(payload)));
       break;
     case PIPE_KIND_VALUE2:
-      sink_->OnReceiveValue2(LeadingInteger(payload));
+      sink_->OnReceiveValue2(LeadingInteger(std::string(payload)));
       break;
     default:
       sink_->OnReceiveBase64Data(frame.kind, payload);

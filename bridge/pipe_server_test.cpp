@@ -27,15 +27,15 @@ class RecordingPipeSink : public IPipeCallback {
  public:
   void OnConnect() override { Add("connect"); }
   void OnDisconnect() override { Add("disconnect"); }
-  void OnReceiveTextData(const std::string& text) override {
+  void OnReceiveTextData(std::string_view text) override {
     if (text == "throw") throw std::bad_alloc();  // as when memory runs out handing it on
-    Add("text:" + text);
+    Add("text:" + std::string(text));
   }
-  void OnReceiveBase64Data(uint32_t kind, const std::string& text) override {
-    Add("data" + std::to_string(kind) + ":" + text);
+  void OnReceiveBase64Data(uint32_t kind, std::string_view text) override {
+    Add("data" + std::to_string(kind) + ":" + std::string(text));
   }
-  void OnReceiveLog(const std::string& text) override { Add("log:" + text); }
-  void OnReceiveReport(const std::string& text) override { Add("report:" + text); }
+  void OnReceiveLog(std::string_view text) override { Add("log:" + std::string(text)); }
+  void OnReceiveReport(std::string_view text) override { Add("report:" + std::string(text)); }
   void OnWaitClient() override {
     if (on_wait_client) on_wait_client();
     std::lock_guard<std::mutex> lock(mutex_);

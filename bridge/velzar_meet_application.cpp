@@ -90,6 +90,13 @@ int CVelzarMeetApplication::FeedExtensionJSON(const char* text, int length) {
 }
 
 int CVelzarMeetApplication::FeedChecked(const char* text, int length) {
+  {
+    CScopedLock lock(app_lock_);
+    if (exit_requested_) {
+      VZ_LOG("the host is ending: a message of %d bytes is not handled", length);
+      return 0;
+    }
+  }
   // What the host only relays is recognised by a scan of its bytes; its own
   // messages, and whatever the scan is unsure of, take the full parse.
   std::string_view scanned;
@@ -263,9 +270,9 @@ void CVelzarMeetApplication::OnConnect() { SendStatusMessage(0, "MEET_APP_STARTE
 
 void CVelzarMeetApplication::OnDisconnect() { SendStatusAndExit("MEET_APP_STOPPED"); }
 
-void CVelzarMeetApplication::OnReceiveTextData(const std::string& text) { STDIN_WRITE(text); }
+void CVelzarMeetApplication::OnReceiveTextData(std::string_view text) { STDIN_WRITE(text); }
 
-void CVelzarMeetApplication::OnReceiveBase64Data(uint32_t kind, const std::string& text) {
+void CVelzarMeetApplication::OnReceiveBase64Data(uint32_t kind, std::string_view text) {
   if (text.size() > kNativeMessageMaxToBrowser) {
     // Too long for the browser even before its envelope.
     VZ_LOG_ERROR("binary data of kind %u and %zu bytes is over the browser's limit of %u bytes and is not sent", kind,
@@ -275,9 +282,11 @@ void CVelzarMeetApplication::OnReceiveBase64Data(uint32_t kind, const std::strin
   STDIN_WRITE(Base64DataMessageText(kind, text));
 }
 
-void CVelzarMeetApplication::OnReceiveLog(const std::string& text) { onLog("APP", "%s", text.c_str()); }
+void CVelzarMeetApplication::OnReceiveLog(std::string_view text) {
+  onLog("APP", "%.*s", static_cast<int>(text.size()), text.data());
+}
 
-void CVelzarMeetApplication::OnReceiveReport(const std::string& text) {
+void CVelzarMeetApplication::OnReceiveReport(std::string_view text) {
   std::string message;
   switch (CrashReportMessageText(text, &message, kNativeMessageMaxToBrowser)) {
     case CrashReportText::kWhole:

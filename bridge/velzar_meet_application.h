@@ -69,10 +69,10 @@ class CVelzarMeetApplication : public IPipeCallback, public IVelzarLauncherProvi
   // IPipeCallback (pipe server thread).
   void OnConnect() override;
   void OnDisconnect() override;
-  void OnReceiveTextData(const std::string& text) override;
-  void OnReceiveBase64Data(uint32_t kind, const std::string& text) override;
-  void OnReceiveLog(const std::string& text) override;
-  void OnReceiveReport(const std::string& text) override;
+  void OnReceiveTextData(std::string_view text) override;
+  void OnReceiveBase64Data(uint32_t kind, std::string_view text) override;
+  void OnReceiveLog(std::string_view text) override;
+  void OnReceiveReport(std::string_view text) override;
   void OnWaitClient() override {}
   void OnReceiveValue1(int) override {}
   void OnReceiveValue2(int) override {}

@@ -7,9 +7,11 @@
 // thread itself), so lookups read a snapshot of the loader's list instead.
 // The snapshot is taken outside any handler: when the crash handler is
 // installed and whenever the module loader loads or unloads a library. An
-// image loaded by other means after the last refresh is missing from it until
-// the next refresh; an image unloaded since is still listed (its data was
-// copied, so reading it never touches unmapped memory).
+// address the snapshot does not hold (an image some other library loaded
+// since the last refresh) is looked up in the loader's own list of images,
+// the one it keeps for debuggers, walked without its lock through fault-proof
+// reads. An image unloaded by other means since the last refresh is still in
+// the snapshot (its data was copied, so nothing unmapped is read).
 #include <cstddef>
 #include <cstdint>
 
@@ -24,6 +26,7 @@ struct ElfModuleInfo {
   // and the offset in it; 0 and 0 when the address falls between segments.
   unsigned segment_number = 0;
   uintptr_t segment_offset = 0;
+  bool segment_executable = false;  // the segment holds code
   unsigned char build_id[64] = {};
   size_t build_id_size = 0;    // 0 when the image has no build-id note
 };
@@ -33,9 +36,10 @@ struct ElfModuleInfo {
 // Returns the number of images in the new snapshot.
 size_t RefreshElfModuleSnapshot();
 
-// Looks the address up in the last snapshot; false when no image in it spans
-// the address, or before the first refresh. Async-signal-safe and lock-free:
-// it never waits, also while another thread refreshes the snapshot.
+// Looks the address up in the last snapshot, then in the loader's list;
+// false when neither has an image that spans it. Async-signal-safe and
+// lock-free: it never waits, also while another thread refreshes the
+// snapshot or loads a library.
 bool FindElfModule(uintptr_t address, ElfModuleInfo* info);
 
 }  // namespace vz

@@ -1,11 +1,13 @@
 #include "platform/elf_modules.h"
 
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <link.h>
 
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstring>
 #include <future>
 #include <memory>
 #include <mutex>
@@ -36,6 +38,10 @@ TEST_F(ElfModulesTest, AnAddressInTheProgramGivesItsPathSegmentAndBuildId) {
   EXPECT_GE(info.segment_number, 1u);
   EXPECT_LT(info.segment_offset, info.image_size);
   EXPECT_EQ(info.build_id_size, 20u) << "the toolchain writes a 160-bit build-id";
+  EXPECT_TRUE(info.segment_executable);
+  static const int kData = 5;
+  ASSERT_TRUE(FindElfModule(reinterpret_cast<uintptr_t>(&kData), &info));
+  EXPECT_FALSE(info.segment_executable);
 }
 
 TEST_F(ElfModulesTest, AnAddressInASharedLibraryGivesTheLibrary) {
@@ -68,6 +74,50 @@ TEST_F(ElfModulesTest, TheModuleLoaderRefreshesTheSnapshot) {
   FreeModule(module);
   ElfModuleInfo after;
   EXPECT_FALSE(FindElfModule(address, &after) && std::string(after.path) == path);
+}
+
+// A library some other code loaded, behind the module loader's back.
+class DirectlyLoadedLibrary {
+ public:
+  DirectlyLoadedLibrary() : handle_(dlopen((ExecutableDir() + "/libvzloadertest.so").c_str(), RTLD_NOW)) {}
+  ~DirectlyLoadedLibrary() {
+    if (handle_ != nullptr) dlclose(handle_);
+  }
+  uintptr_t Function() const {
+    return handle_ != nullptr ? reinterpret_cast<uintptr_t>(dlsym(handle_, "VzLoaderTestFirst")) : 0;
+  }
+
+ private:
+  void* handle_;
+};
+
+std::string BaseName(const char* path) {
+  const std::string text = path;
+  return text.substr(text.rfind('/') + 1);
+}
+
+TEST_F(ElfModulesTest, ALibraryLoadedSinceTheLastRefreshIsFoundInTheLoaderList) {
+  DirectlyLoadedLibrary library;
+  const uintptr_t address = library.Function();
+  ASSERT_NE(address, 0u);
+  ElfModuleInfo live;
+  ASSERT_TRUE(FindElfModule(address, &live));
+  EXPECT_EQ(BaseName(live.path), "libvzloadertest.so");
+  EXPECT_GE(live.segment_number, 1u);
+  EXPECT_EQ(live.build_id_size, 20u);
+  // The snapshot, once refreshed, says the same.
+  RefreshElfModuleSnapshot();
+  ElfModuleInfo snapped;
+  ASSERT_TRUE(FindElfModule(address, &snapped));
+  EXPECT_STREQ(snapped.path, live.path);
+  EXPECT_EQ(snapped.load_bias, live.load_bias);
+  EXPECT_EQ(snapped.image_start, live.image_start);
+  EXPECT_EQ(snapped.image_size, live.image_size);
+  EXPECT_EQ(snapped.segment_number, live.segment_number);
+  EXPECT_EQ(snapped.segment_offset, live.segment_offset);
+  EXPECT_TRUE(live.segment_executable);
+  EXPECT_TRUE(snapped.segment_executable);
+  EXPECT_EQ(0, std::memcmp(snapped.build_id, live.build_id, sizeof(live.build_id)));
 }
 
 // Holds the loader's list of images (and its lock) inside a dl_iterate_phdr
@@ -107,12 +157,18 @@ class LoaderListHolder {
 
 TEST_F(ElfModulesTest, ALookupDoesNotWaitForTheLoader) {
   const auto address = reinterpret_cast<uintptr_t>(&CodeInTheTestBinary);
+  // Loaded before the list is held (loading waits for it too); only in the loader's list.
+  DirectlyLoadedLibrary library;
+  const uintptr_t unlisted = library.Function();
+  ASSERT_NE(unlisted, 0u);
   auto holder = std::make_unique<LoaderListHolder>();
   // On a thread of its own, so that a lookup that waited fails the test
   // instead of hanging it (the holder's release then lets it finish).
-  std::future<bool> found = std::async(std::launch::async, [address] {
+  std::future<bool> found = std::async(std::launch::async, [address, unlisted] {
     ElfModuleInfo info;
-    return FindElfModule(address, &info) && std::string(info.path) == ExecutablePath();
+    ElfModuleInfo other;
+    return FindElfModule(address, &info) && std::string(info.path) == ExecutablePath() &&
+           FindElfModule(unlisted, &other) && BaseName(other.path) == "libvzloadertest.so";
   });
   const bool answered = found.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
   holder.reset();

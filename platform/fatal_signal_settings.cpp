@@ -23,12 +23,12 @@ int HexValue(char c) {
   return -1;
 }
 
-bool SameText(const char* a, const char* b) {
-  while (*a != '\0' && *a == *b) {
-    ++a;
-    ++b;
+// Exact comparison of `size` bytes (which may hold zero bytes) with a word.
+bool IsWord(const char* bytes, size_t size, const char* word) {
+  for (size_t i = 0; i < size; ++i) {
+    if (word[i] == '\0' || word[i] != bytes[i]) return false;
   }
-  return *a == *b;
+  return word[size] == '\0';
 }
 
 }  // namespace
@@ -177,23 +177,23 @@ void SettingsDwordScanner::Step(char c) {
       if (c == '\n') {
         state_ = State::kMalformed;  // no ':'
       } else if (c == ':') {
-        type_[position_ < sizeof(type_) ? position_ : sizeof(type_) - 1] = '\0';
+        // position_ is past the buffer when the word was too long for any type.
+        const size_t size = position_;
         position_ = 0;
         number_ = 0;
-        if (SameText(type_, "dword")) {
+        if (size <= sizeof(type_) && IsWord(type_, size, "dword")) {
           state_ = State::kDword;
-        } else if (SameText(type_, "string")) {
+        } else if (size <= sizeof(type_) && IsWord(type_, size, "string")) {
           state_ = State::kString;
-        } else if (SameText(type_, "binary")) {
+        } else if (size <= sizeof(type_) && IsWord(type_, size, "binary")) {
           state_ = State::kBinary;
         } else {
           state_ = State::kMalformed;
         }
-      } else if (position_ + 1 < sizeof(type_)) {
+      } else if (position_ < sizeof(type_)) {
         type_[position_++] = c;
       } else {
-        position_ = sizeof(type_);  // too long for any type
-        type_[0] = '\0';
+        position_ = sizeof(type_) + 1;
       }
       return;
 

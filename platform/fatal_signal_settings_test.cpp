@@ -97,7 +97,10 @@ TEST_F(RawSettingsReadTest, AFileTheStoreCallsCorruptGivesNothing) {
       "x=dword:0000000\n",     "x=dword:000000000\n",   "x=dword:0000000g\n", "x=dword:00000000\r\n",
       "x=binary:abc\n",        "x=binary:zz\n",         "x=string:50%\n",     "x=string:%4\n",
       "bad%zzname=dword:00000001\n", "[bad%4]\n",       "x=dwordxxxx:00000000\n",
+      "x=dwor:00000000\n",
   };
+  // A zero byte inside the type word does not end it.
+  EXPECT_TRUE(ReadsNothing(good + std::string("x=dword\0\x05:00000000\n", 19)));
   for (const char* line : broken_lines) {
     EXPECT_TRUE(ReadsNothing(good + line)) << line;
     EXPECT_TRUE(ReadsNothing(std::string(kHead) + "[k]\n" + line + good.substr(sizeof(kHead) - 1))) << line;

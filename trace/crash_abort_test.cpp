@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/process.h"
 #include "platform/settings_store.h"
 #include "platform/user_folders.h"
 #include "trace/crash_handler.h"
@@ -73,6 +74,11 @@ TEST_F(CrashAbortDeathTest, AbortLeavesAReportAndExitsWith13) {
   EXPECT_THAT(report, HasSubstr("\r\nException Code: 40000015 [NA]\r\nException Address: "));
   EXPECT_THAT(report, HasSubstr("Crash Log End"));
   EXPECT_THAT(report, HasSubstr("[app.host] [7.8.9] \nMeetId: "));
+  // The C library raises the abort without frame pointers; the call stack
+  // still reaches the code that called abort().
+  const size_t stack = report.find("\r\nCall Stack:\r\n");
+  ASSERT_NE(stack, std::string::npos);
+  EXPECT_NE(report.find("\"" + ExecutablePath() + "\" ", stack), std::string::npos) << report.substr(stack);
 }
 
 TEST_F(CrashAbortDeathTest, TerminateWithoutAnExceptionIsAnAbort) {

@@ -23,8 +23,9 @@ class RecordingController : public CAppWinComponentsController {
  public:
   explicit RecordingController(Calls* calls) : calls_(calls) {}
 
+  // The base keeps the state; the frame is not told of this one.
   void SetAudioJoined(bool config_open) {
-    ac_state_ = kSessionJoined;
+    CAppComponentsController::NotifyAudioStatusChanged(kSessionJoined, 0);
     config_open_ = config_open;
   }
 
@@ -36,7 +37,7 @@ class RecordingController : public CAppWinComponentsController {
   int32_t LeaveVideo() override { return Record("LeaveVideo"); }
   int32_t StopDs() override { return Record("StopDs"); }
   int32_t LeaveAudio() override {
-    ac_state_ = kSessionIdle;
+    CAppComponentsController::NotifyAudioStatusChanged(kSessionIdle, 0);
     return Record("LeaveAudio");
   }
   int32_t JoinAudio() override { return Record("JoinAudio"); }

@@ -8,10 +8,10 @@
 #include "client/controller/av_engine_wrapper.h"
 #include "client/controller/testing/fake_engine_library.h"
 #include "client/controller/testing/fake_module_loader.h"
-#include "contracts/testing/mock_engines.h"
 #include "client/controller/testing/recording_tracer.h"
 #include "client/controller/vz_link_wrapper.h"
 #include "client/controller/vz_share_wrapper.h"
+#include "contracts/testing/mock_engines.h"
 
 namespace {
 

@@ -23,7 +23,9 @@ void CVzLinkWrapper::ReleaseInstance() {
   library_.Release();
 }
 
-int32_t CVzLinkWrapper::WSStartListen(AppPeerConfig* config) { return instance() ? instance()->WSStartListen(config) : 0; }
+int32_t CVzLinkWrapper::WSStartListen(AppPeerConfig* config) {
+  return instance() ? instance()->WSStartListen(config) : 0;
+}
 
 int32_t CVzLinkWrapper::WSSendValue1(int32_t value) { return instance() ? instance()->WSSendValue1(value) : 0; }
 
@@ -43,8 +45,7 @@ int32_t CVzLinkWrapper::WSDSSessionResponseRemoteControl(int32_t unused, int32_t
   return instance() ? instance()->WSDSSessionResponseRemoteControl(unused, approved, conf_id, ds_id) : 0;
 }
 
-int32_t CVzLinkWrapper::WSDSSessionResponseBinary(CVZBinaryData* data, const char16_t* conf_id,
-                                                  const char16_t* ds_id) {
+int32_t CVzLinkWrapper::WSDSSessionResponseBinary(CVZBinaryData* data, const char16_t* conf_id, const char16_t* ds_id) {
   return instance() ? instance()->WSDSSessionResponseBinary(data, conf_id, ds_id) : 0;
 }
 
@@ -68,8 +69,7 @@ int32_t CVzLinkWrapper::WSACSessionResponseMicStatus(int32_t status, const char1
   return instance() ? instance()->WSACSessionResponseMicStatus(status, conf_id) : 0;
 }
 
-int32_t CVzLinkWrapper::WSACSessionResponseSpeakers(ACSpeakerEntry* speakers, int32_t count,
-                                                    const char16_t* conf_id) {
+int32_t CVzLinkWrapper::WSACSessionResponseSpeakers(ACSpeakerEntry* speakers, int32_t count, const char16_t* conf_id) {
   return instance() ? instance()->WSACSessionResponseSpeakers(speakers, count, conf_id) : 0;
 }
 

@@ -63,15 +63,9 @@ std::string KeysymText(KeySym keysym) {
   if ((keysym >= 0x20 && keysym <= 0x7E) || (keysym >= 0xA0 && keysym <= 0xFF)) code = static_cast<uint32_t>(keysym);
   if ((keysym & 0xFF000000UL) == 0x01000000UL) code = static_cast<uint32_t>(keysym & 0x00FFFFFF);
   if (code == 0 || code > 0x10FFFF) return "";
-  std::u16string u16;
-  if (code >= 0x10000) {
-    code -= 0x10000;
-    u16.push_back(static_cast<char16_t>(0xD800 + (code >> 10)));
-    u16.push_back(static_cast<char16_t>(0xDC00 + (code & 0x3FF)));
-  } else {
-    u16.push_back(static_cast<char16_t>(code));
-  }
-  return Utf16ToUtf8(u16);
+  std::string text;
+  AppendUtf8(text, code);
+  return text;
 }
 
 std::vector<XRectangle> ToXRects(const WindowRegion& region) {
