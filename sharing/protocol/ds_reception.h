@@ -12,8 +12,9 @@
 // for GET_CACHES), command.
 //
 // Bytes that are not a message, more than kDsMaxMessageBytes, or a message
-// of more than kDsMaxMessageParts embedded parts give nothing (logged). Caches and blocks whose index lies beyond what the
-// tables hold are dropped (logged).
+// of more than kDsMaxMessageParts embedded parts give nothing (logged).
+// Caches and blocks whose index lies beyond what the tables hold are
+// dropped (logged).
 //
 // Threads: any; it touches nothing but its arguments.
 #include <cstddef>
