@@ -25,20 +25,26 @@ vzres::DialogDescription MessageBoxDescription(const std::u16string& text, const
     std::u16string label;
   };
   std::vector<Choice> buttons;
-  const std::u16string ok = vzres::LoadResString(50013);
-  const std::u16string cancel = vzres::LoadResString(50011);
+  auto text_or = [](uint32_t id, const char16_t* fallback) {
+    std::u16string text = vzres::LoadResString(id);
+    return text.empty() ? std::u16string(fallback) : text;
+  };
+  const std::u16string ok = text_or(vzres::IDS_OK, u"OK");
+  const std::u16string cancel = text_or(vzres::IDS_CANCEL, u"Cancel");
+  const std::u16string yes = text_or(vzres::IDS_YES, u"Yes");
+  const std::u16string no = text_or(vzres::IDS_NO, u"No");
   switch (flags & 0xF) {
     case MB_OKCANCEL:
-      buttons = {{IDOK, ok.empty() ? u"OK" : ok}, {IDCANCEL, cancel.empty() ? u"Cancel" : cancel}};
+      buttons = {{IDOK, ok}, {IDCANCEL, cancel}};
       break;
     case MB_YESNOCANCEL:
-      buttons = {{IDYES, u"Yes"}, {IDNO, u"No"}, {IDCANCEL, cancel.empty() ? u"Cancel" : cancel}};
+      buttons = {{IDYES, yes}, {IDNO, no}, {IDCANCEL, cancel}};
       break;
     case MB_YESNO:
-      buttons = {{IDYES, u"Yes"}, {IDNO, u"No"}};
+      buttons = {{IDYES, yes}, {IDNO, no}};
       break;
     default:
-      buttons = {{IDOK, ok.empty() ? u"OK" : ok}};
+      buttons = {{IDOK, ok}};
       break;
   }
   vz::Font font;

@@ -75,6 +75,8 @@ inline constexpr uint32_t IDS_PROXY_TITLE = 10004;
 inline constexpr uint32_t IDS_SELECT_TITLE = 10005;
 inline constexpr uint32_t IDS_CONNECTING_TEXT = 10006;
 inline constexpr uint32_t IDS_CONNECTING_TITLE = 10007;
+inline constexpr uint32_t IDS_YES = 10008;  // message box buttons
+inline constexpr uint32_t IDS_NO = 10009;
 inline constexpr uint32_t IDS_STOP_SHARING_QUESTION = 50001;
 inline constexpr uint32_t IDS_STOP_SHARING = 50002;
 inline constexpr uint32_t IDS_SHARE = 50004;
@@ -188,7 +190,7 @@ inline constexpr DialogControls kDialogs[] = {
 };
 
 inline constexpr uint32_t kStringIds[] = {
-    10001, 10002, 10003, 10004, 10005, 10006, 10007, 50001, 50002, 50004, 50006, 50008, 50009, 50011, 50013, 50014,
+    10001, 10002, 10003, 10004, 10005, 10006, 10007, 10008, 10009, 50001, 50002, 50004, 50006, 50008, 50009, 50011, 50013, 50014,
     60022, 60023, 60024, 60025, 60026, 60027, 60028, 60029, 60030, 60031, 60032, 60033, 60034, 60035,
     60036, 60037, 60038, 60039, 60040, 60041, 60042, 60043, 60044, 60045, 60046, 60047, 60048, 60049,
 };

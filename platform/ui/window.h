@@ -92,6 +92,7 @@ class Window {
   // Window point -> screen point.
   virtual Point ToScreen(Point p) const = 0;
   virtual void SetTitle(const std::string& utf8) = 0;
+  virtual std::string GetTitle() const = 0;
   virtual void SetEnabled(bool enabled) = 0;
   virtual bool IsEnabled() const = 0;
 

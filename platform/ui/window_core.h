@@ -143,6 +143,7 @@ class WindowNode : public Window {
   Rect bounds() const override { return bounds_; }
   Point ToScreen(Point p) const override;
   void SetTitle(const std::string& utf8) override;
+  std::string GetTitle() const override { return title_; }
   void SetEnabled(bool enabled) override;
   bool IsEnabled() const override { return enabled_; }
   void Raise() override;
