@@ -1,8 +1,12 @@
 // The window tree, input routing and modal loops on the headless backend.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <future>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/clock.h"
@@ -239,6 +243,31 @@ TEST_F(WindowTest, OwnerTornDownDuringAModalLoopIsSeenAfterItReturns) {
   modal.Run();
   loop_.RunUntilIdle();
   EXPECT_FALSE(*watch);
+}
+
+TEST_F(WindowTest, TheProgramQuittingDuringAModalLoopEndsItAndTheProgramsLoop) {
+  int modal_result = 0;
+  bool after_modal = false;
+  loop_.Post([&] {
+    ModalLoop dialog(loop_);
+    loop_.Post([&] { loop_.Quit(); });  // e.g. the pipe is lost while a dialog is open
+    modal_result = dialog.Run();
+    after_modal = true;
+  });
+  // A lost quit would leave Run waiting: a watchdog thread ends it then.
+  std::promise<void> returned;
+  std::atomic<bool> timed_out{false};
+  std::thread watchdog([&, done = returned.get_future()] {
+    if (done.wait_for(std::chrono::seconds(10)) == std::future_status::ready) return;
+    timed_out = true;
+    for (int i = 0; i < 4; ++i) loop_.Quit();
+  });
+  loop_.Run();
+  returned.set_value();
+  watchdog.join();
+  EXPECT_TRUE(after_modal);
+  EXPECT_EQ(modal_result, ModalLoop::kEndedByOuter);
+  EXPECT_FALSE(timed_out);
 }
 
 TEST_F(WindowTest, ModalLoopEndedBeforeRunReturnsAtOnce) {
