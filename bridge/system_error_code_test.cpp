@@ -20,7 +20,7 @@ TEST(SystemErrorCode, SendsTheWindowsCodeOfTheSameMeaning) {
 }
 
 TEST(SystemErrorCode, AnErrnoWithoutCounterpartIsAGeneralFailureNotItsOwnNumber) {
-  // errno 13 read as a Windows code would say "invalid data"; errno 125 "no disk".
+  // Sent raw, an errno value means something else to the page (33, EDOM, would read as a lock violation).
   EXPECT_EQ(WindowsErrorFromErrno(EDOM), kWindowsErrorGenFailure);
   EXPECT_EQ(WindowsErrorFromErrno(-1), kWindowsErrorGenFailure);
   EXPECT_EQ(WindowsErrorFromErrno(100000), kWindowsErrorGenFailure);

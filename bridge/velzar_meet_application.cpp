@@ -90,6 +90,13 @@ int CVelzarMeetApplication::FeedExtensionJSON(const char* text, int length) {
 }
 
 int CVelzarMeetApplication::FeedChecked(const char* text, int length) {
+  {
+    CScopedLock lock(app_lock_);
+    if (exit_requested_) {
+      VZ_LOG("the host is ending: a message of %d bytes is not handled", length);
+      return 0;
+    }
+  }
   // What the host only relays is recognised by a scan of its bytes; its own
   // messages, and whatever the scan is unsure of, take the full parse.
   std::string_view scanned;

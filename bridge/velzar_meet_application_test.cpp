@@ -208,6 +208,17 @@ TEST_F(ApplicationTest, UnknownTextsComeBackAndStrayMessagesEndTheHost) {
   EXPECT_EQ(Feed(*app, "{\"type\":\"MEET_APP_REQUEST_STOP\"}"), 0);
 }
 
+TEST_F(ApplicationTest, OwnMessagesAreKnownHoweverTheirTypeIsWritten) {
+  auto app = Make();
+  // Each would end the host with "stopped" if it were taken for a relay
+  // (there is no pipe server).
+  EXPECT_EQ(Feed(*app, " {\"a\":[1,{\"type\":\"X\"}],\"type\":\"MEET_APP_UPGRADEDISABLED\"}\n"), 1);
+  EXPECT_EQ(Feed(*app, "{\"type\":\"MEET_DS_REQUEST\",\"type\":\"MEET_APP_UPGRADEDISABLE\\u0044\"}"), 1);
+  EXPECT_TRUE(output_.NonLog().empty());
+  EXPECT_EQ(Feed(*app, "{\"type\":\"MEET_APP_REQUEST_STO\\u0050\"}"), 0);
+  EXPECT_TRUE(output_.NonLog().empty());
+}
+
 TEST_F(ApplicationTest, TheMessageLoopEndsOnEveryBrokenInputWithZero) {
   for (const std::string& input : {std::string(), std::string("\0\0\0\0", 4), std::string("\x03\x00", 2),
                                    std::string("\xff\xff\xff\xff", 4) + "abc", std::string("\x09\x00\x00\x00", 4) + "cut"}) {
@@ -266,6 +277,7 @@ TEST_F(ApplicationTest, AnExitWritesNothingMoreAndIsAskedForOnce) {
   app->OnReceiveTextData("{\"type\":\"LATE\"}");
   app->onSystemErrorCode(5);
   app->OnStartApplicationResult(2);
+  EXPECT_EQ(Feed(*app, "not json"), 0);  // not echoed: the host ends
   EXPECT_EQ(output_.Messages(), std::vector<std::string>{"{\"code\":0,\"type\":\"MEET_APP_STOPPED\"}"});
   EXPECT_EQ(exit_.Codes(), std::vector<int>{0});
 }

@@ -7,33 +7,39 @@
 
 namespace vz {
 
-// Appends the UTF-8 bytes of one code point: the tree's one UTF-8 encoder,
-// inline for hot paths (the JSON parser's \u escapes). A surrogate or a
-// value above U+10FFFF is no code point and appends U+FFFD.
-inline void AppendUtf8(std::string& out, char32_t code_point) {
+// Writes the UTF-8 bytes of one code point at `out` (room for 4 bytes) and
+// returns the end: the tree's one UTF-8 encoder, inline for hot paths (the
+// conversions here, the JSON parser's \u escapes). A surrogate or a value
+// above U+10FFFF is no code point and writes U+FFFD.
+inline char* EncodeUtf8(char32_t code_point, char* out) {
   if (code_point < 0x80) {
-    out.push_back(static_cast<char>(code_point));
-    return;
+    *out = static_cast<char>(code_point);
+    return out + 1;
   }
   if ((code_point >= 0xD800 && code_point <= 0xDFFF) || code_point > 0x10FFFF) code_point = 0xFFFD;
-  char bytes[4];
   size_t length;
   if (code_point < 0x800) {
-    bytes[0] = static_cast<char>(0xC0 | (code_point >> 6));
+    out[0] = static_cast<char>(0xC0 | (code_point >> 6));
     length = 2;
   } else if (code_point < 0x10000) {
-    bytes[0] = static_cast<char>(0xE0 | (code_point >> 12));
+    out[0] = static_cast<char>(0xE0 | (code_point >> 12));
     length = 3;
   } else {
-    bytes[0] = static_cast<char>(0xF0 | (code_point >> 18));
+    out[0] = static_cast<char>(0xF0 | (code_point >> 18));
     length = 4;
   }
   // The continuation bytes, six bits each, lowest last.
   for (size_t i = length - 1; i > 0; --i) {
-    bytes[i] = static_cast<char>(0x80 | (code_point & 0x3F));
+    out[i] = static_cast<char>(0x80 | (code_point & 0x3F));
     code_point >>= 6;
   }
-  out.append(bytes, length);
+  return out + length;
+}
+
+// Appends the UTF-8 bytes of one code point to `out` (EncodeUtf8).
+inline void AppendUtf8(std::string& out, char32_t code_point) {
+  char bytes[4];
+  out.append(bytes, static_cast<size_t>(EncodeUtf8(code_point, bytes) - bytes));
 }
 
 std::string Utf16ToUtf8(std::u16string_view text);

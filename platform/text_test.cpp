@@ -49,6 +49,19 @@ TEST(TextTest, TheOneCodePointEncoderMatchesTheDecoderForEveryCodePoint) {
   EXPECT_EQ(out, "x\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd");
 }
 
+TEST(TextTest, LargeConversionsKeepNoWorstCaseBuffer) {
+  // Sized for the worst case while converting: a large result that came out
+  // short must not hold three times its size for its whole life.
+  const std::string narrow = Utf16ToUtf8(std::u16string(100000, u'a'));
+  EXPECT_EQ(narrow, std::string(100000, 'a'));
+  EXPECT_LE(narrow.capacity(), narrow.size() + narrow.size() / 2);
+  std::string cjk;
+  for (int i = 0; i < 30000; ++i) cjk += "\xe4\xb8\xad";
+  const std::u16string wide = Utf8ToUtf16(cjk);
+  EXPECT_EQ(wide, std::u16string(30000, u'\u4e2d'));
+  EXPECT_LE(wide.capacity(), wide.size() + wide.size() / 2);
+}
+
 TEST(TextTest, UnpairedSurrogatesBecomeReplacementCharacters) {
   const std::string replacement = "\xef\xbf\xbd";
   EXPECT_EQ(Utf16ToUtf8(std::u16string{u'a', 0xD800, u'b'}), "a" + replacement + "b");

@@ -2,24 +2,16 @@
 
 #include <cstring>
 
+#include "contracts/session_records.h"
 #include "platform/text.h"
 
 namespace vzwire {
 namespace {
 
-// The session records' shared layout, in bytes.
-constexpr size_t kServerAddr = 64, kServerAddrChars = 256;
-constexpr size_t kToken = 576, kTokenChars = 128;
-constexpr size_t kRosterId = 832, kRosterIdChars = 128;
-constexpr size_t kMeetId = 1088, kMeetIdChars = 128;
-constexpr size_t kPort = 1344;
-constexpr size_t kTcpPort = 1348;
-constexpr size_t kDSId = 1352, kDSIdChars = 128;
-constexpr size_t kServerIp = 1608, kServerIpChars = 128;
-constexpr size_t kApplicationName = 1864, kApplicationNameChars = 128;
-constexpr size_t kJoinParameters = 2120, kJoinParametersChars = 256;
-constexpr size_t kSharingIsPresenter = 7884;
-constexpr size_t kSharingIsWebAttendee = 7888;
+// The fields both session records share sit at the same offsets (checked
+// below), so they are read through the sharing record's names.
+// VZ_FIELD gives a text field's offset and its size in UTF-16 units.
+#define VZ_FIELD(record, field) offsetof(record, field), sizeof(record::field) / sizeof(char16_t)
 
 constexpr uint8_t kVideo = 2;
 constexpr uint8_t kSharing = 3;
@@ -41,6 +33,10 @@ int32_t Int(const uint8_t* record, size_t offset) {
   return value;
 }
 
+static_assert(offsetof(AVSessionConfig, MeetId) == offsetof(DSSessionConfig, MeetId));
+static_assert(offsetof(AVSessionConfig, TcpPort) == offsetof(DSSessionConfig, TcpPort));
+static_assert(offsetof(AVSessionConfig, JoinParameters) == offsetof(DSSessionConfig, JoinParameters));
+
 bool IsThisMachine(const std::string& address) {
   return address == "127.0.0.1" || address == "localhost";
 }
@@ -59,15 +55,15 @@ bool ReadSessionConfig(uint8_t session_type, const void* config, JoinTarget* tar
   const auto* record = static_cast<const uint8_t*>(config);
   vzrelay::JoinRequest& request = target->request;
   request.session_type = session_type;
-  request.meet_id = Text(record, kMeetId, kMeetIdChars);
-  request.token = Text(record, kToken, kTokenChars);
-  request.roster_id = Text(record, kRosterId, kRosterIdChars);
-  request.application_name = Text(record, kApplicationName, kApplicationNameChars);
-  request.join_parameters = Text(record, kJoinParameters, kJoinParametersChars);
+  request.meet_id = Text(record, VZ_FIELD(DSSessionConfig, MeetId));
+  request.token = Text(record, VZ_FIELD(DSSessionConfig, Token));
+  request.roster_id = Text(record, VZ_FIELD(DSSessionConfig, RosterId));
+  request.application_name = Text(record, VZ_FIELD(DSSessionConfig, ApplicationName));
+  request.join_parameters = Text(record, VZ_FIELD(DSSessionConfig, JoinParameters));
   if (session_type == kSharing) {
-    request.session_id = Text(record, kDSId, kDSIdChars);
-    request.presenter = Int(record, kSharingIsPresenter) != 0;
-    request.web_attendee = Int(record, kSharingIsWebAttendee) != 0;
+    request.session_id = Text(record, VZ_FIELD(DSSessionConfig, DSId));
+    request.presenter = Int(record, offsetof(DSSessionConfig, IsPresenter)) != 0;
+    request.web_attendee = Int(record, offsetof(DSSessionConfig, IsWebAttendee)) != 0;
   } else {
     request.session_id = request.meet_id;
   }
@@ -75,8 +71,8 @@ bool ReadSessionConfig(uint8_t session_type, const void* config, JoinTarget* tar
     *error = session_type == kSharing ? "the record has no DS id" : "the record has no meeting id";
     return false;
   }
-  std::string server = Text(record, kServerAddr, kServerAddrChars);
-  if (server.empty()) server = Text(record, kServerIp, kServerIpChars);
+  std::string server = Text(record, VZ_FIELD(DSSessionConfig, ServerAddr));
+  if (server.empty()) server = Text(record, VZ_FIELD(DSSessionConfig, ServerIp));
   if (server == kLoopbackServerAddress) {
     target->loopback = true;
     return true;
@@ -85,8 +81,8 @@ bool ReadSessionConfig(uint8_t session_type, const void* config, JoinTarget* tar
     *error = "server \"" + server + "\" is not on this machine; only 127.0.0.1, localhost or loopback is served";
     return false;
   }
-  int32_t port = Int(record, kTcpPort);
-  if (port == 0) port = Int(record, kPort);
+  int32_t port = Int(record, offsetof(DSSessionConfig, TcpPort));
+  if (port == 0) port = Int(record, offsetof(DSSessionConfig, Port));
   if (port <= 0 || port > 65535) {
     *error = "no usable port (" + std::to_string(port) + ")";
     return false;
@@ -94,5 +90,7 @@ bool ReadSessionConfig(uint8_t session_type, const void* config, JoinTarget* tar
   target->port = static_cast<uint16_t>(port);
   return true;
 }
+
+#undef VZ_FIELD
 
 }  // namespace vzwire

@@ -1,9 +1,9 @@
 #pragma once
 // Reads what a join needs from the session record the system hands to Join:
 // a sharing session's DSSessionConfig or a video session's AVSessionConfig.
-// The transport knows the records only by their fixed layout (wide UTF-16
-// text fields and 32-bit integers at fixed offsets), so it reads them by
-// offset, each text bounded by its field.
+// The record arrives as bytes of a layout the contracts fix (wide UTF-16
+// text fields and 32-bit integers at fixed offsets); each text is read up to
+// its NUL or its field's end, whichever comes first.
 #include <cstdint>
 #include <string>
 

@@ -196,3 +196,21 @@ TEST_F(VzwireLoopbackTest, RecordsThatCannotBeUsedAreRefusedAtJoin) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(VzwireLoopbackTest, TheSharingServerAnswersStartWithCodeZero) {
+  Peer presenter(kTransportSessionSharing);
+  const SessionRecord record = Sharing("ds-start", "alice", true);
+  ASSERT_EQ(presenter.wrapper.Join(record.Data(), nullptr, &presenter.sink), 1);
+  ASSERT_TRUE(presenter.sink.WaitFor("confirm"));
+  // START as the engine writes it: type 10, a sequence, the DS id.
+  const std::string start = std::string("\xA0\x01\x0A" "\xF2\x01\x03" "VZN" "\xC2\x02\x08" "ds-start", 20);
+  ASSERT_EQ(presenter.wrapper.SendDataBinary(start), 1);
+  ASSERT_TRUE(presenter.sink.WaitFor("binary"));
+  // The answer: code 0, type 10, the DS id, on the transport's thread.
+  EXPECT_EQ(presenter.sink.Events("binary")[0].bytes, std::string("\x50\x00\xA0\x01\x0A\xC2\x02\x08" "ds-start", 16));
+  EXPECT_NE(presenter.sink.Events("binary")[0].thread, std::this_thread::get_id());
+}
+
+}  // namespace

@@ -224,6 +224,29 @@ TEST(DsReceptionTest, BytesThatAreNoMessageAreDropped) {
   EXPECT_TRUE(ReadDsReception(nullptr, 12, false).empty());
 }
 
+TEST(DsReceptionTest, MessagesOfTooManyTinyPartsAreRefusedBeforeParsing) {
+  // 100,000 embedded parts are taken (a block with its rectangle counts
+  // two); one more and the message is refused whole.
+  std::string blocks;
+  for (int i = 0; i < 50000; ++i) blocks += Hex("82 05 03 B2 04 00");  // block { rect {} }
+  auto events = Receive(Header(60) + blocks);
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(events[0].blocks.size(), 50000u);
+  EXPECT_TRUE(Receive(Header(60) + blocks + Hex("82 05 00")).empty());
+
+  // Points deep inside a command count as well: command, annotation and
+  // 99,998 points are 100,000 parts.
+  DsData message;
+  message.set_type(DS_DATA_COMMAND);
+  DsAnnotationEvent* annotation = message.mutable_command()->mutable_annotation_event();
+  for (int i = 0; i < 99998; ++i) annotation->add_points();
+  events = Receive(Serialize(message));
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(events[0].command->PointCount, 10000u);
+  annotation->add_points();
+  EXPECT_TRUE(Receive(Serialize(message)).empty());
+}
+
 TEST(DsReceptionTest, TwentyMonitorsAreCappedAtSixteen) {
   DsData message;
   message.set_type(DS_DATA_CREATE_SHARINGINFO);

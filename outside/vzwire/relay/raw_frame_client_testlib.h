@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "outside/vzwire/relay/relay_frame.h"
+#include "platform/clock.h"
 #include "platform/local_socket.h"
 #include "platform/local_socket_poll.h"
 #include "platform/loopback_tcp.h"
@@ -40,11 +41,12 @@ class RawClient {
   // (`ended` then tells which).
   bool Next(vzrelay::Frame* frame, bool* ended = nullptr, int timeout_ms = 10000) {
     if (ended) *ended = false;
-    for (int waited = 0; waited < timeout_ms; waited += 50) {
+    const uint64_t deadline = vz::MonotonicMs() + static_cast<uint64_t>(timeout_ms);
+    while (vz::MonotonicMs() < deadline) {
       if (reader_.Next(frame) == vzrelay::FrameReader::Result::kFrame) return true;
       vz::PollItem item{socket_.Fd(), vz::kPollReadable, 0};
       if (vz::PollDescriptors(&item, 1, 50) <= 0) continue;
-      uint8_t buffer[4096];
+      uint8_t buffer[65536];
       const vz::IoResult result = socket_.Read(buffer, sizeof(buffer));
       if (result.status == vz::IoStatus::kOk) {
         reader_.Append(buffer, result.bytes);

@@ -26,7 +26,8 @@ void PrintUsage() {
       "  --token T           the token of every meeting not named by --meeting\n"
       "  --meeting ID=T      the token of meeting ID (repeatable)\n"
       "                      (no token at all: a session's first member sets it)\n"
-      "  --max-backlog N     bytes queued for a member before it is dropped (default 33554432)\n"
+      "  --max-backlog N     bytes queued for a member before it is dropped\n"
+      "                      (default 33554432, at least 8388614)\n"
       "  --loss R            drop this share (0..1) of media packets\n"
       "  --delay-ms N        delay media packets by N ms\n"
       "  --jitter-ms N       and by up to N ms more\n"
@@ -73,7 +74,9 @@ int main(int argc, char** argv) {
       ok = equals != nullptr && equals != value;
       if (ok) options.hub.meeting_tokens[std::string(value, equals)] = equals + 1;
     } else if (flag == "--max-backlog") {
-      ok = ParseNumber(value, 65536, 1u << 30, &number);
+      // At least one frame of the largest kind, or a member would be dropped
+      // for one large message instead of for not reading.
+      ok = ParseNumber(value, vzrelay::kMaxDataPayload + vzrelay::kFrameHeaderSize, 1u << 30, &number);
       options.backlog_limit = static_cast<size_t>(number);
     } else if (flag == "--loss") {
       ok = ParseNumber(value, 0, 1, &options.faults.loss_rate);

@@ -240,3 +240,52 @@ TEST(RelayProcessTest, SendBacklogFollowsTheRealQueue) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(RelayProcessTest, ACutAfterSecondsGivesReconnectingThenANewConfirm) {
+  RelayProcess relay;
+  ASSERT_TRUE(relay.Start({"--cut-after", "1", "--cut-for", "1"}));
+  Peer a(kTransportSessionVideo);
+  ASSERT_TRUE(a.Join(Video(relay.Port(), "alice")));
+  ASSERT_TRUE(a.sink.WaitFor("reconnecting", 1, 10000));
+  ASSERT_TRUE(a.sink.WaitFor("confirm", 2, 15000));
+  EXPECT_EQ(a.sink.Events("confirm")[1].a, a.sink.Events("confirm")[0].a);  // the same SSRC again
+  EXPECT_TRUE(relay.Stop());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(RelayProcessTest, AMemberThatStopsReadingIsDroppedAloneAndTheOthersGetEverything) {
+  RelayProcess relay;
+  ASSERT_TRUE(relay.Start({"--max-backlog", "8388614"}));
+  Peer a(kTransportSessionVideo), b(kTransportSessionVideo);
+  ASSERT_TRUE(a.Join(Video(relay.Port(), "alice")));
+  ASSERT_TRUE(b.Join(Video(relay.Port(), "bob")));
+  RawClient stalled;
+  ASSERT_TRUE(stalled.Connect(relay.Port()));
+  vzrelay::JoinRequest join;
+  join.session_type = 2;
+  join.session_id = "meet-v";
+  join.meet_id = "meet-v";
+  join.token = "tok";
+  ASSERT_TRUE(stalled.Send(FrameKind::kJoin, vzrelay::EncodeJoinRequest(join)));
+  vzrelay::Frame confirm;
+  ASSERT_TRUE(stalled.Next(&confirm));
+  // 48 MB while the stalled member reads nothing: far past its backlog and
+  // the kernel's buffers.
+  const std::string payload(1u << 20, 'p');
+  for (int i = 0; i < 48; ++i) {
+    ASSERT_EQ(a.wrapper.SendDataBinary(payload), 1);
+    ASSERT_TRUE(b.sink.WaitFor("binary", static_cast<size_t>(i + 1), 30000));
+  }
+  EXPECT_EQ(b.sink.Count("binary"), 48u);
+  EXPECT_TRUE(stalled.WaitClosed());  // what it had got, then the end
+  ASSERT_EQ(b.wrapper.SendDataBinary(std::string("still here")), 1);
+  ASSERT_TRUE(a.sink.WaitFor("binary"));
+  EXPECT_EQ(a.sink.Count("reconnecting") + b.sink.Count("reconnecting"), 0u);
+}
+
+}  // namespace

@@ -26,7 +26,8 @@ struct RelayOptions {
   uint16_t port = 0;  // 0: a free port
   HubOptions hub;
   FaultOptions faults;
-  // A member with more than this queued is dropped.
+  // A member with more than this queued is dropped; at least the largest
+  // frame (kMaxDataPayload and its header).
   size_t backlog_limit = 32u << 20;
   uint64_t fault_seed = 1;
 };

@@ -24,7 +24,7 @@ enum : uint64_t {
 };
 enum : uint64_t { kCodeSuccess = 0, kCodeAlreadyStarted = 40, kCodeConferenceEnd = 80 };
 constexpr int kFieldCode = 10, kFieldType = 20, kFieldDsId = 40, kFieldCaches = 50, kFieldBlocks = 80;
-constexpr int kCacheIndex = 10, kCachePduId = 20, kCacheData = 30, kCacheDataBytes = 30;
+constexpr int kCacheIndex = 10, kCachePduId = 20;
 constexpr int kBlockIndex = 10, kBlockCacheIndex = 50, kBlockCachePduId = 60;
 
 // The largest late-joiner caches message; more caches go in more messages.
