@@ -180,6 +180,24 @@ TEST(X11WindowTest, PlacementStackingTitleAndVisibilityReachTheDisplay) {
   EXPECT_EQ(FindById(ListDisplayWindows(env.display().c_str()), gone), nullptr);
 }
 
+TEST(X11WindowTest, ImageCursorsAreMadeAndBadHotSpotsRefused) {
+  DisplayTestEnv& env = DisplayTestEnv::Get();
+  if (!env.available()) GTEST_SKIP() << env.why();
+  std::unique_ptr<WindowSystem> system = OpenDisplayWindowSystem(env.display().c_str());
+  ASSERT_TRUE(system);
+  Probe d(0xFF000000);
+  WindowParams params;
+  params.bounds = Rect::FromXYWH(0, 0, 20, 20);
+  auto window = system->CreateWindow(params, &d);
+  Image pen(32, 32);
+  pen.Fill(0x80FF0000);
+  EXPECT_TRUE(window->SetCursorImage(pen, {5, 28}));
+  EXPECT_FALSE(window->SetCursorImage(pen, {32, 0}));
+  EXPECT_FALSE(window->SetCursorImage(Image(), {0, 0}));
+  window->SetCursor(CursorKind::kArrow);  // back to a standard one, the image cursor freed
+  system->Sync();
+}
+
 TEST(X11WindowTest, AGrabbingWindowGetsClicksMadeOutsideIt) {
   DisplayTestEnv& env = DisplayTestEnv::Get();
   if (!env.available()) GTEST_SKIP() << env.why();
