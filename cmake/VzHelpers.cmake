@@ -15,6 +15,10 @@ function(vz_isolate_test name extra_env)
   set_tests_properties(${name} PROPERTIES ENVIRONMENT "${isolated};${extra_env}")
 endfunction()
 
+# The leak checker's suppressions for tests that draw text or talk to X
+# (the font and text libraries keep caches for the life of the process).
+set(VZ_FONT_LEAK_SUPPRESSIONS "LSAN_OPTIONS=suppressions=${CMAKE_CURRENT_LIST_DIR}/lsan_fonts.supp")
+
 # vz_add_test(NAME <name> SOURCES <files...> LIBS <libs...> LABEL <subsystem> [ENV <k=v...>])
 # One GoogleTest executable registered with CTest under a subsystem label.
 function(vz_add_test)

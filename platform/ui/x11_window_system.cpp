@@ -14,6 +14,7 @@
 #include <map>
 
 #include "platform/platform_log.h"
+#include "platform/ui/xlib_threads.h"
 #include "platform/run_loop.h"
 #include "platform/text.h"
 #include "platform/ui/window_core.h"
@@ -378,6 +379,7 @@ void X11Native::ShapeFromAlpha(const Image& buffer) {
 // ---------------------------------------------------------------------------
 
 std::unique_ptr<X11System> X11System::Open(const char* name) {
+  EnsureXlibThreads();
   static bool handler_set = false;
   if (!handler_set) {
     XSetErrorHandler(OnXError);
