@@ -144,9 +144,11 @@ void WindowCore::DispatchMouse(WindowNode* top, MouseEvent event) {
     if (input != nullptr && !RegionContains(*input, event.position)) return;
     target = HitTest(top, event.position);
   }
-  if (!target->IsEnabled() || (target->flags() & kWindowDisabled)) {
-    if (capture_ == nullptr && grab_ == nullptr) return;
-  }
+  // A disabled window, or one inside a disabled window (the owner of a
+  // modal dialog), takes no input unless it holds the capture or the grab.
+  bool enabled = true;
+  for (Window* w = target; w != nullptr; w = w->parent()) enabled = enabled && w->IsEnabled();
+  if (!enabled && capture_ == nullptr && grab_ == nullptr) return;
 
   if (event.action == MouseAction::kPress) {
     const auto now = std::chrono::steady_clock::now();

@@ -260,6 +260,22 @@ TEST_F(WindowTest, ResizingATopLevelWindowResizesItsBuffer) {
   EXPECT_EQ(image.GetPixel(39, 19), 0xFF00FF00u);
 }
 
+TEST_F(WindowTest, ADisabledWindowsChildrenTakeNoClicks) {
+  Recorder top_d(0xFF000000), child_d(0xFF111111);
+  auto top = Make(&top_d, {0, 0, 100, 100});
+  auto child = Make(&child_d, {0, 0, 50, 50}, top.get());
+  child->Show();
+  top->Show();
+  top->SetEnabled(false);  // as while a modal dialog of it runs
+  system_->Click({10, 10});
+  system_->Click({80, 80});
+  EXPECT_TRUE(child_d.events.empty());
+  EXPECT_TRUE(top_d.events.empty());
+  top->SetEnabled(true);
+  system_->Click({10, 10});
+  EXPECT_FALSE(child_d.events.empty());
+}
+
 TEST_F(WindowTest, BadParametersGiveNoWindow) {
   Recorder d(0);
   EXPECT_EQ(Make(nullptr, {0, 0, 10, 10}), nullptr);
