@@ -7,6 +7,7 @@
 #include "common/trace_client.h"
 #include "outside/vzwire/relay/relay_roles.h"
 #include "outside/vzwire/relay/relay_server.h"
+#include "platform/clock.h"
 
 namespace vzwire {
 namespace {
@@ -15,17 +16,27 @@ class LoopbackServer : public IVzWireLoopback {
  public:
   bool Running() {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (server_ != nullptr) return true;
-    auto* server = new vzrelay::RelayServer(vzrelay::RelayOptions{});
-    vzrelay::InstallRelayRoles(server->Hub());
-    if (!server->StartWithoutListener()) {
-      delete server;
-      return false;
+    if (serving_) return true;
+    if (server_ == nullptr) {
+      auto* server = new vzrelay::RelayServer(vzrelay::RelayOptions{});
+      vzrelay::InstallRelayRoles(server->Hub());
+      if (!server->StartWithoutListener()) {
+        delete server;
+        return false;
+      }
+      std::thread([server] { server->Run(); }).detach();
+      server_ = server;
     }
-    std::thread([server] { server->Run(); }).detach();
     // Wait until it serves, so the first task is not refused.
-    while (!server->RunOnServerThread([](vzrelay::RelayServer&) {})) std::this_thread::yield();
-    server_ = server;
+    const uint64_t deadline = vz::MonotonicMs() + 5000;
+    while (!server_->RunOnServerThread([](vzrelay::RelayServer&) {})) {
+      if (vz::MonotonicMs() > deadline) {
+        VZ_LOG_ERROR("the in-process server did not start serving");
+        return false;  // the next call waits for the same server again
+      }
+      std::this_thread::yield();
+    }
+    serving_ = true;
     return true;
   }
 
@@ -92,6 +103,7 @@ class LoopbackServer : public IVzWireLoopback {
 
   std::mutex mutex_;
   vzrelay::RelayServer* server_ = nullptr;  // kept for the process's life
+  bool serving_ = false;
 };
 
 LoopbackServer& Instance() {

@@ -5,7 +5,9 @@
 // It is the same server as vzrelay, run on a thread of its own inside the
 // process: joins are answered with an SSRC, everything a member sends is
 // relayed to the other members of its session, and the sharing server
-// answers as vzrelay does. Sessions live until their last member leaves.
+// answers as vzrelay does (so a sharing session's binary payloads must be
+// sharing messages; others are dropped). Sessions live until their last
+// member leaves.
 //
 // Reach it through the library's export "VzWireLoopback" (or by linking
 // libvzwire.so). Every call runs on the server's thread and returns when

@@ -3,6 +3,7 @@
 #include <X11/Xutil.h>
 
 #include "platform/platform_log.h"
+#include "platform/ui/xlib_threads.h"
 #include "platform/ui/display_probe.h"
 
 namespace vz {
@@ -37,6 +38,7 @@ std::string TitleOf(Display* display, ::Window window) {
 
 std::vector<DisplayWindowInfo> ListDisplayWindows(const char* display_name) {
   std::vector<DisplayWindowInfo> out;
+  EnsureXlibThreads();
   Display* display = XOpenDisplay(display_name);
   if (display == nullptr) {
     PlatformLog("display probe: cannot open the display");

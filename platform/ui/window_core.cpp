@@ -521,6 +521,17 @@ void WindowNode::SetCursor(CursorKind shape) {
   }
 }
 
+bool WindowNode::SetCursorImage(const Image& image, Point hotspot) {
+  if (image.IsEmpty() || hotspot.x < 0 || hotspot.y < 0 || hotspot.x >= image.width() ||
+      hotspot.y >= image.height()) {
+    PlatformLog("window layer: bad cursor image %dx%d, hot spot %d,%d", image.width(), image.height(), hotspot.x,
+                hotspot.y);
+    return false;
+  }
+  auto* top = static_cast<WindowNode*>(TopLevel());
+  return top != nullptr && top->native_ && top->native_->SetCursorImage(image, hotspot);
+}
+
 void WindowNode::Invalidate(const Rect& area) {
   auto* top = static_cast<WindowNode*>(TopLevel());
   if (top == nullptr) return;

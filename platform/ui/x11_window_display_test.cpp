@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "platform/run_loop.h"
+#include "platform/ui/display_probe.h"
 #include "platform/ui/display_test_env.h"
 #include "platform/ui/input_injector.h"
 #include "platform/ui/window.h"
@@ -17,6 +18,7 @@ class Probe : public WindowDelegate {
   explicit Probe(Color color) : color_(color) {}
   void OnPaint(Canvas& canvas) override {
     ++paints;
+    painted_size = canvas.size();
     canvas.FillRect({0, 0, canvas.size().width, canvas.size().height}, color_);
   }
   void OnMouse(const MouseEvent& e) override {
@@ -31,6 +33,7 @@ class Probe : public WindowDelegate {
   }
   void OnFocus(bool f) override { focused = f; }
   int paints = 0;
+  Size painted_size;
   std::vector<Point> presses;
   std::string text;
   std::vector<uint32_t> keysyms;
@@ -108,6 +111,117 @@ TEST(X11WindowTest, ClipboardTextComesBackToItsOwnRequest) {
   });
   ASSERT_TRUE(env.RunUntil(loop, [&] { return done; }));
   EXPECT_EQ(got, "pasted ü");
+}
+
+}  // namespace
+}  // namespace vz
+
+namespace vz {
+namespace {
+
+const DisplayWindowInfo* FindById(const std::vector<DisplayWindowInfo>& list, uint64_t id) {
+  for (const DisplayWindowInfo& w : list) {
+    if (w.id == id) return &w;
+  }
+  return nullptr;
+}
+
+TEST(X11WindowTest, PlacementStackingTitleAndVisibilityReachTheDisplay) {
+  DisplayTestEnv& env = DisplayTestEnv::Get();
+  if (!env.available()) GTEST_SKIP() << env.why();
+  RunLoop& loop = RunLoop::ForCurrentThread();
+  std::unique_ptr<WindowSystem> system = OpenDisplayWindowSystem(env.display().c_str());
+  ASSERT_TRUE(system);
+  Probe a_d(0xFF000000), b_d(0xFFFFFFFF);
+  WindowParams params;
+  params.flags = kWindowOverrideRedirect;
+  params.bounds = Rect::FromXYWH(10, 20, 30, 40);
+  params.title = "first";
+  auto a = system->CreateWindow(params, &a_d);
+  params.title = "second";
+  auto b = system->CreateWindow(params, &b_d);
+  ASSERT_TRUE(a && b);
+  a->Show(false);
+  b->Show(false);
+  system->Sync();
+  std::vector<DisplayWindowInfo> list = ListDisplayWindows(env.display().c_str());
+  const DisplayWindowInfo* first = FindById(list, a->NativeId());
+  ASSERT_NE(first, nullptr);
+  EXPECT_TRUE(first->viewable);
+  EXPECT_EQ(first->title, "first");
+  EXPECT_EQ(first->bounds, Rect::FromXYWH(10, 20, 30, 40));
+  auto index_of = [&](uint64_t id) {
+    for (size_t i = 0; i < list.size(); ++i) {
+      if (list[i].id == id) return static_cast<int>(i);
+    }
+    return -1;
+  };
+  EXPECT_LT(index_of(a->NativeId()), index_of(b->NativeId()));  // shown later: above
+
+  a->Raise();
+  a->SetBounds(Rect::FromXYWH(100, 110, 50, 60));
+  a->SetTitle("renamed ü");
+  b->Hide();
+  system->Sync();
+  list = ListDisplayWindows(env.display().c_str());
+  EXPECT_GT(index_of(a->NativeId()), index_of(b->NativeId()));
+  first = FindById(list, a->NativeId());
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(first->bounds, Rect::FromXYWH(100, 110, 50, 60));
+  EXPECT_EQ(first->title, "renamed ü");
+  EXPECT_FALSE(FindById(list, b->NativeId())->viewable);
+  // The back buffer follows the new size.
+  ASSERT_TRUE(env.RunUntil(loop, [&] { return a_d.paints > 0; }));
+  EXPECT_EQ(a_d.painted_size, (Size{50, 60}));
+
+  const uint64_t gone = a->NativeId();
+  a.reset();
+  system->Sync();
+  EXPECT_EQ(FindById(ListDisplayWindows(env.display().c_str()), gone), nullptr);
+}
+
+TEST(X11WindowTest, ImageCursorsAreMadeAndBadHotSpotsRefused) {
+  DisplayTestEnv& env = DisplayTestEnv::Get();
+  if (!env.available()) GTEST_SKIP() << env.why();
+  std::unique_ptr<WindowSystem> system = OpenDisplayWindowSystem(env.display().c_str());
+  ASSERT_TRUE(system);
+  Probe d(0xFF000000);
+  WindowParams params;
+  params.bounds = Rect::FromXYWH(0, 0, 20, 20);
+  auto window = system->CreateWindow(params, &d);
+  Image pen(32, 32);
+  pen.Fill(0x80FF0000);
+  EXPECT_TRUE(window->SetCursorImage(pen, {5, 28}));
+  EXPECT_FALSE(window->SetCursorImage(pen, {32, 0}));
+  EXPECT_FALSE(window->SetCursorImage(Image(), {0, 0}));
+  window->SetCursor(CursorKind::kArrow);  // back to a standard one, the image cursor freed
+  system->Sync();
+}
+
+TEST(X11WindowTest, AGrabbingWindowGetsClicksMadeOutsideIt) {
+  DisplayTestEnv& env = DisplayTestEnv::Get();
+  if (!env.available()) GTEST_SKIP() << env.why();
+  RunLoop& loop = RunLoop::ForCurrentThread();
+  std::unique_ptr<WindowSystem> system = OpenDisplayWindowSystem(env.display().c_str());
+  ASSERT_TRUE(system);
+  Probe menu_d(0xFF202020);
+  WindowParams params;
+  params.flags = kWindowOverrideRedirect | kWindowNoActivate;
+  params.bounds = Rect::FromXYWH(400, 400, 50, 50);
+  auto menu = system->CreateWindow(params, &menu_d);
+  menu->Show(false);
+  system->Sync();
+  ASSERT_TRUE(menu->Grab());
+  std::unique_ptr<InputInjector> injector = InputInjector::Open(env.display().c_str());
+  injector->Click({10, 10});
+  injector->Sync();
+  ASSERT_TRUE(env.RunUntil(loop, [&] { return !menu_d.presses.empty(); }));
+  EXPECT_EQ(menu_d.presses[0], (Point{-390, -390}));  // in the menu's own coordinates
+  injector->Tap(keys::kEscape);
+  injector->Sync();
+  ASSERT_TRUE(env.RunUntil(loop, [&] { return !menu_d.keysyms.empty(); }));
+  EXPECT_EQ(menu_d.keysyms[0], keys::kEscape);
+  menu->Ungrab();
 }
 
 }  // namespace
