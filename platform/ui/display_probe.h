@@ -15,9 +15,27 @@ struct DisplayWindowInfo {
   std::string title;  // UTF-8 (_NET_WM_NAME, else WM_NAME)
   Rect bounds;        // on the screen
   bool viewable = false;
+  int depth = 0;           // 32 for a window with per-pixel alpha
+  Rect shape_extents;      // bounding box of the window's shape (its own rectangle when unshaped)
+  int shape_rectangles = 0;
 };
 
 // The root's children, bottom to top; empty when the display cannot be opened.
 std::vector<DisplayWindowInfo> ListDisplayWindows(const char* display_name);
+
+// Plays a compositing manager for tests: owns the display's compositor
+// selection while it lives (nothing is composited).
+class FakeCompositor {
+ public:
+  explicit FakeCompositor(const char* display_name);
+  ~FakeCompositor();
+  FakeCompositor(const FakeCompositor&) = delete;
+  FakeCompositor& operator=(const FakeCompositor&) = delete;
+  bool ok() const { return display_ != nullptr; }
+
+ private:
+  void* display_ = nullptr;
+  unsigned long window_ = 0;
+};
 
 }  // namespace vz

@@ -1,6 +1,9 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/shape.h>
+
+#include <string>
 
 #include "platform/platform_log.h"
 #include "platform/ui/xlib_threads.h"
@@ -56,12 +59,42 @@ std::vector<DisplayWindowInfo> ListDisplayWindows(const char* display_name) {
       info.title = TitleOf(display, children[i]);
       info.bounds = Rect::FromXYWH(attributes.x, attributes.y, attributes.width, attributes.height);
       info.viewable = attributes.map_state == IsViewable;
+      info.depth = attributes.depth;
+      int count_rects = 0, ordering = 0;
+      XRectangle* rects = XShapeGetRectangles(display, children[i], ShapeBounding, &count_rects, &ordering);
+      Rect extents;
+      for (int r = 0; r < count_rects; ++r) {
+        extents = extents.Union(Rect::FromXYWH(rects[r].x, rects[r].y, rects[r].width, rects[r].height));
+      }
+      if (rects != nullptr) XFree(rects);
+      info.shape_extents = extents;
+      info.shape_rectangles = count_rects;
       out.push_back(std::move(info));
     }
     if (children != nullptr) XFree(children);
   }
   XCloseDisplay(display);
   return out;
+}
+
+FakeCompositor::FakeCompositor(const char* display_name) {
+  EnsureXlibThreads();
+  Display* display = XOpenDisplay(display_name);
+  if (display == nullptr) return;
+  const int screen = DefaultScreen(display);
+  const std::string name = "_NET_WM_CM_S" + std::to_string(screen);
+  const ::Window window = XCreateSimpleWindow(display, RootWindow(display, screen), 0, 0, 1, 1, 0, 0, 0);
+  XSetSelectionOwner(display, XInternAtom(display, name.c_str(), False), window, CurrentTime);
+  XSync(display, False);
+  display_ = display;
+  window_ = window;
+}
+
+FakeCompositor::~FakeCompositor() {
+  if (display_ == nullptr) return;
+  auto* display = static_cast<Display*>(display_);
+  XDestroyWindow(display, window_);
+  XCloseDisplay(display);
 }
 
 }  // namespace vz

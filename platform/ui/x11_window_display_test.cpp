@@ -198,6 +198,51 @@ TEST(X11WindowTest, ImageCursorsAreMadeAndBadHotSpotsRefused) {
   system->Sync();
 }
 
+// Paints its left half opaque and its right half fully transparent.
+class HalfPainter : public WindowDelegate {
+ public:
+  void OnPaint(Canvas& canvas) override {
+    ++paints;
+    canvas.FillRect({0, 0, canvas.size().width / 2, canvas.size().height}, 0xFF00FF00);
+  }
+  int paints = 0;
+};
+
+TEST(X11WindowTest, TranslucentWindowsGetAlphaWithACompositorElseAShapeCutFromIt) {
+  DisplayTestEnv& env = DisplayTestEnv::Get();
+  if (!env.available()) GTEST_SKIP() << env.why();
+  RunLoop& loop = RunLoop::ForCurrentThread();
+  std::unique_ptr<WindowSystem> system = OpenDisplayWindowSystem(env.display().c_str());
+  ASSERT_TRUE(system);
+  WindowParams params;
+  params.flags = kWindowOverrideRedirect | kWindowTranslucent;
+  params.bounds = Rect::FromXYWH(300, 300, 40, 20);
+
+  HalfPainter plain_d;
+  auto plain = system->CreateWindow(params, &plain_d);
+  plain->Show(false);
+  ASSERT_TRUE(env.RunUntil(loop, [&] { return plain_d.paints > 0; }));
+  system->Sync();
+  const DisplayWindowInfo* shaped = FindById(ListDisplayWindows(env.display().c_str()), plain->NativeId());
+  ASSERT_NE(shaped, nullptr);
+  EXPECT_NE(shaped->depth, 32);
+  EXPECT_EQ(shaped->shape_extents, (Rect{0, 0, 20, 20}));  // the transparent half is cut away
+
+  FakeCompositor compositor(env.display().c_str());
+  ASSERT_TRUE(compositor.ok());
+  EXPECT_TRUE(system->HasCompositor());
+  HalfPainter alpha_d;
+  auto alpha = system->CreateWindow(params, &alpha_d);
+  alpha->Show(false);
+  ASSERT_TRUE(env.RunUntil(loop, [&] { return alpha_d.paints > 0; }));
+  system->Sync();
+  const std::vector<DisplayWindowInfo> list = ListDisplayWindows(env.display().c_str());
+  const DisplayWindowInfo* argb = FindById(list, alpha->NativeId());
+  ASSERT_NE(argb, nullptr);
+  EXPECT_EQ(argb->depth, 32);
+  EXPECT_EQ(argb->shape_extents, (Rect{0, 0, 40, 20}));  // whole: the alpha does the rest
+}
+
 TEST(X11WindowTest, AGrabbingWindowGetsClicksMadeOutsideIt) {
   DisplayTestEnv& env = DisplayTestEnv::Get();
   if (!env.available()) GTEST_SKIP() << env.why();
