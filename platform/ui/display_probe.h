@@ -3,9 +3,11 @@
 // and tools that watch a program's windows). Opens a connection of its own
 // for each call; any thread.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/ui/image.h"
 #include "platform/ui/ui_types.h"
 
 namespace vz {
@@ -22,6 +24,15 @@ struct DisplayWindowInfo {
 
 // The root's children, bottom to top; empty when the display cannot be opened.
 std::vector<DisplayWindowInfo> ListDisplayWindows(const char* display_name);
+
+// The screen's pixels in an area (opaque), as a person would see them;
+// nothing when the display cannot be opened or the area is off the screen.
+std::optional<Image> CaptureDisplayArea(const char* display_name, const Rect& area);
+
+// Sets the desktop's work area on the display (what a desktop with panels
+// announces); an empty rectangle removes it. False when the display cannot
+// be opened.
+bool SetDisplayWorkArea(const char* display_name, const Rect& work_area);
 
 // Plays a compositing manager for tests: owns the display's compositor
 // selection while it lives (nothing is composited).

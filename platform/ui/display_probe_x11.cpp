@@ -77,6 +77,49 @@ std::vector<DisplayWindowInfo> ListDisplayWindows(const char* display_name) {
   return out;
 }
 
+std::optional<Image> CaptureDisplayArea(const char* display_name, const Rect& area) {
+  EnsureXlibThreads();
+  Display* display = XOpenDisplay(display_name);
+  if (display == nullptr) return std::nullopt;
+  const int screen = DefaultScreen(display);
+  const Rect bounds = area.Intersect(Rect{0, 0, DisplayWidth(display, screen), DisplayHeight(display, screen)});
+  std::optional<Image> out;
+  if (!bounds.IsEmpty() && bounds == area) {
+    XImage* image = XGetImage(display, RootWindow(display, screen), area.left, area.top,
+                              static_cast<unsigned>(area.Width()), static_cast<unsigned>(area.Height()), AllPlanes,
+                              ZPixmap);
+    if (image != nullptr) {
+      out.emplace(area.Width(), area.Height());
+      for (int y = 0; y < area.Height(); ++y) {
+        for (int x = 0; x < area.Width(); ++x) {
+          const unsigned long pixel = XGetPixel(image, x, y);
+          out->SetPixel(x, y, 0xFF000000u | static_cast<uint32_t>(pixel & 0xFFFFFF));
+        }
+      }
+      XDestroyImage(image);
+    }
+  }
+  XCloseDisplay(display);
+  return out;
+}
+
+bool SetDisplayWorkArea(const char* display_name, const Rect& work_area) {
+  EnsureXlibThreads();
+  Display* display = XOpenDisplay(display_name);
+  if (display == nullptr) return false;
+  const Atom property = XInternAtom(display, "_NET_WORKAREA", False);
+  if (work_area.IsEmpty()) {
+    XDeleteProperty(display, DefaultRootWindow(display), property);
+  } else {
+    const long values[4] = {work_area.left, work_area.top, work_area.Width(), work_area.Height()};
+    XChangeProperty(display, DefaultRootWindow(display), property, XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(values), 4);
+  }
+  XSync(display, False);
+  XCloseDisplay(display);
+  return true;
+}
+
 FakeCompositor::FakeCompositor(const char* display_name) {
   EnsureXlibThreads();
   Display* display = XOpenDisplay(display_name);

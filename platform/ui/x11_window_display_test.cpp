@@ -243,6 +243,21 @@ TEST(X11WindowTest, TranslucentWindowsGetAlphaWithACompositorElseAShapeCutFromIt
   EXPECT_EQ(argb->shape_extents, (Rect{0, 0, 40, 20}));  // whole: the alpha does the rest
 }
 
+TEST(X11WindowTest, TheWorkAreaIsTheDesktopsAndMonitorsKeepInsideIt) {
+  DisplayTestEnv& env = DisplayTestEnv::Get();
+  if (!env.available()) GTEST_SKIP() << env.why();
+  std::unique_ptr<WindowSystem> system = OpenDisplayWindowSystem(env.display().c_str());
+  ASSERT_TRUE(system);
+  EXPECT_EQ(system->WorkArea(), (Rect{0, 0, 1280, 1024}));  // no desktop: the screen
+  ASSERT_TRUE(SetDisplayWorkArea(env.display().c_str(), Rect::FromXYWH(0, 32, 1280, 960)));
+  EXPECT_EQ(system->WorkArea(), (Rect{0, 32, 1280, 992}));
+  const std::vector<MonitorArea> monitors = system->Monitors();
+  ASSERT_FALSE(monitors.empty());
+  EXPECT_EQ(monitors[0].bounds, (Rect{0, 0, 1280, 1024}));
+  EXPECT_EQ(monitors[0].work_area, (Rect{0, 32, 1280, 992}));
+  SetDisplayWorkArea(env.display().c_str(), Rect{});
+}
+
 TEST(X11WindowTest, AGrabbingWindowGetsClicksMadeOutsideIt) {
   DisplayTestEnv& env = DisplayTestEnv::Get();
   if (!env.available()) GTEST_SKIP() << env.why();
