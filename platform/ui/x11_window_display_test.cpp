@@ -177,7 +177,8 @@ TEST(X11WindowTest, PlacementStackingTitleAndVisibilityReachTheDisplay) {
   const uint64_t gone = a->NativeId();
   a.reset();
   system->Sync();
-  EXPECT_EQ(FindById(ListDisplayWindows(env.display().c_str()), gone), nullptr);
+  const std::vector<DisplayWindowInfo> after = ListDisplayWindows(env.display().c_str());
+  EXPECT_EQ(FindById(after, gone), nullptr);
 }
 
 TEST(X11WindowTest, ImageCursorsAreMadeAndBadHotSpotsRefused) {
@@ -223,7 +224,8 @@ TEST(X11WindowTest, TranslucentWindowsGetAlphaWithACompositorElseAShapeCutFromIt
   plain->Show(false);
   ASSERT_TRUE(env.RunUntil(loop, [&] { return plain_d.paints > 0; }));
   system->Sync();
-  const DisplayWindowInfo* shaped = FindById(ListDisplayWindows(env.display().c_str()), plain->NativeId());
+  const std::vector<DisplayWindowInfo> before = ListDisplayWindows(env.display().c_str());
+  const DisplayWindowInfo* shaped = FindById(before, plain->NativeId());
   ASSERT_NE(shaped, nullptr);
   EXPECT_NE(shaped->depth, 32);
   EXPECT_EQ(shaped->shape_extents, (Rect{0, 0, 20, 20}));  // the transparent half is cut away
