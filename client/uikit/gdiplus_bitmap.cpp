@@ -1,8 +1,10 @@
 #include "client/uikit/gdiplus_bitmap.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
+#include "client/uikit/pixel_tables.h"
 #include "common/trace_client.h"
 #include "outside/vzres/vzres.h"
 
@@ -33,17 +35,30 @@ vz::Size GetImageSize(const CGdiPlusBitmap& bitmap) {
   return image != nullptr ? image->size() : vz::Size{0, 0};
 }
 
+// Works on the premultiplied pixels in place: one pass, integer arithmetic
+// (t * brightness truncated is t * mean / 255 in integers, exactly).
 void TintImagePixels(vz::Image& image, uint32_t colorref, const vz::Rect& area) {
   const vz::Rect r = area.Intersect(vz::Rect{0, 0, image.width(), image.height()});
   if (r.IsEmpty()) return;
-  const unsigned tr = colorref & 0xFF, tg = (colorref >> 8) & 0xFF, tb = (colorref >> 16) & 0xFF;
+  const uint32_t tr = colorref & 0xFF, tg = (colorref >> 8) & 0xFF, tb = (colorref >> 16) & 0xFF;
+  const PixelTables& tables = GetPixelTables();
   for (int y = r.top; y < r.bottom; ++y) {
+    uint32_t* row = image.data() + static_cast<size_t>(y) * image.width();
     for (int x = r.left; x < r.right; ++x) {
-      const vz::Color c = image.GetPixel(x, y);
-      const double brightness = ((vz::ColorR(c) + vz::ColorG(c) + vz::ColorB(c)) / 3) / 255.0;
-      image.SetPixel(x, y,
-                     vz::MakeColor(static_cast<uint8_t>(tr * brightness), static_cast<uint8_t>(tg * brightness),
-                                   static_cast<uint8_t>(tb * brightness), vz::ColorA(c)));
+      const uint32_t pixel = row[x];
+      const uint32_t a = pixel >> 24;
+      if (a == 0) continue;
+      uint32_t red = (pixel >> 16) & 0xFF, green = (pixel >> 8) & 0xFF, blue = pixel & 0xFF;
+      const uint8_t* plain = tables.unpremultiply[a];  // as the plain colour reads
+      const uint8_t* premultiply = tables.premultiply[a];
+      red = plain[red];
+      green = plain[green];
+      blue = plain[blue];
+      const uint32_t mean = (red + green + blue) / 3;
+      const uint32_t nr = premultiply[tr * mean / 255];
+      const uint32_t ng = premultiply[tg * mean / 255];
+      const uint32_t nb = premultiply[tb * mean / 255];
+      row[x] = (a << 24) | (nr << 16) | (ng << 8) | nb;
     }
   }
 }

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/ui/canvas.h"
+#include "platform/ui/image.h"
 #include "platform/ui/ui_events.h"
 #include "platform/ui/ui_types.h"
 
@@ -125,6 +126,9 @@ class Window {
   virtual uint8_t opacity() const = 0;
 
   virtual void SetCursor(CursorKind shape) = 0;
+  // A cursor made from an image (alpha kept) with its hot spot; false when
+  // the display cannot make it (the cursor then stays as it was).
+  virtual bool SetCursorImage(const Image& image, Point hotspot) = 0;
 
   // Painting: marks an area (window coordinates; empty means all) to paint
   // on the next turn of the loop; Update paints what is marked now.

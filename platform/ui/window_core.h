@@ -36,6 +36,7 @@ class NativeWindow {
   virtual void SetInputShape(const WindowRegion* region) = 0;
   virtual void SetOpacity(uint8_t alpha) = 0;
   virtual void SetCursor(CursorKind shape) = 0;
+  virtual bool SetCursorImage(const Image& image, Point hotspot) = 0;
   virtual void SetTitle(const std::string& utf8) = 0;
   // The buffer's area changed: put it on the display.
   virtual void Present(const Image& buffer, const Rect& area) = 0;
@@ -162,6 +163,7 @@ class WindowNode : public Window {
   void SetOpacity(uint8_t alpha) override;
   uint8_t opacity() const override { return opacity_; }
   void SetCursor(CursorKind shape) override;
+  bool SetCursorImage(const Image& image, Point hotspot) override;
   CursorKind cursor() const { return cursor_; }
   void Invalidate(const Rect& area) override;
   void Update() override;

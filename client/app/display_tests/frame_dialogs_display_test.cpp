@@ -4,21 +4,25 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <thread>
 
 #include "client/app/frame_dialogs.h"
+#include "client/app/network_proxy_setting_window.h"
 #include "client/proxy/network_proxy_setting_opener.h"
 #include "client/proxy/proxy_credentials.h"
 #include "outside/vzres/vzres.h"
 #include "platform/piped_child_testlib.h"
 #include "platform/process.h"
+#include "platform/clock.h"
 #include "platform/run_loop.h"
 #include "platform/text.h"
 #include "platform/ui/display_probe.h"
 #include "platform/ui/display_test_env.h"
+#include "platform/ui/headless.h"
 #include "platform/ui/input_injector.h"
 #include "platform/ui/window.h"
 
@@ -204,6 +208,41 @@ TEST(WaitingVelzarHubOnDisplay, ShowsTheConnectingDialogUntilAMeetingArrives) {
   // The pipe does not exist: the listener reports it and the instance quits.
   EXPECT_TRUE(hub.Wait(20000, &exit_code));
   fs::remove_all(root);
+}
+
+}  // namespace
+
+namespace {
+
+// What a person sees on the screen is what the headless pictures show: the
+// same canvas paints both, and the display gets the buffer unchanged.
+TEST_F(FrameDialogsOnDisplay, TheScreenShowsTheSamePixelsAsTheHeadlessPicture) {
+  NetworkProxyEntry entry = host_.entry_;
+  CNetworkProxySettingDlg logic(&entry, 1);
+  CNetworkProxySettingWindow shown(&logic);
+  ASSERT_TRUE(shown.Create(nullptr, system_.get()));
+  ASSERT_TRUE(env_.RunUntil(loop_, [&] { return system_->ActiveWindow() == shown.window(); }));
+  loop_.RunUntilIdle();
+  system_->Sync();
+  const vz::Rect bounds = shown.window()->bounds();
+  std::optional<vz::Image> screen = vz::CaptureDisplayArea(env_.display().c_str(), bounds);
+  ASSERT_TRUE(screen);
+  if (const char* folder = std::getenv("VZ_SCREENSHOT_FOLDER")) screen->WritePngFile(std::string(folder) + "/proxy-on-xvfb.png");
+
+  vz::FakeClock clock;
+  vz::RunLoop headless_loop(clock);
+  std::unique_ptr<vz::HeadlessWindowSystem> headless = vz::HeadlessWindowSystem::Create({1280, 1024});
+  NetworkProxyEntry same = host_.entry_;
+  CNetworkProxySettingDlg headless_logic(&same, 1);
+  CNetworkProxySettingWindow drawn(&headless_logic);
+  ASSERT_TRUE(drawn.Create(nullptr, headless.get()));
+  const vz::Image& picture = headless->Render(drawn.window());
+  ASSERT_EQ(picture.size(), screen->size());
+  int different = 0;
+  for (int y = 0; y < picture.height(); ++y) {
+    for (int x = 0; x < picture.width(); ++x) different += (picture.GetPixel(x, y) | 0xFF000000u) != screen->GetPixel(x, y);
+  }
+  EXPECT_EQ(different, 0);
 }
 
 }  // namespace
