@@ -10,6 +10,9 @@
 #include <vector>
 
 #include "video/engine/rtp/fec_plan_testlib.h"
+#include "video/engine/rtp/rtp_extension_elements.h"
+#include "video/engine/rtp/rtp_header_extension.h"
+#include "video/engine/rtp/svc_nal_generator_testlib.h"
 #include "video/engine/rtp/rtp_packer.h"
 #include "video/engine/rtp/rtp_packet.h"
 #include "video/engine/rtp/rtp_session_svc.h"
@@ -136,6 +139,66 @@ TEST(RtpLoopback, NalUnitsSurviveLossWithinTheirFecPlan) {
   }
   EXPECT_GT(covered, 100);
   EXPECT_GT(uncovered, 5);
+}
+
+// A generated SVC stream (scalability SEI, prefix NAL units, base and SVC
+// slices of 3 spatial x 3 temporal layers) through the packer's own priority
+// generator: every layer path packs, classes that do not need a layer mark
+// it 15, and the NAL units arrive whole through loss within the plan.
+TEST(RtpLoopback, SvcLayersCarryTheirPrioritiesEndToEnd) {
+  using namespace vz::rtp::test_support;
+  std::mt19937 rng(77);
+  Wire wire;
+  CVseRtpPacker packer(0x77, &wire, test_support::TestFecPlanning());
+  packer.SetFecLevel(5);
+  packer.SetHighestPrioritySlot(1);
+  const CVseRtpPacker::OutputConfig classes[] = {{1280, 720, 30, 0}, {320, 180, 7.5f, 0}};
+  ASSERT_EQ(packer.ConfigureOutputs(2, classes), 0);
+  Received received;
+  CMMRTPSession4SVC session(&received, 0x77);
+  uint32_t ts = 5000;
+  auto send = [&](const Bytes& nal, int expected_slot1) {
+    Bytes framed = {0, 0, 0, 1};
+    framed.insert(framed.end(), nal.begin(), nal.end());
+    wire.media.clear();
+    wire.fec.clear();
+    ASSERT_EQ(packer.pack(ts, framed.data(), static_cast<int>(framed.size())), 0);
+    const uint8_t* e = nullptr;
+    ASSERT_TRUE(FindOneByteElementOfLength(wire.media[0].data(), static_cast<int>(wire.media[0].size()),
+                                           1, 3, &e));
+    if (expected_slot1 >= 0) {
+      EXPECT_EQ(CRtpOneByteHeaderExtend_Priority::GetPriority(e, 1), expected_slot1) << ts;
+    }
+    // Lose at most as many packets as there are FEC packets.
+    int budget = static_cast<int>(wire.fec.size());
+    std::vector<Bytes> channel;
+    for (auto* list : {&wire.media, &wire.fec}) {
+      for (const Bytes& p : *list) {
+        if (budget > 0 && rng() % 8 == 0) {
+          --budget;
+          continue;
+        }
+        channel.push_back(p);
+      }
+    }
+    std::shuffle(channel.begin(), channel.end(), rng);
+    for (const Bytes& p : channel) session.Input(p.data(), static_cast<int>(p.size()), ts);
+    auto got = received.by_timestamp.find(ts * 90u);
+    ASSERT_NE(got, received.by_timestamp.end()) << ts;
+    EXPECT_TRUE(std::equal(nal.begin(), nal.end(), got->second.bytes.begin() + 4)) << ts;
+    ++ts;
+  };
+  send(MakeScalabilitySei(ThreeByThreeLayers()), -1);
+  for (int frame = 0; frame < 12; ++frame) {
+    const int t = frame % 4 == 0 ? 0 : (frame % 2 == 0 ? 1 : 2);
+    const int size = 1500 + static_cast<int>(rng() % 9000);
+    Bytes prefix = MakeSvcNal(14, 0, 0, t, 4);
+    send(prefix, -1);
+    send(MakeAvcSlice(frame == 0, t < 2, size), -1);
+    // D = 1 and 2: the small class needs neither.
+    send(MakeSvcNal(20, 1, 0, t, size * 2), 15);
+    send(MakeSvcNal(20, 2, 0, t, size * 4), 15);
+  }
 }
 
 }  // namespace

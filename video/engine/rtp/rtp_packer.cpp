@@ -11,7 +11,8 @@ using namespace vz::rtp;
 
 CVseRtpPacker::CVseRtpPacker(uint32_t ssrc, IRtpPackerSink* sink, const FecPlanning& planning,
                              ISvcPrioritySource* priorities)
-    : ssrc_(ssrc), sink_(sink), planning_(planning), priorities_(priorities) {
+    : ssrc_(ssrc), sink_(sink), planning_(planning),
+      priorities_(priorities != nullptr ? priorities : &generator_) {
   VZ_LOG("ssrc=%u", ssrc);
 }
 
@@ -29,6 +30,27 @@ int CVseRtpPacker::SetPayloadTypes(int media, int fec) {
   media_type_ = media;
   fec_type_ = fec;
   return 0;
+}
+
+int CVseRtpPacker::ConfigureOutputs(int count, const OutputConfig* outputs) {
+  if (count < 1 || count > ISvcPrioritySource::kMaxOutputs || outputs == nullptr) return -1;
+  SvcOutput records[ISvcPrioritySource::kMaxOutputs];
+  for (int i = 0; i < count; ++i) {
+    SvcOutput& r = records[i];
+    r.index = i;
+    r.width = outputs[i].width;
+    r.height = outputs[i].height;
+    r.frame_rate = outputs[i].frame_rate;
+    r.lowest_priority = 0;
+    r.highest_priority = 14;
+    r.priority_mode = outputs[i].priority_mode;
+    if (mode_ == 3) {
+      if (r.width == 160) { r.width = 96; r.height = 150; }
+      else if (r.width == 320) { r.width = 192; r.height = 300; }
+      else if (r.width == 640) { r.width = 384; r.height = 600; }
+    }
+  }
+  return generator_.SetOutputs(count, records) == 0 ? 0 : -1;
 }
 
 int CVseRtpPacker::FecClass(int t, int q, int k) {

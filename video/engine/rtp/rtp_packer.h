@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "video/engine/rtp/rtp_session_svc.h"
+#include "video/engine/rtp/svc_priority_generator.h"
 #include "video/engine/rtp/svc_priority_source.h"
 
 class CVseRtpPacket;
@@ -41,10 +42,18 @@ class CVseRtpPacker {
   static constexpr int kBytesPerPacket = 1000;
   static constexpr int kMinBytesPerPacket = 500;
 
-  // Priorities and layer identity come from `priorities` in mode 1 (not
-  // owned; may be null, then every mode packs without them).
+  // Output configuration of one receiver class.
+  struct OutputConfig {
+    int width = 0;
+    int height = 0;
+    float frame_rate = 0;
+    int priority_mode = 0;
+  };
+
+  // Priorities and layer identity come, in mode 1, from `priorities` when
+  // given (not owned), else from the packer's own SVC priority generator.
   CVseRtpPacker(uint32_t ssrc, IRtpPackerSink* sink, const FecPlanning& planning,
-                ISvcPrioritySource* priorities);
+                ISvcPrioritySource* priorities = nullptr);
   ~CVseRtpPacker();
 
   // Packs one NAL unit given behind its start code; 0 when delivered,
@@ -55,6 +64,9 @@ class CVseRtpPacker {
   void SetFecLevel(int level) { fec_level_ = level; }
   int SetPayloadTypes(int media, int fec);
   void SetMode(int mode) { mode_ = mode; }
+  // Receiver classes for the own generator (1 to 4; else -1). In mode 3
+  // the widths 160, 320 and 640 become 96 x 150, 192 x 300 and 384 x 600.
+  int ConfigureOutputs(int count, const OutputConfig* outputs);
   void SetHighestPrioritySlot(int slot) { highest_slot_ = slot < 0 ? 0 : (slot > 3 ? 3 : slot); }
 
   // The FEC class of a layer (T, Q) in a stream of K temporal layers, or -1.
@@ -73,6 +85,7 @@ class CVseRtpPacker {
   IRtpPackerSink* sink_;
   FecPlanning planning_;
   ISvcPrioritySource* priorities_;
+  CSvcPriorityGenerator generator_;
   std::unique_ptr<CMMRTPSession4SVC, SessionDeleter> session_;
   std::vector<std::unique_ptr<CVseRtpPacket>> packets_;
   std::vector<CVseRtpPacket*> packet_ptrs_;
