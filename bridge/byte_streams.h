@@ -1,7 +1,10 @@
 #pragma once
 // The host's two byte streams to the browser, as ports: the real ones are
 // standard input and output, the tests' are in memory.
+#include <atomic>
 #include <cstddef>
+
+#include "platform/local_socket_poll.h"
 
 class IByteInput {
  public:
@@ -17,9 +20,17 @@ class IByteOutput {
   virtual bool Write(const void* data, size_t size) = 0;
 };
 
+// Standard input, which another thread can end early: after Interrupt every
+// Read returns 0 at once (a read under way returns as soon as it woke).
 class StandardInput : public IByteInput {
  public:
   long Read(void* buffer, size_t size) override;
+  // Any thread.
+  void Interrupt();
+
+ private:
+  std::atomic<bool> interrupted_{false};
+  vz::LocalSocketWaker waker_;
 };
 
 class StandardOutput : public IByteOutput {

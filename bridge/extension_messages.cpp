@@ -1,6 +1,7 @@
 #include "bridge/extension_messages.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "platform/text.h"
 #include "weblink/json/json_builders.h"
@@ -46,11 +47,38 @@ std::string Base64DataMessageText(uint32_t kind, std::string_view payload) {
   return text;
 }
 
-bool CrashReportMessageText(std::string_view payload, std::string* text) {
+size_t EscapedTextCutPoint(std::string_view escaped, size_t max_size) {
+  size_t at = 0;
+  while (at < escaped.size()) {
+    const unsigned char c = static_cast<unsigned char>(escaped[at]);
+    size_t step = 1;
+    if (c == '\\') {
+      step = (at + 1 < escaped.size() && escaped[at + 1] == 'u') ? 6 : 2;
+    } else if (c >= 0xF0) {
+      step = 4;
+    } else if (c >= 0xE0) {
+      step = 3;
+    } else if (c >= 0xC0) {
+      step = 2;
+    }
+    if (at + step > max_size || at + step > escaped.size()) break;
+    at += step;
+  }
+  return at;
+}
+
+CrashReportText CrashReportMessageText(std::string_view payload, std::string* text, size_t max_size) {
   const size_t star = payload.find('*');
-  if (star == std::string_view::npos) return false;
-  *text = "{" + JsonMakeNumberPair("code", 0) + "," + JsonMakeStringPair("type", "MEET_APP_CRASHREPORT") + "," +
-          JsonMakeStringPair("filename", payload.substr(0, star)) + ",\"report\":\"" + EscapeExtensionText(payload) +
-          "\"}";
-  return true;
+  if (star == std::string_view::npos) return CrashReportText::kNoFileName;
+  std::string head = "{" + JsonMakeNumberPair("code", 0) + "," + JsonMakeStringPair("type", "MEET_APP_CRASHREPORT") +
+                     "," + JsonMakeStringPair("filename", payload.substr(0, star)) + ",\"report\":\"";
+  constexpr size_t kTail = 2;  // "}
+  if (head.size() + kTail > max_size) return CrashReportText::kTooLong;
+  const std::string report = EscapeExtensionText(payload);
+  const size_t room = max_size - head.size() - kTail;
+  const size_t keep = report.size() <= room ? report.size() : EscapedTextCutPoint(report, room);
+  head.append(report, 0, keep);
+  head += "\"}";
+  *text = std::move(head);
+  return keep == report.size() ? CrashReportText::kWhole : CrashReportText::kCut;
 }

@@ -21,5 +21,15 @@ std::string LogMessageText(std::string_view line);
 // The payload (base64) comes out unchanged.
 std::string Base64DataMessageText(uint32_t kind, std::string_view payload);
 // {"code":0,"type":"MEET_APP_CRASHREPORT","filename":"<up to the first *>","report":"<escaped payload>"}
-// False, with nothing built, when the payload holds no "*".
-bool CrashReportMessageText(std::string_view payload, std::string* text);
+// The whole message is kept within `max_size` bytes: a longer report is cut
+// after escaping, at the last whole escape or character that fits.
+enum class CrashReportText {
+  kWhole,
+  kCut,         // the report was cut to fit
+  kNoFileName,  // the payload holds no "*": nothing built
+  kTooLong,     // not even the file name fits: nothing built
+};
+CrashReportText CrashReportMessageText(std::string_view payload, std::string* text, size_t max_size = SIZE_MAX);
+// The longest start of an escaped text, at most `max_size` bytes, that ends
+// between two escapes or UTF-8 characters.
+size_t EscapedTextCutPoint(std::string_view escaped, size_t max_size);

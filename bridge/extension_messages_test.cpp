@@ -21,13 +21,31 @@ TEST(ExtensionMessages, HaveCodeThenTypeThenTheirKeys) {
 
 TEST(ExtensionMessages, CrashReportsNeedAStarBeforeTheReport) {
   std::string text;
-  ASSERT_TRUE(CrashReportMessageText("native.crash.exception*line 1\nline \"2\"", &text));
+  ASSERT_EQ(CrashReportMessageText("native.crash.exception*line 1\nline \"2\"", &text), CrashReportText::kWhole);
   EXPECT_EQ(text,
             "{\"code\":0,\"type\":\"MEET_APP_CRASHREPORT\",\"filename\":\"native.crash.exception\","
             "\"report\":\"native.crash.exception*line 1\\nline \\\"2\\\"\"}");
-  EXPECT_FALSE(CrashReportMessageText("no file name here", &text));
-  ASSERT_TRUE(CrashReportMessageText("*", &text));
+  EXPECT_EQ(CrashReportMessageText("no file name here", &text), CrashReportText::kNoFileName);
+  ASSERT_EQ(CrashReportMessageText("*", &text), CrashReportText::kWhole);
   EXPECT_EQ(text, "{\"code\":0,\"type\":\"MEET_APP_CRASHREPORT\",\"filename\":\"\",\"report\":\"*\"}");
+}
+
+TEST(ExtensionMessages, ACrashReportIsCutAfterEscapingAtAWholeEscapeOrCharacter) {
+  const std::string head = "{\"code\":0,\"type\":\"MEET_APP_CRASHREPORT\",\"filename\":\"f\",\"report\":\"";
+  std::string text;
+  // The whole message is the head, "f*", two escapes, one character, "x" and the tail.
+  const std::string payload = std::string("f*") + "\x01\n" + "\xe2\x82\xac" + "x";
+  const std::string whole = head + "f*\\u0001\\n\xe2\x82\xacx\"}";
+  ASSERT_EQ(CrashReportMessageText(payload, &text, whole.size()), CrashReportText::kWhole);
+  EXPECT_EQ(text, whole);
+  ASSERT_EQ(CrashReportMessageText(payload, &text, whole.size() - 1), CrashReportText::kCut);
+  EXPECT_EQ(text, head + "f*\\u0001\\n\xe2\x82\xac\"}");
+  // One byte short of the euro sign's three: the sign goes whole.
+  ASSERT_EQ(CrashReportMessageText(payload, &text, whole.size() - 2), CrashReportText::kCut);
+  EXPECT_EQ(text, head + "f*\\u0001\\n\"}");
+  ASSERT_EQ(CrashReportMessageText(payload, &text, head.size() + 2 + 2 + 5), CrashReportText::kCut);
+  EXPECT_EQ(text, head + "f*\"}");  // never half of "\u0001"
+  EXPECT_EQ(CrashReportMessageText(payload, &text, head.size() + 1), CrashReportText::kTooLong);
 }
 
 TEST(ExtensionTextEscape, EscapesTheShortFormsAndEveryOtherControlByte) {

@@ -9,10 +9,12 @@ class ISelfReplace {
   virtual void RenameForReplacement() = 0;
 };
 
-// Ends the process from any thread.
+// Ends the host from any thread, in order: the main loop stops reading the
+// browser's messages, stops the pipe server and the launcher, joins their
+// threads, and the program returns `exit_code` from main. Returns at once;
+// the host writes nothing more to the browser after the call.
 class IProcessExit {
  public:
   virtual ~IProcessExit() = default;
-  // Does not return in the real process; a test double records the call.
   virtual void ExitProcess(int exit_code) = 0;
 };

@@ -1,12 +1,15 @@
 #include "bridge/launcher_dlg.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <exception>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <system_error>
 
 #include "bridge/command_line_split.h"
+#include "bridge/system_error_code.h"
 #include "common/trace_client.h"
 #include "platform/file_system.h"
 #include "platform/text.h"
@@ -15,7 +18,6 @@ namespace {
 
 constexpr size_t kMaxDownloadAddress = 2048;
 constexpr size_t kMaxPath = 4095;
-constexpr int kErrorCancelled = 1223;  // the Windows elevation refusal, kept for its log text
 
 std::string Narrow(std::u16string_view text) { return vz::Utf16ToUtf8(text); }
 
@@ -83,11 +85,41 @@ std::vector<std::string> CLauncherDlg::InstallerArguments(const std::string& tem
   return {"/s", "/r", "/f1\"" + vz::JoinPath(temp_folder, "Setup.iss") + "\""};
 }
 
-int CLauncherDlg::StartVelzarApplication(std::u16string_view domain, std::u16string_view package,
-                                         std::u16string_view version, std::u16string_view folder,
-                                         std::u16string_view name, std::u16string_view language,
-                                         std::u16string_view /*domain_again*/, std::u16string_view pipe_name,
-                                         std::u16string_view meet_id, std::u16string_view roster_id) {
+bool CLauncherDlg::OnLauncherThread(const char* operation) const {
+  if (loop_.BelongsToCurrentThread()) return true;
+  VZ_LOG_ERROR("%s called off the launcher's thread: refused", operation);
+  return false;
+}
+
+template <typename Step>
+bool CLauncherDlg::Guarded(const char* step, int failure, Step&& run) {
+  try {
+    run();
+    return true;
+  } catch (const std::exception& error) {
+    VZ_LOG_ERROR("%s failed: %s", step, error.what());
+    Log("%s failed: %s", step, error.what());
+  } catch (...) {
+    VZ_LOG_ERROR("%s failed", step);
+    Log("%s failed", step);
+  }
+  // The steps that were due are dropped with the failed one; the result may set new ones.
+  loop_.KillTimers(this);
+  ReportResult(failure);
+  return false;
+}
+
+int CLauncherDlg::StartVelzarApplication(const LaunchRequest& request) {
+  if (!OnLauncherThread("StartVelzarApplication")) return 0;
+  int result = 0;
+  Guarded("StartVelzarApplication", 1, [&] { result = StartChecked(request); });
+  return result;
+}
+
+int CLauncherDlg::StartChecked(const LaunchRequest& request) {
+  const std::u16string_view domain = request.domain, package = request.package, version = request.version,
+                            folder = request.folder, name = request.name, language = request.language,
+                            pipe_name = request.pipe_name, meet_id = request.meet_id, roster_id = request.roster_id;
   const std::string domain8 = Narrow(domain), package8 = Narrow(package);
   VZ_LOG_OBJ("domain[%s], pkg[%s], ver[%s], folder[%s] name[%s] lang [%s]", domain8.c_str(), package8.c_str(),
              Narrow(version).c_str(), Narrow(folder).c_str(), Narrow(name).c_str(), Narrow(language).c_str());
@@ -169,7 +201,7 @@ void CLauncherDlg::DestroyUpgradeDialog() {
 }
 
 void CLauncherDlg::SetTimer(uintptr_t id, uint32_t interval_ms) {
-  if (Stopped()) return;
+  if (Stopped() || !OnLauncherThread("SetTimer")) return;
   if (!loop_.StartTimer(this, id, interval_ms, [this, id] { OnTimer(id); })) {
     VZ_LOG_ERROR("cannot set timer %u", static_cast<unsigned>(id));
   }
@@ -181,6 +213,12 @@ void CLauncherDlg::OnTimer(uintptr_t id) {
     return;
   }
   if (id != kTimerWatchInstallation) loop_.KillTimer(this, id);
+  // A step that fails by an exception (memory running out) ends the
+  // upgrade as one that could not put the client in place.
+  Guarded("the launcher's step", 2, [&] { RunTimer(id); });
+}
+
+void CLauncherDlg::RunTimer(uintptr_t id) {
   switch (id) {
     case kTimerStartDownload:
       StartDownloadThread();
@@ -224,8 +262,41 @@ void CLauncherDlg::StartDownloadThread() {
 }
 
 void CLauncherDlg::DownloadThreadRun(std::string url, std::string file) {
+  // The thread's entry: nothing thrown here (memory running out) ends the
+  // process; it is a failed download.
+  int code = vz::kDownloadFileError;
+  int detail = ENOMEM;
+  try {
+    const vz::DownloadResult result = DownloadAndLog(url, file);
+    code = result.code;
+    detail = result.detail;
+  } catch (const std::exception& error) {
+    VZ_LOG_ERROR("the download failed: %s", error.what());
+  } catch (...) {
+    VZ_LOG_ERROR("the download failed");
+  }
+  try {
+    if (!loop_.Post([this, code, detail] {
+          Guarded("the download's end", 2, [&] { OnDownloadComplete(code, detail); });
+        })) {
+      VZ_LOG_OBJ("the launcher's loop has ended; the download's result is dropped");
+    }
+  } catch (...) {
+    VZ_LOG_ERROR("the download's result cannot reach the launcher");
+  }
+}
+
+vz::DownloadResult CLauncherDlg::DownloadAndLog(const std::string& url, const std::string& file) {
   VZ_LOG_OBJ("m_szDownloadPkgURL=%s m_szDownloadPkgFile=%s", url.c_str(), file.c_str());
-  const vz::DownloadResult result = ports_.downloader->DownloadToFile(url, file, 0700, this);
+  vz::DownloadResult result;
+  try {
+    result = ports_.downloader->DownloadToFile(url, file, 0700, this);
+  } catch (const std::exception& error) {
+    // Memory ran out (or a port threw): a failed download.
+    result.code = vz::kDownloadFileError;
+    result.detail = ENOMEM;
+    result.message = error.what();
+  }
   VZ_LOG_OBJ("download [%s] finished with result [0x%08x] (%d) %s", url.c_str(), static_cast<unsigned>(result.code),
              result.detail, result.message.c_str());
   Log("download [%s] finished with result [0x%08x] (%d)", url.c_str(), static_cast<unsigned>(result.code),
@@ -235,9 +306,7 @@ void CLauncherDlg::DownloadThreadRun(std::string url, std::string file) {
         "3 an HTTP error status, 4 a file error (errno): %s",
         result.message.c_str());
   }
-  const int code = result.code;
-  const int detail = result.detail;
-  loop_.Post([this, code, detail] { OnDownloadComplete(code, detail); });
+  return result;
 }
 
 bool CLauncherDlg::OnDownloadProgress(uint64_t received, uint64_t total) {
@@ -286,9 +355,9 @@ int CLauncherDlg::LaunchInstaller() {
     SetTimer(kTimerCheckInstaller, 1000);
     return 1;
   }
-  VZ_LOG_ERROR("can't start launch command, code [%d].", error);
+  VZ_LOG_ERROR("can't start launch command, code [%d] (errno %d).", WindowsErrorFromErrno(error), error);
   vz::RemoveFile(package_file);
-  Log("install application with failed. error code [%d]", error);
+  Log("install application with failed. error code [%d]", WindowsErrorFromErrno(error));
   ReportSystemError(error);
   return 0;
 }
@@ -340,8 +409,9 @@ int CLauncherDlg::StartApplication_i() {
     Log("start application success, pid [%d].", pid);
     return 1;
   }
-  VZ_LOG_ERROR("can't start application, error code [%d].", error);
-  Log("can't start application, error [%d]:[%s].", error, error == kErrorCancelled ? "User don't allow" : "Unknow");
+  const int code = WindowsErrorFromErrno(error);
+  VZ_LOG_ERROR("can't start application, error code [%d] (errno %d).", code, error);
+  Log("can't start application, error [%d]:[%s].", code, code == kWindowsErrorCancelled ? "User don't allow" : "Unknow");
   started_pid_ = -1;
   ReportSystemError(error);
   return 0;
@@ -430,9 +500,9 @@ void CLauncherDlg::ReportResult(int result) {
   if (!Stopped() && sink_) sink_->OnStartApplicationResult(result);
 }
 
-void CLauncherDlg::ReportSystemError(int code) {
+void CLauncherDlg::ReportSystemError(int error) {
   system_error_reported_ = true;
-  if (!Stopped() && sink_) sink_->onSystemErrorCode(code);
+  if (!Stopped() && sink_) sink_->onSystemErrorCode(WindowsErrorFromErrno(error));
 }
 
 void CLauncherDlg::Log(const char* format, ...) {

@@ -31,6 +31,20 @@ struct LauncherPorts {
   vz::Downloader* downloader = nullptr;
 };
 
+// What one start of VelzarHub needs, from the extension's start request and
+// the host's pipe.
+struct LaunchRequest {
+  std::u16string domain;    // the download address is the domain and the package
+  std::u16string package;   // "application_pkg": the package's path on the web host
+  std::u16string version;   // "application_ver": the required version, "a.b.c.d"
+  std::u16string folder;    // "application_folder": below the per-user data folder
+  std::u16string name;      // "application_name": the program's file name
+  std::u16string language;  // may be empty
+  std::u16string pipe_name;
+  std::u16string meet_id;
+  std::u16string roster_id;
+};
+
 class CLauncherDlg : public vz::DownloadProgressSink {
  public:
   // The timers of the steps.
@@ -49,16 +63,15 @@ class CLauncherDlg : public vz::DownloadProgressSink {
   CLauncherDlg(const CLauncherDlg&) = delete;
   CLauncherDlg& operator=(const CLauncherDlg&) = delete;
 
-  // The entry, once, on the launcher thread. Returns 1 when the client was
-  // started or the upgrade began, else 0 (the result is reported either way).
-  int StartVelzarApplication(std::u16string_view domain, std::u16string_view package,
-                             std::u16string_view version, std::u16string_view folder,
-                             std::u16string_view name, std::u16string_view language,
-                             std::u16string_view domain_again, std::u16string_view pipe_name,
-                             std::u16string_view meet_id, std::u16string_view roster_id);
+  // The entry, once, on the launcher thread (refused with a log line on any
+  // other). Returns 1 when the client was started or the upgrade began, else
+  // 0 (the result is reported either way; a step that fails by an exception,
+  // such as memory running out, reports result 1).
+  int StartVelzarApplication(const LaunchRequest& request);
   // Host's main thread: stops every step; no sink call follows.
   void OnStop();
-  // Launcher thread: (re)starts one of the timers above.
+  // Launcher thread (refused with a log line on any other): (re)starts one
+  // of the timers above.
   void SetTimer(uintptr_t id, uint32_t interval_ms);
 
   // The download's progress (download thread): the first 80 % of the bar.
@@ -84,11 +97,19 @@ class CLauncherDlg : public vz::DownloadProgressSink {
   std::string getApplicationVersion(const std::string& folder, const std::string& name);
 
  private:
+  int StartChecked(const LaunchRequest& request);
   void OnTimer(uintptr_t id);
+  void RunTimer(uintptr_t id);
+  // Runs one step; an exception it throws is logged and reported as result
+  // `failure` instead of ending the thread.
+  template <typename Step>
+  bool Guarded(const char* step, int failure, Step&& run);
+  bool OnLauncherThread(const char* operation) const;
   void CreateUpgradeDialog();
   void DestroyUpgradeDialog();
   void StartDownloadThread();
   void DownloadThreadRun(std::string url, std::string file);
+  vz::DownloadResult DownloadAndLog(const std::string& url, const std::string& file);
   void OnDownloadComplete(int result, int detail);
   int LaunchInstaller();
   void CheckInstallerDone();
@@ -99,7 +120,8 @@ class CLauncherDlg : public vz::DownloadProgressSink {
   void StartAndReport();
   void ReportProgress(int percent);
   void ReportResult(int result);
-  void ReportSystemError(int code);
+  // `error` is an errno value; the host gets its Windows code.
+  void ReportSystemError(int error);
   void Log(const char* format, ...) __attribute__((format(printf, 2, 3)));
   bool Stopped() const { return stopped_.load(std::memory_order_acquire); }
   std::string PackageFile();

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -39,12 +40,25 @@ class LauncherTest : public ::testing::Test {
     loop_.KillTimers(launcher_.get());
     launcher_.reset();
   }
+  static LaunchRequest Request(std::u16string_view required, std::u16string_view package, std::u16string_view language,
+                               std::u16string_view meet, std::u16string_view roster) {
+    LaunchRequest request;
+    request.domain = u"http://127.0.0.1:9";
+    request.package = package;
+    request.version = required;
+    request.folder = u"VelzarMeet";
+    request.name = u"VelzarHub";
+    request.language = language;
+    request.pipe_name = u"\\\\.\\pipe\\abc";
+    request.meet_id = meet;
+    request.roster_id = roster;
+    return request;
+  }
   int Start(std::u16string_view required, int upgrade_disabled = 0, std::u16string_view package = u"/dl/VelzarSetup.run",
             std::u16string_view language = u"en", std::u16string_view meet = u"M1", std::u16string_view roster = u"R1") {
     Forget();
     launcher_ = std::make_unique<CLauncherDlg>(&sink_, upgrade_disabled, ports_, loop_);
-    return launcher_->StartVelzarApplication(u"http://127.0.0.1:9", package, required, u"VelzarMeet", u"VelzarHub",
-                                             language, u"http://127.0.0.1:9", u"\\\\.\\pipe\\abc", meet, roster);
+    return launcher_->StartVelzarApplication(Request(required, package, language, meet, roster));
   }
   // Moves the fake clock in 100 ms steps, running whatever falls due.
   void AdvanceMs(uint64_t ms) {
@@ -182,27 +196,79 @@ TEST_F(LauncherTest, AFailedDownloadNeedsAnUpdateAndWatchesForAManualInstall) {
   EXPECT_EQ(runner_.started.size(), 1u);
 }
 
+TEST_F(LauncherTest, MemoryRunningOutFailsTheStepNotTheThread) {
+  // In the start itself: a failed start.
+  versions_.Set(ClientPath(), "1.0.0.0");
+  runner_.throw_on_start = true;
+  EXPECT_EQ(Start(u"1.0.0.0"), 0);
+  EXPECT_EQ(sink_.results, std::vector<int>{1});
+  EXPECT_TRUE(sink_.Logged("StartVelzarApplication failed: std::bad_alloc"));
+
+  // On the download thread: a failed download, so a failed upgrade.
+  runner_.throw_on_start = false;
+  sink_.results.clear();
+  sink_.logs.clear();
+  downloader_.throw_bad_alloc = true;
+  ASSERT_EQ(Start(u"2.9.1.3"), 1);
+  RunDownload();
+  EXPECT_TRUE(sink_.Logged("download complete result [0x00000004][Failed]"));
+  AdvanceMs(1000);
+  EXPECT_EQ(sink_.results, std::vector<int>{2});
+
+  // In a timer's step (the installer's start): the upgrade fails, no step is left behind.
+  downloader_.throw_bad_alloc = false;
+  Forget();  // the previous download thread has been joined
+  sink_.results.clear();
+  sink_.logs.clear();
+  ASSERT_EQ(Start(u"2.9.1.3"), 1);
+  RunDownload();
+  runner_.throw_on_start = true;
+  AdvanceMs(1000);
+  EXPECT_EQ(sink_.results, std::vector<int>{2});
+  EXPECT_TRUE(sink_.Logged("the launcher's step failed: std::bad_alloc"));
+  const size_t starts = runner_.started.size();
+  AdvanceMs(5000);
+  EXPECT_EQ(runner_.started.size(), starts);
+  EXPECT_EQ(sink_.results, std::vector<int>{2});
+}
+
+TEST_F(LauncherTest, ItsEntryAndTimersAreRefusedOffItsThread) {
+  launcher_ = std::make_unique<CLauncherDlg>(&sink_, 0, ports_, loop_);
+  versions_.Set(ClientPath(), "1.0.0.0");
+  int result = -1;
+  std::thread other([&] {
+    result = launcher_->StartVelzarApplication(Request(u"1.0.0.0", u"/dl/VelzarSetup.run", u"en", u"M1", u"R1"));
+    launcher_->SetTimer(CLauncherDlg::kTimerWatchInstallation, 1000);
+  });
+  other.join();
+  EXPECT_EQ(result, 0);
+  AdvanceMs(3000);
+  EXPECT_TRUE(runner_.started.empty());
+  EXPECT_TRUE(sink_.results.empty());
+}
+
 TEST_F(LauncherTest, AnInstallerThatCannotStartIsASystemError) {
-  runner_.start_errors[PackagePath()] = 8;  // ENOEXEC
+  runner_.start_errors[PackagePath()] = ENOEXEC;
   ASSERT_EQ(Start(u"2.9.1.3"), 1);
   RunDownload();
   AdvanceMs(1000);
-  EXPECT_EQ(sink_.system_errors, std::vector<int>{8});
-  EXPECT_TRUE(sink_.Logged("install application with failed. error code [8]"));
+  EXPECT_EQ(sink_.system_errors, std::vector<int>{193});  // the page's code for a program it cannot run
+  EXPECT_TRUE(sink_.Logged("install application with failed. error code [193]"));
   EXPECT_FALSE(vz::FileExists(PackagePath()));
 }
 
 TEST_F(LauncherTest, AClientThatCannotStartNamesTheRefusal) {
   versions_.Set(ClientPath(), "1.0.0.0");
-  runner_.start_errors[ClientPath()] = 1223;
+  runner_.start_errors[ClientPath()] = ECANCELED;
   EXPECT_EQ(Start(u"1.0.0.0"), 0);
   EXPECT_EQ(sink_.system_errors, std::vector<int>{1223});
   EXPECT_TRUE(sink_.Logged("can't start application, error [1223]:[User don't allow]."));
   EXPECT_TRUE(sink_.results.empty());  // the system error is the report
 
-  runner_.start_errors[ClientPath()] = 2;
+  runner_.start_errors[ClientPath()] = EACCES;
   EXPECT_EQ(Start(u"1.0.0.0"), 0);
-  EXPECT_TRUE(sink_.Logged("can't start application, error [2]:[Unknow]."));
+  EXPECT_EQ(sink_.system_errors, (std::vector<int>{1223, 5}));
+  EXPECT_TRUE(sink_.Logged("can't start application, error [5]:[Unknow]."));
 }
 
 TEST_F(LauncherTest, StopDuringTheDownloadCancelsJoinsAndSilencesTheLauncher) {

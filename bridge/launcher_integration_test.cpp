@@ -55,11 +55,16 @@ TEST(LauncherIntegration, DownloadsOverFileInstallsTheFakeClientAndStartsIt) {
 
   {
     CLauncherDlg launcher(&sink, 0, ports, loop);
-    ASSERT_EQ(launcher.StartVelzarApplication(vz::Utf8ToUtf16("file://" + root.path() + "/site"),
-                                              vz::Utf8ToUtf16("/dl/" + package_name), u"2.9.1.3", u"VelzarMeet",
-                                              vz::Utf8ToUtf16(client_name), u"", u"", u"\\\\.\\pipe\\not-there",
-                                              u"M1", u"R1"),
-              1);
+    LaunchRequest request;
+    request.domain = vz::Utf8ToUtf16("file://" + root.path() + "/site");
+    request.package = vz::Utf8ToUtf16("/dl/" + package_name);
+    request.version = u"2.9.1.3";
+    request.folder = u"VelzarMeet";
+    request.name = vz::Utf8ToUtf16(client_name);
+    request.pipe_name = u"\\\\.\\pipe\\not-there";
+    request.meet_id = u"M1";
+    request.roster_id = u"R1";
+    ASSERT_EQ(launcher.StartVelzarApplication(request), 1);
     // Each second of the fake clock runs the next step; the download and
     // the package run for real meanwhile.
     const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(20);
@@ -109,10 +114,17 @@ TEST(LauncherIntegration, AnHttpErrorNeedsAnUpdate) {
   ports.downloader = downloader.get();
   {
     CLauncherDlg launcher(&sink, 0, ports, loop);
-    ASSERT_EQ(launcher.StartVelzarApplication(vz::Utf8ToUtf16("file://" + root.path()), u"/missing/NotThere.run",
-                                              u"2.9.1.3", u"VelzarMeet", u"FakeVelzarHub", u"en", u"", u"\\\\.\\pipe\\x",
-                                              u"M1", u"R1"),
-              1);
+    LaunchRequest request;
+    request.domain = vz::Utf8ToUtf16("file://" + root.path());
+    request.package = u"/missing/NotThere.run";
+    request.version = u"2.9.1.3";
+    request.folder = u"VelzarMeet";
+    request.name = u"FakeVelzarHub";
+    request.language = u"en";
+    request.pipe_name = u"\\\\.\\pipe\\x";
+    request.meet_id = u"M1";
+    request.roster_id = u"R1";
+    ASSERT_EQ(launcher.StartVelzarApplication(request), 1);
     const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (sink.results.empty() && std::chrono::steady_clock::now() < give_up) {
       clock.AdvanceMs(1000);

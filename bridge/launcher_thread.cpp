@@ -1,5 +1,6 @@
 #include "bridge/launcher_thread.h"
 
+#include <exception>
 #include <system_error>
 
 #include "common/trace_client.h"
@@ -31,7 +32,17 @@ void LauncherThread::ThreadRun() {
     quit = quit_requested_;
   }
   loop_ready_.Set();
-  if (!quit) loop.Run();
+  if (!quit) {
+    // The launcher guards its own steps; this is the last line, so that
+    // nothing thrown (memory running out) ends the process.
+    try {
+      loop.Run();
+    } catch (const std::exception& error) {
+      VZ_LOG_ERROR("the launcher thread's loop ended by an exception: %s", error.what());
+    } catch (...) {
+      VZ_LOG_ERROR("the launcher thread's loop ended by an exception");
+    }
+  }
   {
     // Others must not reach the loop once it ends with this thread.
     std::lock_guard<std::mutex> lock(mutex_);

@@ -1,5 +1,7 @@
 // vzbridge: the native-messaging host the browser starts for the meeting
 // page's extension.
+#include <atomic>
+#include <exception>
 #include <memory>
 
 #include "bridge/bridge_version.h"
@@ -10,7 +12,6 @@
 #include "bridge/velzar_meet_application.h"
 #include "common/trace_client.h"
 #include "platform/downloader.h"
-#include "platform/fatal_signal.h"
 #include "platform/process.h"
 #include "platform/standard_io.h"
 #include "trace/linked_tracer.h"
@@ -20,32 +21,37 @@ extern "C" const bool vz_tracer_linked_in = true;
 
 namespace {
 
-// Ends the process from any thread: the log gets its end marker, then the
-// process ends at once, without static destructors under live threads.
-// Standard output is unbuffered, so every message written has left.
+// Ends the host from any thread by ending its input: the main loop then
+// stops the pipe server and the launcher and joins their threads, and main
+// returns the code. No thread is left running behind the exit.
 class HostProcessExit : public IProcessExit {
  public:
+  explicit HostProcessExit(StandardInput& input) : input_(input) {}
   void ExitProcess(int exit_code) override {
-    vz::StopLinkedTracer();
-    vz::ExitProcessNow(exit_code);
+    int none = kNoExit;
+    exit_code_.compare_exchange_strong(none, exit_code);
+    input_.Interrupt();
   }
+  // The code asked for, or `otherwise` when no exit was asked for.
+  int CodeOr(int otherwise) const {
+    const int code = exit_code_.load();
+    return code == kNoExit ? otherwise : code;
+  }
+
+ private:
+  static constexpr int kNoExit = -1;
+  StandardInput& input_;
+  std::atomic<int> exit_code_{kNoExit};
 };
 
-}  // namespace
-
-int main() {
-  vz::StartLinkedTracer();
-  vz::BindLinkedTracer(vz::LinkedTracerLogA, vz::LinkedTracerLogW, vz::LinkedTracerSetAppInfo,
-                       vz::LinkedTracerSetMeetInfo);
-  vz::IgnoreBrokenPipe();
-
+int RunHost() {
   const std::string own_version = ParseVersionText(VZ_BRIDGE_VERSION);
   TraceSetAppInfo(vz::kLinkedAppName, own_version.c_str());
 
   StandardInput input;
   StandardOutput output;
   FileSelfReplace self_replace(vz::ExecutablePath());
-  HostProcessExit process_exit;
+  HostProcessExit process_exit(input);
   SidecarVersionSource versions;
   SystemProcessRunner processes;
   const std::unique_ptr<vz::Downloader> downloader = vz::CreateDownloader();
@@ -64,6 +70,25 @@ int main() {
   {
     CVelzarMeetApplication application(ports);
     result = application.RunMessageLoop(input);
+  }  // stops and joins whatever still runs
+  return process_exit.CodeOr(result);
+}
+
+}  // namespace
+
+int main() {
+  vz::StartLinkedTracer();
+  vz::BindLinkedTracer(vz::LinkedTracerLogA, vz::LinkedTracerLogW, vz::LinkedTracerSetAppInfo,
+                       vz::LinkedTracerSetMeetInfo);
+  vz::IgnoreBrokenPipe();
+  int result = 0;
+  try {
+    result = RunHost();
+  } catch (const std::exception& error) {
+    // Memory ran out outside a message (each message guards itself).
+    VZ_LOG_ERROR("the host failed: %s", error.what());
+  } catch (...) {
+    VZ_LOG_ERROR("the host failed");
   }
   vz::StopLinkedTracer();
   return result;

@@ -9,6 +9,9 @@ set(VZ_BRIDGE_ALLOWED_ORIGINS "" CACHE STRING
 set(VZ_BRIDGE_MANIFEST_FOLDERS "" CACHE STRING
     "Folders for the host manifest, separated by ;; empty: the installing user's Chromium and Chrome folders")
 
+include(${CMAKE_CURRENT_LIST_DIR}/native_host_origins.cmake)
+vz_check_allowed_origins("${VZ_BRIDGE_ALLOWED_ORIGINS}")
+
 install(TARGETS vzbridge RUNTIME DESTINATION bin COMPONENT vzbridge)
 install(TARGETS vzplatform LIBRARY DESTINATION bin COMPONENT vzbridge)
 install(CODE "

@@ -1,32 +1,21 @@
 #pragma once
-// Native messaging with the browser: each message is a 4-byte length in
-// native byte order (little-endian here), then that many bytes of UTF-8 JSON
-// with no terminating zero, in both directions.
-#include <cstdint>
-#include <string>
+// The host's side of native messaging (common/native_message_framing.h) on
+// its byte streams: messages in from the browser, capped at 64 MiB, and out
+// to it, capped at the browser's 1 MiB.
 #include <string_view>
 
 #include "bridge/byte_streams.h"
+#include "common/native_message_framing.h"
 
-struct NativeMessageHeader {
-  uint32_t length;  // message bytes that follow; the header is not counted
-};
-static_assert(sizeof(NativeMessageHeader) == 4, "the header is four bytes");
+// Reads one message from the stream into the reused buffer.
+NativeReadResult ReadNativeMessage(IByteInput& input, NativeMessageBuffer* message, uint32_t* announced);
 
-// The longest message the host takes from the browser (the browser's own
-// limit toward a host); a longer announcement ends the input.
-inline constexpr uint32_t kNativeMessageMaxLength = 64u * 1024u * 1024u;
-
-enum class NativeReadResult {
-  kMessage,   // `text` holds one message
-  kEnd,       // the input ended: closed, a zero length, or a header or message cut short
-  kTooLong,   // the header announced more than kNativeMessageMaxLength
+enum class NativeWriteResult {
+  kWritten,
+  kTooLong,  // over kNativeMessageMaxToBrowser: nothing was written
+  kFailed,   // the stream failed
 };
 
-// Reads one message. `announced` gets the header's length (0 when the header
-// did not arrive whole).
-NativeReadResult ReadNativeMessage(IByteInput& input, std::string* text, uint32_t* announced);
-
-// Writes the header and the text as one write. False when the text is longer
-// than a header can announce or the write failed.
-bool WriteNativeMessage(IByteOutput& output, std::string_view text);
+// Writes the header and the text as one write, with `scratch` as the reused
+// room for the two. Nothing longer than the browser takes is ever written.
+NativeWriteResult WriteNativeMessage(IByteOutput& output, std::string_view text, NativeMessageBuffer* scratch);

@@ -30,10 +30,10 @@ class FuzzInput : public IByteInput {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzInput input(data, size);
-  std::string text;
+  NativeMessageBuffer text;
   uint32_t announced = 0;
   while (ReadNativeMessage(input, &text, &announced) == NativeReadResult::kMessage) {
-    if (text.size() != announced) __builtin_trap();
+    if (text.size() != announced || text.data()[text.size()] != '\0') __builtin_trap();
   }
   return 0;
 }

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <exception>
 #include <cstdio>
 #include <system_error>
 #include <utility>
@@ -158,6 +159,34 @@ void CPipeServer::SetWaitClientUntil(uint32_t seconds) {
 }
 
 void CPipeServer::ThreadRun() {
+  try {
+    ServeClient();
+  } catch (const std::exception& error) {
+    // Memory ran out outside one frame's delivery: the link cannot go on.
+    VZ_LOG_ERROR("[0x%016llX] the pipe thread failed: %s", vz::LogAddress(this), error.what());
+    EndAfterFailure();
+  } catch (...) {
+    VZ_LOG_ERROR("[0x%016llX] the pipe thread failed", vz::LogAddress(this));
+    EndAfterFailure();
+  }
+}
+
+void CPipeServer::EndAfterFailure() {
+  {
+    CScopedLock lock(lock_);
+    connected_ = false;
+    channel_.ClearQueue();
+  }
+  listener_.Close();
+  channel_.Socket().Close();
+  try {
+    if (Running()) sink_->OnDisconnect();
+  } catch (...) {
+    VZ_LOG_ERROR("[0x%016llX] the disconnect after a failure failed too", vz::LogAddress(this));
+  }
+}
+
+void CPipeServer::ServeClient() {
   VZ_LOG_OBJ("begin");
   if (!WaitClientConnect() || stop_) {
     if (Running()) sink_->OnDisconnect();
@@ -263,8 +292,21 @@ void CPipeServer::OnFrame(const PipeFrameView& frame) {
 void CPipeServer::OnWritten(size_t bytes) { VZ_LOG_OBJ("write len=%zu", bytes); }
 
 void CPipeServer::Deliver(const PipeFrameView& frame) {
+  try {
+    DeliverTo(frame);
+  } catch (const std::exception& error) {
+    // One frame that could not be handed on (memory ran out) is dropped; the link goes on.
+    VZ_LOG_ERROR("[0x%016llX] a frame of kind %u and %zu bytes is dropped: %s", vz::LogAddress(this), frame.kind,
+                 frame.payload.size(), error.what());
+  } catch (...) {
+    VZ_LOG_ERROR("[0x%016llX] a frame of kind %u and %zu bytes is dropped", vz::LogAddress(this), frame.kind,
+                 frame.payload.size());
+  }
+}
+
+void CPipeServer::DeliverTo(const PipeFrameView& frame) {
   if (!Running()) return;
-  const std::string payload(frame.payload);
+  const std::string_view payload = frame.payload;  // valid until the next read: the sink calls return first
   switch (frame.kind) {
     case PIPE_KIND_JSON_TEXT:
       sink_->OnReceiveTextData(payload);
@@ -276,10 +318,10 @@ void CPipeServer::Deliver(const PipeFrameView& frame) {
       sink_->OnReceiveReport(payload);
       break;
     case PIPE_KIND_VALUE1:
-      sink_->OnReceiveValue1(LeadingInteger(payload));
+      sink_->OnReceiveValue1(LeadingInteger(std::string(payload)));
       break;
     case PIPE_KIND_VALUE2:
-      sink_->OnReceiveValue2(LeadingInteger(payload));
+      sink_->OnReceiveValue2(LeadingInteger(std::string(payload)));
       break;
     default:
       sink_->OnReceiveBase64Data(frame.kind, payload);

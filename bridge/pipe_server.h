@@ -8,7 +8,8 @@
 // removed, so a second client finds no pipe at all instead of hanging.
 //
 // Threads: the host calls Start, Send, Stop and SetWaitClientUntil from any
-// thread; every sink call runs on the server thread without the server lock
+// thread; nothing thrown on the server thread ends the process (a sink call
+// that throws loses its frame, anything else ends the link); every sink call runs on the server thread without the server lock
 // held, and only while the server runs (none after Stop began). A server is
 // started once; the host makes a new one for each start request.
 #include <atomic>
@@ -62,7 +63,11 @@ class CPipeServer : private PipeStreamChannel::Delegate {
   void Init();
   bool CreatePipeName();
   bool CreatePipe_i();
+  // The thread's body: ServeClient, with any exception logged and taken as
+  // the end of the link (EndAfterFailure).
   void ThreadRun();
+  void ServeClient();
+  void EndAfterFailure();
   bool WaitClientConnect();
   // Waits for the waker or the listener; true when a connection was taken.
   bool AcceptOnce(int timeout_ms);
@@ -70,7 +75,9 @@ class CPipeServer : private PipeStreamChannel::Delegate {
   void RunLoop();
   void OnFrame(const PipeFrameView& frame) override;
   void OnWritten(size_t bytes) override;
+  // Hands one frame to the sink; an exception it throws drops that frame only.
   void Deliver(const PipeFrameView& frame);
+  void DeliverTo(const PipeFrameView& frame);
   void DisconnectAndClose();
   bool Running() const { return running_.load(std::memory_order_acquire); }
 

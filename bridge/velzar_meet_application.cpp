@@ -3,8 +3,10 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 
 #include "bridge/extension_messages.h"
+#include "bridge/message_type_scan.h"
 #include "bridge/native_message.h"
 #include "common/scoped_lock.h"
 #include "common/trace_client.h"
@@ -21,9 +23,9 @@ constexpr uint32_t kClientDeadlineSeconds = 15;
 
 // The log's view of an incoming message: more than 1,023 bytes are cut to
 // 1,016 and the full length.
-std::string InputForLog(const std::string& text) {
-  if (text.size() <= 1023) return text;
-  return text.substr(0, 1016) + "...[" + std::to_string(text.size()) + "]";
+std::string InputForLog(std::string_view text) {
+  if (text.size() <= 1023) return std::string(text);
+  return std::string(text.substr(0, 1016)) + "...[" + std::to_string(text.size()) + "]";
 }
 
 // The log's view of an outgoing message: more than 255 bytes are cut to 250.
@@ -34,26 +36,38 @@ std::string OutputForLog(std::string_view text) {
 
 }  // namespace
 
-CVelzarMeetApplication::CVelzarMeetApplication(const HostPorts& ports) : ports_(ports) { VZ_LOG_OBJ(""); }
+CVelzarMeetApplication::CVelzarMeetApplication(const HostPorts& ports)
+    : ports_(ports), owner_loop_(vz::RunLoop::ForCurrentThread()) {
+  VZ_LOG_OBJ("");
+}
 
 CVelzarMeetApplication::~CVelzarMeetApplication() { stopApplication(); }
 
+bool CVelzarMeetApplication::OnOwnerThread(const char* operation) const {
+  if (owner_loop_.BelongsToCurrentThread()) return true;
+  VZ_LOG_ERROR("%s called off the host's thread: refused", operation);
+  return false;
+}
+
 int CVelzarMeetApplication::RunMessageLoop(IByteInput& input) {
-  std::string text;  // kept across messages, so its room is reused
+  if (!OnOwnerThread("RunMessageLoop")) return 0;
+  NativeMessageBuffer text;  // kept across messages, so its room is reused
   for (;;) {
     uint32_t length = 0;
     const NativeReadResult read = ReadNativeMessage(input, &text, &length);
     VZ_LOG("length [%u]", length);
     if (read == NativeReadResult::kTooLong) {
       VZ_LOG_ERROR("length [%u] is over the limit of %u bytes", length, kNativeMessageMaxLength);
+    } else if (read == NativeReadResult::kNoMemory) {
+      VZ_LOG_ERROR("no memory for a message of %u bytes", length);
     }
     if (read != NativeReadResult::kMessage) {
       VZ_LOG("** Port closed **");
       stopApplication();
       break;
     }
-    VZ_LOG("msg [%d][%s]", static_cast<int>(text.size()), InputForLog(text).c_str());
-    if (!FeedExtensionJSON(text.c_str(), static_cast<int>(text.size()))) {
+    VZ_LOG("msg [%d][%s]", static_cast<int>(text.size()), InputForLog(text.view()).c_str());
+    if (!FeedExtensionJSON(text.data(), static_cast<int>(text.size()))) {
       VZ_LOG_ERROR("** Error cmd **");
       break;
     }
@@ -63,7 +77,35 @@ int CVelzarMeetApplication::RunMessageLoop(IByteInput& input) {
 }
 
 int CVelzarMeetApplication::FeedExtensionJSON(const char* text, int length) {
-  const JsonDocument message = JsonParse(text);
+  if (!OnOwnerThread("FeedExtensionJSON")) return 1;
+  try {
+    return FeedChecked(text, length);
+  } catch (const std::exception& error) {
+    // Memory ran out while handling it: this message fails, the host goes on.
+    VZ_LOG_ERROR("a message of %d bytes failed: %s", length, error.what());
+  } catch (...) {
+    VZ_LOG_ERROR("a message of %d bytes failed", length);
+  }
+  return 1;
+}
+
+int CVelzarMeetApplication::FeedChecked(const char* text, int length) {
+  {
+    CScopedLock lock(app_lock_);
+    if (exit_requested_) {
+      VZ_LOG("the host is ending: a message of %d bytes is not handled", length);
+      return 0;
+    }
+  }
+  // What the host only relays is recognised by a scan of its bytes; its own
+  // messages, and whatever the scan is unsure of, take the full parse.
+  std::string_view scanned;
+  if (ScanMessageType(std::string_view(text, static_cast<size_t>(length)), &scanned) && !scanned.empty() &&
+      scanned != "MEET_APP_REQUEST_START" && scanned != "MEET_APP_REQUEST_STOP" &&
+      scanned != "MEET_APP_UPGRADEDISABLED") {
+    return RelayToClient(text, length);
+  }
+  const JsonDocument message = JsonParse(std::string_view(text, static_cast<size_t>(length)));
   if (!message) {
     STDIN_WRITE(std::string_view(text, std::strlen(text)));
     return 1;
@@ -82,13 +124,18 @@ int CVelzarMeetApplication::FeedExtensionJSON(const char* text, int length) {
     stopApplication();
     return 0;
   }
-  CScopedLock lock(app_lock_);
   if (type == "MEET_APP_UPGRADEDISABLED") {
+    CScopedLock lock(app_lock_);
     upgrade_disabled_ = 1;
     VZ_LOG("->MEET_APP_UPGRADEDISABLED");
     onLog("host", "Request ->MEET_APP_UPGRADEDISABLED");
     return 1;
   }
+  return RelayToClient(text, length);
+}
+
+int CVelzarMeetApplication::RelayToClient(const char* text, int length) {
+  CScopedLock lock(app_lock_);
   if (!pipe_server_) {
     SendStatusMessage(0, "MEET_APP_STOPPED");
     return 0;
@@ -139,14 +186,17 @@ int CVelzarMeetApplication::HandleStartRequest(const JsonValue& message) {
   // DownloadThreadWindowRun: the launcher's entry runs on its thread, whose
   // loop then serves the launcher's timers until it is told to quit.
   CLauncherDlg* launcher = launcher_.get();
-  const std::u16string domain = vz::Utf8ToUtf16(domain_), language = vz::Utf8ToUtf16(language_),
-                       pipe_name = pipe_server_->PipeName(), meet_id = vz::Utf8ToUtf16(meet_id_),
-                       roster_id = vz::Utf8ToUtf16(roster_id_), package(package_info_.package),
-                       version(package_info_.version), folder(package_info_.folder), name(package_info_.name);
-  thread->Post([=] {
-    launcher->StartVelzarApplication(domain, package, version, folder, name, language, domain, pipe_name, meet_id,
-                                     roster_id);
-  });
+  LaunchRequest request;
+  request.domain = vz::Utf8ToUtf16(domain_);
+  request.package = package_info_.package;
+  request.version = package_info_.version;
+  request.folder = package_info_.folder;
+  request.name = package_info_.name;
+  request.language = vz::Utf8ToUtf16(language_);
+  request.pipe_name = pipe_server_->PipeName();
+  request.meet_id = vz::Utf8ToUtf16(meet_id_);
+  request.roster_id = vz::Utf8ToUtf16(roster_id_);
+  thread->Post([launcher, request = std::move(request)] { launcher->StartVelzarApplication(request); });
   VZ_LOG("->CreateThread_i success 0x%08X thread id [%d]",
          static_cast<unsigned>(reinterpret_cast<uintptr_t>(thread.get()) & 0xffffffffu), thread->ThreadId());
   launcher_thread_ = std::move(thread);
@@ -154,6 +204,7 @@ int CVelzarMeetApplication::HandleStartRequest(const JsonValue& message) {
 }
 
 int CVelzarMeetApplication::stopApplication() {
+  if (!OnOwnerThread("stopApplication")) return 1;
   VZ_LOG_OBJ("begin");
   std::unique_ptr<CPipeServer> pipe_server;
   std::unique_ptr<CLauncherDlg> launcher;
@@ -184,17 +235,34 @@ int CVelzarMeetApplication::stopApplication() {
 
 void CVelzarMeetApplication::STDIN_WRITE(std::string_view text) {
   CScopedLock lock(app_lock_);
+  if (exit_requested_) {
+    VZ_LOG("the host is ending: a message of %zu bytes is not sent", text.size());
+    return;
+  }
   VZ_LOG("msg [%d][%s]", static_cast<int>(text.size()), OutputForLog(text).c_str());
-  if (!WriteNativeMessage(*ports_.output, text)) VZ_LOG_ERROR("cannot write a message of %zu bytes", text.size());
+  switch (WriteNativeMessage(*ports_.output, text, &output_)) {
+    case NativeWriteResult::kWritten:
+      break;
+    case NativeWriteResult::kTooLong:
+      // The browser would drop the connection: this message is lost, the link is not.
+      VZ_LOG_ERROR("a message of %zu bytes is over the browser's limit of %u bytes and is not sent", text.size(),
+                   kNativeMessageMaxToBrowser);
+      break;
+    case NativeWriteResult::kFailed:
+      VZ_LOG_ERROR("cannot write a message of %zu bytes", text.size());
+      break;
+  }
 }
 
 void CVelzarMeetApplication::SendStatusMessage(int32_t code, const char* type) {
   STDIN_WRITE(StatusMessageText(code, type));
 }
 
-void CVelzarMeetApplication::SendStatusAndExit(const char* type) {
+void CVelzarMeetApplication::SendStatusAndExit(const char* type, int32_t code) {
   CScopedLock lock(app_lock_);
-  SendStatusMessage(0, type);
+  if (exit_requested_) return;  // the end is under way and said so
+  SendStatusMessage(code, type);
+  exit_requested_ = true;
   ports_.process_exit->ExitProcess(0);
 }
 
@@ -202,24 +270,47 @@ void CVelzarMeetApplication::OnConnect() { SendStatusMessage(0, "MEET_APP_STARTE
 
 void CVelzarMeetApplication::OnDisconnect() { SendStatusAndExit("MEET_APP_STOPPED"); }
 
-void CVelzarMeetApplication::OnReceiveTextData(const std::string& text) { STDIN_WRITE(text); }
+void CVelzarMeetApplication::OnReceiveTextData(std::string_view text) { STDIN_WRITE(text); }
 
-void CVelzarMeetApplication::OnReceiveBase64Data(uint32_t kind, const std::string& text) {
+void CVelzarMeetApplication::OnReceiveBase64Data(uint32_t kind, std::string_view text) {
+  if (text.size() > kNativeMessageMaxToBrowser) {
+    // Too long for the browser even before its envelope.
+    VZ_LOG_ERROR("binary data of kind %u and %zu bytes is over the browser's limit of %u bytes and is not sent", kind,
+                 text.size(), kNativeMessageMaxToBrowser);
+    return;
+  }
   STDIN_WRITE(Base64DataMessageText(kind, text));
 }
 
-void CVelzarMeetApplication::OnReceiveLog(const std::string& text) { onLog("APP", "%s", text.c_str()); }
+void CVelzarMeetApplication::OnReceiveLog(std::string_view text) {
+  onLog("APP", "%.*s", static_cast<int>(text.size()), text.data());
+}
 
-void CVelzarMeetApplication::OnReceiveReport(const std::string& text) {
+void CVelzarMeetApplication::OnReceiveReport(std::string_view text) {
   std::string message;
-  if (!CrashReportMessageText(text, &message)) {
-    VZ_LOG_ERROR("Can't find file name in content");
-    return;
+  switch (CrashReportMessageText(text, &message, kNativeMessageMaxToBrowser)) {
+    case CrashReportText::kWhole:
+      break;
+    case CrashReportText::kCut:
+      VZ_LOG_WARN("a crash report of %zu bytes is cut to fit the browser's limit of %u bytes", text.size(),
+                  kNativeMessageMaxToBrowser);
+      break;
+    case CrashReportText::kNoFileName:
+      VZ_LOG_ERROR("Can't find file name in content");
+      return;
+    case CrashReportText::kTooLong:
+      VZ_LOG_ERROR("a crash report's file name of %zu bytes does not fit the browser's limit; nothing is sent",
+                   text.find('*'));
+      return;
   }
   STDIN_WRITE(message);
 }
 
 void CVelzarMeetApplication::OnStartApplicationResult(int result) {
+  {
+    CScopedLock lock(app_lock_);
+    if (exit_requested_) return;  // the host is ending already
+  }
   onLog("host", "start application with result error [%d]", result);
   switch (result) {
     case 0: {
@@ -255,7 +346,10 @@ void CVelzarMeetApplication::OnStartApplicationResult(int result) {
         launcher_->SetTimer(CLauncherDlg::kTimerWatchInstallation, 1000);
         return;
       }
-      if (!stopping_) ports_.process_exit->ExitProcess(0);
+      if (!stopping_ && !exit_requested_) {
+        exit_requested_ = true;
+        ports_.process_exit->ExitProcess(0);
+      }
       break;
     }
     default:
@@ -268,8 +362,7 @@ void CVelzarMeetApplication::onUpgradeProgress(int percent) { STDIN_WRITE(Progre
 void CVelzarMeetApplication::onSystemErrorCode(int code) {
   CScopedLock lock(app_lock_);
   VZ_LOG("code =%d", code);
-  SendStatusMessage(code, "PLUGIN_RESPONSE_SYSTEMERROR");
-  ports_.process_exit->ExitProcess(0);
+  SendStatusAndExit("PLUGIN_RESPONSE_SYSTEMERROR", code);
 }
 
 void CVelzarMeetApplication::onLog(const char* tag, const char* format, ...) {

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <new>
 #include <chrono>
 #include <thread>
 #include <cstring>
@@ -20,6 +22,8 @@
 #include "platform/file_system.h"
 #include "platform/pipe_name_testlib.h"
 #include "platform/scoped_environment_testlib.h"
+#include "weblink/json/json_lookup.h"
+#include "weblink/json/json_parser.h"
 
 namespace {
 
@@ -27,6 +31,7 @@ namespace {
 class MessageSink : public IByteOutput {
  public:
   bool Write(const void* data, size_t size) override {
+    if (throw_next.exchange(false)) throw std::bad_alloc();  // as when memory runs out writing
     std::lock_guard<std::mutex> lock(mutex_);
     bytes_.append(static_cast<const char*>(data), size);
     return true;
@@ -62,6 +67,8 @@ class MessageSink : public IByteOutput {
     }
     return kept;
   }
+
+ std::atomic<bool> throw_next{false};
 
  private:
   std::mutex mutex_;
@@ -201,6 +208,17 @@ TEST_F(ApplicationTest, UnknownTextsComeBackAndStrayMessagesEndTheHost) {
   EXPECT_EQ(Feed(*app, "{\"type\":\"MEET_APP_REQUEST_STOP\"}"), 0);
 }
 
+TEST_F(ApplicationTest, OwnMessagesAreKnownHoweverTheirTypeIsWritten) {
+  auto app = Make();
+  // Each would end the host with "stopped" if it were taken for a relay
+  // (there is no pipe server).
+  EXPECT_EQ(Feed(*app, " {\"a\":[1,{\"type\":\"X\"}],\"type\":\"MEET_APP_UPGRADEDISABLED\"}\n"), 1);
+  EXPECT_EQ(Feed(*app, "{\"type\":\"MEET_DS_REQUEST\",\"type\":\"MEET_APP_UPGRADEDISABLE\\u0044\"}"), 1);
+  EXPECT_TRUE(output_.NonLog().empty());
+  EXPECT_EQ(Feed(*app, "{\"type\":\"MEET_APP_REQUEST_STO\\u0050\"}"), 0);
+  EXPECT_TRUE(output_.NonLog().empty());
+}
+
 TEST_F(ApplicationTest, TheMessageLoopEndsOnEveryBrokenInputWithZero) {
   for (const std::string& input : {std::string(), std::string("\0\0\0\0", 4), std::string("\x03\x00", 2),
                                    std::string("\xff\xff\xff\xff", 4) + "abc", std::string("\x09\x00\x00\x00", 4) + "cut"}) {
@@ -228,6 +246,63 @@ TEST_F(ApplicationTest, LauncherAndPipeReportsBecomeTheirMessages) {
                 "{\"code\":0,\"type\":\"X\"}",
                 "{\"code\":4294967291,\"type\":\"PLUGIN_RESPONSE_SYSTEMERROR\"}"}));
   EXPECT_EQ(exit_.Codes(), std::vector<int>{0});
+}
+
+TEST_F(ApplicationTest, NothingOverTheBrowsersLimitIsWrittenAndTheHostGoesOn) {
+  auto app = Make();
+  // A crash report whose escaped form is six times its size is cut to fit,
+  // after escaping, and stays valid JSON.
+  const std::string report = "big.exception*" + std::string(300000, '\x01');
+  app->OnReceiveReport(report);
+  // Binary data and texts over the limit are refused.
+  app->OnReceiveBase64Data(7, std::string(kNativeMessageMaxToBrowser + 1, 'A'));
+  app->OnReceiveTextData("{\"type\":\"X\",\"pad\":\"" + std::string(kNativeMessageMaxToBrowser, 'p') + "\"}");
+  app->OnReceiveBase64Data(7, "QUJD");
+  const std::vector<std::string> messages = output_.NonLog();
+  ASSERT_EQ(messages.size(), 2u);
+  EXPECT_LE(messages[0].size(), kNativeMessageMaxToBrowser);
+  EXPECT_GT(messages[0].size(), kNativeMessageMaxToBrowser - 8);
+  const JsonDocument parsed = JsonParse(messages[0]);
+  ASSERT_TRUE(parsed);
+  EXPECT_EQ(JsonGetString(parsed->members(), "filename"), "big.exception");
+  const std::string kept = JsonGetString(parsed->members(), "report");
+  EXPECT_EQ(kept, report.substr(0, kept.size()));
+  EXPECT_EQ(messages[1], "{\"code\":0,\"type\":\"MEET_APP_BASE64DATA\",\"datatype\":7,\"datacode\":\"QUJD\"}");
+}
+
+TEST_F(ApplicationTest, AnExitWritesNothingMoreAndIsAskedForOnce) {
+  auto app = Make();
+  app->OnDisconnect();
+  app->onLog("host", "after the end");
+  app->OnReceiveTextData("{\"type\":\"LATE\"}");
+  app->onSystemErrorCode(5);
+  app->OnStartApplicationResult(2);
+  EXPECT_EQ(Feed(*app, "not json"), 0);  // not echoed: the host ends
+  EXPECT_EQ(output_.Messages(), std::vector<std::string>{"{\"code\":0,\"type\":\"MEET_APP_STOPPED\"}"});
+  EXPECT_EQ(exit_.Codes(), std::vector<int>{0});
+}
+
+TEST_F(ApplicationTest, AMessageThatFailsByAnExceptionFailsAloneAndTheHostGoesOn) {
+  auto app = Make();
+  output_.throw_next = true;
+  EXPECT_EQ(Feed(*app, "not json"), 1);  // its echo ran out of memory
+  EXPECT_EQ(Feed(*app, "again"), 1);
+  EXPECT_EQ(output_.NonLog(), std::vector<std::string>{"again"});
+}
+
+TEST_F(ApplicationTest, ItsOwnOperationsAreRefusedOffItsThread) {
+  auto app = Make();
+  int fed = -1;
+  std::thread other([&] {
+    fed = Feed(*app, "{\"type\":\"MEET_APP_REQUEST_STOP\"}");
+    MemoryInput stream(Framed("echo"));
+    app->RunMessageLoop(stream);
+  });
+  other.join();
+  EXPECT_EQ(fed, 1);  // not the stop's 0: nothing was handled
+  EXPECT_TRUE(output_.NonLog().empty());
+  EXPECT_EQ(Feed(*app, "echo"), 1);
+  EXPECT_EQ(output_.NonLog(), std::vector<std::string>{"echo"});
 }
 
 TEST_F(ApplicationTest, WithUpgradesDisabledTheClientBesideTheHostStartsAndLogsCarryTheMeeting) {

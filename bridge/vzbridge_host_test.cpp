@@ -70,7 +70,23 @@ TEST_F(HostProgramTest, AStartLaunchesTheClientAndMessagesRelayBothWays) {
   EXPECT_EQ(argv[6], "/ROSTER:R1");
 
   ExpectEcho("{\"type\":\"MEET_DS_REQUEST\",\"text\":\"gr\xc3\xbc\xc3\x9f\\u00e9 \\\"q\\\" / end\"}");
-  ExpectEcho("{\"type\":\"BIG\",\"pad\":\"" + std::string(1 << 20, 'x') + "\"}");
+  // The browser takes at most 1 MiB from its host: a relayed message of that
+  // size arrives whole, one byte more is refused and the link stays up.
+  const std::string head = "{\"type\":\"BIG\",\"pad\":\"";
+  const std::string at_limit = head + std::string(kNativeMessageMaxToBrowser - head.size() - 2, 'x') + "\"}";
+  ExpectEcho(at_limit);
+  ASSERT_TRUE(host_.Send(head + "y" + at_limit.substr(head.size())));
+  ExpectEcho("{\"type\":\"AFTER\"}");
+  // A crash report whose escaped form passes the limit arrives cut to fit.
+  std::string control;
+  for (int i = 0; i < 200000; ++i) control += "\\u0001";
+  ASSERT_TRUE(host_.Send("{\"type\":\"FAKE_SEND\",\"kind\":1002,\"payload\":\"big.exception*" + control + "\"}"));
+  std::string report;
+  ASSERT_TRUE(host_.ReadNonLog(&report));
+  EXPECT_LE(report.size(), kNativeMessageMaxToBrowser);
+  EXPECT_EQ(report.rfind("{\"code\":0,\"type\":\"MEET_APP_CRASHREPORT\",\"filename\":\"big.exception\",\"report\":\"big.exception*\\u0001", 0), 0u);
+  EXPECT_EQ(report.substr(report.size() - 8), "\\u0001\"}");
+  ExpectEcho("{\"type\":\"AFTER\"}");
 
   // What the client sends of its own, as the host writes it.
   ASSERT_TRUE(host_.Send("{\"type\":\"FAKE_SEND\",\"kind\":1001,\"payload\":\"line \\\"q\\\" / \\\\ \\n \\u0001 \xff end\"}"));

@@ -15,6 +15,13 @@ function(vz_isolate_test name extra_env)
   set_tests_properties(${name} PROPERTIES ENVIRONMENT "${isolated};${extra_env}")
 endfunction()
 
+# The sanitizers' suppressions for tests that draw text or talk to X: the
+# font and text libraries keep caches for the life of the process, and
+# pango starts fontconfig on a thread of its own.
+set(VZ_FONT_LEAK_SUPPRESSIONS
+    "LSAN_OPTIONS=suppressions=${CMAKE_CURRENT_LIST_DIR}/lsan_fonts.supp"
+    "TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=${CMAKE_CURRENT_LIST_DIR}/tsan_fonts.supp")
+
 # vz_add_test(NAME <name> SOURCES <files...> LIBS <libs...> LABEL <subsystem> [ENV <k=v...>])
 # One GoogleTest executable registered with CTest under a subsystem label.
 function(vz_add_test)

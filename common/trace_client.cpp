@@ -80,7 +80,7 @@ void BindModule() {
 
 void LoadTracer() {
   if (&vz_tracer_linked_in != nullptr && vz_tracer_linked_in) return;  // the program has its own writer
-  vz::ModuleHandle module = vz::LoadModule("vztrace");
+  vz::ModuleHandle module = vz::LoadModule("vztrace").module;
   if (!module) return;  // No log writer: every call stays a no-op.
   g_kept_module = module;
   g_module.store(module, std::memory_order_release);

@@ -113,8 +113,8 @@ class IMediaTransport {
   virtual int32_t GetSendBacklog() = 0;
   // 8: one binary payload to the other members.
   virtual int32_t SendDataBinary(const uint8_t* data, uint32_t size) = 0;
-  // 9: the number of members in the session, myself included (0 when not
-  // joined).
+  // 9: the number of members in the session, myself included, when my
+  // join was confirmed (0 when not joined).
   virtual int32_t GetMemberCount() = 0;
   // 10: sets a transport option (see the transport's own options).
   virtual int32_t SetOption(int32_t option, int32_t value) = 0;

@@ -12,7 +12,11 @@
 #include "contracts/session_records.h"
 
 // 25 operations in slot order; no destructor slot (the link is released
-// through its second export).
+// through its second export). Reports carry no error in their result: each
+// returns 0, except the speakers and networks reports (1 when they built a
+// report, whether or not the pipe was there to take it) and the two values
+// (always 1). A report made while no pipe is connected is built, logged and
+// dropped.
 class IVzLinkInstance {
  public:
   virtual int32_t WSStartListen(AppPeerConfig* config) = 0;  // 1

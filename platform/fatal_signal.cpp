@@ -10,11 +10,12 @@
 
 #include <atomic>
 #include <cstring>
+#include <exception>
 
 namespace vz {
 namespace {
 
-constexpr int kSignals[] = {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGTRAP};
+constexpr int kSignals[] = {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGTRAP, SIGABRT};
 constexpr size_t kSignalCount = sizeof(kSignals) / sizeof(kSignals[0]);
 // The report formats lines of 4 KiB on this stack and walks modules; the
 // sanitizer build makes frames larger still.
@@ -39,6 +40,18 @@ std::atomic<bool> g_direct_reads{false};  // the system refuses process_vm_readv
 struct sigaction g_previous[kSignalCount];
 alignas(16) char g_alternate_stack[kAlternateStackSize];
 bool g_alternate_stack_set = false;
+std::terminate_handler g_previous_terminate = nullptr;
+// Set by the terminate handler when an exception is in flight; the abort
+// that follows reads it.
+std::atomic<bool> g_uncaught_exception{false};
+
+// Notes why the process is terminating, then lets the earlier handler (the
+// runtime's prints the exception's type) call abort().
+[[noreturn]] void OnTerminate() {
+  if (std::current_exception() != nullptr) g_uncaught_exception.store(true);
+  if (g_previous_terminate != nullptr) g_previous_terminate();
+  std::abort();
+}
 
 FaultKind KindOf(int signo, int code) {
   switch (signo) {
@@ -64,6 +77,8 @@ FaultKind KindOf(int signo, int code) {
     case SIGTRAP:
       // int3 arrives with SI_KERNEL on x86_64, a hardware breakpoint with TRAP_BRKPT.
       return code == TRAP_TRACE ? FaultKind::kSingleStep : FaultKind::kBreakpoint;
+    case SIGABRT:
+      return g_uncaught_exception.load() ? FaultKind::kUncaughtException : FaultKind::kAbort;
     default:
       return FaultKind::kOther;
   }
@@ -103,7 +118,7 @@ void DescribeSignal(int signo, const siginfo_t* si, const ucontext_t* uc, FatalS
   info->thread_id = static_cast<int>(syscall(SYS_gettid));
   // A positive code means the kernel raised it for an instruction; kill,
   // raise and sigqueue give codes of zero or less and carry no address.
-  info->has_fault_address = si != nullptr && si->si_code > 0 && signo != SIGTRAP;
+  info->has_fault_address = si != nullptr && si->si_code > 0 && signo != SIGTRAP && signo != SIGABRT;
   info->fault_address = info->has_fault_address ? reinterpret_cast<uintptr_t>(si->si_addr) : 0;
   if (uc != nullptr) {
     FillRegisters(uc, &info->registers);
@@ -180,6 +195,7 @@ bool InstallFatalSignalHandler(FatalSignalCallback callback, int exit_code) {
       return false;
     }
   }
+  g_previous_terminate = std::set_terminate(OnTerminate);
   g_handling.store(false);
   g_installed.store(true);
   return true;
@@ -188,6 +204,7 @@ bool InstallFatalSignalHandler(FatalSignalCallback callback, int exit_code) {
 void UninstallFatalSignalHandler() {
   if (!g_installed.exchange(false)) return;
   for (size_t i = 0; i < kSignalCount; ++i) sigaction(kSignals[i], &g_previous[i], nullptr);
+  std::set_terminate(g_previous_terminate);
   g_callback.store(nullptr);
 }
 

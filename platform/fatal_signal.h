@@ -1,8 +1,10 @@
 #pragma once
 // The fatal-signal port: one process-wide handler for the faults that end a
 // process (invalid memory access, bus error, illegal instruction, arithmetic
-// fault, trap), run on an alternate signal stack. The callback runs inside the
-// signal handler and may use async-signal-safe work only.
+// fault, trap) and for a fatal abort (abort(), std::terminate, an exception
+// that nothing catches), run on an alternate signal stack. The callback runs
+// inside the signal handler and may use async-signal-safe work only; it must
+// not call into the dynamic loader (see elf_modules.h for module lookups).
 #include <cstddef>
 #include <cstdint>
 
@@ -25,6 +27,8 @@ enum class FaultKind {
   kFloatSubscript,        // subscript out of range
   kBreakpoint,
   kSingleStep,
+  kAbort,               // abort() or std::terminate without an exception in flight
+  kUncaughtException,   // std::terminate because a C++ exception was not caught
   kOther,
 };
 
@@ -58,13 +62,15 @@ enum class FatalSignalVerdict {
 };
 using FatalSignalCallback = FatalSignalVerdict (*)(const FatalSignalInfo& info);
 
-// Installs the handler for SIGSEGV, SIGBUS, SIGILL, SIGFPE and SIGTRAP (once
-// per process; a later call only replaces the callback and the exit code) and
-// gives the calling thread an alternate signal stack. A fault that arrives
+// Installs the handler for SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGTRAP and
+// SIGABRT, and a std::terminate handler that notes an uncaught exception
+// before it calls the earlier one (once per process; a later call only
+// replaces the callback and the exit code), and gives the calling thread an
+// alternate signal stack. A fault that arrives
 // while the callback is already running ends the process with `exit_code`,
 // unless a guarded section of the faulting thread catches it.
 bool InstallFatalSignalHandler(FatalSignalCallback callback, int exit_code);
-// Restores the actions that were in place before the install.
+// Restores the actions and the terminate handler that were in place before the install.
 void UninstallFatalSignalHandler();
 bool IsFatalSignalHandlerInstalled();
 

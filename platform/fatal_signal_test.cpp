@@ -5,6 +5,9 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
+#include <stdexcept>
+#include <thread>
 
 namespace vz {
 namespace {
@@ -67,6 +70,25 @@ TEST(FatalSignalDeathTest, VerdictsEndTheProcessOrPassTheFaultOn) {
   EXPECT_EXIT((InstallFatalSignalHandler(PassOn, 13), std::raise(SIGTRAP)), ::testing::KilledBySignal(SIGTRAP), "");
   // A second fault while the first is handled ends the process at once.
   EXPECT_EXIT((InstallFatalSignalHandler(FaultAgain, 13), WriteAt(0)), ::testing::ExitedWithCode(13), "");
+}
+
+FatalSignalVerdict CheckAbort(const FatalSignalInfo& info) {
+  std::_Exit(info.signal_number == SIGABRT && info.kind == FaultKind::kAbort && !info.has_fault_address ? 50 : 51);
+}
+FatalSignalVerdict CheckUncaught(const FatalSignalInfo& info) {
+  std::_Exit(info.signal_number == SIGABRT && info.kind == FaultKind::kUncaughtException ? 52 : 53);
+}
+void ThrowOnAThreadOfItsOwn() {
+  std::thread([] { throw std::runtime_error("uncaught"); }).join();
+}
+
+TEST(FatalSignalDeathTest, AFatalAbortIsHandledAndToldFromAnUncaughtException) {
+  EXPECT_EXIT((InstallFatalSignalHandler(CheckAbort, 1), std::abort()), ::testing::ExitedWithCode(50), "");
+  EXPECT_EXIT((InstallFatalSignalHandler(CheckAbort, 1), std::terminate()), ::testing::ExitedWithCode(50), "");
+  // The earlier terminate handler (the runtime's) still says what was thrown.
+  EXPECT_EXIT((InstallFatalSignalHandler(CheckUncaught, 1), ThrowOnAThreadOfItsOwn()), ::testing::ExitedWithCode(52),
+              "uncaught");
+  EXPECT_EXIT((InstallFatalSignalHandler(PassOn, 13), std::abort()), ::testing::KilledBySignal(SIGABRT), "");
 }
 
 bool NotEndedByTheHandler(int status) { return !::testing::ExitedWithCode(13)(status); }

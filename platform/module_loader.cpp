@@ -2,6 +2,10 @@
 
 #include <dlfcn.h>
 
+#include <cerrno>
+#include <cstring>
+
+#include "platform/elf_modules.h"
 #include "platform/file_system.h"
 #include "platform/platform_log.h"
 #include "platform/process.h"
@@ -38,6 +42,27 @@ const char* LastError() {
   return error != nullptr ? error : "unknown error";
 }
 
+// The errno-like code of a failed dlopen. dlopen keeps no code that a
+// caller can read (it leaves errno as it found it), but its text ends with
+// the system's message for the file access that failed; a file found but
+// refused (not a library, a missing dependency or symbol) ends otherwise and
+// is ELIBBAD.
+int LoadErrorCode(std::string_view reason) {
+  for (int code : {ENOENT, EACCES, EPERM, ENOTDIR, EISDIR, ELOOP, ENAMETOOLONG, ENOMEM, EMFILE, ENFILE, EIO}) {
+    const std::string tail = std::string(": ") + std::strerror(code);
+    if (reason.size() >= tail.size() && reason.substr(reason.size() - tail.size()) == tail) return code;
+  }
+  return ELIBBAD;
+}
+
+ModuleLoad LoadFailure(const std::string& library) {
+  ModuleLoad load;
+  load.error.reason = LastError();
+  load.error.code = LoadErrorCode(load.error.reason);
+  PlatformLog("cannot load module %s: %s", library.c_str(), load.error.reason.c_str());
+  return load;
+}
+
 }  // namespace
 
 std::string ModuleShortName(std::string_view file_name) {
@@ -55,33 +80,28 @@ std::string ModuleShortName(std::string_view file_name) {
   return LowerAscii(name);
 }
 
-ModuleHandle LoadModule(std::string_view file_name) {
-  std::string name = ModuleShortName(file_name);
+ModuleLoad LoadModule(std::string_view file_name) {
+  const std::string name = ModuleShortName(file_name);
   if (name.empty()) {
-    PlatformLog("cannot load module \"%.*s\": not a library file name", static_cast<int>(file_name.size()),
-                file_name.data());
-    return nullptr;
+    ModuleLoad load;
+    load.error.code = EINVAL;
+    load.error.reason = "not a library file name: \"" + std::string(file_name) + "\"";
+    PlatformLog("cannot load module: %s", load.error.reason.c_str());
+    return load;
   }
-  std::string library = "lib" + name + ".so";
-  std::string folder = ExecutableDir();
-  std::string beside = folder.empty() ? std::string() : JoinPath(folder, library);
-  void* handle = nullptr;
-  if (!beside.empty() && FileExists(beside)) {
-    // A library beside the program that fails to load is an error of its
-    // own; another copy found elsewhere would hide it.
-    handle = dlopen(beside.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (handle == nullptr) {
-      PlatformLog("cannot load module %s: %s", beside.c_str(), LastError());
-      return nullptr;
-    }
-  } else {
-    handle = dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (handle == nullptr) {
-      PlatformLog("cannot load module %s: %s", library.c_str(), LastError());
-      return nullptr;
-    }
-  }
-  return new Module{handle, name};
+  const std::string library = "lib" + name + ".so";
+  const std::string folder = ExecutableDir();
+  const std::string beside = folder.empty() ? std::string() : JoinPath(folder, library);
+  // A library beside the program that fails to load is an error of its own;
+  // another copy found elsewhere would hide it.
+  const std::string& path = !beside.empty() && FileExists(beside) ? beside : library;
+  void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (handle == nullptr) return LoadFailure(path);
+  // The crash handler reads the list of images only from this snapshot.
+  RefreshElfModuleSnapshot();
+  ModuleLoad load;
+  load.module = new Module{handle, name};
+  return load;
 }
 
 void* GetModuleSymbol(ModuleHandle module, const char* name) {
@@ -114,6 +134,7 @@ void FreeModule(ModuleHandle module) {
   if (module == nullptr) return;
   if (dlclose(module->handle) != 0) PlatformLog("cannot unload lib%s.so: %s", module->name.c_str(), LastError());
   delete module;
+  RefreshElfModuleSnapshot();
 }
 
 }  // namespace vz

@@ -3,7 +3,8 @@
 // "vzshare", "vzshare.dll" and "libvzshare.so" all name libvzshare.so, which is
 // looked up beside the executable first, then through the normal search path.
 // An ordinal maps to one fixed exported C name per library (a table in the
-// loader). Every failure is logged through the platform log and returns null.
+// loader). Every failure is logged through the platform log; a failed load
+// also returns why, so callers never read it from errno.
 #include <string>
 #include <string_view>
 
@@ -12,7 +13,24 @@ namespace vz {
 struct Module;
 using ModuleHandle = Module*;
 
-ModuleHandle LoadModule(std::string_view file_name);
+// Why a library did not load.
+struct ModuleError {
+  // errno-like: 0 when nothing failed; EINVAL for a name that is not a
+  // library file name; ENOENT when the library is nowhere to be found;
+  // another errno value when the system loader's file access failed so;
+  // ELIBBAD when the file was found but is not a loadable library.
+  int code = 0;
+  // The system loader's own text (it names the file), or the loader's.
+  std::string reason;
+};
+
+// A loaded library, or null and the reason it did not load.
+struct ModuleLoad {
+  ModuleHandle module = nullptr;
+  ModuleError error;
+};
+
+ModuleLoad LoadModule(std::string_view file_name);
 // Resolves "ordinal N" of a loaded module through the library's table.
 void* GetModuleOrdinal(ModuleHandle module, int ordinal);
 void* GetModuleSymbol(ModuleHandle module, const char* name);

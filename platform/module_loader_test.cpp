@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <string>
+
+#include "platform/file_system.h"
+#include "platform/process.h"
 #include "platform/platform_log_test_sink.h"
 
 namespace vz {
@@ -12,8 +17,11 @@ using ExportFn = int (*)();
 TEST(ModuleLoaderTest, LoadsTheTestLibraryByAnyFormOfItsName) {
   for (const char* name : {"vzloadertest", "vzloadertest.dll", "VzLoaderTest.DLL", "libvzloadertest.so"}) {
     SCOPED_TRACE(name);
-    ModuleHandle module = LoadModule(name);
+    const ModuleLoad load = LoadModule(name);
+    ModuleHandle module = load.module;
     ASSERT_NE(module, nullptr);
+    EXPECT_EQ(load.error.code, 0);
+    EXPECT_EQ(load.error.reason, "");
     // Ordinals 1 and 2 resolve, through the table, to the library's named exports.
     auto first = reinterpret_cast<ExportFn>(GetModuleOrdinal(module, 1));
     auto second = reinterpret_cast<ExportFn>(GetModuleOrdinal(module, 2));
@@ -26,18 +34,40 @@ TEST(ModuleLoaderTest, LoadsTheTestLibraryByAnyFormOfItsName) {
   }
 }
 
-TEST(ModuleLoaderTest, MissingLibraryIsALoggedFailure) {
+TEST(ModuleLoaderTest, AFailedLoadReturnsItsCodeAndReasonAndLogsIt) {
   CapturedPlatformLog log;
-  EXPECT_EQ(LoadModule("vznosuchlibrary"), nullptr);
+  const ModuleLoad missing = LoadModule("vznosuchlibrary");
+  EXPECT_EQ(missing.module, nullptr);
+  EXPECT_EQ(missing.error.code, ENOENT);
+  EXPECT_NE(missing.error.reason.find("libvznosuchlibrary.so"), std::string::npos) << missing.error.reason;
   EXPECT_TRUE(log.Has({"libvznosuchlibrary.so", "cannot open shared object file"}));
   // A path or an empty name is not a library file name.
-  EXPECT_EQ(LoadModule("/tmp/libvzloadertest.so"), nullptr);
-  EXPECT_EQ(LoadModule(""), nullptr);
+  for (const char* name : {"/tmp/libvzloadertest.so", ""}) {
+    const ModuleLoad refused = LoadModule(name);
+    EXPECT_EQ(refused.module, nullptr);
+    EXPECT_EQ(refused.error.code, EINVAL) << name;
+    EXPECT_NE(refused.error.reason.find("not a library file name"), std::string::npos);
+  }
   EXPECT_EQ(log.lines().size(), 3u);
 }
 
+TEST(ModuleLoaderTest, AFileBesideTheProgramThatIsNoLibraryFailsWithItsOwnReason) {
+  // Beside the program comes first, and a broken copy there is not hidden
+  // by a search elsewhere.
+  const std::string name = "vzjunk" + std::to_string(ProcessId());
+  const std::string path = JoinPath(ExecutableDir(), "lib" + name + ".so");
+  ASSERT_TRUE(WriteFileAtomic(path, "this is not a shared object", 0644));
+  CapturedPlatformLog log;
+  const ModuleLoad load = LoadModule(name + ".dll");
+  RemoveFile(path);
+  EXPECT_EQ(load.module, nullptr);
+  EXPECT_EQ(load.error.code, ELIBBAD) << "the file was there, but is no library";
+  EXPECT_NE(load.error.reason.find(path), std::string::npos) << load.error.reason;
+  EXPECT_TRUE(log.Has({path}));
+}
+
 TEST(ModuleLoaderTest, MissingNameOrOrdinalIsALoggedFailure) {
-  ModuleHandle module = LoadModule("vzloadertest");
+  ModuleHandle module = LoadModule("vzloadertest").module;
   ASSERT_NE(module, nullptr);
   CapturedPlatformLog log;
   EXPECT_EQ(GetModuleSymbol(module, "VzLoaderTestNoSuchExport"), nullptr);

@@ -10,32 +10,24 @@ constexpr char32_t kReplacement = 0xFFFD;
 bool IsHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 bool IsLowSurrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
 
-void AppendUtf8(std::string* out, char32_t cp) {
-  if (cp < 0x80) {
-    out->push_back(static_cast<char>(cp));
-  } else if (cp < 0x800) {
-    out->push_back(static_cast<char>(0xC0 | (cp >> 6)));
-    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else if (cp < 0x10000) {
-    out->push_back(static_cast<char>(0xE0 | (cp >> 12)));
-    out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else {
-    out->push_back(static_cast<char>(0xF0 | (cp >> 18)));
-    out->push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  }
+// A converted text is sized for the worst case first; a large one that
+// came out much shorter gives the rest back (a small one keeps it: the
+// copy would cost more than the bytes).
+template <typename Text>
+void ShrinkLargeWaste(Text& text) {
+  if (text.size() >= 4096 && text.capacity() > text.size() + text.size() / 2) text.shrink_to_fit();
 }
 
-void AppendUtf16(std::u16string* out, char32_t cp) {
+// Writes one code point as one unit or a surrogate pair; returns the end.
+char16_t* EncodeUtf16(char32_t cp, char16_t* out) {
   if (cp < 0x10000) {
-    out->push_back(static_cast<char16_t>(cp));
-  } else {
-    cp -= 0x10000;
-    out->push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-    out->push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+    *out = static_cast<char16_t>(cp);
+    return out + 1;
   }
+  cp -= 0x10000;
+  out[0] = static_cast<char16_t>(0xD800 + (cp >> 10));
+  out[1] = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+  return out + 2;
 }
 
 // Decodes one code point at text[*pos] and advances past it. A malformed
@@ -82,21 +74,27 @@ char32_t DecodeUtf8(std::string_view text, size_t* pos) {
 }  // namespace
 
 std::string Utf16ToUtf8(std::u16string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    char16_t unit = text[i];
-    if (IsHighSurrogate(unit) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
-      char32_t cp = 0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) +
-                    (static_cast<char32_t>(text[i + 1]) - 0xDC00);
-      AppendUtf8(&out, cp);
+  // Sized for the worst case (three bytes a unit; a pair's four bytes take
+  // two units), written through a pointer, then cut to what was written.
+  std::string out(text.size() * 3, '\0');
+  char* to = out.data();
+  const size_t size = text.size();
+  for (size_t i = 0; i < size; ++i) {
+    const char16_t unit = text[i];
+    if (unit < 0x80) {
+      *to++ = static_cast<char>(unit);
+    } else if (IsHighSurrogate(unit) && i + 1 < size && IsLowSurrogate(text[i + 1])) {
+      const char32_t cp = 0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) +
+                          (static_cast<char32_t>(text[i + 1]) - 0xDC00);
+      to = EncodeUtf8(cp, to);
       ++i;
-    } else if (IsHighSurrogate(unit) || IsLowSurrogate(unit)) {
-      AppendUtf8(&out, kReplacement);
     } else {
-      AppendUtf8(&out, unit);
+      // An unpaired surrogate is no code point: the encoder writes U+FFFD.
+      to = EncodeUtf8(unit, to);
     }
   }
+  out.resize(static_cast<size_t>(to - out.data()));
+  ShrinkLargeWaste(out);
   return out;
 }
 
@@ -106,10 +104,22 @@ std::string Utf16ToUtf8(const char16_t* zero_terminated) {
 }
 
 std::u16string Utf8ToUtf16(std::string_view text) {
-  std::u16string out;
-  out.reserve(text.size());
+  // No UTF-8 sequence gives more units than it has bytes: sized for that,
+  // then cut to what was written. ASCII goes straight across.
+  std::u16string out(text.size(), u'\0');
+  char16_t* to = out.data();
   size_t pos = 0;
-  while (pos < text.size()) AppendUtf16(&out, DecodeUtf8(text, &pos));
+  while (pos < text.size()) {
+    const auto byte = static_cast<unsigned char>(text[pos]);
+    if (byte < 0x80) {
+      *to++ = byte;
+      ++pos;
+      continue;
+    }
+    to = EncodeUtf16(DecodeUtf8(text, &pos), to);
+  }
+  out.resize(static_cast<size_t>(to - out.data()));
+  ShrinkLargeWaste(out);
   return out;
 }
 

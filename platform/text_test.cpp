@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 namespace vz {
 namespace {
 
@@ -26,6 +28,38 @@ TEST(TextTest, RoundTripsEveryKindOfCharacter) {
   EXPECT_EQ(Utf16ToUtf8(static_cast<const char16_t*>(nullptr)), "");
   EXPECT_EQ(Utf8ToUtf16(static_cast<const char*>(nullptr)), u"");
   EXPECT_EQ(Utf16ToUtf8(u"a\u00e9"), "a\xc3\xa9");  // the zero-terminated form
+}
+
+TEST(TextTest, TheOneCodePointEncoderMatchesTheDecoderForEveryCodePoint) {
+  // Every scalar value encodes to the shortest form the decoder takes back
+  // as exactly that value (as UTF-16: one unit, or a pair above U+FFFF).
+  for (char32_t cp = 0; cp <= 0x10FFFF; ++cp) {
+    if (cp >= 0xD800 && cp <= 0xDFFF) continue;
+    std::string bytes;
+    AppendUtf8(bytes, cp);
+    ASSERT_EQ(bytes.size(), cp < 0x80 ? 1u : cp < 0x800 ? 2u : cp < 0x10000 ? 3u : 4u) << std::hex << static_cast<uint32_t>(cp);
+    const std::u16string back = Utf8ToUtf16(bytes);
+    const char32_t decoded = back.size() == 2 ? 0x10000 + ((char32_t{back[0]} - 0xD800) << 10) + (back[1] - 0xDC00)
+                                              : char32_t{back[0]};
+    ASSERT_EQ(decoded, cp) << std::hex << static_cast<uint32_t>(cp);
+  }
+  // Not a code point: the replacement character, appended after what is there.
+  std::string out = "x";
+  for (char32_t bad : {char32_t{0xD800}, char32_t{0xDFFF}, char32_t{0x110000}, char32_t{0xFFFFFFFF}}) AppendUtf8(out, bad);
+  EXPECT_EQ(out, "x\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd");
+}
+
+TEST(TextTest, LargeConversionsKeepNoWorstCaseBuffer) {
+  // Sized for the worst case while converting: a large result that came out
+  // short must not hold three times its size for its whole life.
+  const std::string narrow = Utf16ToUtf8(std::u16string(100000, u'a'));
+  EXPECT_EQ(narrow, std::string(100000, 'a'));
+  EXPECT_LE(narrow.capacity(), narrow.size() + narrow.size() / 2);
+  std::string cjk;
+  for (int i = 0; i < 30000; ++i) cjk += "\xe4\xb8\xad";
+  const std::u16string wide = Utf8ToUtf16(cjk);
+  EXPECT_EQ(wide, std::u16string(30000, u'\u4e2d'));
+  EXPECT_LE(wide.capacity(), wide.size() + wide.size() / 2);
 }
 
 TEST(TextTest, UnpairedSurrogatesBecomeReplacementCharacters) {

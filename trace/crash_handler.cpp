@@ -6,6 +6,8 @@
 #include <string>
 
 #include "platform/clock.h"
+#include "platform/elf_modules.h"
+#include "platform/fatal_signal_settings.h"
 #include "platform/fatal_signal_safe_io.h"
 #include "platform/fatal_signal_system.h"
 #include "platform/settings_store.h"
@@ -28,13 +30,13 @@ constexpr size_t kFolderSize = 1024;
 // Written at install, read by the handler.
 struct HandlerState {
   std::atomic<TraceLogger*> logger{nullptr};
-  std::atomic<bool> report_enabled{true};
   LocalTime start_time{};
   int conference_id = 0;
   char16_t report_address[kAddressSize] = {};
   CrashSystemFacts facts;
   char temp_folder[kFolderSize] = {};
   char cache_folder[kFolderSize] = {};
+  char settings_file[kFolderSize] = {};  // where the switch is read at the crash
 };
 HandlerState g_state;
 
@@ -94,6 +96,12 @@ void DumpLog(void* arg) {
   dump.logger->FinishCrashLog(CivilTimeFromUnixMs(now_ms + g_state.facts.utc_offset_seconds * 1000));
 }
 
+// The switch as the settings file holds it now, read without the store.
+bool ReportEnabledAtCrash() {
+  uint32_t value = 1;
+  return !(ReadSettingsDwordSafely(g_state.settings_file, kReportSwitchKey, kReportSwitchName, &value) && value == 0);
+}
+
 }  // namespace
 
 int Exception_IsReportEnabled() {
@@ -108,10 +116,11 @@ int Exception_Install(TraceLogger* logger, int conference_id, int /*session_id*/
   if (report_address == nullptr) return 0;
   g_state.conference_id = conference_id;
   CopyUtf16(g_state.report_address, kAddressSize, report_address);
-  g_state.report_enabled.store(Exception_IsReportEnabled() != 0);
   GatherCrashSystemFacts(&g_state.facts);
   CopyFolder(g_state.temp_folder, logger != nullptr ? logger->folder() : std::string());
   CopyFolder(g_state.cache_folder, CacheFolder());
+  CopyFolder(g_state.settings_file, UserSettingsFilePath());
+  RefreshElfModuleSnapshot();
   g_state.logger.store(logger);
   if (!InstallFatalSignalHandler(Exception_UnhandledFilter, kCrashExitCode)) {
     WriteStderrSafely("vztrace: the crash handler could not be installed\n");
@@ -125,7 +134,7 @@ void Exception_Uninstall() {
 }
 
 FatalSignalVerdict Exception_UnhandledFilter(const FatalSignalInfo& info) {
-  if (info.is_stack_overflow || !g_state.report_enabled.load()) return FatalSignalVerdict::kPassOn;
+  if (info.is_stack_overflow || !ReportEnabledAtCrash()) return FatalSignalVerdict::kPassOn;
   FolderCheck check;
   if (!RunGuardedSection(CheckFolders, &check)) SayFault("Exception_IsFolderWritable");
   TraceLogger* logger = g_state.logger.load();
@@ -134,7 +143,8 @@ FatalSignalVerdict Exception_UnhandledFilter(const FatalSignalInfo& info) {
     // A fault outside the report's own sections leaves the log unmoved.
     if (!RunGuardedSection(DumpLog, &dump)) SayFault("Exception_DumpLog");
   }
-  return FatalSignalVerdict::kExit;
+  // The switch may have been turned off while the report was written.
+  return ReportEnabledAtCrash() ? FatalSignalVerdict::kExit : FatalSignalVerdict::kPassOn;
 }
 
 }  // namespace vz

@@ -31,6 +31,7 @@ using testing::FilesStartingWith;
 using testing::ReadWholeFile;
 using testing::RemoveTraceFiles;
 using testing::SplitCrLfLines;
+using testing::WriteWholeFile;
 
 // Volatile all through, so the faults happen as written.
 volatile int* volatile g_null = nullptr;
@@ -74,7 +75,10 @@ class CrashHandlerDeathTest : public ::testing::Test {
     ASSERT_FALSE(folder_.empty());
     RemoveTraceFiles(folder_);
   }
-  void TearDown() override { RemoveTraceFiles(folder_); }
+  void TearDown() override {
+    RemoveTraceFiles(folder_);
+    UserSettings().DeleteValue(kReportSwitchKey, kReportSwitchName);
+  }
 
   // The one pending crash file of the linked copy, or "".
   std::string PendingReport() const {
@@ -131,28 +135,56 @@ TEST_F(CrashHandlerDeathTest, AnIntegerDivisionByZeroGivesItsCode) {
   EXPECT_THAT(PendingReport(), HasSubstr("\r\nException Code: C0000094 [INT_DIVIDE_BY_ZERO]\r\n"));
 }
 
+// The switch lives in the user's settings file (the tests' own folder): the
+// handler reads that file at the crash.
+void SetSwitch(uint32_t value) { ASSERT_TRUE(UserSettings().WriteDword(kReportSwitchKey, kReportSwitchName, value)); }
+
 TEST_F(CrashHandlerDeathTest, ASwitchedOffReportLetsTheSystemEndTheProcess) {
-  EXPECT_EXIT(
-      {
-        static std::unique_ptr<SettingsStore> store = CreateMemorySettingsStore();
-        store->WriteDword("Software\\Velzar\\vzreport", "Enable", 0);
-        SetUserSettingsForTesting(store.get());
-        CrashLinked([] { WriteThroughNull(); });
-      },
-      KilledBySignal(SIGSEGV), "");
+  EXPECT_EXIT((SetSwitch(0), CrashLinked(WriteThroughNull)), KilledBySignal(SIGSEGV), "");
   EXPECT_TRUE(FilesStartingWith(folder_, "native.").empty());
 }
 
 TEST_F(CrashHandlerDeathTest, AnyOtherSwitchValueReportsTheCrash) {
+  EXPECT_EXIT((SetSwitch(2), CrashLinked(WriteThroughNull)), ::testing::ExitedWithCode(13), "");
+  EXPECT_THAT(PendingReport(), HasSubstr("Crash Log End"));
+}
+
+// Installed with the switch on, turned off before the fault: no report.
+void SwitchOffAfterInstallThenCrash() {
+  StartLinkedTracer();
+  LinkedTracerSetAppInfo("VelzarHub", "4.5.6");
+  SetSwitch(0);
+  WriteThroughNull();
+}
+
+// Installed with the switch off, turned back on before the fault: a report.
+void SwitchOnAfterInstallThenCrash() {
+  SetSwitch(0);
+  StartLinkedTracer();
+  LinkedTracerSetAppInfo("VelzarHub", "4.5.6");
+  SetSwitch(1);
+  WriteThroughNull();
+}
+
+TEST_F(CrashHandlerDeathTest, TheSwitchIsReadAtTheCrashNotAtInstall) {
+  EXPECT_EXIT(SwitchOffAfterInstallThenCrash(), KilledBySignal(SIGSEGV), "");
+  EXPECT_TRUE(FilesStartingWith(folder_, "native.").empty());
+  EXPECT_EXIT(SwitchOnAfterInstallThenCrash(), ::testing::ExitedWithCode(13), "");
+  EXPECT_THAT(PendingReport(), HasSubstr("Caused by Write to"));
+}
+
+// A settings file the store cannot read counts as no switch at all.
+TEST_F(CrashHandlerDeathTest, ACorruptSettingsFileLeavesTheReportOn) {
   EXPECT_EXIT(
       {
-        static std::unique_ptr<SettingsStore> store = CreateMemorySettingsStore();
-        store->WriteDword("Software\\Velzar\\vzreport", "Enable", 2);
-        SetUserSettingsForTesting(store.get());
-        CrashLinked([] { WriteThroughNull(); });
+        SetSwitch(0);
+        const std::string file = ConfigFolder() + "/settings";
+        WriteWholeFile(file, ReadWholeFile(file) + "no key line has this form\n");
+        CrashLinked(WriteThroughNull);
       },
       ::testing::ExitedWithCode(13), "");
   EXPECT_THAT(PendingReport(), HasSubstr("Crash Log End"));
+  std::filesystem::remove(ConfigFolder() + "/settings");
 }
 
 TEST_F(CrashHandlerDeathTest, AStackOverflowIsPassedOn) {

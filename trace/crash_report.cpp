@@ -131,6 +131,63 @@ bool PrintFrame(uintptr_t pc, uintptr_t fp, void* arg) {
   return true;
 }
 
+// A fatal abort is raised inside the C library, whose frames keep no frame
+// pointer: the chain from the context ends at its first frame. The walk then
+// goes on from the abort's caller: the first return address on the stack
+// into the code of another image, with the first frame record above it (a
+// saved frame pointer a little higher on the stack, then a return address
+// into code) as its frame.
+constexpr size_t kScanWords = 512;
+constexpr uintptr_t kMaxFrameSize = 1 << 20;
+constexpr size_t kScanChunkWords = 64;
+
+bool IsCodeAddress(uintptr_t address, ElfModuleInfo* module) {
+  return LookUpModule(address, module) && module->segment_executable && module->path[0] != '\0';
+}
+
+// Whether the word at `slot` could be a saved frame pointer with a return
+// address into code above it.
+bool IsFrameRecord(uintptr_t slot, uintptr_t saved, uintptr_t return_address) {
+  ElfModuleInfo module;
+  return saved > slot && saved - slot < kMaxFrameSize && saved % sizeof(uintptr_t) == 0 &&
+         IsCodeAddress(return_address, &module);
+}
+
+// A record whose saved frame pointer leads to a second record is taken over
+// one that leads nowhere (a stray pair of words in a frame without a frame
+// pointer); the first of those is the answer when no chained one is found.
+uintptr_t FindFrameRecord(uintptr_t sp, const uintptr_t* words, size_t from, size_t count) {
+  uintptr_t first = 0;
+  for (size_t j = from; j + 1 < count; ++j) {
+    const uintptr_t slot = sp + j * sizeof(uintptr_t);
+    if (!IsFrameRecord(slot, words[j], words[j + 1])) continue;
+    uintptr_t next[2];
+    if (ReadMemorySafely(words[j], next, sizeof(next)) && IsFrameRecord(words[j], next[0], next[1])) return slot;
+    if (first == 0) first = slot;
+  }
+  return first;
+}
+
+bool FindAbortCaller(uintptr_t sp, uintptr_t skip_start, uintptr_t skip_end, uintptr_t* pc, uintptr_t* fp) {
+  uintptr_t words[kScanWords];
+  size_t count = 0;
+  while (count < kScanWords &&
+         ReadMemorySafely(sp + count * sizeof(uintptr_t), words + count, kScanChunkWords * sizeof(uintptr_t))) {
+    count += kScanChunkWords;
+  }
+  const uintptr_t stack_end = sp + count * sizeof(uintptr_t);
+  ElfModuleInfo module;
+  for (size_t i = 0; i < count; ++i) {
+    const uintptr_t word = words[i];
+    if (word < 0x10000 || (word >= skip_start && word < skip_end) || (word >= sp && word < stack_end)) continue;
+    if (!IsCodeAddress(word, &module)) continue;
+    *pc = word;
+    *fp = FindFrameRecord(sp, words, i + 1, count);
+    return true;
+  }
+  return false;
+}
+
 void StackWalk(ReportContext& c) {
   const CpuRegisters& r = c.input->signal->registers;
   using UL = unsigned long;
@@ -144,7 +201,18 @@ void StackWalk(ReportContext& c) {
   Line(c, "R14: %016lX  R15: %016lX", UL(r.r14), UL(r.r15));
   Line(c, "\r\nCall Stack:");
   Line(c, "Address   Frame     LogicalAddress TimeStamp   GUIDAge                             Module");
-  WalkFramePointers(static_cast<uintptr_t>(r.rip), static_cast<uintptr_t>(r.rbp), kMaxFrames, PrintFrame, &c);
+  const size_t frames =
+      WalkFramePointers(static_cast<uintptr_t>(r.rip), static_cast<uintptr_t>(r.rbp), kMaxFrames, PrintFrame, &c);
+  const FaultKind kind = c.input->signal->kind;
+  if (frames != 1 || (kind != FaultKind::kAbort && kind != FaultKind::kUncaughtException)) return;
+  ElfModuleInfo first;
+  if (!LookUpModule(static_cast<uintptr_t>(r.rip), &first)) return;
+  uintptr_t pc = 0;
+  uintptr_t fp = 0;
+  if (FindAbortCaller(static_cast<uintptr_t>(r.rsp), first.image_start, first.image_start + first.image_size, &pc,
+                      &fp)) {
+    WalkFramePointers(pc, fp, kMaxFrames - 1, PrintFrame, &c);
+  }
 }
 
 void ModuleWalk(ReportContext& c) {

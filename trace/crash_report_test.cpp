@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/elf_modules.h"
 #include "platform/process.h"
 #include "trace/exception_names.h"
 
@@ -91,6 +92,8 @@ __attribute__((noinline)) void ReportAWriteThroughNull(FakeCrash* crash, Capturi
 }
 
 TEST(CrashReportTest, AWriteThroughNullGivesTheAccessViolationLineAndEverySection) {
+  // The report finds modules only in the snapshot (the handler's install takes it).
+  RefreshElfModuleSnapshot();
   FakeCrash crash;
   CapturingSink sink;
   ReportAWriteThroughNull(&crash, &sink);
@@ -149,6 +152,8 @@ TEST(CrashReportTest, CodeLinesOfOtherFaults) {
       {FaultKind::kIllegalInstruction, true, "Exception Code: C000001D [ILLEGAL_INSTRUCTION]"},
       {FaultKind::kMisalignedData, true, "Exception Code: 80000002 [DATATYPE_MISALIGNMENT]"},
       {FaultKind::kBreakpoint, false, "Exception Code: 80000003 [BREAKPOINT]"},
+      {FaultKind::kAbort, false, "Exception Code: 40000015 [NA]"},
+      {FaultKind::kUncaughtException, false, "Exception Code: E06D7363 [NA]"},
       {FaultKind::kOther, false, "Exception Code: 00000000 [NA]"},
   };
   for (const Case& c : cases) {

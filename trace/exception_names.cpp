@@ -52,6 +52,8 @@ uint32_t ExceptionCodeOf(FaultKind kind) {
     case FaultKind::kFloatSubscript: return 0xC000008Cu;
     case FaultKind::kBreakpoint: return 0x80000003u;
     case FaultKind::kSingleStep: return 0x80000004u;
+    case FaultKind::kAbort: return kExceptionFatalAppExit;
+    case FaultKind::kUncaughtException: return kExceptionCppException;
     case FaultKind::kOther: return 0;
   }
   return 0;

@@ -72,7 +72,7 @@ TEST_F(VztraceLibraryTest, TheClientBindsEveryOrdinalAndNothingElseIsExported) {
   ASSERT_TRUE(IsTracerLoaded());
   for (int ordinal = 1; ordinal <= 7; ++ordinal) EXPECT_NE(TracerOrdinal(ordinal), nullptr) << ordinal;
   EXPECT_EQ(TracerOrdinal(8), nullptr);
-  ModuleHandle module = LoadModule("vztrace");
+  ModuleHandle module = LoadModule("vztrace").module;
   ASSERT_NE(module, nullptr);
   EXPECT_EQ(GetModuleSymbol(module, "_ZN2vz11TraceLogger5CloseEv"), nullptr);
   EXPECT_EQ(GetModuleSymbol(module, "Exception_IsReportEnabled"), nullptr);

@@ -41,6 +41,30 @@ if(result EQUAL 0 OR EXISTS "${VZ_WORK_DIR}/bad")
   message(FATAL_ERROR "a bad host name was accepted")
 endif()
 
+# The origins check the configure step makes: a malformed origin stops it
+# with a message naming the origin, an empty list only warns, saying what to pass.
+file(WRITE "${VZ_WORK_DIR}/origins.cmake" "include(${VZ_SOURCE_DIR}/native_host_origins.cmake)\nvz_check_allowed_origins(\"\${ORIGINS}\")\n")
+foreach(bad "chrome-extension://abcdefghijklmnopabcdefghijklmno/" "chrome-extension://abcdefghijklmnopabcdefghijklmnoq/"
+            "chrome-extension://abcdefghijklmnopabcdefghijklmnop" "https://example.org/"
+            "chrome-extension://abcdefghijklmnopabcdefghijklmnop/;chrome-extension://ABCDEFGHIJKLMNOPABCDEFGHIJKLMNOP/")
+  execute_process(COMMAND ${CMAKE_COMMAND} "-DORIGINS=${bad}" -P "${VZ_WORK_DIR}/origins.cmake"
+                  RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  string(REGEX REPLACE "[ \n]+" " " err "${err}")  # cmake wraps its messages
+  if(result EQUAL 0 OR NOT err MATCHES "is not of the form chrome-extension://<id>/ with an id of 32 letters a-p")
+    message(FATAL_ERROR "the origin \"${bad}\" was accepted:\n${err}")
+  endif()
+endforeach()
+execute_process(COMMAND ${CMAKE_COMMAND} "-DORIGINS=${origins}" -P "${VZ_WORK_DIR}/origins.cmake"
+                RESULT_VARIABLE result ERROR_VARIABLE err)
+expect_equal("${result}" "0" "good origins were refused: ${err}")
+execute_process(COMMAND ${CMAKE_COMMAND} "-DORIGINS=" -P "${VZ_WORK_DIR}/origins.cmake"
+                RESULT_VARIABLE result ERROR_VARIABLE err)
+expect_equal("${result}" "0" "an empty list of origins stopped the check")
+string(REGEX REPLACE "[ \n]+" " " err "${err}")
+if(NOT err MATCHES "-DVZ_BRIDGE_ALLOWED_ORIGINS=chrome-extension://")
+  message(FATAL_ERROR "the warning for an empty list does not say what to pass:\n${err}")
+endif()
+
 # The install step of the vzbridge component, for a user whose config folder is in the work folder.
 set(prefix "${VZ_WORK_DIR}/prefix")
 execute_process(

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <string>
 
+#include "bridge/message_type_scan.h"
 #include "bridge/testing/raw_pipe_client.h"
 #include "weblink/json/json_lookup.h"
 #include "weblink/json/json_parser.h"
@@ -33,6 +34,13 @@ int main(int argc, char** argv) {
     bool ended = false;
     if (!client.ReadFrame(&frame, 60000, &ended)) return ended ? 0 : 4;
     if (frame.kind != PIPE_KIND_JSON_TEXT) continue;
+    // Echoed texts are only scanned; the client's own commands are parsed.
+    std::string_view scanned;
+    const bool sure = ScanMessageType(frame.payload, &scanned);
+    if (sure && scanned.rfind("FAKE_", 0) != 0) {
+      if (!client.WriteAll(BuildPipeFrame(PIPE_KIND_JSON_TEXT, frame.payload), 30000)) return 5;
+      continue;
+    }
     const JsonDocument message = JsonParse(frame.payload);
     const std::string type = message ? JsonGetString(message->members(), "type") : std::string();
     if (type == "FAKE_QUIT") return 0;

@@ -6,7 +6,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "bridge/native_message.h"
+#include "bridge/message_type_scan.h"
+#include "common/native_message_framing.h"
+#include "common/piped_child_message_source.h"
 #include "common/text_scrambler.h"
 #include "platform/file_system.h"
 #include "platform/clock.h"
@@ -14,6 +16,8 @@
 #include "weblink/json/json_parser.h"
 
 std::string MessageType(const std::string& message) {
+  std::string_view scanned;
+  if (ScanMessageType(message, &scanned)) return std::string(scanned);
   const JsonDocument value = JsonParse(message);
   return value ? JsonGetString(value->members(), "type") : std::string();
 }
@@ -58,23 +62,22 @@ std::string HostSandbox::StartRequest(const std::string& add_on_version, const s
          PackageText(package, required_version) + "\"}";
 }
 
-bool HostHarness::Start(const std::string& program, const std::vector<std::string>& environment) {
-  return child_.Start(program, {program}, environment);
+bool HostHarness::Start(const std::string& program, const std::vector<std::string>& environment,
+                        const std::vector<std::string>& arguments) {
+  std::vector<std::string> args = {program};
+  args.insert(args.end(), arguments.begin(), arguments.end());
+  return child_.Start(program, args, environment);
 }
 
-bool HostHarness::Send(std::string_view text) {
-  const uint32_t length = static_cast<uint32_t>(text.size());
-  std::string bytes(sizeof(length), '\0');
-  std::memcpy(bytes.data(), &length, sizeof(length));
-  bytes.append(text);
-  return child_.WriteAll(bytes, 5000);
-}
+bool HostHarness::Send(std::string_view text) { return child_.WriteAll(FrameNativeMessage(text), 5000); }
 
 bool HostHarness::Read(std::string* message, int timeout_ms, bool* ended) {
-  uint32_t length = 0;
-  if (!child_.ReadExactly(&length, sizeof(length), timeout_ms, ended)) return false;
-  message->assign(length, '\0');
-  return length == 0 || child_.ReadExactly(message->data(), length, timeout_ms, ended);
+  vz::PipedChildSource source(child_, timeout_ms, ended);
+  uint32_t announced = 0;
+  const NativeReadResult read = ReadNativeMessage(source, &buffer_, &announced);
+  if (read != NativeReadResult::kMessage) return false;
+  message->assign(buffer_.view());
+  return true;
 }
 
 bool HostHarness::ReadNonLog(std::string* message, int timeout_ms) {

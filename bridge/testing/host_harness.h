@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "bridge/testing/scoped_temp_folder.h"
+#include "common/native_message_framing.h"
 #include "platform/piped_child_testlib.h"
 
 // The "type" of a message text; "" when it is not JSON or has none.
@@ -43,7 +44,8 @@ class HostSandbox {
 
 class HostHarness {
  public:
-  bool Start(const std::string& program, const std::vector<std::string>& environment);
+  bool Start(const std::string& program, const std::vector<std::string>& environment,
+             const std::vector<std::string>& arguments = {});
   int Pid() const { return child_.Pid(); }
 
   // One native message.
@@ -51,7 +53,8 @@ class HostHarness {
   bool SendRaw(std::string_view bytes) { return child_.WriteAll(bytes, 5000); }
   void CloseInput() { child_.CloseInput(); }
 
-  // The next message, whatever it is.
+  // The next message, whatever it is (false also for a header that
+  // announces more than 64 MiB, or none).
   bool Read(std::string* message, int timeout_ms = 5000, bool* ended = nullptr);
   // The next message that is not a host log line; log lines read on the way
   // are kept in `logs`.
@@ -68,4 +71,5 @@ class HostHarness {
 
  private:
   vz::PipedChild child_;
+  NativeMessageBuffer buffer_;
 };

@@ -10,6 +10,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,7 @@ class FakeProcessRunner : public IProcessRunner {
   int Start(const std::string& path, const std::vector<std::string>& argv, int* error) override {
     std::lock_guard<std::mutex> lock(mutex_);
     started.push_back({path, argv});
+    if (throw_on_start) throw std::bad_alloc();
     auto failing = start_errors.find(path);
     if (failing != start_errors.end()) {
       *error = failing->second;
@@ -74,6 +76,7 @@ class FakeProcessRunner : public IProcessRunner {
 
   // Scripted.
   std::map<std::string, int> start_errors;  // path -> errno-like code
+  bool throw_on_start = false;              // memory runs out in Start
   uint64_t run_time_ms = 0;                 // how long each started program runs
   std::vector<vz::ProcessEntry> table;
   // Recorded.
@@ -100,6 +103,7 @@ class FakeDownloader : public vz::Downloader {
       urls.push_back(url);
       paths.push_back(path);
     }
+    if (throw_bad_alloc) throw std::bad_alloc();
     vz::DownloadResult result;
     for (const auto& [received, total] : progress) {
       if (!sink->OnDownloadProgress(received, total)) {
@@ -126,6 +130,7 @@ class FakeDownloader : public vz::Downloader {
   int result_code = vz::kDownloadOk;
   std::string content = "#!package";
   bool block_until_cancelled = false;
+  bool throw_bad_alloc = false;  // memory runs out on the download thread
   std::atomic<bool> started{false};
   std::atomic<bool> cancelled{false};
   std::vector<std::string> urls, paths;

@@ -1,5 +1,6 @@
 #include "client/app/app_run.h"
 
+#include <cstdlib>
 #include <memory>
 
 #include "client/app/application_version.h"
@@ -11,14 +12,42 @@
 #include "common/trace_client.h"
 #include "platform/device_change.h"
 #include "platform/run_loop.h"
+#include "platform/ui/window.h"
+
+namespace {
+
+bool IsWaitingStart(const AppPeerConfig* config) {
+  return config != nullptr && config->MeetId[0] == u'\0' && config->PipeName[0] == u'\0';
+}
+
+// Clears the process's window system when Run ends.
+struct CurrentWindowSystem {
+  explicit CurrentWindowSystem(vz::WindowSystem* system) { vz::WindowSystem::SetCurrent(system); }
+  ~CurrentWindowSystem() { vz::WindowSystem::SetCurrent(nullptr); }
+};
+
+}  // namespace
 
 int Run(AppPeerConfig* config) {
   VZ_LOG("");
   vz::RunLoop& loop = vz::RunLoop::ForCurrentThread();
-  IProxyProvider& proxies = ProcessProxyProvider();
-  const std::unique_ptr<IFrameDialogs> dialogs = CreateUnshownFrameDialogs();
-  const std::unique_ptr<vz::UsbDeviceMonitor> devices = vz::CreateUsbDeviceMonitor();
   const HandOffFile hand_off = HandOffFile::Default();
+  // The UI thread's display connection; every window of the process uses it.
+  const std::unique_ptr<vz::WindowSystem> display = vz::OpenDisplayWindowSystem();
+  if (!display && IsWaitingStart(config)) {
+    // Without a window nobody could see or cancel the waiting instance.
+    const char* name = std::getenv("DISPLAY");
+    VZ_LOG_ERROR("no display can be opened (DISPLAY [%s]): the connecting dialog cannot be shown. quit.",
+                 name != nullptr ? name : "");
+    hand_off.DeleteHandOffFile();
+    return 1;
+  }
+  if (!display) VZ_LOG_WARN("no display can be opened: the dialogs are not shown");
+  const CurrentWindowSystem current(display.get());
+  IProxyProvider& proxies = ProcessProxyProvider();
+  const std::unique_ptr<IFrameDialogs> dialogs =
+      display ? CreateWindowedFrameDialogs(*display) : CreateUnshownFrameDialogs();
+  const std::unique_ptr<vz::UsbDeviceMonitor> devices = vz::CreateUsbDeviceMonitor();
 
   ControllerPorts controller_ports;
   controller_ports.proxies = &proxies;

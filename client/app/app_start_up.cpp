@@ -74,6 +74,5 @@ int VelzarHubMain(const std::vector<std::string>& arguments, const StartUpPorts&
   ReadAppPeerConfig(&config, wide, ports.parent_of);
   vzres::SetResourceLanguage(LanguageIdForText(config.Language));
   TraceSetMeetInfo(WideToNarrow(config.MeetId).c_str(), WideToNarrow(config.RosterId).c_str());
-  if (ports.run) ports.run(&config);
-  return 0;
+  return ports.run ? ports.run(&config) : 0;
 }

@@ -1,14 +1,15 @@
 #pragma once
-// The two dialogs of the main frame, behind an interface the window layer
-// will implement: the connecting dialog (resource 105, its Cancel button
-// with string 50014) that a waiting instance shows, and the modal proxy
-// settings dialog (resource 108). Tests script them.
+// The two dialogs of the main frame, behind an interface: the connecting
+// dialog (resource 105, its Cancel button with string 50014) that a waiting
+// instance shows, and the modal proxy settings dialog (resource 108).
+// Tests script them.
 //
 // UI thread only.
 #include <functional>
 #include <memory>
 
 #include "client/proxy/network_proxy_setting_dlg.h"
+#include "platform/ui/window.h"
 
 // A shown connecting dialog; destroying it closes it.
 class IConnectingDialog {
@@ -28,7 +29,9 @@ class IFrameDialogs {
   virtual void RunProxySettingsDialog(CNetworkProxySettingDlg* dialog) = 0;
 };
 
-// Until the window layer exists nothing is shown: the connecting dialog is
-// only logged (a waiting instance waits until a hand-off or until it is
-// ended from outside), and the proxy dialog ends with Cancel at once.
+// Without a display nothing is shown: the connecting dialog is only logged,
+// and the proxy dialog ends with Cancel at once.
 std::unique_ptr<IFrameDialogs> CreateUnshownFrameDialogs();
+
+// The dialogs shown on the window system (which must outlive them).
+std::unique_ptr<IFrameDialogs> CreateWindowedFrameDialogs(vz::WindowSystem& system);

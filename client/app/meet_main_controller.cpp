@@ -193,7 +193,7 @@ void CMeetMainController::audioDeviceInputResourceNotification(bool arrived) {
 void CMeetMainController::OnAppUpdateListenerStatus(int32_t status, int32_t code) {
   VZ_LOG(" status = %d, code =%d", status, code);
   CloseConnectingDialog();
-  if (status != 2) {
+  if (status != kListenerConnected) {
     VZ_LOG_ERROR("Can't connect to pipe server. quit.");
     quitApplication();
   }
@@ -203,7 +203,7 @@ void CMeetMainController::OnAppUpdateDSSessionStatus(int32_t status) { VZ_LOG("s
 
 void CMeetMainController::OnAppUpdateDSSessionError(int32_t error, int32_t code_type) {
   VZ_LOG("error [%d] codeType [%d]", error, code_type);
-  if (error == 13) showNetworkProxySettingWindow(kProxySessionSharing);
+  if (error == kProxySettingsNeededCode) PostShowNetworkProxySettingWindow(kProxySessionSharing);
 }
 
 void CMeetMainController::OnAppUpdateACSessionStatus(int32_t status, int32_t muted) {
@@ -212,7 +212,7 @@ void CMeetMainController::OnAppUpdateACSessionStatus(int32_t status, int32_t mut
 
 void CMeetMainController::OnAppUpdateACSessionError(int32_t error, int32_t code_type) {
   VZ_LOG("error [%d] codeType [%d]", error, code_type);
-  if (error == 13) showNetworkProxySettingWindow(kProxySessionAudio);
+  if (error == kProxySettingsNeededCode) PostShowNetworkProxySettingWindow(kProxySessionAudio);
 }
 
 void CMeetMainController::OnAppUpdateAVSessionStatus(int32_t status, int32_t broadcasted) {
@@ -221,7 +221,7 @@ void CMeetMainController::OnAppUpdateAVSessionStatus(int32_t status, int32_t bro
 
 void CMeetMainController::OnAppUpdateAVSessionError(int32_t error, int32_t code_type) {
   VZ_LOG("error [%d] codeType [%d]", error, code_type);
-  if (error == 13) showNetworkProxySettingWindow(kProxySessionVideo);
+  if (error == kProxySettingsNeededCode) PostShowNetworkProxySettingWindow(kProxySessionVideo);
 }
 
 void CMeetMainController::OnAppRequestStopSharing() {
@@ -242,6 +242,16 @@ void CMeetMainController::CloseConnectingDialog() { connecting_dialog_.reset(); 
 
 // ---------------------------------------------------------------------------
 // The proxy settings.
+
+// An engine reports the proxy error from inside its callback: the dialog (and
+// its nested loop, during which the engine may be released) opens from a
+// task of the loop, when no engine is on the stack.
+void CMeetMainController::PostShowNetworkProxySettingWindow(int32_t type) {
+  std::shared_ptr<bool> alive = alive_;
+  ports_.loop->Post([this, alive, type] {
+    if (*alive) showNetworkProxySettingWindow(type);
+  });
+}
 
 void CMeetMainController::showNetworkProxySettingWindow(int32_t type) {
   proxy_settings_.showNetworkProxySettingWindow(type);

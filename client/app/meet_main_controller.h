@@ -70,6 +70,8 @@ class CMeetMainController final : public AppWinComponentsControllerDelegate, pri
   // Opens the proxy settings for a session type (1 audio, 2 video, 4
   // sharing), or adds the type to the open dialog.
   void showNetworkProxySettingWindow(int32_t type);
+  // The same from a task of the loop: what the engines' error reports use.
+  void PostShowNetworkProxySettingWindow(int32_t type);
 
   // The frame's messages.
   int OnDeviceChange(uint32_t event, int32_t device_type, const std::u16string& name);

@@ -23,8 +23,9 @@ class RecordingController : public CAppWinComponentsController {
  public:
   explicit RecordingController(Calls* calls) : calls_(calls) {}
 
+  // The base keeps the state; the frame is not told of this one.
   void SetAudioJoined(bool config_open) {
-    ac_state_ = kSessionJoined;
+    CAppComponentsController::NotifyAudioStatusChanged(kSessionJoined, 0);
     config_open_ = config_open;
   }
 
@@ -36,7 +37,7 @@ class RecordingController : public CAppWinComponentsController {
   int32_t LeaveVideo() override { return Record("LeaveVideo"); }
   int32_t StopDs() override { return Record("StopDs"); }
   int32_t LeaveAudio() override {
-    ac_state_ = kSessionIdle;
+    CAppComponentsController::NotifyAudioStatusChanged(kSessionIdle, 0);
     return Record("LeaveAudio");
   }
   int32_t JoinAudio() override { return Record("JoinAudio"); }
@@ -273,8 +274,11 @@ TEST_F(MainFrame, ProxyErrorsWhileTheDialogIsOpenShareOneDialogAndRestartInOrder
   dialogs_.while_open = [this] {
     frame_->OnAppUpdateAVSessionError(13, 1);
     frame_->OnAppUpdateDSSessionError(13, 1);
+    loop_.RunUntilIdle();  // the dialog's nested loop serves the posted openings
   };
   frame_->OnAppUpdateACSessionError(13, 1);
+  EXPECT_TRUE(calls_.empty());  // not from inside the engine's report
+  loop_.RunUntilIdle();
   EXPECT_EQ(calls_, (Calls{"proxy dialog shown", "SetNetworkProxyEntry auth 1 user user", "SaveProxyCredentials",
                            "JoinAudio", "StartDS", "JoinVideo"}));
   EXPECT_EQ(std::u16string(controller_->GetNetworkProxyEntry()->Password), u"secret");
@@ -282,12 +286,15 @@ TEST_F(MainFrame, ProxyErrorsWhileTheDialogIsOpenShareOneDialogAndRestartInOrder
 
 TEST_F(MainFrame, ACancelledProxyDialogRestartsNothingAndWithoutAProxyNoneIsShown) {
   frame_->OnAppUpdateACSessionError(13, 1);  // no proxy in use
+  loop_.RunUntilIdle();
   EXPECT_TRUE(calls_.empty());
   UseProxy();
   dialogs_.confirm = false;
   frame_->OnAppUpdateAVSessionError(13, 1);
+  loop_.RunUntilIdle();
   EXPECT_EQ(calls_, (Calls{"proxy dialog shown"}));
   frame_->OnAppUpdateACSessionError(9, 1);  // other errors offer nothing
+  loop_.RunUntilIdle();
   EXPECT_EQ(calls_.size(), 1u);
 }
 

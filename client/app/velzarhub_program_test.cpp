@@ -1,6 +1,6 @@
 // The real VelzarHub program in its one-shot ways of running: without
-// arguments, "/UTF8:", "/INSTALL:" and the sending side of a hand-off. Each
-// run gets its own runtime folder.
+// arguments, "/UTF8:", "/INSTALL:", the sending side of a hand-off, and a
+// waiting start without a display. Each run gets its own runtime folder.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -103,6 +103,20 @@ TEST_F(VelzarHubProgram, InstallModeRunsThePackageFromItsOwnFolderAndWaits) {
   EXPECT_EQ(argv, (std::vector<std::string>{(folder / "setup.sh").string(), "/s", "/r", "/f1\"" + setup + "\""}));
   EXPECT_FALSE(fs::exists(folder / "setup.sh"));  // the copy is gone
   EXPECT_TRUE(fs::exists(package));               // the download is not
+}
+
+TEST_F(VelzarHubProgram, AWaitingStartWithoutADisplayLogsWhyAndExits) {
+  // Nobody could see or cancel its connecting dialog: it must not linger.
+  vz::ScopedEnvironmentVariable no_display("DISPLAY", nullptr);
+  EXPECT_EQ(RunProgram(VZ_VELZARHUB_BINARY, {"/LAN:en"}), 1);
+  std::string log;
+  for (const auto& entry : fs::directory_iterator(root_ / "run" / "velzar")) {
+    std::string text;
+    if (entry.path().filename().string().rfind("vzmeet-app.", 0) == 0 && vz::ReadFileBytes(entry.path().string(), &text)) {
+      log += text;
+    }
+  }
+  EXPECT_NE(log.find("no display can be opened"), std::string::npos);
 }
 
 TEST_F(VelzarHubProgram, HandsItsCommandLineToAWaitingInstanceAndExits) {

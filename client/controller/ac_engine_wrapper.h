@@ -7,8 +7,9 @@
 // calls its sink back on the thread that made it).
 #include <cstdint>
 
-#include "contracts/ac_provider.h"
+#include "client/controller/engine_library_binding.h"
 #include "client/controller/wrapper_module_loader.h"
+#include "contracts/ac_provider.h"
 
 class CACEngineWrapper : public IACProvider {
  public:
@@ -36,7 +37,7 @@ class CACEngineWrapper : public IACProvider {
   int32_t GetAudioSsrc() override;
 
  private:
-  vz::IModuleLoader& loader_;
-  void* module_ = nullptr;
-  IACProvider* engine_ = nullptr;
+  IACProvider* engine() const { return library_.engine(); }
+
+  EngineLibraryBinding<IACProvider, ACCreateInstanceFn, ACDeleteInstanceFn> library_;
 };

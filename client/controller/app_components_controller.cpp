@@ -20,25 +20,24 @@ CAppComponentsController::CAppComponentsController(const ControllerPorts& ports)
     : own_engines_(ports.engines ? nullptr : std::make_unique<EngineFactory>()),
       engines_(ports.engines ? ports.engines : own_engines_.get()),
       proxies_(ports.proxies),
-      application_version_(ports.application_version) {
+      application_version_(ports.application_version),
+      ui_thread_(ports.ui_loop ? *ports.ui_loop : vz::RunLoop::ForCurrentThread()) {
   VZ_LOG_OBJ("");
 }
 
 CAppComponentsController::~CAppComponentsController() {
   VZ_LOG_OBJ("");
+  VZ_CHECK_UI_THREAD(ui_thread_);
   release_queue_.ReleaseAll();
   // Whatever the engines still deliver while they are released goes nowhere.
-  if (share_sink_) share_sink_->Detach();
-  if (audio_sink_) audio_sink_->Detach();
-  if (video_sink_) video_sink_->Detach();
+  sharing_.DetachSink();
+  audio_.DetachSink();
+  video_.DetachSink();
   // Share, audio, video, link: each engine is released, then its wrapper
   // destroyed (the libraries stay loaded).
-  if (share_) share_->ReleaseInstance();
-  share_.reset();
-  if (audio_) audio_->ReleaseInstance();
-  audio_.reset();
-  if (video_) video_->ReleaseInstance();
-  video_.reset();
+  sharing_.ReleaseNow();
+  audio_.ReleaseNow();
+  video_.ReleaseNow();
   if (link_) link_->ReleaseInstance();
   link_.reset();
   rosters_.clear();
@@ -49,6 +48,7 @@ CAppComponentsController::~CAppComponentsController() {
 
 int32_t CAppComponentsController::StartAppPeerListen(const AppPeerConfig* config) {
   VZ_LOG("with config");
+  VZ_CHECK_UI_THREAD(ui_thread_);
   if (config == nullptr) return 0;
   std::memcpy(&peer_config_, config, sizeof(peer_config_));
   if (IsEmpty(peer_config_.MeetId) && IsEmpty(peer_config_.PipeName)) {
@@ -69,56 +69,71 @@ int32_t CAppComponentsController::StartAppPeerListen(const AppPeerConfig* config
 // ---------------------------------------------------------------------------
 // Web link callbacks outside the roads.
 
-int32_t CAppComponentsController::OnPluginWindowEvent(int32_t, WindowEventRecord*) { return 0; }
+int32_t CAppComponentsController::OnPluginWindowEvent(int32_t, WindowEventRecord*) {
+  VZ_CHECK_UI_THREAD(ui_thread_);
+  return 0;
+}
 
-int32_t CAppComponentsController::OnPluginMouseEvent(MouseEventRecord*) { return 0; }
+int32_t CAppComponentsController::OnPluginMouseEvent(MouseEventRecord*) {
+  VZ_CHECK_UI_THREAD(ui_thread_);
+  return 0;
+}
 
 int32_t CAppComponentsController::OnAppSocketListener(int32_t status, int32_t code) {
   VZ_LOG("status [%d] code [%d]", status, code);
-  if (status == 2) {
+  VZ_CHECK_UI_THREAD(ui_thread_);
+  if (status == kListenerConnected) {
     const std::string roster = WideToNarrow(peer_config_.RosterId);
     const std::string meet = WideToNarrow(peer_config_.MeetId);
     const char* version = application_version_ ? application_version_() : nullptr;
     VZ_COLLECT("Velzar Meet Application version [%s] meet [%s] roster id [%s]", version ? version : "NONE",
                meet.c_str(), roster.c_str());
     InitNetworkProxies();
-  } else if (status == 1) {
+  } else if (status == kListenerDisconnected) {
     VZ_LOG_ERROR("pipe connection disconnected!");
   }
   return 1;
 }
 
-int32_t CAppComponentsController::OnAppRequestConfigProxy(int32_t) { return ConfigNetworkProxy(); }
+int32_t CAppComponentsController::OnAppRequestConfigProxy(int32_t) {
+  VZ_CHECK_UI_THREAD(ui_thread_);
+  return ConfigNetworkProxy();
+}
 
 int32_t CAppComponentsController::ConfigNetworkProxy() { return 0; }
 
 int32_t CAppComponentsController::OnAppCmdMeetConfig(MeetConfig* config) {
+  VZ_CHECK_UI_THREAD(ui_thread_);
   if (config == nullptr) return 0;
   std::memcpy(&meet_config_, config, sizeof(meet_config_));
-  VZ_LOG("audio [%d] video [%d] sharing [%d] remote control [%d]", meet_config_.AudioEnabled,
-         meet_config_.VideoEnabled, meet_config_.SharingEnabled, meet_config_.RemoteControlEnabled);
+  VZ_LOG("audio [%d] video [%d] sharing [%d] remote control [%d]", meet_config_.AudioEnabled, meet_config_.VideoEnabled,
+         meet_config_.SharingEnabled, meet_config_.RemoteControlEnabled);
   return 1;
 }
 
 int32_t CAppComponentsController::OnAppAudioStatusJoined(int32_t muted) {
   VZ_LOG("joined, muted [%d]", muted);
+  VZ_CHECK_UI_THREAD(ui_thread_);
   NotifyAudioStatusChanged(kSessionJoined, muted);
   return 1;
 }
 
 int32_t CAppComponentsController::OnAppAudioStatusLeft() {
   VZ_LOG("");
+  VZ_CHECK_UI_THREAD(ui_thread_);
   NotifyAudioStatusChanged(kSessionEnded, 0);
   return 1;
 }
 
 int32_t CAppComponentsController::OnAppAudioStatusMuted() {
   VZ_LOG("");
+  VZ_CHECK_UI_THREAD(ui_thread_);
   return 1;
 }
 
 int32_t CAppComponentsController::OnAppAudioStatusUnmuted() {
   VZ_LOG("");
+  VZ_CHECK_UI_THREAD(ui_thread_);
   return 1;
 }
 
@@ -146,9 +161,7 @@ const NetworkProxyEntry* CAppComponentsController::NextNetworkProxy() {
   return proxies_ ? proxies_->VZGetNetworkProxy() : nullptr;
 }
 
-NetworkProxyEntry* CAppComponentsController::GetNetworkProxyEntry() {
-  return IsProxyInUse(proxy_) ? &proxy_ : nullptr;
-}
+NetworkProxyEntry* CAppComponentsController::GetNetworkProxyEntry() { return IsProxyInUse(proxy_) ? &proxy_ : nullptr; }
 
 void CAppComponentsController::SetNetworkProxyEntry(const NetworkProxyEntry* entry) {
   if (entry == nullptr) {
@@ -162,47 +175,48 @@ void CAppComponentsController::SetNetworkProxyEntry(const NetworkProxyEntry* ent
 // Reports.
 
 int32_t CAppComponentsController::ReportDSSessionStatus(int32_t status) {
-  return link_ ? link_->WSDSSessionResponseStatus(status, ds_request_.MeetId, ds_request_.DSId) : 0;
+  return link_ ? link_->WSDSSessionResponseStatus(status, sharing_.request().MeetId, sharing_.request().DSId) : 0;
 }
 
 int32_t CAppComponentsController::ReportDSSessionError(int32_t code, int32_t code_type) {
-  return link_ ? link_->WSDSSessionResponseError(code, code_type, ds_request_.MeetId, ds_request_.DSId) : 0;
+  return link_ ? link_->WSDSSessionResponseError(code, code_type, sharing_.request().MeetId, sharing_.request().DSId)
+               : 0;
 }
 
 int32_t CAppComponentsController::ReportACSessionJoined(int32_t muted, int32_t ssrc) {
-  return link_ ? link_->WSACSessionResponseJoined(muted, ssrc, ac_request_.MeetId) : 0;
+  return link_ ? link_->WSACSessionResponseJoined(muted, ssrc, audio_.request().MeetId) : 0;
 }
 
 int32_t CAppComponentsController::ReportACSessionStatus(int32_t status) {
-  return link_ ? link_->WSACSessionResponseStatus(status, ac_request_.MeetId) : 0;
+  return link_ ? link_->WSACSessionResponseStatus(status, audio_.request().MeetId) : 0;
 }
 
 int32_t CAppComponentsController::ReportACSessionError(int32_t code, int32_t code_type) {
-  return link_ ? link_->WSACSessionResponseError(code, code_type, ac_request_.MeetId) : 0;
+  return link_ ? link_->WSACSessionResponseError(code, code_type, audio_.request().MeetId) : 0;
 }
 
 int32_t CAppComponentsController::ReportACSessionMuted(int32_t muted) {
-  return link_ ? link_->WSACSessionResponseMuted(muted, ac_request_.MeetId) : 0;
+  return link_ ? link_->WSACSessionResponseMuted(muted, audio_.request().MeetId) : 0;
 }
 
 int32_t CAppComponentsController::ReportACDeviceLevel(int32_t speaker_level, int32_t microphone_level) {
-  return link_ ? link_->WSACSessionResponseDeviceLevel(speaker_level, microphone_level, ac_request_.MeetId) : 0;
+  return link_ ? link_->WSACSessionResponseDeviceLevel(speaker_level, microphone_level, audio_.request().MeetId) : 0;
 }
 
 int32_t CAppComponentsController::ReportAVSessionJoined(int32_t broadcasted, int32_t ssrc) {
-  return link_ ? link_->WSAVSessionResponseJoined(broadcasted, ssrc, av_request_.MeetId) : 0;
+  return link_ ? link_->WSAVSessionResponseJoined(broadcasted, ssrc, video_.request().MeetId) : 0;
 }
 
 int32_t CAppComponentsController::ReportAVSessionStatus(int32_t status) {
-  return link_ ? link_->WSAVSessionResponseStatus(status, av_request_.MeetId) : 0;
+  return link_ ? link_->WSAVSessionResponseStatus(status, video_.request().MeetId) : 0;
 }
 
 int32_t CAppComponentsController::ReportAVSessionError(int32_t code, int32_t code_type) {
-  return link_ ? link_->WSAVSessionResponseError(code, code_type, av_request_.MeetId) : 0;
+  return link_ ? link_->WSAVSessionResponseError(code, code_type, video_.request().MeetId) : 0;
 }
 
 int32_t CAppComponentsController::ReportAVSessionBroadcasted(int32_t broadcasted) {
-  return link_ ? link_->WSAVSessionResponseBroadcasted(broadcasted, av_request_.MeetId) : 0;
+  return link_ ? link_->WSAVSessionResponseBroadcasted(broadcasted, video_.request().MeetId) : 0;
 }
 
 // ---------------------------------------------------------------------------
@@ -212,29 +226,29 @@ void CAppComponentsController::NotifyRosterStatusChanged(int32_t kind, RosterRec
 
 void CAppComponentsController::NotifySharingStatusChanged(int32_t status) {
   VZ_LOG("status [%d]", status);
-  ds_state_ = status;
+  sharing_.set_status(status);
 }
 
 void CAppComponentsController::NotifySharingError(int32_t code, int32_t code_type) {
   VZ_LOG("err code [%d], codetype [%d]", code, code_type);
-  ds_state_ = kSessionEnded;
+  sharing_.set_status(kSessionEnded);
 }
 
 void CAppComponentsController::NotifyAudioStatusChanged(int32_t status, int32_t muted) {
   VZ_LOG("status [%d], muted [%d]", status, muted);
-  ac_state_ = status;
+  audio_.set_status(status);
 }
 
 void CAppComponentsController::NotifyAudioMuted(int32_t muted) { VZ_LOG("muted [%d]", muted); }
 
 void CAppComponentsController::NotifyAudioError(int32_t code, int32_t code_type) {
   VZ_LOG("err code [%d], codetype [%d]", code, code_type);
-  ac_state_ = kSessionEnded;
+  audio_.set_status(kSessionEnded);
 }
 
 void CAppComponentsController::NotifyVideoStatusChanged(int32_t status, int32_t broadcasted) {
   VZ_LOG("status [%d] broadcasted [%d]", status, broadcasted);
-  av_state_ = status;
+  video_.set_status(status);
 }
 
 void CAppComponentsController::NotifyVideoError(int32_t code, int32_t code_type) {

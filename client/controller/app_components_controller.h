@@ -7,17 +7,23 @@
 // to the web page.
 //
 // Lives on the UI thread: vzlink and the engines call their sinks there, and
-// every operation is called there. Nothing locks.
+// every operation is called there. Nothing locks. The entry points (the web
+// link's and the engines' callbacks, start-up and the roads' starts and
+// stops) check the thread: a call from another thread is logged as an error
+// line and goes on.
 //
 // This class is platform-neutral: it keeps the session states itself (the
 // Notify* operations write them), and a subclass adds what needs windows
 // (CAppWinComponentsController: the main frame's delegate, the sharing UI).
+// Its records and states are its own: others read them through the getters.
 //
 // The sharing, audio and video roads live in their own files beside this one
-// (app_components_controller_{sharing,audio,video,rosters}.cpp). Each engine
-// instance is given a relay of its own as its sink (engine_sink_relays.h):
-// an engine let go of inside its own callback is released after it, and
-// what it still delivers before its release no longer reaches the road.
+// (app_components_controller_{sharing,audio,video,rosters}.cpp), and each
+// road's engine, request and status in a member of its own (SessionRoad).
+// Each engine instance is given a relay of its own as its sink
+// (engine_sink_relays.h): an engine let go of inside its own callback is
+// released after it, and what it still delivers before its release no
+// longer reaches the road.
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -29,32 +35,17 @@
 #include "client/controller/engine_factory.h"
 #include "client/controller/engine_release_queue.h"
 #include "client/controller/engine_sink_relays.h"
+#include "client/controller/session_road.h"
+#include "client/controller/session_status.h"
+#include "client/controller/ui_thread_check.h"
 #include "client/controller/vz_link_wrapper.h"
 #include "client/controller/vz_share_wrapper.h"
-#include "contracts/network_proxy_entry.h"
 #include "client/proxy/proxy_provider.h"
 #include "contracts/app_peer_config.h"
-#include "contracts/vz_link_instance.h"
+#include "contracts/network_proxy_entry.h"
 #include "contracts/session_records.h"
-
-// The session states (DS, AC and AV alike); the numbers are also the status
-// values reported to the web page.
-enum SessionState : int32_t {
-  kSessionIdle = 0,
-  kSessionConnecting = 1,
-  kSessionJoined = 2,  // joined (audio, video) or started (sharing)
-  kSessionEnded = 4,   // stopped, left or failed
-};
-
-// The refusal of a start that the meeting config (or an invisible
-// participant) forbids: error 30 of code type 10, then status 0.
-inline constexpr int32_t kDisabledByConfigCode = 30;
-inline constexpr int32_t kDisabledByConfigCodeType = 10;
-
-// Kinds of NotifyRosterStatusChanged.
-inline constexpr int32_t kRosterJoined = 1;
-inline constexpr int32_t kRosterLeft = 2;
-inline constexpr int32_t kRosterUpdated = 3;
+#include "contracts/vz_link_instance.h"
+#include "platform/run_loop.h"
 
 // The meeting config before the web page sends one: everything enabled.
 inline constexpr MeetConfig kDefaultMeetConfig = {1, 1, 1, 0, 1, 1, 0xFF0084FF, 0xFFFFFFFF, 1, 0};
@@ -66,10 +57,13 @@ inline constexpr uint32_t kAnnotationPalette[16] = {
 
 // What the controller is built on. Everything stays the caller's.
 struct ControllerPorts {
-  EngineFactory* engines = nullptr;  // null: wrappers over the system loader
+  EngineFactory* engines = nullptr;   // null: wrappers over the system loader
   IProxyProvider* proxies = nullptr;  // null: no proxies are ever found
   // The program's version text for the web page's log, or null when unknown.
   const char* (*application_version)() = nullptr;
+  // The UI thread's loop, whose thread every call must come from; it must
+  // outlive the controller. Null: the constructing thread's loop.
+  const vz::RunLoop* ui_loop = nullptr;
 };
 
 class CAppComponentsController : public IDSProviderSink,
@@ -118,6 +112,7 @@ class CAppComponentsController : public IDSProviderSink,
   // The web page asks for the proxy settings; 0 here, the subclass says 1.
   virtual int32_t ConfigNetworkProxy();
 
+  // The roads' starts (JoinAudio, JoinVideo, StartDS) answer a LaunchResult.
   // Audio road.
   virtual int32_t JoinAudio();
   virtual int32_t LeaveAudio();
@@ -241,7 +236,7 @@ class CAppComponentsController : public IDSProviderSink,
   int32_t IsRemoteControlRoster(const char16_t* roster_id) const;
   // 1 unless the id contains "vzweb-" (a participant in the web page); 0 for null.
   static int32_t IsNativeRosterId(const char16_t* roster_id);
-  int32_t HasAudioEngine() const { return audio_ ? 1 : 0; }
+  int32_t HasAudioEngine() const { return audio_.engine() ? 1 : 0; }
   // Every stored roster in key order (UTF-16 code units); the list is cleared first.
   void GetRosterList(std::vector<RosterRecord*>* list);
   // The proxy when it is in use (either scheme flag set), else null.
@@ -250,32 +245,28 @@ class CAppComponentsController : public IDSProviderSink,
   virtual void SetNetworkProxyEntry(const NetworkProxyEntry* entry);
   void GetRosterColors(std::vector<uint32_t>* colors) const;
 
-  // The records and states, for the roads, the frame and tests.
-  int32_t GetDSState() const { return ds_state_; }
-  int32_t GetACState() const { return ac_state_; }
-  int32_t GetAVState() const { return av_state_; }
+  // The records and states, for the subclass, the frame and tests.
+  int32_t GetDSState() const { return sharing_.status(); }
+  int32_t GetACState() const { return audio_.status(); }
+  int32_t GetAVState() const { return video_.status(); }
   int32_t GetQuickStartFlag() const { return quick_start_; }
   const MeetConfig& GetMeetConfig() const { return meet_config_; }
   const AppPeerConfig& GetPeerConfig() const { return peer_config_; }
-  const DSSessionConfig& GetSharingRequest() const { return ds_request_; }
-  const ACSessionConfig& GetAudioRequest() const { return ac_request_; }
-  const AVSessionConfig& GetVideoRequest() const { return av_request_; }
+  const DSSessionConfig& GetSharingRequest() const { return sharing_.request(); }
+  const ACSessionConfig& GetAudioRequest() const { return audio_.request(); }
+  const AVSessionConfig& GetVideoRequest() const { return video_.request(); }
   const char16_t* GetRemoteControlRosterId() const { return remote_control_roster_; }
 
- protected:
+ private:
+  using SharingRoad = SessionRoad<CVzShareWrapper, DSProviderSinkRelay, DSSessionConfig>;
+  using AudioRoad = SessionRoad<CACEngineWrapper, ACProviderSinkRelay, ACSessionConfig>;
+  using VideoRoad = SessionRoad<CAVEngineWrapper, AVProviderSinkRelay, AVSessionConfig>;
+
   // A new engine of each road, with a relay of its own as its sink: true
-  // when the engine object was made. The wrapper is kept either way.
+  // when the engine object was made.
   bool MakeShareEngine();
   bool MakeAudioEngine();
   bool MakeVideoEngine();
-  // Lets go of an engine: its relay is detached at once, the engine is
-  // released and the wrapper destroyed now, or, inside an engine callback,
-  // after that callback has returned. The library stays loaded.
-  template <typename Wrapper, typename Relay>
-  void DestroyEngine(std::unique_ptr<Wrapper>& wrapper, std::unique_ptr<Relay>& relay);
-  void DestroyShareEngine() { DestroyEngine(share_, share_sink_); }
-  void DestroyAudioEngine() { DestroyEngine(audio_, audio_sink_); }
-  void DestroyVideoEngine() { DestroyEngine(video_, video_sink_); }
   // Before a rejoin through the next proxy: the engine leaves and is let go
   // of, and the road's state goes back to idle without a report (the rejoin
   // reports for itself).
@@ -293,58 +284,26 @@ class CAppComponentsController : public IDSProviderSink,
   void PauseRemoteControl(const char16_t* roster_id);
   void SendRemoteControlCommand(int32_t type, const char16_t* roster_id);
 
-  EngineFactory& engines() { return *engines_; }
-
-  // Members, in the order of the design, then the engines' relays.
-  std::unique_ptr<CVzShareWrapper> share_;
-  std::unique_ptr<CACEngineWrapper> audio_;
-  std::unique_ptr<CAVEngineWrapper> video_;
-  std::unique_ptr<CVzLinkWrapper> link_;
-  std::unique_ptr<DSProviderSinkRelay> share_sink_;
-  std::unique_ptr<ACProviderSinkRelay> audio_sink_;
-  std::unique_ptr<AVProviderSinkRelay> video_sink_;
-  DSSessionConfig ds_request_{};
-  ACSessionConfig ac_request_{};
-  AVSessionConfig av_request_{};
-  NetworkProxyEntry proxy_{};
-  AppPeerConfig peer_config_{};
-  MeetConfig meet_config_ = kDefaultMeetConfig;
-  int32_t ds_state_ = kSessionIdle;
-  int32_t ac_state_ = kSessionIdle;
-  int32_t av_state_ = kSessionIdle;
-  // std::u16string compares unsigned 16-bit units: exactly the roster order.
-  std::map<std::u16string, RosterRecord> rosters_;
-  int32_t quick_start_ = 0;
-  char16_t remote_control_roster_[128] = {};
-
- private:
-  // A wrapper let go of inside a callback, with its relay: the wrapper
-  // (whose destructor releases the engine) goes first.
-  template <typename Wrapper, typename Relay>
-  struct RetiredEngine {
-    std::unique_ptr<Relay> relay;
-    std::unique_ptr<Wrapper> wrapper;
-  };
-
+  // What the controller was built on.
   std::unique_ptr<EngineFactory> own_engines_;  // when the ports gave none
   EngineFactory* engines_;
   IProxyProvider* proxies_;
   const char* (*application_version_)();
+  UiThreadCheck ui_thread_;
+  // Engines let go of inside their own callbacks, until those have returned.
   EngineReleaseQueue release_queue_;
-};
 
-template <typename Wrapper, typename Relay>
-void CAppComponentsController::DestroyEngine(std::unique_ptr<Wrapper>& wrapper, std::unique_ptr<Relay>& relay) {
-  if (relay) relay->Detach();
-  if (!release_queue_.InCallback()) {
-    if (wrapper) wrapper->ReleaseInstance();
-    wrapper.reset();
-    relay.reset();
-    return;
-  }
-  if (!wrapper && !relay) return;
-  auto retired = std::make_shared<RetiredEngine<Wrapper, Relay>>();
-  retired->relay = std::move(relay);
-  retired->wrapper = std::move(wrapper);
-  release_queue_.Retire(std::move(retired));
-}
+  // The three roads, each with its engine, last request and status.
+  SharingRoad sharing_;
+  AudioRoad audio_;
+  VideoRoad video_;
+  // Made once by StartAppPeerListen, released with the controller.
+  std::unique_ptr<CVzLinkWrapper> link_;
+  NetworkProxyEntry proxy_{};
+  AppPeerConfig peer_config_{};
+  MeetConfig meet_config_ = kDefaultMeetConfig;
+  // std::u16string compares unsigned 16-bit units: exactly the roster order.
+  std::map<std::u16string, RosterRecord> rosters_;
+  int32_t quick_start_ = 0;
+  char16_t remote_control_roster_[128] = {};
+};

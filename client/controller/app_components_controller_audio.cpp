@@ -12,47 +12,53 @@
 
 int32_t CAppComponentsController::OnACSessionRequestJoin(ACSessionConfig* session) {
   VZ_LOG("");
+  VZ_CHECK_UI_THREAD(ui_thread_);
   if (session == nullptr) return 0;
   VZ_LOGW(u"server addr [%s]:[%d]:[%d]", session->ServerAddr, session->Port, session->TcpPort);
   VZ_LOGW(u"token [%s]", LoggedToken(session->Token));
   VZ_LOGW(u"MeetId [%s]", session->MeetId);
-  std::memcpy(&ac_request_, session, sizeof(ac_request_));
+  std::memcpy(&audio_.request(), session, sizeof(ACSessionConfig));
   JoinAudio();
   return 1;
 }
 
 int32_t CAppComponentsController::OnACSessionRequestUpdate(ACSessionConfig* session) {
   VZ_LOG("");
-  if (session == nullptr || !audio_) return 0;
+  VZ_CHECK_UI_THREAD(ui_thread_);
+  if (session == nullptr || !audio_.engine()) return 0;
   VZ_LOGW(u"server addr [%s]", session->ServerAddr);
   VZ_LOGW(u"token [%s]", LoggedToken(session->Token));
   VZ_LOGW(u"MeetId [%s]", session->MeetId);
   LeaveAudio();
-  std::memcpy(&ac_request_, session, sizeof(ac_request_));
+  std::memcpy(&audio_.request(), session, sizeof(ACSessionConfig));
   JoinAudio();
   return 1;
 }
 
 int32_t CAppComponentsController::OnACSessionRequestLeave(const char16_t*) {
   VZ_LOG("");
+  VZ_CHECK_UI_THREAD(ui_thread_);
   LeaveAudio();
   return 1;
 }
 
 int32_t CAppComponentsController::OnACSessionRequestConfig(int32_t) {
   VZ_LOG("");
+  VZ_CHECK_UI_THREAD(ui_thread_);
   ConfigAudio();
   return 1;
 }
 
 int32_t CAppComponentsController::OnACSessionRequestMute(int32_t) {
   VZ_LOG("");
+  VZ_CHECK_UI_THREAD(ui_thread_);
   MuteAudio();
   return 1;
 }
 
 int32_t CAppComponentsController::OnACSessionRequestUnmute(int32_t) {
   VZ_LOG("");
+  VZ_CHECK_UI_THREAD(ui_thread_);
   if (IsMyRosterInvisible()) {
     // An invisible participant stays muted; the page is told so.
     if (link_) link_->WSACSessionNotifyMute(peer_config_.MeetId);
@@ -67,80 +73,83 @@ int32_t CAppComponentsController::OnACSessionRequestUnmute(int32_t) {
 
 int32_t CAppComponentsController::JoinAudio() {
   VZ_LOG("");
+  VZ_CHECK_UI_THREAD(ui_thread_);
+  ACSessionConfig& request = audio_.request();
   if (meet_config_.AudioEnabled == 0) {
     VZ_LOG_ERROR("Audio is disabled by application.");
     ReportACSessionError(kDisabledByConfigCode, kDisabledByConfigCodeType);
     ReportACSessionStatus(kSessionIdle);
-    return 0;
+    return kLaunchNotIssued;
   }
-  if (audio_ && ac_state_ == kSessionJoined) {
+  if (CACEngineWrapper* engine = audio_.engine(); engine && audio_.status() == kSessionJoined) {
     VZ_LOG_ERROR("audio already joined. notify web page.");
-    ReportACSessionJoined(audio_->IsAudioMuted(), audio_->GetAudioSsrc());
-    if (ac_request_.IsMuted) {
-      audio_->MuteAudio();
+    ReportACSessionJoined(engine->IsAudioMuted(), engine->GetAudioSsrc());
+    if (request.IsMuted) {
+      engine->MuteAudio();
     } else {
-      audio_->UnmuteAudio();
+      engine->UnmuteAudio();
     }
-    return 0;
+    return kLaunchNotIssued;
   }
-  if (ac_state_ == kSessionConnecting) {
+  if (audio_.status() == kSessionConnecting) {
     VZ_LOG_ERROR("audio is connecting, don't need do anything");
-    return 0;
+    return kLaunchNotIssued;
   }
-  VZ_LOGW(u"audio addr [%s]:[%d] token [%s] roster [%s]", ac_request_.ServerAddr, ac_request_.Port,
-          LoggedToken(ac_request_.Token), ac_request_.RosterId);
+  VZ_LOGW(u"audio addr [%s]:[%d] token [%s] roster [%s]", request.ServerAddr, request.Port, LoggedToken(request.Token),
+          request.RosterId);
   LeaveAudio();
   if (IsMyRosterInvisible()) {
-    ac_request_.IsMuted = 1;
-    ac_request_.IsInvisible = 1;
+    request.IsMuted = 1;
+    request.IsInvisible = 1;
   }
-  NotifyAudioStatusChanged(kSessionConnecting, ac_request_.IsMuted);
+  NotifyAudioStatusChanged(kSessionConnecting, request.IsMuted);
   ReportACSessionStatus(kSessionConnecting);
 
-  if (MakeAudioEngine() && audio_->JoinAudio(&meet_config_, &ac_request_, GetNetworkProxyEntry()) != 0) return 1;
+  if (MakeAudioEngine() && audio_.engine()->JoinAudio(&meet_config_, &request, GetNetworkProxyEntry()) != 0) {
+    return kLaunchIssued;
+  }
   // The web page heard "connecting": it hears the end too, and nothing of
   // the failed join is kept.
   VZ_LOG_ERROR("the audio engine did not take the join");
-  DestroyAudioEngine();
+  audio_.Drop(release_queue_);
   NotifyAudioStatusChanged(kSessionEnded, 0);
   ReportACSessionStatus(kSessionEnded);
-  return 0;
+  return kLaunchNotIssued;
 }
 
 bool CAppComponentsController::MakeAudioEngine() {
-  audio_ = engines().NewAudioWrapper();
-  if (!audio_) return false;
-  audio_sink_ = std::make_unique<ACProviderSinkRelay>(*this, release_queue_);
-  return audio_->CreateInstance(audio_sink_.get()) != 0;
+  return audio_.Make(engines_->NewAudioWrapper(), *this, release_queue_, ui_thread_);
 }
 
 void CAppComponentsController::DropAudioForRejoin() {
-  if (audio_) {
-    audio_->LeaveAudio();
-    DestroyAudioEngine();
+  if (CACEngineWrapper* engine = audio_.engine()) {
+    engine->LeaveAudio();
+    audio_.Drop(release_queue_);
   }
-  ac_state_ = kSessionIdle;
+  audio_.set_status(kSessionIdle);
 }
 
 int32_t CAppComponentsController::LeaveAudio() {
   VZ_LOG("");
-  if (audio_) {
-    audio_->LeaveAudio();
-    DestroyAudioEngine();
+  VZ_CHECK_UI_THREAD(ui_thread_);
+  if (CACEngineWrapper* engine = audio_.engine()) {
+    engine->LeaveAudio();
+    audio_.Drop(release_queue_);
   }
-  if (ac_state_ != kSessionIdle && ac_state_ != kSessionEnded) {
+  if (audio_.status() != kSessionIdle && audio_.status() != kSessionEnded) {
     ReportACSessionStatus(kSessionEnded);
     NotifyAudioStatusChanged(kSessionEnded, 0);
-    ac_state_ = kSessionIdle;
+    audio_.set_status(kSessionIdle);
   }
   return 1;
 }
 
 int32_t CAppComponentsController::MuteAudio() {
   VZ_LOG("");
-  if (audio_ && audio_->MuteAudio() != 0) {
+  VZ_CHECK_UI_THREAD(ui_thread_);
+  if (audio_.engine() && audio_.engine()->MuteAudio() != 0) {
     ReportACSessionMuted(1);
-    ac_request_.IsMuted = 1;
+    audio_.request().IsMuted = 1;
     NotifyAudioMuted(1);
   }
   return 1;
@@ -148,25 +157,29 @@ int32_t CAppComponentsController::MuteAudio() {
 
 int32_t CAppComponentsController::UnmuteAudio() {
   VZ_LOG("");
+  VZ_CHECK_UI_THREAD(ui_thread_);
   if (IsMyRosterInvisible()) return 0;
-  if (audio_ && audio_->UnmuteAudio() != 0) {
+  if (audio_.engine() && audio_.engine()->UnmuteAudio() != 0) {
     ReportACSessionMuted(0);
-    ac_request_.IsMuted = 0;
+    audio_.request().IsMuted = 0;
     NotifyAudioMuted(0);
   }
   return 1;
 }
 
-int32_t CAppComponentsController::IsAudioMuted() { return audio_ ? audio_->IsAudioMuted() : 0; }
+int32_t CAppComponentsController::IsAudioMuted() { return audio_.engine() ? audio_.engine()->IsAudioMuted() : 0; }
 
 int32_t CAppComponentsController::ConfigAudio() {
   VZ_LOG("");
-  if (!audio_) MakeAudioEngine();  // an engine for its settings, without a join
-  if (audio_) audio_->ConfigAudio();
+  VZ_CHECK_UI_THREAD(ui_thread_);
+  if (!audio_.engine()) MakeAudioEngine();  // an engine for its settings, without a join
+  if (audio_.engine()) audio_.engine()->ConfigAudio();
   return 1;
 }
 
-int32_t CAppComponentsController::IsAudioConfigOpen() { return audio_ ? audio_->IsAudioConfigOpen() : 0; }
+int32_t CAppComponentsController::IsAudioConfigOpen() {
+  return audio_.engine() ? audio_.engine()->IsAudioConfigOpen() : 0;
+}
 
 // ---------------------------------------------------------------------------
 // Engine callbacks.
@@ -174,10 +187,10 @@ int32_t CAppComponentsController::IsAudioConfigOpen() { return audio_ ? audio_->
 int32_t CAppComponentsController::OnACStatusNotification(int32_t status, int32_t muted) {
   VZ_LOG("Audio session status chagned [%d] muted [%d]", status, muted);
   VZ_COLLECT("update AC session status [%d] muted [%d]", status, muted);
-  ac_state_ = status;
+  audio_.set_status(status);
   if (status == kSessionEnded || status == kSessionIdle) LeaveAudio();
   if (status == kSessionJoined) {
-    ReportACSessionJoined(muted, audio_ ? audio_->GetAudioSsrc() : 0);
+    ReportACSessionJoined(muted, audio_.engine() ? audio_.engine()->GetAudioSsrc() : 0);
   } else {
     ReportACSessionStatus(status);
   }
@@ -187,13 +200,13 @@ int32_t CAppComponentsController::OnACStatusNotification(int32_t status, int32_t
 
 int32_t CAppComponentsController::OnACActivedSpeaker(ACSpeakerEntry* speakers, int32_t count) {
   VZ_LOG("count [%d]", count);
-  if (link_) link_->WSACSessionResponseSpeakers(speakers, count, ac_request_.MeetId);
+  if (link_) link_->WSACSessionResponseSpeakers(speakers, count, audio_.request().MeetId);
   return 1;
 }
 
 int32_t CAppComponentsController::OnACRostersNetwork(ACRosterNetworkEntry* rosters, int32_t count) {
   VZ_LOG("count [%d]", count);
-  if (link_) link_->WSACSessionResponseRostersNetwork(rosters, count, ac_request_.MeetId);
+  if (link_) link_->WSACSessionResponseRostersNetwork(rosters, count, audio_.request().MeetId);
   return 1;
 }
 
@@ -205,14 +218,14 @@ int32_t CAppComponentsController::OnACDeviceVolumeLevel(int32_t speaker_level, i
 
 int32_t CAppComponentsController::OnACMicStatus(int32_t status) {
   VZ_LOG("status [%d]", status);
-  if (link_) link_->WSACSessionResponseMicStatus(status, ac_request_.MeetId);
+  if (link_) link_->WSACSessionResponseMicStatus(status, audio_.request().MeetId);
   return 1;
 }
 
 int32_t CAppComponentsController::OnACAudioErrorCode(int32_t code, int32_t code_type) {
   VZ_LOG_ERROR("code [%d], codetype [%d]", code, code_type);
   VZ_COLLECT("code [%d], codetype [%d]", code, code_type);
-  if (code == 9 || code == 4) {
+  if (RetriesThroughNextProxy(code)) {
     if (const NetworkProxyEntry* next = NextNetworkProxy()) {
       SetNetworkProxyEntry(next);
       // The failed engine goes first: a join while it is still connecting
@@ -222,7 +235,7 @@ int32_t CAppComponentsController::OnACAudioErrorCode(int32_t code, int32_t code_
       return 1;
     }
   }
-  if (code == 13) {
+  if (code == kProxySettingsNeededCode) {
     NotifyAudioError(code, code_type);  // the proxy settings are offered; never reported
     return 1;
   }
@@ -236,11 +249,13 @@ int32_t CAppComponentsController::OnACAudioErrorCode(int32_t code, int32_t code_
 
 void CAppComponentsController::CommandAudioJoin() {
   VZ_LOG("");
+  VZ_CHECK_UI_THREAD(ui_thread_);
   if (link_) link_->WSACSessionNotifyJoin(peer_config_.MeetId);
 }
 
 void CAppComponentsController::CommandAudioMute() {
   VZ_LOG("");
+  VZ_CHECK_UI_THREAD(ui_thread_);
   if (!link_) return;
   if (HasAudioEngine()) {
     MuteAudio();
@@ -251,6 +266,7 @@ void CAppComponentsController::CommandAudioMute() {
 
 void CAppComponentsController::CommandAudioUnmute() {
   VZ_LOG("");
+  VZ_CHECK_UI_THREAD(ui_thread_);
   if (!link_) return;
   if (HasAudioEngine()) {
     UnmuteAudio();
@@ -261,6 +277,7 @@ void CAppComponentsController::CommandAudioUnmute() {
 
 void CAppComponentsController::CommandAudioLeave() {
   VZ_LOG("");
+  VZ_CHECK_UI_THREAD(ui_thread_);
   if (!link_) return;
   if (HasAudioEngine()) {
     LeaveAudio();

@@ -43,6 +43,7 @@ std::u16string KeyOf(const RosterRecord& roster) { return std::u16string(roster.
 }  // namespace
 
 int32_t CAppComponentsController::OnAppCmdUserJoined(RosterRecord* roster) {
+  VZ_CHECK_UI_THREAD(ui_thread_);
   if (roster == nullptr) return 0;
   TerminateId(roster);
   LogRoster(*roster, rosters_.size());
@@ -52,11 +53,12 @@ int32_t CAppComponentsController::OnAppCmdUserJoined(RosterRecord* roster) {
   if (rosters_.count(key) != 0) return OnAppCmdUserUpdated(roster);
   RosterRecord& stored = rosters_.emplace(key, *roster).first->second;
   NotifyRosterStatusChanged(kRosterJoined, &stored);
-  if (video_) video_->AppRosterJoined(roster, 1);
+  if (video_.engine()) video_.engine()->AppRosterJoined(roster, 1);
   return 1;
 }
 
 int32_t CAppComponentsController::OnAppCmdUserUpdated(RosterRecord* roster) {
+  VZ_CHECK_UI_THREAD(ui_thread_);
   if (roster == nullptr) return 0;
   TerminateId(roster);
   LogRoster(*roster, rosters_.size());
@@ -64,12 +66,13 @@ int32_t CAppComponentsController::OnAppCmdUserUpdated(RosterRecord* roster) {
   const std::u16string key = KeyOf(*roster);
   rosters_.erase(key);
   RosterRecord& stored = rosters_.emplace(key, *roster).first->second;
-  if (video_) video_->AppRosterUpdated(roster);
+  if (video_.engine()) video_.engine()->AppRosterUpdated(roster);
   NotifyRosterStatusChanged(kRosterUpdated, &stored);
   return 1;
 }
 
 int32_t CAppComponentsController::OnAppCmdUserLeft(RosterRecord* roster) {
+  VZ_CHECK_UI_THREAD(ui_thread_);
   if (roster == nullptr) return 0;
   TerminateId(roster);
   LogRoster(*roster, rosters_.size());
@@ -79,7 +82,7 @@ int32_t CAppComponentsController::OnAppCmdUserLeft(RosterRecord* roster) {
     return 0;
   }
   NotifyRosterStatusChanged(kRosterLeft, &found->second);
-  if (video_) video_->AppRosterLeft(&found->second);
+  if (video_.engine()) video_.engine()->AppRosterLeft(&found->second);
   rosters_.erase(found);
   return 1;
 }

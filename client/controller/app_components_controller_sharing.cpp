@@ -25,6 +25,7 @@ bool SameText(const char16_t* a, const char16_t* b) { return std::u16string_view
 
 int32_t CAppComponentsController::OnDSSessionRequestStart(DSSessionConfig* session) {
   VZ_LOG("");
+  VZ_CHECK_UI_THREAD(ui_thread_);
   if (session == nullptr) {
     VZ_LOG_ERROR("no sharing request");
     return 0;
@@ -35,13 +36,15 @@ int32_t CAppComponentsController::OnDSSessionRequestStart(DSSessionConfig* sessi
   VZ_LOGW(u"MeetId [%s]", session->MeetId);
   VZ_LOGW(u"DSId [%s]", session->DSId);
   VZ_LOGW(u"Is presenter [%d]", session->IsPresenter);
-  std::memcpy(&ds_request_, session, sizeof(ds_request_));
-  if (ds_request_.TcpPort == 0) ds_request_.TcpPort = kDefaultSharingTcpPort;
+  DSSessionConfig& request = sharing_.request();
+  std::memcpy(&request, session, sizeof(request));
+  if (request.TcpPort == 0) request.TcpPort = kDefaultSharingTcpPort;
   return StartDS();
 }
 
 int32_t CAppComponentsController::OnDSSessionRequestQuickStart(DSSessionConfig* session) {
   VZ_LOG("");
+  VZ_CHECK_UI_THREAD(ui_thread_);
   if (session == nullptr) {
     VZ_LOG_ERROR("no sharing request");
     return 0;
@@ -52,6 +55,7 @@ int32_t CAppComponentsController::OnDSSessionRequestQuickStart(DSSessionConfig* 
 
 int32_t CAppComponentsController::OnDSSessionRequestWebJoin(DSSessionConfig* session) {
   VZ_LOG("");
+  VZ_CHECK_UI_THREAD(ui_thread_);
   if (session == nullptr) return 0;
   session->IsWebAttendee = 1;
   return OnDSSessionRequestJoin(session);
@@ -67,26 +71,30 @@ int32_t CAppComponentsController::OnDSSessionRequestJoin(DSSessionConfig* sessio
   VZ_LOGW(u"token [%s]", LoggedToken(session->Token));
   VZ_LOGW(u"MeetId [%s]", session->MeetId);
   VZ_LOGW(u"DSId [%s]", session->DSId);
-  std::memcpy(&ds_request_, session, sizeof(ds_request_));
-  ds_request_.IsPresenter = 0;
-  if (ds_request_.TcpPort == 0) ds_request_.TcpPort = kDefaultSharingTcpPort;
+  DSSessionConfig& request = sharing_.request();
+  std::memcpy(&request, session, sizeof(request));
+  request.IsPresenter = 0;
+  if (request.TcpPort == 0) request.TcpPort = kDefaultSharingTcpPort;
   return StartDS();
 }
 
 int32_t CAppComponentsController::OnDSSessionRequestUpdate(DSSessionConfig* session) {
   VZ_LOG("");
-  if (session == nullptr || !share_) {
+  VZ_CHECK_UI_THREAD(ui_thread_);
+  if (session == nullptr || !sharing_.engine()) {
     VZ_LOG_ERROR("wrong config or ds not start.");
     return 0;
   }
   StopDs();
-  std::memcpy(&ds_request_, session, sizeof(ds_request_));
-  if (ds_request_.TcpPort == 0) ds_request_.TcpPort = kDefaultSharingTcpPort;
+  DSSessionConfig& request = sharing_.request();
+  std::memcpy(&request, session, sizeof(request));
+  if (request.TcpPort == 0) request.TcpPort = kDefaultSharingTcpPort;
   return StartDS();
 }
 
 int32_t CAppComponentsController::OnDSSessionRequestStop(const char16_t*) {
   VZ_LOG("");
+  VZ_CHECK_UI_THREAD(ui_thread_);
   quick_start_ = 0;
   StopDs();
   NotifySharingStatusChanged(kSessionEnded);
@@ -96,8 +104,10 @@ int32_t CAppComponentsController::OnDSSessionRequestStop(const char16_t*) {
 
 int32_t CAppComponentsController::OnDSDataCommand(CVZBinaryData* data) {
   VZ_LOG("");
+  VZ_CHECK_UI_THREAD(ui_thread_);
   // Only a participant who watches from the web page sends data through here.
-  if (data != nullptr && ds_request_.IsWebAttendee != 0 && share_) share_->SendWebBinary(data);
+  CVzShareWrapper* engine = sharing_.engine();
+  if (data != nullptr && sharing_.request().IsWebAttendee != 0 && engine) engine->SendWebBinary(data);
   return 1;
 }
 
@@ -105,112 +115,122 @@ int32_t CAppComponentsController::OnDSDataCommand(CVZBinaryData* data) {
 // Engine operations.
 
 bool CAppComponentsController::MakeShareEngine() {
-  share_ = engines().NewShareWrapper();
-  if (!share_) return false;
-  share_sink_ = std::make_unique<DSProviderSinkRelay>(*this, release_queue_);
-  return share_->CreateInstance(share_sink_.get(), 1) != 0;
+  return sharing_.Make(engines_->NewShareWrapper(), *this, release_queue_, ui_thread_, kShareEngineMode);
 }
 
 int32_t CAppComponentsController::StartDS() {
   VZ_LOG("");
+  VZ_CHECK_UI_THREAD(ui_thread_);
+  const DSSessionConfig& request = sharing_.request();
   if (IsMyRosterInvisible() || meet_config_.SharingEnabled == 0) {
     VZ_LOG_ERROR("DS is disabled by config.");
     ReportDSSessionError(kDisabledByConfigCode, kDisabledByConfigCodeType);
     ReportDSSessionStatus(kSessionIdle);
-    return 0;
+    return kLaunchNotIssued;
   }
-  if (share_ && (ds_state_ == kSessionJoined || ds_state_ == kSessionConnecting)) {
-    const DSSessionConfig* running = share_->GetSessionConfig();
-    if (running != nullptr && SameText(running->DSId, ds_request_.DSId)) {
-      if (ds_state_ == kSessionJoined) {
+  const int32_t status = sharing_.status();
+  if (sharing_.engine() && (status == kSessionJoined || status == kSessionConnecting)) {
+    const DSSessionConfig* running = sharing_.engine()->GetSessionConfig();
+    if (running != nullptr && SameText(running->DSId, request.DSId)) {
+      if (status == kSessionJoined) {
         VZ_LOG_ERROR("sharing already started/joined. notify web page.");
         ReportDSSessionStatus(kSessionJoined);
       } else {
         VZ_LOG_ERROR("sharing is connecting, don't need do anything.");
       }
-      return 0;
+      return kLaunchNotIssued;
     }
   }
-  VZ_COLLECT("DS presenter [%d] web [%d]", ds_request_.IsPresenter, ds_request_.IsWebAttendee);
-  VZ_LOGW(u"DS presenter [%d] web [%d] addr [%s] ip [%s] token [%s] roster [%s] ds id [%s]", ds_request_.IsPresenter,
-          ds_request_.IsWebAttendee, ds_request_.ServerAddr, ds_request_.ServerIp, LoggedToken(ds_request_.Token),
-          ds_request_.RosterId, ds_request_.DSId);
+  VZ_COLLECT("DS presenter [%d] web [%d]", request.IsPresenter, request.IsWebAttendee);
+  VZ_LOGW(u"DS presenter [%d] web [%d] addr [%s] ip [%s] token [%s] roster [%s] ds id [%s]", request.IsPresenter,
+          request.IsWebAttendee, request.ServerAddr, request.ServerIp, LoggedToken(request.Token), request.RosterId,
+          request.DSId);
   StopDs();
   NotifySharingStatusChanged(kSessionConnecting);
   ReportDSSessionStatus(kSessionConnecting);
 
-  if (MakeShareEngine() && share_->StartDS(&meet_config_, &ds_request_, GetNetworkProxyEntry()) != 0) return 1;
+  if (MakeShareEngine() &&
+      sharing_.engine()->StartDS(&meet_config_, &sharing_.request(), GetNetworkProxyEntry()) != 0) {
+    return kLaunchIssued;
+  }
   // The web page heard "connecting": it hears the end too, and nothing of
   // the failed start is kept.
   VZ_LOG_ERROR("the sharing engine did not take the start");
-  DestroyShareEngine();
+  sharing_.Drop(release_queue_);
   NotifySharingStatusChanged(kSessionEnded);
   ReportDSSessionStatus(kSessionEnded);
-  return 0;
+  return kLaunchNotIssued;
 }
 
 int32_t CAppComponentsController::StopDs() {
   VZ_LOG("");
-  if (share_) {
-    share_->StopDS();
-    DestroyShareEngine();
+  VZ_CHECK_UI_THREAD(ui_thread_);
+  if (CVzShareWrapper* engine = sharing_.engine()) {
+    engine->StopDS();
+    sharing_.Drop(release_queue_);
   }
   // Without an engine the stop command to the holder finds nothing to go through.
   SetRemoteControlRosterId(nullptr);
-  ds_state_ = kSessionIdle;
+  sharing_.set_status(kSessionIdle);
   return 1;
 }
 
-MonitorList* CAppComponentsController::GetMonitorList() { return share_ ? share_->GetMonitorList() : nullptr; }
+MonitorList* CAppComponentsController::GetMonitorList() {
+  return sharing_.engine() ? sharing_.engine()->GetMonitorList() : nullptr;
+}
 
-ApplicationList* CAppComponentsController::GetWindowList() { return share_ ? share_->GetWindowList() : nullptr; }
+ApplicationList* CAppComponentsController::GetWindowList() {
+  return sharing_.engine() ? sharing_.engine()->GetWindowList() : nullptr;
+}
 
 MonitorInfo* CAppComponentsController::GetMonitorInfo(int32_t monitor_id) {
-  return share_ ? share_->GetMonitorInfo(monitor_id) : nullptr;
+  return sharing_.engine() ? sharing_.engine()->GetMonitorInfo(monitor_id) : nullptr;
 }
 
 int32_t CAppComponentsController::ShareMonitor(MonitorInfo* monitor, int32_t share) {
   VZ_LOG("share [%d]", share);
-  return share_ ? share_->ShareMonitor(monitor, share) : 0;
+  return sharing_.engine() ? sharing_.engine()->ShareMonitor(monitor, share) : 0;
 }
 
 int32_t CAppComponentsController::ShareWindow(ApplicationInfo* window, int32_t share) {
   VZ_LOG("share [%d]", share);
-  return share_ ? share_->ShareWindow(window, share) : 0;
+  return sharing_.engine() ? sharing_.engine()->ShareWindow(window, share) : 0;
 }
 
 int32_t CAppComponentsController::SendCommand(DSCommandRecord* command) {
-  return share_ ? share_->SendCommand(command) : 0;
+  return sharing_.engine() ? sharing_.engine()->SendCommand(command) : 0;
 }
 
 void CAppComponentsController::CaptureNow() {
-  if (share_) share_->CaptureNow();
+  if (sharing_.engine()) sharing_.engine()->CaptureNow();
 }
 
 int32_t CAppComponentsController::ShowPointerWindow(int32_t show) {
-  return share_ ? share_->ShowPointerWindow(show) : 0;
+  return sharing_.engine() ? sharing_.engine()->ShowPointerWindow(show) : 0;
 }
 
-int32_t CAppComponentsController::IsPointerWindowShown() { return share_ ? share_->IsPointerWindowShown() : 0; }
+int32_t CAppComponentsController::IsPointerWindowShown() {
+  return sharing_.engine() ? sharing_.engine()->IsPointerWindowShown() : 0;
+}
 
 int32_t CAppComponentsController::ShowArrowIndicator(const char16_t* label, uint32_t color, VzPoint* point) {
-  return share_ ? share_->ShowArrowIndicator(label, color, point) : 0;
+  return sharing_.engine() ? sharing_.engine()->ShowArrowIndicator(label, color, point) : 0;
 }
 
 int32_t CAppComponentsController::SetArrowIndicatorText(const char16_t* label, uint32_t color) {
-  return share_ ? share_->SetArrowIndicatorText(label, color) : 0;
+  return sharing_.engine() ? sharing_.engine()->SetArrowIndicatorText(label, color) : 0;
 }
 
 int32_t CAppComponentsController::SetExcludedWindow1(VzWindowHandle window) {
-  return share_ ? share_->SetExcludedWindow1(window) : 0;
+  return sharing_.engine() ? sharing_.engine()->SetExcludedWindow1(window) : 0;
 }
 
 int32_t CAppComponentsController::SetExcludedWindow2(VzWindowHandle window) {
-  return share_ ? share_->SetExcludedWindow2(window) : 0;
+  return sharing_.engine() ? sharing_.engine()->SetExcludedWindow2(window) : 0;
 }
 
 int32_t CAppComponentsController::SetExcludedWindow3(VzWindowHandle window) {
-  return share_ ? share_->SetExcludedWindow3(window) : 0;
+  return sharing_.engine() ? sharing_.engine()->SetExcludedWindow3(window) : 0;
 }
 
 // ---------------------------------------------------------------------------
@@ -220,11 +240,11 @@ int32_t CAppComponentsController::OnDSStatusNotification(int32_t status) {
   const int32_t presenter = IsMyRosterPresenter();
   VZ_LOG("status [%d] presenter [%d]", status, presenter);
   VZ_COLLECT("status [%d] presenter [%d]", status, presenter);
-  ds_state_ = status;
+  sharing_.set_status(status);
   if (status == kSessionEnded || status == kSessionIdle) {
     StopDs();
-  } else if (status == kSessionJoined && presenter && share_) {
-    share_->StartCapture(&meet_config_, 2);  // the presenter's screen
+  } else if (status == kSessionJoined && presenter && sharing_.engine()) {
+    sharing_.engine()->StartCapture(&meet_config_, kCapturePresenterScreen);
   }
   ReportDSSessionStatus(status);
   NotifySharingStatusChanged(status);
@@ -235,14 +255,14 @@ int32_t CAppComponentsController::OnDSErrorNotification(int32_t code, int32_t co
   VZ_LOG_ERROR("code [%d], codetype [%d]", code, code_type);
   VZ_COLLECT("code [%d], codetype [%d]", code, code_type);
   StopDs();
-  if (code == 9 || code == 4) {
+  if (RetriesThroughNextProxy(code)) {
     if (const NetworkProxyEntry* next = NextNetworkProxy()) {
       SetNetworkProxyEntry(next);
       StartDS();
       return 1;
     }
   }
-  if (code == 13) {
+  if (code == kProxySettingsNeededCode) {
     NotifySharingError(code, code_type);  // the proxy settings are offered; never reported
     return 1;
   }
@@ -253,7 +273,7 @@ int32_t CAppComponentsController::OnDSErrorNotification(int32_t code, int32_t co
 
 int32_t CAppComponentsController::OnDSWebBinary(CVZBinaryData* data) {
   VZ_LOG("");
-  return link_ ? link_->WSDSSessionResponseBinary(data, ds_request_.MeetId, ds_request_.DSId) : 0;
+  return link_ ? link_->WSDSSessionResponseBinary(data, sharing_.request().MeetId, sharing_.request().DSId) : 0;
 }
 
 // The sharing UI's callbacks: the window subclass hands them to the UI.
@@ -270,6 +290,7 @@ int32_t CAppComponentsController::OnSharingStatus(int32_t) { return 1; }
 
 void CAppComponentsController::SetRemoteControlRosterId(const char16_t* roster_id) {
   VZ_LOGW(u"rosterid [%s]", roster_id ? roster_id : u"null");
+  VZ_CHECK_UI_THREAD(ui_thread_);
   StopRemoteControl(remote_control_roster_);
   remote_control_roster_[0] = u'\0';
   if (roster_id != nullptr && roster_id[0] != u'\0') {
@@ -311,5 +332,5 @@ void CAppComponentsController::SendRemoteControlCommand(int32_t type, const char
   // Ids are cut to 127 units, so both stay terminated.
   vz::CopyUtf16(command.SrcRosterId, std::size(command.SrcRosterId), mine->RosterId);
   vz::CopyUtf16(command.DstRosterId, std::size(command.DstRosterId), roster_id);
-  if (share_) share_->SendCommand(&command);
+  if (sharing_.engine()) sharing_.engine()->SendCommand(&command);
 }

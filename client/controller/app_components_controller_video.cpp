@@ -12,6 +12,7 @@
 
 int32_t CAppComponentsController::OnAVSessionRequestJoin(AVSessionConfig* session) {
   VZ_LOG("");
+  VZ_CHECK_UI_THREAD(ui_thread_);
   if (session == nullptr) {
     VZ_LOG_ERROR("no video request");
     return 0;
@@ -20,26 +21,28 @@ int32_t CAppComponentsController::OnAVSessionRequestJoin(AVSessionConfig* sessio
   VZ_LOGW(u"token [%s]", LoggedToken(session->Token));
   VZ_LOGW(u"MeetId [%s]", session->MeetId);
   VZ_LOG("broadcast [%d]", session->Broadcast);
-  std::memcpy(&av_request_, session, sizeof(av_request_));
+  std::memcpy(&video_.request(), session, sizeof(AVSessionConfig));
   JoinVideo();
   return 1;
 }
 
 int32_t CAppComponentsController::OnAVSessionRequestUpdate(AVSessionConfig* session) {
   VZ_LOG("");
-  if (session == nullptr || !video_) return 0;
+  VZ_CHECK_UI_THREAD(ui_thread_);
+  if (session == nullptr || !video_.engine()) return 0;
   VZ_LOGW(u"server addr [%s]", session->ServerAddr);
   VZ_LOGW(u"token [%s]", LoggedToken(session->Token));
   VZ_LOGW(u"MeetId [%s]", session->MeetId);
   LeaveVideo();
-  std::memcpy(&av_request_, session, sizeof(av_request_));
+  std::memcpy(&video_.request(), session, sizeof(AVSessionConfig));
   JoinVideo();
   return 1;
 }
 
 int32_t CAppComponentsController::OnAVSessionRequestLeave(const char16_t*) {
   VZ_LOG("");
-  if (video_) video_->StopMyVideo();
+  VZ_CHECK_UI_THREAD(ui_thread_);
+  if (video_.engine()) video_.engine()->StopMyVideo();
   ReportAVSessionStatus(kSessionEnded);
   LeaveVideo();
   NotifyVideoStatusChanged(kSessionEnded, 0);
@@ -48,25 +51,29 @@ int32_t CAppComponentsController::OnAVSessionRequestLeave(const char16_t*) {
 
 int32_t CAppComponentsController::OnAVSessionRequestConfig(int32_t) {
   VZ_LOG("");
-  if (video_) video_->ConfigVideo();
+  VZ_CHECK_UI_THREAD(ui_thread_);
+  if (video_.engine()) video_.engine()->ConfigVideo();
   return 1;
 }
 
 int32_t CAppComponentsController::OnAVSessionRequestLayout(int32_t, int32_t layout, int32_t* row_column) {
   VZ_LOG("layout [%d]", layout);
-  if (video_) video_->SetVideoLayoutMode(layout, row_column);
+  VZ_CHECK_UI_THREAD(ui_thread_);
+  if (video_.engine()) video_.engine()->SetVideoLayoutMode(layout, row_column);
   return 1;
 }
 
 int32_t CAppComponentsController::OnAVSessionRequestCameraOn(int32_t) {
   VZ_LOG("");
-  if (video_) video_->StartMyVideo(0);
+  VZ_CHECK_UI_THREAD(ui_thread_);
+  if (video_.engine()) video_.engine()->StartMyVideo(0);
   return 1;
 }
 
 int32_t CAppComponentsController::OnAVSessionRequestCameraOff(int32_t) {
   VZ_LOG("");
-  if (video_) video_->StopMyVideo();
+  VZ_CHECK_UI_THREAD(ui_thread_);
+  if (video_.engine()) video_.engine()->StopMyVideo();
   ReportAVSessionBroadcasted(0);
   return 1;
 }
@@ -76,93 +83,95 @@ int32_t CAppComponentsController::OnAVSessionRequestCameraOff(int32_t) {
 
 int32_t CAppComponentsController::JoinVideo() {
   VZ_LOG("");
+  VZ_CHECK_UI_THREAD(ui_thread_);
+  AVSessionConfig& request = video_.request();
   if (meet_config_.VideoEnabled == 0) {
     VZ_LOG_ERROR("Video is disabled by application.");
     ReportAVSessionError(kDisabledByConfigCode, kDisabledByConfigCodeType);
     ReportAVSessionStatus(kSessionIdle);
-    return 0;
+    return kLaunchNotIssued;
   }
-  VZ_LOGW(u"video addr [%s]:[%d/%d] token [%s] roster [%s]", av_request_.ServerAddr, av_request_.TcpPort,
-          av_request_.Port, LoggedToken(av_request_.Token), av_request_.RosterId);
-  if (video_ && av_state_ == kSessionJoined) {
-    video_->ActivateVideoPanel();
+  VZ_LOGW(u"video addr [%s]:[%d/%d] token [%s] roster [%s]", request.ServerAddr, request.TcpPort, request.Port,
+          LoggedToken(request.Token), request.RosterId);
+  if (CAVEngineWrapper* engine = video_.engine(); engine && video_.status() == kSessionJoined) {
+    engine->ActivateVideoPanel();
     if (IsMyRosterInvisible()) {
       ReportAVSessionBroadcasted(0);
-      return 1;
+      return kLaunchIssued;
     }
-    if (!video_->IsMyVideoStarted() && av_request_.Broadcast) video_->StartMyVideo(0);
-    if (video_->IsMyVideoStarted() && !av_request_.Broadcast) video_->StopMyVideo();
-    return 1;
+    if (!engine->IsMyVideoStarted() && request.Broadcast) engine->StartMyVideo(0);
+    if (engine->IsMyVideoStarted() && !request.Broadcast) engine->StopMyVideo();
+    return kLaunchIssued;
   }
-  if (av_state_ == kSessionConnecting) {
+  if (video_.status() == kSessionConnecting) {
     VZ_LOG_ERROR("video is connecting, don't need do anything.");
-    return 0;
+    return kLaunchNotIssued;
   }
-  if (FindRoster(av_request_.RosterId) == nullptr) {
+  if (FindRoster(request.RosterId) == nullptr) {
     VZ_LOG_ERROR("Can't find my roster, don't start my video.");
-    av_request_.Broadcast = 0;
+    request.Broadcast = 0;
   }
   if (IsMyRosterInvisible()) {
-    av_request_.Broadcast = 0;
-    av_request_.IsInvisible = 1;
+    request.Broadcast = 0;
+    request.IsInvisible = 1;
   }
-  av_request_.VideoQuality = meet_config_.VideoQuality;
-  av_request_.VideoToolbar = meet_config_.VideoToolbar;
-  NotifyVideoStatusChanged(kSessionConnecting, av_request_.Broadcast);
+  request.VideoQuality = meet_config_.VideoQuality;
+  request.VideoToolbar = meet_config_.VideoToolbar;
+  NotifyVideoStatusChanged(kSessionConnecting, request.Broadcast);
   ReportAVSessionStatus(kSessionConnecting);
 
   // An engine left from an earlier session (idle or ended) goes before its
   // successor is made.
-  if (video_) {
-    video_->LeaveVideo();
-    DestroyVideoEngine();
+  if (CAVEngineWrapper* old = video_.engine()) {
+    old->LeaveVideo();
+    video_.Drop(release_queue_);
   }
   if (MakeVideoEngine()) {
     size_t left = rosters_.size();
-    for (auto& [id, roster] : rosters_) video_->AppRosterJoined(&roster, --left == 0 ? 1 : 0);
-    if (JoinVideoWithContainer()) return 1;
+    for (auto& [id, roster] : rosters_) video_.engine()->AppRosterJoined(&roster, --left == 0 ? 1 : 0);
+    if (JoinVideoWithContainer()) return kLaunchIssued;
   }
   // The web page heard "connecting": it hears the end too, and nothing of
   // the failed join is kept.
   VZ_LOG_ERROR("the video engine did not take the join");
-  DestroyVideoEngine();
-  NotifyVideoStatusChanged(kSessionEnded, av_request_.Broadcast);
+  video_.Drop(release_queue_);
+  NotifyVideoStatusChanged(kSessionEnded, request.Broadcast);
   ReportAVSessionStatus(kSessionEnded);
-  return 0;
+  return kLaunchNotIssued;
 }
 
 bool CAppComponentsController::MakeVideoEngine() {
-  video_ = engines().NewVideoWrapper();
-  if (!video_) return false;
-  video_sink_ = std::make_unique<AVProviderSinkRelay>(*this, release_queue_);
-  return video_->CreateInstance(video_sink_.get()) != 0;
+  return video_.Make(engines_->NewVideoWrapper(), *this, release_queue_, ui_thread_);
 }
 
 void CAppComponentsController::DropVideoForRejoin() {
-  if (video_) {
-    video_->LeaveVideo();
-    DestroyVideoEngine();
+  if (CAVEngineWrapper* engine = video_.engine()) {
+    engine->LeaveVideo();
+    video_.Drop(release_queue_);
   }
-  av_state_ = kSessionIdle;
+  video_.set_status(kSessionIdle);
 }
 
 int32_t CAppComponentsController::JoinVideoWithContainer() {
   VZ_LOG("");
-  if (!video_) return 0;
-  return video_->JoinVideo(&meet_config_, &av_request_, GetNetworkProxyEntry(), peer_config_.ContainerWindow) > 0 ? 1
-                                                                                                                 : 0;
+  CAVEngineWrapper* engine = video_.engine();
+  if (!engine) return kLaunchNotIssued;
+  const int32_t joined =
+      engine->JoinVideo(&meet_config_, &video_.request(), GetNetworkProxyEntry(), peer_config_.ContainerWindow);
+  return joined > 0 ? kLaunchIssued : kLaunchNotIssued;
 }
 
 int32_t CAppComponentsController::LeaveVideo() {
   VZ_LOG("");
-  if (video_) {
-    video_->LeaveVideo();
-    DestroyVideoEngine();
+  VZ_CHECK_UI_THREAD(ui_thread_);
+  if (CAVEngineWrapper* engine = video_.engine()) {
+    engine->LeaveVideo();
+    video_.Drop(release_queue_);
   }
-  if (av_state_ != kSessionIdle && av_state_ != kSessionEnded) {
+  if (video_.status() != kSessionIdle && video_.status() != kSessionEnded) {
     ReportAVSessionStatus(kSessionEnded);
     NotifyVideoStatusChanged(kSessionEnded, 0);
-    av_state_ = kSessionIdle;
+    video_.set_status(kSessionIdle);
   }
   return 1;
 }
@@ -173,10 +182,10 @@ int32_t CAppComponentsController::LeaveVideo() {
 int32_t CAppComponentsController::OnAVStatusNotification(int32_t status, int32_t broadcasted) {
   VZ_LOG("Video session status [%d] broadcasted [%d]", status, broadcasted);
   VZ_COLLECT("update AV session status [%d] broadcasted [%d]", status, broadcasted);
-  av_state_ = status;
+  video_.set_status(status);
   if (status == kSessionEnded || status == kSessionIdle) LeaveVideo();
   if (status == kSessionJoined) {
-    ReportAVSessionJoined(av_request_.Broadcast, 0);
+    ReportAVSessionJoined(video_.request().Broadcast, 0);
   } else {
     ReportAVSessionStatus(status);
   }
@@ -193,7 +202,7 @@ int32_t CAppComponentsController::OnAVVideoBroadcasted(int32_t broadcasted, cons
 int32_t CAppComponentsController::OnAVVideoErrorCode(int32_t code, int32_t code_type) {
   VZ_LOG_ERROR("code [%d], codetype [%d]", code, code_type);
   VZ_COLLECT("code [%d], codetype [%d]", code, code_type);
-  if (code == 9 || code == 4) {
+  if (RetriesThroughNextProxy(code)) {
     if (const NetworkProxyEntry* next = NextNetworkProxy()) {
       SetNetworkProxyEntry(next);
       // The failed engine goes first: a join while it is still connecting
@@ -203,7 +212,7 @@ int32_t CAppComponentsController::OnAVVideoErrorCode(int32_t code, int32_t code_
       return 1;
     }
   }
-  if (code == 13) {
+  if (code == kProxySettingsNeededCode) {
     NotifyVideoError(code, code_type);  // the proxy settings are offered; never reported
     return 1;
   }

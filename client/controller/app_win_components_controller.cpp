@@ -66,14 +66,14 @@ int32_t CAppWinComponentsController::OnSharingStatus(int32_t paused) {
 // The sharing session and its UI.
 
 int32_t CAppWinComponentsController::StartDS() {
-  if (CAppComponentsController::StartDS() != 0) {
+  if (CAppComponentsController::StartDS() == kLaunchIssued) {
     // The base start ran StopDs first, so no earlier UI is left.
     sharing_ui_ = ui_factory_ ? ui_factory_->CreateDSUIController(*this) : nullptr;
     if (sharing_ui_) {
-      sharing_ui_->updateMeetConfig(&meet_config_);
-      sharing_ui_->updateAudioStatus(ac_state_, ac_request_.IsMuted);
+      sharing_ui_->updateMeetConfig(&GetMeetConfig());
+      sharing_ui_->updateAudioStatus(GetACState(), GetAudioRequest().IsMuted);
     }
-  } else if (ds_state_ == kSessionJoined && sharing_ui_) {
+  } else if (GetDSState() == kSessionJoined && sharing_ui_) {
     sharing_ui_->showDSSelectionWindow(1);
   }
   return 1;
@@ -94,7 +94,7 @@ void CAppWinComponentsController::SetRemoteControlRosterId(const char16_t* roste
 
 int32_t CAppWinComponentsController::OnAppCmdMeetConfig(MeetConfig* config) {
   CAppComponentsController::OnAppCmdMeetConfig(config);
-  if (sharing_ui_) sharing_ui_->updateMeetConfig(&meet_config_);
+  if (sharing_ui_) sharing_ui_->updateMeetConfig(&GetMeetConfig());
   return 1;
 }
 
@@ -150,7 +150,7 @@ void CAppWinComponentsController::NotifyAudioStatusChanged(int32_t status, int32
 
 void CAppWinComponentsController::NotifyAudioMuted(int32_t muted) {
   CAppComponentsController::NotifyAudioMuted(muted);
-  if (sharing_ui_) sharing_ui_->updateAudioStatus(ac_state_, muted);
+  if (sharing_ui_) sharing_ui_->updateAudioStatus(GetACState(), muted);
 }
 
 void CAppWinComponentsController::NotifyAudioError(int32_t code, int32_t code_type) {

@@ -7,6 +7,7 @@
 // Lives on the UI thread: created, called and deleted there.
 #include <cstdint>
 
+#include "client/controller/engine_library_binding.h"
 #include "client/controller/wrapper_module_loader.h"
 #include "contracts/av_provider.h"
 
@@ -47,7 +48,7 @@ class CAVEngineWrapper : public IAVProvider {
   virtual ~CAVEngineWrapper();
 
  private:
-  vz::IModuleLoader& loader_;
-  void* module_ = nullptr;
-  IAVProvider* engine_ = nullptr;
+  IAVProvider* engine() const { return library_.engine(); }
+
+  EngineLibraryBinding<IAVProvider, VideoCreateInstanceFn, VideoDeleteInstanceFn> library_;
 };

@@ -11,8 +11,10 @@ int32_t Dropped(const char* callback) {
 
 }  // namespace
 
-// Each callback: inside a callback scope, to the controller while attached.
+// Each callback: checked for the UI thread, inside a callback scope, to the
+// controller while attached.
 #define VZ_RELAY_TO_TARGET(call)                         \
+  VZ_CHECK_UI_THREAD(thread_);                           \
   EngineReleaseQueue::CallbackScope in_callback(queue_); \
   if (target_ == nullptr) return Dropped(__func__);      \
   return target_->call
@@ -25,9 +27,7 @@ int32_t DSProviderSinkRelay::OnDSErrorNotification(int32_t code, int32_t code_ty
 }
 int32_t DSProviderSinkRelay::OnDSCommand(DSCommandRecord* command) { VZ_RELAY_TO_TARGET(OnDSCommand(command)); }
 int32_t DSProviderSinkRelay::OnDSWebBinary(CVZBinaryData* data) { VZ_RELAY_TO_TARGET(OnDSWebBinary(data)); }
-int32_t DSProviderSinkRelay::OnMonitorUnshared(MonitorInfo* monitor) {
-  VZ_RELAY_TO_TARGET(OnMonitorUnshared(monitor));
-}
+int32_t DSProviderSinkRelay::OnMonitorUnshared(MonitorInfo* monitor) { VZ_RELAY_TO_TARGET(OnMonitorUnshared(monitor)); }
 int32_t DSProviderSinkRelay::OnMonitorShared(MonitorInfo* monitor, uint8_t* frame_pixels) {
   VZ_RELAY_TO_TARGET(OnMonitorShared(monitor, frame_pixels));
 }

@@ -6,19 +6,22 @@
 // engine still delivers before its release (a status it had queued) is
 // logged and dropped instead of reaching a newer session of the same road.
 //
-// Lives on the UI thread with its controller. The relay must outlive the
-// engine instance it was given to.
+// Lives on the UI thread with its controller; a callback from another
+// thread is logged as an error line (UiThreadCheck). The relay must outlive
+// the engine instance it was given to.
 #include <cstdint>
 
-#include "contracts/ac_provider.h"
 #include "client/controller/engine_release_queue.h"
-#include "contracts/ds_provider.h"
+#include "client/controller/ui_thread_check.h"
+#include "contracts/ac_provider.h"
 #include "contracts/av_provider.h"
+#include "contracts/ds_provider.h"
 
 class DSProviderSinkRelay final : public IDSProviderSink {
  public:
   // Both stay the caller's and must outlive the relay while it is attached.
-  DSProviderSinkRelay(IDSProviderSink& target, EngineReleaseQueue& queue) : target_(&target), queue_(queue) {}
+  DSProviderSinkRelay(IDSProviderSink& target, EngineReleaseQueue& queue, const UiThreadCheck& thread)
+      : target_(&target), queue_(queue), thread_(thread) {}
   void Detach() { target_ = nullptr; }
 
   int32_t OnDSStatusNotification(int32_t status) override;
@@ -35,11 +38,13 @@ class DSProviderSinkRelay final : public IDSProviderSink {
  private:
   IDSProviderSink* target_;
   EngineReleaseQueue& queue_;
+  const UiThreadCheck& thread_;
 };
 
 class ACProviderSinkRelay final : public IACProviderSink {
  public:
-  ACProviderSinkRelay(IACProviderSink& target, EngineReleaseQueue& queue) : target_(&target), queue_(queue) {}
+  ACProviderSinkRelay(IACProviderSink& target, EngineReleaseQueue& queue, const UiThreadCheck& thread)
+      : target_(&target), queue_(queue), thread_(thread) {}
   void Detach() { target_ = nullptr; }
 
   int32_t OnACStatusNotification(int32_t status, int32_t muted) override;
@@ -52,11 +57,13 @@ class ACProviderSinkRelay final : public IACProviderSink {
  private:
   IACProviderSink* target_;
   EngineReleaseQueue& queue_;
+  const UiThreadCheck& thread_;
 };
 
 class AVProviderSinkRelay final : public IAVProviderSink {
  public:
-  AVProviderSinkRelay(IAVProviderSink& target, EngineReleaseQueue& queue) : target_(&target), queue_(queue) {}
+  AVProviderSinkRelay(IAVProviderSink& target, EngineReleaseQueue& queue, const UiThreadCheck& thread)
+      : target_(&target), queue_(queue), thread_(thread) {}
   void Detach() { target_ = nullptr; }
 
   int32_t OnAVStatusNotification(int32_t status, int32_t broadcasted) override;
@@ -67,4 +74,5 @@ class AVProviderSinkRelay final : public IAVProviderSink {
  private:
   IAVProviderSink* target_;
   EngineReleaseQueue& queue_;
+  const UiThreadCheck& thread_;
 };

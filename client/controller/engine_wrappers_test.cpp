@@ -8,10 +8,10 @@
 #include "client/controller/av_engine_wrapper.h"
 #include "client/controller/testing/fake_engine_library.h"
 #include "client/controller/testing/fake_module_loader.h"
-#include "contracts/testing/mock_engines.h"
 #include "client/controller/testing/recording_tracer.h"
 #include "client/controller/vz_link_wrapper.h"
 #include "client/controller/vz_share_wrapper.h"
+#include "contracts/testing/mock_engines.h"
 
 namespace {
 
@@ -135,7 +135,7 @@ TEST_F(EngineWrappersTest, MissingLibraryLogsOnceAndEveryOperationReturnsItsDefa
   EXPECT_EQ(tracer_.CountLines("Can't find"), 4);
   EXPECT_EQ(tracer_.CountLines("CACEngineWrapper::CACEngineWrapper [line# "), 2);  // entry and error line
   EXPECT_EQ(tracer_.CountLines("*** ERROR ****** >Can't find AC engine dll!< *************"), 1);
-  EXPECT_EQ(tracer_.CountLines("*** ERROR ****** >Can't find AV engine dll! error ["), 1);
+  EXPECT_EQ(tracer_.CountLines("*** ERROR ****** >Can't find AV engine dll! error [2]<"), 1);  // the loader's ENOENT
   EXPECT_EQ(tracer_.CountLines("*** ERROR ****** >Can't find DS engine dll!<"), 1);
   EXPECT_EQ(tracer_.CountLines("*** ERROR ****** >Can't find app socket sdk dll!<"), 1);
   // The link wrapper's destructor line is an error line naming itself.

@@ -8,6 +8,7 @@
 // Lives on the UI thread: created, called and deleted there.
 #include <cstdint>
 
+#include "client/controller/engine_library_binding.h"
 #include "client/controller/wrapper_module_loader.h"
 #include "contracts/vz_link_instance.h"
 
@@ -57,7 +58,7 @@ class CVzLinkWrapper {
   virtual int32_t WSAVSessionNotifyJoin(const char16_t* conf_id);
 
  private:
-  vz::IModuleLoader& loader_;
-  void* module_ = nullptr;
-  IVzLinkInstance* instance_ = nullptr;
+  IVzLinkInstance* instance() const { return library_.engine(); }
+
+  EngineLibraryBinding<IVzLinkInstance, CreateVzLinkInstanceFn, ReleaseVzLinkInstanceFn> library_;
 };

@@ -8,6 +8,7 @@
 // Lives on the UI thread: created, called and deleted there.
 #include <cstdint>
 
+#include "client/controller/engine_library_binding.h"
 #include "client/controller/wrapper_module_loader.h"
 #include "contracts/ds_provider.h"
 
@@ -56,7 +57,7 @@ class CVzShareWrapper : public IDSProvider {
   int32_t OnCaptureMouseInfo(CaptureMouseInfo* mouse) override;  // not forwarded: 0
 
  private:
-  IDSProvider* engine_ = nullptr;
-  void* module_ = nullptr;
-  vz::IModuleLoader& loader_;
+  IDSProvider* engine() const { return library_.engine(); }
+
+  EngineLibraryBinding<IDSProvider, DSCreateInstanceFn, DSDeleteInstanceFn> library_;
 };

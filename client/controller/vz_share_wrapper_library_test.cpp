@@ -9,7 +9,7 @@ namespace {
 // Opens the test library whenever a wrapper asks for vzshare.
 class RedirectingLoader : public vz::IModuleLoader {
  public:
-  void* Open(std::string_view file_name) override {
+  vz::OpenedLibrary Open(std::string_view file_name) override {
     ++opens;
     EXPECT_EQ(file_name, "vzshare.dll");
     return vz::SystemModuleLoader().Open("vzwrappertest");

@@ -3,6 +3,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <utility>
 
 #include "platform/module_loader.h"
 
@@ -13,16 +14,16 @@ namespace {
 // of a library that stays mapped anyway needs no second handle.
 class PlatformModuleLoader : public IModuleLoader {
  public:
-  void* Open(std::string_view file_name) override {
+  OpenedLibrary Open(std::string_view file_name) override {
     const std::string key = ModuleShortName(file_name);
     std::lock_guard<std::mutex> lock(mutex_);
     if (!key.empty()) {
       const auto found = modules_.find(key);
-      if (found != modules_.end()) return found->second;
+      if (found != modules_.end()) return OpenedLibrary{found->second, {}};
     }
-    ModuleHandle module = LoadModule(file_name);
-    if (module && !key.empty()) modules_.emplace(key, module);
-    return module;
+    ModuleLoad load = LoadModule(file_name);
+    if (load.module && !key.empty()) modules_.emplace(key, load.module);
+    return OpenedLibrary{load.module, std::move(load.error)};
   }
   void* Ordinal(void* module, int ordinal) override {
     return GetModuleOrdinal(static_cast<ModuleHandle>(module), ordinal);

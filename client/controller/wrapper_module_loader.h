@@ -6,13 +6,21 @@
 // stays mapped until the process ends.
 #include <string_view>
 
+#include "platform/module_loader.h"
+
 namespace vz {
+
+// An opened library, or null and why it did not open.
+struct OpenedLibrary {
+  void* module = nullptr;
+  ModuleError error;
+};
 
 class IModuleLoader {
  public:
   virtual ~IModuleLoader() = default;
-  // The library's handle, or null (the loader logs why).
-  virtual void* Open(std::string_view file_name) = 0;
+  // The library's handle, or null with the reason (the loader logs it too).
+  virtual OpenedLibrary Open(std::string_view file_name) = 0;
   // Export `ordinal` of an opened library, or null.
   virtual void* Ordinal(void* module, int ordinal) = 0;
 };

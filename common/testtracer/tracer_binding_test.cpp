@@ -14,7 +14,7 @@ using TakeFn = void (*)(char* out, size_t capacity);
 
 // What the stand-in recorded since the last call.
 std::string Take() {
-  static vz::ModuleHandle module = vz::LoadModule("vztrace");
+  static vz::ModuleHandle module = vz::LoadModule("vztrace").module;
   static TakeFn take = reinterpret_cast<TakeFn>(vz::GetModuleSymbol(module, "StandinTracerTake"));
   if (!take) return "(stand-in not found)";
   char buffer[8192];

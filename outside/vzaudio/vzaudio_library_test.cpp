@@ -55,7 +55,7 @@ class RecordingSink : public IACProviderSink {
 class VzAudioLibraryTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    module_ = vz::LoadModule("vzaudio.dll");
+    module_ = vz::LoadModule("vzaudio.dll").module;
     ASSERT_NE(module_, nullptr);
     create_ = reinterpret_cast<ACCreateInstanceFn>(vz::GetModuleOrdinal(module_, 1));
     release_ = reinterpret_cast<ACDeleteInstanceFn>(vz::GetModuleOrdinal(module_, 2));

@@ -33,7 +33,8 @@ inline constexpr uint32_t IDC_PANEL_AUDIO = 1025;
 inline constexpr uint32_t IDC_PANEL_ANNOTATE = 1026;
 inline constexpr uint32_t IDC_PANEL_LASER = 1027;
 
-// Connecting dialog (105): only the Cancel button (IDC_CANCEL).
+// Connecting dialog (105): the waiting text and the Cancel button (IDC_CANCEL).
+inline constexpr uint32_t IDC_CONNECTING_TEXT = 1001;
 
 // Sharing target selection (106).
 inline constexpr uint32_t IDC_SELECT_LOGO = 3;
@@ -72,6 +73,10 @@ inline constexpr uint32_t IDS_PROXY_USER_LABEL = 10002;
 inline constexpr uint32_t IDS_PROXY_PASSWORD_LABEL = 10003;
 inline constexpr uint32_t IDS_PROXY_TITLE = 10004;
 inline constexpr uint32_t IDS_SELECT_TITLE = 10005;
+inline constexpr uint32_t IDS_CONNECTING_TEXT = 10006;
+inline constexpr uint32_t IDS_CONNECTING_TITLE = 10007;
+inline constexpr uint32_t IDS_YES = 10008;  // message box buttons
+inline constexpr uint32_t IDS_NO = 10009;
 inline constexpr uint32_t IDS_STOP_SHARING_QUESTION = 50001;
 inline constexpr uint32_t IDS_STOP_SHARING = 50002;
 inline constexpr uint32_t IDS_SHARE = 50004;
@@ -172,7 +177,7 @@ inline constexpr DialogControls kDialogs[] = {
     {IDD_SHARING_PANEL,
      {IDC_PANEL_AUDIO, IDC_PANEL_SHARE, IDC_PANEL_CONTROL, IDC_PANEL_LASER, IDC_PANEL_ANNOTATE, IDC_PANEL_STOP,
       IDC_PANEL_MEETING_ID, IDC_PANEL_HIDDEN_LABEL}},
-    {IDD_CONNECTING, {IDC_CANCEL}},
+    {IDD_CONNECTING, {IDC_CONNECTING_TEXT, IDC_CANCEL}},
     {IDD_SHARING_SELECT, {IDC_SELECT_SHARE, IDC_CANCEL, IDC_SELECT_LOGO}},
     {IDD_PROXY_SETTINGS,
      {IDC_PROXY_TEXT, IDC_PROXY_USER_NAME, IDC_PROXY_PASSWORD, IDC_PROXY_USER_LABEL, IDC_PROXY_PASSWORD_LABEL, IDC_OK,
@@ -185,7 +190,7 @@ inline constexpr DialogControls kDialogs[] = {
 };
 
 inline constexpr uint32_t kStringIds[] = {
-    10001, 10002, 10003, 10004, 10005, 50001, 50002, 50004, 50006, 50008, 50009, 50011, 50013, 50014,
+    10001, 10002, 10003, 10004, 10005, 10006, 10007, 10008, 10009, 50001, 50002, 50004, 50006, 50008, 50009, 50011, 50013, 50014,
     60022, 60023, 60024, 60025, 60026, 60027, 60028, 60029, 60030, 60031, 60032, 60033, 60034, 60035,
     60036, 60037, 60038, 60039, 60040, 60041, 60042, 60043, 60044, 60045, 60046, 60047, 60048, 60049,
 };

@@ -66,6 +66,7 @@ struct TextStyle {
   TextAlign align = TextAlign::kLeft;
   TextVAlign valign = TextVAlign::kTop;
   bool ellipsis = false;  // end with "..." when wider than the box
+  bool wrap = false;      // break into lines at word ends to fit the box's width
 };
 
 // Measures one line of text; the canvas uses pango, layout tests a fake.
@@ -109,8 +110,8 @@ class Canvas {
   // The part `source` of the image into `dest`.
   virtual void DrawImagePart(const Image& image, const Rect& source, const Rect& dest) = 0;
 
-  // One line of text in the box, aligned and optionally ellipsised; clipped
-  // to the box.
+  // Text in the box, aligned and optionally ellipsised, on one line unless
+  // the style wraps it; clipped to the box.
   virtual void DrawText(std::string_view utf8, const Rect& box, const TextStyle& style) = 0;
   void DrawText(std::u16string_view text, const Rect& box, const TextStyle& style);
   virtual Size MeasureText(std::string_view utf8, const Font& font) = 0;

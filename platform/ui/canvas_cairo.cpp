@@ -196,13 +196,24 @@ class CairoCanvas : public Canvas {
     cairo_clip(cr_);
     PangoLayout* layout = pango_cairo_create_layout(cr_);
     ConfigureLayout(layout, utf8, style.font);
-    if (style.ellipsis) {
+    if (style.wrap) {
+      pango_layout_set_single_paragraph_mode(layout, FALSE);
+      pango_layout_set_width(layout, box.Width() * PANGO_SCALE);
+      pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
+      pango_layout_set_alignment(layout, style.align == TextAlign::kCenter  ? PANGO_ALIGN_CENTER
+                                         : style.align == TextAlign::kRight ? PANGO_ALIGN_RIGHT
+                                                                            : PANGO_ALIGN_LEFT);
+    } else if (style.ellipsis) {
       pango_layout_set_width(layout, box.Width() * PANGO_SCALE);
       pango_layout_set_ellipsize(layout, PANGO_ELLIPSIZE_END);
     }
     PangoRectangle logical;
     pango_layout_get_pixel_extents(layout, nullptr, &logical);
     double x = box.left;
+    if (style.wrap) {  // pango aligns the lines inside the box's width
+      logical.x = 0;
+      logical.width = box.Width();
+    }
     if (style.align == TextAlign::kCenter) x = box.left + (box.Width() - logical.width) / 2;
     if (style.align == TextAlign::kRight) x = box.right - logical.width;
     double y = box.top;

@@ -28,6 +28,7 @@ class HeadlessNative : public NativeWindow {
   void SetInputShape(const WindowRegion*) override {}
   void SetOpacity(uint8_t) override {}
   void SetCursor(CursorKind) override {}
+  bool SetCursorImage(const Image&, Point) override { return true; }
   void SetTitle(const std::string&) override {}
   void Present(const Image&, const Rect&) override {}
 

@@ -4,6 +4,7 @@
 #include <X11/keysym.h>
 
 #include "platform/platform_log.h"
+#include "platform/ui/xlib_threads.h"
 #include "platform/ui/input_injector.h"
 
 namespace vz {
@@ -67,6 +68,7 @@ class XTestInjector : public InputInjector {
 }  // namespace
 
 std::unique_ptr<InputInjector> InputInjector::Open(const char* display_name) {
+  EnsureXlibThreads();
   Display* display = XOpenDisplay(display_name);
   if (display == nullptr) {
     PlatformLog("input injector: cannot open the display");

@@ -31,16 +31,22 @@ int ModalLoop::Run() {
   outer_ = t_innermost;
   if (outer_ != nullptr) outer_->inner_ = this;
   t_innermost = this;
-  // Each turn: one Run of the thread's loop, which this loop's End (or an
-  // inner loop's unwinding) quits. Quit only ends the innermost Run, so a
-  // quit meant for an outer loop is passed down as the inner loops end.
-  while (!ended_ && !loop_.IsStopped()) loop_.Run();
-  t_innermost = outer_;
-  if (outer_ != nullptr) {
-    outer_->inner_ = nullptr;
-    // An outer loop that ended meanwhile needs its own Run quit now.
-    if (outer_->ended_) loop_.Quit();
+  // One Run of the thread's loop, which this loop's End quits. A Quit that
+  // came from elsewhere (the program quitting while a dialog is open) was
+  // meant for the thread's own loop: this loop ends, and the quit is passed
+  // on to the Run below it, so every nested loop unwinds and the program's
+  // loop ends too.
+  bool passed_on_quit = false;
+  if (!loop_.IsStopped()) loop_.Run();
+  if (!ended_ && !loop_.IsStopped()) {
+    ended_ = true;
+    result_ = kEndedByOuter;
+    passed_on_quit = true;
   }
+  t_innermost = outer_;
+  if (outer_ != nullptr) outer_->inner_ = nullptr;
+  // An outer loop that ended meanwhile, or a quit for the loop below.
+  if (passed_on_quit || (outer_ != nullptr && outer_->ended_)) loop_.Quit();
   running_ = false;
   if (!ended_) {
     ended_ = true;

@@ -4,7 +4,9 @@
 //
 // Loops nest (a menu over a dialog). Ending an outer loop ends the inner
 // ones too (each returns kEndedByOuter), so tearing down an owner from
-// inside a nested loop unwinds every loop above it. After Run returns the
+// inside a nested loop unwinds every loop above it. A RunLoop::Quit made
+// while a modal loop runs (the program quitting) ends every modal loop with
+// kEndedByOuter and then the Run it was meant for. After Run returns the
 // caller must check that what it used is still alive (see AliveFlag) before
 // touching it: the owner may have been destroyed meanwhile.
 #include <memory>

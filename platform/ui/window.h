@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/ui/canvas.h"
+#include "platform/ui/image.h"
 #include "platform/ui/ui_events.h"
 #include "platform/ui/ui_types.h"
 
@@ -76,6 +77,8 @@ class Window {
   virtual uint32_t flags() const = 0;
   // An id of the display's window for the log and the window list; 0 headless.
   virtual uint64_t NativeId() const = 0;
+  // False once the window is destroyed: for code that ran a nested loop.
+  virtual std::shared_ptr<const bool> Alive() const = 0;
 
   // Visibility and placement. Bounds of a top-level window are on the
   // screen; a child's are in its parent.
@@ -90,6 +93,7 @@ class Window {
   // Window point -> screen point.
   virtual Point ToScreen(Point p) const = 0;
   virtual void SetTitle(const std::string& utf8) = 0;
+  virtual std::string GetTitle() const = 0;
   virtual void SetEnabled(bool enabled) = 0;
   virtual bool IsEnabled() const = 0;
 
@@ -122,6 +126,9 @@ class Window {
   virtual uint8_t opacity() const = 0;
 
   virtual void SetCursor(CursorKind shape) = 0;
+  // A cursor made from an image (alpha kept) with its hot spot; false when
+  // the display cannot make it (the cursor then stays as it was).
+  virtual bool SetCursorImage(const Image& image, Point hotspot) = 0;
 
   // Painting: marks an area (window coordinates; empty means all) to paint
   // on the next turn of the loop; Update paints what is marked now.

@@ -144,9 +144,11 @@ void WindowCore::DispatchMouse(WindowNode* top, MouseEvent event) {
     if (input != nullptr && !RegionContains(*input, event.position)) return;
     target = HitTest(top, event.position);
   }
-  if (!target->IsEnabled() || (target->flags() & kWindowDisabled)) {
-    if (capture_ == nullptr && grab_ == nullptr) return;
-  }
+  // A disabled window, or one inside a disabled window (the owner of a
+  // modal dialog), takes no input unless it holds the capture or the grab.
+  bool enabled = true;
+  for (Window* w = target; w != nullptr; w = w->parent()) enabled = enabled && w->IsEnabled();
+  if (!enabled && capture_ == nullptr && grab_ == nullptr) return;
 
   if (event.action == MouseAction::kPress) {
     const auto now = std::chrono::steady_clock::now();
@@ -519,6 +521,17 @@ void WindowNode::SetCursor(CursorKind shape) {
   if (auto* top = static_cast<WindowNode*>(TopLevel()); top != nullptr && top->native_) {
     top->native_->SetCursor(shape);
   }
+}
+
+bool WindowNode::SetCursorImage(const Image& image, Point hotspot) {
+  if (image.IsEmpty() || hotspot.x < 0 || hotspot.y < 0 || hotspot.x >= image.width() ||
+      hotspot.y >= image.height()) {
+    PlatformLog("window layer: bad cursor image %dx%d, hot spot %d,%d", image.width(), image.height(), hotspot.x,
+                hotspot.y);
+    return false;
+  }
+  auto* top = static_cast<WindowNode*>(TopLevel());
+  return top != nullptr && top->native_ && top->native_->SetCursorImage(image, hotspot);
 }
 
 void WindowNode::Invalidate(const Rect& area) {

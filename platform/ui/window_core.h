@@ -36,6 +36,7 @@ class NativeWindow {
   virtual void SetInputShape(const WindowRegion* region) = 0;
   virtual void SetOpacity(uint8_t alpha) = 0;
   virtual void SetCursor(CursorKind shape) = 0;
+  virtual bool SetCursorImage(const Image& image, Point hotspot) = 0;
   virtual void SetTitle(const std::string& utf8) = 0;
   // The buffer's area changed: put it on the display.
   virtual void Present(const Image& buffer, const Rect& area) = 0;
@@ -143,6 +144,7 @@ class WindowNode : public Window {
   Rect bounds() const override { return bounds_; }
   Point ToScreen(Point p) const override;
   void SetTitle(const std::string& utf8) override;
+  std::string GetTitle() const override { return title_; }
   void SetEnabled(bool enabled) override;
   bool IsEnabled() const override { return enabled_; }
   void Raise() override;
@@ -161,6 +163,7 @@ class WindowNode : public Window {
   void SetOpacity(uint8_t alpha) override;
   uint8_t opacity() const override { return opacity_; }
   void SetCursor(CursorKind shape) override;
+  bool SetCursorImage(const Image& image, Point hotspot) override;
   CursorKind cursor() const { return cursor_; }
   void Invalidate(const Rect& area) override;
   void Update() override;
@@ -170,7 +173,7 @@ class WindowNode : public Window {
   void PaintTree(Canvas& canvas);
   const std::string& title() const { return title_; }
   const WindowRegion* input_shape() const { return has_input_shape_ ? &input_shape_ : nullptr; }
-  std::shared_ptr<const bool> Alive() const { return alive_.Watch(); }
+  std::shared_ptr<const bool> Alive() const override { return alive_.Watch(); }
 
  private:
   WindowCore& core_;

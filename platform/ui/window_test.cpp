@@ -1,8 +1,12 @@
 // The window tree, input routing and modal loops on the headless backend.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <future>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/clock.h"
@@ -189,6 +193,89 @@ TEST_F(WindowTest, AWindowDestroyedByItsOwnClickIsNotTouchedAgain) {
   EXPECT_FALSE(top_d.events.empty());
 }
 
+TEST_F(WindowTest, TheTopWindowUnderThePointerTakesTheClickAndStackingChangesIt) {
+  Recorder a_d(0xFF000000), b_d(0xFF111111);
+  auto a = Make(&a_d, {0, 0, 100, 100});
+  auto b = Make(&b_d, {50, 50, 150, 150});
+  a->Show();
+  b->Show();
+  system_->Click({75, 75});
+  EXPECT_FALSE(b_d.events.empty());
+  EXPECT_TRUE(a_d.events.empty());
+  b->StackBelow(a.get());
+  EXPECT_EQ(system_->TopLevelWindows(), (std::vector<Window*>{b.get(), a.get()}));
+  b_d.events.clear();
+  system_->Click({75, 75});
+  EXPECT_FALSE(a_d.events.empty());
+  a->Lower();
+  a_d.events.clear();
+  system_->Click({75, 75});
+  for (const MouseEvent& e : a_d.events) EXPECT_EQ(e.action, MouseAction::kLeave);
+  b->Hide();
+  system_->Click({75, 75});
+  EXPECT_FALSE(a_d.events.empty());  // hidden windows take nothing
+}
+
+TEST_F(WindowTest, FocusFollowsShowingAndHidingButNotForNoActivateWindows) {
+  Recorder a_d(0xFF000000), tool_d(0xFF111111);
+  auto a = Make(&a_d, {0, 0, 100, 100});
+  auto tool = Make(&tool_d, {200, 0, 300, 100}, nullptr, kWindowNoActivate);
+  a->Show();
+  EXPECT_EQ(system_->ActiveWindow(), a.get());
+  EXPECT_EQ(a_d.focus, (std::vector<bool>{true}));
+  tool->Show();
+  system_->Click({250, 50});
+  EXPECT_EQ(system_->ActiveWindow(), a.get());
+  EXPECT_TRUE(tool_d.focus.empty());
+  a->Hide();
+  EXPECT_EQ(system_->ActiveWindow(), nullptr);
+  EXPECT_EQ(a_d.focus, (std::vector<bool>{true, false}));
+}
+
+TEST_F(WindowTest, QuickSecondPressesAreDoubleClicksAndWheelsCarryTheirDirection) {
+  Recorder d(0xFF000000);
+  auto top = Make(&d, {0, 0, 100, 100});
+  top->Show();
+  system_->Click({10, 10});
+  system_->Click({11, 10});
+  system_->Click({60, 60});  // far away: a plain press again
+  system_->SendMouse(MouseAction::kWheel, MouseButton::kNone, {60, 60}, -1);
+  std::vector<MouseAction> presses;
+  for (const MouseEvent& e : d.events) {
+    if (e.action == MouseAction::kPress || e.action == MouseAction::kDoubleClick) presses.push_back(e.action);
+  }
+  EXPECT_EQ(presses, (std::vector<MouseAction>{MouseAction::kPress, MouseAction::kPress, MouseAction::kDoubleClick,
+                                               MouseAction::kPress}));
+  EXPECT_EQ(d.events.back().action, MouseAction::kWheel);
+  EXPECT_EQ(d.events.back().wheel_delta, -1);
+}
+
+TEST_F(WindowTest, ResizingATopLevelWindowResizesItsBuffer) {
+  Recorder d(0xFF00FF00);
+  auto top = Make(&d, {0, 0, 10, 10});
+  top->Show();
+  top->SetBounds({5, 5, 45, 25});
+  const Image& image = system_->Render(top.get());
+  EXPECT_EQ(image.size(), (Size{40, 20}));
+  EXPECT_EQ(image.GetPixel(39, 19), 0xFF00FF00u);
+}
+
+TEST_F(WindowTest, ADisabledWindowsChildrenTakeNoClicks) {
+  Recorder top_d(0xFF000000), child_d(0xFF111111);
+  auto top = Make(&top_d, {0, 0, 100, 100});
+  auto child = Make(&child_d, {0, 0, 50, 50}, top.get());
+  child->Show();
+  top->Show();
+  top->SetEnabled(false);  // as while a modal dialog of it runs
+  system_->Click({10, 10});
+  system_->Click({80, 80});
+  EXPECT_TRUE(child_d.events.empty());
+  EXPECT_TRUE(top_d.events.empty());
+  top->SetEnabled(true);
+  system_->Click({10, 10});
+  EXPECT_FALSE(child_d.events.empty());
+}
+
 TEST_F(WindowTest, BadParametersGiveNoWindow) {
   Recorder d(0);
   EXPECT_EQ(Make(nullptr, {0, 0, 10, 10}), nullptr);
@@ -239,6 +326,31 @@ TEST_F(WindowTest, OwnerTornDownDuringAModalLoopIsSeenAfterItReturns) {
   modal.Run();
   loop_.RunUntilIdle();
   EXPECT_FALSE(*watch);
+}
+
+TEST_F(WindowTest, TheProgramQuittingDuringAModalLoopEndsItAndTheProgramsLoop) {
+  int modal_result = 0;
+  bool after_modal = false;
+  loop_.Post([&] {
+    ModalLoop dialog(loop_);
+    loop_.Post([&] { loop_.Quit(); });  // e.g. the pipe is lost while a dialog is open
+    modal_result = dialog.Run();
+    after_modal = true;
+  });
+  // A lost quit would leave Run waiting: a watchdog thread ends it then.
+  std::promise<void> returned;
+  std::atomic<bool> timed_out{false};
+  std::thread watchdog([&, done = returned.get_future()] {
+    if (done.wait_for(std::chrono::seconds(10)) == std::future_status::ready) return;
+    timed_out = true;
+    for (int i = 0; i < 4; ++i) loop_.Quit();
+  });
+  loop_.Run();
+  returned.set_value();
+  watchdog.join();
+  EXPECT_TRUE(after_modal);
+  EXPECT_EQ(modal_result, ModalLoop::kEndedByOuter);
+  EXPECT_FALSE(timed_out);
 }
 
 TEST_F(WindowTest, ModalLoopEndedBeforeRunReturnsAtOnce) {

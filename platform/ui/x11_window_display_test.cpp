@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "platform/run_loop.h"
+#include "platform/ui/display_probe.h"
 #include "platform/ui/display_test_env.h"
 #include "platform/ui/input_injector.h"
 #include "platform/ui/window.h"
@@ -17,6 +18,7 @@ class Probe : public WindowDelegate {
   explicit Probe(Color color) : color_(color) {}
   void OnPaint(Canvas& canvas) override {
     ++paints;
+    painted_size = canvas.size();
     canvas.FillRect({0, 0, canvas.size().width, canvas.size().height}, color_);
   }
   void OnMouse(const MouseEvent& e) override {
@@ -31,6 +33,7 @@ class Probe : public WindowDelegate {
   }
   void OnFocus(bool f) override { focused = f; }
   int paints = 0;
+  Size painted_size;
   std::vector<Point> presses;
   std::string text;
   std::vector<uint32_t> keysyms;
@@ -108,6 +111,179 @@ TEST(X11WindowTest, ClipboardTextComesBackToItsOwnRequest) {
   });
   ASSERT_TRUE(env.RunUntil(loop, [&] { return done; }));
   EXPECT_EQ(got, "pasted ü");
+}
+
+}  // namespace
+}  // namespace vz
+
+namespace vz {
+namespace {
+
+const DisplayWindowInfo* FindById(const std::vector<DisplayWindowInfo>& list, uint64_t id) {
+  for (const DisplayWindowInfo& w : list) {
+    if (w.id == id) return &w;
+  }
+  return nullptr;
+}
+
+TEST(X11WindowTest, PlacementStackingTitleAndVisibilityReachTheDisplay) {
+  DisplayTestEnv& env = DisplayTestEnv::Get();
+  if (!env.available()) GTEST_SKIP() << env.why();
+  RunLoop& loop = RunLoop::ForCurrentThread();
+  std::unique_ptr<WindowSystem> system = OpenDisplayWindowSystem(env.display().c_str());
+  ASSERT_TRUE(system);
+  Probe a_d(0xFF000000), b_d(0xFFFFFFFF);
+  WindowParams params;
+  params.flags = kWindowOverrideRedirect;
+  params.bounds = Rect::FromXYWH(10, 20, 30, 40);
+  params.title = "first";
+  auto a = system->CreateWindow(params, &a_d);
+  params.title = "second";
+  auto b = system->CreateWindow(params, &b_d);
+  ASSERT_TRUE(a && b);
+  a->Show(false);
+  b->Show(false);
+  system->Sync();
+  std::vector<DisplayWindowInfo> list = ListDisplayWindows(env.display().c_str());
+  const DisplayWindowInfo* first = FindById(list, a->NativeId());
+  ASSERT_NE(first, nullptr);
+  EXPECT_TRUE(first->viewable);
+  EXPECT_EQ(first->title, "first");
+  EXPECT_EQ(first->bounds, Rect::FromXYWH(10, 20, 30, 40));
+  auto index_of = [&](uint64_t id) {
+    for (size_t i = 0; i < list.size(); ++i) {
+      if (list[i].id == id) return static_cast<int>(i);
+    }
+    return -1;
+  };
+  EXPECT_LT(index_of(a->NativeId()), index_of(b->NativeId()));  // shown later: above
+
+  a->Raise();
+  a->SetBounds(Rect::FromXYWH(100, 110, 50, 60));
+  a->SetTitle("renamed ü");
+  b->Hide();
+  system->Sync();
+  list = ListDisplayWindows(env.display().c_str());
+  EXPECT_GT(index_of(a->NativeId()), index_of(b->NativeId()));
+  first = FindById(list, a->NativeId());
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(first->bounds, Rect::FromXYWH(100, 110, 50, 60));
+  EXPECT_EQ(first->title, "renamed ü");
+  EXPECT_FALSE(FindById(list, b->NativeId())->viewable);
+  // The back buffer follows the new size.
+  ASSERT_TRUE(env.RunUntil(loop, [&] { return a_d.paints > 0; }));
+  EXPECT_EQ(a_d.painted_size, (Size{50, 60}));
+
+  const uint64_t gone = a->NativeId();
+  a.reset();
+  system->Sync();
+  const std::vector<DisplayWindowInfo> after = ListDisplayWindows(env.display().c_str());
+  EXPECT_EQ(FindById(after, gone), nullptr);
+}
+
+TEST(X11WindowTest, ImageCursorsAreMadeAndBadHotSpotsRefused) {
+  DisplayTestEnv& env = DisplayTestEnv::Get();
+  if (!env.available()) GTEST_SKIP() << env.why();
+  std::unique_ptr<WindowSystem> system = OpenDisplayWindowSystem(env.display().c_str());
+  ASSERT_TRUE(system);
+  Probe d(0xFF000000);
+  WindowParams params;
+  params.bounds = Rect::FromXYWH(0, 0, 20, 20);
+  auto window = system->CreateWindow(params, &d);
+  Image pen(32, 32);
+  pen.Fill(0x80FF0000);
+  EXPECT_TRUE(window->SetCursorImage(pen, {5, 28}));
+  EXPECT_FALSE(window->SetCursorImage(pen, {32, 0}));
+  EXPECT_FALSE(window->SetCursorImage(Image(), {0, 0}));
+  window->SetCursor(CursorKind::kArrow);  // back to a standard one, the image cursor freed
+  system->Sync();
+}
+
+// Paints its left half opaque and its right half fully transparent.
+class HalfPainter : public WindowDelegate {
+ public:
+  void OnPaint(Canvas& canvas) override {
+    ++paints;
+    canvas.FillRect({0, 0, canvas.size().width / 2, canvas.size().height}, 0xFF00FF00);
+  }
+  int paints = 0;
+};
+
+TEST(X11WindowTest, TranslucentWindowsGetAlphaWithACompositorElseAShapeCutFromIt) {
+  DisplayTestEnv& env = DisplayTestEnv::Get();
+  if (!env.available()) GTEST_SKIP() << env.why();
+  RunLoop& loop = RunLoop::ForCurrentThread();
+  std::unique_ptr<WindowSystem> system = OpenDisplayWindowSystem(env.display().c_str());
+  ASSERT_TRUE(system);
+  WindowParams params;
+  params.flags = kWindowOverrideRedirect | kWindowTranslucent;
+  params.bounds = Rect::FromXYWH(300, 300, 40, 20);
+
+  HalfPainter plain_d;
+  auto plain = system->CreateWindow(params, &plain_d);
+  plain->Show(false);
+  ASSERT_TRUE(env.RunUntil(loop, [&] { return plain_d.paints > 0; }));
+  system->Sync();
+  const std::vector<DisplayWindowInfo> before = ListDisplayWindows(env.display().c_str());
+  const DisplayWindowInfo* shaped = FindById(before, plain->NativeId());
+  ASSERT_NE(shaped, nullptr);
+  EXPECT_NE(shaped->depth, 32);
+  EXPECT_EQ(shaped->shape_extents, (Rect{0, 0, 20, 20}));  // the transparent half is cut away
+
+  FakeCompositor compositor(env.display().c_str());
+  ASSERT_TRUE(compositor.ok());
+  EXPECT_TRUE(system->HasCompositor());
+  HalfPainter alpha_d;
+  auto alpha = system->CreateWindow(params, &alpha_d);
+  alpha->Show(false);
+  ASSERT_TRUE(env.RunUntil(loop, [&] { return alpha_d.paints > 0; }));
+  system->Sync();
+  const std::vector<DisplayWindowInfo> list = ListDisplayWindows(env.display().c_str());
+  const DisplayWindowInfo* argb = FindById(list, alpha->NativeId());
+  ASSERT_NE(argb, nullptr);
+  EXPECT_EQ(argb->depth, 32);
+  EXPECT_EQ(argb->shape_extents, (Rect{0, 0, 40, 20}));  // whole: the alpha does the rest
+}
+
+TEST(X11WindowTest, TheWorkAreaIsTheDesktopsAndMonitorsKeepInsideIt) {
+  DisplayTestEnv& env = DisplayTestEnv::Get();
+  if (!env.available()) GTEST_SKIP() << env.why();
+  std::unique_ptr<WindowSystem> system = OpenDisplayWindowSystem(env.display().c_str());
+  ASSERT_TRUE(system);
+  EXPECT_EQ(system->WorkArea(), (Rect{0, 0, 1280, 1024}));  // no desktop: the screen
+  ASSERT_TRUE(SetDisplayWorkArea(env.display().c_str(), Rect::FromXYWH(0, 32, 1280, 960)));
+  EXPECT_EQ(system->WorkArea(), (Rect{0, 32, 1280, 992}));
+  const std::vector<MonitorArea> monitors = system->Monitors();
+  ASSERT_FALSE(monitors.empty());
+  EXPECT_EQ(monitors[0].bounds, (Rect{0, 0, 1280, 1024}));
+  EXPECT_EQ(monitors[0].work_area, (Rect{0, 32, 1280, 992}));
+  SetDisplayWorkArea(env.display().c_str(), Rect{});
+}
+
+TEST(X11WindowTest, AGrabbingWindowGetsClicksMadeOutsideIt) {
+  DisplayTestEnv& env = DisplayTestEnv::Get();
+  if (!env.available()) GTEST_SKIP() << env.why();
+  RunLoop& loop = RunLoop::ForCurrentThread();
+  std::unique_ptr<WindowSystem> system = OpenDisplayWindowSystem(env.display().c_str());
+  ASSERT_TRUE(system);
+  Probe menu_d(0xFF202020);
+  WindowParams params;
+  params.flags = kWindowOverrideRedirect | kWindowNoActivate;
+  params.bounds = Rect::FromXYWH(400, 400, 50, 50);
+  auto menu = system->CreateWindow(params, &menu_d);
+  menu->Show(false);
+  system->Sync();
+  ASSERT_TRUE(menu->Grab());
+  std::unique_ptr<InputInjector> injector = InputInjector::Open(env.display().c_str());
+  injector->Click({10, 10});
+  injector->Sync();
+  ASSERT_TRUE(env.RunUntil(loop, [&] { return !menu_d.presses.empty(); }));
+  EXPECT_EQ(menu_d.presses[0], (Point{-390, -390}));  // in the menu's own coordinates
+  injector->Tap(keys::kEscape);
+  injector->Sync();
+  ASSERT_TRUE(env.RunUntil(loop, [&] { return !menu_d.keysyms.empty(); }));
+  EXPECT_EQ(menu_d.keysyms[0], keys::kEscape);
+  menu->Ungrab();
 }
 
 }  // namespace

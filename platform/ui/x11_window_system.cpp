@@ -5,6 +5,7 @@
 #include <X11/Xutil.h>
 #include <X11/cursorfont.h>
 #include <X11/extensions/Xrandr.h>
+#include <X11/extensions/Xrender.h>
 #include <X11/extensions/shape.h>
 #include <cairo-xlib.h>
 #include <cairo.h>
@@ -14,6 +15,7 @@
 #include <map>
 
 #include "platform/platform_log.h"
+#include "platform/ui/xlib_threads.h"
 #include "platform/run_loop.h"
 #include "platform/text.h"
 #include "platform/ui/window_core.h"
@@ -63,15 +65,9 @@ std::string KeysymText(KeySym keysym) {
   if ((keysym >= 0x20 && keysym <= 0x7E) || (keysym >= 0xA0 && keysym <= 0xFF)) code = static_cast<uint32_t>(keysym);
   if ((keysym & 0xFF000000UL) == 0x01000000UL) code = static_cast<uint32_t>(keysym & 0x00FFFFFF);
   if (code == 0 || code > 0x10FFFF) return "";
-  std::u16string u16;
-  if (code >= 0x10000) {
-    code -= 0x10000;
-    u16.push_back(static_cast<char16_t>(0xD800 + (code >> 10)));
-    u16.push_back(static_cast<char16_t>(0xDC00 + (code & 0x3FF)));
-  } else {
-    u16.push_back(static_cast<char16_t>(code));
-  }
-  return Utf16ToUtf8(u16);
+  std::string text;
+  AppendUtf8(text, code);
+  return text;
 }
 
 std::vector<XRectangle> ToXRects(const WindowRegion& region) {
@@ -111,6 +107,7 @@ class X11Native : public NativeWindow {
   void SetInputShape(const WindowRegion* region) override;
   void SetOpacity(uint8_t alpha) override;
   void SetCursor(CursorKind shape) override;
+  bool SetCursorImage(const Image& image, Point hotspot) override;
   void SetTitle(const std::string& utf8) override;
   void Present(const Image& buffer, const Rect& area) override;
 
@@ -130,6 +127,7 @@ class X11Native : public NativeWindow {
   uint32_t flags_;
   Rect bounds_;
   XIC ic_ = nullptr;
+  Cursor image_cursor_ = 0;  // owned: made from an image
   bool focus_on_map_ = false;
   bool has_shape_ = false;
 };
@@ -221,6 +219,7 @@ X11Native::X11Native(X11System& system, ::Window window, Visual* visual, int dep
 X11Native::~X11Native() {
   system_.natives_.erase(window_);
   if (ic_ != nullptr) XDestroyIC(ic_);
+  if (image_cursor_ != 0) XFreeCursor(system_.display(), image_cursor_);
   XDestroyWindow(system_.display(), window_);
   if (colormap_ != 0) XFreeColormap(system_.display(), colormap_);
   system_.Flush();
@@ -331,7 +330,45 @@ void X11Native::SetOpacity(uint8_t alpha) {
 
 void X11Native::SetCursor(CursorKind shape) {
   XDefineCursor(system_.display(), window_, system_.cursor(shape));
+  if (image_cursor_ != 0) {
+    XFreeCursor(system_.display(), image_cursor_);
+    image_cursor_ = 0;
+  }
   system_.Flush();
+}
+
+// An ARGB cursor through the render extension: the image's premultiplied
+// pixels are the extension's standard ARGB32 format as they stand.
+bool X11Native::SetCursorImage(const Image& image, Point hotspot) {
+  Display* d = system_.display();
+  XRenderPictFormat* format = XRenderFindStandardFormat(d, PictStandardARGB32);
+  if (format == nullptr) {
+    PlatformLog("window layer: the display cannot make image cursors");
+    return false;
+  }
+  const Pixmap pixmap = XCreatePixmap(d, window_, static_cast<unsigned>(image.width()),
+                                      static_cast<unsigned>(image.height()), 32);
+  XImage* ximage = XCreateImage(d, DefaultVisual(d, DefaultScreen(d)), 32, ZPixmap, 0,
+                                reinterpret_cast<char*>(const_cast<uint32_t*>(image.data())),
+                                static_cast<unsigned>(image.width()), static_cast<unsigned>(image.height()), 32,
+                                image.width() * 4);
+  const GC gc = XCreateGC(d, pixmap, 0, nullptr);
+  XPutImage(d, pixmap, gc, ximage, 0, 0, 0, 0, static_cast<unsigned>(image.width()),
+            static_cast<unsigned>(image.height()));
+  ximage->data = nullptr;  // the pixels are the image's, not Xlib's to free
+  XDestroyImage(ximage);
+  XFreeGC(d, gc);
+  const Picture picture = XRenderCreatePicture(d, pixmap, format, 0, nullptr);
+  const Cursor cursor = XRenderCreateCursor(d, picture, static_cast<unsigned>(hotspot.x),
+                                            static_cast<unsigned>(hotspot.y));
+  XRenderFreePicture(d, picture);
+  XFreePixmap(d, pixmap);
+  if (cursor == 0) return false;
+  XDefineCursor(d, window_, cursor);
+  if (image_cursor_ != 0) XFreeCursor(d, image_cursor_);
+  image_cursor_ = cursor;
+  system_.Flush();
+  return true;
 }
 
 void X11Native::SetTitle(const std::string& utf8) {
@@ -384,6 +421,7 @@ void X11Native::ShapeFromAlpha(const Image& buffer) {
 // ---------------------------------------------------------------------------
 
 std::unique_ptr<X11System> X11System::Open(const char* name) {
+  EnsureXlibThreads();
   static bool handler_set = false;
   if (!handler_set) {
     XSetErrorHandler(OnXError);

@@ -73,7 +73,9 @@ void BM_PeerCopyTilesInAndOut(benchmark::State& state) {
   std::string out;
   for (auto _ : state) {
     out.resize(size_t(kTiles) * kTileBytes);
-    for (int i = 0; i < kTiles; ++i) std::memcpy(&out[size_t(i) * kTileBytes], tiles.list[i]->Slots[0].Data, kTileBytes);
+    for (int i = 0; i < kTiles; ++i) {
+      std::memcpy(&out[size_t(i) * kTileBytes], tiles.list[i]->Slots[0].Data, kTileBytes);
+    }
     std::vector<std::unique_ptr<uint8_t[]>> copies;
     copies.reserve(kTiles);
     for (int i = 0; i < kTiles; ++i) {

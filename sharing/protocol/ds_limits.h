@@ -5,9 +5,14 @@
 #include <cstddef>
 #include <cstdint>
 
-// Larger messages are dropped unparsed. A full screen update of 16
-// monitors in JPEG tiles stays far below it.
-inline constexpr size_t kDsMaxMessageBytes = 64u << 20;
+// Larger messages are dropped unparsed. One screen update of a 4K monitor
+// in JPEG tiles stays below it.
+inline constexpr size_t kDsMaxMessageBytes = 32u << 20;
+// Embedded messages (caches, blocks, their rectangles, points...) of one
+// message; more are refused before parsing, since a few bytes each would
+// parse into far larger objects. Generous for 16 monitors of 4K blocks and
+// capped annotations.
+inline constexpr uint64_t kDsMaxMessageParts = 100000;
 // A sharing info holds 17 monitor slots; the capture fills at most 16.
 inline constexpr int kDsMaxMonitors = 16;
 // Annotation points of one command; the rest is dropped.

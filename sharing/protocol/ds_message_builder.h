@@ -4,7 +4,8 @@
 // Every Build returns false (logged) only when the message could not be
 // serialized (over 2 GiB); `out` is then empty.
 //
-// Threads: one at a time per builder (the session's send lock).
+// Threads: the Build functions may run on several threads at once; SetDsId
+// must not run while one does (the session sets it before joining).
 #include <cstdint>
 #include <string>
 

@@ -82,7 +82,10 @@ VzObjectPtr<CCacheEntry> ReadDsCache(const DsCache& message) {
                    static_cast<unsigned long long>(size), data.data().size());
       size = data.data().size();
     }
-    cache->SetSlot(i, static_cast<int32_t>(data.type()), data.data().data(), static_cast<uint32_t>(size));
+    // A slot without a (known) type stays typed 0, "empty", rather than
+    // taking the schema's default.
+    const int32_t type = data.has_type() ? static_cast<int32_t>(data.type()) : 0;
+    cache->SetSlot(i, type, data.data().data(), static_cast<uint32_t>(size));
   }
   return cache;
 }

@@ -6,6 +6,7 @@
 #include "dsdef.pb.h"
 #include "sharing/protocol/ds_limits.h"
 #include "sharing/protocol/ds_message_reader.h"
+#include "sharing/protocol/ds_part_count.h"
 
 namespace {
 
@@ -77,6 +78,10 @@ std::vector<DsReceivedEvent> ReadDsReception(const uint8_t* data, size_t size, b
   std::vector<DsReceivedEvent> events;
   if (size > kDsMaxMessageBytes) {
     VZ_LOG_ERROR("message of [%zu] bytes is too large, dropped", size);
+    return events;
+  }
+  if (!DsPartsWithin(data, size, DsData::descriptor(), kDsMaxMessageParts)) {
+    VZ_LOG_ERROR("message of [%zu] bytes is malformed or has too many parts, dropped", size);
     return events;
   }
   DsData message;

@@ -11,9 +11,10 @@
 // this order: sharing info, caches, mouse info, blocks (to the request path
 // for GET_CACHES), command.
 //
-// Bytes that are not a message, or more than kDsMaxMessageBytes, give
-// nothing (logged). Caches and blocks whose index lies beyond what the
-// tables hold are dropped (logged).
+// Bytes that are not a message, more than kDsMaxMessageBytes, or a message
+// of more than kDsMaxMessageParts embedded parts give nothing (logged).
+// Caches and blocks whose index lies beyond what the tables hold are
+// dropped (logged).
 //
 // Threads: any; it touches nothing but its arguments.
 #include <cstddef>

@@ -224,6 +224,29 @@ TEST(DsReceptionTest, BytesThatAreNoMessageAreDropped) {
   EXPECT_TRUE(ReadDsReception(nullptr, 12, false).empty());
 }
 
+TEST(DsReceptionTest, MessagesOfTooManyTinyPartsAreRefusedBeforeParsing) {
+  // 100,000 embedded parts are taken (a block with its rectangle counts
+  // two); one more and the message is refused whole.
+  std::string blocks;
+  for (int i = 0; i < 50000; ++i) blocks += Hex("82 05 03 B2 04 00");  // block { rect {} }
+  auto events = Receive(Header(60) + blocks);
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(events[0].blocks.size(), 50000u);
+  EXPECT_TRUE(Receive(Header(60) + blocks + Hex("82 05 00")).empty());
+
+  // Points deep inside a command count as well: command, annotation and
+  // 99,998 points are 100,000 parts.
+  DsData message;
+  message.set_type(DS_DATA_COMMAND);
+  DsAnnotationEvent* annotation = message.mutable_command()->mutable_annotation_event();
+  for (int i = 0; i < 99998; ++i) annotation->add_points();
+  events = Receive(Serialize(message));
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(events[0].command->PointCount, 10000u);
+  annotation->add_points();
+  EXPECT_TRUE(Receive(Serialize(message)).empty());
+}
+
 TEST(DsReceptionTest, TwentyMonitorsAreCappedAtSixteen) {
   DsData message;
   message.set_type(DS_DATA_CREATE_SHARINGINFO);
@@ -249,6 +272,10 @@ TEST(DsReceptionTest, CacheSizeNeverExceedsTheBytesCarried) {
   none->set_type(DS_CACHE_PNG);
   none->set_data_size(5000);
   cache->add_cache_data()->set_data("third slot ignored");
+  DsCache* untyped = message.add_caches();
+  untyped->set_index(22);
+  untyped->add_cache_data()->set_data("xy");
+  untyped->mutable_cache_data(0)->set_data_size(2);
   const auto events = Receive(Serialize(message));
   ASSERT_EQ(events.size(), 1u);
   const CCacheEntry& entry = *events[0].caches[0];
@@ -257,6 +284,9 @@ TEST(DsReceptionTest, CacheSizeNeverExceedsTheBytesCarried) {
   EXPECT_EQ(entry.Slots[1].Type, DS_CACHE_PNG);
   EXPECT_EQ(entry.Slots[1].Size, 0u);
   EXPECT_EQ(entry.Slots[1].Data, nullptr);
+  // No type on the wire: an untyped slot, not the schema's first type.
+  EXPECT_EQ(events[0].caches[1]->Slots[0].Type, 0);
+  EXPECT_EQ(events[0].caches[1]->Slots[0].Size, 2u);
 }
 
 TEST(DsReceptionTest, CachesAndBlocksBeyondTheTablesAreDropped) {

@@ -7,7 +7,7 @@
 // thread on reception, then handed over whole to the engine's thread).
 #include <cstdint>
 
-#include "common/vz_object.h"
+#include "sharing/records/shared_record.h"
 
 struct CacheSlot {
   int32_t Type;    // DsCacheType; 0: the slot is empty
@@ -15,7 +15,7 @@ struct CacheSlot {
   uint8_t* Data;   // malloc'ed, or null
 };
 
-class CCacheEntry : public CVZObject {
+class CCacheEntry : public CSharedRecord {
  public:
   static constexpr int kSlotCount = 2;
 

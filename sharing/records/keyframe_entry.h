@@ -6,9 +6,9 @@
 #include <cstdint>
 
 #include "contracts/capture_records.h"
-#include "common/vz_object.h"
+#include "sharing/records/shared_record.h"
 
-class CKeyframeEntry : public CVZObject {
+class CKeyframeEntry : public CSharedRecord {
  public:
   CKeyframeEntry() = default;
   explicit CKeyframeEntry(uint32_t index) : Index(index) {}

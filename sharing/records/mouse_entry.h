@@ -3,9 +3,9 @@
 // cache that holds the shape. Monitor id 0 means no cursor.
 #include <cstdint>
 
-#include "common/vz_object.h"
+#include "sharing/records/shared_record.h"
 
-class CMouseEntry : public CVZObject {
+class CMouseEntry : public CSharedRecord {
  public:
   int32_t MonitorId = 0;
   int32_t X = 0;  // device pixels from the monitor's left edge

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "common/trace_client.h"
+#include "platform/text.h"
 
 static_assert(std::endian::native == std::endian::little, "the string scan reads words little-endian");
 
@@ -22,31 +23,6 @@ int HexDigitValue(char c) {
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   return -1;
-}
-
-void AppendUtf8(std::string& out, uint32_t code_point) {
-  char bytes[4];
-  size_t length;
-  if (code_point < 0x80) {
-    bytes[0] = static_cast<char>(code_point);
-    length = 1;
-  } else if (code_point < 0x800) {
-    bytes[0] = static_cast<char>(0xC0 | (code_point >> 6));
-    bytes[1] = static_cast<char>(0x80 | (code_point & 0x3F));
-    length = 2;
-  } else if (code_point < 0x10000) {
-    bytes[0] = static_cast<char>(0xE0 | (code_point >> 12));
-    bytes[1] = static_cast<char>(0x80 | ((code_point >> 6) & 0x3F));
-    bytes[2] = static_cast<char>(0x80 | (code_point & 0x3F));
-    length = 3;
-  } else {
-    bytes[0] = static_cast<char>(0xF0 | (code_point >> 18));
-    bytes[1] = static_cast<char>(0x80 | ((code_point >> 12) & 0x3F));
-    bytes[2] = static_cast<char>(0x80 | ((code_point >> 6) & 0x3F));
-    bytes[3] = static_cast<char>(0x80 | (code_point & 0x3F));
-    length = 4;
-  }
-  out.append(bytes, length);
 }
 
 constexpr uint32_t kReplacementCharacter = 0xFFFD;
@@ -237,16 +213,16 @@ class Parser {
       const int32_t low = ReadHexQuad();
       if (low < 0) return false;
       if (low >= 0xDC00 && low <= 0xDFFF) {
-        AppendUtf8(out, 0x10000 + ((static_cast<uint32_t>(unit) - 0xD800) << 10) +
+        vz::AppendUtf8(out, 0x10000 + ((static_cast<uint32_t>(unit) - 0xD800) << 10) +
                             (static_cast<uint32_t>(low) - 0xDC00));
         return true;
       }
       cursor_ = after_high;  // not a pair: the second escape is read on its own
     }
     if (unit >= 0xD800 && unit <= 0xDFFF) {
-      AppendUtf8(out, kReplacementCharacter);
+      vz::AppendUtf8(out, kReplacementCharacter);
     } else {
-      AppendUtf8(out, static_cast<uint32_t>(unit));
+      vz::AppendUtf8(out, static_cast<uint32_t>(unit));
     }
     return true;
   }

@@ -63,12 +63,16 @@ int32_t CVzLinkInstController::WSStartListen(AppPeerConfig* config) {
   return 1;
 }
 
+// Both answer 1 whether or not a client took the value: the caller reads no
+// delivery into it (a value is only ever queued, never acknowledged).
 int32_t CVzLinkInstController::WSSendValue1(int32_t value) {
-  return QueueFrame(ULongToString(static_cast<uint32_t>(value)), PIPE_KIND_VALUE1) ? 1 : 0;
+  QueueFrame(ULongToString(static_cast<uint32_t>(value)), PIPE_KIND_VALUE1);
+  return 1;
 }
 
 int32_t CVzLinkInstController::WSSendValue2(int32_t value) {
-  return QueueFrame(ULongToString(static_cast<uint32_t>(value)), PIPE_KIND_VALUE2) ? 1 : 0;
+  QueueFrame(ULongToString(static_cast<uint32_t>(value)), PIPE_KIND_VALUE2);
+  return 1;
 }
 
 int32_t CVzLinkInstController::StopListen() {

@@ -194,13 +194,20 @@ TEST_F(LinkInstanceTest, ReportsWithoutAClientReturnTheirUsualResults) {
       link_->WSDSSessionNotifyStart(u"c"),
       controller().WSAppResponsePong(u"c"),
       link_->WSACSessionResponseSpeakers(nullptr, 1, u"c"),
-      // Nothing was sent, so a list or a value reports no success either.
+      link_->WSACSessionResponseRostersNetwork(nullptr, 1, u"c"),
+      link_->WSACSessionResponseSpeakers(&speaker, 0, u"c"),
+      link_->WSACSessionResponseRostersNetwork(&network, -1, u"c"),
+  };
+  EXPECT_EQ(results, std::vector<int32_t>(results.size(), 0));
+  // A list that made a report answers 1, and so do the two values, whether
+  // or not a client was there to take them.
+  const std::vector<int32_t> built = {
       link_->WSACSessionResponseSpeakers(&speaker, 1, u"c"),
       link_->WSACSessionResponseRostersNetwork(&network, 1, u"c"),
       link_->WSSendValue1(1),
       link_->WSSendValue2(1),
   };
-  EXPECT_EQ(results, std::vector<int32_t>(results.size(), 0));
+  EXPECT_EQ(built, std::vector<int32_t>(built.size(), 1));
 }
 
 TEST_F(LinkInstanceTest, RequestsQueuedAtReleaseAreNeverDelivered) {

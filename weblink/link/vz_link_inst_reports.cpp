@@ -10,6 +10,16 @@
 #include "weblink/link/vz_link_inst_controller.h"
 #include "weblink/pipe/pipe_frame.h"
 
+namespace {
+
+// The refusal of a joined status closes with ten asterisks, not the thirteen
+// of other error lines: the line keeps the text it has always had.
+void LogJoinedStatusRefused(const char* function, int line) {
+  TraceA("%s [line# %d] : *** ERROR ****** >Can't response joined status here!< **********", function, line);
+}
+
+}  // namespace
+
 // Sharing.
 
 int32_t CVzLinkInstController::WSDSSessionResponseStatus(int32_t status, const char16_t* conf_id,
@@ -66,7 +76,7 @@ int32_t CVzLinkInstController::WSACSessionResponseJoined(int32_t muted, int32_t 
 int32_t CVzLinkInstController::WSACSessionResponseStatus(int32_t status, const char16_t* conf_id) {
   VZ_LOG("status [%d]", status);
   if (status == 2) {
-    VZ_LOG_ERROR("Can't response joined status here!");
+    LogJoinedStatusRefused(VZ_FUNC, __LINE__);
     return 0;
   }
   QueueFrame(ACStatusReport(status, conf_id), PIPE_KIND_JSON_TEXT);
@@ -102,7 +112,9 @@ int32_t CVzLinkInstController::WSACSessionResponseSpeakers(ACSpeakerEntry* speak
   }
   const std::string text = ACSpeakersReport(speakers, count, conf_id);
   VZ_LOG("[%s]", text.c_str());
-  return QueueFrame(text, PIPE_KIND_JSON_TEXT) ? 1 : 0;
+  QueueFrame(text, PIPE_KIND_JSON_TEXT);
+  return 1;  // a report was built; without a client it is dropped as any other
+
 }
 
 int32_t CVzLinkInstController::WSACSessionResponseRostersNetwork(ACRosterNetworkEntry* rosters, int32_t count,
@@ -113,7 +125,8 @@ int32_t CVzLinkInstController::WSACSessionResponseRostersNetwork(ACRosterNetwork
     VZ_LOG_ERROR("a count of %d without a list: nothing sent", count);
     return 0;
   }
-  return QueueFrame(ACNetworksReport(rosters, count, conf_id), PIPE_KIND_JSON_TEXT) ? 1 : 0;
+  QueueFrame(ACNetworksReport(rosters, count, conf_id), PIPE_KIND_JSON_TEXT);
+  return 1;  // a report was built; without a client it is dropped as any other
 }
 
 int32_t CVzLinkInstController::WSACSessionResponseDeviceLevel(int32_t speaker_level, int32_t microphone_level,
@@ -159,7 +172,7 @@ int32_t CVzLinkInstController::WSAVSessionResponseJoined(int32_t broadcasted, in
 int32_t CVzLinkInstController::WSAVSessionResponseStatus(int32_t status, const char16_t* conf_id) {
   VZ_LOG("status [%d]", status);
   if (status == 2) {
-    VZ_LOG_ERROR("Can't response joined status here!");
+    LogJoinedStatusRefused(VZ_FUNC, __LINE__);
     return 0;
   }
   QueueFrame(AVStatusReport(status, conf_id), PIPE_KIND_JSON_TEXT);

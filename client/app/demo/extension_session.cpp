@@ -1,9 +1,8 @@
 #include "client/app/demo/extension_session.h"
 
-#include <cstdint>
-#include <cstring>
 #include <memory>
 
+#include "common/piped_child_message_source.h"
 #include "weblink/json/json_lookup.h"
 #include "weblink/json/json_parser.h"
 
@@ -14,19 +13,15 @@ bool ExtensionSession::Start(const std::string& host_path, const std::vector<std
 bool ExtensionSession::Send(std::string_view message) {
   std::fprintf(out_, "extension -> vzbridge: %.*s\n", static_cast<int>(message.size()), message.data());
   std::fflush(out_);
-  const uint32_t length = static_cast<uint32_t>(message.size());
-  std::string bytes(sizeof(length), '\0');
-  std::memcpy(bytes.data(), &length, sizeof(length));
-  bytes.append(message);
-  return host_.WriteAll(bytes, 5000);
+  return host_.WriteAll(FrameNativeMessage(message), 5000);
 }
 
 bool ExtensionSession::Receive(std::string* message, int timeout_ms, bool* ended) {
-  uint32_t length = 0;
   *ended = false;
-  if (!host_.ReadExactly(&length, sizeof(length), timeout_ms, ended)) return false;
-  message->assign(length, '\0');
-  if (length != 0 && !host_.ReadExactly(message->data(), length, timeout_ms, ended)) return false;
+  vz::PipedChildSource source(host_, timeout_ms, ended);
+  uint32_t announced = 0;
+  if (ReadNativeMessage(source, &buffer_, &announced) != NativeReadResult::kMessage) return false;
+  message->assign(buffer_.view());
   std::fprintf(out_, "vzbridge -> extension: %s\n", message->c_str());
   std::fflush(out_);
   return true;

@@ -1,13 +1,14 @@
 #pragma once
 // The browser extension's side of a native-messaging host: starts the host
 // with its standard input and output as pipes, writes messages to it and
-// reads its messages, each a 4-byte native-order length and UTF-8 JSON.
+// reads its messages (common/native_message_framing.h).
 // Every message either way is printed, as the demonstration shows them.
 #include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "common/native_message_framing.h"
 #include "platform/piped_child_testlib.h"
 
 class ExtensionSession {
@@ -28,6 +29,7 @@ class ExtensionSession {
  private:
   std::FILE* out_;
   vz::PipedChild host_;
+  NativeMessageBuffer buffer_;
 };
 
 // The "type" of a message, "" when it has none.

@@ -1,16 +1,19 @@
 #include "client/controller/testing/fake_module_loader.h"
 
+#include <cerrno>
+
 namespace vz {
 
 void FakeModuleLoader::AddLibrary(const std::string& file_name, std::map<int, void*> exports) {
   libraries_[file_name].exports = std::move(exports);
 }
 
-void* FakeModuleLoader::Open(std::string_view file_name) {
+OpenedLibrary FakeModuleLoader::Open(std::string_view file_name) {
   const std::string name(file_name);
   ++opens_[name];
   const auto found = libraries_.find(name);
-  return found == libraries_.end() ? nullptr : &found->second;
+  if (found == libraries_.end()) return OpenedLibrary{nullptr, ModuleError{ENOENT, name + ": no such library"}};
+  return OpenedLibrary{&found->second, {}};
 }
 
 void* FakeModuleLoader::Ordinal(void* module, int ordinal) {

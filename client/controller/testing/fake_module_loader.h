@@ -15,7 +15,8 @@ class FakeModuleLoader : public IModuleLoader {
   // Registering the name again replaces its exports.
   void AddLibrary(const std::string& file_name, std::map<int, void*> exports);
 
-  void* Open(std::string_view file_name) override;  // null for an unknown name
+  // Null for an unknown name, with ENOENT as the system loader gives it.
+  OpenedLibrary Open(std::string_view file_name) override;
   void* Ordinal(void* module, int ordinal) override;
 
   // Opens of that name, successful or not.

@@ -1,0 +1,132 @@
+#include "client/app/window_pictures.h"
+
+#include <cstdlib>
+#include <memory>
+
+#include "client/app/language_table.h"
+#include "client/app/network_proxy_setting_window.h"
+#include "client/app/startup_connecting_dlg.h"
+#include "client/uikit/vz_popup_menu.h"
+#include "client/uikit/window_helpers.h"
+#include "common/trace_client.h"
+#include "outside/vzres/vzres.h"
+#include "platform/clock.h"
+#include "platform/run_loop.h"
+#include "platform/text.h"
+#include "platform/ui/headless.h"
+
+namespace {
+
+constexpr int kTitleBar = 26;
+
+// A plain frame: a border and a title bar with the window's title.
+vz::Image Framed(const vz::Image& client, const std::string& title) {
+  vz::Image out(client.width() + 2, client.height() + kTitleBar + 1);
+  auto canvas = vz::CreateImageCanvas(out);
+  canvas->FillRect({0, 0, out.width(), out.height()}, 0xFF5A5A5A);
+  canvas->FillRect({1, 1, out.width() - 1, kTitleBar}, 0xFF2B579A);
+  vz::TextStyle style;
+  style.font.pixel_size = 12;
+  style.font.weight = 700;
+  style.color = 0xFFFFFFFF;
+  style.valign = vz::TextVAlign::kMiddle;
+  style.ellipsis = true;
+  canvas->DrawText(std::string_view(title), {10, 1, out.width() - 10, kTitleBar}, style);
+  canvas->DrawImage(client, 1, kTitleBar);
+  return out;
+}
+
+uint32_t LanguageOf(const std::string& language) {
+  char* end = nullptr;
+  const unsigned long id = std::strtoul(language.c_str(), &end, 10);
+  if (end != language.c_str() && *end == '\0' && id > 0) return static_cast<uint32_t>(id);
+  return LanguageIdForText(vz::Utf8ToUtf16(language).c_str());
+}
+
+// Makes a dialog modeless on the headless system and takes its picture.
+std::optional<vz::Image> PictureOf(CVzDialog& dialog, vz::HeadlessWindowSystem& system) {
+  if (!dialog.Create(nullptr, &system)) return std::nullopt;
+  vz::Window* window = dialog.window();
+  window->Update();
+  const vz::Image client = system.Render(window);
+  return Framed(client, window->GetTitle());
+}
+
+// The panel's mouse menu as the sharing tools show it, an item selected.
+vz::Image MenuPicture() {
+  CDSMousePopupMenu menu;
+  menu.SetBackgroundColor(0x212121);
+  menu.AppendMenu(MF_STRING, 1, vzres::LoadResString(vzres::IDS_TOOL_POINTER).c_str(), vzres::IDB_TOOL_POINTER,
+                  vzres::IDB_TOOL_POINTER, 0xFFFFFF);
+  menu.AppendMenu(MF_STRING | MF_CHECKED, 2, vzres::LoadResString(vzres::IDS_TOOL_PEN).c_str(), vzres::IDB_TOOL_PEN,
+                  vzres::IDB_TOOL_PEN);
+  menu.AppendMenu(MF_STRING, 3, vzres::LoadResString(vzres::IDS_TOOL_HIGHLIGHTER).c_str(),
+                  vzres::IDB_TOOL_HIGHLIGHTER);
+  menu.AppendMenu(MF_SEPARATOR, 0, nullptr);
+  menu.AppendMenu(MF_STRING, 4, vzres::LoadResString(vzres::IDS_CLEAR_MINE).c_str(), vzres::IDB_SHAPE_LINE);
+  menu.AppendMenu(MF_STRING | MF_GRAYED, 5, vzres::LoadResString(vzres::IDS_CLEAR_ALL).c_str(),
+                  vzres::IDB_SHAPE_RECTANGLE);
+  const vz::Size size = menu.MenuSize();
+  vz::Image image(size.width, size.height);
+  auto canvas = vz::CreateImageCanvas(image);
+  menu.PaintMenu(*canvas, 2);
+  return image;
+}
+
+// Proxy settings over a proxy with stored credentials.
+class FilledProxyDialog {
+ public:
+  FilledProxyDialog() : logic_(&entry_, 1), window_(&logic_) {
+    vz::CopyUtf16(entry_.Host, 128, u"proxy.example.com");
+    entry_.Port = 8080;
+    entry_.HttpProxy = 1;
+    vz::CopyUtf16(entry_.UserName, 128, u"alice");
+    vz::CopyUtf16(entry_.Password, 128, u"secret");
+  }
+  CVzDialog& dialog() { return window_; }
+
+ private:
+  NetworkProxyEntry entry_{};
+  CNetworkProxySettingDlg logic_;
+  CNetworkProxySettingWindow window_;
+};
+
+}  // namespace
+
+std::vector<std::string> WindowPictureNames() {
+  return {"connecting", "proxy", "proxy-filled", "menu", "message-box"};
+}
+
+std::optional<vz::Image> RenderWindowPicture(const std::string& name, const std::string& language) {
+  const uint32_t previous_language = vzres::GetResourceLanguage();
+  vzres::SetResourceLanguage(LanguageOf(language));
+  vz::FakeClock clock;
+  vz::RunLoop loop(clock);
+  std::unique_ptr<vz::HeadlessWindowSystem> system = vz::HeadlessWindowSystem::Create({1280, 800});
+  std::optional<vz::Image> picture;
+  if (name == "connecting") {
+    CStartupConnectingDlg dialog([] {});
+    picture = PictureOf(dialog, *system);
+  } else if (name == "proxy") {
+    CNetworkProxySettingDlg logic(nullptr, 1);
+    CNetworkProxySettingWindow dialog(&logic);
+    picture = PictureOf(dialog, *system);
+  } else if (name == "proxy-filled") {
+    FilledProxyDialog filled;
+    picture = PictureOf(filled.dialog(), *system);
+  } else if (name == "menu") {
+    picture = MenuPicture();
+  } else if (name == "message-box") {
+    const std::u16string text = vzres::LoadResString(vzres::IDS_STOP_SHARING_QUESTION);
+    const std::u16string caption = vzres::LoadResString(vzres::IDS_STOP_SHARING);
+    CVzDialog dialog(MessageBoxDescription(text, caption, MB_YESNO, vz::DefaultTextMeasurer()));
+    picture = PictureOf(dialog, *system);
+  } else if (name.rfind("dialog-", 0) == 0) {
+    CVzDialog dialog(static_cast<uint32_t>(std::strtoul(name.c_str() + 7, nullptr, 10)));
+    picture = PictureOf(dialog, *system);
+  } else {
+    VZ_LOG_ERROR("no window named [%s]", name.c_str());
+  }
+  vzres::SetResourceLanguage(previous_language);
+  return picture;
+}

@@ -1,0 +1,336 @@
+#include "outside/vzwire/relay/meeting_hub.h"
+
+#include <algorithm>
+
+#include "common/trace_client.h"
+
+namespace vzrelay {
+namespace {
+
+constexpr uint8_t kVideoSession = 2;
+constexpr uint8_t kSharingSession = 3;
+constexpr uint32_t kFirstSsrc = 0x1000;
+// Where an RTP record keeps its packet's SSRC: the record's 11-byte header,
+// then bytes 8 to 11 of the packet.
+constexpr size_t kRtpRecordSsrcOffset = 11 + 8;
+
+const char* TypeName(uint8_t type) {
+  return type == kVideoSession ? "video" : type == kSharingSession ? "sharing" : "unknown";
+}
+
+// RAII for the hub's re-entrancy depth: members dropped during a call are
+// forgotten when the outermost call ends, so no caller holds a dead one.
+class DepthGuard {
+ public:
+  DepthGuard(int* depth) : depth_(depth) { ++*depth_; }
+  ~DepthGuard() { --*depth_; }
+  DepthGuard(const DepthGuard&) = delete;
+  DepthGuard& operator=(const DepthGuard&) = delete;
+
+ private:
+  int* depth_;
+};
+
+}  // namespace
+
+MeetingHub::MeetingHub(HubOptions options) : options_(std::move(options)) {}
+
+// The links belong to their connections, which may already be gone.
+MeetingHub::~MeetingHub() = default;
+
+void MeetingHub::SetRoleFactory(uint8_t session_type, RoleFactory factory) {
+  role_factories_[session_type] = factory;
+}
+
+MemberId MeetingHub::Connect(IMemberLink* link) {
+  const MemberId id = next_member_++;
+  auto member = std::make_unique<Member>();
+  member->id = id;
+  member->link = link;
+  members_.emplace(id, std::move(member));
+  return id;
+}
+
+Member* MeetingHub::FindMember(MemberId id) {
+  const auto found = members_.find(id);
+  return found == members_.end() || found->second->link == nullptr ? nullptr : found->second.get();
+}
+
+Session* MeetingHub::FindSession(uint8_t type, const std::string& id) {
+  const auto found = sessions_.find({type, id});
+  return found == sessions_.end() ? nullptr : found->second.get();
+}
+
+void MeetingHub::OnFrame(MemberId id, const Frame& frame) {
+  Member* member = FindMember(id);
+  if (member == nullptr) return;
+  {
+    DepthGuard guard(&depth_);
+    if (member->session == nullptr) {
+      if (frame.kind == FrameKind::kJoin) {
+        HandleJoin(*member, frame);
+      } else {
+        Drop(*member, "a frame before the join");
+      }
+    } else {
+      switch (frame.kind) {
+        case FrameKind::kCommand:
+        case FrameKind::kRtp:
+        case FrameKind::kRtcp:
+          HandleMedia(*member, frame);
+          break;
+        case FrameKind::kDataUtf8:
+        case FrameKind::kDataBinary: {
+          Session& session = *member->session;
+          if (!session.role || session.role->OnData(session, *member, frame.kind, frame.payload.data(),
+                                                    frame.payload.size())) {
+            SendToOthers(session, member, frame.kind, frame.payload.data(), frame.payload.size());
+          }
+          break;
+        }
+        case FrameKind::kSubscribe: {
+          PayloadReader reader(frame.payload.data(), frame.payload.size());
+          uint32_t ssrc = 0;
+          uint8_t on = 0;
+          if (!reader.GetU32(&ssrc) || !reader.GetU8(&on)) {
+            Drop(*member, "a short subscribe frame");
+          } else if (on != 0) {
+            member->subscriptions.insert(ssrc);
+          } else {
+            member->subscriptions.erase(ssrc);
+            // Unsubscribing from everything must not mean "every member".
+            if (member->subscriptions.empty()) member->subscriptions.insert(0);
+          }
+          break;
+        }
+        case FrameKind::kLeave:
+          VZ_LOG("member %llu (%s) leaves %s session %s", static_cast<unsigned long long>(member->id),
+                 member->join.roster_id.c_str(), TypeName(member->session->type),
+                 member->session->id.c_str());
+          Leave(*member);
+          if (member->link != nullptr) member->link->Close("left");
+          member->link = nullptr;
+          dropped_.push_back(member->id);
+          break;
+        case FrameKind::kPing:
+          break;  // answered by the connection
+        default:
+          Drop(*member, "a frame only the server sends");
+          break;
+      }
+    }
+  }
+  if (depth_ == 0) ReapDropped();
+}
+
+void MeetingHub::Disconnect(MemberId id) {
+  Member* member = FindMember(id);
+  if (member == nullptr) return;
+  {
+    DepthGuard guard(&depth_);
+    if (member->session != nullptr) {
+      VZ_LOG("member %llu (%s) lost its connection", static_cast<unsigned long long>(member->id),
+             member->join.roster_id.c_str());
+      Leave(*member);
+    }
+    member->link = nullptr;
+    dropped_.push_back(id);
+  }
+  if (depth_ == 0) ReapDropped();
+}
+
+bool MeetingHub::TokenAdmits(const Session* session, const JoinRequest& join) const {
+  std::string expected;
+  const auto listed = options_.meeting_tokens.find(join.meet_id);
+  if (listed != options_.meeting_tokens.end()) {
+    expected = listed->second;
+  } else if (!options_.default_token.empty()) {
+    expected = options_.default_token;
+  } else {
+    return session == nullptr || session->token == join.token;
+  }
+  return join.token == expected || join.token == "VDS " + join.meet_id + ":" + expected;
+}
+
+void MeetingHub::HandleJoin(Member& member, const Frame& frame) {
+  JoinRequest join;
+  if (!DecodeJoinRequest(frame.payload.data(), frame.payload.size(), &join)) {
+    Refuse(member, kRefusedBadRequest, "malformed join request");
+    return;
+  }
+  if ((join.session_type != kVideoSession && join.session_type != kSharingSession) ||
+      join.session_id.empty()) {
+    Refuse(member, kRefusedBadRequest,
+           "no session of type " + std::to_string(join.session_type) + " and id \"" + join.session_id + "\"");
+    return;
+  }
+  Session* session = FindSession(join.session_type, join.session_id);
+  if (!TokenAdmits(session, join)) {
+    Refuse(member, kRefusedWrongToken,
+           std::string("wrong token for ") + TypeName(join.session_type) + " session " + join.session_id);
+    return;
+  }
+  if (session == nullptr) {
+    auto created = std::make_unique<Session>();
+    created->type = join.session_type;
+    created->id = join.session_id;
+    created->token = join.token;
+    created->next_ssrc = kFirstSsrc;
+    const auto factory = role_factories_.find(join.session_type);
+    if (factory != role_factories_.end()) created->role = factory->second(*this);
+    session = created.get();
+    sessions_.emplace(std::make_pair(join.session_type, join.session_id), std::move(created));
+    VZ_LOG("%s session %s opened", TypeName(session->type), session->id.c_str());
+  }
+  const auto in_use = [session](uint32_t ssrc) {
+    return std::any_of(session->members.begin(), session->members.end(),
+                       [ssrc](const Member* m) { return m->ssrc == ssrc; });
+  };
+  uint32_t ssrc = join.previous_ssrc;
+  if (ssrc == 0 || in_use(ssrc)) {
+    do {
+      ssrc = session->next_ssrc++;
+    } while (ssrc == 0 || in_use(ssrc));
+  }
+  member.join = std::move(join);
+  member.ssrc = ssrc;
+  member.session = session;
+  session->members.push_back(&member);
+  VZ_LOG("member %llu (%s) joined %s session %s with ssrc %u, %zu members",
+         static_cast<unsigned long long>(member.id), member.join.roster_id.c_str(), TypeName(session->type),
+         session->id.c_str(), ssrc, session->members.size());
+  std::vector<uint8_t> confirm;
+  PutU32(&confirm, ssrc);
+  PutU32(&confirm, static_cast<uint32_t>(session->members.size()));
+  if (!SendTo(member, FrameKind::kJoinConfirm, confirm.data(), confirm.size())) return;
+  if (session->role) session->role->OnJoined(*session, member);
+}
+
+void MeetingHub::HandleMedia(Member& member, const Frame& frame) {
+  Session& session = *member.session;
+  uint32_t ssrc = 0;
+  const bool is_rtp = frame.kind == FrameKind::kRtp;
+  if (is_rtp && frame.payload.size() >= kRtpRecordSsrcOffset + 4) {
+    PayloadReader reader(frame.payload.data() + kRtpRecordSsrcOffset, 4);
+    reader.GetU32(&ssrc);
+  }
+  const std::vector<Member*> members = session.members;  // a drop may change the list
+  for (Member* other : members) {
+    if (other == &member || other->link == nullptr) continue;
+    if (is_rtp && !other->subscriptions.empty() && other->subscriptions.count(ssrc) == 0) continue;
+    if (frame.kind != FrameKind::kCommand && other->link->Backlog() > options_.media_backlog_limit) {
+      // Media is worth nothing late: a member that cannot keep up loses
+      // packets, not the session.
+      if (other->media_dropped++ % 1000 == 0) {
+        VZ_LOG("member %llu (%s) is behind by %zu bytes: media dropped (%llu so far)",
+               static_cast<unsigned long long>(other->id), other->join.roster_id.c_str(),
+               other->link->Backlog(), static_cast<unsigned long long>(other->media_dropped));
+      }
+      continue;
+    }
+    SendTo(*other, frame.kind, frame.payload.data(), frame.payload.size());
+  }
+}
+
+bool MeetingHub::SendTo(Member& member, FrameKind kind, const uint8_t* data, size_t size) {
+  if (member.link == nullptr) return false;
+  if (member.link->Deliver(kind, data, size)) return true;
+  Drop(member, "its backlog is full");
+  return false;
+}
+
+void MeetingHub::SendToOthers(Session& session, const Member* except, FrameKind kind, const uint8_t* data,
+                              size_t size) {
+  const std::vector<Member*> members = session.members;
+  for (Member* other : members) {
+    if (other != except && other->link != nullptr) SendTo(*other, kind, data, size);
+  }
+}
+
+void MeetingHub::EndSession(Session& session, uint32_t reason, uint32_t arg) {
+  {
+    DepthGuard guard(&depth_);
+    EndSessionInside(session, reason, arg);
+  }
+  if (depth_ == 0) ReapDropped();
+}
+
+void MeetingHub::EndAllSessions(uint32_t reason, uint32_t arg) {
+  {
+    DepthGuard guard(&depth_);
+    while (!sessions_.empty()) EndSessionInside(*sessions_.begin()->second, reason, arg);
+  }
+  if (depth_ == 0) ReapDropped();
+}
+
+void MeetingHub::EndSessionInside(Session& session, uint32_t reason, uint32_t arg) {
+  VZ_LOG("%s session %s ended (reason %u, %u)", TypeName(session.type), session.id.c_str(), reason, arg);
+  std::vector<uint8_t> payload;
+  PutU32(&payload, reason);
+  PutU32(&payload, arg);
+  const std::vector<Member*> members = session.members;
+  for (Member* member : members) {
+    if (member->link == nullptr) continue;
+    member->link->Deliver(FrameKind::kSessionEnded, payload.data(), payload.size());
+    member->link->Close("session ended");
+    member->link = nullptr;
+    member->session = nullptr;
+    dropped_.push_back(member->id);
+  }
+  RetireSession(session);
+}
+
+void MeetingHub::Refuse(Member& member, uint32_t code, const std::string& reason) {
+  VZ_LOG_ERROR("join of member %llu refused (%u): %s", static_cast<unsigned long long>(member.id), code,
+               reason.c_str());
+  std::vector<uint8_t> payload;
+  PutU32(&payload, code);
+  payload.insert(payload.end(), reason.begin(), reason.begin() + std::min<size_t>(reason.size(), 1024));
+  member.link->Deliver(FrameKind::kJoinRefused, payload.data(), payload.size());
+  member.link->Close("join refused");
+  member.link = nullptr;
+  dropped_.push_back(member.id);
+}
+
+void MeetingHub::Leave(Member& member) {
+  Session* session = member.session;
+  if (session == nullptr) return;
+  if (session->role) session->role->OnLeaving(*session, member);
+  // The role may have ended the session, which already let every member go.
+  if (member.session == nullptr) return;
+  auto& list = session->members;
+  list.erase(std::remove(list.begin(), list.end(), &member), list.end());
+  member.session = nullptr;
+  if (list.empty()) {
+    VZ_LOG("%s session %s closed: no members left", TypeName(session->type), session->id.c_str());
+    RetireSession(*session);
+  }
+}
+
+void MeetingHub::Drop(Member& member, const char* why) {
+  if (member.link == nullptr) return;
+  VZ_LOG_ERROR("member %llu (%s) dropped: %s", static_cast<unsigned long long>(member.id),
+               member.join.roster_id.c_str(), why);
+  DepthGuard guard(&depth_);
+  Leave(member);
+  if (member.link != nullptr) member.link->Close(why);
+  member.link = nullptr;
+  dropped_.push_back(member.id);
+}
+
+void MeetingHub::RetireSession(Session& session) {
+  const auto found = sessions_.find({session.type, session.id});
+  if (found == sessions_.end()) return;
+  // Its role may be the caller: destroyed when the outermost call ends.
+  retired_.push_back(std::move(found->second));
+  sessions_.erase(found);
+}
+
+void MeetingHub::ReapDropped() {
+  std::vector<MemberId> dropped;
+  dropped.swap(dropped_);
+  for (MemberId id : dropped) members_.erase(id);
+  retired_.clear();
+}
+
+}  // namespace vzrelay

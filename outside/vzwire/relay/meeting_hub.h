@@ -1,0 +1,148 @@
+#pragma once
+// The meeting server's sessions, without any I/O: members join sessions
+// keyed by session type and id with the session's token, and whatever one
+// member sends is relayed to the others through their links. The socket
+// server (vzrelay) and the transport's in-process loopback both drive it.
+//
+// Threads: not thread-safe; one caller at a time (the server's loop, or the
+// loopback under its lock). Links are called back inside these calls.
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "outside/vzwire/relay/join_request.h"
+#include "outside/vzwire/relay/relay_frame.h"
+
+namespace vzrelay {
+
+using MemberId = uint64_t;
+
+// One member's way back: the server's connection or a loopback transport.
+class IMemberLink {
+ public:
+  virtual ~IMemberLink() = default;
+  // Queues one frame. False when the member cannot take it (its backlog is
+  // over the limit); the hub then drops the member.
+  virtual bool Deliver(FrameKind kind, const uint8_t* payload, size_t size) = 0;
+  // Bytes queued for the member and not yet taken by it.
+  virtual size_t Backlog() const = 0;
+  // The hub is done with the member: send what is queued, then close.
+  virtual void Close(const char* why) = 0;
+};
+
+struct HubOptions {
+  // Meeting id -> token. A join must carry its meeting's token (or, for
+  // sharing, "VDS <meeting id>:<token>").
+  std::map<std::string, std::string> meeting_tokens;
+  // The token of meetings not listed above; when empty too, the first member
+  // of a session sets the token its later members must carry.
+  std::string default_token;
+  // Above this backlog a member's media frames (RTP, RTCP) are dropped.
+  size_t media_backlog_limit = 2u << 20;
+};
+
+// Join refusal codes (FrameKind::kJoinRefused).
+constexpr uint32_t kRefusedBadRequest = 400;
+constexpr uint32_t kRefusedWrongToken = 401;
+
+struct Session;
+struct Member {
+  MemberId id = 0;
+  IMemberLink* link = nullptr;
+  Session* session = nullptr;  // null until joined
+  JoinRequest join;
+  uint32_t ssrc = 0;
+  std::set<uint32_t> subscriptions;  // empty: every member's media
+  uint64_t media_dropped = 0;
+};
+
+// What a session type does beyond relaying (the sharing server's answers).
+class SessionRole {
+ public:
+  virtual ~SessionRole() = default;
+  // After the join confirm was delivered to `member`.
+  virtual void OnJoined(Session& /*session*/, Member& /*member*/) {}
+  // A data payload from `member`; true relays it unchanged to the others.
+  virtual bool OnData(Session& /*session*/, Member& /*member*/, FrameKind /*kind*/,
+                      const uint8_t* /*data*/, size_t /*size*/) {
+    return true;
+  }
+  // The member left or was dropped (still listed in the session).
+  virtual void OnLeaving(Session& /*session*/, Member& /*member*/) {}
+};
+
+struct Session {
+  uint8_t type = 0;
+  std::string id;
+  std::string token;
+  std::vector<Member*> members;
+  uint32_t next_ssrc = 0;
+  std::unique_ptr<SessionRole> role;
+};
+
+class MeetingHub {
+ public:
+  explicit MeetingHub(HubOptions options);
+  // Does not call the links: their owners close them.
+  ~MeetingHub();
+  MeetingHub(const MeetingHub&) = delete;
+  MeetingHub& operator=(const MeetingHub&) = delete;
+
+  // A new connection. The link is used until Disconnect or the hub closes it.
+  MemberId Connect(IMemberLink* link);
+  // One frame from the member (a join first). A frame that breaks the
+  // protocol closes that member only.
+  void OnFrame(MemberId id, const Frame& frame);
+  // The connection is gone; its link is not used again.
+  void Disconnect(MemberId id);
+
+  // Delivers to one member, dropping it when it cannot take the frame.
+  // For the roles. False when the member was dropped.
+  bool SendTo(Member& member, FrameKind kind, const uint8_t* data, size_t size);
+  // Delivers to every member of the session but `except`.
+  void SendToOthers(Session& session, const Member* except, FrameKind kind, const uint8_t* data,
+                    size_t size);
+  // Ends a session for everyone: each member gets kSessionEnded and is closed.
+  void EndSession(Session& session, uint32_t reason, uint32_t arg);
+
+  // Ends every session (EndSession for each).
+  void EndAllSessions(uint32_t reason, uint32_t arg);
+  // The options, changeable between calls (tokens apply to later joins).
+  HubOptions& Options() { return options_; }
+
+  size_t SessionCount() const { return sessions_.size(); }
+  size_t MemberCount() const { return members_.size(); }
+  Session* FindSession(uint8_t type, const std::string& id);
+  Member* FindMember(MemberId id);
+
+  // Makes a role for each new session of a type (none: plain relaying).
+  using RoleFactory = std::unique_ptr<SessionRole> (*)(MeetingHub& hub);
+  void SetRoleFactory(uint8_t session_type, RoleFactory factory);
+
+ private:
+  void HandleJoin(Member& member, const Frame& frame);
+  void HandleMedia(Member& member, const Frame& frame);
+  void Refuse(Member& member, uint32_t code, const std::string& reason);
+  bool TokenAdmits(const Session* session, const JoinRequest& join) const;
+  void Leave(Member& member);
+  // Closes and forgets a member (after a protocol fault or a full backlog).
+  void Drop(Member& member, const char* why);
+  void EndSessionInside(Session& session, uint32_t reason, uint32_t arg);
+  void RetireSession(Session& session);
+  void ReapDropped();
+
+  HubOptions options_;
+  std::map<MemberId, std::unique_ptr<Member>> members_;
+  std::map<std::pair<uint8_t, std::string>, std::unique_ptr<Session>> sessions_;
+  std::map<uint8_t, RoleFactory> role_factories_;
+  std::vector<std::unique_ptr<Session>> retired_;  // ended, destroyed after the call in progress
+  std::vector<MemberId> dropped_;  // closed members, forgotten after the call in progress
+  MemberId next_member_ = 1;
+  int depth_ = 0;
+};
+
+}  // namespace vzrelay

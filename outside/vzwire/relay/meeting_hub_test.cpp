@@ -1,0 +1,212 @@
+#include "outside/vzwire/relay/meeting_hub.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace vzrelay {
+namespace {
+
+// A member's link that keeps what it was given.
+class FakeLink : public IMemberLink {
+ public:
+  bool Deliver(FrameKind kind, const uint8_t* payload, size_t size) override {
+    frames.push_back({kind, std::vector<uint8_t>(payload, payload + size)});
+    if (!reads_at_once) backlog += size;
+    return backlog <= limit;
+  }
+  size_t Backlog() const override { return backlog; }
+  void Close(const char* why) override {
+    closed = true;
+    close_reason = why;
+  }
+  std::vector<Frame> Of(FrameKind kind) const {
+    std::vector<Frame> found;
+    for (const Frame& frame : frames) {
+      if (frame.kind == kind) found.push_back(frame);
+    }
+    return found;
+  }
+  std::vector<Frame> frames;
+  size_t backlog = 0;
+  size_t limit = SIZE_MAX;
+  bool reads_at_once = false;  // its queue never grows
+  bool closed = false;
+  std::string close_reason;
+};
+
+Frame JoinFrame(uint8_t type, const std::string& id, const std::string& token, uint32_t previous_ssrc = 0) {
+  JoinRequest join;
+  join.session_type = type;
+  join.session_id = id;
+  join.meet_id = "meet-1";
+  join.token = token;
+  join.roster_id = "r-" + id;
+  join.previous_ssrc = previous_ssrc;
+  return {FrameKind::kJoin, EncodeJoinRequest(join)};
+}
+
+uint32_t ConfirmedSsrc(const FakeLink& link) {
+  const auto confirms = link.Of(FrameKind::kJoinConfirm);
+  if (confirms.empty()) return 0;
+  PayloadReader reader(confirms.back().payload.data(), confirms.back().payload.size());
+  uint32_t ssrc = 0;
+  reader.GetU32(&ssrc);
+  return ssrc;
+}
+
+std::vector<uint8_t> RtpRecordFrom(uint32_t ssrc) {
+  std::vector<uint8_t> record = {0, 8, 0, 0, 0, 0, 0, 0, 1, 0, 12, 0x80, 0x60, 0, 1, 0, 0, 0, 0};
+  PutU32(&record, ssrc);
+  return record;
+}
+
+TEST(MeetingHubTest, SessionsAreKeyedByTypeAndIdAndRelayToTheOthersOnly) {
+  MeetingHub hub(HubOptions{});
+  FakeLink a, b, other_type, other_id;
+  const MemberId ia = hub.Connect(&a), ib = hub.Connect(&b);
+  const MemberId it = hub.Connect(&other_type), ii = hub.Connect(&other_id);
+  hub.OnFrame(ia, JoinFrame(3, "ds-1", "t"));
+  hub.OnFrame(ib, JoinFrame(3, "ds-1", "t"));
+  hub.OnFrame(it, JoinFrame(2, "ds-1", "t"));
+  hub.OnFrame(ii, JoinFrame(3, "ds-2", "t"));
+  EXPECT_EQ(hub.SessionCount(), 3u);
+  hub.OnFrame(ia, {FrameKind::kDataUtf8, {'h', 'i'}});
+  ASSERT_EQ(b.Of(FrameKind::kDataUtf8).size(), 1u);
+  EXPECT_EQ(b.Of(FrameKind::kDataUtf8)[0].payload, (std::vector<uint8_t>{'h', 'i'}));
+  EXPECT_TRUE(a.Of(FrameKind::kDataUtf8).empty());
+  EXPECT_TRUE(other_type.Of(FrameKind::kDataUtf8).empty());
+  EXPECT_TRUE(other_id.Of(FrameKind::kDataUtf8).empty());
+  // The last member out closes the session.
+  hub.OnFrame(ia, {FrameKind::kLeave, {}});
+  hub.Disconnect(ib);
+  EXPECT_EQ(hub.FindSession(3, "ds-1"), nullptr);
+  EXPECT_TRUE(a.closed);
+}
+
+TEST(MeetingHubTest, TokensFromOptionsOrFromTheFirstMember) {
+  HubOptions options;
+  options.meeting_tokens["meet-1"] = "secret";
+  MeetingHub listed(options);
+  FakeLink wrong, raw, combined;
+  listed.OnFrame(listed.Connect(&wrong), JoinFrame(3, "ds", "secret!"));
+  listed.OnFrame(listed.Connect(&raw), JoinFrame(3, "ds", "secret"));
+  listed.OnFrame(listed.Connect(&combined), JoinFrame(3, "ds", "VDS meet-1:secret"));
+  const std::vector<Frame> refused = wrong.Of(FrameKind::kJoinRefused);
+  ASSERT_EQ(refused.size(), 1u);
+  PayloadReader reader(refused[0].payload.data(), refused[0].payload.size());
+  uint32_t code = 0;
+  reader.GetU32(&code);
+  EXPECT_EQ(code, kRefusedWrongToken);
+  EXPECT_TRUE(wrong.closed);
+  EXPECT_NE(ConfirmedSsrc(raw), 0u);
+  EXPECT_NE(ConfirmedSsrc(combined), 0u);
+
+  MeetingHub open(HubOptions{});
+  FakeLink first, second, third;
+  open.OnFrame(open.Connect(&first), JoinFrame(2, "m", "one"));
+  open.OnFrame(open.Connect(&second), JoinFrame(2, "m", "two"));
+  open.OnFrame(open.Connect(&third), JoinFrame(2, "m", "one"));
+  EXPECT_NE(ConfirmedSsrc(first), 0u);
+  EXPECT_EQ(second.Of(FrameKind::kJoinRefused).size(), 1u);
+  EXPECT_NE(ConfirmedSsrc(third), 0u);
+}
+
+TEST(MeetingHubTest, MalformedOrMisplacedFramesCloseThatMemberOnly) {
+  MeetingHub hub(HubOptions{});
+  FakeLink early, bad_join, server_kind, good;
+  hub.OnFrame(hub.Connect(&early), {FrameKind::kDataBinary, {1}});
+  hub.OnFrame(hub.Connect(&bad_join), {FrameKind::kJoin, {3, 0}});
+  const MemberId ig = hub.Connect(&good), is = hub.Connect(&server_kind);
+  hub.OnFrame(ig, JoinFrame(3, "ds", "t"));
+  hub.OnFrame(is, JoinFrame(3, "ds", "t"));
+  hub.OnFrame(is, {FrameKind::kPong, std::vector<uint8_t>(16)});
+  EXPECT_TRUE(early.closed);
+  EXPECT_EQ(bad_join.Of(FrameKind::kJoinRefused).size(), 1u);
+  EXPECT_TRUE(server_kind.closed);
+  EXPECT_FALSE(good.closed);
+  EXPECT_EQ(hub.FindSession(3, "ds")->members.size(), 1u);
+}
+
+TEST(MeetingHubTest, SsrcsAreDistinctAndKeptAcrossAReconnection) {
+  MeetingHub hub(HubOptions{});
+  FakeLink a, b, a_again, thief;
+  const MemberId ia = hub.Connect(&a);
+  hub.OnFrame(ia, JoinFrame(2, "m", "t"));
+  hub.OnFrame(hub.Connect(&b), JoinFrame(2, "m", "t"));
+  const uint32_t ssrc_a = ConfirmedSsrc(a), ssrc_b = ConfirmedSsrc(b);
+  EXPECT_NE(ssrc_a, ssrc_b);
+  hub.Disconnect(ia);
+  hub.OnFrame(hub.Connect(&a_again), JoinFrame(2, "m", "t", ssrc_a));
+  EXPECT_EQ(ConfirmedSsrc(a_again), ssrc_a);
+  hub.OnFrame(hub.Connect(&thief), JoinFrame(2, "m", "t", ssrc_b));  // taken: a fresh one
+  EXPECT_NE(ConfirmedSsrc(thief), ssrc_b);
+  EXPECT_NE(ConfirmedSsrc(thief), ssrc_a);
+}
+
+TEST(MeetingHubTest, SubscriptionsFilterRtpByTheSendersSsrc) {
+  MeetingHub hub(HubOptions{});
+  FakeLink a, b, viewer;
+  const MemberId ia = hub.Connect(&a), ib = hub.Connect(&b), iv = hub.Connect(&viewer);
+  hub.OnFrame(ia, JoinFrame(2, "m", "t"));
+  hub.OnFrame(ib, JoinFrame(2, "m", "t"));
+  hub.OnFrame(iv, JoinFrame(2, "m", "t"));
+  std::vector<uint8_t> subscribe;
+  PutU32(&subscribe, ConfirmedSsrc(a));
+  subscribe.push_back(1);
+  hub.OnFrame(iv, {FrameKind::kSubscribe, subscribe});
+  hub.OnFrame(ia, {FrameKind::kRtp, RtpRecordFrom(ConfirmedSsrc(a))});
+  hub.OnFrame(ib, {FrameKind::kRtp, RtpRecordFrom(ConfirmedSsrc(b))});
+  hub.OnFrame(ib, {FrameKind::kRtcp, {0, 9, 0, 0}});
+  EXPECT_EQ(viewer.Of(FrameKind::kRtp).size(), 1u);
+  EXPECT_EQ(viewer.Of(FrameKind::kRtcp).size(), 1u);  // RTCP is not filtered
+  EXPECT_EQ(a.Of(FrameKind::kRtp).size(), 1u);        // b's, unfiltered
+  // Unsubscribing from the last one receives nothing, not everything.
+  subscribe.back() = 0;
+  hub.OnFrame(iv, {FrameKind::kSubscribe, subscribe});
+  hub.OnFrame(ia, {FrameKind::kRtp, RtpRecordFrom(ConfirmedSsrc(a))});
+  EXPECT_EQ(viewer.Of(FrameKind::kRtp).size(), 1u);
+}
+
+TEST(MeetingHubTest, ASlowMemberLosesMediaThenIsDroppedAloneWithTheSessionIntact) {
+  HubOptions options;
+  options.media_backlog_limit = 100;
+  MeetingHub hub(options);
+  FakeLink sender, slow, fine;
+  const MemberId is = hub.Connect(&sender), il = hub.Connect(&slow), ifn = hub.Connect(&fine);
+  hub.OnFrame(is, JoinFrame(2, "m", "t"));
+  hub.OnFrame(il, JoinFrame(2, "m", "t"));
+  hub.OnFrame(ifn, JoinFrame(2, "m", "t"));
+  fine.reads_at_once = true;
+  slow.backlog = 1000;  // it stopped reading
+  slow.limit = 5000;
+  for (int i = 0; i < 10; ++i) hub.OnFrame(is, {FrameKind::kRtp, RtpRecordFrom(ConfirmedSsrc(sender))});
+  EXPECT_TRUE(slow.Of(FrameKind::kRtp).empty());
+  EXPECT_EQ(fine.Of(FrameKind::kRtp).size(), 10u);
+  EXPECT_EQ(hub.FindMember(il)->media_dropped, 10u);
+  // Signalling still goes to it until its queue is over the limit.
+  const std::vector<uint8_t> big(3000, 1);
+  hub.OnFrame(is, {FrameKind::kCommand, big});
+  EXPECT_FALSE(slow.closed);
+  hub.OnFrame(is, {FrameKind::kCommand, big});
+  EXPECT_TRUE(slow.closed);
+  EXPECT_FALSE(fine.closed);
+  EXPECT_EQ(hub.FindSession(2, "m")->members.size(), 2u);
+  EXPECT_EQ(fine.Of(FrameKind::kCommand).size(), 2u);
+}
+
+TEST(MeetingHubTest, EndingASessionTellsEveryMemberAndForgetsIt) {
+  MeetingHub hub(HubOptions{});
+  FakeLink a, b;
+  hub.OnFrame(hub.Connect(&a), JoinFrame(3, "ds", "t"));
+  hub.OnFrame(hub.Connect(&b), JoinFrame(3, "ds", "t"));
+  hub.EndSession(*hub.FindSession(3, "ds"), 9, 1);
+  EXPECT_EQ(a.Of(FrameKind::kSessionEnded).size(), 1u);
+  EXPECT_TRUE(b.closed);
+  EXPECT_EQ(hub.SessionCount(), 0u);
+  EXPECT_EQ(hub.MemberCount(), 0u);
+}
+
+}  // namespace
+}  // namespace vzrelay

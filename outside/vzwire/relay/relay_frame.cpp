@@ -1,0 +1,171 @@
+#include "outside/vzwire/relay/relay_frame.h"
+
+#include <cstring>
+
+namespace vzrelay {
+
+uint32_t MaxFramePayload(uint16_t kind) {
+  switch (static_cast<FrameKind>(kind)) {
+    case FrameKind::kJoin: return kMaxJoinPayload;
+    case FrameKind::kJoinConfirm: return 8;
+    case FrameKind::kJoinRefused: return 4 + 1024;
+    case FrameKind::kLeave: return 0;
+    case FrameKind::kCommand: return kMaxDataPayload;  // a command message to the end of its record
+    case FrameKind::kRtp:
+    case FrameKind::kRtcp: return kMaxRecordFramePayload;
+    case FrameKind::kDataUtf8:
+    case FrameKind::kDataBinary: return kMaxDataPayload;
+    case FrameKind::kPing: return 12;
+    case FrameKind::kPong: return 20;
+    case FrameKind::kSubscribe: return 5;
+    case FrameKind::kSessionEnded: return 8;
+  }
+  return 0;
+}
+
+const char* FrameKindName(uint16_t kind) {
+  switch (static_cast<FrameKind>(kind)) {
+    case FrameKind::kJoin: return "join";
+    case FrameKind::kJoinConfirm: return "join confirm";
+    case FrameKind::kJoinRefused: return "join refused";
+    case FrameKind::kLeave: return "leave";
+    case FrameKind::kCommand: return "command";
+    case FrameKind::kRtp: return "rtp";
+    case FrameKind::kRtcp: return "rtcp";
+    case FrameKind::kDataUtf8: return "text data";
+    case FrameKind::kDataBinary: return "binary data";
+    case FrameKind::kPing: return "ping";
+    case FrameKind::kPong: return "pong";
+    case FrameKind::kSubscribe: return "subscribe";
+    case FrameKind::kSessionEnded: return "session ended";
+  }
+  return "unknown";
+}
+
+bool AppendFrame(std::vector<uint8_t>* out, FrameKind kind, const uint8_t* payload, size_t size) {
+  if (size > MaxFramePayload(static_cast<uint16_t>(kind))) return false;
+  const size_t start = out->size();
+  out->resize(start + kFrameHeaderSize + size);
+  uint8_t* at = out->data() + start;
+  const auto k = static_cast<uint16_t>(kind);
+  const auto n = static_cast<uint32_t>(size);
+  at[0] = static_cast<uint8_t>(k >> 8);
+  at[1] = static_cast<uint8_t>(k);
+  at[2] = static_cast<uint8_t>(n >> 24);
+  at[3] = static_cast<uint8_t>(n >> 16);
+  at[4] = static_cast<uint8_t>(n >> 8);
+  at[5] = static_cast<uint8_t>(n);
+  if (size != 0) std::memcpy(at + kFrameHeaderSize, payload, size);
+  return true;
+}
+
+std::vector<uint8_t> MakeFrame(FrameKind kind, const uint8_t* payload, size_t size) {
+  std::vector<uint8_t> out;
+  AppendFrame(&out, kind, payload, size);
+  return out;
+}
+
+void FrameReader::Append(const uint8_t* data, size_t size) {
+  if (!error_.empty() || size == 0) return;
+  // Drop what was consumed before growing, so the buffer holds at most one
+  // frame in progress plus what arrived behind it.
+  if (consumed_ != 0 && consumed_ == buffer_.size()) {
+    buffer_.clear();
+    consumed_ = 0;
+  } else if (consumed_ > 64 * 1024 && consumed_ * 2 > buffer_.size()) {
+    buffer_.erase(buffer_.begin(), buffer_.begin() + static_cast<ptrdiff_t>(consumed_));
+    consumed_ = 0;
+  }
+  buffer_.insert(buffer_.end(), data, data + size);
+}
+
+FrameReader::Result FrameReader::Next(Frame* frame) {
+  if (!error_.empty()) return Result::kBad;
+  const size_t available = buffer_.size() - consumed_;
+  if (available < kFrameHeaderSize) return Result::kNeedMore;
+  const uint8_t* at = buffer_.data() + consumed_;
+  const uint16_t kind = static_cast<uint16_t>(at[0] << 8 | at[1]);
+  const uint32_t length = static_cast<uint32_t>(at[2]) << 24 | static_cast<uint32_t>(at[3]) << 16 |
+                          static_cast<uint32_t>(at[4]) << 8 | at[5];
+  const uint32_t max = MaxFramePayload(kind);
+  if (max == 0 && kind != static_cast<uint16_t>(FrameKind::kLeave)) {
+    error_ = "unknown frame kind " + std::to_string(kind);
+    return Result::kBad;
+  }
+  if (length > max) {
+    error_ = std::string("a ") + FrameKindName(kind) + " frame of " + std::to_string(length) +
+             " bytes passes its limit of " + std::to_string(max);
+    return Result::kBad;
+  }
+  if (available - kFrameHeaderSize < length) return Result::kNeedMore;
+  frame->kind = static_cast<FrameKind>(kind);
+  frame->payload.assign(at + kFrameHeaderSize, at + kFrameHeaderSize + length);
+  consumed_ += kFrameHeaderSize + length;
+  return Result::kFrame;
+}
+
+void PutU16(std::vector<uint8_t>* out, uint16_t value) {
+  out->push_back(static_cast<uint8_t>(value >> 8));
+  out->push_back(static_cast<uint8_t>(value));
+}
+
+void PutU32(std::vector<uint8_t>* out, uint32_t value) {
+  PutU16(out, static_cast<uint16_t>(value >> 16));
+  PutU16(out, static_cast<uint16_t>(value));
+}
+
+void PutU64(std::vector<uint8_t>* out, uint64_t value) {
+  PutU32(out, static_cast<uint32_t>(value >> 32));
+  PutU32(out, static_cast<uint32_t>(value));
+}
+
+void PutText(std::vector<uint8_t>* out, const std::string& text) {
+  const size_t size = text.size() > 0xFFFF ? 0xFFFF : text.size();
+  PutU16(out, static_cast<uint16_t>(size));
+  out->insert(out->end(), text.begin(), text.begin() + static_cast<ptrdiff_t>(size));
+}
+
+bool PayloadReader::GetU8(uint8_t* value) {
+  if (Remaining() < 1) return false;
+  *value = data_[at_++];
+  return true;
+}
+
+bool PayloadReader::GetU16(uint16_t* value) {
+  if (Remaining() < 2) return false;
+  *value = static_cast<uint16_t>(data_[at_] << 8 | data_[at_ + 1]);
+  at_ += 2;
+  return true;
+}
+
+bool PayloadReader::GetU32(uint32_t* value) {
+  uint16_t high = 0, low = 0;
+  if (Remaining() < 4) return false;
+  GetU16(&high);
+  GetU16(&low);
+  *value = static_cast<uint32_t>(high) << 16 | low;
+  return true;
+}
+
+bool PayloadReader::GetU64(uint64_t* value) {
+  uint32_t high = 0, low = 0;
+  if (Remaining() < 8) return false;
+  GetU32(&high);
+  GetU32(&low);
+  *value = static_cast<uint64_t>(high) << 32 | low;
+  return true;
+}
+
+bool PayloadReader::GetText(std::string* text, size_t max_size) {
+  const size_t start = at_;
+  uint16_t size = 0;
+  if (!GetU16(&size) || size > max_size || Remaining() < size) {
+    at_ = start;
+    return false;
+  }
+  text->assign(reinterpret_cast<const char*>(data_ + at_), size);
+  at_ += size;
+  return true;
+}
+
+}  // namespace vzrelay

@@ -1,0 +1,29 @@
+// Fuzz target: the relay's frame reader and the payload decoders it feeds,
+// over bytes as a hostile transport could send them, cut at every size.
+#include <cstddef>
+#include <cstdint>
+
+#include "outside/vzwire/relay/join_request.h"
+#include "outside/vzwire/relay/relay_frame.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size == 0) return 0;
+  // The first byte picks the piece size, so frames straddle reads.
+  const size_t piece = 1 + data[0] % 64;
+  vzrelay::FrameReader reader;
+  vzrelay::Frame frame;
+  for (size_t at = 1; at < size; at += piece) {
+    const size_t n = size - at < piece ? size - at : piece;
+    reader.Append(data + at, n);
+    for (;;) {
+      const vzrelay::FrameReader::Result result = reader.Next(&frame);
+      if (result != vzrelay::FrameReader::Result::kFrame) break;
+      if (frame.kind == vzrelay::FrameKind::kJoin) {
+        vzrelay::JoinRequest join;
+        vzrelay::DecodeJoinRequest(frame.payload.data(), frame.payload.size(), &join);
+      }
+    }
+    if (!reader.Error().empty()) break;
+  }
+  return 0;
+}

@@ -1,0 +1,132 @@
+// vzrelay: the local meeting server. Listens on 127.0.0.1 only, joins
+// transports into sessions and relays between them; see --help.
+#include <signal.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "common/trace_client.h"
+#include "outside/vzwire/relay/relay_roles.h"
+#include "outside/vzwire/relay/relay_server.h"
+
+namespace {
+
+vzrelay::RelayServer* g_server = nullptr;
+
+void OnStopSignal(int) {
+  if (g_server != nullptr) g_server->Stop();
+}
+
+void PrintUsage() {
+  std::printf(
+      "usage: vzrelay [options]\n"
+      "  --port N            TCP port on 127.0.0.1 (default 0: a free one, printed)\n"
+      "  --token T           the token of every meeting not named by --meeting\n"
+      "  --meeting ID=T      the token of meeting ID (repeatable)\n"
+      "                      (no token at all: a session's first member sets it)\n"
+      "  --max-backlog N     bytes queued for a member before it is dropped\n"
+      "                      (default 33554432, at least 8388614)\n"
+      "  --loss R            drop this share (0..1) of media packets\n"
+      "  --delay-ms N        delay media packets by N ms\n"
+      "  --jitter-ms N       and by up to N ms more\n"
+      "  --reorder R         hold this share (0..1) of media packets behind later ones\n"
+      "  --cut-after S       cut every connection S seconds after start\n"
+      "  --cut-for S         refuse connections for S seconds after the cut (default 2)\n"
+      "  --seed N            seed of the fault decisions (default 1)\n"
+      "Prints \"vzrelay listening on 127.0.0.1:PORT\" once ready; stops on SIGTERM or SIGINT.\n");
+}
+
+bool ParseNumber(const char* text, double low, double high, double* value) {
+  char* end = nullptr;
+  const double parsed = std::strtod(text, &end);
+  if (end == text || *end != '\0' || parsed < low || parsed > high) return false;
+  *value = parsed;
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  TraceSetAppInfo("vzrelay", "1.0.0");
+  vzrelay::RelayOptions options;
+  for (int i = 1; i < argc; ++i) {
+    const std::string flag = argv[i];
+    if (flag == "--help" || flag == "-h") {
+      PrintUsage();
+      return 0;
+    }
+    if (i + 1 >= argc) {
+      std::fprintf(stderr, "vzrelay: %s needs a value\n", flag.c_str());
+      return 2;
+    }
+    const char* value = argv[++i];
+    double number = 0;
+    bool ok = true;
+    if (flag == "--port") {
+      ok = ParseNumber(value, 0, 65535, &number);
+      options.port = static_cast<uint16_t>(number);
+    } else if (flag == "--token") {
+      options.hub.default_token = value;
+    } else if (flag == "--meeting") {
+      const char* equals = std::strchr(value, '=');
+      ok = equals != nullptr && equals != value;
+      if (ok) options.hub.meeting_tokens[std::string(value, equals)] = equals + 1;
+    } else if (flag == "--max-backlog") {
+      // At least one frame of the largest kind, or a member would be dropped
+      // for one large message instead of for not reading.
+      ok = ParseNumber(value, vzrelay::kMaxDataPayload + vzrelay::kFrameHeaderSize, 1u << 30, &number);
+      options.backlog_limit = static_cast<size_t>(number);
+    } else if (flag == "--loss") {
+      ok = ParseNumber(value, 0, 1, &options.faults.loss_rate);
+    } else if (flag == "--delay-ms") {
+      ok = ParseNumber(value, 0, 60000, &number);
+      options.faults.delay_ms = static_cast<uint32_t>(number);
+    } else if (flag == "--jitter-ms") {
+      ok = ParseNumber(value, 0, 60000, &number);
+      options.faults.jitter_ms = static_cast<uint32_t>(number);
+    } else if (flag == "--reorder") {
+      ok = ParseNumber(value, 0, 1, &options.faults.reorder_rate);
+    } else if (flag == "--cut-after") {
+      ok = ParseNumber(value, 1, 86400, &number);
+      options.faults.cut_after_s = static_cast<uint32_t>(number);
+    } else if (flag == "--cut-for") {
+      ok = ParseNumber(value, 0, 3600, &number);
+      options.faults.cut_for_s = static_cast<uint32_t>(number);
+    } else if (flag == "--seed") {
+      ok = ParseNumber(value, 0, 1e15, &number);
+      options.fault_seed = static_cast<uint64_t>(number);
+    } else {
+      std::fprintf(stderr, "vzrelay: unknown option %s (see --help)\n", flag.c_str());
+      return 2;
+    }
+    if (!ok) {
+      std::fprintf(stderr, "vzrelay: bad value \"%s\" for %s\n", value, flag.c_str());
+      return 2;
+    }
+  }
+  if (options.backlog_limit <= options.hub.media_backlog_limit) {
+    options.hub.media_backlog_limit = options.backlog_limit / 2;
+  }
+
+  vzrelay::RelayServer server(options);
+  vzrelay::InstallRelayRoles(server.Hub());
+  if (!server.Start()) {
+    std::fprintf(stderr, "vzrelay: cannot listen on 127.0.0.1:%u\n", options.port);
+    return 1;
+  }
+  g_server = &server;
+  struct sigaction action {};
+  action.sa_handler = OnStopSignal;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGTERM, &action, nullptr);
+  sigaction(SIGINT, &action, nullptr);
+  signal(SIGPIPE, SIG_IGN);
+
+  std::printf("vzrelay listening on 127.0.0.1:%u\n", server.Port());
+  std::fflush(stdout);
+  server.Run();
+  g_server = nullptr;
+  return 0;
+}

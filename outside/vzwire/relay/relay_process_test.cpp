@@ -1,0 +1,339 @@
+// vzrelay as a process, with the transport library as the system loads it.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "common/byte_stream.h"
+#include "contracts/vz_transport_wrapper.h"
+#include "common/transport_records.h"
+#include "outside/vzwire/relay/join_request.h"
+#include "outside/vzwire/relay/relay_process_testlib.h"
+#include "outside/vzwire/recording_sink_testlib.h"
+
+namespace {
+
+using vzrelay::FrameKind;
+using vzrelay_test::RawClient;
+using vzrelay_test::RelayProcess;
+using vzwire_test::RecordingSink;
+using vzwire_test::SessionRecord;
+using vzwire_test::SharingPayload;
+
+struct Peer {
+  RecordingSink sink;
+  CVzTransportWrapper wrapper;
+  explicit Peer(uint8_t type = kTransportSessionSharing) { EXPECT_TRUE(wrapper.CreateInstance(&sink, type)); }
+  bool Join(const SessionRecord& record) {
+    return wrapper.Join(record.Data(), nullptr, &sink) == 1 && sink.WaitFor("confirm");
+  }
+};
+
+SessionRecord Sharing(uint16_t port, const std::string& roster, bool presenter, const std::string& token = "tok") {
+  SessionRecord record;
+  record.ServerAddr("127.0.0.1").TcpPort(port).MeetId("meet-1").DSId("ds-1").RosterId(roster)
+      .Token("VDS meet-1:" + token).IsPresenter(presenter ? 1 : 0);
+  return record;
+}
+
+TEST(RelayProcessTest, TwoMembersExchangeCommandsAndDataByteExactInOrder) {
+  RelayProcess relay;
+  ASSERT_TRUE(relay.Start({}));
+  Peer a, b;
+  ASSERT_TRUE(a.Join(Sharing(relay.Port(), "alice", true)));
+  ASSERT_TRUE(b.Join(Sharing(relay.Port(), "bob", false)));
+
+  std::vector<std::string> sent;
+  for (int i = 0; i < 300; ++i) {
+    std::string payload(static_cast<size_t>(1 + i * 997 % 70000), '\0');
+    for (size_t j = 0; j < payload.size(); ++j) payload[j] = static_cast<char>((i * 31 + j) & 0xFF);
+    sent.push_back(SharingPayload(payload));
+    ASSERT_EQ(a.wrapper.SendDataBinary(sent.back()), 1);
+    if (i % 50 == 0) {
+      CByteStream command(nullptr, 64, false);
+      const uint8_t message[] = {0x08, static_cast<uint8_t>(i)};
+      ASSERT_TRUE(WriteCommandRecord(&command, message, 2));
+      ASSERT_EQ(a.wrapper.SendCommandData(&command), 1);
+    }
+  }
+  ASSERT_TRUE(b.sink.WaitFor("binary", sent.size(), 30000));
+  const auto received = b.sink.Events("binary");
+  ASSERT_EQ(received.size(), sent.size());
+  for (size_t i = 0; i < sent.size(); ++i) ASSERT_EQ(received[i].bytes, sent[i]) << "payload " << i;
+  ASSERT_TRUE(b.sink.WaitFor("command", 6));
+  const auto commands = b.sink.Events("command");
+  for (size_t i = 0; i < commands.size(); ++i) {
+    EXPECT_EQ(commands[i].bytes, std::string("\x00\x07\x08", 3) + static_cast<char>(i * 50));
+  }
+  EXPECT_TRUE(relay.Stop());
+}
+
+TEST(RelayProcessTest, WrongTokenIsRefusedWithAClearError) {
+  RelayProcess relay;
+  ASSERT_TRUE(relay.Start({"--meeting", "meet-1=secret"}));
+  Peer mallory;
+  ASSERT_EQ(mallory.wrapper.Join(Sharing(relay.Port(), "mallory", false, "guess").Data(), nullptr, &mallory.sink), 1);
+  ASSERT_TRUE(mallory.sink.WaitFor("leave"));
+  EXPECT_EQ(mallory.sink.Events("leave")[0].a, 1);
+  EXPECT_EQ(mallory.sink.Events("leave")[0].b, 401);
+
+  // The refusal as the relay words it.
+  RawClient raw;
+  ASSERT_TRUE(raw.Connect(relay.Port()));
+  vzrelay::JoinRequest join;
+  join.session_type = 3;
+  join.session_id = "ds-1";
+  join.meet_id = "meet-1";
+  join.token = "VDS meet-1:guess";
+  ASSERT_TRUE(raw.Send(FrameKind::kJoin, vzrelay::EncodeJoinRequest(join)));
+  vzrelay::Frame frame;
+  ASSERT_TRUE(raw.Next(&frame));
+  ASSERT_EQ(frame.kind, FrameKind::kJoinRefused);
+  EXPECT_EQ(std::string(frame.payload.begin() + 4, frame.payload.end()), "wrong token for sharing session ds-1");
+  EXPECT_TRUE(raw.WaitClosed());
+
+  Peer alice;
+  EXPECT_TRUE(alice.Join(Sharing(relay.Port(), "alice", true, "secret")));
+}
+
+TEST(RelayProcessTest, KilledRelayGivesReconnectingAndARestartANewJoinConfirm) {
+  RelayProcess relay;
+  ASSERT_TRUE(relay.Start({}));
+  const uint16_t port = relay.Port();
+  Peer a;
+  ASSERT_TRUE(a.Join(Sharing(port, "alice", true)));
+  relay.Kill();
+  ASSERT_TRUE(a.sink.WaitFor("reconnecting"));
+  EXPECT_EQ(a.wrapper.SendDataBinary(SharingPayload("while away")), 0);
+  ASSERT_TRUE(relay.Start({}, port));
+  ASSERT_TRUE(a.sink.WaitFor("confirm", 2, 20000));
+  Peer b;
+  ASSERT_TRUE(b.Join(Sharing(port, "bob", false)));
+  ASSERT_EQ(a.wrapper.SendDataBinary(SharingPayload("back")), 1);
+  ASSERT_TRUE(b.sink.WaitFor("binary"));
+  EXPECT_EQ(b.sink.Events("binary")[0].bytes, SharingPayload("back"));
+}
+
+// A raw member that joined ds-1 properly.
+void JoinRaw(RawClient* raw, uint16_t port, const std::string& roster) {
+  ASSERT_TRUE(raw->Connect(port));
+  vzrelay::JoinRequest join;
+  join.session_type = 3;
+  join.session_id = "ds-1";
+  join.meet_id = "meet-1";
+  join.token = "VDS meet-1:tok";
+  join.roster_id = roster;
+  ASSERT_TRUE(raw->Send(FrameKind::kJoin, vzrelay::EncodeJoinRequest(join)));
+  vzrelay::Frame frame;
+  ASSERT_TRUE(raw->Next(&frame));
+  ASSERT_EQ(frame.kind, FrameKind::kJoinConfirm);
+}
+
+TEST(RelayProcessTest, HostileFramesCloseThatMemberOnly) {
+  RelayProcess relay;
+  ASSERT_TRUE(relay.Start({}));
+  Peer a, b;
+  ASSERT_TRUE(a.Join(Sharing(relay.Port(), "alice", true)));
+  ASSERT_TRUE(b.Join(Sharing(relay.Port(), "bob", false)));
+  const std::vector<std::vector<uint8_t>> hostile = {
+      {0x00, 0x09, 0xFF, 0xFF, 0xFF, 0xFF, 1, 2, 3},  // a length of 0xFFFFFFFF
+      {0x7F, 0x01, 0x00, 0x00, 0x00, 0x01, 0x00},      // an unknown kind
+      {0x00, 0x09, 0x00, 0x00, 0x00, 0x64, 1, 2, 3},  // 100 bytes announced, 3 sent, then the end
+      {0x00, 0x02, 0x00, 0x00, 0x00, 0x08, 0, 0, 0, 1, 0, 0, 0, 1},  // a frame only the server sends
+  };
+  size_t round = 0;
+  for (const auto& bytes : hostile) {
+    SCOPED_TRACE(round);
+    RawClient raw;
+    JoinRaw(&raw, relay.Port(), "mallory");
+    ASSERT_TRUE(raw.WriteAll(bytes));
+    raw.ShutdownWrite();
+    EXPECT_TRUE(raw.WaitClosed());
+    // The session goes on for the others, in both directions.
+    const std::string text = "after " + std::to_string(round);
+    ASSERT_EQ(a.wrapper.SendDataBinary(SharingPayload(text)), 1);
+    ASSERT_EQ(b.wrapper.SendDataBinary(SharingPayload(text)), 1);
+    ++round;
+    ASSERT_TRUE(b.sink.WaitFor("binary", round));
+    ASSERT_TRUE(a.sink.WaitFor("binary", round));
+    EXPECT_EQ(b.sink.Events("binary").back().bytes, SharingPayload(text));
+  }
+  EXPECT_EQ(a.sink.Count("reconnecting"), 0u);
+  EXPECT_EQ(b.sink.Count("reconnecting"), 0u);
+  EXPECT_TRUE(relay.Stop());
+}
+
+}  // namespace
+
+namespace {
+
+SessionRecord Video(uint16_t port, const std::string& roster) {
+  SessionRecord record;
+  record.ServerAddr("127.0.0.1").TcpPort(port).MeetId("meet-v").RosterId(roster).Token("tok");
+  return record;
+}
+
+std::vector<uint8_t> RtpPacket(uint32_t ssrc, uint16_t sequence) {
+  std::vector<uint8_t> packet(1200, 0);
+  packet[0] = 0x80;
+  packet[2] = static_cast<uint8_t>(sequence >> 8);
+  packet[3] = static_cast<uint8_t>(sequence);
+  packet[8] = static_cast<uint8_t>(ssrc >> 24);
+  packet[9] = static_cast<uint8_t>(ssrc >> 16);
+  packet[10] = static_cast<uint8_t>(ssrc >> 8);
+  packet[11] = static_cast<uint8_t>(ssrc);
+  return packet;
+}
+
+TEST(RelayProcessTest, InjectedLossIsMeasuredAndReportedOnTheTransportsThread) {
+  RelayProcess relay;
+  ASSERT_TRUE(relay.Start({"--loss", "0.3", "--seed", "5"}));
+  Peer a(kTransportSessionVideo), b(kTransportSessionVideo);
+  ASSERT_TRUE(a.Join(Video(relay.Port(), "alice")));
+  ASSERT_TRUE(b.Join(Video(relay.Port(), "bob")));
+  const auto ssrc = static_cast<uint32_t>(a.sink.Events("confirm")[0].a);
+  CByteStream stream(nullptr, 2048, false);
+  for (uint16_t i = 0; i < 500; ++i) {
+    stream.Clear();
+    const std::vector<uint8_t> packet = RtpPacket(ssrc, i);
+    ASSERT_TRUE(WriteRtpRecord(&stream, 1, packet.data(), static_cast<uint32_t>(packet.size())));
+    ASSERT_EQ(a.wrapper.SendRtpData(&stream), 1);
+  }
+  // Some arrive, not all; the receiver's next report says how many were lost.
+  ASSERT_TRUE(b.sink.WaitFor("rtp", 250));
+  ASSERT_TRUE(b.sink.WaitUntil([](const auto&, const auto& adjustments) {
+    for (const auto& adjustment : adjustments) {
+      if (adjustment.lossrate > 0.2f && adjustment.lossrate < 0.4f) return true;
+    }
+    return false;
+  }));
+  EXPECT_LT(b.sink.Count("rtp"), 500u);
+  bool sender_counted = false;
+  ASSERT_TRUE(a.sink.WaitUntil([&](const auto&, const auto& adjustments) {
+    for (const auto& adjustment : adjustments) {
+      EXPECT_NE(adjustment.thread, std::this_thread::get_id());
+      sender_counted = sender_counted || adjustment.bandwidth > 8 * 500 * 1200 / 2;
+    }
+    return sender_counted;
+  }));
+}
+
+TEST(RelayProcessTest, SendBacklogFollowsTheRealQueue) {
+  RelayProcess relay;
+  ASSERT_TRUE(relay.Start({}));
+  Peer a(kTransportSessionVideo), b(kTransportSessionVideo);
+  ASSERT_TRUE(a.Join(Video(relay.Port(), "alice")));
+  ASSERT_TRUE(b.Join(Video(relay.Port(), "bob")));
+  const std::string chunk(4u << 20, 'x');
+  for (int i = 0; i < 3; ++i) ASSERT_EQ(a.wrapper.SendDataBinary(chunk), 1);
+  // A queue that grew is reported, and so is its emptying.
+  ASSERT_TRUE(a.sink.WaitUntil([](const auto& events, const auto&) {
+    bool grew = false;
+    for (const auto& event : events) {
+      if (event.name != "backlog") continue;
+      if (event.a > 16000) grew = true;
+      if (grew && event.a == 0) return true;
+    }
+    return false;
+  }, 30000));
+  ASSERT_TRUE(b.sink.WaitFor("binary", 3, 30000));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(RelayProcessTest, ACutAfterSecondsGivesReconnectingThenANewConfirm) {
+  RelayProcess relay;
+  ASSERT_TRUE(relay.Start({"--cut-after", "1", "--cut-for", "1"}));
+  Peer a(kTransportSessionVideo);
+  ASSERT_TRUE(a.Join(Video(relay.Port(), "alice")));
+  ASSERT_TRUE(a.sink.WaitFor("reconnecting", 1, 10000));
+  ASSERT_TRUE(a.sink.WaitFor("confirm", 2, 15000));
+  EXPECT_EQ(a.sink.Events("confirm")[1].a, a.sink.Events("confirm")[0].a);  // the same SSRC again
+  EXPECT_TRUE(relay.Stop());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(RelayProcessTest, AMemberThatStopsReadingIsDroppedAloneAndTheOthersGetEverything) {
+  RelayProcess relay;
+  ASSERT_TRUE(relay.Start({"--max-backlog", "8388614"}));
+  Peer a(kTransportSessionVideo), b(kTransportSessionVideo);
+  ASSERT_TRUE(a.Join(Video(relay.Port(), "alice")));
+  ASSERT_TRUE(b.Join(Video(relay.Port(), "bob")));
+  RawClient stalled;
+  ASSERT_TRUE(stalled.Connect(relay.Port()));
+  vzrelay::JoinRequest join;
+  join.session_type = 2;
+  join.session_id = "meet-v";
+  join.meet_id = "meet-v";
+  join.token = "tok";
+  ASSERT_TRUE(stalled.Send(FrameKind::kJoin, vzrelay::EncodeJoinRequest(join)));
+  vzrelay::Frame confirm;
+  ASSERT_TRUE(stalled.Next(&confirm));
+  // 48 MB while the stalled member reads nothing: far past its backlog and
+  // the kernel's buffers.
+  const std::string payload(1u << 20, 'p');
+  for (int i = 0; i < 48; ++i) {
+    ASSERT_EQ(a.wrapper.SendDataBinary(payload), 1);
+    ASSERT_TRUE(b.sink.WaitFor("binary", static_cast<size_t>(i + 1), 30000));
+  }
+  EXPECT_EQ(b.sink.Count("binary"), 48u);
+  EXPECT_TRUE(stalled.WaitClosed());  // what it had got, then the end
+  ASSERT_EQ(b.wrapper.SendDataBinary(std::string("still here")), 1);
+  ASSERT_TRUE(a.sink.WaitFor("binary"));
+  EXPECT_EQ(a.sink.Count("reconnecting") + b.sink.Count("reconnecting"), 0u);
+}
+
+}  // namespace
+
+namespace {
+
+// The RTP sequence numbers b received, in arrival order.
+std::vector<int> SequencesReceived(RecordingSink& sink) {
+  std::vector<int> sequences;
+  for (const auto& event : sink.Events("rtp")) {
+    const auto* bytes = reinterpret_cast<const uint8_t*>(event.bytes.data());
+    sequences.push_back(bytes[11 + 2] << 8 | bytes[11 + 3]);  // after the record's 11-byte header
+  }
+  return sequences;
+}
+
+void SendRtpRun(Peer& sender, int count) {
+  const auto ssrc = static_cast<uint32_t>(sender.sink.Events("confirm")[0].a);
+  CByteStream stream(nullptr, 2048, false);
+  for (int i = 0; i < count; ++i) {
+    stream.Clear();
+    const std::vector<uint8_t> packet = RtpPacket(ssrc, static_cast<uint16_t>(i));
+    ASSERT_TRUE(WriteRtpRecord(&stream, 1, packet.data(), static_cast<uint32_t>(packet.size())));
+    ASSERT_EQ(sender.wrapper.SendRtpData(&stream), 1);
+  }
+}
+
+TEST(RelayProcessTest, JitterKeepsTheOrderAndReorderingBreaksIt) {
+  for (const bool reorder : {false, true}) {
+    SCOPED_TRACE(reorder ? "reordering" : "jitter only");
+    RelayProcess relay;
+    std::vector<std::string> args = {"--delay-ms", "5", "--jitter-ms", "20", "--seed", "2"};
+    if (reorder) args.insert(args.end(), {"--reorder", "0.2"});
+    ASSERT_TRUE(relay.Start(args));
+    Peer a(kTransportSessionVideo), b(kTransportSessionVideo);
+    ASSERT_TRUE(a.Join(Video(relay.Port(), "alice")));
+    ASSERT_TRUE(b.Join(Video(relay.Port(), "bob")));
+    SendRtpRun(a, 200);
+    ASSERT_TRUE(b.sink.WaitFor("rtp", 200));  // delayed, none lost
+    const std::vector<int> sequences = SequencesReceived(b.sink);
+    int out_of_order = 0;
+    for (size_t i = 1; i < sequences.size(); ++i) out_of_order += sequences[i] < sequences[i - 1] ? 1 : 0;
+    if (reorder) {
+      EXPECT_GT(out_of_order, 0);
+    } else {
+      EXPECT_EQ(out_of_order, 0);
+    }
+  }
+}
+
+}  // namespace

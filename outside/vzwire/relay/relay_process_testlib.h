@@ -1,0 +1,57 @@
+#pragma once
+// Test support: a vzrelay process on a free loopback port, started for a
+// test and stopped (or killed) by it.
+#include <signal.h>
+#include <sys/wait.h>
+
+#include <string>
+#include <vector>
+
+#include <memory>
+
+#include "outside/vzwire/relay/raw_frame_client_testlib.h"
+#include "platform/piped_child_testlib.h"
+
+namespace vzrelay_test {
+
+class RelayProcess {
+ public:
+  // Starts vzrelay with `args`; port 0 takes a free one.
+  bool Start(const std::vector<std::string>& args, uint16_t port = 0) {
+    std::vector<std::string> argv = {"vzrelay", "--port", std::to_string(port)};
+    argv.insert(argv.end(), args.begin(), args.end());
+    child_ = std::make_unique<vz::PipedChild>();
+    if (!child_->Start(VZ_RELAY_BINARY, argv, {})) return false;
+    std::string line;
+    char c = 0;
+    while (line.size() < 200 && child_->ReadExactly(&c, 1, 10000) && c != '\n') line.push_back(c);
+    const std::string prefix = "vzrelay listening on 127.0.0.1:";
+    if (line.compare(0, prefix.size(), prefix) != 0) return false;
+    port_ = static_cast<uint16_t>(std::stoi(line.substr(prefix.size())));
+    return true;
+  }
+  uint16_t Port() const { return port_; }
+  void Kill() {
+    if (!child_) return;
+    ::kill(child_->Pid(), SIGKILL);
+    int code = 0;
+    child_->Wait(10000, &code);
+    child_.reset();
+  }
+  // SIGTERM; true when it ended on its own with code 0.
+  bool Stop() {
+    if (!child_) return true;
+    ::kill(child_->Pid(), SIGTERM);
+    int code = -1;
+    const bool ended = child_->Wait(10000, &code);
+    child_.reset();
+    return ended && code == 0;
+  }
+  ~RelayProcess() { Kill(); }
+
+ private:
+  std::unique_ptr<vz::PipedChild> child_;
+  uint16_t port_ = 0;
+};
+
+}  // namespace vzrelay_test

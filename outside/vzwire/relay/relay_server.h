@@ -1,0 +1,95 @@
+#pragma once
+// vzrelay's server: one thread that accepts transports on a loopback TCP
+// port, cuts their frames, answers pings and hands everything else to the
+// meeting hub, and writes each member's queue as fast as the member reads.
+// A member whose queue passes the backlog limit is dropped (logged); the
+// others go on. Media can be degraded on purpose (FaultOptions).
+//
+// Threads: Run blocks the calling thread until Stop (from any thread or a
+// signal handler through the waker).
+#include <cstdint>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "outside/vzwire/relay/media_faults.h"
+#include "outside/vzwire/relay/meeting_hub.h"
+#include "platform/local_socket_poll.h"
+#include "platform/loopback_tcp.h"
+
+namespace vzrelay {
+
+struct RelayOptions {
+  uint16_t port = 0;  // 0: a free port
+  HubOptions hub;
+  FaultOptions faults;
+  // A member with more than this queued is dropped; at least the largest
+  // frame (kMaxDataPayload and its header).
+  size_t backlog_limit = 32u << 20;
+  uint64_t fault_seed = 1;
+};
+
+class RelayServer {
+ public:
+  explicit RelayServer(RelayOptions options);
+  ~RelayServer();
+  RelayServer(const RelayServer&) = delete;
+  RelayServer& operator=(const RelayServer&) = delete;
+
+  // Binds the port. False (logged) when it cannot.
+  bool Start();
+  // Serves only adopted connections (the in-process loopback).
+  bool StartWithoutListener();
+  // Any thread: serves a connected socket as if it had been accepted.
+  void Adopt(vz::LocalSocket socket);
+  // Any thread: runs `task` on the serving thread and waits for it (at once
+  // when called there). False when the server is not running.
+  bool RunOnServerThread(const std::function<void(RelayServer&)>& task);
+  // On the serving thread: cuts every connection (their transports reconnect).
+  void CutConnections();
+  uint16_t Port() const { return port_; }
+  // Serves until Stop.
+  void Run();
+  // Any thread; async-signal-safe.
+  void Stop();
+
+  MeetingHub& Hub() { return hub_; }
+
+ private:
+  class Connection;
+  void Accept();
+  void AddConnection(vz::LocalSocket socket);
+  void RunTasks();
+  void ServeReads(Connection& connection);
+  void CutEverything(uint64_t now_ms);
+  int NextTimeoutMs(uint64_t now_ms) const;
+
+  RelayOptions options_;
+  MeetingHub hub_;
+  vz::LoopbackTcpListener listener_;
+  vz::LocalSocketWaker waker_;
+  uint16_t port_ = 0;
+  std::vector<std::unique_ptr<Connection>> connections_;
+  volatile bool stopping_ = false;
+  uint64_t started_ms_ = 0;
+  uint64_t refuse_until_ms_ = 0;
+  bool cut_done_ = false;
+  uint64_t next_seed_ = 0;
+
+  // Handed over from other threads, taken by the serving thread.
+  struct Task {
+    std::function<void(RelayServer&)> run;
+    bool done = false;
+  };
+  std::mutex handover_mutex_;
+  std::condition_variable handover_done_;
+  std::vector<vz::LocalSocket> adopted_;
+  std::vector<Task*> tasks_;
+  std::thread::id serving_thread_;
+  bool running_ = false;
+};
+
+}  // namespace vzrelay

@@ -1,0 +1,143 @@
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/shape.h>
+
+#include <string>
+
+#include "platform/platform_log.h"
+#include "platform/ui/xlib_threads.h"
+#include "platform/ui/display_probe.h"
+
+namespace vz {
+
+namespace {
+
+std::string TitleOf(Display* display, ::Window window) {
+  const Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
+  const Atom net_name = XInternAtom(display, "_NET_WM_NAME", False);
+  Atom type = 0;
+  int format = 0;
+  unsigned long count = 0, after = 0;
+  unsigned char* data = nullptr;
+  std::string title;
+  if (XGetWindowProperty(display, window, net_name, 0, 1024, False, utf8, &type, &format, &count, &after, &data) ==
+          Success &&
+      data != nullptr) {
+    if (format == 8) title.assign(reinterpret_cast<const char*>(data), count);
+    XFree(data);
+  }
+  if (title.empty()) {
+    char* name = nullptr;
+    if (XFetchName(display, window, &name) && name != nullptr) {
+      title = name;
+      XFree(name);
+    }
+  }
+  return title;
+}
+
+}  // namespace
+
+std::vector<DisplayWindowInfo> ListDisplayWindows(const char* display_name) {
+  std::vector<DisplayWindowInfo> out;
+  EnsureXlibThreads();
+  Display* display = XOpenDisplay(display_name);
+  if (display == nullptr) {
+    PlatformLog("display probe: cannot open the display");
+    return out;
+  }
+  ::Window root = DefaultRootWindow(display), parent = 0;
+  ::Window* children = nullptr;
+  unsigned int count = 0;
+  if (XQueryTree(display, root, &root, &parent, &children, &count)) {
+    for (unsigned int i = 0; i < count; ++i) {
+      XWindowAttributes attributes;
+      if (!XGetWindowAttributes(display, children[i], &attributes)) continue;
+      DisplayWindowInfo info;
+      info.id = children[i];
+      info.title = TitleOf(display, children[i]);
+      info.bounds = Rect::FromXYWH(attributes.x, attributes.y, attributes.width, attributes.height);
+      info.viewable = attributes.map_state == IsViewable;
+      info.depth = attributes.depth;
+      int count_rects = 0, ordering = 0;
+      XRectangle* rects = XShapeGetRectangles(display, children[i], ShapeBounding, &count_rects, &ordering);
+      Rect extents;
+      for (int r = 0; r < count_rects; ++r) {
+        extents = extents.Union(Rect::FromXYWH(rects[r].x, rects[r].y, rects[r].width, rects[r].height));
+      }
+      if (rects != nullptr) XFree(rects);
+      info.shape_extents = extents;
+      info.shape_rectangles = count_rects;
+      out.push_back(std::move(info));
+    }
+    if (children != nullptr) XFree(children);
+  }
+  XCloseDisplay(display);
+  return out;
+}
+
+std::optional<Image> CaptureDisplayArea(const char* display_name, const Rect& area) {
+  EnsureXlibThreads();
+  Display* display = XOpenDisplay(display_name);
+  if (display == nullptr) return std::nullopt;
+  const int screen = DefaultScreen(display);
+  const Rect bounds = area.Intersect(Rect{0, 0, DisplayWidth(display, screen), DisplayHeight(display, screen)});
+  std::optional<Image> out;
+  if (!bounds.IsEmpty() && bounds == area) {
+    XImage* image = XGetImage(display, RootWindow(display, screen), area.left, area.top,
+                              static_cast<unsigned>(area.Width()), static_cast<unsigned>(area.Height()), AllPlanes,
+                              ZPixmap);
+    if (image != nullptr) {
+      out.emplace(area.Width(), area.Height());
+      for (int y = 0; y < area.Height(); ++y) {
+        for (int x = 0; x < area.Width(); ++x) {
+          const unsigned long pixel = XGetPixel(image, x, y);
+          out->SetPixel(x, y, 0xFF000000u | static_cast<uint32_t>(pixel & 0xFFFFFF));
+        }
+      }
+      XDestroyImage(image);
+    }
+  }
+  XCloseDisplay(display);
+  return out;
+}
+
+bool SetDisplayWorkArea(const char* display_name, const Rect& work_area) {
+  EnsureXlibThreads();
+  Display* display = XOpenDisplay(display_name);
+  if (display == nullptr) return false;
+  const Atom property = XInternAtom(display, "_NET_WORKAREA", False);
+  if (work_area.IsEmpty()) {
+    XDeleteProperty(display, DefaultRootWindow(display), property);
+  } else {
+    const long values[4] = {work_area.left, work_area.top, work_area.Width(), work_area.Height()};
+    XChangeProperty(display, DefaultRootWindow(display), property, XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(values), 4);
+  }
+  XSync(display, False);
+  XCloseDisplay(display);
+  return true;
+}
+
+FakeCompositor::FakeCompositor(const char* display_name) {
+  EnsureXlibThreads();
+  Display* display = XOpenDisplay(display_name);
+  if (display == nullptr) return;
+  const int screen = DefaultScreen(display);
+  const std::string name = "_NET_WM_CM_S" + std::to_string(screen);
+  const ::Window window = XCreateSimpleWindow(display, RootWindow(display, screen), 0, 0, 1, 1, 0, 0, 0);
+  XSetSelectionOwner(display, XInternAtom(display, name.c_str(), False), window, CurrentTime);
+  XSync(display, False);
+  display_ = display;
+  window_ = window;
+}
+
+FakeCompositor::~FakeCompositor() {
+  if (display_ == nullptr) return;
+  auto* display = static_cast<Display*>(display_);
+  XDestroyWindow(display, window_);
+  XCloseDisplay(display);
+}
+
+}  // namespace vz

@@ -1,0 +1,303 @@
+#include "video/engine/rtp/rtcp_packet_tool.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "video/engine/rtp/big_endian.h"
+
+namespace vz::rtcp {
+
+using vz::rtp::Load16;
+using vz::rtp::Load24;
+using vz::rtp::Load32;
+using vz::rtp::Store16;
+using vz::rtp::Store24;
+using vz::rtp::Store32;
+
+namespace {
+
+int RoundUp4(int n) { return (n + 3) & ~3; }
+
+// Header word: version 2, count or format, type, length in words (rounded up).
+void WriteHeader(uint8_t* out, int count, uint8_t type, int packet_bytes) {
+  out[0] = static_cast<uint8_t>(0x80 | (count & 0x1F));
+  out[1] = type;
+  Store16(out + 2, static_cast<uint16_t>((packet_bytes + 3) / 4));
+}
+
+bool Room(uint8_t* out, const int* size, int needed) {
+  return out != nullptr && size != nullptr && *size > 0 && *size >= needed;
+}
+
+void WriteReportBlocks(uint8_t* at, const ReportBlock* blocks, int count) {
+  for (int i = 0; i < count; ++i, at += kReportBlockBytes) {
+    const ReportBlock& b = blocks[i];
+    Store32(at, b.ssrc);
+    at[4] = static_cast<uint8_t>(b.lost & 0xFF);
+    Store24(at + 5, b.lost >> 8);
+    Store32(at + 8, b.highest_sequence);
+    Store32(at + 12, b.jitter);
+    Store32(at + 16, b.last_sr);
+    Store32(at + 20, b.delay_since_last_sr);
+  }
+}
+
+bool OfType(const uint8_t* data, int size, uint8_t type) {
+  return IsValidPacket(data, size) && data[1] == type;
+}
+
+// A reader given more bytes than the packet's length field covers reads only
+// the packet itself.
+int OwnSize(const uint8_t* data, int size) { return std::min(size, Load16(data + 2) * 4); }
+
+// Where the report blocks of an SR or RR start, or -1.
+int ReportsOffset(const uint8_t* data, int size) {
+  if (OfType(data, size, kSenderReport)) return 8 + kSenderInfoBytes;
+  if (OfType(data, size, kReceiverReport)) return 8;
+  return -1;
+}
+
+}  // namespace
+
+int BuildSenderReport(uint32_t ssrc, const SenderInfo* info, const ReportBlock* blocks, int count,
+                      uint8_t* out, int* size) {
+  if (info == nullptr) return BuildReceiverReport(ssrc, blocks, count, out, size);
+  if (count < 0 || count > kMaxCount || (count > 0 && blocks == nullptr)) return -1;
+  const int bytes = 8 + kSenderInfoBytes + kReportBlockBytes * count;
+  if (!Room(out, size, bytes)) return -1;
+  WriteHeader(out, count, kSenderReport, bytes);
+  Store32(out + 4, ssrc);
+  Store32(out + 8, info->ntp_seconds);
+  Store32(out + 12, info->ntp_fraction);
+  Store32(out + 16, info->rtp_timestamp);
+  Store32(out + 20, info->packet_count);
+  Store32(out + 24, info->octet_count);
+  WriteReportBlocks(out + 28, blocks, count);
+  *size = bytes;
+  return 0;
+}
+
+int BuildReceiverReport(uint32_t ssrc, const ReportBlock* blocks, int count, uint8_t* out,
+                        int* size) {
+  if (count < 0 || count > kMaxCount || (count > 0 && blocks == nullptr)) return -1;
+  const int bytes = 8 + kReportBlockBytes * count;
+  if (!Room(out, size, bytes)) return -1;
+  WriteHeader(out, count, kReceiverReport, bytes);
+  Store32(out + 4, ssrc);
+  WriteReportBlocks(out + 8, blocks, count);
+  *size = bytes;
+  return 0;
+}
+
+int BuildSdes(const SdesChunk* chunks, int count, uint8_t* out, int* size) {
+  if (chunks == nullptr || count < 1 || count > kMaxCount) return -1;
+  if (!Room(out, size, kHeaderBytes + kSdesChunkRoom * count)) return -1;
+  int at = kHeaderBytes;
+  for (int i = 0; i < count; ++i) {
+    const int chunk = RoundUp4(6 + chunks[i].length);
+    std::memset(out + at, 0, static_cast<size_t>(chunk));
+    Store32(out + at, chunks[i].ssrc);
+    out[at + 4] = chunks[i].item_type;
+    out[at + 5] = chunks[i].length;
+    std::memcpy(out + at + 6, chunks[i].text, chunks[i].length);
+    at += chunk;
+  }
+  WriteHeader(out, count, kSourceDescription, at);
+  *size = at;
+  return 0;
+}
+
+int BuildBye(const uint32_t* ssrcs, int count, uint8_t* out, int* size) {
+  if (ssrcs == nullptr || count < 1 || count > kMaxCount) return -1;
+  const int bytes = kHeaderBytes + 4 * count;
+  if (!Room(out, size, bytes)) return -1;
+  WriteHeader(out, count, kGoodbye, bytes);
+  for (int i = 0; i < count; ++i) Store32(out + 4 + 4 * i, ssrcs[i]);
+  *size = bytes;
+  return 0;
+}
+
+int BuildApp(uint32_t ssrc, int subtype, const char name[4], const uint8_t* data, int length,
+             uint8_t* out, int* size) {
+  if (name == nullptr || length < 0 || (length > 0 && data == nullptr)) return -1;
+  const int bytes = 12 + RoundUp4(length);
+  if (bytes / 4 > 0xFFFF || !Room(out, size, bytes)) return -1;
+  std::memset(out, 0, static_cast<size_t>(bytes));
+  WriteHeader(out, subtype, kApplication, bytes);
+  Store32(out + 4, ssrc);
+  std::memcpy(out + 8, name, 4);
+  if (length > 0) std::memcpy(out + 12, data, static_cast<size_t>(length));
+  *size = bytes;
+  return 0;
+}
+
+int BuildFeedback(uint8_t type, uint32_t sender_ssrc, uint32_t media_ssrc, int format,
+                  const uint8_t* fci, int length, uint8_t* out, int* size) {
+  if ((type != kTransportFeedback && type != kPayloadFeedback) || format < 0 ||
+      format > kMaxCount || length < 0 || (length > 0 && fci == nullptr)) {
+    return -1;
+  }
+  const int bytes = 12 + RoundUp4(length);
+  if (bytes / 4 > 0xFFFF || !Room(out, size, bytes)) return -1;
+  std::memset(out, 0, static_cast<size_t>(bytes));
+  WriteHeader(out, format, type, bytes);
+  Store32(out + 4, sender_ssrc);
+  Store32(out + 8, media_ssrc);
+  if (length > 0) std::memcpy(out + 12, fci, static_cast<size_t>(length));
+  *size = bytes;
+  return 0;
+}
+
+int Concatenate(const uint8_t* const* packets, const int* lengths, int count, uint8_t* out,
+                int* size) {
+  if (packets == nullptr || lengths == nullptr || count < 0 || out == nullptr || size == nullptr) {
+    return -1;
+  }
+  int total = 0;
+  for (int i = 0; i < count; ++i) {
+    if (packets[i] == nullptr || lengths[i] < 0 || lengths[i] > *size - total) return -1;
+    total += lengths[i];
+  }
+  int at = 0;
+  for (int i = 0; i < count; ++i) {
+    std::memcpy(out + at, packets[i], static_cast<size_t>(lengths[i]));
+    at += lengths[i];
+  }
+  *size = total;
+  return 0;
+}
+
+int WalkCompound(const PacketHandler& handler, const uint8_t* data, int length) {
+  if (data == nullptr || length < 0) return -1;
+  int at = 0;
+  while (at < length) {
+    const int remaining = length - at;
+    if (remaining < kHeaderBytes) return -3;
+    const int words = Load16(data + at + 2);
+    if (words == 0) return -2;
+    // A length that runs past the datagram ends the walk: nothing past the
+    // received bytes is handed on.
+    if (words * 4 > remaining) return -3;
+    if (handler) handler(data + at, words * 4);
+    at += words * 4;
+  }
+  return 0;
+}
+
+bool IsValidPacket(const uint8_t* data, int size) {
+  if (data == nullptr || size < kHeaderBytes) return false;
+  if ((data[0] >> 6) != 2) return false;
+  if (data[1] < kSenderReport || data[1] > kPayloadFeedback) return false;
+  return size >= Load16(data + 2) * 4;
+}
+
+int ReadType(const uint8_t* data, int size) { return IsValidPacket(data, size) ? data[1] : -1; }
+
+int ReadCount(const uint8_t* data, int size) {
+  return IsValidPacket(data, size) ? (data[0] & 0x1F) : -1;
+}
+
+bool ReadSsrc(const uint8_t* data, int size, uint32_t* ssrc) {
+  if (ssrc == nullptr || !IsValidPacket(data, size) || size < 8 || data[1] == kApplication) {
+    return false;
+  }
+  *ssrc = Load32(data + 4);
+  return true;
+}
+
+int ReadSenderInfo(const uint8_t* data, int size, SenderInfo* info) {
+  if (info == nullptr || !OfType(data, size, kSenderReport)) return -1;
+  if (size < 8 + kSenderInfoBytes) return -2;
+  info->ntp_seconds = Load32(data + 8);
+  info->ntp_fraction = Load32(data + 12);
+  info->rtp_timestamp = Load32(data + 16);
+  info->packet_count = Load32(data + 20);
+  info->octet_count = Load32(data + 24);
+  return 0;
+}
+
+int ReadReportBlocks(const uint8_t* data, int size, ReportBlock* blocks, int max) {
+  const int offset = ReportsOffset(data, size);
+  if (offset < 0 || blocks == nullptr || max < 0) return -1;
+  size = OwnSize(data, size);
+  const int present = std::min(data[0] & 0x1F, std::max(0, (size - offset) / kReportBlockBytes));
+  const int count = std::min(present, max);
+  for (int i = 0; i < count; ++i) {
+    const uint8_t* at = data + offset + i * kReportBlockBytes;
+    blocks[i].ssrc = Load32(at);
+    blocks[i].lost = (Load24(at + 5) << 8) | at[4];
+    blocks[i].highest_sequence = Load32(at + 8);
+    blocks[i].jitter = Load32(at + 12);
+    blocks[i].last_sr = Load32(at + 16);
+    blocks[i].delay_since_last_sr = Load32(at + 20);
+  }
+  return count;
+}
+
+int ReadDataAfterReports(const uint8_t* data, int size, const uint8_t** rest) {
+  const int offset = ReportsOffset(data, size);
+  if (offset < 0 || rest == nullptr || size < offset) return -1;
+  size = OwnSize(data, size);
+  const int end = offset + (data[0] & 0x1F) * kReportBlockBytes;
+  if (end > size) return -1;
+  *rest = data + end;
+  return size - end;
+}
+
+int ReadSdesChunks(const uint8_t* data, int size, SdesChunk* chunks, int max) {
+  if (chunks == nullptr || max < 0 || !OfType(data, size, kSourceDescription)) return -1;
+  size = OwnSize(data, size);
+  const int count = std::min(data[0] & 0x1F, max);
+  int at = kHeaderBytes;
+  int read = 0;
+  while (read < count && at + 6 <= size) {
+    const int length = data[at + 5];
+    if (at + 6 + length > size) break;
+    SdesChunk& chunk = chunks[read++];
+    chunk.ssrc = Load32(data + at);
+    chunk.item_type = data[at + 4];
+    chunk.length = static_cast<uint8_t>(length);
+    std::memcpy(chunk.text, data + at + 6, static_cast<size_t>(length));
+    chunk.text[length] = '\0';
+    at += RoundUp4(6 + length);
+  }
+  return read;
+}
+
+int ReadByeSsrcs(const uint8_t* data, int size, uint32_t* ssrcs, int max) {
+  if (ssrcs == nullptr || max < 0 || !OfType(data, size, kGoodbye)) return -1;
+  size = OwnSize(data, size);
+  const int count = std::min({data[0] & 0x1F, max, (size - kHeaderBytes) / 4});
+  for (int i = 0; i < count; ++i) ssrcs[i] = Load32(data + 4 + 4 * i);
+  return count;
+}
+
+bool ReadApp(const uint8_t* data, int size, int* subtype, char name[4], const uint8_t** app_data,
+             int* length) {
+  if (!OfType(data, size, kApplication)) return false;
+  size = OwnSize(data, size);
+  if (size < 12) return false;
+  if (subtype != nullptr) *subtype = data[0] & 0x1F;
+  if (name != nullptr) std::memcpy(name, data + 8, 4);
+  if (app_data != nullptr) *app_data = data + 12;
+  if (length != nullptr) *length = size - 12;
+  return true;
+}
+
+bool ReadFeedback(const uint8_t* data, int size, int* format, uint32_t* sender_ssrc,
+                  uint32_t* media_ssrc, const uint8_t** fci, int* fci_length) {
+  if (!IsValidPacket(data, size) || size < 12 ||
+      (data[1] != kTransportFeedback && data[1] != kPayloadFeedback)) {
+    return false;
+  }
+  size = OwnSize(data, size);
+  if (size < 12) return false;
+  if (format != nullptr) *format = data[0] & 0x1F;
+  if (sender_ssrc != nullptr) *sender_ssrc = Load32(data + 4);
+  if (media_ssrc != nullptr) *media_ssrc = Load32(data + 8);
+  if (fci != nullptr) *fci = data + 12;
+  if (fci_length != nullptr) *fci_length = size - 12;
+  return true;
+}
+
+}  // namespace vz::rtcp

@@ -1,0 +1,48 @@
+#include "video/engine/rtp/rtp_extension_elements.h"
+
+#include "common/trace_client.h"
+#include "video/engine/rtp/big_endian.h"
+
+using namespace vz::rtp;
+
+void CRtpOneByteHeaderExtend_Priority::SetPriority(uint8_t* element, int slot, int value) {
+  if (slot < 0 || slot > 3) {
+    VZ_LOG_ERROR("0");
+    return;
+  }
+  uint8_t& byte = element[1 + slot / 2];
+  const int shift = (slot % 2 == 0) ? 4 : 0;
+  byte = static_cast<uint8_t>((byte & ~(0x0F << shift)) | ((value & 0x0F) << shift));
+}
+
+int CRtpOneByteHeaderExtend_Priority::GetPriority(const uint8_t* element, int slot) {
+  if (slot < 0 || slot > 3) {
+    VZ_LOG_ERROR("0");
+    return kNotNeeded;
+  }
+  const uint8_t byte = element[1 + slot / 2];
+  return (slot % 2 == 0) ? (byte >> 4) : (byte & 0x0F);
+}
+
+void CRtpOneByteHeaderExtend_Timing::Init(uint8_t* element) {
+  element[0] = kHeader;
+  for (int i = 1; i < kLength; ++i) element[i] = 0;
+}
+void CRtpOneByteHeaderExtend_Timing::SetCounter(uint8_t* element, uint16_t counter) {
+  Store16(element + 1, counter);
+}
+void CRtpOneByteHeaderExtend_Timing::SetTimeMs(uint8_t* element, uint32_t time_ms) {
+  Store32(element + 3, time_ms);
+}
+void CRtpOneByteHeaderExtend_Timing::SetRoundTripMs(uint8_t* element, uint16_t rtt_ms) {
+  Store16(element + 7, rtt_ms);
+}
+uint16_t CRtpOneByteHeaderExtend_Timing::GetCounter(const uint8_t* element) {
+  return Load16(element + 1);
+}
+uint32_t CRtpOneByteHeaderExtend_Timing::GetTimeMs(const uint8_t* element) {
+  return Load32(element + 3);
+}
+uint16_t CRtpOneByteHeaderExtend_Timing::GetRoundTripMs(const uint8_t* element) {
+  return Load16(element + 7);
+}
