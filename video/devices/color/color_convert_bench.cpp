@@ -101,15 +101,16 @@ void BM_Libyuv_ARGBToI420(benchmark::State& state) {
 
 void OurSizes(benchmark::internal::Benchmark* b) {
   for (int which : {0, 1, 2}) {
+    b->Args({640, 360, which});
     b->Args({1280, 720, which});
     b->Args({1920, 1080, which});
   }
 }
 
 BENCHMARK(BM_Ours_I420ToRgb32)->Apply(OurSizes);
-BENCHMARK(BM_Libyuv_I420ToARGB)->Args({1280, 720})->Args({1920, 1080});
+BENCHMARK(BM_Libyuv_I420ToARGB)->Args({640, 360})->Args({1280, 720})->Args({1920, 1080});
 BENCHMARK(BM_Ours_Rgb32ToI420)->Apply(OurSizes);
-BENCHMARK(BM_Libyuv_ARGBToI420)->Args({1280, 720})->Args({1920, 1080});
+BENCHMARK(BM_Libyuv_ARGBToI420)->Args({640, 360})->Args({1280, 720})->Args({1920, 1080});
 
 }  // namespace
 

@@ -19,6 +19,10 @@
 #include "video/devices/color/color_kernels.h"
 #include "video/devices/color/packed_layout.h"
 
+// The step helpers must fold into their row loops: called, they pass
+// vectors through memory and reload their constants every step.
+#define VZ_SIMD_INLINE inline __attribute__((always_inline))
+
 namespace nsVZVP {
 namespace {
 
@@ -38,6 +42,8 @@ struct V128 {
   static void Load4(const uint8_t* p, T& a, T& b, T& c, T& d) {
     a = Load(p), b = Load(p + 16), c = Load(p + 32), d = Load(p + 48);
   }
+  // Half 0 of Load4 (a, b) or half 1 (c, d).
+  static void LoadPair(const uint8_t* p, int half, T& a, T& b) { a = Load(p + half * 32), b = Load(p + half * 32 + 16); }
   static void Store4(uint8_t* p, T a, T b, T c, T d) {
     Store(p, a), Store(p + 16, b), Store(p + 32, c), Store(p + 48, d);
   }
@@ -107,6 +113,11 @@ struct V256 {
     c = _mm256_permute2x128_si256(l1, l3, 0x20);
     d = _mm256_permute2x128_si256(l1, l3, 0x31);
   }
+  static void LoadPair(const uint8_t* p, int half, T& a, T& b) {
+    const T l0 = Load(p + half * 32), l2 = Load(p + half * 32 + 64);
+    a = _mm256_permute2x128_si256(l0, l2, 0x20);
+    b = _mm256_permute2x128_si256(l0, l2, 0x31);
+  }
   static void Store4(uint8_t* p, T a, T b, T c, T d) {
     Store(p, _mm256_permute2x128_si256(a, b, 0x20));
     Store(p + 32, _mm256_permute2x128_si256(c, d, 0x20));
@@ -169,7 +180,7 @@ struct ChromaTerms {
 };
 
 template <class V>
-inline ChromaTerms<V> LoadChroma(const uint8_t* u, const uint8_t* v) {
+VZ_SIMD_INLINE ChromaTerms<V> LoadChroma(const uint8_t* u, const uint8_t* v) {
   using T = typename V::T;
   const T zero = V::Zero(), c128 = V::Set16(128);
   const T uu = V::Sub16(V::Unpacklo8(V::LoadHalf(u), zero), c128);
@@ -185,7 +196,7 @@ inline ChromaTerms<V> LoadChroma(const uint8_t* u, const uint8_t* v) {
 }
 
 template <class V>
-inline RgbBytes<V> RowRgb(const uint8_t* y_row, const ChromaTerms<V>& c) {
+VZ_SIMD_INLINE RgbBytes<V> RowRgb(const uint8_t* y_row, const ChromaTerms<V>& c) {
   using T = typename V::T;
   const T y = V::Load(y_row);
   const T zero = V::Zero(), c74 = V::Set16(74), c1184 = V::Set16(1184);
@@ -201,7 +212,7 @@ inline RgbBytes<V> RowRgb(const uint8_t* y_row, const ChromaTerms<V>& c) {
 }
 
 template <class V, PackedIndex kIndex>
-inline void StoreRgb32(uint8_t* dst, const RgbBytes<V>& px) {
+VZ_SIMD_INLINE void StoreRgb32(uint8_t* dst, const RgbBytes<V>& px) {
   using T = typename V::T;
   constexpr PackedLayout L = LayoutOf(kIndex);
   const T alpha = V::Set16(static_cast<int16_t>(0xffff));
@@ -213,7 +224,7 @@ inline void StoreRgb32(uint8_t* dst, const RgbBytes<V>& px) {
 }
 
 template <class V, PackedIndex kIndex>
-inline void StoreRgb24(uint8_t* dst, const RgbBytes<V>& px) {
+VZ_SIMD_INLINE void StoreRgb24(uint8_t* dst, const RgbBytes<V>& px) {
   constexpr PackedLayout L = LayoutOf(kIndex);
   alignas(32) uint8_t c[3][V::kBytes];
   V::Store(c[0], px.r), V::Store(c[1], px.g), V::Store(c[2], px.b);
@@ -266,7 +277,7 @@ struct RgbWeights {
 // Weights of the bytes of a 4-byte pixel: the even bytes (0, 2) and the odd
 // bytes (1, 3) each form a pair for one multiply-add.
 template <class V>
-inline RgbWeights<V> WeightsFor(const PackedLayout& L) {
+VZ_SIMD_INLINE RgbWeights<V> WeightsFor(const PackedLayout& L) {
   int wy[4] = {0, 0, 0, 0}, wu[4] = {0, 0, 0, 0}, wv[4] = {0, 0, 0, 0};
   wy[L.r] = 66, wy[L.g] = 129, wy[L.b] = 25;
   wu[L.r] = -38, wu[L.g] = -74, wu[L.b] = 112;
@@ -275,7 +286,7 @@ inline RgbWeights<V> WeightsFor(const PackedLayout& L) {
           V::Set32(Pair16(wu[1], wu[3])), V::Set32(Pair16(wv[0], wv[2])), V::Set32(Pair16(wv[1], wv[3]))};
 }
 
-// Four 4-byte pixels of two rows: the Y of each row (>> 8 done, 32-bit
+// Four 4-byte pixels of two rows: the Y sum of each row halved (32-bit
 // lanes) and the column sums of the two rows, split into the even bytes
 // (0, 2) and the odd bytes (1, 3) of each pixel, in 16-bit lanes.
 template <class V>
@@ -284,50 +295,81 @@ struct UnitResult {
 };
 
 template <class V>
-inline UnitResult<V> RgbUnit(typename V::T a0, typename V::T a1, const RgbWeights<V>& w) {
+VZ_SIMD_INLINE UnitResult<V> RgbUnit(typename V::T a0, typename V::T a1, const RgbWeights<V>& w) {
   using T = typename V::T;
-  const T mask = V::Set16(0x00ff), c128 = V::Set32(128);
+  const T mask = V::Set16(0x00ff);
   const T e0 = V::And(a0, mask), o0 = V::template Srli16<8>(a0);
   const T e1 = V::And(a1, mask), o1 = V::template Srli16<8>(a1);
   UnitResult<V> r;
-  r.y0 = V::template Srli32<8>(V::Add32(V::Add32(V::Madd16(e0, w.y_even), V::Madd16(o0, w.y_odd)), c128));
-  r.y1 = V::template Srli32<8>(V::Add32(V::Add32(V::Madd16(e1, w.y_even), V::Madd16(o1, w.y_odd)), c128));
+  // Halved, the sums fit a signed 16-bit lane for the pack; see Rgb32Step.
+  r.y0 = V::template Srli32<1>(V::Add32(V::Madd16(e0, w.y_even), V::Madd16(o0, w.y_odd)));
+  r.y1 = V::template Srli32<1>(V::Add32(V::Madd16(e1, w.y_even), V::Madd16(o1, w.y_odd)));
   r.even_sum = V::Add16(e0, e1);
   r.odd_sum = V::Add16(o0, o1);
   return r;
 }
 
-// U or V of four 2 x 2 blocks (32-bit lanes) from the column sums of two
-// units: adjacent pixels are adjacent 32-bit lanes, so the even and odd
-// lanes added give the block sums.
+// The block sums of four 2 x 2 blocks from the column sums of two units:
+// adjacent pixels are adjacent 32-bit lanes, so the even and odd lanes
+// added give the blocks.
 template <class V>
-inline typename V::T BlockChroma(const UnitResult<V>& a, const UnitResult<V>& b, typename V::T w_even,
-                                 typename V::T w_odd) {
-  using T = typename V::T;
-  const T es = V::Add16(V::Even32(a.even_sum, b.even_sum), V::Odd32(a.even_sum, b.even_sum));
-  const T os = V::Add16(V::Even32(a.odd_sum, b.odd_sum), V::Odd32(a.odd_sum, b.odd_sum));
-  return V::template Srai32<10>(V::Add32(V::Add32(V::Madd16(es, w_even), V::Madd16(os, w_odd)), V::Set32(512)));
+struct BlockSums {
+  typename V::T even, odd;
+};
+
+template <class V>
+VZ_SIMD_INLINE BlockSums<V> SumBlocks(const UnitResult<V>& a, const UnitResult<V>& b) {
+  return {V::Add16(V::Even32(a.even_sum, b.even_sum), V::Odd32(a.even_sum, b.even_sum)),
+          V::Add16(V::Even32(a.odd_sum, b.odd_sum), V::Odd32(a.odd_sum, b.odd_sum))};
 }
 
-// V::kBytes pixels of two rows, in 4-byte pixels.
+// U or V of the four blocks, in 32-bit lanes (before + 128).
 template <class V>
-inline void Rgb32Step(const uint8_t* s0, const uint8_t* s1, uint8_t* y0, uint8_t* y1, uint8_t* u, uint8_t* v,
-                      const RgbWeights<V>& w) {
+VZ_SIMD_INLINE typename V::T BlockChroma(const BlockSums<V>& s, typename V::T w_even, typename V::T w_odd,
+                                 typename V::T c512) {
+  return V::template Srai32<10>(V::Add32(V::Add32(V::Madd16(s.even, w_even), V::Madd16(s.odd, w_odd)), c512));
+}
+
+// Y, U and V of half a step: two units of both rows.
+template <class V>
+struct HalfStep {
+  typename V::T y0, y1, u, v;
+};
+
+// With S = 66R + 129G + 25B and q = S >> 1 (at most 28,050):
+// ((S + 128) >> 8) + 16 == (q + 64 + 16 * 128) >> 7, exactly, in 16 bits.
+template <class V>
+VZ_SIMD_INLINE typename V::T PackY(typename V::T a, typename V::T b) {
+  return V::template Srli16<7>(V::Add16(V::Packs32(a, b), V::Set16(2112)));
+}
+
+template <class V>
+VZ_SIMD_INLINE HalfStep<V> RgbHalfStep(const uint8_t* s0, const uint8_t* s1, int half, const RgbWeights<V>& w) {
   using T = typename V::T;
-  T a[4], b[4];
-  V::Load4(s0, a[0], a[1], a[2], a[3]);
-  V::Load4(s1, b[0], b[1], b[2], b[3]);
-  UnitResult<V> r[4];
-  for (int i = 0; i < 4; ++i) r[i] = RgbUnit<V>(a[i], b[i], w);
-  const T c16 = V::Set16(16), c128 = V::Set16(128), zero = V::Zero();
-  V::Store(y0, V::Packus16(V::Add16(V::Packs32(r[0].y0, r[1].y0), c16), V::Add16(V::Packs32(r[2].y0, r[3].y0), c16)));
-  V::Store(y1, V::Packus16(V::Add16(V::Packs32(r[0].y1, r[1].y1), c16), V::Add16(V::Packs32(r[2].y1, r[3].y1), c16)));
-  const T uu = V::Add16(V::Packs32(BlockChroma<V>(r[0], r[1], w.u_even, w.u_odd),
-                                   BlockChroma<V>(r[2], r[3], w.u_even, w.u_odd)), c128);
-  const T vv = V::Add16(V::Packs32(BlockChroma<V>(r[0], r[1], w.v_even, w.v_odd),
-                                   BlockChroma<V>(r[2], r[3], w.v_even, w.v_odd)), c128);
-  V::StoreHalf(u, V::Packus16(uu, zero));
-  V::StoreHalf(v, V::Packus16(vv, zero));
+  T a0, a1, b0, b1;
+  V::LoadPair(s0, half, a0, a1);
+  V::LoadPair(s1, half, b0, b1);
+  const UnitResult<V> r0 = RgbUnit<V>(a0, b0, w);
+  const UnitResult<V> r1 = RgbUnit<V>(a1, b1, w);
+  const BlockSums<V> sums = SumBlocks<V>(r0, r1);
+  const T c512 = V::Set32(512);
+  return {PackY<V>(r0.y0, r1.y0), PackY<V>(r0.y1, r1.y1), BlockChroma<V>(sums, w.u_even, w.u_odd, c512),
+          BlockChroma<V>(sums, w.v_even, w.v_odd, c512)};
+}
+
+// V::kBytes pixels of two rows, in 4-byte pixels. Worked in halves, so the
+// values in flight fit the registers.
+template <class V>
+VZ_SIMD_INLINE void Rgb32Step(const uint8_t* s0, const uint8_t* s1, uint8_t* y0, uint8_t* y1, uint8_t* u,
+                              uint8_t* v, const RgbWeights<V>& w) {
+  using T = typename V::T;
+  const HalfStep<V> h0 = RgbHalfStep<V>(s0, s1, 0, w);
+  const HalfStep<V> h1 = RgbHalfStep<V>(s0, s1, 1, w);
+  V::Store(y0, V::Packus16(h0.y0, h1.y0));
+  V::Store(y1, V::Packus16(h0.y1, h1.y1));
+  const T c128 = V::Set16(128), zero = V::Zero();
+  V::StoreHalf(u, V::Packus16(V::Add16(V::Packs32(h0.u, h1.u), c128), zero));
+  V::StoreHalf(v, V::Packus16(V::Add16(V::Packs32(h0.v, h1.v), c128), zero));
 }
 
 template <class V, PackedIndex kIndex>
