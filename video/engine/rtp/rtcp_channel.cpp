@@ -20,25 +20,39 @@ std::string MakeCname(uint32_t ssrc, const std::string& user_name) {
   return text;
 }
 
-int32_t CRtcpChannel::Send(const uint8_t* data, int length) {
-  if (sink_ == nullptr || !sink_->SendRtcp(data, length)) {
-    VZ_LOG_ERROR("no transport for %d RTCP bytes", length);
-    return kRtcpResultPointer;
-  }
-  return kRtcpResultOk;
+}  // namespace vz::rtcp
+
+using namespace vz::rtcp;
+
+VseResult CreateRtcpChannel(IRtcpChannelSink* sink, IVseRtcpChannel** out) {
+  if (out == nullptr) return VSE_E_INVALIDARG;
+  *out = nullptr;
+  if (sink == nullptr) return VSE_E_INVALIDARG;
+  auto* channel = new CRtcpChannel(sink);
+  channel->AddRef();
+  *out = channel;
+  return VSE_S_OK;
 }
 
-int32_t CRtcpChannel::SendPli(uint32_t sender_ssrc, uint32_t media_ssrc) {
+VseResult CRtcpChannel::Send(const uint8_t* data, int length) {
+  if (sink_ == nullptr || !sink_->SendRtcp(data, length)) {
+    VZ_LOG_ERROR("no transport for %d RTCP bytes", length);
+    return VSE_E_POINTER;
+  }
+  return VSE_S_OK;
+}
+
+VseResult CRtcpChannel::SendPli(uint32_t sender_ssrc, uint32_t media_ssrc) {
   uint8_t buffer[kSendBufferBytes];
   int size = sizeof(buffer);
   if (BuildFeedback(kPayloadFeedback, sender_ssrc, media_ssrc, kPliFormat, nullptr, 0, buffer,
                     &size) != 0) {
-    return -1;
+    return static_cast<VseResult>(-1);
   }
   return Send(buffer, size);
 }
 
-int32_t CRtcpChannel::SendFeedback12(uint32_t sender_ssrc, uint32_t media_ssrc,
+VseResult CRtcpChannel::SendFeedback12(uint32_t sender_ssrc, uint32_t media_ssrc,
                                      const Feedback12& fci) {
   uint8_t words[12];
   for (int i = 0; i < 3; ++i) vz::rtp::Store32(words + 4 * i, fci.words[i]);
@@ -46,12 +60,12 @@ int32_t CRtcpChannel::SendFeedback12(uint32_t sender_ssrc, uint32_t media_ssrc,
   int size = sizeof(buffer);
   if (BuildFeedback(kPayloadFeedback, sender_ssrc, media_ssrc, kApplicationFeedbackFormat, words,
                     12, buffer, &size) != 0) {
-    return -1;
+    return static_cast<VseResult>(-1);
   }
   return Send(buffer, size);
 }
 
-int32_t CRtcpChannel::SendFeedback16(uint32_t sender_ssrc, uint32_t media_ssrc,
+VseResult CRtcpChannel::SendFeedback16(uint32_t sender_ssrc, uint32_t media_ssrc,
                                      const Feedback16& fci) {
   uint8_t words[16];
   for (int i = 0; i < 4; ++i) vz::rtp::Store32(words + 4 * i, fci.words[i]);
@@ -59,12 +73,12 @@ int32_t CRtcpChannel::SendFeedback16(uint32_t sender_ssrc, uint32_t media_ssrc,
   int size = sizeof(buffer);
   if (BuildFeedback(kPayloadFeedback, sender_ssrc, media_ssrc, kApplicationFeedbackFormat, words,
                     16, buffer, &size) != 0) {
-    return -1;
+    return static_cast<VseResult>(-1);
   }
   return Send(buffer, size);
 }
 
-int32_t CRtcpChannel::SendSdes(uint32_t ssrc, const std::string& user_name) {
+VseResult CRtcpChannel::SendSdes(uint32_t ssrc, const std::string& user_name) {
   SdesChunk chunk;
   chunk.ssrc = ssrc;
   chunk.item_type = kSdesCname;
@@ -73,50 +87,50 @@ int32_t CRtcpChannel::SendSdes(uint32_t ssrc, const std::string& user_name) {
   std::memcpy(chunk.text, text.data(), text.size());
   uint8_t buffer[kSmallSendBufferBytes];
   int size = sizeof(buffer);
-  if (BuildSdes(&chunk, 1, buffer, &size) != 0) return -1;
+  if (BuildSdes(&chunk, 1, buffer, &size) != 0) return static_cast<VseResult>(-1);
   return Send(buffer, size);
 }
 
-int32_t CRtcpChannel::SendBye(uint32_t ssrc) {
+VseResult CRtcpChannel::SendBye(uint32_t ssrc) {
   uint8_t buffer[kSmallSendBufferBytes];
   int size = sizeof(buffer);
-  if (BuildBye(&ssrc, 1, buffer, &size) != 0) return -1;
+  if (BuildBye(&ssrc, 1, buffer, &size) != 0) return static_cast<VseResult>(-1);
   return Send(buffer, size);
 }
 
-int32_t CRtcpChannel::Input(const uint8_t* data, int length, uint32_t arrival) {
-  if (sink_ == nullptr) return kRtcpResultPointer;
+VseResult CRtcpChannel::Input(const uint8_t* data, int length, uint32_t arrival) {
+  if (sink_ == nullptr) return VSE_E_POINTER;
   last_arrival_ = arrival;
-  int32_t result = kRtcpResultOk;
+  VseResult result = VSE_S_OK;
   const int walk = WalkCompound(
       [this, &result](const uint8_t* packet, int size) { result = HandlePacket(packet, size); },
       data, length);
   if (walk != 0) {
     VZ_LOG_WARN("compound RTCP of %d bytes ended early (%d)", length, walk);
-    return walk;
+    return static_cast<VseResult>(walk);
   }
   return result;
 }
 
-int32_t CRtcpChannel::HandlePacket(const uint8_t* packet, int size) {
-  if (sink_ == nullptr) return kRtcpResultPointer;
+VseResult CRtcpChannel::HandlePacket(const uint8_t* packet, int size) {
+  if (sink_ == nullptr) return VSE_E_POINTER;
   switch (ReadType(packet, size)) {
     case kReceiverReport: {
       ReportBlock blocks[kMaxParsed];
       ReadReportBlocks(packet, size, blocks, kMaxParsed);
-      return kRtcpResultOk;
+      return VSE_S_OK;
     }
     case kSourceDescription: {
       SdesChunk chunks[kMaxParsed];
       if (ReadSdesChunks(packet, size, chunks, kMaxParsed) > 0) {
         last_cname_.assign(chunks[0].text, chunks[0].length > 254 ? 254 : chunks[0].length);
       }
-      return kRtcpResultOk;
+      return VSE_S_OK;
     }
     case kGoodbye: {
       uint32_t ssrcs[kMaxParsed];
       if (ReadByeSsrcs(packet, size, ssrcs, kMaxParsed) > 0) last_bye_ssrc_ = ssrcs[0];
-      return kRtcpResultOk;
+      return VSE_S_OK;
     }
     case kPayloadFeedback: {
       int format = 0;
@@ -125,31 +139,29 @@ int32_t CRtcpChannel::HandlePacket(const uint8_t* packet, int size) {
       const uint8_t* fci = nullptr;
       int fci_length = 0;
       if (!ReadFeedback(packet, size, &format, &sender, &media, &fci, &fci_length)) {
-        return kRtcpResultFail;
+        return VSE_E_FAIL;
       }
       if (format == kPliFormat) {
         sink_->OnKeyFrameRequest(media);
-        return kRtcpResultOk;
+        return VSE_S_OK;
       }
-      if (format != kApplicationFeedbackFormat) return kRtcpResultOk;
+      if (format != kApplicationFeedbackFormat) return VSE_S_OK;
       if (fci_length == 12) {
         Feedback12 f;
         for (int i = 0; i < 3; ++i) f.words[i] = vz::rtp::Load32(fci + 4 * i);
         sink_->OnFeedback12(media, f);
-        return kRtcpResultOk;
+        return VSE_S_OK;
       }
       if (fci_length == 16) {
         Feedback16 f;
         for (int i = 0; i < 4; ++i) f.words[i] = vz::rtp::Load32(fci + 4 * i);
         sink_->OnFeedback16(media, f);
-        return kRtcpResultOk;
+        return VSE_S_OK;
       }
       VZ_LOG_WARN("application feedback of %d bytes", fci_length);
-      return kRtcpResultFail;
+      return VSE_E_FAIL;
     }
     default:
-      return kRtcpResultOk;  // SR, APP, RTPFB: parsed elsewhere or without effect
+      return VSE_S_OK;  // SR, APP, RTPFB: parsed elsewhere or without effect
   }
 }
-
-}  // namespace vz::rtcp

@@ -8,7 +8,7 @@
 
 namespace {
 
-class NullSink : public vz::rtcp::IRtcpChannelSink {
+class NullSink : public IRtcpChannelSink {
  public:
   bool SendRtcp(const uint8_t*, int) override { return true; }
   void OnKeyFrameRequest(uint32_t) override {}
@@ -59,7 +59,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       data, n);
   ReadAll(data, n);
   NullSink sink;
-  vz::rtcp::CRtcpChannel channel(&sink);
-  channel.Input(data, n, 1);
+  IVseRtcpChannel* channel = nullptr;
+  if (CreateRtcpChannel(&sink, &channel) != VSE_S_OK) std::abort();
+  channel->Input(data, n, 1);
+  channel->Release();
   return 0;
 }

@@ -177,6 +177,17 @@ TEST(RtcpPackets, ReadersStayInsideThePacket) {
   EXPECT_FALSE(ReadFeedback(fb, 8, &format, nullptr, nullptr, nullptr, nullptr));
 }
 
+// One channel made by the factory, released at the end of the scope.
+struct Channel {
+  explicit Channel(IRtcpChannelSink* sink) { EXPECT_EQ(CreateRtcpChannel(sink, &p), VSE_S_OK); }
+  ~Channel() {
+    if (p != nullptr) p->Release();
+  }
+  IVseRtcpChannel* operator->() { return p; }
+  CRtcpChannel* impl() { return static_cast<CRtcpChannel*>(p); }
+  IVseRtcpChannel* p = nullptr;
+};
+
 class RecordingSink : public IRtcpChannelSink {
  public:
   bool SendRtcp(const uint8_t* data, int length) override {
@@ -199,26 +210,33 @@ class RecordingSink : public IRtcpChannelSink {
 
 TEST(RtcpChannel, SendsEachKind) {
   RecordingSink sink;
-  CRtcpChannel channel(&sink);
-  EXPECT_EQ(channel.SendPli(7, 0x01020304), 0);
+  Channel channel(&sink);
+  EXPECT_EQ(channel->SendPli(7, 0x01020304), 0);
   EXPECT_EQ(sink.sent.back(), (Bytes{0x81, 0xCE, 0x00, 0x03, 0, 0, 0, 7, 1, 2, 3, 4}));
-  EXPECT_EQ(channel.SendFeedback12(1, 2, Feedback12{{0x10, 0x20, 0x30}}), 0);
+  EXPECT_EQ(channel->SendFeedback12(1, 2, Feedback12{{0x10, 0x20, 0x30}}), 0);
   EXPECT_EQ(sink.sent.back().size(), 24u);
   EXPECT_EQ(sink.sent.back()[0], 0x8F);
   EXPECT_EQ(sink.sent.back()[15], 0x10);
-  EXPECT_EQ(channel.SendFeedback16(1, 2, Feedback16{{1, 2, 3, 4}}), 0);
+  EXPECT_EQ(channel->SendFeedback16(1, 2, Feedback16{{1, 2, 3, 4}}), 0);
   EXPECT_EQ(sink.sent.back().size(), 28u);
-  EXPECT_EQ(channel.SendBye(9), 0);
+  EXPECT_EQ(channel->SendBye(9), 0);
   EXPECT_EQ(sink.sent.back(), (Bytes{0x81, 0xCB, 0x00, 0x02, 0, 0, 0, 9}));
-  EXPECT_EQ(channel.SendSdes(4294967295u, "ann"), 0);
+  EXPECT_EQ(channel->SendSdes(4294967295u, "ann"), 0);
   const Bytes& sdes = sink.sent.back();
   const std::string text(sdes.begin() + 10, sdes.begin() + 10 + sdes[9]);
   EXPECT_EQ(text, "user_name=ann@ssrc_id=4294967295:media_type=VIDEO_CAMERA");
   EXPECT_EQ(sdes.size() % 4, 0u);
   sink.has_transport = false;
-  EXPECT_EQ(channel.SendBye(9), kRtcpResultPointer);
-  CRtcpChannel orphan(nullptr);
-  EXPECT_EQ(orphan.SendPli(1, 2), kRtcpResultPointer);
+  EXPECT_EQ(channel->SendBye(9), VSE_E_POINTER);
+  IVseRtcpChannel* orphan = nullptr;
+  EXPECT_EQ(CreateRtcpChannel(nullptr, &orphan), VSE_E_INVALIDARG);
+  EXPECT_EQ(orphan, nullptr);
+  EXPECT_EQ(CreateRtcpChannel(&sink, nullptr), VSE_E_INVALIDARG);
+  IRtcpPacketHandler* handler = nullptr;
+  ASSERT_EQ(channel->QueryInterface(&IID_IRtcpPacketHandler, reinterpret_cast<void**>(&handler)),
+            VSE_S_OK);
+  EXPECT_EQ(channel->GetRefCount(), 2);
+  channel->Release();
 }
 
 TEST(RtcpChannel, LongUserNamesAreCutAtACharacterBoundary) {
@@ -228,8 +246,8 @@ TEST(RtcpChannel, LongUserNamesAreCutAtACharacterBoundary) {
   EXPECT_LE(cname.size(), 255u);
   EXPECT_EQ(cname.size() % 2, 0u);  // "user_name=" is 10 bytes, then whole characters
   RecordingSink sink;
-  CRtcpChannel channel(&sink);
-  ASSERT_EQ(channel.SendSdes(1, name), 0);
+  Channel channel(&sink);
+  ASSERT_EQ(channel->SendSdes(1, name), 0);
   SdesChunk chunk;
   ASSERT_EQ(ReadSdesChunks(sink.sent.back().data(), static_cast<int>(sink.sent.back().size()), &chunk, 1), 1);
   EXPECT_EQ(chunk.length, cname.size());
@@ -237,28 +255,28 @@ TEST(RtcpChannel, LongUserNamesAreCutAtACharacterBoundary) {
 
 TEST(RtcpChannel, ReceivedFeedbackReachesTheRightHandler) {
   RecordingSink sink;
-  CRtcpChannel sender(&sink);
-  sender.SendPli(7, 0x0A);
-  sender.SendFeedback12(7, 0x0B, Feedback12{{1, 2, 3}});
-  sender.SendFeedback16(7, 0x0C, Feedback16{{5, 6, 7, 8}});
-  sender.SendBye(0x0D);
+  Channel sender(&sink);
+  sender->SendPli(7, 0x0A);
+  sender->SendFeedback12(7, 0x0B, Feedback12{{1, 2, 3}});
+  sender->SendFeedback16(7, 0x0C, Feedback16{{5, 6, 7, 8}});
+  sender->SendBye(0x0D);
   Bytes compound;
   for (const Bytes& p : sink.sent) compound.insert(compound.end(), p.begin(), p.end());
   RecordingSink receiver_sink;
-  CRtcpChannel receiver(&receiver_sink);
-  EXPECT_EQ(receiver.Input(compound.data(), static_cast<int>(compound.size()), 1234), 0);
-  EXPECT_EQ(receiver.last_arrival(), 1234u);
+  Channel receiver(&receiver_sink);
+  EXPECT_EQ(receiver->Input(compound.data(), static_cast<int>(compound.size()), 1234), 0);
+  EXPECT_EQ(receiver.impl()->last_arrival(), 1234u);
   EXPECT_EQ(receiver_sink.key_frames, (std::vector<uint32_t>{0x0A}));
   ASSERT_EQ(receiver_sink.feedback.size(), 2u);
   EXPECT_EQ(receiver_sink.feedback[0], (std::vector<uint32_t>{0x0B, 1, 3}));
   EXPECT_EQ(receiver_sink.feedback[1], (std::vector<uint32_t>{0x0C, 5, 8}));
-  EXPECT_EQ(receiver.last_bye_ssrc(), 0x0Du);
+  EXPECT_EQ(receiver.impl()->last_bye_ssrc(), 0x0Du);
   // Format 15 of another size.
   uint8_t b[64];
   int size = sizeof(b);
   const uint8_t fci[8] = {};
   ASSERT_EQ(BuildFeedback(kPayloadFeedback, 1, 2, 15, fci, 8, b, &size), 0);
-  EXPECT_EQ(receiver.HandlePacket(b, size), kRtcpResultFail);
+  EXPECT_EQ(receiver.impl()->HandlePacket(b, size), VSE_E_FAIL);
 }
 
 }  // namespace
