@@ -9,7 +9,6 @@
 #include <random>
 #include <vector>
 
-#include "video/engine/rtp/fec_plan_testlib.h"
 #include "video/engine/rtp/rtp_extension_elements.h"
 #include "video/engine/rtp/rtp_header_extension.h"
 #include "video/engine/rtp/svc_nal_generator_testlib.h"
@@ -70,7 +69,7 @@ TEST(RtpLoopback, NalUnitsSurviveLossWithinTheirFecPlan) {
   int covered = 0, uncovered = 0;
   for (int round = 0; round < 60; ++round) {
     Wire wire;
-    CVseRtpPacker packer(0x5151, &wire, test_support::TestFecPlanning(), &layers);
+    CVseRtpPacker packer(0x5151, &wire, DefaultFecPlanning(), &layers);
     packer.SetFecLevel(static_cast<int>(rng() % 8));
     Received received;
     CMMRTPSession4SVC session(&received, 0x5151);
@@ -149,7 +148,7 @@ TEST(RtpLoopback, SvcLayersCarryTheirPrioritiesEndToEnd) {
   using namespace vz::rtp::test_support;
   std::mt19937 rng(77);
   Wire wire;
-  CVseRtpPacker packer(0x77, &wire, test_support::TestFecPlanning());
+  CVseRtpPacker packer(0x77, &wire, DefaultFecPlanning());
   packer.SetFecLevel(5);
   packer.SetHighestPrioritySlot(1);
   const CVseRtpPacker::OutputConfig classes[] = {{1280, 720, 30, 0}, {320, 180, 7.5f, 0}};

@@ -3,11 +3,19 @@
 #include <algorithm>
 
 #include "common/trace_client.h"
+#include "video/engine/core/fec_tables.h"
 #include "video/engine/rtp/rtp_extension_elements.h"
 #include "video/engine/rtp/rtp_header_extension.h"
 #include "video/engine/rtp/rtp_packet.h"
 
 using namespace vz::rtp;
+
+FecPlanning DefaultFecPlanning() {
+  FecPlanning planning;
+  planning.plan = fec::PlanRepairPackets;
+  planning.layer_count = fec::LayerCount;
+  return planning;
+}
 
 CVseRtpPacker::CVseRtpPacker(uint32_t ssrc, IRtpPackerSink* sink, const FecPlanning& planning,
                              ISvcPrioritySource* priorities)

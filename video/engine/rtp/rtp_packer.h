@@ -33,6 +33,8 @@ struct FecPlanning {
   int (*plan)(int profile, int n, int* total, uint8_t* levels, int max_level) = nullptr;
   int (*layer_count)(int index) = nullptr;
 };
+// The engine's repair table and layer counts.
+FecPlanning DefaultFecPlanning();
 
 class CVseRtpPacker {
  public:
@@ -52,7 +54,8 @@ class CVseRtpPacker {
 
   // Priorities and layer identity come, in mode 1, from `priorities` when
   // given (not owned), else from the packer's own SVC priority generator.
-  CVseRtpPacker(uint32_t ssrc, IRtpPackerSink* sink, const FecPlanning& planning,
+  CVseRtpPacker(uint32_t ssrc, IRtpPackerSink* sink,
+                const FecPlanning& planning = DefaultFecPlanning(),
                 ISvcPrioritySource* priorities = nullptr);
   ~CVseRtpPacker();
 

@@ -6,7 +6,6 @@
 #include <random>
 #include <vector>
 
-#include "video/engine/rtp/fec_plan_testlib.h"
 #include "video/engine/rtp/rtp_packer.h"
 #include "video/engine/rtp/rtp_packet.h"
 #include "video/engine/rtp/rtp_session_svc.h"
@@ -55,7 +54,7 @@ void BM_PackNalUnit(benchmark::State& state) {
   const Bytes nal = MakeNal(static_cast<int>(state.range(0)));
   CountingSink sink;
   BaseLayer layers;
-  CVseRtpPacker packer(1, &sink, vz::rtp::test_support::TestFecPlanning(), &layers);
+  CVseRtpPacker packer(1, &sink, DefaultFecPlanning(), &layers);
   packer.SetFecLevel(static_cast<int>(state.range(1)));
   uint32_t ts = 0;
   for (auto _ : state) {
@@ -78,7 +77,7 @@ void BM_ReceiveInput(benchmark::State& state) {
   // Frames of 60 media packets plus their FEC.
   KeepingSink sink;
   BaseLayer layers;
-  CVseRtpPacker packer(1, &sink, vz::rtp::test_support::TestFecPlanning(), &layers);
+  CVseRtpPacker packer(1, &sink, DefaultFecPlanning(), &layers);
   packer.SetFecLevel(7);
   const Bytes nal = MakeNal(59000);
   for (int frame = 0; frame < 20; ++frame) {

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "video/engine/rtp/fec_plan_testlib.h"
+#include "video/engine/core/fec_tables.h"
 #include "video/engine/rtp/rtp_extension_elements.h"
 #include "video/engine/rtp/rtp_header_extension.h"
 #include "video/engine/rtp/rtp_packet.h"
@@ -57,7 +57,7 @@ Bytes NalWithStartCode(int n, uint8_t header) {
 struct PackerFixture : ::testing::Test {
   Recorder sink;
   FixedPriorities priorities;
-  CVseRtpPacker packer{0x1234, &sink, test_support::TestFecPlanning(), &priorities};
+  CVseRtpPacker packer{0x1234, &sink, DefaultFecPlanning(), &priorities};
   int Pack(int n, uint32_t ts = 1000) {
     const Bytes nal = NalWithStartCode(n, 0x65);
     return packer.pack(ts, nal.data(), static_cast<int>(nal.size()));
@@ -69,7 +69,20 @@ struct PackerFixture : ::testing::Test {
 TEST_F(PackerFixture, MediaPacketCountFollowsTheClass) {
   ASSERT_EQ(Pack(2400), 0);  // class 0: max(3, 5), then min(5, 5)
   EXPECT_EQ(MediaCount(), 5u);
-  EXPECT_GT(FecCount(), 0u);
+  EXPECT_EQ(FecCount(), static_cast<size_t>(fec::RepairEntry(0, 0, 5)));
+  sink.calls.clear();
+  packer.SetFecLevel(7);  // the repair packets of every level, each marked with its level
+  ASSERT_EQ(Pack(2400), 0);
+  ASSERT_EQ(FecCount(), static_cast<size_t>(fec::RepairEntry(0, 7, 5)));
+  int previous_level = 0;
+  for (const Bytes& f : sink.calls[1]) {
+    const uint8_t* e = nullptr;
+    ASSERT_TRUE(FindOneByteElementOfLength(f.data(), static_cast<int>(f.size()), 4, 2, &e));
+    EXPECT_GE(e[1], previous_level);
+    previous_level = e[1];
+  }
+  EXPECT_EQ(previous_level, 7);
+  packer.SetFecLevel(0);
   sink.calls.clear();
   priorities.layers = 4;
   priorities.tid = 1;  // class 1: min(max(1, 3), 2)
