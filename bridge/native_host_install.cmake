@@ -40,3 +40,6 @@ function(vz_install_program_version target)
   install(CODE "file(WRITE \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/bin/$<TARGET_FILE_NAME:${target}>.version\" \"${version}\\n\")"
           COMPONENT ${V_COMPONENT})
 endfunction()
+
+# The host's own version file, the same way as the client's.
+vz_install_program_version(vzbridge)

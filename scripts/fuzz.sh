@@ -28,7 +28,7 @@ run_one() {
   corpus=$(grep "^$name=" "$build/fuzzers.txt" | head -1 | cut -d= -f2- || true)
   work="$build/corpus/$name"
   mkdir -p "$work"
-  if "$build/bin/$name" -max_total_time="$seconds" -rss_limit_mb=2048 -print_final_stats=0 \
+  if "$build/bin/$name" -max_total_time="$seconds" -rss_limit_mb=2048 -print_final_stats=0 -artifact_prefix="$build/$name-" \
       "$work" ${corpus:+"$corpus"} >"$build/$name.log" 2>&1; then
     echo "fuzz: $name passed"
   else
