@@ -1,7 +1,7 @@
 #pragma once
 // The process's in-process meeting server (see vzwire_loopback.h), started
 // on first use and kept for the process's life.
-#include "outside/vzwire/vzwire_loopback.h"
+#include "contracts/vzwire_loopback.h"
 #include "platform/local_socket.h"
 
 namespace vzwire {

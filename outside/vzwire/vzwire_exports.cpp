@@ -1,5 +1,5 @@
 // The exports of libvzwire.so: ordinal 1 VzCreateTransport, ordinal 2
-// VzReleaseTransport, and VzWireLoopback for tests (vzwire_loopback.h).
+// VzReleaseTransport, and VzWireLoopback for tests (contracts/vzwire_loopback.h).
 #include "common/trace_client.h"
 #include "contracts/media_transport.h"
 #include "outside/vzwire/loopback_server.h"

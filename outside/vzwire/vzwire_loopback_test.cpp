@@ -11,7 +11,7 @@
 #include "contracts/vz_transport_wrapper.h"
 #include "common/transport_records.h"
 #include "outside/vzwire/recording_sink_testlib.h"
-#include "outside/vzwire/vzwire_loopback.h"
+#include "contracts/vzwire_loopback.h"
 #include "platform/module_loader.h"
 
 namespace {

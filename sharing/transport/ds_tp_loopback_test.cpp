@@ -12,28 +12,12 @@
 #include <thread>
 #include <vector>
 
+#include "contracts/vzwire_loopback.h"
 #include "dsdef.pb.h"
 #include "platform/module_loader.h"
 #include "platform/run_loop.h"
 #include "sharing/protocol/ds_bytes_testlib.h"
 #include "sharing/transport/ds_tp_controller.h"
-
-// The control interface that libvzwire.so exports as "VzWireLoopback" for
-// tests of the sessions that use it; the transport's own header is outside
-// this layer, so its operations are declared here in the same order.
-class IVzWireLoopback {
- public:
-  virtual void SetMeetingToken(const char* meet_id, const char* token) = 0;
-  virtual int32_t MemberCount(uint8_t session_type, const char* session_id) = 0;
-  virtual void CutConnections() = 0;
-  virtual void EndSession(uint8_t session_type, const char* session_id, uint32_t reason) = 0;
-  virtual void SendToSession(uint8_t session_type, const char* session_id, const uint8_t* data,
-                             uint32_t size) = 0;
-  virtual void Reset() = 0;
-
- protected:
-  ~IVzWireLoopback() = default;
-};
 
 namespace {
 
