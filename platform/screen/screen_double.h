@@ -1,0 +1,54 @@
+#pragma once
+// An in-memory screen for unit tests of the capture side: a pixel buffer the
+// test paints, monitors, a cursor and a window list it sets, and counters of
+// the calls made. Reads behave as the X11 source's do (same bounds checks,
+// same pixel layout), and a read can be made to fail on demand.
+#include <cstdint>
+#include <vector>
+
+#include "platform/screen/screen_source.h"
+
+namespace vz {
+
+class ScreenDouble : public ScreenSource {
+ public:
+  ScreenDouble(int width, int height);
+
+  // Test set-up.
+  void Fill(const ScreenRect& rect, uint32_t bgra);  // clipped to the screen
+  void SetPixel(int x, int y, uint32_t bgra);
+  uint32_t Pixel(int x, int y) const;
+  void SetMonitors(std::vector<ScreenMonitor> monitors) { monitors_ = std::move(monitors); }
+  void SetCursor(const ScreenCursor& cursor) { cursor_ = cursor; has_cursor_ = true; }
+  void HideCursorSource() { has_cursor_ = false; }
+  void SetWindows(std::vector<ScreenWindow> windows) { windows_ = std::move(windows); }
+  // The next `count` ReadPixels calls fail.
+  void FailNextReads(int count) { fail_reads_ = count; }
+  // Extra bytes at the end of every row handed out, to catch callers that
+  // assume stride == width * 4.
+  void SetRowPadding(int bytes) { row_padding_ = bytes; }
+  int reads() const { return reads_; }
+
+  ScreenRect Bounds() override { return {0, 0, width_, height_}; }
+  std::vector<ScreenMonitor> Monitors() override { return monitors_; }
+  bool ReadPixels(const ScreenRect& rect, ScreenPixels* out) override;
+  bool ReadCursor(ScreenCursor* out) override;
+  std::vector<ScreenWindow> Windows() override { return windows_; }
+
+ private:
+  int width_;
+  int height_;
+  std::vector<uint32_t> pixels_;
+  std::vector<ScreenMonitor> monitors_;
+  std::vector<ScreenWindow> windows_;
+  ScreenCursor cursor_;
+  bool has_cursor_ = false;
+  int fail_reads_ = 0;
+  int row_padding_ = 0;
+  int reads_ = 0;
+};
+
+// Whether `rect` is non-empty and lies wholly inside `bounds`.
+bool ScreenRectInside(const ScreenRect& rect, const ScreenRect& bounds);
+
+}  // namespace vz

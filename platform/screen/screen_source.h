@@ -1,0 +1,85 @@
+#pragma once
+// The screen as the capture side sees it: monitors, pixels of a rectangle,
+// the cursor shape and the top-level windows in stacking order.
+//
+// Threading: one ScreenSource belongs to the thread that made it (a capture
+// worker); the X11 source opens its own display connection and never shares
+// the window layer's. Failures are false/empty results with a log line.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vz {
+
+struct ScreenRect {
+  int x = 0;
+  int y = 0;
+  int width = 0;
+  int height = 0;
+  bool empty() const { return width <= 0 || height <= 0; }
+  bool operator==(const ScreenRect&) const = default;
+};
+
+struct ScreenMonitor {
+  ScreenRect bounds;     // in root-window coordinates
+  std::string name;      // output name, e.g. "screen"; UTF-8
+  bool primary = false;
+};
+
+// 32-bit pixels, bytes B,G,R,A in memory (A is 0xFF for opaque screens);
+// rows are `stride` bytes apart, stride >= width * 4.
+struct ScreenPixels {
+  int width = 0;
+  int height = 0;
+  int stride = 0;
+  std::vector<uint8_t> bytes;
+  const uint8_t* Row(int y) const { return bytes.data() + static_cast<size_t>(y) * stride; }
+};
+
+struct ScreenCursor {
+  uint64_t serial = 0;   // changes whenever the shape changes
+  int width = 0;
+  int height = 0;
+  int hot_x = 0;
+  int hot_y = 0;
+  std::vector<uint32_t> argb;  // width*height, premultiplied ARGB
+};
+
+struct ScreenWindow {
+  uint64_t id = 0;
+  ScreenRect bounds;     // frame position in root coordinates
+  std::string title;     // _NET_WM_NAME, else WM_NAME; UTF-8
+  int pid = 0;           // 0 when the window does not say
+  bool visible = false;  // mapped
+};
+
+class ScreenSource {
+ public:
+  virtual ~ScreenSource() = default;
+  // The whole screen in root coordinates.
+  virtual ScreenRect Bounds() = 0;
+  // Every active monitor; empty when the source cannot tell (callers then
+  // use Bounds() as one monitor).
+  virtual std::vector<ScreenMonitor> Monitors() = 0;
+  // Copies `rect` (which must lie inside Bounds()) into `out`, reusing its
+  // buffer. False when the rectangle is outside or the read fails.
+  virtual bool ReadPixels(const ScreenRect& rect, ScreenPixels* out) = 0;
+  // The current cursor shape; false when it is not available.
+  virtual bool ReadCursor(ScreenCursor* out) = 0;
+  // Top-level client windows, bottom first (the last one is on top).
+  virtual std::vector<ScreenWindow> Windows() = 0;
+};
+
+struct X11ScreenOptions {
+  std::string display;   // empty: $DISPLAY
+  bool use_shm = true;   // false forces the XGetImage path
+};
+
+// Opens a connection of its own; null (with a log line) when the display
+// cannot be opened.
+std::unique_ptr<ScreenSource> OpenX11ScreenSource(const X11ScreenOptions& options);
+// Whether the last ReadPixels of an X11 source went through shared memory.
+bool X11ScreenUsedShm(ScreenSource* source);
+
+}  // namespace vz

@@ -1,0 +1,156 @@
+// The X11 screen source against the test program's private X server.
+// gtest comes before Xlib, whose macros (None, Bool) would break it.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <string>
+
+#include "platform/screen/screen_source.h"
+#include "platform/ui/display_test_env.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+
+namespace vz {
+namespace {
+
+// A connection of the test's own, standing in for other clients (and for the
+// window manager, which Xvfb does not have).
+class TestClient {
+ public:
+  explicit TestClient(const std::string& name) : display_(XOpenDisplay(name.c_str())) {}
+  ~TestClient() {
+    if (display_) XCloseDisplay(display_);
+  }
+  Display* get() const { return display_; }
+
+ private:
+  Display* display_;
+};
+
+void FillRoot(Display* display, int x, int y, int w, int h, unsigned long rgb) {
+  Window root = DefaultRootWindow(display);
+  GC gc = XCreateGC(display, root, 0, nullptr);
+  XSetSubwindowMode(display, gc, IncludeInferiors);
+  XSetForeground(display, gc, rgb);
+  XFillRectangle(display, root, gc, x, y, w, h);
+  XFreeGC(display, gc);
+  XSync(display, False);
+}
+
+void ExpectRectangleReadBack(bool use_shm, unsigned long rgb) {
+  DisplayTestEnv& env = DisplayTestEnv::Get();
+  TestClient client(env.display());
+  ASSERT_NE(client.get(), nullptr);
+  FillRoot(client.get(), 0, 0, 300, 200, 0x000000);
+  FillRoot(client.get(), 40, 30, 50, 20, rgb);
+
+  auto source = OpenX11ScreenSource({env.display(), use_shm});
+  ASSERT_NE(source, nullptr);
+  ScreenPixels pixels;
+  // One pixel of margin on every side, and an odd origin.
+  ASSERT_TRUE(source->ReadPixels({39, 29, 52, 22}, &pixels));
+  EXPECT_EQ(X11ScreenUsedShm(source.get()), use_shm);
+  ASSERT_EQ(pixels.width, 52);
+  ASSERT_EQ(pixels.height, 22);
+  ASSERT_GE(pixels.stride, 52 * 4);
+  int wrong = 0;
+  for (int y = 0; y < 22; ++y) {
+    for (int x = 0; x < 52; ++x) {
+      const bool inside = x >= 1 && x <= 50 && y >= 1 && y <= 20;
+      const unsigned long want = inside ? rgb : 0;
+      const uint8_t* p = pixels.Row(y) + x * 4;
+      const unsigned long got = (static_cast<unsigned long>(p[2]) << 16) | (static_cast<unsigned long>(p[1]) << 8) | p[0];
+      if (got != want || p[3] != 0xFF) ++wrong;
+    }
+  }
+  EXPECT_EQ(wrong, 0);
+  // A second, smaller read reuses the buffers and still matches.
+  ASSERT_TRUE(source->ReadPixels({88, 35, 3, 2}, &pixels));
+  for (int y = 0; y < 2; ++y) {
+    for (int x = 0; x < 3; ++x) {
+      const uint8_t* p = pixels.Row(y) + x * 4;
+      EXPECT_EQ(p[2], x < 2 ? static_cast<uint8_t>(rgb >> 16) : 0) << x << "," << y;
+      EXPECT_EQ(p[0], x < 2 ? static_cast<uint8_t>(rgb) : 0) << x << "," << y;
+    }
+  }
+  EXPECT_FALSE(source->ReadPixels({1270, 0, 20, 20}, &pixels));
+}
+
+TEST(X11ScreenSourceTest, ARectangleOnTheRootReadsBackThroughSharedMemory) {
+  DisplayTestEnv& env = DisplayTestEnv::Get();
+  if (!env.available()) GTEST_SKIP() << env.why();
+  ExpectRectangleReadBack(true, 0xC08040);
+}
+
+TEST(X11ScreenSourceTest, ARectangleOnTheRootReadsBackThroughThePlainRead) {
+  DisplayTestEnv& env = DisplayTestEnv::Get();
+  if (!env.available()) GTEST_SKIP() << env.why();
+  ExpectRectangleReadBack(false, 0x2060A0);
+}
+
+TEST(X11ScreenSourceTest, MonitorsAndCursorComeFromTheServer) {
+  DisplayTestEnv& env = DisplayTestEnv::Get();
+  if (!env.available()) GTEST_SKIP() << env.why();
+  auto source = OpenX11ScreenSource({env.display(), true});
+  ASSERT_NE(source, nullptr);
+  EXPECT_EQ(source->Bounds(), (ScreenRect{0, 0, 1280, 1024}));
+  auto monitors = source->Monitors();
+  ASSERT_FALSE(monitors.empty());
+  EXPECT_EQ(monitors[0].bounds, (ScreenRect{0, 0, 1280, 1024}));
+  EXPECT_FALSE(monitors[0].name.empty());
+  ScreenCursor cursor;
+  ASSERT_TRUE(source->ReadCursor(&cursor));
+  EXPECT_GT(cursor.width, 0);
+  EXPECT_EQ(cursor.argb.size(), static_cast<size_t>(cursor.width) * cursor.height);
+}
+
+TEST(X11ScreenSourceTest, WindowsComeInStackingOrderWithTitleAndPid) {
+  DisplayTestEnv& env = DisplayTestEnv::Get();
+  if (!env.available()) GTEST_SKIP() << env.why();
+  TestClient client(env.display());
+  Display* d = client.get();
+  ASSERT_NE(d, nullptr);
+  Window root = DefaultRootWindow(d);
+  Window lower = XCreateSimpleWindow(d, root, 100, 120, 200, 150, 0, 0, 0);
+  Window upper = XCreateSimpleWindow(d, root, 150, 160, 80, 60, 0, 0, 0);
+  const std::string title = "Grüße — notes";
+  Atom utf8 = XInternAtom(d, "UTF8_STRING", False);
+  XChangeProperty(d, upper, XInternAtom(d, "_NET_WM_NAME", False), utf8, 8, PropModeReplace,
+                  reinterpret_cast<const unsigned char*>(title.data()), static_cast<int>(title.size()));
+  XStoreName(d, lower, "plain name");
+  long pid = getpid();
+  XChangeProperty(d, upper, XInternAtom(d, "_NET_WM_PID", False), XA_CARDINAL, 32, PropModeReplace,
+                  reinterpret_cast<unsigned char*>(&pid), 1);
+  XMapWindow(d, lower);
+  XMapWindow(d, upper);
+  // What a window manager publishes; one id of a window that no longer exists.
+  Window gone = XCreateSimpleWindow(d, root, 0, 0, 10, 10, 0, 0, 0);
+  XDestroyWindow(d, gone);
+  Window stacking[] = {lower, gone, upper};
+  XChangeProperty(d, root, XInternAtom(d, "_NET_CLIENT_LIST_STACKING", False), XA_WINDOW, 32, PropModeReplace,
+                  reinterpret_cast<unsigned char*>(stacking), 3);
+  XSync(d, False);
+
+  auto source = OpenX11ScreenSource({env.display(), true});
+  ASSERT_NE(source, nullptr);
+  auto windows = source->Windows();
+  ASSERT_EQ(windows.size(), 2u);
+  EXPECT_EQ(windows[0].id, lower);
+  EXPECT_EQ(windows[0].title, "plain name");
+  EXPECT_EQ(windows[0].pid, 0);
+  EXPECT_EQ(windows[0].bounds, (ScreenRect{100, 120, 200, 150}));
+  EXPECT_EQ(windows[1].id, upper);
+  EXPECT_EQ(windows[1].title, title);
+  EXPECT_EQ(windows[1].pid, getpid());
+  EXPECT_TRUE(windows[1].visible);
+
+  XDeleteProperty(d, root, XInternAtom(d, "_NET_CLIENT_LIST_STACKING", False));
+  XDestroyWindow(d, lower);
+  XDestroyWindow(d, upper);
+  XSync(d, False);
+}
+
+}  // namespace
+}  // namespace vz

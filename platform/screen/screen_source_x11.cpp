@@ -1,0 +1,382 @@
+// The X11 screen source: XRandR monitors, MIT-SHM reads with an XGetImage
+// fall-back, XFixes cursor images and EWMH window lists. Its own connection,
+// used only by the thread that opened it.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XShm.h>
+#include <X11/extensions/Xfixes.h>
+#include <X11/extensions/Xrandr.h>
+#include <sys/ipc.h>
+#include <sys/shm.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "platform/platform_log.h"
+#include "platform/screen/screen_double.h"
+#include "platform/ui/xlib_threads.h"
+
+namespace vz {
+namespace {
+
+// Window lists longer than this are cut: a hostile client could publish a
+// property of any length.
+constexpr long kMaxListedWindows = 4096;
+constexpr long kMaxTitleBytes = 4096;
+constexpr int kMaxCursorSide = 1024;
+
+// Errors from requests on windows that vanished meanwhile are expected.
+// One handler is installed for the process (never swapped back and forth,
+// which would race with other threads): errors on the connection this thread
+// is trapping are counted; others go to the handler that was there before.
+thread_local Display* g_trapped_display = nullptr;
+thread_local int g_x_errors = 0;
+int (*g_previous_handler)(Display*, XErrorEvent*) = nullptr;
+
+int CountError(Display* display, XErrorEvent* error) {
+  if (display == g_trapped_display) {
+    ++g_x_errors;
+    return 0;
+  }
+  if (g_previous_handler) return g_previous_handler(display, error);
+  PlatformLog("screen: X error %d (request %d)", error->error_code, error->request_code);
+  return 0;
+}
+
+void InstallErrorHandler() {
+  static const bool installed = [] {
+    g_previous_handler = XSetErrorHandler(CountError);
+    return true;
+  }();
+  (void)installed;
+}
+
+class ErrorTrap {
+ public:
+  explicit ErrorTrap(Display* display) : display_(display) {
+    XSync(display_, False);
+    g_trapped_display = display_;
+    g_x_errors = 0;
+  }
+  ~ErrorTrap() {
+    XSync(display_, False);
+    g_trapped_display = nullptr;
+  }
+  bool Failed() {
+    XSync(display_, False);
+    return g_x_errors != 0;
+  }
+
+ private:
+  Display* display_;
+};
+
+class X11ScreenSource : public ScreenSource {
+ public:
+  X11ScreenSource(Display* display, bool use_shm) : display_(display) {
+    root_ = DefaultRootWindow(display_);
+    int major = 0, minor = 0;
+    Bool pixmaps = False;
+    shm_ok_ = use_shm && XShmQueryExtension(display_) && XShmQueryVersion(display_, &major, &minor, &pixmaps);
+    int event_base = 0, error_base = 0;
+    fixes_ok_ = XFixesQueryExtension(display_, &event_base, &error_base);
+    randr_ok_ = XRRQueryExtension(display_, &event_base, &error_base);
+  }
+  ~X11ScreenSource() override {
+    DropShm();
+    XCloseDisplay(display_);
+  }
+
+  ScreenRect Bounds() override {
+    const int screen = DefaultScreen(display_);
+    return {0, 0, DisplayWidth(display_, screen), DisplayHeight(display_, screen)};
+  }
+
+  std::vector<ScreenMonitor> Monitors() override {
+    std::vector<ScreenMonitor> result;
+    if (!randr_ok_) return result;
+    int count = 0;
+    XRRMonitorInfo* monitors = XRRGetMonitors(display_, root_, True, &count);
+    if (!monitors) {
+      PlatformLog("screen: XRRGetMonitors failed");
+      return result;
+    }
+    for (int i = 0; i < count; ++i) {
+      ScreenMonitor m;
+      m.bounds = {monitors[i].x, monitors[i].y, monitors[i].width, monitors[i].height};
+      m.primary = monitors[i].primary != 0;
+      if (char* name = monitors[i].name != None ? XGetAtomName(display_, monitors[i].name) : nullptr) {
+        m.name = name;
+        XFree(name);
+      }
+      if (!m.bounds.empty()) result.push_back(std::move(m));
+    }
+    XRRFreeMonitors(monitors);
+    return result;
+  }
+
+  bool ReadPixels(const ScreenRect& rect, ScreenPixels* out) override {
+    if (!ScreenRectInside(rect, Bounds())) {
+      PlatformLog("screen: %d,%d %dx%d is outside the screen", rect.x, rect.y, rect.width, rect.height);
+      return false;
+    }
+    used_shm_ = false;
+    if (shm_ok_ && ReadShm(rect, out)) {
+      used_shm_ = true;
+      return true;
+    }
+    return ReadPlain(rect, out);
+  }
+
+  bool ReadCursor(ScreenCursor* out) override {
+    if (!fixes_ok_) return false;
+    XFixesCursorImage* image = XFixesGetCursorImage(display_);
+    if (!image) {
+      PlatformLog("screen: XFixesGetCursorImage failed");
+      return false;
+    }
+    bool ok = image->width <= kMaxCursorSide && image->height <= kMaxCursorSide;
+    if (ok) {
+      out->serial = image->cursor_serial;
+      out->width = image->width;
+      out->height = image->height;
+      out->hot_x = image->xhot;
+      out->hot_y = image->yhot;
+      const size_t n = static_cast<size_t>(image->width) * image->height;
+      out->argb.resize(n);
+      // Xlib hands the pixels out as longs, 32 significant bits each.
+      for (size_t i = 0; i < n; ++i) out->argb[i] = static_cast<uint32_t>(image->pixels[i]);
+    } else {
+      PlatformLog("screen: cursor of %dx%d refused", image->width, image->height);
+    }
+    XFree(image);
+    return ok;
+  }
+
+  std::vector<ScreenWindow> Windows() override {
+    std::vector<ScreenWindow> result;
+    std::vector<unsigned long> ids = WindowProperty(root_, "_NET_CLIENT_LIST_STACKING", XA_WINDOW);
+    for (unsigned long id : ids) {
+      ScreenWindow w;
+      w.id = id;
+      ErrorTrap trap(display_);
+      XWindowAttributes attributes;
+      if (!XGetWindowAttributes(display_, id, &attributes) || trap.Failed()) continue;  // gone meanwhile
+      w.visible = attributes.map_state == IsViewable;
+      int x = 0, y = 0;
+      Window child = 0;
+      if (!XTranslateCoordinates(display_, id, root_, 0, 0, &x, &y, &child)) continue;
+      w.bounds = {x, y, attributes.width, attributes.height};
+      w.title = Title(id);
+      std::vector<unsigned long> pid = WindowProperty(id, "_NET_WM_PID", XA_CARDINAL);
+      if (!pid.empty()) w.pid = static_cast<int>(pid[0]);
+      if (trap.Failed()) continue;
+      result.push_back(std::move(w));
+    }
+    return result;
+  }
+
+  bool used_shm() const { return used_shm_; }
+
+ private:
+  bool ReadShm(const ScreenRect& rect, ScreenPixels* out) {
+    const int screen = DefaultScreen(display_);
+    if (!image_ || image_->width < rect.width || image_->height < rect.height) {
+      DropShm();
+      if (!MakeShm(rect.width, rect.height, screen)) {
+        shm_ok_ = false;  // do not retry every frame
+        return false;
+      }
+    }
+    // XShmGetImage fills as much of the segment as the image's size says,
+    // and the server lays the rows out for that width: a smaller rectangle
+    // uses a view of the same segment with the narrower row stride.
+    const int saved_w = image_->width, saved_h = image_->height, saved_stride = image_->bytes_per_line;
+    image_->width = rect.width;
+    image_->height = rect.height;
+    const int pad = image_->bitmap_pad;
+    image_->bytes_per_line = (rect.width * image_->bits_per_pixel + pad - 1) / pad * (pad / 8);
+    ErrorTrap trap(display_);
+    const Bool ok = XShmGetImage(display_, root_, image_, rect.x, rect.y, AllPlanes);
+    const bool failed = !ok || trap.Failed();
+    const bool copied = !failed && CopyOut(image_, rect.width, rect.height, out);
+    image_->width = saved_w;
+    image_->height = saved_h;
+    image_->bytes_per_line = saved_stride;
+    if (failed) {
+      PlatformLog("screen: XShmGetImage failed; using XGetImage");
+      DropShm();
+      shm_ok_ = false;
+      return false;
+    }
+    return copied;
+  }
+
+  bool MakeShm(int width, int height, int screen) {
+    image_ = XShmCreateImage(display_, DefaultVisual(display_, screen), DefaultDepth(display_, screen), ZPixmap,
+                             nullptr, &segment_, width, height);
+    if (!image_) {
+      PlatformLog("screen: XShmCreateImage failed");
+      return false;
+    }
+    segment_.shmid = shmget(IPC_PRIVATE, static_cast<size_t>(image_->bytes_per_line) * height, IPC_CREAT | 0600);
+    if (segment_.shmid < 0) {
+      PlatformLog("screen: shmget failed: %s", strerror(errno));
+      XDestroyImage(image_);
+      image_ = nullptr;
+      return false;
+    }
+    segment_.shmaddr = image_->data = static_cast<char*>(shmat(segment_.shmid, nullptr, 0));
+    segment_.readOnly = False;
+    ErrorTrap trap(display_);
+    const Bool attached = XShmAttach(display_, &segment_);
+    // Marked for removal now so the segment goes with the process whatever happens.
+    shmctl(segment_.shmid, IPC_RMID, nullptr);
+    if (segment_.shmaddr == reinterpret_cast<char*>(-1) || !attached || trap.Failed()) {
+      PlatformLog("screen: the server cannot attach shared memory (remote display?)");
+      if (segment_.shmaddr != reinterpret_cast<char*>(-1)) shmdt(segment_.shmaddr);
+      image_->data = nullptr;
+      XDestroyImage(image_);
+      image_ = nullptr;
+      return false;
+    }
+    attached_ = true;
+    return true;
+  }
+
+  void DropShm() {
+    if (!image_) return;
+    if (attached_) XShmDetach(display_, &segment_);
+    XSync(display_, False);
+    shmdt(segment_.shmaddr);
+    image_->data = nullptr;
+    XDestroyImage(image_);
+    image_ = nullptr;
+    attached_ = false;
+  }
+
+  bool ReadPlain(const ScreenRect& rect, ScreenPixels* out) {
+    ErrorTrap trap(display_);
+    XImage* image = XGetImage(display_, root_, rect.x, rect.y, rect.width, rect.height, AllPlanes, ZPixmap);
+    if (!image || trap.Failed()) {
+      PlatformLog("screen: XGetImage of %dx%d failed", rect.width, rect.height);
+      if (image) XDestroyImage(image);
+      return false;
+    }
+    const bool ok = CopyOut(image, rect.width, rect.height, out);
+    XDestroyImage(image);
+    return ok;
+  }
+
+  // Screens of depth 24/32 keep 32-bit pixels whose bytes are already
+  // B,G,R,x on little-endian servers; other layouts go pixel by pixel.
+  static bool CopyOut(XImage* image, int width, int height, ScreenPixels* out) {
+    out->width = width;
+    out->height = height;
+    out->stride = width * 4;
+    out->bytes.resize(static_cast<size_t>(out->stride) * height);
+    const bool direct = image->bits_per_pixel == 32 && image->byte_order == LSBFirst &&
+                        image->red_mask == 0xFF0000 && image->green_mask == 0xFF00 && image->blue_mask == 0xFF;
+    for (int y = 0; y < height; ++y) {
+      uint8_t* dst = out->bytes.data() + static_cast<size_t>(y) * out->stride;
+      if (direct) {
+        std::memcpy(dst, image->data + static_cast<size_t>(y) * image->bytes_per_line, static_cast<size_t>(width) * 4);
+        for (int x = 0; x < width; ++x) dst[x * 4 + 3] = 0xFF;
+        continue;
+      }
+      for (int x = 0; x < width; ++x) {
+        const unsigned long p = XGetPixel(image, x, y);
+        dst[x * 4 + 0] = Channel(p, image->blue_mask);
+        dst[x * 4 + 1] = Channel(p, image->green_mask);
+        dst[x * 4 + 2] = Channel(p, image->red_mask);
+        dst[x * 4 + 3] = 0xFF;
+      }
+    }
+    return true;
+  }
+
+  static uint8_t Channel(unsigned long pixel, unsigned long mask) {
+    if (mask == 0) return 0;
+    int shift = 0;
+    while (!((mask >> shift) & 1)) ++shift;
+    const unsigned long max = mask >> shift;
+    return static_cast<uint8_t>(((pixel & mask) >> shift) * 255 / max);
+  }
+
+  std::vector<unsigned long> WindowProperty(Window window, const char* name, Atom type) {
+    std::vector<unsigned long> values;
+    Atom actual = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    const Atom property = XInternAtom(display_, name, False);
+    if (XGetWindowProperty(display_, window, property, 0, kMaxListedWindows, False, type, &actual, &format, &count,
+                           &after, &data) != Success) {
+      return values;
+    }
+    if (data && actual == type && format == 32) {
+      const auto* longs = reinterpret_cast<const unsigned long*>(data);
+      values.assign(longs, longs + count);
+    }
+    if (after != 0) PlatformLog("screen: %s is longer than %ld entries; cut", name, kMaxListedWindows);
+    if (data) XFree(data);
+    return values;
+  }
+
+  std::string Title(Window window) {
+    Atom actual = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    std::string title;
+    const Atom utf8 = XInternAtom(display_, "UTF8_STRING", False);
+    const Atom net_name = XInternAtom(display_, "_NET_WM_NAME", False);
+    if (XGetWindowProperty(display_, window, net_name, 0, kMaxTitleBytes / 4, False, utf8, &actual, &format, &count,
+                           &after, &data) == Success &&
+        data && actual == utf8 && format == 8) {
+      title.assign(reinterpret_cast<const char*>(data), count);
+    }
+    if (data) XFree(data);
+    if (!title.empty()) return title;
+    // Older clients only set WM_NAME (Latin-1 or compound text).
+    XTextProperty text;
+    if (XGetWMName(display_, window, &text) && text.value) {
+      if (text.encoding == XA_STRING && text.format == 8)
+        title.assign(reinterpret_cast<const char*>(text.value), std::min<unsigned long>(text.nitems, kMaxTitleBytes));
+      XFree(text.value);
+    }
+    return title;
+  }
+
+  Display* display_;
+  Window root_ = 0;
+  bool shm_ok_ = false;
+  bool fixes_ok_ = false;
+  bool randr_ok_ = false;
+  bool used_shm_ = false;
+  XImage* image_ = nullptr;
+  XShmSegmentInfo segment_{};
+  bool attached_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<ScreenSource> OpenX11ScreenSource(const X11ScreenOptions& options) {
+  EnsureXlibThreads();
+  InstallErrorHandler();
+  Display* display = XOpenDisplay(options.display.empty() ? nullptr : options.display.c_str());
+  if (!display) {
+    PlatformLog("screen: cannot open display %s", options.display.empty() ? "$DISPLAY" : options.display.c_str());
+    return nullptr;
+  }
+  return std::make_unique<X11ScreenSource>(display, options.use_shm);
+}
+
+bool X11ScreenUsedShm(ScreenSource* source) {
+  auto* x11 = dynamic_cast<X11ScreenSource*>(source);
+  return x11 && x11->used_shm();
+}
+
+}  // namespace vz
