@@ -11,6 +11,7 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/cursorfont.h>
 
 namespace vz {
 namespace {
@@ -104,6 +105,40 @@ TEST(X11ScreenSourceTest, MonitorsAndCursorComeFromTheServer) {
   ASSERT_TRUE(source->ReadCursor(&cursor));
   EXPECT_GT(cursor.width, 0);
   EXPECT_EQ(cursor.argb.size(), static_cast<size_t>(cursor.width) * cursor.height);
+}
+
+TEST(X11ScreenSourceTest, ANewCursorShapeGetsANewSerial) {
+  DisplayTestEnv& env = DisplayTestEnv::Get();
+  if (!env.available()) GTEST_SKIP() << env.why();
+  TestClient client(env.display());
+  Display* d = client.get();
+  ASSERT_NE(d, nullptr);
+  // A window of our own under the pointer, so no other client's cursor shows.
+  Window root = DefaultRootWindow(d);
+  Window window = XCreateSimpleWindow(d, root, 1000, 800, 100, 100, 0, 0, 0);
+  XMapRaised(d, window);
+  XWarpPointer(d, None, root, 0, 0, 0, 0, 1050, 850);
+  Cursor arrow = XCreateFontCursor(d, XC_left_ptr);
+  Cursor watch = XCreateFontCursor(d, XC_watch);
+  XDefineCursor(d, window, arrow);
+  XSync(d, False);
+
+  auto source = OpenX11ScreenSource({env.display(), true});
+  ASSERT_NE(source, nullptr);
+  ScreenCursor first, again, changed;
+  ASSERT_TRUE(source->ReadCursor(&first));
+  ASSERT_TRUE(source->ReadCursor(&again));
+  EXPECT_EQ(first.serial, again.serial);
+  XDefineCursor(d, window, watch);
+  XSync(d, False);
+  ASSERT_TRUE(source->ReadCursor(&changed));
+  EXPECT_NE(changed.serial, first.serial);
+  EXPECT_NE(changed.argb, first.argb);
+
+  XDestroyWindow(d, window);
+  XFreeCursor(d, arrow);
+  XFreeCursor(d, watch);
+  XSync(d, False);
 }
 
 TEST(X11ScreenSourceTest, WindowsComeInStackingOrderWithTitleAndPid) {
