@@ -16,6 +16,7 @@
 #include "platform/user_folders.h"
 #include "trace/crash_handler.h"
 #include "trace/linked_tracer.h"
+#include "trace/crash_report_folder_testlib.h"
 #include "trace/trace_test_support_testlib.h"
 
 namespace vz {
@@ -47,25 +48,12 @@ void ThrowUncaught() {
   std::thread([] { throw std::runtime_error("nobody catches this"); }).join();
 }
 
-class CrashAbortDeathTest : public ::testing::Test {
+class CrashAbortDeathTest : public testing::CrashReportFolderTest {
  protected:
-  void SetUp() override {
-    folder_ = RuntimeFolder();
-    ASSERT_FALSE(folder_.empty());
-    RemoveTraceFiles(folder_);
-  }
-  void TearDown() override {
-    RemoveTraceFiles(folder_);
-    UserSettings().DeleteValue(kReportSwitchKey, kReportSwitchName);
-  }
-
   std::string PendingReport() const {
-    const std::vector<std::string> names = FilesStartingWith(folder_, "native.crash.win.app.host.7.8.9.");
-    EXPECT_EQ(names.size(), 1u);
-    return names.size() == 1 ? ReadWholeFile(folder_ + "/" + names[0]) : std::string();
+    const std::string name = OnePendingFile("native.crash.win.app.host.7.8.9.");
+    return name.empty() ? std::string() : ReadWholeFile(folder_ + "/" + name);
   }
-
-  std::string folder_;
 };
 
 TEST_F(CrashAbortDeathTest, AbortLeavesAReportAndExitsWith13) {

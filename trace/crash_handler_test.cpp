@@ -18,6 +18,7 @@
 #include "platform/scoped_test_folder.h"  // ScopedEnv
 #include "platform/settings_store.h"
 #include "platform/user_folders.h"
+#include "trace/crash_report_folder_testlib.h"
 #include "trace/linked_tracer.h"
 #include "trace/trace_logger.h"
 #include "trace/trace_test_support_testlib.h"
@@ -68,29 +69,16 @@ void CrashLinked(void (*fault)()) {
   std::_Exit(0);  // not reached
 }
 
-class CrashHandlerDeathTest : public ::testing::Test {
+class CrashHandlerDeathTest : public testing::CrashReportFolderTest {
  protected:
-  void SetUp() override {
-    folder_ = RuntimeFolder();
-    ASSERT_FALSE(folder_.empty());
-    RemoveTraceFiles(folder_);
-  }
-  void TearDown() override {
-    RemoveTraceFiles(folder_);
-    UserSettings().DeleteValue(kReportSwitchKey, kReportSwitchName);
-  }
-
   // The one pending crash file of the linked copy, or "".
   std::string PendingReport() const {
-    const std::vector<std::string> names = FilesStartingWith(folder_, "native.crash.win.app.host.4.5.6.");
-    EXPECT_EQ(names.size(), 1u);
-    if (names.size() != 1) return std::string();
-    EXPECT_THAT(names[0], ::testing::MatchesRegex(
-                              R"(native\.crash\.win\.app\.host\.4\.5\.6\.[0-9]{4}-[0-9]{2}-[0-9]{2}\.[0-9]{2}\.[0-9]{2}\.[0-9]{2}\.exception)"));
-    return ReadWholeFile(folder_ + "/" + names[0]);
+    const std::string name = OnePendingFile("native.crash.win.app.host.4.5.6.");
+    if (name.empty()) return std::string();
+    EXPECT_THAT(name, ::testing::MatchesRegex(
+                          R"(native\.crash\.win\.app\.host\.4\.5\.6\.[0-9]{4}-[0-9]{2}-[0-9]{2}\.[0-9]{2}\.[0-9]{2}\.[0-9]{2}\.exception)"));
+    return ReadWholeFile(folder_ + "/" + name);
   }
-
-  std::string folder_;
 };
 
 TEST_F(CrashHandlerDeathTest, AWriteThroughNullExitsWith13AndLeavesTheReport) {
