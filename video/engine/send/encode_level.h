@@ -26,3 +26,13 @@ struct EncodeLevel {
   }
 };
 static_assert(sizeof(EncodeLevel) == 26 * 4);
+
+// What the encode controller hands the send channel and the channel the
+// encoder: the codec type, the camera format's type word, the below-HD flag
+// and the level to code.
+struct EncodeParams {
+  int32_t codec_type = 1;
+  int32_t camera_type = 0;
+  int32_t below_hd = 0;
+  EncodeLevel level;
+};
