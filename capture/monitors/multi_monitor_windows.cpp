@@ -61,7 +61,11 @@ ApplicationList* CMultiMonitor::RefreshWindows(vz::ScreenSource& source) {
     auto owner_window = by_id.find(owner);
     const std::string& title = owner_window != by_id.end() ? owner_window->second->title : w.title;
     std::u16string wide = vz::Utf8ToUtf16(title);
-    if (wide.size() > kTitleUnits) wide.resize(kTitleUnits);
+    if (wide.size() > kTitleUnits) {
+      wide.resize(kTitleUnits);
+      // Never keep half of a character.
+      if (wide.back() >= 0xD800 && wide.back() <= 0xDBFF) wide.pop_back();
+    }
     vz::CopyUtf16(record->Title, 128, wide);
   }
 
