@@ -3,6 +3,9 @@
 // the thread that created the capture. A table of operations in slot order;
 // there is no destructor slot: the object is released through the library's
 // second export.
+//
+// Slots 6, 8, 17 and 20 return nothing here: the sharing engine forwards them
+// and no caller reads a result.
 #include <cstdint>
 
 #include "contracts/capture_records.h"
@@ -35,3 +38,22 @@ class IVzGrabProvider {
  protected:
   ~IVzGrabProvider() = default;
 };
+
+// The capture callbacks (implemented by the sharing engine). The capture side
+// calls the first three only on the thread that created it, while its capture
+// thread waits for the result; records belong to the capture side and are
+// valid only during the call. The fourth is never called.
+class IVzGrabProviderSink {
+ public:
+  virtual int32_t OnDSKeSharingInfo(SharingInfo* info) = 0;       // result ignored
+  virtual int32_t OnDSKeMouseInfo(CaptureMouseInfo* mouse) = 0;   // result ignored
+  virtual int32_t OnDSKeScreenData(CaptureScreenData* data) = 0;  // > 0: taken
+  virtual int32_t OnDSKeSharingStatus(int32_t paused) = 0;
+
+ protected:
+  ~IVzGrabProviderSink() = default;
+};
+
+// The library's two exports, by ordinal (1 and 2).
+using DSCreateCaptureFn = IVzGrabProvider* (*)(IVzGrabProviderSink* sink);
+using DSReleaseCaptureFn = int32_t (*)(IVzGrabProvider* provider);
