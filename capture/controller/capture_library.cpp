@@ -25,8 +25,8 @@ struct CaptureLibraryState {
 };
 
 CaptureLibraryState& State() {
-  static CaptureLibraryState* state = new CaptureLibraryState;  // lives as long as the library
-  return *state;
+  static CaptureLibraryState state;  // lives as long as the library
+  return state;
 }
 
 // The helper window's procedure: everything is ignored while no controller

@@ -34,9 +34,11 @@ class VzGrabDisplayTest : public ::testing::Test {
   void SetUp() override {
     if (server_ == nullptr) GTEST_SKIP() << why_;
     display_ = std::make_unique<vz::ScopedEnvironmentVariable>("DISPLAY", server_->display().c_str());
-    vz::ModuleLoad load = vz::LoadModule("vzgrab");
-    ASSERT_NE(load.module, nullptr) << load.error.reason;
-    module_ = load.module;
+    if (module_ == nullptr) {
+      vz::ModuleLoad load = vz::LoadModule("vzgrab");
+      ASSERT_NE(load.module, nullptr) << load.error.reason;
+      module_ = load.module;  // never unloaded, as the engine never unloads it
+    }
     create_ = reinterpret_cast<DSCreateCaptureFn>(vz::GetModuleOrdinal(module_, 1));
     release_ = reinterpret_cast<DSReleaseCaptureFn>(vz::GetModuleOrdinal(module_, 2));
     ASSERT_NE(create_, nullptr);
@@ -63,7 +65,7 @@ class VzGrabDisplayTest : public ::testing::Test {
   static std::string why_;
   vz::RunLoop loop_{vz::SystemClock()};
   std::unique_ptr<vz::ScopedEnvironmentVariable> display_;
-  vz::ModuleHandle module_ = nullptr;  // kept loaded, as the engine keeps it
+  static vz::ModuleHandle module_;
   DSCreateCaptureFn create_ = nullptr;
   DSReleaseCaptureFn release_ = nullptr;
   RecordingSink sink_;
@@ -71,6 +73,7 @@ class VzGrabDisplayTest : public ::testing::Test {
 
 vz::XvfbServer* VzGrabDisplayTest::server_ = nullptr;
 std::string VzGrabDisplayTest::why_;
+vz::ModuleHandle VzGrabDisplayTest::module_ = nullptr;
 
 TEST_F(VzGrabDisplayTest, ARectangleDrawnOnTheRootArrivesAsOneBoxWithItsPixels) {
   ASSERT_TRUE(vz::FillRootRectangle(server_->display(), 0, 0, 1280, 1024, 0x000000));
