@@ -26,7 +26,7 @@ struct CaptureMonitorImage {
   bool bottom_up = false;
 };
 
-class IScreenDataSender {
+class IScreenDataHandOver {
  public:
   // Hands the pixels of `box` (monitor coordinates) to the sink as one
   // CaptureScreenData; true when the sink took it. Capture thread.
@@ -36,7 +36,7 @@ class IScreenDataSender {
   virtual bool IsStopping() const = 0;
 
  protected:
-  ~IScreenDataSender() = default;
+  ~IScreenDataHandOver() = default;
 };
 
 class IScreenSet {
@@ -63,9 +63,9 @@ class IScreenSet {
   virtual bool UpdateRegions(vz::ScreenSource* source) = 0;
   // One incremental scan and send over every grabber; true when the sink
   // took any data.
-  virtual bool ScanAndSend(vz::ScreenSource* source, IScreenDataSender* sender) = 0;
+  virtual bool ScanAndSend(vz::ScreenSource* source, IScreenDataHandOver* sender) = 0;
   // Copies and sends every grabber's whole monitor; true when any copied.
-  virtual bool DumpAll(vz::ScreenSource* source, IScreenDataSender* sender) = 0;
+  virtual bool DumpAll(vz::ScreenSource* source, IScreenDataHandOver* sender) = 0;
   // SharingInfo's IsDesktopSharing, SharedRect, captured monitors and shared
   // windows (the rest of the record is the controller's).
   virtual void FillSharingInfo(SharingInfo* info) = 0;

@@ -27,7 +27,7 @@
 
 class CDsHelperWindow;
 
-class CSharingBaseController : public CDsThread, public IVzGrabProvider, private IScreenDataSender {
+class CSharingBaseController : public CDsThread, public IVzGrabProvider, private IScreenDataHandOver {
  public:
   // The helper window delivers the records; it must outlive the controller's
   // capture thread (the library stops the thread first).

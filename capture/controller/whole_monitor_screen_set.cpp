@@ -231,7 +231,7 @@ bool CWholeMonitorScreenSet::Read(vz::ScreenSource* source, Grabber* grabber) {
   return true;
 }
 
-bool CWholeMonitorScreenSet::Send(Grabber* grabber, VzRect box, IScreenDataSender* sender) {
+bool CWholeMonitorScreenSet::Send(Grabber* grabber, VzRect box, IScreenDataHandOver* sender) {
   const VzRect& r = grabber->monitor.Rect;
   VzRect area;
   {
@@ -254,7 +254,7 @@ bool CWholeMonitorScreenSet::Send(Grabber* grabber, VzRect box, IScreenDataSende
   return sender->SendScreenData(grabber->monitor.MonitorId, &grabber->monitor.Rect, 32, &box, source);
 }
 
-bool CWholeMonitorScreenSet::ScanAndSend(vz::ScreenSource* source, IScreenDataSender* sender) {
+bool CWholeMonitorScreenSet::ScanAndSend(vz::ScreenSource* source, IScreenDataHandOver* sender) {
   bool taken = false;
   for (auto& grabber : grabbers_) {
     if (sender->IsStopping()) break;
@@ -288,7 +288,7 @@ bool CWholeMonitorScreenSet::ScanAndSend(vz::ScreenSource* source, IScreenDataSe
   return taken;
 }
 
-bool CWholeMonitorScreenSet::DumpAll(vz::ScreenSource* source, IScreenDataSender* sender) {
+bool CWholeMonitorScreenSet::DumpAll(vz::ScreenSource* source, IScreenDataHandOver* sender) {
   bool copied = false;
   for (auto& grabber : grabbers_) {
     if (!Read(source, grabber.get())) continue;

@@ -25,8 +25,8 @@ class CWholeMonitorScreenSet : public IScreenSet {
   bool InitScreen(vz::ScreenSource* source, int32_t* max_width, int32_t* max_height) override;
   void EndScreen() override;
   bool UpdateRegions(vz::ScreenSource* source) override;
-  bool ScanAndSend(vz::ScreenSource* source, IScreenDataSender* sender) override;
-  bool DumpAll(vz::ScreenSource* source, IScreenDataSender* sender) override;
+  bool ScanAndSend(vz::ScreenSource* source, IScreenDataHandOver* sender) override;
+  bool DumpAll(vz::ScreenSource* source, IScreenDataHandOver* sender) override;
   void FillSharingInfo(SharingInfo* info) override;
   bool MonitorAtLogicalPoint(int32_t x, int32_t y, MonitorInfo* out) override;
   int32_t SharedMonitorAtPoint(int32_t x, int32_t y, VzRect* monitor_rect) override;
@@ -43,7 +43,7 @@ class CWholeMonitorScreenSet : public IScreenSet {
   bool Read(vz::ScreenSource* source, Grabber* grabber);
   // Sends `box` of the grabber's current image with the parts outside the
   // shared area painted; true when the sink took it.
-  bool Send(Grabber* grabber, VzRect box, IScreenDataSender* sender);
+  bool Send(Grabber* grabber, VzRect box, IScreenDataHandOver* sender);
 
   CriticalSectionLock lock_;  // guards the lists and the kind, never held over a send
   std::unique_ptr<MonitorList> monitors_;
