@@ -62,7 +62,7 @@ void CCaptureScreens::EndScreen() {
 
 CaptureRoundResult CCaptureScreens::CheckSharedScreenData(vz::ScreenSource& source, const IsOwnWindowFn& is_own_window,
                                                           const CaptureRoundSettings& settings,
-                                                          IScreenDataSender& sender) {
+                                                          IChangedBoxSender& sender) {
   if (!RegionsUnchanged(source, is_own_window)) {
     VZ_LOG_ERROR(" ------------> visual change, skip scan this time!");
     return CaptureRoundResult::kVisualChange;
@@ -86,7 +86,7 @@ CaptureRoundResult CCaptureScreens::CheckSharedScreenData(vz::ScreenSource& sour
   return taken ? CaptureRoundResult::kChanged : CaptureRoundResult::kNoChange;
 }
 
-bool CCaptureScreens::DumpAllScreens(uint32_t header_colour, IScreenDataSender& sender) {
+bool CCaptureScreens::DumpAllScreens(uint32_t header_colour, IChangedBoxSender& sender) {
   const CScreenRegion shared = regions_.full_shared();
   const CScreenRegion covered = regions_.covered();
   bool copied = false;

@@ -9,7 +9,7 @@
 // its own lock round InitScreen and EndScreen; the monitor set's lock guards
 // the grabber list.
 #include "capture/monitors/multi_monitor.h"
-#include "capture/monitors/screen_data_sender.h"
+#include "capture/monitors/changed_box_sender.h"
 #include "capture/monitors/shared_monitor.h"
 #include "capture/monitors/sharing_rgn_controller.h"
 
@@ -49,9 +49,9 @@ class CCaptureScreens {
   // One incremental round: visual-change test, then scan and send on every
   // grabber.
   CaptureRoundResult CheckSharedScreenData(vz::ScreenSource& source, const IsOwnWindowFn& is_own_window,
-                                           const CaptureRoundSettings& settings, IScreenDataSender& sender);
+                                           const CaptureRoundSettings& settings, IChangedBoxSender& sender);
   // Copies and sends every monitor whole; true when any grabber copied.
-  bool DumpAllScreens(uint32_t header_colour, IScreenDataSender& sender);
+  bool DumpAllScreens(uint32_t header_colour, IChangedBoxSender& sender);
 
  private:
   CMultiMonitor& monitors_;

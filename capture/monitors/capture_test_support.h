@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "capture/monitors/screen_data_sender.h"
+#include "capture/monitors/changed_box_sender.h"
 #include "common/trace_client_test_hooks.h"
 #include "platform/screen/screen_double.h"
 
@@ -63,7 +63,7 @@ inline vz::ScreenMonitor Monitor(vz::ScreenRect bounds, std::string name, bool p
 }
 
 // Keeps a copy of every box handed over, with its pixels.
-class RecordingSender : public IScreenDataSender {
+class RecordingSender : public IChangedBoxSender {
  public:
   struct Sent {
     int32_t monitor_id;

@@ -161,7 +161,7 @@ void CSharedMonitor::Fill(const CScreenRegion& region, uint32_t pixel) {
 }
 
 bool CSharedMonitor::SendChangedBox(const CScreenRegion& shared, const CScreenRegion& covered, uint32_t header_colour,
-                                    IScreenDataSender& sender) {
+                                    IChangedBoxSender& sender) {
   if (!initialised_) return false;
   const VzRect& rc = monitor_.Rect;
   CScreenRegion area(rc);
@@ -192,7 +192,7 @@ bool CSharedMonitor::SendChangedBox(const CScreenRegion& shared, const CScreenRe
 }
 
 int CSharedMonitor::ForceDumpScreenRect(const CScreenRegion& shared, const CScreenRegion& covered,
-                                        uint32_t header_colour, IScreenDataSender& sender) {
+                                        uint32_t header_colour, IChangedBoxSender& sender) {
   const VzRect whole{0, 0, width_, height_};
   VZ_LOG("ForceDumpScreenRect a whole screen(%s)", FormatRect(&whole).c_str());
   if (!initialised_) return 0;

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "capture/monitors/screen_data_sender.h"
+#include "capture/monitors/changed_box_sender.h"
 #include "capture/monitors/screen_region.h"
 #include "contracts/capture_records.h"
 #include "platform/screen/screen_source.h"
@@ -53,12 +53,12 @@ class CSharedMonitor {
   int ScanScreenChanged(bool full_compare, const ScanContext& context);
   // Copies the whole monitor and sends it. 1 when the copy worked.
   int ForceDumpScreenRect(const CScreenRegion& shared, const CScreenRegion& covered, uint32_t header_colour,
-                          IScreenDataSender& sender);
+                          IChangedBoxSender& sender);
   // Cuts the changed box to the shared area, paints the parts outside it in
   // 0x606060 and the covered parts in the header colour, and sends it. True
   // when the sender took it. Regions are in device pixels.
   bool SendChangedBox(const CScreenRegion& shared, const CScreenRegion& covered, uint32_t header_colour,
-                      IScreenDataSender& sender);
+                      IChangedBoxSender& sender);
 
   // Copies a box of the screen (monitor coordinates) into the current image
   // in bands, retrying smaller bands when memory is short.

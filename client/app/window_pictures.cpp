@@ -7,6 +7,7 @@
 #include "client/app/network_proxy_setting_window.h"
 #include "client/app/startup_connecting_dlg.h"
 #include "client/sharingui/ds_floating_panel_window.h"
+#include "client/sharingui/ds_remote_control_dialog.h"
 #include "client/sharingui/panel_geometry.h"
 #include "client/uikit/vz_popup_menu.h"
 #include "client/uikit/window_helpers.h"
@@ -142,7 +143,7 @@ std::optional<vz::Image> PanelPicture(vz::HeadlessWindowSystem& system, bool sli
 }  // namespace
 
 std::vector<std::string> WindowPictureNames() {
-  return {"connecting", "proxy", "proxy-filled", "menu", "message-box", "panel", "panel-slid-up"};
+  return {"connecting", "proxy", "proxy-filled", "menu", "message-box", "panel", "panel-slid-up", "consent"};
 }
 
 std::optional<vz::Image> RenderWindowPicture(const std::string& name, const std::string& language) {
@@ -171,6 +172,10 @@ std::optional<vz::Image> RenderWindowPicture(const std::string& name, const std:
     picture = PictureOf(dialog, *system);
   } else if (name == "panel" || name == "panel-slid-up") {
     picture = PanelPicture(*system, name == "panel-slid-up");
+  } else if (name == "consent") {
+    CDSRemoteControlDialog dialog(RemoteControlRequestText(u"Ann Example"), uint16_t{vzres::IDS_CONSENT_ALLOW},
+                                  uint16_t{vzres::IDS_CONSENT_REFUSE}, vzres::IDB_CONSENT_ASK);
+    picture = PictureOf(dialog, *system);
   } else if (name.rfind("dialog-", 0) == 0) {
     CVzDialog dialog(static_cast<uint32_t>(std::strtoul(name.c_str() + 7, nullptr, 10)));
     picture = PictureOf(dialog, *system);

@@ -5,7 +5,7 @@
 
 #include "contracts/capture_records.h"
 
-class IScreenDataSender {
+class IChangedBoxSender {
  public:
   // `pixels` is the whole monitor image, top row first, `stride` bytes a row,
   // 32-bit B,G,R,X pixels; `box` lies inside it (monitor coordinates). True
@@ -14,5 +14,5 @@ class IScreenDataSender {
                               const VzRect& box, const uint8_t* pixels, int32_t stride) = 0;
 
  protected:
-  ~IScreenDataSender() = default;
+  ~IChangedBoxSender() = default;
 };
