@@ -149,12 +149,11 @@ void DSAnnotationToolWindow::setHeaderColors(uint32_t background, uint32_t text)
 
 void DSAnnotationToolWindow::updatePenButtons(int32_t weightIndex, uint32_t color) {
   LoadKey(vzres::IDC_TOOL_COLOR, kPlainKey, vzres::IDB_TOOL_COLOR, color);
-  const uint32_t weight_image = WeightImage(weightIndex);
-  if (weight_image != 0) {
-    LoadKey(vzres::IDC_TOOL_WEIGHT, kPlainKey, weight_image, color);
-  } else if (CImageButton* b = button(vzres::IDC_TOOL_WEIGHT)) {
-    b->TintKeyImage(kPlainKey, TintOf(color));
-  }
+  // Another index keeps the weight image; it is loaded again so that the
+  // tint does not fall on an earlier tint.
+  uint32_t weight_image = WeightImage(weightIndex);
+  if (weight_image == 0) weight_image = states_[vzres::IDC_TOOL_WEIGHT].image_id;
+  if (weight_image != 0) LoadKey(vzres::IDC_TOOL_WEIGHT, kPlainKey, weight_image, color);
   SetState(vzres::IDC_TOOL_COLOR, 1, false);
   SetState(vzres::IDC_TOOL_WEIGHT, 1, false);
 }
