@@ -2,7 +2,8 @@
 // The screen capture's operations (vzgrab), called by the sharing engine on
 // the thread that created the capture. A table of operations in slot order;
 // there is no destructor slot: the object is released through the library's
-// second export.
+// second export. Also the capture's callbacks (IVzGrabProviderSink) and the
+// types of the library's two exports.
 #include <cstdint>
 
 #include "contracts/capture_records.h"
@@ -35,3 +36,24 @@ class IVzGrabProvider {
  protected:
   ~IVzGrabProvider() = default;
 };
+
+// Implemented by the sharing engine; the capture calls it on the thread that
+// created the capture, while its capture thread waits. The records are the
+// capture's and valid only during the call. A result above 0 means delivered.
+class IVzGrabProviderSink {
+ public:
+  virtual int32_t OnDSKeSharingInfo(SharingInfo* info) = 0;         // 0; on every change of what is shared
+  virtual int32_t OnDSKeMouseInfo(CaptureMouseInfo* mouse) = 0;     // 1; null: no cursor
+  virtual int32_t OnDSKeScreenData(CaptureScreenData* data) = 0;    // 2; one changed box
+  virtual int32_t OnDSKeSharingStatus(int32_t paused) = 0;          // 3
+
+ protected:
+  ~IVzGrabProviderSink() = default;
+};
+
+// vzgrab export 1 ("DSCreateCapture"): the capture for a sink; null for a
+// null sink or while another capture of the process is alive.
+using DSCreateCaptureFn = IVzGrabProvider* (*)(IVzGrabProviderSink* sink);
+// vzgrab export 2 ("DSReleaseCapture"): releases the capture. 1, or 0 for a
+// pointer that is not the live capture (which then stays alive).
+using DSReleaseCaptureFn = int32_t (*)(IVzGrabProvider* provider);

@@ -47,4 +47,37 @@ TEST(ShareWrapperLibraryTest, TwoSessionsLoadTheLibraryByNameAndItStaysMapped) {
   EXPECT_EQ(loader.opens, 2);
 }
 
+// The client's side of the real engine library: it answers each callback
+// and counts them.
+class CountingSink : public IDSProviderSink {
+ public:
+  int32_t OnDSStatusNotification(int32_t) override { return ++calls; }
+  int32_t OnDSErrorNotification(int32_t, int32_t) override { return ++calls; }
+  int32_t OnDSCommand(DSCommandRecord*) override { return ++calls; }
+  int32_t OnDSWebBinary(CVZBinaryData*) override { return ++calls; }
+  int32_t OnMonitorUnshared(MonitorInfo*) override { return ++calls; }
+  int32_t OnMonitorShared(MonitorInfo*, uint8_t*) override { return ++calls; }
+  int32_t OnMonitorUpdated(MonitorInfo*, VzRect*) override { return ++calls; }
+  int32_t OnMouseUpdated(CursorInfo*) override { return ++calls; }
+  int32_t OnSharingInfo(SharingInfo*) override { return ++calls; }
+  int32_t OnSharingStatus(int32_t) override { return ++calls; }
+  int calls = 0;
+};
+
+TEST(ShareWrapperLibraryTest, TheEngineLibraryBindsThroughTheWrapper) {
+  CountingSink sink;
+  CVzShareWrapper wrapper;  // libvzshare.so beside the test
+  ASSERT_EQ(wrapper.CreateInstance(&sink, 1), 1);
+  ASSERT_NE(wrapper.GetSessionConfig(), nullptr);
+  EXPECT_EQ(wrapper.GetSessionConfig()->IsPresenter, 0);
+  EXPECT_EQ(wrapper.GetMonitorInfo(1), nullptr);
+  EXPECT_EQ(wrapper.GetMonitorList(), nullptr);  // no capture yet
+  DSCommandRecord command{};
+  EXPECT_EQ(wrapper.SendCommand(&command), 0);  // no session: nothing sent
+  EXPECT_EQ(wrapper.StartDS(nullptr, nullptr, nullptr), 0);
+  EXPECT_EQ(wrapper.StopDS(), 0);
+  wrapper.ReleaseInstance();
+  EXPECT_EQ(sink.calls, 0);
+}
+
 }  // namespace

@@ -181,6 +181,12 @@ bool CImageButton::LoadMarkImage() {
 
 void CImageButton::SetImageState(int state) {
   image_state_ = state;
+  if (state > 0 && ImageOf(static_cast<uint32_t>(state)) != nullptr) SetCurrentImage(static_cast<uint32_t>(state));
+  Invalidate();
+}
+
+void CImageButton::SetCheck(bool checked) {
+  checked_ = checked;
   Invalidate();
 }
 
@@ -197,7 +203,7 @@ void CImageButton::DrawBackground(vz::Canvas& canvas, bool pressed) {
     const vz::Rect rect = GetImageRect();
     canvas.DrawImage(*mark_.bitmap(), rect.left, rect.top);
   }
-  if ((pressed || IsHover() || image_state_ != 0) && highlight_.bitmap() != nullptr) {
+  if ((pressed || IsHover() || checked_) && highlight_.bitmap() != nullptr) {
     canvas.DrawImageScaled(*highlight_.bitmap(), ClientRect());
   }
 }

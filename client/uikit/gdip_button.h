@@ -85,10 +85,17 @@ class CImageButton : public CGdipButton {
 
   bool LoadHighlightImage(uint32_t resource_id);
   bool LoadMarkImage();
-  // Stores the state and repaints. The highlight shows while the button is
-  // pressed, hovered or its image state is not 0.
+  // Stores the state and repaints. The state is also the key of the image
+  // drawn when the button holds an image under that key (owners give their
+  // images by state: 1 normal, 2 and 3 off and on, ...).
   virtual void SetImageState(int state);
   int GetImageState() const { return image_state_; }
+  // The held-down look of a toggle (a tool that is on): the highlight shows
+  // while the button is pressed, hovered or checked. A non-zero image state
+  // alone does not light it, since every owner uses non-zero states as image
+  // keys and the highlight would then never go out.
+  void SetCheck(bool checked);
+  bool IsChecked() const { return checked_; }
 
   vz::Rect GetImageRect() const override;
 
@@ -98,6 +105,7 @@ class CImageButton : public CGdipButton {
 
  private:
   int image_state_ = 0;
+  bool checked_ = false;
   CGdiPlusBitmapResource highlight_;
   CGdiPlusBitmapResource mark_;
 };

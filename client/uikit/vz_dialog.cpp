@@ -64,6 +64,7 @@ bool CVzDialog::Build(vz::Window* owner, vz::WindowSystem* system) {
   if (!(description_.style & kStyleCaption)) params.flags |= vz::kWindowTool;
   params.title = vz::Utf16ToUtf8(TextOf(description_.caption_id, description_.caption));
   params.class_name = "dialog-" + std::to_string(description_.id);
+  PrepareWindow(params);
   window_ = system->CreateWindow(params, this);
   if (!window_) {
     VZ_LOG_ERROR("dialog [%u]: window not created", description_.id);
@@ -100,6 +101,11 @@ bool CVzDialog::Create(vz::Window* owner, vz::WindowSystem* system) {
   if (!Build(owner, system) || !*alive || !window_) return false;
   window_->Show(true);
   return true;
+}
+
+bool CVzDialog::CreateHidden(vz::Window* owner, vz::WindowSystem* system) {
+  std::shared_ptr<const bool> alive = alive_.Watch();
+  return Build(owner, system) && *alive && window_ != nullptr;
 }
 
 int CVzDialog::DoModal(vz::Window* owner, vz::WindowSystem* system) {

@@ -36,6 +36,8 @@ class CVzDialog : public vz::WindowDelegate {
   // Modeless: makes and shows the window. False, logged, without a window
   // system, without the description, or when the window is refused.
   bool Create(vz::Window* owner = nullptr, vz::WindowSystem* system = nullptr);
+  // The same, leaving the window hidden (the owner shows it later).
+  bool CreateHidden(vz::Window* owner = nullptr, vz::WindowSystem* system = nullptr);
   // Modal: makes the window, disables the owner while it runs, and returns
   // the EndDialog result (IDCANCEL when it could not be shown or was
   // destroyed meanwhile; -1 when it could not be made at all).
@@ -62,6 +64,9 @@ class CVzDialog : public vz::WindowDelegate {
  protected:
   // After the controls exist and before the window shows.
   virtual bool OnInitDialog() { return true; }
+  // The window's parameters before it is made (panels and popups that are
+  // not framed dialogs change the flags here).
+  virtual void PrepareWindow(vz::WindowParams& /*params*/) {}
   // A control's click or change. By default IDOK calls OnOK, IDCANCEL OnCancel.
   virtual void OnCommand(uint32_t id, int code);
   virtual void OnOK() { EndDialog(IDOK); }

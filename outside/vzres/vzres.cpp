@@ -159,3 +159,18 @@ std::optional<DialogDescription> LoadResDialog(uint32_t id) {
 }
 
 }  // namespace vzres
+
+// The C entry points, for the deliverables that load the library by name
+// instead of linking it (the capture library).
+extern "C" __attribute__((visibility("default"))) int VzResEnsureLoaded(const char* name) {
+  if (vzres::IsResourceLibraryLoaded()) return 1;
+  return vzres::LoadResourceLibrary(name != nullptr ? name : "vzres") ? 1 : 0;
+}
+
+extern "C" __attribute__((visibility("default"))) uint32_t VzResCopyPng(uint32_t id, uint8_t* buffer,
+                                                                        uint32_t capacity) {
+  const std::vector<uint8_t> bytes = vzres::LoadResPng(id);
+  if (bytes.size() > UINT32_MAX) return 0;
+  if (buffer != nullptr && capacity >= bytes.size()) std::memcpy(buffer, bytes.data(), bytes.size());
+  return static_cast<uint32_t>(bytes.size());
+}

@@ -47,3 +47,10 @@ std::vector<uint8_t> LoadResPng(uint32_t id);
 std::optional<DialogDescription> LoadResDialog(uint32_t id);
 
 }  // namespace vzres
+
+// C entry points for a deliverable that loads the library by name (resolve
+// them with the module loader): open the bundle of `name` unless one is open
+// (1 when a bundle is open afterwards), and copy a PNG into the buffer when
+// it fits. The copy returns the PNG's size (0 when missing) either way.
+extern "C" int VzResEnsureLoaded(const char* name);
+extern "C" uint32_t VzResCopyPng(uint32_t id, uint8_t* buffer, uint32_t capacity);

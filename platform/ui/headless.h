@@ -26,6 +26,9 @@ class HeadlessWindowSystem : public WindowSystem {
   // Paints what is invalid and returns the back buffer of a top-level window
   // (alpha as painted; shape and opacity not applied).
   virtual const Image& Render(Window* top_level) = 0;
+  // The window as a compositor shows it: Render's pixels, transparent
+  // outside the window's shape, every pixel scaled by the opacity.
+  virtual Image RenderVisible(Window* top_level) = 0;
 
   // Synthetic input on the screen: a mouse event goes to the window under
   // the point (or to the capture/grab holder), keys to the focused window.

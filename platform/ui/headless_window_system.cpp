@@ -21,6 +21,7 @@ class HeadlessNative : public NativeWindow {
   void Raise() override {}
   void Lower() override {}
   void StackBelow(NativeWindow*) override {}
+  bool StackBelowNative(uint64_t) override { return false; }
   void Focus() override;
   bool Grab() override { return true; }
   void Ungrab() override {}
@@ -86,6 +87,32 @@ class HeadlessSystem : public HeadlessWindowSystem {
     top->Invalidate({});
     core_.PaintTopLevel(top);
     return top->buffer();
+  }
+
+  Image RenderVisible(Window* top_level) override {
+    Image out = Render(top_level);
+    auto* top = static_cast<WindowNode*>(top_level);
+    if (out.IsEmpty()) return out;
+    const WindowRegion* shape = top->shape();
+    const uint32_t opacity = top->opacity();
+    for (int y = 0; y < out.height(); ++y) {
+      uint32_t* row = out.data() + static_cast<size_t>(y) * out.width();
+      for (int x = 0; x < out.width(); ++x) {
+        const Point p{x, y};
+        if (shape != nullptr && std::none_of(shape->begin(), shape->end(), [p](const Rect& r) { return r.Contains(p); })) {
+          row[x] = 0;
+          continue;
+        }
+        if (opacity == 255) continue;
+        // Premultiplied: every channel, alpha included, scales alike.
+        uint32_t scaled = 0;
+        for (int shift = 0; shift < 32; shift += 8) {
+          scaled |= (((row[x] >> shift) & 0xFF) * opacity / 255) << shift;
+        }
+        row[x] = scaled;
+      }
+    }
+    return out;
   }
 
   void SendMouse(MouseAction action, MouseButton button, Point screen, int wheel, uint32_t modifiers) override {

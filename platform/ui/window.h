@@ -101,6 +101,11 @@ class Window {
   virtual void Raise() = 0;
   virtual void Lower() = 0;
   virtual void StackBelow(Window* sibling) = 0;
+  // Places this top-level window right below a window of the display that
+  // may belong to another program (its NativeId or a window-list id). False,
+  // logged, when that window is not on the display (then nothing moves);
+  // always false headless, which has no other programs' windows.
+  virtual bool StackBelowNative(uint64_t native_id) = 0;
 
   // Keyboard focus: a top-level window takes the display's focus, a child
   // the focus inside its top-level window.

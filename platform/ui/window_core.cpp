@@ -455,6 +455,13 @@ void WindowNode::StackBelow(Window* sibling) {
   }
 }
 
+bool WindowNode::StackBelowNative(uint64_t native_id) {
+  if (!core_.CheckThread("StackBelowNative")) return false;
+  if (!top_level_ || !native_ || native_id == 0) return false;
+  if (native_id == native_->Id()) return false;
+  return native_->StackBelowNative(native_id);
+}
+
 void WindowNode::Focus() {
   if (!core_.CheckThread("Focus")) return;
   auto* top = static_cast<WindowNode*>(TopLevel());
@@ -493,6 +500,8 @@ void WindowNode::Ungrab() {
 }
 
 void WindowNode::SetShape(const WindowRegion& region) {
+  shape_ = region;
+  has_shape_ = true;
   if (native_) native_->SetShape(&region);
 }
 
@@ -505,6 +514,8 @@ void WindowNode::SetInputShape(const WindowRegion& region) {
 void WindowNode::ClearShape() {
   has_input_shape_ = false;
   input_shape_.clear();
+  has_shape_ = false;
+  shape_.clear();
   if (native_) {
     native_->SetShape(nullptr);
     native_->SetInputShape(nullptr);

@@ -28,6 +28,7 @@ class NativeWindow {
   virtual void Raise() = 0;
   virtual void Lower() = 0;
   virtual void StackBelow(NativeWindow* sibling) = 0;
+  virtual bool StackBelowNative(uint64_t native_id) = 0;
   virtual void Focus() = 0;
   virtual bool Grab() = 0;
   virtual void Ungrab() = 0;
@@ -150,6 +151,7 @@ class WindowNode : public Window {
   void Raise() override;
   void Lower() override;
   void StackBelow(Window* sibling) override;
+  bool StackBelowNative(uint64_t native_id) override;
   void Focus() override;
   bool HasFocus() const override;
   void SetCapture() override { core_.SetCapture(this); }
@@ -173,6 +175,7 @@ class WindowNode : public Window {
   void PaintTree(Canvas& canvas);
   const std::string& title() const { return title_; }
   const WindowRegion* input_shape() const { return has_input_shape_ ? &input_shape_ : nullptr; }
+  const WindowRegion* shape() const { return has_shape_ ? &shape_ : nullptr; }
   std::shared_ptr<const bool> Alive() const override { return alive_.Watch(); }
 
  private:
@@ -194,6 +197,8 @@ class WindowNode : public Window {
   Rect dirty_;
   WindowRegion input_shape_;
   bool has_input_shape_ = false;
+  WindowRegion shape_;
+  bool has_shape_ = false;
   AliveFlag alive_;
   bool core_gone_ = false;
 };

@@ -100,6 +100,7 @@ class X11Native : public NativeWindow {
   void Raise() override;
   void Lower() override;
   void StackBelow(NativeWindow* sibling) override;
+  bool StackBelowNative(uint64_t native_id) override;
   void Focus() override;
   bool Grab() override;
   void Ungrab() override;
@@ -264,6 +265,38 @@ void X11Native::StackBelow(NativeWindow* sibling) {
   changes.stack_mode = Below;
   XConfigureWindow(system_.display(), window_, CWSibling | CWStackMode, &changes);
   system_.Flush();
+}
+
+// A window of another program is usually a child of its window manager's
+// frame; stacking works among the root's children, so the frame it is in
+// is the sibling to go below.
+bool X11Native::StackBelowNative(uint64_t native_id) {
+  Display* d = system_.display();
+  ::Window current = static_cast<::Window>(native_id);
+  ::Window sibling = 0;
+  for (int depth = 0; depth < 64; ++depth) {
+    ::Window root = 0, parent = 0;
+    ::Window* children = nullptr;
+    unsigned int count = 0;
+    if (!XQueryTree(d, current, &root, &parent, &children, &count)) break;
+    if (children != nullptr) XFree(children);
+    if (parent == root) {
+      sibling = current;
+      break;
+    }
+    current = parent;
+  }
+  system_.DrainSoon();
+  if (sibling == 0 || sibling == window_) {
+    PlatformLog("window layer: no display window 0x%lx to stack below", static_cast<unsigned long>(native_id));
+    return false;
+  }
+  XWindowChanges changes{};
+  changes.sibling = sibling;
+  changes.stack_mode = Below;
+  XConfigureWindow(d, window_, CWSibling | CWStackMode, &changes);
+  system_.Flush();
+  return true;
 }
 
 void X11Native::Focus() {

@@ -1,0 +1,183 @@
+#pragma once
+// CEnginController: the sharing engine, one per sharing session, on both
+// sides. As presenter it starts the screen capture, turns its sharing info,
+// screen changes and cursor into sharing messages and sends them through the
+// session's transport connection; as attendee it rebuilds each shared
+// monitor from the messages received and reports the changes to the client.
+//
+// Threads: no thread and no lock of its own. The client calls it on its UI
+// thread; the capture and the transport connection call it back on that same
+// thread (the one that called StartCapture and StartDS), and every client
+// callback is made there.
+//
+// Lifetime and re-entry: the client may call StopDS, and delete the engine
+// (DSDeleteInstance), from inside any callback. Both take effect at once as
+// far as the client can see (no further callback arrives), while the
+// capture release, the transport release, the clean-up and the deletion
+// itself wait until the engine's outermost frame on the stack returns.
+#include <cstdint>
+#include <functional>
+
+#include "common/vz_array.h"
+#include "contracts/ds_provider.h"
+#include "contracts/vz_grab_provider.h"
+#include "sharing/controller/ds_provider_sink_forwarder.h"
+#include "sharing/controller/vz_grab_wrapper.h"
+#include "sharing/engine/cache_controller.h"
+#include "sharing/engine/keyframe_controller.h"
+#include "sharing/records/mouse_entry.h"
+#include "sharing/transport/ds_tp.h"
+
+class CCodecMgrWin;
+
+// Where the engine's outside pieces come from; tests give their own.
+struct EngineOptions {
+  // Makes the session's transport connection for the engine's sink, and
+  // releases it. Empty: DSCreateTpInstance and DSReleaseTpInstance.
+  std::function<IDSTp*(IDSTpSink*)> create_tp;
+  std::function<void(IDSTp*)> release_tp;
+  // The capture library's plain name.
+  const char* grab_library = CVzGrabWrapper::kLibraryName;
+  // Makes the JPEG codec binding. Empty: CreateCodecMgr (jpeg9b).
+  std::function<CCodecMgrWin*()> create_codec;
+};
+
+class CEnginController : public IDSProvider,
+                         public CDSProviderSinkForwarder,
+                         public IVzGrabProviderSink,
+                         public IDSTpSink {
+ public:
+  CEnginController(IDSProviderSink* host, const EngineOptions& options = {});
+  ~CEnginController() override;
+  CEnginController(const CEnginController&) = delete;
+  CEnginController& operator=(const CEnginController&) = delete;
+
+  // 1 once construction completed; the export hands out only such engines.
+  int32_t IsConstructed() const { return constructed_; }
+  // DSDeleteInstance: deletes now, or, inside a callback, stops now and
+  // deletes when the outermost engine frame returns.
+  void DeleteInstance();
+
+  // IDSProvider 0-20: the capture's operations, forwarded to the provider
+  // (0, or nothing, without one); StartCapture makes the provider.
+  MonitorList* GetMonitorList() override;
+  ApplicationList* GetWindowList() override;
+  int32_t ShareMonitor(MonitorInfo* monitor, int32_t share) override;
+  int32_t ShareWindow(ApplicationInfo* window, int32_t share) override;
+  // Loads the capture and makes its provider on first use, starts it and
+  // turns cursor capture on. 0 (logged) when the capture could not be made
+  // or did not start.
+  int32_t StartCapture(MeetConfig* meet_config, int32_t mode) override;
+  int32_t StopCapture() override;
+  void CaptureNow() override;
+  void Refresh() override;
+  void SetCaptureHold(int32_t value) override;
+  int32_t GetCaptureHold() override;
+  int32_t ShowPointerWindow(int32_t show) override;
+  int32_t IsPointerWindowShown() override;
+  int32_t ShowArrowIndicator(const char16_t* label, uint32_t color, VzPoint* point) override;
+  int32_t SetArrowIndicatorText(const char16_t* label, uint32_t color) override;
+  int32_t SetExcludedWindow1(VzWindowHandle window) override;
+  int32_t SetExcludedWindow2(VzWindowHandle window) override;
+  int32_t SetExcludedWindow3(VzWindowHandle window) override;
+  void SetCursorCapture(int32_t enable) override;
+  int32_t SetBlankScreenMode(int32_t on) override;
+  int32_t IsBlankScreenActive() override;
+  void SetSendBacklog(uint32_t value) override;
+
+  // IDSProvider 21-27.
+  // Copies the session config and starts joining; the outcome arrives as
+  // OnDSStatusNotification(2) or OnDSErrorNotification. 0 for a null
+  // config, when no connection could be made or the join did not start, and
+  // while a session is already running (one session per engine).
+  int32_t StartDS(MeetConfig* meet_config, DSSessionConfig* session, NetworkProxyEntry* proxy) override;
+  // Releases the capture and the connection and empties the tables; no
+  // client callback follows. Returns 0.
+  int32_t StopDS() override;
+  // The sharing info's monitor with this id, or null.
+  MonitorInfo* GetMonitorInfo(int32_t monitor_id) override;
+  DSSessionConfig* GetSessionConfig() override;
+  // 1 when the command was handed to the transport; 0 when nothing was sent
+  // (no session, a null record, or not joined).
+  int32_t SendCommand(DSCommandRecord* command) override;
+  int32_t SendWebBinary(CVZBinaryData* data) override;
+  int32_t OnCaptureMouseInfo(CaptureMouseInfo* mouse) override;
+
+  // IVzGrabProviderSink (the capture, on the engine's thread).
+  int32_t OnDSKeSharingInfo(SharingInfo* info) override;
+  int32_t OnDSKeMouseInfo(CaptureMouseInfo* mouse) override;
+  int32_t OnDSKeScreenData(CaptureScreenData* data) override;
+  int32_t OnDSKeSharingStatus(int32_t paused) override;
+
+  // IDSTpSink (the transport connection, on the engine's thread).
+  int32_t OnTPStatusNotification(int32_t status) override;
+  int32_t OnTPErrorNotification(int32_t code, int32_t code_type) override;
+  int32_t OnDSTpSharingInfo(SharingInfo* info) override;
+  int32_t OnDSTpMouseInfo(CMouseEntry* mouse) override;
+  int32_t OnDSTpCaches(CCacheEntry** list, int32_t count) override;
+  int32_t OnDSTpBlocks(CKeyframeEntry** list, int32_t count) override;
+  int32_t OnDSTpRequestCaches(CKeyframeEntry** list, int32_t count) override;
+  int32_t OnDSTpSendBacklog(int32_t value) override;
+  int32_t OnDSTpCommand(DSCommandRecord* command) override;
+  int32_t OnDSTpWebBinary(CVZBinaryData* data) override;
+
+  // For the engine's own tests: the tables and the stored sharing info.
+  const SharingInfo& sharing_info() const { return *sharing_info_; }
+  CCacheController& caches() { return caches_; }
+  CKeyframeController& keyframes() { return keyframes_; }
+  const CMouseEntry& mouse() const { return *mouse_; }
+  int32_t MonitorFrameCount() const { return monitors_.GetCount(); }
+
+ private:
+  // Marks an entry from outside (a callback of the capture or the
+  // connection, or a client call that may call back); the outermost one
+  // finishes a stop or deletion asked for meanwhile.
+  class EntryScope {
+   public:
+    explicit EntryScope(CEnginController* engine) : engine_(engine) { ++engine_->depth_; }
+    ~EntryScope() { engine_->LeaveEntry(); }
+    EntryScope(const EntryScope&) = delete;
+    EntryScope& operator=(const EntryScope&) = delete;
+
+   private:
+    CEnginController* engine_;
+  };
+  void LeaveEntry();
+
+  IVzGrabProvider* Capture() const { return grab_ != nullptr ? grab_->provider() : nullptr; }
+  // The session's connection; none once StopDS was asked for, even while
+  // its release waits for the callback to return.
+  IDSTp* Connection() const { return stop_pending_ ? nullptr : tp_; }
+  // Stops the capture, releases its provider and unbinds it.
+  void ReleaseCapture();
+  void ReleaseConnection();
+  // The capture release, the connection release and the clean-up of StopDS.
+  void FinishStop();
+  // Empties the sharing info, the cursor, both tables and the monitor
+  // frames (each reported unshared while a client is set).
+  void CleanEngineInfo();
+  void ResetMouse();
+
+  // Monitor frames: one per shared monitor (see engine_frames.cpp).
+  void ReleaseMonitorFrames();
+  void SyncMonitorFrames();
+  // Draws the pending blocks once every cache they need is present.
+  int32_t AttendeeCheckPendingKeyframe();
+  int32_t DeliverCursor();
+
+  EngineOptions options_;
+  CCodecMgrWin* codec_ = nullptr;
+  CVzGrabWrapper* grab_ = nullptr;
+  IDSTp* tp_ = nullptr;
+  DSSessionConfig* session_ = nullptr;   // 7,892 bytes, kept off the stack of callers
+  SharingInfo* sharing_info_ = nullptr;  // 28,156 bytes
+  CMouseEntry* mouse_ = nullptr;
+  CVzArrayBase monitors_;  // CMonitorData*
+  CCacheController caches_;
+  CKeyframeController keyframes_;
+  int32_t constructed_ = 0;
+
+  int depth_ = 0;
+  bool stop_pending_ = false;
+  bool delete_pending_ = false;
+};

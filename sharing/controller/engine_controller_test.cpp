@@ -1,0 +1,321 @@
+// The engine object against a recording client, a recording transport
+// connection and the stand-in capture library: session start and stop,
+// the statuses and errors that reach the client, the capture's operations
+// and the sharing info.
+#include "sharing/controller/engine_controller.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "sharing/controller/testing/engine_test_support_testlib.h"
+
+namespace {
+
+using engine_test::FakeDsTp;
+using engine_test::FakeGrab;
+using engine_test::LogCapture;
+using engine_test::RecordingHostSink;
+using Calls = std::vector<std::string>;
+
+SharingInfo OneMonitorInfo(int32_t id, VzRect rect) {
+  SharingInfo info{};
+  info.BlockWidth = info.BlockHeight = 128;
+  info.IsDesktopSharing = 1;
+  info.SharedRect = rect;
+  info.MonitorCount = 1;
+  info.Monitors[0].MonitorId = id;
+  info.Monitors[0].Rect = rect;
+  info.Monitors[0].BitsPerPixel = 32;
+  info.Monitors[0].BackgroundColor = 0x123456;
+  return info;
+}
+
+class EngineControllerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_NE(FakeGrab(), nullptr);
+    FakeGrab()->Reset();
+    EngineOptions options;
+    options.create_tp = [this](IDSTpSink* sink) -> IDSTp* {
+      ++tp_made_;
+      tp_sink_ = sink;
+      return refuse_tp_ ? nullptr : &tp_;
+    };
+    options.release_tp = [this](IDSTp* tp) {
+      EXPECT_EQ(tp, &tp_);
+      ++tp_released_;
+    };
+    options.grab_library = kFakeGrabLibrary;
+    engine_.reset(new CEnginController(&host_, options));
+    ASSERT_EQ(engine_->IsConstructed(), 1);
+    config_.IsPresenter = 1;
+  }
+  void TearDown() override { engine_.reset(); }
+
+  // A started session: connected, and the server said it is up.
+  void Started() {
+    ASSERT_EQ(engine_->StartDS(nullptr, &config_, nullptr), 1);
+    engine_->OnTPStatusNotification(2);
+  }
+  // A cache the tables hold, so a clean-up shows.
+  void HoldACache() {
+    auto* cache = new CCacheEntry(30);
+    cache->PduId = 9;
+    engine_->OnDSTpCaches(&cache, 1);
+    cache->Release();
+    ASSERT_NE(engine_->caches().Find(30, 9), nullptr);
+  }
+
+  RecordingHostSink host_;
+  FakeDsTp tp_;
+  IDSTpSink* tp_sink_ = nullptr;
+  bool refuse_tp_ = false;
+  int tp_made_ = 0;
+  int tp_released_ = 0;
+  DSSessionConfig config_{};
+  std::unique_ptr<CEnginController> engine_;
+};
+
+TEST_F(EngineControllerTest, StartDSCopiesTheConfigAndConnectsOnce) {
+  EXPECT_EQ(engine_->StartDS(nullptr, nullptr, nullptr), 0);
+  EXPECT_EQ(tp_made_, 0);
+  config_.TcpPort = 4443;
+  ASSERT_EQ(engine_->StartDS(nullptr, &config_, nullptr), 1);
+  EXPECT_EQ(tp_sink_, static_cast<IDSTpSink*>(engine_.get()));
+  EXPECT_EQ(tp_.sent, Calls{"connect"});
+  EXPECT_EQ(tp_.connected_presenter, 1);
+  config_.TcpPort = 1;
+  EXPECT_EQ(engine_->GetSessionConfig()->TcpPort, 4443);
+
+  // A second start would orphan the first connection: refused.
+  LogCapture log;
+  EXPECT_EQ(engine_->StartDS(nullptr, &config_, nullptr), 0);
+  EXPECT_EQ(tp_made_, 1);
+  EXPECT_EQ(log.Count("already started"), 1u);
+  EXPECT_TRUE(host_.calls.empty());
+}
+
+TEST_F(EngineControllerTest, StartDSWithoutAConnectionFails) {
+  refuse_tp_ = true;
+  EXPECT_EQ(engine_->StartDS(nullptr, &config_, nullptr), 0);
+  EXPECT_EQ(engine_->SendCommand(nullptr), 0);
+}
+
+TEST_F(EngineControllerTest, StopDSOnAnIdleEngineCleansUpWithoutCallingTheClient) {
+  HoldACache();
+  EXPECT_EQ(engine_->StopDS(), 0);
+  EXPECT_EQ(engine_->caches().GetCount(), 0);
+  EXPECT_TRUE(host_.calls.empty());
+  EXPECT_EQ(tp_released_, 0);
+}
+
+TEST_F(EngineControllerTest, StatusesReachTheClientAfterTheEngineHandledThem) {
+  ASSERT_EQ(engine_->StartDS(nullptr, &config_, nullptr), 1);
+  HoldACache();
+  // Up: a session that has just started begins from empty tables.
+  engine_->OnTPStatusNotification(2);
+  EXPECT_EQ(engine_->caches().GetCount(), 0);
+
+  // Reconnecting: the capture is released before the client hears it.
+  ASSERT_EQ(engine_->StartCapture(nullptr, 3), 1);
+  HoldACache();
+  host_.after_call = [&](const std::string& call) {
+    if (call == "status 1") {
+      EXPECT_EQ(FakeGrab()->Live(), nullptr);
+    }
+  };
+  FakeGrab()->Reset();
+  engine_->OnTPStatusNotification(1);
+  EXPECT_EQ(FakeGrab()->Calls(), (Calls{"StopCapture()", "DSReleaseCapture"}));
+  EXPECT_NE(engine_->caches().Find(30, 9), nullptr);  // kept across a reconnect
+
+  engine_->OnTPStatusNotification(4);
+  EXPECT_EQ(engine_->caches().GetCount(), 0);
+  EXPECT_EQ(host_.calls, (Calls{"status 2", "status 1", "status 4"}));
+}
+
+TEST_F(EngineControllerTest, AnErrorCleansUpAndReleasesTheCaptureBeforeTheClientHearsIt) {
+  Started();
+  ASSERT_EQ(engine_->StartCapture(nullptr, 3), 1);
+  HoldACache();
+  host_.after_call = [&](const std::string& call) {
+    if (call != "error 30 50") return;
+    EXPECT_EQ(FakeGrab()->Live(), nullptr);
+    EXPECT_EQ(engine_->caches().GetCount(), 0);
+  };
+  engine_->OnTPErrorNotification(30, 50);
+  EXPECT_EQ(host_.calls, (Calls{"status 2", "error 30 50"}));
+  // The connection stays until StopDS.
+  EXPECT_EQ(tp_released_, 0);
+  engine_->StopDS();
+  EXPECT_EQ(tp_released_, 1);
+}
+
+TEST_F(EngineControllerTest, AfterStopDSNothingReachesTheClient) {
+  Started();
+  ASSERT_EQ(engine_->StartCapture(nullptr, 3), 1);
+  engine_->StopDS();
+  EXPECT_EQ(tp_released_, 1);
+  EXPECT_EQ(FakeGrab()->Live(), nullptr);
+  // Events the connection had queued before it was released.
+  engine_->OnTPStatusNotification(4);
+  engine_->OnTPErrorNotification(10, 50);
+  DSCommandRecord command{};
+  engine_->OnDSTpCommand(&command);
+  SharingInfo info = OneMonitorInfo(1, {0, 0, 800, 600});
+  engine_->OnDSTpSharingInfo(&info);
+  EXPECT_EQ(host_.calls, Calls{"status 2"});
+}
+
+TEST_F(EngineControllerTest, SendCommandReportsWhetherAnythingWasSent) {
+  DSCommandRecord command{};
+  command.Type = 100;
+  EXPECT_EQ(engine_->SendCommand(&command), 0);  // no session
+  ASSERT_EQ(engine_->StartDS(nullptr, &config_, nullptr), 1);
+  EXPECT_EQ(engine_->SendCommand(nullptr), 0);
+  EXPECT_EQ(engine_->SendCommand(&command), 1);
+  tp_.send_result = 0;  // not joined: the connection dropped it
+  EXPECT_EQ(engine_->SendCommand(&command), 0);
+  EXPECT_EQ(tp_.sent, (Calls{"connect", "command 100", "command 100"}));
+
+  CVZBinaryData web("abc", 3);
+  EXPECT_EQ(engine_->SendWebBinary(&web), 1);
+  EXPECT_EQ(engine_->SendWebBinary(nullptr), 1);
+  EXPECT_EQ(tp_.sent.back(), "web 3");
+}
+
+TEST_F(EngineControllerTest, ReceivedCommandsAndWebBytesGoToTheClient) {
+  Started();
+  DSCommandRecord command{};
+  command.Type = 30;
+  CVZBinaryData web("abcd", 4);
+  engine_->OnDSTpCommand(&command);
+  engine_->OnDSTpWebBinary(&web);
+  engine_->OnDSKeSharingStatus(1);
+  EXPECT_EQ(host_.calls, (Calls{"status 2", "command 30", "web 4", "paused 1"}));
+}
+
+TEST_F(EngineControllerTest, StartCaptureMakesTheProviderOnceAndTurnsTheCursorOn) {
+  ASSERT_EQ(engine_->StartCapture(nullptr, 3), 1);
+  MeetConfig meet{};
+  ASSERT_EQ(engine_->StartCapture(&meet, 2), 1);
+  EXPECT_EQ(FakeGrab()->Calls(), (Calls{"DSCreateCapture", "StartCapture(null,3)", "SetCursorCapture(1)",
+                                        "StartCapture(config,2)", "SetCursorCapture(1)"}));
+  EXPECT_EQ(FakeGrab()->Sink(), static_cast<IVzGrabProviderSink*>(engine_.get()));
+}
+
+TEST_F(EngineControllerTest, ACaptureThatDoesNotStartOrCannotBeMadeFailsTheStart) {
+  LogCapture log;
+  FakeGrab()->SetStartResult(0);
+  EXPECT_EQ(engine_->StartCapture(nullptr, 3), 0);
+  EXPECT_EQ(log.Count("Start DS capture failed."), 1u);
+
+  EngineOptions options;
+  options.grab_library = "vzgrabnotthere";
+  CEnginController without(&host_, options);
+  EXPECT_EQ(without.StartCapture(nullptr, 3), 0);
+  EXPECT_EQ(log.Count("Create capture instance failed."), 1u);
+  EXPECT_EQ(without.GetMonitorList(), nullptr);
+  EXPECT_EQ(without.ShareMonitor(nullptr, 1), 0);
+}
+
+TEST_F(EngineControllerTest, CaptureOperationsPassToTheProviderOnlyWhileOneExists) {
+  EXPECT_EQ(engine_->GetMonitorList(), nullptr);
+  EXPECT_EQ(engine_->GetCaptureHold(), 0);
+  engine_->CaptureNow();
+  EXPECT_TRUE(FakeGrab()->Calls().empty());
+
+  ASSERT_EQ(engine_->StartCapture(nullptr, 3), 1);
+  FakeGrab()->Reset();
+  MonitorList* monitors = engine_->GetMonitorList();
+  ASSERT_NE(monitors, nullptr);
+  EXPECT_EQ(monitors->Count, 1);
+  ASSERT_NE(engine_->GetWindowList(), nullptr);
+  EXPECT_EQ(engine_->ShareMonitor(&monitors->Monitors[0], 1), 1);
+  ApplicationInfo window{};
+  window.Window = 77;
+  EXPECT_EQ(engine_->ShareWindow(&window, 1), 1);
+  engine_->CaptureNow();
+  engine_->Refresh();
+  engine_->SetCaptureHold(5);
+  EXPECT_EQ(engine_->GetCaptureHold(), 7);
+  EXPECT_EQ(engine_->ShowPointerWindow(1), 1);
+  EXPECT_EQ(engine_->IsPointerWindowShown(), 1);
+  VzPoint point{12, 34};
+  EXPECT_EQ(engine_->ShowArrowIndicator(u"me", 0xff, &point), 1);
+  EXPECT_EQ(engine_->SetArrowIndicatorText(u"me", 0xfe), 1);
+  EXPECT_EQ(engine_->SetExcludedWindow1(11), 1);
+  EXPECT_EQ(engine_->SetExcludedWindow2(12), 1);
+  EXPECT_EQ(engine_->SetExcludedWindow3(13), 1);
+  engine_->SetCursorCapture(0);
+  EXPECT_EQ(engine_->SetBlankScreenMode(1), 1);
+  EXPECT_EQ(engine_->IsBlankScreenActive(), 1);
+  engine_->SetSendBacklog(300);
+  EXPECT_EQ(engine_->StopCapture(), 1);
+  EXPECT_EQ(FakeGrab()->Calls(),
+            (Calls{"GetMonitorList()", "GetWindowList()", "ShareMonitor(1,1)", "ShareWindow(77,1)", "CaptureNow()",
+                   "Refresh()", "SetCaptureHold(5)", "GetCaptureHold()", "ShowPointerWindow(1)",
+                   "IsPointerWindowShown()", "ShowArrowIndicator(255,12)", "SetArrowIndicatorText(254)",
+                   "SetExcludedWindow1(11)", "SetExcludedWindow2(12)", "SetExcludedWindow3(13)",
+                   "SetCursorCapture(0)", "SetBlankScreenMode(1)", "IsBlankScreenActive()", "SetSendBacklog(300)",
+                   "StopCapture()"}));
+}
+
+TEST_F(EngineControllerTest, TheTransportBacklogThrottlesTheCapture) {
+  engine_->OnDSTpSendBacklog(20000);  // no capture: nothing to do
+  ASSERT_EQ(engine_->StartCapture(nullptr, 3), 1);
+  FakeGrab()->Reset();
+  engine_->OnDSTpSendBacklog(16001);
+  EXPECT_EQ(FakeGrab()->Calls(), Calls{"SetSendBacklog(16001)"});
+}
+
+TEST_F(EngineControllerTest, TheCapturesSharingInfoIsStoredGreyedSentAndReported) {
+  Started();
+  SharingInfo info = OneMonitorInfo(2, {1600, 0, 3520, 1080});
+  EXPECT_EQ(engine_->OnDSKeSharingInfo(nullptr), 0);
+  ASSERT_EQ(engine_->OnDSKeSharingInfo(&info), 1);
+  EXPECT_EQ(tp_.sent, (Calls{"connect", "sharing_info 1 bg " + std::to_string(0xff606060u)}));
+  EXPECT_EQ(host_.calls, (Calls{"status 2", "sharing_info 1"}));
+  MonitorInfo* monitor = engine_->GetMonitorInfo(2);
+  ASSERT_NE(monitor, nullptr);
+  EXPECT_EQ(monitor->Rect.left, 1600);
+  EXPECT_EQ(engine_->GetMonitorInfo(1), nullptr);
+  EXPECT_EQ(engine_->GetMonitorInfo(0), nullptr);
+}
+
+TEST_F(EngineControllerTest, ASharingInfoWithTooManyMonitorsIsRefused) {
+  Started();
+  LogCapture log;
+  SharingInfo info = OneMonitorInfo(1, {0, 0, 800, 600});
+  ASSERT_EQ(engine_->OnDSTpSharingInfo(&info), 1);
+  SharingInfo bad = info;
+  bad.MonitorCount = 17;
+  EXPECT_EQ(engine_->OnDSTpSharingInfo(&bad), 0);
+  bad.MonitorCount = -1;
+  EXPECT_EQ(engine_->OnDSKeSharingInfo(&bad), 0);
+  bad.MonitorCount = 1;
+  bad.ApplicationCount = 66;
+  EXPECT_EQ(engine_->OnDSTpSharingInfo(&bad), 0);
+  EXPECT_EQ(log.Count("refused"), 3u);
+  // The last good one stays.
+  EXPECT_EQ(engine_->sharing_info().MonitorCount, 1);
+  EXPECT_NE(engine_->GetMonitorInfo(1), nullptr);
+}
+
+TEST_F(EngineControllerTest, ReceivedCachesAreStoredAndOutOfRangeIndicesRefused) {
+  LogCapture log;
+  auto* good = new CCacheEntry(25);
+  good->PduId = 3;
+  auto* huge = new CCacheEntry(0xFFFFFFFFu);
+  huge->PduId = 4;
+  CCacheEntry* list[] = {good, huge};
+  EXPECT_EQ(engine_->OnDSTpCaches(list, 2), 1);
+  good->Release();
+  huge->Release();
+  EXPECT_NE(engine_->caches().Find(25, 3), nullptr);
+  EXPECT_EQ(engine_->caches().GetCount(), 26);
+  EXPECT_GE(log.Count("ERROR"), 1u);
+}
+
+}  // namespace
