@@ -24,7 +24,7 @@ class CaptureScreensTest : public ::testing::Test {
     windows_ = std::move(windows);
     screen_.SetWindows(windows_);
     monitors_.RefreshWindows(screen_);
-    ASSERT_EQ(monitors_.ShareWindow(window, 1, screen_), 1);
+    ASSERT_EQ(monitors_.ShareWindow(window, 1, &screen_), 1);
   }
   CaptureRoundSettings Settings() {
     CaptureRoundSettings settings;

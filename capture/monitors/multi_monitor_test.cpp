@@ -68,7 +68,7 @@ TEST(MultiMonitorTest, SharingAnUnknownMonitorOrWindowClearsEveryMark) {
   set.RefreshWindows(screen);
   LogRecorder log;
 
-  ASSERT_EQ(set.ShareWindow(0x500, 1, screen), 1);
+  ASSERT_EQ(set.ShareWindow(0x500, 1, &screen), 1);
   EXPECT_EQ(set.sharing_kind(), kSharingWindow);
   EXPECT_EQ(set.SharedApplications().size(), 1u);
   EXPECT_EQ(set.ShareMonitor(7, 1), 0);
@@ -77,7 +77,7 @@ TEST(MultiMonitorTest, SharingAnUnknownMonitorOrWindowClearsEveryMark) {
   EXPECT_FALSE(set.SharesMonitors());
 
   ASSERT_EQ(set.ShareMonitor(1, 1), 1);
-  EXPECT_EQ(set.ShareWindow(0x999, 1, screen), 0);
+  EXPECT_EQ(set.ShareWindow(0x999, 1, &screen), 0);
   EXPECT_TRUE(log.Saw("window handle [0x00000999] not found [1]"));
   EXPECT_FALSE(set.SharesMonitors());
   EXPECT_EQ(set.sharing_kind(), kSharingWindow);
@@ -144,7 +144,7 @@ TEST(MultiMonitorTest, TheWindowListHoldsTheTopSixtyFourOwnersAndCarriesTheShare
   EXPECT_EQ(list->Applications[63].Window, 0x1000u + 1);  // the bottom one is left out
   EXPECT_EQ(list->Applications[64].Window, 0u);
 
-  ASSERT_EQ(set.ShareWindow(0x1000 + 10, 1, screen), 1);
+  ASSERT_EQ(set.ShareWindow(0x1000 + 10, 1, &screen), 1);
   windows.erase(windows.begin() + 64);  // the top window closes
   screen.SetWindows(windows);
   list = set.RefreshWindows(screen);
@@ -172,7 +172,7 @@ TEST(MultiMonitorTest, ASharedWindowThatMovesIsNoticedOnce) {
   set.Reset(screen);
   set.RefreshWindows(screen);
   EXPECT_FALSE(set.SharedWindowMoved(screen));  // nothing shared
-  ASSERT_EQ(set.ShareWindow(0x10, 1, screen), 1);
+  ASSERT_EQ(set.ShareWindow(0x10, 1, &screen), 1);
   EXPECT_FALSE(set.SharedWindowMoved(screen));
   windows[0].bounds.x = 40;
   screen.SetWindows(windows);

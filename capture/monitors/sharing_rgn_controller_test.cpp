@@ -23,7 +23,7 @@ class SharingRgnControllerTest : public ::testing::Test {
   void ShareWindow(VzWindowHandle window) {
     monitors_.Reset(screen_);
     monitors_.RefreshWindows(screen_);
-    ASSERT_EQ(monitors_.ShareWindow(window, 1, screen_), 1);
+    ASSERT_EQ(monitors_.ShareWindow(window, 1, &screen_), 1);
   }
   bool Update() { return regions_.Update(monitors_.MonitorRegion(), monitors_, screen_, is_own_); }
 
