@@ -46,7 +46,7 @@ bool CCursorChannel::ShapeAcceptable(const CaptureMouseInfo& info) const {
 
 void CCursorChannel::MakeImage(const CaptureMouseInfo& info, CCacheEntry* entry) {
   if (info.Format == kFormatPng) {
-    entry->SetSlot(0, kDsCachePng, info.Data, static_cast<uint32_t>(info.DataSize));
+    entry->SetSlot(0, kDsCachePng, CaptureMousePixels(&info), static_cast<uint32_t>(info.DataSize));
     return;
   }
   if (info.Format != kFormatRgba && info.Format != kFormatArgb) {
@@ -56,7 +56,7 @@ void CCursorChannel::MakeImage(const CaptureMouseInfo& info, CCacheEntry* entry)
   uint8_t* png = nullptr;
   uint32_t size = 0;
   const int code = info.Format == kFormatRgba ? kCursorPngRgba : kCursorPngArgb;
-  if (!EncodeCursorPng(info.Data, info.Width, info.Height, code, &png, &size)) return;
+  if (!EncodeCursorPng(CaptureMousePixels(&info), info.Width, info.Height, code, &png, &size)) return;
   // The slot takes the encoder's malloc'ed bytes as they are.
   entry->ClearData();
   entry->Slots[0] = CacheSlot{kDsCachePng, size, png};
@@ -68,7 +68,7 @@ int32_t CCursorChannel::OnCaptureMouse(const CaptureMouseInfo* info, IDSTp* tran
     if (transport != nullptr) transport->DSSendMouseInfo(&state_);
     return 1;
   }
-  if (info->DataSize != 0 && info->Data != nullptr) {
+  if (info->DataSize != 0 && CaptureMousePixels(info) != nullptr) {
     if (!ShapeAcceptable(*info)) {
       VZ_LOG_ERROR("cursor shape refused: format [%d] %d x %d with [%d] bytes.", info->Format, info->Width,
                    info->Height, info->DataSize);
@@ -76,7 +76,7 @@ int32_t CCursorChannel::OnCaptureMouse(const CaptureMouseInfo* info, IDSTp* tran
     }
     uint8_t digest[CMd5Digest::kSize] = {};
     CCacheEntry* entry = nullptr;
-    if (CMd5Digest::Compute(info->Data, static_cast<size_t>(info->DataSize), digest)) {
+    if (CMd5Digest::Compute(CaptureMousePixels(info), static_cast<size_t>(info->DataSize), digest)) {
       entry = caches_.LookupCursor(digest);
     }
     if (entry == nullptr) {

@@ -26,8 +26,11 @@ std::vector<uint8_t> ReadWithLibpng(const std::string& png, int* width, int* hei
   return rgba;
 }
 
-// A shape record as the capture hands it over, its pixels in `pixels`.
-CaptureMouseInfo Shape(std::vector<uint8_t>& pixels, int w, int h, int32_t format, int x = 10, int y = 20) {
+// A shape record as the capture hands it over: the header, then the pixels
+// at offset 1,600 of the same block.
+std::vector<uint8_t> Shape(const std::vector<uint8_t>& pixels, int w, int h, int32_t format, int x = 10,
+                           int y = 20) {
+  std::vector<uint8_t> block(kCaptureMousePixelsOffset + pixels.size(), 0);
   CaptureMouseInfo info{};
   info.MonitorId = 1;
   info.X = x;
@@ -38,9 +41,12 @@ CaptureMouseInfo Shape(std::vector<uint8_t>& pixels, int w, int h, int32_t forma
   info.HotspotY = 4;
   info.Format = format;
   info.DataSize = static_cast<int32_t>(pixels.size());
-  info.Data = pixels.data();
-  return info;
+  info.Data = kCaptureMousePixelsOffset;
+  std::memcpy(block.data(), &info, sizeof info);
+  std::memcpy(block.data() + kCaptureMousePixelsOffset, pixels.data(), pixels.size());
+  return block;
 }
+CaptureMouseInfo* Info(std::vector<uint8_t>& block) { return reinterpret_cast<CaptureMouseInfo*>(block.data()); }
 
 std::vector<uint8_t> ArgbPixels(int w, int h, uint8_t seed) {
   std::vector<uint8_t> pixels(static_cast<size_t>(w) * h * 4);
@@ -134,7 +140,8 @@ TEST(CursorPngTest, GarbageTruncatedAndOversizedImagesAreRefused) {
 
 TEST_F(CursorTest, AShapeIsSentOnceAndAMoveSendsOnlyTheRecord) {
   auto pixels = ArgbPixels(16, 16, 1);
-  CaptureMouseInfo info = Shape(pixels, 16, 16, CCursorChannel::kFormatArgb);
+  auto info_block = Shape(pixels, 16, 16, CCursorChannel::kFormatArgb);
+  CaptureMouseInfo& info = *Info(info_block);
   ASSERT_EQ(1, presenter_.OnCaptureMouse(&info, &tp_));
   ASSERT_EQ(2u, tp_.sent.size());
   EXPECT_EQ(DS_DATA_CREATE_CACHES, tp_.sent[0].type);
@@ -163,14 +170,17 @@ TEST_F(CursorTest, TheTwentiethShapeEvictsTheLeastRecentlyUsedCursorCache) {
   std::vector<std::vector<uint8_t>> shapes;
   for (int i = 0; i < 20; ++i) shapes.push_back(ArgbPixels(8, 8, static_cast<uint8_t>(i)));
   for (int i = 0; i < 19; ++i) {
-    CaptureMouseInfo info = Shape(shapes[i], 8, 8, CCursorChannel::kFormatArgb);
+    auto info_block = Shape(shapes[i], 8, 8, CCursorChannel::kFormatArgb);
+    CaptureMouseInfo& info = *Info(info_block);
     ASSERT_EQ(1, presenter_.OnCaptureMouse(&info, &tp_));
   }
   // Shape 0 is used again, so shape 1's cache is the oldest.
-  CaptureMouseInfo again = Shape(shapes[0], 8, 8, CCursorChannel::kFormatArgb);
+  auto again_block = Shape(shapes[0], 8, 8, CCursorChannel::kFormatArgb);
+  CaptureMouseInfo& again = *Info(again_block);
   presenter_.OnCaptureMouse(&again, &tp_);
   tp_.Clear();
-  CaptureMouseInfo twentieth = Shape(shapes[19], 8, 8, CCursorChannel::kFormatArgb);
+  auto twentieth_block = Shape(shapes[19], 8, 8, CCursorChannel::kFormatArgb);
+  CaptureMouseInfo& twentieth = *Info(twentieth_block);
   ASSERT_EQ(1, presenter_.OnCaptureMouse(&twentieth, &tp_));
   ASSERT_EQ(1, tp_.Count(DS_DATA_CREATE_CACHES));
   EXPECT_EQ(3u, tp_.sent[0].caches[0].index);  // shape 1 lived at 3
@@ -179,24 +189,24 @@ TEST_F(CursorTest, TheTwentiethShapeEvictsTheLeastRecentlyUsedCursorCache) {
 
 TEST_F(CursorTest, ShapesThatClaimMorePixelsThanTheyHoldAreRefused) {
   auto pixels = ArgbPixels(16, 16, 1);
-  CaptureMouseInfo info = Shape(pixels, 16, 16, CCursorChannel::kFormatArgb);
-  info.Height = 17;
-  EXPECT_EQ(0, presenter_.OnCaptureMouse(&info, &tp_));
-  info = Shape(pixels, 16, 16, CCursorChannel::kFormatRgba);
-  info.Width = 200;
-  info.Height = 1;
-  EXPECT_EQ(0, presenter_.OnCaptureMouse(&info, &tp_));
+  auto taller = Shape(pixels, 16, 16, CCursorChannel::kFormatArgb);
+  Info(taller)->Height = 17;
+  EXPECT_EQ(0, presenter_.OnCaptureMouse(Info(taller), &tp_));
+  auto wider = Shape(pixels, 16, 16, CCursorChannel::kFormatRgba);
+  Info(wider)->Width = 200;
+  Info(wider)->Height = 1;
+  EXPECT_EQ(0, presenter_.OnCaptureMouse(Info(wider), &tp_));
   EXPECT_TRUE(tp_.sent.empty());
   // Format 30 is taken as it is.
-  std::vector<uint8_t> png_bytes{1, 2, 3};
-  info = Shape(png_bytes, 16, 16, CCursorChannel::kFormatPng);
-  EXPECT_EQ(1, presenter_.OnCaptureMouse(&info, &tp_));
+  auto png = Shape(std::vector<uint8_t>{1, 2, 3}, 16, 16, CCursorChannel::kFormatPng);
+  EXPECT_EQ(1, presenter_.OnCaptureMouse(Info(png), &tp_));
   EXPECT_EQ("\x01\x02\x03", tp_.sent[0].caches[0].bytes);
 }
 
 TEST_F(CursorTest, AFailedCacheSendMakesTheShapeAgainNextTime) {
   auto pixels = ArgbPixels(8, 8, 1);
-  CaptureMouseInfo info = Shape(pixels, 8, 8, CCursorChannel::kFormatArgb);
+  auto info_block = Shape(pixels, 8, 8, CCursorChannel::kFormatArgb);
+  CaptureMouseInfo& info = *Info(info_block);
   tp_.result = 0;
   EXPECT_EQ(0, presenter_.OnCaptureMouse(&info, &tp_));
   EXPECT_EQ(0, tp_.Count(DS_DATA_CREATE_MOUSEINFO));
@@ -207,7 +217,8 @@ TEST_F(CursorTest, AFailedCacheSendMakesTheShapeAgainNextTime) {
 
 TEST_F(CursorTest, AttendeeAsksForAnUnknownShapeThenDeliversItsPng) {
   auto pixels = ArgbPixels(16, 16, 5);
-  CaptureMouseInfo info = Shape(pixels, 16, 16, CCursorChannel::kFormatArgb);
+  auto info_block = Shape(pixels, 16, 16, CCursorChannel::kFormatArgb);
+  CaptureMouseInfo& info = *Info(info_block);
   ASSERT_EQ(1, presenter_.OnCaptureMouse(&info, &tp_));
   ds_test::Side side(nullptr);
   // The record arrives first (a late attendee): one request, nobody told.

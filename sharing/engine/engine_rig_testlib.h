@@ -274,8 +274,9 @@ class Screen {
     data->DirtyRect = box;
     data->BitsPerPixel = 32;
     data->DataSize = static_cast<int32_t>(size);
-    data->Data = record_.data() + sizeof(CaptureScreenData);
-    for (int y = box.top; y < box.bottom; ++y) std::memcpy(data->Data + row * (y - box.top), &At(box.left, y), row);
+    data->Data = kCaptureScreenHeaderSize;
+    uint8_t* pixels = CaptureScreenPixels(data);
+    for (int y = box.top; y < box.bottom; ++y) std::memcpy(pixels + row * (y - box.top), &At(box.left, y), row);
     return data;
   }
   int32_t id() const { return id_; }

@@ -87,7 +87,7 @@ bool CMonitorData::ApplyScreenData(const CaptureScreenData& data) {
                  data.BitsPerPixel, info_.BitsPerPixel);
     return false;
   }
-  if (data.Data == nullptr) return true;
+  if (data.Data == 0) return true;
   const VzRect& box = data.DirtyRect;
   // An empty box inside the frame changes nothing; any other box must lie
   // wholly inside it.
@@ -106,7 +106,7 @@ bool CMonitorData::ApplyScreenData(const CaptureScreenData& data) {
                  static_cast<long long>(needed));
     return false;
   }
-  return CopyRows(data.Data, box) > 0;
+  return CopyRows(CaptureScreenPixels(&data), box) > 0;
 }
 
 bool CMonitorData::PaintBlock(const uint8_t* pixels, size_t size, const VzRect& rect) {

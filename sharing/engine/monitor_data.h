@@ -40,7 +40,8 @@ class CMonitorData {
   // Presenter: copies the changed box of `data` into the frame. False when
   // the bits per pixel differ from the frame's, the box lies outside the
   // frame, or the data holds fewer bytes than the box; true without copying
-  // when the data carries no pixels or the box is empty.
+  // when the data carries no pixels (Data 0) or the box is empty. The
+  // pixels follow the record's header (CaptureScreenPixels).
   bool ApplyScreenData(const CaptureScreenData& data);
   // Attendee: copies packed rows of rect-width x 4 bytes (`size` of them
   // given) into `rect`. False when the rectangle is empty or outside the

@@ -66,7 +66,7 @@ int32_t CTilePipeline::OnScreenData(const CaptureScreenData* data, CMonitorFrame
   const int32_t height = frame->Height();
   VzRect area = data->DirtyRect;
   // An empty box changed no pixel: nothing to cut.
-  const bool empty = data->Data == nullptr || area.left >= area.right || area.top >= area.bottom;
+  const bool empty = data->Data == 0 || area.left >= area.right || area.top >= area.bottom;
   if (!empty) {
     // Right and bottom always move out by a whole block, then are cut to
     // the monitor (ApplyScreenData has checked the box lies inside it).
