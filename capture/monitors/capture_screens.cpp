@@ -67,6 +67,10 @@ CaptureRoundResult CCaptureScreens::CheckSharedScreenData(vz::ScreenSource& sour
     VZ_LOG_ERROR(" ------------> visual change, skip scan this time!");
     return CaptureRoundResult::kVisualChange;
   }
+  return ScanAndSend(settings, sender) ? CaptureRoundResult::kChanged : CaptureRoundResult::kNoChange;
+}
+
+bool CCaptureScreens::ScanAndSend(const CaptureRoundSettings& settings, IChangedBoxSender& sender) {
   ScanContext context;
   context.capture_mode = settings.capture_mode;
   context.block_width = settings.block_width;
@@ -83,7 +87,7 @@ CaptureRoundResult CCaptureScreens::CheckSharedScreenData(vz::ScreenSource& sour
   const CScreenRegion covered = regions_.covered();
   bool taken = false;
   for (auto& grabber : grabbers) taken = grabber->SendChangedBox(shared, covered, settings.header_colour, sender) || taken;
-  return taken ? CaptureRoundResult::kChanged : CaptureRoundResult::kNoChange;
+  return taken;
 }
 
 bool CCaptureScreens::DumpAllScreens(uint32_t header_colour, IChangedBoxSender& sender) {

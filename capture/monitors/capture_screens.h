@@ -46,6 +46,8 @@ class CCaptureScreens {
   // Walks the windows; true when the shared area is as before (the regions
   // are then stored in the monitor set), false on a visual change.
   bool RegionsUnchanged(vz::ScreenSource& source, const IsOwnWindowFn& is_own_window);
+  // Scans every grabber and sends what changed; true when a sink took data.
+  bool ScanAndSend(const CaptureRoundSettings& settings, IChangedBoxSender& sender);
   // One incremental round: visual-change test, then scan and send on every
   // grabber.
   CaptureRoundResult CheckSharedScreenData(vz::ScreenSource& source, const IsOwnWindowFn& is_own_window,

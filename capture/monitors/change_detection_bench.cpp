@@ -69,6 +69,44 @@ void BM_ChangeDetectionAllChanged(benchmark::State& state) {
 }
 BENCHMARK(BM_ChangeDetectionAllChanged)->Apply(Dimensions)->Unit(benchmark::kMicrosecond);
 
+// The compare's worst case: every pixel off by the tolerance (compositor
+// noise), so every row is walked channel by channel and nothing is found.
+void BM_ChangeDetectionNoise(benchmark::State& state) {
+  const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
+  const std::vector<uint32_t> previous = Frame(w, h, 1);
+  std::vector<uint32_t> current = previous;
+  for (uint32_t& p : current) p = (p & 0xFFFCFCFCu) + 0x00030303u - ((p & 0x00030303u) == 0x00030303u ? 0x00030303u : 0);
+  int l, t, r, b;
+  for (auto _ : state) {
+    const bool changed = FindImageChange(previous.data(), current.data(), w, 0, 0, w, h, &l, &t, &r, &b);
+    benchmark::DoNotOptimize(changed);
+  }
+  state.SetBytesProcessed(int64_t(state.iterations()) * w * h * 4);
+}
+BENCHMARK(BM_ChangeDetectionNoise)->Apply(Dimensions)->Unit(benchmark::kMicrosecond);
+
+// A whole full-compare round in which every pixel changed: the banded copy
+// from the in-memory screen, the compare and the copy into the previous image.
+void BM_FullCompareRoundAllChanged(benchmark::State& state) {
+  const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
+  vz::ScreenDouble screen(w, h);
+  MonitorInfo monitor{};
+  monitor.MonitorId = 1;
+  monitor.Rect = {0, 0, w, h};
+  monitor.BitsPerPixel = 32;
+  CSharedMonitor grabber(monitor);
+  grabber.InitMonitor(&screen);
+  ScanContext context;
+  uint32_t colour = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    screen.Fill({0, 0, w, h}, 0xFF000000u | (colour += 0x101010u));
+    state.ResumeTiming();
+    benchmark::DoNotOptimize(grabber.ScanScreenChanged(true, context));
+  }
+}
+BENCHMARK(BM_FullCompareRoundAllChanged)->Apply(Dimensions)->Unit(benchmark::kMillisecond);
+
 // A whole full-compare round of a grabber on the in-memory screen: the copy
 // from the screen in bands, the compare and the copy into the previous image,
 // with one pixel changed each round.
@@ -90,6 +128,29 @@ void BM_FullCompareRoundOnePixel(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_FullCompareRoundOnePixel)->Apply(Dimensions)->Unit(benchmark::kMillisecond);
+
+// A sampled round on an unchanged screen: a handful of one-line reads.
+void BM_SampledRoundUnchanged(benchmark::State& state) {
+  const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
+  vz::ScreenDouble screen(w, h);
+  MonitorInfo monitor{};
+  monitor.MonitorId = 1;
+  monitor.Rect = {0, 0, w, h};
+  monitor.BitsPerPixel = 32;
+  CSharedMonitor grabber(monitor);
+  grabber.InitMonitor(&screen);
+  ScanContext context;
+  int32_t phase = 0;
+  context.has_cursor = true;
+  context.cursor_x = w / 2;
+  context.cursor_y = h / 2;
+  context.cursor_phase = &phase;
+  const int reads_before = screen.reads();
+  for (auto _ : state) benchmark::DoNotOptimize(grabber.ScanScreenChanged(false, context));
+  state.counters["reads_per_round"] =
+      benchmark::Counter(static_cast<double>(screen.reads() - reads_before) / static_cast<double>(state.iterations()));
+}
+BENCHMARK(BM_SampledRoundUnchanged)->Apply(Dimensions)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

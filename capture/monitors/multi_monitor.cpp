@@ -38,7 +38,7 @@ CMultiMonitor::CMultiMonitor(int32_t own_process_id) : own_process_id_(own_proce
 
 CMultiMonitor::~CMultiMonitor() = default;
 
-void CMultiMonitor::Reset(vz::ScreenSource& source) {
+void CMultiMonitor::Reset(vz::ScreenSource* source) {
   VZ_LOG("Monitor reset members");
   {
     CScopedLock guard(lock_);
@@ -51,7 +51,7 @@ void CMultiMonitor::Reset(vz::ScreenSource& source) {
     monitor_region_.Clear();
     sharing_kind_ = kSharingNothing;
   }
-  RefreshMonitors(source);
+  if (source) RefreshMonitors(*source);
 }
 
 MonitorList* CMultiMonitor::RefreshMonitors(vz::ScreenSource& source) {
@@ -139,10 +139,10 @@ int32_t CMultiMonitor::ShareMonitor(int32_t monitor_id, int32_t share) {
   return 1;
 }
 
-int32_t CMultiMonitor::ShareWindow(VzWindowHandle window, int32_t share, vz::ScreenSource& source) {
+int32_t CMultiMonitor::ShareWindow(VzWindowHandle window, int32_t share, vz::ScreenSource* source) {
   VZ_LOG("window handle [0x%08X] share [%d]", window, share);
   // Read before taking the lock: a window-list read may be slow.
-  const std::vector<vz::ScreenWindow> windows = share ? source.Windows() : std::vector<vz::ScreenWindow>();
+  const std::vector<vz::ScreenWindow> windows = share && source ? source->Windows() : std::vector<vz::ScreenWindow>();
   CScopedLock guard(lock_);
   sharing_kind_ = kSharingWindow;
   ClearMarks();

@@ -40,8 +40,8 @@ class CMultiMonitor {
   CriticalSectionLock& lock() { return lock_; }
 
   // Forgets everything (grabbers, lists, marks, regions), then reads the
-  // monitors again.
-  void Reset(vz::ScreenSource& source);
+  // monitors again (not without a source).
+  void Reset(vz::ScreenSource* source);
   // Reads the monitors (at most 16), carrying each one's shared mark over by
   // device name; returns the set's list, valid until the next refresh.
   MonitorList* RefreshMonitors(vz::ScreenSource& source);
@@ -52,8 +52,10 @@ class CMultiMonitor {
   // Shares one monitor (by MonitorId) or one window (by owner handle) and
   // clears every other mark. 1 when something is shared now, 0 when the id
   // is unknown or share is 0 (the marks are cleared all the same).
+  // A window takes its current rectangle from `source`, or (null) keeps the
+  // one of the last list refresh.
   int32_t ShareMonitor(int32_t monitor_id, int32_t share);
-  int32_t ShareWindow(VzWindowHandle window, int32_t share, vz::ScreenSource& source);
+  int32_t ShareWindow(VzWindowHandle window, int32_t share, vz::ScreenSource* source);
   // Re-reads the shared windows' rectangles; true when one of them changed.
   bool SharedWindowMoved(vz::ScreenSource& source);
 
@@ -79,6 +81,9 @@ class CMultiMonitor {
   bool MonitorAt(int x, int y, MonitorInfo* out);
   // Whether a device point lies in the shared area and outside the covered.
   bool IsPointShared(int x, int y);
+  // The lists as they stand (the caller's thread reads them between refreshes).
+  MonitorList* monitor_list() { return &monitor_list_; }
+  ApplicationList* window_list() { return &window_list_; }
   // Copies of all monitors, of the list as it stands.
   std::vector<MonitorInfo> Monitors();
 

@@ -43,7 +43,7 @@ TEST(MultiMonitorTest, AShareMarkFollowsTheDeviceNameAcrossARefresh) {
   vz::ScreenDouble screen(3000, 1000);
   screen.SetMonitors({Monitor({0, 0, 1000, 1000}, "HDMI-1"), Monitor({1000, 0, 1000, 1000}, "DP-2")});
   CMultiMonitor set(kOwnPid);
-  set.Reset(screen);
+  set.Reset(&screen);
   ASSERT_EQ(set.ShareMonitor(2, 1), 1);
   // The second monitor alone makes up the monitor region.
   EXPECT_EQ(set.MonitorRegion(), CScreenRegion(VzRect{1000, 0, 2000, 1000}));
@@ -64,11 +64,11 @@ TEST(MultiMonitorTest, SharingAnUnknownMonitorOrWindowClearsEveryMark) {
   screen.SetMonitors({Monitor({0, 0, 1000, 1000}, "A"), Monitor({1000, 0, 1000, 1000}, "B")});
   screen.SetWindows({Window(0x500, {10, 10, 300, 200}, 77)});
   CMultiMonitor set(kOwnPid);
-  set.Reset(screen);
+  set.Reset(&screen);
   set.RefreshWindows(screen);
   LogRecorder log;
 
-  ASSERT_EQ(set.ShareWindow(0x500, 1, screen), 1);
+  ASSERT_EQ(set.ShareWindow(0x500, 1, &screen), 1);
   EXPECT_EQ(set.sharing_kind(), kSharingWindow);
   EXPECT_EQ(set.SharedApplications().size(), 1u);
   EXPECT_EQ(set.ShareMonitor(7, 1), 0);
@@ -77,7 +77,7 @@ TEST(MultiMonitorTest, SharingAnUnknownMonitorOrWindowClearsEveryMark) {
   EXPECT_FALSE(set.SharesMonitors());
 
   ASSERT_EQ(set.ShareMonitor(1, 1), 1);
-  EXPECT_EQ(set.ShareWindow(0x999, 1, screen), 0);
+  EXPECT_EQ(set.ShareWindow(0x999, 1, &screen), 0);
   EXPECT_TRUE(log.Saw("window handle [0x00000999] not found [1]"));
   EXPECT_FALSE(set.SharesMonitors());
   EXPECT_EQ(set.sharing_kind(), kSharingWindow);
@@ -144,7 +144,7 @@ TEST(MultiMonitorTest, TheWindowListHoldsTheTopSixtyFourOwnersAndCarriesTheShare
   EXPECT_EQ(list->Applications[63].Window, 0x1000u + 1);  // the bottom one is left out
   EXPECT_EQ(list->Applications[64].Window, 0u);
 
-  ASSERT_EQ(set.ShareWindow(0x1000 + 10, 1, screen), 1);
+  ASSERT_EQ(set.ShareWindow(0x1000 + 10, 1, &screen), 1);
   windows.erase(windows.begin() + 64);  // the top window closes
   screen.SetWindows(windows);
   list = set.RefreshWindows(screen);
@@ -169,10 +169,10 @@ TEST(MultiMonitorTest, ASharedWindowThatMovesIsNoticedOnce) {
   std::vector<vz::ScreenWindow> windows{Window(0x10, {0, 0, 100, 100}, 5)};
   screen.SetWindows(windows);
   CMultiMonitor set(kOwnPid);
-  set.Reset(screen);
+  set.Reset(&screen);
   set.RefreshWindows(screen);
   EXPECT_FALSE(set.SharedWindowMoved(screen));  // nothing shared
-  ASSERT_EQ(set.ShareWindow(0x10, 1, screen), 1);
+  ASSERT_EQ(set.ShareWindow(0x10, 1, &screen), 1);
   EXPECT_FALSE(set.SharedWindowMoved(screen));
   windows[0].bounds.x = 40;
   screen.SetWindows(windows);

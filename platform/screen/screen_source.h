@@ -44,6 +44,8 @@ struct ScreenCursor {
   int hot_x = 0;
   int hot_y = 0;
   std::vector<uint32_t> argb;  // width*height, premultiplied ARGB
+  int x = 0;             // pointer position in root coordinates
+  int y = 0;
 };
 
 // What a top-level window is for, as its window type says.

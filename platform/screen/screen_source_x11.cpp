@@ -144,6 +144,8 @@ class X11ScreenSource : public ScreenSource {
       out->height = image->height;
       out->hot_x = image->xhot;
       out->hot_y = image->yhot;
+      out->x = image->x;
+      out->y = image->y;
       const size_t n = static_cast<size_t>(image->width) * image->height;
       out->argb.resize(n);
       // Xlib hands the pixels out as longs, 32 significant bits each.
