@@ -101,16 +101,42 @@ static_assert(offsetof(SharingInfo, ApplicationCount) == 9692);
 static_assert(offsetof(SharingInfo, Applications) == 9696);
 
 // A changed box of a monitor; the pixels follow the header in the same block.
+// Data is a 32-bit slot: the capture side writes the pixels' offset in the
+// record (48) there, never an address; readers use CaptureScreenPixels().
+inline constexpr int32_t kCaptureScreenHeaderSize = 48;
+
 struct CaptureScreenData {
   int32_t MonitorId;
   VzRect MonitorRect;
   VzRect DirtyRect;  // monitor-local
   int32_t BitsPerPixel;
   int32_t DataSize;
-  uint8_t* Data;
+  uint32_t Data;  // 48: the rows follow the header
 };
+static_assert(sizeof(CaptureScreenData) == 48);
+static_assert(offsetof(CaptureScreenData, MonitorRect) == 4);
+static_assert(offsetof(CaptureScreenData, DirtyRect) == 20);
+static_assert(offsetof(CaptureScreenData, BitsPerPixel) == 36);
+static_assert(offsetof(CaptureScreenData, DataSize) == 40);
+static_assert(offsetof(CaptureScreenData, Data) == 44);
 
-// Cursor position and, when Width is not 0, its shape.
+// The rows of DirtyRect, top row first (DataSize bytes).
+inline uint8_t* CaptureScreenPixels(CaptureScreenData* record) {
+  return reinterpret_cast<uint8_t*>(record) + kCaptureScreenHeaderSize;
+}
+inline const uint8_t* CaptureScreenPixels(const CaptureScreenData* record) {
+  return reinterpret_cast<const uint8_t*>(record) + kCaptureScreenHeaderSize;
+}
+
+// Cursor position and, when Width is not 0, its shape. The shape's pixels
+// stand at offset 1,600 of the same block; Data holds that offset (or 0 when
+// no shape is part of the record), never an address: readers use
+// CaptureMousePixels().
+inline constexpr int32_t kCaptureMouseHeaderSize = 40;
+inline constexpr int32_t kCaptureMousePixelsOffset = 1600;
+inline constexpr int32_t kCaptureMouseFormatArgb = 12;  // bytes A, R, G, B; A = 0 is transparent
+inline constexpr int32_t kCaptureMouseMaxSide = 128;
+
 struct CaptureMouseInfo {
   int32_t MonitorId;  // 0: no cursor to report
   int32_t X;
@@ -121,5 +147,19 @@ struct CaptureMouseInfo {
   int32_t HotspotY;
   int32_t Format;  // 12: 32-bit A, R, G, B pixels
   int32_t DataSize;
-  uint8_t* Data;
+  uint32_t Data;   // 1,600 when a shape follows, else 0
 };
+static_assert(sizeof(CaptureMouseInfo) == 40);
+static_assert(offsetof(CaptureMouseInfo, Width) == 12);
+static_assert(offsetof(CaptureMouseInfo, HotspotX) == 20);
+static_assert(offsetof(CaptureMouseInfo, Format) == 28);
+static_assert(offsetof(CaptureMouseInfo, DataSize) == 32);
+static_assert(offsetof(CaptureMouseInfo, Data) == 36);
+
+// The shape's pixels (DataSize bytes), or null when the record has none.
+inline uint8_t* CaptureMousePixels(CaptureMouseInfo* record) {
+  return record->Data == 0 ? nullptr : reinterpret_cast<uint8_t*>(record) + kCaptureMousePixelsOffset;
+}
+inline const uint8_t* CaptureMousePixels(const CaptureMouseInfo* record) {
+  return record->Data == 0 ? nullptr : reinterpret_cast<const uint8_t*>(record) + kCaptureMousePixelsOffset;
+}

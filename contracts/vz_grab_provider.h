@@ -4,6 +4,9 @@
 // there is no destructor slot: the object is released through the library's
 // second export. Also the capture's callbacks (IVzGrabProviderSink) and the
 // types of the library's two exports.
+//
+// Slots 6, 8, 17 and 20 return nothing here: the sharing engine forwards them
+// and no caller reads a result.
 #include <cstdint>
 
 #include "contracts/capture_records.h"

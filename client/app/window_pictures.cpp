@@ -6,6 +6,9 @@
 #include "client/app/language_table.h"
 #include "client/app/network_proxy_setting_window.h"
 #include "client/app/startup_connecting_dlg.h"
+#include "client/sharingui/ds_floating_panel_window.h"
+#include "client/sharingui/ds_remote_control_dialog.h"
+#include "client/sharingui/panel_geometry.h"
 #include "client/uikit/vz_popup_menu.h"
 #include "client/uikit/window_helpers.h"
 #include "common/trace_client.h"
@@ -91,10 +94,56 @@ class FilledProxyDialog {
   CNetworkProxySettingWindow window_;
 };
 
+// The panel as sharing shows it, with nothing to do on its buttons.
+class PicturePanel : public CDSFloatingPanelWindow {
+ public:
+  void OnPopupMenuCommandClicked(int, uint32_t) override {}
+};
+
+// The top of a desktop with the panel on it: shown, or slid up so that only
+// its tab with the meeting id and the Stop button shows.
+std::optional<vz::Image> PanelPicture(vz::HeadlessWindowSystem& system, bool slid_up) {
+  PicturePanel panel;
+  if (!panel.CreatePanel(&system)) return std::nullopt;
+  for (uint32_t id : {vzres::IDC_PANEL_AUDIO, vzres::IDC_PANEL_SHARE, vzres::IDC_PANEL_CONTROL,
+                      vzres::IDC_PANEL_ANNOTATE}) {
+    panel.Button(id)->EnableWindow(true);
+  }
+  panel.Button(vzres::IDC_PANEL_AUDIO)->SetImageState(3);
+  for (uint32_t id : {vzres::IDC_PANEL_SHARE, vzres::IDC_PANEL_LASER, vzres::IDC_PANEL_ANNOTATE}) {
+    panel.Button(id)->SetImageState(2);
+  }
+  panel.SetRemoteControlIndicator(true);
+  panel.SetMeetingIdText(u"123 456 789");
+  panel.ShowPanel(true);
+  vz::Window* window = panel.window();
+  window->Update();
+  const vz::Image& pixels = system.Render(window);
+  const vz::WindowRegion region = panel_geometry::PanelRegion(pixels.width(), pixels.height());
+  const int top = slid_up ? panel_geometry::kHiddenTop : 0;
+  vz::Image desktop(pixels.width() + 40, pixels.height() + 30);
+  auto canvas = vz::CreateImageCanvas(desktop);
+  canvas->FillRect({0, 0, desktop.width(), desktop.height()}, 0xFF3C6E91);
+  for (int y = 0; y < pixels.height(); ++y) {
+    for (int x = 0; x < pixels.width(); ++x) {
+      if (!panel_geometry::RegionContains(region, {x, y})) continue;
+      const vz::Color pixel = pixels.GetPixel(x, y);
+      const vz::Color under = desktop.GetPixel(20 + x, top + y);
+      const int a = vz::ColorA(pixel);
+      auto mix = [a](int over, int below) { return static_cast<uint8_t>((over * a + below * (255 - a)) / 255); };
+      desktop.SetPixel(20 + x, top + y,
+                       vz::MakeColor(mix(vz::ColorR(pixel), vz::ColorR(under)),
+                                     mix(vz::ColorG(pixel), vz::ColorG(under)),
+                                     mix(vz::ColorB(pixel), vz::ColorB(under))));
+    }
+  }
+  return desktop;
+}
+
 }  // namespace
 
 std::vector<std::string> WindowPictureNames() {
-  return {"connecting", "proxy", "proxy-filled", "menu", "message-box"};
+  return {"connecting", "proxy", "proxy-filled", "menu", "message-box", "panel", "panel-slid-up", "consent"};
 }
 
 std::optional<vz::Image> RenderWindowPicture(const std::string& name, const std::string& language) {
@@ -120,6 +169,12 @@ std::optional<vz::Image> RenderWindowPicture(const std::string& name, const std:
     const std::u16string text = vzres::LoadResString(vzres::IDS_STOP_SHARING_QUESTION);
     const std::u16string caption = vzres::LoadResString(vzres::IDS_STOP_SHARING);
     CVzDialog dialog(MessageBoxDescription(text, caption, MB_YESNO, vz::DefaultTextMeasurer()));
+    picture = PictureOf(dialog, *system);
+  } else if (name == "panel" || name == "panel-slid-up") {
+    picture = PanelPicture(*system, name == "panel-slid-up");
+  } else if (name == "consent") {
+    CDSRemoteControlDialog dialog(RemoteControlRequestText(u"Ann Example"), uint16_t{vzres::IDS_CONSENT_ALLOW},
+                                  uint16_t{vzres::IDS_CONSENT_REFUSE}, vzres::IDB_CONSENT_ASK);
     picture = PictureOf(dialog, *system);
   } else if (name.rfind("dialog-", 0) == 0) {
     CVzDialog dialog(static_cast<uint32_t>(std::strtoul(name.c_str() + 7, nullptr, 10)));

@@ -29,6 +29,14 @@ void CGdipButton::SetImageColor(uint32_t colorref) {
   Invalidate();
 }
 
+bool CGdipButton::TintKeyImage(uint32_t key, uint32_t colorref) {
+  auto it = images_.find(key);
+  if (it == images_.end()) return false;
+  TintImage(*it->second, colorref);
+  Invalidate();
+  return true;
+}
+
 void CGdipButton::CaptureBackground(const vz::Image& surface, vz::Point origin) {
   if (!window_) return;
   const vz::Point at = window_->ToScreen({0, 0});
@@ -181,6 +189,12 @@ bool CImageButton::LoadMarkImage() {
 
 void CImageButton::SetImageState(int state) {
   image_state_ = state;
+  if (state > 0 && ImageOf(static_cast<uint32_t>(state)) != nullptr) SetCurrentImage(static_cast<uint32_t>(state));
+  Invalidate();
+}
+
+void CImageButton::SetCheck(bool checked) {
+  checked_ = checked;
   Invalidate();
 }
 
@@ -197,7 +211,7 @@ void CImageButton::DrawBackground(vz::Canvas& canvas, bool pressed) {
     const vz::Rect rect = GetImageRect();
     canvas.DrawImage(*mark_.bitmap(), rect.left, rect.top);
   }
-  if ((pressed || IsHover() || image_state_ != 0) && highlight_.bitmap() != nullptr) {
+  if ((pressed || IsHover() || checked_) && highlight_.bitmap() != nullptr) {
     canvas.DrawImageScaled(*highlight_.bitmap(), ClientRect());
   }
 }

@@ -34,6 +34,8 @@ class CGdipButton : public CVzControl {
   uint32_t GetCurrentImage() const { return current_key_; }
   // Tints every image of the button, then repaints.
   void SetImageColor(uint32_t colorref);
+  // Tints the image under one key only; false when the key has none.
+  bool TintKeyImage(uint32_t key, uint32_t colorref);
   // The background: a copy of the given surface's pixels under the button
   // (`origin` is where the surface's (0,0) lies in the button's top-level
   // window), or a plain colour. Without either, the parent's own pixels show.
@@ -85,10 +87,17 @@ class CImageButton : public CGdipButton {
 
   bool LoadHighlightImage(uint32_t resource_id);
   bool LoadMarkImage();
-  // Stores the state and repaints. The highlight shows while the button is
-  // pressed, hovered or its image state is not 0.
+  // Stores the state and repaints. The state is also the key of the image
+  // drawn when the button holds an image under that key (owners give their
+  // images by state: 1 normal, 2 and 3 off and on, ...).
   virtual void SetImageState(int state);
   int GetImageState() const { return image_state_; }
+  // The held-down look of a toggle (a tool that is on): the highlight shows
+  // while the button is pressed, hovered or checked. A non-zero image state
+  // alone does not light it, since every owner uses non-zero states as image
+  // keys and the highlight would then never go out.
+  void SetCheck(bool checked);
+  bool IsChecked() const { return checked_; }
 
   vz::Rect GetImageRect() const override;
 
@@ -98,6 +107,7 @@ class CImageButton : public CGdipButton {
 
  private:
   int image_state_ = 0;
+  bool checked_ = false;
   CGdiPlusBitmapResource highlight_;
   CGdiPlusBitmapResource mark_;
 };

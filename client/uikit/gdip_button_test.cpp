@@ -147,17 +147,34 @@ TEST_F(ButtonTest, ImageButtonHighlightAndMark) {
   ASSERT_TRUE(button.LoadMarkImage());
   ASSERT_TRUE(button.LoadHighlightImage(13));
   const vz::Image& idle = Render();
-  EXPECT_EQ(idle.GetPixel(0, 0), 0xFF000080u);  // no highlight while idle and state 0
-  button.SetImageState(2);
+  EXPECT_EQ(idle.GetPixel(0, 0), 0xFF000080u);  // no highlight while idle
+  button.SetImageState(2);  // a state alone (an image key) does not light it
+  EXPECT_EQ(Render().GetPixel(0, 0), 0xFF000080u);
+  button.SetCheck(true);
   const vz::Image& highlighted = Render();
   EXPECT_NE(highlighted.GetPixel(0, 0), 0xFF000080u);  // highlight over the whole button
   EXPECT_NE(highlighted.GetPixel(59, 39), 0xFF000080u);
+  button.SetCheck(false);
   button.SetImageState(0);
   // The mark lies under the image: visible where the image is not (the image is 10x6, mark 4x4, both at 25,17).
   EXPECT_EQ(Render().GetPixel(25, 17), 0xFF00FF00u);
   button.SetCurrentImage(99);
   EXPECT_EQ(Render().GetPixel(25, 17), 0xFFFFFF00u);  // the mark, at the image rectangle's corner
   EXPECT_EQ(Render().GetPixel(29, 17), 0xFF000080u);
+}
+
+TEST_F(ButtonTest, TheImageStateSelectsTheImageOfThatKeyWhenThereIsOne) {
+  CImageButton button;
+  ASSERT_TRUE(button.Create(parent_.get(), vz::Rect::FromXYWH(0, 0, 60, 40), 7, u""));
+  button.AddImage(11, 2);
+  button.AddImage(12, 3);
+  button.SetImageState(3);
+  EXPECT_EQ(button.GetCurrentImage(), 3u);
+  button.SetImageState(5);  // no image under 5: the drawn one stays
+  EXPECT_EQ(button.GetCurrentImage(), 3u);
+  EXPECT_EQ(button.GetImageState(), 5);
+  button.SetImageState(2);
+  EXPECT_EQ(button.GetCurrentImage(), 2u);
 }
 
 }  // namespace

@@ -49,6 +49,12 @@ std::unique_ptr<CVzControl> CVzDialog::MakeControl(const vzres::DialogControl& c
   return nullptr;
 }
 
+uint32_t CVzDialog::WindowFlags() const {
+  uint32_t flags = vz::kWindowDialog;
+  if (!(description_.style & kStyleCaption)) flags |= vz::kWindowTool;
+  return flags;
+}
+
 bool CVzDialog::Build(vz::Window* owner, vz::WindowSystem* system) {
   if (window_) return true;
   if (system == nullptr) system = owner != nullptr ? &owner->system() : vz::WindowSystem::Current();
@@ -60,10 +66,10 @@ bool CVzDialog::Build(vz::Window* owner, vz::WindowSystem* system) {
   vz::WindowParams params;
   params.bounds = vz::Rect::FromXYWH(0, 0, description_.width, description_.height);
   params.owner = owner;
-  params.flags = vz::kWindowDialog;
-  if (!(description_.style & kStyleCaption)) params.flags |= vz::kWindowTool;
+  params.flags = WindowFlags();
   params.title = vz::Utf16ToUtf8(TextOf(description_.caption_id, description_.caption));
   params.class_name = "dialog-" + std::to_string(description_.id);
+  PrepareWindow(params);
   window_ = system->CreateWindow(params, this);
   if (!window_) {
     VZ_LOG_ERROR("dialog [%u]: window not created", description_.id);
@@ -100,6 +106,11 @@ bool CVzDialog::Create(vz::Window* owner, vz::WindowSystem* system) {
   if (!Build(owner, system) || !*alive || !window_) return false;
   window_->Show(true);
   return true;
+}
+
+bool CVzDialog::CreateHidden(vz::Window* owner, vz::WindowSystem* system) {
+  std::shared_ptr<const bool> alive = alive_.Watch();
+  return Build(owner, system) && *alive && window_ != nullptr;
 }
 
 int CVzDialog::DoModal(vz::Window* owner, vz::WindowSystem* system) {

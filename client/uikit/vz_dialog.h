@@ -36,6 +36,8 @@ class CVzDialog : public vz::WindowDelegate {
   // Modeless: makes and shows the window. False, logged, without a window
   // system, without the description, or when the window is refused.
   bool Create(vz::Window* owner = nullptr, vz::WindowSystem* system = nullptr);
+  // The same, leaving the window hidden (the owner shows it later).
+  bool CreateHidden(vz::Window* owner = nullptr, vz::WindowSystem* system = nullptr);
   // Modal: makes the window, disables the owner while it runs, and returns
   // the EndDialog result (IDCANCEL when it could not be shown or was
   // destroyed meanwhile; -1 when it could not be made at all).
@@ -62,12 +64,18 @@ class CVzDialog : public vz::WindowDelegate {
  protected:
   // After the controls exist and before the window shows.
   virtual bool OnInitDialog() { return true; }
+  // The window's parameters before it is made (panels and popups that are
+  // not framed dialogs change the flags here).
+  virtual void PrepareWindow(vz::WindowParams& /*params*/) {}
   // A control's click or change. By default IDOK calls OnOK, IDCANCEL OnCancel.
   virtual void OnCommand(uint32_t id, int code);
   virtual void OnOK() { EndDialog(IDOK); }
   virtual void OnCancel() { EndDialog(IDCANCEL); }
   // The left button pressed on the dialog's body (not on a control).
   virtual void OnBodyPress(const vz::MouseEvent&) {}
+  // The window layer's flags of the dialog's window (vz::WindowFlags): by
+  // default a framed dialog, without a task-bar entry when it has no caption.
+  virtual uint32_t WindowFlags() const;
 
   // vz::WindowDelegate
   void OnPaint(vz::Canvas& canvas) override;

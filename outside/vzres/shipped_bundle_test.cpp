@@ -50,6 +50,24 @@ TEST_F(ShippedBundleTest, EveryImageIsAPng) {
   }
 }
 
+TEST_F(ShippedBundleTest, TheCEntryPointsCopyAPngOnlyIntoABufferItFits) {
+  EXPECT_EQ(VzResEnsureLoaded("vzres"), 1);  // already open: kept
+  const std::vector<uint8_t> png = LoadResPng(125);
+  const uint32_t size = VzResCopyPng(125, nullptr, 0);
+  ASSERT_EQ(size, png.size());
+  std::vector<uint8_t> small(size - 1, 0xAB);
+  EXPECT_EQ(VzResCopyPng(125, small.data(), size - 1), size);
+  EXPECT_EQ(small, std::vector<uint8_t>(size - 1, 0xAB));  // untouched
+  std::vector<uint8_t> copy(size);
+  EXPECT_EQ(VzResCopyPng(125, copy.data(), size), size);
+  EXPECT_EQ(copy, png);
+  EXPECT_EQ(VzResCopyPng(999999, copy.data(), size), 0u);
+  UnloadResourceLibrary();
+  EXPECT_EQ(VzResCopyPng(125, nullptr, 0), 0u);
+  EXPECT_EQ(VzResEnsureLoaded(nullptr), 1);  // opens "vzres" again
+  EXPECT_EQ(VzResCopyPng(125, nullptr, 0), size);
+}
+
 TEST_F(ShippedBundleTest, EveryDialogHasItsControlsAndItsTextsResolve) {
   for (const DialogControls& expected : kDialogs) {
     const auto dialog = LoadResDialog(expected.dialog);

@@ -199,6 +199,7 @@ inline constexpr uint32_t kPngIds[] = {
     109, 110, 111, 112, 113, 116, 117, 118, 121, 122, 132, 135, 137, 145, 147, 149, 318,
     324, 327, 329, 332, 335, 336, 337, 338, 339, 340, 341, 343, 345, 346, 347, 349, 350,
     351, 352, 353, 354, 355, 356, 357, 359, 360, 161, 162, 163, 164, 361,
+    124, 125, 358,  // the capture library's sharing indicators
 };
 
 // Strings that are fed to the wide formatter, with the conversions they must

@@ -67,6 +67,25 @@ bool ScreenDouble::ReadPixels(const ScreenRect& rect, ScreenPixels* out) {
   return true;
 }
 
+void ScreenDouble::ScriptReadResults(std::vector<ScreenReadResult> results) {
+  scripted_ = std::move(results);
+  scripted_next_ = 0;
+}
+
+ScreenReadResult ScreenDouble::ReadBlock(const ScreenRect& rect, ScreenPixels* out) {
+  block_reads_.push_back(rect);
+  if (scripted_next_ < scripted_.size()) {
+    const ScreenReadResult result = scripted_[scripted_next_++];
+    if (result != ScreenReadResult::kOk) {
+      ++reads_;
+      PlatformLog("screen double: read of %dx%d answers %d on request", rect.width, rect.height,
+                  static_cast<int>(result));
+      return result;
+    }
+  }
+  return ReadPixels(rect, out) ? ScreenReadResult::kOk : ScreenReadResult::kReadFailed;
+}
+
 bool ScreenDouble::ReadCursor(ScreenCursor* out) {
   if (!has_cursor_) return false;
   *out = cursor_;

@@ -24,6 +24,12 @@ class ScreenDouble : public ScreenSource {
   void SetWindows(std::vector<ScreenWindow> windows) { windows_ = std::move(windows); }
   // The next `count` ReadPixels calls fail.
   void FailNextReads(int count) { fail_reads_ = count; }
+  // The next ReadBlock calls answer these results in order (kOk reads as
+  // usual); later calls read as usual again.
+  void ScriptReadResults(std::vector<ScreenReadResult> results);
+  // The rectangles of every ReadBlock call, in order.
+  const std::vector<ScreenRect>& block_reads() const { return block_reads_; }
+  void ClearBlockReads() { block_reads_.clear(); }
   // Extra bytes at the end of every row handed out, to catch callers that
   // assume stride == width * 4.
   void SetRowPadding(int bytes) { row_padding_ = bytes; }
@@ -32,6 +38,7 @@ class ScreenDouble : public ScreenSource {
   ScreenRect Bounds() override { return {0, 0, width_, height_}; }
   std::vector<ScreenMonitor> Monitors() override { return monitors_; }
   bool ReadPixels(const ScreenRect& rect, ScreenPixels* out) override;
+  ScreenReadResult ReadBlock(const ScreenRect& rect, ScreenPixels* out) override;
   bool ReadCursor(ScreenCursor* out) override;
   std::vector<ScreenWindow> Windows() override { return windows_; }
 
@@ -46,6 +53,9 @@ class ScreenDouble : public ScreenSource {
   int fail_reads_ = 0;
   int row_padding_ = 0;
   int reads_ = 0;
+  std::vector<ScreenReadResult> scripted_;
+  size_t scripted_next_ = 0;
+  std::vector<ScreenRect> block_reads_;
 };
 
 // Whether `rect` is non-empty and lies wholly inside `bounds`.

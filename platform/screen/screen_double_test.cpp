@@ -72,7 +72,8 @@ TEST(ScreenDoubleTest, MonitorsCursorAndWindowsAreWhatTheTestSet) {
   screen.HideCursorSource();
   EXPECT_FALSE(screen.ReadCursor(&cursor));
 
-  screen.SetWindows({{1, {0, 0, 10, 10}, "below", 11, true}, {2, {5, 5, 10, 10}, "above", 12, true}});
+  screen.SetWindows({{1, {0, 0, 10, 10}, "below", 11, true, 0, "", false, ScreenWindowKind::kNormal},
+                     {2, {5, 5, 10, 10}, "above", 12, true, 1, "dialog", false, ScreenWindowKind::kNormal}});
   ASSERT_EQ(screen.Windows().size(), 2u);
   EXPECT_EQ(screen.Windows().back().title, "above");
 }

@@ -44,6 +44,17 @@ struct ScreenCursor {
   int hot_x = 0;
   int hot_y = 0;
   std::vector<uint32_t> argb;  // width*height, premultiplied ARGB
+  int x = 0;             // pointer position in root coordinates
+  int y = 0;
+};
+
+// What a top-level window is for, as its window type says.
+enum class ScreenWindowKind {
+  kNormal,        // normal windows and dialogs (also when no type is set)
+  kDesktop,       // the desktop background
+  kDock,          // panels and task bars
+  kNotification,  // notification bubbles
+  kPopup,         // menus, tooltips, splash screens, toolbars and other transients
 };
 
 struct ScreenWindow {
@@ -52,6 +63,18 @@ struct ScreenWindow {
   std::string title;     // _NET_WM_NAME, else WM_NAME; UTF-8
   int pid = 0;           // 0 when the window does not say
   bool visible = false;  // mapped
+  uint64_t owner = 0;    // the window it is transient for; 0 when none
+  std::string class_name;  // the class part of WM_CLASS; UTF-8
+  bool minimized = false;  // iconified (hidden by the window manager)
+  ScreenWindowKind kind = ScreenWindowKind::kNormal;
+};
+
+// Why a read failed, for callers that retry in smaller pieces.
+enum class ScreenReadResult {
+  kOk = 0,
+  kNoBuffer = 1,      // no memory for the rectangle: smaller pieces may work
+  kReadFailed = 2,    // the server refused the read
+  kNoConnection = 3,  // the source is not usable
 };
 
 class ScreenSource {
@@ -65,6 +88,10 @@ class ScreenSource {
   // Copies `rect` (which must lie inside Bounds()) into `out`, reusing its
   // buffer. False when the rectangle is outside or the read fails.
   virtual bool ReadPixels(const ScreenRect& rect, ScreenPixels* out) = 0;
+  // The same read, telling why it failed.
+  virtual ScreenReadResult ReadBlock(const ScreenRect& rect, ScreenPixels* out) {
+    return ReadPixels(rect, out) ? ScreenReadResult::kOk : ScreenReadResult::kReadFailed;
+  }
   // The current cursor shape; false when it is not available.
   virtual bool ReadCursor(ScreenCursor* out) = 0;
   // Top-level client windows, bottom first (the last one is on top).

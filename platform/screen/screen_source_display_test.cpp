@@ -11,6 +11,7 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <X11/cursorfont.h>
 
 namespace vz {
@@ -184,6 +185,56 @@ TEST(X11ScreenSourceTest, WindowsComeInStackingOrderWithTitleAndPid) {
   XDeleteProperty(d, root, XInternAtom(d, "_NET_CLIENT_LIST_STACKING", False));
   XDestroyWindow(d, lower);
   XDestroyWindow(d, upper);
+  XSync(d, False);
+}
+
+TEST(X11ScreenSourceTest, WindowsCarryOwnerClassTypeAndHiddenState) {
+  DisplayTestEnv& env = DisplayTestEnv::Get();
+  if (!env.available()) GTEST_SKIP() << env.why();
+  TestClient client(env.display());
+  Display* d = client.get();
+  ASSERT_NE(d, nullptr);
+  Window root = DefaultRootWindow(d);
+  Window main_window = XCreateSimpleWindow(d, root, 10, 10, 300, 200, 0, 0, 0);
+  Window dialog = XCreateSimpleWindow(d, root, 50, 50, 100, 80, 0, 0, 0);
+  Window panel = XCreateSimpleWindow(d, root, 0, 1000, 1280, 24, 0, 0, 0);
+  Window menu = XCreateSimpleWindow(d, root, 60, 60, 90, 200, 0, 0, 0);
+  XSetTransientForHint(d, dialog, main_window);
+  char name[] = "editor", class_name[] = "Editor";
+  XClassHint hint{name, class_name};
+  XSetClassHint(d, main_window, &hint);
+  auto set_atoms = [&](Window w, const char* property, const char* value) {
+    Atom atom = XInternAtom(d, value, False);
+    XChangeProperty(d, w, XInternAtom(d, property, False), XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(&atom), 1);
+  };
+  set_atoms(panel, "_NET_WM_WINDOW_TYPE", "_NET_WM_WINDOW_TYPE_DOCK");
+  set_atoms(menu, "_NET_WM_WINDOW_TYPE", "_NET_WM_WINDOW_TYPE_POPUP_MENU");
+  set_atoms(dialog, "_NET_WM_WINDOW_TYPE", "_NET_WM_WINDOW_TYPE_DIALOG");
+  set_atoms(main_window, "_NET_WM_STATE", "_NET_WM_STATE_HIDDEN");  // minimised, still listed
+  for (Window w : {main_window, dialog, panel, menu}) XMapWindow(d, w);
+  Window stacking[] = {main_window, dialog, panel, menu};
+  XChangeProperty(d, root, XInternAtom(d, "_NET_CLIENT_LIST_STACKING", False), XA_WINDOW, 32, PropModeReplace,
+                  reinterpret_cast<unsigned char*>(stacking), 4);
+  XSync(d, False);
+
+  auto source = OpenX11ScreenSource({env.display(), true});
+  ASSERT_NE(source, nullptr);
+  auto windows = source->Windows();
+  ASSERT_EQ(windows.size(), 4u);
+  EXPECT_EQ(windows[0].class_name, "Editor");
+  EXPECT_TRUE(windows[0].minimized);
+  EXPECT_EQ(windows[0].owner, 0u);
+  EXPECT_EQ(windows[0].kind, ScreenWindowKind::kNormal);
+  EXPECT_EQ(windows[1].owner, main_window);
+  EXPECT_FALSE(windows[1].minimized);
+  EXPECT_EQ(windows[1].kind, ScreenWindowKind::kNormal);
+  EXPECT_EQ(windows[2].kind, ScreenWindowKind::kDock);
+  EXPECT_EQ(windows[3].kind, ScreenWindowKind::kPopup);
+  EXPECT_TRUE(windows[3].class_name.empty());
+
+  XDeleteProperty(d, root, XInternAtom(d, "_NET_CLIENT_LIST_STACKING", False));
+  for (Window w : {main_window, dialog, panel, menu}) XDestroyWindow(d, w);
   XSync(d, False);
 }
 

@@ -144,6 +144,8 @@ class X11ScreenSource : public ScreenSource {
       out->height = image->height;
       out->hot_x = image->xhot;
       out->hot_y = image->yhot;
+      out->x = image->x;
+      out->y = image->y;
       const size_t n = static_cast<size_t>(image->width) * image->height;
       out->argb.resize(n);
       // Xlib hands the pixels out as longs, 32 significant bits each.
@@ -172,6 +174,17 @@ class X11ScreenSource : public ScreenSource {
       w.title = Title(id);
       std::vector<unsigned long> pid = WindowProperty(id, "_NET_WM_PID", XA_CARDINAL);
       if (!pid.empty()) w.pid = static_cast<int>(pid[0]);
+      Window owner = 0;
+      if (XGetTransientForHint(display_, id, &owner) && owner != root_) w.owner = owner;
+      XClassHint hint{};
+      if (XGetClassHint(display_, id, &hint)) {
+        if (hint.res_class) w.class_name.assign(hint.res_class, strnlen(hint.res_class, kMaxTitleBytes));
+        if (hint.res_name) XFree(hint.res_name);
+        if (hint.res_class) XFree(hint.res_class);
+      }
+      for (unsigned long state : WindowProperty(id, "_NET_WM_STATE", XA_ATOM))
+        if (state == InternAtom("_NET_WM_STATE_HIDDEN")) w.minimized = true;
+      w.kind = Kind(WindowProperty(id, "_NET_WM_WINDOW_TYPE", XA_ATOM));
       if (trap.Failed()) continue;
       result.push_back(std::move(w));
     }
@@ -323,6 +336,35 @@ class X11ScreenSource : public ScreenSource {
     if (after != 0) PlatformLog("screen: %s is longer than %ld entries; cut", name, kMaxListedWindows);
     if (data) XFree(data);
     return values;
+  }
+
+  unsigned long InternAtom(const char* name) { return XInternAtom(display_, name, False); }
+
+  // The first type the window names that this side knows decides.
+  ScreenWindowKind Kind(const std::vector<unsigned long>& types) {
+    static const struct {
+      const char* name;
+      ScreenWindowKind kind;
+    } kTypes[] = {
+        {"_NET_WM_WINDOW_TYPE_NORMAL", ScreenWindowKind::kNormal},
+        {"_NET_WM_WINDOW_TYPE_DIALOG", ScreenWindowKind::kNormal},
+        {"_NET_WM_WINDOW_TYPE_UTILITY", ScreenWindowKind::kNormal},
+        {"_NET_WM_WINDOW_TYPE_DESKTOP", ScreenWindowKind::kDesktop},
+        {"_NET_WM_WINDOW_TYPE_DOCK", ScreenWindowKind::kDock},
+        {"_NET_WM_WINDOW_TYPE_NOTIFICATION", ScreenWindowKind::kNotification},
+        {"_NET_WM_WINDOW_TYPE_TOOLBAR", ScreenWindowKind::kPopup},
+        {"_NET_WM_WINDOW_TYPE_MENU", ScreenWindowKind::kPopup},
+        {"_NET_WM_WINDOW_TYPE_SPLASH", ScreenWindowKind::kPopup},
+        {"_NET_WM_WINDOW_TYPE_DROPDOWN_MENU", ScreenWindowKind::kPopup},
+        {"_NET_WM_WINDOW_TYPE_POPUP_MENU", ScreenWindowKind::kPopup},
+        {"_NET_WM_WINDOW_TYPE_TOOLTIP", ScreenWindowKind::kPopup},
+        {"_NET_WM_WINDOW_TYPE_COMBO", ScreenWindowKind::kPopup},
+        {"_NET_WM_WINDOW_TYPE_DND", ScreenWindowKind::kPopup},
+    };
+    for (unsigned long type : types)
+      for (const auto& known : kTypes)
+        if (type == InternAtom(known.name)) return known.kind;
+    return ScreenWindowKind::kNormal;
   }
 
   std::string Title(Window window) {

@@ -154,6 +154,37 @@ TEST_F(WindowTest, AnEmptyInputShapeLetsClicksThroughToTheWindowBelow) {
   EXPECT_FALSE(overlay_d.events.empty());
 }
 
+TEST_F(WindowTest, VisiblePixelsAreCutToTheShapeAndScaledByTheOpacity) {
+  Recorder d(0xFF804020);
+  auto w = Make(&d, {10, 10, 30, 20});
+  w->Show(false);
+  w->SetShape({{0, 0, 5, 10}, {15, 0, 20, 10}});
+  w->SetOpacity(128);
+  const Image seen = system_->RenderVisible(w.get());
+  ASSERT_EQ(seen.size(), (Size{20, 10}));
+  // Premultiplied 0xFF804020 times 128/255, channel by channel.
+  const uint32_t expected = (128u << 24) | ((0x80u * 128 / 255) << 16) | ((0x40u * 128 / 255) << 8) | (0x20u * 128 / 255);
+  EXPECT_EQ(seen.data()[0], expected);
+  EXPECT_EQ(seen.data()[9 * 20 + 19], expected);
+  EXPECT_EQ(seen.data()[5], 0u);   // between the two parts
+  EXPECT_EQ(seen.data()[14], 0u);
+  EXPECT_EQ(system_->Render(w.get()).data()[5], 0xFF804020u);  // the buffer keeps everything
+  w->ClearShape();
+  w->SetOpacity(255);
+  EXPECT_EQ(system_->RenderVisible(w.get()).GetPixel(5, 5), 0xFF804020u);
+}
+
+TEST_F(WindowTest, StackingBelowAnUnknownDisplayWindowFailsHeadless) {
+  Recorder a_d(0xFF000000), b_d(0xFFFFFFFF);
+  auto a = Make(&a_d, {0, 0, 10, 10});
+  auto b = Make(&b_d, {0, 0, 10, 10});
+  a->Show(false);
+  b->Show(false);
+  EXPECT_FALSE(a->StackBelowNative(0x1234));
+  EXPECT_FALSE(a->StackBelowNative(0));
+  EXPECT_EQ(system_->TopLevelWindows().back(), b.get());  // nothing moved
+}
+
 TEST_F(WindowTest, KeysGoToTheFocusedChildThenUpToItsParents) {
   Recorder top_d(0xFF000000), edit_d(0xFF111111);
   auto top = Make(&top_d, {0, 0, 100, 100});

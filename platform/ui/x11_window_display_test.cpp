@@ -181,6 +181,43 @@ TEST(X11WindowTest, PlacementStackingTitleAndVisibilityReachTheDisplay) {
   EXPECT_EQ(FindById(after, gone), nullptr);
 }
 
+TEST(X11WindowTest, AWindowStacksRightBelowAnotherProgramsWindow) {
+  DisplayTestEnv& env = DisplayTestEnv::Get();
+  if (!env.available()) GTEST_SKIP() << env.why();
+  // Two connections: this program's and "another program's".
+  std::unique_ptr<WindowSystem> ours = OpenDisplayWindowSystem(env.display().c_str());
+  std::unique_ptr<WindowSystem> theirs = OpenDisplayWindowSystem(env.display().c_str());
+  ASSERT_TRUE(ours && theirs);
+  Probe mine_d(0xFF000000), target_d(0xFFFFFFFF), top_d(0xFF808080);
+  WindowParams params;
+  params.bounds = Rect::FromXYWH(0, 0, 20, 20);
+  params.flags = kWindowOverrideRedirect;
+  auto target = theirs->CreateWindow(params, &target_d);
+  auto top = theirs->CreateWindow(params, &top_d);
+  auto mine = ours->CreateWindow(params, &mine_d);
+  target->Show(false);
+  top->Show(false);
+  mine->Show(false);
+  theirs->Sync();
+  ASSERT_TRUE(mine->StackBelowNative(target->NativeId()));
+  ours->Sync();
+  const std::vector<DisplayWindowInfo> list = ListDisplayWindows(env.display().c_str());
+  auto index_of = [&](uint64_t id) {
+    for (size_t i = 0; i < list.size(); ++i) {
+      if (list[i].id == id) return static_cast<int>(i);
+    }
+    return -1;
+  };
+  EXPECT_EQ(index_of(mine->NativeId()) + 1, index_of(target->NativeId()));
+  EXPECT_LT(index_of(target->NativeId()), index_of(top->NativeId()));
+  // A window that is not there: refused, nothing moves.
+  const uint64_t gone = target->NativeId();
+  target.reset();
+  theirs->Sync();
+  EXPECT_FALSE(mine->StackBelowNative(gone));
+  EXPECT_FALSE(mine->StackBelowNative(mine->NativeId()));
+}
+
 TEST(X11WindowTest, ImageCursorsAreMadeAndBadHotSpotsRefused) {
   DisplayTestEnv& env = DisplayTestEnv::Get();
   if (!env.available()) GTEST_SKIP() << env.why();

@@ -17,6 +17,21 @@
 
 namespace {
 
+void DrawProgramWindow(vz::Canvas& canvas, const vz::Rect& r, const char* title, vz::Color body, vz::Color bar) {
+  canvas.FillRect(r, body);
+  canvas.FillRect(vz::Rect{r.left, r.top, r.right, r.top + 24}, bar);
+  vz::TextStyle style;
+  style.color = 0xFF202020;
+  canvas.DrawText(title, vz::Rect{r.left + 8, r.top + 4, r.right, r.top + 24}, style);
+}
+
+// Another program's window over the scene (it stands above the frame,
+// which sits right below the shared window).
+void DrawOccluder(vz::Image& scene, const vz::Rect& r) {
+  auto canvas = vz::CreateImageCanvas(scene);
+  DrawProgramWindow(*canvas, r, "Other window", 0xFFFFF5D6, 0xFFE0C890);
+}
+
 class SceneHost : public vzgrab::IndicatorHost {
  public:
   VzRect WindowRect(VzWindowHandle window) override {
@@ -37,20 +52,12 @@ MonitorInfo Monitor(int width, int height) {
   return m;
 }
 
-// A desktop with two program windows: the shared one and one over it.
-vz::Image Backdrop(int width, int height, const vz::Rect& shared, const vz::Rect& occluder) {
+// A desktop with a program window.
+vz::Image Backdrop(int width, int height, const vz::Rect& shared) {
   vz::Image image(width, height);
   auto canvas = vz::CreateImageCanvas(image);
   canvas->FillRect({0, 0, width, height}, 0xFF3A6F8F);
-  canvas->FillRect(shared, 0xFFF4F4F4);
-  canvas->FillRect(vz::Rect{shared.left, shared.top, shared.right, shared.top + 24}, 0xFFD0D0D0);
-  vz::TextStyle style;
-  style.color = 0xFF202020;
-  canvas->DrawText("Shared window", vz::Rect{shared.left + 8, shared.top + 4, shared.right, shared.top + 24}, style);
-  canvas->FillRect(occluder, 0xFFFFF5D6);
-  canvas->FillRect(vz::Rect{occluder.left, occluder.top, occluder.right, occluder.top + 24}, 0xFFE0C890);
-  canvas->DrawText("Other window", vz::Rect{occluder.left + 8, occluder.top + 4, occluder.right, occluder.top + 24},
-                   style);
+  DrawProgramWindow(*canvas, shared, "Shared window", 0xFFF4F4F4, 0xFFD0D0D0);
   return image;
 }
 
@@ -96,12 +103,14 @@ int main(int argc, char** argv) {
     app.Window = 0x400001;
     app.Shared = 1;
     frames.ShowWindowFrames({vzgrab::SharedWindowFrame{app, Monitor(width, height)}}, 0xff0084ff);
-    vz::Image dim = Backdrop(width, height, shared, occluder);
+    vz::Image dim = Backdrop(width, height, shared);
     Compose(*system, dim, frames.window_frames()[0]->window());
+    DrawOccluder(dim, occluder);
     ok &= Write(dim, folder + "/indicator-window-frame-dim.png");
     frames.OnRefreshDone({vzgrab::ToVzRect(shared.Intersect(occluder))});
-    vz::Image scene = Backdrop(width, height, shared, occluder);
+    vz::Image scene = Backdrop(width, height, shared);
     Compose(*system, scene, frames.window_frames()[0]->window());
+    DrawOccluder(scene, occluder);
     if (auto* shadow = frames.window_frames()[0]->shadow()) Compose(*system, scene, shadow->window());
     ok &= Write(scene, folder + "/indicator-window-frame.png");
   }
@@ -110,7 +119,8 @@ int main(int argc, char** argv) {
     vzgrab::CIndicatorController frames(host, system.get());
     frames.ShowMonitorFrames({Monitor(width, height)}, 0xff0084ff);
     frames.OnRefreshDone({});
-    vz::Image scene = Backdrop(width, height, shared, occluder);
+    vz::Image scene = Backdrop(width, height, shared);
+    DrawOccluder(scene, occluder);
     Compose(*system, scene, frames.monitor_frames()[0]->window());
     ok &= Write(scene, folder + "/indicator-monitor-frame.png");
   }
@@ -124,7 +134,8 @@ int main(int argc, char** argv) {
     const VzPoint at{200, 200};
     spots.ShowArrowIndicator(label, 0x00A05020, &at);
     system->SendMouse(vz::MouseAction::kMove, vz::MouseButton::kNone, {200, 200});
-    vz::Image scene = Backdrop(width, height, shared, occluder);
+    vz::Image scene = Backdrop(width, height, shared);
+    DrawOccluder(scene, occluder);
     Compose(*system, scene, spots.pointer()->window());
     Compose(*system, scene, spots.arrow()->window());
     ok &= Write(scene, folder + "/indicator-pointer-arrow.png");

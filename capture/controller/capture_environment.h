@@ -1,0 +1,32 @@
+#pragma once
+// What the capture library is built over: the screen, the display-change
+// and desktop-switch sources and the monitor set. The library's exports use
+// the system's (X11) environment; tests hand in doubles.
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "capture/controller/screen_set.h"
+
+namespace vz {
+class DesktopSwitchEvents;
+class DisplayChangeWatch;
+class RunLoop;
+class ScreenSource;
+}  // namespace vz
+
+struct CaptureEnvironment {
+  // A screen connection for the calling thread; null when the display cannot
+  // be opened (the capture thread then captures nothing).
+  std::function<std::unique_ptr<vz::ScreenSource>()> open_screen;
+  // The monitor set with its grabbers.
+  std::function<std::unique_ptr<IScreenSet>()> make_screen_set;
+  // Desktop switches; null when the system has none.
+  std::function<std::unique_ptr<vz::DesktopSwitchEvents>()> open_desktop_switch;
+  // Display changes reported on `loop` (the creating thread's); null: none.
+  std::function<std::unique_ptr<vz::DisplayChangeWatch>(vz::RunLoop& loop, std::function<void()> on_change)>
+      watch_display_changes;
+};
+
+// The X11 screen of $DISPLAY.
+CaptureEnvironment SystemCaptureEnvironment();

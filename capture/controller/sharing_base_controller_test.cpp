@@ -1,0 +1,342 @@
+// The capture controller end to end over a screen double: records reach the
+// sink on the creating thread only when its loop serves them, a stop while a
+// hand-over waits completes, hold and backlog stop rounds, and display or
+// desktop changes rebuild the screen.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "capture/controller/capture_library.h"
+#include "capture/controller/capture_messages.h"
+#include "capture/controller/capture_testlib.h"
+#include "capture/controller/sharing_base_controller.h"
+#include "platform/desktop_switch.h"
+#include "platform/screen/display_changes.h"
+
+namespace {
+
+using capture_test::RecordingSink;
+using capture_test::ServeUntil;
+using capture_test::SharedScreen;
+using capture_test::WaitUntil;
+
+constexpr uint32_t kGrey = 0xFF808080u;
+constexpr uint32_t kRed = 0xFFFF0000u;
+
+class FakeDisplayWatch : public vz::DisplayChangeWatch {};
+
+class CaptureControllerTest : public ::testing::Test {
+ protected:
+  CaptureControllerTest() : loop_(vz::SystemClock()), shared_(std::make_shared<SharedScreen>(640, 480)) {
+    shared_->With([](vz::ScreenDouble& s) {
+      s.SetMonitors({{{0, 0, 640, 480}, "screen", true}});
+      s.Fill({0, 0, 640, 480}, kGrey);
+      s.SetCursor(capture_test::SolidCursor(1, 100, 100));
+      return 0;
+    });
+    environment_ = capture_test::DoubleEnvironment(shared_);
+    environment_.watch_display_changes = [this](vz::RunLoop&, std::function<void()> on_change) {
+      display_changed_ = std::move(on_change);
+      return std::make_unique<FakeDisplayWatch>();
+    };
+  }
+  ~CaptureControllerTest() override {
+    if (provider_) {
+      EXPECT_EQ(CaptureLibraryRelease(provider_), 1);
+    }
+  }
+
+  void Create() {
+    provider_ = CaptureLibraryCreate(&sink_, environment_);
+    ASSERT_NE(provider_, nullptr);
+    controller_ = static_cast<CSharingBaseController*>(provider_);
+  }
+
+  // Starts capture of the first monitor and serves until its first full
+  // refresh and cursor record arrived.
+  void StartSharingFirstMonitor() {
+    Create();
+    ASSERT_EQ(provider_->StartCapture(nullptr, 2), 1);
+    MonitorList* list = provider_->GetMonitorList();
+    ASSERT_NE(list, nullptr);
+    ASSERT_GE(list->Count, 1);
+    ASSERT_EQ(provider_->ShareMonitor(&list->Monitors[0], 1), 1);
+    provider_->CaptureNow();
+    ASSERT_TRUE(ServeUntil(loop_, [this] { return !sink_.screens.empty() && !sink_.mice.empty(); }));
+  }
+
+  int Reads() { return shared_->With([](vz::ScreenDouble& s) { return s.reads(); }); }
+
+  // Serves the loop until the capture thread has begun `count` more rounds.
+  bool ServeRounds(int count) {
+    const uint64_t target = controller_->rounds() + static_cast<uint64_t>(count);
+    return ServeUntil(loop_, [&] {
+      provider_->CaptureNow();
+      return controller_->rounds() >= target;
+    });
+  }
+
+  vz::RunLoop loop_;
+  std::shared_ptr<SharedScreen> shared_;
+  CaptureEnvironment environment_;
+  std::function<void()> display_changed_;
+  RecordingSink sink_;
+  IVzGrabProvider* provider_ = nullptr;
+  CSharingBaseController* controller_ = nullptr;
+};
+
+TEST_F(CaptureControllerTest, AFullRefreshHandsSharingInfoThenTheWholeMonitorOnTheCreatingThread) {
+  StartSharingFirstMonitor();
+  EXPECT_FALSE(sink_.wrong_thread);
+  ASSERT_FALSE(sink_.infos.empty());
+  EXPECT_EQ(sink_.order[0], 'I');
+  const SharingInfo& info = *sink_.infos[0];
+  EXPECT_EQ(info.CaptureMode, 2);
+  EXPECT_EQ(info.IsDesktopSharing, 1);
+  EXPECT_EQ(info.MonitorCount, 1);
+  EXPECT_EQ(info.SharedRect.right, 640);
+  EXPECT_NE(info.Monitors[0].StateFlags & kMonitorStateShared, 0u);
+  const capture_test::ScreenEvent& whole = sink_.screens[0];
+  EXPECT_EQ(whole.monitor_id, 1);
+  EXPECT_EQ(whole.dirty.right, 640);
+  EXPECT_EQ(whole.dirty.bottom, 480);
+  ASSERT_EQ(whole.data_size, 640 * 480 * 4);
+  EXPECT_EQ(whole.pixels[0], 0x80);
+  // The first cursor record after a refresh carries the shape.
+  EXPECT_EQ(sink_.mice[0].header.Width, 32);
+  EXPECT_EQ(sink_.mice[0].header.X, 100);
+  EXPECT_EQ(sink_.mice[0].header.Y, 100);
+}
+
+TEST_F(CaptureControllerTest, TheCaptureThreadWaitsInAHandOverUntilTheLoopServesIt) {
+  StartSharingFirstMonitor();
+  const size_t screens = sink_.screens.size();
+  const int reads = Reads();
+  shared_->With([](vz::ScreenDouble& s) {
+    s.Fill({200, 100, 30, 20}, kRed);
+    return 0;
+  });
+  provider_->CaptureNow();
+  // The round reads the change, then blocks in the hand-over: with the loop
+  // not served, no further round begins.
+  ASSERT_TRUE(WaitUntil([&] { return Reads() > reads; }));
+  const uint64_t rounds = controller_->rounds();
+  provider_->CaptureNow();
+  provider_->CaptureNow();
+  EXPECT_FALSE(WaitUntil([&] { return controller_->rounds() > rounds; }, 400));
+  EXPECT_EQ(sink_.screens.size(), screens);
+  ASSERT_TRUE(ServeUntil(loop_, [&] { return sink_.screens.size() > screens; }));
+  const capture_test::ScreenEvent& change = sink_.screens.back();
+  EXPECT_EQ(change.dirty.left, 200);
+  EXPECT_EQ(change.dirty.top, 100);
+  EXPECT_EQ(change.dirty.right, 230);
+  EXPECT_EQ(change.dirty.bottom, 120);
+  EXPECT_EQ(change.pixels[2], 0xFF);  // B, G, R: red
+  EXPECT_FALSE(sink_.wrong_thread);
+}
+
+TEST_F(CaptureControllerTest, StopWhileAHandOverWaitsCompletesAndDeliversNothing) {
+  StartSharingFirstMonitor();
+  const size_t screens = sink_.screens.size();
+  const int reads = Reads();
+  shared_->With([](vz::ScreenDouble& s) {
+    s.Fill({0, 0, 10, 10}, kRed);
+    return 0;
+  });
+  provider_->CaptureNow();
+  ASSERT_TRUE(WaitUntil([&] { return Reads() > reads; }));
+  const uint64_t begin = vz::MonotonicMs();
+  EXPECT_EQ(provider_->StopCapture(), 1);
+  EXPECT_LT(vz::MonotonicMs() - begin, 2000u);
+  EXPECT_EQ(controller_->exit_code(), 0);
+  loop_.RunUntilIdle();
+  EXPECT_EQ(sink_.screens.size(), screens);
+  // After the stop the helper window answers 0 and reaches no sink.
+  SharingInfo info{};
+  EXPECT_EQ(controller_->HandleHelperMessage(WMDS_SHARING_INFO, reinterpret_cast<uintptr_t>(&info), sizeof info), 0);
+  EXPECT_EQ(sink_.infos.size(), 1u);
+}
+
+TEST_F(CaptureControllerTest, HoldStopsEveryRecordAndReleasingItRefreshesFromSharingInfo) {
+  StartSharingFirstMonitor();
+  provider_->SetCaptureHold(1);
+  EXPECT_EQ(provider_->GetCaptureHold(), 1);
+  ASSERT_TRUE(ServeRounds(2));  // a round under way when the hold came has ended
+  const std::string before = sink_.order;
+  shared_->With([](vz::ScreenDouble& s) {
+    s.Fill({300, 300, 5, 5}, kRed);
+    s.SetCursor(capture_test::SolidCursor(2, 150, 160));
+    return 0;
+  });
+  ASSERT_TRUE(ServeRounds(3));
+  EXPECT_EQ(sink_.order, before);
+  provider_->SetCaptureHold(0);
+  ASSERT_TRUE(ServeUntil(loop_, [&] {
+    provider_->CaptureNow();
+    return sink_.order.size() > before.size() + 2 && sink_.order.find('M', before.size()) != std::string::npos;
+  }));
+  EXPECT_EQ(sink_.order[before.size()], 'I');
+  EXPECT_EQ(sink_.order[before.size() + 1], 'S');
+  EXPECT_EQ(sink_.mice.back().header.Width, 32);  // the shape is sent again
+  EXPECT_EQ(sink_.mice.back().header.X, 150);
+}
+
+TEST_F(CaptureControllerTest, BacklogBelowTheFloorCountsAsNoneAndAboveTheLimitSkipsRounds) {
+  StartSharingFirstMonitor();
+  provider_->SetSendBacklog(199);
+  EXPECT_EQ(controller_->send_backlog(), 0u);
+  provider_->SetSendBacklog(200);
+  EXPECT_EQ(controller_->send_backlog(), 200u);
+  provider_->SetSendBacklog(16001);
+  ASSERT_TRUE(ServeRounds(2));
+  const size_t screens = sink_.screens.size();
+  shared_->With([](vz::ScreenDouble& s) {
+    s.Fill({10, 400, 8, 8}, kRed);
+    return 0;
+  });
+  ASSERT_TRUE(ServeRounds(3));
+  EXPECT_EQ(sink_.screens.size(), screens);
+  provider_->SetSendBacklog(16000);
+  ASSERT_TRUE(ServeUntil(loop_, [&] {
+    provider_->CaptureNow();
+    return sink_.screens.size() > screens;
+  }));
+  EXPECT_EQ(sink_.screens.back().dirty.top, 400);
+}
+
+TEST_F(CaptureControllerTest, ADisplayChangeRebuildsTheScreenAndRefreshesWithANewSharingInfo) {
+  StartSharingFirstMonitor();
+  ASSERT_TRUE(display_changed_);
+  shared_->With([](vz::ScreenDouble& s) {
+    s.SetMonitors({{{0, 0, 320, 480}, "screen", true}, {{320, 0, 320, 480}, "right", false}});
+    return 0;
+  });
+  const size_t infos = sink_.infos.size();
+  const size_t screens = sink_.screens.size();
+  display_changed_();
+  ASSERT_TRUE(ServeUntil(loop_, [&] {
+    provider_->CaptureNow();
+    return sink_.infos.size() > infos && sink_.screens.size() > screens;
+  }));
+  const SharingInfo& info = *sink_.infos.back();
+  // The shared mark stays with the monitor of the same name.
+  ASSERT_EQ(info.MonitorCount, 1);
+  EXPECT_EQ(info.Monitors[0].Rect.right, 320);
+  EXPECT_EQ(sink_.screens.back().dirty.right, 320);
+}
+
+TEST_F(CaptureControllerTest, ADesktopSwitchRebuildsTheScreen) {
+  vz::ScriptedDesktopSwitchEvents* switches = nullptr;
+  environment_.open_desktop_switch = [&switches]() -> std::unique_ptr<vz::DesktopSwitchEvents> {
+    auto events = std::make_unique<vz::ScriptedDesktopSwitchEvents>();
+    switches = events.get();
+    return events;
+  };
+  StartSharingFirstMonitor();
+  ASSERT_NE(switches, nullptr);
+  const size_t infos = sink_.infos.size();
+  switches->Fire();
+  ASSERT_TRUE(ServeUntil(loop_, [&] {
+    provider_->CaptureNow();
+    return sink_.infos.size() > infos;
+  }));
+}
+
+TEST_F(CaptureControllerTest, WithoutAScreenStartCaptureReturnsAndNothingIsCaptured) {
+  environment_.open_screen = [] { return std::unique_ptr<vz::ScreenSource>(); };
+  Create();
+  EXPECT_EQ(provider_->StartCapture(nullptr, 2), 1);
+  EXPECT_TRUE(WaitUntil([&] { return controller_->exit_code() == 1; }));
+  MonitorList* list = provider_->GetMonitorList();
+  ASSERT_NE(list, nullptr);
+  EXPECT_EQ(list->Count, 0);
+  provider_->CaptureNow();
+  loop_.RunUntilIdle();
+  EXPECT_TRUE(sink_.order.empty());
+}
+
+TEST_F(CaptureControllerTest, TheCursorIsReportedOnlyWhenItsShapeOrPositionChanges) {
+  StartSharingFirstMonitor();
+  const size_t mice = sink_.mice.size();
+  ASSERT_TRUE(ServeRounds(3));
+  EXPECT_EQ(sink_.mice.size(), mice);  // nothing changed: nothing sent
+
+  shared_->With([](vz::ScreenDouble& s) {
+    s.SetCursor(capture_test::SolidCursor(1, 120, 90));
+    return 0;
+  });
+  ASSERT_TRUE(ServeUntil(loop_, [&] {
+    provider_->CaptureNow();
+    return sink_.mice.size() > mice;
+  }));
+  EXPECT_EQ(sink_.mice.back().header.Width, 0);  // same shape: position only
+  EXPECT_EQ(sink_.mice.back().header.X, 120);
+  EXPECT_EQ(sink_.mice.back().header.Y, 90);
+  EXPECT_EQ(sink_.mice.back().header.Data, 0u);
+
+  // Hidden after visible: one record with an empty shape, then quiet.
+  vz::ScreenCursor hidden = capture_test::SolidCursor(1, 120, 90);
+  hidden.width = hidden.height = 0;
+  hidden.argb.clear();
+  shared_->With([&](vz::ScreenDouble& s) {
+    s.SetCursor(hidden);
+    return 0;
+  });
+  const size_t before_hide = sink_.mice.size();
+  ASSERT_TRUE(ServeUntil(loop_, [&] {
+    provider_->CaptureNow();
+    return sink_.mice.size() > before_hide;
+  }));
+  ASSERT_TRUE(ServeRounds(3));
+  EXPECT_EQ(sink_.mice.size(), before_hide + 1);
+  EXPECT_EQ(sink_.mice.back().header.Width, 0);
+  EXPECT_EQ(sink_.mice.back().header.DataSize, 0);
+
+  // A shape too large to send: only its moves are reported.
+  vz::ScreenCursor big = capture_test::SolidCursor(7, 130, 90);
+  big.width = big.height = 256;
+  big.argb.assign(256 * 256, 0xFFFFFFFFu);
+  shared_->With([&](vz::ScreenDouble& s) {
+    s.SetCursor(big);
+    return 0;
+  });
+  const size_t before_big = sink_.mice.size();
+  ASSERT_TRUE(ServeUntil(loop_, [&] {
+    provider_->CaptureNow();
+    return sink_.mice.size() > before_big;
+  }));
+  EXPECT_EQ(sink_.mice.back().header.Width, 0);
+  EXPECT_EQ(sink_.mice.back().header.X, 130);
+}
+
+TEST_F(CaptureControllerTest, ACursorOverAMonitorThatIsNotSharedIsNotReported) {
+  shared_->With([](vz::ScreenDouble& s) {
+    s.SetMonitors({{{0, 0, 320, 480}, "left", true}, {{320, 0, 320, 480}, "right", false}});
+    s.SetCursor(capture_test::SolidCursor(1, 400, 100));  // on the right one
+    return 0;
+  });
+  Create();
+  ASSERT_EQ(provider_->StartCapture(nullptr, 2), 1);
+  MonitorList* list = provider_->GetMonitorList();
+  ASSERT_EQ(list->Count, 2);
+  ASSERT_EQ(provider_->ShareMonitor(&list->Monitors[0], 1), 1);
+  ASSERT_TRUE(ServeUntil(loop_, [&] {
+    provider_->CaptureNow();
+    return !sink_.screens.empty();
+  }));
+  ASSERT_TRUE(ServeRounds(3));
+  EXPECT_TRUE(sink_.mice.empty());
+  EXPECT_EQ(sink_.screens[0].dirty.right, 320);
+  shared_->With([](vz::ScreenDouble& s) {
+    s.SetCursor(capture_test::SolidCursor(1, 300, 100));  // back on the shared one
+    return 0;
+  });
+  ASSERT_TRUE(ServeUntil(loop_, [&] {
+    provider_->CaptureNow();
+    return !sink_.mice.empty();
+  }));
+  EXPECT_EQ(sink_.mice[0].header.MonitorId, 1);
+  EXPECT_EQ(sink_.mice[0].header.X, 300);
+}
+
+}  // namespace

@@ -1,0 +1,156 @@
+// The capture thread: its loop, the capture round and the screen reset.
+#include "capture/controller/capture_messages.h"
+#include "capture/controller/ds_helper_window.h"
+#include "capture/controller/sharing_base_controller.h"
+#include "common/scoped_lock.h"
+#include "common/trace_client.h"
+#include "platform/clock.h"
+#include "platform/screen/screen_source.h"
+
+namespace {
+constexpr int kRoundIntervalMs = 200;
+constexpr uint32_t kBacklogLimit = 16000;
+constexpr uint64_t kCursorReportMs = 50;
+constexpr int kSettleMs = 200;
+}  // namespace
+
+int CSharingBaseController::ThreadRun() {
+  VZ_LOG("entering capture thread...");
+  // The screen connection stands where the input desktop stood: without it
+  // nothing can be captured, and StartCapture must not wait for ever.
+  capture_screen_ = environment_.open_screen ? environment_.open_screen() : nullptr;
+  if (!capture_screen_) {
+    VZ_LOG_ERROR("OpenInputDesktop ____FAILED___ :%d", 0);
+    SignalStarted();
+    return 1;
+  }
+  last_cursor_send_ms_ = vz::MonotonicMs();
+  SignalStarted();
+  for (;;) {
+    uint32_t message = 0;
+    const Wake wake = WaitForWork(kRoundIntervalMs, &message);
+    if (wake == Wake::kStop) break;
+    if (wake == Wake::kTimeout) {
+      CaptureRound();
+      continue;
+    }
+    if (message == TMDS_CAPTURE_NOW) {
+      CaptureRound();
+    } else if (message == TMDS_REOPEN_DESKTOP) {
+      ReopenScreen();
+    }
+  }
+  // Grabbers read through this connection; they go first.
+  EndScreen();
+  capture_screen_.reset();
+  VZ_LOG("exit capture thread...");
+  return 0;
+}
+
+void CSharingBaseController::ReopenScreen() {
+  std::unique_ptr<vz::ScreenSource> fresh = environment_.open_screen ? environment_.open_screen() : nullptr;
+  if (!fresh) {
+    VZ_LOG_ERROR("the screen cannot be opened again; the old connection stays");
+    return;
+  }
+  // The grabbers hold no reference to the old connection across rounds, but
+  // EndScreen in ResetScreen drops them before it goes.
+  {
+    CScopedLock lock(lock_);
+    EndScreen();
+    capture_screen_ = std::move(fresh);
+  }
+  VZ_LOG("Set current thread desktop: %d,%d", 1, 1);
+  ResetScreen();
+}
+
+void CSharingBaseController::CaptureRound() {
+  rounds_.fetch_add(1, std::memory_order_acq_rel);
+  if (!screens_) return;
+  if (screens_->SharedWindowMoved(capture_screen_.get())) {
+    helper_->Send(WMDS_RESET_INDICATORS);
+    return;
+  }
+  if (capture_hold_.load() != 0 || !capture_screen_ || send_backlog_.load() > kBacklogLimit) return;
+  bool changed = false;
+  if (refresh_pending_.load() != 0) {
+    VZ_LOG("Start to refresh screen");
+    refresh_pending_.exchange(0);
+    changed = FullRefresh();
+    VZ_LOG("refresh screen ends.");
+    helper_->Send(WMDS_REFRESH_DONE);
+  } else {
+    changed = CheckSharedScreenData();
+  }
+  const uint64_t now = vz::MonotonicMs();
+  if (!changed && now - last_cursor_send_ms_ <= kCursorReportMs) return;
+  if (SendMouseInfo()) last_cursor_send_ms_ = now;
+}
+
+bool CSharingBaseController::CheckSharedScreenData() {
+  if (screens_->UpdateRegions(capture_screen_.get())) {
+    PostToCaptureThread(TMDS_REOPEN_DESKTOP);
+    VZ_LOG_ERROR(" ------------> visual change, skip scan this time!");
+    WaitForStop(kSettleMs);
+    return false;
+  }
+  return screens_->ScanAndSend(capture_screen_.get(), this);
+}
+
+bool CSharingBaseController::FullRefresh() {
+  if (screens_->UpdateRegions(capture_screen_.get())) {
+    PostToCaptureThread(TMDS_REOPEN_DESKTOP);
+    return false;
+  }
+  if (IsStopping()) return true;
+  SendSharingInfo();
+  const bool copied = screens_->DumpAll(capture_screen_.get(), this);
+  WaitForStop(kSettleMs);
+  return copied;
+}
+
+bool CSharingBaseController::ResetScreen() {
+  VZ_LOG("-- BEGIN --");
+  bool ok = false;
+  {
+    CScopedLock lock(lock_);
+    EndScreen();
+    screens_->RefreshMonitors(capture_screen_.get());
+    Refresh();
+    ok = InitScreen();
+    if (ok) {
+      helper_->Post(WMDS_DESKTOP_CHANGED);
+      VZ_LOG("- END --");
+    }
+  }
+  // Sent only once the controller lock is left: the creating thread may be
+  // waiting for that lock.
+  if (ok) helper_->Send(WMDS_RESET_INDICATORS);
+  return ok;
+}
+
+bool CSharingBaseController::InitScreen() {
+  CScopedLock lock(lock_);
+  int32_t max_width = 0;
+  int32_t max_height = 0;
+  screens_->InitScreen(capture_screen_.get(), &max_width, &max_height);
+  VZ_LOG("Init screen max cx=%d, cy=%d, and min colorbits=%d", max_width, max_height, 32);
+  if (max_width <= 0 || max_height <= 0) {
+    EndScreen();
+    VZ_LOG_ERROR("nMaxScreenCX: %d nMaxScreenCY=%d", max_width, max_height);
+    return false;
+  }
+  if (!AllocateSendBuffer(max_width, max_height)) {
+    EndScreen();
+    return false;
+  }
+  screens_->SharedWindowMoved(capture_screen_.get());
+  return true;
+}
+
+void CSharingBaseController::EndScreen() {
+  CScopedLock lock(lock_);
+  if (screens_) screens_->EndScreen();
+  send_buffer_.clear();
+  send_buffer_.shrink_to_fit();
+}

@@ -1,0 +1,134 @@
+// libvzgrab.so loaded by name, as the sharing engine loads it, capturing the
+// screen of a private X server.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "capture/controller/capture_testlib.h"
+#include "contracts/vz_grab_provider.h"
+#include "platform/module_loader.h"
+#include "platform/scoped_environment_testlib.h"
+#include "platform/ui/x11_root_paint_testlib.h"
+#include "platform/ui/xvfb_testlib.h"
+
+namespace {
+
+using capture_test::RecordingSink;
+using capture_test::ServeUntil;
+
+class VzGrabDisplayTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    server_ = new vz::XvfbServer;
+    if (!server_->Start(&why_)) {
+      delete server_;
+      server_ = nullptr;
+    }
+  }
+  static void TearDownTestSuite() {
+    delete server_;
+    server_ = nullptr;
+  }
+
+  void SetUp() override {
+    if (server_ == nullptr) GTEST_SKIP() << why_;
+    display_ = std::make_unique<vz::ScopedEnvironmentVariable>("DISPLAY", server_->display().c_str());
+    if (module_ == nullptr) {
+      vz::ModuleLoad load = vz::LoadModule("vzgrab");
+      ASSERT_NE(load.module, nullptr) << load.error.reason;
+      module_ = load.module;  // never unloaded, as the engine never unloads it
+    }
+    create_ = reinterpret_cast<DSCreateCaptureFn>(vz::GetModuleOrdinal(module_, 1));
+    release_ = reinterpret_cast<DSReleaseCaptureFn>(vz::GetModuleOrdinal(module_, 2));
+    ASSERT_NE(create_, nullptr);
+    ASSERT_NE(release_, nullptr);
+  }
+
+  // Starts capture of the first monitor and serves until its whole picture
+  // arrived.
+  IVzGrabProvider* StartOnFirstMonitor() {
+    IVzGrabProvider* provider = create_(&sink_);
+    if (provider == nullptr) return nullptr;
+    EXPECT_EQ(provider->StartCapture(nullptr, 2), 1);
+    MonitorList* list = provider->GetMonitorList();
+    EXPECT_GE(list->Count, 1);
+    EXPECT_EQ(provider->ShareMonitor(&list->Monitors[0], 1), 1);
+    EXPECT_TRUE(ServeUntil(loop_, [&] {
+      provider->CaptureNow();
+      return !sink_.screens.empty();
+    }));
+    return provider;
+  }
+
+  static vz::XvfbServer* server_;
+  static std::string why_;
+  vz::RunLoop loop_{vz::SystemClock()};
+  std::unique_ptr<vz::ScopedEnvironmentVariable> display_;
+  static vz::ModuleHandle module_;
+  DSCreateCaptureFn create_ = nullptr;
+  DSReleaseCaptureFn release_ = nullptr;
+  RecordingSink sink_;
+};
+
+vz::XvfbServer* VzGrabDisplayTest::server_ = nullptr;
+std::string VzGrabDisplayTest::why_;
+vz::ModuleHandle VzGrabDisplayTest::module_ = nullptr;
+
+TEST_F(VzGrabDisplayTest, ARectangleDrawnOnTheRootArrivesAsOneBoxWithItsPixels) {
+  ASSERT_TRUE(vz::FillRootRectangle(server_->display(), 0, 0, 1280, 1024, 0x000000));
+  IVzGrabProvider* provider = StartOnFirstMonitor();
+  ASSERT_NE(provider, nullptr);
+  ASSERT_FALSE(sink_.infos.empty());
+  EXPECT_EQ(sink_.infos[0]->Monitors[0].Rect.right, 1280);
+  EXPECT_EQ(sink_.screens[0].dirty.right, 1280);
+  EXPECT_EQ(sink_.screens[0].dirty.bottom, 1024);
+
+  const size_t before = sink_.screens.size();
+  ASSERT_TRUE(vz::FillRootRectangle(server_->display(), 100, 200, 40, 30, 0x00FF00));
+  ASSERT_TRUE(ServeUntil(loop_, [&] {
+    provider->CaptureNow();
+    return sink_.screens.size() > before;
+  }));
+  const capture_test::ScreenEvent& change = sink_.screens[before];
+  EXPECT_LE(change.dirty.left, 100);
+  EXPECT_LE(change.dirty.top, 200);
+  EXPECT_GE(change.dirty.right, 140);
+  EXPECT_GE(change.dirty.bottom, 230);
+  const int width = change.dirty.right - change.dirty.left;
+  int wrong = 0;
+  for (int y = 200; y < 230; ++y) {
+    for (int x = 100; x < 140; ++x) {
+      const size_t at = (static_cast<size_t>(y - change.dirty.top) * width + (x - change.dirty.left)) * 4;
+      if (change.pixels[at] != 0x00 || change.pixels[at + 1] != 0xFF || change.pixels[at + 2] != 0x00) ++wrong;
+    }
+  }
+  EXPECT_EQ(wrong, 0);
+  EXPECT_FALSE(sink_.wrong_thread);
+  EXPECT_EQ(release_(provider), 1);
+}
+
+TEST_F(VzGrabDisplayTest, StopCaptureReturnsPromptlyWhileAHandOverWaits) {
+  IVzGrabProvider* provider = StartOnFirstMonitor();
+  ASSERT_NE(provider, nullptr);
+  const size_t before = sink_.screens.size();
+  ASSERT_TRUE(vz::FillRootRectangle(server_->display(), 500, 500, 64, 64, 0xFF0000));
+  provider->CaptureNow();
+  // The loop is not served: the round's hand-over waits for it.
+  const uint64_t begin = vz::MonotonicMs();
+  EXPECT_EQ(provider->StopCapture(), 1);
+  EXPECT_LT(vz::MonotonicMs() - begin, 2000u);
+  loop_.RunUntilIdle();
+  EXPECT_EQ(sink_.screens.size(), before);
+  EXPECT_EQ(release_(provider), 1);
+}
+
+TEST_F(VzGrabDisplayTest, TheLibraryRefusesASecondInstance) {
+  IVzGrabProvider* provider = create_(&sink_);
+  ASSERT_NE(provider, nullptr);
+  EXPECT_EQ(create_(&sink_), nullptr);
+  EXPECT_EQ(release_(nullptr), 0);
+  EXPECT_EQ(release_(provider), 1);
+}
+
+}  // namespace

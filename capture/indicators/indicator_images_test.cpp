@@ -1,0 +1,26 @@
+// The indicator pictures from the resource library loaded by name.
+#include <gtest/gtest.h>
+
+#include "capture/indicators/indicator_images.h"
+
+namespace vzgrab {
+namespace {
+
+TEST(ResourceImages, PicturesComeFromTheShippedBundle) {
+  auto images = CreateResourceImages();
+  std::optional<vz::Image> close = images->LoadPng(kCloseImageId);
+  ASSERT_TRUE(close);
+  // The bundle's close box is a white 2-pixel frame; the drawn stand-in
+  // would be a cross with a transparent corner.
+  EXPECT_EQ(close->size(), (vz::Size{12, 12}));
+  EXPECT_EQ(close->GetPixel(0, 0), 0xFFFFFFFFu);
+  EXPECT_EQ(close->GetPixel(6, 6), 0u);
+  std::optional<vz::Image> arrow = images->LoadPng(kArrowImageId);
+  ASSERT_TRUE(arrow);
+  EXPECT_EQ(arrow->size(), (vz::Size{120, 24}));
+  // An id the bundle lacks and nothing is drawn for.
+  EXPECT_FALSE(images->LoadPng(4242));
+}
+
+}  // namespace
+}  // namespace vzgrab

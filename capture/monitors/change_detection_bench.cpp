@@ -1,0 +1,157 @@
+// Change detection of one frame beside memcmp of the same frames: the cost
+// of telling an unchanged monitor from a changed one, and of a round in which
+// every pixel changed.
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <vector>
+
+#include "capture/monitors/pixel_compare.h"
+#include "capture/monitors/shared_monitor.h"
+#include "platform/screen/screen_double.h"
+
+namespace {
+
+std::vector<uint32_t> Frame(int width, int height, uint32_t seed) {
+  std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
+  uint32_t x = seed;
+  for (uint32_t& p : pixels) {
+    x = x * 1664525u + 1013904223u;
+    p = 0xFF000000u | (x >> 8);
+  }
+  return pixels;
+}
+
+void Dimensions(benchmark::internal::Benchmark* b) {
+  b->Args({1920, 1080});
+  b->Args({3840, 2160});
+}
+
+// The compare of an unchanged frame (every row equal).
+void BM_ChangeDetectionUnchanged(benchmark::State& state) {
+  const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
+  const std::vector<uint32_t> previous = Frame(w, h, 1);
+  const std::vector<uint32_t> current = previous;
+  int l, t, r, b;
+  for (auto _ : state) {
+    const bool changed = FindImageChange(previous.data(), current.data(), w, 0, 0, w, h, &l, &t, &r, &b);
+    benchmark::DoNotOptimize(changed);
+  }
+  state.SetBytesProcessed(int64_t(state.iterations()) * w * h * 4);
+}
+BENCHMARK(BM_ChangeDetectionUnchanged)->Apply(Dimensions)->Unit(benchmark::kMicrosecond);
+
+// The peer: memcmp of the same two frames.
+void BM_MemcmpUnchanged(benchmark::State& state) {
+  const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
+  const std::vector<uint32_t> previous = Frame(w, h, 1);
+  const std::vector<uint32_t> current = previous;
+  for (auto _ : state) {
+    const int result = std::memcmp(previous.data(), current.data(), previous.size() * 4);
+    benchmark::DoNotOptimize(result);
+  }
+  state.SetBytesProcessed(int64_t(state.iterations()) * w * h * 4);
+}
+BENCHMARK(BM_MemcmpUnchanged)->Apply(Dimensions)->Unit(benchmark::kMicrosecond);
+
+// Every pixel changed: the compare has to find both ends of every row.
+void BM_ChangeDetectionAllChanged(benchmark::State& state) {
+  const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
+  const std::vector<uint32_t> previous = Frame(w, h, 1);
+  std::vector<uint32_t> current = previous;
+  for (uint32_t& p : current) p ^= 0x00808080u;
+  int l, t, r, b;
+  for (auto _ : state) {
+    const bool changed = FindImageChange(previous.data(), current.data(), w, 0, 0, w, h, &l, &t, &r, &b);
+    benchmark::DoNotOptimize(changed);
+  }
+  state.SetBytesProcessed(int64_t(state.iterations()) * w * h * 4);
+}
+BENCHMARK(BM_ChangeDetectionAllChanged)->Apply(Dimensions)->Unit(benchmark::kMicrosecond);
+
+// The compare's worst case: every pixel off by the tolerance (compositor
+// noise), so every row is walked channel by channel and nothing is found.
+void BM_ChangeDetectionNoise(benchmark::State& state) {
+  const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
+  const std::vector<uint32_t> previous = Frame(w, h, 1);
+  std::vector<uint32_t> current = previous;
+  for (uint32_t& p : current) p = (p & 0xFFFCFCFCu) + 0x00030303u - ((p & 0x00030303u) == 0x00030303u ? 0x00030303u : 0);
+  int l, t, r, b;
+  for (auto _ : state) {
+    const bool changed = FindImageChange(previous.data(), current.data(), w, 0, 0, w, h, &l, &t, &r, &b);
+    benchmark::DoNotOptimize(changed);
+  }
+  state.SetBytesProcessed(int64_t(state.iterations()) * w * h * 4);
+}
+BENCHMARK(BM_ChangeDetectionNoise)->Apply(Dimensions)->Unit(benchmark::kMicrosecond);
+
+// A whole full-compare round in which every pixel changed: the banded copy
+// from the in-memory screen, the compare and the copy into the previous image.
+void BM_FullCompareRoundAllChanged(benchmark::State& state) {
+  const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
+  vz::ScreenDouble screen(w, h);
+  MonitorInfo monitor{};
+  monitor.MonitorId = 1;
+  monitor.Rect = {0, 0, w, h};
+  monitor.BitsPerPixel = 32;
+  CSharedMonitor grabber(monitor);
+  grabber.InitMonitor(&screen);
+  ScanContext context;
+  uint32_t colour = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    screen.Fill({0, 0, w, h}, 0xFF000000u | (colour += 0x101010u));
+    state.ResumeTiming();
+    benchmark::DoNotOptimize(grabber.ScanScreenChanged(true, context));
+  }
+}
+BENCHMARK(BM_FullCompareRoundAllChanged)->Apply(Dimensions)->Unit(benchmark::kMillisecond);
+
+// A whole full-compare round of a grabber on the in-memory screen: the copy
+// from the screen in bands, the compare and the copy into the previous image,
+// with one pixel changed each round.
+void BM_FullCompareRoundOnePixel(benchmark::State& state) {
+  const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
+  vz::ScreenDouble screen(w, h);
+  MonitorInfo monitor{};
+  monitor.MonitorId = 1;
+  monitor.Rect = {0, 0, w, h};
+  monitor.LogicalRect = monitor.Rect;
+  monitor.BitsPerPixel = 32;
+  CSharedMonitor grabber(monitor);
+  grabber.InitMonitor(&screen);
+  ScanContext context;
+  uint32_t colour = 0;
+  for (auto _ : state) {
+    screen.SetPixel(w / 2, h / 2, 0xFF000000u | ++colour);
+    benchmark::DoNotOptimize(grabber.ScanScreenChanged(true, context));
+  }
+}
+BENCHMARK(BM_FullCompareRoundOnePixel)->Apply(Dimensions)->Unit(benchmark::kMillisecond);
+
+// A sampled round on an unchanged screen: a handful of one-line reads.
+void BM_SampledRoundUnchanged(benchmark::State& state) {
+  const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
+  vz::ScreenDouble screen(w, h);
+  MonitorInfo monitor{};
+  monitor.MonitorId = 1;
+  monitor.Rect = {0, 0, w, h};
+  monitor.BitsPerPixel = 32;
+  CSharedMonitor grabber(monitor);
+  grabber.InitMonitor(&screen);
+  ScanContext context;
+  int32_t phase = 0;
+  context.has_cursor = true;
+  context.cursor_x = w / 2;
+  context.cursor_y = h / 2;
+  context.cursor_phase = &phase;
+  const int reads_before = screen.reads();
+  for (auto _ : state) benchmark::DoNotOptimize(grabber.ScanScreenChanged(false, context));
+  state.counters["reads_per_round"] =
+      benchmark::Counter(static_cast<double>(screen.reads() - reads_before) / static_cast<double>(state.iterations()));
+}
+BENCHMARK(BM_SampledRoundUnchanged)->Apply(Dimensions)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

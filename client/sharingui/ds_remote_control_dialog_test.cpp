@@ -1,0 +1,124 @@
+// The remote-control question on the headless backend: its answers, its
+// texts, and a session stop while it is open.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "client/sharingui/ds_remote_control_dialog.h"
+#include "outside/vzres/vzres.h"
+#include "platform/clock.h"
+#include "platform/run_loop.h"
+#include "platform/text.h"
+#include "platform/ui/headless.h"
+#include "platform/ui/modal_loop.h"
+
+namespace {
+
+class ConsentTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(vzres::LoadResourceLibrary("vzres"));
+    vzres::SetResourceLanguage(vzres::kLanguageEnglish);
+  }
+  void TearDown() override { vzres::UnloadResourceLibrary(); }
+
+  // Runs `answer` inside the dialog's loop, then asks.
+  bool AskAnd(std::function<void(CDSRemoteControlDialog&)> answer, DialogText message = uint16_t{60048}) {
+    loop_.Post([this, answer] {
+      CDSRemoteControlDialog* dialog = CDSRemoteControlDialog::Innermost();
+      ASSERT_NE(dialog, nullptr);
+      ASSERT_TRUE(dialog->window()->IsVisible());
+      answer(*dialog);
+    });
+    return showRemoteControlDialog(message, uint16_t{60047}, uint16_t{50011}, 357, system_.get());
+  }
+  void ClickOn(CDSRemoteControlDialog& dialog, uint32_t id) {
+    vz::Window* w = dialog.GetDlgItem(id)->window();
+    system_->Click(w->ToScreen({w->bounds().Width() / 2, w->bounds().Height() / 2}));
+  }
+
+  vz::FakeClock clock_;
+  vz::RunLoop loop_{clock_};
+  std::unique_ptr<vz::HeadlessWindowSystem> system_ = vz::HeadlessWindowSystem::Create({1000, 800});
+};
+
+TEST_F(ConsentTest, OnlyAcceptAnswersYes) {
+  EXPECT_TRUE(AskAnd([&](CDSRemoteControlDialog& d) { ClickOn(d, 1103); }));
+  EXPECT_FALSE(AskAnd([&](CDSRemoteControlDialog& d) { ClickOn(d, 2); }));
+  EXPECT_FALSE(AskAnd([&](CDSRemoteControlDialog&) { system_->SendKey(vz::keys::kEscape); }));
+  // The close box counts as refusing.
+  EXPECT_FALSE(AskAnd([&](CDSRemoteControlDialog& d) { static_cast<vz::WindowDelegate&>(d).OnCloseRequest(); }));
+  // Enter presses the default button, accept.
+  EXPECT_TRUE(AskAnd([&](CDSRemoteControlDialog&) { system_->SendKey(vz::keys::kReturn); }));
+  EXPECT_EQ(CDSRemoteControlDialog::OpenCount(), 0u);
+}
+
+TEST_F(ConsentTest, IdsAreLoadedTextsAreTakenAsGivenAndTheIconIsStillAndCentred) {
+  const std::u16string name(127, u'n');
+  const std::u16string request = RemoteControlRequestText(name);
+  EXPECT_NE(request.find(name), std::u16string::npos);  // the whole name, however long
+  EXPECT_EQ(request.find(u"%s"), std::u16string::npos);
+  AskAnd(
+      [&](CDSRemoteControlDialog& d) {
+        EXPECT_EQ(d.GetDlgItemText(1104), request);
+        EXPECT_EQ(d.GetDlgItemText(1103), vzres::LoadResString(60047));
+        EXPECT_EQ(d.GetDlgItemText(2), vzres::LoadResString(50011));
+        EXPECT_EQ(d.window()->GetTitle(), vz::Utf16ToUtf8(vzres::LoadResString(60041)));
+        auto* icon = d.GetDlgItemAs<CImageButton>(1105);
+        EXPECT_FALSE(icon->IsWindowEnabled());
+        EXPECT_EQ(icon->GetCurrentImage(), 2u);
+        EXPECT_TRUE(icon->GetWindowText().empty());
+        EXPECT_EQ(d.window()->bounds(), vz::Rect::FromXYWH(300, 325, 400, 150));
+        d.EndDialog(2);
+      },
+      request);
+}
+
+// What the sharing UI does with an answer: it acts only while it lives.
+class AskingSession {
+ public:
+  explicit AskingSession(vz::WindowSystem* system) : system_(system) {}
+  void AskForControl(int* grants) {
+    std::shared_ptr<const bool> alive = alive_.Watch();
+    const bool yes = showRemoteControlDialog(RemoteControlRequestText(u"Ann"), uint16_t{60044}, uint16_t{60045},
+                                             356, system_);
+    if (!*alive) return;  // stopped meanwhile: touch nothing
+    if (yes) ++*grants;
+    ++answers_;
+  }
+  int answers_ = 0;
+
+ private:
+  vz::WindowSystem* system_;
+  vz::AliveFlag alive_;
+};
+
+TEST_F(ConsentTest, ASessionStopWhileTheQuestionIsOpenClosesItAndTheAskerActsNoMore) {
+  auto session = std::make_unique<AskingSession>(system_.get());
+  int grants = 0;
+  loop_.Post([&] {
+    ASSERT_EQ(CDSRemoteControlDialog::OpenCount(), 1u);
+    // The stop: clean-up closes the questions, then the session object goes.
+    CDSRemoteControlDialog::CloseAll();
+    session.reset();
+  });
+  AskingSession* raw = session.get();
+  raw->AskForControl(&grants);
+  EXPECT_EQ(session, nullptr);
+  EXPECT_EQ(grants, 0);
+  EXPECT_EQ(CDSRemoteControlDialog::OpenCount(), 0u);
+  // Closing with nothing open does nothing.
+  CDSRemoteControlDialog::CloseAll();
+}
+
+TEST_F(ConsentTest, AQuestionOverAnotherIsClosedWithIt) {
+  bool inner = true;
+  bool outer = AskAnd([&](CDSRemoteControlDialog&) {
+    loop_.Post([] { CDSRemoteControlDialog::CloseAll(); });
+    inner = showRemoteControlDialog(uint16_t{60049}, uint16_t{60046}, uint16_t{50011}, 356, system_.get());
+  });
+  EXPECT_FALSE(inner);
+  EXPECT_FALSE(outer);
+}
+
+}  // namespace

@@ -1,0 +1,82 @@
+#include "video/engine/send/h264_encoder_library.h"
+
+#include <mutex>
+
+#include "common/trace_client.h"
+#include "platform/module_loader.h"
+
+namespace {
+
+struct LibraryState {
+  std::mutex lock;
+  int users = 0;
+  vz::ModuleHandle module = nullptr;
+  H264EncoderEntryPoints entry;
+  bool fake = false;
+  H264EncoderEntryPoints fake_entry;
+};
+
+LibraryState& State() {
+  static LibraryState state;
+  return state;
+}
+
+}  // namespace
+
+int32_t CH264EncoderLibrary::Acquire(H264EncoderEntryPoints* out) {
+  LibraryState& s = State();
+  std::lock_guard<std::mutex> hold(s.lock);
+  if (s.users == 0) {
+    if (s.fake) {
+      s.entry = s.fake_entry;
+    } else {
+      const vz::ModuleLoad load = vz::LoadModule(vzh264::kLibraryName);
+      if (load.module == nullptr) {
+        VZ_LOG_ERROR("cannot load %s: %s", vzh264::kLibraryName, load.error.reason.c_str());
+        return kNoLibrary;
+      }
+      H264EncoderEntryPoints entry;
+      entry.create = reinterpret_cast<vzh264::CreateEncoderFn>(
+          vz::GetModuleSymbol(load.module, vzh264::kCreateEncoderName));
+      entry.destroy = reinterpret_cast<vzh264::DestroyEncoderFn>(
+          vz::GetModuleSymbol(load.module, vzh264::kDestroyEncoderName));
+      if (entry.create == nullptr || entry.destroy == nullptr) {
+        VZ_LOG_ERROR("%s lacks %s or %s", vzh264::kLibraryName, vzh264::kCreateEncoderName,
+                     vzh264::kDestroyEncoderName);
+        vz::FreeModule(load.module);
+        return kNoEntryPoints;
+      }
+      s.module = load.module;
+      s.entry = entry;
+    }
+    if (s.entry.create == nullptr || s.entry.destroy == nullptr) return kNoEntryPoints;
+  }
+  ++s.users;
+  *out = s.entry;
+  return 0;
+}
+
+void CH264EncoderLibrary::Release() {
+  LibraryState& s = State();
+  std::lock_guard<std::mutex> hold(s.lock);
+  if (s.users == 0) return;
+  if (--s.users > 0) return;
+  s.entry = H264EncoderEntryPoints{};
+  if (s.module != nullptr) {
+    vz::FreeModule(s.module);
+    s.module = nullptr;
+  }
+}
+
+int CH264EncoderLibrary::users() {
+  LibraryState& s = State();
+  std::lock_guard<std::mutex> hold(s.lock);
+  return s.users;
+}
+
+void CH264EncoderLibrary::SetForTest(const H264EncoderEntryPoints* fake) {
+  LibraryState& s = State();
+  std::lock_guard<std::mutex> hold(s.lock);
+  s.fake = fake != nullptr;
+  s.fake_entry = fake != nullptr ? *fake : H264EncoderEntryPoints{};
+}
