@@ -68,9 +68,9 @@ struct Screen {
     data->DirtyRect = box;
     data->BitsPerPixel = 32;
     data->DataSize = static_cast<int32_t>(row_bytes * (box.bottom - box.top));
-    data->Data = record.data() + sizeof(CaptureScreenData);
+    data->Data = kCaptureScreenHeaderSize;
     for (int32_t row = box.top; row < box.bottom; ++row) {
-      std::memcpy(data->Data + (row - box.top) * row_bytes, At(box.left, row), row_bytes);
+      std::memcpy(CaptureScreenPixels(data) + (row - box.top) * row_bytes, At(box.left, row), row_bytes);
     }
     return record;
   }

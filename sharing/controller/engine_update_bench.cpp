@@ -122,9 +122,9 @@ std::vector<uint8_t> Record(const std::vector<uint8_t>& screen, VzRect box) {
   data->DirtyRect = box;
   data->BitsPerPixel = 32;
   data->DataSize = static_cast<int32_t>(row_bytes * (box.bottom - box.top));
-  data->Data = record.data() + sizeof(CaptureScreenData);
+  data->Data = kCaptureScreenHeaderSize;
   for (int32_t row = box.top; row < box.bottom; ++row) {
-    std::memcpy(data->Data + (row - box.top) * row_bytes, &screen[(static_cast<size_t>(row) * kWidth + box.left) * 4],
+    std::memcpy(CaptureScreenPixels(data) + (row - box.top) * row_bytes, &screen[(static_cast<size_t>(row) * kWidth + box.left) * 4],
                 row_bytes);
   }
   return record;
