@@ -263,6 +263,14 @@ class Screen {
     for (int y = box.top; y < box.bottom; ++y)
       for (int x = box.left; x < box.right; ++x) At(x, y) = 0xFF000000u | ((x * 7919u + y * 104729u + seed * 31u) & 0xFFFFFF);
   }
+  // Smooth colours with a few hard edges, as screens mostly are.
+  void Gradient(VzRect box) {
+    for (int y = box.top; y < box.bottom; ++y)
+      for (int x = box.left; x < box.right; ++x) {
+        const uint32_t band = (y / 90) % 2 == 0 ? 0 : 0x40;
+        At(x, y) = 0xFF000000u | ((x / 8 + band) & 0xFF) << 16 | ((y / 4) & 0xFF) << 8 | (((x + y) / 16) & 0xFF);
+      }
+  }
   // The capture record of `box`: header and packed rows in one block.
   CaptureScreenData* Capture(VzRect box) {
     const size_t row = static_cast<size_t>(box.right - box.left) * 4;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "sharing/engine/engine_rig_testlib.h"
 
 namespace {
@@ -250,6 +252,67 @@ TEST_F(FrameRebuildTest, NonJpegCachesAreNotPaintedButCountAsChanged) {
   ASSERT_EQ(1u, client_.updates.size());
   EXPECT_EQ(128, client_.updates[0].rect.left);
   EXPECT_EQ(0xFF606060u, PixelAt(1, 130, 0));
+}
+
+// The real JPEG codec (jpeg9b, loaded as the engine loads it). One manager
+// for the run: the library stays loaded, as in the engine.
+CCodecMgrWin& Jpeg() {
+  static CCodecMgrWin* codec = CreateCodecMgr();
+  return *codec;
+}
+
+double Psnr(const CMonitorData& frame, Screen& screen) {
+  double squared = 0;
+  for (int y = 0; y < screen.height(); ++y) {
+    const uint8_t* got = frame.pixels() + frame.Stride() * y;
+    const auto* want = reinterpret_cast<const uint8_t*>(&screen.At(0, y));
+    for (int x = 0; x < screen.width() * 4; ++x) {
+      if (x % 4 == 3) continue;
+      const double d = double(got[x]) - double(want[x]);
+      squared += d * d;
+    }
+  }
+  const double mse = squared / (3.0 * screen.width() * screen.height());
+  return mse == 0 ? 99.0 : 10.0 * std::log10(255.0 * 255.0 / mse);
+}
+
+TEST(FrameRebuildJpegTest, JpegTilesRebuildTheFrameAbove35DbAndTilesOfAnotherSizeAreRefused) {
+  ASSERT_TRUE(Jpeg().IsLoaded());
+  Side presenter(&Jpeg());
+  Side attendee(&Jpeg());
+  RecordingTransport wire;
+  RecordingClient client;
+  Screen screen(1, VzRect{0, 0, 1600, 900});
+  screen.Gradient(VzRect{0, 0, 1600, 900});
+  auto info = ds_test::Sharing({ds_test::Monitor(1, screen.rect())}, screen.rect());
+  HandleCapturedSharingInfo(info.get(), presenter.State(), nullptr, &wire);
+  ASSERT_EQ(1, presenter.pipeline.OnScreenData(screen.Capture(screen.rect()), presenter.frames, 128, 128, &wire));
+  for (const std::string& bytes : wire.wire) attendee.Receive(bytes, nullptr, &client);
+  const CMonitorData* frame = attendee.frames.Find(1);
+  ASSERT_NE(nullptr, frame);
+  EXPECT_GT(Psnr(*frame, screen), 35.0);
+
+  // A 64 x 64 JPEG named by a 128 x 128 block: the decoded size differs.
+  std::vector<uint32_t> red(64 * 64, 0xFFFF0000u);
+  int size = 0;
+  uint8_t* jpeg = Jpeg().DoCompress(64, 64, 32, 75, 64 * 4, reinterpret_cast<const uint8_t*>(red.data()), &size);
+  ASSERT_NE(nullptr, jpeg);
+  VzObjectPtr<CCacheEntry> cache(new CCacheEntry(4000));
+  cache->PduId = 0x7000;
+  cache->SetSlot(0, CFrameRebuild::kDsCacheJpeg, jpeg, static_cast<uint32_t>(size));
+  std::free(jpeg);
+  CCacheEntry* caches[1] = {cache.get()};
+  attendee.rebuild.OnCaches(caches, 1);
+  VzObjectPtr<CKeyframeEntry> block(new CKeyframeEntry(0));
+  block->PduId = 0x7001;
+  block->MonitorId = 1;
+  block->CacheIndex = 4000;
+  block->CachePduId = 0x7000;
+  block->Rect = VzRect{0, 0, 128, 128};
+  const std::vector<uint8_t> before(frame->pixels(), frame->pixels() + frame->Size());
+  CKeyframeEntry* blocks[1] = {block.get()};
+  attendee.rebuild.OnBlocks(blocks, 1, nullptr, &client);
+  EXPECT_TRUE(std::equal(before.begin(), before.end(), frame->pixels()));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "sharing/engine/monitor_frames.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "common/trace_client.h"
 #include "sharing/engine/rect_text.h"
@@ -27,9 +28,12 @@ void CMonitorFrames::Apply(const SharingInfo& info, IDSProviderSink* client) {
     bool kept = false;
     for (int32_t m = 0; m < count && !kept; ++m) kept = frame->Matches(info.Monitors[m]);
     if (kept) continue;
-    if (client != nullptr) client->OnMonitorUnshared(frame->Info());
+    // Out of the list before the client hears of it: a client that stops the
+    // engine from the callback empties the list, and must not free it twice.
     frames_.RemoveAt(i);
+    if (client != nullptr) client->OnMonitorUnshared(frame->Info());
     delete frame;
+    i = std::min(i, frames_.GetCount());
   }
   for (int32_t m = 0; m < count; ++m) {
     const MonitorInfo& monitor = info.Monitors[m];
@@ -65,9 +69,14 @@ void CMonitorFrames::Apply(const SharingInfo& info, IDSProviderSink* client) {
 }
 
 void CMonitorFrames::RemoveAll(IDSProviderSink* client) {
-  for (int32_t i = 0; i < frames_.GetCount(); ++i) {
-    if (client != nullptr) client->OnMonitorUnshared(GetAt(i)->Info());
-  }
-  for (int32_t i = 0; i < frames_.GetCount(); ++i) delete GetAt(i);
+  // The list is emptied first, so that a client calling back in from
+  // OnMonitorUnshared finds no frame to free again.
+  std::vector<CMonitorData*> gone;
+  gone.reserve(static_cast<size_t>(frames_.GetCount()));
+  for (int32_t i = 0; i < frames_.GetCount(); ++i) gone.push_back(GetAt(i));
   frames_.RemoveAll();
+  for (CMonitorData* frame : gone) {
+    if (client != nullptr) client->OnMonitorUnshared(frame->Info());
+    delete frame;
+  }
 }

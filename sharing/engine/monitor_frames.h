@@ -41,8 +41,12 @@ class CMonitorFrames {
   // for each that stays, OnMonitorShared for each new one.
   void Apply(const SharingInfo& info, IDSProviderSink* client);
 
-  // Clean-up: OnMonitorUnshared for each frame in list order, then every
-  // frame is released.
+  // Clean-up: OnMonitorUnshared for each frame in list order, each frame
+  // released after its call.
+  //
+  // A frame leaves the list before the client hears it is unshared, so a
+  // client may stop the engine (and so call RemoveAll) from any of these
+  // callbacks; the MonitorInfo it is given stays valid for the call.
   void RemoveAll(IDSProviderSink* client);
 
  private:

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "sharing/engine/engine_rig_testlib.h"
 
 namespace {
@@ -102,6 +104,33 @@ TEST(MonitorFramesTest, AMovedMonitorIsUnsharedThenSharedGreyAndAGoneOneIsDroppe
   frames.RemoveAll(&client);
   EXPECT_EQ((std::vector<int32_t>{2}), client.unshared);
   EXPECT_EQ(0, frames.GetCount());
+}
+
+// Stops the engine (empties the frames) from its first unshared callback.
+struct StoppingClient : RecordingClient {
+  CMonitorFrames* stop = nullptr;
+  int32_t OnMonitorUnshared(MonitorInfo* monitor) override {
+    RecordingClient::OnMonitorUnshared(monitor);
+    if (CMonitorFrames* frames = std::exchange(stop, nullptr)) frames->RemoveAll(this);
+    return 1;
+  }
+};
+
+TEST(MonitorFramesTest, AClientThatStopsFromAnUnsharedCallbackFreesNothingTwice) {
+  CMonitorFrames frames;
+  StoppingClient client;
+  auto two = Sharing({Monitor(1, VzRect{0, 0, 64, 64}), Monitor(2, VzRect{64, 0, 128, 64})}, VzRect{0, 0, 128, 64});
+  frames.Apply(*two, &client);
+  client.stop = &frames;
+  frames.Apply(*Sharing({}, VzRect{0, 0, 0, 0}), &client);
+  EXPECT_EQ(0, frames.GetCount());
+  EXPECT_EQ((std::vector<int32_t>{2, 1}), client.unshared);
+
+  frames.Apply(*two, &client);
+  client.stop = &frames;
+  client.unshared.clear();
+  frames.RemoveAll(&client);
+  EXPECT_EQ((std::vector<int32_t>{1, 2}), client.unshared);
 }
 
 TEST(MonitorFramesTest, MonitorsBeyondTheBudgetOrMalformedGetNoFrame) {
