@@ -47,7 +47,7 @@ CSharingBaseController::CSharingBaseController(IVzGrabProviderSink* sink, CDsHel
   // The arrow's close box posts, so that the arrow is not destroyed inside
   // its own handler.
   spotlight_.SetArrowClickedHandler([helper] { helper->Post(WMDS_ARROW_CLICKED); });
-  if (vz::ScreenSource* screen = CallerScreen()) monitors_.Reset(*screen);
+  monitors_.Reset(CallerScreen());
 }
 
 CSharingBaseController::~CSharingBaseController() {
@@ -130,7 +130,7 @@ int32_t CSharingBaseController::StartSharing() {
   }
   // The set is reset before the thread starts, so the thread never meets it
   // half reset.
-  if (vz::ScreenSource* screen = CallerScreen()) monitors_.Reset(*screen);
+  monitors_.Reset(CallerScreen());
   if (!Start()) {
     VZ_LOG_ERROR("the capture thread cannot start");
     return 0;
@@ -163,7 +163,7 @@ void CSharingBaseController::StopSharing() {
   DestroyArrow();
   Stop(helper_ ? helper_->loop() : nullptr);
   EndScreen();
-  if (vz::ScreenSource* screen = CallerScreen()) monitors_.Reset(*screen);
+  monitors_.Reset(CallerScreen());
   regions_.ResetRgn();
   refresh_pending_.exchange(0);
   send_backlog_.store(0);

@@ -29,6 +29,14 @@ void CGdipButton::SetImageColor(uint32_t colorref) {
   Invalidate();
 }
 
+bool CGdipButton::TintKeyImage(uint32_t key, uint32_t colorref) {
+  auto it = images_.find(key);
+  if (it == images_.end()) return false;
+  TintImage(*it->second, colorref);
+  Invalidate();
+  return true;
+}
+
 void CGdipButton::CaptureBackground(const vz::Image& surface, vz::Point origin) {
   if (!window_) return;
   const vz::Point at = window_->ToScreen({0, 0});

@@ -34,6 +34,8 @@ class CGdipButton : public CVzControl {
   uint32_t GetCurrentImage() const { return current_key_; }
   // Tints every image of the button, then repaints.
   void SetImageColor(uint32_t colorref);
+  // Tints the image under one key only; false when the key has none.
+  bool TintKeyImage(uint32_t key, uint32_t colorref);
   // The background: a copy of the given surface's pixels under the button
   // (`origin` is where the surface's (0,0) lies in the button's top-level
   // window), or a plain colour. Without either, the parent's own pixels show.

@@ -49,6 +49,12 @@ std::unique_ptr<CVzControl> CVzDialog::MakeControl(const vzres::DialogControl& c
   return nullptr;
 }
 
+uint32_t CVzDialog::WindowFlags() const {
+  uint32_t flags = vz::kWindowDialog;
+  if (!(description_.style & kStyleCaption)) flags |= vz::kWindowTool;
+  return flags;
+}
+
 bool CVzDialog::Build(vz::Window* owner, vz::WindowSystem* system) {
   if (window_) return true;
   if (system == nullptr) system = owner != nullptr ? &owner->system() : vz::WindowSystem::Current();
@@ -60,8 +66,7 @@ bool CVzDialog::Build(vz::Window* owner, vz::WindowSystem* system) {
   vz::WindowParams params;
   params.bounds = vz::Rect::FromXYWH(0, 0, description_.width, description_.height);
   params.owner = owner;
-  params.flags = vz::kWindowDialog;
-  if (!(description_.style & kStyleCaption)) params.flags |= vz::kWindowTool;
+  params.flags = WindowFlags();
   params.title = vz::Utf16ToUtf8(TextOf(description_.caption_id, description_.caption));
   params.class_name = "dialog-" + std::to_string(description_.id);
   PrepareWindow(params);

@@ -73,6 +73,9 @@ class CVzDialog : public vz::WindowDelegate {
   virtual void OnCancel() { EndDialog(IDCANCEL); }
   // The left button pressed on the dialog's body (not on a control).
   virtual void OnBodyPress(const vz::MouseEvent&) {}
+  // The window layer's flags of the dialog's window (vz::WindowFlags): by
+  // default a framed dialog, without a task-bar entry when it has no caption.
+  virtual uint32_t WindowFlags() const;
 
   // vz::WindowDelegate
   void OnPaint(vz::Canvas& canvas) override;

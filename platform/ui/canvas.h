@@ -17,11 +17,13 @@
 namespace vz {
 
 enum class LineCap { kButt, kRound, kSquare };
+enum class LineJoin { kMiter, kRound, kBevel };
 
 struct Pen {
   Color color = 0xFF000000;
   double width = 1.0;
   LineCap cap = LineCap::kButt;
+  LineJoin join = LineJoin::kMiter;
 };
 
 // A path in target coordinates.

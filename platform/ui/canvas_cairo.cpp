@@ -234,6 +234,9 @@ class CairoCanvas : public Canvas {
     SetSourceColor(cr_, pen.color);
     cairo_set_line_width(cr_, pen.width);
     cairo_set_line_cap(cr_, CairoCap(pen.cap));
+    cairo_set_line_join(cr_, pen.join == LineJoin::kRound   ? CAIRO_LINE_JOIN_ROUND
+                             : pen.join == LineJoin::kBevel ? CAIRO_LINE_JOIN_BEVEL
+                                                            : CAIRO_LINE_JOIN_MITER);
   }
 
   void DrawImagePartWithOpacity(const Image& image, const Rect& source, const Rect& dest, double opacity) {

@@ -19,6 +19,10 @@ class InputInjector {
 
   virtual void MoveTo(Point screen) = 0;
   virtual void Button(MouseButton button, bool down) = 0;
+  // A wheel turn of `delta` in the system's units (120 a notch, positive
+  // away from the user): one click of the wheel per 120, and at least one
+  // click for a smaller non-zero delta. 0 does nothing.
+  virtual void Wheel(int delta) = 0;
   // A key by keysym; false when no key of the keyboard makes it.
   virtual bool Key(uint32_t keysym, bool down) = 0;
   // Presses and releases the key of each ASCII character (with Shift where
@@ -35,6 +39,12 @@ class InputInjector {
   }
   // Waits until the display has taken everything sent.
   virtual void Sync() = 0;
+
+  // The state the display has now, after everything sent was taken (so a
+  // position read right after MoveTo is the moved one).
+  virtual Point PointerPosition() = 0;
+  virtual bool IsButtonDown(MouseButton button) = 0;
+  virtual bool IsKeyDown(uint32_t keysym) = 0;
 };
 
 }  // namespace vz

@@ -25,6 +25,17 @@ class XTestInjector : public InputInjector {
     XTestFakeButtonEvent(display_, number, down ? True : False, CurrentTime);
     XFlush(display_);
   }
+  void Wheel(int delta) override {
+    if (delta == 0) return;
+    int clicks = delta / 120;
+    if (clicks == 0) clicks = delta > 0 ? 1 : -1;
+    const unsigned int number = clicks > 0 ? 4 : 5;
+    for (int i = 0; i < (clicks > 0 ? clicks : -clicks); ++i) {
+      XTestFakeButtonEvent(display_, number, True, CurrentTime);
+      XTestFakeButtonEvent(display_, number, False, CurrentTime);
+    }
+    XFlush(display_);
+  }
   bool Key(uint32_t keysym, bool down) override {
     const KeyCode code = XKeysymToKeycode(display_, keysym);
     if (code == 0) {
@@ -53,7 +64,42 @@ class XTestInjector : public InputInjector {
   }
   void Sync() override { XSync(display_, False); }
 
+  Point PointerPosition() override {
+    unsigned int mask = 0;
+    Point p;
+    QueryPointer(&p, &mask);
+    return p;
+  }
+  bool IsButtonDown(MouseButton button) override {
+    unsigned int mask = 0;
+    Point p;
+    QueryPointer(&p, &mask);
+    const unsigned int bit = button == MouseButton::kRight    ? Button3Mask
+                             : button == MouseButton::kMiddle ? Button2Mask
+                                                               : Button1Mask;
+    return (mask & bit) != 0;
+  }
+  bool IsKeyDown(uint32_t keysym) override {
+    const KeyCode code = XKeysymToKeycode(display_, keysym);
+    if (code == 0) return false;
+    XSync(display_, False);
+    char keys[32] = {};
+    XQueryKeymap(display_, keys);
+    return (keys[code / 8] & (1 << (code % 8))) != 0;
+  }
+
  private:
+  // Synced first: the display must have taken the injected events, or the
+  // position read back is the one before them.
+  void QueryPointer(Point* p, unsigned int* mask) {
+    XSync(display_, False);
+    Window root = 0, child = 0;
+    int root_x = 0, root_y = 0, x = 0, y = 0;
+    if (XQueryPointer(display_, DefaultRootWindow(display_), &root, &child, &root_x, &root_y, &x, &y, mask)) {
+      *p = Point{root_x, root_y};
+    }
+  }
+
   KeySym XkbKeycodeToKeysymCompat(KeyCode code) {
     int per_code = 0;
     KeySym* syms = XGetKeyboardMapping(display_, code, 1, &per_code);

@@ -1,0 +1,19 @@
+#pragma once
+// Paints the drawing model's elements onto a canvas, oldest first, over a
+// fully transparent background: strokes, lines and arrows as runs of lines
+// from (x0 - 1, y0 - 1) through every point (so one point shows as a dot),
+// rectangles and ellipses in the box of their two points. Filled elements
+// are filled, then every element is outlined with a pen of its weight
+// (mitred joins for rectangles and ellipses, round for the rest).
+// UI thread only.
+#include <cstdint>
+
+#include "client/annotation/draw_objects.h"
+#include "platform/ui/canvas.h"
+
+// An element colour 0xAABBGGRR as the canvas colour 0xAARRGGBB (alpha kept).
+vz::Color AnnotationColorToArgb(uint32_t color);
+
+void PaintAnnotationElement(vz::Canvas& canvas, const CDrawElement& element);
+// Clears the whole canvas to transparent and paints every element.
+void PaintAnnotationElements(vz::Canvas& canvas, const CDrawObjects& objects);

@@ -1,0 +1,112 @@
+#pragma once
+// The annotation drawing model: the live elements in drawing order (index 0
+// drawn first), the element the local pointer is drawing, and one undo and
+// redo history for each participant, keyed by narrow roster id. It has no
+// window: every operation that changes what is visible returns the area to
+// repaint (the all-zero rectangle when nothing changed).
+//
+// Limits: a participant holds at most kMaxElementsPerRoster live elements
+// (more are refused with a log line) and a history keeps at most
+// kMaxUndoRecords records (the oldest are dropped), so one peer cannot grow
+// memory or paint time without bound.
+//
+// UI thread only.
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "client/annotation/draw_element.h"
+#include "common/vz_array.h"
+#include "common/vz_object.h"
+
+// Undo actions.
+inline constexpr int32_t ADDED = 1;
+inline constexpr int32_t REMOVED = 2;
+inline constexpr int32_t UPDATE = 3;
+
+class CDrawObjects;
+
+class CDrawRosterUndo : public CVZObject {
+ public:
+  static constexpr int32_t kMaxUndoRecords = 20000;
+
+  explicit CDrawRosterUndo(const std::string& roster_id) : rosterId(roster_id) {}
+  ~CDrawRosterUndo() override;
+
+  // Records a copy of the element with the action and group; drops the redo
+  // tail first. An action other than ADDED, REMOVED or UPDATE is refused
+  // with a log line.
+  void pushUndoObject(const CDrawElement& element, int32_t action, int32_t group);
+  // One new group for the whole list, recorded in list order.
+  void pushUndoObjects(const std::vector<const CDrawElement*>& list, int32_t action);
+  // Step the history and apply the records to `objects`.
+  void undo(CDrawObjects& objects);
+  void redo(CDrawObjects& objects);
+
+  int32_t recordCount() const { return records.GetCount(); }
+  const CDrawElement* record(int32_t index) const { return static_cast<const CDrawElement*>(records.GetAt(index)); }
+
+  CVzArrayBase records;  // owned CDrawElement copies, oldest first
+  int32_t position = 0;  // records below it are done
+  std::string rosterId;
+};
+
+class CDrawObjects : public CVZObject {
+ public:
+  static constexpr int32_t kMaxElementsPerRoster = 5000;
+
+  CDrawObjects() = default;
+  ~CDrawObjects() override;
+
+  // An element from another participant's command: codes 8/9 stroke
+  // (unfilled/filled), 10/12 rectangle, 13/15 ellipse. Other codes, an empty
+  // point list, and rectangles or ellipses with fewer than two points create
+  // nothing.
+  vz::Rect createElement(int32_t code, const std::vector<vz::Point>& points, uint32_t color, int32_t weight,
+                         const std::string& rosterId);
+  // Ends any element in progress and starts one for a local tool (4, 5
+  // stroke; 6 line; 7 arrow; 10 to 12 rectangle; 13 to 15 ellipse) at (x, y).
+  vz::Rect beginElement(int32_t x, int32_t y, uint32_t color, int32_t weight, int32_t tool,
+                        const std::string& rosterId);
+  // The element in progress, or null. Callers ask again on every move: a
+  // removal or clear may have ended it.
+  CDrawElement* current() const { return current_; }
+  // Extends the element in progress; all-zero without one.
+  vz::Rect addPointToCurrent(vz::Point point);
+  // Commits the element in progress as one undo step.
+  void endElement();
+
+  vz::Rect eraseElementAt(int32_t x, int32_t y, const std::string& rosterId);
+  vz::Rect eraseRosterElementAt(int32_t x, int32_t y, const std::string& rosterId);
+  void removeRosterElements(const std::string& rosterId);
+  void removeAllElements(const std::string& rosterId);
+  void undo(const std::string& rosterId);
+  void redo(const std::string& rosterId);
+
+  CDrawRosterUndo& getRosterUndo(const std::string& rosterId);
+  const CDrawRosterUndo* findRosterUndo(const std::string& rosterId) const;
+  void pushUndo(const CDrawElement& element, int32_t action);
+  void pushUndoList(const std::vector<const CDrawElement*>& list, int32_t action);
+  // The two steps that undo and redo apply.
+  vz::Rect addElementCopy(const CDrawElement& record);
+  vz::Rect removeElementById(const CDrawElement& record);
+
+  int32_t count() const { return elements_.GetCount(); }
+  const CDrawElement* at(int32_t index) const { return static_cast<const CDrawElement*>(elements_.GetAt(index)); }
+
+ private:
+  CDrawElement* element(int32_t index) const { return static_cast<CDrawElement*>(elements_.GetAt(index)); }
+  // Appends an owned element; false (and the element deleted) when the
+  // array refuses it.
+  bool append(std::unique_ptr<CDrawElement> element);
+  // Takes the element at the index out and deletes it, forgetting it as the
+  // element in progress.
+  void destroyAt(int32_t index);
+  int32_t countOf(const std::string& rosterId) const;
+
+  CVzArrayBase elements_;
+  std::map<std::string, std::unique_ptr<CDrawRosterUndo>> undoByRoster_;
+  CDrawElement* current_ = nullptr;
+};
