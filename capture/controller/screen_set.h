@@ -9,6 +9,7 @@
 // else) both use it. Capture-thread operations are called under the
 // controller lock. Screen sources belong to the thread that passes them.
 #include <cstdint>
+#include <functional>
 
 #include "contracts/capture_records.h"
 
@@ -42,6 +43,17 @@ class IScreenDataHandOver {
 class IScreenSet {
  public:
   virtual ~IScreenSet() = default;
+
+  // Caller's thread, before the capture thread starts: the capture mode (2
+  // widens changed boxes to the block grid), the block size, the meeting's
+  // HeaderBgColor (it paints the covered parts of a shared window) and the
+  // test for the capture's own windows, which never count and never cover.
+  // The test may be called on the capture thread. Sets that use none of it
+  // ignore it.
+  virtual void SetCaptureContext(int32_t capture_mode, int32_t block_width, int32_t block_height,
+                                 uint32_t header_colour, std::function<bool(VzWindowHandle)> is_own_window) {
+    (void)capture_mode, (void)block_width, (void)block_height, (void)header_colour, (void)is_own_window;
+  }
 
   // Any thread.
   // Forgets the lists, the marks and the regions, then refreshes the monitors.

@@ -114,6 +114,10 @@ int32_t CSharingBaseController::StartSharing() {
     std::lock_guard<std::mutex> lock(started_mutex_);
     started_ = false;
   }
+  if (screens_) {
+    screens_->SetCaptureContext(capture_mode_.load(), block_width_, block_height_, meet_config_.HeaderBgColor,
+                                [this](VzWindowHandle window) { return IsOwnWindow(window); });
+  }
   if (!Start()) {
     VZ_LOG_ERROR("the capture thread cannot start");
     return 0;

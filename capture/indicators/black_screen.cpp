@@ -107,8 +107,7 @@ CBlankScreenMode::CBlankScreenMode(SessionFactory make_session) : make_session_(
 CBlankScreenMode::~CBlankScreenMode() = default;
 
 int32_t CBlankScreenMode::SetBlankScreenMode(int32_t on) {
-  VZ_LOG("blank [%d]", on);
-  mode_ = on;
+  mode_ = on;  // the capture interface logs the call itself
   if (on != 0) {
     if (!screen_) screen_ = std::make_unique<CBlackScreen>(make_session_ ? make_session_() : nullptr);
     return screen_->InitDD();

@@ -18,6 +18,7 @@ constexpr uint32_t kMaxPngBytes = 16u << 20;
 
 class ResourceImages : public IndicatorImages {
  public:
+  ~ResourceImages() override { vz::FreeModule(module_); }
   std::optional<vz::Image> LoadPng(uint32_t id) override {
     Bind();
     if (copy_png_ != nullptr) {
@@ -47,19 +48,19 @@ class ResourceImages : public IndicatorImages {
       VZ_LOG_ERROR("Can't load vzres: %s", load.error.reason.c_str());
       return;
     }
-    auto ensure = reinterpret_cast<EnsureLoadedFn>(vz::GetModuleSymbol(load.module, "VzResEnsureLoaded"));
-    copy_png_ = reinterpret_cast<CopyPngFn>(vz::GetModuleSymbol(load.module, "VzResCopyPng"));
+    module_ = load.module;
+    auto ensure = reinterpret_cast<EnsureLoadedFn>(vz::GetModuleSymbol(module_, "VzResEnsureLoaded"));
+    copy_png_ = reinterpret_cast<CopyPngFn>(vz::GetModuleSymbol(module_, "VzResCopyPng"));
     if (ensure == nullptr || copy_png_ == nullptr) {
       VZ_LOG_ERROR("vzres lacks its image entry points");
       copy_png_ = nullptr;
       return;
     }
     if (ensure("vzres") == 0) VZ_LOG_ERROR("the resource bundle of vzres cannot be opened");
-    // The library stays loaded for the life of the process, as the
-    // resource library always does.
   }
 
   bool tried_ = false;
+  vz::ModuleHandle module_ = nullptr;  // the library stays loaded while the images are used
   CopyPngFn copy_png_ = nullptr;
 };
 

@@ -18,7 +18,7 @@ class CaptureScreensTest : public ::testing::Test {
   CaptureScreensTest() : screen_(2000, 1000), monitors_(kOwnPid), regions_(kOwnPid), screens_(monitors_, regions_) {
     screen_.SetMonitors({Monitor({0, 0, 1000, 1000}, "A", true), Monitor({1000, 0, 1000, 1000}, "B")});
     screen_.Fill({0, 0, 2000, 1000}, 0xFF202020);
-    monitors_.Reset(screen_);
+    monitors_.Reset(&screen_);
   }
   void ShareWindow(std::vector<vz::ScreenWindow> windows, VzWindowHandle window) {
     windows_ = std::move(windows);

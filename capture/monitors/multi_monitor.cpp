@@ -38,7 +38,7 @@ CMultiMonitor::CMultiMonitor(int32_t own_process_id) : own_process_id_(own_proce
 
 CMultiMonitor::~CMultiMonitor() = default;
 
-void CMultiMonitor::Reset(vz::ScreenSource& source) {
+void CMultiMonitor::Reset(vz::ScreenSource* source) {
   VZ_LOG("Monitor reset members");
   {
     CScopedLock guard(lock_);
@@ -51,7 +51,7 @@ void CMultiMonitor::Reset(vz::ScreenSource& source) {
     monitor_region_.Clear();
     sharing_kind_ = kSharingNothing;
   }
-  RefreshMonitors(source);
+  if (source) RefreshMonitors(*source);
 }
 
 MonitorList* CMultiMonitor::RefreshMonitors(vz::ScreenSource& source) {

@@ -40,8 +40,8 @@ class CMultiMonitor {
   CriticalSectionLock& lock() { return lock_; }
 
   // Forgets everything (grabbers, lists, marks, regions), then reads the
-  // monitors again.
-  void Reset(vz::ScreenSource& source);
+  // monitors again (not without a source).
+  void Reset(vz::ScreenSource* source);
   // Reads the monitors (at most 16), carrying each one's shared mark over by
   // device name; returns the set's list, valid until the next refresh.
   MonitorList* RefreshMonitors(vz::ScreenSource& source);

@@ -43,7 +43,7 @@ TEST(MultiMonitorTest, AShareMarkFollowsTheDeviceNameAcrossARefresh) {
   vz::ScreenDouble screen(3000, 1000);
   screen.SetMonitors({Monitor({0, 0, 1000, 1000}, "HDMI-1"), Monitor({1000, 0, 1000, 1000}, "DP-2")});
   CMultiMonitor set(kOwnPid);
-  set.Reset(screen);
+  set.Reset(&screen);
   ASSERT_EQ(set.ShareMonitor(2, 1), 1);
   // The second monitor alone makes up the monitor region.
   EXPECT_EQ(set.MonitorRegion(), CScreenRegion(VzRect{1000, 0, 2000, 1000}));
@@ -64,7 +64,7 @@ TEST(MultiMonitorTest, SharingAnUnknownMonitorOrWindowClearsEveryMark) {
   screen.SetMonitors({Monitor({0, 0, 1000, 1000}, "A"), Monitor({1000, 0, 1000, 1000}, "B")});
   screen.SetWindows({Window(0x500, {10, 10, 300, 200}, 77)});
   CMultiMonitor set(kOwnPid);
-  set.Reset(screen);
+  set.Reset(&screen);
   set.RefreshWindows(screen);
   LogRecorder log;
 
@@ -169,7 +169,7 @@ TEST(MultiMonitorTest, ASharedWindowThatMovesIsNoticedOnce) {
   std::vector<vz::ScreenWindow> windows{Window(0x10, {0, 0, 100, 100}, 5)};
   screen.SetWindows(windows);
   CMultiMonitor set(kOwnPid);
-  set.Reset(screen);
+  set.Reset(&screen);
   set.RefreshWindows(screen);
   EXPECT_FALSE(set.SharedWindowMoved(screen));  // nothing shared
   ASSERT_EQ(set.ShareWindow(0x10, 1, &screen), 1);

@@ -1,10 +1,40 @@
 #include "capture/monitors/pixel_compare.h"
 
+namespace {
+
+constexpr int kBlock = 8;
+
+// B, G and R of a pixel in three 16-bit lanes.
+inline uint64_t Lanes(uint32_t p) {
+  return (p & 0xFFull) | ((p & 0xFF00ull) << 8) | ((p & 0xFF0000ull) << 16);
+}
+
+// Whether any of kBlock pixels differs beyond the tolerance. Each lane holds
+// 256 + a - b (1..511); its top bit after adding a bias says whether the
+// difference is above +4 or below -4. No branches and no carries between
+// lanes, so the compiler can turn it into vector code.
+inline bool BlockBeyondTolerance(const uint32_t* a, const uint32_t* b) {
+  constexpr uint64_t kBias = 0x010001000100ull;   // 256 in each lane
+  constexpr uint64_t kAbove = 0x7EFB7EFB7EFBull;  // 0x7FFF - 260 per lane: top bit when >= 261
+  constexpr uint64_t kBelow = 0x7F047F047F04ull;  // 0x8000 - 252 per lane: top bit clear when < 252
+  constexpr uint64_t kTop = 0x800080008000ull;
+  uint64_t beyond = 0;
+  for (int i = 0; i < kBlock; ++i) {
+    const uint64_t d = (Lanes(a[i]) | kBias) - Lanes(b[i]);
+    beyond |= ((d + kAbove) | ~(d + kBelow)) & kTop;
+  }
+  return beyond != 0;
+}
+
+}  // namespace
+
 bool FindRowChange(const uint32_t* previous, const uint32_t* current, int count, int* first, int* end) {
   if (count <= 0) return false;
   // Identical rows are the common case: one memcmp decides them.
   if (std::memcmp(previous, current, static_cast<size_t>(count) * 4) == 0) return false;
   int x = 0;
+  // Blocks within the tolerance (noise) are passed over whole.
+  while (x + kBlock <= count && !BlockBeyondTolerance(previous + x, current + x)) x += kBlock;
   for (; x < count; ++x) {
     if (PixelsEqual(previous[x], current[x])) continue;
     if (!PixelsAlike(previous[x], current[x])) break;

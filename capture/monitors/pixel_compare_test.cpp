@@ -48,6 +48,26 @@ TEST(PixelCompareTest, TheRunStartsTolerantAndEndsExact) {
   EXPECT_FALSE(FindRowChange(previous.data(), current.data(), 64, &first, &end));
 }
 
+// The row scan passes over whole blocks of pixels at once; for every pair of
+// channel values it must agree with the pixel-by-pixel rule.
+TEST(PixelCompareTest, TheBlockScanAgreesWithThePixelRuleForEveryChannelValue) {
+  for (int shift = 0; shift < 32; shift += 8) {
+    for (int a = 0; a < 256; ++a) {
+      for (int b = 0; b < 256; ++b) {
+        std::vector<uint32_t> previous(16, 0x80808080u), current = previous;
+        previous[9] = (previous[9] & ~(0xFFu << shift)) | (uint32_t(a) << shift);
+        current[9] = (current[9] & ~(0xFFu << shift)) | (uint32_t(b) << shift);
+        int first = -1, end = -1;
+        const bool found = FindRowChange(previous.data(), current.data(), 16, &first, &end);
+        ASSERT_EQ(found, !PixelsAlike(previous[9], current[9])) << shift << " " << a << " " << b;
+        if (found) {
+          ASSERT_EQ(first, 9);
+        }
+      }
+    }
+  }
+}
+
 TEST(PixelCompareTest, TheImageBoxSpansEveryChangedRow) {
   const int w = 40, h = 30;
   std::vector<uint32_t> previous(w * h, Bgr(100, 100, 100)), current = previous;

@@ -21,7 +21,7 @@ class SharingRgnControllerTest : public ::testing::Test {
     monitors_.RefreshWindows(screen_);
   }
   void ShareWindow(VzWindowHandle window) {
-    monitors_.Reset(screen_);
+    monitors_.Reset(&screen_);
     monitors_.RefreshWindows(screen_);
     ASSERT_EQ(monitors_.ShareWindow(window, 1, &screen_), 1);
   }
@@ -106,7 +106,7 @@ TEST_F(SharingRgnControllerTest, AMinimisedSharedWindowGivesNoSharedArea) {
 TEST_F(SharingRgnControllerTest, OnASharedMonitorMovingAWindowIsNoVisualChange) {
   std::vector<vz::ScreenWindow> windows{Window(0x10, {100, 100, 400, 300}, 5), Window(0x20, {900, 100, 400, 300}, 0)};
   SetWindows(windows);
-  monitors_.Reset(screen_);
+  monitors_.Reset(&screen_);
   ASSERT_EQ(monitors_.ShareMonitor(2, 1), 1);
   Update();
   // The whole second monitor, also where no window is and under the window

@@ -171,6 +171,6 @@ extern "C" __attribute__((visibility("default"))) uint32_t VzResCopyPng(uint32_t
                                                                         uint32_t capacity) {
   const std::vector<uint8_t> bytes = vzres::LoadResPng(id);
   if (bytes.size() > UINT32_MAX) return 0;
-  if (buffer != nullptr && capacity >= bytes.size()) std::memcpy(buffer, bytes.data(), bytes.size());
+  if (!bytes.empty() && buffer != nullptr && capacity >= bytes.size()) std::memcpy(buffer, bytes.data(), bytes.size());
   return static_cast<uint32_t>(bytes.size());
 }

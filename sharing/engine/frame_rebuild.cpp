@@ -1,0 +1,154 @@
+#include "sharing/engine/frame_rebuild.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+
+#include "common/trace_client.h"
+
+namespace {
+
+bool IsEmpty(const VzRect& rect) { return rect.left >= rect.right || rect.top >= rect.bottom; }
+
+void Unite(const VzRect& rect, VzRect* into) {
+  if (IsEmpty(rect)) return;
+  if (IsEmpty(*into)) {
+    *into = rect;
+    return;
+  }
+  into->left = std::min(into->left, rect.left);
+  into->top = std::min(into->top, rect.top);
+  into->right = std::max(into->right, rect.right);
+  into->bottom = std::max(into->bottom, rect.bottom);
+}
+
+}  // namespace
+
+int32_t CFrameRebuild::OnCaches(CCacheEntry* const* list, int32_t count) {
+  for (int32_t i = 0; list != nullptr && i < count; ++i) {
+    CCacheEntry* cache = list[i];
+    if (cache == nullptr) continue;
+    // Entry 0 stays empty: it is what a cleared block points to.
+    if (cache->Index == 0) {
+      VZ_LOG_ERROR("received cache with index 0 pduid [%u] dropped.", cache->PduId);
+      continue;
+    }
+    caches_.Store(cache);
+  }
+  return 1;
+}
+
+int32_t CFrameRebuild::OnBlocks(CKeyframeEntry* const* list, int32_t count, IDSTp* transport,
+                                IDSProviderSink* client) {
+  if (list == nullptr || count <= 0) {
+    CheckPendingKeyframe(client);
+    return 1;
+  }
+  missing_.clear();
+  for (int32_t i = 0; i < count; ++i) {
+    CKeyframeEntry* block = list[i];
+    if (block == nullptr) continue;
+    // A block naming a cache that can never be stored would wait forever
+    // and hold up every other block.
+    if (block->CacheIndex >= CCacheController::kCacheIndexEnd || (block->CacheIndex == 0 && block->CachePduId != 0)) {
+      VZ_LOG_ERROR("block index [%u] names cache [%u] pduid [%u]; dropped.", block->Index, block->CacheIndex,
+                   block->CachePduId);
+      continue;
+    }
+    if (!keyframes_.Put(block)) continue;
+    if (caches_.Find(block->CacheIndex, block->CachePduId) != nullptr) continue;
+    const bool listed = std::any_of(missing_.begin(), missing_.end(), [block](const CKeyframeEntry* m) {
+      return m->CacheIndex == block->CacheIndex && m->CachePduId == block->CachePduId;
+    });
+    if (!listed) missing_.push_back(block);
+  }
+  if (!missing_.empty() && transport != nullptr) {
+    const auto missing = static_cast<int32_t>(missing_.size());
+    VZ_LOG("Need request caches count [%d]", missing);
+    if (transport->DSRequestCaches(missing_.data(), missing) == 0) {
+      VZ_LOG_ERROR("Failed send request caches count [%d]", missing);
+    }
+    missing_.clear();
+    return 1;
+  }
+  missing_.clear();
+  CheckPendingKeyframe(client);
+  return 1;
+}
+
+int32_t CFrameRebuild::OnRequestCaches(CKeyframeEntry* const* list, int32_t count, CCursorChannel& cursor,
+                                       IDSProviderSink* client) {
+  VZ_LOG("MEM [%.02f] count [%d]", 0.0, count);
+  if (count == 1 && list != nullptr && list[0] != nullptr && list[0]->Position == 0) {
+    cursor.Deliver(client);
+  } else {
+    CheckPendingKeyframe(client);
+  }
+  return 1;
+}
+
+bool CFrameRebuild::Paint(CMonitorData* frame, const CKeyframeEntry& block, const CCacheEntry& cache) {
+  const CacheSlot& image = cache.Slots[0];
+  if (codec_ == nullptr || image.Data == nullptr || image.Size == 0 || image.Size > INT_MAX) return false;
+  int decoded_bytes = 0;
+  uint8_t* pixels = codec_->DecompressRect(image.Data, static_cast<int>(image.Size), 32, &decoded_bytes);
+  if (pixels == nullptr) {
+    VZ_LOG_ERROR("cache [%u] pduid [%u] does not decode; block left as it was.", cache.Index, cache.PduId);
+    return false;
+  }
+  const bool painted = decoded_bytes > 0 && frame->PaintBlock(pixels, static_cast<size_t>(decoded_bytes), block.Rect);
+  std::free(pixels);
+  return painted;
+}
+
+int32_t CFrameRebuild::CheckPendingKeyframe(IDSProviderSink* client) {
+  for (int32_t i = 0; i < keyframes_.GetCount(); ++i) {
+    const CKeyframeEntry* block = keyframes_.GetAt(i);
+    if (caches_.Find(block->CacheIndex, block->CachePduId) == nullptr) {
+      VZ_LOG("HAVE pending requested pduid [%d] position [%d] cache index [%d] pduid [%d]",
+             static_cast<int>(block->PduId), static_cast<int>(block->Position), static_cast<int>(block->CacheIndex),
+             static_cast<int>(block->CachePduId));
+      return 0;
+    }
+  }
+  VzRect changed{0, 0, 0, 0};
+  for (int32_t i = 0; i < keyframes_.GetCount(); ++i) {
+    const CKeyframeEntry* block = keyframes_.GetAt(i);
+    if (block->MonitorId == 0 || block->CachePduId == 0 || block->CacheIndex == 0) continue;
+    CMonitorData* frame = frames_.Find(static_cast<int32_t>(block->MonitorId));
+    if (frame == nullptr) continue;
+    const CCacheEntry* cache = caches_.Find(block->CacheIndex, block->CachePduId);
+    if (cache == nullptr) continue;
+    const VzRect& rect = block->Rect;
+    if (rect.left == 0 && rect.top == 0 && rect.right == 0 && rect.bottom == 0) {
+      VZ_LOG("find the empty block rect");
+      continue;
+    }
+    if (!frame->Contains(rect)) {
+      VZ_LOG_ERROR("block index [%u] rect {%d, %d, %d, %d} outside monitor [%d] (%d, %d); dropped.", block->Index,
+                   rect.left, rect.top, rect.right, rect.bottom, frame->MonitorId(), frame->Width(), frame->Height());
+      continue;
+    }
+    // Only JPEG tiles are drawn; other caches still count as changed.
+    if (cache->Slots[0].Type == kDsCacheJpeg) Paint(frame, *block, *cache);
+    const VzRect& origin = frame->info().Rect;
+    Unite(VzRect{origin.left + rect.left, origin.top + rect.top, origin.left + rect.right, origin.top + rect.bottom},
+          &changed);
+  }
+  keyframes_.ClearAll();
+  if (IsEmpty(changed)) return 1;
+  for (int32_t i = 0; i < frames_.GetCount(); ++i) {
+    CMonitorData* frame = frames_.GetAt(i);
+    // 64-bit: monitors far apart may lie further apart than int32 holds.
+    const VzRect& origin = frame->info().Rect;
+    const int64_t left = std::max<int64_t>(changed.left, origin.left) - origin.left;
+    const int64_t top = std::max<int64_t>(changed.top, origin.top) - origin.top;
+    const int64_t right = std::min<int64_t>(changed.right, origin.right) - origin.left;
+    const int64_t bottom = std::min<int64_t>(changed.bottom, origin.bottom) - origin.top;
+    if (right <= left || bottom <= top || client == nullptr) continue;
+    VzRect local{static_cast<int32_t>(left), static_cast<int32_t>(top), static_cast<int32_t>(right),
+                 static_cast<int32_t>(bottom)};
+    client->OnMonitorUpdated(frame->Info(), &local);
+  }
+  return 1;
+}

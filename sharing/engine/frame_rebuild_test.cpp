@@ -1,0 +1,318 @@
+#include "sharing/engine/frame_rebuild.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "sharing/engine/engine_rig_testlib.h"
+
+namespace {
+
+using ds_test::LosslessCodec;
+using ds_test::RecordingClient;
+using ds_test::RecordingTransport;
+using ds_test::Screen;
+using ds_test::Side;
+
+// A presenter and an attendee joined by the wire bytes: whatever the
+// presenter sends reaches the attendee through the message reader.
+class FrameRebuildTest : public ::testing::Test {
+ protected:
+  void Share(std::vector<Screen*> screens) {
+    std::vector<MonitorInfo> monitors;
+    VzRect all{0, 0, 0, 0};
+    for (Screen* s : screens) {
+      monitors.push_back(ds_test::Monitor(s->id(), s->rect()));
+      all.right = std::max(all.right, s->rect().right);
+      all.bottom = std::max(all.bottom, s->rect().bottom);
+    }
+    auto info = ds_test::Sharing(monitors, all);
+    HandleCapturedSharingInfo(info.get(), presenter_.State(), nullptr, &to_attendee_);
+    Relay();
+  }
+  // Hands everything the presenter sent to the attendee.
+  void Relay() {
+    for (const std::string& bytes : to_attendee_.wire) attendee_.Receive(bytes, &requests_, &client_);
+    to_attendee_.Clear();
+  }
+  int32_t Update(Screen& screen, VzRect box) {
+    return presenter_.pipeline.OnScreenData(screen.Capture(box), presenter_.frames, 128, 128, &to_attendee_);
+  }
+  // Pixel equality of the attendee's frame with the presenter's screen.
+  ::testing::AssertionResult SameAsPresenter(Screen& screen) {
+    const CMonitorData* frame = attendee_.frames.Find(screen.id());
+    if (frame == nullptr) return ::testing::AssertionFailure() << "no frame";
+    for (int y = 0; y < screen.height(); ++y) {
+      if (std::memcmp(frame->pixels() + frame->Stride() * y, &screen.At(0, y), frame->Stride()) != 0) {
+        return ::testing::AssertionFailure() << "row " << y << " differs";
+      }
+    }
+    return ::testing::AssertionSuccess();
+  }
+  // A block record as the wire brings it.
+  static VzObjectPtr<CKeyframeEntry> Block(uint32_t index, uint32_t pdu, uint32_t monitor, uint32_t cache_index,
+                                           uint32_t cache_pdu, VzRect rect) {
+    VzObjectPtr<CKeyframeEntry> block(new CKeyframeEntry(index));
+    block->PduId = pdu;
+    block->MonitorId = monitor;
+    block->Position = 101;
+    block->CacheIndex = cache_index;
+    block->CachePduId = cache_pdu;
+    block->Rect = rect;
+    return block;
+  }
+  // A cache holding a lossless tile of `w` x `h` pixels of `colour`.
+  VzObjectPtr<CCacheEntry> Tile(uint32_t index, uint32_t pdu, int w, int h, uint32_t colour) {
+    std::vector<uint32_t> pixels(static_cast<size_t>(w) * h, colour);
+    int size = 0;
+    uint8_t* bytes = codec_.DoCompress(w, h, 32, 75, w * 4, reinterpret_cast<const uint8_t*>(pixels.data()), &size);
+    VzObjectPtr<CCacheEntry> cache(new CCacheEntry(index));
+    cache->PduId = pdu;
+    cache->SetSlot(0, CFrameRebuild::kDsCacheJpeg, bytes, static_cast<uint32_t>(size));
+    std::free(bytes);
+    return cache;
+  }
+  void Blocks(std::vector<CKeyframeEntry*> list) {
+    attendee_.rebuild.OnBlocks(list.data(), static_cast<int32_t>(list.size()), &requests_, &client_);
+  }
+  void Caches(std::vector<CCacheEntry*> list) {
+    attendee_.rebuild.OnCaches(list.data(), static_cast<int32_t>(list.size()));
+  }
+  uint32_t PixelAt(int32_t monitor, int x, int y) {
+    const CMonitorData* frame = attendee_.frames.Find(monitor);
+    uint32_t pixel = 0;
+    std::memcpy(&pixel, frame->pixels() + frame->Stride() * y + x * 4, 4);
+    return pixel;
+  }
+
+  LosslessCodec codec_;
+  Side presenter_{&codec_};
+  Side attendee_{&codec_};
+  RecordingTransport to_attendee_;
+  RecordingTransport requests_;  // what the attendee asks for
+  RecordingClient client_;
+};
+
+TEST_F(FrameRebuildTest, CaptureSequencesOnTwoMonitorsLeaveTheAttendeePixelEqual) {
+  Screen small(1, VzRect{0, 0, 1600, 900});
+  Screen large(2, VzRect{1600, 0, 3520, 1080});
+  Share({&small, &large});
+  EXPECT_EQ((std::vector<int32_t>{1, 2}), client_.shared);
+
+  small.Pattern(VzRect{0, 0, 1600, 900}, 1);
+  large.Pattern(VzRect{0, 0, 1920, 1080}, 2);
+  ASSERT_EQ(1, Update(small, VzRect{0, 0, 1600, 900}));
+  ASSERT_EQ(1, Update(large, VzRect{0, 0, 1920, 1080}));
+  Relay();
+  EXPECT_TRUE(SameAsPresenter(small));
+  EXPECT_TRUE(SameAsPresenter(large));
+
+  // A partial change at the ragged corner, an unchanged frame, and one
+  // image moved to another block.
+  small.Pattern(VzRect{1500, 850, 1600, 900}, 3);
+  ASSERT_EQ(1, Update(small, VzRect{1500, 850, 1600, 900}));
+  ASSERT_EQ(1, Update(large, VzRect{0, 0, 1920, 1080}));
+  EXPECT_EQ(1, to_attendee_.Count(DS_DATA_CREATE_BLOCKS));  // only the corner
+  for (int y = 0; y < 128; ++y)
+    for (int x = 0; x < 128; ++x) large.At(512 + x, 256 + y) = large.At(x, y);
+  ASSERT_EQ(1, Update(large, VzRect{512, 256, 640, 384}));
+  EXPECT_EQ(1, to_attendee_.Count(DS_DATA_CREATE_CACHES));  // the corner only: the moved image is cached
+  Relay();
+  EXPECT_TRUE(SameAsPresenter(small));
+  EXPECT_TRUE(SameAsPresenter(large));
+  EXPECT_TRUE(requests_.sent.empty());
+}
+
+TEST_F(FrameRebuildTest, MissingCachesAreAskedForOnceAndDrawnTogetherWhenAllAreHere) {
+  Screen screen(1, VzRect{0, 0, 512, 256});
+  Share({&screen});
+  client_.updates.clear();
+  auto a = Block(0, 50, 1, 21, 40, VzRect{0, 0, 128, 128});
+  auto b = Block(1, 51, 1, 21, 40, VzRect{128, 0, 256, 128});
+  auto c = Block(2, 52, 1, 22, 41, VzRect{256, 128, 384, 256});
+  Blocks({a.get(), b.get(), c.get()});
+  ASSERT_EQ(1u, requests_.sent.size());
+  EXPECT_EQ(DS_DATA_GET_CACHES, requests_.sent[0].type);
+  ASSERT_EQ(2u, requests_.sent[0].blocks.size());  // cache 21 once, cache 22
+  EXPECT_EQ(21u, requests_.sent[0].blocks[0].cache_index);
+  EXPECT_EQ(22u, requests_.sent[0].blocks[1].cache_index);
+
+  // One answer arrives: still a gap, nothing drawn.
+  auto first = Tile(21, 40, 128, 128, 0xFF0000FFu);
+  Caches({first.get()});
+  attendee_.rebuild.OnRequestCaches(nullptr, 0, attendee_.cursor, &client_);
+  EXPECT_TRUE(client_.updates.empty());
+  EXPECT_EQ(0xFF606060u, PixelAt(1, 0, 0));
+
+  auto second = Tile(22, 41, 128, 128, 0xFF00FF00u);
+  Caches({second.get()});
+  std::vector<CKeyframeEntry*> answer{c.get()};
+  attendee_.rebuild.OnRequestCaches(answer.data(), 1, attendee_.cursor, &client_);
+  EXPECT_EQ(0xFF0000FFu, PixelAt(1, 0, 0));
+  EXPECT_EQ(0xFF0000FFu, PixelAt(1, 255, 127));
+  EXPECT_EQ(0xFF00FF00u, PixelAt(1, 383, 255));
+  ASSERT_EQ(1u, client_.updates.size());
+  EXPECT_EQ(0, client_.updates[0].rect.left);
+  EXPECT_EQ(384, client_.updates[0].rect.right);
+  EXPECT_EQ(256, client_.updates[0].rect.bottom);
+  EXPECT_EQ(1, attendee_.rebuild.CheckPendingKeyframe(&client_));  // cleared: nothing pending
+}
+
+TEST_F(FrameRebuildTest, UnitedRectangleIsCutToEachMonitorItTouches) {
+  Screen left(1, VzRect{0, 0, 256, 256});
+  Screen right(2, VzRect{256, 0, 512, 256});
+  Share({&left, &right});
+  client_.updates.clear();
+  auto tile = Tile(30, 9, 128, 128, 0xFFABCDEFu);
+  Caches({tile.get()});
+  auto a = Block(0, 1, 1, 30, 9, VzRect{128, 128, 256, 256});
+  auto b = Block(1, 2, 2, 30, 9, VzRect{0, 0, 128, 128});
+  Blocks({a.get(), b.get()});
+  ASSERT_EQ(2u, client_.updates.size());
+  EXPECT_EQ(1, client_.updates[0].monitor_id);
+  EXPECT_EQ(128, client_.updates[0].rect.left);
+  EXPECT_EQ(256, client_.updates[0].rect.right);
+  EXPECT_EQ(2, client_.updates[1].monitor_id);
+  EXPECT_EQ(0, client_.updates[1].rect.left);
+  EXPECT_EQ(128, client_.updates[1].rect.right);
+  EXPECT_EQ(0xFFABCDEFu, PixelAt(2, 0, 0));
+}
+
+TEST_F(FrameRebuildTest, MalformedBlocksAndCachesAreRefusedWithoutTouchingMemory) {
+  Screen screen(1, VzRect{0, 0, 256, 256});
+  Share({&screen});
+  client_.updates.clear();
+  auto tile = Tile(30, 9, 128, 128, 0xFF112233u);
+  auto small_tile = Tile(31, 10, 64, 64, 0xFF445566u);
+  Caches({tile.get(), small_tile.get()});
+
+  auto past_right = Block(0, 1, 1, 30, 9, VzRect{200, 0, 328, 128});
+  auto negative_top = Block(1, 2, 1, 30, 9, VzRect{0, -64, 128, 64});
+  auto inverted = Block(2, 3, 1, 30, 9, VzRect{128, 128, 0, 0});
+  auto wrong_size = Block(3, 4, 1, 31, 10, VzRect{128, 128, 256, 256});  // 64 x 64 tile in a 128 x 128 block
+  Blocks({past_right.get(), negative_top.get(), inverted.get(), wrong_size.get()});
+  EXPECT_TRUE(requests_.sent.empty());
+  ASSERT_EQ(1u, client_.updates.size());  // only the size mismatch counts as changed, unpainted
+  EXPECT_EQ(0xFF606060u, PixelAt(1, 128, 128));
+  for (int y = 0; y < 256; y += 17)
+    for (int x = 0; x < 256; x += 17) EXPECT_EQ(0xFF606060u, PixelAt(1, x, y));
+}
+
+TEST_F(FrameRebuildTest, CacheIndicesTheTableCannotHoldNeverWedgeTheFrame) {
+  Screen screen(1, VzRect{0, 0, 256, 128});
+  Share({&screen});
+  // A cache claiming entry 0 would make every cleared block look missing.
+  auto zero = Tile(0, 5, 128, 128, 0xFF000000u);
+  Caches({zero.get()});
+  EXPECT_EQ(0u, attendee_.caches.Find(0, 0)->PduId);
+  // Blocks naming caches that can never arrive are dropped, not requested.
+  auto huge = Block(0, 1, 1, 0xFFFFFFFFu, 3, VzRect{0, 0, 128, 128});
+  auto zero_index = Block(1, 2, 1, 0, 5, VzRect{0, 0, 128, 128});
+  Blocks({huge.get(), zero_index.get()});
+  EXPECT_TRUE(requests_.sent.empty());
+  EXPECT_LE(attendee_.caches.GetCount(), static_cast<int32_t>(CCacheController::kCacheIndexEnd));
+  // The frame still draws the next good block.
+  auto tile = Tile(25, 6, 128, 128, 0xFF010203u);
+  Caches({tile.get()});
+  auto good = Block(2, 3, 1, 25, 6, VzRect{128, 0, 256, 128});
+  Blocks({good.get()});
+  EXPECT_EQ(0xFF010203u, PixelAt(1, 200, 10));
+}
+
+TEST_F(FrameRebuildTest, ABlockOfAnUnknownCacheIsRequestedAndHoldsTheRestBack) {
+  Screen screen(1, VzRect{0, 0, 256, 128});
+  Share({&screen});
+  client_.updates.clear();
+  auto tile = Tile(25, 6, 128, 128, 0xFF010203u);
+  Caches({tile.get()});
+  auto known = Block(0, 1, 1, 25, 6, VzRect{0, 0, 128, 128});
+  auto unknown = Block(1, 2, 1, 26, 99, VzRect{128, 0, 256, 128});
+  Blocks({known.get(), unknown.get()});
+  ASSERT_EQ(1u, requests_.sent.size());
+  ASSERT_EQ(1u, requests_.sent[0].blocks.size());
+  EXPECT_EQ(26u, requests_.sent[0].blocks[0].cache_index);
+  EXPECT_EQ(99u, requests_.sent[0].blocks[0].cache_pdu_id);
+  EXPECT_EQ(0xFF606060u, PixelAt(1, 0, 0));
+  EXPECT_TRUE(client_.updates.empty());
+  // Without a transport the gap is found and nothing is drawn.
+  attendee_.rebuild.OnBlocks(nullptr, 0, nullptr, &client_);
+  EXPECT_TRUE(client_.updates.empty());
+}
+
+TEST_F(FrameRebuildTest, NonJpegCachesAreNotPaintedButCountAsChanged) {
+  Screen screen(1, VzRect{0, 0, 256, 128});
+  Share({&screen});
+  client_.updates.clear();
+  VzObjectPtr<CCacheEntry> png(new CCacheEntry(40));
+  png->PduId = 8;
+  png->SetSlot(0, 30, "not a tile", 10);
+  Caches({png.get()});
+  auto block = Block(0, 1, 1, 40, 8, VzRect{128, 0, 256, 128});
+  Blocks({block.get()});
+  ASSERT_EQ(1u, client_.updates.size());
+  EXPECT_EQ(128, client_.updates[0].rect.left);
+  EXPECT_EQ(0xFF606060u, PixelAt(1, 130, 0));
+}
+
+// The real JPEG codec (jpeg9b, loaded as the engine loads it). One manager
+// for the run: the library stays loaded, as in the engine.
+CCodecMgrWin& Jpeg() {
+  static CCodecMgrWin* codec = CreateCodecMgr();
+  return *codec;
+}
+
+double Psnr(const CMonitorData& frame, Screen& screen) {
+  double squared = 0;
+  for (int y = 0; y < screen.height(); ++y) {
+    const uint8_t* got = frame.pixels() + frame.Stride() * y;
+    const auto* want = reinterpret_cast<const uint8_t*>(&screen.At(0, y));
+    for (int x = 0; x < screen.width() * 4; ++x) {
+      if (x % 4 == 3) continue;
+      const double d = double(got[x]) - double(want[x]);
+      squared += d * d;
+    }
+  }
+  const double mse = squared / (3.0 * screen.width() * screen.height());
+  return mse == 0 ? 99.0 : 10.0 * std::log10(255.0 * 255.0 / mse);
+}
+
+TEST(FrameRebuildJpegTest, JpegTilesRebuildTheFrameAbove35DbAndTilesOfAnotherSizeAreRefused) {
+  ASSERT_TRUE(Jpeg().IsLoaded());
+  Side presenter(&Jpeg());
+  Side attendee(&Jpeg());
+  RecordingTransport wire;
+  RecordingClient client;
+  Screen screen(1, VzRect{0, 0, 1600, 900});
+  screen.Gradient(VzRect{0, 0, 1600, 900});
+  auto info = ds_test::Sharing({ds_test::Monitor(1, screen.rect())}, screen.rect());
+  HandleCapturedSharingInfo(info.get(), presenter.State(), nullptr, &wire);
+  ASSERT_EQ(1, presenter.pipeline.OnScreenData(screen.Capture(screen.rect()), presenter.frames, 128, 128, &wire));
+  for (const std::string& bytes : wire.wire) attendee.Receive(bytes, nullptr, &client);
+  const CMonitorData* frame = attendee.frames.Find(1);
+  ASSERT_NE(nullptr, frame);
+  EXPECT_GT(Psnr(*frame, screen), 35.0);
+
+  // A 64 x 64 JPEG named by a 128 x 128 block: the decoded size differs.
+  std::vector<uint32_t> red(64 * 64, 0xFFFF0000u);
+  int size = 0;
+  uint8_t* jpeg = Jpeg().DoCompress(64, 64, 32, 75, 64 * 4, reinterpret_cast<const uint8_t*>(red.data()), &size);
+  ASSERT_NE(nullptr, jpeg);
+  VzObjectPtr<CCacheEntry> cache(new CCacheEntry(4000));
+  cache->PduId = 0x7000;
+  cache->SetSlot(0, CFrameRebuild::kDsCacheJpeg, jpeg, static_cast<uint32_t>(size));
+  std::free(jpeg);
+  CCacheEntry* caches[1] = {cache.get()};
+  attendee.rebuild.OnCaches(caches, 1);
+  VzObjectPtr<CKeyframeEntry> block(new CKeyframeEntry(0));
+  block->PduId = 0x7001;
+  block->MonitorId = 1;
+  block->CacheIndex = 4000;
+  block->CachePduId = 0x7000;
+  block->Rect = VzRect{0, 0, 128, 128};
+  const std::vector<uint8_t> before(frame->pixels(), frame->pixels() + frame->Size());
+  CKeyframeEntry* blocks[1] = {block.get()};
+  attendee.rebuild.OnBlocks(blocks, 1, nullptr, &client);
+  EXPECT_TRUE(std::equal(before.begin(), before.end(), frame->pixels()));
+}
+
+}  // namespace
