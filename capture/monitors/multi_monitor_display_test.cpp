@@ -6,23 +6,26 @@
 #include <memory>
 #include <string>
 
-#include "capture/monitors/multi_monitor_screen_set.h"
+#include "capture/monitors/capture_screens.h"
+#include "capture/monitors/changed_box_sender.h"
+#include "capture/monitors/multi_monitor.h"
+#include "capture/monitors/sharing_rgn_controller.h"
 #include "platform/screen/screen_source.h"
 #include "platform/screen/x11_test_windows_testlib.h"
 #include "platform/ui/xvfb_testlib.h"
 
 namespace {
 
-class KeepingHandOver : public IScreenDataHandOver {
+class KeepingHandOver : public IChangedBoxSender {
  public:
-  bool SendScreenData(int32_t, const VzRect*, int32_t, const VzRect* box, const CaptureMonitorImage& image) override {
-    box_ = *box;
-    pixels_.assign(image.bits, image.bits + static_cast<size_t>(image.stride) * image.height);
-    stride_ = image.stride;
+  bool SendScreenData(int32_t, const VzRect& monitor_rect, int32_t, const VzRect& box, const uint8_t* pixels,
+                      int32_t stride) override {
+    box_ = box;
+    pixels_.assign(pixels, pixels + static_cast<size_t>(stride) * (monitor_rect.bottom - monitor_rect.top));
+    stride_ = stride;
     ++count_;
     return true;
   }
-  bool IsStopping() const override { return false; }
   uint32_t At(int x, int y) const {  // monitor coordinates, X byte dropped
     uint32_t pixel;
     std::memcpy(&pixel, pixels_.data() + static_cast<size_t>(y) * stride_ + x * 4, 4);
@@ -46,15 +49,17 @@ TEST(MultiMonitorDisplayTest, TheCoveredPartOfASharedWindowArrivesInTheHeaderCol
 
   auto source = vz::OpenX11ScreenSource({server.display(), true});
   ASSERT_NE(source, nullptr);
-  CMultiMonitorScreenSet set(1);
-  set.SetCaptureContext(2, 128, 128, 0xff0084ff, nullptr);
-  set.Reset(source.get());
-  set.RefreshWindows(source.get());
-  ASSERT_EQ(set.ShareWindow(static_cast<VzWindowHandle>(shared), 1), 1);
-  int32_t width = 0, height = 0;
-  ASSERT_TRUE(set.InitScreen(source.get(), &width, &height));
+  CMultiMonitor monitors(1);
+  CSharingRgnController regions(1);
+  CCaptureScreens screens(monitors, regions);
+  const IsOwnWindowFn none = [](VzWindowHandle) { return false; };
+  monitors.Reset(source.get());
+  monitors.RefreshWindows(*source);
+  ASSERT_EQ(monitors.ShareWindow(static_cast<VzWindowHandle>(shared), 1, source.get()), 1);
+  int width = 0, height = 0;
+  ASSERT_TRUE(screens.InitScreen(*source, none, &width, &height));
   KeepingHandOver hand_over;
-  ASSERT_TRUE(set.DumpAll(source.get(), &hand_over));
+  ASSERT_TRUE(screens.DumpAllScreens(0xff0084ff, hand_over));
   ASSERT_EQ(hand_over.count_, 1);
   EXPECT_EQ(hand_over.box_.left, 100);
   EXPECT_EQ(hand_over.box_.top, 100);
@@ -67,10 +72,10 @@ TEST(MultiMonitorDisplayTest, TheCoveredPartOfASharedWindowArrivesInTheHeaderCol
   EXPECT_EQ(hand_over.At(300, 249), 0x2080C0u);
 
   // The other window moves away: the shared area changed.
-  EXPECT_FALSE(set.UpdateRegions(source.get()));
+  EXPECT_TRUE(screens.RegionsUnchanged(*source, none));
   windows->Move(other, 600, 250);
   windows->PublishStacking({shared, other});
-  EXPECT_TRUE(set.UpdateRegions(source.get()));
+  EXPECT_FALSE(screens.RegionsUnchanged(*source, none));
 }
 
 }  // namespace
