@@ -63,6 +63,15 @@ std::string ExecutablePath() {
   return std::string(buffer, static_cast<size_t>(n));
 }
 
+std::string ProcessImagePath(int pid) {
+  if (pid <= 0) return {};
+  const std::string link = "/proc/" + std::to_string(pid) + "/exe";
+  char buffer[PATH_MAX];
+  const ssize_t length = readlink(link.c_str(), buffer, sizeof(buffer) - 1);
+  if (length <= 0) return {};
+  return std::string(buffer, static_cast<size_t>(length));
+}
+
 std::string ExecutableDir() {
   std::string path = ExecutablePath();
   return path.empty() ? std::string() : DirName(path);

@@ -12,6 +12,9 @@ int ProcessId();
 int ParentProcessId();
 int ThreadId();  // the kernel's id of the calling thread
 bool IsProcessAlive(int pid);
+// The path of another process's program (what it was started from); empty
+// when the process is gone, not ours to look at, or pid is not positive.
+std::string ProcessImagePath(int pid);
 
 // Starts `path` with `args` (args[0] is the program name the child sees).
 // Returns the child's pid, or -1 with `error` set.

@@ -3,11 +3,13 @@
 #include <cstdlib>
 #include <memory>
 
+#include "client/app/annotation_pictures.h"
 #include "client/app/language_table.h"
 #include "client/app/network_proxy_setting_window.h"
 #include "client/app/startup_connecting_dlg.h"
 #include "client/sharingui/ds_floating_panel_window.h"
 #include "client/sharingui/ds_remote_control_dialog.h"
+#include "client/sharingui/ds_sharing_select_window.h"
 #include "client/sharingui/panel_geometry.h"
 #include "client/uikit/vz_popup_menu.h"
 #include "client/uikit/window_helpers.h"
@@ -140,10 +142,75 @@ std::optional<vz::Image> PanelPicture(vz::HeadlessWindowSystem& system, bool sli
   return desktop;
 }
 
+// A made-up desktop of two monitors with a few windows on it.
+class PictureDesktop : public IThumbnailSource {
+ public:
+  PictureDesktop() : desktop_(3200, 1080) {
+    auto canvas = vz::CreateImageCanvas(desktop_);
+    canvas->FillRect({0, 0, 1920, 1080}, 0xFF2F6F8F);
+    canvas->FillRect({1920, 0, 3200, 1080}, 0xFF4A3F6B);
+    canvas->FillRect({0, 1040, 1920, 1080}, 0xFF202020);  // a task bar
+    for (const auto& [rect, colour] : kWindows) {
+      canvas->FillRect(rect, 0xFFF0F0F0);
+      canvas->FillRect({rect.left, rect.top, rect.right, rect.top + 30}, colour);
+    }
+  }
+  vz::Image GrabScreen(const VzRect& r) override {
+    vz::Image out(r.right - r.left, r.bottom - r.top);
+    auto canvas = vz::CreateImageCanvas(out);
+    canvas->DrawImage(desktop_, -r.left, -r.top);
+    return out;
+  }
+  std::u16string ProcessName(int32_t) override { return u"editor"; }
+
+  static constexpr std::pair<vz::Rect, vz::Color> kWindows[] = {
+      {{200, 150, 1100, 800}, 0xFF3B82F6},
+      {{900, 300, 1700, 900}, 0xFF10B981},
+      {{2100, 100, 3000, 700}, 0xFFF59E0B},
+  };
+
+ private:
+  vz::Image desktop_;
+};
+
+std::optional<vz::Image> SelectPicture(vz::HeadlessWindowSystem& system) {
+  PictureDesktop desktop;
+  CDSSharingSelectWindow window(&desktop, [](uint32_t) {});
+  if (!window.CreateWindow(&system)) return std::nullopt;
+  MonitorList monitors{};
+  const VzRect monitor_rects[] = {{0, 0, 1920, 1080}, {1920, 0, 3200, 1080}};
+  for (int i = 0; i < 2; ++i) {
+    MonitorInfo& m = monitors.Monitors[monitors.Count++];
+    m.MonitorId = i + 1;
+    m.Rect = monitor_rects[i];
+    m.LogicalRect = monitor_rects[i];
+    m.StateFlags = i == 0 ? 7 : 2;  // the first one is shared now
+    m.DpiScale = 1.0f;
+  }
+  ApplicationList windows{};
+  const char16_t* titles[] = {u"Quarterly report", u"Team notes", u"Slides"};
+  for (int i = 2; i >= 0; --i) {
+    ApplicationInfo& a = windows.Applications[windows.Count++];
+    const vz::Rect& r = PictureDesktop::kWindows[i].first;
+    a.Rect = {r.left, r.top, r.right, r.bottom};
+    a.Window = 0x400001 + i;
+    vz::CopyUtf16(a.Title, 128, titles[i]);
+  }
+  window.setMonitorsInfo(&monitors);
+  window.setWindowsInfo(&windows);
+  window.Show(true);
+  window.list()->SetSelectedIndex(1);
+  window.window()->Update();
+  return Framed(system.Render(window.window()), window.window()->GetTitle());
+}
+
 }  // namespace
 
 std::vector<std::string> WindowPictureNames() {
-  return {"connecting", "proxy", "proxy-filled", "menu", "message-box", "panel", "panel-slid-up", "consent"};
+  std::vector<std::string> names = {"connecting", "proxy", "proxy-filled", "menu",   "message-box",
+                                    "panel",      "panel-slid-up", "consent",  "select"};
+  for (const std::string& name : AnnotationPictureNames()) names.push_back(name);
+  return names;
 }
 
 std::optional<vz::Image> RenderWindowPicture(const std::string& name, const std::string& language) {
@@ -172,10 +239,14 @@ std::optional<vz::Image> RenderWindowPicture(const std::string& name, const std:
     picture = PictureOf(dialog, *system);
   } else if (name == "panel" || name == "panel-slid-up") {
     picture = PanelPicture(*system, name == "panel-slid-up");
+  } else if (name == "select") {
+    picture = SelectPicture(*system);
   } else if (name == "consent") {
     CDSRemoteControlDialog dialog(RemoteControlRequestText(u"Ann Example"), uint16_t{vzres::IDS_CONSENT_ALLOW},
                                   uint16_t{vzres::IDS_CONSENT_REFUSE}, vzres::IDB_CONSENT_ASK);
     picture = PictureOf(dialog, *system);
+  } else if (name.rfind("annotation-", 0) == 0) {
+    picture = RenderAnnotationPicture(name, *system);
   } else if (name.rfind("dialog-", 0) == 0) {
     CVzDialog dialog(static_cast<uint32_t>(std::strtoul(name.c_str() + 7, nullptr, 10)));
     picture = PictureOf(dialog, *system);

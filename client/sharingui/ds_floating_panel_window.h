@@ -18,17 +18,9 @@
 #include <string>
 
 #include "client/sharingui/ds_floating_shadow_wnd.h"
+#include "client/sharingui/panel_messages.h"
 #include "client/uikit/gdip_button.h"
 #include "client/uikit/vz_dialog.h"
-
-// Messages posted to the panel.
-inline constexpr uint32_t kPanelSelectionConfirmed = 2033;
-inline constexpr uint32_t kPanelSelectionClosed = 2035;
-inline constexpr uint32_t kPanelWindowListRefresh = 2036;
-inline constexpr uint32_t kPanelAnnotationToolClicked = 8000;
-// Popup-menu commands that reach OnPopupMenuCommandClicked.
-inline constexpr uint32_t kPanelMenuFirstCommand = 9000;
-inline constexpr uint32_t kPanelMenuLastCommand = 9764;
 
 class CDSFloatingPanelWindow : public CVzDialog {
  public:
