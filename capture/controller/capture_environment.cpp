@@ -1,7 +1,7 @@
 #include "capture/controller/capture_environment.h"
 
-#include "capture/monitors/multi_monitor_screen_set.h"
-#include "platform/process.h"
+#include <string>
+
 #include "platform/desktop_switch.h"
 #include "platform/screen/display_changes.h"
 #include "platform/screen/screen_source.h"
@@ -9,9 +9,6 @@
 CaptureEnvironment SystemCaptureEnvironment() {
   CaptureEnvironment environment;
   environment.open_screen = [] { return vz::OpenX11ScreenSource(vz::X11ScreenOptions{}); };
-  environment.make_screen_set = []() -> std::unique_ptr<IScreenSet> {
-    return std::make_unique<CMultiMonitorScreenSet>(vz::ProcessId());
-  };
   environment.open_desktop_switch = [] { return vz::OpenDesktopSwitchEvents(); };
   environment.watch_display_changes = [](vz::RunLoop& loop, std::function<void()> on_change) {
     return vz::WatchDisplayChanges(loop, std::string(), std::move(on_change));

@@ -1,12 +1,9 @@
 #pragma once
-// What the capture library is built over: the screen, the display-change
-// and desktop-switch sources and the monitor set. The library's exports use
-// the system's (X11) environment; tests hand in doubles.
+// What the capture library is built over: the screen and the display-change
+// and desktop-switch sources. The library's exports use the system's (X11)
+// environment; tests hand in doubles.
 #include <functional>
 #include <memory>
-#include <string>
-
-#include "capture/controller/screen_set.h"
 
 namespace vz {
 class DesktopSwitchEvents;
@@ -19,8 +16,6 @@ struct CaptureEnvironment {
   // A screen connection for the calling thread; null when the display cannot
   // be opened (the capture thread then captures nothing).
   std::function<std::unique_ptr<vz::ScreenSource>()> open_screen;
-  // The monitor set with its grabbers.
-  std::function<std::unique_ptr<IScreenSet>()> make_screen_set;
   // Desktop switches; null when the system has none.
   std::function<std::unique_ptr<vz::DesktopSwitchEvents>()> open_desktop_switch;
   // Display changes reported on `loop` (the creating thread's); null: none.

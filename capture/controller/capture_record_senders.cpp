@@ -49,7 +49,13 @@ bool CSharingBaseController::SendSharingInfo() {
   info->CaptureMode = capture_mode_.load();
   info->BlockWidth = block_width_;
   info->BlockHeight = block_height_;
-  if (screens_) screens_->FillSharingInfo(info.get());
+  info->IsDesktopSharing = monitors_.SharesMonitors() ? 1 : 0;
+  info->SharedRect = monitors_.SharedBox();
+  info->MonitorCount = monitors_.CapturedMonitors(info->Monitors, kMaxMonitors);
+  for (const ApplicationInfo& app : monitors_.SharedApplications()) {
+    if (info->ApplicationCount == kMaxSharedApplications) break;
+    info->Applications[info->ApplicationCount++] = app;
+  }
   VZ_LOG(">DLLAPI : DSCreateCapture, monitor count=%d", info->MonitorCount);
   helper_->Send(WMDS_SHARING_INFO, reinterpret_cast<uintptr_t>(info.get()), sizeof(SharingInfo));
   return true;
@@ -96,6 +102,13 @@ bool CSharingBaseController::SendScreenData(int32_t monitor_id, const VzRect* mo
   const intptr_t taken = helper_->Send(WMDS_SCREEN_DATA, reinterpret_cast<uintptr_t>(record),
                                        static_cast<intptr_t>(data_size + kCaptureScreenHeaderSize));
   return taken > 0;
+}
+
+bool CSharingBaseController::SendScreenData(int32_t monitor_id, const VzRect& monitor_rect, int32_t bits_per_pixel,
+                                            const VzRect& box, const uint8_t* pixels, int32_t stride) {
+  const CaptureMonitorImage source{pixels, monitor_rect.right - monitor_rect.left,
+                                   monitor_rect.bottom - monitor_rect.top, stride, false};
+  return SendScreenData(monitor_id, &monitor_rect, bits_per_pixel, &box, source);
 }
 
 bool CSharingBaseController::GetCursorBmpInfo(CaptureMouseInfo* record, const vz::ScreenCursor* cursor) {
@@ -153,13 +166,15 @@ bool CSharingBaseController::SendMouseInfo() {
   if (!capture_screen_ || !capture_screen_->ReadCursor(&cursor)) return true;
   const bool visible = cursor.width > 0 && cursor.height > 0 && !cursor.argb.empty();
   MonitorInfo monitor{};
-  if (!screens_->MonitorAtLogicalPoint(cursor.x, cursor.y, &monitor)) return true;
+  if (!MonitorAtLogicalPoint(cursor.x, cursor.y, &monitor)) return true;
   const float scale = monitor.DpiScale > 0.0f ? monitor.DpiScale : 1.0f;
   const int32_t x = static_cast<int32_t>((cursor.x - monitor.LogicalRect.left) * scale) + monitor.Rect.left;
   const int32_t y = static_cast<int32_t>((cursor.y - monitor.LogicalRect.top) * scale) + monitor.Rect.top;
-  VzRect rect{};
-  const int32_t monitor_id = screens_->SharedMonitorAtPoint(x, y, &rect);
-  if (monitor_id == 0) return true;
+  // The point must lie in the shared area and on a monitor.
+  MonitorInfo under{};
+  if (!monitors_.SharedRegion().Contains(x, y) || !monitors_.MonitorAt(x, y, &under)) return true;
+  const int32_t monitor_id = under.MonitorId;
+  const VzRect rect = under.Rect;
 
   auto* record = reinterpret_cast<CaptureMouseInfo*>(send_buffer_.data());
   std::memset(record, 0, sizeof(CaptureMouseInfo));

@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "capture/controller/capture_environment.h"
-#include "capture/controller/whole_monitor_screen_set.h"
 #include "contracts/vz_grab_provider.h"
 #include "platform/clock.h"
 #include "platform/run_loop.h"
@@ -135,9 +134,6 @@ inline CaptureEnvironment DoubleEnvironment(std::shared_ptr<SharedScreen> shared
   CaptureEnvironment environment;
   environment.open_screen = [shared]() -> std::unique_ptr<vz::ScreenSource> {
     return std::make_unique<LockedScreen>(shared);
-  };
-  environment.make_screen_set = []() -> std::unique_ptr<IScreenSet> {
-    return std::make_unique<CWholeMonitorScreenSet>();
   };
   return environment;
 }

@@ -6,6 +6,7 @@
 #include "capture/controller/ds_helper_window.h"
 #include "common/scoped_lock.h"
 #include "common/trace_client.h"
+#include "platform/process.h"
 #include "platform/screen/screen_source.h"
 
 namespace {
@@ -32,10 +33,21 @@ constexpr uint32_t kBacklogFloor = 200;
 
 CSharingBaseController::CSharingBaseController(IVzGrabProviderSink* sink, CDsHelperWindow* helper,
                                                const CaptureEnvironment& environment)
-    : sink_(sink), helper_(helper), environment_(environment), meet_config_(DefaultMeetConfig()) {
+    : sink_(sink),
+      helper_(helper),
+      environment_(environment),
+      meet_config_(DefaultMeetConfig()),
+      monitors_(vz::ProcessId()),
+      regions_(vz::ProcessId()),
+      screens_(monitors_, regions_),
+      images_(vzgrab::CreateResourceImages()),
+      indicators_(*this),
+      spotlight_(*this, *images_) {
   VZ_LOG("Provider sink [%llx]", vz::LogAddress(sink));
-  if (environment_.make_screen_set) screens_ = environment_.make_screen_set();
-  if (screens_) screens_->Reset(CallerScreen());
+  // The arrow's close box posts, so that the arrow is not destroyed inside
+  // its own handler.
+  spotlight_.SetArrowClickedHandler([helper] { helper->Post(WMDS_ARROW_CLICKED); });
+  monitors_.Reset(CallerScreen());
 }
 
 CSharingBaseController::~CSharingBaseController() {
@@ -49,15 +61,17 @@ vz::ScreenSource* CSharingBaseController::CallerScreen() {
 }
 
 MonitorList* CSharingBaseController::GetMonitorList() {
-  return screens_ ? screens_->RefreshMonitors(CallerScreen()) : nullptr;
+  vz::ScreenSource* screen = CallerScreen();
+  return screen ? monitors_.RefreshMonitors(*screen) : monitors_.monitor_list();
 }
 
 ApplicationList* CSharingBaseController::GetWindowList() {
-  return screens_ ? screens_->RefreshWindows(CallerScreen()) : nullptr;
+  vz::ScreenSource* screen = CallerScreen();
+  return screen ? monitors_.RefreshWindows(*screen) : monitors_.window_list();
 }
 
 int32_t CSharingBaseController::ShareMonitor(MonitorInfo* monitor, int32_t share) {
-  if (monitor == nullptr || !screens_) {
+  if (monitor == nullptr) {
     VZ_LOG_ERROR("no monitor record given");
     return 0;
   }
@@ -65,7 +79,7 @@ int32_t CSharingBaseController::ShareMonitor(MonitorInfo* monitor, int32_t share
   VZ_LOG("monitor [%d] share [%d]", id, share);
   ShowPointerWindow(0);
   CScopedLock lock(lock_);
-  if (screens_->ShareMonitor(id, share)) PostToCaptureThread(TMDS_REOPEN_DESKTOP);
+  if (monitors_.ShareMonitor(id, share)) PostToCaptureThread(TMDS_REOPEN_DESKTOP);
   return 1;
 }
 
@@ -79,7 +93,7 @@ bool CSharingBaseController::WindowExists(VzWindowHandle window) {
 }
 
 int32_t CSharingBaseController::ShareWindow(ApplicationInfo* window, int32_t share) {
-  if (window == nullptr || !screens_) {
+  if (window == nullptr) {
     VZ_LOG_ERROR("no window record given");
     return 0;
   }
@@ -91,7 +105,7 @@ int32_t CSharingBaseController::ShareWindow(ApplicationInfo* window, int32_t sha
     return 0;
   }
   CScopedLock lock(lock_);
-  if (screens_->ShareWindow(handle, share)) PostToCaptureThread(TMDS_REOPEN_DESKTOP);
+  if (monitors_.ShareWindow(handle, share, CallerScreen())) PostToCaptureThread(TMDS_REOPEN_DESKTOP);
   return 1;
 }
 
@@ -114,16 +128,14 @@ int32_t CSharingBaseController::StartSharing() {
     std::lock_guard<std::mutex> lock(started_mutex_);
     started_ = false;
   }
-  if (screens_) {
-    screens_->SetCaptureContext(capture_mode_.load(), block_width_, block_height_, meet_config_.HeaderBgColor,
-                                [this](VzWindowHandle window) { return IsOwnWindow(window); });
-  }
+  // The set is reset before the thread starts, so the thread never meets it
+  // half reset.
+  monitors_.Reset(CallerScreen());
   if (!Start()) {
     VZ_LOG_ERROR("the capture thread cannot start");
     return 0;
   }
   VZ_LOG("SetThreadPriority to THREAD_PRIORITY_NORMAL  result=%d", 1);
-  if (screens_) screens_->Reset(CallerScreen());
   {
     // The thread signals once it runs, also when it cannot open the screen.
     std::unique_lock<std::mutex> lock(started_mutex_);
@@ -148,11 +160,15 @@ void CSharingBaseController::StopSharing() {
   VZ_LOG("stop sharing");
   sink_ = nullptr;
   ShowPointerWindow(0);
+  DestroyArrow();
   Stop(helper_ ? helper_->loop() : nullptr);
   EndScreen();
-  if (screens_) screens_->Reset(CallerScreen());
+  monitors_.Reset(CallerScreen());
+  regions_.ResetRgn();
   refresh_pending_.exchange(0);
   send_backlog_.store(0);
+  blank_screen_.Stop();
+  indicators_.DestroyAllIndictorFrames();
 }
 
 int32_t CSharingBaseController::PostToCaptureThread(uint32_t message) {
@@ -180,12 +196,29 @@ void CSharingBaseController::SetCaptureHold(int32_t value) {
 
 int32_t CSharingBaseController::GetCaptureHold() { return capture_hold_.load(); }
 
-// The pointer window, the arrow label and the blank screen are the
-// indicators' part; until they are wired in these answer as "none shown".
-int32_t CSharingBaseController::ShowPointerWindow(int32_t) { return 1; }
-int32_t CSharingBaseController::IsPointerWindowShown() { return 0; }
-int32_t CSharingBaseController::ShowArrowIndicator(const char16_t*, uint32_t, VzPoint*) { return 1; }
-int32_t CSharingBaseController::SetArrowIndicatorText(const char16_t*, uint32_t) { return 1; }
+int32_t CSharingBaseController::ShowPointerWindow(int32_t show) {
+  CScopedLock lock(lock_);
+  return spotlight_.ShowPointerWindow(show);
+}
+
+int32_t CSharingBaseController::IsPointerWindowShown() { return spotlight_.IsPointerWindowShown(); }
+
+int32_t CSharingBaseController::ShowArrowIndicator(const char16_t* label, uint32_t color, VzPoint* point) {
+  CScopedLock lock(lock_);
+  const int32_t result = spotlight_.ShowArrowIndicator(label, color, point);
+  arrow_window_.store(spotlight_.ArrowWindowId());
+  return result;
+}
+
+int32_t CSharingBaseController::SetArrowIndicatorText(const char16_t* label, uint32_t color) {
+  return spotlight_.SetArrowIndicatorText(label, color);
+}
+
+void CSharingBaseController::DestroyArrow() {
+  CScopedLock lock(lock_);
+  spotlight_.DestroyArrow();
+  arrow_window_.store(0);
+}
 
 int32_t CSharingBaseController::SetExcludedWindow1(VzWindowHandle window) {
   CScopedLock lock(lock_);
@@ -207,6 +240,7 @@ int32_t CSharingBaseController::SetExcludedWindow3(VzWindowHandle window) {
 
 bool CSharingBaseController::IsOwnWindow(VzWindowHandle window) {
   if (window == 0) return false;
+  if (arrow_window_.load() == window) return true;
   CScopedLock lock(lock_);
   for (VzWindowHandle excluded : excluded_windows_) {
     if (excluded == window) return true;
@@ -221,11 +255,10 @@ void CSharingBaseController::SetCursorCapture(int32_t enable) {
 
 int32_t CSharingBaseController::SetBlankScreenMode(int32_t on) {
   VZ_LOG("blank [%d]", on);
-  blank_screen_mode_ = on;
-  return 0;  // no blank-screen object is built: the mode is not in force
+  return blank_screen_.SetBlankScreenMode(on);
 }
 
-int32_t CSharingBaseController::IsBlankScreenActive() { return 0; }
+int32_t CSharingBaseController::IsBlankScreenActive() { return blank_screen_.IsBlankScreenActive(); }
 
 void CSharingBaseController::SetSendBacklog(uint32_t value) {
   send_backlog_.store(value < kBacklogFloor ? 0 : value);
@@ -240,9 +273,16 @@ intptr_t CSharingBaseController::HandleHelperMessage(uint32_t message, uintptr_t
     case WMDS_SCREEN_DATA:
       return sink_ ? sink_->OnDSKeScreenData(reinterpret_cast<CaptureScreenData*>(wparam)) : 0;
     case WMDS_RESET_INDICATORS:
+      ResetIndicatorFrame();
+      return 0;
     case WMDS_INDICATOR_UPDATE:
+      indicators_.DestroyAllIndictorFrames();
+      return 0;
     case WMDS_REFRESH_DONE:
+      RefreshDone();
+      return 0;
     case WMDS_ARROW_CLICKED:
+      DestroyArrow();
       return 0;
     case WMDS_DISPLAY_CHANGE:
     case WMDS_DESKTOP_SWITCH:
@@ -251,9 +291,73 @@ intptr_t CSharingBaseController::HandleHelperMessage(uint32_t message, uintptr_t
       return 0;
     case WMDS_DESKTOP_CHANGED:
       VZ_LOG("Receive of desktop changed: %x, %llx", message, static_cast<unsigned long long>(wparam));
+      blank_screen_.OnDesktopChanged();
       return 0;
     default:
       (void)lparam;
       return 0;
   }
+}
+
+void CSharingBaseController::ResetIndicatorFrame() {
+  VZ_LOG("reset indicator frames");
+  const uint32_t colour = meet_config_.HeaderBgColor;
+  if (monitors_.SharesMonitors()) {
+    std::vector<MonitorInfo> captured(kMaxMonitors);
+    captured.resize(static_cast<size_t>(monitors_.CapturedMonitors(captured.data(), kMaxMonitors)));
+    indicators_.ShowMonitorFrames(captured, colour);
+    return;
+  }
+  std::vector<vzgrab::SharedWindowFrame> frames;
+  for (const ApplicationInfo& app : monitors_.SharedApplications()) {
+    vzgrab::SharedWindowFrame frame{};
+    frame.window = app;
+    // The monitor that holds the window's centre, else the nearest listed.
+    const int cx = app.Rect.left + (app.Rect.right - app.Rect.left) / 2;
+    const int cy = app.Rect.top + (app.Rect.bottom - app.Rect.top) / 2;
+    if (!monitors_.MonitorAt(cx, cy, &frame.monitor)) {
+      std::vector<MonitorInfo> all = monitors_.Monitors();
+      if (all.empty()) continue;
+      frame.monitor = all.front();
+    }
+    frames.push_back(frame);
+  }
+  indicators_.ShowWindowFrames(frames, colour);
+}
+
+void CSharingBaseController::RefreshDone() { indicators_.OnRefreshDone(monitors_.CoveredRegion().Rects()); }
+
+VzRect CSharingBaseController::WindowRect(VzWindowHandle window) {
+  vz::ScreenSource* screen = CallerScreen();
+  if (screen == nullptr) return VzRect{};
+  for (const vz::ScreenWindow& w : screen->Windows()) {
+    if (static_cast<VzWindowHandle>(w.id) != window) continue;
+    if (w.minimized || !w.visible) return VzRect{};
+    return VzRect{w.bounds.x, w.bounds.y, w.bounds.x + w.bounds.width, w.bounds.y + w.bounds.height};
+  }
+  return VzRect{};
+}
+
+bool CSharingBaseController::MonitorAtLogicalPoint(int32_t x, int32_t y, MonitorInfo* out) {
+  for (const MonitorInfo& m : monitors_.Monitors()) {
+    const VzRect& r = m.LogicalRect;
+    if (x >= r.left && x < r.right && y >= r.top && y < r.bottom) {
+      *out = m;
+      return true;
+    }
+  }
+  return false;
+}
+
+bool CSharingBaseController::IsPointShared(VzPoint logical) {
+  MonitorInfo monitor{};
+  if (!MonitorAtLogicalPoint(logical.x, logical.y, &monitor)) return false;
+  const float scale = monitor.DpiScale > 0.0f ? monitor.DpiScale : 1.0f;
+  const int32_t x = static_cast<int32_t>((logical.x - monitor.LogicalRect.left) * scale) + monitor.Rect.left;
+  const int32_t y = static_cast<int32_t>((logical.y - monitor.LogicalRect.top) * scale) + monitor.Rect.top;
+  return monitors_.IsPointShared(x, y);
+}
+
+IsOwnWindowFn CSharingBaseController::OwnWindowTest() {
+  return [this](VzWindowHandle window) { return IsOwnWindow(window); };
 }

@@ -6,10 +6,11 @@
 // controller while the capture thread waits.
 //
 // Threading: every IVzGrabProvider operation, the helper window procedure and
-// therefore every sink call run on the creating thread. The capture thread
-// runs ThreadRun, the rounds and ResetScreen. The controller lock guards the
-// grabbers, the send buffer and the excluded windows; no thread sends to the
-// helper window while it holds that lock.
+// therefore every sink call and every indicator window run on the creating
+// thread. The capture thread runs ThreadRun, the rounds and ResetScreen. The
+// controller lock guards the grabbers, the send buffer, the excluded windows
+// and the pointer and arrow windows; no thread sends to the helper window
+// while it holds that lock.
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -19,7 +20,15 @@
 
 #include "capture/controller/capture_environment.h"
 #include "capture/controller/ds_thread.h"
-#include "capture/controller/screen_set.h"
+#include "capture/indicators/black_screen.h"
+#include "capture/indicators/indicator_controller.h"
+#include "capture/indicators/indicator_host.h"
+#include "capture/indicators/indicator_images.h"
+#include "capture/indicators/spotlight_indicators.h"
+#include "capture/monitors/capture_screens.h"
+#include "capture/monitors/changed_box_sender.h"
+#include "capture/monitors/multi_monitor.h"
+#include "capture/monitors/sharing_rgn_controller.h"
 #include "common/critical_section_lock.h"
 #include "contracts/session_records.h"
 #include "contracts/vz_grab_provider.h"
@@ -27,7 +36,20 @@
 
 class CDsHelperWindow;
 
-class CSharingBaseController : public CDsThread, public IVzGrabProvider, private IScreenDataHandOver {
+// The whole-monitor image a changed box is cut from: 32-bit pixels (B, G, R,
+// X), `stride` bytes a row, top row first unless `bottom_up`.
+struct CaptureMonitorImage {
+  const uint8_t* bits = nullptr;
+  int32_t width = 0;
+  int32_t height = 0;
+  int32_t stride = 0;
+  bool bottom_up = false;
+};
+
+class CSharingBaseController : public CDsThread,
+                               public IVzGrabProvider,
+                               private IChangedBoxSender,
+                               private vzgrab::IndicatorHost {
  public:
   // The helper window delivers the records; it must outlive the controller's
   // capture thread (the library stops the thread first).
@@ -60,22 +82,26 @@ class CSharingBaseController : public CDsThread, public IVzGrabProvider, private
   // The helper window's procedure (creating thread).
   intptr_t HandleHelperMessage(uint32_t message, uintptr_t wparam, intptr_t lparam);
   // stopSharing: no record reaches the sink from here on; the capture thread
-  // ends and the screen is given up.
+  // ends, the screen is given up and the indicators go.
   void StopSharing();
-  // True for the excluded windows (the monitor set passes over them).
+  // True for the excluded windows and the arrow label (the region walk
+  // passes over them). Any thread.
   bool IsOwnWindow(VzWindowHandle window);
 
   // The stored backlog (0 below 200).
   uint32_t send_backlog() const { return send_backlog_.load(std::memory_order_acquire); }
   const MeetConfig& meet_config() const { return meet_config_; }
-  int32_t cursor_capture_enabled() const { return cursor_capture_enabled_.load(); }
 
   // Records (capture thread). Public for the tests of their bytes.
   bool SendSharingInfo();
+  // Hands the pixels of `box` (monitor coordinates) to the sink as one
+  // CaptureScreenData; true when the sink took it. A box or image that does
+  // not fit the monitor is refused (logged) and nothing is sent.
   bool SendScreenData(int32_t monitor_id, const VzRect* monitor_rect, int32_t bits_per_pixel, const VzRect* box,
-                      const CaptureMonitorImage& source) override;
+                      const CaptureMonitorImage& source);
   bool SendMouseInfo();
-  // Fills the shape part of `record` from `cursor` (null: hidden cursor).
+  // Fills the shape part of `record` (which has room for a 128 x 128 shape
+  // at offset 1,600) from `cursor`; null: a hidden cursor.
   static bool GetCursorBmpInfo(CaptureMouseInfo* record, const vz::ScreenCursor* cursor);
   // Allocates the send buffer for monitors up to the given size; false when
   // there is nothing to capture or no memory.
@@ -88,7 +114,13 @@ class CSharingBaseController : public CDsThread, public IVzGrabProvider, private
   int ThreadRun() override;
 
  private:
-  bool IsStopping() const override { return CDsThread::IsStopping(); }
+  // IChangedBoxSender: a grabber's box out of its top-down image.
+  bool SendScreenData(int32_t monitor_id, const VzRect& monitor_rect, int32_t bits_per_pixel, const VzRect& box,
+                      const uint8_t* pixels, int32_t stride) override;
+  // IndicatorHost (creating thread).
+  VzRect WindowRect(VzWindowHandle window) override;
+  bool IsPointShared(VzPoint logical) override;
+
   int32_t PostToCaptureThread(uint32_t message);
   int32_t StartSharing();
   void CaptureRound();
@@ -98,9 +130,15 @@ class CSharingBaseController : public CDsThread, public IVzGrabProvider, private
   bool CheckSharedScreenData();
   bool FullRefresh();
   void ReopenScreen();
+  void ResetIndicatorFrame();
+  void RefreshDone();
+  void DestroyArrow();
   vz::ScreenSource* CallerScreen();
   bool WindowExists(VzWindowHandle window);
   void SignalStarted();
+  // The monitor whose LogicalRect holds a window-manager point; false when none.
+  bool MonitorAtLogicalPoint(int32_t x, int32_t y, MonitorInfo* out);
+  IsOwnWindowFn OwnWindowTest();
 
   IVzGrabProviderSink* sink_;  // creating thread; null after StopSharing
   CDsHelperWindow* helper_;
@@ -109,10 +147,17 @@ class CSharingBaseController : public CDsThread, public IVzGrabProvider, private
   std::atomic<int32_t> capture_mode_{0};
   const int32_t block_width_ = 128;
   const int32_t block_height_ = 128;
-  std::unique_ptr<IScreenSet> screens_;
   std::unique_ptr<vz::ScreenSource> caller_screen_;   // the creating thread's connection
   std::unique_ptr<vz::ScreenSource> capture_screen_;  // the capture thread's ("input desktop")
-  std::vector<uint8_t> send_buffer_;                  // under lock_; empty: no screen
+  CMultiMonitor monitors_;
+  CSharingRgnController regions_;
+  CCaptureScreens screens_;
+  std::unique_ptr<vzgrab::IndicatorImages> images_;
+  vzgrab::CIndicatorController indicators_;
+  vzgrab::CSpotlightIndicators spotlight_;
+  vzgrab::CBlankScreenMode blank_screen_;
+  std::atomic<uint64_t> arrow_window_{0};
+  std::vector<uint8_t> send_buffer_;  // under lock_; empty: no screen
   std::atomic<uint32_t> send_backlog_{0};
   std::atomic<uint64_t> rounds_{0};
   uint64_t last_cursor_shape_ = 0;  // capture thread: serial of the shape last sent
@@ -124,8 +169,7 @@ class CSharingBaseController : public CDsThread, public IVzGrabProvider, private
   std::atomic<int32_t> cursor_resend_pending_{0};
   std::atomic<int32_t> cursor_capture_enabled_{1};
   VzWindowHandle excluded_windows_[3] = {0, 0, 0};  // under lock_
-  int32_t blank_screen_mode_ = 0;
-  uint64_t last_cursor_send_ms_ = 0;  // capture thread
+  uint64_t last_cursor_send_ms_ = 0;                // capture thread
   // The started event of StartCapture.
   std::mutex started_mutex_;
   std::condition_variable started_cv_;

@@ -66,8 +66,7 @@ void CSharingBaseController::ReopenScreen() {
 
 void CSharingBaseController::CaptureRound() {
   rounds_.fetch_add(1, std::memory_order_acq_rel);
-  if (!screens_) return;
-  if (screens_->SharedWindowMoved(capture_screen_.get())) {
+  if (capture_screen_ && monitors_.SharedWindowMoved(*capture_screen_)) {
     helper_->Send(WMDS_RESET_INDICATORS);
     return;
   }
@@ -88,23 +87,37 @@ void CSharingBaseController::CaptureRound() {
 }
 
 bool CSharingBaseController::CheckSharedScreenData() {
-  if (screens_->UpdateRegions(capture_screen_.get())) {
+  CaptureRoundSettings settings;
+  // Whole-monitor reads are cheap on X11 (shared memory), so every round
+  // compares whole monitors, as it does under a composing desktop.
+  settings.full_compare = true;
+  settings.capture_mode = capture_mode_.load();
+  settings.block_width = block_width_;
+  settings.block_height = block_height_;
+  settings.header_colour = meet_config_.HeaderBgColor;
+  vz::ScreenCursor cursor;
+  if (capture_screen_->ReadCursor(&cursor)) {
+    settings.has_cursor = true;
+    settings.cursor_x = cursor.x;
+    settings.cursor_y = cursor.y;
+  }
+  const CaptureRoundResult result = screens_.CheckSharedScreenData(*capture_screen_, OwnWindowTest(), settings, *this);
+  if (result == CaptureRoundResult::kVisualChange) {
     PostToCaptureThread(TMDS_REOPEN_DESKTOP);
-    VZ_LOG_ERROR(" ------------> visual change, skip scan this time!");
     WaitForStop(kSettleMs);
     return false;
   }
-  return screens_->ScanAndSend(capture_screen_.get(), this);
+  return result == CaptureRoundResult::kChanged;
 }
 
 bool CSharingBaseController::FullRefresh() {
-  if (screens_->UpdateRegions(capture_screen_.get())) {
+  if (!screens_.RegionsUnchanged(*capture_screen_, OwnWindowTest())) {
     PostToCaptureThread(TMDS_REOPEN_DESKTOP);
     return false;
   }
   if (IsStopping()) return true;
   SendSharingInfo();
-  const bool copied = screens_->DumpAll(capture_screen_.get(), this);
+  const bool copied = screens_.DumpAllScreens(meet_config_.HeaderBgColor, *this);
   WaitForStop(kSettleMs);
   return copied;
 }
@@ -115,7 +128,7 @@ bool CSharingBaseController::ResetScreen() {
   {
     CScopedLock lock(lock_);
     EndScreen();
-    screens_->RefreshMonitors(capture_screen_.get());
+    monitors_.RefreshMonitors(*capture_screen_);
     Refresh();
     ok = InitScreen();
     if (ok) {
@@ -131,26 +144,21 @@ bool CSharingBaseController::ResetScreen() {
 
 bool CSharingBaseController::InitScreen() {
   CScopedLock lock(lock_);
-  int32_t max_width = 0;
-  int32_t max_height = 0;
-  screens_->InitScreen(capture_screen_.get(), &max_width, &max_height);
-  VZ_LOG("Init screen max cx=%d, cy=%d, and min colorbits=%d", max_width, max_height, 32);
-  if (max_width <= 0 || max_height <= 0) {
-    EndScreen();
-    VZ_LOG_ERROR("nMaxScreenCX: %d nMaxScreenCY=%d", max_width, max_height);
-    return false;
-  }
+  if (!capture_screen_) return false;
+  int max_width = 0;
+  int max_height = 0;
+  if (!screens_.InitScreen(*capture_screen_, OwnWindowTest(), &max_width, &max_height)) return false;
   if (!AllocateSendBuffer(max_width, max_height)) {
     EndScreen();
     return false;
   }
-  screens_->SharedWindowMoved(capture_screen_.get());
+  monitors_.SharedWindowMoved(*capture_screen_);
   return true;
 }
 
 void CSharingBaseController::EndScreen() {
   CScopedLock lock(lock_);
-  if (screens_) screens_->EndScreen();
+  screens_.EndScreen();
   send_buffer_.clear();
   send_buffer_.shrink_to_fit();
 }

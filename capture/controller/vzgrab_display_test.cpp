@@ -9,6 +9,7 @@
 #include "contracts/vz_grab_provider.h"
 #include "platform/module_loader.h"
 #include "platform/scoped_environment_testlib.h"
+#include "platform/screen/x11_test_windows_testlib.h"
 #include "platform/ui/x11_root_paint_testlib.h"
 #include "platform/ui/xvfb_testlib.h"
 
@@ -105,6 +106,47 @@ TEST_F(VzGrabDisplayTest, ARectangleDrawnOnTheRootArrivesAsOneBoxWithItsPixels) 
   }
   EXPECT_EQ(wrong, 0);
   EXPECT_FALSE(sink_.wrong_thread);
+  EXPECT_EQ(release_(provider), 1);
+}
+
+TEST_F(VzGrabDisplayTest, ASharedWindowArrivesWithItsCoveredPartInTheHeaderColour) {
+  auto windows = vz::X11TestWindows::Open(server_->display());
+  ASSERT_NE(windows, nullptr);
+  const uint64_t shared = windows->Create(100, 100, 300, 200, 0x2080C0, 4242);
+  const uint64_t other = windows->Create(300, 250, 200, 200, 0xC04020, 4343);
+  windows->PublishStacking({shared, other});
+
+  IVzGrabProvider* provider = create_(&sink_);
+  ASSERT_NE(provider, nullptr);
+  ASSERT_EQ(provider->StartCapture(nullptr, 2), 1);
+  ApplicationList* list = provider->GetWindowList();
+  ApplicationInfo* record = nullptr;
+  for (int i = 0; i < list->Count; ++i) {
+    if (list->Applications[i].Window == static_cast<VzWindowHandle>(shared)) record = &list->Applications[i];
+  }
+  ASSERT_NE(record, nullptr);
+  ASSERT_EQ(provider->ShareWindow(record, 1), 1);
+  ASSERT_TRUE(ServeUntil(loop_, [&] {
+    provider->CaptureNow();
+    return !sink_.screens.empty();
+  }));
+  ASSERT_FALSE(sink_.infos.empty());
+  EXPECT_EQ(sink_.infos.back()->IsDesktopSharing, 0);
+  EXPECT_EQ(sink_.infos.back()->ApplicationCount, 1);
+  const capture_test::ScreenEvent& box = sink_.screens[0];
+  EXPECT_EQ(box.dirty.left, 100);
+  EXPECT_EQ(box.dirty.top, 100);
+  EXPECT_EQ(box.dirty.right, 400);
+  EXPECT_EQ(box.dirty.bottom, 300);
+  const int width = box.dirty.right - box.dirty.left;
+  auto at = [&](int x, int y) {  // screen coordinates; B, G, R of the sent pixel
+    const size_t i = (static_cast<size_t>(y - box.dirty.top) * width + (x - box.dirty.left)) * 4;
+    return static_cast<uint32_t>(box.pixels[i] | box.pixels[i + 1] << 8 | box.pixels[i + 2] << 16);
+  };
+  EXPECT_EQ(at(100, 100), 0x2080C0u);
+  EXPECT_EQ(at(300, 249), 0x2080C0u);
+  EXPECT_EQ(at(300, 250), 0xFF8400u);  // covered: the header colour 0x0084FF as B, G, R
+  EXPECT_EQ(at(399, 299), 0xFF8400u);
   EXPECT_EQ(release_(provider), 1);
 }
 

@@ -6,7 +6,9 @@
 #include <cstring>
 #include <vector>
 
+#include "capture/monitors/multi_monitor.h"
 #include "capture/monitors/pixel_compare.h"
+#include "capture/monitors/sharing_rgn_controller.h"
 #include "capture/monitors/shared_monitor.h"
 #include "platform/screen/screen_double.h"
 
@@ -107,6 +109,22 @@ void BM_FullCompareRoundAllChanged(benchmark::State& state) {
 }
 BENCHMARK(BM_FullCompareRoundAllChanged)->Apply(Dimensions)->Unit(benchmark::kMillisecond);
 
+// A whole full-compare round on an unchanged screen: the banded copy from
+// the in-memory screen and the compare, nothing found.
+void BM_FullCompareRoundUnchanged(benchmark::State& state) {
+  const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
+  vz::ScreenDouble screen(w, h);
+  MonitorInfo monitor{};
+  monitor.MonitorId = 1;
+  monitor.Rect = {0, 0, w, h};
+  monitor.BitsPerPixel = 32;
+  CSharedMonitor grabber(monitor);
+  grabber.InitMonitor(&screen);
+  ScanContext context;
+  for (auto _ : state) benchmark::DoNotOptimize(grabber.ScanScreenChanged(true, context));
+}
+BENCHMARK(BM_FullCompareRoundUnchanged)->Apply(Dimensions)->Unit(benchmark::kMillisecond);
+
 // A whole full-compare round of a grabber on the in-memory screen: the copy
 // from the screen in bands, the compare and the copy into the previous image,
 // with one pixel changed each round.
@@ -151,6 +169,30 @@ void BM_SampledRoundUnchanged(benchmark::State& state) {
       benchmark::Counter(static_cast<double>(screen.reads() - reads_before) / static_cast<double>(state.iterations()));
 }
 BENCHMARK(BM_SampledRoundUnchanged)->Apply(Dimensions)->Unit(benchmark::kMicrosecond);
+
+// The window walk of every round: cascaded windows over a shared one.
+void BM_RegionWalk(benchmark::State& state) {
+  const int count = static_cast<int>(state.range(0));
+  vz::ScreenDouble screen(1920, 1080);
+  std::vector<vz::ScreenWindow> windows;
+  for (int i = 0; i < count; ++i) {
+    vz::ScreenWindow w;
+    w.id = 0x100 + static_cast<uint64_t>(i);
+    w.bounds = {(i * 37) % 1500, (i * 23) % 800, 400, 300};
+    w.pid = 100 + i;
+    w.visible = true;
+    windows.push_back(w);
+  }
+  screen.SetWindows(windows);
+  CMultiMonitor monitors(1);
+  monitors.Reset(&screen);
+  monitors.RefreshWindows(screen);
+  monitors.ShareWindow(0x100, 1, &screen);  // the bottom one, covered by all others
+  CSharingRgnController regions(1);
+  const CScreenRegion monitor_region = monitors.MonitorRegion();
+  for (auto _ : state) benchmark::DoNotOptimize(regions.Update(monitor_region, monitors, screen, nullptr));
+}
+BENCHMARK(BM_RegionWalk)->Arg(50)->Arg(200)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

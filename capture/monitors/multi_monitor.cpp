@@ -41,8 +41,9 @@ CMultiMonitor::~CMultiMonitor() = default;
 void CMultiMonitor::Reset(vz::ScreenSource* source) {
   VZ_LOG("Monitor reset members");
   {
+    // The grabbers belong to the capture thread, which may be scanning with
+    // them; the screen set-up frees them (EndScreen), never a reset.
     CScopedLock guard(lock_);
-    grabbers_.clear();
     std::memset(&monitor_list_, 0, sizeof(monitor_list_));
     std::memset(&window_list_, 0, sizeof(window_list_));
     shared_box_ = {};

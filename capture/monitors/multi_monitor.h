@@ -39,8 +39,8 @@ class CMultiMonitor {
 
   CriticalSectionLock& lock() { return lock_; }
 
-  // Forgets everything (grabbers, lists, marks, regions), then reads the
-  // monitors again (not without a source).
+  // Forgets the lists, marks and regions, then reads the monitors again (not
+  // without a source). The grabbers stay until the screen set-up ends them.
   void Reset(vz::ScreenSource* source);
   // Reads the monitors (at most 16), carrying each one's shared mark over by
   // device name; returns the set's list, valid until the next refresh.

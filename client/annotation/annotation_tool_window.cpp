@@ -4,6 +4,7 @@
 
 #include "common/trace_client.h"
 #include "outside/vzres/vzres_ids.h"
+#include "platform/text.h"
 
 const DSAnnotationToolWindow::ButtonLayout DSAnnotationToolWindow::kLayout[11] = {
     {vzres::IDC_TOOL_SELECT, 18, 48},      {vzres::IDC_TOOL_COLOR, 70, 54},  {vzres::IDC_TOOL_WEIGHT, 125, 54},
@@ -94,8 +95,12 @@ bool DSAnnotationToolWindow::OnInitDialog() {
       b->LoadMarkImage();
     }
     b->text_color = TintOf(headerTextColor_);
+    // 11 pixels, smaller where a language's caption would not fit the button.
     vz::Font font = b->font();
     font.pixel_size = 11;
+    const std::string caption = vz::Utf16ToUtf8(b->GetWindowText());
+    vz::TextMeasurer& measurer = vz::DefaultTextMeasurer();
+    while (font.pixel_size > 7 && measurer.MeasureText(caption, font).width > entry.width - 2) font.pixel_size -= 0.5;
     b->SetFont(font);
   }
   setButtonImage(vzres::IDC_TOOL_SELECT, vzres::IDB_TOOL_SELECT);
@@ -130,10 +135,12 @@ void DSAnnotationToolWindow::SetState(uint32_t button_id, int state, bool checke
   s.checked = checked;
   CImageButton* b = button(button_id);
   if (b == nullptr) return;
-  // A button without a selected image keeps showing its plain one.
-  b->SetCurrentImage(state == 2 && b->ImageOf(kSelectedKey) != nullptr ? kSelectedKey : kPlainKey);
+  // The state picks the image of that key; a button without a selected
+  // image keeps showing its plain one.
+  b->SetImageState(state);
+  if (b->ImageOf(static_cast<uint32_t>(state)) == nullptr) b->SetCurrentImage(kPlainKey);
   // The frame (the kit's highlight) shows for checked buttons and on hover.
-  b->SetImageState(checked ? 1 : 0);
+  b->SetCheck(checked);
 }
 
 void DSAnnotationToolWindow::setButtonImage(uint32_t button_id, uint32_t image_id) {

@@ -85,8 +85,14 @@ TEST_F(ToolWindowTest, ToolButtonsShowEveryTool) {
     EXPECT_EQ(shapes.image_id, shape != 0 ? shape : 340u) << tool;
     EXPECT_EQ(shapes.state, 1);
   }
-  // The chosen shape's image is tinted with the header colour.
+  // The chosen shape's image is tinted with the header colour, its frame on.
   bar_->updateToolButtons(13);
+  EXPECT_TRUE(bar_->button(1103)->IsChecked());
+  EXPECT_FALSE(bar_->button(1101)->IsChecked());
+  // The frame (a quarter-opaque blue here) lies over the checked button only.
+  const vz::Image& pixels = system_->Render(bar_->window());
+  EXPECT_NE(pixels.GetPixel(290 + 1, 28), 0xFF202020u);
+  EXPECT_EQ(pixels.GetPixel(180 + 1, 28), 0xFF202020u);
   const vz::Image* image = bar_->button(1103)->ImageOf(1)->bitmap();
   ASSERT_NE(image, nullptr);
   EXPECT_EQ(image->GetPixel(5, 5), 0xFFFF8400u);  // 0x..BBGGRR 0xFF0084FF read as a tint

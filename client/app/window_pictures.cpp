@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "client/app/annotation_pictures.h"
 #include "client/app/language_table.h"
 #include "client/app/network_proxy_setting_window.h"
 #include "client/app/startup_connecting_dlg.h"
@@ -206,7 +207,10 @@ std::optional<vz::Image> SelectPicture(vz::HeadlessWindowSystem& system) {
 }  // namespace
 
 std::vector<std::string> WindowPictureNames() {
-  return {"connecting", "proxy", "proxy-filled", "menu", "message-box", "panel", "panel-slid-up", "consent", "select"};
+  std::vector<std::string> names = {"connecting", "proxy", "proxy-filled", "menu",   "message-box",
+                                    "panel",      "panel-slid-up", "consent",  "select"};
+  for (const std::string& name : AnnotationPictureNames()) names.push_back(name);
+  return names;
 }
 
 std::optional<vz::Image> RenderWindowPicture(const std::string& name, const std::string& language) {
@@ -241,6 +245,8 @@ std::optional<vz::Image> RenderWindowPicture(const std::string& name, const std:
     CDSRemoteControlDialog dialog(RemoteControlRequestText(u"Ann Example"), uint16_t{vzres::IDS_CONSENT_ALLOW},
                                   uint16_t{vzres::IDS_CONSENT_REFUSE}, vzres::IDB_CONSENT_ASK);
     picture = PictureOf(dialog, *system);
+  } else if (name.rfind("annotation-", 0) == 0) {
+    picture = RenderAnnotationPicture(name, *system);
   } else if (name.rfind("dialog-", 0) == 0) {
     CVzDialog dialog(static_cast<uint32_t>(std::strtoul(name.c_str() + 7, nullptr, 10)));
     picture = PictureOf(dialog, *system);

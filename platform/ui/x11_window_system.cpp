@@ -864,8 +864,13 @@ void X11System::Dispatch(XEvent& event) {
       break;
     }
     case MotionNotify: {
-      // Only the latest of a run of moves matters.
-      while (XCheckTypedWindowEvent(display_, event.xmotion.window, MotionNotify, &event)) {
+      // Only the latest of a run of moves matters; a move is never taken
+      // from beyond a press or release, which would reorder them.
+      while (XEventsQueued(display_, QueuedAlready) > 0) {
+        XEvent next;
+        XPeekEvent(display_, &next);
+        if (next.type != MotionNotify || next.xmotion.window != event.xmotion.window) break;
+        XNextEvent(display_, &event);
       }
       MouseEvent m;
       m.action = MouseAction::kMove;

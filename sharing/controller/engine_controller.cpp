@@ -17,16 +17,19 @@ constexpr int32_t kStatusStopped = 4;
 }  // namespace
 
 CEnginController::CEnginController(IDSProviderSink* host, const EngineOptions& options)
-    : CDSProviderSinkForwarder(host), options_(options) {
+    : CDSProviderSinkForwarder(host),
+      options_(options),
+      codec_(options.create_codec ? options.create_codec() : CreateCodecMgr()),
+      cursor_(caches_),
+      pipeline_(caches_, keyframes_, codec_),
+      rebuild_(caches_, keyframes_, codec_, frames_) {
   VZ_LOG_OBJ("");
   if (!options_.create_tp) options_.create_tp = [](IDSTpSink* sink) { return DSCreateTpInstance(sink); };
   if (!options_.release_tp) options_.release_tp = [](IDSTp* tp) { DSReleaseTpInstance(tp); };
   if (options_.grab_library == nullptr) options_.grab_library = CVzGrabWrapper::kLibraryName;
-  codec_ = options_.create_codec ? options_.create_codec() : CreateCodecMgr();
   session_ = new (std::nothrow) DSSessionConfig();
   sharing_info_ = new (std::nothrow) SharingInfo();
-  mouse_ = new (std::nothrow) CMouseEntry();
-  if (codec_ == nullptr || session_ == nullptr || sharing_info_ == nullptr || mouse_ == nullptr) {
+  if (codec_ == nullptr || session_ == nullptr || sharing_info_ == nullptr) {
     VZ_LOG_ERROR("out of memory");
     return;
   }
@@ -39,13 +42,14 @@ CEnginController::~CEnginController() {
   ClearHostSink();
   depth_ = 0;
   stop_pending_ = false;
-  if (session_ != nullptr && sharing_info_ != nullptr && mouse_ != nullptr) {
-    FinishStop();
-  }
-  delete codec_;
+  if (session_ != nullptr && sharing_info_ != nullptr) FinishStop();
+  // The frames and tables go with the members; the codec they borrow last.
+  frames_.RemoveAll(nullptr);
+  caches_.Reset();
+  keyframes_.Reset();
   delete session_;
   delete sharing_info_;
-  if (mouse_ != nullptr) mouse_->Release();
+  delete codec_;
 }
 
 void CEnginController::DeleteInstance() {
@@ -126,17 +130,10 @@ void CEnginController::ReleaseCapture() {
 void CEnginController::CleanEngineInfo() {
   VZ_LOG_OBJ("");
   std::memset(sharing_info_, 0, sizeof(SharingInfo));
-  ResetMouse();
+  cursor_.Reset();
   caches_.Reset();
   keyframes_.Reset();
   ReleaseMonitorFrames();
-}
-
-void CEnginController::ResetMouse() {
-  CMouseEntry* mouse = mouse_;
-  mouse->MonitorId = mouse->X = mouse->Y = mouse->Width = mouse->Height = 0;
-  mouse->HotspotX = mouse->HotspotY = 0;
-  mouse->CacheIndex = mouse->CachePduId = 0;
 }
 
 // Client queries and commands.
@@ -192,15 +189,6 @@ int32_t CEnginController::OnTPErrorNotification(int32_t code, int32_t code_type)
   CleanEngineInfo();
   ReleaseCapture();
   OnDSErrorNotification(code, code_type);
-  return 1;
-}
-
-int32_t CEnginController::OnDSTpCaches(CCacheEntry** list, int32_t count) {
-  EntryScope scope(this);
-  if (list == nullptr) return 1;
-  for (int32_t i = 0; i < count; ++i) {
-    caches_.Store(list[i]);
-  }
   return 1;
 }
 

@@ -18,17 +18,21 @@
 #include <cstdint>
 #include <functional>
 
-#include "common/vz_array.h"
 #include "contracts/ds_provider.h"
 #include "contracts/vz_grab_provider.h"
 #include "sharing/controller/ds_provider_sink_forwarder.h"
 #include "sharing/controller/vz_grab_wrapper.h"
 #include "sharing/engine/cache_controller.h"
+#include "sharing/engine/cursor_channel.h"
+#include "sharing/engine/frame_rebuild.h"
 #include "sharing/engine/keyframe_controller.h"
+#include "sharing/engine/monitor_frames.h"
+#include "sharing/engine/tile_pipeline.h"
 #include "sharing/records/mouse_entry.h"
 #include "sharing/transport/ds_tp.h"
 
 class CCodecMgrWin;
+struct DsScreenState;
 
 // Where the engine's outside pieces come from; tests give their own.
 struct EngineOptions {
@@ -125,8 +129,8 @@ class CEnginController : public IDSProvider,
   const SharingInfo& sharing_info() const { return *sharing_info_; }
   CCacheController& caches() { return caches_; }
   CKeyframeController& keyframes() { return keyframes_; }
-  const CMouseEntry& mouse() const { return *mouse_; }
-  int32_t MonitorFrameCount() const { return monitors_.GetCount(); }
+  const CMouseEntry& mouse() const { return cursor_.state(); }
+  int32_t MonitorFrameCount() const { return frames_.GetCount(); }
 
  private:
   // Marks an entry from outside (a callback of the capture or the
@@ -156,25 +160,24 @@ class CEnginController : public IDSProvider,
   // Empties the sharing info, the cursor, both tables and the monitor
   // frames (each reported unshared while a client is set).
   void CleanEngineInfo();
-  void ResetMouse();
 
-  // Monitor frames: one per shared monitor (see engine_frames.cpp).
+  // Drops every monitor frame, each reported unshared (engine_frames.cpp).
   void ReleaseMonitorFrames();
-  void SyncMonitorFrames();
-  // Draws the pending blocks once every cache they need is present.
-  int32_t AttendeeCheckPendingKeyframe();
-  int32_t DeliverCursor();
+  // What the sharing-info handler changes.
+  DsScreenState ScreenState();
 
   EngineOptions options_;
-  CCodecMgrWin* codec_ = nullptr;
+  CCodecMgrWin* codec_ = nullptr;  // made first: the tile classes below borrow it
   CVzGrabWrapper* grab_ = nullptr;
   IDSTp* tp_ = nullptr;
-  DSSessionConfig* session_ = nullptr;   // 7,892 bytes, kept off the stack of callers
+  DSSessionConfig* session_ = nullptr;   // 7,892 bytes
   SharingInfo* sharing_info_ = nullptr;  // 28,156 bytes
-  CMouseEntry* mouse_ = nullptr;
-  CVzArrayBase monitors_;  // CMonitorData*
   CCacheController caches_;
   CKeyframeController keyframes_;
+  CMonitorFrames frames_;  // one per shared monitor
+  CCursorChannel cursor_;  // the cursor state and its images
+  CTilePipeline pipeline_;  // presenter
+  CFrameRebuild rebuild_;   // attendee
   int32_t constructed_ = 0;
 
   int depth_ = 0;

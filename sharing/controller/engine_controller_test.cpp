@@ -276,7 +276,8 @@ TEST_F(EngineControllerTest, TheCapturesSharingInfoIsStoredGreyedSentAndReported
   EXPECT_EQ(engine_->OnDSKeSharingInfo(nullptr), 0);
   ASSERT_EQ(engine_->OnDSKeSharingInfo(&info), 1);
   EXPECT_EQ(tp_.sent, (Calls{"connect", "sharing_info 1 bg " + std::to_string(0xff606060u)}));
-  EXPECT_EQ(host_.calls, (Calls{"status 2", "sharing_info 1"}));
+  EXPECT_EQ(host_.calls, (Calls{"status 2", "shared 2", "sharing_info 1"}));
+  EXPECT_EQ(engine_->MonitorFrameCount(), 1);
   MonitorInfo* monitor = engine_->GetMonitorInfo(2);
   ASSERT_NE(monitor, nullptr);
   EXPECT_EQ(monitor->Rect.left, 1600);

@@ -1,94 +1,74 @@
 // The engine's sharing info, monitor frames, tiles and cursor: the capture's
-// and the connection's records turned into frames, messages and client
-// callbacks.
-#include <cstring>
-
+// and the connection's records handed to the frame, tile and cursor classes
+// with the engine's tables, its connection and its road to the client.
 #include "common/trace_client.h"
-#include "platform/text.h"
 #include "sharing/controller/engine_controller.h"
+#include "sharing/engine/sharing_info_handler.h"
 
 namespace {
 
-constexpr uint32_t kFrameGrey = 0xff606060;
-// The capture fills at most 16 of the 17 monitor slots.
+// The capture fills at most 16 of the 17 monitor slots; more is a
+// malformed record, refused whole rather than cut.
 constexpr int32_t kMaxSharedMonitors = kMonitorListCapacity - 1;
+
+bool CountsAcceptable(const SharingInfo& info) {
+  if (info.MonitorCount >= 0 && info.MonitorCount <= kMaxSharedMonitors && info.ApplicationCount >= 0 &&
+      info.ApplicationCount <= kApplicationListCapacity) {
+    return true;
+  }
+  VZ_LOG_ERROR("sharing info with [%d] monitors and [%d] applications refused", info.MonitorCount,
+               info.ApplicationCount);
+  return false;
+}
 
 }  // namespace
 
+DsScreenState CEnginController::ScreenState() {
+  return DsScreenState{sharing_info_, &keyframes_, &cursor_, &frames_};
+}
+
 int32_t CEnginController::OnDSKeSharingInfo(SharingInfo* info) {
   EntryScope scope(this);
-  if (info == nullptr) return 0;
-  VZ_LOG("\n\n------------ SHARING INFO ------------\n");
-  if (info->MonitorCount < 0 || info->MonitorCount > kMaxSharedMonitors) {
-    VZ_LOG_ERROR("monitor count [%d] refused", info->MonitorCount);
-    return 0;
-  }
-  for (int32_t i = 0; i < info->MonitorCount; ++i) info->Monitors[i].BackgroundColor = kFrameGrey;
-  if (OnDSTpSharingInfo(info) == 0) return 0;
-  if (IDSTp* tp = Connection()) tp->DSSendSharingInfo(sharing_info_);
-  return 1;
+  if (info == nullptr || !CountsAcceptable(*info)) return 0;
+  return HandleCapturedSharingInfo(info, ScreenState(), this, Connection());
 }
 
 int32_t CEnginController::OnDSTpSharingInfo(SharingInfo* info) {
   EntryScope scope(this);
-  if (info == nullptr) return 0;
-  if (info->MonitorCount < 0 || info->MonitorCount > kMaxSharedMonitors || info->ApplicationCount < 0 ||
-      info->ApplicationCount > kApplicationListCapacity) {
-    VZ_LOG_ERROR("sharing info with [%d] monitors and [%d] applications refused", info->MonitorCount,
-                 info->ApplicationCount);
-    return 0;
-  }
-  VZ_LOG("MEM [%.02f]", 0.0);
-  keyframes_.Reset();
-  ResetMouse();
-  std::memcpy(sharing_info_, info, sizeof(SharingInfo));
-  const VzRect& rc = sharing_info_->SharedRect;
-  VZ_LOG("DSKE : capture mode [%d] block [(%d, %d)] all monitors(%d) rect [{%d, %d, %d, %d}(%d, %d)] all "
-         "applications(%d)",
-         sharing_info_->CaptureMode, sharing_info_->BlockWidth, sharing_info_->BlockHeight,
-         sharing_info_->MonitorCount, rc.left, rc.top, rc.right, rc.bottom, rc.right - rc.left, rc.bottom - rc.top,
-         sharing_info_->ApplicationCount);
-  SyncMonitorFrames();
-  for (int32_t i = 0; i < sharing_info_->ApplicationCount; ++i) {
-    const ApplicationInfo& app = sharing_info_->Applications[i];
-    if (app.Shared != 0) VZ_LOG("DSKE : Window handle: [0x%08X] Name [%s]", app.Window, vz::Utf16ToUtf8(app.Title).c_str());
-  }
-  OnSharingInfo(sharing_info_);
-  return 1;
+  if (info == nullptr || !CountsAcceptable(*info)) return 0;
+  return HandleSharingInfo(info, ScreenState(), this);
 }
 
-// Monitor frames arrive with the frame classes; until then no frame exists.
-void CEnginController::ReleaseMonitorFrames() { monitors_.RemoveAll(); }
-
-void CEnginController::SyncMonitorFrames() {}
+void CEnginController::ReleaseMonitorFrames() { frames_.RemoveAll(this); }
 
 int32_t CEnginController::OnDSKeScreenData(CaptureScreenData* data) {
   EntryScope scope(this);
-  if (data == nullptr) return 0;
-  VZ_LOG_ERROR("wrong moinitor [%d]", data->MonitorId);
-  return 0;
+  return pipeline_.OnScreenData(data, frames_, sharing_info_->BlockWidth, sharing_info_->BlockHeight, Connection());
 }
 
-int32_t CEnginController::OnDSKeMouseInfo(CaptureMouseInfo* /*mouse*/) {
+int32_t CEnginController::OnDSKeMouseInfo(CaptureMouseInfo* mouse) {
   EntryScope scope(this);
-  return 0;
+  return cursor_.OnCaptureMouse(mouse, Connection());
 }
 
-int32_t CEnginController::OnDSTpMouseInfo(CMouseEntry* /*mouse*/) {
+int32_t CEnginController::OnDSTpMouseInfo(CMouseEntry* mouse) {
   EntryScope scope(this);
-  return 1;
+  if (mouse == nullptr) return 0;
+  return cursor_.OnReceivedMouse(mouse, Connection(), this);
 }
 
-int32_t CEnginController::OnDSTpBlocks(CKeyframeEntry** /*list*/, int32_t /*count*/) {
+int32_t CEnginController::OnDSTpCaches(CCacheEntry** list, int32_t count) {
   EntryScope scope(this);
-  return 1;
+  if (list == nullptr) return 1;
+  return rebuild_.OnCaches(list, count);
 }
 
-int32_t CEnginController::OnDSTpRequestCaches(CKeyframeEntry** /*list*/, int32_t /*count*/) {
+int32_t CEnginController::OnDSTpBlocks(CKeyframeEntry** list, int32_t count) {
   EntryScope scope(this);
-  return 1;
+  return rebuild_.OnBlocks(list, count, Connection(), this);
 }
 
-int32_t CEnginController::AttendeeCheckPendingKeyframe() { return 1; }
-
-int32_t CEnginController::DeliverCursor() { return 0; }
+int32_t CEnginController::OnDSTpRequestCaches(CKeyframeEntry** list, int32_t count) {
+  EntryScope scope(this);
+  return rebuild_.OnRequestCaches(list, count, cursor_, this);
+}

@@ -29,7 +29,9 @@ SharingInfo Desktop(int32_t width, int32_t height) {
 using EngineLoopbackTest = engine_test::EngineLoopbackRig;
 
 TEST_F(EngineLoopbackTest, TheSharingInfoReachesAttendeesAndLateJoiners) {
-  LoopbackClient presenter, attendee, late;
+  LoopbackClient& presenter = NewClient();
+  LoopbackClient& attendee = NewClient();
+  LoopbackClient& late = NewClient();
   Start(presenter, LoopbackConfig(u"ds-info", u"alice", true), "jpeg9b");
   Start(attendee, LoopbackConfig(u"ds-info", u"bob", false), "jpeg9b");
   ASSERT_TRUE(RunUntil([&] { return presenter.Has("status 2") && attendee.Has("status 2"); }));
@@ -54,7 +56,8 @@ TEST_F(EngineLoopbackTest, TheSharingInfoReachesAttendeesAndLateJoiners) {
 }
 
 TEST_F(EngineLoopbackTest, StopAndDeleteInsideCallbacksOverTheRealTransport) {
-  LoopbackClient presenter, attendee;
+  LoopbackClient& presenter = NewClient();
+  LoopbackClient& attendee = NewClient();
   Start(presenter, LoopbackConfig(u"ds-stop", u"alice", true), "jpeg9b");
   Start(attendee, LoopbackConfig(u"ds-stop", u"bob", false), "jpeg9b");
   ASSERT_TRUE(RunUntil([&] { return presenter.Has("status 2") && attendee.Has("status 2"); }));

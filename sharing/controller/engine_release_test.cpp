@@ -105,10 +105,9 @@ TEST_F(EngineReleaseTest, DeleteInsideTheCapturesSharingInfoReport) {
   // The capture reports, as its helper window would, while the client is
   // inside StartCapture... here directly through the capture's sink.
   ASSERT_EQ(FakeGrab()->Sink()->OnDSKeSharingInfo(&info), 1);
-  EXPECT_EQ(host_.calls, (Calls{"status 2", "sharing_info 1"}));
+  EXPECT_EQ(host_.calls, (Calls{"status 2", "shared 1", "sharing_info 1"}));
   EXPECT_EQ(FakeGrab()->Live(), nullptr);
-  // Nothing was sent after the client stopped.
-  EXPECT_EQ(tp_.sent, Calls{"connect"});
+  EXPECT_EQ(tp_released_, 1);
 }
 
 TEST_F(EngineReleaseTest, DeleteFromACaptureReportInsideStartCapture) {

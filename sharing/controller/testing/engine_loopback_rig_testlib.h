@@ -120,6 +120,10 @@ class EngineLoopbackRig : public ::testing::Test {
     Loopback()->Reset();
     FakeGrab()->Reset();
   }
+  // A client that lives as long as the test (its engine is deleted in
+  // TearDown).
+  LoopbackClient& NewClient() { return owned_.emplace_back(); }
+
   void TearDown() override {
     for (LoopbackClient* client : clients_) {
       if (client->engine != nullptr) client->engine->DeleteInstance();
@@ -175,7 +179,8 @@ class EngineLoopbackRig : public ::testing::Test {
   }
 
   vz::RunLoop loop_{vz::SystemClock()};
-  std::deque<LoopbackClient*> clients_;
+  std::deque<LoopbackClient> owned_;
+  std::deque<LoopbackClient*> clients_;  // every started one; each outlives TearDown
 };
 
 }  // namespace engine_test

@@ -7,32 +7,11 @@
 #include "common/trace_client.h"
 #include "video/engine/core/engine_clock.h"
 #include "video/engine/send/multimedia_tick.h"
+#include "video/engine/send/vz_send_adaptor.h"
 
 namespace {
 
 using Lock = std::lock_guard<std::recursive_mutex>;
-
-// Sends every frame at the lowest priority; used until a real adaptor is given.
-class PassAdaptor final : public ISendAdaptor {
- public:
-  int32_t AdaptFrame(const uint8_t*, int32_t, int32_t, uint32_t, int32_t*) override { return kAdaptSend; }
-  int32_t AdaptPacket(uint32_t, const uint8_t*, int32_t, int32_t*) override { return kAdaptSend; }
-  void SetBandwidth(uint32_t) override {}
-  bool SetMaxMode(int32_t mode) override {
-    if (mode < 0 || mode > 3) return false;
-    mode_ = mode;
-    return true;
-  }
-  int32_t GetMaxMode() const override { return mode_; }
-  void EnableDropP0(bool) override {}
-  void ResetLevelThreshold(int32_t) override {}
-  void SetCongestionSwitch(int32_t) override {}
-  void SetCongestStatus(int32_t) override {}
-  void SetEncoderParam(const vzh264::EncoderParam&) override {}
-
- private:
-  int32_t mode_ = 3;
-};
 
 // The delivery lines are logged by one tick every 5 s, process-wide.
 std::atomic<uint32_t> g_last_log_second{0};
@@ -47,7 +26,7 @@ bool TimeToLog(uint32_t now_ms) {
 }  // namespace
 
 CVzSendController::CVzSendController(std::unique_ptr<ISendAdaptor> adaptor)
-    : adaptor_(adaptor ? std::move(adaptor) : std::make_unique<PassAdaptor>()) {
+    : adaptor_(adaptor ? std::move(adaptor) : std::make_unique<CVzSendAdaptor>()) {
   VZ_LOG("");
 }
 

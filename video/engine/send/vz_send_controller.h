@@ -45,7 +45,7 @@ class CVzSendController : private IVzPacketSender {
   static constexpr uint32_t kZeroBandwidth = 1048576;
   static constexpr uint32_t kQuietAfterMs = 1000;
 
-  // The adaptor is owned; null makes one that sends every frame at priority 15.
+  // The adaptor is owned; null makes a CVzSendAdaptor.
   explicit CVzSendController(std::unique_ptr<ISendAdaptor> adaptor = nullptr);
   virtual ~CVzSendController();
   CVzSendController(const CVzSendController&) = delete;

@@ -127,7 +127,7 @@ TEST_F(SendControllerTest, BusyTimeFromOvershootAndTheBudgetAfterIt) {
   EXPECT_EQ(controller_->busy_ms(), 2u);  // 250 bytes over at 1 Mbit/s
 
   // 1,500 bytes over at 100 kbit/s is 120 ms, kept to 80.
-  CVzSendController slow;
+  CVzSendController slow(std::make_unique<ScriptedAdaptor>());
   ASSERT_EQ(slow.Initalize(100000, 1, false), 0);
   slow.SetSink(&sink_);
   std::vector<uint8_t> big(1500, 9);
@@ -257,6 +257,24 @@ TEST(MultimediaTick, IdsAreNeverReusedAndEachFirstRegistrationStartsAThread) {
   EXPECT_EQ(VZSE_::UnregisterMultimediaTick(b), 0);  // none left: at once
   EXPECT_EQ(VZSE_::RegisterMultimediaTick(10, &counter, nullptr), 0);
   EXPECT_GE(counter.ticks, ticks_at_stop);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(SendControllerWithAdaptor, MaxModeOutsideZeroToThreeKeepsTheAdaptorsMode) {
+  CVzSendController controller;
+  ASSERT_EQ(controller.Initalize(1000000, 1, false), 0);
+  int32_t mode = -1;  // what a count of 0 outputs passes
+  EXPECT_EQ(controller.SetOption(2, &mode), 0);
+  int32_t read = 0;
+  ASSERT_EQ(controller.SetOption(3, &read), 0);
+  EXPECT_EQ(read, 3);
+  mode = 1;
+  controller.SetOption(2, &mode);
+  controller.SetOption(3, &read);
+  EXPECT_EQ(read, 1);
 }
 
 }  // namespace
