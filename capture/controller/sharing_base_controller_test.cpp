@@ -12,6 +12,7 @@
 #include "capture/controller/sharing_base_controller.h"
 #include "platform/desktop_switch.h"
 #include "platform/screen/display_changes.h"
+#include "platform/ui/headless.h"
 
 namespace {
 
@@ -337,6 +338,40 @@ TEST_F(CaptureControllerTest, ACursorOverAMonitorThatIsNotSharedIsNotReported) {
   }));
   EXPECT_EQ(sink_.mice[0].header.MonitorId, 1);
   EXPECT_EQ(sink_.mice[0].header.X, 300);
+}
+
+TEST_F(CaptureControllerTest, IndicatorsFollowTheHelperWindowsMessages) {
+  auto system = vz::HeadlessWindowSystem::Create({640, 480});
+  vz::WindowSystem::SetCurrent(system.get());
+  // The capture goes before the window system, also when a check fails.
+  struct Release {
+    IVzGrabProvider*& provider;
+    ~Release() {
+      if (provider) CaptureLibraryRelease(provider);
+      provider = nullptr;
+      vz::WindowSystem::SetCurrent(nullptr);
+    }
+  } release{provider_};
+  StartSharingFirstMonitor();
+  // The rebuilt screen brings the frame round the shared monitor.
+  ASSERT_TRUE(ServeUntil(loop_, [&] { return !system->TopLevelWindows().empty(); }));
+  const size_t frames = system->TopLevelWindows().size();
+  EXPECT_EQ(provider_->ShowPointerWindow(1), 1);
+  EXPECT_EQ(provider_->IsPointerWindowShown(), 1);
+  EXPECT_GT(system->TopLevelWindows().size(), frames);
+  // Choosing what is shared hides the pointer window.
+  MonitorList* list = provider_->GetMonitorList();
+  EXPECT_EQ(provider_->ShareMonitor(&list->Monitors[0], 1), 1);
+  EXPECT_EQ(provider_->IsPointerWindowShown(), 0);
+  VzPoint at{50, 60};
+  EXPECT_EQ(provider_->ShowArrowIndicator(u"Ann", 0x0000FF, &at), 1);
+  const size_t with_arrow = system->TopLevelWindows().size();
+  controller_->HandleHelperMessage(WMDS_ARROW_CLICKED, 0, 0);
+  EXPECT_LT(system->TopLevelWindows().size(), with_arrow);
+  // Stopping takes every indicator away.
+  EXPECT_EQ(provider_->StopCapture(), 1);
+  loop_.RunUntilIdle();
+  EXPECT_TRUE(system->TopLevelWindows().empty());
 }
 
 }  // namespace

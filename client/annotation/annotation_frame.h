@@ -113,7 +113,7 @@ class CDSAnnotationFrame : public vz::WindowDelegate {
   bool IsDoubleClick(const vz::MouseEvent& event);
   void ApplyInputMode(bool pass_through);
   void InvalidateAll();
-  void PaintNow();
+  void PaintNow(const vz::Rect& damage);
 
   vz::Clock& clock_;
   IDSAnnotationFrameOwner* owner_ = nullptr;

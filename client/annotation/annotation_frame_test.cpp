@@ -388,6 +388,48 @@ TEST_F(ShapePaintTest, EllipseFillsItsBoundingBox) {
   EXPECT_EQ(image.GetPixel(55, 55), 0u);  // the box's corner is outside
 }
 
+TEST_F(ShapePaintTest, APartialRepaintSkipsOnlyElementsOutsideTheArea) {
+  CDrawObjects objects;
+  objects.createElement(8, {{10, 10}, {290, 190}}, 0x7F0000FF, 11, "a");
+  objects.createElement(8, {{20, 180}}, 0xFF00FF00, 1, "a");  // a one-pixel dot
+  objects.createElement(13, {{100, 20}, {200, 120}}, 0xFFFF0000, 9, "a");
+  objects.createElement(12, {{150, 100}, {250, 160}}, 0x80FFFFFF, 1, "a");
+  // A stale picture repainted in pieces, as damage comes in: once with the
+  // painter (which skips what does not reach a piece), once painting every
+  // element into every piece.
+  vz::Image skipped(300, 200), every(300, 200), whole(300, 200);
+  skipped.Fill(0xFF123456);
+  every.Fill(0xFF654321);
+  auto a = vz::CreateImageCanvas(skipped);
+  auto b = vz::CreateImageCanvas(every);
+  for (int y = 0; y < 200; y += 37) {
+    for (int x = 0; x < 300; x += 41) {
+      const Rect piece = Rect::FromXYWH(x, y, 41, 37);
+      a->Save();
+      a->ClipRect(piece);
+      PaintAnnotationElements(*a, objects);
+      a->Restore();
+      b->Save();
+      b->ClipRect(piece);
+      b->ClearRect(piece, 0);
+      for (int32_t i = 0; i < objects.count(); ++i) PaintAnnotationElement(*b, *objects.at(i));
+      b->Restore();
+    }
+  }
+  PaintAnnotationElements(*vz::CreateImageCanvas(whole), objects);
+  int differing = 0;
+  for (int y = 0; y < 200; ++y) {
+    for (int x = 0; x < 300; ++x) {
+      ASSERT_EQ(skipped.GetPixel(x, y), every.GetPixel(x, y)) << x << "," << y;
+      // Against one whole repaint only anti-aliased edges may round apart.
+      const vz::Color p = skipped.GetPixel(x, y), q = whole.GetPixel(x, y);
+      if (p != q) ++differing;
+      ASSERT_LE(std::abs(static_cast<int>(vz::ColorA(p)) - static_cast<int>(vz::ColorA(q))), 8) << x << "," << y;
+    }
+  }
+  EXPECT_LT(differing, 300 * 200 / 50);
+}
+
 TEST_F(ShapePaintTest, OnePointStrokeIsADotAndShortShapesAreSkipped) {
   CDrawPoints dot({{100, 100}}, 0xFF000000, 1, false, "a");
   const vz::Image& image = Paint(dot);

@@ -65,6 +65,16 @@ void PaintAnnotationElement(vz::Canvas& canvas, const CDrawElement& element) {
 
 void PaintAnnotationElements(vz::Canvas& canvas, const CDrawObjects& objects) {
   const vz::Size size = canvas.size();
-  canvas.ClearRect({0, 0, size.width, size.height}, 0x00000000);
-  for (int32_t i = 0; i < objects.count(); ++i) PaintAnnotationElement(canvas, *objects.at(i));
+  const vz::Rect area = canvas.ClipBounds().Intersect({0, 0, size.width, size.height});
+  if (area.IsEmpty()) return;
+  canvas.ClearRect(area, 0x00000000);
+  for (int32_t i = 0; i < objects.count(); ++i) {
+    const CDrawElement& element = *objects.at(i);
+    // The bounds hold the pen's reach; 2 more pixels cover anti-aliasing
+    // and the dot that starts a one-pixel stroke.
+    const vz::Rect bounds = element.getBounds();
+    const vz::Rect reach{bounds.left - 2, bounds.top - 2, bounds.right + 2, bounds.bottom + 2};
+    if (reach.Intersect(area).IsEmpty()) continue;
+    PaintAnnotationElement(canvas, element);
+  }
 }

@@ -15,5 +15,6 @@
 vz::Color AnnotationColorToArgb(uint32_t color);
 
 void PaintAnnotationElement(vz::Canvas& canvas, const CDrawElement& element);
-// Clears the whole canvas to transparent and paints every element.
+// Clears the canvas's clip area to transparent and paints every element
+// that reaches into it (a partial repaint gives the pixels a whole one would).
 void PaintAnnotationElements(vz::Canvas& canvas, const CDrawObjects& objects);

@@ -90,6 +90,9 @@ class Canvas {
   virtual void Save() = 0;
   virtual void Restore() = 0;
   virtual void ClipRect(const Rect& rect) = 0;
+  // The smallest rectangle holding the current clip (current coordinates);
+  // what lies outside it cannot change, so a painter may skip it.
+  virtual Rect ClipBounds() const = 0;
   virtual void Translate(int dx, int dy) = 0;
   virtual void SetAntialias(bool on) = 0;  // on at start
 

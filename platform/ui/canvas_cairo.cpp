@@ -97,6 +97,12 @@ class CairoCanvas : public Canvas {
   Size size() const override { return target_.size(); }
   void Save() override { cairo_save(cr_); }
   void Restore() override { cairo_restore(cr_); }
+  Rect ClipBounds() const override {
+    double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+    cairo_clip_extents(cr_, &x1, &y1, &x2, &y2);
+    return {static_cast<int>(std::floor(x1)), static_cast<int>(std::floor(y1)), static_cast<int>(std::ceil(x2)),
+            static_cast<int>(std::ceil(y2))};
+  }
   void ClipRect(const Rect& rect) override {
     cairo_rectangle(cr_, rect.left, rect.top, std::max(0, rect.Width()), std::max(0, rect.Height()));
     cairo_clip(cr_);

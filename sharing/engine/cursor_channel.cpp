@@ -74,9 +74,14 @@ int32_t CCursorChannel::OnCaptureMouse(const CaptureMouseInfo* info, IDSTp* tran
                    info->Height, info->DataSize);
       return 0;
     }
+    // The shape's format and size are part of its key: the same bytes read
+    // as 8 x 16 and as 16 x 8 are two different images.
+    const int32_t shape[3] = {info->Format, info->Width, info->Height};
     uint8_t digest[CMd5Digest::kSize] = {};
+    CMd5Digest md5;
     CCacheEntry* entry = nullptr;
-    if (CMd5Digest::Compute(CaptureMousePixels(info), static_cast<size_t>(info->DataSize), digest)) {
+    if (md5.Begin() && md5.Update(shape, sizeof shape) &&
+        md5.Update(CaptureMousePixels(info), static_cast<size_t>(info->DataSize)) && md5.Finish(digest)) {
       entry = caches_.LookupCursor(digest);
     }
     if (entry == nullptr) {

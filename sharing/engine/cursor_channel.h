@@ -2,8 +2,8 @@
 // The cursor on both sides of a sharing session, and the engine's cursor
 // state (position, shape size, hot spot, the cursor cache of the shape).
 //
-// Presenter (OnCaptureMouse): a new shape is keyed by the MD5 of its bytes
-// in the cursor range of the cache table; a shape not seen before becomes a
+// Presenter (OnCaptureMouse): a new shape is keyed by the MD5 of its
+// format, size and bytes in the cursor range of the cache table; a shape not seen before becomes a
 // PNG cache (formats 11 and 12 encoded, 30 taken as it is) sent alone, then
 // the cursor record is sent, every time.
 // Attendee (OnReceivedMouse): a record with a new shape delivers the cursor

@@ -187,6 +187,16 @@ TEST_F(CursorTest, TheTwentiethShapeEvictsTheLeastRecentlyUsedCursorCache) {
   EXPECT_LE(presenter_caches_.GetCount(), 20);
 }
 
+TEST_F(CursorTest, TheSameBytesAsAnotherShapeSizeAreAnotherImage) {
+  const std::vector<uint8_t> clear(8 * 16 * 4, 0);
+  auto tall = Shape(clear, 8, 16, CCursorChannel::kFormatArgb);
+  auto wide = Shape(clear, 16, 8, CCursorChannel::kFormatArgb);
+  ASSERT_EQ(1, presenter_.OnCaptureMouse(Info(tall), &tp_));
+  ASSERT_EQ(1, presenter_.OnCaptureMouse(Info(wide), &tp_));
+  ASSERT_EQ(2, tp_.Count(DS_DATA_CREATE_CACHES));
+  EXPECT_NE(tp_.sent[0].caches[0].index, tp_.sent[2].caches[0].index);
+}
+
 TEST_F(CursorTest, ShapesThatClaimMorePixelsThanTheyHoldAreRefused) {
   auto pixels = ArgbPixels(16, 16, 1);
   auto taller = Shape(pixels, 16, 16, CCursorChannel::kFormatArgb);

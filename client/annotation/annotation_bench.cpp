@@ -1,0 +1,102 @@
+// The overlay's hot paths: an eraser step walks every element's hit test,
+// and every pointer move that changes something repaints the whole overlay.
+// The peer of the paint is the canvas stroking the same paths, prepared in
+// advance, with nothing of the model around it; no outside library does
+// the hit test, so it is measured alone (steps per second).
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "client/annotation/annotation_painter.h"
+#include "client/annotation/draw_objects.h"
+#include "platform/ui/canvas.h"
+
+namespace {
+
+// Strokes of `points` points wandering over a 1920x1080 screen.
+void Fill(CDrawObjects& objects, int strokes, int points) {
+  uint32_t seed = 12345;
+  auto next = [&seed] {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 16) & 0x7FFF;
+  };
+  for (int s = 0; s < strokes; ++s) {
+    std::vector<vz::Point> path;
+    vz::Point p{static_cast<int>(next() % 1900), static_cast<int>(next() % 1060)};
+    for (int i = 0; i < points; ++i) {
+      p.x = std::clamp(p.x + static_cast<int>(next() % 9) - 4, 0, 1919);
+      p.y = std::clamp(p.y + static_cast<int>(next() % 9) - 4, 0, 1079);
+      path.push_back(p);
+    }
+    objects.createElement(8, path, 0xFF0000FF, 5, "peer" + std::to_string(s % 40));
+  }
+}
+
+void BM_EraserStep_1000Strokes500Points(benchmark::State& state) {
+  CDrawObjects objects;
+  Fill(objects, 1000, 500);
+  // A point no stroke comes near: every element is tested, none removed.
+  for (auto _ : state) benchmark::DoNotOptimize(objects.eraseElementAt(-100, -100, "me"));
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_EraserStep_1000Strokes500Points)->Unit(benchmark::kMicrosecond);
+
+void BM_PaintOverlay_1920x1080(benchmark::State& state) {
+  CDrawObjects objects;
+  Fill(objects, static_cast<int>(state.range(0)), 200);
+  vz::Image image(1920, 1080);
+  auto canvas = vz::CreateImageCanvas(image);
+  for (auto _ : state) {
+    PaintAnnotationElements(*canvas, objects);
+    benchmark::DoNotOptimize(image.data());
+  }
+}
+BENCHMARK(BM_PaintOverlay_1920x1080)->Arg(10)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond);
+
+// One pointer move's repaint: the damage of a new stroke segment (a 40x40
+// area) over 100 strokes.
+void BM_PaintMoveDamage_100Strokes(benchmark::State& state) {
+  CDrawObjects objects;
+  Fill(objects, 100, 200);
+  vz::Image image(1920, 1080);
+  auto canvas = vz::CreateImageCanvas(image);
+  for (auto _ : state) {
+    canvas->Save();
+    canvas->ClipRect(vz::Rect::FromXYWH(940, 520, 40, 40));
+    PaintAnnotationElements(*canvas, objects);
+    canvas->Restore();
+    benchmark::DoNotOptimize(image.data());
+  }
+}
+BENCHMARK(BM_PaintMoveDamage_100Strokes)->Unit(benchmark::kMicrosecond);
+
+// The peer: the same strokes as ready paths, cleared and stroked.
+void BM_PeerCanvasStrokes_1920x1080(benchmark::State& state) {
+  CDrawObjects objects;
+  Fill(objects, static_cast<int>(state.range(0)), 200);
+  std::vector<vz::Path> paths(static_cast<size_t>(objects.count()));
+  for (int32_t i = 0; i < objects.count(); ++i) {
+    const auto& points = objects.at(i)->points;
+    paths[static_cast<size_t>(i)].MoveTo(points[0].x - 0.5, points[0].y - 0.5);
+    for (const vz::Point& p : points) paths[static_cast<size_t>(i)].LineTo(p.x + 0.5, p.y + 0.5);
+  }
+  vz::Image image(1920, 1080);
+  auto canvas = vz::CreateImageCanvas(image);
+  vz::Pen pen;
+  pen.color = 0xFFFF0000;
+  pen.width = 5;
+  pen.join = vz::LineJoin::kRound;
+  for (auto _ : state) {
+    canvas->ClearRect({0, 0, 1920, 1080}, 0);
+    for (const vz::Path& path : paths) canvas->StrokePath(path, pen);
+    benchmark::DoNotOptimize(image.data());
+  }
+}
+BENCHMARK(BM_PeerCanvasStrokes_1920x1080)->Arg(10)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
