@@ -356,4 +356,28 @@ TEST_F(UIControllerTest, TheLaserAndTheToolBarSwitchTools) {
                              "arrow text Me Myself", "pointer window 0", "exclude2 0"}));
 }
 
+TEST(UIControllerWithoutWindows, StaysInertWithoutAnOwnerOrWithoutItsPanel) {
+  vz::FakeClock clock;
+  vz::RunLoop loop(clock);
+  auto system = vz::HeadlessWindowSystem::Create({1280, 800});
+  RecordingOwner owner;
+  ScriptedDialogs dialogs;
+  vzres::UnloadResourceLibrary();  // no panel description: the panel cannot be made
+  for (IDSUIOwner* o : {static_cast<IDSUIOwner*>(nullptr), static_cast<IDSUIOwner*>(&owner)}) {
+    CDSUIController ui(CDSUIController::Ports{o, &dialogs, nullptr, nullptr, system.get(), nullptr});
+    ui.updateDSSessionStatus(2);
+    ui.showDSSelectionWindow(1);
+    ui.OnControlClicked();
+    ui.OnAnnotateClicked();
+    DSCommandRecord request;
+    std::memset(&request, 0, sizeof(request));
+    vz::CopyUtf16(request.SrcRosterId, 128, u"me");
+    request.Type = DSCommandRequestControl;
+    ui.updateDSCommand(&request);
+    ui.cleanUp();
+  }
+  EXPECT_TRUE(owner.journal.empty());
+  EXPECT_TRUE(dialogs.asked.empty());
+}
+
 }  // namespace
