@@ -109,6 +109,22 @@ void BM_FullCompareRoundAllChanged(benchmark::State& state) {
 }
 BENCHMARK(BM_FullCompareRoundAllChanged)->Apply(Dimensions)->Unit(benchmark::kMillisecond);
 
+// A whole full-compare round on an unchanged screen: the banded copy from
+// the in-memory screen and the compare, nothing found.
+void BM_FullCompareRoundUnchanged(benchmark::State& state) {
+  const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
+  vz::ScreenDouble screen(w, h);
+  MonitorInfo monitor{};
+  monitor.MonitorId = 1;
+  monitor.Rect = {0, 0, w, h};
+  monitor.BitsPerPixel = 32;
+  CSharedMonitor grabber(monitor);
+  grabber.InitMonitor(&screen);
+  ScanContext context;
+  for (auto _ : state) benchmark::DoNotOptimize(grabber.ScanScreenChanged(true, context));
+}
+BENCHMARK(BM_FullCompareRoundUnchanged)->Apply(Dimensions)->Unit(benchmark::kMillisecond);
+
 // A whole full-compare round of a grabber on the in-memory screen: the copy
 // from the screen in bands, the compare and the copy into the previous image,
 // with one pixel changed each round.

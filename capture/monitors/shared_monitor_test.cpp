@@ -4,6 +4,7 @@
 
 #include "capture/monitors/capture_test_support.h"
 #include "capture/monitors/multi_monitor.h"
+#include "capture/monitors/spread_order.h"
 
 namespace {
 
@@ -120,6 +121,19 @@ TEST_F(SharedMonitorTest, TheBoxGrowsOverAChangedAreaFromOneSeedRow) {
   EXPECT_LE(box.bottom, 141);
   for (int y = 100; y < 140; ++y)
     for (int x = 200; x < 250; ++x) ASSERT_EQ(grabber_.previous_bits()[y * 1920 + x], 0xFF00FF00u);
+}
+
+// Rows probed at random miss a short vertical line; the column probe that
+// follows them finds it and seeds the box from its top row.
+TEST_F(SharedMonitorTest, AChangeThatNoRowProbeMeetsIsFoundByTheColumnProbe) {
+  const int column = SpreadOrder(1920)[1];  // the first column the scan takes
+  screen_.Fill({column, 900, 1, 51}, 0xFF4080C0);
+  ScanContext no_cursor;
+  no_cursor.cursor_phase = &phase_;
+  ASSERT_EQ(grabber_.ScanScreenChanged(false, no_cursor), 1);
+  // The column probe's end is exclusive and the box takes one row beyond it.
+  EXPECT_TRUE(SameRect(grabber_.changed_box(), {column, 900, column + 1, 952})) << Text(grabber_.changed_box());
+  EXPECT_EQ(grabber_.previous_bits()[950 * 1920 + column], 0xFF4080C0u);
 }
 
 TEST_F(SharedMonitorTest, ChangesWithinFourPerChannelAreNotSeen) {

@@ -94,7 +94,6 @@ bool DSAnnotationToolWindow::OnInitDialog() {
         entry.id == vzres::IDC_TOOL_SHAPES || entry.id == vzres::IDC_TOOL_ERASER) {
       b->LoadMarkImage();
     }
-    b->text_color = TintOf(headerTextColor_);
     // 11 pixels, smaller where a language's caption would not fit the button.
     vz::Font font = b->font();
     font.pixel_size = 11;

@@ -5,12 +5,18 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <typeinfo>
 
 namespace {
 
 using vz::Point;
 using vz::Rect;
 using Points = std::vector<Point>;
+
+template <typename T>
+bool IsExactly(const CDrawElement& element) {
+  return typeid(element) == typeid(T);
+}
 
 TEST(ArrowOutlineTest, GoldenOutlinesAcrossTheClamps) {
   // Length 15: a = b = c = 2, h = 5, s = 6; M.x truncates 4.9999996 to 4.
@@ -150,16 +156,16 @@ TEST(ElementTest, ClonesKeepIdAndKindAndResetUndoFields) {
   EXPECT_TRUE(copy->filled);
   EXPECT_EQ(copy->kind(), CDrawElement::Kind::kPolyline);
   // The copy is the base kind: it extends as a stroke, not as an arrow.
-  EXPECT_EQ(typeid(*copy), typeid(CDrawElement));
+  EXPECT_TRUE(IsExactly<CDrawElement>(*copy));
   // Hit as a polyline with no closing edge from Q back to P0: (0, 1)-(0, 0).
   EXPECT_TRUE(copy->hitTest({100, 0}));
 
   CDrawEllipse ellipse({{0, 0}, {10, 10}}, 0, 1, true, "b");
-  EXPECT_EQ(typeid(*ellipse.clone()), typeid(CDrawEllipse));
+  EXPECT_TRUE(IsExactly<CDrawEllipse>(*ellipse.clone()));
   CDrawRectangle rect({{0, 0}, {10, 10}}, 0, 1, true, "b");
-  EXPECT_EQ(typeid(*rect.clone()), typeid(CDrawRectangle));
+  EXPECT_TRUE(IsExactly<CDrawRectangle>(*rect.clone()));
   CDrawLine line({{0, 0}, {10, 10}}, 0, 1, false, "b");
-  EXPECT_EQ(typeid(*line.clone()), typeid(CDrawElement));
+  EXPECT_TRUE(IsExactly<CDrawElement>(*line.clone()));
 }
 
 }  // namespace

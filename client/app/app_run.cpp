@@ -9,6 +9,7 @@
 #include "client/app/meet_main_controller.h"
 #include "client/controller/app_win_components_controller.h"
 #include "client/proxy/proxy_provider.h"
+#include "client/sharingui/ds_ui_controller.h"
 #include "common/trace_client.h"
 #include "platform/device_change.h"
 #include "platform/run_loop.h"
@@ -59,7 +60,10 @@ int Run(AppPeerConfig* config) {
   frame_ports.proxies = &proxies;
   frame_ports.hand_off = &hand_off;
 
+  // Each sharing session's panel, selection and remote control (with a display only).
+  CDSUIControllerFactory sharing_ui_factory;
   CMeetMainController frame(std::make_unique<CAppWinComponentsController>(controller_ports), frame_ports);
+  if (display) frame.controller().SetSharingUIFactory(&sharing_ui_factory);
   frame.OnCreate();
   frame.SetAppConfig(config);
   loop.Run();

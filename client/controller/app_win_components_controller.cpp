@@ -3,6 +3,8 @@
 #include "client/controller/app_win_components_controller.h"
 
 #include "common/trace_client.h"
+#include "platform/run_loop.h"
+#include "platform/ui/modal_loop.h"
 
 CAppWinComponentsController::CAppWinComponentsController(const ControllerPorts& ports)
     : CAppComponentsController(ports) {
@@ -83,7 +85,14 @@ int32_t CAppWinComponentsController::StopDs() {
   CAppComponentsController::StopDs();
   if (!sharing_ui_) return 0;
   sharing_ui_->cleanUp();
-  sharing_ui_.reset();
+  // Inside a nested loop (a question of the UI is open) the UI may be on the
+  // stack below: it goes once the loop's dispatch has unwound.
+  vz::RunLoop* loop = vz::RunLoop::Current();
+  if (vz::ModalLoop::Innermost() != nullptr && loop != nullptr) {
+    vz::DeleteSoon(*loop, std::move(sharing_ui_));
+  } else {
+    sharing_ui_.reset();
+  }
   return 1;
 }
 

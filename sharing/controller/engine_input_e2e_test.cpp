@@ -10,6 +10,7 @@
 
 #include "dsdef.pb.h"
 #include "sharing/controller/testing/engine_loopback_rig_testlib.h"
+#include "sharing/controller/testing/screen_picture_testlib.h"
 
 namespace {
 
@@ -17,6 +18,7 @@ using engine_test::FakeGrab;
 using engine_test::LogCapture;
 using engine_test::Loopback;
 using engine_test::LoopbackClient;
+using engine_test::Desktop;
 using engine_test::LoopbackConfig;
 
 constexpr int kCursorSide = 32;
@@ -57,18 +59,6 @@ bool DecodePng(const std::string& png, std::vector<uint8_t>* rgba, uint32_t* wid
   *width = image.width;
   *height = image.height;
   return true;
-}
-
-SharingInfo Desktop(int32_t width, int32_t height) {
-  SharingInfo info{};
-  info.BlockWidth = info.BlockHeight = 128;
-  info.IsDesktopSharing = 1;
-  info.SharedRect = {0, 0, width, height};
-  info.MonitorCount = 1;
-  info.Monitors[0].MonitorId = 1;
-  info.Monitors[0].Rect = {0, 0, width, height};
-  info.Monitors[0].BitsPerPixel = 32;
-  return info;
 }
 
 using EngineInputTest = engine_test::EngineLoopbackRig;

@@ -5,26 +5,16 @@
 #include <gtest/gtest.h>
 
 #include "sharing/controller/testing/engine_loopback_rig_testlib.h"
+#include "sharing/controller/testing/screen_picture_testlib.h"
 
 namespace {
 
 using engine_test::FakeGrab;
 using engine_test::Loopback;
 using engine_test::LoopbackClient;
+using engine_test::Desktop;
 using engine_test::LoopbackConfig;
 using Calls = std::vector<std::string>;
-
-SharingInfo Desktop(int32_t width, int32_t height) {
-  SharingInfo info{};
-  info.BlockWidth = info.BlockHeight = 128;
-  info.IsDesktopSharing = 1;
-  info.SharedRect = {0, 0, width, height};
-  info.MonitorCount = 1;
-  info.Monitors[0].MonitorId = 1;
-  info.Monitors[0].Rect = {0, 0, width, height};
-  info.Monitors[0].BitsPerPixel = 32;
-  return info;
-}
 
 using EngineLoopbackTest = engine_test::EngineLoopbackRig;
 

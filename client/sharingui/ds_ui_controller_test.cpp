@@ -1,0 +1,359 @@
+// The sharing UI over a recording owner, scripted questions and menus, the
+// recording injector and the headless window system: session states,
+// commands of other participants, the control menu and the lifetime rules.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <map>
+
+#include "client/sharingui/ds_ui_controller.h"
+#include "client/sharingui/testing/recording_ds_ui_owner.h"
+#include "outside/vzres/vzres.h"
+#include "platform/clock.h"
+#include "platform/run_loop.h"
+#include "platform/text.h"
+#include "platform/ui/headless.h"
+#include "platform/ui/modal_loop.h"
+#include "platform/ui/recording_input_injector.h"
+
+namespace {
+
+using namespace sharingui_testing;
+
+// Questions and menus answered by the test.
+class ScriptedDialogs : public IDSUIDialogs {
+ public:
+  bool AskRemoteControl(const DialogText& message, const DialogText&, const DialogText&, uint32_t icon) override {
+    asked.push_back(std::holds_alternative<uint16_t>(message) ? std::to_string(std::get<uint16_t>(message))
+                                                              : vz::Utf16ToUtf8(std::get<std::u16string>(message)));
+    asked.back() += " icon " + std::to_string(icon);
+    if (during_question) {
+      auto run = std::move(during_question);
+      run();
+    }
+    return answer;
+  }
+  bool AskStopSharing(vz::Window*) override { return answer; }
+  uint32_t TrackMenu(CVzPopupMenuBase& menu, vz::Point at) override {
+    menu_items.clear();
+    for (const MenuItem& item : menu.items()) {
+      menu_items.push_back(item.flags & MF_SEPARATOR ? std::string("-")
+                                                     : std::to_string(item.id) + " " + vz::Utf16ToUtf8(item.text) +
+                                                           (item.flags & MF_GRAYED ? " (grey)" : ""));
+    }
+    menu_at = at;
+    return menu_choice;
+  }
+  void CloseAll() override { ++closes; }
+
+  bool answer = true;
+  std::function<void()> during_question;
+  std::vector<std::string> asked;
+  std::vector<std::string> menu_items;
+  vz::Point menu_at;
+  uint32_t menu_choice = 0;
+  int closes = 0;
+};
+
+class UIControllerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(vzres::LoadResourceLibrary("vzres"));
+    vzres::SetResourceLanguage(vzres::kLanguageEnglish);
+    owner_.AddRoster(u"p1", u"Pat One");
+    owner_.AddRoster(u"vzweb-ann", u"Ann Web");
+    CDSUIController::Ports ports;
+    ports.owner = &owner_;
+    ports.dialogs = &dialogs_;
+    ports.thumbnails = &thumbnails_;
+    ports.injector = &injector_;
+    ports.system = system_.get();
+    ports.clock = &clock_;
+    ui_ = std::make_unique<CDSUIController>(ports);
+    MeetConfig config{};
+    config.AudioEnabled = 1;
+    config.RemoteControlEnabled = 1;
+    config.HeaderBgColor = 0xFF0084FF;
+    config.HeaderTextColor = 0xFFFFFFFF;
+    config.MetaInfoEnabled = 1;
+    ui_->updateMeetConfig(&config);
+  }
+  void TearDown() override {
+    ui_.reset();
+    loop_.RunPending();
+    vzres::UnloadResourceLibrary();
+  }
+  DSCommandRecord Command(const std::u16string& from, int32_t type) {
+    DSCommandRecord r;
+    std::memset(&r, 0, sizeof(r));
+    vz::CopyUtf16(r.SrcRosterId, 128, from);
+    vz::CopyUtf16(r.DstRosterId, 128, u"me");
+    r.Type = type;
+    return r;
+  }
+  Journal Take() {
+    Journal out;
+    out.swap(owner_.journal);
+    return out;
+  }
+  SharingInfo Info(VzRect shared, float scale) {
+    SharingInfo info;
+    std::memset(&info, 0, sizeof(info));
+    info.SharedRect = shared;
+    info.MonitorCount = 1;
+    info.Monitors[0] = owner_.monitors.Monitors[0];
+    info.Monitors[0].StateFlags |= 4;
+    info.Monitors[0].DpiScale = scale;
+    return info;
+  }
+
+  class NoThumbnails : public IThumbnailSource {
+    vz::Image GrabScreen(const VzRect&) override { return vz::Image(4, 4); }
+    std::u16string ProcessName(int32_t) override { return u""; }
+  };
+
+  vz::FakeClock clock_{1003};
+  vz::RunLoop loop_{clock_};
+  std::unique_ptr<vz::HeadlessWindowSystem> system_ = vz::HeadlessWindowSystem::Create({1920, 1080});
+  RecordingOwner owner_;
+  ScriptedDialogs dialogs_;
+  NoThumbnails thumbnails_;
+  vz::RecordingInputInjector injector_;
+  std::unique_ptr<CDSUIController> ui_;
+};
+
+TEST_F(UIControllerTest, AControlRequestIsGrantedOnConsentAndRefusedWithSwappedIds) {
+  DSCommandRecord request = Command(u"p1", DSCommandRequestControl);
+  ui_->updateDSCommand(&request);
+  ASSERT_EQ(dialogs_.asked.size(), 1u);
+  EXPECT_NE(dialogs_.asked[0].find("Pat One"), std::string::npos);
+  EXPECT_NE(dialogs_.asked[0].find("icon 356"), std::string::npos);
+  EXPECT_EQ(Take(), (Journal{"control p1"}));
+  dialogs_.answer = false;
+  DSCommandRecord again = Command(u"vzweb-ann", DSCommandRequestControl);
+  ui_->updateDSCommand(&again);
+  EXPECT_EQ(Take(), (Journal{"send 12 me->vzweb-ann"}));  // one answer, nothing else
+  // An unknown sender is not asked about.
+  DSCommandRecord stranger = Command(u"nobody", DSCommandRequestControl);
+  ui_->updateDSCommand(&stranger);
+  EXPECT_EQ(dialogs_.asked.size(), 2u);
+  EXPECT_TRUE(Take().empty());
+}
+
+TEST_F(UIControllerTest, OnlyTheControllingParticipantsInputRunsMouseFirst) {
+  DSCommandRecord input = Command(u"p1", 40);
+  input.MouseType = 1;
+  input.MouseMonitorId = 1;
+  input.MouseX = 100;
+  input.MouseY = 50;
+  input.KeyType = 1;
+  input.KeyWParam = 0x41;
+  ui_->updateDSCommand(&input);  // p1 does not control
+  EXPECT_EQ(Take(), (Journal{"stop control p1"}));
+  EXPECT_TRUE(injector_.events.empty());
+  owner_.controller = u"p1";
+  ui_->updateDSSharingInfo([&] {
+    static SharingInfo info;
+    info = Info({0, 0, 1920, 1080}, 1.0f);
+    return &info;
+  }());
+  Take();
+  ui_->updateDSCommand(&input);
+  EXPECT_EQ(injector_.events, (std::vector<std::string>{"move 100,50", "key down 0x61"}));
+  for (int32_t ignored : {20, 21, 50}) {
+    DSCommandRecord r = Command(u"p1", ignored);
+    r.MouseType = 1;
+    r.MouseMonitorId = 1;
+    ui_->updateDSCommand(&r);
+  }
+  EXPECT_EQ(injector_.events.size(), 2u);
+  EXPECT_TRUE(Take().empty());
+  DSCommandRecord release = Command(u"p1", DSCommandReleaseControl);
+  ui_->updateDSCommand(&release);
+  EXPECT_EQ(Take(), (Journal{"control null"}));
+}
+
+TEST_F(UIControllerTest, ASecondRequestWhileOneIsAskedIsRefusedAtOnce) {
+  dialogs_.during_question = [&] {
+    DSCommandRecord second = Command(u"vzweb-ann", DSCommandRequestControl);
+    ui_->updateDSCommand(&second);
+  };
+  DSCommandRecord first = Command(u"p1", DSCommandRequestControl);
+  ui_->updateDSCommand(&first);
+  EXPECT_EQ(dialogs_.asked.size(), 1u);
+  EXPECT_EQ(Take(), (Journal{"send 12 me->vzweb-ann", "control p1"}));
+}
+
+TEST_F(UIControllerTest, ASessionStopWhileTheConsentIsOpenLeavesTheUIUntouched) {
+  // The stop as the program makes it: clean-up, then the deletion deferred
+  // because a nested loop runs.
+  vz::ModalLoop question(loop_);
+  dialogs_.during_question = [&] {
+    ui_->cleanUp();
+    vz::DeleteSoon(loop_, std::move(ui_));
+  };
+  CDSUIController* raw = ui_.get();
+  DSCommandRecord request = Command(u"p1", DSCommandRequestControl);
+  raw->updateDSCommand(&request);
+  EXPECT_EQ(dialogs_.closes, 1);
+  EXPECT_EQ(Take(), (Journal{"exclude1 0"}));  // the clean-up's; no grant, no refusal
+  loop_.RunPending();  // the UI goes now
+  EXPECT_EQ(ui_, nullptr);
+  // A requester who left during the question is not given control either.
+  SetUp();
+  dialogs_.during_question = [&] { owner_.rosters.erase(u"p1"); };
+  DSCommandRecord again = Command(u"p1", DSCommandRequestControl);
+  ui_->updateDSCommand(&again);
+  EXPECT_TRUE(Take().empty());
+}
+
+TEST_F(UIControllerTest, TheControlMenuListsWebParticipantsAndTheController) {
+  owner_.rosters.clear();
+  owner_.AddRoster(u"me", u"Me Myself", true);
+  ui_->OnControlClicked();
+  EXPECT_EQ(dialogs_.menu_items,
+            (std::vector<std::string>{"9499 " + vz::Utf16ToUtf8(vzres::LoadResString(60038)) + " (grey)"}));
+  owner_.AddRoster(u"native", u"Nat Ive");
+  owner_.AddRoster(u"vzweb-b", u"Bea Web");
+  owner_.AddRoster(u"p1", u"Pat One");
+  owner_.controller = u"p1";
+  ui_->OnControlClicked();
+  // Key order: me, native, p1, vzweb-b; ids follow the index, me and native are left out.
+  EXPECT_EQ(dialogs_.menu_items, (std::vector<std::string>{"9499 " + vz::Utf16ToUtf8(vzres::LoadResString(60039)),
+                                                           "-", "9002 Pat One", "9003 Bea Web"}));
+  const vz::Rect control = ui_->Button(1024)->window()->bounds();
+  EXPECT_EQ(dialogs_.menu_at, ui_->Button(1024)->window()->ToScreen({0, control.Height() + 6}));
+  // Choosing another participant while one controls asks first, then moves control.
+  ui_->OnPopupMenuCommandClicked(0, 9003);
+  EXPECT_EQ(dialogs_.asked.back(), std::to_string(60049) + " icon 356");
+  EXPECT_EQ(Take(), (Journal{"control vzweb-b"}));
+  // The controller's own item stops control after asking.
+  ui_->OnPopupMenuCommandClicked(0, 9003);
+  EXPECT_EQ(dialogs_.asked.back(), std::to_string(60048) + " icon 357");
+  EXPECT_EQ(Take(), (Journal{"control null"}));
+}
+
+TEST_F(UIControllerTest, ManyParticipantsNeverReachTheStopOrToolIds) {
+  for (int i = 0; i < 600; ++i) {
+    char16_t id[32];
+    const std::u16string text = u"vzweb-" + vz::Utf8ToUtf16(std::to_string(1000 + i));
+    vz::CopyUtf16(id, 32, text);
+    owner_.AddRoster(id, u"Someone");
+  }
+  ui_->OnControlClicked();
+  EXPECT_EQ(ui_->control_candidates().size(), CDSUIController::kMaxControlCandidates);
+  for (const std::string& item : dialogs_.menu_items) {
+    if (item == "-") continue;
+    const int id = std::stoi(item);
+    EXPECT_TRUE(id == 9499 || id < 9499) << item;
+  }
+  ui_->OnPopupMenuCommandClicked(0, 9500);  // a shape, never a participant
+  EXPECT_EQ(ui_->tool(), 6);
+  EXPECT_TRUE(Take().empty() || owner_.controller.empty());
+}
+
+TEST_F(UIControllerTest, SessionStatesDriveThePanelAndTheSelection) {
+  owner_.quick_start = true;
+  ui_->updateDSSessionStatus(2);
+  EXPECT_TRUE(ui_->IsPanelVisible());
+  EXPECT_EQ(Take(), (Journal{"share monitor 1 1"}));
+  EXPECT_EQ(ui_->GetDlgItemText(1020), u"123 456 789");
+  EXPECT_TRUE(ui_->Button(1024)->IsWindowEnabled());
+  ui_->updateDSSessionStatus(4);
+  EXPECT_FALSE(ui_->IsPanelVisible());
+  owner_.quick_start = false;
+  ui_->updateDSSessionStatus(2);
+  EXPECT_TRUE(ui_->selection_window().IsVisible());
+  EXPECT_FALSE(ui_->selection_window().HasStatusLabel());
+  ui_->updateDSSessionError(9, 1);
+  EXPECT_FALSE(ui_->selection_window().IsVisible());
+  owner_.rosters[u"me"].IsPresenter = 0;  // an attendee's UI
+  ui_->updateDSSessionStatus(2);
+  EXPECT_FALSE(ui_->selection_window().IsVisible());
+  EXPECT_FALSE(ui_->IsPanelVisible());
+  EXPECT_EQ(CDSUIController::GroupMeetingId(u"12345678"), u"123 45 678");
+  EXPECT_EQ(CDSUIController::GroupMeetingId(u"1234567890"), u"1234567890");
+}
+
+TEST_F(UIControllerTest, TheOverlayFollowsTheSharedAreaOnlyOnThePresentersUsableMonitor) {
+  SharingInfo info = Info({100, 100, 900, 700}, 1.0f);
+  ui_->updateDSSharingInfo(&info);
+  ASSERT_TRUE(ui_->overlay().IsWindow());
+  EXPECT_EQ(ui_->overlay().window()->bounds(), (vz::Rect{100, 100, 900, 700}));
+  EXPECT_EQ(Take(), (Journal{"exclude1 0"}));  // the overlay's id (0 on the headless system)
+  info.SharedRect = {100, 100, 100, 700};  // zero width
+  ui_->updateDSSharingInfo(&info);
+  EXPECT_FALSE(ui_->overlay().IsWindow());
+  EXPECT_EQ(Take(), (Journal{"exclude1 0"}));
+  // A monitor without a usable scale gets no overlay.
+  SharingInfo unscaled = Info({100, 100, 900, 700}, 0.0f);
+  ui_->updateDSSharingInfo(&unscaled);
+  EXPECT_FALSE(ui_->overlay().IsWindow());
+  // An attendee never gets one, whatever the info says.
+  owner_.rosters[u"me"].IsPresenter = 0;
+  ui_->updateDSSharingInfo(&info);
+  info.SharedRect = {100, 100, 900, 700};
+  ui_->updateDSSharingInfo(&info);
+  EXPECT_FALSE(ui_->overlay().IsWindow());
+}
+
+TEST_F(UIControllerTest, AnnotationsCaptureOnlyForAKnownMonitor) {
+  VzPoint points[2] = {{10, 20}, {30, 40}};
+  DSCommandRecord pointer = Command(u"p1", DSCommandAnnotation);
+  pointer.AnnotationType = 1;
+  pointer.AnnotationMonitorId = 1;
+  pointer.AnnotationColor = 0xFF0000FF;
+  pointer.PointCount = 2;
+  pointer.Points = points;
+  ui_->updateDSCommand(&pointer);
+  EXPECT_EQ(Take(), (Journal{"arrow Pat One 10,20"}));
+  EXPECT_EQ(owner_.captures, 1);
+  pointer.PointCount = 0;
+  pointer.Points = nullptr;
+  ui_->updateDSCommand(&pointer);  // no points: nothing shown, still captured
+  EXPECT_TRUE(Take().empty());
+  EXPECT_EQ(owner_.captures, 2);
+  pointer.AnnotationMonitorId = 9;
+  ui_->updateDSCommand(&pointer);
+  EXPECT_EQ(owner_.captures, 2);
+}
+
+TEST_F(UIControllerTest, AudioButtonStatesAndClicks) {
+  CImageButton* audio = ui_->Button(1025);
+  ui_->updateAudioStatus(1, 0);
+  EXPECT_FALSE(audio->IsWindowEnabled());
+  EXPECT_EQ(audio->GetImageState(), 2);
+  ui_->updateAudioStatus(2, 1);
+  EXPECT_EQ(audio->GetImageState(), 4);
+  ui_->OnAudioClicked();
+  ui_->updateAudioStatus(2, 0);
+  EXPECT_EQ(audio->GetImageState(), 3);
+  ui_->OnAudioClicked();
+  ui_->updateAudioStatus(4, 0);
+  EXPECT_TRUE(audio->IsWindowEnabled());
+  ui_->OnAudioClicked();
+  EXPECT_EQ(Take(), (Journal{"audio unmute", "audio mute", "audio join"}));
+}
+
+TEST_F(UIControllerTest, TheLaserAndTheToolBarSwitchTools) {
+  ui_->OnLaserpointerClicked();
+  EXPECT_EQ(ui_->tool(), 2);
+  EXPECT_TRUE(ui_->Button(1027)->IsChecked());
+  ui_->OnAnnotateClicked();  // the bar opens; the laser stays until a tool is chosen
+  EXPECT_TRUE(ui_->tool_window().window()->IsVisible());
+  EXPECT_EQ(ui_->tool(), 0);
+  ui_->OnAnnotationToolButtonClicked(1101);
+  EXPECT_EQ(ui_->tool(), 4);
+  dialogs_.menu_choice = 9705;
+  ui_->OnAnnotationToolButtonClicked(1099);  // the colour menu
+  EXPECT_EQ(ui_->color(), 0xFF3BA623u);
+  ui_->OnAnnotationToolButtonClicked(1109);
+  EXPECT_FALSE(ui_->tool_window().window()->IsVisible());
+  EXPECT_EQ(ui_->tool(), 0);
+  // Every tool change tells the capture side whether its pointer window shows.
+  EXPECT_EQ(Take(), (Journal{"pointer window 1", "pointer window 0", "exclude2 0", "pointer window 0",
+                             "arrow text Me Myself", "pointer window 0", "exclude2 0"}));
+}
+
+}  // namespace

@@ -1,0 +1,313 @@
+#include "video/engine/send/vz_video_source_channel.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "contracts/vzh264_codec.h"
+#include "platform/module_loader.h"
+#include "video/engine/core/engine_clock.h"
+#include "video/engine/core/vz_video_sample_allocator.h"
+#include "video/engine/rtp/rtp_packet.h"
+#include "video/engine/rtp/rtp_session_svc.h"
+#include "video/engine/send/encode_param_generator.h"
+
+namespace {
+
+constexpr int kW = 640, kH = 360;
+
+struct Transport final : IVideoPacketTransport {
+  int32_t SendRtpPacket(int32_t kind, const uint8_t* data, int32_t length) override {
+    packets.emplace_back(data, data + length);
+    kinds.push_back(kind);
+    return 0;
+  }
+  int32_t SendRtcpPacket(const uint8_t*, int32_t, int32_t) override { return 0; }
+  std::vector<std::vector<uint8_t>> packets;
+  std::vector<int32_t> kinds;
+};
+
+struct Sink final : IVideoSourceChannelSink {
+  int32_t OnKeyFrameRequested(uint32_t) override { return 0; }
+  int32_t OnSourceParameterChanged(uint32_t, int32_t kind, int32_t) override {
+    kinds.push_back(kind);
+    return 0;
+  }
+  int32_t OnSendRate(int32_t kbps) override {
+    rates.push_back(kbps);
+    return 0;
+  }
+  int32_t OnNotifySourceBitrateInfo(int32_t minimum, int32_t maximum) override {
+    bitrate_info.push_back({minimum, maximum});
+    return 0;
+  }
+  std::vector<int32_t> kinds, rates;
+  std::vector<std::pair<int32_t, int32_t>> bitrate_info;
+};
+
+// The receiving side: NAL units rebuilt per frame (RTP time stamp).
+struct Receiver final : IRtpSessionSink {
+  void OnNalUnit(std::unique_ptr<CVseRtpPacket> packet) override {
+    std::vector<uint8_t>& au = frames[packet->timestamp()];
+    au.insert(au.end(), packet->Payload(), packet->Payload() + packet->PayloadLength());
+  }
+  std::map<uint32_t, std::vector<uint8_t>> frames;
+};
+
+std::vector<uint8_t> MovingPicture(int frame) {
+  std::vector<uint8_t> yuv(static_cast<size_t>(kW) * kH * 3 / 2);
+  for (int y = 0; y < kH; ++y) {
+    for (int x = 0; x < kW; ++x) {
+      int v = (x + 4 * frame) * 190 / kW + y * 40 / kH;
+      const int sx = (frame * 3) % (kW - 80);
+      if (x >= sx && x < sx + 80 && y >= 100 && y < 180) v = 230;
+      yuv[static_cast<size_t>(y) * kW + x] = static_cast<uint8_t>(16 + v % 220);
+    }
+  }
+  for (size_t i = static_cast<size_t>(kW) * kH; i < yuv.size(); ++i) yuv[i] = static_cast<uint8_t>(110 + i % 30);
+  return yuv;
+}
+
+double LumaPsnr(const uint8_t* a, const uint8_t* b, int stride) {
+  double sq = 0;
+  for (int y = 0; y < kH; ++y) {
+    for (int x = 0; x < kW; ++x) {
+      const double d = double(a[y * kW + x]) - double(b[y * stride + x]);
+      sq += d * d;
+    }
+  }
+  const double mse = sq / (double(kW) * kH);
+  return mse == 0 ? 99 : 10 * std::log10(255.0 * 255.0 / mse);
+}
+
+EncodeParams Level(int index) {
+  std::unique_ptr<CVseBaseEncodeParamGenerator> g(CVseEncodeParamFactory::Create(1));
+  EncodeParams p;
+  g->GetLevel(index, &p.level);
+  return p;
+}
+
+class SourceChannelTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    VZSE_::SetEngineClockForTest(&clock_);
+    channel_ = new CVzVideoSourceChannel(0x5151);
+    channel_->AddRef();
+    ASSERT_EQ(channel_->Initialize(1, false, false), VSE_S_OK);
+    channel_->SetPacketTransport(&transport_);
+    channel_->SetSink(&sink_);
+    NetworkOption option;
+    option.default_bw = 20000000;
+    option.min_bw = 32000;
+    option.max_bw = 20000000;
+    ASSERT_EQ(channel_->SetNetworkOption(&option), VSE_S_OK);
+    OutputRecord output{kW, kH, 30.0f, 0};
+    ASSERT_EQ(channel_->ConfigureOutputs(1, &output), 0);
+  }
+  void TearDown() override {
+    channel_->Release();
+    VZSE_::SetEngineClockForTest(nullptr);
+  }
+  // A frame every 34 ms, the pacer ticking in between.
+  VseResult Frame(int index) {
+    const std::vector<uint8_t> yuv = MovingPicture(index);
+    VideoFormat f{2, kW, kH, 30.0f, 0};
+    const VseResult r = channel_->InputFrame(&f, yuv.data(), static_cast<int32_t>(yuv.size()));
+    for (int k = 0; k < 4; ++k) {
+      clock_.AdvanceUs(8500);
+      channel_->PumpSendController();
+    }
+    return r;
+  }
+
+  VZSE_::FakeEngineClock clock_;
+  CVzVideoSourceChannel* channel_ = nullptr;
+  Transport transport_;
+  Sink sink_;
+};
+
+TEST_F(SourceChannelTest, ThreeHundredFramesDecodeBackAboveThirtyDecibels) {
+  const EncodeParams params = Level(19);  // 160/320/640 at up to 30 fps
+  ASSERT_EQ(channel_->SetEncodeParam(&params), VSE_S_OK);
+  ASSERT_EQ(channel_->StartSend(), VSE_S_OK);
+  std::vector<uint32_t> stamps;
+  for (int i = 0; i < 300; ++i) {
+    if (i == 150) {
+      ASSERT_EQ(channel_->RequestKeyFrame(), VSE_S_OK);
+    }
+    ASSERT_EQ(Frame(i), VSE_S_OK) << i;
+    stamps.push_back(channel_->last_time_stamp());
+  }
+  for (int k = 0; k < 20; ++k) {
+    clock_.AdvanceMs(10);
+    channel_->PumpSendController();
+  }
+  for (size_t i = 1; i < stamps.size(); ++i) ASSERT_GT(stamps[i], stamps[i - 1]);
+
+  // Every packet arrives; the receive session rebuilds the NAL units.
+  Receiver receiver;
+  CMMRTPSession4SVC session(&receiver, 0x5151);
+  uint32_t arrival = 0;
+  int media = 0, parameter_sets = 0;
+  for (size_t i = 0; i < transport_.packets.size(); ++i) {
+    const auto& p = transport_.packets[i];
+    session.Input(p.data(), static_cast<int>(p.size()), arrival += 1);
+    if (transport_.kinds[i] == IVideoPacketTransport::kMediaPacket) ++media;
+    if (transport_.kinds[i] == IVideoPacketTransport::kParameterSetPacket) ++parameter_sets;
+  }
+  for (uint32_t ts : stamps) session.FlushFrame(ts * 90);
+  EXPECT_GT(media, 300);
+  EXPECT_GE(parameter_sets, 2);  // at the start and at the requested key frame
+
+  vz::ModuleHandle module = vz::LoadModule(vzh264::kLibraryName).module;
+  ASSERT_NE(module, nullptr);
+  auto create = reinterpret_cast<vzh264::CreateDecoderFn>(vz::GetModuleSymbol(module, vzh264::kCreateDecoderName));
+  auto destroy = reinterpret_cast<vzh264::DestroyDecoderFn>(vz::GetModuleSymbol(module, vzh264::kDestroyDecoderName));
+  vzh264::IH264Decoder* decoder = nullptr;
+  ASSERT_EQ(create(&decoder), 0);
+  vzh264::DecoderParam dp;
+  ASSERT_EQ(decoder->Initialize(&dp, nullptr), 0);
+  int decoded = 0;
+  std::vector<int> idr_frames;
+  for (int i = 0; i < 300; ++i) {
+    auto it = receiver.frames.find(stamps[static_cast<size_t>(i)] * 90);
+    ASSERT_NE(it, receiver.frames.end()) << "frame " << i;
+    const std::vector<uint8_t>& au = it->second;
+    for (size_t k = 0; k + 4 < au.size(); ++k) {
+      if (au[k] == 0 && au[k + 1] == 0 && au[k + 2] == 0 && au[k + 3] == 1 && (au[k + 4] & 0x1F) == 5) {
+        idr_frames.push_back(i);
+        break;
+      }
+    }
+    uint8_t* planes[3];
+    vzh264::DecodeBufferInfo info;
+    ASSERT_EQ(decoder->DecodeFrame(au.data(), static_cast<int32_t>(au.size()), planes, &info), 0) << i;
+    ASSERT_EQ(decoder->DecodeFrame(nullptr, 0, planes, &info), 0);
+    ASSERT_EQ(info.picture_ready, 1) << i;
+    ASSERT_EQ(info.width, kW);
+    const std::vector<uint8_t> source = MovingPicture(i);
+    EXPECT_GT(LumaPsnr(source.data(), planes[0], info.strides[0]), 30.0) << "frame " << i;
+    ++decoded;
+  }
+  destroy(decoder);
+  EXPECT_EQ(decoded, 300);
+  EXPECT_EQ(idr_frames, std::vector<int>({0, 150}));
+  EXPECT_FALSE(sink_.rates.empty());
+}
+
+TEST_F(SourceChannelTest, FramesAtTheSameMomentGetIncreasingTimeStamps) {
+  const EncodeParams params = Level(5);
+  channel_->SetEncodeParam(&params);
+  channel_->StartSend();
+  const std::vector<uint8_t> yuv = MovingPicture(0);
+  VideoFormat f{2, kW, kH, 30.0f, 0};
+  ASSERT_EQ(channel_->InputFrame(&f, yuv.data(), static_cast<int32_t>(yuv.size())), VSE_S_OK);
+  const uint32_t first = channel_->last_time_stamp();
+  ASSERT_EQ(channel_->InputFrame(&f, yuv.data(), static_cast<int32_t>(yuv.size())), VSE_S_OK);
+  EXPECT_EQ(channel_->last_time_stamp(), first + 1);
+  EXPECT_EQ(channel_->InputFrame(&f, nullptr, 5), VSE_E_POINTER);
+  EXPECT_EQ(channel_->InputFrame(&f, yuv.data(), 0), VSE_E_INVALIDARG);
+  channel_->StopSend();
+  EXPECT_EQ(channel_->InputFrame(&f, yuv.data(), static_cast<int32_t>(yuv.size())), VSE_S_OK);
+  EXPECT_EQ(channel_->last_time_stamp(), first + 1);  // stopped: nothing encoded
+}
+
+TEST_F(SourceChannelTest, FecFollowsLossAndGoesOffAfterTheLossFreeRun) {
+  UplinkStat stat;
+  stat.bandwidth = 20000000;
+  // The zero-loss run starts full: no FEC until a loss is seen.
+  channel_->UpdateUpLinkNetStat(&stat);
+  EXPECT_EQ(channel_->fec_level(), -1);
+  stat.loss_rate = 200;  // per mille: class 5 after smoothing
+  channel_->UpdateUpLinkNetStat(&stat);
+  const int with_loss = channel_->fec_level();
+  EXPECT_GT(with_loss, 0);
+  stat.loss_rate = 0;
+  int previous = with_loss;
+  int updates = 0;
+  while (channel_->fec_level() >= 0 && updates < 200) {
+    channel_->UpdateUpLinkNetStat(&stat);
+    EXPECT_GE(channel_->fec_level(), previous - 1) << "never more than one down per update";
+    previous = channel_->fec_level();
+    ++updates;
+  }
+  EXPECT_EQ(channel_->fec_level(), -1);
+  EXPECT_GT(updates, 60);
+  // One loss brings it back at once.
+  stat.loss_rate = 200;
+  channel_->UpdateUpLinkNetStat(&stat);
+  EXPECT_GT(channel_->fec_level(), 0);
+  // A TCP link never uses FEC.
+  NetworkOption tcp;
+  tcp.default_bw = 1000000;
+  tcp.link_type = 1;
+  channel_->SetNetworkOption(&tcp);
+  channel_->UpdateUpLinkNetStat(&stat);
+  EXPECT_EQ(channel_->fec_level(), -1);
+  // Switched off likewise.
+  NetworkOption udp = tcp;
+  udp.link_type = 2;
+  channel_->SetNetworkOption(&udp);
+  channel_->SetFecSwitch(false);
+  channel_->UpdateUpLinkNetStat(&stat);
+  EXPECT_EQ(channel_->fec_level(), -1);
+}
+
+TEST_F(SourceChannelTest, EncodeControllerLevelsReachTheEncoder) {
+  IVideoEncodeController* controller = CreateEncodeController();
+  UplinkStat up;
+  up.bandwidth = 3000000;
+  controller->UpdateUpLinkStat(&up, 0);
+  ASSERT_EQ(channel_->SetEncodeController(controller), VSE_S_OK);
+  channel_->StartSend();
+  for (int i = 0; i < 10; ++i) ASSERT_EQ(Frame(i), VSE_S_OK);
+  ASSERT_FALSE(sink_.kinds.empty());
+  EXPECT_EQ(sink_.kinds[0], CVzVideoSourceChannel::kKindParametersChanged);
+  int32_t status = -1;
+  ASSERT_EQ(channel_->GetStatus(&status, true), VSE_S_OK);
+  EXPECT_EQ(status, 1);  // below the top level
+  EXPECT_FALSE(transport_.packets.empty());
+  controller->Release();
+}
+
+TEST(SourceChannelThread, OnlyTheNewestWaitingSampleIsEncodedAndEverySampleIsReleased) {
+  VZSE_::FakeEngineClock clock;
+  VZSE_::SetEngineClockForTest(&clock);
+  auto* allocator = new CVzVideoSampleAllocator(64, 0, 0);
+  allocator->AddRef();
+  auto* channel = new CVzVideoSourceChannel(7);
+  channel->AddRef();
+  ASSERT_EQ(channel->Initialize(1, true, false), VSE_S_OK);
+  Transport transport;
+  channel->SetPacketTransport(&transport);
+  const EncodeParams params = Level(5);
+  channel->SetEncodeParam(&params);
+  channel->StartSend();
+  std::vector<IVideoSample*> samples;
+  for (int i = 0; i < 20; ++i) {
+    IVideoSample* s = nullptr;
+    ASSERT_EQ(allocator->GetSample(kW * kH * 3 / 2, &s), VSE_S_OK);
+    const std::vector<uint8_t> yuv = MovingPicture(i);
+    void* p = nullptr;
+    s->GetPointer(&p);
+    std::copy(yuv.begin(), yuv.end(), static_cast<uint8_t*>(p));
+    VideoFormat f{2, kW, kH, 30.0f, 0};
+    s->SetFormat(&f);
+    ASSERT_EQ(channel->DeliverSample(s), VSE_S_OK);
+    samples.push_back(s);
+    clock.AdvanceMs(34);
+  }
+  channel->Uninitialize();  // drains and joins the data thread
+  for (IVideoSample* s : samples) {
+    EXPECT_EQ(s->GetRefCount(), 1);  // the channel kept none
+    s->Release();
+  }
+  channel->Release();
+  allocator->Release();
+  VZSE_::SetEngineClockForTest(nullptr);
+}
+
+}  // namespace
