@@ -165,6 +165,7 @@ class CSharingBaseController : public CDsThread,
   std::atomic<int32_t> last_cursor_x_{-1};  // capture thread, and Refresh
   std::atomic<int32_t> last_cursor_y_{-1};
   std::atomic<int32_t> refresh_pending_{0};
+  std::atomic<bool> capture_now_queued_{false};  // a TMDS_CAPTURE_NOW waits in the queue
   std::atomic<int32_t> capture_hold_{0};
   std::atomic<int32_t> cursor_resend_pending_{0};
   std::atomic<int32_t> cursor_capture_enabled_{1};

@@ -319,4 +319,50 @@ TEST_F(EngineControllerTest, ReceivedCachesAreStoredAndOutOfRangeIndicesRefused)
   EXPECT_GE(log.Count("ERROR"), 1u);
 }
 
+TEST_F(EngineControllerTest, TheCursorEntryOfTheClientReachesTheCapturePath) {
+  Started();
+  std::vector<uint8_t> record(kCaptureMousePixelsOffset);
+  auto* mouse = reinterpret_cast<CaptureMouseInfo*>(record.data());
+  mouse->MonitorId = 1;
+  mouse->X = 12;
+  mouse->Y = 34;
+  EXPECT_EQ(engine_->OnCaptureMouseInfo(mouse), 1);
+  EXPECT_EQ(tp_.sent.back(), "mouse 1 12,34 cache 0");
+}
+
+// An attendee whose blocks name a cache it lacks asks for it once, draws
+// nothing meanwhile, and draws when the answer came.
+TEST_F(EngineControllerTest, MissingCachesAreAskedForAndDrawnWhenTheAnswerCame) {
+  config_.IsPresenter = 0;
+  Started();
+  SharingInfo info = OneMonitorInfo(1, {0, 0, 256, 128});
+  ASSERT_EQ(engine_->OnDSTpSharingInfo(&info), 1);
+  auto block = [](uint32_t index, uint32_t pdu, int32_t left) {
+    auto* entry = new CKeyframeEntry(index);
+    entry->PduId = pdu;
+    entry->Position = 10101 + index;
+    entry->CacheIndex = 25;
+    entry->CachePduId = 7;
+    entry->MonitorId = 1;
+    entry->Rect = {left, 0, left + 128, 128};
+    return entry;
+  };
+  CKeyframeEntry* blocks[] = {block(0, 10, 0), block(1, 11, 128)};
+  ASSERT_EQ(engine_->OnDSTpBlocks(blocks, 2), 1);
+  EXPECT_EQ(tp_.sent.back(), "request 25");  // one entry for the two blocks
+  const size_t calls_before = host_.calls.size();
+
+  auto* cache = new CCacheEntry(25);
+  cache->PduId = 7;
+  cache->SetSlot(0, 30, "png", 3);  // not a tile: not painted, still reported
+  engine_->OnDSTpCaches(&cache, 1);
+  EXPECT_EQ(host_.calls.size(), calls_before);  // stored, nothing drawn yet
+  CKeyframeEntry* answer[] = {blocks[0], blocks[1]};
+  ASSERT_EQ(engine_->OnDSTpRequestCaches(answer, 2), 1);
+  EXPECT_EQ(host_.calls.back(), "updated 1 {0,0,256,128}");
+  cache->Release();
+  blocks[0]->Release();
+  blocks[1]->Release();
+}
+
 }  // namespace
