@@ -68,7 +68,7 @@ VseResult CVzVideoSourceChannel::Initialize(int32_t codec_type, bool data_thread
     packer_->SetMode(codec_type);
     codec_type_ = codec_type;
     policy_ = std::make_unique<CSimpleNetworkPolicy>();
-    policy_->SetBandwidths(800000, 32000, 1280000);
+    policy_->SetBandwidths(policy_bw_[0], policy_bw_[1], policy_bw_[2]);
     uint32_t rate = kBandwidthSinkRate;
     send_controller_->SetOption(1, &rate);
     UpdateFecLevel(false);
@@ -423,7 +423,22 @@ VseResult CVzVideoSourceChannel::UpdateUpLinkNetStat(const UplinkStat* stat) {
   last_stat_ = *stat;
   last_rtt_ = stat->rtt;
   UpdateFecLevel(true);
-  if (policy_) policy_->Update(*stat, send_controller_.get());
+  if (policy_) policy_->Update(*stat, VZSE_::NowMs(), send_controller_->quiet() == 0, send_controller_.get());
+  return VSE_S_OK;
+}
+
+VseResult CVzVideoSourceChannel::ChooseNetworkPolicy(int32_t simple) {
+  Lock hold(lock_);
+  std::unique_ptr<INetworkPolicy> policy;
+  if (simple != 0) {
+    policy.reset(new (std::nothrow) CSimpleNetworkPolicy());
+  } else {
+    policy.reset(new (std::nothrow) CEstimatorNetworkPolicy());
+  }
+  if (!policy) return VSE_E_OUTOFMEMORY;
+  policy->SetTcpLink(tcp_link_);
+  policy->SetBandwidths(policy_bw_[0], policy_bw_[1], policy_bw_[2]);
+  policy_ = std::move(policy);
   return VSE_S_OK;
 }
 
@@ -435,6 +450,9 @@ VseResult CVzVideoSourceChannel::SetNetworkOption(const NetworkOption* option) {
   policy_->SetTcpLink(tcp_link_);
   VZ_LOG("m_bIsTcpLink=%d m_dwDefBw=%u m_dwMinBw=%u m_dwMaxBw=%u", tcp_link_ ? 1 : 0, option->default_bw,
          option->min_bw, option->max_bw);
+  policy_bw_[0] = option->default_bw;
+  policy_bw_[1] = option->min_bw;
+  policy_bw_[2] = option->max_bw;
   policy_->SetBandwidths(option->default_bw, option->min_bw, option->max_bw);
   uint32_t rate = option->default_bw;
   send_controller_->SetOption(1, &rate);

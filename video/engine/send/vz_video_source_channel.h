@@ -91,6 +91,8 @@ class CVzVideoSourceChannel final : public TEngineObject<IVideoDeliverer>,
   // -1 without packer or send controller.
   int32_t ConfigureOutputs(int32_t count, const OutputRecord* outputs);
   VseResult UpdateUpLinkNetStat(const UplinkStat* stat);
+  // Non-zero: the simple policy (the default); zero: the estimator.
+  VseResult ChooseNetworkPolicy(int32_t simple);
   VseResult SetEncodeController(IVideoEncodeController* controller);
   VseResult SetLimitToCapture(bool on);
   VseResult SetSourceInfo(const SourceInfo* info);
@@ -144,7 +146,8 @@ class CVzVideoSourceChannel final : public TEngineObject<IVideoDeliverer>,
   int32_t fec_type_ = 111;
   std::unique_ptr<CVzSendController> send_controller_;
   std::unique_ptr<CVseRtpPacker> packer_;
-  std::unique_ptr<CSimpleNetworkPolicy> policy_;
+  std::unique_ptr<INetworkPolicy> policy_;
+  uint32_t policy_bw_[3] = {800000, 32000, 1280000};  // default, min, max
   CVzH264SvcEncoder* encoder_ = nullptr;
   IVideoEncodeController* encode_controller_ = nullptr;
   std::unique_ptr<VZSE_::ComTaskThread> thread_;
