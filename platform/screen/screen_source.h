@@ -50,7 +50,7 @@ struct ScreenCursor {
   // doubles script these): the AND mask's rows over the XOR mask's rows,
   // each row (width + 31) / 32 * 4 bytes, most significant bit first, and
   // `height` is then the whole mask's, both halves.
-  std::vector<uint8_t> mono_mask;
+  std::vector<uint8_t> mono_mask = {};
 };
 
 // What a top-level window is for, as its window type says.
