@@ -121,6 +121,7 @@ bool CSharingBaseController::GetCursorBmpInfo(CaptureMouseInfo* record, const vz
     record->Data = 0;
     return true;
   }
+  if (!cursor->mono_mask.empty()) return GetMonochromeCursor(record, *cursor);
   if (cursor->width > kCaptureMouseMaxSide || cursor->height > kCaptureMouseMaxSide) {
     VZ_LOG_ERROR("The dimension of the color icon not support : (%d,%d)(%d)", cursor->width, cursor->height, 32);
     return false;
@@ -159,12 +160,56 @@ bool CSharingBaseController::GetCursorBmpInfo(CaptureMouseInfo* record, const vz
   return true;
 }
 
+bool CSharingBaseController::GetMonochromeCursor(CaptureMouseInfo* record, const vz::ScreenCursor& cursor) {
+  if (cursor.width > kCaptureMouseMaxSide || cursor.height > kCaptureMouseMaxSide) {
+    VZ_LOG_ERROR("The dimension of the icon exceed the limit: %d,%d", cursor.width, cursor.height);
+    return false;
+  }
+  const int width = cursor.width;
+  const int height = cursor.height / 2;  // the AND half over the XOR half
+  const size_t mask_row = static_cast<size_t>((width + 31) / 32) * 4;
+  if (width <= 0 || height <= 0 || cursor.mono_mask.size() < mask_row * height * 2) {
+    VZ_LOG_ERROR("monochrome cursor of %d x %d holds %zu mask bytes", width, cursor.height, cursor.mono_mask.size());
+    return false;
+  }
+  record->Width = width;
+  record->Height = height;
+  record->HotspotX = cursor.hot_x;
+  record->HotspotY = cursor.hot_y;
+  record->Format = kCaptureMouseFormatArgb;
+  record->DataSize = static_cast<int32_t>(static_cast<size_t>(height) * RowBytes(width));
+  record->Data = kCaptureMousePixelsOffset;
+  uint8_t* out = CaptureMousePixels(record);
+  const uint8_t* and_mask = cursor.mono_mask.data();
+  const uint8_t* xor_mask = and_mask + mask_row * height;
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      const size_t byte = static_cast<size_t>(y) * mask_row + static_cast<size_t>(x / 8);
+      const uint8_t bit = static_cast<uint8_t>(0x80u >> (x % 8));
+      const bool and_bit = (and_mask[byte] & bit) != 0;
+      const bool xor_bit = (xor_mask[byte] & bit) != 0;
+      // AND 1, XOR 0 is see-through; the inverting pixels (both 1) cannot be
+      // shown as such and are drawn black; the others are black (XOR 0) or
+      // white (XOR 1), so the usual two-colour shapes stay visible.
+      uint8_t* pixel = out + (static_cast<size_t>(y) * width + x) * 4;
+      if (and_bit && !xor_bit) {
+        pixel[0] = pixel[1] = pixel[2] = pixel[3] = 0;
+      } else {
+        const uint8_t level = (!and_bit && xor_bit) ? 0xFF : 0x00;
+        pixel[0] = 0xFF;
+        pixel[1] = pixel[2] = pixel[3] = level;
+      }
+    }
+  }
+  return true;
+}
+
 bool CSharingBaseController::SendMouseInfo() {
   if (send_buffer_.empty()) return false;
   if (cursor_capture_enabled_.load() == 0) return true;
   vz::ScreenCursor cursor;
   if (!capture_screen_ || !capture_screen_->ReadCursor(&cursor)) return true;
-  const bool visible = cursor.width > 0 && cursor.height > 0 && !cursor.argb.empty();
+  const bool visible = cursor.width > 0 && cursor.height > 0 && (!cursor.argb.empty() || !cursor.mono_mask.empty());
   MonitorInfo monitor{};
   if (!MonitorAtLogicalPoint(cursor.x, cursor.y, &monitor)) return true;
   const float scale = monitor.DpiScale > 0.0f ? monitor.DpiScale : 1.0f;
@@ -178,7 +223,8 @@ bool CSharingBaseController::SendMouseInfo() {
 
   auto* record = reinterpret_cast<CaptureMouseInfo*>(send_buffer_.data());
   std::memset(record, 0, sizeof(CaptureMouseInfo));
-  const bool shape_changed = visible ? (last_shape_hidden_ || cursor.serial != last_cursor_shape_) : !last_shape_hidden_;
+  const bool shape_changed =
+      visible ? (last_shape_hidden_ || cursor.serial != last_cursor_shape_) : !last_shape_hidden_;
   const bool resend = cursor_resend_pending_.exchange(0) != 0;
   bool shape_filled = false;
   if (shape_changed || resend) {

@@ -2,6 +2,7 @@
 // the checks that keep a bad box from being copied or sent.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <vector>
 
@@ -213,6 +214,53 @@ TEST(CursorShape, OversizeAndBrokenShapesAreRefusedAndAHiddenOneIsEmpty) {
   EXPECT_EQ(record->DataSize, 0);
   EXPECT_EQ(CaptureMousePixels(record), nullptr);
   EXPECT_FALSE(CSharingBaseController::GetCursorBmpInfo(nullptr, nullptr));
+}
+
+TEST(CursorShape, AMonochromeShapeTakesHalfTheMaskHeightAndKeepsItsTwoColours) {
+  std::vector<uint8_t> block(1600 + 128 * 128 * 4, 0);
+  auto* record = reinterpret_cast<CaptureMouseInfo*>(block.data());
+  vz::ScreenCursor cursor;
+  cursor.width = 32;
+  cursor.height = 64;  // AND half over XOR half
+  cursor.hot_x = 1;
+  cursor.hot_y = 2;
+  cursor.mono_mask.assign(4 * 64, 0);
+  uint8_t* and_mask = cursor.mono_mask.data();
+  uint8_t* xor_mask = and_mask + 4 * 32;
+  and_mask[0] = 0x80 | 0x20;  // pixel 0: AND 1 XOR 0 -> see-through; pixel 2: AND 1 XOR 1 -> inverting
+  xor_mask[0] = 0x20 | 0x40;  // pixel 1: AND 0 XOR 1 -> white
+  for (int y = 1; y < 32; ++y) std::fill_n(and_mask + y * 4, 4, 0xFF);  // the other rows see-through
+  ASSERT_TRUE(CSharingBaseController::GetCursorBmpInfo(record, &cursor));
+  EXPECT_EQ(record->Width, 32);
+  EXPECT_EQ(record->Height, 32);
+  EXPECT_EQ(record->DataSize, 4096);
+  EXPECT_EQ(record->Format, 12);
+  const std::vector<uint8_t> bytes = ShapeBytes(record);
+  auto pixel = [&](int x, int y) {
+    const auto at = bytes.begin() + (y * 32 + x) * 4;
+    return std::vector<uint8_t>(at, at + 4);
+  };
+  EXPECT_EQ(pixel(0, 0), (std::vector<uint8_t>{0, 0, 0, 0}));
+  EXPECT_EQ(pixel(1, 0), (std::vector<uint8_t>{0xFF, 0xFF, 0xFF, 0xFF}));
+  EXPECT_EQ(pixel(2, 0), (std::vector<uint8_t>{0xFF, 0, 0, 0}));
+  EXPECT_EQ(pixel(3, 0), (std::vector<uint8_t>{0xFF, 0, 0, 0}));  // AND 0 XOR 0: black
+  EXPECT_EQ(pixel(5, 9), (std::vector<uint8_t>{0, 0, 0, 0}));
+}
+
+TEST(CursorShape, AMonochromeMaskTallerThanTheLimitOrShortOfBytesIsRefused) {
+  std::vector<uint8_t> block(1600 + 128 * 128 * 4, 0);
+  auto* record = reinterpret_cast<CaptureMouseInfo*>(block.data());
+  vz::ScreenCursor tall;
+  tall.width = 32;
+  tall.height = 130;  // a 65-row shape: the whole mask exceeds 128
+  tall.mono_mask.assign(4 * 130, 0);
+  EXPECT_FALSE(CSharingBaseController::GetCursorBmpInfo(record, &tall));
+  vz::ScreenCursor short_mask;
+  short_mask.width = 32;
+  short_mask.height = 64;
+  short_mask.mono_mask.assign(100, 0);
+  EXPECT_FALSE(CSharingBaseController::GetCursorBmpInfo(record, &short_mask));
+  EXPECT_EQ(record->Width, 0);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "capture/controller/ds_helper_window.h"
 
+#include <optional>
 #include <utility>
 
 #include "common/trace_client.h"
@@ -70,7 +71,7 @@ bool CDsHelperWindow::Post(uint32_t message, uintptr_t wparam, intptr_t lparam) 
 intptr_t CDsHelperWindow::Send(uint32_t message, uintptr_t wparam, intptr_t lparam) {
   std::shared_ptr<State> state = Current();
   if (!state || !state->alive.load(std::memory_order_acquire)) return 0;
-  std::optional<intptr_t> result =
-      state->loop->SendWithResult([&state, message, wparam, lparam] { return state->Dispatch(message, wparam, lparam); });
+  std::optional<intptr_t> result = state->loop->SendWithResult(
+      [&state, message, wparam, lparam] { return state->Dispatch(message, wparam, lparam); });
   return result.value_or(0);
 }

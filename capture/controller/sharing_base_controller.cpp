@@ -131,6 +131,7 @@ int32_t CSharingBaseController::StartSharing() {
   // The set is reset before the thread starts, so the thread never meets it
   // half reset.
   monitors_.Reset(CallerScreen());
+  capture_now_queued_.store(false);  // a request left from an earlier run died with its queue
   if (!Start()) {
     VZ_LOG_ERROR("the capture thread cannot start");
     return 0;
@@ -177,7 +178,12 @@ int32_t CSharingBaseController::PostToCaptureThread(uint32_t message) {
   return PostThreadMessage(message) ? 0 : 1;
 }
 
-void CSharingBaseController::CaptureNow() { PostToCaptureThread(TMDS_CAPTURE_NOW); }
+void CSharingBaseController::CaptureNow() {
+  // One waiting request is enough: the round it starts sees every change
+  // made until then, and a flood of them would hold up the other messages.
+  if (capture_now_queued_.exchange(true)) return;
+  if (!IsRunning() || !PostThreadMessage(TMDS_CAPTURE_NOW)) capture_now_queued_.store(false);
+}
 
 void CSharingBaseController::Refresh() {
   VZ_LOG("refresh");

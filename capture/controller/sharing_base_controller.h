@@ -103,6 +103,8 @@ class CSharingBaseController : public CDsThread,
   // Fills the shape part of `record` (which has room for a 128 x 128 shape
   // at offset 1,600) from `cursor`; null: a hidden cursor.
   static bool GetCursorBmpInfo(CaptureMouseInfo* record, const vz::ScreenCursor* cursor);
+  // The same for a monochrome shape (an AND and an XOR mask).
+  static bool GetMonochromeCursor(CaptureMouseInfo* record, const vz::ScreenCursor& cursor);
   // Allocates the send buffer for monitors up to the given size; false when
   // there is nothing to capture or no memory.
   bool AllocateSendBuffer(int32_t max_width, int32_t max_height);
@@ -165,6 +167,7 @@ class CSharingBaseController : public CDsThread,
   std::atomic<int32_t> last_cursor_x_{-1};  // capture thread, and Refresh
   std::atomic<int32_t> last_cursor_y_{-1};
   std::atomic<int32_t> refresh_pending_{0};
+  std::atomic<bool> capture_now_queued_{false};  // a TMDS_CAPTURE_NOW waits in the queue
   std::atomic<int32_t> capture_hold_{0};
   std::atomic<int32_t> cursor_resend_pending_{0};
   std::atomic<int32_t> cursor_capture_enabled_{1};

@@ -214,6 +214,9 @@ TEST_F(CaptureControllerTest, ADisplayChangeRebuildsTheScreenAndRefreshesWithANe
   });
   const size_t infos = sink_.infos.size();
   const size_t screens = sink_.screens.size();
+  // A flood of capture requests (one per injected input) must not hold the
+  // rebuild up behind it.
+  for (int i = 0; i < 20000; ++i) provider_->CaptureNow();
   display_changed_();
   ASSERT_TRUE(ServeUntil(loop_, [&] {
     provider_->CaptureNow();

@@ -35,6 +35,7 @@ int CSharingBaseController::ThreadRun() {
       continue;
     }
     if (message == TMDS_CAPTURE_NOW) {
+      capture_now_queued_.store(false);
       CaptureRound();
     } else if (message == TMDS_REOPEN_DESKTOP) {
       ReopenScreen();

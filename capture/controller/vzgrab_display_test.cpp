@@ -8,6 +8,7 @@
 #include "capture/controller/capture_testlib.h"
 #include "contracts/vz_grab_provider.h"
 #include "platform/module_loader.h"
+#include "platform/screen/display_changes.h"
 #include "platform/scoped_environment_testlib.h"
 #include "platform/screen/x11_test_windows_testlib.h"
 #include "platform/ui/x11_root_paint_testlib.h"
@@ -162,6 +163,43 @@ TEST_F(VzGrabDisplayTest, StopCaptureReturnsPromptlyWhileAHandOverWaits) {
   EXPECT_LT(vz::MonotonicMs() - begin, 2000u);
   loop_.RunUntilIdle();
   EXPECT_EQ(sink_.screens.size(), before);
+  EXPECT_EQ(release_(provider), 1);
+}
+
+TEST_F(VzGrabDisplayTest, AModeSetOfTheServerIsReportedAsADisplayChange) {
+  int changes = 0;
+  auto watch = vz::WatchDisplayChanges(loop_, server_->display(), [&changes] { ++changes; });
+  ASSERT_NE(watch, nullptr);
+  loop_.RunUntilIdle();
+  EXPECT_EQ(changes, 0);
+  // A smaller mode on the monitor, then back.
+  if (!vz::SetScreenSize(server_->display(), 1024, 768)) GTEST_SKIP() << "the X server keeps its mode";
+  EXPECT_TRUE(ServeUntil(loop_, [&] { return changes > 0; }));
+  const int after_first = changes;
+  ASSERT_TRUE(vz::SetScreenSize(server_->display(), 1280, 1024));
+  EXPECT_TRUE(ServeUntil(loop_, [&] { return changes > after_first; }));
+}
+
+TEST_F(VzGrabDisplayTest, AModeChangeRebuildsTheCaptureWithTheNewMonitorSize) {
+  IVzGrabProvider* provider = StartOnFirstMonitor();
+  ASSERT_NE(provider, nullptr);
+  const size_t infos = sink_.infos.size();
+  if (!vz::SetScreenSize(server_->display(), 1024, 768)) GTEST_SKIP() << "the X server keeps its mode";
+  EXPECT_TRUE(ServeUntil(loop_, [&] {
+    provider->CaptureNow();
+    return sink_.infos.size() > infos && sink_.infos.back()->Monitors[0].Rect.right == 1024;
+  }));
+  const size_t screens = sink_.screens.size();
+  EXPECT_TRUE(ServeUntil(loop_, [&] {
+    provider->CaptureNow();
+    return sink_.screens.size() > screens;
+  }));
+  EXPECT_EQ(sink_.screens.back().dirty.right, 1024);
+  EXPECT_TRUE(vz::SetScreenSize(server_->display(), 1280, 1024));
+  EXPECT_TRUE(ServeUntil(loop_, [&] {
+    provider->CaptureNow();
+    return sink_.infos.back()->Monitors[0].Rect.right == 1280;
+  }));
   EXPECT_EQ(release_(provider), 1);
 }
 

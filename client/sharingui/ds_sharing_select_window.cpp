@@ -97,7 +97,11 @@ bool CDSSharingSelectWindow::OnInitDialog() {
   SetWindowText(LoadResString(IDS_SELECT_TITLE));
   SetDlgItemText(IDC_SELECT_SHARE, LoadResString(IDS_SHARE));
   SetDlgItemText(IDCANCEL, LoadResString(IDS_CANCEL));
-  if (CVzControl* share = GetDlgItem(IDC_SELECT_SHARE); share != nullptr) share->EnableWindow(false);
+  if (auto* share = GetDlgItemAs<CPushButton>(IDC_SELECT_SHARE); share != nullptr) {
+    share->EnableWindow(false);
+    // While enabled, the Share button wears the meeting's header colour.
+    share->face_color = vz::ColorFromColorRef(config_.HeaderBgColor & 0xFFFFFF);
+  }
   if (auto* logo = GetDlgItemAs<CImageButton>(IDC_SELECT_LOGO); logo != nullptr) {
     logo->AddImage(IDB_LOGO, 1);
     logo->SetWindowText(u"");
@@ -125,6 +129,10 @@ bool CDSSharingSelectWindow::IsVisible() const { return window() != nullptr && w
 void CDSSharingSelectWindow::updateMeetConfig(const MeetConfig* config) {
   if (config == nullptr) return;
   config_ = *config;
+  if (auto* share = GetDlgItemAs<CPushButton>(IDC_SELECT_SHARE); share != nullptr) {
+    share->face_color = vz::ColorFromColorRef(config_.HeaderBgColor & 0xFFFFFF);
+    share->Invalidate();
+  }
   if (auto* logo = GetDlgItemAs<CImageButton>(IDC_SELECT_LOGO); logo != nullptr) {
     logo->ShowWindow(config_.ShowPoweredBy != 0);
   }

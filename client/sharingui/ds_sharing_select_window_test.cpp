@@ -193,6 +193,22 @@ TEST_F(SelectTest, TheShareButtonFollowsWhatIsSelectedAndWhatIsShared) {
   EXPECT_FALSE(ShareEnabled());
 }
 
+TEST_F(SelectTest, AnEnabledShareButtonWearsTheHeaderColour) {
+  Fill();
+  window_->Show(true);
+  vz::Window* share = window_->GetDlgItem(1021)->window();
+  const vz::Point inside = share->ToScreen({4, 4});
+  const vz::Point origin = window_->window()->ToScreen({0, 0});
+  auto pixel = [&] { return system_->Render(window_->window()).GetPixel(inside.x - origin.x, inside.y - origin.y); };
+  EXPECT_NE(pixel(), vz::MakeColor(0xFF, 0x84, 0x00));  // disabled: the plain look
+  Select(0);
+  EXPECT_EQ(pixel(), vz::MakeColor(0xFF, 0x84, 0x00));  // COLORREF 0x0084FF
+  MeetConfig config{};
+  config.HeaderBgColor = 0xFF00FF00;
+  window_->updateMeetConfig(&config);
+  EXPECT_EQ(pixel(), vz::MakeColor(0x00, 0xFF, 0x00));
+}
+
 TEST_F(SelectTest, TheSelectedRecordsAreThoseOfTheCopies) {
   provider_.SetWindows({{0x101, u"First", 0}, {0x102, u"Second", 0}, {0x101, u"First again", 0}});
   Fill();  // Monitor 1, Monitor 2, First again, Second (0x101 listed once)

@@ -163,6 +163,7 @@ void CDSUIController::mouseUpdated(CursorInfo*) { VZ_LOG("mouseUpdated"); }
 void CDSUIController::cleanUp() {
   if (owner_ == nullptr || finished_) return;
   finished_ = true;
+  if (!window()) return;  // the panel was never made, nor anything else
   KillPanelTimer(273);
   input_.StopWatchdog();
   if (dialogs_ != nullptr) dialogs_->CloseAll();

@@ -112,7 +112,8 @@ class CDSUIController : public CDSFloatingPanelWindow,
   void CaptureNow() override;
   void SetRemoteControlPaused() override;
 
-  bool Usable() const { return owner_ != nullptr && !finished_; }
+  // Inert without an owner, after the clean-up, and when the panel could not be made.
+  bool Usable() const { return owner_ != nullptr && !finished_ && window() != nullptr; }
   bool IsPresenter() { return owner_->IsMyRosterPresenter(); }
   void showMeetInfo();
   void UpdateAnnotationFrame();

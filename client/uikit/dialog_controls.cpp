@@ -46,6 +46,7 @@ void CPushButton::OnPaint(vz::Canvas& canvas) {
   } else if (IsDefault() || focused) {
     border = kAccent;
   }
+  if (enabled && !pressed_ && !hover_ && face_color) fill = *face_color;
   canvas.FillRect(r, fill);
   canvas.StrokeRect(r, border, (IsDefault() || focused) && enabled ? 2 : 1);
   vz::TextStyle style = ControlText(font_, enabled ? kDialogText : 0xFF838383);

@@ -4,6 +4,7 @@
 // and progress bar. Drawn in one light look; UI thread only.
 #include <cstdint>
 #include <algorithm>
+#include <optional>
 #include <string>
 
 #include "client/uikit/vz_control.h"
@@ -25,6 +26,10 @@ class CStaticText : public CVzControl {
 
 class CPushButton : public CVzControl {
  public:
+  // The face of the enabled button when set (an owner's custom drawing, as
+  // the header colour of the sharing selection's Share button); hover and
+  // pressed still show their own looks.
+  std::optional<vz::Color> face_color;
   bool IsDefault() const { return (style_ & 0xF) == kButtonDefault; }
   bool WantsFocus() const override { return true; }
   bool IsPressed() const { return pressed_; }

@@ -46,6 +46,11 @@ struct ScreenCursor {
   std::vector<uint32_t> argb;  // width*height, premultiplied ARGB
   int x = 0;             // pointer position in root coordinates
   int y = 0;
+  // A monochrome shape instead of `argb` (X11 cursors are always ARGB; test
+  // doubles script these): the AND mask's rows over the XOR mask's rows,
+  // each row (width + 31) / 32 * 4 bytes, most significant bit first, and
+  // `height` is then the whole mask's, both halves.
+  std::vector<uint8_t> mono_mask = {};
 };
 
 // What a top-level window is for, as its window type says.

@@ -12,3 +12,12 @@ namespace vz {
 bool FillRootRectangle(const std::string& display, int x, int y, int width, int height, uint32_t rgb);
 
 }  // namespace vz
+
+namespace vz {
+
+// Sets the first monitor to a mode of `width` x `height` through RandR (made
+// when the server has none), as a display settings tool would; false when
+// the server refuses or has no RandR.
+bool SetScreenSize(const std::string& display, int width, int height);
+
+}  // namespace vz

@@ -22,6 +22,7 @@ class Target : public vz::WindowDelegate {
   void OnMouse(const vz::MouseEvent& e) override {
     if (e.action == vz::MouseAction::kPress) presses.push_back({e.position, e.button});
     if (e.action == vz::MouseAction::kRelease) ++releases;
+    if (e.action == vz::MouseAction::kWheel) wheels.push_back(e.wheel_delta);
   }
   bool OnKey(const vz::KeyEvent& e) override {
     if (e.pressed) keysyms.push_back(e.keysym);
@@ -31,6 +32,7 @@ class Target : public vz::WindowDelegate {
   int paints = 0;
   std::vector<std::pair<vz::Point, vz::MouseButton>> presses;
   int releases = 0;
+  std::vector<int> wheels;
   std::vector<uint32_t> keysyms;
   bool focused = false;
 };
@@ -106,6 +108,19 @@ TEST(RemoteControlInputOnDisplay, ARemoteClickAndKeysReachTheWindowUnderTheMappe
   input.ExecuteRemoteKeyboardControling(key);
   ASSERT_TRUE(env.RunUntil(loop, [&] { return !target.keysyms.empty(); }));
   EXPECT_EQ(target.keysyms, (std::vector<uint32_t>{0x62}));
+
+  // The wheel: a notch per 120 of delta, and a part of a notch still turns it once.
+  DSCommandRecord wheel = Record();
+  wheel.MouseType = 2;
+  wheel.MouseMonitorId = 1;
+  wheel.MouseX = 260;
+  wheel.MouseY = 230;
+  wheel.MouseWParam = -60;
+  input.ExecuteRemoteMouseControling(wheel);
+  wheel.MouseWParam = 240;
+  input.ExecuteRemoteMouseControling(wheel);
+  ASSERT_TRUE(env.RunUntil(loop, [&] { return target.wheels.size() >= 3; }));
+  EXPECT_EQ(target.wheels, (std::vector<int>{-1, 1, 1}));
 
   // The pointer as the last remote event left it: no pause. Moved locally: paused, held keys released.
   input.onRemoteControlTimer();

@@ -1,0 +1,135 @@
+// The sharing UI on a private X server: the presenter's panel and overlay
+// come up, a participant's request for control is accepted by a real click
+// on the consent question, that participant's remote click lands at the
+// mapped point in a window under the click-through overlay, and the
+// clean-up takes the panel and the overlay away.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "client/sharingui/ds_ui_controller.h"
+#include "client/sharingui/testing/recording_ds_ui_owner.h"
+#include "outside/vzres/vzres.h"
+#include "platform/run_loop.h"
+#include "platform/ui/display_test_env.h"
+#include "platform/ui/input_injector.h"
+#include "platform/ui/window.h"
+
+namespace {
+
+using namespace sharingui_testing;
+
+class Target : public vz::WindowDelegate {
+ public:
+  void OnPaint(vz::Canvas& canvas) override {
+    ++paints;
+    canvas.FillRect({0, 0, canvas.size().width, canvas.size().height}, 0xFF208040);
+  }
+  void OnMouse(const vz::MouseEvent& e) override {
+    if (e.action == vz::MouseAction::kPress) presses.push_back(e.position);
+  }
+  int paints = 0;
+  std::vector<vz::Point> presses;
+};
+
+class NoThumbnails : public IThumbnailSource {
+  vz::Image GrabScreen(const VzRect&) override { return vz::Image(8, 8); }
+  std::u16string ProcessName(int32_t) override { return u""; }
+};
+
+DSCommandRecord From(const std::u16string& sender, int32_t type) {
+  DSCommandRecord r;
+  std::memset(&r, 0, sizeof(r));
+  vz::CopyUtf16(r.SrcRosterId, 128, sender);
+  vz::CopyUtf16(r.DstRosterId, 128, u"me");
+  r.Type = type;
+  return r;
+}
+
+TEST(SharingUIOnDisplay, ConsentByARealClickThenTheRemoteClickLandsAtTheMappedPoint) {
+  vz::DisplayTestEnv& env = vz::DisplayTestEnv::Get();
+  if (!env.available()) GTEST_SKIP() << env.why();
+  ASSERT_TRUE(vzres::LoadResourceLibrary("vzres"));
+  vzres::SetResourceLanguage(vzres::kLanguageEnglish);
+  vz::RunLoop& loop = vz::RunLoop::ForCurrentThread();
+  std::unique_ptr<vz::WindowSystem> system = vz::OpenDisplayWindowSystem(env.display().c_str());
+  ASSERT_TRUE(system);
+  std::unique_ptr<vz::InputInjector> injector = vz::InputInjector::Open(env.display().c_str());
+  ASSERT_TRUE(injector);
+
+  Target target;
+  vz::WindowParams params;
+  params.bounds = vz::Rect::FromXYWH(600, 500, 300, 200);
+  params.title = "presenter's application";
+  params.flags = vz::kWindowOverrideRedirect;
+  auto window = system->CreateWindow(params, &target);
+  ASSERT_TRUE(window);
+  window->Show();
+  ASSERT_TRUE(env.RunUntil(loop, [&] { return target.paints > 0; }));
+
+  RecordingOwner owner;
+  owner.monitors.Monitors[0].Rect = {0, 0, 1280, 1024};
+  owner.monitors.Monitors[0].LogicalRect = {0, 0, 1280, 1024};
+  owner.AddRoster(u"p1", u"Pat One");
+  owner.quick_start = true;
+  CDSUIDialogs dialogs(system.get());
+  NoThumbnails thumbnails;
+  auto ui = std::make_unique<CDSUIController>(
+      CDSUIController::Ports{&owner, &dialogs, &thumbnails, injector.get(), system.get(), nullptr});
+  MeetConfig config{};
+  config.AudioEnabled = 1;
+  config.RemoteControlEnabled = 1;
+  config.HeaderBgColor = 0xFF0084FF;
+  config.HeaderTextColor = 0xFFFFFFFF;
+  config.MetaInfoEnabled = 1;
+  ui->updateMeetConfig(&config);
+  ui->updateDSSessionStatus(2);  // quick start: the panel, the first monitor shared
+  EXPECT_TRUE(ui->IsPanelVisible());
+  SharingInfo info;
+  std::memset(&info, 0, sizeof(info));
+  info.SharedRect = {0, 0, 1280, 1024};
+  info.MonitorCount = 1;
+  info.Monitors[0] = owner.monitors.Monitors[0];
+  info.Monitors[0].StateFlags |= 4;
+  ui->updateDSSharingInfo(&info);
+  ASSERT_TRUE(ui->overlay().IsWindow());
+  EXPECT_NE(ui->overlay().window()->NativeId(), 0u);
+
+  // The presenter answers the question with the mouse, once it is on the screen.
+  bool clicked = false;
+  loop.StartTimer(&clicked, 1, 50, [&] {
+    CDSRemoteControlDialog* question = CDSRemoteControlDialog::Innermost();
+    if (clicked || question == nullptr || !question->window()->IsVisible()) return;
+    system->Sync();
+    vz::Window* accept = question->GetDlgItem(1103)->window();
+    injector->Click(accept->ToScreen({accept->bounds().Width() / 2, accept->bounds().Height() / 2}));
+    injector->Sync();
+    clicked = true;
+  });
+  DSCommandRecord request = From(u"p1", DSCommandRequestControl);
+  ui->updateDSCommand(&request);
+  loop.KillTimer(&clicked, 1);
+  ASSERT_TRUE(clicked);
+  EXPECT_EQ(owner.controller, u"p1");
+
+  // The display has the question gone and the overlay's click-through shape
+  // before the participant's left click at (650, 560) of the shared monitor.
+  system->Sync();
+  DSCommandRecord input = From(u"p1", 40);
+  input.MouseType = 20;
+  input.MouseMonitorId = 1;
+  input.MouseX = 650;
+  input.MouseY = 560;
+  ui->updateDSCommand(&input);
+  EXPECT_TRUE(ui->overlay().IsClickThrough());
+  ASSERT_TRUE(env.RunUntil(loop, [&] { return !target.presses.empty(); }));
+  EXPECT_EQ(target.presses[0], (vz::Point{50, 60}));
+
+  ui->cleanUp();
+  EXPECT_FALSE(ui->overlay().IsWindow());
+  EXPECT_EQ(ui->window(), nullptr);
+  ui.reset();
+  vzres::UnloadResourceLibrary();
+}
+
+}  // namespace
