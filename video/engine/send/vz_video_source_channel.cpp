@@ -75,6 +75,16 @@ VseResult CVzVideoSourceChannel::Initialize(int32_t codec_type, bool data_thread
     work_buffer_.assign(kWorkBufferBytes, 0);
     has_params_ = false;
     params_pending_ = true;
+    const uint32_t now = VZSE_::NowMs();
+    for (RateSlot& slot : slots_) slot = RateSlot{now, 0};
+    slot_ = 0;
+    timer_ = std::make_unique<CVzTimer>();
+    const VZSE_::TimeValue period(0, 30000);
+    if (timer_->Schedule(static_cast<IVideoTimerSink*>(this), &period) != VSE_S_OK) {
+      // Without a run loop on this thread the reports wait for RunTimerRound.
+      VZ_LOG_WARN("m_pTimer: no run loop on the initialising thread; timer reports are off");
+      timer_.reset();
+    }
   }
   if (data_thread) {
     auto thread = std::make_unique<VZSE_::ComTaskThread>();
@@ -110,6 +120,10 @@ void CVzVideoSourceChannel::Uninitialize() {
   }
   Lock hold(lock_);
   VZ_LOG("Congest controller deleted.");
+  if (timer_) {
+    timer_->Cancel();
+    timer_.reset();
+  }
   if (encoder_ != nullptr) {
     encoder_->Release();
     encoder_ = nullptr;
@@ -336,6 +350,7 @@ void CVzVideoSourceChannel::OnSend(uint32_t /*tick_ms*/, const uint8_t* data, in
   }
   ++packets_;
   if (base) p0_bytes_ += length;
+  slots_[slot_].bytes += length;
   if (!period_open_) {
     period_open_ = true;
     period_start_ = now;
@@ -597,6 +612,53 @@ VseResult CVzVideoSourceChannel::SetLongTermReference(bool on) {
   long_term_ = on;
   if (encoder_ != nullptr) encoder_->SetLongTermReference(on ? 1 : 0);
   return VSE_S_OK;
+}
+
+void CVzVideoSourceChannel::OnTimer(CVzTimer* /*timer*/) { RunTimerRound(); }
+
+void CVzVideoSourceChannel::RunTimerRound() {
+  IVideoSourceChannelSink* sink = nullptr;
+  int32_t values[9];
+  bool report[9] = {};
+  {
+    Lock hold(lock_);
+    sink = sink_;
+    if (sink == nullptr) return;
+    const uint32_t now = VZSE_::NowMs();
+    {
+      std::lock_guard<std::mutex> stats(stats_lock_);
+      if (now - slots_[slot_].start >= 1000) {
+        // The oldest slot: its start tells how many whole seconds the five span.
+        slot_ = (slot_ + 1) % 5;
+        int64_t bytes = 0;
+        for (const RateSlot& s : slots_) bytes += s.bytes;
+        const uint32_t seconds = (now - slots_[slot_].start) / 1000;
+        values[kKindSendRate] = seconds > 0 ? static_cast<int32_t>(bytes / seconds) : 0;
+        report[kKindSendRate] = true;
+        slots_[slot_] = RateSlot{now, 0};
+      }
+    }
+    if (policy_) {
+      values[kKindBandwidth] = static_cast<int32_t>(policy_->rate());
+      report[kKindBandwidth] = true;
+    }
+    if (started_ && has_params_ && params_.level.layer_count > 0) {
+      const int top = std::min(params_.level.layer_count, EncodeLevel::kMaxLayers) - 1;
+      values[kKindLayerSize] = (params_.level.widths[top] << 16) | (params_.level.heights[top] & 0xFFFF);
+      report[kKindLayerSize] = true;
+    }
+    values[kKindFrameRate] = static_cast<int32_t>(std::bit_cast<uint32_t>(top_rate_));
+    report[kKindFrameRate] = true;
+    for (int kind = 0; kind < 9; ++kind) {
+      if (report[kind] && values[kind] == reported_[kind]) report[kind] = false;
+      if (report[kind]) reported_[kind] = values[kind];
+    }
+  }
+  // The client's sink is called without the channel's lock.
+  for (int kind = 0; kind < 9; ++kind) {
+    if (report[kind]) sink->OnSourceParameterChanged(client_id_, kind, values[kind]);
+  }
+  if (key_frame_requested_.exchange(false)) sink->OnKeyFrameRequested(client_id_);
 }
 
 void CVzVideoSourceChannel::PumpSendController() {

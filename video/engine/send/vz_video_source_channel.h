@@ -24,6 +24,7 @@
 #include "video/engine/core/engine_callbacks.h"
 #include "video/engine/core/engine_object.h"
 #include "video/engine/core/video_interfaces.h"
+#include "video/engine/core/vz_timer.h"
 #include "video/engine/rtp/rtp_packer.h"
 #include "video/engine/send/fec_level_state.h"
 #include "video/engine/send/network_policy.h"
@@ -52,7 +53,8 @@ class CVzVideoSourceChannel final : public TEngineObject<IVideoDeliverer>,
                                     private IVideoEncoderSink,
                                     private IRtpPackerSink,
                                     private IVzSendControllerSink,
-                                    private IEncodeLevelChangeSink {
+                                    private IEncodeLevelChangeSink,
+                                    private IVideoTimerSink {
  public:
   static constexpr uint32_t kSendControllerRate = 1638400;
   static constexpr uint32_t kBandwidthSinkRate = 2097152;
@@ -103,6 +105,16 @@ class CVzVideoSourceChannel final : public TEngineObject<IVideoDeliverer>,
 
   // One pacing round of the send controller (without the shared tick).
   void PumpSendController();
+  // One round of the 30 ms timer's reports (the timer runs on the run loop
+  // of the thread that initialised the channel, when it has one).
+  void RunTimerRound();
+  // A key frame was asked of this source (reported on the next timer round).
+  void NoteKeyFrameRequested() { key_frame_requested_ = true; }
+  // Kinds of OnSourceParameterChanged from the timer.
+  static constexpr int32_t kKindSendRate = 0;       // bytes per second over the last five seconds
+  static constexpr int32_t kKindBandwidth = 2;      // the network policy's rate, bit/s
+  static constexpr int32_t kKindLayerSize = 4;      // top layer width << 16 | height, while sending
+  static constexpr int32_t kKindFrameRate = 8;      // the top layer's frame rate, a float's bits
   // For tests and statistics.
   CVzSendController* send_controller() { return send_controller_.get(); }
   uint32_t last_time_stamp() const { return last_time_stamp_; }
@@ -125,6 +137,8 @@ class CVzVideoSourceChannel final : public TEngineObject<IVideoDeliverer>,
                int32_t total) override;
   // IEncodeLevelChangeSink
   void OnEncodeLevelChanged() override;
+  // IVideoTimerSink
+  void OnTimer(CVzTimer* timer) override;
 
   void RunWaitingSample();
   void UpdateFecLevel(bool from_statistics);
@@ -184,6 +198,16 @@ class CVzVideoSourceChannel final : public TEngineObject<IVideoDeliverer>,
   // Required bandwidth.
   double smoothed_min_ = 0, smoothed_max_ = 0;
   int required_count_ = 0;
+  // The timer's rate slots (five of one second each) and last reports.
+  struct RateSlot {
+    uint32_t start = 0;
+    int64_t bytes = 0;
+  };
+  RateSlot slots_[5];
+  int slot_ = 0;
+  int32_t reported_[9] = {-1, -1, -1, -1, -1, -1, -1, -1, -1};
+  std::atomic<bool> key_frame_requested_{false};
+  std::unique_ptr<CVzTimer> timer_;
   // Timing element.
   uint16_t timing_counter_ = 0;
   std::atomic<int32_t> last_rtt_{-1};

@@ -193,6 +193,7 @@ TEST_F(SourceChannelTest, ThreeHundredFramesDecodeBackAboveThirtyDecibels) {
     ++decoded;
   }
   destroy(decoder);
+  vz::FreeModule(module);
   EXPECT_EQ(decoded, 300);
   EXPECT_EQ(idr_frames, std::vector<int>({0, 150}));
   EXPECT_FALSE(sink_.rates.empty());
@@ -308,6 +309,58 @@ TEST(SourceChannelThread, OnlyTheNewestWaitingSampleIsEncodedAndEverySampleIsRel
   channel->Release();
   allocator->Release();
   VZSE_::SetEngineClockForTest(nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+struct KeySink final : IVideoSourceChannelSink {
+  int32_t OnKeyFrameRequested(uint32_t ssrc) override {
+    key_requests.push_back(ssrc);
+    return 0;
+  }
+  int32_t OnSourceParameterChanged(uint32_t, int32_t kind, int32_t value) override {
+    changes.push_back({kind, value});
+    return 0;
+  }
+  int32_t OnSendRate(int32_t) override { return 0; }
+  int32_t OnNotifySourceBitrateInfo(int32_t, int32_t) override { return 0; }
+  int Count(int32_t kind) const {
+    int n = 0;
+    for (const auto& c : changes) n += c.first == kind ? 1 : 0;
+    return n;
+  }
+  std::vector<uint32_t> key_requests;
+  std::vector<std::pair<int32_t, int32_t>> changes;
+};
+
+TEST_F(SourceChannelTest, TimerRoundsReportChangedValuesAndKeyFrameRequests) {
+  KeySink sink;
+  channel_->SetSink(&sink);
+  const EncodeParams params = Level(19);
+  channel_->SetEncodeParam(&params);
+  channel_->StartSend();
+  for (int i = 0; i < 60; ++i) {
+    ASSERT_EQ(Frame(i), VSE_S_OK);
+    if (i % 3 == 0) channel_->RunTimerRound();
+  }
+  EXPECT_GE(sink.Count(CVzVideoSourceChannel::kKindSendRate), 1);
+  EXPECT_EQ(sink.Count(CVzVideoSourceChannel::kKindBandwidth), 1);  // reported once: unchanged since
+  ASSERT_EQ(sink.Count(CVzVideoSourceChannel::kKindLayerSize), 1);
+  for (const auto& c : sink.changes) {
+    if (c.first == CVzVideoSourceChannel::kKindLayerSize) {
+      EXPECT_EQ(c.second, (640 << 16) | 360);
+    }
+    if (c.first == CVzVideoSourceChannel::kKindSendRate) {
+      EXPECT_GT(c.second, 0);
+    }
+  }
+  EXPECT_TRUE(sink.key_requests.empty());
+  channel_->NoteKeyFrameRequested();
+  channel_->RunTimerRound();
+  channel_->RunTimerRound();
+  EXPECT_EQ(sink.key_requests, std::vector<uint32_t>({0x5151u}));
 }
 
 }  // namespace
