@@ -48,6 +48,9 @@ class LockedScreen : public vz::ScreenSource {
   std::vector<vz::ScreenWindow> Windows() override {
     return shared_->With([](vz::ScreenDouble& s) { return s.Windows(); });
   }
+  bool BringToFront(uint64_t window) override {
+    return shared_->With([&](vz::ScreenDouble& s) { return s.BringToFront(window); });
+  }
 
  private:
   std::shared_ptr<SharedScreen> shared_;

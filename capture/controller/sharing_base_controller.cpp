@@ -100,9 +100,13 @@ int32_t CSharingBaseController::ShareWindow(ApplicationInfo* window, int32_t sha
   const VzWindowHandle handle = window->Window;
   VZ_LOG("window [0x%08X] share [%d]", handle, share);
   ShowPointerWindow(0);
-  if (share && !WindowExists(handle)) {
-    VZ_LOG_ERROR("window [0x%08X] no longer exists", handle);
-    return 0;
+  if (share) {
+    if (!WindowExists(handle)) {
+      VZ_LOG_ERROR("window [0x%08X] no longer exists", handle);
+      return 0;
+    }
+    // What is shared should be what the presenter sees on top.
+    if (!CallerScreen()->BringToFront(handle)) VZ_LOG_WARN("window [0x%08X] not brought to the front", handle);
   }
   CScopedLock lock(lock_);
   if (monitors_.ShareWindow(handle, share, CallerScreen())) PostToCaptureThread(TMDS_REOPEN_DESKTOP);

@@ -343,6 +343,38 @@ TEST_F(CaptureControllerTest, ACursorOverAMonitorThatIsNotSharedIsNotReported) {
   EXPECT_EQ(sink_.mice[0].header.X, 300);
 }
 
+TEST_F(CaptureControllerTest, SharingAWindowBringsItToTheFrontAndCapturesOnlyItsArea) {
+  shared_->With([](vz::ScreenDouble& s) {
+    s.SetWindows({{0x500, {100, 50, 200, 150}, "editor", 4242, true, 0, "Editor", false, vz::ScreenWindowKind::kNormal}});
+    s.Fill({100, 50, 200, 150}, kRed);
+    return 0;
+  });
+  Create();
+  ASSERT_EQ(provider_->StartCapture(nullptr, 2), 1);
+  ApplicationList* list = provider_->GetWindowList();
+  ASSERT_EQ(list->Count, 1);
+  ApplicationInfo unknown = list->Applications[0];
+  unknown.Window = 0x999;
+  EXPECT_EQ(provider_->ShareWindow(&unknown, 1), 0);
+  ASSERT_EQ(provider_->ShareWindow(&list->Applications[0], 1), 1);
+  EXPECT_EQ(shared_->With([](vz::ScreenDouble& s) { return s.brought_to_front(); }),
+            (std::vector<uint64_t>{0x500}));
+  ASSERT_TRUE(ServeUntil(loop_, [&] {
+    provider_->CaptureNow();
+    return !sink_.screens.empty();
+  }));
+  const SharingInfo& info = *sink_.infos.back();
+  EXPECT_EQ(info.IsDesktopSharing, 0);
+  ASSERT_EQ(info.ApplicationCount, 1);
+  EXPECT_EQ(info.Applications[0].Window, 0x500u);
+  const capture_test::ScreenEvent& box = sink_.screens[0];
+  EXPECT_EQ(box.dirty.left, 100);
+  EXPECT_EQ(box.dirty.top, 50);
+  EXPECT_EQ(box.dirty.right, 300);
+  EXPECT_EQ(box.dirty.bottom, 200);
+  EXPECT_EQ(box.pixels[2], 0xFF);  // the window's red
+}
+
 TEST_F(CaptureControllerTest, IndicatorsFollowTheHelperWindowsMessages) {
   auto system = vz::HeadlessWindowSystem::Create({640, 480});
   vz::WindowSystem::SetCurrent(system.get());

@@ -41,6 +41,12 @@ class ScreenDouble : public ScreenSource {
   ScreenReadResult ReadBlock(const ScreenRect& rect, ScreenPixels* out) override;
   bool ReadCursor(ScreenCursor* out) override;
   std::vector<ScreenWindow> Windows() override { return windows_; }
+  bool BringToFront(uint64_t window) override {
+    brought_to_front_.push_back(window);
+    return true;
+  }
+  // The windows BringToFront was asked for, in order.
+  const std::vector<uint64_t>& brought_to_front() const { return brought_to_front_; }
 
  private:
   int width_;
@@ -53,6 +59,7 @@ class ScreenDouble : public ScreenSource {
   int fail_reads_ = 0;
   int row_padding_ = 0;
   int reads_ = 0;
+  std::vector<uint64_t> brought_to_front_;
   std::vector<ScreenReadResult> scripted_;
   size_t scripted_next_ = 0;
   std::vector<ScreenRect> block_reads_;

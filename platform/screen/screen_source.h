@@ -101,6 +101,12 @@ class ScreenSource {
   virtual bool ReadCursor(ScreenCursor* out) = 0;
   // Top-level client windows, bottom first (the last one is on top).
   virtual std::vector<ScreenWindow> Windows() = 0;
+  // Brings a top-level window to the front, restoring it when minimised (as
+  // a task bar would ask the window manager); false when it cannot be asked.
+  virtual bool BringToFront(uint64_t window) {
+    (void)window;
+    return false;
+  }
 };
 
 struct X11ScreenOptions {

@@ -191,6 +191,27 @@ class X11ScreenSource : public ScreenSource {
     return result;
   }
 
+  bool BringToFront(uint64_t window) override {
+    ErrorTrap trap(display_);
+    const Window id = static_cast<Window>(window);
+    // A minimised window is mapped again; then the window manager is asked
+    // to activate it, and without one the window is raised directly.
+    XMapRaised(display_, id);
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = id;
+    event.xclient.message_type = InternAtom("_NET_ACTIVE_WINDOW");
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = 2;  // from a pager or task bar: always honoured
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(display_, root_, False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
+    if (trap.Failed()) {
+      PlatformLog("screen: window 0x%lx cannot be brought to the front", static_cast<unsigned long>(id));
+      return false;
+    }
+    return true;
+  }
+
   bool used_shm() const { return used_shm_; }
 
  private:

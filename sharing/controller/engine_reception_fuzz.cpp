@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "common/trace_client_test_hooks.h"
+#include "platform/module_loader.h"
 #include "sharing/controller/engine_controller.h"
 #include "sharing/protocol/ds_reception.h"
 
@@ -63,11 +64,13 @@ void Deliver(IDSTpSink* sink, DsReceivedEvent& event) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const bool quiet = [] {
+  // Each engine's codec binding unloads the JPEG library again; held here
+  // it stays mapped, with the fuzzer's counters inside it.
+  static const vz::ModuleHandle jpeg = [] {
     vz::BindTracerForTest(nullptr);
-    return true;
+    return vz::LoadModule("jpeg9b").module;
   }();
-  (void)quiet;
+  (void)jpeg;
   QuietClient client;
   EngineOptions options;
   options.create_tp = [](IDSTpSink*) -> IDSTp* { return nullptr; };
