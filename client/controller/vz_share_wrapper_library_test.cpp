@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "client/controller/vz_share_wrapper.h"
+#include "platform/module_loader.h"
 
 namespace {
 
@@ -78,6 +79,16 @@ TEST(ShareWrapperLibraryTest, TheEngineLibraryBindsThroughTheWrapper) {
   EXPECT_EQ(wrapper.StopDS(), 0);
   wrapper.ReleaseInstance();
   EXPECT_EQ(sink.calls, 0);
+}
+
+TEST(ShareWrapperLibraryTest, TheEngineLibraryIgnoresANullEngine) {
+  // Kept, as every engine library is: unloading it would drop what its own
+  // load-time code holds.
+  static vz::ModuleHandle module = vz::LoadModule("vzshare").module;
+  ASSERT_NE(module, nullptr);
+  auto release = reinterpret_cast<DSDeleteInstanceFn>(vz::GetModuleOrdinal(module, 2));
+  ASSERT_NE(release, nullptr);
+  EXPECT_EQ(release(nullptr), 1);
 }
 
 }  // namespace

@@ -190,6 +190,29 @@ TEST_F(EngineInputTest, MalformedMessagesAreRefusedWithALogLine) {
   const std::string garbage = "\xff\xff\xff\xff not a message";
   Loopback()->SendToSession(kTransportSessionSharing, "ds-bad", reinterpret_cast<const uint8_t*>(garbage.data()),
                             static_cast<uint32_t>(garbage.size()));
+  // A cursor whose image is no PNG, and one that names a tile's cache.
+  DsData cursor;
+  cursor.set_type(DS_DATA_CREATE_MOUSEINFO);
+  DsCache* png = cursor.add_caches();
+  png->set_index(3);
+  png->set_pdu_id(20);
+  DsCacheData* png_data = png->add_cache_data();
+  png_data->set_type(DS_CACHE_PNG);
+  png_data->set_data_size(7);
+  png_data->set_data("garbage");
+  DsMouseInfo* mouse = cursor.mutable_mouse_info();
+  mouse->set_monitor_id(1);
+  mouse->set_cache_index(3);
+  mouse->set_cache_pdu_id(20);
+  mouse->mutable_rect()->set_x(10);
+  mouse->mutable_rect()->set_y(10);
+  mouse->mutable_rect()->set_width(32);
+  mouse->mutable_rect()->set_height(32);
+  ServerSends("ds-bad", cursor);
+  mouse->set_cache_index(4000);
+  mouse->set_cache_pdu_id(21);
+  cursor.clear_caches();
+  ServerSends("ds-bad", cursor);
   ServerSends("ds-bad", bad);
   ASSERT_TRUE(RunUntil([&] { return attendee.updates > 0; }));  // the blocks drawn, one update for monitor 1
 
@@ -199,6 +222,9 @@ TEST_F(EngineInputTest, MalformedMessagesAreRefusedWithALogLine) {
   EXPECT_EQ(log.Count("decoded bytes for a block of"), 1u);
   EXPECT_EQ(log.Count("outside monitor [1]"), 2u);
   EXPECT_EQ(log.Count("message of ["), 1u);
+  EXPECT_EQ(log.Count("holds no usable PNG"), 1u);
+  EXPECT_EQ(log.Count("outside the cursor caches"), 1u);
+  EXPECT_TRUE(attendee.cursor_image.empty());
   // Only the good block was painted; the rest of the frame is still grey.
   const uint8_t* frame = attendee.frames[1];
   uint32_t pixel = 0;

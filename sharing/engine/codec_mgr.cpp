@@ -1,21 +1,42 @@
 #include "sharing/engine/codec_mgr.h"
 
+#include <map>
+#include <mutex>
 #include <new>
+#include <string>
 
 #include "common/trace_client.h"
 #include "platform/module_loader.h"
 
+namespace {
+
+// One handle per library for the process's life. Each session's engine
+// makes and deletes a manager; unloading the library with it would drop
+// what the library's own load-time code holds (its trace connection).
+vz::ModuleLoad OpenOnce(const char* library) {
+  static std::mutex* mutex = new std::mutex();
+  static auto* modules = new std::map<std::string, vz::ModuleHandle>();
+  const std::string key = vz::ModuleShortName(library);
+  std::lock_guard<std::mutex> lock(*mutex);
+  const auto found = modules->find(key);
+  if (found != modules->end()) return vz::ModuleLoad{found->second, {}};
+  vz::ModuleLoad load = vz::LoadModule(library);
+  if (load.module != nullptr) modules->emplace(key, load.module);
+  return load;
+}
+
+}  // namespace
+
 CCodecMgrWin::CCodecMgrWin(const char* library) { InitJpegEngine(library); }
 
-CCodecMgrWin::~CCodecMgrWin() {
-  if (module_ != nullptr) vz::FreeModule(module_);
-}
+// The library stays loaded (see OpenOnce).
+CCodecMgrWin::~CCodecMgrWin() { module_ = nullptr; }
 
 void CCodecMgrWin::InitJpegEngine(const char* library) {
   compress_ = nullptr;
   decompress_ = nullptr;
   free_ = nullptr;
-  vz::ModuleLoad load = vz::LoadModule(library != nullptr ? library : "");
+  vz::ModuleLoad load = OpenOnce(library != nullptr ? library : "");
   module_ = load.module;
   if (module_ == nullptr) {
     VZ_LOG_ERROR("Load JPEG library failed.");

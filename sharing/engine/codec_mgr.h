@@ -1,6 +1,7 @@
 #pragma once
 // The engine's JPEG codec: the outside library jpeg9b, loaded by name when
-// the manager is made, and three of its functions bound by name.
+// the first manager is made (and kept loaded for the process's life), and
+// three of its functions bound by name.
 //
 // Results (JPEG bytes, decoded pixels) come from malloc and are released by
 // the caller with free. Pixels are top-down rows; decoded rows are packed
