@@ -118,7 +118,7 @@ class RecordingSink : public IVzGrabProviderSink {
 
 // Serves the test thread's loop until `done` holds; false after the bound
 // (the test then fails instead of hanging).
-inline bool ServeUntil(vz::RunLoop& loop, const std::function<bool()>& done, int bound_ms = 5000) {
+inline bool ServeUntil(vz::RunLoop& loop, const std::function<bool()>& done, int bound_ms = 15000) {
   const uint64_t end = vz::MonotonicMs() + static_cast<uint64_t>(bound_ms);
   while (!done()) {
     if (vz::MonotonicMs() > end) return false;
@@ -129,7 +129,7 @@ inline bool ServeUntil(vz::RunLoop& loop, const std::function<bool()>& done, int
 }
 
 // Waits (without serving the loop) until `done` holds.
-inline bool WaitUntil(const std::function<bool()>& done, int bound_ms = 5000) {
+inline bool WaitUntil(const std::function<bool()>& done, int bound_ms = 15000) {
   const uint64_t end = vz::MonotonicMs() + static_cast<uint64_t>(bound_ms);
   while (!done()) {
     if (vz::MonotonicMs() > end) return false;
