@@ -171,8 +171,26 @@ struct CountingTransport final : IVideoPacketTransport {
   int64_t packets = 0;
 };
 
+// A YUY2 copy of an I420 picture (each chroma row used for two luma rows).
+std::vector<uint8_t> ToYuy2(const std::vector<uint8_t>& i420, int w, int h) {
+  std::vector<uint8_t> yuy2(static_cast<size_t>(w) * h * 2);
+  const uint8_t* u = i420.data() + static_cast<size_t>(w) * h;
+  const uint8_t* v = u + static_cast<size_t>(w / 2) * (h / 2);
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; x += 2) {
+      uint8_t* p = yuy2.data() + (static_cast<size_t>(y) * w + x) * 2;
+      p[0] = i420[static_cast<size_t>(y) * w + x];
+      p[1] = u[(y / 2) * (w / 2) + x / 2];
+      p[2] = i420[static_cast<size_t>(y) * w + x + 1];
+      p[3] = v[(y / 2) * (w / 2) + x / 2];
+    }
+  }
+  return yuy2;
+}
+
 void BM_SendPath(benchmark::State& state) {
   const Size size = SizeOf(state.range(0));
+  const bool yuy2 = state.range(1) == 3;
   const int camera_height = size.height * 4 / 3;
   // The same moving pictures as the floor's, with bands above and below.
   const auto pictures = I420Frames(size.width, size.height);
@@ -196,6 +214,7 @@ void BM_SendPath(benchmark::State& state) {
         std::copy_n(sp + static_cast<size_t>(y) * cw, cw, dp + static_cast<size_t>(y + band / 2) * cw);
       }
     }
+    if (yuy2) camera[f] = ToYuy2(camera[f], size.width, camera_height);
   }
   VZSE_::FakeEngineClock clock;
   VZSE_::SetEngineClockForTest(&clock);
@@ -226,14 +245,19 @@ void BM_SendPath(benchmark::State& state) {
   size_t i = 0;
   for (auto _ : state) {
     const auto& frame = camera[i++ % camera.size()];
+    // The cropper moves a packed picture's start in place: begin at the base.
     void* p = nullptr;
-    sample->GetPointer(&p);
+    sample->GetBase(&p);
+    sample->SetPointer(p);
     std::copy(frame.begin(), frame.end(), static_cast<uint8_t*>(p));
     sample->SetActualDataLength(static_cast<int32_t>(frame.size()));
-    VideoFormat f{2, size.width, camera_height, 30.0f, 0};
+    VideoFormat f{yuy2 ? 3 : 2, size.width, camera_height, 30.0f, 0};
     sample->SetFormat(&f);
     IVideoSample* cut = nullptr;
-    cropper->Crop(sample, true, &cut);
+    if (cropper->Crop(sample, true, &cut) != VSE_S_OK) {
+      state.SkipWithError("crop failed");
+      break;
+    }
     channel->DeliverSample(cut);
     cut->Release();
     for (int k = 0; k < 4; ++k) {
@@ -250,7 +274,8 @@ void BM_SendPath(benchmark::State& state) {
   allocator->Release();
   VZSE_::SetEngineClockForTest(nullptr);
 }
-BENCHMARK(BM_SendPath)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+// Second argument: the camera's video type (2 I420, 3 YUY2, converted on the way).
+BENCHMARK(BM_SendPath)->Args({0, 2})->Args({1, 2})->Args({0, 3})->Args({1, 3})->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -574,6 +574,24 @@ VseResult CVzEncodeController::SetDeviceClass(int32_t value) {
   return Reevaluate();
 }
 
+VseResult CVzEncodeController::SetCameraMode(int32_t mode) {
+  Lock hold(lock_);
+  if (source_type_ == 2) return VSE_E_INVALIDARG;
+  const int target = mode == 1 ? 0 : 1;
+  if (target == source_type_ || !generators_[target]) return VSE_S_OK;
+  const int32_t old_bitrate = BitrateOf(Level());
+  source_type_ = target;
+  const int index = Index();
+  int level = std::min(CappedTop(), generator()->GetLevelForBitrate(old_bitrate) - 1);
+  level = std::max(level, 0);
+  if (target == 1 && index >= 1 && level <= generator()->GetHighestLevel(0)) level = generator()->GetHighestLevel(0) + 1;
+  Level() = level;
+  ClearTimesAndHistory();
+  VZ_LOG("{Encoder Control} SourceType = %d level=%d", source_type_, level);
+  Notify();
+  return VSE_S_OK;
+}
+
 VseResult CVzEncodeController::SetCapabilityClass(int32_t value) {
   Lock hold(lock_);
   if (source_type_ == 2) return VSE_E_INVALIDARG;

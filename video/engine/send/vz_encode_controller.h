@@ -74,6 +74,9 @@ class IVideoEncodeController : public IEngineUnknown {
                                          VideoFormat* chosen) = 0;
   virtual VseResult SetSubscription(int32_t count, const SubscriptionRecord* records) = 0;
   virtual VseResult SetDeviceClass(int32_t value) = 0;
+  // 1 selects the alternative camera mode (source type 0), any other value
+  // the landscape camera (1); the level carries over by its bit rate.
+  virtual VseResult SetCameraMode(int32_t mode) = 0;
   virtual VseResult SetProbingBandwidth(int32_t bandwidth) = 0;
   virtual VseResult SetCapabilityClass(int32_t value) = 0;
   virtual VseResult AdjustPerformance(int32_t direction) = 0;
@@ -114,6 +117,11 @@ class CVzEncodeController final : public TEngineObject<IVideoEncodeController> {
                                  VideoFormat* chosen) override;
   VseResult SetSubscription(int32_t count, const SubscriptionRecord* records) override;
   VseResult SetDeviceClass(int32_t value) override;
+  VseResult SetCameraMode(int32_t mode) override;
+  int source_type() {
+    std::lock_guard<std::recursive_mutex> hold(lock_);
+    return source_type_;
+  }
   VseResult SetProbingBandwidth(int32_t bandwidth) override;
   VseResult SetCapabilityClass(int32_t value) override;
   VseResult AdjustPerformance(int32_t direction) override;

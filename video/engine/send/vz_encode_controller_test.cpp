@@ -275,6 +275,32 @@ TEST_F(EncodeControllerTest, CaptureChoiceFollowsTheRequirement) {
   EXPECT_EQ(sinks_.captures.back().width, 1280);
 }
 
+TEST_F(EncodeControllerTest, CameraModeCarriesTheLevelOverByItsBitRate) {
+  ASSERT_EQ(Level(), 16);
+  const int changes = sinks_.level_changes;
+  EXPECT_EQ(controller_->SetCameraMode(1), VSE_S_OK);
+  EXPECT_EQ(controller_->source_type(), 0);
+  EXPECT_EQ(Level(), 15);  // the level of the same bit rate, one below
+  EXPECT_EQ(sinks_.level_changes, changes + 1);
+  EXPECT_EQ(controller_->SetCameraMode(1), VSE_S_OK);  // already there
+  EXPECT_EQ(sinks_.level_changes, changes + 1);
+  EncodeParams params;
+  controller_->GetEncodeConfiguration(&params);
+  EXPECT_EQ(params.level.long_term_reference, 1);  // source type 0
+  EXPECT_EQ(controller_->SetCameraMode(0), VSE_S_OK);
+  EXPECT_EQ(controller_->source_type(), 1);
+  EXPECT_EQ(Level(), 14);
+  // Never at or below index 0's top when index 1 or more is in use.
+  SubscriptionRecord small{320, 180};
+  controller_->SetSubscription(1, &small);
+  controller_->SetCameraMode(1);
+  controller_->SetCameraMode(0);
+  EXPECT_GT(Level(), controller_->generator()->GetHighestLevel(0));
+  SourceInfo screen{2, 1280, 720, 15};
+  controller_->SetSourceInfo(&screen);
+  EXPECT_EQ(controller_->SetCameraMode(1), VSE_E_INVALIDARG);
+}
+
 TEST_F(EncodeControllerTest, SubscriptionStatusPerSize) {
   SubscriptionRecord small{320, 180};
   controller_->SetSubscription(1, &small);

@@ -183,7 +183,7 @@ VseResult CVzVideoCropper::Crop(IVideoSample* sample, bool in_place, IVideoSampl
   VideoFormat out_format = format;
   out_format.width = w;
   out_format.height = h;
-  if (!layout.planar && in_place && w == W) {
+  if (layout.bytes_per_pixel == 3 && in_place && w == W) {
     // Whole rows are cut: the picture starts y rows later, no copy.
     const int32_t stride = W * layout.bytes_per_pixel;
     if (sample->SetPointer(src + static_cast<size_t>(y) * stride) != VSE_S_OK) return VSE_E_FAIL;

@@ -186,6 +186,14 @@ TEST_F(CropperTest, InPlaceWithAnUnchangedWidthOnlyMovesTheStart) {
   out->Release();
   in->Release();
 
+  // Only 3-byte pixels move in place; YUY2 rows are copied.
+  IVideoSample* yuy2 = Sample(3, 640, 480);
+  ASSERT_EQ(cropper_->Crop(yuy2, true, &out), VSE_S_OK);
+  EXPECT_NE(out, yuy2);
+  EXPECT_EQ(At(out, 0), At(yuy2, 60 * 640 * 2));
+  out->Release();
+  yuy2->Release();
+
   // The same size in place is the sample itself; a copy otherwise.
   IVideoSample* exact = Sample(1, 640, 360);
   ASSERT_EQ(cropper_->Crop(exact, true, &out), VSE_S_OK);
