@@ -206,6 +206,7 @@ bool CSharingBaseController::GetMonochromeCursor(CaptureMouseInfo* record, const
 
 bool CSharingBaseController::SendMouseInfo() {
   if (send_buffer_.empty()) return false;
+  if (IsStopping()) return true;
   if (cursor_capture_enabled_.load() == 0) return true;
   vz::ScreenCursor cursor;
   if (!capture_screen_ || !capture_screen_->ReadCursor(&cursor)) return true;

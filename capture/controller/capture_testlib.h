@@ -74,6 +74,7 @@ class RecordingSink : public IVzGrabProviderSink {
   int32_t OnDSKeSharingInfo(SharingInfo* info) override {
     Note('I');
     infos.push_back(std::make_unique<SharingInfo>(*info));
+    if (on_info) on_info();
     return 1;
   }
   int32_t OnDSKeMouseInfo(CaptureMouseInfo* mouse) override {
@@ -93,6 +94,7 @@ class RecordingSink : public IVzGrabProviderSink {
     const uint8_t* pixels = CaptureScreenPixels(data);
     event.pixels.assign(pixels, pixels + data->DataSize);
     screens.push_back(std::move(event));
+    if (on_screen) on_screen();
     return screen_result;
   }
   int32_t OnDSKeSharingStatus(int32_t) override { return 1; }
@@ -109,11 +111,14 @@ class RecordingSink : public IVzGrabProviderSink {
   std::vector<MouseEvent> mice;
   std::vector<ScreenEvent> screens;
   int32_t screen_result = 1;
+  // Run inside the call, after the record was kept (a sink that reacts).
+  std::function<void()> on_info;
+  std::function<void()> on_screen;
 };
 
 // Serves the test thread's loop until `done` holds; false after the bound
 // (the test then fails instead of hanging).
-inline bool ServeUntil(vz::RunLoop& loop, const std::function<bool()>& done, int bound_ms = 5000) {
+inline bool ServeUntil(vz::RunLoop& loop, const std::function<bool()>& done, int bound_ms = 15000) {
   const uint64_t end = vz::MonotonicMs() + static_cast<uint64_t>(bound_ms);
   while (!done()) {
     if (vz::MonotonicMs() > end) return false;
@@ -124,7 +129,7 @@ inline bool ServeUntil(vz::RunLoop& loop, const std::function<bool()>& done, int
 }
 
 // Waits (without serving the loop) until `done` holds.
-inline bool WaitUntil(const std::function<bool()>& done, int bound_ms = 5000) {
+inline bool WaitUntil(const std::function<bool()>& done, int bound_ms = 15000) {
   const uint64_t end = vz::MonotonicMs() + static_cast<uint64_t>(bound_ms);
   while (!done()) {
     if (vz::MonotonicMs() > end) return false;

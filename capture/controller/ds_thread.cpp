@@ -45,8 +45,8 @@ void CDsThread::Body() {
   done_cv_.notify_all();
 }
 
-int CDsThread::Stop(vz::RunLoop* serve) {
-  if (!thread_.joinable()) return 1;
+void CDsThread::RequestStop() {
+  if (!thread_.joinable()) return;
   stopping_.store(true, std::memory_order_release);
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -54,6 +54,11 @@ int CDsThread::Stop(vz::RunLoop* serve) {
     cv_.notify_all();
   }
   OnStopRequested();
+}
+
+int CDsThread::Stop(vz::RunLoop* serve) {
+  if (!thread_.joinable()) return 1;
+  RequestStop();
   VZ_LOG("CDsThread::Stop Begin: %llx", vz::LogAddress(this));
   const bool can_serve = serve != nullptr && serve->BelongsToCurrentThread();
   for (;;) {

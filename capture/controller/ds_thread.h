@@ -30,6 +30,8 @@ class CDsThread {
   // Signals the stop event and waits for the thread, serving `serve`'s
   // pending sends every 10 ms when called on its owner thread. 1 always.
   int Stop(vz::RunLoop* serve);
+  // Signals the stop event without waiting (a later Stop waits and joins).
+  void RequestStop();
   bool IsRunning() const { return running_.load(std::memory_order_acquire); }
   // True from Stop's signal until the next Start.
   bool IsStopping() const { return stopping_.load(std::memory_order_acquire); }

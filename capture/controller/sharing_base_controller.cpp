@@ -7,6 +7,7 @@
 #include "common/scoped_lock.h"
 #include "common/trace_client.h"
 #include "platform/process.h"
+#include "platform/run_loop.h"
 #include "platform/screen/screen_source.h"
 
 namespace {
@@ -33,7 +34,8 @@ constexpr uint32_t kBacklogFloor = 200;
 
 CSharingBaseController::CSharingBaseController(IVzGrabProviderSink* sink, CDsHelperWindow* helper,
                                                const CaptureEnvironment& environment)
-    : sink_(sink),
+    : creation_sink_(sink),
+      sink_(sink),
       helper_(helper),
       environment_(environment),
       meet_config_(DefaultMeetConfig()),
@@ -51,6 +53,7 @@ CSharingBaseController::CSharingBaseController(IVzGrabProviderSink* sink, CDsHel
 }
 
 CSharingBaseController::~CSharingBaseController() {
+  *alive_ = false;
   Stop(helper_ ? helper_->loop() : nullptr);
   EndScreen();
 }
@@ -114,12 +117,16 @@ int32_t CSharingBaseController::ShareWindow(ApplicationInfo* window, int32_t sha
 }
 
 int32_t CSharingBaseController::StartCapture(MeetConfig* meet_config, int32_t mode) {
+  // A stop begun inside a sink call is finished first when it can be.
+  FinishStop();
   if (IsRunning()) {
     // A second capture thread would share the first one's screen and buffer.
     VZ_LOG_WARN("capture already runs");
     return 1;
   }
   if (meet_config != nullptr) meet_config_ = *meet_config;
+  // A stop silenced the sink; a new start speaks to it again.
+  sink_ = creation_sink_;
   capture_mode_.store(mode);
   return StartSharing();
 }
@@ -166,6 +173,24 @@ void CSharingBaseController::StopSharing() {
   sink_ = nullptr;
   ShowPointerWindow(0);
   DestroyArrow();
+  if (InHandOver()) {
+    // The capture thread waits for the sink call on this thread's stack,
+    // and the record being read lives in the send buffer: the thread is
+    // told to stop now, joined once the call has returned.
+    RequestStop();
+    if (!stop_pending_) {
+      stop_pending_ = true;
+      std::weak_ptr<bool> alive = alive_;
+      vz::RunLoop* loop = helper_ ? helper_->loop() : nullptr;
+      if (loop == nullptr || !loop->Post([this, alive] {
+            if (alive.lock()) FinishStop();
+          })) {
+        VZ_LOG_ERROR("the stop cannot be finished later");
+      }
+    }
+    return;
+  }
+  stop_pending_ = false;
   Stop(helper_ ? helper_->loop() : nullptr);
   EndScreen();
   monitors_.Reset(CallerScreen());
@@ -174,6 +199,11 @@ void CSharingBaseController::StopSharing() {
   send_backlog_.store(0);
   blank_screen_.Stop();
   indicators_.DestroyAllIndictorFrames();
+}
+
+void CSharingBaseController::FinishStop() {
+  if (!stop_pending_ || InHandOver()) return;
+  StopSharing();
 }
 
 int32_t CSharingBaseController::PostToCaptureThread(uint32_t message) {
@@ -274,14 +304,28 @@ void CSharingBaseController::SetSendBacklog(uint32_t value) {
   send_backlog_.store(value < kBacklogFloor ? 0 : value);
 }
 
+intptr_t CSharingBaseController::CallSink(uint32_t message, uintptr_t record) {
+  if (sink_ == nullptr) return 0;
+  // The sink may stop the capture from inside the call (see StopSharing).
+  ++hand_over_depth_;
+  intptr_t result = 0;
+  if (message == WMDS_SHARING_INFO) {
+    result = sink_->OnDSKeSharingInfo(reinterpret_cast<SharingInfo*>(record));
+  } else if (message == WMDS_MOUSE_INFO) {
+    result = sink_->OnDSKeMouseInfo(reinterpret_cast<CaptureMouseInfo*>(record));
+  } else {
+    result = sink_->OnDSKeScreenData(reinterpret_cast<CaptureScreenData*>(record));
+  }
+  --hand_over_depth_;
+  return result;
+}
+
 intptr_t CSharingBaseController::HandleHelperMessage(uint32_t message, uintptr_t wparam, intptr_t lparam) {
   switch (message) {
     case WMDS_SHARING_INFO:
-      return sink_ ? sink_->OnDSKeSharingInfo(reinterpret_cast<SharingInfo*>(wparam)) : 0;
     case WMDS_MOUSE_INFO:
-      return sink_ ? sink_->OnDSKeMouseInfo(reinterpret_cast<CaptureMouseInfo*>(wparam)) : 0;
     case WMDS_SCREEN_DATA:
-      return sink_ ? sink_->OnDSKeScreenData(reinterpret_cast<CaptureScreenData*>(wparam)) : 0;
+      return CallSink(message, wparam);
     case WMDS_RESET_INDICATORS:
       ResetIndicatorFrame();
       return 0;

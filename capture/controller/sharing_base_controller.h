@@ -82,8 +82,15 @@ class CSharingBaseController : public CDsThread,
   // The helper window's procedure (creating thread).
   intptr_t HandleHelperMessage(uint32_t message, uintptr_t wparam, intptr_t lparam);
   // stopSharing: no record reaches the sink from here on; the capture thread
-  // ends, the screen is given up and the indicators go.
+  // ends, the screen is given up and the indicators go. Called from inside a
+  // sink call (the capture thread then waits for that very call), the stop
+  // is signalled at once and finished on the loop's next turn.
   void StopSharing();
+  // True while a sink call runs (creating thread): the capture thread waits
+  // for it, so it cannot be joined, nor its record freed, until it returns.
+  bool InHandOver() const { return hand_over_depth_ > 0; }
+  // Finishes a stop that began inside a sink call (after it returned).
+  void FinishStop();
   // True for the excluded windows and the arrow label (the region walk
   // passes over them). Any thread.
   bool IsOwnWindow(VzWindowHandle window);
@@ -123,6 +130,7 @@ class CSharingBaseController : public CDsThread,
   VzRect WindowRect(VzWindowHandle window) override;
   bool IsPointShared(VzPoint logical) override;
 
+  intptr_t CallSink(uint32_t message, uintptr_t record);
   int32_t PostToCaptureThread(uint32_t message);
   int32_t StartSharing();
   void CaptureRound();
@@ -142,7 +150,11 @@ class CSharingBaseController : public CDsThread,
   bool MonitorAtLogicalPoint(int32_t x, int32_t y, MonitorInfo* out);
   IsOwnWindowFn OwnWindowTest();
 
-  IVzGrabProviderSink* sink_;  // creating thread; null after StopSharing
+  IVzGrabProviderSink* const creation_sink_;  // the sink given at creation
+  IVzGrabProviderSink* sink_;  // creating thread; null from StopSharing to the next start
+  int hand_over_depth_ = 0;    // creating thread: sink calls in progress
+  bool stop_pending_ = false;  // creating thread: a stop waits to be finished
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);  // for tasks posted to the loop
   CDsHelperWindow* helper_;
   CaptureEnvironment environment_;
   MeetConfig meet_config_{};

@@ -66,6 +66,19 @@ class CaptureControllerTest : public ::testing::Test {
     ASSERT_TRUE(ServeUntil(loop_, [this] { return !sink_.screens.empty() && !sink_.mice.empty(); }));
   }
 
+  // Starts capture of the first monitor and serves until its first screen
+  // data arrived.
+  void StartSharingFirstMonitorWithoutCursor() {
+    Create();
+    ASSERT_EQ(provider_->StartCapture(nullptr, 2), 1);
+    MonitorList* list = provider_->GetMonitorList();
+    ASSERT_EQ(provider_->ShareMonitor(&list->Monitors[0], 1), 1);
+    ASSERT_TRUE(ServeUntil(loop_, [this] {
+      if (provider_ != nullptr) provider_->CaptureNow();
+      return !sink_.screens.empty();
+    }));
+  }
+
   int Reads() { return shared_->With([](vz::ScreenDouble& s) { return s.reads(); }); }
 
   // Serves the loop until the capture thread has begun `count` more rounds.
@@ -156,6 +169,49 @@ TEST_F(CaptureControllerTest, StopWhileAHandOverWaitsCompletesAndDeliversNothing
   SharingInfo info{};
   EXPECT_EQ(controller_->HandleHelperMessage(WMDS_SHARING_INFO, reinterpret_cast<uintptr_t>(&info), sizeof info), 0);
   EXPECT_EQ(sink_.infos.size(), 1u);
+}
+
+TEST_F(CaptureControllerTest, AStopFromInsideTheSinkCallReturnsAndTheCaptureThreadEnds) {
+  bool stopped = false;
+  sink_.on_screen = [&] {
+    if (stopped) return;
+    stopped = true;
+    EXPECT_EQ(provider_->StopCapture(), 1);  // the capture thread waits for this very call
+  };
+  StartSharingFirstMonitorWithoutCursor();
+  ASSERT_TRUE(stopped);
+  const size_t calls = sink_.order.size();
+  EXPECT_TRUE(ServeUntil(loop_, [&] { return controller_->exit_code() == 0; }));
+  loop_.RunUntilIdle();
+  EXPECT_EQ(sink_.order.size(), calls);  // nothing after the stop
+  // A new start works once the stop is done.
+  ASSERT_EQ(provider_->StartCapture(nullptr, 2), 1);
+  MonitorList* list = provider_->GetMonitorList();
+  ASSERT_EQ(provider_->ShareMonitor(&list->Monitors[0], 1), 1);
+  EXPECT_TRUE(ServeUntil(loop_, [&] {
+    provider_->CaptureNow();
+    return sink_.order.size() > calls;
+  }));
+}
+
+TEST_F(CaptureControllerTest, AReleaseFromInsideTheSinkCallFreesTheCaptureAfterTheCall) {
+  bool released = false;
+  sink_.on_screen = [&] {
+    if (released) return;
+    released = true;
+    EXPECT_EQ(CaptureLibraryRelease(provider_), 1);
+    // The library is free for a new capture at once.
+    IVzGrabProvider* next = CaptureLibraryCreate(&sink_, environment_);
+    EXPECT_NE(next, nullptr);
+    provider_ = next;
+  };
+  StartSharingFirstMonitorWithoutCursor();
+  ASSERT_TRUE(released);
+  const size_t calls = sink_.order.size();
+  loop_.RunUntilIdle();  // the released capture goes
+  EXPECT_EQ(sink_.order.size(), calls);
+  ASSERT_NE(provider_, nullptr);
+  EXPECT_NE(provider_->GetMonitorList(), nullptr);
 }
 
 TEST_F(CaptureControllerTest, HoldStopsEveryRecordAndReleasingItRefreshesFromSharingInfo) {

@@ -8,7 +8,7 @@
 
 namespace {
 
-// TurboJPEG's handle, released on every path.
+// TurboJPEG's handle, released with its owner.
 class TjHandle {
  public:
   explicit TjHandle(bool compress) : handle_(compress ? tjInitCompress() : tjInitDecompress()) {}
@@ -22,6 +22,14 @@ class TjHandle {
  private:
   tjhandle handle_;
 };
+
+// The calling thread's handle of each direction, made on first use and kept
+// for the thread's life: making one costs more than coding a tile.
+tjhandle ThreadHandle(bool compress) {
+  thread_local TjHandle compressor(true);
+  thread_local TjHandle decompressor(false);
+  return compress ? compressor.get() : decompressor.get();
+}
 
 bool PixelFormatFor(int bits_per_pixel, int* format) {
   if (bits_per_pixel == 32) {
@@ -62,8 +70,8 @@ uint8_t* Jpeg9bCompress(int width, int height, int bits_per_pixel, int quality, 
   }
   if (quality < 1) quality = 1;
   if (quality > 100) quality = 100;
-  TjHandle handle(true);
-  if (handle.get() == nullptr) {
+  tjhandle handle = ThreadHandle(true);
+  if (handle == nullptr) {
     VZ_LOG_ERROR("tjInitCompress failed.");
     return nullptr;
   }
@@ -81,10 +89,10 @@ uint8_t* Jpeg9bCompress(int width, int height, int bits_per_pixel, int quality, 
   }
   unsigned char* written = jpeg;
   unsigned long jpeg_size = capacity;
-  if (tjCompress2(handle.get(), pixels, width, stride, height, format, &written, &jpeg_size, TJSAMP_420, quality,
+  if (tjCompress2(handle, pixels, width, stride, height, format, &written, &jpeg_size, TJSAMP_420, quality,
                   TJFLAG_NOREALLOC) != 0 ||
       written != jpeg) {
-    VZ_LOG_ERROR("tjCompress2 failed: %s", tjGetErrorStr2(handle.get()));
+    VZ_LOG_ERROR("tjCompress2 failed: %s", tjGetErrorStr2(handle));
     std::free(jpeg);
     return nullptr;
   }
@@ -101,8 +109,8 @@ uint8_t* Jpeg9bDecompress(const uint8_t* jpeg, int size, int bits_per_pixel, int
     return nullptr;
   }
   if (!PixelFormatFor(bits_per_pixel, &format)) return nullptr;
-  TjHandle handle(false);
-  if (handle.get() == nullptr) {
+  tjhandle handle = ThreadHandle(false);
+  if (handle == nullptr) {
     VZ_LOG_ERROR("tjInitDecompress failed.");
     return nullptr;
   }
@@ -110,9 +118,9 @@ uint8_t* Jpeg9bDecompress(const uint8_t* jpeg, int size, int bits_per_pixel, int
   int height = 0;
   int subsampling = 0;
   int colorspace = 0;
-  if (tjDecompressHeader3(handle.get(), jpeg, static_cast<unsigned long>(size), &width, &height, &subsampling,
+  if (tjDecompressHeader3(handle, jpeg, static_cast<unsigned long>(size), &width, &height, &subsampling,
                           &colorspace) != 0) {
-    VZ_LOG_ERROR("JPEG header refused: %s", tjGetErrorStr2(handle.get()));
+    VZ_LOG_ERROR("JPEG header refused: %s", tjGetErrorStr2(handle));
     return nullptr;
   }
   if (!DimensionsAllowed(width, height)) return nullptr;
@@ -124,9 +132,9 @@ uint8_t* Jpeg9bDecompress(const uint8_t* jpeg, int size, int bits_per_pixel, int
     return nullptr;
   }
   // A truncated or corrupt stream is an error, not a partly grey picture.
-  if (tjDecompress2(handle.get(), jpeg, static_cast<unsigned long>(size), pixels, width, width * pixel_bytes, height,
+  if (tjDecompress2(handle, jpeg, static_cast<unsigned long>(size), pixels, width, width * pixel_bytes, height,
                     format, TJFLAG_STOPONWARNING) != 0) {
-    VZ_LOG_ERROR("JPEG decode refused: %s", tjGetErrorStr2(handle.get()));
+    VZ_LOG_ERROR("JPEG decode refused: %s", tjGetErrorStr2(handle));
     std::free(pixels);
     return nullptr;
   }
