@@ -212,9 +212,16 @@ VseResult MakeEngine(IVideoCapDevice* device, const VideoFormat* format, IVideoS
   return MakeTestCameraEngine(device, format, allocator, true, out);
 }
 
+VseResult MakeEngineOnDemand(IVideoCapDevice* device, const VideoFormat* format, IVideoSampleAllocator* allocator,
+                             IVideoCapEngine** out) {
+  return MakeTestCameraEngine(device, format, allocator, false, out);
+}
+
 VseResult MakeNoRenderer(void*, IVideoRenderer**) { return VSE_E_FAIL; }
 
 const VideoDeviceFactories kTestCameraFactories = {&MakeEnumerator, &MakeNotifier, &MakeEngine, &MakeNoRenderer};
+const VideoDeviceFactories kOnDemandFactories = {&MakeEnumerator, &MakeNotifier, &MakeEngineOnDemand,
+                                                 &MakeNoRenderer};
 
 }  // namespace
 
@@ -222,6 +229,10 @@ bool TestCameraSelected() {
   if (const char* env = std::getenv("VZ_VIDEO_TEST_CAMERA")) return std::strcmp(env, "1") == 0;
   uint32_t value = 0;
   return vz::UserSettings().ReadDword("Software\\Velzar\\Video", "TestCamera", &value) && value == 1;
+}
+
+const VideoDeviceFactories* TestCameraFactories(bool own_thread) {
+  return own_thread ? &kTestCameraFactories : &kOnDemandFactories;
 }
 
 void InstallTestCamera() {

@@ -21,6 +21,11 @@ bool TestCameraSelected();
 // Installs the test camera's makers as the device factories (process-wide).
 void InstallTestCamera();
 
+struct VideoDeviceFactories;
+// The test camera's makers; without `own_thread` its engines make frames
+// only through TestCameraProduceFrame (and report started at Start).
+const VideoDeviceFactories* TestCameraFactories(bool own_thread);
+
 // For tests: a test camera device and an engine over it that makes frames
 // only when asked (no thread).
 IVideoCapDevice* NewTestCameraDevice();

@@ -179,6 +179,7 @@ class CVideoClientController : public IVideoCapEngineSink,
   std::unique_ptr<IVZVideoSession> session_;
   AVSessionConfig config_{};
   std::atomic<int32_t> av_session_status_{0};
+  std::atomic<bool> left_reported_{false};
   int32_t quality_mode_ = kQualityHigh;
 
   std::recursive_mutex lock_;  // the maps below and the users' channels

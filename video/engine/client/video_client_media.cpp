@@ -154,7 +154,10 @@ void CVideoClientController::DestroySourceChannel() {
 void CVideoClientController::OnSessionLeave(int32_t code, int32_t codetype) {
   VZ_LOG("code=%d codetype=%d", code, codetype);
   DestroySourceChannel();
-  if (av_session_status_.exchange(4) == 4) {
+  av_session_status_ = 4;
+  // Our own leave, the transport's confirmation and the session's deletion
+  // each report a leave: the meeting client hears the first only.
+  if (left_reported_.exchange(true)) {
     VZ_LOG("the session has been left already");
     return;
   }

@@ -64,6 +64,7 @@ int32_t CVideoClientController::JoinVideoConference(const AVSessionConfig* cfg, 
     }
   }
   av_session_status_ = 1;
+  left_reported_ = false;
   sink_->OnVCStatusNotification(1);
   if (session_->JoinSession(&config_, proxy, this) != 0) return 1;
   // Nothing will ever confirm this join: say so now rather than stay
@@ -78,7 +79,7 @@ int32_t CVideoClientController::JoinVideoConference(const AVSessionConfig* cfg, 
 int32_t CVideoClientController::LeaveVideoConference() {
   VZ_LOG("m_avSessionStatus=%d", av_session_status_.load());
   if (av_session_status_ == 0 || !session_) return 0;
-  av_session_status_ = 0;
+  if (av_session_status_.exchange(0) == 4) return 0;  // left already, and reported
   sink_->OnVCStatusNotification(0);
   session_->LeaveSession();
   return 0;
