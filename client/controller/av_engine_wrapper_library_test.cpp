@@ -38,13 +38,16 @@ TEST(AVWrapperLibraryTest, TheVideoLibraryBindsThroughTheWrapper) {
   EXPECT_EQ(wrapper.AppRosterJoined(&me, 1), 1);
   EXPECT_EQ(wrapper.PauseMyVideo(), 1);
   EXPECT_EQ(wrapper.ResumeMyVideo(), 1);
-  // Without a session to join with, the join is refused at once (the
-  // meeting client then reports the end itself).
+  // A request without a server: the transport refuses to start, and the
+  // library says so at once (connecting, error 1, idle) instead of staying
+  // "connecting" for good.
   AVSessionConfig join{};
   join.RosterId[0] = u'a';
   EXPECT_EQ(wrapper.JoinVideo(nullptr, &join, nullptr, 0), 0);
   vz::RunLoop::ForCurrentThread().RunUntilIdle();
-  EXPECT_EQ(sink.calls, 0);
+  EXPECT_EQ(sink.calls, 3);
+  EXPECT_EQ(sink.last_error, 1);
+  EXPECT_EQ(sink.last_status, 0);
   wrapper.ReleaseInstance();
   EXPECT_EQ(wrapper.GetVideoStatus(), 0);
 }

@@ -96,9 +96,9 @@ class CVideoClientController : public IVideoCapEngineSink,
   void OnSessionJoin(int32_t bResult, uint32_t ssrc) override;
   void OnSessionLeave(int32_t code, int32_t codetype) override;
   void OnReconnecting() override;
-  void OnReceiveRtpData(const uint8_t* data, int32_t len) override;
-  void OnReceiveRtcpData(const uint8_t* data, int32_t len) override;
-  void OnRosterChanged(int32_t rosterType, const ServerRoster* rosters, int32_t count) override;
+  void OnReceiveRtpData(const uint8_t* data, uint32_t len) override;
+  void OnReceiveRtcpData(const uint8_t* data, uint32_t len) override;
+  void OnRosterChanged(uint32_t rosterType, const ServerRoster* rosters, uint32_t count) override;
   void OnStartBroadcastNotify(const std::string& rosterId) override;
   void OnStopBroadcastNotify(const std::string& rosterId) override;
   void OnVideoSubscribedNotify(const std::string& rosterId, int32_t sizeType) override;

@@ -4,9 +4,11 @@
 
 namespace {
 
-// The library's own makers: none yet for the session and the engine, so a
-// join reports that it cannot start until they are installed.
-const VideoClientFactories kBuiltIn = {nullptr, nullptr};
+IVZVideoSession* MakeSession(IVZVideoSessionSink* sink) { return CreateVZVideoSession(sink).release(); }
+
+// The library's own makers: the real session; the engine is installed by
+// the library once it has one.
+const VideoClientFactories kBuiltIn = {&MakeSession, nullptr};
 std::atomic<const VideoClientFactories*> g_table{&kBuiltIn};
 
 }  // namespace

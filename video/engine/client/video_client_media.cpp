@@ -20,7 +20,7 @@ constexpr float kMaxCaptureFrameRate = 30.0f;
 constexpr int32_t kCameraPerformanceClass = 4;
 constexpr int32_t kDroppedPacketStatus = 200;
 constexpr uint32_t kAdjustmentLogGapMs = 10000;
-constexpr int32_t kRtpHeaderBytes = 12;
+constexpr uint32_t kRtpHeaderBytes = 12;
 
 const OutputRecord kOutputs[3] = {{160, 90, 6.0f, 0}, {320, 180, 12.0f, 0}, {640, 360, 30.0f, 0}};
 
@@ -170,10 +170,10 @@ void CVideoClientController::OnReconnecting() {
   sink_->OnVideoConfReconnecting();
 }
 
-void CVideoClientController::OnReceiveRtpData(const uint8_t* data, int32_t len) {
-  if (data == nullptr || len <= 0 || engine_ == nullptr) return;
+void CVideoClientController::OnReceiveRtpData(const uint8_t* data, uint32_t len) {
+  if (data == nullptr || len == 0 || engine_ == nullptr) return;
   if (len < kRtpHeaderBytes) {
-    VZ_LOG_WARN("RTP packet of %d bytes dropped", len);
+    VZ_LOG_WARN("RTP packet of %u bytes dropped", len);
     return;
   }
   const uint32_t ssrc = ReadSsrc(data);
@@ -184,12 +184,12 @@ void CVideoClientController::OnReceiveRtpData(const uint8_t* data, int32_t len) 
   if (user == nullptr || user->videoStatus != 1 || user->listenChannel == nullptr) return;
   const uint32_t now = VZSE_::NowMs();
   last_receive_ms_ = now;
-  user->listenChannel->InputPacket(data, len, now, 0);
+  user->listenChannel->InputPacket(data, static_cast<int32_t>(len), now, 0);
 }
 
-void CVideoClientController::OnReceiveRtcpData(const uint8_t* data, int32_t len) {
-  if (data == nullptr || len <= 0 || engine_ == nullptr) return;
-  engine_->InputRtcpPacket(data, len, 0);
+void CVideoClientController::OnReceiveRtcpData(const uint8_t* data, uint32_t len) {
+  if (data == nullptr || len == 0 || engine_ == nullptr) return;
+  engine_->InputRtcpPacket(data, static_cast<int32_t>(len), 0);
 }
 
 // ---------------------------------------------------------------------------
@@ -217,12 +217,12 @@ int32_t CVideoClientController::SendRtpPacket(int32_t kind, const uint8_t* data,
     return 0;
   }
   if (my_video_paused_ != 0) return 0;
-  session_->SendRtp(data, length);
+  session_->SendRtp(data, static_cast<uint32_t>(length));
   return 0;
 }
 
 int32_t CVideoClientController::SendRtcpPacket(const uint8_t* data, int32_t length, int32_t /*kind*/) {
-  if (session_) session_->SendRtcp(data, length);
+  if (session_ && data != nullptr && length > 0) session_->SendRtcp(data, static_cast<uint32_t>(length));
   return 0;
 }
 

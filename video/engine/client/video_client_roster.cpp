@@ -211,9 +211,9 @@ void CVideoClientController::DestroyListenChannel_l(VideoRosterInfo* user) {
 // ---------------------------------------------------------------------------
 // The video server's rosters.
 
-void CVideoClientController::OnRosterChanged(int32_t rosterType, const ServerRoster* rosters, int32_t count) {
+void CVideoClientController::OnRosterChanged(uint32_t rosterType, const ServerRoster* rosters, uint32_t count) {
   if (rosters == nullptr) return;
-  for (int32_t i = 0; i < count; ++i) {
+  for (uint32_t i = 0; i < count; ++i) {
     switch (rosterType) {
       case 1:
         OnServerRosterEnter(rosters[i]);

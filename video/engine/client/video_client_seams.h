@@ -14,69 +14,7 @@
 #include "video/engine/core/video_interfaces.h"
 #include "video/engine/send/vz_encode_controller.h"
 #include "video/engine/send/vz_video_source_channel.h"
-
-struct AVSessionConfig;
-struct NetworkProxyEntry;
-class IMediaTransportFilter;
-
-// What the video server says of one participant.
-struct ServerRoster {
-  std::string rosterId;
-  uint32_t status = 0;  // 1: sends video
-  uint32_t spotlight = 0;
-  uint32_t active = 0;
-  uint32_t ssrc = 0;
-};
-
-// One entry of a subscribe or unsubscribe request.
-struct VideoSubscribeEntry {
-  std::string rosterId;
-  int32_t wantedSize = -1;
-};
-
-// The session's callbacks; transport threads.
-class IVZVideoSessionSink {
- public:
-  virtual void OnSessionJoin(int32_t bResult, uint32_t ssrc) = 0;
-  virtual void OnSessionLeave(int32_t code, int32_t codetype) = 0;
-  virtual void OnReconnecting() = 0;
-  virtual void OnReceiveRtpData(const uint8_t* data, int32_t len) = 0;
-  virtual void OnReceiveRtcpData(const uint8_t* data, int32_t len) = 0;
-  // rosterType 1 entered, 2 left, 3 updated.
-  virtual void OnRosterChanged(int32_t rosterType, const ServerRoster* rosters, int32_t count) = 0;
-  virtual void OnStartBroadcastNotify(const std::string& rosterId) = 0;
-  virtual void OnStopBroadcastNotify(const std::string& rosterId) = 0;
-  virtual void OnVideoSubscribedNotify(const std::string& rosterId, int32_t sizeType) = 0;
-  virtual void OnVideoUnsubscribedNotify(const std::string& rosterId, int32_t sizeType) = 0;
-  virtual void OnSetSpotlightNotify(const std::string& rosterId) = 0;
-  virtual void OnUnsetSpotlightNotify() = 0;
-  virtual void OnActiveSpeakerNotify(const std::string& rosterId) = 0;
-
- protected:
-  virtual ~IVZVideoSessionSink() = default;
-};
-
-// The conference's one connection to the media transport. Deleting it
-// leaves (the sink hears OnSessionLeave(0, 0) during the delete).
-class IVZVideoSession {
- public:
-  virtual ~IVZVideoSession() = default;
-  // 1 when the join started (the outcome arrives as OnSessionJoin or
-  // OnSessionLeave), 0 when it could not start.
-  virtual int32_t JoinSession(const AVSessionConfig* cfg, const NetworkProxyEntry* proxy,
-                              IMediaTransportFilter* filter) = 0;
-  // Leaves; the sink hears OnSessionLeave(0, 0) before this returns.
-  virtual int32_t LeaveSession() = 0;
-  virtual int32_t SendRtp(const uint8_t* data, int32_t len) = 0;
-  virtual int32_t SendRtcp(const uint8_t* data, int32_t len) = 0;
-  virtual int32_t StartBroadcastRequest(int32_t sizeType) = 0;
-  virtual int32_t StopBroadcastRequest() = 0;
-  virtual int32_t UpdateVideoSizeRequest(int32_t sizeType) = 0;
-  virtual int32_t SubscribeVideoRequest(const std::vector<VideoSubscribeEntry>& list) = 0;
-  virtual int32_t UnsubscribeVideoRequest(const std::vector<VideoSubscribeEntry>& list) = 0;
-  virtual int32_t SetSpotlightRequest(const std::string& rosterId) = 0;
-  virtual int32_t UnsetSpotlightRequest() = 0;
-};
+#include "video/engine/session/vz_video_session.h"
 
 // One participant's receive path, as the client drives it.
 class IClientListenChannel {
@@ -132,7 +70,9 @@ class IClientVideoEngine {
   virtual VseResult UpdateVideoSourceChannel(uint32_t newSsrc, uint32_t oldSsrc) = 0;
 };
 
-// Makers of the session and the engine; null members make nothing.
+// Makers of the session and the engine; null members make nothing. The
+// built-in table makes the real session (over the transport library) and,
+// once the engine exists, the engine.
 struct VideoClientFactories {
   IVZVideoSession* (*make_session)(IVZVideoSessionSink* sink);
   IClientVideoEngine* (*make_engine)();

@@ -214,7 +214,7 @@ TEST_F(SubscriptionTest, SubscriptionsFollowTheLargestRendererWithinTheQualityMo
   ASSERT_EQ(requests.size(), 1u);
   EXPECT_EQ(requests[0].kind, "subscribe");
   EXPECT_EQ(requests[0].list[0].rosterId, "bob");
-  EXPECT_EQ(requests[0].list[0].wantedSize, 1);
+  EXPECT_EQ(requests[0].list[0].wantSize, 1);
   FakeListenChannel* channel = engine()->listen_of(0x2222);
   ASSERT_NE(channel, nullptr);
   EXPECT_EQ(channel->aspect_x, 16);
@@ -224,19 +224,19 @@ TEST_F(SubscriptionTest, SubscriptionsFollowTheLargestRendererWithinTheQualityMo
   EXPECT_EQ(controller()->RequestSourceVideo("bob", 2, large_->handle()), 0);
   requests = session()->Take();
   ASSERT_EQ(requests.size(), 1u);
-  EXPECT_EQ(requests[0].list[0].wantedSize, 2);
+  EXPECT_EQ(requests[0].list[0].wantSize, 2);
   // The large one goes: back to the small size, same channel.
   EXPECT_EQ(controller()->UnRequestSourceVideo("bob", large_->handle()), 0);
   requests = session()->Take();
   ASSERT_EQ(requests.size(), 1u);
   EXPECT_EQ(requests[0].kind, "subscribe");
-  EXPECT_EQ(requests[0].list[0].wantedSize, 1);
+  EXPECT_EQ(requests[0].list[0].wantSize, 1);
   // The last one goes: unsubscribed at the size held, channel destroyed.
   EXPECT_EQ(controller()->UnRequestSourceVideo("bob", small_->handle()), 0);
   requests = session()->Take();
   ASSERT_EQ(requests.size(), 1u);
   EXPECT_EQ(requests[0].kind, "unsubscribe");
-  EXPECT_EQ(requests[0].list[0].wantedSize, 1);
+  EXPECT_EQ(requests[0].list[0].wantSize, 1);
   EXPECT_EQ(engine()->listen_of(0x2222), nullptr);
 }
 
@@ -248,14 +248,14 @@ TEST_F(SubscriptionTest, StandardQualityCapsAtTheMiddleSizeAndSizeThreeIsRefused
   EXPECT_EQ(controller()->RequestSourceVideo("bob", 2, large_->handle()), 0);
   auto requests = session()->Take();
   ASSERT_EQ(requests.size(), 1u);
-  EXPECT_EQ(requests[0].list[0].wantedSize, 1);
+  EXPECT_EQ(requests[0].list[0].wantSize, 1);
 }
 
 TEST_F(SubscriptionTest, PacketsReachOnlyASubscribedSendersChannel) {
   Join(2);
   AddBob();
   const auto packet = MakeRtp(0x2222);
-  OnTransportThread([&] { session()->sink()->OnReceiveRtpData(packet.data(), static_cast<int32_t>(packet.size())); });
+  OnTransportThread([&] { session()->sink()->OnReceiveRtpData(packet.data(), static_cast<uint32_t>(packet.size())); });
   EXPECT_EQ(engine()->listen_of(0x2222), nullptr);  // nothing made for it
 
   ASSERT_EQ(controller()->RequestSourceVideo("bob", 1, small_->handle()), 0);
@@ -263,14 +263,14 @@ TEST_F(SubscriptionTest, PacketsReachOnlyASubscribedSendersChannel) {
   ASSERT_NE(channel, nullptr);
   const auto runt = MakeRtp(0x2222, 5);
   OnTransportThread([&] {
-    session()->sink()->OnReceiveRtpData(packet.data(), static_cast<int32_t>(packet.size()));
-    session()->sink()->OnReceiveRtpData(runt.data(), static_cast<int32_t>(runt.size()));
+    session()->sink()->OnReceiveRtpData(packet.data(), static_cast<uint32_t>(packet.size()));
+    session()->sink()->OnReceiveRtpData(runt.data(), static_cast<uint32_t>(runt.size()));
   });
   EXPECT_EQ(channel->packets, 1);
 
   ASSERT_EQ(controller()->UnRequestSourceVideo("bob", small_->handle()), 0);
   // In flight after the unsubscribe: dropped, no channel touched.
-  OnTransportThread([&] { session()->sink()->OnReceiveRtpData(packet.data(), static_cast<int32_t>(packet.size())); });
+  OnTransportThread([&] { session()->sink()->OnReceiveRtpData(packet.data(), static_cast<uint32_t>(packet.size())); });
   EXPECT_EQ(engine()->listen_of(0x2222), nullptr);
 }
 

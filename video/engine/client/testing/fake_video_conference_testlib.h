@@ -37,19 +37,19 @@ class FakeVideoSession : public IVZVideoSession {
     sink_->OnSessionLeave(0, 0);
     return 1;
   }
-  int32_t SendRtp(const uint8_t* data, int32_t len) override {
+  int32_t SendRtp(const uint8_t* data, uint32_t len) override {
     std::lock_guard<std::mutex> hold(lock);
     rtp.emplace_back(data, data + len);
     return 1;
   }
-  int32_t SendRtcp(const uint8_t*, int32_t) override { return ++rtcp; }
+  int32_t SendRtcp(const uint8_t*, uint32_t) override { return ++rtcp; }
   int32_t StartBroadcastRequest(int32_t size) override { return Add({"start", size, {}}); }
   int32_t StopBroadcastRequest() override { return Add({"stop", 0, {}}); }
   int32_t UpdateVideoSizeRequest(int32_t size) override { return Add({"size", size, {}}); }
-  int32_t SubscribeVideoRequest(const std::vector<VideoSubscribeEntry>& list) override {
+  int32_t SubscribeVideoRequest(const VideoSubscribeList& list) override {
     return Add({"subscribe", 0, list});
   }
-  int32_t UnsubscribeVideoRequest(const std::vector<VideoSubscribeEntry>& list) override {
+  int32_t UnsubscribeVideoRequest(const VideoSubscribeList& list) override {
     return Add({"unsubscribe", 0, list});
   }
   int32_t SetSpotlightRequest(const std::string& id) override { return Add({"spotlight", 0, {{id, 0}}}); }
