@@ -40,7 +40,10 @@ void CVseEngineImp::Uninitialize() {
   {
     std::lock_guard<std::recursive_mutex> lock(listen_lock_);
     for (auto& [ssrc, channel] : listeners_) {
-      if (channel) channel->Release();
+      if (channel) {
+        channel->DetachMonitor();
+        channel->Release();
+      }
       if (monitors_) monitors_->RemoveMonitor(ssrc);
     }
     listeners_.clear();
@@ -107,6 +110,7 @@ VseResult CVseEngineImp::CreateVideoListenChannel(uint32_t ssrc, int32_t lctm, i
                                   : channel->Initialize(render_video_type, decoder_mode, lctm);
   if (r != VSE_S_OK) {
     VZ_LOG_ERROR("listen channel initialize failed, ssrc=%u ret=0x%08x", ssrc, r);
+    channel->DetachMonitor();
     channel->Release();
     if (monitors_->RemoveMonitor(ssrc) != VSE_S_OK) VZ_LOG_ERROR("VSE_SUCCEEDED(lret)");
     return VSE_E_FAIL;
@@ -126,6 +130,8 @@ VseResult CVseEngineImp::DestroyVideoListenChannel(uint32_t ssrc) {
     channel = found->second;
     listeners_.erase(found);
     if (channel == nullptr) VZ_LOG_ERROR("pListen");
+    // Callers may hold the channel longer than the engine holds the monitor.
+    if (channel) channel->DetachMonitor();
     if (monitors_) monitors_->RemoveMonitor(ssrc);
   }
   if (channel) channel->Release();

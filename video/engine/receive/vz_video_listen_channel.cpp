@@ -146,7 +146,10 @@ VseResult CVzVideoListenChannel::Initialize(int32_t render_video_type, int32_t d
     rate_start_ms_ = now;
     rate_count_ = 0;
   }
-  if (monitor_) monitor_->SetParameterSink(this);
+  {
+    std::lock_guard<std::mutex> lock(monitor_lock_);
+    if (monitor_) monitor_->SetParameterSink(this);
+  }
   received_count_ = 0;
   {
     std::lock_guard<std::mutex> lock(stats_lock_);
@@ -174,7 +177,10 @@ void CVzVideoListenChannel::Uninitialize() {
     thread_.reset();
   }
   timer_.reset();
-  if (monitor_) monitor_->SetParameterSink(nullptr);
+  {
+    std::lock_guard<std::mutex> lock(monitor_lock_);
+    if (monitor_) monitor_->SetParameterSink(nullptr);
+  }
   ReleaseResources();
 }
 
@@ -191,6 +197,12 @@ void CVzVideoListenChannel::ReleaseResources() {
   decode_buffer_.shrink_to_fit();
   if (session_) DestroyVseRTPSession(session_);
   session_ = nullptr;
+}
+
+void CVzVideoListenChannel::DetachMonitor() {
+  std::lock_guard<std::mutex> lock(monitor_lock_);
+  if (monitor_) monitor_->SetParameterSink(nullptr);
+  monitor_ = nullptr;
 }
 
 VseResult CVzVideoListenChannel::SetEventSink(IVideoListenChannelSink* sink) {
@@ -259,9 +271,12 @@ VseResult CVzVideoListenChannel::InputPacket(const uint8_t* data, int32_t length
                    length, lctm_);
       return VSE_E_FAIL;
     }
-    if (monitor_) {
-      monitor_->InputReceivedRtpData(data, length, receive_ms);
-      jitter_ms_ = std::min(monitor_->InterarrivalJitterMs(), 200);
+    {
+      std::lock_guard<std::mutex> lock(monitor_lock_);
+      if (monitor_) {
+        monitor_->InputReceivedRtpData(data, length, receive_ms);
+        jitter_ms_ = std::min(monitor_->InterarrivalJitterMs(), 200);
+      }
     }
     std::lock_guard<std::mutex> lock(stats_lock_);
     buckets_[bucket_].bytes += length;

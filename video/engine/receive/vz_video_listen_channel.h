@@ -140,6 +140,10 @@ class CVzVideoListenChannel final : public TEngineObject<IVideoListenChannel>,
   // One round of the 30 ms timer (it also runs from the run loop).
   void RunTimerRound();
 
+  // Stops every use of the monitor (the engine removes monitors with their
+  // channels, while callers may still hold the channel). Any thread.
+  void DetachMonitor();
+
   // Inspection.
   bool drop_t1() const { return drop_t1_.load(); }
   bool drop_t2() const { return drop_t2_.load(); }
@@ -198,7 +202,8 @@ class CVzVideoListenChannel final : public TEngineObject<IVideoListenChannel>,
 
   IListenChannelOwner* const owner_;
   uint32_t ssrc_;
-  IListenRtpMonitor* const monitor_;
+  std::mutex monitor_lock_;  // the monitor may be taken away while packets arrive
+  IListenRtpMonitor* monitor_;
   IVideoSampleAllocator* const allocator_;
   IVideoListenChannelSink* sink_ = nullptr;
   CVideoDelivererList deliverers_;
