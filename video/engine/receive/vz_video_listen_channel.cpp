@@ -5,6 +5,7 @@
 
 #include "common/trace_client.h"
 #include "video/engine/core/engine_clock.h"
+#include "video/engine/receive/nal_temporal_id.h"
 #include "video/engine/rtp/rtp_packet.h"
 
 using VZSE_::NowMs;
@@ -19,23 +20,6 @@ bool SequenceAfter(uint16_t a, uint16_t b) {
 
 uint32_t ReadBe32(const uint8_t* p) {
   return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
-}
-
-// The temporal id of a NAL unit behind its 4-byte start code. SVC headers
-// (types 14 and 20) need three extension bytes; a shorter unit counts as 0.
-int TemporalId(const uint8_t* payload, int length) {
-  if (length <= 4) return 0;
-  const uint8_t header = payload[4];
-  const int type = header & 0x1F;
-  if (type == 1 || type == 5) {
-    const int ref_idc = (header >> 5) & 0x03;
-    return ref_idc == 0 ? 2 : (ref_idc == 1 ? 1 : 0);
-  }
-  if (type == 14 || type == 20) {
-    if (length < 8) return 0;
-    return payload[7] >> 5;
-  }
-  return 0;
 }
 
 }  // namespace
@@ -443,7 +427,7 @@ void CVzVideoListenChannel::OnNalUnit(std::unique_ptr<CVseRtpPacket> packet) {
   const int length = packet->PayloadLength();
   if (drop_t1_ || drop_t2_) {
     if (length <= 4) return;
-    const int tid = TemporalId(payload, length);
+    const int tid = NalTemporalId(payload, length);
     if ((drop_t1_ && tid >= 1) || (drop_t2_ && tid >= 2)) {
       VZ_LOG("packet dropped!! Temporal_id = %d. T1/T2 drop is enabled!", tid);
       ++dropped_layers_;
@@ -454,7 +438,10 @@ void CVzVideoListenChannel::OnNalUnit(std::unique_ptr<CVseRtpPacket> packet) {
   const uint32_t key = packet->timestamp() / 90;
   // A piece of a frame already decoded (a late or recovered NAL unit) would
   // start a fragment frame under the same key: it is dropped.
-  if (have_decoded_key_ && key == last_decoded_key_) return;
+  if (have_decoded_key_ && key == last_decoded_key_) {
+    ++late_units_;
+    return;
+  }
   const uint16_t sequence = packet->sequence();
   auto frame = std::find_if(frames_.begin(), frames_.end(), [key](const EncodedFrame& f) { return f.key == key; });
   if (frame == frames_.end()) {

@@ -150,6 +150,8 @@ class CVzVideoListenChannel final : public TEngineObject<IVideoListenChannel>,
   size_t queued_media_packets();
   size_t frames_waiting();
   uint64_t dropped_layer_packets() const { return dropped_layers_.load(); }
+  // NAL units that came after their frame was decoded.
+  uint64_t late_units() const { return late_units_.load(); }
   const CMMRTPSession4SVC* session() const { return session_; }
 
  private:
@@ -224,6 +226,7 @@ class CVzVideoListenChannel final : public TEngineObject<IVideoListenChannel>,
   bool have_decoded_key_ = false;
   uint32_t last_decoded_key_ = 0;
   std::atomic<uint64_t> dropped_layers_{0};
+  std::atomic<uint64_t> late_units_{0};
   std::unique_ptr<VZSE_::ComTaskThread> thread_;
   std::atomic<bool> stopping_{false};
   bool data_timer_started_ = false;

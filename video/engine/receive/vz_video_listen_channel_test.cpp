@@ -8,6 +8,7 @@
 
 #include "video/engine/core/engine_clock.h"
 #include "video/engine/core/vz_video_sample_allocator.h"
+#include "video/engine/receive/nal_temporal_id.h"
 
 namespace {
 
@@ -279,14 +280,12 @@ TEST_F(ListenChannelTest, LayersAreDroppedAfterASecondBehindAndComeBackAfterThre
   EXPECT_LT(changes[3].first - changes[2].first, 3100u);
 }
 
-TEST_F(ListenChannelTest, AFullQueueLosesPacketsAndAShortSvcUnitIsNotOverRead) {
+TEST_F(ListenChannelTest, AFullQueueLosesPackets) {
   Open(1);
   channel_->SetMaxBufferedPackets(3);  // never below 500
   for (uint16_t k = 0; k < 505; ++k) Send(Packet(k, 90 * k, 0x61, "x"));
   EXPECT_EQ(channel_->queued_media_packets(), 500u);
   channel_->ProcessQueuedPackets();
-  // Drop level set by hand through the grading: a 5-byte SVC unit (type 14)
-  // counts as temporal id 0.
   EXPECT_EQ(channel_->queued_media_packets(), 0u);
   EXPECT_EQ(channel_->GetReceivedCount(), 505u);
 }
@@ -381,6 +380,22 @@ TEST_F(ListenChannelTest, ADataThreadDecodesWhatTheTransportThreadQueues) {
   channel_->Uninitialize();  // joins the data thread
   EXPECT_EQ(channel_->queued_media_packets(), 0u);
   VZSE_::SetEngineClockForTest(&clock_);
+}
+
+TEST(NalTemporalId, SlicesBySvcHeaderAndShortUnits) {
+  const uint8_t idr[] = {0, 0, 0, 1, 0x65};
+  const uint8_t ref1[] = {0, 0, 0, 1, 0x21};
+  const uint8_t nonref[] = {0, 0, 0, 1, 0x01};
+  const uint8_t svc[] = {0, 0, 0, 1, 0x6E, 0x80, 0x00, 0x60};  // type 14, third extension byte: id 3
+  const uint8_t svc_short[] = {0, 0, 0, 1, 0x74, 0x80, 0x00};   // type 20 cut before the byte
+  const uint8_t sei[] = {0, 0, 0, 1, 0x06, 0xFF};
+  EXPECT_EQ(NalTemporalId(idr, sizeof idr), 0);
+  EXPECT_EQ(NalTemporalId(ref1, sizeof ref1), 1);
+  EXPECT_EQ(NalTemporalId(nonref, sizeof nonref), 2);
+  EXPECT_EQ(NalTemporalId(svc, sizeof svc), 3);
+  EXPECT_EQ(NalTemporalId(svc_short, sizeof svc_short), 0);
+  EXPECT_EQ(NalTemporalId(sei, sizeof sei), 0);
+  EXPECT_EQ(NalTemporalId(idr, 4), 0);
 }
 
 }  // namespace
