@@ -191,6 +191,7 @@ TEST(RelayProcessTest, InjectedLossIsMeasuredAndReportedOnTheTransportsThread) {
   Peer a(kTransportSessionVideo), b(kTransportSessionVideo);
   ASSERT_TRUE(a.Join(Video(relay.Port(), "alice")));
   ASSERT_TRUE(b.Join(Video(relay.Port(), "bob")));
+  ASSERT_TRUE(vzwire_test::SubscribeVideo(b.wrapper, "bob", "alice", a.sink));  // the server forwards only then
   const auto ssrc = static_cast<uint32_t>(a.sink.Events("confirm")[0].a);
   CByteStream stream(nullptr, 2048, false);
   for (uint16_t i = 0; i < 500; ++i) {
@@ -339,6 +340,7 @@ TEST(RelayProcessTest, JitterKeepsTheOrderAndReorderingBreaksIt) {
     Peer a(kTransportSessionVideo), b(kTransportSessionVideo);
     ASSERT_TRUE(a.Join(Video(relay.Port(), "alice")));
     ASSERT_TRUE(b.Join(Video(relay.Port(), "bob")));
+    ASSERT_TRUE(vzwire_test::SubscribeVideo(b.wrapper, "bob", "alice", a.sink));
     SendRtpRun(a, 200);
     ASSERT_TRUE(b.sink.WaitFor("rtp", 200));  // delayed, none lost
     const std::vector<int> sequences = SequencesReceived(b.sink);
