@@ -32,6 +32,7 @@ VseResult CPictureCounterSink::DeliverSample(IVideoSample* sample) {
   if (sample->GetFormat(&format) != VSE_S_OK || sample->GetPointer(&data) != VSE_S_OK ||
       sample->GetActualDataLength(&length) != VSE_S_OK || data == nullptr || format.width <= 0 ||
       format.height <= 0 || format.width > 8192 || format.height > 8192) {
+    VZ_LOG_ERROR("unreadable picture for [%s]", label_.c_str());
     return VSE_E_INVALIDARG;
   }
   const int32_t w = format.width;
@@ -40,11 +41,17 @@ VseResult CPictureCounterSink::DeliverSample(IVideoSample* sample) {
   std::vector<uint8_t> luma(static_cast<size_t>(w) * h);
   std::vector<uint8_t> rgb;
   if (format.video_type == kVideoTypeI420) {
-    if (length < w * h) return VSE_E_INVALIDARG;
+    if (length < w * h) {
+      VZ_LOG_ERROR("short picture for [%s]: %d bytes, type %d %dx%d", label_.c_str(), length, format.video_type, w, h);
+      return VSE_E_INVALIDARG;
+    }
     luma.assign(bytes, bytes + static_cast<size_t>(w) * h);
   } else if (format.video_type == kVideoTypeBgr24 || format.video_type == kVideoTypeBgr24BottomUp) {
     const int32_t stride = (w * 3 + 3) & ~3;
-    if (length < stride * h) return VSE_E_INVALIDARG;
+    if (length < stride * h) {
+      VZ_LOG_ERROR("short picture for [%s]: %d bytes, type %d %dx%d", label_.c_str(), length, format.video_type, w, h);
+      return VSE_E_INVALIDARG;
+    }
     if (!png_path_.empty()) rgb.resize(static_cast<size_t>(w) * h * 3);
     for (int32_t y = 0; y < h; ++y) {
       const int32_t src_row = format.video_type == kVideoTypeBgr24BottomUp ? h - 1 - y : y;
@@ -60,6 +67,7 @@ VseResult CPictureCounterSink::DeliverSample(IVideoSample* sample) {
       }
     }
   } else {
+    VZ_LOG_ERROR("picture of type %d not shown", format.video_type);
     return VSE_E_INVALIDARG;
   }
   const int64_t counter = ReadTestPatternCounter(luma.data(), w, w, h);
