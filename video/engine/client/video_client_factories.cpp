@@ -1,14 +1,15 @@
 #include <atomic>
 
 #include "video/engine/client/video_client_seams.h"
+#include "video/engine/client/vse_client_engine.h"
 
 namespace {
 
 IVZVideoSession* MakeSession(IVZVideoSessionSink* sink) { return CreateVZVideoSession(sink).release(); }
 
-// The library's own makers: the real session; the engine is installed by
-// the library once it has one.
-const VideoClientFactories kBuiltIn = {&MakeSession, nullptr};
+// The library's own makers: the session over the transport library and the
+// media engine.
+const VideoClientFactories kBuiltIn = {&MakeSession, &CreateVseClientEngine};
 std::atomic<const VideoClientFactories*> g_table{&kBuiltIn};
 
 }  // namespace

@@ -1,7 +1,6 @@
 #include "video/engine/receive/rtp_monitor.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 
 #include "common/trace_client.h"
@@ -87,15 +86,8 @@ VseResult CVseRtpMonitor::InputReceivedRtpData(const uint8_t* packet, int32_t le
     if (HasHeaderExtension(packet, length)) analysed = Analyse(packet, length, receive_ms, &reported);
     sink = sink_;
     if (!fec) {
-      const uint32_t ts_ms = vz::rtp::Load32(packet + 4) / 90;
-      int32_t d = 0;
-      if (media_packets_ > 0) {
-        d = static_cast<int32_t>(receive_ms - ts_ms) - static_cast<int32_t>(previous_receive_ - previous_ts_ms_);
-      }
-      jitter_ += (std::abs(d) - jitter_) / 16;
-      previous_ts_ms_ = ts_ms;
-      previous_receive_ = receive_ms;
-      ++media_packets_;
+      // Interarrival jitter of the RTP time stamps, in ms.
+      interarrival_.Input(vz::rtp::Load32(packet + 4) / 90, receive_ms);
     }
   }
   if (analysed && sink != nullptr) {
@@ -141,7 +133,7 @@ uint32_t CVseRtpMonitor::GetAnalysedCount() const {
 
 int32_t CVseRtpMonitor::GetJitter() const {
   std::lock_guard<std::mutex> hold(lock_);
-  return jitter_;
+  return interarrival_.jitter();
 }
 
 VseResult CVseRtpMonitor::SetSink(IRtpMonitorSink* sink) {

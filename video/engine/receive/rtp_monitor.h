@@ -98,10 +98,7 @@ class CVseRtpMonitor {
   CVseRtpMonitorManager* const owner_;
   mutable std::mutex lock_;
   IRtpMonitorSink* sink_ = nullptr;
-  int32_t jitter_ = 0;
-  uint32_t previous_ts_ms_ = 0;
-  uint32_t previous_receive_ = 0;
-  uint32_t media_packets_ = 0;
+  CJitterEstimator interarrival_;
   CBitRateEstimator bit_rate_;
   CJitterEstimator counter_jitter_;
   CDelayEstimator delay_;

@@ -2,11 +2,20 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstdint>
 
 namespace {
 
 // Milliseconds from `from` to `to`, negative when `to` is earlier.
 int32_t Since(uint32_t to, uint32_t from) { return static_cast<int32_t>(to - from); }
+
+// The times come from the network: sums and differences of two 32-bit
+// figures are taken in 64 bits and held inside the 32-bit range, so a
+// hostile send time bends a figure but never overflows it.
+int32_t Clamp32(int64_t v) {
+  return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
+}
+int64_t Abs64(int64_t v) { return v < 0 ? -v : v; }
 
 }  // namespace
 
@@ -41,10 +50,10 @@ void CBitRateEstimator::Input(int32_t length, uint32_t now_ms) {
 }
 
 void CJitterEstimator::Input(uint32_t sent_ms, uint32_t received_ms) {
-  int32_t d = 0;
-  if (started_) d = Since(received_ms, sent_ms) - Since(previous_received_, previous_sent_);
+  int64_t d = 0;
+  if (started_) d = int64_t{Since(received_ms, sent_ms)} - Since(previous_received_, previous_sent_);
   started_ = true;
-  jitter_ += (std::abs(d) - jitter_) / 16;
+  jitter_ = Clamp32(jitter_ + (Abs64(d) - jitter_) / 16);
   previous_sent_ = sent_ms;
   previous_received_ = received_ms;
 }
@@ -91,11 +100,11 @@ void CDelayEstimator::Input(uint32_t sent_ms, uint32_t received_ms) {
       }
     }
   }
-  const int32_t above = std::abs(diff - minimum_);
-  variation_ = (above + 15 * variation_) / 16;
+  const int32_t above = Clamp32(Abs64(int64_t{diff} - minimum_));
+  variation_ = Clamp32((int64_t{above} + 15 * int64_t{variation_}) / 16);
 
-  const int32_t step = Since(received_ms, previous_received_) - Since(sent_ms, previous_sent_);
-  const bool jittery = std::abs(step) > kJitteryMs;
+  const int64_t step = int64_t{Since(received_ms, previous_received_)} - Since(sent_ms, previous_sent_);
+  const bool jittery = Abs64(step) > kJitteryMs;
   previous_sent_ = sent_ms;
   previous_received_ = received_ms;
 
@@ -115,7 +124,7 @@ void CDelayEstimator::Input(uint32_t sent_ms, uint32_t received_ms) {
       high_count_ = 0;
     }
     swing_ = swing;
-    slow_ = (slow_ / 8) * 7 + diff / 8;
+    slow_ = Clamp32(int64_t{slow_ / 8} * 7 + diff / 8);
     ++long_count_;
     if (long_count_ >= 200) high_count_ = 0;
     return;
@@ -124,7 +133,7 @@ void CDelayEstimator::Input(uint32_t sent_ms, uint32_t received_ms) {
     JitteryEvent();
     return;
   }
-  calm_ = (calm_ / 4) * 3 + diff / 4;
+  calm_ = Clamp32(int64_t{calm_ / 4} * 3 + diff / 4);
   ++calm_count_;
   if (calm_count_ >= 15) jittery_count_ = 0;
 }

@@ -208,4 +208,18 @@ TEST(DelayEstimatorTest, JitteryPacketsKeepTheCalmCountDown) {
   EXPECT_EQ(delay.jittery_count(), 0);
 }
 
+TEST(DelayEstimatorTest, HostileSendTimesBendTheFiguresWithoutOverflow) {
+  CDelayEstimator delay;
+  CJitterEstimator jitter;
+  const uint32_t sends[] = {0x80000000u, 0x00000001u, 0x7FFFFFFFu, 0x80000001u, 0u, 0xFFFFFFFFu};
+  for (int round = 0; round < 40; ++round) {
+    const uint32_t sent = sends[round % 6];
+    const uint32_t received = 0x7FFFFFFFu + static_cast<uint32_t>(round);
+    delay.Input(sent, received);
+    jitter.Input(sent, received);
+    ASSERT_GE(delay.variation(), 0);
+    ASSERT_GE(jitter.jitter(), 0);
+  }
+}
+
 }  // namespace

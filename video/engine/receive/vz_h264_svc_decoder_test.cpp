@@ -184,14 +184,14 @@ TEST_F(DecoderWrapperTest, InitRefusalsAndParameters) {
   ASSERT_EQ(decoder->Init(7, 1), VSE_S_OK);
   EXPECT_EQ(decoder->output_format(), 0x80000005u);
   const vzh264::DecoderParam& p = Codec().last_param;
-  EXPECT_EQ(p.output_color_format, 23u);  // the codec gives I420; the wrapper converts
-  EXPECT_EQ(p.max_layer, 255);
-  EXPECT_EQ(p.error_concealment, 1);
-  EXPECT_EQ(p.bit_depth, 8u);
-  EXPECT_EQ(p.mode_code, 2u);
+  EXPECT_EQ(uint32_t{p.output_color_format}, 23u);  // the codec gives I420; the wrapper converts
+  EXPECT_EQ(int{p.max_layer}, 255);
+  EXPECT_EQ(int{p.error_concealment}, 1);
+  EXPECT_EQ(uint32_t{p.bit_depth}, 8u);
+  EXPECT_EQ(uint32_t{p.mode_code}, 2u);
   decoder->Uninit();
   ASSERT_EQ(decoder->Init(2, 3), VSE_S_OK);
-  EXPECT_EQ(Codec().last_param.mode_code, 1u);
+  EXPECT_EQ(uint32_t{Codec().last_param.mode_code}, 1u);
   decoder->Uninit();
 
   FakeLibrary::create_answer = 5;
