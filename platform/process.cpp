@@ -87,6 +87,8 @@ bool IsProcessAlive(int pid) {
   return ::kill(pid, 0) == 0 || errno == EPERM;
 }
 
+bool KillProcess(int pid) { return pid > 0 && ::kill(pid, SIGKILL) == 0; }
+
 int SpawnProcess(const std::string& path, const std::vector<std::string>& args, std::string* error) {
   int error_number = 0;
   const int pid = SpawnChild(path, args, SpawnOptions(), &error_number);

@@ -22,5 +22,8 @@ int SpawnProcess(const std::string& path, const std::vector<std::string>& args, 
 // Waits for a child; timeout_ms < 0 waits without limit. True when it ended;
 // `exit_code` gets its exit status, or 128 + signal when a signal ended it.
 bool WaitForProcess(int pid, int timeout_ms, int* exit_code);
+// Ends a process at once (SIGKILL); false when pid is not positive or the
+// signal could not be sent.
+bool KillProcess(int pid);
 
 }  // namespace vz

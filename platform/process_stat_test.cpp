@@ -25,6 +25,20 @@ TEST(ProcessStat, GivesTheParentOfALiveProcessAndNothingForADeadOne) {
   EXPECT_FALSE(ReadProcessStat(-5, &stat));
 }
 
+TEST(ProcessStat, CpuTimeGrowsWithWorkDone) {
+  ProcessStat before;
+  ASSERT_TRUE(ReadProcessStat(ProcessId(), &before));
+  // Spin until the kernel's accounting moves (one tick is at most 10 ms).
+  volatile uint64_t sink = 0;
+  ProcessStat after = before;
+  for (int round = 0; round < 2000 && after.cpu_ms == before.cpu_ms; ++round) {
+    for (int i = 0; i < 200000; ++i) sink = sink + static_cast<uint64_t>(i);
+    ASSERT_TRUE(ReadProcessStat(ProcessId(), &after));
+  }
+  EXPECT_GT(after.cpu_ms, before.cpu_ms);
+  EXPECT_LT(after.cpu_ms - before.cpu_ms, 60000u);
+}
+
 TEST(ProcessStat, AnEndedUnreapedChildReadsAsZombie) {
   const pid_t child = ::fork();
   if (child == 0) ::_exit(0);

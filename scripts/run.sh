@@ -1,31 +1,46 @@
 #!/usr/bin/env bash
 # The system's main job: a local meeting without a browser.
-#   scripts/run.sh [--keep]
+#   scripts/run.sh [--keep] [--display :N] [--size WxH] [--duration S]
 # Builds only the meeting's programs, installs them into a temporary prefix as
-# the install step places them, then plays the browser extension against the
-# installed vzbridge, which starts the installed VelzarHub: the start request,
-# the meeting config, a ping, an audio join (through the audio stand-in), mute,
-# leave and stop. Every message is printed both ways with a note on what it
-# shows; the run ends by checking that both programs ended in order and that
-# their log files hold lines in the log writer's format. The temporary folder
-# (install, sandbox, logs) is removed at the end unless --keep is given.
+# the install step places them, then runs two meetings against the installed
+# programs, each participant's browser extension played against its own
+# vzbridge, which starts its own VelzarHub:
+#  1. audio: the start request, the meeting config, a ping, an audio join
+#     (through the audio stand-in), mute, leave and stop, with a note on what
+#     each message shows; it ends by checking that both programs ended in
+#     order and that their log files hold lines in the log writer's format.
+#  2. screen sharing: vzrelay on loopback, a presenter who shares monitor 1 and
+#     an attendee who joins, on the user's display ($DISPLAY, or --display)
+#     or else on a private Xvfb of --size (1920x1080) showing a desktop picture
+#     of the demonstration's own; one line per stage, then the first-frame
+#     time, frames per second, latency, the presenter's CPU time and the PSNR
+#     between the attendee's rebuilt frame and the presenter's screen, both
+#     written as PNG files into the temporary folder.
+# Every message is printed both ways. The temporary folder (install,
+# sandboxes, logs, pictures) is removed at the end unless --keep is given.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 keep=0
-for arg in "$@"; do
-  case "$arg" in
+share_args=()
+while [ $# -gt 0 ]; do
+  case "$1" in
     --keep) keep=1 ;;
-    *) echo "usage: $0 [--keep]" >&2; exit 2 ;;
+    --display|--size|--duration)
+      [ $# -ge 2 ] || { echo "usage: $0 [--keep] [--display :N] [--size WxH] [--duration S]" >&2; exit 2; }
+      share_args+=("$1" "$2"); shift ;;
+    *) echo "usage: $0 [--keep] [--display :N] [--size WxH] [--duration S]" >&2; exit 2 ;;
   esac
+  shift
 done
 "$top/scripts/setup.sh"
-echo "building the meeting's programs (vzbridge, VelzarHub and the libraries it loads, the demonstration)"
+echo "building the meeting's programs (vzbridge, VelzarHub and the libraries it loads, vzrelay, the demonstrations)"
 "$top/scripts/build.sh" default meeting >/dev/null
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/velzar-meeting.XXXXXX")
 cleanup() {
   if [ $keep -eq 1 ]; then
-    echo "kept: $work (installed programs in prefix/bin, the programs' logs in sandbox/run/velzar)"
+    echo "kept: $work (installed programs in prefix/bin, the audio meeting's logs in sandbox/run/velzar, the"
+    echo "      sharing meeting's in sharing/presenter and sharing/attendee, its pictures in sharing/*.png)"
   else
     rm -rf "$work"
     echo "removed the temporary folder (run with --keep to keep the installed programs and their logs)"
@@ -38,4 +53,8 @@ for component in vzbridge VelzarHub; do
     --component "$component" >/dev/null
 done
 echo "installed into $work/prefix/bin: $(ls "$work/prefix/bin" | tr '\n' ' ')"
+echo "=== the audio meeting ==="
 "$top/build/default/bin/vzmeet_demo" --bin "$work/prefix/bin" --work "$work/sandbox" --check
+echo
+echo "=== the meeting with screen sharing ==="
+"$top/build/default/bin/vzshare_demo" --bin "$work/prefix/bin" --work "$work/sharing" "${share_args[@]}"

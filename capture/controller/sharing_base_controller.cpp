@@ -65,12 +65,21 @@ vz::ScreenSource* CSharingBaseController::CallerScreen() {
 
 MonitorList* CSharingBaseController::GetMonitorList() {
   vz::ScreenSource* screen = CallerScreen();
-  return screen ? monitors_.RefreshMonitors(*screen) : monitors_.monitor_list();
+  // The refresh takes the set's lock itself; the copy is taken under it so a
+  // refresh on the capture thread cannot tear it. The lock is not held over
+  // the refresh: the capture thread may wait on this thread with it held.
+  if (screen) monitors_.RefreshMonitors(*screen);
+  CScopedLock guard(monitors_.lock());
+  caller_monitors_ = *monitors_.monitor_list();
+  return &caller_monitors_;
 }
 
 ApplicationList* CSharingBaseController::GetWindowList() {
   vz::ScreenSource* screen = CallerScreen();
-  return screen ? monitors_.RefreshWindows(*screen) : monitors_.window_list();
+  if (screen) monitors_.RefreshWindows(*screen);
+  CScopedLock guard(monitors_.lock());
+  caller_windows_ = *monitors_.window_list();
+  return &caller_windows_;
 }
 
 int32_t CSharingBaseController::ShareMonitor(MonitorInfo* monitor, int32_t share) {

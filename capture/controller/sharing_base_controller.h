@@ -162,6 +162,10 @@ class CSharingBaseController : public CDsThread,
   const int32_t block_width_ = 128;
   const int32_t block_height_ = 128;
   std::unique_ptr<vz::ScreenSource> caller_screen_;   // the creating thread's connection
+  // What GetMonitorList / GetWindowList hand out: copies taken under the set's
+  // lock, so the capture thread's refreshes never write what the caller reads.
+  MonitorList caller_monitors_{};
+  ApplicationList caller_windows_{};
   std::unique_ptr<vz::ScreenSource> capture_screen_;  // the capture thread's ("input desktop")
   CMultiMonitor monitors_;
   CSharingRgnController regions_;

@@ -120,10 +120,15 @@ bool SegmentsCross(vz::Point a, vz::Point b, vz::Point c, vz::Point d) {
   const int64_t bax = int64_t{b.x} - a.x, bay = int64_t{b.y} - a.y;
   const int64_t dcx = int64_t{d.x} - c.x, dcy = int64_t{d.y} - c.y;
   const int64_t acx = int64_t{a.x} - c.x, acy = int64_t{a.y} - c.y;
-  const float den = static_cast<float>(bax * dcy - dcx * bay);
+  // Differences of two 32-bit coordinates reach 2^32, so their products do
+  // not fit 64-bit integers; the cross products are taken in double.
+  const auto cross = [](int64_t p, int64_t q, int64_t r, int64_t s) {
+    return static_cast<double>(p) * static_cast<double>(q) - static_cast<double>(r) * static_cast<double>(s);
+  };
+  const float den = static_cast<float>(cross(bax, dcy, dcx, bay));
   if (den == 0.0f) return false;
-  const float u = static_cast<float>(acy * dcx - acx * dcy) / den;
-  const float v = static_cast<float>(acy * bax - acx * bay) / den;
+  const float u = static_cast<float>(cross(acy, dcx, acx, dcy)) / den;
+  const float v = static_cast<float>(cross(acy, bax, acx, bay)) / den;
   return u >= 0.0f && u <= 1.0f && v >= 0.0f && v <= 1.0f;
 }
 

@@ -136,6 +136,11 @@ TEST(ElementTest, PeerSizedValuesDoNotOverflow) {
   EXPECT_FALSE(huge.hitTest({0, 0}));
   CDrawRectangle far({{-big, 0}, {big, 10}}, 0, 1, false, "a");
   EXPECT_TRUE(far.hitTest({0, 0}));
+  // A stroke across the whole coordinate range, probed far off its line: the
+  // cross products exceed 64-bit integers.
+  CDrawPoints across({{-big, -big}, {big, big}}, 0, 1, false, "a");
+  EXPECT_FALSE(across.hitTest({-big, big}));
+  EXPECT_TRUE(across.hitTest({0, 0}));
 }
 
 TEST(ElementTest, ClonesKeepIdAndKindAndResetUndoFields) {

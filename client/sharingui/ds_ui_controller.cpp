@@ -155,9 +155,18 @@ void CDSUIController::setRemoteControlIndicator(int32_t on) {
   SetRemoteControlIndicator(on != 0);
 }
 
-void CDSUIController::monitorShared(MonitorInfo*, uint8_t*) { VZ_LOG("monitorShared"); }
-void CDSUIController::monitorUnShared(MonitorInfo*) { VZ_LOG("monitorUnShared"); }
-void CDSUIController::monitorUpdated(MonitorInfo*, VzRect*) { VZ_LOG("monitorUpdated"); }
+// An attendee's rebuilt frames: no view of them here, only the diagnostic dump.
+void CDSUIController::monitorShared(MonitorInfo* monitor, uint8_t* pixels) {
+  VZ_LOG("monitorShared");
+  frame_dump_.Shared(monitor, pixels);
+}
+void CDSUIController::monitorUnShared(MonitorInfo* monitor) {
+  VZ_LOG("monitorUnShared");
+  frame_dump_.Unshared(monitor);
+}
+void CDSUIController::monitorUpdated(MonitorInfo* monitor, VzRect*) {
+  frame_dump_.Updated(monitor, vz::MonotonicUs());
+}
 void CDSUIController::mouseUpdated(CursorInfo*) { VZ_LOG("mouseUpdated"); }
 
 void CDSUIController::cleanUp() {

@@ -172,3 +172,38 @@ inline std::string SharingPayload(const std::string& filler) {
 }
 
 }  // namespace vzwire_test
+
+namespace vzwire_test {
+
+// A video subscription as a client sends it, in its command record:
+// `subscriber` wants `target`'s video at size type 2. The video server
+// forwards a member's RTP only to those that subscribed to it. Names of at
+// most 127 bytes.
+inline std::string VideoSubscribeRecord(const std::string& subscriber, const std::string& target) {
+  const std::string entry = std::string("\x52", 1) + static_cast<char>(target.size()) + target + "\xF0\x01\x02";
+  return std::string("\x00\x07\xA0\x01\x0B\xE2\x03", 7) + static_cast<char>(subscriber.size()) + subscriber +
+         "\xE2\x08" + static_cast<char>(entry.size()) + entry;
+}
+
+// Sends it through `wrapper` and waits until `target_sink` heard of it (the
+// server then forwards `target`'s RTP to the subscriber).
+template <typename Wrapper>
+bool SubscribeVideo(Wrapper& wrapper, const std::string& subscriber, const std::string& target,
+                    RecordingSink& target_sink) {
+  const std::string record = VideoSubscribeRecord(subscriber, target);
+  CByteStream stream(reinterpret_cast<const uint8_t*>(record.data()), static_cast<uint32_t>(record.size()), false);
+  if (wrapper.SendCommandData(&stream) != 1) return false;
+  // The server's notice: a subscribe (type 11) naming the subscriber.
+  const std::string notice("\x00\x07\xA0\x01\x0B", 5);
+  return target_sink.WaitUntil([&](const std::vector<SinkEvent>& events, const auto&) {
+    for (const SinkEvent& event : events) {
+      if (event.name == "command" && event.bytes.compare(0, 5, notice) == 0 &&
+          event.bytes.find(subscriber) != std::string::npos) {
+        return true;
+      }
+    }
+    return false;
+  });
+}
+
+}  // namespace vzwire_test

@@ -133,7 +133,10 @@ TEST_F(VzwireLoopbackTest, CutConnectionsReconnectAndConfirmAgainWithTheSameSsrc
   EXPECT_EQ(a.sink.Events("confirm")[1].a, ssrc_a);
   EXPECT_EQ(b.sink.Events("confirm")[1].a, ssrc_b);
 
-  // Media flows again after the reconnection, RTP as one record each.
+  // Media flows again after the reconnection, RTP as one record each (to a
+  // subscriber: the session ended when both were cut, and its subscriptions
+  // with it).
+  ASSERT_TRUE(vzwire_test::SubscribeVideo(b.wrapper, "bob", "alice", a.sink));
   CByteStream rtp(nullptr, 1024, false);
   std::vector<uint8_t> packet(12, 0);
   packet[0] = 0x80;

@@ -15,7 +15,7 @@ namespace {
 const char* const kXvfbPaths[] = {"/usr/bin/Xvfb", "/usr/local/bin/Xvfb"};
 }
 
-bool XvfbServer::Start(std::string* why) {
+bool XvfbServer::Start(std::string* why, int width, int height) {
   const char* path = nullptr;
   for (const char* candidate : kXvfbPaths) {
     if (access(candidate, X_OK) == 0) path = candidate;
@@ -25,6 +25,7 @@ bool XvfbServer::Start(std::string* why) {
     return false;
   }
   int fds[2];
+  const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
   if (pipe2(fds, O_CLOEXEC) != 0) {
     *why = "pipe failed";
     return false;
@@ -45,7 +46,7 @@ bool XvfbServer::Start(std::string* why) {
       dup2(devnull, 1);
       dup2(devnull, 2);
     }
-    execl(path, "Xvfb", "-displayfd", "3", "-screen", "0", "1280x1024x24", "-nolisten", "tcp", "-noreset",
+    execl(path, "Xvfb", "-displayfd", "3", "-screen", "0", screen.c_str(), "-nolisten", "tcp", "-noreset",
           static_cast<char*>(nullptr));
     _exit(127);
   }

@@ -14,9 +14,10 @@ class XvfbServer {
   XvfbServer(const XvfbServer&) = delete;
   XvfbServer& operator=(const XvfbServer&) = delete;
 
-  // Starts a 1280x1024x24 screen; false (with `why`) when Xvfb is missing or
-  // did not come up within a few seconds.
-  bool Start(std::string* why);
+  // Starts a 1280x1024x24 screen (or the size given); false (with `why`) when
+  // Xvfb is missing or did not come up within a few seconds.
+  bool Start(std::string* why, int width = 1280, int height = 1024);
+  int pid() const { return pid_; }
   // ":N", for XOpenDisplay or $DISPLAY.
   const std::string& display() const { return display_; }
 

@@ -11,7 +11,7 @@ bool ExtensionSession::Start(const std::string& host_path, const std::vector<std
 }
 
 bool ExtensionSession::Send(std::string_view message) {
-  std::fprintf(out_, "extension -> vzbridge: %.*s\n", static_cast<int>(message.size()), message.data());
+  std::fprintf(out_, "%s -> vzbridge: %.*s\n", name_.c_str(), static_cast<int>(message.size()), message.data());
   std::fflush(out_);
   return host_.WriteAll(FrameNativeMessage(message), 5000);
 }
@@ -22,7 +22,11 @@ bool ExtensionSession::Receive(std::string* message, int timeout_ms, bool* ended
   uint32_t announced = 0;
   if (ReadNativeMessage(source, &buffer_, &announced) != NativeReadResult::kMessage) return false;
   message->assign(buffer_.view());
-  std::fprintf(out_, "vzbridge -> extension: %s\n", message->c_str());
+  if (!show_logs_ && message->find("\"MEET_APP_LOG\"") != std::string::npos) {
+    ++hidden_logs_;
+    return true;
+  }
+  std::fprintf(out_, "vzbridge -> %s: %s\n", name_.c_str(), message->c_str());
   std::fflush(out_);
   return true;
 }

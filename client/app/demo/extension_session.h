@@ -14,6 +14,10 @@
 class ExtensionSession {
  public:
   explicit ExtensionSession(std::FILE* out) : out_(out) {}
+  // `name` stands for the extension in the transcript; without `show_logs`
+  // the programs' log lines (MEET_APP_LOG) are counted, not printed.
+  ExtensionSession(std::FILE* out, std::string name, bool show_logs)
+      : out_(out), name_(std::move(name)), show_logs_(show_logs) {}
 
   // Starts the host with this environment added.
   bool Start(const std::string& host_path, const std::vector<std::string>& environment);
@@ -25,9 +29,13 @@ class ExtensionSession {
   bool Receive(std::string* message, int timeout_ms, bool* ended);
   void CloseInput() { host_.CloseInput(); }
   bool WaitHostEnd(int timeout_ms, int* exit_code) { return host_.Wait(timeout_ms, exit_code); }
+  int hidden_logs() const { return hidden_logs_; }
 
  private:
   std::FILE* out_;
+  std::string name_ = "extension";
+  bool show_logs_ = true;
+  int hidden_logs_ = 0;
   vz::PipedChild host_;
   NativeMessageBuffer buffer_;
 };

@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "client/app/demo/extension_session.h"
-#include "common/text_scrambler.h"
+#include "client/app/demo/package_text.h"
 #include "platform/clock.h"
 #include "platform/process_stat.h"
 
@@ -51,21 +51,6 @@ bool ParseOptions(int argc, char** argv, Options* options) {
   return !options->bin.empty();
 }
 
-// The package text a start request carries, scrambled twice as the web page
-// sends it. With upgrades disabled, vzbridge starts the client named here
-// from its own folder without a version check.
-std::string PlainPackageText() {
-  return "application_pkg:/download/VelzarSetup.run;application_folder:VelzarMeet;application_ver:" VZ_DEMO_ADD_ON_VERSION
-         ";application_name:VelzarHub";
-}
-
-std::string PackageText() {
-  std::string once, twice;
-  vz::ScrambleHexText(PlainPackageText(), 4096, &once);
-  vz::ScrambleHexText(once, 4096, &twice);
-  return twice;
-}
-
 class Demo {
  public:
   explicit Demo(const Options& options) : options_(options), session_(stdout) {}
@@ -82,7 +67,7 @@ class Demo {
             "web page sends it; unscrambled it reads \"" + PlainPackageText() + "\".");
     Send(std::string("{\"type\":\"MEET_APP_REQUEST_START\",\"add_on_version\":\"") + VZ_DEMO_ADD_ON_VERSION +
          "\",\"domain\":\"http://127.0.0.1\",\"meetid\":\"" + kMeetId + "\",\"rosterid\":\"" + kRosterId +
-         "\",\"language\":\"en-us\",\"application_pkg\":\"" + PackageText() + "\"}");
+         "\",\"language\":\"en-us\",\"application_pkg\":\"" + ScrambledPackageText() + "\"}");
     if (!WaitFor("MEET_APP_STARTED")) return Fail("no MEET_APP_STARTED after the start request");
 
     Explain("VelzarHub runs and holds the pipe: from here on its log lines travel up the pipe too "

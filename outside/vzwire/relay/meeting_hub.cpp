@@ -208,28 +208,47 @@ void MeetingHub::HandleJoin(Member& member, const Frame& frame) {
 
 void MeetingHub::HandleMedia(Member& member, const Frame& frame) {
   Session& session = *member.session;
+  const uint8_t* data = frame.payload.data();
+  const size_t size = frame.payload.size();
+  if (session.role) {
+    const bool relay = frame.kind == FrameKind::kCommand ? session.role->OnCommand(session, member, data, size)
+                       : frame.kind == FrameKind::kRtcp  ? session.role->OnRtcp(session, member, data, size)
+                                                         : true;
+    // The role may have dropped the member or ended the session.
+    if (!relay || member.session != &session) return;
+  }
   uint32_t ssrc = 0;
   const bool is_rtp = frame.kind == FrameKind::kRtp;
-  if (is_rtp && frame.payload.size() >= kRtpRecordSsrcOffset + 4) {
-    PayloadReader reader(frame.payload.data() + kRtpRecordSsrcOffset, 4);
+  if (is_rtp && size >= kRtpRecordSsrcOffset + 4) {
+    PayloadReader reader(data + kRtpRecordSsrcOffset, 4);
     reader.GetU32(&ssrc);
   }
   const std::vector<Member*> members = session.members;  // a drop may change the list
   for (Member* other : members) {
     if (other == &member || other->link == nullptr) continue;
     if (is_rtp && !other->subscriptions.empty() && other->subscriptions.count(ssrc) == 0) continue;
-    if (frame.kind != FrameKind::kCommand && other->link->Backlog() > options_.media_backlog_limit) {
-      // Media is worth nothing late: a member that cannot keep up loses
-      // packets, not the session.
-      if (other->media_dropped++ % 1000 == 0) {
-        VZ_LOG("member %llu (%s) is behind by %zu bytes: media dropped (%llu so far)",
-               static_cast<unsigned long long>(other->id), other->join.roster_id.c_str(),
-               other->link->Backlog(), static_cast<unsigned long long>(other->media_dropped));
-      }
-      continue;
+    if (is_rtp && session.role && !session.role->WantsRtp(session, member, *other)) continue;
+    if (frame.kind == FrameKind::kCommand) {
+      SendTo(*other, frame.kind, data, size);
+    } else {
+      SendMedia(*other, frame.kind, data, size);
     }
-    SendTo(*other, frame.kind, frame.payload.data(), frame.payload.size());
   }
+}
+
+bool MeetingHub::SendMedia(Member& member, FrameKind kind, const uint8_t* data, size_t size) {
+  if (member.link == nullptr) return false;
+  if (member.link->Backlog() > options_.media_backlog_limit) {
+    // Media is worth nothing late: a member that cannot keep up loses
+    // packets, not the session.
+    if (member.media_dropped++ % 1000 == 0) {
+      VZ_LOG("member %llu (%s) is behind by %zu bytes: media dropped (%llu so far)",
+             static_cast<unsigned long long>(member.id), member.join.roster_id.c_str(), member.link->Backlog(),
+             static_cast<unsigned long long>(member.media_dropped));
+    }
+    return false;
+  }
+  return SendTo(member, kind, data, size);
 }
 
 bool MeetingHub::SendTo(Member& member, FrameKind kind, const uint8_t* data, size_t size) {

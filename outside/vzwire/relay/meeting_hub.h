@@ -73,6 +73,22 @@ class SessionRole {
   }
   // The member left or was dropped (still listed in the session).
   virtual void OnLeaving(Session& /*session*/, Member& /*member*/) {}
+  // A command record from `member`; true relays it unchanged to the others.
+  virtual bool OnCommand(Session& /*session*/, Member& /*member*/, const uint8_t* /*record*/,
+                         size_t /*size*/) {
+    return true;
+  }
+  // An RTCP record from `member`; true relays it to the others (through the
+  // media backlog rule), false when the role took care of it.
+  virtual bool OnRtcp(Session& /*session*/, Member& /*member*/, const uint8_t* /*record*/,
+                      size_t /*size*/) {
+    return true;
+  }
+  // Whether `to` is to get the RTP `from` sends. The members' own
+  // subscriptions (kSubscribe) and the backlog rule apply as well.
+  virtual bool WantsRtp(const Session& /*session*/, const Member& /*from*/, const Member& /*to*/) {
+    return true;
+  }
 };
 
 struct Session {
@@ -103,6 +119,10 @@ class MeetingHub {
   // Delivers to one member, dropping it when it cannot take the frame.
   // For the roles. False when the member was dropped.
   bool SendTo(Member& member, FrameKind kind, const uint8_t* data, size_t size);
+  // Delivers media (RTP, RTCP) to one member unless the member is behind
+  // by more than the media backlog limit (then the frame is dropped and
+  // counted). For the roles. False when not delivered.
+  bool SendMedia(Member& member, FrameKind kind, const uint8_t* data, size_t size);
   // Delivers to every member of the session but `except`.
   void SendToOthers(Session& session, const Member* except, FrameKind kind, const uint8_t* data,
                     size_t size);

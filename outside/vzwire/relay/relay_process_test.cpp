@@ -191,6 +191,7 @@ TEST(RelayProcessTest, InjectedLossIsMeasuredAndReportedOnTheTransportsThread) {
   Peer a(kTransportSessionVideo), b(kTransportSessionVideo);
   ASSERT_TRUE(a.Join(Video(relay.Port(), "alice")));
   ASSERT_TRUE(b.Join(Video(relay.Port(), "bob")));
+  ASSERT_TRUE(vzwire_test::SubscribeVideo(b.wrapper, "bob", "alice", a.sink));  // the server forwards only then
   const auto ssrc = static_cast<uint32_t>(a.sink.Events("confirm")[0].a);
   CByteStream stream(nullptr, 2048, false);
   for (uint16_t i = 0; i < 500; ++i) {
@@ -251,6 +252,22 @@ TEST(RelayProcessTest, ACutAfterSecondsGivesReconnectingThenANewConfirm) {
   ASSERT_TRUE(a.sink.WaitFor("reconnecting", 1, 10000));
   ASSERT_TRUE(a.sink.WaitFor("confirm", 2, 15000));
   EXPECT_EQ(a.sink.Events("confirm")[1].a, a.sink.Events("confirm")[0].a);  // the same SSRC again
+  EXPECT_TRUE(relay.Stop());
+}
+
+TEST(RelayProcessTest, ACutOfOneRosterLeavesTheOtherMembersJoined) {
+  RelayProcess relay;
+  ASSERT_TRUE(relay.Start({"--cut-after", "1", "--cut-for", "1", "--cut-roster", "bob"}));
+  Peer a(kTransportSessionVideo), b(kTransportSessionVideo);
+  ASSERT_TRUE(a.Join(Video(relay.Port(), "alice")));
+  ASSERT_TRUE(b.Join(Video(relay.Port(), "bob")));
+  ASSERT_TRUE(b.sink.WaitFor("reconnecting", 1, 10000));
+  ASSERT_TRUE(b.sink.WaitFor("confirm", 2, 15000));
+  // alice was never cut and still hears bob after his return.
+  ASSERT_EQ(b.wrapper.SendDataBinary(std::string("back")), 1);
+  ASSERT_TRUE(a.sink.WaitFor("binary", 1, 10000));
+  EXPECT_EQ(a.sink.Count("reconnecting"), 0u);
+  EXPECT_EQ(a.sink.Count("confirm"), 1u);
   EXPECT_TRUE(relay.Stop());
 }
 
@@ -323,6 +340,7 @@ TEST(RelayProcessTest, JitterKeepsTheOrderAndReorderingBreaksIt) {
     Peer a(kTransportSessionVideo), b(kTransportSessionVideo);
     ASSERT_TRUE(a.Join(Video(relay.Port(), "alice")));
     ASSERT_TRUE(b.Join(Video(relay.Port(), "bob")));
+    ASSERT_TRUE(vzwire_test::SubscribeVideo(b.wrapper, "bob", "alice", a.sink));
     SendRtpRun(a, 200);
     ASSERT_TRUE(b.sink.WaitFor("rtp", 200));  // delayed, none lost
     const std::vector<int> sequences = SequencesReceived(b.sink);

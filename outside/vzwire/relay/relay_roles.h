@@ -1,6 +1,6 @@
 #pragma once
 // The session roles the meeting server plays beyond relaying, installed on a
-// hub: the sharing server (when the build has the sharing protocol).
+// hub: the video server and the sharing server.
 #include "outside/vzwire/relay/meeting_hub.h"
 
 namespace vzrelay {

@@ -1,0 +1,59 @@
+#pragma once
+// One participant of the local meeting demonstration: the browser
+// extension's side of its own vzbridge (which starts its own VelzarHub), in
+// a sandbox of its own. A reader thread takes every message off the pipe as
+// it comes, so neither program ever waits on a full pipe; the caller waits
+// for messages of a type. Every message is printed (ExtensionSession),
+// log lines only counted.
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "client/app/demo/extension_session.h"
+
+class MeetingParticipant {
+ public:
+  // `name` names it in the transcript; `sandbox` is made (emptied first).
+  MeetingParticipant(std::string name, std::string sandbox);
+  // Ends both programs if they still run, and the reader.
+  ~MeetingParticipant();
+
+  bool PrepareSandbox();
+  const std::string& sandbox() const { return sandbox_; }
+  // Starts vzbridge with the sandbox's folders and `extra` environment.
+  bool Start(const std::string& bridge, const std::vector<std::string>& extra);
+  void Send(const std::string& message);
+  // Waits for a message of this type; false on time-out or when the
+  // programs ended first.
+  bool WaitFor(const std::string& type, int timeout_ms);
+  // Whether a message of this type arrived at any time so far.
+  bool Saw(const std::string& type);
+  // After the stop request: vzbridge's exit code 0 and VelzarHub gone.
+  bool WaitEnd(int timeout_ms, std::string* why);
+  // Ends both programs at once (a failed run).
+  void Kill();
+
+  int bridge_pid() const { return bridge_pid_; }
+  int hub_pid() const { return hub_pid_; }
+  std::string HubLog() const;
+  std::string BridgeLog() const;
+
+ private:
+  void ReadAll();
+
+  std::string name_;
+  std::string sandbox_;
+  ExtensionSession session_;
+  std::thread reader_;
+  std::mutex lock_;
+  std::condition_variable arrived_;
+  std::deque<std::string> types_;     // not yet waited for
+  std::vector<std::string> seen_;     // every type so far
+  bool ended_ = false;
+  int bridge_pid_ = -1;
+  int hub_pid_ = -1;
+};

@@ -1,0 +1,560 @@
+// vzshare_demo: a local meeting with screen sharing, without a browser. It
+// starts vzrelay (the local meeting server) on loopback and plays the browser
+// extension of two participants, each against its own vzbridge, which starts
+// its own VelzarHub in a sandbox of its own: the start request, the meeting
+// config, the roster, then the presenter's sharing request (share monitor 1
+// at once) and the attendee's, both naming the relay's address, port, token
+// and the session ids. It measures the first frame, frames per second while
+// a window moves, the change-to-frame latency and the presenter's CPU time,
+// writes the attendee's rebuilt frame beside a grab of the presenter's
+// screen as PNG files with the PSNR between them, then stops both.
+//
+//   vzshare_demo --bin <folder of vzbridge, VelzarHub, vzrelay> [--work <folder>]
+//                [--display :N] [--size WxH] [--duration S] [--min-psnr DB]
+//                [--cut-attendee-after S]
+//
+// Display: --display, else $DISPLAY, else a private Xvfb of --size. The
+// presenter's screen shows a desktop picture of the demonstration's own.
+// The attendee's frame comes from VelzarHub's diagnostic dump of its
+// rebuilt frame (VZ_SHARE_FRAME_DUMP). With --cut-attendee-after, vzrelay
+// cuts the attendee's connection that long after it started; the run then
+// also needs the attendee's reconnecting report, started again, and a
+// matching frame after that. Exit code 0 when every stage held.
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "client/app/demo/desktop_picture.h"
+#include "client/app/demo/frame_measures.h"
+#include "client/app/demo/meeting_participant.h"
+#include "client/app/demo/package_text.h"
+#include "client/sharingui/frame_dump.h"
+#include "platform/clock.h"
+#include "platform/piped_child_testlib.h"
+#include "platform/process_stat.h"
+#include "platform/screen/screen_source.h"
+#include "platform/ui/image.h"
+#include "platform/ui/xvfb_testlib.h"
+
+namespace {
+
+constexpr char kMeetId[] = "M2001";
+constexpr char kDsId[] = "DS-M2001";
+constexpr char kToken[] = "local-demo-token";
+constexpr int kStepTimeoutMs = 30000;
+// The exit code when no display is given and no Xvfb could be started.
+constexpr int kNoDisplay = 77;
+
+struct Options {
+  std::string bin;
+  std::string work;
+  std::string display;
+  int width = 1920;
+  int height = 1080;
+  int duration_s = 10;
+  double min_psnr = 35.0;
+  int cut_attendee_after_s = 0;  // vzrelay cuts the attendee's connection this long after it started
+};
+
+bool ParseOptions(int argc, char** argv, Options* options) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (i + 1 >= argc) return false;
+    const std::string value = argv[++i];
+    if (arg == "--bin") {
+      options->bin = value;
+    } else if (arg == "--work") {
+      options->work = value;
+    } else if (arg == "--display") {
+      options->display = value;
+    } else if (arg == "--size") {
+      if (std::sscanf(value.c_str(), "%dx%d", &options->width, &options->height) != 2 || options->width < 640 ||
+          options->height < 480 || options->width > 8192 || options->height > 8192) {
+        return false;
+      }
+    } else if (arg == "--duration") {
+      options->duration_s = std::atoi(value.c_str());
+      if (options->duration_s < 2 || options->duration_s > 3600) return false;
+    } else if (arg == "--cut-attendee-after") {
+      options->cut_attendee_after_s = std::atoi(value.c_str());
+      if (options->cut_attendee_after_s < 1 || options->cut_attendee_after_s > 3600) return false;
+    } else if (arg == "--min-psnr") {
+      options->min_psnr = std::atof(value.c_str());
+    } else {
+      return false;
+    }
+  }
+  return !options->bin.empty();
+}
+
+std::string Quote(const std::string& text) { return "\"" + text + "\""; }
+
+double Percentile(std::vector<double> values, double share) {
+  if (values.empty()) return 0;
+  std::sort(values.begin(), values.end());
+  const size_t index = std::min(values.size() - 1, static_cast<size_t>(share * static_cast<double>(values.size())));
+  return values[index];
+}
+
+// The desktop's clock, ticking on a thread of its own; the moving window
+// moves while `moving` is set.
+class DesktopTicker {
+ public:
+  explicit DesktopTicker(DesktopPicture& desktop) : desktop_(desktop) {
+    thread_ = std::thread([this] {
+      while (!stop_) {
+        const uint64_t now = vz::MonotonicMs();
+        desktop_.ShowTime(now);
+        {
+          std::lock_guard<std::mutex> hold(lock_);
+          shown_.push_back(now);
+        }
+        if (moving_) desktop_.Step();
+        vz::SleepMs(33);
+      }
+    });
+  }
+  // The times the clock showed (when each was put on the screen).
+  std::vector<uint64_t> Shown() {
+    std::lock_guard<std::mutex> hold(lock_);
+    return shown_;
+  }
+  ~DesktopTicker() { Stop(); }
+  void Stop() {
+    stop_ = true;
+    if (thread_.joinable()) thread_.join();
+  }
+  void SetMoving(bool moving) { moving_ = moving; }
+
+ private:
+  DesktopPicture& desktop_;
+  std::mutex lock_;
+  std::vector<uint64_t> shown_;
+  std::atomic<bool> stop_{false};
+  std::atomic<bool> moving_{false};
+  std::thread thread_;
+};
+
+class SharingDemo {
+ public:
+  explicit SharingDemo(const Options& options) : options_(options) {}
+
+  int Run() {
+    std::error_code error;
+    work_ = options_.work.empty() ? (std::filesystem::temp_directory_path(error) /
+                                     ("vzshare-demo-" + std::to_string(vz::MonotonicUs()))).string()
+                                  : std::filesystem::absolute(options_.work, error).string();
+    std::filesystem::create_directories(work_, error);
+    if (error) return Fail("setup", "cannot make the work folder " + work_, "");
+    const uint64_t start_ms = vz::MonotonicMs();
+
+    // Display and desktop picture.
+    std::string display = options_.display;
+    if (display.empty() && std::getenv("DISPLAY") != nullptr) display = std::getenv("DISPLAY");
+    std::string why;
+    if (display.empty()) {
+      xvfb_ = std::make_unique<vz::XvfbServer>();
+      if (!xvfb_->Start(&why, options_.width, options_.height)) {
+        const int code = Fail("display", why, "");
+        return why.find("not installed") != std::string::npos ? kNoDisplay : code;
+      }
+      display = xvfb_->display();
+      Stage("display", "started Xvfb " + display + " of " + std::to_string(options_.width) + "x" +
+                           std::to_string(options_.height));
+    } else {
+      Stage("display", "using " + display);
+    }
+    display_ = display;
+    desktop_ = DesktopPicture::Open(display, &why);
+    if (!desktop_) return Fail("desktop picture", why, "");
+    ticker_ = std::make_unique<DesktopTicker>(*desktop_);
+    Stage("desktop picture", std::to_string(desktop_->width()) + "x" + std::to_string(desktop_->height()) +
+                                 ", a clock at the bottom left that changes every 33 ms");
+
+    // The relay.
+    relay_ = std::make_unique<vz::PipedChild>();
+    const std::string relay_path = options_.bin + "/vzrelay";
+    std::vector<std::string> relay_args = {"vzrelay", "--port", "0"};
+    if (options_.cut_attendee_after_s > 0) {
+      relay_args.insert(relay_args.end(), {"--cut-after", std::to_string(options_.cut_attendee_after_s), "--cut-for",
+                                           "1", "--cut-roster", "R2"});
+    }
+    if (!relay_->Start(relay_path, relay_args, {})) return Fail("relay", "cannot start " + relay_path, "");
+    std::string line;
+    char c = 0;
+    while (line.size() < 200 && relay_->ReadExactly(&c, 1, 10000) && c != '\n') line.push_back(c);
+    const std::string prefix = "vzrelay listening on 127.0.0.1:";
+    if (line.compare(0, prefix.size(), prefix) != 0) return Fail("relay", "vzrelay said [" + line + "]", "");
+    port_ = std::atoi(line.c_str() + prefix.size());
+    Stage("relay up", "vzrelay (process " + std::to_string(relay_->Pid()) + ") on 127.0.0.1:" + std::to_string(port_));
+
+    // Both participants' programs.
+    dump_path_ = work_ + "/attendee-frame.vzfd";
+    presenter_ = std::make_unique<MeetingParticipant>("presenter", work_ + "/presenter");
+    attendee_ = std::make_unique<MeetingParticipant>("attendee", work_ + "/attendee");
+    std::remove(dump_path_.c_str());
+    if (!StartParticipant(*presenter_, "R1", {"DISPLAY=" + display})) return Fail("presenter start", why_, "");
+    if (!StartParticipant(*attendee_, "R2", {"DISPLAY=" + display, "VZ_SHARE_FRAME_DUMP=" + dump_path_})) {
+      return Fail("attendee start", why_, "");
+    }
+
+    // Sharing: the presenter shares monitor 1 at once, the attendee joins.
+    const uint64_t share_ms = vz::MonotonicMs();
+    presenter_->Send(SharingRequest("DS_SESSION_REQUEST_QUICKSTART", "R1", true));
+    if (!presenter_->WaitFor("DS_SESSION_RESPONSE_STARTED", kStepTimeoutMs)) {
+      return Fail("presenter joined", "no DS_SESSION_RESPONSE_STARTED for the presenter", presenter_->HubLog());
+    }
+    Stage("presenter joined", "sharing monitor 1, " + Ms(vz::MonotonicMs() - share_ms));
+    const uint64_t join_ms = vz::MonotonicMs();
+    attendee_->Send(SharingRequest("DS_SESSION_REQUEST_START", "R2", false));
+    if (!attendee_->WaitFor("DS_SESSION_RESPONSE_STARTED", kStepTimeoutMs)) {
+      return Fail("attendee joined", "no DS_SESSION_RESPONSE_STARTED for the attendee", attendee_->HubLog());
+    }
+    Stage("attendee joined", Ms(vz::MonotonicMs() - join_ms));
+    FrameDumpHeader header{};
+    while (!ReadFrameDumpHeader(dump_path_, &header)) {
+      if (vz::MonotonicMs() - join_ms > kStepTimeoutMs) {
+        return Fail("first frame", "the attendee wrote no rebuilt frame", attendee_->HubLog());
+      }
+      vz::SleepMs(5);
+    }
+    first_frame_ms_ = vz::MonotonicMs() - join_ms;
+    Stage("first frame", Ms(first_frame_ms_) + " after the attendee's join request, " + std::to_string(header.width) +
+                             "x" + std::to_string(header.height));
+
+    if (!Measure()) return Fail("frames", why_, attendee_->HubLog());
+    if (options_.cut_attendee_after_s > 0 && !Reconnected()) return Fail("reconnect", why_, attendee_->HubLog());
+    if (!Compare()) return Fail("compare", why_, attendee_->HubLog());
+
+    // Stop: the sharing, then both programs.
+    presenter_->Send(std::string("{\"type\":\"DS_SESSION_REQUEST_STOP\",\"action\":{\"ds_conf\":{\"conf_id\":") +
+                     Quote(kMeetId) + "}}}");
+    attendee_->Send(std::string("{\"type\":\"DS_SESSION_REQUEST_STOP\",\"action\":{\"ds_conf\":{\"conf_id\":") +
+                    Quote(kMeetId) + "}}}");
+    if (!presenter_->WaitFor("DS_SESSION_RESPONSE_STOPPED", kStepTimeoutMs)) {
+      return Fail("stop", "the presenter's sharing did not report stopped", presenter_->HubLog());
+    }
+    if (!attendee_->WaitFor("DS_SESSION_RESPONSE_STOPPED", kStepTimeoutMs)) {
+      return Fail("stop", "the attendee's sharing did not report stopped", attendee_->HubLog());
+    }
+    for (MeetingParticipant* participant : {presenter_.get(), attendee_.get()}) {
+      participant->Send("{\"type\":\"MEET_APP_REQUEST_STOP\"}");
+    }
+    for (MeetingParticipant* participant : {presenter_.get(), attendee_.get()}) {
+      if (!participant->WaitEnd(kStepTimeoutMs, &why)) return Fail("stop", why, participant->HubLog());
+    }
+    Stage("stopped", "both VelzarHubs and vzbridges ended");
+    ticker_.reset();
+    relay_.reset();
+
+    std::printf("\nsummary\n");
+    std::printf("  display           %s (%dx%d)%s\n", display.c_str(), desktop_->width(), desktop_->height(),
+                xvfb_ ? ", a private Xvfb" : "");
+    std::printf("  first frame       %llu ms after the attendee's join request\n",
+                static_cast<unsigned long long>(first_frame_ms_));
+    std::printf("  frames            %.1f per second while a window moves\n", fps_);
+    std::printf("  latency           p50 %.0f ms, p95 %.0f ms (over %zu clock changes)\n", Percentile(latencies_, 0.5),
+                Percentile(latencies_, 0.95), latencies_.size());
+    std::printf("  presenter CPU     %.0f ms per second of sharing\n", cpu_per_second_);
+    std::printf("  PSNR              %.1f dB inside the sharing border (at least %.1f asked), %.1f dB whole\n", psnr_,
+                options_.min_psnr, whole_psnr_);
+    std::printf("  pictures          %s/presenter-screen.png, %s/attendee-frame.png\n", work_.c_str(), work_.c_str());
+    std::printf("  logs              %s, %s\n", presenter_->HubLog().c_str(), attendee_->HubLog().c_str());
+    std::printf("  total             %s\n", Ms(vz::MonotonicMs() - start_ms).c_str());
+    std::printf("local meeting with sharing: passed\n");
+    return 0;
+  }
+
+ private:
+  static std::string Ms(uint64_t ms) { return std::to_string(ms) + " ms"; }
+
+  void Stage(const std::string& stage, const std::string& detail) {
+    std::printf("\n== %s: %s\n", stage.c_str(), detail.c_str());
+    std::fflush(stdout);
+  }
+
+  std::string SharingRequest(const char* type, const char* roster, bool presenter) const {
+    return std::string("{\"type\":\"") + type + "\",\"action\":{\"ds_conf\":{\"conf_id\":" + Quote(kMeetId) +
+           ",\"server_addr\":\"127.0.0.1\",\"server_ip\":\"127.0.0.1\",\"port\":" + std::to_string(port_) +
+           ",\"token\":" + Quote(kToken) + "},\"ds_state\":{\"id\":" + Quote(roster) + ",\"ds_id\":" + Quote(kDsId) +
+           ",\"is_presenter\":" + (presenter ? "1" : "0") + "}}}";
+  }
+
+  bool StartParticipant(MeetingParticipant& participant, const char* roster, const std::vector<std::string>& extra) {
+    if (!participant.PrepareSandbox()) {
+      why_ = "cannot make the sandbox " + participant.sandbox();
+      return false;
+    }
+    if (!participant.Start(options_.bin + "/vzbridge", extra)) {
+      why_ = "cannot start vzbridge";
+      return false;
+    }
+    participant.Send("{\"type\":\"MEET_APP_UPGRADEDISABLED\"}");
+    participant.Send(std::string("{\"type\":\"MEET_APP_REQUEST_START\",\"add_on_version\":\"") +
+                     VZ_DEMO_ADD_ON_VERSION + "\",\"domain\":\"http://127.0.0.1\",\"meetid\":" + Quote(kMeetId) +
+                     ",\"rosterid\":" + Quote(roster) + ",\"language\":\"en-us\",\"application_pkg\":\"" +
+                     ScrambledPackageText() + "\"}");
+    if (!participant.WaitFor("MEET_APP_STARTED", kStepTimeoutMs)) {
+      why_ = "no MEET_APP_STARTED after the start request";
+      return false;
+    }
+    participant.Send("{\"type\":\"APP_MEET_CONFIG\",\"conf\":{\"MEET_WITHOUT_AUDIO\":false,"
+                     "\"MEET_WITHOUT_VIDEO\":false,\"MEET_WITHOUT_SHARING\":false,"
+                     "\"MEET_WITHOUT_REMOTECONTROL\":false}}");
+    participant.Send("{\"type\":\"APP_ROSTERS_CMD_JOINED\",\"action\":{\"rosters\":["
+                     "{\"id\":\"R1\",\"user\":{\"name\":\"Pat Presenter\"},\"is_host\":true,\"is_presenter\":true},"
+                     "{\"id\":\"R2\",\"user\":{\"name\":\"Ada Attendee\"},\"is_presenter\":false}]}}");
+    participant.Send(std::string("{\"type\":\"APP_REQUEST_PING\",\"action\":{\"conf_id\":") + Quote(kMeetId) + "}}");
+    if (!participant.WaitFor("APP_RESPONSE_PONG", kStepTimeoutMs)) {
+      why_ = "the ping after the meeting config and roster was not answered";
+      return false;
+    }
+    Stage(roster[1] == '1' ? "presenter started" : "attendee started",
+          "vzbridge " + std::to_string(participant.bridge_pid()) + ", VelzarHub " +
+              std::to_string(participant.hub_pid()) + ", sandbox " + participant.sandbox());
+    return true;
+  }
+
+  // Frames per second and change-to-frame latency while a window moves and
+  // the clock ticks; the presenter's CPU time over the same span.
+  bool Measure() {
+    vz::ProcessStat before, after;
+    if (!vz::ReadProcessStat(presenter_->hub_pid(), &before)) {
+      why_ = "cannot read the presenter's CPU time";
+      return false;
+    }
+    ticker_->SetMoving(true);
+    const uint64_t start = vz::MonotonicMs();
+    uint32_t first_sequence = 0, last_sequence = 0, last_stamp = 0;
+    std::vector<Seen> seen;
+    uint64_t next_line = start + 1000;
+    std::vector<uint8_t> cells;
+    while (vz::MonotonicMs() - start < static_cast<uint64_t>(options_.duration_s) * 1000) {
+      FrameDumpHeader header{};
+      if (ReadFrameDumpHeader(dump_path_, &header) && header.sequence != last_sequence) {
+        if (first_sequence == 0) first_sequence = header.sequence;
+        last_sequence = header.sequence;
+        uint32_t stamp = 0;
+        if (ReadFrameDumpRect(dump_path_, header, desktop_->stamp_x(), desktop_->stamp_y(), StampLayout::kWidth,
+                              StampLayout::kHeight, &cells) &&
+            ReadStamp(cells.data(), StampLayout::kWidth, StampLayout::kHeight, 0, 0, &stamp) && stamp != last_stamp) {
+          last_stamp = stamp;
+          seen.push_back({header.written_us / 1000, stamp});
+          Latencies(start, seen);
+        }
+      }
+      if (vz::MonotonicMs() >= next_line) {
+        next_line += 1000;
+        const double seconds = static_cast<double>(vz::MonotonicMs() - start) / 1000.0;
+        std::printf("== frames: %.1f per second, latency p50 %.0f ms p95 %.0f ms\n",
+                    static_cast<double>(last_sequence - first_sequence) / seconds, Percentile(latencies_, 0.5),
+                    Percentile(latencies_, 0.95));
+        std::fflush(stdout);
+      }
+      vz::SleepMs(3);
+    }
+    const double seconds = static_cast<double>(vz::MonotonicMs() - start) / 1000.0;
+    ticker_->SetMoving(false);
+    if (!vz::ReadProcessStat(presenter_->hub_pid(), &after)) {
+      why_ = "cannot read the presenter's CPU time";
+      return false;
+    }
+    fps_ = static_cast<double>(last_sequence - first_sequence) / seconds;
+    cpu_per_second_ = static_cast<double>(after.cpu_ms - before.cpu_ms) / seconds;
+    if (last_sequence == first_sequence) {
+      why_ = "the attendee's frame did not change while a window moved";
+      return false;
+    }
+    if (latencies_.empty()) {
+      why_ = "the clock's stamp was never read from the attendee's frame";
+      return false;
+    }
+    char rate[96];
+    std::snprintf(rate, sizeof(rate), "%.1f frames per second rebuilt by the attendee while a window moved", fps_);
+    Stage("fps", rate);
+    char text[96];
+    std::snprintf(text, sizeof(text), "p50 %.0f ms, p95 %.0f ms over %zu clock changes", Percentile(latencies_, 0.5),
+                  Percentile(latencies_, 0.95), latencies_.size());
+    Stage("latency", text);
+    return true;
+  }
+
+  // The relay cuts the attendee's connection: the web page hears the
+  // attendee connecting again, then started, and frames flow again.
+  bool Reconnected() {
+    if (!attendee_->WaitFor("DS_SESSION_RESPONSE_CONNECTING", kStepTimeoutMs)) {
+      why_ = "the attendee never reported reconnecting after the relay cut its connection";
+      return false;
+    }
+    const uint64_t cut_ms = vz::MonotonicMs();
+    Stage("reconnecting", "the relay cut the attendee's connection; the web page heard DS_SESSION_RESPONSE_CONNECTING");
+    if (!attendee_->WaitFor("DS_SESSION_RESPONSE_STARTED", kStepTimeoutMs)) {
+      why_ = "the attendee did not report started again after the cut";
+      return false;
+    }
+    Stage("attendee joined again", "the web page heard DS_SESSION_RESPONSE_STARTED");
+    FrameDumpHeader before{}, after{};
+    ReadFrameDumpHeader(dump_path_, &before);
+    while (!ReadFrameDumpHeader(dump_path_, &after) || after.sequence == before.sequence) {
+      if (vz::MonotonicMs() - cut_ms > kStepTimeoutMs) {
+        why_ = "no rebuilt frame after the attendee joined again";
+        return false;
+      }
+      vz::SleepMs(5);
+    }
+    Stage("frames again", "the attendee rebuilds frames again");
+    return true;
+  }
+
+  struct Seen {
+    uint64_t written_ms;  // when the attendee wrote the frame
+    uint32_t stamp;       // the clock time the frame shows
+  };
+
+  // Change-to-frame latency: for each time the clock changed on the
+  // presenter's screen, until the first attendee frame that shows that
+  // change or a later one. Changes the frames have not caught up with yet
+  // are left out.
+  void Latencies(uint64_t since_ms, const std::vector<Seen>& seen) {
+    latencies_.clear();
+    for (uint64_t shown : ticker_->Shown()) {
+      if (shown < since_ms) continue;
+      for (const Seen& frame : seen) {
+        if (frame.stamp >= static_cast<uint32_t>(shown)) {
+          if (frame.written_ms >= shown) latencies_.push_back(static_cast<double>(frame.written_ms - shown));
+          break;
+        }
+      }
+    }
+  }
+
+  // With the screen still (the clock stopped), the attendee's frame beside a
+  // grab of the presenter's first monitor.
+  bool Compare() {
+    ticker_->Stop();
+    auto screen = vz::OpenX11ScreenSource(vz::X11ScreenOptions{display_, true});
+    if (!screen) {
+      why_ = "cannot open the presenter's screen";
+      return false;
+    }
+    std::vector<vz::ScreenMonitor> monitors = screen->Monitors();
+    const vz::ScreenRect bounds = monitors.empty() ? screen->Bounds() : monitors.front().bounds;
+    const uint64_t deadline = vz::MonotonicMs() + 10000;
+    vz::ScreenPixels grab;
+    DumpedFrame frame;
+    for (;;) {
+      vz::SleepMs(500);
+      if (!screen->ReadPixels(bounds, &grab)) {
+        why_ = "cannot grab the presenter's screen";
+        return false;
+      }
+      if (!ReadFrameDump(dump_path_, &frame, &why_)) return false;
+      if (static_cast<int>(frame.header.width) != grab.width || static_cast<int>(frame.header.height) != grab.height) {
+        why_ = "the attendee's frame is " + std::to_string(frame.header.width) + "x" +
+               std::to_string(frame.header.height) + ", the screen " + std::to_string(grab.width) + "x" +
+               std::to_string(grab.height);
+        return false;
+      }
+      std::vector<uint8_t> packed(static_cast<size_t>(grab.width) * grab.height * 4);
+      for (int y = 0; y < grab.height; ++y) {
+        std::copy_n(grab.Row(y), static_cast<size_t>(grab.width) * 4, packed.data() + static_cast<size_t>(y) * grab.width * 4);
+      }
+      whole_psnr_ = FramePsnr(packed.data(), frame.bgra.data(), static_cast<size_t>(grab.width) * grab.height);
+      psnr_ = InnerPsnr(packed.data(), frame.bgra.data(), grab.width, grab.height);
+      if (psnr_ >= options_.min_psnr || vz::MonotonicMs() > deadline) {
+        WritePng(packed.data(), grab.width, grab.height, work_ + "/presenter-screen.png");
+        WritePng(frame.bgra.data(), grab.width, grab.height, work_ + "/attendee-frame.png");
+        break;
+      }
+    }
+    char text[200];
+    std::snprintf(text, sizeof(text),
+                  "PSNR %.1f dB between the attendee's frame and the presenter's screen inside the sharing border "
+                  "(%.1f dB with it)", psnr_, whole_psnr_);
+    Stage("compare", text);
+    if (psnr_ < options_.min_psnr) {
+      why_ = std::string(text) + ", below the " + std::to_string(options_.min_psnr) + " dB asked";
+      return false;
+    }
+    return true;
+  }
+
+  // The presenter's screen carries the sharing border, a saturated frame a
+  // few pixels wide along the edges that the tiles' JPEG coding rings around
+  // within its 8x8 blocks; the comparison that gates the run leaves those
+  // blocks out and keeps everything inside them.
+  static double InnerPsnr(const uint8_t* a, const uint8_t* b, int width, int height) {
+    constexpr int kMargin = 8;
+    if (width <= 2 * kMargin || height <= 2 * kMargin) return FramePsnr(a, b, static_cast<size_t>(width) * height);
+    std::vector<uint8_t> inner_a, inner_b;
+    const size_t row_bytes = static_cast<size_t>(width - 2 * kMargin) * 4;
+    for (int y = kMargin; y < height - kMargin; ++y) {
+      const size_t offset = (static_cast<size_t>(y) * width + kMargin) * 4;
+      inner_a.insert(inner_a.end(), a + offset, a + offset + row_bytes);
+      inner_b.insert(inner_b.end(), b + offset, b + offset + row_bytes);
+    }
+    return FramePsnr(inner_a.data(), inner_b.data(), inner_a.size() / 4);
+  }
+
+  static void WritePng(const uint8_t* bgra, int width, int height, const std::string& path) {
+    vz::Image image(width, height);
+    for (int y = 0; y < height; ++y) {
+      for (int x = 0; x < width; ++x) {
+        const uint8_t* p = bgra + (static_cast<size_t>(y) * width + x) * 4;
+        image.data()[static_cast<size_t>(y) * width + x] = 0xFF000000u | (uint32_t{p[2]} << 16) | (uint32_t{p[1]} << 8) | p[0];
+      }
+    }
+    if (!image.WritePngFile(path)) std::printf("(could not write %s)\n", path.c_str());
+  }
+
+  int Fail(const std::string& stage, const std::string& why, const std::string& log) {
+    std::printf("\nFAILED at the stage \"%s\": %s\n", stage.c_str(), why.c_str());
+    if (!log.empty()) std::printf("read the log %s\n", log.c_str());
+    if (!work_.empty()) std::printf("the work folder with both sandboxes is %s\n", work_.c_str());
+    // Nothing is left running: both programs of each participant, the relay,
+    // the desktop's clock and the Xvfb end with this object.
+    if (presenter_) presenter_->Kill();
+    if (attendee_) attendee_->Kill();
+    return 1;
+  }
+
+  Options options_;
+  std::string work_;
+  std::string display_;
+  std::string dump_path_;
+  std::string why_;
+  int32_t port_ = 0;
+  std::unique_ptr<vz::XvfbServer> xvfb_;
+  std::unique_ptr<DesktopPicture> desktop_;
+  std::unique_ptr<DesktopTicker> ticker_;
+  std::unique_ptr<vz::PipedChild> relay_;
+  std::unique_ptr<MeetingParticipant> presenter_;
+  std::unique_ptr<MeetingParticipant> attendee_;
+  uint64_t first_frame_ms_ = 0;
+  double fps_ = 0;
+  double cpu_per_second_ = 0;
+  double psnr_ = 0;
+  double whole_psnr_ = 0;
+  std::vector<double> latencies_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  if (!ParseOptions(argc, argv, &options)) {
+    std::fprintf(stderr,
+                 "usage: %s --bin <folder of vzbridge, VelzarHub, vzrelay> [--work <folder>] [--display :N]\n"
+                 "          [--size WxH] [--duration S] [--min-psnr DB] [--cut-attendee-after S]\n",
+                 argv[0]);
+    return 2;
+  }
+  return SharingDemo(options).Run();
+}

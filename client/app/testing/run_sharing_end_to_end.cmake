@@ -1,0 +1,54 @@
+# The sharing end-to-end test: installs the build into a fresh prefix as the
+# install step places it, then runs the local meeting with screen sharing
+# (two participants, vzrelay) on a private Xvfb, and checks that nothing of
+# it is left running afterwards.
+# Inputs: VZ_BUILD_DIR, VZ_WORK_DIR, VZ_DEMO, VZ_DEMO_ARGS (a list, optional).
+file(REMOVE_RECURSE "${VZ_WORK_DIR}")
+file(MAKE_DIRECTORY "${VZ_WORK_DIR}")
+set(prefix "${VZ_WORK_DIR}/prefix")
+foreach(component vzbridge VelzarHub)
+  execute_process(
+    COMMAND ${CMAKE_COMMAND} -E env XDG_CONFIG_HOME=${VZ_WORK_DIR}/install-config HOME=${VZ_WORK_DIR}
+            ${CMAKE_COMMAND} --install "${VZ_BUILD_DIR}" --prefix "${prefix}" --component ${component}
+    RESULT_VARIABLE result
+    OUTPUT_VARIABLE output
+    ERROR_VARIABLE output)
+  if(NOT result EQUAL 0)
+    message(FATAL_ERROR "the install step of ${component} failed:\n${output}")
+  endif()
+endforeach()
+
+# The sandboxes hold the programs' pipe sockets, whose paths must fit a
+# socket address: keep them short, whatever the build folder's path.
+string(MD5 work_hash "${VZ_WORK_DIR}")
+string(SUBSTRING "${work_hash}" 0 12 work_hash)
+set(sandbox "/tmp/vzs-${work_hash}")
+file(REMOVE_RECURSE "${sandbox}")
+execute_process(
+  COMMAND ${CMAKE_COMMAND} -E env --unset=DISPLAY
+          "${VZ_DEMO}" --bin "${prefix}/bin" --work "${sandbox}" --size 1920x1080 --duration 3 ${VZ_DEMO_ARGS}
+  RESULT_VARIABLE result
+  OUTPUT_VARIABLE output
+  ERROR_VARIABLE output
+  TIMEOUT 150)
+message("${output}")
+
+# Nothing started from the prefix may outlive the run.
+execute_process(COMMAND ps -eo pid=,args= OUTPUT_VARIABLE processes)
+string(REPLACE "\n" ";" processes "${processes}")
+foreach(process IN LISTS processes)
+  if(process MATCHES "${prefix}/bin/")
+    message(FATAL_ERROR "left running after the run: ${process}")
+  endif()
+endforeach()
+if(result EQUAL 77)
+  message("Xvfb is not installed: the sharing end-to-end test is skipped")
+  return()
+endif()
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "the sharing end-to-end run failed (${result})")
+endif()
+if(output MATCHES "ERROR: (Address|Leak)Sanitizer|runtime error:")
+  message(FATAL_ERROR "a sanitizer reported a fault during the sharing end-to-end run")
+endif()
+file(REMOVE_RECURSE "${sandbox}")

@@ -1,0 +1,148 @@
+// The video server's answers through a vzrelay process and the transport
+// library, as the video session uses them.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "avdef.pb.h"
+#include "common/byte_stream.h"
+#include "common/transport_records.h"
+#include "contracts/vz_transport_wrapper.h"
+#include "outside/vzwire/recording_sink_testlib.h"
+#include "outside/vzwire/relay/relay_process_testlib.h"
+
+namespace {
+
+using vzrelay_test::RelayProcess;
+using vzwire_test::RecordingSink;
+using vzwire_test::SessionRecord;
+
+struct Member {
+  RecordingSink sink;
+  CVzTransportWrapper wrapper;
+  uint32_t ssrc = 0;
+  Member() { EXPECT_TRUE(wrapper.CreateInstance(&sink, kTransportSessionVideo)); }
+  bool Join(uint16_t port, const std::string& roster) {
+    SessionRecord record;
+    record.ServerAddr("127.0.0.1").TcpPort(port).MeetId("meet-v").RosterId(roster).Token("tok");
+    if (wrapper.Join(record.Data(), nullptr, &sink) != 1 || !sink.WaitFor("confirm")) return false;
+    ssrc = static_cast<uint32_t>(sink.Events("confirm")[0].a);
+    return true;
+  }
+  void Send(const AvData& message) {
+    const std::string bytes = message.SerializeAsString();
+    CByteStream stream(nullptr, 1024, false);
+    ASSERT_TRUE(WriteCommandRecord(&stream, reinterpret_cast<const uint8_t*>(bytes.data()),
+                                   static_cast<uint32_t>(bytes.size())));
+    ASSERT_EQ(wrapper.SendCommandData(&stream), 1);
+  }
+  void SendRtp(uint16_t sequence) {
+    std::vector<uint8_t> packet(200, 0);
+    packet[0] = 0x80;
+    packet[1] = 98;
+    packet[2] = static_cast<uint8_t>(sequence >> 8);
+    packet[3] = static_cast<uint8_t>(sequence);
+    for (int i = 0; i < 4; ++i) packet[8 + i] = static_cast<uint8_t>(ssrc >> (24 - 8 * i));
+    CByteStream stream(nullptr, 1024, false);
+    ASSERT_TRUE(WriteRtpRecord(&stream, 1, packet.data(), static_cast<uint32_t>(packet.size())));
+    ASSERT_EQ(wrapper.SendRtpData(&stream), 1);
+  }
+  // The signalling among `events`, parsed, of one type.
+  static std::vector<AvData> Parsed(const std::vector<vzwire_test::SinkEvent>& events, AvDataType type) {
+    std::vector<AvData> found;
+    for (const auto& event : events) {
+      if (event.name != "command") continue;
+      AvData message;
+      EXPECT_TRUE(message.ParseFromString(event.bytes.substr(2)));
+      if (message.type() == type) found.push_back(message);
+    }
+    return found;
+  }
+  std::vector<AvData> Of(AvDataType type) { return Parsed(sink.Events("command"), type); }
+  // The sink's lock is held while the condition is tested: read the events
+  // it is given, never the sink.
+  bool WaitFor(AvDataType type, size_t count = 1) {
+    return sink.WaitUntil([&](const auto& events, const auto&) { return Parsed(events, type).size() >= count; });
+  }
+};
+
+AvData Request(AvDataType type, const std::string& roster) {
+  AvData message;
+  message.set_type(type);
+  message.set_client_version(4);
+  message.set_roster_id(roster);
+  return message;
+}
+
+TEST(VideoServerProcessTest, RostersSubscriptionsRtpAndKeyFrameRequestsThroughTheRelay) {
+  RelayProcess relay;
+  ASSERT_TRUE(relay.Start({}));
+  Member alice, bob;
+  ASSERT_TRUE(alice.Join(relay.Port(), "alice"));
+  ASSERT_TRUE(bob.Join(relay.Port(), "bob"));
+  ASSERT_TRUE(bob.WaitFor(AV_ROSTER_CHANGE));
+  const AvData everyone = bob.Of(AV_ROSTER_CHANGE)[0];
+  ASSERT_EQ(everyone.rosters_size(), 2);
+  EXPECT_EQ(everyone.rosters(0).roster_id(), "alice");
+  EXPECT_EQ(everyone.rosters(0).ssrc(), alice.ssrc);
+  ASSERT_TRUE(alice.WaitFor(AV_ROSTER_CHANGE, 2));
+  EXPECT_EQ(alice.Of(AV_ROSTER_CHANGE)[1].rosters(0).ssrc(), bob.ssrc);
+
+  AvData start = Request(AV_START_VIDEO_REQUEST, "alice");
+  start.set_status(1);
+  start.set_videotype(1);
+  alice.Send(start);
+  ASSERT_TRUE(bob.WaitFor(AV_START_VIDEO_REQUEST));
+  EXPECT_EQ(bob.Of(AV_START_VIDEO_REQUEST)[0].videotype(), 1u);
+
+  AvData subscribe = Request(AV_SUBSCRIBE_VIDEO_REQUEST, "bob");
+  AvRoster* entry = subscribe.add_rosters();
+  entry->set_roster_id("alice");
+  entry->set_videotype(1);
+  bob.Send(subscribe);
+  ASSERT_TRUE(alice.WaitFor(AV_SUBSCRIBE_VIDEO_REQUEST));
+  EXPECT_EQ(alice.Of(AV_SUBSCRIBE_VIDEO_REQUEST)[0].roster_id(), "bob");
+
+  for (uint16_t i = 0; i < 50; ++i) alice.SendRtp(i);
+  ASSERT_TRUE(bob.sink.WaitFor("rtp", 50));
+  // A record: kind 8, its 9 header bytes, then the packet as sent.
+  EXPECT_EQ(bob.sink.Events("rtp")[49].bytes.size(), 11u + 200u);
+
+  bob.Send(Request(AV_KEY_FRAME_REQUEST, "alice"));
+  ASSERT_TRUE(alice.sink.WaitFor("rtcp"));
+  const std::string pli = alice.sink.Events("rtcp")[0].bytes;
+  ASSERT_EQ(pli.size(), 16u);  // kind, length, 12 bytes of picture-loss request
+  EXPECT_EQ(static_cast<uint8_t>(pli[5]), 206);
+  EXPECT_EQ(pli.substr(12, 4), std::string({static_cast<char>(alice.ssrc >> 24), static_cast<char>(alice.ssrc >> 16),
+                                            static_cast<char>(alice.ssrc >> 8), static_cast<char>(alice.ssrc)}));
+
+  bob.wrapper.Leave();
+  ASSERT_TRUE(alice.sink.WaitUntil([&](const auto& events, const auto&) {
+    for (const AvData& m : Member::Parsed(events, AV_ROSTER_CHANGE)) {
+      if (m.rostertype() == 2 && m.rosters(0).roster_id() == "bob") return true;
+    }
+    return false;
+  }));
+  EXPECT_TRUE(relay.Stop());
+}
+
+TEST(VideoServerProcessTest, LossOnMediaLeavesSignallingWhole) {
+  RelayProcess relay;
+  ASSERT_TRUE(relay.Start({"--loss", "1"}));
+  Member alice, bob;
+  ASSERT_TRUE(alice.Join(relay.Port(), "alice"));
+  ASSERT_TRUE(bob.Join(relay.Port(), "bob"));
+  ASSERT_TRUE(vzwire_test::SubscribeVideo(bob.wrapper, "bob", "alice", alice.sink));
+  AvData start = Request(AV_START_VIDEO_REQUEST, "alice");
+  start.set_status(1);
+  for (uint16_t i = 0; i < 100; ++i) {
+    alice.SendRtp(i);
+    if (i % 10 == 0) alice.Send(start);
+  }
+  ASSERT_TRUE(bob.WaitFor(AV_START_VIDEO_REQUEST, 10));
+  EXPECT_EQ(bob.sink.Count("rtp"), 0u);
+  EXPECT_TRUE(relay.Stop());
+}
+
+}  // namespace

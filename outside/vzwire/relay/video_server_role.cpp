@@ -1,0 +1,388 @@
+#include "outside/vzwire/relay/video_server_role.h"
+
+#include <google/protobuf/unknown_field_set.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "common/trace_client.h"
+
+// The server reads and writes the signalling messages through protobuf's
+// schema-free field sets: the generated classes belong to the video engine,
+// and a second copy of them in a library loaded beside it would register
+// the same schema twice in one process.
+namespace vzrelay {
+namespace {
+
+using google::protobuf::UnknownField;
+using google::protobuf::UnknownFieldSet;
+
+// Message types and field numbers of the signalling messages.
+enum : uint64_t {
+  kKeepAliveRequest = 1, kKeepAliveResponse = 2, kStartVideo = 7, kStopVideo = 9, kSubscribe = 11,
+  kUnsubscribe = 13, kSetSpotlight = 19, kUnsetSpotlight = 21, kRosterChange = 23, kKeyFrameRequest = 24,
+  kUpdateVideoSize = 26, kActiveSpeaker = 31,
+};
+constexpr int kFieldCode = 10, kFieldType = 20, kFieldRosterId = 60, kFieldStatus = 70, kFieldVideoType = 80,
+              kFieldSsrc = 110, kFieldRosterType = 130, kFieldRosters = 140;
+constexpr int kRosterId = 10, kRosterStatus = 20, kRosterVideoType = 30, kRosterSpotlight = 40,
+              kRosterActive = 50, kRosterSsrc = 60;
+constexpr uint64_t kEntered = 1, kLeft = 2, kUpdated = 3;
+constexpr uint32_t kNoVideoType = 0xFFFFFFFFu;
+
+constexpr uint16_t kCommandKind = 7;
+constexpr uint16_t kRtcpKind = 9;
+constexpr uint8_t kRtcpRtpFeedback = 205, kRtcpPayloadFeedback = 206;
+
+bool FindVarint(const UnknownFieldSet& set, int number, uint64_t* value) {
+  for (int i = 0; i < set.field_count(); ++i) {
+    const UnknownField& field = set.field(i);
+    if (field.number() == number && field.type() == UnknownField::TYPE_VARINT) {
+      *value = field.varint();
+      return true;
+    }
+  }
+  return false;
+}
+
+uint64_t Varint(const UnknownFieldSet& set, int number) {
+  uint64_t value = 0;
+  FindVarint(set, number, &value);
+  return value;
+}
+
+std::string Text(const UnknownFieldSet& set, int number) {
+  for (int i = 0; i < set.field_count(); ++i) {
+    const UnknownField& field = set.field(i);
+    if (field.number() == number && field.type() == UnknownField::TYPE_LENGTH_DELIMITED) {
+      return field.length_delimited();
+    }
+  }
+  return std::string();
+}
+
+std::vector<const std::string*> Rosters(const UnknownFieldSet& set) {
+  std::vector<const std::string*> rosters;
+  for (int i = 0; i < set.field_count(); ++i) {
+    const UnknownField& field = set.field(i);
+    if (field.number() == kFieldRosters && field.type() == UnknownField::TYPE_LENGTH_DELIMITED) {
+      rosters.push_back(&field.length_delimited());
+    }
+  }
+  return rosters;
+}
+
+// A message being written, field by field in the order added.
+class Out {
+ public:
+  Out& Varint(int number, uint64_t value) {
+    PutVarint(static_cast<uint64_t>(number) << 3);
+    PutVarint(value);
+    return *this;
+  }
+  Out& Text(int number, const std::string& text) {
+    PutVarint(static_cast<uint64_t>(number) << 3 | 2);
+    PutVarint(text.size());
+    bytes_ += text;
+    return *this;
+  }
+  const std::string& Bytes() const { return bytes_; }
+
+ private:
+  void PutVarint(uint64_t value) {
+    while (value >= 0x80) {
+      bytes_.push_back(static_cast<char>(value | 0x80));
+      value >>= 7;
+    }
+    bytes_.push_back(static_cast<char>(value));
+  }
+  std::string bytes_;
+};
+
+uint32_t ReadU32(const uint8_t* at) {
+  return static_cast<uint32_t>(at[0]) << 24 | static_cast<uint32_t>(at[1]) << 16 |
+         static_cast<uint32_t>(at[2]) << 8 | at[3];
+}
+
+void PutU32At(std::vector<uint8_t>* out, uint32_t value) {
+  for (int shift = 24; shift >= 0; shift -= 8) out->push_back(static_cast<uint8_t>(value >> shift));
+}
+
+class VideoServerRole : public SessionRole {
+ public:
+  explicit VideoServerRole(MeetingHub& hub) : hub_(hub) {}
+
+  void OnJoined(Session& session, Member& member) override {
+    states_[&member] = State{};
+    // The newcomer hears of everyone, itself included; the others of it.
+    Out everyone = RosterChange(kEntered);
+    for (const Member* other : session.members) AddRoster(&everyone, *other);
+    SendCommand(member, everyone);
+    Out newcomer = RosterChange(kEntered);
+    AddRoster(&newcomer, member);
+    SendToOthers(session, &member, newcomer);
+    // Who subscribed to it before it came (or before it reconnected).
+    const auto wanted = subscriptions_.find(member.join.roster_id);
+    if (wanted != subscriptions_.end()) {
+      for (const auto& [subscriber, size] : wanted->second) {
+        if (Present(session, subscriber)) {
+          SendCommand(member, Subscription(kSubscribe, subscriber, member.join.roster_id, size));
+        }
+      }
+    }
+    if (!spotlight_.empty()) SendCommand(member, Out().Varint(kFieldType, kSetSpotlight).Text(kFieldRosterId, spotlight_));
+  }
+
+  void OnLeaving(Session& session, Member& member) override {
+    states_.erase(&member);
+    const std::string& roster = member.join.roster_id;
+    const Member* twin = nullptr;  // another connection of the same participant
+    for (const Member* other : session.members) {
+      if (other != &member && other->link != nullptr && other->join.roster_id == roster) twin = other;
+    }
+    if (twin != nullptr) {
+      Out updated = RosterChange(kUpdated);
+      AddRoster(&updated, *twin);
+      SendToOthers(session, &member, updated);
+      return;
+    }
+    // Its subscriptions end with it; subscriptions to it wait for its return.
+    for (auto it = subscriptions_.begin(); it != subscriptions_.end();) {
+      it->second.erase(roster);
+      it = it->second.empty() ? subscriptions_.erase(it) : std::next(it);
+    }
+    Out left = RosterChange(kLeft);
+    left.Text(kFieldRosters, Out().Text(kRosterId, roster).Varint(kRosterSsrc, member.ssrc).Bytes());
+    SendToOthers(session, &member, left);
+  }
+
+  bool OnCommand(Session& session, Member& member, const uint8_t* record, size_t size) override {
+    const int kind = size < 2 ? -1 : record[0] << 8 | record[1];
+    if (kind != kCommandKind) {
+      VZ_LOG_ERROR("member %s sent a command record of kind %d; dropped", member.join.roster_id.c_str(), kind);
+      return false;
+    }
+    UnknownFieldSet message;
+    if (size - 2 > static_cast<size_t>(INT32_MAX) ||
+        !message.ParseFromArray(record + 2, static_cast<int>(size - 2))) {
+      VZ_LOG_ERROR("member %s sent %zu bytes that are not a signalling message; dropped",
+                   member.join.roster_id.c_str(), size - 2);
+      return false;
+    }
+    const std::string& me = member.join.roster_id;
+    const uint64_t type = Varint(message, kFieldType);
+    const std::string named = Text(message, kFieldRosterId);
+    switch (type) {
+      case kStartVideo:
+      case kStopVideo: {
+        State& state = states_[&member];
+        state.status = type == kStartVideo ? 1 : 0;
+        uint64_t size_type = 0;
+        if (FindVarint(message, kFieldVideoType, &size_type)) state.video_type = static_cast<uint32_t>(size_type);
+        if (!named.empty() && named != me) VZ_LOG("%s announced its video as \"%s\"", me.c_str(), named.c_str());
+        VZ_LOG("%s %s its video (size %u)", me.c_str(), type == kStartVideo ? "starts" : "stops", state.video_type);
+        Out notice;
+        notice.Varint(kFieldType, type).Text(kFieldRosterId, me).Varint(kFieldStatus, state.status);
+        if (type == kStartVideo) notice.Varint(kFieldVideoType, state.video_type);
+        SendToOthers(session, &member, notice);
+        return false;
+      }
+      case kUpdateVideoSize:
+        states_[&member].video_type = static_cast<uint32_t>(Varint(message, kFieldVideoType));
+        return false;
+      case kSubscribe:
+      case kUnsubscribe:
+        Subscriptions(session, me, type == kSubscribe, message);
+        return false;
+      case kSetSpotlight:
+      case kUnsetSpotlight: {
+        spotlight_ = type == kSetSpotlight ? named : std::string();
+        Out notice;
+        notice.Varint(kFieldType, type);
+        if (type == kSetSpotlight) notice.Text(kFieldRosterId, named);
+        SendToOthers(session, nullptr, notice);
+        return false;
+      }
+      case kActiveSpeaker:
+        active_speaker_ = named;
+        SendToOthers(session, nullptr, Out().Varint(kFieldType, type).Text(kFieldRosterId, named));
+        return false;
+      case kKeyFrameRequest:
+        KeyFrameRequest(session, member, named, Varint(message, kFieldSsrc));
+        return false;
+      case kKeepAliveRequest:
+        SendCommand(member, Out().Varint(kFieldCode, 0).Varint(kFieldType, kKeepAliveResponse));
+        return false;
+      default:
+        VZ_LOG_ERROR("member %s sent a signalling message of type %llu, which a server does not take; dropped",
+                     me.c_str(), static_cast<unsigned long long>(type));
+        return false;
+    }
+  }
+
+  bool OnRtcp(Session& session, Member& member, const uint8_t* record, size_t size) override {
+    // kind, length, then a compound packet; each packet's length field
+    // counts its 32-bit words, header included.
+    if (size < 4 || (record[0] << 8 | record[1]) != kRtcpKind) return true;
+    const uint8_t* packet = record + 4;
+    size_t left = std::min<size_t>(size - 4, static_cast<size_t>(record[2] << 8 | record[3]));
+    std::vector<Member*> targets;
+    bool feedback = false;
+    while (left >= 4) {
+      const size_t bytes = static_cast<size_t>(packet[2] << 8 | packet[3]) * 4;
+      if (bytes == 0 || bytes > left) break;
+      if ((packet[1] == kRtcpRtpFeedback || packet[1] == kRtcpPayloadFeedback) && bytes >= 12) {
+        feedback = true;
+        Member* target = WithSsrc(session, ReadU32(packet + 8));
+        if (target != nullptr && target != &member &&
+            std::find(targets.begin(), targets.end(), target) == targets.end()) {
+          targets.push_back(target);
+        }
+      }
+      packet += bytes;
+      left -= bytes;
+    }
+    if (!feedback) return true;
+    if (targets.empty()) {
+      VZ_LOG("member %s sent feedback about a stream nobody here sends; dropped", member.join.roster_id.c_str());
+    }
+    for (Member* target : targets) hub_.SendMedia(*target, FrameKind::kRtcp, record, size);
+    return false;
+  }
+
+  bool WantsRtp(const Session& /*session*/, const Member& from, const Member& to) override {
+    const auto wanted = subscriptions_.find(from.join.roster_id);
+    return wanted != subscriptions_.end() && wanted->second.count(to.join.roster_id) != 0;
+  }
+
+ private:
+  struct State {
+    uint32_t status = 0;
+    uint32_t video_type = 0;
+  };
+
+  static Out RosterChange(uint64_t roster_type) {
+    Out message;
+    message.Varint(kFieldType, kRosterChange).Varint(kFieldRosterType, roster_type);
+    return message;
+  }
+
+  static Out Subscription(uint64_t type, const std::string& subscriber, const std::string& target, uint32_t size) {
+    Out message;
+    message.Varint(kFieldType, type).Text(kFieldRosterId, subscriber);
+    message.Text(kFieldRosters, Out().Text(kRosterId, target).Varint(kRosterVideoType, size).Bytes());
+    return message;
+  }
+
+  void AddRoster(Out* message, const Member& member) const {
+    const auto state = states_.find(&member);
+    const State current = state == states_.end() ? State{} : state->second;
+    const std::string& roster = member.join.roster_id;
+    Out entry;
+    entry.Text(kRosterId, roster)
+        .Varint(kRosterStatus, current.status)
+        .Varint(kRosterVideoType, current.status == 1 ? current.video_type : kNoVideoType)
+        .Varint(kRosterSpotlight, !spotlight_.empty() && spotlight_ == roster ? 1 : 0)
+        .Varint(kRosterActive, !active_speaker_.empty() && active_speaker_ == roster ? 1 : 0)
+        .Varint(kRosterSsrc, member.ssrc);
+    message->Text(kFieldRosters, entry.Bytes());
+  }
+
+  void Subscriptions(Session& session, const std::string& subscriber, bool subscribe,
+                     const UnknownFieldSet& message) {
+    for (const std::string* bytes : Rosters(message)) {
+      UnknownFieldSet entry;
+      if (!entry.ParseFromString(*bytes)) continue;
+      const std::string target = Text(entry, kRosterId);
+      const auto size = static_cast<uint32_t>(Varint(entry, kRosterVideoType));
+      if (target.empty() || target == subscriber) continue;
+      if (subscribe) {
+        if (size == kNoVideoType) continue;  // "none" is no subscription
+        subscriptions_[target][subscriber] = size;
+        VZ_LOG("%s subscribes %s at size %u%s", subscriber.c_str(), target.c_str(), size,
+               Present(session, target) ? "" : " (not here yet)");
+        SendToRoster(session, target, Subscription(kSubscribe, subscriber, target, size));
+        continue;
+      }
+      const auto subscribers = subscriptions_.find(target);
+      if (subscribers == subscriptions_.end()) continue;
+      const auto kept = subscribers->second.find(subscriber);
+      if (kept == subscribers->second.end()) continue;
+      const uint32_t was = kept->second;  // the target drops it by the size it knows
+      subscribers->second.erase(kept);
+      if (subscribers->second.empty()) subscriptions_.erase(subscribers);
+      VZ_LOG("%s unsubscribes %s", subscriber.c_str(), target.c_str());
+      SendToRoster(session, target, Subscription(kUnsubscribe, subscriber, target, was));
+    }
+  }
+
+  void KeyFrameRequest(Session& session, Member& requester, const std::string& roster, uint64_t ssrc) {
+    Member* sender = nullptr;
+    for (Member* other : session.members) {
+      if (other->link == nullptr || other == &requester) continue;
+      if ((!roster.empty() && other->join.roster_id == roster) || (ssrc != 0 && other->ssrc == ssrc)) sender = other;
+    }
+    if (sender == nullptr) {
+      VZ_LOG("%s asked for a key frame of %s (ssrc %llu), who is not here", requester.join.roster_id.c_str(),
+             roster.c_str(), static_cast<unsigned long long>(ssrc));
+      return;
+    }
+    // A picture-loss indication, as the sender's engine reads one.
+    std::vector<uint8_t> record = {0, static_cast<uint8_t>(kRtcpKind), 0, 12, 0x81, kRtcpPayloadFeedback, 0, 3};
+    PutU32At(&record, requester.ssrc);
+    PutU32At(&record, sender->ssrc);
+    hub_.SendMedia(*sender, FrameKind::kRtcp, record.data(), record.size());
+  }
+
+  static bool Present(const Session& session, const std::string& roster) {
+    for (const Member* member : session.members) {
+      if (member->link != nullptr && member->join.roster_id == roster) return true;
+    }
+    return false;
+  }
+
+  static Member* WithSsrc(Session& session, uint32_t ssrc) {
+    for (Member* member : session.members) {
+      if (member->link != nullptr && member->ssrc == ssrc) return member;
+    }
+    return nullptr;
+  }
+
+  static std::string Record(const Out& message) { return std::string("\x00\x07", 2) + message.Bytes(); }
+
+  void SendCommand(Member& member, const Out& message) {
+    const std::string record = Record(message);
+    hub_.SendTo(member, FrameKind::kCommand, reinterpret_cast<const uint8_t*>(record.data()), record.size());
+  }
+
+  void SendToOthers(Session& session, const Member* except, const Out& message) {
+    const std::string record = Record(message);
+    hub_.SendToOthers(session, except, FrameKind::kCommand, reinterpret_cast<const uint8_t*>(record.data()),
+                      record.size());
+  }
+
+  void SendToRoster(Session& session, const std::string& roster, const Out& message) {
+    const std::vector<Member*> members = session.members;
+    for (Member* member : members) {
+      if (member->link != nullptr && member->join.roster_id == roster) SendCommand(*member, message);
+    }
+  }
+
+  MeetingHub& hub_;
+  std::map<const Member*, State> states_;
+  // target roster id -> subscriber roster id -> size type
+  std::map<std::string, std::map<std::string, uint32_t>> subscriptions_;
+  std::string spotlight_;
+  std::string active_speaker_;
+};
+
+}  // namespace
+
+std::unique_ptr<SessionRole> MakeVideoServerRole(MeetingHub& hub) {
+  return std::make_unique<VideoServerRole>(hub);
+}
+
+}  // namespace vzrelay

@@ -1,0 +1,430 @@
+// The video server role byte by byte: raw clients on loopback against an
+// in-process relay server, reading the signalling back with the schema.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "avdef.pb.h"
+#include "outside/vzwire/relay/join_request.h"
+#include "outside/vzwire/relay/raw_frame_client_testlib.h"
+#include "outside/vzwire/relay/relay_roles.h"
+#include "outside/vzwire/relay/relay_server.h"
+
+namespace {
+
+using vzrelay::Frame;
+using vzrelay::FrameKind;
+
+uint32_t U32(const uint8_t* at) { return uint32_t{at[0]} << 24 | uint32_t{at[1]} << 16 | uint32_t{at[2]} << 8 | at[3]; }
+
+// One participant: a raw connection and everything it received so far.
+class Participant {
+ public:
+  explicit Participant(std::string roster) : roster_(std::move(roster)) {}
+
+  bool Join(uint16_t port) {
+    vzrelay::JoinRequest join;
+    join.session_type = 2;
+    join.session_id = "meet-v";
+    join.meet_id = "meet-v";
+    join.token = "tok";
+    join.roster_id = roster_;
+    Frame confirm;
+    if (!client_.Connect(port) || !client_.Send(FrameKind::kJoin, vzrelay::EncodeJoinRequest(join)) ||
+        !client_.Next(&confirm) || confirm.kind != FrameKind::kJoinConfirm) {
+      return false;
+    }
+    ssrc_ = U32(confirm.payload.data());
+    return true;
+  }
+  void Send(const AvData& message) {
+    std::string record("\x00\x07", 2);
+    record += message.SerializeAsString();
+    SendCommandRecord(record);
+  }
+  void SendCommandRecord(const std::string& record) {
+    ASSERT_TRUE(client_.Send(FrameKind::kCommand, std::vector<uint8_t>(record.begin(), record.end())));
+  }
+  void SendRtp(uint16_t sequence) {
+    std::vector<uint8_t> record = {0, 8, 0, 0, 0, 0, 0, 0, 1, 0, 12, 0x80, 98, static_cast<uint8_t>(sequence >> 8),
+                                   static_cast<uint8_t>(sequence), 0, 0, 0, 0};
+    for (int shift = 24; shift >= 0; shift -= 8) record.push_back(static_cast<uint8_t>(ssrc_ >> shift));
+    ASSERT_TRUE(client_.Send(FrameKind::kRtp, record));
+  }
+  void SendRtcp(const std::vector<uint8_t>& packet) {
+    std::vector<uint8_t> record = {0, 9, static_cast<uint8_t>(packet.size() >> 8), static_cast<uint8_t>(packet.size())};
+    record.insert(record.end(), packet.begin(), packet.end());
+    ASSERT_TRUE(client_.Send(FrameKind::kRtcp, record));
+  }
+  // Everything before an active-speaker notice naming `marker`, which the
+  // server sends to every member in the order it handles frames.
+  void Mark(const std::string& marker) {
+    AvData message;
+    message.set_type(AV_ACTIVE_SPEAKER);
+    message.set_roster_id(marker);
+    Send(message);
+  }
+  bool WaitMark(const std::string& marker) {
+    return ReadUntil([&] {
+      for (const AvData& m : Signalling()) {
+        if (m.type() == AV_ACTIVE_SPEAKER && m.roster_id() == marker) return true;
+      }
+      return false;
+    });
+  }
+  bool ReadUntil(const std::function<bool()>& done) {
+    while (!done()) {
+      Frame frame;
+      if (!client_.Next(&frame)) return false;
+      frames_.push_back(std::move(frame));
+    }
+    return true;
+  }
+  std::vector<AvData> Signalling() const {
+    std::vector<AvData> messages;
+    for (const Frame& frame : frames_) {
+      if (frame.kind != FrameKind::kCommand) continue;
+      EXPECT_GE(frame.payload.size(), 2u);
+      EXPECT_EQ(frame.payload[1], 7);
+      AvData message;
+      EXPECT_TRUE(message.ParseFromArray(frame.payload.data() + 2, static_cast<int>(frame.payload.size() - 2)));
+      messages.push_back(message);
+    }
+    return messages;
+  }
+  std::vector<AvData> Of(AvDataType type) const {
+    std::vector<AvData> found;
+    for (const AvData& m : Signalling()) {
+      if (m.type() == type) found.push_back(m);
+    }
+    return found;
+  }
+  // Sequence numbers of the RTP received, and the RTCP packets.
+  std::vector<int> RtpSequences() const {
+    std::vector<int> sequences;
+    for (const Frame& frame : frames_) {
+      if (frame.kind == FrameKind::kRtp) sequences.push_back(frame.payload[11 + 2] << 8 | frame.payload[11 + 3]);
+    }
+    return sequences;
+  }
+  std::vector<std::vector<uint8_t>> Rtcp() const {
+    std::vector<std::vector<uint8_t>> packets;
+    for (const Frame& frame : frames_) {
+      if (frame.kind == FrameKind::kRtcp) packets.emplace_back(frame.payload.begin() + 4, frame.payload.end());
+    }
+    return packets;
+  }
+  // The relay's answer to a ping: media it dropped for me, media it meant
+  // for me.
+  bool Ping(uint8_t sequence, uint32_t* dropped, uint32_t* offered) {
+    const std::vector<uint8_t> ping = {0, 0, 0, sequence, 0, 0, 0, 0, 0, 0, 0, 0};
+    if (!client_.Send(FrameKind::kPing, ping)) return false;
+    const Frame* pong = nullptr;
+    if (!ReadUntil([&] {
+          for (const Frame& frame : frames_) {
+            if (frame.kind == FrameKind::kPong && frame.payload[3] == sequence) pong = &frame;
+          }
+          return pong != nullptr;
+        })) {
+      return false;
+    }
+    *dropped = U32(pong->payload.data() + 12);
+    *offered = U32(pong->payload.data() + 16);
+    return true;
+  }
+  void Leave() { ASSERT_TRUE(client_.Send(FrameKind::kLeave, {})); }
+  vzrelay_test::RawClient& Client() { return client_; }
+  uint32_t Ssrc() const { return ssrc_; }
+  const std::string& Roster() const { return roster_; }
+
+ private:
+  std::string roster_;
+  vzrelay_test::RawClient client_;
+  uint32_t ssrc_ = 0;
+  std::vector<Frame> frames_;
+};
+
+AvData Request(AvDataType type, const std::string& roster) {
+  AvData message;
+  message.set_type(type);
+  message.set_client_version(4);
+  message.set_roster_id(roster);
+  return message;
+}
+
+AvData Subscription(AvDataType type, const std::string& me, const std::string& target, uint32_t size) {
+  AvData message = Request(type, me);
+  AvRoster* entry = message.add_rosters();
+  entry->set_roster_id(target);
+  entry->set_videotype(size);
+  return message;
+}
+
+std::vector<uint8_t> Pli(uint32_t sender, uint32_t media) {
+  std::vector<uint8_t> packet = {0x81, 206, 0, 3};
+  for (uint32_t value : {sender, media}) {
+    for (int shift = 24; shift >= 0; shift -= 8) packet.push_back(static_cast<uint8_t>(value >> shift));
+  }
+  return packet;
+}
+
+class VideoServerRoleTest : public ::testing::Test {
+ protected:
+  void StartServer(const vzrelay::FaultOptions& faults = {}) {
+    vzrelay::RelayOptions options;
+    options.faults = faults;
+    options.fault_seed = 11;
+    server_ = std::make_unique<vzrelay::RelayServer>(options);
+    vzrelay::InstallRelayRoles(server_->Hub());
+    ASSERT_TRUE(server_->Start());
+    serving_ = std::thread([this] { server_->Run(); });
+  }
+  void TearDown() override {
+    if (server_) server_->Stop();
+    if (serving_.joinable()) serving_.join();
+  }
+  std::unique_ptr<Participant> Joined(const std::string& roster) {
+    auto participant = std::make_unique<Participant>(roster);
+    EXPECT_TRUE(participant->Join(server_->Port()));
+    return participant;
+  }
+  // Every participant has seen `marker` from `from`.
+  static void Sync(Participant& from, const std::string& marker, std::initializer_list<Participant*> all) {
+    from.Mark(marker);
+    for (Participant* p : all) ASSERT_TRUE(p->WaitMark(marker)) << p->Roster();
+  }
+
+  std::unique_ptr<vzrelay::RelayServer> server_;
+  std::thread serving_;
+};
+
+TEST_F(VideoServerRoleTest, JoinsAreAnnouncedWithSsrcsAndStatusAndLeavesToo) {
+  StartServer();
+  auto alice = Joined("alice");
+  ASSERT_TRUE(alice->ReadUntil([&] { return !alice->Of(AV_ROSTER_CHANGE).empty(); }));
+  AvData own = alice->Of(AV_ROSTER_CHANGE)[0];
+  EXPECT_EQ(own.rostertype(), 1u);
+  ASSERT_EQ(own.rosters_size(), 1);
+  EXPECT_EQ(own.rosters(0).roster_id(), "alice");
+  EXPECT_EQ(own.rosters(0).ssrc(), alice->Ssrc());
+
+  AvData start = Request(AV_START_VIDEO_REQUEST, "alice");
+  start.set_status(1);
+  start.set_videotype(2);
+  alice->Send(start);
+  auto bob = Joined("bob");
+  ASSERT_TRUE(bob->ReadUntil([&] { return !bob->Of(AV_ROSTER_CHANGE).empty(); }));
+  // The newcomer hears of everyone, itself included, with what they do.
+  const AvData everyone = bob->Of(AV_ROSTER_CHANGE)[0];
+  ASSERT_EQ(everyone.rosters_size(), 2);
+  EXPECT_EQ(everyone.rosters(0).roster_id(), "alice");
+  EXPECT_EQ(everyone.rosters(0).status(), 1u);
+  EXPECT_EQ(everyone.rosters(0).videotype(), 2u);
+  EXPECT_EQ(everyone.rosters(0).ssrc(), alice->Ssrc());
+  EXPECT_EQ(everyone.rosters(1).roster_id(), "bob");
+  EXPECT_EQ(everyone.rosters(1).status(), 0u);
+  EXPECT_EQ(everyone.rosters(1).ssrc(), bob->Ssrc());
+  EXPECT_NE(alice->Ssrc(), bob->Ssrc());
+  // The others hear of the newcomer.
+  ASSERT_TRUE(alice->ReadUntil([&] { return alice->Of(AV_ROSTER_CHANGE).size() == 2; }));
+  const AvData entered = alice->Of(AV_ROSTER_CHANGE)[1];
+  EXPECT_EQ(entered.rostertype(), 1u);
+  ASSERT_EQ(entered.rosters_size(), 1);
+  EXPECT_EQ(entered.rosters(0).roster_id(), "bob");
+  EXPECT_EQ(entered.rosters(0).ssrc(), bob->Ssrc());
+
+  // Stop is passed on under the sender's name, whatever the request said.
+  bob->Send(Request(AV_STOP_VIDEO_REQUEST, "mallory"));
+  ASSERT_TRUE(alice->ReadUntil([&] { return !alice->Of(AV_STOP_VIDEO_REQUEST).empty(); }));
+  EXPECT_EQ(alice->Of(AV_STOP_VIDEO_REQUEST)[0].roster_id(), "bob");
+  EXPECT_EQ(alice->Of(AV_STOP_VIDEO_REQUEST)[0].status(), 0u);
+
+  bob->Leave();
+  ASSERT_TRUE(alice->ReadUntil([&] { return alice->Of(AV_ROSTER_CHANGE).size() == 3; }));
+  const AvData left = alice->Of(AV_ROSTER_CHANGE)[2];
+  EXPECT_EQ(left.rostertype(), 2u);
+  ASSERT_EQ(left.rosters_size(), 1);
+  EXPECT_EQ(left.rosters(0).roster_id(), "bob");
+  EXPECT_EQ(left.rosters(0).ssrc(), bob->Ssrc());
+  // The start went to nobody but bob, who had not joined: alice never hears
+  // her own announcements.
+  EXPECT_TRUE(alice->Of(AV_START_VIDEO_REQUEST).empty());
+}
+
+TEST_F(VideoServerRoleTest, RtpGoesOnlyToTheMembersThatSubscribedToItsSender) {
+  StartServer();
+  auto alice = Joined("alice");
+  auto bob = Joined("bob");
+  auto carol = Joined("carol");
+  bob->Send(Subscription(AV_SUBSCRIBE_VIDEO_REQUEST, "bob", "alice", 2));
+  // The sender hears who subscribes, in the form the client reads.
+  ASSERT_TRUE(alice->ReadUntil([&] { return !alice->Of(AV_SUBSCRIBE_VIDEO_REQUEST).empty(); }));
+  const AvData subscribed = alice->Of(AV_SUBSCRIBE_VIDEO_REQUEST)[0];
+  EXPECT_EQ(subscribed.roster_id(), "bob");
+  ASSERT_EQ(subscribed.rosters_size(), 1);
+  EXPECT_EQ(subscribed.rosters(0).roster_id(), "alice");
+  EXPECT_EQ(subscribed.rosters(0).videotype(), 2u);
+  EXPECT_TRUE(carol->Of(AV_SUBSCRIBE_VIDEO_REQUEST).empty());
+
+  alice->SendRtp(1);
+  carol->SendRtp(2);  // nobody subscribed to carol
+  bob->SendRtp(3);
+  Sync(*alice, "m1", {alice.get(), bob.get(), carol.get()});
+  Sync(*carol, "m2", {alice.get(), bob.get(), carol.get()});
+  Sync(*bob, "m3", {alice.get(), bob.get(), carol.get()});
+  EXPECT_EQ(bob->RtpSequences(), std::vector<int>{1});
+  EXPECT_TRUE(carol->RtpSequences().empty());
+  EXPECT_TRUE(alice->RtpSequences().empty());
+
+  // Unsubscribing stops it; the sender hears by the size it knew.
+  bob->Send(Subscription(AV_UNSUBSCRIBE_VIDEO_REQUEST, "bob", "alice", 0xFFFFFFFF));
+  ASSERT_TRUE(alice->ReadUntil([&] { return !alice->Of(AV_UNSUBSCRIBE_VIDEO_REQUEST).empty(); }));
+  const AvData unsubscribed = alice->Of(AV_UNSUBSCRIBE_VIDEO_REQUEST)[0];
+  EXPECT_EQ(unsubscribed.roster_id(), "bob");
+  EXPECT_EQ(unsubscribed.rosters(0).videotype(), 2u);
+  alice->SendRtp(4);
+  Sync(*alice, "m4", {bob.get()});
+  EXPECT_EQ(bob->RtpSequences(), std::vector<int>{1});
+  // A subscription of size "none" is none.
+  bob->Send(Subscription(AV_SUBSCRIBE_VIDEO_REQUEST, "bob", "alice", 0xFFFFFFFF));
+  alice->SendRtp(5);
+  Sync(*bob, "m5", {alice.get()});
+  Sync(*alice, "m6", {bob.get()});
+  EXPECT_EQ(bob->RtpSequences(), std::vector<int>{1});
+  EXPECT_EQ(alice->Of(AV_SUBSCRIBE_VIDEO_REQUEST).size(), 1u);
+}
+
+TEST_F(VideoServerRoleTest, SubscriptionsWaitForTheirTargetAndEndWithTheSubscriber) {
+  StartServer();
+  auto bob = Joined("bob");
+  bob->Send(Subscription(AV_SUBSCRIBE_VIDEO_REQUEST, "bob", "alice", 1));
+  Sync(*bob, "m1", {bob.get()});
+  // alice comes later, and is told at once who wants her video.
+  auto alice = Joined("alice");
+  ASSERT_TRUE(alice->ReadUntil([&] { return !alice->Of(AV_SUBSCRIBE_VIDEO_REQUEST).empty(); }));
+  EXPECT_EQ(alice->Of(AV_SUBSCRIBE_VIDEO_REQUEST)[0].roster_id(), "bob");
+  EXPECT_EQ(alice->Of(AV_SUBSCRIBE_VIDEO_REQUEST)[0].rosters(0).videotype(), 1u);
+  alice->SendRtp(7);
+  Sync(*alice, "m2", {bob.get()});
+  EXPECT_EQ(bob->RtpSequences(), std::vector<int>{7});
+  // bob goes: his subscription goes with him, so his return starts afresh.
+  bob->Leave();
+  ASSERT_TRUE(alice->ReadUntil([&] {
+    for (const AvData& m : alice->Of(AV_ROSTER_CHANGE)) {
+      if (m.rostertype() == 2) return true;
+    }
+    return false;
+  }));
+  auto bob_again = Joined("bob");
+  alice->SendRtp(8);
+  Sync(*alice, "m3", {bob_again.get()});
+  EXPECT_TRUE(bob_again->RtpSequences().empty());
+}
+
+TEST_F(VideoServerRoleTest, KeyFrameRequestsAndFeedbackReachTheSenderAndOtherRtcpEveryone) {
+  StartServer();
+  auto alice = Joined("alice");
+  auto bob = Joined("bob");
+  auto carol = Joined("carol");
+  // A picture-loss request about alice's stream, as bob's engine sends it
+  // (sender SSRC 0), goes to alice alone.
+  bob->SendRtcp(Pli(0, alice->Ssrc()));
+  // A key-frame request message naming alice reaches her as a picture-loss
+  // request from carol's SSRC.
+  carol->Send(Request(AV_KEY_FRAME_REQUEST, "alice"));
+  // A sender report goes to everyone else.
+  const std::vector<uint8_t> report = {0x80, 200, 0, 7, 0, 0, 0x10, 1, 1, 2, 3, 4, 5, 6, 7, 8,
+                                       0, 0, 0, 9, 0, 0, 0, 10, 0, 0, 0, 11};
+  alice->SendRtcp(report);
+  // Feedback about a stream nobody sends is dropped.
+  bob->SendRtcp(Pli(0, 0xDEAD));
+  Sync(*bob, "m1", {alice.get(), bob.get(), carol.get()});
+  Sync(*carol, "m2", {alice.get(), bob.get(), carol.get()});
+  Sync(*alice, "m3", {alice.get(), bob.get(), carol.get()});
+  ASSERT_EQ(alice->Rtcp().size(), 2u);
+  EXPECT_EQ(alice->Rtcp()[0], Pli(0, alice->Ssrc()));
+  EXPECT_EQ(alice->Rtcp()[1], Pli(carol->Ssrc(), alice->Ssrc()));
+  EXPECT_EQ(bob->Rtcp(), std::vector<std::vector<uint8_t>>{report});
+  EXPECT_EQ(carol->Rtcp(), std::vector<std::vector<uint8_t>>{report});
+  // The request message itself is the server's business.
+  EXPECT_TRUE(alice->Of(AV_KEY_FRAME_REQUEST).empty());
+}
+
+TEST_F(VideoServerRoleTest, SpotlightAndActiveSpeakerReachEveryoneAndLateJoinersLearnTheSpotlight) {
+  StartServer();
+  auto alice = Joined("alice");
+  auto bob = Joined("bob");
+  alice->Send(Request(AV_SET_SPOTLIGHT_REQUEST, "bob"));
+  ASSERT_TRUE(alice->ReadUntil([&] { return !alice->Of(AV_SET_SPOTLIGHT_REQUEST).empty(); }));
+  ASSERT_TRUE(bob->ReadUntil([&] { return !bob->Of(AV_SET_SPOTLIGHT_REQUEST).empty(); }));
+  EXPECT_EQ(bob->Of(AV_SET_SPOTLIGHT_REQUEST)[0].roster_id(), "bob");
+  auto carol = Joined("carol");
+  ASSERT_TRUE(carol->ReadUntil([&] { return !carol->Of(AV_SET_SPOTLIGHT_REQUEST).empty(); }));
+  const AvData roster = carol->Of(AV_ROSTER_CHANGE)[0];
+  ASSERT_EQ(roster.rosters_size(), 3);
+  EXPECT_EQ(roster.rosters(0).spotlight(), 0u);
+  EXPECT_EQ(roster.rosters(1).spotlight(), 1u);
+  AvData unset;
+  unset.set_type(AV_UNSET_SPOTLIGHT_REQUEST);
+  carol->Send(unset);
+  for (Participant* p : {alice.get(), bob.get(), carol.get()}) {
+    ASSERT_TRUE(p->ReadUntil([&] { return !p->Of(AV_UNSET_SPOTLIGHT_REQUEST).empty(); }));
+  }
+  // A keep-alive is answered to its sender only.
+  AvData keepalive;
+  keepalive.set_type(AV_KEEPALIVE_REQUEST);
+  bob->Send(keepalive);
+  ASSERT_TRUE(bob->ReadUntil([&] { return !bob->Of(AV_KEEPALIVE_RESPONSE).empty(); }));
+  EXPECT_EQ(bob->Of(AV_KEEPALIVE_RESPONSE)[0].code(), AV_CODE_SUCCESS);
+}
+
+TEST_F(VideoServerRoleTest, MalformedSignallingIsDroppedAndItsSenderStays) {
+  StartServer();
+  auto alice = Joined("alice");
+  auto bob = Joined("bob");
+  alice->SendCommandRecord(std::string("\x00\x08\xA0\x01\x07", 5));       // not a command record
+  alice->SendCommandRecord(std::string("\x00\x07\xE2\x03\x05\x61", 6));   // a string cut short
+  alice->SendCommandRecord(std::string("\x00", 1));                       // shorter than a kind
+  alice->SendCommandRecord(std::string("\x00\x07\xA0\x01\x63", 5));       // type 99
+  alice->Send(Request(AV_JOIN_CONFERENCE_REQUEST, "alice"));              // a client's join is the transport's
+  Sync(*alice, "m1", {alice.get(), bob.get()});
+  // bob heard only the roster and the marker.
+  for (const AvData& m : bob->Signalling()) {
+    EXPECT_TRUE(m.type() == AV_ROSTER_CHANGE || m.type() == AV_ACTIVE_SPEAKER) << m.type();
+  }
+}
+
+TEST_F(VideoServerRoleTest, InjectedLossTakesMediaButNeverSignalling) {
+  vzrelay::FaultOptions faults;
+  faults.loss_rate = 0.5;
+  StartServer(faults);
+  auto alice = Joined("alice");
+  auto bob = Joined("bob");
+  bob->Send(Subscription(AV_SUBSCRIBE_VIDEO_REQUEST, "bob", "alice", 2));
+  ASSERT_TRUE(alice->ReadUntil([&] { return !alice->Of(AV_SUBSCRIBE_VIDEO_REQUEST).empty(); }));
+  constexpr int kPackets = 400;
+  AvData start = Request(AV_START_VIDEO_REQUEST, "alice");
+  start.set_status(1);
+  for (int i = 0; i < kPackets; ++i) {
+    alice->SendRtp(static_cast<uint16_t>(i));
+    if (i % 20 == 0) alice->Send(start);
+  }
+  // Every announcement arrives.
+  ASSERT_TRUE(bob->ReadUntil([&] { return bob->Of(AV_START_VIDEO_REQUEST).size() == kPackets / 20; }));
+  // The relay's own count (its answer to a ping) says how much media it
+  // meant for bob and how much it dropped; what it let through arrives.
+  uint32_t dropped = 0, offered = 0;
+  for (uint8_t sequence = 1; offered < kPackets && sequence < 200; ++sequence) {
+    ASSERT_TRUE(bob->Ping(sequence, &dropped, &offered));
+  }
+  ASSERT_EQ(offered, static_cast<uint32_t>(kPackets));
+  EXPECT_GT(dropped, kPackets * 3 / 10);
+  EXPECT_LT(dropped, kPackets * 7 / 10);
+  ASSERT_TRUE(bob->ReadUntil([&] { return bob->RtpSequences().size() == kPackets - dropped; }));
+}
+
+}  // namespace

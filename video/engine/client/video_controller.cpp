@@ -1,0 +1,352 @@
+#include "video/engine/client/video_controller.h"
+
+#include <cstring>
+#include <memory>
+
+#include "common/trace_client.h"
+#include "video/engine/client/video_client_controller.h"
+#include "video/engine/core/video_factories.h"
+
+namespace {
+
+constexpr int32_t kSendingDelaySeconds = 2;
+constexpr int32_t kStatusConnecting = 1;
+constexpr int32_t kStatusJoined = 2;
+constexpr int32_t kStatusLeft = 4;
+
+constexpr MeetConfig kDefaultMeetConfig = {1, 1, 1, 0, 1, 1, 0xff0084ffu, 0xffffffffu, 1, 0};
+
+void FreeUserRecord(uintptr_t wParam, intptr_t) { delete reinterpret_cast<VideoRosterInfo*>(wParam); }
+
+}  // namespace
+
+CVideoController::CVideoController(IAVProviderSink* sink) : sink_(sink), meet_config_(kDefaultMeetConfig) {
+  VZ_LOG("[0x%08X] >", static_cast<unsigned>(reinterpret_cast<uintptr_t>(this)));
+  PickCurrentDevice();
+  IVideoCapDevicesNotifier* notifier = nullptr;
+  if (CreateVideoCapDevicesNotifier(this, &notifier) == VSE_S_OK) {
+    notifier_ = notifier;
+  } else {
+    // Without hot-plug news the cameras present now still work.
+    VZ_LOG_WARN("no camera notifier; cameras are picked at start only");
+  }
+  client_ = new CVideoClientController(this);
+  client_.load()->SetVideoQualityMode(1);
+}
+
+CVideoController::~CVideoController() {
+  VZ_LOG("");
+  sink_ = nullptr;
+  LeaveVideo();
+  if (notifier_ != nullptr) notifier_->Release();
+  notifier_ = nullptr;
+  SetCurrentDevice(nullptr);
+}
+
+void CVideoController::PickCurrentDevice() {
+  IVideoCapDeviceEnumerator* devices = nullptr;
+  if (CreateVideoCapDeviceEnumerator(&devices) != VSE_S_OK || devices == nullptr) {
+    SetCurrentDevice(nullptr);
+    return;
+  }
+  devices->Reset();
+  SetCurrentDevice(devices->GetNextDevice());
+  devices->Release();
+}
+
+void CVideoController::SetCurrentDevice(IVideoCapDevice* device) {
+  if (device != nullptr) device->AddRef();
+  if (current_device_ != nullptr) current_device_->Release();
+  current_device_ = device;
+}
+
+// ---------------------------------------------------------------------------
+// IAVProvider.
+
+int32_t CVideoController::JoinVideo(MeetConfig* meet_config, AVSessionConfig* session, NetworkProxyEntry* proxy,
+                                    int32_t) {
+  VZ_LOG("");
+  CVideoClientController* client = client_;
+  if (session == nullptr || client == nullptr) return 0;
+  if (meet_config != nullptr) std::memcpy(&meet_config_, meet_config, sizeof(meet_config_));
+  broadcast_ = session->Broadcast;
+  const int32_t result = client->JoinVideoConference(session, proxy);
+  if (session->VideoQuality >= 0 && session->VideoQuality <= 3) client->SetVideoQualityMode(session->VideoQuality);
+  meet_id_ = NarrowRosterId(session->MeetId, sizeof(session->MeetId) / sizeof(char16_t));
+  return result;
+}
+
+int32_t CVideoController::LeaveVideo() {
+  VZ_LOG("m_pIVideoClient=%d", client_.load() != nullptr ? 1 : 0);
+  CVideoClientController* client = client_;
+  if (client == nullptr) return 0;
+  client->StopMyVideo();
+  client->LeaveVideoConference();
+  // Callbacks made while the client goes (its session's leave) find no
+  // client to look participants up in.
+  client_ = nullptr;
+  delete client;
+  return 0;
+}
+
+int32_t CVideoController::StartMyVideo(int32_t value) {
+  VZ_LOG("Platform will take care.");
+  CVideoClientController* client = client_;
+  if (client == nullptr) return 0;
+  if (current_device_ != nullptr && SelectCaptureDeviceById(value) != 0) {
+    broadcast_ = 1;
+    if (client->IsMyVideoStarted() == 0) SetProgressingStatus(1);
+    if (client->StartMyVideo(current_device_, kSendingDelaySeconds) == 0) return 1;
+  } else {
+    VZ_LOG("Platform will take care. 1");
+  }
+  PostMessage(WMVC_ERROR, kVideoErrorCamera, kVideoErrorCodeType);
+  return 0;
+}
+
+int32_t CVideoController::StopMyVideo() {
+  if (CVideoClientController* client = client_) {
+    broadcast_ = 0;
+    client->StopMyVideo();
+  }
+  return 0;
+}
+
+int32_t CVideoController::PauseMyVideo() {
+  CVideoClientController* client = client_;
+  if (client == nullptr) return 0;
+  client->PauseMyVideo();
+  return 1;
+}
+
+int32_t CVideoController::ResumeMyVideo() {
+  CVideoClientController* client = client_;
+  if (client == nullptr) return 0;
+  client->ResumeMyVideo();
+  return 1;
+}
+
+int32_t CVideoController::IsMyVideoStarted() {
+  CVideoClientController* client = client_;
+  return client != nullptr ? client->IsMyVideoStarted() : 0;
+}
+
+int32_t CVideoController::GetCurrentCaptureDevice() {
+  return current_device_ != nullptr ? current_device_->GetDeviceType() : -1;
+}
+
+int32_t CVideoController::SelectCaptureDeviceById(int32_t value) {
+  CVideoClientController* client = client_;
+  if (client == nullptr) return 0;
+  if (current_device_ != nullptr && current_device_->GetDeviceType() == value) return 1;
+  IVideoCapDeviceEnumerator* devices = nullptr;
+  if (CreateVideoCapDeviceEnumerator(&devices) != VSE_S_OK || devices == nullptr) return 0;
+  IVideoCapDevice* found = nullptr;
+  devices->Reset();
+  while (IVideoCapDevice* device = devices->GetNextDevice()) {
+    if (device->GetDeviceType() == value) {
+      found = device;
+      break;
+    }
+  }
+  if (found != nullptr) SetCurrentDevice(found);
+  devices->Release();
+  if (found == nullptr) return 0;
+  if (client->IsMyVideoStarted() != 0) client->SelectCaptureDevice(current_device_);
+  return 1;
+}
+
+int32_t CVideoController::AppRosterJoined(RosterRecord* roster, int32_t last) {
+  CVideoClientController* client = client_;
+  if (roster == nullptr || client == nullptr) return 0;
+  client->AppRosterEnter(roster, last);
+  return 1;
+}
+
+int32_t CVideoController::AppRosterUpdated(RosterRecord* roster) {
+  CVideoClientController* client = client_;
+  if (client == nullptr) return 0;
+  client->AppRosterUpdate(roster);
+  return 1;
+}
+
+int32_t CVideoController::AppRosterLeft(RosterRecord* roster) {
+  CVideoClientController* client = client_;
+  if (client == nullptr) return 0;
+  client->AppRosterLeft(roster);
+  return 1;
+}
+
+int32_t CVideoController::RequestSourceVideo(const std::string& rosterId, int32_t sizeType, uintptr_t renderer) {
+  CVideoClientController* client = client_;
+  return client != nullptr ? client->RequestSourceVideo(rosterId, sizeType, renderer) : 2;
+}
+
+int32_t CVideoController::UnRequestSourceVideo(const std::string& rosterId, uintptr_t renderer) {
+  CVideoClientController* client = client_;
+  return client != nullptr ? client->UnRequestSourceVideo(rosterId, renderer) : 2;
+}
+
+// Own operations; the panel builds on them.
+void CVideoController::OnUserChanged(uint32_t, const VideoRosterInfo&, intptr_t) {}
+void CVideoController::OnActiveSpeakerChanged(const VideoRosterInfo*) {}
+void CVideoController::OnSpotlightChanged(const VideoRosterInfo*) {}
+void CVideoController::OnUserBroadcastChanged(const VideoRosterInfo&, int32_t) {}
+void CVideoController::OnUserVideoBlocked(const VideoRosterInfo&, int32_t) {}
+void CVideoController::OnUserVideoSizeChanged(const VideoRosterInfo&, int32_t, int32_t) {}
+
+// ---------------------------------------------------------------------------
+// The owner thread's handlers.
+
+intptr_t CVideoController::OnMessage(uint32_t msg, uintptr_t wParam, intptr_t lParam) {
+  // The record a message carries is ours from here on, whatever happens.
+  std::unique_ptr<VideoRosterInfo> user;
+  if (msg == WMVC_MY_STATUS || msg == WMVC_VIDEO_SIZE || msg == WMVC_RENDER_BLOCKED || msg == WMVC_USER_ENTER ||
+      msg == WMVC_USER_UPDATED || msg == WMVC_USER_LEFT || msg == WMVC_ACTIVE_SPEAKER || msg == WMVC_SPOTLIGHT) {
+    user.reset(reinterpret_cast<VideoRosterInfo*>(wParam));
+  }
+  std::unique_ptr<RosterRecord> my_roster;
+  if (msg == WMVC_MY_ROSTER_STATUS) my_roster.reset(reinterpret_cast<RosterRecord*>(wParam));
+  if (sink_ == nullptr) return 0;
+
+  switch (msg) {
+    case WMVC_STATUS: {
+      const auto status = static_cast<int32_t>(wParam);
+      SetProgressingStatus(0);
+      status_ = status;
+      if (status == kStatusLeft) LeaveVideo();
+      if (status == kStatusJoined && broadcast_ != 0) {
+        if (current_device_ != nullptr) {
+          StartMyVideo(current_device_->GetDeviceType());
+        } else {
+          PostMessage(WMVC_ERROR, kVideoErrorCamera, kVideoErrorCodeType);
+        }
+      }
+      // The sink may delete us here: nothing of ours is touched after it.
+      sink_->OnAVStatusNotification(status, broadcast_);
+      return 0;
+    }
+    case WMVC_RECONNECTING:
+      status_ = kStatusConnecting;
+      SetProgressingStatus(1);
+      sink_->OnAVStatusNotification(kStatusConnecting, broadcast_);
+      return 0;
+    case WMVC_ERROR:
+      SetProgressingStatus(0);
+      sink_->OnAVVideoErrorCode(static_cast<int32_t>(wParam), static_cast<int32_t>(lParam));
+      return 0;
+    case WMVC_MY_STATUS:
+      if (user) OnUserBroadcastChanged(*user, static_cast<int32_t>(lParam));
+      return 0;
+    case WMVC_VIDEO_SIZE:
+      if (user) OnUserVideoSizeChanged(*user, static_cast<int32_t>((lParam >> 16) & 0xFFFF), static_cast<int32_t>(lParam & 0xFFFF));
+      return 0;
+    case WMVC_RENDER_BLOCKED:
+      if (user) {
+        VZ_LOG("roster [%s] block [%d]", user->rosterId.c_str(), static_cast<int>(lParam));
+        OnUserVideoBlocked(*user, static_cast<int32_t>(lParam));
+      }
+      return 0;
+    case WMVC_SENDING:
+      return 0;
+    case WMVC_MY_ROSTER_STATUS:
+      if (my_roster) sink_->OnAVMyStatusChanged(my_roster->RosterId, static_cast<int32_t>(lParam));
+      return 0;
+    case WMVC_USER_ENTER:
+    case WMVC_USER_UPDATED:
+    case WMVC_USER_LEFT:
+      if (user) OnUserChanged(msg, *user, lParam);
+      return 0;
+    case WMVC_ACTIVE_SPEAKER:
+      OnActiveSpeakerChanged(user.get());
+      return 0;
+    case WMVC_SPOTLIGHT:
+      OnSpotlightChanged(user.get());
+      return 0;
+    default:
+      return 0;
+  }
+}
+
+void CVideoController::OnTimer(uintptr_t) {}
+
+// ---------------------------------------------------------------------------
+// The client's callbacks (any thread).
+
+bool CVideoController::PostUser(uint32_t msg, const std::string& rosterId, intptr_t lParam) {
+  CVideoClientController* client = client_;
+  if (client == nullptr) return false;
+  auto copy = std::make_unique<VideoRosterInfo>();
+  if (!client->CopyUser(rosterId, copy.get())) return false;
+  PostMessage(msg, reinterpret_cast<uintptr_t>(copy.release()), lParam, &FreeUserRecord);
+  return true;
+}
+
+void CVideoController::OnJoinVideoConference(int32_t result) { VZ_LOG("result [%d]", result); }
+
+void CVideoController::OnLeftVideoConference(int32_t code, int32_t codetype) {
+  if (code != 0) PostMessage(WMVC_ERROR, static_cast<uintptr_t>(code), codetype);
+  PostMessage(WMVC_STATUS, kStatusLeft, 0);
+}
+
+void CVideoController::OnVideoConfReconnecting() { PostMessage(WMVC_RECONNECTING, 0, 0); }
+
+void CVideoController::OnUserStateUpdated(const std::string& rosterId) { PostUser(WMVC_USER_UPDATED, rosterId, 0); }
+
+void CVideoController::OnUserEnter(const std::string& rosterId, int32_t arg) {
+  PostUser(WMVC_USER_ENTER, rosterId, arg);
+}
+
+void CVideoController::OnUserLeft(const std::string& rosterId) { PostUser(WMVC_USER_LEFT, rosterId, 0); }
+
+void CVideoController::OnActiveSpeaker(const std::string& rosterId) { PostUser(WMVC_ACTIVE_SPEAKER, rosterId, 0); }
+
+void CVideoController::OnSetSpotlightRoster(const std::string& rosterId) {
+  if (rosterId.empty() || !PostUser(WMVC_SPOTLIGHT, rosterId, 0)) PostMessage(WMVC_SPOTLIGHT, 0, 0);
+}
+
+void CVideoController::OnVCNetworkIndication(int32_t value) { VZ_LOG("value [%d]", value); }
+
+void CVideoController::OnVCStatusNotification(int32_t status) {
+  if (sink_ != nullptr) PostMessage(WMVC_STATUS, static_cast<uintptr_t>(status), 0);
+}
+
+void CVideoController::OnVCErrorNotification(int32_t code, int32_t codetype) {
+  if (sink_ != nullptr) PostMessage(WMVC_ERROR, static_cast<uintptr_t>(code), codetype);
+}
+
+void CVideoController::OnVCSendingProcess(int32_t status) {
+  if (status == 1 || status == 4) PostMessage(WMVC_SENDING, status == 1 ? 1 : 0, 0);
+}
+
+void CVideoController::OnVCConnectCamera(IVideoCapDevice*, int32_t connected) {
+  CVideoClientController* client = client_;
+  if (connected == 0 && client != nullptr && client->IsMyVideoStarted() != 0) {
+    PostMessage(WMVC_ERROR, kVideoErrorCamera, kVideoErrorCodeType);
+    client->StopMyVideo();
+  }
+}
+
+void CVideoController::OnVCMyStatusChanged(int32_t newState) {
+  CVideoClientController* client = client_;
+  if (client == nullptr) return;
+  auto copy = std::make_unique<VideoRosterInfo>();
+  if (!client->CopyMyInfo(copy.get())) return;
+  PostMessage(WMVC_MY_STATUS, reinterpret_cast<uintptr_t>(copy.release()), newState == 1 ? 1 : 0, &FreeUserRecord);
+}
+
+void CVideoController::GetChiefSender() { VZ_LOG(""); }
+
+void CVideoController::OnRenderBlocked(const std::string& rosterId, int32_t blocked) {
+  PostUser(WMVC_RENDER_BLOCKED, rosterId, blocked);
+}
+
+void CVideoController::OnVideoSizeChanged(const std::string& rosterId, int32_t width, int32_t height) {
+  PostUser(WMVC_VIDEO_SIZE, rosterId, (static_cast<intptr_t>(width) << 16) + height);
+}
+
+int32_t CVideoController::OnCameraNotify(IVideoCapDevice* device, int32_t kind) {
+  VZ_LOG("device type [%u] kind [%d]", device != nullptr ? static_cast<unsigned>(device->GetDeviceType()) : 0u, kind);
+  PickCurrentDevice();
+  return 0;
+}

@@ -1,0 +1,193 @@
+// The controller's own road: what it posts for the client's callbacks, what
+// its owner thread hands to the panel's operations, and its join settings.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/clock.h"
+#include "platform/run_loop.h"
+#include "video/engine/client/test_camera.h"
+#include "video/engine/client/testing/fake_video_conference_testlib.h"
+#include "video/engine/client/video_client_controller.h"
+#include "video/engine/client/video_controller.h"
+#include "video/engine/core/engine_clock.h"
+#include "video/engine/core/video_factories.h"
+
+namespace {
+
+class QuietSink : public IAVProviderSink {
+ public:
+  int32_t OnAVStatusNotification(int32_t status, int32_t b) override {
+    statuses.push_back(status);
+    broadcasts.push_back(b);
+    return 1;
+  }
+  int32_t OnAVVideoBroadcasted(int32_t, const char*) override { return 1; }
+  int32_t OnAVVideoErrorCode(int32_t code, int32_t type) override {
+    errors.push_back(code * 100 + type);
+    return 1;
+  }
+  int32_t OnAVMyStatusChanged(const char16_t*, int32_t) override { return 1; }
+  std::vector<int32_t> statuses, broadcasts, errors;
+};
+
+// Records what reaches the panel's operations.
+class PanelController : public CVideoController {
+ public:
+  using CVideoController::CVideoController;
+  void OnUserChanged(uint32_t msg, const VideoRosterInfo& user, intptr_t arg) override {
+    events.push_back(std::to_string(msg) + " " + user.rosterId + " " + std::to_string(arg));
+  }
+  void OnSpotlightChanged(const VideoRosterInfo* user) override {
+    events.push_back(std::string("spotlight ") + (user != nullptr ? user->rosterId : "(none)"));
+  }
+  void OnActiveSpeakerChanged(const VideoRosterInfo* user) override {
+    events.push_back(std::string("speaker ") + (user != nullptr ? user->rosterId : "(none)"));
+  }
+  void OnUserVideoSizeChanged(const VideoRosterInfo& user, int32_t w, int32_t h) override {
+    events.push_back("size " + user.rosterId + " " + std::to_string(w) + "x" + std::to_string(h));
+  }
+  std::vector<std::string> events;
+};
+
+class VideoControllerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    VZSE_::SetEngineClockForTest(&engine_clock_);
+    previous_devices_ = SetVideoDeviceFactories(TestCameraFactories(false));
+    controller_ = new PanelController(&sink_);
+    ASSERT_TRUE(controller_->Start());
+  }
+  void TearDown() override {
+    controller_->LeaveVideo();
+    controller_->Stop();
+    controller_->Release();
+    loop_.RunUntilIdle();
+    SetVideoDeviceFactories(previous_devices_);
+    VZSE_::SetEngineClockForTest(nullptr);
+  }
+  void Join(int32_t broadcast = 0, int32_t quality = 1) {
+    AVSessionConfig join = MakeJoin("alice", broadcast, quality);
+    ASSERT_EQ(controller_->JoinVideo(nullptr, &join, nullptr, 0), 1);
+    RosterRecord me = MakeRoster("alice");
+    RosterRecord bob = MakeRoster("bob");
+    controller_->AppRosterJoined(&me, 0);
+    controller_->AppRosterJoined(&bob, 1);
+    std::thread([] { FakeVideoSession::live->sink()->OnSessionJoin(1, 0x1111); }).join();
+    loop_.RunUntilIdle();
+  }
+
+  ScopedFakeConference fakes_;
+  vz::FakeClock clock_{1000};
+  vz::RunLoop loop_{clock_};
+  VZSE_::FakeEngineClock engine_clock_;
+  const VideoDeviceFactories* previous_devices_ = nullptr;
+  QuietSink sink_;
+  PanelController* controller_ = nullptr;
+};
+
+TEST_F(VideoControllerTest, ANullMeetConfigKeepsTheDefaultsAndAnUnknownQualityKeepsTheMode) {
+  Join(0, 7);
+  EXPECT_EQ(controller_->meet_config().VideoQuality, 1);
+  EXPECT_EQ(controller_->meet_config().HeaderBgColor, 0xff0084ffu);
+  EXPECT_EQ(controller_->meet_config().ShowPoweredBy, 0);
+  // Mode 1 still holds: a request for the largest size asks for the middle.
+  const ServerRoster bob{"bob", 1, 0, 0, 0x2222};
+  std::thread([&] { FakeVideoSession::live->sink()->OnRosterChanged(1, &bob, 1); }).join();
+  FakeVideoSession::live->Take();
+  EXPECT_EQ(controller_->RequestSourceVideo("bob", 2, 0), 0);
+  auto requests = FakeVideoSession::live->Take();
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(requests[0].list[0].wantSize, 1);
+}
+
+TEST_F(VideoControllerTest, JoinedWithBroadcastStartsTheCameraBeforeTheSinkHearsJoined) {
+  Join(1);
+  EXPECT_EQ(sink_.statuses, (std::vector<int32_t>{1, 2}));
+  EXPECT_EQ(sink_.broadcasts.back(), 1);
+  EXPECT_EQ(controller_->IsMyVideoStarted(), 1);
+  EXPECT_TRUE(sink_.errors.empty());
+}
+
+TEST_F(VideoControllerTest, JoinedWithBroadcastAndNoCameraReportsTheCameraError) {
+  VideoDeviceFactories none = *TestCameraFactories(false);
+  none.make_device_enumerator = [](IVideoCapDeviceEnumerator**) -> VseResult { return VSE_E_FAIL; };
+  SetVideoDeviceFactories(&none);
+  // The camera is picked when the controller is made.
+  controller_->OnCameraNotify(nullptr, 1);
+  Join(1);
+  EXPECT_EQ(sink_.errors, (std::vector<int32_t>{3110}));
+  EXPECT_EQ(controller_->IsMyVideoStarted(), 0);
+}
+
+TEST_F(VideoControllerTest, ParticipantEventsReachThePanelWithCopiesOfTheirRecords) {
+  Join();
+  controller_->events.clear();
+  std::thread([] {
+    IVZVideoSessionSink* s = FakeVideoSession::live->sink();
+    s->OnStartBroadcastNotify("bob");
+    s->OnActiveSpeakerNotify("bob");
+    s->OnSetSpotlightNotify("bob");
+    s->OnSetSpotlightNotify("nobody");
+    s->OnUnsetSpotlightNotify();
+    s->OnStartBroadcastNotify("nobody");  // unknown: nothing
+  }).join();
+  RosterRecord bob = MakeRoster("bob");
+  controller_->AppRosterLeft(&bob);
+  RosterRecord me = MakeRoster("alice");
+  controller_->AppRosterLeft(&me);  // myself: kept
+  loop_.RunUntilIdle();
+  EXPECT_EQ(controller_->events, (std::vector<std::string>{"1136 bob 0", "speaker bob", "spotlight bob",
+                                                           "spotlight (none)", "spotlight (none)", "1137 bob 0"}));
+  VideoRosterInfo mine;
+  ASSERT_NE(controller_->client(), nullptr);
+  EXPECT_TRUE(controller_->client()->CopyMyInfo(&mine));
+  EXPECT_TRUE(controller_->client()->CopyUser("alice", &mine));
+  EXPECT_EQ(mine.ssrc, 0x1111u);
+}
+
+TEST_F(VideoControllerTest, ALeavingParticipantsChannelIsDestroyed) {
+  Join();
+  const ServerRoster bob{"bob", 1, 0, 0, 0x2222};
+  std::thread([&] { FakeVideoSession::live->sink()->OnRosterChanged(1, &bob, 1); }).join();
+  ASSERT_EQ(controller_->RequestSourceVideo("bob", 1, 0), 0);
+  ASSERT_NE(FakeVideoEngine::live->listen_of(0x2222), nullptr);
+  RosterRecord record = MakeRoster("bob");
+  controller_->AppRosterLeft(&record);
+  EXPECT_EQ(FakeVideoEngine::live->listen_of(0x2222), nullptr);
+  EXPECT_EQ(FakeVideoEngine::live->listen_destroyed, 1);
+}
+
+TEST_F(VideoControllerTest, MessagesQueuedWhenTheControllerStopsAreFreedUnhandled) {
+  Join();
+  controller_->events.clear();
+  std::thread([] {
+    IVZVideoSessionSink* s = FakeVideoSession::live->sink();
+    s->OnStartBroadcastNotify("bob");
+    s->OnSetSpotlightNotify("bob");
+  }).join();
+  controller_->Stop();  // the records go with the queue (the leak checker watches)
+  loop_.RunUntilIdle();
+  EXPECT_TRUE(controller_->events.empty());
+}
+
+TEST_F(VideoControllerTest, AVideoSizeFromAListenChannelReachesThePanel) {
+  Join();
+  const ServerRoster bob{"bob", 1, 0, 0, 0x2222};
+  std::thread([&] { FakeVideoSession::live->sink()->OnRosterChanged(1, &bob, 1); }).join();
+  ASSERT_EQ(controller_->RequestSourceVideo("bob", 1, 0), 0);
+  loop_.RunUntilIdle();
+  controller_->events.clear();
+  IVideoListenChannelSink* channel_sink = FakeVideoEngine::live->listen_of(0x2222)->sink;
+  ASSERT_NE(channel_sink, nullptr);
+  std::thread([&] {
+    channel_sink->OnListenParameterChanged(0x2222, 4, (320 << 16) + 180);
+    channel_sink->OnListenParameterChanged(0x9999, 4, (320 << 16) + 180);  // nobody's
+  }).join();
+  loop_.RunUntilIdle();
+  EXPECT_EQ(controller_->events, (std::vector<std::string>{"size bob 320x180"}));
+}
+
+}  // namespace

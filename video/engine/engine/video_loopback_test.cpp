@@ -1,0 +1,52 @@
+#include "video/engine/engine/video_loopback.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(VideoLoopback, WithoutLossEveryFrameArrivesClean) {
+  LoopbackOptions options;
+  options.frames = 90;
+  const LoopbackFigures f = RunVideoLoopback(options);
+  ASSERT_TRUE(f.ok);
+  EXPECT_EQ(f.frames_sent, 90);
+  EXPECT_EQ(f.frames_received, 90);
+  EXPECT_EQ(f.packets_dropped, 0);
+  EXPECT_EQ(f.packets_recovered, 0);
+  EXPECT_EQ(f.lower_layer_pictures, 0);
+  EXPECT_EQ(f.key_frame_requests, 0);
+  EXPECT_GT(f.psnr_db, 40.0);
+}
+
+// Losses FEC cannot repair (the sender protects the lower layers only at
+// this loss) cost frames until the requested key frame arrives; what is
+// delivered is whole.
+TEST(VideoLoopback, FivePercentLossIsRepairedOrRecoveredByKeyFrames) {
+  for (uint32_t seed : {1u, 2u, 3u}) {
+    LoopbackOptions options;
+    options.frames = 150;
+    options.loss_percent = 5;
+    options.seed = seed;
+    const LoopbackFigures f = RunVideoLoopback(options);
+    ASSERT_TRUE(f.ok);
+    EXPECT_GT(f.packets_dropped, 0) << "seed " << seed;
+    EXPECT_GT(f.packets_recovered, 0) << "seed " << seed;
+    EXPECT_EQ(f.late_units, 0) << "seed " << seed;
+    EXPECT_GT(f.key_frame_requests, 0) << "seed " << seed;
+    EXPECT_GT(f.frames_received, f.frames_sent / 3) << "seed " << seed;
+    EXPECT_GT(f.psnr_db, 35.0) << "seed " << seed;
+  }
+}
+
+TEST(VideoLoopback, TwentyPercentLossStillDeliversPictures) {
+  LoopbackOptions options;
+  options.frames = 150;
+  options.loss_percent = 20;
+  const LoopbackFigures f = RunVideoLoopback(options);
+  ASSERT_TRUE(f.ok);
+  EXPECT_GT(f.packets_recovered, 0);
+  EXPECT_GT(f.frames_received, 0);
+  EXPECT_LE(f.frames_received, f.frames_sent);
+}
+
+}  // namespace

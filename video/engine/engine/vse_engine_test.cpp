@@ -1,0 +1,214 @@
+#include "video/engine/engine/vse_engine.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "video/engine/core/engine_clock.h"
+#include "video/engine/core/vz_video_sample_allocator.h"
+
+namespace {
+
+struct Transport final : IVideoPacketTransport {
+  int32_t SendRtpPacket(int32_t, const uint8_t*, int32_t) override { return 0; }
+  int32_t SendRtcpPacket(const uint8_t* data, int32_t length, int32_t) override {
+    rtcp.emplace_back(data, data + length);
+    return 0;
+  }
+  std::vector<std::vector<uint8_t>> rtcp;
+};
+
+struct SourceSink final : IVideoSourceChannelSink {
+  int32_t OnKeyFrameRequested(uint32_t ssrc) override {
+    key_frames.push_back(ssrc);
+    return 0;
+  }
+  int32_t OnSourceParameterChanged(uint32_t, int32_t, int32_t) override { return 0; }
+  int32_t OnSendRate(int32_t) override { return 0; }
+  int32_t OnNotifySourceBitrateInfo(int32_t, int32_t) override { return 0; }
+  std::vector<uint32_t> key_frames;
+};
+
+IVideoDecoderSink* g_sink = nullptr;
+bool g_fail = false;
+
+struct NullDecoder final : IVideoDecoder {
+  VseResult Init(int32_t, int32_t) override { return g_fail ? VSE_E_FAIL : VSE_S_OK; }
+  VseResult Uninit() override { return VSE_S_OK; }
+  VseResult SetOption(int32_t, void*) override { return VSE_S_OK; }
+  VseResult GetOption(int32_t, void*) override { return VSE_S_OK; }
+  VseResult DecodeFrame(uint32_t, const uint8_t*, int32_t) override { return VSE_S_OK; }
+  VseResult SetLossRecovery(int32_t) override { return VSE_S_OK; }
+};
+
+std::unique_ptr<IVideoDecoder> MakeNull(IVideoDecoderSink* sink, IVideoSampleAllocator*) {
+  g_sink = sink;
+  return std::make_unique<NullDecoder>();
+}
+
+uint32_t Be32(const uint8_t* p) { return (uint32_t(p[0]) << 24) | (p[1] << 16) | (p[2] << 8) | p[3]; }
+
+class EngineTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    VZSE_::SetEngineClockForTest(&clock_);
+    previous_ = SetListenDecoderMaker(&MakeNull);
+    allocator_ = new CVzVideoSampleAllocator(64, 0, 0);
+    allocator_->AddRef();
+    ASSERT_EQ(CreateVseEngine(&engine_), VSE_S_OK);
+    imp_ = static_cast<CVseEngineImp*>(engine_);
+    imp_->SetChannelsThreadless(true);
+    engine_->SetTransportSink(&transport_);
+  }
+  void TearDown() override {
+    EXPECT_EQ(DestroyVseEngine(engine_), VSE_S_OK);
+    allocator_->Release();
+    SetListenDecoderMaker(previous_);
+    g_fail = false;
+    VZSE_::SetEngineClockForTest(nullptr);
+  }
+  VZSE_::FakeEngineClock clock_;
+  ListenDecoderMaker previous_ = nullptr;
+  CVzVideoSampleAllocator* allocator_ = nullptr;
+  IVseEngine* engine_ = nullptr;
+  CVseEngineImp* imp_ = nullptr;
+  Transport transport_;
+};
+
+TEST_F(EngineTest, TheSameListenChannelTwiceAndOneDestroyRemovesIt) {
+  IVideoListenChannel* a = nullptr;
+  IVideoListenChannel* b = nullptr;
+  ASSERT_EQ(engine_->CreateVideoListenChannel(7, 1, 7, 1, allocator_, &a), VSE_S_OK);
+  ASSERT_EQ(engine_->CreateVideoListenChannel(7, 1, 7, 1, allocator_, &b), VSE_S_OK);
+  EXPECT_EQ(a, b);
+  EXPECT_EQ(a->GetRefCount(), 3);  // the map's and two callers'
+  EXPECT_EQ(imp_->monitors()->size(), 1u);
+  EXPECT_EQ(engine_->DestroyVideoListenChannel(7), VSE_S_OK);
+  EXPECT_EQ(imp_->listen_channel_count(), 0u);
+  EXPECT_EQ(imp_->monitors()->size(), 0u);
+  EXPECT_EQ(engine_->DestroyVideoListenChannel(7), VSE_S_OK) << "unknown: nothing to do";
+  EXPECT_EQ(a->Release(), 1);
+  EXPECT_EQ(b->Release(), 0);
+  EXPECT_EQ(engine_->CreateVideoListenChannel(8, 1, 7, 1, nullptr, &a), VSE_E_POINTER);
+  EXPECT_EQ(engine_->CreateVideoListenChannel(8, 1, 7, 1, allocator_, nullptr), VSE_E_POINTER);
+}
+
+TEST_F(EngineTest, AFailedInitialiseLeavesNothingBehind) {
+  g_fail = true;
+  IVideoListenChannel* out = reinterpret_cast<IVideoListenChannel*>(&transport_);
+  EXPECT_EQ(engine_->CreateVideoListenChannel(9, 1, 7, 1, allocator_, &out), VSE_E_FAIL);
+  EXPECT_EQ(out, nullptr);
+  EXPECT_EQ(imp_->listen_channel_count(), 0u);
+  EXPECT_EQ(imp_->monitors()->size(), 0u);
+  EXPECT_EQ(allocator_->GetRefCount(), 1) << "the failed channel gave its allocator reference back";
+}
+
+TEST_F(EngineTest, RtcpReachesTheChannelItNames) {
+  CVzVideoSourceChannel* first = nullptr;
+  CVzVideoSourceChannel* second = nullptr;
+  ASSERT_EQ(engine_->CreateVideoSourceChannel(0x100, 1, &transport_, allocator_, &first), VSE_S_OK);
+  ASSERT_EQ(engine_->CreateVideoSourceChannel(0x200, 1, &transport_, allocator_, &second), VSE_S_OK);
+  SourceSink sink1, sink2;
+  first->SetSink(&sink1);
+  second->SetSink(&sink2);
+  // A listen channel's key-frame request leaves as a PLI naming its stream.
+  IVideoListenChannel* listen = nullptr;
+  ASSERT_EQ(engine_->CreateVideoListenChannel(0x200, 1, 7, 1, allocator_, &listen), VSE_S_OK);
+  g_sink->RequestKeyFrame();
+  ASSERT_EQ(transport_.rtcp.size(), 1u);
+  const std::vector<uint8_t> pli = transport_.rtcp[0];
+  ASSERT_EQ(pli.size(), 12u);
+  EXPECT_EQ(pli[0], 0x81);
+  EXPECT_EQ(pli[1], 206);
+  EXPECT_EQ(Be32(&pli[4]), 0u);
+  EXPECT_EQ(Be32(&pli[8]), 0x200u);
+  // Received, it reaches the send channel of that SSRC only.
+  EXPECT_EQ(engine_->InputRtcpPacket(pli.data(), static_cast<int32_t>(pli.size()), 0), VSE_S_OK);
+  first->RunTimerRound();
+  second->RunTimerRound();
+  EXPECT_TRUE(sink1.key_frames.empty());
+  EXPECT_EQ(sink2.key_frames, std::vector<uint32_t>({0x200}));
+  EXPECT_EQ(engine_->InputRtcpPacket(nullptr, 12, 0), VSE_E_INVALIDARG);
+  EXPECT_EQ(engine_->InputRtcpPacket(pli.data(), 0, 0), VSE_E_INVALIDARG);
+  // Refresh and decoder events leave as application feedback of 16 and 12 bytes.
+  const uint8_t refresh[16] = {0, 0, 0, 1, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0, 4};
+  const uint8_t event[12] = {0, 0, 0, 5, 0, 0, 0, 6, 0, 0, 0, 7};
+  g_sink->RequestRefresh(refresh);
+  g_sink->ReportDecoderEvent(event);
+  ASSERT_EQ(transport_.rtcp.size(), 3u);
+  EXPECT_EQ(transport_.rtcp[1].size(), 12u + 16u);
+  EXPECT_EQ(transport_.rtcp[2].size(), 12u + 12u);
+  EXPECT_EQ(transport_.rtcp[1][0] & 0x1F, 15);
+  EXPECT_EQ(Be32(&transport_.rtcp[2][12]), 5u);
+  listen->Release();
+  first->Release();
+  second->Release();
+}
+
+TEST_F(EngineTest, SourceChannelsByKeyWithByeAndPeriodicReports) {
+  CVzVideoSourceChannel* ch = nullptr;
+  EXPECT_EQ(engine_->CreateVideoSourceChannel(1, 2, &transport_, allocator_, &ch), VSE_E_INVALIDARG);
+  EXPECT_EQ(engine_->CreateVideoSourceChannel(1, 1, &transport_, allocator_, nullptr), VSE_E_POINTER);
+  ASSERT_EQ(engine_->CreateVideoSourceChannel(1, 1, &transport_, allocator_, &ch), VSE_S_OK);
+  CVzVideoSourceChannel* again = nullptr;
+  ASSERT_EQ(engine_->CreateVideoSourceChannel(1, 1, &transport_, allocator_, &again), VSE_S_OK);
+  EXPECT_EQ(again, ch);
+  again->Release();
+  // Network class: loss over 100 per mille wins over the delay.
+  const int32_t lossy[4] = {150, 600, 0, 0};
+  const int32_t slow[4] = {50, 600, 0, 0};
+  const int32_t calm[4] = {0, 100, 0, 0};
+  EXPECT_EQ(engine_->SetNetworkStatus(1, lossy), VSE_S_OK);
+  EXPECT_EQ(imp_->network_class(), 1);
+  EXPECT_EQ(engine_->SetNetworkStatus(1, slow), VSE_S_OK);
+  EXPECT_EQ(imp_->network_class(), 2);
+  EXPECT_EQ(engine_->SetNetworkStatus(1, calm), VSE_S_OK);
+  EXPECT_EQ(imp_->network_class(), 0);
+  EXPECT_EQ(engine_->SetNetworkStatus(99, calm), VSE_E_FAIL);
+  EXPECT_EQ(engine_->RequestSourceKeyFrame(99), VSE_E_FAIL);
+  // A new key: unknown old keys change nothing.
+  EXPECT_EQ(engine_->UpdateVideoSourceChannel(5, 77), VSE_S_OK);
+  EXPECT_EQ(engine_->SetNetworkStatus(5, calm), VSE_E_FAIL);
+  EXPECT_EQ(engine_->UpdateVideoSourceChannel(5, 1), VSE_S_OK);
+  EXPECT_EQ(engine_->SetNetworkStatus(1, calm), VSE_E_FAIL);
+  EXPECT_EQ(engine_->SetNetworkStatus(5, calm), VSE_S_OK);
+  // SDES at most every five seconds, and only with RTCP on.
+  EXPECT_EQ(imp_->SendPeriodicReport(VZSE_::NowMs(), 5), VSE_E_FAIL);
+  engine_->SetRtcpEnabled(true);
+  transport_.rtcp.clear();
+  EXPECT_EQ(imp_->SendPeriodicReport(VZSE_::NowMs(), 5), VSE_S_OK);
+  EXPECT_EQ(imp_->SendPeriodicReport(VZSE_::NowMs() + 4999, 5), VSE_E_FAIL);
+  EXPECT_EQ(imp_->SendPeriodicReport(VZSE_::NowMs() + 5000, 5), VSE_S_OK);
+  ASSERT_EQ(transport_.rtcp.size(), 2u);
+  EXPECT_EQ(transport_.rtcp[0][1], 202);
+  // Going away says goodbye for the stream.
+  transport_.rtcp.clear();
+  EXPECT_EQ(engine_->DestroyVideoSourceChannel(5), VSE_S_OK);
+  ASSERT_EQ(transport_.rtcp.size(), 1u);
+  EXPECT_EQ(transport_.rtcp[0][1], 203);
+  EXPECT_EQ(Be32(&transport_.rtcp[0][4]), 5u);
+  EXPECT_EQ(engine_->DestroyVideoSourceChannel(5), VSE_E_FAIL);
+  ch->Release();
+}
+
+TEST(EngineFactory, NullArgumentsAndTheVersion) {
+  EXPECT_EQ(CreateVseEngine(nullptr), VSE_E_INVALIDARG);
+  EXPECT_EQ(DestroyVseEngine(nullptr), VSE_E_INVALIDARG);
+  IVseEngine* engine = nullptr;
+  ASSERT_EQ(CreateVseEngine(&engine), VSE_S_OK);
+  char* version = engine->GetVersion();
+  EXPECT_STREQ(version, "2.0");
+  delete[] version;
+  EXPECT_EQ(engine->SetTransportSink(nullptr), VSE_E_INVALIDARG);
+  void* same = nullptr;
+  EXPECT_EQ(engine->QueryInterface(&IID_IVseEngine, &same), VSE_S_OK);
+  EXPECT_EQ(same, engine);
+  engine->Release();
+  // Without a transport the RTCP it would send is refused, not lost silently.
+  EXPECT_EQ(engine->InputRtcpPacket(reinterpret_cast<const uint8_t*>("\x81"), 1, 0), VSE_S_OK);
+  EXPECT_EQ(DestroyVseEngine(engine), VSE_S_OK);
+}
+
+}  // namespace

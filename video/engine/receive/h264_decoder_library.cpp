@@ -1,0 +1,109 @@
+#include "video/engine/receive/h264_decoder_library.h"
+
+#include <mutex>
+
+#include "common/trace_client.h"
+#include "platform/module_loader.h"
+
+namespace {
+
+struct LibraryState {
+  std::mutex lock;
+  int users = 0;
+  bool loaded = false;
+  vz::ModuleHandle module = nullptr;
+  H264DecoderEntryPoints entry;
+  bool fake = false;
+  H264DecoderEntryPoints fake_entry;
+  int loads = 0;
+  int frees = 0;
+};
+
+LibraryState& State() {
+  static LibraryState state;
+  return state;
+}
+
+bool Complete(const H264DecoderEntryPoints& entry) { return entry.create != nullptr && entry.destroy != nullptr; }
+
+}  // namespace
+
+bool CH264DecoderLibrary::AddUser(H264DecoderEntryPoints* out) {
+  LibraryState& s = State();
+  std::lock_guard<std::mutex> hold(s.lock);
+  ++s.users;
+  *out = H264DecoderEntryPoints{};
+  if (!s.loaded) {
+    if (s.fake) {
+      s.entry = s.fake_entry;
+    } else {
+      const vz::ModuleLoad load = vz::LoadModule(vzh264::kLibraryName);
+      if (load.module == nullptr) {
+        VZ_LOG_ERROR("cannot load %s: %s", vzh264::kLibraryName, load.error.reason.c_str());
+        return false;
+      }
+      s.module = load.module;
+      s.entry.create = reinterpret_cast<vzh264::CreateDecoderFn>(
+          vz::GetModuleSymbol(load.module, vzh264::kCreateDecoderName));
+      s.entry.destroy = reinterpret_cast<vzh264::DestroyDecoderFn>(
+          vz::GetModuleSymbol(load.module, vzh264::kDestroyDecoderName));
+    }
+    s.loaded = true;
+    ++s.loads;
+  }
+  if (!Complete(s.entry)) {
+    VZ_LOG_ERROR("%s lacks %s or %s", vzh264::kLibraryName, vzh264::kCreateDecoderName,
+                 vzh264::kDestroyDecoderName);
+    return false;
+  }
+  *out = s.entry;
+  return true;
+}
+
+void CH264DecoderLibrary::RemoveUser() {
+  LibraryState& s = State();
+  std::lock_guard<std::mutex> hold(s.lock);
+  if (s.users == 0) {
+    VZ_LOG_ERROR("more releases than users");
+    return;
+  }
+  if (--s.users > 0 || !s.loaded) return;
+  s.entry = H264DecoderEntryPoints{};
+  s.loaded = false;
+  ++s.frees;
+  if (s.module != nullptr) {
+    vz::FreeModule(s.module);
+    s.module = nullptr;
+  }
+}
+
+int CH264DecoderLibrary::users() {
+  LibraryState& s = State();
+  std::lock_guard<std::mutex> hold(s.lock);
+  return s.users;
+}
+
+bool CH264DecoderLibrary::loaded() {
+  LibraryState& s = State();
+  std::lock_guard<std::mutex> hold(s.lock);
+  return s.loaded;
+}
+
+int CH264DecoderLibrary::loads() {
+  LibraryState& s = State();
+  std::lock_guard<std::mutex> hold(s.lock);
+  return s.loads;
+}
+
+int CH264DecoderLibrary::frees() {
+  LibraryState& s = State();
+  std::lock_guard<std::mutex> hold(s.lock);
+  return s.frees;
+}
+
+void CH264DecoderLibrary::SetForTest(const H264DecoderEntryPoints* fake) {
+  LibraryState& s = State();
+  std::lock_guard<std::mutex> hold(s.lock);
+  s.fake = fake != nullptr;
+  s.fake_entry = fake != nullptr ? *fake : H264DecoderEntryPoints{};
+}

@@ -1,0 +1,104 @@
+#pragma once
+// Helpers of the receive tests: captured log lines and RTP packets with a
+// timing element.
+#include <cstdarg>
+#include <cstdint>
+#include <cstdio>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "common/trace_client.h"
+#include "common/trace_client_test_hooks.h"
+#include "video/engine/rtp/big_endian.h"
+
+namespace receive_test {
+
+// Captures the log lines of the code under test while alive.
+class LogCapture {
+ public:
+  LogCapture() {
+    Clear();
+    entries_.log_a = &Capture;
+    entries_.collect_a = &Capture;
+    vz::BindTracerForTest(&entries_);
+  }
+  ~LogCapture() { vz::RestoreTracerForTest(); }
+  LogCapture(const LogCapture&) = delete;
+  LogCapture& operator=(const LogCapture&) = delete;
+
+  void Clear() {
+    std::lock_guard<std::mutex> lock(Mutex());
+    Lines().clear();
+  }
+  size_t Count(const std::string& text) {
+    std::lock_guard<std::mutex> lock(Mutex());
+    size_t count = 0;
+    for (const auto& line : Lines()) count += line.find(text) != std::string::npos ? 1 : 0;
+    return count;
+  }
+  size_t size() {
+    std::lock_guard<std::mutex> lock(Mutex());
+    return Lines().size();
+  }
+
+ private:
+  static std::mutex& Mutex() {
+    static std::mutex mutex;
+    return mutex;
+  }
+  static std::vector<std::string>& Lines() {
+    static std::vector<std::string> lines;
+    return lines;
+  }
+  static void Capture(const char*, const char* format, va_list args) {
+    char line[2048];
+    vsnprintf(line, sizeof(line), format, args);
+    std::lock_guard<std::mutex> lock(Mutex());
+    Lines().emplace_back(line);
+  }
+
+  vz::TracerEntries entries_;
+};
+
+struct PacketSpec {
+  uint8_t payload_type = 98;
+  uint32_t rtp_ts = 0;
+  uint32_t ssrc = 0x11223344;
+  bool extension = true;
+  bool timing = true;
+  uint16_t counter = 0;
+  uint32_t send_ms = 0;
+  int payload_bytes = 100;
+};
+
+// A packet as the sender writes it: 12-byte header, a one-byte extension
+// with a priority element and (optionally) the 9-byte timing element, then
+// the payload.
+inline std::vector<uint8_t> MakePacket(const PacketSpec& spec) {
+  std::vector<uint8_t> p(12, 0);
+  p[0] = 0x80 | (spec.extension ? 0x10 : 0);
+  p[1] = spec.payload_type;
+  vz::rtp::Store32(&p[4], spec.rtp_ts);
+  vz::rtp::Store32(&p[8], spec.ssrc);
+  if (spec.extension) {
+    std::vector<uint8_t> elements = {0x11, 0x00, 0x00};
+    if (spec.timing) {
+      const size_t at = elements.size();
+      elements.resize(at + 9, 0);
+      elements[at] = 0x27;
+      vz::rtp::Store16(&elements[at + 1], spec.counter);
+      vz::rtp::Store32(&elements[at + 3], spec.send_ms);
+    }
+    while (elements.size() % 4 != 0) elements.push_back(0);
+    p.push_back(0xBE);
+    p.push_back(0xDE);
+    p.push_back(0);
+    p.push_back(static_cast<uint8_t>(elements.size() / 4));
+    p.insert(p.end(), elements.begin(), elements.end());
+  }
+  p.resize(p.size() + static_cast<size_t>(spec.payload_bytes), 0x5A);
+  return p;
+}
+
+}  // namespace receive_test
