@@ -11,11 +11,15 @@
 //
 //   vzshare_demo --bin <folder of vzbridge, VelzarHub, vzrelay> [--work <folder>]
 //                [--display :N] [--size WxH] [--duration S] [--min-psnr DB]
+//                [--cut-attendee-after S]
 //
 // Display: --display, else $DISPLAY, else a private Xvfb of --size. The
 // presenter's screen shows a desktop picture of the demonstration's own.
 // The attendee's frame comes from VelzarHub's diagnostic dump of its
-// rebuilt frame (VZ_SHARE_FRAME_DUMP). Exit code 0 when every stage held.
+// rebuilt frame (VZ_SHARE_FRAME_DUMP). With --cut-attendee-after, vzrelay
+// cuts the attendee's connection that long after it started; the run then
+// also needs the attendee's reconnecting report, started again, and a
+// matching frame after that. Exit code 0 when every stage held.
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
@@ -56,6 +60,7 @@ struct Options {
   int height = 1080;
   int duration_s = 10;
   double min_psnr = 35.0;
+  int cut_attendee_after_s = 0;  // vzrelay cuts the attendee's connection this long after it started
 };
 
 bool ParseOptions(int argc, char** argv, Options* options) {
@@ -77,6 +82,9 @@ bool ParseOptions(int argc, char** argv, Options* options) {
     } else if (arg == "--duration") {
       options->duration_s = std::atoi(value.c_str());
       if (options->duration_s < 2 || options->duration_s > 3600) return false;
+    } else if (arg == "--cut-attendee-after") {
+      options->cut_attendee_after_s = std::atoi(value.c_str());
+      if (options->cut_attendee_after_s < 1 || options->cut_attendee_after_s > 3600) return false;
     } else if (arg == "--min-psnr") {
       options->min_psnr = std::atof(value.c_str());
     } else {
@@ -173,7 +181,12 @@ class SharingDemo {
     // The relay.
     relay_ = std::make_unique<vz::PipedChild>();
     const std::string relay_path = options_.bin + "/vzrelay";
-    if (!relay_->Start(relay_path, {"vzrelay", "--port", "0"}, {})) return Fail("relay", "cannot start " + relay_path, "");
+    std::vector<std::string> relay_args = {"vzrelay", "--port", "0"};
+    if (options_.cut_attendee_after_s > 0) {
+      relay_args.insert(relay_args.end(), {"--cut-after", std::to_string(options_.cut_attendee_after_s), "--cut-for",
+                                           "1", "--cut-roster", "R2"});
+    }
+    if (!relay_->Start(relay_path, relay_args, {})) return Fail("relay", "cannot start " + relay_path, "");
     std::string line;
     char c = 0;
     while (line.size() < 200 && relay_->ReadExactly(&c, 1, 10000) && c != '\n') line.push_back(c);
@@ -217,6 +230,7 @@ class SharingDemo {
                              "x" + std::to_string(header.height));
 
     if (!Measure()) return Fail("frames", why_, attendee_->HubLog());
+    if (options_.cut_attendee_after_s > 0 && !Reconnected()) return Fail("reconnect", why_, attendee_->HubLog());
     if (!Compare()) return Fail("compare", why_, attendee_->HubLog());
 
     // Stop: the sharing, then both programs.
@@ -252,7 +266,10 @@ class SharingDemo {
     std::printf("  PSNR              %.1f dB inside the sharing border (at least %.1f asked), %.1f dB whole\n", psnr_,
                 options_.min_psnr, whole_psnr_);
     std::printf("  pictures          %s/presenter-screen.png, %s/attendee-frame.png\n", work_.c_str(), work_.c_str());
-    std::printf("  logs              %s, %s\n", presenter_->HubLog().c_str(), attendee_->HubLog().c_str());
+    std::printf("  logs              presenter: %s (VelzarHub), %s (vzbridge)\n", presenter_->HubLog().c_str(),
+                presenter_->BridgeLog().c_str());
+    std::printf("                    attendee: %s (VelzarHub), %s (vzbridge)\n", attendee_->HubLog().c_str(),
+                attendee_->BridgeLog().c_str());
     std::printf("  total             %s\n", Ms(vz::MonotonicMs() - start_ms).c_str());
     std::printf("local meeting with sharing: passed\n");
     return 0;
@@ -369,6 +386,33 @@ class SharingDemo {
     std::snprintf(text, sizeof(text), "p50 %.0f ms, p95 %.0f ms over %zu clock changes", Percentile(latencies_, 0.5),
                   Percentile(latencies_, 0.95), latencies_.size());
     Stage("latency", text);
+    return true;
+  }
+
+  // The relay cuts the attendee's connection: the web page hears the
+  // attendee connecting again, then started, and frames flow again.
+  bool Reconnected() {
+    if (!attendee_->WaitFor("DS_SESSION_RESPONSE_CONNECTING", kStepTimeoutMs)) {
+      why_ = "the attendee never reported reconnecting after the relay cut its connection";
+      return false;
+    }
+    const uint64_t cut_ms = vz::MonotonicMs();
+    Stage("reconnecting", "the relay cut the attendee's connection; the web page heard DS_SESSION_RESPONSE_CONNECTING");
+    if (!attendee_->WaitFor("DS_SESSION_RESPONSE_STARTED", kStepTimeoutMs)) {
+      why_ = "the attendee did not report started again after the cut";
+      return false;
+    }
+    Stage("attendee joined again", "the web page heard DS_SESSION_RESPONSE_STARTED");
+    FrameDumpHeader before{}, after{};
+    ReadFrameDumpHeader(dump_path_, &before);
+    while (!ReadFrameDumpHeader(dump_path_, &after) || after.sequence == before.sequence) {
+      if (vz::MonotonicMs() - cut_ms > kStepTimeoutMs) {
+        why_ = "no rebuilt frame after the attendee joined again";
+        return false;
+      }
+      vz::SleepMs(5);
+    }
+    Stage("frames again", "the attendee rebuilds frames again");
     return true;
   }
 
@@ -511,7 +555,7 @@ int main(int argc, char** argv) {
   if (!ParseOptions(argc, argv, &options)) {
     std::fprintf(stderr,
                  "usage: %s --bin <folder of vzbridge, VelzarHub, vzrelay> [--work <folder>] [--display :N]\n"
-                 "          [--size WxH] [--duration S] [--min-psnr DB]\n",
+                 "          [--size WxH] [--duration S] [--min-psnr DB] [--cut-attendee-after S]\n",
                  argv[0]);
     return 2;
   }

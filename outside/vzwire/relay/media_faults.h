@@ -5,6 +5,7 @@
 // reordering. Without reordering, jitter never lets a packet overtake an
 // earlier one. Deterministic for a given seed.
 #include <cstdint>
+#include <string>
 
 namespace vzrelay {
 
@@ -15,6 +16,7 @@ struct FaultOptions {
   double reorder_rate = 0.0;  // 0..1, share of packets held back behind later ones
   uint32_t cut_after_s = 0;   // every connection is cut this long after start (0: never)
   uint32_t cut_for_s = 2;     // and connections are refused for this long after a cut
+  std::string cut_roster;     // the cut reaches only members joined with this roster id (empty: every one)
 
   bool AffectsMedia() const {
     return loss_rate > 0 || delay_ms > 0 || jitter_ms > 0 || reorder_rate > 0;

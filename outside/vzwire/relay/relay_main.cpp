@@ -34,6 +34,7 @@ void PrintUsage() {
       "  --reorder R         hold this share (0..1) of media packets behind later ones\n"
       "  --cut-after S       cut every connection S seconds after start\n"
       "  --cut-for S         refuse connections for S seconds after the cut (default 2)\n"
+      "  --cut-roster ID     cut only the members joined with this roster id\n"
       "  --seed N            seed of the fault decisions (default 1)\n"
       "Prints \"vzrelay listening on 127.0.0.1:PORT\" once ready; stops on SIGTERM or SIGINT.\n");
 }
@@ -94,6 +95,9 @@ int main(int argc, char** argv) {
     } else if (flag == "--cut-for") {
       ok = ParseNumber(value, 0, 3600, &number);
       options.faults.cut_for_s = static_cast<uint32_t>(number);
+    } else if (flag == "--cut-roster") {
+      options.faults.cut_roster = value;
+      ok = !options.faults.cut_roster.empty();
     } else if (flag == "--seed") {
       ok = ParseNumber(value, 0, 1e15, &number);
       options.fault_seed = static_cast<uint64_t>(number);

@@ -255,6 +255,22 @@ TEST(RelayProcessTest, ACutAfterSecondsGivesReconnectingThenANewConfirm) {
   EXPECT_TRUE(relay.Stop());
 }
 
+TEST(RelayProcessTest, ACutOfOneRosterLeavesTheOtherMembersJoined) {
+  RelayProcess relay;
+  ASSERT_TRUE(relay.Start({"--cut-after", "1", "--cut-for", "1", "--cut-roster", "bob"}));
+  Peer a(kTransportSessionVideo), b(kTransportSessionVideo);
+  ASSERT_TRUE(a.Join(Video(relay.Port(), "alice")));
+  ASSERT_TRUE(b.Join(Video(relay.Port(), "bob")));
+  ASSERT_TRUE(b.sink.WaitFor("reconnecting", 1, 10000));
+  ASSERT_TRUE(b.sink.WaitFor("confirm", 2, 15000));
+  // alice was never cut and still hears bob after his return.
+  ASSERT_EQ(b.wrapper.SendDataBinary(std::string("back")), 1);
+  ASSERT_TRUE(a.sink.WaitFor("binary", 1, 10000));
+  EXPECT_EQ(a.sink.Count("reconnecting"), 0u);
+  EXPECT_EQ(a.sink.Count("confirm"), 1u);
+  EXPECT_TRUE(relay.Stop());
+}
+
 }  // namespace
 
 namespace {

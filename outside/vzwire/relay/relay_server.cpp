@@ -255,8 +255,14 @@ void RelayServer::ServeReads(Connection& connection) {
 }
 
 void RelayServer::CutEverything(uint64_t now_ms) {
-  VZ_LOG("cutting every connection for %u s, as asked", options_.faults.cut_for_s);
+  const std::string& roster = options_.faults.cut_roster;
+  VZ_LOG("cutting %s for %u s, as asked", roster.empty() ? "every connection" : ("roster [" + roster + "]").c_str(),
+         options_.faults.cut_for_s);
   for (auto& connection : connections_) {
+    if (!roster.empty()) {
+      const Member* member = hub_.FindMember(connection->member);
+      if (member == nullptr || member->join.roster_id != roster) continue;
+    }
     hub_.Disconnect(connection->member);
     connection->gone = true;
   }
