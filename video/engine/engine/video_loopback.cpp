@@ -11,7 +11,6 @@
 #include "common/trace_client.h"
 #include "video/engine/core/engine_clock.h"
 #include "video/engine/core/vz_video_sample_allocator.h"
-#include "video/engine/engine/loopback_decoder.h"
 #include "video/engine/engine/vse_engine.h"
 #include "video/engine/send/encode_param_generator.h"
 
@@ -101,7 +100,6 @@ LoopbackFigures RunVideoLoopback(const LoopbackOptions& options) {
   LoopbackFigures figures;
   VZSE_::FakeEngineClock clock;
   VZSE_::EngineClock* previous_clock = VZSE_::SetEngineClockForTest(&clock);
-  const ListenDecoderMaker previous_maker = InstallLoopbackDecoder();
   auto* allocator = new CVzVideoSampleAllocator(64, 0, 0);
   allocator->AddRef();
 
@@ -123,7 +121,7 @@ LoopbackFigures RunVideoLoopback(const LoopbackOptions& options) {
     sender->SetTransportSink(&back);  // the sender's own RTCP is not needed here
     receiver->SetTransportSink(&back);
     ready = sender->CreateVideoSourceChannel(kSsrc, 1, &wire, allocator, &source) == VSE_S_OK &&
-            receiver->CreateVideoListenChannel(kSsrc, 0, 7, 1, allocator, &listen) == VSE_S_OK;
+            receiver->CreateVideoListenChannel(kSsrc, 0, 2 /* I420 pictures */, 1, allocator, &listen) == VSE_S_OK;
   }
   NetworkOption network;
   if (ready) {
@@ -148,7 +146,7 @@ LoopbackFigures RunVideoLoopback(const LoopbackOptions& options) {
     while (!back.rtcp.empty()) {
       const std::vector<uint8_t> p = std::move(back.rtcp.front());
       back.rtcp.pop_front();
-      ++figures.key_frame_requests;
+      if (p.size() >= 12 && p[1] == 206 && (p[0] & 0x1F) == 1) ++figures.key_frame_requests;
       sender->InputRtcpPacket(p.data(), static_cast<int32_t>(p.size()), 0);
     }
   };
@@ -205,7 +203,6 @@ LoopbackFigures RunVideoLoopback(const LoopbackOptions& options) {
   if (sender) DestroyVseEngine(sender);
   counter->Release();
   allocator->Release();
-  SetListenDecoderMaker(previous_maker);
   VZSE_::SetEngineClockForTest(previous_clock);
   return figures;
 }

@@ -18,7 +18,10 @@ TEST(VideoLoopback, WithoutLossEveryFrameArrivesClean) {
   EXPECT_GT(f.psnr_db, 40.0);
 }
 
-TEST(VideoLoopback, FivePercentLossLosesNoFrame) {
+// Losses FEC cannot repair (the sender protects the lower layers only at
+// this loss) cost frames until the requested key frame arrives; what is
+// delivered is whole.
+TEST(VideoLoopback, FivePercentLossIsRepairedOrRecoveredByKeyFrames) {
   for (uint32_t seed : {1u, 2u, 3u}) {
     LoopbackOptions options;
     options.frames = 150;
@@ -28,9 +31,10 @@ TEST(VideoLoopback, FivePercentLossLosesNoFrame) {
     ASSERT_TRUE(f.ok);
     EXPECT_GT(f.packets_dropped, 0) << "seed " << seed;
     EXPECT_GT(f.packets_recovered, 0) << "seed " << seed;
-    EXPECT_EQ(f.frames_lost, 0) << "seed " << seed;
     EXPECT_EQ(f.late_units, 0) << "seed " << seed;
-    EXPECT_GT(f.psnr_db, 18.0) << "seed " << seed;  // lost top-layer units blur until the next key frame
+    EXPECT_GT(f.key_frame_requests, 0) << "seed " << seed;
+    EXPECT_GT(f.frames_received, f.frames_sent / 3) << "seed " << seed;
+    EXPECT_GT(f.psnr_db, 35.0) << "seed " << seed;
   }
 }
 

@@ -7,9 +7,7 @@
 #include "common/trace_client.h"
 #include "video/engine/core/engine_clock.h"
 
-CVseEngineImp::CVseEngineImp(std::unique_ptr<IListenMonitorTable> monitors) : monitors_(std::move(monitors)) {
-  Initialize();
-}
+CVseEngineImp::CVseEngineImp() { Initialize(); }
 
 CVseEngineImp::~CVseEngineImp() { Uninitialize(); }
 
@@ -19,6 +17,7 @@ VseResult CVseEngineImp::Initialize() {
     VZ_LOG_ERROR("no RTCP channel");
     return VSE_E_FAIL;
   }
+  if (CVseRtpMonitorManager::Create(this, &monitors_) != VSE_S_OK) VZ_LOG_ERROR("VSE_S_OK == ret");
   if (!monitors_) VZ_LOG_ERROR("m_pRtpMonitorMnanger");
   timer_ = std::make_unique<CVzTimer>();
   const VZSE_::TimeValue period(0, 30000);
@@ -99,7 +98,8 @@ VseResult CVseEngineImp::CreateVideoListenChannel(uint32_t ssrc, int32_t lctm, i
     return VSE_S_OK;
   }
   if (!monitors_) return VSE_S_OK;
-  IListenRtpMonitor* monitor = monitors_->CreateMonitor(ssrc);
+  CVseRtpMonitor* monitor = nullptr;
+  if (monitors_->CreateMonitor(ssrc, &monitor) != VSE_S_OK) VZ_LOG_ERROR("no monitor for ssrc %u", ssrc);
   auto* channel = new (std::nothrow) CVzVideoListenChannel(this, ssrc, monitor, allocator);
   if (channel == nullptr) {
     monitors_->RemoveMonitor(ssrc);
@@ -301,6 +301,11 @@ VseResult CVseEngineImp::ReportDecoderEvent(uint32_t ssrc, const vz::rtcp::Feedb
 }
 
 void CVseEngineImp::OnTimer(CVzTimer* /*timer*/) {}
+
+VseResult CVseEngineImp::SendPacket(const uint8_t* data, int32_t length, int32_t kind) {
+  if (transport_ == nullptr) return VSE_E_POINTER;
+  return static_cast<VseResult>(transport_->SendRtcpPacket(data, length, kind));
+}
 
 // ---- Factory pair.
 

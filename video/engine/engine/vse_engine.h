@@ -18,7 +18,7 @@
 #include "video/engine/core/engine_callbacks.h"
 #include "video/engine/core/engine_object.h"
 #include "video/engine/core/vz_timer.h"
-#include "video/engine/engine/listen_monitor_table.h"
+#include "video/engine/receive/rtp_monitor_manager.h"
 #include "video/engine/receive/vz_video_listen_channel.h"
 #include "video/engine/rtp/rtcp_channel.h"
 #include "video/engine/send/vz_video_source_channel.h"
@@ -54,11 +54,12 @@ class IVseEngine : public IEngineUnknown {
 class CVseEngineImp final : public TEngineObject<IVseEngine>,
                             private IRtcpChannelSink,
                             private IListenChannelOwner,
+                            private IRtpPacketOut,
                             private IVideoTimerSink {
  public:
   static constexpr uint32_t kPeriodicReportMs = 5000;
 
-  explicit CVseEngineImp(std::unique_ptr<IListenMonitorTable> monitors = std::make_unique<CPlainMonitorTable>());
+  CVseEngineImp();
   bool initialized() const { return initialized_; }
 
   char* GetVersion() override;
@@ -88,7 +89,7 @@ class CVseEngineImp final : public TEngineObject<IVseEngine>,
   // encode on the delivering thread and pace by PumpSendController, listen
   // channels are driven by hand (loopback programs and tests).
   void SetChannelsThreadless(bool on) { threadless_ = on; }
-  IListenMonitorTable* monitors() { return monitors_.get(); }
+  CVseRtpMonitorManager* monitors() { return monitors_.get(); }
   size_t listen_channel_count();
 
  private:
@@ -108,6 +109,8 @@ class CVseEngineImp final : public TEngineObject<IVseEngine>,
   VseResult ReportDecoderEvent(uint32_t ssrc, const vz::rtcp::Feedback12* value) override;
   // IVideoTimerSink
   void OnTimer(CVzTimer* timer) override;
+  // IRtpPacketOut: the monitors' feedback leaves through the transport.
+  VseResult SendPacket(const uint8_t* data, int32_t length, int32_t kind) override;
 
   void NotifySourceRemoved(uint32_t ssrc);
   // The SSRC's send channel under the source-map lock, or the error.
@@ -117,7 +120,7 @@ class CVseEngineImp final : public TEngineObject<IVseEngine>,
   std::recursive_mutex source_lock_;
   std::map<uint32_t, CVzVideoSourceChannel*> sources_;
   IVseRtcpChannel* rtcp_ = nullptr;
-  std::unique_ptr<IListenMonitorTable> monitors_;
+  std::unique_ptr<CVseRtpMonitorManager> monitors_;
   IVideoPacketTransport* transport_ = nullptr;
   int32_t option_ = 0;
   std::recursive_mutex listen_lock_;

@@ -31,19 +31,21 @@ struct SourceSink final : IVideoSourceChannelSink {
   std::vector<uint32_t> key_frames;
 };
 
-IListenDecoderSink* g_sink = nullptr;
+IVideoDecoderSink* g_sink = nullptr;
 bool g_fail = false;
 
-struct NullDecoder final : IListenDecoder {
-  int32_t Init(int32_t, int32_t) override { return g_fail ? -1 : 0; }
-  void Uninit() override {}
-  int32_t DecodeFrame(uint32_t, const uint8_t*, int32_t) override { return 0; }
-  int32_t SetLossRecovery(int32_t) override { return 0; }
+struct NullDecoder final : IVideoDecoder {
+  VseResult Init(int32_t, int32_t) override { return g_fail ? VSE_E_FAIL : VSE_S_OK; }
+  VseResult Uninit() override { return VSE_S_OK; }
+  VseResult SetOption(int32_t, void*) override { return VSE_S_OK; }
+  VseResult GetOption(int32_t, void*) override { return VSE_S_OK; }
+  VseResult DecodeFrame(uint32_t, const uint8_t*, int32_t) override { return VSE_S_OK; }
+  VseResult SetLossRecovery(int32_t) override { return VSE_S_OK; }
 };
 
-IListenDecoder* MakeNull(IListenDecoderSink* sink, IVideoSampleAllocator*) {
+std::unique_ptr<IVideoDecoder> MakeNull(IVideoDecoderSink* sink, IVideoSampleAllocator*) {
   g_sink = sink;
-  return new NullDecoder;
+  return std::make_unique<NullDecoder>();
 }
 
 uint32_t Be32(const uint8_t* p) { return (uint32_t(p[0]) << 24) | (p[1] << 16) | (p[2] << 8) | p[3]; }
@@ -82,10 +84,10 @@ TEST_F(EngineTest, TheSameListenChannelTwiceAndOneDestroyRemovesIt) {
   ASSERT_EQ(engine_->CreateVideoListenChannel(7, 1, 7, 1, allocator_, &b), VSE_S_OK);
   EXPECT_EQ(a, b);
   EXPECT_EQ(a->GetRefCount(), 3);  // the map's and two callers'
-  EXPECT_EQ(imp_->monitors()->MonitorCount(), 1u);
+  EXPECT_EQ(imp_->monitors()->size(), 1u);
   EXPECT_EQ(engine_->DestroyVideoListenChannel(7), VSE_S_OK);
   EXPECT_EQ(imp_->listen_channel_count(), 0u);
-  EXPECT_EQ(imp_->monitors()->MonitorCount(), 0u);
+  EXPECT_EQ(imp_->monitors()->size(), 0u);
   EXPECT_EQ(engine_->DestroyVideoListenChannel(7), VSE_S_OK) << "unknown: nothing to do";
   EXPECT_EQ(a->Release(), 1);
   EXPECT_EQ(b->Release(), 0);
@@ -99,7 +101,7 @@ TEST_F(EngineTest, AFailedInitialiseLeavesNothingBehind) {
   EXPECT_EQ(engine_->CreateVideoListenChannel(9, 1, 7, 1, allocator_, &out), VSE_E_FAIL);
   EXPECT_EQ(out, nullptr);
   EXPECT_EQ(imp_->listen_channel_count(), 0u);
-  EXPECT_EQ(imp_->monitors()->MonitorCount(), 0u);
+  EXPECT_EQ(imp_->monitors()->size(), 0u);
   EXPECT_EQ(allocator_->GetRefCount(), 1) << "the failed channel gave its allocator reference back";
 }
 
@@ -131,8 +133,10 @@ TEST_F(EngineTest, RtcpReachesTheChannelItNames) {
   EXPECT_EQ(engine_->InputRtcpPacket(nullptr, 12, 0), VSE_E_INVALIDARG);
   EXPECT_EQ(engine_->InputRtcpPacket(pli.data(), 0, 0), VSE_E_INVALIDARG);
   // Refresh and decoder events leave as application feedback of 16 and 12 bytes.
-  g_sink->RequestRefresh(vz::rtcp::Feedback16{{1, 2, 3, 4}});
-  g_sink->ReportDecoderEvent(vz::rtcp::Feedback12{{5, 6, 7}});
+  const uint8_t refresh[16] = {0, 0, 0, 1, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0, 4};
+  const uint8_t event[12] = {0, 0, 0, 5, 0, 0, 0, 6, 0, 0, 0, 7};
+  g_sink->RequestRefresh(refresh);
+  g_sink->ReportDecoderEvent(event);
   ASSERT_EQ(transport_.rtcp.size(), 3u);
   EXPECT_EQ(transport_.rtcp[1].size(), 12u + 16u);
   EXPECT_EQ(transport_.rtcp[2].size(), 12u + 12u);

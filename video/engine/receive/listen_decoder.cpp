@@ -2,10 +2,18 @@
 
 #include <atomic>
 
+#include "video/engine/receive/vz_h264_svc_decoder.h"
+
 namespace {
 std::atomic<ListenDecoderMaker> g_maker{nullptr};
 }  // namespace
 
-ListenDecoderMaker SetListenDecoderMaker(ListenDecoderMaker maker) { return g_maker.exchange(maker); }
+ListenDecoderMaker SetListenDecoderMaker(ListenDecoderMaker maker) {
+  const ListenDecoderMaker previous = g_maker.exchange(maker);
+  return previous ? previous : &CreateH264SvcDecoder;
+}
 
-ListenDecoderMaker GetListenDecoderMaker() { return g_maker.load(); }
+ListenDecoderMaker GetListenDecoderMaker() {
+  const ListenDecoderMaker maker = g_maker.load();
+  return maker ? maker : &CreateH264SvcDecoder;
+}

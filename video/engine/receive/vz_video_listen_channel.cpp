@@ -33,7 +33,7 @@ class CVzVideoListenChannel::ReadSignal final : public VZSE_::Event {
   CVzVideoListenChannel* const channel_;
 };
 
-CVzVideoListenChannel::CVzVideoListenChannel(IListenChannelOwner* owner, uint32_t ssrc, IListenRtpMonitor* monitor,
+CVzVideoListenChannel::CVzVideoListenChannel(IListenChannelOwner* owner, uint32_t ssrc, CVseRtpMonitor* monitor,
                                              IVideoSampleAllocator* allocator)
     : owner_(owner), ssrc_(ssrc), monitor_(monitor), allocator_(allocator) {
   if (allocator_) allocator_->AddRef();
@@ -84,15 +84,14 @@ VseResult CVzVideoListenChannel::Initialize(int32_t render_video_type, int32_t d
     VZ_LOG_ERROR("receive mode %d unknown", lctm);
     return VSE_E_INVALIDARG;
   }
-  const ListenDecoderMaker maker = GetListenDecoderMaker();
-  decoder_.reset(maker ? maker(this, allocator_) : nullptr);
+  decoder_ = GetListenDecoderMaker()(this, allocator_);
   if (!decoder_) {
     VZ_LOG_ERROR("no decoder for ssrc_id=%u", ssrc_);
     return VSE_E_OUTOFMEMORY;
   }
-  const int32_t init = decoder_->Init(render_video_type, decoder_mode);
-  if (init != 0) {
-    VZ_LOG_ERROR("decoder Init failed, ret=%d type=%d mode=%d", init, render_video_type, decoder_mode);
+  const VseResult init = decoder_->Init(render_video_type, decoder_mode);
+  if (init != VSE_S_OK) {
+    VZ_LOG_ERROR("decoder Init failed, ret=0x%08x type=%d mode=%d", init, render_video_type, decoder_mode);
     decoder_.reset();
     return VSE_E_FAIL;
   }
@@ -132,7 +131,7 @@ VseResult CVzVideoListenChannel::Initialize(int32_t render_video_type, int32_t d
   }
   {
     std::lock_guard<std::mutex> lock(monitor_lock_);
-    if (monitor_) monitor_->SetParameterSink(this);
+    if (monitor_) monitor_->SetSink(this);
   }
   received_count_ = 0;
   {
@@ -163,7 +162,7 @@ void CVzVideoListenChannel::Uninitialize() {
   timer_.reset();
   {
     std::lock_guard<std::mutex> lock(monitor_lock_);
-    if (monitor_) monitor_->SetParameterSink(nullptr);
+    if (monitor_) monitor_->SetSink(nullptr);
   }
   ReleaseResources();
 }
@@ -185,7 +184,7 @@ void CVzVideoListenChannel::ReleaseResources() {
 
 void CVzVideoListenChannel::DetachMonitor() {
   std::lock_guard<std::mutex> lock(monitor_lock_);
-  if (monitor_) monitor_->SetParameterSink(nullptr);
+  if (monitor_) monitor_->SetSink(nullptr);
   monitor_ = nullptr;
 }
 
@@ -259,7 +258,7 @@ VseResult CVzVideoListenChannel::InputPacket(const uint8_t* data, int32_t length
       std::lock_guard<std::mutex> lock(monitor_lock_);
       if (monitor_) {
         monitor_->InputReceivedRtpData(data, length, receive_ms);
-        jitter_ms_ = std::min(monitor_->InterarrivalJitterMs(), 200);
+        jitter_ms_ = std::min(monitor_->GetJitter(), 200);
       }
     }
     std::lock_guard<std::mutex> lock(stats_lock_);
@@ -413,7 +412,7 @@ VseResult CVzVideoListenChannel::InputReceivedData(int32_t type, uint32_t /*rece
                                                    int32_t length) {
   if (type == 1) {
     if (!decoder_) return VSE_E_POINTER;
-    return decoder_->DecodeFrame(0, data, length) == 0 ? VSE_S_OK : VSE_E_FAIL;
+    return decoder_->DecodeFrame(0, data, length);
   }
   if (buffer_full_) return VSE_E_FAIL;
   if (!session_) return VSE_E_POINTER;
@@ -478,8 +477,8 @@ void CVzVideoListenChannel::DecodeAndRender(bool force) {
     return;
   }
   if (length > 0 && decode_enabled_ && decoder_) {
-    const int32_t r = decoder_->DecodeFrame(key, decode_buffer_.data(), length);
-    if (r != 0) VZ_LOG_ERROR("DecodeFrame failed, ret=%d ts=%u len=%d", r, key, length);
+    const VseResult r = decoder_->DecodeFrame(key, decode_buffer_.data(), length);
+    if (r != VSE_S_OK) VZ_LOG_ERROR("DecodeFrame failed, ret=0x%08x ts=%u len=%d", r, key, length);
   }
 }
 
@@ -512,25 +511,42 @@ void CVzVideoListenChannel::ClearTooOldFrames() {
 
 // ---- Decoder output (the decoding thread).
 
-void CVzVideoListenChannel::OnDecoded(IVideoSample* sample) {
+void CVzVideoListenChannel::OnDecoded(uint32_t color, uint32_t time_stamp, int32_t width, int32_t height,
+                                      IVideoSample* sample) {
   if (sample == nullptr) return;
-  VideoFormat format{};
-  if (sample->GetFormat(&format) != VSE_S_OK) return;
-  if (format.width != width_ || format.height != height_) {
-    int32_t len = 0;
-    sample->GetActualDataLength(&len);
-    VZ_LOG_WARN("src_id=%u,width=%d,height=%d,len=%d,iColorSpace=%d", ssrc_, format.width, format.height, len,
-                format.video_type);
-    width_ = format.width;
-    height_ = format.height;
-    size_changed_ = true;
-  }
+  NoteSize(width, height, sample, color);
+  // The picture carries the channel's render format and the frame's key.
+  VideoFormat format{render_video_type_, width, height, 0.0f, time_stamp};
+  sample->SetFormat(&format);
   Deliver(sample);
+}
+
+void CVzVideoListenChannel::OnDecodedImage(uint32_t time_stamp, const uint8_t* /*plane*/,
+                                           const vzh264::DecodeBufferInfo& info) {
+  // Image-path pictures go to the renderers' own image sinks, which this
+  // system's renderers do not offer; only the bookkeeping is done.
+  NoteSize(info.width, info.height, nullptr, 0);
+  MarkRendered(time_stamp);
+}
+
+void CVzVideoListenChannel::NoteSize(int32_t width, int32_t height, IVideoSample* sample, uint32_t color) {
+  if (width == width_ && height == height_) return;
+  int32_t len = 0;
+  if (sample) sample->GetActualDataLength(&len);
+  VZ_LOG_WARN("src_id=%u,width=%d,height=%d,len=%d,iColorSpace=%u", ssrc_, width, height, len, color);
+  width_ = width;
+  height_ = height;
+  size_changed_ = true;
 }
 
 void CVzVideoListenChannel::Deliver(IVideoSample* sample) {
   VideoFormat format{};
   sample->GetFormat(&format);
+  MarkRendered(format.time_stamp_ms());
+  deliverers_.DeliverSample(sample);
+}
+
+void CVzVideoListenChannel::MarkRendered(uint32_t time_stamp) {
   const uint32_t now = NowMs();
   {
     std::lock_guard<std::mutex> lock(render_lock_);
@@ -552,8 +568,7 @@ void CVzVideoListenChannel::Deliver(IVideoSample* sample) {
       }
     }
   }
-  deliverers_.DeliverSample(sample);
-  last_rendered_ts_ = format.time_stamp_ms();
+  last_rendered_ts_ = time_stamp;
 }
 
 void CVzVideoListenChannel::RequestKeyFrame() {
@@ -568,7 +583,10 @@ void CVzVideoListenChannel::RequestKeyFrame() {
   key_frame_lost_ = true;
 }
 
-void CVzVideoListenChannel::RequestRefresh(const vz::rtcp::Feedback16& value) {
+void CVzVideoListenChannel::RequestRefresh(const uint8_t* block) {
+  if (block == nullptr) return;
+  vz::rtcp::Feedback16 value;
+  for (int i = 0; i < 4; ++i) value.words[i] = ReadBe32(block + 4 * i);
   const uint32_t now = NowMs();
   {
     std::lock_guard<std::mutex> lock(request_lock_);
@@ -579,12 +597,15 @@ void CVzVideoListenChannel::RequestRefresh(const vz::rtcp::Feedback16& value) {
   if (owner_) owner_->RequestRefresh(ssrc_, &value);
 }
 
-void CVzVideoListenChannel::ReportDecoderEvent(const vz::rtcp::Feedback12& value) {
+void CVzVideoListenChannel::ReportDecoderEvent(const uint8_t* block) {
+  if (block == nullptr) return;
+  vz::rtcp::Feedback12 value;
+  for (int i = 0; i < 3; ++i) value.words[i] = ReadBe32(block + 4 * i);
   if (owner_) owner_->ReportDecoderEvent(ssrc_, &value);
 }
 
-void CVzVideoListenChannel::SetReceiveParameter(int32_t kind, int32_t value) {
-  if (kind >= 1 && kind <= 3) params_[kind] = value;
+void CVzVideoListenChannel::SetReceiveParameter(int32_t kind, uint32_t value) {
+  if (kind >= 1 && kind <= 3) params_[kind] = static_cast<int32_t>(value);
 }
 
 // ---- Reports (the initialising thread).

@@ -31,6 +31,8 @@
 #include "video/engine/core/video_deliverer_list.h"
 #include "video/engine/core/vz_timer.h"
 #include "video/engine/receive/listen_decoder.h"
+#include "video/engine/receive/rtp_monitor.h"
+#include "video/engine/rtp/rtcp_channel.h"
 #include "video/engine/rtp/rtp_session_svc.h"
 
 // The engine's side of a channel's requests, forwarded as RTCP feedback for
@@ -69,9 +71,9 @@ class IVideoListenChannel : public IVideoSampleProvider {
 };
 
 class CVzVideoListenChannel final : public TEngineObject<IVideoListenChannel>,
-                                    private IListenDecoderSink,
+                                    private IVideoDecoderSink,
                                     private IRtpSessionSink,
-                                    private IListenParameterSink,
+                                    private IRtpMonitorSink,
                                     private IVideoTimerSink,
                                     private VZSE_::ITimerHandler {
  public:
@@ -94,7 +96,7 @@ class CVzVideoListenChannel final : public TEngineObject<IVideoListenChannel>,
 
   // owner and allocator must outlive the channel (the allocator is
   // referenced); monitor may be null.
-  CVzVideoListenChannel(IListenChannelOwner* owner, uint32_t ssrc, IListenRtpMonitor* monitor,
+  CVzVideoListenChannel(IListenChannelOwner* owner, uint32_t ssrc, CVseRtpMonitor* monitor,
                         IVideoSampleAllocator* allocator);
 
   // IEngineUnknown: also the sample-provider id and the marker id.
@@ -144,6 +146,9 @@ class CVzVideoListenChannel final : public TEngineObject<IVideoListenChannel>,
   // channels, while callers may still hold the channel). Any thread.
   void DetachMonitor();
 
+  // The decoder sink's side, for tests of the requests the decoder makes.
+  IVideoDecoderSink* decoder_sink() { return this; }
+
   // Inspection.
   bool drop_t1() const { return drop_t1_.load(); }
   bool drop_t2() const { return drop_t2_.load(); }
@@ -174,16 +179,17 @@ class CVzVideoListenChannel final : public TEngineObject<IVideoListenChannel>,
   };
   class ReadSignal;
 
-  // IListenDecoderSink
-  void OnDecoded(IVideoSample* sample) override;
+  // IVideoDecoderSink
+  void OnDecoded(uint32_t format, uint32_t time_stamp, int32_t width, int32_t height, IVideoSample* sample) override;
   int32_t IsRenderReady() override { return 1; }
+  void OnDecodedImage(uint32_t time_stamp, const uint8_t* plane, const vzh264::DecodeBufferInfo& info) override;
   void RequestKeyFrame() override;
-  void RequestRefresh(const vz::rtcp::Feedback16& value) override;
-  void ReportDecoderEvent(const vz::rtcp::Feedback12& value) override;
+  void RequestRefresh(const uint8_t* block) override;
+  void ReportDecoderEvent(const uint8_t* block) override;
   // IRtpSessionSink
   void OnNalUnit(std::unique_ptr<CVseRtpPacket> packet) override;
-  // IListenParameterSink
-  void SetReceiveParameter(int32_t kind, int32_t value) override;
+  // IRtpMonitorSink
+  void SetReceiveParameter(int32_t kind, uint32_t value) override;
   // IVideoTimerSink (30 ms)
   void OnTimer(CVzTimer* timer) override;
   // ITimerHandler (15 ms, data thread)
@@ -199,17 +205,20 @@ class CVzVideoListenChannel final : public TEngineObject<IVideoListenChannel>,
   int32_t PopFrame(const EncodedFrame& frame);
   void ClearTooOldFrames();
   void Deliver(IVideoSample* sample);
+  void NoteSize(int32_t width, int32_t height, IVideoSample* sample, uint32_t color);
+  // Render time, block state and frame rate for a picture shown.
+  void MarkRendered(uint32_t time_stamp);
   void ReportStatistics(uint32_t now);
   void ReleaseResources();
 
   IListenChannelOwner* const owner_;
   uint32_t ssrc_;
   std::mutex monitor_lock_;  // the monitor may be taken away while packets arrive
-  IListenRtpMonitor* monitor_;
+  CVseRtpMonitor* monitor_;
   IVideoSampleAllocator* const allocator_;
   IVideoListenChannelSink* sink_ = nullptr;
   CVideoDelivererList deliverers_;
-  std::unique_ptr<IListenDecoder> decoder_;
+  std::unique_ptr<IVideoDecoder> decoder_;
   CMMRTPSession4SVC* session_ = nullptr;
   std::atomic<bool> initialized_{false};
   int32_t lctm_ = 2;

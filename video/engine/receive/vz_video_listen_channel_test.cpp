@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,22 +17,22 @@ constexpr uint32_t kSsrc = 0x11223344;
 
 // Records each access unit and answers with a small picture carrying the
 // frame's key as its time stamp.
-struct FakeDecoder final : IListenDecoder {
-  explicit FakeDecoder(IListenDecoderSink* s, IVideoSampleAllocator* a) : sink(s), allocator(a) {}
-  int32_t Init(int32_t, int32_t) override { return fail_init ? -1 : 0; }
-  void Uninit() override {}
-  int32_t DecodeFrame(uint32_t ts, const uint8_t* data, int32_t length) override {
+struct FakeDecoder final : IVideoDecoder {
+  explicit FakeDecoder(IVideoDecoderSink* s, IVideoSampleAllocator* a) : sink(s), allocator(a) {}
+  VseResult Init(int32_t, int32_t) override { return fail_init ? VSE_E_FAIL : VSE_S_OK; }
+  VseResult Uninit() override { return VSE_S_OK; }
+  VseResult SetOption(int32_t, void*) override { return VSE_S_OK; }
+  VseResult GetOption(int32_t, void*) override { return VSE_S_OK; }
+  VseResult DecodeFrame(uint32_t ts, const uint8_t* data, int32_t length) override {
     decoded.push_back({ts, std::vector<uint8_t>(data, data + length)});
     IVideoSample* sample = nullptr;
-    if (allocator->GetSample(64, &sample) != VSE_S_OK) return -1;
-    VideoFormat f{2, width, 48, 30.0f, ts};
-    sample->SetFormat(&f);
-    sink->OnDecoded(sample);
+    if (allocator->GetSample(64, &sample) != VSE_S_OK) return VSE_E_OUTOFMEMORY;
+    sink->OnDecoded(0, ts, width, 48, sample);
     sample->Release();
-    return 0;
+    return VSE_S_OK;
   }
-  int32_t SetLossRecovery(int32_t) override { return 0; }
-  IListenDecoderSink* sink;
+  VseResult SetLossRecovery(int32_t) override { return VSE_S_OK; }
+  IVideoDecoderSink* sink;
   IVideoSampleAllocator* allocator;
   std::vector<std::pair<uint32_t, std::vector<uint8_t>>> decoded;
   int32_t width = 64;
@@ -39,20 +40,24 @@ struct FakeDecoder final : IListenDecoder {
 };
 
 FakeDecoder* g_decoder = nullptr;
-IListenDecoderSink* g_sink = nullptr;
+IVideoDecoderSink* g_sink = nullptr;
 
-IListenDecoder* MakeFake(IListenDecoderSink* sink, IVideoSampleAllocator* allocator) {
+std::unique_ptr<IVideoDecoder> MakeFake(IVideoDecoderSink* sink, IVideoSampleAllocator* allocator) {
   g_sink = sink;
-  g_decoder = new FakeDecoder(sink, allocator);
-  return g_decoder;
+  auto decoder = std::make_unique<FakeDecoder>(sink, allocator);
+  g_decoder = decoder.get();
+  return decoder;
 }
+
+std::unique_ptr<IVideoDecoder> MakeNone(IVideoDecoderSink*, IVideoSampleAllocator*) { return nullptr; }
 
 struct Owner final : IListenChannelOwner {
   VseResult RequestKeyFrame(uint32_t ssrc) override {
     key_frames.push_back(ssrc);
     return VSE_S_OK;
   }
-  VseResult RequestRefresh(uint32_t, const vz::rtcp::Feedback16*) override {
+  VseResult RequestRefresh(uint32_t, const vz::rtcp::Feedback16* value) override {
+    last_refresh_word = value->words[3];
     ++refreshes;
     return VSE_S_OK;
   }
@@ -62,6 +67,7 @@ struct Owner final : IListenChannelOwner {
   }
   std::vector<uint32_t> key_frames;
   int refreshes = 0, events = 0;
+  uint32_t last_refresh_word = 0;
 };
 
 struct EventSink final : IVideoListenChannelSink {
@@ -214,7 +220,7 @@ TEST_F(ListenChannelTest, ADecoderThatFailsToStartFailsTheChannel) {
   channel_->AddRef();
   EXPECT_EQ(channel_->Initialize(7, 1, 1, false), VSE_E_FAIL);
   FakeDecoder::fail_init = false;
-  SetListenDecoderMaker(nullptr);
+  SetListenDecoderMaker(&MakeNone);
   EXPECT_EQ(channel_->Initialize(7, 1, 1, false), VSE_E_OUTOFMEMORY);
   SetListenDecoderMaker(&MakeFake);
   EXPECT_EQ(channel_->Initialize(7, 1, 1, false), VSE_S_OK);
@@ -303,13 +309,13 @@ TEST_F(ListenChannelTest, KeyFrameRequestsAreThrottledAndReportedOncePerRound) {
   channel_->RunTimerRound();
   EXPECT_EQ(events_.key_lost, 1);
   // Refresh requests are throttled alike; decoder events never.
-  vz::rtcp::Feedback16 r{};
-  vz::rtcp::Feedback12 e{};
-  g_sink->RequestRefresh(r);
-  g_sink->RequestRefresh(r);
-  g_sink->ReportDecoderEvent(e);
-  g_sink->ReportDecoderEvent(e);
+  const uint8_t block[16] = {0, 0, 0, 1, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0, 4};
+  g_sink->RequestRefresh(block);
+  g_sink->RequestRefresh(block);
+  g_sink->ReportDecoderEvent(block);
+  g_sink->ReportDecoderEvent(block);
   EXPECT_EQ(owner_.refreshes, 1);
+  EXPECT_EQ(owner_.last_refresh_word, 4u) << "the block's big-endian words";
   EXPECT_EQ(owner_.events, 2);
 }
 
