@@ -1,9 +1,7 @@
-// The library's load and unload lines, its decoder and the choice of camera
-// backend.
+// The library's load and unload lines, and the choice of camera backend.
 // Constructed after the tracer client inside libvzvideo.so has bound the
 // log writer: it lives in its own archive, linked after vzcommon.
 #include "common/trace_client.h"
-#include "video/engine/client/listen_decoder_bridge.h"
 #include "video/engine/client/test_camera.h"
 
 namespace {
@@ -11,7 +9,6 @@ namespace {
 struct LibraryLifetime {
   LibraryLifetime() {
     VZ_LOG_ERROR("Video component attached.");
-    InstallSvcListenDecoder();
     if (TestCameraSelected()) InstallTestCamera();
   }
   ~LibraryLifetime() { VZ_LOG_ERROR("Video component detached."); }
