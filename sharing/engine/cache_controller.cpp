@@ -16,10 +16,77 @@ CCacheController::~CCacheController() {
   Reset();
 }
 
+namespace {
+
+constexpr uint8_t kNoDigest[16] = {};
+
+bool IsNoDigest(const uint8_t digest[16]) { return std::memcmp(digest, kNoDigest, sizeof kNoDigest) == 0; }
+
+uint64_t AgeKey(uint32_t stamp, uint32_t index) { return static_cast<uint64_t>(stamp) << 32 | index; }
+
+}  // namespace
+
 void CCacheController::Reset() {
   VZ_LOG("CCacheController::Reset");
   for (int32_t i = 0; i < entries_.GetCount(); ++i) GetAt(i)->Release();
   entries_.RemoveAll();
+  keys_.clear();
+  digests_.Clear();
+  for (auto& ages : ages_) ages.clear();
+}
+
+CCacheController::Range CCacheController::RangeOf(uint32_t index) {
+  if (index >= kCursorIndexStart && index < kCursorIndexEnd) return kCursorRange;
+  if (index >= kTileIndexStart && index < kTileIndexEnd) return kTileRange;
+  return kNoRange;
+}
+
+void CCacheController::SetDigest(uint32_t index, const uint8_t digest[16]) {
+  Key& key = keys_[index];
+  // Empty entries all carry the zero digest; they stay out of the index
+  // (a lookup of the zero digest scans instead).
+  if (!IsNoDigest(key.digest)) digests_.Erase(key.digest, index);
+  std::memcpy(key.digest, digest, sizeof key.digest);
+  std::memcpy(GetAt(static_cast<int32_t>(index))->digest_, digest, sizeof key.digest);
+  if (!IsNoDigest(digest) && !digests_.Insert(digest, index)) {
+    VZ_LOG_ERROR("cache digest index refused index [%u].", index);
+  }
+}
+
+void CCacheController::SetStamp(uint32_t index, uint32_t stamp) {
+  Key& key = keys_[index];
+  const Range range = RangeOf(index);
+  if (range != kNoRange) {
+    auto node = ages_[range].extract(AgeKey(key.stamp, index));
+    if (node.empty()) {
+      ages_[range].insert(AgeKey(stamp, index));
+    } else {
+      node.value() = AgeKey(stamp, index);
+      ages_[range].insert(std::move(node));
+    }
+  }
+  key.stamp = stamp;
+  GetAt(static_cast<int32_t>(index))->stamp_ = stamp;
+}
+
+void CCacheController::Place(uint32_t index) {
+  const CCacheEntry* entry = GetAt(static_cast<int32_t>(index));
+  if (keys_.size() <= index) keys_.resize(index + 1);
+  Key& key = keys_[index];
+  std::memcpy(key.digest, entry->digest_, sizeof key.digest);
+  key.stamp = entry->stamp_;
+  if (!IsNoDigest(key.digest) && !digests_.Insert(key.digest, index)) {
+    VZ_LOG_ERROR("cache digest index refused index [%u].", index);
+  }
+  const Range range = RangeOf(index);
+  if (range != kNoRange) ages_[range].insert(AgeKey(key.stamp, index));
+}
+
+void CCacheController::Unplace(uint32_t index) {
+  const Key& key = keys_[index];
+  if (!IsNoDigest(key.digest)) digests_.Erase(key.digest, index);
+  const Range range = RangeOf(index);
+  if (range != kNoRange) ages_[range].erase(AgeKey(key.stamp, index));
 }
 
 bool CCacheController::EnsureIndex(uint32_t index) {
@@ -28,47 +95,56 @@ bool CCacheController::EnsureIndex(uint32_t index) {
     return false;
   }
   while (static_cast<uint32_t>(entries_.GetCount()) <= index) {
-    auto* entry = new (std::nothrow) CCacheEntry(static_cast<uint32_t>(entries_.GetCount()));
+    const auto next = static_cast<uint32_t>(entries_.GetCount());
+    auto* entry = new (std::nothrow) CCacheEntry(next);
     if (entry == nullptr || entries_.Append(entry) == 0) {
       VZ_LOG_ERROR("cannot grow the cache table to index [%u].", index);
       if (entry != nullptr) entry->Release();
       return false;
     }
+    Place(next);
   }
   return true;
 }
 
-CCacheEntry* CCacheController::LookupTile(const uint8_t digest[16]) {
-  return Lookup(digest, kTileIndexStart, kTileIndexEnd);
+CCacheEntry* CCacheController::LookupTile(const uint8_t digest[16]) { return Lookup(digest, kTileRange); }
+
+CCacheEntry* CCacheController::LookupCursor(const uint8_t digest[16]) { return Lookup(digest, kCursorRange); }
+
+int64_t CCacheController::FindDigest(const uint8_t digest[16], uint32_t start, uint32_t stop) const {
+  if (!IsNoDigest(digest)) return digests_.Lowest(digest, start, stop);
+  for (uint32_t i = start; i < stop; ++i) {
+    if (IsNoDigest(keys_[i].digest)) return i;
+  }
+  return -1;
 }
 
-CCacheEntry* CCacheController::LookupCursor(const uint8_t digest[16]) {
-  return Lookup(digest, kCursorIndexStart, kCursorIndexEnd);
-}
-
-CCacheEntry* CCacheController::Lookup(const uint8_t digest[16], uint32_t start, uint32_t end) {
-  CCacheEntry* candidate = nullptr;
-  for (uint32_t i = start; i < end && i < static_cast<uint32_t>(entries_.GetCount()); ++i) {
-    CCacheEntry* entry = GetAt(static_cast<int32_t>(i));
-    if (std::memcmp(entry->Digest, digest, sizeof(entry->Digest)) == 0) {
-      entry->Stamp = NextDsCacheStamp();
-      return entry;
-    }
-    if (candidate == nullptr || entry->Stamp < candidate->Stamp) candidate = entry;
+CCacheEntry* CCacheController::Lookup(const uint8_t digest[16], Range range) {
+  const uint32_t start = range == kCursorRange ? kCursorIndexStart : kTileIndexStart;
+  const uint32_t end = range == kCursorRange ? kCursorIndexEnd : kTileIndexEnd;
+  const auto count = static_cast<uint32_t>(entries_.GetCount());
+  const int64_t hit = FindDigest(digest, start, count < end ? count : end);
+  if (hit >= 0) {
+    SetStamp(static_cast<uint32_t>(hit), NextDsCacheStamp());
+    return GetAt(static_cast<int32_t>(hit));
   }
   // The table grows before it evicts: index `start` is made to exist first
   // (it then stays empty until the range is full), then one entry appended.
-  const uint32_t count = static_cast<uint32_t>(entries_.GetCount());
+  uint32_t chosen = 0;
   if (count < end) {
     if (count < start && !EnsureIndex(start)) return nullptr;
     if (!EnsureIndex(static_cast<uint32_t>(entries_.GetCount()))) return nullptr;
-    candidate = GetAt(entries_.GetCount() - 1);
+    chosen = static_cast<uint32_t>(entries_.GetCount() - 1);
+  } else {
+    // The oldest stamp, the lowest index among equals.
+    if (ages_[range].empty()) return nullptr;
+    chosen = static_cast<uint32_t>(*ages_[range].begin() & 0xFFFFFFFFu);
   }
-  if (candidate == nullptr) return nullptr;
+  CCacheEntry* candidate = GetAt(static_cast<int32_t>(chosen));
   candidate->ClearData();
   candidate->PduId = 0;
-  candidate->Stamp = NextDsCacheStamp();
-  std::memcpy(candidate->Digest, digest, sizeof(candidate->Digest));
+  SetDigest(chosen, digest);
+  SetStamp(chosen, NextDsCacheStamp());
   return candidate;
 }
 
@@ -84,18 +160,31 @@ bool CCacheController::Store(CCacheEntry* received) {
     return false;
   }
   if (!EnsureIndex(received->Index)) return false;
-  const auto place = static_cast<int32_t>(received->Index);
-  CCacheEntry* old = GetAt(place);
+  const uint32_t index = received->Index;
+  CCacheEntry* old = GetAt(static_cast<int32_t>(index));
   if (old == received) return true;
   received->AddRef();
-  entries_.SetAt(place, received);
+  Unplace(index);
+  entries_.SetAt(static_cast<int32_t>(index), received);
+  Place(index);
   old->Release();
   return true;
 }
 
 CCacheEntry* CCacheController::Touch(uint32_t index) {
   if (!EnsureIndex(index)) return nullptr;
-  CCacheEntry* entry = GetAt(static_cast<int32_t>(index));
-  entry->Stamp = NextDsCacheStamp();
-  return entry;
+  SetStamp(index, NextDsCacheStamp());
+  return GetAt(static_cast<int32_t>(index));
+}
+
+bool CCacheController::ForgetImage(CCacheEntry* entry) {
+  if (entry == nullptr || entry->Index >= static_cast<uint32_t>(entries_.GetCount()) ||
+      GetAt(static_cast<int32_t>(entry->Index)) != entry) {
+    VZ_LOG_ERROR("cache entry to forget is not in the table.");
+    return false;
+  }
+  entry->ClearData();
+  entry->PduId = 0;
+  SetDigest(entry->Index, kNoDigest);
+  return true;
 }

@@ -10,11 +10,20 @@
 // Indices at or above kCacheIndexEnd are refused with a log line: they come
 // from the network and must not grow the table.
 //
+// Lookups go through an index over the digests and an order of the entries
+// by (stamp, index), both kept in step with every write of a digest or a
+// stamp, which only this table makes: a lookup answers exactly what a scan
+// of the range would (the lowest index holding the digest; else the oldest
+// stamp, lowest index on ties) without walking the table.
+//
 // Entries returned are borrowed: valid until the next Reset or Store at the
 // same index. Threads: the engine's UI thread only.
 #include <cstdint>
+#include <set>
+#include <vector>
 
 #include "common/vz_array.h"
+#include "sharing/engine/digest_index.h"
 #include "sharing/records/cache_entry.h"
 
 class CCacheController {
@@ -48,6 +57,11 @@ class CCacheController {
   // Gives the entry at `index` a new stamp. Null for an index out of range.
   CCacheEntry* Touch(uint32_t index);
 
+  // Makes `entry` (one of this table's) forget its image: data freed, PDU
+  // id 0, digest cleared, so the same pixels make a new image next time.
+  // False (with a log line) when the entry is not the one at its index.
+  bool ForgetImage(CCacheEntry* entry);
+
   // Releases every entry and empties the table.
   void Reset();
 
@@ -55,9 +69,36 @@ class CCacheController {
   CCacheEntry* GetAt(int32_t index) const { return static_cast<CCacheEntry*>(entries_.GetAt(index)); }
 
  private:
-  CCacheEntry* Lookup(const uint8_t digest[16], uint32_t start, uint32_t end);
+  // The ranges the digest lookups work in; entry 0 is in neither.
+  enum Range { kCursorRange = 0, kTileRange = 1, kRangeCount = 2, kNoRange = -1 };
+  static Range RangeOf(uint32_t index);
+
+  CCacheEntry* Lookup(const uint8_t digest[16], Range range);
+  // The lowest index in [start, stop) whose digest is `digest`, else -1.
+  int64_t FindDigest(const uint8_t digest[16], uint32_t start, uint32_t stop) const;
   // Appends empty entries until `index` exists; false when memory ran out.
   bool EnsureIndex(uint32_t index);
 
+  // The only writers of an entry's digest and stamp: each also moves the
+  // entry in the digest index or the age order.
+  void SetDigest(uint32_t index, const uint8_t digest[16]);
+  void SetStamp(uint32_t index, uint32_t stamp);
+  // Enters the entry now at `index` into the index and the order, with the
+  // digest and stamp it carries; Unplace takes it out again.
+  void Place(uint32_t index);
+  void Unplace(uint32_t index);
+
   CVzArrayBase entries_;
+  // The digest and stamp this table gave each entry, by index: what the
+  // index and the order were built from (an entry shared with another
+  // table cannot move them behind this one's back).
+  struct Key {
+    uint8_t digest[16];
+    uint32_t stamp;
+  };
+  std::vector<Key> keys_;
+  CDigestIndex digests_{kCacheIndexEnd};
+  // Per range, (stamp << 32 | index) of every entry: the first is the
+  // entry a miss evicts once the range is full.
+  std::set<uint64_t> ages_[kRangeCount];
 };

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
 #include <string>
 
 #include "sharing/engine/md5_digest.h"
@@ -92,7 +93,7 @@ TEST(CacheControllerTest, FullTileRangeEvictsLeastRecentlyStampedAndTouchProtect
   }
   ASSERT_EQ(5000, table.GetCount());
   // Index 20 stayed empty until the range was full: it was taken last.
-  EXPECT_EQ(0, std::memcmp(table.GetAt(20)->Digest, DigestOf(4979).bytes, 16));
+  EXPECT_EQ(0, std::memcmp(table.GetAt(20)->Digest(), DigestOf(4979).bytes, 16));
 
   // Oldest is index 21 (digest 0); touching it makes index 22 the oldest.
   table.Touch(21);
@@ -102,7 +103,7 @@ TEST(CacheControllerTest, FullTileRangeEvictsLeastRecentlyStampedAndTouchProtect
   EXPECT_EQ(0u, evicted->PduId);
   EXPECT_EQ(0, evicted->Slots[0].Type);
   EXPECT_EQ(nullptr, evicted->Slots[0].Data);
-  EXPECT_EQ(0, std::memcmp(evicted->Digest, DigestOf(100000).bytes, 16));
+  EXPECT_EQ(0, std::memcmp(evicted->Digest(), DigestOf(100000).bytes, 16));
   EXPECT_EQ(5000, table.GetCount());  // never grows past the range end
 
   // A hit refreshes the stamp: digest 2 (index 23) is now safe, 24 goes next.
@@ -166,6 +167,106 @@ TEST(CacheControllerTest, RefusesIndicesFromTheWireOutsideTheTable) {
   EXPECT_FALSE(table.Store(nullptr));
   EXPECT_EQ(0, table.GetCount());
   EXPECT_NE(nullptr, table.Find(4999, 0));
+}
+
+// What a lookup must answer, found by walking the range over the entries
+// themselves: the lowest index holding the digest; else, when the range is
+// full, the oldest stamp (lowest index on ties); else a new entry at the end.
+uint32_t ScanAnswer(const CCacheController& table, const uint8_t digest[16], uint32_t start, uint32_t end) {
+  const auto count = static_cast<uint32_t>(table.GetCount());
+  const CCacheEntry* oldest = nullptr;
+  for (uint32_t i = start; i < end && i < count; ++i) {
+    const CCacheEntry* e = table.GetAt(static_cast<int32_t>(i));
+    if (std::memcmp(e->Digest(), digest, 16) == 0) return i;
+    if (oldest == nullptr || e->Stamp() < oldest->Stamp()) oldest = e;
+  }
+  if (count < end) return count < start ? start + 1 : count;
+  return oldest->Index;
+}
+
+TEST(CacheControllerTest, ReplacedEntryNoLongerAnswersForItsDigest) {
+  CCacheController table;
+  const Digest a = DigestOf(1);
+  CCacheEntry* made = table.LookupTile(a.bytes);
+  ASSERT_EQ(21u, made->Index);
+  made->PduId = NextDsPduId();
+  // A cache received at the same index takes the place (it has no digest).
+  auto* received = new CCacheEntry(21);
+  received->PduId = 500;
+  ASSERT_TRUE(table.Store(received));
+  received->Release();
+  CCacheEntry* again = table.LookupTile(a.bytes);
+  ASSERT_NE(nullptr, again);
+  EXPECT_EQ(22u, again->Index);
+  EXPECT_EQ(0u, again->PduId);
+  EXPECT_EQ(500u, table.GetAt(21)->PduId);  // the received one was not handed out
+}
+
+TEST(CacheControllerTest, EvictedEntryNoLongerAnswersForItsOldDigest) {
+  CCacheController table;
+  for (uint32_t n = 0; n < 4980; ++n) table.LookupTile(DigestOf(n).bytes)->PduId = NextDsPduId();
+  // Digest 0 sits at index 21, the oldest: the next new digest takes it.
+  ASSERT_EQ(21u, table.LookupTile(DigestOf(9000).bytes)->Index);
+  CCacheEntry* back = table.LookupTile(DigestOf(0).bytes);
+  ASSERT_NE(nullptr, back);
+  EXPECT_EQ(0u, back->PduId);  // a new image, not the evicted slot's
+  EXPECT_EQ(22u, back->Index);
+  EXPECT_EQ(21u, table.LookupTile(DigestOf(9000).bytes)->Index);
+}
+
+TEST(CacheControllerTest, ForgottenCursorImageIsMadeAgainAndItsSlotAgesOnlyByUse) {
+  CCacheController table;
+  for (uint32_t n = 0; n < 19; ++n) table.LookupCursor(DigestOf(n).bytes)->PduId = NextDsPduId();
+  CCacheEntry* shape = table.LookupCursor(DigestOf(5).bytes);  // index 7, now the newest
+  ASSERT_EQ(7u, shape->Index);
+  ASSERT_TRUE(table.ForgetImage(shape));
+  EXPECT_EQ(0u, shape->PduId);
+  // The range is full: the same shape evicts the oldest (index 2, digest 0),
+  // and the forgotten slot keeps its age.
+  CCacheEntry* again = table.LookupCursor(DigestOf(5).bytes);
+  EXPECT_EQ(2u, again->Index);
+  EXPECT_EQ(0u, again->PduId);
+  EXPECT_EQ(3u, table.LookupCursor(DigestOf(500).bytes)->Index);
+  // A foreign entry is refused and changes nothing.
+  CCacheEntry stranger(7);
+  EXPECT_FALSE(table.ForgetImage(&stranger));
+  EXPECT_FALSE(table.ForgetImage(nullptr));
+}
+
+// Every lookup of a long mixed run (hits, misses on a full range, touches,
+// received caches, forgotten images) answers what the walk would.
+TEST(CacheControllerTest, LookupsAnswerAsAWalkOfTheRangeWould) {
+  CCacheController table;
+  std::mt19937 random(11);
+  for (int step = 0; step < 30000; ++step) {
+    const uint32_t pick = random() % 100;
+    if (pick < 70) {
+      const bool cursor = pick < 10;
+      // Digests from a pool a little larger than the range: hits and evictions.
+      const Digest d = DigestOf(cursor ? 100000 + random() % 25 : random() % 5400);
+      const uint32_t start = cursor ? 1 : 20, end = cursor ? 20 : 5000;
+      const uint32_t expected = ScanAnswer(table, d.bytes, start, end);
+      CCacheEntry* e = cursor ? table.LookupCursor(d.bytes) : table.LookupTile(d.bytes);
+      ASSERT_NE(nullptr, e);
+      ASSERT_EQ(expected, e->Index) << "step " << step;
+      ASSERT_EQ(0, std::memcmp(e->Digest(), d.bytes, 16));
+      if (e->PduId == 0) e->PduId = NextDsPduId();
+    } else if (pick < 85) {
+      if (table.GetCount() > 0) table.Touch(random() % static_cast<uint32_t>(table.GetCount()));
+    } else if (pick < 93) {
+      auto* received = new CCacheEntry(random() % 5000);
+      received->PduId = NextDsPduId();
+      ASSERT_TRUE(table.Store(received));
+      received->Release();
+    } else if (table.GetCount() > 0) {
+      ASSERT_TRUE(table.ForgetImage(table.GetAt(static_cast<int32_t>(random() % table.GetCount()))));
+    }
+  }
+  // The zero digest is found by the walk too: entry 20 never took an image
+  // unless the run filled the range; either way the answer matches.
+  const Digest none{};
+  const uint32_t expected = ScanAnswer(table, none.bytes, 20, 5000);
+  EXPECT_EQ(expected, table.LookupTile(none.bytes)->Index);
 }
 
 }  // namespace

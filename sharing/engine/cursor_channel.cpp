@@ -96,9 +96,7 @@ int32_t CCursorChannel::OnCaptureMouse(const CaptureMouseInfo* info, IDSTp* tran
         VZ_LOG_ERROR("Failed send caches index [%d] pduid [%d] data size [%d]", static_cast<int>(entry->Index),
                      static_cast<int>(entry->PduId), static_cast<int>(entry->Slots[0].Size));
         // Made again next time the shape comes.
-        entry->ClearData();
-        entry->PduId = 0;
-        std::memset(entry->Digest, 0, sizeof entry->Digest);
+        caches_.ForgetImage(entry);
         return 0;
       }
       entry->ClearData();

@@ -9,6 +9,8 @@
 
 #include "sharing/records/shared_record.h"
 
+class CCacheController;
+
 struct CacheSlot {
   int32_t Type;    // DsCacheType; 0: the slot is empty
   uint32_t Size;   // bytes at Data (0 when Data is null)
@@ -31,9 +33,17 @@ class CCacheEntry : public CSharedRecord {
   // digest and stamp stay.
   void ClearData();
 
+  // The key and age the cache table finds the entry by. Only the table
+  // writes them, so that its digest index and age order stay in step.
+  const uint8_t* Digest() const { return digest_; }
+  uint32_t Stamp() const { return stamp_; }
+
   uint32_t Index = 0;
   uint32_t PduId = 0;  // 0: no image yet
   CacheSlot Slots[kSlotCount] = {};
-  uint8_t Digest[16] = {};
-  uint32_t Stamp = 0;
+
+ private:
+  friend class CCacheController;
+  uint8_t digest_[16] = {};  // MD5 of the pixels the image was made from (presenter)
+  uint32_t stamp_ = 0;       // LRU stamp
 };
