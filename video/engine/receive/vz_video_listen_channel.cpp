@@ -176,6 +176,7 @@ void CVzVideoListenChannel::ReleaseResources() {
   if (decoder_) decoder_->Uninit();
   decoder_.reset();
   frames_.clear();
+  frame_count_ = 0;
   decode_buffer_.clear();
   decode_buffer_.shrink_to_fit();
   if (session_) DestroyVseRTPSession(session_);
@@ -343,7 +344,7 @@ size_t CVzVideoListenChannel::queued_media_packets() {
   return media_queue_.size();
 }
 
-size_t CVzVideoListenChannel::frames_waiting() { return frames_.size(); }
+size_t CVzVideoListenChannel::frames_waiting() { return frame_count_.load(); }
 
 void CVzVideoListenChannel::CheckOverTimeData(const uint8_t* data, int32_t length) {
   uint32_t oldest_ts = 0;
@@ -374,7 +375,7 @@ void CVzVideoListenChannel::CheckOverTimeData(const uint8_t* data, int32_t lengt
     const uint32_t lasted = now - behind_start_;
     if (lasted > kDownGradeMs && !(drop_t1_ && drop_t2_)) {
       VZ_LOG_WARN("DownGrade T1&T2=%d&%d, BufferCnt=%zu continuedTime=%u deltaTime=%u frameListBufferSize=%zu",
-                  drop_t1_ ? 1 : 0, drop_t2_ ? 1 : 0, count, lasted, span, frames_.size());
+                  drop_t1_ ? 1 : 0, drop_t2_ ? 1 : 0, count, lasted, span, frame_count_.load());
       behind_start_ = now;
       if (!drop_t2_) {
         drop_t2_ = true;
@@ -396,7 +397,7 @@ void CVzVideoListenChannel::CheckOverTimeData(const uint8_t* data, int32_t lengt
   const uint32_t lasted = now - caught_up_start_;
   if (lasted > kUpGradeMs) {
     VZ_LOG("UpGrade T1&T2=%d&%d, BufferCnt=%zu continuedTime=%u deltaTime=%u frameListBufferSize=%zu",
-           drop_t1_ ? 1 : 0, drop_t2_ ? 1 : 0, count, lasted, span, frames_.size());
+           drop_t1_ ? 1 : 0, drop_t2_ ? 1 : 0, count, lasted, span, frame_count_.load());
     caught_up_start_ = now;
     if (drop_t1_) {
       drop_t1_ = false;
@@ -450,6 +451,7 @@ void CVzVideoListenChannel::OnNalUnit(std::unique_ptr<CVseRtpPacket> packet) {
     frame->created_ms = NowMs();
     frame->key = key;
     frame->first_sequence = sequence;
+    frame_count_ = frames_.size();
   }
   if (length >= 5) {
     auto at = std::find_if(frame->layers.begin(), frame->layers.end(),
@@ -472,6 +474,7 @@ void CVzVideoListenChannel::DecodeAndRender(bool force) {
   have_decoded_key_ = true;
   last_decoded_key_ = key;
   frames_.pop_back();
+  frame_count_ = frames_.size();
   if (length < 0) {
     VZ_LOG_ERROR("frame %u does not fit the decode buffer", key);
     return;
@@ -507,6 +510,7 @@ void CVzVideoListenChannel::RunDataTimer() {
 void CVzVideoListenChannel::ClearTooOldFrames() {
   const uint32_t now = NowMs();
   frames_.remove_if([now](const EncodedFrame& f) { return now - f.created_ms > kOldFrameMs; });
+  frame_count_ = frames_.size();
 }
 
 // ---- Decoder output (the decoding thread).

@@ -231,6 +231,7 @@ class CVzVideoListenChannel final : public TEngineObject<IVideoListenChannel>,
 
   // Data side (data thread, or the caller in mode 0).
   std::list<EncodedFrame> frames_;  // newest first
+  std::atomic<size_t> frame_count_{0};  // its size, for other threads
   std::vector<uint8_t> decode_buffer_;
   bool have_decoded_key_ = false;
   uint32_t last_decoded_key_ = 0;

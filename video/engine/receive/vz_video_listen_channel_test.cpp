@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstring>
+#include <thread>
 #include <memory>
 #include <string>
 #include <vector>
@@ -25,6 +28,7 @@ struct FakeDecoder final : IVideoDecoder {
   VseResult GetOption(int32_t, void*) override { return VSE_S_OK; }
   VseResult DecodeFrame(uint32_t ts, const uint8_t* data, int32_t length) override {
     decoded.push_back({ts, std::vector<uint8_t>(data, data + length)});
+    ++decode_count;
     IVideoSample* sample = nullptr;
     if (allocator->GetSample(64, &sample) != VSE_S_OK) return VSE_E_OUTOFMEMORY;
     sink->OnDecoded(0, ts, width, 48, sample);
@@ -36,6 +40,7 @@ struct FakeDecoder final : IVideoDecoder {
   IVideoSampleAllocator* allocator;
   std::vector<std::pair<uint32_t, std::vector<uint8_t>>> decoded;
   int32_t width = 64;
+  std::atomic<int> decode_count{0};
   static inline bool fail_init = false;
 };
 
@@ -383,7 +388,14 @@ TEST_F(ListenChannelTest, ADataThreadDecodesWhatTheTransportThreadQueues) {
   VZSE_::SetEngineClockForTest(nullptr);  // the data thread's timers need real time
   ASSERT_EQ(channel_->Initialize(7, 1, 1), VSE_S_OK);
   for (uint16_t f = 0; f < 20; ++f) Send(Packet(f, 3000u * f, 0x61, "p"));
-  channel_->Uninitialize();  // joins the data thread
+  // Each frame but the last is decoded once its successor begins.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (g_decoder->decode_count.load() < 19 && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::yield();
+  }
+  const int decoded = g_decoder->decode_count.load();
+  channel_->Uninitialize();  // joins the data thread; the decoder goes with it
+  EXPECT_GE(decoded, 19);
   EXPECT_EQ(channel_->queued_media_packets(), 0u);
   VZSE_::SetEngineClockForTest(&clock_);
 }
