@@ -4,9 +4,11 @@
 // session record's ServerAddr is "loopback" (the port is then not used).
 // It is the same server as vzrelay, run on a thread of its own inside the
 // process: joins are answered with an SSRC, everything a member sends is
-// relayed to the other members of its session, and the sharing server
-// answers as vzrelay does (so a sharing session's binary payloads must be
-// sharing messages; others are dropped). Sessions live until their last
+// relayed to the other members of its session, and the sharing and video
+// servers answer as vzrelay does (so a sharing session's binary payloads
+// must be sharing messages, others are dropped; a video session's commands
+// must be signalling messages, and RTP reaches only the members that
+// subscribed to its sender). Sessions live until their last
 // member leaves.
 //
 // Reach it through the library's export "VzWireLoopback" (or by linking

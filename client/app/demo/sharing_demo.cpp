@@ -266,7 +266,10 @@ class SharingDemo {
     std::printf("  PSNR              %.1f dB inside the sharing border (at least %.1f asked), %.1f dB whole\n", psnr_,
                 options_.min_psnr, whole_psnr_);
     std::printf("  pictures          %s/presenter-screen.png, %s/attendee-frame.png\n", work_.c_str(), work_.c_str());
-    std::printf("  logs              %s, %s\n", presenter_->HubLog().c_str(), attendee_->HubLog().c_str());
+    std::printf("  logs              presenter: %s (VelzarHub), %s (vzbridge)\n", presenter_->HubLog().c_str(),
+                presenter_->BridgeLog().c_str());
+    std::printf("                    attendee: %s (VelzarHub), %s (vzbridge)\n", attendee_->HubLog().c_str(),
+                attendee_->BridgeLog().c_str());
     std::printf("  total             %s\n", Ms(vz::MonotonicMs() - start_ms).c_str());
     std::printf("local meeting with sharing: passed\n");
     return 0;

@@ -1,6 +1,8 @@
 // The relay's fan-out: one member sends 1 MB of 1,200-byte RTP packets into
 // a video session and every other member receives them all, through the
-// relay's server loop on loopback TCP. Beside it, the same bytes written
+// relay's server loop on loopback TCP: plain relaying, and the video
+// server's role, which forwards each packet only to the members that
+// subscribed to its sender (all of them here). Beside it, the same bytes written
 // straight to the same number of plain loopback sockets (the least any
 // fan-out over sockets can cost). Counters: members served, packets per
 // second delivered, and how many times over each member's 1 MB/s the rate is.
@@ -8,11 +10,13 @@
 
 #include <atomic>
 #include <memory>
+#include <string>
 #include <thread>
 #include <vector>
 
 #include "outside/vzwire/relay/join_request.h"
 #include "outside/vzwire/relay/raw_frame_client_testlib.h"
+#include "outside/vzwire/relay/relay_roles.h"
 #include "outside/vzwire/relay/relay_server.h"
 
 namespace {
@@ -103,12 +107,21 @@ void SetCounters(benchmark::State& state, int members, uint64_t packets_delivere
                                                     benchmark::Counter::kIsRate);
 }
 
-void BM_RelayFanOut(benchmark::State& state) {
+// A subscription of `subscriber` to the sender's video, as a client sends it.
+std::vector<uint8_t> SubscribeFrame(const std::string& subscriber) {
+  const std::string entry = std::string("\x52\x06sender\xF0\x01\x02", 11);
+  std::string record = std::string("\x00\x07\xA0\x01\x0B\xE2\x03", 7) + static_cast<char>(subscriber.size()) +
+                       subscriber + "\xE2\x08" + static_cast<char>(entry.size()) + entry;
+  return vzrelay::MakeFrame(FrameKind::kCommand, reinterpret_cast<const uint8_t*>(record.data()), record.size());
+}
+
+void RunFanOut(benchmark::State& state, bool video_role) {
   const int members = static_cast<int>(state.range(0));
   vzrelay::RelayOptions options;
   options.hub.media_backlog_limit = 64u << 20;  // measure the relay, not its shedding
   options.backlog_limit = 256u << 20;
   vzrelay::RelayServer server(options);
+  if (video_role) vzrelay::InstallRelayRoles(server.Hub());
   if (!server.Start()) {
     state.SkipWithError("no loopback port");
     return;
@@ -122,6 +135,7 @@ void BM_RelayFanOut(benchmark::State& state) {
     join.session_type = 2;
     join.session_id = "bench";
     join.token = "t";
+    join.roster_id = i == 0 ? "sender" : "m" + std::to_string(i);
     vzrelay::Frame confirm;
     if (!client->Connect(server.Port()) || !client->Send(FrameKind::kJoin, vzrelay::EncodeJoinRequest(join)) ||
         !client->Next(&confirm) || confirm.kind != FrameKind::kJoinConfirm) {
@@ -133,6 +147,24 @@ void BM_RelayFanOut(benchmark::State& state) {
     if (i == 0) sender_ssrc = static_cast<uint32_t>(confirm.payload[0] << 24 | confirm.payload[1] << 16 |
                                                     confirm.payload[2] << 8 | confirm.payload[3]);
     clients.push_back(std::move(client));
+  }
+  if (video_role) {
+    // Every member subscribes; the sender hears each subscription once the
+    // server has it.
+    for (int i = 1; i <= members; ++i) clients[i]->WriteAll(SubscribeFrame("m" + std::to_string(i)));
+    int heard = 0;
+    vzrelay::Frame frame;
+    while (heard < members && clients[0]->Next(&frame)) {
+      const bool subscribe = frame.kind == FrameKind::kCommand && frame.payload.size() > 4 &&
+                             frame.payload[2] == 0xA0 && frame.payload[4] == 0x0B;
+      heard += subscribe ? 1 : 0;
+    }
+    if (heard < members) {
+      state.SkipWithError("subscriptions not confirmed");
+      server.Stop();
+      serving.join();
+      return;
+    }
   }
   std::vector<uint8_t> megabyte;
   for (size_t i = 0; i < kPacketsPerMegabyte; ++i) {
@@ -152,6 +184,9 @@ void BM_RelayFanOut(benchmark::State& state) {
   server.Stop();
   serving.join();
 }
+
+void BM_RelayFanOut(benchmark::State& state) { RunFanOut(state, false); }
+void BM_VideoRoleFanOut(benchmark::State& state) { RunFanOut(state, true); }
 
 void BM_PlainSocketFanOut(benchmark::State& state) {
   const int members = static_cast<int>(state.range(0));
@@ -191,6 +226,7 @@ void BM_PlainSocketFanOut(benchmark::State& state) {
 }
 
 BENCHMARK(BM_RelayFanOut)->Arg(2)->Arg(10)->Arg(50)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_VideoRoleFanOut)->Arg(2)->Arg(10)->Arg(50)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PlainSocketFanOut)->Arg(2)->Arg(10)->Arg(50)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 }  // namespace

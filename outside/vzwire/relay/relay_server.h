@@ -8,6 +8,7 @@
 // Threads: Run blocks the calling thread until Stop (from any thread or a
 // signal handler through the waker).
 #include <cstdint>
+#include <atomic>
 #include <condition_variable>
 #include <functional>
 #include <memory>
@@ -73,7 +74,7 @@ class RelayServer {
   vz::LocalSocketWaker waker_;
   uint16_t port_ = 0;
   std::vector<std::unique_ptr<Connection>> connections_;
-  volatile bool stopping_ = false;
+  std::atomic<bool> stopping_{false};  // lock-free, so Stop stays async-signal-safe
   uint64_t started_ms_ = 0;
   uint64_t refuse_until_ms_ = 0;
   bool cut_done_ = false;

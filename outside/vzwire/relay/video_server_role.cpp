@@ -225,7 +225,8 @@ class VideoServerRole : public SessionRole {
 
   bool OnRtcp(Session& session, Member& member, const uint8_t* record, size_t size) override {
     // kind, length, then a compound packet; each packet's length field
-    // counts its 32-bit words, header included.
+    // counts its 32-bit words, header included. A feedback packet names its
+    // stream at bytes 8 to 11 whichever way its sender counted.
     if (size < 4 || (record[0] << 8 | record[1]) != kRtcpKind) return true;
     const uint8_t* packet = record + 4;
     size_t left = std::min<size_t>(size - 4, static_cast<size_t>(record[2] << 8 | record[3]));
@@ -233,8 +234,7 @@ class VideoServerRole : public SessionRole {
     bool feedback = false;
     while (left >= 4) {
       const size_t bytes = static_cast<size_t>(packet[2] << 8 | packet[3]) * 4;
-      if (bytes == 0 || bytes > left) break;
-      if ((packet[1] == kRtcpRtpFeedback || packet[1] == kRtcpPayloadFeedback) && bytes >= 12) {
+      if ((packet[1] == kRtcpRtpFeedback || packet[1] == kRtcpPayloadFeedback) && left >= 12) {
         feedback = true;
         Member* target = WithSsrc(session, ReadU32(packet + 8));
         if (target != nullptr && target != &member &&
@@ -242,6 +242,7 @@ class VideoServerRole : public SessionRole {
           targets.push_back(target);
         }
       }
+      if (bytes == 0 || bytes > left) break;
       packet += bytes;
       left -= bytes;
     }

@@ -333,6 +333,10 @@ TEST_F(VideoServerRoleTest, KeyFrameRequestsAndFeedbackReachTheSenderAndOtherRtc
   // A picture-loss request about alice's stream, as bob's engine sends it
   // (sender SSRC 0), goes to alice alone.
   bob->SendRtcp(Pli(0, alice->Ssrc()));
+  // The same with its length counted the other way (words less one).
+  std::vector<uint8_t> counted_less_one = Pli(0, alice->Ssrc());
+  counted_less_one[3] = 2;
+  bob->SendRtcp(counted_less_one);
   // A key-frame request message naming alice reaches her as a picture-loss
   // request from carol's SSRC.
   carol->Send(Request(AV_KEY_FRAME_REQUEST, "alice"));
@@ -345,9 +349,10 @@ TEST_F(VideoServerRoleTest, KeyFrameRequestsAndFeedbackReachTheSenderAndOtherRtc
   Sync(*bob, "m1", {alice.get(), bob.get(), carol.get()});
   Sync(*carol, "m2", {alice.get(), bob.get(), carol.get()});
   Sync(*alice, "m3", {alice.get(), bob.get(), carol.get()});
-  ASSERT_EQ(alice->Rtcp().size(), 2u);
+  ASSERT_EQ(alice->Rtcp().size(), 3u);
   EXPECT_EQ(alice->Rtcp()[0], Pli(0, alice->Ssrc()));
-  EXPECT_EQ(alice->Rtcp()[1], Pli(carol->Ssrc(), alice->Ssrc()));
+  EXPECT_EQ(alice->Rtcp()[1], counted_less_one);
+  EXPECT_EQ(alice->Rtcp()[2], Pli(carol->Ssrc(), alice->Ssrc()));
   EXPECT_EQ(bob->Rtcp(), std::vector<std::vector<uint8_t>>{report});
   EXPECT_EQ(carol->Rtcp(), std::vector<std::vector<uint8_t>>{report});
   // The request message itself is the server's business.
@@ -425,6 +430,25 @@ TEST_F(VideoServerRoleTest, InjectedLossTakesMediaButNeverSignalling) {
   EXPECT_GT(dropped, kPackets * 3 / 10);
   EXPECT_LT(dropped, kPackets * 7 / 10);
   ASSERT_TRUE(bob->ReadUntil([&] { return bob->RtpSequences().size() == kPackets - dropped; }));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(VideoServerRoleTest, AnOldConnectionGoingWhileTheParticipantIsBackIsAnUpdateNotALeave) {
+  StartServer();
+  auto alice = Joined("alice");
+  auto bob_old = Joined("bob");
+  auto bob_new = Joined("bob");  // reconnected before the relay saw the old connection go
+  ASSERT_TRUE(alice->ReadUntil([&] { return alice->Of(AV_ROSTER_CHANGE).size() == 3; }));
+  bob_old->Leave();
+  ASSERT_TRUE(alice->ReadUntil([&] { return alice->Of(AV_ROSTER_CHANGE).size() == 4; }));
+  const AvData change = alice->Of(AV_ROSTER_CHANGE)[3];
+  EXPECT_EQ(change.rostertype(), 3u);
+  ASSERT_EQ(change.rosters_size(), 1);
+  EXPECT_EQ(change.rosters(0).roster_id(), "bob");
+  EXPECT_EQ(change.rosters(0).ssrc(), bob_new->Ssrc());
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include "common/trace_client.h"
 #include "video/engine/core/engine_clock.h"
+#include "video/engine/core/video_types.h"
 #include "video/engine/receive/nal_temporal_id.h"
 #include "video/engine/rtp/rtp_packet.h"
 
@@ -176,6 +177,7 @@ void CVzVideoListenChannel::ReleaseResources() {
   if (decoder_) decoder_->Uninit();
   decoder_.reset();
   frames_.clear();
+  frame_count_ = 0;
   decode_buffer_.clear();
   decode_buffer_.shrink_to_fit();
   if (session_) DestroyVseRTPSession(session_);
@@ -233,6 +235,64 @@ int32_t CVzVideoListenChannel::SetAspectRatio(int32_t width, int32_t height) {
   aspect_w_ = width;
   aspect_h_ = height;
   return 0;
+}
+
+VseResult CVzVideoListenChannel::SetRenderFormat(int32_t video_type) {
+  render_video_type_ = video_type;
+  if (!decoder_) return VSE_E_POINTER;
+  uint32_t color = GetColorSpace(video_type);
+  const VseResult r = decoder_->SetOption(IVideoDecoder::kOptionOutputFormat, &color);
+  VZ_LOG("type=%d lret=%d", video_type, static_cast<int>(r));
+  return r;
+}
+
+VseResult CVzVideoListenChannel::ClearOldData() {
+  if (!initialized_ || !decoder_) return VSE_S_OK;
+  VZ_LOG("begin,this=%p ssrc_id=%u m_pDecoder=%p", static_cast<void*>(this), ssrc_, static_cast<void*>(decoder_.get()));
+  uint32_t color = 0;
+  decoder_->GetOption(IVideoDecoder::kOptionOutputFormat, &color);
+  decoder_->Uninit();
+  VseResult r = decoder_->Init(render_video_type_, decoder_mode_);
+  if (r == VSE_S_OK && color != 0) decoder_->SetOption(IVideoDecoder::kOptionOutputFormat, &color);
+  // Init turns loss recovery off; the channel's stored choice holds.
+  if (r == VSE_S_OK && loss_recovery_ != 0) decoder_->SetLossRecovery(loss_recovery_);
+  VZ_LOG("end,this=%p ssrc_id=%u m_pDecoder=%p lret=%d iVideoTYpe=%d", static_cast<void*>(this), ssrc_,
+         static_cast<void*>(decoder_.get()), static_cast<int>(r), render_video_type_);
+  return r == VSE_S_OK ? VSE_S_OK : VSE_E_FAIL;
+}
+
+VseResult CVzVideoListenChannel::SetDirectImageOutput(int32_t value) {
+  if (value != 0 && value != 1) return VSE_E_INVALIDARG;
+  if (!decoder_) return VSE_E_FAIL;
+  direct_image_ = value;
+  if (value == 0) {
+    int32_t ready = 1;
+    decoder_->SetOption(vzh264::kDecoderRenderReady, &ready);
+  }
+  return VSE_S_OK;
+}
+
+int32_t CVzVideoListenChannel::IsRenderReady() {
+  if (direct_image_ != 1) return 1;
+  // 0 only when every registered image sink says it is ready.
+  struct Walk {
+    bool any = false;
+    bool all_ready = true;
+  } walk;
+  deliverers_.Enum(
+      [](IVideoDeliverer* deliverer, void* user) -> int32_t {
+        auto* w = static_cast<Walk*>(user);
+        void* sink = nullptr;
+        if (deliverer->QueryInterface(&IID_IVideoImageSink, &sink) != VSE_S_OK || sink == nullptr) return 0;
+        auto* image = static_cast<IVideoImageSink*>(sink);
+        int32_t flags = 0;
+        w->any = true;
+        if (image->GetStatus(&flags) != VSE_S_OK || (flags & 1) == 0) w->all_ready = false;
+        image->Release();
+        return 0;
+      },
+      &walk);
+  return walk.any && walk.all_ready ? 0 : 1;
 }
 
 VseResult CVzVideoListenChannel::DecodeNow() {
@@ -343,7 +403,7 @@ size_t CVzVideoListenChannel::queued_media_packets() {
   return media_queue_.size();
 }
 
-size_t CVzVideoListenChannel::frames_waiting() { return frames_.size(); }
+size_t CVzVideoListenChannel::frames_waiting() { return frame_count_.load(); }
 
 void CVzVideoListenChannel::CheckOverTimeData(const uint8_t* data, int32_t length) {
   uint32_t oldest_ts = 0;
@@ -374,7 +434,7 @@ void CVzVideoListenChannel::CheckOverTimeData(const uint8_t* data, int32_t lengt
     const uint32_t lasted = now - behind_start_;
     if (lasted > kDownGradeMs && !(drop_t1_ && drop_t2_)) {
       VZ_LOG_WARN("DownGrade T1&T2=%d&%d, BufferCnt=%zu continuedTime=%u deltaTime=%u frameListBufferSize=%zu",
-                  drop_t1_ ? 1 : 0, drop_t2_ ? 1 : 0, count, lasted, span, frames_.size());
+                  drop_t1_ ? 1 : 0, drop_t2_ ? 1 : 0, count, lasted, span, frame_count_.load());
       behind_start_ = now;
       if (!drop_t2_) {
         drop_t2_ = true;
@@ -396,7 +456,7 @@ void CVzVideoListenChannel::CheckOverTimeData(const uint8_t* data, int32_t lengt
   const uint32_t lasted = now - caught_up_start_;
   if (lasted > kUpGradeMs) {
     VZ_LOG("UpGrade T1&T2=%d&%d, BufferCnt=%zu continuedTime=%u deltaTime=%u frameListBufferSize=%zu",
-           drop_t1_ ? 1 : 0, drop_t2_ ? 1 : 0, count, lasted, span, frames_.size());
+           drop_t1_ ? 1 : 0, drop_t2_ ? 1 : 0, count, lasted, span, frame_count_.load());
     caught_up_start_ = now;
     if (drop_t1_) {
       drop_t1_ = false;
@@ -450,6 +510,7 @@ void CVzVideoListenChannel::OnNalUnit(std::unique_ptr<CVseRtpPacket> packet) {
     frame->created_ms = NowMs();
     frame->key = key;
     frame->first_sequence = sequence;
+    frame_count_ = frames_.size();
   }
   if (length >= 5) {
     auto at = std::find_if(frame->layers.begin(), frame->layers.end(),
@@ -472,6 +533,7 @@ void CVzVideoListenChannel::DecodeAndRender(bool force) {
   have_decoded_key_ = true;
   last_decoded_key_ = key;
   frames_.pop_back();
+  frame_count_ = frames_.size();
   if (length < 0) {
     VZ_LOG_ERROR("frame %u does not fit the decode buffer", key);
     return;
@@ -507,6 +569,7 @@ void CVzVideoListenChannel::RunDataTimer() {
 void CVzVideoListenChannel::ClearTooOldFrames() {
   const uint32_t now = NowMs();
   frames_.remove_if([now](const EncodedFrame& f) { return now - f.created_ms > kOldFrameMs; });
+  frame_count_ = frames_.size();
 }
 
 // ---- Decoder output (the decoding thread).

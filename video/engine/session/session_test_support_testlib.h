@@ -3,6 +3,8 @@
 // a line of text, a capture of the log lines, and hex helpers.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdarg>
 #include <cstdio>
 #include <mutex>
@@ -49,6 +51,18 @@ class RecordingSessionSink : public IVZVideoSessionSink {
     std::lock_guard<std::mutex> lock(mutex_);
     calls_.clear();
   }
+  // Calls that start with `prefix`.
+  std::vector<std::string> Starting(const std::string& prefix) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return StartingLocked(prefix);
+  }
+  // Waits until `count` calls starting with `prefix` arrived (from any
+  // thread); false after the deadline.
+  bool WaitFor(const std::string& prefix, size_t count = 1, int timeout_ms = 10000) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return changed_.wait_for(lock, std::chrono::milliseconds(timeout_ms),
+                             [&] { return StartingLocked(prefix).size() >= count; });
+  }
 
   static std::string Hex(const uint8_t* data, size_t size) {
     static const char digits[] = "0123456789ABCDEF";
@@ -69,8 +83,17 @@ class RecordingSessionSink : public IVZVideoSessionSink {
   void Add(std::string line) {
     std::lock_guard<std::mutex> lock(mutex_);
     calls_.push_back(std::move(line));
+    changed_.notify_all();
+  }
+  std::vector<std::string> StartingLocked(const std::string& prefix) const {
+    std::vector<std::string> found;
+    for (const std::string& call : calls_) {
+      if (call.compare(0, prefix.size(), prefix) == 0) found.push_back(call);
+    }
+    return found;
   }
   std::mutex mutex_;
+  std::condition_variable changed_;
   std::vector<std::string> calls_;
 };
 
