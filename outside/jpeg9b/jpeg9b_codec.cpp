@@ -143,3 +143,47 @@ uint8_t* Jpeg9bDecompress(const uint8_t* jpeg, int size, int bits_per_pixel, int
   if (out_height != nullptr) *out_height = height;
   return pixels;
 }
+
+int Jpeg9bDecompressInto(const uint8_t* jpeg, int size, int bits_per_pixel, uint8_t* target, int stride, int width,
+                          int height) {
+  int format = 0;
+  if (jpeg == nullptr || size <= 0 || target == nullptr) {
+    VZ_LOG_ERROR("no JPEG bytes or no target, size [%d].", size);
+    return kJpeg9bRefused;
+  }
+  if (!PixelFormatFor(bits_per_pixel, &format) || !DimensionsAllowed(width, height)) return kJpeg9bRefused;
+  if (stride < width * (bits_per_pixel / 8)) {
+    VZ_LOG_ERROR("stride [%d] shorter than a row of [%d] pixels.", stride, width);
+    return kJpeg9bRefused;
+  }
+  tjhandle handle = ThreadHandle(false);
+  if (handle == nullptr) {
+    VZ_LOG_ERROR("tjInitDecompress failed.");
+    return kJpeg9bRefused;
+  }
+  int image_width = 0;
+  int image_height = 0;
+  int subsampling = 0;
+  int colorspace = 0;
+  if (tjDecompressHeader3(handle, jpeg, static_cast<unsigned long>(size), &image_width, &image_height, &subsampling,
+                          &colorspace) != 0) {
+    VZ_LOG_ERROR("JPEG header refused: %s", tjGetErrorStr2(handle));
+    return kJpeg9bRefused;
+  }
+  // A header cut short can read as a 0 x 0 image: that is no image at all.
+  if (image_width <= 0 || image_height <= 0) {
+    VZ_LOG_ERROR("JPEG header gives no size.");
+    return kJpeg9bRefused;
+  }
+  // Only the exact size: TurboJPEG would otherwise scale to fit.
+  if (image_width != width || image_height != height) {
+    VZ_LOG_ERROR("JPEG of [%d x %d] for a place of [%d x %d].", image_width, image_height, width, height);
+    return kJpeg9bWrongSize;
+  }
+  if (tjDecompress2(handle, jpeg, static_cast<unsigned long>(size), target, width, stride, height, format,
+                    TJFLAG_STOPONWARNING) != 0) {
+    VZ_LOG_ERROR("JPEG decode refused: %s", tjGetErrorStr2(handle));
+    return kJpeg9bRefused;
+  }
+  return kJpeg9bDecoded;
+}

@@ -24,3 +24,16 @@ uint8_t* Jpeg9bCompress(int width, int height, int bits_per_pixel, int quality, 
 // expects. The optional dimensions are filled on success.
 uint8_t* Jpeg9bDecompress(const uint8_t* jpeg, int size, int bits_per_pixel, int* out_bytes,
                           int* out_width = nullptr, int* out_height = nullptr);
+
+// Decodes straight into `target` (rows `stride` bytes apart), which must
+// hold width x height pixels: no buffer of its own, no copy after.
+// kJpeg9bDecoded; kJpeg9bWrongSize, with nothing written, when the image's
+// dimensions are not exactly width x height; kJpeg9bRefused, with nothing
+// written, when the header or the arguments are refused. A stream that
+// breaks off after its header leaves the rows decoded before the break
+// (and gives kJpeg9bRefused).
+constexpr int kJpeg9bDecoded = 1;
+constexpr int kJpeg9bRefused = 0;
+constexpr int kJpeg9bWrongSize = -1;
+int Jpeg9bDecompressInto(const uint8_t* jpeg, int size, int bits_per_pixel, uint8_t* target, int stride, int width,
+                          int height);

@@ -1,5 +1,7 @@
 #include "sharing/engine/codec_mgr.h"
 
+#include <cstdlib>
+#include <cstring>
 #include <map>
 #include <mutex>
 #include <new>
@@ -36,6 +38,7 @@ void CCodecMgrWin::InitJpegEngine(const char* library) {
   compress_ = nullptr;
   decompress_ = nullptr;
   free_ = nullptr;
+  decompress_into_ = nullptr;
   vz::ModuleLoad load = OpenOnce(library != nullptr ? library : "");
   module_ = load.module;
   if (module_ == nullptr) {
@@ -45,6 +48,8 @@ void CCodecMgrWin::InitJpegEngine(const char* library) {
   compress_ = reinterpret_cast<CompressFn>(vz::GetModuleSymbol(module_, "JPEGCompressImage"));
   decompress_ = reinterpret_cast<DecompressFn>(vz::GetModuleSymbol(module_, "JPEGDecompressImage"));
   free_ = reinterpret_cast<FreeFn>(vz::GetModuleSymbol(module_, "JPEGFreeMem"));
+  // Optional: saves a buffer and a copy per decoded tile.
+  decompress_into_ = reinterpret_cast<DecompressIntoFn>(vz::GetModuleSymbol(module_, "JPEGDecompressImageInto"));
   if (!IsLoaded()) VZ_LOG_ERROR("JPEG library [%s] lacks its codec functions.", library);
 }
 
@@ -81,6 +86,32 @@ uint8_t* CCodecMgrWin::CompressRect(const uint8_t* base, const VzRect* rect, int
 
 uint8_t* CCodecMgrWin::DecompressRect(const uint8_t* data, int size, int bits_per_pixel, int* out) {
   return Decompress(data, size, bits_per_pixel, out);
+}
+
+CCodecMgrWin::IntoResult CCodecMgrWin::DecompressRectInto(const uint8_t* data, int size, int bits_per_pixel,
+                                                          uint8_t* target, int stride, int width, int height,
+                                                          size_t* out_bytes) {
+  if (out_bytes != nullptr) *out_bytes = 0;
+  if (data == nullptr || size <= 0 || target == nullptr || width <= 0 || height <= 0 || bits_per_pixel != 32 ||
+      stride < width * 4) {
+    VZ_LOG_ERROR("image of [%d] bytes refused for a place of [%d x %d].", size, width, height);
+    return kNotDecoded;
+  }
+  if (decompress_into_ != nullptr) {
+    const int result = decompress_into_(data, size, bits_per_pixel, target, stride, width, height);
+    return result > 0 ? kDecodedInto : result < 0 ? kWrongSize : kNotDecoded;
+  }
+  int decoded_bytes = 0;
+  uint8_t* pixels = DecompressRect(data, size, bits_per_pixel, &decoded_bytes);
+  if (pixels == nullptr) return kNotDecoded;
+  const size_t row = static_cast<size_t>(width) * 4;
+  if (out_bytes != nullptr && decoded_bytes > 0) *out_bytes = static_cast<size_t>(decoded_bytes);
+  const bool fits = decoded_bytes > 0 && static_cast<size_t>(decoded_bytes) == row * static_cast<size_t>(height);
+  if (fits) {
+    for (int y = 0; y < height; ++y) std::memcpy(target + static_cast<size_t>(stride) * y, pixels + row * y, row);
+  }
+  std::free(pixels);
+  return fits ? kDecodedInto : kWrongSize;
 }
 
 CCodecMgrWin* CreateCodecMgr() { return new (std::nothrow) CCodecMgrWin(CCodecMgrWin::kLibraryName); }

@@ -10,6 +10,7 @@
 // logs "Load JPEG library failed." each time and sets the size to 0); the
 // engine then sends tiles without image data and paints nothing, and sharing
 // goes on. Threads: the engine's UI thread; the library itself is reentrant.
+#include <cstddef>
 #include <cstdint>
 
 #include "contracts/capture_records.h"
@@ -36,6 +37,17 @@ class CCodecMgrWin {
   virtual uint8_t* CompressRect(const uint8_t* base, const VzRect* rect, int quality, int stride,
                                 int bits_per_pixel, int* out_size);
   virtual uint8_t* DecompressRect(const uint8_t* data, int size, int bits_per_pixel, int* out);
+  // Decodes an image of exactly width x height pixels into `target` (rows
+  // `stride` bytes apart). Straight into the target when the library has
+  // "JPEGDecompressImageInto"; else through Decompress and a row copy (so a
+  // manager that replaces Decompress and loads no library keeps working).
+  // kDecodedInto; kWrongSize when the image is of another size, kNotDecoded
+  // when it does not decode: the target is then untouched, except by a
+  // stream that breaks off after its header, whose rows decoded so far stay.
+  // `out_bytes` gets the decoded byte count (for the log) when known.
+  enum IntoResult { kNotDecoded = 0, kDecodedInto = 1, kWrongSize = -1 };
+  virtual IntoResult DecompressRectInto(const uint8_t* data, int size, int bits_per_pixel, uint8_t* target, int stride,
+                                  int width, int height, size_t* out_bytes);
 
   bool IsLoaded() const { return compress_ != nullptr && decompress_ != nullptr; }
 
@@ -43,6 +55,7 @@ class CCodecMgrWin {
   using CompressFn = uint8_t* (*)(int, int, int, int, int, const uint8_t*, int*);
   using DecompressFn = uint8_t* (*)(const uint8_t*, int, int, int*);
   using FreeFn = void (*)(void*);
+  using DecompressIntoFn = int (*)(const uint8_t*, int, int, uint8_t*, int, int, int);
 
   void InitJpegEngine(const char* library);
 
@@ -50,6 +63,7 @@ class CCodecMgrWin {
   CompressFn compress_ = nullptr;
   DecompressFn decompress_ = nullptr;
   FreeFn free_ = nullptr;
+  DecompressIntoFn decompress_into_ = nullptr;  // optional
 };
 
 // The engine's factory: a manager over jpeg9b. Null only when out of memory.

@@ -90,15 +90,25 @@ int32_t CFrameRebuild::OnRequestCaches(CKeyframeEntry* const* list, int32_t coun
 bool CFrameRebuild::Paint(CMonitorData* frame, const CKeyframeEntry& block, const CCacheEntry& cache) {
   const CacheSlot& image = cache.Slots[0];
   if (codec_ == nullptr || image.Data == nullptr || image.Size == 0 || image.Size > INT_MAX) return false;
-  int decoded_bytes = 0;
-  uint8_t* pixels = codec_->DecompressRect(image.Data, static_cast<int>(image.Size), 32, &decoded_bytes);
-  if (pixels == nullptr) {
+  // Decoded straight into the frame: no buffer per tile, no copy after.
+  uint8_t* target = frame->BlockTarget(block.Rect);
+  if (target == nullptr) return false;
+  const int width = block.Rect.right - block.Rect.left;
+  const int height = block.Rect.bottom - block.Rect.top;
+  size_t decoded_bytes = 0;
+  const CCodecMgrWin::IntoResult result = codec_->DecompressRectInto(
+      image.Data, static_cast<int>(image.Size), 32, target, static_cast<int>(frame->Stride()), width, height,
+      &decoded_bytes);
+  if (result == CCodecMgrWin::kWrongSize) {
+    VZ_LOG_ERROR("monitor [%d]: [%zu] decoded bytes for a block of [%zu].", frame->MonitorId(), decoded_bytes,
+                 static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
+    return false;
+  }
+  if (result != CCodecMgrWin::kDecodedInto) {
     VZ_LOG_ERROR("cache [%u] pduid [%u] does not decode; block left as it was.", cache.Index, cache.PduId);
     return false;
   }
-  const bool painted = decoded_bytes > 0 && frame->PaintBlock(pixels, static_cast<size_t>(decoded_bytes), block.Rect);
-  std::free(pixels);
-  return painted;
+  return true;
 }
 
 int32_t CFrameRebuild::CheckPendingKeyframe(IDSProviderSink* client) {

@@ -109,6 +109,15 @@ bool CMonitorData::ApplyScreenData(const CaptureScreenData& data) {
   return CopyRows(CaptureScreenPixels(&data), box) > 0;
 }
 
+uint8_t* CMonitorData::BlockTarget(const VzRect& rect) {
+  if (!Contains(rect)) {
+    VZ_LOG_ERROR("monitor [%d]: block {%d, %d, %d, %d} refused for a frame of (%d, %d).", info_.MonitorId, rect.left,
+                 rect.top, rect.right, rect.bottom, width_, height_);
+    return nullptr;
+  }
+  return pixels_ + static_cast<size_t>(rect.top) * stride_ + static_cast<size_t>(rect.left) * kPixelBytes;
+}
+
 bool CMonitorData::PaintBlock(const uint8_t* pixels, size_t size, const VzRect& rect) {
   if (pixels == nullptr || !Contains(rect)) {
     VZ_LOG_ERROR("monitor [%d]: block {%d, %d, %d, %d} refused for a frame of (%d, %d).", info_.MonitorId,

@@ -47,6 +47,10 @@ class CMonitorData {
   // given) into `rect`. False when the rectangle is empty or outside the
   // frame, or `size` is not exactly the rectangle's bytes.
   bool PaintBlock(const uint8_t* pixels, size_t size, const VzRect& rect);
+  // Attendee: where `rect`'s first pixel lies in the frame (its rows are
+  // Stride() apart), for decoding straight into it. Null, with a log line,
+  // when the rectangle is empty or outside the frame.
+  uint8_t* BlockTarget(const VzRect& rect);
   // Greys every pixel outside `shared` (screen coordinates, as the
   // monitor's rectangle).
   void GreyOutside(const VzRect& shared);

@@ -100,9 +100,10 @@ bool MeetingParticipant::WaitEnd(int timeout_ms, std::string* why) {
   // or is a zombie waiting for whoever inherited it.
   const uint64_t deadline = vz::MonotonicMs() + static_cast<uint64_t>(timeout_ms);
   vz::ProcessStat stat;
-  while (hub_pid_ > 0 && vz::ReadProcessStat(hub_pid_, &stat) && stat.state != 'Z' && stat.state != 'X') {
+  const int hub = hub_pid_;
+  while (hub > 0 && vz::ReadProcessStat(hub, &stat) && stat.state != 'Z' && stat.state != 'X') {
     if (vz::MonotonicMs() >= deadline) {
-      *why = name_ + "'s VelzarHub (process " + std::to_string(hub_pid_) + ") did not end after the stop";
+      *why = name_ + "'s VelzarHub (process " + std::to_string(hub) + ") did not end after the stop";
       return false;
     }
     vz::SleepMs(20);
@@ -112,12 +113,13 @@ bool MeetingParticipant::WaitEnd(int timeout_ms, std::string* why) {
 
 void MeetingParticipant::Kill() {
   vz::ProcessStat stat;
-  if (hub_pid_ > 0 && vz::ReadProcessStat(hub_pid_, &stat) && stat.state != 'Z') vz::KillProcess(hub_pid_);
+  const int hub = hub_pid_;
+  if (hub > 0 && vz::ReadProcessStat(hub, &stat) && stat.state != 'Z') vz::KillProcess(hub);
   if (bridge_pid_ > 0 && vz::ReadProcessStat(bridge_pid_, &stat) && stat.state != 'Z') vz::KillProcess(bridge_pid_);
 }
 
 std::string MeetingParticipant::HubLog() const {
-  return sandbox_ + "/run/velzar/vzmeet-app." + std::to_string(hub_pid_) + ".log";
+  return sandbox_ + "/run/velzar/vzmeet-app." + std::to_string(hub_pid_.load()) + ".log";
 }
 
 std::string MeetingParticipant::BridgeLog() const {

@@ -5,6 +5,7 @@
 // it comes, so neither program ever waits on a full pipe; the caller waits
 // for messages of a type. Every message is printed (ExtensionSession),
 // log lines only counted.
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -55,5 +56,5 @@ class MeetingParticipant {
   std::vector<std::string> seen_;     // every type so far
   bool ended_ = false;
   int bridge_pid_ = -1;
-  int hub_pid_ = -1;
+  std::atomic<int> hub_pid_{-1};  // noted by the reader, read by the caller
 };

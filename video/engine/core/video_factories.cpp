@@ -83,3 +83,33 @@ VseResult CreateVideoRenderer(void* owner_view, IVideoRenderer** out) {
   *out = nullptr;
   return FactoryResult(Table().make_renderer(owner_view, out));
 }
+
+VseResult CreateVideoOptionsWindow(IVideoOptionsHost* host, IVideoRenderService* render_service,
+                                   IVideoOptionsSink* options_sink, IVideoOptionsWindow** out) {
+  if (out == nullptr) return VSE_E_INVALIDARG;
+  *out = nullptr;
+  if (host == nullptr || render_service == nullptr || options_sink == nullptr) {
+    VZ_LOG_ERROR("options window needs its host, render service and options sink");
+    return VSE_E_INVALIDARG;
+  }
+  const VideoDeviceFactories& table = Table();
+  if (table.make_options_window == nullptr) {
+    VZ_LOG_ERROR("no options window backend installed");
+    return VSE_E_FAIL;
+  }
+  const VseResult made = table.make_options_window(host, render_service, options_sink, out);
+  if (made != VSE_S_OK) {
+    // A maker that fails leaves nothing for the caller to destroy.
+    delete *out;
+    *out = nullptr;
+    VZ_LOG_ERROR("options window could not be made, hr=0x%08X", made);
+  }
+  return FactoryResult(made);
+}
+
+VseResult DestroyVideoOptionsWindow(IVideoOptionsWindow* window) {
+  if (window == nullptr) return VSE_E_INVALIDARG;
+  window->UninitializeWindow();
+  delete window;
+  return VSE_S_OK;
+}

@@ -9,6 +9,7 @@
 // VSE_E_OUTOFMEMORY; one that fails to initialise VSE_E_FAIL (it has been
 // released). On success *out holds one reference for the caller.
 #include "video/engine/core/video_interfaces.h"
+#include "video/engine/core/video_options_interfaces.h"
 
 struct VideoDeviceFactories {
   // Each makes and initialises one object. On success *out holds one
@@ -19,6 +20,10 @@ struct VideoDeviceFactories {
   VseResult (*make_cap_engine)(IVideoCapDevice* device, const VideoFormat* format, IVideoSampleAllocator* allocator,
                                IVideoCapEngine** out);
   VseResult (*make_renderer)(void* owner_view, IVideoRenderer** out);
+  // Makes the options window (not initialised; *out owned by the caller).
+  // May be null: then there is no options window.
+  VseResult (*make_options_window)(IVideoOptionsHost* host, IVideoRenderService* render_service,
+                                   IVideoOptionsSink* options_sink, IVideoOptionsWindow** out) = nullptr;
 };
 
 // Installs a table (kept by the caller while installed) and returns the one
@@ -33,3 +38,10 @@ VseResult CreateVideoCapDevicesNotifier(IVideoCapDeviceNotifySink* sink, IVideoC
 VseResult CreateVideoCapEngine(IVideoCapDevice* device, const VideoFormat* format, IVideoSampleAllocator* allocator,
                                IVideoCapEngine** out);
 VseResult CreateVideoRenderer(void* owner_view, IVideoRenderer** out);
+// All three services must be given (else VSE_E_INVALIDARG). On success
+// *out is the window, to be shown with InitializeWindow and ended with
+// DestroyVideoOptionsWindow; without a window backend VSE_E_FAIL.
+VseResult CreateVideoOptionsWindow(IVideoOptionsHost* host, IVideoRenderService* render_service,
+                                   IVideoOptionsSink* options_sink, IVideoOptionsWindow** out);
+// Uninitialises and deletes the window; VSE_E_INVALIDARG for null.
+VseResult DestroyVideoOptionsWindow(IVideoOptionsWindow* window);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace {
@@ -105,6 +106,71 @@ TEST_F(VideoFactoriesTest, NullOutIsInvalidAndTheBuiltInTableFails) {
   EXPECT_EQ(e, nullptr);
   IVideoRenderer* r = nullptr;
   EXPECT_EQ(CreateVideoRenderer(nullptr, &r), VSE_E_FAIL);
+}
+
+// An options window that records its end, for the factory pair.
+struct FakeOptionsWindow final : IVideoOptionsWindow {
+  explicit FakeOptionsWindow(std::vector<std::string>* log) : log(log) {}
+  ~FakeOptionsWindow() override { log->push_back("deleted"); }
+  int32_t InitializeWindow(void*, IVideoCapDevice*) override { return 0; }
+  int32_t UninitializeWindow() override {
+    log->push_back("uninitialised");
+    return 0;
+  }
+  int32_t OnCameraModify(IVideoCapDevice*, int32_t) override { return 0; }
+  std::vector<std::string>* log;
+};
+
+struct OptionsServices final : IVideoOptionsHost, IVideoRenderService, IVideoOptionsSink {
+  int32_t ShowAdvancedSettingWindow(IVideoCapDevice*, int32_t, int32_t, void*) override { return 0; }
+  int32_t CloseOptionsWindow() override { return 0; }
+  int32_t CreateVideoRenderer(IVideoRenderer**, void*, int32_t) override { return 0; }
+  int32_t SetBKColorInRenderer(IVideoRenderer*, uint32_t, int32_t) override { return 0; }
+  int32_t DestroyVideoRenderer(IVideoRenderer*, int32_t) override { return 0; }
+  int32_t SelectCaptureDevice(IVideoCapDevice*, int32_t) override { return 0; }
+  int32_t StartCameraPreview(IVideoCapDevice*, IVideoRenderer*, int32_t) override { return 0; }
+  int32_t StopCameraPreview(IVideoCapDevice*, IVideoRenderer*, int32_t) override { return 0; }
+};
+
+std::vector<std::string>* g_window_log = nullptr;
+VseResult g_window_answer = VSE_S_OK;
+
+VseResult MakeOptionsWindow(IVideoOptionsHost*, IVideoRenderService*, IVideoOptionsSink*, IVideoOptionsWindow** out) {
+  *out = new FakeOptionsWindow(g_window_log);  // made even when failing: the factory must not leak it
+  return g_window_answer;
+}
+
+TEST(VideoOptionsWindowFactoryTest, MakesAndEndsTheWindowAndRefusesMissingServices) {
+  std::vector<std::string> log;
+  g_window_log = &log;
+  OptionsServices services;
+  IVideoOptionsWindow* window = reinterpret_cast<IVideoOptionsWindow*>(1);
+  // Without a backend there is no window.
+  EXPECT_EQ(CreateVideoOptionsWindow(&services, &services, &services, &window), VSE_E_FAIL);
+  EXPECT_EQ(window, nullptr);
+
+  VideoDeviceFactories table{};
+  table.make_options_window = MakeOptionsWindow;
+  SetVideoDeviceFactories(&table);
+  EXPECT_EQ(CreateVideoOptionsWindow(nullptr, &services, &services, &window), VSE_E_INVALIDARG);
+  EXPECT_EQ(CreateVideoOptionsWindow(&services, nullptr, &services, &window), VSE_E_INVALIDARG);
+  EXPECT_EQ(CreateVideoOptionsWindow(&services, &services, nullptr, &window), VSE_E_INVALIDARG);
+  EXPECT_EQ(CreateVideoOptionsWindow(&services, &services, &services, nullptr), VSE_E_INVALIDARG);
+  EXPECT_TRUE(log.empty());
+
+  ASSERT_EQ(CreateVideoOptionsWindow(&services, &services, &services, &window), VSE_S_OK);
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(DestroyVideoOptionsWindow(window), VSE_S_OK);
+  EXPECT_EQ(log, (std::vector<std::string>{"uninitialised", "deleted"}));
+  EXPECT_EQ(DestroyVideoOptionsWindow(nullptr), VSE_E_INVALIDARG);
+
+  log.clear();
+  g_window_answer = VSE_E_FAIL;
+  EXPECT_EQ(CreateVideoOptionsWindow(&services, &services, &services, &window), VSE_E_FAIL);
+  EXPECT_EQ(window, nullptr);
+  EXPECT_EQ(log, (std::vector<std::string>{"deleted"}));
+  g_window_answer = VSE_S_OK;
+  SetVideoDeviceFactories(nullptr);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include "common/trace_client.h"
 #include "video/engine/core/engine_clock.h"
+#include "video/engine/core/video_types.h"
 #include "video/engine/receive/nal_temporal_id.h"
 #include "video/engine/rtp/rtp_packet.h"
 
@@ -234,6 +235,64 @@ int32_t CVzVideoListenChannel::SetAspectRatio(int32_t width, int32_t height) {
   aspect_w_ = width;
   aspect_h_ = height;
   return 0;
+}
+
+VseResult CVzVideoListenChannel::SetRenderFormat(int32_t video_type) {
+  render_video_type_ = video_type;
+  if (!decoder_) return VSE_E_POINTER;
+  uint32_t color = GetColorSpace(video_type);
+  const VseResult r = decoder_->SetOption(IVideoDecoder::kOptionOutputFormat, &color);
+  VZ_LOG("type=%d lret=%d", video_type, static_cast<int>(r));
+  return r;
+}
+
+VseResult CVzVideoListenChannel::ClearOldData() {
+  if (!initialized_ || !decoder_) return VSE_S_OK;
+  VZ_LOG("begin,this=%p ssrc_id=%u m_pDecoder=%p", static_cast<void*>(this), ssrc_, static_cast<void*>(decoder_.get()));
+  uint32_t color = 0;
+  decoder_->GetOption(IVideoDecoder::kOptionOutputFormat, &color);
+  decoder_->Uninit();
+  VseResult r = decoder_->Init(render_video_type_, decoder_mode_);
+  if (r == VSE_S_OK && color != 0) decoder_->SetOption(IVideoDecoder::kOptionOutputFormat, &color);
+  // Init turns loss recovery off; the channel's stored choice holds.
+  if (r == VSE_S_OK && loss_recovery_ != 0) decoder_->SetLossRecovery(loss_recovery_);
+  VZ_LOG("end,this=%p ssrc_id=%u m_pDecoder=%p lret=%d iVideoTYpe=%d", static_cast<void*>(this), ssrc_,
+         static_cast<void*>(decoder_.get()), static_cast<int>(r), render_video_type_);
+  return r == VSE_S_OK ? VSE_S_OK : VSE_E_FAIL;
+}
+
+VseResult CVzVideoListenChannel::SetDirectImageOutput(int32_t value) {
+  if (value != 0 && value != 1) return VSE_E_INVALIDARG;
+  if (!decoder_) return VSE_E_FAIL;
+  direct_image_ = value;
+  if (value == 0) {
+    int32_t ready = 1;
+    decoder_->SetOption(vzh264::kDecoderRenderReady, &ready);
+  }
+  return VSE_S_OK;
+}
+
+int32_t CVzVideoListenChannel::IsRenderReady() {
+  if (direct_image_ != 1) return 1;
+  // 0 only when every registered image sink says it is ready.
+  struct Walk {
+    bool any = false;
+    bool all_ready = true;
+  } walk;
+  deliverers_.Enum(
+      [](IVideoDeliverer* deliverer, void* user) -> int32_t {
+        auto* w = static_cast<Walk*>(user);
+        void* sink = nullptr;
+        if (deliverer->QueryInterface(&IID_IVideoImageSink, &sink) != VSE_S_OK || sink == nullptr) return 0;
+        auto* image = static_cast<IVideoImageSink*>(sink);
+        int32_t flags = 0;
+        w->any = true;
+        if (image->GetStatus(&flags) != VSE_S_OK || (flags & 1) == 0) w->all_ready = false;
+        image->Release();
+        return 0;
+      },
+      &walk);
+  return walk.any && walk.all_ready ? 0 : 1;
 }
 
 VseResult CVzVideoListenChannel::DecodeNow() {

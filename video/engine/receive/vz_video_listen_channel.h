@@ -68,6 +68,15 @@ class IVideoListenChannel : public IVideoSampleProvider {
   virtual int32_t SetAspectRatio(int32_t width, int32_t height) = 0;
   virtual VseResult DecodeNow() = 0;
   virtual uint32_t GetReceivedCount() = 0;
+  virtual void SetSSRC(uint32_t ssrc) = 0;
+  // The decoder's output colour format follows the video type; the
+  // decoder's answer, VSE_E_POINTER without decoder.
+  virtual VseResult SetRenderFormat(int32_t video_type) = 0;
+  // Starts the decoder afresh (references forgotten); VSE_E_FAIL when that
+  // fails.
+  virtual VseResult ClearOldData() = 0;
+  // 0 or 1 (else VSE_E_INVALIDARG); VSE_E_FAIL without decoder.
+  virtual VseResult SetDirectImageOutput(int32_t value) = 0;
 };
 
 class CVzVideoListenChannel final : public TEngineObject<IVideoListenChannel>,
@@ -131,6 +140,10 @@ class CVzVideoListenChannel final : public TEngineObject<IVideoListenChannel>,
   // Mode 0 only (else VSE_E_FAIL): decodes the oldest frame now.
   VseResult DecodeNow() override;
   uint32_t GetReceivedCount() override { return received_count_.load(); }
+  void SetSSRC(uint32_t ssrc) override { ssrc_ = ssrc; }
+  VseResult SetRenderFormat(int32_t video_type) override;
+  VseResult ClearOldData() override;
+  VseResult SetDirectImageOutput(int32_t value) override;
 
   // Without a data thread (tests, benchmarks): Initialize with
   // data_thread false, then drive the data side by hand.
@@ -181,7 +194,7 @@ class CVzVideoListenChannel final : public TEngineObject<IVideoListenChannel>,
 
   // IVideoDecoderSink
   void OnDecoded(uint32_t format, uint32_t time_stamp, int32_t width, int32_t height, IVideoSample* sample) override;
-  int32_t IsRenderReady() override { return 1; }
+  int32_t IsRenderReady() override;
   void OnDecodedImage(uint32_t time_stamp, const uint8_t* plane, const vzh264::DecodeBufferInfo& info) override;
   void RequestKeyFrame() override;
   void RequestRefresh(const uint8_t* block) override;
@@ -228,6 +241,7 @@ class CVzVideoListenChannel final : public TEngineObject<IVideoListenChannel>,
   int32_t aux_pt_ = 111;
   std::atomic<bool> decode_enabled_{true};
   int32_t loss_recovery_ = 0;
+  std::atomic<int32_t> direct_image_{0};
 
   // Data side (data thread, or the caller in mode 0).
   std::list<EncodedFrame> frames_;  // newest first

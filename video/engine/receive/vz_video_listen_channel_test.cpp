@@ -22,10 +22,21 @@ constexpr uint32_t kSsrc = 0x11223344;
 // frame's key as its time stamp.
 struct FakeDecoder final : IVideoDecoder {
   explicit FakeDecoder(IVideoDecoderSink* s, IVideoSampleAllocator* a) : sink(s), allocator(a) {}
-  VseResult Init(int32_t, int32_t) override { return fail_init ? VSE_E_FAIL : VSE_S_OK; }
+  VseResult Init(int32_t type, int32_t) override {
+    ++inits;
+    init_type = type;
+    loss_recovery = 0;
+    return fail_init ? VSE_E_FAIL : VSE_S_OK;
+  }
   VseResult Uninit() override { return VSE_S_OK; }
-  VseResult SetOption(int32_t, void*) override { return VSE_S_OK; }
-  VseResult GetOption(int32_t, void*) override { return VSE_S_OK; }
+  VseResult SetOption(int32_t id, void* value) override {
+    options.push_back({id, *static_cast<int32_t*>(value)});
+    return VSE_S_OK;
+  }
+  VseResult GetOption(int32_t id, void* value) override {
+    if (id == IVideoDecoder::kOptionOutputFormat) *static_cast<uint32_t*>(value) = 0x30323449;
+    return VSE_S_OK;
+  }
   VseResult DecodeFrame(uint32_t ts, const uint8_t* data, int32_t length) override {
     decoded.push_back({ts, std::vector<uint8_t>(data, data + length)});
     ++decode_count;
@@ -35,8 +46,13 @@ struct FakeDecoder final : IVideoDecoder {
     sample->Release();
     return VSE_S_OK;
   }
-  VseResult SetLossRecovery(int32_t) override { return VSE_S_OK; }
+  VseResult SetLossRecovery(int32_t on) override {
+    loss_recovery = on;
+    return VSE_S_OK;
+  }
   IVideoDecoderSink* sink;
+  int inits = 0, init_type = 0, loss_recovery = 0;
+  std::vector<std::pair<int32_t, int32_t>> options;
   IVideoSampleAllocator* allocator;
   std::vector<std::pair<uint32_t, std::vector<uint8_t>>> decoded;
   int32_t width = 64;
@@ -214,6 +230,16 @@ TEST_F(ListenChannelTest, PacketsAreCheckedBeforeAnythingIsKept) {
   EXPECT_EQ(channel_->GetReceivedCount(), 0u);
   EXPECT_EQ(channel_->SetAspectRatio(0, 9), 1);
   EXPECT_EQ(channel_->SetAspectRatio(4, 3), 0);
+  // The provider and marker ids answer with the channel itself.
+  for (const VseGuid* id : {&IID_IVideoListenChannel, &IID_IVideoSampleProvider, &IID_IVideoListenChannelMarker}) {
+    void* face = nullptr;
+    ASSERT_EQ(channel_->QueryInterface(id, &face), VSE_S_OK);
+    EXPECT_EQ(face, static_cast<IVideoListenChannel*>(channel_));
+    channel_->Release();
+  }
+  void* none = &none;
+  EXPECT_EQ(channel_->QueryInterface(&IID_IVideoRenderer, &none), VSE_E_NOINTERFACE);
+  EXPECT_EQ(none, nullptr);
   // A whole encoded frame goes to the decoder as it is.
   EXPECT_EQ(channel_->InputPacket(good.data(), static_cast<int32_t>(good.size()), 0, 1), VSE_S_OK);
   EXPECT_EQ(g_decoder->decoded.size(), 1u);
@@ -380,6 +406,48 @@ TEST_F(ListenChannelTest, ByteRateCoversFiveSecondsAndSilenceClearsTheFigures) {
   EXPECT_EQ(events_.params[zero + 1], std::make_pair(CVzVideoListenChannel::kKindJitter, 0));
   EXPECT_EQ(events_.params[zero + 2], std::make_pair(CVzVideoListenChannel::kKindLoss, 0));
   EXPECT_EQ(events_.params[zero + 3], std::make_pair(CVzVideoListenChannel::kKindDelay, 0));
+}
+
+class ImageSink final : public TEngineObject<IVideoDeliverer, IVideoImageSink> {
+ public:
+  VseResult DeliverSample(IVideoSample*) override { return VSE_S_OK; }
+  VseResult GetStatus(int32_t* flags) override {
+    *flags = ready ? 1 : 0;
+    return VSE_S_OK;
+  }
+  VseResult VADeliverImage(const VAImageContent*) override { return VSE_S_OK; }
+  bool ready = true;
+
+ private:
+  ~ImageSink() override = default;
+};
+
+TEST_F(ListenChannelTest, DecoderSettingsRenderFormatFreshStartAndDirectImages) {
+  Open(0);
+  EXPECT_EQ(channel_->SetRenderFormat(2), VSE_S_OK);
+  ASSERT_FALSE(g_decoder->options.empty());
+  EXPECT_EQ(g_decoder->options.back().first, IVideoDecoder::kOptionOutputFormat);
+  // A fresh start keeps the output format and the loss recovery chosen.
+  EXPECT_EQ(channel_->SetLossRecovery(1), VSE_S_OK);
+  EXPECT_EQ(channel_->ClearOldData(), VSE_S_OK);
+  EXPECT_EQ(g_decoder->inits, 2);
+  EXPECT_EQ(g_decoder->init_type, 2);
+  EXPECT_EQ(g_decoder->loss_recovery, 1);
+  EXPECT_EQ(g_decoder->options.back(), std::make_pair(IVideoDecoder::kOptionOutputFormat, 0x30323449));
+  // Direct images only while every image sink is ready, and only with one.
+  EXPECT_EQ(channel_->SetDirectImageOutput(2), VSE_E_INVALIDARG);
+  EXPECT_EQ(channel_->SetDirectImageOutput(1), VSE_S_OK);
+  EXPECT_EQ(g_sink->IsRenderReady(), 1) << "no image sink: pictures stay samples";
+  auto* image = new ImageSink;
+  image->AddRef();
+  channel_->AppendVideoDeliverer(image);
+  EXPECT_EQ(g_sink->IsRenderReady(), 0);
+  image->ready = false;
+  EXPECT_EQ(g_sink->IsRenderReady(), 1);
+  channel_->RemoveVideoDeliverer(image);
+  image->Release();
+  EXPECT_EQ(channel_->SetDirectImageOutput(0), VSE_S_OK);
+  EXPECT_EQ(g_decoder->options.back(), std::make_pair(int32_t{vzh264::kDecoderRenderReady}, 1));
 }
 
 TEST_F(ListenChannelTest, ADataThreadDecodesWhatTheTransportThreadQueues) {
