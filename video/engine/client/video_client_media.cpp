@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "common/trace_client.h"
+#include "platform/run_loop.h"
 #include "video/engine/client/video_client_controller.h"
 #include "video/engine/core/engine_clock.h"
 #include "video/engine/core/video_factories.h"
@@ -30,7 +31,8 @@ uint32_t ReadSsrc(const uint8_t* rtp) {
 
 }  // namespace
 
-CVideoClientController::CVideoClientController(IVideoClientSink* sink) : sink_(sink) {
+CVideoClientController::CVideoClientController(IVideoClientSink* sink)
+    : sink_(sink), owner_loop_(&vz::RunLoop::ForCurrentThread()) {
   VZ_LOG("[0x%08X] >", static_cast<unsigned>(reinterpret_cast<uintptr_t>(this)));
   sending_delay_seconds_ = VZSE_::NowMs();
   encode_controller_ = CreateEncodeController();
@@ -46,6 +48,7 @@ CVideoClientController::CVideoClientController(IVideoClientSink* sink) : sink_(s
 
 CVideoClientController::~CVideoClientController() {
   VZ_LOG("begin");
+  alive_.reset();  // work posted for us and not run yet is dropped
   sending_delay_timer_.Cancel();
   adjustment_timer_.Cancel();
   session_.reset();  // leaves: OnSessionLeave(0, 0) arrives during this
@@ -74,7 +77,24 @@ IVideoSampleAllocator* CVideoClientController::SampleAllocator() { return alloca
 // ---------------------------------------------------------------------------
 // Session callbacks.
 
+void CVideoClientController::RunOnOwner(std::function<void()> work) {
+  if (owner_loop_->BelongsToCurrentThread()) {
+    work();
+    return;
+  }
+  std::weak_ptr<bool> alive = alive_;
+  if (!owner_loop_->Post([alive, work = std::move(work)] {
+        if (alive.lock()) work();
+      })) {
+    VZ_LOG_ERROR("the owner thread's loop has stopped; a session event is lost");
+  }
+}
+
 void CVideoClientController::OnSessionJoin(int32_t bResult, uint32_t ssrc) {
+  RunOnOwner([this, bResult, ssrc] { HandleSessionJoin(bResult, ssrc); });
+}
+
+void CVideoClientController::HandleSessionJoin(int32_t bResult, uint32_t ssrc) {
   uint32_t my_ssrc = 0;
   {
     std::lock_guard<std::recursive_mutex> hold(lock_);
@@ -153,6 +173,10 @@ void CVideoClientController::DestroySourceChannel() {
 }
 
 void CVideoClientController::OnSessionLeave(int32_t code, int32_t codetype) {
+  RunOnOwner([this, code, codetype] { HandleSessionLeave(code, codetype); });
+}
+
+void CVideoClientController::HandleSessionLeave(int32_t code, int32_t codetype) {
   VZ_LOG("code=%d codetype=%d", code, codetype);
   DestroySourceChannel();
   av_session_status_ = 4;
