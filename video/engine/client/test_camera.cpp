@@ -78,15 +78,17 @@ class CTestCameraEngine final : public TEngineObject<IVideoCapEngine>, public CV
     return VSE_S_OK;
   }
   VseResult Start(bool) override {
-    std::lock_guard<std::mutex> hold(lock_);
+    std::unique_lock<std::mutex> hold(lock_);
     if (started_) return VSE_S_OK;
     started_ = true;
     stopping_ = false;
     if (own_thread_) {
       thread_ = std::thread([this] { Run(); });
-    } else if (sink_ != nullptr) {
-      sink_->OnStarted(0);
+      return VSE_S_OK;
     }
+    IVideoCapEngineSink* sink = sink_;
+    hold.unlock();
+    if (sink != nullptr) sink->OnStarted(0);
     return VSE_S_OK;
   }
   VseResult Stop() override {
@@ -138,10 +140,13 @@ class CTestCameraEngine final : public TEngineObject<IVideoCapEngine>, public CV
   }
 
   void Run() {
+    // The sink is called without our lock: its owner calls us under its own.
+    IVideoCapEngineSink* sink = nullptr;
     {
       std::lock_guard<std::mutex> hold(lock_);
-      if (sink_ != nullptr) sink_->OnStarted(0);
+      sink = sink_;
     }
+    if (sink != nullptr) sink->OnStarted(0);
     const auto period = std::chrono::microseconds(static_cast<int64_t>(1e6 / kTestCameraFrameRate));
     auto next = std::chrono::steady_clock::now();
     for (;;) {

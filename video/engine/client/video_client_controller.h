@@ -147,6 +147,11 @@ class CVideoClientController : public IVideoCapEngineSink,
 
   VideoRosterInfo* FindUser_l(const std::string& rosterId);
   VideoRosterInfo* FindUserBySsrc_l(uint32_t ssrc);
+  // The roster id of an SSRC for callbacks from engine threads, which must
+  // not take the participants' lock (the owner thread holds it while it
+  // calls into the channels); empty when unknown.
+  std::string RosterIdOfSsrc(uint32_t ssrc);
+  void RebuildSsrcIndex_l();
   bool IsMe_l(const VideoRosterInfo* user) const { return user != nullptr && user == my_info_; }
   void ApplyKnownServerRoster_l(VideoRosterInfo* user);
   void DeriveEncodeLayers_l();
@@ -189,6 +194,12 @@ class CVideoClientController : public IVideoCapEngineSink,
   std::string my_roster_id_;
   VideoRosterInfo* my_info_ = nullptr;
   bool my_info_owned_ = false;  // not in the user map (my roster has not come)
+
+  std::mutex ssrc_lock_;  // never held while calling out
+  std::map<uint32_t, std::string> ssrc_ids_;
+  // Mirrors my isSubscribed for the send path (the packet threads never
+  // take the participants' lock).
+  std::atomic<int32_t> my_subscribed_{0};
 
   // My video.
   IVideoCapEngine* capture_engine_ = nullptr;

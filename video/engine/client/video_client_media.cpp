@@ -84,6 +84,7 @@ void CVideoClientController::OnSessionJoin(int32_t bResult, uint32_t ssrc) {
   if (bResult == 0) return;
   std::lock_guard<std::recursive_mutex> hold(lock_);
   if (my_info_ != nullptr) my_info_->ssrc = ssrc;
+  RebuildSsrcIndex_l();
   if (reconnecting_.exchange(0) != 0 && engine_ != nullptr) {
     VZ_LOG("This is reconnecting issue...");
     if (source_channel_ != nullptr) engine_->UpdateVideoSourceChannel(ssrc, source_channel_->ClientId());
@@ -200,12 +201,9 @@ int32_t CVideoClientController::SendRtpPacket(int32_t kind, const uint8_t* data,
     VZ_LOG("SendRtpPacket Invalid parameters.");
     return 1;
   }
-  int32_t subscribed = 0;
-  {
-    std::lock_guard<std::recursive_mutex> hold(lock_);
-    subscribed = my_info_ != nullptr ? my_info_->isSubscribed : 0;
-  }
-  if (subscribed == 0) {
+  // No participants' lock here: the send thread may hold the channel's own
+  // locks, which the owner thread takes under the participants' lock.
+  if (my_subscribed_ == 0) {
     const uint32_t second = VZSE_::NowMs() / 1000;
     if (second % 5 == 0 && last_nobody_log_s_.exchange(second) != second) {
       VZ_LOG("Nobody subscribe my Video, drop packet");
@@ -582,27 +580,17 @@ int32_t CVideoClientController::OnKeyFrameLost(uint32_t ssrc) {
 }
 
 int32_t CVideoClientController::OnRenderBlocked(uint32_t ssrc, int32_t blocked) {
-  std::string id;
-  {
-    std::lock_guard<std::recursive_mutex> hold(lock_);
-    VideoRosterInfo* user = FindUserBySsrc_l(ssrc);
-    if (user == nullptr) return 0;
-    id = user->rosterId;
-  }
+  const std::string id = RosterIdOfSsrc(ssrc);
+  if (id.empty()) return 0;
   sink_->OnRenderBlocked(id, blocked);
   return 0;
 }
 
 int32_t CVideoClientController::OnListenParameterChanged(uint32_t ssrc, int32_t kind, int32_t value) {
-  std::string id;
-  {
-    std::lock_guard<std::recursive_mutex> hold(lock_);
-    VideoRosterInfo* user = FindUserBySsrc_l(ssrc);
-    if (user == nullptr) {
-      VZ_LOG_WARN("Can't find user for SSRC=%d", ssrc);
-      return 0;
-    }
-    id = user->rosterId;
+  const std::string id = RosterIdOfSsrc(ssrc);
+  if (id.empty()) {
+    VZ_LOG_WARN("Can't find user for SSRC=%d", ssrc);
+    return 0;
   }
   if (kind == 3) VZ_LOG("loss rate of %s: %d", id.c_str(), value);
   if (kind == 5) VZ_LOG("render frame rate of %s: %d", id.c_str(), value);

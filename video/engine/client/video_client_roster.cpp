@@ -115,6 +115,7 @@ int32_t CVideoClientController::AppRosterEnter(const RosterRecord* record, int32
   user->SetAppRoster(*record);
   ApplyKnownServerRoster_l(user);
   users_[id] = user;
+  RebuildSsrcIndex_l();
   sink_->OnUserEnter(id, arg);
   return 0;
 }
@@ -155,6 +156,7 @@ int32_t CVideoClientController::AppRosterLeft(const RosterRecord* record) {
   }
   sink_->OnUserLeft(id);
   users_.erase(found);
+  RebuildSsrcIndex_l();
   DestroyListenChannel_l(user);
   delete user;
   return 0;
@@ -190,6 +192,21 @@ VideoRosterInfo* CVideoClientController::FindUser_l(const std::string& rosterId)
   return found == users_.end() ? nullptr : found->second;
 }
 
+void CVideoClientController::RebuildSsrcIndex_l() {
+  std::map<uint32_t, std::string> index;
+  for (const auto& [id, user] : users_) {
+    if (user->ssrc != 0) index.emplace(user->ssrc, id);
+  }
+  std::lock_guard<std::mutex> hold(ssrc_lock_);
+  ssrc_ids_.swap(index);
+}
+
+std::string CVideoClientController::RosterIdOfSsrc(uint32_t ssrc) {
+  std::lock_guard<std::mutex> hold(ssrc_lock_);
+  auto found = ssrc_ids_.find(ssrc);
+  return found == ssrc_ids_.end() ? std::string() : found->second;
+}
+
 VideoRosterInfo* CVideoClientController::FindUserBySsrc_l(uint32_t ssrc) {
   for (auto& [id, user] : users_) {
     if (user->ssrc == ssrc) return user;
@@ -199,7 +216,10 @@ VideoRosterInfo* CVideoClientController::FindUserBySsrc_l(uint32_t ssrc) {
 
 void CVideoClientController::ApplyKnownServerRoster_l(VideoRosterInfo* user) {
   auto known = server_rosters_.find(user->rosterId);
-  if (known != server_rosters_.end()) user->ApplyServerRoster(known->second);
+  if (known != server_rosters_.end()) {
+    user->ApplyServerRoster(known->second);
+    RebuildSsrcIndex_l();
+  }
 }
 
 void CVideoClientController::DestroyListenChannel_l(VideoRosterInfo* user) {
@@ -243,6 +263,7 @@ int32_t CVideoClientController::OnServerRosterEnter(const ServerRoster& r) {
   server_rosters_[r.rosterId] = r;
   if (user != nullptr && !IsMe_l(user)) {
     user->ApplyServerRoster(r);
+    RebuildSsrcIndex_l();
     sink_->OnUserStateUpdated(r.rosterId);
   } else {
     VZ_LOG_WARN("APP Roster doesn't come yet, do nothing!!!");
@@ -260,6 +281,7 @@ int32_t CVideoClientController::OnServerRosterUpdated(const ServerRoster& r) {
   stored.ssrc = r.ssrc;
   if (VideoRosterInfo* user = FindUser_l(r.rosterId)) {
     user->ApplyServerRoster(r);
+    RebuildSsrcIndex_l();
     sink_->OnUserStateUpdated(r.rosterId);
   }
   return 0;
@@ -342,6 +364,7 @@ void CVideoClientController::OnVideoSubscribedNotify(const std::string& rosterId
   }
   if (my_info_ != nullptr && my_info_->isSubscribed == 0) {
     my_info_->isSubscribed = 1;
+    my_subscribed_ = 1;
     SwitchDataSending();
   }
   DeriveEncodeLayers_l();
@@ -363,6 +386,7 @@ void CVideoClientController::OnVideoUnsubscribedNotify(const std::string& roster
   if (subscribers_.empty()) {
     VZ_LOG("Nobody subscribe me now!!! Stop Send data to server");
     if (my_info_ != nullptr) my_info_->isSubscribed = 0;
+    my_subscribed_ = 0;
     SwitchDataSending();
   }
   DeriveEncodeLayers_l();

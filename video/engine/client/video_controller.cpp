@@ -1,9 +1,11 @@
 #include "video/engine/client/video_controller.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
 #include "common/trace_client.h"
+#include "video/engine/client/picture_counter_sink.h"
 #include "video/engine/client/video_client_controller.h"
 #include "video/engine/core/video_factories.h"
 
@@ -80,6 +82,7 @@ int32_t CVideoController::LeaveVideo() {
   VZ_LOG("m_pIVideoClient=%d", client_.load() != nullptr ? 1 : 0);
   CVideoClientController* client = client_;
   if (client == nullptr) return 0;
+  DropViews();
   client->StopMyVideo();
   client->LeaveVideoConference();
   // Callbacks made while the client goes (its session's leave) find no
@@ -188,7 +191,49 @@ int32_t CVideoController::UnRequestSourceVideo(const std::string& rosterId, uint
 }
 
 // Own operations; the panel builds on them.
-void CVideoController::OnUserChanged(uint32_t, const VideoRosterInfo&, intptr_t) {}
+void CVideoController::OnUserChanged(uint32_t msg, const VideoRosterInfo& user, intptr_t) {
+  CVideoClientController* client = client_;
+  if (client == nullptr || user.rosterId == client->my_roster_id()) return;
+  if (msg == WMVC_USER_LEFT || user.videoStatus != 1) {
+    DropView(user.rosterId);
+    return;
+  }
+  if (views_.count(user.rosterId) != 0 || client->GetSessionStatus() != 2) return;
+  std::string png;
+  if (const char* folder = std::getenv("VZ_VIDEO_SNAPSHOT_DIR")) png = std::string(folder) + "/" + user.rosterId + ".png";
+  auto* view = new CPictureCounterSink(user.rosterId, png);
+  view->AddRef();
+  views_[user.rosterId] = view;
+  if (client->RequestSourceVideo(user.rosterId, kVideoSize640x360, view->handle()) != 0) {
+    VZ_LOG_WARN("cannot show [%s] yet", user.rosterId.c_str());
+    DropView(user.rosterId);
+  }
+}
+
+void CVideoController::DropView(const std::string& rosterId) {
+  auto found = views_.find(rosterId);
+  if (found == views_.end()) return;
+  CPictureCounterSink* view = found->second;
+  views_.erase(found);
+  if (CVideoClientController* client = client_) client->UnRequestSourceVideo(rosterId, view->handle());
+  view->Release();
+}
+
+void CVideoController::DropViews() {
+  while (!views_.empty()) DropView(views_.begin()->first);
+}
+
+bool CVideoController::ViewFigures(const std::string& rosterId, int64_t* pictures, int64_t* last_counter,
+                                   int64_t* rising, double* min_psnr) {
+  auto found = views_.find(rosterId);
+  if (found == views_.end()) return false;
+  const CPictureCounterSink::Figures f = found->second->figures();
+  *pictures = f.pictures;
+  *last_counter = f.last_counter;
+  *rising = f.rising;
+  *min_psnr = f.min_psnr;
+  return true;
+}
 void CVideoController::OnActiveSpeakerChanged(const VideoRosterInfo*) {}
 void CVideoController::OnSpotlightChanged(const VideoRosterInfo*) {}
 void CVideoController::OnUserBroadcastChanged(const VideoRosterInfo&, int32_t) {}

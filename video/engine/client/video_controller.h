@@ -13,12 +13,15 @@
 #include <cstdint>
 #include <string>
 
+#include <map>
+
 #include "common/app_thread.h"
 #include "contracts/av_provider.h"
 #include "video/engine/client/video_client_sink.h"
 #include "video/engine/client/video_roster_info.h"
 #include "video/engine/core/video_interfaces.h"
 
+class CPictureCounterSink;
 class CVideoClientController;
 
 // Messages of the helper mailbox.
@@ -73,7 +76,9 @@ class CVideoController : public IAVProvider,
   int32_t AppRosterUpdated(RosterRecord* roster) override;
   int32_t AppRosterLeft(RosterRecord* roster) override;
 
-  // Own operations the panel overrides; here they only keep state.
+  // Own operations the panel overrides; here they only keep state, except
+  // that every participant who sends video is shown to a picture counter
+  // (CPictureCounterSink) in place of the panel's views.
   virtual void OnUserChanged(uint32_t msg, const VideoRosterInfo& user, intptr_t arg);
   virtual void OnActiveSpeakerChanged(const VideoRosterInfo* user);
   virtual void OnSpotlightChanged(const VideoRosterInfo* user);  // null: cleared
@@ -88,6 +93,9 @@ class CVideoController : public IAVProvider,
   int32_t UnRequestSourceVideo(const std::string& rosterId, uintptr_t renderer);
 
   CVideoClientController* client() const { return client_.load(); }
+  // The picture counter showing a participant; false when there is none.
+  bool ViewFigures(const std::string& rosterId, int64_t* pictures, int64_t* last_counter, int64_t* rising,
+                   double* min_psnr);
   const MeetConfig& meet_config() const { return meet_config_; }
   int32_t progressing() const { return progressing_; }
   int32_t broadcast() const { return broadcast_; }
@@ -123,6 +131,8 @@ class CVideoController : public IAVProvider,
   // participant is unknown.
   bool PostUser(uint32_t msg, const std::string& rosterId, intptr_t lParam);
   void PickCurrentDevice();
+  void DropView(const std::string& rosterId);
+  void DropViews();
   void SetCurrentDevice(IVideoCapDevice* device);
 
   IAVProviderSink* sink_;
@@ -134,4 +144,5 @@ class CVideoController : public IAVProvider,
   int32_t broadcast_ = 0;
   int32_t progressing_ = 0;
   std::string meet_id_;
+  std::map<std::string, CPictureCounterSink*> views_;  // owner thread
 };
