@@ -208,6 +208,7 @@ class CVideoClientController : public IVideoCapEngineSink,
   VideoRosterInfo* my_info_ = nullptr;
   bool my_info_owned_ = false;  // not in the user map (my roster has not come)
 
+  std::map<uint32_t, VideoRosterInfo*> ssrc_users_;  // under lock_, for received RTP
   std::mutex ssrc_lock_;  // never held while calling out
   std::map<uint32_t, std::string> ssrc_ids_;
   // Mirrors my isSubscribed for the send path (the packet threads never

@@ -194,8 +194,11 @@ VideoRosterInfo* CVideoClientController::FindUser_l(const std::string& rosterId)
 
 void CVideoClientController::RebuildSsrcIndex_l() {
   std::map<uint32_t, std::string> index;
+  ssrc_users_.clear();
   for (const auto& [id, user] : users_) {
-    if (user->ssrc != 0) index.emplace(user->ssrc, id);
+    if (user->ssrc == 0) continue;
+    index.emplace(user->ssrc, id);
+    ssrc_users_.emplace(user->ssrc, user);
   }
   std::lock_guard<std::mutex> hold(ssrc_lock_);
   ssrc_ids_.swap(index);
@@ -208,10 +211,8 @@ std::string CVideoClientController::RosterIdOfSsrc(uint32_t ssrc) {
 }
 
 VideoRosterInfo* CVideoClientController::FindUserBySsrc_l(uint32_t ssrc) {
-  for (auto& [id, user] : users_) {
-    if (user->ssrc == ssrc) return user;
-  }
-  return nullptr;
+  auto found = ssrc_users_.find(ssrc);
+  return found == ssrc_users_.end() ? nullptr : found->second;
 }
 
 void CVideoClientController::ApplyKnownServerRoster_l(VideoRosterInfo* user) {
