@@ -193,7 +193,9 @@ class CVideoClientController : public IVideoCapEngineSink,
   IVideoClientSink* const sink_;
   vz::RunLoop* const owner_loop_;
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
-  IClientVideoEngine* engine_ = nullptr;
+  // Made on the owner thread at the first join, read by transport threads.
+  std::atomic<IClientVideoEngine*> engine_{nullptr};
+  IClientVideoEngine* engine() const { return engine_.load(std::memory_order_acquire); }
   std::unique_ptr<IVZVideoSession> session_;
   AVSessionConfig config_{};
   std::atomic<int32_t> av_session_status_{0};

@@ -65,8 +65,7 @@ CVideoClientController::~CVideoClientController() {
     if (my_info_owned_) delete my_info_;
     my_info_ = nullptr;
   }
-  delete engine_;
-  engine_ = nullptr;
+  delete engine_.exchange(nullptr);
   if (encode_controller_ != nullptr) encode_controller_->Release();
   allocator_->Release();
   VZ_LOG("End");
@@ -105,9 +104,9 @@ void CVideoClientController::HandleSessionJoin(int32_t bResult, uint32_t ssrc) {
   std::lock_guard<std::recursive_mutex> hold(lock_);
   if (my_info_ != nullptr) my_info_->ssrc = ssrc;
   RebuildSsrcIndex_l();
-  if (reconnecting_.exchange(0) != 0 && engine_ != nullptr) {
+  if (reconnecting_.exchange(0) != 0 && engine() != nullptr) {
     VZ_LOG("This is reconnecting issue...");
-    if (source_channel_ != nullptr) engine_->UpdateVideoSourceChannel(ssrc, source_channel_->ClientId());
+    if (source_channel_ != nullptr) engine()->UpdateVideoSourceChannel(ssrc, source_channel_->ClientId());
     if (my_info_ != nullptr && my_info_->listenChannel != nullptr) my_info_->listenChannel->SetSSRC(ssrc);
     if (my_info_ != nullptr && my_info_->videoStatus == 1 && session_) {
       session_->StartBroadcastRequest(my_info_->wantedSize);
@@ -116,17 +115,17 @@ void CVideoClientController::HandleSessionJoin(int32_t bResult, uint32_t ssrc) {
     FinishJoin();
     return;
   }
-  if (engine_ == nullptr) {
+  if (engine() == nullptr) {
     const VideoClientFactories& factories = CurrentVideoClientFactories();
-    if (factories.make_engine != nullptr) engine_ = factories.make_engine();
+    if (factories.make_engine != nullptr) engine_.store(factories.make_engine());
   }
-  if (engine_ == nullptr) {
+  if (engine() == nullptr) {
     VZ_LOG_ERROR("create video engine failed.");
   } else {
-    engine_->SetTransportSink(this);
+    engine()->SetTransportSink(this);
     if (source_channel_ == nullptr && !InitSourceChannel()) VZ_LOG_ERROR("init source channel failed.");
   }
-  if (engine_ == nullptr || source_channel_ == nullptr) {
+  if (engine() == nullptr || source_channel_ == nullptr) {
     av_session_status_ = 0;
     sink_->OnVCErrorNotification(1, 10);
     sink_->OnVCStatusNotification(0);
@@ -146,7 +145,7 @@ void CVideoClientController::FinishJoin() {
 bool CVideoClientController::InitSourceChannel() {
   uint32_t my_ssrc = my_info_ != nullptr ? my_info_->ssrc : 0;
   IClientSourceChannel* channel = nullptr;
-  if (engine_->CreateVideoSourceChannel(my_ssrc, kCodecH264Svc, this, allocator_, &channel) != VSE_S_OK ||
+  if (engine()->CreateVideoSourceChannel(my_ssrc, kCodecH264Svc, this, allocator_, &channel) != VSE_S_OK ||
       channel == nullptr) {
     VZ_LOG_ERROR("Fail to create SourceChannel");
     return false;
@@ -168,7 +167,7 @@ void CVideoClientController::DestroySourceChannel() {
   if (source_channel_ == nullptr) return;
   if (capture_engine_ != nullptr) capture_engine_->RemoveVideoDeliverer(source_channel_->Deliverer());
   source_channel_->StopSend();
-  if (engine_ != nullptr) engine_->DestroyVideoSourceChannel(source_channel_->ClientId());
+  if (engine() != nullptr) engine()->DestroyVideoSourceChannel(source_channel_->ClientId());
   source_channel_ = nullptr;
 }
 
@@ -196,7 +195,7 @@ void CVideoClientController::OnReconnecting() {
 }
 
 void CVideoClientController::OnReceiveRtpData(const uint8_t* data, uint32_t len) {
-  if (data == nullptr || len == 0 || engine_ == nullptr) return;
+  if (data == nullptr || len == 0 || engine() == nullptr) return;
   if (len < kRtpHeaderBytes) {
     VZ_LOG_WARN("RTP packet of %u bytes dropped", len);
     return;
@@ -213,8 +212,8 @@ void CVideoClientController::OnReceiveRtpData(const uint8_t* data, uint32_t len)
 }
 
 void CVideoClientController::OnReceiveRtcpData(const uint8_t* data, uint32_t len) {
-  if (data == nullptr || len == 0 || engine_ == nullptr) return;
-  engine_->InputRtcpPacket(data, static_cast<int32_t>(len), 0);
+  if (data == nullptr || len == 0 || engine() == nullptr) return;
+  engine()->InputRtcpPacket(data, static_cast<int32_t>(len), 0);
 }
 
 // ---------------------------------------------------------------------------
@@ -265,7 +264,7 @@ int32_t CVideoClientController::StartMyVideo(IVideoCapDevice* device, uint32_t d
       return 1;
     }
   }
-  if (engine_ == nullptr) return 0;
+  if (engine() == nullptr) return 0;
   if (sink_ == nullptr) return 2;
   if (source_channel_ == nullptr) return 3;
   if (device == nullptr) return 4;
@@ -325,6 +324,7 @@ int32_t CVideoClientController::OnDevicePortrait(int32_t isLandscape) {
   SourceInfo info;
   info.type = isLandscape != 0 ? 1 : 3;
   VZ_LOG("isLandscape=%d srcInfoType=%d", isLandscape, info.type);
+  std::lock_guard<std::recursive_mutex> hold(lock_);  // the channel goes under it
   if (source_channel_ != nullptr) source_channel_->SetSourceInfo(&info);
   UpdateEncodeParameter();
   return 0;
@@ -381,7 +381,7 @@ int32_t CVideoClientController::SwitchDataSending() {
 }
 
 int32_t CVideoClientController::StopMyVideo() {
-  if (engine_ == nullptr || sink_ == nullptr) return 2;
+  if (engine() == nullptr || sink_ == nullptr) return 2;
   SendSelfStatus(0);
   {
     std::lock_guard<std::recursive_mutex> hold(lock_);
@@ -584,6 +584,7 @@ void CVideoClientController::SetVideoQualityMode(int32_t mode) {
 }
 
 void CVideoClientController::UpdateEncodeParameter() {
+  std::lock_guard<std::recursive_mutex> hold(lock_);  // the channel goes under it
   if (encode_controller_ == nullptr || source_channel_ == nullptr) return;
   EncodeParams params{};
   if (encode_controller_->GetEncodeConfiguration(&params) != VSE_S_OK) {

@@ -225,7 +225,7 @@ void CVideoClientController::ApplyKnownServerRoster_l(VideoRosterInfo* user) {
 
 void CVideoClientController::DestroyListenChannel_l(VideoRosterInfo* user) {
   if (user->listenChannel == nullptr) return;
-  if (engine_ != nullptr) engine_->DestroyVideoListenChannel(user->ssrc);
+  if (engine() != nullptr) engine()->DestroyVideoListenChannel(user->ssrc);
   user->listenChannel = nullptr;
 }
 
@@ -330,13 +330,13 @@ void CVideoClientController::OnStopBroadcastNotify(const std::string& rosterId) 
 }
 
 void CVideoClientController::OnSetSpotlightNotify(const std::string& rosterId) {
-  if (engine_ != nullptr) sink_->OnSetSpotlightRoster(rosterId);
+  if (engine() != nullptr) sink_->OnSetSpotlightRoster(rosterId);
 }
 
 void CVideoClientController::OnUnsetSpotlightNotify() { sink_->OnSetSpotlightRoster(""); }
 
 void CVideoClientController::OnActiveSpeakerNotify(const std::string& rosterId) {
-  if (engine_ != nullptr) sink_->OnActiveSpeaker(rosterId);
+  if (engine() != nullptr) sink_->OnActiveSpeaker(rosterId);
 }
 
 // ---------------------------------------------------------------------------
@@ -430,9 +430,9 @@ int32_t CVideoClientController::SubscribeVideo(VideoRosterInfo* user, int32_t si
     return 0;
   }
   if (quality_mode_ == kQualityHigh && sizeType == 2) sizeType = 1;
-  if (user->listenChannel == nullptr && engine_ != nullptr) {
+  if (user->listenChannel == nullptr && engine() != nullptr) {
     IClientListenChannel* channel = nullptr;
-    if (engine_->CreateVideoListenChannel(user->ssrc, kListenLctm, kRenderVideoType, kDecoderMode, SampleAllocator(),
+    if (engine()->CreateVideoListenChannel(user->ssrc, kListenLctm, kRenderVideoType, kDecoderMode, SampleAllocator(),
                                           &channel) == VSE_S_OK &&
         channel != nullptr) {
       channel->SetAspectRatio(16, 9);
@@ -455,7 +455,7 @@ int32_t CVideoClientController::SubscribeVideo(VideoRosterInfo* user, int32_t si
 int32_t CVideoClientController::UnSubscribeVideo(VideoRosterInfo* user) {
   if (user == nullptr) return 2;
   if (av_session_status_ != 2) return 1;
-  if (!session_ || engine_ == nullptr) return 2;
+  if (!session_ || engine() == nullptr) return 2;
   if (IsMe_l(user)) return 0;
   user->isSubscribed = 0;
   DestroyListenChannel_l(user);
