@@ -51,10 +51,11 @@ CVideoClientController::~CVideoClientController() {
   alive_.reset();  // work posted for us and not run yet is dropped
   sending_delay_timer_.Cancel();
   adjustment_timer_.Cancel();
-  session_.reset();  // leaves: OnSessionLeave(0, 0) arrives during this
+  // My send channel goes first: its packets go through the session.
   ReleasePreviewEngine();
   ReleaseCaptureEngine();
   DestroySourceChannel();
+  session_.reset();  // leaves: OnSessionLeave(0, 0) arrives during this
   {
     std::lock_guard<std::recursive_mutex> hold(lock_);
     for (auto& [id, user] : users_) {
