@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/screen/x11_click_window_testlib.h"
+#include "platform/screen/x11_top_windows_testlib.h"
 #include "platform/ui/display_test_env.h"
 #include "platform/ui/input_injector.h"
 
@@ -39,6 +40,29 @@ TEST(X11ClickWindowDisplayTest, RecordsPressesOnItselfOnlyInWindowAndScreenCoord
   EXPECT_EQ(click.y, 0);
   EXPECT_EQ(click.button, 3);
   EXPECT_FALSE(window->WaitClick(0, &click));
+}
+
+TEST(X11ClickWindowDisplayTest, TheTopWindowListShowsItWhereItIsByTitleUntilItGoes) {
+  DisplayTestEnv& env = DisplayTestEnv::Get();
+  if (!env.available()) GTEST_SKIP() << env.why();
+  auto window = X11ClickWindow::Open(env.display(), 33, 44, 55, 66, 0xFF0000);
+  ASSERT_NE(window, nullptr);
+  const uint64_t id = window->id();
+  int found = 0;
+  for (const X11TopWindow& top : ListX11TopWindows(env.display())) {
+    if (top.id != id) continue;
+    ++found;
+    EXPECT_EQ(top.title, kX11ClickWindowTitle);
+    EXPECT_TRUE(top.viewable);
+    EXPECT_EQ(top.x, 33);
+    EXPECT_EQ(top.y, 44);
+    EXPECT_EQ(top.width, 55);
+    EXPECT_EQ(top.height, 66);
+  }
+  EXPECT_EQ(found, 1);
+  window.reset();
+  for (const X11TopWindow& top : ListX11TopWindows(env.display())) EXPECT_NE(top.id, id);
+  EXPECT_TRUE(ListX11TopWindows(":the-display-that-is-not").empty());
 }
 
 TEST(X11ClickWindowDisplayTest, AnEmptyWindowIsRefused) {

@@ -25,6 +25,7 @@ std::unique_ptr<X11ClickWindow> X11ClickWindow::Open(const std::string& display,
     XCloseDisplay(d);
     return nullptr;
   }
+  XStoreName(d, window, kX11ClickWindowTitle);
   XMapRaised(d, window);
   XSync(d, False);
   return std::unique_ptr<X11ClickWindow>(new X11ClickWindow(d, window));

@@ -9,6 +9,9 @@
 
 namespace vz {
 
+// The title (WM_NAME) of every click window.
+inline constexpr char kX11ClickWindowTitle[] = "click target";
+
 class X11ClickWindow {
  public:
   struct Click {
@@ -27,6 +30,7 @@ class X11ClickWindow {
   X11ClickWindow(const X11ClickWindow&) = delete;
   X11ClickWindow& operator=(const X11ClickWindow&) = delete;
 
+  uint64_t id() const { return window_; }
   // The next button press on the window, oldest first; false when none
   // came within the time-out.
   bool WaitClick(int timeout_ms, Click* click);
