@@ -2,6 +2,8 @@
 // (libvzvideo.so, built beside the test).
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "client/controller/av_engine_wrapper.h"
 #include "platform/module_loader.h"
 #include "platform/run_loop.h"
@@ -26,9 +28,14 @@ class CountingSink : public IAVProviderSink {
 };
 
 TEST(AVWrapperLibraryTest, TheVideoLibraryBindsThroughTheWrapper) {
+  // The library's setting for the synthetic camera, read at its first
+  // instance in the process (this one).
+  setenv("VZ_VIDEO_TEST_CAMERA", "1", 1);
   CountingSink sink;
   CAVEngineWrapper wrapper;  // libvzvideo.so beside the test
   ASSERT_EQ(wrapper.CreateInstance(&sink), 1);
+  unsetenv("VZ_VIDEO_TEST_CAMERA");
+  EXPECT_EQ(wrapper.GetCurrentCaptureDevice(), 0);  // the test camera's type
   EXPECT_EQ(wrapper.GetVideoStatus(), 0);
   EXPECT_EQ(wrapper.IsMyVideoStarted(), 0);
   EXPECT_EQ(wrapper.JoinVideo(nullptr, nullptr, nullptr, 0), 0);  // no request: refused

@@ -81,7 +81,7 @@ size_t CMonitorData::CopyRows(const uint8_t* source, const VzRect& box) {
   return row_bytes * static_cast<size_t>(box.bottom - box.top);
 }
 
-bool CMonitorData::ApplyScreenData(const CaptureScreenData& data) {
+bool CMonitorData::CheckScreenData(const CaptureScreenData& data) const {
   if (data.BitsPerPixel != info_.BitsPerPixel) {
     VZ_LOG_ERROR("monitor [%d]: screen data of [%d] bits per pixel, frame of [%d].", info_.MonitorId,
                  data.BitsPerPixel, info_.BitsPerPixel);
@@ -106,7 +106,24 @@ bool CMonitorData::ApplyScreenData(const CaptureScreenData& data) {
                  static_cast<long long>(needed));
     return false;
   }
-  return CopyRows(CaptureScreenPixels(&data), box) > 0;
+  return true;
+}
+
+void CMonitorData::CopyScreenRows(const CaptureScreenData& data, int32_t top, int32_t bottom) {
+  const VzRect& box = data.DirtyRect;
+  if (data.Data == 0 || box.left >= box.right) return;
+  const int32_t first = top > box.top ? top : box.top;
+  const int32_t end = bottom < box.bottom ? bottom : box.bottom;
+  if (first >= end) return;
+  const size_t row_bytes = static_cast<size_t>(box.right - box.left) * kPixelBytes;
+  CopyRows(CaptureScreenPixels(&data) + row_bytes * static_cast<size_t>(first - box.top),
+           VzRect{box.left, first, box.right, end});
+}
+
+bool CMonitorData::ApplyScreenData(const CaptureScreenData& data) {
+  if (!CheckScreenData(data)) return false;
+  CopyScreenRows(data, data.DirtyRect.top, data.DirtyRect.bottom);
+  return true;
 }
 
 uint8_t* CMonitorData::BlockTarget(const VzRect& rect) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <utility>
 
 #include "sharing/engine/engine_rig_testlib.h"
@@ -48,6 +49,37 @@ TEST(MonitorDataTest, BlocksArePaintedOnlyInsideTheFrameAndAtTheirExactSize) {
   EXPECT_FALSE(frame->PaintBlock(bytes, 396, VzRect{0, 0, 10, 10}));
   EXPECT_FALSE(frame->PaintBlock(bytes, 404, VzRect{0, 0, 10, 10}));
   EXPECT_EQ(0xFF606060u, Pixel(*frame, 0, 0));
+}
+
+// Copying a changed box band by band, from any band edges, leaves the frame
+// as one copy of the whole box does: each band's rows come from their own
+// place in the data, and nothing outside the box is written.
+TEST(MonitorDataTest, ScreenRowsCopiedInBandsMatchOneCopy) {
+  const VzRect monitor{0, 0, 40, 300};
+  ds_test::Screen screen(1, monitor);
+  const VzRect box{3, 5, 17, 290};
+  screen.Pattern(box, 9);
+  CaptureScreenData* data = screen.Capture(box);
+  std::unique_ptr<CMonitorData> whole(CMonitorData::Create(Monitor(1, monitor)));
+  std::unique_ptr<CMonitorData> banded(CMonitorData::Create(Monitor(1, monitor)));
+  ASSERT_TRUE(whole->ApplyScreenData(*data));
+  ASSERT_TRUE(banded->CheckScreenData(*data));
+  EXPECT_EQ(0xFF606060u, Pixel(*banded, 3, 5));  // checking copies nothing
+  banded->CopyScreenRows(*data, INT32_MIN, 0);    // above the box: nothing
+  banded->CopyScreenRows(*data, 0, 128);
+  banded->CopyScreenRows(*data, 128, 200);
+  banded->CopyScreenRows(*data, 200, 200);        // an empty band
+  banded->CopyScreenRows(*data, 200, INT32_MAX);
+  EXPECT_EQ(0, std::memcmp(whole->pixels(), banded->pixels(), whole->Size()));
+  EXPECT_EQ(screen.At(16, 289), Pixel(*banded, 16, 289));
+  EXPECT_EQ(0xFF606060u, Pixel(*banded, 17, 289));
+  EXPECT_EQ(0xFF606060u, Pixel(*banded, 3, 290));
+
+  // What ApplyScreenData refuses, CheckScreenData refuses.
+  CaptureScreenData* outside = screen.Capture(VzRect{30, 0, 40, 10});
+  outside->DirtyRect.right = 41;
+  EXPECT_FALSE(banded->CheckScreenData(*outside));
+  EXPECT_FALSE(banded->ApplyScreenData(*outside));
 }
 
 TEST(MonitorDataTest, GreyOutsideKeepsOnlyTheSharedPart) {

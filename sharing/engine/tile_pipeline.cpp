@@ -58,7 +58,16 @@ int32_t CTilePipeline::OnScreenData(const CaptureScreenData* data, CMonitorFrame
     VZ_LOG_ERROR("wrong moinitor [%d] rc [%s]", data->MonitorId, DsRectText(data->MonitorRect).c_str());
     return 0;
   }
-  if (!frame->ApplyScreenData(*data)) return 0;
+  if (!frame->CheckScreenData(*data)) return 0;
+  // The changed rows reach the frame one band of blocks at a time, just
+  // before the band is hashed and encoded, which then read them from the
+  // cache; whatever an early stop leaves is copied at the end.
+  int32_t copied = INT32_MIN;
+  const auto copy_until = [&](int32_t row) {
+    if (row <= copied) return;
+    frame->CopyScreenRows(*data, copied, row);
+    copied = row;
+  };
 
   const int32_t bw = block_width > 0 ? block_width : kDefaultBlockSide;
   const int32_t bh = block_height > 0 ? block_height : kDefaultBlockSide;
@@ -69,7 +78,7 @@ int32_t CTilePipeline::OnScreenData(const CaptureScreenData* data, CMonitorFrame
   const bool empty = data->Data == 0 || area.left >= area.right || area.top >= area.bottom;
   if (!empty) {
     // Right and bottom always move out by a whole block, then are cut to
-    // the monitor (ApplyScreenData has checked the box lies inside it).
+    // the monitor (CheckScreenData has checked the box lies inside it).
     area.left = (area.left / bw) * bw;
     area.right = std::min((area.right / bw + 1) * bw, width);
     area.top = (area.top / bh) * bh;
@@ -79,6 +88,7 @@ int32_t CTilePipeline::OnScreenData(const CaptureScreenData* data, CMonitorFrame
   int32_t result = 1;
   const uint32_t monitor_id = static_cast<uint32_t>(frame->MonitorId());
   for (int32_t y = area.top; !empty && result != 0 && y < area.bottom; y += bh) {
+    copy_until(y + bh);
     for (int32_t x = area.left; x < area.right; x += bw) {
       const VzRect block{x, y, std::min(width, x + bw), std::min(height, y + bh)};
       uint8_t digest[CMd5Digest::kSize] = {};
@@ -111,6 +121,7 @@ int32_t CTilePipeline::OnScreenData(const CaptureScreenData* data, CMonitorFrame
       new_blocks_.push_back(shown);
     }
   }
+  copy_until(INT32_MAX);
   Send(transport);
   return result;
 }

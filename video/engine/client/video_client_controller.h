@@ -16,6 +16,7 @@
 // touching the owner thread (the controller posts everything on).
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -30,6 +31,9 @@
 #include "video/engine/core/vz_timer.h"
 
 class CVzVideoSampleAllocator;
+namespace vz {
+class RunLoop;
+}
 
 class CVideoClientController : public IVideoCapEngineSink,
                                public IVZVideoSessionSink,
@@ -163,6 +167,13 @@ class CVideoClientController : public IVideoCapEngineSink,
   int32_t BindRenderer(VideoRosterInfo* user, uintptr_t handle);
   int32_t UnBindRenderer(VideoRosterInfo* user, uintptr_t handle);
 
+  // Runs `work` on the owner thread: at once there, else posted to its run
+  // loop (dropped if the client is gone by then). The engine and its
+  // channels are made and destroyed there, since their timers run on the
+  // loop of the thread that makes them.
+  void RunOnOwner(std::function<void()> work);
+  void HandleSessionJoin(int32_t bResult, uint32_t ssrc);
+  void HandleSessionLeave(int32_t code, int32_t codetype);
   bool InitSourceChannel();
   void DestroySourceChannel();
   void FinishJoin();
@@ -180,7 +191,11 @@ class CVideoClientController : public IVideoCapEngineSink,
   void RunAdjustmentTick();
 
   IVideoClientSink* const sink_;
-  IClientVideoEngine* engine_ = nullptr;
+  vz::RunLoop* const owner_loop_;
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+  // Made on the owner thread at the first join, read by transport threads.
+  std::atomic<IClientVideoEngine*> engine_{nullptr};
+  IClientVideoEngine* engine() const { return engine_.load(std::memory_order_acquire); }
   std::unique_ptr<IVZVideoSession> session_;
   AVSessionConfig config_{};
   std::atomic<int32_t> av_session_status_{0};
@@ -195,6 +210,7 @@ class CVideoClientController : public IVideoCapEngineSink,
   VideoRosterInfo* my_info_ = nullptr;
   bool my_info_owned_ = false;  // not in the user map (my roster has not come)
 
+  std::map<uint32_t, VideoRosterInfo*> ssrc_users_;  // under lock_, for received RTP
   std::mutex ssrc_lock_;  // never held while calling out
   std::map<uint32_t, std::string> ssrc_ids_;
   // Mirrors my isSubscribed for the send path (the packet threads never

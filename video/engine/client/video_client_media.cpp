@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "common/trace_client.h"
+#include "platform/run_loop.h"
 #include "video/engine/client/video_client_controller.h"
 #include "video/engine/core/engine_clock.h"
 #include "video/engine/core/video_factories.h"
@@ -30,7 +31,8 @@ uint32_t ReadSsrc(const uint8_t* rtp) {
 
 }  // namespace
 
-CVideoClientController::CVideoClientController(IVideoClientSink* sink) : sink_(sink) {
+CVideoClientController::CVideoClientController(IVideoClientSink* sink)
+    : sink_(sink), owner_loop_(&vz::RunLoop::ForCurrentThread()) {
   VZ_LOG("[0x%08X] >", static_cast<unsigned>(reinterpret_cast<uintptr_t>(this)));
   sending_delay_seconds_ = VZSE_::NowMs();
   encode_controller_ = CreateEncodeController();
@@ -46,12 +48,14 @@ CVideoClientController::CVideoClientController(IVideoClientSink* sink) : sink_(s
 
 CVideoClientController::~CVideoClientController() {
   VZ_LOG("begin");
+  alive_.reset();  // work posted for us and not run yet is dropped
   sending_delay_timer_.Cancel();
   adjustment_timer_.Cancel();
-  session_.reset();  // leaves: OnSessionLeave(0, 0) arrives during this
+  // My send channel goes first: its packets go through the session.
   ReleasePreviewEngine();
   ReleaseCaptureEngine();
   DestroySourceChannel();
+  session_.reset();  // leaves: OnSessionLeave(0, 0) arrives during this
   {
     std::lock_guard<std::recursive_mutex> hold(lock_);
     for (auto& [id, user] : users_) {
@@ -62,8 +66,7 @@ CVideoClientController::~CVideoClientController() {
     if (my_info_owned_) delete my_info_;
     my_info_ = nullptr;
   }
-  delete engine_;
-  engine_ = nullptr;
+  delete engine_.exchange(nullptr);
   if (encode_controller_ != nullptr) encode_controller_->Release();
   allocator_->Release();
   VZ_LOG("End");
@@ -74,7 +77,24 @@ IVideoSampleAllocator* CVideoClientController::SampleAllocator() { return alloca
 // ---------------------------------------------------------------------------
 // Session callbacks.
 
+void CVideoClientController::RunOnOwner(std::function<void()> work) {
+  if (owner_loop_->BelongsToCurrentThread()) {
+    work();
+    return;
+  }
+  std::weak_ptr<bool> alive = alive_;
+  if (!owner_loop_->Post([alive, work = std::move(work)] {
+        if (alive.lock()) work();
+      })) {
+    VZ_LOG_ERROR("the owner thread's loop has stopped; a session event is lost");
+  }
+}
+
 void CVideoClientController::OnSessionJoin(int32_t bResult, uint32_t ssrc) {
+  RunOnOwner([this, bResult, ssrc] { HandleSessionJoin(bResult, ssrc); });
+}
+
+void CVideoClientController::HandleSessionJoin(int32_t bResult, uint32_t ssrc) {
   uint32_t my_ssrc = 0;
   {
     std::lock_guard<std::recursive_mutex> hold(lock_);
@@ -85,9 +105,9 @@ void CVideoClientController::OnSessionJoin(int32_t bResult, uint32_t ssrc) {
   std::lock_guard<std::recursive_mutex> hold(lock_);
   if (my_info_ != nullptr) my_info_->ssrc = ssrc;
   RebuildSsrcIndex_l();
-  if (reconnecting_.exchange(0) != 0 && engine_ != nullptr) {
+  if (reconnecting_.exchange(0) != 0 && engine() != nullptr) {
     VZ_LOG("This is reconnecting issue...");
-    if (source_channel_ != nullptr) engine_->UpdateVideoSourceChannel(ssrc, source_channel_->ClientId());
+    if (source_channel_ != nullptr) engine()->UpdateVideoSourceChannel(ssrc, source_channel_->ClientId());
     if (my_info_ != nullptr && my_info_->listenChannel != nullptr) my_info_->listenChannel->SetSSRC(ssrc);
     if (my_info_ != nullptr && my_info_->videoStatus == 1 && session_) {
       session_->StartBroadcastRequest(my_info_->wantedSize);
@@ -96,17 +116,17 @@ void CVideoClientController::OnSessionJoin(int32_t bResult, uint32_t ssrc) {
     FinishJoin();
     return;
   }
-  if (engine_ == nullptr) {
+  if (engine() == nullptr) {
     const VideoClientFactories& factories = CurrentVideoClientFactories();
-    if (factories.make_engine != nullptr) engine_ = factories.make_engine();
+    if (factories.make_engine != nullptr) engine_.store(factories.make_engine());
   }
-  if (engine_ == nullptr) {
+  if (engine() == nullptr) {
     VZ_LOG_ERROR("create video engine failed.");
   } else {
-    engine_->SetTransportSink(this);
+    engine()->SetTransportSink(this);
     if (source_channel_ == nullptr && !InitSourceChannel()) VZ_LOG_ERROR("init source channel failed.");
   }
-  if (engine_ == nullptr || source_channel_ == nullptr) {
+  if (engine() == nullptr || source_channel_ == nullptr) {
     av_session_status_ = 0;
     sink_->OnVCErrorNotification(1, 10);
     sink_->OnVCStatusNotification(0);
@@ -126,7 +146,7 @@ void CVideoClientController::FinishJoin() {
 bool CVideoClientController::InitSourceChannel() {
   uint32_t my_ssrc = my_info_ != nullptr ? my_info_->ssrc : 0;
   IClientSourceChannel* channel = nullptr;
-  if (engine_->CreateVideoSourceChannel(my_ssrc, kCodecH264Svc, this, allocator_, &channel) != VSE_S_OK ||
+  if (engine()->CreateVideoSourceChannel(my_ssrc, kCodecH264Svc, this, allocator_, &channel) != VSE_S_OK ||
       channel == nullptr) {
     VZ_LOG_ERROR("Fail to create SourceChannel");
     return false;
@@ -148,11 +168,15 @@ void CVideoClientController::DestroySourceChannel() {
   if (source_channel_ == nullptr) return;
   if (capture_engine_ != nullptr) capture_engine_->RemoveVideoDeliverer(source_channel_->Deliverer());
   source_channel_->StopSend();
-  if (engine_ != nullptr) engine_->DestroyVideoSourceChannel(source_channel_->ClientId());
+  if (engine() != nullptr) engine()->DestroyVideoSourceChannel(source_channel_->ClientId());
   source_channel_ = nullptr;
 }
 
 void CVideoClientController::OnSessionLeave(int32_t code, int32_t codetype) {
+  RunOnOwner([this, code, codetype] { HandleSessionLeave(code, codetype); });
+}
+
+void CVideoClientController::HandleSessionLeave(int32_t code, int32_t codetype) {
   VZ_LOG("code=%d codetype=%d", code, codetype);
   DestroySourceChannel();
   av_session_status_ = 4;
@@ -172,7 +196,7 @@ void CVideoClientController::OnReconnecting() {
 }
 
 void CVideoClientController::OnReceiveRtpData(const uint8_t* data, uint32_t len) {
-  if (data == nullptr || len == 0 || engine_ == nullptr) return;
+  if (data == nullptr || len == 0 || engine() == nullptr) return;
   if (len < kRtpHeaderBytes) {
     VZ_LOG_WARN("RTP packet of %u bytes dropped", len);
     return;
@@ -189,8 +213,8 @@ void CVideoClientController::OnReceiveRtpData(const uint8_t* data, uint32_t len)
 }
 
 void CVideoClientController::OnReceiveRtcpData(const uint8_t* data, uint32_t len) {
-  if (data == nullptr || len == 0 || engine_ == nullptr) return;
-  engine_->InputRtcpPacket(data, static_cast<int32_t>(len), 0);
+  if (data == nullptr || len == 0 || engine() == nullptr) return;
+  engine()->InputRtcpPacket(data, static_cast<int32_t>(len), 0);
 }
 
 // ---------------------------------------------------------------------------
@@ -241,7 +265,7 @@ int32_t CVideoClientController::StartMyVideo(IVideoCapDevice* device, uint32_t d
       return 1;
     }
   }
-  if (engine_ == nullptr) return 0;
+  if (engine() == nullptr) return 0;
   if (sink_ == nullptr) return 2;
   if (source_channel_ == nullptr) return 3;
   if (device == nullptr) return 4;
@@ -301,6 +325,7 @@ int32_t CVideoClientController::OnDevicePortrait(int32_t isLandscape) {
   SourceInfo info;
   info.type = isLandscape != 0 ? 1 : 3;
   VZ_LOG("isLandscape=%d srcInfoType=%d", isLandscape, info.type);
+  std::lock_guard<std::recursive_mutex> hold(lock_);  // the channel goes under it
   if (source_channel_ != nullptr) source_channel_->SetSourceInfo(&info);
   UpdateEncodeParameter();
   return 0;
@@ -357,7 +382,7 @@ int32_t CVideoClientController::SwitchDataSending() {
 }
 
 int32_t CVideoClientController::StopMyVideo() {
-  if (engine_ == nullptr || sink_ == nullptr) return 2;
+  if (engine() == nullptr || sink_ == nullptr) return 2;
   SendSelfStatus(0);
   {
     std::lock_guard<std::recursive_mutex> hold(lock_);
@@ -560,6 +585,7 @@ void CVideoClientController::SetVideoQualityMode(int32_t mode) {
 }
 
 void CVideoClientController::UpdateEncodeParameter() {
+  std::lock_guard<std::recursive_mutex> hold(lock_);  // the channel goes under it
   if (encode_controller_ == nullptr || source_channel_ == nullptr) return;
   EncodeParams params{};
   if (encode_controller_->GetEncodeConfiguration(&params) != VSE_S_OK) {

@@ -194,8 +194,11 @@ VideoRosterInfo* CVideoClientController::FindUser_l(const std::string& rosterId)
 
 void CVideoClientController::RebuildSsrcIndex_l() {
   std::map<uint32_t, std::string> index;
+  ssrc_users_.clear();
   for (const auto& [id, user] : users_) {
-    if (user->ssrc != 0) index.emplace(user->ssrc, id);
+    if (user->ssrc == 0) continue;
+    index.emplace(user->ssrc, id);
+    ssrc_users_.emplace(user->ssrc, user);
   }
   std::lock_guard<std::mutex> hold(ssrc_lock_);
   ssrc_ids_.swap(index);
@@ -208,10 +211,8 @@ std::string CVideoClientController::RosterIdOfSsrc(uint32_t ssrc) {
 }
 
 VideoRosterInfo* CVideoClientController::FindUserBySsrc_l(uint32_t ssrc) {
-  for (auto& [id, user] : users_) {
-    if (user->ssrc == ssrc) return user;
-  }
-  return nullptr;
+  auto found = ssrc_users_.find(ssrc);
+  return found == ssrc_users_.end() ? nullptr : found->second;
 }
 
 void CVideoClientController::ApplyKnownServerRoster_l(VideoRosterInfo* user) {
@@ -224,7 +225,7 @@ void CVideoClientController::ApplyKnownServerRoster_l(VideoRosterInfo* user) {
 
 void CVideoClientController::DestroyListenChannel_l(VideoRosterInfo* user) {
   if (user->listenChannel == nullptr) return;
-  if (engine_ != nullptr) engine_->DestroyVideoListenChannel(user->ssrc);
+  if (engine() != nullptr) engine()->DestroyVideoListenChannel(user->ssrc);
   user->listenChannel = nullptr;
 }
 
@@ -329,13 +330,13 @@ void CVideoClientController::OnStopBroadcastNotify(const std::string& rosterId) 
 }
 
 void CVideoClientController::OnSetSpotlightNotify(const std::string& rosterId) {
-  if (engine_ != nullptr) sink_->OnSetSpotlightRoster(rosterId);
+  if (engine() != nullptr) sink_->OnSetSpotlightRoster(rosterId);
 }
 
 void CVideoClientController::OnUnsetSpotlightNotify() { sink_->OnSetSpotlightRoster(""); }
 
 void CVideoClientController::OnActiveSpeakerNotify(const std::string& rosterId) {
-  if (engine_ != nullptr) sink_->OnActiveSpeaker(rosterId);
+  if (engine() != nullptr) sink_->OnActiveSpeaker(rosterId);
 }
 
 // ---------------------------------------------------------------------------
@@ -429,9 +430,9 @@ int32_t CVideoClientController::SubscribeVideo(VideoRosterInfo* user, int32_t si
     return 0;
   }
   if (quality_mode_ == kQualityHigh && sizeType == 2) sizeType = 1;
-  if (user->listenChannel == nullptr && engine_ != nullptr) {
+  if (user->listenChannel == nullptr && engine() != nullptr) {
     IClientListenChannel* channel = nullptr;
-    if (engine_->CreateVideoListenChannel(user->ssrc, kListenLctm, kRenderVideoType, kDecoderMode, SampleAllocator(),
+    if (engine()->CreateVideoListenChannel(user->ssrc, kListenLctm, kRenderVideoType, kDecoderMode, SampleAllocator(),
                                           &channel) == VSE_S_OK &&
         channel != nullptr) {
       channel->SetAspectRatio(16, 9);
@@ -454,7 +455,7 @@ int32_t CVideoClientController::SubscribeVideo(VideoRosterInfo* user, int32_t si
 int32_t CVideoClientController::UnSubscribeVideo(VideoRosterInfo* user) {
   if (user == nullptr) return 2;
   if (av_session_status_ != 2) return 1;
-  if (!session_ || engine_ == nullptr) return 2;
+  if (!session_ || engine() == nullptr) return 2;
   if (IsMe_l(user)) return 0;
   user->isSubscribed = 0;
   DestroyListenChannel_l(user);

@@ -462,3 +462,44 @@ TEST_F(VideoConferenceTest, AReconnectMovesMySendChannelAndReannouncesOnlyWhatWa
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(VideoConferenceTest, AReconnectWhileSendingAnnouncesMyVideoAgain) {
+  Join();
+  ASSERT_EQ(provider_->StartMyVideo(0), 1);
+  Tick();
+  Tick();
+  Tick();
+  ASSERT_EQ(session()->Take().size(), 1u);  // the first announcement
+  OnTransportThread([&] {
+    session()->sink()->OnReconnecting();
+    session()->sink()->OnSessionJoin(1, 0x4444);
+  });
+  loop_.RunUntilIdle();
+  auto requests = session()->Take();
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(requests[0].kind, "start");
+  EXPECT_EQ(engine()->source()->client_id, 0x4444u);
+}
+
+TEST_F(VideoConferenceTest, ACameraThatFailsToStartIsReportedAndMyVideoWithdrawn) {
+  Join();
+  ASSERT_EQ(provider_->StartMyVideo(0), 1);
+  session()->Take();
+  sink_.Take();
+  client()->OnStarted(1);
+  auto requests = session()->Take();
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(requests[0].kind, "stop");
+  EXPECT_EQ(provider_->IsMyVideoStarted(), 0);
+  loop_.RunUntilIdle();
+  EXPECT_EQ(sink_.Take(), (std::vector<std::string>{"error 31,10"}));
+  // Nothing is announced later: the delay counter stopped with the camera.
+  Tick();
+  Tick();
+  Tick();
+  EXPECT_TRUE(session()->Take().empty());
+}
+
+}  // namespace

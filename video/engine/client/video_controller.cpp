@@ -210,7 +210,8 @@ void CVideoController::OnUserChanged(uint32_t msg, const VideoRosterInfo& user, 
   }
 }
 
-void CVideoController::DropView(const std::string& rosterId) {
+// By value: DropViews passes the map's own key, which the erase frees.
+void CVideoController::DropView(std::string rosterId) {
   auto found = views_.find(rosterId);
   if (found == views_.end()) return;
   CPictureCounterSink* view = found->second;

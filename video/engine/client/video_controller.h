@@ -131,7 +131,7 @@ class CVideoController : public IAVProvider,
   // participant is unknown.
   bool PostUser(uint32_t msg, const std::string& rosterId, intptr_t lParam);
   void PickCurrentDevice();
-  void DropView(const std::string& rosterId);
+  void DropView(std::string rosterId);
   void DropViews();
   void SetCurrentDevice(IVideoCapDevice* device);
 
