@@ -397,6 +397,9 @@ void CDSUIController::updateDSCommand(DSCommandRecord* command) {
     return;
   }
   VZ_LOG_ERROR("%s is not controlling roster.", Narrow(sender_copy.Name, 128).c_str());
+  // A stop is never answered with a stop: two clients that each take the
+  // other for not controlling would send stops back and forth for ever.
+  if (command->Type == DSCommandStopControl) return;
   owner_->StopRemoteControlTo(command->SrcRosterId);
 }
 

@@ -141,6 +141,21 @@ TEST_F(UIControllerTest, AControlRequestIsGrantedOnConsentAndRefusedWithSwappedI
   EXPECT_TRUE(Take().empty());
 }
 
+TEST_F(UIControllerTest, CommandsOfParticipantsWhoDoNotControlAreAnsweredWithAStopButAStopIsNot) {
+  // Control given, pause and refusal from someone who does not control get
+  // a stop; a stop itself only the log line, or two clients would trade
+  // stops for ever.
+  for (int32_t type : {DSCommandGiveControl, DSCommandPauseControl, DSCommandRefuseControl}) {
+    DSCommandRecord command = Command(u"p1", type);
+    ui_->updateDSCommand(&command);
+    EXPECT_EQ(Take(), (Journal{"stop control p1"})) << type;
+  }
+  DSCommandRecord stop = Command(u"p1", DSCommandStopControl);
+  ui_->updateDSCommand(&stop);
+  EXPECT_TRUE(Take().empty());
+  EXPECT_TRUE(injector_.events.empty());
+}
+
 TEST_F(UIControllerTest, OnlyTheControllingParticipantsInputRunsMouseFirst) {
   DSCommandRecord input = Command(u"p1", 40);
   input.MouseType = 1;

@@ -7,11 +7,19 @@
 // and the session ids. It measures the first frame, frames per second while
 // a window moves, the change-to-frame latency and the presenter's CPU time,
 // writes the attendee's rebuilt frame beside a grab of the presenter's
-// screen as PNG files with the PSNR between them, then stops both.
+// screen as PNG files with the PSNR between them. Then a third participant,
+// a browser attendee played by vzwebattendee (a plain client of the sharing
+// session), annotates the presenter's screen, asks for remote control (the
+// demonstration accepts the presenter's consent question by a click) and
+// clicks a test window of the desktop remotely (web_attendee_scenario.h).
+// Then it stops everything.
 //
 //   vzshare_demo --bin <folder of vzbridge, VelzarHub, vzrelay> [--work <folder>]
 //                [--display :N] [--size WxH] [--duration S] [--min-psnr DB]
-//                [--cut-attendee-after S]
+//                [--cut-attendee-after S] [--web-attendee <vzwebattendee>]
+//
+// vzwebattendee is looked for in the --bin folder, then beside the
+// demonstration itself.
 //
 // Display: --display, else $DISPLAY, else a private Xvfb of --size. The
 // presenter's screen shows a desktop picture of the demonstration's own.
@@ -35,6 +43,7 @@
 #include "client/app/demo/frame_measures.h"
 #include "client/app/demo/meeting_participant.h"
 #include "client/app/demo/package_text.h"
+#include "client/app/demo/web_attendee_scenario.h"
 #include "client/sharingui/frame_dump.h"
 #include "platform/clock.h"
 #include "platform/piped_child_testlib.h"
@@ -48,6 +57,8 @@ namespace {
 constexpr char kMeetId[] = "M2001";
 constexpr char kDsId[] = "DS-M2001";
 constexpr char kToken[] = "local-demo-token";
+// The browser attendee's roster id: a participant in the web page.
+constexpr char kWebRoster[] = "vzweb-R3";
 constexpr int kStepTimeoutMs = 30000;
 // The exit code when no display is given and no Xvfb could be started.
 constexpr int kNoDisplay = 77;
@@ -61,6 +72,7 @@ struct Options {
   int duration_s = 10;
   double min_psnr = 35.0;
   int cut_attendee_after_s = 0;  // vzrelay cuts the attendee's connection this long after it started
+  std::string web_attendee;      // vzwebattendee; empty: looked for
 };
 
 bool ParseOptions(int argc, char** argv, Options* options) {
@@ -85,6 +97,8 @@ bool ParseOptions(int argc, char** argv, Options* options) {
     } else if (arg == "--cut-attendee-after") {
       options->cut_attendee_after_s = std::atoi(value.c_str());
       if (options->cut_attendee_after_s < 1 || options->cut_attendee_after_s > 3600) return false;
+    } else if (arg == "--web-attendee") {
+      options->web_attendee = value;
     } else if (arg == "--min-psnr") {
       options->min_psnr = std::atof(value.c_str());
     } else {
@@ -232,6 +246,7 @@ class SharingDemo {
     if (!Measure()) return Fail("frames", why_, attendee_->HubLog());
     if (options_.cut_attendee_after_s > 0 && !Reconnected()) return Fail("reconnect", why_, attendee_->HubLog());
     if (!Compare()) return Fail("compare", why_, attendee_->HubLog());
+    if (!WebAttendee()) return Fail(web_stage_, why_, presenter_->HubLog());
 
     // Stop: the sharing, then both programs.
     presenter_->Send(std::string("{\"type\":\"DS_SESSION_REQUEST_STOP\",\"action\":{\"ds_conf\":{\"conf_id\":") +
@@ -313,7 +328,8 @@ class SharingDemo {
                      "\"MEET_WITHOUT_REMOTECONTROL\":false}}");
     participant.Send("{\"type\":\"APP_ROSTERS_CMD_JOINED\",\"action\":{\"rosters\":["
                      "{\"id\":\"R1\",\"user\":{\"name\":\"Pat Presenter\"},\"is_host\":true,\"is_presenter\":true},"
-                     "{\"id\":\"R2\",\"user\":{\"name\":\"Ada Attendee\"},\"is_presenter\":false}]}}");
+                     "{\"id\":\"R2\",\"user\":{\"name\":\"Ada Attendee\"},\"is_presenter\":false},"
+                     "{\"id\":\"" + std::string(kWebRoster) + "\",\"user\":{\"name\":\"Wes Web\"},\"is_presenter\":false}]}}");
     participant.Send(std::string("{\"type\":\"APP_REQUEST_PING\",\"action\":{\"conf_id\":") + Quote(kMeetId) + "}}");
     if (!participant.WaitFor("APP_RESPONSE_PONG", kStepTimeoutMs)) {
       why_ = "the ping after the meeting config and roster was not answered";
@@ -438,6 +454,34 @@ class SharingDemo {
     }
   }
 
+  // The browser attendee's commands to the presenter.
+  bool WebAttendee() {
+    WebAttendeeSetup setup;
+    setup.program = WebAttendeeProgram();
+    setup.display = display_;
+    setup.presenter_log = presenter_->HubLog();
+    setup.presenter_pid = presenter_->hub_pid();
+    setup.port = port_;
+    setup.meet_id = kMeetId;
+    setup.token = kToken;
+    setup.ds_id = kDsId;
+    setup.roster = kWebRoster;
+    setup.presenter_roster = "R1";
+    setup.screen_width = desktop_->width();
+    setup.screen_height = desktop_->height();
+    return RunWebAttendee(
+        setup, [this](const std::string& stage, const std::string& detail) { Stage(stage, detail); }, &web_stage_,
+        &why_);
+  }
+
+  std::string WebAttendeeProgram() const {
+    if (!options_.web_attendee.empty()) return options_.web_attendee;
+    std::error_code error;
+    const std::filesystem::path in_bin = std::filesystem::path(options_.bin) / "vzwebattendee";
+    if (std::filesystem::exists(in_bin, error)) return in_bin.string();
+    return (std::filesystem::read_symlink("/proc/self/exe", error).parent_path() / "vzwebattendee").string();
+  }
+
   // With the screen still (the clock stopped), the attendee's frame beside a
   // grab of the presenter's first monitor.
   bool Compare() {
@@ -533,6 +577,7 @@ class SharingDemo {
   std::string display_;
   std::string dump_path_;
   std::string why_;
+  std::string web_stage_;
   int32_t port_ = 0;
   std::unique_ptr<vz::XvfbServer> xvfb_;
   std::unique_ptr<DesktopPicture> desktop_;
@@ -555,7 +600,8 @@ int main(int argc, char** argv) {
   if (!ParseOptions(argc, argv, &options)) {
     std::fprintf(stderr,
                  "usage: %s --bin <folder of vzbridge, VelzarHub, vzrelay> [--work <folder>] [--display :N]\n"
-                 "          [--size WxH] [--duration S] [--min-psnr DB] [--cut-attendee-after S]\n",
+                 "          [--size WxH] [--duration S] [--min-psnr DB] [--cut-attendee-after S]\n"
+                 "          [--web-attendee <vzwebattendee>]\n",
                  argv[0]);
     return 2;
   }

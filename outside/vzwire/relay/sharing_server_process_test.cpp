@@ -151,4 +151,48 @@ TEST(SharingServerProcessTest, PayloadsThatAreNotSharingMessagesAreDropped) {
   EXPECT_EQ(b.sink.Count("binary"), 1u);
 }
 
+DsData Command(int type, const std::string& from, const std::string& to) {
+  DsData message = Header(DS_DATA_COMMAND);
+  message.mutable_command()->set_type(type);
+  message.mutable_command()->set_src_roster_id(from);
+  if (!to.empty()) message.mutable_command()->set_dst_roster_id(to);
+  return message;
+}
+
+TEST(SharingServerProcessTest, CommandsReachTheirAddresseeOnlyAndUnaddressedOnesEveryone) {
+  RelayProcess relay;
+  ASSERT_TRUE(relay.Start({}));
+  Member presenter, attendee, web;
+  ASSERT_TRUE(presenter.Join(relay.Port(), "R1", true));
+  ASSERT_TRUE(attendee.Join(relay.Port(), "R2", false));
+  ASSERT_TRUE(web.Join(relay.Port(), "vzweb-R3", false));
+  const size_t presenter_before = presenter.sink.Count("binary");
+  const size_t attendee_before = attendee.sink.Count("binary");
+  const size_t web_before = web.sink.Count("binary");
+
+  // The web attendee asks the presenter; the presenter gives it control.
+  web.Send(Command(10, "vzweb-R3", "R1"));
+  ASSERT_TRUE(presenter.sink.WaitFor("binary", presenter_before + 1));
+  presenter.Send(Command(1, "R1", "vzweb-R3"));
+  ASSERT_TRUE(web.sink.WaitFor("binary", web_before + 1));
+  EXPECT_EQ(presenter.Received().back().command().type(), 10);
+  EXPECT_EQ(web.Received().back().command().type(), 1);
+
+  // No addressee, or one that is not joined: everyone else gets it. The
+  // attendee's first command is the first one after the two addressed ones,
+  // which it never saw.
+  web.Send(Command(30, "vzweb-R3", ""));
+  web.Send(Command(50, "vzweb-R3", "nobody"));
+  ASSERT_TRUE(attendee.sink.WaitFor("binary", attendee_before + 2));
+  ASSERT_TRUE(presenter.sink.WaitFor("binary", presenter_before + 3));
+  const std::vector<DsData> seen = attendee.Received();
+  ASSERT_EQ(seen.size(), attendee_before + 2);
+  EXPECT_EQ(seen[attendee_before].command().type(), 30);
+  EXPECT_EQ(seen[attendee_before + 1].command().type(), 50);
+  // A command addressed to its own sender goes to the others.
+  attendee.Send(Command(50, "R2", "R2"));
+  ASSERT_TRUE(web.sink.WaitFor("binary", web_before + 2));
+  EXPECT_EQ(attendee.sink.Count("binary"), attendee_before + 2);
+}
+
 }  // namespace

@@ -20,12 +20,14 @@ using google::protobuf::UnknownFieldSet;
 // Message types, codes and field numbers of the sharing messages.
 enum : uint64_t {
   kKeepAlive = 5, kStart = 10, kStop = 20, kJoin = 30, kLeave = 40, kCreateCaches = 50, kCreateBlocks = 60,
-  kCreateSharingInfo = 70, kCreateMouseInfo = 80, kGetKeyFrame = 90, kGetCaches = 100, kServerDisconnect = 120,
+  kCreateSharingInfo = 70, kCreateMouseInfo = 80, kGetKeyFrame = 90, kGetCaches = 100, kCommand = 110,
+  kServerDisconnect = 120,
 };
 enum : uint64_t { kCodeSuccess = 0, kCodeAlreadyStarted = 40, kCodeConferenceEnd = 80 };
 constexpr int kFieldCode = 10, kFieldType = 20, kFieldDsId = 40, kFieldCaches = 50, kFieldBlocks = 80;
 constexpr int kCacheIndex = 10, kCachePduId = 20;
 constexpr int kBlockIndex = 10, kBlockCacheIndex = 50, kBlockCachePduId = 60;
+constexpr int kFieldCommand = 90, kCommandDstRosterId = 30;
 
 // The largest late-joiner caches message; more caches go in more messages.
 constexpr size_t kReplayChunk = 4u << 20;
@@ -96,12 +98,35 @@ class SharingServerRole : public SessionRole {
         if (presenter_ != nullptr && presenter_ != &member) hub_.SendTo(*presenter_, kind, data, size);
         return false;
       case kGetCaches: return GetCaches(session, member, message, data, size);
+      case kCommand: return !SendToAddressee(session, member, message, data, size);
       default: return true;
     }
   }
 
  private:
   bool IsPresenter(const Member& member) const { return presenter_ == &member; }
+
+  // A command goes to the members its addressee names (a participant may
+  // be joined twice while a reconnection settles), not to every member: a
+  // participant that is not addressed would act on it as its own (ask
+  // consent, answer a stop with a stop). False when no other member is the
+  // addressee, or none is named; the command is then relayed to all.
+  bool SendToAddressee(Session& session, const Member& from, const UnknownFieldSet& message, const uint8_t* data,
+                       size_t size) {
+    const std::vector<const std::string*> commands = Submessages(message, kFieldCommand);
+    if (commands.empty()) return false;
+    UnknownFieldSet command;
+    if (!command.ParseFromString(*commands.front())) return false;
+    const std::vector<const std::string*> addressees = Submessages(command, kCommandDstRosterId);
+    if (addressees.empty() || addressees.front()->empty()) return false;
+    std::vector<Member*> to;
+    for (Member* other : session.members) {
+      if (other != &from && other->join.roster_id == *addressees.front()) to.push_back(other);
+    }
+    // Copied first: a member that cannot take the frame is dropped.
+    for (Member* member : to) hub_.SendTo(*member, FrameKind::kDataBinary, data, size);
+    return !to.empty();
+  }
 
   // The common header of a server's message (code only on answers).
   static void AddHeader(UnknownFieldSet* message, const Session& session, uint64_t type, bool with_code,

@@ -12,6 +12,8 @@
 //   is not kept is asked of the presenter;
 // - STOP from the presenter sends SERVER_DISCONNECT with code 80 to the
 //   others and forgets what was kept; LEAVE and keep-alives end here;
+// - a COMMAND goes only to the members whose roster id its addressee
+//   (dst_roster_id) names, and to every other member when none does;
 // - everything else is relayed unchanged. A payload that is not a DsData is
 //   dropped (logged). Text payloads (a web attendee's) are relayed as they are.
 #include <cstddef>
