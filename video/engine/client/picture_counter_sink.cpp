@@ -79,6 +79,7 @@ VseResult CPictureCounterSink::DeliverSample(IVideoSample* sample) {
     std::lock_guard<std::mutex> hold(lock_);
     ++figures_.pictures;
     if (counter > figures_.last_counter) ++figures_.rising;
+    if (psnr > 30.0) ++figures_.sharp;
     figures_.last_counter = counter;
     figures_.last_psnr = psnr;
     if (figures_.pictures == 1 || psnr < figures_.min_psnr) figures_.min_psnr = psnr;

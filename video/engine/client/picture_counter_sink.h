@@ -21,6 +21,7 @@ class CPictureCounterSink final : public TEngineObject<IVideoDeliverer> {
     int64_t pictures = 0;
     int64_t last_counter = -1;
     int64_t rising = 0;  // pictures whose counter was above the one before
+    int64_t sharp = 0;  // pictures above 30 dB against the pattern
     double last_psnr = 0;
     double min_psnr = 0;
     int32_t width = 0;

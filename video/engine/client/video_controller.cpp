@@ -225,7 +225,7 @@ void CVideoController::DropViews() {
 }
 
 bool CVideoController::ViewFigures(const std::string& rosterId, int64_t* pictures, int64_t* last_counter,
-                                   int64_t* rising, double* min_psnr) {
+                                   int64_t* rising, double* min_psnr, int64_t* sharp) {
   auto found = views_.find(rosterId);
   if (found == views_.end()) return false;
   const CPictureCounterSink::Figures f = found->second->figures();
@@ -233,6 +233,7 @@ bool CVideoController::ViewFigures(const std::string& rosterId, int64_t* picture
   *last_counter = f.last_counter;
   *rising = f.rising;
   *min_psnr = f.min_psnr;
+  if (sharp != nullptr) *sharp = f.sharp;
   return true;
 }
 void CVideoController::OnActiveSpeakerChanged(const VideoRosterInfo*) {}
