@@ -4,6 +4,7 @@
 
 #include "common/trace_client.h"
 #include "platform/module_loader.h"
+#include "video/engine/core/codec_exports.h"
 
 namespace {
 
@@ -37,16 +38,15 @@ bool CH264DecoderLibrary::AddUser(H264DecoderEntryPoints* out) {
     if (s.fake) {
       s.entry = s.fake_entry;
     } else {
-      const vz::ModuleLoad load = vz::LoadModule(vzh264::kLibraryName);
-      if (load.module == nullptr) {
-        VZ_LOG_ERROR("cannot load %s: %s", vzh264::kLibraryName, load.error.reason.c_str());
+      CodecExports loaded;
+      // A library lacking an export stays loaded (and unusable) while anyone counts.
+      if (LoadCodecExports(vzh264::kLibraryName, vzh264::kCreateDecoderName, vzh264::kDestroyDecoderName,
+                           &loaded) == CodecExportsResult::kNoLibrary) {
         return false;
       }
-      s.module = load.module;
-      s.entry.create = reinterpret_cast<vzh264::CreateDecoderFn>(
-          vz::GetModuleSymbol(load.module, vzh264::kCreateDecoderName));
-      s.entry.destroy = reinterpret_cast<vzh264::DestroyDecoderFn>(
-          vz::GetModuleSymbol(load.module, vzh264::kDestroyDecoderName));
+      s.module = loaded.module;
+      s.entry.create = reinterpret_cast<vzh264::CreateDecoderFn>(loaded.create);
+      s.entry.destroy = reinterpret_cast<vzh264::DestroyDecoderFn>(loaded.destroy);
     }
     s.loaded = true;
     ++s.loads;

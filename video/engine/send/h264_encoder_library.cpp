@@ -2,8 +2,8 @@
 
 #include <mutex>
 
-#include "common/trace_client.h"
 #include "platform/module_loader.h"
+#include "video/engine/core/codec_exports.h"
 
 namespace {
 
@@ -30,24 +30,17 @@ int32_t CH264EncoderLibrary::Acquire(H264EncoderEntryPoints* out) {
     if (s.fake) {
       s.entry = s.fake_entry;
     } else {
-      const vz::ModuleLoad load = vz::LoadModule(vzh264::kLibraryName);
-      if (load.module == nullptr) {
-        VZ_LOG_ERROR("cannot load %s: %s", vzh264::kLibraryName, load.error.reason.c_str());
-        return kNoLibrary;
-      }
-      H264EncoderEntryPoints entry;
-      entry.create = reinterpret_cast<vzh264::CreateEncoderFn>(
-          vz::GetModuleSymbol(load.module, vzh264::kCreateEncoderName));
-      entry.destroy = reinterpret_cast<vzh264::DestroyEncoderFn>(
-          vz::GetModuleSymbol(load.module, vzh264::kDestroyEncoderName));
-      if (entry.create == nullptr || entry.destroy == nullptr) {
-        VZ_LOG_ERROR("%s lacks %s or %s", vzh264::kLibraryName, vzh264::kCreateEncoderName,
-                     vzh264::kDestroyEncoderName);
-        vz::FreeModule(load.module);
+      CodecExports loaded;
+      const CodecExportsResult result = LoadCodecExports(vzh264::kLibraryName, vzh264::kCreateEncoderName,
+                                                         vzh264::kDestroyEncoderName, &loaded);
+      if (result == CodecExportsResult::kNoLibrary) return kNoLibrary;
+      if (result == CodecExportsResult::kNoEntryPoints) {
+        vz::FreeModule(loaded.module);
         return kNoEntryPoints;
       }
-      s.module = load.module;
-      s.entry = entry;
+      s.module = loaded.module;
+      s.entry.create = reinterpret_cast<vzh264::CreateEncoderFn>(loaded.create);
+      s.entry.destroy = reinterpret_cast<vzh264::DestroyEncoderFn>(loaded.destroy);
     }
     if (s.entry.create == nullptr || s.entry.destroy == nullptr) return kNoEntryPoints;
   }
