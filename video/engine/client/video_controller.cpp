@@ -40,6 +40,7 @@ CVideoController::~CVideoController() {
   VZ_LOG("");
   sink_ = nullptr;
   LeaveVideo();
+  CloseOptionsWindow();
   if (notifier_ != nullptr) notifier_->Release();
   notifier_ = nullptr;
   SetCurrentDevice(nullptr);
@@ -82,6 +83,7 @@ int32_t CVideoController::LeaveVideo() {
   VZ_LOG("m_pIVideoClient=%d", client_.load() != nullptr ? 1 : 0);
   CVideoClientController* client = client_;
   if (client == nullptr) return 0;
+  CloseOptionsWindow();
   DropViews();
   client->StopMyVideo();
   client->LeaveVideoConference();
@@ -310,6 +312,9 @@ intptr_t CVideoController::OnMessage(uint32_t msg, uintptr_t wParam, intptr_t lP
     case WMVC_SPOTLIGHT:
       OnSpotlightChanged(user.get());
       return 0;
+    case WMVC_CLOSE_OPTIONS:
+      CloseOptionsWindow();
+      return 0;
     default:
       return 0;
   }
@@ -395,5 +400,6 @@ void CVideoController::OnVideoSizeChanged(const std::string& rosterId, int32_t w
 int32_t CVideoController::OnCameraNotify(IVideoCapDevice* device, int32_t kind) {
   VZ_LOG("device type [%u] kind [%d]", device != nullptr ? static_cast<unsigned>(device->GetDeviceType()) : 0u, kind);
   PickCurrentDevice();
+  if (options_window_ != nullptr) options_window_->OnCameraModify(device, kind);
   return 0;
 }

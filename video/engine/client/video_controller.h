@@ -20,6 +20,7 @@
 #include "video/engine/client/video_client_sink.h"
 #include "video/engine/client/video_roster_info.h"
 #include "video/engine/core/video_interfaces.h"
+#include "video/engine/core/video_options_interfaces.h"
 
 class CPictureCounterSink;
 class CVideoClientController;
@@ -49,7 +50,10 @@ inline constexpr int32_t kVideoErrorCamera = 31;
 class CVideoController : public IAVProvider,
                          public CAppThread,
                          public IVideoClientSink,
-                         public IVideoCapDeviceNotifySink {
+                         public IVideoOptionsSink,
+                         public IVideoRenderService,
+                         public IVideoCapDeviceNotifySink,
+                         public IVideoOptionsHost {
  public:
   explicit CVideoController(IAVProviderSink* sink);
   ~CVideoController() override;
@@ -87,6 +91,11 @@ class CVideoController : public IAVProvider,
   virtual void OnUserVideoBlocked(const VideoRosterInfo& user, int32_t blocked);
   virtual void OnUserVideoSizeChanged(const VideoRosterInfo& user, int32_t width, int32_t height);
 
+  // The camera options window (owner thread): opening one that is open does
+  // nothing; without a window backend nothing opens (logged). All answer 0.
+  virtual int32_t OpenOptionsWindow(void* parent);
+  virtual int32_t CloseOptionsWindow();
+  virtual int32_t IsOptionsWindowOpening() { return options_window_ != nullptr ? 1 : 0; }
   // For the panel: show another participant at a size through a renderer
   // (an engine object answering IVideoDeliverer), and take it away.
   int32_t RequestSourceVideo(const std::string& rosterId, int32_t sizeType, uintptr_t renderer);
@@ -126,6 +135,21 @@ class CVideoController : public IAVProvider,
   // IVideoCapDeviceNotifySink.
   int32_t OnCameraNotify(IVideoCapDevice* device, int32_t kind) override;
 
+  // IVideoOptionsSink, IVideoRenderService, IVideoOptionsHost: the options
+  // window's calls (owner thread).
+  int32_t SelectCaptureDevice(IVideoCapDevice* device) override;
+  int32_t StartCameraPreview(IVideoCapDevice* device, IVideoRenderer* renderer) override;
+  int32_t StopCameraPreview(IVideoCapDevice* device, IVideoRenderer* renderer) override;
+  int32_t CreateVideoRenderer(IVideoRenderer** out, void* owner_view) override;
+  int32_t DestroyVideoRenderer(IVideoRenderer* renderer) override;
+  int32_t SetBKColorInRenderer(IVideoRenderer* renderer, uint32_t colour) override;
+  int32_t ClearRendererStream(IVideoRenderer* renderer) override;
+  int32_t RedrawRenderer(IVideoRenderer* renderer) override;
+  int32_t OnRendererDisplayChange(IVideoRenderer* renderer) override;
+  int32_t OnRendererPositionChange(IVideoRenderer* renderer) override;
+  int32_t ShowAdvancedSettingWindow(IVideoCapDevice* device, int32_t a, int32_t b, void* window) override;
+  int32_t RequestCloseOptionsWindow() override;
+
  private:
   // Posts a copy of a participant's record; false (nothing posted) when the
   // participant is unknown.
@@ -140,6 +164,7 @@ class CVideoController : public IAVProvider,
   IVideoCapDevice* current_device_ = nullptr;
   MeetConfig meet_config_{};
   IVideoCapDevicesNotifier* notifier_ = nullptr;
+  IVideoOptionsWindow* options_window_ = nullptr;
   int32_t status_ = 0;
   int32_t broadcast_ = 0;
   int32_t progressing_ = 0;

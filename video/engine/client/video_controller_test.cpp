@@ -191,3 +191,129 @@ TEST_F(VideoControllerTest, AVideoSizeFromAListenChannelReachesThePanel) {
 }
 
 }  // namespace
+
+namespace {
+
+// The options window as the controller drives it.
+struct OptionsWindowLog {
+  std::vector<std::string> calls;
+  IVideoOptionsHost* host = nullptr;
+  IVideoRenderService* renderers = nullptr;
+};
+OptionsWindowLog* g_options = nullptr;
+
+class FakeOptionsWindow final : public IVideoOptionsWindow {
+ public:
+  int32_t InitializeWindow(void*, IVideoCapDevice* device) override {
+    g_options->calls.push_back(device != nullptr ? "open with camera" : "open without camera");
+    return 0;
+  }
+  int32_t UninitializeWindow() override {
+    g_options->calls.push_back("close");
+    return 0;
+  }
+  int32_t OnCameraModify(IVideoCapDevice*, int32_t kind) override {
+    g_options->calls.push_back("camera " + std::to_string(kind));
+    return 0;
+  }
+};
+
+VseResult MakeOptionsWindow(IVideoOptionsHost* host, IVideoRenderService* renderers, IVideoOptionsSink*,
+                            IVideoOptionsWindow** out) {
+  g_options->host = host;
+  g_options->renderers = renderers;
+  *out = new FakeOptionsWindow;
+  return VSE_S_OK;
+}
+
+class PreviewRenderer final : public TEngineObject<IVideoRenderer, IVideoWindowEvents> {
+ public:
+  VseResult DeliverSample(IVideoSample*) override { return VSE_S_OK; }
+  VseResult SetBKColor(uint32_t colour) override { return colour == 0xBAD ? VSE_E_FAIL : VSE_S_OK; }
+  VseResult ClearStream() override { return VSE_S_OK; }
+  VseResult SetMirror(bool) override { return VSE_S_OK; }
+  VseResult Redraw() override { return VSE_E_FAIL; }
+  VseResult SetSampleAllocator(IVideoSampleAllocator* a) override {
+    allocator = a;
+    return VSE_S_OK;
+  }
+  int32_t GetVideoWidth() override { return 0; }
+  int32_t GetVideoHeight() override { return 0; }
+  VseResult DrawHeldSample() override { return VSE_S_OK; }
+  int32_t GetRenderFormat() override { return 0; }
+  int32_t IsFormatDirect(const VideoFormat*) override { return 0; }
+  VseResult ConvertAndDraw(IVideoSample*, VideoFormat*) override { return VSE_S_OK; }
+  int32_t OnDisplayChange() override { return ++display_changes > 1 ? 5 : 0; }
+  int32_t OnWindowPositionChange() override { return 0; }
+  IVideoSampleAllocator* allocator = nullptr;
+  int display_changes = 0;
+
+ private:
+  ~PreviewRenderer() override = default;
+};
+
+PreviewRenderer* g_renderer = nullptr;
+VseResult MakeRenderer(void*, IVideoRenderer** out) {
+  g_renderer = new PreviewRenderer;
+  g_renderer->AddRef();
+  *out = g_renderer;
+  return VSE_S_OK;
+}
+
+TEST_F(VideoControllerTest, TheOptionsWindowOpensOnceClosesFromItsMailboxAndItsRenderersAreServed) {
+  OptionsWindowLog log;
+  g_options = &log;
+  static VideoDeviceFactories with_window;  // installed until the fixture ends
+  with_window = *TestCameraFactories(false);
+  with_window.make_options_window = &MakeOptionsWindow;
+  with_window.make_renderer = &MakeRenderer;
+  SetVideoDeviceFactories(&with_window);
+
+  controller_->OpenOptionsWindow(nullptr);
+  controller_->OpenOptionsWindow(nullptr);
+  EXPECT_EQ(log.calls, (std::vector<std::string>{"open with camera"}));
+  EXPECT_EQ(controller_->IsOptionsWindowOpening(), 1);
+  controller_->OnCameraNotify(nullptr, 1);
+  EXPECT_EQ(log.calls.back(), "camera 1");
+
+  // The window's renderer services.
+  IVideoRenderService* renderers = log.renderers;
+  ASSERT_NE(renderers, nullptr);
+  IVideoRenderer* renderer = nullptr;
+  int view = 0;
+  EXPECT_EQ(renderers->CreateVideoRenderer(&renderer, nullptr), 4);
+  ASSERT_EQ(renderers->CreateVideoRenderer(&renderer, &view), 0);
+  ASSERT_EQ(renderer, g_renderer);
+  EXPECT_NE(g_renderer->allocator, nullptr) << "pictures come from the client's allocator";
+  EXPECT_EQ(renderers->SetBKColorInRenderer(renderer, 0x123), 0);
+  EXPECT_EQ(renderers->SetBKColorInRenderer(renderer, 0xBAD), 1);
+  EXPECT_EQ(renderers->RedrawRenderer(renderer), 1);
+  EXPECT_EQ(renderers->ClearRendererStream(nullptr), 4);
+  EXPECT_EQ(renderers->OnRendererDisplayChange(renderer), 0);
+  EXPECT_EQ(renderers->OnRendererDisplayChange(renderer), 1) << "the event failed";
+  EXPECT_EQ(g_renderer->GetRefCount(), 1) << "the window events interface was let go";
+  EXPECT_EQ(renderers->DestroyVideoRenderer(renderer), 0);
+
+  // Closing is asked from inside the window: it happens from the mailbox.
+  log.host->RequestCloseOptionsWindow();
+  EXPECT_EQ(controller_->IsOptionsWindowOpening(), 1);
+  loop_.RunUntilIdle();
+  EXPECT_EQ(controller_->IsOptionsWindowOpening(), 0);
+  EXPECT_EQ(log.calls.back(), "close");
+
+  // Leaving closes a window left open.
+  Join();
+  controller_->OpenOptionsWindow(nullptr);
+  controller_->LeaveVideo();
+  EXPECT_EQ(log.calls.back(), "close");
+  EXPECT_EQ(controller_->IsOptionsWindowOpening(), 0);
+  g_options = nullptr;
+}
+
+TEST_F(VideoControllerTest, WithoutAWindowBackendNothingOpens) {
+  controller_->OpenOptionsWindow(nullptr);
+  EXPECT_EQ(controller_->IsOptionsWindowOpening(), 0);
+  EXPECT_EQ(controller_->CloseOptionsWindow(), 0);
+}
+
+}  // namespace

@@ -123,13 +123,17 @@ struct FakeOptionsWindow final : IVideoOptionsWindow {
 
 struct OptionsServices final : IVideoOptionsHost, IVideoRenderService, IVideoOptionsSink {
   int32_t ShowAdvancedSettingWindow(IVideoCapDevice*, int32_t, int32_t, void*) override { return 0; }
-  int32_t CloseOptionsWindow() override { return 0; }
-  int32_t CreateVideoRenderer(IVideoRenderer**, void*, int32_t) override { return 0; }
-  int32_t SetBKColorInRenderer(IVideoRenderer*, uint32_t, int32_t) override { return 0; }
-  int32_t DestroyVideoRenderer(IVideoRenderer*, int32_t) override { return 0; }
-  int32_t SelectCaptureDevice(IVideoCapDevice*, int32_t) override { return 0; }
-  int32_t StartCameraPreview(IVideoCapDevice*, IVideoRenderer*, int32_t) override { return 0; }
-  int32_t StopCameraPreview(IVideoCapDevice*, IVideoRenderer*, int32_t) override { return 0; }
+  int32_t RequestCloseOptionsWindow() override { return 0; }
+  int32_t CreateVideoRenderer(IVideoRenderer**, void*) override { return 0; }
+  int32_t DestroyVideoRenderer(IVideoRenderer*) override { return 0; }
+  int32_t SetBKColorInRenderer(IVideoRenderer*, uint32_t) override { return 0; }
+  int32_t ClearRendererStream(IVideoRenderer*) override { return 0; }
+  int32_t RedrawRenderer(IVideoRenderer*) override { return 0; }
+  int32_t OnRendererDisplayChange(IVideoRenderer*) override { return 0; }
+  int32_t OnRendererPositionChange(IVideoRenderer*) override { return 0; }
+  int32_t SelectCaptureDevice(IVideoCapDevice*) override { return 0; }
+  int32_t StartCameraPreview(IVideoCapDevice*, IVideoRenderer*) override { return 0; }
+  int32_t StopCameraPreview(IVideoCapDevice*, IVideoRenderer*) override { return 0; }
 };
 
 std::vector<std::string>* g_window_log = nullptr;

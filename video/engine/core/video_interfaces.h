@@ -138,3 +138,12 @@ class IVideoRenderer : public IEngineUnknown {
   virtual int32_t IsFormatDirect(const VideoFormat* format) = 0;
   virtual VseResult ConvertAndDraw(IVideoSample* sample, VideoFormat* out) = 0;
 };
+
+// What a renderer's window hears of the display: asked of a renderer with
+// QueryInterface. 0 when handled.
+class IVideoWindowEvents : public IEngineUnknown {
+ public:
+  static constexpr VseGuid kIid = IID_IVideoWindowEvents;
+  virtual int32_t OnDisplayChange() = 0;
+  virtual int32_t OnWindowPositionChange() = 0;
+};

@@ -2,36 +2,48 @@
 // The camera options window's seams: the window interface that the video
 // controller drives, and the three services the window calls back on the
 // controller. None of them is reference counted; all run on the
-// controller's UI thread. Every operation answers 0 when handled.
+// controller's UI thread.
 #include <cstdint>
 
 #include "video/engine/core/video_interfaces.h"
 
-// Makes, colours and destroys the preview renderer of the options window.
+// The renderers of the options window's preview, made and driven for the
+// window by the video controller. Answers: 0 done, 4 null argument, and
+// otherwise as each operation says.
 class IVideoRenderService {
  public:
-  virtual int32_t CreateVideoRenderer(IVideoRenderer** out, void* view, int32_t flags) = 0;
-  virtual int32_t SetBKColorInRenderer(IVideoRenderer* renderer, uint32_t colour, int32_t flags) = 0;
-  virtual int32_t DestroyVideoRenderer(IVideoRenderer* renderer, int32_t flags) = 0;
-
- protected:
-  ~IVideoRenderService() = default;
+  virtual ~IVideoRenderService() = default;
+  // *out gets a renderer (one reference, for DestroyVideoRenderer) that
+  // shows pictures in `owner_view`; 3 when none could be made.
+  virtual int32_t CreateVideoRenderer(IVideoRenderer** out, void* owner_view) = 0;
+  virtual int32_t DestroyVideoRenderer(IVideoRenderer* renderer) = 0;
+  // 1 when the renderer refuses.
+  virtual int32_t SetBKColorInRenderer(IVideoRenderer* renderer, uint32_t colour) = 0;
+  virtual int32_t ClearRendererStream(IVideoRenderer* renderer) = 0;
+  virtual int32_t RedrawRenderer(IVideoRenderer* renderer) = 0;
+  // Through the renderer's IVideoWindowEvents: 3 when the renderer cannot
+  // be asked, 2 when it has none, 1 when the event failed.
+  virtual int32_t OnRendererDisplayChange(IVideoRenderer* renderer) = 0;
+  virtual int32_t OnRendererPositionChange(IVideoRenderer* renderer) = 0;
 };
 
-// Selects the camera and starts and stops its preview.
+// Selects the camera and starts and stops its preview. 4 for a null
+// argument, 2 when there is no conference client.
 class IVideoOptionsSink {
  public:
   virtual ~IVideoOptionsSink() = default;
-  virtual int32_t SelectCaptureDevice(IVideoCapDevice* device, int32_t flags) = 0;
-  virtual int32_t StartCameraPreview(IVideoCapDevice* device, IVideoRenderer* renderer, int32_t flags) = 0;
-  virtual int32_t StopCameraPreview(IVideoCapDevice* device, IVideoRenderer* renderer, int32_t flags) = 0;
+  virtual int32_t SelectCaptureDevice(IVideoCapDevice* device) = 0;
+  virtual int32_t StartCameraPreview(IVideoCapDevice* device, IVideoRenderer* renderer) = 0;
+  virtual int32_t StopCameraPreview(IVideoCapDevice* device, IVideoRenderer* renderer) = 0;
 };
 
-// Shows the camera's own settings and closes the options window.
+// Shows the camera's own settings, and asks for the options window to be
+// closed (later, from the controller's mailbox: the window may be inside
+// its own handler).
 class IVideoOptionsHost {
  public:
   virtual int32_t ShowAdvancedSettingWindow(IVideoCapDevice* device, int32_t a, int32_t b, void* window) = 0;
-  virtual int32_t CloseOptionsWindow() = 0;
+  virtual int32_t RequestCloseOptionsWindow() = 0;
 
  protected:
   ~IVideoOptionsHost() = default;
