@@ -44,6 +44,7 @@ int32_t StandInDecoder::Initialize(const DecoderParam* param, void* /*reserved*/
   last_status_ = 0;
   report_pending_ = false;
   pending_ = false;
+  mender_.Reset();
   return initialized_ ? 0 : -1;
 }
 
@@ -76,9 +77,15 @@ int32_t StandInDecoder::DecodeFrame(const uint8_t* data, int32_t length, uint8_t
     return 0;
   }
   pending_ = false;
+  const AccessUnitMender::Unit unit = mender_.Prepare(data, length);
+  if (unit.data == nullptr) {
+    // Costs this picture only: nothing refers to it.
+    VZ_LOG("vzh264: a picture that came without a layer left out; no other picture refers to it");
+    return 0;
+  }
   SBufferInfo out{};
   uint8_t* made[3] = {nullptr, nullptr, nullptr};
-  const DECODING_STATE state = decoder_->DecodeFrameNoDelay(data, length, made, &out);
+  const DECODING_STATE state = decoder_->DecodeFrameNoDelay(unit.data, unit.length, made, &out);
   // The states of the decoder underneath are the status bits of this
   // interface (same values); unknown ones read as a bitstream error.
   int32_t status = static_cast<int32_t>(state) &

@@ -6,10 +6,15 @@
 // A call with an access unit decodes it and keeps its picture; the next
 // call without data (null, 0) hands that picture out.
 //
+// Received units pass through an AccessUnitMender first: a lost prefix unit
+// is put back, and a damaged picture that nothing refers to is left out
+// (0, and no picture).
+//
 // Input from the network reaches this class: a null, empty or oversized
 // access unit is refused before the decoder underneath sees it.
 // Threads: one caller at a time.
 #include "contracts/vzh264_codec.h"
+#include "outside/vzh264/access_unit_mender.h"
 
 class ISVCDecoder;
 
@@ -40,6 +45,7 @@ class StandInDecoder final : public IH264Decoder {
   bool pending_ = false;
   DecodeBufferInfo pending_info_;
   uint8_t* pending_planes_[3] = {nullptr, nullptr, nullptr};
+  AccessUnitMender mender_;
 };
 
 }  // namespace vzh264

@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <random>
 #include <set>
 #include <utility>
@@ -255,6 +256,59 @@ TEST_F(Vzh264Library, ThreeLayerStreamDecodesBackAboveThirtyDecibels) {
   const std::set<std::pair<int, int>> all = {{0, 0}, {0, 1}, {0, 2}, {1, 0}, {1, 1},
                                              {1, 2}, {2, 0}, {2, 1}, {2, 2}};
   EXPECT_EQ(prefix_layers, all);
+}
+
+// Packets lost on the way: a base slice without its prefix unit, and a
+// picture that nothing refers to without its top layer. The first is put
+// right, the second costs its own picture only; every other picture decodes
+// clean, where the decoder underneath alone would damage all of them up to
+// the next IDR frame.
+TEST_F(Vzh264Library, LostPrefixAndLostTopLayerOfAnUnreferencedPictureDamageNothingElse) {
+  const EncoderParam param = ThreeLayerParam();
+  ASSERT_EQ(encoder_->InitializeExt(&param, nullptr), 0);
+  auto out = std::make_unique<vzh264::EncodeOutput>();
+  bool dropped_prefix = false;
+  int dropped_top_frame = -1;
+  int clean = 0;
+  for (int f = 0; f < 24; ++f) {
+    const std::vector<uint8_t> yuv = Picture(640, 360, f);
+    const vzh264::SourcePicture src = Source(yuv, 640, 360, f * 33);
+    ASSERT_NE(encoder_->EncodeFrame(&src, out.get()), vzh264::kFrameFailed);
+    // The frame's NAL units, without the ones lost.
+    std::vector<uint8_t> au;
+    for (int l = 0; l < out->layer_count; ++l) {
+      const uint8_t* nal = out->layers[l].bitstream;
+      for (int n = 0; n < out->layers[l].nal_count; ++n) {
+        const int32_t size = out->layers[l].nal_lengths[n];
+        const int type = nal[4] & 0x1F;
+        const int temporal_id = (type == 14 || type == 20) ? nal[7] >> 5 : -1;
+        const int dependency_id = (type == 14 || type == 20) ? (nal[6] >> 4) & 7 : -1;
+        bool lost = false;
+        if (f > 8 && !dropped_prefix && type == 14 && temporal_id == 1) lost = dropped_prefix = true;
+        if (f > 12 && dropped_top_frame < 0 && type == 20 && temporal_id == 2 && dependency_id == 2) {
+          lost = true;
+          dropped_top_frame = f;
+        }
+        if (!lost) au.insert(au.end(), nal, nal + size);
+        nal += size;
+      }
+    }
+    uint8_t* planes[3];
+    vzh264::DecodeBufferInfo info;
+    ASSERT_EQ(decoder_->DecodeFrame(au.data(), static_cast<int32_t>(au.size()), planes, &info), 0) << f;
+    ASSERT_EQ(decoder_->DecodeFrame(nullptr, 0, planes, &info), 0) << f;
+    if (f == dropped_top_frame) {
+      EXPECT_EQ(info.picture_ready, 0) << "a picture without its top layer is left out";
+      continue;
+    }
+    ASSERT_EQ(info.picture_ready, 1) << "frame " << f;
+    ASSERT_EQ(info.width, 640);
+    EXPECT_GT(LumaPsnr(yuv.data(), 640, 360, planes[0], info.strides[0]), 30.0) << "frame " << f;
+    ++clean;
+  }
+  EXPECT_TRUE(dropped_prefix);
+  EXPECT_GT(dropped_top_frame, 0);
+  EXPECT_EQ(clean, 23);
 }
 
 TEST_F(Vzh264Library, ReconfigureAndForcedIntraStartWithAnIdrFrame) {

@@ -18,9 +18,11 @@ TEST(VideoLoopback, WithoutLossEveryFrameArrivesClean) {
   EXPECT_GT(f.psnr_db, 40.0);
 }
 
-// Losses FEC cannot repair (the sender protects the lower layers only at
-// this loss) cost frames until the requested key frame arrives; what is
-// delivered is whole.
+// Losses FEC cannot repair (at this loss the sender protects the lowest
+// temporal layers only, and small units not at all) cost the pictures that
+// refer to what was lost, until the requested key frame arrives; a damaged
+// picture that nothing refers to costs itself only. What is delivered is
+// whole.
 TEST(VideoLoopback, FivePercentLossIsRepairedOrRecoveredByKeyFrames) {
   for (uint32_t seed : {1u, 2u, 3u}) {
     LoopbackOptions options;
@@ -33,7 +35,7 @@ TEST(VideoLoopback, FivePercentLossIsRepairedOrRecoveredByKeyFrames) {
     EXPECT_GT(f.packets_recovered, 0) << "seed " << seed;
     EXPECT_EQ(f.late_units, 0) << "seed " << seed;
     EXPECT_GT(f.key_frame_requests, 0) << "seed " << seed;
-    EXPECT_GT(f.frames_received, f.frames_sent / 3) << "seed " << seed;
+    EXPECT_GT(f.frames_received, f.frames_sent * 2 / 3) << "seed " << seed;
     EXPECT_GT(f.psnr_db, 35.0) << "seed " << seed;
   }
 }
