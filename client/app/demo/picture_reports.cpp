@@ -56,15 +56,16 @@ bool ParsePictureReport(const std::string& line, PictureReport* report) {
 }
 
 void PictureTally::Add(const PictureReport& report) {
-  if (reports_ == 0) {
-    first_ = report;
-  } else if (report.counter <= last_.counter) {
-    counters_rose_ = false;
-  }
+  if (reports_ == 0) first_ = report;
   last_ = report;
   ++reports_;
   if (report.psnr > best_psnr_) best_psnr_ = report.psnr;
   marks_.push_back({report.logged_ms, report.sharp});
+}
+
+bool PictureTally::CountersRose() const {
+  if (reports_ < 2 || last_.counter <= first_.counter) return false;
+  return last_.rising < 0 || last_.rising * 2 >= last_.picture;
 }
 
 double PictureTally::PerSecond() const {

@@ -31,9 +31,11 @@ class PictureTally {
   int reports() const { return reports_; }
   const PictureReport& first() const { return first_; }
   const PictureReport& last() const { return last_; }
-  // Whether every report's counter was above the one before (and there are
-  // two at least).
-  bool CountersRose() const { return reports_ >= 2 && counters_rose_; }
+  // Whether the frame counter rose: two reports at least, the last one's
+  // counter above the first one's, and (when the lines count them) at least
+  // half of all pictures above the picture before. A picture damaged by a
+  // loss may read as any counter, so single steps back are allowed.
+  bool CountersRose() const;
   double best_psnr() const { return best_psnr_; }
   // Pictures per second between the first and the last report; 0 with
   // fewer than two or no time between them.
@@ -44,7 +46,6 @@ class PictureTally {
 
  private:
   int reports_ = 0;
-  bool counters_rose_ = true;
   double best_psnr_ = -1;
   PictureReport first_;
   PictureReport last_;

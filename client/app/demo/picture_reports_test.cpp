@@ -46,7 +46,7 @@ TEST(PictureReportTest, RefusesLinesThatDoNotReadWhole) {
                                   &report));
 }
 
-PictureReport At(uint64_t ms, int64_t picture, int64_t counter, double psnr, int64_t sharp) {
+PictureReport At(uint64_t ms, int64_t picture, int64_t counter, double psnr, int64_t sharp, int64_t rising = -1) {
   PictureReport report;
   report.logged_ms = ms;
   report.picture = picture;
@@ -54,6 +54,7 @@ PictureReport At(uint64_t ms, int64_t picture, int64_t counter, double psnr, int
   report.counter = counter;
   report.psnr = psnr;
   report.sharp = sharp;
+  report.rising = rising;
   return report;
 }
 
@@ -71,7 +72,17 @@ TEST(PictureTallyTest, RateRiseBestAndSharpPicturesAfterAMoment) {
   EXPECT_EQ(tally.SharpSince(11000), 45);  // after the first report
   EXPECT_EQ(tally.SharpSince(13000), 25);  // after the second
   EXPECT_EQ(tally.SharpSince(15000), 0);   // none logged after it
-  tally.Add(At(16000, 91, 63, 35.0, 45));  // the counter stood still
+  tally.Add(At(16000, 91, 2, 35.0, 45));  // back below the first report's
+  EXPECT_FALSE(tally.CountersRose());
+}
+
+TEST(PictureTallyTest, ACounterRisesOverAllWithSingleStepsBackButNotWithMostPicturesStuck) {
+  PictureTally tally;
+  tally.Add(At(1000, 1, 10, 40, 1, 0));
+  tally.Add(At(2000, 31, 5, 40, 20, 25));  // a damaged picture read as an older counter
+  tally.Add(At(3000, 61, 70, 40, 50, 55));
+  EXPECT_TRUE(tally.CountersRose());
+  tally.Add(At(4000, 91, 80, 40, 50, 45));  // fewer than half of all pictures rose
   EXPECT_FALSE(tally.CountersRose());
 }
 

@@ -281,59 +281,74 @@ class VideoDemo {
     return true;
   }
 
-  // Pictures for the duration, then what each saw of the other.
+  // Pictures for the duration, and longer (within the step's time-out)
+  // while a direction still lacks what it must show; then what each saw of
+  // the other.
   bool Measure() {
     const uint64_t since = vz::MonotonicMs();
     const uint64_t span = static_cast<uint64_t>(options_.duration_s) * 1000;
     uint64_t next_line = since + 2000;
-    // The duration, and longer (within the step's time-out) while a
-    // direction still lacks its two reports.
-    while (vz::MonotonicMs() - since < span ||
-           ((alice_.seen.reports() < kReportsWanted || bob_.seen.reports() < kReportsWanted) &&
-            vz::MonotonicMs() - since < span + kStepTimeoutMs)) {
+    std::string stage, why, log;
+    for (;;) {
       if (!alice_.programs->Alive() || !bob_.programs->Alive()) {
         Member& gone = alice_.programs->Alive() ? bob_ : alice_;
         return Stop("pictures", "the programs of " + gone.name + " ended", gone.programs->HubLog());
       }
       vz::SleepMs(100);
       ReadLogs();
+      const uint64_t elapsed = vz::MonotonicMs() - since;
       if (vz::MonotonicMs() >= next_line) {
         next_line += 2000;
         std::printf("== pictures: alice has %lld of bob's, bob %lld of alice's\n",
                     static_cast<long long>(alice_.seen.last().picture), static_cast<long long>(bob_.seen.last().picture));
         std::fflush(stdout);
       }
+      if (elapsed < span) continue;
+      const bool held = Held(alice_, bob_, &stage, &why, &log) && Held(bob_, alice_, &stage, &why, &log);
+      if (held) break;
+      if (elapsed >= span + kStepTimeoutMs) return Stop(stage, why, log);
     }
-    for (Member* member : {&alice_, &bob_}) {
+    for (const Member* member : {&alice_, &bob_}) {
       const Member& other = member == &alice_ ? bob_ : alice_;
-      const PictureTally& seen = member->seen;
-      const std::string stage = member->name + " sees " + other.name;
-      if (seen.reports() < kReportsWanted) {
-        return Stop(stage, std::to_string(seen.reports()) + " picture report(s) of " + other.name + " in " +
-                               std::to_string(options_.duration_s) + " s, " + std::to_string(kReportsWanted) +
-                               " wanted", member->programs->HubLog());
+      Stage(member->name + " sees " + other.name, Seen(*member));
+    }
+    return true;
+  }
+
+  // Whether what `receiver` saw of `sender` so far holds everything asked;
+  // when not, the stage, the reason and the log to read.
+  bool Held(const Member& receiver, const Member& sender, std::string* stage, std::string* why, std::string* log) {
+    const PictureTally& seen = receiver.seen;
+    *stage = receiver.name + " sees " + sender.name;
+    *log = receiver.programs->HubLog();
+    if (seen.reports() < kReportsWanted) {
+      *why = std::to_string(seen.reports()) + " picture report(s) of " + sender.name + ", " +
+             std::to_string(kReportsWanted) + " wanted";
+      return false;
+    }
+    if (!seen.CountersRose()) {
+      *why = "the frame counter of " + sender.name + "'s pictures did not rise: " +
+             std::to_string(seen.first().counter) + " -> " + std::to_string(seen.last().counter) + ", " +
+             std::to_string(seen.last().rising) + " of " + std::to_string(seen.last().picture) + " pictures rose";
+      return false;
+    }
+    if (seen.best_psnr() < options_.min_psnr) {
+      *why = "no reported picture of " + sender.name + " reached " + Figure("%.1f", options_.min_psnr) + " dB (best " +
+             Figure("%.1f", seen.best_psnr()) + " dB)";
+      return false;
+    }
+    if (options_.loss_percent > 0) {
+      // With losses the pictures after a loss wait for a key frame: whole
+      // pictures must come after the first request that reached the sender.
+      if (sender.first_key_request == 0) {
+        *why = "media was dropped but " + sender.name + " was never asked for a key frame";
+        *log = sender.programs->HubLog();
+        return false;
       }
-      if (!seen.CountersRose()) {
-        return Stop(stage, "the frame counter of " + other.name + "'s pictures did not rise report by report",
-                    member->programs->HubLog());
+      if (seen.SharpSince(sender.first_key_request) <= 0) {
+        *why = "no picture above 30 dB after " + sender.name + "'s first key-frame request";
+        return false;
       }
-      if (seen.best_psnr() < options_.min_psnr) {
-        return Stop(stage, "no reported picture of " + other.name + " reached " + Figure("%.1f", options_.min_psnr) +
-                               " dB (best " + Figure("%.1f", seen.best_psnr()) + " dB)", member->programs->HubLog());
-      }
-      if (options_.loss_percent > 0) {
-        // With losses the picture after a loss waits for a key frame: whole
-        // pictures must come after the first request that reached the sender.
-        if (other.first_key_request == 0) {
-          return Stop(stage, "media was dropped but " + other.name + " was never asked for a key frame",
-                      other.programs->HubLog());
-        }
-        if (seen.SharpSince(other.first_key_request) <= 0) {
-          return Stop(stage, "no picture above 30 dB after " + other.name + "'s first key-frame request",
-                      member->programs->HubLog());
-        }
-      }
-      Stage(stage, Seen(*member));
     }
     return true;
   }
