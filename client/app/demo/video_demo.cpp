@@ -166,6 +166,14 @@ class VideoDemo {
 
     if (!FirstPictures()) return Fail(stage_, why_, stage_log_);
     if (!Measure()) return Fail(stage_, why_, stage_log_);
+    for (const Member* member : {&alice_, &bob_}) {
+      const Member& other = member == &alice_ ? bob_ : alice_;
+      std::error_code missing;
+      if (!std::filesystem::exists(PngPath(*member, other), missing)) {
+        return Fail("pictures", member->name + "'s VelzarHub wrote no PNG of " + other.name + "'s pictures (" +
+                                    PngPath(*member, other) + ")", member->programs->HubLog());
+      }
+    }
 
     // Leave: each web page must hear the left report (the session's status 4).
     for (Member* member : {&alice_, &bob_}) {
@@ -191,8 +199,8 @@ class VideoDemo {
       std::printf("  %-5s sees %-5s  %s\n", member->name.c_str(), other.name.c_str(), Seen(*member).c_str());
       std::printf("                    %d key-frame request(s) reached %s\n", other.key_requests, other.name.c_str());
     }
-    std::printf("  pictures          %s (a frame of bob's as alice received it), %s\n", Png(alice_, bob_).c_str(),
-                Png(bob_, alice_).c_str());
+    std::printf("  pictures          %s (a frame of bob's as alice received it), %s\n", PngPath(alice_, bob_).c_str(),
+                PngPath(bob_, alice_).c_str());
     for (const Member* member : {&alice_, &bob_}) {
       std::printf("  logs %-5s        %s (VelzarHub), %s (vzbridge)\n", member->name.c_str(),
                   member->programs->HubLog().c_str(), member->programs->BridgeLog().c_str());
@@ -367,10 +375,9 @@ class VideoDemo {
     return text;
   }
 
-  std::string Png(const Member& receiver, const Member& sender) const {
-    const std::string path = receiver.pictures + "/" + sender.roster + ".png";
-    std::error_code error;
-    return std::filesystem::exists(path, error) ? path : "(no PNG written: " + path + ")";
+  // Where the receiver's VelzarHub writes the sender's pictures.
+  static std::string PngPath(const Member& receiver, const Member& sender) {
+    return receiver.pictures + "/" + sender.roster + ".png";
   }
 
   bool Stop(const std::string& stage, const std::string& why, const std::string& log) {
