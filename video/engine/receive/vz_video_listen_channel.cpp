@@ -103,6 +103,7 @@ VseResult CVzVideoListenChannel::Initialize(int32_t render_video_type, int32_t d
     return VSE_E_POINTER;
   }
   session_->SetPayloadTypes(media_pt_, aux_pt_);
+  playout_ = std::make_unique<CPlayoutTimeEstimator>();
   render_video_type_ = render_video_type;
   decoder_mode_ = decoder_mode;
   decode_buffer_.assign(kDecodeBufferBytes, 0);
@@ -176,6 +177,8 @@ void CVzVideoListenChannel::ReleaseResources() {
   }
   if (decoder_) decoder_->Uninit();
   decoder_.reset();
+  ReleaseDeferred();
+  playout_.reset();
   frames_.clear();
   frame_count_ = 0;
   decode_buffer_.clear();
@@ -199,6 +202,37 @@ VseResult CVzVideoListenChannel::SetPayloadTypesEx(int32_t media, int32_t aux) {
   media_pt_ = media;
   aux_pt_ = aux;
   if (session_) session_->SetPayloadTypes(media, aux);
+  return VSE_S_OK;
+}
+
+VseResult CVzVideoListenChannel::SetPayloadTypes(const int32_t* media, const int32_t* aux) {
+  if (media == nullptr || aux == nullptr) return VSE_E_INVALIDARG;
+  media_pt_ = *media;
+  aux_pt_ = *aux;
+  return VSE_S_OK;
+}
+
+VseResult CVzVideoListenChannel::SetPayloadTransformEnabled(bool on) {
+  transform_enabled_ = on;
+  return VSE_S_OK;
+}
+
+VseResult CVzVideoListenChannel::SetPayloadTransformer(IPayloadTransformer* transformer) {
+  transformer_ = transformer;
+  return VSE_S_OK;
+}
+
+uint32_t CVzVideoListenChannel::NowMs() { return VZSE_::NowMs(); }
+
+VseResult CVzVideoListenChannel::SetRenderSync(IRenderSynchronizer* sync, void* user) {
+  std::lock_guard<std::mutex> lock(sync_lock_);
+  render_sync_ = sync;
+  render_sync_user_ = user;
+  return VSE_S_OK;
+}
+
+VseResult CVzVideoListenChannel::SetSmoothPlay(bool on) {
+  smooth_play_ = on;
   return VSE_S_OK;
 }
 
@@ -472,6 +506,7 @@ VseResult CVzVideoListenChannel::InputReceivedData(int32_t type, uint32_t /*rece
                                                    int32_t length) {
   if (type == 1) {
     if (!decoder_) return VSE_E_POINTER;
+    decoding_from_rtp_ = false;
     return decoder_->DecodeFrame(0, data, length);
   }
   if (buffer_full_) return VSE_E_FAIL;
@@ -494,6 +529,8 @@ void CVzVideoListenChannel::OnNalUnit(std::unique_ptr<CVseRtpPacket> packet) {
     }
   }
   if (length > 4 && (payload[4] & 0x1F) == 6) VZ_LOG("Received a SSEI layer, time_stamp=%u", packet->timestamp());
+  int length_now = length;
+  if (!TransformPayload(&payload, &length_now)) return;
   const uint32_t key = packet->timestamp() / 90;
   // A piece of a frame already decoded (a late or recovered NAL unit) would
   // start a fragment frame under the same key: it is dropped.
@@ -512,13 +549,59 @@ void CVzVideoListenChannel::OnNalUnit(std::unique_ptr<CVseRtpPacket> packet) {
     frame->first_sequence = sequence;
     frame_count_ = frames_.size();
   }
-  if (length >= 5) {
+  if (length_now >= 5) {
     auto at = std::find_if(frame->layers.begin(), frame->layers.end(),
                            [sequence](const Layer& l) { return static_cast<uint16_t>(sequence - l.sequence) > 0x8000; });
-    frame->layers.insert(at, Layer{sequence, std::vector<uint8_t>(payload, payload + length)});
-    frame->bytes += length;
+    frame->layers.insert(at, Layer{sequence, std::vector<uint8_t>(payload, payload + length_now)});
+    frame->bytes += length_now;
   }
   DecodeAndRender(false);
+}
+
+bool CVzVideoListenChannel::TransformPayload(const uint8_t** payload, int* length) {
+  IPayloadTransformer* transformer = transformer_.load();
+  if (!transform_enabled_ || transformer == nullptr || *length <= kTransformKeptBytes ||
+      ((*payload)[4] & 0x1F) == 6) {
+    return true;
+  }
+  uint8_t* out = nullptr;
+  int32_t out_length = 0;
+  const int32_t r = transformer->Transform(*payload + kTransformKeptBytes, *length - kTransformKeptBytes, &out,
+                                           &out_length);
+  if (r != 0 || out == nullptr || out_length < 0 || out_length > kDecodeBufferBytes) {
+    VZ_LOG_ERROR("payload transform failed,ret=%d len=%d", r, *length);
+    if (out != nullptr) transformer->FreeBlock(out);
+    return false;
+  }
+  transform_scratch_.assign(*payload, *payload + kTransformKeptBytes);
+  transform_scratch_.insert(transform_scratch_.end(), out, out + out_length);
+  const int32_t freed = transformer->FreeBlock(out);
+  if (freed != 0) VZ_LOG_ERROR("FreeBlock failed,ret=%d", freed);
+  *payload = transform_scratch_.data();
+  *length = static_cast<int>(transform_scratch_.size());
+  return true;
+}
+
+bool CVzVideoListenChannel::DueNow(uint32_t key, bool* play_time_known, uint32_t* play_time_ms) {
+  {
+    std::lock_guard<std::mutex> lock(sync_lock_);
+    if (render_sync_ != nullptr) {
+      const int32_t answer = render_sync_->Check(1, 0, ssrc_, key, render_sync_user_);
+      return answer == 0 || answer == 1;
+    }
+  }
+  if (!playout_ || !smooth_play_) return true;
+  const uint32_t now = VZSE_::NowMs();
+  if (!*play_time_known) {
+    playout_->Estimate(key, play_time_ms);
+    *play_time_known = true;
+  }
+  const int32_t diff = static_cast<int32_t>(*play_time_ms - now);
+  if (diff > kPlayAheadMs) {
+    VZ_LOG("Smooth play,not play,dwDiff=%d", diff);
+    return false;
+  }
+  return true;
 }
 
 void CVzVideoListenChannel::DecodeAndRender(bool force) {
@@ -527,7 +610,10 @@ void CVzVideoListenChannel::DecodeAndRender(bool force) {
   // The oldest frame waits while it is alone, until a second after it began
   // (timed from the frame itself, so a pause in the stream cannot make the
   // first packet of the next frame decode alone).
-  if (!force && frames_.size() == 1 && NowMs() - frame.created_ms <= kLoneFrameWaitMs) return;
+  if (!force && frames_.size() == 1 && VZSE_::NowMs() - frame.created_ms <= kLoneFrameWaitMs) return;
+  // Modes 0 and 1 wait for the frame's play time before decoding it; mode 2
+  // waits before showing the picture.
+  if (lctm_ != 2 && !DueNow(frame.key, &frame.play_time_known, &frame.play_time_ms)) return;
   const int32_t length = PopFrame(frame);
   const uint32_t key = frame.key;
   have_decoded_key_ = true;
@@ -539,6 +625,7 @@ void CVzVideoListenChannel::DecodeAndRender(bool force) {
     return;
   }
   if (length > 0 && decode_enabled_ && decoder_) {
+    decoding_from_rtp_ = true;
     const VseResult r = decoder_->DecodeFrame(key, decode_buffer_.data(), length);
     if (r != VSE_S_OK) VZ_LOG_ERROR("DecodeFrame failed, ret=0x%08x ts=%u len=%d", r, key, length);
   }
@@ -563,7 +650,36 @@ void CVzVideoListenChannel::OnTimer(const VZSE_::TimeValue& /*now*/, void* /*arg
 void CVzVideoListenChannel::RunDataTimer() {
   if (stopping_) return;
   DecodeAndRender(false);
+  RenderDeferred();
   ClearTooOldFrames();
+}
+
+void CVzVideoListenChannel::RenderDeferred() {
+  DeferredPicture picture;
+  {
+    std::lock_guard<std::mutex> lock(deferred_lock_);
+    if (!deferred_whole_.empty()) {
+      picture = deferred_whole_.front();
+      deferred_whole_.pop_front();
+    } else if (!deferred_rtp_.empty()) {
+      DeferredPicture& first = deferred_rtp_.front();
+      if (!DueNow(first.time_stamp, &first.play_time_known, &first.play_time_ms)) return;
+      picture = first;
+      deferred_rtp_.pop_front();
+    } else {
+      return;
+    }
+  }
+  Deliver(picture.sample);
+  picture.sample->Release();
+}
+
+void CVzVideoListenChannel::ReleaseDeferred() {
+  std::lock_guard<std::mutex> lock(deferred_lock_);
+  for (std::deque<DeferredPicture>* queue : {&deferred_whole_, &deferred_rtp_}) {
+    for (DeferredPicture& picture : *queue) picture.sample->Release();
+    queue->clear();
+  }
 }
 
 void CVzVideoListenChannel::ClearTooOldFrames() {
@@ -581,6 +697,12 @@ void CVzVideoListenChannel::OnDecoded(uint32_t color, uint32_t time_stamp, int32
   // The picture carries the channel's render format and the frame's key.
   VideoFormat format{render_video_type_, width, height, 0.0f, time_stamp};
   sample->SetFormat(&format);
+  if (lctm_ == 2) {
+    sample->AddRef();
+    std::lock_guard<std::mutex> lock(deferred_lock_);
+    (decoding_from_rtp_ ? deferred_rtp_ : deferred_whole_).push_back(DeferredPicture{sample, time_stamp});
+    return;
+  }
   Deliver(sample);
 }
 

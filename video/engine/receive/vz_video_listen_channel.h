@@ -9,8 +9,11 @@
 // receive statistics to the event sink.
 //
 // Receive modes (lctm): 0 does everything on the caller of InputPacket;
-// 1 and 2 queue packets for the channel's data thread (mode 2 renders as
-// mode 1 does).
+// 1 and 2 queue packets for the channel's data thread. Modes 0 and 1 check
+// a frame's play time before decoding it; mode 2 decodes at once and checks
+// the picture's play time before showing it (one picture per 15 ms tick).
+// The play time comes from a render synchroniser when one is set, else from
+// the playout time estimator while smooth play is on.
 //
 // What failure looks like: VSE_ codes and a log line; a lost or damaged
 // frame only costs a key-frame request, at most one per 500 ms.
@@ -31,6 +34,7 @@
 #include "video/engine/core/video_deliverer_list.h"
 #include "video/engine/core/vz_timer.h"
 #include "video/engine/receive/listen_decoder.h"
+#include "video/engine/receive/playout_time_estimator.h"
 #include "video/engine/receive/rtp_monitor.h"
 #include "video/engine/rtp/rtcp_channel.h"
 #include "video/engine/rtp/rtp_session_svc.h"
@@ -45,6 +49,30 @@ class IListenChannelOwner {
 
  protected:
   virtual ~IListenChannelOwner() = default;
+};
+
+// Transforms received payloads after their first 16 bytes. This system
+// installs none by itself; a caller may.
+class IPayloadTransformer {
+ public:
+  // 0 on success: *out holds *out_length bytes, owned by the transformer
+  // until FreeBlock(*out).
+  virtual int32_t Transform(const uint8_t* in, int32_t length, uint8_t** out, int32_t* out_length) = 0;
+  virtual int32_t FreeBlock(uint8_t* block) = 0;
+
+ protected:
+  virtual ~IPayloadTransformer() = default;
+};
+
+// Says when a frame may be shown: Check (1, 0, ssrc, time stamp in ms,
+// user value) answers 0 or 1 to let it pass; any other answer holds it.
+// Called on the data thread.
+class IRenderSynchronizer {
+ public:
+  virtual int32_t Check(int32_t kind, int32_t reserved, uint32_t ssrc, uint32_t time_stamp_ms, void* user) = 0;
+
+ protected:
+  virtual ~IRenderSynchronizer() = default;
 };
 
 class IVideoListenChannel : public IVideoSampleProvider {
@@ -77,6 +105,17 @@ class IVideoListenChannel : public IVideoSampleProvider {
   virtual VseResult ClearOldData() = 0;
   // 0 or 1 (else VSE_E_INVALIDARG); VSE_E_FAIL without decoder.
   virtual VseResult SetDirectImageOutput(int32_t value) = 0;
+  // Stores both (taken by the receive session at Initialize); null:
+  // VSE_E_INVALIDARG.
+  virtual VseResult SetPayloadTypes(const int32_t* media, const int32_t* aux) = 0;
+  virtual VseResult SetPayloadTransformEnabled(bool on) = 0;
+  // Must outlive the channel or be replaced first; null removes it.
+  virtual VseResult SetPayloadTransformer(IPayloadTransformer* transformer) = 0;
+  // The engine's millisecond clock.
+  virtual uint32_t NowMs() = 0;
+  // Must outlive the channel or be replaced first; null removes it.
+  virtual VseResult SetRenderSync(IRenderSynchronizer* sync, void* user) = 0;
+  virtual VseResult SetSmoothPlay(bool on) = 0;
 };
 
 class CVzVideoListenChannel final : public TEngineObject<IVideoListenChannel>,
@@ -95,6 +134,9 @@ class CVzVideoListenChannel final : public TEngineObject<IVideoListenChannel>,
   static constexpr uint32_t kUpGradeMs = 3000;
   static constexpr int32_t kDecodeBufferBytes = 1 << 20;
   static constexpr int32_t kMaxBufferedPackets = 500;
+  // A frame or picture due further ahead than this waits.
+  static constexpr int32_t kPlayAheadMs = 14;
+  static constexpr int32_t kTransformKeptBytes = 16;
   // Kinds of OnListenParameterChanged.
   static constexpr int32_t kKindByteRate = 0;
   static constexpr int32_t kKindJitter = 1;
@@ -144,6 +186,12 @@ class CVzVideoListenChannel final : public TEngineObject<IVideoListenChannel>,
   VseResult SetRenderFormat(int32_t video_type) override;
   VseResult ClearOldData() override;
   VseResult SetDirectImageOutput(int32_t value) override;
+  VseResult SetPayloadTypes(const int32_t* media, const int32_t* aux) override;
+  VseResult SetPayloadTransformEnabled(bool on) override;
+  VseResult SetPayloadTransformer(IPayloadTransformer* transformer) override;
+  uint32_t NowMs() override;
+  VseResult SetRenderSync(IRenderSynchronizer* sync, void* user) override;
+  VseResult SetSmoothPlay(bool on) override;
 
   // Without a data thread (tests, benchmarks): Initialize with
   // data_thread false, then drive the data side by hand.
@@ -185,6 +233,16 @@ class CVzVideoListenChannel final : public TEngineObject<IVideoListenChannel>,
     uint16_t first_sequence = 0;
     std::list<Layer> layers;  // in sequence order
     int64_t bytes = 0;
+    bool play_time_known = false;
+    uint32_t play_time_ms = 0;
+  };
+  // A decoded picture waiting to be shown (receive mode 2); holds a
+  // reference on the sample.
+  struct DeferredPicture {
+    IVideoSample* sample = nullptr;
+    uint32_t time_stamp = 0;
+    bool play_time_known = false;
+    uint32_t play_time_ms = 0;
   };
   struct QueuedPacket {
     std::vector<uint8_t> data;
@@ -213,6 +271,15 @@ class CVzVideoListenChannel final : public TEngineObject<IVideoListenChannel>,
   void OnReadSignal();
   void CheckOverTimeData(const uint8_t* data, int32_t length);
   void DecodeAndRender(bool force);
+  // Whether a frame or picture with this key may be shown now (the render
+  // synchroniser, else smooth play); the play time is worked out once.
+  bool DueNow(uint32_t key, bool* play_time_known, uint32_t* play_time_ms);
+  // Shows one waiting picture of receive mode 2.
+  void RenderDeferred();
+  void ReleaseDeferred();
+  // Points *payload at the transformed bytes (in the scratch buffer) when a
+  // transform applies; false when the unit is to be dropped.
+  bool TransformPayload(const uint8_t** payload, int* length);
   // Concatenates the frame's layers into the decode buffer; its length, or
   // -1 when they do not fit.
   int32_t PopFrame(const EncodedFrame& frame);
@@ -242,6 +309,22 @@ class CVzVideoListenChannel final : public TEngineObject<IVideoListenChannel>,
   std::atomic<bool> decode_enabled_{true};
   int32_t loss_recovery_ = 0;
   std::atomic<int32_t> direct_image_{0};
+
+  // Play time and payload transform.
+  std::mutex sync_lock_;
+  IRenderSynchronizer* render_sync_ = nullptr;
+  void* render_sync_user_ = nullptr;
+  std::atomic<bool> smooth_play_{false};
+  std::unique_ptr<CPlayoutTimeEstimator> playout_;
+  std::atomic<bool> transform_enabled_{false};
+  std::atomic<IPayloadTransformer*> transformer_{nullptr};
+  std::vector<uint8_t> transform_scratch_;
+
+  // Pictures of receive mode 2: whole frames first, then frames from RTP.
+  std::mutex deferred_lock_;
+  std::deque<DeferredPicture> deferred_whole_;
+  std::deque<DeferredPicture> deferred_rtp_;
+  bool decoding_from_rtp_ = false;
 
   // Data side (data thread, or the caller in mode 0).
   std::list<EncodedFrame> frames_;  // newest first

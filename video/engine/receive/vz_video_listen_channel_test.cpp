@@ -450,6 +450,131 @@ TEST_F(ListenChannelTest, DecoderSettingsRenderFormatFreshStartAndDirectImages) 
   EXPECT_EQ(g_decoder->options.back(), std::make_pair(int32_t{vzh264::kDecoderRenderReady}, 1));
 }
 
+// Records the time stamps of the pictures shown.
+class Shown final : public TEngineObject<IVideoDeliverer> {
+ public:
+  VseResult DeliverSample(IVideoSample* sample) override {
+    VideoFormat f{};
+    sample->GetFormat(&f);
+    stamps.push_back(f.time_stamp_ms());
+    return VSE_S_OK;
+  }
+  std::vector<uint32_t> stamps;
+
+ private:
+  ~Shown() override = default;
+};
+
+struct Sync final : IRenderSynchronizer {
+  int32_t Check(int32_t kind, int32_t reserved, uint32_t ssrc, uint32_t ts, void* user) override {
+    asked.push_back({static_cast<uint32_t>(kind), static_cast<uint32_t>(reserved), ssrc, ts});
+    last_user = user;
+    return answer;
+  }
+  int32_t answer = 2;
+  std::vector<std::vector<uint32_t>> asked;
+  void* last_user = nullptr;
+};
+
+TEST_F(ListenChannelTest, PlayTimeHoldsFramesBeforeDecodingOrPicturesBeforeShowing) {
+  // Mode 1: a synchroniser that holds the frame keeps it from the decoder.
+  channel_ = new CVzVideoListenChannel(&owner_, kSsrc, nullptr, allocator_);
+  channel_->AddRef();
+  ASSERT_EQ(channel_->Initialize(7, 1, 1, false), VSE_S_OK);
+  Sync sync;
+  int user = 0;
+  channel_->SetRenderSync(&sync, &user);
+  Send(Packet(1, 90000, 0x61, "a"));
+  Send(Packet(2, 93000, 0x61, "b"));
+  channel_->ProcessQueuedPackets();
+  EXPECT_EQ(g_decoder->decoded.size(), 0u);
+  ASSERT_FALSE(sync.asked.empty());
+  EXPECT_EQ(sync.asked.back(), (std::vector<uint32_t>{1, 0, kSsrc, 1000}));
+  EXPECT_EQ(sync.last_user, &user);
+  sync.answer = 1;
+  channel_->RunDataTimer();
+  EXPECT_EQ(g_decoder->decoded.size(), 1u);
+  channel_->SetRenderSync(nullptr, nullptr);
+  channel_->Release();
+
+  // Mode 2 with smooth play: frames that came together are decoded at once
+  // and shown as their play times come, one per tick; a whole frame goes
+  // first, unchecked.
+  channel_ = new CVzVideoListenChannel(&owner_, kSsrc, nullptr, allocator_);
+  channel_->AddRef();
+  ASSERT_EQ(channel_->Initialize(7, 1, 2, false), VSE_S_OK);
+  auto* shown = new Shown;
+  shown->AddRef();
+  channel_->AppendVideoDeliverer(shown);
+  channel_->SetSmoothPlay(true);
+  for (uint16_t f = 0; f < 4; ++f) Send(Packet(f, 90000 + 3000u * f, 0x61, "p"));
+  channel_->ProcessQueuedPackets();
+  EXPECT_EQ(g_decoder->decoded.size(), 3u) << "decoded at once";
+  EXPECT_TRUE(shown->stamps.empty()) << "shown only by the tick";
+  channel_->RunDataTimer();
+  ASSERT_EQ(shown->stamps.size(), 1u);
+  channel_->RunDataTimer();
+  EXPECT_EQ(shown->stamps.size(), 1u) << "the next picture is due 33 ms later";
+  const std::vector<uint8_t> whole(20, 0x41);
+  channel_->InputPacket(whole.data(), static_cast<int32_t>(whole.size()), VZSE_::NowMs(), 1);
+  channel_->ProcessQueuedPackets();
+  channel_->RunDataTimer();
+  ASSERT_EQ(shown->stamps.size(), 2u);
+  EXPECT_EQ(shown->stamps[1], 0u) << "the whole frame, before the waiting one";
+  clock_.AdvanceMs(20);
+  channel_->RunDataTimer();
+  ASSERT_EQ(shown->stamps.size(), 3u);
+  EXPECT_EQ(shown->stamps[2], 1033u);
+  channel_->Release();  // releases the picture still waiting
+  channel_ = nullptr;
+  shown->Release();
+}
+
+// Inverts every byte; fails on request.
+struct Inverter final : IPayloadTransformer {
+  int32_t Transform(const uint8_t* in, int32_t length, uint8_t** out, int32_t* out_length) override {
+    if (fail) return 5;
+    ++made;
+    *out = new uint8_t[static_cast<size_t>(length)];
+    for (int32_t i = 0; i < length; ++i) (*out)[i] = static_cast<uint8_t>(~in[i]);
+    *out_length = length;
+    return 0;
+  }
+  int32_t FreeBlock(uint8_t* block) override {
+    ++freed;
+    delete[] block;
+    return 0;
+  }
+  bool fail = false;
+  int made = 0, freed = 0;
+};
+
+TEST_F(ListenChannelTest, PayloadTransformKeepsTheFirstSixteenBytesAndDropsWhatFails) {
+  Open(0);
+  Inverter inverter;
+  channel_->SetPayloadTransformer(&inverter);
+  channel_->SetPayloadTransformEnabled(true);
+  const std::string body = "0123456789ABCDEFGH";  // 4 + 1 + 18 = 23 bytes of payload
+  Send(Packet(1, 90000, 0x61, body));
+  Send(Packet(2, 90000, 0x06, body));  // SEI: as it came
+  inverter.fail = true;
+  Send(Packet(3, 90000, 0x61, body));  // dropped
+  inverter.fail = false;
+  Send(Packet(4, 93000, 0x61, "short"));  // 10 bytes: as it came
+  Send(Packet(5, 96000, 0x61, "x"));
+  ASSERT_EQ(g_decoder->decoded.size(), 2u);
+  std::string inverted = body.substr(11);
+  for (char& c : inverted) c = static_cast<char>(~c);
+  EXPECT_EQ(Decoded(0), kStart + "\x61" + body.substr(0, 11) + inverted + kStart + "\x06" + body);
+  EXPECT_EQ(Decoded(1), kStart + "\x61" "short");
+  EXPECT_EQ(inverter.made, 1);
+  EXPECT_EQ(inverter.freed, 1);
+  channel_->SetPayloadTransformer(nullptr);
+  int32_t media = 96, aux = 97;
+  EXPECT_EQ(channel_->SetPayloadTypes(nullptr, &aux), VSE_E_INVALIDARG);
+  EXPECT_EQ(channel_->SetPayloadTypes(&media, &aux), VSE_S_OK);
+}
+
 TEST_F(ListenChannelTest, ADataThreadDecodesWhatTheTransportThreadQueues) {
   channel_ = new CVzVideoListenChannel(&owner_, kSsrc, nullptr, allocator_);
   channel_->AddRef();

@@ -1,4 +1,4 @@
-#include "video/engine/send/playout_time_estimator.h"
+#include "video/engine/receive/playout_time_estimator.h"
 
 #include <algorithm>
 
