@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The system's main job: a local meeting without a browser.
-#   scripts/run.sh [--keep] [--display :N] [--size WxH] [--duration S]
+#   scripts/run.sh [--keep] [--display :N] [--size WxH] [--duration S] [--video [--loss PERCENT]]
 # Builds only the meeting's programs, installs them into a temporary prefix as
 # the install step places them, then runs two meetings against the installed
 # programs, each participant's browser extension played against its own
@@ -16,19 +16,37 @@
 #     time, frames per second, latency, the presenter's CPU time and the PSNR
 #     between the attendee's rebuilt frame and the presenter's screen, both
 #     written as PNG files into the temporary folder.
+#  2. with --video, instead: a video meeting: vzrelay on loopback and two
+#     participants whose VelzarHubs run the synthetic test camera; each joins
+#     the video conference and turns the camera on as the web page asks, and
+#     each receives the other's pictures (the frame counter rising, the PSNR
+#     against the test pattern above 30 dB); then each leaves and the web page
+#     hears the left report. One line per stage and a summary with pictures
+#     per second each way; --loss makes vzrelay drop that share of the media.
+#     A received frame is kept as build/default/video-meeting-frame.png.
 # Every message is printed both ways. The temporary folder (install,
 # sandboxes, logs, pictures) is removed at the end unless --keep is given.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 keep=0
+video=0
 share_args=()
+video_args=()
+usage="usage: $0 [--keep] [--display :N] [--size WxH] [--duration S] [--video [--loss PERCENT]]"
 while [ $# -gt 0 ]; do
   case "$1" in
     --keep) keep=1 ;;
-    --display|--size|--duration)
-      [ $# -ge 2 ] || { echo "usage: $0 [--keep] [--display :N] [--size WxH] [--duration S]" >&2; exit 2; }
+    --video) video=1 ;;
+    --display|--duration)
+      [ $# -ge 2 ] || { echo "$usage" >&2; exit 2; }
+      share_args+=("$1" "$2"); video_args+=("$1" "$2"); shift ;;
+    --size)
+      [ $# -ge 2 ] || { echo "$usage" >&2; exit 2; }
       share_args+=("$1" "$2"); shift ;;
-    *) echo "usage: $0 [--keep] [--display :N] [--size WxH] [--duration S]" >&2; exit 2 ;;
+    --loss)
+      [ $# -ge 2 ] || { echo "$usage" >&2; exit 2; }
+      video_args+=("$1" "$2"); shift ;;
+    *) echo "$usage" >&2; exit 2 ;;
   esac
   shift
 done
@@ -40,7 +58,8 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/velzar-meeting.XXXXXX")
 cleanup() {
   if [ $keep -eq 1 ]; then
     echo "kept: $work (installed programs in prefix/bin, the audio meeting's logs in sandbox/run/velzar, the"
-    echo "      sharing meeting's in sharing/presenter and sharing/attendee, its pictures in sharing/*.png)"
+    echo "      sharing meeting's in sharing/presenter and sharing/attendee, its pictures in sharing/*.png,"
+    echo "      the video meeting's in video/alice and video/bob, its pictures in video/*-pictures)"
   else
     rm -rf "$work"
     echo "removed the temporary folder (run with --keep to keep the installed programs and their logs)"
@@ -56,5 +75,13 @@ echo "installed into $work/prefix/bin: $(ls "$work/prefix/bin" | tr '\n' ' ')"
 echo "=== the audio meeting ==="
 "$top/build/default/bin/vzmeet_demo" --bin "$work/prefix/bin" --work "$work/sandbox" --check
 echo
-echo "=== the meeting with screen sharing ==="
-"$top/build/default/bin/vzshare_demo" --bin "$work/prefix/bin" --work "$work/sharing" "${share_args[@]}"
+if [ $video -eq 1 ]; then
+  echo "=== the video meeting ==="
+  "$top/build/default/bin/vzvideo_demo" --bin "$work/prefix/bin" --work "$work/video" "${video_args[@]}"
+  # Bob's pictures as Alice received them, kept past the temporary folder.
+  cp "$work/video/alice-pictures/R2.png" "$top/build/default/video-meeting-frame.png"
+  echo "a frame of bob's as alice received it: $top/build/default/video-meeting-frame.png"
+else
+  echo "=== the meeting with screen sharing ==="
+  "$top/build/default/bin/vzshare_demo" --bin "$work/prefix/bin" --work "$work/sharing" "${share_args[@]}"
+fi

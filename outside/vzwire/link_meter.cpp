@@ -1,5 +1,6 @@
 #include "outside/vzwire/link_meter.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace vzwire {
@@ -27,7 +28,16 @@ LinkReport LinkMeter::Report(uint64_t now_ms, uint64_t backlog, bool reconnectin
     const double bits = static_cast<double>(bytes) * 8000.0 / static_cast<double>(elapsed);
     return bits > 2147483647.0 ? 2147483647 : static_cast<int32_t>(bits);
   };
-  report.bandwidth = rate(sent_);
+  const int64_t sent_bytes_per_s = rate(sent_) / 8;
+  if (reconnecting) {
+    // Nothing was measured: the estimate stands.
+  } else if (backlog > kCongestedBacklog) {
+    estimate_ = static_cast<int32_t>(std::max<int64_t>(kMinBandwidth, sent_bytes_per_s * 85 / 100));
+  } else {
+    const int64_t base = std::max<int64_t>(estimate_, sent_bytes_per_s);
+    estimate_ = static_cast<int32_t>(std::min<int64_t>(kMaxBandwidth, base + base / 4));
+  }
+  report.bandwidth = estimate_;
   report.totalbw = rate(sent_ + received_);
   report.rtt = static_cast<int32_t>(std::lround(rtt_ms_));
   report.jitter = static_cast<int32_t>(std::lround(jitter_ms_));

@@ -38,3 +38,15 @@ bool LogWatch::Wait(const std::string& text, int timeout_ms) {
     vz::SleepMs(20);
   }
 }
+
+std::vector<std::string> LogWatch::NewLines() {
+  const std::string fresh = ReadFrom(path_, from_);
+  std::vector<std::string> lines;
+  size_t begin = 0;
+  for (size_t end = fresh.find('\n'); end != std::string::npos; end = fresh.find('\n', begin)) {
+    lines.push_back(fresh.substr(begin, end - begin));
+    begin = end + 1;
+  }
+  from_ += begin;
+  return lines;
+}

@@ -4,6 +4,7 @@
 // does not count). The file may not exist yet when the watch begins.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class LogWatch {
  public:
@@ -13,6 +14,9 @@ class LogWatch {
   // True once `text` appears after the watch's start within the time-out
   // (polled); the next Wait looks only past the line it was found in.
   bool Wait(const std::string& text, int timeout_ms);
+  // The whole lines written since the watch's start or the last call (a
+  // line still being written waits for the next call), without their ends.
+  std::vector<std::string> NewLines();
 
  private:
   bool Found(const std::string& text);

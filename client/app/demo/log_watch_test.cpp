@@ -37,4 +37,17 @@ TEST(LogWatchTest, AFileThatAppearsLaterIsReadFromItsStart) {
   EXPECT_TRUE(watch.Wait("answered [1]", 0));
 }
 
+TEST(LogWatchTest, NewLinesGivesEachWholeLineOnceAndWaitsForAnEnd) {
+  vz::ScopedTestFolder folder;
+  const std::string path = folder.path() + "/lines.log";
+  Append(path, "before the watch\n");
+  LogWatch watch(path);
+  EXPECT_TRUE(watch.NewLines().empty());
+  Append(path, "one\ntwo\nthr");
+  EXPECT_EQ(watch.NewLines(), (std::vector<std::string>{"one", "two"}));
+  EXPECT_TRUE(watch.NewLines().empty());  // "thr" is not a whole line yet
+  Append(path, "ee\n\n");
+  EXPECT_EQ(watch.NewLines(), (std::vector<std::string>{"three", ""}));
+}
+
 }  // namespace

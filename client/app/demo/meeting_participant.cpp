@@ -81,6 +81,11 @@ bool MeetingParticipant::WaitFor(const std::string& type, int timeout_ms) {
   }
 }
 
+bool MeetingParticipant::Alive() {
+  std::lock_guard<std::mutex> hold(lock_);
+  return !ended_;
+}
+
 bool MeetingParticipant::Saw(const std::string& type) {
   std::lock_guard<std::mutex> hold(lock_);
   return std::find(seen_.begin(), seen_.end(), type) != seen_.end();

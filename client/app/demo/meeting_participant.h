@@ -31,6 +31,8 @@ class MeetingParticipant {
   // Waits for a message of this type; false on time-out or when the
   // programs ended first.
   bool WaitFor(const std::string& type, int timeout_ms);
+  // False once vzbridge's output ended (both programs gone or going).
+  bool Alive();
   // Whether a message of this type arrived at any time so far.
   bool Saw(const std::string& type);
   // After the stop request: vzbridge's exit code 0 and VelzarHub gone.

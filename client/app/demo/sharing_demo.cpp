@@ -39,10 +39,12 @@
 #include <thread>
 #include <vector>
 
+#include "client/app/demo/demo_display.h"
+#include "client/app/demo/demo_relay.h"
 #include "client/app/demo/desktop_picture.h"
 #include "client/app/demo/frame_measures.h"
+#include "client/app/demo/meeting_entry.h"
 #include "client/app/demo/meeting_participant.h"
-#include "client/app/demo/package_text.h"
 #include "client/app/demo/web_attendee_scenario.h"
 #include "client/sharingui/frame_dump.h"
 #include "platform/clock.h"
@@ -50,7 +52,6 @@
 #include "platform/process_stat.h"
 #include "platform/screen/screen_source.h"
 #include "platform/ui/image.h"
-#include "platform/ui/xvfb_testlib.h"
 
 namespace {
 
@@ -60,8 +61,6 @@ constexpr char kToken[] = "local-demo-token";
 // The browser attendee's roster id: a participant in the web page.
 constexpr char kWebRoster[] = "vzweb-R3";
 constexpr int kStepTimeoutMs = 30000;
-// The exit code when no display is given and no Xvfb could be started.
-constexpr int kNoDisplay = 77;
 
 struct Options {
   std::string bin;
@@ -170,21 +169,14 @@ class SharingDemo {
     const uint64_t start_ms = vz::MonotonicMs();
 
     // Display and desktop picture.
-    std::string display = options_.display;
-    if (display.empty() && std::getenv("DISPLAY") != nullptr) display = std::getenv("DISPLAY");
-    std::string why;
-    if (display.empty()) {
-      xvfb_ = std::make_unique<vz::XvfbServer>();
-      if (!xvfb_->Start(&why, options_.width, options_.height)) {
-        const int code = Fail("display", why, "");
-        return why.find("not installed") != std::string::npos ? kNoDisplay : code;
-      }
-      display = xvfb_->display();
-      Stage("display", "started Xvfb " + display + " of " + std::to_string(options_.width) + "x" +
-                           std::to_string(options_.height));
-    } else {
-      Stage("display", "using " + display);
+    std::string why, detail;
+    bool missing = false;
+    if (!display_source_.Open(options_.display, options_.width, options_.height, &detail, &why, &missing)) {
+      const int code = Fail("display", why, "");
+      return missing ? DemoDisplay::kNoDisplayExitCode : code;
     }
+    Stage("display", detail);
+    const std::string display = display_source_.name();
     display_ = display;
     desktop_ = DesktopPicture::Open(display, &why);
     if (!desktop_) return Fail("desktop picture", why, "");
@@ -194,19 +186,12 @@ class SharingDemo {
 
     // The relay.
     relay_ = std::make_unique<vz::PipedChild>();
-    const std::string relay_path = options_.bin + "/vzrelay";
-    std::vector<std::string> relay_args = {"vzrelay", "--port", "0"};
+    std::vector<std::string> relay_args;
     if (options_.cut_attendee_after_s > 0) {
-      relay_args.insert(relay_args.end(), {"--cut-after", std::to_string(options_.cut_attendee_after_s), "--cut-for",
-                                           "1", "--cut-roster", "R2"});
+      relay_args = {"--cut-after", std::to_string(options_.cut_attendee_after_s), "--cut-for", "1", "--cut-roster",
+                    "R2"};
     }
-    if (!relay_->Start(relay_path, relay_args, {})) return Fail("relay", "cannot start " + relay_path, "");
-    std::string line;
-    char c = 0;
-    while (line.size() < 200 && relay_->ReadExactly(&c, 1, 10000) && c != '\n') line.push_back(c);
-    const std::string prefix = "vzrelay listening on 127.0.0.1:";
-    if (line.compare(0, prefix.size(), prefix) != 0) return Fail("relay", "vzrelay said [" + line + "]", "");
-    port_ = std::atoi(line.c_str() + prefix.size());
+    if (!StartDemoRelay(options_.bin, relay_args, relay_.get(), &port_, &why)) return Fail("relay", why, "");
     Stage("relay up", "vzrelay (process " + std::to_string(relay_->Pid()) + ") on 127.0.0.1:" + std::to_string(port_));
 
     // Both participants' programs.
@@ -271,7 +256,7 @@ class SharingDemo {
 
     std::printf("\nsummary\n");
     std::printf("  display           %s (%dx%d)%s\n", display.c_str(), desktop_->width(), desktop_->height(),
-                xvfb_ ? ", a private Xvfb" : "");
+                display_source_.is_private() ? ", a private Xvfb" : "");
     std::printf("  first frame       %llu ms after the attendee's join request\n",
                 static_cast<unsigned long long>(first_frame_ms_));
     std::printf("  frames            %.1f per second while a window moves\n", fps_);
@@ -306,35 +291,15 @@ class SharingDemo {
   }
 
   bool StartParticipant(MeetingParticipant& participant, const char* roster, const std::vector<std::string>& extra) {
-    if (!participant.PrepareSandbox()) {
-      why_ = "cannot make the sandbox " + participant.sandbox();
-      return false;
-    }
-    if (!participant.Start(options_.bin + "/vzbridge", extra)) {
-      why_ = "cannot start vzbridge";
-      return false;
-    }
-    participant.Send("{\"type\":\"MEET_APP_UPGRADEDISABLED\"}");
-    participant.Send(std::string("{\"type\":\"MEET_APP_REQUEST_START\",\"add_on_version\":\"") +
-                     VZ_DEMO_ADD_ON_VERSION + "\",\"domain\":\"http://127.0.0.1\",\"meetid\":" + Quote(kMeetId) +
-                     ",\"rosterid\":" + Quote(roster) + ",\"language\":\"en-us\",\"application_pkg\":\"" +
-                     ScrambledPackageText() + "\"}");
-    if (!participant.WaitFor("MEET_APP_STARTED", kStepTimeoutMs)) {
-      why_ = "no MEET_APP_STARTED after the start request";
-      return false;
-    }
-    participant.Send("{\"type\":\"APP_MEET_CONFIG\",\"conf\":{\"MEET_WITHOUT_AUDIO\":false,"
-                     "\"MEET_WITHOUT_VIDEO\":false,\"MEET_WITHOUT_SHARING\":false,"
-                     "\"MEET_WITHOUT_REMOTECONTROL\":false}}");
-    participant.Send("{\"type\":\"APP_ROSTERS_CMD_JOINED\",\"action\":{\"rosters\":["
-                     "{\"id\":\"R1\",\"user\":{\"name\":\"Pat Presenter\"},\"is_host\":true,\"is_presenter\":true},"
-                     "{\"id\":\"R2\",\"user\":{\"name\":\"Ada Attendee\"},\"is_presenter\":false},"
-                     "{\"id\":\"" + std::string(kWebRoster) + "\",\"user\":{\"name\":\"Wes Web\"},\"is_presenter\":false}]}}");
-    participant.Send(std::string("{\"type\":\"APP_REQUEST_PING\",\"action\":{\"conf_id\":") + Quote(kMeetId) + "}}");
-    if (!participant.WaitFor("APP_RESPONSE_PONG", kStepTimeoutMs)) {
-      why_ = "the ping after the meeting config and roster was not answered";
-      return false;
-    }
+    MeetingEntry entry;
+    entry.bridge = options_.bin + "/vzbridge";
+    entry.environment = extra;
+    entry.meet_id = kMeetId;
+    entry.roster = roster;
+    entry.rosters = "{\"id\":\"R1\",\"user\":{\"name\":\"Pat Presenter\"},\"is_host\":true,\"is_presenter\":true},"
+                    "{\"id\":\"R2\",\"user\":{\"name\":\"Ada Attendee\"},\"is_presenter\":false},"
+                    "{\"id\":\"" + std::string(kWebRoster) + "\",\"user\":{\"name\":\"Wes Web\"},\"is_presenter\":false}";
+    if (!EnterMeeting(participant, entry, kStepTimeoutMs, &why_)) return false;
     Stage(roster[1] == '1' ? "presenter started" : "attendee started",
           "vzbridge " + std::to_string(participant.bridge_pid()) + ", VelzarHub " +
               std::to_string(participant.hub_pid()) + ", sandbox " + participant.sandbox());
@@ -579,7 +544,7 @@ class SharingDemo {
   std::string why_;
   std::string web_stage_;
   int32_t port_ = 0;
-  std::unique_ptr<vz::XvfbServer> xvfb_;
+  DemoDisplay display_source_;
   std::unique_ptr<DesktopPicture> desktop_;
   std::unique_ptr<DesktopTicker> ticker_;
   std::unique_ptr<vz::PipedChild> relay_;

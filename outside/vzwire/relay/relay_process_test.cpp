@@ -213,7 +213,8 @@ TEST(RelayProcessTest, InjectedLossIsMeasuredAndReportedOnTheTransportsThread) {
   ASSERT_TRUE(a.sink.WaitUntil([&](const auto&, const auto& adjustments) {
     for (const auto& adjustment : adjustments) {
       EXPECT_NE(adjustment.thread, std::this_thread::get_id());
-      sender_counted = sender_counted || adjustment.bandwidth > 8 * 500 * 1200 / 2;
+      // What went out counts in the sent-and-received rate (bits/s).
+      sender_counted = sender_counted || adjustment.totalbw > 8 * 500 * 1200 / 2;
     }
     return sender_counted;
   }));

@@ -88,8 +88,9 @@ VseResult CPictureCounterSink::DeliverSample(IVideoSample* sample) {
     now = figures_;
   }
   if (now.pictures % kLogEvery == 1) {
-    VZ_LOG("picture [%lld] from [%s] %dx%d counter [%lld] psnr [%.1f]", static_cast<long long>(now.pictures),
-           label_.c_str(), w, h, static_cast<long long>(counter), psnr);
+    VZ_LOG("picture [%lld] from [%s] %dx%d counter [%lld] psnr [%.1f] rising [%lld] sharp [%lld]",
+           static_cast<long long>(now.pictures), label_.c_str(), w, h, static_cast<long long>(counter), psnr,
+           static_cast<long long>(now.rising), static_cast<long long>(now.sharp));
     if (!rgb.empty()) WritePng(rgb, w, h);
   }
   return VSE_S_OK;

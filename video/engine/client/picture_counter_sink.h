@@ -2,8 +2,9 @@
 // CPictureCounterSink: what shows a participant's pictures until the video
 // panel exists. It counts the pictures a listen channel delivers, reads the
 // test pattern's frame counter from each and its PSNR against the pattern,
-// logs every 30th ("picture [n] from [id] WxH counter [c] psnr [p]"), and
-// can keep the latest picture as a PNG file.
+// logs every 30th ("picture [n] from [id] WxH counter [c] psnr [p] rising
+// [r] sharp [s]", the last two counted over all pictures so far), and can
+// keep the latest logged picture as a PNG file.
 //
 // Threads: pictures arrive on the listen channel's thread; the figures may
 // be read from any thread.

@@ -1,8 +1,9 @@
-# The sharing end-to-end test: installs the build into a fresh prefix as the
-# install step places it, then runs the local meeting with screen sharing
-# (two participants, vzrelay) on a private Xvfb, and checks that nothing of
-# it is left running afterwards.
-# Inputs: VZ_BUILD_DIR, VZ_WORK_DIR, VZ_DEMO, VZ_DEMO_ARGS (a list, optional).
+# The meeting end-to-end tests: install the build into a fresh prefix as the
+# install step places it, then run a local meeting demonstration (two
+# participants through vzrelay: screen sharing or video) on a private Xvfb,
+# and check that nothing of it is left running afterwards.
+# Inputs: VZ_BUILD_DIR, VZ_WORK_DIR, VZ_DEMO, VZ_DEMO_ARGS (a list, optional:
+# the demonstration's options after --bin and --work).
 file(REMOVE_RECURSE "${VZ_WORK_DIR}")
 file(MAKE_DIRECTORY "${VZ_WORK_DIR}")
 set(prefix "${VZ_WORK_DIR}/prefix")
@@ -26,7 +27,7 @@ set(sandbox "/tmp/vzs-${work_hash}")
 file(REMOVE_RECURSE "${sandbox}")
 execute_process(
   COMMAND ${CMAKE_COMMAND} -E env --unset=DISPLAY
-          "${VZ_DEMO}" --bin "${prefix}/bin" --work "${sandbox}" --size 1920x1080 --duration 3 ${VZ_DEMO_ARGS}
+          "${VZ_DEMO}" --bin "${prefix}/bin" --work "${sandbox}" ${VZ_DEMO_ARGS}
   RESULT_VARIABLE result
   OUTPUT_VARIABLE output
   ERROR_VARIABLE output
@@ -42,13 +43,13 @@ foreach(process IN LISTS processes)
   endif()
 endforeach()
 if(result EQUAL 77)
-  message("Xvfb is not installed: the sharing end-to-end test is skipped")
+  message("Xvfb is not installed: the end-to-end test is skipped")
   return()
 endif()
 if(NOT result EQUAL 0)
-  message(FATAL_ERROR "the sharing end-to-end run failed (${result})")
+  message(FATAL_ERROR "the end-to-end run failed (${result})")
 endif()
 if(output MATCHES "ERROR: (Address|Leak)Sanitizer|runtime error:")
-  message(FATAL_ERROR "a sanitizer reported a fault during the sharing end-to-end run")
+  message(FATAL_ERROR "a sanitizer reported a fault during the end-to-end run")
 endif()
 file(REMOVE_RECURSE "${sandbox}")

@@ -1,0 +1,426 @@
+// vzvideo_demo: a local video meeting without a browser. It starts vzrelay
+// (the local meeting server, whose video role forwards each sender's media
+// to the members that subscribed to it) on loopback and plays the browser
+// extension of two participants, each against its own vzbridge, which
+// starts its own VelzarHub in a sandbox of its own with the synthetic test
+// camera: the start request, the meeting config, both rosters, then the
+// video join naming the relay's address, port, token and the conference id
+// with the participant's roster id, then camera on. Each VelzarHub shows
+// the other participant as soon as that one's video runs (it subscribes by
+// itself) and logs a report of every 30th picture it receives: the test
+// pattern's frame counter read from it and its PSNR against the pattern.
+// The demonstration reads those reports from both logs, then leaves the
+// video (the web page must hear the left report) and stops both programs.
+//
+//   vzvideo_demo --bin <folder of vzbridge, VelzarHub, vzrelay> [--work <folder>]
+//                [--display :N] [--duration S] [--loss PERCENT] [--seed N]
+//                [--min-psnr DB]
+//
+// Display: --display, else $DISPLAY, else a private Xvfb. --loss makes
+// vzrelay drop that share of the media it forwards (with --seed's fault
+// decisions); the pictures must still come, whole ones among them after
+// the key-frame requests that the losses cause. Exit code 0 when every stage
+// held, 1 when one failed (it names itself and its log; every process ends),
+// 77 when there is no display and Xvfb is not installed.
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "client/app/demo/demo_display.h"
+#include "client/app/demo/demo_relay.h"
+#include "client/app/demo/log_watch.h"
+#include "client/app/demo/meeting_entry.h"
+#include "client/app/demo/meeting_participant.h"
+#include "client/app/demo/picture_reports.h"
+#include "platform/clock.h"
+#include "platform/piped_child_testlib.h"
+
+namespace {
+
+constexpr char kMeetId[] = "M3001";
+constexpr char kToken[] = "local-demo-token";
+constexpr int kStepTimeoutMs = 30000;
+// Pictures are reported every 30th: two reports hold a rise of the counter.
+constexpr int kReportsWanted = 2;
+
+struct Options {
+  std::string bin;
+  std::string work;
+  std::string display;
+  int duration_s = 6;
+  double loss_percent = 0;
+  int seed = 1;
+  double min_psnr = 30.0;
+};
+
+bool ParseOptions(int argc, char** argv, Options* options) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (i + 1 >= argc) return false;
+    const std::string value = argv[++i];
+    if (arg == "--bin") {
+      options->bin = value;
+    } else if (arg == "--work") {
+      options->work = value;
+    } else if (arg == "--display") {
+      options->display = value;
+    } else if (arg == "--duration") {
+      options->duration_s = std::atoi(value.c_str());
+      if (options->duration_s < 2 || options->duration_s > 3600) return false;
+    } else if (arg == "--loss") {
+      options->loss_percent = std::atof(value.c_str());
+      if (options->loss_percent < 0 || options->loss_percent > 90) return false;
+    } else if (arg == "--seed") {
+      options->seed = std::atoi(value.c_str());
+      if (options->seed < 1) return false;
+    } else if (arg == "--min-psnr") {
+      options->min_psnr = std::atof(value.c_str());
+    } else {
+      return false;
+    }
+  }
+  return !options->bin.empty();
+}
+
+// One participant: its programs, the roster id, where its VelzarHub writes
+// the PNG of pictures it receives, and what it saw of the other.
+struct Member {
+  std::string name;
+  std::string roster;
+  std::unique_ptr<MeetingParticipant> programs;
+  std::string pictures;  // VZ_VIDEO_SNAPSHOT_DIR
+  std::unique_ptr<LogWatch> log;
+  PictureTally seen;               // the other's pictures, as this one logged them
+  uint64_t first_key_request = 0;  // time of day this one was first asked for a key frame; 0: never
+  int key_requests = 0;
+};
+
+std::string Figure(const char* format, double value) {
+  char text[64];
+  std::snprintf(text, sizeof(text), format, value);
+  return text;
+}
+
+class VideoDemo {
+ public:
+  explicit VideoDemo(const Options& options) : options_(options) {}
+
+  int Run() {
+    std::error_code error;
+    work_ = options_.work.empty() ? (std::filesystem::temp_directory_path(error) /
+                                     ("vzvideo-demo-" + std::to_string(vz::MonotonicUs()))).string()
+                                  : std::filesystem::absolute(options_.work, error).string();
+    std::filesystem::create_directories(work_, error);
+    if (error) return Fail("setup", "cannot make the work folder " + work_, "");
+    const uint64_t start_ms = vz::MonotonicMs();
+
+    std::string why, detail;
+    bool missing = false;
+    if (!display_.Open(options_.display, 1280, 720, &detail, &why, &missing)) {
+      const int code = Fail("display", why, "");
+      return missing ? DemoDisplay::kNoDisplayExitCode : code;
+    }
+    Stage("display", detail);
+
+    std::vector<std::string> relay_args;
+    if (options_.loss_percent > 0) {
+      relay_args = {"--loss", Figure("%.4f", options_.loss_percent / 100.0), "--seed", std::to_string(options_.seed)};
+    }
+    if (!StartDemoRelay(options_.bin, relay_args, &relay_, &port_, &why)) return Fail("relay", why, "");
+    Stage("relay up", "vzrelay (process " + std::to_string(relay_.Pid()) + ") on 127.0.0.1:" + std::to_string(port_) +
+                          (options_.loss_percent > 0 ? ", dropping " + Figure("%.1f", options_.loss_percent) +
+                                                           " % of the media (seed " + std::to_string(options_.seed) + ")"
+                                                     : ""));
+
+    alice_ = {"alice", "R1", nullptr, work_ + "/alice-pictures", nullptr, {}, 0, 0};
+    bob_ = {"bob", "R2", nullptr, work_ + "/bob-pictures", nullptr, {}, 0, 0};
+    for (Member* member : {&alice_, &bob_}) {
+      if (!Enter(*member)) {
+        MeetingParticipant& programs = *member->programs;
+        return Fail(member->name + " start", why_, programs.hub_pid() > 0 ? programs.HubLog() : programs.BridgeLog());
+      }
+    }
+
+    // The video join, then the camera. The join's broadcast flag stays 0:
+    // the camera starts on the web page's camera-on request.
+    for (Member* member : {&alice_, &bob_}) member->programs->Send(JoinRequest(member->roster));
+    for (Member* member : {&alice_, &bob_}) {
+      const uint64_t since = vz::MonotonicMs();
+      if (!member->programs->WaitFor("AV_SESSION_RESPONSE_JOINED", kStepTimeoutMs)) {
+        return Fail(member->name + " joined", "no AV_SESSION_RESPONSE_JOINED after the video join request",
+                    member->programs->HubLog());
+      }
+      Stage(member->name + " joined", "the web page heard AV_SESSION_RESPONSE_JOINED, " +
+                                          std::to_string(vz::MonotonicMs() - since) + " ms after the join request");
+    }
+    // Like every web request but a few, camera on carries a non-empty
+    // "action" (the link drops it otherwise), though nothing in it is read.
+    for (Member* member : {&alice_, &bob_}) {
+      member->programs->Send(std::string("{\"type\":\"AV_SESSION_REQUEST_CAMERAON\",\"action\":{\"av_conf\":{\"conf_id\":\"") +
+                             kMeetId + "\"}}}");
+    }
+    Stage("camera on", "both asked to start their test camera");
+
+    if (!FirstPictures()) return Fail(stage_, why_, stage_log_);
+    if (!Measure()) return Fail(stage_, why_, stage_log_);
+    for (const Member* member : {&alice_, &bob_}) {
+      const Member& other = member == &alice_ ? bob_ : alice_;
+      std::error_code missing;
+      if (!std::filesystem::exists(PngPath(*member, other), missing)) {
+        return Fail("pictures", member->name + "'s VelzarHub wrote no PNG of " + other.name + "'s pictures (" +
+                                    PngPath(*member, other) + ")", member->programs->HubLog());
+      }
+    }
+
+    // Leave: each web page must hear the left report (the session's status 4).
+    for (Member* member : {&alice_, &bob_}) {
+      member->programs->Send(std::string("{\"type\":\"AV_SESSION_REQUEST_LEAVE\",\"action\":{\"av_conf\":{\"conf_id\":\"") +
+                             kMeetId + "\"}}}");
+      if (!member->programs->WaitFor("AV_SESSION_RESPONSE_LEFT", kStepTimeoutMs)) {
+        return Fail(member->name + " left", "no AV_SESSION_RESPONSE_LEFT after the leave request",
+                    member->programs->HubLog());
+      }
+      Stage(member->name + " left", "the web page heard AV_SESSION_RESPONSE_LEFT");
+    }
+    for (Member* member : {&alice_, &bob_}) member->programs->Send("{\"type\":\"MEET_APP_REQUEST_STOP\"}");
+    for (Member* member : {&alice_, &bob_}) {
+      if (!member->programs->WaitEnd(kStepTimeoutMs, &why)) return Fail("stop", why, member->programs->HubLog());
+    }
+    Stage("stopped", "both VelzarHubs and vzbridges ended");
+
+    std::printf("\nsummary\n");
+    std::printf("  display           %s%s\n", display_.name().c_str(), display_.is_private() ? ", a private Xvfb" : "");
+    std::printf("  media loss        %.1f %% at the relay\n", options_.loss_percent);
+    for (const Member* member : {&alice_, &bob_}) {
+      const Member& other = member == &alice_ ? bob_ : alice_;
+      std::printf("  %-5s sees %-5s  %s\n", member->name.c_str(), other.name.c_str(), Seen(*member).c_str());
+      std::printf("                    %d key-frame request(s) reached %s\n", other.key_requests, other.name.c_str());
+    }
+    std::printf("  pictures          %s (a frame of bob's as alice received it), %s\n", PngPath(alice_, bob_).c_str(),
+                PngPath(bob_, alice_).c_str());
+    for (const Member* member : {&alice_, &bob_}) {
+      std::printf("  logs %-5s        %s (VelzarHub), %s (vzbridge)\n", member->name.c_str(),
+                  member->programs->HubLog().c_str(), member->programs->BridgeLog().c_str());
+    }
+    std::printf("  total             %llu ms\n", static_cast<unsigned long long>(vz::MonotonicMs() - start_ms));
+    std::printf("local video meeting: passed\n");
+    return 0;
+  }
+
+ private:
+  void Stage(const std::string& stage, const std::string& detail) {
+    std::printf("\n== %s: %s\n", stage.c_str(), detail.c_str());
+    std::fflush(stdout);
+  }
+
+  std::string JoinRequest(const std::string& roster) const {
+    const std::string port = std::to_string(port_);
+    return std::string("{\"type\":\"AV_SESSION_REQUEST_JOIN\",\"action\":{\"av_conf\":{\"conf_id\":\"") + kMeetId +
+           "\",\"server_addr\":\"127.0.0.1\",\"port\":" + port + ",\"tcp_port\":" + port + ",\"token\":\"" + kToken +
+           "\",\"broadcast\":0,\"layout\":0},\"av_state\":{\"id\":\"" + roster + "\"}}}";
+  }
+
+  bool Enter(Member& member) {
+    member.programs = std::make_unique<MeetingParticipant>(member.name, work_ + "/" + member.name);
+    std::error_code error;
+    std::filesystem::create_directories(member.pictures, error);
+    MeetingEntry entry;
+    entry.bridge = options_.bin + "/vzbridge";
+    entry.environment = {"DISPLAY=" + display_.name(), "VZ_VIDEO_TEST_CAMERA=1",
+                         "VZ_VIDEO_SNAPSHOT_DIR=" + member.pictures};
+    entry.meet_id = kMeetId;
+    entry.roster = member.roster;
+    entry.rosters = "{\"id\":\"R1\",\"user\":{\"name\":\"Alice\"},\"is_host\":true,\"is_presenter\":false},"
+                    "{\"id\":\"R2\",\"user\":{\"name\":\"Bob\"},\"is_presenter\":false}";
+    if (!EnterMeeting(*member.programs, entry, kStepTimeoutMs, &why_)) return false;
+    member.log = std::make_unique<LogWatch>(member.programs->HubLog());
+    Stage(member.name + " started", "vzbridge " + std::to_string(member.programs->bridge_pid()) + ", VelzarHub " +
+                                        std::to_string(member.programs->hub_pid()) + ", roster " + member.roster +
+                                        ", sandbox " + member.programs->sandbox());
+    return true;
+  }
+
+  // Takes the new lines of both logs: picture reports of the other's
+  // pictures, key-frame requests to this one's sender.
+  void ReadLogs() {
+    for (Member* member : {&alice_, &bob_}) {
+      const Member& other = member == &alice_ ? bob_ : alice_;
+      for (const std::string& line : member->log->NewLines()) {
+        PictureReport report;
+        if (ParsePictureReport(line, &report)) {
+          if (report.from == other.roster) member->seen.Add(report);
+        } else if (line.find("key frame requested by ssrc=") != std::string::npos) {
+          ++member->key_requests;
+          uint64_t ms = 0;
+          if (member->first_key_request == 0 && LogLineTime(line, &ms)) member->first_key_request = ms;
+        }
+      }
+    }
+  }
+
+  bool FirstPictures() {
+    const uint64_t since = vz::MonotonicMs();
+    while (alice_.seen.reports() == 0 || bob_.seen.reports() == 0) {
+      if (!alice_.programs->Alive() || !bob_.programs->Alive()) {
+        Member& gone = alice_.programs->Alive() ? bob_ : alice_;
+        return Stop("first pictures", "the programs of " + gone.name + " ended", gone.programs->HubLog());
+      }
+      if (vz::MonotonicMs() - since > static_cast<uint64_t>(kStepTimeoutMs)) {
+        Member& blind = alice_.seen.reports() == 0 ? alice_ : bob_;
+        return Stop("first pictures",
+                    blind.name + " logged no picture of " + (&blind == &alice_ ? bob_.name : alice_.name) +
+                        " within " + std::to_string(kStepTimeoutMs / 1000) + " s",
+                    blind.programs->HubLog());
+      }
+      vz::SleepMs(100);
+      ReadLogs();
+    }
+    for (const Member* member : {&alice_, &bob_}) {
+      const PictureReport& first = member->seen.first();
+      Stage("first pictures", member->name + " received " + first.from + "'s, " + std::to_string(first.width) + "x" +
+                                  std::to_string(first.height) + ", counter " + std::to_string(first.counter) +
+                                  ", PSNR " + Figure("%.1f", first.psnr) + " dB");
+    }
+    std::printf("   (%llu ms after the camera-on requests)\n",
+                static_cast<unsigned long long>(vz::MonotonicMs() - since));
+    return true;
+  }
+
+  // Pictures for the duration, and longer (within the step's time-out)
+  // while a direction still lacks what it must show; then what each saw of
+  // the other.
+  bool Measure() {
+    const uint64_t since = vz::MonotonicMs();
+    const uint64_t span = static_cast<uint64_t>(options_.duration_s) * 1000;
+    uint64_t next_line = since + 2000;
+    std::string stage, why, log;
+    for (;;) {
+      if (!alice_.programs->Alive() || !bob_.programs->Alive()) {
+        Member& gone = alice_.programs->Alive() ? bob_ : alice_;
+        return Stop("pictures", "the programs of " + gone.name + " ended", gone.programs->HubLog());
+      }
+      vz::SleepMs(100);
+      ReadLogs();
+      const uint64_t elapsed = vz::MonotonicMs() - since;
+      if (vz::MonotonicMs() >= next_line) {
+        next_line += 2000;
+        std::printf("== pictures: alice has %lld of bob's, bob %lld of alice's\n",
+                    static_cast<long long>(alice_.seen.last().picture), static_cast<long long>(bob_.seen.last().picture));
+        std::fflush(stdout);
+      }
+      if (elapsed < span) continue;
+      const bool held = Held(alice_, bob_, &stage, &why, &log) && Held(bob_, alice_, &stage, &why, &log);
+      if (held) break;
+      if (elapsed >= span + kStepTimeoutMs) return Stop(stage, why, log);
+    }
+    for (const Member* member : {&alice_, &bob_}) {
+      const Member& other = member == &alice_ ? bob_ : alice_;
+      Stage(member->name + " sees " + other.name, Seen(*member));
+    }
+    return true;
+  }
+
+  // Whether what `receiver` saw of `sender` so far holds everything asked;
+  // when not, the stage, the reason and the log to read.
+  bool Held(const Member& receiver, const Member& sender, std::string* stage, std::string* why, std::string* log) {
+    const PictureTally& seen = receiver.seen;
+    *stage = receiver.name + " sees " + sender.name;
+    *log = receiver.programs->HubLog();
+    if (seen.reports() < kReportsWanted) {
+      *why = std::to_string(seen.reports()) + " picture report(s) of " + sender.name + ", " +
+             std::to_string(kReportsWanted) + " wanted";
+      return false;
+    }
+    if (!seen.CountersRose()) {
+      *why = "the frame counter of " + sender.name + "'s pictures did not rise: " +
+             std::to_string(seen.first().counter) + " -> " + std::to_string(seen.last().counter) + ", " +
+             std::to_string(seen.last().rising) + " of " + std::to_string(seen.last().picture) + " pictures rose";
+      return false;
+    }
+    if (seen.best_psnr() < options_.min_psnr) {
+      *why = "no reported picture of " + sender.name + " reached " + Figure("%.1f", options_.min_psnr) + " dB (best " +
+             Figure("%.1f", seen.best_psnr()) + " dB)";
+      return false;
+    }
+    if (options_.loss_percent > 0) {
+      // With losses the pictures after a loss wait for a key frame: whole
+      // pictures must come after the first request that reached the sender.
+      if (sender.first_key_request == 0) {
+        *why = "media was dropped but " + sender.name + " was never asked for a key frame";
+        *log = sender.programs->HubLog();
+        return false;
+      }
+      if (seen.SharpSince(sender.first_key_request) <= 0) {
+        *why = "no picture above 30 dB after " + sender.name + "'s first key-frame request";
+        return false;
+      }
+    }
+    return true;
+  }
+
+  std::string Seen(const Member& member) const {
+    const PictureTally& seen = member.seen;
+    std::string text = std::to_string(seen.last().picture) + " pictures, " + Figure("%.1f", seen.PerSecond()) +
+                       " per second, " + std::to_string(seen.last().width) + "x" + std::to_string(seen.last().height) +
+                       ", counter " + std::to_string(seen.first().counter) + " -> " +
+                       std::to_string(seen.last().counter) + ", PSNR best " + Figure("%.1f", seen.best_psnr()) +
+                       " dB, last " + Figure("%.1f", seen.last().psnr) + " dB";
+    if (seen.last().sharp >= 0) {
+      text += ", " + std::to_string(seen.last().sharp) + " above 30 dB, " + std::to_string(seen.last().rising) +
+              " with a rising counter";
+    }
+    return text;
+  }
+
+  // Where the receiver's VelzarHub writes the sender's pictures.
+  static std::string PngPath(const Member& receiver, const Member& sender) {
+    return receiver.pictures + "/" + sender.roster + ".png";
+  }
+
+  bool Stop(const std::string& stage, const std::string& why, const std::string& log) {
+    stage_ = stage;
+    why_ = why;
+    stage_log_ = log;
+    return false;
+  }
+
+  int Fail(const std::string& stage, const std::string& why, const std::string& log) {
+    std::printf("\nFAILED at the stage \"%s\": %s\n", stage.c_str(), why.c_str());
+    if (!log.empty()) std::printf("read the log %s\n", log.c_str());
+    if (!work_.empty()) std::printf("the work folder with both sandboxes is %s\n", work_.c_str());
+    // Nothing is left running: both programs of each participant here, the
+    // relay and the Xvfb with this object.
+    for (Member* member : {&alice_, &bob_}) {
+      if (member->programs) member->programs->Kill();
+    }
+    return 1;
+  }
+
+  Options options_;
+  std::string work_;
+  std::string why_;
+  std::string stage_;
+  std::string stage_log_;
+  int32_t port_ = 0;
+  DemoDisplay display_;
+  vz::PipedChild relay_;
+  Member alice_;
+  Member bob_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  if (!ParseOptions(argc, argv, &options)) {
+    std::fprintf(stderr,
+                 "usage: %s --bin <folder of vzbridge, VelzarHub, vzrelay> [--work <folder>] [--display :N]\n"
+                 "          [--duration S] [--loss PERCENT] [--seed N] [--min-psnr DB]\n",
+                 argv[0]);
+    return 2;
+  }
+  return VideoDemo(options).Run();
+}
