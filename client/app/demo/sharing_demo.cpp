@@ -40,6 +40,7 @@
 #include <vector>
 
 #include "client/app/demo/demo_display.h"
+#include "client/app/demo/demo_report.h"
 #include "client/app/demo/demo_relay.h"
 #include "client/app/demo/desktop_picture.h"
 #include "client/app/demo/frame_measures.h"
@@ -160,12 +161,9 @@ class SharingDemo {
   explicit SharingDemo(const Options& options) : options_(options) {}
 
   int Run() {
-    std::error_code error;
-    work_ = options_.work.empty() ? (std::filesystem::temp_directory_path(error) /
-                                     ("vzshare-demo-" + std::to_string(vz::MonotonicUs()))).string()
-                                  : std::filesystem::absolute(options_.work, error).string();
-    std::filesystem::create_directories(work_, error);
-    if (error) return Fail("setup", "cannot make the work folder " + work_, "");
+    if (!MakeWorkFolder(options_.work, "vzshare-demo", &work_)) {
+      return Fail("setup", "cannot make the work folder " + work_, "");
+    }
     const uint64_t start_ms = vz::MonotonicMs();
 
     // Display and desktop picture.
@@ -278,10 +276,7 @@ class SharingDemo {
  private:
   static std::string Ms(uint64_t ms) { return std::to_string(ms) + " ms"; }
 
-  void Stage(const std::string& stage, const std::string& detail) {
-    std::printf("\n== %s: %s\n", stage.c_str(), detail.c_str());
-    std::fflush(stdout);
-  }
+  void Stage(const std::string& stage, const std::string& detail) { PrintStage(stage, detail); }
 
   std::string SharingRequest(const char* type, const char* roster, bool presenter) const {
     return std::string("{\"type\":\"") + type + "\",\"action\":{\"ds_conf\":{\"conf_id\":" + Quote(kMeetId) +
@@ -527,9 +522,7 @@ class SharingDemo {
   }
 
   int Fail(const std::string& stage, const std::string& why, const std::string& log) {
-    std::printf("\nFAILED at the stage \"%s\": %s\n", stage.c_str(), why.c_str());
-    if (!log.empty()) std::printf("read the log %s\n", log.c_str());
-    if (!work_.empty()) std::printf("the work folder with both sandboxes is %s\n", work_.c_str());
+    PrintFailure(stage, why, log, work_);
     // Nothing is left running: both programs of each participant, the relay,
     // the desktop's clock and the Xvfb end with this object.
     if (presenter_) presenter_->Kill();

@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "client/app/demo/demo_display.h"
+#include "client/app/demo/demo_report.h"
 #include "client/app/demo/demo_relay.h"
 #include "client/app/demo/log_watch.h"
 #include "client/app/demo/meeting_entry.h"
@@ -109,12 +110,9 @@ class VideoDemo {
   explicit VideoDemo(const Options& options) : options_(options) {}
 
   int Run() {
-    std::error_code error;
-    work_ = options_.work.empty() ? (std::filesystem::temp_directory_path(error) /
-                                     ("vzvideo-demo-" + std::to_string(vz::MonotonicUs()))).string()
-                                  : std::filesystem::absolute(options_.work, error).string();
-    std::filesystem::create_directories(work_, error);
-    if (error) return Fail("setup", "cannot make the work folder " + work_, "");
+    if (!MakeWorkFolder(options_.work, "vzvideo-demo", &work_)) {
+      return Fail("setup", "cannot make the work folder " + work_, "");
+    }
     const uint64_t start_ms = vz::MonotonicMs();
 
     std::string why, detail;
@@ -211,10 +209,7 @@ class VideoDemo {
   }
 
  private:
-  void Stage(const std::string& stage, const std::string& detail) {
-    std::printf("\n== %s: %s\n", stage.c_str(), detail.c_str());
-    std::fflush(stdout);
-  }
+  void Stage(const std::string& stage, const std::string& detail) { PrintStage(stage, detail); }
 
   std::string JoinRequest(const std::string& roster) const {
     const std::string port = std::to_string(port_);
@@ -388,9 +383,7 @@ class VideoDemo {
   }
 
   int Fail(const std::string& stage, const std::string& why, const std::string& log) {
-    std::printf("\nFAILED at the stage \"%s\": %s\n", stage.c_str(), why.c_str());
-    if (!log.empty()) std::printf("read the log %s\n", log.c_str());
-    if (!work_.empty()) std::printf("the work folder with both sandboxes is %s\n", work_.c_str());
+    PrintFailure(stage, why, log, work_);
     // Nothing is left running: both programs of each participant here, the
     // relay and the Xvfb with this object.
     for (Member* member : {&alice_, &bob_}) {
