@@ -87,17 +87,28 @@ void BM_ChangeDetectionNoise(benchmark::State& state) {
 }
 BENCHMARK(BM_ChangeDetectionNoise)->Apply(Dimensions)->Unit(benchmark::kMicrosecond);
 
+// A grabber of a whole w x h in-memory screen, ready for its rounds.
+struct GrabberRig {
+  GrabberRig(int w, int h) : screen(w, h), grabber(Monitor(w, h)) { grabber.InitMonitor(&screen); }
+  static MonitorInfo Monitor(int w, int h) {
+    MonitorInfo monitor{};
+    monitor.MonitorId = 1;
+    monitor.Rect = {0, 0, w, h};
+    monitor.LogicalRect = monitor.Rect;
+    monitor.BitsPerPixel = 32;
+    return monitor;
+  }
+  vz::ScreenDouble screen;
+  CSharedMonitor grabber;
+};
+
 // A whole full-compare round in which every pixel changed: the banded copy
 // from the in-memory screen, the compare and the copy into the previous image.
 void BM_FullCompareRoundAllChanged(benchmark::State& state) {
   const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
-  vz::ScreenDouble screen(w, h);
-  MonitorInfo monitor{};
-  monitor.MonitorId = 1;
-  monitor.Rect = {0, 0, w, h};
-  monitor.BitsPerPixel = 32;
-  CSharedMonitor grabber(monitor);
-  grabber.InitMonitor(&screen);
+  GrabberRig rig(w, h);
+  vz::ScreenDouble& screen = rig.screen;
+  CSharedMonitor& grabber = rig.grabber;
   ScanContext context;
   uint32_t colour = 0;
   for (auto _ : state) {
@@ -113,15 +124,9 @@ BENCHMARK(BM_FullCompareRoundAllChanged)->Apply(Dimensions)->Unit(benchmark::kMi
 // the in-memory screen and the compare, nothing found.
 void BM_FullCompareRoundUnchanged(benchmark::State& state) {
   const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
-  vz::ScreenDouble screen(w, h);
-  MonitorInfo monitor{};
-  monitor.MonitorId = 1;
-  monitor.Rect = {0, 0, w, h};
-  monitor.BitsPerPixel = 32;
-  CSharedMonitor grabber(monitor);
-  grabber.InitMonitor(&screen);
+  GrabberRig rig(w, h);
   ScanContext context;
-  for (auto _ : state) benchmark::DoNotOptimize(grabber.ScanScreenChanged(true, context));
+  for (auto _ : state) benchmark::DoNotOptimize(rig.grabber.ScanScreenChanged(true, context));
 }
 BENCHMARK(BM_FullCompareRoundUnchanged)->Apply(Dimensions)->Unit(benchmark::kMillisecond);
 
@@ -130,14 +135,9 @@ BENCHMARK(BM_FullCompareRoundUnchanged)->Apply(Dimensions)->Unit(benchmark::kMil
 // with one pixel changed each round.
 void BM_FullCompareRoundOnePixel(benchmark::State& state) {
   const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
-  vz::ScreenDouble screen(w, h);
-  MonitorInfo monitor{};
-  monitor.MonitorId = 1;
-  monitor.Rect = {0, 0, w, h};
-  monitor.LogicalRect = monitor.Rect;
-  monitor.BitsPerPixel = 32;
-  CSharedMonitor grabber(monitor);
-  grabber.InitMonitor(&screen);
+  GrabberRig rig(w, h);
+  vz::ScreenDouble& screen = rig.screen;
+  CSharedMonitor& grabber = rig.grabber;
   ScanContext context;
   uint32_t colour = 0;
   for (auto _ : state) {
@@ -150,13 +150,9 @@ BENCHMARK(BM_FullCompareRoundOnePixel)->Apply(Dimensions)->Unit(benchmark::kMill
 // A sampled round on an unchanged screen: a handful of one-line reads.
 void BM_SampledRoundUnchanged(benchmark::State& state) {
   const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
-  vz::ScreenDouble screen(w, h);
-  MonitorInfo monitor{};
-  monitor.MonitorId = 1;
-  monitor.Rect = {0, 0, w, h};
-  monitor.BitsPerPixel = 32;
-  CSharedMonitor grabber(monitor);
-  grabber.InitMonitor(&screen);
+  GrabberRig rig(w, h);
+  vz::ScreenDouble& screen = rig.screen;
+  CSharedMonitor& grabber = rig.grabber;
   ScanContext context;
   int32_t phase = 0;
   context.has_cursor = true;
