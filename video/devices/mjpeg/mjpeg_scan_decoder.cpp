@@ -12,19 +12,40 @@ namespace nsVZVP {
 
 namespace {
 
-// Reads the scan's bits most significant first. The data are followed by
-// zero padding longer than any MCU can consume, and the callers check the
-// position against the interval's end after each MCU, so a window never
-// reads past the padding.
-struct BitCursor {
-  const uint8_t* bytes;
-  uint64_t pos;  // in bits
-  // At least 57 valid bits at the top.
-  uint64_t Window() const {
-    uint64_t v;
-    std::memcpy(&v, bytes + (pos >> 3), 8);
-    return __builtin_bswap64(v) << (pos & 7);
+// Reads the scan's bits most significant first through a 64-bit buffer. The
+// data are followed by zero padding longer than any MCU can consume, and the
+// callers check the position against the interval's end after each MCU, so a
+// refill never reads past the padding.
+class BitCursor {
+ public:
+  BitCursor(const uint8_t* bytes, uint32_t start) : base_(bytes), next_(bytes + start) {}
+  // At least 32 valid bits at the top.
+  uint64_t Window() {
+    if (count_ < 32) Refill();
+    return buffer_;
   }
+  // At most 32 bits, after Window().
+  void Skip(int bits) {
+    buffer_ <<= bits;
+    count_ -= bits;
+  }
+  uint64_t Position() const { return static_cast<uint64_t>(next_ - base_) * 8 - static_cast<uint64_t>(count_); }
+
+ private:
+  // Fills the buffer to 56 bits or more with whole bytes; the bytes beyond
+  // them that the load also brings are the same again at the next refill.
+  void Refill() {
+    uint64_t v;
+    std::memcpy(&v, next_, 8);
+    buffer_ |= __builtin_bswap64(v) >> count_;
+    next_ += (63 - count_) >> 3;
+    count_ |= 56;
+  }
+
+  const uint8_t* base_;
+  const uint8_t* next_;
+  uint64_t buffer_ = 0;
+  int count_ = 0;
 };
 
 // The value of `size` extra bits: the upper half of the range as it stands,
@@ -77,7 +98,7 @@ inline int DecodeBlock(BitCursor& cursor, const HuffmanLookup& dc, const Huffman
   if (length == 0 || category > 15) return -1;
   int32_t diff = 0;
   if (category != 0) diff = Extend(static_cast<uint32_t>((window << length) >> (64 - category)), category);
-  cursor.pos += static_cast<uint64_t>(length + category);
+  cursor.Skip(length + category);
   // Wraps as 16-bit arithmetic does: corrupt data may not overflow anything.
   prediction = static_cast<int16_t>(prediction + diff);
   block[0] = prediction;
@@ -101,7 +122,7 @@ inline int DecodeBlock(BitCursor& cursor, const HuffmanLookup& dc, const Huffman
     const int run = symbol >> 4;
     const int size = symbol & 15;
     if (size == 0) {
-      cursor.pos += static_cast<uint64_t>(length);
+      cursor.Skip(length);
       if (run != 15) break;  // end of block
       k += 16;
       continue;
@@ -110,7 +131,7 @@ inline int DecodeBlock(BitCursor& cursor, const HuffmanLookup& dc, const Huffman
     if (k > 63) return -1;
     block[kZigzagToNatural[k]] =
         static_cast<int16_t>(Extend(static_cast<uint32_t>((window << length) >> (64 - size)), size));
-    cursor.pos += static_cast<uint64_t>(length + size);
+    cursor.Skip(length + size);
     last = k;
     ++k;
   }
@@ -161,7 +182,7 @@ int DecodeScan(const MjpegFrameHeader& header, const MjpegScanTables& tables, co
 
   for (uint32_t interval = 0; interval < grid.intervals; ++interval) {
     if (interval >= starts.size()) return CMjpegDecoder::kShortData;  // its restart marker never came
-    BitCursor cursor{scan.bytes, static_cast<uint64_t>(starts[interval]) * 8};
+    BitCursor cursor(scan.bytes, starts[interval]);
     const uint64_t end = static_cast<uint64_t>(interval + 1 < starts.size() ? starts[interval + 1] : scan.size) * 8;
     int16_t predictions[3] = {0, 0, 0};
     const uint32_t first = interval * grid.per_interval;
@@ -174,7 +195,7 @@ int DecodeScan(const MjpegFrameHeader& header, const MjpegScanTables& tables, co
         lasts[b] = DecodeBlock<kStandard>(cursor, *tables.dc[c], *tables.ac[c], c != 0, predictions[c], blocks[b]);
         if (lasts[b] < 0) return CMjpegDecoder::kBadData;
       }
-      if (cursor.pos > end) return CMjpegDecoder::kShortData;
+      if (cursor.Position() > end) return CMjpegDecoder::kShortData;
 
       const int mcu_x = static_cast<int>(mcu % grid.columns);
       const int mcu_y = static_cast<int>(mcu / grid.columns);
