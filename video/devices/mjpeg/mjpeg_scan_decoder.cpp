@@ -85,8 +85,8 @@ inline int StandardDcCode(uint64_t window, bool chroma, int* category) {
 // Returns the zig-zag index of the last coefficient set (0: DC only), or -1
 // for a code that is not in the table or a run past the block's end.
 template <bool kStandard>
-inline int DecodeBlock(BitCursor& cursor, const HuffmanLookup& dc, const HuffmanLookup& ac, bool chroma,
-                       int16_t& prediction, int16_t* block) {
+inline int DecodeBlockCursor(BitCursor& cursor, const HuffmanLookup& dc, const HuffmanLookup& ac, bool chroma,
+                             int16_t& prediction, int16_t* block) {
   uint64_t window = cursor.Window();
   int category = 0;
   int length;
@@ -135,6 +135,16 @@ inline int DecodeBlock(BitCursor& cursor, const HuffmanLookup& dc, const Huffman
     last = k;
     ++k;
   }
+  return last;
+}
+
+// The cursor in registers for the block, written back once.
+template <bool kStandard>
+inline int DecodeBlock(BitCursor& cursor, const HuffmanLookup& dc, const HuffmanLookup& ac, bool chroma,
+                       int16_t& prediction, int16_t* block) {
+  BitCursor local = cursor;
+  const int last = DecodeBlockCursor<kStandard>(local, dc, ac, chroma, prediction, block);
+  cursor = local;
   return last;
 }
 
