@@ -81,6 +81,48 @@ inline int StandardDcCode(uint64_t window, bool chroma, int* category) {
   return ones + 1;
 }
 
+// The typical AC tables resolved one step further for the standard path: by
+// the stream's next 10 bits, a code and its extra bits when both fit, as the
+// coefficient's value, its zero run and the bits they take.
+struct ValueEntry {
+  int16_t value;
+  uint8_t run;   // kEndOfBlock, kSixteenZeros, or the zero run before the value
+  uint8_t bits;  // 0: not resolved here
+};
+constexpr uint8_t kEndOfBlock = 0xFF;
+constexpr uint8_t kSixteenZeros = 0xFE;
+constexpr int kValueBits = HuffmanLookup::kFastBits;
+
+struct StandardValueTables {
+  ValueEntry tables[2][1 << kValueBits];
+  StandardValueTables() {
+    for (int id = 0; id < 2; ++id) {
+      const HuffmanLookup& lookup = StandardHuffmanLookup(true, id);
+      for (uint32_t prefix = 0; prefix < (1u << kValueBits); ++prefix) {
+        ValueEntry entry{0, 0, 0};
+        const uint16_t code = lookup.fast[prefix];
+        const int length = code >> 8;
+        const int run = (code & 0xFF) >> 4;
+        const int size = code & 15;
+        if (length != 0 && size == 0) {
+          entry = {0, run == 15 ? kSixteenZeros : kEndOfBlock, static_cast<uint8_t>(length)};
+        } else if (length != 0 && length + size <= kValueBits) {
+          const uint32_t extra = (prefix >> (kValueBits - length - size)) & ((1u << size) - 1);
+          const int value = extra < (1u << (size - 1)) ? static_cast<int>(extra) - (1 << size) + 1
+                                                       : static_cast<int>(extra);
+          entry = {static_cast<int16_t>(value), static_cast<uint8_t>(run), static_cast<uint8_t>(length + size)};
+        }
+        tables[id][prefix] = entry;
+      }
+    }
+  }
+};
+
+const ValueEntry* StandardValueTable(bool chroma) {
+  static const StandardValueTables tables;
+  return tables.tables[chroma ? 1 : 0];
+}
+
 // One block's coefficients into `block` (natural order, zero on entry).
 // Returns the zig-zag index of the last coefficient set (0: DC only), or -1
 // for a code that is not in the table or a run past the block's end.
@@ -104,8 +146,26 @@ inline int DecodeBlockCursor(BitCursor& cursor, const HuffmanLookup& dc, const H
   block[0] = prediction;
 
   int last = 0;
+  const ValueEntry* values = kStandard ? StandardValueTable(chroma) : nullptr;
   for (int k = 1; k < 64;) {
     window = cursor.Window();
+    if constexpr (kStandard) {
+      const ValueEntry entry = values[window >> (64 - kValueBits)];
+      if (entry.bits != 0) {
+        cursor.Skip(entry.bits);
+        if (entry.run == kEndOfBlock) break;
+        if (entry.run == kSixteenZeros) {
+          k += 16;
+          continue;
+        }
+        k += entry.run;
+        if (k > 63) return -1;
+        block[kZigzagToNatural[k]] = entry.value;
+        last = k;
+        ++k;
+        continue;
+      }
+    }
     int symbol = 0;
     if constexpr (kStandard) {
       const uint16_t entry = ac.fast[window >> (64 - HuffmanLookup::kFastBits)];
