@@ -54,33 +54,6 @@ inline int32_t Extend(uint32_t bits, int size) {
   return bits < (1u << (size - 1)) ? static_cast<int32_t>(bits) - (1 << size) + 1 : static_cast<int32_t>(bits);
 }
 
-// The typical DC tables without a search: their codes of two and three bits
-// are told apart by the top three bits, the longer ones are runs of ones
-// ended by a zero. Returns the code's length (0 for none) and the category.
-inline int StandardDcCode(uint64_t window, bool chroma, int* category) {
-  const unsigned top3 = static_cast<unsigned>(window >> 61);
-  if (!chroma) {
-    static constexpr uint8_t kCategory[7] = {0, 0, 1, 2, 3, 4, 5};
-    static constexpr uint8_t kLength[7] = {2, 2, 3, 3, 3, 3, 3};
-    if (top3 < 7) {
-      *category = kCategory[top3];
-      return kLength[top3];
-    }
-    const int ones = __builtin_clzll(~window | 1);  // 111 0 -> 3
-    if (ones > 8) return 0;
-    *category = ones + 3;
-    return ones + 1;
-  }
-  if (top3 < 6) {
-    *category = static_cast<int>(top3 >> 1);
-    return 2;
-  }
-  const int ones = __builtin_clzll(~window | 1);  // 11 0 -> 2
-  if (ones > 10) return 0;
-  *category = ones + 1;
-  return ones + 1;
-}
-
 // The typical AC tables resolved one step further for the standard path: by
 // the stream's next 10 bits, a code and its extra bits when both fit, as the
 // coefficient's value, its zero run and the bits they take.
@@ -133,7 +106,7 @@ inline int DecodeBlockCursor(BitCursor& cursor, const HuffmanLookup& dc, const H
   int category = 0;
   int length;
   if constexpr (kStandard) {
-    length = StandardDcCode(window, chroma, &category);
+    length = DecodeStandardDcCode(window, chroma, &category);
   } else {
     length = DecodeHuffmanSymbol(dc, static_cast<uint32_t>(window >> 32), &category);
   }
