@@ -155,18 +155,11 @@ void CDSUIController::setRemoteControlIndicator(int32_t on) {
   SetRemoteControlIndicator(on != 0);
 }
 
-// An attendee's rebuilt frames: no view of them here, only the diagnostic dump.
-void CDSUIController::monitorShared(MonitorInfo* monitor, uint8_t* pixels) {
-  VZ_LOG("monitorShared");
-  frame_dump_.Shared(monitor, pixels);
-}
-void CDSUIController::monitorUnShared(MonitorInfo* monitor) {
-  VZ_LOG("monitorUnShared");
-  frame_dump_.Unshared(monitor);
-}
-void CDSUIController::monitorUpdated(MonitorInfo* monitor, VzRect*) {
-  frame_dump_.Updated(monitor, vz::MonotonicUs());
-}
+// An attendee's rebuilt frames: this UI has no view of them (the controller
+// writes the diagnostic dump, with or without a display).
+void CDSUIController::monitorShared(MonitorInfo*, uint8_t*) { VZ_LOG("monitorShared"); }
+void CDSUIController::monitorUnShared(MonitorInfo*) { VZ_LOG("monitorUnShared"); }
+void CDSUIController::monitorUpdated(MonitorInfo*, VzRect*) {}
 void CDSUIController::mouseUpdated(CursorInfo*) { VZ_LOG("mouseUpdated"); }
 
 void CDSUIController::cleanUp() {
