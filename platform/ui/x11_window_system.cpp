@@ -456,7 +456,11 @@ void X11Native::ShapeFromAlpha(const Image& buffer) {
   const unsigned width = static_cast<unsigned>(buffer.width());
   const unsigned height = static_cast<unsigned>(buffer.height());
   Pixmap bitmap = XCreatePixmap(d, window_, width, height, 1);
-  GC gc = XCreateGC(d, bitmap, 0, nullptr);
+  // A bitmap image is drawn in the GC's colours: 1 bits as foreground.
+  XGCValues colours{};
+  colours.foreground = 1;
+  colours.background = 0;
+  GC gc = XCreateGC(d, bitmap, GCForeground | GCBackground, &colours);
   XImage* image = XCreateImage(d, nullptr, 1, XYBitmap, 0, reinterpret_cast<char*>(mask.data()), width, height, 8,
                                static_cast<int>((width + 7) / 8));
   if (image != nullptr) {
@@ -568,7 +572,12 @@ std::unique_ptr<Window> X11System::CreateWindow(const WindowParams& params, Wind
     hints.input = (p.flags & kWindowNoActivate) ? False : True;
     XSetWMHints(display_, window, &hints);
     XSizeHints size_hints{};
-    size_hints.flags = PPosition | PSize | USPosition;
+    // Static gravity: a position asked for (at creation and by every move)
+    // is the client area's, the one read back, not the decorated frame's.
+    // Otherwise a window the program moves itself slides by the title bar's
+    // height on each move under a manager that decorates.
+    size_hints.flags = PPosition | PSize | USPosition | PWinGravity;
+    size_hints.win_gravity = StaticGravity;
     size_hints.x = b.left;
     size_hints.y = b.top;
     size_hints.width = b.Width();
