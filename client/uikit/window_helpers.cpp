@@ -147,12 +147,17 @@ class MessageBoxDialog : public CVzDialog {
 
 }  // namespace
 
+std::unique_ptr<CVzDialog> MakeMessageBox(const std::u16string& text, const std::u16string& caption, uint32_t flags) {
+  return std::make_unique<MessageBoxDialog>(MessageBoxDescription(text, caption, flags, vz::DefaultTextMeasurer()),
+                                            flags);
+}
+
 int ResourceMessageBox(vz::Window* owner, uint32_t text_id, uint32_t caption_id, uint32_t flags,
                        vz::WindowSystem* system) {
   const std::u16string text = vzres::LoadResString(text_id).substr(0, kMaxText);
   const std::u16string caption = vzres::LoadResString(caption_id).substr(0, kMaxCaption);
-  MessageBoxDialog box(MessageBoxDescription(text, caption, flags, vz::DefaultTextMeasurer()), flags);
-  const int result = box.DoModal(owner, system);
+  const std::unique_ptr<CVzDialog> box = MakeMessageBox(text, caption, flags);
+  const int result = box->DoModal(owner, system);
   VZ_LOG("text [%u] result [%d]", text_id, result);
   return result < 0 ? IDCANCEL : result;
 }

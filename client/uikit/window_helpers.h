@@ -34,6 +34,9 @@ vzres::DialogDescription MessageBoxDescription(const std::u16string& text, const
                                                uint32_t flags, vz::TextMeasurer& measurer);
 // Where a message box of that description draws its icon (empty: none).
 vz::Rect MessageBoxIconRect(uint32_t flags);
+// The message box itself, not yet shown (ResourceMessageBox runs one; the
+// pictures draw one).
+std::unique_ptr<CVzDialog> MakeMessageBox(const std::u16string& text, const std::u16string& caption, uint32_t flags);
 
 // Formats with the wide formatter (%s a wide text, %d an integer, ...) into
 // at most 1,024 units and sets the control's text. False without the control.
