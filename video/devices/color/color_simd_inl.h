@@ -85,7 +85,11 @@ struct V128 {
   // order, so Y and chroma come out in order.
   static void LoadRgbHalf(const uint8_t* p, int half, T& a, T& b) { LoadPair(p, half, a, b); }
   static void StoreRgbY(uint8_t* p, T v) { Store(p, v); }
-  static void StoreRgbChroma(uint8_t* p, T v) { StoreHalf(p, v); }
+  // U bytes in the low half, V bytes in the high half.
+  static void StoreRgbChroma(uint8_t* u, uint8_t* v, T uv) {
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(u), uv);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(v), _mm_srli_si128(uv, 8));
+  }
 #ifdef __SSSE3__
   // 16 pixels of 3 bytes, widened to 4 bytes (the fourth 0): half 0 the
   // first 8 pixels, half 1 the last 8.
@@ -183,12 +187,17 @@ struct V256 {
   static void StoreRgbY(uint8_t* p, T v) {
     Store(p, _mm256_permutevar8x32_epi32(v, _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7)));
   }
-  // Chroma bytes of 8 groups (2 a group) in the low 8 bytes of each lane,
-  // lane 0 the even groups.
-  static void StoreRgbChroma(uint8_t* p, T v) {
-    const __m128i both = _mm256_castsi256_si128(_mm256_permute4x64_epi64(v, 0x08));
-    const __m128i order = _mm_setr_epi8(0, 1, 8, 9, 2, 3, 10, 11, 4, 5, 12, 13, 6, 7, 14, 15);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm_shuffle_epi8(both, order));
+  // U bytes of 8 groups (2 a group) in the low 8 bytes of each lane and V
+  // bytes in the high 8, lane 0 the even groups.
+  static void StoreRgbChroma(uint8_t* u, uint8_t* v, T uv) {
+    // Groups as 32-bit pairs: U 0|2, 4|6, V 0|2, 4|6 in lane 0, the odd in
+    // lane 1; first into U then V halves, then each pair's two groups apart.
+    const T halves = _mm256_permutevar8x32_epi32(uv, _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7));
+    const T order = _mm256_setr_epi8(0, 1, 4, 5, 2, 3, 6, 7, 8, 9, 12, 13, 10, 11, 14, 15,
+                                     0, 1, 4, 5, 2, 3, 6, 7, 8, 9, 12, 13, 10, 11, 14, 15);
+    const T both = _mm256_shuffle_epi8(halves, order);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(u), _mm256_castsi256_si128(both));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(v), _mm256_extracti128_si256(both, 1));
   }
   // 32 pixels of 3 bytes, widened, in the groups' lane order above.
   static void LoadWide24(const uint8_t* p, T (&half0)[2], T (&half1)[2]) {
@@ -378,11 +387,11 @@ VZ_SIMD_INLINE BlockSums<V> SumBlocks(const UnitResult<V>& a, const UnitResult<V
           V::Add16(V::Even32(a.odd_sum, b.odd_sum), V::Odd32(a.odd_sum, b.odd_sum))};
 }
 
-// U or V of the four blocks, in 32-bit lanes (before + 128).
+// U or V of the four blocks, in 32-bit lanes (with the + 128).
 template <class V>
 VZ_SIMD_INLINE typename V::T BlockChroma(const BlockSums<V>& s, typename V::T w_even, typename V::T w_odd,
-                                 typename V::T c512) {
-  return V::template Srai32<10>(V::Add32(V::Add32(V::Madd16(s.even, w_even), V::Madd16(s.odd, w_odd)), c512));
+                                 typename V::T bias) {
+  return V::template Srai32<10>(V::Add32(V::Add32(V::Madd16(s.even, w_even), V::Madd16(s.odd, w_odd)), bias));
 }
 
 // Y, U and V of half a step: two units of both rows.
@@ -405,9 +414,10 @@ VZ_SIMD_INLINE HalfStep<V> RgbHalfStepOf(typename V::T a0, typename V::T a1, typ
   const UnitResult<V> r0 = RgbUnit<V>(a0, b0, w);
   const UnitResult<V> r1 = RgbUnit<V>(a1, b1, w);
   const BlockSums<V> sums = SumBlocks<V>(r0, r1);
-  const T c512 = V::Set32(512);
-  return {PackY<V>(r0.y0, r1.y0), PackY<V>(r0.y1, r1.y1), BlockChroma<V>(sums, w.u_even, w.u_odd, c512),
-          BlockChroma<V>(sums, w.v_even, w.v_odd, c512)};
+  // ((x + 512) >> 10) + 128 == (x + 512 + 128 * 1024) >> 10, exactly.
+  const T bias = V::Set32(512 + 128 * 1024);
+  return {PackY<V>(r0.y0, r1.y0), PackY<V>(r0.y1, r1.y1), BlockChroma<V>(sums, w.u_even, w.u_odd, bias),
+          BlockChroma<V>(sums, w.v_even, w.v_odd, bias)};
 }
 
 template <class V>
@@ -421,12 +431,9 @@ VZ_SIMD_INLINE HalfStep<V> RgbHalfStep(const uint8_t* s0, const uint8_t* s1, int
 template <class V>
 VZ_SIMD_INLINE void StoreStep(const HalfStep<V>& h0, const HalfStep<V>& h1, uint8_t* y0, uint8_t* y1, uint8_t* u,
                               uint8_t* v) {
-  using T = typename V::T;
   V::StoreRgbY(y0, V::Packus16(h0.y0, h1.y0));
   V::StoreRgbY(y1, V::Packus16(h0.y1, h1.y1));
-  const T c128 = V::Set16(128), zero = V::Zero();
-  V::StoreRgbChroma(u, V::Packus16(V::Add16(V::Packs32(h0.u, h1.u), c128), zero));
-  V::StoreRgbChroma(v, V::Packus16(V::Add16(V::Packs32(h0.v, h1.v), c128), zero));
+  V::StoreRgbChroma(u, v, V::Packus16(V::Packs32(h0.u, h1.u), V::Packs32(h0.v, h1.v)));
 }
 
 // V::kBytes pixels of two rows, in 4-byte pixels. Worked in halves, so the
