@@ -84,7 +84,11 @@ struct V128 {
   // The RGB-to-planar kernel's own loads and stores: 4-pixel groups in
   // order, so Y and chroma come out in order.
   static void LoadRgbHalf(const uint8_t* p, int half, T& a, T& b) { LoadPair(p, half, a, b); }
-  static void StoreRgbY(uint8_t* p, T v) { Store(p, v); }
+  // Y bytes of half a step: row 0 in the low half, row 1 in the high half.
+  static void StoreRgbYHalves(uint8_t* y0, uint8_t* y1, T v) {
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(y0), v);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(y1), _mm_srli_si128(v, 8));
+  }
   // U bytes in the low half, V bytes in the high half.
   static void StoreRgbChroma(uint8_t* u, uint8_t* v, T uv) {
     _mm_storel_epi64(reinterpret_cast<__m128i*>(u), uv);
@@ -183,9 +187,12 @@ struct V256 {
   static void LoadRgbHalf(const uint8_t* p, int half, T& a, T& b) {
     a = Load(p + half * 64), b = Load(p + half * 64 + 32);
   }
-  // Y bytes of 8 groups, stored as lane 0: groups 0, 2, 4, 6, lane 1: 1, 3, 5, 7.
-  static void StoreRgbY(uint8_t* p, T v) {
-    Store(p, _mm256_permutevar8x32_epi32(v, _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7)));
+  // Y bytes of half a step, 4 groups of both rows: lane 0 row 0's groups
+  // 0, 2 then row 1's, lane 1 the same of groups 1, 3.
+  static void StoreRgbYHalves(uint8_t* y0, uint8_t* y1, T v) {
+    const T rows = _mm256_permutevar8x32_epi32(v, _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(y0), _mm256_castsi256_si128(rows));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(y1), _mm256_extracti128_si256(rows, 1));
   }
   // U bytes of 8 groups (2 a group) in the low 8 bytes of each lane and V
   // bytes in the high 8, lane 0 the even groups.
@@ -394,10 +401,11 @@ VZ_SIMD_INLINE typename V::T BlockChroma(const BlockSums<V>& s, typename V::T w_
   return V::template Srai32<10>(V::Add32(V::Add32(V::Madd16(s.even, w_even), V::Madd16(s.odd, w_odd)), bias));
 }
 
-// Y, U and V of half a step: two units of both rows.
+// U and V of half a step: two units of both rows (its Y is stored at once,
+// so fewer values stay in flight).
 template <class V>
 struct HalfStep {
-  typename V::T y0, y1, u, v;
+  typename V::T u, v;
 };
 
 // With S = 66R + 129G + 25B and q = S >> 1 (at most 28,050):
@@ -407,32 +415,32 @@ VZ_SIMD_INLINE typename V::T PackY(typename V::T a, typename V::T b) {
   return V::template Srli16<7>(V::Add16(V::Packs32(a, b), V::Set16(2112)));
 }
 
+// Stores the half step's Y of both rows (kBytes / 2 pixels each) and
+// returns its U and V.
 template <class V>
 VZ_SIMD_INLINE HalfStep<V> RgbHalfStepOf(typename V::T a0, typename V::T a1, typename V::T b0, typename V::T b1,
-                                         const RgbWeights<V>& w) {
+                                         const RgbWeights<V>& w, uint8_t* y0, uint8_t* y1) {
   using T = typename V::T;
   const UnitResult<V> r0 = RgbUnit<V>(a0, b0, w);
   const UnitResult<V> r1 = RgbUnit<V>(a1, b1, w);
+  V::StoreRgbYHalves(y0, y1, V::Packus16(PackY<V>(r0.y0, r1.y0), PackY<V>(r0.y1, r1.y1)));
   const BlockSums<V> sums = SumBlocks<V>(r0, r1);
   // ((x + 512) >> 10) + 128 == (x + 512 + 128 * 1024) >> 10, exactly.
   const T bias = V::Set32(512 + 128 * 1024);
-  return {PackY<V>(r0.y0, r1.y0), PackY<V>(r0.y1, r1.y1), BlockChroma<V>(sums, w.u_even, w.u_odd, bias),
-          BlockChroma<V>(sums, w.v_even, w.v_odd, bias)};
+  return {BlockChroma<V>(sums, w.u_even, w.u_odd, bias), BlockChroma<V>(sums, w.v_even, w.v_odd, bias)};
 }
 
 template <class V>
-VZ_SIMD_INLINE HalfStep<V> RgbHalfStep(const uint8_t* s0, const uint8_t* s1, int half, const RgbWeights<V>& w) {
+VZ_SIMD_INLINE HalfStep<V> RgbHalfStep(const uint8_t* s0, const uint8_t* s1, int half, const RgbWeights<V>& w,
+                                       uint8_t* y0, uint8_t* y1) {
   typename V::T a0, a1, b0, b1;
   V::LoadRgbHalf(s0, half, a0, a1);
   V::LoadRgbHalf(s1, half, b0, b1);
-  return RgbHalfStepOf<V>(a0, a1, b0, b1, w);
+  return RgbHalfStepOf<V>(a0, a1, b0, b1, w, y0 + half * V::kBytes / 2, y1 + half * V::kBytes / 2);
 }
 
 template <class V>
-VZ_SIMD_INLINE void StoreStep(const HalfStep<V>& h0, const HalfStep<V>& h1, uint8_t* y0, uint8_t* y1, uint8_t* u,
-                              uint8_t* v) {
-  V::StoreRgbY(y0, V::Packus16(h0.y0, h1.y0));
-  V::StoreRgbY(y1, V::Packus16(h0.y1, h1.y1));
+VZ_SIMD_INLINE void StoreChroma(const HalfStep<V>& h0, const HalfStep<V>& h1, uint8_t* u, uint8_t* v) {
   V::StoreRgbChroma(u, v, V::Packus16(V::Packs32(h0.u, h1.u), V::Packs32(h0.v, h1.v)));
 }
 
@@ -441,9 +449,9 @@ VZ_SIMD_INLINE void StoreStep(const HalfStep<V>& h0, const HalfStep<V>& h1, uint
 template <class V>
 VZ_SIMD_INLINE void Rgb32Step(const uint8_t* s0, const uint8_t* s1, uint8_t* y0, uint8_t* y1, uint8_t* u,
                               uint8_t* v, const RgbWeights<V>& w) {
-  const HalfStep<V> h0 = RgbHalfStep<V>(s0, s1, 0, w);
-  const HalfStep<V> h1 = RgbHalfStep<V>(s0, s1, 1, w);
-  StoreStep<V>(h0, h1, y0, y1, u, v);
+  const HalfStep<V> h0 = RgbHalfStep<V>(s0, s1, 0, w, y0, y1);
+  const HalfStep<V> h1 = RgbHalfStep<V>(s0, s1, 1, w, y0, y1);
+  StoreChroma<V>(h0, h1, u, v);
 }
 
 #ifdef __SSSE3__
@@ -454,9 +462,10 @@ VZ_SIMD_INLINE void Rgb24Step(const uint8_t* s0, const uint8_t* s1, uint8_t* y0,
   typename V::T a[2][2], b[2][2];
   V::LoadWide24(s0, a[0], a[1]);
   V::LoadWide24(s1, b[0], b[1]);
-  const HalfStep<V> h0 = RgbHalfStepOf<V>(a[0][0], a[0][1], b[0][0], b[0][1], w);
-  const HalfStep<V> h1 = RgbHalfStepOf<V>(a[1][0], a[1][1], b[1][0], b[1][1], w);
-  StoreStep<V>(h0, h1, y0, y1, u, v);
+  const HalfStep<V> h0 = RgbHalfStepOf<V>(a[0][0], a[0][1], b[0][0], b[0][1], w, y0, y1);
+  const HalfStep<V> h1 = RgbHalfStepOf<V>(a[1][0], a[1][1], b[1][0], b[1][1], w, y0 + V::kBytes / 2,
+                                          y1 + V::kBytes / 2);
+  StoreChroma<V>(h0, h1, u, v);
 }
 #endif
 
