@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 #include "capture/controller/capture_library.h"
 #include "capture/controller/capture_messages.h"
@@ -12,6 +15,7 @@
 #include "capture/controller/sharing_base_controller.h"
 #include "platform/desktop_switch.h"
 #include "platform/screen/display_changes.h"
+#include "platform/screen/screen_damage.h"
 #include "platform/ui/headless.h"
 
 namespace {
@@ -25,6 +29,32 @@ constexpr uint32_t kGrey = 0xFF808080u;
 constexpr uint32_t kRed = 0xFFFF0000u;
 
 class FakeDisplayWatch : public vz::DisplayChangeWatch {};
+
+// What the controller did with its damage watches, shared with the fakes.
+struct DamageRecord {
+  std::mutex mutex;
+  int opened = 0;
+  int closed = 0;
+  std::vector<std::vector<vz::ScreenRect>> areas;
+  std::function<void()> report;
+};
+
+class FakeDamageWatch : public vz::ScreenDamageWatch {
+ public:
+  explicit FakeDamageWatch(std::shared_ptr<DamageRecord> record) : record_(std::move(record)) {}
+  ~FakeDamageWatch() override {
+    std::lock_guard<std::mutex> lock(record_->mutex);
+    ++record_->closed;
+  }
+  void SetArea(std::vector<vz::ScreenRect> area) override {
+    std::lock_guard<std::mutex> lock(record_->mutex);
+    record_->areas.push_back(std::move(area));
+  }
+  uint64_t reports() const override { return 0; }
+
+ private:
+  std::shared_ptr<DamageRecord> record_;
+};
 
 class CaptureControllerTest : public ::testing::Test {
  protected:
@@ -283,6 +313,48 @@ TEST_F(CaptureControllerTest, ADisplayChangeRebuildsTheScreenAndRefreshesWithANe
   ASSERT_EQ(info.MonitorCount, 1);
   EXPECT_EQ(info.Monitors[0].Rect.right, 320);
   EXPECT_EQ(sink_.screens.back().dirty.right, 320);
+}
+
+TEST_F(CaptureControllerTest, TheDamageWatchCoversTheSharedMonitorAsksForRoundsAndEndsWithTheCapture) {
+  auto record = std::make_shared<DamageRecord>();
+  environment_.watch_damage = [record](std::function<void()> on_damage) -> std::unique_ptr<vz::ScreenDamageWatch> {
+    std::lock_guard<std::mutex> lock(record->mutex);
+    ++record->opened;
+    record->report = std::move(on_damage);
+    return std::make_unique<FakeDamageWatch>(record);
+  };
+  StartSharingFirstMonitor();
+  {
+    std::lock_guard<std::mutex> lock(record->mutex);
+    EXPECT_EQ(record->opened, 1);
+    ASSERT_FALSE(record->areas.empty());
+    EXPECT_EQ(record->areas.back(), (std::vector<vz::ScreenRect>{{0, 0, 640, 480}}));
+  }
+  // A report from the watch's own thread brings the change to the sink.
+  const size_t screens = sink_.screens.size();
+  shared_->With([](vz::ScreenDouble& s) {
+    s.Fill({300, 200, 8, 8}, kRed);
+    return 0;
+  });
+  std::function<void()> report;
+  {
+    std::lock_guard<std::mutex> lock(record->mutex);
+    report = record->report;
+  }
+  std::thread([report] { report(); }).join();
+  ASSERT_TRUE(ServeUntil(loop_, [&] { return sink_.screens.size() > screens; }));
+  EXPECT_EQ(sink_.screens.back().dirty.left, 300);
+  // The watch ends with the capture thread; a new capture opens a new one.
+  ASSERT_EQ(provider_->StopCapture(), 1);
+  {
+    std::lock_guard<std::mutex> lock(record->mutex);
+    EXPECT_EQ(record->closed, 1);
+  }
+  ASSERT_EQ(provider_->StartCapture(nullptr, 2), 1);
+  {
+    std::lock_guard<std::mutex> lock(record->mutex);
+    EXPECT_EQ(record->opened, 2);
+  }
 }
 
 TEST_F(CaptureControllerTest, ADesktopSwitchRebuildsTheScreen) {

@@ -51,6 +51,13 @@ bool CCaptureScreens::InitScreen(vz::ScreenSource& source, const IsOwnWindowFn& 
   return true;
 }
 
+std::vector<VzRect> CCaptureScreens::GrabbedMonitorRects() {
+  std::vector<VzRect> rects;
+  CScopedLock guard(monitors_.lock());
+  for (const auto& grabber : monitors_.grabbers()) rects.push_back(grabber->monitor().Rect);
+  return rects;
+}
+
 void CCaptureScreens::EndScreen() {
   std::vector<std::unique_ptr<CSharedMonitor>> gone;
   {

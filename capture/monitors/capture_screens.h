@@ -52,6 +52,8 @@ class CCaptureScreens {
   // grabber.
   CaptureRoundResult CheckSharedScreenData(vz::ScreenSource& source, const IsOwnWindowFn& is_own_window,
                                            const CaptureRoundSettings& settings, IChangedBoxSender& sender);
+  // The rectangles of the monitors that have a grabber, in device pixels.
+  std::vector<VzRect> GrabbedMonitorRects();
   // Copies and sends every monitor whole; true when any grabber copied.
   bool DumpAllScreens(uint32_t header_colour, IChangedBoxSender& sender);
 
