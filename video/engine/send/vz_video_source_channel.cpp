@@ -102,11 +102,9 @@ VseResult CVzVideoSourceChannel::Initialize(int32_t codec_type, bool data_thread
 
 void CVzVideoSourceChannel::Uninitialize() {
   VZ_LOG_OBJ("begin");
-  if (thread_) {
-    thread_->Stop();
-    thread_->Join();
-    thread_.reset();
-  }
+  // The last reference may go inside a frame task, on the data thread
+  // itself: the thread then ends on its own after this task.
+  VZSE_::ComTaskThread::Dispose(std::move(thread_));
   std::unique_ptr<CVzSendController> controller;
   {
     Lock hold(lock_);
@@ -237,6 +235,9 @@ VseResult CVzVideoSourceChannel::ApplyEncodeParam(const EncodeParams& params) {
   }
   if (long_term_) encoder->SetLongTermReference(1);
   encoder_ = encoder;
+  // A new encoder's first picture is a key frame: it counts for the gap.
+  key_frame_forced_ = true;
+  key_frame_ms_ = VZSE_::NowMs();
   return VSE_S_OK;
 }
 
@@ -534,7 +535,11 @@ VseResult CVzVideoSourceChannel::StartSend() {
   Lock hold(lock_);
   started_ = true;
   // Sending always begins with an intra frame.
-  if (encoder_ != nullptr) encoder_->EncodeKeyFrame();
+  if (encoder_ != nullptr) {
+    encoder_->EncodeKeyFrame();
+    key_frame_forced_ = true;
+    key_frame_ms_ = VZSE_::NowMs();
+  }
   return VSE_S_OK;
 }
 
@@ -548,6 +553,17 @@ VseResult CVzVideoSourceChannel::StopSend() {
 VseResult CVzVideoSourceChannel::RequestKeyFrame() {
   Lock hold(lock_);
   if (encoder_ == nullptr) return VSE_E_INVALIDARG;
+  const uint32_t now = VZSE_::NowMs();
+  if (key_frame_forced_ && now - key_frame_ms_ < kKeyFrameGapMs) {
+    ++key_frames_spared_;
+    return VSE_S_OK;
+  }
+  if (key_frames_spared_ > 0) {
+    VZ_LOG("key frame forced; [%u] requests since the last one were served by it", key_frames_spared_);
+    key_frames_spared_ = 0;
+  }
+  key_frame_forced_ = true;
+  key_frame_ms_ = now;
   return encoder_->EncodeKeyFrame();
 }
 
