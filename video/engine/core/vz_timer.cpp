@@ -13,8 +13,11 @@ std::atomic<uintptr_t> g_next_timer_id{1};
 
 // Shared with the loop's timer task, which may still be queued when the
 // timer is cancelled: it then finds the state inactive and does nothing.
+// The handler runs with the mutex held, so a Cancel on another thread
+// waits for a round in progress (the handler may be going away); the mutex
+// is recursive for a handler that cancels its own timer.
 struct CVzTimer::State {
-  std::mutex mutex;
+  std::recursive_mutex mutex;
   IVideoTimerSink* handler = nullptr;
   bool active = false;
 };
@@ -43,19 +46,15 @@ VseResult CVzTimer::Schedule(IVideoTimerSink* handler, const VZSE_::TimeValue* i
   const bool started = loop.StartTimer(this, id, static_cast<uint32_t>(ms), [weak, self] {
     std::shared_ptr<State> state = weak.lock();
     if (!state) return;
-    IVideoTimerSink* h;
-    {
-      std::lock_guard<std::mutex> lock(state->mutex);
-      if (!state->active) return;
-      h = state->handler;
-    }
-    h->OnTimer(self);
+    std::lock_guard<std::recursive_mutex> lock(state->mutex);
+    if (!state->active) return;
+    state->handler->OnTimer(self);  // may cancel and destroy the timer (the state stays)
   });
   if (!started) {
     VZ_LOG_ERROR("the thread's run loop refused the timer");
     return VSE_E_FAIL;
   }
-  std::lock_guard<std::mutex> lock(state_->mutex);
+  std::lock_guard<std::recursive_mutex> lock(state_->mutex);
   state_->handler = handler;
   state_->active = true;
   loop_ = &loop;
@@ -65,7 +64,7 @@ VseResult CVzTimer::Schedule(IVideoTimerSink* handler, const VZSE_::TimeValue* i
 
 void CVzTimer::Cancel() {
   {
-    std::lock_guard<std::mutex> lock(state_->mutex);
+    std::lock_guard<std::recursive_mutex> lock(state_->mutex);
     if (!state_->active) return;
     state_->active = false;
     state_->handler = nullptr;
@@ -87,6 +86,6 @@ void CVzTimer::Cancel() {
 }
 
 bool CVzTimer::IsActive() const {
-  std::lock_guard<std::mutex> lock(state_->mutex);
+  std::lock_guard<std::recursive_mutex> lock(state_->mutex);
   return state_->active;
 }

@@ -116,12 +116,19 @@ void CVzVideoSourceChannel::Uninitialize() {
     controller.reset();
     VZ_LOG("send controller deleted.");
   }
+  // Outside the channel's lock too: cancelling from the data thread waits
+  // for a timer round in progress, which takes that lock.
+  std::unique_ptr<CVzTimer> timer;
+  {
+    Lock hold(lock_);
+    timer = std::move(timer_);
+  }
+  if (timer) {
+    timer->Cancel();
+    timer.reset();
+  }
   Lock hold(lock_);
   VZ_LOG("Congest controller deleted.");
-  if (timer_) {
-    timer_->Cancel();
-    timer_.reset();
-  }
   if (encoder_ != nullptr) {
     encoder_->Release();
     encoder_ = nullptr;
