@@ -102,11 +102,9 @@ VseResult CVzVideoSourceChannel::Initialize(int32_t codec_type, bool data_thread
 
 void CVzVideoSourceChannel::Uninitialize() {
   VZ_LOG_OBJ("begin");
-  if (thread_) {
-    thread_->Stop();
-    thread_->Join();
-    thread_.reset();
-  }
+  // The last reference may go inside a frame task, on the data thread
+  // itself: the thread then ends on its own after this task.
+  VZSE_::ComTaskThread::Dispose(std::move(thread_));
   std::unique_ptr<CVzSendController> controller;
   {
     Lock hold(lock_);
@@ -118,12 +116,19 @@ void CVzVideoSourceChannel::Uninitialize() {
     controller.reset();
     VZ_LOG("send controller deleted.");
   }
+  // Outside the channel's lock too: cancelling from the data thread waits
+  // for a timer round in progress, which takes that lock.
+  std::unique_ptr<CVzTimer> timer;
+  {
+    Lock hold(lock_);
+    timer = std::move(timer_);
+  }
+  if (timer) {
+    timer->Cancel();
+    timer.reset();
+  }
   Lock hold(lock_);
   VZ_LOG("Congest controller deleted.");
-  if (timer_) {
-    timer_->Cancel();
-    timer_.reset();
-  }
   if (encoder_ != nullptr) {
     encoder_->Release();
     encoder_ = nullptr;
@@ -237,6 +242,9 @@ VseResult CVzVideoSourceChannel::ApplyEncodeParam(const EncodeParams& params) {
   }
   if (long_term_) encoder->SetLongTermReference(1);
   encoder_ = encoder;
+  // A new encoder's first picture is a key frame: it counts for the gap.
+  key_frame_forced_ = true;
+  key_frame_ms_ = VZSE_::NowMs();
   return VSE_S_OK;
 }
 
@@ -534,7 +542,11 @@ VseResult CVzVideoSourceChannel::StartSend() {
   Lock hold(lock_);
   started_ = true;
   // Sending always begins with an intra frame.
-  if (encoder_ != nullptr) encoder_->EncodeKeyFrame();
+  if (encoder_ != nullptr) {
+    encoder_->EncodeKeyFrame();
+    key_frame_forced_ = true;
+    key_frame_ms_ = VZSE_::NowMs();
+  }
   return VSE_S_OK;
 }
 
@@ -548,6 +560,17 @@ VseResult CVzVideoSourceChannel::StopSend() {
 VseResult CVzVideoSourceChannel::RequestKeyFrame() {
   Lock hold(lock_);
   if (encoder_ == nullptr) return VSE_E_INVALIDARG;
+  const uint32_t now = VZSE_::NowMs();
+  if (key_frame_forced_ && now - key_frame_ms_ < kKeyFrameGapMs) {
+    ++key_frames_spared_;
+    return VSE_S_OK;
+  }
+  if (key_frames_spared_ > 0) {
+    VZ_LOG("key frame forced; [%u] requests since the last one were served by it", key_frames_spared_);
+    key_frames_spared_ = 0;
+  }
+  key_frame_forced_ = true;
+  key_frame_ms_ = now;
   return encoder_->EncodeKeyFrame();
 }
 

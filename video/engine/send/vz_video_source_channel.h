@@ -89,6 +89,11 @@ class CVzVideoSourceChannel final : public TEngineObject<IVideoDeliverer>,
   VseResult SetFecLevel(int32_t loss, bool manual);
   VseResult StartSend();
   VseResult StopSend();
+  // Forces a key frame, at most one per kKeyFrameGapMs (the start's
+  // included): a request inside the gap is served by the key frame just
+  // made, so a storm of requests from one member cannot fill the uplink
+  // with key frames. VSE_S_OK then; VSE_E_INVALIDARG without an encoder.
+  static constexpr uint32_t kKeyFrameGapMs = 500;
   VseResult RequestKeyFrame();
   // -1 without packer or send controller.
   int32_t ConfigureOutputs(int32_t count, const OutputRecord* outputs);
@@ -207,6 +212,10 @@ class CVzVideoSourceChannel final : public TEngineObject<IVideoDeliverer>,
   int slot_ = 0;
   int32_t reported_[9] = {-1, -1, -1, -1, -1, -1, -1, -1, -1};
   std::atomic<bool> key_frame_requested_{false};
+  // The last key frame forced, and the requests served by it since.
+  bool key_frame_forced_ = false;
+  uint32_t key_frame_ms_ = 0;
+  uint32_t key_frames_spared_ = 0;
   std::unique_ptr<CVzTimer> timer_;
   // Timing element.
   uint16_t timing_counter_ = 0;
