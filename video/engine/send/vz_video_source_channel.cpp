@@ -201,6 +201,13 @@ VseResult CVzVideoSourceChannel::InputFrame(const VideoFormat* format, const uin
   if (has_time_stamp_ && static_cast<int32_t>(ts - last_time_stamp_) <= 0) ts = last_time_stamp_ + 1;
   last_time_stamp_ = ts;
   has_time_stamp_ = true;
+  if (key_frame_deferred_ && encoder_ != nullptr && now - key_frame_ms_ >= kKeyFrameGapMs) {
+    VZ_LOG("key frame forced; [%u] requests since the last one were served by it", key_frames_spared_);
+    key_frames_spared_ = 0;
+    key_frame_deferred_ = false;
+    key_frame_ms_ = now;
+    encoder_->EncodeKeyFrame();
+  }
   input_format_ = *format;
   if (params_pending_.exchange(false) && encode_controller_ != nullptr) {
     EncodeParams p;
@@ -573,7 +580,10 @@ VseResult CVzVideoSourceChannel::RequestKeyFrame() {
   if (encoder_ == nullptr) return VSE_E_INVALIDARG;
   const uint32_t now = VZSE_::NowMs();
   if (key_frame_forced_ && now - key_frame_ms_ < kKeyFrameGapMs) {
+    // Served by the first frame after the gap: the key frame just made may
+    // itself be what the asker lost.
     ++key_frames_spared_;
+    key_frame_deferred_ = true;
     return VSE_S_OK;
   }
   if (key_frames_spared_ > 0) {
@@ -582,6 +592,7 @@ VseResult CVzVideoSourceChannel::RequestKeyFrame() {
   }
   key_frame_forced_ = true;
   key_frame_ms_ = now;
+  key_frame_deferred_ = false;
   return encoder_->EncodeKeyFrame();
 }
 

@@ -105,9 +105,11 @@ class CVzVideoSourceChannel final : public TEngineObject<IVideoDeliverer>,
   VseResult StartSend();
   VseResult StopSend();
   // Forces a key frame, at most one per kKeyFrameGapMs (the start's
-  // included): a request inside the gap is served by the key frame just
-  // made, so a storm of requests from one member cannot fill the uplink
-  // with key frames. VSE_S_OK then; VSE_E_INVALIDARG without an encoder.
+  // included): requests inside the gap are served together by one key frame
+  // on the first frame after it, so a storm of requests from one member
+  // cannot fill the uplink with key frames, and a request after a lost key
+  // frame is still answered. VSE_S_OK then; VSE_E_INVALIDARG without an
+  // encoder.
   static constexpr uint32_t kKeyFrameGapMs = 500;
   VseResult RequestKeyFrame();
   // -1 without packer or send controller.
@@ -234,6 +236,7 @@ class CVzVideoSourceChannel final : public TEngineObject<IVideoDeliverer>,
   bool key_frame_forced_ = false;
   uint32_t key_frame_ms_ = 0;
   uint32_t key_frames_spared_ = 0;
+  bool key_frame_deferred_ = false;  // a request inside the gap waits for its end
   std::unique_ptr<CVzTimer> timer_;
   // Timing element.
   uint16_t timing_counter_ = 0;
