@@ -170,6 +170,7 @@ class CSharingBaseController : public CDsThread,
   std::unique_ptr<vz::ScreenSource> capture_screen_;  // the capture thread's ("input desktop")
   // The capture thread's: drawing on the shared monitors asks for a round at once.
   std::unique_ptr<vz::ScreenDamageWatch> damage_watch_;
+  int last_composed_ = -1;  // the last change detection logged (capture thread)
   CMultiMonitor monitors_;
   CSharingRgnController regions_;
   CCaptureScreens screens_;

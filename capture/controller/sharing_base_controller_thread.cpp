@@ -95,9 +95,16 @@ void CSharingBaseController::CaptureRound() {
 
 bool CSharingBaseController::CheckSharedScreenData() {
   CaptureRoundSettings settings;
-  // Whole-monitor reads are cheap on X11 (shared memory), so every round
-  // compares whole monitors, as it does under a composing desktop.
-  settings.full_compare = true;
+  // A composed screen is read whole and compared; without a compositing
+  // manager a few sampled lines and columns find the change and grow a box
+  // round it.
+  settings.full_compare = capture_screen_->CompositionEnabled();
+  const int composed = settings.full_compare ? 1 : 0;
+  if (composed != last_composed_) {
+    VZ_LOG("change detection: %s", composed ? "whole monitors compared (the screen is composed)"
+                                            : "sampled lines and columns (no compositing manager)");
+    last_composed_ = composed;
+  }
   settings.capture_mode = capture_mode_.load();
   settings.block_width = block_width_;
   settings.block_height = block_height_;
