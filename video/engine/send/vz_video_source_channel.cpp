@@ -572,6 +572,8 @@ VseResult CVzVideoSourceChannel::StopSend() {
   Lock hold(lock_);
   VZ_LOG_WARN("CVseVideoSourceChannel::StopSend m_bStartSend=%d", started_ ? 1 : 0);
   started_ = false;
+  // The per-layer reports start again with the next send.
+  reported_[kKindLayerSize] = -1;
   return VSE_S_OK;
 }
 

@@ -510,6 +510,14 @@ TEST_F(SourceChannelTest, TimerRoundsReportChangedValuesAndKeyFrameRequests) {
   channel_->RunTimerRound();
   channel_->RunTimerRound();
   EXPECT_EQ(sink.key_requests, std::vector<uint32_t>({0x5151u}));
+  // Stopped, the layer is not reported; sending again, it is reported anew
+  // although it has not changed.
+  channel_->StopSend();
+  channel_->RunTimerRound();
+  EXPECT_EQ(sink.Count(CVzVideoSourceChannel::kKindLayerSize), 1);
+  channel_->StartSend();
+  channel_->RunTimerRound();
+  EXPECT_EQ(sink.Count(CVzVideoSourceChannel::kKindLayerSize), 2);
 }
 
 }  // namespace
