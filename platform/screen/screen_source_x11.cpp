@@ -152,20 +152,6 @@ XImage* CreateShmImage(Display* display, int width, int height, XShmSegmentInfo*
   return image;
 }
 
-// The trap of one request with a reply: the reply comes after every error
-// of the requests before it, so no sync is needed round it (an error of an
-// earlier request counts against this one, which then reads again the
-// slower way).
-class ReplyErrorTrap {
- public:
-  explicit ReplyErrorTrap(Display* display) {
-    g_trapped_display = display;
-    g_x_errors = 0;
-  }
-  ~ReplyErrorTrap() { g_trapped_display = nullptr; }
-  bool Failed() const { return g_x_errors != 0; }
-};
-
 class X11ScreenSource : public ScreenSource {
  public:
   X11ScreenSource(Display* display, bool use_shm)
@@ -256,7 +242,7 @@ class X11ScreenSource : public ScreenSource {
     const int saved_h = view->height;
     view->data = base + static_cast<size_t>(y) * view->bytes_per_line;
     view->height = rect.height;
-    ReplyErrorTrap trap(display_);
+    ErrorTrap trap(display_);
     const Bool ok = XShmGetImage(display_, root_, view, rect.x, rect.y, AllPlanes);
     const bool failed = !ok || trap.Failed();
     view->data = base;
