@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "client/uikit/vz_control.h"
+#include "uikit/vz_control.h"
 #include "platform/ui/modal_loop.h"
 
 // Colours of the dialog look.

@@ -1,8 +1,8 @@
 // Image buttons drawn headless, checked on known pixels.
 #include <gtest/gtest.h>
 
-#include "client/uikit/gdip_button.h"
-#include "client/uikit/test_bundle_testlib.h"
+#include "uikit/gdip_button.h"
+#include "uikit/test_bundle_testlib.h"
 #include "platform/clock.h"
 #include "platform/run_loop.h"
 #include "platform/ui/headless.h"

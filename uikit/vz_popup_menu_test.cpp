@@ -1,8 +1,8 @@
 // Popup menus: measures, pixels of each kind of item, and tracking.
 #include <gtest/gtest.h>
 
-#include "client/uikit/test_bundle_testlib.h"
-#include "client/uikit/vz_popup_menu.h"
+#include "uikit/test_bundle_testlib.h"
+#include "uikit/vz_popup_menu.h"
 #include "platform/clock.h"
 #include "platform/run_loop.h"
 #include "platform/ui/headless.h"

@@ -1,11 +1,11 @@
-#include "client/uikit/vz_popup_menu.h"
+#include "uikit/vz_popup_menu.h"
 
 #include <cxxabi.h>
 
 #include <algorithm>
 #include <cstdlib>
 
-#include "client/uikit/color_matrix.h"
+#include "uikit/color_matrix.h"
 #include "common/trace_client.h"
 
 std::string MenuOwnerClassName(const std::type_info& type) {

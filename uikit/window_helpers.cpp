@@ -1,4 +1,4 @@
-#include "client/uikit/window_helpers.h"
+#include "uikit/window_helpers.h"
 
 #include <cstdarg>
 

@@ -1,6 +1,6 @@
-#include "client/uikit/color_matrix.h"
+#include "uikit/color_matrix.h"
 
-#include "client/uikit/pixel_tables.h"
+#include "uikit/pixel_tables.h"
 
 #include <algorithm>
 #include <cmath>

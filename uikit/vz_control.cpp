@@ -1,4 +1,4 @@
-#include "client/uikit/vz_control.h"
+#include "uikit/vz_control.h"
 
 #include "common/trace_client.h"
 

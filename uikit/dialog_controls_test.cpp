@@ -1,7 +1,7 @@
 // The standard controls' own behaviour and look, headless.
 #include <gtest/gtest.h>
 
-#include "client/uikit/dialog_controls.h"
+#include "uikit/dialog_controls.h"
 #include "platform/clock.h"
 #include "platform/run_loop.h"
 #include "platform/ui/headless.h"

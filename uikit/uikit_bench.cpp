@@ -3,8 +3,8 @@
 // pixels that the machine has.
 #include <benchmark/benchmark.h>
 
-#include "client/uikit/color_matrix.h"
-#include "client/uikit/gdiplus_bitmap.h"
+#include "uikit/color_matrix.h"
+#include "uikit/gdiplus_bitmap.h"
 #include "platform/ui/canvas.h"
 
 namespace {

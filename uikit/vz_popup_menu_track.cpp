@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "client/uikit/vz_popup_menu.h"
+#include "uikit/vz_popup_menu.h"
 #include "common/trace_client.h"
 #include "platform/run_loop.h"
 

@@ -1,6 +1,6 @@
-#include "client/uikit/gdip_button.h"
+#include "uikit/gdip_button.h"
 
-#include "client/uikit/color_matrix.h"
+#include "uikit/color_matrix.h"
 #include "common/trace_client.h"
 
 CGdipButton::CGdipButton() = default;

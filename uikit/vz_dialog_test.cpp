@@ -1,9 +1,9 @@
 // Dialogs from descriptions, their keys and their controls, headless.
 #include <gtest/gtest.h>
 
-#include "client/uikit/test_bundle_testlib.h"
-#include "client/uikit/vz_dialog.h"
-#include "client/uikit/window_helpers.h"
+#include "uikit/test_bundle_testlib.h"
+#include "uikit/vz_dialog.h"
+#include "uikit/window_helpers.h"
 #include "platform/clock.h"
 #include "platform/run_loop.h"
 #include "platform/text.h"

@@ -1,4 +1,4 @@
-#include "client/uikit/dialog_controls.h"
+#include "uikit/dialog_controls.h"
 
 #include "platform/text.h"
 

@@ -12,8 +12,8 @@
 #include <memory>
 #include <string>
 
-#include "client/uikit/dialog_controls.h"
-#include "client/uikit/gdip_button.h"
+#include "uikit/dialog_controls.h"
+#include "uikit/gdip_button.h"
 #include "outside/vzres/dialog_description.h"
 #include "platform/ui/modal_loop.h"
 #include "platform/ui/window.h"

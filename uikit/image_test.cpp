@@ -1,9 +1,9 @@
 // Images, tint and colour matrices on known pixels.
 #include <gtest/gtest.h>
 
-#include "client/uikit/color_matrix.h"
-#include "client/uikit/gdiplus_bitmap.h"
-#include "client/uikit/test_bundle_testlib.h"
+#include "uikit/color_matrix.h"
+#include "uikit/gdiplus_bitmap.h"
+#include "uikit/test_bundle_testlib.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "client/uikit/vz_dialog.h"
+#include "uikit/vz_dialog.h"
 
 #include "common/trace_client.h"
 #include "outside/vzres/vzres.h"

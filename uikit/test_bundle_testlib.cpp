@@ -1,4 +1,4 @@
-#include "client/uikit/test_bundle_testlib.h"
+#include "uikit/test_bundle_testlib.h"
 
 #include <gtest/gtest.h>
 

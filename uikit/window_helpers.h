@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "client/uikit/gdiplus_bitmap.h"
-#include "client/uikit/vz_dialog.h"
+#include "uikit/gdiplus_bitmap.h"
+#include "uikit/vz_dialog.h"
 #include "platform/ui/window.h"
 
 // Message box buttons (the low bits of the flags).

@@ -16,7 +16,7 @@
 #include <typeinfo>
 #include <vector>
 
-#include "client/uikit/gdiplus_bitmap.h"
+#include "uikit/gdiplus_bitmap.h"
 #include "platform/ui/canvas.h"
 #include "platform/ui/modal_loop.h"
 #include "platform/ui/window.h"

@@ -1,4 +1,4 @@
-#include "client/uikit/pixel_tables.h"
+#include "uikit/pixel_tables.h"
 
 #include <algorithm>
 

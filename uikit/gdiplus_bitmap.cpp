@@ -1,10 +1,10 @@
-#include "client/uikit/gdiplus_bitmap.h"
+#include "uikit/gdiplus_bitmap.h"
 
 #include <algorithm>
 #include <cstring>
 #include <vector>
 
-#include "client/uikit/pixel_tables.h"
+#include "uikit/pixel_tables.h"
 #include "common/trace_client.h"
 #include "outside/vzres/vzres.h"
 

@@ -13,8 +13,8 @@
 #include <memory>
 #include <optional>
 
-#include "client/uikit/gdiplus_bitmap.h"
-#include "client/uikit/vz_control.h"
+#include "uikit/gdiplus_bitmap.h"
+#include "uikit/vz_control.h"
 
 class CGdipButton : public CVzControl {
  public:
