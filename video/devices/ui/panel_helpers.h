@@ -60,6 +60,16 @@ inline constexpr vz::Color kActiveViewBackground = 0xFF4D4D4D;
 inline constexpr vz::Color kMenuBackground = 0xFF212121;
 inline constexpr vz::Color kToolbarBackground = 0xFF151515;
 
+// A canvas's own text measure, for the helpers that take a measurer.
+class CanvasMeasurer : public vz::TextMeasurer {
+ public:
+  explicit CanvasMeasurer(vz::Canvas& canvas) : canvas_(canvas) {}
+  vz::Size MeasureText(std::string_view utf8, const vz::Font& font) override { return canvas_.MeasureText(utf8, font); }
+
+ private:
+  vz::Canvas& canvas_;
+};
+
 // The font of tile names and labels: Tahoma (through fontconfig) 13 pixels.
 vz::Font PanelFont(int pixel_height, int weight = 500);
 
