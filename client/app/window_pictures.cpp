@@ -19,6 +19,7 @@
 #include "platform/run_loop.h"
 #include "platform/text.h"
 #include "platform/ui/headless.h"
+#include "uikit/window_picture_registry.h"
 
 namespace {
 
@@ -210,6 +211,7 @@ std::vector<std::string> WindowPictureNames() {
   std::vector<std::string> names = {"connecting", "proxy", "proxy-filled", "menu",   "message-box",
                                     "panel",      "panel-slid-up", "consent",  "select"};
   for (const std::string& name : AnnotationPictureNames()) names.push_back(name);
+  for (const std::string& name : RegisteredWindowPictureNames()) names.push_back(name);
   return names;
 }
 
@@ -247,6 +249,8 @@ std::optional<vz::Image> RenderWindowPicture(const std::string& name, const std:
     picture = PictureOf(dialog, *system);
   } else if (name.rfind("annotation-", 0) == 0) {
     picture = RenderAnnotationPicture(name, *system);
+  } else if (std::optional<vz::Image> registered = RenderRegisteredWindowPicture(name, *system)) {
+    picture = std::move(registered);
   } else if (name.rfind("dialog-", 0) == 0) {
     CVzDialog dialog(static_cast<uint32_t>(std::strtoul(name.c_str() + 7, nullptr, 10)));
     picture = PictureOf(dialog, *system);

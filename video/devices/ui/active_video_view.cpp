@@ -34,7 +34,7 @@ void CVzNameLabel::SetText(const std::u16string& text) {
 }
 
 void CVzNameLabel::OnPaint(vz::Canvas& canvas) {
-  const vz::Size size = canvas.size();
+  const vz::Size size = window_ ? window_->ClientRect().GetSize() : canvas.size();
   canvas.FillRect({0, 0, size.width, size.height}, kPanelBackground);
   vz::TextStyle style;
   style.font = PanelFont(13);
@@ -114,7 +114,7 @@ void CVzActiveVideoView::Sync(const vz::Rect& bounds, bool visible) {
 }
 
 void CVzActiveVideoView::OnPaint(vz::Canvas& canvas) {
-  const vz::Size size = canvas.size();
+  const vz::Size size = window_ ? window_->ClientRect().GetSize() : canvas.size();
   canvas.FillRect({0, 0, size.width, size.height}, kActiveViewBackground);
 }
 

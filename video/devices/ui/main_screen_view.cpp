@@ -217,7 +217,7 @@ void CVzMainScreenView::Sync() {
 }
 
 void CVzMainScreenView::OnPaint(vz::Canvas& canvas) {
-  const vz::Size size = canvas.size();
+  const vz::Size size = window_ ? window_->ClientRect().GetSize() : canvas.size();
   canvas.FillRect({0, 0, size.width, size.height}, kPanelBackground);
   if (model_.progressShown()) DrawWaitingFrame(canvas, {0, 0, size.width, size.height}, progress_frame_);
 }

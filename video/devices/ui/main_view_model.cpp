@@ -344,7 +344,7 @@ void MainViewModel::showOverlayControls() {
   const bool several = strip_.itemCount() > 1;
   strip_shown_ = several;
   collapse_button_shown_ = several;
-  collapse_image_ = collapsed_ ? vzres::IDB_VIDEO_COLLAPSE : vzres::IDB_VIDEO_EXPAND;
+  collapse_image_ = collapsed_ ? vzres::IDB_VIDEO_EXPAND : vzres::IDB_VIDEO_COLLAPSE;
 }
 
 void MainViewModel::hideOverlayWhenIdle(std::optional<vz::Point> cursor) {

@@ -72,7 +72,7 @@ TEST_F(MainViewTest, Mode0LaysTheLargeViewAndOneRowOfTilesOut) {
   EXPECT_EQ(view.layout().cell, (vz::Size{162, 92}));
   EXPECT_EQ(view.layout().strip, (vz::Rect{1278 - 162 - 4, 720 - 92 - 6, 1278 - 4, 720 - 6}));
   EXPECT_EQ(Shown(), std::vector<std::string>{"me"});  // my tile is the one kept
-  EXPECT_EQ(view.collapseButtonImage(), vzres::IDB_VIDEO_COLLAPSE);
+  EXPECT_EQ(view.collapseButtonImage(), vzres::IDB_VIDEO_EXPAND);
 }
 
 TEST_F(MainViewTest, ASmallContainerStillGetsOneColumn) {

@@ -40,7 +40,7 @@ void CVzThumbItem::Sync() {
 }
 
 void CVzThumbItem::OnPaint(vz::Canvas& canvas) {
-  const vz::Size size = canvas.size();
+  const vz::Size size = window_ ? window_->ClientRect().GetSize() : canvas.size();
   canvas.FillRect({0, 0, size.width, size.height}, tile_->highlighted ? (tile_->highlight | 0xFF000000) : kTileFrame);
   if (!tile_->label_shown) return;
   const vz::Rect label{1, size.height - kTileLabelHeight, size.width - 1, size.height};
@@ -53,7 +53,7 @@ void CVzThumbItem::OnPaint(vz::Canvas& canvas) {
   style.color = kNameText;
   style.valign = vz::TextVAlign::kMiddle;
   style.ellipsis = true;
-  canvas.DrawText(name, label.Inset(1), style);
+  canvas.DrawText(name, {label.left + 2, label.top, label.right - 2, label.bottom}, style);
 }
 
 void CVzThumbItem::Forward(const vz::MouseEvent& event) {
@@ -134,7 +134,7 @@ void CVzThumbsView::Sync(bool visible) {
 }
 
 void CVzThumbsView::OnPaint(vz::Canvas& canvas) {
-  canvas.FillRect({0, 0, canvas.size().width, canvas.size().height}, kPanelBackground);
+  canvas.FillRect(window_ ? window_->ClientRect() : vz::Rect{}, kPanelBackground);
 }
 
 void CVzThumbsView::OnMouse(const vz::MouseEvent& event) {

@@ -92,7 +92,7 @@ vz::Rect CVzOpenGLContainerView::PlaceholderRect(vz::Size client, vz::Size image
 }
 
 void CVzOpenGLContainerView::OnPaint(vz::Canvas& canvas) {
-  const vz::Size client = canvas.size();
+  const vz::Size client = window_ ? window_->ClientRect().GetSize() : canvas.size();
   canvas.FillRect({0, 0, client.width, client.height}, 0xFF000000);
   // A renderer draws the video itself; the container only shows black under it.
   if (state_->renderer == nullptr && placeholder_.HasBitmap()) {

@@ -175,7 +175,7 @@ void VideoMainPanelToolbar::Layout(vz::Size size) {
 }
 
 void VideoMainPanelToolbar::OnPaint(vz::Canvas& canvas) {
-  const vz::Size size = canvas.size();
+  const vz::Size size = window_ ? window_->ClientRect().GetSize() : canvas.size();
   canvas.FillRect({0, 0, size.width, size.height}, kToolbarBackground);
   if (logo_.HasBitmap()) {
     const vz::Size logo = GetImageSize(logo_);
