@@ -214,6 +214,8 @@ VideoPanelFactory MakeWindowPanelFactory() {
       VZ_LOG_ERROR("no window system: the video panel cannot open");
       return nullptr;
     }
+    // The panel's images and texts; without the bundle they are missing, not fatal.
+    if (!vzres::IsResourceLibraryLoaded()) vzres::LoadResourceLibrary("vzres");
     return std::make_unique<VideoMainPanelWindow>(controller, controller, controller, me, system, vz::SystemClock());
   };
 }
