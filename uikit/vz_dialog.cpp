@@ -1,5 +1,7 @@
 #include "uikit/vz_dialog.h"
 
+#include "uikit/combo_box.h"
+
 #include "common/trace_client.h"
 #include "outside/vzres/vzres.h"
 #include "platform/run_loop.h"
@@ -39,6 +41,7 @@ std::unique_ptr<CVzControl> CVzDialog::MakeControl(const vzres::DialogControl& c
   if (kind == "STATIC") return std::make_unique<CStaticText>();
   if (kind == "EDIT") return std::make_unique<CEditBox>();
   if (kind == "PROGRESS" || kind == "msctls_progress32") return std::make_unique<CProgressBar>();
+  if (kind == "COMBOBOX") return std::make_unique<CComboBox>();
   if (kind == "BUTTON") {
     const uint32_t type = control.style & 0xF;
     if (type == kButtonOwnerDraw) return std::make_unique<CImageButton>();

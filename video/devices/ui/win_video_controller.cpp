@@ -3,6 +3,7 @@
 #include "common/trace_client.h"
 #include "outside/vzres/vzres.h"
 #include "platform/text.h"
+#include "video/devices/ui/video_options_window.h"
 #include "video/engine/client/video_client_controller.h"
 
 namespace vzpanel {
@@ -55,7 +56,30 @@ CWinVideoController::CWinVideoController(IAVProviderSink* sink, VideoPanelFactor
 
 CWinVideoController::~CWinVideoController() {
   VZ_LOG("");
+  CloseOptionsWindow();
   destroyVideoPanel();
+}
+
+int32_t CWinVideoController::OpenOptionsWindow(void* parent) {
+  if (options_) return 0;
+  auto window = std::make_unique<CWinVideoOptionsWindow>(this, this, this);
+  window->InitializeWindow(parent, current_device());
+  if (!window->IsWindow()) return 0;
+  options_ = std::move(window);
+  return 0;
+}
+
+int32_t CWinVideoController::CloseOptionsWindow() {
+  // Out of the member first: the window may call back while it goes.
+  std::unique_ptr<IVideoOptionsWindow> window = std::move(options_);
+  if (window) window->UninitializeWindow();
+  return 0;
+}
+
+int32_t CWinVideoController::OnCameraNotify(IVideoCapDevice* device, int32_t kind) {
+  CVideoController::OnCameraNotify(device, kind);
+  if (options_) options_->OnCameraModify(device, kind);
+  return 0;
 }
 
 bool CWinVideoController::createVideoPanel(uint64_t container, int32_t layout, const char16_t* roster_id) {
@@ -127,6 +151,7 @@ int32_t CWinVideoController::JoinVideo(MeetConfig* meet_config, AVSessionConfig*
 }
 
 int32_t CWinVideoController::LeaveVideo() {
+  CloseOptionsWindow();
   destroyVideoPanel();
   CVideoController::LeaveVideo();
   return 1;

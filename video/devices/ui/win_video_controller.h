@@ -49,6 +49,13 @@ class CWinVideoController : public CVideoController, public IMainViewClient {
   void SetVideoTitle(const char16_t* meeting_id);
   void SetMyVideoStatus(int32_t started);
 
+  // The camera options window of the panel (the controller's own kind of
+  // window, made here rather than through the device factories).
+  int32_t OpenOptionsWindow(void* parent) override;
+  int32_t CloseOptionsWindow() override;
+  int32_t IsOptionsWindowOpening() override { return options_ != nullptr ? 1 : 0; }
+  int32_t OnCameraNotify(IVideoCapDevice* device, int32_t kind) override;
+
   // IVideoOptionsSink: 1 without a panel or when the camera cannot be
   // chosen; else my mirror follows the new camera and 0.
   int32_t SelectCaptureDevice(IVideoCapDevice* device) override;
@@ -73,6 +80,7 @@ class CWinVideoController : public CVideoController, public IMainViewClient {
 
   VideoPanelFactory make_panel_;
   std::unique_ptr<IVideoPanel> panel_;
+  std::unique_ptr<IVideoOptionsWindow> options_;
 };
 
 }  // namespace vzpanel
