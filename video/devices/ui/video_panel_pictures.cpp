@@ -13,7 +13,9 @@
 #include "uikit/window_picture_registry.h"
 #include "video/devices/ui/main_screen_view.h"
 #include "video/devices/ui/video_main_panel_window.h"
+#include "video/devices/ui/video_options_window.h"
 #include "video/devices/ui/win_video_controller.h"
+#include "video/engine/core/video_factories.h"
 
 namespace vzpanel {
 namespace {
@@ -96,6 +98,125 @@ vz::Image Shot(VideoMainPanelWindow& panel, vz::HeadlessWindowSystem& system) {
   return Framed(system.Render(top), top->GetTitle());
 }
 
+// Two made-up cameras and a renderer that draws nothing, for the options
+// window's picture.
+class PictureCamera : public IVideoCapDevice {
+ public:
+  PictureCamera(const char16_t* unique, const char16_t* display) : unique_(unique), display_(display) {}
+  int32_t AddRef() override { return 1; }
+  int32_t Release() override { return 1; }
+  int32_t GetRefCount() override { return 1; }
+  VseResult QueryInterface(const VseGuid*, void** out) override {
+    if (out != nullptr) *out = nullptr;
+    return VSE_E_NOINTERFACE;
+  }
+  int32_t GetDeviceType() override { return 0; }
+  const char16_t* GetUniqueName() override { return unique_; }
+  const char16_t* GetDisplayName() override { return display_; }
+  VseResult GetCapability(int32_t, VideoFormat*) override { return 1; }
+  bool IsSameDevice(IVideoCapDevice* other) override { return other == this; }
+  bool IsHardwareDevice() override { return true; }
+  bool IsSoftwareDevice() override { return false; }
+  bool RemoveCapability(const VideoFormat&) override { return false; }
+
+ private:
+  const char16_t* unique_;
+  const char16_t* display_;
+};
+
+PictureCamera g_desk{u"usb-1", u"Desk Camera"};
+PictureCamera g_room{u"usb-2", u"Room Camera"};
+
+class PictureCameras : public IVideoCapDeviceEnumerator {
+ public:
+  int32_t AddRef() override { return 1; }
+  int32_t Release() override { return 1; }
+  int32_t GetRefCount() override { return 1; }
+  VseResult QueryInterface(const VseGuid*, void** out) override {
+    if (out != nullptr) *out = nullptr;
+    return VSE_E_NOINTERFACE;
+  }
+  IVideoCapDevice* GetNextDevice() override { return at_ < 2 ? (at_++ == 0 ? &g_desk : &g_room) : nullptr; }
+  bool ContainsDevice(IVideoCapDevice*) override { return true; }
+  void Reset() override { at_ = 0; }
+
+ private:
+  int at_ = 0;
+};
+
+class PictureRenderer : public IVideoRenderer {
+ public:
+  int32_t AddRef() override { return 1; }
+  int32_t Release() override { return 1; }
+  int32_t GetRefCount() override { return 1; }
+  VseResult QueryInterface(const VseGuid*, void** out) override {
+    if (out != nullptr) *out = nullptr;
+    return VSE_E_NOINTERFACE;
+  }
+  VseResult DeliverSample(IVideoSample*) override { return 0; }
+  VseResult SetBKColor(uint32_t) override { return 0; }
+  VseResult ClearStream() override { return 0; }
+  VseResult SetMirror(bool) override { return 0; }
+  VseResult Redraw() override { return 0; }
+  VseResult SetSampleAllocator(IVideoSampleAllocator*) override { return 0; }
+  int32_t GetVideoWidth() override { return 0; }
+  int32_t GetVideoHeight() override { return 0; }
+  VseResult DrawHeldSample() override { return 0; }
+  int32_t GetRenderFormat() override { return 0; }
+  int32_t IsFormatDirect(const VideoFormat*) override { return 0; }
+  VseResult ConvertAndDraw(IVideoSample*, VideoFormat*) override { return 0; }
+};
+
+class PictureOptionsServices : public IVideoRenderService, public IVideoOptionsSink, public IVideoOptionsHost {
+ public:
+  int32_t CreateVideoRenderer(IVideoRenderer** out, void*) override {
+    *out = &renderer_;
+    return 0;
+  }
+  int32_t DestroyVideoRenderer(IVideoRenderer*) override { return 0; }
+  int32_t SetBKColorInRenderer(IVideoRenderer*, uint32_t) override { return 0; }
+  int32_t ClearRendererStream(IVideoRenderer*) override { return 0; }
+  int32_t RedrawRenderer(IVideoRenderer*) override { return 0; }
+  int32_t OnRendererDisplayChange(IVideoRenderer*) override { return 0; }
+  int32_t OnRendererPositionChange(IVideoRenderer*) override { return 0; }
+  int32_t SelectCaptureDevice(IVideoCapDevice*) override { return 0; }
+  int32_t StartCameraPreview(IVideoCapDevice*, IVideoRenderer*) override { return 0; }
+  int32_t StopCameraPreview(IVideoCapDevice*, IVideoRenderer*) override { return 0; }
+  int32_t ShowAdvancedSettingWindow(IVideoCapDevice*, int32_t, int32_t, void*) override { return 0; }
+  int32_t RequestCloseOptionsWindow() override { return 0; }
+
+ private:
+  PictureRenderer renderer_;
+};
+
+VseResult MakePictureCameras(IVideoCapDeviceEnumerator** out) {
+  static PictureCameras cameras;
+  *out = &cameras;
+  return VSE_S_OK;
+}
+
+std::optional<vz::Image> OptionsPicture(vz::HeadlessWindowSystem& system) {
+  VideoDeviceFactories cameras{};
+  cameras.make_device_enumerator = &MakePictureCameras;
+  const VideoDeviceFactories* previous = SetVideoDeviceFactories(&cameras);
+  vz::WindowSystem* previous_system = vz::WindowSystem::Current();
+  vz::WindowSystem::SetCurrent(&system);
+  PictureOptionsServices services;
+  std::optional<vz::Image> picture;
+  {
+    CWinVideoOptionsWindow window(&services, &services, &services);
+    window.InitializeWindow(nullptr, nullptr);
+    if (window.IsWindow()) {
+      window.window()->Update();
+      picture = Framed(system.Render(window.window()), window.window()->GetTitle());
+    }
+    window.UninitializeWindow();
+  }
+  vz::WindowSystem::SetCurrent(previous_system);
+  SetVideoDeviceFactories(previous);
+  return picture;
+}
+
 // A menu drawn over the panel's picture at a tile.
 vz::Image WithMenu(const vz::Image& base, const std::vector<ThumbMenuItem>& items, vz::Point at) {
   vz::Image out = base;
@@ -114,6 +235,7 @@ vz::Image WithMenu(const vz::Image& base, const std::vector<ThumbMenuItem>& item
 }
 
 std::optional<vz::Image> Draw(const std::string& name, vz::HeadlessWindowSystem& system) {
+  if (name == "video-options") return OptionsPicture(system);
   vz::FakeClock clock(1000);
   const bool presenter = name.find("menu") != std::string::npos;
   auto panel = MakePanel(system, clock, presenter, name == "video-panel-small" ? vz::Size{642, 474} : vz::Size{960, 600});
@@ -161,7 +283,7 @@ std::optional<vz::Image> Draw(const std::string& name, vz::HeadlessWindowSystem&
 const WindowPictureRegistration kRegistration(
     {"video-panel", "video-panel-small", "video-panel-page2", "video-panel-collapsed", "video-panel-grid",
      "video-panel-idle", "video-toolbar-invisible", "video-toolbar-stopped", "video-menu-presenter",
-     "video-menu-spotlight", "video-fullscreen"},
+     "video-menu-spotlight", "video-fullscreen", "video-options"},
     Draw);
 
 }  // namespace
