@@ -88,7 +88,11 @@ class MainViewModel {
     collapse_size_ = collapse;
     page_button_size_ = page_button;
   }
-  void setToolbar(std::optional<vz::Size> preferred) { toolbar_ = preferred; }
+  // A toolbar given while the overlay shows is shown with it.
+  void setToolbar(std::optional<vz::Size> preferred) {
+    toolbar_ = preferred;
+    toolbar_shown_ = toolbar_.has_value() && fullscreen_button_shown_ && mode_ != kLayoutLargeOnly;
+  }
 
   // Called by the controller.
   void addVideoRoster(const VideoRosterInfo* record, bool refresh);

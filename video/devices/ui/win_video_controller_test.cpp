@@ -13,6 +13,8 @@
 #include "platform/clock.h"
 #include "platform/run_loop.h"
 #include "platform/text.h"
+#include "platform/ui/headless.h"
+#include "video/devices/ui/video_main_panel_window.h"
 #include "video/engine/client/test_camera.h"
 #include "video/engine/client/testing/fake_video_conference_testlib.h"
 #include "video/engine/core/engine_clock.h"
@@ -35,7 +37,10 @@ class RecordingSink : public IAVProviderSink {
     return 1;
   }
   int32_t OnAVVideoErrorCode(int32_t, int32_t) override { return 1; }
-  int32_t OnAVMyStatusChanged(const char16_t*, int32_t) override { return 1; }
+  int32_t OnAVMyStatusChanged(const char16_t* id, int32_t status) override {
+    log_->push_back("my status " + vz::Utf16ToUtf8(id) + " " + std::to_string(status));
+    return 1;
+  }
 
  private:
   Log* log_;
@@ -228,6 +233,36 @@ TEST_F(WinVideoControllerTest, TheTitleGroupsTheMeetingIdThroughTheBundlesFormat
   EXPECT_NE(panel_->title_.find(u"123 45 678"), std::u16string::npos);
   controller_->SetVideoTitle(nullptr);  // kept
   EXPECT_NE(panel_->title_.find(u"123 45 678"), std::u16string::npos);
+}
+
+TEST_F(WinVideoControllerTest, TheToolbarsButtonsReachTheController) {
+  ASSERT_EQ(Join(Config()), 1);
+  RosterRecord me = MakeRoster("alice");
+  ASSERT_EQ(controller_->AppRosterJoined(&me, 1), 1);
+  auto system = vz::HeadlessWindowSystem::Create({1920, 1080});
+  VideoMainPanelWindow panel(controller_, controller_, controller_, u"alice", system.get(), clock_);
+  ASSERT_TRUE(panel.createVideoWindow(0, 0));
+  panel.panelToolbar()->setInvisibleMode();
+  log_.clear();
+  auto centre = [](CGdipButton* button) {
+    const vz::Rect r = button->window()->ClientRect();
+    return button->window()->ToScreen({r.Width() / 2, r.Height() / 2});
+  };
+  // The status button sends a copy of my record with its state.
+  system->Click(centre(panel.panelToolbar()->button(vzres::IDC_VIDEO_STATUS)));
+  loop_.RunUntilIdle();
+  EXPECT_TRUE(Logged("my status alice 8"));
+  // The my-video button starts my video through the controller (no camera
+  // here: the controller reports that, and my video stays off).
+  panel.panelToolbar()->showButton(vzres::IDC_VIDEO_MY_VIDEO, true);
+  system->Click(centre(panel.panelToolbar()->button(vzres::IDC_VIDEO_MY_VIDEO)));
+  loop_.RunUntilIdle();
+  EXPECT_EQ(controller_->IsMyVideoStarted(), 0);
+  // The frame's close box asks the controller to leave.
+  panel.OnCloseRequest();
+  loop_.RunUntilIdle();
+  EXPECT_TRUE(Logged("status 4"));
+  panel.destroyVideoWindow();
 }
 
 TEST(PanelTitleTest, GroupsEightAndNineCharactersOnly) {
