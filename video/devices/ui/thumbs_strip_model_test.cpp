@@ -1,8 +1,11 @@
-// The thumbnail strip's pager and tile layout, without windows.
+// The thumbnail strip's pager and tile layout, and the large view's button
+// and label, without windows.
 #include "video/devices/ui/thumbs_strip_model.h"
 
 #include <gtest/gtest.h>
 
+#include "outside/vzres/vzres_ids.h"
+#include "video/devices/ui/active_view_model.h"
 #include "video/devices/ui/panel_test_support.h"
 
 namespace vzpanel {
@@ -111,6 +114,64 @@ TEST_F(ThumbsStripTest, RosterChangesGoByRosterIdAndTheActiveRecordFollowsItsOrd
   EXPECT_FALSE(strip.itemOf("a")->highlighted);
   strip.setHighlight(nullptr, 0xFF112233);
   EXPECT_FALSE(strip.itemOf("h")->highlighted);
+}
+
+}  // namespace
+}  // namespace vzpanel
+
+namespace vzpanel {
+namespace {
+
+TEST(ActiveViewModelTest, TheButtonFollowsTheSelectionAndMyPresenterFlag) {
+  struct Row {
+    int32_t mode;
+    bool presenter;
+    ActiveButtonLook look;
+  };
+  const Row rows[] = {
+      {kSelectionLocal, false, {true, true, 0, vzres::IDS_VIDEO_FOLLOW_SPEAKER}},
+      {kSelectionLocal, true, {true, true, 0, vzres::IDS_VIDEO_FOLLOW_SPEAKER}},
+      {kSelectionSpeaker, true, {false, true, 0, 0}},
+      {kSelectionSpotlight, true, {true, true, 0, vzres::IDS_VIDEO_CANCEL_SPOTLIGHT}},
+      {kSelectionSpotlight, false, {true, false, vzres::IDB_VIDEO_SPOTLIGHT_MARK, 0}},
+  };
+  ActiveViewModel view;
+  for (const Row& row : rows) {
+    view.setButtonMode(row.mode, row.presenter);
+    const ActiveButtonLook& look = view.button();
+    EXPECT_EQ(look.shown, row.look.shown) << row.mode << row.presenter;
+    EXPECT_EQ(look.enabled, row.look.enabled) << row.mode << row.presenter;
+    EXPECT_EQ(look.image, row.look.image) << row.mode << row.presenter;
+    EXPECT_EQ(look.text_id, row.look.text_id) << row.mode << row.presenter;
+  }
+  view.setButtonMode(7, true);  // another mode changes nothing
+  EXPECT_EQ(view.buttonMode(), kSelectionSpotlight);
+}
+
+TEST(ActiveViewModelTest, TheNameLabelIsAsWideAsItsTextUpToHalfTheView) {
+  EXPECT_EQ(ActiveViewModel::LabelRect({642, 362}, 100), (vz::Rect{2, 339, 104, 359}));
+  EXPECT_EQ(ActiveViewModel::LabelRect({642, 362}, 400), (vz::Rect{2, 339, 320, 359}));
+  EXPECT_EQ(ActiveViewModel::ContainerRect({642, 362}), (vz::Rect{1, 1, 641, 361}));
+  EXPECT_EQ(ActiveViewModel::ButtonRect(16, 0), vz::Rect::FromXYWH(3, 3, 22, 16));
+  EXPECT_EQ(ActiveViewModel::ButtonRect(0, 100), vz::Rect::FromXYWH(3, 3, 108, 16));
+}
+
+TEST(ActiveViewModelTest, AnEmptyViewHasNoParticipantAndOnlyItsOwnRecordUpdatesIt) {
+  ActiveViewModel view;
+  EXPECT_TRUE(view.isActiveRecord(nullptr));
+  const VideoRosterInfo ann = testing::Participant("ann");
+  view.setActiveRecord(&ann);
+  EXPECT_TRUE(view.labelShown());
+  EXPECT_FALSE(view.isActiveRecord(nullptr));
+  view.updateActiveRecord(testing::Participant("bob", true, true));
+  EXPECT_EQ(view.record().rosterId, "ann");
+  view.updateActiveRecord(testing::Participant("ann", true, true));
+  EXPECT_TRUE(view.record().head.IsHost);
+  view.refreshOverlay();
+  EXPECT_FALSE(view.labelShown());
+  view.setActiveRecord(nullptr);
+  EXPECT_TRUE(view.isActiveRecord(nullptr));
+  EXPECT_FALSE(view.labelShown());
 }
 
 }  // namespace
