@@ -434,20 +434,6 @@ class SharingServerRole : public SessionRole {
                      static_cast<unsigned long long>(blocks_refused_));
       }
     }
-    // The caches of earlier messages that no kept block and not the cursor
-    // shows are of no use to a late joiner any more.
-    std::set<std::pair<uint64_t, uint64_t>> shown;
-    for (const auto& [position, block] : blocks_) shown.emplace(block.cache_index, block.cache_pdu_id);
-    shown.insert(mouse_cache_);
-    for (auto it = caches_.begin(); it != caches_.end();) {
-      if (it->second.batch < blocks_batch_ && shown.count({it->first, it->second.pdu_id}) == 0) {
-        kept_bytes_ -= it->second.bytes.size();
-        it = caches_.erase(it);
-      } else {
-        ++it;
-      }
-    }
-    ++blocks_batch_;
   }
 
   void KeepCaches(const UnknownFieldSet& message) {
@@ -455,26 +441,17 @@ class SharingServerRole : public SessionRole {
       UnknownFieldSet fields;
       if (!fields.ParseFromString(*cache)) continue;
       const uint64_t index = Varint(fields, kCacheIndex);
+      if (index == 0 || index >= kKeptCacheIndexEnd) continue;  // no attendee keeps it either
       const auto old = caches_.find(index);
       if (old != caches_.end()) {
         kept_bytes_ -= old->second.bytes.size();
         caches_.erase(old);
       }
-      caches_[index] = KeptCache{*cache, Varint(fields, kCachePduId), blocks_batch_};
+      caches_[index] = KeptCache{*cache, Varint(fields, kCachePduId)};
       kept_bytes_ += cache->size();
       order_.push_back(index);
     }
-    // Over budget: the caches kept longest go first.
-    while (kept_bytes_ > kSharingCacheBudget && !order_.empty()) {
-      const uint64_t index = order_.front();
-      order_.pop_front();
-      const auto found = caches_.find(index);
-      if (found == caches_.end()) continue;
-      kept_bytes_ -= found->second.bytes.size();
-      caches_.erase(found);
-      ++evicted_;
-      if (evicted_ % 100 == 1) VZ_LOG("cache budget reached: %llu caches let go", static_cast<unsigned long long>(evicted_));
-    }
+    if (kept_bytes_ > kSharingCacheBudget) Evict();
     // The order list only grows with replacements; keep it near the map's size.
     if (order_.size() > 4 * caches_.size() + 64) {
       std::deque<uint64_t> fresh;
@@ -482,6 +459,34 @@ class SharingServerRole : public SessionRole {
         if (caches_.count(index) != 0) fresh.push_back(index);
       }
       order_.swap(fresh);
+    }
+  }
+
+  // Over budget: the caches kept longest that the screen does not show go
+  // first, then (a screen larger than the budget) the longest kept.
+  void Evict() {
+    std::set<std::pair<uint64_t, uint64_t>> shown;
+    for (const auto& [position, block] : blocks_) shown.emplace(block.cache_index, block.cache_pdu_id);
+    shown.insert(mouse_cache_);
+    for (const bool spare_shown : {true, false}) {
+      std::deque<uint64_t> spared;
+      while (kept_bytes_ > kSharingCacheBudget && !order_.empty()) {
+        const uint64_t index = order_.front();
+        order_.pop_front();
+        const auto found = caches_.find(index);
+        if (found == caches_.end()) continue;
+        if (spare_shown && shown.count({index, found->second.pdu_id}) != 0) {
+          spared.push_back(index);
+          continue;
+        }
+        kept_bytes_ -= found->second.bytes.size();
+        caches_.erase(found);
+        ++evicted_;
+        if (evicted_ % 100 == 1) {
+          VZ_LOG("cache budget reached: %llu caches let go", static_cast<unsigned long long>(evicted_));
+        }
+      }
+      order_.insert(order_.begin(), spared.begin(), spared.end());  // still the oldest
     }
   }
 
@@ -498,7 +503,6 @@ class SharingServerRole : public SessionRole {
   struct KeptCache {
     std::string bytes;  // the DsCache as the presenter sent it
     uint64_t pdu_id = 0;
-    uint64_t batch = 0;  // the blocks messages seen before it came
   };
   struct KeptBlock {
     std::string bytes;  // the DsBlock as the presenter sent it
@@ -513,7 +517,6 @@ class SharingServerRole : public SessionRole {
   std::deque<uint64_t> order_;
   size_t kept_bytes_ = 0;
   uint64_t evicted_ = 0;
-  uint64_t blocks_batch_ = 0;
   std::map<uint64_t, KeptBlock> blocks_;  // the latest DsBlock of each position
   uint64_t blocks_refused_ = 0;
   uint64_t refused_records_ = 0;

@@ -12,9 +12,11 @@
 // - only the presenter sends caches, blocks, sharing info and cursor; the
 //   same records from another member are dropped (logged). The presenter's
 //   are kept and relayed: the latest block of each position (at most
-//   kMaxKeptBlocks positions), the caches the kept blocks and the cursor
-//   show plus those sent since the last blocks (within
-//   kSharingCacheBudget bytes; the oldest go first);
+//   kMaxKeptBlocks positions), and the latest cache of each index that an
+//   attendee keeps (below kKeptCacheIndexEnd), within kSharingCacheBudget
+//   bytes: the oldest that the kept blocks and cursor do not show go
+//   first. (The presenter shows a cache it sent long ago again without
+//   sending it again, so a cache no block shows now is still needed.)
 // - GET_CACHES is answered from the kept caches with the same blocks; what
 //   is not kept is asked of the presenter;
 // - STOP from the presenter sends SERVER_DISCONNECT with code 80 to the
@@ -44,6 +46,8 @@ std::unique_ptr<SessionRole> MakeSharingServerRole(MeetingHub& hub);
 
 // The byte budget of the caches kept per session; the oldest go first.
 constexpr size_t kSharingCacheBudget = 64u << 20;
+// Cache indices run from 1 to this, less one, as attendees keep them.
+constexpr uint64_t kKeptCacheIndexEnd = 5000;
 // The block positions kept per session (100 x 100 cells of 128 pixels on
 // each of several monitors); blocks of further positions are relayed only.
 constexpr size_t kMaxKeptBlocks = 65536;
