@@ -38,7 +38,7 @@ class RawMember {
     join.roster_id = roster;
     if (!client.Send(FrameKind::kJoin, vzrelay::EncodeJoinRequest(join))) return false;
     Frame confirm;
-    if (!client.Next(&confirm) || confirm.kind != FrameKind::kJoinConfirm || confirm.payload.size() < 4) return false;
+    if (!client.Next(&confirm, nullptr, 30000) || confirm.kind != FrameKind::kJoinConfirm || confirm.payload.size() < 4) return false;
     ssrc = static_cast<uint32_t>(confirm.payload[0]) << 24 | static_cast<uint32_t>(confirm.payload[1]) << 16 |
            static_cast<uint32_t>(confirm.payload[2]) << 8 | confirm.payload[3];
     return true;
@@ -49,6 +49,16 @@ class RawMember {
   }
   bool SendBytes(const std::string& bytes) {
     return client.Send(FrameKind::kDataBinary, std::vector<uint8_t>(bytes.begin(), bytes.end()));
+  }
+  // True once the relay has taken everything sent before (its pong).
+  bool Synced(int timeout_ms = 60000) {
+    if (!client.Send(FrameKind::kPing, std::vector<uint8_t>(12, 7))) return false;
+    Frame frame;
+    while (client.Next(&frame, nullptr, timeout_ms)) {
+      if (frame.kind == FrameKind::kPong) return true;
+      others.push_back(frame);
+    }
+    return false;
   }
   // The next sharing message (other frames are kept in `others`).
   bool Next(DsData* message, int timeout_ms = 20000) {
@@ -357,6 +367,7 @@ TEST(RelayHostileMemberTest, ThreeMillionBlockPositionsKeepABoundedFrame) {
     for (uint64_t index = first; index < first + kPerMessage; ++index) AddBlock(&blocks, index, 101 + index, 0, 0);
     ASSERT_TRUE(presenter.Send(blocks));
   }
+  ASSERT_TRUE(presenter.Synced());  // all taken, however slow the machine
   RawMember late;
   ASSERT_TRUE(late.Join(relay.Port(), "carol"));
   ASSERT_TRUE(late.Send(Header(DS_DATA_JOIN)));

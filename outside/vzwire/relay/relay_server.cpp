@@ -15,6 +15,8 @@ constexpr size_t kReadChunk = 64 * 1024;
 constexpr size_t kCopiedPayload = 16 * 1024;
 // The write queue's own buffers grow to about this before a new one starts.
 constexpr size_t kOwnedSegment = 256 * 1024;
+// Emptied buffers a connection keeps for its next frames (at most 1 MiB).
+constexpr size_t kSpareSegments = 4;
 // The most written to one connection in one turn of the loop: a socket
 // whose peer reads slowly takes megabytes into the kernel's buffers, and
 // forty of them in one turn would hold up everyone else's.
@@ -118,6 +120,12 @@ class RelayServer::Connection : public IMemberLink {
         written += result.bytes;
         if (front.start < bytes.size()) continue;
       }
+      // A few written buffers are kept for the next frames: fresh memory
+      // for every few hundred packets costs more than the copying.
+      if (!front.shared && spare_.size() < kSpareSegments && front.owned.capacity() == kOwnedSegment) {
+        front.owned.clear();
+        spare_.push_back(std::move(front.owned));
+      }
       out_.pop_front();
     }
     return true;
@@ -156,7 +164,12 @@ class RelayServer::Connection : public IMemberLink {
   std::vector<uint8_t>& OwnedTail(size_t more) {
     if (out_.empty() || out_.back().shared || out_.back().owned.size() + more > kOwnedSegment) {
       out_.emplace_back();
-      out_.back().owned.reserve(std::min(kOwnedSegment, more));
+      if (!spare_.empty()) {
+        out_.back().owned.swap(spare_.back());
+        spare_.pop_back();
+      } else if (more <= kOwnedSegment) {
+        out_.back().owned.reserve(kOwnedSegment);
+      }
     }
     return out_.back().owned;
   }
@@ -164,6 +177,7 @@ class RelayServer::Connection : public IMemberLink {
   vz::LocalSocket socket_;
   FrameReader reader_;
   std::deque<Segment> out_;  // frames to write
+  std::vector<std::vector<uint8_t>> spare_;  // emptied buffers for the next segments
   std::priority_queue<Delayed, std::vector<Delayed>, std::greater<Delayed>> delayed_;
   size_t backlog_ = 0;
   size_t backlog_limit_;
