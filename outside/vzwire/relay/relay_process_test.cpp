@@ -306,7 +306,7 @@ TEST(RelayProcessTest, UnknownOptionsAreNamedAndHelpPrintsTheUsage) {
     SCOPED_TRACE(arguments);
     const Outcome help = RunRelay(arguments);
     EXPECT_EQ(help.code, 0);
-    EXPECT_EQ(help.output.rfind("usage: vzrelay", 0), 0u) << help.output;
+    EXPECT_NE(help.output.find("usage: vzrelay [options]"), std::string::npos) << help.output;
     EXPECT_NE(help.output.find("--cut-after S"), std::string::npos);
     EXPECT_NE(help.output.find("--join-deadline S"), std::string::npos);
   }
