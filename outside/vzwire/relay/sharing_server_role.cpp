@@ -29,7 +29,7 @@ enum : uint64_t { kCodeSuccess = 0, kCodeAlreadyStarted = 40, kCodeConferenceEnd
 constexpr int kFieldCode = 10, kFieldType = 20, kFieldDsId = 40, kFieldCaches = 50, kFieldMouseInfo = 70,
               kFieldBlocks = 80;
 constexpr int kCacheIndex = 10, kCachePduId = 20;
-constexpr int kBlockIndex = 10, kBlockPosition = 40, kBlockCacheIndex = 50, kBlockCachePduId = 60;
+constexpr int kBlockPosition = 40, kBlockCacheIndex = 50, kBlockCachePduId = 60;
 constexpr int kMouseCacheIndex = 40, kMouseCachePduId = 50;
 constexpr int kFieldCommand = 90, kCommandType = 10, kCommandSrcRosterId = 20, kCommandDstRosterId = 30;
 
@@ -295,7 +295,11 @@ class SharingServerRole : public SessionRole {
     Replay replay;
     replay.caches.reserve(caches_.size());
     for (const auto& [index, kept] : caches_) replay.caches.push_back(index);
-    replays_[&member] = std::move(replay);
+    // A second JOIN starts the replay again; what waits behind it stays.
+    Replay& slot = replays_[&member];
+    replay.held.swap(slot.held);
+    replay.held_bytes = slot.held_bytes;
+    slot = std::move(replay);
     Pump(session, member);
     return false;
   }
