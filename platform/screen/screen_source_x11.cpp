@@ -230,7 +230,7 @@ class X11ScreenSource : public ScreenSource {
     auto* shared = dynamic_cast<X11ShmImage*>(image);
     // Whole rows of an image of this connection: the server writes them in
     // place. Anything else takes the read-and-copy path.
-    if (!shared || shared->owner() != this || x != 0 || rect.width != image->width() || y < 0 ||
+    if (!shared || shared->owner() != this || in_place_failed_ || x != 0 || rect.width != image->width() || y < 0 ||
         rect.height <= 0 || y + rect.height > image->height())
       return ScreenSource::ReadInto(rect, image, x, y);
     if (!ScreenRectInside(rect, Bounds())) {
@@ -249,7 +249,10 @@ class X11ScreenSource : public ScreenSource {
     view->height = saved_h;
     used_shm_ = !failed;
     if (failed) {
-      PlatformLog("screen: XShmGetImage of %dx%d into an image failed", rect.width, rect.height);
+      // Not tried again on this connection: every round would fail and log.
+      PlatformLog("screen: XShmGetImage of %dx%d into an image failed; reading by copy from now on", rect.width,
+                  rect.height);
+      in_place_failed_ = true;
       return ScreenSource::ReadInto(rect, image, x, y);
     }
     return ScreenReadResult::kOk;
@@ -523,6 +526,7 @@ class X11ScreenSource : public ScreenSource {
   bool fixes_ok_ = false;
   bool randr_ok_ = false;
   bool used_shm_ = false;
+  bool in_place_failed_ = false;  // reads into images go by copy
   XImage* image_ = nullptr;
   XShmSegmentInfo segment_{};
   bool attached_ = false;
