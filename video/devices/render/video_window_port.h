@@ -5,11 +5,12 @@
 // display. The real port (view_window_port.h) sits over the window layer;
 // tests use an in-memory one.
 //
-// Threads: IsWindow, IsWindowThread, WindowId and PostMessage from any
-// thread; the geometry from any thread (the port keeps its own copy,
-// refreshed on the window thread by UpdateGeometry).
+// Threads: everything from any thread (the port keeps its own copy of the
+// geometry), except UpdateGeometry, which reads the view on its thread.
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <thread>
 
 #include "platform/ui/ui_types.h"
 
@@ -18,7 +19,9 @@ class IVideoWindowPort {
   virtual ~IVideoWindowPort() = default;
   // False once the view is gone.
   virtual bool IsWindow() = 0;
-  virtual bool IsWindowThread() = 0;
+  // The thread that owns the window (its messages are taken there).
+  virtual std::thread::id WindowThread() = 0;
+  bool IsWindowThread() { return WindowThread() == std::this_thread::get_id(); }
   // The id that messages posted to this window carry.
   virtual uint64_t WindowId() = 0;
   // Client rectangle, (0, 0) at the top-left of the view.
@@ -28,6 +31,9 @@ class IVideoWindowPort {
   // Posts (never waits) a message to the window's thread, where the
   // thread's message hook sees it; false when the thread's loop is gone.
   virtual bool PostMessage(uint32_t message, uintptr_t wparam, intptr_t lparam) = 0;
+  // Posts a task to the window's thread (for work that must outlive its
+  // poster); false, with the task destroyed unrun, when the loop is gone.
+  virtual bool PostTask(std::function<void()> task) = 0;
   // The display window that shows the view's pixels (0: none, nothing is
   // put on a display) and the display's name ("" for $DISPLAY).
   virtual uint64_t NativeWindow() = 0;

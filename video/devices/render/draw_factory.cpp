@@ -1,0 +1,21 @@
+#include "video/devices/render/draw_factory.h"
+
+#include "common/trace_client.h"
+
+IVideoDraw* CreateDirect3D(IVideoWindowPort* window, IDrawHost* host) {
+  VZ_LOG("Create Direct3D9Ex");
+  if (IVideoDraw* draw = CreateDirect3D9ExDraw(window, host)) return draw;
+  VZ_LOG("Create Direct3D9Ex failed.");
+  return CreateDirect3D7Draw(window, host);
+}
+
+IVideoDraw* CreateDirect3D9ExDraw(IVideoWindowPort*, IDrawHost*) { return nullptr; }
+IVideoDraw* CreateDirect3D7Draw(IVideoWindowPort*, IDrawHost*) { return nullptr; }
+IVideoDraw* CreateGDIDraw(IVideoWindowPort*, IDrawHost*) { return nullptr; }
+
+void DestoryDraw(IVideoDraw* draw) {
+  if (draw == nullptr) return;
+  VZ_LOG("draw %p", static_cast<void*>(draw));
+  draw->UnInit();
+  delete draw;
+}
