@@ -1,6 +1,7 @@
 #include "video/devices/render/draw_factory.h"
 
 #include "common/trace_client.h"
+#include "video/devices/render/gdi_draw.h"
 
 IVideoDraw* CreateDirect3D(IVideoWindowPort* window, IDrawHost* host) {
   VZ_LOG("Create Direct3D9Ex");
@@ -11,7 +12,16 @@ IVideoDraw* CreateDirect3D(IVideoWindowPort* window, IDrawHost* host) {
 
 IVideoDraw* CreateDirect3D9ExDraw(IVideoWindowPort*, IDrawHost*) { return nullptr; }
 IVideoDraw* CreateDirect3D7Draw(IVideoWindowPort*, IDrawHost*) { return nullptr; }
-IVideoDraw* CreateGDIDraw(IVideoWindowPort*, IDrawHost*) { return nullptr; }
+IVideoDraw* CreateGDIDraw(IVideoWindowPort* window, IDrawHost* host) {
+  VZ_LOG("Create GDI draw");
+  auto* draw = new CGDIDraw();
+  if (!draw->Init(window, host)) {
+    VZ_LOG_ERROR("");
+    DestoryDraw(draw);
+    return nullptr;
+  }
+  return draw;
+}
 
 void DestoryDraw(IVideoDraw* draw) {
   if (draw == nullptr) return;

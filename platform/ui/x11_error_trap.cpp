@@ -1,0 +1,48 @@
+#include "platform/ui/x11_error_trap.h"
+
+#include <mutex>
+
+#include "platform/platform_log.h"
+
+namespace vz {
+namespace {
+
+thread_local Display* g_trapped = nullptr;
+thread_local int g_errors = 0;
+int (*g_previous)(Display*, XErrorEvent*) = nullptr;
+
+int CountTrappedError(Display* display, XErrorEvent* error) {
+  if (display == g_trapped) {
+    ++g_errors;
+    return 0;
+  }
+  if (g_previous) return g_previous(display, error);
+  PlatformLog("X error %d (request %d)", error->error_code, error->request_code);
+  return 0;
+}
+
+}  // namespace
+
+X11ErrorTrap::X11ErrorTrap(Display* display)
+    : display_(display), previous_display_(g_trapped), previous_errors_(g_errors) {
+  // One handler for the process, installed once (never swapped back, which
+  // would race with other threads).
+  static std::once_flag once;
+  std::call_once(once, [] { g_previous = XSetErrorHandler(CountTrappedError); });
+  XSync(display_, False);
+  g_trapped = display_;
+  g_errors = 0;
+}
+
+X11ErrorTrap::~X11ErrorTrap() {
+  XSync(display_, False);
+  g_trapped = previous_display_;
+  g_errors = previous_errors_;
+}
+
+bool X11ErrorTrap::Failed() {
+  XSync(display_, False);
+  return g_errors != 0;
+}
+
+}  // namespace vz
