@@ -6,6 +6,7 @@
 #include "common/scoped_lock.h"
 #include "common/trace_client.h"
 #include "video/devices/color/cpu_features.h"
+#include "video/devices/render/view_window_port.h"
 
 namespace {
 
@@ -542,4 +543,24 @@ int32_t CWinVideoRenderer::video_type() {
 size_t CWinVideoRenderer::deferred_draw_count() {
   CScopedLock guard(lock());
   return deferred_draws_.size();
+}
+
+VseResult MakeWinVideoRenderer(void* owner_view, IVideoRenderer** out) {
+  if (out == nullptr) return VSE_E_INVALIDARG;
+  *out = nullptr;
+  if (owner_view == nullptr) {
+    VZ_LOG_ERROR("no owner view");
+    return VSE_E_FAIL;
+  }
+  auto* renderer = new (std::nothrow) CWinVideoRenderer();
+  if (renderer == nullptr) return VSE_E_OUTOFMEMORY;
+  renderer->AddRef();
+  if (!renderer->Init(std::make_unique<ViewWindowPort>(static_cast<vz::Window*>(owner_view)),
+                      CWinVideoRenderer::kRenderTypeGpu)) {
+    VZ_LOG_ERROR("renderer Init failed");
+    renderer->Release();
+    return VSE_E_FAIL;
+  }
+  *out = renderer;
+  return VSE_S_OK;
 }
