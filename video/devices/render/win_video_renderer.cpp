@@ -38,8 +38,10 @@ VseResult CWinVideoRenderer::QueryInterface(const VseGuid* iid, void** out) {
   *out = nullptr;
   if (iid == nullptr) return VSE_E_NOINTERFACE;
   void* found = nullptr;
-  if (*iid == IID_IVideoRenderer || *iid == IID_IVideoDeliverer) {
+  if (*iid == IID_IVideoRenderer) {
     found = static_cast<IVideoRenderer*>(this);
+  } else if (*iid == IID_IVideoDeliverer) {
+    found = static_cast<IVideoDeliverer*>(this);
   } else if (*iid == IID_IVideoWindowEvents) {
     found = static_cast<IVideoWindowEvents*>(this);
   } else if (*iid == IID_IVideoImageSink) {

@@ -41,6 +41,7 @@ class IVideoEffect {
 };
 
 class CWinVideoRenderer final : public CVideoRenderer,
+                                public IVideoDeliverer,
                                 public IVideoWindowEvents,
                                 public IVideoImageSink,
                                 public IVideoEffect,
@@ -67,7 +68,9 @@ class CWinVideoRenderer final : public CVideoRenderer,
   int32_t GetRefCount() override { return RefCountObject(); }
   VseResult QueryInterface(const VseGuid* iid, void** out) override;
 
-  // IVideoRenderer.
+  // IVideoRenderer and IVideoDeliverer (the capture engine's and the
+  // listen channel's picture input).
+  VseResult DeliverSample(IVideoSample* sample) override { return CVideoRenderer::DeliverSample(sample); }
   VseResult SetBKColor(uint32_t colour) override;
   VseResult ClearStream() override;
   VseResult SetMirror(bool mirror) override;
