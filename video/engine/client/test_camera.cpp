@@ -222,7 +222,8 @@ VseResult MakeEngineOnDemand(IVideoCapDevice* device, const VideoFormat* format,
   return MakeTestCameraEngine(device, format, allocator, false, out);
 }
 
-const VideoDeviceFactories kTestCameraFactories = {&MakeEnumerator, &MakeNotifier, &MakeEngine, &MakeDefaultVideoRenderer};
+const VideoDeviceFactories kTestCameraFactories = {&MakeEnumerator, &MakeNotifier, &MakeEngine,
+                                                   &MakeDefaultVideoRenderer};
 const VideoDeviceFactories kOnDemandFactories = {&MakeEnumerator, &MakeNotifier, &MakeEngineOnDemand,
                                                  &MakeDefaultVideoRenderer};
 
