@@ -1,6 +1,7 @@
 #include "video/devices/render/draw_factory.h"
 
 #include "common/trace_client.h"
+#include "video/devices/render/direct3d9ex_draw.h"
 #include "video/devices/render/gdi_draw.h"
 
 IVideoDraw* CreateDirect3D(IVideoWindowPort* window, IDrawHost* host) {
@@ -10,7 +11,16 @@ IVideoDraw* CreateDirect3D(IVideoWindowPort* window, IDrawHost* host) {
   return CreateDirect3D7Draw(window, host);
 }
 
-IVideoDraw* CreateDirect3D9ExDraw(IVideoWindowPort*, IDrawHost*) { return nullptr; }
+IVideoDraw* CreateDirect3D9ExDraw(IVideoWindowPort* window, IDrawHost* host) {
+  VZ_LOG("Create GPU draw");
+  auto* draw = new CDirect3D9ExDraw();
+  if (!draw->Init(window, host)) {
+    VZ_LOG_ERROR("");
+    DestoryDraw(draw);
+    return nullptr;
+  }
+  return draw;
+}
 IVideoDraw* CreateDirect3D7Draw(IVideoWindowPort*, IDrawHost*) { return nullptr; }
 IVideoDraw* CreateGDIDraw(IVideoWindowPort* window, IDrawHost* host) {
   VZ_LOG("Create GDI draw");
