@@ -10,6 +10,7 @@
 
 #include "platform/run_loop.h"
 #include "platform/ui/display_test_env.h"
+#include "platform/ui/gles_video_device.h"
 #include "platform/ui/window.h"
 #include "platform/ui/x11_window_grab.h"
 #include "video/devices/color/color_space_convertor.h"
@@ -223,6 +224,53 @@ TEST_F(RenderDisplayTest, RendererFallsBackToTheSoftwareDrawWhenTheFirstChoiceCa
   std::optional<vz::Image> grab = Grab();
   ASSERT_TRUE(grab);
   EXPECT_EQ(MaxDifference(*grab, Reference(7), false), 0);
+}
+
+TEST_F(RenderDisplayTest, GpuDrawShowsEachFormatAsTheReferenceWithinAFewLevels) {
+  std::string why;
+  if (!vz::GlesVideoDevice::Available(&why)) GTEST_SKIP() << "no OpenGL ES: " << why;
+  VideoDrawFactory gpu_only;
+  gpu_only.create_software = [](IVideoWindowPort*, IDrawHost*) -> IVideoDraw* { return nullptr; };
+  ASSERT_TRUE(MakeRenderer(gpu_only, CWinVideoRenderer::kRenderTypeGpu));
+  // The device is made on this (the window) thread at the first frame; a
+  // display where no context can be made leaves the draw failed.
+  Deliver(7);
+  if (renderer_->current_render_type() != CWinVideoRenderer::kRenderTypeGpu || renderer_->Redraw() != VSE_S_OK) {
+    GTEST_SKIP() << "no GL context can be made on this display (the renderer falls back; see the fallback test)";
+  }
+  ExpectFormatsMatch(4);
+  EXPECT_EQ(renderer_->current_render_type(), CWinVideoRenderer::kRenderTypeGpu);
+}
+
+TEST_F(RenderDisplayTest, GpuDrawFollowsAResizeOfItsWindow) {
+  std::string why;
+  if (!vz::GlesVideoDevice::Available(&why)) GTEST_SKIP() << "no OpenGL ES: " << why;
+  VideoDrawFactory gpu_only;
+  gpu_only.create_software = [](IVideoWindowPort*, IDrawHost*) -> IVideoDraw* { return nullptr; };
+  ASSERT_TRUE(MakeRenderer(gpu_only, CWinVideoRenderer::kRenderTypeGpu));
+  Deliver(7);
+  if (renderer_->current_render_type() != CWinVideoRenderer::kRenderTypeGpu) GTEST_SKIP() << "no GL context";
+  // Twice the size: the picture is scaled 2x into the new target.
+  window_->SetBounds(vz::Rect::FromXYWH(50, 50, 2 * kWidth, 2 * kHeight));
+  system_->Sync();
+  EXPECT_EQ(renderer_->OnWindowPositionChange(), 0);
+  Deliver(7);
+  std::optional<vz::Image> grab;
+  vz::DisplayTestEnv::Get().RunUntil(vz::RunLoop::ForCurrentThread(), [&] {
+    grab = vz::GrabX11Window(vz::DisplayTestEnv::Get().display(), surface_);
+    return grab && grab->width() == 2 * kWidth;
+  });
+  ASSERT_TRUE(grab);
+  ASSERT_EQ(grab->width(), 2 * kWidth);
+  const std::vector<uint32_t> ref = Reference(7);
+  int worst = 0;
+  for (int y = 1; y < 2 * kHeight - 1; y += 7)
+    for (int x = 1; x < 2 * kWidth - 1; x += 5) {
+      const uint32_t got = grab->GetPixel(x, y), want = ref[(y / 2) * kWidth + x / 2];
+      for (int shift : {0, 8, 16})
+        worst = std::max(worst, std::abs(static_cast<int>((got >> shift) & 0xFF) - static_cast<int>((want >> shift) & 0xFF)));
+    }
+  EXPECT_LE(worst, 4);  // bilinear between neighbours of a smooth picture
 }
 
 }  // namespace

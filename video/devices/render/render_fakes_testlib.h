@@ -37,15 +37,17 @@ class FakeWindowPort : public IVideoWindowPort {
   bool PostTask(std::function<void()> task) override;
   uint64_t NativeWindow() override { return 0; }
   std::string DisplayName() override { return {}; }
-  int32_t Monitor() override { return 0; }
+  int32_t Monitor() override { return monitor_; }
 
   void SetClientRect(const vz::Rect& rect);
+  void set_monitor(int32_t monitor) { monitor_ = monitor; }
 
  private:
   const std::thread::id thread_;
   FakeWindowQueue* queue_;
   std::mutex mutex_;
   vz::Rect client_{0, 0, 320, 240};
+  std::atomic<int32_t> monitor_{0};
 };
 
 // What the scripted draws of one test did.
