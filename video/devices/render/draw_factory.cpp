@@ -1,6 +1,7 @@
 #include "video/devices/render/draw_factory.h"
 
 #include "common/trace_client.h"
+#include "video/devices/render/direct3d7_draw.h"
 #include "video/devices/render/direct3d9ex_draw.h"
 #include "video/devices/render/gdi_draw.h"
 
@@ -21,7 +22,16 @@ IVideoDraw* CreateDirect3D9ExDraw(IVideoWindowPort* window, IDrawHost* host) {
   }
   return draw;
 }
-IVideoDraw* CreateDirect3D7Draw(IVideoWindowPort*, IDrawHost*) { return nullptr; }
+IVideoDraw* CreateDirect3D7Draw(IVideoWindowPort* window, IDrawHost* host) {
+  VZ_LOG("Create XRender draw");
+  auto* draw = new CDirect3D7Draw();
+  if (!draw->Init(window, host)) {
+    VZ_LOG_ERROR("");
+    DestoryDraw(draw);
+    return nullptr;
+  }
+  return draw;
+}
 IVideoDraw* CreateGDIDraw(IVideoWindowPort* window, IDrawHost* host) {
   VZ_LOG("Create GDI draw");
   auto* draw = new CGDIDraw();

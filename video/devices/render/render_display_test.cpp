@@ -242,6 +242,21 @@ TEST_F(RenderDisplayTest, GpuDrawShowsEachFormatAsTheReferenceWithinAFewLevels) 
   EXPECT_EQ(renderer_->current_render_type(), CWinVideoRenderer::kRenderTypeGpu);
 }
 
+TEST_F(RenderDisplayTest, XRenderDrawShowsEachFormatAsTheReference) {
+  VideoDrawFactory xrender_only;
+  xrender_only.create_first_choice = &CreateDirect3D7Draw;
+  xrender_only.create_software = [](IVideoWindowPort*, IDrawHost*) -> IVideoDraw* { return nullptr; };
+  ASSERT_TRUE(MakeRenderer(xrender_only, CWinVideoRenderer::kRenderTypeGpu));
+  ASSERT_EQ(renderer_->current_render_type(), CWinVideoRenderer::kRenderTypeGpu);
+  ExpectFormatsMatch(0);  // YUV refused and converted by the renderer: the reference's own arithmetic
+  EXPECT_EQ(renderer_->current_render_type(), CWinVideoRenderer::kRenderTypeGpu);
+  EXPECT_EQ(renderer_->OnDisplayChange(), 0);  // made anew
+  Deliver(7);
+  std::optional<vz::Image> grab = Grab();
+  ASSERT_TRUE(grab);
+  EXPECT_EQ(MaxDifference(*grab, Reference(7), true), 0);  // still mirrored
+}
+
 TEST_F(RenderDisplayTest, GpuDrawFollowsAResizeOfItsWindow) {
   std::string why;
   if (!vz::GlesVideoDevice::Available(&why)) GTEST_SKIP() << "no OpenGL ES: " << why;
