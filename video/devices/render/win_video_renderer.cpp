@@ -291,7 +291,10 @@ VseResult CWinVideoRenderer::ConvertToRGB24() {
   sample->GetPointer(&p);
   sample->GetActualDataLength(&length);
   const int64_t needed = PackedYuvBytes(format_.video_type, w, h);
-  if (needed == 0 || p == nullptr || length < needed) {
+  // The picture's size sets the buffer's: bounded like every frame of the
+  // engine, and backed by the sample's own length.
+  if (w <= 0 || h <= 0 || w > CVideoFormatConverter::kMaxSide || h > CVideoFormatConverter::kMaxSide ||
+      needed == 0 || p == nullptr || length < needed) {
     VZ_LOG_ERROR("cannot convert type %d %dx%d from %d bytes", format_.video_type, w, h, length);
     return VSE_E_FAIL;
   }

@@ -142,6 +142,20 @@ TEST_F(RendererTest, SampleShorterThanItsHeaderIsNeverHandedToTheDraw) {
   EXPECT_TRUE(factory_.record.drawn.empty());
 }
 
+TEST_F(RendererTest, OversizedOrOddYuvFramesAreRefusedWithoutConversion) {
+  factory_.first_fails = true;
+  renderer_->OnDisplayChange();  // the software draw refuses YUV
+  EXPECT_EQ(Deliver(2, 7, 4), VSE_S_OK);  // an odd width cannot be converted
+  // A frame whose format claims more than the largest side, backed by a
+  // sample of the same (wrong) small size, is refused before any buffer is sized.
+  auto* huge = new TestSample(VideoFormat{2, 9000, 2, 30.0f, 0}, std::vector<uint8_t>(9000 * 3));
+  huge->AddRef();
+  renderer_->DeliverSample(huge);
+  huge->Release();
+  std::lock_guard<std::mutex> guard(factory_.record.mutex);
+  EXPECT_TRUE(factory_.record.drawn.empty());
+}
+
 TEST_F(RendererTest, RepaintUsesTheKeptFrameElseRedrawsTheHeldSample) {
   Deliver(7, 16, 8);
   EXPECT_EQ(renderer_->Redraw(), VSE_S_OK);
