@@ -180,7 +180,7 @@ void main() {
 
 class GlesVideoDeviceImpl : public GlesVideoDevice {
  public:
-  GlesVideoDeviceImpl(const GlesApi& gl, Display* x, EGLDisplay display) : gl_(gl), x_(x), display_(display) {}
+  GlesVideoDeviceImpl(const GlesApi& gl, EGLDisplay display) : gl_(gl), display_(display) {}
 
   ~GlesVideoDeviceImpl() override {
     if (context_ != EGL_NO_CONTEXT && Current()) {
@@ -190,13 +190,10 @@ class GlesVideoDeviceImpl : public GlesVideoDevice {
     }
     if (context_ != EGL_NO_CONTEXT) gl_.eglDestroyContext(display_, context_);
     if (surface_ != EGL_NO_SURFACE) gl_.eglDestroySurface(display_, surface_);
-    gl_.eglTerminate(display_);
-    XCloseDisplay(x_);
   }
 
-  bool Init(uint64_t window, std::string* why) {
-    EGLint major = 0, minor = 0;
-    if (!gl_.eglInitialize(display_, &major, &minor)) return Fail(why, "eglInitialize");
+  bool Init(Display* x, uint64_t window, std::string* why) {
+    x_ = x;
     if (!gl_.eglBindAPI(EGL_OPENGL_ES_API)) return Fail(why, "eglBindAPI");
     const EGLint config_attributes[] = {EGL_SURFACE_TYPE, EGL_WINDOW_BIT, EGL_RENDERABLE_TYPE, EGL_OPENGL_ES2_BIT,
                                         EGL_RED_SIZE,     8,              EGL_GREEN_SIZE,      8,
@@ -425,7 +422,7 @@ class GlesVideoDeviceImpl : public GlesVideoDevice {
   };
 
   const GlesApi& gl_;
-  Display* x_;
+  Display* x_ = nullptr;
   EGLDisplay display_;
   EGLSurface surface_ = EGL_NO_SURFACE;
   EGLContext context_ = EGL_NO_CONTEXT;
@@ -454,20 +451,41 @@ std::unique_ptr<GlesVideoDevice> GlesVideoDevice::Create(const std::string& disp
     if (why) *why = gl.why;
     return nullptr;
   }
-  EnsureXlibThreads();
-  Display* x = XOpenDisplay(display_name.empty() ? nullptr : display_name.c_str());
-  if (x == nullptr) {
-    if (why) *why = "cannot open the display";
+  // One connection and EGL display for the process, made at the first
+  // device and kept to the end: terminating the display would unload the
+  // driver under state it keeps, and every device shares it.
+  struct SharedDisplay {
+    Display* x = nullptr;
+    EGLDisplay egl = EGL_NO_DISPLAY;
+    std::string name;
+    std::string why;
+  };
+  static SharedDisplay shared;
+  static std::mutex lock;
+  std::lock_guard<std::mutex> guard(lock);
+  if (shared.x == nullptr && shared.why.empty()) {
+    EnsureXlibThreads();
+    shared.name = display_name;
+    shared.x = XOpenDisplay(display_name.empty() ? nullptr : display_name.c_str());
+    EGLint major = 0, minor = 0;
+    if (shared.x == nullptr) {
+      shared.why = "cannot open the display";
+    } else if ((shared.egl = gl.eglGetDisplay(reinterpret_cast<EGLNativeDisplayType>(shared.x))) == EGL_NO_DISPLAY) {
+      shared.why = "no EGL display";
+    } else if (!gl.eglInitialize(shared.egl, &major, &minor)) {
+      shared.why = "eglInitialize failed";
+    }
+  }
+  if (!shared.why.empty()) {
+    if (why) *why = shared.why;
     return nullptr;
   }
-  EGLDisplay display = gl.eglGetDisplay(reinterpret_cast<EGLNativeDisplayType>(x));
-  if (display == EGL_NO_DISPLAY) {
-    if (why) *why = "no EGL display";
-    XCloseDisplay(x);
+  if (shared.name != display_name) {
+    if (why) *why = "the GPU draw serves one display per process (" + shared.name + ")";
     return nullptr;
   }
-  auto device = std::make_unique<GlesVideoDeviceImpl>(gl, x, display);
-  if (!device->Init(window, why)) return nullptr;
+  auto device = std::make_unique<GlesVideoDeviceImpl>(gl, shared.egl);
+  if (!device->Init(shared.x, window, why)) return nullptr;
   return device;
 }
 
