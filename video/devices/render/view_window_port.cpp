@@ -42,7 +42,8 @@ void ViewWindowPort::UpdateGeometry() {
   for (size_t i = 0; i < monitors.size(); ++i) {
     if (monitors[i].bounds.Contains(centre)) monitor = static_cast<int32_t>(i);
   }
-  if (surface_) surface_->SetBounds(AreaInTopLevel());
+  // A hidden view hides its video window too (an empty area unmaps it).
+  if (surface_) surface_->SetBounds(view_->IsVisible() ? AreaInTopLevel() : vz::Rect{});
   std::lock_guard<std::mutex> guard(mutex_);
   client_ = client;
   monitor_ = monitor;

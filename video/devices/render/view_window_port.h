@@ -4,7 +4,10 @@
 // messages). The view's pixels go into a child window of the display made
 // over the view's area of its top-level window, so that the top-level
 // window's own painting does not cover the video; a headless view has
-// none (drawing then shows nothing).
+// none (drawing then shows nothing). The video window follows the view's
+// placement and visibility when the renderer hears of a change
+// (OnWindowPositionChange, which the view's owner calls after showing,
+// hiding, moving or resizing the view).
 #include <memory>
 #include <mutex>
 

@@ -37,6 +37,8 @@ VseResult CreateVideoCapDevicesNotifier(IVideoCapDeviceNotifySink* sink, IVideoC
 // with no format. Without a format there is no retry.
 VseResult CreateVideoCapEngine(IVideoCapDevice* device, const VideoFormat* format, IVideoSampleAllocator* allocator,
                                IVideoCapEngine** out);
+// `owner_view` is the vz::Window of the view the renderer paints, made and
+// used on that view's (the UI) thread.
 VseResult CreateVideoRenderer(void* owner_view, IVideoRenderer** out);
 // The renderer maker of the video library's own renderers (installed by the
 // library at its first instance): what the built-in table makes renderers
