@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <memory>
 #include <optional>
+#include <thread>
 #include <vector>
 
 #include "platform/run_loop.h"
@@ -240,6 +241,26 @@ TEST_F(RenderDisplayTest, GpuDrawShowsEachFormatAsTheReferenceWithinAFewLevels) 
   }
   ExpectFormatsMatch(4);
   EXPECT_EQ(renderer_->current_render_type(), CWinVideoRenderer::kRenderTypeGpu);
+}
+
+TEST_F(RenderDisplayTest, FramesFromADataThreadGetTheGpuDeviceMadeThroughTheWindowThreadsLoop) {
+  std::string why;
+  if (!vz::GlesVideoDevice::Available(&why)) GTEST_SKIP() << "no OpenGL ES: " << why;
+  VideoDrawFactory gpu_only;
+  gpu_only.create_software = [](IVideoWindowPort*, IDrawHost*) -> IVideoDraw* { return nullptr; };
+  ASSERT_TRUE(MakeRenderer(gpu_only, CWinVideoRenderer::kRenderTypeGpu));
+  // The first frame finds no device off the window thread: it is skipped
+  // and the renderer's message goes to this thread's loop, whose hook
+  // makes the device here. Later frames from the data thread are drawn.
+  std::thread first([&] { Deliver(7); });
+  first.join();
+  vz::RunLoop::ForCurrentThread().RunUntilIdle();
+  if (renderer_->current_render_type() != CWinVideoRenderer::kRenderTypeGpu) GTEST_SKIP() << "no GL context";
+  std::thread second([&] { Deliver(7); });
+  second.join();
+  std::optional<vz::Image> grab = Grab();
+  ASSERT_TRUE(grab);
+  EXPECT_LE(MaxDifference(*grab, Reference(7), false), 4);
 }
 
 TEST_F(RenderDisplayTest, XRenderDrawShowsEachFormatAsTheReference) {
