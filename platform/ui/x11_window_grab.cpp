@@ -29,7 +29,8 @@ std::optional<Image> GrabX11Window(const std::string& display_name, uint64_t win
     if (image != nullptr && !trap.Failed() && image->bits_per_pixel == 32) {
       Image out(image->width, image->height);
       for (int y = 0; y < image->height; ++y) {
-        const auto* row = reinterpret_cast<const uint32_t*>(image->data + static_cast<size_t>(y) * image->bytes_per_line);
+        const auto* row =
+            reinterpret_cast<const uint32_t*>(image->data + static_cast<size_t>(y) * image->bytes_per_line);
         for (int x = 0; x < image->width; ++x) out.SetPixel(x, y, 0xFF000000u | (row[x] & 0xFFFFFF));
       }
       result = std::move(out);

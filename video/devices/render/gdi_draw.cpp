@@ -1,10 +1,10 @@
 #include "video/devices/render/gdi_draw.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "common/trace_client.h"
 #include "video/devices/render/draw_geometry.h"
-#include "video/devices/render/pixel_copy.h"
 
 namespace {
 
@@ -62,20 +62,22 @@ int32_t CGDIDraw::Draw(const uint8_t* pixels, uint32_t size, const BitmapHeader*
   const int32_t bytes_per_pixel = header->bit_count / 8;
   image_width_ = source.Width();
   image_height_ = source.Height();
-  image_.resize(static_cast<size_t>(image_width_) * image_height_);
+  image_.resize(static_cast<size_t>(image_width_) * 3 * image_height_);
   // The first picture row: the top row of the source rectangle, which a
   // bottom-up frame stores last-first.
   const int64_t first_row = header->height < 0 ? source.top : height - 1 - source.top;
   const int32_t step = header->height < 0 ? stride : -stride;
   const uint8_t* first = pixels + first_row * stride + static_cast<int64_t>(source.left) * bytes_per_pixel;
-  auto* dst = reinterpret_cast<uint8_t*>(image_.data());
-  if (bytes_per_pixel == 3) {
-    BltBGR(first, step, dst, image_width_ * 4, kBltBgrTo32, image_width_, image_height_);
-  } else {
-    for (int32_t r = 0; r < image_height_; ++r) {
-      const auto* s = reinterpret_cast<const uint32_t*>(first + static_cast<int64_t>(r) * step);
-      uint32_t* d = image_.data() + static_cast<size_t>(r) * image_width_;
-      for (int32_t x = 0; x < image_width_; ++x) d[x] = s[x] | 0xFF000000u;
+  const int32_t row_bytes = image_width_ * 3;
+  for (int32_t r = 0; r < image_height_; ++r) {
+    const uint8_t* s = first + static_cast<int64_t>(r) * step;
+    uint8_t* d = image_.data() + static_cast<size_t>(r) * row_bytes;
+    if (bytes_per_pixel == 3) {
+      std::memcpy(d, s, static_cast<size_t>(row_bytes));
+    } else {
+      for (int32_t x = 0; x < image_width_; ++x) {
+        d[3 * x] = s[4 * x], d[3 * x + 1] = s[4 * x + 1], d[3 * x + 2] = s[4 * x + 2];
+      }
     }
   }
   ClearPictureStale();
@@ -117,14 +119,18 @@ int32_t CGDIDraw::Compose(const Rect& target, bool with_image) {
     column_map_.resize(static_cast<size_t>(pw));
     for (int32_t x = 0; x < pw; ++x) {
       const int32_t sx = static_cast<int32_t>(static_cast<int64_t>(x) * image_width_ / pw);
-      column_map_[x] = mirror ? image_width_ - 1 - sx : sx;
+      column_map_[x] = 3 * (mirror ? image_width_ - 1 - sx : sx);  // byte offsets in a row
     }
+    const size_t row_bytes = static_cast<size_t>(image_width_) * 3;
     for (int32_t y = 0; y < ph; ++y) {
       int32_t sy = static_cast<int32_t>(static_cast<int64_t>(y) * image_height_ / ph);
       if (flip) sy = image_height_ - 1 - sy;
-      const uint32_t* src = image_.data() + static_cast<size_t>(sy) * image_width_;
+      const uint8_t* src = image_.data() + static_cast<size_t>(sy) * row_bytes;
       uint32_t* dst = out + static_cast<size_t>(picture.top + y) * tw + picture.left;
-      for (int32_t x = 0; x < pw; ++x) dst[x] = src[column_map_[x]];
+      for (int32_t x = 0; x < pw; ++x) {
+        const uint8_t* p = src + column_map_[x];
+        dst[x] = 0xFF000000u | (uint32_t{p[2]} << 16) | (uint32_t{p[1]} << 8) | p[0];
+      }
     }
   }
   return output_->Put(target) ? 1 : -1;

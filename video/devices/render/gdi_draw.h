@@ -1,11 +1,13 @@
 #pragma once
 // The last-resort draw: needs nothing but the CPU and a way to put pixels
 // on the window. The frame (uncompressed 24- or 32-bit RGB only: YUV is
-// refused with -2 so that the renderer converts it) is copied into a
-// 32-bit image at source size, kept for repaints; each drawing composes
-// the target-size picture (background, the image scaled nearest-neighbour
-// into the aspect-keeping rectangle, mirrored or flipped by the effect
-// flags) and puts it on the window in one piece, which does not flicker.
+// refused with -2 so that the renderer converts it) is copied as 24-bit
+// rows at source size, kept for repaints; each drawing composes the
+// target-size 32-bit picture (background, the image scaled
+// nearest-neighbour into the aspect-keeping rectangle, mirrored or flipped
+// by the effect flags; each target pixel is widened once, so a picture
+// shown smaller than it came costs less) and puts it on the window in one
+// piece, which does not flicker.
 //
 // Under the renderer's lock like every draw; needs no window thread.
 #include <functional>
@@ -39,7 +41,7 @@ class CGDIDraw final : public CVideoDrawBase {
   OutputMaker make_output_;
   std::unique_ptr<IVideoFrameOutput> output_;
   bool output_tried_ = false;
-  std::vector<uint32_t> image_;  // the picture at source size, top row first
+  std::vector<uint8_t> image_;  // the picture at source size: B, G, R, top row first
   int32_t image_width_ = 0;
   int32_t image_height_ = 0;
   std::vector<int32_t> column_map_;

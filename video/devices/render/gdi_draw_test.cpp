@@ -121,7 +121,8 @@ TEST_F(GdiDrawTest, RefusalsAndRepaintsAnswerAsTheContractSays) {
   // Shorter than its header says, or a source outside the frame: refused.
   frame_ = Frame(10, 10, true);
   header_.width = 10, header_.height = 10, header_.bit_count = 24;
-  EXPECT_EQ(draw_.Draw(frame_.data(), static_cast<uint32_t>(frame_.size() - 1), &header_, Rect{0, 0, 10, 10}, target), -1);
+  const uint32_t short_size = static_cast<uint32_t>(frame_.size() - 1);
+  EXPECT_EQ(draw_.Draw(frame_.data(), short_size, &header_, Rect{0, 0, 10, 10}, target), -1);
   EXPECT_EQ(draw_.Draw(frame_.data(), static_cast<uint32_t>(frame_.size()), &header_, Rect{0, 0, 11, 10}, target), -1);
   EXPECT_EQ(window_.puts, 0);
   ASSERT_EQ(DrawFrame(10, 10, true, target), 1);

@@ -304,7 +304,8 @@ TEST_F(RenderDisplayTest, GpuDrawFollowsAResizeOfItsWindow) {
     for (int x = 1; x < 2 * kWidth - 1; x += 5) {
       const uint32_t got = grab->GetPixel(x, y), want = ref[(y / 2) * kWidth + x / 2];
       for (int shift : {0, 8, 16})
-        worst = std::max(worst, std::abs(static_cast<int>((got >> shift) & 0xFF) - static_cast<int>((want >> shift) & 0xFF)));
+        worst = std::max(worst, std::abs(static_cast<int>((got >> shift) & 0xFF) -
+                                         static_cast<int>((want >> shift) & 0xFF)));
     }
   EXPECT_LE(worst, 4);  // bilinear between neighbours of a smooth picture
 }
