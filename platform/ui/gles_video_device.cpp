@@ -142,17 +142,17 @@ void main() {
 }
 )";
 
-// Layouts: 0 planar (y, u, v), 1 YUY2 and 2 UYVY (pairs in RGBA texels of
-// half the width), 3 BGR rows uploaded as RGB, 4 BGRA uploaded as RGBA.
-// YUV to RGB with the converter's studio-range coefficients (x/64:
-// 74, 102, 52, 25, 129).
+// One program a layout (no branch a fragment): LAYOUT 0 planar (y, u, v),
+// 1 YUY2 and 2 UYVY (pairs in RGBA texels of half the width), 3 BGR rows
+// uploaded as RGB or BGRA uploaded as RGBA. YUV to RGB with the
+// converter's studio-range coefficients (x/64: 74, 102, 52, 25, 129).
+constexpr int kLayoutCount = 4;
 constexpr const char* kFragmentShader = R"(
 precision mediump float;
 varying vec2 v_texcoord;
 uniform sampler2D u_y;
 uniform sampler2D u_u;
 uniform sampler2D u_v;
-uniform int u_layout;
 uniform float u_width;
 vec3 ToRgb(float y, float u, float v) {
   float c = 1.15625 * (y * 255.0 - 16.0);
@@ -161,20 +161,20 @@ vec3 ToRgb(float y, float u, float v) {
   return clamp(vec3(c + 1.59375 * e, c - 0.8125 * e - 0.390625 * d, c + 2.015625 * d) / 255.0, 0.0, 1.0);
 }
 void main() {
-  if (u_layout == 0) {
-    gl_FragColor = vec4(ToRgb(texture2D(u_y, v_texcoord).r, texture2D(u_u, v_texcoord).r,
-                              texture2D(u_v, v_texcoord).r), 1.0);
-  } else if (u_layout == 1 || u_layout == 2) {
-    vec4 pair = texture2D(u_y, v_texcoord);
-    bool odd = mod(floor(v_texcoord.x * u_width), 2.0) >= 1.0;
-    if (u_layout == 1) {
-      gl_FragColor = vec4(ToRgb(odd ? pair.b : pair.r, pair.g, pair.a), 1.0);
-    } else {
-      gl_FragColor = vec4(ToRgb(odd ? pair.a : pair.g, pair.r, pair.b), 1.0);
-    }
-  } else {
-    gl_FragColor = vec4(texture2D(u_y, v_texcoord).bgr, 1.0);
-  }
+#if LAYOUT == 0
+  gl_FragColor = vec4(ToRgb(texture2D(u_y, v_texcoord).r, texture2D(u_u, v_texcoord).r,
+                            texture2D(u_v, v_texcoord).r), 1.0);
+#elif LAYOUT == 1 || LAYOUT == 2
+  vec4 pair = texture2D(u_y, v_texcoord);
+  float odd = step(1.0, mod(floor(v_texcoord.x * u_width), 2.0));
+#if LAYOUT == 1
+  gl_FragColor = vec4(ToRgb(mix(pair.r, pair.b, odd), pair.g, pair.a), 1.0);
+#else
+  gl_FragColor = vec4(ToRgb(mix(pair.g, pair.a, odd), pair.r, pair.b), 1.0);
+#endif
+#else
+  gl_FragColor = vec4(texture2D(u_y, v_texcoord).bgr, 1.0);
+#endif
 }
 )";
 
@@ -185,7 +185,9 @@ class GlesVideoDeviceImpl : public GlesVideoDevice {
   ~GlesVideoDeviceImpl() override {
     if (context_ != EGL_NO_CONTEXT && Current()) {
       if (textures_[0]) gl_.glDeleteTextures(3, textures_);
-      if (program_) gl_.glDeleteProgram(program_);
+      for (GLuint program : programs_) {
+        if (program) gl_.glDeleteProgram(program);
+      }
       Release();
     }
     if (context_ != EGL_NO_CONTEXT) gl_.eglDestroyContext(display_, context_);
@@ -320,9 +322,11 @@ class GlesVideoDeviceImpl : public GlesVideoDevice {
     return kFailed;
   }
 
-  GLuint Compile(GLenum kind, const char* source, std::string* why) {
+  GLuint Compile(GLenum kind, const char* source, std::string* why, int layout = 0) {
     GLuint shader = gl_.glCreateShader(kind);
-    gl_.glShaderSource(shader, 1, &source, nullptr);
+    const std::string define = "#define LAYOUT " + std::to_string(layout) + "\n";
+    const char* parts[2] = {define.c_str(), source};
+    gl_.glShaderSource(shader, 2, parts, nullptr);
     gl_.glCompileShader(shader);
     GLint ok = 0;
     gl_.glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
@@ -337,32 +341,34 @@ class GlesVideoDeviceImpl : public GlesVideoDevice {
   }
 
   bool BuildProgram(std::string* why) {
-    GLuint vs = Compile(GL_VERTEX_SHADER, kVertexShader, why);
-    GLuint fs = vs ? Compile(GL_FRAGMENT_SHADER, kFragmentShader, why) : 0;
-    if (!vs || !fs) {
-      if (vs) gl_.glDeleteShader(vs);
-      return false;
+    for (int layout = 0; layout < kLayoutCount; ++layout) {
+      GLuint vs = Compile(GL_VERTEX_SHADER, kVertexShader, why);
+      GLuint fs = vs ? Compile(GL_FRAGMENT_SHADER, kFragmentShader, why, layout) : 0;
+      if (!vs || !fs) {
+        if (vs) gl_.glDeleteShader(vs);
+        return false;
+      }
+      GLuint program = gl_.glCreateProgram();
+      programs_[layout] = program;
+      gl_.glAttachShader(program, vs);
+      gl_.glAttachShader(program, fs);
+      gl_.glBindAttribLocation(program, 0, "a_position");
+      gl_.glBindAttribLocation(program, 1, "a_texcoord");
+      gl_.glLinkProgram(program);
+      gl_.glDeleteShader(vs);
+      gl_.glDeleteShader(fs);
+      GLint linked = 0;
+      gl_.glGetProgramiv(program, GL_LINK_STATUS, &linked);
+      if (!linked) {
+        if (why) *why = "shader program did not link";
+        return false;
+      }
+      gl_.glUseProgram(program);
+      gl_.glUniform1i(gl_.glGetUniformLocation(program, "u_y"), 0);
+      gl_.glUniform1i(gl_.glGetUniformLocation(program, "u_u"), 1);
+      gl_.glUniform1i(gl_.glGetUniformLocation(program, "u_v"), 2);
+      width_locations_[layout] = gl_.glGetUniformLocation(program, "u_width");
     }
-    program_ = gl_.glCreateProgram();
-    gl_.glAttachShader(program_, vs);
-    gl_.glAttachShader(program_, fs);
-    gl_.glBindAttribLocation(program_, 0, "a_position");
-    gl_.glBindAttribLocation(program_, 1, "a_texcoord");
-    gl_.glLinkProgram(program_);
-    gl_.glDeleteShader(vs);
-    gl_.glDeleteShader(fs);
-    GLint linked = 0;
-    gl_.glGetProgramiv(program_, GL_LINK_STATUS, &linked);
-    if (!linked) {
-      if (why) *why = "shader program did not link";
-      return false;
-    }
-    gl_.glUseProgram(program_);
-    gl_.glUniform1i(gl_.glGetUniformLocation(program_, "u_y"), 0);
-    gl_.glUniform1i(gl_.glGetUniformLocation(program_, "u_u"), 1);
-    gl_.glUniform1i(gl_.glGetUniformLocation(program_, "u_v"), 2);
-    layout_location_ = gl_.glGetUniformLocation(program_, "u_layout");
-    width_location_ = gl_.glGetUniformLocation(program_, "u_width");
     gl_.glGenTextures(3, textures_);
     gl_.glDisable(GL_DEPTH_TEST);
     gl_.glDisable(GL_BLEND);
@@ -402,9 +408,9 @@ class GlesVideoDeviceImpl : public GlesVideoDevice {
     if (effects & 2u) std::swap(t_top, t_bottom);
     const GLfloat vertices[] = {x0, y_bottom, s_left,  t_bottom, x1, y_bottom, s_right, t_bottom,
                                 x0, y_top,    s_left,  t_top,    x1, y_top,    s_right, t_top};
-    gl_.glUseProgram(program_);
-    gl_.glUniform1i(layout_location_, layout_);
-    gl_.glUniform1f(width_location_, static_cast<float>(width_));
+    const int program = layout_ < kLayoutCount ? layout_ : kLayoutCount - 1;  // BGRA shares the RGB program
+    gl_.glUseProgram(programs_[program]);
+    if (width_locations_[program] >= 0) gl_.glUniform1f(width_locations_[program], static_cast<float>(width_));
     for (int unit = 0; unit < 3; ++unit) {
       gl_.glActiveTexture(GL_TEXTURE0 + unit);
       gl_.glBindTexture(GL_TEXTURE_2D, textures_[unit]);
@@ -426,8 +432,8 @@ class GlesVideoDeviceImpl : public GlesVideoDevice {
   EGLDisplay display_;
   EGLSurface surface_ = EGL_NO_SURFACE;
   EGLContext context_ = EGL_NO_CONTEXT;
-  GLuint program_ = 0;
-  GLint layout_location_ = -1, width_location_ = -1;
+  GLuint programs_[kLayoutCount] = {0, 0, 0, 0};
+  GLint width_locations_[kLayoutCount] = {-1, -1, -1, -1};
   GLuint textures_[3] = {0, 0, 0};
   PlaneShape shapes_[3];
   int layout_ = 0;
