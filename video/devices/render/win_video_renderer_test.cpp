@@ -6,6 +6,8 @@
 #include <thread>
 
 #include "platform/clock.h"
+#include "platform/run_loop.h"
+#include "platform/ui/headless.h"
 #include "video/devices/render/render_fakes_testlib.h"
 
 namespace {
@@ -283,6 +285,33 @@ TEST_F(WindowThreadRendererTest, RendererReleasedOnADataThreadLeavesTheHookAndSe
   std::lock_guard<std::mutex> guard(factory_.record.mutex);
   ASSERT_EQ(factory_.record.destroyed, 1);
   EXPECT_EQ(factory_.record.destroyed_on[0], std::this_thread::get_id());
+}
+
+TEST(RendererInitTest, TheLibrarysMakerOnAViewWithoutADisplayEndsOnTheSoftwareDraw) {
+  // Neither the GPU nor the XRender draw has a display window to draw in,
+  // so the first choice cannot be made and the software draw serves.
+  std::unique_ptr<vz::HeadlessWindowSystem> system = vz::HeadlessWindowSystem::Create();
+  class Blank : public vz::WindowDelegate {
+    void OnPaint(vz::Canvas&) override {}
+  } blank;
+  vz::WindowParams params;
+  params.bounds = vz::Rect::FromXYWH(0, 0, 320, 240);
+  std::unique_ptr<vz::Window> view = system->CreateWindow(params, &blank);
+  ASSERT_TRUE(view);
+  IVideoRenderer* made = nullptr;
+  EXPECT_EQ(MakeWinVideoRenderer(nullptr, &made), VSE_E_FAIL);
+  ASSERT_EQ(MakeWinVideoRenderer(view.get(), &made), VSE_S_OK);
+  auto* renderer = static_cast<CWinVideoRenderer*>(made);
+  EXPECT_EQ(renderer->current_render_type(), CWinVideoRenderer::kRenderTypeSoftware);
+  void* deliverer = nullptr;
+  ASSERT_EQ(made->QueryInterface(&IID_IVideoDeliverer, &deliverer), VSE_S_OK);
+  TestSample* sample = MakeTestSample(2, 64, 36);
+  EXPECT_EQ(static_cast<IVideoDeliverer*>(deliverer)->DeliverSample(sample), VSE_S_OK);
+  EXPECT_EQ(renderer->video_type(), 7);  // refused by the software draw, converted, drawn
+  sample->Release();
+  static_cast<IVideoDeliverer*>(deliverer)->Release();
+  made->Release();
+  vz::RunLoop::ForCurrentThread().RunUntilIdle();
 }
 
 TEST(RendererInitTest, NeedsAWindowAndItsThread) {
