@@ -113,10 +113,12 @@ void CWinVideoRenderer::Uninit() {
       for (IVideoDraw* draw : window_thread_draws) factory_.destroy(draw);
     } else {
       // The hook no longer reaches this renderer, so the draws travel to
-      // the window thread on their own task.
+      // the window thread on their own task, with the window port they
+      // draw into (it must outlive them).
       auto destroy = factory_.destroy;
       auto draws = window_thread_draws;
-      if (!window->PostTask([destroy, draws] {
+      std::shared_ptr<IVideoWindowPort> port(std::move(window_));
+      if (!port->PostTask([destroy, draws, port] {
             for (IVideoDraw* draw : draws) destroy(draw);
           })) {
         VZ_LOG_ERROR("window thread gone; %zu draws destroyed here", window_thread_draws.size());
@@ -129,7 +131,8 @@ void CWinVideoRenderer::Uninit() {
   CVideoRenderer::ClearStream();
   last_drawn_type_ = 0;
   client_rect_ = {};
-  // The port stays until the destructor: a data thread may still ask it.
+  // Otherwise the port stays until the destructor: nothing makes a draw
+  // after this, and every use of it checks for it.
 }
 
 void CWinVideoRenderer::InitDrawContext() {
