@@ -292,6 +292,9 @@ class GlesVideoDeviceImpl : public GlesVideoDevice {
     }
     const bool swapped = gl_.eglSwapBuffers(display_, surface_);
     const GpuStatus status = swapped ? kOk : Classify();
+    // Returns when the server has the picture, as the other draws do (a
+    // reader on another connection then sees it).
+    XSync(x_, False);
     Release();
     return status;
   }

@@ -55,7 +55,8 @@ class GlesVideoDevice {
   // Fills the surface (size `surface`) with the background (0x00RRGGBB),
   // draws the kept picture's `source` part into `placed` (surface
   // coordinates, top-left origin) unless `with_picture` is false, mirrored
-  // (bit 0) or flipped (bit 1) by `effects`, and presents.
+  // (bit 0) or flipped (bit 1) by `effects`, and presents; returns when
+  // the display has the picture.
   virtual GpuStatus Present(Size surface, const Rect& source, const Rect& placed, uint32_t background_rgb,
                          uint32_t effects, bool with_picture) = 0;
   // Whether the context is still usable (a reset or lost context: kLost).
