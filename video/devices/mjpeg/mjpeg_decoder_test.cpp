@@ -213,9 +213,9 @@ std::vector<uint8_t> HuffmanSegment(uint8_t class_id, std::vector<uint8_t> count
 bool StandardPath(const std::vector<uint8_t>& frame) {
   MjpegFrameHeader header;
   EXPECT_EQ(CMjpegDecoder::kOk, ParseMjpegFrameHeader(frame.data(), static_cast<uint32_t>(frame.size()), &header));
-  HuffmanLookup own[2][2];
+  MjpegOwnTables own;
   MjpegScanTables tables;
-  return ChooseMjpegTables(header, own, &tables);
+  return ChooseMjpegTables(header, &own, &tables);
 }
 
 TEST(MjpegTablesTest, TypicalTablesTakeTheStandardPathOthersTheGeneral) {
