@@ -84,6 +84,18 @@ inline int DecodeHuffmanSymbol(const HuffmanLookup& table, uint32_t window, int*
   return DecodeLongHuffmanSymbol(table, window, symbol);
 }
 
+// The same answer as DecodeHuffmanSymbol, from the direct table for codes of
+// up to kFastBits bits and through the grouped compares of the long codes only
+// for a longer one: the decoders' form.
+inline int DecodeHuffmanSymbolDirect(const HuffmanLookup& table, uint32_t window, int* symbol) {
+  const uint16_t entry = table.fast[window >> (32 - HuffmanLookup::kFastBits)];
+  if (entry != 0) {
+    *symbol = entry & 0xFF;
+    return entry >> 8;
+  }
+  return DecodeLongHuffmanSymbol(table, window, symbol);
+}
+
 // The typical DC tables (luminance, or chrominance when `chroma`) without a
 // search: their codes of two and three bits are told apart by the top three
 // bits of `window`, the longer ones are runs of ones ended by a zero. Returns

@@ -56,17 +56,6 @@ inline int32_t Extend(uint32_t bits, int size) {
 
 constexpr int kValueBits = HuffmanValueTable::kBits;
 
-// A code through the direct table, or (longer than it covers) through the
-// grouped compares of the long codes. Returns its length, 0 for none.
-inline int DecodeCode(const HuffmanLookup& table, uint64_t window, int* symbol) {
-  const uint16_t entry = table.fast[window >> (64 - HuffmanLookup::kFastBits)];
-  if (entry != 0) {
-    *symbol = entry & 0xFF;
-    return entry >> 8;
-  }
-  return DecodeLongHuffmanSymbol(table, static_cast<uint32_t>(window >> 32), symbol);
-}
-
 // One block's coefficients into `block` (natural order, zero on entry).
 // Returns the zig-zag index of the last coefficient set (0: DC only), or -1
 // for a code that is not in the table or a run past the block's end. The
@@ -87,7 +76,7 @@ inline int DecodeBlockCursor(BitCursor& cursor, const MjpegComponentTables& comp
     if constexpr (kStandard) {
       length = DecodeStandardDcCode(window, chroma, &category);
     } else {
-      length = DecodeCode(*component.dc, window, &category);
+      length = DecodeHuffmanSymbolDirect(*component.dc, static_cast<uint32_t>(window >> 32), &category);
     }
     if (length == 0 || category > 15) return -1;
     if (category != 0) diff = Extend(static_cast<uint32_t>((window << length) >> (64 - category)), category);
@@ -117,7 +106,7 @@ inline int DecodeBlockCursor(BitCursor& cursor, const MjpegComponentTables& comp
       continue;
     }
     int symbol = 0;
-    const int length = DecodeCode(*component.ac, window, &symbol);
+    const int length = DecodeHuffmanSymbolDirect(*component.ac, static_cast<uint32_t>(window >> 32), &symbol);
     if (length == 0) return -1;
     const int run = symbol >> 4;
     const int size = symbol & 15;
