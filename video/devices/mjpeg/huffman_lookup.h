@@ -29,7 +29,7 @@ struct HuffmanLookup {
   // are sorted, so those sharing a top byte are neighbours.
   uint8_t long_start_group[256];
   // Codes of up to kFastBits bits by their top bits: length << 8 | symbol, or 0
-  // for a longer code. The standard path's AC decoding reads this first.
+  // for a longer code. The decoders read this first.
   static constexpr int kFastBits = 10;
   uint16_t fast[1 << kFastBits];
 };

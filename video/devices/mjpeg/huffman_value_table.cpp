@@ -8,7 +8,9 @@ struct StandardValueTables {
   HuffmanValueTable tables[2][2];  // [ac][id]
   StandardValueTables() {
     for (int ac = 0; ac < 2; ++ac) {
-      for (int id = 0; id < 2; ++id) BuildHuffmanValueTable(StandardHuffmanLookup(ac != 0, id), ac != 0, &tables[ac][id]);
+      for (int id = 0; id < 2; ++id) {
+        BuildHuffmanValueTable(StandardHuffmanLookup(ac != 0, id), ac != 0, &tables[ac][id]);
+      }
     }
   }
 };
