@@ -554,6 +554,49 @@ TEST_F(CaptureControllerTest, SharingAWindowBringsItToTheFrontAndCapturesOnlyIts
   EXPECT_EQ(box.pixels[2], 0xFF);  // the window's red
 }
 
+TEST_F(CaptureControllerTest, TheDamageWatchOfASharedWindowLeavesOutItsCoveredPart) {
+  auto record = std::make_shared<DamageRecord>();
+  environment_.watch_damage = [record](std::function<void()> on_damage) -> std::unique_ptr<vz::ScreenDamageWatch> {
+    std::lock_guard<std::mutex> lock(record->mutex);
+    ++record->opened;
+    record->report = std::move(on_damage);
+    return std::make_unique<FakeDamageWatch>(record);
+  };
+  shared_->With([](vz::ScreenDouble& s) {
+    s.SetWindows({{0x500, {100, 50, 200, 150}, "editor", 4242, true, 0, "Editor", false, vz::ScreenWindowKind::kNormal},
+                  {0x600, {250, 100, 100, 100}, "other", 4343, true, 0, "Other", false, vz::ScreenWindowKind::kNormal}});
+    return 0;
+  });
+  Create();
+  ASSERT_EQ(provider_->StartCapture(nullptr, 2), 1);
+  ApplicationList* list = provider_->GetWindowList();
+  ASSERT_EQ(list->Count, 2);
+  ApplicationInfo* editor = list->Applications[0].Window == 0x500u ? &list->Applications[0] : &list->Applications[1];
+  ASSERT_EQ(provider_->ShareWindow(editor, 1), 1);
+  ASSERT_TRUE(ServeUntil(loop_, [&] {
+    provider_->CaptureNow();
+    return !sink_.screens.empty();
+  }));
+  std::vector<vz::ScreenRect> area;
+  {
+    std::lock_guard<std::mutex> lock(record->mutex);
+    ASSERT_FALSE(record->areas.empty());
+    area = record->areas.back();
+  }
+  auto inside = [&area](int x, int y) {
+    for (const vz::ScreenRect& r : area)
+      if (x >= r.x && x < r.x + r.width && y >= r.y && y < r.y + r.height) return true;
+    return false;
+  };
+  int64_t pixels = 0;
+  for (const vz::ScreenRect& r : area) pixels += int64_t{r.width} * r.height;
+  EXPECT_TRUE(inside(100, 50));
+  EXPECT_TRUE(inside(249, 199));
+  EXPECT_FALSE(inside(250, 100)) << "the covered part";
+  EXPECT_FALSE(inside(99, 50)) << "outside the window";
+  EXPECT_EQ(pixels, 200 * 150 - 50 * 100);
+}
+
 TEST_F(CaptureControllerTest, IndicatorsFollowTheHelperWindowsMessages) {
   auto system = vz::HeadlessWindowSystem::Create({640, 480});
   vz::WindowSystem::SetCurrent(system.get());

@@ -176,7 +176,7 @@ bool CSharingBaseController::InitScreen() {
   monitors_.SharedWindowMoved(*capture_screen_);
   if (damage_watch_) {
     std::vector<vz::ScreenRect> area;
-    for (const VzRect& r : screens_.GrabbedMonitorRects()) area.push_back({r.left, r.top, r.right - r.left, r.bottom - r.top});
+    for (const VzRect& r : screens_.WatchedArea()) area.push_back({r.left, r.top, r.right - r.left, r.bottom - r.top});
     damage_watch_->SetArea(std::move(area));
   }
   return true;

@@ -153,20 +153,6 @@ XImage* CreateShmImage(Display* display, int width, int height, XShmSegmentInfo*
   return image;
 }
 
-// The trap of one request with a reply: the reply comes after every error
-// of the requests before it, so no sync is needed round it (an error of an
-// earlier request counts against this one, which then reads again the
-// slower way).
-class ReplyErrorTrap {
- public:
-  explicit ReplyErrorTrap(Display* display) {
-    g_trapped_display = display;
-    g_x_errors = 0;
-  }
-  ~ReplyErrorTrap() { g_trapped_display = nullptr; }
-  bool Failed() const { return g_x_errors != 0; }
-};
-
 class X11ScreenSource : public ScreenSource {
  public:
   X11ScreenSource(Display* display, bool use_shm)
@@ -245,7 +231,7 @@ class X11ScreenSource : public ScreenSource {
     auto* shared = dynamic_cast<X11ShmImage*>(image);
     // Whole rows of an image of this connection: the server writes them in
     // place. Anything else takes the read-and-copy path.
-    if (!shared || shared->owner() != this || x != 0 || rect.width != image->width() || y < 0 ||
+    if (!shared || shared->owner() != this || in_place_failed_ || x != 0 || rect.width != image->width() || y < 0 ||
         rect.height <= 0 || y + rect.height > image->height())
       return ScreenSource::ReadInto(rect, image, x, y);
     if (!ScreenRectInside(rect, Bounds())) {
@@ -257,14 +243,17 @@ class X11ScreenSource : public ScreenSource {
     const int saved_h = view->height;
     view->data = base + static_cast<size_t>(y) * view->bytes_per_line;
     view->height = rect.height;
-    ReplyErrorTrap trap(display_);
+    ErrorTrap trap(display_);
     const Bool ok = XShmGetImage(display_, root_, view, rect.x, rect.y, AllPlanes);
     const bool failed = !ok || trap.Failed();
     view->data = base;
     view->height = saved_h;
     used_shm_ = !failed;
     if (failed) {
-      PlatformLog("screen: XShmGetImage of %dx%d into an image failed", rect.width, rect.height);
+      // Not tried again on this connection: every round would fail and log.
+      PlatformLog("screen: XShmGetImage of %dx%d into an image failed; reading by copy from now on", rect.width,
+                  rect.height);
+      in_place_failed_ = true;
       return ScreenSource::ReadInto(rect, image, x, y);
     }
     return ScreenReadResult::kOk;
@@ -548,6 +537,7 @@ class X11ScreenSource : public ScreenSource {
   bool randr_ok_ = false;
   Atom compositor_atom_ = None;  // _NET_WM_CM_S<screen>, interned once
   bool used_shm_ = false;
+  bool in_place_failed_ = false;  // reads into images go by copy
   XImage* image_ = nullptr;
   XShmSegmentInfo segment_{};
   bool attached_ = false;
