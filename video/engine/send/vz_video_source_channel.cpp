@@ -217,6 +217,8 @@ VseResult CVzVideoSourceChannel::InputFrame(const VideoFormat* format, const uin
   // The encoder is made once the first picture tells its format and rate.
   if (encoder_ == nullptr && has_params_) ApplyEncodeParam(params_);
   if (encoder_ == nullptr) return VSE_E_POINTER;
+  // A request that came inside the gap is served once the gap is over.
+  if (key_frame_deferred_ && VZSE_::NowMs() - key_frame_ms_ >= kKeyFrameGapMs) ForceKeyFrame();
   VideoFormat stamped = *format;
   stamped.set_time_stamp_ms(ts);
   return encoder_->EncodeFrame(&stamped, data, length);
@@ -242,9 +244,6 @@ VseResult CVzVideoSourceChannel::ApplyEncodeParam(const EncodeParams& params) {
   }
   if (long_term_) encoder->SetLongTermReference(1);
   encoder_ = encoder;
-  // A new encoder's first picture is a key frame: it counts for the gap.
-  key_frame_forced_ = true;
-  key_frame_ms_ = VZSE_::NowMs();
   return VSE_S_OK;
 }
 
@@ -542,11 +541,7 @@ VseResult CVzVideoSourceChannel::StartSend() {
   Lock hold(lock_);
   started_ = true;
   // Sending always begins with an intra frame.
-  if (encoder_ != nullptr) {
-    encoder_->EncodeKeyFrame();
-    key_frame_forced_ = true;
-    key_frame_ms_ = VZSE_::NowMs();
-  }
+  if (encoder_ != nullptr) encoder_->EncodeKeyFrame();
   return VSE_S_OK;
 }
 
@@ -560,17 +555,23 @@ VseResult CVzVideoSourceChannel::StopSend() {
 VseResult CVzVideoSourceChannel::RequestKeyFrame() {
   Lock hold(lock_);
   if (encoder_ == nullptr) return VSE_E_INVALIDARG;
-  const uint32_t now = VZSE_::NowMs();
-  if (key_frame_forced_ && now - key_frame_ms_ < kKeyFrameGapMs) {
+  if (key_frame_forced_ && VZSE_::NowMs() - key_frame_ms_ < kKeyFrameGapMs) {
+    // Inside the gap: one key frame when it is over serves them all.
+    key_frame_deferred_ = true;
     ++key_frames_spared_;
     return VSE_S_OK;
   }
-  if (key_frames_spared_ > 0) {
-    VZ_LOG("key frame forced; [%u] requests since the last one were served by it", key_frames_spared_);
-    key_frames_spared_ = 0;
+  return ForceKeyFrame();
+}
+
+VseResult CVzVideoSourceChannel::ForceKeyFrame() {
+  if (key_frames_spared_ > 1) {
+    VZ_LOG("key frame forced; [%u] requests inside the gap were served by one", key_frames_spared_);
   }
+  key_frames_spared_ = 0;
+  key_frame_deferred_ = false;
   key_frame_forced_ = true;
-  key_frame_ms_ = now;
+  key_frame_ms_ = VZSE_::NowMs();
   return encoder_->EncodeKeyFrame();
 }
 
