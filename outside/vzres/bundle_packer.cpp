@@ -151,12 +151,13 @@ bool PackImages(const fs::path& folder, BundleWriter* writer, std::string* error
       uint32_t height = 0;
       uint32_t argb = 0;
       PlaceholderShape shape;
+      int frame = 0;
       if (parts.size() != 6 || !ParseNumber(parts[2], &width) || !ParseNumber(parts[3], &height) ||
-          !ParsePlaceholderShape(parts[4], &shape) || !ParseNumber(parts[5], &argb)) {
-        return fail("expected: image <id> <width> <height> <rect|round|circle|frame> <0xAARRGGBB>");
+          !ParsePlaceholderShape(parts[4], &shape, &frame) || !ParseNumber(parts[5], &argb)) {
+        return fail("expected: image <id> <width> <height> <shape> <0xAARRGGBB>");
       }
       if (width > 4096 || height > 4096) return fail("image larger than 4096 pixels");
-      png = MakePlaceholderPng(static_cast<int>(width), static_cast<int>(height), shape, argb);
+      png = MakePlaceholderPng(static_cast<int>(width), static_cast<int>(height), shape, argb, frame);
       if (png.empty()) return fail("bad image size");
     } else if (parts[0] == "file") {
       if (parts.size() != 3) return fail("expected: file <id> <path>");
