@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
+#include <set>
 
 #include "common/trace_client.h"
 
@@ -74,37 +75,47 @@ bool CFrameRebuild::RunSchedule(uint64_t now, IDSTp* transport) {
   for (auto it = waits_.begin(); it != waits_.end();) {
     it = missing.count(it->first) != 0 ? std::next(it) : waits_.erase(it);
   }
-  bool gave_up = false;
+  // The caches past their deadline are collected first and their blocks
+  // cleared in one walk: many caches given up at once cost one pass.
+  std::set<uint64_t> expired;
+  uint64_t longest_wait = 0;
   std::vector<CKeyframeEntry*> ask;
   for (const auto& [key, first_block] : missing) {
     auto [it, added] = waits_.try_emplace(key, Wait{now, now, 1});
     Wait& wait = it->second;
     if (added) continue;
     if (now - wait.first_ms >= kGiveUpMs) {
-      for (int32_t i = 0; i < keyframes_.GetCount(); ++i) {
-        const CKeyframeEntry* block = keyframes_.GetAt(i);
-        if (WaitKey(*block) != key) continue;
-        VZ_LOG_ERROR("block index [%u] pduid [%u] waited [%llu] ms for cache [%u] pduid [%u]; dropped.", block->Index,
-                     block->PduId, static_cast<unsigned long long>(now - wait.first_ms), block->CacheIndex,
-                     block->CachePduId);
-        keyframes_.ClearAt(i);
-      }
+      longest_wait = std::max(longest_wait, now - wait.first_ms);
+      expired.insert(key);
       waits_.erase(it);
       if (given_up_.size() >= kGivenUpMemory) given_up_.clear();
       given_up_.insert(key);
-      gave_up = true;
     } else if (wait.asks < kMaxAsks && now - wait.last_ms >= kAskAgainMs) {
       ask.push_back(first_block);
       wait.last_ms = now;
       ++wait.asks;
     }
   }
+  if (!expired.empty()) {
+    int32_t dropped = 0;
+    for (int32_t i = 0; i < keyframes_.GetCount(); ++i) {
+      const CKeyframeEntry* block = keyframes_.GetAt(i);
+      if (expired.count(WaitKey(*block)) == 0) continue;
+      if (dropped++ == 0) {
+        VZ_LOG_ERROR("block index [%u] pduid [%u] waited for cache [%u] pduid [%u] that never came; dropped.",
+                     block->Index, block->PduId, block->CacheIndex, block->CachePduId);
+      }
+      keyframes_.ClearAt(i);
+    }
+    VZ_LOG_ERROR("[%d] blocks waited up to [%llu] ms for [%zu] caches; dropped.", dropped,
+                 static_cast<unsigned long long>(longest_wait), expired.size());
+  }
   if (!ask.empty() && transport != nullptr) {
     const auto count = static_cast<int32_t>(ask.size());
     VZ_LOG("Ask again for caches count [%d]", count);
     if (transport->DSRequestCaches(ask.data(), count) == 0) VZ_LOG_ERROR("Failed send request caches count [%d]", count);
   }
-  return gave_up;
+  return !expired.empty();
 }
 
 bool CFrameRebuild::OnWaitTick(IDSTp* transport, IDSProviderSink* client) {

@@ -309,23 +309,6 @@ TEST_F(FrameRebuildTest, UpdatesNamingAnUnsentCacheEachTimeFreezeTheFrameOnlyUnt
   EXPECT_LE(waited, CFrameRebuild::kGiveUpMs + 100);
 }
 
-// A cache that arrives after it was asked again ends the wait normally.
-TEST_F(FrameRebuildTest, ACacheArrivingAfterTheSecondAskDrawsEverythingPending) {
-  Screen screen(1, VzRect{0, 0, 256, 128});
-  Share({&screen});
-  auto late = Block(0, 1, 1, 26, 50, VzRect{0, 0, 128, 128});
-  Blocks({late.get()});
-  clock_.AdvanceMs(CFrameRebuild::kAskAgainMs);
-  EXPECT_TRUE(attendee_.rebuild.OnWaitTick(&requests_, &client_));
-  EXPECT_EQ(2, requests_.Count(DS_DATA_GET_CACHES));
-  auto tile = Tile(26, 50, 128, 128, 0xFF445566u);
-  Caches({tile.get()});
-  std::vector<CKeyframeEntry*> answer{late.get()};
-  attendee_.rebuild.OnRequestCaches(answer.data(), 1, attendee_.cursor, &client_);
-  EXPECT_EQ(0xFF445566u, PixelAt(1, 0, 0));
-  EXPECT_FALSE(attendee_.rebuild.IsWaiting());
-}
-
 // One cache larger than the largest shared monitor's frame is refused.
 TEST_F(FrameRebuildTest, ACacheLargerThanAnyMonitorNeedsIsRefused) {
   Screen screen(1, VzRect{0, 0, 1024, 768});

@@ -201,13 +201,6 @@ VseResult CVzVideoSourceChannel::InputFrame(const VideoFormat* format, const uin
   if (has_time_stamp_ && static_cast<int32_t>(ts - last_time_stamp_) <= 0) ts = last_time_stamp_ + 1;
   last_time_stamp_ = ts;
   has_time_stamp_ = true;
-  if (key_frame_deferred_ && encoder_ != nullptr && now - key_frame_ms_ >= kKeyFrameGapMs) {
-    VZ_LOG("key frame forced; [%u] requests since the last one were served by it", key_frames_spared_);
-    key_frames_spared_ = 0;
-    key_frame_deferred_ = false;
-    key_frame_ms_ = now;
-    encoder_->EncodeKeyFrame();
-  }
   input_format_ = *format;
   if (params_pending_.exchange(false) && encode_controller_ != nullptr) {
     EncodeParams p;
@@ -227,6 +220,8 @@ VseResult CVzVideoSourceChannel::InputFrame(const VideoFormat* format, const uin
   // The encoder is made once the first picture tells its format and rate.
   if (encoder_ == nullptr && has_params_) ApplyEncodeParam(params_);
   if (encoder_ == nullptr) return VSE_E_POINTER;
+  // A request that came inside the gap is served once the gap is over.
+  if (key_frame_deferred_ && VZSE_::NowMs() - key_frame_ms_ >= kKeyFrameGapMs) ForceKeyFrame();
   VideoFormat stamped = *format;
   stamped.set_time_stamp_ms(ts);
   return encoder_->EncodeFrame(&stamped, data, length);
@@ -252,9 +247,6 @@ VseResult CVzVideoSourceChannel::ApplyEncodeParam(const EncodeParams& params) {
   }
   if (long_term_) encoder->SetLongTermReference(1);
   encoder_ = encoder;
-  // A new encoder's first picture is a key frame: it counts for the gap.
-  key_frame_forced_ = true;
-  key_frame_ms_ = VZSE_::NowMs();
   return VSE_S_OK;
 }
 
@@ -560,11 +552,7 @@ VseResult CVzVideoSourceChannel::StartSend() {
   Lock hold(lock_);
   started_ = true;
   // Sending always begins with an intra frame.
-  if (encoder_ != nullptr) {
-    encoder_->EncodeKeyFrame();
-    key_frame_forced_ = true;
-    key_frame_ms_ = VZSE_::NowMs();
-  }
+  if (encoder_ != nullptr) encoder_->EncodeKeyFrame();
   return VSE_S_OK;
 }
 
@@ -580,21 +568,23 @@ VseResult CVzVideoSourceChannel::StopSend() {
 VseResult CVzVideoSourceChannel::RequestKeyFrame() {
   Lock hold(lock_);
   if (encoder_ == nullptr) return VSE_E_INVALIDARG;
-  const uint32_t now = VZSE_::NowMs();
-  if (key_frame_forced_ && now - key_frame_ms_ < kKeyFrameGapMs) {
-    // Served by the first frame after the gap: the key frame just made may
-    // itself be what the asker lost.
-    ++key_frames_spared_;
+  if (key_frame_forced_ && VZSE_::NowMs() - key_frame_ms_ < kKeyFrameGapMs) {
+    // Inside the gap: one key frame when it is over serves them all.
     key_frame_deferred_ = true;
+    ++key_frames_spared_;
     return VSE_S_OK;
   }
-  if (key_frames_spared_ > 0) {
-    VZ_LOG("key frame forced; [%u] requests since the last one were served by it", key_frames_spared_);
-    key_frames_spared_ = 0;
+  return ForceKeyFrame();
+}
+
+VseResult CVzVideoSourceChannel::ForceKeyFrame() {
+  if (key_frames_spared_ > 1) {
+    VZ_LOG("key frame forced; [%u] requests inside the gap were served by one", key_frames_spared_);
   }
-  key_frame_forced_ = true;
-  key_frame_ms_ = now;
+  key_frames_spared_ = 0;
   key_frame_deferred_ = false;
+  key_frame_forced_ = true;
+  key_frame_ms_ = VZSE_::NowMs();
   return encoder_->EncodeKeyFrame();
 }
 
