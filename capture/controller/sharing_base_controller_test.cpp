@@ -37,6 +37,7 @@ struct DamageRecord {
   int closed = 0;
   std::vector<std::vector<vz::ScreenRect>> areas;
   std::function<void()> report;
+  std::vector<vz::ScreenRect> drawn;  // handed out by the next TakeDamage
 };
 
 class FakeDamageWatch : public vz::ScreenDamageWatch {
@@ -51,6 +52,12 @@ class FakeDamageWatch : public vz::ScreenDamageWatch {
     record_->areas.push_back(std::move(area));
   }
   uint64_t reports() const override { return 0; }
+  std::vector<vz::ScreenRect> TakeDamage() override {
+    std::lock_guard<std::mutex> lock(record_->mutex);
+    std::vector<vz::ScreenRect> taken;
+    taken.swap(record_->drawn);
+    return taken;
+  }
 
  private:
   std::shared_ptr<DamageRecord> record_;
@@ -358,6 +365,46 @@ TEST_F(CaptureControllerTest, TheDamageWatchCoversTheSharedMonitorAsksForRoundsA
     std::lock_guard<std::mutex> lock(record->mutex);
     EXPECT_EQ(record->opened, 2);
   }
+}
+
+// Without a compositing manager the drawing that the watch reports is probed
+// first: a change far from the cursor reaches the sink in the round the
+// report asks for, not after the sampled probes happen to meet it.
+TEST_F(CaptureControllerTest, ReportedDrawingFarFromTheCursorIsSentByTheRoundItAsksFor) {
+  auto record = std::make_shared<DamageRecord>();
+  environment_.watch_damage = [record](std::function<void()> on_damage) -> std::unique_ptr<vz::ScreenDamageWatch> {
+    std::lock_guard<std::mutex> lock(record->mutex);
+    record->report = std::move(on_damage);
+    return std::make_unique<FakeDamageWatch>(record);
+  };
+  shared_->With([](vz::ScreenDouble& s) {
+    s.SetComposition(false);
+    return 0;
+  });
+  StartSharingFirstMonitor();
+  const size_t screens = sink_.screens.size();
+  shared_->With([](vz::ScreenDouble& s) {
+    s.Fill({601, 443, 6, 5}, kRed);  // the cursor is at (100, 100)
+    return 0;
+  });
+  std::function<void()> report;
+  uint64_t rounds = 0;
+  {
+    std::lock_guard<std::mutex> lock(record->mutex);
+    record->drawn = {{598, 440, 12, 10}};
+    report = record->report;
+    rounds = controller_->rounds();
+  }
+  std::thread([report] { report(); }).join();
+  ASSERT_TRUE(ServeUntil(loop_, [&] { return sink_.screens.size() > screens; }));
+  // The round under way when the report came, or the next one; a third may
+  // have begun since.
+  EXPECT_LE(controller_->rounds(), rounds + 3);
+  const auto& box = sink_.screens.back().dirty;
+  EXPECT_LE(box.left, 601);
+  EXPECT_LE(box.top, 443);
+  EXPECT_GE(box.right, 607);
+  EXPECT_GE(box.bottom, 448);
 }
 
 // Without a compositing manager a round samples lines and a column instead

@@ -120,7 +120,12 @@ bool CSharingBaseController::CheckSharedScreenData() {
     settings.cursor_x = cursor.x;
     settings.cursor_y = cursor.y;
   }
+  if (damage_watch_)
+    for (const vz::ScreenRect& r : damage_watch_->TakeDamage())
+      settings.damage.push_back({r.x, r.y, r.x + r.width, r.y + r.height});
   const CaptureRoundResult result = screens_.CheckSharedScreenData(*capture_screen_, OwnWindowTest(), settings, *this);
+  // Reported drawing not yet probed asks for the next round at once.
+  if (result != CaptureRoundResult::kVisualChange && screens_.DamageLeft()) CaptureNow();
   if (result == CaptureRoundResult::kVisualChange) {
     PostToCaptureThread(TMDS_REOPEN_DESKTOP);
     WaitForStop(kSettleMs);
@@ -135,6 +140,8 @@ bool CSharingBaseController::FullRefresh() {
     return false;
   }
   if (IsStopping()) return true;
+  // The whole copy takes in everything drawn until now.
+  if (damage_watch_) damage_watch_->TakeDamage();
   SendSharingInfo();
   const bool copied = screens_.DumpAllScreens(meet_config_.HeaderBgColor, *this);
   WaitForStop(kSettleMs);

@@ -93,12 +93,21 @@ bool CCaptureScreens::ScanAndSend(const CaptureRoundSettings& settings, IChanged
   // Only the capture thread changes the grabber list, so it is walked
   // without the set's lock (sends block on the caller's thread).
   auto& grabbers = monitors_.grabbers();
-  for (auto& grabber : grabbers) grabber->ScanScreenChanged(settings.full_compare, context);
+  for (auto& grabber : grabbers) {
+    if (!settings.full_compare) grabber->AddDamage(settings.damage);
+    grabber->ScanScreenChanged(settings.full_compare, context);
+  }
   const CScreenRegion shared = regions_.full_shared();
   const CScreenRegion covered = regions_.covered();
   bool taken = false;
   for (auto& grabber : grabbers) taken = grabber->SendChangedBox(shared, covered, settings.header_colour, sender) || taken;
   return taken;
+}
+
+bool CCaptureScreens::DamageLeft() {
+  for (auto& grabber : monitors_.grabbers())
+    if (grabber->has_damage()) return true;
+  return false;
 }
 
 bool CCaptureScreens::DumpAllScreens(uint32_t header_colour, IChangedBoxSender& sender) {

@@ -29,6 +29,9 @@ struct CaptureRoundSettings {
   bool has_cursor = false;              // cursor position in device pixels
   int32_t cursor_x = 0;
   int32_t cursor_y = 0;
+  // Drawing reported since the last round (device pixels); empty: none
+  // reported or no reports at all. Sampled scans probe it first.
+  std::vector<VzRect> damage;
 };
 
 class CCaptureScreens {
@@ -56,6 +59,9 @@ class CCaptureScreens {
   // that have a grabber, less its covered part (sent in the header colour
   // whatever is drawn there). Rectangles in device pixels.
   std::vector<VzRect> WatchedArea();
+  // Whether a grabber kept reported drawing that its scan has not probed
+  // yet (the round found another change first): another round is due.
+  bool DamageLeft();
   // Copies and sends every monitor whole; true when any grabber copied.
   bool DumpAllScreens(uint32_t header_colour, IChangedBoxSender& sender);
 

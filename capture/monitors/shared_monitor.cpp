@@ -92,6 +92,7 @@ int CSharedMonitor::EndMonitor() {
   previous_ = {};
   current_.reset();
   line_ = column_ = {};
+  damage_.clear();
   return 1;
 }
 
@@ -208,6 +209,7 @@ int CSharedMonitor::ForceDumpScreenRect(const CScreenRegion& shared, const CScre
   const VzRect whole{0, 0, width_, height_};
   VZ_LOG("ForceDumpScreenRect a whole screen(%s)", FormatRect(&whole).c_str());
   if (!initialised_) return 0;
+  damage_.clear();
   changed_box_ = whole;
   VZ_LOG(" -> changed rc ->[%s]", FormatRect(&changed_box_).c_str());
   if (!BitBltBox(0, 0, width_, height_)) {

@@ -55,6 +55,13 @@ class CSharedMonitor {
   // (full_compare), or sampled lines and columns grown into a box. 1 when a
   // box was found and taken into the images, 0 otherwise (box empty).
   int ScanScreenChanged(bool full_compare, const ScanContext& context);
+  // Drawing that the display server reported (device pixels): the parts on
+  // this monitor are probed first by the next sampled scans, one rectangle
+  // after another until one shows a change, which seeds the growing box.
+  // Kept until probed or inside a found box; at most vz::kMaxDamageRects.
+  // A full compare or a whole copy forgets them.
+  void AddDamage(const std::vector<VzRect>& rects);
+  bool has_damage() const { return !damage_.empty(); }
   // Copies the whole monitor and sends it. 1 when the copy worked.
   int ForceDumpScreenRect(const CScreenRegion& shared, const CScreenRegion& covered, uint32_t header_colour,
                           IChangedBoxSender& sender);
@@ -88,6 +95,9 @@ class CSharedMonitor {
   bool ColumnChanged(int column);
   int CursorProbe(const ScanContext& context);
   int RandomProbe();
+  // Reads the reported rectangles and compares them with the previous
+  // image; true with the box of the first change found.
+  bool DamageProbe();
   int SampledScan(const ScanContext& context);
   int FullCompareScan();
   void Grow(const ScanContext& context);
@@ -118,4 +128,5 @@ class CSharedMonitor {
   VzRect changed_box_{};
   VzRect send_box_{};
   int alternate_ = 1;
+  std::vector<vz::ScreenRect> damage_;  // monitor coordinates, oldest first
 };

@@ -8,6 +8,7 @@
 #include "capture/monitors/pixel_compare.h"
 #include "capture/monitors/shared_monitor.h"
 #include "common/trace_client.h"
+#include "platform/screen/damage_rects.h"
 
 namespace {
 
@@ -153,25 +154,66 @@ void CSharedMonitor::Grow(const ScanContext& context) {
   }
 }
 
+void CSharedMonitor::AddDamage(const std::vector<VzRect>& rects) {
+  const VzRect& rc = monitor_.Rect;
+  for (const VzRect& r : rects) {
+    const int left = std::max(r.left, rc.left), top = std::max(r.top, rc.top);
+    const int right = std::min(r.right, rc.right), bottom = std::min(r.bottom, rc.bottom);
+    if (left >= right || top >= bottom) continue;
+    vz::AddDamageRect(&damage_, {left - rc.left, top - rc.top, right - left, bottom - top});
+  }
+}
+
+bool CSharedMonitor::DamageProbe() {
+  while (!damage_.empty()) {
+    const vz::ScreenRect r = damage_.front();
+    damage_.erase(damage_.begin());
+    // Clipped when added; the monitor may have shrunk since.
+    const int left = std::max(r.x, 0), top = std::max(r.y, 0);
+    const int right = std::min(r.x + r.width, width_), bottom = std::min(r.y + r.height, height_);
+    if (left >= right || top >= bottom) continue;
+    if (!BitBltBox(left, top, right - left, bottom - top)) {
+      VZ_LOG_ERROR("damage probe: the reported box {%d, %d, %d, %d} cannot be read", left, top, right, bottom);
+      continue;
+    }
+    VzRect found{};
+    if (!FindImageChange(previous_.data(), current_->pixels(), width_, left, top, right, bottom, &found.left,
+                         &found.top, &found.right, &found.bottom))
+      continue;
+    // One column beyond the changed run, as the row probes' boxes take.
+    found.right = std::min(found.right + 1, width_);
+    changed_box_ = found;
+    return true;
+  }
+  return false;
+}
+
 int CSharedMonitor::SampledScan(const ScanContext& context) {
   const int was = alternate_;
   alternate_ ^= 1;
-  int seed = was == 1 ? CursorProbe(context) : -1;
-  if (seed < 0) seed = RandomProbe();
-  if (seed < 0) {
-    const int column = NextInOrder(column_order_, &column_order_pos_);
-    if (ColumnChanged(column) && RowChanged(col_first_y_)) seed = col_first_y_;
+  // Where the display server says drawing happened is looked at first: a
+  // change far from the cursor is then found in the round it asks for, not
+  // after the random probes happen to meet it.
+  if (DamageProbe()) {
+    Snap(context);
+  } else {
+    int seed = was == 1 ? CursorProbe(context) : -1;
+    if (seed < 0) seed = RandomProbe();
+    if (seed < 0) {
+      const int column = NextInOrder(column_order_, &column_order_pos_);
+      if (ColumnChanged(column) && RowChanged(col_first_y_)) seed = col_first_y_;
+    }
+    if (seed < 0) {
+      changed_box_ = {};
+      return 0;
+    }
+    changed_box_ = {row_first_x_, seed, row_end_x_, seed + 1};
+    if (ColumnChanged(changed_box_.left)) {
+      bool up = false, down = false;
+      ExtendRows(&up, &down);
+    }
+    Snap(context);
   }
-  if (seed < 0) {
-    changed_box_ = {};
-    return 0;
-  }
-  changed_box_ = {row_first_x_, seed, row_end_x_, seed + 1};
-  if (ColumnChanged(changed_box_.left)) {
-    bool up = false, down = false;
-    ExtendRows(&up, &down);
-  }
-  Snap(context);
   Grow(context);
 
   VzRect& box = changed_box_;
@@ -188,6 +230,10 @@ int CSharedMonitor::SampledScan(const ScanContext& context) {
     box = {};
     return 0;
   }
+  // Reported boxes that the copied box covers need no probe of their own.
+  std::erase_if(damage_, [&box](const vz::ScreenRect& r) {
+    return r.x >= box.left && r.y >= box.top && r.x + r.width <= box.right && r.y + r.height <= box.bottom;
+  });
   return 1;
 }
 
@@ -219,5 +265,7 @@ int CSharedMonitor::FullCompareScan() {
 
 int CSharedMonitor::ScanScreenChanged(bool full_compare, const ScanContext& context) {
   if (!initialised_) return 0;
+  // The whole compare sees every change; the reports are not needed.
+  if (full_compare) damage_.clear();
   return full_compare ? FullCompareScan() : SampledScan(context);
 }

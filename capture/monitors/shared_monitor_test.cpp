@@ -136,6 +136,92 @@ TEST_F(SharedMonitorTest, AChangeThatNoRowProbeMeetsIsFoundByTheColumnProbe) {
   EXPECT_EQ(grabber_.previous_bits()[950 * 1920 + column], 0xFF4080C0u);
 }
 
+// Drawing reported by the display server is probed before the cursor and
+// the sampled rows: a small change far from the cursor, which the sampled
+// probes of the first round miss, is found in that round once reported.
+TEST_F(SharedMonitorTest, AReportedChangeFarFromTheCursorIsFoundInTheFirstRound) {
+  screen_.Fill({1700, 1000, 8, 8}, 0xFF00FF00);
+  // The first round's sampled probes meet neither its rows nor its columns.
+  const std::vector<int32_t> rows = SpreadOrder(1080), columns = SpreadOrder(1920);
+  for (int i = 1; i <= 5; ++i) ASSERT_TRUE(rows[i] < 1000 || rows[i] >= 1008) << rows[i];
+  ASSERT_TRUE(columns[1] < 1700 || columns[1] >= 1708) << columns[1];
+  {
+    CSharedMonitor unreported(MonitorAt(1, {0, 0, 1920, 1080}));
+    ASSERT_TRUE(unreported.InitMonitor(&screen_));
+    unreported.SetPreviousImage(std::vector<uint32_t>(1920 * 1080, 0xFF000000u));
+    EXPECT_EQ(unreported.ScanScreenChanged(false, Cursor(100, 100, 0)), 0) << "the old scan needs more rounds";
+  }
+  grabber_.AddDamage({{1690, 990, 1720, 1020}});
+  ASSERT_TRUE(grabber_.has_damage());
+  ASSERT_EQ(grabber_.ScanScreenChanged(false, Cursor(100, 100, 0)), 1);
+  // The changed run and one column beyond it, as the sampled boxes take.
+  EXPECT_TRUE(SameRect(grabber_.changed_box(), {1700, 1000, 1709, 1008})) << Text(grabber_.changed_box());
+  EXPECT_EQ(grabber_.previous_bits()[1007 * 1920 + 1707], 0xFF00FF00u);
+  EXPECT_FALSE(grabber_.has_damage());
+  EXPECT_EQ(grabber_.ScanScreenChanged(false, Cursor(100, 100, 0)), 0);
+}
+
+// A report that covers only part of the change seeds the box, which grows
+// over the rest as a sampled seed row's box does; on the block grid it snaps.
+TEST_F(SharedMonitorTest, AReportSmallerThanTheChangeGrowsToAllOfItAndSnapsToTheGrid) {
+  screen_.Fill({200, 100, 50, 40}, 0xFF00FF00);
+  grabber_.AddDamage({{210, 110, 220, 120}});
+  ASSERT_EQ(grabber_.ScanScreenChanged(false, Cursor(1800, 1000, 0)), 1);
+  VzRect box = grabber_.changed_box();
+  EXPECT_TRUE(box.left <= 200 && box.top <= 100 && box.right >= 250 && box.bottom >= 140) << Text(box);
+  EXPECT_TRUE(box.right <= 251 && box.bottom <= 141) << Text(box);
+  for (int y = 100; y < 140; ++y)
+    for (int x = 200; x < 250; ++x) ASSERT_EQ(grabber_.previous_bits()[y * 1920 + x], 0xFF00FF00u);
+
+  screen_.SetPixel(1300, 700, 0xFFFFFFFF);
+  grabber_.AddDamage({{1300, 700, 1301, 701}});
+  ASSERT_EQ(grabber_.ScanScreenChanged(false, Cursor(0, 0, 2)), 1);
+  box = grabber_.changed_box();
+  EXPECT_TRUE(SameRect(box, {1280, 640, 1408, 768})) << Text(box);
+}
+
+// Several reports: each round takes the first that shows a change and keeps
+// the rest; reports that show no change are passed over, and once all are
+// spent the scan samples as before.
+TEST_F(SharedMonitorTest, ReportsAreProbedInTurnAndStaleOnesFallBackToSampling) {
+  screen_.Fill({100, 900, 4, 4}, 0xFF0000FF);
+  screen_.Fill({1800, 50, 4, 4}, 0xFFFF0000);
+  grabber_.AddDamage({{600, 500, 640, 540}, {100, 900, 104, 904}, {1800, 50, 1804, 54}});
+  ASSERT_EQ(grabber_.ScanScreenChanged(false, Cursor(960, 540, 0)), 1);
+  EXPECT_TRUE(SameRect(grabber_.changed_box(), {100, 900, 105, 904})) << Text(grabber_.changed_box());
+  EXPECT_TRUE(grabber_.has_damage());
+  ASSERT_EQ(grabber_.ScanScreenChanged(false, Cursor(960, 540, 0)), 1);
+  EXPECT_TRUE(SameRect(grabber_.changed_box(), {1800, 50, 1805, 54})) << Text(grabber_.changed_box());
+  EXPECT_FALSE(grabber_.has_damage());
+  // A stale report: the change on the cursor's row is found by the old probes.
+  screen_.Fill({400, 540, 30, 1}, 0xFF123456);
+  grabber_.AddDamage({{0, 0, 50, 50}});
+  phase_ = 0;
+  ASSERT_EQ(grabber_.ScanScreenChanged(false, Cursor(960, 540, 0)), 1);
+  EXPECT_EQ(grabber_.changed_box().top, 540);
+  EXPECT_FALSE(grabber_.has_damage());
+}
+
+// Reports off the monitor are dropped; a full compare or a whole copy sees
+// everything and forgets the reports; a flood of reports stays bounded.
+TEST_F(SharedMonitorTest, ReportsOffTheMonitorAreDroppedAndWholeReadsForgetTheRest) {
+  grabber_.AddDamage({{-500, -500, -1, -1}, {1920, 0, 4000, 1080}, {0, 1080, 1920, 2000}, {10, 10, 10, 20}});
+  EXPECT_FALSE(grabber_.has_damage());
+  grabber_.AddDamage({{-100, -100, 10, 10}});
+  EXPECT_TRUE(grabber_.has_damage());
+  EXPECT_EQ(grabber_.ScanScreenChanged(true, Cursor(0, 0, 0)), 0);
+  EXPECT_FALSE(grabber_.has_damage());
+  grabber_.AddDamage({{5, 5, 6, 6}});
+  EXPECT_EQ(grabber_.ForceDumpScreenRect(whole_, CScreenRegion(), kHeaderColour, sender_), 1);
+  EXPECT_FALSE(grabber_.has_damage());
+  // A thousand reports cost at most a bounded number of empty probes.
+  std::vector<VzRect> many;
+  for (int i = 0; i < 1000; ++i) many.push_back({(i * 37) % 1900, (i * 53) % 1060, (i * 37) % 1900 + 3, (i * 53) % 1060 + 3});
+  grabber_.AddDamage(many);
+  EXPECT_EQ(grabber_.ScanScreenChanged(false, Cursor(0, 0, 0)), 0);
+  EXPECT_FALSE(grabber_.has_damage());
+}
+
 TEST_F(SharedMonitorTest, ChangesWithinFourPerChannelAreNotSeen) {
   screen_.Fill({0, 300, 1920, 1}, 0xFF040404);  // every pixel of the row, by 4
   phase_ = 0;

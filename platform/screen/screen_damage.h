@@ -8,6 +8,7 @@
 // own; `on_damage` is called on that thread and must only post or signal.
 // SetArea and the destructor may be called from any one thread; the
 // destructor joins the watch's thread, after which no call comes.
+// TakeDamage may be called from any thread.
 // Failure: null (with a log line) when the display cannot be opened or has no
 // DAMAGE extension; the caller then hears of no changes.
 #include <functional>
@@ -15,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/screen/damage_rects.h"
 #include "platform/screen/screen_source.h"
 
 namespace vz {
@@ -27,6 +29,10 @@ class ScreenDamageWatch {
   virtual void SetArea(std::vector<ScreenRect> area) = 0;
   // Reports passed on so far (for tests and diagnostics).
   virtual uint64_t reports() const = 0;
+  // The drawn rectangles (root coordinates) that met the area since the last
+  // call, merged into at most kMaxDamageRects boxes, and forgets them. Empty
+  // when nothing was drawn or the watch cannot tell where. Any thread.
+  virtual std::vector<ScreenRect> TakeDamage() { return {}; }
 };
 
 struct ScreenDamageOptions {

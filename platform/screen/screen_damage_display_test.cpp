@@ -58,5 +58,32 @@ TEST(ScreenDamageWatchTest, DrawingInTheAreaReportsAndASecondReportWaitsForTheIn
   XCloseDisplay(client);
 }
 
+// The report hands over where the drawing met the area; drawing elsewhere
+// is not handed over, and a second take finds nothing new.
+TEST(ScreenDamageWatchTest, TheDrawnRectanglesInTheAreaAreHandedOverOnce) {
+  DisplayTestEnv& env = DisplayTestEnv::Get();
+  if (!env.available()) GTEST_SKIP() << env.why();
+  Display* client = XOpenDisplay(env.display().c_str());
+  ASSERT_NE(client, nullptr);
+  std::atomic<int> calls{0};
+  auto watch = WatchScreenDamage({env.display(), 1}, [&calls] { calls.fetch_add(1); });
+  ASSERT_NE(watch, nullptr);
+  watch->SetArea({{200, 200, 300, 300}});
+  Draw(client, 0, 0, 10, 10, 0x0000FF);
+  Draw(client, 410, 300, 20, 30, 0x00FF00);
+  ASSERT_TRUE(WaitFor([&] { return calls.load() >= 1; }));
+  std::vector<ScreenRect> taken = watch->TakeDamage();
+  ASSERT_FALSE(taken.empty());
+  bool covered = false;
+  for (const ScreenRect& r : taken) {
+    EXPECT_FALSE(r.x + r.width <= 200 || r.y + r.height <= 200) << "drawing outside the area";
+    if (r.x <= 410 && r.y <= 300 && r.x + r.width >= 430 && r.y + r.height >= 330) covered = true;
+  }
+  EXPECT_TRUE(covered);
+  EXPECT_TRUE(watch->TakeDamage().empty());
+  watch.reset();
+  XCloseDisplay(client);
+}
+
 }  // namespace
 }  // namespace vz

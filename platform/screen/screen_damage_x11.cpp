@@ -17,6 +17,7 @@
 #include <utility>
 
 #include "platform/platform_log.h"
+#include "platform/screen/damage_rects.h"
 #include "platform/screen/screen_damage.h"
 #include "platform/ui/xlib_threads.h"
 
@@ -67,6 +68,13 @@ class X11ScreenDamageWatch : public ScreenDamageWatch {
 
   uint64_t reports() const override { return reports_.load(); }
 
+  std::vector<ScreenRect> TakeDamage() override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<ScreenRect> taken;
+    taken.swap(drawn_);
+    return taken;
+  }
+
  private:
   void Wake() {
     const uint64_t one = 1;
@@ -89,9 +97,15 @@ class X11ScreenDamageWatch : public ScreenDamageWatch {
     bool meets = false;
     {
       std::lock_guard<std::mutex> lock(mutex_);
-      for (int i = 0; i < count && !meets; ++i)
+      // Every drawn rectangle that meets the area is kept (merged and
+      // bounded) for the round that the report asks for.
+      for (int i = 0; i < count; ++i)
         for (const ScreenRect& a : area_)
-          if (Meets(rects[i], a)) meets = true;
+          if (Meets(rects[i], a)) {
+            meets = true;
+            AddDamageRect(&drawn_, {rects[i].x, rects[i].y, rects[i].width, rects[i].height});
+            break;
+          }
     }
     if (rects) XFree(rects);
     return meets;
@@ -146,7 +160,8 @@ class X11ScreenDamageWatch : public ScreenDamageWatch {
   std::atomic<bool> stop_{false};
   std::atomic<uint64_t> reports_{0};
   std::mutex mutex_;
-  std::vector<ScreenRect> area_;  // under mutex_
+  std::vector<ScreenRect> area_;    // under mutex_
+  std::vector<ScreenRect> drawn_;   // under mutex_; at most kMaxDamageRects
 };
 
 }  // namespace
