@@ -7,6 +7,10 @@
 #include "platform/run_loop.h"
 #include "platform/ui/modal_loop.h"
 
+namespace {
+constexpr uintptr_t kFrameDumpTimer = 1;
+}  // namespace
+
 CAppWinComponentsController::CAppWinComponentsController(const ControllerPorts& ports)
     : CAppComponentsController(ports) {
   VZ_LOG_OBJ("");
@@ -15,6 +19,7 @@ CAppWinComponentsController::CAppWinComponentsController(const ControllerPorts& 
 CAppWinComponentsController::~CAppWinComponentsController() {
   VZ_LOG_OBJ("");
   delegate_ = nullptr;
+  if (frame_dump_loop_) frame_dump_loop_->KillTimer(this, kFrameDumpTimer);
   // A UI still up (no stop came) goes before the controller it uses.
   if (sharing_ui_) sharing_ui_->cleanUp();
   sharing_ui_.reset();
@@ -45,8 +50,24 @@ int32_t CAppWinComponentsController::OnMonitorShared(MonitorInfo* monitor, uint8
 int32_t CAppWinComponentsController::OnMonitorUpdated(MonitorInfo* monitor, VzRect* rect) {
   VZ_LOG("");
   frame_dump_.Updated(monitor, vz::MonotonicUs());
+  if (frame_dump_.pending()) ArmFrameDumpFlush();
   if (sharing_ui_) sharing_ui_->monitorUpdated(monitor, rect);
   return 1;
+}
+
+void CAppWinComponentsController::ArmFrameDumpFlush() {
+  vz::RunLoop* loop = vz::RunLoop::Current();
+  if (loop == nullptr || frame_dump_loop_ != nullptr) return;
+  const uint64_t now = vz::MonotonicUs();
+  const uint64_t due = frame_dump_.DueUs();
+  const uint32_t ms = static_cast<uint32_t>(due > now ? (due - now) / 1000 + 1 : 1);
+  if (!loop->StartTimer(this, kFrameDumpTimer, ms, [this] {
+        frame_dump_loop_->KillTimer(this, kFrameDumpTimer);
+        frame_dump_loop_ = nullptr;
+        frame_dump_.Flush(vz::MonotonicUs());
+      }))
+    return;
+  frame_dump_loop_ = loop;
 }
 
 int32_t CAppWinComponentsController::OnMouseUpdated(CursorInfo* cursor) {

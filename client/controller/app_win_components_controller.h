@@ -15,6 +15,7 @@
 #include "client/controller/app_components_controller.h"
 #include "client/controller/ds_ui_controller.h"
 #include "client/controller/frame_dump.h"
+#include "platform/run_loop.h"
 
 // What the main frame hears from the controller. UI thread only.
 class AppWinComponentsControllerDelegate {
@@ -91,4 +92,8 @@ class CAppWinComponentsController : public CAppComponentsController {
   // The attendee's rebuilt frame for diagnostics: written with or without a
   // display, since a sharing UI exists only with one.
   CFrameDump frame_dump_;
+  // Writes a held-back update when its interval ends, so the last update of
+  // a burst reaches the file although no other follows; the loop while armed.
+  void ArmFrameDumpFlush();
+  vz::RunLoop* frame_dump_loop_ = nullptr;
 };

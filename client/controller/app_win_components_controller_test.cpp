@@ -4,11 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "client/controller/testing/fake_module_loader.h"
 #include "client/controller/testing/road_scenario.h"
+#include "platform/clock.h"
+#include "platform/run_loop.h"
 #include "platform/scoped_test_folder.h"
 
 namespace {
@@ -87,6 +91,41 @@ TEST(WinControllerFrameDump, TheRebuiltFrameIsWrittenWithoutASharingUI) {
   ASSERT_TRUE(ReadFrameDump(path, &frame, &why)) << why;
   EXPECT_EQ(frame.header.width, 4u);
   EXPECT_EQ(frame.header.height, 2u);
+  EXPECT_EQ(frame.bgra, pixels);
+  controller.OnMonitorUnshared(&monitor);
+}
+
+// The last update of a burst comes inside the write interval; it is still
+// written when the interval ends, with no further update to carry it.
+TEST(WinControllerFrameDump, AnUpdateHeldBackIsWrittenWhenItsIntervalEnds) {
+  vz::ScopedTestFolder folder;
+  const std::string path = folder.path() + "/frame.vzfd";
+  vz::ScopedEnv env("VZ_SHARE_FRAME_DUMP", path.c_str());
+  vz::RunLoop& loop = vz::RunLoop::ForCurrentThread();
+  vz::FakeModuleLoader loader;
+  EngineFactory factory(loader);
+  ControllerPorts ports;
+  ports.engines = &factory;
+  CAppWinComponentsController controller(ports);
+  MonitorInfo monitor{};
+  monitor.MonitorId = 1;
+  monitor.Rect = {0, 0, 4, 2};
+  std::vector<uint8_t> pixels(4 * 2 * 4, 0x5a);
+  controller.OnMonitorShared(&monitor, pixels.data());
+  controller.OnMonitorUpdated(&monitor, nullptr);
+  std::fill(pixels.begin(), pixels.end(), 0x77);
+  controller.OnMonitorUpdated(&monitor, nullptr);  // inside the interval
+  DumpedFrame frame;
+  std::string why;
+  const uint64_t deadline = vz::MonotonicMs() + 20000;
+  while (vz::MonotonicMs() < deadline) {
+    loop.RunPending();
+    FrameDumpHeader header{};
+    if (ReadFrameDumpHeader(path, &header) && header.sequence >= 2) break;
+    std::this_thread::yield();
+  }
+  ASSERT_TRUE(ReadFrameDump(path, &frame, &why)) << why;
+  EXPECT_EQ(frame.header.sequence, 2u);
   EXPECT_EQ(frame.bgra, pixels);
   controller.OnMonitorUnshared(&monitor);
 }

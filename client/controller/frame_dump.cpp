@@ -52,6 +52,10 @@ void CFrameDump::Updated(const MonitorInfo* monitor, uint64_t now_us) {
   Write(now_us);
 }
 
+void CFrameDump::Flush(uint64_t now_us) {
+  if (pending()) Write(now_us);
+}
+
 bool CFrameDump::Write(uint64_t now_us) {
   pending_ = false;
   last_write_us_ = now_us;

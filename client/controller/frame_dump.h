@@ -12,7 +12,8 @@
 // Writes are spaced at least kMinIntervalUs apart, and frames larger than
 // kIntervalFrameBytes proportionally further (IntervalUs), so that writing a
 // large frame whole never takes most of the attendee's thread; an update
-// inside the interval is written with the next one. UI thread only.
+// inside the interval is written with the next one, or by Flush when no
+// other follows. UI thread only.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -62,6 +63,11 @@ class CFrameDump {
   void Unshared(const MonitorInfo* monitor);
   // Writes the frame when due; `now_us` is the monotonic clock.
   void Updated(const MonitorInfo* monitor, uint64_t now_us);
+  // An update held back for the interval, and when it falls due.
+  bool pending() const { return pending_ && pixels_ != nullptr; }
+  uint64_t DueUs() const { return last_write_us_ + Interval(); }
+  // Writes a held-back update now (nothing when none is held back).
+  void Flush(uint64_t now_us);
 
  private:
   bool Write(uint64_t now_us);
