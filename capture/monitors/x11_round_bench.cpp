@@ -3,7 +3,7 @@
 // server writes through shared memory, and the compare with the previous
 // image; unchanged, and with a tenth of the monitor drawn anew before each
 // round; and the sampled round that runs without a compositing manager,
-// unchanged. Beside it the peer: memcmp of two equal frames of the monitor's
+// unchanged and with a reported window-sized change. Beside it the peer: memcmp of two equal frames of the monitor's
 // size in memory (what telling "unchanged" costs at the least). "CPU" is
 // this process's (the capture thread's) time; "server_ms" the X server's own
 // CPU per round, read from its process entry; "Time" the wall clock of both.
@@ -120,6 +120,34 @@ void BM_X11RoundTenthChanged(benchmark::State& state) {
   Finish(state, server_before, w, h);
 }
 BENCHMARK(BM_X11RoundTenthChanged)->Args({1920, 1080})->Args({3840, 2160})->Unit(benchmark::kMillisecond);
+
+// The sampled round with drawing reported: a window-sized box (400 x 300)
+// drawn anew before each round, outside the timed part, and handed to the
+// grabber as the display server reports it; the round reads and compares
+// the box, grows and copies it.
+void BM_X11SampledRoundReported(benchmark::State& state) {
+  const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
+  Rig rig(w, h);
+  if (!rig.ok) return state.SkipWithError("no grabber on the X server");
+  ScanContext context;
+  int32_t phase = 0;
+  context.cursor_phase = &phase;
+  uint32_t colour = 0x112233;
+  const VzRect box{w - 500, h - 400, w - 100, h - 100};
+  const uint64_t server_before = ServerCpuMs();
+  int changed = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    colour ^= 0x00FF00;
+    vz::FillRootRectangle(g_server->display(), box.left, box.top, 400, 300, colour);
+    rig.grabber.AddDamage({box});
+    state.ResumeTiming();
+    changed += rig.grabber.ScanScreenChanged(false, context);
+  }
+  if (changed != static_cast<int>(state.iterations())) state.SkipWithError("a reported box was not found");
+  Finish(state, server_before, w, h);
+}
+BENCHMARK(BM_X11SampledRoundReported)->Args({1920, 1080})->Args({3840, 2160})->Unit(benchmark::kMillisecond);
 
 // The peer: memcmp of two equal frames of the monitor's size.
 void BM_MemcmpFrame(benchmark::State& state) {
