@@ -38,15 +38,16 @@ while [ $# -gt 0 ]; do
     --keep) keep=1 ;;
     --video) video=1 ;;
     --display|--duration)
-      [ $# -ge 2 ] || { echo "$usage" >&2; exit 2; }
+      [ $# -ge 2 ] || { echo "$0: $1 needs a value" >&2; echo "$usage" >&2; exit 2; }
       share_args+=("$1" "$2"); video_args+=("$1" "$2"); shift ;;
     --size)
-      [ $# -ge 2 ] || { echo "$usage" >&2; exit 2; }
+      [ $# -ge 2 ] || { echo "$0: $1 needs a value" >&2; echo "$usage" >&2; exit 2; }
       share_args+=("$1" "$2"); shift ;;
     --loss)
-      [ $# -ge 2 ] || { echo "$usage" >&2; exit 2; }
+      [ $# -ge 2 ] || { echo "$0: $1 needs a value" >&2; echo "$usage" >&2; exit 2; }
       video_args+=("$1" "$2"); shift ;;
-    *) echo "$usage" >&2; exit 2 ;;
+    --help|-h) echo "$usage"; sed -n '2,/^set -euo/p' "$0" | sed '$d; s/^# \{0,1\}//'; exit 0 ;;
+    *) echo "$0: unknown option \"$1\"" >&2; echo "$usage" >&2; exit 2 ;;
   esac
   shift
 done

@@ -4,6 +4,16 @@
 # code, the layer check, then the fuzz targets on one shared budget.
 # Warnings are errors in every configuration. Exits non-zero when anything fails.
 set -euo pipefail
+usage="usage: $0 [--help]
+  Builds the default, asan and tsan configurations (each with only the targets its tests run) under
+  build/<configuration>, runs their tests, the layer check and the fuzz targets. Environment:
+  VZ_JOBS (parallel builds, default: the number of cores), VZ_FUZZ_BUDGET (CPU seconds of fuzzing
+  shared by all the fuzz targets, default 480), VZ_WERROR (ON)."
+case "${1:-}" in
+  '') ;;
+  --help|-h) echo "$usage"; exit 0 ;;
+  *) echo "$0: unknown option \"$1\"" >&2; echo "$usage" >&2; exit 2 ;;
+esac
 top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/setup.sh"
 status=0
