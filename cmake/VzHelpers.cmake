@@ -3,16 +3,38 @@
 # meets another test's.
 # The runtime folder holds pipe sockets, whose paths must fit a socket address
 # (108 bytes), so it lives under a short folder in /tmp named for the build.
+# That folder is made when a test run starts and removed when it ends (the
+# CTest fixture vz_runtime_folders, set up at the end of the top-level list).
 function(vz_isolate_test name extra_env)
   set(home ${CMAKE_BINARY_DIR}/test-home/${name})
-  string(MD5 build_hash "${CMAKE_BINARY_DIR}")
-  string(SUBSTRING "${build_hash}" 0 10 build_hash)
-  set(runtime /tmp/vzt-${build_hash}/${name})
-  file(MAKE_DIRECTORY ${runtime} ${home}/config ${home}/data ${home}/cache)
-  file(CHMOD ${runtime} /tmp/vzt-${build_hash} PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
-  set(isolated XDG_RUNTIME_DIR=${runtime} XDG_CONFIG_HOME=${home}/config
+  file(MAKE_DIRECTORY ${home}/config ${home}/data ${home}/cache)
+  set(isolated XDG_RUNTIME_DIR=${VZ_TEST_RUNTIME_ROOT}/${name} XDG_CONFIG_HOME=${home}/config
       XDG_DATA_HOME=${home}/data XDG_CACHE_HOME=${home}/cache)
-  set_tests_properties(${name} PROPERTIES ENVIRONMENT "${isolated};${extra_env}")
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT "${isolated};${extra_env}"
+                       FIXTURES_REQUIRED vz_runtime_folders)
+  set_property(GLOBAL APPEND PROPERTY VZ_ISOLATED_TESTS ${name})
+endfunction()
+
+# The short folder in /tmp that holds the isolated tests' runtime folders.
+string(MD5 vz_build_hash "${CMAKE_BINARY_DIR}")
+string(SUBSTRING "${vz_build_hash}" 0 10 vz_build_hash)
+set(VZ_TEST_RUNTIME_ROOT /tmp/vzt-${vz_build_hash})
+
+# vz_add_runtime_folder_fixture(): the tests that make the isolated tests'
+# runtime folders (mode 0700) before any of them runs and remove them after
+# the last; CTest adds both to any selection of those tests.
+function(vz_add_runtime_folder_fixture)
+  get_property(names GLOBAL PROPERTY VZ_ISOLATED_TESTS)
+  string(REPLACE ";" "\n" names_text "${names}")
+  file(WRITE ${CMAKE_BINARY_DIR}/isolated_tests.txt "${names_text}\n")
+  add_test(NAME vz_runtime_folders_make
+           COMMAND ${CMAKE_COMMAND} -DROOT=${VZ_TEST_RUNTIME_ROOT} -DNAMES=${CMAKE_BINARY_DIR}/isolated_tests.txt
+                   -DACTION=make -P ${PROJECT_SOURCE_DIR}/cmake/runtime_folders.cmake)
+  add_test(NAME vz_runtime_folders_remove
+           COMMAND ${CMAKE_COMMAND} -DROOT=${VZ_TEST_RUNTIME_ROOT} -DACTION=remove
+                   -P ${PROJECT_SOURCE_DIR}/cmake/runtime_folders.cmake)
+  set_tests_properties(vz_runtime_folders_make PROPERTIES FIXTURES_SETUP vz_runtime_folders TIMEOUT 60)
+  set_tests_properties(vz_runtime_folders_remove PROPERTIES FIXTURES_CLEANUP vz_runtime_folders TIMEOUT 60)
 endfunction()
 
 # The sanitizers' suppressions for tests that draw text or talk to X: the
