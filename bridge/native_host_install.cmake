@@ -17,7 +17,7 @@ include(${CMAKE_CURRENT_LIST_DIR}/native_host_origins.cmake)
 vz_check_allowed_origins("${VZ_BRIDGE_ALLOWED_ORIGINS}")
 
 install(TARGETS vzbridge RUNTIME DESTINATION bin COMPONENT vzbridge)
-install(TARGETS vzplatform LIBRARY DESTINATION bin COMPONENT vzbridge)
+install(TARGETS vzplatform_runtime vzplatform_download LIBRARY DESTINATION bin COMPONENT vzbridge)
 install(CODE "
   set(VZ_HOST_NAME \"${VZ_BRIDGE_HOST_NAME}\")
   set(VZ_ALLOWED_ORIGINS \"${VZ_BRIDGE_ALLOWED_ORIGINS}\")

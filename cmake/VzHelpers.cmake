@@ -44,12 +44,57 @@ set(VZ_FONT_LEAK_SUPPRESSIONS
     "LSAN_OPTIONS=suppressions=${CMAKE_CURRENT_LIST_DIR}/lsan_fonts.supp"
     "TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=${CMAKE_CURRENT_LIST_DIR}/tsan_fonts.supp")
 
+# vz_precompile_test_headers(<target>): the test framework and the standard
+# headers most tests include, parsed once per test program instead of once per
+# file (the test programs are most of the build).
+option(VZ_TEST_PCH "Precompile the test framework's headers for each test program" ON)
+function(vz_precompile_test_headers target)
+  if(VZ_TEST_PCH)
+    target_precompile_headers(${target} PRIVATE <gtest/gtest.h> <gmock/gmock.h> <algorithm> <atomic> <chrono>
+                              <cstdint> <cstring> <filesystem> <functional> <map> <memory> <mutex> <string>
+                              <thread> <vector>)
+  endif()
+  if(VZ_TEST_COMPILE_PROBE)
+    target_compile_definitions(${target} PRIVATE VZ_TEST_COMPILE_PROBE=${VZ_TEST_COMPILE_PROBE})
+  endif()
+endfunction()
+
+# vz_test_needs(<label> <target>...): targets a test of <label> runs that its
+# own program does not link (programs it starts, what an install step
+# installs), for the label's build target tests_<label>.
+function(vz_test_needs label)
+  set_property(GLOBAL APPEND PROPERTY VZ_TEST_PROGRAMS_${label} ${ARGN})
+  set_property(GLOBAL APPEND PROPERTY VZ_TEST_LABELS ${label})
+endfunction()
+
+# vz_add_label_build_targets(): tests_<label> for every label, building the
+# programs its tests run and nothing else, so a configuration that runs only
+# some labels (the thread-sanitized one) builds only those.
+function(vz_add_label_build_targets)
+  get_property(labels GLOBAL PROPERTY VZ_TEST_LABELS)
+  # The labels scripts/test.sh names exist as targets even while no test has them.
+  list(APPEND labels platform common contracts trace weblink bridge client outside sharing capture video display fuzz)
+  list(REMOVE_DUPLICATES labels)
+  add_custom_target(all_tests)
+  foreach(label IN LISTS labels)
+    get_property(programs GLOBAL PROPERTY VZ_TEST_PROGRAMS_${label})
+    list(REMOVE_DUPLICATES programs)
+    add_custom_target(tests_${label})
+    if(programs)
+      add_dependencies(tests_${label} ${programs})
+    endif()
+    add_dependencies(all_tests tests_${label})
+  endforeach()
+endfunction()
+
 # vz_add_test(NAME <name> SOURCES <files...> LIBS <libs...> LABEL <subsystem> [ENV <k=v...>])
 # One GoogleTest executable registered with CTest under a subsystem label.
 function(vz_add_test)
   cmake_parse_arguments(T "" "NAME;LABEL;TIMEOUT" "SOURCES;LIBS;ENV" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gmock GTest::gtest GTest::gtest_main Threads::Threads)
+  vz_precompile_test_headers(${T_NAME})
+  vz_test_needs(${T_LABEL} ${T_NAME})
   add_test(NAME ${T_NAME} COMMAND ${T_NAME})
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)
@@ -89,6 +134,7 @@ function(vz_add_fuzzer)
       file(GLOB seeds CONFIGURE_DEPENDS ${F_CORPUS}/*)
       if(seeds)
         add_test(NAME ${F_NAME}_seeds COMMAND ${F_NAME} ${seeds})
+        vz_test_needs(fuzz ${F_NAME})
         set_tests_properties(${F_NAME}_seeds PROPERTIES LABELS fuzz TIMEOUT 120)
         vz_isolate_test(${F_NAME}_seeds "")
       endif()

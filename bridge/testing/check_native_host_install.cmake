@@ -72,9 +72,21 @@ execute_process(
           ${CMAKE_COMMAND} --install ${VZ_BUILD_DIR} --prefix ${prefix} --component vzbridge
   RESULT_VARIABLE result)
 expect_equal("${result}" "0" "cmake --install failed")
-foreach(file bin/vzbridge bin/libvzplatform.so)
+foreach(file bin/vzbridge bin/libvzplatform.so bin/libvzplatform_download.so)
   if(NOT EXISTS "${prefix}/${file}")
     message(FATAL_ERROR "${file} was not installed")
+  endif()
+endforeach()
+# The installed host loads its own libraries from beside it, and none of the
+# desktop's: no X11, cairo, pango, libcurl, libproxy or libudev.
+execute_process(COMMAND ldd "${prefix}/bin/vzbridge" RESULT_VARIABLE result OUTPUT_VARIABLE loaded ERROR_VARIABLE loaded)
+expect_equal("${result}" "0" "ldd of the installed vzbridge failed: ${loaded}")
+if(NOT loaded MATCHES "libvzplatform.so => ${prefix}/bin/libvzplatform.so")
+  message(FATAL_ERROR "the installed vzbridge does not load the platform library beside it:\n${loaded}")
+endif()
+foreach(heavy libX11 libcairo libpango libcurl libproxy libudev libvzplatform_desktop)
+  if(loaded MATCHES "${heavy}")
+    message(FATAL_ERROR "the installed vzbridge loads ${heavy}:\n${loaded}")
   endif()
 endforeach()
 foreach(browser chromium google-chrome)

@@ -258,6 +258,9 @@ class SharingDemo {
                 presenter_->BridgeLog().c_str());
     std::printf("                    attendee: %s (VelzarHub), %s (vzbridge)\n", attendee_->HubLog().c_str(),
                 attendee_->BridgeLog().c_str());
+    std::printf("  log lines         %d from the presenter's programs, %d from the attendee's came up the pipe\n"
+                "                    (counted, not printed; the log files hold them)\n",
+                presenter_->hidden_log_messages(), attendee_->hidden_log_messages());
     std::printf("  total             %s\n", Ms(vz::MonotonicMs() - start_ms).c_str());
     std::printf("local meeting with sharing: passed\n");
     return 0;

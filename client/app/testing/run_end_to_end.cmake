@@ -16,7 +16,8 @@ execute_process(
 if(NOT result EQUAL 0)
   message(FATAL_ERROR "the install step failed:\n${output}")
 endif()
-foreach(file vzbridge VelzarHub VelzarHub.version vzrelay libvzlink.so libvzaudio.so libvztrace.so libvzplatform.so
+foreach(file vzbridge VelzarHub VelzarHub.version vzrelay libvzlink.so libvzaudio.so libvztrace.so libvzplatform.so libvzplatform_desktop.so
+             libvzplatform_download.so
              libvzres.so vzres.bundle libvzshare.so libvzgrab.so libvzwire.so libjpeg9b.so)
   if(NOT EXISTS "${prefix}/bin/${file}")
     message(FATAL_ERROR "the install step did not place bin/${file}")
