@@ -44,21 +44,6 @@ set(VZ_FONT_LEAK_SUPPRESSIONS
     "LSAN_OPTIONS=suppressions=${CMAKE_CURRENT_LIST_DIR}/lsan_fonts.supp"
     "TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=${CMAKE_CURRENT_LIST_DIR}/tsan_fonts.supp")
 
-# vz_precompile_test_headers(<target>): the test framework and the standard
-# headers most tests include, parsed once per test program instead of once per
-# file (the test programs are most of the build).
-option(VZ_TEST_PCH "Precompile the test framework's headers for each test program" ON)
-function(vz_precompile_test_headers target)
-  if(VZ_TEST_PCH)
-    target_precompile_headers(${target} PRIVATE <gtest/gtest.h> <gmock/gmock.h> <algorithm> <atomic> <chrono>
-                              <cstdint> <cstring> <filesystem> <functional> <map> <memory> <mutex> <string>
-                              <thread> <vector>)
-  endif()
-  if(VZ_TEST_COMPILE_PROBE)
-    target_compile_definitions(${target} PRIVATE VZ_TEST_COMPILE_PROBE=${VZ_TEST_COMPILE_PROBE})
-  endif()
-endfunction()
-
 # vz_test_needs(<label> <target>...): targets a test of <label> runs that its
 # own program does not link (programs it starts, what an install step
 # installs), for the label's build target tests_<label>.
@@ -93,7 +78,6 @@ function(vz_add_test)
   cmake_parse_arguments(T "" "NAME;LABEL;TIMEOUT" "SOURCES;LIBS;ENV" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gmock GTest::gtest GTest::gtest_main Threads::Threads)
-  vz_precompile_test_headers(${T_NAME})
   vz_test_needs(${T_LABEL} ${T_NAME})
   add_test(NAME ${T_NAME} COMMAND ${T_NAME})
   if(NOT T_TIMEOUT)

@@ -17,9 +17,7 @@ esac
 flags+=(-DVZ_WERROR="${VZ_WERROR:-ON}")
 # ccache where it is installed: rebuilds of unchanged sources cost nothing.
 if command -v ccache >/dev/null 2>&1; then
-  # The test programs' precompiled headers are cached only with this sloppiness.
   export CCACHE_BASEDIR="$top" CCACHE_NOHASHDIR=1
-  export CCACHE_SLOPPINESS="${CCACHE_SLOPPINESS:-pch_defines,time_macros,include_file_mtime,include_file_ctime}"
   flags+=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
 cmake -S "$top" -B "$top/build/$config" -G Ninja "${flags[@]}" >/dev/null

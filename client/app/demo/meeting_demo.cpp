@@ -30,7 +30,7 @@ namespace {
 
 constexpr char kMeetId[] = "M1001";
 constexpr char kRosterId[] = "R1";
-constexpr int kStepTimeoutMs = 20000;
+constexpr int kStepTimeoutMs = 60000;  // generous for a loaded machine; answers end the wait at once
 
 struct Options {
   std::string bin;

@@ -41,7 +41,7 @@ execute_process(
   RESULT_VARIABLE result
   OUTPUT_VARIABLE output
   ERROR_VARIABLE output
-  TIMEOUT 100)
+  TIMEOUT 280)
 message("${output}")
 # The sandbox goes whatever the outcome; after a failure its files (not its
 # sockets) are kept in the work folder, inside the build.
