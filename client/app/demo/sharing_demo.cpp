@@ -251,8 +251,8 @@ class SharingDemo {
     std::printf("  latency           p50 %.0f ms, p95 %.0f ms (over %zu clock changes)\n", Percentile(latencies_, 0.5),
                 Percentile(latencies_, 0.95), latencies_.size());
     std::printf("  presenter CPU     %.0f ms per second of sharing\n", cpu_per_second_);
-    std::printf("  PSNR              %.1f dB inside the sharing border (at least %.1f asked), %.1f dB whole\n", psnr_,
-                options_.min_psnr, whole_psnr_);
+    std::printf("  PSNR              %s inside the sharing border (at least %.1f dB asked), %s whole\n",
+                PsnrText(psnr_).c_str(), options_.min_psnr, PsnrText(whole_psnr_).c_str());
     std::printf("  pictures          %s/presenter-screen.png, %s/attendee-frame.png\n", work_.c_str(), work_.c_str());
     std::printf("  logs              presenter: %s (VelzarHub), %s (vzbridge)\n", presenter_->HubLog().c_str(),
                 presenter_->BridgeLog().c_str());
