@@ -78,6 +78,10 @@ function(vz_add_test)
   cmake_parse_arguments(T "" "NAME;LABEL;TIMEOUT" "SOURCES;LIBS;ENV" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gmock GTest::gtest GTest::gtest_main Threads::Threads)
+  # A test program's own files compile without optimisation: the code under
+  # test comes from the libraries, built as the configuration says, and the
+  # test files, most of the build, then compile in about half the time.
+  target_compile_options(${T_NAME} PRIVATE -O0)
   vz_test_needs(${T_LABEL} ${T_NAME})
   add_test(NAME ${T_NAME} COMMAND ${T_NAME})
   if(NOT T_TIMEOUT)
