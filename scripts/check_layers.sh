@@ -2,7 +2,8 @@
 # Fails when a file includes a header of a layer above its own or of a sibling
 # subsystem: the layers are a stack (platform, common, contracts, then the
 # shared libraries and the subsystems), and a subsystem reaches another one only
-# through the contracts. Usage: check_layers.sh [source-root]
+# through the contracts. The UI kit (uikit/) sits below the subsystems that
+# show windows. Usage: check_layers.sh [source-root]
 # One grep over every source file and one awk pass over its matches: the
 # check stays well under a second on a loaded machine.
 set -uo pipefail
@@ -34,7 +35,9 @@ find . -path ./build -prune -o -path './.git' -prune -o -path './build-*' -prune
       if (u == "weblink/pipe" || u == "weblink/records" || u == "trace") return "weblink/json " base
       if (u == "weblink/link") return "weblink/json weblink/pipe weblink/records " base
       if (u == "bridge") return "weblink/json weblink/pipe trace " base
-      if (u == "client") return "weblink/json outside/vzres " base
+      if (u == "uikit") return "outside/vzres " base
+      if (u == "client") return "weblink/json outside/vzres uikit " base
+      if (u == "capture" || u == "video") return "outside/vzres uikit " base
       if (u == "scripts" || u == "cmake" || u ~ /^build/) return "*"
       return base
     }

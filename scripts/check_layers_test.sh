@@ -24,6 +24,9 @@ plant weblink/json/parser.cpp weblink/pipe/pipe_frame.h fail
 plant client/app/frame.cpp contracts/ds_provider.h pass
 plant bridge/host.cpp weblink/pipe/pipe_frame.h pass
 plant sharing/engine.cpp sharing/caches.h pass
+plant video/devices/ui/panel.cpp uikit/gdip_button.h pass
+plant uikit/button.cpp video/devices/ui/panel.h fail
+plant uikit/button.cpp client/app/frame.h fail
 plant outside/vzwire/client.cpp outside/vzres/strings.h fail
 plant outside/vzwire/relay/server.cpp outside/vzwire/session.h pass
 plant client/app/deep/down/frame.cpp outside/vzres/strings.h pass

@@ -5,7 +5,7 @@
 # Warnings are errors in every configuration. Exits non-zero when anything fails.
 set -euo pipefail
 usage="usage: $0 [--help]
-  Builds the default, asan and tsan configurations (each with only the targets its tests run) under
+  Builds the default configuration (everything), the asan and tsan ones (what their tests run) under
   build/<configuration>, runs their tests, the layer check and the fuzz targets. Environment:
   VZ_JOBS (parallel builds, default: the number of cores), VZ_FUZZ_BUDGET (CPU seconds of fuzzing
   shared by all the fuzz targets, default 480), VZ_WERROR (ON)."
