@@ -9,41 +9,26 @@ namespace {
 
 using CreateCurlDownloaderFn = Downloader* (*)();
 
-// Loads the libcurl downloader's library once per process and keeps it; the
-// reason it did not load is kept for every later download's result.
-CreateCurlDownloaderFn LoadCurlDownloader(std::string* why) {
-  static std::once_flag once;
-  static CreateCurlDownloaderFn create = nullptr;
-  static std::string failure;
-  std::call_once(once, [] {
-    const ModuleLoad load = LoadModule(kDownloaderLibrary);
-    if (load.module == nullptr) {
-      failure = "the downloader library could not be loaded: " + load.error.reason;
-    } else {
-      create = reinterpret_cast<CreateCurlDownloaderFn>(GetModuleSymbol(load.module, "VzCreateCurlDownloader"));
-      if (create == nullptr) failure = "the downloader library has no VzCreateCurlDownloader";
-    }
-    if (!failure.empty()) PlatformLog("CreateDownloader: %s", failure.c_str());
-  });
-  *why = failure;
-  return create;
-}
-
-// Loads the real downloader at its first download, on that thread.
+// Loads the libcurl downloader's library at its first download, on that
+// thread, and holds it for as long as the downloader lives.
 class LoadingDownloader : public Downloader {
  public:
+  ~LoadingDownloader() override {
+    real_.reset();  // its code lives in the library
+    FreeModule(module_);
+  }
+
   DownloadResult DownloadToFile(const std::string& url, const std::string& path, unsigned mode,
                                 DownloadProgressSink* sink) override {
     {
       std::lock_guard<std::mutex> lock(mutex_);
       if (!real_) {
         std::string why;
-        if (const CreateCurlDownloaderFn create = LoadCurlDownloader(&why)) real_.reset(create());
-        if (!real_) {
+        if (!Load(&why)) {
           DownloadResult result;
           result.code = kDownloadFailed;
-          result.message = why.empty() ? "the downloader could not be made" : why;
-          PlatformLog("DownloadToFile %s: %s", url.c_str(), result.message.c_str());
+          result.message = why;
+          PlatformLog("DownloadToFile %s: %s", url.c_str(), why.c_str());
           return result;
         }
       }
@@ -52,7 +37,26 @@ class LoadingDownloader : public Downloader {
   }
 
  private:
+  bool Load(std::string* why) {
+    if (module_ == nullptr) {
+      const ModuleLoad load = LoadModule(kDownloaderLibrary);
+      if (load.module == nullptr) {
+        *why = "the downloader library could not be loaded: " + load.error.reason;
+        return false;
+      }
+      module_ = load.module;
+    }
+    const auto create = reinterpret_cast<CreateCurlDownloaderFn>(GetModuleSymbol(module_, "VzCreateCurlDownloader"));
+    if (create == nullptr) {
+      *why = "the downloader library has no VzCreateCurlDownloader";
+      return false;
+    }
+    real_.reset(create());
+    return true;
+  }
+
   std::mutex mutex_;
+  ModuleHandle module_ = nullptr;
   std::unique_ptr<Downloader> real_;
 };
 
