@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -488,7 +489,9 @@ TEST_F(VideoConferenceTest, ACameraThatFailsToStartIsReportedAndMyVideoWithdrawn
   ASSERT_EQ(provider_->StartMyVideo(0), 1);
   session()->Take();
   sink_.Take();
-  client()->OnStarted(1);
+  IVideoCapDevice* camera = NewTestCameraDevice();
+  client()->OnStarted(camera, 1);
+  camera->Release();
   auto requests = session()->Take();
   ASSERT_EQ(requests.size(), 1u);
   EXPECT_EQ(requests[0].kind, "stop");
@@ -500,6 +503,36 @@ TEST_F(VideoConferenceTest, ACameraThatFailsToStartIsReportedAndMyVideoWithdrawn
   Tick();
   Tick();
   EXPECT_TRUE(session()->Take().empty());
+}
+
+class OtherCamera final : public TEngineObject<IVideoCapDevice> {
+ public:
+  int32_t GetDeviceType() override { return 0; }
+  const char16_t* GetUniqueName() override { return u"other-camera"; }
+  const char16_t* GetDisplayName() override { return u"Other Camera"; }
+  VseResult GetCapability(int32_t, VideoFormat*) override { return 1; }
+  bool IsSameDevice(IVideoCapDevice* other) override {
+    return other != nullptr && std::u16string_view(other->GetUniqueName()) == u"other-camera";
+  }
+  bool IsHardwareDevice() override { return true; }
+  bool IsSoftwareDevice() override { return false; }
+  bool RemoveCapability(const VideoFormat&) override { return false; }
+};
+
+TEST_F(VideoConferenceTest, APreviewCameraThatFailsToStartLeavesMyVideoAlone) {
+  Join();
+  ASSERT_EQ(provider_->StartMyVideo(0), 1);
+  session()->Take();
+  sink_.Take();
+  const int32_t started = provider_->IsMyVideoStarted();
+  auto* preview = new OtherCamera();
+  preview->AddRef();
+  client()->OnStarted(preview, 1);
+  preview->Release();
+  EXPECT_TRUE(session()->Take().empty());
+  EXPECT_EQ(provider_->IsMyVideoStarted(), started);
+  loop_.RunUntilIdle();
+  EXPECT_TRUE(sink_.Take().empty());
 }
 
 }  // namespace
