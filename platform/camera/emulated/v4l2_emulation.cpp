@@ -272,6 +272,7 @@ bool BuffersBusy(const Camera& camera) { return camera.streaming || !camera.buff
 
 bool FrameReady(const Camera& camera, SteadyClock::time_point now) {
   if (!camera.streaming || camera.script.never_sends || now < camera.next_due) return false;
+  if (camera.script.silent_width != 0 && camera.width == camera.script.silent_width) return false;
   if (camera.script.stop_after_frames != 0 && camera.counter >= camera.script.stop_after_frames) return false;
   return std::any_of(camera.buffers.begin(), camera.buffers.end(), [](const EmulatedBuffer& b) { return b.queued; });
 }

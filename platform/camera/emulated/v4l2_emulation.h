@@ -40,6 +40,7 @@ struct EmulatedCameraScript {
 
   // Behaviour.
   bool never_sends = false;       // streams but fills no buffer
+  uint32_t silent_width = 0;      // fills no buffer while set to this width
   bool fails_streamon = false;    // VIDIOC_STREAMON answers EIO
   bool interlaced = false;        // the format's field is interlaced
   bool refuses_s_fmt = false;     // every VIDIOC_S_FMT answers EINVAL

@@ -93,10 +93,19 @@ VseResult CV4l2CapEngine::Setup(const VideoFormat* format, int32_t* strict) {
     VZ_LOG_ERROR("the camera %s cannot be opened", v4l2_device_->node().node.c_str());
     return 1;
   }
+  // A driver keeps the last format set, even across opens: its own format
+  // is the first it lists, at that format's first (or largest) size.
+  const auto& ranges = v4l2_device_->ranges();
   vz::CameraFormat opened;
-  const uint32_t default_fourcc = camera_->GetFormat(&opened) == 0 ? opened.fourcc : 0;
+  uint32_t default_fourcc = camera_->GetFormat(&opened) == 0 ? opened.fourcc : 0;
+  if (!ranges.empty()) default_fourcc = ranges.front().fourcc;
   CameraFormatSetter setter(*camera_, default_fourcc);
   const int32_t strict_on_entry = *strict;
+  if (format == nullptr && !ranges.empty()) {
+    const vz::CameraFormatRange& own = ranges.front();
+    setter.SetFormat(own.fourcc, static_cast<int32_t>(own.max_width), static_cast<int32_t>(own.max_height),
+                     own.max_rate);
+  }
   if (*strict == 1 && format != nullptr) {
     if (ChooseCaptureFormat(v4l2_device_->ranges(), *format, setter) == FormatChoice::kNone) return 1;
   } else if (format != nullptr) {
