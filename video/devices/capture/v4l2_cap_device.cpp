@@ -92,10 +92,9 @@ bool CV4l2CapDevicesNotifier::Init(IVideoCapDeviceNotifySink* sink) {
     });
   }, &error);
   if (!watching) {
+    // Cameras still work, only their comings and goings are not heard of.
     VZ_LOG_ERROR("camera hot-plug cannot be watched, errno=%d", error);
     monitor_.reset();
-    seen->Release();
-    return false;
   }
   seen_ = seen;
   sink_ = sink;

@@ -73,8 +73,9 @@ class CV4l2CapDeviceEnumerator final : public TEngineObject<IVideoCapDeviceEnume
 class CV4l2CapDevicesNotifier final : public TEngineObject<IVideoCapDevicesNotifier> {
  public:
   explicit CV4l2CapDevicesNotifier(vz::V4l2Port& port) : port_(port) {}
-  // Lists the cameras as the set last seen and starts watching; false (and
-  // no sink kept) when either fails.
+  // Lists the cameras as the set last seen and starts watching. Where the
+  // system gives no notifications (no netlink, as in some containers) it
+  // logs that and keeps the sink without watching: the cameras still work.
   bool Init(IVideoCapDeviceNotifySink* sink);
   void Uninit();
   // Lists again and tells the sink of each camera that came (0), then of

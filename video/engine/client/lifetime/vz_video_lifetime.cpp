@@ -4,7 +4,7 @@
 #include <mutex>
 
 #include "common/trace_client.h"
-#include "video/engine/client/test_camera.h"
+#include "video/engine/client/lifetime/camera_backend_choice.h"
 
 namespace {
 
@@ -21,7 +21,5 @@ const LibraryLifetime g_lifetime;
 // loader's call (the setting is a file read under a lock).
 void VzVideoLifetimeAnchor() {
   static std::once_flag chosen;
-  std::call_once(chosen, [] {
-    if (TestCameraSelected()) InstallTestCamera();
-  });
+  std::call_once(chosen, [] { ChooseCameraBackend(); });
 }
