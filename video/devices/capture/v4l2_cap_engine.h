@@ -65,6 +65,10 @@ class CV4l2CapEngine final : public TEngineObject<IVideoCapEngine>, public CVide
   std::vector<vz::CameraInput> Inputs() const { return inputs_; }
   VseResult SelectInput(uint32_t index);
 
+  // One filled buffer as the capture thread hands it over: through the
+  // grabber into the engine's deliverers (benchmarks feed it directly).
+  void OnCameraBuffer(const uint8_t* data, uint32_t length) { grabber_.OnBuffer(data, length); }
+
   // For tests: waits (real time) until the capture thread has the stream's
   // outcome; false on time-out.
   bool WaitForStreamResult(int timeout_ms);
