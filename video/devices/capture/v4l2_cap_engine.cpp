@@ -143,6 +143,9 @@ VseResult CV4l2CapEngine::SetSink(IVideoCapEngineSink* sink) {
 
 VseResult CV4l2CapEngine::Start(bool synchronous) {
   if (camera_ == nullptr || !camera_->IsOpen()) return VSE_E_FAIL;
+  if (thread_.joinable() && start_result_ready_.load() && (start_result_.load() != VSE_S_OK || lost_.load())) {
+    JoinThread();  // a stream that failed or lost its camera: a new start
+  }
   if (thread_.joinable()) {
     // Running once the stream is on; a start still pending otherwise.
     if (start_result_ready_.load() && start_result_.load() == VSE_S_OK && !lost_.load()) return VSE_S_OK;
@@ -155,10 +158,17 @@ VseResult CV4l2CapEngine::Start(bool synchronous) {
   lost_ = false;
   thread_exit_ = false;
   start_tick_set_ = false;
-  stopped_->store(false);
-  if (!synchronous) {
+  stopped_ = std::make_shared<std::atomic<bool>>(false);  // tasks of an earlier start keep theirs
+  if (synchronous) {
+    check_loop_ = vz::RunLoop::Current();  // where a lost camera is told, when there is one
+  } else {
     check_loop_ = &vz::RunLoop::ForCurrentThread();
-    if (!check_loop_->StartTimer(this, kStartCheckTimer, kStartCheckMs, [this] { OnStartCheck(); })) {
+    // The flag outlives the engine: a check that fires after an off-thread
+    // stop finds it set.
+    auto stopped = stopped_;
+    if (!check_loop_->StartTimer(this, kStartCheckTimer, kStartCheckMs, [this, stopped] {
+          if (!stopped->load()) OnStartCheck();
+        })) {
       VZ_LOG_ERROR("Failed to SetTimer.   errorcode=%d", 0);
       return VSE_E_FAIL;
     }
@@ -338,7 +348,10 @@ void CV4l2CapEngine::StopCheckTimer() {
   if (check_loop_->BelongsToCurrentThread()) {
     check_loop_->KillTimer(this, kStartCheckTimer);
   } else {
-    VZ_LOG_ERROR("the capture engine stopped off its starting thread");
+    VZ_LOG_WARN("the capture engine stopped off its starting thread");
+    vz::RunLoop* loop = check_loop_;
+    const void* owner = this;
+    loop->Post([loop, owner] { loop->KillTimer(owner, kStartCheckTimer); });
   }
 }
 
@@ -352,8 +365,8 @@ void CV4l2CapEngine::JoinThread() {
 }
 
 VseResult CV4l2CapEngine::Stop() {
-  StopCheckTimer();
   stopped_->store(true);
+  StopCheckTimer();
   thread_exit_ = true;
   JoinThread();
   grabber_.SetRunning(false);

@@ -251,6 +251,25 @@ TEST_F(CapEngineTest, ACameraPulledOutWhileStreamingIsReported) {
   ASSERT_TRUE(WaitFor([&] { return sink_.results.size() == 2; }));
   EXPECT_EQ(sink_.results.back(), kFail);
   EXPECT_EQ(sink_.devices.back(), devices_.at(0));
+  // Plugged in again at the same node: a new start opens nothing new, it
+  // fails and says so rather than staying pending.
+  EXPECT_EQ(engine_->Start(false), 1u);
+  ASSERT_TRUE(engine()->WaitForStreamResult(30000));
+  Check();
+  EXPECT_EQ(sink_.results.back(), kFail);
+}
+
+TEST_F(CapEngineTest, AStopOffTheStartingThreadLeavesNoCheckBehind) {
+  port_.Plug(vz::LaptopYuyvCamera());
+  ASSERT_EQ(Make(nullptr), VSE_S_OK);
+  ASSERT_EQ(engine_->Start(false), 1u);
+  std::thread([this] {
+    engine_->Stop();
+    engine_->Release();
+    engine_ = nullptr;
+  }).join();
+  CheckFor(kFirstFrameDeadlineMs * 2);
+  EXPECT_TRUE(sink_.results.empty());
 }
 
 TEST_F(CapEngineTest, APullOutBeforeTheFirstCheckFailsTheStartWithoutARestart) {
