@@ -134,6 +134,8 @@ class IH264Encoder {
 #pragma pack(push, 1)
 struct DecoderParam {
   uint32_t reserved0 = 0;
+  // The caller's wanted colour format (a converter code). The codec hands
+  // out its decoded planes (I420) whatever the code; the caller converts.
   uint32_t output_color_format = EncoderParam::kColorI420;
   uint32_t reserved1 = 0;
   uint8_t max_layer = 255;

@@ -216,9 +216,17 @@ void CDSAnnotationFrame::OnKeepOnTopTimer() {
     window_->ReleaseCapture();
     return;
   }
-  if (panelWindow_.live() != nullptr) window_->Raise();
-  if (vz::Window* tools = toolWindow_.live()) tools->Raise();
-  if (vz::Window* panel = panelWindow_.live()) panel->Raise();
+  if (panelWindow_.live() == nullptr) {
+    if (vz::Window* tools = toolWindow_.live()) tools->Raise();
+    return;
+  }
+  // Above other programs, yet below every other window of this program (its
+  // questions, menus, tools and panel, in their own order): a click on a
+  // question must reach the question, not draw on the screen.
+  window_->Raise();
+  for (vz::Window* own : window_->system().VisibleTopLevels()) {
+    if (own != window_.get()) own->Raise();
+  }
 }
 
 // ---------------------------------------------------------------------------

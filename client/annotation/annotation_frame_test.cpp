@@ -273,44 +273,47 @@ TEST_F(AnnotationFrameTest, ARecreatedWindowStillShowsTheElements) {
   EXPECT_EQ(Render().GetPixel(50, 50), 0xFFFF0000u);
 }
 
-TEST_F(AnnotationFrameTest, KeepOnTopRaisesOverlayToolWindowAndPanelInOrder) {
-  Below tools_d, panel_d;
+// The overlay stays above other programs, yet below every other window of
+// this program: a question shown while a tool is chosen must get its clicks.
+TEST_F(AnnotationFrameTest, KeepOnTopPutsTheOverlayUnderEveryOtherWindowOfTheProgram) {
+  Below tools_d, panel_d, question_d;
   vz::WindowParams params;
   params.bounds = Rect::FromXYWH(700, 0, 50, 50);
   params.title = "panel";
   auto panel = system_->CreateWindow(params, &panel_d);
   params.title = "tools";
   auto tools = system_->CreateWindow(params, &tools_d);
+  params.title = "question";
+  auto question = system_->CreateWindow(params, &question_d);
+  below_window_->Hide();
   panel->Show();
   tools->Show();
-  below_window_->Raise();
-  auto order = [&] {
-    std::vector<vz::Window*> tops = system_->TopLevelWindows();
-    return std::vector<vz::Window*>(tops.end() - 3, tops.end());
-  };
+  using Windows = std::vector<vz::Window*>;
   // Without a panel the overlay is not raised; the tool window is.
   frame_.setToolWindow(tools.get());
   frame_.OnKeepOnTopTimer();
-  EXPECT_EQ(system_->TopLevelWindows().back(), tools.get());
+  EXPECT_EQ(system_->VisibleTopLevels().back(), tools.get());
   frame_.setPanelWindow(panel.get());
+  question->Show();
   frame_.OnKeepOnTopTimer();
-  EXPECT_EQ(order(), (std::vector<vz::Window*>{frame_.window(), tools.get(), panel.get()}));
+  EXPECT_EQ(system_->VisibleTopLevels(), (Windows{frame_.window(), panel.get(), tools.get(), question.get()}));
   // The timer runs the step once a second.
-  below_window_->Raise();
+  frame_.window()->Raise();
   clock_.AdvanceMs(1000);
   loop_.RunUntilIdle();
-  EXPECT_EQ(order(), (std::vector<vz::Window*>{frame_.window(), tools.get(), panel.get()}));
+  EXPECT_EQ(system_->VisibleTopLevels(), (Windows{frame_.window(), panel.get(), tools.get(), question.get()}));
   // A window that went away is passed over.
   tools.reset();
+  frame_.window()->Raise();
   frame_.OnKeepOnTopTimer();
-  EXPECT_EQ(system_->TopLevelWindows().back(), panel.get());
+  EXPECT_EQ(system_->VisibleTopLevels(), (Windows{frame_.window(), panel.get(), question.get()}));
 
   // Click-through with a capture left over: only the capture goes.
   frame_.window()->SetCapture();
-  below_window_->Raise();
+  frame_.window()->Raise();
   frame_.OnKeepOnTopTimer();
   EXPECT_FALSE(frame_.window()->HasCapture());
-  EXPECT_EQ(system_->TopLevelWindows().back(), below_window_.get());
+  EXPECT_EQ(system_->VisibleTopLevels().back(), frame_.window());
 }
 
 TEST(AnnotationPlacementTest, SharedRectangleIntoTheMonitorsLogicalSpace) {

@@ -11,6 +11,7 @@
 #include "client/sharingui/ds_remote_control_dialog.h"
 #include "client/sharingui/ds_sharing_select_window.h"
 #include "client/sharingui/panel_geometry.h"
+#include "client/sharingui/tool_menus.h"
 #include "client/uikit/vz_popup_menu.h"
 #include "client/uikit/window_helpers.h"
 #include "common/trace_client.h"
@@ -78,6 +79,38 @@ vz::Image MenuPicture() {
   return image;
 }
 
+// One of the sharing tools' menus as the program shows it, an item selected.
+vz::Image ToolMenuPicture(const std::string& name) {
+  CDSMousePopupMenu menu;
+  int selected = 0;
+  if (name == "menu-weight") {
+    BuildWeightMenu(menu, 0x0000FF);  // a red pen
+    selected = 1;
+  } else if (name == "menu-shapes") {
+    BuildShapesMenu(menu);
+    selected = 3;
+  } else if (name == "menu-clear") {
+    BuildEraserMenu(menu, 3);
+    selected = 2;
+  } else if (name == "menu-control") {
+    BeginControlMenu(menu, true, 0x9A572B, 9499);
+    menu.AppendMenu(MF_SEPARATOR, 0, nullptr);
+    menu.AppendMenu(MF_STRING, 9001, u"Ann Example", vzres::IDB_CONTROL_ON, 0, 0x9A572B);
+    menu.AppendMenu(MF_STRING, 9002, u"Bo Sample");
+    selected = 3;
+  } else {  // menu-control-nobody
+    BeginControlMenu(menu, false, 0, 9499);
+    menu.AppendMenu(MF_SEPARATOR, 0, nullptr);
+    menu.AppendMenu(MF_STRING, 9002, u"Bo Sample");
+    selected = 2;
+  }
+  const vz::Size size = menu.MenuSize();
+  vz::Image image(size.width, size.height);
+  auto canvas = vz::CreateImageCanvas(image);
+  menu.PaintMenu(*canvas, selected);
+  return image;
+}
+
 // Proxy settings over a proxy with stored credentials.
 class FilledProxyDialog {
  public:
@@ -104,7 +137,7 @@ class PicturePanel : public CDSFloatingPanelWindow {
 
 // The top of a desktop with the panel on it: shown, or slid up so that only
 // its tab with the meeting id and the Stop button shows.
-std::optional<vz::Image> PanelPicture(vz::HeadlessWindowSystem& system, bool slid_up) {
+std::optional<vz::Image> PanelPicture(vz::HeadlessWindowSystem& system, bool slid_up, bool id_hidden) {
   PicturePanel panel;
   if (!panel.CreatePanel(&system)) return std::nullopt;
   for (uint32_t id : {vzres::IDC_PANEL_AUDIO, vzres::IDC_PANEL_SHARE, vzres::IDC_PANEL_CONTROL,
@@ -116,7 +149,7 @@ std::optional<vz::Image> PanelPicture(vz::HeadlessWindowSystem& system, bool sli
     panel.Button(id)->SetImageState(2);
   }
   panel.SetRemoteControlIndicator(true);
-  panel.SetMeetingIdText(u"123 456 789");
+  panel.SetMeetingIdText(id_hidden ? vzres::LoadResString(vzres::IDS_MEETING_INFO_HIDDEN) : u"123 456 789");
   panel.ShowPanel(true);
   vz::Window* window = panel.window();
   window->Update();
@@ -173,7 +206,7 @@ class PictureDesktop : public IThumbnailSource {
   vz::Image desktop_;
 };
 
-std::optional<vz::Image> SelectPicture(vz::HeadlessWindowSystem& system) {
+std::optional<vz::Image> SelectPicture(vz::HeadlessWindowSystem& system, bool waiting) {
   PictureDesktop desktop;
   CDSSharingSelectWindow window(&desktop, [](uint32_t) {});
   if (!window.CreateWindow(&system)) return std::nullopt;
@@ -200,6 +233,7 @@ std::optional<vz::Image> SelectPicture(vz::HeadlessWindowSystem& system) {
   window.setWindowsInfo(&windows);
   window.Show(true);
   window.list()->SetSelectedIndex(1);
+  if (waiting) window.showStatusLabel(vzres::LoadResString(vzres::IDS_SELECT_WAITING).c_str());
   window.window()->Update();
   return Framed(system.Render(window.window()), window.window()->GetTitle());
 }
@@ -207,8 +241,10 @@ std::optional<vz::Image> SelectPicture(vz::HeadlessWindowSystem& system) {
 }  // namespace
 
 std::vector<std::string> WindowPictureNames() {
-  std::vector<std::string> names = {"connecting", "proxy", "proxy-filled", "menu",   "message-box",
-                                    "panel",      "panel-slid-up", "consent",  "select"};
+  std::vector<std::string> names = {"connecting",   "proxy",        "proxy-filled",      "menu",
+                                    "menu-control", "menu-control-nobody", "menu-weight", "menu-shapes",
+                                    "menu-clear",   "message-box",  "panel",             "panel-slid-up",
+                                    "panel-id-hidden", "consent",   "select",            "select-waiting"};
   for (const std::string& name : AnnotationPictureNames()) names.push_back(name);
   return names;
 }
@@ -232,15 +268,20 @@ std::optional<vz::Image> RenderWindowPicture(const std::string& name, const std:
     picture = PictureOf(filled.dialog(), *system);
   } else if (name == "menu") {
     picture = MenuPicture();
+  } else if (name == "menu-control" || name == "menu-control-nobody" || name == "menu-weight" ||
+             name == "menu-shapes" || name == "menu-clear") {
+    picture = ToolMenuPicture(name);
   } else if (name == "message-box") {
     const std::u16string text = vzres::LoadResString(vzres::IDS_STOP_SHARING_QUESTION);
     const std::u16string caption = vzres::LoadResString(vzres::IDS_STOP_SHARING);
-    CVzDialog dialog(MessageBoxDescription(text, caption, MB_YESNO, vz::DefaultTextMeasurer()));
-    picture = PictureOf(dialog, *system);
-  } else if (name == "panel" || name == "panel-slid-up") {
-    picture = PanelPicture(*system, name == "panel-slid-up");
-  } else if (name == "select") {
-    picture = SelectPicture(*system);
+    // The stop question as the panel asks it: a warning kept above everything.
+    constexpr uint32_t kStopQuestion = MB_TOPMOST | MB_ICONWARNING | MB_YESNO;
+    const std::unique_ptr<CVzDialog> dialog = MakeMessageBox(text, caption, kStopQuestion);
+    picture = PictureOf(*dialog, *system);
+  } else if (name == "panel" || name == "panel-slid-up" || name == "panel-id-hidden") {
+    picture = PanelPicture(*system, name == "panel-slid-up", name == "panel-id-hidden");
+  } else if (name == "select" || name == "select-waiting") {
+    picture = SelectPicture(*system, name == "select-waiting");
   } else if (name == "consent") {
     CDSRemoteControlDialog dialog(RemoteControlRequestText(u"Ann Example"), uint16_t{vzres::IDS_CONSENT_ALLOW},
                                   uint16_t{vzres::IDS_CONSENT_REFUSE}, vzres::IDB_CONSENT_ASK);

@@ -3,6 +3,7 @@
 #include "client/controller/app_win_components_controller.h"
 
 #include "common/trace_client.h"
+#include "platform/clock.h"
 #include "platform/run_loop.h"
 #include "platform/ui/modal_loop.h"
 
@@ -29,18 +30,21 @@ int32_t CAppWinComponentsController::OnDSCommand(DSCommandRecord* command) {
 
 int32_t CAppWinComponentsController::OnMonitorUnshared(MonitorInfo* monitor) {
   VZ_LOG("");
+  frame_dump_.Unshared(monitor);
   if (sharing_ui_) sharing_ui_->monitorUnShared(monitor);
   return 1;
 }
 
 int32_t CAppWinComponentsController::OnMonitorShared(MonitorInfo* monitor, uint8_t* frame_pixels) {
   VZ_LOG("");
+  frame_dump_.Shared(monitor, frame_pixels);
   if (sharing_ui_) sharing_ui_->monitorShared(monitor, frame_pixels);
   return 1;
 }
 
 int32_t CAppWinComponentsController::OnMonitorUpdated(MonitorInfo* monitor, VzRect* rect) {
   VZ_LOG("");
+  frame_dump_.Updated(monitor, vz::MonotonicUs());
   if (sharing_ui_) sharing_ui_->monitorUpdated(monitor, rect);
   return 1;
 }

@@ -14,6 +14,7 @@
 
 #include "client/controller/app_components_controller.h"
 #include "client/controller/ds_ui_controller.h"
+#include "client/controller/frame_dump.h"
 
 // What the main frame hears from the controller. UI thread only.
 class AppWinComponentsControllerDelegate {
@@ -87,4 +88,7 @@ class CAppWinComponentsController : public CAppComponentsController {
   AppWinComponentsControllerDelegate* delegate_ = nullptr;
   IDSUIControllerFactory* ui_factory_ = nullptr;
   std::unique_ptr<IDSUIController> sharing_ui_;
+  // The attendee's rebuilt frame for diagnostics: written with or without a
+  // display, since a sharing UI exists only with one.
+  CFrameDump frame_dump_;
 };

@@ -9,6 +9,7 @@
 
 #include "client/controller/testing/fake_module_loader.h"
 #include "client/controller/testing/road_scenario.h"
+#include "platform/scoped_test_folder.h"
 
 namespace {
 
@@ -62,6 +63,32 @@ TEST_F(WinController, StatesChangeAndTheFrameIsToldOfEachRoad) {
   EXPECT_EQ(controller_->GetAVState(), 2);
   EXPECT_EQ(delegate_.calls, (std::vector<std::string>{"ds 2 0", "ac 1 1", "av 2 1", "ds error 13 2", "ac error 13 2",
                                                        "av error 13 2"}));
+}
+
+// An attendee without a display has no sharing UI, yet the rebuilt frame is
+// still what a test reads.
+TEST(WinControllerFrameDump, TheRebuiltFrameIsWrittenWithoutASharingUI) {
+  vz::ScopedTestFolder folder;
+  const std::string path = folder.path() + "/frame.vzfd";
+  vz::ScopedEnv env("VZ_SHARE_FRAME_DUMP", path.c_str());
+  vz::FakeModuleLoader loader;
+  EngineFactory factory(loader);
+  ControllerPorts ports;
+  ports.engines = &factory;
+  CAppWinComponentsController controller(ports);  // no UI factory: no display
+  MonitorInfo monitor{};
+  monitor.MonitorId = 1;
+  monitor.Rect = {0, 0, 4, 2};
+  std::vector<uint8_t> pixels(4 * 2 * 4, 0x5a);
+  controller.OnMonitorShared(&monitor, pixels.data());
+  controller.OnMonitorUpdated(&monitor, nullptr);
+  DumpedFrame frame;
+  std::string why;
+  ASSERT_TRUE(ReadFrameDump(path, &frame, &why)) << why;
+  EXPECT_EQ(frame.header.width, 4u);
+  EXPECT_EQ(frame.header.height, 2u);
+  EXPECT_EQ(frame.bgra, pixels);
+  controller.OnMonitorUnshared(&monitor);
 }
 
 TEST_F(WinController, ListenerStatusAndRequestsReachTheFrame) {

@@ -63,7 +63,10 @@ bool CDSRemoteControlDialog::OnInitDialog() {
     icon->EnableWindow(false);
   }
   CenterWindow(nullptr);
-  return true;
+  // Take the focus only when one of this program's windows has it now.
+  activate_on_show_ = window() != nullptr && window()->system().ActiveWindow() != nullptr;
+  GotoDlgCtrl(IDCANCEL);
+  return false;  // the focus is chosen: the refusing button
 }
 
 void CDSRemoteControlDialog::OnCommand(uint32_t id, int code) {

@@ -9,6 +9,10 @@
 // every open question (CloseAll), which answers it as refused; the caller
 // must check that it is still alive before it acts on the answer.
 //
+// The refusing button is the default and has the focus, and the question
+// takes the keyboard focus only from this program's own windows: someone
+// typing elsewhere who presses Enter must not hand over the screen.
+//
 // UI thread only.
 #include <cstdint>
 #include <string>
@@ -36,6 +40,7 @@ class CDSRemoteControlDialog : public CVzDialog {
 
  protected:
   bool OnInitDialog() override;
+  bool ActivateOnShow() const override { return activate_on_show_; }
   void OnCommand(uint32_t id, int code) override;
 
  private:
@@ -43,6 +48,7 @@ class CDSRemoteControlDialog : public CVzDialog {
   std::u16string accept_text_;
   std::u16string refuse_text_;
   uint32_t icon_;
+  bool activate_on_show_ = false;
 };
 
 // Asks modally over the window that is active now; true exactly when the

@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "client/sharingui/ds_remote_control_dialog.h"
+#include "client/uikit/dialog_controls.h"
 #include "outside/vzres/vzres.h"
 #include "platform/clock.h"
 #include "platform/run_loop.h"
@@ -19,11 +20,18 @@ class ConsentTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(vzres::LoadResourceLibrary("vzres"));
     vzres::SetResourceLanguage(vzres::kLanguageEnglish);
+    // The program's own frame has the focus, as when the presenter works in it.
+    vz::WindowParams params;
+    params.bounds = vz::Rect::FromXYWH(10, 10, 200, 100);
+    frame_ = system_->CreateWindow(params, &frame_delegate_);
+    frame_->Show(true);
+    ASSERT_EQ(system_->ActiveWindow(), frame_.get());
   }
   void TearDown() override { vzres::UnloadResourceLibrary(); }
 
   // Runs `answer` inside the dialog's loop, then asks.
   bool AskAnd(std::function<void(CDSRemoteControlDialog&)> answer, DialogText message = uint16_t{60048}) {
+    if (frame_->IsVisible()) frame_->Show(true);  // the focus back on the frame, as after the last question
     loop_.Post([this, answer] {
       CDSRemoteControlDialog* dialog = CDSRemoteControlDialog::Innermost();
       ASSERT_NE(dialog, nullptr);
@@ -40,6 +48,10 @@ class ConsentTest : public ::testing::Test {
   vz::FakeClock clock_;
   vz::RunLoop loop_{clock_};
   std::unique_ptr<vz::HeadlessWindowSystem> system_ = vz::HeadlessWindowSystem::Create({1000, 800});
+  struct PlainDelegate : vz::WindowDelegate {
+    void OnPaint(vz::Canvas&) override {}
+  } frame_delegate_;
+  std::unique_ptr<vz::Window> frame_;
 };
 
 TEST_F(ConsentTest, OnlyAcceptAnswersYes) {
@@ -48,9 +60,30 @@ TEST_F(ConsentTest, OnlyAcceptAnswersYes) {
   EXPECT_FALSE(AskAnd([&](CDSRemoteControlDialog&) { system_->SendKey(vz::keys::kEscape); }));
   // The close box counts as refusing.
   EXPECT_FALSE(AskAnd([&](CDSRemoteControlDialog& d) { static_cast<vz::WindowDelegate&>(d).OnCloseRequest(); }));
-  // Enter presses the default button, accept.
-  EXPECT_TRUE(AskAnd([&](CDSRemoteControlDialog&) { system_->SendKey(vz::keys::kReturn); }));
   EXPECT_EQ(CDSRemoteControlDialog::OpenCount(), 0u);
+}
+
+// Enter must never hand over the screen: the refusing button is the default
+// and has the focus, and the question takes the focus only from this
+// program's own windows.
+TEST_F(ConsentTest, EnterRefusesAndTheQuestionTakesNoFocusFromAnotherProgram) {
+  EXPECT_FALSE(AskAnd([&](CDSRemoteControlDialog&) { system_->SendKey(vz::keys::kReturn); }));
+  EXPECT_FALSE(AskAnd([&](CDSRemoteControlDialog& d) {
+    EXPECT_TRUE(d.GetDlgItem(2)->window()->HasFocus());
+    EXPECT_TRUE(d.GetDlgItemAs<CPushButton>(2)->IsDefault());
+    EXPECT_FALSE(d.GetDlgItemAs<CPushButton>(1103)->IsDefault());
+    system_->SendKey(vz::keys::kKpEnter);
+  }));
+
+  // Someone typing in another program: nothing of ours is active.
+  frame_->Hide();
+  ASSERT_EQ(system_->ActiveWindow(), nullptr);
+  EXPECT_FALSE(AskAnd([&](CDSRemoteControlDialog& d) {
+    EXPECT_EQ(system_->ActiveWindow(), nullptr) << "the question took the focus";
+    system_->SendKey(vz::keys::kReturn);  // typed elsewhere: the question does not hear it
+    EXPECT_EQ(CDSRemoteControlDialog::OpenCount(), 1u);
+    d.EndDialog(CDSRemoteControlDialog::kRefused);
+  }));
 }
 
 TEST_F(ConsentTest, IdsAreLoadedTextsAreTakenAsGivenAndTheIconIsStillAndCentred) {

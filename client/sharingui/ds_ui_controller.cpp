@@ -6,6 +6,7 @@
 #include "client/annotation/annotation_event.h"
 #include "client/annotation/annotation_palette.h"
 #include "client/annotation/color_popup_menu.h"
+#include "client/sharingui/tool_menus.h"
 #include "common/trace_client.h"
 #include "outside/vzres/vzres.h"
 #include "outside/vzres/vzres_ids.h"
@@ -17,7 +18,6 @@ namespace {
 using namespace vzres;
 
 constexpr uint32_t kMonitorShared = 4;
-constexpr uint32_t kMenuBackground = 0x212121;
 constexpr int32_t kShapeTools[] = {6, 7, 10, 11, 12, 13, 14, 15};
 
 std::u16string Bounded(const char16_t* text, size_t capacity) {
@@ -155,18 +155,11 @@ void CDSUIController::setRemoteControlIndicator(int32_t on) {
   SetRemoteControlIndicator(on != 0);
 }
 
-// An attendee's rebuilt frames: no view of them here, only the diagnostic dump.
-void CDSUIController::monitorShared(MonitorInfo* monitor, uint8_t* pixels) {
-  VZ_LOG("monitorShared");
-  frame_dump_.Shared(monitor, pixels);
-}
-void CDSUIController::monitorUnShared(MonitorInfo* monitor) {
-  VZ_LOG("monitorUnShared");
-  frame_dump_.Unshared(monitor);
-}
-void CDSUIController::monitorUpdated(MonitorInfo* monitor, VzRect*) {
-  frame_dump_.Updated(monitor, vz::MonotonicUs());
-}
+// An attendee's rebuilt frames: this UI has no view of them (the controller
+// writes the diagnostic dump, with or without a display).
+void CDSUIController::monitorShared(MonitorInfo*, uint8_t*) { VZ_LOG("monitorShared"); }
+void CDSUIController::monitorUnShared(MonitorInfo*) { VZ_LOG("monitorUnShared"); }
+void CDSUIController::monitorUpdated(MonitorInfo*, VzRect*) {}
 void CDSUIController::mouseUpdated(CursorInfo*) { VZ_LOG("mouseUpdated"); }
 
 void CDSUIController::cleanUp() {
@@ -463,14 +456,8 @@ void CDSUIController::ExecuteAnnotationControl(const DSCommandRecord& record, co
 void CDSUIController::OnControlClicked() {
   if (!Usable()) return;
   CDSMousePopupMenu menu;
-  menu.SetBackgroundColor(kMenuBackground);
   const uint32_t tint = config_.HeaderBgColor & 0xFFFFFF;
-  if (owner_->FindRemoteControlRoster() != nullptr) {
-    menu.AppendMenu(MF_STRING, kControlStopId, LoadResString(IDS_CONTROL_STOP).c_str(), IDB_CONTROL_ON, 0, tint);
-  } else {
-    menu.AppendMenu(MF_STRING | MF_GRAYED, kControlStopId, LoadResString(IDS_CONTROL_NOBODY).c_str(),
-                    IDB_CONTROL_OFF);
-  }
+  BeginControlMenu(menu, owner_->FindRemoteControlRoster() != nullptr, tint, kControlStopId);
   candidates_ = owner_->GetRosterList();
   if (candidates_.size() > kMaxControlCandidates) {
     // Ids above the range would be taken for the stop item or the tools' commands.
@@ -663,40 +650,19 @@ void CDSUIController::OnAnnotationToolButtonClicked(uint32_t button_id) {
     }
     case IDC_TOOL_WEIGHT: {
       CDSMousePopupMenu menu;
-      menu.SetBackgroundColor(kMenuBackground);
-      menu.SetItemMetrics(28, 28, 1);
-      const uint32_t tint = color_ & 0xFFFFFF;
-      menu.AppendMenu(MF_STRING, 9550, u"", IDB_WEIGHT_THIN, 0, tint);
-      menu.AppendMenu(MF_STRING, 9551, u"", IDB_WEIGHT_MEDIUM, 0, tint);
-      menu.AppendMenu(MF_STRING, 9552, u"", IDB_WEIGHT_THICK, 0, tint);
+      BuildWeightMenu(menu, color_);
       TrackToolMenu(menu, button_id);
       break;
     }
     case IDC_TOOL_SHAPES: {
       CDSMousePopupMenu menu;
-      menu.SetBackgroundColor(kMenuBackground);
-      menu.SetItemMetrics(28, 28, 1);
-      menu.AppendMenu(MF_STRING, 9500, u"", IDB_SHAPE_LINE);
-      menu.AppendMenu(MF_STRING, 9501, u"", IDB_SHAPE_ARROW);
-      menu.AppendMenu(MF_SEPARATOR, 0, nullptr);
-      menu.AppendMenu(MF_STRING, 9502, u"", IDB_SHAPE_RECTANGLE);
-      menu.AppendMenu(MF_STRING, 9503, u"", IDB_SHAPE_TRANSLUCENT_RECTANGLE);
-      menu.AppendMenu(MF_STRING, 9504, u"", IDB_SHAPE_FILLED_RECTANGLE);
-      menu.AppendMenu(MF_SEPARATOR, 0, nullptr);
-      menu.AppendMenu(MF_STRING, 9505, u"", IDB_SHAPE_ELLIPSE);
-      menu.AppendMenu(MF_STRING, 9506, u"", IDB_SHAPE_TRANSLUCENT_ELLIPSE);
-      menu.AppendMenu(MF_STRING, 9507, u"", IDB_SHAPE_FILLED_ELLIPSE);
+      BuildShapesMenu(menu);
       TrackToolMenu(menu, button_id);
       break;
     }
     case IDC_TOOL_ERASER: {
       CDSMousePopupMenu menu;
-      menu.SetBackgroundColor(kMenuBackground);
-      menu.SetItemMetrics(148, 28, 0);
-      menu.AppendMenu(MF_STRING | (tool_ == 3 ? MF_CHECKED : 0), 9600, LoadResString(IDS_TOOL_ERASER).c_str());
-      menu.AppendMenu(MF_SEPARATOR, 0, nullptr);
-      menu.AppendMenu(MF_STRING, 9601, LoadResString(IDS_CLEAR_MINE).c_str());
-      menu.AppendMenu(MF_STRING, 9602, LoadResString(IDS_CLEAR_ALL).c_str());
+      BuildEraserMenu(menu, tool_);
       TrackToolMenu(menu, button_id);
       break;
     }

@@ -28,7 +28,6 @@
 #include "client/sharingui/ds_floating_panel_window.h"
 #include "client/sharingui/ds_sharing_select_window.h"
 #include "client/sharingui/ds_ui_owner.h"
-#include "client/sharingui/frame_dump.h"
 #include "client/sharingui/remote_control_input.h"
 
 class CDSUIController : public CDSFloatingPanelWindow,
@@ -143,7 +142,6 @@ class CDSUIController : public CDSFloatingPanelWindow,
   uint32_t color_ = 0;
   int32_t weight_ = 0;
   CDSRemoteControlInput input_;
-  CFrameDump frame_dump_;  // off unless the environment asks for it
   bool finished_ = false;
   bool consent_pending_ = false;
   vz::AliveFlag alive_;

@@ -10,8 +10,9 @@ bool CDSUIDialogs::AskRemoteControl(const DialogText& message, const DialogText&
 }
 
 bool CDSUIDialogs::AskStopSharing(vz::Window* owner) {
-  return ResourceMessageBox(owner, vzres::IDS_STOP_SHARING_QUESTION, vzres::IDS_STOP_SHARING, MB_YESNO, system_) ==
-         IDYES;
+  // A warning, kept above every window (the overlay and other programs').
+  return ResourceMessageBox(owner, vzres::IDS_STOP_SHARING_QUESTION, vzres::IDS_STOP_SHARING,
+                            MB_TOPMOST | MB_ICONWARNING | MB_YESNO, system_) == IDYES;
 }
 
 uint32_t CDSUIDialogs::TrackMenu(CVzPopupMenuBase& menu, vz::Point at) {

@@ -1,5 +1,6 @@
 #include "client/uikit/dialog_controls.h"
 
+#include "client/uikit/text_fit.h"
 #include "platform/text.h"
 
 namespace {
@@ -19,9 +20,13 @@ bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 // ---------------------------------------------------------------------------
 
 void CStaticText::OnPaint(vz::Canvas& canvas) {
-  vz::TextStyle style = ControlText(font_, IsWindowEnabled() ? text_color : 0xFF6D6D6D);
+  CanvasMeasurer measurer(canvas);
+  const std::string utf8 = vz::Utf16ToUtf8(text_);
+  vz::TextStyle style =
+      ControlText(FittedFont(measurer, utf8, font_, ClientRect().GetSize(), true), IsWindowEnabled() ? text_color : 0xFF6D6D6D);
   style.valign = vz::TextVAlign::kTop;
   style.wrap = true;
+  style.ellipsis = true;
   if (style_ & kStaticCenter) style.align = vz::TextAlign::kCenter;
   canvas.DrawText(std::u16string_view(text_), ClientRect(), style);
 }
@@ -49,7 +54,9 @@ void CPushButton::OnPaint(vz::Canvas& canvas) {
   if (enabled && !pressed_ && !hover_ && face_color) fill = *face_color;
   canvas.FillRect(r, fill);
   canvas.StrokeRect(r, border, (IsDefault() || focused) && enabled ? 2 : 1);
-  vz::TextStyle style = ControlText(font_, enabled ? kDialogText : 0xFF838383);
+  CanvasMeasurer measurer(canvas);
+  const vz::Font font = FittedFont(measurer, vz::Utf16ToUtf8(text_), font_, r.Inset(3).GetSize(), false);
+  vz::TextStyle style = ControlText(font, enabled ? kDialogText : 0xFF838383);
   style.align = vz::TextAlign::kCenter;
   style.ellipsis = true;
   canvas.DrawText(std::u16string_view(text_), r.Inset(3), style);

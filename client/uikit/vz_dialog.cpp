@@ -104,7 +104,7 @@ bool CVzDialog::Build(vz::Window* owner, vz::WindowSystem* system) {
 bool CVzDialog::Create(vz::Window* owner, vz::WindowSystem* system) {
   std::shared_ptr<const bool> alive = alive_.Watch();
   if (!Build(owner, system) || !*alive || !window_) return false;
-  window_->Show(true);
+  window_->Show(ActivateOnShow());
   return true;
 }
 
@@ -121,7 +121,7 @@ int CVzDialog::DoModal(vz::Window* owner, vz::WindowSystem* system) {
   const bool owner_was_enabled = owner != nullptr && owner->IsEnabled();
   std::shared_ptr<const bool> owner_alive = owner != nullptr ? owner->Alive() : nullptr;
   if (owner_was_enabled) owner->SetEnabled(false);
-  window_->Show(true);
+  window_->Show(ActivateOnShow());
   vz::ModalLoop loop(vz::RunLoop::ForCurrentThread());
   modal_ = &loop;
   const int loop_result = loop.Run();

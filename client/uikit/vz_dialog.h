@@ -62,8 +62,11 @@ class CVzDialog : public vz::WindowDelegate {
   void GotoDlgCtrl(uint32_t id);
 
  protected:
-  // After the controls exist and before the window shows.
+  // After the controls exist and before the window shows. False: the dialog
+  // chose its focus itself (else the first control that takes it has it).
   virtual bool OnInitDialog() { return true; }
+  // Whether showing the window takes the keyboard focus (by default it does).
+  virtual bool ActivateOnShow() const { return true; }
   // The window's parameters before it is made (panels and popups that are
   // not framed dialogs change the flags here).
   virtual void PrepareWindow(vz::WindowParams& /*params*/) {}

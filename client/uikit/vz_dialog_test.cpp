@@ -230,6 +230,38 @@ TEST_F(DialogTest, MessageBoxesReturnTheButtonPressed) {
   EXPECT_EQ(ResourceMessageBox(nullptr, 910, 911, MB_OKCANCEL, system_.get()), IDOK);
 }
 
+// The stop question is a warning kept above everything: both bits count.
+TEST_F(DialogTest, MessageBoxesHonourTheIconAndTopmostBits) {
+  uint32_t plain_flags = 0, warning_flags = 0;
+  loop_.Post([&] {
+    plain_flags = system_->FindWindowByTitle("Question")->flags();
+    system_->SendKey(vz::keys::kEscape);
+  });
+  ResourceMessageBox(nullptr, 910, 911, MB_YESNO, system_.get());
+  loop_.Post([&] {
+    vz::Window* box = system_->FindWindowByTitle("Question");
+    warning_flags = box->flags();
+    const vz::Image& picture = system_->Render(box);
+    const vz::Rect icon = MessageBoxIconRect(0x40034);
+    // The warning sign's yellow shows in the middle of its place.
+    EXPECT_EQ(picture.GetPixel(icon.left + icon.Width() / 2 - 6, icon.top + icon.Height() * 3 / 4) & 0xFFFFFF,
+              0xF2B100u);
+    system_->SendKey(vz::keys::kEscape);
+  });
+  ResourceMessageBox(nullptr, 910, 911, 0x40034, system_.get());
+  EXPECT_EQ(plain_flags & vz::kWindowTopmost, 0u);
+  EXPECT_NE(warning_flags & vz::kWindowTopmost, 0u);
+  EXPECT_TRUE(MessageBoxIconRect(MB_YESNO).IsEmpty());
+
+  // The text moves right of the icon and never under it.
+  FixedMeasurer measurer;
+  const auto plain = MessageBoxDescription(u"Stop sharing?", u"Q", MB_YESNO, measurer);
+  const auto warning = MessageBoxDescription(u"Stop sharing?", u"Q", 0x40034, measurer);
+  EXPECT_GE(warning.controls[0].x, MessageBoxIconRect(0x40034).right);
+  EXPECT_LE(warning.controls[0].x + warning.controls[0].width, warning.width - 16);
+  EXPECT_EQ(plain.controls[0].x, 16);
+}
+
 TEST_F(DialogTest, FormattedTextsAndTransparency) {
   CVzDialog dialog(300);
   ASSERT_TRUE(dialog.Create(nullptr, system_.get()));

@@ -7,6 +7,7 @@
 
 #include "client/uikit/color_matrix.h"
 #include "common/trace_client.h"
+#include "platform/text.h"
 
 std::string MenuOwnerClassName(const std::type_info& type) {
   int status = 0;
@@ -126,7 +127,9 @@ std::vector<vz::Rect> CVzPopupMenuBase::LayoutItems() {
     // The separator is measured by its position: its id is 0.
     if (items_[i].flags & MF_SEPARATOR) record.item_id = 0;
     measuring_separator_ = (items_[i].flags & MF_SEPARATOR) != 0;
+    measuring_item_ = &items_[i];
     MeasureItem(&record);
+    measuring_item_ = nullptr;
     measuring_separator_ = false;
     sizes[i] = record;
   }
@@ -201,6 +204,13 @@ void CDSMousePopupMenu::MeasureItem(MeasureItemRecord* record) {
   // measure, which takes back the "+ 1 - check-mark width": the item width.
   record->item_height = static_cast<uint32_t>(item_height_);
   record->item_width = static_cast<uint32_t>(item_width_);
+  // A text wider than the item (another language's) widens the menu rather
+  // than being cut: the text's left edge, the text, and the same margin right.
+  if (measuring_item_ != nullptr && !measuring_item_->text.empty()) {
+    const int left = 4 + (image_column_ ? item_height_ : 0);
+    const int text = vz::DefaultTextMeasurer().MeasureText(vz::Utf16ToUtf8(measuring_item_->text), font_).width;
+    record->item_width = static_cast<uint32_t>(std::max(item_width_, left + text + 8));
+  }
 }
 
 void CDSMousePopupMenu::DrawItem(const DrawItemRecord& record) {

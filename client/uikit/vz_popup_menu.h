@@ -128,6 +128,7 @@ class CVzPopupMenuBase {
   // What MeasureItem and DrawItem are called for (the records carry only
   // ids, as on the system the menus were made for).
   bool measuring_separator_ = false;
+  const MenuItem* measuring_item_ = nullptr;  // the item MeasureItem measures
   const MenuItem* drawing_item_ = nullptr;
 
   friend class MenuTracker;

@@ -15,6 +15,9 @@ constexpr int kMargin = 16;
 constexpr int kButtonWidth = 84;
 constexpr int kButtonHeight = 28;
 constexpr int kButtonGap = 8;
+constexpr int kIconSize = 32;
+
+uint32_t IconOf(uint32_t flags) { return flags & 0xF0; }
 
 }  // namespace
 
@@ -53,8 +56,9 @@ vzres::DialogDescription MessageBoxDescription(const std::u16string& text, const
   const int buttons_width = static_cast<int>(buttons.size()) * (kButtonWidth + kButtonGap) - kButtonGap;
   const int text_width = std::clamp(measured.width, 120, 420);
   const int lines = std::max(1, (measured.width + text_width - 1) / std::max(1, text_width));
-  const int text_height = std::max(20, lines * (measured.height + 2));
-  const int width = std::max(text_width, buttons_width) + 2 * kMargin;
+  const int icon_room = IconOf(flags) != 0 ? kIconSize + kMargin : 0;
+  const int text_height = std::max(IconOf(flags) != 0 ? kIconSize : 20, lines * (measured.height + 2));
+  const int width = std::max(text_width + icon_room, buttons_width) + 2 * kMargin;
 
   vzres::DialogDescription d;
   d.id = 0;
@@ -65,9 +69,9 @@ vzres::DialogDescription MessageBoxDescription(const std::u16string& text, const
   vzres::DialogControl label;
   label.id = 0xFFFF;
   label.control_class = "STATIC";
-  label.x = kMargin;
+  label.x = kMargin + icon_room;
   label.y = kMargin;
-  label.width = width - 2 * kMargin;
+  label.width = width - 2 * kMargin - icon_room;
   label.height = text_height;
   label.style = 0x50000000;
   label.text = vz::Utf16ToUtf8(text);
@@ -89,27 +93,71 @@ vzres::DialogDescription MessageBoxDescription(const std::u16string& text, const
   return d;
 }
 
+vz::Rect MessageBoxIconRect(uint32_t flags) {
+  return IconOf(flags) != 0 ? vz::Rect::FromXYWH(kMargin, kMargin, kIconSize, kIconSize) : vz::Rect{};
+}
+
 namespace {
+
+// The box's sign, drawn rather than loaded: the resource library has none.
+void DrawMessageIcon(vz::Canvas& canvas, uint32_t icon, const vz::Rect& r) {
+  vz::TextStyle mark;
+  mark.font.pixel_size = 22;
+  mark.font.weight = 700;
+  mark.align = vz::TextAlign::kCenter;
+  mark.valign = vz::TextVAlign::kMiddle;
+  mark.color = 0xFFFFFFFF;
+  if (icon == MB_ICONWARNING) {
+    vz::Path triangle;
+    triangle.MoveTo(r.left + r.Width() / 2.0, r.top + 1);
+    triangle.LineTo(r.right - 1, r.bottom - 2);
+    triangle.LineTo(r.left + 1, r.bottom - 2);
+    triangle.Close();
+    canvas.FillPath(triangle, 0xFFF2B100);
+    mark.color = 0xFF000000;
+    canvas.DrawText(std::string_view("!"), r.Offset(0, 3), mark);
+    return;
+  }
+  const vz::Color face = icon == MB_ICONHAND ? 0xFFD83B01 : 0xFF0078D7;
+  canvas.FillEllipse(r, face);
+  canvas.DrawText(std::string_view(icon == MB_ICONHAND ? "\u00d7" : icon == MB_ICONQUESTION ? "?" : "i"), r, mark);
+}
 
 // Every button ends the box with its own id.
 class MessageBoxDialog : public CVzDialog {
  public:
-  using CVzDialog::CVzDialog;
+  MessageBoxDialog(const vzres::DialogDescription& description, uint32_t flags)
+      : CVzDialog(description), flags_(flags) {}
 
  protected:
   void OnCommand(uint32_t id, int code) override {
     if (code == kNotifyClicked) EndDialog(static_cast<int>(id));
   }
+  uint32_t WindowFlags() const override {
+    return CVzDialog::WindowFlags() | ((flags_ & MB_TOPMOST) != 0 ? vz::kWindowTopmost : 0u);
+  }
+  void OnPaint(vz::Canvas& canvas) override {
+    CVzDialog::OnPaint(canvas);
+    if (IconOf(flags_) != 0) DrawMessageIcon(canvas, IconOf(flags_), MessageBoxIconRect(flags_));
+  }
+
+ private:
+  uint32_t flags_;
 };
 
 }  // namespace
+
+std::unique_ptr<CVzDialog> MakeMessageBox(const std::u16string& text, const std::u16string& caption, uint32_t flags) {
+  return std::make_unique<MessageBoxDialog>(MessageBoxDescription(text, caption, flags, vz::DefaultTextMeasurer()),
+                                            flags);
+}
 
 int ResourceMessageBox(vz::Window* owner, uint32_t text_id, uint32_t caption_id, uint32_t flags,
                        vz::WindowSystem* system) {
   const std::u16string text = vzres::LoadResString(text_id).substr(0, kMaxText);
   const std::u16string caption = vzres::LoadResString(caption_id).substr(0, kMaxCaption);
-  MessageBoxDialog box(MessageBoxDescription(text, caption, flags, vz::DefaultTextMeasurer()));
-  const int result = box.DoModal(owner, system);
+  const std::unique_ptr<CVzDialog> box = MakeMessageBox(text, caption, flags);
+  const int result = box->DoModal(owner, system);
   VZ_LOG("text [%u] result [%d]", text_id, result);
   return result < 0 ? IDCANCEL : result;
 }

@@ -29,10 +29,8 @@ int32_t StandInDecoder::Initialize(const DecoderParam* param, void* /*reserved*/
   if (initialized_) decoder_->Uninitialize();
   initialized_ = false;
   pending_ = false;
-  if (param->output_color_format != EncoderParam::kColorI420) {
-    VZ_LOG_ERROR("vzh264: decoder output format %u refused", param->output_color_format);
-    return -1;
-  }
+  // The wanted format is the caller's to convert into: the planes are I420.
+  VZ_LOG("vzh264: decoder for output format %u (planes in I420)", param->output_color_format);
   SDecodingParam p{};
   p.sVideoProperty.size = sizeof(p.sVideoProperty);
   p.sVideoProperty.eVideoBsType = VIDEO_BITSTREAM_SVC;

@@ -209,6 +209,10 @@ class CairoCanvas : public Canvas {
       pango_layout_set_alignment(layout, style.align == TextAlign::kCenter  ? PANGO_ALIGN_CENTER
                                          : style.align == TextAlign::kRight ? PANGO_ALIGN_RIGHT
                                                                             : PANGO_ALIGN_LEFT);
+      if (style.ellipsis) {  // the last line that fits the box ends with "..."
+        pango_layout_set_height(layout, box.Height() * PANGO_SCALE);
+        pango_layout_set_ellipsize(layout, PANGO_ELLIPSIZE_END);
+      }
     } else if (style.ellipsis) {
       pango_layout_set_width(layout, box.Width() * PANGO_SCALE);
       pango_layout_set_ellipsize(layout, PANGO_ELLIPSIZE_END);

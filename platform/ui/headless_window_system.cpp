@@ -60,6 +60,7 @@ class HeadlessSystem : public HeadlessWindowSystem {
   bool HasCompositor() override { return compositor_; }
   Point PointerPosition() override { return pointer_; }
   Window* ActiveWindow() override { return core_.active(); }
+  std::vector<Window*> VisibleTopLevels() override { return core_.VisibleTopLevels(); }
   void RequestClipboardText(std::function<void(std::string)> done) override {
     core_.loop().Post([done = std::move(done), text = clipboard_] { done(text); });
   }

@@ -174,6 +174,8 @@ class WindowSystem {
   virtual Point PointerPosition() = 0;
   // The window with the keyboard focus, or null.
   virtual Window* ActiveWindow() = 0;
+  // This system's visible top-level windows, bottom to top as last stacked.
+  virtual std::vector<Window*> VisibleTopLevels() = 0;
 
   // Clipboard text (UTF-8): the callback runs on the UI thread with the text,
   // or with "" when there is none.

@@ -62,6 +62,14 @@ std::unique_ptr<Window> WindowCore::CreateWindow(const WindowParams& params, Win
   return node;
 }
 
+std::vector<Window*> WindowCore::VisibleTopLevels() const {
+  std::vector<Window*> visible;
+  for (WindowNode* top : top_levels_) {
+    if (top->IsVisible()) visible.push_back(top);
+  }
+  return visible;
+}
+
 WindowNode* WindowCore::FindByNative(const NativeWindow* native) const {
   for (WindowNode* top : top_levels_) {
     if (top->native() == native) return top;

@@ -60,6 +60,7 @@ class WindowCore {
 
   // Registry.
   const std::vector<WindowNode*>& top_levels() const { return top_levels_; }
+  std::vector<Window*> VisibleTopLevels() const;
   WindowNode* FindByNative(const NativeWindow* native) const;
   void Register(WindowNode* top);
   void Unregister(WindowNode* node);  // any node: clears every reference to it

@@ -2,13 +2,19 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <functional>
 
+#include <unistd.h>
+
+#include "platform/process.h"
+#include "platform/scoped_test_folder.h"
 #include "platform/run_loop.h"
 #include "platform/ui/display_probe.h"
 #include "platform/ui/display_test_env.h"
 #include "platform/ui/input_injector.h"
 #include "platform/ui/window.h"
+#include "platform/ui/xvfb_testlib.h"
 
 namespace vz {
 namespace {
@@ -321,6 +327,91 @@ TEST(X11WindowTest, AGrabbingWindowGetsClicksMadeOutsideIt) {
   ASSERT_TRUE(env.RunUntil(loop, [&] { return !menu_d.keysyms.empty(); }));
   EXPECT_EQ(menu_d.keysyms[0], keys::kEscape);
   menu->Ungrab();
+}
+
+}  // namespace
+}  // namespace vz
+
+namespace vz {
+namespace {
+
+bool IsRootChild(const std::string& display, uint64_t id) {
+  for (const DisplayWindowInfo& info : ListDisplayWindows(display.c_str())) {
+    if (info.id == id) return true;
+  }
+  return false;
+}
+
+// Under a window manager that decorates windows (twm, started here on a
+// server of the test's own), a window the program moves itself (a dialog
+// dragged by its body) lands where it was asked: the position read back is
+// the client area's, and moving to it must not slide the window down by the
+// title bar's height.
+TEST(X11WindowManagerTest, AMovedWindowLandsWhereAskedUnderADecoratingManager) {
+  if (::access("/usr/bin/twm", X_OK) != 0) GTEST_SKIP() << "twm is not installed";
+  XvfbServer server;
+  std::string why;
+  if (!server.Start(&why, 1024, 768)) GTEST_SKIP() << why;
+  // Fonts every X server has (twm's own defaults need fonts Xvfb may lack).
+  ScopedTestFolder folder;
+  const std::string rc = folder.path() + "/twmrc";
+  {
+    std::FILE* file = std::fopen(rc.c_str(), "w");
+    ASSERT_NE(file, nullptr);
+    std::fputs("TitleFont \"fixed\"\nResizeFont \"fixed\"\nMenuFont \"fixed\"\nIconFont \"fixed\"\n"
+               "IconManagerFont \"fixed\"\n",
+               file);
+    std::fclose(file);
+  }
+  std::string error;
+  const int twm = SpawnProcess("/usr/bin/env", {"env", "LC_ALL=C", "/usr/bin/twm", "-display", server.display(), "-f", rc},
+                               &error);
+  ASSERT_GT(twm, 0) << error;
+  struct Reaper {
+    int pid;
+    ~Reaper() {
+      KillProcess(pid);
+      WaitForProcess(pid, 30000, nullptr);
+    }
+  } reaper{twm};
+
+  RunLoop& loop = RunLoop::ForCurrentThread();
+  std::unique_ptr<WindowSystem> system = OpenDisplayWindowSystem(server.display().c_str());
+  ASSERT_TRUE(system);
+  WindowParams params;
+  params.flags = kWindowDialog;
+  params.title = "drag me";
+  params.bounds = Rect::FromXYWH(200, 150, 300, 200);
+  Probe probe(0xFF3366CC);
+  auto window = system->CreateWindow(params, &probe);
+  window->Show(true);
+  DisplayTestEnv& env = DisplayTestEnv::Get();
+  // Decorated: the manager took the window into a frame of its own.
+  ASSERT_TRUE(env.RunUntil(loop, [&] { return probe.paints > 0 && !IsRootChild(server.display(), window->NativeId()); },
+                           60000))
+      << "twm did not decorate the window";
+  system->Sync();
+  env.RunUntil(loop, [] { return false; }, 300);  // the manager's configure notices
+  const Rect placed = window->bounds();
+  EXPECT_EQ(placed, Rect::FromXYWH(200, 150, 300, 200)) << "placed where created";
+
+  // Moving to where it is, as each motion of a drag does when nothing moved.
+  for (int i = 0; i < 5; ++i) {
+    window->Move(placed.left, placed.top);
+    system->Sync();
+    env.RunUntil(loop, [] { return false; }, 100);
+  }
+  EXPECT_EQ(window->bounds(), placed);
+  const std::optional<Image> first = CaptureDisplayArea(server.display().c_str(), placed);
+  ASSERT_TRUE(first.has_value());
+  EXPECT_EQ(first->GetPixel(1, 1) & 0xFFFFFF, 0x3366CCu) << "the client area is where it is said to be";
+
+  // A drag by (40, 30) moves the client area by exactly that.
+  window->Move(placed.left + 40, placed.top + 30);
+  ASSERT_TRUE(env.RunUntil(loop, [&] { return window->bounds().left != placed.left; }, 30000));
+  system->Sync();
+  env.RunUntil(loop, [] { return false; }, 300);
+  EXPECT_EQ(window->bounds(), placed.Offset(40, 30));
 }
 
 }  // namespace

@@ -18,6 +18,7 @@
 #include "platform/ui/xlib_threads.h"
 #include "platform/run_loop.h"
 #include "platform/text.h"
+#include "platform/ui/opaque_translucency.h"
 #include "platform/ui/window_core.h"
 
 namespace vz {
@@ -148,6 +149,7 @@ class X11System : public WindowSystem {
   bool HasCompositor() override;
   Point PointerPosition() override;
   Window* ActiveWindow() override { return core_.active(); }
+  std::vector<Window*> VisibleTopLevels() override { return core_.VisibleTopLevels(); }
   void RequestClipboardText(std::function<void(std::string)> done) override;
   void SetClipboardText(const std::string& utf8) override;
   void Sync() override;
@@ -414,41 +416,65 @@ void X11Native::SetTitle(const std::string& utf8) {
 
 void X11Native::Present(const Image& buffer, const Rect& area) {
   if (buffer.IsEmpty() || area.IsEmpty()) return;
+  // Translucent without a compositor: shown opaque and cut to a stippled
+  // shape (opaque_translucency.h).
+  const bool opaque_stand_in = (flags_ & kWindowTranslucent) && depth_ != 32;
+  const Rect shown = area.Intersect(Rect::FromXYWH(0, 0, buffer.width(), buffer.height()));
+  if (shown.IsEmpty()) return;
+  std::vector<uint32_t> opaque;
+  if (opaque_stand_in) opaque = OpaqueColours(buffer, shown);
   cairo_surface_t* target =
       cairo_xlib_surface_create(system_.display(), window_, visual_, buffer.width(), buffer.height());
-  cairo_surface_t* source = cairo_image_surface_create_for_data(
-      reinterpret_cast<unsigned char*>(const_cast<uint32_t*>(buffer.data())), CAIRO_FORMAT_ARGB32, buffer.width(),
-      buffer.height(), buffer.width() * 4);
+  cairo_surface_t* source =
+      opaque_stand_in
+          ? cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(opaque.data()), CAIRO_FORMAT_ARGB32,
+                                                shown.Width(), shown.Height(), shown.Width() * 4)
+          : cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(const_cast<uint32_t*>(buffer.data())),
+                                                CAIRO_FORMAT_ARGB32, buffer.width(), buffer.height(),
+                                                buffer.width() * 4);
   cairo_t* cr = cairo_create(target);
-  cairo_rectangle(cr, area.left, area.top, area.Width(), area.Height());
+  cairo_rectangle(cr, shown.left, shown.top, shown.Width(), shown.Height());
   cairo_clip(cr);
   cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-  cairo_set_source_surface(cr, source, 0, 0);
+  if (opaque_stand_in) {
+    cairo_set_source_surface(cr, source, shown.left, shown.top);
+  } else {
+    cairo_set_source_surface(cr, source, 0, 0);
+  }
   cairo_paint(cr);
   cairo_destroy(cr);
   cairo_surface_flush(target);
   cairo_surface_destroy(source);
   cairo_surface_destroy(target);
-  // Translucent without a compositor: what is not opaque enough is cut away.
-  if ((flags_ & kWindowTranslucent) && depth_ != 32) ShapeFromAlpha(buffer);
+  if (opaque_stand_in) ShapeFromAlpha(buffer);
   system_.Flush();
 }
 
 void X11Native::ShapeFromAlpha(const Image& buffer) {
-  WindowRegion region;
-  for (int y = 0; y < buffer.height(); ++y) {
-    const uint32_t* row = buffer.data() + static_cast<size_t>(y) * buffer.width();
-    int x = 0;
-    while (x < buffer.width()) {
-      while (x < buffer.width() && (row[x] >> 24) < 128) ++x;
-      const int start = x;
-      while (x < buffer.width() && (row[x] >> 24) >= 128) ++x;
-      if (x > start) region.push_back({start, y, x, y + 1});
-    }
+  Display* d = system_.display();
+  std::vector<uint8_t> mask = StippleMask(buffer);
+  const unsigned width = static_cast<unsigned>(buffer.width());
+  const unsigned height = static_cast<unsigned>(buffer.height());
+  Pixmap bitmap = XCreatePixmap(d, window_, width, height, 1);
+  // A bitmap image is drawn in the GC's colours: 1 bits as foreground.
+  XGCValues colours{};
+  colours.foreground = 1;
+  colours.background = 0;
+  GC gc = XCreateGC(d, bitmap, GCForeground | GCBackground, &colours);
+  XImage* image = XCreateImage(d, nullptr, 1, XYBitmap, 0, reinterpret_cast<char*>(mask.data()), width, height, 8,
+                               static_cast<int>((width + 7) / 8));
+  if (image != nullptr) {
+    image->byte_order = LSBFirst;
+    image->bitmap_bit_order = LSBFirst;
+    XPutImage(d, bitmap, gc, image, 0, 0, 0, 0, width, height);
+    image->data = nullptr;  // the vector's; XDestroyImage must not free it
+    XDestroyImage(image);
+    XShapeCombineMask(d, window_, ShapeBounding, 0, 0, bitmap, ShapeSet);
+  } else {
+    PlatformLog("window layer: no shape image of %ux%u", width, height);
   }
-  std::vector<XRectangle> rects = ToXRects(region);
-  XShapeCombineRectangles(system_.display(), window_, ShapeBounding, 0, 0, rects.data(),
-                          static_cast<int>(rects.size()), ShapeSet, YXBanded);
+  XFreeGC(d, gc);
+  XFreePixmap(d, bitmap);
 }
 
 // ---------------------------------------------------------------------------
@@ -546,7 +572,12 @@ std::unique_ptr<Window> X11System::CreateWindow(const WindowParams& params, Wind
     hints.input = (p.flags & kWindowNoActivate) ? False : True;
     XSetWMHints(display_, window, &hints);
     XSizeHints size_hints{};
-    size_hints.flags = PPosition | PSize | USPosition;
+    // Static gravity: a position asked for (at creation and by every move)
+    // is the client area's, the one read back, not the decorated frame's.
+    // Otherwise a window the program moves itself slides by the title bar's
+    // height on each move under a manager that decorates.
+    size_hints.flags = PPosition | PSize | USPosition | PWinGravity;
+    size_hints.win_gravity = StaticGravity;
     size_hints.x = b.left;
     size_hints.y = b.top;
     size_hints.width = b.Width();

@@ -47,7 +47,7 @@
 #include "client/app/demo/meeting_entry.h"
 #include "client/app/demo/meeting_participant.h"
 #include "client/app/demo/web_attendee_scenario.h"
-#include "client/sharingui/frame_dump.h"
+#include "client/controller/frame_dump.h"
 #include "platform/clock.h"
 #include "platform/piped_child_testlib.h"
 #include "platform/process_stat.h"

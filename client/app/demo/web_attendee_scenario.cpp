@@ -18,7 +18,7 @@ constexpr int kWaitMs = 20000;
 // The consent question's title and its Allow button's centre in it (the
 // dialog's layout in the resources).
 constexpr char kConsentTitle[] = "Remote Control";
-constexpr int kAllowX = 208 + 84 / 2;
+constexpr int kAllowX = 144 + 120 / 2;
 constexpr int kAllowY = 108 + 28 / 2;
 // The annotation: a filled rectangle in red (0xAABBGGRR), weight 4.
 constexpr int kAnnotationType = 14;

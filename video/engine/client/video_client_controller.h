@@ -73,6 +73,8 @@ class CVideoClientController : public IVideoCapEngineSink,
   const std::string& my_roster_id() const { return my_roster_id_; }
   // Who subscribes to my video, by size type.
   std::map<int32_t, std::vector<std::string>> Subscribers();
+  // The layer sizes last handed to the encode controller (empty: none yet).
+  std::vector<SubscriptionRecord> EncodeLayers();
   IVideoSampleAllocator* SampleAllocator();
 
   // --- Other participants' video.
@@ -224,6 +226,7 @@ class CVideoClientController : public IVideoCapEngineSink,
   IVideoCapDevice* preview_device_ = nullptr;
   IClientSourceChannel* source_channel_ = nullptr;
   IVideoEncodeController* encode_controller_ = nullptr;
+  std::vector<SubscriptionRecord> encode_layers_;  // as last set
   CVzVideoSampleAllocator* allocator_ = nullptr;
   VideoFormat capture_capability_{};
   uint32_t self_video_output_ = 0;

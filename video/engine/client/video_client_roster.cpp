@@ -187,6 +187,11 @@ std::map<int32_t, std::vector<std::string>> CVideoClientController::Subscribers(
   return subscribers_;
 }
 
+std::vector<SubscriptionRecord> CVideoClientController::EncodeLayers() {
+  std::lock_guard<std::recursive_mutex> hold(lock_);
+  return encode_layers_;
+}
+
 VideoRosterInfo* CVideoClientController::FindUser_l(const std::string& rosterId) {
   auto found = users_.find(rosterId);
   return found == users_.end() ? nullptr : found->second;
@@ -390,7 +395,8 @@ void CVideoClientController::OnVideoUnsubscribedNotify(const std::string& roster
     my_subscribed_ = 0;
     SwitchDataSending();
   }
-  DeriveEncodeLayers_l();
+  // The layers stay as they are: they are derived again on the next
+  // subscription only.
 }
 
 void CVideoClientController::DeriveEncodeLayers_l() {
@@ -401,6 +407,7 @@ void CVideoClientController::DeriveEncodeLayers_l() {
     layers.push_back({kLayerSizes[size][0], kLayerSizes[size][1]});
   }
   encode_controller_->SetSubscription(static_cast<int32_t>(layers.size()), layers.data());
+  encode_layers_ = layers;
   UpdateEncodeParameter();
 }
 

@@ -291,9 +291,22 @@ TEST_F(VideoConferenceTest, WhoSubscribesToMeDecidesTheLayersAndRecordingTurnsOn
   ASSERT_EQ(subscribers.size(), 2u);
   EXPECT_EQ(subscribers[0], (std::vector<std::string>{"carol"}));
   EXPECT_EQ(subscribers[2], (std::vector<std::string>{"bob", "recordingserver"}));
+  auto sizes = [&] {
+    std::vector<std::pair<int, int>> out;
+    for (const SubscriptionRecord& r : client()->EncodeLayers()) out.emplace_back(r.width, r.height);
+    return out;
+  };
+  const std::vector<std::pair<int, int>> both{{160, 90}, {640, 360}};
+  EXPECT_EQ(sizes(), both);
+  // Someone leaving a size does not take its layer away: the layers are
+  // derived again on the next subscription only.
+  OnTransportThread([&] { session()->sink()->OnVideoUnsubscribedNotify("carol", 0); });
+  EXPECT_EQ(sizes(), both);
+  OnTransportThread([&] { session()->sink()->OnVideoSubscribedNotify("carol", 1); });
+  EXPECT_EQ(sizes(), (std::vector<std::pair<int, int>>{{320, 180}, {640, 360}}));
   OnTransportThread([&] {
     session()->sink()->OnVideoUnsubscribedNotify("bob", -1);
-    session()->sink()->OnVideoUnsubscribedNotify("carol", 0);
+    session()->sink()->OnVideoUnsubscribedNotify("carol", 1);
     session()->sink()->OnVideoUnsubscribedNotify("recordingserver", 2);
   });
   EXPECT_TRUE(client()->Subscribers().empty());

@@ -58,7 +58,7 @@ VseResult CVzH264SvcDecoder::Init(int32_t video_type, int32_t mode) {
   }
   output_format_ = format;
   vzh264::DecoderParam param;
-  param.output_color_format = vzh264::EncoderParam::kColorI420;  // converted here into output_format_
+  param.output_color_format = format;  // the codec gives planes; they are converted here into it
   param.mode_code = mode == kModeSvc ? 2 : 1;
   mode_ = mode;
   loss_recovery_ = 0;

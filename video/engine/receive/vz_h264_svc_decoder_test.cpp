@@ -184,7 +184,7 @@ TEST_F(DecoderWrapperTest, InitRefusalsAndParameters) {
   ASSERT_EQ(decoder->Init(7, 1), VSE_S_OK);
   EXPECT_EQ(decoder->output_format(), 0x80000005u);
   const vzh264::DecoderParam& p = Codec().last_param;
-  EXPECT_EQ(uint32_t{p.output_color_format}, 23u);  // the codec gives I420; the wrapper converts
+  EXPECT_EQ(uint32_t{p.output_color_format}, 0x80000005u);  // the wanted format; the wrapper converts the planes
   EXPECT_EQ(int{p.max_layer}, 255);
   EXPECT_EQ(int{p.error_concealment}, 1);
   EXPECT_EQ(uint32_t{p.bit_depth}, 8u);

@@ -140,8 +140,11 @@ int CVseBaseEncodeParamGenerator::GetDefaultLevel(int index) const {
 }
 
 int CVseBaseEncodeParamGenerator::GetPerformanceLevelForLevel(int level) const {
+  // Single-layer levels need 5 up to row 5, 6 up to row 6, else 7; the
+  // layered ones 3, 4, else 5.
+  const int first = table_.single_layer ? 5 : kMinPerformance;
   const int last = table_.single_layer ? 6 : 4;
-  for (int row = kMinPerformance; row <= last; ++row) {
+  for (int row = first; row <= last; ++row) {
     if (level <= GetLastLevelOfRow(row)) return row;
   }
   return last + 1;

@@ -164,7 +164,10 @@ TEST(EncodeLevelTables, PerformanceCapsAndAdjustments) {
   EXPECT_EQ(single->AdjustPerformanceLevel(0, 3), (7 << 8) | 1);
   EXPECT_EQ(single->GetCappedHighestLevel(3), 43);
   EXPECT_EQ(static_cast<uint32_t>(single->GetCappedHighestLevel(4)), VSE_E_INVALIDARG);
+  EXPECT_EQ(single->GetPerformanceLevelForLevel(0), 5);  // the lowest levels need 5 too
+  EXPECT_EQ(single->GetPerformanceLevelForLevel(single->GetLastLevelOfRow(3)), 5);
   EXPECT_EQ(single->GetPerformanceLevelForLevel(single->GetLastLevelOfRow(5)), 5);
+  EXPECT_EQ(single->GetPerformanceLevelForLevel(single->GetLastLevelOfRow(5) + 1), 6);
   EXPECT_EQ(single->GetPerformanceLevelForLevel(43), 7);
 }
 

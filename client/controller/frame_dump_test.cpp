@@ -1,4 +1,4 @@
-#include "client/sharingui/frame_dump.h"
+#include "client/controller/frame_dump.h"
 
 #include <gtest/gtest.h>
 
