@@ -2,7 +2,8 @@
 # Fails when a file includes a header of a layer above its own or of a sibling
 # subsystem: the layers are a stack (platform, common, contracts, then the
 # shared libraries and the subsystems), and a subsystem reaches another one only
-# through the contracts. Usage: check_layers.sh [source-root]
+# through the contracts. The UI kit (uikit/) sits below the subsystems that
+# show windows. Usage: check_layers.sh [source-root]
 set -uo pipefail
 root=${1:-$(cd "$(dirname "$0")/.." && pwd)}
 cd "$root" || exit 2
@@ -31,8 +32,10 @@ allowed_for() {
     weblink/pipe|weblink/records|trace) echo "weblink/json $base" ;;
     weblink/link) echo "weblink/json weblink/pipe weblink/records $base" ;;
     bridge) echo "weblink/json weblink/pipe trace $base" ;;
-    client) echo "weblink/json outside/vzres $base" ;;
-    sharing|capture|video|outside/*) echo "$base" ;;
+    uikit) echo "outside/vzres $base" ;;
+    client) echo "weblink/json outside/vzres uikit $base" ;;
+    capture|video) echo "outside/vzres uikit $base" ;;
+    sharing|outside/*) echo "$base" ;;
     scripts|cmake|build*) echo "*" ;;
     *) echo "$base" ;;
   esac

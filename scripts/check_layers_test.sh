@@ -24,5 +24,8 @@ plant weblink/json/parser.cpp weblink/pipe/pipe_frame.h fail
 plant client/app/frame.cpp contracts/ds_provider.h pass
 plant bridge/host.cpp weblink/pipe/pipe_frame.h pass
 plant sharing/engine.cpp sharing/caches.h pass
+plant video/devices/ui/panel.cpp uikit/gdip_button.h pass
+plant uikit/button.cpp video/devices/ui/panel.h fail
+plant uikit/button.cpp client/app/frame.h fail
 [ $fail -eq 0 ] && echo "1 passed, 0 failed" || echo "0 passed, 1 failed"
 exit $fail

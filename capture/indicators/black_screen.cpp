@@ -28,7 +28,8 @@ bool CBlackScreen::IsBuilt() { return built_ && HaveIntactSurfaces(); }
 
 int32_t CBlackScreen::InitDD() {
   if (!session_) return 0;
-  if (HaveIntactSurfaces()) return built_ ? 1 : 0;
+  // An intact set is left as it is: nothing was done, 0.
+  if (HaveIntactSurfaces()) return 0;
   VZ_LOG_WARN("The overlay surface is lost. Start to reconstruct.");
   Release();
   if (!session_->Load()) {
@@ -117,7 +118,9 @@ int32_t CBlankScreenMode::SetBlankScreenMode(int32_t on) {
   return 1;
 }
 
-int32_t CBlankScreenMode::IsBlankScreenActive() { return mode_ != 0 && screen_ && screen_->IsBuilt() ? 1 : 0; }
+// On while asked for and its set exists, built or not: a failed build still
+// leaves the mode on (the caller heard the failure from SetBlankScreenMode).
+int32_t CBlankScreenMode::IsBlankScreenActive() { return mode_ != 0 && screen_ ? 1 : 0; }
 
 void CBlankScreenMode::OnDesktopChanged() {
   if (mode_ != 0 && screen_) screen_->InitDD();

@@ -23,9 +23,8 @@ class CBlackScreen {
   CBlackScreen(const CBlackScreen&) = delete;
   CBlackScreen& operator=(const CBlackScreen&) = delete;
 
-  // Builds the set: 1 when it is built (also when an intact set was built
-  // before: nothing is rebuilt then), 0 when building failed (logged) or an
-  // earlier failed build is still in place.
+  // Builds the set: 1 when it is built now; 0 when an intact set is already
+  // there (nothing is done) or building failed (logged).
   int32_t InitDD();
   // Hides the overlays (where an entry has both an overlay and a primary
   // surface), releases every entry and unloads the library; 1 when the
@@ -64,7 +63,7 @@ class CBlankScreenMode {
   // On: makes the set when absent and returns InitDD's result. Off: frees
   // it; 1 when one existed, else 0.
   int32_t SetBlankScreenMode(int32_t on);
-  // 1 while the mode is on and its set is built.
+  // 1 while the mode is on and its set exists, also when building it failed.
   int32_t IsBlankScreenActive();
   // The desktop changed: a lost set is rebuilt while the mode is on.
   void OnDesktopChanged();

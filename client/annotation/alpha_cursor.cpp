@@ -1,6 +1,6 @@
 #include "client/annotation/alpha_cursor.h"
 
-#include "client/uikit/gdiplus_bitmap.h"
+#include "uikit/gdiplus_bitmap.h"
 #include "common/trace_client.h"
 
 std::optional<AlphaCursor> CreateAlphaCursor(uint32_t resource_id, vz::Point hotspot) {

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "client/annotation/annotation_frame.h"
-#include "client/uikit/test_bundle_testlib.h"
+#include "uikit/test_bundle_testlib.h"
 #include "outside/vzres/vzres_ids.h"
 #include "platform/run_loop.h"
 #include "platform/ui/display_probe.h"

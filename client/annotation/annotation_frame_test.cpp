@@ -9,7 +9,7 @@
 #include <cstdlib>
 
 #include "client/annotation/annotation_painter.h"
-#include "client/uikit/test_bundle_testlib.h"
+#include "uikit/test_bundle_testlib.h"
 #include "client/controller/testing/recording_tracer.h"
 #include "outside/vzres/vzres_ids.h"
 #include "platform/clock.h"

@@ -15,9 +15,9 @@
 #include <optional>
 
 #include "client/annotation/annotation_owner.h"
-#include "client/uikit/gdip_button.h"
-#include "client/uikit/gdiplus_bitmap.h"
-#include "client/uikit/vz_dialog.h"
+#include "uikit/gdip_button.h"
+#include "uikit/gdiplus_bitmap.h"
+#include "uikit/vz_dialog.h"
 
 class DSAnnotationToolWindow : public CVzDialog {
  public:

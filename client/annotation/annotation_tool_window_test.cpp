@@ -7,7 +7,7 @@
 
 #include "client/annotation/annotation_palette.h"
 #include "client/annotation/color_popup_menu.h"
-#include "client/uikit/test_bundle_testlib.h"
+#include "uikit/test_bundle_testlib.h"
 #include "outside/vzres/vzres_ids.h"
 #include "platform/clock.h"
 #include "platform/run_loop.h"

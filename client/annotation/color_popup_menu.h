@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <map>
 
-#include "client/uikit/vz_popup_menu.h"
+#include "uikit/vz_popup_menu.h"
 
 class CDSColorPopupMenu : public CVzPopupMenuT<CDSColorPopupMenu> {
  public:

@@ -5,7 +5,7 @@
 // dialog open while either is empty; Cancel changes nothing.
 // UI thread only.
 #include "client/proxy/network_proxy_setting_dlg.h"
-#include "client/uikit/vz_dialog.h"
+#include "uikit/vz_dialog.h"
 
 class CNetworkProxySettingWindow : public CVzDialog {
  public:

@@ -5,7 +5,7 @@
 // UI thread only.
 #include <functional>
 
-#include "client/uikit/vz_dialog.h"
+#include "uikit/vz_dialog.h"
 
 class CStartupConnectingDlg : public CVzDialog {
  public:

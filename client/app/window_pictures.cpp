@@ -12,14 +12,15 @@
 #include "client/sharingui/ds_sharing_select_window.h"
 #include "client/sharingui/panel_geometry.h"
 #include "client/sharingui/tool_menus.h"
-#include "client/uikit/vz_popup_menu.h"
-#include "client/uikit/window_helpers.h"
+#include "uikit/vz_popup_menu.h"
+#include "uikit/window_helpers.h"
 #include "common/trace_client.h"
 #include "outside/vzres/vzres.h"
 #include "platform/clock.h"
 #include "platform/run_loop.h"
 #include "platform/text.h"
 #include "platform/ui/headless.h"
+#include "uikit/window_picture_registry.h"
 
 namespace {
 
@@ -246,6 +247,7 @@ std::vector<std::string> WindowPictureNames() {
                                     "menu-clear",   "message-box",  "panel",             "panel-slid-up",
                                     "panel-id-hidden", "consent",   "select",            "select-waiting"};
   for (const std::string& name : AnnotationPictureNames()) names.push_back(name);
+  for (const std::string& name : RegisteredWindowPictureNames()) names.push_back(name);
   return names;
 }
 
@@ -288,6 +290,8 @@ std::optional<vz::Image> RenderWindowPicture(const std::string& name, const std:
     picture = PictureOf(dialog, *system);
   } else if (name.rfind("annotation-", 0) == 0) {
     picture = RenderAnnotationPicture(name, *system);
+  } else if (std::optional<vz::Image> registered = RenderRegisteredWindowPicture(name, *system)) {
+    picture = std::move(registered);
   } else if (name.rfind("dialog-", 0) == 0) {
     CVzDialog dialog(static_cast<uint32_t>(std::strtoul(name.c_str() + 7, nullptr, 10)));
     picture = PictureOf(dialog, *system);

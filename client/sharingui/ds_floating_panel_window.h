@@ -19,8 +19,8 @@
 
 #include "client/sharingui/ds_floating_shadow_wnd.h"
 #include "client/sharingui/panel_messages.h"
-#include "client/uikit/gdip_button.h"
-#include "client/uikit/vz_dialog.h"
+#include "uikit/gdip_button.h"
+#include "uikit/vz_dialog.h"
 
 class CDSFloatingPanelWindow : public CVzDialog {
  public:

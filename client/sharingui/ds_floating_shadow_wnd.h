@@ -8,7 +8,7 @@
 // kept; moving the window (the panel's slide) paints nothing new. UI thread.
 #include <memory>
 
-#include "client/uikit/gdiplus_bitmap.h"
+#include "uikit/gdiplus_bitmap.h"
 #include "platform/ui/window.h"
 
 class CDSFloatingShadowWnd : public vz::WindowDelegate {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "client/uikit/gdip_button.h"
+#include "uikit/gdip_button.h"
 #include "common/trace_client.h"
 #include "outside/vzres/vzres.h"
 #include "outside/vzres/vzres_ids.h"

@@ -18,7 +18,7 @@
 #include <string>
 #include <variant>
 
-#include "client/uikit/vz_dialog.h"
+#include "uikit/vz_dialog.h"
 
 // A text of the dialog: a resource string id, or the text itself.
 using DialogText = std::variant<uint16_t, std::u16string>;

@@ -5,7 +5,7 @@
 #include <functional>
 
 #include "client/sharingui/ds_remote_control_dialog.h"
-#include "client/uikit/dialog_controls.h"
+#include "uikit/dialog_controls.h"
 #include "outside/vzres/vzres.h"
 #include "platform/clock.h"
 #include "platform/run_loop.h"

@@ -5,7 +5,7 @@
 
 #include "client/sharingui/panel_messages.h"
 #include "client/sharingui/sharing_thumbnail.h"
-#include "client/uikit/gdiplus_bitmap.h"
+#include "uikit/gdiplus_bitmap.h"
 #include "common/trace_client.h"
 #include "outside/vzres/vzres.h"
 #include "outside/vzres/vzres_ids.h"

@@ -18,9 +18,9 @@
 
 #include "client/sharingui/thumbnail_list.h"
 #include "client/sharingui/thumbnail_source.h"
-#include "client/uikit/dialog_controls.h"
-#include "client/uikit/gdip_button.h"
-#include "client/uikit/vz_dialog.h"
+#include "uikit/dialog_controls.h"
+#include "uikit/gdip_button.h"
+#include "uikit/vz_dialog.h"
 #include "contracts/capture_records.h"
 #include "contracts/session_records.h"
 

@@ -1,6 +1,6 @@
 #include "client/sharingui/ds_ui_owner.h"
 
-#include "client/uikit/window_helpers.h"
+#include "uikit/window_helpers.h"
 #include "outside/vzres/vzres_ids.h"
 #include "platform/ui/modal_loop.h"
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "client/sharingui/ds_remote_control_dialog.h"
-#include "client/uikit/vz_popup_menu.h"
+#include "uikit/vz_popup_menu.h"
 #include "contracts/capture_records.h"
 #include "contracts/ds_command_record.h"
 #include "contracts/session_records.h"

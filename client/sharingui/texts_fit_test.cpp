@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "client/uikit/dialog_controls.h"
-#include "client/uikit/text_fit.h"
-#include "client/uikit/vz_control.h"
-#include "client/uikit/vz_popup_menu.h"
+#include "uikit/dialog_controls.h"
+#include "uikit/text_fit.h"
+#include "uikit/vz_control.h"
+#include "uikit/vz_popup_menu.h"
 #include "outside/vzres/vzres.h"
 #include "outside/vzres/vzres_ids.h"
 #include "platform/text.h"

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "client/uikit/vz_control.h"
+#include "uikit/vz_control.h"
 
 class CThumbnailList : public CVzControl {
  public:

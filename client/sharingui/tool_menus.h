@@ -5,7 +5,7 @@
 // UI thread only.
 #include <cstdint>
 
-#include "client/uikit/vz_popup_menu.h"
+#include "uikit/vz_popup_menu.h"
 
 inline constexpr uint32_t kToolMenuBackground = 0x212121;
 

@@ -169,6 +169,39 @@ TEST(PlaceholderPngTest, WritesValidChunksAndTheShape) {
             5u);
 }
 
+TEST(PlaceholderPngTest, GlyphsParseAndTheWaitingFramesDifferOnlyInTheirBrightDot) {
+  PlaceholderShape shape;
+  int frame = -1;
+  EXPECT_TRUE(ParsePlaceholderShape("spin11", &shape, &frame));
+  EXPECT_EQ(shape, PlaceholderShape::kSpin);
+  EXPECT_EQ(frame, 11);
+  EXPECT_FALSE(ParsePlaceholderShape("spin12", &shape, &frame));
+  EXPECT_FALSE(ParsePlaceholderShape("spin", &shape, &frame));
+  EXPECT_FALSE(ParsePlaceholderShape("spin1x", &shape, &frame));
+  EXPECT_TRUE(ParsePlaceholderShape("nocamera", &shape));
+  EXPECT_EQ(shape, PlaceholderShape::kNoCamera);
+
+  uint32_t width = 0;
+  uint32_t height = 0;
+  const std::string first = InflateStoredPng(MakePlaceholderPng(32, 32, PlaceholderShape::kSpin, 0xFFFFFFFF, 0), &width, &height);
+  const std::string third = InflateStoredPng(MakePlaceholderPng(32, 32, PlaceholderShape::kSpin, 0xFFFFFFFF, 3), &width, &height);
+  ASSERT_EQ(first.size(), 32u * (1 + 32 * 4));
+  auto alpha = [](const std::string& raw, int x, int y) { return static_cast<uint8_t>(raw[y * 129 + 1 + x * 4 + 3]); };
+  // Dot 0 sits at the top, dot 3 at the right.
+  EXPECT_EQ(alpha(first, 16, 4), 255);
+  EXPECT_LT(alpha(third, 16, 4), 255);
+  EXPECT_GT(alpha(third, 16, 4), 0);
+  EXPECT_EQ(alpha(third, 27, 16), 255);
+  EXPECT_EQ(alpha(first, 16, 16), 0);  // the ring's middle stays clear
+
+  // The page buttons point their own ways.
+  const std::string left = InflateStoredPng(MakePlaceholderPng(16, 16, PlaceholderShape::kLeft, 0xFFFFFFFF), &width, &height);
+  auto alpha16 = [&](int x, int y) { return static_cast<uint8_t>(left[y * 65 + 1 + x * 4 + 3]); };
+  EXPECT_EQ(alpha16(4, 8), 255);   // the point, left of centre
+  EXPECT_EQ(alpha16(4, 2), 0);
+  EXPECT_EQ(alpha16(12, 2), 255);  // the base, on the right
+}
+
 class BundlePackerTest : public ::testing::Test {
  protected:
   void SetUp() override {

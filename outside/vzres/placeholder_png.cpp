@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 
 namespace vzres {
 namespace {
@@ -82,13 +83,119 @@ bool Inside(PlaceholderShape shape, int x, int y, int width, int height) {
       const int dy = y - cy;
       return dx * dx + dy * dy <= radius * radius;
     }
+    default:
+      break;
   }
   return false;
 }
 
+// Whether (u, v), in the unit square, lies in the triangle a-b-c.
+bool InTriangle(double u, double v, double ax, double ay, double bx, double by, double cx, double cy) {
+  const double d1 = (u - bx) * (ay - by) - (ax - bx) * (v - by);
+  const double d2 = (u - cx) * (by - cy) - (bx - cx) * (v - cy);
+  const double d3 = (u - ax) * (cy - ay) - (cx - ax) * (v - ay);
+  const bool negative = d1 < 0 || d2 < 0 || d3 < 0;
+  const bool positive = d1 > 0 || d2 > 0 || d3 > 0;
+  return !(negative && positive);
+}
+
+bool InBox(double u, double v, double left, double top, double right, double bottom) {
+  return u >= left && u <= right && v >= top && v <= bottom;
+}
+
+bool InDisc(double u, double v, double cx, double cy, double r) {
+  return (u - cx) * (u - cx) + (v - cy) * (v - cy) <= r * r;
+}
+
+bool InCamera(double u, double v) {
+  return InBox(u, v, 0.08, 0.28, 0.66, 0.72) || InTriangle(u, v, 0.62, 0.5, 0.92, 0.26, 0.92, 0.74);
+}
+
+// The bracket of one corner: an L of two bars, `sx`/`sy` +1 or -1 for the
+// direction the corner opens to.
+bool InCornerBracket(double u, double v, double cx, double cy, double sx, double sy) {
+  const double du = (u - cx) * sx;
+  const double dv = (v - cy) * sy;
+  return (du >= 0 && du <= 0.3 && dv >= 0 && dv <= 0.1) || (dv >= 0 && dv <= 0.3 && du >= 0 && du <= 0.1);
+}
+
+// The share of the colour's alpha a pixel gets: 0 outside, 255 inside.
+int Coverage(PlaceholderShape shape, int x, int y, int width, int height, int frame) {
+  const double u = (x + 0.5) / width;
+  const double v = (y + 0.5) / height;
+  switch (shape) {
+    case PlaceholderShape::kLeft:
+      return InTriangle(u, v, 0.2, 0.5, 0.8, 0.12, 0.8, 0.88) ? 255 : 0;
+    case PlaceholderShape::kRight:
+      return InTriangle(u, v, 0.8, 0.5, 0.2, 0.12, 0.2, 0.88) ? 255 : 0;
+    case PlaceholderShape::kUp:
+      return InTriangle(u, v, 0.5, 0.2, 0.12, 0.8, 0.88, 0.8) ? 255 : 0;
+    case PlaceholderShape::kDown:
+      return InTriangle(u, v, 0.5, 0.8, 0.12, 0.2, 0.88, 0.2) ? 255 : 0;
+    case PlaceholderShape::kCamera:
+      return InCamera(u, v) ? 255 : 0;
+    case PlaceholderShape::kNoCamera: {
+      const bool slash = std::abs((u - 0.1) - (v - 0.1)) < 0.07 && u > 0.06 && u < 0.94;
+      return slash ? 255 : (InCamera(u, v) ? 150 : 0);
+    }
+    case PlaceholderShape::kDots:
+      return InDisc(u, v, 0.2, 0.5, 0.1) || InDisc(u, v, 0.5, 0.5, 0.1) || InDisc(u, v, 0.8, 0.5, 0.1) ? 255 : 0;
+    case PlaceholderShape::kCorners:
+      return InCornerBracket(u, v, 0.1, 0.1, 1, 1) || InCornerBracket(u, v, 0.9, 0.1, -1, 1) ||
+                     InCornerBracket(u, v, 0.1, 0.9, 1, -1) || InCornerBracket(u, v, 0.9, 0.9, -1, -1)
+                 ? 255
+                 : 0;
+    case PlaceholderShape::kInCorners:
+      return InCornerBracket(u, v, 0.4, 0.4, -1, -1) || InCornerBracket(u, v, 0.6, 0.4, 1, -1) ||
+                     InCornerBracket(u, v, 0.4, 0.6, -1, 1) || InCornerBracket(u, v, 0.6, 0.6, 1, 1)
+                 ? 255
+                 : 0;
+    case PlaceholderShape::kPerson:
+      return InDisc(u, v, 0.5, 0.36, 0.16) || (v >= 0.58 && v <= 0.9 && InDisc(u, v * 1.0, 0.5, 0.9, 0.32)) ? 255
+                                                                                                           : 0;
+    case PlaceholderShape::kSpin: {
+      for (int dot = 0; dot < 12; ++dot) {
+        const double angle = dot * 3.14159265358979 / 6.0;
+        if (InDisc(u, v, 0.5 + 0.36 * std::sin(angle), 0.5 - 0.36 * std::cos(angle), 0.09)) {
+          return dot == frame ? 255 : 70;
+        }
+      }
+      return 0;
+    }
+    default:
+      break;
+  }
+  return Inside(shape, x, y, width, height) ? 255 : 0;
+}
+
 }  // namespace
 
-bool ParsePlaceholderShape(std::string_view name, PlaceholderShape* shape) {
+bool ParsePlaceholderShape(std::string_view name, PlaceholderShape* shape, int* frame) {
+  static constexpr struct {
+    const char* name;
+    PlaceholderShape shape;
+  } kGlyphs[] = {{"left", PlaceholderShape::kLeft},         {"right", PlaceholderShape::kRight},
+                 {"up", PlaceholderShape::kUp},             {"down", PlaceholderShape::kDown},
+                 {"camera", PlaceholderShape::kCamera},     {"nocamera", PlaceholderShape::kNoCamera},
+                 {"dots", PlaceholderShape::kDots},         {"corners", PlaceholderShape::kCorners},
+                 {"incorners", PlaceholderShape::kInCorners}, {"person", PlaceholderShape::kPerson}};
+  for (const auto& glyph : kGlyphs) {
+    if (name == glyph.name) {
+      *shape = glyph.shape;
+      return true;
+    }
+  }
+  if (name.size() >= 5 && name.size() <= 6 && name.substr(0, 4) == "spin") {
+    int n = 0;
+    for (char c : name.substr(4)) {
+      if (c < '0' || c > '9') return false;
+      n = n * 10 + (c - '0');
+    }
+    if (n > 11) return false;
+    *shape = PlaceholderShape::kSpin;
+    if (frame != nullptr) *frame = n;
+    return true;
+  }
   if (name == "rect") {
     *shape = PlaceholderShape::kRect;
   } else if (name == "round") {
@@ -110,7 +217,7 @@ uint32_t PngCrc32(std::string_view bytes) {
   return c ^ 0xFFFFFFFFu;
 }
 
-std::string MakePlaceholderPng(int width, int height, PlaceholderShape shape, uint32_t argb) {
+std::string MakePlaceholderPng(int width, int height, PlaceholderShape shape, uint32_t argb, int frame) {
   if (width < 1 || height < 1 || width > kMaxSide || height > kMaxSide) return {};
   const char pixel[4] = {static_cast<char>((argb >> 16) & 0xFF), static_cast<char>((argb >> 8) & 0xFF),
                          static_cast<char>(argb & 0xFF), static_cast<char>(argb >> 24)};
@@ -119,10 +226,14 @@ std::string MakePlaceholderPng(int width, int height, PlaceholderShape shape, ui
   for (int y = 0; y < height; ++y) {
     raw.push_back(0);  // filter: none
     for (int x = 0; x < width; ++x) {
-      if (Inside(shape, x, y, width, height)) {
+      const int coverage = Coverage(shape, x, y, width, height, frame);
+      if (coverage == 255) {
         raw.append(pixel, 4);
-      } else {
+      } else if (coverage == 0) {
         raw.append(4, '\0');
+      } else {
+        raw.append(pixel, 3);
+        raw.push_back(static_cast<char>(((argb >> 24) * static_cast<uint32_t>(coverage)) / 255));
       }
     }
   }

@@ -88,5 +88,26 @@ TEST_F(ShippedBundleTest, EveryDialogHasItsControlsAndItsTextsResolve) {
   }
 }
 
+TEST_F(ShippedBundleTest, TheVideoPanelTitleTakesTheMeetingIdOnce) {
+  const std::u16string title = LoadResString(IDS_VIDEO_PANEL_TITLE);
+  ASSERT_FALSE(title.empty());
+  EXPECT_EQ(title.find(u"%s"), title.rfind(u"%s"));
+  EXPECT_NE(title.find(u"%s"), std::u16string::npos);
+}
+
+TEST(MissingBundleTest, EveryVideoPanelLookupFailsCleanly) {
+  UnloadResourceLibrary();
+  EXPECT_FALSE(LoadResourceLibrary("/nonexistent-folder/vzres.bundle"));
+  for (uint32_t id : {IDS_VIDEO_PANEL_TITLE, IDS_VIDEO_HINT, IDS_OPTIONS_TITLE}) {
+    EXPECT_EQ(LoadResString(id), u"");
+    char16_t buffer[8] = {u'x'};
+    EXPECT_EQ(LoadResString(id, buffer, 8), 0u);
+    EXPECT_EQ(buffer[0], u'\0');
+  }
+  for (uint32_t id : {IDB_VIDEO_STARTED, IDB_VIDEO_WAIT_FIRST, IDI_VIDEO_PANEL}) EXPECT_TRUE(LoadResPng(id).empty());
+  EXPECT_FALSE(LoadResDialog(IDD_VIDEO_TOOLBAR).has_value());
+  EXPECT_FALSE(LoadResDialog(IDD_VIDEO_OPTIONS).has_value());
+}
+
 }  // namespace
 }  // namespace vzres

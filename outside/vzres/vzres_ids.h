@@ -18,6 +18,8 @@ inline constexpr uint32_t IDD_SHARING_SELECT = 106;
 inline constexpr uint32_t IDD_PROXY_SETTINGS = 108;
 inline constexpr uint32_t IDD_ANNOTATION_TOOLS = 614;
 inline constexpr uint32_t IDD_REMOTE_CONTROL = 615;
+inline constexpr uint32_t IDD_VIDEO_TOOLBAR = 200;
+inline constexpr uint32_t IDD_VIDEO_OPTIONS = 525;
 
 // Controls shared by several dialogs.
 inline constexpr uint32_t IDC_OK = 1;
@@ -67,6 +69,17 @@ inline constexpr uint32_t IDC_CONSENT_ACCEPT = 1103;
 inline constexpr uint32_t IDC_CONSENT_MESSAGE = 1104;
 inline constexpr uint32_t IDC_CONSENT_ICON = 1105;
 
+// Video panel tool bar (200).
+inline constexpr uint32_t IDC_VIDEO_MY_VIDEO = 1031;
+inline constexpr uint32_t IDC_VIDEO_OPTIONS = 1032;
+inline constexpr uint32_t IDC_VIDEO_STATUS = 1092;
+
+// Camera options (525); OK and Cancel are IDC_OK and IDC_CANCEL.
+inline constexpr uint32_t IDC_OPTIONS_CAMERA_LABEL = 1147;
+inline constexpr uint32_t IDC_OPTIONS_SETTINGS = 40513;
+inline constexpr uint32_t IDC_OPTIONS_CAMERA_LIST = 40515;
+inline constexpr uint32_t IDC_OPTIONS_PREVIEW = 40516;
+
 // Strings.
 inline constexpr uint32_t IDS_PROXY_PROMPT = 10001;  // format: wide text, then integer
 inline constexpr uint32_t IDS_PROXY_USER_LABEL = 10002;
@@ -86,6 +99,17 @@ inline constexpr uint32_t IDS_SELECT_WAITING = 50009;
 inline constexpr uint32_t IDS_CANCEL = 50011;
 inline constexpr uint32_t IDS_OK = 50013;
 inline constexpr uint32_t IDS_CONNECTING_CANCEL = 50014;
+inline constexpr uint32_t IDS_OPTIONS_CAMERA_LABEL = 60001;
+inline constexpr uint32_t IDS_OPTIONS_SETTINGS = 60002;
+inline constexpr uint32_t IDS_OPTIONS_TITLE = 60003;
+inline constexpr uint32_t IDS_VIDEO_HOST_WORD = 60004;
+inline constexpr uint32_t IDS_VIDEO_PRESENTER_WORD = 60005;
+inline constexpr uint32_t IDS_VIDEO_PANEL_TITLE = 60017;  // format: one wide text (the grouped meeting id)
+inline constexpr uint32_t IDS_VIDEO_MENU_SPOTLIGHT = 60018;
+inline constexpr uint32_t IDS_VIDEO_MENU_SHOW_HERE = 60019;
+inline constexpr uint32_t IDS_VIDEO_CANCEL_SPOTLIGHT = 60020;
+inline constexpr uint32_t IDS_VIDEO_FOLLOW_SPEAKER = 60021;
+inline constexpr uint32_t IDS_VIDEO_HINT = 60051;
 inline constexpr uint32_t IDS_PANEL_AUDIO = 60022;
 inline constexpr uint32_t IDS_PANEL_SHARE = 60023;
 inline constexpr uint32_t IDS_PANEL_CONTROL = 60024;
@@ -160,6 +184,29 @@ inline constexpr uint32_t IDB_CONSENT_STOP = 357;
 inline constexpr uint32_t IDB_LASER_OFF = 359;
 inline constexpr uint32_t IDB_LASER_ON = 360;
 
+// Video panel: tool bar, overlay buttons, strip, containers (PNG).
+inline constexpr uint32_t IDB_VIDEO_STARTED = 230;
+inline constexpr uint32_t IDB_VIDEO_STOPPED = 232;
+inline constexpr uint32_t IDB_VIDEO_OPTIONS = 236;
+inline constexpr uint32_t IDB_VIDEO_STATUS6 = 309;  // also the panel's window icon
+inline constexpr uint32_t IDB_VIDEO_STATUS5 = 310;
+inline constexpr uint32_t IDB_VIDEO_STATUS3 = 312;
+inline constexpr uint32_t IDB_VIDEO_STATUS1 = 313;  // states 1 and 4
+inline constexpr uint32_t IDB_VIDEO_STATUS2 = 315;  // states 2 and 8
+inline constexpr uint32_t IDB_VIDEO_STATUS7 = 316;
+inline constexpr uint32_t IDI_VIDEO_PANEL = 309;
+inline constexpr uint32_t IDB_VIDEO_FULLSCREEN = 263;
+inline constexpr uint32_t IDB_VIDEO_FULLSCREEN_LEAVE = 265;
+inline constexpr uint32_t IDB_VIDEO_COLLAPSE = 266;  // shown while the strip is a row
+inline constexpr uint32_t IDB_VIDEO_EXPAND = 267;    // shown while it is collapsed
+inline constexpr uint32_t IDB_VIDEO_SPOTLIGHT_MARK = 323;
+inline constexpr uint32_t IDB_VIDEO_PREV_PAGE = 247;
+inline constexpr uint32_t IDB_VIDEO_NEXT_PAGE = 250;
+inline constexpr uint32_t IDB_VIDEO_PLACEHOLDER = 254;
+inline constexpr uint32_t IDB_VIDEO_PLACEHOLDER_SMALL = 257;
+inline constexpr uint32_t IDB_VIDEO_WAIT_FIRST = 270;  // to 281, twelve frames
+inline constexpr uint32_t IDB_VIDEO_WAIT_LAST = 281;
+
 // Cursor images of the annotation tools (PNG).
 inline constexpr uint32_t IDB_CURSOR_POINTER = 161;
 inline constexpr uint32_t IDB_CURSOR_ERASER = 162;
@@ -187,12 +234,17 @@ inline constexpr DialogControls kDialogs[] = {
       IDC_TOOL_UNDO, IDC_TOOL_REDO, IDC_TOOL_ERASER, IDC_TOOL_POINTER, IDC_TOOL_CLOSE, IDC_TOOL_LABEL1,
       IDC_TOOL_LABEL2}},
     {IDD_REMOTE_CONTROL, {IDC_CONSENT_MESSAGE, IDC_CONSENT_ACCEPT, IDC_CANCEL, IDC_CONSENT_ICON}},
+    {IDD_VIDEO_TOOLBAR, {IDC_VIDEO_MY_VIDEO, IDC_VIDEO_OPTIONS, IDC_VIDEO_STATUS}},
+    {IDD_VIDEO_OPTIONS,
+     {IDC_OK, IDC_CANCEL, IDC_OPTIONS_CAMERA_LABEL, IDC_OPTIONS_SETTINGS, IDC_OPTIONS_CAMERA_LIST,
+      IDC_OPTIONS_PREVIEW}},
 };
 
 inline constexpr uint32_t kStringIds[] = {
     10001, 10002, 10003, 10004, 10005, 10006, 10007, 10008, 10009, 50001, 50002, 50004, 50006, 50008, 50009, 50011, 50013, 50014,
     60022, 60023, 60024, 60025, 60026, 60027, 60028, 60029, 60030, 60031, 60032, 60033, 60034, 60035,
     60036, 60037, 60038, 60039, 60040, 60041, 60042, 60043, 60044, 60045, 60046, 60047, 60048, 60049,
+    60001, 60002, 60003, 60004, 60005, 60017, 60018, 60019, 60020, 60021, 60051,  // the video panel
 };
 
 inline constexpr uint32_t kPngIds[] = {
@@ -200,6 +252,9 @@ inline constexpr uint32_t kPngIds[] = {
     324, 327, 329, 332, 335, 336, 337, 338, 339, 340, 341, 343, 345, 346, 347, 349, 350,
     351, 352, 353, 354, 355, 356, 357, 359, 360, 161, 162, 163, 164, 361,
     124, 125, 358,  // the capture library's sharing indicators
+    // The video panel.
+    230, 232, 236, 309, 310, 312, 313, 315, 316, 263, 265, 266, 267, 323, 247, 250, 254, 257,
+    270, 271, 272, 273, 274, 275, 276, 277, 278, 279, 280, 281,
 };
 
 // Strings that are fed to the wide formatter, with the conversions they must
@@ -213,6 +268,7 @@ inline constexpr FormatString kFormatStrings[] = {
     {IDS_PROXY_PROMPT, "sd"},
     {IDS_MONITOR_NAME, "d"},
     {IDS_CONSENT_REQUEST, "s"},
+    {IDS_VIDEO_PANEL_TITLE, "s"},
 };
 
 }  // namespace vzres

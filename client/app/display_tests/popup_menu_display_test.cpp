@@ -1,7 +1,7 @@
 // A popup menu on a private X server: clicked through XTest, and cancelled.
 #include <gtest/gtest.h>
 
-#include "client/uikit/vz_popup_menu.h"
+#include "uikit/vz_popup_menu.h"
 #include "outside/vzres/vzres.h"
 #include "platform/run_loop.h"
 #include "platform/ui/display_test_env.h"

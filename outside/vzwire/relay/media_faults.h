@@ -14,7 +14,8 @@ struct FaultOptions {
   uint32_t delay_ms = 0;      // added to every media packet
   uint32_t jitter_ms = 0;     // uniform 0..jitter_ms more
   double reorder_rate = 0.0;  // 0..1, share of packets held back behind later ones
-  uint32_t cut_after_s = 0;   // every connection is cut this long after start (0: never)
+  uint32_t cut_after_s = 0;   // connections are cut this long after the first join of a member it
+                              // reaches (0: never)
   uint32_t cut_for_s = 2;     // and connections are refused for this long after a cut
   std::string cut_roster;     // the cut reaches only members joined with this roster id (empty: every one)
 

@@ -13,6 +13,15 @@ constexpr uint32_t kFirstSsrc = 0x1000;
 // Where an RTP record keeps its packet's SSRC: the record's 11-byte header,
 // then bytes 8 to 11 of the packet.
 constexpr size_t kRtpRecordSsrcOffset = 11 + 8;
+// An RTCP record: kind 9, a 16-bit length, then the compound packet.
+constexpr uint16_t kRtcpRecordKind = 9;
+constexpr size_t kRtcpRecordHeader = 4;
+constexpr uint8_t kRtcpBye = 203;
+
+uint32_t ReadU32(const uint8_t* at) {
+  return static_cast<uint32_t>(at[0]) << 24 | static_cast<uint32_t>(at[1]) << 16 |
+         static_cast<uint32_t>(at[2]) << 8 | at[3];
+}
 
 const char* TypeName(uint8_t type) {
   return type == kVideoSession ? "video" : type == kSharingSession ? "sharing" : "unknown";
@@ -61,7 +70,7 @@ Session* MeetingHub::FindSession(uint8_t type, const std::string& id) {
   return found == sessions_.end() ? nullptr : found->second.get();
 }
 
-void MeetingHub::OnFrame(MemberId id, const Frame& frame) {
+void MeetingHub::OnFrame(MemberId id, Frame frame) {
   Member* member = FindMember(id);
   if (member == nullptr) return;
   {
@@ -81,10 +90,11 @@ void MeetingHub::OnFrame(MemberId id, const Frame& frame) {
           break;
         case FrameKind::kDataUtf8:
         case FrameKind::kDataBinary: {
+          // Held once for every member it goes to.
           Session& session = *member->session;
-          if (!session.role || session.role->OnData(session, *member, frame.kind, frame.payload.data(),
-                                                    frame.payload.size())) {
-            SendToOthers(session, member, frame.kind, frame.payload.data(), frame.payload.size());
+          const SharedPayload payload = MakeSharedPayload(std::move(frame.payload));
+          if (!session.role || session.role->OnData(session, *member, frame.kind, payload)) {
+            if (member->session == &session) SendToOthers(session, member, frame.kind, payload);
           }
           break;
         }
@@ -119,6 +129,18 @@ void MeetingHub::OnFrame(MemberId id, const Frame& frame) {
           break;
       }
     }
+  }
+  if (depth_ == 0) ReapDropped();
+}
+
+void MeetingHub::OnDrained(MemberId id) {
+  Member* member = FindMember(id);
+  if (member == nullptr || !member->wants_drain) return;
+  member->wants_drain = false;
+  if (member->session == nullptr || !member->session->role) return;
+  {
+    DepthGuard guard(&depth_);
+    member->session->role->OnDrained(*member->session, *member);
   }
   if (depth_ == 0) ReapDropped();
 }
@@ -206,8 +228,49 @@ void MeetingHub::HandleJoin(Member& member, const Frame& frame) {
   if (session->role) session->role->OnJoined(*session, member);
 }
 
-void MeetingHub::HandleMedia(Member& member, const Frame& frame) {
+bool MeetingHub::OwnStream(Member& member, const Frame& frame) {
+  const uint8_t* data = frame.payload.data();
+  const size_t size = frame.payload.size();
+  bool own = true;
+  uint32_t named = 0;
+  if (frame.kind == FrameKind::kRtp) {
+    own = size >= kRtpRecordSsrcOffset + 4 && (named = ReadU32(data + kRtpRecordSsrcOffset)) == member.ssrc;
+  } else if (frame.kind == FrameKind::kRtcp && size >= kRtcpRecordHeader &&
+             (data[0] << 8 | data[1]) == kRtcpRecordKind) {
+    // Each packet's first SSRC is its sender (0 where an engine sends
+    // feedback without one); a BYE lists the streams it ends. A packet's
+    // length counts its 32-bit words, header included.
+    const uint8_t* packet = data + kRtcpRecordHeader;
+    size_t left = std::min<size_t>(size - kRtcpRecordHeader, static_cast<size_t>(data[2] << 8 | data[3]));
+    while (own && left >= 8) {
+      const size_t counted = static_cast<size_t>(packet[2] << 8 | packet[3]) * 4;
+      const size_t bytes = counted < 8 || counted > left ? left : counted;
+      if (packet[1] == kRtcpBye) {
+        const size_t listed = packet[0] & 0x1F;
+        for (size_t i = 0; i < listed && 4 + i * 4 + 4 <= bytes && own; ++i) {
+          named = ReadU32(packet + 4 + i * 4);
+          own = named == member.ssrc;
+        }
+      } else {
+        named = ReadU32(packet + 4);
+        own = named == 0 || named == member.ssrc;
+      }
+      packet += bytes;
+      left -= bytes;
+    }
+  }
+  if (!own && member.media_refused++ % 1000 == 0) {
+    VZ_LOG_ERROR("member %llu (%s) sent %s for ssrc %u, not its own %u: dropped (%llu so far)",
+                 static_cast<unsigned long long>(member.id), member.join.roster_id.c_str(),
+                 FrameKindName(static_cast<uint16_t>(frame.kind)), named, member.ssrc,
+                 static_cast<unsigned long long>(member.media_refused));
+  }
+  return own;
+}
+
+void MeetingHub::HandleMedia(Member& member, Frame& frame) {
   Session& session = *member.session;
+  if (!OwnStream(member, frame)) return;
   const uint8_t* data = frame.payload.data();
   const size_t size = frame.payload.size();
   if (session.role) {
@@ -224,12 +287,14 @@ void MeetingHub::HandleMedia(Member& member, const Frame& frame) {
     reader.GetU32(&ssrc);
   }
   const std::vector<Member*> members = session.members;  // a drop may change the list
+  SharedPayload shared;  // a large command is held once for all
   for (Member* other : members) {
     if (other == &member || other->link == nullptr) continue;
     if (is_rtp && !other->subscriptions.empty() && other->subscriptions.count(ssrc) == 0) continue;
     if (is_rtp && session.role && !session.role->WantsRtp(session, member, *other)) continue;
     if (frame.kind == FrameKind::kCommand) {
-      SendTo(*other, frame.kind, data, size);
+      if (!shared) shared = MakeSharedPayload(std::move(frame.payload));
+      SendTo(*other, frame.kind, shared);
     } else {
       SendMedia(*other, frame.kind, data, size);
     }
@@ -256,6 +321,21 @@ bool MeetingHub::SendTo(Member& member, FrameKind kind, const uint8_t* data, siz
   if (member.link->Deliver(kind, data, size)) return true;
   Drop(member, "its backlog is full");
   return false;
+}
+
+bool MeetingHub::SendTo(Member& member, FrameKind kind, const SharedPayload& payload) {
+  if (member.link == nullptr) return false;
+  if (member.link->DeliverShared(kind, payload)) return true;
+  Drop(member, "its backlog is full");
+  return false;
+}
+
+void MeetingHub::SendToOthers(Session& session, const Member* except, FrameKind kind,
+                              const SharedPayload& payload) {
+  const std::vector<Member*> members = session.members;
+  for (Member* other : members) {
+    if (other != except && other->link != nullptr) SendTo(*other, kind, payload);
+  }
 }
 
 void MeetingHub::SendToOthers(Session& session, const Member* except, FrameKind kind, const uint8_t* data,

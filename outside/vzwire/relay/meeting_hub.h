@@ -28,6 +28,11 @@ class IMemberLink {
   // Queues one frame. False when the member cannot take it (its backlog is
   // over the limit); the hub then drops the member.
   virtual bool Deliver(FrameKind kind, const uint8_t* payload, size_t size) = 0;
+  // The same for a payload queued for several members: a link that can
+  // keeps a reference instead of a copy.
+  virtual bool DeliverShared(FrameKind kind, const SharedPayload& payload) {
+    return Deliver(kind, payload->data(), payload->size());
+  }
   // Bytes queued for the member and not yet taken by it.
   virtual size_t Backlog() const = 0;
   // The hub is done with the member: send what is queued, then close.
@@ -49,6 +54,9 @@ struct HubOptions {
 constexpr uint32_t kRefusedBadRequest = 400;
 constexpr uint32_t kRefusedWrongToken = 401;
 
+// A member whose role waits for room is told so below this backlog.
+constexpr size_t kDrainedBacklog = 1u << 20;
+
 struct Session;
 struct Member {
   MemberId id = 0;
@@ -58,6 +66,9 @@ struct Member {
   uint32_t ssrc = 0;
   std::set<uint32_t> subscriptions;  // empty: every member's media
   uint64_t media_dropped = 0;
+  uint64_t media_refused = 0;  // its own media naming another stream
+  // Its role waits for its backlog to fall (MeetingHub::OnDrained).
+  bool wants_drain = false;
 };
 
 // What a session type does beyond relaying (the sharing server's answers).
@@ -68,9 +79,12 @@ class SessionRole {
   virtual void OnJoined(Session& /*session*/, Member& /*member*/) {}
   // A data payload from `member`; true relays it unchanged to the others.
   virtual bool OnData(Session& /*session*/, Member& /*member*/, FrameKind /*kind*/,
-                      const uint8_t* /*data*/, size_t /*size*/) {
+                      const SharedPayload& /*payload*/) {
     return true;
   }
+  // The member asked for it (wants_drain) and its backlog fell below
+  // kDrainedBacklog: the role may queue more for it.
+  virtual void OnDrained(Session& /*session*/, Member& /*member*/) {}
   // The member left or was dropped (still listed in the session).
   virtual void OnLeaving(Session& /*session*/, Member& /*member*/) {}
   // A command record from `member`; true relays it unchanged to the others.
@@ -111,14 +125,20 @@ class MeetingHub {
   // A new connection. The link is used until Disconnect or the hub closes it.
   MemberId Connect(IMemberLink* link);
   // One frame from the member (a join first). A frame that breaks the
-  // protocol closes that member only.
-  void OnFrame(MemberId id, const Frame& frame);
+  // protocol closes that member only. Media and data whose stream is not
+  // the one announced to the member (RTP of another SSRC, RTCP sent as or
+  // ending another member's stream) is dropped and counted.
+  void OnFrame(MemberId id, Frame frame);
+  // The member's link has room again (its backlog is below
+  // kDrainedBacklog); calls its role when the member waits for that.
+  void OnDrained(MemberId id);
   // The connection is gone; its link is not used again.
   void Disconnect(MemberId id);
 
   // Delivers to one member, dropping it when it cannot take the frame.
   // For the roles. False when the member was dropped.
   bool SendTo(Member& member, FrameKind kind, const uint8_t* data, size_t size);
+  bool SendTo(Member& member, FrameKind kind, const SharedPayload& payload);
   // Delivers media (RTP, RTCP) to one member unless the member is behind
   // by more than the media backlog limit (then the frame is dropped and
   // counted). For the roles. False when not delivered.
@@ -126,6 +146,10 @@ class MeetingHub {
   // Delivers to every member of the session but `except`.
   void SendToOthers(Session& session, const Member* except, FrameKind kind, const uint8_t* data,
                     size_t size);
+  void SendToOthers(Session& session, const Member* except, FrameKind kind, const SharedPayload& payload);
+  // Closes and forgets a member (a protocol fault, a full backlog, a role's
+  // decision); logged with `why`. For the roles as well.
+  void Drop(Member& member, const char* why);
   // Ends a session for everyone: each member gets kSessionEnded and is closed.
   void EndSession(Session& session, uint32_t reason, uint32_t arg);
 
@@ -145,12 +169,12 @@ class MeetingHub {
 
  private:
   void HandleJoin(Member& member, const Frame& frame);
-  void HandleMedia(Member& member, const Frame& frame);
+  void HandleMedia(Member& member, Frame& frame);
+  // Whether the member's RTP or RTCP speaks only for its own stream.
+  bool OwnStream(Member& member, const Frame& frame);
   void Refuse(Member& member, uint32_t code, const std::string& reason);
   bool TokenAdmits(const Session* session, const JoinRequest& join) const;
   void Leave(Member& member);
-  // Closes and forgets a member (after a protocol fault or a full backlog).
-  void Drop(Member& member, const char* why);
   void EndSessionInside(Session& session, uint32_t reason, uint32_t arg);
   void RetireSession(Session& session);
   void ReapDropped();

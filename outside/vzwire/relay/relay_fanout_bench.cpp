@@ -37,10 +37,11 @@ std::vector<uint8_t> RtpFrame(uint32_t ssrc, uint16_t sequence) {
   return vzrelay::MakeFrame(FrameKind::kRtp, record.data(), record.size());
 }
 
-// Counts whole RTP frames arriving on a set of sockets, on its own thread.
+// Counts whole frames of one kind arriving on a set of sockets, on its own thread.
 class Drain {
  public:
-  explicit Drain(std::vector<vz::LocalSocket*> sockets) : sockets_(std::move(sockets)), readers_(sockets_.size()) {
+  explicit Drain(std::vector<vz::LocalSocket*> sockets, FrameKind kind = FrameKind::kRtp)
+      : sockets_(std::move(sockets)), readers_(sockets_.size()), kind_(kind) {
     thread_ = std::thread([this] { Run(); });
   }
   ~Drain() {
@@ -65,7 +66,7 @@ class Drain {
           readers_[i].Append(buffer.data(), result.bytes);
           uint64_t count = 0;
           while (readers_[i].Next(&frame) == vzrelay::FrameReader::Result::kFrame) {
-            count += frame.kind == FrameKind::kRtp ? 1 : 0;
+            count += frame.kind == kind_ ? 1 : 0;
           }
           frames_ += count;
         }
@@ -75,6 +76,7 @@ class Drain {
 
   std::vector<vz::LocalSocket*> sockets_;
   std::vector<vzrelay::FrameReader> readers_;
+  FrameKind kind_;
   std::atomic<uint64_t> frames_{0};
   std::atomic<bool> stop_{false};
   std::thread thread_;
@@ -225,6 +227,93 @@ void BM_PlainSocketFanOut(benchmark::State& state) {
   SetCounters(state, members, expected);
 }
 
+// Large payloads (4 MiB data frames, as a sharing message with many tiles)
+// from one member to all the others: the relay queues each payload once
+// for every member. Beside it, the same frames written straight to as many
+// plain loopback sockets. Counter: bytes delivered per second, all members.
+constexpr size_t kDataPayload = 4u << 20;
+
+void BM_RelayDataFanOut(benchmark::State& state) {
+  const int members = static_cast<int>(state.range(0));
+  vzrelay::RelayOptions options;
+  options.backlog_limit = 256u << 20;
+  vzrelay::RelayServer server(options);
+  vzrelay::InstallRelayRoles(server.Hub());
+  if (!server.Start()) {
+    state.SkipWithError("no loopback port");
+    return;
+  }
+  std::thread serving([&server] { server.Run(); });
+  std::vector<std::unique_ptr<vzrelay_test::RawClient>> clients;
+  for (int i = 0; i <= members; ++i) {
+    auto client = std::make_unique<vzrelay_test::RawClient>();
+    vzrelay::JoinRequest join;
+    join.session_type = 2;  // relayed as sent
+    join.session_id = "bench";
+    join.token = "t";
+    join.roster_id = "m" + std::to_string(i);
+    vzrelay::Frame confirm;
+    if (!client->Connect(server.Port()) || !client->Send(FrameKind::kJoin, vzrelay::EncodeJoinRequest(join)) ||
+        !client->Next(&confirm) || confirm.kind != FrameKind::kJoinConfirm) {
+      state.SkipWithError("join failed");
+      server.Stop();
+      serving.join();
+      return;
+    }
+    clients.push_back(std::move(client));
+  }
+  const std::vector<uint8_t> payload(kDataPayload, 0x5A);
+  const std::vector<uint8_t> frame = vzrelay::MakeFrame(FrameKind::kDataBinary, payload.data(), payload.size());
+  std::vector<vz::LocalSocket*> receivers;
+  for (int i = 1; i <= members; ++i) receivers.push_back(&clients[i]->Socket());
+  Drain drain(receivers, FrameKind::kDataBinary);
+  uint64_t expected = 0;
+  for (auto _ : state) {
+    WriteAll(clients[0]->Socket(), frame.data(), frame.size());
+    expected += static_cast<uint64_t>(members);
+    WaitFor(drain, expected);
+  }
+  state.counters["members"] = members;
+  state.SetBytesProcessed(static_cast<int64_t>(expected * kDataPayload));
+  server.Stop();
+  serving.join();
+}
+
+void BM_PlainSocketDataFanOut(benchmark::State& state) {
+  const int members = static_cast<int>(state.range(0));
+  vz::LoopbackTcpListener listener;
+  if (!listener.Listen(0, members + 1)) {
+    state.SkipWithError("no loopback port");
+    return;
+  }
+  std::vector<vz::LocalSocket> writers(members), readers(members);
+  for (int i = 0; i < members; ++i) {
+    vz::ConnectLoopbackTcp(listener.Port(), 2000, &writers[i]);
+    while (listener.Accept(&readers[i]).status != vz::IoStatus::kOk) {
+      vz::PollItem item{listener.Fd(), vz::kPollReadable, 0};
+      vz::PollDescriptors(&item, 1, 100);
+    }
+  }
+  const std::vector<uint8_t> payload(kDataPayload, 0x5A);
+  const std::vector<uint8_t> frame = vzrelay::MakeFrame(FrameKind::kDataBinary, payload.data(), payload.size());
+  std::vector<vz::LocalSocket*> receivers;
+  for (auto& reader : readers) receivers.push_back(&reader);
+  Drain drain(receivers, FrameKind::kDataBinary);
+  uint64_t expected = 0;
+  for (auto _ : state) {
+    for (size_t at = 0; at < frame.size(); at += 262144) {
+      const size_t n = std::min<size_t>(262144, frame.size() - at);
+      for (auto& writer : writers) WriteAll(writer, frame.data() + at, n);
+    }
+    expected += static_cast<uint64_t>(members);
+    WaitFor(drain, expected);
+  }
+  state.counters["members"] = members;
+  state.SetBytesProcessed(static_cast<int64_t>(expected * kDataPayload));
+}
+
+BENCHMARK(BM_RelayDataFanOut)->Arg(2)->Arg(10)->Arg(40)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PlainSocketDataFanOut)->Arg(2)->Arg(10)->Arg(40)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RelayFanOut)->Arg(2)->Arg(10)->Arg(50)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_VideoRoleFanOut)->Arg(2)->Arg(10)->Arg(50)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PlainSocketFanOut)->Arg(2)->Arg(10)->Arg(50)->UseRealTime()->Unit(benchmark::kMillisecond);

@@ -101,6 +101,16 @@ FrameReader::Result FrameReader::Next(Frame* frame) {
   frame->kind = static_cast<FrameKind>(kind);
   frame->payload.assign(at + kFrameHeaderSize, at + kFrameHeaderSize + length);
   consumed_ += kFrameHeaderSize + length;
+  if (consumed_ == buffer_.size()) {
+    // Nothing behind it: a large frame's room is given back at once, so a
+    // member that sent one and went quiet holds little.
+    if (buffer_.capacity() > (1u << 20)) {
+      std::vector<uint8_t>().swap(buffer_);
+    } else {
+      buffer_.clear();
+    }
+    consumed_ = 0;
+  }
   return Result::kFrame;
 }
 

@@ -7,6 +7,7 @@
 // allocated for it, and the connection that sent it is closed.
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -49,6 +50,16 @@ struct Frame {
   FrameKind kind = FrameKind::kLeave;
   std::vector<uint8_t> payload;
 };
+
+// One payload held once however many members it is queued for; never
+// changed after it is made.
+using SharedPayload = std::shared_ptr<const std::vector<uint8_t>>;
+inline SharedPayload MakeSharedPayload(std::vector<uint8_t> bytes) {
+  return std::make_shared<const std::vector<uint8_t>>(std::move(bytes));
+}
+inline SharedPayload MakeSharedPayload(const uint8_t* data, size_t size) {
+  return std::make_shared<const std::vector<uint8_t>>(data, data + size);
+}
 
 // Cuts frames out of a byte stream that arrives in pieces of any size.
 class FrameReader {

@@ -32,10 +32,13 @@ void PrintUsage() {
       "  --delay-ms N        delay media packets by N ms\n"
       "  --jitter-ms N       and by up to N ms more\n"
       "  --reorder R         hold this share (0..1) of media packets behind later ones\n"
-      "  --cut-after S       cut every connection S seconds after start\n"
+      "  --cut-after S       cut every connection once, S seconds after the first member\n"
+      "                      joined (with --cut-roster: after that roster id joined)\n"
       "  --cut-for S         refuse connections for S seconds after the cut (default 2)\n"
       "  --cut-roster ID     cut only the members joined with this roster id\n"
       "  --seed N            seed of the fault decisions (default 1)\n"
+      "  --join-deadline S   close a connection that has not joined after S seconds (default 10)\n"
+      "  --max-connections N close connections beyond N at once (default 256)\n"
       "Prints \"vzrelay listening on 127.0.0.1:PORT\" once ready; stops on SIGTERM or SIGINT.\n");
 }
 
@@ -57,6 +60,15 @@ int main(int argc, char** argv) {
     if (flag == "--help" || flag == "-h") {
       PrintUsage();
       return 0;
+    }
+    static const char* const kValued[] = {"--port", "--token", "--meeting", "--max-backlog", "--loss",
+                                          "--delay-ms", "--jitter-ms", "--reorder", "--cut-after", "--cut-for",
+                                          "--cut-roster", "--seed", "--join-deadline", "--max-connections"};
+    bool known = false;
+    for (const char* name : kValued) known = known || flag == name;
+    if (!known) {
+      std::fprintf(stderr, "vzrelay: unknown option %s (see --help)\n", flag.c_str());
+      return 2;
     }
     if (i + 1 >= argc) {
       std::fprintf(stderr, "vzrelay: %s needs a value\n", flag.c_str());
@@ -101,6 +113,12 @@ int main(int argc, char** argv) {
     } else if (flag == "--seed") {
       ok = ParseNumber(value, 0, 1e15, &number);
       options.fault_seed = static_cast<uint64_t>(number);
+    } else if (flag == "--join-deadline") {
+      ok = ParseNumber(value, 1, 3600, &number);
+      options.join_deadline_ms = static_cast<uint32_t>(number) * 1000;
+    } else if (flag == "--max-connections") {
+      ok = ParseNumber(value, 1, 4096, &number);
+      options.max_connections = static_cast<size_t>(number);
     } else {
       std::fprintf(stderr, "vzrelay: unknown option %s (see --help)\n", flag.c_str());
       return 2;

@@ -256,6 +256,62 @@ TEST(RelayProcessTest, ACutAfterSecondsGivesReconnectingThenANewConfirm) {
   EXPECT_TRUE(relay.Stop());
 }
 
+TEST(RelayProcessTest, ACutCountsFromTheJoinOfTheMemberItIsFor) {
+  RelayProcess relay;
+  ASSERT_TRUE(relay.Start({"--cut-after", "1", "--cut-for", "1", "--cut-roster", "bob"}));
+  // A slow start: longer than the cut's delay passes before bob joins.
+  const uint64_t until = vz::MonotonicMs() + 2500;
+  while (vz::MonotonicMs() < until) vz::PollDescriptors(nullptr, 0, static_cast<int>(until - vz::MonotonicMs()));
+  Peer a(kTransportSessionVideo), b(kTransportSessionVideo);
+  ASSERT_TRUE(a.Join(Video(relay.Port(), "alice")));
+  ASSERT_TRUE(b.Join(Video(relay.Port(), "bob")));
+  const uint64_t joined = vz::MonotonicMs();
+  ASSERT_TRUE(b.sink.WaitFor("reconnecting", 1, 15000));
+  EXPECT_GE(vz::MonotonicMs() - joined, 900u);  // not before its time either
+  ASSERT_TRUE(b.sink.WaitFor("confirm", 2, 15000));
+  EXPECT_EQ(a.sink.Count("reconnecting"), 0u);
+  EXPECT_TRUE(relay.Stop());
+}
+
+// What vzrelay prints and how it ends, for arguments it does not take.
+struct Outcome {
+  std::string output;  // standard output and error
+  int code = -1;
+};
+
+Outcome RunRelay(const std::string& arguments) {
+  vz::PipedChild child;
+  Outcome outcome;
+  if (!child.Start("/bin/sh", {"sh", "-c", std::string(VZ_RELAY_BINARY) + " " + arguments + " 2>&1"}, {})) {
+    return outcome;
+  }
+  char c = 0;
+  bool ended = false;
+  while (outcome.output.size() < 8192 && child.ReadExactly(&c, 1, 10000, &ended)) outcome.output.push_back(c);
+  child.Wait(10000, &outcome.code);
+  return outcome;
+}
+
+TEST(RelayProcessTest, UnknownOptionsAreNamedAndHelpPrintsTheUsage) {
+  for (const std::string arguments : {"--bogus", "--port 0 --bogus", "--bogus 5"}) {
+    SCOPED_TRACE(arguments);
+    const Outcome outcome = RunRelay(arguments);
+    EXPECT_EQ(outcome.code, 2);
+    EXPECT_NE(outcome.output.find("unknown option --bogus"), std::string::npos) << outcome.output;
+  }
+  const Outcome missing = RunRelay("--port");
+  EXPECT_EQ(missing.code, 2);
+  EXPECT_NE(missing.output.find("--port needs a value"), std::string::npos) << missing.output;
+  for (const std::string arguments : {"--help", "-h", "--port 0 --help"}) {
+    SCOPED_TRACE(arguments);
+    const Outcome help = RunRelay(arguments);
+    EXPECT_EQ(help.code, 0);
+    EXPECT_NE(help.output.find("usage: vzrelay [options]"), std::string::npos) << help.output;
+    EXPECT_NE(help.output.find("--cut-after S"), std::string::npos);
+    EXPECT_NE(help.output.find("--join-deadline S"), std::string::npos);
+  }
+}
+
 TEST(RelayProcessTest, ACutOfOneRosterLeavesTheOtherMembersJoined) {
   RelayProcess relay;
   ASSERT_TRUE(relay.Start({"--cut-after", "1", "--cut-for", "1", "--cut-roster", "bob"}));

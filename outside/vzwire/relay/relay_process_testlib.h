@@ -31,6 +31,7 @@ class RelayProcess {
     return true;
   }
   uint16_t Port() const { return port_; }
+  int Pid() const { return child_ ? child_->Pid() : -1; }
   void Kill() {
     if (!child_) return;
     ::kill(child_->Pid(), SIGKILL);

@@ -10,14 +10,28 @@
 namespace vzrelay {
 namespace {
 constexpr size_t kReadChunk = 64 * 1024;
+// Payloads up to this size are copied into the write queue's own buffer
+// (few writes for many small frames); larger ones are queued by reference.
+constexpr size_t kCopiedPayload = 16 * 1024;
+// The write queue's own buffers grow to about this before a new one starts.
+constexpr size_t kOwnedSegment = 256 * 1024;
+// Emptied buffers a connection keeps for its next frames (at most 1 MiB).
+constexpr size_t kSpareSegments = 4;
+// The most written to one connection in one turn of the loop: a socket
+// whose peer reads slowly takes megabytes into the kernel's buffers, and
+// forty of them in one turn would hold up everyone else's.
+constexpr size_t kWriteQuantum = 256 * 1024;
 }  // namespace
 
 // One transport's connection: its socket, its frame reader, and its queue of
 // frames to write (media waiting for its due time first, when faults delay).
+// The queue holds large payloads by reference, so a payload relayed to many
+// members exists once.
 class RelayServer::Connection : public IMemberLink {
  public:
-  Connection(vz::LocalSocket socket, size_t backlog_limit, const FaultOptions& faults, uint64_t seed)
-      : socket_(std::move(socket)), backlog_limit_(backlog_limit), faults_(faults, seed),
+  Connection(vz::LocalSocket socket, size_t backlog_limit, const FaultOptions& faults, uint64_t seed,
+             uint64_t now_ms)
+      : accepted_ms(now_ms), socket_(std::move(socket)), backlog_limit_(backlog_limit), faults_(faults, seed),
         faults_on_(faults.AffectsMedia()) {}
 
   bool Deliver(FrameKind kind, const uint8_t* payload, size_t size) override {
@@ -31,10 +45,32 @@ class RelayServer::Connection : public IMemberLink {
       backlog_ += delayed.frame.size();
       delayed_.push(std::move(delayed));
     } else {
-      const size_t before = out_.size();
-      if (!AppendFrame(&out_, kind, payload, size)) return true;  // never larger than it came in
-      backlog_ += out_.size() - before;
+      std::vector<uint8_t>& tail = OwnedTail(kFrameHeaderSize + size);
+      const size_t before = tail.size();
+      if (!AppendFrame(&tail, kind, payload, size)) return true;  // never larger than it came in
+      backlog_ += tail.size() - before;
     }
+    return backlog_ <= backlog_limit_;
+  }
+  bool DeliverShared(FrameKind kind, const SharedPayload& payload) override {
+    const bool media = kind == FrameKind::kRtp || kind == FrameKind::kRtcp;
+    if (closing_ || media || payload->size() <= kCopiedPayload) {
+      return Deliver(kind, payload->data(), payload->size());
+    }
+    std::vector<uint8_t>& tail = OwnedTail(kFrameHeaderSize);
+    const size_t before = tail.size();
+    if (!AppendFrame(&tail, kind, nullptr, 0)) return true;
+    if (payload->size() > MaxFramePayload(static_cast<uint16_t>(kind))) {
+      tail.resize(before);
+      return true;  // never larger than it came in
+    }
+    // The header with the payload's length, then the payload by reference.
+    const auto n = static_cast<uint32_t>(payload->size());
+    for (int i = 0; i < 4; ++i) tail[before + 2 + i] = static_cast<uint8_t>(n >> (24 - 8 * i));
+    Segment shared;
+    shared.shared = payload;
+    out_.push_back(std::move(shared));
+    backlog_ += kFrameHeaderSize + payload->size();
     return backlog_ <= backlog_limit_;
   }
   size_t Backlog() const override { return backlog_; }
@@ -50,7 +86,6 @@ class RelayServer::Connection : public IMemberLink {
     if (backlog_ > backlog_limit_) {
       // Dropped for not reading: what is queued would never arrive.
       out_.clear();
-      out_start_ = 0;
       backlog_ = 0;
       gone = true;
     }
@@ -60,38 +95,50 @@ class RelayServer::Connection : public IMemberLink {
   void ReleaseDue(uint64_t now_ms) {
     while (!delayed_.empty() && delayed_.top().due_ms <= now_ms) {
       const std::vector<uint8_t>& frame = delayed_.top().frame;
-      out_.insert(out_.end(), frame.begin(), frame.end());
+      std::vector<uint8_t>& tail = OwnedTail(frame.size());
+      tail.insert(tail.end(), frame.begin(), frame.end());
       delayed_.pop();
     }
   }
   uint64_t NextDue() const { return delayed_.empty() ? UINT64_MAX : delayed_.top().due_ms; }
 
-  // Writes what the socket takes, as few calls as it allows: the frames
-  // queued wait in one buffer. False when the connection failed.
+  // Writes what the socket takes, up to kWriteQuantum, segment by segment:
+  // small frames wait together in the queue's own buffers. False when the
+  // connection failed.
   bool Flush() {
-    while (out_start_ < out_.size()) {
-      const vz::IoResult result = socket_.Write(out_.data() + out_start_, out_.size() - out_start_);
-      if (result.status == vz::IoStatus::kWouldBlock) break;
-      if (result.status != vz::IoStatus::kOk) return false;
-      out_start_ += result.bytes;
-      backlog_ -= result.bytes;
-    }
-    if (out_start_ == out_.size()) {
-      out_.clear();
-      out_start_ = 0;
-    } else if (out_start_ > (1u << 20) && out_start_ * 2 > out_.size()) {
-      out_.erase(out_.begin(), out_.begin() + static_cast<ptrdiff_t>(out_start_));
-      out_start_ = 0;
+    size_t written = 0;
+    while (!out_.empty() && written < kWriteQuantum) {
+      Segment& front = out_.front();
+      const std::vector<uint8_t>& bytes = front.shared ? *front.shared : front.owned;
+      if (front.start < bytes.size()) {
+        const size_t chunk = std::min(bytes.size() - front.start, kWriteQuantum - written);
+        const vz::IoResult result = socket_.Write(bytes.data() + front.start, chunk);
+        if (result.status == vz::IoStatus::kWouldBlock) break;
+        if (result.status != vz::IoStatus::kOk) return false;
+        front.start += result.bytes;
+        backlog_ -= result.bytes;
+        written += result.bytes;
+        if (front.start < bytes.size()) continue;
+      }
+      // A few written buffers are kept for the next frames: fresh memory
+      // for every few hundred packets costs more than the copying.
+      if (!front.shared && spare_.size() < kSpareSegments && front.owned.capacity() == kOwnedSegment) {
+        front.owned.clear();
+        spare_.push_back(std::move(front.owned));
+      }
+      out_.pop_front();
     }
     return true;
   }
-  bool HasOutput() const { return out_start_ < out_.size(); }
+  bool HasOutput() const { return !out_.empty(); }
   bool Finished() const { return closing_ && !HasOutput(); }
 
   vz::LocalSocket& Socket() { return socket_; }
   FrameReader& Reader() { return reader_; }
   MemberId member = 0;
   bool gone = false;  // the socket failed or the peer closed: remove
+  bool joined = false;  // once joined, the join deadline no longer applies
+  const uint64_t accepted_ms;
   uint64_t FaultDrops() const { return faults_.Dropped(); }
   uint64_t MediaOffered() const { return media_offered_; }
 
@@ -105,10 +152,32 @@ class RelayServer::Connection : public IMemberLink {
     }
   };
 
+  // A stretch of the write queue: the queue's own bytes, or a payload
+  // shared with other members; written from `start` on.
+  struct Segment {
+    std::vector<uint8_t> owned;
+    SharedPayload shared;
+    size_t start = 0;
+  };
+
+  // The owned buffer at the queue's end with room for `more` bytes.
+  std::vector<uint8_t>& OwnedTail(size_t more) {
+    if (out_.empty() || out_.back().shared || out_.back().owned.size() + more > kOwnedSegment) {
+      out_.emplace_back();
+      if (!spare_.empty()) {
+        out_.back().owned.swap(spare_.back());
+        spare_.pop_back();
+      } else if (more <= kOwnedSegment) {
+        out_.back().owned.reserve(kOwnedSegment);
+      }
+    }
+    return out_.back().owned;
+  }
+
   vz::LocalSocket socket_;
   FrameReader reader_;
-  std::vector<uint8_t> out_;  // frames to write, from out_start_ on
-  size_t out_start_ = 0;
+  std::deque<Segment> out_;  // frames to write
+  std::vector<std::vector<uint8_t>> spare_;  // emptied buffers for the next segments
   std::priority_queue<Delayed, std::vector<Delayed>, std::greater<Delayed>> delayed_;
   size_t backlog_ = 0;
   size_t backlog_limit_;
@@ -133,7 +202,6 @@ bool RelayServer::Start() {
     return false;
   }
   port_ = listener_.Port();
-  started_ms_ = vz::MonotonicMs();
   VZ_LOG("listening on 127.0.0.1:%u", port_);
   return true;
 }
@@ -143,7 +211,6 @@ bool RelayServer::StartWithoutListener() {
     VZ_LOG_ERROR("no waker: errno %d", waker_.Error());
     return false;
   }
-  started_ms_ = vz::MonotonicMs();
   return true;
 }
 
@@ -205,9 +272,17 @@ void RelayServer::Accept() {
 }
 
 void RelayServer::AddConnection(vz::LocalSocket socket) {
+  if (connections_.size() >= options_.max_connections) {
+    // Closed at once: the transport retries later.
+    if (refused_connections_++ % 100 == 0) {
+      VZ_LOG_ERROR("%zu connections already: connection refused (%llu so far)", connections_.size(),
+                   static_cast<unsigned long long>(refused_connections_));
+    }
+    return;
+  }
   {
-    auto connection = std::make_unique<Connection>(std::move(socket), options_.backlog_limit,
-                                                   options_.faults, options_.fault_seed + next_seed_++);
+    auto connection = std::make_unique<Connection>(std::move(socket), options_.backlog_limit, options_.faults,
+                                                   options_.fault_seed + next_seed_++, vz::MonotonicMs());
     connection->member = hub_.Connect(connection.get());
     VZ_LOG("connection %d accepted as member %llu", connection->Socket().Fd(),
            static_cast<unsigned long long>(connection->member));
@@ -249,8 +324,43 @@ void RelayServer::ServeReads(Connection& connection) {
         connection.Deliver(FrameKind::kPong, pong.data(), pong.size());
         continue;
       }
-      hub_.OnFrame(connection.member, frame);
+      const bool join = frame.kind == FrameKind::kJoin;
+      hub_.OnFrame(connection.member, std::move(frame));
+      if (join) Joined(connection);
     }
+    if (!connection.joined && connection.Reader().Buffered() > options_.unjoined_buffer_limit) {
+      // Nothing but a join is taken before the join, and a join is small.
+      VZ_LOG_ERROR("connection %d sent %zu bytes without joining; closing it", connection.Socket().Fd(),
+                   connection.Reader().Buffered());
+      connection.gone = true;
+      return;
+    }
+  }
+}
+
+void RelayServer::Joined(Connection& connection) {
+  const Member* member = hub_.FindMember(connection.member);
+  if (member == nullptr || member->session == nullptr) return;
+  connection.joined = true;
+  // A cut counts from the join of the member it is meant for, so a slow
+  // start does not cut before anyone is there.
+  const std::string& roster = options_.faults.cut_roster;
+  if (options_.faults.cut_after_s != 0 && cut_from_ms_ == 0 && (roster.empty() || member->join.roster_id == roster)) {
+    cut_from_ms_ = vz::MonotonicMs();
+    VZ_LOG("the cut comes %u s after this join of member %llu (%s)", options_.faults.cut_after_s,
+           static_cast<unsigned long long>(member->id), member->join.roster_id.c_str());
+  }
+}
+
+void RelayServer::CloseLateJoiners(uint64_t now_ms) {
+  for (auto& connection : connections_) {
+    if (connection->joined || connection->gone || now_ms < connection->accepted_ms + options_.join_deadline_ms) {
+      continue;
+    }
+    VZ_LOG_ERROR("connection %d did not join within %u ms; closing it", connection->Socket().Fd(),
+                 options_.join_deadline_ms);
+    hub_.Disconnect(connection->member);
+    connection->gone = true;
   }
 }
 
@@ -271,9 +381,12 @@ void RelayServer::CutEverything(uint64_t now_ms) {
 
 int RelayServer::NextTimeoutMs(uint64_t now_ms) const {
   uint64_t next = UINT64_MAX;
-  for (const auto& connection : connections_) next = std::min(next, connection->NextDue());
-  if (options_.faults.cut_after_s != 0 && !cut_done_) {
-    next = std::min(next, started_ms_ + static_cast<uint64_t>(options_.faults.cut_after_s) * 1000);
+  for (const auto& connection : connections_) {
+    next = std::min(next, connection->NextDue());
+    if (!connection->joined) next = std::min(next, connection->accepted_ms + options_.join_deadline_ms);
+  }
+  if (options_.faults.cut_after_s != 0 && !cut_done_ && cut_from_ms_ != 0) {
+    next = std::min(next, cut_from_ms_ + static_cast<uint64_t>(options_.faults.cut_after_s) * 1000);
   }
   if (next == UINT64_MAX) return 1000;
   return next <= now_ms ? 0 : static_cast<int>(std::min<uint64_t>(next - now_ms, 1000));
@@ -309,14 +422,19 @@ void RelayServer::Run() {
       const unsigned ready = items[i + 2].ready;
       if ((ready & (vz::kPollReadable | vz::kPollHangup | vz::kPollError)) != 0) ServeReads(connection);
     }
-    if (options_.faults.cut_after_s != 0 && !cut_done_ &&
-        now >= started_ms_ + static_cast<uint64_t>(options_.faults.cut_after_s) * 1000) {
+    if (options_.faults.cut_after_s != 0 && !cut_done_ && cut_from_ms_ != 0 &&
+        now >= cut_from_ms_ + static_cast<uint64_t>(options_.faults.cut_after_s) * 1000) {
       cut_done_ = true;
       CutEverything(now);
     }
+    CloseLateJoiners(now);
     for (auto& connection : connections_) {
       connection->ReleaseDue(now);
       if (!connection->gone && !connection->Flush()) connection->gone = true;
+      if (!connection->gone && connection->Backlog() < kDrainedBacklog) {
+        const Member* member = hub_.FindMember(connection->member);
+        if (member != nullptr && member->wants_drain) hub_.OnDrained(connection->member);
+      }
     }
     // Forget closed connections; the hub lets go of their members first.
     for (auto& connection : connections_) {

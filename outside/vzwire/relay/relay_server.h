@@ -3,7 +3,11 @@
 // port, cuts their frames, answers pings and hands everything else to the
 // meeting hub, and writes each member's queue as fast as the member reads.
 // A member whose queue passes the backlog limit is dropped (logged); the
-// others go on. Media can be degraded on purpose (FaultOptions).
+// others go on. A payload relayed to many members is queued once for all.
+// A connection must join within the join deadline, sending little before
+// it; connections beyond the cap are closed at once. Media can be degraded
+// on purpose (FaultOptions); a cut counts from the join of the member it
+// is for (any member's, without a cut roster).
 //
 // Threads: Run blocks the calling thread until Stop (from any thread or a
 // signal handler through the waker).
@@ -31,6 +35,12 @@ struct RelayOptions {
   // frame (kMaxDataPayload and its header).
   size_t backlog_limit = 32u << 20;
   uint64_t fault_seed = 1;
+  // Connections beyond this many are closed as they come (logged).
+  size_t max_connections = 256;
+  // A connection that has not joined this long after it came is closed.
+  uint32_t join_deadline_ms = 10000;
+  // Bytes taken from a connection before its join: a join and little more.
+  size_t unjoined_buffer_limit = 64u << 10;
 };
 
 class RelayServer {
@@ -65,6 +75,9 @@ class RelayServer {
   void AddConnection(vz::LocalSocket socket);
   void RunTasks();
   void ServeReads(Connection& connection);
+  // After a join frame: marks the connection joined when the hub took it.
+  void Joined(Connection& connection);
+  void CloseLateJoiners(uint64_t now_ms);
   void CutEverything(uint64_t now_ms);
   int NextTimeoutMs(uint64_t now_ms) const;
 
@@ -75,7 +88,8 @@ class RelayServer {
   uint16_t port_ = 0;
   std::vector<std::unique_ptr<Connection>> connections_;
   std::atomic<bool> stopping_{false};  // lock-free, so Stop stays async-signal-safe
-  uint64_t started_ms_ = 0;
+  uint64_t cut_from_ms_ = 0;  // the join a cut counts from; 0 until then
+  uint64_t refused_connections_ = 0;
   uint64_t refuse_until_ms_ = 0;
   bool cut_done_ = false;
   uint64_t next_seed_ = 0;

@@ -3,6 +3,8 @@
 #include <google/protobuf/unknown_field_set.h>
 
 #include <deque>
+#include <set>
+#include <utility>
 #include <vector>
 
 #include "common/trace_client.h"
@@ -24,20 +26,33 @@ enum : uint64_t {
   kServerDisconnect = 120,
 };
 enum : uint64_t { kCodeSuccess = 0, kCodeAlreadyStarted = 40, kCodeConferenceEnd = 80 };
-constexpr int kFieldCode = 10, kFieldType = 20, kFieldDsId = 40, kFieldCaches = 50, kFieldBlocks = 80;
+constexpr int kFieldCode = 10, kFieldType = 20, kFieldDsId = 40, kFieldCaches = 50, kFieldMouseInfo = 70,
+              kFieldBlocks = 80;
 constexpr int kCacheIndex = 10, kCachePduId = 20;
-constexpr int kBlockIndex = 10, kBlockCacheIndex = 50, kBlockCachePduId = 60;
-constexpr int kFieldCommand = 90, kCommandDstRosterId = 30;
+constexpr int kBlockPosition = 40, kBlockCacheIndex = 50, kBlockCachePduId = 60;
+constexpr int kMouseCacheIndex = 40, kMouseCachePduId = 50;
+constexpr int kFieldCommand = 90, kCommandType = 10, kCommandSrcRosterId = 20, kCommandDstRosterId = 30;
 
 // The largest late-joiner caches message; more caches go in more messages.
 constexpr size_t kReplayChunk = 4u << 20;
+// The most blocks in one late-joiner blocks message.
+constexpr size_t kReplayBlocks = 16384;
 
+// The last occurrence of a varint field (as a parser merges them), or 0.
 uint64_t Varint(const UnknownFieldSet& set, int number) {
+  uint64_t value = 0;
   for (int i = 0; i < set.field_count(); ++i) {
     const UnknownField& field = set.field(i);
-    if (field.number() == number && field.type() == UnknownField::TYPE_VARINT) return field.varint();
+    if (field.number() == number && field.type() == UnknownField::TYPE_VARINT) value = field.varint();
   }
-  return 0;
+  return value;
+}
+
+bool HasField(const UnknownFieldSet& set, int number) {
+  for (int i = 0; i < set.field_count(); ++i) {
+    if (set.field(i).number() == number) return true;
+  }
+  return false;
 }
 
 std::vector<const std::string*> Submessages(const UnknownFieldSet& set, int number) {
@@ -51,6 +66,20 @@ std::vector<const std::string*> Submessages(const UnknownFieldSet& set, int numb
   return found;
 }
 
+// An optional submessage as a parser reads it: every occurrence merged.
+bool MergedSubmessage(const UnknownFieldSet& set, int number, UnknownFieldSet* merged) {
+  std::string bytes;
+  for (const std::string* part : Submessages(set, number)) bytes += *part;
+  merged->Clear();
+  return merged->ParseFromString(bytes);
+}
+
+SharedPayload Serialized(const UnknownFieldSet& message) {
+  std::string bytes;
+  message.SerializeToString(&bytes);
+  return MakeSharedPayload(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+}
+
 class SharingServerRole : public SessionRole {
  public:
   explicit SharingServerRole(MeetingHub& hub) : hub_(hub) {}
@@ -58,17 +87,23 @@ class SharingServerRole : public SessionRole {
   void OnLeaving(Session& /*session*/, Member& member) override {
     // The presenter's things stay for its reconnection; a STOP clears them.
     if (presenter_ == &member) presenter_ = nullptr;
+    replays_.erase(&member);
   }
 
-  bool OnData(Session& session, Member& member, FrameKind kind, const uint8_t* data, size_t size) override {
+  void OnDrained(Session& session, Member& member) override { Pump(session, member); }
+
+  bool OnData(Session& session, Member& member, FrameKind kind, const SharedPayload& payload) override {
     if (kind != FrameKind::kDataBinary) return true;
+    const uint8_t* data = payload->data();
+    const size_t size = payload->size();
     UnknownFieldSet message;
     if (size > static_cast<size_t>(INT32_MAX) || !message.ParseFromArray(data, static_cast<int>(size))) {
       VZ_LOG_ERROR("member %s sent %zu bytes that are not a sharing message; dropped",
                    member.join.roster_id.c_str(), size);
       return false;
     }
-    switch (Varint(message, kFieldType)) {
+    const uint64_t type = Varint(message, kFieldType);
+    switch (type) {
       case kStart: return Start(session, member);
       case kJoin: return Join(session, member);
       case kStop: return Stop(session, member);
@@ -78,54 +113,140 @@ class SharingServerRole : public SessionRole {
         VZ_LOG_ERROR("member %s sent a server's message; dropped", member.join.roster_id.c_str());
         return false;
       case kCreateCaches:
-        if (IsPresenter(member)) KeepCaches(message);
-        return true;
       case kCreateBlocks:
-        if (IsPresenter(member)) {
-          for (const std::string* block : Submessages(message, kFieldBlocks)) {
-            UnknownFieldSet fields;
-            if (fields.ParseFromString(*block)) blocks_[Varint(fields, kBlockIndex)] = *block;
-          }
-        }
-        return true;
       case kCreateSharingInfo:
-        if (IsPresenter(member)) sharing_info_.assign(reinterpret_cast<const char*>(data), size);
-        return true;
       case kCreateMouseInfo:
-        if (IsPresenter(member)) mouse_info_.assign(reinterpret_cast<const char*>(data), size);
-        return true;
-      case kGetKeyFrame:
-        if (presenter_ != nullptr && presenter_ != &member) hub_.SendTo(*presenter_, kind, data, size);
+        if (!IsPresenter(member)) {
+          if (refused_records_++ % 1000 == 0) {
+            VZ_LOG_ERROR("member %s is not the presenter of session %s and sent a presenter's message of type "
+                         "%llu; dropped (%llu so far)", member.join.roster_id.c_str(), session.id.c_str(),
+                         static_cast<unsigned long long>(type), static_cast<unsigned long long>(refused_records_));
+          }
+          return false;
+        }
+        Keep(type, message, data, size);
+        Relay(session, member, message, payload);
         return false;
-      case kGetCaches: return GetCaches(session, member, message, data, size);
-      case kCommand: return !SendToAddressee(session, member, message, data, size);
-      default: return true;
+      case kGetKeyFrame:
+        if (presenter_ != nullptr && presenter_ != &member) hub_.SendTo(*presenter_, kind, payload);
+        return false;
+      case kGetCaches: return GetCaches(session, member, message, payload);
+      case kCommand: return Command(session, member, message);
+      default:
+        Relay(session, member, message, payload);
+        return false;
     }
   }
 
  private:
+  // What a late joiner is still to get, and what came for it meanwhile.
+  struct Replay {
+    std::vector<uint64_t> caches;  // indices kept when it joined
+    size_t next_cache = 0;
+    bool blocks_sent = false;
+    bool mouse_sent = false;
+    std::deque<SharedPayload> held;
+    size_t held_bytes = 0;
+  };
+
   bool IsPresenter(const Member& member) const { return presenter_ == &member; }
 
-  // A command goes to the members its addressee names (a participant may
-  // be joined twice while a reconnection settles), not to every member: a
-  // participant that is not addressed would act on it as its own (ask
-  // consent, answer a stop with a stop). False when no other member is the
-  // addressee, or none is named; the command is then relayed to all.
-  bool SendToAddressee(Session& session, const Member& from, const UnknownFieldSet& message, const uint8_t* data,
-                       size_t size) {
-    const std::vector<const std::string*> commands = Submessages(message, kFieldCommand);
-    if (commands.empty()) return false;
+  // Relays a member's message to the others, without a code (the server's
+  // alone); members still taking their replay get it after the replay.
+  void Relay(Session& session, Member& from, const UnknownFieldSet& message, const SharedPayload& payload) {
+    SharedPayload relayed = payload;
+    if (HasField(message, kFieldCode)) {
+      VZ_LOG_ERROR("member %s sent a code, which only the server sends; relayed without it",
+                   from.join.roster_id.c_str());
+      UnknownFieldSet stripped;
+      stripped.MergeFrom(message);
+      stripped.DeleteByNumber(kFieldCode);
+      relayed = Serialized(stripped);
+    }
+    const std::vector<Member*> members = session.members;
+    for (Member* other : members) {
+      if (other != &from && other->link != nullptr) SendOrHold(session, *other, relayed);
+    }
+  }
+
+  void SendOrHold(Session& session, Member& member, const SharedPayload& payload) {
+    const auto replay = replays_.find(&member);
+    if (replay == replays_.end()) {
+      hub_.SendTo(member, FrameKind::kDataBinary, payload);
+      return;
+    }
+    replay->second.held.push_back(payload);
+    replay->second.held_bytes += payload->size();
+    if (replay->second.held_bytes > kReplayHeldLimit) {
+      hub_.Drop(member, "it takes nothing of what a late joiner needs");  // its replay goes with it
+      return;
+    }
+    Pump(session, member);
+  }
+
+  // The command as the sender's own: its sender is the roster id the
+  // member joined with. It goes to the members its addressee names (a
+  // participant may be joined twice while a reconnection settles), not to
+  // every member: a participant that is not addressed would act on it as
+  // its own (ask consent, answer a stop with a stop). With no addressee,
+  // or none of the others named, it goes to every other member.
+  bool Command(Session& session, Member& from, const UnknownFieldSet& message) {
     UnknownFieldSet command;
-    if (!command.ParseFromString(*commands.front())) return false;
+    if (!MergedSubmessage(message, kFieldCommand, &command)) {
+      VZ_LOG_ERROR("member %s sent a command that cannot be read; dropped", from.join.roster_id.c_str());
+      return false;
+    }
     const std::vector<const std::string*> addressees = Submessages(command, kCommandDstRosterId);
-    if (addressees.empty() || addressees.front()->empty()) return false;
+    const std::string addressee = addressees.empty() ? std::string() : *addressees.back();
+    // The command again, its sender set where the first one stood (or
+    // after its type), every other sender left out.
+    UnknownFieldSet stamped;
+    bool placed = false;
+    for (int i = 0; i < command.field_count(); ++i) {
+      const UnknownField& field = command.field(i);
+      if (field.number() == kCommandSrcRosterId) {
+        if (!placed) stamped.AddLengthDelimited(kCommandSrcRosterId, from.join.roster_id);
+        placed = true;
+        continue;
+      }
+      stamped.AddField(field);
+      if (!placed && field.number() == kCommandType && !HasField(command, kCommandSrcRosterId)) {
+        stamped.AddLengthDelimited(kCommandSrcRosterId, from.join.roster_id);
+        placed = true;
+      }
+    }
+    if (!placed) stamped.AddLengthDelimited(kCommandSrcRosterId, from.join.roster_id);
+    std::string stamped_bytes;
+    stamped.SerializeToString(&stamped_bytes);
+    UnknownFieldSet relayed;
+    bool command_placed = false;
+    for (int i = 0; i < message.field_count(); ++i) {
+      const UnknownField& field = message.field(i);
+      if (field.number() == kFieldCode) continue;  // the server's alone
+      if (field.number() == kFieldCommand) {
+        if (!command_placed) relayed.AddLengthDelimited(kFieldCommand, stamped_bytes);
+        command_placed = true;
+        continue;
+      }
+      relayed.AddField(field);
+    }
+    const SharedPayload payload = Serialized(relayed);
     std::vector<Member*> to;
-    for (Member* other : session.members) {
-      if (other != &from && other->join.roster_id == *addressees.front()) to.push_back(other);
+    if (!addressee.empty()) {
+      for (Member* other : session.members) {
+        if (other != &from && other->join.roster_id == addressee) to.push_back(other);
+      }
+    }
+    if (to.empty()) {
+      for (Member* other : session.members) {
+        if (other != &from) to.push_back(other);
+      }
     }
     // Copied first: a member that cannot take the frame is dropped.
-    for (Member* member : to) hub_.SendTo(*member, FrameKind::kDataBinary, data, size);
-    return !to.empty();
+    for (Member* member : to) {
+      if (member->link != nullptr) hub_.SendTo(*member, FrameKind::kDataBinary, payload);
+    }
+    return false;
   }
 
   // The common header of a server's message (code only on answers).
@@ -143,9 +264,7 @@ class SharingServerRole : public SessionRole {
   }
 
   void Send(Member& member, const UnknownFieldSet& message) {
-    std::string bytes;
-    message.SerializeToString(&bytes);
-    SendBytes(member, bytes);
+    hub_.SendTo(member, FrameKind::kDataBinary, Serialized(message));
   }
 
   void SendBytes(Member& member, const std::string& bytes) {
@@ -169,30 +288,75 @@ class SharingServerRole : public SessionRole {
 
   bool Join(Session& session, Member& member) {
     Answer(member, session, kJoin, kCodeSuccess);
-    // What the presenter showed so far, in the order it was built.
+    if (member.link == nullptr) return false;
+    // What the presenter showed so far, in the order it was built: the
+    // sharing info at once, the rest as the member takes it.
     if (!sharing_info_.empty()) SendBytes(member, sharing_info_);
-    UnknownFieldSet caches;
-    AddHeader(&caches, session, kCreateCaches, false, 0);
-    size_t chunk = 0;
-    for (const auto& [index, kept] : caches_) {
-      caches.AddLengthDelimited(kFieldCaches, kept.bytes);
-      chunk += kept.bytes.size();
-      if (chunk >= kReplayChunk) {
-        Send(member, caches);
-        caches.Clear();
+    Replay replay;
+    replay.caches.reserve(caches_.size());
+    for (const auto& [index, kept] : caches_) replay.caches.push_back(index);
+    // A second JOIN starts the replay again; what waits behind it stays.
+    Replay& slot = replays_[&member];
+    replay.held.swap(slot.held);
+    replay.held_bytes = slot.held_bytes;
+    slot = std::move(replay);
+    Pump(session, member);
+    return false;
+  }
+
+  // Sends the member's replay while its queue is short; asks to be called
+  // again (OnDrained) when it is not.
+  void Pump(Session& session, Member& member) {
+    for (;;) {
+      const auto found = replays_.find(&member);
+      if (found == replays_.end() || member.link == nullptr) return;
+      if (member.link->Backlog() >= kDrainedBacklog) {
+        member.wants_drain = true;
+        return;
+      }
+      Replay& replay = found->second;
+      if (replay.next_cache < replay.caches.size()) {
+        UnknownFieldSet caches;
         AddHeader(&caches, session, kCreateCaches, false, 0);
-        chunk = 0;
+        size_t chunk = 0;
+        while (replay.next_cache < replay.caches.size()) {
+          const auto kept = caches_.find(replay.caches[replay.next_cache]);
+          if (kept != caches_.end()) {
+            if (chunk != 0 && chunk + kept->second.bytes.size() > kReplayChunk) break;
+            caches.AddLengthDelimited(kFieldCaches, kept->second.bytes);
+            chunk += kept->second.bytes.size();
+          }
+          ++replay.next_cache;
+        }
+        if (chunk != 0) Send(member, caches);
+      } else if (!replay.blocks_sent) {
+        replay.blocks_sent = true;
+        UnknownFieldSet blocks;
+        AddHeader(&blocks, session, kCreateBlocks, false, 0);
+        size_t count = 0;
+        for (const auto& [position, block] : blocks_) {
+          blocks.AddLengthDelimited(kFieldBlocks, block.bytes);
+          if (++count % kReplayBlocks == 0) {
+            Send(member, blocks);
+            blocks.Clear();
+            AddHeader(&blocks, session, kCreateBlocks, false, 0);
+          }
+        }
+        if (count % kReplayBlocks != 0) Send(member, blocks);
+      } else if (!replay.mouse_sent) {
+        replay.mouse_sent = true;
+        if (!mouse_info_.empty()) SendBytes(member, mouse_info_);
+      } else if (!replay.held.empty()) {
+        const SharedPayload next = std::move(replay.held.front());
+        replay.held.pop_front();
+        replay.held_bytes -= next->size();
+        hub_.SendTo(member, FrameKind::kDataBinary, next);
+      } else {
+        replays_.erase(found);
+        member.wants_drain = false;
+        return;
       }
     }
-    if (chunk != 0) Send(member, caches);
-    if (!blocks_.empty()) {
-      UnknownFieldSet blocks;
-      AddHeader(&blocks, session, kCreateBlocks, false, 0);
-      for (const auto& [index, block] : blocks_) blocks.AddLengthDelimited(kFieldBlocks, block);
-      Send(member, blocks);
-    }
-    if (!mouse_info_.empty()) SendBytes(member, mouse_info_);
-    return false;
   }
 
   bool Stop(Session& session, Member& member) {
@@ -203,15 +367,15 @@ class SharingServerRole : public SessionRole {
     ForgetShared();
     UnknownFieldSet end;
     AddHeader(&end, session, kServerDisconnect, true, kCodeConferenceEnd);
-    std::string bytes;
-    end.SerializeToString(&bytes);
-    hub_.SendToOthers(session, &member, FrameKind::kDataBinary, reinterpret_cast<const uint8_t*>(bytes.data()),
-                      bytes.size());
+    const SharedPayload bytes = Serialized(end);
+    const std::vector<Member*> members = session.members;
+    for (Member* other : members) {
+      if (other != &member && other->link != nullptr) SendOrHold(session, *other, bytes);
+    }
     return false;
   }
 
-  bool GetCaches(Session& session, Member& member, const UnknownFieldSet& request, const uint8_t* data,
-                 size_t size) {
+  bool GetCaches(Session& session, Member& member, const UnknownFieldSet& request, const SharedPayload& payload) {
     UnknownFieldSet answer;
     AddHeader(&answer, session, kGetCaches, false, 0);
     std::vector<const std::string*> blocks = Submessages(request, kFieldBlocks);
@@ -231,9 +395,49 @@ class SharingServerRole : public SessionRole {
     for (const std::string* block : blocks) answer.AddLengthDelimited(kFieldBlocks, *block);
     if (found_any) Send(member, answer);
     if (missing && presenter_ != nullptr && presenter_ != &member) {
-      hub_.SendTo(*presenter_, FrameKind::kDataBinary, data, size);
+      UnknownFieldSet ask;
+      ask.MergeFrom(request);
+      ask.DeleteByNumber(kFieldCode);
+      hub_.SendTo(*presenter_, FrameKind::kDataBinary, HasField(request, kFieldCode) ? Serialized(ask) : payload);
     }
     return false;
+  }
+
+  // Keeps what a late joiner needs of a presenter's message.
+  void Keep(uint64_t type, const UnknownFieldSet& message, const uint8_t* data, size_t size) {
+    switch (type) {
+      case kCreateCaches: KeepCaches(message); break;
+      case kCreateBlocks: KeepBlocks(message); break;
+      case kCreateSharingInfo: sharing_info_.assign(reinterpret_cast<const char*>(data), size); break;
+      case kCreateMouseInfo: {
+        mouse_info_.assign(reinterpret_cast<const char*>(data), size);
+        UnknownFieldSet mouse;
+        mouse_cache_ = MergedSubmessage(message, kFieldMouseInfo, &mouse)
+                           ? std::make_pair(Varint(mouse, kMouseCacheIndex), Varint(mouse, kMouseCachePduId))
+                           : std::make_pair(uint64_t{0}, uint64_t{0});
+        break;
+      }
+      default: break;
+    }
+  }
+
+  void KeepBlocks(const UnknownFieldSet& message) {
+    for (const std::string* bytes : Submessages(message, kFieldBlocks)) {
+      UnknownFieldSet fields;
+      if (!fields.ParseFromString(*bytes)) continue;
+      const uint64_t position = Varint(fields, kBlockPosition);
+      KeptBlock block{*bytes, Varint(fields, kBlockCacheIndex), Varint(fields, kBlockCachePduId)};
+      const auto kept = blocks_.find(position);
+      if (kept != blocks_.end()) {
+        kept->second = std::move(block);
+      } else if (blocks_.size() < kMaxKeptBlocks) {
+        blocks_.emplace(position, std::move(block));
+      } else if (blocks_refused_++ % 1000 == 0) {
+        VZ_LOG_ERROR("%zu block positions kept already: a block of position %llu is relayed only (%llu so far)",
+                     blocks_.size(), static_cast<unsigned long long>(position),
+                     static_cast<unsigned long long>(blocks_refused_));
+      }
+    }
   }
 
   void KeepCaches(const UnknownFieldSet& message) {
@@ -241,26 +445,17 @@ class SharingServerRole : public SessionRole {
       UnknownFieldSet fields;
       if (!fields.ParseFromString(*cache)) continue;
       const uint64_t index = Varint(fields, kCacheIndex);
+      if (index == 0 || index >= kKeptCacheIndexEnd) continue;  // no attendee keeps it either
       const auto old = caches_.find(index);
       if (old != caches_.end()) {
         kept_bytes_ -= old->second.bytes.size();
         caches_.erase(old);
       }
-      caches_[index] = Kept{*cache, Varint(fields, kCachePduId)};
+      caches_[index] = KeptCache{*cache, Varint(fields, kCachePduId)};
       kept_bytes_ += cache->size();
       order_.push_back(index);
     }
-    // Over budget: the caches kept longest go first.
-    while (kept_bytes_ > kSharingCacheBudget && !order_.empty()) {
-      const uint64_t index = order_.front();
-      order_.pop_front();
-      const auto found = caches_.find(index);
-      if (found == caches_.end()) continue;
-      kept_bytes_ -= found->second.bytes.size();
-      caches_.erase(found);
-      ++evicted_;
-      if (evicted_ % 100 == 1) VZ_LOG("cache budget reached: %llu caches let go", static_cast<unsigned long long>(evicted_));
-    }
+    if (kept_bytes_ > kSharingCacheBudget) Evict();
     // The order list only grows with replacements; keep it near the map's size.
     if (order_.size() > 4 * caches_.size() + 64) {
       std::deque<uint64_t> fresh;
@@ -271,6 +466,34 @@ class SharingServerRole : public SessionRole {
     }
   }
 
+  // Over budget: the caches kept longest that the screen does not show go
+  // first, then (a screen larger than the budget) the longest kept.
+  void Evict() {
+    std::set<std::pair<uint64_t, uint64_t>> shown;
+    for (const auto& [position, block] : blocks_) shown.emplace(block.cache_index, block.cache_pdu_id);
+    shown.insert(mouse_cache_);
+    for (const bool spare_shown : {true, false}) {
+      std::deque<uint64_t> spared;
+      while (kept_bytes_ > kSharingCacheBudget && !order_.empty()) {
+        const uint64_t index = order_.front();
+        order_.pop_front();
+        const auto found = caches_.find(index);
+        if (found == caches_.end()) continue;
+        if (spare_shown && shown.count({index, found->second.pdu_id}) != 0) {
+          spared.push_back(index);
+          continue;
+        }
+        kept_bytes_ -= found->second.bytes.size();
+        caches_.erase(found);
+        ++evicted_;
+        if (evicted_ % 100 == 1) {
+          VZ_LOG("cache budget reached: %llu caches let go", static_cast<unsigned long long>(evicted_));
+        }
+      }
+      order_.insert(order_.begin(), spared.begin(), spared.end());  // still the oldest
+    }
+  }
+
   void ForgetShared() {
     caches_.clear();
     order_.clear();
@@ -278,23 +501,33 @@ class SharingServerRole : public SessionRole {
     blocks_.clear();
     sharing_info_.clear();
     mouse_info_.clear();
+    mouse_cache_ = {0, 0};
   }
 
-  struct Kept {
+  struct KeptCache {
     std::string bytes;  // the DsCache as the presenter sent it
     uint64_t pdu_id = 0;
+  };
+  struct KeptBlock {
+    std::string bytes;  // the DsBlock as the presenter sent it
+    uint64_t cache_index = 0;
+    uint64_t cache_pdu_id = 0;
   };
 
   MeetingHub& hub_;
   Member* presenter_ = nullptr;    // while connected
   std::string presenter_roster_;   // until STOP, so a reconnecting presenter finds its screen
-  std::map<uint64_t, Kept> caches_;
+  std::map<uint64_t, KeptCache> caches_;
   std::deque<uint64_t> order_;
   size_t kept_bytes_ = 0;
   uint64_t evicted_ = 0;
-  std::map<uint64_t, std::string> blocks_;  // the latest DsBlock of each index
+  std::map<uint64_t, KeptBlock> blocks_;  // the latest DsBlock of each position
+  uint64_t blocks_refused_ = 0;
+  uint64_t refused_records_ = 0;
   std::string sharing_info_;
   std::string mouse_info_;
+  std::pair<uint64_t, uint64_t> mouse_cache_{0, 0};  // the cache the cursor shows
+  std::map<const Member*, Replay> replays_;
 };
 
 }  // namespace

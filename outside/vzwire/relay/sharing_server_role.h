@@ -1,21 +1,37 @@
 #pragma once
 // The sharing server's part in a sharing session, over the DsData messages
-// the members exchange as binary payloads:
+// the members exchange as binary payloads. The members are not trusted:
+// the server speaks for each of them only as the participant it joined as.
 // - START from the presenter is answered with code 0, or with code 40 while
 //   another presenter is connected (one presenter per session); JOIN is
 //   answered with code 0 and followed by what a late joiner needs to draw:
-//   the sharing info, every cache kept, the latest block of each index and
-//   the cursor;
-// - the presenter's caches, blocks, sharing info and cursor are kept (caches
-//   by index, within a byte budget) and relayed;
+//   the sharing info, the caches kept, the latest block of each position
+//   and the cursor, paced so that the member's queue stays under
+//   kDrainedBacklog plus one message (what the presenter sends meanwhile
+//   waits behind the replay, and a member that never takes it is dropped);
+// - only the presenter sends caches, blocks, sharing info and cursor; the
+//   same records from another member are dropped (logged). The presenter's
+//   are kept and relayed: the latest block of each position (at most
+//   kMaxKeptBlocks positions), and the latest cache of each index that an
+//   attendee keeps (below kKeptCacheIndexEnd), within kSharingCacheBudget
+//   bytes: the oldest that the kept blocks and cursor do not show go
+//   first. (The presenter shows a cache it sent long ago again without
+//   sending it again, so a cache no block shows now is still needed.)
 // - GET_CACHES is answered from the kept caches with the same blocks; what
 //   is not kept is asked of the presenter;
 // - STOP from the presenter sends SERVER_DISCONNECT with code 80 to the
 //   others and forgets what was kept; LEAVE and keep-alives end here;
-// - a COMMAND goes only to the members whose roster id its addressee
-//   (dst_roster_id) names, and to every other member when none does;
-// - everything else is relayed unchanged. A payload that is not a DsData is
-//   dropped (logged). Text payloads (a web attendee's) are relayed as they are.
+// - a COMMAND is relayed with its sender (src_roster_id) set to the roster
+//   id the sending member joined with, whatever it said; it goes only to
+//   the members whose roster id its addressee (dst_roster_id) names, and
+//   to every other member when none does;
+// - codes are the server's: a member's message is relayed without its
+//   `code` (the rest of it stands), and a SERVER_DISCONNECT from a member
+//   is dropped;
+// - everything else is relayed. A payload that is not a DsData is dropped
+//   (logged). Text payloads (a web attendee's) are relayed as they are.
+// Where a field appears more than once, the last one counts, as the
+// members' parsers read it.
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -30,5 +46,13 @@ std::unique_ptr<SessionRole> MakeSharingServerRole(MeetingHub& hub);
 
 // The byte budget of the caches kept per session; the oldest go first.
 constexpr size_t kSharingCacheBudget = 64u << 20;
+// Cache indices run from 1 to this, less one, as attendees keep them.
+constexpr uint64_t kKeptCacheIndexEnd = 5000;
+// The block positions kept per session (100 x 100 cells of 128 pixels on
+// each of several monitors); blocks of further positions are relayed only.
+constexpr size_t kMaxKeptBlocks = 65536;
+// What the presenter sends to a member whose replay is still going is held
+// for it up to this many bytes; past them the member is dropped.
+constexpr size_t kReplayHeldLimit = 32u << 20;
 
 }  // namespace vzrelay

@@ -340,8 +340,10 @@ TEST_F(VideoServerRoleTest, KeyFrameRequestsAndFeedbackReachTheSenderAndOtherRtc
   // A key-frame request message naming alice reaches her as a picture-loss
   // request from carol's SSRC.
   carol->Send(Request(AV_KEY_FRAME_REQUEST, "alice"));
-  // A sender report goes to everyone else.
-  const std::vector<uint8_t> report = {0x80, 200, 0, 7, 0, 0, 0x10, 1, 1, 2, 3, 4, 5, 6, 7, 8,
+  // A sender report (from alice's own SSRC) goes to everyone else.
+  const uint32_t own = alice->Ssrc();
+  const std::vector<uint8_t> report = {0x80, 200, 0, 7, static_cast<uint8_t>(own >> 24), static_cast<uint8_t>(own >> 16),
+                                       static_cast<uint8_t>(own >> 8), static_cast<uint8_t>(own), 1, 2, 3, 4, 5, 6, 7, 8,
                                        0, 0, 0, 9, 0, 0, 0, 10, 0, 0, 0, 11};
   alice->SendRtcp(report);
   // Feedback about a stream nobody sends is dropped.

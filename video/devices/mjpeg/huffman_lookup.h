@@ -29,7 +29,7 @@ struct HuffmanLookup {
   // are sorted, so those sharing a top byte are neighbours.
   uint8_t long_start_group[256];
   // Codes of up to kFastBits bits by their top bits: length << 8 | symbol, or 0
-  // for a longer code. The standard path's AC decoding reads this first.
+  // for a longer code. The decoders read this first.
   static constexpr int kFastBits = 10;
   uint16_t fast[1 << kFastBits];
 };
@@ -82,6 +82,46 @@ inline int DecodeHuffmanSymbol(const HuffmanLookup& table, uint32_t window, int*
     }
   }
   return DecodeLongHuffmanSymbol(table, window, symbol);
+}
+
+// The same answer as DecodeHuffmanSymbol, from the direct table for codes of
+// up to kFastBits bits and through the grouped compares of the long codes only
+// for a longer one: the decoders' form.
+inline int DecodeHuffmanSymbolDirect(const HuffmanLookup& table, uint32_t window, int* symbol) {
+  const uint16_t entry = table.fast[window >> (32 - HuffmanLookup::kFastBits)];
+  if (entry != 0) {
+    *symbol = entry & 0xFF;
+    return entry >> 8;
+  }
+  return DecodeLongHuffmanSymbol(table, window, symbol);
+}
+
+// The typical DC tables (luminance, or chrominance when `chroma`) without a
+// search: their codes of two and three bits are told apart by the top three
+// bits of `window`, the longer ones are runs of ones ended by a zero. Returns
+// the code's length (0 for none) and sets *category.
+inline int DecodeStandardDcCode(uint64_t window, bool chroma, int* category) {
+  const unsigned top3 = static_cast<unsigned>(window >> 61);
+  if (!chroma) {
+    static constexpr uint8_t kCategory[7] = {0, 0, 1, 2, 3, 4, 5};
+    static constexpr uint8_t kLength[7] = {2, 2, 3, 3, 3, 3, 3};
+    if (top3 < 7) {
+      *category = kCategory[top3];
+      return kLength[top3];
+    }
+    const int ones = __builtin_clzll(~window | 1);  // 111 0 -> 3
+    if (ones > 8) return 0;
+    *category = ones + 3;
+    return ones + 1;
+  }
+  if (top3 < 6) {
+    *category = static_cast<int>(top3 >> 1);
+    return 2;
+  }
+  const int ones = __builtin_clzll(~window | 1);  // 11 0 -> 2
+  if (ones > 10) return 0;
+  *category = ones + 1;
+  return ones + 1;
 }
 
 }  // namespace nsVZVP

@@ -18,7 +18,7 @@ inline int MaskOfFF(const uint8_t* p, __m128i ff) {
 uint32_t FindMarkerByte(const uint8_t* data, uint32_t from, uint32_t length) {
   const __m128i ff = _mm_set1_epi8(static_cast<char>(0xFF));
   // Most of a scan holds no 0xFF: test 64 bytes per step, then find the byte.
-  while (length - from >= 64 && from < length) {
+  while (from < length && length - from >= 64) {
     const uint8_t* p = data + from;
     const __m128i a = _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), ff);
     const __m128i b = _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16)), ff);

@@ -6,16 +6,16 @@
 #include "video/devices/mjpeg/huffman_lookup.h"
 #include "video/devices/mjpeg/marker_search.h"
 #include "video/devices/mjpeg/mjpeg_frame_header.h"
-#include "video/devices/mjpeg/mjpeg_idct.h"
 #include "video/devices/mjpeg/mjpeg_scan_decoder.h"
+#include "video/devices/mjpeg/mjpeg_table_choice.h"
 
 namespace nsVZVP {
 
 struct CMjpegDecoder::Workspace {
   MjpegFrameHeader header;
-  // The frame's own tables, [ac][id], built only when the frame carries tables
-  // other than the typical ones.
-  HuffmanLookup own[2][2];
+  // The frame's own tables, built only when the frame carries tables other
+  // than the typical ones.
+  MjpegOwnTables own;
   MjpegScanTables tables;
   // The entropy-coded data without stuffing and restart markers, and where each
   // restart interval starts in it.
@@ -43,36 +43,6 @@ const char* ErrorText(int code) {
 uint32_t I420Size(const MjpegFrameHeader& header) {
   // Both sizes are multiples of 8 and at most kMaxDimension: no overflow, no rounding.
   return static_cast<uint32_t>(header.width) * static_cast<uint32_t>(header.height) * 3 / 2;
-}
-
-// Chooses each component's tables. Returns true for the standard path: every
-// table the scan uses is the typical one for its component (absent from the
-// frame, or carried with the same codes), luminance on ids 0, chrominance on 1.
-bool ChooseTables(const MjpegFrameHeader& header, HuffmanLookup (&own)[2][2], MjpegScanTables* tables) {
-  bool standard = true;
-  bool built[2][2] = {};
-  for (int c = 0; c < 3; ++c) {
-    const int expected_id = c == 0 ? 0 : 1;
-    const uint8_t ids[2] = {header.components[c].td, header.components[c].ta};
-    for (int ac = 0; ac < 2; ++ac) {
-      const int id = ids[ac];
-      const MjpegHuffmanSpec& spec = ac ? header.ac[id] : header.dc[id];
-      const HuffmanLookup* lookup;
-      if (!spec.present || EqualsStandardHuffman(spec, ac != 0, id)) {
-        lookup = &StandardHuffmanLookup(ac != 0, id);
-      } else {
-        // Checked when the segment was read, so the build succeeds.
-        if (!built[ac][id]) BuildHuffmanLookup(spec, &own[ac][id]);
-        built[ac][id] = true;
-        lookup = &own[ac][id];
-        standard = false;
-      }
-      if (id != expected_id) standard = false;
-      (ac ? tables->ac : tables->dc)[c] = lookup;
-    }
-    PrescaleQuantTable(header.quant[header.components[c].tq], tables->quant[c]);
-  }
-  return standard;
 }
 
 }  // namespace
@@ -103,7 +73,7 @@ int CMjpegDecoder::Decode(uint32_t length, const uint8_t* data, uint8_t* output,
   int result = ParseMjpegFrameHeader(data, length, &work.header);
   if (result == kOk && (output == nullptr || capacity < I420Size(work.header))) result = kBadSize;
   if (result == kOk) {
-    const bool standard = ChooseTables(work.header, work.own, &work.tables);
+    const bool standard = ChooseMjpegTables(work.header, &work.own, &work.tables);
     const MjpegMcuGrid grid = MakeMcuGrid(work.header);
     MjpegScanData scan;
     scan.size = ExtractScanData(data, work.header.scan_offset, length, grid.intervals, &work.scan_bytes,

@@ -54,70 +54,59 @@ inline int32_t Extend(uint32_t bits, int size) {
   return bits < (1u << (size - 1)) ? static_cast<int32_t>(bits) - (1 << size) + 1 : static_cast<int32_t>(bits);
 }
 
-// The typical DC tables without a search: their codes of two and three bits
-// are told apart by the top three bits, the longer ones are runs of ones
-// ended by a zero. Returns the code's length (0 for none) and the category.
-inline int StandardDcCode(uint64_t window, bool chroma, int* category) {
-  const unsigned top3 = static_cast<unsigned>(window >> 61);
-  if (!chroma) {
-    static constexpr uint8_t kCategory[7] = {0, 0, 1, 2, 3, 4, 5};
-    static constexpr uint8_t kLength[7] = {2, 2, 3, 3, 3, 3, 3};
-    if (top3 < 7) {
-      *category = kCategory[top3];
-      return kLength[top3];
-    }
-    const int ones = __builtin_clzll(~window | 1);  // 111 0 -> 3
-    if (ones > 8) return 0;
-    *category = ones + 3;
-    return ones + 1;
-  }
-  if (top3 < 6) {
-    *category = static_cast<int>(top3 >> 1);
-    return 2;
-  }
-  const int ones = __builtin_clzll(~window | 1);  // 11 0 -> 2
-  if (ones > 10) return 0;
-  *category = ones + 1;
-  return ones + 1;
-}
+constexpr int kValueBits = HuffmanValueTable::kBits;
 
 // One block's coefficients into `block` (natural order, zero on entry).
 // Returns the zig-zag index of the last coefficient set (0: DC only), or -1
-// for a code that is not in the table or a run past the block's end.
+// for a code that is not in the table or a run past the block's end. The
+// standard path resolves the typical DC codes without a table.
 template <bool kStandard>
-inline int DecodeBlock(BitCursor& cursor, const HuffmanLookup& dc, const HuffmanLookup& ac, bool chroma,
-                       int16_t& prediction, int16_t* block) {
+inline int DecodeBlockCursor(BitCursor& cursor, const MjpegComponentTables& component, bool chroma,
+                             int16_t& prediction, int16_t* block) {
   uint64_t window = cursor.Window();
-  int category = 0;
-  int length;
-  if constexpr (kStandard) {
-    length = StandardDcCode(window, chroma, &category);
-  } else {
-    length = DecodeHuffmanSymbol(dc, static_cast<uint32_t>(window >> 32), &category);
-  }
-  if (length == 0 || category > 15) return -1;
   int32_t diff = 0;
-  if (category != 0) diff = Extend(static_cast<uint32_t>((window << length) >> (64 - category)), category);
-  cursor.Skip(length + category);
+  const HuffmanValueEntry dc_entry =
+      kStandard ? HuffmanValueEntry{0, 0, 0} : component.dc_values->entries[window >> (64 - kValueBits)];
+  if (dc_entry.bits != 0) {
+    diff = dc_entry.value;
+    cursor.Skip(dc_entry.bits);
+  } else {
+    int category = 0;
+    int length;
+    if constexpr (kStandard) {
+      length = DecodeStandardDcCode(window, chroma, &category);
+    } else {
+      length = DecodeHuffmanSymbolDirect(*component.dc, static_cast<uint32_t>(window >> 32), &category);
+    }
+    if (length == 0 || category > 15) return -1;
+    if (category != 0) diff = Extend(static_cast<uint32_t>((window << length) >> (64 - category)), category);
+    cursor.Skip(length + category);
+  }
   // Wraps as 16-bit arithmetic does: corrupt data may not overflow anything.
   prediction = static_cast<int16_t>(prediction + diff);
   block[0] = prediction;
 
   int last = 0;
+  const HuffmanValueEntry* values = component.ac_values->entries;
   for (int k = 1; k < 64;) {
     window = cursor.Window();
-    int symbol = 0;
-    if constexpr (kStandard) {
-      const uint16_t entry = ac.fast[window >> (64 - HuffmanLookup::kFastBits)];
-      if (entry != 0) {
-        length = entry >> 8;
-        symbol = entry & 0xFF;
-      } else {
-        length = DecodeLongHuffmanSymbol(ac, static_cast<uint32_t>(window >> 32), &symbol);
+    const HuffmanValueEntry entry = values[window >> (64 - kValueBits)];
+    if (entry.bits != 0) {
+      cursor.Skip(entry.bits);
+      if (entry.run == HuffmanValueTable::kEndOfBlock) break;
+      if (entry.run == HuffmanValueTable::kSixteenZeros) {
+        k += 16;
+        continue;
       }
-    } else {
-      length = DecodeHuffmanSymbol(ac, static_cast<uint32_t>(window >> 32), &symbol);
+      k += entry.run;
+      if (k > 63) return -1;
+      block[kZigzagToNatural[k]] = entry.value;
+      last = k;
+      ++k;
+      continue;
     }
+    int symbol = 0;
+    const int length = DecodeHuffmanSymbolDirect(*component.ac, static_cast<uint32_t>(window >> 32), &symbol);
     if (length == 0) return -1;
     const int run = symbol >> 4;
     const int size = symbol & 15;
@@ -135,6 +124,16 @@ inline int DecodeBlock(BitCursor& cursor, const HuffmanLookup& dc, const Huffman
     last = k;
     ++k;
   }
+  return last;
+}
+
+// The cursor in registers for the block, written back once.
+template <bool kStandard>
+inline int DecodeBlock(BitCursor& cursor, const MjpegComponentTables& component, bool chroma, int16_t& prediction,
+                       int16_t* block) {
+  BitCursor local = cursor;
+  const int last = DecodeBlockCursor<kStandard>(local, component, chroma, prediction, block);
+  cursor = local;
   return last;
 }
 
@@ -192,7 +191,7 @@ int DecodeScan(const MjpegFrameHeader& header, const MjpegScanTables& tables, co
       int lasts[6];
       for (int b = 0; b < kLumaBlocks + 2; ++b) {
         const int c = b < kLumaBlocks ? 0 : b - kLumaBlocks + 1;
-        lasts[b] = DecodeBlock<kStandard>(cursor, *tables.dc[c], *tables.ac[c], c != 0, predictions[c], blocks[b]);
+        lasts[b] = DecodeBlock<kStandard>(cursor, tables.components[c], c != 0, predictions[c], blocks[b]);
         if (lasts[b] < 0) return CMjpegDecoder::kBadData;
       }
       if (cursor.Position() > end) return CMjpegDecoder::kShortData;

@@ -150,6 +150,12 @@ class CVideoController : public IAVProvider,
   int32_t ShowAdvancedSettingWindow(IVideoCapDevice* device, int32_t a, int32_t b, void* window) override;
   int32_t RequestCloseOptionsWindow() override;
 
+ protected:
+  // For a controller that adds the panel: the meeting client's sink and the
+  // current camera (null when none; no reference added).
+  IAVProviderSink* sink() const { return sink_; }
+  IVideoCapDevice* current_device() const { return current_device_; }
+
  private:
   // Posts a copy of a participant's record; false (nothing posted) when the
   // participant is unknown.

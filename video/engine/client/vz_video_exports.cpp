@@ -3,6 +3,9 @@
 #include <type_traits>
 
 #include "common/trace_client.h"
+#include "platform/ui/window.h"
+#include "video/devices/ui/video_main_panel_window.h"
+#include "video/devices/ui/win_video_controller.h"
 #include "video/engine/client/video_controller.h"
 
 #define VZ_VIDEO_EXPORT extern "C" __attribute__((visibility("default")))
@@ -13,7 +16,15 @@ void VzVideoLifetimeAnchor();
 VZ_VIDEO_EXPORT IAVProvider* VideoCreateInstance(IAVProviderSink* sink) {
   VzVideoLifetimeAnchor();
   VZ_LOG(">API : VideoCreateInstance");
-  auto* controller = new (std::nothrow) CVideoController(sink);
+  // With windows on this thread the controller shows the video panel;
+  // without (a program with no display) it runs the conference alone.
+  CVideoController* controller = nullptr;
+  if (vz::WindowSystem::Current() != nullptr) {
+    controller = new (std::nothrow) vzpanel::CWinVideoController(sink, vzpanel::MakeWindowPanelFactory());
+  } else {
+    VZ_LOG("no window system: the video conference runs without its panel");
+    controller = new (std::nothrow) CVideoController(sink);
+  }
   if (controller == nullptr) return nullptr;
   if (!controller->Start()) {
     VZ_LOG_ERROR("the helper mailbox could not start on this thread");

@@ -4,7 +4,9 @@
 #include <mutex>
 
 #include "common/trace_client.h"
+#include "video/devices/render/win_video_renderer.h"
 #include "video/engine/client/lifetime/camera_backend_choice.h"
+#include "video/engine/core/video_factories.h"
 
 namespace {
 
@@ -21,5 +23,8 @@ const LibraryLifetime g_lifetime;
 // loader's call (the setting is a file read under a lock).
 void VzVideoLifetimeAnchor() {
   static std::once_flag chosen;
-  std::call_once(chosen, [] { ChooseCameraBackend(); });
+  std::call_once(chosen, [] {
+    SetDefaultVideoRendererMaker(&MakeWinVideoRenderer);
+    ChooseCameraBackend();
+  });
 }

@@ -1,0 +1,122 @@
+// Fuzz target: one meeting hub with the servers' roles and four members
+// that come and go. The input is cut into steps, each one byte (member
+// slot in the low two bits, step in the high four), two bytes of length
+// and the payload: joins of the sharing or the video session (or the
+// payload as a join request), leaves, commands, RTP, RTCP, text and binary
+// data, sharing messages of a chosen type, subscriptions, a member's queue
+// emptying, and lost connections.
+#include <cstddef>
+#include <cstdint>
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "common/trace_client_test_hooks.h"
+#include "outside/vzwire/relay/meeting_hub.h"
+#include "outside/vzwire/relay/relay_roles.h"
+
+namespace {
+
+using vzrelay::FrameKind;
+
+// Reads every frame it is given, so a bad length shows under the
+// sanitizers, and queues it until the fuzzer empties the queue.
+class QueueLink : public vzrelay::IMemberLink {
+ public:
+  bool Deliver(FrameKind, const uint8_t* payload, size_t size) override {
+    for (size_t i = 0; i < size; ++i) sum += payload[i];
+    backlog += size;
+    return backlog <= (32u << 20);
+  }
+  size_t Backlog() const override { return backlog; }
+  void Close(const char*) override { closed = true; }
+  size_t backlog = 0;
+  bool closed = false;
+  unsigned sum = 0;
+};
+
+struct Slot {
+  QueueLink link;
+  vzrelay::MemberId id = 0;  // 0: not connected
+};
+
+std::vector<uint8_t> Join(uint8_t type, size_t slot) {
+  vzrelay::JoinRequest join;
+  join.session_type = type;
+  join.session_id = type == 3 ? "ds-1" : "meet-1";
+  join.meet_id = "meet-1";
+  join.token = "VDS meet-1:t";
+  join.roster_id = "r" + std::to_string(slot % 3);  // two slots share a roster id
+  return vzrelay::EncodeJoinRequest(join);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static const bool quiet = [] {
+    vz::BindTracerForTest(nullptr);  // no log writer: nothing is written anywhere
+    return true;
+  }();
+  (void)quiet;
+  Slot slots[4];  // outlive the hub, which holds their links
+  vzrelay::MeetingHub hub(vzrelay::HubOptions{});
+  vzrelay::InstallRelayRoles(hub);
+  const auto connect = [&](Slot& slot) {
+    if (slot.id != 0 && hub.FindMember(slot.id) != nullptr) return;
+    slot.link.backlog = 0;
+    slot.link.closed = false;
+    slot.id = hub.Connect(&slot.link);
+  };
+  size_t at = 0;
+  while (at + 3 <= size) {
+    const uint8_t head = data[at];
+    const size_t length = std::min<size_t>(static_cast<size_t>(data[at + 1] << 8 | data[at + 2]), size - at - 3);
+    const std::vector<uint8_t> payload(data + at + 3, data + at + 3 + length);
+    at += 3 + length;
+    const size_t index = head & 3;
+    Slot& slot = slots[index];
+    vzrelay::Frame frame;
+    frame.payload = payload;
+    switch (head >> 4) {
+      case 0: connect(slot); hub.OnFrame(slot.id, {FrameKind::kJoin, Join(3, index)}); continue;
+      case 1: connect(slot); hub.OnFrame(slot.id, {FrameKind::kJoin, Join(2, index)}); continue;
+      case 2: connect(slot); frame.kind = FrameKind::kJoin; break;
+      case 3: frame.kind = FrameKind::kLeave; frame.payload.clear(); break;
+      case 4: frame.kind = FrameKind::kCommand; break;
+      case 5: frame.kind = FrameKind::kRtp; break;
+      case 6: frame.kind = FrameKind::kRtcp; break;
+      case 7: frame.kind = FrameKind::kDataBinary; break;
+      case 8: frame.kind = FrameKind::kDataUtf8; break;
+      case 9: frame.kind = FrameKind::kSubscribe; break;
+      case 10:
+        slot.link.backlog = 0;
+        hub.OnDrained(slot.id);
+        continue;
+      case 11:
+        hub.Disconnect(slot.id);
+        slot.id = 0;
+        continue;
+      case 12: {
+        // A sharing message of a chosen type: the type field, then the rest.
+        frame.kind = FrameKind::kDataBinary;
+        frame.payload.clear();
+        if (!payload.empty()) {
+          frame.payload = {0xA0, 0x01, static_cast<uint8_t>((payload[0] % 13) * 10)};  // field 20, varint
+          if (payload[0] % 13 == 0) frame.payload[2] = 5;  // the keep-alive's type
+          frame.payload.insert(frame.payload.end(), payload.begin() + 1, payload.end());
+        }
+        break;
+      }
+      case 13:
+        // The member's queue fills up (a member that stops reading).
+        slot.link.backlog += static_cast<size_t>(length) << 10;
+        continue;
+      default: frame.kind = FrameKind::kPing; break;
+    }
+    if (slot.id != 0) hub.OnFrame(slot.id, frame);
+  }
+  for (Slot& slot : slots) {
+    if (slot.id != 0) hub.Disconnect(slot.id);
+  }
+  return 0;
+}

@@ -1,0 +1,555 @@
+// vzrelay as a process under members that are not to be trusted: each one
+// played by a raw client of the relay's framing over its real socket.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "dsdef.pb.h"
+#include "outside/vzwire/relay/join_request.h"
+#include "outside/vzwire/relay/relay_process_testlib.h"
+#include "outside/vzwire/relay/sharing_server_role.h"
+
+namespace {
+
+using vzrelay::Frame;
+using vzrelay::FrameKind;
+using vzrelay_test::RawClient;
+using vzrelay_test::RelayProcess;
+
+constexpr uint8_t kVideo = 2, kSharing = 3;
+
+// A member that speaks the relay's framing itself.
+class RawMember {
+ public:
+  // Joins and waits for the confirm; the SSRC the relay announced.
+  bool Join(uint16_t port, const std::string& roster, uint8_t type = kSharing, const std::string& session = "ds-1") {
+    if (!client.Connect(port)) return false;
+    vzrelay::JoinRequest join;
+    join.session_type = type;
+    join.session_id = session;
+    join.meet_id = "meet-1";
+    join.token = "VDS meet-1:tok";
+    join.roster_id = roster;
+    if (!client.Send(FrameKind::kJoin, vzrelay::EncodeJoinRequest(join))) return false;
+    Frame confirm;
+    if (!client.Next(&confirm, nullptr, 30000) || confirm.kind != FrameKind::kJoinConfirm || confirm.payload.size() < 4) return false;
+    ssrc = static_cast<uint32_t>(confirm.payload[0]) << 24 | static_cast<uint32_t>(confirm.payload[1]) << 16 |
+           static_cast<uint32_t>(confirm.payload[2]) << 8 | confirm.payload[3];
+    return true;
+  }
+  bool Send(const DsData& message) {
+    const std::string bytes = message.SerializeAsString();
+    return client.Send(FrameKind::kDataBinary, std::vector<uint8_t>(bytes.begin(), bytes.end()));
+  }
+  bool SendBytes(const std::string& bytes) {
+    return client.Send(FrameKind::kDataBinary, std::vector<uint8_t>(bytes.begin(), bytes.end()));
+  }
+  // True once the relay has taken everything sent before (its pong).
+  bool Synced(int timeout_ms = 60000) {
+    if (!client.Send(FrameKind::kPing, std::vector<uint8_t>(12, 7))) return false;
+    Frame frame;
+    while (client.Next(&frame, nullptr, timeout_ms)) {
+      if (frame.kind == FrameKind::kPong) return true;
+      others.push_back(frame);
+    }
+    return false;
+  }
+  // The next sharing message (other frames are kept in `others`).
+  bool Next(DsData* message, int timeout_ms = 20000) {
+    Frame frame;
+    while (client.Next(&frame, nullptr, timeout_ms)) {
+      if (frame.kind == FrameKind::kDataBinary) {
+        return message->ParseFromArray(frame.payload.data(), static_cast<int>(frame.payload.size()));
+      }
+      others.push_back(frame);
+    }
+    return false;
+  }
+  RawClient client;
+  uint32_t ssrc = 0;
+  std::vector<Frame> others;
+};
+
+DsData Header(DsDataType type) {
+  DsData message;
+  message.set_type(type);
+  message.set_ds_id("ds-1");
+  return message;
+}
+
+void AddCache(DsData* message, uint64_t index, uint64_t pdu_id, const std::string& bytes) {
+  DsCache* cache = message->add_caches();
+  cache->set_index(index);
+  cache->set_pdu_id(pdu_id);
+  DsCacheData* slot = cache->add_cache_data();
+  slot->set_type(DS_CACHE_JPEG);
+  slot->set_data_size(bytes.size());
+  slot->set_data(bytes);
+}
+
+void AddBlock(DsData* message, uint64_t index, uint64_t position, uint64_t cache_index, uint64_t cache_pdu_id) {
+  DsBlock* block = message->add_blocks();
+  block->set_index(index);
+  block->set_pdu_id(index + 1000);
+  block->set_position(position);
+  block->set_cache_index(cache_index);
+  block->set_cache_pdu_id(cache_pdu_id);
+}
+
+DsData Command(int type, const std::string& from, const std::string& to) {
+  DsData message = Header(DS_DATA_COMMAND);
+  message.mutable_command()->set_type(type);
+  message.mutable_command()->set_src_roster_id(from);
+  if (!to.empty()) message.mutable_command()->set_dst_roster_id(to);
+  return message;
+}
+
+// KiB of the relay process's memory (VmRSS, VmHWM) from /proc.
+size_t ProcessKib(int pid, const std::string& field) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.compare(0, field.size() + 1, field + ":") == 0) return std::stoul(line.substr(field.size() + 1));
+  }
+  return 0;
+}
+
+// A presenter that started, and an attendee that joined (its join answer read).
+struct SharingPair {
+  RawMember presenter, attendee;
+  bool Start(uint16_t port, const std::string& presenter_roster = "alice",
+             const std::string& attendee_roster = "bob") {
+    DsData answer;
+    return presenter.Join(port, presenter_roster) && presenter.Send(Header(DS_DATA_START)) &&
+           presenter.Next(&answer) && answer.type() == DS_DATA_START && answer.code() == DS_CODE_SUCCESS &&
+           attendee.Join(port, attendee_roster) && attendee.Send(Header(DS_DATA_JOIN)) &&
+           attendee.Next(&answer) && answer.type() == DS_DATA_JOIN;
+  }
+};
+
+TEST(RelayHostileMemberTest, ACommandCarriesTheRosterIdItsSenderJoinedWith) {
+  RelayProcess relay;
+  ASSERT_TRUE(relay.Start({}));
+  SharingPair pair;
+  ASSERT_TRUE(pair.Start(relay.Port()));
+  RawMember mallory;
+  ASSERT_TRUE(mallory.Join(relay.Port(), "mallory"));
+
+  // mallory moves the presenter's pointer as bob, who holds control: the
+  // presenter reads it as mallory's.
+  ASSERT_TRUE(mallory.Send(Command(2, "bob", "alice")));
+  DsData seen;
+  ASSERT_TRUE(pair.presenter.Next(&seen));
+  EXPECT_EQ(seen.command().type(), 2u);
+  EXPECT_EQ(seen.command().src_roster_id(), "mallory");
+  EXPECT_EQ(seen.command().dst_roster_id(), "alice");
+
+  // A second command field (merged by a parser, so its sender would win)
+  // and an answer code change nothing.
+  DsData twice = Command(3, "mallory", "alice");
+  DsCommand* again = twice.mutable_command();
+  std::string bytes = twice.SerializeAsString();
+  DsData tail;
+  tail.mutable_command()->set_src_roster_id("bob");
+  tail.set_code(DS_CODE_ERROR);
+  bytes += tail.SerializeAsString();
+  (void)again;
+  ASSERT_TRUE(mallory.SendBytes(bytes));
+  ASSERT_TRUE(pair.presenter.Next(&seen));
+  EXPECT_EQ(seen.command().type(), 3u);
+  EXPECT_EQ(seen.command().src_roster_id(), "mallory");
+  EXPECT_FALSE(seen.has_code());
+
+  // No addressee: everyone else hears it, still as mallory's.
+  ASSERT_TRUE(mallory.Send(Command(4, "alice", "")));
+  for (RawMember* member : {&pair.attendee, &pair.presenter}) {
+    ASSERT_TRUE(member->Next(&seen));
+    EXPECT_EQ(seen.command().type(), 4u);
+    EXPECT_EQ(seen.command().src_roster_id(), "mallory");
+  }
+
+  // bob's own command is his, unchanged.
+  ASSERT_TRUE(pair.attendee.Send(Command(5, "bob", "alice")));
+  ASSERT_TRUE(pair.presenter.Next(&seen));
+  EXPECT_EQ(seen.command().type(), 5u);
+  EXPECT_EQ(seen.command().src_roster_id(), "bob");
+  EXPECT_TRUE(relay.Stop());
+}
+
+TEST(RelayHostileMemberTest, OnlyThePresenterSendsItsRecordsAndCodesAreTheServers) {
+  RelayProcess relay;
+  ASSERT_TRUE(relay.Start({}));
+  SharingPair pair;
+  ASSERT_TRUE(pair.Start(relay.Port()));
+  RawMember web;
+  ASSERT_TRUE(web.Join(relay.Port(), "vzweb-R3"));
+
+  // A web attendee's cache record with an error code, blocks, a sharing
+  // info and a cursor, and a message whose last type (the one a parser
+  // keeps) is a cache record behind a command's type.
+  DsData caches = Header(DS_DATA_CREATE_CACHES);
+  caches.set_code(DS_CODE_ERROR);
+  AddCache(&caches, 7, 70, "forged tile");
+  ASSERT_TRUE(web.Send(caches));
+  DsData blocks = Header(DS_DATA_CREATE_BLOCKS);
+  AddBlock(&blocks, 1, 101, 7, 70);
+  ASSERT_TRUE(web.Send(blocks));
+  DsData info = Header(DS_DATA_CREATE_SHARINGINFO);
+  info.mutable_sharing_info()->set_capture_mode(9);
+  ASSERT_TRUE(web.Send(info));
+  DsData mouse = Header(DS_DATA_CREATE_MOUSEINFO);
+  mouse.mutable_mouse_info()->set_cache_index(7);
+  ASSERT_TRUE(web.Send(mouse));
+  DsData disguised = Header(DS_DATA_COMMAND);
+  disguised.mutable_command()->set_type(1);
+  DsData retyped = Header(DS_DATA_CREATE_CACHES);
+  AddCache(&retyped, 8, 80, "forged again");
+  ASSERT_TRUE(web.SendBytes(disguised.SerializeAsString() + retyped.SerializeAsString()));
+
+  // The presenter's own record with a code comes through without it, and
+  // is the first thing the attendee sees.
+  DsData real = Header(DS_DATA_CREATE_CACHES);
+  real.set_code(DS_CODE_ERROR);
+  AddCache(&real, 1, 10, "tile 1");
+  ASSERT_TRUE(pair.presenter.Send(real));
+  DsData seen;
+  ASSERT_TRUE(pair.attendee.Next(&seen));
+  EXPECT_EQ(seen.type(), DS_DATA_CREATE_CACHES);
+  EXPECT_FALSE(seen.has_code());
+  ASSERT_EQ(seen.caches_size(), 1);
+  EXPECT_EQ(seen.caches(0).cache_data(0).data(), "tile 1");
+  EXPECT_FALSE(seen.has_sharing_info());
+
+  // A late joiner is shown the presenter's screen only.
+  RawMember late;
+  ASSERT_TRUE(late.Join(relay.Port(), "carol"));
+  ASSERT_TRUE(late.Send(Header(DS_DATA_JOIN)));
+  ASSERT_TRUE(late.Next(&seen));
+  EXPECT_EQ(seen.type(), DS_DATA_JOIN);
+  ASSERT_TRUE(late.Next(&seen));
+  ASSERT_EQ(seen.type(), DS_DATA_CREATE_CACHES);
+  ASSERT_EQ(seen.caches_size(), 1);
+  EXPECT_EQ(seen.caches(0).index(), 1u);
+  // Then nothing more until the presenter's next message.
+  DsData marker = Header(DS_DATA_CREATE_MOUSEINFO);
+  marker.mutable_mouse_info()->set_monitor_id(1);
+  ASSERT_TRUE(pair.presenter.Send(marker));
+  ASSERT_TRUE(late.Next(&seen));
+  EXPECT_EQ(seen.type(), DS_DATA_CREATE_MOUSEINFO);
+  EXPECT_EQ(seen.mouse_info().monitor_id(), 1u);
+  EXPECT_TRUE(relay.Stop());
+}
+
+TEST(RelayHostileMemberTest, ALateJoinerGetsFortyMebibytesOfKeptCachesPacedAndStarts) {
+  RelayProcess relay;
+  ASSERT_TRUE(relay.Start({}));
+  SharingPair pair;
+  ASSERT_TRUE(pair.Start(relay.Port()));
+  // Ten tiles of 4 MiB, all on screen.
+  constexpr int kTiles = 10;
+  DsData blocks = Header(DS_DATA_CREATE_BLOCKS);
+  DsData seen;
+  for (int i = 1; i <= kTiles; ++i) {
+    DsData caches = Header(DS_DATA_CREATE_CACHES);
+    AddCache(&caches, static_cast<uint64_t>(i), static_cast<uint64_t>(i * 10),
+             std::string(4u << 20, static_cast<char>('a' + i)));
+    ASSERT_TRUE(pair.presenter.Send(caches));
+    ASSERT_TRUE(pair.attendee.Next(&seen));  // relayed: the relay has it
+    AddBlock(&blocks, static_cast<uint64_t>(i), 10101 + static_cast<uint64_t>(i), static_cast<uint64_t>(i),
+             static_cast<uint64_t>(i * 10));
+  }
+  ASSERT_TRUE(pair.presenter.Send(blocks));
+  ASSERT_TRUE(pair.attendee.Next(&seen));
+
+  RawMember late;
+  ASSERT_TRUE(late.Join(relay.Port(), "carol"));
+  ASSERT_TRUE(late.Send(Header(DS_DATA_JOIN)));
+  ASSERT_TRUE(late.Next(&seen));
+  EXPECT_EQ(seen.type(), DS_DATA_JOIN);
+  EXPECT_EQ(seen.code(), DS_CODE_SUCCESS);
+  // The presenter goes on while the replay runs; that comes after it.
+  DsData live = Header(DS_DATA_CREATE_CACHES);
+  AddCache(&live, 99, 990, "a new tile");
+  ASSERT_TRUE(pair.presenter.Send(live));
+  std::vector<uint64_t> tiles;
+  int blocks_seen = 0;
+  bool live_seen = false;
+  while (!live_seen) {
+    ASSERT_TRUE(late.Next(&seen)) << tiles.size() << " tiles so far";
+    if (seen.type() == DS_DATA_CREATE_CACHES && seen.caches(0).index() == 99) {
+      live_seen = true;
+      EXPECT_EQ(blocks_seen, kTiles) << "the live message came inside the replay";
+    } else if (seen.type() == DS_DATA_CREATE_CACHES) {
+      EXPECT_EQ(blocks_seen, 0) << "caches come before the blocks that show them";
+      for (const DsCache& cache : seen.caches()) {
+        EXPECT_EQ(cache.cache_data(0).data().size(), 4u << 20);
+        tiles.push_back(cache.index());
+      }
+    } else if (seen.type() == DS_DATA_CREATE_BLOCKS) {
+      blocks_seen += seen.blocks_size();
+    }
+  }
+  EXPECT_EQ(tiles.size(), static_cast<size_t>(kTiles));
+  EXPECT_EQ(blocks_seen, kTiles);
+  // Still a member: it hears the presenter's next message.
+  ASSERT_TRUE(pair.presenter.Send(Command(1, "alice", "carol")));
+  ASSERT_TRUE(late.Next(&seen));
+  EXPECT_EQ(seen.type(), DS_DATA_COMMAND);
+  EXPECT_TRUE(relay.Stop());
+}
+
+TEST(RelayHostileMemberTest, ALateJoinerGetsTheLatestBlockOfEachPositionAndTheCachesAttendeesKeep) {
+  RelayProcess relay;
+  ASSERT_TRUE(relay.Start({}));
+  SharingPair pair;
+  ASSERT_TRUE(pair.Start(relay.Port()));
+  // Position 101 shows cache 1, then cache 2; position 102 shows cache 3.
+  // A thousand blocks of other indices name position 101 again. Caches 0
+  // and 7000 are outside what an attendee keeps.
+  DsData first = Header(DS_DATA_CREATE_CACHES);
+  AddCache(&first, 1, 10, "tile 1");
+  AddCache(&first, 0, 5, "tile 0");
+  AddCache(&first, 7000, 70000, "tile 7000");
+  ASSERT_TRUE(pair.presenter.Send(first));
+  DsData blocks = Header(DS_DATA_CREATE_BLOCKS);
+  AddBlock(&blocks, 0, 101, 1, 10);
+  ASSERT_TRUE(pair.presenter.Send(blocks));
+  DsData second = Header(DS_DATA_CREATE_CACHES);
+  AddCache(&second, 2, 20, "tile 2");
+  AddCache(&second, 3, 30, "tile 3");
+  ASSERT_TRUE(pair.presenter.Send(second));
+  DsData many = Header(DS_DATA_CREATE_BLOCKS);
+  for (uint64_t index = 2; index < 1002; ++index) AddBlock(&many, index, 101, 2, 20);
+  AddBlock(&many, 1, 102, 3, 30);
+  ASSERT_TRUE(pair.presenter.Send(many));
+  DsData seen;
+  for (int i = 0; i < 4; ++i) ASSERT_TRUE(pair.attendee.Next(&seen));
+
+  RawMember late;
+  ASSERT_TRUE(late.Join(relay.Port(), "carol"));
+  ASSERT_TRUE(late.Send(Header(DS_DATA_JOIN)));
+  ASSERT_TRUE(late.Next(&seen));
+  ASSERT_TRUE(late.Next(&seen));
+  ASSERT_EQ(seen.type(), DS_DATA_CREATE_CACHES);
+  // Cache 1 no block shows now, but the presenter may show it again
+  // without sending it again.
+  ASSERT_EQ(seen.caches_size(), 3);
+  EXPECT_EQ(seen.caches(0).index(), 1u);
+  EXPECT_EQ(seen.caches(1).index(), 2u);
+  EXPECT_EQ(seen.caches(2).index(), 3u);
+  ASSERT_TRUE(late.Next(&seen));
+  ASSERT_EQ(seen.type(), DS_DATA_CREATE_BLOCKS);
+  ASSERT_EQ(seen.blocks_size(), 2);
+  EXPECT_EQ(seen.blocks(0).position(), 101u);
+  EXPECT_EQ(seen.blocks(0).index(), 1001u);  // the latest of its position
+  EXPECT_EQ(seen.blocks(1).position(), 102u);
+  EXPECT_TRUE(relay.Stop());
+}
+
+TEST(RelayHostileMemberTest, ThreeMillionBlockPositionsKeepABoundedFrame) {
+  RelayProcess relay;
+  ASSERT_TRUE(relay.Start({}));
+  RawMember presenter;
+  ASSERT_TRUE(presenter.Join(relay.Port(), "alice"));
+  ASSERT_TRUE(presenter.Send(Header(DS_DATA_START)));
+  DsData seen;
+  ASSERT_TRUE(presenter.Next(&seen));
+  const size_t before = ProcessKib(relay.Pid(), "VmRSS");
+  constexpr uint64_t kBlocks = 3000000, kPerMessage = 300000;
+  for (uint64_t first = 0; first < kBlocks; first += kPerMessage) {
+    DsData blocks = Header(DS_DATA_CREATE_BLOCKS);
+    for (uint64_t index = first; index < first + kPerMessage; ++index) AddBlock(&blocks, index, 101 + index, 0, 0);
+    ASSERT_TRUE(presenter.Send(blocks));
+  }
+  ASSERT_TRUE(presenter.Synced());  // all taken, however slow the machine
+  RawMember late;
+  ASSERT_TRUE(late.Join(relay.Port(), "carol"));
+  ASSERT_TRUE(late.Send(Header(DS_DATA_JOIN)));
+  ASSERT_TRUE(late.Next(&seen));
+  size_t replayed = 0;
+  while (replayed < vzrelay::kMaxKeptBlocks && late.Next(&seen)) {
+    ASSERT_EQ(seen.type(), DS_DATA_CREATE_BLOCKS);
+    replayed += static_cast<size_t>(seen.blocks_size());
+  }
+  EXPECT_EQ(replayed, vzrelay::kMaxKeptBlocks);
+  std::printf("relay after 3 million block positions: VmRSS %zu KiB (%zu before them), VmHWM %zu KiB\n",
+              ProcessKib(relay.Pid(), "VmRSS"), before, ProcessKib(relay.Pid(), "VmHWM"));
+  EXPECT_TRUE(relay.Stop());
+}
+
+// An RTP record (the relay's 11-byte header, then the packet) from `ssrc`.
+std::vector<uint8_t> Rtp(uint32_t ssrc, uint16_t sequence) {
+  std::vector<uint8_t> record = {0, 8, 0, 0, 0, 0, 0, 0, 1, 0, 24};
+  std::vector<uint8_t> packet(24, 0);
+  packet[0] = 0x80;
+  packet[2] = static_cast<uint8_t>(sequence >> 8);
+  packet[3] = static_cast<uint8_t>(sequence);
+  for (int i = 0; i < 4; ++i) packet[8 + i] = static_cast<uint8_t>(ssrc >> (24 - 8 * i));
+  record.insert(record.end(), packet.begin(), packet.end());
+  return record;
+}
+
+// An RTCP record holding a BYE for `ssrc` (lengths in words, header included).
+std::vector<uint8_t> Bye(uint32_t ssrc) {
+  std::vector<uint8_t> record = {0, 9, 0, 8, 0x81, 203, 0, 2};
+  for (int i = 0; i < 4; ++i) record.push_back(static_cast<uint8_t>(ssrc >> (24 - 8 * i)));
+  return record;
+}
+
+TEST(RelayHostileMemberTest, MediaAndReportsAreTiedToTheSsrcAnnouncedForTheirSender) {
+  RelayProcess relay;
+  ASSERT_TRUE(relay.Start({}));
+  RawMember alice, bob, mallory;
+  ASSERT_TRUE(alice.Join(relay.Port(), "alice", kSharing));
+  ASSERT_TRUE(bob.Join(relay.Port(), "bob", kSharing));
+  ASSERT_TRUE(mallory.Join(relay.Port(), "mallory", kSharing));
+  ASSERT_NE(bob.ssrc, mallory.ssrc);
+
+  ASSERT_TRUE(mallory.client.Send(FrameKind::kRtp, Rtp(bob.ssrc, 1)));     // as bob
+  ASSERT_TRUE(mallory.client.Send(FrameKind::kRtcp, Bye(bob.ssrc)));      // ends bob's stream
+  std::vector<uint8_t> sender_report = {0, 9, 0, 12, 0x80, 200, 0, 2};    // a report as bob
+  for (int i = 0; i < 4; ++i) sender_report.push_back(static_cast<uint8_t>(bob.ssrc >> (24 - 8 * i)));
+  ASSERT_TRUE(mallory.client.Send(FrameKind::kRtcp, sender_report));
+  ASSERT_TRUE(mallory.client.Send(FrameKind::kRtp, {0, 8, 0, 0}));        // too short to name one
+  ASSERT_TRUE(mallory.client.Send(FrameKind::kRtp, Rtp(mallory.ssrc, 2)));  // its own
+  ASSERT_TRUE(mallory.client.Send(FrameKind::kRtcp, Bye(mallory.ssrc)));
+
+  std::vector<Frame> got;
+  Frame frame;
+  while (got.size() < 2 && alice.client.Next(&frame)) got.push_back(frame);
+  ASSERT_EQ(got.size(), 2u);
+  EXPECT_EQ(got[0].kind, FrameKind::kRtp);
+  EXPECT_EQ(got[0].payload, Rtp(mallory.ssrc, 2));
+  EXPECT_EQ(got[1].kind, FrameKind::kRtcp);
+  EXPECT_EQ(got[1].payload, Bye(mallory.ssrc));
+  EXPECT_TRUE(relay.Stop());
+}
+
+TEST(RelayHostileMemberTest, ConnectionsThatDoNotJoinAreClosedAndCounted) {
+  RelayProcess relay;
+  ASSERT_TRUE(relay.Start({"--join-deadline", "1", "--max-connections", "64"}));
+  // Silent: closed at the deadline.
+  RawClient silent;
+  ASSERT_TRUE(silent.Connect(relay.Port()));
+  // An 8 MiB data frame before any join: closed long before the deadline
+  // would matter, as soon as it passes the little taken before a join.
+  std::vector<RawClient> loud(60);
+  const std::vector<uint8_t> header = {0, 9, 0, 0x80, 0, 0};
+  const std::vector<uint8_t> junk(256u << 10, 0x55);
+  for (RawClient& client : loud) {
+    ASSERT_TRUE(client.Connect(relay.Port()));
+    ASSERT_TRUE(client.WriteAll(header));
+    client.WriteAll(junk);  // may fail once the relay has closed it
+  }
+  std::printf("relay with 60 unjoined connections that sent 256 KiB each: VmRSS %zu KiB, VmHWM %zu KiB\n",
+              ProcessKib(relay.Pid(), "VmRSS"), ProcessKib(relay.Pid(), "VmHWM"));
+  for (RawClient& client : loud) EXPECT_TRUE(client.WaitClosed(20000));
+  EXPECT_TRUE(silent.WaitClosed(20000));
+
+  EXPECT_TRUE(relay.Stop());
+}
+
+TEST(RelayHostileMemberTest, ConnectionsBeyondTheCapAreClosedAtOnceAndMembersServedOn) {
+  RelayProcess relay;
+  ASSERT_TRUE(relay.Start({"--join-deadline", "600", "--max-connections", "8"}));
+  RawMember alice;
+  ASSERT_TRUE(alice.Join(relay.Port(), "alice", kVideo, "meet-v"));
+  std::vector<RawClient> waiting(7);
+  for (RawClient& client : waiting) ASSERT_TRUE(client.Connect(relay.Port()));
+  RawClient beyond;
+  ASSERT_TRUE(beyond.Connect(relay.Port()));
+  EXPECT_TRUE(beyond.WaitClosed(20000));
+  ASSERT_TRUE(alice.client.Send(FrameKind::kPing, std::vector<uint8_t>(12, 1)));
+  Frame pong;
+  do {
+    ASSERT_TRUE(alice.client.Next(&pong));
+  } while (pong.kind != FrameKind::kPong);
+  // One goes: there is room for one more.
+  waiting.pop_back();
+  // The relay sees it go on its next turn; until then a newcomer is closed.
+  bool joined = false;
+  const uint64_t deadline = vz::MonotonicMs() + 20000;
+  while (!joined && vz::MonotonicMs() < deadline) {
+    joined = RawMember().Join(relay.Port(), "probe", kVideo, "other");
+    if (!joined) {
+      vz::PollItem none{alice.client.Socket().Fd(), 0, 0};
+      vz::PollDescriptors(&none, 1, 50);  // a short pause between tries
+    }
+  }
+  EXPECT_TRUE(joined);
+  EXPECT_TRUE(relay.Stop());
+}
+
+// A ping (sequence, monotonic ns) and the milliseconds until its pong.
+double PingMs(RawMember& member, uint32_t sequence) {
+  std::vector<uint8_t> ping;
+  vzrelay::PutU32(&ping, sequence);
+  vzrelay::PutU64(&ping, 0);
+  const uint64_t sent = vz::MonotonicMs();
+  if (!member.client.Send(FrameKind::kPing, ping)) return -1;
+  Frame frame;
+  while (member.client.Next(&frame, nullptr, 30000)) {
+    if (frame.kind == FrameKind::kPong && frame.payload.size() >= 4 &&
+        std::equal(ping.begin(), ping.begin() + 4, frame.payload.begin())) {
+      return static_cast<double>(vz::MonotonicMs() - sent);
+    }
+  }
+  return -1;
+}
+
+TEST(RelayHostileMemberTest, AFloodInOneSessionLeavesAnotherSessionsMembersAnswered) {
+  RelayProcess relay;
+  ASSERT_TRUE(relay.Start({}));
+  RawMember calm, calm_peer;
+  ASSERT_TRUE(calm.Join(relay.Port(), "calm", kVideo, "meet-calm"));
+  ASSERT_TRUE(calm_peer.Join(relay.Port(), "calm-peer", kVideo, "meet-calm"));
+  RawMember sender;
+  ASSERT_TRUE(sender.Join(relay.Port(), "sender", kVideo, "meet-flood"));
+  std::vector<RawMember> sleepers(40);  // join, then never read
+  for (size_t i = 0; i < sleepers.size(); ++i) {
+    ASSERT_TRUE(sleepers[i].Join(relay.Port(), "sleeper-" + std::to_string(i), kVideo, "meet-flood"));
+  }
+  constexpr int kPayloads = 12;
+  std::atomic<bool> done{false};
+  std::atomic<int> sent{0};
+  std::thread flood([&] {
+    const std::vector<uint8_t> payload(vzrelay::kMaxDataPayload, 0x42);
+    for (int i = 0; i < kPayloads && sender.client.Send(FrameKind::kDataBinary, payload); ++i) ++sent;
+    done = true;
+  });
+  std::vector<double> latencies;
+  uint32_t sequence = 0;
+  while (!done || latencies.size() < 20) {
+    const double ms = PingMs(calm, ++sequence);
+    if (ms < 0) break;
+    latencies.push_back(ms);
+  }
+  flood.join();
+  EXPECT_EQ(sent.load(), kPayloads);
+  ASSERT_GE(latencies.size(), 20u) << "a ping of the calm session went unanswered";
+  std::vector<double> sorted = latencies;
+  std::sort(sorted.begin(), sorted.end());
+  std::printf("pings of another session during a flood of %d x 8 MiB to 40 members that do not read: %zu pings, "
+              "median %.0f ms, max %.0f ms; relay VmHWM %zu KiB, VmRSS %zu KiB\n",
+              kPayloads, sorted.size(), sorted[sorted.size() / 2], sorted.back(), ProcessKib(relay.Pid(), "VmHWM"),
+              ProcessKib(relay.Pid(), "VmRSS"));
+  // Generous, for a loaded machine: the figures above are what counts.
+  EXPECT_LT(sorted[sorted.size() / 2], 2000.0);
+  // One copy of each payload, however many members it is queued for.
+  EXPECT_LT(ProcessKib(relay.Pid(), "VmHWM"), 512u << 10);
+  // The calm session is whole: its members still hear each other.
+  ASSERT_TRUE(calm.client.Send(FrameKind::kDataBinary, {1, 2, 3}));
+  Frame frame;
+  bool heard = false;
+  while (!heard && calm_peer.client.Next(&frame)) heard = frame.kind == FrameKind::kDataBinary;
+  EXPECT_TRUE(heard);
+  EXPECT_TRUE(relay.Stop());
+}
+
+}  // namespace

@@ -1,0 +1,121 @@
+#include "video/devices/ui/video_container_view.h"
+
+#include <array>
+
+#include "common/trace_client.h"
+#include "outside/vzres/vzres.h"
+#include "platform/run_loop.h"
+#include "platform/text.h"
+#include "video/devices/ui/panel_helpers.h"
+
+namespace vzpanel {
+namespace {
+
+constexpr uintptr_t kAnimationTimer = 1;
+
+// The twelve frames, decoded once per thread that draws them.
+const CGdiPlusBitmapResource& WaitingFrame(int index) {
+  thread_local std::array<CGdiPlusBitmapResource, kWaitingFrameCount> frames;
+  CGdiPlusBitmapResource& frame = frames[static_cast<size_t>(index % kWaitingFrameCount)];
+  if (!frame.HasBitmap()) frame.Load(WaitingFrameImage(index));
+  return frame;
+}
+
+}  // namespace
+
+void DrawWaitingFrame(vz::Canvas& canvas, const vz::Rect& area, int frame) {
+  const CGdiPlusBitmapResource& image = WaitingFrame(frame);
+  if (!image.HasBitmap()) return;
+  const vz::Size size = GetImageSize(image);
+  canvas.DrawImage(*image.bitmap(), area.left + (area.Width() - size.width) / 2,
+                   area.top + (area.Height() - size.height) / 2);
+}
+
+CVzOpenGLContainerView::CVzOpenGLContainerView(VideoContainerState* state, bool small) : state_(state) {
+  placeholder_.Load(small ? vzres::IDB_VIDEO_PLACEHOLDER_SMALL : vzres::IDB_VIDEO_PLACEHOLDER);
+}
+
+CVzOpenGLContainerView::~CVzOpenGLContainerView() { Destroy(); }
+
+bool CVzOpenGLContainerView::Create(vz::Window* parent, const vz::Rect& rect) {
+  vz::WindowParams params;
+  params.bounds = rect;
+  params.parent = parent;
+  params.class_name = "CVzOpenGLContainerView";
+  if (parent == nullptr) return false;
+  window_ = parent->system().CreateWindow(params, this);
+  if (!window_) return false;
+  window_->Show(false);
+  Sync();
+  return true;
+}
+
+void CVzOpenGLContainerView::Destroy() {
+  StopAnimation();
+  window_.reset();
+}
+
+void CVzOpenGLContainerView::SetBounds(const vz::Rect& rect) {
+  if (window_ && window_->bounds() != rect) window_->SetBounds(rect);
+}
+
+void CVzOpenGLContainerView::Sync() {
+  if (state_->animation_running && !animating_) StartAnimation();
+  if (!state_->animation_running && animating_) StopAnimation();
+  if (window_) window_->Invalidate();
+}
+
+void CVzOpenGLContainerView::StartAnimation() {
+  VZ_LOG("small ? [%d]", state_->animation_small ? 1 : 0);
+  animating_ = true;
+  frame_ = 0;
+  vz::RunLoop* loop = vz::RunLoop::Current();
+  if (loop == nullptr) return;
+  loop->StartTimer(this, kAnimationTimer, kWaitingFrameMs, [this] {
+    frame_ = NextWaitingFrame(frame_);
+    if (window_) window_->Invalidate();
+  });
+}
+
+void CVzOpenGLContainerView::StopAnimation() {
+  if (!animating_) return;
+  animating_ = false;
+  if (vz::RunLoop* loop = vz::RunLoop::Current()) loop->KillTimer(this, kAnimationTimer);
+}
+
+vz::Rect CVzOpenGLContainerView::PlaceholderRect(vz::Size client, vz::Size image) {
+  if (client.width < image.width || client.height < image.height) {
+    return fitRectangle({0, 0, client.width, client.height}, image);
+  }
+  return vz::Rect::FromXYWH((client.width - image.width) / 2, (client.height - image.height) / 2, image.width,
+                            image.height);
+}
+
+void CVzOpenGLContainerView::OnPaint(vz::Canvas& canvas) {
+  const vz::Size client = window_ ? window_->ClientRect().GetSize() : canvas.size();
+  canvas.FillRect({0, 0, client.width, client.height}, 0xFF000000);
+  // A renderer draws the video itself; the container only shows black under it.
+  if (state_->renderer == nullptr && placeholder_.HasBitmap()) {
+    canvas.DrawImageScaled(*placeholder_.bitmap(), PlaceholderRect(client, GetImageSize(placeholder_)));
+  }
+  if (state_->animation_running) DrawWaitingFrame(canvas, {0, 0, client.width, client.height}, frame_);
+  if (state_->hint_shown) {
+    const std::string text = vz::Utf16ToUtf8(vzres::LoadResString(vzres::IDS_VIDEO_HINT));
+    CanvasMeasurer measurer(canvas);
+    const HintPlacement hint = PlaceHintLabel(client, text, measurer);
+    canvas.FillRect(hint.rect, kHintBackground);
+    vz::TextStyle style;
+    style.font = PanelFont(hint.font_height);
+    style.color = kHintText;
+    style.align = vz::TextAlign::kCenter;
+    style.valign = vz::TextVAlign::kMiddle;
+    style.ellipsis = true;
+    canvas.DrawText(text, hint.rect, style);
+  }
+}
+
+void CVzOpenGLContainerView::OnMouse(const vz::MouseEvent& event) {
+  if (on_mouse) on_mouse(event);
+}
+
+}  // namespace vzpanel

@@ -1,0 +1,54 @@
+#pragma once
+// CVzOpenGLContainerView: the child window a participant's video is shown
+// in. Without a renderer it shows black with its placeholder image (fitted
+// when the window is smaller, else centred), the hint label and the waiting
+// animation that its VideoContainerState asks for. Mouse moves, releases of
+// the left button and double clicks go to the owner's handler, which passes
+// them up. UI thread only.
+#include <functional>
+#include <memory>
+
+#include "platform/ui/window.h"
+#include "uikit/gdiplus_bitmap.h"
+#include "video/devices/ui/video_container_state.h"
+
+namespace vzpanel {
+
+class CVzOpenGLContainerView : public vz::WindowDelegate {
+ public:
+  // `small`: the small placeholder. `state` is not owned and must outlive the view.
+  CVzOpenGLContainerView(VideoContainerState* state, bool small);
+  ~CVzOpenGLContainerView() override;
+
+  bool Create(vz::Window* parent, const vz::Rect& rect);
+  void Destroy();
+  vz::Window* window() const { return window_.get(); }
+  void SetBounds(const vz::Rect& rect);
+  // Picks up what the state asks for now (animation on or off, hint) and repaints.
+  void Sync();
+  // Deletes the placeholder: later paints show black only.
+  void dropPlaceholder() { placeholder_.Reset(); }
+  int animationFrame() const { return frame_; }
+  std::function<void(const vz::MouseEvent&)> on_mouse;
+
+  void OnPaint(vz::Canvas& canvas) override;
+  void OnMouse(const vz::MouseEvent& event) override;
+
+  // Where the placeholder goes in a client area (fitted when it does not fit).
+  static vz::Rect PlaceholderRect(vz::Size client, vz::Size image);
+
+ private:
+  void StartAnimation();
+  void StopAnimation();
+
+  VideoContainerState* state_;
+  CGdiPlusBitmapResource placeholder_;
+  std::unique_ptr<vz::Window> window_;
+  bool animating_ = false;
+  int frame_ = 0;
+};
+
+// Draws one frame of the waiting animation centred in `area`.
+void DrawWaitingFrame(vz::Canvas& canvas, const vz::Rect& area, int frame);
+
+}  // namespace vzpanel

@@ -1,0 +1,87 @@
+#pragma once
+// VideoMainPanelWindow: the video panel. A top-level window holding the main
+// screen view and the toolbar; full screen moves both into a window that
+// covers the screen ("Velzar Full-Screen Video"), which Escape leaves. The
+// frame's close box asks the controller to leave (WMVC_STATUS 4); the window
+// goes when the controller destroys the panel. UI thread only.
+#include <memory>
+#include <string>
+
+#include "platform/ui/window.h"
+#include "video/devices/ui/main_screen_view.h"
+#include "video/devices/ui/video_panel.h"
+#include "video/devices/ui/video_panel_toolbar.h"
+
+namespace vzpanel {
+
+class CWinVideoController;
+
+class VideoMainPanelWindow : public vz::WindowDelegate, public IVideoPanel {
+ public:
+  static constexpr const char* kFullScreenTitle = "Velzar Full-Screen Video";
+  static constexpr vz::Size kDefaultSize{640, 480};
+
+  // `controller` may be null (pictures, tests): commands then do nothing.
+  VideoMainPanelWindow(CWinVideoController* controller, IVideoRenderService* render, IMainViewClient* client,
+                       const std::u16string& my_roster_id, vz::WindowSystem* system, const vz::Clock& clock);
+  ~VideoMainPanelWindow() override;
+
+  // IVideoPanel.
+  bool createVideoWindow(uint64_t container, int32_t layout) override;
+  MainViewModel* mainView() override { return main_view_ ? &main_view_->model() : nullptr; }
+  IVideoPanelToolbar* toolbar() override { return toolbar_.get(); }
+  void removeToolbar() override;
+  void setMyVideoStatus(bool started) override;
+  void setTitle(const std::u16string& title) override;
+  void activate() override;
+  void onOptionsCommand() override;
+  void refresh() override;
+  void destroyVideoWindow() override;
+
+  // The full-screen toggle: leaves full screen when in it, else enters it.
+  void toggleFullScreen();
+  bool isFullScreen() const { return fullscreen_ != nullptr; }
+  vz::Window* window() const { return window_.get(); }
+  vz::Window* fullScreenWindow() const { return fullscreen_ ? fullscreen_->window.get() : nullptr; }
+  CVzMainScreenView* mainScreenView() const { return main_view_.get(); }
+  VideoMainPanelToolbar* panelToolbar() const { return toolbar_.get(); }
+  // The default place of the top-level panel on a screen.
+  static vz::Rect DefaultBounds(const vz::Rect& screen);
+
+  // vz::WindowDelegate (the panel window).
+  void OnPaint(vz::Canvas&) override {}
+  void OnResize(vz::Size size) override;
+  void OnCloseRequest() override;
+
+ private:
+  struct FullScreenWindow : vz::WindowDelegate {
+    explicit FullScreenWindow(VideoMainPanelWindow* panel) : panel(panel) {}
+    void OnPaint(vz::Canvas&) override {}
+    bool OnKey(const vz::KeyEvent& event) override;
+    void OnResize(vz::Size size) override;
+    void OnCloseRequest() override;
+    VideoMainPanelWindow* panel;
+    std::unique_ptr<vz::Window> window;
+  };
+
+  // Makes the main view's and the toolbar's windows under `host`.
+  void BuildViews(vz::Window* host);
+  void OnToolbarCommand(uint32_t id);
+  void PostToggle();
+
+  CWinVideoController* controller_;
+  vz::WindowSystem* system_;
+  std::unique_ptr<vz::Window> window_;
+  std::unique_ptr<CVzMainScreenView> main_view_;
+  std::unique_ptr<VideoMainPanelToolbar> toolbar_;
+  bool toolbar_removed_ = false;
+  bool my_video_started_ = false;
+  std::unique_ptr<FullScreenWindow> fullscreen_;
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+};
+
+// The factory the controller uses: a panel on the process's window system
+// (null, logged, when there is none).
+VideoPanelFactory MakeWindowPanelFactory();
+
+}  // namespace vzpanel

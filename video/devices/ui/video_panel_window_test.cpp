@@ -1,0 +1,159 @@
+// The panel's windows on the headless window system with the shipped
+// resource bundle: placement, the toolbar's sizes and states, tiles drawn
+// from the model, the thumbnail menu, full screen and Escape, and teardown.
+#include "video/devices/ui/video_main_panel_window.h"
+
+#include <gtest/gtest.h>
+
+#include "outside/vzres/vzres.h"
+#include "platform/clock.h"
+#include "platform/run_loop.h"
+#include "platform/ui/headless.h"
+#include "video/devices/ui/panel_test_support.h"
+
+namespace vzpanel {
+namespace {
+
+using testing::FakeClient;
+using testing::FakeRenderService;
+using testing::Participant;
+
+class PanelWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(vzres::LoadResourceLibrary("vzres"));
+    panel_ = std::make_unique<VideoMainPanelWindow>(nullptr, &render_, &client_, u"me", system_.get(), clock_);
+  }
+  void TearDown() override {
+    panel_.reset();
+    loop_.RunUntilIdle();
+    vzres::UnloadResourceLibrary();
+  }
+  void Join(const std::vector<VideoRosterInfo>& people) {
+    for (size_t i = 0; i < people.size(); ++i) panel_->mainView()->addVideoRoster(&people[i], i + 1 == people.size());
+    panel_->refresh();
+  }
+  vz::Color PixelAt(vz::Window* top, vz::Point p) { return system_->Render(top).GetPixel(p.x, p.y) | 0xFF000000; }
+
+  vz::FakeClock clock_{1000};
+  vz::RunLoop loop_{clock_};
+  std::unique_ptr<vz::HeadlessWindowSystem> system_ = vz::HeadlessWindowSystem::Create({1920, 1080});
+  FakeRenderService render_;
+  FakeClient client_;
+  std::unique_ptr<VideoMainPanelWindow> panel_;
+};
+
+TEST_F(PanelWindowTest, OpensAtItsDefaultPlaceWithTheViewFillingIt) {
+  ASSERT_TRUE(panel_->createVideoWindow(0, 0));
+  EXPECT_EQ(panel_->window()->bounds(), vz::Rect::FromXYWH(320, 300, 640, 480));
+  EXPECT_EQ(panel_->mainScreenView()->window()->bounds(), (vz::Rect{0, 0, 640, 480}));
+  panel_->setTitle(u"Meeting 123 45 678");
+  EXPECT_EQ(panel_->window()->GetTitle(), "Meeting 123 45 678");
+  // The toolbar sits at the large view's bottom left.
+  const vz::Rect large = panel_->mainView()->layout().large;
+  EXPECT_EQ(panel_->panelToolbar()->window()->bounds(),
+            vz::Rect::FromXYWH(large.left + 1, large.bottom - 31, 120, 30));
+}
+
+TEST_F(PanelWindowTest, TheToolbarsWidthFollowsItsButtonsAndLogo) {
+  ASSERT_TRUE(panel_->createVideoWindow(0, 0));
+  VideoMainPanelToolbar* toolbar = panel_->panelToolbar();
+  EXPECT_EQ(toolbar->preferredSize(), (vz::Size{12 + 3 * 36, 30}));
+  toolbar->setLogo(true);
+  EXPECT_EQ(toolbar->preferredSize(), (vz::Size{96 + 36 + 3 * 36, 30}));
+  EXPECT_EQ(toolbar->ButtonPlaces(30).at(vzres::IDC_VIDEO_MY_VIDEO).left, 96 + 36);
+  toolbar->setLogo(false);
+  toolbar->setInvisibleMode();
+  EXPECT_EQ(toolbar->preferredSize(), (vz::Size{48, 30}));
+  EXPECT_EQ(toolbar->status(), 8);
+  EXPECT_TRUE(toolbar->button(vzres::IDC_VIDEO_STATUS)->IsWindowEnabled());
+  EXPECT_EQ(toolbar->ButtonPlaces(30).at(vzres::IDC_VIDEO_STATUS).left, 12);
+  for (int32_t state : {1, 5, 6}) {
+    toolbar->setStatus(state);
+    EXPECT_FALSE(toolbar->button(vzres::IDC_VIDEO_STATUS)->IsWindowEnabled()) << state;
+  }
+  toolbar->setStatus(3);
+  EXPECT_EQ(toolbar->button(vzres::IDC_VIDEO_STATUS)->GetCurrentImage(), 3u);
+  EXPECT_EQ(VideoMainPanelToolbar::StatusImage(4), vzres::IDB_VIDEO_STATUS1);
+  EXPECT_EQ(VideoMainPanelToolbar::StatusImage(9), 0u);
+}
+
+TEST_F(PanelWindowTest, TilesAreDrawnWithTheHighlightOnTheLargeParticipant) {
+  ASSERT_TRUE(panel_->createVideoWindow(0, 0));
+  Join({Participant("me"), Participant("p1"), Participant("p2")});
+  MainViewModel* model = panel_->mainView();
+  // 640 wide: (640 - 240) / 144 = two tiles a page.
+  ASSERT_EQ(model->strip().shownItems().size(), 2u);
+  // Every shown tile has a window at its place and a renderer made for it.
+  for (ThumbTile* tile : model->strip().shownItems()) {
+    ASSERT_NE(tile->container.renderer, nullptr) << tile->record.rosterId;
+  }
+  const ThumbTile* large = model->strip().itemOf(model->activeView().record().rosterId);
+  ASSERT_NE(large, nullptr);
+  const vz::Rect strip = model->layout().strip;
+  const vz::Point frame{strip.left + large->rect.left, strip.top + large->rect.top};
+  EXPECT_EQ(PixelAt(panel_->window(), frame), model->highlightColour());
+  // The large view's background shows round its container.
+  EXPECT_EQ(PixelAt(panel_->window(), {model->layout().large.left, model->layout().large.top + 40}), 0xFF4D4D4D);
+}
+
+TEST_F(PanelWindowTest, APresentersTileClickRunsTheMenuAndItsCommand) {
+  ASSERT_TRUE(panel_->createVideoWindow(0, 0));
+  Join({Participant("me", true, false, true), Participant("p1"), Participant("p2")});
+  std::vector<ThumbMenuItem> offered;
+  panel_->mainScreenView()->track_menu = [&](const std::vector<ThumbMenuItem>& items, vz::Point) {
+    offered = items;
+    return kCmdSpotlightForAll;
+  };
+  ThumbTile* p2 = panel_->mainView()->strip().itemOf("p1");
+  ASSERT_TRUE(p2->shown);
+  const vz::Rect strip = panel_->mainView()->layout().strip;
+  const vz::Point at = panel_->window()->ToScreen({strip.left + p2->rect.left + 40, strip.top + p2->rect.top + 40});
+  system_->Click(at);
+  loop_.RunUntilIdle();
+  ASSERT_EQ(offered.size(), 2u);
+  EXPECT_EQ(client_.spotlights, std::vector<std::string>{"p1"});
+  EXPECT_EQ(panel_->mainView()->activeView().record().rosterId, "p1");
+}
+
+TEST_F(PanelWindowTest, FullScreenTakesTheViewsAndEscapeBringsThemBack) {
+  ASSERT_TRUE(panel_->createVideoWindow(0, 0));
+  Join({Participant("me"), Participant("p1"), Participant("p2")});
+  panel_->toggleFullScreen();
+  ASSERT_TRUE(panel_->isFullScreen());
+  vz::Window* full = panel_->fullScreenWindow();
+  EXPECT_EQ(full->GetTitle(), VideoMainPanelWindow::kFullScreenTitle);
+  EXPECT_EQ(full->bounds(), (vz::Rect{0, 0, 1920, 1080}));
+  EXPECT_FALSE(panel_->window()->IsVisible());
+  EXPECT_EQ(panel_->mainView()->fullscreenButtonImage(), vzres::IDB_VIDEO_FULLSCREEN_LEAVE);
+  EXPECT_EQ(panel_->mainScreenView()->window()->TopLevel(), full);
+  // The renderers came back with the new windows.
+  EXPECT_NE(panel_->mainView()->activeView().container().renderer, nullptr);
+  EXPECT_EQ(render_.live.size(), client_.subscriptions.size());
+
+  full->Focus();
+  system_->SendKey(vz::keys::kEscape);
+  loop_.RunUntilIdle();
+  EXPECT_FALSE(panel_->isFullScreen());
+  EXPECT_TRUE(panel_->window()->IsVisible());
+  EXPECT_EQ(panel_->mainView()->fullscreenButtonImage(), vzres::IDB_VIDEO_FULLSCREEN);
+  EXPECT_EQ(panel_->mainScreenView()->window()->TopLevel(), panel_->window());
+}
+
+TEST_F(PanelWindowTest, WithoutAToolbarFullScreenAndTeardownStillWork) {
+  ASSERT_TRUE(panel_->createVideoWindow(0, 0));
+  Join({Participant("me"), Participant("p1")});
+  panel_->removeToolbar();
+  EXPECT_EQ(panel_->toolbar(), nullptr);
+  panel_->toggleFullScreen();
+  panel_->toggleFullScreen();
+  EXPECT_FALSE(panel_->isFullScreen());
+  panel_->destroyVideoWindow();
+  EXPECT_EQ(panel_->mainView(), nullptr);
+  EXPECT_TRUE(render_.live.empty());
+  EXPECT_TRUE(client_.subscriptions.empty());
+  panel_->destroyVideoWindow();  // the destructor runs it once more
+}
+
+}  // namespace
+}  // namespace vzpanel
