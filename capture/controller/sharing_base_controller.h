@@ -32,6 +32,7 @@
 #include "common/critical_section_lock.h"
 #include "contracts/session_records.h"
 #include "contracts/vz_grab_provider.h"
+#include "platform/screen/screen_damage.h"
 #include "platform/screen/screen_source.h"
 
 class CDsHelperWindow;
@@ -167,6 +168,8 @@ class CSharingBaseController : public CDsThread,
   MonitorList caller_monitors_{};
   ApplicationList caller_windows_{};
   std::unique_ptr<vz::ScreenSource> capture_screen_;  // the capture thread's ("input desktop")
+  // The capture thread's: drawing on the shared monitors asks for a round at once.
+  std::unique_ptr<vz::ScreenDamageWatch> damage_watch_;
   CMultiMonitor monitors_;
   CSharingRgnController regions_;
   CCaptureScreens screens_;

@@ -25,6 +25,10 @@ int CSharingBaseController::ThreadRun() {
     return 1;
   }
   last_cursor_send_ms_ = vz::MonotonicMs();
+  // Drawing on a shared monitor asks for a round at once instead of waiting
+  // for the time-out; CaptureNow keeps one request queued at most.
+  damage_watch_ = environment_.watch_damage ? environment_.watch_damage([this] { CaptureNow(); }) : nullptr;
+  VZ_LOG("change-driven capture %s", damage_watch_ ? "on" : "off: rounds every 200 ms");
   SignalStarted();
   for (;;) {
     uint32_t message = 0;
@@ -41,6 +45,8 @@ int CSharingBaseController::ThreadRun() {
       ReopenScreen();
     }
   }
+  // Its reports post to this thread; it ends before the thread does.
+  damage_watch_.reset();
   // Grabbers read through this connection; they go first.
   EndScreen();
   capture_screen_.reset();
@@ -154,6 +160,11 @@ bool CSharingBaseController::InitScreen() {
     return false;
   }
   monitors_.SharedWindowMoved(*capture_screen_);
+  if (damage_watch_) {
+    std::vector<vz::ScreenRect> area;
+    for (const VzRect& r : screens_.WatchedArea()) area.push_back({r.left, r.top, r.right - r.left, r.bottom - r.top});
+    damage_watch_->SetArea(std::move(area));
+  }
   return true;
 }
 

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "platform/screen/screen_source.h"
@@ -90,6 +91,61 @@ TEST(X11ScreenSourceTest, ARectangleOnTheRootReadsBackThroughThePlainRead) {
   DisplayTestEnv& env = DisplayTestEnv::Get();
   if (!env.available()) GTEST_SKIP() << env.why();
   ExpectRectangleReadBack(false, 0x2060A0);
+}
+
+// Colour of a B,G,R,X pixel, the X byte left out (the server's own).
+unsigned long Rgb(uint32_t pixel) { return pixel & 0xFFFFFFu; }
+
+void ExpectReadsIntoAnImage(bool use_shm) {
+  DisplayTestEnv& env = DisplayTestEnv::Get();
+  TestClient client(env.display());
+  ASSERT_NE(client.get(), nullptr);
+  auto source = OpenX11ScreenSource({env.display(), use_shm});
+  ASSERT_NE(source, nullptr);
+  const ScreenRect bounds = source->Bounds();
+  FillRoot(client.get(), 0, 0, bounds.width, 120, 0x000000);
+  FillRoot(client.get(), 40, 30, 50, 20, 0x3070B0);
+  std::unique_ptr<ScreenImage> image = source->NewImage(bounds.width, 100);
+  ASSERT_NE(image, nullptr);
+  ASSERT_EQ(image->width(), bounds.width);
+  // Whole rows, placed lower in the image: screen row 25 lands in image row 10.
+  ASSERT_EQ(source->ReadInto({0, 25, bounds.width, 40}, image.get(), 0, 10), ScreenReadResult::kOk);
+  EXPECT_EQ(X11ScreenUsedShm(source.get()), use_shm);
+  int wrong = 0;
+  for (int y = 10; y < 50; ++y) {
+    for (int x = 0; x < 120; ++x) {
+      const int sy = y - 10 + 25;
+      const bool inside = x >= 40 && x < 90 && sy >= 30 && sy < 50;
+      if (Rgb(image->Row(y)[x]) != (inside ? 0x3070B0u : 0u)) ++wrong;
+    }
+  }
+  EXPECT_EQ(wrong, 0);
+  EXPECT_EQ(image->Row(9)[45], 0u) << "rows above the placement stay untouched";
+  // A part of rows goes through the copy, at its place in the image.
+  ASSERT_EQ(source->ReadInto({85, 45, 10, 10}, image.get(), 7, 80), ScreenReadResult::kOk);
+  EXPECT_EQ(Rgb(image->Row(80)[7]), 0x3070B0u);
+  EXPECT_EQ(Rgb(image->Row(80)[12]), 0u);
+  EXPECT_EQ(Rgb(image->Row(85)[7]), 0u);
+  // A placement beyond the image writes nothing and fails.
+  EXPECT_EQ(source->ReadInto({0, 0, bounds.width, 10}, image.get(), 0, 95), ScreenReadResult::kReadFailed);
+  EXPECT_EQ(source->ReadInto({0, 0, 10, 10}, image.get(), bounds.width - 5, 0), ScreenReadResult::kReadFailed);
+  EXPECT_EQ(source->ReadInto({bounds.width - 5, 0, 10, 10}, image.get(), 0, 0), ScreenReadResult::kReadFailed);
+  // The image may outlive its source: its segment goes with it.
+  source.reset();
+  EXPECT_EQ(Rgb(image->Row(20)[45]), 0x3070B0u);
+  image.reset();
+}
+
+TEST(X11ScreenSourceTest, ReadsLandInAnImageThroughSharedMemory) {
+  DisplayTestEnv& env = DisplayTestEnv::Get();
+  if (!env.available()) GTEST_SKIP() << env.why();
+  ExpectReadsIntoAnImage(true);
+}
+
+TEST(X11ScreenSourceTest, ReadsLandInAnImageThroughThePlainRead) {
+  DisplayTestEnv& env = DisplayTestEnv::Get();
+  if (!env.available()) GTEST_SKIP() << env.why();
+  ExpectReadsIntoAnImage(false);
 }
 
 TEST(X11ScreenSourceTest, MonitorsAndCursorComeFromTheServer) {

@@ -156,11 +156,9 @@ void CVzVideoListenChannel::Uninitialize() {
     VZ_LOG("NULL session handle for listen channel %u", ssrc_);
   }
   stopping_ = true;
-  if (thread_) {
-    thread_->Stop();
-    thread_->Join();
-    thread_.reset();
-  }
+  // Never a join of the data thread from inside itself, should the last
+  // reference go there.
+  VZSE_::ComTaskThread::Dispose(std::move(thread_));
   timer_.reset();
   {
     std::lock_guard<std::mutex> lock(monitor_lock_);

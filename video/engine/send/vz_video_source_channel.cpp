@@ -102,11 +102,9 @@ VseResult CVzVideoSourceChannel::Initialize(int32_t codec_type, bool data_thread
 
 void CVzVideoSourceChannel::Uninitialize() {
   VZ_LOG_OBJ("begin");
-  if (thread_) {
-    thread_->Stop();
-    thread_->Join();
-    thread_.reset();
-  }
+  // The last reference may go inside a frame task, on the data thread
+  // itself: the thread then ends on its own after this task.
+  VZSE_::ComTaskThread::Dispose(std::move(thread_));
   std::unique_ptr<CVzSendController> controller;
   {
     Lock hold(lock_);
@@ -118,12 +116,19 @@ void CVzVideoSourceChannel::Uninitialize() {
     controller.reset();
     VZ_LOG("send controller deleted.");
   }
+  // Outside the channel's lock too: cancelling from the data thread waits
+  // for a timer round in progress, which takes that lock.
+  std::unique_ptr<CVzTimer> timer;
+  {
+    Lock hold(lock_);
+    timer = std::move(timer_);
+  }
+  if (timer) {
+    timer->Cancel();
+    timer.reset();
+  }
   Lock hold(lock_);
   VZ_LOG("Congest controller deleted.");
-  if (timer_) {
-    timer_->Cancel();
-    timer_.reset();
-  }
   if (encoder_ != nullptr) {
     encoder_->Release();
     encoder_ = nullptr;
@@ -212,6 +217,8 @@ VseResult CVzVideoSourceChannel::InputFrame(const VideoFormat* format, const uin
   // The encoder is made once the first picture tells its format and rate.
   if (encoder_ == nullptr && has_params_) ApplyEncodeParam(params_);
   if (encoder_ == nullptr) return VSE_E_POINTER;
+  // A request that came inside the gap is served once the gap is over.
+  if (key_frame_deferred_ && VZSE_::NowMs() - key_frame_ms_ >= kKeyFrameGapMs) ForceKeyFrame();
   VideoFormat stamped = *format;
   stamped.set_time_stamp_ms(ts);
   return encoder_->EncodeFrame(&stamped, data, length);
@@ -548,6 +555,23 @@ VseResult CVzVideoSourceChannel::StopSend() {
 VseResult CVzVideoSourceChannel::RequestKeyFrame() {
   Lock hold(lock_);
   if (encoder_ == nullptr) return VSE_E_INVALIDARG;
+  if (key_frame_forced_ && VZSE_::NowMs() - key_frame_ms_ < kKeyFrameGapMs) {
+    // Inside the gap: one key frame when it is over serves them all.
+    key_frame_deferred_ = true;
+    ++key_frames_spared_;
+    return VSE_S_OK;
+  }
+  return ForceKeyFrame();
+}
+
+VseResult CVzVideoSourceChannel::ForceKeyFrame() {
+  if (key_frames_spared_ > 1) {
+    VZ_LOG("key frame forced; [%u] requests inside the gap were served by one", key_frames_spared_);
+  }
+  key_frames_spared_ = 0;
+  key_frame_deferred_ = false;
+  key_frame_forced_ = true;
+  key_frame_ms_ = VZSE_::NowMs();
   return encoder_->EncodeKeyFrame();
 }
 

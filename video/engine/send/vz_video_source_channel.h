@@ -89,6 +89,13 @@ class CVzVideoSourceChannel final : public TEngineObject<IVideoDeliverer>,
   VseResult SetFecLevel(int32_t loss, bool manual);
   VseResult StartSend();
   VseResult StopSend();
+  // Forces a key frame for a request, at most one per kKeyFrameGapMs:
+  // requests inside the gap are served together by one key frame at the
+  // first picture after it, so a storm of requests from one member cannot
+  // fill the uplink with key frames and no request is lost. (The key frame
+  // that starts a stream answers no request: a receiver that lost it is
+  // served at once.) VSE_S_OK then; VSE_E_INVALIDARG without an encoder.
+  static constexpr uint32_t kKeyFrameGapMs = 500;
   VseResult RequestKeyFrame();
   // -1 without packer or send controller.
   int32_t ConfigureOutputs(int32_t count, const OutputRecord* outputs);
@@ -141,6 +148,8 @@ class CVzVideoSourceChannel final : public TEngineObject<IVideoDeliverer>,
   void OnTimer(CVzTimer* timer) override;
 
   void RunWaitingSample();
+  // Under the channel lock, with an encoder.
+  VseResult ForceKeyFrame();
   void UpdateFecLevel(bool from_statistics);
   VseResult SetRequiredMinMaxBw();
   void EndStatisticsPeriod(uint32_t now);
@@ -207,6 +216,11 @@ class CVzVideoSourceChannel final : public TEngineObject<IVideoDeliverer>,
   int slot_ = 0;
   int32_t reported_[9] = {-1, -1, -1, -1, -1, -1, -1, -1, -1};
   std::atomic<bool> key_frame_requested_{false};
+  // The last key frame forced, and the requests served by it since.
+  bool key_frame_forced_ = false;
+  bool key_frame_deferred_ = false;  // asked inside the gap: forced once it is over
+  uint32_t key_frame_ms_ = 0;
+  uint32_t key_frames_spared_ = 0;
   std::unique_ptr<CVzTimer> timer_;
   // Timing element.
   uint16_t timing_counter_ = 0;
