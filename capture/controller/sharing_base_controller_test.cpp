@@ -61,6 +61,9 @@ class CaptureControllerTest : public ::testing::Test {
   CaptureControllerTest() : loop_(vz::SystemClock()), shared_(std::make_shared<SharedScreen>(640, 480)) {
     shared_->With([](vz::ScreenDouble& s) {
       s.SetMonitors({{{0, 0, 640, 480}, "screen", true}});
+      // A composed screen: whole monitors are compared, so the boxes these
+      // tests expect are exact (the sampled scan snaps them to blocks).
+      s.SetComposition(true);
       s.Fill({0, 0, 640, 480}, kGrey);
       s.SetCursor(capture_test::SolidCursor(1, 100, 100));
       return 0;
@@ -355,6 +358,54 @@ TEST_F(CaptureControllerTest, TheDamageWatchCoversTheSharedMonitorAsksForRoundsA
     std::lock_guard<std::mutex> lock(record->mutex);
     EXPECT_EQ(record->opened, 2);
   }
+}
+
+// Without a compositing manager a round samples lines and a column instead
+// of reading the whole monitor, and still finds and sends a change; the
+// choice is made again every round.
+TEST_F(CaptureControllerTest, WithoutCompositionRoundsSampleLinesAndStillFindChanges) {
+  auto pixels = [this] { return shared_->With([](vz::ScreenDouble& s) { return s.pixels_read(); }); };
+  shared_->With([](vz::ScreenDouble& s) {
+    s.SetComposition(false);
+    return 0;
+  });
+  StartSharingFirstMonitor();
+  ASSERT_TRUE(ServeRounds(1));
+  uint64_t before = pixels();
+  const uint64_t rounds_before = controller_->rounds();
+  ASSERT_TRUE(ServeRounds(6));
+  const uint64_t rounds = controller_->rounds() - rounds_before;
+  // At most the cursor row, five spread rows and a column a round (a round
+  // may be under way at either end), far below one whole monitor.
+  EXPECT_LE(pixels() - before, (rounds + 1) * (6 * 640 + 480));
+  EXPECT_LT(pixels() - before, 640u * 480u);
+
+  // A change on the cursor's row is found by the cursor probe and sent.
+  const size_t screens = sink_.screens.size();
+  shared_->With([](vz::ScreenDouble& s) {
+    s.Fill({90, 100, 20, 3}, kRed);
+    return 0;
+  });
+  ASSERT_TRUE(ServeUntil(loop_, [&] {
+    provider_->CaptureNow();
+    return sink_.screens.size() > screens;
+  }));
+  const VzRect dirty = sink_.screens.back().dirty;
+  EXPECT_LE(dirty.left, 90);
+  EXPECT_GE(dirty.right, 110);
+  EXPECT_LE(dirty.top, 100);
+  EXPECT_GE(dirty.bottom, 103);
+  EXPECT_LT(dirty.right - dirty.left, 640);
+
+  // A compositing manager starts: the next rounds compare whole monitors.
+  shared_->With([](vz::ScreenDouble& s) {
+    s.SetComposition(true);
+    return 0;
+  });
+  ASSERT_TRUE(ServeRounds(2));
+  before = pixels();
+  ASSERT_TRUE(ServeRounds(2));
+  EXPECT_GE(pixels() - before, 640u * 480u);
 }
 
 TEST_F(CaptureControllerTest, ADesktopSwitchRebuildsTheScreen) {

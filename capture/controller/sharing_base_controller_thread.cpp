@@ -5,6 +5,7 @@
 #include "common/scoped_lock.h"
 #include "common/trace_client.h"
 #include "platform/clock.h"
+#include "platform/process.h"
 #include "platform/screen/screen_source.h"
 
 namespace {
@@ -16,6 +17,7 @@ constexpr int kSettleMs = 200;
 
 int CSharingBaseController::ThreadRun() {
   VZ_LOG("entering capture thread...");
+  normal_priority_ = vz::SetCurrentThreadNormalPriority();
   // The screen connection stands where the input desktop stood: without it
   // nothing can be captured, and StartCapture must not wait for ever.
   capture_screen_ = environment_.open_screen ? environment_.open_screen() : nullptr;
@@ -62,12 +64,15 @@ void CSharingBaseController::ReopenScreen() {
   }
   // The grabbers hold no reference to the old connection across rounds, but
   // EndScreen in ResetScreen drops them before it goes.
+  bool closed = false;
   {
     CScopedLock lock(lock_);
     EndScreen();
+    closed = capture_screen_ != nullptr;
     capture_screen_ = std::move(fresh);
   }
-  VZ_LOG("Set current thread desktop: %d,%d", 1, 1);
+  // The new connection is in use; the old one, when there was one, is closed.
+  VZ_LOG("Set current thread desktop: %d,%d", capture_screen_ ? 1 : 0, closed ? 1 : 0);
   ResetScreen();
 }
 
@@ -95,9 +100,16 @@ void CSharingBaseController::CaptureRound() {
 
 bool CSharingBaseController::CheckSharedScreenData() {
   CaptureRoundSettings settings;
-  // Whole-monitor reads are cheap on X11 (shared memory), so every round
-  // compares whole monitors, as it does under a composing desktop.
-  settings.full_compare = true;
+  // A composed screen is read whole and compared; without a compositing
+  // manager a few sampled lines and columns find the change and grow a box
+  // round it.
+  settings.full_compare = capture_screen_->CompositionEnabled();
+  const int composed = settings.full_compare ? 1 : 0;
+  if (composed != last_composed_) {
+    VZ_LOG("change detection: %s", composed ? "whole monitors compared (the screen is composed)"
+                                            : "sampled lines and columns (no compositing manager)");
+    last_composed_ = composed;
+  }
   settings.capture_mode = capture_mode_.load();
   settings.block_width = block_width_;
   settings.block_height = block_height_;
@@ -150,6 +162,8 @@ bool CSharingBaseController::ResetScreen() {
 }
 
 bool CSharingBaseController::InitScreen() {
+  VZ_LOG("main thread [%d] call thread [%d]", main_thread_id_, vz::ThreadId());
+  VZ_LOG("2. Lock Before ...");
   CScopedLock lock(lock_);
   if (!capture_screen_) return false;
   int max_width = 0;
@@ -169,7 +183,10 @@ bool CSharingBaseController::InitScreen() {
 }
 
 void CSharingBaseController::EndScreen() {
+  VZ_LOG("main thread [%d] call thread [%d]", main_thread_id_, vz::ThreadId());
+  VZ_LOG("Lock Before ...");
   CScopedLock lock(lock_);
+  VZ_LOG("... Locked End");
   screens_.EndScreen();
   send_buffer_.clear();
   send_buffer_.shrink_to_fit();

@@ -2,11 +2,14 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <new>
+#include <string>
 
 #include "capture/monitors/multi_monitor.h"
 #include "capture/monitors/spread_order.h"
 #include "common/trace_client.h"
+#include "platform/text.h"
 
 namespace {
 
@@ -32,22 +35,33 @@ CSharedMonitor::~CSharedMonitor() { VZ_LOG("this=0x%016llX, monitor id=%d", vz::
 bool CSharedMonitor::UpdateScreenDC(vz::ScreenSource* source) {
   source_ = source;
   if (!source_) {
-    VZ_LOG_ERROR("UpdateScreenDC: no screen for monitor %d", monitor_.MonitorId);
+    VZ_LOG_ERROR("UpdateScreenDC: device name %s, err=%d, dc=0x%08X", DeviceName().c_str(), 0, 0u);
     return false;
   }
   return true;
 }
 
+std::string CSharedMonitor::DeviceName() const {
+  size_t length = 0;
+  while (length < std::size(monitor_.DeviceName) && monitor_.DeviceName[length] != 0) ++length;
+  return vz::Utf16ToUtf8(std::u16string_view(monitor_.DeviceName, length));
+}
+
 bool CSharedMonitor::InitMonitor(vz::ScreenSource* source) {
   const VzRect& rc = monitor_.Rect;
-  VZ_LOG(" this=0x%016llX, MonitorId=%d, rc=[%s] clrbits=%d", vz::LogAddress(this), monitor_.MonitorId,
-         FormatRect(&rc).c_str(), monitor_.BitsPerPixel);
-  if (!UpdateScreenDC(source)) return false;
+  VZ_LOG(" this=0x%016llX, MonitorId=%d, devicename=%s, rc=[%s] clrbits=%d", vz::LogAddress(this),
+         monitor_.MonitorId, DeviceName().c_str(), FormatRect(&rc).c_str(), monitor_.BitsPerPixel);
+  if (!UpdateScreenDC(source)) {
+    VZ_LOG_ERROR(" UpdateScreenDC monitor id [%d] devicename [%s], err=[%d], dc=0x%08X", monitor_.MonitorId,
+                 DeviceName().c_str(), 0, 0u);
+    return false;
+  }
   depth_ = 32;
   width_ = rc.right - rc.left;
   height_ = rc.bottom - rc.top;
   colour_bits_ = monitor_.BitsPerPixel;
   VZ_LOG("InitScreen  ____BEGIN____");
+  VZ_LOG("SYSTEM clrbits=%d", colour_bits_);
   VZ_LOG("SCREEN SIZE =(%d, %d)", width_, height_);
   if (width_ <= 0 || height_ <= 0 || width_ > kMaxMonitorSide || height_ > kMaxMonitorSide) {
     VZ_LOG_ERROR("InitScreen  ____FAILED!____ size %d x %d", width_, height_);

@@ -7,6 +7,7 @@
 // Threading: the capture thread only. The screen source is that thread's.
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "capture/monitors/changed_box_sender.h"
@@ -47,6 +48,8 @@ class CSharedMonitor {
   int EndMonitor();
   // Takes the screen source again (after the display was reopened).
   bool UpdateScreenDC(vz::ScreenSource* source);
+  // The monitor record's device name, for log lines.
+  std::string DeviceName() const;
 
   // Finds and copies the changed box: the whole monitor compared row by row
   // (full_compare), or sampled lines and columns grown into a box. 1 when a

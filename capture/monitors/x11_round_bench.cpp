@@ -2,7 +2,8 @@
 // 3840x2160): the read of the monitor into the grabber's image, which the
 // server writes through shared memory, and the compare with the previous
 // image; unchanged, and with a tenth of the monitor drawn anew before each
-// round. Beside it the peer: memcmp of two equal frames of the monitor's
+// round; and the sampled round that runs without a compositing manager,
+// unchanged. Beside it the peer: memcmp of two equal frames of the monitor's
 // size in memory (what telling "unchanged" costs at the least). "CPU" is
 // this process's (the capture thread's) time; "server_ms" the X server's own
 // CPU per round, read from its process entry; "Time" the wall clock of both.
@@ -76,6 +77,27 @@ void BM_X11RoundUnchanged(benchmark::State& state) {
   Finish(state, server_before, w, h);
 }
 BENCHMARK(BM_X11RoundUnchanged)->Args({1920, 1080})->Args({3840, 2160})->Unit(benchmark::kMillisecond);
+
+// The round without a compositing manager: the sampled scan (the cursor's
+// row, five spread rows and a column, each read from the server) on an
+// unchanged screen.
+void BM_X11SampledRoundUnchanged(benchmark::State& state) {
+  const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
+  Rig rig(w, h);
+  if (!rig.ok) return state.SkipWithError("no grabber on the X server");
+  ScanContext context;
+  int32_t phase = 0;
+  context.cursor_phase = &phase;
+  context.has_cursor = true;
+  context.cursor_x = w / 2;
+  context.cursor_y = h / 2;
+  const uint64_t server_before = ServerCpuMs();
+  int changed = 0;
+  for (auto _ : state) changed += rig.grabber.ScanScreenChanged(false, context);
+  if (changed != 0) state.SkipWithError("an unchanged screen reported a change");
+  Finish(state, server_before, w, h);
+}
+BENCHMARK(BM_X11SampledRoundUnchanged)->Args({1920, 1080})->Args({3840, 2160})->Unit(benchmark::kMillisecond);
 
 // A tenth of the monitor (full-width rows) drawn in another colour before
 // each round, outside the timed part.

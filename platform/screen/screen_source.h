@@ -140,6 +140,10 @@ class ScreenSource {
   virtual bool ReadCursor(ScreenCursor* out) = 0;
   // Top-level client windows, bottom first (the last one is on top).
   virtual std::vector<ScreenWindow> Windows() = 0;
+  // Whether a compositing manager composes the screen (on X11: one owns the
+  // selection _NET_WM_CM_S<screen>). Asked again on every call, since one
+  // can start or stop at any time; false when the source cannot tell.
+  virtual bool CompositionEnabled() { return false; }
   // Brings a top-level window to the front, restoring it when minimised (as
   // a task bar would ask the window manager); false when it cannot be asked.
   virtual bool BringToFront(uint64_t window) {

@@ -8,6 +8,8 @@
 #include <string>
 
 #include "platform/screen/screen_source.h"
+#include "platform/clock.h"
+#include "platform/ui/display_probe.h"
 #include "platform/ui/display_test_env.h"
 
 #include <X11/Xatom.h>
@@ -79,6 +81,28 @@ void ExpectRectangleReadBack(bool use_shm, unsigned long rgb) {
     }
   }
   EXPECT_FALSE(source->ReadPixels({1270, 0, 20, 20}, &pixels));
+}
+
+// The screen counts as composed exactly while a compositing manager owns the
+// screen's selection, which the source asks anew every time.
+TEST(X11ScreenSourceTest, CompositionFollowsTheCompositingManagersSelection) {
+  DisplayTestEnv& env = DisplayTestEnv::Get();
+  auto source = OpenX11ScreenSource({env.display(), true});
+  ASSERT_NE(source, nullptr);
+  EXPECT_FALSE(source->CompositionEnabled());
+  {
+    FakeCompositor compositor(env.display().c_str());
+    ASSERT_TRUE(compositor.ok());
+    EXPECT_TRUE(source->CompositionEnabled());
+  }
+  // The selection goes with the compositor's connection, once the server
+  // has seen it close.
+  const uint64_t deadline = MonotonicMs() + 10000;
+  while (source->CompositionEnabled() && MonotonicMs() < deadline) {
+    ScreenPixels pixels;
+    source->ReadPixels({0, 0, 1, 1}, &pixels);
+  }
+  EXPECT_FALSE(source->CompositionEnabled());
 }
 
 TEST(X11ScreenSourceTest, ARectangleOnTheRootReadsBackThroughSharedMemory) {

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <string>
 
 #include "platform/platform_log.h"
 #include "platform/screen/screen_double.h"
@@ -285,6 +286,15 @@ class X11ScreenSource : public ScreenSource {
     return ok;
   }
 
+  bool CompositionEnabled() override {
+    if (compositor_atom_ == None) {
+      const std::string name = "_NET_WM_CM_S" + std::to_string(DefaultScreen(display_));
+      compositor_atom_ = XInternAtom(display_, name.c_str(), False);
+      if (compositor_atom_ == None) return false;
+    }
+    return XGetSelectionOwner(display_, compositor_atom_) != None;
+  }
+
   std::vector<ScreenWindow> Windows() override {
     std::vector<ScreenWindow> result;
     std::vector<unsigned long> ids = WindowProperty(root_, "_NET_CLIENT_LIST_STACKING", XA_WINDOW);
@@ -525,6 +535,7 @@ class X11ScreenSource : public ScreenSource {
   bool shm_ok_ = false;
   bool fixes_ok_ = false;
   bool randr_ok_ = false;
+  Atom compositor_atom_ = None;  // _NET_WM_CM_S<screen>, interned once
   bool used_shm_ = false;
   bool in_place_failed_ = false;  // reads into images go by copy
   XImage* image_ = nullptr;

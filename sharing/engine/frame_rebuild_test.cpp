@@ -364,10 +364,18 @@ double Psnr(const CMonitorData& frame, Screen& screen) {
   return mse == 0 ? 99.0 : 10.0 * std::log10(255.0 * 255.0 / mse);
 }
 
-TEST(FrameRebuildJpegTest, JpegTilesRebuildTheFrameAbove35DbAndTilesOfAnotherSizeAreRefused) {
+// The same codec with only the three classic functions, whose decode leaves
+// its out value at 0: an attendee must paint with it all the same.
+CCodecMgrWin& ClassicJpeg() {
+  static CCodecMgrWin* codec = new CCodecMgrWin("jpeg9bclassic");
+  return *codec;
+}
+
+void RebuildsAbove35DbAndRefusesTilesOfAnotherSize(CCodecMgrWin& attendee_codec) {
   ASSERT_TRUE(Jpeg().IsLoaded());
+  ASSERT_TRUE(attendee_codec.IsLoaded());
   Side presenter(&Jpeg());
-  Side attendee(&Jpeg());
+  Side attendee(&attendee_codec);
   RecordingTransport wire;
   RecordingClient client;
   Screen screen(1, VzRect{0, 0, 1600, 900});
@@ -401,6 +409,14 @@ TEST(FrameRebuildJpegTest, JpegTilesRebuildTheFrameAbove35DbAndTilesOfAnotherSiz
   CKeyframeEntry* blocks[1] = {block.get()};
   attendee.rebuild.OnBlocks(blocks, 1, nullptr, &client);
   EXPECT_TRUE(std::equal(before.begin(), before.end(), frame->pixels()));
+}
+
+TEST(FrameRebuildJpegTest, JpegTilesRebuildTheFrameAbove35DbAndTilesOfAnotherSizeAreRefused) {
+  RebuildsAbove35DbAndRefusesTilesOfAnotherSize(Jpeg());
+}
+
+TEST(FrameRebuildJpegTest, ACodecWithOnlyTheThreeClassicFunctionsPaintsTheSameTiles) {
+  RebuildsAbove35DbAndRefusesTilesOfAnotherSize(ClassicJpeg());
 }
 
 }  // namespace

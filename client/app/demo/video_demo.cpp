@@ -14,7 +14,7 @@
 //
 //   vzvideo_demo --bin <folder of vzbridge, VelzarHub, vzrelay> [--work <folder>]
 //                [--display :N] [--duration S] [--loss PERCENT] [--seed N]
-//                [--min-psnr DB]
+//                [--min-psnr DB] [--alice-camera mjpeg|yuyv]
 //
 // Display: --display, else $DISPLAY, else a private Xvfb. --loss makes
 // vzrelay drop that share of the media it forwards (with --seed's fault
@@ -57,6 +57,7 @@ struct Options {
   double loss_percent = 0;
   int seed = 1;
   double min_psnr = 30.0;
+  std::string alice_camera;  // an emulated camera for alice ("mjpeg", "yuyv"); else the test camera
 };
 
 std::vector<DemoOption> OptionsOf(Options* options) {
@@ -71,6 +72,11 @@ std::vector<DemoOption> OptionsOf(Options* options) {
       {"--seed", true, false, [options](const std::string& v) { return ParseDemoInt(v, 1, INT32_MAX, &options->seed); }},
       {"--min-psnr", true, false,
        [options](const std::string& v) { return ParseDemoDouble(v, 0, kIdenticalPsnr, &options->min_psnr); }},
+      {"--alice-camera", true, false,
+       [options](const std::string& v) {
+         options->alice_camera = v;
+         return v == "mjpeg" || v == "yuyv";
+       }},
   };
 }
 
@@ -212,7 +218,10 @@ class VideoDemo {
     std::filesystem::create_directories(member.pictures, error);
     MeetingEntry entry;
     entry.bridge = options_.bin + "/vzbridge";
-    entry.environment = {"DISPLAY=" + display_.name(), "VZ_VIDEO_TEST_CAMERA=1",
+    // Alice may send from an emulated camera through the V4L2 backend.
+    const bool emulated = &member == &alice_ && !options_.alice_camera.empty();
+    entry.environment = {"DISPLAY=" + display_.name(),
+                         emulated ? "VZ_VIDEO_EMULATED_CAMERA=" + options_.alice_camera : "VZ_VIDEO_TEST_CAMERA=1",
                          "VZ_VIDEO_SNAPSHOT_DIR=" + member.pictures};
     entry.meet_id = kMeetId;
     entry.roster = member.roster;
@@ -398,7 +407,8 @@ int main(int argc, char** argv) {
   Options options;
   const std::string usage = std::string("usage: ") + argv[0] +
                             " --bin <folder of vzbridge, VelzarHub, vzrelay> [--work <folder>] [--display :N]\n"
-                            "          [--duration S] [--loss PERCENT] [--seed N] [--min-psnr DB]\n";
+                            "          [--duration S] [--loss PERCENT] [--seed N] [--min-psnr DB]\n"
+                            "          [--alice-camera mjpeg|yuyv]\n";
   const DemoCommandLine outcome = ParseDemoCommandLine(argc, argv, OptionsOf(&options), usage, stdout, stderr);
   if (outcome != DemoCommandLine::kRun) return DemoCommandLineExitCode(outcome);
   return VideoDemo(options).Run();

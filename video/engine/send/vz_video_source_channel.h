@@ -49,6 +49,17 @@ struct OutputRecord {
   int32_t priority_mode = 0;
 };
 
+// The engine's side of a source channel: the periodic RTCP report that the
+// channel offers with every frame it encodes (the engine decides whether the
+// report is due). Called on the encoding thread with the channel's lock held.
+class ISourceChannelOwner {
+ public:
+  virtual VseResult SendPeriodicReport(uint32_t now_ms, uint32_t ssrc) = 0;
+
+ protected:
+  virtual ~ISourceChannelOwner() = default;
+};
+
 class CVzVideoSourceChannel final : public TEngineObject<IVideoDeliverer>,
                                     private IVideoEncoderSink,
                                     private IRtpPackerSink,
@@ -78,6 +89,10 @@ class CVzVideoSourceChannel final : public TEngineObject<IVideoDeliverer>,
   VseResult SetSourceId(uint32_t id);
   VseResult SetPayloadTypes(int32_t media, int32_t fec);
   void SetPacketTransport(IVideoPacketTransport* transport);
+  // The engine that made the channel, or null. The owner must outlive its
+  // place here: it clears it (with null) before it goes; once that call has
+  // returned, no frame calls the old owner any more.
+  void SetOwner(ISourceChannelOwner* owner);
   VseResult SetSink(IVideoSourceChannelSink* sink);
   VseResult SetNetworkOption(const NetworkOption* option);
   VseResult SetEncodeParam(const EncodeParams* params);
@@ -178,6 +193,7 @@ class CVzVideoSourceChannel final : public TEngineObject<IVideoDeliverer>,
   std::vector<uint8_t> work_buffer_;
   IVideoSourceChannelSink* sink_ = nullptr;
   IVideoPacketTransport* transport_ = nullptr;
+  ISourceChannelOwner* owner_ = nullptr;
   EncodeParams params_;
   bool has_params_ = false;
   std::atomic<bool> params_pending_{true};
@@ -196,6 +212,8 @@ class CVzVideoSourceChannel final : public TEngineObject<IVideoDeliverer>,
   CFecLevelState fec_;
   int manual_level_ = -1;
   UplinkStat last_stat_{};
+  std::atomic<int> logged_fec_level_{-1};
+  std::atomic<int> logged_loss_{0};
   // Statistics of the period.
   bool period_open_ = false;
   uint32_t period_start_ = 0;

@@ -219,6 +219,41 @@ TEST_F(SourceChannelTest, FramesAtTheSameMomentGetIncreasingTimeStamps) {
   EXPECT_EQ(channel_->last_time_stamp(), first + 1);  // stopped: nothing encoded
 }
 
+struct ReportOwner final : ISourceChannelOwner {
+  VseResult SendPeriodicReport(uint32_t now_ms, uint32_t ssrc) override {
+    calls.push_back({now_ms, ssrc});
+    return VSE_S_OK;
+  }
+  std::vector<std::pair<uint32_t, uint32_t>> calls;
+};
+
+// Each frame taken for encoding offers the engine its periodic RTCP report
+// with the frame's time and the channel's SSRC; the engine decides whether
+// one is due. Stopped frames and a cleared owner offer nothing.
+TEST_F(SourceChannelTest, EveryEncodedFrameOffersTheEnginesPeriodicReport) {
+  ReportOwner owner;
+  channel_->SetOwner(&owner);
+  const EncodeParams params = Level(5);
+  channel_->SetEncodeParam(&params);
+  channel_->StartSend();
+  const uint32_t start = VZSE_::NowMs();
+  ASSERT_EQ(Frame(0), VSE_S_OK);
+  ASSERT_EQ(Frame(1), VSE_S_OK);
+  ASSERT_EQ(owner.calls.size(), 2u);
+  EXPECT_EQ(owner.calls[0], std::make_pair(start, 0x5151u));
+  EXPECT_EQ(owner.calls[1], std::make_pair(start + 34, 0x5151u));
+  channel_->SetSourceId(0x6161);
+  ASSERT_EQ(Frame(2), VSE_S_OK);
+  ASSERT_EQ(owner.calls.size(), 3u);
+  EXPECT_EQ(owner.calls[2].second, 0x6161u);
+  channel_->StopSend();
+  ASSERT_EQ(Frame(3), VSE_S_OK);
+  channel_->StartSend();
+  channel_->SetOwner(nullptr);
+  ASSERT_EQ(Frame(4), VSE_S_OK);
+  EXPECT_EQ(owner.calls.size(), 3u);
+}
+
 TEST_F(SourceChannelTest, FecFollowsLossAndGoesOffAfterTheLossFreeRun) {
   UplinkStat stat;
   stat.bandwidth = 20000000;
@@ -451,6 +486,14 @@ TEST_F(SourceChannelTest, TimerRoundsReportChangedValuesAndKeyFrameRequests) {
   channel_->RunTimerRound();
   channel_->RunTimerRound();
   EXPECT_EQ(sink.key_requests, std::vector<uint32_t>({0x5151u}));
+  // Stopped, the layer is not reported; sending again, it is reported anew
+  // although it has not changed.
+  channel_->StopSend();
+  channel_->RunTimerRound();
+  EXPECT_EQ(sink.Count(CVzVideoSourceChannel::kKindLayerSize), 1);
+  channel_->StartSend();
+  channel_->RunTimerRound();
+  EXPECT_EQ(sink.Count(CVzVideoSourceChannel::kKindLayerSize), 2);
 }
 
 }  // namespace
