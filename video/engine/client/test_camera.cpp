@@ -222,11 +222,10 @@ VseResult MakeEngineOnDemand(IVideoCapDevice* device, const VideoFormat* format,
   return MakeTestCameraEngine(device, format, allocator, false, out);
 }
 
-VseResult MakeNoRenderer(void*, IVideoRenderer**) { return VSE_E_FAIL; }
-
-const VideoDeviceFactories kTestCameraFactories = {&MakeEnumerator, &MakeNotifier, &MakeEngine, &MakeNoRenderer};
+const VideoDeviceFactories kTestCameraFactories = {&MakeEnumerator, &MakeNotifier, &MakeEngine,
+                                                   &MakeDefaultVideoRenderer};
 const VideoDeviceFactories kOnDemandFactories = {&MakeEnumerator, &MakeNotifier, &MakeEngineOnDemand,
-                                                 &MakeNoRenderer};
+                                                 &MakeDefaultVideoRenderer};
 
 }  // namespace
 

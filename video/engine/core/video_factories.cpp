@@ -18,12 +18,9 @@ VseResult NoCapEngine(IVideoCapDevice*, const VideoFormat*, IVideoSampleAllocato
   VZ_LOG_ERROR("no camera backend installed");
   return VSE_E_FAIL;
 }
-VseResult NoRenderer(void*, IVideoRenderer**) {
-  VZ_LOG_ERROR("no renderer backend installed");
-  return VSE_E_FAIL;
-}
+std::atomic<VseResult (*)(void*, IVideoRenderer**)> g_default_renderer{nullptr};
 
-const VideoDeviceFactories kBuiltIn = {NoEnumerator, NoNotifier, NoCapEngine, NoRenderer};
+const VideoDeviceFactories kBuiltIn = {NoEnumerator, NoNotifier, NoCapEngine, MakeDefaultVideoRenderer};
 std::atomic<const VideoDeviceFactories*> g_table{&kBuiltIn};
 
 const VideoDeviceFactories& Table() { return *g_table.load(std::memory_order_acquire); }
@@ -76,6 +73,19 @@ VseResult CreateVideoCapEngine(IVideoCapDevice* device, const VideoFormat* forma
   if (made == VSE_S_OK || made == VSE_E_OUTOFMEMORY) return made;
   VZ_LOG_ERROR("capture engine failed, hr=0x%08X", made);
   return VSE_E_FAIL;
+}
+
+void SetDefaultVideoRendererMaker(VseResult (*maker)(void* owner_view, IVideoRenderer** out)) {
+  g_default_renderer.store(maker, std::memory_order_release);
+}
+
+VseResult MakeDefaultVideoRenderer(void* owner_view, IVideoRenderer** out) {
+  VseResult (*maker)(void*, IVideoRenderer**) = g_default_renderer.load(std::memory_order_acquire);
+  if (maker == nullptr) {
+    VZ_LOG_ERROR("no renderer backend installed");
+    return VSE_E_FAIL;
+  }
+  return maker(owner_view, out);
 }
 
 VseResult CreateVideoRenderer(void* owner_view, IVideoRenderer** out) {

@@ -37,7 +37,15 @@ VseResult CreateVideoCapDevicesNotifier(IVideoCapDeviceNotifySink* sink, IVideoC
 // with no format. Without a format there is no retry.
 VseResult CreateVideoCapEngine(IVideoCapDevice* device, const VideoFormat* format, IVideoSampleAllocator* allocator,
                                IVideoCapEngine** out);
+// `owner_view` is the vz::Window of the view the renderer paints, made and
+// used on that view's (the UI) thread.
 VseResult CreateVideoRenderer(void* owner_view, IVideoRenderer** out);
+// The renderer maker of the video library's own renderers (installed by the
+// library at its first instance): what the built-in table makes renderers
+// with, and what a table may name as its make_renderer. Without one,
+// MakeDefaultVideoRenderer answers VSE_E_FAIL with a log line.
+void SetDefaultVideoRendererMaker(VseResult (*maker)(void* owner_view, IVideoRenderer** out));
+VseResult MakeDefaultVideoRenderer(void* owner_view, IVideoRenderer** out);
 // All three services must be given (else VSE_E_INVALIDARG). On success
 // *out is the window, to be shown with InitializeWindow and ended with
 // DestroyVideoOptionsWindow; without a window backend VSE_E_FAIL.

@@ -4,7 +4,9 @@
 #include <mutex>
 
 #include "common/trace_client.h"
+#include "video/devices/render/win_video_renderer.h"
 #include "video/engine/client/test_camera.h"
+#include "video/engine/core/video_factories.h"
 
 namespace {
 
@@ -22,6 +24,7 @@ const LibraryLifetime g_lifetime;
 void VzVideoLifetimeAnchor() {
   static std::once_flag chosen;
   std::call_once(chosen, [] {
+    SetDefaultVideoRendererMaker(&MakeWinVideoRenderer);
     if (TestCameraSelected()) InstallTestCamera();
   });
 }

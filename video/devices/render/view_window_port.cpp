@@ -1,0 +1,66 @@
+#include "video/devices/render/view_window_port.h"
+
+#include "common/trace_client.h"
+#include "platform/ui/message_hook.h"
+
+ViewWindowPort::ViewWindowPort(vz::Window* view)
+    : view_(view),
+      thread_(std::this_thread::get_id()),
+      loop_(&vz::RunLoop::ForCurrentThread()),
+      alive_(view->Alive()) {
+  vz::Window* top = view_->TopLevel();
+  if (top != nullptr && top->NativeId() != 0) {
+    surface_ = vz::X11VideoSurface::Create({}, top->NativeId(), AreaInTopLevel());
+    if (!surface_) VZ_LOG_ERROR("no video window inside 0x%llx", static_cast<unsigned long long>(top->NativeId()));
+  }
+  UpdateGeometry();
+}
+
+ViewWindowPort::~ViewWindowPort() = default;
+
+bool ViewWindowPort::IsWindow() {
+  // The view's liveness is the UI thread's to read; elsewhere the port's
+  // own answer (it exists) stands.
+  if (std::this_thread::get_id() != thread_) return true;
+  return alive_ && *alive_;
+}
+
+vz::Rect ViewWindowPort::AreaInTopLevel() {
+  vz::Window* top = view_->TopLevel();
+  const vz::Point origin = view_->ToScreen({0, 0});
+  const vz::Point top_origin = top->ToScreen({0, 0});
+  const vz::Rect client = view_->ClientRect();
+  return vz::Rect::FromXYWH(origin.x - top_origin.x, origin.y - top_origin.y, client.Width(), client.Height());
+}
+
+void ViewWindowPort::UpdateGeometry() {
+  if (std::this_thread::get_id() != thread_ || !IsWindow()) return;
+  const vz::Rect client = view_->ClientRect();
+  int32_t monitor = -1;
+  const vz::Point centre = view_->ToScreen({client.Width() / 2, client.Height() / 2});
+  const std::vector<vz::MonitorArea> monitors = view_->system().Monitors();
+  for (size_t i = 0; i < monitors.size(); ++i) {
+    if (monitors[i].bounds.Contains(centre)) monitor = static_cast<int32_t>(i);
+  }
+  // A hidden view hides its video window too (an empty area unmaps it).
+  if (surface_) surface_->SetBounds(view_->IsVisible() ? AreaInTopLevel() : vz::Rect{});
+  std::lock_guard<std::mutex> guard(mutex_);
+  client_ = client;
+  monitor_ = monitor;
+}
+
+vz::Rect ViewWindowPort::ClientRect() {
+  std::lock_guard<std::mutex> guard(mutex_);
+  return client_;
+}
+
+int32_t ViewWindowPort::Monitor() {
+  std::lock_guard<std::mutex> guard(mutex_);
+  return monitor_;
+}
+
+bool ViewWindowPort::PostMessage(uint32_t message, uintptr_t wparam, intptr_t lparam) {
+  return vz::PostHookMessage(*loop_, vz::HookMessage{WindowId(), message, wparam, lparam});
+}
+
+bool ViewWindowPort::PostTask(std::function<void()> task) { return loop_->Post(std::move(task)); }
