@@ -56,6 +56,8 @@ class RunLoop {
 
   bool BelongsToCurrentThread() const { return owner_ == std::this_thread::get_id(); }
   bool IsStopped() const { return stopped_.load(std::memory_order_acquire); }
+  // The clock its timers run on (a fake one in tests); any thread.
+  Clock& clock() const { return clock_; }
 
   // Tasks.
   // Queues a task to run on the owner thread, in posting order. Never waits

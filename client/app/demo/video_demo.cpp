@@ -14,7 +14,7 @@
 //
 //   vzvideo_demo --bin <folder of vzbridge, VelzarHub, vzrelay> [--work <folder>]
 //                [--display :N] [--duration S] [--loss PERCENT] [--seed N]
-//                [--min-psnr DB]
+//                [--min-psnr DB] [--alice-camera mjpeg|yuyv]
 //
 // Display: --display, else $DISPLAY, else a private Xvfb. --loss makes
 // vzrelay drop that share of the media it forwards (with --seed's fault
@@ -55,6 +55,7 @@ struct Options {
   double loss_percent = 0;
   int seed = 1;
   double min_psnr = 30.0;
+  std::string alice_camera;  // an emulated camera for alice ("mjpeg", "yuyv"); else the test camera
 };
 
 bool ParseOptions(int argc, char** argv, Options* options) {
@@ -79,6 +80,9 @@ bool ParseOptions(int argc, char** argv, Options* options) {
       if (options->seed < 1) return false;
     } else if (arg == "--min-psnr") {
       options->min_psnr = std::atof(value.c_str());
+    } else if (arg == "--alice-camera") {
+      if (value != "mjpeg" && value != "yuyv") return false;
+      options->alice_camera = value;
     } else {
       return false;
     }
@@ -224,7 +228,10 @@ class VideoDemo {
     std::filesystem::create_directories(member.pictures, error);
     MeetingEntry entry;
     entry.bridge = options_.bin + "/vzbridge";
-    entry.environment = {"DISPLAY=" + display_.name(), "VZ_VIDEO_TEST_CAMERA=1",
+    // Alice may send from an emulated camera through the V4L2 backend.
+    const bool emulated = &member == &alice_ && !options_.alice_camera.empty();
+    entry.environment = {"DISPLAY=" + display_.name(),
+                         emulated ? "VZ_VIDEO_EMULATED_CAMERA=" + options_.alice_camera : "VZ_VIDEO_TEST_CAMERA=1",
                          "VZ_VIDEO_SNAPSHOT_DIR=" + member.pictures};
     entry.meet_id = kMeetId;
     entry.roster = member.roster;
@@ -411,7 +418,8 @@ int main(int argc, char** argv) {
   if (!ParseOptions(argc, argv, &options)) {
     std::fprintf(stderr,
                  "usage: %s --bin <folder of vzbridge, VelzarHub, vzrelay> [--work <folder>] [--display :N]\n"
-                 "          [--duration S] [--loss PERCENT] [--seed N] [--min-psnr DB]\n",
+                 "          [--duration S] [--loss PERCENT] [--seed N] [--min-psnr DB]\n"
+                 "          [--alice-camera mjpeg|yuyv]\n",
                  argv[0]);
     return 2;
   }

@@ -88,7 +88,7 @@ class CTestCameraEngine final : public TEngineObject<IVideoCapEngine>, public CV
     }
     IVideoCapEngineSink* sink = sink_;
     hold.unlock();
-    if (sink != nullptr) sink->OnStarted(0);
+    if (sink != nullptr) sink->OnStarted(device_, 0);
     return VSE_S_OK;
   }
   VseResult Stop() override {
@@ -146,7 +146,7 @@ class CTestCameraEngine final : public TEngineObject<IVideoCapEngine>, public CV
       std::lock_guard<std::mutex> hold(lock_);
       sink = sink_;
     }
-    if (sink != nullptr) sink->OnStarted(0);
+    if (sink != nullptr) sink->OnStarted(device_, 0);
     const auto period = std::chrono::microseconds(static_cast<int64_t>(1e6 / kTestCameraFrameRate));
     auto next = std::chrono::steady_clock::now();
     for (;;) {

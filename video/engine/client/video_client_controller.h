@@ -114,7 +114,7 @@ class CVideoClientController : public IVideoCapEngineSink,
   void OnActiveSpeakerNotify(const std::string& rosterId) override;
 
   // IVideoCapEngineSink (capture threads).
-  int32_t OnStarted(int32_t result) override;
+  int32_t OnStarted(IVideoCapDevice* device, int32_t result) override;
   int32_t OnCaptureVideoSizeChanged(int32_t width, int32_t height) override;
   int32_t OnDevicePortrait(int32_t isLandscape) override;
 

@@ -301,9 +301,19 @@ int32_t CVideoClientController::StartMyVideo(IVideoCapDevice* device, uint32_t d
   return 0;
 }
 
-int32_t CVideoClientController::OnStarted(int32_t result) {
+int32_t CVideoClientController::OnStarted(IVideoCapDevice* device, int32_t result) {
+  if (device == nullptr) return 4;
   if (sink_ == nullptr) return 2;
-  sink_->OnVCConnectCamera(capture_device_, result == 0 ? 1 : 0);
+  {
+    // A preview camera's start is not my camera's: its failure must not
+    // withdraw my video.
+    std::lock_guard<std::recursive_mutex> hold(lock_);
+    if (capture_engine_ == nullptr || capture_engine_->IsDifferentDevice(device)) {
+      VZ_LOG("Isn't CurrentDevice");
+      return 0;
+    }
+  }
+  sink_->OnVCConnectCamera(device, result == 0 ? 1 : 0);
   std::lock_guard<std::recursive_mutex> hold(lock_);
   if (capture_engine_ == nullptr || my_info_ == nullptr || my_info_->videoStatus != 1) return 0;
   if (result != 0) {

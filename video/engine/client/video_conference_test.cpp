@@ -4,13 +4,17 @@
 // client's timers.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
+#include "platform/camera/emulated/v4l2_emulation.h"
 #include "platform/clock.h"
 #include "platform/run_loop.h"
+#include "video/devices/capture/capture_backend.h"
 #include "video/engine/client/test_camera.h"
 #include "video/engine/client/testing/fake_video_conference_testlib.h"
 #include "video/engine/client/video_client_controller.h"
@@ -501,7 +505,9 @@ TEST_F(VideoConferenceTest, ACameraThatFailsToStartIsReportedAndMyVideoWithdrawn
   ASSERT_EQ(provider_->StartMyVideo(0), 1);
   session()->Take();
   sink_.Take();
-  client()->OnStarted(1);
+  IVideoCapDevice* camera = NewTestCameraDevice();
+  client()->OnStarted(camera, 1);
+  camera->Release();
   auto requests = session()->Take();
   ASSERT_EQ(requests.size(), 1u);
   EXPECT_EQ(requests[0].kind, "stop");
@@ -513,6 +519,68 @@ TEST_F(VideoConferenceTest, ACameraThatFailsToStartIsReportedAndMyVideoWithdrawn
   Tick();
   Tick();
   EXPECT_TRUE(session()->Take().empty());
+}
+
+class OtherCamera final : public TEngineObject<IVideoCapDevice> {
+ public:
+  int32_t GetDeviceType() override { return 0; }
+  const char16_t* GetUniqueName() override { return u"other-camera"; }
+  const char16_t* GetDisplayName() override { return u"Other Camera"; }
+  VseResult GetCapability(int32_t, VideoFormat*) override { return 1; }
+  bool IsSameDevice(IVideoCapDevice* other) override {
+    return other != nullptr && std::u16string_view(other->GetUniqueName()) == u"other-camera";
+  }
+  bool IsHardwareDevice() override { return true; }
+  bool IsSoftwareDevice() override { return false; }
+  bool RemoveCapability(const VideoFormat&) override { return false; }
+};
+
+TEST_F(VideoConferenceTest, APreviewCameraThatFailsToStartLeavesMyVideoAlone) {
+  Join();
+  ASSERT_EQ(provider_->StartMyVideo(0), 1);
+  session()->Take();
+  sink_.Take();
+  const int32_t started = provider_->IsMyVideoStarted();
+  auto* preview = new OtherCamera();
+  preview->AddRef();
+  client()->OnStarted(preview, 1);
+  preview->Release();
+  EXPECT_TRUE(session()->Take().empty());
+  EXPECT_EQ(provider_->IsMyVideoStarted(), started);
+  loop_.RunUntilIdle();
+  EXPECT_TRUE(sink_.Take().empty());
+}
+
+// The V4L2 backend over an emulated camera: a camera pulled out while my
+// video streams is reported, and my video is withdrawn.
+TEST_F(VideoConferenceTest, ACameraPulledOutWhileSendingIsReportedAndMyVideoWithdrawn) {
+  vz::EmulatedV4l2 port;
+  const std::string node = port.Plug(vz::LaptopYuyvCamera());
+  vzcapture::InstallCaptureBackend(port);
+  Join();
+  ASSERT_EQ(provider_->StartMyVideo(0), 1);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (port.FramesFilled(node) < 2 && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  ASSERT_GE(port.FramesFilled(node), 2u);
+  Tick();
+  loop_.RunUntilIdle();
+  ASSERT_EQ(provider_->IsMyVideoStarted(), 1);
+  session()->Take();
+  sink_.Take();
+  port.Unplug(node);
+  std::vector<FakeVideoSession::Request> requests;
+  while (requests.empty() && std::chrono::steady_clock::now() < deadline) {
+    loop_.RunUntilIdle();
+    requests = session()->Take();
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(requests[0].kind, "stop");
+  EXPECT_EQ(provider_->IsMyVideoStarted(), 0);
+  loop_.RunUntilIdle();
+  EXPECT_EQ(sink_.Take(), (std::vector<std::string>{"error 31,10"}));
 }
 
 }  // namespace

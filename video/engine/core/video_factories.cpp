@@ -57,6 +57,7 @@ VseResult CreateVideoCapEngine(IVideoCapDevice* device, const VideoFormat* forma
   const VideoDeviceFactories& table = Table();
   VseResult made = table.make_cap_engine(device, format, allocator, out);
   if (made == VSE_S_OK || made == VSE_E_OUTOFMEMORY) return made;
+  if (table.cap_engine_makes_retries) return VSE_E_FAIL;
   if (format == nullptr) {
     VZ_LOG_ERROR("capture engine failed without a format, hr=0x%08X", made);
     return VSE_E_FAIL;

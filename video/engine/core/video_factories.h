@@ -24,6 +24,9 @@ struct VideoDeviceFactories {
   // May be null: then there is no options window.
   VseResult (*make_options_window)(IVideoOptionsHost* host, IVideoRenderService* render_service,
                                    IVideoOptionsSink* options_sink, IVideoOptionsWindow** out) = nullptr;
+  // Set when make_cap_engine makes the format retries itself (with state
+  // its tries share); CreateVideoCapEngine then calls it once.
+  bool cap_engine_makes_retries = false;
 };
 
 // Installs a table (kept by the caller while installed) and returns the one

@@ -177,4 +177,28 @@ TEST(VideoOptionsWindowFactoryTest, MakesAndEndsTheWindowAndRefusesMissingServic
   SetVideoDeviceFactories(nullptr);
 }
 
+int g_engine_tries = 0;
+
+VseResult RefusingEngineMaker(IVideoCapDevice*, const VideoFormat*, IVideoSampleAllocator*, IVideoCapEngine**) {
+  ++g_engine_tries;
+  return VSE_E_INVALIDARG;
+}
+
+TEST(VideoCapEngineFactoryTest, AMakerThatRetriesItselfIsCalledOnce) {
+  VideoDeviceFactories table{};
+  table.make_cap_engine = RefusingEngineMaker;
+  table.cap_engine_makes_retries = true;
+  SetVideoDeviceFactories(&table);
+  const VideoFormat wanted{2, 640, 480, 30.0f, 0};
+  IVideoCapEngine* engine = nullptr;
+  g_engine_tries = 0;
+  EXPECT_EQ(CreateVideoCapEngine(nullptr, &wanted, nullptr, &engine), VSE_E_FAIL);
+  EXPECT_EQ(g_engine_tries, 1);
+  table.cap_engine_makes_retries = false;
+  g_engine_tries = 0;
+  EXPECT_EQ(CreateVideoCapEngine(nullptr, &wanted, nullptr, &engine), VSE_E_FAIL);
+  EXPECT_EQ(g_engine_tries, 3);
+  SetVideoDeviceFactories(nullptr);
+}
+
 }  // namespace

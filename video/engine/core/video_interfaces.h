@@ -57,18 +57,20 @@ class IVideoImageSink : public IEngineUnknown {
   virtual VseResult VADeliverImage(const VAImageContent* image) = 0;
 };
 
+class IVideoCapDevice;
+
 // Not an engine interface: the capture engine's callbacks to its owner.
+// OnStarted names the engine's camera, so an owner of several engines (my
+// video and a preview) knows whose start it hears of.
 class IVideoCapEngineSink {
  public:
-  virtual int32_t OnStarted(int32_t result) = 0;
+  virtual int32_t OnStarted(IVideoCapDevice* device, int32_t result) = 0;
   virtual int32_t OnCaptureVideoSizeChanged(int32_t width, int32_t height) = 0;
   virtual int32_t OnDevicePortrait(int32_t portrait) = 0;
 
  protected:
   virtual ~IVideoCapEngineSink() = default;
 };
-
-class IVideoCapDevice;
 
 class IVideoCapEngine : public IVideoSampleProvider {
  public:

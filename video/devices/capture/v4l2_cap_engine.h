@@ -1,0 +1,126 @@
+#pragma once
+// The capture engine over one V4L2 camera: the format chosen in three
+// steps (capture_format_choice.h), the input chosen among the device's
+// inputs, and the running side: streaming on a capture thread of its own,
+// a start check every 500 ms on the run loop of the thread that called
+// Start (the start's outcome and the first frame), one restart with the
+// camera's default format when the start failed or no frame came within
+// 5,000 ms, and every frame handed to the engine's deliverers (the cropper
+// first) as an IVideoSample.
+//
+// Results: Init 0, VSE_E_INVALIDARG when the negotiated format is not one
+// the capture accepts (the factory then retries), VSE_E_FAIL otherwise.
+// Start 0 running, 1 pending (the outcome follows through OnStarted on the
+// starting thread), VSE_E_FAIL. A camera pulled out while streaming is
+// reported through OnStarted(device, VSE_E_FAIL) on the starting thread.
+// Threads: Init, Start, Stop and the rest on one thread with a run loop;
+// frames on the capture thread. No deliverer may block on the starting
+// thread: Stop waits for the capture thread.
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "platform/camera/v4l2_camera.h"
+#include "platform/clock.h"
+#include "platform/run_loop.h"
+#include "video/devices/capture/frame_grabber.h"
+#include "video/devices/capture/v4l2_cap_device.h"
+#include "video/engine/send/video_cap_engine_base.h"
+
+namespace vzcapture {
+
+inline constexpr uint32_t kStartCheckMs = 500;
+inline constexpr uint64_t kFirstFrameDeadlineMs = 5000;
+inline constexpr uint32_t kCaptureBuffers = 4;
+
+class CV4l2CapEngine final : public TEngineObject<IVideoCapEngine>, public CVideoCapEngine {
+ public:
+  CV4l2CapEngine() = default;
+
+  // `strict` is shared by the factory's tries (see capture_factory.h).
+  VseResult Init(IVideoCapDevice* device, const VideoFormat* format, IVideoSampleAllocator* allocator,
+                 int32_t* strict);
+
+  VseResult AppendVideoDeliverer(IVideoDeliverer* d) override { return CVideoCapEngine::AppendVideoDeliverer(d); }
+  VseResult RemoveVideoDeliverer(IVideoDeliverer* d) override { return CVideoCapEngine::RemoveVideoDeliverer(d); }
+  VseResult EnumVideoDeliverers(VideoDelivererEnumCallback cb, void* data) override {
+    return CVideoCapEngine::EnumVideoDeliverers(cb, data);
+  }
+  VseResult SetSink(IVideoCapEngineSink* sink) override;
+  VseResult Start(bool synchronous) override;
+  VseResult Stop() override;
+  VseResult GetOutputVideoFormat(VideoFormat* format) override;
+  bool IsDifferentDevice(IVideoCapDevice* device) override;
+  // True when the camera has controls of its own (the options window shows
+  // them, camera_controls.h); there is no window of the engine's own.
+  bool HasAdvancedSetting() override { return has_controls_; }
+  VseResult ShowAdvancedSetting(void* parent_window) override;
+
+  // The device's video inputs in place of a crossbar: their names, and the
+  // one frames come from. SelectInput: 0, or VSE_E_FAIL (while streaming,
+  // or a bad index).
+  std::vector<vz::CameraInput> Inputs() const { return inputs_; }
+  VseResult SelectInput(uint32_t index);
+
+  // One filled buffer as the capture thread hands it over: through the
+  // grabber into the engine's deliverers (benchmarks feed it directly).
+  void OnCameraBuffer(const uint8_t* data, uint32_t length) { grabber_.OnBuffer(data, length); }
+
+  // For tests: waits (real time) until the capture thread has the stream's
+  // outcome; false on time-out.
+  bool WaitForStreamResult(int timeout_ms);
+  bool restart_done() const { return restart_done_; }
+  uint64_t DroppedFrames() const { return grabber_.DroppedFrames() + dropped_.load(); }
+  uint64_t DeliveredFrames() const { return delivered_.load(); }
+
+ private:
+  ~CV4l2CapEngine() override;
+  VseResult Setup(const VideoFormat* format, int32_t* strict);
+  void CaptureThread();
+  static void OnGrabberFrame(const GrabberFrame& frame);  // the grabber's callback
+  void DeliverFrame(const GrabberFrame& frame);
+  void OnStartCheck();
+  // 1 when a new start is pending, 0 when started, VSE_E_FAIL.
+  VseResult RestartWithDefaultFormat();
+  void Report(VseResult result);
+  void ReportLost();
+  void StopCheckTimer();
+  void JoinThread();
+
+  IVideoCapDevice* device_ = nullptr;
+  CV4l2CapDevice* v4l2_device_ = nullptr;
+  IVideoSampleAllocator* allocator_ = nullptr;
+  std::unique_ptr<vz::V4l2Camera> camera_;
+  CFrameGrabber grabber_;
+  std::vector<vz::CameraInput> inputs_;
+  bool has_controls_ = false;
+  float rate_ = 0.0f;
+
+  std::mutex lock_;  // the sink, the stream's outcome
+  std::condition_variable stream_result_cv_;
+  IVideoCapEngineSink* sink_ = nullptr;
+
+  // Written by the capture thread, read by the start check.
+  std::atomic<bool> start_result_ready_{false};
+  std::atomic<VseResult> start_result_{VSE_E_FAIL};
+  std::atomic<bool> frame_seen_{false};
+  std::atomic<bool> lost_{false};
+  std::atomic<bool> thread_exit_{false};
+  std::atomic<uint64_t> dropped_{0};
+  std::atomic<uint64_t> delivered_{0};
+  std::atomic<bool> logged_short_{false};
+
+  // The starting thread's.
+  uint64_t start_tick_ = 0;
+  bool start_tick_set_ = false;
+  bool restart_done_ = false;
+  bool checking_ = false;
+  vz::RunLoop* check_loop_ = nullptr;
+  std::thread thread_;
+  std::shared_ptr<std::atomic<bool>> stopped_ = std::make_shared<std::atomic<bool>>(false);
+};
+
+}  // namespace vzcapture

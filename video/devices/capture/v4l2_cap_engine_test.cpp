@@ -1,0 +1,420 @@
+#include "video/devices/capture/v4l2_cap_engine.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/camera/emulated/v4l2_emulation.h"
+#include "platform/clock.h"
+#include "platform/run_loop.h"
+#include "video/devices/capture/capture_backend.h"
+#include "video/devices/capture/capture_capabilities.h"
+#include "video/engine/core/vz_video_sample_allocator.h"
+
+namespace vzcapture {
+namespace {
+
+class CountingDeliverer final : public TEngineObject<IVideoDeliverer> {
+ public:
+  VseResult DeliverSample(IVideoSample* sample) override {
+    VideoFormat format{};
+    sample->GetFormat(&format);
+    std::lock_guard<std::mutex> hold(lock_);
+    formats_.push_back(format);
+    return VSE_S_OK;
+  }
+  size_t count() {
+    std::lock_guard<std::mutex> hold(lock_);
+    return formats_.size();
+  }
+  VideoFormat last() {
+    std::lock_guard<std::mutex> hold(lock_);
+    return formats_.back();
+  }
+
+ private:
+  std::mutex lock_;
+  std::vector<VideoFormat> formats_;
+};
+
+class RecordingEngineSink : public IVideoCapEngineSink {
+ public:
+  int32_t OnStarted(IVideoCapDevice* device, int32_t result) override {
+    results.push_back(result);
+    devices.push_back(device);
+    return 0;
+  }
+  int32_t OnCaptureVideoSizeChanged(int32_t, int32_t) override { return 0; }
+  int32_t OnDevicePortrait(int32_t) override { return 0; }
+  std::vector<int32_t> results;
+  std::vector<IVideoCapDevice*> devices;
+};
+
+constexpr int32_t kFail = static_cast<int32_t>(VSE_E_FAIL);
+
+class CapEngineTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    allocator_ = new CVzVideoSampleAllocator(64, 10000, 10000);
+    allocator_->AddRef();
+    deliverer_ = new CountingDeliverer();
+    deliverer_->AddRef();
+  }
+  void TearDown() override {
+    if (engine_ != nullptr) {
+      engine_->Stop();
+      engine_->Release();
+    }
+    for (IVideoCapDevice* device : devices_) device->Release();
+    deliverer_->Release();
+    allocator_->Release();
+  }
+  // Lists the cameras and keeps them.
+  void List() {
+    IVideoCapDeviceEnumerator* list = nullptr;
+    ASSERT_EQ(MakeV4l2DeviceEnumerator(port_, &list), VSE_S_OK);
+    while (IVideoCapDevice* device = list->GetNextDevice()) {
+      device->AddRef();
+      devices_.push_back(device);
+    }
+    list->Release();
+  }
+  VseResult Make(const VideoFormat* format, size_t device_index = 0) {
+    if (devices_.empty()) List();
+    IVideoCapEngine* engine = nullptr;
+    const VseResult made = MakeV4l2CapEngine(devices_.at(device_index), format, allocator_, &engine);
+    if (made == VSE_S_OK) {
+      engine_ = engine;
+      engine_->SetSink(&sink_);
+      engine_->AppendVideoDeliverer(deliverer_);
+    }
+    return made;
+  }
+  CV4l2CapEngine* engine() { return static_cast<CV4l2CapEngine*>(engine_); }
+  // Waits (real time, generous) for the capture thread's doing.
+  bool WaitFor(const std::function<bool()>& done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!done()) {
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      loop_.RunUntilIdle();
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+  }
+  void Check(uint64_t ms = kStartCheckMs) {
+    clock_.AdvanceMs(ms);
+    loop_.RunUntilIdle();
+  }
+  // Start checks until `ms` of fake time have passed.
+  void CheckFor(uint64_t ms) {
+    for (uint64_t passed = 0; passed < ms; passed += kStartCheckMs) Check();
+  }
+
+  vz::FakeClock clock_;
+  vz::RunLoop loop_{clock_};
+  vz::EmulatedV4l2 port_;
+  CVzVideoSampleAllocator* allocator_ = nullptr;
+  CountingDeliverer* deliverer_ = nullptr;
+  RecordingEngineSink sink_;
+  std::vector<IVideoCapDevice*> devices_;
+  IVideoCapEngine* engine_ = nullptr;
+};
+
+TEST_F(CapEngineTest, ACameraThatStreamsIsReportedStartedOnceAndItsFramesGoOn) {
+  port_.Plug(vz::LaptopYuyvCamera());
+  const VideoFormat wanted{3, 640, 480, 30.0f, 0};
+  ASSERT_EQ(Make(&wanted), VSE_S_OK);
+  EXPECT_EQ(engine_->Start(false), 1u);
+  EXPECT_EQ(engine_->Start(false), 1u);  // still pending
+  ASSERT_TRUE(WaitFor([&] { return deliverer_->count() >= 3; }));
+  Check();
+  Check();
+  EXPECT_EQ(sink_.results, std::vector<int32_t>{0});
+  EXPECT_EQ(sink_.devices.at(0), devices_.at(0));
+  EXPECT_EQ(engine_->Start(false), 0u);
+  EXPECT_EQ(engine_->Start(true), 0u);
+  EXPECT_EQ(deliverer_->last().video_type, 3);
+  VideoFormat output{};
+  ASSERT_EQ(engine_->GetOutputVideoFormat(&output), VSE_S_OK);
+  EXPECT_EQ(output.video_type, 3);
+  EXPECT_EQ(output.width, 640);
+  EXPECT_EQ(output.height, 480);
+  EXPECT_FLOAT_EQ(output.frame_rate, 30.0f);
+  EXPECT_TRUE(engine_->HasAdvancedSetting());
+  EXPECT_FALSE(engine_->IsDifferentDevice(devices_.at(0)));
+  EXPECT_TRUE(engine_->IsDifferentDevice(nullptr));
+}
+
+TEST_F(CapEngineTest, ASynchronousStartAnswersOnceTheStreamIsOn) {
+  port_.Plug(vz::LaptopYuyvCamera());
+  ASSERT_EQ(Make(nullptr), VSE_S_OK);
+  EXPECT_EQ(engine_->Start(true), 0u);
+  ASSERT_TRUE(WaitFor([&] { return deliverer_->count() >= 1; }));
+  EXPECT_TRUE(sink_.results.empty());
+}
+
+TEST_F(CapEngineTest, ASilentCameraIsRestartedWithItsDefaultFormatAfterFiveSeconds) {
+  auto script = vz::LaptopYuyvCamera();
+  script.silent_width = 1280;  // nothing at 1280x720; frames at the default 640x480
+  port_.Plug(script);
+  const VideoFormat wanted{3, 1280, 720, 30.0f, 0};
+  ASSERT_EQ(Make(&wanted), VSE_S_OK);
+  ASSERT_EQ(engine_->Start(false), 1u);
+  ASSERT_TRUE(engine()->WaitForStreamResult(30000));
+  Check();  // the stream is on: the deadline counts from here
+  CheckFor(kFirstFrameDeadlineMs - kStartCheckMs);
+  EXPECT_FALSE(engine()->restart_done());
+  EXPECT_TRUE(sink_.results.empty());
+  Check();
+  EXPECT_TRUE(engine()->restart_done());
+  EXPECT_TRUE(sink_.results.empty());  // the second start's outcome is the one told
+  ASSERT_TRUE(WaitFor([&] { return deliverer_->count() >= 1; }));
+  Check();
+  EXPECT_EQ(sink_.results, std::vector<int32_t>{0});
+  VideoFormat output{};
+  ASSERT_EQ(engine_->GetOutputVideoFormat(&output), VSE_S_OK);
+  EXPECT_EQ(output.width, 640);
+}
+
+TEST_F(CapEngineTest, ASecondSilentStartIsReportedAsAFailure) {
+  auto script = vz::LaptopYuyvCamera();
+  script.never_sends = true;
+  port_.Plug(script);
+  const VideoFormat wanted{3, 640, 480, 30.0f, 0};
+  ASSERT_EQ(Make(&wanted), VSE_S_OK);
+  ASSERT_EQ(engine_->Start(false), 1u);
+  ASSERT_TRUE(engine()->WaitForStreamResult(30000));
+  CheckFor(kFirstFrameDeadlineMs + kStartCheckMs);
+  ASSERT_TRUE(engine()->restart_done());
+  ASSERT_TRUE(engine()->WaitForStreamResult(30000));
+  CheckFor(kFirstFrameDeadlineMs + kStartCheckMs);
+  EXPECT_EQ(sink_.results, std::vector<int32_t>{kFail});
+  CheckFor(kFirstFrameDeadlineMs * 2);
+  EXPECT_EQ(sink_.results.size(), 1u);
+}
+
+TEST_F(CapEngineTest, AnEngineMadeWithoutAFormatNeverRestarts) {
+  auto script = vz::LaptopYuyvCamera();
+  script.never_sends = true;
+  port_.Plug(script);
+  ASSERT_EQ(Make(nullptr), VSE_S_OK);
+  EXPECT_TRUE(engine()->restart_done());
+  ASSERT_EQ(engine_->Start(false), 1u);
+  ASSERT_TRUE(engine()->WaitForStreamResult(30000));
+  CheckFor(kFirstFrameDeadlineMs + kStartCheckMs);
+  EXPECT_EQ(sink_.results, std::vector<int32_t>{kFail});
+}
+
+TEST_F(CapEngineTest, AStreamThatFailsToStartIsRetriedOnceThenReported) {
+  auto script = vz::LaptopYuyvCamera();
+  script.fails_streamon = true;
+  port_.Plug(script);
+  const VideoFormat wanted{3, 640, 480, 30.0f, 0};
+  ASSERT_EQ(Make(&wanted), VSE_S_OK);
+  ASSERT_EQ(engine_->Start(false), 1u);
+  ASSERT_TRUE(engine()->WaitForStreamResult(30000));
+  Check();
+  ASSERT_TRUE(engine()->restart_done());
+  ASSERT_TRUE(engine()->WaitForStreamResult(30000));
+  Check();
+  EXPECT_EQ(sink_.results, std::vector<int32_t>{kFail});
+}
+
+TEST_F(CapEngineTest, ShortFramesAreDroppedBeforeTheyReachTheCropper) {
+  auto script = vz::LaptopYuyvCamera();
+  script.short_frame_every = 2;
+  port_.Plug(script);
+  const VideoFormat wanted{3, 320, 240, 30.0f, 0};
+  ASSERT_EQ(Make(&wanted), VSE_S_OK);
+  ASSERT_EQ(engine_->Start(false), 1u);
+  ASSERT_TRUE(WaitFor([&] { return engine()->DroppedFrames() >= 2 && engine()->DeliveredFrames() >= 2; }));
+  engine_->Stop();
+  const uint32_t filled = port_.FramesFilled("/dev/video0");
+  EXPECT_EQ(engine()->DroppedFrames() + engine()->DeliveredFrames(), filled);
+  EXPECT_LE(engine()->DeliveredFrames(), (filled + 1) / 2);
+}
+
+TEST_F(CapEngineTest, ACameraPulledOutWhileStreamingIsReported) {
+  const std::string node = port_.Plug(vz::LaptopYuyvCamera());
+  const VideoFormat wanted{3, 640, 480, 30.0f, 0};
+  ASSERT_EQ(Make(&wanted), VSE_S_OK);
+  ASSERT_EQ(engine_->Start(false), 1u);
+  ASSERT_TRUE(WaitFor([&] { return deliverer_->count() >= 1; }));
+  Check();
+  ASSERT_EQ(sink_.results, std::vector<int32_t>{0});
+  port_.Unplug(node);
+  ASSERT_TRUE(WaitFor([&] { return sink_.results.size() == 2; }));
+  EXPECT_EQ(sink_.results.back(), kFail);
+  EXPECT_EQ(sink_.devices.back(), devices_.at(0));
+  // Plugged in again at the same node: a new start opens nothing new, it
+  // fails and says so rather than staying pending.
+  EXPECT_EQ(engine_->Start(false), 1u);
+  ASSERT_TRUE(engine()->WaitForStreamResult(30000));
+  Check();
+  EXPECT_EQ(sink_.results.back(), kFail);
+}
+
+TEST_F(CapEngineTest, AStopOffTheStartingThreadLeavesNoCheckBehind) {
+  port_.Plug(vz::LaptopYuyvCamera());
+  ASSERT_EQ(Make(nullptr), VSE_S_OK);
+  ASSERT_EQ(engine_->Start(false), 1u);
+  std::thread([this] {
+    engine_->Stop();
+    engine_->Release();
+    engine_ = nullptr;
+  }).join();
+  CheckFor(kFirstFrameDeadlineMs * 2);
+  EXPECT_TRUE(sink_.results.empty());
+}
+
+TEST_F(CapEngineTest, APullOutBeforeTheFirstCheckFailsTheStartWithoutARestart) {
+  const std::string node = port_.Plug(vz::LaptopYuyvCamera());
+  const VideoFormat wanted{3, 640, 480, 30.0f, 0};
+  ASSERT_EQ(Make(&wanted), VSE_S_OK);
+  ASSERT_EQ(engine_->Start(false), 1u);
+  ASSERT_TRUE(engine()->WaitForStreamResult(30000));
+  port_.Unplug(node);
+  ASSERT_TRUE(WaitFor([&] {
+    Check();
+    return !sink_.results.empty();
+  }));
+  EXPECT_EQ(sink_.results, std::vector<int32_t>{kFail});
+  EXPECT_FALSE(engine()->restart_done());
+}
+
+TEST_F(CapEngineTest, StopWhileTheStartIsPendingEndsCleanly) {
+  port_.Plug(vz::LaptopYuyvCamera());
+  ASSERT_EQ(Make(nullptr), VSE_S_OK);
+  ASSERT_EQ(engine_->Start(false), 1u);
+  EXPECT_EQ(engine_->Stop(), VSE_S_OK);
+  CheckFor(kFirstFrameDeadlineMs * 2);
+  EXPECT_TRUE(sink_.results.empty());
+  // And it starts again.
+  ASSERT_EQ(engine_->Start(false), 1u);
+  ASSERT_TRUE(WaitFor([&] { return deliverer_->count() >= 1; }));
+}
+
+TEST_F(CapEngineTest, AWantedTypeTheCameraLacksIsRetriedAsTypeZero) {
+  port_.Plug(vz::LaptopYuyvCamera());
+  // I420 is not offered: the relaxed step sets YUYV, which an I420 capture
+  // does not take, so the factory tries again with type 0.
+  const VideoFormat wanted{2, 640, 480, 30.0f, 0};
+  ASSERT_EQ(Make(&wanted), VSE_S_OK);
+  VideoFormat output{};
+  ASSERT_EQ(engine_->GetOutputVideoFormat(&output), VSE_S_OK);
+  EXPECT_EQ(output.video_type, 3);
+  EXPECT_EQ(output.width, 640);
+  // YV12 takes any pixel format: the relaxed step's YUYV at once.
+  engine_->Release();
+  engine_ = nullptr;
+  const VideoFormat yv12{5, 320, 240, 30.0f, 0};
+  ASSERT_EQ(Make(&yv12), VSE_S_OK);
+  ASSERT_EQ(engine_->GetOutputVideoFormat(&output), VSE_S_OK);
+  EXPECT_EQ(output.video_type, 3);
+  EXPECT_EQ(output.width, 320);
+  // An unknown video type makes no engine with it; the last try has none.
+  engine_->Release();
+  engine_ = nullptr;
+  const VideoFormat odd{9, 640, 480, 30.0f, 0};
+  ASSERT_EQ(Make(&odd), VSE_S_OK);
+}
+
+TEST_F(CapEngineTest, AnInterlacedCameraIsNotTaken) {
+  auto script = vz::LaptopYuyvCamera();
+  script.interlaced = true;
+  port_.Plug(script);
+  const VideoFormat wanted{3, 640, 480, 30.0f, 0};
+  EXPECT_EQ(Make(&wanted), VSE_E_FAIL);
+}
+
+TEST_F(CapEngineTest, TheSecondOfTwoCamerasOfOneModelCanBeChosen) {
+  auto first = vz::LaptopYuyvCamera();
+  first.stable_name.clear();
+  auto second = first;
+  second.bus_info = "usb-0000:00:14.0-2";
+  const std::string first_node = port_.Plug(first);
+  const std::string second_node = port_.Plug(second);
+  List();
+  ASSERT_EQ(devices_.size(), 2u);
+  ASSERT_EQ(Make(nullptr, 1), VSE_S_OK);
+  EXPECT_TRUE(engine_->IsDifferentDevice(devices_[0]));
+  ASSERT_EQ(engine_->Start(false), 1u);
+  ASSERT_TRUE(WaitFor([&] { return deliverer_->count() >= 2; }));
+  EXPECT_EQ(port_.FramesFilled(first_node), 0u);
+  EXPECT_GE(port_.FramesFilled(second_node), 2u);
+}
+
+TEST_F(CapEngineTest, TheInputIsChosenWhileStopped) {
+  auto script = vz::LaptopYuyvCamera();
+  script.inputs = {{0, "Tuner", false}, {1, "Camera", true}};
+  port_.Plug(script);
+  ASSERT_EQ(Make(nullptr), VSE_S_OK);
+  const auto inputs = engine()->Inputs();
+  ASSERT_EQ(inputs.size(), 2u);
+  EXPECT_EQ(inputs[1].name, "Camera");
+  EXPECT_TRUE(inputs[1].is_camera);
+  EXPECT_EQ(engine()->SelectInput(1), VSE_S_OK);
+  EXPECT_EQ(engine()->SelectInput(2), VSE_E_FAIL);
+  ASSERT_EQ(engine_->Start(false), 1u);
+  EXPECT_EQ(engine()->SelectInput(0), VSE_E_FAIL);
+}
+
+// MJPEG frames reach the engine decoded to I420 at the negotiated size.
+struct MjpegCase {
+  bool chroma_422;
+  bool strip_dht;
+  uint32_t width, height;
+};
+
+class MjpegCameraTest : public CapEngineTest, public ::testing::WithParamInterface<MjpegCase> {};
+
+TEST_P(MjpegCameraTest, FramesArriveAsI420) {
+  auto script = vz::MjpegOnlyCamera();
+  script.jpeg_422 = GetParam().chroma_422;
+  script.jpeg_strip_dht = GetParam().strip_dht;
+  port_.Plug(script);
+  const VideoFormat wanted{0, static_cast<int32_t>(GetParam().width), static_cast<int32_t>(GetParam().height),
+                           30.0f, 0};
+  ASSERT_EQ(Make(&wanted), VSE_S_OK);
+  ASSERT_EQ(engine_->Start(false), 1u);
+  ASSERT_TRUE(WaitFor([&] { return engine()->DeliveredFrames() >= 3; }));
+  EXPECT_EQ(engine()->DroppedFrames(), 0u);
+  Check();
+  EXPECT_EQ(sink_.results, std::vector<int32_t>{0});
+  EXPECT_EQ(deliverer_->last().video_type, kVideoTypeI420);
+}
+
+INSTANTIATE_TEST_SUITE_P(Forms, MjpegCameraTest,
+                         ::testing::Values(MjpegCase{false, false, 640, 360}, MjpegCase{true, true, 640, 360},
+                                           MjpegCase{false, true, 424, 240}, MjpegCase{true, false, 1280, 720}));
+
+TEST_F(CapEngineTest, AnMjpegFrameOfAnotherSizeIsDropped) {
+  auto script = vz::MjpegOnlyCamera();
+  script.jpeg_width = 424;
+  script.jpeg_height = 240;
+  port_.Plug(script);
+  const VideoFormat wanted{0, 640, 360, 30.0f, 0};
+  ASSERT_EQ(Make(&wanted), VSE_S_OK);
+  ASSERT_EQ(engine_->Start(false), 1u);
+  ASSERT_TRUE(WaitFor([&] { return engine()->DroppedFrames() >= 3; }));
+  EXPECT_EQ(engine()->DeliveredFrames(), 0u);
+  EXPECT_EQ(deliverer_->count(), 0u);
+}
+
+TEST_F(CapEngineTest, ATruncatedMjpegFrameIsDroppedAndTheStreamGoesOn) {
+  auto script = vz::MjpegOnlyCamera();
+  script.short_frame_every = 2;
+  port_.Plug(script);
+  const VideoFormat wanted{0, 640, 360, 30.0f, 0};
+  ASSERT_EQ(Make(&wanted), VSE_S_OK);
+  ASSERT_EQ(engine_->Start(false), 1u);
+  ASSERT_TRUE(WaitFor([&] { return engine()->DroppedFrames() >= 2 && engine()->DeliveredFrames() >= 2; }));
+}
+
+}  // namespace
+}  // namespace vzcapture
