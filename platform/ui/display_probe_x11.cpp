@@ -6,8 +6,9 @@
 #include <string>
 
 #include "platform/platform_log.h"
-#include "platform/ui/xlib_threads.h"
 #include "platform/ui/display_probe.h"
+#include "platform/ui/x11_error_trap.h"
+#include "platform/ui/xlib_threads.h"
 
 namespace vz {
 
@@ -118,6 +119,21 @@ bool SetDisplayWorkArea(const char* display_name, const Rect& work_area) {
   XSync(display, False);
   XCloseDisplay(display);
   return true;
+}
+
+bool MoveDisplayWindow(const char* display_name, uint64_t window, Point to) {
+  EnsureXlibThreads();
+  Display* display = XOpenDisplay(display_name);
+  if (display == nullptr) return false;
+  bool moved = false;
+  {
+    X11ErrorTrap trap(display);
+    XMoveWindow(display, static_cast<::Window>(window), to.x, to.y);
+    moved = !trap.Failed();
+  }
+  if (!moved) PlatformLog("window 0x%llx could not be moved", static_cast<unsigned long long>(window));
+  XCloseDisplay(display);
+  return moved;
 }
 
 FakeCompositor::FakeCompositor(const char* display_name) {

@@ -22,7 +22,10 @@
 // the key-frame requests that the losses cause. Exit code 0 when every stage
 // held, 1 when one failed (it names itself and its log; every process ends),
 // 77 when there is no display and Xvfb is not installed.
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <optional>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -35,9 +38,12 @@
 #include "client/app/demo/log_watch.h"
 #include "client/app/demo/meeting_entry.h"
 #include "client/app/demo/meeting_participant.h"
+#include "client/app/demo/panel_picture.h"
 #include "client/app/demo/picture_reports.h"
 #include "platform/clock.h"
 #include "platform/piped_child_testlib.h"
+#include "platform/ui/display_probe.h"
+#include "platform/ui/x11_window_grab.h"
 
 namespace {
 
@@ -46,6 +52,11 @@ constexpr char kToken[] = "local-demo-token";
 constexpr int kStepTimeoutMs = 30000;
 // Pictures are reported every 30th: two reports hold a rise of the counter.
 constexpr int kReportsWanted = 2;
+// The video panel's window title starts so (the meeting id follows); the
+// camera's picture size. Each participant's panel is placed side by side
+// with the other's, so that a grab of one never shows the other.
+constexpr char kPanelTitle[] = "Velzar Video";
+constexpr vz::Size kCameraSize{640, 360};
 
 struct Options {
   std::string bin;
@@ -98,6 +109,8 @@ struct Member {
   std::unique_ptr<MeetingParticipant> programs;
   std::string pictures;  // VZ_VIDEO_SNAPSHOT_DIR
   std::unique_ptr<LogWatch> log;
+  uint64_t panel = 0;      // its video panel's window
+  vz::Point panel_at;      // where the demonstration placed it
   PictureTally seen;               // the other's pictures, as this one logged them
   uint64_t first_key_request = 0;  // time of day this one was first asked for a key frame; 0: never
   int key_requests = 0;
@@ -137,8 +150,8 @@ class VideoDemo {
                                                            " % of the media (seed " + std::to_string(options_.seed) + ")"
                                                      : ""));
 
-    alice_ = {"alice", "R1", nullptr, work_ + "/alice-pictures", nullptr, {}, 0, 0};
-    bob_ = {"bob", "R2", nullptr, work_ + "/bob-pictures", nullptr, {}, 0, 0};
+    alice_ = {"alice", "R1", nullptr, work_ + "/alice-pictures", nullptr, 0, {0, 0}, {}, 0, 0};
+    bob_ = {"bob", "R2", nullptr, work_ + "/bob-pictures", nullptr, 0, {640, 0}, {}, 0, 0};
     for (Member* member : {&alice_, &bob_}) {
       if (!Enter(*member)) {
         MeetingParticipant& programs = *member->programs;
@@ -147,16 +160,18 @@ class VideoDemo {
     }
 
     // The video join, then the camera. The join's broadcast flag stays 0:
-    // the camera starts on the web page's camera-on request.
-    for (Member* member : {&alice_, &bob_}) member->programs->Send(JoinRequest(member->roster));
+    // the camera starts on the web page's camera-on request. One after the
+    // other, so that each new panel window is known as whose it is.
     for (Member* member : {&alice_, &bob_}) {
       const uint64_t since = vz::MonotonicMs();
+      member->programs->Send(JoinRequest(member->roster));
       if (!member->programs->WaitFor("AV_SESSION_RESPONSE_JOINED", kStepTimeoutMs)) {
         return Fail(member->name + " joined", "no AV_SESSION_RESPONSE_JOINED after the video join request",
                     member->programs->HubLog());
       }
       Stage(member->name + " joined", "the web page heard AV_SESSION_RESPONSE_JOINED, " +
                                           std::to_string(vz::MonotonicMs() - since) + " ms after the join request");
+      if (!FindPanel(*member)) return Fail(stage_, why_, stage_log_);
     }
     // Like every web request but a few, camera on carries a non-empty
     // "action" (the link drops it otherwise), though nothing in it is read.
@@ -168,6 +183,9 @@ class VideoDemo {
 
     if (!FirstPictures()) return Fail(stage_, why_, stage_log_);
     if (!Measure()) return Fail(stage_, why_, stage_log_);
+    for (Member* member : {&alice_, &bob_}) {
+      if (!CheckPanel(*member)) return Fail(stage_, why_, stage_log_);
+    }
     for (const Member* member : {&alice_, &bob_}) {
       const Member& other = member == &alice_ ? bob_ : alice_;
       std::error_code missing;
@@ -203,6 +221,7 @@ class VideoDemo {
     }
     std::printf("  pictures          %s (a frame of bob's as alice received it), %s\n", PngPath(alice_, bob_).c_str(),
                 PngPath(bob_, alice_).c_str());
+    std::printf("  panels            %s, %s\n", PanelPng(alice_).c_str(), PanelPng(bob_).c_str());
     for (const Member* member : {&alice_, &bob_}) {
       std::printf("  logs %-5s        %s (VelzarHub), %s (vzbridge)\n", member->name.c_str(),
                   member->programs->HubLog().c_str(), member->programs->BridgeLog().c_str());
@@ -244,6 +263,110 @@ class VideoDemo {
                                         ", sandbox " + member.programs->sandbox());
     return true;
   }
+
+  // Waits for the member's video panel window (a new one whose title
+  // starts with the panel's) and moves it to its place.
+  bool FindPanel(Member& member) {
+    const uint64_t since = vz::MonotonicMs();
+    const uint64_t other = &member == &alice_ ? bob_.panel : alice_.panel;
+    while (member.panel == 0) {
+      for (const vz::DisplayWindowInfo& window : vz::ListDisplayWindows(display_.name().c_str())) {
+        if (window.viewable && window.id != other && window.title.rfind(kPanelTitle, 0) == 0) member.panel = window.id;
+      }
+      if (member.panel != 0) break;
+      if (!member.programs->Alive()) return Stop(member.name + " panel", "the programs ended", member.programs->HubLog());
+      if (vz::MonotonicMs() - since > static_cast<uint64_t>(kStepTimeoutMs)) {
+        return Stop(member.name + " panel", "no video panel window within " + std::to_string(kStepTimeoutMs / 1000) + " s",
+                    member.programs->HubLog());
+      }
+      vz::SleepMs(100);
+    }
+    if (!vz::MoveDisplayWindow(display_.name().c_str(), member.panel, member.panel_at)) {
+      return Stop(member.name + " panel", "its panel window could not be moved", member.programs->HubLog());
+    }
+    Stage(member.name + " panel", "window 0x" + Hex(member.panel) + " placed at " + std::to_string(member.panel_at.x) +
+                                      "," + std::to_string(member.panel_at.y));
+    return true;
+  }
+
+  // Grabs the member's panel until the other's picture in its large view
+  // shows a rising frame counter and matches the pattern, and its strip
+  // shows a picture (its own); the last grab is kept as a PNG.
+  bool CheckPanel(Member& member) {
+    const Member& other = &member == &alice_ ? bob_ : alice_;
+    const uint64_t since = vz::MonotonicMs();
+    PanelPictureReading first, last;
+    std::string why = "no grab of the panel window";
+    for (;;) {
+      std::optional<vz::Image> grab = vz::GrabX11Window(display_.name(), member.panel);
+      if (grab) {
+        const vz::Size client{grab->width(), grab->height()};
+        const vz::Rect expected = PanelLargePictureRect(client, kCameraSize);
+        const PanelPictureReading reading = ReadPanelPicture(*grab, expected, kCameraSize);
+        grab->WritePngFile(PanelPng(member));
+        if (!reading.found) {
+          why = "no frame counter read from the large view of a " + std::to_string(client.width) + "x" +
+                std::to_string(client.height) + " panel";
+        } else if (!first.found) {
+          first = reading;
+        } else {
+          last = reading;
+          const double spread = StripSpread(*grab, expected);
+          if (last.counter <= first.counter) {
+            why = "the frame counter did not rise: " + std::to_string(first.counter) + " -> " +
+                  std::to_string(last.counter);
+          } else if (last.psnr < options_.min_psnr) {
+            why = "the large view's picture is " + Figure("%.1f", last.psnr) + " dB against the pattern, " +
+                  Figure("%.1f", options_.min_psnr) + " wanted";
+          } else if (spread < kStripSpreadWanted) {
+            why = "the strip shows no picture (luma spread " + Figure("%.1f", spread) + ")";
+          } else {
+            Stage(member.name + "'s panel",
+                  other.name + " large at " + std::to_string(last.picture.left) + "," +
+                      std::to_string(last.picture.top) + " " + std::to_string(last.picture.Width()) + "x" +
+                      std::to_string(last.picture.Height()) + ", counter " + std::to_string(first.counter) + " -> " +
+                      std::to_string(last.counter) + ", PSNR " + Figure("%.1f", last.psnr) +
+                      " dB at half size; itself in the strip; " + PanelPng(member));
+            return true;
+          }
+        }
+      }
+      if (!member.programs->Alive()) return Stop(member.name + "'s panel", "the programs ended", member.programs->HubLog());
+      if (vz::MonotonicMs() - since > static_cast<uint64_t>(kStepTimeoutMs)) {
+        return Stop(member.name + "'s panel", why + " (grab in " + PanelPng(member) + ")", member.programs->HubLog());
+      }
+      vz::SleepMs(300);
+    }
+  }
+
+  // How much the luma varies over the strip's place (under the large view's
+  // bottom middle): a picture varies, the strip's empty background does not.
+  static constexpr double kStripSpreadWanted = 8.0;
+  static double StripSpread(const vz::Image& grab, const vz::Rect& large) {
+    const int middle = (large.left + large.right) / 2;
+    double sum = 0, squares = 0;
+    int count = 0;
+    for (int y = large.bottom - 80; y < large.bottom - 20; ++y) {
+      for (int x = middle - 50; x < middle + 50; ++x) {
+        const vz::Color c = grab.GetPixel(x, y);
+        const double luma = 0.299 * ((c >> 16) & 0xFF) + 0.587 * ((c >> 8) & 0xFF) + 0.114 * (c & 0xFF);
+        sum += luma;
+        squares += luma * luma;
+        ++count;
+      }
+    }
+    if (count == 0) return 0;
+    const double mean = sum / count;
+    return std::sqrt(std::max(0.0, squares / count - mean * mean));
+  }
+
+  static std::string Hex(uint64_t value) {
+    char text[32];
+    std::snprintf(text, sizeof(text), "%llx", static_cast<unsigned long long>(value));
+    return text;
+  }
+
+  static std::string PanelPng(const Member& member) { return member.pictures + "/panel.png"; }
 
   // Takes the new lines of both logs: picture reports of the other's
   // pictures, key-frame requests to this one's sender.

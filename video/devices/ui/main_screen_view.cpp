@@ -213,6 +213,8 @@ void CVzMainScreenView::Sync() {
       toolbar_->Hide();
     }
   }
+  // The renderers follow their containers' windows, which are placed now.
+  model_.notifyRendererPositions();
   window_->Invalidate();
 }
 

@@ -1,0 +1,31 @@
+#pragma once
+// What a grab of a video panel window shows of the sender's picture in its
+// large view: the test pattern's frame counter read from it and its PSNR
+// against the pattern. The grab goes through the screen (the renderer's
+// RGB, turned back into studio-range luma) and the large view is a few
+// pixels off the camera's size, so the picture is compared at half size:
+// both the grabbed rectangle and the pattern are box-scaled to half the
+// camera's width and height. The strip and the overlay buttons lie over
+// parts of the large view; only the picture's upper left part, which
+// neither covers, is compared.
+#include <cstdint>
+
+#include "platform/ui/image.h"
+#include "platform/ui/ui_types.h"
+
+struct PanelPictureReading {
+  bool found = false;   // a counter was read
+  int64_t counter = -1;
+  double psnr = 0;      // dB, at half size over the compared part
+  vz::Rect picture;     // where in the grab the picture was found
+};
+
+// Where the panel's large view puts a `source` picture when the panel's
+// client area is `client` (the main view fills it): the large view keeps
+// its 642:362 shape, centred; its container lies one pixel inside it; the
+// picture keeps its own shape, centred in the container.
+vz::Rect PanelLargePictureRect(vz::Size client, vz::Size source);
+
+// Reads the picture near `expected` (a few pixels either way, the best
+// match kept). Not found when the grab is too small or no counter reads.
+PanelPictureReading ReadPanelPicture(const vz::Image& grab, const vz::Rect& expected, vz::Size source);
