@@ -17,6 +17,10 @@ constexpr double kComparedWidth = 0.85;
 constexpr double kComparedHeight = 0.6;
 // How far from the expected place the picture is looked for.
 constexpr int kSearch = 2;
+// The strip's name line under each tile's picture.
+constexpr int kTileLabelHeight = 13;
+// The pattern's bar moves a fiftieth of the width a frame.
+constexpr int kBarCycle = 50;
 
 vz::Rect Fit(const vz::Rect& box, vz::Size shape) {
   const int width = box.Width();
@@ -39,7 +43,8 @@ uint8_t Luma(vz::Color color) {
   return static_cast<uint8_t>(std::clamp(16.0 + 0.257 * r + 0.504 * g + 0.098 * b + 0.5, 0.0, 255.0));
 }
 
-// Box-scales the luma of `area` in the grab to width x height.
+// Box-scales the luma of `area` in the grab to width x height (any area
+// size: each output pixel averages the area pixels that map to it).
 std::vector<uint8_t> HalfPlane(const vz::Image& grab, const vz::Rect& area, int width, int height) {
   std::vector<uint8_t> plane(static_cast<size_t>(width) * height);
   for (int y = 0; y < height; ++y) {
@@ -56,6 +61,27 @@ std::vector<uint8_t> HalfPlane(const vz::Image& grab, const vz::Rect& area, int 
     }
   }
   return plane;
+}
+
+// The pattern's luma at `counter`, box-scaled by `factor`.
+std::vector<uint8_t> ScaledPattern(vz::Size source, uint32_t counter, int factor) {
+  std::vector<uint8_t> pattern(static_cast<size_t>(source.width) * source.height * 3 / 2);
+  const int width = source.width / factor;
+  const int height = source.height / factor;
+  std::vector<uint8_t> out(static_cast<size_t>(width) * height);
+  if (!FillTestPattern(pattern.data(), source.width, source.height, counter)) return {};
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      int sum = 0;
+      for (int j = 0; j < factor; ++j) {
+        for (int i = 0; i < factor; ++i) {
+          sum += pattern[static_cast<size_t>(y * factor + j) * source.width + x * factor + i];
+        }
+      }
+      out[static_cast<size_t>(y) * width + x] = static_cast<uint8_t>((sum + factor * factor / 2) / (factor * factor));
+    }
+  }
+  return out;
 }
 
 double ComparedPsnr(const std::vector<uint8_t>& plane, const std::vector<uint8_t>& expected, int width, int height) {
@@ -75,10 +101,58 @@ double ComparedPsnr(const std::vector<uint8_t>& plane, const std::vector<uint8_t
 
 }  // namespace
 
+vz::Rect PanelLargeViewRect(vz::Size client) {
+  return Fit({0, 0, client.width, client.height}, {kLargeWidth, kLargeHeight});
+}
+
 vz::Rect PanelLargePictureRect(vz::Size client, vz::Size source) {
-  const vz::Rect large = Fit({0, 0, client.width, client.height}, {kLargeWidth, kLargeHeight});
+  const vz::Rect large = PanelLargeViewRect(client);
   const vz::Rect container{large.left + 1, large.top + 1, large.right - 1, large.bottom - 1};
   return Fit(container, source);
+}
+
+vz::Rect PanelStripPictureRect(vz::Size client, int tiles, int index) {
+  const vz::Rect large = PanelLargeViewRect(client);
+  const vz::Rect fitted = Fit({0, 0, large.Width() * 3 / 9, large.Height() * 2 / 9}, {160, 90});
+  vz::Size cell;
+  if (fitted.Height() > 90) {
+    cell = {162, 92};
+  } else if (fitted.Height() >= 30) {
+    cell = {fitted.Width() + 2, fitted.Height() + 2};
+  } else {
+    return {};
+  }
+  const int columns = std::max(1, std::min((large.Width() - 240) / cell.width, tiles));
+  const int left = large.left + (large.Width() - cell.width * columns) / 2 + (index % columns) * cell.width;
+  const int top = large.bottom - (cell.height + kTileLabelHeight) - 2;
+  return {left + 1, top + 1, left + cell.width - 1, top + cell.height - 1};
+}
+
+PanelPictureReading ReadStripTile(const vz::Image& grab, const vz::Rect& expected, vz::Size source) {
+  PanelPictureReading best;
+  const int qw = source.width / 4;
+  const int qh = source.height / 4;
+  if (expected.IsEmpty() || qw < 160) return best;
+  for (int dy = -kSearch; dy <= kSearch; ++dy) {
+    for (int dx = -kSearch; dx <= kSearch; ++dx) {
+      const vz::Rect area = expected.Offset(dx, dy);
+      if (area.left < 0 || area.top < 0 || area.right > grab.width() || area.bottom > grab.height()) continue;
+      const std::vector<uint8_t> plane = HalfPlane(grab, area, qw, qh);
+      const int64_t counter = ReadTestPatternCounter(plane.data(), qw, qw, qh);
+      if (counter < 0) continue;
+      // The counter's blocks are 4 pixels here, scaled twice on the way: a
+      // bit may read wrong, and the bar's place follows the counter. The bar
+      // comes back to its place every kBarCycle frames, so the best of one
+      // cycle of counters around the one read is the picture's match.
+      for (int64_t c = std::max<int64_t>(0, counter - kBarCycle / 2); c < counter + kBarCycle / 2; ++c) {
+        const std::vector<uint8_t> pattern = ScaledPattern(source, static_cast<uint32_t>(c), 4);
+        if (pattern.empty()) return best;
+        const double psnr = ComparedPsnr(plane, pattern, qw, qh);
+        if (!best.found || psnr > best.psnr) best = {true, counter, psnr, area};
+      }
+    }
+  }
+  return best;
 }
 
 PanelPictureReading ReadPanelPicture(const vz::Image& grab, const vz::Rect& expected, vz::Size source) {
