@@ -4,7 +4,7 @@
 #include <cmath>
 #include <vector>
 
-#include "video/engine/client/test_pattern.h"
+#include "contracts/test_pattern.h"
 
 namespace {
 
@@ -133,22 +133,38 @@ PanelPictureReading ReadStripTile(const vz::Image& grab, const vz::Rect& expecte
   const int qw = source.width / 4;
   const int qh = source.height / 4;
   if (expected.IsEmpty() || qw < 160) return best;
+  // The tile at each place near the expected one, with the counter read there.
+  struct Place {
+    vz::Rect area;
+    std::vector<uint8_t> plane;
+    int64_t counter;
+  };
+  std::vector<Place> places;
   for (int dy = -kSearch; dy <= kSearch; ++dy) {
     for (int dx = -kSearch; dx <= kSearch; ++dx) {
       const vz::Rect area = expected.Offset(dx, dy);
       if (area.left < 0 || area.top < 0 || area.right > grab.width() || area.bottom > grab.height()) continue;
-      const std::vector<uint8_t> plane = HalfPlane(grab, area, qw, qh);
+      std::vector<uint8_t> plane = HalfPlane(grab, area, qw, qh);
       const int64_t counter = ReadTestPatternCounter(plane.data(), qw, qw, qh);
-      if (counter < 0) continue;
-      // The counter's blocks are 4 pixels here, scaled twice on the way: a
-      // bit may read wrong, and the bar's place follows the counter. The bar
-      // comes back to its place every kBarCycle frames, so the best of one
-      // cycle of counters around the one read is the picture's match.
-      for (int64_t c = std::max<int64_t>(0, counter - kBarCycle / 2); c < counter + kBarCycle / 2; ++c) {
-        const std::vector<uint8_t> pattern = ScaledPattern(source, static_cast<uint32_t>(c), 4);
-        if (pattern.empty()) return best;
-        const double psnr = ComparedPsnr(plane, pattern, qw, qh);
-        if (!best.found || psnr > best.psnr) best = {true, counter, psnr, area};
+      if (counter >= 0) places.push_back({area, std::move(plane), counter});
+    }
+  }
+  if (places.empty()) return best;
+  // The counter's blocks are 4 pixels here, scaled twice on the way: a bit
+  // may read wrong, and the bar's place follows the counter. The bar comes
+  // back to its place every kBarCycle frames, so the best of one cycle of
+  // counters around the one read is the picture's match.
+  // The counters to try: one cycle around each counter read, each once.
+  std::vector<int64_t> tried;
+  for (const Place& read : places) {
+    for (int64_t c = std::max<int64_t>(0, read.counter - kBarCycle / 2); c < read.counter + kBarCycle / 2; ++c) {
+      if (std::find(tried.begin(), tried.end(), c) != tried.end()) continue;
+      tried.push_back(c);
+      const std::vector<uint8_t> pattern = ScaledPattern(source, static_cast<uint32_t>(c), 4);
+      if (pattern.empty()) return best;
+      for (const Place& place : places) {
+        const double psnr = ComparedPsnr(place.plane, pattern, qw, qh);
+        if (!best.found || psnr > best.psnr) best = {true, place.counter, psnr, place.area};
       }
     }
   }

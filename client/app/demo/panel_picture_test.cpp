@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "video/engine/client/test_pattern.h"
+#include "contracts/test_pattern.h"
 
 namespace {
 
