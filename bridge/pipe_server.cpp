@@ -146,10 +146,17 @@ int CPipeServer::Send(const char* text, int length) {
     VZ_LOG_ERROR("a text of %d bytes is over the frame limit of %u bytes", length, kPipeMaxPayload);
     return 1;
   }
-  std::string frame = BuildPipeFrame(PIPE_KIND_JSON_TEXT, std::string_view(text, static_cast<size_t>(length)));
+  // Built in the memory of a frame already written, so a large text costs
+  // one copy into warm memory and no allocation.
+  std::string frame = channel_.TakeSpare();
+  frame.resize(PipeFrameHeader::kWireSize);
+  PipeFrameHeader{static_cast<uint32_t>(length), PIPE_KIND_JSON_TEXT}.WriteTo(frame.data());
+  frame.append(text, static_cast<size_t>(length));
   CScopedLock lock(lock_);
   if (!connected_) return 1;  // no client: the text is dropped
-  channel_.Queue(std::move(frame));
+  // The socket is closed only once connected_ is false under this lock, so
+  // the frame may go out from this thread at once.
+  if (const size_t written = channel_.WriteOrQueue(std::move(frame))) OnWritten(written);
   return 1;
 }
 

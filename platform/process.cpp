@@ -1,6 +1,8 @@
 #include "platform/process.h"
 
 #include <poll.h>
+#include <pthread.h>
+#include <sched.h>
 #include <signal.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -80,6 +82,17 @@ std::string ExecutableDir() {
 int ProcessId() { return static_cast<int>(::getpid()); }
 int ParentProcessId() { return static_cast<int>(::getppid()); }
 int ThreadId() { return static_cast<int>(::gettid()); }
+
+bool SetCurrentThreadNormalPriority() {
+  sched_param param{};
+  param.sched_priority = 0;
+  const int error = pthread_setschedparam(pthread_self(), SCHED_OTHER, &param);
+  if (error != 0) {
+    PlatformLog("thread %d: normal priority refused: %s", ThreadId(), std::strerror(error));
+    return false;
+  }
+  return true;
+}
 
 bool IsProcessAlive(int pid) {
   if (pid <= 0) return false;

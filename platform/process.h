@@ -11,6 +11,9 @@ std::string ExecutableDir();   // its folder, no trailing slash
 int ProcessId();
 int ParentProcessId();
 int ThreadId();  // the kernel's id of the calling thread
+// Puts the calling thread on the ordinary time-sharing policy at its normal
+// priority. False (with a log line) when the system refused.
+bool SetCurrentThreadNormalPriority();
 bool IsProcessAlive(int pid);
 // The path of another process's program (what it was started from); empty
 // when the process is gone, not ours to look at, or pid is not positive.

@@ -9,6 +9,7 @@ namespace vz {
 class DesktopSwitchEvents;
 class DisplayChangeWatch;
 class RunLoop;
+class ScreenDamageWatch;
 class ScreenSource;
 }  // namespace vz
 
@@ -21,6 +22,10 @@ struct CaptureEnvironment {
   // Display changes reported on `loop` (the creating thread's); null: none.
   std::function<std::unique_ptr<vz::DisplayChangeWatch>(vz::RunLoop& loop, std::function<void()> on_change)>
       watch_display_changes;
+  // Reports of drawing on the screen, `on_damage` called on a thread of the
+  // watch's own at most once per 33 ms; null: none (the capture thread then
+  // keeps its own pace).
+  std::function<std::unique_ptr<vz::ScreenDamageWatch>(std::function<void()> on_damage)> watch_damage;
 };
 
 // The X11 screen of $DISPLAY.

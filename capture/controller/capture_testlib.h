@@ -51,6 +51,9 @@ class LockedScreen : public vz::ScreenSource {
   bool BringToFront(uint64_t window) override {
     return shared_->With([&](vz::ScreenDouble& s) { return s.BringToFront(window); });
   }
+  bool CompositionEnabled() override {
+    return shared_->With([](vz::ScreenDouble& s) { return s.CompositionEnabled(); });
+  }
 
  private:
   std::shared_ptr<SharedScreen> shared_;

@@ -34,7 +34,8 @@ constexpr uint32_t kBacklogFloor = 200;
 
 CSharingBaseController::CSharingBaseController(IVzGrabProviderSink* sink, CDsHelperWindow* helper,
                                                const CaptureEnvironment& environment)
-    : creation_sink_(sink),
+    : main_thread_id_(vz::ThreadId()),
+      creation_sink_(sink),
       sink_(sink),
       helper_(helper),
       environment_(environment),
@@ -156,12 +157,13 @@ int32_t CSharingBaseController::StartSharing() {
     VZ_LOG_ERROR("the capture thread cannot start");
     return 0;
   }
-  VZ_LOG("SetThreadPriority to THREAD_PRIORITY_NORMAL  result=%d", 1);
   {
     // The thread signals once it runs, also when it cannot open the screen.
     std::unique_lock<std::mutex> lock(started_mutex_);
     started_cv_.wait(lock, [this] { return started_; });
   }
+  // The capture thread set its own priority before it signalled.
+  VZ_LOG("SetThreadPriority to THREAD_PRIORITY_NORMAL  result=%d", normal_priority_ ? 1 : 0);
   Refresh();
   return 1;
 }

@@ -32,6 +32,7 @@
 #include "common/critical_section_lock.h"
 #include "contracts/session_records.h"
 #include "contracts/vz_grab_provider.h"
+#include "platform/screen/screen_damage.h"
 #include "platform/screen/screen_source.h"
 
 class CDsHelperWindow;
@@ -150,6 +151,7 @@ class CSharingBaseController : public CDsThread,
   bool MonitorAtLogicalPoint(int32_t x, int32_t y, MonitorInfo* out);
   IsOwnWindowFn OwnWindowTest();
 
+  const int main_thread_id_;  // the creating thread's, for the screen set-up's log lines
   IVzGrabProviderSink* const creation_sink_;  // the sink given at creation
   IVzGrabProviderSink* sink_;  // creating thread; null from StopSharing to the next start
   int hand_over_depth_ = 0;    // creating thread: sink calls in progress
@@ -167,6 +169,11 @@ class CSharingBaseController : public CDsThread,
   MonitorList caller_monitors_{};
   ApplicationList caller_windows_{};
   std::unique_ptr<vz::ScreenSource> capture_screen_;  // the capture thread's ("input desktop")
+  // The capture thread's: drawing on the shared monitors asks for a round at once.
+  std::unique_ptr<vz::ScreenDamageWatch> damage_watch_;
+  int last_composed_ = -1;
+  // Set by the capture thread before it signals that it started; read after.
+  bool normal_priority_ = false;  // the last change detection logged (capture thread)
   CMultiMonitor monitors_;
   CSharingRgnController regions_;
   CCaptureScreens screens_;

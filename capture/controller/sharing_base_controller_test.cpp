@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 #include "capture/controller/capture_library.h"
 #include "capture/controller/capture_messages.h"
@@ -12,6 +15,7 @@
 #include "capture/controller/sharing_base_controller.h"
 #include "platform/desktop_switch.h"
 #include "platform/screen/display_changes.h"
+#include "platform/screen/screen_damage.h"
 #include "platform/ui/headless.h"
 
 namespace {
@@ -26,11 +30,40 @@ constexpr uint32_t kRed = 0xFFFF0000u;
 
 class FakeDisplayWatch : public vz::DisplayChangeWatch {};
 
+// What the controller did with its damage watches, shared with the fakes.
+struct DamageRecord {
+  std::mutex mutex;
+  int opened = 0;
+  int closed = 0;
+  std::vector<std::vector<vz::ScreenRect>> areas;
+  std::function<void()> report;
+};
+
+class FakeDamageWatch : public vz::ScreenDamageWatch {
+ public:
+  explicit FakeDamageWatch(std::shared_ptr<DamageRecord> record) : record_(std::move(record)) {}
+  ~FakeDamageWatch() override {
+    std::lock_guard<std::mutex> lock(record_->mutex);
+    ++record_->closed;
+  }
+  void SetArea(std::vector<vz::ScreenRect> area) override {
+    std::lock_guard<std::mutex> lock(record_->mutex);
+    record_->areas.push_back(std::move(area));
+  }
+  uint64_t reports() const override { return 0; }
+
+ private:
+  std::shared_ptr<DamageRecord> record_;
+};
+
 class CaptureControllerTest : public ::testing::Test {
  protected:
   CaptureControllerTest() : loop_(vz::SystemClock()), shared_(std::make_shared<SharedScreen>(640, 480)) {
     shared_->With([](vz::ScreenDouble& s) {
       s.SetMonitors({{{0, 0, 640, 480}, "screen", true}});
+      // A composed screen: whole monitors are compared, so the boxes these
+      // tests expect are exact (the sampled scan snaps them to blocks).
+      s.SetComposition(true);
       s.Fill({0, 0, 640, 480}, kGrey);
       s.SetCursor(capture_test::SolidCursor(1, 100, 100));
       return 0;
@@ -285,6 +318,96 @@ TEST_F(CaptureControllerTest, ADisplayChangeRebuildsTheScreenAndRefreshesWithANe
   EXPECT_EQ(sink_.screens.back().dirty.right, 320);
 }
 
+TEST_F(CaptureControllerTest, TheDamageWatchCoversTheSharedMonitorAsksForRoundsAndEndsWithTheCapture) {
+  auto record = std::make_shared<DamageRecord>();
+  environment_.watch_damage = [record](std::function<void()> on_damage) -> std::unique_ptr<vz::ScreenDamageWatch> {
+    std::lock_guard<std::mutex> lock(record->mutex);
+    ++record->opened;
+    record->report = std::move(on_damage);
+    return std::make_unique<FakeDamageWatch>(record);
+  };
+  StartSharingFirstMonitor();
+  {
+    std::lock_guard<std::mutex> lock(record->mutex);
+    EXPECT_EQ(record->opened, 1);
+    ASSERT_FALSE(record->areas.empty());
+    EXPECT_EQ(record->areas.back(), (std::vector<vz::ScreenRect>{{0, 0, 640, 480}}));
+  }
+  // A report from the watch's own thread brings the change to the sink.
+  const size_t screens = sink_.screens.size();
+  shared_->With([](vz::ScreenDouble& s) {
+    s.Fill({300, 200, 8, 8}, kRed);
+    return 0;
+  });
+  std::function<void()> report;
+  {
+    std::lock_guard<std::mutex> lock(record->mutex);
+    report = record->report;
+  }
+  std::thread([report] { report(); }).join();
+  ASSERT_TRUE(ServeUntil(loop_, [&] { return sink_.screens.size() > screens; }));
+  EXPECT_EQ(sink_.screens.back().dirty.left, 300);
+  // The watch ends with the capture thread; a new capture opens a new one.
+  ASSERT_EQ(provider_->StopCapture(), 1);
+  {
+    std::lock_guard<std::mutex> lock(record->mutex);
+    EXPECT_EQ(record->closed, 1);
+  }
+  ASSERT_EQ(provider_->StartCapture(nullptr, 2), 1);
+  {
+    std::lock_guard<std::mutex> lock(record->mutex);
+    EXPECT_EQ(record->opened, 2);
+  }
+}
+
+// Without a compositing manager a round samples lines and a column instead
+// of reading the whole monitor, and still finds and sends a change; the
+// choice is made again every round.
+TEST_F(CaptureControllerTest, WithoutCompositionRoundsSampleLinesAndStillFindChanges) {
+  auto pixels = [this] { return shared_->With([](vz::ScreenDouble& s) { return s.pixels_read(); }); };
+  shared_->With([](vz::ScreenDouble& s) {
+    s.SetComposition(false);
+    return 0;
+  });
+  StartSharingFirstMonitor();
+  ASSERT_TRUE(ServeRounds(1));
+  uint64_t before = pixels();
+  const uint64_t rounds_before = controller_->rounds();
+  ASSERT_TRUE(ServeRounds(6));
+  const uint64_t rounds = controller_->rounds() - rounds_before;
+  // At most the cursor row, five spread rows and a column a round (a round
+  // may be under way at either end), far below one whole monitor.
+  EXPECT_LE(pixels() - before, (rounds + 1) * (6 * 640 + 480));
+  EXPECT_LT(pixels() - before, 640u * 480u);
+
+  // A change on the cursor's row is found by the cursor probe and sent.
+  const size_t screens = sink_.screens.size();
+  shared_->With([](vz::ScreenDouble& s) {
+    s.Fill({90, 100, 20, 3}, kRed);
+    return 0;
+  });
+  ASSERT_TRUE(ServeUntil(loop_, [&] {
+    provider_->CaptureNow();
+    return sink_.screens.size() > screens;
+  }));
+  const VzRect dirty = sink_.screens.back().dirty;
+  EXPECT_LE(dirty.left, 90);
+  EXPECT_GE(dirty.right, 110);
+  EXPECT_LE(dirty.top, 100);
+  EXPECT_GE(dirty.bottom, 103);
+  EXPECT_LT(dirty.right - dirty.left, 640);
+
+  // A compositing manager starts: the next rounds compare whole monitors.
+  shared_->With([](vz::ScreenDouble& s) {
+    s.SetComposition(true);
+    return 0;
+  });
+  ASSERT_TRUE(ServeRounds(2));
+  before = pixels();
+  ASSERT_TRUE(ServeRounds(2));
+  EXPECT_GE(pixels() - before, 640u * 480u);
+}
+
 TEST_F(CaptureControllerTest, ADesktopSwitchRebuildsTheScreen) {
   vz::ScriptedDesktopSwitchEvents* switches = nullptr;
   environment_.open_desktop_switch = [&switches]() -> std::unique_ptr<vz::DesktopSwitchEvents> {
@@ -429,6 +552,49 @@ TEST_F(CaptureControllerTest, SharingAWindowBringsItToTheFrontAndCapturesOnlyIts
   EXPECT_EQ(box.dirty.right, 300);
   EXPECT_EQ(box.dirty.bottom, 200);
   EXPECT_EQ(box.pixels[2], 0xFF);  // the window's red
+}
+
+TEST_F(CaptureControllerTest, TheDamageWatchOfASharedWindowLeavesOutItsCoveredPart) {
+  auto record = std::make_shared<DamageRecord>();
+  environment_.watch_damage = [record](std::function<void()> on_damage) -> std::unique_ptr<vz::ScreenDamageWatch> {
+    std::lock_guard<std::mutex> lock(record->mutex);
+    ++record->opened;
+    record->report = std::move(on_damage);
+    return std::make_unique<FakeDamageWatch>(record);
+  };
+  shared_->With([](vz::ScreenDouble& s) {
+    s.SetWindows({{0x500, {100, 50, 200, 150}, "editor", 4242, true, 0, "Editor", false, vz::ScreenWindowKind::kNormal},
+                  {0x600, {250, 100, 100, 100}, "other", 4343, true, 0, "Other", false, vz::ScreenWindowKind::kNormal}});
+    return 0;
+  });
+  Create();
+  ASSERT_EQ(provider_->StartCapture(nullptr, 2), 1);
+  ApplicationList* list = provider_->GetWindowList();
+  ASSERT_EQ(list->Count, 2);
+  ApplicationInfo* editor = list->Applications[0].Window == 0x500u ? &list->Applications[0] : &list->Applications[1];
+  ASSERT_EQ(provider_->ShareWindow(editor, 1), 1);
+  ASSERT_TRUE(ServeUntil(loop_, [&] {
+    provider_->CaptureNow();
+    return !sink_.screens.empty();
+  }));
+  std::vector<vz::ScreenRect> area;
+  {
+    std::lock_guard<std::mutex> lock(record->mutex);
+    ASSERT_FALSE(record->areas.empty());
+    area = record->areas.back();
+  }
+  auto inside = [&area](int x, int y) {
+    for (const vz::ScreenRect& r : area)
+      if (x >= r.x && x < r.x + r.width && y >= r.y && y < r.y + r.height) return true;
+    return false;
+  };
+  int64_t pixels = 0;
+  for (const vz::ScreenRect& r : area) pixels += int64_t{r.width} * r.height;
+  EXPECT_TRUE(inside(100, 50));
+  EXPECT_TRUE(inside(249, 199));
+  EXPECT_FALSE(inside(250, 100)) << "the covered part";
+  EXPECT_FALSE(inside(99, 50)) << "outside the window";
+  EXPECT_EQ(pixels, 200 * 150 - 50 * 100);
 }
 
 TEST_F(CaptureControllerTest, IndicatorsFollowTheHelperWindowsMessages) {

@@ -5,6 +5,7 @@
 #include "common/scoped_lock.h"
 #include "common/trace_client.h"
 #include "platform/clock.h"
+#include "platform/process.h"
 #include "platform/screen/screen_source.h"
 
 namespace {
@@ -16,6 +17,7 @@ constexpr int kSettleMs = 200;
 
 int CSharingBaseController::ThreadRun() {
   VZ_LOG("entering capture thread...");
+  normal_priority_ = vz::SetCurrentThreadNormalPriority();
   // The screen connection stands where the input desktop stood: without it
   // nothing can be captured, and StartCapture must not wait for ever.
   capture_screen_ = environment_.open_screen ? environment_.open_screen() : nullptr;
@@ -25,6 +27,10 @@ int CSharingBaseController::ThreadRun() {
     return 1;
   }
   last_cursor_send_ms_ = vz::MonotonicMs();
+  // Drawing on a shared monitor asks for a round at once instead of waiting
+  // for the time-out; CaptureNow keeps one request queued at most.
+  damage_watch_ = environment_.watch_damage ? environment_.watch_damage([this] { CaptureNow(); }) : nullptr;
+  VZ_LOG("change-driven capture %s", damage_watch_ ? "on" : "off: rounds every 200 ms");
   SignalStarted();
   for (;;) {
     uint32_t message = 0;
@@ -41,6 +47,8 @@ int CSharingBaseController::ThreadRun() {
       ReopenScreen();
     }
   }
+  // Its reports post to this thread; it ends before the thread does.
+  damage_watch_.reset();
   // Grabbers read through this connection; they go first.
   EndScreen();
   capture_screen_.reset();
@@ -56,12 +64,15 @@ void CSharingBaseController::ReopenScreen() {
   }
   // The grabbers hold no reference to the old connection across rounds, but
   // EndScreen in ResetScreen drops them before it goes.
+  bool closed = false;
   {
     CScopedLock lock(lock_);
     EndScreen();
+    closed = capture_screen_ != nullptr;
     capture_screen_ = std::move(fresh);
   }
-  VZ_LOG("Set current thread desktop: %d,%d", 1, 1);
+  // The new connection is in use; the old one, when there was one, is closed.
+  VZ_LOG("Set current thread desktop: %d,%d", capture_screen_ ? 1 : 0, closed ? 1 : 0);
   ResetScreen();
 }
 
@@ -89,9 +100,16 @@ void CSharingBaseController::CaptureRound() {
 
 bool CSharingBaseController::CheckSharedScreenData() {
   CaptureRoundSettings settings;
-  // Whole-monitor reads are cheap on X11 (shared memory), so every round
-  // compares whole monitors, as it does under a composing desktop.
-  settings.full_compare = true;
+  // A composed screen is read whole and compared; without a compositing
+  // manager a few sampled lines and columns find the change and grow a box
+  // round it.
+  settings.full_compare = capture_screen_->CompositionEnabled();
+  const int composed = settings.full_compare ? 1 : 0;
+  if (composed != last_composed_) {
+    VZ_LOG("change detection: %s", composed ? "whole monitors compared (the screen is composed)"
+                                            : "sampled lines and columns (no compositing manager)");
+    last_composed_ = composed;
+  }
   settings.capture_mode = capture_mode_.load();
   settings.block_width = block_width_;
   settings.block_height = block_height_;
@@ -144,6 +162,8 @@ bool CSharingBaseController::ResetScreen() {
 }
 
 bool CSharingBaseController::InitScreen() {
+  VZ_LOG("main thread [%d] call thread [%d]", main_thread_id_, vz::ThreadId());
+  VZ_LOG("2. Lock Before ...");
   CScopedLock lock(lock_);
   if (!capture_screen_) return false;
   int max_width = 0;
@@ -154,11 +174,19 @@ bool CSharingBaseController::InitScreen() {
     return false;
   }
   monitors_.SharedWindowMoved(*capture_screen_);
+  if (damage_watch_) {
+    std::vector<vz::ScreenRect> area;
+    for (const VzRect& r : screens_.WatchedArea()) area.push_back({r.left, r.top, r.right - r.left, r.bottom - r.top});
+    damage_watch_->SetArea(std::move(area));
+  }
   return true;
 }
 
 void CSharingBaseController::EndScreen() {
+  VZ_LOG("main thread [%d] call thread [%d]", main_thread_id_, vz::ThreadId());
+  VZ_LOG("Lock Before ...");
   CScopedLock lock(lock_);
+  VZ_LOG("... Locked End");
   screens_.EndScreen();
   send_buffer_.clear();
   send_buffer_.shrink_to_fit();

@@ -51,6 +51,17 @@ bool CCaptureScreens::InitScreen(vz::ScreenSource& source, const IsOwnWindowFn& 
   return true;
 }
 
+std::vector<VzRect> CCaptureScreens::WatchedArea() {
+  CScreenRegion grabbed;
+  {
+    CScopedLock guard(monitors_.lock());
+    for (const auto& grabber : monitors_.grabbers()) grabbed.Union(CScreenRegion(grabber->monitor().Rect));
+  }
+  grabbed.Intersect(monitors_.SharedRegion());
+  grabbed.Subtract(monitors_.CoveredRegion());
+  return grabbed.Rects();
+}
+
 void CCaptureScreens::EndScreen() {
   std::vector<std::unique_ptr<CSharedMonitor>> gone;
   {

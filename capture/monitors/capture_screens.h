@@ -52,6 +52,10 @@ class CCaptureScreens {
   // grabber.
   CaptureRoundResult CheckSharedScreenData(vz::ScreenSource& source, const IsOwnWindowFn& is_own_window,
                                            const CaptureRoundSettings& settings, IChangedBoxSender& sender);
+  // Where drawing can change what is sent: the shared area of the monitors
+  // that have a grabber, less its covered part (sent in the header colour
+  // whatever is drawn there). Rectangles in device pixels.
+  std::vector<VzRect> WatchedArea();
   // Copies and sends every monitor whole; true when any grabber copied.
   bool DumpAllScreens(uint32_t header_colour, IChangedBoxSender& sender);
 

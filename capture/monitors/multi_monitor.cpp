@@ -194,12 +194,14 @@ bool CMultiMonitor::SharedWindowMoved(vz::ScreenSource& source) {
 }
 
 bool CMultiMonitor::IsSharedWindow(VzWindowHandle window, int32_t pid) {
-  // An unknown process says nothing about the window: counting it as shared
-  // would send the pixels of a window nobody chose to share.
+  // An unknown process (pid 0, or none found) says nothing about the window:
+  // counting it as shared would send the pixels of a window nobody chose to
+  // share. The window chosen itself is shared whether it names a process or
+  // not.
+  (void)pid;
   CScopedLock guard(lock_);
   for (int i = 0; i < monitor_list_.Count; ++i)
     if (monitor_list_.Monitors[i].StateFlags & kMonitorStateShared) return true;
-  if (pid == 0 || pid == kNoProcessId) return false;
   for (int i = 0; i < window_list_.Count; ++i)
     if (window_list_.Applications[i].Window == window && window_list_.Applications[i].Shared) return true;
   return false;

@@ -61,7 +61,8 @@ class CMultiMonitor {
 
   // Whether a window of process `pid` is part of what is shared: every
   // window while a monitor is shared, else only the shared record's own
-  // window. A window whose process is unknown (0) is not.
+  // window, whatever its process. An unknown process (0) does not make a
+  // window shared.
   bool IsSharedWindow(VzWindowHandle window, int32_t pid);
   // The shared window records (Shared set), in list order.
   std::vector<ApplicationInfo> SharedApplications();

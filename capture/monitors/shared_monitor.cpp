@@ -2,11 +2,14 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <new>
+#include <string>
 
 #include "capture/monitors/multi_monitor.h"
 #include "capture/monitors/spread_order.h"
 #include "common/trace_client.h"
+#include "platform/text.h"
 
 namespace {
 
@@ -32,22 +35,33 @@ CSharedMonitor::~CSharedMonitor() { VZ_LOG("this=0x%016llX, monitor id=%d", vz::
 bool CSharedMonitor::UpdateScreenDC(vz::ScreenSource* source) {
   source_ = source;
   if (!source_) {
-    VZ_LOG_ERROR("UpdateScreenDC: no screen for monitor %d", monitor_.MonitorId);
+    VZ_LOG_ERROR("UpdateScreenDC: device name %s, err=%d, dc=0x%08X", DeviceName().c_str(), 0, 0u);
     return false;
   }
   return true;
 }
 
+std::string CSharedMonitor::DeviceName() const {
+  size_t length = 0;
+  while (length < std::size(monitor_.DeviceName) && monitor_.DeviceName[length] != 0) ++length;
+  return vz::Utf16ToUtf8(std::u16string_view(monitor_.DeviceName, length));
+}
+
 bool CSharedMonitor::InitMonitor(vz::ScreenSource* source) {
   const VzRect& rc = monitor_.Rect;
-  VZ_LOG(" this=0x%016llX, MonitorId=%d, rc=[%s] clrbits=%d", vz::LogAddress(this), monitor_.MonitorId,
-         FormatRect(&rc).c_str(), monitor_.BitsPerPixel);
-  if (!UpdateScreenDC(source)) return false;
+  VZ_LOG(" this=0x%016llX, MonitorId=%d, devicename=%s, rc=[%s] clrbits=%d", vz::LogAddress(this),
+         monitor_.MonitorId, DeviceName().c_str(), FormatRect(&rc).c_str(), monitor_.BitsPerPixel);
+  if (!UpdateScreenDC(source)) {
+    VZ_LOG_ERROR(" UpdateScreenDC monitor id [%d] devicename [%s], err=[%d], dc=0x%08X", monitor_.MonitorId,
+                 DeviceName().c_str(), 0, 0u);
+    return false;
+  }
   depth_ = 32;
   width_ = rc.right - rc.left;
   height_ = rc.bottom - rc.top;
   colour_bits_ = monitor_.BitsPerPixel;
   VZ_LOG("InitScreen  ____BEGIN____");
+  VZ_LOG("SYSTEM clrbits=%d", colour_bits_);
   VZ_LOG("SCREEN SIZE =(%d, %d)", width_, height_);
   if (width_ <= 0 || height_ <= 0 || width_ > kMaxMonitorSide || height_ > kMaxMonitorSide) {
     VZ_LOG_ERROR("InitScreen  ____FAILED!____ size %d x %d", width_, height_);
@@ -56,13 +70,14 @@ bool CSharedMonitor::InitMonitor(vz::ScreenSource* source) {
   try {
     const size_t pixels = static_cast<size_t>(width_) * height_;
     previous_.assign(pixels, 0);
-    current_.assign(pixels, 0);
+    current_ = source_->NewImage(width_, height_);
+    if (!current_ || current_->width() != width_ || current_->height() != height_) throw std::bad_alloc();
     row_order_ = SpreadOrder(height_);
     column_order_ = SpreadOrder(width_);
   } catch (const std::bad_alloc&) {
     VZ_LOG_ERROR("InitScreen  ____FAILED!____ no memory for %d x %d", width_, height_);
     previous_.clear();
-    current_.clear();
+    current_.reset();
     return false;
   }
   row_order_pos_ = column_order_pos_ = 0;
@@ -75,8 +90,8 @@ bool CSharedMonitor::InitMonitor(vz::ScreenSource* source) {
 int CSharedMonitor::EndMonitor() {
   initialised_ = false;
   previous_ = {};
-  current_ = {};
-  line_ = column_ = block_ = {};
+  current_.reset();
+  line_ = column_ = {};
   return 1;
 }
 
@@ -85,17 +100,22 @@ void CSharedMonitor::SetPreviousImage(const std::vector<uint32_t>& pixels) {
 }
 
 int CSharedMonitor::BitBltBlock(int x, int y, int width, int height) {
-  if (!source_ || !initialised_) return kBlockNoContext;
+  if (!source_ || !initialised_ || !current_) return kBlockNoContext;
+  if (x < 0 || y < 0 || width <= 0 || height <= 0 || x + width > width_ || y + height > height_) {
+    VZ_LOG_ERROR("BitBltBlock -> 0, BitBlt->ERROR!!![%d]", 0);
+    return kBlockCopyFailed;
+  }
   const vz::ScreenRect rect{monitor_.Rect.left + x, monitor_.Rect.top + y, width, height};
   vz::ScreenReadResult result;
   try {
-    result = source_->ReadBlock(rect, &block_);
+    // The read lands in the current image itself: no second copy.
+    result = source_->ReadInto(rect, current_.get(), x, y);
   } catch (const std::bad_alloc&) {
     result = vz::ScreenReadResult::kNoBuffer;
   }
   switch (result) {
     case vz::ScreenReadResult::kOk:
-      break;
+      return kBlockCopied;
     case vz::ScreenReadResult::kNoBuffer:
       VZ_LOG_ERROR(" ->CreateCompatibleBitmap -> FAILED nWidth=%d, nHeight=%d, Error=%d", width, height, 0);
       return kBlockNoBitmap;
@@ -106,14 +126,6 @@ int CSharedMonitor::BitBltBlock(int x, int y, int width, int height) {
       VZ_LOG_ERROR("BitBltBlock -> 1, BitBlt->ERROR!!![%d]", static_cast<int>(result));
       return kBlockCopyFailed;
   }
-  if (block_.width != width || block_.height != height || x < 0 || y < 0 || x + width > width_ ||
-      y + height > height_) {
-    VZ_LOG_ERROR("BitBltBlock -> 0, BitBlt->ERROR!!![%d]", 0);
-    return kBlockCopyFailed;
-  }
-  for (int row = 0; row < height; ++row)
-    std::memcpy(&current_[static_cast<size_t>(y + row) * width_ + x], block_.Row(row), static_cast<size_t>(width) * 4);
-  return kBlockCopied;
 }
 
 bool CSharedMonitor::BitBltBox(int x, int y, int width, int height) {
@@ -145,7 +157,7 @@ bool CSharedMonitor::CopyCurrentToPrevious(const VzRect& box) {
   }
   for (int y = box.top; y < box.bottom; ++y) {
     const size_t offset = static_cast<size_t>(y) * width_ + box.left;
-    std::memcpy(&previous_[offset], &current_[offset], static_cast<size_t>(box.right - box.left) * 4);
+    std::memcpy(&previous_[offset], current_->pixels() + offset, static_cast<size_t>(box.right - box.left) * 4);
   }
   return true;
 }
@@ -154,7 +166,7 @@ void CSharedMonitor::Fill(const CScreenRegion& region, uint32_t pixel) {
   for (const VzRect& r : region.Rects()) {
     const int left = std::max(r.left, 0), right = std::min(r.right, width_);
     for (int y = std::max(r.top, 0); y < std::min(r.bottom, height_); ++y) {
-      uint32_t* row = &current_[static_cast<size_t>(y) * width_];
+      uint32_t* row = current_->Row(y);
       std::fill(row + left, row + std::max(left, right), pixel);
     }
   }
@@ -188,7 +200,7 @@ bool CSharedMonitor::SendChangedBox(const CScreenRegion& shared, const CScreenRe
   Fill(hidden, PixelOfColorref(header_colour & 0x00FFFFFFu));
 
   return sender.SendScreenData(monitor_.MonitorId, rc, depth_ & 0xFF, send_box_,
-                               reinterpret_cast<const uint8_t*>(current_.data()), width_ * 4);
+                               reinterpret_cast<const uint8_t*>(current_->pixels()), width_ * 4);
 }
 
 int CSharedMonitor::ForceDumpScreenRect(const CScreenRegion& shared, const CScreenRegion& covered,

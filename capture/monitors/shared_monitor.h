@@ -6,6 +6,8 @@
 //
 // Threading: the capture thread only. The screen source is that thread's.
 #include <cstdint>
+#include <memory>
+#include <string>
 #include <vector>
 
 #include "capture/monitors/changed_box_sender.h"
@@ -46,6 +48,8 @@ class CSharedMonitor {
   int EndMonitor();
   // Takes the screen source again (after the display was reopened).
   bool UpdateScreenDC(vz::ScreenSource* source);
+  // The monitor record's device name, for log lines.
+  std::string DeviceName() const;
 
   // Finds and copies the changed box: the whole monitor compared row by row
   // (full_compare), or sampled lines and columns grown into a box. 1 when a
@@ -73,7 +77,7 @@ class CSharedMonitor {
   const VzRect& send_box() const { return send_box_; }
   // Images, top row first, width() pixels a row.
   const uint32_t* previous_bits() const { return previous_.data(); }
-  const uint32_t* current_bits() const { return current_.data(); }
+  const uint32_t* current_bits() const { return current_ ? current_->pixels() : nullptr; }
   // Overwrites the previous image (tests and benchmarks start from a known frame).
   void SetPreviousImage(const std::vector<uint32_t>& pixels);
 
@@ -104,8 +108,11 @@ class CSharedMonitor {
   int colour_bits_ = 32;
   int row_first_x_ = 0, row_end_x_ = 0;
   int col_first_y_ = -1, col_end_y_ = -1;
-  std::vector<uint32_t> previous_, current_;
-  vz::ScreenPixels line_, column_, block_;
+  std::vector<uint32_t> previous_;
+  // Made by the screen source, so a read of whole rows lands here directly
+  // and the compare reads the pixels where the read put them.
+  std::unique_ptr<vz::ScreenImage> current_;
+  vz::ScreenPixels line_, column_;
   std::vector<int32_t> row_order_, column_order_;
   int row_order_pos_ = 0, column_order_pos_ = 0;
   VzRect changed_box_{};

@@ -200,7 +200,7 @@ int CSharedMonitor::FullCompareScan() {
     return 0;
   }
   VzRect found{};
-  if (!FindImageChange(previous_.data(), current_.data(), width_, 0, 0, width_, height_, &found.left, &found.top,
+  if (!FindImageChange(previous_.data(), current_->pixels(), width_, 0, 0, width_, height_, &found.left, &found.top,
                        &found.right, &found.bottom)) {
     changed_box_ = {};
     return 0;

@@ -79,6 +79,18 @@ TEST_F(SharingRgnControllerTest, OtherWindowsOfTheSharedProcessNeitherCountNorCo
   EXPECT_EQ(regions_.covered(), CScreenRegion(VzRect{100, 100, 120, 120}));
 }
 
+// A window that names no process (no _NET_WM_PID) can still be the one the
+// presenter chose: it is captured, and another such window covers it.
+TEST_F(SharingRgnControllerTest, AChosenWindowWithoutAProcessIdIsShared) {
+  std::vector<vz::ScreenWindow> windows{Window(0x10, {100, 100, 400, 300}, 0),   // shared, no process id
+                                        Window(0x12, {400, 300, 200, 200}, 0)};  // another one, on top
+  SetWindows(windows);
+  ShareWindow(0x10);
+  Update();
+  EXPECT_EQ(regions_.full_shared(), CScreenRegion(VzRect{100, 100, 500, 400}));
+  EXPECT_EQ(regions_.covered(), CScreenRegion(VzRect{400, 300, 500, 400}));
+}
+
 TEST_F(SharingRgnControllerTest, ASlideShowWindowOfTheSharedPresentationCounts) {
   std::vector<vz::ScreenWindow> windows{Window(0x10, {100, 100, 400, 300}, 5),
                                         Window(0x11, {600, 100, 300, 300}, 5)};

@@ -39,7 +39,7 @@ void CFrameDump::Shared(const MonitorInfo* monitor, const uint8_t* pixels) {
 
 void CFrameDump::Unshared(const MonitorInfo* monitor) {
   if (monitor != nullptr && monitor->MonitorId == monitor_id_) {
-    if (pending_) Write(last_write_us_ + kMinIntervalUs);
+    if (pending_) Write(last_write_us_ + Interval());
     pixels_ = nullptr;
     monitor_id_ = -1;
   }
@@ -48,7 +48,7 @@ void CFrameDump::Unshared(const MonitorInfo* monitor) {
 void CFrameDump::Updated(const MonitorInfo* monitor, uint64_t now_us) {
   if (pixels_ == nullptr || monitor == nullptr || monitor->MonitorId != monitor_id_) return;
   pending_ = true;
-  if (sequence_ != 0 && now_us - last_write_us_ < kMinIntervalUs) return;
+  if (sequence_ != 0 && now_us - last_write_us_ < Interval()) return;
   Write(now_us);
 }
 

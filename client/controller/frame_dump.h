@@ -9,8 +9,10 @@
 // file is replaced whole (written beside it, then renamed), so a reader never
 // sees half a frame. Its layout (FrameDumpHeader, then height rows of
 // width * 4 bytes B,G,R,A) is read by ReadFrameDump.
-// Writes are spaced at least kMinIntervalUs apart; an update inside the
-// interval is written with the next one. UI thread only.
+// Writes are spaced at least kMinIntervalUs apart, and frames larger than
+// kIntervalFrameBytes proportionally further (IntervalUs), so that writing a
+// large frame whole never takes most of the attendee's thread; an update
+// inside the interval is written with the next one. UI thread only.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -45,6 +47,11 @@ bool ReadFrameDumpRect(const std::string& path, const FrameDumpHeader& header, i
 class CFrameDump {
  public:
   static constexpr uint64_t kMinIntervalUs = 20000;
+  static constexpr uint64_t kIntervalFrameBytes = 1920ull * 1080 * 4;
+  // The spacing of writes of a frame of `bytes`.
+  static uint64_t IntervalUs(uint64_t bytes) {
+    return bytes <= kIntervalFrameBytes ? kMinIntervalUs : kMinIntervalUs * bytes / kIntervalFrameBytes;
+  }
 
   // Reads the environment once; `path` empty means off.
   CFrameDump();
@@ -58,6 +65,7 @@ class CFrameDump {
 
  private:
   bool Write(uint64_t now_us);
+  uint64_t Interval() const { return IntervalUs(static_cast<uint64_t>(width_) * static_cast<uint64_t>(height_) * 4); }
 
   std::string path_;
   int32_t monitor_id_ = -1;

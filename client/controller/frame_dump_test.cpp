@@ -150,3 +150,9 @@ TEST_F(FrameDumpTest, ARectangleIsReadInPlaceAndOnlyInsideTheFrame) {
 }
 
 }  // namespace
+
+TEST(FrameDumpIntervalTest, LargeFramesAreWrittenLessOftenInProportionToTheirSize) {
+  EXPECT_EQ(CFrameDump::IntervalUs(640ull * 480 * 4), CFrameDump::kMinIntervalUs);
+  EXPECT_EQ(CFrameDump::IntervalUs(1920ull * 1080 * 4), CFrameDump::kMinIntervalUs);
+  EXPECT_EQ(CFrameDump::IntervalUs(3840ull * 2160 * 4), 4 * CFrameDump::kMinIntervalUs);
+}

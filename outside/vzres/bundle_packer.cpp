@@ -11,6 +11,7 @@
 #include "outside/vzres/bundle_writer.h"
 #include "outside/vzres/dialog_description.h"
 #include "outside/vzres/format_check.h"
+#include "outside/vzres/drawing_set.h"
 #include "outside/vzres/placeholder_png.h"
 #include "outside/vzres/string_table.h"
 #include "outside/vzres/vzres_ids.h"
@@ -125,6 +126,33 @@ bool PackDialogs(const fs::path& folder, const StringTable& fallback, BundleWrit
   return true;
 }
 
+// The drawn images (drawing_set.h); a folder without drawings.txt has none.
+bool PackDrawings(const fs::path& folder, BundleWriter* writer, std::string* error) {
+  const fs::path file = folder / "drawings.txt";
+  if (!fs::exists(file)) return true;
+  std::string text;
+  if (!ReadFile(file, &text, error)) return false;
+  std::vector<Drawing> drawings;
+  std::string what;
+  if (!ParseDrawings(text, &drawings, &what)) {
+    *error = file.string() + ": " + what;
+    return false;
+  }
+  for (const Drawing& drawing : drawings) {
+    if (writer->Has(ResourceKind::kPng, drawing.id, kNeutralLanguage)) {
+      *error = file.string() + ": image " + std::to_string(drawing.id) + " given twice";
+      return false;
+    }
+    const std::string png = RenderDrawingPng(drawing);
+    if (png.empty()) {
+      *error = file.string() + ": drawing " + std::to_string(drawing.id) + " could not be rendered";
+      return false;
+    }
+    writer->Add(ResourceKind::kPng, drawing.id, kNeutralLanguage, png);
+  }
+  return true;
+}
+
 bool PackImages(const fs::path& folder, BundleWriter* writer, std::string* error) {
   const fs::path file = folder / "images.txt";
   std::string text;
@@ -180,6 +208,7 @@ bool PackBundle(const std::string& source_folder, std::string* bundle, std::stri
   std::map<uint32_t, StringTable> tables;
   if (!PackStrings(folder, &writer, &tables, error)) return false;
   if (!PackDialogs(folder, tables.at(kLanguageEnglish), &writer, error)) return false;
+  if (!PackDrawings(folder, &writer, error)) return false;
   if (!PackImages(folder, &writer, error)) return false;
   if (!writer.Write(bundle)) {
     *error = "the bundle would be larger than 4 GiB";

@@ -4,7 +4,8 @@
 //   strings/*.txt   one string table per language (string_table.h); the
 //                   fallback language (1033) must be among them
 //   dialogs.txt     dialog descriptions (dialog_description.h)
-//   images.txt      one image a line:
+//   drawings.txt    drawn images (drawing_set.h), optional
+//   images.txt      one image a line (an id may be drawn or listed, not both):
 //                     image <id> <width> <height> <shape> <0xAARRGGBB>
 //                     file <id> <PNG file, relative to the source folder>
 //

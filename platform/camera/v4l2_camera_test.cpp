@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "platform/camera/emulated/v4l2_emulation.h"
 
@@ -85,6 +86,34 @@ TEST(V4l2CameraTest, FramesStreamAndAPulledCameraAnswersNoDevice) {
   port.Unplug(node);
   EXPECT_EQ(camera.NextFrame(1000, [](const uint8_t*, uint32_t) { FAIL(); }), ENODEV);
   camera.Close();
+}
+
+TEST(V4l2CameraTest, AnEmulatedMjpegCameraSendsTheFramesItsScriptAsksFor) {
+  EmulatedV4l2 port;
+  auto script = MjpegOnlyCamera();
+  script.jpeg_restart_interval = 7;
+  script.jpeg_strip_dht = true;
+  const std::string node = port.Plug(script);
+  V4l2Camera camera(port);
+  ASSERT_EQ(camera.Open(node), 0);
+  ASSERT_EQ(camera.SetFormat(kFourccMjpeg, 640, 360, nullptr), 0);
+  ASSERT_EQ(camera.StartStreaming(2), 0);
+  std::vector<uint8_t> frame;
+  int result = EAGAIN;
+  for (int tries = 0; tries < 100 && (result == EAGAIN || result == ETIMEDOUT); ++tries) {
+    result = camera.NextFrame(1000, [&](const uint8_t* data, uint32_t size) { frame.assign(data, data + size); });
+  }
+  ASSERT_EQ(result, 0);
+  auto has_marker = [&](uint8_t marker) {
+    for (size_t i = 0; i + 1 < frame.size(); ++i) {
+      if (frame[i] == 0xFF && frame[i + 1] == marker) return true;
+    }
+    return false;
+  };
+  EXPECT_TRUE(has_marker(0xD8));   // start of image
+  EXPECT_TRUE(has_marker(0xDD));   // restart interval
+  EXPECT_TRUE(has_marker(0xD0));   // a restart marker
+  EXPECT_FALSE(has_marker(0xC4));  // no Huffman tables
 }
 
 TEST(V4l2CameraTest, WhatADriverSaysIsCheckedBeforeItIsUsed) {

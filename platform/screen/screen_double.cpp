@@ -49,6 +49,7 @@ bool ScreenDouble::ReadPixels(const ScreenRect& rect, ScreenPixels* out) {
     PlatformLog("screen double: %d,%d %dx%d is outside the screen", rect.x, rect.y, rect.width, rect.height);
     return false;
   }
+  pixels_read_ += static_cast<uint64_t>(rect.width) * static_cast<uint64_t>(rect.height);
   out->width = rect.width;
   out->height = rect.height;
   out->stride = rect.width * 4 + row_padding_;

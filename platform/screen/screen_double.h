@@ -34,6 +34,8 @@ class ScreenDouble : public ScreenSource {
   // assume stride == width * 4.
   void SetRowPadding(int bytes) { row_padding_ = bytes; }
   int reads() const { return reads_; }
+  // Pixels handed out by successful reads, all told.
+  uint64_t pixels_read() const { return pixels_read_; }
 
   ScreenRect Bounds() override { return {0, 0, width_, height_}; }
   std::vector<ScreenMonitor> Monitors() override { return monitors_; }
@@ -45,6 +47,9 @@ class ScreenDouble : public ScreenSource {
     brought_to_front_.push_back(window);
     return true;
   }
+  // What CompositionEnabled answers (false until set).
+  void SetComposition(bool on) { composition_ = on; }
+  bool CompositionEnabled() override { return composition_; }
   // The windows BringToFront was asked for, in order.
   const std::vector<uint64_t>& brought_to_front() const { return brought_to_front_; }
 
@@ -56,9 +61,11 @@ class ScreenDouble : public ScreenSource {
   std::vector<ScreenWindow> windows_;
   ScreenCursor cursor_;
   bool has_cursor_ = false;
+  bool composition_ = false;
   int fail_reads_ = 0;
   int row_padding_ = 0;
   int reads_ = 0;
+  uint64_t pixels_read_ = 0;
   std::vector<uint64_t> brought_to_front_;
   std::vector<ScreenReadResult> scripted_;
   size_t scripted_next_ = 0;

@@ -74,6 +74,36 @@ struct ScreenWindow {
   ScreenWindowKind kind = ScreenWindowKind::kNormal;
 };
 
+// An image that reads land in directly, so the caller compares and sends
+// the pixels where the read put them. On X11 it is shared with the server
+// where it can be: a read of whole rows then costs the server's own copy
+// alone. Pixels are B,G,R,X, top row first, width() pixels a row; the X
+// byte is what the screen holds (on X11 often 0), never compared or sent.
+// The image belongs to the thread of the source that made it.
+class ScreenImage {
+ public:
+  virtual ~ScreenImage() = default;
+  ScreenImage(const ScreenImage&) = delete;
+  ScreenImage& operator=(const ScreenImage&) = delete;
+  int width() const { return width_; }
+  int height() const { return height_; }
+  uint32_t* pixels() { return pixels_; }
+  const uint32_t* pixels() const { return pixels_; }
+  uint32_t* Row(int y) { return pixels_ + static_cast<size_t>(y) * width_; }
+
+ protected:
+  ScreenImage(uint32_t* pixels, int width, int height) : pixels_(pixels), width_(width), height_(height) {}
+
+ private:
+  uint32_t* pixels_;
+  int width_;
+  int height_;
+};
+
+// A zero-filled image in ordinary memory; null when memory is short or a
+// side is not positive.
+std::unique_ptr<ScreenImage> NewHeapScreenImage(int width, int height);
+
 // Why a read failed, for callers that retry in smaller pieces.
 enum class ScreenReadResult {
   kOk = 0,
@@ -97,10 +127,23 @@ class ScreenSource {
   virtual ScreenReadResult ReadBlock(const ScreenRect& rect, ScreenPixels* out) {
     return ReadPixels(rect, out) ? ScreenReadResult::kOk : ScreenReadResult::kReadFailed;
   }
+  // An image for ReadInto, zero-filled; null (with a log line) when memory
+  // is short. The default is an ordinary heap image.
+  virtual std::unique_ptr<ScreenImage> NewImage(int width, int height);
+  // Reads `rect` (inside Bounds()) into `image` with its top-left pixel at
+  // (x, y), which must leave the rectangle inside the image (else
+  // kReadFailed and nothing written). The default reads with ReadBlock and
+  // copies the rows; the X11 source reads whole rows of its own images
+  // straight into them.
+  virtual ScreenReadResult ReadInto(const ScreenRect& rect, ScreenImage* image, int x, int y);
   // The current cursor shape; false when it is not available.
   virtual bool ReadCursor(ScreenCursor* out) = 0;
   // Top-level client windows, bottom first (the last one is on top).
   virtual std::vector<ScreenWindow> Windows() = 0;
+  // Whether a compositing manager composes the screen (on X11: one owns the
+  // selection _NET_WM_CM_S<screen>). Asked again on every call, since one
+  // can start or stop at any time; false when the source cannot tell.
+  virtual bool CompositionEnabled() { return false; }
   // Brings a top-level window to the front, restoring it when minimised (as
   // a task bar would ask the window manager); false when it cannot be asked.
   virtual bool BringToFront(uint64_t window) {

@@ -4,9 +4,12 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "platform/screen/screen_source.h"
+#include "platform/clock.h"
+#include "platform/ui/display_probe.h"
 #include "platform/ui/display_test_env.h"
 
 #include <X11/Xatom.h>
@@ -80,6 +83,28 @@ void ExpectRectangleReadBack(bool use_shm, unsigned long rgb) {
   EXPECT_FALSE(source->ReadPixels({1270, 0, 20, 20}, &pixels));
 }
 
+// The screen counts as composed exactly while a compositing manager owns the
+// screen's selection, which the source asks anew every time.
+TEST(X11ScreenSourceTest, CompositionFollowsTheCompositingManagersSelection) {
+  DisplayTestEnv& env = DisplayTestEnv::Get();
+  auto source = OpenX11ScreenSource({env.display(), true});
+  ASSERT_NE(source, nullptr);
+  EXPECT_FALSE(source->CompositionEnabled());
+  {
+    FakeCompositor compositor(env.display().c_str());
+    ASSERT_TRUE(compositor.ok());
+    EXPECT_TRUE(source->CompositionEnabled());
+  }
+  // The selection goes with the compositor's connection, once the server
+  // has seen it close.
+  const uint64_t deadline = MonotonicMs() + 10000;
+  while (source->CompositionEnabled() && MonotonicMs() < deadline) {
+    ScreenPixels pixels;
+    source->ReadPixels({0, 0, 1, 1}, &pixels);
+  }
+  EXPECT_FALSE(source->CompositionEnabled());
+}
+
 TEST(X11ScreenSourceTest, ARectangleOnTheRootReadsBackThroughSharedMemory) {
   DisplayTestEnv& env = DisplayTestEnv::Get();
   if (!env.available()) GTEST_SKIP() << env.why();
@@ -90,6 +115,61 @@ TEST(X11ScreenSourceTest, ARectangleOnTheRootReadsBackThroughThePlainRead) {
   DisplayTestEnv& env = DisplayTestEnv::Get();
   if (!env.available()) GTEST_SKIP() << env.why();
   ExpectRectangleReadBack(false, 0x2060A0);
+}
+
+// Colour of a B,G,R,X pixel, the X byte left out (the server's own).
+unsigned long Rgb(uint32_t pixel) { return pixel & 0xFFFFFFu; }
+
+void ExpectReadsIntoAnImage(bool use_shm) {
+  DisplayTestEnv& env = DisplayTestEnv::Get();
+  TestClient client(env.display());
+  ASSERT_NE(client.get(), nullptr);
+  auto source = OpenX11ScreenSource({env.display(), use_shm});
+  ASSERT_NE(source, nullptr);
+  const ScreenRect bounds = source->Bounds();
+  FillRoot(client.get(), 0, 0, bounds.width, 120, 0x000000);
+  FillRoot(client.get(), 40, 30, 50, 20, 0x3070B0);
+  std::unique_ptr<ScreenImage> image = source->NewImage(bounds.width, 100);
+  ASSERT_NE(image, nullptr);
+  ASSERT_EQ(image->width(), bounds.width);
+  // Whole rows, placed lower in the image: screen row 25 lands in image row 10.
+  ASSERT_EQ(source->ReadInto({0, 25, bounds.width, 40}, image.get(), 0, 10), ScreenReadResult::kOk);
+  EXPECT_EQ(X11ScreenUsedShm(source.get()), use_shm);
+  int wrong = 0;
+  for (int y = 10; y < 50; ++y) {
+    for (int x = 0; x < 120; ++x) {
+      const int sy = y - 10 + 25;
+      const bool inside = x >= 40 && x < 90 && sy >= 30 && sy < 50;
+      if (Rgb(image->Row(y)[x]) != (inside ? 0x3070B0u : 0u)) ++wrong;
+    }
+  }
+  EXPECT_EQ(wrong, 0);
+  EXPECT_EQ(image->Row(9)[45], 0u) << "rows above the placement stay untouched";
+  // A part of rows goes through the copy, at its place in the image.
+  ASSERT_EQ(source->ReadInto({85, 45, 10, 10}, image.get(), 7, 80), ScreenReadResult::kOk);
+  EXPECT_EQ(Rgb(image->Row(80)[7]), 0x3070B0u);
+  EXPECT_EQ(Rgb(image->Row(80)[12]), 0u);
+  EXPECT_EQ(Rgb(image->Row(85)[7]), 0u);
+  // A placement beyond the image writes nothing and fails.
+  EXPECT_EQ(source->ReadInto({0, 0, bounds.width, 10}, image.get(), 0, 95), ScreenReadResult::kReadFailed);
+  EXPECT_EQ(source->ReadInto({0, 0, 10, 10}, image.get(), bounds.width - 5, 0), ScreenReadResult::kReadFailed);
+  EXPECT_EQ(source->ReadInto({bounds.width - 5, 0, 10, 10}, image.get(), 0, 0), ScreenReadResult::kReadFailed);
+  // The image may outlive its source: its segment goes with it.
+  source.reset();
+  EXPECT_EQ(Rgb(image->Row(20)[45]), 0x3070B0u);
+  image.reset();
+}
+
+TEST(X11ScreenSourceTest, ReadsLandInAnImageThroughSharedMemory) {
+  DisplayTestEnv& env = DisplayTestEnv::Get();
+  if (!env.available()) GTEST_SKIP() << env.why();
+  ExpectReadsIntoAnImage(true);
+}
+
+TEST(X11ScreenSourceTest, ReadsLandInAnImageThroughThePlainRead) {
+  DisplayTestEnv& env = DisplayTestEnv::Get();
+  if (!env.available()) GTEST_SKIP() << env.why();
+  ExpectReadsIntoAnImage(false);
 }
 
 TEST(X11ScreenSourceTest, MonitorsAndCursorComeFromTheServer) {

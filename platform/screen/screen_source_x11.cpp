@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <string>
 
 #include "platform/platform_log.h"
 #include "platform/screen/screen_double.h"
@@ -73,9 +74,89 @@ class ErrorTrap {
   Display* display_;
 };
 
+// The connection outlives the source while images attached to it remain:
+// an image detaches its segment through it when it goes.
+struct X11Connection {
+  explicit X11Connection(Display* d) : display(d) {}
+  ~X11Connection() { XCloseDisplay(display); }
+  Display* display;
+};
+
+// Screens of depth 24/32 whose 32-bit pixels are already B,G,R,x in memory.
+bool DirectLayout(const XImage* image) {
+  return image->bits_per_pixel == 32 && image->byte_order == LSBFirst && image->red_mask == 0xFF0000 &&
+         image->green_mask == 0xFF00 && image->blue_mask == 0xFF;
+}
+
+// An image whose pixels are a shared-memory segment the server writes into.
+class X11ShmImage : public ScreenImage {
+ public:
+  X11ShmImage(std::shared_ptr<X11Connection> connection, XImage* image, const XShmSegmentInfo& segment,
+              const void* owner)
+      : ScreenImage(reinterpret_cast<uint32_t*>(image->data), image->width, image->height),
+        connection_(std::move(connection)),
+        image_(image),
+        segment_(segment),
+        owner_(owner) {
+    // Xlib finds the segment of a read through the image; the record it was
+    // made with was a local of the caller.
+    image_->obdata = reinterpret_cast<char*>(&segment_);
+  }
+  ~X11ShmImage() override {
+    XShmDetach(connection_->display, &segment_);
+    XSync(connection_->display, False);
+    shmdt(segment_.shmaddr);
+    image_->data = nullptr;
+    XDestroyImage(image_);
+  }
+  XImage* image() { return image_; }
+  XShmSegmentInfo* segment() { return &segment_; }
+  const void* owner() const { return owner_; }
+
+ private:
+  std::shared_ptr<X11Connection> connection_;
+  XImage* image_;
+  XShmSegmentInfo segment_;
+  const void* owner_;
+};
+
+// A shared-memory image of width x height with its segment attached to the
+// server; null (with a log line) when any step fails.
+XImage* CreateShmImage(Display* display, int width, int height, XShmSegmentInfo* segment) {
+  const int screen = DefaultScreen(display);
+  XImage* image = XShmCreateImage(display, DefaultVisual(display, screen), DefaultDepth(display, screen), ZPixmap,
+                                  nullptr, segment, width, height);
+  if (!image) {
+    PlatformLog("screen: XShmCreateImage failed");
+    return nullptr;
+  }
+  segment->shmid = shmget(IPC_PRIVATE, static_cast<size_t>(image->bytes_per_line) * height, IPC_CREAT | 0600);
+  if (segment->shmid < 0) {
+    PlatformLog("screen: shmget failed: %s", strerror(errno));
+    XDestroyImage(image);
+    return nullptr;
+  }
+  segment->shmaddr = image->data = static_cast<char*>(shmat(segment->shmid, nullptr, 0));
+  segment->readOnly = False;
+  ErrorTrap trap(display);
+  const Bool attached = segment->shmaddr != reinterpret_cast<char*>(-1) && XShmAttach(display, segment);
+  const bool failed = !attached || trap.Failed();
+  // Marked for removal now so the segment goes with the process whatever happens.
+  shmctl(segment->shmid, IPC_RMID, nullptr);
+  if (failed) {
+    PlatformLog("screen: the server cannot attach shared memory (remote display?)");
+    if (segment->shmaddr != reinterpret_cast<char*>(-1)) shmdt(segment->shmaddr);
+    image->data = nullptr;
+    XDestroyImage(image);
+    return nullptr;
+  }
+  return image;
+}
+
 class X11ScreenSource : public ScreenSource {
  public:
-  X11ScreenSource(Display* display, bool use_shm) : display_(display) {
+  X11ScreenSource(Display* display, bool use_shm)
+      : connection_(std::make_shared<X11Connection>(display)), display_(display) {
     root_ = DefaultRootWindow(display_);
     int major = 0, minor = 0;
     Bool pixmaps = False;
@@ -84,10 +165,7 @@ class X11ScreenSource : public ScreenSource {
     fixes_ok_ = XFixesQueryExtension(display_, &event_base, &error_base);
     randr_ok_ = XRRQueryExtension(display_, &event_base, &error_base);
   }
-  ~X11ScreenSource() override {
-    DropShm();
-    XCloseDisplay(display_);
-  }
+  ~X11ScreenSource() override { DropShm(); }
 
   ScreenRect Bounds() override {
     const int screen = DefaultScreen(display_);
@@ -130,6 +208,57 @@ class X11ScreenSource : public ScreenSource {
     return ReadPlain(rect, out);
   }
 
+  std::unique_ptr<ScreenImage> NewImage(int width, int height) override {
+    if (shm_ok_ && width > 0 && height > 0) {
+      XShmSegmentInfo segment{};
+      if (XImage* image = CreateShmImage(display_, width, height, &segment)) {
+        // Only a layout the compare can read as it stands, rows without padding.
+        if (DirectLayout(image) && image->bytes_per_line == width * 4) {
+          std::memset(image->data, 0, static_cast<size_t>(image->bytes_per_line) * height);
+          return std::make_unique<X11ShmImage>(connection_, image, segment, this);
+        }
+        XShmDetach(display_, &segment);
+        XSync(display_, False);
+        shmdt(segment.shmaddr);
+        image->data = nullptr;
+        XDestroyImage(image);
+      }
+    }
+    return ScreenSource::NewImage(width, height);
+  }
+
+  ScreenReadResult ReadInto(const ScreenRect& rect, ScreenImage* image, int x, int y) override {
+    auto* shared = dynamic_cast<X11ShmImage*>(image);
+    // Whole rows of an image of this connection: the server writes them in
+    // place. Anything else takes the read-and-copy path.
+    if (!shared || shared->owner() != this || in_place_failed_ || x != 0 || rect.width != image->width() || y < 0 ||
+        rect.height <= 0 || y + rect.height > image->height())
+      return ScreenSource::ReadInto(rect, image, x, y);
+    if (!ScreenRectInside(rect, Bounds())) {
+      PlatformLog("screen: %d,%d %dx%d is outside the screen", rect.x, rect.y, rect.width, rect.height);
+      return ScreenReadResult::kReadFailed;
+    }
+    XImage* view = shared->image();
+    char* const base = view->data;
+    const int saved_h = view->height;
+    view->data = base + static_cast<size_t>(y) * view->bytes_per_line;
+    view->height = rect.height;
+    ErrorTrap trap(display_);
+    const Bool ok = XShmGetImage(display_, root_, view, rect.x, rect.y, AllPlanes);
+    const bool failed = !ok || trap.Failed();
+    view->data = base;
+    view->height = saved_h;
+    used_shm_ = !failed;
+    if (failed) {
+      // Not tried again on this connection: every round would fail and log.
+      PlatformLog("screen: XShmGetImage of %dx%d into an image failed; reading by copy from now on", rect.width,
+                  rect.height);
+      in_place_failed_ = true;
+      return ScreenSource::ReadInto(rect, image, x, y);
+    }
+    return ScreenReadResult::kOk;
+  }
+
   bool ReadCursor(ScreenCursor* out) override {
     if (!fixes_ok_) return false;
     XFixesCursorImage* image = XFixesGetCursorImage(display_);
@@ -155,6 +284,15 @@ class X11ScreenSource : public ScreenSource {
     }
     XFree(image);
     return ok;
+  }
+
+  bool CompositionEnabled() override {
+    if (compositor_atom_ == None) {
+      const std::string name = "_NET_WM_CM_S" + std::to_string(DefaultScreen(display_));
+      compositor_atom_ = XInternAtom(display_, name.c_str(), False);
+      if (compositor_atom_ == None) return false;
+    }
+    return XGetSelectionOwner(display_, compositor_atom_) != None;
   }
 
   std::vector<ScreenWindow> Windows() override {
@@ -216,10 +354,9 @@ class X11ScreenSource : public ScreenSource {
 
  private:
   bool ReadShm(const ScreenRect& rect, ScreenPixels* out) {
-    const int screen = DefaultScreen(display_);
     if (!image_ || image_->width < rect.width || image_->height < rect.height) {
       DropShm();
-      if (!MakeShm(rect.width, rect.height, screen)) {
+      if (!MakeShm(rect.width, rect.height)) {
         shm_ok_ = false;  // do not retry every frame
         return false;
       }
@@ -248,36 +385,10 @@ class X11ScreenSource : public ScreenSource {
     return copied;
   }
 
-  bool MakeShm(int width, int height, int screen) {
-    image_ = XShmCreateImage(display_, DefaultVisual(display_, screen), DefaultDepth(display_, screen), ZPixmap,
-                             nullptr, &segment_, width, height);
-    if (!image_) {
-      PlatformLog("screen: XShmCreateImage failed");
-      return false;
-    }
-    segment_.shmid = shmget(IPC_PRIVATE, static_cast<size_t>(image_->bytes_per_line) * height, IPC_CREAT | 0600);
-    if (segment_.shmid < 0) {
-      PlatformLog("screen: shmget failed: %s", strerror(errno));
-      XDestroyImage(image_);
-      image_ = nullptr;
-      return false;
-    }
-    segment_.shmaddr = image_->data = static_cast<char*>(shmat(segment_.shmid, nullptr, 0));
-    segment_.readOnly = False;
-    ErrorTrap trap(display_);
-    const Bool attached = XShmAttach(display_, &segment_);
-    // Marked for removal now so the segment goes with the process whatever happens.
-    shmctl(segment_.shmid, IPC_RMID, nullptr);
-    if (segment_.shmaddr == reinterpret_cast<char*>(-1) || !attached || trap.Failed()) {
-      PlatformLog("screen: the server cannot attach shared memory (remote display?)");
-      if (segment_.shmaddr != reinterpret_cast<char*>(-1)) shmdt(segment_.shmaddr);
-      image_->data = nullptr;
-      XDestroyImage(image_);
-      image_ = nullptr;
-      return false;
-    }
-    attached_ = true;
-    return true;
+  bool MakeShm(int width, int height) {
+    image_ = CreateShmImage(display_, width, height, &segment_);
+    attached_ = image_ != nullptr;
+    return attached_;
   }
 
   void DropShm() {
@@ -311,13 +422,18 @@ class X11ScreenSource : public ScreenSource {
     out->height = height;
     out->stride = width * 4;
     out->bytes.resize(static_cast<size_t>(out->stride) * height);
-    const bool direct = image->bits_per_pixel == 32 && image->byte_order == LSBFirst &&
-                        image->red_mask == 0xFF0000 && image->green_mask == 0xFF00 && image->blue_mask == 0xFF;
+    const bool direct = DirectLayout(image);
     for (int y = 0; y < height; ++y) {
       uint8_t* dst = out->bytes.data() + static_cast<size_t>(y) * out->stride;
       if (direct) {
-        std::memcpy(dst, image->data + static_cast<size_t>(y) * image->bytes_per_line, static_cast<size_t>(width) * 4);
-        for (int x = 0; x < width; ++x) dst[x * 4 + 3] = 0xFF;
+        // Copy and opaque alpha in one pass of whole words (vectorised).
+        const char* src = image->data + static_cast<size_t>(y) * image->bytes_per_line;
+        for (int x = 0; x < width; ++x) {
+          uint32_t p;
+          std::memcpy(&p, src + x * 4, 4);
+          p |= 0xFF000000u;
+          std::memcpy(dst + x * 4, &p, 4);
+        }
         continue;
       }
       for (int x = 0; x < width; ++x) {
@@ -413,12 +529,15 @@ class X11ScreenSource : public ScreenSource {
     return title;
   }
 
+  std::shared_ptr<X11Connection> connection_;
   Display* display_;
   Window root_ = 0;
   bool shm_ok_ = false;
   bool fixes_ok_ = false;
   bool randr_ok_ = false;
+  Atom compositor_atom_ = None;  // _NET_WM_CM_S<screen>, interned once
   bool used_shm_ = false;
+  bool in_place_failed_ = false;  // reads into images go by copy
   XImage* image_ = nullptr;
   XShmSegmentInfo segment_{};
   bool attached_ = false;

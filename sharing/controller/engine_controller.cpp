@@ -22,7 +22,7 @@ CEnginController::CEnginController(IDSProviderSink* host, const EngineOptions& o
       codec_(options.create_codec ? options.create_codec() : CreateCodecMgr()),
       cursor_(caches_),
       pipeline_(caches_, keyframes_, codec_),
-      rebuild_(caches_, keyframes_, codec_, frames_) {
+      rebuild_(caches_, keyframes_, codec_, frames_, options.clock) {
   VZ_LOG_OBJ("");
   if (!options_.create_tp) options_.create_tp = [](IDSTpSink* sink) { return DSCreateTpInstance(sink); };
   if (!options_.release_tp) options_.release_tp = [](IDSTp* tp) { DSReleaseTpInstance(tp); };
@@ -40,6 +40,7 @@ CEnginController::CEnginController(IDSProviderSink* host, const EngineOptions& o
 CEnginController::~CEnginController() {
   VZ_LOG_OBJ("-->>");
   ClearHostSink();
+  DisarmWaitTimer();
   depth_ = 0;
   stop_pending_ = false;
   if (session_ != nullptr && sharing_info_ != nullptr) FinishStop();
@@ -130,6 +131,8 @@ void CEnginController::ReleaseCapture() {
 void CEnginController::CleanEngineInfo() {
   VZ_LOG_OBJ("");
   std::memset(sharing_info_, 0, sizeof(SharingInfo));
+  DisarmWaitTimer();
+  rebuild_.ForgetWaits();
   cursor_.Reset();
   caches_.Reset();
   keyframes_.Reset();

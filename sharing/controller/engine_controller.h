@@ -33,6 +33,10 @@
 
 class CCodecMgrWin;
 struct DsScreenState;
+namespace vz {
+class Clock;
+class RunLoop;
+}  // namespace vz
 
 // Where the engine's outside pieces come from; tests give their own.
 struct EngineOptions {
@@ -44,6 +48,10 @@ struct EngineOptions {
   const char* grab_library = CVzGrabWrapper::kLibraryName;
   // Makes the JPEG codec binding. Empty: CreateCodecMgr (jpeg9b).
   std::function<CCodecMgrWin*()> create_codec;
+  // The clock of the attendee's wait for missing caches; null: the
+  // monotonic clock. (The timer that moves the wait runs on the engine
+  // thread's run loop, on that loop's clock.)
+  const vz::Clock* clock = nullptr;
 };
 
 class CEnginController : public IDSProvider,
@@ -163,6 +171,13 @@ class CEnginController : public IDSProvider,
 
   // Drops every monitor frame, each reported unshared (engine_frames.cpp).
   void ReleaseMonitorFrames();
+  // The timer that moves the attendee's wait for missing caches while
+  // blocks wait (engine_frames.cpp): on the engine thread's run loop, when
+  // it has one.
+  static constexpr uint32_t kWaitTickMs = 250;
+  void ArmWaitTimer();
+  void DisarmWaitTimer();
+  void OnWaitTimer();
   // What the sharing-info handler changes.
   DsScreenState ScreenState();
 
@@ -180,6 +195,7 @@ class CEnginController : public IDSProvider,
   CFrameRebuild rebuild_;   // attendee
   int32_t constructed_ = 0;
 
+  vz::RunLoop* wait_loop_ = nullptr;  // set while the wait timer runs
   int depth_ = 0;
   bool stop_pending_ = false;
   bool delete_pending_ = false;

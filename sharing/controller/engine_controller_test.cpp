@@ -6,8 +6,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <memory>
+#include <string>
+#include <vector>
 
+#include "platform/clock.h"
+#include "platform/run_loop.h"
 #include "sharing/controller/testing/engine_test_support_testlib.h"
 
 namespace {
@@ -363,6 +369,85 @@ TEST_F(EngineControllerTest, MissingCachesAreAskedForAndDrawnWhenTheAnswerCame) 
   cache->Release();
   blocks[0]->Release();
   blocks[1]->Release();
+}
+
+// The attendee's wait for a cache that never comes moves on the engine
+// thread's run loop without any further message: asked again, then given
+// up so that the block beside it draws.
+TEST(EngineWaitTimerTest, AMissingCacheIsAskedAgainOnTheLoopAndGivenUpAtTheDeadline) {
+  vz::FakeClock clock(5000);
+  vz::RunLoop loop(clock);
+  FakeDsTp tp;
+  RecordingHostSink host;
+  EngineOptions options;
+  options.create_tp = [&tp](IDSTpSink*) -> IDSTp* { return &tp; };
+  options.release_tp = [](IDSTp*) {};
+  options.grab_library = kFakeGrabLibrary;
+  options.clock = &clock;
+  auto engine = std::make_unique<CEnginController>(&host, options);
+  DSSessionConfig config{};
+  ASSERT_EQ(engine->StartDS(nullptr, &config, nullptr), 1);
+  engine->OnTPStatusNotification(2);
+  SharingInfo info = OneMonitorInfo(1, {0, 0, 256, 128});
+  ASSERT_EQ(engine->OnDSTpSharingInfo(&info), 1);
+
+  auto* cache = new CCacheEntry(30);
+  cache->PduId = 8;
+  cache->SetSlot(0, 30, "png", 3);
+  engine->OnDSTpCaches(&cache, 1);
+  cache->Release();
+  auto* never = new CKeyframeEntry(0);
+  never->PduId = 10;
+  never->CacheIndex = 25;
+  never->CachePduId = 7;
+  never->MonitorId = 1;
+  never->Rect = {0, 0, 128, 128};
+  auto* beside = new CKeyframeEntry(1);
+  beside->PduId = 11;
+  beside->CacheIndex = 30;
+  beside->CachePduId = 8;
+  beside->MonitorId = 1;
+  beside->Rect = {128, 0, 256, 128};
+  CKeyframeEntry* blocks[] = {never, beside};
+  ASSERT_EQ(engine->OnDSTpBlocks(blocks, 2), 1);
+  never->Release();
+  beside->Release();
+  auto requests = [&tp] { return std::count(tp.sent.begin(), tp.sent.end(), std::string("request 25")); };
+  EXPECT_EQ(requests(), 1);
+  const size_t calls_before = host.calls.size();
+
+  for (uint64_t waited = 0; waited < CFrameRebuild::kGiveUpMs; waited += 250) {
+    clock.AdvanceMs(250);
+    loop.RunUntilIdle();
+  }
+  EXPECT_EQ(requests(), CFrameRebuild::kMaxAsks);
+  ASSERT_GT(host.calls.size(), calls_before);
+  EXPECT_EQ(host.calls.back(), "updated 1 {128,0,256,128}");
+  // Nothing waits any more: the timer is gone.
+  clock.AdvanceMs(10000);
+  EXPECT_EQ(loop.RunUntilIdle(), 0u);
+  engine.reset();
+}
+
+// 150 caches of 4 MiB that no block ever draws, on an attendee sharing a
+// 1920 x 1080 monitor (a 4 MiB cache is within what that monitor could
+// need): the engine keeps no more than its cache budget.
+TEST_F(EngineControllerTest, ManyLargeCachesNeverDrawnStayWithinTheBudget) {
+  SharingInfo info = OneMonitorInfo(1, {0, 0, 1920, 1080});
+  ASSERT_EQ(engine_->OnDSTpSharingInfo(&info), 1);
+  const std::vector<uint8_t> bytes(4u << 20, 0x3C);
+  for (uint32_t i = 0; i < 150; ++i) {
+    auto* cache = new CCacheEntry(20 + i);
+    cache->PduId = 100 + i;
+    ASSERT_TRUE(cache->SetSlot(0, 10, bytes.data(), static_cast<uint32_t>(bytes.size())));
+    engine_->OnDSTpCaches(&cache, 1);
+    cache->Release();
+    ASSERT_LE(engine_->caches().StoredBytes(), CCacheController::kDefaultByteBudget);
+  }
+  EXPECT_NE(engine_->caches().Find(169, 249), nullptr);  // the newest stays
+  EXPECT_EQ(engine_->caches().Find(20, 100), nullptr);   // the oldest went
+  std::printf("attendee: %llu bytes of caches kept after 150 of 4 MiB\n",
+              static_cast<unsigned long long>(engine_->caches().StoredBytes()));
 }
 
 }  // namespace

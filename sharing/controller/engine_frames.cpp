@@ -2,6 +2,7 @@
 // and the connection's records handed to the frame, tile and cursor classes
 // with the engine's tables, its connection and its road to the client.
 #include "common/trace_client.h"
+#include "platform/run_loop.h"
 #include "sharing/controller/engine_controller.h"
 #include "sharing/engine/sharing_info_handler.h"
 
@@ -65,7 +66,28 @@ int32_t CEnginController::OnDSTpCaches(CCacheEntry** list, int32_t count) {
 
 int32_t CEnginController::OnDSTpBlocks(CKeyframeEntry** list, int32_t count) {
   EntryScope scope(this);
-  return rebuild_.OnBlocks(list, count, Connection(), this);
+  const int32_t result = rebuild_.OnBlocks(list, count, Connection(), this);
+  ArmWaitTimer();
+  return result;
+}
+
+void CEnginController::ArmWaitTimer() {
+  if (!rebuild_.IsWaiting() || wait_loop_ != nullptr || stop_pending_) return;
+  // Without a run loop the wait still moves on every block message.
+  vz::RunLoop* loop = vz::RunLoop::Current();
+  if (loop == nullptr) return;
+  if (loop->StartTimer(this, 1, kWaitTickMs, [this] { OnWaitTimer(); })) wait_loop_ = loop;
+}
+
+void CEnginController::DisarmWaitTimer() {
+  if (wait_loop_ == nullptr) return;
+  wait_loop_->KillTimer(this, 1);
+  wait_loop_ = nullptr;
+}
+
+void CEnginController::OnWaitTimer() {
+  EntryScope scope(this);
+  if (stop_pending_ || !rebuild_.OnWaitTick(Connection(), this)) DisarmWaitTimer();
 }
 
 int32_t CEnginController::OnDSTpRequestCaches(CKeyframeEntry** list, int32_t count) {

@@ -3,13 +3,16 @@
 // frames, caches, blocks (painted through a lossless codec whose decoded
 // size the bytes decide), cursor records and cache answers. Whatever the
 // bytes, nothing may be written outside a frame, no table may grow beyond
-// its bound, and the frames stay within their budget.
+// its bound, and the frames and the caches stay within their budgets. A
+// second passes between messages, so the wait for missing caches asks
+// again and gives blocks up within one input.
 //
 // Input: messages one after the other, each a 2-byte little-endian length
 // and that many bytes.
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/clock.h"
 #include "sharing/engine/engine_rig_testlib.h"
 
 namespace {
@@ -20,7 +23,8 @@ constexpr size_t kFrameBudget = 32u << 20;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static ds_test::LosslessCodec codec;  // one: making it tries to load a library
-  ds_test::Side attendee(&codec, kFrameBudget);
+  vz::FakeClock clock;
+  ds_test::Side attendee(&codec, kFrameBudget, &clock);
   ds_test::RecordingTransport transport;
   ds_test::RecordingClient client;
   size_t at = 0;
@@ -32,6 +36,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // has just ended.
     attendee.Receive(data + at, take, (at & 1) != 0 ? &transport : nullptr, &client);
     at += take;
+    clock.AdvanceMs(1000);
+    attendee.rebuild.OnWaitTick(&transport, &client);
     transport.Clear();
   }
   attendee.rebuild.CheckPendingKeyframe(&client);
@@ -39,6 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (int32_t i = 0; i < attendee.frames.GetCount(); ++i) frame_bytes += attendee.frames.GetAt(i)->Size();
   if (frame_bytes > kFrameBudget || attendee.frames.GetCount() > kMonitorListCapacity) __builtin_trap();
   if (attendee.caches.GetCount() > static_cast<int32_t>(CCacheController::kCacheIndexEnd)) __builtin_trap();
+  if (attendee.caches.StoredBytes() > attendee.caches.byte_budget()) __builtin_trap();
   if (attendee.keyframes.GetCount() > static_cast<int32_t>(CKeyframeController::kBlockIndexEnd)) __builtin_trap();
   return 0;
 }

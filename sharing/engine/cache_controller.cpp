@@ -33,6 +33,45 @@ void CCacheController::Reset() {
   keys_.clear();
   digests_.Clear();
   for (auto& ages : ages_) ages.clear();
+  stored_.clear();
+  stored_ages_.clear();
+  stored_bytes_ = 0;
+}
+
+uint64_t CCacheController::BytesOf(const CCacheEntry& entry) {
+  uint64_t bytes = 0;
+  for (const CacheSlot& slot : entry.Slots) bytes += slot.Data != nullptr ? slot.Size : 0;
+  return bytes;
+}
+
+void CCacheController::Remember(uint32_t index, uint64_t bytes) {
+  if (bytes == 0) return;
+  stored_[index] = bytes;
+  stored_bytes_ += bytes;
+  stored_ages_.insert(AgeKey(keys_[index].stamp, index));
+}
+
+void CCacheController::Forget(uint32_t index) {
+  if (index >= stored_.size() || stored_[index] == 0) return;
+  stored_bytes_ -= stored_[index];
+  stored_[index] = 0;
+  stored_ages_.erase(AgeKey(keys_[index].stamp, index));
+}
+
+void CCacheController::Evict(uint32_t index) {
+  auto* empty = new (std::nothrow) CCacheEntry(index);
+  if (empty == nullptr) {
+    VZ_LOG_ERROR("no memory to evict cache index [%u].", index);
+    return;
+  }
+  CCacheEntry* old = GetAt(static_cast<int32_t>(index));
+  VZ_LOG("cache index [%u] pduid [%u] of [%llu] bytes evicted; [%llu] bytes stored.", index, old->PduId,
+         static_cast<unsigned long long>(stored_[index]), static_cast<unsigned long long>(stored_bytes_));
+  Forget(index);
+  Unplace(index);
+  entries_.SetAt(static_cast<int32_t>(index), empty);
+  Place(index);
+  old->Release();
 }
 
 CCacheController::Range CCacheController::RangeOf(uint32_t index) {
@@ -55,6 +94,10 @@ void CCacheController::SetDigest(uint32_t index, const uint8_t digest[16]) {
 
 void CCacheController::SetStamp(uint32_t index, uint32_t stamp) {
   Key& key = keys_[index];
+  if (index < stored_.size() && stored_[index] != 0) {
+    stored_ages_.erase(AgeKey(key.stamp, index));
+    stored_ages_.insert(AgeKey(stamp, index));
+  }
   const Range range = RangeOf(index);
   if (range != kNoRange) {
     auto node = ages_[range].extract(AgeKey(key.stamp, index));
@@ -72,6 +115,7 @@ void CCacheController::SetStamp(uint32_t index, uint32_t stamp) {
 void CCacheController::Place(uint32_t index) {
   const CCacheEntry* entry = GetAt(static_cast<int32_t>(index));
   if (keys_.size() <= index) keys_.resize(index + 1);
+  if (stored_.size() <= index) stored_.resize(index + 1, 0);
   Key& key = keys_[index];
   std::memcpy(key.digest, entry->digest_, sizeof key.digest);
   key.stamp = entry->stamp_;
@@ -141,6 +185,7 @@ CCacheEntry* CCacheController::Lookup(const uint8_t digest[16], Range range) {
     chosen = static_cast<uint32_t>(*ages_[range].begin() & 0xFFFFFFFFu);
   }
   CCacheEntry* candidate = GetAt(static_cast<int32_t>(chosen));
+  Forget(chosen);
   candidate->ClearData();
   candidate->PduId = 0;
   SetDigest(chosen, digest);
@@ -159,15 +204,33 @@ bool CCacheController::Store(CCacheEntry* received) {
     VZ_LOG_ERROR("null cache entry.");
     return false;
   }
+  const uint64_t bytes = BytesOf(*received);
+  if (bytes > budget_) {
+    VZ_LOG_ERROR("cache index [%u] pduid [%u] of [%llu] bytes above the budget [%llu]; refused.", received->Index,
+                 received->PduId, static_cast<unsigned long long>(bytes), static_cast<unsigned long long>(budget_));
+    return false;
+  }
   if (!EnsureIndex(received->Index)) return false;
   const uint32_t index = received->Index;
   CCacheEntry* old = GetAt(static_cast<int32_t>(index));
-  if (old == received) return true;
-  received->AddRef();
-  Unplace(index);
-  entries_.SetAt(static_cast<int32_t>(index), received);
-  Place(index);
-  old->Release();
+  if (old != received) {
+    received->AddRef();
+    Forget(index);
+    Unplace(index);
+    entries_.SetAt(static_cast<int32_t>(index), received);
+    Place(index);
+    old->Release();
+  } else {
+    Forget(index);
+  }
+  SetStamp(index, NextDsCacheStamp());
+  Remember(index, bytes);
+  // The oldest first; the entry just stored is the newest and stays.
+  while (stored_bytes_ > budget_ && !stored_ages_.empty()) {
+    const auto oldest = static_cast<uint32_t>(*stored_ages_.begin() & 0xFFFFFFFFu);
+    if (oldest == index) break;
+    Evict(oldest);
+  }
   return true;
 }
 
@@ -183,6 +246,7 @@ bool CCacheController::ForgetImage(CCacheEntry* entry) {
     VZ_LOG_ERROR("cache entry to forget is not in the table.");
     return false;
   }
+  Forget(entry->Index);
   entry->ClearData();
   entry->PduId = 0;
   SetDigest(entry->Index, kNoDigest);

@@ -16,8 +16,14 @@
 // of the range would (the lowest index holding the digest; else the oldest
 // stamp, lowest index on ties) without walking the table.
 //
+// Received caches are held to a byte budget: each Store stamps its entry as
+// the newest, the attendee touches the caches its blocks draw, and when the
+// bytes stored pass the budget the least recently stamped stored caches are
+// evicted (their index holds an empty entry again, so a block naming them
+// asks for them anew). A single cache above the budget is refused.
+//
 // Entries returned are borrowed: valid until the next Reset or Store at the
-// same index. Threads: the engine's UI thread only.
+// same index, or an eviction. Threads: the engine's UI thread only.
 #include <cstdint>
 #include <set>
 #include <vector>
@@ -33,6 +39,8 @@ class CCacheController {
   static constexpr uint32_t kTileIndexStart = 20;
   static constexpr uint32_t kTileIndexEnd = 5000;
   static constexpr uint32_t kCacheIndexEnd = kTileIndexEnd;
+  // Far more than the tiles of the largest screens at any quality need.
+  static constexpr uint64_t kDefaultByteBudget = 64ull << 20;
 
   CCacheController();
   ~CCacheController();
@@ -49,10 +57,19 @@ class CCacheController {
   // the index exists. Null (with a log line) for an index out of range.
   CCacheEntry* Find(uint32_t index, uint32_t pdu_id);
 
-  // Puts a received entry at its index; the table takes a reference and
-  // releases the entry that was there. False (with a log line, nothing
-  // taken) for null or an index out of range.
+  // Puts a received entry at its index, stamped as the newest; the table
+  // takes a reference and releases the entry that was there, then evicts
+  // the oldest stored caches while the bytes stored pass the budget. False
+  // (with a log line, nothing taken) for null, an index out of range or an
+  // entry larger than the budget.
   bool Store(CCacheEntry* received);
+
+  // The budget of the bytes held by stored entries (at least 1).
+  void SetByteBudget(uint64_t bytes) { budget_ = bytes > 0 ? bytes : 1; }
+  uint64_t byte_budget() const { return budget_; }
+  uint64_t StoredBytes() const { return stored_bytes_; }
+  // The bytes of both data slots of an entry.
+  static uint64_t BytesOf(const CCacheEntry& entry);
 
   // Gives the entry at `index` a new stamp. Null for an index out of range.
   CCacheEntry* Touch(uint32_t index);
@@ -87,6 +104,12 @@ class CCacheController {
   // digest and stamp it carries; Unplace takes it out again.
   void Place(uint32_t index);
   void Unplace(uint32_t index);
+  // The byte account of stored entries: Remember counts the entry at
+  // `index` as stored (under its stamp), Forget takes it out again.
+  void Remember(uint32_t index, uint64_t bytes);
+  void Forget(uint32_t index);
+  // Puts an empty entry at `index` in place of a stored one.
+  void Evict(uint32_t index);
 
   CVzArrayBase entries_;
   // The digest and stamp this table gave each entry, by index: what the
@@ -101,4 +124,10 @@ class CCacheController {
   // Per range, (stamp << 32 | index) of every entry: the first is the
   // entry a miss evicts once the range is full.
   std::set<uint64_t> ages_[kRangeCount];
+  // Stored entries: their bytes by index, (stamp << 32 | index) of each,
+  // oldest first, and the total.
+  std::vector<uint64_t> stored_;
+  std::set<uint64_t> stored_ages_;
+  uint64_t stored_bytes_ = 0;
+  uint64_t budget_ = kDefaultByteBudget;
 };

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "sharing/engine/md5_digest.h"
+#include "sharing/protocol/ds_record_owners.h"
 #include "sharing/engine/pdu_counter.h"
 
 namespace {
@@ -267,6 +268,57 @@ TEST(CacheControllerTest, LookupsAnswerAsAWalkOfTheRangeWould) {
   const Digest none{};
   const uint32_t expected = ScanAnswer(table, none.bytes, 20, 5000);
   EXPECT_EQ(expected, table.LookupTile(none.bytes)->Index);
+}
+
+}  // namespace
+
+namespace {
+
+VzObjectPtr<CCacheEntry> Received(uint32_t index, uint32_t pdu, uint32_t bytes) {
+  VzObjectPtr<CCacheEntry> cache(new CCacheEntry(index));
+  cache->PduId = pdu;
+  std::string data(bytes, static_cast<char>(index));
+  EXPECT_TRUE(cache->SetSlot(0, 10, data.data(), bytes));
+  return cache;
+}
+
+// Caches never drawn: the table keeps to its budget by evicting the least
+// recently stamped, a touched cache stays, and a cache above the budget is
+// refused whole.
+TEST(CacheControllerTest, StoredCachesKeepToTheByteBudgetOldestStampFirst) {
+  CCacheController table;
+  constexpr uint32_t kBytes = 64 * 1024;
+  table.SetByteBudget(16 * kBytes);
+  for (uint32_t i = 0; i < 150; ++i) {
+    auto cache = Received(20 + i, 1000 + i, kBytes);
+    ASSERT_TRUE(table.Store(cache.get()));
+    EXPECT_LE(table.StoredBytes(), table.byte_budget());
+    if (i == 3) table.Touch(20);  // drawn: newer than 21..23
+  }
+  EXPECT_EQ(16u * kBytes, table.StoredBytes());
+  for (uint32_t i = 150 - 16; i < 150; ++i) EXPECT_NE(nullptr, table.Find(20 + i, 1000 + i)) << i;
+  EXPECT_EQ(nullptr, table.Find(21, 1001));  // evicted: asked for again if a block names it
+  EXPECT_EQ(0u, table.Find(21, 0)->Slots[0].Size);
+
+  // Touched caches outlive untouched older ones.
+  CCacheController touched;
+  touched.SetByteBudget(3 * kBytes);
+  for (uint32_t i = 0; i < 3; ++i) touched.Store(Received(30 + i, 1 + i, kBytes).get());
+  touched.Touch(30);
+  touched.Store(Received(40, 9, kBytes).get());
+  EXPECT_NE(nullptr, touched.Find(30, 1));
+  EXPECT_EQ(nullptr, touched.Find(31, 2));
+
+  // Above the budget: refused, nothing evicted; the same index stored
+  // again is counted once.
+  auto huge = Received(50, 7, 3 * kBytes + 1);
+  EXPECT_FALSE(touched.Store(huge.get()));
+  EXPECT_EQ(3u * kBytes, touched.StoredBytes());
+  auto again = Received(40, 10, kBytes / 2);
+  EXPECT_TRUE(touched.Store(again.get()));
+  EXPECT_EQ(2u * kBytes + kBytes / 2, touched.StoredBytes());
+  touched.Reset();
+  EXPECT_EQ(0u, touched.StoredBytes());
 }
 
 }  // namespace

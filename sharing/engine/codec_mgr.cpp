@@ -8,6 +8,7 @@
 #include <string>
 
 #include "common/trace_client.h"
+#include "sharing/engine/jpeg_frame_size.h"
 #include "platform/module_loader.h"
 
 namespace {
@@ -101,12 +102,38 @@ CCodecMgrWin::IntoResult CCodecMgrWin::DecompressRectInto(const uint8_t* data, i
     const int result = decompress_into_(data, size, bits_per_pixel, target, stride, width, height);
     return result > 0 ? kDecodedInto : result < 0 ? kWrongSize : kNotDecoded;
   }
+  // Through the codec's packed rows. Their count comes from the image's own
+  // frame header; the codec's out value is not relied on (a codec may leave
+  // it 0). Only an image that is no JPEG stream (a codec of another format)
+  // is measured by that value, and refused when the codec gives none.
+  int image_width = 0;
+  int image_height = 0;
+  const bool jpeg = IsJpegStream(data, static_cast<size_t>(size));
+  if (jpeg) {
+    if (!ReadJpegFrameSize(data, static_cast<size_t>(size), &image_width, &image_height)) {
+      VZ_LOG_ERROR("image of [%d] bytes has no readable frame header.", size);
+      return kNotDecoded;
+    }
+    if (image_width != width || image_height != height) {
+      if (out_bytes != nullptr) *out_bytes = static_cast<size_t>(image_width) * static_cast<size_t>(image_height) * 4;
+      return kWrongSize;
+    }
+  }
   int decoded_bytes = 0;
   uint8_t* pixels = DecompressRect(data, size, bits_per_pixel, &decoded_bytes);
   if (pixels == nullptr) return kNotDecoded;
   const size_t row = static_cast<size_t>(width) * 4;
-  if (out_bytes != nullptr && decoded_bytes > 0) *out_bytes = static_cast<size_t>(decoded_bytes);
-  const bool fits = decoded_bytes > 0 && static_cast<size_t>(decoded_bytes) == row * static_cast<size_t>(height);
+  const size_t wanted = row * static_cast<size_t>(height);
+  bool fits = jpeg;
+  if (!jpeg) {
+    if (decoded_bytes <= 0) {
+      VZ_LOG_ERROR("image of [%d] bytes: the codec gave no size for its rows.", size);
+      std::free(pixels);
+      return kNotDecoded;
+    }
+    fits = static_cast<size_t>(decoded_bytes) == wanted;
+  }
+  if (out_bytes != nullptr) *out_bytes = fits ? wanted : static_cast<size_t>(decoded_bytes);
   if (fits) {
     for (int y = 0; y < height; ++y) std::memcpy(target + static_cast<size_t>(stride) * y, pixels + row * y, row);
   }

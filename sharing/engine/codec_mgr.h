@@ -39,8 +39,11 @@ class CCodecMgrWin {
   virtual uint8_t* DecompressRect(const uint8_t* data, int size, int bits_per_pixel, int* out);
   // Decodes an image of exactly width x height pixels into `target` (rows
   // `stride` bytes apart). Straight into the target when the library has
-  // "JPEGDecompressImageInto"; else through Decompress and a row copy (so a
-  // manager that replaces Decompress and loads no library keeps working).
+  // "JPEGDecompressImageInto"; else through Decompress and a row copy (a
+  // library with only the three classic functions, or a manager that
+  // replaces Decompress). On that road a JPEG image's size is read from its
+  // frame header and the codec's out value is not needed; data that is no
+  // JPEG stream is measured by that value and refused without it.
   // kDecodedInto; kWrongSize when the image is of another size, kNotDecoded
   // when it does not decode: the target is then untouched, except by a
   // stream that breaks off after its header, whose rows decoded so far stay.

@@ -156,7 +156,11 @@ int32_t CCursorChannel::Deliver(IDSProviderSink* client) {
   CCacheEntry* cache = caches_.Find(state_.CacheIndex, state_.CachePduId);
   if (cache == nullptr) return 0;
   const CacheSlot& image = cache->Slots[0];
-  if (image.Type == kDsCachePng) {
+  // A cache without data (the presenter could not encode the shape) still
+  // brings position, size and hot spot: the cursor goes out with data size 0.
+  // An image that is there must decode.
+  const bool has_image = image.Data != nullptr && image.Size > 0;
+  if (has_image && image.Type == kDsCachePng) {
     int width = 0;
     int height = 0;
     if (!DecodeCursorPng(image.Data, image.Size, &width, &height, nullptr)) {
@@ -173,8 +177,8 @@ int32_t CCursorChannel::Deliver(IDSProviderSink* client) {
   cursor.HotspotX = state_.HotspotX;
   cursor.HotspotY = state_.HotspotY;
   cursor.Format = image.Type;
-  cursor.DataSize = static_cast<int32_t>(image.Size);
-  cursor.Data = image.Data;
+  cursor.DataSize = has_image ? static_cast<int32_t>(image.Size) : 0;
+  cursor.Data = has_image ? image.Data : nullptr;
   if (client != nullptr) client->OnMouseUpdated(&cursor);
   return 1;
 }

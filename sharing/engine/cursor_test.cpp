@@ -292,6 +292,22 @@ TEST_F(CursorTest, NoCursorCrossesAsAnAllZeroRecordAndGarbageImagesNeverReachThe
   EXPECT_EQ(1, side.cursor.OnReceivedMouse(&record, &requests_, &client_));
   EXPECT_TRUE(client_.cursors.empty());
   EXPECT_TRUE(requests_.sent.empty());
+  // A cursor cache that came without data (the presenter's encoding failed)
+  // gives the client the cursor with its position and data size 0.
+  VzObjectPtr<CCacheEntry> bare(new CCacheEntry(6));
+  bare->PduId = 72;
+  side.caches.Store(bare.get());
+  record.CacheIndex = 6;
+  record.CachePduId = 72;
+  record.X = 33;
+  record.Width = 16;
+  EXPECT_EQ(1, side.cursor.OnReceivedMouse(&record, &requests_, &client_));
+  ASSERT_EQ(1u, client_.cursors.size());
+  EXPECT_EQ(33, client_.cursors[0].X);
+  EXPECT_EQ(16, client_.cursors[0].Width);
+  EXPECT_EQ(0, client_.cursors[0].DataSize);
+  EXPECT_TRUE(requests_.sent.empty());
+  client_.cursors.clear();
   // A record naming a tile cache or an index the table cannot hold is dropped.
   record.CacheIndex = 21;
   record.CachePduId = 71;

@@ -303,8 +303,10 @@ class Screen {
 
 // One side's screen state, wired as the engine wires its members.
 struct Side {
-  explicit Side(CCodecMgrWin* codec, size_t frame_budget = CMonitorFrames::kDefaultByteBudget)
-      : frames(frame_budget), cursor(caches), pipeline(caches, keyframes, codec), rebuild(caches, keyframes, codec, frames),
+  explicit Side(CCodecMgrWin* codec, size_t frame_budget = CMonitorFrames::kDefaultByteBudget,
+                const vz::Clock* clock = nullptr)
+      : frames(frame_budget), cursor(caches), pipeline(caches, keyframes, codec),
+        rebuild(caches, keyframes, codec, frames, clock),
         stored(std::make_unique<SharingInfo>()) {
     std::memset(stored.get(), 0, sizeof(SharingInfo));
   }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
+#include <set>
 
 #include "common/trace_client.h"
 
@@ -24,7 +25,14 @@ void Unite(const VzRect& rect, VzRect* into) {
 
 }  // namespace
 
+uint64_t CFrameRebuild::CacheLimitBytes() const {
+  uint64_t limit = kMinCacheLimitBytes;
+  for (int32_t i = 0; i < frames_.GetCount(); ++i) limit = std::max<uint64_t>(limit, frames_.GetAt(i)->Size());
+  return limit;
+}
+
 int32_t CFrameRebuild::OnCaches(CCacheEntry* const* list, int32_t count) {
+  const uint64_t limit = CacheLimitBytes();
   for (int32_t i = 0; list != nullptr && i < count; ++i) {
     CCacheEntry* cache = list[i];
     if (cache == nullptr) continue;
@@ -33,9 +41,87 @@ int32_t CFrameRebuild::OnCaches(CCacheEntry* const* list, int32_t count) {
       VZ_LOG_ERROR("received cache with index 0 pduid [%u] dropped.", cache->PduId);
       continue;
     }
+    // One image of one monitor at most: anything larger only takes memory.
+    const uint64_t bytes = CCacheController::BytesOf(*cache);
+    if (bytes > limit) {
+      VZ_LOG_ERROR("cache [%u] pduid [%u] of [%llu] bytes above the limit [%llu]; dropped.", cache->Index,
+                   cache->PduId, static_cast<unsigned long long>(bytes), static_cast<unsigned long long>(limit));
+      continue;
+    }
     caches_.Store(cache);
   }
   return 1;
+}
+
+void CFrameRebuild::NoteAsked(const std::vector<CKeyframeEntry*>& asked, uint64_t now) {
+  for (const CKeyframeEntry* block : asked) {
+    // A cache named again keeps its first time: naming it again must not
+    // put its deadline off.
+    auto [it, added] = waits_.try_emplace(WaitKey(*block), Wait{now, now, 1});
+    if (!added) {
+      it->second.last_ms = now;
+      ++it->second.asks;
+    }
+  }
+}
+
+bool CFrameRebuild::RunSchedule(uint64_t now, IDSTp* transport) {
+  // The caches the pending blocks still miss, each with its first block.
+  std::map<uint64_t, CKeyframeEntry*> missing;
+  for (int32_t i = 0; i < keyframes_.GetCount(); ++i) {
+    CKeyframeEntry* block = keyframes_.GetAt(i);
+    if (caches_.Find(block->CacheIndex, block->CachePduId) == nullptr) missing.try_emplace(WaitKey(*block), block);
+  }
+  for (auto it = waits_.begin(); it != waits_.end();) {
+    it = missing.count(it->first) != 0 ? std::next(it) : waits_.erase(it);
+  }
+  // The caches past their deadline are collected first and their blocks
+  // cleared in one walk: many caches given up at once cost one pass.
+  std::set<uint64_t> expired;
+  uint64_t longest_wait = 0;
+  std::vector<CKeyframeEntry*> ask;
+  for (const auto& [key, first_block] : missing) {
+    auto [it, added] = waits_.try_emplace(key, Wait{now, now, 1});
+    Wait& wait = it->second;
+    if (added) continue;
+    if (now - wait.first_ms >= kGiveUpMs) {
+      longest_wait = std::max(longest_wait, now - wait.first_ms);
+      expired.insert(key);
+      waits_.erase(it);
+      if (given_up_.size() >= kGivenUpMemory) given_up_.clear();
+      given_up_.insert(key);
+    } else if (wait.asks < kMaxAsks && now - wait.last_ms >= kAskAgainMs) {
+      ask.push_back(first_block);
+      wait.last_ms = now;
+      ++wait.asks;
+    }
+  }
+  if (!expired.empty()) {
+    int32_t dropped = 0;
+    for (int32_t i = 0; i < keyframes_.GetCount(); ++i) {
+      const CKeyframeEntry* block = keyframes_.GetAt(i);
+      if (expired.count(WaitKey(*block)) == 0) continue;
+      if (dropped++ == 0) {
+        VZ_LOG_ERROR("block index [%u] pduid [%u] waited for cache [%u] pduid [%u] that never came; dropped.",
+                     block->Index, block->PduId, block->CacheIndex, block->CachePduId);
+      }
+      keyframes_.ClearAt(i);
+    }
+    VZ_LOG_ERROR("[%d] blocks waited up to [%llu] ms for [%zu] caches; dropped.", dropped,
+                 static_cast<unsigned long long>(longest_wait), expired.size());
+  }
+  if (!ask.empty() && transport != nullptr) {
+    const auto count = static_cast<int32_t>(ask.size());
+    VZ_LOG("Ask again for caches count [%d]", count);
+    if (transport->DSRequestCaches(ask.data(), count) == 0) VZ_LOG_ERROR("Failed send request caches count [%d]", count);
+  }
+  return !expired.empty();
+}
+
+bool CFrameRebuild::OnWaitTick(IDSTp* transport, IDSProviderSink* client) {
+  if (waits_.empty()) return false;
+  if (RunSchedule(clock_.NowMs(), transport)) CheckPendingKeyframe(client);
+  return !waits_.empty();
 }
 
 int32_t CFrameRebuild::OnBlocks(CKeyframeEntry* const* list, int32_t count, IDSTp* transport,
@@ -55,6 +141,13 @@ int32_t CFrameRebuild::OnBlocks(CKeyframeEntry* const* list, int32_t count, IDST
                    block->CachePduId);
       continue;
     }
+    // A cache given up on stays given up: naming it again must not freeze
+    // the frame once more.
+    if (given_up_.count(WaitKey(*block)) != 0 && caches_.Find(block->CacheIndex, block->CachePduId) == nullptr) {
+      VZ_LOG_ERROR("block index [%u] names cache [%u] pduid [%u] given up; dropped.", block->Index, block->CacheIndex,
+                   block->CachePduId);
+      continue;
+    }
     if (!keyframes_.Put(block)) continue;
     if (caches_.Find(block->CacheIndex, block->CachePduId) != nullptr) continue;
     const bool listed = std::any_of(missing_.begin(), missing_.end(), [block](const CKeyframeEntry* m) {
@@ -62,17 +155,21 @@ int32_t CFrameRebuild::OnBlocks(CKeyframeEntry* const* list, int32_t count, IDST
     });
     if (!listed) missing_.push_back(block);
   }
-  if (!missing_.empty() && transport != nullptr) {
+  const uint64_t now = clock_.NowMs();
+  const bool asked = !missing_.empty() && transport != nullptr;
+  if (asked) {
     const auto missing = static_cast<int32_t>(missing_.size());
     VZ_LOG("Need request caches count [%d]", missing);
     if (transport->DSRequestCaches(missing_.data(), missing) == 0) {
       VZ_LOG_ERROR("Failed send request caches count [%d]", missing);
     }
-    missing_.clear();
-    return 1;
+    NoteAsked(missing_, now);
   }
   missing_.clear();
-  CheckPendingKeyframe(client);
+  const bool gave_up = RunSchedule(now, transport);
+  // Blocks just asked for stay pending until the answer arrives (when the
+  // schedule gave some block up, the check finds whether any still waits).
+  if (!asked || gave_up) CheckPendingKeyframe(client);
   return 1;
 }
 
@@ -134,6 +231,8 @@ int32_t CFrameRebuild::CheckPendingKeyframe(IDSProviderSink* client) {
       VZ_LOG("find the empty block rect");
       continue;
     }
+    // A cache on screen is newer than any that is not: the budget evicts it last.
+    caches_.Touch(block->CacheIndex);
     if (!frame->Contains(rect)) {
       VZ_LOG_ERROR("block index [%u] rect {%d, %d, %d, %d} outside monitor [%d] (%d, %d); dropped.", block->Index,
                    rect.left, rect.top, rect.right, rect.bottom, frame->MonitorId(), frame->Width(), frame->Height());
@@ -146,6 +245,7 @@ int32_t CFrameRebuild::CheckPendingKeyframe(IDSProviderSink* client) {
           &changed);
   }
   keyframes_.ClearAll();
+  waits_.clear();
   if (IsEmpty(changed)) return 1;
   for (int32_t i = 0; i < frames_.GetCount(); ++i) {
     CMonitorData* frame = frames_.GetAt(i);

@@ -86,8 +86,9 @@ class FrameRebuildTest : public ::testing::Test {
   }
 
   LosslessCodec codec_;
+  vz::FakeClock clock_{1000};
   Side presenter_{&codec_};
-  Side attendee_{&codec_};
+  Side attendee_{&codec_, CMonitorFrames::kDefaultByteBudget, &clock_};
   RecordingTransport to_attendee_;
   RecordingTransport requests_;  // what the attendee asks for
   RecordingClient client_;
@@ -239,6 +240,93 @@ TEST_F(FrameRebuildTest, ABlockOfAnUnknownCacheIsRequestedAndHoldsTheRestBack) {
   EXPECT_TRUE(client_.updates.empty());
 }
 
+// A cache that never comes: asked again on the schedule, then its block is
+// given up so that the blocks behind it draw, and a block naming it again
+// no longer holds anything back.
+TEST_F(FrameRebuildTest, ACacheThatNeverComesIsAskedAgainThenItsBlockIsGivenUp) {
+  Screen screen(1, VzRect{0, 0, 384, 128});
+  Share({&screen});
+  client_.updates.clear();
+  auto never = Block(0, 1, 1, 26, 99, VzRect{0, 0, 128, 128});
+  Blocks({never.get()});
+  ASSERT_EQ(1, requests_.Count(DS_DATA_GET_CACHES));
+  EXPECT_TRUE(attendee_.rebuild.IsWaiting());
+
+  // A later update whose cache is here waits behind the gap.
+  auto tile = Tile(25, 6, 128, 128, 0xFF0A0B0Cu);
+  Caches({tile.get()});
+  auto later = Block(1, 2, 1, 25, 6, VzRect{128, 0, 256, 128});
+  Blocks({later.get()});
+  EXPECT_EQ(0xFF606060u, PixelAt(1, 130, 0));
+  EXPECT_EQ(1, requests_.Count(DS_DATA_GET_CACHES));  // not due yet
+
+  // Asked again once a second, never more than the schedule allows.
+  for (int tick = 0; tick < 16; ++tick) {
+    clock_.AdvanceMs(CFrameRebuild::kAskAgainMs / 4);
+    EXPECT_TRUE(attendee_.rebuild.OnWaitTick(&requests_, &client_));
+  }
+  EXPECT_EQ(CFrameRebuild::kMaxAsks, requests_.Count(DS_DATA_GET_CACHES));
+  EXPECT_EQ(99u, requests_.sent.back().blocks.at(0).cache_pdu_id);
+  EXPECT_TRUE(client_.updates.empty());
+
+  // The deadline: the missing block is dropped and the later one drawn.
+  clock_.SetMs(1000 + CFrameRebuild::kGiveUpMs);
+  EXPECT_FALSE(attendee_.rebuild.OnWaitTick(&requests_, &client_));
+  EXPECT_EQ(0xFF0A0B0Cu, PixelAt(1, 130, 0));
+  EXPECT_EQ(0xFF606060u, PixelAt(1, 0, 0));
+  ASSERT_EQ(1u, client_.updates.size());
+  EXPECT_EQ(128, client_.updates[0].rect.left);
+  EXPECT_EQ(CFrameRebuild::kMaxAsks, requests_.Count(DS_DATA_GET_CACHES));
+
+  // The same missing cache named again is dropped at once: the update
+  // beside it draws without a new wait.
+  auto again = Block(0, 3, 1, 26, 99, VzRect{0, 0, 128, 128});
+  auto beside = Block(2, 4, 1, 25, 6, VzRect{256, 0, 384, 128});
+  Blocks({again.get(), beside.get()});
+  EXPECT_EQ(0xFF0A0B0Cu, PixelAt(1, 300, 0));
+  EXPECT_FALSE(attendee_.rebuild.IsWaiting());
+}
+
+// Block messages alone (no timer) move the schedule too: a member that
+// keeps naming an unsent cache in every update freezes the frame for the
+// deadline at most.
+TEST_F(FrameRebuildTest, UpdatesNamingAnUnsentCacheEachTimeFreezeTheFrameOnlyUntilTheDeadline) {
+  Screen screen(1, VzRect{0, 0, 256, 128});
+  Share({&screen});
+  auto tile = Tile(25, 6, 128, 128, 0xFF102030u);
+  Caches({tile.get()});
+  uint32_t pdu = 10;
+  bool drawn = false;
+  uint64_t waited = 0;
+  for (; waited <= 2 * CFrameRebuild::kGiveUpMs && !drawn; waited += 100) {
+    auto bad = Block(0, ++pdu, 1, 30, 77, VzRect{0, 0, 128, 128});
+    auto good = Block(1, ++pdu, 1, 25, 6, VzRect{128, 0, 256, 128});
+    Blocks({bad.get(), good.get()});
+    drawn = PixelAt(1, 130, 0) == 0xFF102030u;
+    clock_.AdvanceMs(100);
+  }
+  EXPECT_TRUE(drawn);
+  EXPECT_LE(waited, CFrameRebuild::kGiveUpMs + 100);
+}
+
+// One cache larger than the largest shared monitor's frame is refused.
+TEST_F(FrameRebuildTest, ACacheLargerThanAnyMonitorNeedsIsRefused) {
+  Screen screen(1, VzRect{0, 0, 1024, 768});
+  Share({&screen});
+  const uint64_t limit = attendee_.rebuild.CacheLimitBytes();
+  EXPECT_EQ(1024u * 768u * 4u, limit);
+  std::vector<uint8_t> bytes(limit + 1, 0x55);
+  VzObjectPtr<CCacheEntry> huge(new CCacheEntry(40));
+  huge->PduId = 8;
+  huge->SetSlot(0, CFrameRebuild::kDsCacheJpeg, bytes.data(), static_cast<uint32_t>(bytes.size()));
+  VzObjectPtr<CCacheEntry> fits(new CCacheEntry(41));
+  fits->PduId = 9;
+  fits->SetSlot(0, CFrameRebuild::kDsCacheJpeg, bytes.data(), static_cast<uint32_t>(limit));
+  Caches({huge.get(), fits.get()});
+  EXPECT_EQ(nullptr, attendee_.caches.Find(40, 8));
+  EXPECT_NE(nullptr, attendee_.caches.Find(41, 9));
+}
+
 TEST_F(FrameRebuildTest, NonJpegCachesAreNotPaintedButCountAsChanged) {
   Screen screen(1, VzRect{0, 0, 256, 128});
   Share({&screen});
@@ -276,10 +364,18 @@ double Psnr(const CMonitorData& frame, Screen& screen) {
   return mse == 0 ? 99.0 : 10.0 * std::log10(255.0 * 255.0 / mse);
 }
 
-TEST(FrameRebuildJpegTest, JpegTilesRebuildTheFrameAbove35DbAndTilesOfAnotherSizeAreRefused) {
+// The same codec with only the three classic functions, whose decode leaves
+// its out value at 0: an attendee must paint with it all the same.
+CCodecMgrWin& ClassicJpeg() {
+  static CCodecMgrWin* codec = new CCodecMgrWin("jpeg9bclassic");
+  return *codec;
+}
+
+void RebuildsAbove35DbAndRefusesTilesOfAnotherSize(CCodecMgrWin& attendee_codec) {
   ASSERT_TRUE(Jpeg().IsLoaded());
+  ASSERT_TRUE(attendee_codec.IsLoaded());
   Side presenter(&Jpeg());
-  Side attendee(&Jpeg());
+  Side attendee(&attendee_codec);
   RecordingTransport wire;
   RecordingClient client;
   Screen screen(1, VzRect{0, 0, 1600, 900});
@@ -313,6 +409,14 @@ TEST(FrameRebuildJpegTest, JpegTilesRebuildTheFrameAbove35DbAndTilesOfAnotherSiz
   CKeyframeEntry* blocks[1] = {block.get()};
   attendee.rebuild.OnBlocks(blocks, 1, nullptr, &client);
   EXPECT_TRUE(std::equal(before.begin(), before.end(), frame->pixels()));
+}
+
+TEST(FrameRebuildJpegTest, JpegTilesRebuildTheFrameAbove35DbAndTilesOfAnotherSizeAreRefused) {
+  RebuildsAbove35DbAndRefusesTilesOfAnotherSize(Jpeg());
+}
+
+TEST(FrameRebuildJpegTest, ACodecWithOnlyTheThreeClassicFunctionsPaintsTheSameTiles) {
+  RebuildsAbove35DbAndRefusesTilesOfAnotherSize(ClassicJpeg());
 }
 
 }  // namespace

@@ -73,14 +73,17 @@ bool CKeyframeController::Put(CKeyframeEntry* received) {
 }
 
 void CKeyframeController::ClearAll() {
-  for (int32_t i = 0; i < entries_.GetCount(); ++i) {
-    CKeyframeEntry* entry = GetAt(i);
-    entry->Index = 0;
-    entry->PduId = 0;
-    entry->Position = 0;
-    entry->CacheIndex = 0;
-    entry->CachePduId = 0;
-    entry->MonitorId = 0;
-    entry->Rect = VzRect{};
-  }
+  for (int32_t i = 0; i < entries_.GetCount(); ++i) ClearAt(i);
+}
+
+void CKeyframeController::ClearAt(int32_t n) {
+  if (n < 0 || n >= entries_.GetCount()) return;
+  CKeyframeEntry* entry = GetAt(n);
+  entry->Index = 0;
+  entry->PduId = 0;
+  entry->Position = 0;
+  entry->CacheIndex = 0;
+  entry->CachePduId = 0;
+  entry->MonitorId = 0;
+  entry->Rect = VzRect{};
 }

@@ -41,6 +41,9 @@ class CKeyframeController {
 
   // Zeroes every field of every entry; the entries stay.
   void ClearAll();
+  // Zeroes every field of entry n (a cleared entry counts as drawn); out of
+  // range does nothing.
+  void ClearAt(int32_t n);
 
   // Releases every entry and empties the table.
   void Reset();

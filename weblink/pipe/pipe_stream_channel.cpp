@@ -23,9 +23,42 @@ void PipeStreamChannel::Queue(std::string frame) {
   if (was_empty && waker_) waker_->Signal();
 }
 
+size_t PipeStreamChannel::WriteOrQueue(std::string frame) {
+  CScopedLock lock(lock_);
+  size_t written = 0;
+  if (send_queue_.empty()) {
+    while (written < frame.size()) {
+      const vz::IoResult result = socket_.Write(frame.data() + written, frame.size() - written);
+      if (result.status != vz::IoStatus::kOk) break;
+      written += result.bytes;
+    }
+    if (written == frame.size()) {
+      if (spares_.size() < kMaxSpares && frame.capacity() <= kMaxSpareBytes) spares_.push_back(std::move(frame));
+      return written;
+    }
+  }
+  const bool was_empty = send_queue_.empty();
+  send_queue_.push_back(std::move(frame));
+  if (was_empty) {
+    write_offset_ = written;
+    if (waker_) waker_->Signal();
+  }
+  return written;
+}
+
+std::string PipeStreamChannel::TakeSpare() {
+  CScopedLock lock(lock_);
+  if (spares_.empty()) return std::string();
+  std::string spare = std::move(spares_.back());
+  spares_.pop_back();
+  spare.clear();
+  return spare;
+}
+
 void PipeStreamChannel::ClearQueue() {
   CScopedLock lock(lock_);
   send_queue_.clear();
+  spares_.clear();
   write_offset_ = 0;
 }
 
@@ -65,25 +98,33 @@ PipeLinkEnd PipeStreamChannel::Run(const std::atomic<bool>& stop, Delegate& dele
 }
 
 bool PipeStreamChannel::ReadSome(Delegate& delegate, PipeLinkEnd* end) {
-  char* room = cutter_->PrepareAppend(kReadChunkBytes);
-  const vz::IoResult result = socket_.Read(room, kReadChunkBytes);
-  switch (result.status) {
-    case vz::IoStatus::kOk:
-      cutter_->CommitAppend(result.bytes);
-      return CutFrames(delegate, end);
-    case vz::IoStatus::kWouldBlock:
-      return true;
-    case vz::IoStatus::kEndOfStream:
-      // The peer closed its end: a broken pipe.
-      end->reason = PipeLinkEnd::Reason::kPeerClosed;
-      end->error = EPIPE;
-      return false;
-    case vz::IoStatus::kError:
-      break;
+  // Reads go on while they fill their chunk (more is waiting), up to a cap,
+  // so a large frame is taken in one wake-up, not one wait a chunk.
+  for (size_t taken = 0; taken < kMaxReadBytesPerRound;) {
+    char* room = cutter_->PrepareAppend(kReadChunkBytes);
+    const vz::IoResult result = socket_.Read(room, kReadChunkBytes);
+    switch (result.status) {
+      case vz::IoStatus::kOk:
+        cutter_->CommitAppend(result.bytes);
+        if (!CutFrames(delegate, end)) return false;
+        if (result.bytes < kReadChunkBytes) return true;
+        taken += result.bytes;
+        continue;
+      case vz::IoStatus::kWouldBlock:
+        return true;
+      case vz::IoStatus::kEndOfStream:
+        // The peer closed its end: a broken pipe.
+        end->reason = PipeLinkEnd::Reason::kPeerClosed;
+        end->error = EPIPE;
+        return false;
+      case vz::IoStatus::kError:
+        break;
+    }
+    end->reason = PipeLinkEnd::Reason::kReadFailed;
+    end->error = result.error;
+    return false;
   }
-  end->reason = PipeLinkEnd::Reason::kReadFailed;
-  end->error = result.error;
-  return false;
+  return true;
 }
 
 bool PipeStreamChannel::CutFrames(Delegate& delegate, PipeLinkEnd* end) {
@@ -120,6 +161,7 @@ bool PipeStreamChannel::WriteSome(Delegate& delegate, PipeLinkEnd* end) {
     write_offset_ += result.bytes;
     written += result.bytes;
     if (write_offset_ == frame.size()) {
+      if (spares_.size() < kMaxSpares && frame.capacity() <= kMaxSpareBytes) spares_.push_back(std::move(send_queue_.front()));
       send_queue_.pop_front();
       write_offset_ = 0;
     }

@@ -7,9 +7,10 @@
 // failed wait, a read or write error, the peer's end of the stream or an
 // oversized frame; the owner gets the reason and logs it in its own shape.
 //
-// Threads: Queue and the waker may be used from any thread with the owner's
-// lock held (the lock given at construction, which also guards the queue);
-// Run, the socket and the cutter belong to the one I/O thread.
+// Threads: Queue, WriteOrQueue and the waker may be used from any thread with
+// the owner's lock held (the lock given at construction, which also guards
+// the queue and every write); Run, reads and the cutter belong to the one
+// I/O thread.
 #include <atomic>
 #include <cstddef>
 #include <deque>
@@ -40,8 +41,11 @@ struct PipeLinkEnd {
 class PipeStreamChannel {
  public:
   static constexpr size_t kReadChunkBytes = 0x8000;             // one read at a time, at most this much
+  static constexpr size_t kMaxReadBytesPerRound = 256 * 1024;   // then the loop writes again
   static constexpr int kPollTimeoutMs = 200;                    // the loop's longest wait
   static constexpr size_t kMaxWriteBytesPerRound = 256 * 1024;  // then the loop reads again
+  static constexpr size_t kMaxSpares = 4;                       // memory kept for TakeSpare
+  static constexpr size_t kMaxSpareBytes = 1024 * 1024;         // larger frames' memory is freed
 
   class Delegate {
    public:
@@ -73,6 +77,18 @@ class PipeStreamChannel {
   // Appends a whole frame (header included) to the queue and, when the queue
   // was empty, wakes the loop. Takes the lock (the owner may hold it already).
   void Queue(std::string frame);
+  // Queue, except that a frame with nothing queued ahead of it is first
+  // written from the calling thread, as far as the socket takes it at once,
+  // sparing the I/O thread a wake-up; the rest is queued as usual. Only for
+  // an owner that never closes the socket while another thread may be here
+  // (it checks its own connected state under the lock). Returns the bytes
+  // written at once. A write error leaves the frame queued, so the I/O
+  // thread meets the error and ends the link as it would have.
+  size_t WriteOrQueue(std::string frame);
+  // An empty string whose memory a written frame left behind (or a new one):
+  // building the next frame in it spares the allocator and cold memory on
+  // every large message. Takes the lock.
+  std::string TakeSpare();
   // Drops every queued frame, with a fresh cutter as well for Reset.
   void ClearQueue();
   void Reset();
@@ -92,6 +108,7 @@ class PipeStreamChannel {
   // Guarded by lock_.
   std::deque<std::string> send_queue_;  // whole frames, header included
   size_t write_offset_ = 0;             // bytes of the head frame already written
+  std::deque<std::string> spares_;      // written frames' memory, for TakeSpare
   // The I/O thread's own.
   vz::LocalSocket socket_;
   std::unique_ptr<PipeFrameCutter> cutter_;

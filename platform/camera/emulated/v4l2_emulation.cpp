@@ -2,6 +2,11 @@
 
 #include <linux/videodev2.h>
 #include <turbojpeg.h>
+// After <cstdio>: the library header needs FILE.
+#include <cstdio>
+#include <jpeglib.h>
+
+#include <csetjmp>
 
 #include <algorithm>
 #include <cerrno>
@@ -84,6 +89,87 @@ std::vector<uint8_t> StripHuffmanTables(const uint8_t* jpeg, size_t size) {
   return out;
 }
 
+// A JPEG frame with restart markers every `interval` MCUs, from I420 planes
+// (chroma rows repeated for 4:2:2); empty on failure. TurboJPEG's own calls
+// have no restart setting, so this goes through the library's full interface.
+struct JpegFailure {
+  jpeg_error_mgr manager;
+  std::jmp_buf jump;
+};
+
+[[noreturn]] void JpegFailed(j_common_ptr info) {
+  std::longjmp(reinterpret_cast<JpegFailure*>(info->err)->jump, 1);
+}
+
+std::vector<uint8_t> EncodeWithRestarts(const uint8_t* y, const uint8_t* u, const uint8_t* v, int width, int height,
+                                        bool chroma_422, unsigned interval) {
+  // Rows padded to whole MCUs by repeating the last column and row, as the
+  // raw interface reads whole blocks.
+  const int padded_width = (width + 15) & ~15;
+  const int mcu_rows = chroma_422 ? 8 : 16;
+  const int padded_height = (height + mcu_rows - 1) / mcu_rows * mcu_rows;
+  const int chroma_height = chroma_422 ? padded_height : padded_height / 2;
+  std::vector<uint8_t> luma(static_cast<size_t>(padded_width) * padded_height);
+  std::vector<uint8_t> cb(static_cast<size_t>(padded_width / 2) * chroma_height);
+  std::vector<uint8_t> cr(cb.size());
+  for (int row = 0; row < padded_height; ++row) {
+    const int from = std::min(row, height - 1);
+    for (int x = 0; x < padded_width; ++x) luma[row * padded_width + x] = y[from * width + std::min(x, width - 1)];
+  }
+  for (int row = 0; row < chroma_height; ++row) {
+    const int picture_row = chroma_422 ? std::min(row, height - 1) / 2 : std::min(row, height / 2 - 1);
+    for (int x = 0; x < padded_width / 2; ++x) {
+      const int column = std::min(x, width / 2 - 1);
+      cb[row * (padded_width / 2) + x] = u[picture_row * (width / 2) + column];
+      cr[row * (padded_width / 2) + x] = v[picture_row * (width / 2) + column];
+    }
+  }
+  jpeg_compress_struct info{};
+  JpegFailure failure{};
+  info.err = jpeg_std_error(&failure.manager);
+  failure.manager.error_exit = &JpegFailed;
+  unsigned char* out = nullptr;
+  unsigned long out_size = 0;
+  std::vector<uint8_t> frame;
+  // Nothing with a destructor may be made between setjmp and a failure's jump.
+  std::vector<JSAMPROW> luma_rows(static_cast<size_t>(mcu_rows)), cb_rows(8), cr_rows(8);
+  volatile bool finished = false;
+  if (setjmp(failure.jump) == 0) {
+    jpeg_create_compress(&info);
+    jpeg_mem_dest(&info, &out, &out_size);
+    info.image_width = static_cast<JDIMENSION>(width);
+    info.image_height = static_cast<JDIMENSION>(height);
+    info.input_components = 3;
+    info.in_color_space = JCS_YCbCr;
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, 90, TRUE);
+    info.raw_data_in = TRUE;
+    info.comp_info[0].h_samp_factor = 2;
+    info.comp_info[0].v_samp_factor = chroma_422 ? 1 : 2;
+    for (int c = 1; c < 3; ++c) info.comp_info[c].h_samp_factor = info.comp_info[c].v_samp_factor = 1;
+    info.restart_interval = interval;
+    jpeg_start_compress(&info, TRUE);
+    for (int row = 0; row < padded_height; row += mcu_rows) {
+      for (int i = 0; i < mcu_rows; ++i) luma_rows[i] = &luma[static_cast<size_t>(row + i) * padded_width];
+      const int chroma_row = chroma_422 ? row : row / 2;
+      for (int i = 0; i < 8; ++i) {
+        cb_rows[i] = &cb[static_cast<size_t>(chroma_row + i) * (padded_width / 2)];
+        cr_rows[i] = &cr[static_cast<size_t>(chroma_row + i) * (padded_width / 2)];
+      }
+      JSAMPARRAY planes[3] = {luma_rows.data(), cb_rows.data(), cr_rows.data()};
+      jpeg_write_raw_data(&info, planes, static_cast<JDIMENSION>(mcu_rows));
+    }
+    jpeg_finish_compress(&info);
+    finished = true;
+  } else {
+    PlatformLog("emulated camera: the JPEG frame with restart markers could not be made");
+  }
+  jpeg_destroy_compress(&info);
+  if (finished && out != nullptr && out_size > 0) frame.assign(out, out + out_size);
+  std::free(out);
+  return frame;
+}
+
 // Packs one picture as the camera's format into `to`; the bytes written.
 uint32_t Pack(Camera& camera, uint8_t* to, size_t capacity) {
   const EmulatedCameraScript& script = camera.script;
@@ -131,6 +217,14 @@ uint32_t Pack(Camera& camera, uint8_t* to, size_t capacity) {
     }
     planes[1] = u422.data();
     planes[2] = v422.data();
+  }
+  if (script.jpeg_restart_interval != 0) {
+    std::vector<uint8_t> frame = EncodeWithRestarts(y, u, v, width, height, script.jpeg_422,
+                                                    script.jpeg_restart_interval);
+    if (script.jpeg_strip_dht) frame = StripHuffmanTables(frame.data(), frame.size());
+    if (frame.empty() || frame.size() > capacity) return 0;
+    std::memcpy(to, frame.data(), frame.size());
+    return static_cast<uint32_t>(frame.size());
   }
   tjhandle handle = tjInitCompress();
   if (handle == nullptr) return 0;

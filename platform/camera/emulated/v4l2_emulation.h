@@ -5,7 +5,7 @@
 // kernel's structures and errors: EINVAL for a format they do not take,
 // EAGAIN while no frame is due, ENODEV once unplugged. Frames come at the
 // camera's rate on the real clock, drawn by the script's picture and packed
-// as the set format wants (MJPEG frames made with TurboJPEG).
+// as the set format wants (MJPEG frames made with libjpeg-turbo).
 //
 // Threads: any; one lock guards every camera. Plug and Unplug tell the
 // hot-plug monitors, on their own threads' run loops.
@@ -49,6 +49,7 @@ struct EmulatedCameraScript {
   // MJPEG frames: 4:2:2 rather than 4:2:0, and without their Huffman tables.
   bool jpeg_422 = false;
   bool jpeg_strip_dht = false;
+  uint32_t jpeg_restart_interval = 0;  // MCUs between restart markers (0: none)
   // MJPEG frames whose picture is this size rather than the set one (0: the set one).
   uint32_t jpeg_width = 0, jpeg_height = 0;
 

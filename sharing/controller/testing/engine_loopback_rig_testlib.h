@@ -159,8 +159,9 @@ class EngineLoopbackRig : public ::testing::Test {
   }
 
   // Runs the engines' loop until `done` (checked on a short tick); false
-  // when the deadline passed first.
-  bool RunUntil(const std::function<bool()>& done, uint32_t deadline_ms = 20000) {
+  // when the deadline passed first. The deadline is for a machine at a
+  // load of 20 under a sanitizer: a failure, not a pass, waits it out.
+  bool RunUntil(const std::function<bool()>& done, uint32_t deadline_ms = 120000) {
     if (done()) return true;
     bool late = false;
     loop_.StartTimer(this, 1, deadline_ms, [&] {

@@ -73,8 +73,6 @@ const VideoDeviceFactories* InstallCaptureBackend(vz::V4l2Port& port) {
   g_table.make_devices_notifier = &TableNotifier;
   g_table.make_cap_engine = &MakeV4l2CapEngine;
   g_table.cap_engine_makes_retries = true;
-  // The cameras change, the renderers stay: the installed renderer maker
-  // (which fails with a log line when none is installed).
   if (g_table.make_renderer == nullptr) g_table.make_renderer = &MakeDefaultVideoRenderer;
   SetVideoDeviceFactories(&g_table);
   VZ_LOG("the V4L2 cameras are the capture devices");

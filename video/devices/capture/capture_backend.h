@@ -2,7 +2,7 @@
 // The camera backend over a V4L2 port: the device factories the engine
 // uses (enumerator, hot-plug notifier, capture engine with its retries).
 // Without a renderer of its own: the table's renderer maker is the one
-// installed before it.
+// installed before it, else the default renderer maker.
 //
 // Threads: install once, before the engine makes devices; the port must
 // outlive every object made through the table.

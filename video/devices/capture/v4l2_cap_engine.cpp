@@ -158,6 +158,7 @@ VseResult CV4l2CapEngine::Start(bool synchronous) {
   lost_ = false;
   thread_exit_ = false;
   start_tick_set_ = false;
+  loss_reported_ = false;
   stopped_ = std::make_shared<std::atomic<bool>>(false);  // tasks of an earlier start keep theirs
   if (synchronous) {
     check_loop_ = vz::RunLoop::Current();  // where a lost camera is told, when there is one
@@ -228,9 +229,11 @@ void CV4l2CapEngine::ReportLost() {
   std::unique_ptr<Held> held(new Held{this, stopped_});
   check_loop_->Post([held = std::move(held)] {
     // A start check still running reports the loss itself.
-    if (held->stopped->load() || held->engine->checking_) return;
+    CV4l2CapEngine* engine = held->engine;
+    if (held->stopped->load() || engine->checking_ || engine->loss_reported_) return;
+    engine->loss_reported_ = true;
     VZ_LOG_ERROR("the camera was pulled out while streaming");
-    held->engine->Report(VSE_E_FAIL);
+    engine->Report(VSE_E_FAIL);
   });
 }
 
@@ -316,6 +319,7 @@ void CV4l2CapEngine::OnStartCheck() {
     }
   }
   StopCheckTimer();
+  if (lost_.load()) loss_reported_ = true;  // the posted loss report then says nothing more
   Report(result);
   device->Release();
 }

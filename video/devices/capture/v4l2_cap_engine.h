@@ -118,6 +118,7 @@ class CV4l2CapEngine final : public TEngineObject<IVideoCapEngine>, public CVide
   bool start_tick_set_ = false;
   bool restart_done_ = false;
   bool checking_ = false;
+  bool loss_reported_ = false;
   vz::RunLoop* check_loop_ = nullptr;
   std::thread thread_;
   std::shared_ptr<std::atomic<bool>> stopped_ = std::make_shared<std::atomic<bool>>(false);

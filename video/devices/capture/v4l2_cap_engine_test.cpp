@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -24,9 +26,19 @@ class CountingDeliverer final : public TEngineObject<IVideoDeliverer> {
   VseResult DeliverSample(IVideoSample* sample) override {
     VideoFormat format{};
     sample->GetFormat(&format);
+    void* memory = nullptr;
+    sample->GetPointer(&memory);
     std::lock_guard<std::mutex> hold(lock_);
     formats_.push_back(format);
+    if (format.video_type == kVideoTypeI420 && memory != nullptr) {
+      const auto* bytes = static_cast<const uint8_t*>(memory);
+      luma_.assign(bytes, bytes + static_cast<size_t>(format.width) * format.height);
+    }
     return VSE_S_OK;
+  }
+  std::vector<uint8_t> luma() {
+    std::lock_guard<std::mutex> hold(lock_);
+    return luma_;
   }
   size_t count() {
     std::lock_guard<std::mutex> hold(lock_);
@@ -40,6 +52,7 @@ class CountingDeliverer final : public TEngineObject<IVideoDeliverer> {
  private:
   std::mutex lock_;
   std::vector<VideoFormat> formats_;
+  std::vector<uint8_t> luma_;  // the last I420 picture's
 };
 
 class RecordingEngineSink : public IVideoCapEngineSink {
@@ -369,6 +382,7 @@ struct MjpegCase {
   bool chroma_422;
   bool strip_dht;
   uint32_t width, height;
+  uint32_t restart_interval = 0;
 };
 
 class MjpegCameraTest : public CapEngineTest, public ::testing::WithParamInterface<MjpegCase> {};
@@ -377,6 +391,14 @@ TEST_P(MjpegCameraTest, FramesArriveAsI420) {
   auto script = vz::MjpegOnlyCamera();
   script.jpeg_422 = GetParam().chroma_422;
   script.jpeg_strip_dht = GetParam().strip_dht;
+  script.jpeg_restart_interval = GetParam().restart_interval;
+  // A still picture, so each decoded frame can be compared with it.
+  script.picture = [](uint32_t, uint8_t* i420, int width, int height) {
+    for (int y = 0; y < height; ++y) {
+      for (int x = 0; x < width; ++x) i420[y * width + x] = static_cast<uint8_t>(16 + (x * 3 + y * 2) % 200);
+    }
+    std::memset(i420 + width * height, 128, static_cast<size_t>(width / 2) * (height / 2) * 2);
+  };
   port_.Plug(script);
   const VideoFormat wanted{0, static_cast<int32_t>(GetParam().width), static_cast<int32_t>(GetParam().height),
                            30.0f, 0};
@@ -386,12 +408,28 @@ TEST_P(MjpegCameraTest, FramesArriveAsI420) {
   EXPECT_EQ(engine()->DroppedFrames(), 0u);
   Check();
   EXPECT_EQ(sink_.results, std::vector<int32_t>{0});
-  EXPECT_EQ(deliverer_->last().video_type, kVideoTypeI420);
+  const VideoFormat last = deliverer_->last();
+  EXPECT_EQ(last.video_type, kVideoTypeI420);
+  const std::vector<uint8_t> luma = deliverer_->luma();
+  ASSERT_EQ(luma.size(), static_cast<size_t>(last.width) * last.height);
+  // The cropper keeps the picture's centre; compare what it kept.
+  const int left = (static_cast<int>(GetParam().width) - last.width) / 2;
+  const int top = (static_cast<int>(GetParam().height) - last.height) / 2;
+  double error = 0;
+  for (int y = 0; y < last.height; ++y) {
+    for (int x = 0; x < last.width; ++x) {
+      const int expected = 16 + ((x + left) * 3 + (y + top) * 2) % 200;
+      error += std::abs(static_cast<int>(luma[static_cast<size_t>(y) * last.width + x]) - expected);
+    }
+  }
+  EXPECT_LT(error / static_cast<double>(luma.size()), 4.0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Forms, MjpegCameraTest,
                          ::testing::Values(MjpegCase{false, false, 640, 360}, MjpegCase{true, true, 640, 360},
-                                           MjpegCase{false, true, 424, 240}, MjpegCase{true, false, 1280, 720}));
+                                           MjpegCase{false, true, 424, 240}, MjpegCase{true, false, 1280, 720},
+                                           // Intervals that do and do not divide the MCU count.
+                                           MjpegCase{false, false, 640, 360, 40}, MjpegCase{true, true, 640, 360, 7}));
 
 TEST_F(CapEngineTest, AnMjpegFrameOfAnotherSizeIsDropped) {
   auto script = vz::MjpegOnlyCamera();

@@ -1,7 +1,14 @@
-// Mpixel/s of the two conversions on every frame (camera RGB32 to I420 for
-// the encoder, I420 to RGB32 for the draw) at 720p and 1080p, beside the
-// same conversions of libyuv in the same run. libyuv's "ARGB" is our
-// CSP_BGRA32 (bytes B, G, R, A).
+// Every conversion into and out of I420 that the converter builds, at 720p
+// and 1080p, beside the same conversion of libyuv (the peer, in the same run;
+// libyuv converts with its own SIMD rows and its own coefficients, so only
+// the speed compares, not the bytes). Our converter runs with everything the
+// processor has (the way the engine builds it); the plain and SSE2-only
+// forms of the RGB32 pair are kept for reference.
+//
+// Names: our format first, then libyuv's name for the same byte order
+// (libyuv names a 32-bit format after its value read as a little-endian
+// word: its "ARGB" is our CSP_BGRA32, bytes B, G, R, A; its "RAW" is our
+// CSP_RGB24, bytes R, G, B; its "RGB24" our CSP_BGR24).
 #include <benchmark/benchmark.h>
 #include <libyuv.h>
 
@@ -17,26 +24,29 @@ using namespace nsVZVP;
 
 struct Frame {
   int w, h;
-  std::vector<uint8_t> i420, rgb32;
-  explicit Frame(int width, int height)
-      : w(width), h(height), i420(static_cast<size_t>(width * height * 3 / 2)),
-        rgb32(static_cast<size_t>(width * height * 4)) {
+  std::vector<uint8_t> i420, packed;
+  Frame(int width, int height)
+      : w(width), h(height), i420(static_cast<size_t>(width) * height * 3 / 2),
+        packed(static_cast<size_t>(width) * height * 4) {
     uint32_t x = 12345;
     for (auto& b : i420) b = static_cast<uint8_t>((x = x * 1103515245 + 12345) >> 16);
-    for (auto& b : rgb32) b = static_cast<uint8_t>((x = x * 1103515245 + 12345) >> 16);
+    for (auto& b : packed) b = static_cast<uint8_t>((x = x * 1103515245 + 12345) >> 16);
   }
+  uint8_t* Y() { return i420.data(); }
+  uint8_t* U() { return i420.data() + static_cast<size_t>(w) * h; }
+  uint8_t* V() { return U() + static_cast<size_t>(w) * h / 4; }
   ImageDesc Planar() {
     ImageDesc d{};
     d.width = w, d.height = h, d.format = CSP_I420;
-    d.plane[0] = i420.data(), d.plane[1] = i420.data() + w * h, d.plane[2] = d.plane[1] + w * h / 4;
+    d.plane[0] = Y(), d.plane[1] = U(), d.plane[2] = V();
     d.stride[0] = w, d.stride[1] = d.stride[2] = w / 2;
     return d;
   }
-  ImageDesc Packed() {
+  ImageDesc Packed(uint32_t format, int bytes) {
     ImageDesc d{};
-    d.width = w, d.height = h, d.format = CSP_BGRA32;
-    d.plane[0] = d.plane[1] = d.plane[2] = rgb32.data();
-    d.stride[0] = d.stride[1] = d.stride[2] = w * 4;
+    d.width = w, d.height = h, d.format = format;
+    d.plane[0] = d.plane[1] = d.plane[2] = packed.data();
+    d.stride[0] = d.stride[1] = d.stride[2] = w * bytes;
     return d;
   }
 };
@@ -49,14 +59,56 @@ void SetRate(benchmark::State& state, const Frame& f) {
 
 uint32_t Word(int which) {
   const uint32_t all = DetectCpuFeatures();
-  return which == 0 ? 0u : (which == 1 ? (all & ~static_cast<uint32_t>(kCpuAvx2)) : all);
+  return which == 0 ? 0u : (which == 1 ? (all & ~static_cast<uint32_t>(kCpuAvx2 | kCpuSsse3)) : all);
 }
 
-// range(0), range(1): size; range(2): 0 plain, 1 SSE2, 2 everything the processor has.
-void BM_Ours_I420ToRgb32(benchmark::State& state) {
+// Ours: range(0), range(1) the size, range(2) 0 plain, 1 SSE2 only, 2 all.
+template <uint32_t kFormat, int kBytes, bool kToPlanar>
+void BM_Ours(benchmark::State& state) {
   Frame f(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
-  CColorSpaceConvertor c(Word(static_cast<int>(state.range(2))));
-  ImageDesc src = f.Planar(), dst = f.Packed();
+  CColorSpaceConvertor c(Word(state.range(2) >= 0 ? static_cast<int>(state.range(2)) : 2));
+  ImageDesc planar = f.Planar(), packed = f.Packed(kFormat, kBytes);
+  for (auto _ : state) {
+    if (kToPlanar) {
+      benchmark::DoNotOptimize(c.Convert(1, &packed, &planar));
+    } else {
+      benchmark::DoNotOptimize(c.Convert(1, &planar, &packed));
+    }
+    benchmark::ClobberMemory();
+  }
+  SetRate(state, f);
+}
+
+using ToI420Fn = int (*)(const uint8_t*, int, uint8_t*, int, uint8_t*, int, uint8_t*, int, int, int);
+using FromI420Fn = int (*)(const uint8_t*, int, const uint8_t*, int, const uint8_t*, int, uint8_t*, int, int, int);
+
+template <ToI420Fn kFn, int kBytes>
+void BM_Libyuv_To(benchmark::State& state) {
+  Frame f(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+  const int w = f.w, h = f.h;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(kFn(f.packed.data(), w * kBytes, f.Y(), w, f.U(), w / 2, f.V(), w / 2, w, h));
+    benchmark::ClobberMemory();
+  }
+  SetRate(state, f);
+}
+
+template <FromI420Fn kFn, int kBytes>
+void BM_Libyuv_From(benchmark::State& state) {
+  Frame f(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+  const int w = f.w, h = f.h;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(kFn(f.Y(), w, f.U(), w / 2, f.V(), w / 2, f.packed.data(), w * kBytes, w, h));
+    benchmark::ClobberMemory();
+  }
+  SetRate(state, f);
+}
+
+void BM_Ours_I420Copy(benchmark::State& state) {
+  Frame f(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+  Frame g(f.w, f.h);
+  CColorSpaceConvertor c(Word(2));
+  ImageDesc src = f.Planar(), dst = g.Planar();
   for (auto _ : state) {
     benchmark::DoNotOptimize(c.Convert(1, &src, &dst));
     benchmark::ClobberMemory();
@@ -64,53 +116,69 @@ void BM_Ours_I420ToRgb32(benchmark::State& state) {
   SetRate(state, f);
 }
 
-void BM_Ours_Rgb32ToI420(benchmark::State& state) {
+void BM_Libyuv_I420Copy(benchmark::State& state) {
   Frame f(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
-  CColorSpaceConvertor c(Word(static_cast<int>(state.range(2))));
-  ImageDesc src = f.Packed(), dst = f.Planar();
-  for (auto _ : state) {
-    benchmark::DoNotOptimize(c.Convert(1, &src, &dst));
-    benchmark::ClobberMemory();
-  }
-  SetRate(state, f);
-}
-
-void BM_Libyuv_I420ToARGB(benchmark::State& state) {
-  Frame f(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+  Frame g(f.w, f.h);
   const int w = f.w, h = f.h;
-  const uint8_t* y = f.i420.data();
-  for (auto _ : state) {
-    benchmark::DoNotOptimize(libyuv::I420ToARGB(y, w, y + w * h, w / 2, y + w * h * 5 / 4, w / 2, f.rgb32.data(),
-                                                w * 4, w, h));
-    benchmark::ClobberMemory();
-  }
-  SetRate(state, f);
-}
-
-void BM_Libyuv_ARGBToI420(benchmark::State& state) {
-  Frame f(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
-  const int w = f.w, h = f.h;
-  uint8_t* y = f.i420.data();
   for (auto _ : state) {
     benchmark::DoNotOptimize(
-        libyuv::ARGBToI420(f.rgb32.data(), w * 4, y, w, y + w * h, w / 2, y + w * h * 5 / 4, w / 2, w, h));
+        libyuv::I420Copy(f.Y(), w, f.U(), w / 2, f.V(), w / 2, g.Y(), w, g.U(), w / 2, g.V(), w / 2, w, h));
     benchmark::ClobberMemory();
   }
   SetRate(state, f);
 }
 
-void OurSizes(benchmark::internal::Benchmark* b) {
+void Sizes(benchmark::internal::Benchmark* b) {
+  b->Args({1280, 720, -1});
+  b->Args({1920, 1080, -1});
+}
+
+void AllForms(benchmark::internal::Benchmark* b) {
   for (int which : {0, 1, 2}) {
-    b->Args({640, 360, which});
     b->Args({1280, 720, which});
     b->Args({1920, 1080, which});
   }
 }
 
-BENCHMARK(BM_Ours_I420ToRgb32)->Apply(OurSizes);
-BENCHMARK(BM_Libyuv_I420ToARGB)->Args({640, 360})->Args({1280, 720})->Args({1920, 1080});
-BENCHMARK(BM_Ours_Rgb32ToI420)->Apply(OurSizes);
-BENCHMARK(BM_Libyuv_ARGBToI420)->Args({640, 360})->Args({1280, 720})->Args({1920, 1080});
+// Into I420 (the camera-to-encoder direction), each beside its peer.
+BENCHMARK(BM_Ours<CSP_RGB24, 3, true>)->Name("ToI420/ours_RGB24")->Apply(Sizes);
+BENCHMARK(BM_Libyuv_To<libyuv::RAWToI420, 3>)->Name("ToI420/libyuv_RAW")->Apply(Sizes);
+BENCHMARK(BM_Ours<CSP_BGR24, 3, true>)->Name("ToI420/ours_BGR24")->Apply(Sizes);
+BENCHMARK(BM_Libyuv_To<libyuv::RGB24ToI420, 3>)->Name("ToI420/libyuv_RGB24")->Apply(Sizes);
+BENCHMARK(BM_Ours<CSP_RGBA32, 4, true>)->Name("ToI420/ours_RGBA32")->Apply(Sizes);
+BENCHMARK(BM_Libyuv_To<libyuv::ABGRToI420, 4>)->Name("ToI420/libyuv_ABGR")->Apply(Sizes);
+BENCHMARK(BM_Ours<CSP_BGRA32, 4, true>)->Name("ToI420/ours_BGRA32")->Apply(AllForms);
+BENCHMARK(BM_Libyuv_To<libyuv::ARGBToI420, 4>)->Name("ToI420/libyuv_ARGB")->Apply(Sizes);
+BENCHMARK(BM_Ours<CSP_ABGR32, 4, true>)->Name("ToI420/ours_ABGR32")->Apply(Sizes);
+BENCHMARK(BM_Libyuv_To<libyuv::RGBAToI420, 4>)->Name("ToI420/libyuv_RGBA")->Apply(Sizes);
+BENCHMARK(BM_Ours<CSP_ARGB32, 4, true>)->Name("ToI420/ours_ARGB32")->Apply(Sizes);
+BENCHMARK(BM_Libyuv_To<libyuv::BGRAToI420, 4>)->Name("ToI420/libyuv_BGRA")->Apply(Sizes);
+BENCHMARK(BM_Ours<CSP_YUY2, 2, true>)->Name("ToI420/ours_YUY2")->Apply(Sizes);
+BENCHMARK(BM_Libyuv_To<libyuv::YUY2ToI420, 2>)->Name("ToI420/libyuv_YUY2")->Apply(Sizes);
+BENCHMARK(BM_Ours<CSP_UYVY, 2, true>)->Name("ToI420/ours_UYVY")->Apply(Sizes);
+BENCHMARK(BM_Libyuv_To<libyuv::UYVYToI420, 2>)->Name("ToI420/libyuv_UYVY")->Apply(Sizes);
+
+// Out of I420 (the decoder-to-draw direction).
+BENCHMARK(BM_Ours<CSP_RGB24, 3, false>)->Name("FromI420/ours_RGB24")->Apply(Sizes);
+BENCHMARK(BM_Libyuv_From<libyuv::I420ToRAW, 3>)->Name("FromI420/libyuv_RAW")->Apply(Sizes);
+BENCHMARK(BM_Ours<CSP_BGR24, 3, false>)->Name("FromI420/ours_BGR24")->Apply(Sizes);
+BENCHMARK(BM_Libyuv_From<libyuv::I420ToRGB24, 3>)->Name("FromI420/libyuv_RGB24")->Apply(Sizes);
+BENCHMARK(BM_Ours<CSP_RGBA32, 4, false>)->Name("FromI420/ours_RGBA32")->Apply(Sizes);
+BENCHMARK(BM_Libyuv_From<libyuv::I420ToABGR, 4>)->Name("FromI420/libyuv_ABGR")->Apply(Sizes);
+BENCHMARK(BM_Ours<CSP_BGRA32, 4, false>)->Name("FromI420/ours_BGRA32")->Apply(AllForms);
+BENCHMARK(BM_Libyuv_From<libyuv::I420ToARGB, 4>)->Name("FromI420/libyuv_ARGB")->Apply(Sizes);
+BENCHMARK(BM_Ours<CSP_ABGR32, 4, false>)->Name("FromI420/ours_ABGR32")->Apply(Sizes);
+BENCHMARK(BM_Libyuv_From<libyuv::I420ToRGBA, 4>)->Name("FromI420/libyuv_RGBA")->Apply(Sizes);
+BENCHMARK(BM_Ours<CSP_ARGB32, 4, false>)->Name("FromI420/ours_ARGB32")->Apply(Sizes);
+BENCHMARK(BM_Libyuv_From<libyuv::I420ToBGRA, 4>)->Name("FromI420/libyuv_BGRA")->Apply(Sizes);
+BENCHMARK(BM_Ours<CSP_YUY2, 2, false>)->Name("FromI420/ours_YUY2")->Apply(Sizes);
+BENCHMARK(BM_Libyuv_From<libyuv::I420ToYUY2, 2>)->Name("FromI420/libyuv_YUY2")->Apply(Sizes);
+BENCHMARK(BM_Ours<CSP_UYVY, 2, false>)->Name("FromI420/ours_UYVY")->Apply(Sizes);
+BENCHMARK(BM_Libyuv_From<libyuv::I420ToUYVY, 2>)->Name("FromI420/libyuv_UYVY")->Apply(Sizes);
+
+// Planar to planar.
+BENCHMARK(BM_Ours_I420Copy)->Name("I420Copy/ours")->Args({1280, 720})->Args({1920, 1080});
+BENCHMARK(BM_Libyuv_I420Copy)->Name("I420Copy/libyuv")->Args({1280, 720})->Args({1920, 1080});
 
 }  // namespace
 

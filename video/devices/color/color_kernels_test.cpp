@@ -36,6 +36,7 @@ std::vector<NamedSet> SetsToTest() {
   std::vector<NamedSet> sets = {{"plain", &PlainKernels(), false},
                                 {"mmx", &MmxKernels(), true},
                                 {"sse2", &Sse2Kernels(), false}};
+  if (DetectCpuFeatures() & kCpuSsse3) sets.push_back({"ssse3", &Ssse3Kernels(), false});
   if (DetectCpuFeatures() & kCpuAvx2) sets.push_back({"avx2", &Avx2Kernels(), false});
   return sets;
 }

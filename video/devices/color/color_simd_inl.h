@@ -26,6 +26,21 @@
 namespace nsVZVP {
 namespace {
 
+#ifdef __SSSE3__
+// 16 pixels of 3 bytes (48 bytes at p) as four groups of 4 pixels of 4
+// bytes each, the fourth byte 0: whole-register loads and byte shuffles.
+VZ_SIMD_INLINE void Widen24x16(const uint8_t* p, __m128i (&g)[4]) {
+  const __m128i spread = _mm_setr_epi8(0, 1, 2, -128, 3, 4, 5, -128, 6, 7, 8, -128, 9, 10, 11, -128);
+  const __m128i l0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  const __m128i l1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
+  const __m128i l2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 32));
+  g[0] = _mm_shuffle_epi8(l0, spread);
+  g[1] = _mm_shuffle_epi8(_mm_alignr_epi8(l1, l0, 12), spread);
+  g[2] = _mm_shuffle_epi8(_mm_alignr_epi8(l2, l1, 8), spread);
+  g[3] = _mm_shuffle_epi8(_mm_srli_si128(l2, 4), spread);
+}
+#endif
+
 struct V128 {
   using T = __m128i;
   static constexpr int kBytes = 16;
@@ -66,6 +81,28 @@ struct V128 {
   static T Packus16(T a, T b) { return _mm_packus_epi16(a, b); }
   static T Packs32(T a, T b) { return _mm_packs_epi32(a, b); }
   static T Avg8(T a, T b) { return _mm_avg_epu8(a, b); }
+  // The RGB-to-planar kernel's own loads and stores: 4-pixel groups in
+  // order, so Y and chroma come out in order.
+  static void LoadRgbHalf(const uint8_t* p, int half, T& a, T& b) { LoadPair(p, half, a, b); }
+  // Y bytes of half a step: row 0 in the low half, row 1 in the high half.
+  static void StoreRgbYHalves(uint8_t* y0, uint8_t* y1, T v) {
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(y0), v);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(y1), _mm_srli_si128(v, 8));
+  }
+  // U bytes in the low half, V bytes in the high half.
+  static void StoreRgbChroma(uint8_t* u, uint8_t* v, T uv) {
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(u), uv);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(v), _mm_srli_si128(uv, 8));
+  }
+#ifdef __SSSE3__
+  // 16 pixels of 3 bytes, widened to 4 bytes (the fourth 0): half 0 the
+  // first 8 pixels, half 1 the last 8.
+  static void LoadWide24(const uint8_t* p, T (&half0)[2], T (&half1)[2]) {
+    T g[4];
+    Widen24x16(p, g);
+    half0[0] = g[0], half0[1] = g[1], half1[0] = g[2], half1[1] = g[3];
+  }
+#endif
   // Adjacent 32-bit lanes exchanged.
   static T SwapPairs32(T a) { return _mm_shuffle_epi32(a, _MM_SHUFFLE(2, 3, 0, 1)); }
   // 32-bit lanes 0 and 2 of a, then 0 and 2 of b.
@@ -143,6 +180,40 @@ struct V256 {
   static T Packus16(T a, T b) { return _mm256_packus_epi16(a, b); }
   static T Packs32(T a, T b) { return _mm256_packs_epi32(a, b); }
   static T Avg8(T a, T b) { return _mm256_avg_epu8(a, b); }
+  // The RGB-to-planar kernel's loads take whole registers without moving
+  // pixels between the lanes: lane 0 works the even 4-pixel groups of a
+  // step, lane 1 the odd ones, and the stores put the groups back in order.
+  // (2 x 2 blocks never straddle a group, so nothing else depends on it.)
+  static void LoadRgbHalf(const uint8_t* p, int half, T& a, T& b) {
+    a = Load(p + half * 64), b = Load(p + half * 64 + 32);
+  }
+  // Y bytes of half a step, 4 groups of both rows: lane 0 row 0's groups
+  // 0, 2 then row 1's, lane 1 the same of groups 1, 3.
+  static void StoreRgbYHalves(uint8_t* y0, uint8_t* y1, T v) {
+    const T rows = _mm256_permutevar8x32_epi32(v, _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(y0), _mm256_castsi256_si128(rows));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(y1), _mm256_extracti128_si256(rows, 1));
+  }
+  // U bytes of 8 groups (2 a group) in the low 8 bytes of each lane and V
+  // bytes in the high 8, lane 0 the even groups.
+  static void StoreRgbChroma(uint8_t* u, uint8_t* v, T uv) {
+    // Groups as 32-bit pairs: U 0|2, 4|6, V 0|2, 4|6 in lane 0, the odd in
+    // lane 1; first into U then V halves, then each pair's two groups apart.
+    const T halves = _mm256_permutevar8x32_epi32(uv, _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7));
+    const T order = _mm256_setr_epi8(0, 1, 4, 5, 2, 3, 6, 7, 8, 9, 12, 13, 10, 11, 14, 15,
+                                     0, 1, 4, 5, 2, 3, 6, 7, 8, 9, 12, 13, 10, 11, 14, 15);
+    const T both = _mm256_shuffle_epi8(halves, order);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(u), _mm256_castsi256_si128(both));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(v), _mm256_extracti128_si256(both, 1));
+  }
+  // 32 pixels of 3 bytes, widened, in the groups' lane order above.
+  static void LoadWide24(const uint8_t* p, T (&half0)[2], T (&half1)[2]) {
+    __m128i g[4], h[4];
+    Widen24x16(p, g);
+    Widen24x16(p + 48, h);
+    half0[0] = _mm256_setr_m128i(g[0], g[1]), half0[1] = _mm256_setr_m128i(g[2], g[3]);
+    half1[0] = _mm256_setr_m128i(h[0], h[1]), half1[1] = _mm256_setr_m128i(h[2], h[3]);
+  }
   static T SwapPairs32(T a) { return _mm256_shuffle_epi32(a, _MM_SHUFFLE(2, 3, 0, 1)); }
   static T Even32(T a, T b) {
     return _mm256_castps_si256(
@@ -323,17 +394,18 @@ VZ_SIMD_INLINE BlockSums<V> SumBlocks(const UnitResult<V>& a, const UnitResult<V
           V::Add16(V::Even32(a.odd_sum, b.odd_sum), V::Odd32(a.odd_sum, b.odd_sum))};
 }
 
-// U or V of the four blocks, in 32-bit lanes (before + 128).
+// U or V of the four blocks, in 32-bit lanes (with the + 128).
 template <class V>
 VZ_SIMD_INLINE typename V::T BlockChroma(const BlockSums<V>& s, typename V::T w_even, typename V::T w_odd,
-                                 typename V::T c512) {
-  return V::template Srai32<10>(V::Add32(V::Add32(V::Madd16(s.even, w_even), V::Madd16(s.odd, w_odd)), c512));
+                                 typename V::T bias) {
+  return V::template Srai32<10>(V::Add32(V::Add32(V::Madd16(s.even, w_even), V::Madd16(s.odd, w_odd)), bias));
 }
 
-// Y, U and V of half a step: two units of both rows.
+// U and V of half a step: two units of both rows (its Y is stored at once,
+// so fewer values stay in flight).
 template <class V>
 struct HalfStep {
-  typename V::T y0, y1, u, v;
+  typename V::T u, v;
 };
 
 // With S = 66R + 129G + 25B and q = S >> 1 (at most 28,050):
@@ -343,18 +415,33 @@ VZ_SIMD_INLINE typename V::T PackY(typename V::T a, typename V::T b) {
   return V::template Srli16<7>(V::Add16(V::Packs32(a, b), V::Set16(2112)));
 }
 
+// Stores the half step's Y of both rows (kBytes / 2 pixels each) and
+// returns its U and V.
 template <class V>
-VZ_SIMD_INLINE HalfStep<V> RgbHalfStep(const uint8_t* s0, const uint8_t* s1, int half, const RgbWeights<V>& w) {
+VZ_SIMD_INLINE HalfStep<V> RgbHalfStepOf(typename V::T a0, typename V::T a1, typename V::T b0, typename V::T b1,
+                                         const RgbWeights<V>& w, uint8_t* y0, uint8_t* y1) {
   using T = typename V::T;
-  T a0, a1, b0, b1;
-  V::LoadPair(s0, half, a0, a1);
-  V::LoadPair(s1, half, b0, b1);
   const UnitResult<V> r0 = RgbUnit<V>(a0, b0, w);
   const UnitResult<V> r1 = RgbUnit<V>(a1, b1, w);
+  V::StoreRgbYHalves(y0, y1, V::Packus16(PackY<V>(r0.y0, r1.y0), PackY<V>(r0.y1, r1.y1)));
   const BlockSums<V> sums = SumBlocks<V>(r0, r1);
-  const T c512 = V::Set32(512);
-  return {PackY<V>(r0.y0, r1.y0), PackY<V>(r0.y1, r1.y1), BlockChroma<V>(sums, w.u_even, w.u_odd, c512),
-          BlockChroma<V>(sums, w.v_even, w.v_odd, c512)};
+  // ((x + 512) >> 10) + 128 == (x + 512 + 128 * 1024) >> 10, exactly.
+  const T bias = V::Set32(512 + 128 * 1024);
+  return {BlockChroma<V>(sums, w.u_even, w.u_odd, bias), BlockChroma<V>(sums, w.v_even, w.v_odd, bias)};
+}
+
+template <class V>
+VZ_SIMD_INLINE HalfStep<V> RgbHalfStep(const uint8_t* s0, const uint8_t* s1, int half, const RgbWeights<V>& w,
+                                       uint8_t* y0, uint8_t* y1) {
+  typename V::T a0, a1, b0, b1;
+  V::LoadRgbHalf(s0, half, a0, a1);
+  V::LoadRgbHalf(s1, half, b0, b1);
+  return RgbHalfStepOf<V>(a0, a1, b0, b1, w, y0 + half * V::kBytes / 2, y1 + half * V::kBytes / 2);
+}
+
+template <class V>
+VZ_SIMD_INLINE void StoreChroma(const HalfStep<V>& h0, const HalfStep<V>& h1, uint8_t* u, uint8_t* v) {
+  V::StoreRgbChroma(u, v, V::Packus16(V::Packs32(h0.u, h1.u), V::Packs32(h0.v, h1.v)));
 }
 
 // V::kBytes pixels of two rows, in 4-byte pixels. Worked in halves, so the
@@ -362,15 +449,25 @@ VZ_SIMD_INLINE HalfStep<V> RgbHalfStep(const uint8_t* s0, const uint8_t* s1, int
 template <class V>
 VZ_SIMD_INLINE void Rgb32Step(const uint8_t* s0, const uint8_t* s1, uint8_t* y0, uint8_t* y1, uint8_t* u,
                               uint8_t* v, const RgbWeights<V>& w) {
-  using T = typename V::T;
-  const HalfStep<V> h0 = RgbHalfStep<V>(s0, s1, 0, w);
-  const HalfStep<V> h1 = RgbHalfStep<V>(s0, s1, 1, w);
-  V::Store(y0, V::Packus16(h0.y0, h1.y0));
-  V::Store(y1, V::Packus16(h0.y1, h1.y1));
-  const T c128 = V::Set16(128), zero = V::Zero();
-  V::StoreHalf(u, V::Packus16(V::Add16(V::Packs32(h0.u, h1.u), c128), zero));
-  V::StoreHalf(v, V::Packus16(V::Add16(V::Packs32(h0.v, h1.v), c128), zero));
+  const HalfStep<V> h0 = RgbHalfStep<V>(s0, s1, 0, w, y0, y1);
+  const HalfStep<V> h1 = RgbHalfStep<V>(s0, s1, 1, w, y0, y1);
+  StoreChroma<V>(h0, h1, u, v);
 }
+
+#ifdef __SSSE3__
+// The same for 3-byte pixels, widened in registers.
+template <class V>
+VZ_SIMD_INLINE void Rgb24Step(const uint8_t* s0, const uint8_t* s1, uint8_t* y0, uint8_t* y1, uint8_t* u,
+                              uint8_t* v, const RgbWeights<V>& w) {
+  typename V::T a[2][2], b[2][2];
+  V::LoadWide24(s0, a[0], a[1]);
+  V::LoadWide24(s1, b[0], b[1]);
+  const HalfStep<V> h0 = RgbHalfStepOf<V>(a[0][0], a[0][1], b[0][0], b[0][1], w, y0, y1);
+  const HalfStep<V> h1 = RgbHalfStepOf<V>(a[1][0], a[1][1], b[1][0], b[1][1], w, y0 + V::kBytes / 2,
+                                          y1 + V::kBytes / 2);
+  StoreChroma<V>(h0, h1, u, v);
+}
+#endif
 
 template <class V, PackedIndex kIndex>
 void RgbToPlanarSimd(const uint8_t* src, int src_stride, uint8_t* dst_y, uint8_t* dst_u, uint8_t* dst_v,
@@ -381,7 +478,9 @@ void RgbToPlanarSimd(const uint8_t* src, int src_stride, uint8_t* dst_y, uint8_t
   constexpr PackedLayout kWide = {4, L.r, L.g, L.b, 3};
   const RgbWeights<V> w = WeightsFor<V>(L.bytes == 4 ? L : kWide);
   const int body = width & ~(kPx - 1);
+#ifndef __SSSE3__
   alignas(32) uint8_t wide[2][kPx * 4];
+#endif
   for (int row = 0; row + 1 < height; row += 2) {
     const uint8_t* s0 = RowOf(src, src_stride, row, height, flip);
     const uint8_t* s1 = RowOf(src, src_stride, row + 1, height, flip);
@@ -393,6 +492,10 @@ void RgbToPlanarSimd(const uint8_t* src, int src_stride, uint8_t* dst_y, uint8_t
       if constexpr (L.bytes == 4) {
         Rgb32Step<V>(s0 + x * 4, s1 + x * 4, y0 + x, y1 + x, u + x / 2, v + x / 2, w);
       } else {
+#ifdef __SSSE3__
+        Rgb24Step<V>(s0 + x * 3, s1 + x * 3, y0 + x, y1 + x, u + x / 2, v + x / 2, w);
+#else
+        // Without byte shuffles the pixels are widened through memory.
         for (int r = 0; r < 2; ++r) {
           const uint8_t* s = (r == 0 ? s0 : s1) + x * 3;
           for (int i = 0; i < kPx; ++i) {
@@ -401,6 +504,7 @@ void RgbToPlanarSimd(const uint8_t* src, int src_stride, uint8_t* dst_y, uint8_t
           }
         }
         Rgb32Step<V>(wide[0], wide[1], y0 + x, y1 + x, u + x / 2, v + x / 2, w);
+#endif
       }
     }
   }

@@ -50,19 +50,24 @@ CColorSpaceConvertor::CColorSpaceConvertor(uint32_t cpu_features) {
   const bool has_mmx = (cpu_features & kCpuMmx) != 0;
   const bool has_sse2 = (cpu_features & kCpuSse2) != 0;
   const bool has_avx2 = has_sse2 && (cpu_features & kCpuAvx2) != 0;
+  const bool has_ssse3 = has_sse2 && (cpu_features & kCpuSsse3) != 0;
   const KernelSet* avx2 = has_avx2 ? &Avx2Kernels() : nullptr;
+  const KernelSet* ssse3 = has_ssse3 ? &Ssse3Kernels() : nullptr;
 
-  auto fill = [&](auto plain_k, auto mmx_k, auto sse2_k, auto avx2_k, auto* entries) {
+  // The SSE2 entry takes the widest form the processor runs; all give the
+  // same bytes.
+  auto fill = [&](auto plain_k, auto mmx_k, auto sse2_k, auto ssse3_k, auto avx2_k, auto* entries) {
     entries[0] = entries[1] = entries[2] = plain_k;
     if (has_mmx && mmx_k) entries[1] = entries[2] = mmx_k;
-    if (has_sse2) entries[2] = (avx2_k ? avx2_k : sse2_k);
+    if (has_sse2) entries[2] = avx2_k ? avx2_k : (ssse3_k ? ssse3_k : sse2_k);
   };
-  fill(plain.copy, mmx.copy, sse2.copy, avx2 ? avx2->copy : PlanarCopyKernel{}, table_.copy);
+  fill(plain.copy, mmx.copy, sse2.copy, PlanarCopyKernel{}, avx2 ? avx2->copy : PlanarCopyKernel{}, table_.copy);
   for (int i = 0; i < kPackedCount; ++i) {
-    fill(plain.from_planar[i], mmx.from_planar[i], sse2.from_planar[i], avx2 ? avx2->from_planar[i] : FromPlanarKernel{},
+    fill(plain.from_planar[i], mmx.from_planar[i], sse2.from_planar[i],
+         ssse3 ? ssse3->from_planar[i] : FromPlanarKernel{}, avx2 ? avx2->from_planar[i] : FromPlanarKernel{},
          table_.from_planar[i]);
-    fill(plain.to_planar[i], mmx.to_planar[i], sse2.to_planar[i], avx2 ? avx2->to_planar[i] : ToPlanarKernel{},
-         table_.to_planar[i]);
+    fill(plain.to_planar[i], mmx.to_planar[i], sse2.to_planar[i], ssse3 ? ssse3->to_planar[i] : ToPlanarKernel{},
+         avx2 ? avx2->to_planar[i] : ToPlanarKernel{}, table_.to_planar[i]);
   }
 }
 

@@ -1,8 +1,9 @@
 #pragma once
 // The processor feature word the colour converter chooses its kernels by.
-// Only kCpuMmx and kCpuSse2 choose the kernels named for them; kCpuAvx2 (our
-// own bit, set only when the OS saves the wide registers) lets the SSE2
-// entries use their 256-bit forms, which give the same bytes.
+// Only kCpuMmx and kCpuSse2 choose the kernels named for them; kCpuSsse3
+// and kCpuAvx2 (our own bit, set only when the OS saves the wide registers)
+// let the SSE2 entries use their byte-shuffle and 256-bit forms, which give
+// the same bytes.
 #include <cstdint>
 
 namespace nsVZVP {

@@ -29,7 +29,7 @@ struct HuffmanLookup {
   // are sorted, so those sharing a top byte are neighbours.
   uint8_t long_start_group[256];
   // Codes of up to kFastBits bits by their top bits: length << 8 | symbol, or 0
-  // for a longer code. The standard path's AC decoding reads this first.
+  // for a longer code. The decoders read this first.
   static constexpr int kFastBits = 10;
   uint16_t fast[1 << kFastBits];
 };
@@ -80,6 +80,18 @@ inline int DecodeHuffmanSymbol(const HuffmanLookup& table, uint32_t window, int*
       *symbol = table.short_symbols[index];
       return table.short_lengths[index];
     }
+  }
+  return DecodeLongHuffmanSymbol(table, window, symbol);
+}
+
+// The same answer as DecodeHuffmanSymbol, from the direct table for codes of
+// up to kFastBits bits and through the grouped compares of the long codes only
+// for a longer one: the decoders' form.
+inline int DecodeHuffmanSymbolDirect(const HuffmanLookup& table, uint32_t window, int* symbol) {
+  const uint16_t entry = table.fast[window >> (32 - HuffmanLookup::kFastBits)];
+  if (entry != 0) {
+    *symbol = entry & 0xFF;
+    return entry >> 8;
   }
   return DecodeLongHuffmanSymbol(table, window, symbol);
 }

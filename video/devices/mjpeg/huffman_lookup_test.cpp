@@ -6,6 +6,8 @@
 #include <numeric>
 #include <vector>
 
+#include "video/devices/mjpeg/huffman_value_table.h"
+
 namespace nsVZVP {
 namespace {
 
@@ -27,9 +29,38 @@ int ReferenceDecode(const MjpegHuffmanSpec& spec, uint32_t window, int* symbol) 
   return 0;
 }
 
+// The value entry for the top kBits of a 16-bit window against the code and
+// extra bits read bit by bit: resolved whenever both fit, and then exact.
+void ExpectValueEntryAgrees(const HuffmanValueTable& table, bool ac, uint32_t top, int length, int symbol) {
+  constexpr int kBits = HuffmanValueTable::kBits;
+  const HuffmanValueEntry entry = table.entries[top >> (16 - kBits)];
+  const int run = ac ? symbol >> 4 : 0;
+  const int size = ac ? symbol & 15 : symbol;
+  if (length == 0 || size > 15 || length + size > kBits) {
+    ASSERT_EQ(0, entry.bits) << std::hex << top;
+    return;
+  }
+  ASSERT_EQ(length + size, entry.bits) << std::hex << top;
+  if (size == 0) {
+    const int marker = !ac ? 0 : run == 15 ? HuffmanValueTable::kSixteenZeros : HuffmanValueTable::kEndOfBlock;
+    ASSERT_EQ(marker, entry.run) << std::hex << top;
+    ASSERT_EQ(0, entry.value) << std::hex << top;
+    return;
+  }
+  const int extra = static_cast<int>(top >> (16 - length - size)) & ((1 << size) - 1);
+  const int value = extra >= (1 << (size - 1)) ? extra : extra - (1 << size) + 1;
+  ASSERT_EQ(run, entry.run) << std::hex << top;
+  ASSERT_EQ(value, entry.value) << std::hex << top;
+}
+
 // Every 16-bit window through the grouped compares, the direct table and (for
 // DC) the standard resolver, against the bit-by-bit decoding.
+// The value tables, as DC and as AC, are checked on the same windows.
 void ExpectAllWindowsAgree(const MjpegHuffmanSpec& spec, const HuffmanLookup& lookup, int standard_dc) {
+  HuffmanValueTable dc_values;
+  HuffmanValueTable ac_values;
+  BuildHuffmanValueTable(lookup, false, &dc_values);
+  BuildHuffmanValueTable(lookup, true, &ac_values);
   for (uint32_t top = 0; top < 65536; ++top) {
     const uint32_t window = top << 16 | 0x5A5Au;
     int expected_symbol = -1;
@@ -47,6 +78,14 @@ void ExpectAllWindowsAgree(const MjpegHuffmanSpec& spec, const HuffmanLookup& lo
     } else {
       ASSERT_TRUE(expected == 0 || expected > HuffmanLookup::kFastBits) << std::hex << top;
     }
+    int direct_symbol = -1;
+    const int direct = DecodeHuffmanSymbolDirect(lookup, window, &direct_symbol);
+    ASSERT_EQ(expected, direct) << std::hex << top;
+    if (expected != 0) {
+      ASSERT_EQ(expected_symbol, direct_symbol) << std::hex << top;
+    }
+    ExpectValueEntryAgrees(dc_values, false, top, expected, expected_symbol);
+    ExpectValueEntryAgrees(ac_values, true, top, expected, expected_symbol);
     if (standard_dc >= 0) {
       int category = -1;
       const int dc_length = DecodeStandardDcCode(static_cast<uint64_t>(window) << 32, standard_dc == 1, &category);

@@ -13,9 +13,9 @@ namespace nsVZVP {
 
 struct CMjpegDecoder::Workspace {
   MjpegFrameHeader header;
-  // The frame's own tables, [ac][id], built only when the frame carries tables
-  // other than the typical ones.
-  HuffmanLookup own[2][2];
+  // The frame's own tables, built only when the frame carries tables other
+  // than the typical ones.
+  MjpegOwnTables own;
   MjpegScanTables tables;
   // The entropy-coded data without stuffing and restart markers, and where each
   // restart interval starts in it.
@@ -73,7 +73,7 @@ int CMjpegDecoder::Decode(uint32_t length, const uint8_t* data, uint8_t* output,
   int result = ParseMjpegFrameHeader(data, length, &work.header);
   if (result == kOk && (output == nullptr || capacity < I420Size(work.header))) result = kBadSize;
   if (result == kOk) {
-    const bool standard = ChooseMjpegTables(work.header, work.own, &work.tables);
+    const bool standard = ChooseMjpegTables(work.header, &work.own, &work.tables);
     const MjpegMcuGrid grid = MakeMcuGrid(work.header);
     MjpegScanData scan;
     scan.size = ExtractScanData(data, work.header.scan_offset, length, grid.intervals, &work.scan_bytes,

@@ -213,9 +213,9 @@ std::vector<uint8_t> HuffmanSegment(uint8_t class_id, std::vector<uint8_t> count
 bool StandardPath(const std::vector<uint8_t>& frame) {
   MjpegFrameHeader header;
   EXPECT_EQ(CMjpegDecoder::kOk, ParseMjpegFrameHeader(frame.data(), static_cast<uint32_t>(frame.size()), &header));
-  HuffmanLookup own[2][2];
+  MjpegOwnTables own;
   MjpegScanTables tables;
-  return ChooseMjpegTables(header, own, &tables);
+  return ChooseMjpegTables(header, &own, &tables);
 }
 
 TEST(MjpegTablesTest, TypicalTablesTakeTheStandardPathOthersTheGeneral) {
@@ -234,6 +234,28 @@ TEST(MjpegTablesTest, TypicalTablesTakeTheStandardPathOthersTheGeneral) {
   // Its own tables decode with the general path to the reference.
   ASSERT_EQ(CMjpegDecoder::kOk, DecodeInto(own, &c));
   EXPECT_LE(Compare(c, ReferenceI420(own, 320, 240, Form::k422)).max, kMaxDifference);
+}
+
+// A frame's own tables change only how its coefficients are coded, so the
+// general path must give the standard path's bytes exactly: whole and edge
+// MCUs, both forms, with and without restart intervals.
+TEST(MjpegTablesTest, OwnTablesDecodeToTheSameBytesAsTypicalOnes) {
+  struct Case {
+    int width;
+    int height;
+    Form form;
+    int restart;
+  };
+  for (const Case& c : {Case{640, 360, Form::k420, 0}, Case{424, 240, Form::k420, 7}, Case{424, 240, Form::k422, 0},
+                        Case{1280, 720, Form::k422, 11}}) {
+    const std::vector<uint8_t> typical = Frame(c.width, c.height, c.form, c.restart);
+    const std::vector<uint8_t> own = Frame(c.width, c.height, c.form, c.restart, true);
+    ASSERT_FALSE(StandardPath(own));
+    std::vector<uint8_t> expected(static_cast<size_t>(c.width * c.height * 3 / 2)), output(expected.size());
+    ASSERT_EQ(CMjpegDecoder::kOk, DecodeInto(typical, &expected));
+    ASSERT_EQ(CMjpegDecoder::kOk, DecodeInto(own, &output));
+    EXPECT_EQ(expected, output) << c.width << "x" << c.height << " restart " << c.restart;
+  }
 }
 
 TEST(MjpegTablesTest, SegmentsAreReadTableByTableWithinTheirLength) {

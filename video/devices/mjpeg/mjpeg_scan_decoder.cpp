@@ -54,103 +54,59 @@ inline int32_t Extend(uint32_t bits, int size) {
   return bits < (1u << (size - 1)) ? static_cast<int32_t>(bits) - (1 << size) + 1 : static_cast<int32_t>(bits);
 }
 
-// The typical AC tables resolved one step further for the standard path: by
-// the stream's next 10 bits, a code and its extra bits when both fit, as the
-// coefficient's value, its zero run and the bits they take.
-struct ValueEntry {
-  int16_t value;
-  uint8_t run;   // kEndOfBlock, kSixteenZeros, or the zero run before the value
-  uint8_t bits;  // 0: not resolved here
-};
-constexpr uint8_t kEndOfBlock = 0xFF;
-constexpr uint8_t kSixteenZeros = 0xFE;
-constexpr int kValueBits = HuffmanLookup::kFastBits;
-
-struct StandardValueTables {
-  ValueEntry tables[2][1 << kValueBits];
-  StandardValueTables() {
-    for (int id = 0; id < 2; ++id) {
-      const HuffmanLookup& lookup = StandardHuffmanLookup(true, id);
-      for (uint32_t prefix = 0; prefix < (1u << kValueBits); ++prefix) {
-        ValueEntry entry{0, 0, 0};
-        const uint16_t code = lookup.fast[prefix];
-        const int length = code >> 8;
-        const int run = (code & 0xFF) >> 4;
-        const int size = code & 15;
-        if (length != 0 && size == 0) {
-          entry = {0, run == 15 ? kSixteenZeros : kEndOfBlock, static_cast<uint8_t>(length)};
-        } else if (length != 0 && length + size <= kValueBits) {
-          const uint32_t extra = (prefix >> (kValueBits - length - size)) & ((1u << size) - 1);
-          const int value = extra < (1u << (size - 1)) ? static_cast<int>(extra) - (1 << size) + 1
-                                                       : static_cast<int>(extra);
-          entry = {static_cast<int16_t>(value), static_cast<uint8_t>(run), static_cast<uint8_t>(length + size)};
-        }
-        tables[id][prefix] = entry;
-      }
-    }
-  }
-};
-
-const ValueEntry* StandardValueTable(bool chroma) {
-  static const StandardValueTables tables;
-  return tables.tables[chroma ? 1 : 0];
-}
+constexpr int kValueBits = HuffmanValueTable::kBits;
 
 // One block's coefficients into `block` (natural order, zero on entry).
 // Returns the zig-zag index of the last coefficient set (0: DC only), or -1
-// for a code that is not in the table or a run past the block's end.
+// for a code that is not in the table or a run past the block's end. The
+// standard path resolves the typical DC codes without a table.
 template <bool kStandard>
-inline int DecodeBlockCursor(BitCursor& cursor, const HuffmanLookup& dc, const HuffmanLookup& ac, bool chroma,
+inline int DecodeBlockCursor(BitCursor& cursor, const MjpegComponentTables& component, bool chroma,
                              int16_t& prediction, int16_t* block) {
   uint64_t window = cursor.Window();
-  int category = 0;
-  int length;
-  if constexpr (kStandard) {
-    length = DecodeStandardDcCode(window, chroma, &category);
-  } else {
-    length = DecodeHuffmanSymbol(dc, static_cast<uint32_t>(window >> 32), &category);
-  }
-  if (length == 0 || category > 15) return -1;
   int32_t diff = 0;
-  if (category != 0) diff = Extend(static_cast<uint32_t>((window << length) >> (64 - category)), category);
-  cursor.Skip(length + category);
+  const HuffmanValueEntry dc_entry =
+      kStandard ? HuffmanValueEntry{0, 0, 0} : component.dc_values->entries[window >> (64 - kValueBits)];
+  if (dc_entry.bits != 0) {
+    diff = dc_entry.value;
+    cursor.Skip(dc_entry.bits);
+  } else {
+    int category = 0;
+    int length;
+    if constexpr (kStandard) {
+      length = DecodeStandardDcCode(window, chroma, &category);
+    } else {
+      length = DecodeHuffmanSymbolDirect(*component.dc, static_cast<uint32_t>(window >> 32), &category);
+    }
+    if (length == 0 || category > 15) return -1;
+    if (category != 0) diff = Extend(static_cast<uint32_t>((window << length) >> (64 - category)), category);
+    cursor.Skip(length + category);
+  }
   // Wraps as 16-bit arithmetic does: corrupt data may not overflow anything.
   prediction = static_cast<int16_t>(prediction + diff);
   block[0] = prediction;
 
   int last = 0;
-  const ValueEntry* values = kStandard ? StandardValueTable(chroma) : nullptr;
+  const HuffmanValueEntry* values = component.ac_values->entries;
   for (int k = 1; k < 64;) {
     window = cursor.Window();
-    if constexpr (kStandard) {
-      const ValueEntry entry = values[window >> (64 - kValueBits)];
-      if (entry.bits != 0) {
-        cursor.Skip(entry.bits);
-        if (entry.run == kEndOfBlock) break;
-        if (entry.run == kSixteenZeros) {
-          k += 16;
-          continue;
-        }
-        k += entry.run;
-        if (k > 63) return -1;
-        block[kZigzagToNatural[k]] = entry.value;
-        last = k;
-        ++k;
+    const HuffmanValueEntry entry = values[window >> (64 - kValueBits)];
+    if (entry.bits != 0) {
+      cursor.Skip(entry.bits);
+      if (entry.run == HuffmanValueTable::kEndOfBlock) break;
+      if (entry.run == HuffmanValueTable::kSixteenZeros) {
+        k += 16;
         continue;
       }
+      k += entry.run;
+      if (k > 63) return -1;
+      block[kZigzagToNatural[k]] = entry.value;
+      last = k;
+      ++k;
+      continue;
     }
     int symbol = 0;
-    if constexpr (kStandard) {
-      const uint16_t entry = ac.fast[window >> (64 - HuffmanLookup::kFastBits)];
-      if (entry != 0) {
-        length = entry >> 8;
-        symbol = entry & 0xFF;
-      } else {
-        length = DecodeLongHuffmanSymbol(ac, static_cast<uint32_t>(window >> 32), &symbol);
-      }
-    } else {
-      length = DecodeHuffmanSymbol(ac, static_cast<uint32_t>(window >> 32), &symbol);
-    }
+    const int length = DecodeHuffmanSymbolDirect(*component.ac, static_cast<uint32_t>(window >> 32), &symbol);
     if (length == 0) return -1;
     const int run = symbol >> 4;
     const int size = symbol & 15;
@@ -173,10 +129,10 @@ inline int DecodeBlockCursor(BitCursor& cursor, const HuffmanLookup& dc, const H
 
 // The cursor in registers for the block, written back once.
 template <bool kStandard>
-inline int DecodeBlock(BitCursor& cursor, const HuffmanLookup& dc, const HuffmanLookup& ac, bool chroma,
-                       int16_t& prediction, int16_t* block) {
+inline int DecodeBlock(BitCursor& cursor, const MjpegComponentTables& component, bool chroma, int16_t& prediction,
+                       int16_t* block) {
   BitCursor local = cursor;
-  const int last = DecodeBlockCursor<kStandard>(local, dc, ac, chroma, prediction, block);
+  const int last = DecodeBlockCursor<kStandard>(local, component, chroma, prediction, block);
   cursor = local;
   return last;
 }
@@ -235,7 +191,7 @@ int DecodeScan(const MjpegFrameHeader& header, const MjpegScanTables& tables, co
       int lasts[6];
       for (int b = 0; b < kLumaBlocks + 2; ++b) {
         const int c = b < kLumaBlocks ? 0 : b - kLumaBlocks + 1;
-        lasts[b] = DecodeBlock<kStandard>(cursor, *tables.dc[c], *tables.ac[c], c != 0, predictions[c], blocks[b]);
+        lasts[b] = DecodeBlock<kStandard>(cursor, tables.components[c], c != 0, predictions[c], blocks[b]);
         if (lasts[b] < 0) return CMjpegDecoder::kBadData;
       }
       if (cursor.Position() > end) return CMjpegDecoder::kShortData;

@@ -5,13 +5,21 @@
 #include <vector>
 
 #include "video/devices/mjpeg/huffman_lookup.h"
+#include "video/devices/mjpeg/huffman_value_table.h"
 #include "video/devices/mjpeg/mjpeg_frame_header.h"
 
 namespace nsVZVP {
 
+// One component's Huffman tables, each with its value table.
+struct MjpegComponentTables {
+  const HuffmanLookup* dc = nullptr;
+  const HuffmanLookup* ac = nullptr;
+  const HuffmanValueTable* dc_values = nullptr;
+  const HuffmanValueTable* ac_values = nullptr;
+};
+
 struct MjpegScanTables {
-  const HuffmanLookup* dc[3] = {};
-  const HuffmanLookup* ac[3] = {};
+  MjpegComponentTables components[3];
   alignas(16) int16_t quant[3][64] = {};  // prescaled, natural order
 };
 

@@ -51,11 +51,12 @@ CVideoClientController::~CVideoClientController() {
   alive_.reset();  // work posted for us and not run yet is dropped
   sending_delay_timer_.Cancel();
   adjustment_timer_.Cancel();
-  // My send channel goes first: its packets go through the session.
+  // Every channel goes before the session: my send channel's packets and
+  // the listen channels' reports (sent from their data threads) go through
+  // it.
   ReleasePreviewEngine();
   ReleaseCaptureEngine();
   DestroySourceChannel();
-  session_.reset();  // leaves: OnSessionLeave(0, 0) arrives during this
   {
     std::lock_guard<std::recursive_mutex> hold(lock_);
     for (auto& [id, user] : users_) {
@@ -66,6 +67,7 @@ CVideoClientController::~CVideoClientController() {
     if (my_info_owned_) delete my_info_;
     my_info_ = nullptr;
   }
+  session_.reset();  // leaves: OnSessionLeave(0, 0) arrives during this
   delete engine_.exchange(nullptr);
   if (encode_controller_ != nullptr) encode_controller_->Release();
   allocator_->Release();

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <functional>
 #include <string>
 
 #include <cstdarg>
@@ -160,6 +161,66 @@ TEST(VideoConferenceRelayTest, PicturesStillArriveThroughTenPercentMediaLoss) {
   ::kill(relay.Pid(), SIGTERM);
   int code = -1;
   EXPECT_TRUE(relay.Wait(10000, &code));
+}
+
+// Turns the thread's loop until `done` or the deadline; the last answer.
+bool TurnUntil(vz::RunLoop& loop, const std::function<bool()>& done, int seconds) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  int owner = 0;
+  loop.StartTimer(&owner, 1, 50, [&] {
+    if (done() || std::chrono::steady_clock::now() > deadline) loop.Quit();
+  });
+  loop.Run();
+  loop.KillTimers(&owner);
+  return done();
+}
+
+// The server vanishes while pictures flow both ways: each side hears that
+// its session is reconnecting, and leaving then, with the server still
+// gone, ends both libraries' sessions, channels and threads cleanly (run it
+// under ThreadSanitizer with --gtest_repeat to probe the teardown).
+TEST(VideoConferenceRelayTest, TheServerVanishingMidSessionEndsBothSidesCleanly) {
+  vz::PipedChild relay;
+  // Killed by the kernel too should this test die first.
+  ASSERT_TRUE(relay.Start("/usr/bin/setpriv", {"setpriv", "--pdeathsig", "KILL", "--", VZ_RELAY_BINARY, "--port", "0"},
+                          {}));
+  std::string line;
+  char c = 0;
+  while (line.size() < 200 && relay.ReadExactly(&c, 1, 10000) && c != '\n') line.push_back(c);
+  const std::string prefix = "vzrelay listening on 127.0.0.1:";
+  ASSERT_EQ(line.compare(0, prefix.size(), prefix), 0) << line;
+  const int32_t port = std::stoi(line.substr(prefix.size()));
+
+  const VideoDeviceFactories* previous = SetVideoDeviceFactories(TestCameraFactories(true));
+  vz::RunLoop& loop = vz::RunLoop::ForCurrentThread();
+  StatusSink alice_sink, bob_sink;
+  IAVProvider* alice = VideoCreateInstance(&alice_sink);
+  IAVProvider* bob = VideoCreateInstance(&bob_sink);
+  ASSERT_NE(alice, nullptr);
+  ASSERT_NE(bob, nullptr);
+  RosterRecord a = MakeRoster("alice");
+  RosterRecord b = MakeRoster("bob");
+  for (IAVProvider* p : {alice, bob}) {
+    p->AppRosterJoined(&a, 0);
+    p->AppRosterJoined(&b, 1);
+  }
+  AVSessionConfig alice_join = ConferenceJoin("alice", u"127.0.0.1", port);
+  AVSessionConfig bob_join = ConferenceJoin("bob", u"127.0.0.1", port);
+  EXPECT_EQ(alice->JoinVideo(nullptr, &alice_join, nullptr, 0), 1);
+  EXPECT_EQ(bob->JoinVideo(nullptr, &bob_join, nullptr, 0), 1);
+  EXPECT_TRUE(TurnUntil(loop, [&] {
+    return SeenBy(alice, "bob").pictures >= 10 && SeenBy(bob, "alice").pictures >= 10;
+  }, 120));
+
+  ::kill(relay.Pid(), SIGKILL);
+  int code = 0;
+  EXPECT_TRUE(relay.Wait(10000, &code));
+  EXPECT_TRUE(TurnUntil(loop, [&] { return alice_sink.last_status == 1 && bob_sink.last_status == 1; }, 120));
+
+  VideoDeleteInstance(bob);
+  VideoDeleteInstance(alice);
+  loop.RunUntilIdle();
+  SetVideoDeviceFactories(previous);
 }
 
 }  // namespace

@@ -398,7 +398,7 @@ void CVideoController::OnVideoSizeChanged(const std::string& rosterId, int32_t w
 }
 
 int32_t CVideoController::OnCameraNotify(IVideoCapDevice* device, int32_t kind) {
-  VZ_LOG("device type [%u] kind [%d]", device != nullptr ? static_cast<unsigned>(device->GetDeviceType()) : 0u, kind);
+  VZ_LOG("device type [%u]", device != nullptr ? static_cast<unsigned>(device->GetDeviceType()) : 0u);
   PickCurrentDevice();
   if (options_window_ != nullptr) options_window_->OnCameraModify(device, kind);
   return 0;

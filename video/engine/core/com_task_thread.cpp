@@ -36,6 +36,11 @@ VseResult BaseThread::Create(void* argument, int type) {
       OnThreadInit();
       started.set_value();
       OnThreadRun();
+      if (delete_when_run_ends_) {
+        // Disposed from inside itself: nobody will join it.
+        thread_.detach();
+        delete this;
+      }
     });
   } catch (const std::system_error&) {
     VZ_LOG_ERROR("thread could not be started");
@@ -66,6 +71,21 @@ VseResult ComTaskThread::Stop() {
   if (queue_.PostLastEvent(stop) != VSE_S_OK) VZ_LOG("ComTaskThread::Stop, PostEvent Failed");
   VZ_LOG("m_Tid=%llu is stopped", static_cast<unsigned long long>(thread_id()));
   return VSE_S_OK;
+}
+
+void ComTaskThread::Dispose(std::unique_ptr<ComTaskThread> thread) {
+  if (!thread) return;
+  if (!thread->IsCurrentThread()) {
+    if (!thread->queue_.IsStopped()) thread->Stop();
+    thread->Join();
+    thread.reset();
+    return;
+  }
+  VZ_LOG("m_Tid=%llu released on itself; it ends after its loop",
+         static_cast<unsigned long long>(thread->thread_id()));
+  thread->DeleteWhenRunEnds();
+  if (!thread->queue_.IsStopped()) thread->Stop();
+  thread.release();  // the thread deletes itself
 }
 
 void ComTaskThread::SetStopFlag() {

@@ -7,7 +7,9 @@
 // Life: construct, Create (the thread runs and its timer queue exists when
 // Create returns), post, Stop (the stop event goes behind what is queued;
 // later posts are refused and destroyed), Join, delete. Events still queued
-// when the thread ends are destroyed unfired.
+// when the thread ends are destroyed unfired. An owner that may let go of
+// the thread from inside one of its own events (its last reference dropped
+// there) hands it to Dispose instead: a thread cannot join itself.
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -44,8 +46,12 @@ class BaseThread {
   virtual void OnThreadInit() = 0;
   virtual void OnThreadRun() = 0;
   void* argument() const { return argument_; }
+  // Set on the thread itself: when OnThreadRun returns, the thread lets go
+  // of its handle and deletes this object, touching nothing after.
+  void DeleteWhenRunEnds() { delete_when_run_ends_ = true; }
 
  private:
+  bool delete_when_run_ends_ = false;  // the thread's own
   std::thread thread_;
   std::thread::id std_id_;
   uint64_t thread_id_ = 0;
@@ -68,6 +74,13 @@ class ComTaskThread : public BaseThread {
   TimerQueueOrderedList* GetTimerQueue() { return timers_.get(); }
   // Ends the loop after the current round (the stop event calls it).
   void SetStopFlag();
+
+  // Stops the thread and frees it. From any other thread: stops, joins and
+  // deletes before returning. On the thread itself (inside one of its
+  // events or timers): stops, and the thread deletes the object once its
+  // loop has ended (what is queued before the stop still fires); the caller
+  // must not touch the thread after.
+  static void Dispose(std::unique_ptr<ComTaskThread> thread);
 
  protected:
   void OnThreadInit() override;

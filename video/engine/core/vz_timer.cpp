@@ -1,7 +1,9 @@
 #include "video/engine/core/vz_timer.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <mutex>
+#include <thread>
 
 #include "common/trace_client.h"
 #include "platform/run_loop.h"
@@ -13,10 +15,16 @@ std::atomic<uintptr_t> g_next_timer_id{1};
 
 // Shared with the loop's timer task, which may still be queued when the
 // timer is cancelled: it then finds the state inactive and does nothing.
+// A round in progress is counted, so that a Cancel on another thread waits
+// for it (the handler may be going away); the handler runs without the
+// mutex, and a handler that cancels its own timer does not wait for itself.
 struct CVzTimer::State {
   std::mutex mutex;
+  std::condition_variable idle;
   IVideoTimerSink* handler = nullptr;
   bool active = false;
+  int firing = 0;
+  std::thread::id firing_thread;
 };
 
 CVzTimer::CVzTimer() : state_(std::make_shared<State>()) {
@@ -43,13 +51,20 @@ VseResult CVzTimer::Schedule(IVideoTimerSink* handler, const VZSE_::TimeValue* i
   const bool started = loop.StartTimer(this, id, static_cast<uint32_t>(ms), [weak, self] {
     std::shared_ptr<State> state = weak.lock();
     if (!state) return;
-    IVideoTimerSink* h;
+    IVideoTimerSink* handler = nullptr;
     {
       std::lock_guard<std::mutex> lock(state->mutex);
       if (!state->active) return;
-      h = state->handler;
+      handler = state->handler;
+      ++state->firing;
+      state->firing_thread = std::this_thread::get_id();
     }
-    h->OnTimer(self);
+    handler->OnTimer(self);  // may cancel and destroy the timer (the state stays)
+    {
+      std::lock_guard<std::mutex> lock(state->mutex);
+      --state->firing;
+    }
+    state->idle.notify_all();
   });
   if (!started) {
     VZ_LOG_ERROR("the thread's run loop refused the timer");
@@ -65,10 +80,14 @@ VseResult CVzTimer::Schedule(IVideoTimerSink* handler, const VZSE_::TimeValue* i
 
 void CVzTimer::Cancel() {
   {
-    std::lock_guard<std::mutex> lock(state_->mutex);
-    if (!state_->active) return;
+    std::unique_lock<std::mutex> lock(state_->mutex);
+    const bool was_active = state_->active;
     state_->active = false;
     state_->handler = nullptr;
+    if (state_->firing > 0 && state_->firing_thread != std::this_thread::get_id()) {
+      state_->idle.wait(lock, [this] { return state_->firing == 0; });
+    }
+    if (!was_active) return;
   }
   if (loop_ != nullptr) {
     if (loop_->BelongsToCurrentThread()) {

@@ -1,7 +1,10 @@
 #pragma once
 // A repeating timer that fires on the thread that scheduled it, through
-// that thread's run loop, while the loop runs. Schedule, Cancel and the
-// destructor belong to the scheduling thread.
+// that thread's run loop, while the loop runs. Schedule belongs to the
+// scheduling thread; Cancel and the destructor may run on another thread,
+// and then wait for a round in progress, so that the handler is never
+// called after Cancel returned. A caller that cancels from another thread
+// must hold nothing the handler takes.
 #include <atomic>
 #include <cstdint>
 #include <memory>

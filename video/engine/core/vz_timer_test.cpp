@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <future>
+#include <mutex>
 #include <thread>
 
 #include "platform/clock.h"
@@ -85,6 +90,56 @@ TEST(VzTimerTest, DestroyedTimerNeverFiresAndTheLiveCountFollows) {
   clock.AdvanceMs(50);
   loop.RunUntilIdle();
   EXPECT_EQ(sink.fired, 0);
+}
+
+// A handler going away on another thread: Cancel there waits for the round
+// in progress (the handler is never running once Cancel returned), and no
+// round starts after it.
+TEST(VzTimerTest, CancelOnAnotherThreadWaitsForTheRoundInProgress) {
+  struct GateSink : IVideoTimerSink {
+    void OnTimer(CVzTimer*) override {
+      entered.set_value();
+      open.get_future().wait();
+      cancel_returned_during_round = cancelled.load();
+      ++fired;
+    }
+    std::promise<void> entered, open;
+    std::atomic<bool> cancelled{false};
+    bool cancel_returned_during_round = true;
+    std::atomic<int> fired{0};
+  } sink;
+  vz::FakeClock clock;
+  vz::RunLoop loop(clock);
+  CVzTimer timer;
+  const VZSE_::TimeValue five = VZSE_::TimeValue::FromMs(5);
+  ASSERT_EQ(timer.Schedule(&sink, &five), VSE_S_OK);
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::thread canceller([&] {
+    sink.entered.get_future().wait();
+    // Lets the round go on once Cancel returned, or after a while when
+    // Cancel (rightly) waits for the round.
+    std::thread opener([&] {
+      std::unique_lock<std::mutex> lock(mutex);
+      changed.wait_for(lock, std::chrono::milliseconds(200), [&] { return sink.cancelled.load(); });
+      sink.open.set_value();
+    });
+    timer.Cancel();
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      sink.cancelled = true;
+    }
+    changed.notify_all();
+    opener.join();
+  });
+  clock.AdvanceMs(5);
+  loop.RunUntilIdle();
+  canceller.join();
+  EXPECT_EQ(sink.fired.load(), 1);
+  EXPECT_FALSE(sink.cancel_returned_during_round);
+  clock.AdvanceMs(50);
+  loop.RunUntilIdle();
+  EXPECT_EQ(sink.fired.load(), 1);
 }
 
 }  // namespace

@@ -31,7 +31,10 @@ void CVseEngineImp::Uninitialize() {
   {
     std::lock_guard<std::recursive_mutex> lock(source_lock_);
     for (auto& [ssrc, channel] : sources_) {
-      if (channel) channel->Release();
+      if (channel) {
+        channel->SetOwner(nullptr);
+        channel->Release();
+      }
       NotifySourceRemoved(ssrc);
     }
     sources_.clear();
@@ -171,6 +174,7 @@ VseResult CVseEngineImp::CreateVideoSourceChannel(uint32_t ssrc, int32_t codec_t
     return VSE_E_FAIL;
   }
   channel->SetPacketTransport(transport);
+  channel->SetOwner(static_cast<ISourceChannelOwner*>(this));
   sources_[ssrc] = channel;
   channel->AddRef();
   *out = channel;
@@ -184,6 +188,7 @@ VseResult CVseEngineImp::DestroyVideoSourceChannel(uint32_t ssrc) {
   CVzVideoSourceChannel* channel = found->second;
   sources_.erase(found);
   if (channel == nullptr) return VSE_E_POINTER;
+  channel->SetOwner(nullptr);
   channel->Release();
   NotifySourceRemoved(ssrc);
   return VSE_S_OK;
@@ -202,7 +207,10 @@ VseResult CVseEngineImp::UpdateVideoSourceChannel(uint32_t new_ssrc, uint32_t ol
     // Another channel already had the new SSRC: the moved one takes its
     // place and the displaced one is released rather than leaked.
     VZ_LOG_ERROR("SSRC %u was taken; the channel there is released", new_ssrc);
-    if (slot->second) slot->second->Release();
+    if (slot->second) {
+      slot->second->SetOwner(nullptr);
+      slot->second->Release();
+    }
     slot->second = channel;
   }
   return VSE_S_OK;

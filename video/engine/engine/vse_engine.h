@@ -54,6 +54,7 @@ class IVseEngine : public IEngineUnknown {
 class CVseEngineImp final : public TEngineObject<IVseEngine>,
                             private IRtcpChannelSink,
                             private IListenChannelOwner,
+                            private ISourceChannelOwner,
                             private IRtpPacketOut,
                             private IVideoTimerSink {
  public:
@@ -83,7 +84,7 @@ class CVseEngineImp final : public TEngineObject<IVseEngine>,
 
   // Sends an SDES for the SSRC when RTCP is on and 5,000 ms have passed
   // since the last one accepted; VSE_E_FAIL otherwise.
-  VseResult SendPeriodicReport(uint32_t now_ms, uint32_t ssrc);
+  VseResult SendPeriodicReport(uint32_t now_ms, uint32_t ssrc) override;
   int32_t network_class() const { return network_class_; }
   // Channels made from now on run without their own threads: send channels
   // encode on the delivering thread and pace by PumpSendController, listen

@@ -8,6 +8,7 @@
 
 #include "video/engine/core/engine_clock.h"
 #include "video/engine/core/vz_video_sample_allocator.h"
+#include "video/engine/send/encode_param_generator.h"
 
 namespace {
 
@@ -190,6 +191,46 @@ TEST_F(EngineTest, SourceChannelsByKeyWithByeAndPeriodicReports) {
   EXPECT_EQ(transport_.rtcp[0][1], 203);
   EXPECT_EQ(Be32(&transport_.rtcp[0][4]), 5u);
   EXPECT_EQ(engine_->DestroyVideoSourceChannel(5), VSE_E_FAIL);
+  ch->Release();
+}
+
+// The engine's source channel offers the periodic report with its frames:
+// the first encoded frame sends the SDES of its SSRC, the next ones within
+// the period send none, and one after the period sends the next.
+TEST_F(EngineTest, EncodedFramesOfASourceChannelSendThePeriodicReport) {
+  CVzVideoSourceChannel* ch = nullptr;
+  ASSERT_EQ(engine_->CreateVideoSourceChannel(9, 1, &transport_, allocator_, &ch), VSE_S_OK);
+  engine_->SetRtcpEnabled(true);
+  std::unique_ptr<CVseBaseEncodeParamGenerator> generator(CVseEncodeParamFactory::Create(1));
+  EncodeParams params;
+  generator->GetLevel(0, &params.level);
+  ASSERT_EQ(ch->SetEncodeParam(&params), VSE_S_OK);
+  ASSERT_EQ(ch->StartSend(), VSE_S_OK);
+  const int top = params.level.layer_count - 1;
+  const int width = params.level.widths[top], height = params.level.heights[top];
+  std::vector<uint8_t> picture(static_cast<size_t>(width) * height * 3 / 2, 128);
+  VideoFormat format{2, width, height, 15.0f, 0};
+  auto sdes_count = [&] {
+    int count = 0;
+    for (const std::vector<uint8_t>& packet : transport_.rtcp) {
+      if (packet.size() >= 8 && packet[1] == 202 && Be32(&packet[4]) == 9u) ++count;
+    }
+    return count;
+  };
+  transport_.rtcp.clear();
+  ASSERT_EQ(ch->InputFrame(&format, picture.data(), static_cast<int32_t>(picture.size())), VSE_S_OK);
+  EXPECT_EQ(sdes_count(), 1);
+  clock_.AdvanceMs(100);
+  ASSERT_EQ(ch->InputFrame(&format, picture.data(), static_cast<int32_t>(picture.size())), VSE_S_OK);
+  EXPECT_EQ(sdes_count(), 1);
+  clock_.AdvanceMs(5000);
+  ASSERT_EQ(ch->InputFrame(&format, picture.data(), static_cast<int32_t>(picture.size())), VSE_S_OK);
+  EXPECT_EQ(sdes_count(), 2);
+  // Once the engine let the channel go, its frames report nothing.
+  EXPECT_EQ(engine_->DestroyVideoSourceChannel(9), VSE_S_OK);
+  clock_.AdvanceMs(6000);
+  ASSERT_EQ(ch->InputFrame(&format, picture.data(), static_cast<int32_t>(picture.size())), VSE_S_OK);
+  EXPECT_EQ(sdes_count(), 2);
   ch->Release();
 }
 

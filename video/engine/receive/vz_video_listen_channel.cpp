@@ -5,6 +5,7 @@
 
 #include "common/trace_client.h"
 #include "video/engine/core/engine_clock.h"
+#include "video/engine/core/va_image_content.h"
 #include "video/engine/core/video_types.h"
 #include "video/engine/receive/nal_temporal_id.h"
 #include "video/engine/rtp/rtp_packet.h"
@@ -156,11 +157,9 @@ void CVzVideoListenChannel::Uninitialize() {
     VZ_LOG("NULL session handle for listen channel %u", ssrc_);
   }
   stopping_ = true;
-  if (thread_) {
-    thread_->Stop();
-    thread_->Join();
-    thread_.reset();
-  }
+  // Never a join of the data thread from inside itself, should the last
+  // reference go there.
+  VZSE_::ComTaskThread::Dispose(std::move(thread_));
   timer_.reset();
   {
     std::lock_guard<std::mutex> lock(monitor_lock_);
@@ -268,6 +267,8 @@ int32_t CVzVideoListenChannel::SetAspectRatio(int32_t width, int32_t height) {
   if (width <= 0 || height <= 0) return 1;
   aspect_w_ = width;
   aspect_h_ = height;
+  aspect_ratio_ = static_cast<float>(width) / static_cast<float>(height);
+  aspect_changed_ = true;
   return 0;
 }
 
@@ -706,19 +707,46 @@ void CVzVideoListenChannel::OnDecoded(uint32_t color, uint32_t time_stamp, int32
   Deliver(sample);
 }
 
-void CVzVideoListenChannel::OnDecodedImage(uint32_t time_stamp, const uint8_t* /*plane*/,
+void CVzVideoListenChannel::OnDecodedImage(uint32_t time_stamp, const uint8_t* plane,
                                            const vzh264::DecodeBufferInfo& info) {
-  // Image-path pictures go to the renderers' own image sinks, which this
-  // system's renderers do not offer; only the bookkeeping is done.
   NoteSize(info.width, info.height, nullptr, 0);
   MarkRendered(time_stamp);
+  // The picture goes to every registered image sink as the decoder's
+  // surface with the picture's rectangle; sample-only deliverers get nothing.
+  VAImageInfo surface;
+  surface.shared_handle = const_cast<uint8_t*>(plane);
+  surface.width = static_cast<uint32_t>(std::max(info.width, 0));
+  surface.height = static_cast<uint32_t>(std::max(info.height, 0));
+  surface.right = info.width;
+  surface.bottom = info.height;
+  VAImageContent image;
+  image.vatype = 1;
+  image.info = &surface;
+  deliverers_.Enum(
+      [](IVideoDeliverer* deliverer, void* user) -> int32_t {
+        void* sink = nullptr;
+        if (deliverer->QueryInterface(&IID_IVideoImageSink, &sink) != VSE_S_OK || sink == nullptr) return 0;
+        auto* image_sink = static_cast<IVideoImageSink*>(sink);
+        image_sink->VADeliverImage(static_cast<const VAImageContent*>(user));
+        image_sink->Release();
+        return 0;
+      },
+      &image);
 }
 
+// A new size is logged at once and marked; the same line comes again at
+// most every kSizeLogMs while the size holds, so a long log still says what
+// is being received.
 void CVzVideoListenChannel::NoteSize(int32_t width, int32_t height, IVideoSample* sample, uint32_t color) {
-  if (width == width_ && height == height_) return;
+  const bool changed = width != width_ || height != height_;
+  const uint32_t now = NowMs();
+  if (!changed && size_logged_ && now - size_log_ms_ < kSizeLogMs) return;
   int32_t len = 0;
   if (sample) sample->GetActualDataLength(&len);
   VZ_LOG_WARN("src_id=%u,width=%d,height=%d,len=%d,iColorSpace=%u", ssrc_, width, height, len, color);
+  size_logged_ = true;
+  size_log_ms_ = now;
+  if (!changed) return;
   width_ = width;
   height_ = height;
   size_changed_ = true;
@@ -743,13 +771,14 @@ void CVzVideoListenChannel::MarkRendered(uint32_t time_stamp) {
     ++rate_count_;
     const uint32_t elapsed = now - rate_start_ms_;
     if (elapsed >= 1000) {
-      const int32_t rate = static_cast<int32_t>(int64_t(rate_count_) * 1000 / elapsed);
+      const double fps = static_cast<double>(rate_count_) * 1000.0 / elapsed;
+      const int32_t rate = static_cast<int32_t>(fps);
       rate_count_ = 0;
       rate_start_ms_ = now;
       if (rate != render_rate_) {
         render_rate_ = rate;
         rate_changed_ = true;
-        VZ_LOG("Render Fps:%02d ,src_id=%u", rate, ssrc_);
+        VZ_LOG("Render Fps:%02f ,src_id=%u", fps, ssrc_);
       }
     }
   }

@@ -177,8 +177,12 @@ class CVzVideoListenChannel final : public TEngineObject<IVideoListenChannel>,
   VseResult SetMaxBufferedPackets(int32_t count) override;
   VseResult SetLossRecovery(int32_t value) override;
   int32_t GetLossRecovery() override { return loss_recovery_; }
-  // 1 unless both are positive.
+  // 1 unless both are positive; else stores both, their ratio, and marks
+  // the ratio changed.
   int32_t SetAspectRatio(int32_t width, int32_t height) override;
+  float aspect_ratio() const { return aspect_ratio_.load(); }
+  // True once after each accepted SetAspectRatio.
+  bool TakeAspectChanged() { return aspect_changed_.exchange(false); }
   // Mode 0 only (else VSE_E_FAIL): decodes the oldest frame now.
   VseResult DecodeNow() override;
   uint32_t GetReceivedCount() override { return received_count_.load(); }
@@ -372,6 +376,12 @@ class CVzVideoListenChannel final : public TEngineObject<IVideoListenChannel>,
   uint32_t rate_start_ms_ = 0;
   int32_t rate_count_ = 0;
   int32_t aspect_w_ = 16, aspect_h_ = 9;
+  std::atomic<float> aspect_ratio_{16.0f / 9.0f};
+  std::atomic<bool> aspect_changed_{false};
+  // The size line is repeated at most this often while the size holds.
+  static constexpr uint32_t kSizeLogMs = 20000;
+  bool size_logged_ = false;
+  uint32_t size_log_ms_ = 0;
 
   // Statistics: five one-second buckets of received bytes.
   std::mutex stats_lock_;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "video/engine/core/engine_clock.h"
+#include "video/engine/core/va_image_content.h"
 #include "video/engine/core/vz_video_sample_allocator.h"
 #include "video/engine/receive/nal_temporal_id.h"
 
@@ -229,7 +230,13 @@ TEST_F(ListenChannelTest, PacketsAreCheckedBeforeAnythingIsKept) {
   EXPECT_EQ(channel_->InputPacket(other.data(), 14, 0, 0), VSE_E_FAIL);
   EXPECT_EQ(channel_->GetReceivedCount(), 0u);
   EXPECT_EQ(channel_->SetAspectRatio(0, 9), 1);
+  EXPECT_FALSE(channel_->TakeAspectChanged());
   EXPECT_EQ(channel_->SetAspectRatio(4, 3), 0);
+  EXPECT_FLOAT_EQ(channel_->aspect_ratio(), 4.0f / 3.0f);
+  EXPECT_TRUE(channel_->TakeAspectChanged());
+  EXPECT_FALSE(channel_->TakeAspectChanged());
+  EXPECT_EQ(channel_->SetAspectRatio(-4, 3), 1);
+  EXPECT_FLOAT_EQ(channel_->aspect_ratio(), 4.0f / 3.0f);
   // The provider and marker ids answer with the channel itself.
   for (const VseGuid* id : {&IID_IVideoListenChannel, &IID_IVideoSampleProvider, &IID_IVideoListenChannelMarker}) {
     void* face = nullptr;
@@ -415,8 +422,14 @@ class ImageSink final : public TEngineObject<IVideoDeliverer, IVideoImageSink> {
     *flags = ready ? 1 : 0;
     return VSE_S_OK;
   }
-  VseResult VADeliverImage(const VAImageContent*) override { return VSE_S_OK; }
+  VseResult VADeliverImage(const VAImageContent* image) override {
+    kinds.push_back(image->vatype);
+    if (image->info != nullptr) images.push_back(*image->info);
+    return VSE_S_OK;
+  }
   bool ready = true;
+  std::vector<int32_t> kinds;
+  std::vector<VAImageInfo> images;
 
  private:
   ~ImageSink() override = default;
@@ -444,7 +457,26 @@ TEST_F(ListenChannelTest, DecoderSettingsRenderFormatFreshStartAndDirectImages) 
   EXPECT_EQ(g_sink->IsRenderReady(), 0);
   image->ready = false;
   EXPECT_EQ(g_sink->IsRenderReady(), 1);
+  // A picture of the image path reaches the image sink as the decoder's
+  // surface with the picture's rectangle, and counts as shown.
+  const uint8_t plane[16] = {};
+  vzh264::DecodeBufferInfo info;
+  info.buffer_kind = 1;
+  info.picture_ready = 1;
+  info.width = 320;
+  info.height = 180;
+  g_sink->OnDecodedImage(4321, plane, info);
+  ASSERT_EQ(image->images.size(), 1u);
+  EXPECT_EQ(image->kinds[0], 1);
+  EXPECT_EQ(image->images[0].shared_handle, static_cast<const void*>(plane));
+  EXPECT_EQ(image->images[0].width, 320u);
+  EXPECT_EQ(image->images[0].height, 180u);
+  EXPECT_EQ(image->images[0].right, 320);
+  EXPECT_EQ(image->images[0].bottom, 180);
+  EXPECT_EQ(channel_->GetLastRenderedTimestamp(), 4321u);
   channel_->RemoveVideoDeliverer(image);
+  g_sink->OnDecodedImage(4322, plane, info);
+  EXPECT_EQ(image->images.size(), 1u);
   image->Release();
   EXPECT_EQ(channel_->SetDirectImageOutput(0), VSE_S_OK);
   EXPECT_EQ(g_decoder->options.back(), std::make_pair(int32_t{vzh264::kDecoderRenderReady}, 1));

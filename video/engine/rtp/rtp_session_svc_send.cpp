@@ -130,12 +130,15 @@ int CMMRTPSession4SVC::MakeReedSolomonFec(CVseRtpPacket* const* media, int k,
                                           CVseRtpPacket* const* fec, int m) {
   if (fec_mode_ != 1) return -2;
   if (media == nullptr || fec == nullptr || k < 1 || m < 1 || k + m > kMaxGroupPackets) return -1;
+  // Every entry is checked before any is read, the first included.
+  for (int i = 0; i < k; ++i) {
+    if (media[i] == nullptr) return -1;
+  }
   int longest = 0;
   uint16_t lowest = media[0]->sequence();
   uint16_t highest = lowest;
   uint32_t latest = media[0]->timestamp();
   for (int i = 0; i < k; ++i) {
-    if (media[i] == nullptr) return -1;
     longest = std::max(longest, media[i]->TotalLength());
     const uint16_t s = media[i]->sequence();
     if (IsLater16(lowest, s)) lowest = s;

@@ -98,6 +98,11 @@ TEST(SvcSessionSend, ParametersAreChecked) {
   EXPECT_EQ(session.SetFecMode(2), -1);
   Packets media(200), fec(57);
   EXPECT_EQ(session.MakeReedSolomonFec(media.ptrs.data(), 200, fec.ptrs.data(), 57), -1);
+  // A missing first (or later) media entry is refused, never read.
+  std::vector<CVseRtpPacket*> holes = {nullptr, media.ptrs[1], media.ptrs[2]};
+  EXPECT_EQ(session.MakeReedSolomonFec(holes.data(), 3, fec.ptrs.data(), 2), -1);
+  holes = {media.ptrs[0], media.ptrs[1], nullptr};
+  EXPECT_EQ(session.MakeReedSolomonFec(holes.data(), 3, fec.ptrs.data(), 2), -1);
   ASSERT_EQ(session.SetFecMode(0), 0);
   EXPECT_EQ(session.MakeReedSolomonFec(media.ptrs.data(), 2, fec.ptrs.data(), 1), -2);
   EXPECT_EQ(CreateVseRTPSession(nullptr, 1, 1), nullptr);

@@ -373,6 +373,10 @@ float CVzEncodeController::OverheadFromLoss(int32_t loss, int64_t bandwidth) {
 VseResult CVzEncodeController::UpdateUpLinkStat(const UplinkStat* stat, int32_t /*unused*/) {
   if (stat == nullptr) return VSE_E_INVALIDARG;
   Lock hold(lock_);
+  if (VZSE_::NowMs() / 1000 % 10 == 0) {
+    VZ_LOG("UpdateUpLinkStat to status =%d bandwidth=%d RTT=%d lossRate=%d Jitter=%d", stat->status, stat->bandwidth,
+           stat->rtt, stat->loss_rate, stat->jitter);
+  }
   int64_t bandwidth = stat->bandwidth;
   if (probing_) {
     returned_probe_bandwidth_ = stat->bandwidth;
@@ -384,7 +388,10 @@ VseResult CVzEncodeController::UpdateUpLinkStat(const UplinkStat* stat, int32_t 
     uplink_ = bandwidth;
     VZ_LOG("{Encoder Control} SourceType = %d uplinkBandwidth = %d", source_type_, stat->bandwidth);
   }
-  if (stat->status == 8) UpdateLevelBandwidthRealloc(VZSE_::NowMs());
+  if (stat->status == 8) {
+    VZ_LOG("{Encoder Control} SourceType = %d realloc->uplinkBandwidth = %d", source_type_, static_cast<int>(uplink_));
+    UpdateLevelBandwidthRealloc(VZSE_::NowMs());
+  }
   if (changed && source_type_ != 2 && capture_class_ != 3) UpdateCaptureParameter();
   return VSE_S_OK;
 }
@@ -395,8 +402,8 @@ void CVzEncodeController::UpdateLevelBandwidthRealloc(uint32_t now) {
   if (level == Level()) return;
   const bool lower = level < Level();
   Level() = level;
-  VZ_LOG("{Encoder Control} SourceType = %d realloc->uplinkBandwidth = %lld", source_type_,
-         static_cast<long long>(uplink_));
+  VZ_LOG("{Encoder Control} SourceType = %d up-bandwidth=%d downbandwidth=%d", source_type_, static_cast<int>(uplink_),
+         static_cast<int>(downlink_));
   Notify();
   if (lower) {
     last_decrease_ = now;

@@ -102,11 +102,9 @@ VseResult CVzVideoSourceChannel::Initialize(int32_t codec_type, bool data_thread
 
 void CVzVideoSourceChannel::Uninitialize() {
   VZ_LOG_OBJ("begin");
-  if (thread_) {
-    thread_->Stop();
-    thread_->Join();
-    thread_.reset();
-  }
+  // The last reference may go inside a frame task, on the data thread
+  // itself: the thread then ends on its own after this task.
+  VZSE_::ComTaskThread::Dispose(std::move(thread_));
   std::unique_ptr<CVzSendController> controller;
   {
     Lock hold(lock_);
@@ -118,12 +116,19 @@ void CVzVideoSourceChannel::Uninitialize() {
     controller.reset();
     VZ_LOG("send controller deleted.");
   }
+  // Outside the channel's lock too: cancelling from the data thread waits
+  // for a timer round in progress, which takes that lock.
+  std::unique_ptr<CVzTimer> timer;
+  {
+    Lock hold(lock_);
+    timer = std::move(timer_);
+  }
+  if (timer) {
+    timer->Cancel();
+    timer.reset();
+  }
   Lock hold(lock_);
   VZ_LOG("Congest controller deleted.");
-  if (timer_) {
-    timer_->Cancel();
-    timer_.reset();
-  }
   if (encoder_ != nullptr) {
     encoder_->Release();
     encoder_ = nullptr;
@@ -188,8 +193,11 @@ VseResult CVzVideoSourceChannel::InputFrame(const VideoFormat* format, const uin
   if (data == nullptr || format == nullptr) return VSE_E_POINTER;
   if (length == 0) return VSE_E_INVALIDARG;
   if (!send_controller_) return VSE_E_POINTER;
+  const uint32_t now = VZSE_::NowMs();
+  // The engine sends its periodic RTCP report when one is due.
+  if (owner_ != nullptr) owner_->SendPeriodicReport(now, client_id_);
   // Strictly increasing time stamps, whatever the clock says.
-  uint32_t ts = VZSE_::NowMs();
+  uint32_t ts = now;
   if (has_time_stamp_ && static_cast<int32_t>(ts - last_time_stamp_) <= 0) ts = last_time_stamp_ + 1;
   last_time_stamp_ = ts;
   has_time_stamp_ = true;
@@ -212,6 +220,8 @@ VseResult CVzVideoSourceChannel::InputFrame(const VideoFormat* format, const uin
   // The encoder is made once the first picture tells its format and rate.
   if (encoder_ == nullptr && has_params_) ApplyEncodeParam(params_);
   if (encoder_ == nullptr) return VSE_E_POINTER;
+  // A request that came inside the gap is served once the gap is over.
+  if (key_frame_deferred_ && VZSE_::NowMs() - key_frame_ms_ >= kKeyFrameGapMs) ForceKeyFrame();
   VideoFormat stamped = *format;
   stamped.set_time_stamp_ms(ts);
   return encoder_->EncodeFrame(&stamped, data, length);
@@ -366,9 +376,9 @@ void CVzVideoSourceChannel::EndStatisticsPeriod(uint32_t now) {
     // 64-bit: bytes x 8,000 overflows 32 bits in long periods.
     auto kbps = [elapsed](int64_t bytes) { return static_cast<int32_t>(bytes * 8000 / elapsed / 1024); };
     VZ_LOG("[Sender CONTROL]: bandwidth = %d kbps, send_packet = %lld drop_packet = %d send_rate = %d drop_rate = "
-           "%d p0_data_rate = %d fec_redundancy=%d",
+           "%d p0_data_rate = %d fec_redundancy=%d m_nFecThresold=%d m_nUplinkLossRatio=%d",
            kbps(sent + dropped_bytes_), static_cast<long long>(packets_), 0, kbps(sent), kbps(dropped_bytes_),
-           kbps(p0_bytes_), static_cast<int>(fec_share_ * 100));
+           kbps(p0_bytes_), static_cast<int>(fec_share_ * 100), logged_fec_level_.load(), logged_loss_.load());
     measured_rate_ = static_cast<int64_t>(kbps(sent + dropped_bytes_)) * 1024;
     SetRequiredMinMaxBw();
     if (sink_ != nullptr) sink_->OnSendRate(kbps(sent + dropped_bytes_));
@@ -411,9 +421,9 @@ VseResult CVzVideoSourceChannel::SetRequiredMinMaxBw() {
   }
   sink_->OnNotifySourceBitrateInfo(static_cast<int32_t>(smoothed_min_ / 8), static_cast<int32_t>(smoothed_max_ / 8));
   VZ_LOG("minLevelBw=%d,maxLevelBw=%d,dwRequiredMinBw=%d,dwRequiredMaxBw=%d,dwScalingAverageBw=%d, "
-         "bReachMaxMode=%d,bReachMinLevel=%d,m_FecRendunancy=%d",
+         "bReachMaxMode=%d,bReachMinLevel=%d,dwMinValue=%d,dwMaxValue=%d,m_FecRendunancy=%d",
          level0, current, static_cast<int>(min), static_cast<int>(max), static_cast<int>(average), top, zero,
-         static_cast<int>(s * 100));
+         static_cast<int>(smoothed_min_), static_cast<int>(smoothed_max_), static_cast<int>(s * 100));
   return VSE_S_OK;
 }
 
@@ -425,6 +435,9 @@ void CVzVideoSourceChannel::UpdateFecLevel(bool from_statistics) {
     fec_.Update(last_stat_.loss_rate);
   }
   packer_->SetFecLevel(fec_.level());
+  // For the statistics period's log line, written on the tick thread.
+  logged_fec_level_ = fec_.level();
+  logged_loss_ = static_cast<int>(last_stat_.loss_rate);
 }
 
 VseResult CVzVideoSourceChannel::UpdateUpLinkNetStat(const UplinkStat* stat) {
@@ -530,6 +543,11 @@ VseResult CVzVideoSourceChannel::SetFecLevel(int32_t loss, bool manual) {
   return VSE_S_OK;
 }
 
+void CVzVideoSourceChannel::SetOwner(ISourceChannelOwner* owner) {
+  Lock hold(lock_);
+  owner_ = owner;
+}
+
 VseResult CVzVideoSourceChannel::StartSend() {
   Lock hold(lock_);
   started_ = true;
@@ -542,12 +560,31 @@ VseResult CVzVideoSourceChannel::StopSend() {
   Lock hold(lock_);
   VZ_LOG_WARN("CVseVideoSourceChannel::StopSend m_bStartSend=%d", started_ ? 1 : 0);
   started_ = false;
+  // The per-layer reports start again with the next send.
+  reported_[kKindLayerSize] = -1;
   return VSE_S_OK;
 }
 
 VseResult CVzVideoSourceChannel::RequestKeyFrame() {
   Lock hold(lock_);
   if (encoder_ == nullptr) return VSE_E_INVALIDARG;
+  if (key_frame_forced_ && VZSE_::NowMs() - key_frame_ms_ < kKeyFrameGapMs) {
+    // Inside the gap: one key frame when it is over serves them all.
+    key_frame_deferred_ = true;
+    ++key_frames_spared_;
+    return VSE_S_OK;
+  }
+  return ForceKeyFrame();
+}
+
+VseResult CVzVideoSourceChannel::ForceKeyFrame() {
+  if (key_frames_spared_ > 1) {
+    VZ_LOG("key frame forced; [%u] requests inside the gap were served by one", key_frames_spared_);
+  }
+  key_frames_spared_ = 0;
+  key_frame_deferred_ = false;
+  key_frame_forced_ = true;
+  key_frame_ms_ = VZSE_::NowMs();
   return encoder_->EncodeKeyFrame();
 }
 

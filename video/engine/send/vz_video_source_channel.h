@@ -49,6 +49,17 @@ struct OutputRecord {
   int32_t priority_mode = 0;
 };
 
+// The engine's side of a source channel: the periodic RTCP report that the
+// channel offers with every frame it encodes (the engine decides whether the
+// report is due). Called on the encoding thread with the channel's lock held.
+class ISourceChannelOwner {
+ public:
+  virtual VseResult SendPeriodicReport(uint32_t now_ms, uint32_t ssrc) = 0;
+
+ protected:
+  virtual ~ISourceChannelOwner() = default;
+};
+
 class CVzVideoSourceChannel final : public TEngineObject<IVideoDeliverer>,
                                     private IVideoEncoderSink,
                                     private IRtpPackerSink,
@@ -78,6 +89,10 @@ class CVzVideoSourceChannel final : public TEngineObject<IVideoDeliverer>,
   VseResult SetSourceId(uint32_t id);
   VseResult SetPayloadTypes(int32_t media, int32_t fec);
   void SetPacketTransport(IVideoPacketTransport* transport);
+  // The engine that made the channel, or null. The owner must outlive its
+  // place here: it clears it (with null) before it goes; once that call has
+  // returned, no frame calls the old owner any more.
+  void SetOwner(ISourceChannelOwner* owner);
   VseResult SetSink(IVideoSourceChannelSink* sink);
   VseResult SetNetworkOption(const NetworkOption* option);
   VseResult SetEncodeParam(const EncodeParams* params);
@@ -89,6 +104,13 @@ class CVzVideoSourceChannel final : public TEngineObject<IVideoDeliverer>,
   VseResult SetFecLevel(int32_t loss, bool manual);
   VseResult StartSend();
   VseResult StopSend();
+  // Forces a key frame for a request, at most one per kKeyFrameGapMs:
+  // requests inside the gap are served together by one key frame at the
+  // first picture after it, so a storm of requests from one member cannot
+  // fill the uplink with key frames and no request is lost. (The key frame
+  // that starts a stream answers no request: a receiver that lost it is
+  // served at once.) VSE_S_OK then; VSE_E_INVALIDARG without an encoder.
+  static constexpr uint32_t kKeyFrameGapMs = 500;
   VseResult RequestKeyFrame();
   // -1 without packer or send controller.
   int32_t ConfigureOutputs(int32_t count, const OutputRecord* outputs);
@@ -141,6 +163,8 @@ class CVzVideoSourceChannel final : public TEngineObject<IVideoDeliverer>,
   void OnTimer(CVzTimer* timer) override;
 
   void RunWaitingSample();
+  // Under the channel lock, with an encoder.
+  VseResult ForceKeyFrame();
   void UpdateFecLevel(bool from_statistics);
   VseResult SetRequiredMinMaxBw();
   void EndStatisticsPeriod(uint32_t now);
@@ -169,6 +193,7 @@ class CVzVideoSourceChannel final : public TEngineObject<IVideoDeliverer>,
   std::vector<uint8_t> work_buffer_;
   IVideoSourceChannelSink* sink_ = nullptr;
   IVideoPacketTransport* transport_ = nullptr;
+  ISourceChannelOwner* owner_ = nullptr;
   EncodeParams params_;
   bool has_params_ = false;
   std::atomic<bool> params_pending_{true};
@@ -187,6 +212,8 @@ class CVzVideoSourceChannel final : public TEngineObject<IVideoDeliverer>,
   CFecLevelState fec_;
   int manual_level_ = -1;
   UplinkStat last_stat_{};
+  std::atomic<int> logged_fec_level_{-1};
+  std::atomic<int> logged_loss_{0};
   // Statistics of the period.
   bool period_open_ = false;
   uint32_t period_start_ = 0;
@@ -207,6 +234,11 @@ class CVzVideoSourceChannel final : public TEngineObject<IVideoDeliverer>,
   int slot_ = 0;
   int32_t reported_[9] = {-1, -1, -1, -1, -1, -1, -1, -1, -1};
   std::atomic<bool> key_frame_requested_{false};
+  // The last key frame forced, and the requests served by it since.
+  bool key_frame_forced_ = false;
+  bool key_frame_deferred_ = false;  // asked inside the gap: forced once it is over
+  uint32_t key_frame_ms_ = 0;
+  uint32_t key_frames_spared_ = 0;
   std::unique_ptr<CVzTimer> timer_;
   // Timing element.
   uint16_t timing_counter_ = 0;

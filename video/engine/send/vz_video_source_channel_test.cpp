@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
+#include <future>
 #include <map>
+#include <thread>
 #include <memory>
 #include <vector>
 
@@ -216,6 +219,41 @@ TEST_F(SourceChannelTest, FramesAtTheSameMomentGetIncreasingTimeStamps) {
   EXPECT_EQ(channel_->last_time_stamp(), first + 1);  // stopped: nothing encoded
 }
 
+struct ReportOwner final : ISourceChannelOwner {
+  VseResult SendPeriodicReport(uint32_t now_ms, uint32_t ssrc) override {
+    calls.push_back({now_ms, ssrc});
+    return VSE_S_OK;
+  }
+  std::vector<std::pair<uint32_t, uint32_t>> calls;
+};
+
+// Each frame taken for encoding offers the engine its periodic RTCP report
+// with the frame's time and the channel's SSRC; the engine decides whether
+// one is due. Stopped frames and a cleared owner offer nothing.
+TEST_F(SourceChannelTest, EveryEncodedFrameOffersTheEnginesPeriodicReport) {
+  ReportOwner owner;
+  channel_->SetOwner(&owner);
+  const EncodeParams params = Level(5);
+  channel_->SetEncodeParam(&params);
+  channel_->StartSend();
+  const uint32_t start = VZSE_::NowMs();
+  ASSERT_EQ(Frame(0), VSE_S_OK);
+  ASSERT_EQ(Frame(1), VSE_S_OK);
+  ASSERT_EQ(owner.calls.size(), 2u);
+  EXPECT_EQ(owner.calls[0], std::make_pair(start, 0x5151u));
+  EXPECT_EQ(owner.calls[1], std::make_pair(start + 34, 0x5151u));
+  channel_->SetSourceId(0x6161);
+  ASSERT_EQ(Frame(2), VSE_S_OK);
+  ASSERT_EQ(owner.calls.size(), 3u);
+  EXPECT_EQ(owner.calls[2].second, 0x6161u);
+  channel_->StopSend();
+  ASSERT_EQ(Frame(3), VSE_S_OK);
+  channel_->StartSend();
+  channel_->SetOwner(nullptr);
+  ASSERT_EQ(Frame(4), VSE_S_OK);
+  EXPECT_EQ(owner.calls.size(), 3u);
+}
+
 TEST_F(SourceChannelTest, FecFollowsLossAndGoesOffAfterTheLossFreeRun) {
   UplinkStat stat;
   stat.bandwidth = 20000000;
@@ -272,6 +310,93 @@ TEST_F(SourceChannelTest, EncodeControllerLevelsReachTheEncoder) {
   EXPECT_EQ(status, 1);  // below the top level
   EXPECT_FALSE(transport_.packets.empty());
   controller->Release();
+}
+
+// A member asking for key frames three times a frame for five seconds gets
+// the start's and at most one per gap for its requests.
+TEST_F(SourceChannelTest, AKeyFrameRequestStormGivesAtMostOneKeyFramePerGap) {
+  const EncodeParams params = Level(19);
+  ASSERT_EQ(channel_->SetEncodeParam(&params), VSE_S_OK);
+  ASSERT_EQ(channel_->StartSend(), VSE_S_OK);
+  for (int i = 0; i < 148; ++i) {  // 5 s at 34 ms a frame
+    for (int k = 0; k < 3; ++k) channel_->RequestKeyFrame();  // no encoder before the first frame
+    ASSERT_EQ(Frame(i), VSE_S_OK) << i;
+  }
+  // Parameter sets go out with every key frame: count their pictures.
+  std::vector<uint32_t> key_frames;
+  for (size_t i = 0; i < transport_.packets.size(); ++i) {
+    if (transport_.kinds[i] != IVideoPacketTransport::kParameterSetPacket) continue;
+    const std::vector<uint8_t>& p = transport_.packets[i];
+    ASSERT_GE(p.size(), 12u);
+    const uint32_t stamp = uint32_t(p[4]) << 24 | uint32_t(p[5]) << 16 | uint32_t(p[6]) << 8 | p[7];
+    if (key_frames.empty() || key_frames.back() != stamp) key_frames.push_back(stamp);
+  }
+  EXPECT_GE(key_frames.size(), 10u);  // the requests are still honoured, once per gap
+  EXPECT_LE(key_frames.size(), 12u);  // the start, then one per 500 ms
+  for (size_t i = 2; i < key_frames.size(); ++i) {
+    EXPECT_GE(key_frames[i] - key_frames[i - 1], 90u * CVzVideoSourceChannel::kKeyFrameGapMs) << i;
+  }
+}
+
+// A sample that holds the data thread until the test lets it go.
+class GateSample final : public TEngineObject<IVideoSample> {
+ public:
+  VseResult GetSize(int32_t* size) override { return Out(size, 0); }
+  VseResult GetBase(void** base) override { return Out(base, static_cast<void*>(nullptr)); }
+  VseResult GetPointer(void** pointer) override {
+    entered.set_value();
+    opened.wait();
+    return Out(pointer, static_cast<void*>(byte_));
+  }
+  VseResult GetActualDataLength(int32_t* length) override { return Out(length, 1); }
+  VseResult GetFormat(VideoFormat* format) override { return Out(format, VideoFormat{2, kW, kH, 30.0f, 0}); }
+  VseResult SetPointer(void*) override { return VSE_E_FAIL; }
+  VseResult SetActualDataLength(int32_t) override { return VSE_E_FAIL; }
+  VseResult SetFormat(const VideoFormat*) override { return VSE_E_FAIL; }
+
+  std::promise<void> entered;
+  std::shared_future<void> opened;
+
+ private:
+  template <typename T>
+  static VseResult Out(T* out, T value) {
+    if (out == nullptr) return VSE_E_INVALIDARG;
+    *out = value;
+    return VSE_S_OK;
+  }
+  uint8_t byte_[1] = {0};
+};
+
+// The channel's last reference goes inside its own frame task, on its data
+// thread: the channel is destroyed there and the thread ends by itself
+// (before the mend the thread joined itself, failed, and read freed memory).
+TEST(SourceChannelThread, TheLastReferenceDroppedInsideAFrameTaskEndsTheThreadCleanly) {
+  for (int round = 0; round < 3; ++round) {
+    IVideoEncodeController* controller = CreateEncodeController();
+    ASSERT_EQ(controller->GetRefCount(), 1);
+    auto* channel = new CVzVideoSourceChannel(9);
+    channel->AddRef();
+    ASSERT_EQ(channel->Initialize(1, true, false), VSE_S_OK);
+    ASSERT_EQ(channel->SetEncodeController(controller), VSE_S_OK);
+    std::promise<void> open;
+    auto* sample = new GateSample;
+    sample->AddRef();
+    sample->opened = open.get_future().share();
+    std::future<void> entered = sample->entered.get_future();
+    ASSERT_EQ(channel->DeliverSample(sample), VSE_S_OK);
+    ASSERT_EQ(entered.wait_for(std::chrono::seconds(60)), std::future_status::ready);
+    channel->Release();  // the frame task now holds the last reference
+    open.set_value();
+    // The controller's reference goes with the channel, on the data thread.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (controller->GetRefCount() > 1 && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_EQ(controller->GetRefCount(), 1);
+    EXPECT_EQ(sample->GetRefCount(), 1);
+    sample->Release();
+    controller->Release();
+  }
 }
 
 TEST(SourceChannelThread, OnlyTheNewestWaitingSampleIsEncodedAndEverySampleIsReleased) {
@@ -361,6 +486,14 @@ TEST_F(SourceChannelTest, TimerRoundsReportChangedValuesAndKeyFrameRequests) {
   channel_->RunTimerRound();
   channel_->RunTimerRound();
   EXPECT_EQ(sink.key_requests, std::vector<uint32_t>({0x5151u}));
+  // Stopped, the layer is not reported; sending again, it is reported anew
+  // although it has not changed.
+  channel_->StopSend();
+  channel_->RunTimerRound();
+  EXPECT_EQ(sink.Count(CVzVideoSourceChannel::kKindLayerSize), 1);
+  channel_->StartSend();
+  channel_->RunTimerRound();
+  EXPECT_EQ(sink.Count(CVzVideoSourceChannel::kKindLayerSize), 2);
 }
 
 }  // namespace
