@@ -53,6 +53,9 @@ std::vector<DisplayWindowInfo> ListDisplayWindows(const char* display_name) {
   unsigned int count = 0;
   if (XQueryTree(display, root, &root, &parent, &children, &count)) {
     for (unsigned int i = 0; i < count; ++i) {
+      // A window may go between the listing and the questions about it: its
+      // errors are results (the window is left out), not the end of the caller.
+      X11ErrorTrap trap(display);
       XWindowAttributes attributes;
       if (!XGetWindowAttributes(display, children[i], &attributes)) continue;
       DisplayWindowInfo info;
@@ -70,6 +73,8 @@ std::vector<DisplayWindowInfo> ListDisplayWindows(const char* display_name) {
       if (rects != nullptr) XFree(rects);
       info.shape_extents = extents;
       info.shape_rectangles = count_rects;
+      // Gone while it was asked about: not on the display any more.
+      if (trap.Failed()) continue;
       out.push_back(std::move(info));
     }
     if (children != nullptr) XFree(children);
