@@ -1,8 +1,10 @@
 // vzbridge: the native-messaging host the browser starts for the meeting
 // page's extension.
 #include <atomic>
+#include <cstdio>
 #include <exception>
 #include <memory>
+#include <string>
 
 #include "bridge/bridge_version.h"
 #include "bridge/byte_streams.h"
@@ -74,9 +76,37 @@ int RunHost() {
   return process_exit.CodeOr(result);
 }
 
+constexpr char kUsage[] =
+    "usage: vzbridge [<caller origin or manifest path> [<extension id>]] [--parent-window=<id>]\n"
+    "vzbridge is the browser's native-messaging host for the meeting page's extension: the browser starts it\n"
+    "with the arguments above and talks to it on standard input and output (32-bit length, then JSON); it\n"
+    "starts VelzarHub from its own folder for a meeting. Its logs go to $XDG_RUNTIME_DIR/velzar.\n";
+
+// The browser passes its caller's origin (or the manifest's path and the
+// extension's id) and, on some systems, --parent-window=; those are taken and
+// not used. 0: run; otherwise the exit code (after --help or a refused option).
+int CheckArguments(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
+  }
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg.size() > 1 && arg[0] == '-' && arg.rfind("--parent-window=", 0) != 0) {
+      std::fprintf(stderr, "vzbridge: unknown option \"%s\"\n%s", arg.c_str(), kUsage);
+      return 2;
+    }
+  }
+  return -1;
+}
+
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  if (const int code = CheckArguments(argc, argv); code >= 0) return code;
   vz::StartLinkedTracer();
   vz::BindLinkedTracer(vz::LinkedTracerLogA, vz::LinkedTracerLogW, vz::LinkedTracerSetAppInfo,
                        vz::LinkedTracerSetMeetInfo);

@@ -3,16 +3,38 @@
 # meets another test's.
 # The runtime folder holds pipe sockets, whose paths must fit a socket address
 # (108 bytes), so it lives under a short folder in /tmp named for the build.
+# That folder is made when a test run starts and removed when it ends (the
+# CTest fixture vz_runtime_folders, set up at the end of the top-level list).
 function(vz_isolate_test name extra_env)
   set(home ${CMAKE_BINARY_DIR}/test-home/${name})
-  string(MD5 build_hash "${CMAKE_BINARY_DIR}")
-  string(SUBSTRING "${build_hash}" 0 10 build_hash)
-  set(runtime /tmp/vzt-${build_hash}/${name})
-  file(MAKE_DIRECTORY ${runtime} ${home}/config ${home}/data ${home}/cache)
-  file(CHMOD ${runtime} /tmp/vzt-${build_hash} PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
-  set(isolated XDG_RUNTIME_DIR=${runtime} XDG_CONFIG_HOME=${home}/config
+  file(MAKE_DIRECTORY ${home}/config ${home}/data ${home}/cache)
+  set(isolated XDG_RUNTIME_DIR=${VZ_TEST_RUNTIME_ROOT}/${name} XDG_CONFIG_HOME=${home}/config
       XDG_DATA_HOME=${home}/data XDG_CACHE_HOME=${home}/cache)
-  set_tests_properties(${name} PROPERTIES ENVIRONMENT "${isolated};${extra_env}")
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT "${isolated};${extra_env}"
+                       FIXTURES_REQUIRED vz_runtime_folders)
+  set_property(GLOBAL APPEND PROPERTY VZ_ISOLATED_TESTS ${name})
+endfunction()
+
+# The short folder in /tmp that holds the isolated tests' runtime folders.
+string(MD5 vz_build_hash "${CMAKE_BINARY_DIR}")
+string(SUBSTRING "${vz_build_hash}" 0 10 vz_build_hash)
+set(VZ_TEST_RUNTIME_ROOT /tmp/vzt-${vz_build_hash})
+
+# vz_add_runtime_folder_fixture(): the tests that make the isolated tests'
+# runtime folders (mode 0700) before any of them runs and remove them after
+# the last; CTest adds both to any selection of those tests.
+function(vz_add_runtime_folder_fixture)
+  get_property(names GLOBAL PROPERTY VZ_ISOLATED_TESTS)
+  string(REPLACE ";" "\n" names_text "${names}")
+  file(WRITE ${CMAKE_BINARY_DIR}/isolated_tests.txt "${names_text}\n")
+  add_test(NAME vz_runtime_folders_make
+           COMMAND ${CMAKE_COMMAND} -DROOT=${VZ_TEST_RUNTIME_ROOT} -DNAMES=${CMAKE_BINARY_DIR}/isolated_tests.txt
+                   -DACTION=make -P ${PROJECT_SOURCE_DIR}/cmake/runtime_folders.cmake)
+  add_test(NAME vz_runtime_folders_remove
+           COMMAND ${CMAKE_COMMAND} -DROOT=${VZ_TEST_RUNTIME_ROOT} -DACTION=remove
+                   -P ${PROJECT_SOURCE_DIR}/cmake/runtime_folders.cmake)
+  set_tests_properties(vz_runtime_folders_make PROPERTIES FIXTURES_SETUP vz_runtime_folders TIMEOUT 60)
+  set_tests_properties(vz_runtime_folders_remove PROPERTIES FIXTURES_CLEANUP vz_runtime_folders TIMEOUT 60)
 endfunction()
 
 # The sanitizers' suppressions for tests that draw text or talk to X: the
@@ -22,12 +44,45 @@ set(VZ_FONT_LEAK_SUPPRESSIONS
     "LSAN_OPTIONS=suppressions=${CMAKE_CURRENT_LIST_DIR}/lsan_fonts.supp"
     "TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=${CMAKE_CURRENT_LIST_DIR}/tsan_fonts.supp")
 
+# vz_test_needs(<label> <target>...): targets a test of <label> runs that its
+# own program does not link (programs it starts, what an install step
+# installs), for the label's build target tests_<label>.
+function(vz_test_needs label)
+  set_property(GLOBAL APPEND PROPERTY VZ_TEST_PROGRAMS_${label} ${ARGN})
+  set_property(GLOBAL APPEND PROPERTY VZ_TEST_LABELS ${label})
+endfunction()
+
+# vz_add_label_build_targets(): tests_<label> for every label, building the
+# programs its tests run and nothing else, so a configuration that runs only
+# some labels (the thread-sanitized one) builds only those.
+function(vz_add_label_build_targets)
+  get_property(labels GLOBAL PROPERTY VZ_TEST_LABELS)
+  # The labels scripts/test.sh names exist as targets even while no test has them.
+  list(APPEND labels platform common contracts trace weblink bridge client outside sharing capture video display fuzz)
+  list(REMOVE_DUPLICATES labels)
+  add_custom_target(all_tests)
+  foreach(label IN LISTS labels)
+    get_property(programs GLOBAL PROPERTY VZ_TEST_PROGRAMS_${label})
+    list(REMOVE_DUPLICATES programs)
+    add_custom_target(tests_${label})
+    if(programs)
+      add_dependencies(tests_${label} ${programs})
+    endif()
+    add_dependencies(all_tests tests_${label})
+  endforeach()
+endfunction()
+
 # vz_add_test(NAME <name> SOURCES <files...> LIBS <libs...> LABEL <subsystem> [ENV <k=v...>])
 # One GoogleTest executable registered with CTest under a subsystem label.
 function(vz_add_test)
   cmake_parse_arguments(T "" "NAME;LABEL;TIMEOUT" "SOURCES;LIBS;ENV" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gmock GTest::gtest GTest::gtest_main Threads::Threads)
+  # A test program's own files compile without optimisation: the code under
+  # test comes from the libraries, built as the configuration says, and the
+  # test files, most of the build, then compile in about half the time.
+  target_compile_options(${T_NAME} PRIVATE -O0)
+  vz_test_needs(${T_LABEL} ${T_NAME})
   add_test(NAME ${T_NAME} COMMAND ${T_NAME})
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)
@@ -67,6 +122,7 @@ function(vz_add_fuzzer)
       file(GLOB seeds CONFIGURE_DEPENDS ${F_CORPUS}/*)
       if(seeds)
         add_test(NAME ${F_NAME}_seeds COMMAND ${F_NAME} ${seeds})
+        vz_test_needs(fuzz ${F_NAME})
         set_tests_properties(${F_NAME}_seeds PROPERTIES LABELS fuzz TIMEOUT 120)
         vz_isolate_test(${F_NAME}_seeds "")
       endif()

@@ -144,6 +144,10 @@ class CurlDownloader : public Downloader {
 
 }  // namespace
 
-std::unique_ptr<Downloader> CreateDownloader() { return std::make_unique<CurlDownloader>(); }
-
 }  // namespace vz
+
+// The entry that CreateDownloader() resolves in this library when the first
+// download starts; the caller owns the object.
+extern "C" __attribute__((visibility("default"))) vz::Downloader* VzCreateCurlDownloader() {
+  return new vz::CurlDownloader();
+}

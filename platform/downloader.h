@@ -47,7 +47,13 @@ class Downloader {
 
 // The libcurl downloader: redirects are followed (http and https only, at most
 // five), a connection must come up within 30 s, and a transfer that moves no
-// byte for 60 s fails.
+// byte for 60 s fails. libcurl lives in libvzplatform_download.so, loaded
+// beside the program when the first download starts, so a program that never
+// downloads never loads it; when that library cannot be loaded, every
+// download fails (kDownloadFailed, with the loader's reason) and is logged.
 std::unique_ptr<Downloader> CreateDownloader();
+
+// The name of the library that holds the libcurl downloader.
+inline constexpr char kDownloaderLibrary[] = "vzplatform_download";
 
 }  // namespace vz

@@ -10,12 +10,16 @@
 
 namespace {
 
+constexpr size_t kLongestName = 64;
+
 // Points the per-user folder at a temporary one for each test.
 class PipeNameTest : public ::testing::Test {
  protected:
   void SetUp() override {
     if (const char* old = ::getenv("XDG_RUNTIME_DIR")) saved_ = old;
-    std::string pattern = (std::filesystem::temp_directory_path() / "vzpipename-test-XXXXXX").string();
+    // Directly under /tmp whatever TMPDIR says: the longest names must fit a
+    // socket address (108 bytes) here, as in the runtime folder.
+    std::string pattern = "/tmp/vzpn-XXXXXX";
     ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
     folder_ = pattern;
     ::setenv("XDG_RUNTIME_DIR", folder_.c_str(), 1);
@@ -81,6 +85,19 @@ TEST_F(PipeNameTest, PathTooLongForASocketAddressIsRefused) {
   ::setenv("XDG_RUNTIME_DIR", deep.c_str(), 1);
   std::string path;
   EXPECT_FALSE(vz::PipeNameToSocketPath("\\\\.\\pipe\\" + std::string(40, 'a'), &path));
+
+  // A socket address holds 107 bytes and the closing NUL: a path of exactly
+  // 107 bytes maps, one of 108 does not.
+  const std::string name = "\\\\.\\pipe\\" + std::string(kLongestName, 'a');
+  const size_t fixed = folder_.size() + std::string("//velzar/").size() + kLongestName + std::string(".sock").size();
+  ASSERT_LT(fixed, 107u);
+  const std::string fits = folder_ + "/" + std::string(107 - fixed, 'f');
+  ::setenv("XDG_RUNTIME_DIR", fits.c_str(), 1);
+  ASSERT_TRUE(vz::PipeNameToSocketPath(name, &path));
+  EXPECT_EQ(path.size(), 107u);
+  const std::string one_more = folder_ + "/" + std::string(108 - fixed, 'f');
+  ::setenv("XDG_RUNTIME_DIR", one_more.c_str(), 1);
+  EXPECT_FALSE(vz::PipeNameToSocketPath(name, &path));
 }
 
 }  // namespace

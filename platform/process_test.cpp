@@ -33,7 +33,7 @@ TEST(ProcessTest, SpawnPassesTheArgumentVectorAndWaitGivesTheExitCode) {
                          &error);
   ASSERT_GT(pid, 0) << error;
   int exit_code = -1;
-  ASSERT_TRUE(WaitForProcess(pid, 5000, &exit_code));
+  ASSERT_TRUE(WaitForProcess(pid, 60000, &exit_code));
   EXPECT_EQ(exit_code, 7);
   EXPECT_FALSE(IsProcessAlive(pid));  // reaped
 
@@ -60,7 +60,7 @@ TEST(ProcessTest, WaitGivesUpAtItsTimeoutAndTheChildLivesOn) {
   EXPECT_TRUE(IsProcessAlive(pid));
 
   ASSERT_EQ(::kill(pid, SIGKILL), 0);
-  EXPECT_TRUE(WaitForProcess(pid, 5000, &exit_code));
+  EXPECT_TRUE(WaitForProcess(pid, 60000, &exit_code));
   EXPECT_EQ(exit_code, 128 + SIGKILL);
   EXPECT_FALSE(WaitForProcess(pid, 10, &exit_code));  // already reaped: not ours any more
   EXPECT_FALSE(IsProcessAlive(0));

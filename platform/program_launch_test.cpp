@@ -38,7 +38,7 @@ TEST(LaunchProgram, TheChildGetsItsArgumentsButNotOurStandardStreamsOrDescriptor
   ASSERT_GT(pid, 0);
   EXPECT_EQ(error, 0);
   int exit_code = -1;
-  ASSERT_TRUE(WaitForProcess(pid, 5000, &exit_code));
+  ASSERT_TRUE(WaitForProcess(pid, 60000, &exit_code));
   EXPECT_EQ(exit_code, 0);
   ::close(leaked);
   EXPECT_EQ(ReadAll(out), "first arg|/f1\"quoted\"|\nread=1\n");  // no input: /dev/null

@@ -27,7 +27,7 @@ int RunInChildProcess(Body body) {
   pid_t pid = ::fork();
   if (pid == 0) ::_exit(body());
   int exit_code = -1;
-  if (pid < 0 || !WaitForProcess(pid, 10000, &exit_code)) return -1;
+  if (pid < 0 || !WaitForProcess(pid, 60000, &exit_code)) return -1;
   return exit_code;
 }
 
@@ -184,7 +184,7 @@ TEST_F(SettingsFileTest, WritersInSeveralProcessesLoseNothing) {
   }
   for (pid_t pid : children) {
     int exit_code = -1;
-    ASSERT_TRUE(WaitForProcess(pid, 20000, &exit_code));
+    ASSERT_TRUE(WaitForProcess(pid, 60000, &exit_code));
     EXPECT_EQ(exit_code, 0);
   }
   auto store = OpenFileSettingsStore(path);

@@ -27,5 +27,25 @@ plant sharing/engine.cpp sharing/caches.h pass
 plant video/devices/ui/panel.cpp uikit/gdip_button.h pass
 plant uikit/button.cpp video/devices/ui/panel.h fail
 plant uikit/button.cpp client/app/frame.h fail
+plant outside/vzwire/client.cpp outside/vzres/strings.h fail
+plant outside/vzwire/relay/server.cpp outside/vzwire/session.h pass
+plant client/app/deep/down/frame.cpp outside/vzres/strings.h pass
+plant trace/writer.cpp bridge/host.h fail
+plant scripts/tool.cpp client/app/frame.h pass
+
+# Every upward include of a tree is reported, with its file and line, and an
+# include written with spaces after the hash counts as well.
+tree=$(mktemp -d)
+mkdir -p "$tree/common" "$tree/platform/ui"
+printf '#pragma once\n// #include "client/app/frame.h" in a comment\n#  include "sharing/engine.h"\n' >"$tree/common/a.h"
+printf '#include "platform/ui/canvas.h"\n#include "capture/grabber.h"\n' >"$tree/platform/ui/b.cpp"
+out=$(bash "$check" "$tree"); rc=$?
+[ $rc -ne 0 ] || { echo "FAIL: two upward includes passed the check"; fail=1; }
+grep -q '^common/a.h:3: common may not include "sharing/engine.h"' <<<"$out" ||
+  { echo "FAIL: the indented include of common/a.h was not reported: $out"; fail=1; }
+grep -q '^platform/ui/b.cpp:2: platform may not include "capture/grabber.h"' <<<"$out" ||
+  { echo "FAIL: the include of platform/ui/b.cpp was not reported: $out"; fail=1; }
+[ "$(grep -c 'may not include' <<<"$out")" -eq 2 ] || { echo "FAIL: expected two reports: $out"; fail=1; }
+rm -rf "$tree"
 [ $fail -eq 0 ] && echo "1 passed, 0 failed" || echo "0 passed, 1 failed"
 exit $fail

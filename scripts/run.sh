@@ -42,38 +42,69 @@ while [ $# -gt 0 ]; do
     --keep) keep=1 ;;
     --video) video=1 ;;
     --display|--duration)
-      [ $# -ge 2 ] || { echo "$usage" >&2; exit 2; }
+      [ $# -ge 2 ] || { echo "$0: $1 needs a value" >&2; echo "$usage" >&2; exit 2; }
       share_args+=("$1" "$2"); video_args+=("$1" "$2"); shift ;;
     --size)
-      [ $# -ge 2 ] || { echo "$usage" >&2; exit 2; }
+      [ $# -ge 2 ] || { echo "$0: $1 needs a value" >&2; echo "$usage" >&2; exit 2; }
       share_args+=("$1" "$2"); shift ;;
     --loss)
-      [ $# -ge 2 ] || { echo "$usage" >&2; exit 2; }
+      [ $# -ge 2 ] || { echo "$0: $1 needs a value" >&2; echo "$usage" >&2; exit 2; }
       video_args+=("$1" "$2"); shift ;;
-    *) echo "$usage" >&2; exit 2 ;;
+    --help|-h) echo "$usage"; sed -n '2,/^set -euo/p' "$0" | sed '$d; s/^# \{0,1\}//'; exit 0 ;;
+    *) echo "$0: unknown option \"$1\"" >&2; echo "$usage" >&2; exit 2 ;;
   esac
   shift
 done
 "$top/scripts/setup.sh"
-echo "building the meeting's programs (vzbridge, VelzarHub and the libraries it loads, vzrelay, the demonstrations)"
-"$top/scripts/build.sh" default meeting >/dev/null
 
+# Everything this run makes goes into one folder: the build's log, the
+# installed programs, the sandboxes, the pictures, and the logs of the
+# demonstrations, vzrelay and the web attendee (their runtime folder).
 work=$(mktemp -d "${TMPDIR:-/tmp}/velzar-meeting.XXXXXX")
 cleanup() {
   if [ $keep -eq 1 ]; then
     echo "kept: $work (installed programs in prefix/bin, the audio meeting's logs in sandbox/run/velzar, the"
     echo "      sharing meeting's in sharing/presenter and sharing/attendee, its pictures in sharing/*.png,"
-    echo "      the video meeting's in video/alice and video/bob, its pictures in video/*-pictures)"
+    echo "      the video meeting's in video/alice and video/bob, its pictures in video/*-pictures,"
+    echo "      the demonstrations' own logs in own/velzar, the build's output in build.log)"
   else
     rm -rf "$work"
     echo "removed the temporary folder (run with --keep to keep the installed programs and their logs)"
   fi
 }
 trap cleanup EXIT
+mkdir -m 700 "$work/own"
+export XDG_RUNTIME_DIR="$work/own"
+
+# The build's own step counter as it goes (one line, rewritten on a terminal);
+# its whole output is in build.log, and shown when the build fails.
+echo "building the meeting's programs (vzbridge, VelzarHub and the libraries it loads, vzrelay, the"
+echo "demonstrations) into build/default; the first build on a fresh machine takes several minutes"
+show_progress() {
+  if [ -t 1 ]; then
+    awk '/^\[[0-9]+\/[0-9]+\]/ { printf "\r  build step %s   ", $1; fflush() } END { printf "\n" }'
+  else
+    awk '/^\[[0-9]+\/[0-9]+\]/ { split(substr($1, 2), n, "/"); p = int(100 * n[1] / n[2]);
+           if (p >= next_p) { printf "  build step %s (%d %%)\n", $1, p; fflush(); next_p = p + 10 } }'
+  fi
+}
+if ! "$top/scripts/build.sh" default meeting 2>&1 | tee "$work/build.log" | show_progress; then
+  echo "the build failed; its output:" >&2
+  tail -50 "$work/build.log" >&2
+  exit 1
+fi
+if grep -q "no allowed origins" "$work/build.log"; then
+  echo "note: the build names no browser extension allowed to start vzbridge (VZ_BRIDGE_ALLOWED_ORIGINS, see"
+  echo "      the README's \"Installing\"); that matters only for a browser: here the demonstrations play the"
+  echo "      extension themselves."
+fi
+
+echo "installing into $work/prefix"
 # The install step's browser host manifests land in the work folder too.
 for component in vzbridge VelzarHub; do
   XDG_CONFIG_HOME="$work/install-config" cmake --install "$top/build/default" --prefix "$work/prefix" \
-    --component "$component" >/dev/null
+    --component "$component" >>"$work/install.log" 2>&1 ||
+    { echo "the install step failed:" >&2; cat "$work/install.log" >&2; exit 1; }
 done
 echo "installed into $work/prefix/bin: $(ls "$work/prefix/bin" | tr '\n' ' ')"
 echo "=== the audio meeting ==="

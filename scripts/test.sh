@@ -4,15 +4,35 @@
 # code, the layer check, then the fuzz targets on one shared budget.
 # Warnings are errors in every configuration. Exits non-zero when anything fails.
 set -euo pipefail
+usage="usage: $0 [--help]
+  Builds the default configuration (everything), the asan and tsan ones (what their tests run) under
+  build/<configuration>, runs their tests, the layer check and the fuzz targets. Environment:
+  VZ_JOBS (parallel builds, default: the number of cores), VZ_FUZZ_BUDGET (CPU seconds of fuzzing
+  shared by all the fuzz targets, default 480), VZ_WERROR (ON)."
+case "${1:-}" in
+  '') ;;
+  --help|-h) echo "$usage"; exit 0 ;;
+  *) echo "$0: unknown option \"$1\"" >&2; echo "$usage" >&2; exit 2 ;;
+esac
 top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/setup.sh"
 status=0
 # Labels of the code that runs threads of its own (the log writer's crash tests
 # fork, which the thread sanitizer does not follow, so trace runs elsewhere).
-threaded='platform|common|weblink|bridge|client|outside|sharing|capture|video|window'
+threaded='platform|common|weblink|bridge|client|outside|sharing|capture|video'
 for config in default asan tsan; do
   echo "=== $config ==="
-  "$top/scripts/build.sh" "$config"
+  # Each configuration builds what its tests run: the plain one everything
+  # (the benchmarks and tools must compile too), the sanitized ones only the
+  # test programs and the programs those tests start.
+  targets=()
+  case "$config" in
+    asan) targets=(all_tests) ;;
+    tsan) for label in ${threaded//|/ }; do targets+=("tests_$label"); done ;;
+  esac
+  started=$SECONDS
+  "$top/scripts/build.sh" "$config" "${targets[@]}"
+  built=$SECONDS
   export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
   export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
   export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
@@ -20,6 +40,7 @@ for config in default asan tsan; do
   # Death tests fork, which the thread sanitizer does not follow.
   [ "$config" = tsan ] && select=(-L "$threaded" -LE fuzz) && export GTEST_FILTER="-*DeathTest*"
   (cd "$top/build/$config" && ctest --output-on-failure -j "$(nproc)" "${select[@]}") || status=1
+  echo "=== $config: built in $((built - started)) s, tested in $((SECONDS - built)) s ==="
 done
 echo "=== fuzz ==="
 "$top/scripts/fuzz.sh" "${VZ_FUZZ_BUDGET:-480}" || status=1

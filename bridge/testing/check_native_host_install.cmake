@@ -72,9 +72,21 @@ execute_process(
           ${CMAKE_COMMAND} --install ${VZ_BUILD_DIR} --prefix ${prefix} --component vzbridge
   RESULT_VARIABLE result)
 expect_equal("${result}" "0" "cmake --install failed")
-foreach(file bin/vzbridge bin/libvzplatform.so)
+foreach(file bin/vzbridge bin/libvzplatform.so bin/libvzplatform_download.so)
   if(NOT EXISTS "${prefix}/${file}")
     message(FATAL_ERROR "${file} was not installed")
+  endif()
+endforeach()
+# The installed host loads its own libraries from beside it, and none of the
+# desktop's: no X11, cairo, pango, libcurl, libproxy or libudev.
+execute_process(COMMAND ldd "${prefix}/bin/vzbridge" RESULT_VARIABLE result OUTPUT_VARIABLE loaded ERROR_VARIABLE loaded)
+expect_equal("${result}" "0" "ldd of the installed vzbridge failed: ${loaded}")
+if(NOT loaded MATCHES "libvzplatform.so => ${prefix}/bin/libvzplatform.so")
+  message(FATAL_ERROR "the installed vzbridge does not load the platform library beside it:\n${loaded}")
+endif()
+foreach(heavy libX11 libcairo libpango libcurl libproxy libudev libvzplatform_desktop)
+  if(loaded MATCHES "${heavy}")
+    message(FATAL_ERROR "the installed vzbridge loads ${heavy}:\n${loaded}")
   endif()
 endforeach()
 foreach(browser chromium google-chrome)
@@ -88,4 +100,39 @@ foreach(browser chromium google-chrome)
   string(JSON type GET "${manifest}" type)
   expect_equal("${type}" "stdio" "type in the ${browser} manifest")
 endforeach()
+# A staged install (DESTDIR) with the folders and the origins given to the
+# install step: the manifests land below DESTDIR, name the program where it
+# will be installed, and allow the origins given.
+set(stage "${VZ_WORK_DIR}/stage")
+set(staged_origin "chrome-extension://ponmlkjihgfedcbaponmlkjihgfedcba/")
+execute_process(
+  COMMAND ${CMAKE_COMMAND} -E env "DESTDIR=${stage}" "XDG_CONFIG_HOME=${VZ_WORK_DIR}/staged-config"
+          "HOME=${VZ_WORK_DIR}/home" "VZ_BRIDGE_MANIFEST_FOLDERS=/etc/chromium/native-messaging-hosts"
+          "VZ_BRIDGE_ALLOWED_ORIGINS=${staged_origin}"
+          ${CMAKE_COMMAND} --install ${VZ_BUILD_DIR} --prefix /opt/velzar --component vzbridge
+  RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE out)
+expect_equal("${result}" "0" "the staged install failed: ${out}")
+set(file "${stage}/etc/chromium/native-messaging-hosts/${VZ_HOST_NAME}.json")
+if(NOT EXISTS "${file}" OR NOT EXISTS "${stage}/opt/velzar/bin/vzbridge")
+  message(FATAL_ERROR "the staged install placed no manifest or program below DESTDIR:\n${out}")
+endif()
+if(EXISTS "${VZ_WORK_DIR}/staged-config")
+  message(FATAL_ERROR "the staged install wrote into the installing user's folders")
+endif()
+file(READ "${file}" manifest)
+string(JSON path GET "${manifest}" path)
+expect_equal("${path}" "/opt/velzar/bin/vzbridge" "program path in the staged manifest")
+string(JSON origin GET "${manifest}" allowed_origins 0)
+expect_equal("${origin}" "${staged_origin}" "the origin given to the install step")
+
+# A malformed origin given to the install step stops it, naming the origin.
+execute_process(
+  COMMAND ${CMAKE_COMMAND} -E env "DESTDIR=${VZ_WORK_DIR}/bad-stage" "VZ_BRIDGE_MANIFEST_FOLDERS=/etc/x"
+          "VZ_BRIDGE_ALLOWED_ORIGINS=https://example.org/"
+          ${CMAKE_COMMAND} --install ${VZ_BUILD_DIR} --prefix /opt/velzar --component vzbridge
+  RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE out)
+if(result EQUAL 0 OR NOT out MATCHES "https://example.org/")
+  message(FATAL_ERROR "a malformed origin given to the install step was taken:\n${out}")
+endif()
+
 file(REMOVE_RECURSE "${VZ_WORK_DIR}")

@@ -160,7 +160,8 @@ TEST_F(VzGrabDisplayTest, StopCaptureReturnsPromptlyWhileAHandOverWaits) {
   // The loop is not served: the round's hand-over waits for it.
   const uint64_t begin = vz::MonotonicMs();
   EXPECT_EQ(provider->StopCapture(), 1);
-  EXPECT_LT(vz::MonotonicMs() - begin, 2000u);
+  // Waiting for the hand-over would never end; a loaded machine may still take a while.
+  EXPECT_LT(vz::MonotonicMs() - begin, 30000u);
   loop_.RunUntilIdle();
   EXPECT_EQ(sink_.screens.size(), before);
   EXPECT_EQ(release_(provider), 1);

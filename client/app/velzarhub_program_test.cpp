@@ -39,7 +39,12 @@ class VelzarHubProgram : public ::testing::Test {
     const int pid = vz::SpawnProcess(program, argv, &error);
     EXPECT_GT(pid, 0) << error;
     int exit_code = -1;
-    EXPECT_TRUE(vz::WaitForProcess(pid, 20000, &exit_code));
+    if (!vz::WaitForProcess(pid, 60000, &exit_code)) {
+      ADD_FAILURE() << program << " did not end within a minute";
+      vz::KillProcess(pid);
+      vz::WaitForProcess(pid, 60000, &exit_code);
+      return -1;
+    }
     return exit_code;
   }
 

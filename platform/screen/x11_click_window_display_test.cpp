@@ -29,13 +29,13 @@ TEST(X11ClickWindowDisplayTest, RecordsPressesOnItselfOnlyInWindowAndScreenCoord
   injector->Button(MouseButton::kRight, true);
   injector->Button(MouseButton::kRight, false);
   injector->Sync();
-  ASSERT_TRUE(window->WaitClick(5000, &click));
+  ASSERT_TRUE(window->WaitClick(30000, &click));
   EXPECT_EQ(click.x, 1);
   EXPECT_EQ(click.y, 39);
   EXPECT_EQ(click.root_x, 121);
   EXPECT_EQ(click.root_y, 129);
   EXPECT_EQ(click.button, 1);
-  ASSERT_TRUE(window->WaitClick(5000, &click));
+  ASSERT_TRUE(window->WaitClick(30000, &click));
   EXPECT_EQ(click.x, 59);
   EXPECT_EQ(click.y, 0);
   EXPECT_EQ(click.button, 3);

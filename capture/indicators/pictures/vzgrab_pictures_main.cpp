@@ -80,8 +80,20 @@ bool Write(const vz::Image& image, const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  static const char kUsage[] =
+      "usage: vzgrab_pictures <folder>\n"
+      "  writes PNG pictures of the sharing indicators into <folder>, which must exist\n";
+  if (argc == 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  // A folder named like an option is far more likely a mistyped option.
+  if (argc == 2 && argv[1][0] == '-') {
+    std::fprintf(stderr, "vzgrab_pictures: unknown option \"%s\"\n%s", argv[1], kUsage);
+    return 2;
+  }
   if (argc != 2) {
-    std::fprintf(stderr, "usage: vzgrab_pictures <folder>\n");
+    std::fputs(kUsage, stderr);
     return 2;
   }
   const std::string folder = argv[1];

@@ -2,6 +2,7 @@
 
 #include <bit>
 #include <cmath>
+#include <cstdio>
 
 namespace {
 
@@ -67,4 +68,12 @@ double FramePsnr(const uint8_t* a, const uint8_t* b, size_t pixels) {
   if (squares == 0) return kIdenticalPsnr;
   const double mse = static_cast<double>(squares) / (static_cast<double>(pixels) * 3.0);
   return std::fmin(kIdenticalPsnr, 10.0 * std::log10(255.0 * 255.0 / mse));
+}
+
+std::string PsnrText(double psnr) {
+  if (std::isnan(psnr)) return "unknown";
+  if (psnr >= kIdenticalPsnr) return "identical";
+  char text[32];
+  std::snprintf(text, sizeof(text), "%.1f dB", psnr);
+  return text;
 }

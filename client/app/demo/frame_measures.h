@@ -5,6 +5,7 @@
 // Frames here are rows of 32-bit pixels, bytes B,G,R,A, `width` pixels a row.
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "platform/ui/canvas.h"
 
@@ -28,3 +29,7 @@ bool ReadStamp(const uint8_t* bgra, int width, int height, int x, int y, uint32_
 // dB; kIdenticalPsnr when they are the same.
 inline constexpr double kIdenticalPsnr = 99.0;
 double FramePsnr(const uint8_t* a, const uint8_t* b, size_t pixels);
+
+// A PSNR as a report shows it: "identical" from kIdenticalPsnr up (and for
+// an infinite one), else the figure with one decimal and "dB".
+std::string PsnrText(double psnr);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -82,6 +83,14 @@ TEST(FramePsnr, IdenticalFramesAndKnownError) {
   // The largest error a byte can have gives 0 dB, not a negative or NaN.
   std::vector<uint8_t> black(4 * 4, 0), white(4 * 4, 255);
   EXPECT_NEAR(FramePsnr(black.data(), white.data(), 4), 0.0, 1e-9);
+}
+
+TEST(FramePsnr, ReportsShowTheFigureOrSayIdenticalNeverTheCap) {
+  EXPECT_EQ(PsnrText(kIdenticalPsnr), "identical");
+  EXPECT_EQ(PsnrText(INFINITY), "identical");
+  EXPECT_EQ(PsnrText(24.049), "24.0 dB");
+  EXPECT_EQ(PsnrText(0.0), "0.0 dB");
+  EXPECT_EQ(PsnrText(NAN), "unknown");
 }
 
 }  // namespace

@@ -20,6 +20,7 @@
 #include <system_error>
 #include <vector>
 
+#include "client/app/demo/demo_options.h"
 #include "client/app/demo/extension_session.h"
 #include "client/app/demo/package_text.h"
 #include "platform/clock.h"
@@ -29,7 +30,7 @@ namespace {
 
 constexpr char kMeetId[] = "M1001";
 constexpr char kRosterId[] = "R1";
-constexpr int kStepTimeoutMs = 20000;
+constexpr int kStepTimeoutMs = 60000;  // generous for a loaded machine; answers end the wait at once
 
 struct Options {
   std::string bin;
@@ -37,18 +38,12 @@ struct Options {
   bool check = false;
 };
 
-bool ParseOptions(int argc, char** argv, Options* options) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--check") {
-      options->check = true;
-    } else if ((arg == "--bin" || arg == "--work") && i + 1 < argc) {
-      (arg == "--bin" ? options->bin : options->work) = argv[++i];
-    } else {
-      return false;
-    }
-  }
-  return !options->bin.empty();
+std::vector<DemoOption> OptionsOf(Options* options) {
+  return {
+      {"--bin", true, true, [options](const std::string& v) { options->bin = v; return !v.empty(); }},
+      {"--work", true, false, [options](const std::string& v) { options->work = v; return !v.empty(); }},
+      {"--check", false, false, [options](const std::string&) { options->check = true; return true; }},
+  };
 }
 
 class Demo {
@@ -282,10 +277,9 @@ class Demo {
 
 int main(int argc, char** argv) {
   Options options;
-  if (!ParseOptions(argc, argv, &options)) {
-    std::fprintf(stderr, "usage: %s --bin <folder of vzbridge and VelzarHub> [--work <folder>] [--check]\n",
-                 argv[0]);
-    return 2;
-  }
+  const std::string usage = std::string("usage: ") + argv[0] +
+                            " --bin <folder of vzbridge and VelzarHub> [--work <folder>] [--check]\n";
+  const DemoCommandLine outcome = ParseDemoCommandLine(argc, argv, OptionsOf(&options), usage, stdout, stderr);
+  if (outcome != DemoCommandLine::kRun) return DemoCommandLineExitCode(outcome);
   return Demo(options).RunAll();
 }

@@ -42,6 +42,9 @@ class MeetingParticipant {
 
   int bridge_pid() const { return bridge_pid_; }
   int hub_pid() const { return hub_pid_; }
+  // The programs' own log lines ("MEET_APP_LOG") that came up the pipe and
+  // were counted rather than printed.
+  int hidden_log_messages() const { return session_.hidden_logs(); }
   std::string HubLog() const;
   std::string BridgeLog() const;
 

@@ -40,6 +40,7 @@
 #include <vector>
 
 #include "client/app/demo/demo_display.h"
+#include "client/app/demo/demo_options.h"
 #include "client/app/demo/demo_report.h"
 #include "client/app/demo/demo_relay.h"
 #include "client/app/demo/desktop_picture.h"
@@ -75,37 +76,26 @@ struct Options {
   std::string web_attendee;      // vzwebattendee; empty: looked for
 };
 
-bool ParseOptions(int argc, char** argv, Options* options) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (i + 1 >= argc) return false;
-    const std::string value = argv[++i];
-    if (arg == "--bin") {
-      options->bin = value;
-    } else if (arg == "--work") {
-      options->work = value;
-    } else if (arg == "--display") {
-      options->display = value;
-    } else if (arg == "--size") {
-      if (std::sscanf(value.c_str(), "%dx%d", &options->width, &options->height) != 2 || options->width < 640 ||
-          options->height < 480 || options->width > 8192 || options->height > 8192) {
-        return false;
-      }
-    } else if (arg == "--duration") {
-      options->duration_s = std::atoi(value.c_str());
-      if (options->duration_s < 2 || options->duration_s > 3600) return false;
-    } else if (arg == "--cut-attendee-after") {
-      options->cut_attendee_after_s = std::atoi(value.c_str());
-      if (options->cut_attendee_after_s < 1 || options->cut_attendee_after_s > 3600) return false;
-    } else if (arg == "--web-attendee") {
-      options->web_attendee = value;
-    } else if (arg == "--min-psnr") {
-      options->min_psnr = std::atof(value.c_str());
-    } else {
-      return false;
-    }
-  }
-  return !options->bin.empty();
+std::vector<DemoOption> OptionsOf(Options* options) {
+  return {
+      {"--bin", true, true, [options](const std::string& v) { options->bin = v; return !v.empty(); }},
+      {"--work", true, false, [options](const std::string& v) { options->work = v; return !v.empty(); }},
+      {"--display", true, false, [options](const std::string& v) { options->display = v; return !v.empty(); }},
+      {"--size", true, false,
+       [options](const std::string& v) {
+         const size_t x = v.find('x');
+         return x != std::string::npos && ParseDemoInt(v.substr(0, x), 640, 8192, &options->width) &&
+                ParseDemoInt(v.substr(x + 1), 480, 8192, &options->height);
+       }},
+      {"--duration", true, false,
+       [options](const std::string& v) { return ParseDemoInt(v, 2, 3600, &options->duration_s); }},
+      {"--cut-attendee-after", true, false,
+       [options](const std::string& v) { return ParseDemoInt(v, 1, 3600, &options->cut_attendee_after_s); }},
+      {"--web-attendee", true, false,
+       [options](const std::string& v) { options->web_attendee = v; return !v.empty(); }},
+      {"--min-psnr", true, false,
+       [options](const std::string& v) { return ParseDemoDouble(v, 0, kIdenticalPsnr, &options->min_psnr); }},
+  };
 }
 
 std::string Quote(const std::string& text) { return "\"" + text + "\""; }
@@ -261,13 +251,16 @@ class SharingDemo {
     std::printf("  latency           p50 %.0f ms, p95 %.0f ms (over %zu clock changes)\n", Percentile(latencies_, 0.5),
                 Percentile(latencies_, 0.95), latencies_.size());
     std::printf("  presenter CPU     %.0f ms per second of sharing\n", cpu_per_second_);
-    std::printf("  PSNR              %.1f dB inside the sharing border (at least %.1f asked), %.1f dB whole\n", psnr_,
-                options_.min_psnr, whole_psnr_);
+    std::printf("  PSNR              %s inside the sharing border (at least %.1f dB asked), %s whole\n",
+                PsnrText(psnr_).c_str(), options_.min_psnr, PsnrText(whole_psnr_).c_str());
     std::printf("  pictures          %s/presenter-screen.png, %s/attendee-frame.png\n", work_.c_str(), work_.c_str());
     std::printf("  logs              presenter: %s (VelzarHub), %s (vzbridge)\n", presenter_->HubLog().c_str(),
                 presenter_->BridgeLog().c_str());
     std::printf("                    attendee: %s (VelzarHub), %s (vzbridge)\n", attendee_->HubLog().c_str(),
                 attendee_->BridgeLog().c_str());
+    std::printf("  log lines         %d from the presenter's programs, %d from the attendee's came up the pipe\n"
+                "                    (counted, not printed; the log files hold them)\n",
+                presenter_->hidden_log_messages(), attendee_->hidden_log_messages());
     std::printf("  total             %s\n", Ms(vz::MonotonicMs() - start_ms).c_str());
     std::printf("local meeting with sharing: passed\n");
     return 0;
@@ -483,11 +476,13 @@ class SharingDemo {
     }
     char text[200];
     std::snprintf(text, sizeof(text),
-                  "PSNR %.1f dB between the attendee's frame and the presenter's screen inside the sharing border "
-                  "(%.1f dB with it)", psnr_, whole_psnr_);
+                  "PSNR %s between the attendee's frame and the presenter's screen inside the sharing border "
+                  "(%s with it)", PsnrText(psnr_).c_str(), PsnrText(whole_psnr_).c_str());
     Stage("compare", text);
     if (psnr_ < options_.min_psnr) {
-      why_ = std::string(text) + ", below the " + std::to_string(options_.min_psnr) + " dB asked";
+      char asked[48];
+      std::snprintf(asked, sizeof(asked), "%.1f dB", options_.min_psnr);
+      why_ = std::string(text) + ", below the " + asked + " asked";
       return false;
     }
     return true;
@@ -555,13 +550,12 @@ class SharingDemo {
 
 int main(int argc, char** argv) {
   Options options;
-  if (!ParseOptions(argc, argv, &options)) {
-    std::fprintf(stderr,
-                 "usage: %s --bin <folder of vzbridge, VelzarHub, vzrelay> [--work <folder>] [--display :N]\n"
-                 "          [--size WxH] [--duration S] [--min-psnr DB] [--cut-attendee-after S]\n"
-                 "          [--web-attendee <vzwebattendee>]\n",
-                 argv[0]);
-    return 2;
-  }
+  const std::string usage =
+      std::string("usage: ") + argv[0] +
+      " --bin <folder of vzbridge, VelzarHub, vzrelay> [--work <folder>] [--display :N]\n"
+      "          [--size WxH] [--duration S] [--min-psnr DB] [--cut-attendee-after S]\n"
+      "          [--web-attendee <vzwebattendee>]\n";
+  const DemoCommandLine outcome = ParseDemoCommandLine(argc, argv, OptionsOf(&options), usage, stdout, stderr);
+  if (outcome != DemoCommandLine::kRun) return DemoCommandLineExitCode(outcome);
   return SharingDemo(options).Run();
 }

@@ -33,8 +33,10 @@
 #include <vector>
 
 #include "client/app/demo/demo_display.h"
+#include "client/app/demo/demo_options.h"
 #include "client/app/demo/demo_report.h"
 #include "client/app/demo/demo_relay.h"
+#include "client/app/demo/frame_measures.h"
 #include "client/app/demo/log_watch.h"
 #include "client/app/demo/meeting_entry.h"
 #include "client/app/demo/meeting_participant.h"
@@ -79,36 +81,24 @@ struct Options {
   std::string alice_camera;  // an emulated camera for alice ("mjpeg", "yuyv"); else the test camera
 };
 
-bool ParseOptions(int argc, char** argv, Options* options) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (i + 1 >= argc) return false;
-    const std::string value = argv[++i];
-    if (arg == "--bin") {
-      options->bin = value;
-    } else if (arg == "--work") {
-      options->work = value;
-    } else if (arg == "--display") {
-      options->display = value;
-    } else if (arg == "--duration") {
-      options->duration_s = std::atoi(value.c_str());
-      if (options->duration_s < 2 || options->duration_s > 3600) return false;
-    } else if (arg == "--loss") {
-      options->loss_percent = std::atof(value.c_str());
-      if (options->loss_percent < 0 || options->loss_percent > 90) return false;
-    } else if (arg == "--seed") {
-      options->seed = std::atoi(value.c_str());
-      if (options->seed < 1) return false;
-    } else if (arg == "--min-psnr") {
-      options->min_psnr = std::atof(value.c_str());
-    } else if (arg == "--alice-camera") {
-      if (value != "mjpeg" && value != "yuyv") return false;
-      options->alice_camera = value;
-    } else {
-      return false;
-    }
-  }
-  return !options->bin.empty();
+std::vector<DemoOption> OptionsOf(Options* options) {
+  return {
+      {"--bin", true, true, [options](const std::string& v) { options->bin = v; return !v.empty(); }},
+      {"--work", true, false, [options](const std::string& v) { options->work = v; return !v.empty(); }},
+      {"--display", true, false, [options](const std::string& v) { options->display = v; return !v.empty(); }},
+      {"--duration", true, false,
+       [options](const std::string& v) { return ParseDemoInt(v, 2, 3600, &options->duration_s); }},
+      {"--loss", true, false,
+       [options](const std::string& v) { return ParseDemoDouble(v, 0, 90, &options->loss_percent); }},
+      {"--seed", true, false, [options](const std::string& v) { return ParseDemoInt(v, 1, INT32_MAX, &options->seed); }},
+      {"--min-psnr", true, false,
+       [options](const std::string& v) { return ParseDemoDouble(v, 0, kIdenticalPsnr, &options->min_psnr); }},
+      {"--alice-camera", true, false,
+       [options](const std::string& v) {
+         options->alice_camera = v;
+         return v == "mjpeg" || v == "yuyv";
+       }},
+  };
 }
 
 // One participant: its programs, the roster id, where its VelzarHub writes
@@ -534,7 +524,7 @@ class VideoDemo {
       const PictureReport& first = member->seen.first();
       Stage("first pictures", member->name + " received " + first.from + "'s, " + std::to_string(first.width) + "x" +
                                   std::to_string(first.height) + ", counter " + std::to_string(first.counter) +
-                                  ", PSNR " + Figure("%.1f", first.psnr) + " dB");
+                                  ", PSNR " + PsnrText(first.psnr));
     }
     std::printf("   (%llu ms after the camera-on requests)\n",
                 static_cast<unsigned long long>(vz::MonotonicMs() - since));
@@ -594,7 +584,7 @@ class VideoDemo {
     }
     if (seen.best_psnr() < options_.min_psnr) {
       *why = "no reported picture of " + sender.name + " reached " + Figure("%.1f", options_.min_psnr) + " dB (best " +
-             Figure("%.1f", seen.best_psnr()) + " dB)";
+             PsnrText(seen.best_psnr()) + ")";
       return false;
     }
     if (options_.loss_percent > 0) {
@@ -618,8 +608,8 @@ class VideoDemo {
     std::string text = std::to_string(seen.last().picture) + " pictures, " + Figure("%.1f", seen.PerSecond()) +
                        " per second, " + std::to_string(seen.last().width) + "x" + std::to_string(seen.last().height) +
                        ", counter " + std::to_string(seen.first().counter) + " -> " +
-                       std::to_string(seen.last().counter) + ", PSNR best " + Figure("%.1f", seen.best_psnr()) +
-                       " dB, last " + Figure("%.1f", seen.last().psnr) + " dB";
+                       std::to_string(seen.last().counter) + ", PSNR best " + PsnrText(seen.best_psnr()) +
+                       ", last " + PsnrText(seen.last().psnr);
     if (seen.last().sharp >= 0) {
       text += ", " + std::to_string(seen.last().sharp) + " above 30 dB, " + std::to_string(seen.last().rising) +
               " with a rising counter";
@@ -666,13 +656,11 @@ class VideoDemo {
 
 int main(int argc, char** argv) {
   Options options;
-  if (!ParseOptions(argc, argv, &options)) {
-    std::fprintf(stderr,
-                 "usage: %s --bin <folder of vzbridge, VelzarHub, vzrelay> [--work <folder>] [--display :N]\n"
-                 "          [--duration S] [--loss PERCENT] [--seed N] [--min-psnr DB]\n"
-                 "          [--alice-camera mjpeg|yuyv]\n",
-                 argv[0]);
-    return 2;
-  }
+  const std::string usage = std::string("usage: ") + argv[0] +
+                            " --bin <folder of vzbridge, VelzarHub, vzrelay> [--work <folder>] [--display :N]\n"
+                            "          [--duration S] [--loss PERCENT] [--seed N] [--min-psnr DB]\n"
+                            "          [--alice-camera mjpeg|yuyv]\n";
+  const DemoCommandLine outcome = ParseDemoCommandLine(argc, argv, OptionsOf(&options), usage, stdout, stderr);
+  if (outcome != DemoCommandLine::kRun) return DemoCommandLineExitCode(outcome);
   return VideoDemo(options).Run();
 }

@@ -13,11 +13,13 @@
 
 namespace {
 
+constexpr char kUsage[] =
+    "usage: vzpictures <name> <language> <file.png>\n"
+    "       vzpictures --all <folder> [language...]\n"
+    "       vzpictures --list\n";
+
 int Usage() {
-  std::fprintf(stderr,
-               "usage: vzpictures <name> <language> <file.png>\n"
-               "       vzpictures --all <folder> [language...]\n"
-               "       vzpictures --list\n");
+  std::fputs(kUsage, stderr);
   return 2;
 }
 
@@ -36,6 +38,14 @@ bool Write(const std::string& name, const std::string& language, const std::stri
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   if (args.empty()) return Usage();
+  if (args[0] == "--help" || args[0] == "-h") {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  if (args[0].size() > 1 && args[0][0] == '-' && args[0] != "--list" && args[0] != "--all") {
+    std::fprintf(stderr, "vzpictures: unknown option \"%s\"\n", args[0].c_str());
+    return Usage();
+  }
   if (args[0] == "--list") {
     for (const std::string& name : WindowPictureNames()) std::printf("%s\n", name.c_str());
     std::printf("dialog-<id>\n");

@@ -25,14 +25,25 @@ string(MD5 work_hash "${VZ_WORK_DIR}")
 string(SUBSTRING "${work_hash}" 0 12 work_hash)
 set(sandbox "/tmp/vzs-${work_hash}")
 file(REMOVE_RECURSE "${sandbox}")
+file(MAKE_DIRECTORY "${sandbox}/own")
+file(CHMOD "${sandbox}" "${sandbox}/own" PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
+# The demonstration, vzrelay and the web attendee log into the sandbox too,
+# never into the user's runtime folder.
 execute_process(
-  COMMAND ${CMAKE_COMMAND} -E env --unset=DISPLAY
-          "${VZ_DEMO}" --bin "${prefix}/bin" --work "${sandbox}" ${VZ_DEMO_ARGS}
+  COMMAND ${CMAKE_COMMAND} -E env --unset=DISPLAY XDG_RUNTIME_DIR=${sandbox}/own
+          XDG_CONFIG_HOME=${VZ_WORK_DIR}/config XDG_DATA_HOME=${VZ_WORK_DIR}/data XDG_CACHE_HOME=${VZ_WORK_DIR}/cache
+          "${VZ_DEMO}" --bin "${prefix}/bin" --work "${sandbox}/work" ${VZ_DEMO_ARGS}
   RESULT_VARIABLE result
   OUTPUT_VARIABLE output
   ERROR_VARIABLE output
   TIMEOUT 150)
 message("${output}")
+# The sandbox goes whatever the outcome; after a failure its files (not its
+# sockets) are kept in the work folder, inside the build.
+if(NOT result EQUAL 0 AND NOT result EQUAL 77)
+  execute_process(COMMAND cp -r "${sandbox}" "${VZ_WORK_DIR}/sandbox" OUTPUT_QUIET ERROR_QUIET)
+endif()
+file(REMOVE_RECURSE "${sandbox}")
 
 # Nothing started from the prefix may outlive the run.
 execute_process(COMMAND ps -eo pid=,args= OUTPUT_VARIABLE processes)
@@ -44,12 +55,13 @@ foreach(process IN LISTS processes)
 endforeach()
 if(result EQUAL 77)
   message("Xvfb is not installed: the end-to-end test is skipped")
+  file(REMOVE_RECURSE "${VZ_WORK_DIR}")
   return()
 endif()
 if(NOT result EQUAL 0)
-  message(FATAL_ERROR "the end-to-end run failed (${result})")
+  message(FATAL_ERROR "the end-to-end run failed (${result}); its logs: ${VZ_WORK_DIR}/sandbox")
 endif()
 if(output MATCHES "ERROR: (Address|Leak)Sanitizer|runtime error:")
   message(FATAL_ERROR "a sanitizer reported a fault during the end-to-end run")
 endif()
-file(REMOVE_RECURSE "${sandbox}")
+file(REMOVE_RECURSE "${VZ_WORK_DIR}")

@@ -1,0 +1,30 @@
+#pragma once
+// The demonstrations' command lines: "--name value" options and flags, with
+// "--help" answered by the usage on standard output. Anything else (an
+// unknown option, a missing or refused value, a required option left out)
+// is refused with one line that names it, then the usage, on standard error.
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+struct DemoOption {
+  std::string name;  // "--bin"
+  bool takes_value = true;
+  bool required = false;
+  // Takes the value ("" for a flag); false refuses it.
+  std::function<bool(const std::string& value)> set;
+};
+
+enum class DemoCommandLine { kRun, kHelp, kRefused };
+
+DemoCommandLine ParseDemoCommandLine(int argc, const char* const* argv, const std::vector<DemoOption>& options,
+                                     const std::string& usage, std::FILE* out, std::FILE* err);
+
+// The exit code for an outcome other than kRun: 0 after --help, 2 otherwise.
+inline int DemoCommandLineExitCode(DemoCommandLine outcome) { return outcome == DemoCommandLine::kHelp ? 0 : 2; }
+
+// Whole-number and decimal values within [low, high]; false on anything else
+// ("12abc", "", out of range).
+bool ParseDemoInt(const std::string& text, int low, int high, int* value);
+bool ParseDemoDouble(const std::string& text, double low, double high, double* value);
