@@ -23,7 +23,11 @@
 #     against the test pattern above 30 dB); then each leaves and the web page
 #     hears the left report. One line per stage and a summary with pictures
 #     per second each way; --loss makes vzrelay drop that share of the media.
-#     A received frame is kept as build/default/video-meeting-frame.png.
+#     Each VelzarHub's video panel shows on that display, placed side by side,
+#     and is grabbed as PNG into the work folder (video/alice-pictures/panel.png,
+#     video/bob-pictures/panel.png); the other's frame counter is read back from
+#     the grab. A received frame and both panels are kept as
+#     build/default/video-meeting-frame.png and video-meeting-panel-{alice,bob}.png.
 # Every message is printed both ways. The temporary folder (install,
 # sandboxes, logs, pictures) is removed at the end unless --keep is given.
 set -euo pipefail
@@ -112,6 +116,11 @@ if [ $video -eq 1 ]; then
   # Bob's pictures as Alice received them, kept past the temporary folder.
   cp "$work/video/alice-pictures/R2.png" "$top/build/default/video-meeting-frame.png"
   echo "a frame of bob's as alice received it: $top/build/default/video-meeting-frame.png"
+  for member in alice bob; do
+    cp "$work/video/$member-pictures/panel.png" "$top/build/default/video-meeting-panel-$member.png"
+  done
+  echo "the video panels as grabbed from the display: $top/build/default/video-meeting-panel-alice.png," \
+       "$top/build/default/video-meeting-panel-bob.png"
 else
   echo "=== the meeting with screen sharing ==="
   "$top/build/default/bin/vzshare_demo" --bin "$work/prefix/bin" --work "$work/sharing" "${share_args[@]}"

@@ -34,6 +34,11 @@ std::optional<Image> CaptureDisplayArea(const char* display_name, const Rect& ar
 // be opened.
 bool SetDisplayWorkArea(const char* display_name, const Rect& work_area);
 
+// Moves another client's top-level window to `to` (what a window manager
+// would do; meant for displays without one). False when the display cannot
+// be opened or the window is gone.
+bool MoveDisplayWindow(const char* display_name, uint64_t window, Point to);
+
 // Plays a compositing manager for tests: owns the display's compositor
 // selection while it lives (nothing is composited).
 class FakeCompositor {

@@ -6,8 +6,9 @@
 #include <string>
 
 #include "platform/platform_log.h"
-#include "platform/ui/xlib_threads.h"
 #include "platform/ui/display_probe.h"
+#include "platform/ui/x11_error_trap.h"
+#include "platform/ui/xlib_threads.h"
 
 namespace vz {
 
@@ -52,6 +53,9 @@ std::vector<DisplayWindowInfo> ListDisplayWindows(const char* display_name) {
   unsigned int count = 0;
   if (XQueryTree(display, root, &root, &parent, &children, &count)) {
     for (unsigned int i = 0; i < count; ++i) {
+      // A window may go between the listing and the questions about it: its
+      // errors are results (the window is left out), not the end of the caller.
+      X11ErrorTrap trap(display);
       XWindowAttributes attributes;
       if (!XGetWindowAttributes(display, children[i], &attributes)) continue;
       DisplayWindowInfo info;
@@ -69,6 +73,8 @@ std::vector<DisplayWindowInfo> ListDisplayWindows(const char* display_name) {
       if (rects != nullptr) XFree(rects);
       info.shape_extents = extents;
       info.shape_rectangles = count_rects;
+      // Gone while it was asked about: not on the display any more.
+      if (trap.Failed()) continue;
       out.push_back(std::move(info));
     }
     if (children != nullptr) XFree(children);
@@ -118,6 +124,21 @@ bool SetDisplayWorkArea(const char* display_name, const Rect& work_area) {
   XSync(display, False);
   XCloseDisplay(display);
   return true;
+}
+
+bool MoveDisplayWindow(const char* display_name, uint64_t window, Point to) {
+  EnsureXlibThreads();
+  Display* display = XOpenDisplay(display_name);
+  if (display == nullptr) return false;
+  bool moved = false;
+  {
+    X11ErrorTrap trap(display);
+    XMoveWindow(display, static_cast<::Window>(window), to.x, to.y);
+    moved = !trap.Failed();
+  }
+  if (!moved) PlatformLog("window 0x%llx could not be moved", static_cast<unsigned long long>(window));
+  XCloseDisplay(display);
+  return moved;
 }
 
 FakeCompositor::FakeCompositor(const char* display_name) {

@@ -21,7 +21,7 @@ bool EnterMeeting(MeetingParticipant& participant, const MeetingEntry& entry, in
   }
   participant.Send("{\"type\":\"APP_MEET_CONFIG\",\"conf\":{\"MEET_WITHOUT_AUDIO\":false,"
                    "\"MEET_WITHOUT_VIDEO\":false,\"MEET_WITHOUT_SHARING\":false,"
-                   "\"MEET_WITHOUT_REMOTECONTROL\":false}}");
+                   "\"MEET_WITHOUT_REMOTECONTROL\":false,\"MEET_VIDEO_TOOLBAR\":true}}");
   participant.Send("{\"type\":\"APP_ROSTERS_CMD_JOINED\",\"action\":{\"rosters\":[" + entry.rosters + "]}}");
   participant.Send("{\"type\":\"APP_REQUEST_PING\",\"action\":{\"conf_id\":\"" + entry.meet_id + "\"}}");
   if (!participant.WaitFor("APP_RESPONSE_PONG", timeout_ms)) {

@@ -22,7 +22,10 @@
 // the key-frame requests that the losses cause. Exit code 0 when every stage
 // held, 1 when one failed (it names itself and its log; every process ends),
 // 77 when there is no display and Xvfb is not installed.
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <optional>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -37,9 +40,13 @@
 #include "client/app/demo/log_watch.h"
 #include "client/app/demo/meeting_entry.h"
 #include "client/app/demo/meeting_participant.h"
+#include "client/app/demo/panel_picture.h"
 #include "client/app/demo/picture_reports.h"
 #include "platform/clock.h"
 #include "platform/piped_child_testlib.h"
+#include "platform/ui/display_probe.h"
+#include "platform/ui/input_injector.h"
+#include "platform/ui/x11_window_grab.h"
 
 namespace {
 
@@ -48,6 +55,20 @@ constexpr char kToken[] = "local-demo-token";
 constexpr int kStepTimeoutMs = 30000;
 // Pictures are reported every 30th: two reports hold a rise of the counter.
 constexpr int kReportsWanted = 2;
+// The video panel's window title starts so (the meeting id follows); the
+// camera's picture size. Each participant's panel is placed side by side
+// with the other's, so that a grab of one never shows the other.
+constexpr char kPanelTitle[] = "Velzar Video";
+constexpr vz::Size kCameraSize{640, 360};
+constexpr char kFullScreenTitle[] = "Velzar Full-Screen Video";
+// The panel's controls, as its layout places them: the tool bar (30 high)
+// one pixel inside the large view's bottom left corner, its first button
+// (my video, 24 wide) 12 pixels in; the full-screen button (24 x 24) 6
+// pixels inside the large view's top right corner.
+constexpr int kToolbarHeight = 30;
+constexpr int kMyVideoButtonCentre = 12 + 12;
+constexpr int kFullScreenButtonSize = 24;
+constexpr uint32_t kEscapeKeysym = 0xFF1B;
 
 struct Options {
   std::string bin;
@@ -88,6 +109,9 @@ struct Member {
   std::unique_ptr<MeetingParticipant> programs;
   std::string pictures;  // VZ_VIDEO_SNAPSHOT_DIR
   std::unique_ptr<LogWatch> log;
+  uint64_t panel = 0;      // its video panel's window
+  bool overlay = false;    // its panel's overlay controls shown, as its log last said
+  vz::Point panel_at;      // where the demonstration placed it
   PictureTally seen;               // the other's pictures, as this one logged them
   uint64_t first_key_request = 0;  // time of day this one was first asked for a key frame; 0: never
   int key_requests = 0;
@@ -127,8 +151,8 @@ class VideoDemo {
                                                            " % of the media (seed " + std::to_string(options_.seed) + ")"
                                                      : ""));
 
-    alice_ = {"alice", "R1", nullptr, work_ + "/alice-pictures", nullptr, {}, 0, 0};
-    bob_ = {"bob", "R2", nullptr, work_ + "/bob-pictures", nullptr, {}, 0, 0};
+    alice_ = {"alice", "R1", nullptr, work_ + "/alice-pictures", nullptr, 0, false, {0, 0}, {}, 0, 0};
+    bob_ = {"bob", "R2", nullptr, work_ + "/bob-pictures", nullptr, 0, false, {640, 0}, {}, 0, 0};
     for (Member* member : {&alice_, &bob_}) {
       if (!Enter(*member)) {
         MeetingParticipant& programs = *member->programs;
@@ -137,16 +161,18 @@ class VideoDemo {
     }
 
     // The video join, then the camera. The join's broadcast flag stays 0:
-    // the camera starts on the web page's camera-on request.
-    for (Member* member : {&alice_, &bob_}) member->programs->Send(JoinRequest(member->roster));
+    // the camera starts on the web page's camera-on request. One after the
+    // other, so that each new panel window is known as whose it is.
     for (Member* member : {&alice_, &bob_}) {
       const uint64_t since = vz::MonotonicMs();
+      member->programs->Send(JoinRequest(member->roster));
       if (!member->programs->WaitFor("AV_SESSION_RESPONSE_JOINED", kStepTimeoutMs)) {
         return Fail(member->name + " joined", "no AV_SESSION_RESPONSE_JOINED after the video join request",
                     member->programs->HubLog());
       }
       Stage(member->name + " joined", "the web page heard AV_SESSION_RESPONSE_JOINED, " +
                                           std::to_string(vz::MonotonicMs() - since) + " ms after the join request");
+      if (!FindPanel(*member)) return Fail(stage_, why_, stage_log_);
     }
     // Like every web request but a few, camera on carries a non-empty
     // "action" (the link drops it otherwise), though nothing in it is read.
@@ -158,6 +184,17 @@ class VideoDemo {
 
     if (!FirstPictures()) return Fail(stage_, why_, stage_log_);
     if (!Measure()) return Fail(stage_, why_, stage_log_);
+    for (Member* member : {&alice_, &bob_}) {
+      if (!CheckPanel(*member)) return Fail(stage_, why_, stage_log_);
+    }
+    // Alice's own panel, through the display's input: my video off and on
+    // again (bob's panel then shows her pictures anew), full screen and
+    // Escape back.
+    injector_ = vz::InputInjector::Open(display_.name().c_str());
+    if (!injector_) return Fail("input", "the display has no XTest", "");
+    if (!ToggleMyVideo(alice_) || !CheckPanel(bob_) || !FullScreenAndBack(alice_)) {
+      return Fail(stage_, why_, stage_log_);
+    }
     for (const Member* member : {&alice_, &bob_}) {
       const Member& other = member == &alice_ ? bob_ : alice_;
       std::error_code missing;
@@ -176,6 +213,10 @@ class VideoDemo {
                     member->programs->HubLog());
       }
       Stage(member->name + " left", "the web page heard AV_SESSION_RESPONSE_LEFT");
+      if (!WaitWindow(*member, member->panel, "", false, member->name + " panel closed")) {
+        return Fail(stage_, why_, stage_log_);
+      }
+      Stage(member->name + " panel closed", "its window went with the leave");
     }
     for (Member* member : {&alice_, &bob_}) member->programs->Send("{\"type\":\"MEET_APP_REQUEST_STOP\"}");
     for (Member* member : {&alice_, &bob_}) {
@@ -193,6 +234,7 @@ class VideoDemo {
     }
     std::printf("  pictures          %s (a frame of bob's as alice received it), %s\n", PngPath(alice_, bob_).c_str(),
                 PngPath(bob_, alice_).c_str());
+    std::printf("  panels            %s, %s\n", PanelPng(alice_).c_str(), PanelPng(bob_).c_str());
     for (const Member* member : {&alice_, &bob_}) {
       std::printf("  logs %-5s        %s (VelzarHub), %s (vzbridge)\n", member->name.c_str(),
                   member->programs->HubLog().c_str(), member->programs->BridgeLog().c_str());
@@ -234,6 +276,214 @@ class VideoDemo {
                                         ", sandbox " + member.programs->sandbox());
     return true;
   }
+
+  // Waits for the member's video panel window (a new one whose title
+  // starts with the panel's) and moves it to its place.
+  bool FindPanel(Member& member) {
+    const uint64_t since = vz::MonotonicMs();
+    const uint64_t other = &member == &alice_ ? bob_.panel : alice_.panel;
+    while (member.panel == 0) {
+      for (const vz::DisplayWindowInfo& window : vz::ListDisplayWindows(display_.name().c_str())) {
+        if (window.viewable && window.id != other && window.title.rfind(kPanelTitle, 0) == 0) member.panel = window.id;
+      }
+      if (member.panel != 0) break;
+      if (!member.programs->Alive()) return Stop(member.name + " panel", "the programs ended", member.programs->HubLog());
+      if (vz::MonotonicMs() - since > static_cast<uint64_t>(kStepTimeoutMs)) {
+        return Stop(member.name + " panel", "no video panel window within " + std::to_string(kStepTimeoutMs / 1000) + " s",
+                    member.programs->HubLog());
+      }
+      vz::SleepMs(100);
+    }
+    if (!vz::MoveDisplayWindow(display_.name().c_str(), member.panel, member.panel_at)) {
+      return Stop(member.name + " panel", "its panel window could not be moved", member.programs->HubLog());
+    }
+    Stage(member.name + " panel", "window 0x" + Hex(member.panel) + " placed at " + std::to_string(member.panel_at.x) +
+                                      "," + std::to_string(member.panel_at.y));
+    return true;
+  }
+
+  // The member's panel's size (its client area; no window manager frames it).
+  bool PanelSize(const Member& member, vz::Size* size) {
+    for (const vz::DisplayWindowInfo& window : vz::ListDisplayWindows(display_.name().c_str())) {
+      if (window.id == member.panel) {
+        *size = window.bounds.GetSize();
+        return true;
+      }
+    }
+    return Stop(member.name + " panel", "its panel window is gone", member.programs->HubLog());
+  }
+
+  // Shows the panel's overlay controls and tool bar (the pointer moving
+  // over the large view, until its log says they are shown), then clicks at
+  // `at` in the panel, where the pointer then rests (which keeps them shown).
+  bool ClickInPanel(Member& member, const vz::Rect& large, vz::Point at) {
+    const uint64_t since = vz::MonotonicMs();
+    for (int step = 0;; ++step) {
+      for (const std::string& line : member.log->NewLines()) {
+        if (line.find("overlay controls shown") != std::string::npos) member.overlay = true;
+        if (line.find("overlay controls hidden") != std::string::npos) member.overlay = false;
+      }
+      if (member.overlay) break;
+      if (!member.programs->Alive()) return Stop(member.name + " overlay", "the programs ended", member.programs->HubLog());
+      if (vz::MonotonicMs() - since > static_cast<uint64_t>(kStepTimeoutMs)) {
+        return Stop(member.name + " overlay", "the panel's overlay controls did not show when the pointer moved over it",
+                    member.programs->HubLog());
+      }
+      const int x = (large.left + large.right) / 2 + (step % 2) * 20;
+      injector_->MoveTo({member.panel_at.x + x, member.panel_at.y + large.top + 40});
+      injector_->Sync();
+      vz::SleepMs(100);
+    }
+    injector_->MoveTo({member.panel_at.x + at.x, member.panel_at.y + at.y});
+    injector_->Sync();
+    injector_->Click({member.panel_at.x + at.x, member.panel_at.y + at.y});
+    injector_->Sync();
+    return true;
+  }
+
+  // The tool bar's my-video button stops the member's video (the web page
+  // hears it stopped), and a second click starts it again.
+  bool ToggleMyVideo(Member& member) {
+    vz::Size client;
+    if (!PanelSize(member, &client)) return false;
+    const vz::Rect large = PanelLargeViewRect(client);
+    const vz::Point button{large.left + 1 + kMyVideoButtonCentre, large.bottom - 1 - kToolbarHeight / 2};
+    for (const char* heard : {"AV_SESSION_RESPONSE_UNBROADCASTED", "AV_SESSION_RESPONSE_BROADCASTED"}) {
+      const uint64_t since = vz::MonotonicMs();
+      if (!ClickInPanel(member, large, button)) return false;
+      if (!member.programs->WaitFor(heard, kStepTimeoutMs)) {
+        return Stop(member.name + " my video", std::string("no ") + heard + " after a click on the my-video button",
+                    member.programs->HubLog());
+      }
+      Stage(member.name + " my video", std::string("clicked through XTest; the web page heard ") + heard + ", " +
+                                           std::to_string(vz::MonotonicMs() - since) + " ms later");
+    }
+    return true;
+  }
+
+  // The full-screen button opens the full-screen window, Escape closes it
+  // and the panel shows again.
+  bool FullScreenAndBack(Member& member) {
+    vz::Size client;
+    if (!PanelSize(member, &client)) return false;
+    const vz::Rect large = PanelLargeViewRect(client);
+    const vz::Point button{large.right - 6 - kFullScreenButtonSize / 2, large.top + 6 + kFullScreenButtonSize / 2};
+    if (!ClickInPanel(member, large, button)) return false;
+    uint64_t full = 0;
+    if (!WaitWindow(member, 0, kFullScreenTitle, true, member.name + " full screen", &full)) return false;
+    Stage(member.name + " full screen", std::string("\"") + kFullScreenTitle + "\" window 0x" + Hex(full) + " shown");
+    // Keys go to the window under the pointer (no window manager): the
+    // pointer rests on the full-screen window, which covers the screen.
+    injector_->MoveTo({10, 10});
+    injector_->Sync();
+    injector_->Tap(kEscapeKeysym);
+    injector_->Sync();
+    if (!WaitWindow(member, full, "", false, member.name + " Escape")) return false;
+    if (!WaitWindow(member, member.panel, "", true, member.name + " Escape")) return false;
+    Stage(member.name + " Escape", "the full-screen window went and the panel shows again");
+    return true;
+  }
+
+  // Waits until a window (by id, or else the first of this title) is
+  // viewable (`shown`) or not viewable or gone; its id into `found`.
+  bool WaitWindow(const Member& member, uint64_t id, const std::string& title, bool shown, const std::string& stage,
+                  uint64_t* found = nullptr) {
+    const uint64_t since = vz::MonotonicMs();
+    for (;;) {
+      bool there = false;
+      for (const vz::DisplayWindowInfo& window : vz::ListDisplayWindows(display_.name().c_str())) {
+        const bool match = id != 0 ? window.id == id : window.title == title;
+        if (match && window.viewable) {
+          there = true;
+          if (found != nullptr) *found = window.id;
+        }
+      }
+      if (there == shown) return true;
+      if (!member.programs->Alive() && shown) return Stop(stage, "the programs ended", member.programs->HubLog());
+      if (vz::MonotonicMs() - since > static_cast<uint64_t>(kStepTimeoutMs)) {
+        const std::string what = id != 0 ? "window 0x" + Hex(id) : "\"" + title + "\" window";
+        return Stop(stage, "the " + what + (shown ? " did not show" : " did not go") + " within " +
+                               std::to_string(kStepTimeoutMs / 1000) + " s",
+                    member.programs->HubLog());
+      }
+      vz::SleepMs(100);
+    }
+  }
+
+  // Grabs the member's panel until the other's picture in its large view
+  // shows a rising frame counter and matches the pattern, and its strip
+  // shows a picture (its own); the last grab is kept as a PNG.
+  bool CheckPanel(Member& member) {
+    const Member& other = &member == &alice_ ? bob_ : alice_;
+    const uint64_t since = vz::MonotonicMs();
+    PanelPictureReading first, last;
+    std::string why = "no grab of the panel window";
+    for (;;) {
+      std::optional<vz::Image> grab = vz::GrabX11Window(display_.name(), member.panel);
+      if (grab) {
+        const vz::Size client{grab->width(), grab->height()};
+        const vz::Rect expected = PanelLargePictureRect(client, kCameraSize);
+        const PanelPictureReading reading = ReadPanelPicture(*grab, expected, kCameraSize);
+        grab->WritePngFile(PanelPng(member));
+        if (!reading.found) {
+          why = "no frame counter read from the large view of a " + std::to_string(client.width) + "x" +
+                std::to_string(client.height) + " panel";
+        } else if (reading.psnr < options_.min_psnr) {
+          // Not the pattern (yet): a placeholder, or a picture still building up.
+          why = "the large view's picture is " + Figure("%.1f", reading.psnr) + " dB against the pattern, " +
+                Figure("%.1f", options_.min_psnr) + " wanted";
+        } else if (!first.found) {
+          first = reading;
+        } else {
+          last = reading;
+          // Two tiles: the other's (hidden: it is the one shown large) and
+          // its own, whichever of the two places holds a picture.
+          PanelPictureReading tile;
+          for (int index = 0; index < 2; ++index) {
+            const PanelPictureReading one = ReadStripTile(*grab, PanelStripPictureRect(client, 2, index), kCameraSize);
+            if (one.found && (!tile.found || one.psnr > tile.psnr)) tile = one;
+          }
+          if (last.counter <= first.counter) {
+            why = "the frame counter did not rise: " + std::to_string(first.counter) + " -> " +
+                  std::to_string(last.counter);
+          } else if (!tile.found) {
+            why = "no picture with a frame counter in the strip";
+          } else if (tile.psnr < kTileMinPsnr) {
+            why = "the strip's picture is " + Figure("%.1f", tile.psnr) + " dB against the pattern, " +
+                  Figure("%.1f", kTileMinPsnr) + " wanted";
+          } else {
+            Stage(member.name + "'s panel",
+                  other.name + " large at " + std::to_string(last.picture.left) + "," +
+                      std::to_string(last.picture.top) + " " + std::to_string(last.picture.Width()) + "x" +
+                      std::to_string(last.picture.Height()) + ", counter " + std::to_string(first.counter) + " -> " +
+                      std::to_string(last.counter) + ", PSNR " + Figure("%.1f", last.psnr) +
+                      " dB at half size; itself in the strip at " + std::to_string(tile.picture.left) + "," +
+                      std::to_string(tile.picture.top) + " " + std::to_string(tile.picture.Width()) + "x" +
+                      std::to_string(tile.picture.Height()) + ", counter " + std::to_string(tile.counter) + ", PSNR " +
+                      Figure("%.1f", tile.psnr) + " dB at a quarter size; " + PanelPng(member));
+            return true;
+          }
+        }
+      }
+      if (!member.programs->Alive()) return Stop(member.name + "'s panel", "the programs ended", member.programs->HubLog());
+      if (vz::MonotonicMs() - since > static_cast<uint64_t>(kStepTimeoutMs)) {
+        return Stop(member.name + "'s panel", why + " (grab in " + PanelPng(member) + ")", member.programs->HubLog());
+      }
+      vz::SleepMs(300);
+    }
+  }
+
+  // The strip's tile is small and scaled twice (the sender's layer, then the
+  // renderer): it must show the pattern, compared at a quarter size, at least so well.
+  static constexpr double kTileMinPsnr = 20.0;
+
+  static std::string Hex(uint64_t value) {
+    char text[32];
+    std::snprintf(text, sizeof(text), "%llx", static_cast<unsigned long long>(value));
+    return text;
+  }
+
+  static std::string PanelPng(const Member& member) { return member.pictures + "/panel.png"; }
 
   // Takes the new lines of both logs: picture reports of the other's
   // pictures, key-frame requests to this one's sender.
@@ -396,6 +646,7 @@ class VideoDemo {
   std::string stage_log_;
   int32_t port_ = 0;
   DemoDisplay display_;
+  std::unique_ptr<vz::InputInjector> injector_;
   vz::PipedChild relay_;
   Member alice_;
   Member bob_;

@@ -213,6 +213,8 @@ void CVzMainScreenView::Sync() {
       toolbar_->Hide();
     }
   }
+  // The renderers follow their containers' windows, which are placed now.
+  model_.notifyRendererPositions();
   window_->Invalidate();
 }
 
@@ -242,7 +244,12 @@ void CVzMainScreenView::OnMouse(const vz::MouseEvent& event) {
   if (event.action == vz::MouseAction::kMove) {
     const bool was_hidden = !model_.fullscreenButtonShown();
     model_.onMouseMove(event.position);
-    if (was_hidden && model_.fullscreenButtonShown()) Sync();
+    if (was_hidden && model_.fullscreenButtonShown()) {
+      // Logged both ways: the controls lie under the video and cannot be
+      // seen on the screen, so the log tells when they take clicks.
+      VZ_LOG("overlay controls shown");
+      Sync();
+    }
   } else if (event.action == vz::MouseAction::kDoubleClick && event.button == vz::MouseButton::kLeft) {
     if (model_.onDoubleClick(event.position)) {
       if (on_fullscreen_toggle) on_fullscreen_toggle();
@@ -283,7 +290,11 @@ void CVzMainScreenView::ShowTileMenu(const std::string& roster_id) {
 }
 
 void CVzMainScreenView::OnIdleTimer() {
-  if (model_.onIdleTick(CursorInView())) Sync();
+  const bool was_shown = model_.fullscreenButtonShown();
+  if (model_.onIdleTick(CursorInView())) {
+    if (was_shown && !model_.fullscreenButtonShown()) VZ_LOG("overlay controls hidden");
+    Sync();
+  }
 }
 
 }  // namespace vzpanel

@@ -252,6 +252,14 @@ vz::Size MainViewModel::cellSize(const vz::Rect& large, int tiles) const {
   return cell;
 }
 
+void MainViewModel::notifyRendererPositions() {
+  if (render_ == nullptr) return;
+  if (active_.container().renderer != nullptr) render_->OnRendererPositionChange(active_.container().renderer);
+  for (ThumbTile* tile : strip_.allItems()) {
+    if (tile->container.renderer != nullptr) render_->OnRendererPositionChange(tile->container.renderer);
+  }
+}
+
 void MainViewModel::relayoutViewContent() {
   if (cleaned_up_) return;
   const vz::Rect client{0, 0, client_.width, client_.height};
@@ -301,12 +309,7 @@ void MainViewModel::relayoutViewContent() {
                                                collapse_size_.width, collapse_size_.height);
   layout_.fullscreen_button = vz::Rect::FromXYWH(large.right - fullscreen_size_.width - 6, large.top + 6,
                                                  fullscreen_size_.width, fullscreen_size_.height);
-  if (render_ != nullptr) {
-    if (active_.container().renderer != nullptr) render_->OnRendererPositionChange(active_.container().renderer);
-    for (ThumbTile* tile : strip_.allItems()) {
-      if (tile->container.renderer != nullptr) render_->OnRendererPositionChange(tile->container.renderer);
-    }
-  }
+  notifyRendererPositions();
   if (toolbar_) {
     layout_.toolbar = vz::Rect::FromXYWH(large.left + 1, large.bottom - toolbar_->height - 1, toolbar_->width,
                                          toolbar_->height);

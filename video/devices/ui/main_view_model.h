@@ -115,6 +115,10 @@ class MainViewModel {
   // a second call does nothing.
   void cleanUp();
   void relayoutViewContent();
+  // Tells every bound renderer that its container may have moved (the
+  // window shell calls it once the containers' windows are in place, since
+  // a renderer reads its container's place from the window).
+  void notifyRendererPositions();
 
   // Input from the window.
   void onActiveSpeakerButtonTapped();

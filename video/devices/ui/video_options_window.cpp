@@ -17,6 +17,8 @@ CWinVideoOptionsWindow::~CWinVideoOptionsWindow() {
 }
 
 void CWinVideoOptionsWindow::SetCurrent(IVideoCapDevice* device) {
+  // The controls window shows the camera it was opened for only.
+  if (device == nullptr || current_ == nullptr || !device->IsSameDevice(current_)) CloseControls();
   if (device != nullptr) device->AddRef();
   if (current_ != nullptr) current_->Release();
   current_ = device;
@@ -118,11 +120,37 @@ void CWinVideoOptionsWindow::OnCommand(uint32_t id, int code) {
   if (id == kCameraList && code == kNotifySelChange) {
     OnDevicesSelectChanged();
   } else if (id == kSettings) {
-    if (host_ != nullptr && current_ != nullptr) host_->ShowAdvancedSettingWindow(current_, 0, 0, window());
+    OpenControls();
   } else {
     CVzDialog::OnCommand(id, code);
   }
 }
+
+void CWinVideoOptionsWindow::OpenControls() {
+  if (current_ == nullptr) return;
+  CloseControls();
+  std::unique_ptr<ICameraControlSource> source = open_controls ? open_controls(current_) : nullptr;
+  if (source == nullptr || source->List().empty()) {
+    // No controls of its own here: the camera's engine may show its settings.
+    if (host_ != nullptr) host_->ShowAdvancedSettingWindow(current_, 0, 0, window());
+    return;
+  }
+  const char16_t* name = current_->GetDisplayName();
+  controls_window_ = std::make_unique<CCameraControlsWindow>(std::move(source), name != nullptr ? name : u"");
+  if (!controls_window_->Create(window())) {
+    VZ_LOG_ERROR("the camera's controls window could not be made");
+    controls_window_.reset();
+    return;
+  }
+  // Beside the options window, so that the preview shows each change.
+  if (window() != nullptr && controls_window_->window() != nullptr) {
+    const vz::Rect options = window()->bounds();
+    const vz::Rect mine = controls_window_->window()->bounds();
+    controls_window_->window()->SetBounds(vz::Rect::FromXYWH(options.right + 8, options.top, mine.Width(), mine.Height()));
+  }
+}
+
+void CWinVideoOptionsWindow::CloseControls() { controls_window_.reset(); }
 
 void CWinVideoOptionsWindow::OnOK() {
   if (render_ != nullptr && sink_ != nullptr) {
@@ -150,6 +178,7 @@ int32_t CWinVideoOptionsWindow::OnCameraModify(IVideoCapDevice* device, int32_t 
 }
 
 int32_t CWinVideoOptionsWindow::UninitializeWindow() {
+  CloseControls();
   StopPreview();
   if (preview_.renderer != nullptr && render_ != nullptr) render_->DestroyVideoRenderer(preview_.renderer);
   preview_.renderer = nullptr;

@@ -1,15 +1,20 @@
 #pragma once
 // CWinVideoOptionsWindow: the camera options window (dialog 525). The
 // camera list, a mirrored live preview of the chosen camera, the camera's
-// own settings (through the host), OK to apply the choice and Cancel to
-// leave the controller's camera as it was. Rows hold their cameras, so two
-// cameras of the same name can both be chosen. UI thread only.
+// own controls in a window of their own (CCameraControlsWindow; through the
+// host when the camera has none of its own), OK to apply the choice and
+// Cancel to leave the controller's camera as it was. Rows hold their
+// cameras, so two cameras of the same name can both be chosen. The controls
+// window belongs to the previewed camera: it closes when another camera is
+// previewed, and before the options window itself. UI thread only.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
 #include "uikit/combo_box.h"
 #include "uikit/vz_dialog.h"
+#include "video/devices/ui/camera_controls_window.h"
 #include "video/devices/ui/video_container_state.h"
 #include "video/devices/ui/video_container_view.h"
 #include "video/engine/core/video_options_interfaces.h"
@@ -31,6 +36,13 @@ class CWinVideoOptionsWindow : public CVzDialog, public IVideoOptionsWindow {
   IVideoCapDevice* current() const { return current_; }
   IVideoRenderer* renderer() const { return preview_.renderer; }
   CComboBox* cameraList() const { return GetDlgItemAs<CComboBox>(kCameraList); }
+  // The camera's controls window while it is open, else null.
+  CCameraControlsWindow* controlsWindow() const {
+    return controls_window_ && controls_window_->IsWindow() ? controls_window_.get() : nullptr;
+  }
+  // Where a camera's controls come from (tests put a double here).
+  std::function<std::unique_ptr<ICameraControlSource>(IVideoCapDevice*)> open_controls = &OpenCameraControls;
+  static constexpr uint32_t kSettings = 40513;
 
  protected:
   bool OnInitDialog() override;
@@ -42,7 +54,6 @@ class CWinVideoOptionsWindow : public CVzDialog, public IVideoOptionsWindow {
  private:
   static constexpr uint32_t kCameraList = 40515;
   static constexpr uint32_t kPreviewArea = 40516;
-  static constexpr uint32_t kSettings = 40513;
 
   void initDeviceList();
   void OnDevicesSelectChanged();
@@ -50,6 +61,8 @@ class CWinVideoOptionsWindow : public CVzDialog, public IVideoOptionsWindow {
   void StopPreview();
   void StartPreview();
   void ClearRows();
+  void OpenControls();
+  void CloseControls();
 
   IVideoOptionsHost* host_;
   IVideoRenderService* render_;
@@ -60,6 +73,7 @@ class CWinVideoOptionsWindow : public CVzDialog, public IVideoOptionsWindow {
   std::vector<IVideoCapDevice*> rows_;              // one reference each, by row
   VideoContainerState preview_;
   std::unique_ptr<CVzOpenGLContainerView> preview_view_;
+  std::unique_ptr<CCameraControlsWindow> controls_window_;
 };
 
 }  // namespace vzpanel

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -101,6 +102,33 @@ class Services : public IVideoOptionsSink, public IVideoOptionsHost {
   Log* log_;
 };
 
+// A camera's controls: brightness 0..255 step 16, an on/off control, and
+// a control whose driver keeps its value where it likes (it refuses above 3).
+class FakeControls : public ICameraControlSource {
+ public:
+  explicit FakeControls(Log* log) : log_(log) {}
+  std::vector<vz::CameraControl> List() override {
+    vz::CameraControl brightness{1, "Brightness", 0, 255, 16, 128, false, false};
+    vz::CameraControl automatic{2, "White Balance, Automatic", 0, 1, 1, 1, true, false};
+    vz::CameraControl fussy{3, "Power Line Frequency", 0, 10, 1, 0, false, true};
+    return {brightness, automatic, fussy};
+  }
+  bool Get(uint32_t id, int32_t* value) override {
+    *value = values_[id];
+    return true;
+  }
+  bool Set(uint32_t id, int32_t value) override {
+    log_->push_back("set " + std::to_string(id) + "=" + std::to_string(value));
+    if (id == 3 && value > 3) return false;
+    values_[id] = value;
+    return true;
+  }
+
+ private:
+  Log* log_;
+  std::map<uint32_t, int32_t> values_{{1, 248}, {2, 1}, {3, 3}};
+};
+
 class OptionsWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -118,6 +146,10 @@ class OptionsWindowTest : public ::testing::Test {
   }
   void Open(IVideoCapDevice* current) {
     window_ = std::make_unique<CWinVideoOptionsWindow>(&services_, &render_, &services_);
+    window_->open_controls = [this](IVideoCapDevice* device) -> std::unique_ptr<ICameraControlSource> {
+      if (device == &c_) return nullptr;  // a camera without controls of its own
+      return std::make_unique<FakeControls>(&log_);
+    };
     window_->InitializeWindow(nullptr, current);
     ASSERT_TRUE(window_->IsWindow());
   }
@@ -206,6 +238,76 @@ TEST_F(OptionsWindowTest, ClosingStopsThePreviewAndLetsEverythingGo) {
   EXPECT_TRUE(render_.live.empty());
   EXPECT_FALSE(window_->IsWindow());
   EXPECT_EQ(a_.refs, 0);
+}
+
+// The settings button opens the camera's own controls; each step is set on
+// the camera and the value read back, within the control's range.
+TEST_F(OptionsWindowTest, TheCamerasControlsAreSteppedWithinTheirRangeAndReadBack) {
+  vz::WindowSystem::SetCurrent(system_.get());
+  Open(&a_);
+  vz::WindowSystem::SetCurrent(nullptr);
+  log_.clear();
+  system_->Click(window_->GetDlgItem(CWinVideoOptionsWindow::kSettings)->window()->ToScreen({5, 5}));
+  CCameraControlsWindow* controls = window_->controlsWindow();
+  ASSERT_NE(controls, nullptr);
+  ASSERT_EQ(controls->controls().size(), 3u);
+  EXPECT_EQ(controls->window()->GetTitle(), "Desk Camera");
+  EXPECT_EQ(controls->GetDlgItemText(CCameraControlsWindow::NameId(0)), u"Brightness");
+  EXPECT_EQ(controls->GetDlgItemText(CCameraControlsWindow::ValueId(0)), u"248");
+  auto click = [&](uint32_t id) { system_->Click(controls->GetDlgItem(id)->window()->ToScreen({3, 3})); };
+  // 248 + 16 stops at the top of the range; a second step asks nothing.
+  click(CCameraControlsWindow::UpId(0));
+  click(CCameraControlsWindow::UpId(0));
+  EXPECT_EQ(controls->GetDlgItemText(CCameraControlsWindow::ValueId(0)), u"255");
+  click(CCameraControlsWindow::DownId(0));
+  EXPECT_EQ(controls->shownValue(0), 239);
+  // The on/off control is a check box.
+  ASSERT_NE(controls->GetDlgItemAs<CCheckBox>(CCameraControlsWindow::CheckId(1)), nullptr);
+  EXPECT_TRUE(controls->GetDlgItemAs<CCheckBox>(CCameraControlsWindow::CheckId(1))->GetCheck());
+  controls->GotoDlgCtrl(CCameraControlsWindow::CheckId(1));
+  system_->SendKey(vz::keys::kSpace, " ");
+  EXPECT_EQ(controls->shownValue(1), 0);
+  // A refused value leaves the camera's own shown.
+  click(CCameraControlsWindow::UpId(2));
+  EXPECT_EQ(controls->shownValue(2), 3);
+  EXPECT_EQ(log_, (Log{"set 1=255", "set 1=239", "set 2=0", "set 3=4"}));
+}
+
+// The controls window belongs to the previewed camera and closes before the
+// options window; a camera without controls goes to the host's settings.
+TEST_F(OptionsWindowTest, TheControlsWindowClosesWithItsCameraAndBeforeTheOptionsWindow) {
+  g_plugged = {&a_, &b_, &c_};
+  vz::WindowSystem::SetCurrent(system_.get());
+  Open(&a_);
+  vz::WindowSystem::SetCurrent(nullptr);
+  auto settings = [&] {
+    system_->Click(window_->GetDlgItem(CWinVideoOptionsWindow::kSettings)->window()->ToScreen({5, 5}));
+  };
+  settings();
+  ASSERT_NE(window_->controlsWindow(), nullptr);
+  std::shared_ptr<const bool> alive = window_->controlsWindow()->window()->Alive();
+  window_->cameraList()->ChooseRow(1);
+  EXPECT_FALSE(*alive);
+  EXPECT_EQ(window_->controlsWindow(), nullptr);
+  // The same camera chosen again keeps its window.
+  settings();
+  ASSERT_NE(window_->controlsWindow(), nullptr);
+  window_->cameraList()->ChooseRow(1);
+  EXPECT_NE(window_->controlsWindow(), nullptr);
+  // No controls of its own: the host is asked instead.
+  window_->cameraList()->ChooseRow(2);
+  log_.clear();
+  settings();
+  EXPECT_EQ(window_->controlsWindow(), nullptr);
+  EXPECT_EQ(log_, Log{"settings usb-3"});
+  // Closing the options window with the controls open closes them first.
+  window_->cameraList()->ChooseRow(0);
+  settings();
+  ASSERT_NE(window_->controlsWindow(), nullptr);
+  alive = window_->controlsWindow()->window()->Alive();
+  window_->UninitializeWindow();
+  EXPECT_FALSE(*alive);
+  EXPECT_FALSE(window_->IsWindow());
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 
 #include "common/trace_client.h"
 #include "video/engine/client/test_camera.h"
-#include "video/engine/client/test_pattern.h"
+#include "contracts/test_pattern.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 
 #include "common/trace_client.h"
 #include "platform/settings_store.h"
-#include "video/engine/client/test_pattern.h"
+#include "contracts/test_pattern.h"
 #include "video/engine/core/engine_clock.h"
 #include "video/engine/core/video_factories.h"
 #include "video/engine/send/video_cap_engine_base.h"

@@ -1,7 +1,7 @@
 #pragma once
 // The synthetic test camera: one device (type 0, "Velzar Test Camera") with
 // one I420 capability, and a capture engine that produces the test pattern
-// (test_pattern.h) with a rising frame counter on a thread of its own. It
+// (contracts/test_pattern.h) with a rising frame counter on a thread of its own. It
 // takes the place of the device backend when selected: by the environment
 // variable VZ_VIDEO_TEST_CAMERA=1, or by the DWORD "TestCamera" = 1 under
 // "Software\\Velzar\\Video" in the user's settings.

@@ -1,4 +1,4 @@
-#include "video/engine/client/test_pattern.h"
+#include "contracts/test_pattern.h"
 
 #include <cmath>
 #include <cstring>
