@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/ui/canvas.h"
+
 namespace {
 
 struct Entry {
@@ -31,4 +33,20 @@ std::optional<vz::Image> RenderRegisteredWindowPicture(const std::string& name, 
     if (std::find(entry.names.begin(), entry.names.end(), name) != entry.names.end()) return entry.draw(name, system);
   }
   return std::nullopt;
+}
+
+vz::Image FramedWindowPicture(const vz::Image& client, const std::string& title) {
+  vz::Image out(client.width() + 2, client.height() + kPictureTitleBar + 1);
+  auto canvas = vz::CreateImageCanvas(out);
+  canvas->FillRect({0, 0, out.width(), out.height()}, 0xFF5A5A5A);
+  canvas->FillRect({1, 1, out.width() - 1, kPictureTitleBar}, 0xFF2B579A);
+  vz::TextStyle style;
+  style.font.pixel_size = 12;
+  style.font.weight = 700;
+  style.color = 0xFFFFFFFF;
+  style.valign = vz::TextVAlign::kMiddle;
+  style.ellipsis = true;
+  canvas->DrawText(std::string_view(title), {10, 1, out.width() - 10, kPictureTitleBar}, style);
+  canvas->DrawImage(client, 1, kPictureTitleBar);
+  return out;
 }

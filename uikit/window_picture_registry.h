@@ -21,6 +21,11 @@ std::vector<std::string> RegisteredWindowPictureNames();
 // The registered picture of a name; nothing when no library registered it.
 std::optional<vz::Image> RenderRegisteredWindowPicture(const std::string& name, vz::HeadlessWindowSystem& system);
 
+// A window's client pixels in a plain frame: a 1-pixel border and a title bar
+// of kPictureTitleBar pixels with the title, so a picture shows the title too.
+inline constexpr int kPictureTitleBar = 26;
+vz::Image FramedWindowPicture(const vz::Image& client, const std::string& title);
+
 // A registration made by a static object of the library.
 struct WindowPictureRegistration {
   WindowPictureRegistration(std::vector<std::string> names, WindowPictureFn draw) {

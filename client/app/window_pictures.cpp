@@ -24,25 +24,6 @@
 
 namespace {
 
-constexpr int kTitleBar = 26;
-
-// A plain frame: a border and a title bar with the window's title.
-vz::Image Framed(const vz::Image& client, const std::string& title) {
-  vz::Image out(client.width() + 2, client.height() + kTitleBar + 1);
-  auto canvas = vz::CreateImageCanvas(out);
-  canvas->FillRect({0, 0, out.width(), out.height()}, 0xFF5A5A5A);
-  canvas->FillRect({1, 1, out.width() - 1, kTitleBar}, 0xFF2B579A);
-  vz::TextStyle style;
-  style.font.pixel_size = 12;
-  style.font.weight = 700;
-  style.color = 0xFFFFFFFF;
-  style.valign = vz::TextVAlign::kMiddle;
-  style.ellipsis = true;
-  canvas->DrawText(std::string_view(title), {10, 1, out.width() - 10, kTitleBar}, style);
-  canvas->DrawImage(client, 1, kTitleBar);
-  return out;
-}
-
 uint32_t LanguageOf(const std::string& language) {
   char* end = nullptr;
   const unsigned long id = std::strtoul(language.c_str(), &end, 10);
@@ -56,7 +37,7 @@ std::optional<vz::Image> PictureOf(CVzDialog& dialog, vz::HeadlessWindowSystem& 
   vz::Window* window = dialog.window();
   window->Update();
   const vz::Image client = system.Render(window);
-  return Framed(client, window->GetTitle());
+  return FramedWindowPicture(client, window->GetTitle());
 }
 
 // The panel's mouse menu as the sharing tools show it, an item selected.
@@ -236,7 +217,7 @@ std::optional<vz::Image> SelectPicture(vz::HeadlessWindowSystem& system, bool wa
   window.list()->SetSelectedIndex(1);
   if (waiting) window.showStatusLabel(vzres::LoadResString(vzres::IDS_SELECT_WAITING).c_str());
   window.window()->Update();
-  return Framed(system.Render(window.window()), window.window()->GetTitle());
+  return FramedWindowPicture(system.Render(window.window()), window.window()->GetTitle());
 }
 
 }  // namespace

@@ -17,10 +17,7 @@
 #include "platform/camera/v4l2_port.h"
 #include "platform/platform_log.h"
 #include "platform/run_loop.h"
-
-#if defined(VZ_HAVE_LIBUDEV)
-#include <libudev.h>
-#endif
+#include "platform/udev_watch.h"
 
 namespace vz {
 namespace {
@@ -55,79 +52,21 @@ std::string ReadLine(const std::string& path) {
   return line;
 }
 
-#if defined(VZ_HAVE_LIBUDEV)
+// Cameras that come and go: any change, the listing is made again.
 class UdevCameraMonitor : public CameraHotplugMonitor {
  public:
-  ~UdevCameraMonitor() override { Stop(); }
-
   bool Start(std::function<void()> changed, int* error) override {
-    Stop();
-    udev_ = udev_new();
-    if (udev_ != nullptr) monitor_ = udev_monitor_new_from_netlink(udev_, "udev");
-    int result = monitor_ == nullptr ? (errno != 0 ? errno : ENODEV) : 0;
-    if (result == 0 && udev_monitor_filter_add_match_subsystem_devtype(monitor_, "video4linux", nullptr) < 0) {
-      result = EINVAL;
-    }
-    if (result == 0) result = -udev_monitor_enable_receiving(monitor_);
-    loop_ = &RunLoop::ForCurrentThread();
-    const int fd = result == 0 ? udev_monitor_get_fd(monitor_) : -1;
-    if (result == 0 && (fd < 0 || !loop_->WatchFd(fd, RunLoop::kFdReadable,
-                                                  [this](int, uint32_t events) { OnReadable(events); }))) {
-      result = EBADF;
-    }
-    if (result != 0) {
-      PlatformLog("no camera notifications: %s", std::strerror(result));
-      Stop();
-      if (error != nullptr) *error = result;
-      return false;
-    }
-    fd_ = fd;
-    changed_ = std::move(changed);
-    return true;
+    return watch_.Start("video4linux", nullptr, "camera",
+                        [changed = std::move(changed)](const std::string&, bool) {
+                          if (changed) changed();
+                        },
+                        error);
   }
-
-  void Stop() override {
-    if (fd_ >= 0 && loop_ != nullptr) loop_->UnwatchFd(fd_);
-    fd_ = -1;
-    if (monitor_ != nullptr) udev_monitor_unref(monitor_);
-    monitor_ = nullptr;
-    if (udev_ != nullptr) udev_unref(udev_);
-    udev_ = nullptr;
-    changed_ = nullptr;
-  }
+  void Stop() override { watch_.Stop(); }
 
  private:
-  void OnReadable(uint32_t events) {
-    if (events & RunLoop::kFdHangup) {
-      PlatformLog("the camera monitor closed");
-      fd_ = -1;
-      return;
-    }
-    udev_device* device = udev_monitor_receive_device(monitor_);
-    if (device == nullptr) return;
-    const char* action = udev_device_get_action(device);
-    const bool known = action != nullptr && (std::strcmp(action, "add") == 0 || std::strcmp(action, "remove") == 0);
-    udev_device_unref(device);
-    if (known && changed_) changed_();
-  }
-
-  udev* udev_ = nullptr;
-  udev_monitor* monitor_ = nullptr;
-  RunLoop* loop_ = nullptr;
-  int fd_ = -1;
-  std::function<void()> changed_;
+  UdevWatch watch_;
 };
-#else
-class UnavailableCameraMonitor : public CameraHotplugMonitor {
- public:
-  bool Start(std::function<void()>, int* error) override {
-    PlatformLog("no camera notifications: built without libudev");
-    if (error != nullptr) *error = ENOSYS;
-    return false;
-  }
-  void Stop() override {}
-};
-#endif
 
 class SystemPort : public V4l2Port {
  public:
@@ -187,11 +126,7 @@ class SystemPort : public V4l2Port {
     return false;
   }
   std::unique_ptr<CameraHotplugMonitor> CreateHotplugMonitor() override {
-#if defined(VZ_HAVE_LIBUDEV)
     return std::make_unique<UdevCameraMonitor>();
-#else
-    return std::make_unique<UnavailableCameraMonitor>();
-#endif
   }
 };
 

@@ -20,23 +20,6 @@
 namespace vzpanel {
 namespace {
 
-constexpr int kTitleBar = 26;
-
-vz::Image Framed(const vz::Image& client, const std::string& title) {
-  vz::Image out(client.width() + 2, client.height() + kTitleBar + 1);
-  auto canvas = vz::CreateImageCanvas(out);
-  canvas->FillRect({0, 0, out.width(), out.height()}, 0xFF5A5A5A);
-  canvas->FillRect({1, 1, out.width() - 1, kTitleBar}, 0xFF2B579A);
-  vz::TextStyle style;
-  style.font.pixel_size = 12;
-  style.font.weight = 700;
-  style.color = 0xFFFFFFFF;
-  style.valign = vz::TextVAlign::kMiddle;
-  style.ellipsis = true;
-  canvas->DrawText(std::string_view(title), {10, 1, out.width() - 10, kTitleBar}, style);
-  canvas->DrawImage(client, 1, kTitleBar);
-  return out;
-}
 
 VideoRosterInfo Person(const std::string& id, const char16_t* name, bool host = false, bool presenter = false) {
   VideoRosterInfo record;
@@ -95,7 +78,7 @@ std::unique_ptr<VideoMainPanelWindow> MakePanel(vz::HeadlessWindowSystem& system
 vz::Image Shot(VideoMainPanelWindow& panel, vz::HeadlessWindowSystem& system) {
   vz::Window* top = panel.isFullScreen() ? panel.fullScreenWindow() : panel.window();
   top->Update();
-  return Framed(system.Render(top), top->GetTitle());
+  return FramedWindowPicture(system.Render(top), top->GetTitle());
 }
 
 // Two made-up cameras and a renderer that draws nothing, for the options
@@ -208,7 +191,7 @@ std::optional<vz::Image> OptionsPicture(vz::HeadlessWindowSystem& system) {
     window.InitializeWindow(nullptr, nullptr);
     if (window.IsWindow()) {
       window.window()->Update();
-      picture = Framed(system.Render(window.window()), window.window()->GetTitle());
+      picture = FramedWindowPicture(system.Render(window.window()), window.window()->GetTitle());
     }
     window.UninitializeWindow();
   }
@@ -275,7 +258,7 @@ std::optional<vz::Image> Draw(const std::string& name, vz::HeadlessWindowSystem&
     const std::vector<ThumbMenuItem> items = model.onThumbItemSingleTapped(tile);
     model.onCommand(0);
     const vz::Rect strip = model.layout().strip;
-    picture = WithMenu(picture, items, {1 + strip.left + tile->rect.left + 40, kTitleBar + strip.top + tile->rect.top + 40});
+    picture = WithMenu(picture, items, {1 + strip.left + tile->rect.left + 40, kPictureTitleBar + strip.top + tile->rect.top + 40});
   }
   return picture;
 }
