@@ -19,7 +19,10 @@ namespace vz {
 namespace {
 
 constexpr unsigned kFileMode = 0600;
-constexpr uint64_t kLockWaitMs = 5000;
+// Long enough for writers queued behind each other on a busy disk (a write
+// loads, writes and renames the whole file), short of hanging for ever
+// behind a stuck process.
+constexpr uint64_t kLockWaitMs = 30000;
 
 // Holds an exclusive flock on a lock file for its lifetime.
 class ExclusiveFileLock {
