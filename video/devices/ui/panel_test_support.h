@@ -8,6 +8,7 @@
 
 #include "platform/text.h"
 #include "video/devices/ui/main_view_model.h"
+#include "video/devices/ui/null_video_renderer.h"
 
 namespace vzpanel::testing {
 
@@ -25,33 +26,15 @@ inline VideoRosterInfo Participant(const std::string& id, bool video = true, boo
   return record;
 }
 
-// Renderers that only count their mirror calls; made in order, never freed
+// Renderers that keep the mirror they were last given; made in order, never freed
 // before the service goes.
-class FakeRenderer : public IVideoRenderer {
+class FakeRenderer : public NullVideoRenderer {
  public:
   bool mirror = false;
-  int32_t AddRef() override { return 1; }
-  int32_t Release() override { return 1; }
-  int32_t GetRefCount() override { return 1; }
-  VseResult QueryInterface(const VseGuid*, void** out) override {
-    if (out != nullptr) *out = nullptr;
-    return VSE_E_NOINTERFACE;
-  }
-  VseResult DeliverSample(IVideoSample*) override { return 0; }
-  VseResult SetBKColor(uint32_t) override { return 0; }
-  VseResult ClearStream() override { return 0; }
   VseResult SetMirror(bool on) override {
     mirror = on;
     return 0;
   }
-  VseResult Redraw() override { return 0; }
-  VseResult SetSampleAllocator(IVideoSampleAllocator*) override { return 0; }
-  int32_t GetVideoWidth() override { return 0; }
-  int32_t GetVideoHeight() override { return 0; }
-  VseResult DrawHeldSample() override { return 0; }
-  int32_t GetRenderFormat() override { return 0; }
-  int32_t IsFormatDirect(const VideoFormat*) override { return 0; }
-  VseResult ConvertAndDraw(IVideoSample*, VideoFormat*) override { return 0; }
 };
 
 class FakeRenderService : public IVideoRenderService {

@@ -12,6 +12,7 @@
 #include "platform/text.h"
 #include "uikit/window_picture_registry.h"
 #include "video/devices/ui/main_screen_view.h"
+#include "video/devices/ui/null_video_renderer.h"
 #include "video/devices/ui/video_main_panel_window.h"
 #include "video/devices/ui/video_options_window.h"
 #include "video/devices/ui/win_video_controller.h"
@@ -127,28 +128,6 @@ class PictureCameras : public IVideoCapDeviceEnumerator {
   int at_ = 0;
 };
 
-class PictureRenderer : public IVideoRenderer {
- public:
-  int32_t AddRef() override { return 1; }
-  int32_t Release() override { return 1; }
-  int32_t GetRefCount() override { return 1; }
-  VseResult QueryInterface(const VseGuid*, void** out) override {
-    if (out != nullptr) *out = nullptr;
-    return VSE_E_NOINTERFACE;
-  }
-  VseResult DeliverSample(IVideoSample*) override { return 0; }
-  VseResult SetBKColor(uint32_t) override { return 0; }
-  VseResult ClearStream() override { return 0; }
-  VseResult SetMirror(bool) override { return 0; }
-  VseResult Redraw() override { return 0; }
-  VseResult SetSampleAllocator(IVideoSampleAllocator*) override { return 0; }
-  int32_t GetVideoWidth() override { return 0; }
-  int32_t GetVideoHeight() override { return 0; }
-  VseResult DrawHeldSample() override { return 0; }
-  int32_t GetRenderFormat() override { return 0; }
-  int32_t IsFormatDirect(const VideoFormat*) override { return 0; }
-  VseResult ConvertAndDraw(IVideoSample*, VideoFormat*) override { return 0; }
-};
 
 class PictureOptionsServices : public IVideoRenderService, public IVideoOptionsSink, public IVideoOptionsHost {
  public:
@@ -169,7 +148,7 @@ class PictureOptionsServices : public IVideoRenderService, public IVideoOptionsS
   int32_t RequestCloseOptionsWindow() override { return 0; }
 
  private:
-  PictureRenderer renderer_;
+  NullVideoRenderer renderer_;
 };
 
 VseResult MakePictureCameras(IVideoCapDeviceEnumerator** out) {
