@@ -126,6 +126,18 @@ class Window {
   virtual void SetShape(const WindowRegion& region) = 0;
   virtual void SetInputShape(const WindowRegion& region) = 0;
   virtual void ClearShape() = 0;
+  // What a display window placed over this window (a video window)
+  // would hide: everything painted after it (its own children, its later
+  // siblings and its ancestors' later siblings, as far as they are shown).
+  // UncoveredArea is the rest of this window's area, clipped by its
+  // ancestors, in this window's coordinates; empty when it is not shown.
+  // The watcher gets it at once and then after each paint of the top-level
+  // window in which it changed (every move, resize, show, hide or restack
+  // repaints), so that display window can be cut to it. One watcher a
+  // window; an empty function removes it. UI thread.
+  virtual WindowRegion UncoveredArea() = 0;
+  virtual void WatchUncoveredArea(std::function<void(const WindowRegion&)> watcher) = 0;
+
   // Whole-window opacity 0..255 (255 opaque).
   virtual void SetOpacity(uint8_t alpha) = 0;
   virtual uint8_t opacity() const = 0;
@@ -159,6 +171,9 @@ class WindowSystem {
   static void SetCurrent(WindowSystem* system);
 
   virtual bool IsHeadless() const = 0;
+  // The display's name, for a second connection to the same display (a
+  // video window's); "" when there is no display.
+  virtual std::string DisplayName() const { return {}; }
   virtual bool BelongsToCurrentThread() const = 0;
 
   // Null, logged, on bad parameters or when the display refuses the window.

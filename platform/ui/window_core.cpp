@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/platform_log.h"
+#include "platform/ui/region_subtract.h"
 
 namespace vz {
 
@@ -85,6 +86,23 @@ void WindowCore::Unregister(WindowNode* node) {
   if (grab_ == node) grab_ = nullptr;
   if (hovered_ == node) hovered_ = nullptr;
   if (active_ == node) active_ = nullptr;
+  Unwatch(node);
+}
+
+void WindowCore::Watch(WindowNode* node) {
+  if (std::find(watched_.begin(), watched_.end(), node) == watched_.end()) watched_.push_back(node);
+}
+
+void WindowCore::Unwatch(WindowNode* node) {
+  watched_.erase(std::remove(watched_.begin(), watched_.end(), node), watched_.end());
+}
+
+void WindowCore::NotifyUncovered(WindowNode* top) {
+  // A watcher may unwatch (or destroy) windows: walk a copy and skip what left.
+  for (WindowNode* node : std::vector<WindowNode*>(watched_)) {
+    if (std::find(watched_.begin(), watched_.end(), node) == watched_.end()) continue;
+    if (node->TopLevel() == top) node->NotifyUncoveredIfChanged();
+  }
 }
 
 void WindowCore::MoveToTop(WindowNode* top) {
@@ -261,6 +279,10 @@ void WindowCore::PaintAll() {
 void WindowCore::PaintTopLevel(WindowNode* top) {
   const Rect area = top->dirty().Intersect(top->ClientRect());
   top->ClearDirty();
+  // Every change of the tree marks an area to paint, so this is where
+  // windows over video learn what now covers it (even when the change lies
+  // outside the client area and nothing is painted).
+  if (!watched_.empty()) NotifyUncovered(top);
   Image& buffer = top->buffer();
   if (area.IsEmpty() || buffer.IsEmpty()) return;
   {
@@ -528,6 +550,71 @@ void WindowNode::ClearShape() {
     native_->SetShape(nullptr);
     native_->SetInputShape(nullptr);
   }
+}
+
+namespace {
+
+// `node`'s area in its top-level window, clipped by every ancestor's.
+Rect ClippedArea(const WindowNode* node) {
+  const Point offset = node->OffsetInTopLevel();
+  Rect area = node->ClientRect().Offset(offset.x, offset.y);
+  for (const Window* up = node->parent(); up != nullptr; up = up->parent()) {
+    const Point o = static_cast<const WindowNode*>(up)->OffsetInTopLevel();
+    area = area.Intersect(up->ClientRect().Offset(o.x, o.y));
+  }
+  return area;
+}
+
+}  // namespace
+
+WindowRegion WindowNode::UncoveredArea() {
+  if (core_gone_ || !IsShownInTree() || TopLevel() == nullptr) return {};
+  const Rect own = ClippedArea(this);
+  if (own.IsEmpty()) return {};
+  WindowRegion region{own};
+  auto cut_by = [&region](const WindowNode* over) {
+    if (over->visible_) region = SubtractRect(region, ClippedArea(over));
+  };
+  // Painted after this window: its children, then each ancestor's later
+  // siblings (with everything inside them, which stays within their area).
+  for (const WindowNode* child : children_) cut_by(child);
+  for (const WindowNode* node = this; node->parent_ != nullptr && !region.empty(); node = node->parent_) {
+    const auto& siblings = node->parent_->children_;
+    auto it = std::find(siblings.begin(), siblings.end(), node);
+    if (it == siblings.end()) continue;
+    for (++it; it != siblings.end(); ++it) cut_by(*it);
+  }
+  const Point offset = OffsetInTopLevel();
+  for (Rect& r : region) r = r.Offset(-offset.x, -offset.y);
+  return region;
+}
+
+void WindowNode::WatchUncoveredArea(std::function<void(const WindowRegion&)> watcher) {
+  if (core_gone_) {  // an empty shell: nothing covers it, nothing to tell
+    uncovered_watcher_ = nullptr;
+    return;
+  }
+  if (!core_.CheckThread("WatchUncoveredArea")) return;
+  uncovered_watcher_ = std::move(watcher);
+  uncovered_told_.clear();
+  if (!uncovered_watcher_) {
+    core_.Unwatch(this);
+    return;
+  }
+  core_.Watch(this);
+  uncovered_told_ = UncoveredArea();
+  // Copied: the watcher may replace itself.
+  auto watcher_now = uncovered_watcher_;
+  watcher_now(uncovered_told_);
+}
+
+void WindowNode::NotifyUncoveredIfChanged() {
+  if (!uncovered_watcher_) return;
+  WindowRegion now = UncoveredArea();
+  if (now == uncovered_told_) return;
+  uncovered_told_ = std::move(now);
+  auto watcher_now = uncovered_watcher_;
+  watcher_now(uncovered_told_);
 }
 
 void WindowNode::SetOpacity(uint8_t alpha) {

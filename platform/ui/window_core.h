@@ -83,6 +83,10 @@ class WindowCore {
   WindowNode* grab() const { return grab_; }
   void SetGrab(WindowNode* top) { grab_ = top; }
 
+  // Windows whose uncovered area someone watches (Window::WatchUncoveredArea).
+  void Watch(WindowNode* node);
+  void Unwatch(WindowNode* node);
+
   // Painting.
   void SchedulePaint();
   void PaintAll();
@@ -90,11 +94,14 @@ class WindowCore {
 
  private:
   WindowNode* HitTest(WindowNode* top, Point p);
+  // Tells the watchers of windows inside `top` whose uncovered area changed.
+  void NotifyUncovered(WindowNode* top);
 
   WindowSystem& facade_;
   RunLoop& loop_;
   const std::thread::id owner_;
   std::vector<WindowNode*> top_levels_;  // bottom to top
+  std::vector<WindowNode*> watched_;
   WindowNode* capture_ = nullptr;
   WindowNode* grab_ = nullptr;
   WindowNode* hovered_ = nullptr;
@@ -163,6 +170,10 @@ class WindowNode : public Window {
   void SetShape(const WindowRegion& region) override;
   void SetInputShape(const WindowRegion& region) override;
   void ClearShape() override;
+  WindowRegion UncoveredArea() override;
+  void WatchUncoveredArea(std::function<void(const WindowRegion&)> watcher) override;
+  // Calls the watcher when the uncovered area differs from what it last got.
+  void NotifyUncoveredIfChanged();
   void SetOpacity(uint8_t alpha) override;
   uint8_t opacity() const override { return opacity_; }
   void SetCursor(CursorKind shape) override;
@@ -200,6 +211,8 @@ class WindowNode : public Window {
   bool has_input_shape_ = false;
   WindowRegion shape_;
   bool has_shape_ = false;
+  std::function<void(const WindowRegion&)> uncovered_watcher_;
+  WindowRegion uncovered_told_;
   AliveFlag alive_;
   bool core_gone_ = false;
 };

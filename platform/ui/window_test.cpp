@@ -174,6 +174,99 @@ TEST_F(WindowTest, VisiblePixelsAreCutToTheShapeAndScaledByTheOpacity) {
   EXPECT_EQ(system_->RenderVisible(w.get()).GetPixel(5, 5), 0xFF804020u);
 }
 
+// Whether a region (disjoint rectangles) holds a point, and its area.
+bool RegionHas(const WindowRegion& region, Point p) {
+  int hits = 0;
+  for (const Rect& r : region) hits += r.Contains(p) ? 1 : 0;
+  EXPECT_LE(hits, 1) << "rectangles overlap at " << p.x << "," << p.y;
+  return hits == 1;
+}
+int RegionArea(const WindowRegion& region) {
+  int area = 0;
+  for (const Rect& r : region) area += r.Width() * r.Height();
+  return area;
+}
+
+TEST_F(WindowTest, UncoveredAreaLeavesOutWhatIsPaintedLaterAndWhatLiesOutsideTheAncestors) {
+  Recorder p0(0xFF000000), p1(0xFF111111), p2(0xFF222222), p3(0xFF333333), p4(0xFF444444), p5(0xFF555555),
+      p6(0xFF666666), p7(0xFF777777);
+  auto top = Make(&p0, {0, 0, 300, 300});
+  auto host = Make(&p1, {10, 10, 190, 190}, top.get());
+  auto before = Make(&p2, {0, 0, 30, 30}, host.get());       // painted before the video: no cut
+  auto video = Make(&p3, {0, 0, 200, 100}, host.get());      // wider than its host: clipped at 180
+  auto label = Make(&p4, {5, 80, 55, 95}, video.get());      // its own child
+  auto button = Make(&p5, {90, 0, 120, 20}, host.get());     // a later sibling
+  auto hidden = Make(&p6, {0, 40, 180, 60}, host.get());     // later, but hidden
+  auto toolbar = Make(&p7, {0, 100, 50, 130}, top.get());    // the host's later sibling
+  for (Window* w : {host.get(), before.get(), video.get(), label.get(), button.get(), toolbar.get()}) w->Show();
+  top->Show();
+
+  const WindowRegion area = video->UncoveredArea();
+  // Label 50x15, button 30x20, toolbar 40x10 over the video, label and toolbar sharing 35x5.
+  EXPECT_EQ(RegionArea(area), 180 * 100 - 50 * 15 - 30 * 20 - 40 * 10 + 35 * 5);
+  EXPECT_TRUE(RegionHas(area, {1, 1}));         // under the earlier sibling: still video
+  EXPECT_TRUE(RegionHas(area, {60, 50}));       // under the hidden sibling
+  EXPECT_FALSE(RegionHas(area, {10, 85}));      // the label
+  EXPECT_FALSE(RegionHas(area, {100, 10}));     // the button
+  EXPECT_FALSE(RegionHas(area, {5, 95}));       // the toolbar (top-level (10..50, 100..130))
+  EXPECT_TRUE(RegionHas(area, {45, 95}));
+  EXPECT_FALSE(RegionHas(area, {185, 50}));     // outside the host
+  // Nothing painted later covers the top-most control; a hidden window has none.
+  EXPECT_EQ(RegionArea(toolbar->UncoveredArea()), 50 * 30);
+  EXPECT_TRUE(hidden->UncoveredArea().empty());
+  // A top-level window is covered by its children alone (the toolbar sticks out of the host by 10x30).
+  EXPECT_EQ(RegionArea(top->UncoveredArea()), 300 * 300 - 180 * 180 - 10 * 30);
+}
+
+TEST_F(WindowTest, UncoveredAreaWatcherHearsOfEachChangeAfterThePaint) {
+  Recorder p0(0xFF000000), p1(0xFF111111), p2(0xFF222222), p3(0xFF333333);
+  auto top = Make(&p0, {0, 0, 200, 200});
+  auto video = Make(&p1, {0, 0, 200, 200}, top.get());
+  auto button = Make(&p2, {10, 10, 30, 30}, top.get());
+  auto label = std::make_unique<Recorder>(0xFF444444);
+  auto label_window = Make(label.get(), {0, 180, 100, 200}, video.get());
+  for (Window* w : {video.get(), button.get(), label_window.get()}) w->Show();
+  top->Show();
+  system_->Render(top.get());
+
+  std::vector<int> told;
+  video->WatchUncoveredArea([&](const WindowRegion& region) { told.push_back(RegionArea(region)); });
+  ASSERT_EQ(told, (std::vector<int>{40000 - 400 - 2000}));  // at once
+
+  button->Hide();  // the overlay hides: the video takes its place back at the next paint
+  EXPECT_EQ(told.size(), 1u);
+  system_->Render(top.get());
+  EXPECT_EQ(told.back(), 40000 - 2000);
+  system_->Render(top.get());  // nothing changed, nothing told
+  EXPECT_EQ(told.size(), 2u);
+
+  button->Show();
+  button->Move(190, 190);  // half outside
+  system_->Render(top.get());
+  EXPECT_EQ(told.back(), 40000 - 100 - 2000);
+  button->Lower();  // now painted before the video
+  system_->Render(top.get());
+  EXPECT_EQ(told.back(), 40000 - 2000);
+  label_window.reset();
+  system_->Render(top.get());
+  EXPECT_EQ(told.back(), 40000);
+  video->Hide();
+  system_->Render(top.get());
+  EXPECT_EQ(told.back(), 0);
+
+  const size_t count = told.size();
+  video->WatchUncoveredArea(nullptr);
+  video->Show();
+  system_->Render(top.get());
+  EXPECT_EQ(told.size(), count);
+  // A watched window destroyed before the next paint is forgotten.
+  video->WatchUncoveredArea([&](const WindowRegion& region) { told.push_back(RegionArea(region)); });
+  video.reset();
+  button->Move(0, 0);
+  system_->Render(top.get());
+  EXPECT_EQ(told.size(), count + 1);
+}
+
 TEST_F(WindowTest, StackingBelowAnUnknownDisplayWindowFailsHeadless) {
   Recorder a_d(0xFF000000), b_d(0xFFFFFFFF);
   auto a = Make(&a_d, {0, 0, 10, 10});

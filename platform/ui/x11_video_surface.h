@@ -5,11 +5,16 @@
 // top-level window repaints its canvas; it selects no input, so clicks go
 // on to the window below it. It has its own connection to the display.
 //
-// Threads: made, moved and destroyed on one thread (the window's); Id()
-// from any thread.
+// Controls that the window layer paints over the video's area would lie
+// under this window; SetVisibleRegion cuts their places out of it (the
+// X Shape extension), so they show through.
+//
+// Threads: made, moved, shaped and destroyed on one thread (the window's);
+// Id() from any thread.
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/ui/ui_types.h"
 
@@ -26,6 +31,11 @@ class X11VideoSurface {
   virtual uint64_t Id() const = 0;
   // An empty rectangle hides the window (a window cannot have no size).
   virtual void SetBounds(const Rect& bounds) = 0;
+  // The part of the window that shows (window coordinates, disjoint
+  // rectangles); the rest shows what lies below. One rectangle covering the
+  // whole window restores the plain window. Without the Shape extension on
+  // the display, logged once, the window stays whole.
+  virtual void SetVisibleRegion(const std::vector<Rect>& region) = 0;
 };
 
 }  // namespace vz

@@ -141,6 +141,7 @@ class X11System : public WindowSystem {
   ~X11System() override;
 
   bool IsHeadless() const override { return false; }
+  std::string DisplayName() const override { return DisplayString(display_); }
   bool BelongsToCurrentThread() const override { return core_.BelongsToCurrentThread(); }
   std::unique_ptr<Window> CreateWindow(const WindowParams& params, WindowDelegate* delegate) override;
   Rect ScreenBounds() override;

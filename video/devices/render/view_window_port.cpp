@@ -7,16 +7,27 @@ ViewWindowPort::ViewWindowPort(vz::Window* view)
     : view_(view),
       thread_(std::this_thread::get_id()),
       loop_(&vz::RunLoop::ForCurrentThread()),
-      alive_(view->Alive()) {
+      alive_(view->Alive()),
+      display_name_(view->system().DisplayName()) {
   vz::Window* top = view_->TopLevel();
   if (top != nullptr && top->NativeId() != 0) {
-    surface_ = vz::X11VideoSurface::Create({}, top->NativeId(), AreaInTopLevel());
+    surface_ = vz::X11VideoSurface::Create(display_name_, top->NativeId(), AreaInTopLevel());
     if (!surface_) VZ_LOG_ERROR("no video window inside 0x%llx", static_cast<unsigned long long>(top->NativeId()));
   }
   UpdateGeometry();
+  if (surface_) {
+    std::weak_ptr<vz::X11VideoSurface> surface = surface_;
+    view_->WatchUncoveredArea([surface](const vz::WindowRegion& region) {
+      if (auto shown = surface.lock()) shown->SetVisibleRegion(region);
+    });
+  }
 }
 
-ViewWindowPort::~ViewWindowPort() = default;
+ViewWindowPort::~ViewWindowPort() {
+  // On another thread the watcher stays with the view, harmless: its
+  // surface is gone.
+  if (surface_ && std::this_thread::get_id() == thread_ && alive_ && *alive_) view_->WatchUncoveredArea(nullptr);
+}
 
 bool ViewWindowPort::IsWindow() {
   // The view's liveness is the UI thread's to read; elsewhere the port's

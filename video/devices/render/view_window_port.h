@@ -7,7 +7,10 @@
 // none (drawing then shows nothing). The video window follows the view's
 // placement and visibility when the renderer hears of a change
 // (OnWindowPositionChange, which the view's owner calls after showing,
-// hiding, moving or resizing the view).
+// hiding, moving or resizing the view). Whatever the window layer paints
+// over the view (its children, later siblings, controls of its ancestors)
+// is cut out of the video window whenever the layer repaints, so those
+// controls show above the video.
 #include <memory>
 #include <mutex>
 
@@ -31,7 +34,7 @@ class ViewWindowPort final : public IVideoWindowPort {
   bool PostMessage(uint32_t message, uintptr_t wparam, intptr_t lparam) override;
   bool PostTask(std::function<void()> task) override;
   uint64_t NativeWindow() override { return surface_ ? surface_->Id() : 0; }
-  std::string DisplayName() override { return {}; }
+  std::string DisplayName() override { return display_name_; }
   int32_t Monitor() override;
 
  private:
@@ -41,7 +44,11 @@ class ViewWindowPort final : public IVideoWindowPort {
   const std::thread::id thread_;
   vz::RunLoop* const loop_;
   std::shared_ptr<const bool> alive_;
-  std::unique_ptr<vz::X11VideoSurface> surface_;
+  // The view's display (not $DISPLAY, which may name another).
+  const std::string display_name_;
+  // Shared with the view's watcher of its uncovered area, which holds it
+  // weakly: the port may go on another thread.
+  std::shared_ptr<vz::X11VideoSurface> surface_;
   std::mutex mutex_;
   vz::Rect client_;      // under mutex_
   int32_t monitor_ = -1;  // under mutex_

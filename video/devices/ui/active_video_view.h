@@ -37,6 +37,7 @@ class CVzActiveVideoView : public vz::WindowDelegate {
   vz::Window* window() const { return window_.get(); }
   CVzOpenGLContainerView& container() { return container_; }
   CGdipButton& button() { return button_; }
+  CVzNameLabel& label() { return label_; }
 
   std::function<void()> on_button;
   std::function<void(const vz::MouseEvent&)> on_mouse;

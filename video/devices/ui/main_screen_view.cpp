@@ -245,8 +245,7 @@ void CVzMainScreenView::OnMouse(const vz::MouseEvent& event) {
     const bool was_hidden = !model_.fullscreenButtonShown();
     model_.onMouseMove(event.position);
     if (was_hidden && model_.fullscreenButtonShown()) {
-      // Logged both ways: the controls lie under the video and cannot be
-      // seen on the screen, so the log tells when they take clicks.
+      // Logged both ways: the log tells when the controls take clicks.
       VZ_LOG("overlay controls shown");
       Sync();
     }

@@ -30,6 +30,7 @@ class CVzMainScreenView : public vz::WindowDelegate {
   void Destroy();
   vz::Window* window() const { return window_.get(); }
   MainViewModel& model() { return model_; }
+  CVzActiveVideoView& activeView() { return active_; }
   void SetBounds(const vz::Rect& rect);
   // The toolbar's window (a sibling the view places), or null.
   void SetToolbar(vz::Window* toolbar, vz::Size preferred);

@@ -1,16 +1,32 @@
 // The video panel on a private X server: it opens at its place with its
 // title and tool bar on the screen, the full-screen button (clicked through
 // XTest) takes the views into a window over the whole screen, and Escape
-// brings them back; closing the panel releases every renderer.
+// brings them back; closing the panel releases every renderer. With real
+// renderers drawing the test camera's pattern, the controls over the video
+// (buttons, name label, toolbar) show above it, bare and under a window
+// manager and a compositor.
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <set>
 
 #include "outside/vzres/vzres.h"
+#include "contracts/test_pattern.h"
 #include "platform/clock.h"
+#include "platform/process.h"
+#include "platform/scoped_test_folder.h"
+#include "platform/text.h"
 #include "platform/run_loop.h"
 #include "platform/ui/display_probe.h"
 #include "platform/ui/display_test_env.h"
 #include "platform/ui/input_injector.h"
 #include "platform/ui/window.h"
+#include "platform/ui/x11_window_grab.h"
+#include "uikit/gdiplus_bitmap.h"
+#include "video/devices/render/render_fakes_testlib.h"
+#include "video/devices/render/view_window_port.h"
+#include "video/devices/render/win_video_renderer.h"
+#include "video/devices/ui/panel_helpers.h"
 #include "video/devices/ui/panel_test_support.h"
 #include "video/devices/ui/video_main_panel_window.h"
 
@@ -18,6 +34,84 @@ namespace vzpanel {
 namespace {
 
 using testing::Participant;
+
+// Real renderers (the software draw) in the containers' windows, fed the
+// test camera's pattern as a camera would.
+class PatternRenderService : public IVideoRenderService {
+ public:
+  ~PatternRenderService() override {
+    for (auto& [face, renderer] : live) renderer->Release();
+  }
+  int32_t CreateVideoRenderer(IVideoRenderer** out, void* owner) override {
+    *out = nullptr;
+    if (owner == nullptr) return 3;
+    VideoDrawFactory software;
+    software.create_first_choice = [](IVideoWindowPort*, IDrawHost*) -> IVideoDraw* { return nullptr; };
+    auto* renderer = new CWinVideoRenderer(software);
+    renderer->AddRef();
+    if (!renderer->Init(std::make_unique<ViewWindowPort>(static_cast<vz::Window*>(owner)),
+                        CWinVideoRenderer::kRenderTypeSoftware)) {
+      renderer->Release();
+      return 3;
+    }
+    *out = renderer;
+    live[renderer] = renderer;
+    return 0;
+  }
+  int32_t DestroyVideoRenderer(IVideoRenderer* renderer) override {
+    auto found = live.find(renderer);
+    if (found == live.end()) return 1;
+    found->second->Release();
+    live.erase(found);
+    return 0;
+  }
+  int32_t SetBKColorInRenderer(IVideoRenderer*, uint32_t) override { return 0; }
+  int32_t ClearRendererStream(IVideoRenderer*) override { return 0; }
+  int32_t RedrawRenderer(IVideoRenderer*) override { return 0; }
+  int32_t OnRendererDisplayChange(IVideoRenderer*) override { return 0; }
+  int32_t OnRendererPositionChange(IVideoRenderer* renderer) override {
+    auto found = live.find(renderer);
+    return found != live.end() ? found->second->OnWindowPositionChange() : 1;
+  }
+  // One frame of the pattern to every renderer.
+  void DeliverFrame() {
+    constexpr int kWidth = 640, kHeight = 360;
+    std::vector<uint8_t> frame(kWidth * kHeight * 3 / 2);
+    FillTestPattern(frame.data(), kWidth, kHeight, counter_++);
+    for (auto& [face, renderer] : live) {
+      auto* sample = new TestSample(VideoFormat{2, kWidth, kHeight, 30.0f, 0}, frame);
+      sample->AddRef();
+      renderer->DeliverSample(sample);
+      sample->Release();
+    }
+  }
+  std::map<IVideoRenderer*, CWinVideoRenderer*> live;
+
+ private:
+  uint32_t counter_ = 1;
+};
+
+// A helper program on the test's display (a window manager, a compositor),
+// ended on every path.
+class DisplayHelper {
+ public:
+  DisplayHelper(const std::vector<std::string>& args, std::string* error)
+      : pid_(SpawnHelper(args, error)) {}
+  ~DisplayHelper() {
+    if (pid_ <= 0) return;
+    vz::KillProcess(pid_);
+    vz::WaitForProcess(pid_, 30000, nullptr);
+  }
+  bool started() const { return pid_ > 0; }
+
+ private:
+  static int SpawnHelper(const std::vector<std::string>& args, std::string* error) {
+    std::vector<std::string> all = {"env", "LC_ALL=C"};
+    all.insert(all.end(), args.begin(), args.end());
+    return vz::SpawnProcess("/usr/bin/env", all, error);
+  }
+  int pid_;
+};
 
 class PanelDisplayTest : public ::testing::Test {
  protected:
@@ -47,6 +141,138 @@ class PanelDisplayTest : public ::testing::Test {
   testing::FakeRenderService render_;
   testing::FakeClient client_;
 };
+
+// Where a window lies in its top-level window.
+vz::Rect InTopLevel(vz::Window* window) {
+  const vz::Point origin = window->ToScreen({0, 0});
+  const vz::Point top = window->TopLevel()->ToScreen({0, 0});
+  return vz::Rect::FromXYWH(origin.x - top.x, origin.y - top.y, window->bounds().Width(), window->bounds().Height());
+}
+
+// The share of `area` in the grab whose pixels are `colour`.
+double ShareOf(const vz::Image& grab, const vz::Rect& area, vz::Color colour) {
+  int hits = 0;
+  for (int y = area.top; y < area.bottom; ++y)
+    for (int x = area.left; x < area.right; ++x) hits += (grab.GetPixel(x, y) | 0xFF000000) == colour ? 1 : 0;
+  return area.IsEmpty() ? 0 : static_cast<double>(hits) / (area.Width() * area.Height());
+}
+
+// The share of the image's opaque pixels that the grab shows at `at`.
+double ImageShown(const vz::Image& grab, const vz::Image& image, vz::Point at) {
+  int opaque = 0, hits = 0;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x) {
+      const vz::Color pixel = image.GetPixel(x, y);
+      if ((pixel >> 24) != 0xFF) continue;
+      ++opaque;
+      hits += (grab.GetPixel(at.x + x, at.y + y) | 0xFF000000) == pixel ? 1 : 0;
+    }
+  return opaque == 0 ? 0 : static_cast<double>(hits) / opaque;
+}
+
+// The number of distinct colours in an area: the pattern's gradient gives
+// many, a flat fill one.
+size_t ColoursIn(const vz::Image& grab, const vz::Rect& area) {
+  std::set<vz::Color> colours;
+  for (int y = area.top; y < area.bottom; ++y)
+    for (int x = area.left; x < area.right; ++x) colours.insert(grab.GetPixel(x, y) | 0xFF000000);
+  return colours.size();
+}
+
+TEST_F(PanelDisplayTest, ControlsOverTheVideoShowAboveItBareUnderAManagerAndUnderACompositor) {
+  vz::ScopedTestFolder folder;
+  const std::string twmrc = folder.path() + "/twmrc";
+  {
+    std::FILE* file = std::fopen(twmrc.c_str(), "w");
+    ASSERT_NE(file, nullptr);
+    std::fputs("TitleFont \"fixed\"\nResizeFont \"fixed\"\nMenuFont \"fixed\"\nIconFont \"fixed\"\n"
+               "IconManagerFont \"fixed\"\n",
+               file);
+    std::fclose(file);
+  }
+  CGdiPlusBitmapResource fullscreen_image;
+  ASSERT_TRUE(fullscreen_image.Load(vzres::IDB_VIDEO_FULLSCREEN));
+
+  std::vector<std::unique_ptr<DisplayHelper>> helpers;
+  for (const std::string round : {"bare", "twm", "twm+xcompmgr"}) {
+    SCOPED_TRACE(round);
+    std::string error;
+    if (round == "twm") {
+      if (::access("/usr/bin/twm", X_OK) != 0) GTEST_SKIP() << "twm is not installed";
+      helpers.push_back(std::make_unique<DisplayHelper>(
+          std::vector<std::string>{"/usr/bin/twm", "-display", env_.display(), "-f", twmrc}, &error));
+      ASSERT_TRUE(helpers.back()->started()) << error;
+    } else if (round == "twm+xcompmgr") {
+      if (::access("/usr/bin/xcompmgr", X_OK) != 0) GTEST_SKIP() << "xcompmgr is not installed";
+      helpers.push_back(std::make_unique<DisplayHelper>(
+          std::vector<std::string>{"/usr/bin/xcompmgr", "-d", env_.display()}, &error));
+      ASSERT_TRUE(helpers.back()->started()) << error;
+    }
+    PatternRenderService render;
+    vz::FakeClock clock(1000);  // the overlay controls stay shown
+    auto panel = std::make_unique<VideoMainPanelWindow>(nullptr, &render, &client_, u"me", system_.get(), clock);
+    ASSERT_TRUE(panel->createVideoWindow(0, 0));
+    std::vector<VideoRosterInfo> people = {Participant("me"), Participant("p1"), Participant("p2")};
+    // A name long enough for the label to reach past the toolbar beside it.
+    vz::CopyUtf16(people[1].head.Name, 128, u"Participant with a rather long name");
+    for (size_t i = 0; i < people.size(); ++i) panel->mainView()->addVideoRoster(&people[i], i + 1 == people.size());
+    panel->setTitle(u"Meeting 123 45 678");
+    // A spotlight on p1: the large view shows the spotlight mark and, the
+    // participant having changed, the name label.
+    panel->mainView()->setSpotlightRoster(&people[1]);
+    panel->refresh();
+    // Under a manager the panel may be placed and sized anew: wait until it
+    // is shown and its renderers are made.
+    ASSERT_TRUE(env_.RunUntil(loop_, [&] {
+      system_->Sync();
+      // (A managed window is listed under its frame: the grab tells it is shown.)
+      return vz::GrabX11Window(env_.display(), panel->window()->NativeId()).has_value() && render.live.size() >= 2;
+    }, 60000));
+
+    CVzMainScreenView& view = *panel->mainScreenView();
+    ASSERT_TRUE(view.model().fullscreenButtonShown());
+    CVzActiveVideoView& large = view.activeView();
+    ASSERT_TRUE(large.label().window() && large.label().window()->IsVisible());
+    ASSERT_TRUE(large.button().window() && large.button().window()->IsVisible());
+    ASSERT_GT(large.label().window()->ToScreen({large.label().window()->bounds().Width(), 0}).x,
+              panel->panelToolbar()->window()->ToScreen({panel->panelToolbar()->window()->bounds().Width(), 0}).x + 20);
+    const vz::Rect video = InTopLevel(large.container().window());
+    const vz::Rect label = InTopLevel(large.label().window());
+    const vz::Rect button = InTopLevel(large.button().window());
+    const vz::Rect toolbar = InTopLevel(panel->panelToolbar()->window());
+    const vz::Rect main = InTopLevel(view.window());
+    const vz::Rect fs = view.model().layout().fullscreen_button.Offset(main.left, main.top);
+
+    // Frames keep coming, as from a camera, while the picture settles.
+    std::optional<vz::Image> grab;
+    double fs_shown = 0, label_shown = 0, button_shown = 0, toolbar_shown = 0;
+    size_t video_colours = 0;
+    const vz::Rect open_video = vz::Rect::FromXYWH(video.left + video.Width() / 3, video.top + video.Height() / 3,
+                                                   video.Width() / 3, 8);
+    const bool settled = env_.RunUntil(loop_, [&] {
+      render.DeliverFrame();
+      system_->Sync();
+      grab = vz::GrabX11Window(env_.display(), panel->window()->NativeId());
+      if (!grab || grab->width() < main.right || grab->height() < main.bottom) return false;
+      fs_shown = ImageShown(*grab, *fullscreen_image.bitmap(), {fs.left, fs.top});
+      // The label's own background (the panel's) around its text, where the
+      // toolbar does not lie over it.
+      label_shown = ShareOf(*grab, {std::max(label.left, toolbar.right), label.top, label.right, label.bottom},
+                            kPanelBackground);
+      button_shown = ShareOf(*grab, button, 0xFF2D2D2D);
+      toolbar_shown = ShareOf(*grab, {toolbar.left, toolbar.top, toolbar.left + 8, toolbar.bottom}, 0xFF151515);
+      video_colours = ColoursIn(*grab, open_video);
+      return fs_shown > 0.95 && label_shown > 0.5 && button_shown > 0.2 && toolbar_shown > 0.95 &&
+             video_colours > 20;
+    }, 60000);
+    EXPECT_TRUE(settled) << "full-screen button " << fs_shown << ", label " << label_shown << ", spotlight mark "
+                         << button_shown << ", toolbar "
+                         << toolbar_shown << ", colours of the video " << video_colours;
+
+    panel.reset();
+    EXPECT_TRUE(render.live.empty());
+  }
+}
 
 TEST_F(PanelDisplayTest, OpensWithItsToolbarAndEscapeLeavesFullScreen) {
   auto panel = std::make_unique<VideoMainPanelWindow>(nullptr, &render_, &client_, u"me", system_.get(),
