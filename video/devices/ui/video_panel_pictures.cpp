@@ -1,7 +1,8 @@
 // Pictures of the video panel for the picture program: the panel with its
 // strip and toolbar, the strip on its second page, collapsed, the grid, the
-// toolbar's states, the thumbnail menus, full screen. Drawn headless with
-// placeholders where video would show.
+// toolbar's states, the thumbnail menus, full screen. Drawn headless, with
+// the test camera's picture in each view where its renderer would draw it
+// and the controls above it, as on the display.
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,7 +13,7 @@
 #include "platform/text.h"
 #include "uikit/window_picture_registry.h"
 #include "video/devices/ui/main_screen_view.h"
-#include "video/devices/ui/null_video_renderer.h"
+#include "video/devices/ui/pattern_picture_renderers.h"
 #include "video/devices/ui/video_main_panel_window.h"
 #include "video/devices/ui/video_options_window.h"
 #include "video/devices/ui/win_video_controller.h"
@@ -39,24 +40,8 @@ std::vector<VideoRosterInfo> Meeting(bool i_present) {
           Person("dia", u"Dia Placeholder"), Person("eli", u"Eli Testperson"), Person("fay", u"Fay Beispiel")};
 }
 
-// No video in pictures: every renderer is refused, so each container shows
-// its placeholder (and nothing is subscribed).
-class NoRenderers : public IVideoRenderService {
- public:
-  int32_t CreateVideoRenderer(IVideoRenderer** out, void*) override {
-    if (out != nullptr) *out = nullptr;
-    return 3;
-  }
-  int32_t DestroyVideoRenderer(IVideoRenderer*) override { return 0; }
-  int32_t SetBKColorInRenderer(IVideoRenderer*, uint32_t) override { return 0; }
-  int32_t ClearRendererStream(IVideoRenderer*) override { return 0; }
-  int32_t RedrawRenderer(IVideoRenderer*) override { return 0; }
-  int32_t OnRendererDisplayChange(IVideoRenderer*) override { return 0; }
-  int32_t OnRendererPositionChange(IVideoRenderer*) override { return 0; }
-};
-
-NoRenderers& PictureRenderers() {
-  static NoRenderers renderers;
+PatternPictureRenderers& PictureRenderers() {
+  static PatternPictureRenderers renderers;
   return renderers;
 }
 
@@ -79,11 +64,13 @@ std::unique_ptr<VideoMainPanelWindow> MakePanel(vz::HeadlessWindowSystem& system
 vz::Image Shot(VideoMainPanelWindow& panel, vz::HeadlessWindowSystem& system) {
   vz::Window* top = panel.isFullScreen() ? panel.fullScreenWindow() : panel.window();
   top->Update();
-  return FramedWindowPicture(system.Render(top), top->GetTitle());
+  vz::Image client = system.Render(top);
+  PictureRenderers().PaintViews(top, client);
+  return FramedWindowPicture(client, top->GetTitle());
 }
 
-// Two made-up cameras and a renderer that draws nothing, for the options
-// window's picture.
+// Two made-up cameras and the pattern's renderers, for the options window's
+// picture.
 class PictureCamera : public IVideoCapDevice {
  public:
   PictureCamera(const char16_t* unique, const char16_t* display) : unique_(unique), display_(display) {}
@@ -131,11 +118,10 @@ class PictureCameras : public IVideoCapDeviceEnumerator {
 
 class PictureOptionsServices : public IVideoRenderService, public IVideoOptionsSink, public IVideoOptionsHost {
  public:
-  int32_t CreateVideoRenderer(IVideoRenderer** out, void*) override {
-    *out = &renderer_;
-    return 0;
+  int32_t CreateVideoRenderer(IVideoRenderer** out, void* owner_view) override {
+    return renderers.CreateVideoRenderer(out, owner_view);
   }
-  int32_t DestroyVideoRenderer(IVideoRenderer*) override { return 0; }
+  int32_t DestroyVideoRenderer(IVideoRenderer* renderer) override { return renderers.DestroyVideoRenderer(renderer); }
   int32_t SetBKColorInRenderer(IVideoRenderer*, uint32_t) override { return 0; }
   int32_t ClearRendererStream(IVideoRenderer*) override { return 0; }
   int32_t RedrawRenderer(IVideoRenderer*) override { return 0; }
@@ -147,8 +133,7 @@ class PictureOptionsServices : public IVideoRenderService, public IVideoOptionsS
   int32_t ShowAdvancedSettingWindow(IVideoCapDevice*, int32_t, int32_t, void*) override { return 0; }
   int32_t RequestCloseOptionsWindow() override { return 0; }
 
- private:
-  NullVideoRenderer renderer_;
+  PatternPictureRenderers renderers;
 };
 
 VseResult MakePictureCameras(IVideoCapDeviceEnumerator** out) {
@@ -170,7 +155,9 @@ std::optional<vz::Image> OptionsPicture(vz::HeadlessWindowSystem& system) {
     window.InitializeWindow(nullptr, nullptr);
     if (window.IsWindow()) {
       window.window()->Update();
-      picture = FramedWindowPicture(system.Render(window.window()), window.window()->GetTitle());
+      vz::Image client = system.Render(window.window());
+      services.renderers.PaintViews(window.window(), client);
+      picture = FramedWindowPicture(client, window.window()->GetTitle());
     }
     window.UninitializeWindow();
   }
