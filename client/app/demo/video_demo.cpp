@@ -68,6 +68,8 @@ constexpr char kFullScreenTitle[] = "Velzar Full-Screen Video";
 constexpr int kToolbarHeight = 30;
 constexpr int kMyVideoButtonCentre = 12 + 12;
 constexpr int kFullScreenButtonSize = 24;
+// The tool bar's background (0xRRGGBB).
+constexpr uint32_t kToolbarBackground = 0x151515;
 constexpr uint32_t kEscapeKeysym = 0xFF1B;
 
 struct Options {
@@ -184,14 +186,15 @@ class VideoDemo {
 
     if (!FirstPictures()) return Fail(stage_, why_, stage_log_);
     if (!Measure()) return Fail(stage_, why_, stage_log_);
-    for (Member* member : {&alice_, &bob_}) {
-      if (!CheckPanel(*member)) return Fail(stage_, why_, stage_log_);
-    }
-    // Alice's own panel, through the display's input: my video off and on
+    // The pointer shows each panel's overlay for its kept grab; then, on
+    // alice's own panel, through the display's input: my video off and on
     // again (bob's panel then shows her pictures anew), full screen and
     // Escape back.
     injector_ = vz::InputInjector::Open(display_.name().c_str());
     if (!injector_) return Fail("input", "the display has no XTest", "");
+    for (Member* member : {&alice_, &bob_}) {
+      if (!CheckPanel(*member)) return Fail(stage_, why_, stage_log_);
+    }
     if (!ToggleMyVideo(alice_) || !CheckPanel(bob_) || !FullScreenAndBack(alice_)) {
       return Fail(stage_, why_, stage_log_);
     }
@@ -313,10 +316,9 @@ class VideoDemo {
     return Stop(member.name + " panel", "its panel window is gone", member.programs->HubLog());
   }
 
-  // Shows the panel's overlay controls and tool bar (the pointer moving
-  // over the large view, until its log says they are shown), then clicks at
-  // `at` in the panel, where the pointer then rests (which keeps them shown).
-  bool ClickInPanel(Member& member, const vz::Rect& large, vz::Point at) {
+  // Shows the panel's overlay controls and tool bar: the pointer moves over
+  // the large view until the panel's log says they are shown.
+  bool ShowOverlay(Member& member, const vz::Rect& large) {
     const uint64_t since = vz::MonotonicMs();
     for (int step = 0;; ++step) {
       for (const std::string& line : member.log->NewLines()) {
@@ -334,6 +336,13 @@ class VideoDemo {
       injector_->Sync();
       vz::SleepMs(100);
     }
+    return true;
+  }
+
+  // Shows the overlay, then clicks at `at` in the panel, where the pointer
+  // then rests (which keeps it shown).
+  bool ClickInPanel(Member& member, const vz::Rect& large, vz::Point at) {
+    if (!ShowOverlay(member, large)) return false;
     injector_->MoveTo({member.panel_at.x + at.x, member.panel_at.y + at.y});
     injector_->Sync();
     injector_->Click({member.panel_at.x + at.x, member.panel_at.y + at.y});
@@ -451,6 +460,8 @@ class VideoDemo {
           } else if (tile.psnr < kTileMinPsnr) {
             why = "the strip's picture is " + Figure("%.1f", tile.psnr) + " dB against the pattern, " +
                   Figure("%.1f", kTileMinPsnr) + " wanted";
+          } else if (!KeepGrabWithOverlay(member, client)) {
+            return false;
           } else {
             Stage(member.name + "'s panel",
                   other.name + " large at " + std::to_string(last.picture.left) + "," +
@@ -470,6 +481,29 @@ class VideoDemo {
         return Stop(member.name + "'s panel", why + " (grab in " + PanelPng(member) + ")", member.programs->HubLog());
       }
       vz::SleepMs(300);
+    }
+  }
+
+  // With the overlay shown, grabs the panel until its tool bar shows above
+  // the video in the large view's bottom left corner, and keeps that grab.
+  bool KeepGrabWithOverlay(Member& member, vz::Size client) {
+    const vz::Rect large = PanelLargeViewRect(client);
+    const vz::Point toolbar{large.left + 3, large.bottom - 1 - kToolbarHeight + 2};
+    const uint64_t since = vz::MonotonicMs();
+    for (;;) {
+      // Shown again should it have hidden (the pointer resting) before the grab.
+      if (!ShowOverlay(member, large)) return false;
+      std::optional<vz::Image> grab = vz::GrabX11Window(display_.name(), member.panel);
+      if (grab && toolbar.x < grab->width() && toolbar.y < grab->height() &&
+          (grab->GetPixel(toolbar.x, toolbar.y) & 0xFFFFFF) == kToolbarBackground) {
+        grab->WritePngFile(PanelPng(member));
+        return true;
+      }
+      if (!member.programs->Alive()) return Stop(member.name + "'s panel", "the programs ended", member.programs->HubLog());
+      if (vz::MonotonicMs() - since > static_cast<uint64_t>(kStepTimeoutMs)) {
+        return Stop(member.name + "'s panel", "the tool bar did not show above the video", member.programs->HubLog());
+      }
+      vz::SleepMs(100);
     }
   }
 
