@@ -242,10 +242,15 @@ TEST_F(PanelDisplayTest, ControlsOverTheVideoShowAboveItBareUnderAManagerAndUnde
     const vz::Rect toolbar = InTopLevel(panel->panelToolbar()->window());
     const vz::Rect main = InTopLevel(view.window());
     const vz::Rect fs = view.model().layout().fullscreen_button.Offset(main.left, main.top);
+    // The strip lies over the large view: its first tile's name line.
+    ASSERT_FALSE(view.model().strip().shownItems().empty());
+    const vz::Rect strip = view.model().layout().strip.Offset(main.left, main.top);
+    const vz::Rect tile = view.model().strip().shownItems()[0]->rect.Offset(strip.left, strip.top);
+    const vz::Rect tile_label{tile.left + 1, tile.bottom - kTileLabelHeight, tile.right - 1, tile.bottom};
 
     // Frames keep coming, as from a camera, while the picture settles.
     std::optional<vz::Image> grab;
-    double fs_shown = 0, label_shown = 0, button_shown = 0, toolbar_shown = 0;
+    double fs_shown = 0, label_shown = 0, button_shown = 0, toolbar_shown = 0, tile_label_shown = 0;
     size_t video_colours = 0;
     const vz::Rect open_video = vz::Rect::FromXYWH(video.left + video.Width() / 3, video.top + video.Height() / 3,
                                                    video.Width() / 3, 8);
@@ -260,13 +265,14 @@ TEST_F(PanelDisplayTest, ControlsOverTheVideoShowAboveItBareUnderAManagerAndUnde
       label_shown = ShareOf(*grab, {std::max(label.left, toolbar.right), label.top, label.right, label.bottom},
                             kPanelBackground);
       button_shown = ShareOf(*grab, button, 0xFF2D2D2D);
+      tile_label_shown = ShareOf(*grab, tile_label, kPanelBackground);
       toolbar_shown = ShareOf(*grab, {toolbar.left, toolbar.top, toolbar.left + 8, toolbar.bottom}, 0xFF151515);
       video_colours = ColoursIn(*grab, open_video);
       return fs_shown > 0.95 && label_shown > 0.5 && button_shown > 0.2 && toolbar_shown > 0.95 &&
-             video_colours > 20;
+             tile_label_shown > 0.5 && video_colours > 20;
     }, 60000);
     EXPECT_TRUE(settled) << "full-screen button " << fs_shown << ", label " << label_shown << ", spotlight mark "
-                         << button_shown << ", toolbar "
+                         << button_shown << ", tile name " << tile_label_shown << ", toolbar "
                          << toolbar_shown << ", colours of the video " << video_colours;
 
     panel.reset();
