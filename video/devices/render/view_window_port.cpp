@@ -23,11 +23,10 @@ ViewWindowPort::ViewWindowPort(vz::Window* view)
   }
 }
 
-ViewWindowPort::~ViewWindowPort() {
-  // On another thread the watcher stays with the view, harmless: its
-  // surface is gone.
-  if (surface_ && std::this_thread::get_id() == thread_ && alive_ && *alive_) view_->WatchUncoveredArea(nullptr);
-}
+// The view's watcher is left in place: its surface goes with the port, and
+// a later port of the same view (made before this one goes, or after)
+// replaces it.
+ViewWindowPort::~ViewWindowPort() = default;
 
 bool ViewWindowPort::IsWindow() {
   // The view's liveness is the UI thread's to read; elsewhere the port's
