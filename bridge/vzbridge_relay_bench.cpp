@@ -115,19 +115,19 @@ BENCHMARK(BM_ClientFrames100KB)->Arg(0)->Arg(1)->UseRealTime()->Unit(benchmark::
 // Extension -> relay -> client -> relay -> extension: 20 echoes of 100 KB.
 bool EchoRound(Relay& relay) {
   static const std::string text = TextOf(100 * 1024);
-  std::string echo;
+  std::string_view echo;
   for (int i = 0; i < 20; ++i) {
-    if (!relay.host.Send(text) || !relay.host.ReadNonLog(&echo) || echo.size() != text.size()) return false;
+    if (!relay.host.Send(text) || !relay.host.ReadNonLogView(&echo) || echo.size() != text.size()) return false;
   }
   return true;
 }
 
 // Client -> relay -> extension: a burst of 100 kind-1 frames of 100 KB.
 bool ClientRound(Relay& relay) {
-  std::string message;
+  std::string_view message;
   if (!relay.host.Send("{\"type\":\"FAKE_BURST\",\"count\":100,\"size\":102400,\"kind\":1}")) return false;
   for (int i = 0; i < 100; ++i) {
-    if (!relay.host.ReadNonLog(&message)) return false;
+    if (!relay.host.ReadNonLogView(&message)) return false;
   }
   return true;
 }
