@@ -161,12 +161,14 @@ void VideoMainPanelWindow::OnMinimize(bool minimized) {
     main_view_->model().cleanAllVideoRender();
     return;
   }
-  main_view_->SetBounds({0, 0, size.width, size.height});
+  // The large view's renderer first, then the layout, which gives the
+  // page's tiles theirs.
   if (hidden_) {
     hidden_ = false;
     main_view_->model().restoreAllVideoRender();
-    refresh();
   }
+  main_view_->SetBounds({0, 0, size.width, size.height});
+  refresh();
 }
 
 void VideoMainPanelWindow::OnHostResize(vz::Size size) {

@@ -155,5 +155,81 @@ TEST_F(PanelWindowTest, WithoutAToolbarFullScreenAndTeardownStillWork) {
   panel_->destroyVideoWindow();  // the destructor runs it once more
 }
 
+// What the window layer reports of a minimise: the panel gives up every
+// renderer and subscription, and a restore brings the large view's and the
+// page's tiles back; a second report of the same state changes nothing.
+TEST_F(PanelWindowTest, MinimisedItReleasesEveryRendererAndRestoredItTakesThemBack) {
+  ASSERT_TRUE(panel_->createVideoWindow(0, 0));
+  Join({Participant("me"), Participant("p1"), Participant("p2")});
+  const size_t shown = render_.live.size();
+  ASSERT_EQ(shown, 3u);  // the large view and the others' tiles
+  panel_->OnMinimize(true);
+  EXPECT_TRUE(panel_->isHidden());
+  EXPECT_TRUE(render_.live.empty());
+  EXPECT_TRUE(client_.subscriptions.empty());
+  const int unrequests = client_.unrequests;
+  panel_->OnMinimize(true);
+  EXPECT_EQ(client_.unrequests, unrequests);
+
+  panel_->OnMinimize(false);
+  EXPECT_FALSE(panel_->isHidden());
+  EXPECT_NE(panel_->mainView()->activeView().container().renderer, nullptr);
+  EXPECT_EQ(render_.live.size(), shown);
+  EXPECT_EQ(client_.subscriptions.size(), shown);
+  panel_->OnMinimize(false);
+  EXPECT_EQ(render_.live.size(), shown);
+}
+
+TEST_F(PanelWindowTest, InFullScreenAMinimiseOfThePanelWindowKeepsTheRenderers) {
+  ASSERT_TRUE(panel_->createVideoWindow(0, 0));
+  Join({Participant("me"), Participant("p1")});
+  panel_->toggleFullScreen();
+  const size_t shown = render_.live.size();
+  panel_->OnMinimize(true);
+  EXPECT_EQ(render_.live.size(), shown);
+  EXPECT_FALSE(panel_->isHidden());
+}
+
+TEST_F(PanelWindowTest, TheTopLevelPanelHasAMinimumSizeAndIcon) {
+  ASSERT_TRUE(panel_->createVideoWindow(0, 0));
+  EXPECT_EQ(panel_->container(), 0u);
+  EXPECT_TRUE(panel_->window()->IsTopLevel());
+  // The icon is the bundle's PNG 309, as an image a window can show.
+  const std::vector<uint8_t> png = vzres::LoadResPng(vzres::IDI_VIDEO_PANEL);
+  ASSERT_FALSE(png.empty());
+  std::optional<vz::Image> icon = vz::Image::DecodePng(png);
+  ASSERT_TRUE(icon.has_value());
+  EXPECT_TRUE(panel_->window()->SetIcon(*icon));
+}
+
+// Headless there are no other programs' windows: a named container is
+// refused and the panel opens as its own window at its usual place.
+TEST_F(PanelWindowTest, AContainerTheDisplayDoesNotHaveLeavesThePanelOnItsOwn) {
+  ASSERT_TRUE(panel_->createVideoWindow(0x2a00007, 0));
+  EXPECT_EQ(panel_->container(), 0u);
+  EXPECT_EQ(panel_->window()->bounds(), vz::Rect::FromXYWH(320, 300, 640, 480));
+  EXPECT_TRUE(panel_->window()->IsVisible());
+}
+
+// A container's new size moves the panel over it; a container that goes
+// takes the panel's views and renderers with it, and the panel can still
+// be deleted after.
+TEST_F(PanelWindowTest, TheContainersSizeIsFollowedAndItsGoingClosesThePanel) {
+  ASSERT_TRUE(panel_->createVideoWindow(0, 0));
+  Join({Participant("me"), Participant("p1"), Participant("p2")});
+  panel_->OnHostResize({800, 500});
+  EXPECT_EQ(panel_->window()->bounds().GetSize(), (vz::Size{800, 500}));
+  EXPECT_EQ(panel_->mainScreenView()->window()->bounds(), (vz::Rect{0, 0, 800, 500}));
+  panel_->OnHostResize({800, 500});
+  EXPECT_EQ(panel_->window()->bounds().GetSize(), (vz::Size{800, 500}));
+
+  panel_->OnHostGone();
+  EXPECT_TRUE(render_.live.empty());
+  EXPECT_TRUE(client_.subscriptions.empty());
+  loop_.RunUntilIdle();
+  EXPECT_EQ(panel_->window(), nullptr);
+  EXPECT_EQ(panel_->mainView(), nullptr);
+}
+
 }  // namespace
 }  // namespace vzpanel
