@@ -61,8 +61,9 @@ class WindowDelegate {
   // owner decides.
   virtual void OnHostResize(Size) {}
   // A window made inside a host window: the host was destroyed, and this
-  // window's display window with it. The Window object stays as an empty
-  // shell (NativeId 0, nothing shown) until its owner deletes it.
+  // window's display window with it (also said of a top-level window that
+  // another program destroyed). The Window object stays as an empty shell
+  // (NativeId 0, nothing shown) until its owner deletes it.
   virtual void OnHostGone() {}
 };
 

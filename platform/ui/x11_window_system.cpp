@@ -120,8 +120,10 @@ class X11Native : public NativeWindow {
   void Present(const Image& buffer, const Rect& area) override;
 
   ::Window host() const { return host_; }
-  // Reads where the host's client area is on the screen; its size.
-  Size UpdateHostOrigin();
+  // Reads where the host's client area is on the screen now (its ancestors
+  // may move without telling us).
+  void UpdateHostOrigin();
+  void set_host_size(Size size) { host_size_ = size; }
   Size HostSize() const override { return host_size_; }
   // The server destroyed the window (its host went): nothing of it is
   // touched again.
@@ -458,21 +460,15 @@ bool X11Native::SetIcon(const Image& icon) {
   return true;
 }
 
-Size X11Native::UpdateHostOrigin() {
-  if (host_ == 0) return {0, 0};
+void X11Native::UpdateHostOrigin() {
+  if (host_ == 0) return;
   Display* d = system_.display();
   X11ErrorTrap trap(d);
-  ::Window root = 0, child = 0;
+  ::Window child = 0;
   int x = 0, y = 0;
-  unsigned int width = 0, height = 0, border = 0, depth = 0;
-  const bool known = XGetGeometry(d, host_, &root, &x, &y, &width, &height, &border, &depth) != 0 &&
-                     XTranslateCoordinates(d, host_, system_.root(), 0, 0, &x, &y, &child) != 0;
-  if (!trap.Failed() && known) {
-    host_origin_ = {x, y};
-    host_size_ = {static_cast<int>(width), static_cast<int>(height)};
-  }
+  const bool known = XTranslateCoordinates(d, host_, system_.root(), 0, 0, &x, &y, &child) != 0;
+  if (!trap.Failed() && known) host_origin_ = {x, y};
   system_.DrainSoon();
-  return host_size_;
 }
 
 std::optional<bool> X11Native::ReadMinimized() {
@@ -760,6 +756,7 @@ std::unique_ptr<NativeWindow> X11System::CreateHostedWindow(const WindowParams& 
   class_hint.res_class = res_class.data();
   XSetClassHint(display_, window, &class_hint);
   auto native = std::make_unique<X11Native>(*this, window, visual, depth, 0, p.flags, b, host);
+  native->set_host_size({host_attributes.width, host_attributes.height});
   native->UpdateHostOrigin();
   if (!p.title.empty()) native->SetTitle(p.title);
   Flush();
@@ -1044,6 +1041,9 @@ void X11System::Dispatch(XEvent& event) {
       break;
     case ButtonPress:
     case ButtonRelease: {
+      // A click may open a menu placed on the screen: inside a host, where
+      // the host is now (a move of its ancestors sends us nothing).
+      if (event.type == ButtonPress && native->host() != 0) native->UpdateHostOrigin();
       MouseEvent m;
       m.position = {event.xbutton.x, event.xbutton.y};
       m.modifiers = Modifiers(event.xbutton.state);
@@ -1133,7 +1133,9 @@ void X11System::DispatchHostEvent(const XEvent& event) {
     if (it == natives_.end()) continue;
     X11Native* native = it->second;
     const Size before = native->HostSize();
-    const Size after = native->UpdateHostOrigin();
+    const Size after{event.xconfigure.width, event.xconfigure.height};
+    native->set_host_size(after);
+    native->UpdateHostOrigin();
     WindowNode* node = core_.FindByNative(native);
     if (node != nullptr && after != before) node->OnHostResized(after);
   }
