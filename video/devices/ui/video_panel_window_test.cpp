@@ -1,6 +1,7 @@
 // The panel's windows on the headless window system with the shipped
 // resource bundle: placement, the toolbar's sizes and states, tiles drawn
-// from the model, the thumbnail menu, full screen and Escape, and teardown.
+// from the model, the thumbnail menu, full screen and Escape, minimise and
+// restore, and teardown.
 #include "video/devices/ui/video_main_panel_window.h"
 
 #include <gtest/gtest.h>
@@ -190,18 +191,6 @@ TEST_F(PanelWindowTest, InFullScreenAMinimiseOfThePanelWindowKeepsTheRenderers) 
   EXPECT_FALSE(panel_->isHidden());
 }
 
-TEST_F(PanelWindowTest, TheTopLevelPanelHasAMinimumSizeAndIcon) {
-  ASSERT_TRUE(panel_->createVideoWindow(0, 0));
-  EXPECT_EQ(panel_->container(), 0u);
-  EXPECT_TRUE(panel_->window()->IsTopLevel());
-  // The icon is the bundle's PNG 309, as an image a window can show.
-  const std::vector<uint8_t> png = vzres::LoadResPng(vzres::IDI_VIDEO_PANEL);
-  ASSERT_FALSE(png.empty());
-  std::optional<vz::Image> icon = vz::Image::DecodePng(png);
-  ASSERT_TRUE(icon.has_value());
-  EXPECT_TRUE(panel_->window()->SetIcon(*icon));
-}
-
 // Headless there are no other programs' windows: a named container is
 // refused and the panel opens as its own window at its usual place.
 TEST_F(PanelWindowTest, AContainerTheDisplayDoesNotHaveLeavesThePanelOnItsOwn) {
@@ -209,26 +198,6 @@ TEST_F(PanelWindowTest, AContainerTheDisplayDoesNotHaveLeavesThePanelOnItsOwn) {
   EXPECT_EQ(panel_->container(), 0u);
   EXPECT_EQ(panel_->window()->bounds(), vz::Rect::FromXYWH(320, 300, 640, 480));
   EXPECT_TRUE(panel_->window()->IsVisible());
-}
-
-// A container's new size moves the panel over it; a container that goes
-// takes the panel's views and renderers with it, and the panel can still
-// be deleted after.
-TEST_F(PanelWindowTest, TheContainersSizeIsFollowedAndItsGoingClosesThePanel) {
-  ASSERT_TRUE(panel_->createVideoWindow(0, 0));
-  Join({Participant("me"), Participant("p1"), Participant("p2")});
-  panel_->OnHostResize({800, 500});
-  EXPECT_EQ(panel_->window()->bounds().GetSize(), (vz::Size{800, 500}));
-  EXPECT_EQ(panel_->mainScreenView()->window()->bounds(), (vz::Rect{0, 0, 800, 500}));
-  panel_->OnHostResize({800, 500});
-  EXPECT_EQ(panel_->window()->bounds().GetSize(), (vz::Size{800, 500}));
-
-  panel_->OnHostGone();
-  EXPECT_TRUE(render_.live.empty());
-  EXPECT_TRUE(client_.subscriptions.empty());
-  loop_.RunUntilIdle();
-  EXPECT_EQ(panel_->window(), nullptr);
-  EXPECT_EQ(panel_->mainView(), nullptr);
 }
 
 }  // namespace
