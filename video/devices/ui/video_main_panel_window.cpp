@@ -182,7 +182,11 @@ void VideoMainPanelWindow::OnHostGone() {
   // inside the window's own notification); the controller leaves.
   VZ_LOG_WARN("the container window 0x%llx is gone: the panel closes", static_cast<unsigned long long>(container_));
   if (main_view_) main_view_->model().cleanAllVideoRender();
-  if (controller_ != nullptr) controller_->PostMessage(WMVC_STATUS, 4, 0);
+  if (controller_ != nullptr) {
+    // The options window was made over the panel's window: it goes first.
+    controller_->CloseOptionsWindow();
+    controller_->PostMessage(WMVC_STATUS, 4, 0);
+  }
   vz::RunLoop* loop = vz::RunLoop::Current();
   if (loop == nullptr) return;
   std::weak_ptr<bool> alive = alive_;

@@ -278,8 +278,11 @@ TEST_F(WinVideoControllerTest, TheContainerReachesThePanelAndItsGoingLeavesTheCo
   auto system = vz::HeadlessWindowSystem::Create({1920, 1080});
   VideoMainPanelWindow panel(controller_, controller_, controller_, u"alice", system.get(), clock_);
   ASSERT_TRUE(panel.createVideoWindow(0, 0));
+  controller_->OpenOptionsWindow(panel.window());
+  ASSERT_EQ(controller_->IsOptionsWindowOpening(), 1);
   log_.clear();
   panel.OnHostGone();
+  EXPECT_EQ(controller_->IsOptionsWindowOpening(), 0) << "closed before the panel's window goes";
   loop_.RunUntilIdle();
   EXPECT_TRUE(Logged("status 4"));
   EXPECT_EQ(panel.window(), nullptr);
