@@ -103,6 +103,15 @@ struct V128 {
     half0[0] = g[0], half0[1] = g[1], half1[0] = g[2], half1[1] = g[3];
   }
 #endif
+  // U and V of kBytes pixels interleaved (U0 V0 U1 V1 ...), lined up with a
+  // Load of their Y for the unpacks.
+  static T LoadUv422(const uint8_t* u, const uint8_t* v) { return Unpacklo8(LoadHalf(u), LoadHalf(v)); }
+  // 2 x kBytes bytes; the pack of the two registers' 16-bit lanes gives
+  // StoreLanes2Packed's order.
+  static void LoadLanes2(const uint8_t* p, T& a, T& b) { Load2(p, a, b); }
+  static void StoreLanes2Packed(uint8_t* p, T v) { Store(p, v); }
+  // The pack of the first plane's and the second plane's 16-bit lanes.
+  static void StoreLanes2Planes(uint8_t* first, uint8_t* second, T v) { StoreRgbChroma(first, second, v); }
   // Adjacent 32-bit lanes exchanged.
   static T SwapPairs32(T a) { return _mm_shuffle_epi32(a, _MM_SHUFFLE(2, 3, 0, 1)); }
   // 32-bit lanes 0 and 2 of a, then 0 and 2 of b.
@@ -213,6 +222,24 @@ struct V256 {
     Widen24x16(p + 48, h);
     half0[0] = _mm256_setr_m128i(g[0], g[1]), half0[1] = _mm256_setr_m128i(g[2], g[3]);
     half1[0] = _mm256_setr_m128i(h[0], h[1]), half1[1] = _mm256_setr_m128i(h[2], h[3]);
+  }
+  // Lane 0 the pairs of pixels 0..15, lane 1 those of 16..31, as the Y
+  // load's lanes.
+  static T LoadUv422(const uint8_t* u, const uint8_t* v) {
+    const __m128i uu = _mm_loadu_si128(reinterpret_cast<const __m128i*>(u));
+    const __m128i vv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(v));
+    return _mm256_setr_m128i(_mm_unpacklo_epi8(uu, vv), _mm_unpackhi_epi8(uu, vv));
+  }
+  // Whole loads; the pack then holds 8-byte groups 0, 2 in lane 0 and 1, 3
+  // in lane 1, which the stores reorder.
+  static void LoadLanes2(const uint8_t* p, T& a, T& b) { a = Load(p), b = Load(p + 32); }
+  static void StoreLanes2Packed(uint8_t* p, T v) { Store(p, _mm256_permute4x64_epi64(v, 0xd8)); }
+  // Lane 0: first-plane 4-byte groups 0, 2, second-plane 0, 2; lane 1 the
+  // groups 1, 3.
+  static void StoreLanes2Planes(uint8_t* first, uint8_t* second, T v) {
+    const T ordered = _mm256_permutevar8x32_epi32(v, _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(first), _mm256_castsi256_si128(ordered));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(second), _mm256_extracti128_si256(ordered, 1));
   }
   static T SwapPairs32(T a) { return _mm256_shuffle_epi32(a, _MM_SHUFFLE(2, 3, 0, 1)); }
   static T Even32(T a, T b) {
@@ -516,24 +543,30 @@ void RgbToPlanarSimd(const uint8_t* src, int src_stride, uint8_t* dst_y, uint8_t
 
 // ---- 4:2:2 ------------------------------------------------------------------
 
+// Both rows of a pair share one load and interleave of their U and V.
 template <class V, bool kUyvy>
 void PlanarTo422Simd(uint8_t* dst, int dst_stride, const uint8_t* src_y, const uint8_t* src_u,
                      const uint8_t* src_v, int stride_y, int stride_uv, int width, int height, int flip) {
   using T = typename V::T;
   constexpr int kPx = V::kBytes;
   const int body = width & ~(kPx - 1);
-  for (int row = 0; row < height; ++row) {
-    uint8_t* d = RowOf(dst, dst_stride, row, height, flip);
-    const uint8_t* y = src_y + static_cast<intptr_t>(row) * stride_y;
+  for (int row = 0; row < height; row += 2) {
+    const int rows = row + 1 < height ? 2 : 1;
+    uint8_t* d[2] = {RowOf(dst, dst_stride, row, height, flip), nullptr};
+    const uint8_t* y[2] = {src_y + static_cast<intptr_t>(row) * stride_y, nullptr};
+    if (rows == 2) d[1] = RowOf(dst, dst_stride, row + 1, height, flip), y[1] = y[0] + stride_y;
     const uint8_t* u = src_u + static_cast<intptr_t>(row / 2) * stride_uv;
     const uint8_t* v = src_v + static_cast<intptr_t>(row / 2) * stride_uv;
     for (int x = 0; x < body; x += kPx) {
-      const T yy = V::Load(y + x);
-      const T uv = V::Unpacklo8(V::LoadHalf(u + x / 2), V::LoadHalf(v + x / 2));
-      if (kUyvy) {
-        V::Store2(d + x * 2, V::Unpacklo8(uv, yy), V::Unpackhi8(uv, yy));
-      } else {
-        V::Store2(d + x * 2, V::Unpacklo8(yy, uv), V::Unpackhi8(yy, uv));
+      const T uv = V::LoadUv422(u + x / 2, v + x / 2);
+#pragma GCC unroll 2
+      for (int r = 0; r < rows; ++r) {
+        const T yy = V::Load(y[r] + x);
+        if (kUyvy) {
+          V::Store2(d[r] + x * 2, V::Unpacklo8(uv, yy), V::Unpackhi8(uv, yy));
+        } else {
+          V::Store2(d[r] + x * 2, V::Unpacklo8(yy, uv), V::Unpackhi8(yy, uv));
+        }
       }
     }
   }
@@ -544,13 +577,15 @@ void PlanarTo422Simd(uint8_t* dst, int dst_stride, const uint8_t* src_y, const u
   }
 }
 
+// The packs work in the lane order of V::LoadLanes2 and the stores put the
+// bytes back in picture order.
 template <class V, bool kUyvy>
 void From422ToPlanarSimd(const uint8_t* src, int src_stride, uint8_t* dst_y, uint8_t* dst_u, uint8_t* dst_v,
                          int stride_y, int stride_uv, int width, int height, int flip) {
   using T = typename V::T;
   constexpr int kPx = V::kBytes;
   const int body = width & ~(kPx - 1);
-  const T mask = V::Set16(0x00ff), zero = V::Zero();
+  const T mask = V::Set16(0x00ff);
   for (int row = 0; row + 1 < height; row += 2) {
     const uint8_t* s[2] = {RowOf(src, src_stride, row, height, flip), RowOf(src, src_stride, row + 1, height, flip)};
     uint8_t* y[2] = {dst_y + static_cast<intptr_t>(row) * stride_y,
@@ -559,19 +594,19 @@ void From422ToPlanarSimd(const uint8_t* src, int src_stride, uint8_t* dst_y, uin
     uint8_t* v = dst_v + static_cast<intptr_t>(row / 2) * stride_uv;
     for (int x = 0; x < body; x += kPx) {
       T chroma[2];
+#pragma GCC unroll 2
       for (int r = 0; r < 2; ++r) {
         T a, b;
-        V::Load2(s[r] + x * 2, a, b);
+        V::LoadLanes2(s[r] + x * 2, a, b);
         const T ya = kUyvy ? V::template Srli16<8>(a) : V::And(a, mask);
         const T yb = kUyvy ? V::template Srli16<8>(b) : V::And(b, mask);
         const T ca = kUyvy ? V::And(a, mask) : V::template Srli16<8>(a);
         const T cb = kUyvy ? V::And(b, mask) : V::template Srli16<8>(b);
-        V::Store(y[r] + x, V::Packus16(ya, yb));
+        V::StoreLanes2Packed(y[r] + x, V::Packus16(ya, yb));
         chroma[r] = V::Packus16(ca, cb);
       }
       const T c = V::Avg8(chroma[0], chroma[1]);
-      V::StoreHalf(u + x / 2, V::Packus16(V::And(c, mask), zero));
-      V::StoreHalf(v + x / 2, V::Packus16(V::template Srli16<8>(c), zero));
+      V::StoreLanes2Planes(u + x / 2, v + x / 2, V::Packus16(V::And(c, mask), V::template Srli16<8>(c)));
     }
   }
   if (body < width) {
