@@ -543,30 +543,26 @@ void RgbToPlanarSimd(const uint8_t* src, int src_stride, uint8_t* dst_y, uint8_t
 
 // ---- 4:2:2 ------------------------------------------------------------------
 
-// Both rows of a pair share one load and interleave of their U and V.
+// Row by row: each output row is written as one stream, and its U and V
+// are read again from the first level cache for the second row of a pair.
 template <class V, bool kUyvy>
 void PlanarTo422Simd(uint8_t* dst, int dst_stride, const uint8_t* src_y, const uint8_t* src_u,
                      const uint8_t* src_v, int stride_y, int stride_uv, int width, int height, int flip) {
   using T = typename V::T;
   constexpr int kPx = V::kBytes;
   const int body = width & ~(kPx - 1);
-  for (int row = 0; row < height; row += 2) {
-    const int rows = row + 1 < height ? 2 : 1;
-    uint8_t* d[2] = {RowOf(dst, dst_stride, row, height, flip), nullptr};
-    const uint8_t* y[2] = {src_y + static_cast<intptr_t>(row) * stride_y, nullptr};
-    if (rows == 2) d[1] = RowOf(dst, dst_stride, row + 1, height, flip), y[1] = y[0] + stride_y;
+  for (int row = 0; row < height; ++row) {
+    uint8_t* d = RowOf(dst, dst_stride, row, height, flip);
+    const uint8_t* y = src_y + static_cast<intptr_t>(row) * stride_y;
     const uint8_t* u = src_u + static_cast<intptr_t>(row / 2) * stride_uv;
     const uint8_t* v = src_v + static_cast<intptr_t>(row / 2) * stride_uv;
     for (int x = 0; x < body; x += kPx) {
       const T uv = V::LoadUv422(u + x / 2, v + x / 2);
-#pragma GCC unroll 2
-      for (int r = 0; r < rows; ++r) {
-        const T yy = V::Load(y[r] + x);
-        if (kUyvy) {
-          V::Store2(d[r] + x * 2, V::Unpacklo8(uv, yy), V::Unpackhi8(uv, yy));
-        } else {
-          V::Store2(d[r] + x * 2, V::Unpacklo8(yy, uv), V::Unpackhi8(yy, uv));
-        }
+      const T yy = V::Load(y + x);
+      if (kUyvy) {
+        V::Store2(d + x * 2, V::Unpacklo8(uv, yy), V::Unpackhi8(uv, yy));
+      } else {
+        V::Store2(d + x * 2, V::Unpacklo8(yy, uv), V::Unpackhi8(yy, uv));
       }
     }
   }
