@@ -81,6 +81,23 @@ struct V128 {
     _mm_storel_epi64(reinterpret_cast<__m128i*>(u), uv);
     _mm_storel_epi64(reinterpret_cast<__m128i*>(v), _mm_srli_si128(uv, 8));
   }
+  // 16 pixels of 3 bytes (48 bytes at p) as four groups of 4 pixels of 4
+  // bytes, with only SSE2: two 8-byte loads per group, the odd pixels
+  // shifted down, the dwords put in order. The fourth byte of each pixel is
+  // whatever follows it (the weights give it 0). No load reaches past byte 47.
+  static void Widen24(const uint8_t* p, T (&g)[4]) {
+#pragma GCC unroll 4
+    for (int k = 0; k < 4; ++k) {
+      const T a = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + 12 * k));
+      const T b = k < 3 ? _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + 12 * k + 6))
+                        : _mm_srli_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + 40)), 16);
+      const T ab = _mm_unpacklo_epi64(a, b);  // pixels 0, 1 | 2, 3 at bytes 0 and 8
+      const T odd = _mm_srli_epi64(ab, 24);   // pixels 1 | 3 at bytes 0 and 8
+      const T mixed = _mm_castps_si128(
+          _mm_shuffle_ps(_mm_castsi128_ps(ab), _mm_castsi128_ps(odd), _MM_SHUFFLE(2, 0, 2, 0)));  // 0, 2, 1, 3
+      g[k] = _mm_shuffle_epi32(mixed, _MM_SHUFFLE(3, 1, 2, 0));
+    }
+  }
   // U and V of kBytes pixels interleaved (U0 V0 U1 V1 ...), lined up with a
   // Load of their Y for the unpacks.
   static T LoadUv422(const uint8_t* u, const uint8_t* v) { return Unpacklo8(LoadHalf(u), LoadHalf(v)); }
@@ -402,6 +419,18 @@ VZ_SIMD_INLINE void Rgb32Step(const uint8_t* s0, const uint8_t* s1, uint8_t* y0,
   StoreChroma<V>(h0, h1, u, v);
 }
 
+// The same for 3-byte pixels, widened in registers (V128 only).
+template <class V>
+VZ_SIMD_INLINE void Rgb24Step(const uint8_t* s0, const uint8_t* s1, uint8_t* y0, uint8_t* y1, uint8_t* u,
+                              uint8_t* v, const RgbWeights<V>& w) {
+  typename V::T a[4], b[4];
+  V::Widen24(s0, a);
+  V::Widen24(s1, b);
+  const HalfStep<V> h0 = RgbHalfStepOf<V>(a[0], a[1], b[0], b[1], w, y0, y1);
+  const HalfStep<V> h1 = RgbHalfStepOf<V>(a[2], a[3], b[2], b[3], w, y0 + V::kBytes / 2, y1 + V::kBytes / 2);
+  StoreChroma<V>(h0, h1, u, v);
+}
+
 template <class V, PackedIndex kIndex>
 void RgbToPlanarSimd(const uint8_t* src, int src_stride, uint8_t* dst_y, uint8_t* dst_u, uint8_t* dst_v,
                      int stride_y, int stride_uv, int width, int height, int flip) {
@@ -411,7 +440,6 @@ void RgbToPlanarSimd(const uint8_t* src, int src_stride, uint8_t* dst_y, uint8_t
   constexpr PackedLayout kWide = {4, L.r, L.g, L.b, 3};
   const RgbWeights<V> w = WeightsFor<V>(L.bytes == 4 ? L : kWide);
   const int body = width & ~(kPx - 1);
-  alignas(16) uint8_t wide[2][kPx * 4];
   for (int row = 0; row + 1 < height; row += 2) {
     const uint8_t* s0 = RowOf(src, src_stride, row, height, flip);
     const uint8_t* s1 = RowOf(src, src_stride, row + 1, height, flip);
@@ -423,15 +451,7 @@ void RgbToPlanarSimd(const uint8_t* src, int src_stride, uint8_t* dst_y, uint8_t
       if constexpr (L.bytes == 4) {
         Rgb32Step<V>(s0 + x * 4, s1 + x * 4, y0 + x, y1 + x, u + x / 2, v + x / 2, w);
       } else {
-        // Without byte shuffles the pixels are widened through memory.
-        for (int r = 0; r < 2; ++r) {
-          const uint8_t* s = (r == 0 ? s0 : s1) + x * 3;
-          for (int i = 0; i < kPx; ++i) {
-            wide[r][i * 4] = s[i * 3], wide[r][i * 4 + 1] = s[i * 3 + 1], wide[r][i * 4 + 2] = s[i * 3 + 2];
-            wide[r][i * 4 + 3] = 0;
-          }
-        }
-        Rgb32Step<V>(wide[0], wide[1], y0 + x, y1 + x, u + x / 2, v + x / 2, w);
+        Rgb24Step<V>(s0 + x * 3, s1 + x * 3, y0 + x, y1 + x, u + x / 2, v + x / 2, w);
       }
     }
   }
