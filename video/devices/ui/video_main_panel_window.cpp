@@ -177,9 +177,10 @@ void VideoMainPanelWindow::OnHostResize(vz::Size size) {
 }
 
 void VideoMainPanelWindow::OnHostGone() {
-  // The container took the panel's window with it: the renderers' windows
-  // are gone too. The views go at once, the panel from the loop (this runs
-  // inside the window's own notification); the controller leaves.
+  // The container took the panel's window with it, and the renderers'
+  // windows too: the renderers are released at once, the views and windows
+  // from the loop (this runs inside the window's own notification), and the
+  // controller leaves the conference.
   VZ_LOG_WARN("the container window 0x%llx is gone: the panel closes", static_cast<unsigned long long>(container_));
   if (main_view_) main_view_->model().cleanAllVideoRender();
   if (controller_ != nullptr) {
