@@ -12,8 +12,9 @@
 // bytes through vzbridge and through the forwarder, one after the other
 // (which goes first switches every round), so a change of the machine's load
 // falls on both; "ratio" is the forwarder's time over vzbridge's (1.0: as
-// fast as the forwarder). Pin the run with taskset (e.g. taskset -c 2-5):
-// the relays and their clients inherit the mask.
+// fast as the forwarder). scripts/relay_bench_pinned.sh runs it with the
+// benchmark, the relays and the clients each on a core of their own; a plain
+// taskset -c 2-5 also works (the relays and their clients inherit the mask).
 #include <benchmark/benchmark.h>
 
 #include <chrono>
