@@ -80,8 +80,11 @@ bool EnlargePipe(int fd, size_t bytes) {
   const int now = ::fcntl(fd, F_GETPIPE_SZ);
   if (now < 0) return false;  // not a pipe: nothing to do
   if (static_cast<size_t>(now) >= bytes) return true;
-  if (bytes > static_cast<size_t>(INT_MAX) || ::fcntl(fd, F_SETPIPE_SZ, static_cast<int>(bytes)) < 0) {
-    PlatformLog("the pipe of descriptor %d keeps %d bytes; %zu refused: %s", fd, now, bytes, std::strerror(errno));
+  const int error = bytes > static_cast<size_t>(INT_MAX)               ? EINVAL
+                    : ::fcntl(fd, F_SETPIPE_SZ, static_cast<int>(bytes)) < 0 ? errno
+                                                                             : 0;
+  if (error != 0) {
+    PlatformLog("the pipe of descriptor %d keeps %d bytes; %zu refused: %s", fd, now, bytes, std::strerror(error));
     return false;
   }
   return true;
