@@ -18,7 +18,6 @@
 #include "contracts/test_pattern.h"
 #include "platform/clock.h"
 #include "platform/process.h"
-#include "platform/scoped_test_folder.h"
 #include "platform/text.h"
 #include "platform/run_loop.h"
 #include "platform/ui/display_probe.h"
@@ -97,13 +96,12 @@ class PatternRenderService : public IVideoRenderService {
   uint32_t counter_ = 1;
 };
 
-// A helper program on the test's display (a window manager, a compositor),
-// ended on every path.
-class DisplayHelper {
+// A compositor on the test's display, ended on every path.
+class Compositor {
  public:
-  DisplayHelper(const std::vector<std::string>& args, std::string* error)
-      : pid_(SpawnHelper(args, error)) {}
-  ~DisplayHelper() {
+  explicit Compositor(const std::string& display, std::string* error)
+      : pid_(vz::SpawnProcess("/usr/bin/xcompmgr", {"xcompmgr", "-d", display}, error)) {}
+  ~Compositor() {
     if (pid_ <= 0) return;
     vz::KillProcess(pid_);
     vz::WaitForProcess(pid_, 30000, nullptr);
@@ -111,11 +109,6 @@ class DisplayHelper {
   bool started() const { return pid_ > 0; }
 
  private:
-  static int SpawnHelper(const std::vector<std::string>& args, std::string* error) {
-    std::vector<std::string> all = {"env", "LC_ALL=C"};
-    all.insert(all.end(), args.begin(), args.end());
-    return vz::SpawnProcess("/usr/bin/env", all, error);
-  }
   int pid_;
 };
 
@@ -186,33 +179,21 @@ size_t ColoursIn(const vz::Image& grab, const vz::Rect& area) {
 }
 
 TEST_F(PanelDisplayTest, ControlsOverTheVideoShowAboveItBareUnderAManagerAndUnderACompositor) {
-  vz::ScopedTestFolder folder;
-  const std::string twmrc = folder.path() + "/twmrc";
-  {
-    std::FILE* file = std::fopen(twmrc.c_str(), "w");
-    ASSERT_NE(file, nullptr);
-    std::fputs("TitleFont \"fixed\"\nResizeFont \"fixed\"\nMenuFont \"fixed\"\nIconFont \"fixed\"\n"
-               "IconManagerFont \"fixed\"\n",
-               file);
-    std::fclose(file);
-  }
   CGdiPlusBitmapResource fullscreen_image;
   ASSERT_TRUE(fullscreen_image.Load(vzres::IDB_VIDEO_FULLSCREEN));
 
-  std::vector<std::unique_ptr<DisplayHelper>> helpers;
+  std::unique_ptr<vz::TwmWindowManager> twm;
+  std::unique_ptr<Compositor> compositor;
   for (const std::string round : {"bare", "twm", "twm+xcompmgr"}) {
     SCOPED_TRACE(round);
-    std::string error;
+    std::string why;
     if (round == "twm") {
-      if (::access("/usr/bin/twm", X_OK) != 0) GTEST_SKIP() << "twm is not installed";
-      helpers.push_back(std::make_unique<DisplayHelper>(
-          std::vector<std::string>{"/usr/bin/twm", "-display", env_.display(), "-f", twmrc}, &error));
-      ASSERT_TRUE(helpers.back()->started()) << error;
+      twm = vz::TwmWindowManager::Start(env_.display(), &why);
+      if (!twm) GTEST_SKIP() << why;
     } else if (round == "twm+xcompmgr") {
       if (::access("/usr/bin/xcompmgr", X_OK) != 0) GTEST_SKIP() << "xcompmgr is not installed";
-      helpers.push_back(std::make_unique<DisplayHelper>(
-          std::vector<std::string>{"/usr/bin/xcompmgr", "-d", env_.display()}, &error));
-      ASSERT_TRUE(helpers.back()->started()) << error;
+      compositor = std::make_unique<Compositor>(env_.display(), &why);
+      ASSERT_TRUE(compositor->started()) << why;
     }
     PatternRenderService render;
     vz::FakeClock clock(1000);  // the overlay controls stay shown
