@@ -41,4 +41,10 @@ class IVideoWindowPort {
   // The monitor that holds most of the view (an index; -1 for none), so a
   // draw can tell when the view moved to another one.
   virtual int32_t Monitor() = 0;
+  // When more of the display window shows than before (controls that lay
+  // over it went), the port posts `message` with `wparam` to the window's
+  // thread, so the held picture is drawn there again at once rather than at
+  // the next frame. Set once, by the renderer that owns the port; a port
+  // whose window never changes that way does nothing.
+  virtual void SetRedrawMessage(uint32_t /*message*/, uintptr_t /*wparam*/) {}
 };

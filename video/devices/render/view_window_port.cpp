@@ -2,6 +2,18 @@
 
 #include "common/trace_client.h"
 #include "platform/ui/message_hook.h"
+#include "platform/ui/region_subtract.h"
+
+namespace {
+
+// Whether `now` holds any pixel that `before` did not.
+bool Grew(const vz::WindowRegion& before, const vz::WindowRegion& now) {
+  vz::WindowRegion added = now;
+  for (const vz::Rect& r : before) added = vz::SubtractRect(added, r);
+  return !added.empty();
+}
+
+}  // namespace
 
 ViewWindowPort::ViewWindowPort(vz::Window* view)
     : view_(view),
@@ -11,16 +23,37 @@ ViewWindowPort::ViewWindowPort(vz::Window* view)
       display_name_(view->system().DisplayName()) {
   vz::Window* top = view_->TopLevel();
   if (top != nullptr && top->NativeId() != 0) {
-    surface_ = vz::X11VideoSurface::Create(display_name_, top->NativeId(), AreaInTopLevel());
-    if (!surface_) VZ_LOG_ERROR("no video window inside 0x%llx", static_cast<unsigned long long>(top->NativeId()));
+    auto window = vz::X11VideoSurface::Create(display_name_, top->NativeId(), AreaInTopLevel());
+    if (window) {
+      surface_ = std::make_shared<Surface>();
+      surface_->window = std::move(window);
+    } else {
+      VZ_LOG_ERROR("no video window inside 0x%llx", static_cast<unsigned long long>(top->NativeId()));
+    }
   }
   UpdateGeometry();
   if (surface_) {
-    std::weak_ptr<vz::X11VideoSurface> surface = surface_;
-    view_->WatchUncoveredArea([surface](const vz::WindowRegion& region) {
-      if (auto shown = surface.lock()) shown->SetVisibleRegion(region);
+    std::weak_ptr<Surface> weak = surface_;
+    vz::RunLoop* loop = loop_;
+    const uint64_t id = WindowId();
+    view_->WatchUncoveredArea([weak, loop, id](const vz::WindowRegion& region) {
+      std::shared_ptr<Surface> surface = weak.lock();
+      if (!surface) return;
+      // Where the window now shows more, the display kept what lay there
+      // before (the controls' pixels) until the picture is drawn again.
+      const bool grew = Grew(surface->shown, region);
+      surface->window->SetVisibleRegion(region);
+      surface->shown = region;
+      const uint32_t message = surface->redraw_message;
+      if (grew && message != 0) vz::PostHookMessage(*loop, vz::HookMessage{id, message, surface->redraw_wparam, 0});
     });
   }
+}
+
+void ViewWindowPort::SetRedrawMessage(uint32_t message, uintptr_t wparam) {
+  if (!surface_) return;
+  surface_->redraw_wparam = wparam;
+  surface_->redraw_message = message;
 }
 
 // The view's watcher is left in place: its surface goes with the port, and
@@ -53,7 +86,7 @@ void ViewWindowPort::UpdateGeometry() {
     if (monitors[i].bounds.Contains(centre)) monitor = static_cast<int32_t>(i);
   }
   // A hidden view hides its video window too (an empty area unmaps it).
-  if (surface_) surface_->SetBounds(view_->IsVisible() ? AreaInTopLevel() : vz::Rect{});
+  if (surface_) surface_->window->SetBounds(view_->IsVisible() ? AreaInTopLevel() : vz::Rect{});
   std::lock_guard<std::mutex> guard(mutex_);
   client_ = client;
   monitor_ = monitor;

@@ -11,6 +11,7 @@
 // over the view (its children, later siblings, controls of its ancestors)
 // is cut out of the video window whenever the layer repaints, so those
 // controls show above the video.
+#include <atomic>
 #include <memory>
 #include <mutex>
 
@@ -33,9 +34,10 @@ class ViewWindowPort final : public IVideoWindowPort {
   void UpdateGeometry() override;
   bool PostMessage(uint32_t message, uintptr_t wparam, intptr_t lparam) override;
   bool PostTask(std::function<void()> task) override;
-  uint64_t NativeWindow() override { return surface_ ? surface_->Id() : 0; }
+  uint64_t NativeWindow() override { return surface_ ? surface_->window->Id() : 0; }
   std::string DisplayName() override { return display_name_; }
   int32_t Monitor() override;
+  void SetRedrawMessage(uint32_t message, uintptr_t wparam) override;
 
  private:
   vz::Rect AreaInTopLevel();
@@ -46,9 +48,16 @@ class ViewWindowPort final : public IVideoWindowPort {
   std::shared_ptr<const bool> alive_;
   // The view's display (not $DISPLAY, which may name another).
   const std::string display_name_;
-  // Shared with the view's watcher of its uncovered area, which holds it
-  // weakly: the port may go on another thread.
-  std::shared_ptr<vz::X11VideoSurface> surface_;
+  // The video window and what of it shows, shared with the view's watcher
+  // of its uncovered area, which holds it weakly: the port may go on
+  // another thread.
+  struct Surface {
+    std::unique_ptr<vz::X11VideoSurface> window;
+    vz::WindowRegion shown;              // UI thread
+    std::atomic<uint32_t> redraw_message{0};
+    std::atomic<uintptr_t> redraw_wparam{0};
+  };
+  std::shared_ptr<Surface> surface_;
   std::mutex mutex_;
   vz::Rect client_;      // under mutex_
   int32_t monitor_ = -1;  // under mutex_

@@ -73,6 +73,7 @@ bool CWinVideoRenderer::Init(std::unique_ptr<IVideoWindowPort> window, int32_t r
   wanted_type_ = current_type_ = render_type;
   InitDrawContext();
   client_rect_ = window_->ClientRect();
+  window_->SetRedrawMessage(custom_message_, kRedrawMessage);
   return draw_ != nullptr;
 }
 
@@ -520,6 +521,8 @@ intptr_t CWinVideoRenderer::OnHookMessage(int32_t code, uintptr_t removal, const
     } else if (message->wparam == 0 && action_pending_ == 1) {
       action_pending_ = 0;
       if (draw_ != nullptr) draw_->WindowThreadAction();
+    } else if (message->wparam == kRedrawMessage) {
+      RenderFrame(true);
     }
   }
   if (handled) *handled = 1;

@@ -52,6 +52,9 @@ class CWinVideoRenderer final : public CVideoRenderer,
   static constexpr int32_t kRenderTypeGpu = 1;
   static constexpr uint32_t kRetryFirstChoiceMs = 30000;
   static constexpr const char* kCustomMessageName = "CVseVideoRenderer_CustomMessage";
+  // The custom message's wparam that asks for the held picture again (more
+  // of the window shows: controls over it went). 0 and 1 are the draw's.
+  static constexpr uintptr_t kRedrawMessage = 2;
 
   explicit CWinVideoRenderer(VideoDrawFactory factory = {}, vz::Clock& clock = vz::SystemClock());
 

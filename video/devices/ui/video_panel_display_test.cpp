@@ -262,6 +262,22 @@ TEST_F(PanelDisplayTest, ControlsOverTheVideoShowAboveItBareUnderAManagerAndUnde
                          << button_shown << ", tile name " << tile_label_shown << ", toolbar "
                          << toolbar_shown << ", colours of the video " << video_colours;
 
+    // The overlay hides while no frame comes (a stalled stream): the held
+    // picture is drawn again where the full-screen button was.
+    clock.AdvanceMs(kOverlayIdleMs + 1);
+    view.model().onIdleTick(std::nullopt);
+    view.Sync();
+    ASSERT_FALSE(view.model().fullscreenButtonShown());
+    size_t fs_colours = 0;
+    EXPECT_TRUE(env_.RunUntil(loop_, [&] {
+      system_->Sync();
+      grab = vz::GrabX11Window(env_.display(), panel->window()->NativeId());
+      if (!grab) return false;
+      fs_shown = ImageShown(*grab, *fullscreen_image.bitmap(), {fs.left, fs.top});
+      fs_colours = ColoursIn(*grab, fs);
+      return fs_shown < 0.2 && fs_colours > 10;
+    }, 60000)) << "where the full-screen button was: its image " << fs_shown << ", colours " << fs_colours;
+
     panel.reset();
     EXPECT_TRUE(render.live.empty());
   }
