@@ -1,5 +1,7 @@
 #include "bridge/byte_streams.h"
 
+#include <string>
+
 #include "common/trace_client.h"
 #include "platform/standard_io.h"
 
@@ -37,3 +39,13 @@ void StandardInput::Interrupt() {
 }
 
 bool StandardOutput::Write(const void* data, size_t size) { return vz::WriteStandardOutput(data, size); }
+
+bool IByteOutput::WriteGathered(const std::string_view* parts, size_t count) {
+  std::string joined;
+  for (size_t i = 0; i < count; ++i) joined.append(parts[i]);
+  return Write(joined.data(), joined.size());
+}
+
+bool StandardOutput::WriteGathered(const std::string_view* parts, size_t count) {
+  return vz::WriteStandardOutputGathered(parts, count);
+}

@@ -3,6 +3,7 @@
 // standard input and output, the tests' are in memory.
 #include <atomic>
 #include <cstddef>
+#include <string_view>
 
 #include "platform/local_socket_poll.h"
 
@@ -18,6 +19,9 @@ class IByteOutput {
   virtual ~IByteOutput() = default;
   // All `size` bytes or false.
   virtual bool Write(const void* data, size_t size) = 0;
+  // All bytes of `parts`, in order, or false. An output that cannot gather
+  // joins the parts and makes one Write of them.
+  virtual bool WriteGathered(const std::string_view* parts, size_t count);
 };
 
 // Standard input, which another thread can end early: after Interrupt every
@@ -36,4 +40,7 @@ class StandardInput : public IByteInput {
 class StandardOutput : public IByteOutput {
  public:
   bool Write(const void* data, size_t size) override;
+  // One gathered write for all parts: a large message leaves from where it
+  // lies, without being copied behind its header.
+  bool WriteGathered(const std::string_view* parts, size_t count) override;
 };

@@ -1,8 +1,8 @@
 #include "bridge/extension_messages.h"
 
-#include <algorithm>
 #include <cstdint>
 
+#include "bridge/json_plain_run.h"
 #include "platform/text.h"
 #include "weblink/json/json_builders.h"
 
@@ -29,22 +29,26 @@ std::string LogMessageText(std::string_view line) {
          EscapeExtensionText(line) + "\"}";
 }
 
+std::string Base64DataMessageHead(uint32_t kind) {
+  // Built once per binary block of the sharing engine: one allocation.
+  std::string head = "{\"code\":0,\"type\":\"MEET_APP_BASE64DATA\",\"datatype\":";
+  head += std::to_string(kind);
+  head += ",\"datacode\":\"";
+  return head;
+}
+
 std::string Base64DataMessageText(uint32_t kind, std::string_view payload) {
-  std::string text = "{" + JsonMakeNumberPair("code", 0) + "," + JsonMakeStringPair("type", "MEET_APP_BASE64DATA") +
-                     "," + JsonMakeNumberPair("datatype", static_cast<int32_t>(kind)) + ",";
   // Base64 never needs escaping; only a payload that does takes the escaping builder.
-  const bool plain = std::none_of(payload.begin(), payload.end(), [](char c) {
-    return c == '"' || c == '\\' || static_cast<unsigned char>(c) < 0x20;
-  });
-  if (plain) {
-    text.reserve(text.size() + payload.size() + 16);
-    text += "\"datacode\":\"";
+  if (JsonPlainRunLength(payload.data(), payload.size()) == payload.size()) {
+    std::string text = Base64DataMessageHead(kind);
+    text.reserve(text.size() + payload.size() + kBase64DataMessageTail.size());
     text += payload;
-    text += "\"}";
-  } else {
-    text += JsonMakeStringPair("datacode", payload) + "}";
+    text += kBase64DataMessageTail;
+    return text;
   }
-  return text;
+  return "{" + JsonMakeNumberPair("code", 0) + "," + JsonMakeStringPair("type", "MEET_APP_BASE64DATA") + "," +
+         JsonMakeNumberPair("datatype", static_cast<int32_t>(kind)) + "," + JsonMakeStringPair("datacode", payload) +
+         "}";
 }
 
 size_t EscapedTextCutPoint(std::string_view escaped, size_t max_size) {

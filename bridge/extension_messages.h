@@ -18,8 +18,15 @@ std::string ProgressMessageText(int32_t percent);
 // {"code":0,"type":"MEET_APP_LOG","log":"<escaped line>"}
 std::string LogMessageText(std::string_view line);
 // {"code":0,"type":"MEET_APP_BASE64DATA","datatype":<kind>,"datacode":"<payload>"}
-// The payload (base64) comes out unchanged.
+// The payload (base64) comes out unchanged; one that would break the JSON
+// (a quote, a backslash or a control byte) is escaped instead.
 std::string Base64DataMessageText(uint32_t kind, std::string_view payload);
+// The same message in three parts, for a writer that sends them as they lie:
+// the head up to the opening quote of "datacode", the payload, and
+// kBase64DataMessageTail. Only for a payload that needs no escape
+// (JsonPlainRunLength covers all of it); the others take the text above.
+std::string Base64DataMessageHead(uint32_t kind);
+inline constexpr std::string_view kBase64DataMessageTail = "\"}";
 // {"code":0,"type":"MEET_APP_CRASHREPORT","filename":"<up to the first *>","report":"<escaped payload>"}
 // The whole message is kept within `max_size` bytes: a longer report is cut
 // after escaping, at the last whole escape or character that fits.

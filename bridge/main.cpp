@@ -12,6 +12,7 @@
 #include "bridge/launcher_backends.h"
 #include "bridge/self_replace.h"
 #include "bridge/velzar_meet_application.h"
+#include "common/native_message_framing.h"
 #include "common/trace_client.h"
 #include "platform/downloader.h"
 #include "platform/process.h"
@@ -111,6 +112,10 @@ int main(int argc, char** argv) {
   vz::BindLinkedTracer(vz::LinkedTracerLogA, vz::LinkedTracerLogW, vz::LinkedTracerSetAppInfo,
                        vz::LinkedTracerSetMeetInfo);
   vz::IgnoreBrokenPipe();
+  // Room for a whole message of the browser's limit each way, so a large
+  // block leaves in one write while the browser reads the one before.
+  vz::EnlargeStandardInputPipe(kNativeMessageMaxToBrowser);
+  vz::EnlargeStandardOutputPipe(kNativeMessageMaxToBrowser);
   int result = 0;
   try {
     result = RunHost();

@@ -1,7 +1,8 @@
 #include "bridge/message_type_scan.h"
 
-#include <cstdint>
 #include <cstring>
+
+#include "bridge/json_plain_run.h"
 
 namespace {
 
@@ -22,10 +23,6 @@ bool IsPlainAscii(std::string_view text) {
   }
   return true;
 }
-
-// Sixteen bytes compared at once; the compiler picks the machine's vector
-// instructions (or plain words where it has none).
-typedef unsigned char Bytes16 __attribute__((vector_size(16)));
 
 class Scanner {
  public:
@@ -91,22 +88,7 @@ class Scanner {
     const char* const start = ++p_;
     *plain = true;
     for (;;) {
-      // Sixteen bytes at a time until a quote, a backslash or a control byte.
-      while (end_ - p_ >= 16) {
-        Bytes16 block;
-        std::memcpy(&block, p_, 16);
-        const auto hits = (block == '"') | (block == '\\') | (block < 0x20);
-        uint64_t low, high;
-        std::memcpy(&low, &hits, 8);
-        std::memcpy(&high, reinterpret_cast<const char*>(&hits) + 8, 8);
-        if ((low | high) != 0) {
-          // Little-endian: the lowest set byte is the first hit.
-          p_ += low != 0 ? __builtin_ctzll(low) / 8 : 8 + __builtin_ctzll(high) / 8;
-          break;
-        }
-        p_ += 16;
-      }
-      while (p_ != end_ && *p_ != '"' && *p_ != '\\' && static_cast<unsigned char>(*p_) >= 0x20) ++p_;
+      p_ += JsonPlainRunLength(p_, static_cast<size_t>(end_ - p_));
       if (p_ == end_ || static_cast<unsigned char>(*p_) < 0x20) return false;
       if (*p_ == '"') {
         *text = std::string_view(start, static_cast<size_t>(p_ - start));

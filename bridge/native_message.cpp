@@ -1,6 +1,6 @@
 #include "bridge/native_message.h"
 
-#include <cstring>
+#include <string_view>
 
 namespace {
 
@@ -29,12 +29,20 @@ NativeReadResult ReadNativeMessage(IByteInput& input, NativeMessageBuffer* messa
   return ReadNativeMessage(source, message, announced, kNativeMessageMaxLength);
 }
 
-NativeWriteResult WriteNativeMessage(IByteOutput& output, std::string_view text, NativeMessageBuffer* scratch) {
-  if (text.size() > kNativeMessageMaxToBrowser) return NativeWriteResult::kTooLong;
-  const size_t size = sizeof(NativeMessageHeader) + text.size();
-  if (!scratch->Reserve(size, 0)) return NativeWriteResult::kFailed;
-  FormatNativeMessageHeader(static_cast<uint32_t>(text.size()), scratch->writable());
-  std::memcpy(scratch->writable() + sizeof(NativeMessageHeader), text.data(), text.size());
-  scratch->SetSize(size);
-  return output.Write(scratch->data(), scratch->size()) ? NativeWriteResult::kWritten : NativeWriteResult::kFailed;
+NativeWriteResult WriteNativeMessage(IByteOutput& output, std::string_view text) {
+  return WriteNativeMessage(output, &text, 1);
+}
+
+NativeWriteResult WriteNativeMessage(IByteOutput& output, const std::string_view* parts, size_t count) {
+  constexpr size_t kMaxParts = 8;
+  if (count > kMaxParts) return NativeWriteResult::kFailed;
+  size_t size = 0;
+  for (size_t i = 0; i < count; ++i) size += parts[i].size();
+  if (size > kNativeMessageMaxToBrowser) return NativeWriteResult::kTooLong;
+  char header[sizeof(NativeMessageHeader)];
+  FormatNativeMessageHeader(static_cast<uint32_t>(size), header);
+  std::string_view all[kMaxParts + 1];
+  all[0] = std::string_view(header, sizeof(header));
+  for (size_t i = 0; i < count; ++i) all[i + 1] = parts[i];
+  return output.WriteGathered(all, count + 1) ? NativeWriteResult::kWritten : NativeWriteResult::kFailed;
 }

@@ -16,6 +16,9 @@ enum class NativeWriteResult {
   kFailed,   // the stream failed
 };
 
-// Writes the header and the text as one write, with `scratch` as the reused
-// room for the two. Nothing longer than the browser takes is ever written.
-NativeWriteResult WriteNativeMessage(IByteOutput& output, std::string_view text, NativeMessageBuffer* scratch);
+// Writes the header and the text as one (gathered) write, the text from
+// where it lies. Nothing longer than the browser takes is ever written.
+NativeWriteResult WriteNativeMessage(IByteOutput& output, std::string_view text);
+// The same for a message made of `count` parts, written one after another
+// behind one header (at most 8 parts).
+NativeWriteResult WriteNativeMessage(IByteOutput& output, const std::string_view* parts, size_t count);

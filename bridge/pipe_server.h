@@ -27,6 +27,7 @@
 class CPipeServer : private PipeStreamChannel::Delegate {
  public:
   static constexpr uint32_t kNoDeadline = 0xFFFFFFFFu;
+  static constexpr size_t kReadChunkBytes = 256 * 1024;
 
   struct Options {
     // Seconds since 1970 for the client deadline: NowMs() / 1000 of this
@@ -96,7 +97,9 @@ class CPipeServer : private PipeStreamChannel::Delegate {
   // The socket, the send queue (guarded by lock_), the cutter and the waker,
   // all fresh for each Start. The socket and the cutter are the server
   // thread's own (Start and Stop touch them only while no thread runs).
-  PipeStreamChannel channel_{lock_};
+  // Reads take up to 256 KiB: the sharing engine's blocks of 100 KB and more
+  // come in one read each, not one per 32 KiB.
+  PipeStreamChannel channel_{lock_, kReadChunkBytes};
 
   // The server thread's own (Start and Stop touch it only while no thread runs).
   vz::LocalSocketListener listener_;

@@ -6,6 +6,7 @@
 #include <exception>
 
 #include "bridge/extension_messages.h"
+#include "bridge/json_plain_run.h"
 #include "bridge/message_type_scan.h"
 #include "bridge/native_message.h"
 #include "common/scoped_lock.h"
@@ -28,10 +29,15 @@ std::string InputForLog(std::string_view text) {
   return std::string(text.substr(0, 1016)) + "...[" + std::to_string(text.size()) + "]";
 }
 
-// The log's view of an outgoing message: more than 255 bytes are cut to 250.
-std::string OutputForLog(std::string_view text) {
-  if (text.size() <= 255) return std::string(text);
-  return std::string(text.substr(0, 250)) + "...";
+// The log's view of an outgoing message (made of parts): more than 255
+// bytes are cut to 250.
+std::string OutputForLog(const std::string_view* parts, size_t count, size_t size) {
+  const size_t keep = size <= 255 ? size : 250;
+  std::string line;
+  line.reserve(keep + 3);
+  for (size_t i = 0; i < count && line.size() < keep; ++i) line.append(parts[i].substr(0, keep - line.size()));
+  if (size > keep) line += "...";
+  return line;
 }
 
 }  // namespace
@@ -233,23 +239,27 @@ int CVelzarMeetApplication::stopApplication() {
   return 1;
 }
 
-void CVelzarMeetApplication::STDIN_WRITE(std::string_view text) {
+void CVelzarMeetApplication::STDIN_WRITE(std::string_view text) { WriteParts(&text, 1); }
+
+void CVelzarMeetApplication::WriteParts(const std::string_view* parts, size_t count) {
+  size_t size = 0;
+  for (size_t i = 0; i < count; ++i) size += parts[i].size();
   CScopedLock lock(app_lock_);
   if (exit_requested_) {
-    VZ_LOG("the host is ending: a message of %zu bytes is not sent", text.size());
+    VZ_LOG("the host is ending: a message of %zu bytes is not sent", size);
     return;
   }
-  VZ_LOG("msg [%d][%s]", static_cast<int>(text.size()), OutputForLog(text).c_str());
-  switch (WriteNativeMessage(*ports_.output, text, &output_)) {
+  VZ_LOG("msg [%d][%s]", static_cast<int>(size), OutputForLog(parts, count, size).c_str());
+  switch (WriteNativeMessage(*ports_.output, parts, count)) {
     case NativeWriteResult::kWritten:
       break;
     case NativeWriteResult::kTooLong:
       // The browser would drop the connection: this message is lost, the link is not.
-      VZ_LOG_ERROR("a message of %zu bytes is over the browser's limit of %u bytes and is not sent", text.size(),
+      VZ_LOG_ERROR("a message of %zu bytes is over the browser's limit of %u bytes and is not sent", size,
                    kNativeMessageMaxToBrowser);
       break;
     case NativeWriteResult::kFailed:
-      VZ_LOG_ERROR("cannot write a message of %zu bytes", text.size());
+      VZ_LOG_ERROR("cannot write a message of %zu bytes", size);
       break;
   }
 }
@@ -279,7 +289,14 @@ void CVelzarMeetApplication::OnReceiveBase64Data(uint32_t kind, std::string_view
                  text.size(), kNativeMessageMaxToBrowser);
     return;
   }
-  STDIN_WRITE(Base64DataMessageText(kind, text));
+  if (JsonPlainRunLength(text.data(), text.size()) != text.size()) {
+    STDIN_WRITE(Base64DataMessageText(kind, text));  // escaped, so the JSON holds
+    return;
+  }
+  // Base64 as it is: the head, the payload where the pipe read it, the tail.
+  const std::string head = Base64DataMessageHead(kind);
+  const std::string_view parts[] = {head, text, kBase64DataMessageTail};
+  WriteParts(parts, 3);
 }
 
 void CVelzarMeetApplication::OnReceiveLog(std::string_view text) {

@@ -92,6 +92,9 @@ class CVelzarMeetApplication : public IPipeCallback, public IVelzarLauncherProvi
   // Sends the status and asks for the end of the host, under the
   // application lock: nothing is written after it.
   void SendStatusAndExit(const char* type, int32_t code = 0);
+  // STDIN_WRITE of a message made of `count` parts (at most 8), written as
+  // they lie behind one header.
+  void WriteParts(const std::string_view* parts, size_t count);
 
   const HostPorts ports_;
   vz::RunLoop& owner_loop_;  // the loop of the thread that made the host
@@ -102,7 +105,6 @@ class CVelzarMeetApplication : public IPipeCallback, public IVelzarLauncherProvi
   std::unique_ptr<CLauncherDlg> launcher_;
   bool stopping_ = false;  // stopApplication is taking things down
   bool exit_requested_ = false;  // the host is ending: nothing more is written
-  NativeMessageBuffer output_;  // the room of the message being written, reused
   std::string meet_id_, roster_id_, domain_, language_;
   int upgrade_disabled_ = 0;
   ApplicationPackageInfo package_info_{};

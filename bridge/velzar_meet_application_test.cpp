@@ -270,6 +270,25 @@ TEST_F(ApplicationTest, NothingOverTheBrowsersLimitIsWrittenAndTheHostGoesOn) {
   EXPECT_EQ(messages[1], "{\"code\":0,\"type\":\"MEET_APP_BASE64DATA\",\"datatype\":7,\"datacode\":\"QUJD\"}");
 }
 
+// Binary data goes out as it lies when it is base64; anything that would
+// break the JSON is escaped; and the envelope counts toward the limit.
+TEST_F(ApplicationTest, BinaryDataStaysValidJsonAndWithinTheLimit) {
+  auto app = Make();
+  const std::string base64(100 * 1024, 'Q');
+  app->OnReceiveBase64Data(1, base64);
+  app->OnReceiveBase64Data(9, std::string("a\"b\\c\x01", 6));
+  // Under the limit alone, over it with its envelope: refused, the host goes on.
+  app->OnReceiveBase64Data(1, std::string(kNativeMessageMaxToBrowser - 20, 'B'));
+  app->OnReceiveBase64Data(2, "QQ==");
+  const std::vector<std::string> messages = output_.NonLog();
+  ASSERT_EQ(messages.size(), 3u);
+  EXPECT_EQ(messages[0], "{\"code\":0,\"type\":\"MEET_APP_BASE64DATA\",\"datatype\":1,\"datacode\":\"" + base64 + "\"}");
+  const JsonDocument escaped = JsonParse(messages[1]);
+  ASSERT_TRUE(escaped);
+  EXPECT_EQ(JsonGetString(escaped->members(), "datacode"), std::string("a\"b\\c\x01", 6));
+  EXPECT_EQ(messages[2], "{\"code\":0,\"type\":\"MEET_APP_BASE64DATA\",\"datatype\":2,\"datacode\":\"QQ==\"}");
+}
+
 TEST_F(ApplicationTest, AnExitWritesNothingMoreAndIsAskedForOnce) {
   auto app = Make();
   app->OnDisconnect();

@@ -7,8 +7,17 @@
 // yardstick of what moving the bytes costs on this machine. Both relays and
 // their fake clients start, and carry one message each, before any timed
 // loop; the fake client reuses its buffers, so the loops time the relays.
+//
+// The *Alternated benchmarks give the ratio: each round carries the same
+// bytes through vzbridge and through the forwarder, one after the other
+// (which goes first switches every round), so a change of the machine's load
+// falls on both; "ratio" is the forwarder's time over vzbridge's (1.0: as
+// fast as the forwarder). scripts/relay_bench_pinned.sh runs it with the
+// benchmark, the relays and the clients each on a core of their own; a plain
+// taskset -c 2-5 also works (the relays and their clients inherit the mask).
 #include <benchmark/benchmark.h>
 
+#include <chrono>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -103,6 +112,54 @@ void BM_ClientFrames100KB(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * 100 * 102400);
 }
 BENCHMARK(BM_ClientFrames100KB)->Arg(0)->Arg(1)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+// Extension -> relay -> client -> relay -> extension: 20 echoes of 100 KB.
+bool EchoRound(Relay& relay) {
+  static const std::string text = TextOf(100 * 1024);
+  std::string_view echo;
+  for (int i = 0; i < 20; ++i) {
+    if (!relay.host.Send(text) || !relay.host.ReadNonLogView(&echo) || echo.size() != text.size()) return false;
+  }
+  return true;
+}
+
+// Client -> relay -> extension: a burst of 100 kind-1 frames of 100 KB.
+bool ClientRound(Relay& relay) {
+  std::string_view message;
+  if (!relay.host.Send("{\"type\":\"FAKE_BURST\",\"count\":100,\"size\":102400,\"kind\":1}")) return false;
+  for (int i = 0; i < 100; ++i) {
+    if (!relay.host.ReadNonLogView(&message)) return false;
+  }
+  return true;
+}
+
+template <typename Round>
+void Alternated(benchmark::State& state, Round round, double bytes_per_round) {
+  if (!TheHost().ok || !TheForwarder().ok) return state.SkipWithError("no relay");
+  double host_seconds = 0;
+  double forwarder_seconds = 0;
+  bool host_first = true;
+  for (auto _ : state) {
+    for (int turn = 0; turn < 2; ++turn) {
+      const bool host = (turn == 0) == host_first;
+      const auto start = std::chrono::steady_clock::now();
+      if (!round(host ? TheHost() : TheForwarder())) return state.SkipWithError("lost");
+      (host ? host_seconds : forwarder_seconds) +=
+          std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    }
+    host_first = !host_first;
+  }
+  const double bytes = bytes_per_round * static_cast<double>(state.iterations());
+  state.counters["vzbridge_MB/s"] = bytes / host_seconds / 1e6;
+  state.counters["forwarder_MB/s"] = bytes / forwarder_seconds / 1e6;
+  state.counters["ratio"] = forwarder_seconds / host_seconds;
+}
+
+void BM_EchoFrames100KBAlternated(benchmark::State& state) { Alternated(state, EchoRound, 20 * 100 * 1024.0); }
+BENCHMARK(BM_EchoFrames100KBAlternated)->UseRealTime()->Unit(benchmark::kMillisecond)->MinTime(3.0);
+
+void BM_ClientFrames100KBAlternated(benchmark::State& state) { Alternated(state, ClientRound, 100 * 102400.0); }
+BENCHMARK(BM_ClientFrames100KBAlternated)->UseRealTime()->Unit(benchmark::kMillisecond)->MinTime(3.0);
 
 // Both relays up and carrying a message before the first timed loop.
 bool StartRelays() {

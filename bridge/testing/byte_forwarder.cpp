@@ -104,6 +104,9 @@ void Downstream(vz::LocalSocket& socket) {
 int main(int argc, char** argv) {
   if (argc < 2) return 2;
   vz::IgnoreBrokenPipe();
+  // The same pipe room as vzbridge asks for, so the two are measured alike.
+  vz::EnlargeStandardInputPipe(kNativeMessageMaxToBrowser);
+  vz::EnlargeStandardOutputPipe(kNativeMessageMaxToBrowser);
   const std::string pipe_name = std::string(vz::kPipeNamePrefix) + "forwarder-" + std::to_string(vz::ProcessId());
   std::string path;
   vz::LocalSocketListener listener;

@@ -31,6 +31,7 @@ class HeadlessNative : public NativeWindow {
   void SetCursor(CursorKind) override {}
   bool SetCursorImage(const Image&, Point) override { return true; }
   void SetTitle(const std::string&) override {}
+  bool SetIcon(const Image&) override { return true; }
   void Present(const Image&, const Rect&) override {}
 
  private:
@@ -49,7 +50,12 @@ class HeadlessSystem : public HeadlessWindowSystem {
   bool BelongsToCurrentThread() const override { return core_.BelongsToCurrentThread(); }
 
   std::unique_ptr<Window> CreateWindow(const WindowParams& params, WindowDelegate* delegate) override {
-    return core_.CreateWindow(params, delegate, [this](WindowNode*, const WindowParams&) {
+    return core_.CreateWindow(params, delegate, [this](WindowNode*, const WindowParams& p) -> std::unique_ptr<NativeWindow> {
+      // No other program's windows here to be made inside.
+      if (p.host != 0) {
+        PlatformLog("window layer: no host window 0x%llx headless", static_cast<unsigned long long>(p.host));
+        return nullptr;
+      }
       return std::make_unique<HeadlessNative>(*this, ++next_id_);
     });
   }

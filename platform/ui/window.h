@@ -51,6 +51,20 @@ class WindowDelegate {
   virtual void OnCloseRequest() {}
   // The window lost a capture or grab it held (another window took it).
   virtual void OnCaptureLost() {}
+  // A top-level window was minimised (true) by the user or the window
+  // manager, or brought back from that (false). Reported once per change;
+  // a window the program hides itself is not minimised. The headless
+  // backend never minimises a window.
+  virtual void OnMinimize(bool /*minimized*/) {}
+  // A window made inside a host window (WindowParams::host): the host's
+  // client area is now this size. The window itself does not move; its
+  // owner decides.
+  virtual void OnHostResize(Size) {}
+  // A window made inside a host window: the host was destroyed, and this
+  // window's display window with it (also said of a top-level window that
+  // another program destroyed). The Window object stays as an empty shell
+  // (NativeId 0, nothing shown) until its owner deletes it.
+  virtual void OnHostGone() {}
 };
 
 struct WindowParams {
@@ -60,6 +74,15 @@ struct WindowParams {
   uint32_t flags = 0;          // WindowFlags
   std::string title;           // UTF-8
   std::string class_name;      // a name for the log and the window manager
+  // Set: a top-level window made inside this window of the display (which
+  // may belong to another program) rather than on the screen. Its bounds
+  // are in the host's client area (empty bounds: all of it); no window
+  // manager frames it. Creation
+  // fails, logged, when the host is not on the display (always headless).
+  uint64_t host = 0;
+  // Top-level: the smallest client size the user may resize the window to
+  // (0 on a side: no limit). The program's own SetBounds is not limited.
+  Size min_size;
 };
 
 // A region: a union of rectangles (window coordinates).
@@ -94,6 +117,12 @@ class Window {
   virtual Point ToScreen(Point p) const = 0;
   virtual void SetTitle(const std::string& utf8) = 0;
   virtual std::string GetTitle() const = 0;
+  // The icon a top-level window shows in its frame and the task bar (alpha
+  // kept). False, logged, for a child window, an empty image or one above
+  // 256 pixels on a side.
+  virtual bool SetIcon(const Image& icon) = 0;
+  // A top-level window minimised by the user or the window manager.
+  virtual bool IsMinimized() const = 0;
   virtual void SetEnabled(bool enabled) = 0;
   virtual bool IsEnabled() const = 0;
 

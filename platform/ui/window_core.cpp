@@ -45,6 +45,10 @@ std::unique_ptr<Window> WindowCore::CreateWindow(const WindowParams& params, Win
     PlatformLog("window layer: bad window parameters for \"%s\"", params.class_name.c_str());
     return nullptr;
   }
+  if (params.parent != nullptr && params.host != 0) {
+    PlatformLog("window layer: \"%s\" cannot be both a child and inside a host", params.class_name.c_str());
+    return nullptr;
+  }
   if (params.parent != nullptr && &params.parent->system() != &facade_) {
     PlatformLog("window layer: the parent belongs to another window system");
     return nullptr;
@@ -56,6 +60,7 @@ std::unique_ptr<Window> WindowCore::CreateWindow(const WindowParams& params, Win
       PlatformLog("window layer: the display refused the window \"%s\"", params.class_name.c_str());
       return nullptr;
     }
+    if (params.host != 0 && params.bounds.IsEmpty()) node->AdoptHostArea(native->HostSize());
     node->set_native(std::move(native));
     Register(node.get());
   }
@@ -358,7 +363,8 @@ Point WindowNode::ToScreen(Point p) const {
   const WindowNode* top = this;
   while (top->parent_ != nullptr) top = top->parent_;
   const Point offset = OffsetInTopLevel();
-  return {p.x + offset.x + top->bounds_.left, p.y + offset.y + top->bounds_.top};
+  const Point host = top->native_ ? top->native_->HostOrigin() : Point{0, 0};
+  return {p.x + offset.x + top->bounds_.left + host.x, p.y + offset.y + top->bounds_.top + host.y};
 }
 
 void WindowNode::Show(bool activate) {
@@ -412,6 +418,37 @@ void WindowNode::OnNativeBounds(const Rect& bounds) {
     Invalidate({});
     delegate_->OnResize(bounds_.GetSize());
   }
+}
+
+void WindowNode::OnNativeMinimized(bool minimized) {
+  if (minimized_ == minimized) return;
+  minimized_ = minimized;
+  delegate_->OnMinimize(minimized);
+}
+
+void WindowNode::OnHostResized(Size size) { delegate_->OnHostResize(size); }
+
+void WindowNode::AdoptHostArea(Size size) {
+  bounds_ = Rect{0, 0, std::clamp(size.width, 0, 16384), std::clamp(size.height, 0, 16384)};
+  buffer_ = Image(std::max(1, bounds_.Width()), std::max(1, bounds_.Height()));
+}
+
+void WindowNode::OnNativeGone() {
+  PlatformLog("window layer: the host of \"%s\" is gone, and the window with it", title_.c_str());
+  visible_ = false;
+  if (core_.grab() == this) core_.SetGrab(nullptr);
+  core_.Unregister(this);
+  native_.reset();
+  delegate_->OnHostGone();
+}
+
+bool WindowNode::SetIcon(const Image& icon) {
+  if (!core_.CheckThread("SetIcon")) return false;
+  if (!top_level_ || icon.IsEmpty() || icon.width() > 256 || icon.height() > 256) {
+    PlatformLog("window layer: no icon of %dx%d for \"%s\"", icon.width(), icon.height(), title_.c_str());
+    return false;
+  }
+  return !native_ || native_->SetIcon(icon);
 }
 
 void WindowNode::SetTitle(const std::string& utf8) {

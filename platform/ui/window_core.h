@@ -39,6 +39,13 @@ class NativeWindow {
   virtual void SetCursor(CursorKind shape) = 0;
   virtual bool SetCursorImage(const Image& image, Point hotspot) = 0;
   virtual void SetTitle(const std::string& utf8) = 0;
+  // The image is checked (not empty, at most 256 on a side).
+  virtual bool SetIcon(const Image& icon) = 0;
+  // Where the host's client area starts on the screen, for a window made
+  // inside a host window; (0, 0) for a window on the screen.
+  virtual Point HostOrigin() const { return {0, 0}; }
+  // The host's client size when the window was made or last heard of.
+  virtual Size HostSize() const { return {0, 0}; }
   // The buffer's area changed: put it on the display.
   virtual void Present(const Image& buffer, const Rect& area) = 0;
 };
@@ -128,6 +135,16 @@ class WindowNode : public Window {
   void Orphan(bool core_gone = false);
   // The display moved or resized the window (top-level).
   void OnNativeBounds(const Rect& bounds);
+  // The window manager minimised or restored the window (top-level); the
+  // delegate hears of changes only.
+  void OnNativeMinimized(bool minimized);
+  // The host of a window made inside one changed its client size.
+  void OnHostResized(Size size);
+  // Made with empty bounds inside a host: it covers the host's client area.
+  void AdoptHostArea(Size size);
+  // The host was destroyed and the display window with it: the native side
+  // goes (touching nothing on the display) and the delegate is told.
+  void OnNativeGone();
   // Window coordinates of this node inside its top-level window.
   Point OffsetInTopLevel() const;
   bool IsShownInTree() const;  // this and every ancestor visible
@@ -147,6 +164,8 @@ class WindowNode : public Window {
   Point ToScreen(Point p) const override;
   void SetTitle(const std::string& utf8) override;
   std::string GetTitle() const override { return title_; }
+  bool SetIcon(const Image& icon) override;
+  bool IsMinimized() const override { return minimized_; }
   void SetEnabled(bool enabled) override;
   bool IsEnabled() const override { return enabled_; }
   void Raise() override;
@@ -188,6 +207,7 @@ class WindowNode : public Window {
   std::string title_;
   Rect bounds_;
   bool visible_ = false;
+  bool minimized_ = false;
   bool enabled_ = true;
   uint8_t opacity_ = 255;
   CursorKind cursor_ = CursorKind::kArrow;

@@ -2,18 +2,15 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdio>
 #include <functional>
+#include <memory>
 
-#include <unistd.h>
-
-#include "platform/process.h"
-#include "platform/scoped_test_folder.h"
 #include "platform/run_loop.h"
 #include "platform/ui/display_probe.h"
 #include "platform/ui/display_test_env.h"
 #include "platform/ui/input_injector.h"
 #include "platform/ui/window.h"
+#include "platform/ui/x11_foreign_window_testlib.h"
 #include "platform/ui/xvfb_testlib.h"
 
 namespace vz {
@@ -348,32 +345,11 @@ bool IsRootChild(const std::string& display, uint64_t id) {
 // the client area's, and moving to it must not slide the window down by the
 // title bar's height.
 TEST(X11WindowManagerTest, AMovedWindowLandsWhereAskedUnderADecoratingManager) {
-  if (::access("/usr/bin/twm", X_OK) != 0) GTEST_SKIP() << "twm is not installed";
   XvfbServer server;
   std::string why;
   if (!server.Start(&why, 1024, 768)) GTEST_SKIP() << why;
-  // Fonts every X server has (twm's own defaults need fonts Xvfb may lack).
-  ScopedTestFolder folder;
-  const std::string rc = folder.path() + "/twmrc";
-  {
-    std::FILE* file = std::fopen(rc.c_str(), "w");
-    ASSERT_NE(file, nullptr);
-    std::fputs("TitleFont \"fixed\"\nResizeFont \"fixed\"\nMenuFont \"fixed\"\nIconFont \"fixed\"\n"
-               "IconManagerFont \"fixed\"\n",
-               file);
-    std::fclose(file);
-  }
-  std::string error;
-  const int twm = SpawnProcess("/usr/bin/env", {"env", "LC_ALL=C", "/usr/bin/twm", "-display", server.display(), "-f", rc},
-                               &error);
-  ASSERT_GT(twm, 0) << error;
-  struct Reaper {
-    int pid;
-    ~Reaper() {
-      KillProcess(pid);
-      WaitForProcess(pid, 30000, nullptr);
-    }
-  } reaper{twm};
+  std::unique_ptr<TwmWindowManager> twm = TwmWindowManager::Start(server.display(), &why);
+  if (!twm) GTEST_SKIP() << why;
 
   RunLoop& loop = RunLoop::ForCurrentThread();
   std::unique_ptr<WindowSystem> system = OpenDisplayWindowSystem(server.display().c_str());

@@ -13,6 +13,8 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
+#include <optional>
+#include <vector>
 
 #include "platform/platform_log.h"
 #include "platform/ui/xlib_threads.h"
@@ -20,6 +22,7 @@
 #include "platform/text.h"
 #include "platform/ui/opaque_translucency.h"
 #include "platform/ui/window_core.h"
+#include "platform/ui/x11_error_trap.h"
 
 namespace vz {
 
@@ -89,8 +92,9 @@ class X11System;
 
 class X11Native : public NativeWindow {
  public:
+  // `host`: the display window this one was made inside (0: the root).
   X11Native(X11System& system, ::Window window, Visual* visual, int depth, Colormap colormap, uint32_t flags,
-            Rect bounds);
+            Rect bounds, ::Window host);
   ~X11Native() override;
 
   ::Window window() const { return window_; }
@@ -111,7 +115,22 @@ class X11Native : public NativeWindow {
   void SetCursor(CursorKind shape) override;
   bool SetCursorImage(const Image& image, Point hotspot) override;
   void SetTitle(const std::string& utf8) override;
+  bool SetIcon(const Image& icon) override;
+  Point HostOrigin() const override { return host_origin_; }
   void Present(const Image& buffer, const Rect& area) override;
+
+  ::Window host() const { return host_; }
+  // Reads where the host's client area is on the screen now (its ancestors
+  // may move without telling us).
+  void UpdateHostOrigin();
+  void set_host_size(Size size) { host_size_ = size; }
+  Size HostSize() const override { return host_size_; }
+  // The server destroyed the window (its host went): nothing of it is
+  // touched again.
+  void MarkDestroyed() { destroyed_ = true; }
+  // Reads the window manager's state properties: minimised, restored, or
+  // nothing said (withdrawn, no manager).
+  std::optional<bool> ReadMinimized();
 
   XIC ic() const { return ic_; }
   bool focus_on_map() const { return focus_on_map_; }
@@ -132,6 +151,10 @@ class X11Native : public NativeWindow {
   Cursor image_cursor_ = 0;  // owned: made from an image
   bool focus_on_map_ = false;
   bool has_shape_ = false;
+  ::Window host_ = 0;
+  Point host_origin_{0, 0};
+  Size host_size_{0, 0};
+  bool destroyed_ = false;
 };
 
 class X11System : public WindowSystem {
@@ -181,6 +204,10 @@ class X11System : public WindowSystem {
   void Drain();
   void Dispatch(XEvent& event);
   WindowNode* NodeOf(::Window window);
+  std::unique_ptr<NativeWindow> CreateHostedWindow(const WindowParams& p, Visual* visual, int depth,
+                                                   unsigned long mask, XSetWindowAttributes attributes);
+  // An event on a host of our windows (not one of ours).
+  void DispatchHostEvent(const XEvent& event);
   void FinishClipboardRequest(std::string text);
   void AnswerSelectionRequest(const XSelectionRequestEvent& request);
 
@@ -204,14 +231,15 @@ class X11System : public WindowSystem {
 // ---------------------------------------------------------------------------
 
 X11Native::X11Native(X11System& system, ::Window window, Visual* visual, int depth, Colormap colormap,
-                     uint32_t flags, Rect bounds)
+                     uint32_t flags, Rect bounds, ::Window host)
     : system_(system),
       window_(window),
       visual_(visual),
       depth_(depth),
       colormap_(colormap),
       flags_(flags),
-      bounds_(bounds) {
+      bounds_(bounds),
+      host_(host) {
   system_.natives_[window_] = this;
   if (system_.im() != nullptr && !(flags_ & kWindowNoActivate)) {
     ic_ = XCreateIC(system_.im(), XNInputStyle, XIMPreeditNothing | XIMStatusNothing, XNClientWindow, window_,
@@ -223,13 +251,15 @@ X11Native::~X11Native() {
   system_.natives_.erase(window_);
   if (ic_ != nullptr) XDestroyIC(ic_);
   if (image_cursor_ != 0) XFreeCursor(system_.display(), image_cursor_);
-  XDestroyWindow(system_.display(), window_);
+  if (!destroyed_) XDestroyWindow(system_.display(), window_);
   if (colormap_ != 0) XFreeColormap(system_.display(), colormap_);
   system_.Flush();
 }
 
 void X11Native::Show(bool activate) {
-  focus_on_map_ = activate;
+  // Inside another program's window the focus stays where that program has
+  // it until the window is focused on purpose.
+  focus_on_map_ = activate && host_ == 0;
   if (flags_ & kWindowOverrideRedirect) {
     XMapRaised(system_.display(), window_);
   } else {
@@ -414,6 +444,69 @@ void X11Native::SetTitle(const std::string& utf8) {
   system_.Flush();
 }
 
+// _NET_WM_ICON: width, height, then the pixels as plain (not premultiplied)
+// 0xAARRGGBB, each in a long as Xlib's 32-bit properties are.
+bool X11Native::SetIcon(const Image& icon) {
+  std::vector<long> cardinals;
+  cardinals.reserve(2 + static_cast<size_t>(icon.width()) * static_cast<size_t>(icon.height()));
+  cardinals.push_back(icon.width());
+  cardinals.push_back(icon.height());
+  for (int y = 0; y < icon.height(); ++y) {
+    for (int x = 0; x < icon.width(); ++x) cardinals.push_back(static_cast<long>(icon.GetPixel(x, y)));
+  }
+  XChangeProperty(system_.display(), window_, system_.atom("_NET_WM_ICON"), XA_CARDINAL, 32, PropModeReplace,
+                  reinterpret_cast<const unsigned char*>(cardinals.data()), static_cast<int>(cardinals.size()));
+  system_.Flush();
+  return true;
+}
+
+void X11Native::UpdateHostOrigin() {
+  if (host_ == 0) return;
+  Display* d = system_.display();
+  X11ErrorTrap trap(d);
+  ::Window child = 0;
+  int x = 0, y = 0;
+  const bool known = XTranslateCoordinates(d, host_, system_.root(), 0, 0, &x, &y, &child) != 0;
+  if (!trap.Failed() && known) host_origin_ = {x, y};
+  system_.DrainSoon();
+}
+
+std::optional<bool> X11Native::ReadMinimized() {
+  Display* d = system_.display();
+  std::optional<bool> minimized;
+  Atom type = 0;
+  int format = 0;
+  unsigned long count = 0, after = 0;
+  unsigned char* data = nullptr;
+  const Atom wm_state = system_.atom("WM_STATE");
+  if (XGetWindowProperty(d, window_, wm_state, 0, 2, False, wm_state, &type, &format, &count, &after, &data) ==
+          Success &&
+      data != nullptr) {
+    if (format == 32 && count >= 1) {
+      const long state = reinterpret_cast<const long*>(data)[0];
+      if (state == IconicState) minimized = true;
+      if (state == NormalState) minimized = false;
+    }
+    XFree(data);
+  }
+  data = nullptr;
+  // A manager of the newer conventions may say it only as a hidden state.
+  if (XGetWindowProperty(d, window_, system_.atom("_NET_WM_STATE"), 0, 64, False, XA_ATOM, &type, &format, &count,
+                         &after, &data) == Success &&
+      data != nullptr) {
+    const Atom hidden = system_.atom("_NET_WM_STATE_HIDDEN");
+    if (format == 32) {
+      const auto* atoms = reinterpret_cast<const Atom*>(data);
+      for (unsigned long i = 0; i < count; ++i) {
+        if (atoms[i] == hidden) minimized = true;
+      }
+    }
+    XFree(data);
+  }
+  system_.DrainSoon();
+  return minimized;
+}
+
 void X11Native::Present(const Image& buffer, const Rect& area) {
   if (buffer.IsEmpty() || area.IsEmpty()) return;
   // Translucent without a compositor: shown opaque and cut to a stippled
@@ -560,6 +653,9 @@ std::unique_ptr<Window> X11System::CreateWindow(const WindowParams& params, Wind
       mask |= CWOverrideRedirect;
     }
     const Rect& b = p.bounds;
+    if (p.host != 0) return CreateHostedWindow(p, visual, depth, mask, attributes);
+    // A manager that minimises the window says so in its state properties.
+    attributes.event_mask |= PropertyChangeMask;
     const ::Window window = XCreateWindow(display_, root_, b.left, b.top, static_cast<unsigned>(std::max(1, b.Width())),
                                           static_cast<unsigned>(std::max(1, b.Height())), 0, depth, InputOutput,
                                           visual, mask, &attributes);
@@ -586,6 +682,10 @@ std::unique_ptr<Window> X11System::CreateWindow(const WindowParams& params, Wind
       size_hints.flags |= PMinSize | PMaxSize;
       size_hints.min_width = size_hints.max_width = b.Width();
       size_hints.min_height = size_hints.max_height = b.Height();
+    } else if (p.min_size.width > 0 || p.min_size.height > 0) {
+      size_hints.flags |= PMinSize;
+      size_hints.min_width = std::clamp(p.min_size.width, 0, 16384);
+      size_hints.min_height = std::clamp(p.min_size.height, 0, 16384);
     }
     XSetWMNormalHints(display_, window, &size_hints);
     XClassHint class_hint{};
@@ -610,11 +710,57 @@ std::unique_ptr<Window> X11System::CreateWindow(const WindowParams& params, Wind
     if (p.owner != nullptr && p.owner->NativeId() != 0) {
       XSetTransientForHint(display_, window, static_cast<::Window>(p.owner->NativeId()));
     }
-    auto native = std::make_unique<X11Native>(*this, window, visual, depth, colormap, p.flags, b);
+    auto native = std::make_unique<X11Native>(*this, window, visual, depth, colormap, p.flags, b, 0);
     if (!p.title.empty()) native->SetTitle(p.title);
     Flush();
     return native;
   });
+}
+
+// The host may be another program's window that goes at any moment: every
+// request on it is made under a trap, and a host that is not there (or goes
+// before our window is made) fails the creation with a log line, never an
+// X error.
+std::unique_ptr<NativeWindow> X11System::CreateHostedWindow(const WindowParams& p, Visual* visual, int depth,
+                                                            unsigned long mask, XSetWindowAttributes attributes) {
+  const auto host = static_cast<::Window>(p.host);
+  X11ErrorTrap trap(display_);
+  XWindowAttributes host_attributes{};
+  if (XGetWindowAttributes(display_, host, &host_attributes) == 0 || trap.Failed()) {
+    PlatformLog("window layer: no host window 0x%lx on the display", static_cast<unsigned long>(host));
+    DrainSoon();
+    return nullptr;
+  }
+  // The host's size and place are followed; one of our own windows as host
+  // keeps the events it selected (they include these).
+  if (natives_.count(host) == 0) XSelectInput(display_, host, StructureNotifyMask);
+  // A host of another visual would refuse a child that borrows its colormap.
+  if (!(mask & CWColormap)) {
+    attributes.colormap = DefaultColormap(display_, screen_);
+    attributes.border_pixel = 0;
+    mask |= CWColormap | CWBorderPixel;
+  }
+  const Rect b = p.bounds.IsEmpty() ? Rect{0, 0, host_attributes.width, host_attributes.height} : p.bounds;
+  const ::Window window = XCreateWindow(display_, host, b.left, b.top, static_cast<unsigned>(std::max(1, b.Width())),
+                                        static_cast<unsigned>(std::max(1, b.Height())), 0, depth, InputOutput, visual,
+                                        mask, &attributes);
+  if (window == 0 || trap.Failed()) {
+    PlatformLog("window layer: the host window 0x%lx refused a window inside it", static_cast<unsigned long>(host));
+    DrainSoon();
+    return nullptr;
+  }
+  XClassHint class_hint{};
+  std::string res_name = p.class_name.empty() ? "velzar" : p.class_name;
+  std::string res_class = "VelzarHub";
+  class_hint.res_name = res_name.data();
+  class_hint.res_class = res_class.data();
+  XSetClassHint(display_, window, &class_hint);
+  auto native = std::make_unique<X11Native>(*this, window, visual, depth, 0, p.flags, b, host);
+  native->set_host_size({host_attributes.width, host_attributes.height});
+  native->UpdateHostOrigin();
+  if (!p.title.empty()) native->SetTitle(p.title);
+  Flush();
+  return native;
 }
 
 Rect X11System::ScreenBounds() {
@@ -837,7 +983,10 @@ void X11System::Dispatch(XEvent& event) {
       break;
   }
   WindowNode* node = NodeOf(event.xany.window);
-  if (node == nullptr) return;
+  if (node == nullptr) {
+    DispatchHostEvent(event);
+    return;
+  }
   auto* native = static_cast<X11Native*>(node->native());
   switch (event.type) {
     case Expose: {
@@ -847,7 +996,8 @@ void X11System::Dispatch(XEvent& event) {
     }
     case ConfigureNotify: {
       int x = event.xconfigure.x, y = event.xconfigure.y;
-      if (!event.xconfigure.send_event && !(node->flags() & kWindowOverrideRedirect)) {
+      // Inside a host the bounds are the host's coordinates, as given.
+      if (!event.xconfigure.send_event && !(node->flags() & kWindowOverrideRedirect) && native->host() == 0) {
         ::Window child = 0;
         XTranslateCoordinates(display_, native->window(), root_, 0, 0, &x, &y, &child);
       }
@@ -856,6 +1006,18 @@ void X11System::Dispatch(XEvent& event) {
       if (bounds != node->bounds()) node->OnNativeBounds(bounds);
       break;
     }
+    case DestroyNotify:
+      // Ours are destroyed after they leave the registry: this one went
+      // with its host.
+      if (event.xdestroywindow.window != native->window()) break;
+      native->MarkDestroyed();
+      node->OnNativeGone();  // may delete the window's owner: nothing after
+      return;
+    case PropertyNotify:
+      if (event.xproperty.atom == atom("WM_STATE") || event.xproperty.atom == atom("_NET_WM_STATE")) {
+        if (std::optional<bool> minimized = native->ReadMinimized()) node->OnNativeMinimized(*minimized);
+      }
+      break;
     case MapNotify:
       if (native->focus_on_map()) {
         native->clear_focus_on_map();
@@ -879,6 +1041,9 @@ void X11System::Dispatch(XEvent& event) {
       break;
     case ButtonPress:
     case ButtonRelease: {
+      // A click may open a menu placed on the screen: inside a host, where
+      // the host is now (a move of its ancestors sends us nothing).
+      if (event.type == ButtonPress && native->host() != 0) native->UpdateHostOrigin();
       MouseEvent m;
       m.position = {event.xbutton.x, event.xbutton.y};
       m.modifiers = Modifiers(event.xbutton.state);
@@ -952,6 +1117,27 @@ void X11System::Dispatch(XEvent& event) {
       break;
     default:
       break;
+  }
+}
+
+void X11System::DispatchHostEvent(const XEvent& event) {
+  if (event.type != ConfigureNotify) return;  // a host's destruction arrives as our window's
+  const ::Window host = event.xconfigure.window;
+  std::vector<::Window> inside;
+  for (const auto& [window, native] : natives_) {
+    if (native->host() == host) inside.push_back(window);
+  }
+  // Each callback may destroy windows: look each one up again.
+  for (::Window window : inside) {
+    auto it = natives_.find(window);
+    if (it == natives_.end()) continue;
+    X11Native* native = it->second;
+    const Size before = native->HostSize();
+    const Size after{event.xconfigure.width, event.xconfigure.height};
+    native->set_host_size(after);
+    native->UpdateHostOrigin();
+    WindowNode* node = core_.FindByNative(native);
+    if (node != nullptr && after != before) node->OnHostResized(after);
   }
 }
 

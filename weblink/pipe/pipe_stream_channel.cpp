@@ -5,8 +5,8 @@
 
 #include "common/scoped_lock.h"
 
-PipeStreamChannel::PipeStreamChannel(CriticalSectionLock& lock)
-    : lock_(lock), cutter_(std::make_unique<PipeFrameCutter>()) {}
+PipeStreamChannel::PipeStreamChannel(CriticalSectionLock& lock, size_t read_chunk_bytes)
+    : lock_(lock), read_chunk_bytes_(read_chunk_bytes > 0 ? read_chunk_bytes : kReadChunkBytes), cutter_(std::make_unique<PipeFrameCutter>()) {}
 
 bool PipeStreamChannel::CreateWaker(int* error) {
   waker_ = std::make_unique<vz::LocalSocketWaker>();
@@ -101,13 +101,13 @@ bool PipeStreamChannel::ReadSome(Delegate& delegate, PipeLinkEnd* end) {
   // Reads go on while they fill their chunk (more is waiting), up to a cap,
   // so a large frame is taken in one wake-up, not one wait a chunk.
   for (size_t taken = 0; taken < kMaxReadBytesPerRound;) {
-    char* room = cutter_->PrepareAppend(kReadChunkBytes);
-    const vz::IoResult result = socket_.Read(room, kReadChunkBytes);
+    char* room = cutter_->PrepareAppend(read_chunk_bytes_);
+    const vz::IoResult result = socket_.Read(room, read_chunk_bytes_);
     switch (result.status) {
       case vz::IoStatus::kOk:
         cutter_->CommitAppend(result.bytes);
         if (!CutFrames(delegate, end)) return false;
-        if (result.bytes < kReadChunkBytes) return true;
+        if (result.bytes < read_chunk_bytes_) return true;
         taken += result.bytes;
         continue;
       case vz::IoStatus::kWouldBlock:

@@ -59,8 +59,9 @@ class PipeStreamChannel {
     ~Delegate() = default;
   };
 
-  // `lock` guards the queue and must outlive the channel.
-  explicit PipeStreamChannel(CriticalSectionLock& lock);
+  // `lock` guards the queue and must outlive the channel. `read_chunk_bytes`
+  // is the most one read takes (a relay of large frames reads them whole).
+  explicit PipeStreamChannel(CriticalSectionLock& lock, size_t read_chunk_bytes = kReadChunkBytes);
   PipeStreamChannel(const PipeStreamChannel&) = delete;
   PipeStreamChannel& operator=(const PipeStreamChannel&) = delete;
 
@@ -104,6 +105,7 @@ class PipeStreamChannel {
   bool WriteSome(Delegate& delegate, PipeLinkEnd* end);
 
   CriticalSectionLock& lock_;
+  const size_t read_chunk_bytes_;
   std::unique_ptr<vz::LocalSocketWaker> waker_;
   // Guarded by lock_.
   std::deque<std::string> send_queue_;  // whole frames, header included

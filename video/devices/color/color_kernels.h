@@ -51,12 +51,13 @@ const KernelSet& PlainKernels();
 const KernelSet& MmxKernels();
 // SSE2 kernels: complete, the same bytes as the plain kernels.
 const KernelSet& Sse2Kernels();
-// SSSE3 forms of the 24-bit RGB to planar kernels (byte shuffles), the same
-// bytes again; only to be used when the processor has SSSE3. Null entries
-// fall back to SSE2.
+// SSSE3 forms of the six RGB to planar kernels (byte shuffles and byte
+// multiply-adds), the same bytes again; only to be used when the processor
+// has SSSE3. Null entries fall back to SSE2.
 const KernelSet& Ssse3Kernels();
-// 256-bit forms of some SSE2 kernels, the same bytes again; only to be used
-// when the processor has AVX2. Null entries fall back to SSE2.
+// 256-bit forms of the SSE2 kernels (the RGB to planar ones of the SSSE3
+// kernels), the same bytes again; only to be used when the processor has
+// AVX2. Null entries fall back to SSSE3, then SSE2.
 const KernelSet& Avx2Kernels();
 
 }  // namespace nsVZVP

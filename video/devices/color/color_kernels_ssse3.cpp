@@ -1,17 +1,15 @@
-// The SSSE3 kernels: the 128-bit kernels built with byte shuffles, which
-// widen 24-bit pixels in registers. This unit alone is built with -mssse3;
-// the converter calls it only when the processor has SSSE3.
-#include "video/devices/color/color_simd_inl.h"
+// The SSSE3 kernels: the RGB to planar kernels built with byte shuffles and
+// byte multiply-adds. This unit alone is built with -mssse3; the converter
+// calls it only when the processor has SSSE3.
+#include "video/devices/color/rgb_to_planar_shuffle_inl.h"
 
 namespace nsVZVP {
 
 const KernelSet& Ssse3Kernels() {
   // Only the conversions the shuffles speed up; the rest stay SSE2's.
   static const KernelSet set = [] {
-    const KernelSet all = MakeSimdSet<V128>(nullptr);
     KernelSet some{};
-    some.to_planar[kPackedRgb24] = all.to_planar[kPackedRgb24];
-    some.to_planar[kPackedBgr24] = all.to_planar[kPackedBgr24];
+    SetRgbToPlanarShuffle<R128>(some);
     return some;
   }();
   return set;

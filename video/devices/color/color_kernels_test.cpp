@@ -114,13 +114,18 @@ std::string Describe(const char* set, int index, const Case& c) {
   return ::testing::AssertionSuccess();
 }
 
+// Fills a packed source picture (rows `stride` apart); random bytes when
+// none is given.
+using PackedFill = void (*)(uint8_t* data, int stride, int width, int height, int bytes, std::mt19937& rng);
+
 ::testing::AssertionResult CheckToPlanar(ToPlanarKernel kernel, int index, bool thirteen_bit, const Case& c,
-                                         std::mt19937& rng) {
+                                         std::mt19937& rng, PackedFill fill = nullptr) {
   const PackedLayout L = LayoutOf(static_cast<PackedIndex>(index));
   const int bytes = L.bytes;
   const int w = c.width, h = c.height;
   const int ss = w * bytes + c.pad;
   Buffer s = MakeBuffer(TightSize(h, ss, w * bytes), c.offset, rng, true);
+  if (fill) fill(s.data(), ss, w, h, bytes, rng);
   const int sy = w + c.pad, suv = w / 2 + c.pad;
   Buffer y = MakeBuffer(TightSize(h, sy, w), (c.offset * 3) & 15, rng, false);
   Buffer u = MakeBuffer(TightSize(h / 2, suv, w / 2), (c.offset * 5) & 15, rng, false);
@@ -181,6 +186,42 @@ TEST(ColorKernelsTest, EveryKernelMatchesTheReferenceOverWidthsAlignmentsAndRowO
           const bool rgb = i != kPackedYuy2 && i != kPackedUyvy;
           EXPECT_TRUE(CheckToPlanar(k, i, named.rgb_to_yuv_13bit && rgb, c, rng))
               << Describe(named.name, i, c) << " (to planar)";
+        }
+      }
+    }
+  }
+}
+
+// Channel values at the ends of their range, most blocks four equal pixels:
+// the block sums and the per-pixel weighted sums reach their largest and
+// smallest values, where a 16-bit lane would saturate or wrap.
+void FillExtremes(uint8_t* data, int stride, int width, int height, int bytes, std::mt19937& rng) {
+  static constexpr uint8_t kEnds[] = {0, 1, 2, 127, 128, 129, 253, 254, 255};
+  for (int row = 0; row < height; row += 2) {
+    for (int x = 0; x < width; x += 2) {
+      const bool uniform = rng() % 4 != 0;
+      uint8_t block[4];
+      for (uint8_t& b : block) b = kEnds[rng() % 9];
+      for (int r = 0; r < 2 && row + r < height; ++r) {
+        for (int k = 0; k < 2; ++k) {
+          uint8_t* p = data + static_cast<size_t>(row + r) * stride + (x + k) * bytes;
+          for (int i = 0; i < bytes; ++i) p[i] = uniform ? block[i] : kEnds[rng() % 9];
+        }
+      }
+    }
+  }
+}
+
+TEST(ColorKernelsTest, RgbToPlanarIsExactAtTheChannelExtremes) {
+  std::mt19937 rng(91);
+  for (const NamedSet& named : SetsToTest()) {
+    for (int w : {32, 64, 96, 100, 1280}) {
+      for (int i = kPackedRgb24; i <= kPackedArgb32; ++i) {
+        ToPlanarKernel k = named.set->to_planar[i];
+        if (!k) continue;
+        for (int flip = 0; flip < 2; ++flip) {
+          const Case c{w, 8, flip, static_cast<int>(rng() % 5), static_cast<int>(rng() % 16)};
+          EXPECT_TRUE(CheckToPlanar(k, i, named.rgb_to_yuv_13bit, c, rng, FillExtremes)) << Describe(named.name, i, c);
         }
       }
     }

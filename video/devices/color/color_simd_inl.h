@@ -9,8 +9,10 @@
 // The arithmetic equals the plain kernels':
 // - YUV to RGB in 16-bit lanes: every sum stays within the signed 16-bit
 //   range except blue sums above 32767, which saturate and still clamp to 255.
-// - RGB to YUV: per-pixel and per-block sums in 32-bit lanes (multiply-add
-//   of byte pairs), so nothing is rounded differently.
+// - RGB to YUV (the SSE2 form only; processors with SSSE3 or AVX2 take the
+//   byte-shuffle kernels of rgb_to_planar_shuffle_inl.h): per-pixel and
+//   per-block sums in 32-bit lanes (multiply-add of byte pairs), so nothing
+//   is rounded differently.
 #include <immintrin.h>
 
 #include <cstdint>
@@ -25,21 +27,6 @@
 
 namespace nsVZVP {
 namespace {
-
-#ifdef __SSSE3__
-// 16 pixels of 3 bytes (48 bytes at p) as four groups of 4 pixels of 4
-// bytes each, the fourth byte 0: whole-register loads and byte shuffles.
-VZ_SIMD_INLINE void Widen24x16(const uint8_t* p, __m128i (&g)[4]) {
-  const __m128i spread = _mm_setr_epi8(0, 1, 2, -128, 3, 4, 5, -128, 6, 7, 8, -128, 9, 10, 11, -128);
-  const __m128i l0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-  const __m128i l1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
-  const __m128i l2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 32));
-  g[0] = _mm_shuffle_epi8(l0, spread);
-  g[1] = _mm_shuffle_epi8(_mm_alignr_epi8(l1, l0, 12), spread);
-  g[2] = _mm_shuffle_epi8(_mm_alignr_epi8(l2, l1, 8), spread);
-  g[3] = _mm_shuffle_epi8(_mm_srli_si128(l2, 4), spread);
-}
-#endif
 
 struct V128 {
   using T = __m128i;
@@ -94,17 +81,32 @@ struct V128 {
     _mm_storel_epi64(reinterpret_cast<__m128i*>(u), uv);
     _mm_storel_epi64(reinterpret_cast<__m128i*>(v), _mm_srli_si128(uv, 8));
   }
-#ifdef __SSSE3__
-  // 16 pixels of 3 bytes, widened to 4 bytes (the fourth 0): half 0 the
-  // first 8 pixels, half 1 the last 8.
-  static void LoadWide24(const uint8_t* p, T (&half0)[2], T (&half1)[2]) {
-    T g[4];
-    Widen24x16(p, g);
-    half0[0] = g[0], half0[1] = g[1], half1[0] = g[2], half1[1] = g[3];
+  // 16 pixels of 3 bytes (48 bytes at p) as four groups of 4 pixels of 4
+  // bytes, with only SSE2: two 8-byte loads per group, the odd pixels
+  // shifted down, the dwords put in order. The fourth byte of each pixel is
+  // whatever follows it (the weights give it 0). No load reaches past byte 47.
+  static void Widen24(const uint8_t* p, T (&g)[4]) {
+#pragma GCC unroll 4
+    for (int k = 0; k < 4; ++k) {
+      const T a = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + 12 * k));
+      const T b = k < 3 ? _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + 12 * k + 6))
+                        : _mm_srli_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + 40)), 16);
+      const T ab = _mm_unpacklo_epi64(a, b);  // pixels 0, 1 | 2, 3 at bytes 0 and 8
+      const T odd = _mm_srli_epi64(ab, 24);   // pixels 1 | 3 at bytes 0 and 8
+      const T mixed = _mm_castps_si128(
+          _mm_shuffle_ps(_mm_castsi128_ps(ab), _mm_castsi128_ps(odd), _MM_SHUFFLE(2, 0, 2, 0)));  // 0, 2, 1, 3
+      g[k] = _mm_shuffle_epi32(mixed, _MM_SHUFFLE(3, 1, 2, 0));
+    }
   }
-#endif
-  // Adjacent 32-bit lanes exchanged.
-  static T SwapPairs32(T a) { return _mm_shuffle_epi32(a, _MM_SHUFFLE(2, 3, 0, 1)); }
+  // U and V of kBytes pixels interleaved (U0 V0 U1 V1 ...), lined up with a
+  // Load of their Y for the unpacks.
+  static T LoadUv422(const uint8_t* u, const uint8_t* v) { return Unpacklo8(LoadHalf(u), LoadHalf(v)); }
+  // 2 x kBytes bytes; the pack of the two registers' 16-bit lanes gives
+  // StoreLanes2Packed's order.
+  static void LoadLanes2(const uint8_t* p, T& a, T& b) { Load2(p, a, b); }
+  static void StoreLanes2Packed(uint8_t* p, T v) { Store(p, v); }
+  // The pack of the first plane's and the second plane's 16-bit lanes.
+  static void StoreLanes2Planes(uint8_t* first, uint8_t* second, T v) { StoreRgbChroma(first, second, v); }
   // 32-bit lanes 0 and 2 of a, then 0 and 2 of b.
   static T Even32(T a, T b) {
     return _mm_castps_si128(_mm_shuffle_ps(_mm_castsi128_ps(a), _mm_castsi128_ps(b), _MM_SHUFFLE(2, 0, 2, 0)));
@@ -143,18 +145,6 @@ struct V256 {
     Store(p, _mm256_permute2x128_si256(a, b, 0x20));
     Store(p + 32, _mm256_permute2x128_si256(a, b, 0x31));
   }
-  static void Load4(const uint8_t* p, T& a, T& b, T& c, T& d) {
-    const T l0 = Load(p), l1 = Load(p + 32), l2 = Load(p + 64), l3 = Load(p + 96);
-    a = _mm256_permute2x128_si256(l0, l2, 0x20);
-    b = _mm256_permute2x128_si256(l0, l2, 0x31);
-    c = _mm256_permute2x128_si256(l1, l3, 0x20);
-    d = _mm256_permute2x128_si256(l1, l3, 0x31);
-  }
-  static void LoadPair(const uint8_t* p, int half, T& a, T& b) {
-    const T l0 = Load(p + half * 32), l2 = Load(p + half * 32 + 64);
-    a = _mm256_permute2x128_si256(l0, l2, 0x20);
-    b = _mm256_permute2x128_si256(l0, l2, 0x31);
-  }
   static void Store4(uint8_t* p, T a, T b, T c, T d) {
     Store(p, _mm256_permute2x128_si256(a, b, 0x20));
     Store(p + 32, _mm256_permute2x128_si256(c, d, 0x20));
@@ -180,48 +170,23 @@ struct V256 {
   static T Packus16(T a, T b) { return _mm256_packus_epi16(a, b); }
   static T Packs32(T a, T b) { return _mm256_packs_epi32(a, b); }
   static T Avg8(T a, T b) { return _mm256_avg_epu8(a, b); }
-  // The RGB-to-planar kernel's loads take whole registers without moving
-  // pixels between the lanes: lane 0 works the even 4-pixel groups of a
-  // step, lane 1 the odd ones, and the stores put the groups back in order.
-  // (2 x 2 blocks never straddle a group, so nothing else depends on it.)
-  static void LoadRgbHalf(const uint8_t* p, int half, T& a, T& b) {
-    a = Load(p + half * 64), b = Load(p + half * 64 + 32);
+  // Lane 0 the pairs of pixels 0..15, lane 1 those of 16..31, as the Y
+  // load's lanes.
+  static T LoadUv422(const uint8_t* u, const uint8_t* v) {
+    const __m128i uu = _mm_loadu_si128(reinterpret_cast<const __m128i*>(u));
+    const __m128i vv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(v));
+    return _mm256_setr_m128i(_mm_unpacklo_epi8(uu, vv), _mm_unpackhi_epi8(uu, vv));
   }
-  // Y bytes of half a step, 4 groups of both rows: lane 0 row 0's groups
-  // 0, 2 then row 1's, lane 1 the same of groups 1, 3.
-  static void StoreRgbYHalves(uint8_t* y0, uint8_t* y1, T v) {
-    const T rows = _mm256_permutevar8x32_epi32(v, _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(y0), _mm256_castsi256_si128(rows));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(y1), _mm256_extracti128_si256(rows, 1));
-  }
-  // U bytes of 8 groups (2 a group) in the low 8 bytes of each lane and V
-  // bytes in the high 8, lane 0 the even groups.
-  static void StoreRgbChroma(uint8_t* u, uint8_t* v, T uv) {
-    // Groups as 32-bit pairs: U 0|2, 4|6, V 0|2, 4|6 in lane 0, the odd in
-    // lane 1; first into U then V halves, then each pair's two groups apart.
-    const T halves = _mm256_permutevar8x32_epi32(uv, _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7));
-    const T order = _mm256_setr_epi8(0, 1, 4, 5, 2, 3, 6, 7, 8, 9, 12, 13, 10, 11, 14, 15,
-                                     0, 1, 4, 5, 2, 3, 6, 7, 8, 9, 12, 13, 10, 11, 14, 15);
-    const T both = _mm256_shuffle_epi8(halves, order);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(u), _mm256_castsi256_si128(both));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(v), _mm256_extracti128_si256(both, 1));
-  }
-  // 32 pixels of 3 bytes, widened, in the groups' lane order above.
-  static void LoadWide24(const uint8_t* p, T (&half0)[2], T (&half1)[2]) {
-    __m128i g[4], h[4];
-    Widen24x16(p, g);
-    Widen24x16(p + 48, h);
-    half0[0] = _mm256_setr_m128i(g[0], g[1]), half0[1] = _mm256_setr_m128i(g[2], g[3]);
-    half1[0] = _mm256_setr_m128i(h[0], h[1]), half1[1] = _mm256_setr_m128i(h[2], h[3]);
-  }
-  static T SwapPairs32(T a) { return _mm256_shuffle_epi32(a, _MM_SHUFFLE(2, 3, 0, 1)); }
-  static T Even32(T a, T b) {
-    return _mm256_castps_si256(
-        _mm256_shuffle_ps(_mm256_castsi256_ps(a), _mm256_castsi256_ps(b), _MM_SHUFFLE(2, 0, 2, 0)));
-  }
-  static T Odd32(T a, T b) {
-    return _mm256_castps_si256(
-        _mm256_shuffle_ps(_mm256_castsi256_ps(a), _mm256_castsi256_ps(b), _MM_SHUFFLE(3, 1, 3, 1)));
+  // Whole loads; the pack then holds 8-byte groups 0, 2 in lane 0 and 1, 3
+  // in lane 1, which the stores reorder.
+  static void LoadLanes2(const uint8_t* p, T& a, T& b) { a = Load(p), b = Load(p + 32); }
+  static void StoreLanes2Packed(uint8_t* p, T v) { Store(p, _mm256_permute4x64_epi64(v, 0xd8)); }
+  // Lane 0: first-plane 4-byte groups 0, 2, second-plane 0, 2; lane 1 the
+  // groups 1, 3.
+  static void StoreLanes2Planes(uint8_t* first, uint8_t* second, T v) {
+    const T ordered = _mm256_permutevar8x32_epi32(v, _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(first), _mm256_castsi256_si128(ordered));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(second), _mm256_extracti128_si256(ordered, 1));
   }
 };
 #endif
@@ -454,20 +419,17 @@ VZ_SIMD_INLINE void Rgb32Step(const uint8_t* s0, const uint8_t* s1, uint8_t* y0,
   StoreChroma<V>(h0, h1, u, v);
 }
 
-#ifdef __SSSE3__
-// The same for 3-byte pixels, widened in registers.
+// The same for 3-byte pixels, widened in registers (V128 only).
 template <class V>
 VZ_SIMD_INLINE void Rgb24Step(const uint8_t* s0, const uint8_t* s1, uint8_t* y0, uint8_t* y1, uint8_t* u,
                               uint8_t* v, const RgbWeights<V>& w) {
-  typename V::T a[2][2], b[2][2];
-  V::LoadWide24(s0, a[0], a[1]);
-  V::LoadWide24(s1, b[0], b[1]);
-  const HalfStep<V> h0 = RgbHalfStepOf<V>(a[0][0], a[0][1], b[0][0], b[0][1], w, y0, y1);
-  const HalfStep<V> h1 = RgbHalfStepOf<V>(a[1][0], a[1][1], b[1][0], b[1][1], w, y0 + V::kBytes / 2,
-                                          y1 + V::kBytes / 2);
+  typename V::T a[4], b[4];
+  V::Widen24(s0, a);
+  V::Widen24(s1, b);
+  const HalfStep<V> h0 = RgbHalfStepOf<V>(a[0], a[1], b[0], b[1], w, y0, y1);
+  const HalfStep<V> h1 = RgbHalfStepOf<V>(a[2], a[3], b[2], b[3], w, y0 + V::kBytes / 2, y1 + V::kBytes / 2);
   StoreChroma<V>(h0, h1, u, v);
 }
-#endif
 
 template <class V, PackedIndex kIndex>
 void RgbToPlanarSimd(const uint8_t* src, int src_stride, uint8_t* dst_y, uint8_t* dst_u, uint8_t* dst_v,
@@ -478,9 +440,6 @@ void RgbToPlanarSimd(const uint8_t* src, int src_stride, uint8_t* dst_y, uint8_t
   constexpr PackedLayout kWide = {4, L.r, L.g, L.b, 3};
   const RgbWeights<V> w = WeightsFor<V>(L.bytes == 4 ? L : kWide);
   const int body = width & ~(kPx - 1);
-#ifndef __SSSE3__
-  alignas(32) uint8_t wide[2][kPx * 4];
-#endif
   for (int row = 0; row + 1 < height; row += 2) {
     const uint8_t* s0 = RowOf(src, src_stride, row, height, flip);
     const uint8_t* s1 = RowOf(src, src_stride, row + 1, height, flip);
@@ -492,19 +451,7 @@ void RgbToPlanarSimd(const uint8_t* src, int src_stride, uint8_t* dst_y, uint8_t
       if constexpr (L.bytes == 4) {
         Rgb32Step<V>(s0 + x * 4, s1 + x * 4, y0 + x, y1 + x, u + x / 2, v + x / 2, w);
       } else {
-#ifdef __SSSE3__
         Rgb24Step<V>(s0 + x * 3, s1 + x * 3, y0 + x, y1 + x, u + x / 2, v + x / 2, w);
-#else
-        // Without byte shuffles the pixels are widened through memory.
-        for (int r = 0; r < 2; ++r) {
-          const uint8_t* s = (r == 0 ? s0 : s1) + x * 3;
-          for (int i = 0; i < kPx; ++i) {
-            wide[r][i * 4] = s[i * 3], wide[r][i * 4 + 1] = s[i * 3 + 1], wide[r][i * 4 + 2] = s[i * 3 + 2];
-            wide[r][i * 4 + 3] = 0;
-          }
-        }
-        Rgb32Step<V>(wide[0], wide[1], y0 + x, y1 + x, u + x / 2, v + x / 2, w);
-#endif
       }
     }
   }
@@ -516,6 +463,8 @@ void RgbToPlanarSimd(const uint8_t* src, int src_stride, uint8_t* dst_y, uint8_t
 
 // ---- 4:2:2 ------------------------------------------------------------------
 
+// Row by row: each output row is written as one stream, and its U and V
+// are read again from the first level cache for the second row of a pair.
 template <class V, bool kUyvy>
 void PlanarTo422Simd(uint8_t* dst, int dst_stride, const uint8_t* src_y, const uint8_t* src_u,
                      const uint8_t* src_v, int stride_y, int stride_uv, int width, int height, int flip) {
@@ -528,8 +477,8 @@ void PlanarTo422Simd(uint8_t* dst, int dst_stride, const uint8_t* src_y, const u
     const uint8_t* u = src_u + static_cast<intptr_t>(row / 2) * stride_uv;
     const uint8_t* v = src_v + static_cast<intptr_t>(row / 2) * stride_uv;
     for (int x = 0; x < body; x += kPx) {
+      const T uv = V::LoadUv422(u + x / 2, v + x / 2);
       const T yy = V::Load(y + x);
-      const T uv = V::Unpacklo8(V::LoadHalf(u + x / 2), V::LoadHalf(v + x / 2));
       if (kUyvy) {
         V::Store2(d + x * 2, V::Unpacklo8(uv, yy), V::Unpackhi8(uv, yy));
       } else {
@@ -544,13 +493,15 @@ void PlanarTo422Simd(uint8_t* dst, int dst_stride, const uint8_t* src_y, const u
   }
 }
 
+// The packs work in the lane order of V::LoadLanes2 and the stores put the
+// bytes back in picture order.
 template <class V, bool kUyvy>
 void From422ToPlanarSimd(const uint8_t* src, int src_stride, uint8_t* dst_y, uint8_t* dst_u, uint8_t* dst_v,
                          int stride_y, int stride_uv, int width, int height, int flip) {
   using T = typename V::T;
   constexpr int kPx = V::kBytes;
   const int body = width & ~(kPx - 1);
-  const T mask = V::Set16(0x00ff), zero = V::Zero();
+  const T mask = V::Set16(0x00ff);
   for (int row = 0; row + 1 < height; row += 2) {
     const uint8_t* s[2] = {RowOf(src, src_stride, row, height, flip), RowOf(src, src_stride, row + 1, height, flip)};
     uint8_t* y[2] = {dst_y + static_cast<intptr_t>(row) * stride_y,
@@ -559,19 +510,19 @@ void From422ToPlanarSimd(const uint8_t* src, int src_stride, uint8_t* dst_y, uin
     uint8_t* v = dst_v + static_cast<intptr_t>(row / 2) * stride_uv;
     for (int x = 0; x < body; x += kPx) {
       T chroma[2];
+#pragma GCC unroll 2
       for (int r = 0; r < 2; ++r) {
         T a, b;
-        V::Load2(s[r] + x * 2, a, b);
+        V::LoadLanes2(s[r] + x * 2, a, b);
         const T ya = kUyvy ? V::template Srli16<8>(a) : V::And(a, mask);
         const T yb = kUyvy ? V::template Srli16<8>(b) : V::And(b, mask);
         const T ca = kUyvy ? V::And(a, mask) : V::template Srli16<8>(a);
         const T cb = kUyvy ? V::And(b, mask) : V::template Srli16<8>(b);
-        V::Store(y[r] + x, V::Packus16(ya, yb));
+        V::StoreLanes2Packed(y[r] + x, V::Packus16(ya, yb));
         chroma[r] = V::Packus16(ca, cb);
       }
       const T c = V::Avg8(chroma[0], chroma[1]);
-      V::StoreHalf(u + x / 2, V::Packus16(V::And(c, mask), zero));
-      V::StoreHalf(v + x / 2, V::Packus16(V::template Srli16<8>(c), zero));
+      V::StoreLanes2Planes(u + x / 2, v + x / 2, V::Packus16(V::And(c, mask), V::template Srli16<8>(c)));
     }
   }
   if (body < width) {
@@ -593,12 +544,16 @@ KernelSet MakeSimdSet(PlanarCopyKernel copy) {
   set.from_planar[kPackedArgb32] = PlanarToRgbSimd<V, kPackedArgb32>;
   set.from_planar[kPackedYuy2] = PlanarTo422Simd<V, false>;
   set.from_planar[kPackedUyvy] = PlanarTo422Simd<V, true>;
-  set.to_planar[kPackedRgb24] = RgbToPlanarSimd<V, kPackedRgb24>;
-  set.to_planar[kPackedBgr24] = RgbToPlanarSimd<V, kPackedBgr24>;
-  set.to_planar[kPackedRgba32] = RgbToPlanarSimd<V, kPackedRgba32>;
-  set.to_planar[kPackedBgra32] = RgbToPlanarSimd<V, kPackedBgra32>;
-  set.to_planar[kPackedAbgr32] = RgbToPlanarSimd<V, kPackedAbgr32>;
-  set.to_planar[kPackedArgb32] = RgbToPlanarSimd<V, kPackedArgb32>;
+  // RGB to planar at 256 bits comes from the byte-shuffle kernels
+  // (rgb_to_planar_shuffle_inl.h), which the AVX2 unit adds.
+  if constexpr (V::kBytes == 16) {
+    set.to_planar[kPackedRgb24] = RgbToPlanarSimd<V, kPackedRgb24>;
+    set.to_planar[kPackedBgr24] = RgbToPlanarSimd<V, kPackedBgr24>;
+    set.to_planar[kPackedRgba32] = RgbToPlanarSimd<V, kPackedRgba32>;
+    set.to_planar[kPackedBgra32] = RgbToPlanarSimd<V, kPackedBgra32>;
+    set.to_planar[kPackedAbgr32] = RgbToPlanarSimd<V, kPackedAbgr32>;
+    set.to_planar[kPackedArgb32] = RgbToPlanarSimd<V, kPackedArgb32>;
+  }
   set.to_planar[kPackedYuy2] = From422ToPlanarSimd<V, false>;
   set.to_planar[kPackedUyvy] = From422ToPlanarSimd<V, true>;
   return set;

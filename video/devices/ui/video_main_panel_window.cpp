@@ -1,5 +1,8 @@
 #include "video/devices/ui/video_main_panel_window.h"
 
+#include <optional>
+#include <vector>
+
 #include "common/trace_client.h"
 #include "outside/vzres/vzres.h"
 #include "platform/run_loop.h"
@@ -36,16 +39,28 @@ vz::Rect VideoMainPanelWindow::DefaultBounds(const vz::Rect& screen) {
 bool VideoMainPanelWindow::createVideoWindow(uint64_t container, int32_t layout) {
   VZ_LOG("");
   if (system_ == nullptr) return false;
-  if (container != 0) {
-    // A window of another program cannot hold ours here: the panel stands alone.
-    VZ_LOG_WARN("container window 0x%llx: the panel opens as its own window", static_cast<unsigned long long>(container));
-  }
   vz::WindowParams params;
-  params.bounds = DefaultBounds(system_->ScreenBounds());
   params.class_name = "VideoMainPanelWindow";
   params.title = "";
-  window_ = system_->CreateWindow(params, this);
+  if (container != 0) {
+    // Over the container's whole client area; it follows the container's size.
+    params.host = container;
+    window_ = system_->CreateWindow(params, this);
+    if (window_) {
+      container_ = container;
+    } else {
+      VZ_LOG_WARN("container window 0x%llx cannot hold the panel: it opens as its own window",
+                  static_cast<unsigned long long>(container));
+    }
+  }
+  if (!window_) {
+    params.host = 0;
+    params.bounds = DefaultBounds(system_->ScreenBounds());
+    params.min_size = kMinimumSize;
+    window_ = system_->CreateWindow(params, this);
+  }
   if (!window_) return false;
+  SetPanelIcon();
   BuildViews(window_.get());
   if (MainViewModel* view = mainView()) view->setLayoutMode(layout, nullptr);
   refresh();
@@ -127,6 +142,58 @@ void VideoMainPanelWindow::OnResize(vz::Size size) {
   VZ_LOG("size.cx=[%d], size.cy=[%d]", size.width, size.height);
   if (fullscreen_ || !main_view_ || !main_view_->window()) return;
   main_view_->SetBounds({0, 0, size.width, size.height});
+}
+
+void VideoMainPanelWindow::SetPanelIcon() {
+  const std::vector<uint8_t> png = vzres::LoadResPng(vzres::IDI_VIDEO_PANEL);
+  std::optional<vz::Image> icon = png.empty() ? std::nullopt : vz::Image::DecodePng(png);
+  if (!icon || !window_->SetIcon(*icon)) VZ_LOG_WARN("the panel has no icon");
+}
+
+void VideoMainPanelWindow::OnMinimize(bool minimized) {
+  const vz::Size size = window_ ? window_->bounds().GetSize() : vz::Size{};
+  // The Windows size flags: 1 minimised, 0 restored.
+  VZ_LOG("flags=[%d], size.cx=[%d], size.cy=[%d]", minimized ? 1 : 0, size.width, size.height);
+  // In full screen the views are not the panel's.
+  if (fullscreen_ || !main_view_ || !main_view_->window()) return;
+  if (minimized) {
+    hidden_ = true;
+    main_view_->model().cleanAllVideoRender();
+    return;
+  }
+  // The large view's renderer first, then the layout, which gives the
+  // page's tiles theirs.
+  if (hidden_) {
+    hidden_ = false;
+    main_view_->model().restoreAllVideoRender();
+  }
+  main_view_->SetBounds({0, 0, size.width, size.height});
+  refresh();
+}
+
+void VideoMainPanelWindow::OnHostResize(vz::Size size) {
+  VZ_LOG("container size.cx=[%d], size.cy=[%d]", size.width, size.height);
+  if (window_ && window_->bounds().GetSize() != size) window_->SetBounds({0, 0, size.width, size.height});
+}
+
+void VideoMainPanelWindow::OnHostGone() {
+  // The container took the panel's window with it, and the renderers'
+  // windows too: the renderers are released at once, the views and windows
+  // from the loop (this runs inside the window's own notification), and the
+  // controller leaves the conference.
+  VZ_LOG_WARN("the container window 0x%llx is gone: the panel closes", static_cast<unsigned long long>(container_));
+  if (main_view_) main_view_->model().cleanAllVideoRender();
+  if (controller_ != nullptr) {
+    // The options window was made over the panel's window: it goes first.
+    controller_->CloseOptionsWindow();
+    controller_->PostMessage(WMVC_STATUS, 4, 0);
+  }
+  vz::RunLoop* loop = vz::RunLoop::Current();
+  if (loop == nullptr) return;
+  std::weak_ptr<bool> alive = alive_;
+  loop->Post([this, alive] {
+    if (alive.lock()) destroyVideoWindow();
+  });
 }
 
 void VideoMainPanelWindow::OnCloseRequest() {

@@ -1,9 +1,13 @@
 #pragma once
 // VideoMainPanelWindow: the video panel. A top-level window holding the main
-// screen view and the toolbar; full screen moves both into a window that
-// covers the screen ("Velzar Full-Screen Video"), which Escape leaves. The
-// frame's close box asks the controller to leave (WMVC_STATUS 4); the window
-// goes when the controller destroys the panel. UI thread only.
+// screen view and the toolbar, or, when the meeting client names a container
+// window, a window inside it that follows its size; full screen moves both
+// into a window that covers the screen ("Velzar Full-Screen Video"), which
+// Escape leaves. The frame's close box, and the container going away, ask
+// the controller to leave (WMVC_STATUS 4); the window goes when the
+// controller destroys the panel. Minimised, the panel releases every
+// renderer (and so every subscription); restored, it takes them again.
+// UI thread only.
 #include <memory>
 #include <string>
 
@@ -20,6 +24,8 @@ class VideoMainPanelWindow : public vz::WindowDelegate, public IVideoPanel {
  public:
   static constexpr const char* kFullScreenTitle = "Velzar Full-Screen Video";
   static constexpr vz::Size kDefaultSize{640, 480};
+  // The smallest client area the user may resize the top-level panel to.
+  static constexpr vz::Size kMinimumSize{642, 474};
 
   // `controller` may be null (pictures, tests): commands then do nothing.
   VideoMainPanelWindow(CWinVideoController* controller, IVideoRenderService* render, IMainViewClient* client,
@@ -27,6 +33,8 @@ class VideoMainPanelWindow : public vz::WindowDelegate, public IVideoPanel {
   ~VideoMainPanelWindow() override;
 
   // IVideoPanel.
+  // A container the display does not have (or refuses) is logged, and the
+  // panel opens as its own window instead.
   bool createVideoWindow(uint64_t container, int32_t layout) override;
   MainViewModel* mainView() override { return main_view_ ? &main_view_->model() : nullptr; }
   IVideoPanelToolbar* toolbar() override { return toolbar_.get(); }
@@ -41,6 +49,9 @@ class VideoMainPanelWindow : public vz::WindowDelegate, public IVideoPanel {
   // The full-screen toggle: leaves full screen when in it, else enters it.
   void toggleFullScreen();
   bool isFullScreen() const { return fullscreen_ != nullptr; }
+  // The container window the panel lives in; 0 for a top-level panel.
+  uint64_t container() const { return container_; }
+  bool isHidden() const { return hidden_; }
   vz::Window* window() const { return window_.get(); }
   vz::Window* fullScreenWindow() const { return fullscreen_ ? fullscreen_->window.get() : nullptr; }
   CVzMainScreenView* mainScreenView() const { return main_view_.get(); }
@@ -52,6 +63,9 @@ class VideoMainPanelWindow : public vz::WindowDelegate, public IVideoPanel {
   void OnPaint(vz::Canvas&) override {}
   void OnResize(vz::Size size) override;
   void OnCloseRequest() override;
+  void OnMinimize(bool minimized) override;
+  void OnHostResize(vz::Size size) override;
+  void OnHostGone() override;
 
  private:
   struct FullScreenWindow : vz::WindowDelegate {
@@ -66,6 +80,8 @@ class VideoMainPanelWindow : public vz::WindowDelegate, public IVideoPanel {
 
   // Makes the main view's and the toolbar's windows under `host`.
   void BuildViews(vz::Window* host);
+  // Icon 309 of the bundle; a missing one is logged, not fatal.
+  void SetPanelIcon();
   void OnToolbarCommand(uint32_t id);
   void PostToggle();
 
@@ -76,6 +92,8 @@ class VideoMainPanelWindow : public vz::WindowDelegate, public IVideoPanel {
   std::unique_ptr<VideoMainPanelToolbar> toolbar_;
   bool toolbar_removed_ = false;
   bool my_video_started_ = false;
+  bool hidden_ = false;     // minimised: every renderer released
+  uint64_t container_ = 0;  // the container window holding the panel
   std::unique_ptr<FullScreenWindow> fullscreen_;
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };

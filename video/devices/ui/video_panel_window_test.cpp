@@ -1,6 +1,7 @@
 // The panel's windows on the headless window system with the shipped
 // resource bundle: placement, the toolbar's sizes and states, tiles drawn
-// from the model, the thumbnail menu, full screen and Escape, and teardown.
+// from the model, the thumbnail menu, full screen and Escape, minimise and
+// restore, and teardown.
 #include "video/devices/ui/video_main_panel_window.h"
 
 #include <gtest/gtest.h>
@@ -153,6 +154,50 @@ TEST_F(PanelWindowTest, WithoutAToolbarFullScreenAndTeardownStillWork) {
   EXPECT_TRUE(render_.live.empty());
   EXPECT_TRUE(client_.subscriptions.empty());
   panel_->destroyVideoWindow();  // the destructor runs it once more
+}
+
+// What the window layer reports of a minimise: the panel gives up every
+// renderer and subscription, and a restore brings the large view's and the
+// page's tiles back; a second report of the same state changes nothing.
+TEST_F(PanelWindowTest, MinimisedItReleasesEveryRendererAndRestoredItTakesThemBack) {
+  ASSERT_TRUE(panel_->createVideoWindow(0, 0));
+  Join({Participant("me"), Participant("p1"), Participant("p2")});
+  const size_t shown = render_.live.size();
+  ASSERT_EQ(shown, 3u);  // the large view and the others' tiles
+  panel_->OnMinimize(true);
+  EXPECT_TRUE(panel_->isHidden());
+  EXPECT_TRUE(render_.live.empty());
+  EXPECT_TRUE(client_.subscriptions.empty());
+  const int unrequests = client_.unrequests;
+  panel_->OnMinimize(true);
+  EXPECT_EQ(client_.unrequests, unrequests);
+
+  panel_->OnMinimize(false);
+  EXPECT_FALSE(panel_->isHidden());
+  EXPECT_NE(panel_->mainView()->activeView().container().renderer, nullptr);
+  EXPECT_EQ(render_.live.size(), shown);
+  EXPECT_EQ(client_.subscriptions.size(), shown);
+  panel_->OnMinimize(false);
+  EXPECT_EQ(render_.live.size(), shown);
+}
+
+TEST_F(PanelWindowTest, InFullScreenAMinimiseOfThePanelWindowKeepsTheRenderers) {
+  ASSERT_TRUE(panel_->createVideoWindow(0, 0));
+  Join({Participant("me"), Participant("p1")});
+  panel_->toggleFullScreen();
+  const size_t shown = render_.live.size();
+  panel_->OnMinimize(true);
+  EXPECT_EQ(render_.live.size(), shown);
+  EXPECT_FALSE(panel_->isHidden());
+}
+
+// Headless there are no other programs' windows: a named container is
+// refused and the panel opens as its own window at its usual place.
+TEST_F(PanelWindowTest, AContainerTheDisplayDoesNotHaveLeavesThePanelOnItsOwn) {
+  ASSERT_TRUE(panel_->createVideoWindow(0x2a00007, 0));
+  EXPECT_EQ(panel_->container(), 0u);
+  EXPECT_EQ(panel_->window()->bounds(), vz::Rect::FromXYWH(320, 300, 640, 480));
+  EXPECT_TRUE(panel_->window()->IsVisible());
 }
 
 }  // namespace

@@ -63,7 +63,8 @@ class FakePanel : public IVideoPanel {
   FakePanel(Log* log, vz::Clock& clock, IMainViewClient* client, std::string me)
       : log_(log), toolbar_(log), model_(nullptr, client, std::move(me), clock) {}
   ~FakePanel() override { log_->push_back("panel deleted"); }
-  bool createVideoWindow(uint64_t, int32_t layout) override {
+  bool createVideoWindow(uint64_t container, int32_t layout) override {
+    container_ = container;
     log_->push_back("window layout " + std::to_string(layout));
     return true;
   }
@@ -84,6 +85,7 @@ class FakePanel : public IVideoPanel {
   }
   std::u16string title_;
   bool progress_seen_ = false;
+  uint64_t container_ = 0;
 
  private:
   Log* log_;
@@ -263,6 +265,27 @@ TEST_F(WinVideoControllerTest, TheToolbarsButtonsReachTheController) {
   loop_.RunUntilIdle();
   EXPECT_TRUE(Logged("status 4"));
   panel.destroyVideoWindow();
+}
+
+// The meeting client names its container window (an X window id) with the
+// join; when that window goes, the panel asks the controller to leave, as
+// its close box does.
+TEST_F(WinVideoControllerTest, TheContainerReachesThePanelAndItsGoingLeavesTheConference) {
+  AVSessionConfig join = Config();
+  ASSERT_EQ(controller_->JoinVideo(nullptr, &join, nullptr, 0x2a00007), 1);
+  EXPECT_EQ(panel_->container_, 0x2a00007u);
+
+  auto system = vz::HeadlessWindowSystem::Create({1920, 1080});
+  VideoMainPanelWindow panel(controller_, controller_, controller_, u"alice", system.get(), clock_);
+  ASSERT_TRUE(panel.createVideoWindow(0, 0));
+  controller_->OpenOptionsWindow(panel.window());
+  ASSERT_EQ(controller_->IsOptionsWindowOpening(), 1);
+  log_.clear();
+  panel.OnHostGone();
+  EXPECT_EQ(controller_->IsOptionsWindowOpening(), 0) << "closed before the panel's window goes";
+  loop_.RunUntilIdle();
+  EXPECT_TRUE(Logged("status 4"));
+  EXPECT_EQ(panel.window(), nullptr);
 }
 
 TEST(PanelTitleTest, GroupsEightAndNineCharactersOnly) {
