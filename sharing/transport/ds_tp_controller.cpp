@@ -19,8 +19,9 @@ constexpr uint64_t kNeverLogged = UINT64_MAX;
 constexpr char16_t kDefaultApplicationName[] = u"Velzar-DS";
 constexpr char16_t kJoinParametersPrefix[] = u"sessionid=";
 // Received bytes the engine's thread may have waiting before the transport's
-// thread waits: a few rounds of a busy screen, well under a second of work
-// for an attendee that keeps up.
+// thread waits: none, so the next message is taken once the last one was
+// handled, and whatever an attendee short of CPU has not taken waits where
+// vzrelay counts it (the kernel's buffers and its own queue).
 constexpr size_t kReceivedWaitingLimit = 0;
 // The longest single wait (the transport's thread also pings and notices a
 // silent server; the engine's thread may be stopping).
