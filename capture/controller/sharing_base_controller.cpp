@@ -208,6 +208,7 @@ void CSharingBaseController::StopSharing() {
   regions_.ResetRgn();
   refresh_pending_.exchange(0);
   send_backlog_.store(0);
+  backlog_skipped_.store(false);
   blank_screen_.Stop();
   indicators_.DestroyAllIndictorFrames();
 }
@@ -312,7 +313,9 @@ int32_t CSharingBaseController::SetBlankScreenMode(int32_t on) {
 int32_t CSharingBaseController::IsBlankScreenActive() { return blank_screen_.IsBlankScreenActive(); }
 
 void CSharingBaseController::SetSendBacklog(uint32_t value) {
-  send_backlog_.store(value < kBacklogFloor ? 0 : value);
+  const uint32_t stored = value < kBacklogFloor ? 0 : value;
+  send_backlog_.store(stored);
+  if (stored <= kBacklogLimit && backlog_skipped_.exchange(false)) CaptureNow();
 }
 
 intptr_t CSharingBaseController::CallSink(uint32_t message, uintptr_t record) {

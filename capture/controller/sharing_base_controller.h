@@ -96,6 +96,8 @@ class CSharingBaseController : public CDsThread,
   // passes over them). Any thread.
   bool IsOwnWindow(VzWindowHandle window);
 
+  // A send backlog above this many bytes stops capture rounds.
+  static constexpr uint32_t kBacklogLimit = 16000;
   // The stored backlog (0 below 200).
   uint32_t send_backlog() const { return send_backlog_.load(std::memory_order_acquire); }
   const MeetConfig& meet_config() const { return meet_config_; }
@@ -191,6 +193,8 @@ class CSharingBaseController : public CDsThread,
   std::atomic<int32_t> last_cursor_y_{-1};
   std::atomic<int32_t> refresh_pending_{0};
   std::atomic<bool> capture_now_queued_{false};  // a TMDS_CAPTURE_NOW waits in the queue
+  // A round found the send backlog too long: the next starts when it falls.
+  std::atomic<bool> backlog_skipped_{false};
   std::atomic<int32_t> capture_hold_{0};
   std::atomic<int32_t> cursor_resend_pending_{0};
   std::atomic<int32_t> cursor_capture_enabled_{1};

@@ -10,7 +10,6 @@
 
 namespace {
 constexpr int kRoundIntervalMs = 200;
-constexpr uint32_t kBacklogLimit = 16000;
 constexpr uint64_t kCursorReportMs = 50;
 constexpr int kSettleMs = 200;
 }  // namespace
@@ -82,7 +81,15 @@ void CSharingBaseController::CaptureRound() {
     helper_->Send(WMDS_RESET_INDICATORS);
     return;
   }
-  if (capture_hold_.load() != 0 || !capture_screen_ || send_backlog_.load() > kBacklogLimit) return;
+  if (capture_hold_.load() != 0 || !capture_screen_) return;
+  if (send_backlog_.load() > kBacklogLimit) {
+    // What changed meanwhile is captured once the backlog falls (SetSendBacklog),
+    // not at the next time-out: a slow attendee holds the presenter back
+    // often, and the screen it then gets is to be the latest.
+    backlog_skipped_.store(true);
+    if (send_backlog_.load() <= kBacklogLimit && backlog_skipped_.exchange(false)) CaptureNow();
+    return;
+  }
   bool changed = false;
   if (refresh_pending_.load() != 0) {
     VZ_LOG("Start to refresh screen");

@@ -20,6 +20,8 @@ constexpr uint64_t kReconnectBudgetMs = 60000;
 constexpr int kConnectTimeoutMs = 1000;
 constexpr uint64_t kStopFlushMs = 1000;
 constexpr size_t kReadChunk = 64 * 1024;
+// The server hears how much this side handed on after about this much more.
+constexpr uint64_t kConsumedReportBytes = 4096;
 
 const char* TypeName(uint8_t type) { return type == 2 ? "video" : "sharing"; }
 
@@ -134,7 +136,11 @@ int32_t WireTransport::SendDataBinary(const uint8_t* data, uint32_t size) {
 
 int32_t WireTransport::GetSendBacklog() {
   std::lock_guard<std::mutex> lock(queue_mutex_);
-  return static_cast<int32_t>(std::min<size_t>(queued_bytes_, INT32_MAX));
+  return static_cast<int32_t>(std::min<size_t>(BacklogLocked(), INT32_MAX));
+}
+
+size_t WireTransport::BacklogLocked() const {
+  return queued_bytes_ + (server_reports_ ? static_cast<size_t>(written_ - server_consumed_) : 0);
 }
 
 int32_t WireTransport::GetMemberCount() { return joined_ ? members_.load() : 0; }
@@ -260,6 +266,14 @@ WireTransport::Ending WireTransport::Serve(vz::LocalSocket& socket, int32_t* rea
   last_received_ms_ = vz::MonotonicMs();
   last_tick_ms_ = 0;
   reported_backlog_ = 0;
+  consumed_ = 0;
+  consumed_reported_ = 0;
+  {
+    std::lock_guard<std::mutex> lock(queue_mutex_);
+    written_ = 0;
+    server_consumed_ = 0;
+    server_reports_ = false;
+  }
   vzrelay::JoinRequest join = target_.request;
   join.previous_ssrc = ssrc_;
   const std::vector<uint8_t> request = vzrelay::EncodeJoinRequest(join);
@@ -343,6 +357,20 @@ WireTransport::Ending WireTransport::Serve(vz::LocalSocket& socket, int32_t* rea
         }
         Ending ending = Ending::kLost;
         if (!HandleFrame(frame, &ending, reason, arg)) return ending;
+        // Time the sink took (it may wait for its own thread to catch up)
+        // is not the server's silence.
+        last_received_ms_ = vz::MonotonicMs();
+        consumed_ += vzrelay::kFrameHeaderSize + frame.payload.size();
+        // Only a sharing session's stream is paced by the server (video and
+        // audio keep their own rate control). The first report (after the
+        // join confirm) tells the server this side speaks of it.
+        const bool first = consumed_reported_ == 0;
+        if (session_type_ == kTransportSessionSharing &&
+            (first || consumed_ - consumed_reported_ >= kConsumedReportBytes) && !ReportConsumed(socket)) {
+          *reason = kReconnectConnectionLost;
+          *arg = 0;
+          return Ending::kLost;
+        }
         if (Stopping()) break;
       }
       if (Stopping()) break;
@@ -408,6 +436,18 @@ bool WireTransport::HandleFrame(const vzrelay::Frame& frame, Ending* ending, int
     case FrameKind::kDataBinary:
       if (joined_) sink_->OnReceiveDataBinary(data, size);
       return true;
+    case FrameKind::kConsumed: {
+      uint64_t taken = 0;
+      if (!reader.GetU64(&taken)) break;
+      {
+        std::lock_guard<std::mutex> lock(queue_mutex_);
+        if (taken > written_ || taken < server_consumed_) break;
+        server_consumed_ = taken;
+        server_reports_ = true;
+      }
+      ReportBacklog(false);
+      return true;
+    }
     case FrameKind::kPong: {
       uint32_t sequence = 0, dropped = 0, offered = 0;
       uint64_t sent_us = 0;
@@ -429,6 +469,22 @@ bool WireTransport::HandleFrame(const vzrelay::Frame& frame, Ending* ending, int
   return false;
 }
 
+bool WireTransport::ReportConsumed(vz::LocalSocket& socket) {
+  std::vector<uint8_t> count;
+  vzrelay::PutU64(&count, consumed_);
+  std::vector<uint8_t> frame;
+  vzrelay::AppendFrame(&frame, FrameKind::kConsumed, count.data(), count.size());
+  {
+    std::lock_guard<std::mutex> lock(queue_mutex_);
+    queued_bytes_ += frame.size();
+    queue_.push_back(std::move(frame));
+  }
+  consumed_reported_ = consumed_;
+  // At once, not after the rest of this turn's reading: the server may be
+  // holding a sender until it hears this.
+  return WriteQueue(socket);
+}
+
 bool WireTransport::WriteQueue(vz::LocalSocket& socket) {
   std::unique_lock<std::mutex> lock(queue_mutex_);
   while (!queue_.empty()) {
@@ -442,6 +498,7 @@ bool WireTransport::WriteQueue(vz::LocalSocket& socket) {
     if (result.status == vz::IoStatus::kWouldBlock) return true;
     if (result.status != vz::IoStatus::kOk) return false;
     meter_.OnSent(result.bytes);
+    written_ += result.bytes;
     front_written_ += result.bytes;
     queued_bytes_ -= result.bytes;
     if (front_written_ == queue_.front().size()) {
@@ -477,12 +534,15 @@ void WireTransport::ReportBacklog(bool force) {
   size_t backlog;
   {
     std::lock_guard<std::mutex> lock(queue_mutex_);
-    backlog = queued_bytes_;
+    backlog = BacklogLocked();
   }
   if (!force && backlog == reported_backlog_) return;
-  // Every change would be a report per write; a few a second say as much.
+  // Every change would be a report per write; a few a second say as much,
+  // but crossing the congestion mark is told at once (a sharing presenter
+  // stops and starts its capture rounds there).
   const uint64_t now = vz::MonotonicMs();
-  if (!force && backlog != 0 && reported_backlog_ != 0 && now - backlog_reported_ms_ < 100) return;
+  const bool crossed = (backlog > LinkMeter::kCongestedBacklog) != (reported_backlog_ > LinkMeter::kCongestedBacklog);
+  if (!force && !crossed && backlog != 0 && reported_backlog_ != 0 && now - backlog_reported_ms_ < 100) return;
   reported_backlog_ = backlog;
   backlog_reported_ms_ = now;
   if (joined_ && !Stopping()) sink_->OnSendBacklog(static_cast<uint32_t>(std::min<size_t>(backlog, UINT32_MAX)));

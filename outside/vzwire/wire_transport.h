@@ -10,7 +10,12 @@
 // again (keeping its SSRC when it can) and confirms the join anew. Sends
 // are accepted only while joined. Once a second the filter hears
 // OnAdjustment with what the link measured, and the sink hears
-// OnSendBacklog whenever the queue's size changed.
+// OnSendBacklog whenever the queue's size changed. In a sharing session both
+// sides tell each other how many of the other's bytes they took (kConsumed,
+// every 4 KiB): the backlog counts what the server has not taken yet, the
+// kernel's buffers included, so a sender the server holds back sees its
+// backlog grow at once; and the server counts what waits in the kernel's
+// buffers and the sink as this member's queue.
 //
 // Sink reasons: OnSessionReconnecting(1 connection lost, errno or 0),
 // (2 silent too long, 0), (3 bad frame from the server, 0).
@@ -89,9 +94,15 @@ class WireTransport final : public IMediaTransport {
   bool HandleFrame(const vzrelay::Frame& frame, Ending* ending, int32_t* reason, int32_t* arg);
   // Writes what the socket takes; false when it failed.
   bool WriteQueue(vz::LocalSocket& socket);
+  // Tells the server how much of what it sent was handed on (the server
+  // holds a sender back while too much is not); false when writing failed.
+  bool ReportConsumed(vz::LocalSocket& socket);
   // Writes the queue's rest and a leave for at most a second (stopping).
   void FlushOnStop(vz::LocalSocket& socket);
   void ReportBacklog(bool force);
+  // The queue and what the server has not taken of what was written
+  // (queue_mutex_ held).
+  size_t BacklogLocked() const;
   void ReportAdjustment(uint64_t now_ms, bool reconnecting);
   // Waits on the waker, up to ms; false when told to stop.
   bool Pause(int ms);
@@ -126,6 +137,13 @@ class WireTransport final : public IMediaTransport {
   uint64_t last_tick_ms_ = 0;
   uint32_t ping_sequence_ = 0;
   size_t reported_backlog_ = 0;
+  uint64_t consumed_ = 0;           // bytes of the server's frames handed on
+  uint64_t consumed_reported_ = 0;  // and the count the server last heard
+  // Guarded by queue_mutex_: bytes written on this connection, and how many
+  // of them the server said it took (once it says).
+  uint64_t written_ = 0;
+  uint64_t server_consumed_ = 0;
+  bool server_reports_ = false;
   uint64_t backlog_reported_ms_ = 0;
 };
 

@@ -18,6 +18,14 @@ constexpr uint64_t kAdjustmentLogMs = 10000;
 constexpr uint64_t kNeverLogged = UINT64_MAX;
 constexpr char16_t kDefaultApplicationName[] = u"Velzar-DS";
 constexpr char16_t kJoinParametersPrefix[] = u"sessionid=";
+// Received bytes the engine's thread may have waiting before the transport's
+// thread waits: none, so the next message is taken once the last one was
+// handled, and whatever an attendee short of CPU has not taken waits where
+// vzrelay counts it (the kernel's buffers and its own queue).
+constexpr size_t kReceivedWaitingLimit = 0;
+// The longest single wait (the transport's thread also pings and notices a
+// silent server; the engine's thread may be stopping).
+constexpr uint32_t kReceiveWaitMs = 1000;
 
 // Free functions of the records a posted message owns (see ds_tp_messages.h).
 template <typename Entry>
@@ -66,7 +74,8 @@ CDSTpController::CDSTpController(IDSTpSink* sink, const DsTpOptions& options)
       sink_(sink),
       builder_(options.guids),
       config_(new DSSessionConfig()),
-      proxy_(new NetworkProxyEntry()) {
+      proxy_(new NetworkProxyEntry()),
+      receive_gate_(kReceivedWaitingLimit, kReceiveWaitMs) {
   VZ_LOG_OBJ("");
   transport_->CreateInstance(AsSink(), kTransportSessionSharing);
 }
@@ -120,6 +129,9 @@ int32_t CDSTpController::DSDisconnect() {
     CScopedLock lock(send_lock_);
     joined_ = false;
   }
+  // The transport's thread may wait for this thread, which is about to
+  // wait for it.
+  receive_gate_.Open();
   transport_->Leave();
   transport_->ReleaseInstance();
   return 1;
@@ -294,8 +306,14 @@ void CDSTpController::OnSendBacklog(uint32_t value) {
 }
 
 void CDSTpController::HandleReceived(const uint8_t* data, size_t size) {
+  if (!receive_gate_.Admit(size) && receive_waits_++ % 100 == 0) {
+    VZ_LOG("the engine's thread still has %zu received bytes to handle after %u ms; taking more (%llu so far)",
+           receive_gate_.Waiting(), kReceiveWaitMs, static_cast<unsigned long long>(receive_waits_));
+  }
   std::vector<DsReceivedEvent> events = ReadDsReception(data, size, web_attendee_.load());
   for (DsReceivedEvent& event : events) PostEvent(event);
+  // Behind the message's records: when it is handled, they were.
+  if (PostMessage(WMTP_RECEIVED, size, 0) == 0) receive_gate_.Handled(size);
 }
 
 // Hands each event's records to a posted message; a failed post has freed
@@ -384,6 +402,10 @@ intptr_t CDSTpController::OnMessage(uint32_t msg, uintptr_t wParam, intptr_t lPa
 }
 
 void CDSTpController::Dispatch(uint32_t msg, uintptr_t wParam, intptr_t lParam) {
+  if (msg == WMTP_RECEIVED) {
+    receive_gate_.Handled(wParam);
+    return;
+  }
   IDSTpSink* sink = sink_.load();
   if (sink == nullptr) {
     VZ_LOG("CDSTpController::MainThreadHelperProc Stopped!");

@@ -8,7 +8,9 @@
 // carries the helper window (CAppThread). The transport calls the sink and
 // filter on its own threads; those calls only parse into new records and
 // post them, and every IDSTpSink call runs on the engine's thread in posting
-// order. A lock guards the joined flag, the byte total and every send; it
+// order. The transport's thread waits before parsing the next message while
+// the engine's thread is behind (CDsReceiveGate), so the server's queue, not
+// this process's, holds what an attendee short of CPU has not taken. A lock guards the joined flag, the byte total and every send; it
 // is recursive, since the join confirm sends START or JOIN while holding it.
 //
 // Lifetime: DSReleaseTpInstance disconnects, stops the helper window (which
@@ -26,6 +28,7 @@
 #include "platform/clock.h"
 #include "sharing/protocol/ds_message_builder.h"
 #include "sharing/protocol/ds_reception.h"
+#include "sharing/transport/ds_receive_gate.h"
 #include "sharing/transport/ds_tp.h"
 
 // Where the connection's outside pieces come from; tests give their own.
@@ -114,6 +117,10 @@ class CDSTpController : public IDSTp,
   std::atomic<bool> presenter_{false};
   std::atomic<bool> web_attendee_{false};
   std::atomic<uint64_t> adjustment_logged_ms_{UINT64_MAX};  // never yet
+  // Received messages not yet handled on the engine's thread; the
+  // transport's thread waits while too many are.
+  CDsReceiveGate receive_gate_;
+  uint64_t receive_waits_ = 0;  // the transport's thread's own
 };
 
 // Makes a connection whose helper window lives on the calling thread's run

@@ -15,4 +15,5 @@ enum : uint32_t {
   WMTP_SEND_BACKLOG = 1045,     // value, 0
   WMTP_COMMAND = 1046,          // DSCommandRecord* (new, points new[]), 0
   WMTP_WEB_BINARY = 1047,       // CVZBinaryData*, 0
+  WMTP_RECEIVED = 1048,         // bytes of one received message whose records went before, 0
 };

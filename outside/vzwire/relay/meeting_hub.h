@@ -103,6 +103,13 @@ class SessionRole {
   virtual bool WantsRtp(const Session& /*session*/, const Member& /*from*/, const Member& /*to*/) {
     return true;
   }
+  // Whether the server may stop reading `sender` while another member of
+  // the session has too much queued (back-pressure on a bulk sender whose
+  // data are never dropped).
+  virtual bool Paces(const Session& /*session*/, const Member& /*sender*/) const { return false; }
+  // Bytes the role holds for `member` outside its link (counted with the
+  // link's backlog for the back-pressure).
+  virtual size_t HeldFor(const Member& /*member*/) const { return 0; }
 };
 
 struct Session {

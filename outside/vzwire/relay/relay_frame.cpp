@@ -19,6 +19,7 @@ uint32_t MaxFramePayload(uint16_t kind) {
     case FrameKind::kPong: return 20;
     case FrameKind::kSubscribe: return 5;
     case FrameKind::kSessionEnded: return 8;
+    case FrameKind::kConsumed: return 8;
   }
   return 0;
 }
@@ -38,6 +39,7 @@ const char* FrameKindName(uint16_t kind) {
     case FrameKind::kPong: return "pong";
     case FrameKind::kSubscribe: return "subscribe";
     case FrameKind::kSessionEnded: return "session ended";
+    case FrameKind::kConsumed: return "consumed";
   }
   return "unknown";
 }

@@ -27,6 +27,8 @@ enum class FrameKind : uint16_t {
   kPong = 11,         // server: the ping's 12 bytes, uint32 media dropped for me, uint32 media meant for me
   kSubscribe = 12,    // client: uint32 ssrc, uint8 on
   kSessionEnded = 13, // server: uint32 reason, uint32 arg; the server then closes
+  kConsumed = 14,     // both: uint64 bytes of the other side's frames handed on so far (the
+                      // server sends it only to a client that sent it)
 };
 
 constexpr size_t kFrameHeaderSize = 6;

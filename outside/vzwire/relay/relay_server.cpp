@@ -21,6 +21,10 @@ constexpr size_t kSpareSegments = 4;
 // whose peer reads slowly takes megabytes into the kernel's buffers, and
 // forty of them in one turn would hold up everyone else's.
 constexpr size_t kWriteQuantum = 256 * 1024;
+// The longest wait of the loop while a sender is held, so that a hold ends
+// on time.
+constexpr int kHeldPollMs = 100;
+constexpr uint64_t kReadReportBytes = 4096;
 }  // namespace
 
 // One transport's connection: its socket, its frame reader, and its queue of
@@ -117,6 +121,7 @@ class RelayServer::Connection : public IMemberLink {
         if (result.status != vz::IoStatus::kOk) return false;
         front.start += result.bytes;
         backlog_ -= result.bytes;
+        taken_ += result.bytes;
         written += result.bytes;
         if (front.start < bytes.size()) continue;
       }
@@ -131,6 +136,38 @@ class RelayServer::Connection : public IMemberLink {
     return true;
   }
   bool HasOutput() const { return !out_.empty(); }
+  // Bytes written to the socket so far.
+  uint64_t Taken() const { return taken_; }
+  // The member's own count of the bytes it handed on (kConsumed); false
+  // when it passes what was written.
+  bool OnConsumed(uint64_t consumed) {
+    if (consumed > taken_ || consumed < consumed_) return false;
+    consumed_ = consumed;
+    reports_consumed_ = true;
+    return true;
+  }
+  // A frame of `bytes` read from the member and handled.
+  void CountRead(size_t bytes) { read_ += bytes; }
+  // Tells a member that reports its own consumption how much of what it
+  // sent was taken, every 4 KiB or when its input is drained: its send
+  // backlog then counts what waits in the kernel's buffers, so a held
+  // sender stops producing at once.
+  void ReportRead(bool drained) {
+    if (!reports_consumed_ || read_ == read_reported_) return;
+    if (!drained && read_ - read_reported_ < kReadReportBytes) return;
+    std::vector<uint8_t> count;
+    PutU64(&count, read_);
+    read_reported_ = read_;
+    Deliver(FrameKind::kConsumed, count.data(), count.size());
+  }
+  // Written but not yet handed on by the member (in the kernels' buffers or
+  // its own); 0 for a member that does not say.
+  uint64_t Unconsumed() const { return reports_consumed_ ? taken_ - consumed_ : 0; }
+  // What shows the member is taking its queue.
+  uint64_t Progress() const { return reports_consumed_ ? consumed_ : taken_; }
+  // Pings answered so far.
+  uint64_t Pings() const { return pings_; }
+  void CountPing() { ++pings_; }
   bool Finished() const { return closing_ && !HasOutput(); }
 
   vz::LocalSocket& Socket() { return socket_; }
@@ -138,6 +175,7 @@ class RelayServer::Connection : public IMemberLink {
   MemberId member = 0;
   bool gone = false;  // the socket failed or the peer closed: remove
   bool joined = false;  // once joined, the join deadline no longer applies
+  bool held = false;  // not read for now: a member it feeds is behind (SenderHold)
   const uint64_t accepted_ms;
   uint64_t FaultDrops() const { return faults_.Dropped(); }
   uint64_t MediaOffered() const { return media_offered_; }
@@ -186,9 +224,15 @@ class RelayServer::Connection : public IMemberLink {
   bool closing_ = false;
   uint64_t sequence_ = 0;
   uint64_t media_offered_ = 0;  // media frames handed to this member, faults or not
+  uint64_t taken_ = 0;
+  uint64_t pings_ = 0;
+  uint64_t consumed_ = 0;
+  bool reports_consumed_ = false;
+  uint64_t read_ = 0;
+  uint64_t read_reported_ = 0;
 };
 
-RelayServer::RelayServer(RelayOptions options) : options_(options), hub_(options.hub) {}
+RelayServer::RelayServer(RelayOptions options) : options_(options), hub_(options.hub), hold_(options.hold) {}
 
 RelayServer::~RelayServer() = default;
 
@@ -294,7 +338,10 @@ void RelayServer::ServeReads(Connection& connection) {
   uint8_t buffer[kReadChunk];
   for (int rounds = 0; rounds < 16; ++rounds) {  // then let the others have a turn
     const vz::IoResult result = connection.Socket().Read(buffer, sizeof(buffer));
-    if (result.status == vz::IoStatus::kWouldBlock) return;
+    if (result.status == vz::IoStatus::kWouldBlock) {
+      connection.ReportRead(true);
+      return;
+    }
     if (result.status != vz::IoStatus::kOk) {
       connection.gone = true;
       return;
@@ -311,6 +358,7 @@ void RelayServer::ServeReads(Connection& connection) {
         connection.gone = true;
         return;
       }
+      connection.CountRead(kFrameHeaderSize + frame.payload.size());
       if (frame.kind == FrameKind::kPing) {
         if (frame.payload.size() != 12) {
           connection.gone = true;
@@ -322,6 +370,19 @@ void RelayServer::ServeReads(Connection& connection) {
         PutU32(&pong, static_cast<uint32_t>(held_back + connection.FaultDrops()));
         PutU32(&pong, static_cast<uint32_t>(held_back + connection.MediaOffered()));
         connection.Deliver(FrameKind::kPong, pong.data(), pong.size());
+        connection.CountPing();
+        continue;
+      }
+      if (frame.kind == FrameKind::kConsumed) {
+        PayloadReader reader(frame.payload.data(), frame.payload.size());
+        uint64_t consumed = 0;
+        if (!reader.GetU64(&consumed) || !connection.OnConsumed(consumed)) {
+          VZ_LOG_ERROR("member %llu says it handed on %llu bytes of the %llu it was sent; closing it",
+                       static_cast<unsigned long long>(connection.member), static_cast<unsigned long long>(consumed),
+                       static_cast<unsigned long long>(connection.Taken()));
+          connection.gone = true;
+          return;
+        }
         continue;
       }
       const bool join = frame.kind == FrameKind::kJoin;
@@ -336,6 +397,7 @@ void RelayServer::ServeReads(Connection& connection) {
       return;
     }
   }
+  connection.ReportRead(false);
 }
 
 void RelayServer::Joined(Connection& connection) {
@@ -379,6 +441,30 @@ void RelayServer::CutEverything(uint64_t now_ms) {
   refuse_until_ms_ = now_ms + static_cast<uint64_t>(options_.faults.cut_for_s) * 1000;
 }
 
+void RelayServer::DecideHolds(uint64_t now_ms) {
+  // Every member's queue first, the role's held bytes with it...
+  for (const auto& connection : connections_) {
+    const Member* member = hub_.FindMember(connection->member);
+    if (member == nullptr || member->session == nullptr) continue;
+    const SessionRole* role = member->session->role.get();
+    const size_t held = role != nullptr ? role->HeldFor(*member) : 0;
+    hold_.OnQueue(connection->member, connection->Backlog() + held + connection->Unconsumed(), connection->Progress(),
+                  now_ms);
+  }
+  // ...then whether each bulk sender is read this turn.
+  std::vector<MemberId> fed;
+  for (const auto& connection : connections_) {
+    connection->held = false;
+    const Member* member = hub_.FindMember(connection->member);
+    if (connection->gone || member == nullptr || member->session == nullptr) continue;
+    const Session& session = *member->session;
+    if (!session.role || !session.role->Paces(session, *member)) continue;
+    fed.clear();
+    for (const Member* other : session.members) fed.push_back(other->id);
+    connection->held = hold_.Decide(connection->member, fed, connection->Pings(), now_ms);
+  }
+}
+
 int RelayServer::NextTimeoutMs(uint64_t now_ms) const {
   uint64_t next = UINT64_MAX;
   for (const auto& connection : connections_) {
@@ -388,8 +474,12 @@ int RelayServer::NextTimeoutMs(uint64_t now_ms) const {
   if (options_.faults.cut_after_s != 0 && !cut_done_ && cut_from_ms_ != 0) {
     next = std::min(next, cut_from_ms_ + static_cast<uint64_t>(options_.faults.cut_after_s) * 1000);
   }
-  if (next == UINT64_MAX) return 1000;
-  return next <= now_ms ? 0 : static_cast<int>(std::min<uint64_t>(next - now_ms, 1000));
+  const uint64_t longest = std::any_of(connections_.begin(), connections_.end(),
+                                       [](const auto& connection) { return connection->held; })
+                               ? kHeldPollMs
+                               : 1000;
+  if (next == UINT64_MAX) return static_cast<int>(longest);
+  return next <= now_ms ? 0 : static_cast<int>(std::min<uint64_t>(next - now_ms, longest));
 }
 
 void RelayServer::Run() {
@@ -401,11 +491,14 @@ void RelayServer::Run() {
   std::vector<vz::PollItem> items;
   while (!stopping_) {
     uint64_t now = vz::MonotonicMs();
+    DecideHolds(now);
     items.clear();
     items.push_back({waker_.Fd(), vz::kPollReadable, 0});
     items.push_back({listener_.Fd(), vz::kPollReadable, 0});
     for (const auto& connection : connections_) {
-      unsigned wanted = vz::kPollReadable;
+      // A held sender is not read: its data wait in its own queue (TCP
+      // back-pressure); a hang-up or error still wakes the loop.
+      unsigned wanted = connection->held ? 0u : vz::kPollReadable;
       if (connection->HasOutput()) wanted |= vz::kPollWritable;
       items.push_back({connection->Socket().Fd(), wanted, 0});
     }
@@ -440,6 +533,7 @@ void RelayServer::Run() {
     for (auto& connection : connections_) {
       if (connection->gone || connection->Finished()) {
         hub_.Disconnect(connection->member);
+        hold_.Forget(connection->member);
         connection.reset();
       }
     }

@@ -3,7 +3,9 @@
 // port, cuts their frames, answers pings and hands everything else to the
 // meeting hub, and writes each member's queue as fast as the member reads.
 // A member whose queue passes the backlog limit is dropped (logged); the
-// others go on. A payload relayed to many members is queued once for all.
+// others go on. A sharing presenter is not read while an attendee has too
+// much queued (SenderHold: back-pressure, nothing dropped); audio, video
+// and other sessions use connections of their own and are never held. A payload relayed to many members is queued once for all.
 // A connection must join within the join deadline, sending little before
 // it; connections beyond the cap are closed at once. Media can be degraded
 // on purpose (FaultOptions); a cut counts from the join of the member it
@@ -22,6 +24,7 @@
 
 #include "outside/vzwire/relay/media_faults.h"
 #include "outside/vzwire/relay/meeting_hub.h"
+#include "outside/vzwire/relay/sender_hold.h"
 #include "platform/local_socket_poll.h"
 #include "platform/loopback_tcp.h"
 
@@ -34,6 +37,8 @@ struct RelayOptions {
   // A member with more than this queued is dropped; at least the largest
   // frame (kMaxDataPayload and its header).
   size_t backlog_limit = 32u << 20;
+  // When a paced sender (a sharing presenter) is not read.
+  HoldOptions hold;
   uint64_t fault_seed = 1;
   // Connections beyond this many are closed as they come (logged).
   size_t max_connections = 256;
@@ -80,9 +85,12 @@ class RelayServer {
   void CloseLateJoiners(uint64_t now_ms);
   void CutEverything(uint64_t now_ms);
   int NextTimeoutMs(uint64_t now_ms) const;
+  // Sets each connection's `held` for this turn from the members' queues.
+  void DecideHolds(uint64_t now_ms);
 
   RelayOptions options_;
   MeetingHub hub_;
+  SenderHold hold_;
   vz::LoopbackTcpListener listener_;
   vz::LocalSocketWaker waker_;
   uint16_t port_ = 0;

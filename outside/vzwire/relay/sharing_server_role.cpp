@@ -92,6 +92,15 @@ class SharingServerRole : public SessionRole {
 
   void OnDrained(Session& session, Member& member) override { Pump(session, member); }
 
+  // The presenter's stream is deltas against the attendees' caches: it is
+  // slowed down for a member that falls behind, never thinned.
+  bool Paces(const Session& /*session*/, const Member& sender) const override { return presenter_ == &sender; }
+
+  size_t HeldFor(const Member& member) const override {
+    const auto replay = replays_.find(&member);
+    return replay == replays_.end() ? 0 : replay->second.held_bytes;
+  }
+
   bool OnData(Session& session, Member& member, FrameKind kind, const SharedPayload& payload) override {
     if (kind != FrameKind::kDataBinary) return true;
     const uint8_t* data = payload->data();

@@ -1,0 +1,322 @@
+// vzrelay holding a sharing presenter back while an attendee is behind: the
+// presenter's writes stop, everything arrives in order once the attendee
+// reads, a member that never reads is still dropped at the backlog limit,
+// and other members and sessions go on meanwhile.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "contracts/vz_transport_wrapper.h"
+#include "dsdef.pb.h"
+#include "outside/vzwire/recording_sink_testlib.h"
+#include "outside/vzwire/relay/join_request.h"
+#include "outside/vzwire/relay/relay_process_testlib.h"
+
+namespace {
+
+using vzrelay::Frame;
+using vzrelay::FrameKind;
+using vzrelay_test::RawClient;
+using vzrelay_test::RelayProcess;
+
+constexpr uint8_t kVideo = 2, kSharing = 3;
+constexpr size_t kTileBytes = 256u << 10;
+constexpr int kTiles = 96;  // 24 MiB: far past what a held presenter gets into the kernel's buffers
+
+DsData Header(DsDataType type) {
+  DsData message;
+  message.set_type(type);
+  message.set_ds_id("ds-1");
+  return message;
+}
+
+// Tile `index`: its own fill, so a lost, torn or reordered one shows.
+DsData Tile(int index) {
+  DsData message = Header(DS_DATA_CREATE_CACHES);
+  DsCache* cache = message.add_caches();
+  cache->set_index(static_cast<uint64_t>(index));
+  cache->set_pdu_id(static_cast<uint64_t>(index) * 10);
+  DsCacheData* slot = cache->add_cache_data();
+  slot->set_type(DS_CACHE_JPEG);
+  slot->set_data_size(kTileBytes);
+  slot->set_data(std::string(kTileBytes, static_cast<char>('A' + index % 26)));
+  return message;
+}
+
+bool JoinRaw(RawClient* client, uint16_t port, const std::string& roster, uint8_t type = kSharing,
+             const std::string& session = "ds-1") {
+  if (!client->Connect(port)) return false;
+  vzrelay::JoinRequest join;
+  join.session_type = type;
+  join.session_id = session;
+  join.meet_id = "meet-1";
+  join.token = type == kSharing ? "VDS meet-1:tok" : "tok";
+  join.roster_id = roster;
+  Frame confirm;
+  return client->Send(FrameKind::kJoin, vzrelay::EncodeJoinRequest(join)) && client->Next(&confirm) &&
+         confirm.kind == FrameKind::kJoinConfirm;
+}
+
+bool SendMessage(RawClient* client, const DsData& message) {
+  const std::string bytes = message.SerializeAsString();
+  return client->Send(FrameKind::kDataBinary, std::vector<uint8_t>(bytes.begin(), bytes.end()));
+}
+
+// The next sharing message (pongs and other frames skipped).
+bool NextMessage(RawClient* client, DsData* message, int timeout_ms = 30000) {
+  Frame frame;
+  while (client->Next(&frame, nullptr, timeout_ms)) {
+    if (frame.kind == FrameKind::kDataBinary) {
+      return message->ParseFromArray(frame.payload.data(), static_cast<int>(frame.payload.size()));
+    }
+  }
+  return false;
+}
+
+// Reads a member's socket at a pace the test sets: sips, or all it can.
+class PacedReader {
+ public:
+  explicit PacedReader(vz::LocalSocket& socket) : socket_(socket) {}
+  // Takes at most `bytes` of what has arrived; the bytes taken.
+  size_t Sip(size_t bytes) {
+    std::vector<uint8_t> buffer(bytes);
+    const vz::IoResult result = socket_.Read(buffer.data(), buffer.size());
+    if (result.status != vz::IoStatus::kOk) return 0;
+    reader_.Append(buffer.data(), result.bytes);
+    return result.bytes;
+  }
+  // The next sharing message, reading as fast as it comes.
+  bool Next(DsData* message, int timeout_ms) {
+    const uint64_t deadline = vz::MonotonicMs() + static_cast<uint64_t>(timeout_ms);
+    Frame frame;
+    while (vz::MonotonicMs() < deadline) {
+      while (reader_.Next(&frame) == vzrelay::FrameReader::Result::kFrame) {
+        if (frame.kind == FrameKind::kDataBinary) {
+          return message->ParseFromArray(frame.payload.data(), static_cast<int>(frame.payload.size()));
+        }
+      }
+      vz::PollItem item{socket_.Fd(), vz::kPollReadable, 0};
+      if (vz::PollDescriptors(&item, 1, 50) > 0 && Sip(65536) == 0) return false;
+    }
+    return false;
+  }
+
+ private:
+  vz::LocalSocket& socket_;
+  vzrelay::FrameReader reader_;
+};
+
+// Writes the tiles from its own thread as fast as the relay takes them, a
+// ping after every fourth (as the transport pings every second), counting
+// what the socket took.
+class TileWriter {
+ public:
+  explicit TileWriter(RawClient* presenter) : presenter_(presenter) {}
+  ~TileWriter() {
+    if (thread_.joinable()) thread_.join();
+  }
+  void Start() {
+    thread_ = std::thread([this] {
+      for (int i = 1; i <= kTiles; ++i) {
+        const std::string bytes = Tile(i).SerializeAsString();
+        if (!presenter_->Send(FrameKind::kDataBinary, std::vector<uint8_t>(bytes.begin(), bytes.end()))) return;
+        written_ += bytes.size();
+        if (i % 4 == 0) {
+          std::vector<uint8_t> ping;
+          vzrelay::PutU32(&ping, static_cast<uint32_t>(i));
+          vzrelay::PutU64(&ping, 0);
+          if (!presenter_->Send(FrameKind::kPing, ping)) return;
+        }
+        tiles_ = i;
+      }
+    });
+  }
+  size_t Written() const { return written_.load(); }
+  int Tiles() const { return tiles_.load(); }
+  void Join() { thread_.join(); }
+
+ private:
+  RawClient* presenter_;
+  std::thread thread_;
+  std::atomic<size_t> written_{0};
+  std::atomic<int> tiles_{0};
+};
+
+// Reads every tile and checks each arrives whole, once, in order.
+void ExpectEveryTileInOrder(PacedReader* attendee, int timeout_ms = 60000) {
+  for (int i = 1; i <= kTiles; ++i) {
+    DsData message;
+    ASSERT_TRUE(attendee->Next(&message, timeout_ms)) << "tile " << i << " never came";
+    ASSERT_EQ(message.type(), DS_DATA_CREATE_CACHES);
+    ASSERT_EQ(message.caches_size(), 1);
+    ASSERT_EQ(message.caches(0).index(), static_cast<uint64_t>(i)) << "out of order";
+    ASSERT_EQ(message.caches(0).cache_data(0).data(), std::string(kTileBytes, static_cast<char>('A' + i % 26)));
+  }
+}
+
+struct Sharing {
+  RawClient presenter, attendee;
+  bool Start(uint16_t port) {
+    DsData answer;
+    return JoinRaw(&presenter, port, "alice") && SendMessage(&presenter, Header(DS_DATA_START)) &&
+           NextMessage(&presenter, &answer) && answer.code() == DS_CODE_SUCCESS && JoinRaw(&attendee, port, "bob") &&
+           SendMessage(&attendee, Header(DS_DATA_JOIN)) && NextMessage(&attendee, &answer) &&
+           answer.type() == DS_DATA_JOIN;
+  }
+};
+
+TEST(RelayBackPressureTest, AHeldPresenterStopsWhileOthersGoOnAndEverythingArrivesInOrder) {
+  RelayProcess relay;
+  ASSERT_TRUE(relay.Start({}));
+  Sharing sharing;
+  ASSERT_TRUE(sharing.Start(relay.Port()));
+  RawClient carol;  // a second attendee, whose commands still reach the presenter
+  ASSERT_TRUE(JoinRaw(&carol, relay.Port(), "carol"));
+  ASSERT_TRUE(SendMessage(&carol, Header(DS_DATA_JOIN)));
+  RawClient video_a, video_b;  // a video session beside it
+  ASSERT_TRUE(JoinRaw(&video_a, relay.Port(), "dave", kVideo, "meet-v"));
+  ASSERT_TRUE(JoinRaw(&video_b, relay.Port(), "erin", kVideo, "meet-v"));
+
+  // The kernel's buffers on the presenter's side stay small, so what the
+  // presenter got written says what the relay read.
+  sharing.presenter.Socket().SetSendBufferSize(256 << 10);
+  TileWriter writer(&sharing.presenter);
+  writer.Start();
+  // Bob reads slowly: he takes something (so he holds the presenter for as
+  // long as he lags) but far less than is sent.
+  PacedReader bob(sharing.attendee.Socket());
+  const uint64_t slow_until = vz::MonotonicMs() + 4000;
+  while (vz::MonotonicMs() < slow_until) {
+    bob.Sip(64 << 10);
+    vz::SleepMs(100);
+  }
+  // Without the hold the relay would take all 24 MiB into Bob's queue at once.
+  EXPECT_LT(writer.Written(), kTiles * kTileBytes / 2) << "the presenter was not held back";
+  EXPECT_LT(writer.Tiles(), kTiles);
+
+  // Meanwhile: the video session and Carol's command to the presenter.
+  for (int i = 0; i < 20; ++i) ASSERT_TRUE(video_a.Send(FrameKind::kDataBinary, std::vector<uint8_t>(1024, 'v')));
+  for (int i = 0; i < 20; ++i) {
+    Frame frame;
+    ASSERT_TRUE(video_b.Next(&frame, nullptr, 10000)) << "the video session stalled at " << i;
+  }
+  DsData command = Header(DS_DATA_COMMAND);
+  command.mutable_command()->set_type(1);
+  command.mutable_command()->set_dst_roster_id("alice");
+  ASSERT_TRUE(SendMessage(&carol, command));
+  DsData heard;
+  ASSERT_TRUE(NextMessage(&sharing.presenter, &heard, 10000));
+  EXPECT_EQ(heard.type(), DS_DATA_COMMAND);
+  EXPECT_EQ(heard.command().src_roster_id(), "carol");
+
+  // Bob reads again: nothing lost, torn or reordered; the presenter finishes.
+  ExpectEveryTileInOrder(&bob);
+  writer.Join();
+  EXPECT_EQ(writer.Tiles(), kTiles);
+  EXPECT_TRUE(relay.Stop());
+}
+
+TEST(RelayBackPressureTest, AnAttendeeThatNeverReadsIsStillDroppedAtTheBacklogLimit) {
+  RelayProcess relay;
+  ASSERT_TRUE(relay.Start({"--max-backlog", "8388614"}));
+  Sharing sharing;
+  ASSERT_TRUE(sharing.Start(relay.Port()));
+  RawClient stalled;
+  ASSERT_TRUE(JoinRaw(&stalled, relay.Port(), "carol"));
+  ASSERT_TRUE(SendMessage(&stalled, Header(DS_DATA_JOIN)));
+  TileWriter writer(&sharing.presenter);
+  writer.Start();
+  // Carol holds the presenter only as long as a hold lasts: she takes
+  // nothing, so the relay reads on, her queue passes the limit and she is
+  // dropped; Bob, who reads, gets every tile.
+  PacedReader bob(sharing.attendee.Socket());
+  ExpectEveryTileInOrder(&bob);
+  writer.Join();
+  EXPECT_EQ(writer.Tiles(), kTiles);
+  EXPECT_TRUE(stalled.WaitClosed(30000));
+  EXPECT_TRUE(relay.Stop());
+}
+
+// Through the transport library: the presenter's send backlog counts what
+// the relay has not read yet (the kernel's buffers included), so it stays
+// above the capture's 16,000-byte mark while the relay holds it back, and
+// falls to nothing once the attendee has read everything.
+TEST(RelayBackPressureTest, ThePresentersBacklogCountsWhatTheRelayHasNotTakenAndFallsToNothing) {
+  RelayProcess relay;
+  ASSERT_TRUE(relay.Start({}));
+  vzwire_test::RecordingSink sink;
+  CVzTransportWrapper presenter;
+  ASSERT_TRUE(presenter.CreateInstance(&sink, kTransportSessionSharing));
+  vzwire_test::SessionRecord record;
+  record.ServerAddr("127.0.0.1").TcpPort(relay.Port()).MeetId("meet-1").DSId("ds-1").RosterId("alice")
+      .Token("VDS meet-1:tok").IsPresenter(1);
+  ASSERT_EQ(presenter.Join(record.Data(), nullptr, &sink), 1);
+  ASSERT_TRUE(sink.WaitFor("confirm"));
+  ASSERT_EQ(presenter.SendDataBinary(Header(DS_DATA_START).SerializeAsString()), 1);
+  ASSERT_TRUE(sink.WaitFor("binary"));
+  RawClient attendee;
+  ASSERT_TRUE(JoinRaw(&attendee, relay.Port(), "bob"));
+  ASSERT_TRUE(SendMessage(&attendee, Header(DS_DATA_JOIN)));
+  DsData answer;
+  ASSERT_TRUE(NextMessage(&attendee, &answer));
+
+  for (int i = 1; i <= kTiles / 4; ++i) ASSERT_EQ(presenter.SendDataBinary(Tile(i).SerializeAsString()), 1);
+  const auto last_backlog = [&sink] {
+    const auto events = sink.Events("backlog");
+    return events.empty() ? int64_t{-1} : events.back().a;
+  };
+  // The relay takes what the attendee's buffers hold, then holds the presenter.
+  const uint64_t settle = vz::MonotonicMs() + 1000;
+  while (vz::MonotonicMs() < settle) {
+    ASSERT_GT(last_backlog(), 16000);
+    vz::SleepMs(20);
+  }
+  PacedReader reader(attendee.Socket());
+  for (int i = 1; i <= kTiles / 4; ++i) {
+    DsData message;
+    ASSERT_TRUE(reader.Next(&message, 60000)) << "tile " << i << " never came";
+    ASSERT_EQ(message.caches(0).index(), static_cast<uint64_t>(i));
+  }
+  const uint64_t deadline = vz::MonotonicMs() + 20000;
+  while (last_backlog() != 0 && vz::MonotonicMs() < deadline) vz::SleepMs(5);
+  EXPECT_EQ(last_backlog(), 0);
+  presenter.Leave();
+  EXPECT_TRUE(relay.Stop());
+}
+
+// A member's count of what it took comes from outside: a count past what
+// the relay wrote to it, one that goes back, or a short one closes that
+// member alone.
+TEST(RelayBackPressureTest, ImpossibleConsumedCountsCloseThatMemberAlone) {
+  RelayProcess relay;
+  ASSERT_TRUE(relay.Start({}));
+  Sharing sharing;
+  ASSERT_TRUE(sharing.Start(relay.Port()));
+  const auto count = [](uint64_t value) {
+    std::vector<uint8_t> payload;
+    vzrelay::PutU64(&payload, value);
+    return payload;
+  };
+  RawClient liar, backwards, short_count;
+  ASSERT_TRUE(JoinRaw(&liar, relay.Port(), "carol"));
+  ASSERT_TRUE(liar.Send(FrameKind::kConsumed, count(uint64_t{1} << 40)));
+  ASSERT_TRUE(JoinRaw(&backwards, relay.Port(), "dave"));
+  ASSERT_TRUE(backwards.Send(FrameKind::kConsumed, count(10)));  // the join confirm was 14 bytes
+  ASSERT_TRUE(backwards.Send(FrameKind::kConsumed, count(9)));
+  ASSERT_TRUE(JoinRaw(&short_count, relay.Port(), "erin"));
+  ASSERT_TRUE(short_count.Send(FrameKind::kConsumed, {1, 2, 3}));
+  EXPECT_TRUE(liar.WaitClosed());
+  EXPECT_TRUE(backwards.WaitClosed());
+  EXPECT_TRUE(short_count.WaitClosed());
+  // The others are served on.
+  ASSERT_TRUE(SendMessage(&sharing.presenter, Tile(1)));
+  DsData message;
+  ASSERT_TRUE(NextMessage(&sharing.attendee, &message));
+  EXPECT_EQ(message.caches(0).index(), 1u);
+  EXPECT_TRUE(relay.Stop());
+}
+
+}  // namespace

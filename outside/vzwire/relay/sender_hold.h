@@ -1,0 +1,81 @@
+#pragma once
+// Back-pressure for a session's bulk sender (the sharing presenter): while a
+// member it feeds has too much queued, the server stops reading the sender,
+// so the sender's own send queue grows and it stops producing (a sharing
+// presenter skips capture rounds while its backlog is long), and what it
+// makes next shows the latest state instead of queueing stale rounds here.
+// Nothing is dropped: a held sender's data waits in its own queue.
+//
+// A member's queue is full from the high mark until it drains below the low
+// mark. A hold lasts at most max_hold_ms at a time (the sender's transport
+// counts a silence of 5 s as a lost connection, and its pings wait in the
+// same stream): then the sender is read until its next ping is answered,
+// and members that took nothing during the whole hold stop holding anyone
+// until they drain below the low mark. A member that never reads thus
+// still grows to the server's backlog limit and is dropped there.
+//
+// Pure bookkeeping with times and counts passed in; the server calls it on
+// its thread once a turn (OnQueue for every member, then Decide for every
+// sender). Not thread-safe.
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <vector>
+
+namespace vzrelay {
+
+struct HoldOptions {
+  // A member's queue here counts what the server has queued, what waits in
+  // the kernel's buffers and what its own transport has not handed on yet.
+  // A 1920x1080 screen with a window moving is about 150 KB a second (the
+  // whole screen at first about 550 KB), and an attendee short of CPU takes
+  // no more: every 32 KiB queued is a fifth of a second of latency there.
+  size_t high_mark = 32u << 10;
+  size_t low_mark = 16u << 10;
+  // Below the transport's 5 s silence limit with a second for the ping.
+  uint32_t max_hold_ms = 2500;
+};
+
+class SenderHold {
+ public:
+  using Id = uint64_t;
+  explicit SenderHold(HoldOptions options) : options_(options) {}
+
+  // A member's queue: `pending` bytes not yet taken, `taken` bytes taken so
+  // far (a running count).
+  void OnQueue(Id member, size_t pending, uint64_t taken, uint64_t now_ms);
+  // Whether `sender` is to be held (not read) now. `fed` lists the members
+  // its data goes to (the sender itself is skipped); `pings` is the running
+  // count of the sender's pings the server answered.
+  bool Decide(Id sender, const std::vector<Id>& fed, uint64_t pings, uint64_t now_ms);
+  // The member or sender is gone.
+  void Forget(Id id);
+
+  // Whether the member's queue holds its senders now.
+  bool Full(Id member) const;
+  // Holds begun so far, and holds that ran out of time.
+  uint64_t Holds() const { return holds_; }
+  uint64_t Expired() const { return expired_; }
+
+ private:
+  enum class Queue { kFlowing, kFull, kOverdue };
+  struct MemberState {
+    Queue queue = Queue::kFlowing;
+    uint64_t taken = 0;
+    uint64_t progress_ms = 0;  // when it last took something
+    size_t pending = 0;
+  };
+  struct SenderState {
+    uint64_t held_since_ms = 0;  // 0: not held
+    bool awaiting_ping = false;  // a hold ran out: read until the next ping
+    uint64_t pings_at_release = 0;
+  };
+
+  HoldOptions options_;
+  std::map<Id, MemberState> members_;
+  std::map<Id, SenderState> senders_;
+  uint64_t holds_ = 0;
+  uint64_t expired_ = 0;
+};
+
+}  // namespace vzrelay
