@@ -23,9 +23,6 @@ constexpr char16_t kJoinParametersPrefix[] = u"sessionid=";
 // handled, and whatever an attendee short of CPU has not taken waits where
 // vzrelay counts it (the kernel's buffers and its own queue).
 constexpr size_t kReceivedWaitingLimit = 0;
-// The longest single wait (the transport's thread also pings and notices a
-// silent server; the engine's thread may be stopping).
-constexpr uint32_t kReceiveWaitMs = 1000;
 
 // Free functions of the records a posted message owns (see ds_tp_messages.h).
 template <typename Entry>
@@ -75,7 +72,8 @@ CDSTpController::CDSTpController(IDSTpSink* sink, const DsTpOptions& options)
       builder_(options.guids),
       config_(new DSSessionConfig()),
       proxy_(new NetworkProxyEntry()),
-      receive_gate_(kReceivedWaitingLimit, kReceiveWaitMs) {
+      receive_gate_(kReceivedWaitingLimit, options.receive_wait_ms),
+      receive_wait_ms_(options.receive_wait_ms) {
   VZ_LOG_OBJ("");
   transport_->CreateInstance(AsSink(), kTransportSessionSharing);
 }
@@ -308,7 +306,7 @@ void CDSTpController::OnSendBacklog(uint32_t value) {
 void CDSTpController::HandleReceived(const uint8_t* data, size_t size) {
   if (!receive_gate_.Admit(size) && receive_waits_++ % 100 == 0) {
     VZ_LOG("the engine's thread still has %zu received bytes to handle after %u ms; taking more (%llu so far)",
-           receive_gate_.Waiting(), kReceiveWaitMs, static_cast<unsigned long long>(receive_waits_));
+           receive_gate_.Waiting(), receive_wait_ms_, static_cast<unsigned long long>(receive_waits_));
   }
   std::vector<DsReceivedEvent> events = ReadDsReception(data, size, web_attendee_.load());
   for (DsReceivedEvent& event : events) PostEvent(event);

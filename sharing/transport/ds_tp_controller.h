@@ -36,6 +36,12 @@ struct DsTpOptions {
   const TransportLibraryLoader* loader = nullptr;  // null: the platform's loader
   DsGuidSource guids;                              // empty: random GUIDs
   vz::Clock* clock = nullptr;                      // null: the monotonic clock
+  // The longest the transport's thread waits for the engine's thread to
+  // handle the last message before it takes the next; bounded because that
+  // thread also pings and notices a silent server, and the engine's thread may
+  // be stopping (0: never waits, for a transport that calls back while the
+  // engine's thread waits for it).
+  uint32_t receive_wait_ms = 1000;
 };
 
 class CDSTpController : public IDSTp,
@@ -120,6 +126,7 @@ class CDSTpController : public IDSTp,
   // Received messages not yet handled on the engine's thread; the
   // transport's thread waits while too many are.
   CDsReceiveGate receive_gate_;
+  const uint32_t receive_wait_ms_;
   uint64_t receive_waits_ = 0;  // the transport's thread's own
 };
 

@@ -112,6 +112,9 @@ class DsTpControllerTest : public ::testing::Test {
     options.loader = &loader_;
     options.guids = &ds_test::FixedGuid;
     options.clock = &clock_;
+    // The fake calls back while the test's thread, the engine's, waits for
+    // it, so nothing could drain the receive gate in between.
+    options.receive_wait_ms = 0;
     tp_ = DSCreateTpInstance(&sink_, options);
     return tp_;
   }
