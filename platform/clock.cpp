@@ -30,10 +30,20 @@ uint64_t MonotonicUs() {
 int64_t UnixTimeSeconds() { return static_cast<int64_t>(Now(CLOCK_REALTIME).tv_sec); }
 
 LocalTime NowLocal() {
+  // Log lines ask for the time many times a second; the calendar fields are
+  // worked out (localtime_r, under the C library's time zone lock) once per
+  // second and thread. Offset changes fall on whole seconds, so the cache
+  // never spans one.
+  thread_local time_t cached_seconds = -1;
+  thread_local tm cached_parts{};
   timespec ts = Now(CLOCK_REALTIME);
-  time_t seconds = ts.tv_sec;
-  tm parts{};
-  localtime_r(&seconds, &parts);
+  if (ts.tv_sec != cached_seconds) {
+    tm parts{};
+    localtime_r(&ts.tv_sec, &parts);
+    cached_parts = parts;
+    cached_seconds = ts.tv_sec;
+  }
+  const tm& parts = cached_parts;
   return LocalTime{parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday, parts.tm_hour,
                    parts.tm_min,         parts.tm_sec,     static_cast<int>(ts.tv_nsec / 1000000)};
 }

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -81,7 +82,26 @@ std::string ExecutableDir() {
 
 int ProcessId() { return static_cast<int>(::getpid()); }
 int ParentProcessId() { return static_cast<int>(::getppid()); }
-int ThreadId() { return static_cast<int>(::gettid()); }
+namespace {
+// Bumped in the child of every fork, whose one thread has a new id.
+std::atomic<unsigned> g_fork_generation{0};
+void CountFork() { g_fork_generation.fetch_add(1, std::memory_order_relaxed); }
+const bool g_fork_counted = (pthread_atfork(nullptr, nullptr, CountFork) == 0);
+}  // namespace
+
+int ThreadId() {
+  // Every log line asks; the system call is made once per thread (and again
+  // after a fork). Where the fork handler could not be registered, it is
+  // made every time.
+  thread_local int cached_id = -1;
+  thread_local unsigned cached_generation = 0;
+  const unsigned generation = g_fork_generation.load(std::memory_order_relaxed);
+  if (!g_fork_counted || cached_id < 0 || cached_generation != generation) {
+    cached_id = static_cast<int>(::gettid());
+    cached_generation = generation;
+  }
+  return cached_id;
+}
 
 bool SetCurrentThreadNormalPriority() {
   sched_param param{};

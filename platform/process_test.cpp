@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <thread>
 
@@ -24,6 +26,18 @@ TEST(ProcessTest, KnowsItsOwnProgramAndThreads) {
   EXPECT_GT(other, 0);
   EXPECT_TRUE(IsProcessAlive(ParentProcessId()));
   EXPECT_TRUE(IsProcessAlive(1));  // for a user other than root, a process not ours (EPERM)
+}
+
+TEST(ProcessTest, ThreadIdIsTheChildsOwnAfterAFork) {
+  // The id is kept per thread; a forked child's one thread has a new one.
+  const int before = ThreadId();
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) _exit(ThreadId() == ProcessId() && ThreadId() != before ? 0 : 1);
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(ThreadId(), before);
 }
 
 TEST(ProcessTest, SpawnPassesTheArgumentVectorAndWaitGivesTheExitCode) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -188,6 +189,75 @@ TEST(PipeFrameCutterTest, LargeFrameAfterManySmallOnesInOneRead) {
   ASSERT_EQ(cutter.Next(&view), PipeFrameCutter::Result::kFrame);
   EXPECT_TRUE(view.payload == big);
   EXPECT_EQ(cutter.Buffered(), 0u);
+}
+
+// Reads as the stream channel makes them: up to the end of a large frame in
+// hand, else a whole chunk. Every payload's line offset is recorded.
+struct PlacedCut {
+  uint32_t kind;
+  std::string payload;
+  size_t line_offset;
+};
+
+std::vector<PlacedCut> CutPlaced(const std::string& stream, size_t chunk) {
+  PipeFrameCutter cutter;
+  cutter.SetPayloadPlacement([](uint32_t kind) { return kind * 5; });
+  std::vector<PlacedCut> cuts;
+  for (size_t at = 0; at < stream.size();) {
+    const size_t remainder = cutter.LargeFrameRemainder();
+    const size_t wanted = remainder > 0 && remainder < chunk ? remainder : chunk;
+    char* room = cutter.PrepareAppend(wanted);
+    const size_t n = std::min(wanted, stream.size() - at);
+    std::memcpy(room, stream.data() + at, n);
+    cutter.CommitAppend(n);
+    at += n;
+    PipeFrameView view;
+    while (cutter.Next(&view) == PipeFrameCutter::Result::kFrame) {
+      cuts.push_back({view.kind, std::string(view.payload), reinterpret_cast<uintptr_t>(view.payload.data()) % 64});
+    }
+  }
+  EXPECT_EQ(cutter.Buffered(), 0u);
+  return cuts;
+}
+
+std::string Pattern(size_t size, int seed) {
+  std::string bytes(size, '\0');
+  for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>(i * 131 + seed);
+  return bytes;
+}
+
+TEST(PipeFrameCutterTest, PlacedLargePayloadsLandAtTheirLineOffsetAndStayWhole) {
+  // Larger than the first buffer, so placement also runs through its growth;
+  // small frames in between and one large frame cut by a chunk's end.
+  const std::vector<std::pair<uint32_t, size_t>> frames = {
+      {7, 100000}, {7, 100000}, {9, 70000}, {9, 300000}, {1, 10}, {2, 0}, {9, 40000}, {11, 100000}};
+  std::string stream;
+  for (size_t i = 0; i < frames.size(); ++i) {
+    stream += BuildPipeFrame(frames[i].first, Pattern(frames[i].second, static_cast<int>(i)));
+  }
+  for (size_t chunk : {size_t{1000}, size_t{65536}, size_t{0x40000}}) {
+    SCOPED_TRACE(chunk);
+    const std::vector<PlacedCut> cuts = CutPlaced(stream, chunk);
+    ASSERT_EQ(cuts.size(), frames.size());
+    for (size_t i = 0; i < frames.size(); ++i) {
+      EXPECT_EQ(cuts[i].kind, frames[i].first);
+      EXPECT_TRUE(cuts[i].payload == Pattern(frames[i].second, static_cast<int>(i))) << "frame " << i;
+    }
+    // A large frame right after a large one is placed for the kind before it
+    // (the second frame shares the first read when a chunk holds both).
+    if (chunk < 2 * 100008) {
+      EXPECT_EQ(cuts[1].line_offset, 35u);
+    }
+    EXPECT_EQ(cuts[2].line_offset, 35u);
+    EXPECT_EQ(cuts[3].line_offset, 45u);
+  }
+}
+
+TEST(PipeFrameCutterTest, WithoutPlacementNoReadIsCutShort) {
+  PipeFrameCutter cutter;
+  const std::string frame = BuildPipeFrame(7, Pattern(100000, 1));
+  cutter.Append(frame.data(), 100);
+  EXPECT_EQ(cutter.LargeFrameRemainder(), 0u);
 }
 
 }  // namespace

@@ -65,6 +65,7 @@ void PipeStreamChannel::ClearQueue() {
 void PipeStreamChannel::Reset() {
   ClearQueue();
   cutter_ = std::make_unique<PipeFrameCutter>();
+  if (payload_placement_) cutter_->SetPayloadPlacement(payload_placement_);
 }
 
 PipeLinkEnd PipeStreamChannel::Run(const std::atomic<bool>& stop, Delegate& delegate) {
@@ -101,13 +102,16 @@ bool PipeStreamChannel::ReadSome(Delegate& delegate, PipeLinkEnd* end) {
   // Reads go on while they fill their chunk (more is waiting), up to a cap,
   // so a large frame is taken in one wake-up, not one wait a chunk.
   for (size_t taken = 0; taken < kMaxReadBytesPerRound;) {
-    char* room = cutter_->PrepareAppend(read_chunk_bytes_);
-    const vz::IoResult result = socket_.Read(room, read_chunk_bytes_);
+    // A large frame is read up to its end, so the next one is placed afresh.
+    const size_t remainder = cutter_->LargeFrameRemainder();
+    const size_t wanted = remainder > 0 && remainder < read_chunk_bytes_ ? remainder : read_chunk_bytes_;
+    char* room = cutter_->PrepareAppend(wanted);
+    const vz::IoResult result = socket_.Read(room, wanted);
     switch (result.status) {
       case vz::IoStatus::kOk:
         cutter_->CommitAppend(result.bytes);
         if (!CutFrames(delegate, end)) return false;
-        if (result.bytes < read_chunk_bytes_) return true;
+        if (result.bytes < wanted) return true;
         taken += result.bytes;
         continue;
       case vz::IoStatus::kWouldBlock:
@@ -167,4 +171,9 @@ bool PipeStreamChannel::WriteSome(Delegate& delegate, PipeLinkEnd* end) {
     }
   }
   return true;
+}
+
+void PipeStreamChannel::SetPayloadPlacement(std::function<size_t(uint32_t kind)> line_offset) {
+  payload_placement_ = std::move(line_offset);
+  cutter_->SetPayloadPlacement(payload_placement_);
 }

@@ -14,6 +14,7 @@
 #include <atomic>
 #include <cstddef>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -65,6 +66,10 @@ class PipeStreamChannel {
   PipeStreamChannel(const PipeStreamChannel&) = delete;
   PipeStreamChannel& operator=(const PipeStreamChannel&) = delete;
 
+  // Where large payloads land within a 64-byte line (see PipeFrameCutter);
+  // kept across Reset. Call it before the I/O thread runs.
+  void SetPayloadPlacement(std::function<size_t(uint32_t kind)> line_offset);
+
   // Makes a fresh waker in place of the old one, with the lock held and no
   // I/O thread running. False, with the errno value in `*error`, when it
   // could not be made (the new one is kept: Waker()->IsValid() is false).
@@ -114,4 +119,5 @@ class PipeStreamChannel {
   // The I/O thread's own.
   vz::LocalSocket socket_;
   std::unique_ptr<PipeFrameCutter> cutter_;
+  std::function<size_t(uint32_t)> payload_placement_;
 };
