@@ -268,6 +268,10 @@ TEST(RelayBackPressureTest, ThePresentersBacklogCountsWhatTheRelayHasNotTakenAnd
     const auto events = sink.Events("backlog");
     return events.empty() ? int64_t{-1} : events.back().a;
   };
+  // The transport reports the backlog from its own thread: wait for the
+  // report of what was just queued (the last one may still be the start's 0).
+  const uint64_t reported = vz::MonotonicMs() + 20000;
+  while (last_backlog() <= 16000 && vz::MonotonicMs() < reported) vz::SleepMs(5);
   // The relay takes what the attendee's buffers hold, then holds the presenter.
   const uint64_t settle = vz::MonotonicMs() + 1000;
   while (vz::MonotonicMs() < settle) {
