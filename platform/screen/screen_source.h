@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/screen/window_icons.h"
+
 namespace vz {
 
 struct ScreenRect {
@@ -144,6 +146,14 @@ class ScreenSource {
   // selection _NET_WM_CM_S<screen>). Asked again on every call, since one
   // can start or stop at any time; false when the source cannot tell.
   virtual bool CompositionEnabled() { return false; }
+  // The icons a top-level window publishes for itself, every size it
+  // offers (on X11 its _NET_WM_ICON); empty when it publishes none, the
+  // window is gone or the source cannot tell. A damaged property gives the
+  // icons before the damage.
+  virtual std::vector<ScreenIcon> WindowIcons(uint64_t window) {
+    (void)window;
+    return {};
+  }
   // Brings a top-level window to the front, restoring it when minimised (as
   // a task bar would ask the window manager); false when it cannot be asked.
   virtual bool BringToFront(uint64_t window) {

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/screen/screen_source.h"
 #include "platform/clock.h"
@@ -315,6 +316,50 @@ TEST(X11ScreenSourceTest, WindowsCarryOwnerClassTypeAndHiddenState) {
 
   XDeleteProperty(d, root, XInternAtom(d, "_NET_CLIENT_LIST_STACKING", False));
   for (Window w : {main_window, dialog, panel, menu}) XDestroyWindow(d, w);
+  XSync(d, False);
+}
+
+TEST(X11ScreenSourceTest, WindowIconsAreTheWindowsOwnSizesAndNoneWhenItSetsNone) {
+  DisplayTestEnv& env = DisplayTestEnv::Get();
+  if (!env.available()) GTEST_SKIP() << env.why();
+  TestClient client(env.display());
+  Display* d = client.get();
+  ASSERT_NE(d, nullptr);
+  Window root = DefaultRootWindow(d);
+  Window with_icons = XCreateSimpleWindow(d, root, 10, 10, 100, 80, 0, 0, 0);
+  Window without = XCreateSimpleWindow(d, root, 20, 20, 100, 80, 0, 0, 0);
+  Window damaged = XCreateSimpleWindow(d, root, 30, 30, 100, 80, 0, 0, 0);
+  const Atom icon_atom = XInternAtom(d, "_NET_WM_ICON", False);
+  // Format-32 data goes to Xlib as longs: a 2x2 then a 3x1 icon.
+  std::vector<long> icons{2, 2, static_cast<long>(0xFF102030), static_cast<long>(0x80FFFFFF), 0, 1,
+                          3, 1, static_cast<long>(0xFFFF0000), static_cast<long>(0xFF00FF00),
+                          static_cast<long>(0xFF0000FF)};
+  XChangeProperty(d, with_icons, icon_atom, XA_CARDINAL, 32, PropModeReplace,
+                  reinterpret_cast<unsigned char*>(icons.data()), static_cast<int>(icons.size()));
+  // A 1x1 icon, then a size that claims far more pixels than follow.
+  std::vector<long> lying{1, 1, static_cast<long>(0xFFABCDEF), 64, 64, 1, 2, 3};
+  XChangeProperty(d, damaged, icon_atom, XA_CARDINAL, 32, PropModeReplace,
+                  reinterpret_cast<unsigned char*>(lying.data()), static_cast<int>(lying.size()));
+  Window gone = XCreateSimpleWindow(d, root, 0, 0, 10, 10, 0, 0, 0);
+  XDestroyWindow(d, gone);
+  XSync(d, False);
+
+  auto source = OpenX11ScreenSource({env.display(), true});
+  ASSERT_NE(source, nullptr);
+  const std::vector<ScreenIcon> read = source->WindowIcons(with_icons);
+  ASSERT_EQ(read.size(), 2u);
+  EXPECT_EQ(read[0].width, 2);
+  EXPECT_EQ(read[0].height, 2);
+  EXPECT_EQ(read[0].argb, (std::vector<uint32_t>{0xFF102030, 0x80FFFFFF, 0, 1}));
+  EXPECT_EQ(read[1].width, 3);
+  EXPECT_EQ(read[1].argb, (std::vector<uint32_t>{0xFFFF0000, 0xFF00FF00, 0xFF0000FF}));
+  EXPECT_TRUE(source->WindowIcons(without).empty());
+  const std::vector<ScreenIcon> kept = source->WindowIcons(damaged);
+  ASSERT_EQ(kept.size(), 1u);
+  EXPECT_EQ(kept[0].argb, (std::vector<uint32_t>{0xFFABCDEF}));
+  EXPECT_TRUE(source->WindowIcons(gone).empty());  // no error escapes either
+
+  for (Window w : {with_icons, without, damaged}) XDestroyWindow(d, w);
   XSync(d, False);
 }
 

@@ -27,6 +27,10 @@ namespace {
 constexpr long kMaxListedWindows = 4096;
 constexpr long kMaxTitleBytes = 4096;
 constexpr int kMaxCursorSide = 1024;
+// A window's icons are read up to this many items (a 512 x 512 icon with
+// every smaller usual size fits); the sizes past it are dropped.
+constexpr long kMaxIconItems = 512 * 512 + 256 * 256 + 128 * 128 + 96 * 96 + 64 * 64 + 48 * 48 + 32 * 32 +
+                               24 * 24 + 16 * 16 + 2 * 9;
 
 // Errors from requests on windows that vanished meanwhile are expected.
 // One handler is installed for the process (never swapped back and forth,
@@ -327,6 +331,28 @@ class X11ScreenSource : public ScreenSource {
       result.push_back(std::move(w));
     }
     return result;
+  }
+
+  std::vector<ScreenIcon> WindowIcons(uint64_t window) override {
+    const Window id = static_cast<Window>(window);
+    Atom actual = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    ErrorTrap trap(display_);
+    const int status = XGetWindowProperty(display_, id, InternAtom("_NET_WM_ICON"), 0, kMaxIconItems, False,
+                                          XA_CARDINAL, &actual, &format, &count, &after, &data);
+    std::vector<ScreenIcon> icons;
+    if (status == Success && !trap.Failed() && data && actual == XA_CARDINAL && format == 32) {
+      icons = ParseWindowIcons({reinterpret_cast<const unsigned long*>(data), count});
+      if (after != 0) {
+        PlatformLog("screen: icons of window 0x%lx longer than %ld items; the sizes past them dropped",
+                    static_cast<unsigned long>(id), kMaxIconItems);
+      }
+      if (icons.empty()) PlatformLog("screen: icons of window 0x%lx unreadable", static_cast<unsigned long>(id));
+    }
+    if (data) XFree(data);
+    return icons;
   }
 
   bool BringToFront(uint64_t window) override {

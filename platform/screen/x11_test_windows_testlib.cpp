@@ -3,6 +3,8 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
+#include <vector>
+
 namespace vz {
 
 namespace {
@@ -38,6 +40,14 @@ uint64_t X11TestWindows::Create(int x, int y, int width, int height, uint32_t rg
 void X11TestWindows::Move(uint64_t window, int x, int y) {
   Display* d = AsDisplay(display_);
   XMoveWindow(d, window, x, y);
+  XSync(d, False);
+}
+
+void X11TestWindows::SetIcons(uint64_t window, const std::vector<uint32_t>& items) {
+  Display* d = AsDisplay(display_);
+  std::vector<long> longs(items.begin(), items.end());  // format-32 data goes to Xlib as longs
+  XChangeProperty(d, window, XInternAtom(d, "_NET_WM_ICON", False), XA_CARDINAL, 32, PropModeReplace,
+                  reinterpret_cast<unsigned char*>(longs.data()), static_cast<int>(longs.size()));
   XSync(d, False);
 }
 

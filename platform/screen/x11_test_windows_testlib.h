@@ -19,6 +19,9 @@ class X11TestWindows {
   // 0 on failure.
   uint64_t Create(int x, int y, int width, int height, uint32_t rgb, int pid);
   void Move(uint64_t window, int x, int y);
+  // Publishes the window's icons (_NET_WM_ICON) as these items: for each
+  // icon its width, its height and its 0xAARRGGBB pixels.
+  void SetIcons(uint64_t window, const std::vector<uint32_t>& items);
   // Publishes _NET_CLIENT_LIST_STACKING, bottom first, and waits until the
   // server has done everything asked so far.
   void PublishStacking(const std::vector<uint64_t>& bottom_first);
