@@ -177,6 +177,13 @@ class PictureDesktop : public IThumbnailSource {
     return out;
   }
   std::u16string ProcessName(int32_t) override { return u"editor"; }
+  // The first two windows publish icons (one larger than the thumbnail's,
+  // one of its size); the third publishes none and shows the generic one.
+  std::vector<vz::ScreenIcon> WindowIcons(VzWindowHandle window) override {
+    if (window == 0x400001) return {Icon(16, 0xFF3B82F6), Icon(48, 0xFF3B82F6)};
+    if (window == 0x400002) return {Icon(32, 0xFF10B981)};
+    return {};
+  }
 
   static constexpr std::pair<vz::Rect, vz::Color> kWindows[] = {
       {{200, 150, 1100, 800}, 0xFF3B82F6},
@@ -185,6 +192,17 @@ class PictureDesktop : public IThumbnailSource {
   };
 
  private:
+  // A rounded tile of the program's colour with a white page on it.
+  static vz::ScreenIcon Icon(int side, vz::Color colour) {
+    vz::Image image(side, side);
+    auto canvas = vz::CreateImageCanvas(image);
+    canvas->FillRoundRect({0, 0, side, side}, side / 6, colour);
+    canvas->FillRect({side / 4, side / 5, side * 3 / 4, side * 4 / 5}, 0xFFFFFFFF);
+    vz::ScreenIcon icon{side, side, {}};
+    for (int y = 0; y < side; ++y)
+      for (int x = 0; x < side; ++x) icon.argb.push_back(image.GetPixel(x, y));
+    return icon;
+  }
   vz::Image desktop_;
 };
 

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "client/sharingui/panel_messages.h"
+#include "client/sharingui/program_icon.h"
 #include "client/sharingui/sharing_thumbnail.h"
 #include "uikit/gdiplus_bitmap.h"
 #include "common/trace_client.h"
@@ -168,11 +169,26 @@ vz::Image CDSSharingSelectWindow::MonitorThumbnail(const MonitorInfo& monitor) {
   return thumbnail;
 }
 
-vz::Image CDSSharingSelectWindow::WindowThumbnail(const ApplicationInfo& app) {
+vz::Image CDSSharingSelectWindow::WindowThumbnail(const ApplicationInfo& app, bool process_known) {
   const VzRect& r = app.Rect;
   const vz::Image pixels = source_ != nullptr ? source_->GrabScreen(r) : vz::Image();
-  return sharing_thumbnail::Compose(pixels, r.right - r.left, r.bottom - r.top, app.Shared != 0,
-                                    config_.HeaderBgColor);
+  vz::Image thumbnail = sharing_thumbnail::Compose(pixels, r.right - r.left, r.bottom - r.top, app.Shared != 0,
+                                                   config_.HeaderBgColor);
+  // The window's own icon; else, for a program that could be found, the
+  // generic one (as a program file without an icon of its own shows); a
+  // window of an unknown process gets none.
+  vz::Image icon = source_ != nullptr ? program_icon::FromWindowIcons(source_->WindowIcons(app.Window)) : vz::Image();
+  CGdiPlusBitmapResource generic;
+  const vz::Image* shown = &icon;
+  if (icon.IsEmpty()) {
+    shown = process_known && generic.Load(IDB_PROGRAM_ICON) ? generic.bitmap() : nullptr;
+  }
+  if (shown != nullptr) {
+    auto canvas = vz::CreateImageCanvas(thumbnail);
+    canvas->DrawImageScaled(*shown, vz::Rect::FromXYWH(0, sharing_thumbnail::kSize - program_icon::kSide,
+                                                       program_icon::kSide, program_icon::kSide));
+  }
+  return thumbnail;
 }
 
 void CDSSharingSelectWindow::setMonitorsInfo(const MonitorList* monitors) {
@@ -223,7 +239,8 @@ void CDSSharingSelectWindow::setWindowsInfo(const ApplicationList* windows) {
       VZ_LOG("app pid [%d][%s] rc [%s]", app.ProcessId, vz::Utf16ToUtf8(process).c_str(), RectText(app.Rect).c_str());
     }
     const std::string title = TitleOf(app.Title, 128);
-    const int item = list_->InsertItem(vz::Utf8ToUtf16(title), WindowThumbnail(app), kWindowTag | app.Window);
+    const int item =
+        list_->InsertItem(vz::Utf8ToUtf16(title), WindowThumbnail(app, !process.empty()), kWindowTag | app.Window);
     VZ_LOG("Insert item [%d] hwnd [0x%08X] name [%s]", item, app.Window, title.c_str());
   }
   UpdateShareButton();

@@ -75,7 +75,9 @@ class CDSSharingSelectWindow : public CVzDialog {
  private:
   void UpdateShareButton();
   vz::Image MonitorThumbnail(const MonitorInfo& monitor);
-  vz::Image WindowThumbnail(const ApplicationInfo& window);
+  // With the program's icon at the bottom left: the window's own, else the
+  // generic one when its process is known.
+  vz::Image WindowThumbnail(const ApplicationInfo& window, bool process_known);
   void Notify(uint32_t message);
 
   IThumbnailSource* source_;

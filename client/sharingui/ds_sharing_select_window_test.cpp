@@ -7,8 +7,11 @@
 
 #include "client/sharingui/ds_sharing_select_window.h"
 #include "client/sharingui/panel_messages.h"
+#include "client/sharingui/program_icon.h"
 #include "client/sharingui/sharing_thumbnail.h"
 #include "contracts/vz_grab_provider.h"
+#include "outside/vzres/vzres_ids.h"
+#include "uikit/gdiplus_bitmap.h"
 #include "outside/vzres/vzres.h"
 #include "platform/clock.h"
 #include "platform/run_loop.h"
@@ -78,8 +81,14 @@ class FakeThumbnails : public IThumbnailSource {
     image.Fill(colour);
     return image;
   }
-  std::u16string ProcessName(int32_t pid) override { return pid == 77 ? u"editor" : u""; }
+  std::u16string ProcessName(int32_t pid) override { return pid == known_pid ? u"editor" : u""; }
+  std::vector<vz::ScreenIcon> WindowIcons(VzWindowHandle window) override {
+    auto it = icons.find(window);
+    return it != icons.end() ? it->second : std::vector<vz::ScreenIcon>{};
+  }
   int grabs = 0;
+  int32_t known_pid = 77;
+  std::map<VzWindowHandle, std::vector<vz::ScreenIcon>> icons;
   vz::Color colour = 0xFF336699;
 };
 
@@ -155,6 +164,58 @@ TEST_F(SelectTest, MonitorsComeFirstThenWindowsInReverseListOrder) {
   // The monitor's badge sits at the bottom centre of its thumbnail.
   EXPECT_NE(window_->list()->GetItem(0).image.GetPixel(96, 176), 0xFFFFFFFFu);
   EXPECT_EQ(window_->list()->GetItem(2).image.GetPixel(96, 176), 0xFFFFFFFFu);
+}
+
+vz::ScreenIcon Square(int side, uint32_t argb) {
+  return {side, side, std::vector<uint32_t>(static_cast<size_t>(side) * side, argb)};
+}
+
+TEST(ProgramIcon, TheSizeNearest32WinsAndTheLargerOfTwoAsNear) {
+  const std::vector<vz::ScreenIcon> icons{Square(16, 1), Square(48, 2), Square(24, 3), Square(256, 4)};
+  EXPECT_EQ(program_icon::Nearest(icons)->argb[0], 3u);
+  EXPECT_EQ(program_icon::Nearest({Square(16, 1), Square(48, 2)})->argb[0], 2u);
+  EXPECT_EQ(program_icon::Nearest({Square(48, 2), Square(16, 1)})->argb[0], 2u);
+  EXPECT_EQ(program_icon::Nearest({Square(128, 1), Square(32, 2), Square(33, 3)})->argb[0], 2u);
+  // A wide icon is measured by its longer side.
+  EXPECT_EQ(program_icon::Nearest({{64, 16, std::vector<uint32_t>(1024, 5)}, Square(40, 6)})->argb[0], 6u);
+  EXPECT_EQ(program_icon::Nearest({}), nullptr);
+}
+
+TEST(ProgramIcon, TheChosenIconIsScaledInto32PixelsWithItsShapeKept) {
+  const vz::Image large = program_icon::FromWindowIcons({Square(64, 0xFF00FF00)});
+  ASSERT_EQ(large.size(), (vz::Size{32, 32}));
+  EXPECT_EQ(large.GetPixel(0, 0), 0xFF00FF00u);
+  EXPECT_EQ(large.GetPixel(31, 31), 0xFF00FF00u);
+  const vz::Image small = program_icon::FromWindowIcons({Square(16, 0x80FF0000)});
+  EXPECT_EQ(small.GetPixel(0, 0), small.GetPixel(31, 31));  // grown to the whole cell
+  EXPECT_EQ(vz::ColorA(small.GetPixel(16, 16)), 0x80);      // its transparency kept
+  // Twice as wide as high: 32 x 16, centred, nothing above or below.
+  const vz::Image wide = program_icon::FromWindowIcons({{8, 4, std::vector<uint32_t>(32, 0xFFFF0000)}});
+  EXPECT_EQ(wide.GetPixel(16, 16), 0xFFFF0000u);
+  EXPECT_EQ(wide.GetPixel(16, 4), 0u);
+  EXPECT_EQ(wide.GetPixel(16, 28), 0u);
+  // No icon, or one whose pixels do not match its size: nothing.
+  EXPECT_TRUE(program_icon::FromWindowIcons({}).IsEmpty());
+  EXPECT_TRUE(program_icon::FromWindowIcons({{4, 4, std::vector<uint32_t>(15, 1)}}).IsEmpty());
+}
+
+TEST_F(SelectTest, AWindowCarriesItsOwnIconElseTheGenericOneWhenItsProgramIsKnown) {
+  source_.icons[0x101] = {Square(16, 0xFF0000FF), Square(48, 0xFF00FF00)};
+  source_.known_pid = 0x102;  // 0x102 sets no icon, but its program is found
+  Fill();                     // Screen 1, Screen 2, Third, Second, First
+  const vz::Image& first = window_->list()->GetItem(4).image;
+  EXPECT_EQ(first.GetPixel(0, 160), 0xFF00FF00u);  // the cell at the bottom left
+  EXPECT_EQ(first.GetPixel(31, 191), 0xFF00FF00u);
+  EXPECT_EQ(first.GetPixel(32, 191), 0xFFF4F4F4u);  // the outer ring beside it
+  CGdiPlusBitmapResource generic;
+  ASSERT_TRUE(generic.Load(vzres::IDB_PROGRAM_ICON));
+  const vz::Image& second = window_->list()->GetItem(3).image;
+  EXPECT_EQ(second.GetPixel(16, 167), generic.bitmap()->GetPixel(16, 7));
+  EXPECT_NE(second.GetPixel(16, 167), 0xFFFFFFFFu);
+  // Neither an icon nor a known program: the thumbnail alone.
+  const vz::Image& third = window_->list()->GetItem(2).image;
+  EXPECT_EQ(third.GetPixel(16, 167), 0xFFFFFFFFu);
+  EXPECT_EQ(third.GetPixel(0, 191), 0xFFF4F4F4u);
 }
 
 TEST_F(SelectTest, ARefreshDeletesTheGoneAppendsTheNewAndKeepsTheRest) {

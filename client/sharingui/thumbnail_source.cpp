@@ -35,3 +35,8 @@ std::u16string CScreenThumbnailSource::ProcessName(int32_t pid) {
   if (path.empty()) return {};
   return vz::Utf8ToUtf16(path.substr(path.rfind('/') + 1));
 }
+
+std::vector<vz::ScreenIcon> CScreenThumbnailSource::WindowIcons(VzWindowHandle window) {
+  if (screen_ == nullptr) return {};
+  return screen_->WindowIcons(window);
+}

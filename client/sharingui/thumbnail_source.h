@@ -1,13 +1,14 @@
 #pragma once
 // Where the selection window's thumbnails come from: pixels of a screen
-// rectangle and the program name of a window's process. The screen's
-// implementation reads the screen source of the platform (a window's pixels
-// are the screen's over its rectangle: what is on top of it shows too) and
-// /proc; tests give a fake.
+// rectangle, the program name of a window's process and the icons a window
+// publishes. The screen's implementation reads the screen source of the
+// platform (a window's pixels are the screen's over its rectangle: what is
+// on top of it shows too) and /proc; tests give a fake.
 //
 // Called on the UI thread.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "contracts/capture_records.h"
 #include "platform/screen/screen_source.h"
@@ -21,6 +22,12 @@ class IThumbnailSource {
   virtual vz::Image GrabScreen(const VzRect& rect) = 0;
   // The program's file name (after the last '/'); empty when unknown.
   virtual std::u16string ProcessName(int32_t pid) = 0;
+  // Every size of icon the window publishes for its program; empty when it
+  // publishes none (and from a source that cannot tell).
+  virtual std::vector<vz::ScreenIcon> WindowIcons(VzWindowHandle window) {
+    (void)window;
+    return {};
+  }
 };
 
 class CScreenThumbnailSource : public IThumbnailSource {
@@ -29,6 +36,7 @@ class CScreenThumbnailSource : public IThumbnailSource {
   explicit CScreenThumbnailSource(vz::ScreenSource* screen) : screen_(screen) {}
   vz::Image GrabScreen(const VzRect& rect) override;
   std::u16string ProcessName(int32_t pid) override;
+  std::vector<vz::ScreenIcon> WindowIcons(VzWindowHandle window) override;
 
  private:
   vz::ScreenSource* screen_;

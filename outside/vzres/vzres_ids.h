@@ -141,6 +141,8 @@ inline constexpr uint32_t IDS_CONSENT_MOVE_QUESTION = 60049;
 
 // PNG images.
 inline constexpr uint32_t IDB_MONITOR_BADGE = 109;
+// A window's program icon when the window publishes none of its own.
+inline constexpr uint32_t IDB_PROGRAM_ICON = 119;
 inline constexpr uint32_t IDB_PANEL_BACKGROUND = 110;
 inline constexpr uint32_t IDB_AUDIO_UNMUTED = 111;  // audio button state 3
 inline constexpr uint32_t IDB_AUDIO_MUTED = 112;    // state 4

@@ -2,18 +2,29 @@
 // come up, a participant's request for control is accepted by a real click
 // on the consent question, that participant's remote click lands at the
 // mapped point in a window under the click-through overlay, and the
-// clean-up takes the panel and the overlay away.
+// clean-up takes the panel and the overlay away. The selection window's
+// thumbnails of the test's own windows carry the icons those windows
+// publish, or the generic one.
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <unistd.h>
 
+#include <cstring>
+#include <vector>
+
+#include "client/sharingui/ds_sharing_select_window.h"
 #include "client/sharingui/ds_ui_controller.h"
 #include "client/sharingui/testing/recording_ds_ui_owner.h"
 #include "outside/vzres/vzres.h"
+#include "outside/vzres/vzres_ids.h"
 #include "platform/run_loop.h"
+#include "platform/screen/screen_source.h"
+#include "platform/screen/x11_test_windows_testlib.h"
 #include "platform/ui/display_test_env.h"
+#include "platform/ui/headless.h"
 #include "platform/ui/input_injector.h"
 #include "platform/ui/window.h"
+#include "uikit/gdiplus_bitmap.h"
 
 namespace {
 
@@ -129,6 +140,67 @@ TEST(SharingUIOnDisplay, ConsentByARealClickThenTheRemoteClickLandsAtTheMappedPo
   EXPECT_FALSE(ui->overlay().IsWindow());
   EXPECT_EQ(ui->window(), nullptr);
   ui.reset();
+  vzres::UnloadResourceLibrary();
+}
+
+std::vector<uint32_t> SolidIcon(uint32_t side, uint32_t argb) {
+  std::vector<uint32_t> items{side, side};
+  items.insert(items.end(), static_cast<size_t>(side) * side, argb);
+  return items;
+}
+
+TEST(SharingUIOnDisplay, WindowThumbnailsCarryTheIconsTheWindowsPublish) {
+  vz::DisplayTestEnv& env = vz::DisplayTestEnv::Get();
+  if (!env.available()) GTEST_SKIP() << env.why();
+  ASSERT_TRUE(vzres::LoadResourceLibrary("vzres"));
+  vzres::SetResourceLanguage(vzres::kLanguageEnglish);
+  vz::RunLoop::ForCurrentThread();
+  std::unique_ptr<vz::X11TestWindows> windows = vz::X11TestWindows::Open(env.display());
+  ASSERT_TRUE(windows);
+  // One window of no known process publishes a 16 and a 48 pixel icon; one
+  // of this test's process publishes none.
+  const uint64_t with_icons = windows->Create(40, 40, 300, 200, 0x2060A0, 0);
+  const uint64_t without = windows->Create(400, 40, 300, 200, 0xA06020, static_cast<int>(getpid()));
+  ASSERT_NE(with_icons, 0u);
+  ASSERT_NE(without, 0u);
+  std::vector<uint32_t> icons = SolidIcon(16, 0xFFFF0000);
+  const std::vector<uint32_t> large = SolidIcon(48, 0xFF00FF00);
+  icons.insert(icons.end(), large.begin(), large.end());
+  windows->SetIcons(with_icons, icons);
+
+  std::unique_ptr<vz::ScreenSource> screen = vz::OpenX11ScreenSource({env.display(), true});
+  ASSERT_TRUE(screen);
+  CScreenThumbnailSource thumbnails(screen.get());
+  std::unique_ptr<vz::HeadlessWindowSystem> system = vz::HeadlessWindowSystem::Create({1280, 1024});
+  CDSSharingSelectWindow select(&thumbnails, [](uint32_t) {});
+  ASSERT_TRUE(select.CreateWindow(system.get()));
+  ApplicationList list;
+  std::memset(&list, 0, sizeof(list));
+  const struct {
+    uint64_t id;
+    VzRect rect;
+    int32_t pid;
+  } records[] = {{without, {400, 40, 700, 240}, static_cast<int32_t>(getpid())}, {with_icons, {40, 40, 340, 240}, 0}};
+  for (const auto& record : records) {
+    ApplicationInfo& app = list.Applications[list.Count++];
+    app.Window = static_cast<VzWindowHandle>(record.id);
+    app.Rect = record.rect;
+    app.ProcessId = record.pid;
+    vz::CopyUtf16(app.Title, 128, u"window");
+  }
+  select.setWindowsInfo(&list);  // items in reverse: the one with icons first
+  ASSERT_EQ(select.list()->GetItemCount(), 2);
+  const vz::Image& own = select.list()->GetItem(0).image;
+  EXPECT_EQ(own.GetPixel(0, 160), 0xFF00FF00u);  // of two as near 32, the larger, shrunk into the cell
+  EXPECT_EQ(own.GetPixel(31, 191), 0xFF00FF00u);
+  EXPECT_EQ(own.GetPixel(96, 96), 0xFF2060A0u);  // the window's own pixels from the screen
+  CGdiPlusBitmapResource generic;
+  ASSERT_TRUE(generic.Load(vzres::IDB_PROGRAM_ICON));
+  const vz::Image& plain = select.list()->GetItem(1).image;
+  for (const vz::Point p : {vz::Point{16, 7}, vz::Point{4, 20}, vz::Point{16, 20}}) {
+    EXPECT_EQ(plain.GetPixel(p.x, 160 + p.y), generic.bitmap()->GetPixel(p.x, p.y)) << p.x << "," << p.y;
+  }
+  windows.reset();
   vzres::UnloadResourceLibrary();
 }
 
