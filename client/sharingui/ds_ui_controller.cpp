@@ -159,7 +159,7 @@ void CDSUIController::setRemoteControlIndicator(int32_t on) {
 // writes the diagnostic dump, with or without a display).
 void CDSUIController::monitorShared(MonitorInfo*, uint8_t*) { VZ_LOG("monitorShared"); }
 void CDSUIController::monitorUnShared(MonitorInfo*) { VZ_LOG("monitorUnShared"); }
-void CDSUIController::monitorUpdated(MonitorInfo*, VzRect*) {}
+void CDSUIController::monitorUpdated(MonitorInfo*, VzRect*) { VZ_LOG("monitorUpdated"); }
 void CDSUIController::mouseUpdated(CursorInfo*) { VZ_LOG("mouseUpdated"); }
 
 void CDSUIController::cleanUp() {
@@ -430,21 +430,25 @@ void CDSUIController::HandleControlRequest(const DSCommandRecord& record, const 
 }
 
 void CDSUIController::ExecuteAnnotationControl(const DSCommandRecord& record, const RosterRecord& sender) {
-  DSAnnotationEvent event;
-  if (!ReadAnnotationEvent(record, &event)) return;
-  VZ_LOG("type [%d], color [0x%08X], weight [%d] count [%d]", event.type, event.color, event.weight,
-         static_cast<int>(event.points.size()));
-  const MonitorInfo* monitor = owner_->GetMonitorInfo(event.monitorId);
+  // The record's own claims are logged before anything is trusted.
+  VZ_LOG("type [%d], color [0x%08X], weight [%d] count [%d]", record.AnnotationType, record.AnnotationColor,
+         record.AnnotationWeight, static_cast<int>(record.PointCount));
+  const MonitorInfo* monitor = owner_->GetMonitorInfo(record.AnnotationMonitorId);
   if (monitor == nullptr) return;
-  for (const vz::Point& p : event.points) VZ_LOG("monitor id [%d] points [%d, %d]", event.monitorId, p.x, p.y);
-  if (MonitorPointsToScreen(*monitor, &event.points)) {
-    if (event.type == DSAnnotationPointer) {
-      if (!event.points.empty()) {
-        VzPoint at{event.points[0].x, event.points[0].y};
-        owner_->ShowArrowIndicator(Bounded(sender.Name, 127).c_str(), event.color, &at);
+  // A malformed or unknown event draws nothing (logged by the reader), but
+  // the capture follows whenever the monitor is known. The conversion logs
+  // each point.
+  DSAnnotationEvent event;
+  if (ReadAnnotationEvent(record, &event)) {
+    if (MonitorPointsToScreen(*monitor, &event.points)) {
+      if (event.type == DSAnnotationPointer) {
+        if (!event.points.empty()) {
+          VzPoint at{event.points[0].x, event.points[0].y};
+          owner_->ShowArrowIndicator(Bounded(sender.Name, 127).c_str(), event.color, &at);
+        }
+      } else {
+        frame_.applyRemoteEvent(event, Bounded(sender.RosterId, 127).c_str());
       }
-    } else {
-      frame_.applyRemoteEvent(event, Bounded(sender.RosterId, 127).c_str());
     }
   }
   owner_->CaptureNow();

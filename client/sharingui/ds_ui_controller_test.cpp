@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 
+#include "client/controller/testing/recording_tracer.h"
 #include "client/sharingui/ds_ui_controller.h"
 #include "client/sharingui/testing/recording_ds_ui_owner.h"
 #include "outside/vzres/vzres.h"
@@ -92,6 +93,8 @@ class UIControllerTest : public ::testing::Test {
     r.Type = type;
     return r;
   }
+  // An annotation command from a participant on monitor 1, colour 0xFF0000FF, weight 4.
+  DSCommandRecord Annotation(const std::u16string& from, int32_t type, std::vector<VzPoint>& points);
   Journal Take() {
     Journal out;
     out.swap(owner_.journal);
@@ -313,25 +316,111 @@ TEST_F(UIControllerTest, TheOverlayFollowsTheSharedAreaOnlyOnThePresentersUsable
   EXPECT_FALSE(ui_->overlay().IsWindow());
 }
 
-TEST_F(UIControllerTest, AnnotationsCaptureOnlyForAKnownMonitor) {
-  VzPoint points[2] = {{10, 20}, {30, 40}};
-  DSCommandRecord pointer = Command(u"p1", DSCommandAnnotation);
-  pointer.AnnotationType = 1;
-  pointer.AnnotationMonitorId = 1;
-  pointer.AnnotationColor = 0xFF0000FF;
-  pointer.PointCount = 2;
-  pointer.Points = points;
-  ui_->updateDSCommand(&pointer);
-  EXPECT_EQ(Take(), (Journal{"arrow Pat One 10,20"}));
+DSCommandRecord UIControllerTest::Annotation(const std::u16string& from, int32_t type, std::vector<VzPoint>& points) {
+  DSCommandRecord r = Command(from, DSCommandAnnotation);
+  r.AnnotationType = type;
+  r.AnnotationMonitorId = 1;
+  r.AnnotationColor = 0xFF0000FF;
+  r.AnnotationWeight = 4;
+  r.PointCount = static_cast<uint32_t>(points.size());
+  r.Points = points.empty() ? nullptr : points.data();
+  return r;
+}
+
+TEST_F(UIControllerTest, AnnotationShapesLandOnTheOverlayAtScreenPointsAndACaptureFollows) {
+  SharingInfo info = Info({100, 100, 900, 700}, 1.0f);
+  ui_->updateDSSharingInfo(&info);
+  ASSERT_TRUE(ui_->overlay().IsWindow());
+  Take();
+  // The sender's monitor: scale 2, its logical area 50 pixels right of the origin.
+  owner_.monitors.Monitors[0].DpiScale = 2.0f;
+  owner_.monitors.Monitors[0].LogicalRect = {50, 0, 1010, 540};
+  vz::RecordingTracer tracer;
+  std::vector<VzPoint> points{{400, 400}, {1001, 801}};
+  DSCommandRecord shape = Annotation(u"p1", DSAnnotationRectangle, points);
+  ui_->updateDSCommand(&shape);
   EXPECT_EQ(owner_.captures, 1);
-  pointer.PointCount = 0;
-  pointer.Points = nullptr;
-  ui_->updateDSCommand(&pointer);  // no points: nothing shown, still captured
+  EXPECT_EQ(tracer.CountLines("type [13], color [0xFF0000FF], weight [4] count [2]"), 1);
+  EXPECT_EQ(tracer.CountLines("monitor id [1] points [400, 400]"), 1);  // device pixels, before the conversion
+  EXPECT_EQ(tracer.CountLines("monitor id [1] points [1001, 801]"), 1);
+  const CDrawObjects& drawing = ui_->overlay().drawing();
+  ASSERT_EQ(drawing.count(), 1);
+  // Device (1001, 801) at scale 2 is screen (50 + 500, 400) truncated, the overlay's (450, 300).
+  EXPECT_EQ(drawing.at(0)->points, (std::vector<vz::Point>{{150, 100}, {450, 300}}));
+  EXPECT_EQ(drawing.at(0)->rosterId, "p1");
+  EXPECT_EQ(drawing.at(0)->weight, 4);
+  // An undo takes back only its own sender's step.
+  std::vector<VzPoint> none;
+  DSCommandRecord others_undo = Annotation(u"vzweb-ann", DSAnnotationUndo, none);
+  ui_->updateDSCommand(&others_undo);
+  EXPECT_EQ(drawing.count(), 1);
+  DSCommandRecord undo = Annotation(u"p1", DSAnnotationUndo, none);
+  ui_->updateDSCommand(&undo);
+  EXPECT_EQ(drawing.count(), 0);
+  EXPECT_EQ(owner_.captures, 3);
+  EXPECT_TRUE(Take().empty());
+}
+
+TEST_F(UIControllerTest, ThePointerShowsTheSendersNameAndColourAtTheFirstScreenPoint) {
+  owner_.monitors.Monitors[0].DpiScale = 2.0f;
+  owner_.monitors.Monitors[0].LogicalRect = {1000, 0, 1960, 540};
+  std::vector<VzPoint> points{{20, 40}, {30, 50}};
+  DSCommandRecord pointer = Annotation(u"p1", DSAnnotationPointer, points);
+  ui_->updateDSCommand(&pointer);
+  EXPECT_EQ(Take(), (Journal{"arrow Pat One 0xFF0000FF 1010,20"}));
+  EXPECT_EQ(owner_.captures, 1);
+  EXPECT_EQ(ui_->overlay().drawing().count(), 0);
+  // No points: nothing shown, still captured.
+  std::vector<VzPoint> none;
+  DSCommandRecord empty = Annotation(u"p1", DSAnnotationPointer, none);
+  ui_->updateDSCommand(&empty);
   EXPECT_TRUE(Take().empty());
   EXPECT_EQ(owner_.captures, 2);
-  pointer.AnnotationMonitorId = 9;
-  ui_->updateDSCommand(&pointer);
+  // A sender who is not a participant: nothing at all.
+  DSCommandRecord stranger = Annotation(u"nobody", DSAnnotationPointer, points);
+  ui_->updateDSCommand(&stranger);
+  EXPECT_TRUE(Take().empty());
   EXPECT_EQ(owner_.captures, 2);
+}
+
+TEST_F(UIControllerTest, UnknownMonitorsAndMalformedAnnotationsDrawNothing) {
+  SharingInfo info = Info({100, 100, 900, 700}, 1.0f);
+  ui_->updateDSSharingInfo(&info);
+  ASSERT_TRUE(ui_->overlay().IsWindow());
+  Take();
+  vz::RecordingTracer tracer;
+  std::vector<VzPoint> points{{200, 150}, {600, 300}};
+  // Another monitor than any known: not even a capture, but the line is logged.
+  DSCommandRecord elsewhere = Annotation(u"p1", DSAnnotationEllipse, points);
+  elsewhere.AnnotationMonitorId = 9;
+  ui_->updateDSCommand(&elsewhere);
+  EXPECT_EQ(owner_.captures, 0);
+  EXPECT_EQ(tracer.CountLines("type [15], color [0xFF0000FF], weight [4] count [2]"), 1);
+  // A count with no array, and a type nobody knows: refused, logged, captured.
+  DSCommandRecord lying = Annotation(u"p1", DSAnnotationEllipse, points);
+  lying.Points = nullptr;
+  ui_->updateDSCommand(&lying);
+  DSCommandRecord unknown = Annotation(u"p1", 9, points);
+  ui_->updateDSCommand(&unknown);
+  EXPECT_EQ(tracer.CountLines("event refused"), 2);
+  EXPECT_EQ(tracer.CountLines("type [9], color [0xFF0000FF], weight [4] count [2]"), 1);
+  EXPECT_EQ(tracer.CountLines("monitor id [1] points"), 0);
+  EXPECT_EQ(owner_.captures, 2);
+  EXPECT_EQ(ui_->overlay().drawing().count(), 0);
+  EXPECT_TRUE(Take().empty());
+}
+
+TEST_F(UIControllerTest, TheCaptureSidesMonitorAndMouseCallbacksLogTheirNames) {
+  vz::RecordingTracer tracer;
+  MonitorInfo monitor = owner_.monitors.Monitors[0];
+  VzRect rect{0, 0, 10, 10};
+  ui_->monitorShared(&monitor, nullptr);
+  ui_->monitorUnShared(&monitor);
+  ui_->monitorUpdated(&monitor, &rect);
+  ui_->mouseUpdated(nullptr);
+  for (const char* name : {"monitorShared", "monitorUnShared", "monitorUpdated", "mouseUpdated"}) {
+    EXPECT_EQ(tracer.CountLines(name), 1) << name;
+  }
 }
 
 TEST_F(UIControllerTest, AudioButtonStatesAndClicks) {

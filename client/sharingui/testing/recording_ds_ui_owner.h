@@ -1,6 +1,7 @@
 #pragma once
 // Test double of the sharing UI's owner: participants in a map, one
 // monitor, and a journal of every request the UI makes.
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <string>
@@ -81,8 +82,10 @@ class RecordingOwner : public IDSUIOwner {
     Add("pointer window " + std::to_string(show));
     return 1;
   }
-  int32_t ShowArrowIndicator(const char16_t* label, uint32_t, VzPoint* p) override {
-    Add("arrow " + U8(label) + " " + std::to_string(p->x) + "," + std::to_string(p->y));
+  int32_t ShowArrowIndicator(const char16_t* label, uint32_t color, VzPoint* p) override {
+    char hex[16];
+    std::snprintf(hex, sizeof(hex), "0x%08X", color);
+    Add("arrow " + U8(label) + " " + hex + " " + std::to_string(p->x) + "," + std::to_string(p->y));
     return 1;
   }
   int32_t SetArrowIndicatorText(const char16_t* label, uint32_t) override {
