@@ -122,6 +122,9 @@ class CDSUIController : public CDSFloatingPanelWindow,
                      int window_count);
   void HandleControlRequest(const DSCommandRecord& record, const RosterRecord& sender);
   void SendRefusal(const std::u16string& requester, const std::u16string& addressee);
+  // A participant's annotation command: logged as it came, carried out over
+  // the overlay (or as the sender's pointer) when its monitor is known and
+  // the event reads well; a capture follows whenever the monitor is known.
   void ExecuteAnnotationControl(const DSCommandRecord& record, const RosterRecord& sender);
   void StopControlAfterAsking();
   void GiveControlTo(const std::u16string& roster_id);
