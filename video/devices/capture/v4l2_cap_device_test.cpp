@@ -12,6 +12,7 @@
 #include "platform/text.h"
 #include "video/devices/capture/camera_controls.h"
 #include "video/devices/capture/capture_backend.h"
+#include "video/devices/capture/collected_lines_testlib.h"
 
 namespace vzcapture {
 namespace {
@@ -34,8 +35,11 @@ struct Listed {
 
 TEST(V4l2CapDeviceTest, WithoutACameraTheListIsEmpty) {
   vz::EmulatedV4l2 port;
+  CollectedLines collected;
   Listed listed(port);
   EXPECT_EQ(listed.devices->GetNextDevice(), nullptr);
+  // The count also reaches the trace collector.
+  EXPECT_TRUE(collected.Contains("Camera device count: [0]"));
 }
 
 TEST(V4l2CapDeviceTest, CamerasAreListedWithNamesThatSurviveReplugging) {

@@ -73,6 +73,7 @@ VseResult CV4l2CapEngine::Init(IVideoCapDevice* device, const VideoFormat* forma
   if (InitCropper(160, 90, allocator) != 1) return 1;
   if (format != nullptr && !KnownVideoType(format->video_type)) {
     VZ_LOG_ERROR("video type wrong value: [%d]", format->video_type);
+    VZ_COLLECT("video type wrong value: [%d]", format->video_type);
     return 1;
   }
   v4l2_device_ = AsV4l2Device(device);
