@@ -458,7 +458,7 @@ TEST_P(MjpegOtherSizeTest, AnMjpegFrameOfAnotherSizeIsDropped) {
   const VideoFormat wanted{0, 640, 360, 30.0f, 0};
   ASSERT_EQ(Make(&wanted), VSE_S_OK);
   ASSERT_EQ(engine_->Start(false), 1u);
-  ASSERT_TRUE(WaitFor([&] { return engine()->DroppedFrames() >= 3; }));
+  ASSERT_TRUE(WaitFor([&] { return engine()->DroppedFrames() >= 3 || engine()->DeliveredFrames() > 0; }));
   EXPECT_EQ(engine()->DeliveredFrames(), 0u);
   EXPECT_EQ(deliverer_->count(), 0u);
 }
