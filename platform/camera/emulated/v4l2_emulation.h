@@ -52,6 +52,12 @@ struct EmulatedCameraScript {
   uint32_t jpeg_restart_interval = 0;  // MCUs between restart markers (0: none)
   // MJPEG frames whose picture is this size rather than the set one (0: the set one).
   uint32_t jpeg_width = 0, jpeg_height = 0;
+  // Raw rows this many bytes longer than the picture's (even; the chroma
+  // rows of planar formats half as many), as bytesperline says.
+  uint32_t row_padding = 0;
+  // Buffers the caller lends (V4L2_MEMORY_USERPTR) are taken, besides
+  // memory-mapped ones; false: REQBUFS for them answers EINVAL.
+  bool takes_user_pointers = true;
 
   std::vector<CameraInput> inputs = {{0, "Camera 1", true}};
   std::vector<CameraControl> controls;
@@ -80,6 +86,8 @@ class EmulatedV4l2 : public V4l2Port {
   void NotifyWithoutChange();
   // Frames filled so far by the camera at `node` (0 when none).
   uint32_t FramesFilled(const std::string& node);
+  // Of those, the frames filled into buffers the caller lent.
+  uint32_t FramesFilledIntoLentBuffers(const std::string& node);
   // Control values as set, for tests.
   int32_t ControlValue(const std::string& node, uint32_t id);
 

@@ -189,7 +189,9 @@ bool CV4l2CapEngine::WaitForStreamResult(int timeout_ms) {
 }
 
 void CV4l2CapEngine::CaptureThread() {
-  const int started = camera_->StartStreaming(kCaptureBuffers);
+  // The grabber lends the driver its buffers where the driver takes them.
+  const int started = camera_->StartStreaming(kCaptureBuffers, &grabber_);
+  streams_into_samples_ = started == 0 && camera_->StreamsIntoLentBuffers();
   {
     std::lock_guard<std::mutex> hold(lock_);
     start_result_ = started == 0 ? VSE_S_OK : VSE_E_FAIL;
@@ -201,8 +203,8 @@ void CV4l2CapEngine::CaptureThread() {
     return;
   }
   while (!thread_exit_.load()) {
-    const int result = camera_->NextFrame(kPollMs, [this](const uint8_t* data, uint32_t length) {
-      grabber_.OnBuffer(data, length);
+    const int result = camera_->NextFrame(kPollMs, [this](const uint8_t* data, uint32_t length, void* lent) {
+      grabber_.OnBuffer(data, length, lent);
     });
     if (result == 0 || result == ETIMEDOUT || result == EAGAIN) continue;
     if (result == EIO) {
@@ -286,6 +288,7 @@ void CV4l2CapEngine::DeliverFrame(const GrabberFrame& frame) {
   sample->SetFormat(&format);
   DeliverCapturedSample(sample);
   sample->Release();
+  copied_.fetch_add(1);
   delivered_.fetch_add(1);
 }
 

@@ -73,8 +73,13 @@ class CV4l2CapEngine final : public TEngineObject<IVideoCapEngine>, public CVide
   // outcome; false on time-out.
   bool WaitForStreamResult(int timeout_ms);
   bool restart_done() const { return restart_done_; }
+  // True once the stream is on with the grabber's samples as the driver's
+  // buffers (raw frames then go on without a copy).
+  bool StreamsIntoSamples() const { return streams_into_samples_.load(); }
   uint64_t DroppedFrames() const { return grabber_.DroppedFrames() + dropped_.load(); }
   uint64_t DeliveredFrames() const { return delivered_.load(); }
+  // Of those, the frames whose bytes were copied into a sample.
+  uint64_t CopiedFrames() const { return copied_.load(); }
 
  private:
   ~CV4l2CapEngine() override;
@@ -111,7 +116,9 @@ class CV4l2CapEngine final : public TEngineObject<IVideoCapEngine>, public CVide
   std::atomic<bool> thread_exit_{false};
   std::atomic<uint64_t> dropped_{0};
   std::atomic<uint64_t> delivered_{0};
+  std::atomic<uint64_t> copied_{0};
   std::atomic<bool> logged_short_{false};
+  std::atomic<bool> streams_into_samples_{false};
 
   // The starting thread's.
   uint64_t start_tick_ = 0;

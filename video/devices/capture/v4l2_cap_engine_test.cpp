@@ -32,9 +32,13 @@ class CountingDeliverer final : public TEngineObject<IVideoDeliverer> {
     sample->GetPointer(&memory);
     std::lock_guard<std::mutex> hold(lock_);
     formats_.push_back(format);
+    const auto* bytes = static_cast<const uint8_t*>(memory);
     if (format.video_type == kVideoTypeI420 && memory != nullptr) {
-      const auto* bytes = static_cast<const uint8_t*>(memory);
       luma_.assign(bytes, bytes + static_cast<size_t>(format.width) * format.height);
+    }
+    if (format.video_type == kVideoTypeYuy2 && memory != nullptr) {
+      luma_.resize(static_cast<size_t>(format.width) * format.height);
+      for (size_t i = 0; i < luma_.size(); ++i) luma_[i] = bytes[2 * i];
     }
     return VSE_S_OK;
   }
@@ -54,7 +58,7 @@ class CountingDeliverer final : public TEngineObject<IVideoDeliverer> {
  private:
   std::mutex lock_;
   std::vector<VideoFormat> formats_;
-  std::vector<uint8_t> luma_;  // the last I420 picture's
+  std::vector<uint8_t> luma_;  // the last I420 or YUYV picture's
 };
 
 class RecordingEngineSink : public IVideoCapEngineSink {
@@ -390,6 +394,85 @@ TEST_F(CapEngineTest, TheInputIsChosenWhileStopped) {
   ASSERT_EQ(engine_->Start(false), 1u);
   EXPECT_EQ(engine()->SelectInput(0), VSE_E_FAIL);
 }
+
+// A picture whose luma tells every pixel's place, for cameras that send it
+// unchanged (raw formats).
+void PlacePicture(uint32_t, uint8_t* i420, int width, int height) {
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) i420[y * width + x] = static_cast<uint8_t>((x * 7 + y * 13) & 0xFF);
+  }
+  std::memset(i420 + width * height, 128, static_cast<size_t>(width / 2) * (height / 2) * 2);
+}
+
+// True when the last picture delivered is PlacePicture's (the cropper may
+// have kept its centre).
+::testing::AssertionResult ShowsThePlacePicture(CountingDeliverer* deliverer, int camera_width, int camera_height) {
+  const VideoFormat last = deliverer->last();
+  const std::vector<uint8_t> luma = deliverer->luma();
+  if (luma.size() != static_cast<size_t>(last.width) * last.height) {
+    return ::testing::AssertionFailure() << "no picture of " << last.width << "x" << last.height;
+  }
+  const int left = (camera_width - last.width) / 2;
+  const int top = (camera_height - last.height) / 2;
+  for (int y = 0; y < last.height; ++y) {
+    for (int x = 0; x < last.width; ++x) {
+      const auto expected = static_cast<uint8_t>(((x + left) * 7 + (y + top) * 13) & 0xFF);
+      if (luma[static_cast<size_t>(y) * last.width + x] != expected) {
+        return ::testing::AssertionFailure() << "pixel " << x << "," << y << " is "
+                                             << int(luma[static_cast<size_t>(y) * last.width + x]) << ", not "
+                                             << int(expected);
+      }
+    }
+  }
+  return ::testing::AssertionSuccess();
+}
+
+vz::EmulatedCameraScript RawCamera(uint32_t fourcc, uint32_t row_padding, bool takes_user_pointers) {
+  vz::EmulatedCameraScript script;
+  script.card = "Raw Camera";
+  vz::EmulatedCameraScript::Format format;
+  format.fourcc = fourcc;
+  format.sizes = {{640, 360}};
+  script.formats = {format};
+  script.row_padding = row_padding;
+  script.takes_user_pointers = takes_user_pointers;
+  script.picture = &PlacePicture;
+  return script;
+}
+
+struct RawCase {
+  uint32_t fourcc;
+  uint32_t row_padding;
+  bool takes_user_pointers;
+};
+
+class RawCameraTest : public CapEngineTest, public ::testing::WithParamInterface<RawCase> {};
+
+// Frames of a driver that takes the grabber's samples as its buffers go on
+// without a copy; others are copied once. Rows the driver pads come out
+// unpadded, so the picture is not sheared.
+TEST_P(RawCameraTest, FramesArriveUnshearedAndUncopiedWhereTheDriverFillsSamples) {
+  const RawCase& raw = GetParam();
+  const std::string node = port_.Plug(RawCamera(raw.fourcc, raw.row_padding, raw.takes_user_pointers));
+  const VideoFormat wanted{VideoTypeOfFourcc(raw.fourcc), 640, 360, 30.0f, 0};
+  ASSERT_EQ(Make(&wanted), VSE_S_OK);
+  ASSERT_EQ(engine_->Start(false), 1u);
+  ASSERT_TRUE(WaitFor([&] { return engine()->DeliveredFrames() >= 3 && deliverer_->count() >= 3; }));
+  EXPECT_EQ(engine()->StreamsIntoSamples(), raw.takes_user_pointers);
+  EXPECT_EQ(engine()->DroppedFrames(), 0u);
+  EXPECT_EQ(engine()->CopiedFrames() == 0, raw.takes_user_pointers || raw.row_padding != 0);
+  EXPECT_EQ(port_.FramesFilledIntoLentBuffers(node) > 0, raw.takes_user_pointers);
+  EXPECT_EQ(deliverer_->last().video_type, wanted.video_type);
+  EXPECT_TRUE(ShowsThePlacePicture(deliverer_, 640, 360));
+  Check();
+  EXPECT_EQ(sink_.results, std::vector<int32_t>{0});
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, RawCameraTest,
+                         ::testing::Values(RawCase{vz::kFourccYuyv, 0, true}, RawCase{vz::kFourccYuyv, 0, false},
+                                           RawCase{vz::kFourccYuyv, 96, true}, RawCase{vz::kFourccYuyv, 96, false},
+                                           RawCase{vz::kFourccI420, 64, true}, RawCase{vz::kFourccI420, 64, false},
+                                           RawCase{vz::kFourccI420, 0, true}));
 
 // MJPEG frames reach the engine decoded to I420 at the negotiated size.
 struct MjpegCase {
