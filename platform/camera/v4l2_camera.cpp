@@ -3,6 +3,7 @@
 #include <linux/videodev2.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -258,9 +259,26 @@ std::vector<CameraControl> V4l2Camera::Controls() {
     control.default_value = query.default_value;
     control.is_boolean = boolean;
     control.is_menu = menu;
+    if (menu) control.menu = MenuEntries(query);
     controls.push_back(control);
   }
   return controls;
+}
+
+std::vector<CameraMenuEntry> V4l2Camera::MenuEntries(const v4l2_queryctrl& control) {
+  std::vector<CameraMenuEntry> entries;
+  const int64_t last = std::min<int64_t>(control.maximum, static_cast<int64_t>(control.minimum) + kMaxMenuEntries - 1);
+  for (int64_t value = std::max(control.minimum, 0); value <= last; ++value) {
+    v4l2_querymenu entry{};
+    entry.id = control.id;
+    entry.index = static_cast<uint32_t>(value);
+    // A value the driver leaves out of its menu answers EINVAL.
+    if (port_.Ioctl(fd_, VIDIOC_QUERYMENU, &entry) != 0) continue;
+    uint8_t name[sizeof(entry.name)];  // the record is packed: no reference into it
+    std::memcpy(name, entry.name, sizeof(name));
+    entries.push_back({static_cast<int32_t>(value), FixedText(name)});
+  }
+  return entries;
 }
 
 int V4l2Camera::GetControl(uint32_t id, int32_t* value) {

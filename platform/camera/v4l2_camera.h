@@ -16,6 +16,8 @@
 #include "platform/camera/camera_records.h"
 #include "platform/camera/v4l2_port.h"
 
+struct v4l2_queryctrl;  // the kernel's, kept out of this header
+
 namespace vz {
 
 // The nodes that capture video, with their names; nodes that cannot be
@@ -41,6 +43,9 @@ class V4l2Camera {
   // is refused (a driver's length is not trusted).
   static constexpr uint32_t kMaxBuffers = 8;
   static constexpr uint32_t kMaxBufferBytes = 64u * 1024 * 1024;
+  // A menu control's values past this many from its minimum are not asked
+  // for (a driver's range is not trusted).
+  static constexpr int32_t kMaxMenuEntries = 64;
 
   explicit V4l2Camera(V4l2Port& port) : port_(port) {}
   ~V4l2Camera();  // stops streaming and closes
@@ -96,6 +101,7 @@ class V4l2Camera {
     void* handle = nullptr;  // the lender's, for a lent block
   };
   int Call(unsigned long request, void* arg, const char* what);
+  std::vector<CameraMenuEntry> MenuEntries(const ::v4l2_queryctrl& control);
   int MapBuffers(uint32_t count);
   // ENOTSUP when the driver takes no user pointers or a block is refused.
   int LendBuffers(uint32_t count, CameraBufferLender* lender);

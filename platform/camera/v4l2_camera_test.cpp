@@ -97,8 +97,34 @@ TEST(V4l2CameraTest, FormatsSizesRatesInputsAndControlsAreRead) {
   EXPECT_FLOAT_EQ(camera.GetFrameRate(), 15.0f);
   EXPECT_EQ(camera.Inputs().size(), 1u);
   EXPECT_EQ(camera.SelectInput(3), EINVAL);
-  EXPECT_EQ(camera.Controls().size(), 2u);
+  const auto controls = camera.Controls();
+  ASSERT_EQ(controls.size(), 3u);
+  // A menu control comes with the names of its entries.
+  EXPECT_TRUE(controls[2].is_menu);
+  ASSERT_EQ(controls[2].menu.size(), 3u);
+  EXPECT_EQ(controls[2].menu[1].value, 1);
+  EXPECT_EQ(controls[2].menu[1].name, "50 Hz");
+  EXPECT_EQ(controls[2].menu[2].name, "60 Hz");
   EXPECT_EQ(V4l2Camera(port).Open("/dev/video9"), ENOENT);
+}
+
+// Menu values the driver leaves unnamed are left out, and a range no menu
+// has is asked only as far as the limit.
+TEST(V4l2CameraTest, MenuEntriesAreTheNamedValuesUpToTheLimit) {
+  EmulatedV4l2 port;
+  EmulatedCameraScript script = LaptopYuyvCamera();
+  CameraControl sparse{0x009a0901, "Auto Exposure", 0, 1000000, 1, 3, false, true, {}};
+  sparse.menu = {{1, "Manual Mode"}, {3, "Aperture Priority Mode"}, {63, "Last Asked"}, {64, "Never Asked"}};
+  script.controls = {sparse};
+  const std::string node = port.Plug(script);
+  V4l2Camera camera(port);
+  ASSERT_EQ(camera.Open(node), 0);
+  const auto controls = camera.Controls();
+  ASSERT_EQ(controls.size(), 1u);
+  ASSERT_EQ(controls[0].menu.size(), 3u);
+  EXPECT_EQ(controls[0].menu[0].value, 1);
+  EXPECT_EQ(controls[0].menu[1].name, "Aperture Priority Mode");
+  EXPECT_EQ(controls[0].menu[2].name, "Last Asked");
 }
 
 TEST(V4l2CameraTest, FramesStreamAndAPulledCameraAnswersNoDevice) {

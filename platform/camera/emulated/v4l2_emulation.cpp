@@ -516,6 +516,21 @@ int HandleIoctl(Camera& camera, unsigned long request, void* arg) {
       query->default_value = found->default_value;
       return 0;
     }
+    case VIDIOC_QUERYMENU: {
+      auto* entry = static_cast<v4l2_querymenu*>(arg);
+      for (const CameraControl& control : camera.script.controls) {
+        if (control.id != entry->id || !control.is_menu) continue;
+        for (const CameraMenuEntry& named : control.menu) {
+          if (named.value < 0 || static_cast<uint32_t>(named.value) != entry->index) continue;
+          uint8_t name[sizeof(entry->name)];  // the record is packed: no reference into it
+          CopyText(name, named.name);
+          std::memcpy(entry->name, name, sizeof(name));
+          entry->reserved = 0;
+          return 0;
+        }
+      }
+      return -EINVAL;
+    }
     case VIDIOC_G_CTRL:
     case VIDIOC_S_CTRL: {
       auto* value = static_cast<v4l2_control*>(arg);
@@ -647,8 +662,10 @@ EmulatedCameraScript LaptopYuyvCamera() {
   mjpeg.max_height = 720;
   mjpeg.step_height = 8;
   script.formats = {yuyv, mjpeg};
-  script.controls = {{0x00980900, "Brightness", -64, 64, 1, 0, false, false},
-                     {0x00980901, "Contrast", 0, 95, 1, 32, false, false}};
+  CameraControl power_line{0x00980918, "Power Line Frequency", 0, 2, 1, 1, false, true, {}};
+  power_line.menu = {{0, "Disabled"}, {1, "50 Hz"}, {2, "60 Hz"}};
+  script.controls = {{0x00980900, "Brightness", -64, 64, 1, 0, false, false, {}},
+                     {0x00980901, "Contrast", 0, 95, 1, 32, false, false, {}}, power_line};
   return script;
 }
 

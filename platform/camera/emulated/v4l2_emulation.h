@@ -67,7 +67,8 @@ struct EmulatedCameraScript {
 };
 
 // A laptop camera: YUYV at 640x480, 320x240 and 1280x720, a stepwise
-// MJPEG range; brightness and contrast controls.
+// MJPEG range; brightness and contrast controls and a power-line frequency
+// menu ("Disabled", "50 Hz", "60 Hz").
 EmulatedCameraScript LaptopYuyvCamera();
 // A camera that sends only MJPEG, at 1280x720, 640x360 and 424x240.
 EmulatedCameraScript MjpegOnlyCamera();

@@ -213,8 +213,9 @@ TEST(CameraControlsTest, TheCamerasOwnControlsAreListedReadAndSetWithinTheirRang
   CCameraControls controls(listed.All().at(0));
   ASSERT_TRUE(controls.IsOpen());
   const auto list = controls.List();
-  ASSERT_EQ(list.size(), 2u);
+  ASSERT_EQ(list.size(), 3u);
   EXPECT_EQ(list[0].name, "Brightness");
+  EXPECT_EQ(list[2].menu.size(), 3u);
   EXPECT_EQ(list[1].default_value, 32);
   int32_t value = 0;
   EXPECT_EQ(controls.Get(list[1].id, &value), VSE_S_OK);
