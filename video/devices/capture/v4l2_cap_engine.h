@@ -36,7 +36,7 @@ inline constexpr uint32_t kStartCheckMs = 500;
 inline constexpr uint64_t kFirstFrameDeadlineMs = 5000;
 inline constexpr uint32_t kCaptureBuffers = 4;
 
-class CV4l2CapEngine final : public TEngineObject<IVideoCapEngine>, public CVideoCapEngine {
+class CV4l2CapEngine final : public TEngineObject<IVideoCapEngine, IVideoCrossbar>, public CVideoCapEngine {
  public:
   CV4l2CapEngine() = default;
 
@@ -59,11 +59,14 @@ class CV4l2CapEngine final : public TEngineObject<IVideoCapEngine>, public CVide
   bool HasAdvancedSetting() override { return has_controls_; }
   VseResult ShowAdvancedSetting(void* parent_window) override;
 
-  // The device's video inputs in place of a crossbar: their names, and the
-  // one frames come from. SelectInput: 0, or VSE_E_FAIL (while streaming,
-  // or a bad index).
-  std::vector<vz::CameraInput> Inputs() const { return inputs_; }
-  VseResult SelectInput(uint32_t index);
+  // IVideoCrossbar only for a camera with inputs to choose from.
+  VseResult QueryInterface(const VseGuid* iid, void** out) override;
+
+  // IVideoCrossbar over the device's video inputs.
+  VseResult GetCrossBarInput(int32_t index, char* buffer, int32_t* size) override;
+  VseResult GetCrossBarOutput(int32_t index, char* buffer, int32_t* size) override;
+  VseResult ConnectCrossBar(int32_t index, int32_t flag) override;
+  VseResult GetCrossBarConnectedTo(int32_t* index, int32_t* flag) override;
 
   // One filled buffer as the capture thread hands it over: through the
   // grabber into the engine's deliverers (benchmarks feed it directly).

@@ -380,19 +380,46 @@ TEST_F(CapEngineTest, TheSecondOfTwoCamerasOfOneModelCanBeChosen) {
   EXPECT_GE(port_.FramesFilled(second_node), 2u);
 }
 
-TEST_F(CapEngineTest, TheInputIsChosenWhileStopped) {
+// A camera with several inputs answers IVideoCrossbar, which names them
+// and routes one while stopped; a camera with one input has no crossbar.
+TEST_F(CapEngineTest, TheCrossbarNamesTheInputsAndRoutesOneWhileStopped) {
   auto script = vz::LaptopYuyvCamera();
-  script.inputs = {{0, "Tuner", false}, {1, "Camera", true}};
+  script.inputs = {{0, "Tuner", false}, {1, "Composite", true}};
   port_.Plug(script);
-  ASSERT_EQ(Make(nullptr), VSE_S_OK);
-  const auto inputs = engine()->Inputs();
-  ASSERT_EQ(inputs.size(), 2u);
-  EXPECT_EQ(inputs[1].name, "Camera");
-  EXPECT_TRUE(inputs[1].is_camera);
-  EXPECT_EQ(engine()->SelectInput(1), VSE_S_OK);
-  EXPECT_EQ(engine()->SelectInput(2), VSE_E_FAIL);
+  port_.Plug(vz::LaptopYuyvCamera());
+  ASSERT_EQ(Make(nullptr, 1), VSE_S_OK);
+  void* none = reinterpret_cast<void*>(1);
+  EXPECT_EQ(engine_->QueryInterface(&IID_IVideoCrossbar, &none), VSE_E_NOINTERFACE);
+  EXPECT_EQ(none, nullptr);
+  engine_->Release();
+  engine_ = nullptr;
+
+  ASSERT_EQ(Make(nullptr, 0), VSE_S_OK);
+  IVideoCrossbar* crossbar = nullptr;
+  ASSERT_EQ(engine_->QueryInterface(&IID_IVideoCrossbar, reinterpret_cast<void**>(&crossbar)), VSE_S_OK);
+  char name[16] = {};
+  int32_t size = sizeof(name);
+  EXPECT_EQ(crossbar->GetCrossBarInput(1, name, &size), VSE_S_OK);
+  EXPECT_STREQ(name, "Composite");
+  EXPECT_EQ(size, 9);
+  size = 9;  // no room for the terminator
+  EXPECT_EQ(crossbar->GetCrossBarInput(1, name, &size), VSE_E_FAIL);
+  EXPECT_EQ(crossbar->GetCrossBarInput(2, name, &size), VSE_E_FAIL);
+  size = sizeof(name);
+  EXPECT_EQ(crossbar->GetCrossBarOutput(0, name, &size), VSE_S_OK);
+  EXPECT_EQ(crossbar->GetCrossBarOutput(1, name, &size), VSE_E_FAIL);
+  int32_t routed = -1, flag = -1;
+  EXPECT_EQ(crossbar->GetCrossBarConnectedTo(&routed, nullptr), VSE_E_INVALIDARG);
+  ASSERT_EQ(crossbar->GetCrossBarConnectedTo(&routed, &flag), VSE_S_OK);
+  EXPECT_EQ(routed, 0);
+  EXPECT_EQ(flag, 0);
+  EXPECT_EQ(crossbar->ConnectCrossBar(1, 0), VSE_S_OK);
+  ASSERT_EQ(crossbar->GetCrossBarConnectedTo(&routed, &flag), VSE_S_OK);
+  EXPECT_EQ(routed, 1);
+  EXPECT_EQ(crossbar->ConnectCrossBar(2, 0), VSE_E_FAIL);
   ASSERT_EQ(engine_->Start(false), 1u);
-  EXPECT_EQ(engine()->SelectInput(0), VSE_E_FAIL);
+  EXPECT_EQ(crossbar->ConnectCrossBar(0, 0), VSE_E_FAIL);
+  crossbar->Release();
 }
 
 // A picture whose luma tells every pixel's place, for cameras that send it
