@@ -310,6 +310,14 @@ int V4l2Camera::StartStreaming(uint32_t buffer_count, CameraBufferLender* lender
   if (result != 0) return result;
   int type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
   result = Call(VIDIOC_STREAMON, &type, "VIDIOC_STREAMON");
+  if (result != 0 && user_pointers_ && result != ENODEV) {
+    // A driver may take the blocks and still not stream into them.
+    ReleaseBuffers();
+    PlatformLog("camera %s: no stream into user-pointer buffers, memory-mapped buffers instead", node_.c_str());
+    result = MapBuffers(count);
+    if (result != 0) return result;
+    result = Call(VIDIOC_STREAMON, &type, "VIDIOC_STREAMON");
+  }
   if (result != 0) {
     ReleaseBuffers();
     return result;

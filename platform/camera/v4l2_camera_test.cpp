@@ -202,6 +202,21 @@ TEST(V4l2CameraTest, ALenderWithoutBlocksNeverStopsTheStream) {
   camera.StopStreaming();
   EXPECT_EQ(scarce.out(), 0);
 
+  // A driver that takes the blocks but does not stream into them.
+  {
+    EmulatedV4l2 other_port;
+    auto script = LaptopYuyvCamera();
+    script.fails_user_pointer_streamon = true;
+    V4l2Camera other(other_port);
+    ASSERT_EQ(other.Open(other_port.Plug(script)), 0);
+    TestLender lender;
+    ASSERT_EQ(other.StartStreaming(2, &lender), 0);
+    EXPECT_FALSE(other.StreamsIntoLentBuffers());
+    EXPECT_EQ(lender.out(), 0);
+    uint32_t length = 0;
+    EXPECT_EQ(StreamOneFrame(other, &length), 0);
+  }
+
   TestLender empty;
   empty.refuse_after = 1;  // the second of two blocks is refused
   ASSERT_EQ(camera.StartStreaming(2, &empty), 0);

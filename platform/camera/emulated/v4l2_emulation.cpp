@@ -626,6 +626,7 @@ int HandleIoctl(Camera& camera, unsigned long request, void* arg) {
     case VIDIOC_STREAMON:
       if (camera.buffers.empty()) return -EINVAL;
       if (camera.script.fails_streamon) return -EIO;
+      if (camera.script.fails_user_pointer_streamon && camera.memory == V4L2_MEMORY_USERPTR) return -EIO;
       camera.streaming = true;
       camera.next_due = SteadyClock::now() + PeriodOf(camera.rate);
       return 0;

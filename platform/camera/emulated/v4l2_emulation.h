@@ -58,6 +58,8 @@ struct EmulatedCameraScript {
   // Buffers the caller lends (V4L2_MEMORY_USERPTR) are taken, besides
   // memory-mapped ones; false: REQBUFS for them answers EINVAL.
   bool takes_user_pointers = true;
+  // ... but VIDIOC_STREAMON with them answers EIO.
+  bool fails_user_pointer_streamon = false;
 
   std::vector<CameraInput> inputs = {{0, "Camera 1", true}};
   std::vector<CameraControl> controls;

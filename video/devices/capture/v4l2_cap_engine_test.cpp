@@ -501,6 +501,27 @@ INSTANTIATE_TEST_SUITE_P(Layouts, RawCameraTest,
                                            RawCase{vz::kFourccI420, 64, true}, RawCase{vz::kFourccI420, 64, false},
                                            RawCase{vz::kFourccI420, 0, true}));
 
+// A padded frame cut short has rows that cannot be found: it is dropped,
+// and the whole frames around it still come out unsheared.
+TEST_F(CapEngineTest, APaddedFrameCutShortIsDropped) {
+  for (bool takes_user_pointers : {true, false}) {
+    auto script = RawCamera(vz::kFourccYuyv, 96, takes_user_pointers);
+    script.short_frame_every = 2;
+    const std::string node = port_.Plug(script);
+    const VideoFormat wanted{kVideoTypeYuy2, 640, 360, 30.0f, 0};
+    ASSERT_EQ(Make(&wanted), VSE_S_OK);
+    ASSERT_EQ(engine_->Start(false), 1u);
+    ASSERT_TRUE(WaitFor([&] { return engine()->DroppedFrames() >= 2 && engine()->DeliveredFrames() >= 2; }));
+    EXPECT_TRUE(ShowsThePlacePicture(deliverer_, 640, 360));
+    engine_->Stop();
+    engine_->Release();
+    engine_ = nullptr;
+    for (IVideoCapDevice* device : devices_) device->Release();
+    devices_.clear();
+    port_.Unplug(node);
+  }
+}
+
 // MJPEG frames reach the engine decoded to I420 at the negotiated size.
 struct MjpegCase {
   bool chroma_422;
