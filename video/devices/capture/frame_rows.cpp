@@ -9,7 +9,10 @@ namespace vzcapture {
 
 bool RawFrameRows(uint32_t fourcc, uint32_t width, uint32_t height, uint32_t bytes_per_line, FrameRows* rows) {
   *rows = FrameRows();
-  if (width == 0 || height == 0) return false;
+  // Sizes no camera sends are not laid out (their rows could not be counted
+  // in 32 bits).
+  constexpr uint32_t kLargestSide = 1u << 16;
+  if (width == 0 || height == 0 || width > kLargestSide || height > kLargestSide) return false;
   uint32_t bytes_per_pixel = 0;
   if (fourcc == vz::kFourccYuyv) bytes_per_pixel = 2;
   if (fourcc == vz::kFourccBgr24) bytes_per_pixel = 3;

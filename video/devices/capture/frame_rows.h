@@ -18,8 +18,8 @@ struct FrameRows {
   int count = 0;
 };
 
-// The layout of a raw frame; false for a compressed or unknown pixel format
-// or an empty size. A stride below the picture's row (0 included: the
+// The layout of a raw frame; false for a compressed or unknown pixel format,
+// an empty size or a side above 65536. A stride below the picture's row (0 included: the
 // driver did not say) is taken as unpadded.
 bool RawFrameRows(uint32_t fourcc, uint32_t width, uint32_t height, uint32_t bytes_per_line, FrameRows* rows);
 // True when some row is followed by padding.
