@@ -69,8 +69,11 @@ class CV4l2CapEngine final : public TEngineObject<IVideoCapEngine, IVideoCrossba
   VseResult GetCrossBarConnectedTo(int32_t* index, int32_t* flag) override;
 
   // One filled buffer as the capture thread hands it over: through the
-  // grabber into the engine's deliverers (benchmarks feed it directly).
-  void OnCameraBuffer(const uint8_t* data, uint32_t length) { grabber_.OnBuffer(data, length); }
+  // grabber into the engine's deliverers (benchmarks feed it directly);
+  // `lent` as the grabber's buffer lender gave it, or null.
+  void OnCameraBuffer(const uint8_t* data, uint32_t length, void* lent = nullptr) {
+    grabber_.OnBuffer(data, length, lent);
+  }
 
   // For tests: waits (real time) until the capture thread has the stream's
   // outcome; false on time-out.
