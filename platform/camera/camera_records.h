@@ -3,6 +3,7 @@
 // system header: the layers above describe cameras from these alone.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace vz {
 
@@ -56,14 +57,23 @@ struct CameraInput {
   bool is_camera = false;  // else a tuner or an analogue connector
 };
 
+// One entry of a menu control: the value that chooses it and its name.
+struct CameraMenuEntry {
+  int32_t value = 0;
+  std::string name;
+};
+
 // One of the camera's own controls (brightness, exposure, ...): integer,
-// boolean and menu controls; the others are left out.
+// boolean and menu controls; the others are left out. A menu control's
+// entries are the values between minimum and maximum the driver names, in
+// increasing order (a menu may leave values out).
 struct CameraControl {
   uint32_t id = 0;
   std::string name;
   int32_t minimum = 0, maximum = 0, step = 1, default_value = 0;
   bool is_boolean = false;
   bool is_menu = false;
+  std::vector<CameraMenuEntry> menu;
 };
 
 }  // namespace vz

@@ -3,6 +3,7 @@
 #include <linux/videodev2.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -258,9 +259,26 @@ std::vector<CameraControl> V4l2Camera::Controls() {
     control.default_value = query.default_value;
     control.is_boolean = boolean;
     control.is_menu = menu;
+    if (menu) control.menu = MenuEntries(query);
     controls.push_back(control);
   }
   return controls;
+}
+
+std::vector<CameraMenuEntry> V4l2Camera::MenuEntries(const v4l2_queryctrl& control) {
+  std::vector<CameraMenuEntry> entries;
+  const int64_t last = std::min<int64_t>(control.maximum, static_cast<int64_t>(control.minimum) + kMaxMenuEntries - 1);
+  for (int64_t value = std::max(control.minimum, 0); value <= last; ++value) {
+    v4l2_querymenu entry{};
+    entry.id = control.id;
+    entry.index = static_cast<uint32_t>(value);
+    // A value the driver leaves out of its menu answers EINVAL.
+    if (port_.Ioctl(fd_, VIDIOC_QUERYMENU, &entry) != 0) continue;
+    uint8_t name[sizeof(entry.name)];  // the record is packed: no reference into it
+    std::memcpy(name, entry.name, sizeof(name));
+    entries.push_back({static_cast<int32_t>(value), FixedText(name)});
+  }
+  return entries;
 }
 
 int V4l2Camera::GetControl(uint32_t id, int32_t* value) {
@@ -277,15 +295,45 @@ int V4l2Camera::SetControl(uint32_t id, int32_t value) {
   return Call(VIDIOC_S_CTRL, &control, "VIDIOC_S_CTRL");
 }
 
-int V4l2Camera::StartStreaming(uint32_t buffer_count) {
+int V4l2Camera::StartStreaming(uint32_t buffer_count, CameraBufferLender* lender) {
   if (fd_ < 0) return EBADF;
   if (streaming_) return 0;
+  const uint32_t count = buffer_count == 0 || buffer_count > kMaxBuffers ? kMaxBuffers : buffer_count;
+  int result = ENOTSUP;
+  if (lender != nullptr) {
+    result = LendBuffers(count, lender);
+    if (result == ENOTSUP) {
+      PlatformLog("camera %s: no user-pointer buffers, memory-mapped buffers instead", node_.c_str());
+    }
+  }
+  if (result == ENOTSUP) result = MapBuffers(count);
+  if (result != 0) return result;
+  int type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+  result = Call(VIDIOC_STREAMON, &type, "VIDIOC_STREAMON");
+  if (result != 0 && user_pointers_ && result != ENODEV) {
+    // A driver may take the blocks and still not stream into them.
+    ReleaseBuffers();
+    PlatformLog("camera %s: no stream into user-pointer buffers, memory-mapped buffers instead", node_.c_str());
+    result = MapBuffers(count);
+    if (result != 0) return result;
+    result = Call(VIDIOC_STREAMON, &type, "VIDIOC_STREAMON");
+  }
+  if (result != 0) {
+    ReleaseBuffers();
+    return result;
+  }
+  streaming_ = true;
+  return 0;
+}
+
+int V4l2Camera::MapBuffers(uint32_t count) {
   v4l2_requestbuffers request{};
-  request.count = buffer_count == 0 || buffer_count > kMaxBuffers ? kMaxBuffers : buffer_count;
+  request.count = count;
   request.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
   request.memory = V4L2_MEMORY_MMAP;
   int result = Call(VIDIOC_REQBUFS, &request, "VIDIOC_REQBUFS");
   if (result != 0) return result;
+  user_pointers_ = false;
   if (request.count == 0 || request.count > kMaxBuffers) {
     PlatformLog("camera %s: the driver gave %u buffers", node_.c_str(), request.count);
     ReleaseBuffers();
@@ -310,21 +358,62 @@ int V4l2Camera::StartStreaming(uint32_t buffer_count) {
       ReleaseBuffers();
       return result;
     }
-    buffers_.push_back({address, buffer.length});
+    buffers_.push_back({address, buffer.length, nullptr});
     result = Call(VIDIOC_QBUF, &buffer, "VIDIOC_QBUF");
     if (result != 0) {
       ReleaseBuffers();
       return result;
     }
   }
-  int type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-  result = Call(VIDIOC_STREAMON, &type, "VIDIOC_STREAMON");
-  if (result != 0) {
-    ReleaseBuffers();
-    return result;
-  }
-  streaming_ = true;
   return 0;
+}
+
+int V4l2Camera::LendBuffers(uint32_t count, CameraBufferLender* lender) {
+  // The block size is the driver's image size for the format set.
+  CameraFormat format;
+  if (GetFormat(&format) != 0) return ENOTSUP;
+  if (format.image_size == 0 || format.image_size > kMaxBufferBytes) {
+    PlatformLog("camera %s: image size %u refused", node_.c_str(), format.image_size);
+    return ENOTSUP;
+  }
+  v4l2_requestbuffers request{};
+  request.count = count;
+  request.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+  request.memory = V4L2_MEMORY_USERPTR;
+  // A driver without user pointers answers EINVAL: not a failure to log.
+  if (port_.Ioctl(fd_, VIDIOC_REQBUFS, &request) != 0) return ENOTSUP;
+  user_pointers_ = true;
+  lender_ = lender;
+  if (request.count == 0 || request.count > kMaxBuffers) {
+    PlatformLog("camera %s: the driver gave %u buffers", node_.c_str(), request.count);
+    ReleaseBuffers();
+    return ENOTSUP;
+  }
+  for (uint32_t index = 0; index < request.count; ++index) {
+    Buffer block;
+    block.length = format.image_size;
+    block.address = lender->Lend(block.length, &block.handle);
+    if (block.address == nullptr) {
+      ReleaseBuffers();
+      return ENOTSUP;
+    }
+    buffers_.push_back(block);
+    if (QueueLent(index) != 0) {
+      ReleaseBuffers();
+      return ENOTSUP;
+    }
+  }
+  return 0;
+}
+
+int V4l2Camera::QueueLent(uint32_t index) {
+  v4l2_buffer buffer{};
+  buffer.index = index;
+  buffer.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+  buffer.memory = V4L2_MEMORY_USERPTR;
+  buffer.m.userptr = reinterpret_cast<unsigned long>(buffers_[index].address);
+  buffer.length = static_cast<uint32_t>(buffers_[index].length);
+  return Call(VIDIOC_QBUF, &buffer, "VIDIOC_QBUF");
 }
 
 int V4l2Camera::NextFrame(int timeout_ms, const FrameTaker& take) {
@@ -334,27 +423,45 @@ int V4l2Camera::NextFrame(int timeout_ms, const FrameTaker& take) {
   if (ready < 0) return -ready;
   v4l2_buffer buffer{};
   buffer.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-  buffer.memory = V4L2_MEMORY_MMAP;
+  buffer.memory = user_pointers_ ? V4L2_MEMORY_USERPTR : V4L2_MEMORY_MMAP;
   const int result = -port_.Ioctl(fd_, VIDIOC_DQBUF, &buffer);
   if (result == EAGAIN) return EAGAIN;
   if (result != 0) {
     PlatformLog("camera %s: VIDIOC_DQBUF failed: %s", node_.c_str(), std::strerror(result));
     return result;
   }
-  int answer = 0;
   if (buffer.index >= buffers_.size()) {
     PlatformLog("camera %s: the driver gave back buffer %u of %zu", node_.c_str(), buffer.index, buffers_.size());
     return EIO;
   }
-  if (buffer.flags & V4L2_BUF_FLAG_ERROR) {
+  Buffer& held = buffers_[buffer.index];
+  int answer = 0;
+  // The filled length never reaches past the buffer.
+  const uint32_t length = buffer.bytesused <= held.length ? buffer.bytesused : static_cast<uint32_t>(held.length);
+  if (user_pointers_ && buffer.m.userptr != reinterpret_cast<unsigned long>(held.address)) {
+    // Not read; the slot's own block is queued again.
+    PlatformLog("camera %s: the driver gave back another block for buffer %u", node_.c_str(), buffer.index);
     answer = EIO;
+  } else if (buffer.flags & V4L2_BUF_FLAG_ERROR) {
+    answer = EIO;
+  } else if (!user_pointers_) {
+    take(static_cast<const uint8_t*>(held.address), length, nullptr);
   } else {
-    // The filled length never reaches past the mapped buffer.
-    const Buffer& mapped = buffers_[buffer.index];
-    const uint32_t length = buffer.bytesused <= mapped.length ? buffer.bytesused : static_cast<uint32_t>(mapped.length);
-    take(static_cast<const uint8_t*>(mapped.address), length);
+    // The filled block travels on; a new one takes its place. Without one
+    // the block stays the driver's and its bytes are only lent to `take`.
+    Buffer filled = held;
+    void* handle = nullptr;
+    void* address = lender_->Lend(held.length, &handle);
+    if (address == nullptr) {
+      take(static_cast<const uint8_t*>(filled.address), length, nullptr);
+    } else {
+      held.address = address;
+      held.handle = handle;
+      take(static_cast<const uint8_t*>(filled.address), length, filled.handle);
+      lender_->Return(filled.handle);
+    }
   }
-  const int queued = Call(VIDIOC_QBUF, &buffer, "VIDIOC_QBUF");
+  const int queued = user_pointers_ ? QueueLent(buffer.index) : Call(VIDIOC_QBUF, &buffer, "VIDIOC_QBUF");
   return queued == ENODEV ? ENODEV : answer;
 }
 
@@ -368,15 +475,24 @@ void V4l2Camera::StopStreaming() {
 }
 
 void V4l2Camera::ReleaseBuffers() {
-  for (const Buffer& buffer : buffers_) port_.Munmap(buffer.address, buffer.length);
-  const bool had = !buffers_.empty();
+  // The stream is off (or never went on): the driver holds no block.
+  for (const Buffer& buffer : buffers_) {
+    if (!user_pointers_) {
+      port_.Munmap(buffer.address, buffer.length);
+    } else if (buffer.handle != nullptr) {
+      lender_->Return(buffer.handle);
+    }
+  }
+  const bool had = !buffers_.empty() || user_pointers_;
   buffers_.clear();
   if (had && fd_ >= 0) {
     v4l2_requestbuffers request{};
     request.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-    request.memory = V4L2_MEMORY_MMAP;
+    request.memory = user_pointers_ ? V4L2_MEMORY_USERPTR : V4L2_MEMORY_MMAP;
     port_.Ioctl(fd_, VIDIOC_REQBUFS, &request);
   }
+  user_pointers_ = false;
+  lender_ = nullptr;
 }
 
 }  // namespace vz

@@ -4,6 +4,8 @@
 #include <linux/videodev2.h>
 
 #include <cerrno>
+#include <cstdint>
+#include <deque>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -16,7 +18,7 @@ namespace {
 // A driver that lies in one of its answers.
 class LyingPort : public EmulatedV4l2 {
  public:
-  enum class Lie { kNone, kBytesUsed, kBufferIndex, kBufferLength, kBufferCount, kUnterminatedCard };
+  enum class Lie { kNone, kBytesUsed, kBufferIndex, kBufferLength, kBufferCount, kUnterminatedCard, kOtherBlock };
   Lie lie = Lie::kNone;
 
   int Ioctl(int fd, unsigned long request, void* arg) override {
@@ -24,6 +26,7 @@ class LyingPort : public EmulatedV4l2 {
     if (result != 0) return result;
     if (request == VIDIOC_DQBUF && lie == Lie::kBytesUsed) static_cast<v4l2_buffer*>(arg)->bytesused = 0x7FFFFFFF;
     if (request == VIDIOC_DQBUF && lie == Lie::kBufferIndex) static_cast<v4l2_buffer*>(arg)->index = 99;
+    if (request == VIDIOC_DQBUF && lie == Lie::kOtherBlock) static_cast<v4l2_buffer*>(arg)->m.userptr += 64;
     if (request == VIDIOC_QUERYBUF && lie == Lie::kBufferLength) static_cast<v4l2_buffer*>(arg)->length = 0xFFFFFFF0;
     if (request == VIDIOC_REQBUFS && lie == Lie::kBufferCount) static_cast<v4l2_requestbuffers*>(arg)->count = 1000;
     if (request == VIDIOC_QUERYCAP && lie == Lie::kUnterminatedCard) {
@@ -34,10 +37,35 @@ class LyingPort : public EmulatedV4l2 {
   }
 };
 
+// Blocks of its own, each handle the block's number; counts what is out.
+class TestLender : public CameraBufferLender {
+ public:
+  size_t refuse_after = SIZE_MAX;  // blocks lent before it has no more
+  void* Lend(size_t length, void** handle) override {
+    if (lent_ >= refuse_after) return nullptr;
+    blocks_.push_back(std::vector<uint8_t>(length));
+    ++lent_;
+    ++out_;
+    *handle = reinterpret_cast<void*>(blocks_.size());
+    return blocks_.back().data();
+  }
+  void Return(void* handle) override {
+    ASSERT_NE(handle, nullptr);
+    --out_;
+  }
+  const uint8_t* Block(void* handle) const { return blocks_.at(reinterpret_cast<size_t>(handle) - 1).data(); }
+  int out() const { return out_; }
+
+ private:
+  std::deque<std::vector<uint8_t>> blocks_;  // blocks never move
+  size_t lent_ = 0;
+  int out_ = 0;
+};
+
 int StreamOneFrame(V4l2Camera& camera, uint32_t* length) {
   int result = EAGAIN;
   for (int tries = 0; tries < 100 && (result == EAGAIN || result == ETIMEDOUT); ++tries) {
-    result = camera.NextFrame(1000, [&](const uint8_t* data, uint32_t size) {
+    result = camera.NextFrame(1000, [&](const uint8_t* data, uint32_t size, void*) {
       *length = size;
       volatile uint8_t last = data[size - 1];  // read to the end: ASan checks it
       (void)last;
@@ -69,8 +97,34 @@ TEST(V4l2CameraTest, FormatsSizesRatesInputsAndControlsAreRead) {
   EXPECT_FLOAT_EQ(camera.GetFrameRate(), 15.0f);
   EXPECT_EQ(camera.Inputs().size(), 1u);
   EXPECT_EQ(camera.SelectInput(3), EINVAL);
-  EXPECT_EQ(camera.Controls().size(), 2u);
+  const auto controls = camera.Controls();
+  ASSERT_EQ(controls.size(), 3u);
+  // A menu control comes with the names of its entries.
+  EXPECT_TRUE(controls[2].is_menu);
+  ASSERT_EQ(controls[2].menu.size(), 3u);
+  EXPECT_EQ(controls[2].menu[1].value, 1);
+  EXPECT_EQ(controls[2].menu[1].name, "50 Hz");
+  EXPECT_EQ(controls[2].menu[2].name, "60 Hz");
   EXPECT_EQ(V4l2Camera(port).Open("/dev/video9"), ENOENT);
+}
+
+// Menu values the driver leaves unnamed are left out, and a range no menu
+// has is asked only as far as the limit.
+TEST(V4l2CameraTest, MenuEntriesAreTheNamedValuesUpToTheLimit) {
+  EmulatedV4l2 port;
+  EmulatedCameraScript script = LaptopYuyvCamera();
+  CameraControl sparse{0x009a0901, "Auto Exposure", 0, 1000000, 1, 3, false, true, {}};
+  sparse.menu = {{1, "Manual Mode"}, {3, "Aperture Priority Mode"}, {63, "Last Asked"}, {64, "Never Asked"}};
+  script.controls = {sparse};
+  const std::string node = port.Plug(script);
+  V4l2Camera camera(port);
+  ASSERT_EQ(camera.Open(node), 0);
+  const auto controls = camera.Controls();
+  ASSERT_EQ(controls.size(), 1u);
+  ASSERT_EQ(controls[0].menu.size(), 3u);
+  EXPECT_EQ(controls[0].menu[0].value, 1);
+  EXPECT_EQ(controls[0].menu[1].name, "Aperture Priority Mode");
+  EXPECT_EQ(controls[0].menu[2].name, "Last Asked");
 }
 
 TEST(V4l2CameraTest, FramesStreamAndAPulledCameraAnswersNoDevice) {
@@ -84,8 +138,93 @@ TEST(V4l2CameraTest, FramesStreamAndAPulledCameraAnswersNoDevice) {
   ASSERT_EQ(StreamOneFrame(camera, &length), 0);
   EXPECT_EQ(length, 320u * 240 * 2);
   port.Unplug(node);
-  EXPECT_EQ(camera.NextFrame(1000, [](const uint8_t*, uint32_t) { FAIL(); }), ENODEV);
+  EXPECT_EQ(camera.NextFrame(1000, [](const uint8_t*, uint32_t, void*) { FAIL(); }), ENODEV);
   camera.Close();
+}
+
+// A driver that takes user pointers fills the lent blocks, each handed
+// over with its handle and replaced; one that does not streams into
+// memory-mapped buffers. Every block comes back once the stream is off.
+TEST(V4l2CameraTest, FramesFillLentBlocksWhereTheDriverTakesThem) {
+  for (bool takes : {true, false}) {
+    EmulatedV4l2 port;
+    auto script = LaptopYuyvCamera();
+    script.takes_user_pointers = takes;
+    const std::string node = port.Plug(script);
+    V4l2Camera camera(port);
+    TestLender lender;
+    ASSERT_EQ(camera.Open(node), 0);
+    ASSERT_EQ(camera.SetFormat(kFourccYuyv, 320, 240, nullptr), 0);
+    ASSERT_EQ(camera.StartStreaming(3, &lender), 0);
+    EXPECT_EQ(camera.StreamsIntoLentBuffers(), takes);
+    for (int frames = 0; frames < 5;) {
+      const int result = camera.NextFrame(1000, [&](const uint8_t* data, uint32_t size, void* lent) {
+        EXPECT_EQ(size, 320u * 240 * 2);
+        if (takes) {
+          ASSERT_NE(lent, nullptr);
+          EXPECT_EQ(data, lender.Block(lent));
+        } else {
+          EXPECT_EQ(lent, nullptr);
+        }
+      });
+      if (result == 0) ++frames;
+      ASSERT_TRUE(result == 0 || result == EAGAIN || result == ETIMEDOUT) << result;
+    }
+    EXPECT_EQ(lender.out(), takes ? 3 : 0);
+    EXPECT_EQ(port.FramesFilledIntoLentBuffers(node), takes ? port.FramesFilled(node) : 0u);
+    camera.StopStreaming();
+    EXPECT_EQ(lender.out(), 0);
+  }
+}
+
+// Without a new block the filled one is only shown to the taker and queued
+// again: the stream goes on. Without blocks at the start, memory-mapped
+// buffers are taken.
+TEST(V4l2CameraTest, ALenderWithoutBlocksNeverStopsTheStream) {
+  EmulatedV4l2 port;
+  const std::string node = port.Plug(LaptopYuyvCamera());
+  V4l2Camera camera(port);
+  ASSERT_EQ(camera.Open(node), 0);
+  ASSERT_EQ(camera.SetFormat(kFourccYuyv, 320, 240, nullptr), 0);
+  TestLender scarce;
+  scarce.refuse_after = 2;
+  ASSERT_EQ(camera.StartStreaming(2, &scarce), 0);
+  ASSERT_TRUE(camera.StreamsIntoLentBuffers());
+  for (int frames = 0; frames < 4;) {
+    const int result = camera.NextFrame(1000, [&](const uint8_t* data, uint32_t size, void* lent) {
+      EXPECT_EQ(lent, nullptr);
+      volatile uint8_t last = data[size - 1];
+      (void)last;
+    });
+    if (result == 0) ++frames;
+    ASSERT_TRUE(result == 0 || result == EAGAIN || result == ETIMEDOUT) << result;
+  }
+  camera.StopStreaming();
+  EXPECT_EQ(scarce.out(), 0);
+
+  // A driver that takes the blocks but does not stream into them.
+  {
+    EmulatedV4l2 other_port;
+    auto script = LaptopYuyvCamera();
+    script.fails_user_pointer_streamon = true;
+    V4l2Camera other(other_port);
+    ASSERT_EQ(other.Open(other_port.Plug(script)), 0);
+    TestLender lender;
+    ASSERT_EQ(other.StartStreaming(2, &lender), 0);
+    EXPECT_FALSE(other.StreamsIntoLentBuffers());
+    EXPECT_EQ(lender.out(), 0);
+    uint32_t length = 0;
+    EXPECT_EQ(StreamOneFrame(other, &length), 0);
+  }
+
+  TestLender empty;
+  empty.refuse_after = 1;  // the second of two blocks is refused
+  ASSERT_EQ(camera.StartStreaming(2, &empty), 0);
+  EXPECT_FALSE(camera.StreamsIntoLentBuffers());
+  EXPECT_EQ(empty.out(), 0);
+  uint32_t length = 0;
+  EXPECT_EQ(StreamOneFrame(camera, &length), 0);
+  EXPECT_EQ(length, 320u * 240 * 2);
 }
 
 TEST(V4l2CameraTest, AnEmulatedMjpegCameraSendsTheFramesItsScriptAsksFor) {
@@ -101,7 +240,7 @@ TEST(V4l2CameraTest, AnEmulatedMjpegCameraSendsTheFramesItsScriptAsksFor) {
   std::vector<uint8_t> frame;
   int result = EAGAIN;
   for (int tries = 0; tries < 100 && (result == EAGAIN || result == ETIMEDOUT); ++tries) {
-    result = camera.NextFrame(1000, [&](const uint8_t* data, uint32_t size) { frame.assign(data, data + size); });
+    result = camera.NextFrame(1000, [&](const uint8_t* data, uint32_t size, void*) { frame.assign(data, data + size); });
   }
   ASSERT_EQ(result, 0);
   auto has_marker = [&](uint8_t marker) {
@@ -139,6 +278,23 @@ TEST(V4l2CameraTest, WhatADriverSaysIsCheckedBeforeItIsUsed) {
     } else {
       EXPECT_EQ(result, EIO);
     }
+  }
+  {
+    // A lent block the driver gives back under another address is not read.
+    LyingPort port;
+    const std::string node = port.Plug(LaptopYuyvCamera());
+    V4l2Camera camera(port);
+    TestLender lender;
+    ASSERT_EQ(camera.Open(node), 0);
+    ASSERT_EQ(camera.StartStreaming(2, &lender), 0);
+    port.lie = LyingPort::Lie::kOtherBlock;
+    uint32_t length = 0;
+    EXPECT_EQ(StreamOneFrame(camera, &length), EIO);
+    port.lie = LyingPort::Lie::kBytesUsed;
+    EXPECT_EQ(StreamOneFrame(camera, &length), 0);
+    EXPECT_EQ(length, 640u * 480 * 2);  // never past the lent block
+    camera.StopStreaming();
+    EXPECT_EQ(lender.out(), 0);
   }
   LyingPort port;
   port.Plug(LaptopYuyvCamera());

@@ -29,7 +29,9 @@ constexpr int kFirstFd = 1000;  // far from the process's own descriptors
 constexpr int64_t kBufferStride = 1 << 26;  // offsets of the mapped buffers
 
 struct EmulatedBuffer {
-  std::vector<uint8_t> bytes;
+  std::vector<uint8_t> bytes;  // a memory-mapped buffer's
+  uint8_t* lent = nullptr;     // a user-pointer buffer's, while queued
+  size_t lent_length = 0;
   bool queued = false;
   uint32_t used = 0;
 };
@@ -44,8 +46,10 @@ struct Camera {
   std::map<uint32_t, int32_t> control_values;
   std::vector<EmulatedBuffer> buffers;
   bool streaming = false;
+  uint32_t memory = V4L2_MEMORY_MMAP;
   SteadyClock::time_point next_due{};
   uint32_t counter = 0;
+  uint32_t lent_filled = 0;
 };
 
 template <size_t N>
@@ -54,10 +58,18 @@ void CopyText(uint8_t (&to)[N], const std::string& text) {
   std::memcpy(to, text.data(), std::min(text.size(), N - 1));
 }
 
-uint32_t ImageSize(uint32_t fourcc, uint32_t width, uint32_t height) {
-  if (fourcc == kFourccYuyv) return width * height * 2;
-  if (fourcc == kFourccI420 || fourcc == kFourccYv12) return width * height * 3 / 2;
-  if (fourcc == kFourccBgr24) return width * height * 3;
+// Bytes from one row of the first plane to the next (0 for compressed).
+uint32_t RowStride(uint32_t fourcc, uint32_t width, uint32_t padding) {
+  if (fourcc == kFourccYuyv) return width * 2 + padding;
+  if (fourcc == kFourccI420 || fourcc == kFourccYv12) return width + padding;
+  if (fourcc == kFourccBgr24) return width * 3 + padding;
+  return 0;
+}
+
+uint32_t ImageSize(uint32_t fourcc, uint32_t width, uint32_t height, uint32_t padding) {
+  const uint32_t stride = RowStride(fourcc, width, padding);
+  if (fourcc == kFourccI420 || fourcc == kFourccYv12) return stride * height + (stride / 2) * (height / 2) * 2;
+  if (stride != 0) return stride * height;
   return width * height * 2;  // the most a compressed frame may take
 }
 
@@ -185,16 +197,27 @@ uint32_t Pack(Camera& camera, uint8_t* to, size_t capacity) {
   const uint8_t* y = picture.data();
   const uint8_t* u = y + static_cast<size_t>(width) * height;
   const uint8_t* v = u + static_cast<size_t>(width / 2) * (height / 2);
+  const size_t stride = RowStride(camera.fourcc, static_cast<uint32_t>(width), script.row_padding);
   if (camera.fourcc == kFourccI420 || camera.fourcc == kFourccYv12) {
-    const size_t size = std::min(picture.size(), capacity);
-    std::memcpy(to, picture.data(), size);
+    const size_t size = ImageSize(camera.fourcc, width, height, script.row_padding);
+    if (size > capacity) return 0;
+    std::memset(to, 0xEE, size);  // padding a reader must skip
+    for (int row = 0; row < height; ++row) std::memcpy(to + row * stride, y + row * width, width);
+    uint8_t* chroma = to + stride * height;
+    for (const uint8_t* plane : {u, v}) {
+      for (int row = 0; row < height / 2; ++row) {
+        std::memcpy(chroma + row * (stride / 2), plane + row * (width / 2), width / 2);
+      }
+      chroma += (stride / 2) * (height / 2);
+    }
     return static_cast<uint32_t>(size);
   }
   if (camera.fourcc == kFourccYuyv) {
-    const size_t size = static_cast<size_t>(width) * height * 2;
+    const size_t size = stride * height;
     if (size > capacity) return 0;
+    std::memset(to, 0xEE, size);
     for (int row = 0; row < height; ++row) {
-      uint8_t* line = to + static_cast<size_t>(row) * width * 2;
+      uint8_t* line = to + static_cast<size_t>(row) * stride;
       for (int x = 0; x < width; x += 2) {
         line[x * 2] = y[row * width + x];
         line[x * 2 + 1] = u[(row / 2) * (width / 2) + x / 2];
@@ -355,10 +378,8 @@ void FillFormat(const Camera& camera, v4l2_format* format) {
   format->fmt.pix.width = camera.width;
   format->fmt.pix.height = camera.height;
   format->fmt.pix.field = camera.script.interlaced ? V4L2_FIELD_INTERLACED : V4L2_FIELD_NONE;
-  format->fmt.pix.bytesperline = camera.fourcc == kFourccYuyv ? camera.width * 2
-                                 : camera.fourcc == kFourccMjpeg ? 0
-                                                                  : camera.width;
-  format->fmt.pix.sizeimage = ImageSize(camera.fourcc, camera.width, camera.height);
+  format->fmt.pix.bytesperline = RowStride(camera.fourcc, camera.width, camera.script.row_padding);
+  format->fmt.pix.sizeimage = ImageSize(camera.fourcc, camera.width, camera.height, camera.script.row_padding);
   format->fmt.pix.colorspace = V4L2_COLORSPACE_SRGB;
 }
 
@@ -495,6 +516,21 @@ int HandleIoctl(Camera& camera, unsigned long request, void* arg) {
       query->default_value = found->default_value;
       return 0;
     }
+    case VIDIOC_QUERYMENU: {
+      auto* entry = static_cast<v4l2_querymenu*>(arg);
+      for (const CameraControl& control : camera.script.controls) {
+        if (control.id != entry->id || !control.is_menu) continue;
+        for (const CameraMenuEntry& named : control.menu) {
+          if (named.value < 0 || static_cast<uint32_t>(named.value) != entry->index) continue;
+          uint8_t name[sizeof(entry->name)];  // the record is packed: no reference into it
+          CopyText(name, named.name);
+          std::memcpy(entry->name, name, sizeof(name));
+          entry->reserved = 0;
+          return 0;
+        }
+      }
+      return -EINVAL;
+    }
     case VIDIOC_G_CTRL:
     case VIDIOC_S_CTRL: {
       auto* value = static_cast<v4l2_control*>(arg);
@@ -513,14 +549,20 @@ int HandleIoctl(Camera& camera, unsigned long request, void* arg) {
     }
     case VIDIOC_REQBUFS: {
       auto* request_buffers = static_cast<v4l2_requestbuffers*>(arg);
-      if (request_buffers->type != V4L2_BUF_TYPE_VIDEO_CAPTURE || request_buffers->memory != V4L2_MEMORY_MMAP) {
+      const bool lent = request_buffers->memory == V4L2_MEMORY_USERPTR;
+      if (request_buffers->type != V4L2_BUF_TYPE_VIDEO_CAPTURE ||
+          (request_buffers->memory != V4L2_MEMORY_MMAP && !(lent && camera.script.takes_user_pointers))) {
         return -EINVAL;
       }
       if (camera.streaming) return -EBUSY;
       camera.buffers.clear();
+      camera.memory = request_buffers->memory;
       const uint32_t count = std::min<uint32_t>(request_buffers->count, 8);
       camera.buffers.resize(count);
-      for (auto& buffer : camera.buffers) buffer.bytes.assign(ImageSize(camera.fourcc, camera.width, camera.height), 0);
+      const uint32_t size = ImageSize(camera.fourcc, camera.width, camera.height, camera.script.row_padding);
+      if (!lent) {
+        for (auto& buffer : camera.buffers) buffer.bytes.assign(size, 0);
+      }
       request_buffers->count = count;
       return 0;
     }
@@ -529,6 +571,18 @@ int HandleIoctl(Camera& camera, unsigned long request, void* arg) {
       auto* buffer = static_cast<v4l2_buffer*>(arg);
       if (buffer->type != V4L2_BUF_TYPE_VIDEO_CAPTURE || buffer->index >= camera.buffers.size()) return -EINVAL;
       EmulatedBuffer& held = camera.buffers[buffer->index];
+      if (buffer->memory != camera.memory) return -EINVAL;
+      if (request == VIDIOC_QBUF && camera.memory == V4L2_MEMORY_USERPTR) {
+        // A lent block must hold a whole image.
+        if (held.queued || buffer->m.userptr == 0 ||
+            buffer->length < ImageSize(camera.fourcc, camera.width, camera.height, camera.script.row_padding)) {
+          return -EINVAL;
+        }
+        held.lent = reinterpret_cast<uint8_t*>(buffer->m.userptr);
+        held.lent_length = buffer->length;
+        held.queued = true;
+        return 0;
+      }
       if (request == VIDIOC_QBUF) {
         if (held.queued) return -EINVAL;
         held.queued = true;
@@ -548,8 +602,10 @@ int HandleIoctl(Camera& camera, unsigned long request, void* arg) {
         EmulatedBuffer& held = camera.buffers[index];
         if (!held.queued) continue;
         held.queued = false;
-        held.used = Pack(camera, held.bytes.data(), held.bytes.size());
+        const bool lent = camera.memory == V4L2_MEMORY_USERPTR;
+        held.used = lent ? Pack(camera, held.lent, held.lent_length) : Pack(camera, held.bytes.data(), held.bytes.size());
         ++camera.counter;
+        if (lent) ++camera.lent_filled;
         if (camera.script.short_frame_every != 0 && camera.counter % camera.script.short_frame_every == 0) {
           held.used /= 2;
         }
@@ -557,9 +613,10 @@ int HandleIoctl(Camera& camera, unsigned long request, void* arg) {
         std::memset(buffer, 0, sizeof(*buffer));
         buffer->index = index;
         buffer->type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-        buffer->memory = V4L2_MEMORY_MMAP;
+        buffer->memory = camera.memory;
         buffer->bytesused = held.used;
-        buffer->length = static_cast<uint32_t>(held.bytes.size());
+        buffer->length = static_cast<uint32_t>(lent ? held.lent_length : held.bytes.size());
+        if (lent) buffer->m.userptr = reinterpret_cast<unsigned long>(held.lent);
         buffer->sequence = camera.counter - 1;
         buffer->field = V4L2_FIELD_NONE;
         return 0;
@@ -569,12 +626,16 @@ int HandleIoctl(Camera& camera, unsigned long request, void* arg) {
     case VIDIOC_STREAMON:
       if (camera.buffers.empty()) return -EINVAL;
       if (camera.script.fails_streamon) return -EIO;
+      if (camera.script.fails_user_pointer_streamon && camera.memory == V4L2_MEMORY_USERPTR) return -EIO;
       camera.streaming = true;
       camera.next_due = SteadyClock::now() + PeriodOf(camera.rate);
       return 0;
     case VIDIOC_STREAMOFF:
       camera.streaming = false;
-      for (auto& buffer : camera.buffers) buffer.queued = false;
+      for (auto& buffer : camera.buffers) {
+        buffer.queued = false;
+        buffer.lent = nullptr;  // the blocks are the caller's again
+      }
       return 0;
     default:
       return -ENOTTY;
@@ -602,8 +663,10 @@ EmulatedCameraScript LaptopYuyvCamera() {
   mjpeg.max_height = 720;
   mjpeg.step_height = 8;
   script.formats = {yuyv, mjpeg};
-  script.controls = {{0x00980900, "Brightness", -64, 64, 1, 0, false, false},
-                     {0x00980901, "Contrast", 0, 95, 1, 32, false, false}};
+  CameraControl power_line{0x00980918, "Power Line Frequency", 0, 2, 1, 1, false, true, {}};
+  power_line.menu = {{0, "Disabled"}, {1, "50 Hz"}, {2, "60 Hz"}};
+  script.controls = {{0x00980900, "Brightness", -64, 64, 1, 0, false, false, {}},
+                     {0x00980901, "Contrast", 0, 95, 1, 32, false, false, {}}, power_line};
   return script;
 }
 
@@ -670,6 +733,12 @@ uint32_t EmulatedV4l2::FramesFilled(const std::string& node) {
   std::lock_guard<std::mutex> hold(state_->lock);
   auto found = state_->cameras.find(node);
   return found == state_->cameras.end() ? 0 : found->second->counter;
+}
+
+uint32_t EmulatedV4l2::FramesFilledIntoLentBuffers(const std::string& node) {
+  std::lock_guard<std::mutex> hold(state_->lock);
+  auto found = state_->cameras.find(node);
+  return found == state_->cameras.end() ? 0 : found->second->lent_filled;
 }
 
 int32_t EmulatedV4l2::ControlValue(const std::string& node, uint32_t id) {

@@ -52,6 +52,14 @@ struct EmulatedCameraScript {
   uint32_t jpeg_restart_interval = 0;  // MCUs between restart markers (0: none)
   // MJPEG frames whose picture is this size rather than the set one (0: the set one).
   uint32_t jpeg_width = 0, jpeg_height = 0;
+  // Raw rows this many bytes longer than the picture's (even; the chroma
+  // rows of planar formats half as many), as bytesperline says.
+  uint32_t row_padding = 0;
+  // Buffers the caller lends (V4L2_MEMORY_USERPTR) are taken, besides
+  // memory-mapped ones; false: REQBUFS for them answers EINVAL.
+  bool takes_user_pointers = true;
+  // ... but VIDIOC_STREAMON with them answers EIO.
+  bool fails_user_pointer_streamon = false;
 
   std::vector<CameraInput> inputs = {{0, "Camera 1", true}};
   std::vector<CameraControl> controls;
@@ -61,7 +69,8 @@ struct EmulatedCameraScript {
 };
 
 // A laptop camera: YUYV at 640x480, 320x240 and 1280x720, a stepwise
-// MJPEG range; brightness and contrast controls.
+// MJPEG range; brightness and contrast controls and a power-line frequency
+// menu ("Disabled", "50 Hz", "60 Hz").
 EmulatedCameraScript LaptopYuyvCamera();
 // A camera that sends only MJPEG, at 1280x720, 640x360 and 424x240.
 EmulatedCameraScript MjpegOnlyCamera();
@@ -80,6 +89,8 @@ class EmulatedV4l2 : public V4l2Port {
   void NotifyWithoutChange();
   // Frames filled so far by the camera at `node` (0 when none).
   uint32_t FramesFilled(const std::string& node);
+  // Of those, the frames filled into buffers the caller lent.
+  uint32_t FramesFilledIntoLentBuffers(const std::string& node);
   // Control values as set, for tests.
   int32_t ControlValue(const std::string& node, uint32_t id);
 

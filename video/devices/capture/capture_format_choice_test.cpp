@@ -32,12 +32,18 @@ class FakeSetter : public ICaptureFormatSetter {
   uint32_t default_fourcc = vz::kFourccYuyv;
   std::vector<uint32_t> asked;  // pixel formats in the order asked
   int32_t width = 0, height = 0;
+  int wrong_size_calls = 0;  // the first this many settings give another size
 
   bool SetFormat(uint32_t fourcc, int32_t w, int32_t h, float) override {
     asked.push_back(fourcc);
     if (refused.count(fourcc) != 0) return false;
     width = sizes.front().first;
     height = sizes.front().second;
+    if (wrong_size_calls > 0) {
+      --wrong_size_calls;
+      width = w + 8;
+      return true;
+    }
     for (const auto& size : sizes) {
       if (size.first == w && size.second == h) {
         width = w;
@@ -63,6 +69,27 @@ TEST(CaptureFormatChoiceTest, TheStrictStepTakesTheWantedPixelFormatFromTheFirst
                                                      Discrete(vz::kFourccYuyv, 640, 480)};
   EXPECT_EQ(ChooseCaptureFormat(ranges, Wanted(kVideoTypeYuy2, 640, 480), setter), FormatChoice::kStrict);
   EXPECT_EQ(setter.asked, std::vector<uint32_t>{vz::kFourccYuyv});
+}
+
+// Of several ranges that admit the wanted size, the strict step and the
+// relaxed step's first part each try only the first: a driver that sets
+// another size there sends the choice on to the next step.
+TEST(CaptureFormatChoiceTest, OnlyTheFirstAdmittingRangeIsTriedInEachStep) {
+  vz::CameraFormatRange stepped = Discrete(vz::kFourccYuyv, 320, 240);
+  stepped.max_width = 1280;
+  stepped.max_height = 720;
+  stepped.step_width = stepped.step_height = 8;
+  const std::vector<vz::CameraFormatRange> ranges = {Discrete(vz::kFourccYuyv, 640, 480), stepped};
+  FakeSetter setter;
+  setter.wrong_size_calls = 1;
+  EXPECT_EQ(ChooseCaptureFormat(ranges, Wanted(kVideoTypeYuy2, 640, 480), setter),
+            FormatChoice::kRelaxedAdmitting);
+  EXPECT_EQ(setter.asked.size(), 2u);
+
+  FakeSetter twice;
+  twice.wrong_size_calls = 2;
+  EXPECT_EQ(ChooseCaptureFormat(ranges, Wanted(kVideoTypeYuy2, 640, 480), twice), FormatChoice::kRelaxedForced);
+  EXPECT_EQ(twice.asked.size(), 3u);
 }
 
 TEST(CaptureFormatChoiceTest, TheRelaxedStepTakesAnyPixelFormatThatAdmitsTheSize) {

@@ -1,9 +1,44 @@
 #include "video/devices/capture/frame_grabber.h"
 
 #include "common/trace_client.h"
+#include "video/devices/capture/frame_rows.h"
 #include "video/devices/capture/mjpeg_frame.h"
 
 namespace vzcapture {
+
+namespace {
+
+// A padded frame as a sample of unpadded rows: the lent sample itself,
+// its rows moved up in place, else a new sample of the allocator.
+// False when no sample could be had.
+bool DeliverUnpadded(GrabberFrame frame, const FrameRows& rows, IVideoSampleAllocator* allocator,
+                     IVideoSample* lent, GrabberCallback callback) {
+  const auto unpadded = static_cast<int32_t>(UnpaddedBytes(rows));
+  IVideoSample* sample = lent;
+  if (sample == nullptr) {
+    if (allocator == nullptr || allocator->GetSample(unpadded, &sample) != VSE_S_OK || sample == nullptr) {
+      VZ_LOG_ERROR("Failed to GetSample on VideoSampleAllocator!");
+      return false;
+    }
+  }
+  void* memory = nullptr;
+  int32_t size = 0;
+  sample->GetPointer(&memory);
+  sample->GetSize(&size);
+  const bool fits = memory != nullptr && size >= unpadded;
+  if (fits) {
+    UnpadRows(static_cast<const uint8_t*>(frame.data), static_cast<uint8_t*>(memory), rows);
+    sample->SetActualDataLength(unpadded);
+    frame.kind = 1;
+    frame.data = sample;
+    frame.length = unpadded;
+    callback(frame);
+  }
+  if (lent == nullptr) sample->Release();
+  return fits;
+}
+
+}  // namespace
 
 CFrameGrabber::~CFrameGrabber() {
   if (allocator_ != nullptr) allocator_->Release();
@@ -59,10 +94,42 @@ uint64_t CFrameGrabber::DroppedFrames() const {
   return dropped_;
 }
 
-void CFrameGrabber::OnBuffer(const uint8_t* data, uint32_t length) {
+void* CFrameGrabber::Lend(size_t length, void** handle) {
+  *handle = nullptr;
+  IVideoSampleAllocator* allocator;
+  {
+    std::lock_guard<std::mutex> hold(lock_);
+    allocator = allocator_;
+    if (allocator == nullptr || length > 0x7FFFFFFFu) return nullptr;
+    allocator->AddRef();
+  }
+  IVideoSample* sample = nullptr;
+  void* memory = nullptr;
+  int32_t size = 0;
+  if (allocator->GetSample(static_cast<int32_t>(length), &sample) == VSE_S_OK && sample != nullptr) {
+    sample->GetPointer(&memory);
+    sample->GetSize(&size);
+  }
+  allocator->Release();
+  if (memory == nullptr || size < static_cast<int64_t>(length)) {
+    VZ_LOG_ERROR("Failed to GetSample on VideoSampleAllocator!");
+    if (sample != nullptr) sample->Release();
+    return nullptr;
+  }
+  *handle = sample;
+  return memory;
+}
+
+void CFrameGrabber::Return(void* handle) {
+  if (handle != nullptr) static_cast<IVideoSample*>(handle)->Release();
+}
+
+void CFrameGrabber::OnBuffer(const uint8_t* data, uint32_t length, void* lent) {
   GrabberCallback callback;
   GrabberFrame frame{};
   IVideoSampleAllocator* allocator;
+  FrameRows rows;
+  bool raw = false;
   {
     std::lock_guard<std::mutex> hold(lock_);
     callback = callback_;
@@ -75,12 +142,34 @@ void CFrameGrabber::OnBuffer(const uint8_t* data, uint32_t length) {
              static_cast<int32_t>(connected_.height), static_cast<int32_t>(length), context_};
     // The kernel's RGB rows are top-down.
     if (connected_.fourcc == vz::kFourccBgr24) frame.height = -frame.height;
+    raw = RawFrameRows(connected_.fourcc, connected_.width, connected_.height, connected_.bytes_per_line, &rows);
+    if (raw && HasPadding(rows) && length < PaddedBytes(rows)) {
+      // Its rows cannot be found: it would be read as a sheared picture.
+      ++dropped_;
+      if (!logged_short_rows_) {
+        logged_short_rows_ = true;
+        VZ_LOG_WARN("a frame of %u bytes for %llu bytes of padded rows dropped", length,
+                    static_cast<unsigned long long>(PaddedBytes(rows)));
+      }
+      return;
+    }
     allocator = allocator_;
     if (allocator != nullptr) allocator->AddRef();
   }
   if (frame.fourcc != vz::kFourccMjpeg) {
+    if (raw && HasPadding(rows)) {
+      if (!DeliverUnpadded(frame, rows, allocator, static_cast<IVideoSample*>(lent), callback)) {
+        std::lock_guard<std::mutex> hold(lock_);
+        ++dropped_;
+      }
+    } else if (lent != nullptr) {
+      frame.kind = 1;  // the driver filled the sample itself
+      frame.data = lent;
+      callback(frame);
+    } else {
+      callback(frame);
+    }
     if (allocator != nullptr) allocator->Release();
-    callback(frame);
     return;
   }
   IVideoSample* sample = nullptr;

@@ -1,17 +1,22 @@
 #pragma once
 // The frame hand-over between the camera's buffers and the capture engine:
-// each filled buffer becomes a GrabberFrame for the engine's callback, raw
-// bytes as they are (kind 0, the engine copies them) and MJPEG frames
-// decoded into an I420 sample (kind 1). Also the check of the negotiated
-// format against the accepted types.
+// each filled buffer becomes a GrabberFrame for the engine's callback. The
+// grabber lends the driver its buffers, samples of the engine's allocator,
+// so a raw frame filled into one goes on as that sample (kind 1) without a
+// copy; raw bytes of a memory-mapped buffer go as they are (kind 0, the
+// engine copies them). Rows the driver pads are brought to unpadded rows
+// on the way (in the lent sample itself, else into a new sample), and MJPEG
+// frames are decoded into an I420 sample (kind 1). Also the check of the
+// negotiated format against the accepted types.
 //
 // SetAcceptedTypes and SetAllocator are refused while running.
-// Threads: set-up on the engine's thread while stopped; OnBuffer on the
-// capture thread.
+// Threads: set-up on the engine's thread while stopped; OnBuffer, Lend and
+// Return on the capture thread.
 #include <cstdint>
 #include <mutex>
 
 #include "platform/camera/camera_records.h"
+#include "platform/camera/v4l2_camera.h"
 #include "video/devices/capture/capture_format_choice.h"
 #include "video/devices/capture/mjpeg_frame.h"
 #include "video/engine/core/video_interfaces.h"
@@ -29,10 +34,10 @@ struct GrabberFrame {
 };
 using GrabberCallback = void (*)(const GrabberFrame& frame);
 
-class CFrameGrabber {
+class CFrameGrabber final : public vz::CameraBufferLender {
  public:
   CFrameGrabber() = default;
-  ~CFrameGrabber();
+  ~CFrameGrabber() override;
 
   void SetCallback(GrabberCallback callback, void* context);
   // Both false (and nothing changed) while running.
@@ -44,9 +49,16 @@ class CFrameGrabber {
   bool GetConnectedFormat(vz::CameraFormat* format);
   void SetRunning(bool running);
 
-  // One filled buffer; dropped (with a count) when empty or undecodable.
-  void OnBuffer(const uint8_t* data, uint32_t length);
+  // One filled buffer; dropped (with a count) when empty, shorter than its
+  // padded rows or undecodable. `lent` is the handle Lend gave for the
+  // buffer's block, null for bytes the grabber does not own.
+  void OnBuffer(const uint8_t* data, uint32_t length, void* lent = nullptr);
   uint64_t DroppedFrames() const;
+
+  // A sample of the allocator as a driver's buffer (its handle the sample);
+  // null without an allocator or a sample.
+  void* Lend(size_t length, void** handle) override;
+  void Return(void* handle) override;
 
  private:
   mutable std::mutex lock_;
@@ -59,6 +71,7 @@ class CFrameGrabber {
   bool running_ = false;
   uint64_t dropped_ = 0;
   bool logged_no_decoder_ = false;
+  bool logged_short_rows_ = false;
   CMjpegFrameDecoder decoder_;  // the capture thread's alone
 };
 

@@ -1,6 +1,6 @@
 // Camera buffers of any content through the frame hand-over: the first four
-// bytes choose the negotiated size (in blocks of 8) and pixel format, the
-// rest is the buffer. Nothing may be read past the buffer or the decoded
+// bytes choose the negotiated size (in blocks of 8), pixel format and row
+// padding, the rest is the buffer. Nothing may be read past the buffer or the decoded
 // sample, whatever the bytes.
 #include <cstddef>
 #include <cstdint>
@@ -33,6 +33,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   format.width = (data[0] == 0 ? 1u : data[0]) * 8u;
   format.height = (data[1] == 0 ? 1u : data[1]) * 8u;
   format.fourcc = kFourccs[data[2] & 3];
+  // Rows padded by up to 63 bytes, as a driver's bytesperline may say.
+  const uint32_t row = format.fourcc == vz::kFourccYuyv ? format.width * 2
+                       : format.fourcc == vz::kFourccBgr24 ? format.width * 3
+                                                          : format.width;
+  format.bytes_per_line = format.fourcc == vz::kFourccMjpeg ? 0 : row + (data[3] & 63);
   static CVzVideoSampleAllocator* allocator = [] {
     auto* made = new CVzVideoSampleAllocator(64, 0, 0);
     made->AddRef();

@@ -63,6 +63,7 @@ bool CV4l2CapDeviceEnumerator::Init() {
     devices_.push_back(device);
   }
   VZ_LOG("Camera device count: [%d]", count());
+  VZ_COLLECT("Camera device count: [%d]", count());
   return true;
 }
 

@@ -12,6 +12,7 @@
 #include "platform/text.h"
 #include "video/devices/capture/camera_controls.h"
 #include "video/devices/capture/capture_backend.h"
+#include "video/devices/capture/collected_lines_testlib.h"
 
 namespace vzcapture {
 namespace {
@@ -34,8 +35,11 @@ struct Listed {
 
 TEST(V4l2CapDeviceTest, WithoutACameraTheListIsEmpty) {
   vz::EmulatedV4l2 port;
+  CollectedLines collected;
   Listed listed(port);
   EXPECT_EQ(listed.devices->GetNextDevice(), nullptr);
+  // The count also reaches the trace collector.
+  EXPECT_TRUE(collected.Contains("Camera device count: [0]"));
 }
 
 TEST(V4l2CapDeviceTest, CamerasAreListedWithNamesThatSurviveReplugging) {
@@ -209,8 +213,9 @@ TEST(CameraControlsTest, TheCamerasOwnControlsAreListedReadAndSetWithinTheirRang
   CCameraControls controls(listed.All().at(0));
   ASSERT_TRUE(controls.IsOpen());
   const auto list = controls.List();
-  ASSERT_EQ(list.size(), 2u);
+  ASSERT_EQ(list.size(), 3u);
   EXPECT_EQ(list[0].name, "Brightness");
+  EXPECT_EQ(list[2].menu.size(), 3u);
   EXPECT_EQ(list[1].default_value, 32);
   int32_t value = 0;
   EXPECT_EQ(controls.Get(list[1].id, &value), VSE_S_OK);

@@ -73,6 +73,7 @@ VseResult CV4l2CapEngine::Init(IVideoCapDevice* device, const VideoFormat* forma
   if (InitCropper(160, 90, allocator) != 1) return 1;
   if (format != nullptr && !KnownVideoType(format->video_type)) {
     VZ_LOG_ERROR("video type wrong value: [%d]", format->video_type);
+    VZ_COLLECT("video type wrong value: [%d]", format->video_type);
     return 1;
   }
   v4l2_device_ = AsV4l2Device(device);
@@ -188,7 +189,9 @@ bool CV4l2CapEngine::WaitForStreamResult(int timeout_ms) {
 }
 
 void CV4l2CapEngine::CaptureThread() {
-  const int started = camera_->StartStreaming(kCaptureBuffers);
+  // The grabber lends the driver its buffers where the driver takes them.
+  const int started = camera_->StartStreaming(kCaptureBuffers, &grabber_);
+  streams_into_samples_ = started == 0 && camera_->StreamsIntoLentBuffers();
   {
     std::lock_guard<std::mutex> hold(lock_);
     start_result_ = started == 0 ? VSE_S_OK : VSE_E_FAIL;
@@ -200,8 +203,8 @@ void CV4l2CapEngine::CaptureThread() {
     return;
   }
   while (!thread_exit_.load()) {
-    const int result = camera_->NextFrame(kPollMs, [this](const uint8_t* data, uint32_t length) {
-      grabber_.OnBuffer(data, length);
+    const int result = camera_->NextFrame(kPollMs, [this](const uint8_t* data, uint32_t length, void* lent) {
+      grabber_.OnBuffer(data, length, lent);
     });
     if (result == 0 || result == ETIMEDOUT || result == EAGAIN) continue;
     if (result == EIO) {
@@ -285,6 +288,7 @@ void CV4l2CapEngine::DeliverFrame(const GrabberFrame& frame) {
   sample->SetFormat(&format);
   DeliverCapturedSample(sample);
   sample->Release();
+  copied_.fetch_add(1);
   delivered_.fetch_add(1);
 }
 
@@ -395,9 +399,71 @@ VseResult CV4l2CapEngine::ShowAdvancedSetting(void*) {
   return VSE_E_FAIL;
 }
 
-VseResult CV4l2CapEngine::SelectInput(uint32_t index) {
-  if (camera_ == nullptr || thread_.joinable() || index >= inputs_.size()) return VSE_E_FAIL;
-  return camera_->SelectInput(index) == 0 ? VSE_S_OK : VSE_E_FAIL;
+VseResult CV4l2CapEngine::QueryInterface(const VseGuid* iid, void** out) {
+  if (out != nullptr && iid != nullptr && *iid == IID_IVideoCrossbar && inputs_.size() < 2) {
+    *out = nullptr;
+    return VSE_E_NOINTERFACE;
+  }
+  return TEngineObject::QueryInterface(iid, out);
+}
+
+namespace {
+
+VseResult CopyName(const std::string& name, char* buffer, int32_t* size) {
+  if (size == nullptr) return VSE_E_INVALIDARG;
+  const auto length = static_cast<int32_t>(name.size());
+  const bool fits = buffer != nullptr && *size > length;
+  *size = length;
+  if (!fits) return VSE_E_FAIL;
+  std::memcpy(buffer, name.c_str(), name.size() + 1);
+  return VSE_S_OK;
+}
+
+}  // namespace
+
+VseResult CV4l2CapEngine::GetCrossBarInput(int32_t index, char* buffer, int32_t* size) {
+  if (index < 0 || static_cast<size_t>(index) >= inputs_.size()) {
+    VZ_LOG_ERROR("Failed to get_CrossbarPinInfo, %d(out), hr=%d", 0, static_cast<int>(VSE_E_INVALIDARG));
+    return VSE_E_FAIL;
+  }
+  return CopyName(inputs_[static_cast<size_t>(index)].name, buffer, size);
+}
+
+VseResult CV4l2CapEngine::GetCrossBarOutput(int32_t index, char* buffer, int32_t* size) {
+  if (index != 0) {
+    VZ_LOG_ERROR("Failed to get_CrossbarPinInfo %d(out),hr=%d", index, static_cast<int>(VSE_E_INVALIDARG));
+    return VSE_E_FAIL;
+  }
+  // The inputs are routed to the device's video decoder.
+  return CopyName("Video Decoder", buffer, size);
+}
+
+VseResult CV4l2CapEngine::ConnectCrossBar(int32_t index, int32_t flag) {
+  // The driver refuses another input while it streams.
+  const bool known = index >= 0 && static_cast<size_t>(index) < inputs_.size() && flag == 0;
+  if (!known || camera_ == nullptr || thread_.joinable() ||
+      camera_->SelectInput(inputs_[static_cast<size_t>(index)].index) != 0) {
+    VZ_LOG_ERROR("Failed to Route %d(out) <-> %d(in). hr=%d", 0, index, static_cast<int>(VSE_E_FAIL));
+    return VSE_E_FAIL;
+  }
+  return VSE_S_OK;
+}
+
+VseResult CV4l2CapEngine::GetCrossBarConnectedTo(int32_t* index, int32_t* flag) {
+  if (index == nullptr || flag == nullptr) return VSE_E_INVALIDARG;
+  uint32_t current = 0;
+  if (camera_ == nullptr || camera_->CurrentInput(&current) != 0) {
+    VZ_LOG_ERROR("Failed to get_IsRoutedTo %d(out). hr=%d", 0, static_cast<int>(VSE_E_FAIL));
+    return VSE_E_FAIL;
+  }
+  for (size_t i = 0; i < inputs_.size(); ++i) {
+    if (inputs_[i].index == current) {
+      *index = static_cast<int32_t>(i);
+      *flag = 0;
+      return VSE_S_OK;
+    }
+  }
+  return VSE_E_FAIL;
 }
 
 }  // namespace vzcapture

@@ -36,7 +36,7 @@ inline constexpr uint32_t kStartCheckMs = 500;
 inline constexpr uint64_t kFirstFrameDeadlineMs = 5000;
 inline constexpr uint32_t kCaptureBuffers = 4;
 
-class CV4l2CapEngine final : public TEngineObject<IVideoCapEngine>, public CVideoCapEngine {
+class CV4l2CapEngine final : public TEngineObject<IVideoCapEngine, IVideoCrossbar>, public CVideoCapEngine {
  public:
   CV4l2CapEngine() = default;
 
@@ -59,22 +59,33 @@ class CV4l2CapEngine final : public TEngineObject<IVideoCapEngine>, public CVide
   bool HasAdvancedSetting() override { return has_controls_; }
   VseResult ShowAdvancedSetting(void* parent_window) override;
 
-  // The device's video inputs in place of a crossbar: their names, and the
-  // one frames come from. SelectInput: 0, or VSE_E_FAIL (while streaming,
-  // or a bad index).
-  std::vector<vz::CameraInput> Inputs() const { return inputs_; }
-  VseResult SelectInput(uint32_t index);
+  // IVideoCrossbar only for a camera with inputs to choose from.
+  VseResult QueryInterface(const VseGuid* iid, void** out) override;
+
+  // IVideoCrossbar over the device's video inputs.
+  VseResult GetCrossBarInput(int32_t index, char* buffer, int32_t* size) override;
+  VseResult GetCrossBarOutput(int32_t index, char* buffer, int32_t* size) override;
+  VseResult ConnectCrossBar(int32_t index, int32_t flag) override;
+  VseResult GetCrossBarConnectedTo(int32_t* index, int32_t* flag) override;
 
   // One filled buffer as the capture thread hands it over: through the
-  // grabber into the engine's deliverers (benchmarks feed it directly).
-  void OnCameraBuffer(const uint8_t* data, uint32_t length) { grabber_.OnBuffer(data, length); }
+  // grabber into the engine's deliverers (benchmarks feed it directly);
+  // `lent` as the grabber's buffer lender gave it, or null.
+  void OnCameraBuffer(const uint8_t* data, uint32_t length, void* lent = nullptr) {
+    grabber_.OnBuffer(data, length, lent);
+  }
 
   // For tests: waits (real time) until the capture thread has the stream's
   // outcome; false on time-out.
   bool WaitForStreamResult(int timeout_ms);
   bool restart_done() const { return restart_done_; }
+  // True once the stream is on with the grabber's samples as the driver's
+  // buffers (raw frames then go on without a copy).
+  bool StreamsIntoSamples() const { return streams_into_samples_.load(); }
   uint64_t DroppedFrames() const { return grabber_.DroppedFrames() + dropped_.load(); }
   uint64_t DeliveredFrames() const { return delivered_.load(); }
+  // Of those, the frames whose bytes were copied into a sample.
+  uint64_t CopiedFrames() const { return copied_.load(); }
 
  private:
   ~CV4l2CapEngine() override;
@@ -111,7 +122,9 @@ class CV4l2CapEngine final : public TEngineObject<IVideoCapEngine>, public CVide
   std::atomic<bool> thread_exit_{false};
   std::atomic<uint64_t> dropped_{0};
   std::atomic<uint64_t> delivered_{0};
+  std::atomic<uint64_t> copied_{0};
   std::atomic<bool> logged_short_{false};
+  std::atomic<bool> streams_into_samples_{false};
 
   // The starting thread's.
   uint64_t start_tick_ = 0;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -145,6 +147,9 @@ TEST(MjpegProbeTest, GivesTheI420SizeAndFixedOutputs) {
 TEST(MjpegRefusalTest, FormsSizesAndCodingProcesses) {
   EXPECT_EQ(CMjpegDecoder::kBadForm, DecodeResult(Frame(640, 480, Form::kGrey), 460800));
   EXPECT_EQ(CMjpegDecoder::kBadForm, DecodeResult(Frame(640, 480, Form::k444), 460800));
+  // Four components (CMYK) in one scan: refused for their form, as grey is.
+  EXPECT_EQ(CMjpegDecoder::kBadForm, DecodeResult(Frame(640, 480, Form::kCmyk), 460800));
+  EXPECT_EQ(CMjpegDecoder::kBadForm, ProbeResult(Frame(640, 480, Form::kCmyk)));
   EncodeOptions progressive;
   progressive.progressive = true;
   EXPECT_EQ(CMjpegDecoder::kBadData, DecodeResult(EncodeFrame(progressive), 460800));
@@ -341,34 +346,105 @@ TEST(MjpegMalformedTest, TruncatedFramesRunOutOfData) {
   }
 }
 
-// Flipped and random bytes give an error code or a picture, never a fault
-// (the sanitizer builds check every access).
-TEST(MjpegMalformedTest, FlippedAndRandomBytesNeverFault) {
+bool SameTable(const MjpegHuffmanSpec& a, const MjpegHuffmanSpec& b) {
+  return a.present == b.present && a.total == b.total && std::memcmp(a.counts, b.counts, sizeof a.counts) == 0 &&
+         std::memcmp(a.symbols, b.symbols, sizeof a.symbols) == 0;
+}
+
+// Tables of ids 2 and 3, which a scan here cannot select, are read past:
+// they land in no slot of the frame's own tables (ids 0 and 1).
+TEST(MjpegTablesTest, TablesOfIdsTwoAndThreeLeaveTheOwnTablesAlone) {
+  for (bool own_tables : {false, true}) {
+    const std::vector<uint8_t> frame = Frame(320, 240, Form::k420, 0, own_tables);
+    std::vector<uint8_t> expected(320 * 240 * 3 / 2), output(expected.size());
+    ASSERT_EQ(CMjpegDecoder::kOk, DecodeInto(frame, &expected));
+    for (uint8_t class_id : {0x02, 0x03, 0x12, 0x13}) {
+      const std::vector<uint8_t> extra = HuffmanSegment(class_id, {1}, {0x05});
+      const std::vector<uint8_t> damaged = mjpeg_testing::InsertSegment(frame, 0xDA, extra);
+      MjpegFrameHeader plain, with_extra;
+      ASSERT_EQ(CMjpegDecoder::kOk, ParseMjpegFrameHeader(frame.data(), static_cast<uint32_t>(frame.size()), &plain));
+      ASSERT_EQ(CMjpegDecoder::kOk,
+                ParseMjpegFrameHeader(damaged.data(), static_cast<uint32_t>(damaged.size()), &with_extra));
+      for (int id = 0; id < 2; ++id) {
+        EXPECT_TRUE(SameTable(plain.dc[id], with_extra.dc[id])) << int(class_id) << " dc " << id;
+        EXPECT_TRUE(SameTable(plain.ac[id], with_extra.ac[id])) << int(class_id) << " ac " << id;
+      }
+      EXPECT_EQ(plain.restart_interval, with_extra.restart_interval) << int(class_id);
+      ASSERT_EQ(CMjpegDecoder::kOk, DecodeInto(damaged, &output)) << int(class_id);
+      EXPECT_EQ(expected, output) << int(class_id);
+    }
+  }
+}
+
+// Flipped bytes give an error code the damage allows, or a picture, and
+// nothing is ever written past the output (the sanitizer builds also check
+// every access). Damage inside the entropy-coded data leaves the header
+// sound: such a frame still probes to its size and fails, if at all, only
+// for its data.
+TEST(MjpegMalformedTest, FlippedAndRandomBytesGiveTheCodesTheirDamageAllows) {
   const std::vector<uint8_t> frames[] = {Frame(320, 240, Form::k420, 5),
                                          mjpeg_testing::StripSegments(Frame(320, 240, Form::k422), 0xC4),
                                          Frame(320, 248, Form::k420, 0, true)};
+  const uint32_t sizes[] = {320 * 240 * 3 / 2, 320 * 240 * 3 / 2, 320 * 248 * 3 / 2};
   uint32_t seed = 2024;
   auto next = [&seed] { return seed = seed * 1664525u + 1013904223u; };
   CMjpegDecoder decoder;
-  std::vector<uint8_t> output(320 * 248 * 3 / 2);
+  constexpr uint32_t kCapacity = 320 * 248 * 3 / 2;
+  constexpr size_t kGuard = 4096;
+  std::vector<uint8_t> output(kCapacity + kGuard);
+  auto decode = [&](const std::vector<uint8_t>& frame) {
+    std::fill(output.begin() + kCapacity, output.end(), uint8_t{0xA5});
+    const int result =
+        decoder.Decode(static_cast<uint32_t>(frame.size()), frame.data(), output.data(), kCapacity);
+    for (size_t i = kCapacity; i < output.size(); ++i) {
+      if (output[i] != 0xA5) {
+        ADD_FAILURE() << "written past the output at " << i;
+        break;
+      }
+    }
+    return result;
+  };
+  int decoded = 0, refused_for_data = 0;
   for (int round = 0; round < 300; ++round) {
-    std::vector<uint8_t> frame = frames[round % 3];
+    const int which = round % 3;
+    std::vector<uint8_t> frame = frames[which];
+    const size_t scan = static_cast<size_t>(mjpeg_testing::FindMarker(frame, 0xDA)) + 14;
+    // Odd rounds damage the entropy-coded data only (not its end of image).
+    const bool data_only = round % 2 == 1;
+    const size_t from = data_only ? scan : 0;
+    const size_t span = frame.size() - 2 - from;
     const int flips = 1 + static_cast<int>(next() % 8);
-    for (int i = 0; i < flips; ++i) frame[next() % frame.size()] ^= static_cast<uint8_t>(1u << (next() % 8));
-    const int result = decoder.Decode(static_cast<uint32_t>(frame.size()), frame.data(), output.data(),
-                                      static_cast<uint32_t>(output.size()));
-    EXPECT_TRUE(result == CMjpegDecoder::kOk || result == CMjpegDecoder::kBadForm ||
-                result == CMjpegDecoder::kBadSize || result == CMjpegDecoder::kBadData ||
+    for (int i = 0; i < flips; ++i) frame[from + next() % span] ^= static_cast<uint8_t>(1u << (next() % 8));
+    const int result = decode(frame);
+    if (!data_only) {
+      EXPECT_TRUE(result == CMjpegDecoder::kOk || result == CMjpegDecoder::kBadForm ||
+                  result == CMjpegDecoder::kBadSize || result == CMjpegDecoder::kBadData ||
+                  result == CMjpegDecoder::kShortData)
+          << result;
+      continue;
+    }
+    EXPECT_TRUE(result == CMjpegDecoder::kOk || result == CMjpegDecoder::kBadData ||
                 result == CMjpegDecoder::kShortData)
-        << result;
+        << "round " << round << ": " << result;
+    decoded += result == CMjpegDecoder::kOk;
+    refused_for_data += result != CMjpegDecoder::kOk;
+    uint32_t size = 0;
+    int32_t height = 0, width = 0, planes = 0, progressive = 0, reserved = 0;
+    EXPECT_EQ(CMjpegDecoder::kOk, decoder.Probe(static_cast<uint32_t>(frame.size()), frame.data(), &size, &height,
+                                                &width, &planes, &progressive, &reserved));
+    EXPECT_EQ(sizes[which], size);
   }
+  // Both outcomes occur, so neither branch above went untried.
+  EXPECT_GT(decoded, 0);
+  EXPECT_GT(refused_for_data, 0);
   // Random bytes after a valid header: the scan is all noise.
   std::vector<uint8_t> noisy = frames[0];
   const size_t scan = static_cast<size_t>(mjpeg_testing::FindMarker(noisy, 0xDA)) + 14;
   for (size_t i = scan; i + 2 < noisy.size(); ++i) noisy[i] = static_cast<uint8_t>(next() >> 24);
-  const int result = decoder.Decode(static_cast<uint32_t>(noisy.size()), noisy.data(), output.data(),
-                                    static_cast<uint32_t>(output.size()));
-  EXPECT_NE(CMjpegDecoder::kBadForm, result);
+  const int result = decode(noisy);
+  EXPECT_TRUE(result == CMjpegDecoder::kOk || result == CMjpegDecoder::kBadData ||
+              result == CMjpegDecoder::kShortData)
+      << result;
 }
 
 }  // namespace

@@ -31,8 +31,10 @@ struct Walk {
   uint8_t precision = 0;
   uint8_t component_count = 0;
   uint8_t scan_count = 0;
-  uint8_t scan_ids[3] = {};
-  uint8_t scan_tables[3] = {};
+  // A scan names up to four components (a CMYK frame's four): the form's
+  // check, not the scan's, refuses such a frame.
+  uint8_t scan_ids[4] = {};
+  uint8_t scan_tables[4] = {};
   uint8_t spectral_start = 0;
   uint8_t spectral_end = 0;
   uint8_t approximation = 0;
@@ -98,7 +100,7 @@ int ReadQuantTables(const uint8_t* seg, uint32_t size, MjpegFrameHeader* header)
 }
 
 int ReadScanHeader(const uint8_t* seg, uint32_t size, Walk* walk) {
-  if (size < 1 || seg[0] == 0 || seg[0] > 3 || size != 4u + 2u * seg[0]) return CMjpegDecoder::kBadData;
+  if (size < 1 || seg[0] == 0 || seg[0] > 4 || size != 4u + 2u * seg[0]) return CMjpegDecoder::kBadData;
   walk->scan_count = seg[0];
   for (int i = 0; i < seg[0]; ++i) {
     walk->scan_ids[i] = seg[1 + 2 * i];

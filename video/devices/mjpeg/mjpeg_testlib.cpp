@@ -25,14 +25,16 @@ std::vector<uint8_t> EncodeFrame(const EncodeOptions& options) {
   unsigned long out_size = 0;
   jpeg_mem_dest(&cinfo, &out, &out_size);
   const bool grey = options.form == Form::kGrey;
+  const bool cmyk = options.form == Form::kCmyk;
+  const J_COLOR_SPACE space = grey ? JCS_GRAYSCALE : cmyk ? JCS_CMYK : JCS_YCbCr;
   cinfo.image_width = static_cast<JDIMENSION>(options.width);
   cinfo.image_height = static_cast<JDIMENSION>(options.height);
-  cinfo.input_components = grey ? 1 : 3;
-  cinfo.in_color_space = grey ? JCS_GRAYSCALE : JCS_YCbCr;
+  cinfo.input_components = grey ? 1 : cmyk ? 4 : 3;
+  cinfo.in_color_space = space;
   jpeg_set_defaults(&cinfo);
-  jpeg_set_colorspace(&cinfo, grey ? JCS_GRAYSCALE : JCS_YCbCr);
+  jpeg_set_colorspace(&cinfo, space);
   jpeg_set_quality(&cinfo, options.quality, TRUE);
-  if (!grey) {
+  if (!grey && !cmyk) {
     cinfo.comp_info[0].h_samp_factor = options.form == Form::k444 ? 1 : 2;
     cinfo.comp_info[0].v_samp_factor = options.form == Form::k420 ? 2 : 1;
   }
@@ -55,6 +57,7 @@ std::vector<uint8_t> EncodeFrame(const EncodeOptions& options) {
         px[1] = Clamp(128 + (y * 100) / options.height - 50 + grain / 2);
         px[2] = Clamp(90 + ((x ^ y) & 63) + box / 2);
       }
+      if (cmyk) px[3] = Clamp(20 + box);
     }
     JSAMPROW rows[1] = {row.data()};
     jpeg_write_scanlines(&cinfo, rows, 1);

@@ -6,7 +6,7 @@
 
 namespace nsVZVP::mjpeg_testing {
 
-enum class Form { k420, k422, k444, kGrey };
+enum class Form { k420, k422, k444, kGrey, kCmyk };
 
 struct EncodeOptions {
   int width = 640;

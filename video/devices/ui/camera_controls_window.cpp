@@ -110,6 +110,13 @@ void CCameraControlsWindow::ShowValue(size_t row) {
     if (CCheckBox* box = GetDlgItemAs<CCheckBox>(CheckId(row))) box->SetCheck(values_[row] != 0);
     return;
   }
+  // A menu's value shows as its entry's name where the camera names it.
+  for (const vz::CameraMenuEntry& entry : controls_[row].menu) {
+    if (entry.value == values_[row]) {
+      SetDlgItemText(ValueId(row), vz::Utf8ToUtf16(entry.name));
+      return;
+    }
+  }
   SetDlgItemText(ValueId(row), vz::Utf8ToUtf16(std::to_string(values_[row])));
 }
 
@@ -126,6 +133,16 @@ void CCameraControlsWindow::Apply(size_t row, int32_t wanted) {
 
 void CCameraControlsWindow::Step(size_t row, int direction) {
   const vz::CameraControl& control = controls_[row];
+  if (!control.menu.empty()) {
+    // A named menu steps from entry to entry (values it leaves out are skipped).
+    const vz::CameraMenuEntry* next = nullptr;
+    for (const vz::CameraMenuEntry& entry : control.menu) {
+      const bool beyond = direction > 0 ? entry.value > values_[row] : entry.value < values_[row];
+      if (beyond && (next == nullptr || (direction > 0) == (entry.value < next->value))) next = &entry;
+    }
+    if (next != nullptr) Apply(row, next->value);
+    return;
+  }
   const int64_t step = std::max(1, control.step);
   // In 64 bits: a range near the int32 limits must not wrap.
   const int64_t wanted = std::clamp<int64_t>(static_cast<int64_t>(values_[row]) + direction * step, control.minimum,

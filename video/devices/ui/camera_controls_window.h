@@ -1,7 +1,8 @@
 #pragma once
 // CCameraControlsWindow: the camera's own controls (brightness, contrast and
 // whatever else the camera offers), one row each: its name, its value, and
-// buttons that step it down and up (a check box for an on/off control).
+// buttons that step it down and up (a check box for an on/off control; a
+// menu shows its entry's name and steps from entry to entry).
 // Each change is set on the camera at once and the value read back; a
 // refused change leaves the value shown as the camera has it. OK closes it.
 // UI thread only.

@@ -108,9 +108,9 @@ class FakeControls : public ICameraControlSource {
  public:
   explicit FakeControls(Log* log) : log_(log) {}
   std::vector<vz::CameraControl> List() override {
-    vz::CameraControl brightness{1, "Brightness", 0, 255, 16, 128, false, false};
-    vz::CameraControl automatic{2, "White Balance, Automatic", 0, 1, 1, 1, true, false};
-    vz::CameraControl fussy{3, "Power Line Frequency", 0, 10, 1, 0, false, true};
+    vz::CameraControl brightness{1, "Brightness", 0, 255, 16, 128, false, false, {}};
+    vz::CameraControl automatic{2, "White Balance, Automatic", 0, 1, 1, 1, true, false, {}};
+    vz::CameraControl fussy{3, "Power Line Frequency", 0, 10, 1, 0, false, true, {}};
     return {brightness, automatic, fussy};
   }
   bool Get(uint32_t id, int32_t* value) override {

@@ -84,6 +84,27 @@ class IVideoCapEngine : public IVideoSampleProvider {
   virtual VseResult ShowAdvancedSetting(void* parent_window) = 0;
 };
 
+// A capture engine's choice of video input (a capture card's connectors),
+// answered by the engine's QueryInterface only when its camera has more
+// than one input to choose from (else VSE_E_NOINTERFACE). Inputs are named
+// by their place in the engine's list. Texts are UTF-8: on entry *size is
+// the buffer's bytes, on return the text's length (a text that does not
+// fit, terminator included, gives VSE_E_FAIL and nothing written).
+class IVideoCrossbar : public IEngineUnknown {
+ public:
+  static constexpr VseGuid kIid = IID_IVideoCrossbar;
+  // The input's name; VSE_E_FAIL for an index not in the list.
+  virtual VseResult GetCrossBarInput(int32_t index, char* buffer, int32_t* size) = 0;
+  // The name of the one output (index 0) the inputs are routed to.
+  virtual VseResult GetCrossBarOutput(int32_t index, char* buffer, int32_t* size) = 0;
+  // Routes the input to the output (flag 0); VSE_E_FAIL for a bad index or
+  // while the engine streams.
+  virtual VseResult ConnectCrossBar(int32_t index, int32_t flag) = 0;
+  // The routed input's index and flag 0; VSE_E_INVALIDARG for null outputs,
+  // VSE_E_FAIL when it cannot be read or is not in the list.
+  virtual VseResult GetCrossBarConnectedTo(int32_t* index, int32_t* flag) = 0;
+};
+
 class IVideoCapDevice : public IEngineUnknown {
  public:
   static constexpr VseGuid kIid = IID_IVideoCapDevice;
