@@ -560,7 +560,9 @@ void MainViewModel::destroyThumbItemVideoRender(ThumbTile* tile) {
 
 void MainViewModel::onPagination(const std::vector<ThumbTile*>& page) {
   VZ_LOG("page items [%d]", static_cast<int>(page.size()));
-  strip_.updatePageButtons(mode_ != kLayoutLargeOnly && !collapsed_);
+  // Every layout issues the page again: the page buttons follow the page
+  // while the overlay shows, and stay hidden with it.
+  strip_.updatePageButtons(fullscreen_button_shown_ && mode_ != kLayoutLargeOnly && !collapsed_);
   if (render_ == nullptr || cleaned_up_) return;
   for (ThumbTile* tile : strip_.allItems()) {
     if (std::find(page.begin(), page.end(), tile) == page.end()) destroyThumbItemVideoRender(tile);

@@ -141,6 +141,43 @@ TEST_F(PanelWindowTest, FullScreenTakesTheViewsAndEscapeBringsThemBack) {
   EXPECT_EQ(panel_->mainScreenView()->window()->TopLevel(), panel_->window());
 }
 
+// The tool bar's windows are made again on every full-screen change: the
+// status, its enabled state and the hidden buttons stay as the controller
+// set them.
+TEST_F(PanelWindowTest, TheToolbarKeepsItsStateAcrossFullScreenChanges) {
+  ASSERT_TRUE(panel_->createVideoWindow(0, 0));
+  Join({Participant("me"), Participant("p1")});
+  auto check = [&](const char* where, int32_t status, bool enabled, bool others_shown) {
+    SCOPED_TRACE(where);
+    VideoMainPanelToolbar* toolbar = panel_->panelToolbar();
+    CGdipButton* button = toolbar->button(vzres::IDC_VIDEO_STATUS);
+    EXPECT_EQ(button->GetCurrentImage(), static_cast<uint32_t>(status));
+    EXPECT_EQ(button->IsWindowEnabled(), enabled);
+    EXPECT_TRUE(button->window()->IsVisible());
+    for (uint32_t id : {vzres::IDC_VIDEO_MY_VIDEO, vzres::IDC_VIDEO_OPTIONS}) {
+      EXPECT_EQ(toolbar->button(id)->window()->IsVisible(), others_shown) << id;
+      EXPECT_EQ(toolbar->buttonVisible(id), others_shown) << id;
+    }
+  };
+  // A disabled state (grey) of an attendee with every button.
+  panel_->toolbar()->setStatus(5);
+  panel_->setMyVideoStatus(true);
+  for (int round = 0; round < 2; ++round) {
+    panel_->toggleFullScreen();
+    check("full screen", 5, false, true);
+    EXPECT_EQ(panel_->panelToolbar()->button(vzres::IDC_VIDEO_MY_VIDEO)->GetCurrentImage(), vzres::IDB_VIDEO_STARTED);
+    panel_->toggleFullScreen();
+    check("back", 5, false, true);
+  }
+  // The invisible attendee: the status button alone, in state 8.
+  panel_->toolbar()->setInvisibleMode();
+  panel_->toggleFullScreen();
+  check("invisible, full screen", 8, true, false);
+  panel_->toggleFullScreen();
+  check("invisible, back", 8, true, false);
+  EXPECT_EQ(panel_->panelToolbar()->preferredSize(), (vz::Size{48, 30}));
+}
+
 TEST_F(PanelWindowTest, WithoutAToolbarFullScreenAndTeardownStillWork) {
   ASSERT_TRUE(panel_->createVideoWindow(0, 0));
   Join({Participant("me"), Participant("p1")});
