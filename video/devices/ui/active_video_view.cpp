@@ -91,7 +91,7 @@ void CVzActiveVideoView::SyncButton() {
   button_.ShowWindow(look.shown);
 }
 
-void CVzActiveVideoView::Sync(const vz::Rect& bounds, bool visible) {
+void CVzActiveVideoView::Sync(const vz::Rect& bounds, bool visible, int label_inset) {
   if (!window_) return;
   if (window_->bounds() != bounds) window_->SetBounds(bounds);
   container_.SetBounds(ActiveViewModel::ContainerRect(bounds.GetSize()));
@@ -101,7 +101,7 @@ void CVzActiveVideoView::Sync(const vz::Rect& bounds, bool visible) {
     const std::u16string name = NameOf(model_->record());
     label_.SetText(name);
     const int text_width = vz::DefaultTextMeasurer().MeasureText(vz::Utf16ToUtf8(name), PanelFont(13)).width;
-    label_.window()->SetBounds(ActiveViewModel::LabelRect(bounds.GetSize(), text_width));
+    label_.window()->SetBounds(ActiveViewModel::LabelRect(bounds.GetSize(), text_width, label_inset));
     if (model_->labelShown()) {
       label_.window()->Show(false);
     } else {

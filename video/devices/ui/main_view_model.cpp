@@ -316,6 +316,12 @@ void MainViewModel::relayoutViewContent() {
   }
 }
 
+int MainViewModel::largeLabelInset() const {
+  if (!toolbar_ || !toolbar_shown_) return 0;
+  // The label's bottom 2 pixels above the tool bar's top.
+  return std::max(0, layout_.large.bottom - layout_.toolbar.top - 1);
+}
+
 // ---- Overlay controls.
 
 void MainViewModel::showOverlayControls() {

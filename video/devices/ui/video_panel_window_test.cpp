@@ -9,6 +9,7 @@
 #include "outside/vzres/vzres.h"
 #include "platform/clock.h"
 #include "platform/run_loop.h"
+#include "platform/text.h"
 #include "platform/ui/headless.h"
 #include "video/devices/ui/panel_test_support.h"
 
@@ -176,6 +177,39 @@ TEST_F(PanelWindowTest, TheToolbarKeepsItsStateAcrossFullScreenChanges) {
   panel_->toggleFullScreen();
   check("invisible, back", 8, true, false);
   EXPECT_EQ(panel_->panelToolbar()->preferredSize(), (vz::Size{48, 30}));
+}
+
+// The large view's name label sits above the opaque tool bar while that
+// shows, and at the view's bottom left while it does not.
+TEST_F(PanelWindowTest, TheNameLabelOfTheLargeViewIsNeverUnderTheToolbar) {
+  ASSERT_TRUE(panel_->createVideoWindow(0, 0));
+  std::vector<VideoRosterInfo> people = {Participant("me"), Participant("p1"), Participant("p2")};
+  vz::CopyUtf16(people[1].head.Name, 128, u"Al");
+  Join(people);
+  auto on_screen = [](vz::Window* window) {
+    const vz::Point origin = window->ToScreen({0, 0});
+    return vz::Rect::FromXYWH(origin.x, origin.y, window->bounds().Width(), window->bounds().Height());
+  };
+  CVzActiveVideoView& large = panel_->mainScreenView()->activeView();
+  panel_->mainView()->setSpotlightRoster(&people[1]);
+  panel_->refresh();
+  ASSERT_TRUE(panel_->mainView()->toolbarShown());
+  ASSERT_TRUE(large.label().window()->IsVisible());
+  const vz::Rect label = on_screen(large.label().window());
+  const vz::Rect toolbar = on_screen(panel_->panelToolbar()->window());
+  EXPECT_TRUE(label.Intersect(toolbar).IsEmpty()) << label.left << "," << label.top << " " << toolbar.left << ","
+                                                  << toolbar.top;
+  EXPECT_EQ(label.bottom, toolbar.top - 2);
+  EXPECT_EQ(label.left, on_screen(large.window()).left + 2);
+
+  // The tool bar hides when idle; the next participant's name goes to the bottom.
+  clock_.AdvanceMs(kOverlayIdleMs);
+  ASSERT_TRUE(panel_->mainView()->onIdleTick(std::nullopt));
+  panel_->mainView()->setSpotlightRoster(&people[2]);
+  panel_->refresh();
+  ASSERT_FALSE(panel_->mainView()->toolbarShown());
+  ASSERT_TRUE(large.label().window()->IsVisible());
+  EXPECT_EQ(on_screen(large.label().window()).bottom, on_screen(large.window()).bottom - 3);
 }
 
 TEST_F(PanelWindowTest, WithoutAToolbarFullScreenAndTeardownStillWork) {
