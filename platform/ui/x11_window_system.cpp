@@ -1062,17 +1062,30 @@ void X11System::Dispatch(XEvent& event) {
     }
     case MotionNotify: {
       // Only the latest of a run of moves matters; a move is never taken
-      // from beyond a press or release, which would reorder them.
+      // from beyond a press or release, which would reorder them. A run that
+      // went away and came back (A, B, A) still tells that the pointer
+      // moved: its last other place goes first, so a receiver that compares
+      // with the place it saw before is not left thinking it stood still.
+      std::optional<Point> away;  // the place before the run's last change
       while (XEventsQueued(display_, QueuedAlready) > 0) {
         XEvent next;
         XPeekEvent(display_, &next);
         if (next.type != MotionNotify || next.xmotion.window != event.xmotion.window) break;
+        const Point before{event.xmotion.x, event.xmotion.y};
         XNextEvent(display_, &event);
+        if (Point{event.xmotion.x, event.xmotion.y} != before) away = before;
       }
       MouseEvent m;
       m.action = MouseAction::kMove;
-      m.position = {event.xmotion.x, event.xmotion.y};
       m.modifiers = Modifiers(event.xmotion.state);
+      const Point last{event.xmotion.x, event.xmotion.y};
+      if (away) {
+        m.position = *away;
+        std::shared_ptr<const bool> alive = node->Alive();
+        core_.DispatchMouse(node, m);
+        if (!*alive) return;
+      }
+      m.position = last;
       core_.DispatchMouse(node, m);
       break;
     }

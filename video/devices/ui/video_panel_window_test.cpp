@@ -6,6 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdarg>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "common/trace_client_test_hooks.h"
+
 #include "outside/vzres/vzres.h"
 #include "platform/clock.h"
 #include "platform/run_loop.h"
@@ -19,6 +26,15 @@ namespace {
 using testing::FakeClient;
 using testing::FakeRenderService;
 using testing::Participant;
+
+// The panel's log lines that speak of the overlay controls.
+std::vector<std::string> g_overlay_lines;
+void CaptureOverlayLine(const char*, const char* format, va_list args) {
+  char line[512];
+  std::vsnprintf(line, sizeof(line), format, args);
+  const std::string text = line;
+  if (text.find("overlay controls") != std::string::npos) g_overlay_lines.push_back(text);
+}
 
 class PanelWindowTest : public ::testing::Test {
  protected:
@@ -210,6 +226,42 @@ TEST_F(PanelWindowTest, TheNameLabelOfTheLargeViewIsNeverUnderTheToolbar) {
   ASSERT_FALSE(panel_->mainView()->toolbarShown());
   ASSERT_TRUE(large.label().window()->IsVisible());
   EXPECT_EQ(on_screen(large.label().window()).bottom, on_screen(large.window()).bottom - 3);
+}
+
+// The log says when the overlay controls show and hide, whatever showed
+// them: a roster event as well as the pointer. (Someone who waits for the
+// controls reads it.)
+TEST_F(PanelWindowTest, EveryShowAndHideOfTheOverlayIsLoggedOnce) {
+  vz::TracerEntries entries;
+  entries.log_a = &CaptureOverlayLine;
+  vz::BindTracerForTest(&entries);
+  g_overlay_lines.clear();
+  auto said = [](const char* what) {
+    const bool found = !g_overlay_lines.empty() && g_overlay_lines.back().find(what) != std::string::npos;
+    g_overlay_lines.clear();
+    return found;
+  };
+  ASSERT_TRUE(panel_->createVideoWindow(0, 0));
+  Join({Participant("me"), Participant("p1"), Participant("p2")});
+  ASSERT_TRUE(panel_->mainView()->fullscreenButtonShown());
+  EXPECT_TRUE(said("overlay controls shown"));
+  clock_.AdvanceMs(kOverlayIdleMs);
+  ASSERT_TRUE(panel_->mainView()->onIdleTick(std::nullopt));
+  panel_->refresh();
+  EXPECT_TRUE(said("overlay controls hidden"));
+  // The pointer over the video, moving.
+  const vz::Point at = panel_->window()->ToScreen({300, 200});
+  system_->SendMouse(vz::MouseAction::kMove, vz::MouseButton::kNone, at);
+  system_->SendMouse(vz::MouseAction::kMove, vz::MouseButton::kNone, {at.x + 5, at.y});
+  loop_.RunUntilIdle();
+  EXPECT_TRUE(panel_->mainView()->fullscreenButtonShown());
+  EXPECT_TRUE(said("overlay controls shown"));
+  // A roster event while they show says nothing more.
+  const VideoRosterInfo p3 = Participant("p3");
+  panel_->mainView()->addVideoRoster(&p3, true);
+  panel_->refresh();
+  EXPECT_TRUE(g_overlay_lines.empty());
+  vz::RestoreTracerForTest();
 }
 
 TEST_F(PanelWindowTest, WithoutAToolbarFullScreenAndTeardownStillWork) {
