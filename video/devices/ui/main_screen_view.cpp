@@ -3,8 +3,8 @@
 #include "common/trace_client.h"
 #include "outside/vzres/vzres.h"
 #include "platform/run_loop.h"
-#include "uikit/vz_popup_menu.h"
 #include "video/devices/ui/panel_helpers.h"
+#include "video/devices/ui/thumb_menu.h"
 
 namespace vzpanel {
 namespace {
@@ -18,42 +18,7 @@ constexpr uintptr_t kIdleTimer = 2;
 // close to 3.5 s after the last movement.
 constexpr uint32_t kIdleCheckMs = 250;
 
-class CVzThumbMenu : public CVzPopupMenuT<CVzThumbMenu> {
- public:
-  void MeasureItem(MeasureItemRecord* record) override {
-    record->item_width = static_cast<uint32_t>(item_width());
-    record->item_height = static_cast<uint32_t>(item_height());
-  }
-  void DrawItem(const DrawItemRecord& record) override {
-    const bool selected = (record.item_state & ODS_SELECTED) != 0;
-    record.canvas->FillRect(record.item_rect, selected ? 0xFF3C3C3C : kMenuBackground);
-    const MenuItem* item = FindItem(record.item_id);
-    if (item == nullptr) return;
-    vz::TextStyle style;
-    style.font = PanelFont(13, 400);
-    style.color = 0xFFFFFFFF;
-    style.valign = vz::TextVAlign::kMiddle;
-    style.ellipsis = true;
-    vz::Rect box = record.item_rect;
-    box.left += 10;
-    record.canvas->DrawText(item->text, box, style);
-  }
-};
-
 }  // namespace
-
-uint32_t TrackThumbMenu(const std::vector<ThumbMenuItem>& items, vz::Point screen, vz::WindowSystem* system) {
-  CVzThumbMenu menu;
-  menu.SetBackgroundColor(0x212121);
-  menu.SetItemMetrics(158, 28, 0);
-  for (const ThumbMenuItem& item : items) {
-    const std::u16string text = vzres::LoadResString(item.text_id);
-    menu.AppendMenu(MF_OWNERDRAW, item.command, text.c_str());
-  }
-  // Bottom-aligned at the cursor.
-  screen.y -= menu.MenuSize().height;
-  return menu.TrackPopupMenu(screen, system);
-}
 
 CVzMainScreenView::CVzMainScreenView(IVideoRenderService* render, IMainViewClient* client, std::string my_roster_id,
                                      const vz::Clock& clock)

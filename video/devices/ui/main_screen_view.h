@@ -74,7 +74,4 @@ class CVzMainScreenView : public vz::WindowDelegate {
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
-// The thumbnail menu of the UI kit: owner-drawn text items on 0x212121.
-uint32_t TrackThumbMenu(const std::vector<ThumbMenuItem>& items, vz::Point screen, vz::WindowSystem* system);
-
 }  // namespace vzpanel
