@@ -144,7 +144,7 @@ void CVzMainScreenView::SetToolbar(vz::Window* toolbar, vz::Size preferred) {
 void CVzMainScreenView::Sync() {
   if (!window_) return;
   const MainViewLayout& layout = model_.layout();
-  active_.Sync(layout.large, model_.activeViewShown(), model_.largeLabelInset());
+  active_.Sync(layout.large, model_.activeViewShown(), model_.largeLabelInset(), model_.largeLabelRightLimit());
   strip_.Sync(model_.stripShown() && model_.layoutMode() != kLayoutLargeOnly);
 
   auto place = [](CGdipButton& button, const vz::Rect& rect, bool shown) {

@@ -322,6 +322,15 @@ int MainViewModel::largeLabelInset() const {
   return std::max(0, layout_.large.bottom - layout_.toolbar.top - 1);
 }
 
+int MainViewModel::largeLabelRightLimit() const {
+  const vz::Rect& strip = layout_.strip;
+  if (!strip_shown_ || mode_ != kLayoutLargeAndStrip || strip.IsEmpty()) return ActiveViewModel::kNoLimit;
+  const vz::Rect& large = layout_.large;
+  const vz::Rect label = ActiveViewModel::LabelRect(large.GetSize(), 0, largeLabelInset()).Offset(large.left, large.top);
+  if (strip.bottom <= label.top || strip.top >= label.bottom) return ActiveViewModel::kNoLimit;
+  return strip.left - large.left - 2;
+}
+
 // ---- Overlay controls.
 
 void MainViewModel::showOverlayControls() {

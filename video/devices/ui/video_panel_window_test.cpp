@@ -196,11 +196,13 @@ TEST_F(PanelWindowTest, TheToolbarKeepsItsStateAcrossFullScreenChanges) {
 }
 
 // The large view's name label sits above the opaque tool bar while that
-// shows, and at the view's bottom left while it does not.
-TEST_F(PanelWindowTest, TheNameLabelOfTheLargeViewIsNeverUnderTheToolbar) {
+// shows, and at the view's bottom left while it does not; a long name ends
+// where the strip beside it begins.
+TEST_F(PanelWindowTest, TheNameLabelOfTheLargeViewIsNeverUnderTheToolbarOrTheStrip) {
   ASSERT_TRUE(panel_->createVideoWindow(0, 0));
   std::vector<VideoRosterInfo> people = {Participant("me"), Participant("p1"), Participant("p2")};
   vz::CopyUtf16(people[1].head.Name, 128, u"Al");
+  vz::CopyUtf16(people[2].head.Name, 128, u"Participant with a rather long name that goes on and on");
   Join(people);
   auto on_screen = [](vz::Window* window) {
     const vz::Point origin = window->ToScreen({0, 0});
@@ -226,6 +228,12 @@ TEST_F(PanelWindowTest, TheNameLabelOfTheLargeViewIsNeverUnderTheToolbar) {
   ASSERT_FALSE(panel_->mainView()->toolbarShown());
   ASSERT_TRUE(large.label().window()->IsVisible());
   EXPECT_EQ(on_screen(large.label().window()).bottom, on_screen(large.window()).bottom - 3);
+  const vz::Rect strip = panel_->mainView()->layout().strip.Offset(on_screen(panel_->mainScreenView()->window()).left,
+                                                                   on_screen(panel_->mainScreenView()->window()).top);
+  ASSERT_TRUE(panel_->mainView()->stripShown());
+  ASSERT_LT(strip.top, on_screen(large.label().window()).bottom);
+  EXPECT_LE(on_screen(large.label().window()).right, strip.left);
+  EXPECT_GT(on_screen(large.label().window()).Width(), 20);
 }
 
 // The log says when the overlay controls show and hide, whatever showed
