@@ -179,6 +179,16 @@ size_t ColoursIn(const vz::Image& grab, const vz::Rect& area) {
   return colours.size();
 }
 
+// A picture of what a test sees, for a person to look at: only when
+// VZ_TEST_PICTURES names a folder.
+void KeepPicture(const std::string& display, const vz::Rect& area, const char* name) {
+  const char* folder = std::getenv("VZ_TEST_PICTURES");
+  if (folder == nullptr || *folder == 0) return;
+  if (std::optional<vz::Image> picture = vz::CaptureDisplayArea(display.c_str(), area)) {
+    picture->WritePngFile(std::string(folder) + "/" + name);
+  }
+}
+
 TEST_F(PanelDisplayTest, ControlsOverTheVideoShowAboveItBareUnderAManagerAndUnderACompositor) {
   CGdiPlusBitmapResource fullscreen_image;
   ASSERT_TRUE(fullscreen_image.Load(vzres::IDB_VIDEO_FULLSCREEN));
@@ -257,6 +267,12 @@ TEST_F(PanelDisplayTest, ControlsOverTheVideoShowAboveItBareUnderAManagerAndUnde
       return fs_shown > 0.95 && label_shown > 0.3 && button_shown > 0.2 && toolbar_shown > 0.95 &&
              tile_label_shown > 0.5 && video_colours > 20;
     }, 60000);
+    {
+      const vz::Point origin = panel->window()->ToScreen({0, 0});
+      const vz::Rect area = vz::Rect::FromXYWH(origin.x, origin.y, main.right, main.bottom);
+      const std::string name = round == "twm+xcompmgr" ? "twm-xcompmgr" : round;
+      KeepPicture(env_.display(), area, ("panel-controls-" + name + ".png").c_str());
+    }
     EXPECT_TRUE(settled) << "full-screen button " << fs_shown << ", label " << label_shown << ", spotlight mark "
                          << button_shown << ", tile name " << tile_label_shown << ", toolbar "
                          << toolbar_shown << ", colours of the video " << video_colours;
@@ -390,16 +406,6 @@ TEST_F(PanelDisplayTest, OpensWithItsToolbarAndEscapeLeavesFullScreen) {
   panel.reset();
   EXPECT_TRUE(render_.live.empty());
   EXPECT_TRUE(client_.subscriptions.empty());
-}
-
-// A picture of what a test sees, for a person to look at: only when
-// VZ_TEST_PICTURES names a folder.
-void KeepPicture(const std::string& display, const vz::Rect& area, const char* name) {
-  const char* folder = std::getenv("VZ_TEST_PICTURES");
-  if (folder == nullptr || *folder == 0) return;
-  if (std::optional<vz::Image> picture = vz::CaptureDisplayArea(display.c_str(), area)) {
-    picture->WritePngFile(std::string(folder) + "/" + name);
-  }
 }
 
 TEST_F(PanelDisplayTest, InsideAContainerItFillsItFollowsItsSizeAndClosesWhenItGoes) {
