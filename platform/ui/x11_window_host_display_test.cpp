@@ -26,9 +26,9 @@ class Recorder : public WindowDelegate {
   void OnMinimize(bool minimized) override { minimizes.push_back(minimized); }
   void OnHostResize(Size size) override { host_sizes.push_back(size); }
   void OnHostGone() override { ++gone; }
-  void OnFocus(bool focused) override { this->focused = focused; }
+  void OnFocus(bool focused) override { ever_focused = ever_focused || focused; }
   int paints = 0;
-  bool focused = false;
+  bool ever_focused = false;
   int gone = 0;
   std::vector<bool> minimizes;
   std::vector<Size> host_sizes;
@@ -215,7 +215,8 @@ TEST(X11WindowManagerTest, AFocusAskedBeforeTheManagerMapsTheWindowIsGivenOnceIt
   window->Raise();
   window->Focus();
   system->Sync();
-  ASSERT_TRUE(env.RunUntil(loop, [&] { return recorder.focused; }, 60000)) << "the window never got the focus";
+  // (The manager may take the focus away again by its own rules.)
+  ASSERT_TRUE(env.RunUntil(loop, [&] { return recorder.ever_focused; }, 60000)) << "the window never got the focus";
   EXPECT_FALSE(log.Has({"X error"})) << log.lines().front();
   window.reset();
   system.reset();
