@@ -1,6 +1,7 @@
 // The X11 backend on a private Xvfb: real windows, real events.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -96,6 +97,45 @@ TEST(X11WindowTest, ARealWindowPaintsTakesClicksAndTypedText) {
   loop.RunUntilIdle();
   EXPECT_EQ(top_d.presses.size(), 1u);
   child.reset();
+  top.reset();
+}
+
+// Moves that queue up are given as one, the latest; a run that went away
+// and came back to where the window last saw the pointer still tells it
+// that the pointer moved.
+TEST(X11WindowTest, AQueuedRunOfMovesThatComesBackStillReportsAMove) {
+  DisplayTestEnv& env = DisplayTestEnv::Get();
+  if (!env.available()) GTEST_SKIP() << env.why();
+  RunLoop& loop = RunLoop::ForCurrentThread();
+  std::unique_ptr<WindowSystem> system = OpenDisplayWindowSystem(env.display().c_str());
+  ASSERT_TRUE(system);
+  struct Moves : Probe {
+    Moves() : Probe(0xFF202020) {}
+    void OnMouse(const MouseEvent& e) override {
+      if (e.action == MouseAction::kMove) seen.push_back(e.position);
+    }
+    std::vector<Point> seen;
+  } probe;
+  WindowParams params;
+  params.bounds = Rect::FromXYWH(100, 100, 200, 100);
+  params.flags = kWindowOverrideRedirect;
+  auto top = system->CreateWindow(params, &probe);
+  ASSERT_TRUE(top);
+  top->Show();
+  ASSERT_TRUE(env.RunUntil(loop, [&] { return probe.paints > 0; }));
+  std::unique_ptr<InputInjector> injector = InputInjector::Open(env.display().c_str());
+  ASSERT_TRUE(injector);
+  injector->MoveTo({150, 150});
+  injector->Sync();
+  ASSERT_TRUE(env.RunUntil(loop, [&] { return !probe.seen.empty() && probe.seen.back() == Point{50, 50}; }));
+  probe.seen.clear();
+  // Away and back before the window reads its queue.
+  injector->MoveTo({170, 150});
+  injector->MoveTo({150, 150});
+  injector->Sync();
+  system->Sync();
+  ASSERT_TRUE(env.RunUntil(loop, [&] { return !probe.seen.empty() && probe.seen.back() == Point{50, 50}; }));
+  EXPECT_NE(std::find(probe.seen.begin(), probe.seen.end(), Point{70, 50}), probe.seen.end());
   top.reset();
 }
 

@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "platform/platform_log_test_sink.h"
 #include "platform/run_loop.h"
 #include "platform/ui/display_probe.h"
 #include "platform/ui/display_test_env.h"
@@ -25,7 +26,9 @@ class Recorder : public WindowDelegate {
   void OnMinimize(bool minimized) override { minimizes.push_back(minimized); }
   void OnHostResize(Size size) override { host_sizes.push_back(size); }
   void OnHostGone() override { ++gone; }
+  void OnFocus(bool focused) override { ever_focused = ever_focused || focused; }
   int paints = 0;
+  bool ever_focused = false;
   int gone = 0;
   std::vector<bool> minimizes;
   std::vector<Size> host_sizes;
@@ -185,6 +188,36 @@ TEST(X11WindowManagerTest, MinimiseAndRestoreAreReportedOnceEach) {
   env.RunUntil(loop, [] { return false; }, 300);
   EXPECT_EQ(recorder.minimizes, (std::vector<bool>{true, false}));
   EXPECT_FALSE(window->IsMinimized());
+  window.reset();
+  system.reset();
+}
+
+// Under a window manager a new window is viewable only once the manager
+// has mapped it: a focus asked for at once is given then, with no X error.
+TEST(X11WindowManagerTest, AFocusAskedBeforeTheManagerMapsTheWindowIsGivenOnceItDoes) {
+  XvfbServer server;
+  std::string why;
+  if (!server.Start(&why, 1024, 768)) GTEST_SKIP() << why;
+  std::unique_ptr<TwmWindowManager> twm = TwmWindowManager::Start(server.display(), &why);
+  if (!twm) GTEST_SKIP() << why;
+  RunLoop& loop = RunLoop::ForCurrentThread();
+  DisplayTestEnv& env = DisplayTestEnv::Get();
+  CapturedPlatformLog log;
+  std::unique_ptr<WindowSystem> system = OpenDisplayWindowSystem(server.display().c_str());
+  ASSERT_TRUE(system);
+  Recorder recorder;
+  WindowParams params;
+  params.bounds = Rect::FromXYWH(100, 100, 300, 200);
+  params.title = "focus me";
+  std::unique_ptr<Window> window = system->CreateWindow(params, &recorder);
+  ASSERT_TRUE(window);
+  window->Show(false);
+  window->Raise();
+  window->Focus();
+  system->Sync();
+  // (The manager may take the focus away again by its own rules.)
+  ASSERT_TRUE(env.RunUntil(loop, [&] { return recorder.ever_focused; }, 60000)) << "the window never got the focus";
+  EXPECT_FALSE(log.Has({"X error"})) << log.lines().front();
   window.reset();
   system.reset();
 }

@@ -133,12 +133,16 @@ class X11Native : public NativeWindow {
   std::optional<bool> ReadMinimized();
 
   XIC ic() const { return ic_; }
+  // The focus asked for (Show with activate, or Focus) before the window was
+  // viewable: given once it is (its map, or its first exposure under a
+  // window manager that maps its frame later).
+  void FocusIfAskedAndViewable();
   bool focus_on_map() const { return focus_on_map_; }
-  void clear_focus_on_map() { focus_on_map_ = false; }
   void set_known_bounds(const Rect& r) { bounds_ = r; }
 
  private:
   void ShapeFromAlpha(const Image& buffer);
+  bool Viewable();
 
   X11System& system_;
   ::Window window_;
@@ -333,6 +337,25 @@ bool X11Native::StackBelowNative(uint64_t native_id) {
 }
 
 void X11Native::Focus() {
+  // The server refuses the focus (BadMatch) to a window that is not yet
+  // viewable, as a new window is until the window manager has mapped it:
+  // the focus is then given once it is.
+  if (!Viewable()) {
+    focus_on_map_ = true;
+    return;
+  }
+  XSetInputFocus(system_.display(), window_, RevertToParent, CurrentTime);
+  system_.Flush();
+}
+
+bool X11Native::Viewable() {
+  XWindowAttributes attributes{};
+  return XGetWindowAttributes(system_.display(), window_, &attributes) != 0 && attributes.map_state == IsViewable;
+}
+
+void X11Native::FocusIfAskedAndViewable() {
+  if (!focus_on_map_ || !Viewable()) return;
+  focus_on_map_ = false;
   XSetInputFocus(system_.display(), window_, RevertToParent, CurrentTime);
   system_.Flush();
 }
@@ -991,6 +1014,7 @@ void X11System::Dispatch(XEvent& event) {
   auto* native = static_cast<X11Native*>(node->native());
   switch (event.type) {
     case Expose: {
+      if (native->focus_on_map()) native->FocusIfAskedAndViewable();
       const Rect area = Rect::FromXYWH(event.xexpose.x, event.xexpose.y, event.xexpose.width, event.xexpose.height);
       node->Invalidate(area);
       break;
@@ -1020,10 +1044,7 @@ void X11System::Dispatch(XEvent& event) {
       }
       break;
     case MapNotify:
-      if (native->focus_on_map()) {
-        native->clear_focus_on_map();
-        XSetInputFocus(display_, native->window(), RevertToParent, CurrentTime);
-      }
+      native->FocusIfAskedAndViewable();
       node->Invalidate({});
       break;
     case FocusIn:
@@ -1062,17 +1083,30 @@ void X11System::Dispatch(XEvent& event) {
     }
     case MotionNotify: {
       // Only the latest of a run of moves matters; a move is never taken
-      // from beyond a press or release, which would reorder them.
+      // from beyond a press or release, which would reorder them. A run that
+      // went away and came back (A, B, A) still tells that the pointer
+      // moved: its last other place goes first, so a receiver that compares
+      // with the place it saw before is not left thinking it stood still.
+      std::optional<Point> away;  // the place before the run's last change
       while (XEventsQueued(display_, QueuedAlready) > 0) {
         XEvent next;
         XPeekEvent(display_, &next);
         if (next.type != MotionNotify || next.xmotion.window != event.xmotion.window) break;
+        const Point before{event.xmotion.x, event.xmotion.y};
         XNextEvent(display_, &event);
+        if (Point{event.xmotion.x, event.xmotion.y} != before) away = before;
       }
       MouseEvent m;
       m.action = MouseAction::kMove;
-      m.position = {event.xmotion.x, event.xmotion.y};
       m.modifiers = Modifiers(event.xmotion.state);
+      const Point last{event.xmotion.x, event.xmotion.y};
+      if (away) {
+        m.position = *away;
+        std::shared_ptr<const bool> alive = node->Alive();
+        core_.DispatchMouse(node, m);
+        if (!*alive) return;
+      }
+      m.position = last;
       core_.DispatchMouse(node, m);
       break;
     }

@@ -41,7 +41,10 @@ void CVzNameLabel::OnPaint(vz::Canvas& canvas) {
   style.color = kNameText;
   style.valign = vz::TextVAlign::kMiddle;
   style.ellipsis = true;
-  canvas.DrawText(text_, {2, 0, size.width - 2, size.height}, style);
+  // The label is the measured text + 4 wide: 2 on the left, and the right
+  // 2 as slack for a measure that rounds differently from the drawing, so a
+  // name that was measured to fit is not ellipsized.
+  canvas.DrawText(text_, {2, 0, size.width, size.height}, style);
 }
 
 CVzActiveVideoView::CVzActiveVideoView(ActiveViewModel* model)
@@ -91,7 +94,7 @@ void CVzActiveVideoView::SyncButton() {
   button_.ShowWindow(look.shown);
 }
 
-void CVzActiveVideoView::Sync(const vz::Rect& bounds, bool visible) {
+void CVzActiveVideoView::Sync(const vz::Rect& bounds, bool visible, int label_inset, int label_right) {
   if (!window_) return;
   if (window_->bounds() != bounds) window_->SetBounds(bounds);
   container_.SetBounds(ActiveViewModel::ContainerRect(bounds.GetSize()));
@@ -101,7 +104,7 @@ void CVzActiveVideoView::Sync(const vz::Rect& bounds, bool visible) {
     const std::u16string name = NameOf(model_->record());
     label_.SetText(name);
     const int text_width = vz::DefaultTextMeasurer().MeasureText(vz::Utf16ToUtf8(name), PanelFont(13)).width;
-    label_.window()->SetBounds(ActiveViewModel::LabelRect(bounds.GetSize(), text_width));
+    label_.window()->SetBounds(ActiveViewModel::LabelRect(bounds.GetSize(), text_width, label_inset, label_right));
     if (model_->labelShown()) {
       label_.window()->Show(false);
     } else {

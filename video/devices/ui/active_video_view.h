@@ -33,7 +33,10 @@ class CVzActiveVideoView : public vz::WindowDelegate {
   ~CVzActiveVideoView() override;
   bool Create(vz::Window* parent);
   void Destroy();
-  void Sync(const vz::Rect& bounds, bool visible);
+  // Brings the windows in line with the model; the name label sits
+  // `label_inset` above its usual place (the tool bar lies there) and ends
+  // at `label_right` at most (the strip lies beside it).
+  void Sync(const vz::Rect& bounds, bool visible, int label_inset = 0, int label_right = ActiveViewModel::kNoLimit);
   vz::Window* window() const { return window_.get(); }
   CVzOpenGLContainerView& container() { return container_; }
   CGdipButton& button() { return button_; }

@@ -1,5 +1,7 @@
 #include "video/devices/ui/active_view_model.h"
 
+#include <algorithm>
+
 #include "outside/vzres/vzres_ids.h"
 
 namespace vzpanel {
@@ -49,10 +51,11 @@ void ActiveViewModel::setButtonMode(int32_t mode, bool presenter) {
 
 vz::Rect ActiveViewModel::ContainerRect(vz::Size client) { return {1, 1, client.width - 1, client.height - 1}; }
 
-vz::Rect ActiveViewModel::LabelRect(vz::Size client, int text_width) {
+vz::Rect ActiveViewModel::LabelRect(vz::Size client, int text_width, int bottom_inset, int right_limit) {
   const int half = (client.width - 2) / 2;
-  const int right = text_width + 4 < half - 2 ? text_width + 4 : half;
-  return {2, client.height - 23, right, client.height - 3};
+  const int right = std::max(2, std::min(text_width + 4 < half - 2 ? text_width + 4 : half, right_limit));
+  const int bottom = client.height - 3 - std::max(0, bottom_inset);
+  return {2, bottom - 20, right, bottom};
 }
 
 vz::Rect ActiveViewModel::ButtonRect(int image_width, int text_width) {

@@ -56,10 +56,14 @@ class ActiveViewModel {
 
   // Places in a client area of `client`: the container inset by 1; the name
   // label at the bottom left, as wide as its text + 4 while that is less
-  // than half the width - 2, else half the width; the button at (3, 3),
-  // 16 high, its image and text (+ 2 with text) + 6 wide.
+  // than half the width - 2, else half the width, and `bottom_inset` higher
+  // (what lies over the view's bottom left: the panel's tool bar while it
+  // shows), ending at `right_limit` at most (where the strip begins beside
+  // it; the name is then ellipsized); the button at (3, 3), 16 high, its
+  // image and text (+ 2 with text) + 6 wide.
+  static constexpr int kNoLimit = 1 << 30;
   static vz::Rect ContainerRect(vz::Size client);
-  static vz::Rect LabelRect(vz::Size client, int text_width);
+  static vz::Rect LabelRect(vz::Size client, int text_width, int bottom_inset = 0, int right_limit = kNoLimit);
   static vz::Rect ButtonRect(int image_width, int text_width);
 
  private:

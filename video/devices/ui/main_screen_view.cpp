@@ -3,8 +3,8 @@
 #include "common/trace_client.h"
 #include "outside/vzres/vzres.h"
 #include "platform/run_loop.h"
-#include "uikit/vz_popup_menu.h"
 #include "video/devices/ui/panel_helpers.h"
+#include "video/devices/ui/thumb_menu.h"
 
 namespace vzpanel {
 namespace {
@@ -14,47 +14,11 @@ constexpr uint32_t kCollapseId = 2;
 constexpr uint32_t kPrevId = 3;
 constexpr uint32_t kNextId = 4;
 constexpr uintptr_t kIdleTimer = 2;
-constexpr uintptr_t kProgressTimer = 3;
 // The idle check runs more often than the idle time so the controls hide
 // close to 3.5 s after the last movement.
 constexpr uint32_t kIdleCheckMs = 250;
 
-class CVzThumbMenu : public CVzPopupMenuT<CVzThumbMenu> {
- public:
-  void MeasureItem(MeasureItemRecord* record) override {
-    record->item_width = static_cast<uint32_t>(item_width());
-    record->item_height = static_cast<uint32_t>(item_height());
-  }
-  void DrawItem(const DrawItemRecord& record) override {
-    const bool selected = (record.item_state & ODS_SELECTED) != 0;
-    record.canvas->FillRect(record.item_rect, selected ? 0xFF3C3C3C : kMenuBackground);
-    const MenuItem* item = FindItem(record.item_id);
-    if (item == nullptr) return;
-    vz::TextStyle style;
-    style.font = PanelFont(13, 400);
-    style.color = 0xFFFFFFFF;
-    style.valign = vz::TextVAlign::kMiddle;
-    style.ellipsis = true;
-    vz::Rect box = record.item_rect;
-    box.left += 10;
-    record.canvas->DrawText(item->text, box, style);
-  }
-};
-
 }  // namespace
-
-uint32_t TrackThumbMenu(const std::vector<ThumbMenuItem>& items, vz::Point screen, vz::WindowSystem* system) {
-  CVzThumbMenu menu;
-  menu.SetBackgroundColor(0x212121);
-  menu.SetItemMetrics(158, 28, 0);
-  for (const ThumbMenuItem& item : items) {
-    const std::u16string text = vzres::LoadResString(item.text_id);
-    menu.AppendMenu(MF_OWNERDRAW, item.command, text.c_str());
-  }
-  // Bottom-aligned at the cursor.
-  screen.y -= menu.MenuSize().height;
-  return menu.TrackPopupMenu(screen, system);
-}
 
 CVzMainScreenView::CVzMainScreenView(IVideoRenderService* render, IMainViewClient* client, std::string my_roster_id,
                                      const vz::Clock& clock)
@@ -137,11 +101,6 @@ bool CVzMainScreenView::Create(vz::Window* parent, const vz::Rect& rect) {
                         prev_button_.GetCurrentImageSize());
   if (vz::RunLoop* loop = vz::RunLoop::Current()) {
     loop->StartTimer(this, kIdleTimer, kIdleCheckMs, [this] { OnIdleTimer(); });
-    loop->StartTimer(this, kProgressTimer, kWaitingFrameMs, [this] {
-      if (!model_.progressShown() || !window_) return;
-      progress_frame_ = NextWaitingFrame(progress_frame_);
-      window_->Invalidate();
-    });
   }
   window_->Show(false);
   model_.relayoutViewContent();
@@ -154,6 +113,7 @@ void CVzMainScreenView::Destroy() {
   // Renderers are made for the container windows about to go.
   model_.cleanAllVideoRender();
   for (CGdipButton* button : {&fullscreen_button_, &collapse_button_, &prev_button_, &next_button_}) button->Destroy();
+  progress_.Destroy();
   strip_.Destroy();
   active_.Destroy();
   // The toolbar's window goes with its host too; the owner gives it again.
@@ -168,6 +128,7 @@ void CVzMainScreenView::SetBounds(const vz::Rect& rect) {
 }
 
 void CVzMainScreenView::OnResize(vz::Size size) {
+  progress_.CenterIn(size);
   model_.setClientSize(size);
   model_.relayoutViewContent();
   Sync();
@@ -183,7 +144,7 @@ void CVzMainScreenView::SetToolbar(vz::Window* toolbar, vz::Size preferred) {
 void CVzMainScreenView::Sync() {
   if (!window_) return;
   const MainViewLayout& layout = model_.layout();
-  active_.Sync(layout.large, model_.activeViewShown());
+  active_.Sync(layout.large, model_.activeViewShown(), model_.largeLabelInset(), model_.largeLabelRightLimit());
   strip_.Sync(model_.stripShown() && model_.layoutMode() != kLayoutLargeOnly);
 
   auto place = [](CGdipButton& button, const vz::Rect& rect, bool shown) {
@@ -213,6 +174,23 @@ void CVzMainScreenView::Sync() {
       toolbar_->Hide();
     }
   }
+  // The join's waiting animation: a window over the large view's video.
+  if (model_.progressShown() && !progress_.window()) {
+    progress_.on_mouse = [this](const vz::MouseEvent& e) { OnChildMouse(e, progress_.window()); };
+    progress_.Create(window_.get());
+  } else if (!model_.progressShown() && progress_.window()) {
+    progress_.Destroy();
+  }
+  // Logged both ways, whatever showed or hid them (the pointer, the idle
+  // time, a roster event): the log tells when the controls take clicks.
+  if (model_.fullscreenButtonShown() != overlay_logged_) {
+    overlay_logged_ = model_.fullscreenButtonShown();
+    if (overlay_logged_) {
+      VZ_LOG("overlay controls shown");
+    } else {
+      VZ_LOG("overlay controls hidden");
+    }
+  }
   // The renderers follow their containers' windows, which are placed now.
   model_.notifyRendererPositions();
   window_->Invalidate();
@@ -221,7 +199,6 @@ void CVzMainScreenView::Sync() {
 void CVzMainScreenView::OnPaint(vz::Canvas& canvas) {
   const vz::Size size = window_ ? window_->ClientRect().GetSize() : canvas.size();
   canvas.FillRect({0, 0, size.width, size.height}, kPanelBackground);
-  if (model_.progressShown()) DrawWaitingFrame(canvas, {0, 0, size.width, size.height}, progress_frame_);
 }
 
 std::optional<vz::Point> CVzMainScreenView::CursorInView() {
@@ -244,11 +221,7 @@ void CVzMainScreenView::OnMouse(const vz::MouseEvent& event) {
   if (event.action == vz::MouseAction::kMove) {
     const bool was_hidden = !model_.fullscreenButtonShown();
     model_.onMouseMove(event.position);
-    if (was_hidden && model_.fullscreenButtonShown()) {
-      // Logged both ways: the log tells when the controls take clicks.
-      VZ_LOG("overlay controls shown");
-      Sync();
-    }
+    if (was_hidden && model_.fullscreenButtonShown()) Sync();
   } else if (event.action == vz::MouseAction::kDoubleClick && event.button == vz::MouseButton::kLeft) {
     if (model_.onDoubleClick(event.position)) {
       if (on_fullscreen_toggle) on_fullscreen_toggle();
@@ -289,11 +262,7 @@ void CVzMainScreenView::ShowTileMenu(const std::string& roster_id) {
 }
 
 void CVzMainScreenView::OnIdleTimer() {
-  const bool was_shown = model_.fullscreenButtonShown();
-  if (model_.onIdleTick(CursorInView())) {
-    if (was_shown && !model_.fullscreenButtonShown()) VZ_LOG("overlay controls hidden");
-    Sync();
-  }
+  if (model_.onIdleTick(CursorInView())) Sync();
 }
 
 }  // namespace vzpanel

@@ -15,6 +15,7 @@
 #include "video/devices/ui/active_video_view.h"
 #include "video/devices/ui/main_view_model.h"
 #include "video/devices/ui/thumbs_view.h"
+#include "video/devices/ui/waiting_animation_window.h"
 
 namespace vzpanel {
 
@@ -31,6 +32,7 @@ class CVzMainScreenView : public vz::WindowDelegate {
   vz::Window* window() const { return window_.get(); }
   MainViewModel& model() { return model_; }
   CVzActiveVideoView& activeView() { return active_; }
+  const CVzWaitingAnimation& progressAnimation() const { return progress_; }
   void SetBounds(const vz::Rect& rect);
   // The toolbar's window (a sibling the view places), or null.
   void SetToolbar(vz::Window* toolbar, vz::Size preferred);
@@ -64,12 +66,12 @@ class CVzMainScreenView : public vz::WindowDelegate {
   CGdipButton prev_button_;
   CGdipButton next_button_;
   vz::Window* toolbar_ = nullptr;
-  int progress_frame_ = 0;
+  // The join's waiting animation while the model shows it.
+  CVzWaitingAnimation progress_;
+  // What the log last said of the overlay controls.
+  bool overlay_logged_ = false;
   // False once the view is gone, for work it posted to itself.
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
-
-// The thumbnail menu of the UI kit: owner-drawn text items on 0x212121.
-uint32_t TrackThumbMenu(const std::vector<ThumbMenuItem>& items, vz::Point screen, vz::WindowSystem* system);
 
 }  // namespace vzpanel

@@ -316,6 +316,21 @@ void MainViewModel::relayoutViewContent() {
   }
 }
 
+int MainViewModel::largeLabelInset() const {
+  if (!toolbar_ || !toolbar_shown_) return 0;
+  // The label's bottom 2 pixels above the tool bar's top.
+  return std::max(0, layout_.large.bottom - layout_.toolbar.top - 1);
+}
+
+int MainViewModel::largeLabelRightLimit() const {
+  const vz::Rect& strip = layout_.strip;
+  if (!strip_shown_ || mode_ != kLayoutLargeAndStrip || strip.IsEmpty()) return ActiveViewModel::kNoLimit;
+  const vz::Rect& large = layout_.large;
+  const vz::Rect label = ActiveViewModel::LabelRect(large.GetSize(), 0, largeLabelInset()).Offset(large.left, large.top);
+  if (strip.bottom <= label.top || strip.top >= label.bottom) return ActiveViewModel::kNoLimit;
+  return strip.left - large.left - 2;
+}
+
 // ---- Overlay controls.
 
 void MainViewModel::showOverlayControls() {
@@ -560,7 +575,9 @@ void MainViewModel::destroyThumbItemVideoRender(ThumbTile* tile) {
 
 void MainViewModel::onPagination(const std::vector<ThumbTile*>& page) {
   VZ_LOG("page items [%d]", static_cast<int>(page.size()));
-  strip_.updatePageButtons(mode_ != kLayoutLargeOnly && !collapsed_);
+  // Every layout issues the page again: the page buttons follow the page
+  // while the overlay shows, and stay hidden with it.
+  strip_.updatePageButtons(fullscreen_button_shown_ && mode_ != kLayoutLargeOnly && !collapsed_);
   if (render_ == nullptr || cleaned_up_) return;
   for (ThumbTile* tile : strip_.allItems()) {
     if (std::find(page.begin(), page.end(), tile) == page.end()) destroyThumbItemVideoRender(tile);

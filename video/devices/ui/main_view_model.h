@@ -152,6 +152,12 @@ class MainViewModel {
   bool fullscreenButtonShown() const { return fullscreen_button_shown_; }
   bool collapseButtonShown() const { return collapse_button_shown_; }
   bool toolbarShown() const { return toolbar_shown_; }
+  // How far the large view's name label moves up to clear the tool bar
+  // (0 while the tool bar is hidden or there is none).
+  int largeLabelInset() const;
+  // Where the label must end (in the large view) not to run under the
+  // strip beside it; ActiveViewModel::kNoLimit when the strip is not there.
+  int largeLabelRightLimit() const;
   uint32_t fullscreenButtonImage() const;
   uint32_t collapseButtonImage() const { return collapse_image_; }
   bool progressShown() const { return progress_shown_; }

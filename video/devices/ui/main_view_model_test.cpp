@@ -332,6 +332,33 @@ TEST_F(MainViewTest, OverlayControlsHideAfterTheIdleTimeUnlessThePointerIsOverTh
   EXPECT_TRUE(view.idleTimerRunning());
 }
 
+// The page buttons belong to the overlay: a layout while it is hidden (a
+// roster update, an active speaker, the panel's refresh) leaves them hidden.
+TEST_F(MainViewTest, PageButtonsHideAndShowWithTheOverlay) {
+  view.setClientSize({642, 474});  // two columns: five tiles make three pages
+  Join(People(5));
+  ASSERT_TRUE(view.strip().nextButtonShown());
+  clock.AdvanceMs(kOverlayIdleMs);
+  ASSERT_TRUE(view.onIdleTick(std::nullopt));
+  EXPECT_FALSE(view.strip().nextButtonShown());
+  view.relayoutViewContent();
+  EXPECT_FALSE(view.strip().nextButtonShown());
+  EXPECT_FALSE(view.strip().prevButtonShown());
+  VideoRosterInfo p3 = Participant("p3");
+  view.setActiveSpeakerRoster(&p3);
+  vz::CopyUtf16(p3.head.Name, 128, u"Another name");
+  view.updateVideoRoster(p3);
+  view.relayoutViewContent();
+  EXPECT_FALSE(view.strip().nextButtonShown());
+  EXPECT_FALSE(view.fullscreenButtonShown());
+  view.onMouseMove({5, 5});
+  view.onMouseMove({6, 5});
+  EXPECT_TRUE(view.strip().nextButtonShown());
+  view.strip().onNextSlide();
+  EXPECT_TRUE(view.strip().prevButtonShown());
+  EXPECT_TRUE(view.strip().nextButtonShown());
+}
+
 TEST_F(MainViewTest, CleanUpReleasesEverythingOnce) {
   Join(People(3));
   view.cleanUp();

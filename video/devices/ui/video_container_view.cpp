@@ -5,7 +5,6 @@
 #include "common/trace_client.h"
 #include "outside/vzres/vzres.h"
 #include "platform/run_loop.h"
-#include "platform/text.h"
 #include "video/devices/ui/panel_helpers.h"
 
 namespace vzpanel {
@@ -52,17 +51,27 @@ bool CVzOpenGLContainerView::Create(vz::Window* parent, const vz::Rect& rect) {
 
 void CVzOpenGLContainerView::Destroy() {
   StopAnimation();
+  hint_.Destroy();
   window_.reset();
 }
 
 void CVzOpenGLContainerView::SetBounds(const vz::Rect& rect) {
-  if (window_ && window_->bounds() != rect) window_->SetBounds(rect);
+  if (!window_ || window_->bounds() == rect) return;
+  window_->SetBounds(rect);
+  hint_.Place(rect.GetSize());
 }
 
 void CVzOpenGLContainerView::Sync() {
   if (state_->animation_running && !animating_) StartAnimation();
   if (!state_->animation_running && animating_) StopAnimation();
-  if (window_) window_->Invalidate();
+  if (!window_) return;
+  if (state_->hint_shown && !hint_.window()) {
+    hint_.on_mouse = [this](const vz::MouseEvent& event) { OnMouse(event); };
+    hint_.Create(window_.get());
+  } else if (!state_->hint_shown && hint_.window()) {
+    hint_.Destroy();
+  }
+  window_->Invalidate();
 }
 
 void CVzOpenGLContainerView::StartAnimation() {
@@ -99,19 +108,6 @@ void CVzOpenGLContainerView::OnPaint(vz::Canvas& canvas) {
     canvas.DrawImageScaled(*placeholder_.bitmap(), PlaceholderRect(client, GetImageSize(placeholder_)));
   }
   if (state_->animation_running) DrawWaitingFrame(canvas, {0, 0, client.width, client.height}, frame_);
-  if (state_->hint_shown) {
-    const std::string text = vz::Utf16ToUtf8(vzres::LoadResString(vzres::IDS_VIDEO_HINT));
-    CanvasMeasurer measurer(canvas);
-    const HintPlacement hint = PlaceHintLabel(client, text, measurer);
-    canvas.FillRect(hint.rect, kHintBackground);
-    vz::TextStyle style;
-    style.font = PanelFont(hint.font_height);
-    style.color = kHintText;
-    style.align = vz::TextAlign::kCenter;
-    style.valign = vz::TextVAlign::kMiddle;
-    style.ellipsis = true;
-    canvas.DrawText(text, hint.rect, style);
-  }
 }
 
 void CVzOpenGLContainerView::OnMouse(const vz::MouseEvent& event) {

@@ -1,8 +1,9 @@
 #pragma once
 // CVzOpenGLContainerView: the child window a participant's video is shown
 // in. Without a renderer it shows black with its placeholder image (fitted
-// when the window is smaller, else centred), the hint label and the waiting
-// animation that its VideoContainerState asks for. Mouse moves, releases of
+// when the window is smaller, else centred) and the waiting animation that
+// its VideoContainerState asks for. The hint label is a child window, so it
+// shows above the video too. Mouse moves, releases of
 // the left button and double clicks go to the owner's handler, which passes
 // them up. UI thread only.
 #include <functional>
@@ -10,6 +11,7 @@
 
 #include "platform/ui/window.h"
 #include "uikit/gdiplus_bitmap.h"
+#include "video/devices/ui/hint_label_window.h"
 #include "video/devices/ui/video_container_state.h"
 
 namespace vzpanel {
@@ -29,6 +31,8 @@ class CVzOpenGLContainerView : public vz::WindowDelegate {
   // Deletes the placeholder: later paints show black only.
   void dropPlaceholder() { placeholder_.Reset(); }
   int animationFrame() const { return frame_; }
+  // The hint label's window while the hint shows (a child over the video).
+  vz::Window* hintWindow() const { return hint_.window(); }
   std::function<void(const vz::MouseEvent&)> on_mouse;
 
   void OnPaint(vz::Canvas& canvas) override;
@@ -44,6 +48,7 @@ class CVzOpenGLContainerView : public vz::WindowDelegate {
   VideoContainerState* state_;
   CGdiPlusBitmapResource placeholder_;
   std::unique_ptr<vz::Window> window_;
+  CVzHintLabel hint_;
   bool animating_ = false;
   int frame_ = 0;
 };

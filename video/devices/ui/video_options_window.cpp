@@ -22,6 +22,18 @@ void CWinVideoOptionsWindow::SetCurrent(IVideoCapDevice* device) {
   if (device != nullptr) device->AddRef();
   if (current_ != nullptr) current_->Release();
   current_ = device;
+  EnableSettings();
+}
+
+void CWinVideoOptionsWindow::EnableSettings() {
+  CVzControl* button = GetDlgItem(kSettings);
+  if (button == nullptr) return;
+  // The settings open the camera's own controls; a camera without any
+  // (and the host's engines show none of their own here) would get a
+  // button that does nothing.
+  std::unique_ptr<ICameraControlSource> source =
+      current_ != nullptr && open_controls ? open_controls(current_) : nullptr;
+  button->EnableWindow(source != nullptr && !source->List().empty());
 }
 
 void CWinVideoOptionsWindow::ClearRows() {
@@ -45,6 +57,7 @@ bool CWinVideoOptionsWindow::OnInitDialog() {
   SetWindowText(vzres::LoadResString(vzres::IDS_OPTIONS_TITLE));
   SetDlgItemText(vzres::IDC_OPTIONS_CAMERA_LABEL, vzres::LoadResString(vzres::IDS_OPTIONS_CAMERA_LABEL));
   SetDlgItemText(kSettings, vzres::LoadResString(vzres::IDS_OPTIONS_SETTINGS));
+  EnableSettings();
   SetDlgItemText(IDOK, vzres::LoadResString(vzres::IDS_OK));
   SetDlgItemText(IDCANCEL, vzres::LoadResString(vzres::IDS_CANCEL));
   CVzControl* area = GetDlgItem(kPreviewArea);
@@ -131,8 +144,12 @@ void CWinVideoOptionsWindow::OpenControls() {
   CloseControls();
   std::unique_ptr<ICameraControlSource> source = open_controls ? open_controls(current_) : nullptr;
   if (source == nullptr || source->List().empty()) {
-    // No controls of its own here: the camera's engine may show its settings.
-    if (host_ != nullptr) host_->ShowAdvancedSettingWindow(current_, 0, 0, window());
+    // No controls of its own (any more): the camera's engine may show its
+    // settings; said in the log when it shows none either.
+    EnableSettings();
+    if (host_ == nullptr || host_->ShowAdvancedSettingWindow(current_, 0, 0, window()) != 0) {
+      VZ_LOG_WARN("the camera offers no settings");
+    }
     return;
   }
   const char16_t* name = current_->GetDisplayName();

@@ -1,8 +1,8 @@
 #pragma once
 // CWinVideoOptionsWindow: the camera options window (dialog 525). The
 // camera list, a mirrored live preview of the chosen camera, the camera's
-// own controls in a window of their own (CCameraControlsWindow; through the
-// host when the camera has none of its own), OK to apply the choice and
+// own controls in a window of their own (CCameraControlsWindow; the button
+// is disabled for a camera without any), OK to apply the choice and
 // Cancel to leave the controller's camera as it was. Rows hold their
 // cameras, so two cameras of the same name can both be chosen. The controls
 // window belongs to the previewed camera: it closes when another camera is
@@ -63,6 +63,8 @@ class CWinVideoOptionsWindow : public CVzDialog, public IVideoOptionsWindow {
   void ClearRows();
   void OpenControls();
   void CloseControls();
+  // The settings button is enabled only for a camera with controls.
+  void EnableSettings();
 
   IVideoOptionsHost* host_;
   IVideoRenderService* render_;

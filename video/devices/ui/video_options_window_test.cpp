@@ -274,7 +274,7 @@ TEST_F(OptionsWindowTest, TheCamerasControlsAreSteppedWithinTheirRangeAndReadBac
 }
 
 // The controls window belongs to the previewed camera and closes before the
-// options window; a camera without controls goes to the host's settings.
+// options window; for a camera without controls the button is disabled.
 TEST_F(OptionsWindowTest, TheControlsWindowClosesWithItsCameraAndBeforeTheOptionsWindow) {
   g_plugged = {&a_, &b_, &c_};
   vz::WindowSystem::SetCurrent(system_.get());
@@ -294,14 +294,18 @@ TEST_F(OptionsWindowTest, TheControlsWindowClosesWithItsCameraAndBeforeTheOption
   ASSERT_NE(window_->controlsWindow(), nullptr);
   window_->cameraList()->ChooseRow(1);
   EXPECT_NE(window_->controlsWindow(), nullptr);
-  // No controls of its own: the host is asked instead.
+  // No controls of its own: the button is disabled and a click does nothing.
+  CVzControl* button = window_->GetDlgItem(CWinVideoOptionsWindow::kSettings);
+  EXPECT_TRUE(button->IsWindowEnabled());
   window_->cameraList()->ChooseRow(2);
+  EXPECT_FALSE(button->IsWindowEnabled());
   log_.clear();
   settings();
   EXPECT_EQ(window_->controlsWindow(), nullptr);
-  EXPECT_EQ(log_, Log{"settings usb-3"});
+  EXPECT_EQ(log_, Log{});
   // Closing the options window with the controls open closes them first.
   window_->cameraList()->ChooseRow(0);
+  EXPECT_TRUE(button->IsWindowEnabled());
   settings();
   ASSERT_NE(window_->controlsWindow(), nullptr);
   alive = window_->controlsWindow()->window()->Alive();

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <set>
 
 #include <cstdlib>
@@ -178,6 +179,16 @@ size_t ColoursIn(const vz::Image& grab, const vz::Rect& area) {
   return colours.size();
 }
 
+// A picture of what a test sees, for a person to look at: only when
+// VZ_TEST_PICTURES names a folder.
+void KeepPicture(const std::string& display, const vz::Rect& area, const char* name) {
+  const char* folder = std::getenv("VZ_TEST_PICTURES");
+  if (folder == nullptr || *folder == 0) return;
+  if (std::optional<vz::Image> picture = vz::CaptureDisplayArea(display.c_str(), area)) {
+    picture->WritePngFile(std::string(folder) + "/" + name);
+  }
+}
+
 TEST_F(PanelDisplayTest, ControlsOverTheVideoShowAboveItBareUnderAManagerAndUnderACompositor) {
   CGdiPlusBitmapResource fullscreen_image;
   ASSERT_TRUE(fullscreen_image.Load(vzres::IDB_VIDEO_FULLSCREEN));
@@ -200,7 +211,7 @@ TEST_F(PanelDisplayTest, ControlsOverTheVideoShowAboveItBareUnderAManagerAndUnde
     auto panel = std::make_unique<VideoMainPanelWindow>(nullptr, &render, &client_, u"me", system_.get(), clock);
     ASSERT_TRUE(panel->createVideoWindow(0, 0));
     std::vector<VideoRosterInfo> people = {Participant("me"), Participant("p1"), Participant("p2")};
-    // A name long enough for the label to reach past the toolbar beside it.
+    // A long name: the label takes half the view's width.
     vz::CopyUtf16(people[1].head.Name, 128, u"Participant with a rather long name");
     for (size_t i = 0; i < people.size(); ++i) panel->mainView()->addVideoRoster(&people[i], i + 1 == people.size());
     panel->setTitle(u"Meeting 123 45 678");
@@ -221,12 +232,12 @@ TEST_F(PanelDisplayTest, ControlsOverTheVideoShowAboveItBareUnderAManagerAndUnde
     CVzActiveVideoView& large = view.activeView();
     ASSERT_TRUE(large.label().window() && large.label().window()->IsVisible());
     ASSERT_TRUE(large.button().window() && large.button().window()->IsVisible());
-    ASSERT_GT(large.label().window()->ToScreen({large.label().window()->bounds().Width(), 0}).x,
-              panel->panelToolbar()->window()->ToScreen({panel->panelToolbar()->window()->bounds().Width(), 0}).x + 20);
     const vz::Rect video = InTopLevel(large.container().window());
     const vz::Rect label = InTopLevel(large.label().window());
     const vz::Rect button = InTopLevel(large.button().window());
     const vz::Rect toolbar = InTopLevel(panel->panelToolbar()->window());
+    // The label lies above the tool bar, which would hide it.
+    ASSERT_LE(label.bottom, toolbar.top);
     const vz::Rect main = InTopLevel(view.window());
     const vz::Rect fs = view.model().layout().fullscreen_button.Offset(main.left, main.top);
     // The strip lies over the large view: its first tile's name line.
@@ -247,17 +258,21 @@ TEST_F(PanelDisplayTest, ControlsOverTheVideoShowAboveItBareUnderAManagerAndUnde
       grab = vz::GrabX11Window(env_.display(), panel->window()->NativeId());
       if (!grab || grab->width() < main.right || grab->height() < main.bottom) return false;
       fs_shown = ImageShown(*grab, *fullscreen_image.bitmap(), {fs.left, fs.top});
-      // The label's own background (the panel's) around its text, where the
-      // toolbar does not lie over it.
-      label_shown = ShareOf(*grab, {std::max(label.left, toolbar.right), label.top, label.right, label.bottom},
-                            kPanelBackground);
+      // The label's own background (the panel's) around its text.
+      label_shown = ShareOf(*grab, label, kPanelBackground);
       button_shown = ShareOf(*grab, button, 0xFF2D2D2D);
       tile_label_shown = ShareOf(*grab, tile_label, kPanelBackground);
       toolbar_shown = ShareOf(*grab, {toolbar.left, toolbar.top, toolbar.left + 8, toolbar.bottom}, 0xFF151515);
       video_colours = ColoursIn(*grab, open_video);
-      return fs_shown > 0.95 && label_shown > 0.5 && button_shown > 0.2 && toolbar_shown > 0.95 &&
+      return fs_shown > 0.95 && label_shown > 0.3 && button_shown > 0.2 && toolbar_shown > 0.95 &&
              tile_label_shown > 0.5 && video_colours > 20;
     }, 60000);
+    {
+      const vz::Point origin = panel->window()->ToScreen({0, 0});
+      const vz::Rect area = vz::Rect::FromXYWH(origin.x, origin.y, main.right, main.bottom);
+      const std::string name = round == "twm+xcompmgr" ? "twm-xcompmgr" : round;
+      KeepPicture(env_.display(), area, ("panel-controls-" + name + ".png").c_str());
+    }
     EXPECT_TRUE(settled) << "full-screen button " << fs_shown << ", label " << label_shown << ", spotlight mark "
                          << button_shown << ", tile name " << tile_label_shown << ", toolbar "
                          << toolbar_shown << ", colours of the video " << video_colours;
@@ -281,6 +296,72 @@ TEST_F(PanelDisplayTest, ControlsOverTheVideoShowAboveItBareUnderAManagerAndUnde
     panel.reset();
     EXPECT_TRUE(render.live.empty());
   }
+}
+
+// The join's waiting animation and the hint over a blocked participant are
+// windows over the video: with real renderers drawing, both are seen.
+TEST_F(PanelDisplayTest, TheWaitingAnimationAndThePausedHintShowAboveTheVideo) {
+  std::vector<vz::Image> frames;
+  for (int i = 0; i < kWaitingFrameCount; ++i) {
+    CGdiPlusBitmapResource frame;
+    ASSERT_TRUE(frame.Load(WaitingFrameImage(i)));
+    frames.push_back(*frame.bitmap());
+  }
+  PatternRenderService render;
+  vz::FakeClock clock(1000);
+  auto panel = std::make_unique<VideoMainPanelWindow>(nullptr, &render, &client_, u"me", system_.get(), clock);
+  ASSERT_TRUE(panel->createVideoWindow(0, 0));
+  const std::vector<VideoRosterInfo> people = {Participant("me"), Participant("p1"), Participant("p2")};
+  for (size_t i = 0; i < people.size(); ++i) panel->mainView()->addVideoRoster(&people[i], i + 1 == people.size());
+  panel->mainView()->showProgressingAnimation(true);
+  panel->refresh();
+  CVzMainScreenView& view = *panel->mainScreenView();
+  CVzActiveVideoView& large = view.activeView();
+  const VideoRosterInfo shown = panel->mainView()->activeView().record();
+  panel->mainView()->setRosterVideoBlocked(&shown, true);
+  panel->refresh();
+  ASSERT_TRUE(env_.RunUntil(loop_, [&] {
+    system_->Sync();
+    return vz::GrabX11Window(env_.display(), panel->window()->NativeId()).has_value() && render.live.size() >= 3;
+  }, 60000));
+
+  // The animation is centred in the main view at its own size, the hint in
+  // the large view's video.
+  const vz::Rect main = InTopLevel(view.window());
+  const vz::Rect spinner = vz::Rect::FromXYWH(main.left + (main.Width() - frames[0].width()) / 2,
+                                              main.top + (main.Height() - frames[0].height()) / 2,
+                                              frames[0].width(), frames[0].height());
+  const vz::Rect video = InTopLevel(large.container().window());
+  const std::string hint_text = vz::Utf16ToUtf8(vzres::LoadResString(vzres::IDS_VIDEO_HINT));
+  const vz::Rect hint =
+      PlaceHintLabel(video.GetSize(), hint_text, vz::DefaultTextMeasurer()).rect.Offset(video.left, video.top);
+  ASSERT_TRUE(video.Contains({spinner.left, spinner.top}));
+  double spinner_shown = 0, hint_shown = 0;
+  size_t video_colours = 0;
+  const bool seen = env_.RunUntil(loop_, [&] {
+    render.DeliverFrame();
+    system_->Sync();
+    std::optional<vz::Image> grab = vz::GrabX11Window(env_.display(), panel->window()->NativeId());
+    if (!grab || grab->width() < video.right || grab->height() < video.bottom) return false;
+    spinner_shown = 0;
+    for (const vz::Image& frame : frames) {
+      spinner_shown = std::max(spinner_shown, ImageShown(*grab, frame, {spinner.left, spinner.top}));
+    }
+    hint_shown = ShareOf(*grab, hint, kHintBackground);
+    video_colours = ColoursIn(*grab, vz::Rect::FromXYWH(video.left + 20, video.top + 40, video.Width() / 4, 8));
+    return spinner_shown > 0.9 && hint_shown > 0.5 && video_colours > 20;
+  }, 60000);
+  EXPECT_TRUE(seen) << "animation " << spinner_shown << ", hint " << hint_shown << ", colours of the video "
+                    << video_colours;
+
+  // Both go when the model says so, and the video shows where they were.
+  panel->mainView()->showProgressingAnimation(false);
+  panel->mainView()->setRosterVideoBlocked(&shown, false);
+  panel->refresh();
+  EXPECT_EQ(view.progressAnimation().window(), nullptr);
+  EXPECT_EQ(large.container().hintWindow(), nullptr);
+  panel.reset();
+  EXPECT_TRUE(render.live.empty());
 }
 
 TEST_F(PanelDisplayTest, OpensWithItsToolbarAndEscapeLeavesFullScreen) {
@@ -325,16 +406,6 @@ TEST_F(PanelDisplayTest, OpensWithItsToolbarAndEscapeLeavesFullScreen) {
   panel.reset();
   EXPECT_TRUE(render_.live.empty());
   EXPECT_TRUE(client_.subscriptions.empty());
-}
-
-// A picture of what a test sees, for a person to look at: only when
-// VZ_TEST_PICTURES names a folder.
-void KeepPicture(const std::string& display, const vz::Rect& area, const char* name) {
-  const char* folder = std::getenv("VZ_TEST_PICTURES");
-  if (folder == nullptr || *folder == 0) return;
-  if (std::optional<vz::Image> picture = vz::CaptureDisplayArea(display.c_str(), area)) {
-    picture->WritePngFile(std::string(folder) + "/" + name);
-  }
 }
 
 TEST_F(PanelDisplayTest, InsideAContainerItFillsItFollowsItsSizeAndClosesWhenItGoes) {

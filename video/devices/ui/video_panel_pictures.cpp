@@ -14,6 +14,7 @@
 #include "uikit/window_picture_registry.h"
 #include "video/devices/ui/main_screen_view.h"
 #include "video/devices/ui/pattern_picture_renderers.h"
+#include "video/devices/ui/thumb_menu.h"
 #include "video/devices/ui/video_main_panel_window.h"
 #include "video/devices/ui/video_options_window.h"
 #include "video/devices/ui/win_video_controller.h"
@@ -136,6 +137,17 @@ class PictureOptionsServices : public IVideoRenderService, public IVideoOptionsS
   PatternPictureRenderers renderers;
 };
 
+// The picture cameras' controls: a brightness, as a real camera offers.
+class PictureControls : public ICameraControlSource {
+ public:
+  std::vector<vz::CameraControl> List() override { return {vz::CameraControl{1, "Brightness", 0, 255, 1, 128}}; }
+  bool Get(uint32_t, int32_t* value) override {
+    *value = 128;
+    return true;
+  }
+  bool Set(uint32_t, int32_t) override { return true; }
+};
+
 VseResult MakePictureCameras(IVideoCapDeviceEnumerator** out) {
   static PictureCameras cameras;
   *out = &cameras;
@@ -152,6 +164,9 @@ std::optional<vz::Image> OptionsPicture(vz::HeadlessWindowSystem& system) {
   std::optional<vz::Image> picture;
   {
     CWinVideoOptionsWindow window(&services, &services, &services);
+    window.open_controls = [](IVideoCapDevice*) -> std::unique_ptr<ICameraControlSource> {
+      return std::make_unique<PictureControls>();
+    };
     window.InitializeWindow(nullptr, nullptr);
     if (window.IsWindow()) {
       window.window()->Update();
@@ -166,20 +181,15 @@ std::optional<vz::Image> OptionsPicture(vz::HeadlessWindowSystem& system) {
   return picture;
 }
 
-// A menu drawn over the panel's picture at a tile.
+// The thumbnail menu, as it paints itself, over the panel's picture,
+// bottom-aligned at a point of a tile.
 vz::Image WithMenu(const vz::Image& base, const std::vector<ThumbMenuItem>& items, vz::Point at) {
+  CVzThumbMenu menu(items);
+  const vz::Size size = menu.MenuSize();
+  vz::Image drawn(size.width, size.height);
+  menu.PaintMenu(*vz::CreateImageCanvas(drawn), -1);
   vz::Image out = base;
-  auto canvas = vz::CreateImageCanvas(out);
-  const int height = static_cast<int>(items.size()) * 28;
-  canvas->FillRect(vz::Rect::FromXYWH(at.x, at.y - height, 158, height), 0xFF212121);
-  vz::TextStyle style;
-  style.font.pixel_size = 13;
-  style.color = 0xFFFFFFFF;
-  style.valign = vz::TextVAlign::kMiddle;
-  for (size_t i = 0; i < items.size(); ++i) {
-    const vz::Rect row = vz::Rect::FromXYWH(at.x + 10, at.y - height + static_cast<int>(i) * 28, 148, 28);
-    canvas->DrawText(vzres::LoadResString(items[i].text_id), row, style);
-  }
+  vz::CreateImageCanvas(out)->DrawImage(drawn, at.x, at.y - size.height);
   return out;
 }
 
@@ -208,6 +218,14 @@ std::optional<vz::Image> Draw(const std::string& name, vz::HeadlessWindowSystem&
     panel->panelToolbar()->setStatus(4);
   } else if (name == "video-fullscreen") {
     panel->toggleFullScreen();
+  } else if (name == "video-panel-paused") {
+    // The join still running (the animation over the large view), and the
+    // participant of the second tile paused.
+    model.showProgressingAnimation(true);
+    if (model.strip().shownItems().size() > 1) {
+      const VideoRosterInfo paused = model.strip().shownItems()[1]->record;
+      model.setRosterVideoBlocked(&paused, true);
+    }
   }
   panel->refresh();
   vz::Image picture = Shot(*panel, system);
@@ -232,7 +250,7 @@ std::optional<vz::Image> Draw(const std::string& name, vz::HeadlessWindowSystem&
 const WindowPictureRegistration kRegistration(
     {"video-panel", "video-panel-small", "video-panel-page2", "video-panel-collapsed", "video-panel-grid",
      "video-panel-idle", "video-toolbar-invisible", "video-toolbar-stopped", "video-menu-presenter",
-     "video-menu-spotlight", "video-fullscreen", "video-options"},
+     "video-menu-spotlight", "video-fullscreen", "video-options", "video-panel-paused"},
     Draw);
 
 }  // namespace

@@ -79,6 +79,10 @@ bool VideoMainPanelToolbar::Create(vz::Window* parent) {
       buttons_[id] = std::move(button);
     }
   }
+  // Made again (full screen entered or left): the buttons take back the
+  // state the panel gave them before.
+  for (const auto& [id, button] : buttons_) button->ShowWindow(visible_[id]);
+  if (status_ != 0) setStatus(status_);
   window_->Show(false);
   Layout(window_->ClientRect().GetSize());
   return true;

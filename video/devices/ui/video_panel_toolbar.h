@@ -22,6 +22,9 @@ class VideoMainPanelToolbar : public vz::WindowDelegate, public IVideoPanelToolb
   VideoMainPanelToolbar();
   ~VideoMainPanelToolbar() override;
 
+  // Makes the window and its buttons under `parent`; made again (after
+  // Destroy), the buttons keep the status, enabled state and visibility set
+  // before.
   bool Create(vz::Window* parent);
   void Destroy();
   vz::Window* window() const { return window_.get(); }

@@ -6,9 +6,17 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdarg>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "common/trace_client_test_hooks.h"
+
 #include "outside/vzres/vzres.h"
 #include "platform/clock.h"
 #include "platform/run_loop.h"
+#include "platform/text.h"
 #include "platform/ui/headless.h"
 #include "video/devices/ui/panel_test_support.h"
 
@@ -18,6 +26,15 @@ namespace {
 using testing::FakeClient;
 using testing::FakeRenderService;
 using testing::Participant;
+
+// The panel's log lines that speak of the overlay controls.
+std::vector<std::string> g_overlay_lines;
+void CaptureOverlayLine(const char*, const char* format, va_list args) {
+  char line[512];
+  std::vsnprintf(line, sizeof(line), format, args);
+  const std::string text = line;
+  if (text.find("overlay controls") != std::string::npos) g_overlay_lines.push_back(text);
+}
 
 class PanelWindowTest : public ::testing::Test {
  protected:
@@ -139,6 +156,120 @@ TEST_F(PanelWindowTest, FullScreenTakesTheViewsAndEscapeBringsThemBack) {
   EXPECT_TRUE(panel_->window()->IsVisible());
   EXPECT_EQ(panel_->mainView()->fullscreenButtonImage(), vzres::IDB_VIDEO_FULLSCREEN);
   EXPECT_EQ(panel_->mainScreenView()->window()->TopLevel(), panel_->window());
+}
+
+// The tool bar's windows are made again on every full-screen change: the
+// status, its enabled state and the hidden buttons stay as the controller
+// set them.
+TEST_F(PanelWindowTest, TheToolbarKeepsItsStateAcrossFullScreenChanges) {
+  ASSERT_TRUE(panel_->createVideoWindow(0, 0));
+  Join({Participant("me"), Participant("p1")});
+  auto check = [&](const char* where, int32_t status, bool enabled, bool others_shown) {
+    SCOPED_TRACE(where);
+    VideoMainPanelToolbar* toolbar = panel_->panelToolbar();
+    CGdipButton* button = toolbar->button(vzres::IDC_VIDEO_STATUS);
+    EXPECT_EQ(button->GetCurrentImage(), static_cast<uint32_t>(status));
+    EXPECT_EQ(button->IsWindowEnabled(), enabled);
+    EXPECT_TRUE(button->window()->IsVisible());
+    for (uint32_t id : {vzres::IDC_VIDEO_MY_VIDEO, vzres::IDC_VIDEO_OPTIONS}) {
+      EXPECT_EQ(toolbar->button(id)->window()->IsVisible(), others_shown) << id;
+      EXPECT_EQ(toolbar->buttonVisible(id), others_shown) << id;
+    }
+  };
+  // A disabled state (grey) of an attendee with every button.
+  panel_->toolbar()->setStatus(5);
+  panel_->setMyVideoStatus(true);
+  for (int round = 0; round < 2; ++round) {
+    panel_->toggleFullScreen();
+    check("full screen", 5, false, true);
+    EXPECT_EQ(panel_->panelToolbar()->button(vzres::IDC_VIDEO_MY_VIDEO)->GetCurrentImage(), vzres::IDB_VIDEO_STARTED);
+    panel_->toggleFullScreen();
+    check("back", 5, false, true);
+  }
+  // The invisible attendee: the status button alone, in state 8.
+  panel_->toolbar()->setInvisibleMode();
+  panel_->toggleFullScreen();
+  check("invisible, full screen", 8, true, false);
+  panel_->toggleFullScreen();
+  check("invisible, back", 8, true, false);
+  EXPECT_EQ(panel_->panelToolbar()->preferredSize(), (vz::Size{48, 30}));
+}
+
+// The large view's name label sits above the opaque tool bar while that
+// shows, and at the view's bottom left while it does not; a long name ends
+// where the strip beside it begins.
+TEST_F(PanelWindowTest, TheNameLabelOfTheLargeViewIsNeverUnderTheToolbarOrTheStrip) {
+  ASSERT_TRUE(panel_->createVideoWindow(0, 0));
+  std::vector<VideoRosterInfo> people = {Participant("me"), Participant("p1"), Participant("p2")};
+  vz::CopyUtf16(people[1].head.Name, 128, u"Al");
+  vz::CopyUtf16(people[2].head.Name, 128, u"Participant with a rather long name that goes on and on");
+  Join(people);
+  auto on_screen = [](vz::Window* window) {
+    const vz::Point origin = window->ToScreen({0, 0});
+    return vz::Rect::FromXYWH(origin.x, origin.y, window->bounds().Width(), window->bounds().Height());
+  };
+  CVzActiveVideoView& large = panel_->mainScreenView()->activeView();
+  panel_->mainView()->setSpotlightRoster(&people[1]);
+  panel_->refresh();
+  ASSERT_TRUE(panel_->mainView()->toolbarShown());
+  ASSERT_TRUE(large.label().window()->IsVisible());
+  const vz::Rect label = on_screen(large.label().window());
+  const vz::Rect toolbar = on_screen(panel_->panelToolbar()->window());
+  EXPECT_TRUE(label.Intersect(toolbar).IsEmpty()) << label.left << "," << label.top << " " << toolbar.left << ","
+                                                  << toolbar.top;
+  EXPECT_EQ(label.bottom, toolbar.top - 2);
+  EXPECT_EQ(label.left, on_screen(large.window()).left + 2);
+
+  // The tool bar hides when idle; the next participant's name goes to the bottom.
+  clock_.AdvanceMs(kOverlayIdleMs);
+  ASSERT_TRUE(panel_->mainView()->onIdleTick(std::nullopt));
+  panel_->mainView()->setSpotlightRoster(&people[2]);
+  panel_->refresh();
+  ASSERT_FALSE(panel_->mainView()->toolbarShown());
+  ASSERT_TRUE(large.label().window()->IsVisible());
+  EXPECT_EQ(on_screen(large.label().window()).bottom, on_screen(large.window()).bottom - 3);
+  const vz::Rect strip = panel_->mainView()->layout().strip.Offset(on_screen(panel_->mainScreenView()->window()).left,
+                                                                   on_screen(panel_->mainScreenView()->window()).top);
+  ASSERT_TRUE(panel_->mainView()->stripShown());
+  ASSERT_LT(strip.top, on_screen(large.label().window()).bottom);
+  EXPECT_LE(on_screen(large.label().window()).right, strip.left);
+  EXPECT_GT(on_screen(large.label().window()).Width(), 20);
+}
+
+// The log says when the overlay controls show and hide, whatever showed
+// them: a roster event as well as the pointer. (Someone who waits for the
+// controls reads it.)
+TEST_F(PanelWindowTest, EveryShowAndHideOfTheOverlayIsLoggedOnce) {
+  vz::TracerEntries entries;
+  entries.log_a = &CaptureOverlayLine;
+  vz::BindTracerForTest(&entries);
+  g_overlay_lines.clear();
+  auto said = [](const char* what) {
+    const bool found = !g_overlay_lines.empty() && g_overlay_lines.back().find(what) != std::string::npos;
+    g_overlay_lines.clear();
+    return found;
+  };
+  ASSERT_TRUE(panel_->createVideoWindow(0, 0));
+  Join({Participant("me"), Participant("p1"), Participant("p2")});
+  ASSERT_TRUE(panel_->mainView()->fullscreenButtonShown());
+  EXPECT_TRUE(said("overlay controls shown"));
+  clock_.AdvanceMs(kOverlayIdleMs);
+  ASSERT_TRUE(panel_->mainView()->onIdleTick(std::nullopt));
+  panel_->refresh();
+  EXPECT_TRUE(said("overlay controls hidden"));
+  // The pointer over the video, moving.
+  const vz::Point at = panel_->window()->ToScreen({300, 200});
+  system_->SendMouse(vz::MouseAction::kMove, vz::MouseButton::kNone, at);
+  system_->SendMouse(vz::MouseAction::kMove, vz::MouseButton::kNone, {at.x + 5, at.y});
+  loop_.RunUntilIdle();
+  EXPECT_TRUE(panel_->mainView()->fullscreenButtonShown());
+  EXPECT_TRUE(said("overlay controls shown"));
+  // A roster event while they show says nothing more.
+  const VideoRosterInfo p3 = Participant("p3");
+  panel_->mainView()->addVideoRoster(&p3, true);
+  panel_->refresh();
+  EXPECT_TRUE(g_overlay_lines.empty());
+  vz::RestoreTracerForTest();
 }
 
 TEST_F(PanelWindowTest, WithoutAToolbarFullScreenAndTeardownStillWork) {
