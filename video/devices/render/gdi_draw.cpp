@@ -5,8 +5,11 @@
 
 #include "common/trace_client.h"
 #include "video/devices/render/draw_geometry.h"
+#include "video/devices/render/nearest_rows.h"
 
 namespace {
+
+constexpr int32_t kMaxPlanarSide = 16384;
 
 uint32_t PixelOfColorRef(uint32_t colorref) {
   const uint32_t r = colorref & 0xFF, g = (colorref >> 8) & 0xFF, b = (colorref >> 16) & 0xFF;
@@ -15,7 +18,8 @@ uint32_t PixelOfColorRef(uint32_t colorref) {
 
 }  // namespace
 
-CGDIDraw::CGDIDraw(OutputMaker make_output) : make_output_(std::move(make_output)) {}
+CGDIDraw::CGDIDraw(OutputMaker make_output, uint32_t cpu_features)
+    : make_output_(std::move(make_output)), converter_(cpu_features) {}
 
 CGDIDraw::~CGDIDraw() { UnInit(); }
 
@@ -31,9 +35,21 @@ void CGDIDraw::UnInit() {
   window_ = nullptr;
 }
 
+void CGDIDraw::ForgetKeptSample() {
+  if (kept_sample_ != nullptr) kept_sample_->Release();
+  kept_sample_ = nullptr;
+}
+
 void CGDIDraw::DiscardStream() {
+  ForgetKeptSample();
+  planar_ = {};
   image_.clear();
   image_.shrink_to_fit();
+  planes_.clear();
+  planes_.shrink_to_fit();
+  rows_.clear();
+  rows_.shrink_to_fit();
+  kept_ = Kept::kNone;
   image_width_ = image_height_ = 0;
 }
 
@@ -41,7 +57,7 @@ int32_t CGDIDraw::Draw(const uint8_t* pixels, uint32_t size, const BitmapHeader*
                        const Rect& target) {
   if (target.IsEmpty()) return 1;
   if (pixels == nullptr || header == nullptr) {
-    if (image_.empty()) return -3;
+    if (kept_ == Kept::kNone) return -3;
     return Compose(target, true);
   }
   if (header->compression != kFourCCRgb) return -2;
@@ -60,9 +76,13 @@ int32_t CGDIDraw::Draw(const uint8_t* pixels, uint32_t size, const BitmapHeader*
   }
   const int32_t stride = BitmapRgbStride(header->width, header->bit_count);
   const int32_t bytes_per_pixel = header->bit_count / 8;
+  ForgetKeptSample();
+  planar_ = {};
+  planes_.clear();
+  kept_ = Kept::kRgb;
   image_width_ = source.Width();
   image_height_ = source.Height();
-  image_.resize(static_cast<size_t>(image_width_) * 3 * image_height_);
+  image_.resize(static_cast<size_t>(image_width_) * 3 * image_height_ + 1);
   // The first picture row: the top row of the source rectangle, which a
   // bottom-up frame stores last-first.
   const int64_t first_row = header->height < 0 ? source.top : height - 1 - source.top;
@@ -89,6 +109,47 @@ int32_t CGDIDraw::DrawBkgnd(const Rect& target) {
   return Compose(target, false) == 1 ? 1 : 0;
 }
 
+int32_t CGDIDraw::DrawPlanar(const PlanarFrame& frame, const Rect& target) {
+  if (target.IsEmpty()) return 1;
+  const int32_t w = frame.width, h = frame.height;
+  if (frame.y == nullptr || frame.u == nullptr || frame.v == nullptr || w <= 0 || h <= 0 || (w & 1) || (h & 1) ||
+      w > kMaxPlanarSide || h > kMaxPlanarSide || frame.stride_y < w || frame.stride_uv < w / 2) {
+    VZ_LOG_ERROR("planar frame %dx%d (strides %d, %d) not taken", w, h, frame.stride_y, frame.stride_uv);
+    return -2;
+  }
+  if (frame.owner != nullptr) {
+    frame.owner->AddRef();  // before the old one goes: it may be the same sample
+    ForgetKeptSample();
+    kept_sample_ = frame.owner;
+    planes_.clear();
+    planar_ = frame;
+  } else {
+    ForgetKeptSample();
+    const size_t luma = static_cast<size_t>(w) * h;
+    const size_t chroma = static_cast<size_t>(w / 2) * (h / 2);
+    planes_.resize(luma + 2 * chroma);
+    uint8_t* y = planes_.data();
+    uint8_t* u = y + luma;
+    uint8_t* v = u + chroma;
+    for (int32_t r = 0; r < h; ++r) {
+      std::memcpy(y + static_cast<size_t>(r) * w, frame.y + static_cast<int64_t>(r) * frame.stride_y,
+                  static_cast<size_t>(w));
+    }
+    for (int32_t r = 0; r < h / 2; ++r) {
+      const int64_t at = static_cast<int64_t>(r) * frame.stride_uv;
+      std::memcpy(u + static_cast<size_t>(r) * (w / 2), frame.u + at, static_cast<size_t>(w / 2));
+      std::memcpy(v + static_cast<size_t>(r) * (w / 2), frame.v + at, static_cast<size_t>(w / 2));
+    }
+    planar_ = PlanarFrame{nullptr, y, u, v, w, w / 2, w, h};
+  }
+  image_.clear();
+  kept_ = Kept::kPlanar;
+  image_width_ = w;
+  image_height_ = h;
+  ClearPictureStale();
+  return Compose(target, true);
+}
+
 int32_t CGDIDraw::Compose(const Rect& target, bool with_image) {
   if (!output_tried_) {
     output_tried_ = true;
@@ -100,9 +161,11 @@ int32_t CGDIDraw::Compose(const Rect& target, bool with_image) {
   if (out == nullptr) return -1;
   const uint32_t background = PixelOfColorRef(background_colour());
   Rect picture{0, 0, tw, th};
-  if (with_image && !image_.empty()) FitRect(&picture, Rect{0, 0, image_width_, image_height_}, Rect{0, 0, tw, th},
-                                             aspect_mode());
-  else picture = Rect{};
+  if (with_image && kept_ != Kept::kNone) {
+    FitRect(&picture, Rect{0, 0, image_width_, image_height_}, Rect{0, 0, tw, th}, aspect_mode());
+  } else {
+    picture = Rect{};
+  }
   for (int32_t y = 0; y < th; ++y) {
     uint32_t* row = out + static_cast<size_t>(y) * tw;
     if (y < picture.top || y >= picture.bottom) {
@@ -113,25 +176,93 @@ int32_t CGDIDraw::Compose(const Rect& target, bool with_image) {
     std::fill(row + picture.right, row + tw, background);
   }
   if (!picture.IsEmpty()) {
-    const int32_t pw = picture.Width(), ph = picture.Height();
-    const bool mirror = effect_flags() & kEffectMirror;
-    const bool flip = effect_flags() & kEffectFlip;
-    column_map_.resize(static_cast<size_t>(pw));
-    for (int32_t x = 0; x < pw; ++x) {
-      const int32_t sx = static_cast<int32_t>(static_cast<int64_t>(x) * image_width_ / pw);
-      column_map_[x] = 3 * (mirror ? image_width_ - 1 - sx : sx);  // byte offsets in a row
-    }
-    const size_t row_bytes = static_cast<size_t>(image_width_) * 3;
-    for (int32_t y = 0; y < ph; ++y) {
-      int32_t sy = static_cast<int32_t>(static_cast<int64_t>(y) * image_height_ / ph);
-      if (flip) sy = image_height_ - 1 - sy;
-      const uint8_t* src = image_.data() + static_cast<size_t>(sy) * row_bytes;
-      uint32_t* dst = out + static_cast<size_t>(picture.top + y) * tw + picture.left;
-      for (int32_t x = 0; x < pw; ++x) {
-        const uint8_t* p = src + column_map_[x];
-        dst[x] = 0xFF000000u | (uint32_t{p[2]} << 16) | (uint32_t{p[1]} << 8) | p[0];
-      }
+    if (kept_ == Kept::kPlanar) {
+      if (!ComposePlanar(out, tw, picture)) return -1;
+    } else {
+      ComposeRgb(out, tw, picture);
     }
   }
   return output_->Put(target) ? 1 : -1;
+}
+
+void CGDIDraw::ComposeRgb(uint32_t* out, int32_t stride, const Rect& picture) {
+  const int32_t pw = picture.Width(), ph = picture.Height();
+  const bool flip = effect_flags() & kEffectFlip;
+  MakeNearestColumnMap(image_width_, pw, effect_flags() & kEffectMirror, 3, &column_map_);
+  const size_t row_bytes = static_cast<size_t>(image_width_) * 3;
+  const uint32_t* previous = nullptr;
+  int32_t previous_sy = -1;
+  for (int32_t y = 0; y < ph; ++y) {
+    const int32_t sy = NearestSourceRow(y, image_height_, ph, flip);
+    uint32_t* dst = out + static_cast<size_t>(picture.top + y) * stride + picture.left;
+    if (sy == previous_sy) {  // a picture shown larger than it came repeats rows
+      std::memcpy(dst, previous, static_cast<size_t>(pw) * 4);
+      continue;
+    }
+    GatherRow24To32(image_.data() + static_cast<size_t>(sy) * row_bytes, column_map_.data(), dst, pw);
+    previous = dst;
+    previous_sy = sy;
+  }
+}
+
+bool CGDIDraw::ComposePlanar(uint32_t* out, int32_t stride, const Rect& picture) {
+  const int32_t pw = picture.Width(), ph = picture.Height();
+  const bool flip = effect_flags() & kEffectFlip;
+  const bool mirror = effect_flags() & kEffectMirror;
+  const bool same_width = pw == image_width_ && !mirror;
+  MakeNearestColumnMap(image_width_, pw, mirror, 1, &column_map_);
+  rows_.resize(static_cast<size_t>(image_width_) * 2);
+  const uint32_t* previous = nullptr;
+  int32_t previous_sy = -1;
+  int32_t converted_pair = -1;
+  for (int32_t y = 0; y < ph; ++y) {
+    const int32_t sy = NearestSourceRow(y, image_height_, ph, flip);
+    uint32_t* dst = out + static_cast<size_t>(picture.top + y) * stride + picture.left;
+    if (sy == previous_sy) {
+      std::memcpy(dst, previous, static_cast<size_t>(pw) * 4);
+      continue;
+    }
+    // The target's rows walk the source's in one direction, so each pair
+    // is converted once at most.
+    if (sy / 2 != converted_pair) {
+      if (!ConvertRowPair(sy / 2)) return false;
+      converted_pair = sy / 2;
+    }
+    const uint32_t* src = rows_.data() + static_cast<size_t>(sy & 1) * image_width_;
+    if (same_width) {
+      std::memcpy(dst, src, static_cast<size_t>(pw) * 4);
+    } else {
+      GatherRow32(src, column_map_.data(), dst, pw);
+    }
+    previous = dst;
+    previous_sy = sy;
+  }
+  return true;
+}
+
+bool CGDIDraw::ConvertRowPair(int32_t pair) {
+  const int32_t w = image_width_;
+  nsVZVP::ImageDesc in{};
+  // The descriptor's planes are writable pointers; a source is only read.
+  in.plane[0] = const_cast<uint8_t*>(planar_.y + static_cast<int64_t>(2 * pair) * planar_.stride_y);
+  in.plane[1] = const_cast<uint8_t*>(planar_.u + static_cast<int64_t>(pair) * planar_.stride_uv);
+  in.plane[2] = const_cast<uint8_t*>(planar_.v + static_cast<int64_t>(pair) * planar_.stride_uv);
+  in.stride[0] = planar_.stride_y;
+  in.stride[1] = in.stride[2] = planar_.stride_uv;
+  in.width = w;
+  in.height = 2;
+  in.format = nsVZVP::CSP_I420;
+  nsVZVP::ImageDesc out{};
+  out.plane[0] = out.plane[1] = out.plane[2] = reinterpret_cast<uint8_t*>(rows_.data());
+  out.stride[0] = out.stride[1] = out.stride[2] = w * 4;
+  out.width = w;
+  out.height = 2;
+  out.format = nsVZVP::CSP_BGRA32;
+  const int32_t result = converter_.Convert(1, &in, &out);
+  if (result != nsVZVP::kConvertOk) {
+    VZ_LOG_ERROR("rows %d-%d of the %dx%d planar frame not converted (%d)", 2 * pair, 2 * pair + 1, w,
+                 image_height_, result);
+    return false;
+  }
+  return true;
 }

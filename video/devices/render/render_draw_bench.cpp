@@ -3,18 +3,30 @@
 // (the whole process: the GPU draw's rasteriser threads count too; the X
 // server's own work does not). Beside them, the software draw's conversion
 // and scaling alone against libyuv's (I420ToARGB + ARGBScale) on the same
-// frame and size.
+// frame and size, and the Pair/ rows: the whole software draw against the
+// floor of the same work (libyuv's I420ToARGB at frame size, ARGBScale
+// nearest into an MIT-SHM image, XShmPutImage), alternating round by round
+// into the same window; they print each side's median wall and CPU time, the
+// ratios (floor / ours: 1 is as fast as the floor) and the mean difference
+// of the two pictures on screen.
 #include <benchmark/benchmark.h>
 #include <libyuv.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
+#include <map>
 #include <memory>
 #include <vector>
 
 #include "platform/run_loop.h"
 #include "platform/ui/gles_video_device.h"
 #include "platform/ui/window.h"
+#include "platform/ui/x11_image_presenter.h"
+#include "platform/ui/x11_window_grab.h"
 #include "platform/ui/xvfb_testlib.h"
 #include "video/devices/render/draw_factory.h"
 #include "video/devices/render/gdi_draw.h"
@@ -130,9 +142,9 @@ void BM_XRenderDraw720pI420IntoXvfb(benchmark::State& state) {
 }
 BENCHMARK(BM_XRenderDraw720pI420IntoXvfb)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
 
-// The software path's CPU work alone: conversion to 24-bit BGR, the copy
-// into the draw's image and the scaling into the window-size picture (an
-// output that keeps the pixels in memory).
+// The software path's CPU work alone: the frame's rows converted and
+// scaled into the window-size picture (an output that keeps the pixels in
+// memory).
 class MemoryOutput : public IVideoFrameOutput {
  public:
   uint32_t* Buffer(int32_t width, int32_t height) override {
@@ -183,6 +195,175 @@ void BM_LibyuvConvertAndScale720p(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_LibyuvConvertAndScale720p)->Unit(benchmark::kMillisecond);
+
+// ---- The whole software draw against its floor ----
+
+// A smooth picture (gradients and a slow ripple, as a camera gives) so that
+// the two sides' nearest-neighbour sampling, which may pick neighbouring
+// source pixels, shows the same picture on screen.
+std::vector<uint8_t> SmoothI420(int w, int h, int seed) {
+  std::vector<uint8_t> f(static_cast<size_t>(w) * h + 2 * static_cast<size_t>(w / 2) * (h / 2));
+  uint8_t* y = f.data();
+  for (int r = 0; r < h; ++r) {
+    for (int c = 0; c < w; ++c) {
+      const double ripple = 20.0 * std::sin((c + seed * 3) * 0.05) * std::cos(r * 0.04);
+      y[static_cast<size_t>(r) * w + c] = static_cast<uint8_t>(std::clamp(40.0 + 150.0 * c / w + 30.0 * r / h + ripple, 16.0, 235.0));
+    }
+  }
+  uint8_t* u = y + static_cast<size_t>(w) * h;
+  uint8_t* v = u + static_cast<size_t>(w / 2) * (h / 2);
+  for (int r = 0; r < h / 2; ++r) {
+    for (int c = 0; c < w / 2; ++c) {
+      u[static_cast<size_t>(r) * (w / 2) + c] = static_cast<uint8_t>(60 + 130 * c / (w / 2));
+      v[static_cast<size_t>(r) * (w / 2) + c] = static_cast<uint8_t>(190 - 120 * r / (h / 2));
+    }
+  }
+  return f;
+}
+
+// One window of the private server per size, shown at the top-left corner.
+vz::Window* WindowOfSize(int width, int height) {
+  static std::map<std::pair<int, int>, std::unique_ptr<vz::Window>> windows;
+  Display& display = TheDisplay();
+  if (!display.window) return nullptr;
+  auto& window = windows[{width, height}];
+  if (!window) {
+    display.window->Hide();
+    for (auto& [size, other] : windows) {
+      if (other) other->Hide();
+    }
+    vz::WindowParams params;
+    params.bounds = vz::Rect::FromXYWH(0, 0, width, height);
+    params.flags = vz::kWindowOverrideRedirect;
+    window = display.system->CreateWindow(params, &display.blank);
+  }
+  window->Show(false);
+  display.system->Sync();
+  vz::RunLoop::ForCurrentThread().RunUntilIdle();
+  return window.get();
+}
+
+double Median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v.empty() ? 0 : v[v.size() / 2];
+}
+
+double MeanDifference(const vz::Image& a, const vz::Image& b) {
+  if (a.width() != b.width() || a.height() != b.height() || a.width() == 0) return 255;
+  double sum = 0;
+  for (int y = 0; y < a.height(); ++y) {
+    for (int x = 0; x < a.width(); ++x) {
+      const size_t at = static_cast<size_t>(y) * a.width() + x;
+      const uint32_t p = a.data()[at], q = b.data()[at];
+      for (int shift : {0, 8, 16}) sum += std::abs(static_cast<int>((p >> shift) & 0xFF) - static_cast<int>((q >> shift) & 0xFF));
+    }
+  }
+  return sum / (3.0 * a.width() * a.height());
+}
+
+// Args: frame width, frame height, window width, window height.
+void BM_PairSoftwareDrawVsFloor(benchmark::State& state) {
+  const int fw = static_cast<int>(state.range(0)), fh = static_cast<int>(state.range(1));
+  const int ww = static_cast<int>(state.range(2)), wh = static_cast<int>(state.range(3));
+  vz::Window* window = WindowOfSize(ww, wh);
+  if (window == nullptr) {
+    state.SkipWithError("no display");
+    return;
+  }
+  VideoDrawFactory software;
+  software.create_first_choice = [](IVideoWindowPort*, IDrawHost*) -> IVideoDraw* { return nullptr; };
+  auto* renderer = new CWinVideoRenderer(std::move(software));
+  renderer->AddRef();
+  auto port = std::make_unique<ViewWindowPort>(window);
+  ViewWindowPort* video_window = port.get();  // owned by the renderer from here
+  if (!renderer->Init(std::move(port), CWinVideoRenderer::kRenderTypeSoftware) || video_window->NativeWindow() == 0) {
+    renderer->Release();
+    state.SkipWithError("the software draw could not be made");
+    return;
+  }
+  const std::string display_name = TheDisplay().server.display();
+  std::unique_ptr<vz::X11ImagePresenter> floor_output =
+      vz::X11ImagePresenter::Open(display_name, video_window->NativeWindow());
+  std::vector<TestSample*> samples;
+  std::vector<std::vector<uint8_t>> frames;
+  for (int i = 0; i < 2; ++i) {
+    frames.push_back(SmoothI420(fw, fh, i));
+    samples.push_back(new TestSample(VideoFormat{2, fw, fh, 30.0f, 0}, frames.back()));
+    samples.back()->AddRef();
+  }
+  std::vector<uint8_t> argb(static_cast<size_t>(fw) * fh * 4);
+  auto floor_draw = [&](const std::vector<uint8_t>& f) {
+    const uint8_t* y = f.data();
+    const uint8_t* u = y + static_cast<size_t>(fw) * fh;
+    const uint8_t* v = u + static_cast<size_t>(fw / 2) * (fh / 2);
+    uint32_t* out = floor_output->Buffer(ww, wh);
+    libyuv::I420ToARGB(y, fw, u, fw / 2, v, fw / 2, argb.data(), fw * 4, fw, fh);
+    libyuv::ARGBScale(argb.data(), fw * 4, fw, fh, reinterpret_cast<uint8_t*>(out), ww * 4, ww, wh,
+                      libyuv::kFilterNone);
+    floor_output->Put(0, 0);
+  };
+  if (!floor_output || floor_output->Buffer(ww, wh) == nullptr || !floor_output->uses_shm()) {
+    state.SkipWithError("no MIT-SHM output for the floor");
+  } else {
+    // The same frame through each side once, outside the timing: what the
+    // window shows must be the same picture.
+    renderer->DeliverSample(samples[0]);
+    if (renderer->current_render_type() != CWinVideoRenderer::kRenderTypeSoftware) {
+      state.SkipWithError("the draw fell back");
+    }
+    std::optional<vz::Image> ours_shown = vz::GrabX11Window(display_name, video_window->NativeWindow());
+    floor_draw(frames[0]);
+    std::optional<vz::Image> floor_shown = vz::GrabX11Window(display_name, video_window->NativeWindow());
+    const double difference = ours_shown && floor_shown ? MeanDifference(*ours_shown, *floor_shown) : 255;
+
+    std::vector<double> wall_ours, wall_floor, cpu_ours, cpu_floor;
+    auto time = [](auto&& work, std::vector<double>* wall, std::vector<double>* cpu) {
+      const std::clock_t c0 = std::clock();
+      const auto t0 = std::chrono::steady_clock::now();
+      work();
+      const auto t1 = std::chrono::steady_clock::now();
+      const std::clock_t c1 = std::clock();
+      wall->push_back(std::chrono::duration<double>(t1 - t0).count());
+      cpu->push_back(static_cast<double>(c1 - c0) / CLOCKS_PER_SEC);
+      return wall->back();
+    };
+    int i = 0;
+    for (auto _ : state) {
+      ++i;
+      auto ours = [&] { renderer->DeliverSample(samples[i % 2]); };
+      auto floor = [&] { floor_draw(frames[i % 2]); };
+      double spent = 0;
+      if (i % 2) {
+        spent += time(ours, &wall_ours, &cpu_ours) + time(floor, &wall_floor, &cpu_floor);
+      } else {
+        spent += time(floor, &wall_floor, &cpu_floor) + time(ours, &wall_ours, &cpu_ours);
+      }
+      state.SetIterationTime(spent);
+    }
+    const double wo = Median(wall_ours), wf = Median(wall_floor);
+    const double co = Median(cpu_ours), cf = Median(cpu_floor);
+    state.counters["ours_ms"] = wo * 1e3;
+    state.counters["floor_ms"] = wf * 1e3;
+    state.counters["speed_vs_floor"] = wo > 0 ? wf / wo : 0;
+    state.counters["ours_cpu_ms"] = co * 1e3;
+    state.counters["floor_cpu_ms"] = cf * 1e3;
+    state.counters["cpu_vs_floor"] = co > 0 ? cf / co : 0;
+    state.counters["mean_diff"] = difference;
+  }
+  floor_output.reset();
+  for (TestSample* s : samples) s->Release();
+  renderer->Release();
+  vz::RunLoop::ForCurrentThread().RunUntilIdle();
+}
+BENCHMARK(BM_PairSoftwareDrawVsFloor)
+    ->Name("Pair/SoftwareDrawVsFloor")
+    ->ArgNames({"fw", "fh", "ww", "wh"})
+    ->Args({1280, 720, 960, 540})
+    ->Args({1280, 720, 1920, 1080})
+    ->Args({640, 360, 960, 540})
+    ->Args({640, 360, 1920, 1080})
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -56,6 +56,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<uint8_t> frame(pixels, pixels + length);
   draw.Draw(frame.data(), length, &header, source, target);
   draw.Draw(nullptr, 0, nullptr, source, target);  // the repaint of whatever was kept
+  // A 4:2:0 frame through the planar face, whose planes the renderer
+  // checks against the frame's length first, as here.
+  if (header.compression == kFormats[3][0] && header.width > 0 && header.height > 0) {
+    const int64_t w = header.width, h = header.height;
+    if (w * h + 2 * (w / 2) * (h / 2) <= length) {
+      PlanarFrame planar;
+      planar.y = frame.data();
+      planar.u = planar.y + w * h;
+      planar.v = planar.u + (w / 2) * (h / 2);
+      planar.stride_y = header.width;
+      planar.stride_uv = header.width / 2;
+      planar.width = header.width;
+      planar.height = header.height;
+      draw.DrawPlanar(planar, target);
+      draw.Draw(nullptr, 0, nullptr, source, target);
+    }
+  }
   (void)BitmapImageBytes(header);
   return 0;
 }

@@ -6,6 +6,7 @@
 #include "common/scoped_lock.h"
 #include "common/trace_client.h"
 #include "video/devices/color/cpu_features.h"
+#include "video/devices/render/planar_frame_draw.h"
 #include "video/devices/render/view_window_port.h"
 
 namespace {
@@ -231,6 +232,12 @@ VseResult CWinVideoRenderer::RenderFrame(bool repaint) {
       if (result != -3) goto fall_back;
     }
     {
+      const int32_t planar = DrawPlanarFrame(target);
+      if (planar == 1) {
+        last_drawn_type_ = format_.video_type;
+        return VSE_S_OK;
+      }
+      if (planar == -1) goto fall_back;
       bool converted = false;
       for (;;) {
         BitmapHeader header;
@@ -284,6 +291,34 @@ VseResult CWinVideoRenderer::RenderFrame(bool repaint) {
     fell_back = true;
     if (!UpdateDrawContext(kRenderTypeSoftware) || draw_ == nullptr) return VSE_E_FAIL;
   }
+}
+
+int32_t CWinVideoRenderer::DrawPlanarFrame(const Rect& target) {
+  if (format_.video_type != 2 && format_.video_type != 5) return 0;
+  auto* draw = dynamic_cast<IPlanarFrameDraw*>(draw_);
+  IVideoSample* sample = held_sample();
+  if (draw == nullptr || sample == nullptr) return 0;
+  void* p = nullptr;
+  int32_t length = 0;
+  sample->GetPointer(&p);
+  sample->GetActualDataLength(&length);
+  const int32_t w = format_.width, h = format_.height;
+  // Anything short or odd goes the converting way, which refuses it with
+  // its own log line.
+  if (p == nullptr || w <= 0 || h <= 0 || length < PackedYuvBytes(format_.video_type, w, h)) return 0;
+  PlanarFrame frame;
+  frame.owner = sample;
+  frame.y = static_cast<const uint8_t*>(p);
+  const uint8_t* first = frame.y + static_cast<int64_t>(w) * h;
+  const uint8_t* second = first + static_cast<int64_t>(w / 2) * (h / 2);
+  frame.u = format_.video_type == 5 ? second : first;  // YV12 stores V first
+  frame.v = format_.video_type == 5 ? first : second;
+  frame.stride_y = w;
+  frame.stride_uv = w / 2;
+  frame.width = w;
+  frame.height = h;
+  const int32_t result = draw->DrawPlanar(frame, target);
+  return result == -2 ? 0 : result;
 }
 
 VseResult CWinVideoRenderer::ConvertToRGB24() {

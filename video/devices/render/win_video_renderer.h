@@ -3,7 +3,9 @@
 // frames) on an engine thread, keeps the last one, and draws it into one
 // view window through one draw object. It picks the draw (the first choice,
 // the software draw when that fails, the first choice again 30 s later),
-// converts a YUV frame that a draw refuses into 24-bit BGR, and makes sure
+// hands planar 4:2:0 frames as they are to a draw that takes them
+// (IPlanarFrameDraw), converts a YUV frame that a draw refuses into 24-bit
+// BGR, and makes sure
 // that draw work bound to the window's thread runs there: it posts itself a
 // registered message and catches it in that thread's message hook.
 //
@@ -121,6 +123,9 @@ class CWinVideoRenderer final : public CVideoRenderer,
   void DestroyDeferredDraws();
   VseResult RenderFrame(bool repaint);
   VseResult DrawBackgroundOnly(const Rect& target);
+  // The held I420 or YV12 sample through the draw's planar face: its
+  // result (1 or -1), or 0 when the draw has none or refused the frame.
+  int32_t DrawPlanarFrame(const Rect& target);
   VseResult ConvertToRGB24();
   void FreeConversionBuffer();
   uint32_t NowMs() const { return static_cast<uint32_t>(clock_.NowMs()); }
