@@ -113,7 +113,9 @@ int CVelzarMeetApplication::FeedChecked(const char* text, int length) {
   }
   const JsonDocument message = JsonParse(std::string_view(text, static_cast<size_t>(length)));
   if (!message) {
-    STDIN_WRITE(std::string_view(text, std::strlen(text)));
+    // The whole text, a zero byte inside it included: an echo cut short would
+    // hand the extension a fragment of its own message.
+    STDIN_WRITE(std::string_view(text, static_cast<size_t>(length)));
     return 1;
   }
   const std::string type = JsonGetString(message->members(), "type");

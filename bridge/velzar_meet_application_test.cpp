@@ -208,6 +208,17 @@ TEST_F(ApplicationTest, UnknownTextsComeBackAndStrayMessagesEndTheHost) {
   EXPECT_EQ(Feed(*app, "{\"type\":\"MEET_APP_REQUEST_STOP\"}"), 0);
 }
 
+TEST_F(ApplicationTest, ATextHoldingAZeroByteComesBackWhole) {
+  auto app = Make();
+  const std::string not_json("{\"type\":\0\"MEET_DS_REQUEST\"}", 27);
+  const std::string no_type("{\"x\":1}\0{\"type\":\"MEET_DS_REQUEST\"}", 34);
+  const std::string leading_zero("\0not json", 9);
+  EXPECT_EQ(Feed(*app, not_json), 1);
+  EXPECT_EQ(Feed(*app, no_type), 1);
+  EXPECT_EQ(Feed(*app, leading_zero), 1);
+  EXPECT_EQ(output_.NonLog(), (std::vector<std::string>{not_json, no_type, leading_zero}));
+}
+
 TEST_F(ApplicationTest, OwnMessagesAreKnownHoweverTheirTypeIsWritten) {
   auto app = Make();
   // Each would end the host with "stopped" if it were taken for a relay

@@ -9,7 +9,7 @@ function(vz_isolate_test name extra_env)
   set(home ${CMAKE_BINARY_DIR}/test-home/${name})
   file(MAKE_DIRECTORY ${home}/config ${home}/data ${home}/cache)
   set(isolated XDG_RUNTIME_DIR=${VZ_TEST_RUNTIME_ROOT}/${name} XDG_CONFIG_HOME=${home}/config
-      XDG_DATA_HOME=${home}/data XDG_CACHE_HOME=${home}/cache)
+      XDG_DATA_HOME=${home}/data XDG_CACHE_HOME=${home}/cache ${VZ_TSAN_OPTIONS})
   set_tests_properties(${name} PROPERTIES ENVIRONMENT "${isolated};${extra_env}"
                        FIXTURES_REQUIRED vz_runtime_folders)
   set_property(GLOBAL APPEND PROPERTY VZ_ISOLATED_TESTS ${name})
@@ -37,12 +37,17 @@ function(vz_add_runtime_folder_fixture)
   set_tests_properties(vz_runtime_folders_remove PROPERTIES FIXTURES_CLEANUP vz_runtime_folders TIMEOUT 60)
 endfunction()
 
+# The thread checker's options for every test: what it cannot see the
+# synchronisation of (tsan.supp gives each entry's reason).
+set(VZ_TSAN_OPTIONS
+    "TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=${CMAKE_CURRENT_LIST_DIR}/tsan.supp")
+
 # The sanitizers' suppressions for tests that draw text or talk to X: the
 # font and text libraries keep caches for the life of the process, and
 # pango starts fontconfig on a thread of its own.
 set(VZ_FONT_LEAK_SUPPRESSIONS
     "LSAN_OPTIONS=suppressions=${CMAKE_CURRENT_LIST_DIR}/lsan_fonts.supp"
-    "TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=${CMAKE_CURRENT_LIST_DIR}/tsan_fonts.supp")
+    ${VZ_TSAN_OPTIONS})
 
 # vz_test_needs(<label> <target>...): targets a test of <label> runs that its
 # own program does not link (programs it starts, what an install step

@@ -201,5 +201,36 @@ TEST_F(ElfModulesTest, LookupsDuringRefreshesSeeWholeSnapshots) {
   EXPECT_EQ(wrong.load(), 0);
 }
 
+// Another thread loads and unloads a library, as a graphics driver does on a
+// thread of its own, while the snapshot is refreshed: every refresh lists the
+// program. The paths differ in length (extra slashes), so that the loader's
+// copy of the name ends at every alignment.
+TEST_F(ElfModulesTest, RefreshesWhileAnotherThreadLoadsAndUnloadsSeeWholeLists) {
+  std::atomic<bool> stop{false};
+  std::atomic<int> loads{0};
+  std::thread loader([&stop, &loads] {
+    const std::string folder = ExecutableDir();
+    for (int round = 0; !stop.load(); ++round) {
+      const std::string path = folder + std::string(static_cast<size_t>(1 + round % 8), '/') + "libvzloadertest.so";
+      void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+      if (handle == nullptr) continue;
+      loads.fetch_add(1);
+      dlclose(handle);
+    }
+  });
+  const auto address = reinterpret_cast<uintptr_t>(&CodeInTheTestBinary);
+  const std::string program = ExecutablePath();
+  int wrong = 0;
+  for (int i = 0; i < 2000 || (loads.load() < 64 && i < 1000000); ++i) {
+    RefreshElfModuleSnapshot();
+    ElfModuleInfo info;
+    if (!FindElfModule(address, &info) || program != info.path) ++wrong;
+  }
+  stop.store(true);
+  loader.join();
+  EXPECT_GT(loads.load(), 0);
+  EXPECT_EQ(wrong, 0);
+}
+
 }  // namespace
 }  // namespace vz

@@ -35,7 +35,7 @@ for config in default asan tsan; do
   built=$SECONDS
   export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
   export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-  export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
+  export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$top/cmake/tsan.supp
   select=()
   # Death tests fork, which the thread sanitizer does not follow; the erasure
   # code's 2,000 random trials are single-threaded arithmetic that takes

@@ -31,7 +31,10 @@ class RecordingSink : public IMediaTransportSink, public IMediaTransportFilter {
   using IMediaTransportSink::OnReceiveDataBinary;
   using IMediaTransportSink::OnReceiveDataUtf8;
 
-  void OnJoinSessionConfirm(uint32_t value) override { Add({"confirm", value}); }
+  void OnJoinSessionConfirm(uint32_t value) override {
+    if (on_confirm) on_confirm();
+    Add({"confirm", value});
+  }
   void OnLeaveSessionConfirm(int32_t reason, int32_t arg) override { Add({"leave", reason, arg}); }
   void OnSessionReconnecting(int32_t reason, int32_t arg) override { Add({"reconnecting", reason, arg}); }
   void OnReceiveCommandData(CByteStream* stream) override { Add(StreamEvent("command", stream)); }
@@ -95,6 +98,8 @@ class RecordingSink : public IMediaTransportSink, public IMediaTransportFilter {
   }
   // Called on the transport's thread for each binary payload.
   std::function<void(const uint8_t*, uint32_t)> on_binary;
+  // Called on the transport's thread for each join confirm, before it is recorded.
+  std::function<void()> on_confirm;
 
  private:
   static SinkEvent StreamEvent(const char* name, CByteStream* stream) {

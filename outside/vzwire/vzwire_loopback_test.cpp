@@ -161,6 +161,27 @@ TEST_F(VzwireLoopbackTest, EndedSessionIsConfirmedAsALeave) {
   EXPECT_EQ(a.sink.Events("leave")[0].b, 7);
 }
 
+TEST_F(VzwireLoopbackTest, AnEndThatComesWhileTheClientWritesIsStillConfirmedAsALeave) {
+  // The server ends the session and closes the connection while the client
+  // still has a write to make (the sharing side's first consumed report
+  // follows the confirm): the write fails, the end frame waits unread.
+  Peer a(kTransportSessionSharing);
+  bool ended = false;
+  a.sink.on_confirm = [&ended] {
+    if (ended) return;
+    ended = true;
+    Loopback()->EndSession(kTransportSessionSharing, "ds-end-writing", 9);
+    // Its next task runs only after the turn that wrote the end and closed.
+    Loopback()->MemberCount(kTransportSessionSharing, "ds-end-writing");
+  };
+  const SessionRecord record = Sharing("ds-end-writing", "alice", true);
+  ASSERT_EQ(a.wrapper.Join(record.Data(), nullptr, &a.sink), 1);
+  ASSERT_TRUE(a.sink.WaitFor("leave"));
+  EXPECT_EQ(a.sink.Events("leave")[0].a, 2);
+  EXPECT_EQ(a.sink.Events("leave")[0].b, 9);
+  EXPECT_EQ(a.sink.Count("reconnecting"), 0u);
+}
+
 TEST_F(VzwireLoopbackTest, LeaveAndReleaseInsideACallbackAreSafe) {
   auto a = std::make_unique<Peer>(kTransportSessionSharing);
   Peer b(kTransportSessionSharing);

@@ -20,6 +20,10 @@ constexpr uint64_t kReconnectBudgetMs = 60000;
 constexpr int kConnectTimeoutMs = 1000;
 constexpr uint64_t kStopFlushMs = 1000;
 constexpr size_t kReadChunk = 64 * 1024;
+// Chunks read in one turn, and read at most after a failed write (the server
+// closed: what it sent before is all there is).
+constexpr int kReadRounds = 16;
+constexpr int kReadRoundsAfterFailure = 1024;
 // The server hears how much this side handed on after about this much more.
 constexpr uint64_t kConsumedReportBytes = 4096;
 
@@ -268,6 +272,7 @@ WireTransport::Ending WireTransport::Serve(vz::LocalSocket& socket, int32_t* rea
   reported_backlog_ = 0;
   consumed_ = 0;
   consumed_reported_ = 0;
+  write_failed_ = false;
   {
     std::lock_guard<std::mutex> lock(queue_mutex_);
     written_ = 0;
@@ -312,11 +317,7 @@ WireTransport::Ending WireTransport::Serve(vz::LocalSocket& socket, int32_t* rea
       if (joined_ && last_tick_ms_ != 0) ReportAdjustment(now, false);
       last_tick_ms_ = now;
     }
-    if (!WriteQueue(socket)) {
-      *reason = kReconnectConnectionLost;
-      *arg = 0;
-      return Ending::kLost;
-    }
+    if (!WriteQueue(socket)) return LostOnWrite(socket, buffer, reason, arg);
     ReportBacklog(false);
     bool want_write;
     {
@@ -334,48 +335,69 @@ WireTransport::Ending WireTransport::Serve(vz::LocalSocket& socket, int32_t* rea
     }
     if (items[0].ready != 0) waker_.Drain();
     if ((items[1].ready & (vz::kPollReadable | vz::kPollHangup | vz::kPollError)) == 0) continue;
-    for (int rounds = 0; rounds < 16; ++rounds) {
-      const vz::IoResult result = socket.Read(buffer, sizeof(buffer));
-      if (result.status == vz::IoStatus::kWouldBlock) break;
-      if (result.status != vz::IoStatus::kOk) {
-        *reason = kReconnectConnectionLost;
-        *arg = result.error;
-        return Ending::kLost;
-      }
-      last_received_ms_ = vz::MonotonicMs();
-      meter_.OnReceived(result.bytes);
-      reader_.Append(buffer, result.bytes);
-      vzrelay::Frame frame;
-      for (;;) {
-        const vzrelay::FrameReader::Result next = reader_.Next(&frame);
-        if (next == vzrelay::FrameReader::Result::kNeedMore) break;
-        if (next == vzrelay::FrameReader::Result::kBad) {
-          VZ_LOG_ERROR("bad frame from the server: %s", reader_.Error().c_str());
-          *reason = kReconnectBadFrame;
-          *arg = 0;
-          return Ending::kLost;
-        }
-        Ending ending = Ending::kLost;
-        if (!HandleFrame(frame, &ending, reason, arg)) return ending;
-        // Time the sink took (it may wait for its own thread to catch up)
-        // is not the server's silence.
-        last_received_ms_ = vz::MonotonicMs();
-        consumed_ += vzrelay::kFrameHeaderSize + frame.payload.size();
-        // Only a sharing session's stream is paced by the server (video and
-        // audio keep their own rate control). The first report (after the
-        // join confirm) tells the server this side speaks of it.
-        const bool first = consumed_reported_ == 0;
-        if (session_type_ == kTransportSessionSharing &&
-            (first || consumed_ - consumed_reported_ >= kConsumedReportBytes) && !ReportConsumed(socket)) {
-          *reason = kReconnectConnectionLost;
-          *arg = 0;
-          return Ending::kLost;
-        }
-        if (Stopping()) break;
-      }
-      if (Stopping()) break;
+    const Ending ending = ReadFrames(socket, buffer, reason, arg);
+    if (ending != Ending::kServing) return ending;
+    if (write_failed_) {
+      *reason = kReconnectConnectionLost;
+      *arg = 0;
+      return Ending::kLost;
     }
   }
+}
+
+WireTransport::Ending WireTransport::LostOnWrite(vz::LocalSocket& socket, uint8_t* buffer, int32_t* reason,
+                                                 int32_t* arg) {
+  write_failed_ = true;
+  const Ending ending = ReadFrames(socket, buffer, reason, arg);
+  if (ending == Ending::kEnded || ending == Ending::kRefused) return ending;
+  *reason = kReconnectConnectionLost;
+  *arg = 0;
+  return Ending::kLost;
+}
+
+WireTransport::Ending WireTransport::ReadFrames(vz::LocalSocket& socket, uint8_t* buffer, int32_t* reason,
+                                                int32_t* arg) {
+  for (int rounds = 0; rounds < (write_failed_ ? kReadRoundsAfterFailure : kReadRounds); ++rounds) {
+    const vz::IoResult result = socket.Read(buffer, kReadChunk);
+    if (result.status == vz::IoStatus::kWouldBlock) return Ending::kServing;
+    if (result.status != vz::IoStatus::kOk) {
+      *reason = kReconnectConnectionLost;
+      *arg = result.error;
+      return Ending::kLost;
+    }
+    last_received_ms_ = vz::MonotonicMs();
+    meter_.OnReceived(result.bytes);
+    reader_.Append(buffer, result.bytes);
+    vzrelay::Frame frame;
+    for (;;) {
+      const vzrelay::FrameReader::Result next = reader_.Next(&frame);
+      if (next == vzrelay::FrameReader::Result::kNeedMore) break;
+      if (next == vzrelay::FrameReader::Result::kBad) {
+        VZ_LOG_ERROR("bad frame from the server: %s", reader_.Error().c_str());
+        *reason = kReconnectBadFrame;
+        *arg = 0;
+        return Ending::kLost;
+      }
+      Ending ending = Ending::kLost;
+      if (!HandleFrame(frame, &ending, reason, arg)) return ending;
+      // Time the sink took (it may wait for its own thread to catch up)
+      // is not the server's silence.
+      last_received_ms_ = vz::MonotonicMs();
+      consumed_ += vzrelay::kFrameHeaderSize + frame.payload.size();
+      // Only a sharing session's stream is paced by the server (video and
+      // audio keep their own rate control). The first report (after the
+      // join confirm) tells the server this side speaks of it. A report that
+      // cannot be written ends the connection only after what was read (the
+      // server may have ended the session and closed meanwhile).
+      const bool first = consumed_reported_ == 0;
+      if (!write_failed_ && session_type_ == kTransportSessionSharing &&
+          (first || consumed_ - consumed_reported_ >= kConsumedReportBytes) && !ReportConsumed(socket)) {
+        write_failed_ = true;
+      }
+      if (Stopping()) return Ending::kServing;
+    }
+  }
+  return Ending::kServing;
 }
 
 bool WireTransport::HandleFrame(const vzrelay::Frame& frame, Ending* ending, int32_t* reason, int32_t* arg) {

@@ -82,7 +82,7 @@ class WireTransport final : public IMediaTransport {
   int32_t SetMaxSendBandwidth(int32_t bits_per_second) override;
 
  private:
-  enum class Ending { kStopped, kLost, kRefused, kEnded };
+  enum class Ending { kServing, kStopped, kLost, kRefused, kEnded };
 
   int32_t Enqueue(vzrelay::FrameKind kind, const uint8_t* data, size_t size);
   int32_t EnqueueStream(vzrelay::FrameKind kind, const CByteStream* stream);
@@ -90,6 +90,15 @@ class WireTransport final : public IMediaTransport {
   bool ConnectOnce(vz::LocalSocket* socket, int* error);
   // Serves one connection until it ends.
   Ending Serve(vz::LocalSocket& socket, int32_t* reason, int32_t* arg);
+  // Reads what the socket holds now (a bounded number of chunks) and handles
+  // its frames. kServing to go on (also when told to stop); else how the
+  // connection ended, with *reason and *arg set. After a failed write it reads
+  // until the socket has nothing more, writing nothing.
+  Ending ReadFrames(vz::LocalSocket& socket, uint8_t* buffer, int32_t* reason, int32_t* arg);
+  // The connection failed on a write. What the server sent before it closed
+  // (a session end, a refusal) is still read and decides the ending; else the
+  // connection counts as lost.
+  Ending LostOnWrite(vz::LocalSocket& socket, uint8_t* buffer, int32_t* reason, int32_t* arg);
   // Handles one frame; false ends the connection with *ending set.
   bool HandleFrame(const vzrelay::Frame& frame, Ending* ending, int32_t* reason, int32_t* arg);
   // Writes what the socket takes; false when it failed.
@@ -139,6 +148,7 @@ class WireTransport final : public IMediaTransport {
   size_t reported_backlog_ = 0;
   uint64_t consumed_ = 0;           // bytes of the server's frames handed on
   uint64_t consumed_reported_ = 0;  // and the count the server last heard
+  bool write_failed_ = false;       // this connection failed on a write
   // Guarded by queue_mutex_: bytes written on this connection, and how many
   // of them the server said it took (once it says).
   uint64_t written_ = 0;

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -308,6 +309,48 @@ TEST_F(EngineControllerTest, ASharingInfoWithTooManyMonitorsIsRefused) {
   // The last good one stays.
   EXPECT_EQ(engine_->sharing_info().MonitorCount, 1);
   EXPECT_NE(engine_->GetMonitorInfo(1), nullptr);
+}
+
+// The process's peak resident memory so far, in bytes (0 when unknown).
+size_t PeakResidentBytes() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmHWM:", 0) == 0) return std::stoull(line.substr(6)) * 1024;
+  }
+  return 0;
+}
+
+// A presenter announces sixteen monitors of 8192 x 8192 (256 MiB of frame
+// each): the attendee makes frames only up to its budget, each refused
+// monitor logged, and its peak memory grows by far less than 512 MiB.
+TEST_F(EngineControllerTest, AnAttendeesFramesStayWithinTheBudgetWhateverASharingInfoAnnounces) {
+  Started();
+  LogCapture log;
+  SharingInfo info = OneMonitorInfo(1, {0, 0, 8192, 8192});
+  info.MonitorCount = 16;
+  for (int32_t i = 0; i < 16; ++i) {
+    info.Monitors[i] = info.Monitors[0];
+    info.Monitors[i].MonitorId = i + 1;
+    info.Monitors[i].Rect = {i * 8192, 0, (i + 1) * 8192, 8192};
+  }
+  info.SharedRect = {0, 0, 16 * 8192, 8192};
+  const size_t peak_before = PeakResidentBytes();
+  ASSERT_EQ(engine_->OnDSTpSharingInfo(&info), 1);
+  const size_t frame_bytes = size_t{8192} * 8192 * 4;
+  EXPECT_GE(engine_->MonitorFrameCount(), 1);
+  EXPECT_LE(static_cast<size_t>(engine_->MonitorFrameCount()) * frame_bytes, CMonitorFrames::kDefaultByteBudget);
+  EXPECT_LT(CMonitorFrames::kDefaultByteBudget, size_t{512} << 20);
+  EXPECT_EQ(log.Count("would exceed"), static_cast<size_t>(16 - engine_->MonitorFrameCount()));
+  const size_t peak_after = PeakResidentBytes();
+#if !defined(__SANITIZE_THREAD__)
+  // (The thread checker's shadow memory is four times what it watches.)
+  if (peak_before != 0 && peak_after != 0) {
+    EXPECT_LT(peak_after - peak_before, size_t{512} << 20);
+  }
+#endif
+  std::printf("attendee: %d of 16 monitors of 8192 x 8192 framed, peak grew by %zu MiB\n",
+              engine_->MonitorFrameCount(), (peak_after - peak_before) >> 20);
 }
 
 TEST_F(EngineControllerTest, ReceivedCachesAreStoredAndOutOfRangeIndicesRefused) {

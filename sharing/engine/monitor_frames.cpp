@@ -54,7 +54,8 @@ void CMonitorFrames::Apply(const SharingInfo& info, IDSProviderSink* client) {
     const int64_t height = static_cast<int64_t>(monitor.Rect.bottom) - monitor.Rect.top;
     if (width > 0 && height > 0 && width <= CMonitorData::kMaxSide && height <= CMonitorData::kMaxSide &&
         BytesInUse() + static_cast<size_t>(width * height) * 4 > byte_budget_) {
-      VZ_LOG_ERROR("monitor [%d]: no frame, the frames would exceed [%zu] bytes.", monitor.MonitorId, byte_budget_);
+      VZ_LOG_ERROR("monitor [%d] of %lld x %lld: no frame, the frames would exceed [%zu] bytes.", monitor.MonitorId,
+                   static_cast<long long>(width), static_cast<long long>(height), byte_budget_);
       continue;
     }
     frame = CMonitorData::Create(monitor);

@@ -22,8 +22,10 @@
 
 class CMonitorFrames {
  public:
-  // 1 GiB: sixteen 4K monitors fit.
-  static constexpr size_t kDefaultByteBudget = size_t{1} << 30;
+  // 320 MiB: one largest monitor (8192 x 8192) and 64 MiB more, or nine 4K
+  // monitors. With the cache budget beside it, whatever a presenter
+  // announces keeps an attendee well under 512 MiB.
+  static constexpr size_t kDefaultByteBudget = size_t{320} << 20;
 
   explicit CMonitorFrames(size_t byte_budget = kDefaultByteBudget) : byte_budget_(byte_budget) {}
   ~CMonitorFrames();

@@ -551,9 +551,14 @@ void CVzVideoListenChannel::OnNalUnit(std::unique_ptr<CVseRtpPacket> packet) {
     frame_count_ = frames_.size();
   }
   if (length_now >= 5) {
+    // Copied into a pooled block: a steady stream reuses the blocks of the
+    // frames already decoded instead of allocating.
+    CVzPayloadBlock* block = payload_pool_.Get(length_now);
+    if (block == nullptr) return;  // logged by the pool; the unit is lost
+    std::memcpy(block->data(), payload, static_cast<size_t>(length_now));
     auto at = std::find_if(frame->layers.begin(), frame->layers.end(),
                            [sequence](const Layer& l) { return static_cast<uint16_t>(sequence - l.sequence) > 0x8000; });
-    frame->layers.insert(at, Layer{sequence, std::vector<uint8_t>(payload, payload + length_now)});
+    frame->layers.insert(at, Layer{sequence, std::unique_ptr<CVzPayloadBlock, ReleaseBlock>(block)});
     frame->bytes += length_now;
   }
   DecodeAndRender(false);
@@ -635,13 +640,14 @@ void CVzVideoListenChannel::DecodeAndRender(bool force) {
 int32_t CVzVideoListenChannel::PopFrame(const EncodedFrame& frame) {
   size_t used = 0;
   for (const Layer& layer : frame.layers) {
-    if (layer.payload.size() <= 4) {
+    const auto size = static_cast<size_t>(layer.payload->length());
+    if (size <= 4) {
       VZ_LOG("SrcLen>4");
       continue;
     }
-    if (used + layer.payload.size() > decode_buffer_.size()) return -1;
-    std::memcpy(decode_buffer_.data() + used, layer.payload.data(), layer.payload.size());
-    used += layer.payload.size();
+    if (used + size > decode_buffer_.size()) return -1;
+    std::memcpy(decode_buffer_.data() + used, layer.payload->data(), size);
+    used += size;
   }
   return static_cast<int32_t>(used);
 }

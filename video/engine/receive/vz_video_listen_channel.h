@@ -32,6 +32,7 @@
 #include "video/engine/core/engine_callbacks.h"
 #include "video/engine/core/engine_object.h"
 #include "video/engine/core/video_deliverer_list.h"
+#include "video/engine/core/vz_payload_pool.h"
 #include "video/engine/core/vz_timer.h"
 #include "video/engine/receive/listen_decoder.h"
 #include "video/engine/receive/playout_time_estimator.h"
@@ -222,14 +223,21 @@ class CVzVideoListenChannel final : public TEngineObject<IVideoListenChannel>,
   uint64_t dropped_layer_packets() const { return dropped_layers_.load(); }
   // NAL units that came after their frame was decoded.
   uint64_t late_units() const { return late_units_.load(); }
+  // Payload blocks back in the channel's pool, ready for the next units.
+  int32_t free_payload_blocks() { return payload_pool_.FreeCount(); }
   const CMMRTPSession4SVC* session() const { return session_; }
 
  private:
   ~CVzVideoListenChannel() override;
 
+  // A NAL unit's bytes in a block of the channel's pool; the block goes back
+  // to the pool with the layer.
+  struct ReleaseBlock {
+    void operator()(CVzPayloadBlock* block) const { block->Release(); }
+  };
   struct Layer {
     uint16_t sequence;
-    std::vector<uint8_t> payload;
+    std::unique_ptr<CVzPayloadBlock, ReleaseBlock> payload;
   };
   struct EncodedFrame {
     uint32_t created_ms = 0;
@@ -330,7 +338,9 @@ class CVzVideoListenChannel final : public TEngineObject<IVideoListenChannel>,
   std::deque<DeferredPicture> deferred_rtp_;
   bool decoding_from_rtp_ = false;
 
-  // Data side (data thread, or the caller in mode 0).
+  // Data side (data thread, or the caller in mode 0). The pool is declared
+  // first so that it outlives the frames whose layers hold its blocks.
+  CVzPayloadPool payload_pool_;
   std::list<EncodedFrame> frames_;  // newest first
   std::atomic<size_t> frame_count_{0};  // its size, for other threads
   std::vector<uint8_t> decode_buffer_;

@@ -123,6 +123,8 @@ std::vector<uint8_t> Packet(uint16_t seq, uint32_t ts90, uint8_t nal, const std:
   return p;
 }
 
+const std::string kStart("\0\0\0\1", 4);
+
 class ListenChannelTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -160,8 +162,6 @@ class ListenChannelTest : public ::testing::Test {
   EventSink events_;
 };
 
-const std::string kStart("\0\0\0\1", 4);
-
 TEST_F(ListenChannelTest, WholeFramesReachTheDecoderOnceInOrderAcrossTheSequenceWrap) {
   Open(0);
   // Five frames of three NAL units; sequence numbers run 65530 .. 65535, 0 ..
@@ -196,6 +196,30 @@ TEST_F(ListenChannelTest, WholeFramesReachTheDecoderOnceInOrderAcrossTheSequence
   channel_->RunDataTimer();
   EXPECT_EQ(g_decoder->decoded.size(), 5u);
   EXPECT_EQ(channel_->GetLastRenderedTimestamp(), (90000 + 4 * 3000) / 90);
+}
+
+TEST_F(ListenChannelTest, ASteadyStreamReusesItsPayloadBlocks) {
+  Open(0);
+  // Thirty frames of three units: at most one frame and the first unit of
+  // the next are held at a time, so a handful of blocks serve them all.
+  uint16_t seq = 100;
+  for (uint32_t f = 0; f < 30; ++f) {
+    for (int k = 0; k < 3; ++k) {
+      ASSERT_EQ(Send(Packet(seq++, 90000 + f * 3000, 0x61, "frame " + std::to_string(f) + " unit " +
+                                                               std::string(static_cast<size_t>(k + 1) * 300, 'x'))),
+                VSE_S_OK);
+    }
+    clock_.AdvanceMs(33);
+  }
+  clock_.AdvanceMs(1000);
+  channel_->RunDataTimer();
+  ASSERT_EQ(g_decoder->decoded.size(), 30u);
+  std::string last;
+  for (int k = 0; k < 3; ++k) last += kStart + "\x61" "frame 29 unit " + std::string(static_cast<size_t>(k + 1) * 300, 'x');
+  EXPECT_EQ(Decoded(29), last);
+  // Every block is back in the pool, and there are few of them.
+  EXPECT_GE(channel_->free_payload_blocks(), 3);
+  EXPECT_LE(channel_->free_payload_blocks(), 6);
 }
 
 TEST_F(ListenChannelTest, AFrameAfterAPauseWaitsForItsOwnUnits) {
