@@ -38,8 +38,10 @@ TEST(DesktopPictureDisplayTest, TheScreenShowsTheGradientTheClockStampAndTheMovi
   // The stamp holds the clock's low 32 bits and reads back from the screen.
   ASSERT_TRUE(desktop->ShowTime(0x123456789ULL));
   vz::ScreenPixels cells;
-  ASSERT_TRUE(screen->ReadPixels(
-      vz::ScreenRect{desktop->stamp_x(), desktop->stamp_y(), StampLayout::kWidth, StampLayout::kHeight}, &cells));
+  int stamp_x = 0, stamp_y = 0;
+  ASSERT_TRUE(desktop->StampPlace(&stamp_x, &stamp_y));
+  ASSERT_TRUE(
+      screen->ReadPixels(vz::ScreenRect{stamp_x, stamp_y, StampLayout::kWidth, StampLayout::kHeight}, &cells));
   ASSERT_EQ(cells.stride, StampLayout::kWidth * 4);
   uint32_t stamp = 0;
   ASSERT_TRUE(ReadStamp(cells.bytes.data(), StampLayout::kWidth, StampLayout::kHeight, 0, 0, &stamp));
