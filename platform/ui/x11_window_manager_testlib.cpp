@@ -1,6 +1,7 @@
 #include "platform/ui/x11_window_manager_testlib.h"
 
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -17,6 +18,51 @@ namespace {
 // twm's own default fonts may be missing on Xvfb.
 constexpr char kTwmConfig[] =
     "TitleFont \"fixed\"\nResizeFont \"fixed\"\nMenuFont \"fixed\"\nIconFont \"fixed\"\nIconManagerFont \"fixed\"\n";
+
+// Maps a small window and waits until the manager has taken it (set its
+// WM_STATE): a manager may hold the redirection a while before it handles
+// the windows mapped meanwhile. False when it was not taken within
+// `timeout_ms` or the display cannot be opened.
+bool ManagerTakesAWindow(const std::string& display, int timeout_ms) {
+  Display* d = XOpenDisplay(display.c_str());
+  if (d == nullptr) return false;
+  const Atom wm_state = XInternAtom(d, "WM_STATE", False);
+  const ::Window probe = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 8, 8, 0, 0, 0);
+  XStoreName(d, probe, "window manager probe");
+  // Its place given as the user's: a manager that would otherwise let the
+  // user place it (twm holds the whole server until a click) puts it there.
+  XSizeHints hints{};
+  hints.flags = USPosition | USSize;
+  hints.width = hints.height = 8;
+  XSetWMNormalHints(d, probe, &hints);
+  const uint64_t deadline = MonotonicMs() + static_cast<uint64_t>(timeout_ms);
+  bool taken = false;
+  while (!taken && MonotonicMs() < deadline) {
+    XMapWindow(d, probe);
+    XSync(d, False);
+    // A request the manager missed is made again after a while.
+    const uint64_t again = MonotonicMs() + 2000;
+    while (!taken && MonotonicMs() < again && MonotonicMs() < deadline) {
+      Atom type = None;
+      int format = 0;
+      unsigned long count = 0, after = 0;
+      unsigned char* data = nullptr;
+      taken = XGetWindowProperty(d, probe, wm_state, 0, 2, False, AnyPropertyType, &type, &format, &count, &after,
+                                 &data) == Success &&
+              type != None;
+      if (data != nullptr) XFree(data);
+      if (!taken) SleepMs(20);
+    }
+    if (!taken) {
+      XUnmapWindow(d, probe);
+      XSync(d, False);
+    }
+  }
+  XDestroyWindow(d, probe);
+  XSync(d, False);
+  XCloseDisplay(d);
+  return taken;
+}
 
 }  // namespace
 
@@ -51,9 +97,14 @@ std::unique_ptr<X11WindowManager> X11WindowManager::Start(const std::string& nam
     return nullptr;
   }
   // Its configuration, cache and session files in its own folder, never the user's.
-  std::vector<std::string> args = {"env",           "LC_ALL=C",          "HOME=" + folder,
-                                   "XDG_CONFIG_HOME=" + folder, "XDG_CACHE_HOME=" + folder, "XDG_DATA_HOME=" + folder,
-                                   program,         "-display",          display};
+  std::vector<std::string> args = {"env",
+                                   "LC_ALL=C",
+                                   "DISPLAY=" + display,
+                                   "HOME=" + folder,
+                                   "XDG_CONFIG_HOME=" + folder,
+                                   "XDG_CACHE_HOME=" + folder,
+                                   "XDG_DATA_HOME=" + folder,
+                                   program};
   if (name == "twm") {
     const std::string rc = folder + "/twmrc";
     std::FILE* file = std::fopen(rc.c_str(), "w");
@@ -82,6 +133,11 @@ std::unique_ptr<X11WindowManager> X11WindowManager::Start(const std::string& nam
       return nullptr;
     }
     SleepMs(50);
+  }
+  const int64_t left = static_cast<int64_t>(deadline) - static_cast<int64_t>(MonotonicMs());
+  if (!ManagerTakesAWindow(display, static_cast<int>(left > 1000 ? left : 1000))) {
+    *why = name + " took no window on " + display + " within " + std::to_string(timeout_ms / 1000) + " s";
+    return nullptr;
   }
   return manager;
 }

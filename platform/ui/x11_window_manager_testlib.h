@@ -16,9 +16,10 @@ class X11WindowManager {
   static bool IsKnown(const std::string& name) { return name == "openbox" || name == "twm"; }
 
   // Starts the manager `name` on `display` and waits until it manages the
-  // screen (holds the root's redirection), so windows mapped afterwards are
-  // its. Null with `why` when the name is unknown, the manager is not
-  // installed, or it did not take the screen within `timeout_ms`.
+  // screen (holds the root's redirection and has taken a window mapped to
+  // try it), so windows mapped afterwards are its. Null with `why` when the
+  // name is unknown, the manager is not installed, or it did not take the
+  // screen within `timeout_ms`.
   static std::unique_ptr<X11WindowManager> Start(const std::string& name, const std::string& display,
                                                  int timeout_ms, std::string* why);
   ~X11WindowManager();
