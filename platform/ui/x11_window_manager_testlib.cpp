@@ -58,6 +58,21 @@ bool ManagerTakesAWindow(const std::string& display, int timeout_ms) {
       XSync(d, False);
     }
   }
+  // Withdrawn, then gone once the manager has let it go (handed it back to
+  // the root): a frame still held for it would take the next client's
+  // window of the same id (the server gives this connection's ids again).
+  XWithdrawWindow(d, probe, DefaultScreen(d));
+  XSync(d, False);
+  const uint64_t released = MonotonicMs() + 10000;
+  for (;;) {
+    ::Window root = 0, parent = 0;
+    ::Window* children = nullptr;
+    unsigned int count = 0;
+    const bool listed = XQueryTree(d, probe, &root, &parent, &children, &count);
+    if (children != nullptr) XFree(children);
+    if (!listed || parent == root || MonotonicMs() > released) break;
+    SleepMs(20);
+  }
   XDestroyWindow(d, probe);
   XSync(d, False);
   XCloseDisplay(d);
@@ -73,8 +88,8 @@ bool DisplayHasWindowManager(const std::string& display) {
   XWindowAttributes attributes{};
   // The event masks of every client together: a manager's redirection shows
   // there without this client competing for it.
-  const bool managed =
-      XGetWindowAttributes(d, DefaultRootWindow(d), &attributes) && (attributes.all_event_masks & SubstructureRedirectMask);
+  const bool managed = XGetWindowAttributes(d, DefaultRootWindow(d), &attributes) &&
+                       (attributes.all_event_masks & SubstructureRedirectMask);
   XCloseDisplay(d);
   return managed;
 }

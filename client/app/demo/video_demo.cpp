@@ -323,8 +323,11 @@ class VideoDemo {
     }
     vz::X11TopWindow placed;
     if (!WaitPlaced(member, asked, &placed)) return false;
-    if (beside && placed.frame_x < left.frame_x + left.frame_width && left.frame_x < placed.frame_x + placed.frame_width &&
-        placed.frame_y < left.frame_y + left.frame_height && left.frame_y < placed.frame_y + placed.frame_height) {
+    const bool overlap = placed.frame_x < left.frame_x + left.frame_width &&
+                         left.frame_x < placed.frame_x + placed.frame_width &&
+                         placed.frame_y < left.frame_y + left.frame_height &&
+                         left.frame_y < placed.frame_y + placed.frame_height;
+    if (beside && overlap) {
       return Stop(member.name + " panel",
                   "the window manager placed it over alice's panel (its frame at " + std::to_string(placed.frame_x) +
                       "," + std::to_string(placed.frame_y) + ", hers " + std::to_string(left.frame_x) + "," +
