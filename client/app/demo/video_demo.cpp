@@ -20,12 +20,13 @@
 // unless given, for example "de-de"): the panels speak it.
 // Display: --display, else $DISPLAY, else a private Xvfb. Under a window
 // manager the panels are found inside its frames, asked side by side and
-// then used where the manager really put them, followed when it moves them. --loss makes
-// vzrelay drop that share of the media it forwards (with --seed's fault
-// decisions); the pictures must still come, whole ones among them after
-// the key-frame requests that the losses cause. Exit code 0 when every stage
-// held, 1 when one failed (it names itself and its log; every process ends),
-// 77 when there is no display and Xvfb is not installed.
+// then used where the manager really put them, followed when it moves
+// them. --loss makes vzrelay drop that share of the media it forwards
+// (with --seed's fault decisions); the pictures must still come, whole ones
+// among them after the key-frame requests that the losses cause. Exit code
+// 0 when every stage held, 1 when one failed (it names itself and its log;
+// every process ends), 77 when there is no display and Xvfb is not
+// installed.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -345,19 +346,24 @@ class VideoDemo {
   }
 
   // Waits until the window manager (if any) has placed the member's panel
-  // after a move: where asked, or wherever it settles (the same place read
-  // on a few reads in a row, a manager may adjust it for its frame).
+  // after a move: where asked, or wherever it settles (a manager may adjust
+  // the place for its frame): moved and the same place on a few reads in a
+  // row, or not moved at all for a while (a manager that keeps it).
   bool WaitPlaced(Member& member, vz::Point asked, vz::X11TopWindow* placed) {
     constexpr int kSettledReads = 5;
+    constexpr uint64_t kUnmovedMs = 5000;
     const uint64_t since = vz::MonotonicMs();
-    vz::Point last{-1000000, -1000000};
+    if (!PanelWindow(member, placed)) return false;
+    const vz::Point before{placed->x, placed->y};
+    vz::Point last = before;
     int same = 0;
     for (;;) {
       if (!PanelWindow(member, placed)) return false;
       const vz::Point now{placed->x, placed->y};
       same = now == last ? same + 1 : 0;
       last = now;
-      if (now == asked || same >= kSettledReads) return true;
+      const bool settled = same >= kSettledReads && (now != before || vz::MonotonicMs() - since > kUnmovedMs);
+      if (now == asked || settled) return true;
       if (vz::MonotonicMs() - since > static_cast<uint64_t>(kStepTimeoutMs)) {
         return Stop(member.name + " panel", "its window did not settle after it was moved",
                     member.programs->HubLog());
