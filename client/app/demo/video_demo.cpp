@@ -61,12 +61,15 @@ constexpr char kToken[] = "local-demo-token";
 constexpr int kStepTimeoutMs = 30000;
 // Pictures are reported every 30th: two reports hold a rise of the counter.
 constexpr int kReportsWanted = 2;
-// The video panel's window title starts so (the meeting id follows); the
-// camera's picture size. Each participant's panel is placed side by side
-// with the other's, so that a grab of one never shows the other.
-constexpr char kPanelTitle[] = "Velzar Video";
+// The video panel's and the full-screen window's classes (WM_CLASS: the
+// instance, then VelzarHub's class), the same whatever the language of
+// their titles; the camera's picture size. Each participant's panel is
+// placed side by side with the other's, so that a grab of one never shows
+// the other.
+constexpr char kProgramClass[] = "VelzarHub";
+constexpr char kPanelClass[] = "VideoMainPanelWindow";
+constexpr char kFullScreenClass[] = "VzFullScreenVideo";
 constexpr vz::Size kCameraSize{640, 360};
-constexpr char kFullScreenTitle[] = "Velzar Full-Screen Video";
 // The panel's controls, as its layout places them: the tool bar (30 high)
 // one pixel inside the large view's bottom left corner, its first button
 // (my video, 24 wide) 12 pixels in; the full-screen button (24 x 24) 6
@@ -299,7 +302,7 @@ class VideoDemo {
     const uint64_t other = &member == &alice_ ? bob_.panel : alice_.panel;
     while (member.panel == 0) {
       for (const vz::X11TopWindow& window : vz::ListX11TopWindows(display_.name())) {
-        if (window.viewable && window.id != other && window.title.rfind(kPanelTitle, 0) == 0) member.panel = window.id;
+        if (window.viewable && window.id != other && IsOfClass(window, kPanelClass)) member.panel = window.id;
       }
       if (member.panel != 0) break;
       if (!member.programs->Alive()) return Stop(member.name + " panel", "the programs ended", member.programs->HubLog());
@@ -336,7 +339,7 @@ class VideoDemo {
                       std::to_string(left.frame_height) + "): the screen is too small for both side by side",
                   member.programs->HubLog());
     }
-    std::string detail = "window 0x" + Hex(member.panel) + " asked at " + std::to_string(asked.x) + "," +
+    std::string detail = "\"" + placed.title + "\", window 0x" + Hex(member.panel) + " asked at " + std::to_string(asked.x) + "," +
                          std::to_string(asked.y) + ", shown at " + std::to_string(placed.x) + "," +
                          std::to_string(placed.y) + " " + std::to_string(placed.width) + "x" +
                          std::to_string(placed.height);
@@ -459,8 +462,8 @@ class VideoDemo {
     const vz::Point button{large.right - 6 - kFullScreenButtonSize / 2, large.top + 6 + kFullScreenButtonSize / 2};
     if (!ClickInPanel(member, large, button)) return false;
     vz::X11TopWindow full;
-    if (!WaitWindow(member, 0, kFullScreenTitle, true, member.name + " full screen", &full)) return false;
-    Stage(member.name + " full screen", std::string("\"") + kFullScreenTitle + "\" window 0x" + Hex(full.id) + " shown");
+    if (!WaitWindow(member, 0, kFullScreenClass, true, member.name + " full screen", &full)) return false;
+    Stage(member.name + " full screen", "\"" + full.title + "\" window 0x" + Hex(full.id) + " shown");
     // Keys go to the window under the pointer (no window manager), or to
     // the one with the focus, which a manager gives the new window: the
     // pointer rests in the middle of the full-screen window's client area.
@@ -474,16 +477,20 @@ class VideoDemo {
     return true;
   }
 
-  // Waits until a window (by id, or else the first of this title; under a
+  static bool IsOfClass(const vz::X11TopWindow& window, const char* instance) {
+    return window.res_name == instance && window.res_class == kProgramClass;
+  }
+
+  // Waits until a window (by id, or else the first of this class; under a
   // window manager the client's own window inside its frame) is viewable
   // (`shown`) or not viewable or gone; it into `found`.
-  bool WaitWindow(const Member& member, uint64_t id, const std::string& title, bool shown, const std::string& stage,
+  bool WaitWindow(const Member& member, uint64_t id, const char* instance, bool shown, const std::string& stage,
                   vz::X11TopWindow* found = nullptr) {
     const uint64_t since = vz::MonotonicMs();
     for (;;) {
       bool there = false;
       for (const vz::X11TopWindow& window : vz::ListX11TopWindows(display_.name())) {
-        const bool match = id != 0 ? window.id == id : window.title == title;
+        const bool match = id != 0 ? window.id == id : IsOfClass(window, instance);
         if (match && window.viewable) {
           there = true;
           if (found != nullptr) *found = window;
@@ -492,7 +499,7 @@ class VideoDemo {
       if (there == shown) return true;
       if (!member.programs->Alive() && shown) return Stop(stage, "the programs ended", member.programs->HubLog());
       if (vz::MonotonicMs() - since > static_cast<uint64_t>(kStepTimeoutMs)) {
-        const std::string what = id != 0 ? "window 0x" + Hex(id) : "\"" + title + "\" window";
+        const std::string what = id != 0 ? "window 0x" + Hex(id) : std::string(instance) + " window";
         return Stop(stage, "the " + what + (shown ? " did not show" : " did not go") + " within " +
                                std::to_string(kStepTimeoutMs / 1000) + " s",
                     member.programs->HubLog());
