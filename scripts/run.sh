@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The system's main job: a local meeting without a browser.
-#   scripts/run.sh [--keep] [--display :N] [--size WxH] [--duration S] [--video [--loss PERCENT]]
+#   scripts/run.sh [--keep] [--display :N] [--size WxH] [--duration S] [--language TAG]
+#                  [--video [--loss PERCENT]]
 # Builds only the meeting's programs, installs them into a temporary prefix as
 # the install step places them, then runs two meetings against the installed
 # programs, each participant's browser extension played against its own
@@ -28,6 +29,10 @@
 #     video/bob-pictures/panel.png); the other's frame counter is read back from
 #     the grab. A received frame and both panels are kept as
 #     build/default/video-meeting-frame.png and video-meeting-panel-{alice,bob}.png.
+# On a display run by a window manager the demonstrations find their windows
+# and VelzarHub's where the manager put them (inside its frames).
+# --language is the web page's language in the start requests (for example
+# de-de; en-us unless given): VelzarHub's windows and panels speak it.
 # Every message is printed both ways. The temporary folder (install,
 # sandboxes, logs, pictures) is removed at the end unless --keep is given.
 set -euo pipefail
@@ -36,12 +41,12 @@ keep=0
 video=0
 share_args=()
 video_args=()
-usage="usage: $0 [--keep] [--display :N] [--size WxH] [--duration S] [--video [--loss PERCENT]]"
+usage="usage: $0 [--keep] [--display :N] [--size WxH] [--duration S] [--language TAG] [--video [--loss PERCENT]]"
 while [ $# -gt 0 ]; do
   case "$1" in
     --keep) keep=1 ;;
     --video) video=1 ;;
-    --display|--duration)
+    --display|--duration|--language)
       [ $# -ge 2 ] || { echo "$0: $1 needs a value" >&2; echo "$usage" >&2; exit 2; }
       share_args+=("$1" "$2"); video_args+=("$1" "$2"); shift ;;
     --size)

@@ -1,9 +1,13 @@
 #include "platform/screen/x11_click_window_testlib.h"
 
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <poll.h>
 
+#include <string>
+
 #include "platform/clock.h"
+#include "platform/ui/x11_error_trap.h"
 
 namespace vz {
 
@@ -25,7 +29,19 @@ std::unique_ptr<X11ClickWindow> X11ClickWindow::Open(const std::string& display,
     XCloseDisplay(d);
     return nullptr;
   }
+  // The place and size as the user's choice, so that a window manager puts
+  // it there; the name and class it shows the window by.
+  XSizeHints size_hints{};
+  size_hints.flags = USPosition | USSize | PPosition | PSize;
+  size_hints.x = x;
+  size_hints.y = y;
+  size_hints.width = width;
+  size_hints.height = height;
+  XSetWMNormalHints(d, window, &size_hints);
   XStoreName(d, window, kX11ClickWindowTitle);
+  std::string res_name = "click-target", res_class = "VelzarDemo";
+  XClassHint class_hint{res_name.data(), res_class.data()};
+  XSetClassHint(d, window, &class_hint);
   XMapRaised(d, window);
   XSync(d, False);
   return std::unique_ptr<X11ClickWindow>(new X11ClickWindow(d, window));
@@ -41,6 +57,21 @@ void X11ClickWindow::Raise() {
   Display* d = static_cast<Display*>(display_);
   XRaiseWindow(d, static_cast<Window>(window_));
   XSync(d, False);
+}
+
+bool X11ClickWindow::ClientArea(int* x, int* y, int* width, int* height) {
+  Display* d = static_cast<Display*>(display_);
+  X11ErrorTrap trap(d);
+  XWindowAttributes attributes{};
+  Window child = 0;
+  if (!XGetWindowAttributes(d, static_cast<Window>(window_), &attributes) ||
+      !XTranslateCoordinates(d, static_cast<Window>(window_), DefaultRootWindow(d), 0, 0, x, y, &child) ||
+      trap.Failed()) {
+    return false;
+  }
+  *width = attributes.width;
+  *height = attributes.height;
+  return true;
 }
 
 bool X11ClickWindow::WaitClick(int timeout_ms, Click* click) {

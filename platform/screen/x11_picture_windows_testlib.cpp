@@ -5,6 +5,8 @@
 
 #include <cstring>
 
+#include "platform/ui/x11_error_trap.h"
+
 namespace vz {
 
 namespace {
@@ -72,11 +74,28 @@ bool X11PictureWindows::SetRootPicture(const Image& picture) {
   return true;
 }
 
-uint64_t X11PictureWindows::CreateWindow(int x, int y, int width, int height) {
+uint64_t X11PictureWindows::CreateWindow(int x, int y, int width, int height, const std::string& title) {
   Display* d = AsDisplay(display_);
   const Window window = XCreateSimpleWindow(d, DefaultRootWindow(d), x, y, static_cast<unsigned>(width),
                                             static_cast<unsigned>(height), 0, 0, WhitePixel(d, DefaultScreen(d)));
   if (!window) return 0;
+  // What a window manager reads before it maps the window: the place and
+  // size as the user's own choice (a manager places such a window there
+  // rather than where it likes), the name and the class.
+  XSizeHints size_hints{};
+  size_hints.flags = USPosition | USSize | PPosition | PSize;
+  size_hints.x = x;
+  size_hints.y = y;
+  size_hints.width = width;
+  size_hints.height = height;
+  XSetWMNormalHints(d, window, &size_hints);
+  XStoreName(d, window, title.c_str());
+  XChangeProperty(d, window, XInternAtom(d, "_NET_WM_NAME", False), XInternAtom(d, "UTF8_STRING", False), 8,
+                  PropModeReplace, reinterpret_cast<const unsigned char*>(title.data()),
+                  static_cast<int>(title.size()));
+  std::string res_name = title, res_class = kWindowClass;
+  XClassHint class_hint{res_name.data(), res_class.data()};
+  XSetClassHint(d, window, &class_hint);
   XMapRaised(d, window);
   XSync(d, False);
   windows_.push_back(window);
@@ -99,6 +118,20 @@ void X11PictureWindows::Move(uint64_t window, int x, int y) {
   Display* d = AsDisplay(display_);
   XMoveWindow(d, window, x, y);
   XSync(d, False);
+}
+
+bool X11PictureWindows::ClientArea(uint64_t window, int* x, int* y, int* width, int* height) {
+  Display* d = AsDisplay(display_);
+  X11ErrorTrap trap(d);
+  XWindowAttributes attributes{};
+  Window child = 0;
+  if (!XGetWindowAttributes(d, window, &attributes) ||
+      !XTranslateCoordinates(d, window, DefaultRootWindow(d), 0, 0, x, y, &child) || trap.Failed()) {
+    return false;
+  }
+  *width = attributes.width;
+  *height = attributes.height;
+  return true;
 }
 
 }  // namespace vz

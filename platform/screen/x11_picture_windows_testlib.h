@@ -3,8 +3,10 @@
 // picture on an X server, painted by a client of its own. The root window's
 // background and each window show an Image (platform/ui/image.h) kept as
 // their background pixmap, so the server repaints them on exposure without
-// the client's help. Windows are mapped plainly (Xvfb runs no window
-// manager). One thread at a time; every call waits until the server has done it.
+// the client's help. Windows ask for their place, size, name and class as a
+// user's program does; a window manager may still place, frame or resize
+// them as it likes, so where one really is is asked with ClientArea. One
+// thread at a time; every call waits until the server has done it.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -27,11 +29,20 @@ class X11PictureWindows {
 
   // The root window shows the image from its top-left corner.
   bool SetRootPicture(const Image& picture);
-  // A mapped top-level window on top of the others; 0 on failure.
-  uint64_t CreateWindow(int x, int y, int width, int height);
+  // The WM_CLASS class of every window made here.
+  static constexpr char kWindowClass[] = "VelzarDemo";
+
+  // A mapped top-level window on top of the others, titled `title` (its
+  // WM_CLASS instance name too), asking for its place and size as the
+  // user's (USPosition, USSize); 0 on failure.
+  uint64_t CreateWindow(int x, int y, int width, int height, const std::string& title);
   // The window shows the image (cut or padded to its size).
   bool ShowPicture(uint64_t window, const Image& picture);
+  // Asks for the window at x, y (its manager, if any, places the frame so).
   void Move(uint64_t window, int x, int y);
+  // The window's client area on the root as it is now, wherever a window
+  // manager put it; false when the window is gone.
+  bool ClientArea(uint64_t window, int* x, int* y, int* width, int* height);
 
  private:
   explicit X11PictureWindows(void* display);

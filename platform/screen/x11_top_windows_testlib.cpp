@@ -2,25 +2,41 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <deque>
+
+#include "platform/ui/x11_error_trap.h"
+#include "platform/ui/xlib_threads.h"
 
 namespace vz {
 namespace {
 
-// A property's items (of 8 or 32 bits), or empty.
-std::vector<unsigned long> Property32(Display* d, Window window, const char* name, Atom type) {
+// A property's items (of 32 bits), or empty.
+std::vector<unsigned long> Property32(Display* d, Window window, Atom name, Atom type) {
   Atom actual = 0;
   int format = 0;
   unsigned long count = 0, after = 0;
   unsigned char* data = nullptr;
   std::vector<unsigned long> items;
-  if (XGetWindowProperty(d, window, XInternAtom(d, name, False), 0, 16, False, type, &actual, &format, &count, &after,
-                         &data) == Success &&
+  if (XGetWindowProperty(d, window, name, 0, 16, False, type, &actual, &format, &count, &after, &data) == Success &&
       data != nullptr && format == 32) {
     const unsigned long* values = reinterpret_cast<const unsigned long*>(data);
     items.assign(values, values + count);
   }
   if (data) XFree(data);
   return items;
+}
+
+bool HasProperty(Display* d, Window window, Atom name) {
+  Atom actual = 0;
+  int format = 0;
+  unsigned long count = 0, after = 0;
+  unsigned char* data = nullptr;
+  const bool read = XGetWindowProperty(d, window, name, 0, 0, False, AnyPropertyType, &actual, &format, &count,
+                                       &after, &data) == Success;
+  if (data) XFree(data);
+  return read && actual != None;
 }
 
 std::string Title(Display* d, Window window) {
@@ -43,38 +59,78 @@ std::string Title(Display* d, Window window) {
   return title;
 }
 
-int IgnoreErrors(Display*, XErrorEvent*) { return 0; }  // a window may go while it is read
+// The client window inside a root child: the child itself or the first
+// window below it, breadth first, that carries WM_STATE (what a manager
+// sets on the windows it manages); the child itself when none does.
+// Frames are shallow: a few levels are searched.
+Window ClientOf(Display* d, Window top, Atom wm_state) {
+  constexpr int kDepth = 4;
+  std::deque<std::pair<Window, int>> queue{{top, 0}};
+  while (!queue.empty()) {
+    const auto [window, depth] = queue.front();
+    queue.pop_front();
+    if (HasProperty(d, window, wm_state)) return window;
+    if (depth >= kDepth) continue;
+    Window root = 0, parent = 0;
+    Window* children = nullptr;
+    unsigned int count = 0;
+    if (XQueryTree(d, window, &root, &parent, &children, &count)) {
+      for (unsigned int i = 0; i < count; ++i) queue.emplace_back(children[i], depth + 1);
+    }
+    if (children) XFree(children);
+  }
+  return top;
+}
 
 }  // namespace
 
 std::vector<X11TopWindow> ListX11TopWindows(const std::string& display) {
   std::vector<X11TopWindow> result;
+  EnsureXlibThreads();
   Display* d = XOpenDisplay(display.c_str());
   if (d == nullptr) return result;
-  XErrorHandler previous = XSetErrorHandler(IgnoreErrors);
+  const Window root_window = DefaultRootWindow(d);
+  const Atom wm_state = XInternAtom(d, "WM_STATE", False);
+  const Atom net_pid = XInternAtom(d, "_NET_WM_PID", False);
   Window root = 0, parent = 0;
   Window* children = nullptr;
   unsigned int count = 0;
-  if (XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &count)) {
+  if (XQueryTree(d, root_window, &root, &parent, &children, &count)) {
     for (unsigned int i = 0; i < count; ++i) {
+      // A window may go while it is read: its errors leave it out.
+      X11ErrorTrap trap(d);
+      XWindowAttributes frame;
+      if (!XGetWindowAttributes(d, children[i], &frame)) continue;
+      const Window client = ClientOf(d, children[i], wm_state);
       XWindowAttributes attributes;
-      if (!XGetWindowAttributes(d, children[i], &attributes)) continue;
+      if (!XGetWindowAttributes(d, client, &attributes)) continue;
       X11TopWindow w;
-      w.id = children[i];
-      w.x = attributes.x;
-      w.y = attributes.y;
+      w.id = client;
+      Window child = 0;
+      if (!XTranslateCoordinates(d, client, root_window, 0, 0, &w.x, &w.y, &child)) continue;
       w.width = attributes.width;
       w.height = attributes.height;
+      w.frame = children[i];
+      w.frame_x = frame.x;
+      w.frame_y = frame.y;
+      w.frame_width = frame.width + 2 * frame.border_width;
+      w.frame_height = frame.height + 2 * frame.border_width;
       w.viewable = attributes.map_state == IsViewable;
-      w.title = Title(d, children[i]);
-      const std::vector<unsigned long> pid = Property32(d, children[i], "_NET_WM_PID", XA_CARDINAL);
+      w.title = Title(d, client);
+      XClassHint hint{};
+      if (XGetClassHint(d, client, &hint)) {
+        if (hint.res_name) w.res_name = hint.res_name;
+        if (hint.res_class) w.res_class = hint.res_class;
+      }
+      if (hint.res_name) XFree(hint.res_name);
+      if (hint.res_class) XFree(hint.res_class);
+      const std::vector<unsigned long> pid = Property32(d, client, net_pid, XA_CARDINAL);
       if (!pid.empty()) w.pid = static_cast<int>(pid[0]);
+      if (trap.Failed()) continue;
       result.push_back(std::move(w));
     }
   }
   if (children) XFree(children);
-  XSync(d, False);
-  XSetErrorHandler(previous);
   XCloseDisplay(d);
   return result;
 }

@@ -62,3 +62,25 @@ bool ParseDemoDouble(const std::string& text, double low, double high, double* v
   *value = read;
   return true;
 }
+
+bool ParseDemoLanguage(const std::string& text, std::string* language) {
+  constexpr size_t kMaxLength = 31;
+  if (text.empty() || text.size() > kMaxLength) return false;
+  bool after_dash = true;  // the text starts as a group does
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    const bool digit = c >= '0' && c <= '9';
+    if (c == '-') {
+      if (after_dash) return false;
+      after_dash = true;
+    } else if (letter || (digit && i > 0)) {
+      after_dash = false;
+    } else {
+      return false;
+    }
+  }
+  if (after_dash) return false;
+  *language = text;
+  return true;
+}

@@ -28,3 +28,8 @@ inline int DemoCommandLineExitCode(DemoCommandLine outcome) { return outcome == 
 // ("12abc", "", out of range).
 bool ParseDemoInt(const std::string& text, int low, int high, int* value);
 bool ParseDemoDouble(const std::string& text, double low, double high, double* value);
+
+// A language as a web page names it in the start request ("de-de", "en-us",
+// "fr"): letters, then groups of letters or digits after single dashes, at
+// most 31 characters (what the program keeps of it); false on anything else.
+bool ParseDemoLanguage(const std::string& text, std::string* language);

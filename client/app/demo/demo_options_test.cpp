@@ -109,4 +109,19 @@ TEST(DemoCommandLine, NumbersOutsideTheirRangeOrWithTrailingTextAreRefused) {
   EXPECT_EQ(decimal, 0.25);
 }
 
+// The language goes into the start request's JSON as it stands: nothing
+// that could end the string or the message may pass.
+TEST(DemoCommandLine, OnlyPlainLanguageTagsAreTaken) {
+  std::string language = "en-us";
+  for (const char* refused : {"", "-", "de-", "-de", "de--de", "1de", "de_de", "de\"}", "de de", "de\\",
+                              "abcdefghijklmnopqrstuvwxyzabcdef"}) {
+    EXPECT_FALSE(ParseDemoLanguage(refused, &language)) << refused;
+  }
+  EXPECT_EQ(language, "en-us");
+  for (const char* taken : {"de-de", "fr", "zh-Hant-TW", "es-419", "abcdefghijklmnopqrstuvwxyzabcde"}) {
+    EXPECT_TRUE(ParseDemoLanguage(taken, &language)) << taken;
+    EXPECT_EQ(language, taken);
+  }
+}
+
 }  // namespace

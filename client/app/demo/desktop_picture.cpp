@@ -76,8 +76,8 @@ bool DesktopPicture::Draw() {
 
   clock_x_ = 40;
   clock_y_ = h - kClockHeight - 40;
-  clock_ = windows_->CreateWindow(clock_x_, clock_y_, kClockWidth, kClockHeight);
-  mover_ = windows_->CreateWindow(w / 3, h / 2, kMoverWidth, kMoverHeight);
+  clock_ = windows_->CreateWindow(clock_x_, clock_y_, kClockWidth, kClockHeight, "Presenter clock");
+  mover_ = windows_->CreateWindow(w / 3, h / 2, kMoverWidth, kMoverHeight, "Notes");
   if (clock_ == 0 || mover_ == 0) return false;
   vz::Image mover(kMoverWidth, kMoverHeight);
   auto mover_canvas = vz::CreateImageCanvas(mover);
@@ -97,6 +97,14 @@ bool DesktopPicture::ShowTime(uint64_t ms) {
   canvas->DrawText(text, vz::Rect{kStampInset, 8, kClockWidth - kStampInset, 36}, Style(20, 0xFF000000, 700));
   DrawStamp(*canvas, kStampInset, kClockHeight - kStampInset - StampLayout::kHeight, static_cast<uint32_t>(ms));
   return windows_->ShowPicture(clock_, clock);
+}
+
+bool DesktopPicture::StampPlace(int* x, int* y) {
+  int left = 0, top = 0, width = 0, height = 0;
+  if (!windows_->ClientArea(clock_, &left, &top, &width, &height)) return false;
+  *x = left + kStampInset;
+  *y = top + kClockHeight - kStampInset - StampLayout::kHeight;
+  return true;
 }
 
 void DesktopPicture::Step() {

@@ -4,7 +4,9 @@
 // text), a clock window that shows the time as text and as a stamp the
 // attendee's frame can be read by (frame_measures.h), and a window that can
 // be moved across the screen. Drawn by a client of its own; one thread at a
-// time.
+// time. The windows ask for their places as a user's program does; under a
+// window manager that places or frames them elsewhere, StampPlace says
+// where the clock's stamp really is.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -18,9 +20,12 @@ class DesktopPicture {
 
   int width() const { return windows_->screen_width(); }
   int height() const { return windows_->screen_height(); }
-  // Where the stamp lies on the screen.
-  int stamp_x() const { return clock_x_ + kStampInset; }
-  int stamp_y() const { return clock_y_ + kClockHeight - kStampInset - 12; }
+  // Where the clock window was asked to be (its client area's top left).
+  int clock_asked_x() const { return clock_x_; }
+  int clock_asked_y() const { return clock_y_; }
+  // Where the stamp lies on the screen now (the clock window's client
+  // area, wherever its manager put it); false when the window is gone.
+  bool StampPlace(int* x, int* y);
 
   // Shows `ms` (the monotonic clock) in the clock window.
   bool ShowTime(uint64_t ms);

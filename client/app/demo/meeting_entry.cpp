@@ -14,7 +14,8 @@ bool EnterMeeting(MeetingParticipant& participant, const MeetingEntry& entry, in
   participant.Send("{\"type\":\"MEET_APP_UPGRADEDISABLED\"}");
   participant.Send(std::string("{\"type\":\"MEET_APP_REQUEST_START\",\"add_on_version\":\"") + VZ_DEMO_ADD_ON_VERSION +
                    "\",\"domain\":\"http://127.0.0.1\",\"meetid\":\"" + entry.meet_id + "\",\"rosterid\":\"" +
-                   entry.roster + "\",\"language\":\"en-us\",\"application_pkg\":\"" + ScrambledPackageText() + "\"}");
+                   entry.roster + "\",\"language\":\"" + entry.language + "\",\"application_pkg\":\"" +
+                   ScrambledPackageText() + "\"}");
   if (!participant.WaitFor("MEET_APP_STARTED", timeout_ms)) {
     *why = "no MEET_APP_STARTED after the start request";
     return false;

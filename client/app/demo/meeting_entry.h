@@ -14,6 +14,9 @@ struct MeetingEntry {
   std::string meet_id;
   std::string roster;   // this participant's roster id
   std::string rosters;  // the members of the joined rosters' JSON array
+  // The web page's language (the start request's "language"), checked by
+  // ParseDemoLanguage (demo_options.h): it goes into the JSON as it stands.
+  std::string language = "en-us";
 };
 
 // False with `why` when a program did not start or an answer did not come

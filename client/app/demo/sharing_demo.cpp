@@ -17,12 +17,18 @@
 //   vzshare_demo --bin <folder of vzbridge, VelzarHub, vzrelay> [--work <folder>]
 //                [--display :N] [--size WxH] [--duration S] [--min-psnr DB]
 //                [--cut-attendee-after S] [--web-attendee <vzwebattendee>]
+//                [--language TAG]
+//
+// --language is the web page's language (the start request's, "en-us"
+// unless given, for example "de-de"): the programs' windows speak it.
 //
 // vzwebattendee is looked for in the --bin folder, then beside the
 // demonstration itself.
 //
 // Display: --display, else $DISPLAY, else a private Xvfb of --size. The
 // presenter's screen shows a desktop picture of the demonstration's own.
+// Under a window manager its windows, the consent question and the click
+// target are found where the manager put them, not where they were asked.
 // The attendee's frame comes from VelzarHub's diagnostic dump of its
 // rebuilt frame (VZ_SHARE_FRAME_DUMP). With --cut-attendee-after, vzrelay
 // cuts the attendee's connection that long after it started; the run then
@@ -66,6 +72,7 @@ constexpr int kStepTimeoutMs = 30000;
 
 struct Options {
   std::string bin;
+  std::string language = "en-us";  // the web page's, in the start request
   std::string work;
   std::string display;
   int width = 1920;
@@ -79,6 +86,8 @@ struct Options {
 std::vector<DemoOption> OptionsOf(Options* options) {
   return {
       {"--bin", true, true, [options](const std::string& v) { options->bin = v; return !v.empty(); }},
+      {"--language", true, false,
+       [options](const std::string& v) { return ParseDemoLanguage(v, &options->language); }},
       {"--work", true, false, [options](const std::string& v) { options->work = v; return !v.empty(); }},
       {"--display", true, false, [options](const std::string& v) { options->display = v; return !v.empty(); }},
       {"--size", true, false,
@@ -116,9 +125,13 @@ class DesktopTicker {
       while (!stop_) {
         const uint64_t now = vz::MonotonicMs();
         desktop_.ShowTime(now);
+        // Read again each time: a window manager may move the clock.
+        int x = 0, y = 0;
+        const bool placed = desktop_.StampPlace(&x, &y);
         {
           std::lock_guard<std::mutex> hold(lock_);
           shown_.push_back(now);
+          if (placed) stamp_ = {x, y, true};
         }
         if (moving_) desktop_.Step();
         vz::SleepMs(33);
@@ -129,6 +142,14 @@ class DesktopTicker {
   std::vector<uint64_t> Shown() {
     std::lock_guard<std::mutex> hold(lock_);
     return shown_;
+  }
+  // Where the clock's stamp was on the screen when it last ticked; false
+  // before the first tick found the clock window.
+  bool StampPlace(int* x, int* y) {
+    std::lock_guard<std::mutex> hold(lock_);
+    *x = stamp_.x;
+    *y = stamp_.y;
+    return stamp_.known;
   }
   ~DesktopTicker() { Stop(); }
   void Stop() {
@@ -141,6 +162,11 @@ class DesktopTicker {
   DesktopPicture& desktop_;
   std::mutex lock_;
   std::vector<uint64_t> shown_;
+  struct {
+    int x = 0;
+    int y = 0;
+    bool known = false;
+  } stamp_;
   std::atomic<bool> stop_{false};
   std::atomic<bool> moving_{false};
   std::thread thread_;
@@ -169,8 +195,12 @@ class SharingDemo {
     desktop_ = DesktopPicture::Open(display, &why);
     if (!desktop_) return Fail("desktop picture", why, "");
     ticker_ = std::make_unique<DesktopTicker>(*desktop_);
+    int stamp_x = 0, stamp_y = 0;
+    if (!WaitStampPlace(&stamp_x, &stamp_y)) return Fail("desktop picture", why_, "");
     Stage("desktop picture", std::to_string(desktop_->width()) + "x" + std::to_string(desktop_->height()) +
-                                 ", a clock at the bottom left that changes every 33 ms");
+                                 ", a clock asked at the bottom left (" + std::to_string(desktop_->clock_asked_x()) +
+                                 "," + std::to_string(desktop_->clock_asked_y()) + ") that changes every 33 ms, its "
+                                 "stamp found at " + std::to_string(stamp_x) + "," + std::to_string(stamp_y));
 
     // The relay.
     relay_ = std::make_unique<vz::PipedChild>();
@@ -283,6 +313,7 @@ class SharingDemo {
     entry.bridge = options_.bin + "/vzbridge";
     entry.environment = extra;
     entry.meet_id = kMeetId;
+    entry.language = options_.language;
     entry.roster = roster;
     entry.rosters = "{\"id\":\"R1\",\"user\":{\"name\":\"Pat Presenter\"},\"is_host\":true,\"is_presenter\":true},"
                     "{\"id\":\"R2\",\"user\":{\"name\":\"Ada Attendee\"},\"is_presenter\":false},"
@@ -291,6 +322,19 @@ class SharingDemo {
     Stage(roster[1] == '1' ? "presenter started" : "attendee started",
           "vzbridge " + std::to_string(participant.bridge_pid()) + ", VelzarHub " +
               std::to_string(participant.hub_pid()) + ", sandbox " + participant.sandbox());
+    return true;
+  }
+
+  // Where the clock's stamp is, once the clock window has been placed.
+  bool WaitStampPlace(int* x, int* y) {
+    const uint64_t since = vz::MonotonicMs();
+    while (!ticker_->StampPlace(x, y)) {
+      if (vz::MonotonicMs() - since > static_cast<uint64_t>(kStepTimeoutMs)) {
+        why_ = "the clock window was not found on the display";
+        return false;
+      }
+      vz::SleepMs(20);
+    }
     return true;
   }
 
@@ -314,8 +358,10 @@ class SharingDemo {
         if (first_sequence == 0) first_sequence = header.sequence;
         last_sequence = header.sequence;
         uint32_t stamp = 0;
-        if (ReadFrameDumpRect(dump_path_, header, desktop_->stamp_x(), desktop_->stamp_y(), StampLayout::kWidth,
-                              StampLayout::kHeight, &cells) &&
+        int stamp_x = 0, stamp_y = 0;
+        if (ticker_->StampPlace(&stamp_x, &stamp_y) &&
+            ReadFrameDumpRect(dump_path_, header, stamp_x, stamp_y, StampLayout::kWidth, StampLayout::kHeight,
+                              &cells) &&
             ReadStamp(cells.data(), StampLayout::kWidth, StampLayout::kHeight, 0, 0, &stamp) && stamp != last_stamp) {
           last_stamp = stamp;
           seen.push_back({header.written_us / 1000, stamp});
@@ -554,7 +600,7 @@ int main(int argc, char** argv) {
       std::string("usage: ") + argv[0] +
       " --bin <folder of vzbridge, VelzarHub, vzrelay> [--work <folder>] [--display :N]\n"
       "          [--size WxH] [--duration S] [--min-psnr DB] [--cut-attendee-after S]\n"
-      "          [--web-attendee <vzwebattendee>]\n";
+      "          [--web-attendee <vzwebattendee>] [--language TAG]\n";
   const DemoCommandLine outcome = ParseDemoCommandLine(argc, argv, OptionsOf(&options), usage, stdout, stderr);
   if (outcome != DemoCommandLine::kRun) return DemoCommandLineExitCode(outcome);
   return SharingDemo(options).Run();

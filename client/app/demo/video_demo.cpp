@@ -14,14 +14,19 @@
 //
 //   vzvideo_demo --bin <folder of vzbridge, VelzarHub, vzrelay> [--work <folder>]
 //                [--display :N] [--duration S] [--loss PERCENT] [--seed N]
-//                [--min-psnr DB] [--alice-camera mjpeg|yuyv]
+//                [--min-psnr DB] [--alice-camera mjpeg|yuyv] [--language TAG]
 //
-// Display: --display, else $DISPLAY, else a private Xvfb. --loss makes
-// vzrelay drop that share of the media it forwards (with --seed's fault
-// decisions); the pictures must still come, whole ones among them after
-// the key-frame requests that the losses cause. Exit code 0 when every stage
-// held, 1 when one failed (it names itself and its log; every process ends),
-// 77 when there is no display and Xvfb is not installed.
+// --language is the web page's language (the start request's, "en-us"
+// unless given, for example "de-de"): the panels speak it.
+// Display: --display, else $DISPLAY, else a private Xvfb. Under a window
+// manager the panels are found inside its frames, asked side by side and
+// then used where the manager really put them, followed when it moves
+// them. --loss makes vzrelay drop that share of the media it forwards
+// (with --seed's fault decisions); the pictures must still come, whole ones
+// among them after the key-frame requests that the losses cause. Exit code
+// 0 when every stage held, 1 when one failed (it names itself and its log;
+// every process ends), 77 when there is no display and Xvfb is not
+// installed.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -44,6 +49,7 @@
 #include "client/app/demo/picture_reports.h"
 #include "platform/clock.h"
 #include "platform/piped_child_testlib.h"
+#include "platform/screen/x11_top_windows_testlib.h"
 #include "platform/ui/display_probe.h"
 #include "platform/ui/input_injector.h"
 #include "platform/ui/x11_window_grab.h"
@@ -55,12 +61,15 @@ constexpr char kToken[] = "local-demo-token";
 constexpr int kStepTimeoutMs = 30000;
 // Pictures are reported every 30th: two reports hold a rise of the counter.
 constexpr int kReportsWanted = 2;
-// The video panel's window title starts so (the meeting id follows); the
-// camera's picture size. Each participant's panel is placed side by side
-// with the other's, so that a grab of one never shows the other.
-constexpr char kPanelTitle[] = "Velzar Video";
+// The video panel's and the full-screen window's classes (WM_CLASS: the
+// instance, then VelzarHub's class), the same whatever the language of
+// their titles; the camera's picture size. Each participant's panel is
+// placed side by side with the other's, so that a grab of one never shows
+// the other.
+constexpr char kProgramClass[] = "VelzarHub";
+constexpr char kPanelClass[] = "VideoMainPanelWindow";
+constexpr char kFullScreenClass[] = "VzFullScreenVideo";
 constexpr vz::Size kCameraSize{640, 360};
-constexpr char kFullScreenTitle[] = "Velzar Full-Screen Video";
 // The panel's controls, as its layout places them: the tool bar (30 high)
 // one pixel inside the large view's bottom left corner, its first button
 // (my video, 24 wide) 12 pixels in; the full-screen button (24 x 24) 6
@@ -74,6 +83,7 @@ constexpr uint32_t kEscapeKeysym = 0xFF1B;
 
 struct Options {
   std::string bin;
+  std::string language = "en-us";  // the web page's, in the start request
   std::string work;
   std::string display;
   int duration_s = 6;
@@ -86,6 +96,8 @@ struct Options {
 std::vector<DemoOption> OptionsOf(Options* options) {
   return {
       {"--bin", true, true, [options](const std::string& v) { options->bin = v; return !v.empty(); }},
+      {"--language", true, false,
+       [options](const std::string& v) { return ParseDemoLanguage(v, &options->language); }},
       {"--work", true, false, [options](const std::string& v) { options->work = v; return !v.empty(); }},
       {"--display", true, false, [options](const std::string& v) { options->display = v; return !v.empty(); }},
       {"--duration", true, false,
@@ -113,7 +125,7 @@ struct Member {
   std::unique_ptr<LogWatch> log;
   uint64_t panel = 0;      // its video panel's window
   bool overlay = false;    // its panel's overlay controls shown, as its log last said
-  vz::Point panel_at;      // where the demonstration placed it
+  vz::Point panel_at;      // its client area's top left on the screen, as last read
   PictureTally seen;               // the other's pictures, as this one logged them
   uint64_t first_key_request = 0;  // time of day this one was first asked for a key frame; 0: never
   int key_requests = 0;
@@ -154,7 +166,7 @@ class VideoDemo {
                                                      : ""));
 
     alice_ = {"alice", "R1", nullptr, work_ + "/alice-pictures", nullptr, 0, false, {0, 0}, {}, 0, 0};
-    bob_ = {"bob", "R2", nullptr, work_ + "/bob-pictures", nullptr, 0, false, {640, 0}, {}, 0, 0};
+    bob_ = {"bob", "R2", nullptr, work_ + "/bob-pictures", nullptr, 0, false, {0, 0}, {}, 0, 0};
     for (Member* member : {&alice_, &bob_}) {
       if (!Enter(*member)) {
         MeetingParticipant& programs = *member->programs;
@@ -269,6 +281,7 @@ class VideoDemo {
                          emulated ? "VZ_VIDEO_EMULATED_CAMERA=" + options_.alice_camera : "VZ_VIDEO_TEST_CAMERA=1",
                          "VZ_VIDEO_SNAPSHOT_DIR=" + member.pictures};
     entry.meet_id = kMeetId;
+    entry.language = options_.language;
     entry.roster = member.roster;
     entry.rosters = "{\"id\":\"R1\",\"user\":{\"name\":\"Alice\"},\"is_host\":true,\"is_presenter\":false},"
                     "{\"id\":\"R2\",\"user\":{\"name\":\"Bob\"},\"is_presenter\":false}";
@@ -281,13 +294,15 @@ class VideoDemo {
   }
 
   // Waits for the member's video panel window (a new one whose title
-  // starts with the panel's) and moves it to its place.
+  // starts with the panel's; under a window manager, inside its frame) and
+  // asks for it at its place: alice's at the top left, bob's beside hers,
+  // frames and all, so that a grab of one never shows the other.
   bool FindPanel(Member& member) {
     const uint64_t since = vz::MonotonicMs();
     const uint64_t other = &member == &alice_ ? bob_.panel : alice_.panel;
     while (member.panel == 0) {
-      for (const vz::DisplayWindowInfo& window : vz::ListDisplayWindows(display_.name().c_str())) {
-        if (window.viewable && window.id != other && window.title.rfind(kPanelTitle, 0) == 0) member.panel = window.id;
+      for (const vz::X11TopWindow& window : vz::ListX11TopWindows(display_.name())) {
+        if (window.viewable && window.id != other && IsOfClass(window, kPanelClass)) member.panel = window.id;
       }
       if (member.panel != 0) break;
       if (!member.programs->Alive()) return Stop(member.name + " panel", "the programs ended", member.programs->HubLog());
@@ -297,28 +312,96 @@ class VideoDemo {
       }
       vz::SleepMs(100);
     }
-    if (!vz::MoveDisplayWindow(display_.name().c_str(), member.panel, member.panel_at)) {
+    vz::X11TopWindow found;
+    if (!PanelWindow(member, &found)) return false;
+    vz::Point asked{0, 0};
+    vz::X11TopWindow left;
+    const bool beside = &member == &bob_;
+    if (beside) {
+      if (!PanelWindow(alice_, &left)) return false;
+      // The panel's own frame edge lands on the right of alice's frame.
+      asked.x = left.frame_x + left.frame_width + (found.x - found.frame_x);
+    }
+    if (!vz::MoveDisplayWindow(display_.name().c_str(), member.panel, asked)) {
       return Stop(member.name + " panel", "its panel window could not be moved", member.programs->HubLog());
     }
-    Stage(member.name + " panel", "window 0x" + Hex(member.panel) + " placed at " + std::to_string(member.panel_at.x) +
-                                      "," + std::to_string(member.panel_at.y));
+    vz::X11TopWindow placed;
+    if (!WaitPlaced(member, asked, &placed)) return false;
+    const bool overlap = placed.frame_x < left.frame_x + left.frame_width &&
+                         left.frame_x < placed.frame_x + placed.frame_width &&
+                         placed.frame_y < left.frame_y + left.frame_height &&
+                         left.frame_y < placed.frame_y + placed.frame_height;
+    if (beside && overlap) {
+      return Stop(member.name + " panel",
+                  "the window manager placed it over alice's panel (its frame at " + std::to_string(placed.frame_x) +
+                      "," + std::to_string(placed.frame_y) + ", hers " + std::to_string(left.frame_x) + "," +
+                      std::to_string(left.frame_y) + " " + std::to_string(left.frame_width) + "x" +
+                      std::to_string(left.frame_height) + "): the screen is too small for both side by side",
+                  member.programs->HubLog());
+    }
+    std::string detail = "\"" + placed.title + "\", window 0x" + Hex(member.panel) + " asked at " + std::to_string(asked.x) + "," +
+                         std::to_string(asked.y) + ", shown at " + std::to_string(placed.x) + "," +
+                         std::to_string(placed.y) + " " + std::to_string(placed.width) + "x" +
+                         std::to_string(placed.height);
+    if (placed.frame != placed.id) detail += " in the window manager's frame 0x" + Hex(placed.frame);
+    Stage(member.name + " panel", detail);
     return true;
   }
 
-  // The member's panel's size (its client area; no window manager frames it).
-  bool PanelSize(const Member& member, vz::Size* size) {
-    for (const vz::DisplayWindowInfo& window : vz::ListDisplayWindows(display_.name().c_str())) {
+  // Waits until the window manager (if any) has placed the member's panel
+  // after a move: where asked, or wherever it settles (a manager may adjust
+  // the place for its frame): moved and the same place on a few reads in a
+  // row, or not moved at all for a while (a manager that keeps it).
+  bool WaitPlaced(Member& member, vz::Point asked, vz::X11TopWindow* placed) {
+    constexpr int kSettledReads = 5;
+    constexpr uint64_t kUnmovedMs = 5000;
+    const uint64_t since = vz::MonotonicMs();
+    if (!PanelWindow(member, placed)) return false;
+    const vz::Point before{placed->x, placed->y};
+    vz::Point last = before;
+    int same = 0;
+    for (;;) {
+      if (!PanelWindow(member, placed)) return false;
+      const vz::Point now{placed->x, placed->y};
+      same = now == last ? same + 1 : 0;
+      last = now;
+      const bool settled = same >= kSettledReads && (now != before || vz::MonotonicMs() - since > kUnmovedMs);
+      if (now == asked || settled) return true;
+      if (vz::MonotonicMs() - since > static_cast<uint64_t>(kStepTimeoutMs)) {
+        return Stop(member.name + " panel", "its window did not settle after it was moved",
+                    member.programs->HubLog());
+      }
+      vz::SleepMs(100);
+    }
+  }
+
+  // The member's panel as the display has it now: its client area on the
+  // screen (read again each time: a window manager may move or resize it)
+  // and its frame.
+  bool PanelWindow(Member& member, vz::X11TopWindow* out) {
+    for (const vz::X11TopWindow& window : vz::ListX11TopWindows(display_.name())) {
       if (window.id == member.panel) {
-        *size = window.bounds.GetSize();
+        member.panel_at = {window.x, window.y};
+        *out = window;
         return true;
       }
     }
     return Stop(member.name + " panel", "its panel window is gone", member.programs->HubLog());
   }
 
+  // The member's panel's client area's size, its place followed.
+  bool PanelSize(Member& member, vz::Size* size) {
+    vz::X11TopWindow window;
+    if (!PanelWindow(member, &window)) return false;
+    *size = vz::Size{window.width, window.height};
+    return true;
+  }
+
   // Shows the panel's overlay controls and tool bar: the pointer moves over
   // the large view until the panel's log says they are shown.
   bool ShowOverlay(Member& member, const vz::Rect& large) {
+    vz::Size size;
+    if (!PanelSize(member, &size)) return false;
     const uint64_t since = vz::MonotonicMs();
     for (int step = 0;; ++step) {
       for (const std::string& line : member.log->NewLines()) {
@@ -378,39 +461,45 @@ class VideoDemo {
     const vz::Rect large = PanelLargeViewRect(client);
     const vz::Point button{large.right - 6 - kFullScreenButtonSize / 2, large.top + 6 + kFullScreenButtonSize / 2};
     if (!ClickInPanel(member, large, button)) return false;
-    uint64_t full = 0;
-    if (!WaitWindow(member, 0, kFullScreenTitle, true, member.name + " full screen", &full)) return false;
-    Stage(member.name + " full screen", std::string("\"") + kFullScreenTitle + "\" window 0x" + Hex(full) + " shown");
-    // Keys go to the window under the pointer (no window manager): the
-    // pointer rests on the full-screen window, which covers the screen.
-    injector_->MoveTo({10, 10});
+    vz::X11TopWindow full;
+    if (!WaitWindow(member, 0, kFullScreenClass, true, member.name + " full screen", &full)) return false;
+    Stage(member.name + " full screen", "\"" + full.title + "\" window 0x" + Hex(full.id) + " shown");
+    // Keys go to the window under the pointer (no window manager), or to
+    // the one with the focus, which a manager gives the new window: the
+    // pointer rests in the middle of the full-screen window's client area.
+    injector_->MoveTo({full.x + full.width / 2, full.y + full.height / 2});
     injector_->Sync();
     injector_->Tap(kEscapeKeysym);
     injector_->Sync();
-    if (!WaitWindow(member, full, "", false, member.name + " Escape")) return false;
+    if (!WaitWindow(member, full.id, "", false, member.name + " Escape")) return false;
     if (!WaitWindow(member, member.panel, "", true, member.name + " Escape")) return false;
     Stage(member.name + " Escape", "the full-screen window went and the panel shows again");
     return true;
   }
 
-  // Waits until a window (by id, or else the first of this title) is
-  // viewable (`shown`) or not viewable or gone; its id into `found`.
-  bool WaitWindow(const Member& member, uint64_t id, const std::string& title, bool shown, const std::string& stage,
-                  uint64_t* found = nullptr) {
+  static bool IsOfClass(const vz::X11TopWindow& window, const char* instance) {
+    return window.res_name == instance && window.res_class == kProgramClass;
+  }
+
+  // Waits until a window (by id, or else the first of this class; under a
+  // window manager the client's own window inside its frame) is viewable
+  // (`shown`) or not viewable or gone; it into `found`.
+  bool WaitWindow(const Member& member, uint64_t id, const char* instance, bool shown, const std::string& stage,
+                  vz::X11TopWindow* found = nullptr) {
     const uint64_t since = vz::MonotonicMs();
     for (;;) {
       bool there = false;
-      for (const vz::DisplayWindowInfo& window : vz::ListDisplayWindows(display_.name().c_str())) {
-        const bool match = id != 0 ? window.id == id : window.title == title;
+      for (const vz::X11TopWindow& window : vz::ListX11TopWindows(display_.name())) {
+        const bool match = id != 0 ? window.id == id : IsOfClass(window, instance);
         if (match && window.viewable) {
           there = true;
-          if (found != nullptr) *found = window.id;
+          if (found != nullptr) *found = window;
         }
       }
       if (there == shown) return true;
       if (!member.programs->Alive() && shown) return Stop(stage, "the programs ended", member.programs->HubLog());
       if (vz::MonotonicMs() - since > static_cast<uint64_t>(kStepTimeoutMs)) {
-        const std::string what = id != 0 ? "window 0x" + Hex(id) : "\"" + title + "\" window";
+        const std::string what = id != 0 ? "window 0x" + Hex(id) : std::string(instance) + " window";
         return Stop(stage, "the " + what + (shown ? " did not show" : " did not go") + " within " +
                                std::to_string(kStepTimeoutMs / 1000) + " s",
                     member.programs->HubLog());
@@ -693,7 +782,7 @@ int main(int argc, char** argv) {
   const std::string usage = std::string("usage: ") + argv[0] +
                             " --bin <folder of vzbridge, VelzarHub, vzrelay> [--work <folder>] [--display :N]\n"
                             "          [--duration S] [--loss PERCENT] [--seed N] [--min-psnr DB]\n"
-                            "          [--alice-camera mjpeg|yuyv]\n";
+                            "          [--alice-camera mjpeg|yuyv] [--language TAG]\n";
   const DemoCommandLine outcome = ParseDemoCommandLine(argc, argv, OptionsOf(&options), usage, stdout, stderr);
   if (outcome != DemoCommandLine::kRun) return DemoCommandLineExitCode(outcome);
   return VideoDemo(options).Run();

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "client/app/demo/log_watch.h"
+#include "outside/vzres/vzres_ids.h"
 #include "platform/clock.h"
 #include "platform/piped_child_testlib.h"
 #include "platform/screen/screen_source.h"
@@ -15,9 +16,12 @@
 namespace {
 
 constexpr int kWaitMs = 20000;
-// The consent question's title and its Allow button's centre in it (the
-// dialog's layout in the resources).
+// The consent question's title (in English), its window class (the same in
+// every language: the dialog's resource id) and its Allow button's centre
+// in its client area (the dialog's layout in the resources).
 constexpr char kConsentTitle[] = "Remote Control";
+const std::string kConsentClass = "dialog-" + std::to_string(vzres::IDD_REMOTE_CONTROL);
+constexpr char kProgramClass[] = "VelzarHub";
 constexpr int kAllowX = 144 + 120 / 2;
 constexpr int kAllowY = 108 + 28 / 2;
 // The annotation: a filled rectangle in red (0xAABBGGRR), weight 4.
@@ -163,11 +167,12 @@ class Scenario {
     const uint64_t deadline = vz::MonotonicMs() + kWaitMs;
     while (!FindConsent(&question)) {
       if (vz::MonotonicMs() > deadline) {
-        return Fail("consent question", "no \"" + std::string(kConsentTitle) + "\" window of the presenter appeared");
+        return Fail("consent question", "no \"" + std::string(kConsentTitle) + "\" window (class " + kConsentClass +
+                                            ") of the presenter appeared");
       }
       vz::SleepMs(50);
     }
-    stage_("consent question", "the presenter's VelzarHub asks \"" + std::string(kConsentTitle) + "\" at " +
+    stage_("consent question", "the presenter's VelzarHub asks \"" + question.title + "\" at " +
                                    std::to_string(question.x) + "," + std::to_string(question.y));
     injector_->Click({question.x + kAllowX, question.y + kAllowY});
     injector_->Sync();
@@ -183,9 +188,12 @@ class Scenario {
     return true;
   }
 
+  // The question by its class, whatever language its title is in; its
+  // client area where the window manager (if any) put it.
   bool FindConsent(vz::X11TopWindow* out) {
     for (const vz::X11TopWindow& top : vz::ListX11TopWindows(s_.display)) {
-      if (top.viewable && top.title == kConsentTitle && (top.pid == 0 || top.pid == s_.presenter_pid)) {
+      if (top.viewable && top.res_name == kConsentClass && top.res_class == kProgramClass &&
+          (top.pid == 0 || top.pid == s_.presenter_pid)) {
         *out = top;
         return true;
       }
@@ -194,11 +202,16 @@ class Scenario {
   }
 
   bool Click() {
-    // The point on monitor 1 (device pixels from its top-left; monitor 1
-    // starts at the screen's origin here, at scale 1).
-    const int x = click_box_.x + click_box_.width / 3;
-    const int y = click_box_.y + click_box_.height / 2;
     window_->Raise();
+    // Where the target really is (a window manager may have placed it
+    // elsewhere than asked); the point on monitor 1 (device pixels from its
+    // top-left; monitor 1 starts at the screen's origin here, at scale 1).
+    int left = 0, top = 0, width = 0, height = 0;
+    if (!window_->ClientArea(&left, &top, &width, &height)) {
+      return Fail("remote click", "the click target window is gone from " + s_.display);
+    }
+    const int x = left + width / 3;
+    const int y = top + height / 2;
     vz::X11ClickWindow::Click click;
     while (window_->WaitClick(0, &click)) {
     }

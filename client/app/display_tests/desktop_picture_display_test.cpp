@@ -5,9 +5,13 @@
 
 #include "client/app/demo/desktop_picture.h"
 #include "client/app/demo/frame_measures.h"
+#include "platform/clock.h"
 #include "platform/screen/screen_source.h"
+#include "platform/screen/x11_top_windows_testlib.h"
 #include "platform/ui/display_test_env.h"
 #include "platform/ui/ui_types.h"
+#include "platform/ui/x11_window_manager_testlib.h"
+#include "platform/ui/xvfb_testlib.h"
 
 namespace {
 
@@ -38,8 +42,10 @@ TEST(DesktopPictureDisplayTest, TheScreenShowsTheGradientTheClockStampAndTheMovi
   // The stamp holds the clock's low 32 bits and reads back from the screen.
   ASSERT_TRUE(desktop->ShowTime(0x123456789ULL));
   vz::ScreenPixels cells;
-  ASSERT_TRUE(screen->ReadPixels(
-      vz::ScreenRect{desktop->stamp_x(), desktop->stamp_y(), StampLayout::kWidth, StampLayout::kHeight}, &cells));
+  int stamp_x = 0, stamp_y = 0;
+  ASSERT_TRUE(desktop->StampPlace(&stamp_x, &stamp_y));
+  ASSERT_TRUE(
+      screen->ReadPixels(vz::ScreenRect{stamp_x, stamp_y, StampLayout::kWidth, StampLayout::kHeight}, &cells));
   ASSERT_EQ(cells.stride, StampLayout::kWidth * 4);
   uint32_t stamp = 0;
   ASSERT_TRUE(ReadStamp(cells.bytes.data(), StampLayout::kWidth, StampLayout::kHeight, 0, 0, &stamp));
@@ -56,6 +62,49 @@ TEST(DesktopPictureDisplayTest, TheScreenShowsTheGradientTheClockStampAndTheMovi
   desktop.reset();
   EXPECT_EQ(ScreenColour(*screen, 3, 5), 0u);
   EXPECT_EQ(ScreenColour(*screen, 8 + 5, h / 2 + 5), 0u);
+}
+
+// Under a window manager that frames the windows and puts the clock's
+// client area below a title bar: the stamp is read where the clock really
+// is.
+TEST(DesktopPictureDisplayTest, TheStampIsFoundInsideTheWindowManagersFrame) {
+  vz::XvfbServer server;
+  std::string why;
+  if (!server.Start(&why, 1280, 720)) GTEST_SKIP() << why;
+  auto manager = vz::X11WindowManager::Start("openbox", server.display(), 30000, &why);
+  if (!manager) GTEST_SKIP() << why;
+  auto desktop = DesktopPicture::Open(server.display(), &why);
+  ASSERT_NE(desktop, nullptr) << why;
+  auto screen = vz::OpenX11ScreenSource(vz::X11ScreenOptions{server.display(), false});
+  ASSERT_NE(screen, nullptr);
+
+  // Framed and titled: the list finds the clock inside its frame.
+  bool framed = false;
+  const uint64_t deadline = vz::MonotonicMs() + 30000;
+  while (!framed && vz::MonotonicMs() < deadline) {
+    for (const vz::X11TopWindow& top : vz::ListX11TopWindows(server.display())) {
+      if (top.title == "Presenter clock" && top.viewable && top.frame != top.id) framed = true;
+    }
+    if (!framed) vz::SleepMs(50);
+  }
+  ASSERT_TRUE(framed);
+
+  // The stamp reads back where StampPlace says, which is not where the
+  // clock was asked to be (the title bar pushes it down).
+  uint32_t stamp = 0;
+  int x = 0, y = 0;
+  for (uint32_t shown = 0x5EED0001; vz::MonotonicMs() < deadline && stamp != shown; vz::SleepMs(50)) {
+    ASSERT_TRUE(desktop->ShowTime(shown));
+    ASSERT_TRUE(desktop->StampPlace(&x, &y));
+    vz::ScreenPixels cells;
+    if (screen->ReadPixels(vz::ScreenRect{x, y, StampLayout::kWidth, StampLayout::kHeight}, &cells)) {
+      ReadStamp(cells.bytes.data(), StampLayout::kWidth, StampLayout::kHeight, 0, 0, &stamp);
+    }
+  }
+  EXPECT_EQ(stamp, 0x5EED0001u);
+  // Asked, the stamp would lie the clock's height (76) less its inset (10)
+  // and its own height below the clock's top.
+  EXPECT_GT(y - desktop->clock_asked_y(), 76 - 10 - StampLayout::kHeight);
 }
 
 }  // namespace

@@ -3,7 +3,9 @@
 # participants through vzrelay: screen sharing or video) on a private Xvfb,
 # and check that nothing of it is left running afterwards.
 # Inputs: VZ_BUILD_DIR, VZ_WORK_DIR, VZ_DEMO, VZ_DEMO_ARGS (a list, optional:
-# the demonstration's options after --bin and --work).
+# the demonstration's options after --bin and --work), VZ_DEMO_WRAPPER (a
+# list, optional: a command the demonstration runs under, which gives it its
+# display).
 file(REMOVE_RECURSE "${VZ_WORK_DIR}")
 file(MAKE_DIRECTORY "${VZ_WORK_DIR}")
 set(prefix "${VZ_WORK_DIR}/prefix")
@@ -32,7 +34,7 @@ file(CHMOD "${sandbox}" "${sandbox}/own" PERMISSIONS OWNER_READ OWNER_WRITE OWNE
 execute_process(
   COMMAND ${CMAKE_COMMAND} -E env --unset=DISPLAY XDG_RUNTIME_DIR=${sandbox}/own
           XDG_CONFIG_HOME=${VZ_WORK_DIR}/config XDG_DATA_HOME=${VZ_WORK_DIR}/data XDG_CACHE_HOME=${VZ_WORK_DIR}/cache
-          "${VZ_DEMO}" --bin "${prefix}/bin" --work "${sandbox}/work" ${VZ_DEMO_ARGS}
+          ${VZ_DEMO_WRAPPER} "${VZ_DEMO}" --bin "${prefix}/bin" --work "${sandbox}/work" ${VZ_DEMO_ARGS}
   RESULT_VARIABLE result
   OUTPUT_VARIABLE output
   ERROR_VARIABLE output
@@ -54,7 +56,7 @@ foreach(process IN LISTS processes)
   endif()
 endforeach()
 if(result EQUAL 77)
-  message("Xvfb is not installed: the end-to-end test is skipped")
+  message("Xvfb or the window manager asked for is not installed: the end-to-end test is skipped")
   file(REMOVE_RECURSE "${VZ_WORK_DIR}")
   return()
 endif()

@@ -1,0 +1,42 @@
+#pragma once
+// Test support: a window manager on a test's own display, as a user's
+// desktop has one: openbox (reparents, decorates, places new windows by its
+// own policy) or twm. Its files (configuration, cache) live in a folder of
+// its own; it is stopped and reaped when the object goes.
+#include <memory>
+#include <string>
+
+#include "platform/scoped_test_folder.h"
+
+namespace vz {
+
+class X11WindowManager {
+ public:
+  // The managers Start knows.
+  static bool IsKnown(const std::string& name) { return name == "openbox" || name == "twm"; }
+
+  // Starts the manager `name` on `display` and waits until it manages the
+  // screen (holds the root's redirection and has taken a window mapped to
+  // try it), so windows mapped afterwards are its. Null with `why` when the
+  // name is unknown, the manager is not installed, or it did not take the
+  // screen within `timeout_ms`.
+  static std::unique_ptr<X11WindowManager> Start(const std::string& name, const std::string& display,
+                                                 int timeout_ms, std::string* why);
+  ~X11WindowManager();
+  X11WindowManager(const X11WindowManager&) = delete;
+  X11WindowManager& operator=(const X11WindowManager&) = delete;
+
+  int pid() const { return pid_; }
+
+ private:
+  X11WindowManager() = default;
+  ScopedTestFolder folder_;
+  int pid_ = -1;
+};
+
+// Whether some client manages the display's screen (has selected the
+// root's substructure redirection); false too when the display cannot be
+// opened.
+bool DisplayHasWindowManager(const std::string& display);
+
+}  // namespace vz
