@@ -214,9 +214,10 @@ void MeetingHub::HandleJoin(Member& member, const Frame& frame) {
   }
   Session* session = FindSession(join.session_type, join.session_id);
   if (!TokenAdmits(session, join)) {
+    VZ_LOG_ERROR("member %llu asked to join as [%s] (%s)", static_cast<unsigned long long>(member.id),
+                 join.roster_id.c_str(), join.presenter ? "presenter" : "attendee");
     Refuse(member, kRefusedWrongToken,
-           std::string("wrong token for ") + TypeName(join.session_type) + " session " + join.session_id +
-               " as [" + join.roster_id + "] (" + (join.presenter ? "presenter" : "attendee") + ")");
+           std::string("wrong token for ") + TypeName(join.session_type) + " session " + join.session_id);
     return;
   }
   if (session != nullptr && !join.roster_id.empty()) {

@@ -42,7 +42,8 @@ Frame JoinFrame(uint8_t type, const std::string& id, const std::string& token, u
   join.session_id = id;
   join.meet_id = "meet-1";
   join.token = token;
-  join.roster_id = "r-" + id;
+  static int joins = 0;  // every join a roster id of its own: one is held by one connection
+  join.roster_id = "r-" + id + "-" + std::to_string(++joins);
   join.previous_ssrc = previous_ssrc;
   return {FrameKind::kJoin, EncodeJoinRequest(join)};
 }
