@@ -356,17 +356,18 @@ TEST(RelayMemberIdentityTest, RecordsInsideAnyMessageReachAttendeesOnlyFromThePr
   AddBlock(&records, 3);
   records.mutable_sharing_info()->set_capture_mode(1);
   records.mutable_mouse_info()->set_monitor_id(1);
-  DsData undefined = records;
-  undefined.set_type(static_cast<DsDataType>(999));
-  undefined.clear_command();
-  DsData untyped = undefined;
+  DsData untyped = records;
   untyped.clear_type();
+  untyped.clear_command();
+  // Type 999 (field 20 as a varint), written by hand: the schema has no such value.
+  const std::string undefined = untyped.SerializeAsString() + std::string("\xA0\x01\xE7\x07", 4);
   DsData addressed = records;
   addressed.mutable_command()->set_type(7);
   addressed.mutable_command()->set_dst_roster_id("bob");
   DsData unaddressed = records;
   unaddressed.mutable_command()->set_type(8);
-  for (const DsData* message : {&undefined, &untyped, &addressed, &unaddressed}) ASSERT_TRUE(mallory.Send(*message));
+  ASSERT_TRUE(mallory.client.Send(FrameKind::kDataBinary, std::vector<uint8_t>(undefined.begin(), undefined.end())));
+  for (const DsData* message : {&untyped, &addressed, &unaddressed}) ASSERT_TRUE(mallory.Send(*message));
   ASSERT_TRUE(mallory.Synced());
 
   // Then the presenter's own block, the last thing bob is to see.
