@@ -232,11 +232,12 @@ class SharingServerRole : public SessionRole {
   }
 
   // The command as the sender's own: its sender is the roster id the
-  // member joined with. It goes to the members its addressee names (a
-  // participant may be joined twice while a reconnection settles), not to
-  // every member: a participant that is not addressed would act on it as
+  // member joined with. It goes to the member its addressee names (one
+  // connection holds a roster id), not to every member: a participant that is not addressed would act on it as
   // its own (ask consent, answer a stop with a stop). With no addressee,
-  // or none of the others named, it goes to every other member.
+  // or none of the others named, it goes to every other member. Caches,
+  // blocks, a sharing info or a cursor in it reach them only from the
+  // presenter.
   bool Command(Session& session, Member& from, const UnknownFieldSet& message) {
     UnknownFieldSet command;
     if (!MergedSubmessage(message, kFieldCommand, &command)) {
