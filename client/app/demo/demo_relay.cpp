@@ -1,6 +1,8 @@
 #include "client/app/demo/demo_relay.h"
 
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 
 bool StartDemoRelay(const std::string& bin, const std::vector<std::string>& extra, vz::PipedChild* relay,
                     int32_t* port, std::string* why) {
@@ -20,5 +22,56 @@ bool StartDemoRelay(const std::string& bin, const std::vector<std::string>& extr
     return false;
   }
   *port = std::atoi(line.c_str() + prefix.size());
+  return true;
+}
+
+bool StartDemoRelayWithSecret(const std::string& bin, const std::string& secret_file,
+                              const std::vector<std::string>& extra, vz::PipedChild* relay, int32_t* port,
+                              std::string* why) {
+  unsigned char random[32];
+  std::ifstream source("/dev/urandom", std::ios::binary);
+  if (!source.read(reinterpret_cast<char*>(random), sizeof(random))) {
+    *why = "cannot read /dev/urandom for the meeting secret";
+    return false;
+  }
+  static const char kHex[] = "0123456789abcdef";
+  std::string secret;
+  for (const unsigned char byte : random) {
+    secret.push_back(kHex[byte >> 4]);
+    secret.push_back(kHex[byte & 0x0F]);
+  }
+  // Made empty and closed to others first, then written.
+  std::error_code error;
+  std::ofstream(secret_file, std::ios::trunc).close();
+  std::filesystem::permissions(secret_file, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write,
+                               std::filesystem::perm_options::replace, error);
+  std::ofstream file(secret_file, std::ios::trunc);
+  if (error || !(file << secret << "\n") || !file.flush()) {
+    *why = "cannot write the meeting secret to " + secret_file;
+    return false;
+  }
+  std::vector<std::string> args = {"--secret-file", secret_file};
+  args.insert(args.end(), extra.begin(), extra.end());
+  return StartDemoRelay(bin, args, relay, port, why);
+}
+
+bool DemoMemberToken(const std::string& bin, const std::string& secret_file, const std::string& meeting,
+                     const std::string& roster, bool presenter, std::string* token, std::string* why) {
+  const std::string path = bin + "/vzrelay";
+  vz::PipedChild maker;
+  if (!maker.Start(path, {"vzrelay", "--secret-file", secret_file, "--member-token", meeting, roster,
+                          presenter ? "presenter" : "attendee"}, {})) {
+    *why = "cannot start " + path;
+    return false;
+  }
+  std::string line;
+  char c = 0;
+  while (line.size() < 200 && maker.ReadExactly(&c, 1, 10000) && c != '\n') line.push_back(c);
+  int code = -1;
+  if (!maker.Wait(10000, &code) || code != 0 || line.size() != 64) {
+    *why = "vzrelay printed no member token for " + roster + " (exit code " + std::to_string(code) + ")";
+    return false;
+  }
+  *token = line;
   return true;
 }

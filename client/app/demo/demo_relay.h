@@ -12,3 +12,15 @@
 // not start or said something else.
 bool StartDemoRelay(const std::string& bin, const std::vector<std::string>& extra, vz::PipedChild* relay,
                     int32_t* port, std::string* why);
+
+// The same with a fresh meeting secret, written to `secret_file` (readable
+// by its owner only) and given to vzrelay, which then admits each member
+// only with its own member token (DemoMemberToken).
+bool StartDemoRelayWithSecret(const std::string& bin, const std::string& secret_file,
+                              const std::vector<std::string>& extra, vz::PipedChild* relay, int32_t* port,
+                              std::string* why);
+
+// The token the web page hands one member: `bin`/vzrelay prints it from the
+// secret (vzrelay --member-token). False with `why` when it printed none.
+bool DemoMemberToken(const std::string& bin, const std::string& secret_file, const std::string& meeting,
+                     const std::string& roster, bool presenter, std::string* token, std::string* why);

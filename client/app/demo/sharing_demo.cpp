@@ -41,6 +41,7 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
@@ -65,7 +66,6 @@ namespace {
 
 constexpr char kMeetId[] = "M2001";
 constexpr char kDsId[] = "DS-M2001";
-constexpr char kToken[] = "local-demo-token";
 // The browser attendee's roster id: a participant in the web page.
 constexpr char kWebRoster[] = "vzweb-R3";
 constexpr int kStepTimeoutMs = 30000;
@@ -209,7 +209,16 @@ class SharingDemo {
       relay_args = {"--cut-after", std::to_string(options_.cut_attendee_after_s), "--cut-for", "1", "--cut-roster",
                     "R2"};
     }
-    if (!StartDemoRelay(options_.bin, relay_args, relay_.get(), &port_, &why)) return Fail("relay", why, "");
+    const std::string secret_file = work_ + "/meeting-secret";
+    if (!StartDemoRelayWithSecret(options_.bin, secret_file, relay_args, relay_.get(), &port_, &why)) {
+      return Fail("relay", why, "");
+    }
+    for (const char* roster : {"R1", "R2", kWebRoster}) {
+      if (!DemoMemberToken(options_.bin, secret_file, kMeetId, roster, roster == std::string("R1"), &tokens_[roster],
+                           &why)) {
+        return Fail("relay", why, "");
+      }
+    }
     Stage("relay up", "vzrelay (process " + std::to_string(relay_->Pid()) + ") on 127.0.0.1:" + std::to_string(port_));
 
     // Both participants' programs.
@@ -304,7 +313,7 @@ class SharingDemo {
   std::string SharingRequest(const char* type, const char* roster, bool presenter) const {
     return std::string("{\"type\":\"") + type + "\",\"action\":{\"ds_conf\":{\"conf_id\":" + Quote(kMeetId) +
            ",\"server_addr\":\"127.0.0.1\",\"server_ip\":\"127.0.0.1\",\"port\":" + std::to_string(port_) +
-           ",\"token\":" + Quote(kToken) + "},\"ds_state\":{\"id\":" + Quote(roster) + ",\"ds_id\":" + Quote(kDsId) +
+           ",\"token\":" + Quote(tokens_.at(roster)) + "},\"ds_state\":{\"id\":" + Quote(roster) + ",\"ds_id\":" + Quote(kDsId) +
            ",\"is_presenter\":" + (presenter ? "1" : "0") + "}}}";
   }
 
@@ -462,7 +471,7 @@ class SharingDemo {
     setup.presenter_pid = presenter_->hub_pid();
     setup.port = port_;
     setup.meet_id = kMeetId;
-    setup.token = kToken;
+    setup.token = tokens_.at(kWebRoster);
     setup.ds_id = kDsId;
     setup.roster = kWebRoster;
     setup.presenter_roster = "R1";
@@ -582,6 +591,7 @@ class SharingDemo {
   std::unique_ptr<DesktopPicture> desktop_;
   std::unique_ptr<DesktopTicker> ticker_;
   std::unique_ptr<vz::PipedChild> relay_;
+  std::map<std::string, std::string> tokens_;  // roster id -> its member token, from the relay's secret
   std::unique_ptr<MeetingParticipant> presenter_;
   std::unique_ptr<MeetingParticipant> attendee_;
   uint64_t first_frame_ms_ = 0;

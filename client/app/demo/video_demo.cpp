@@ -34,6 +34,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -57,7 +58,6 @@
 namespace {
 
 constexpr char kMeetId[] = "M3001";
-constexpr char kToken[] = "local-demo-token";
 constexpr int kStepTimeoutMs = 30000;
 // Pictures are reported every 30th: two reports hold a rise of the counter.
 constexpr int kReportsWanted = 2;
@@ -159,7 +159,15 @@ class VideoDemo {
     if (options_.loss_percent > 0) {
       relay_args = {"--loss", Figure("%.4f", options_.loss_percent / 100.0), "--seed", std::to_string(options_.seed)};
     }
-    if (!StartDemoRelay(options_.bin, relay_args, &relay_, &port_, &why)) return Fail("relay", why, "");
+    const std::string secret_file = work_ + "/meeting-secret";
+    if (!StartDemoRelayWithSecret(options_.bin, secret_file, relay_args, &relay_, &port_, &why)) {
+      return Fail("relay", why, "");
+    }
+    for (const char* roster : {"R1", "R2"}) {
+      if (!DemoMemberToken(options_.bin, secret_file, kMeetId, roster, false, &tokens_[roster], &why)) {
+        return Fail("relay", why, "");
+      }
+    }
     Stage("relay up", "vzrelay (process " + std::to_string(relay_.Pid()) + ") on 127.0.0.1:" + std::to_string(port_) +
                           (options_.loss_percent > 0 ? ", dropping " + Figure("%.1f", options_.loss_percent) +
                                                            " % of the media (seed " + std::to_string(options_.seed) + ")"
@@ -265,7 +273,7 @@ class VideoDemo {
   std::string JoinRequest(const std::string& roster) const {
     const std::string port = std::to_string(port_);
     return std::string("{\"type\":\"AV_SESSION_REQUEST_JOIN\",\"action\":{\"av_conf\":{\"conf_id\":\"") + kMeetId +
-           "\",\"server_addr\":\"127.0.0.1\",\"port\":" + port + ",\"tcp_port\":" + port + ",\"token\":\"" + kToken +
+           "\",\"server_addr\":\"127.0.0.1\",\"port\":" + port + ",\"tcp_port\":" + port + ",\"token\":\"" + tokens_.at(roster) +
            "\",\"broadcast\":0,\"layout\":0},\"av_state\":{\"id\":\"" + roster + "\"}}}";
   }
 
@@ -771,6 +779,7 @@ class VideoDemo {
   DemoDisplay display_;
   std::unique_ptr<vz::InputInjector> injector_;
   vz::PipedChild relay_;
+  std::map<std::string, std::string> tokens_;  // roster id -> its member token, from the relay's secret
   Member alice_;
   Member bob_;
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "common/trace_client.h"
+#include "outside/vzwire/relay/member_credential.h"
 
 namespace vzrelay {
 namespace {
@@ -162,6 +163,10 @@ void MeetingHub::Disconnect(MemberId id) {
 }
 
 bool MeetingHub::TokenAdmits(const Session* session, const JoinRequest& join) const {
+  if (!options_.member_secret.empty()) {
+    return MemberTokenAdmits(options_.member_secret, join.token, join.meet_id, join.roster_id,
+                             join.presenter ? MemberRole::kPresenter : MemberRole::kAttendee);
+  }
   std::string expected;
   const auto listed = options_.meeting_tokens.find(join.meet_id);
   if (listed != options_.meeting_tokens.end()) {
@@ -169,9 +174,30 @@ bool MeetingHub::TokenAdmits(const Session* session, const JoinRequest& join) co
   } else if (!options_.default_token.empty()) {
     expected = options_.default_token;
   } else {
-    return session == nullptr || session->token == join.token;
+    return session == nullptr || SameBytesInConstantTime(session->token, join.token);
   }
-  return join.token == expected || join.token == "VDS " + join.meet_id + ":" + expected;
+  return SameBytesInConstantTime(join.token, expected) ||
+         SameBytesInConstantTime(join.token, "VDS " + join.meet_id + ":" + expected);
+}
+
+void MeetingHub::ReplaceRoster(Session& session, const std::string& roster, const Member& newcomer) {
+  const std::vector<Member*> members = session.members;
+  for (Member* old : members) {
+    if (old == &newcomer || old->join.roster_id != roster || old->session != &session) continue;
+    VZ_LOG("member %llu (%s) is replaced by member %llu, a new connection of the same member",
+           static_cast<unsigned long long>(old->id), roster.c_str(), static_cast<unsigned long long>(newcomer.id));
+    if (session.role) session.role->OnLeaving(session, *old);
+    // The role may have ended the session, which let every member go.
+    if (old->session == &session) {
+      auto& list = session.members;
+      list.erase(std::remove(list.begin(), list.end(), old), list.end());
+      old->session = nullptr;
+    }
+    if (old->link != nullptr) old->link->Close("replaced by a new connection of the same member");
+    old->link = nullptr;
+    dropped_.push_back(old->id);
+    if (FindSession(session.type, session.id) != &session) return;
+  }
 }
 
 void MeetingHub::HandleJoin(Member& member, const Frame& frame) {
@@ -188,9 +214,15 @@ void MeetingHub::HandleJoin(Member& member, const Frame& frame) {
   }
   Session* session = FindSession(join.session_type, join.session_id);
   if (!TokenAdmits(session, join)) {
+    VZ_LOG_ERROR("member %llu asked to join as [%s] (%s)", static_cast<unsigned long long>(member.id),
+                 join.roster_id.c_str(), join.presenter ? "presenter" : "attendee");
     Refuse(member, kRefusedWrongToken,
            std::string("wrong token for ") + TypeName(join.session_type) + " session " + join.session_id);
     return;
+  }
+  if (session != nullptr && !join.roster_id.empty()) {
+    ReplaceRoster(*session, join.roster_id, member);
+    session = FindSession(join.session_type, join.session_id);
   }
   if (session == nullptr) {
     auto created = std::make_unique<Session>();

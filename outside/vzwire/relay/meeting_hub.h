@@ -40,8 +40,13 @@ class IMemberLink {
 };
 
 struct HubOptions {
+  // When set, a join is admitted only with the member token this secret
+  // signs for its meeting, roster id and role (member_credential.h; the
+  // role is the join's presenter flag), and the tokens below are not used.
+  std::string member_secret;
   // Meeting id -> token. A join must carry its meeting's token (or, for
-  // sharing, "VDS <meeting id>:<token>").
+  // sharing, "VDS <meeting id>:<token>"). A shared token tells members
+  // apart by nothing: its holders may join as any roster id and role.
   std::map<std::string, std::string> meeting_tokens;
   // The token of meetings not listed above; when empty too, the first member
   // of a session sets the token its later members must carry.
@@ -131,7 +136,10 @@ class MeetingHub {
 
   // A new connection. The link is used until Disconnect or the hub closes it.
   MemberId Connect(IMemberLink* link);
-  // One frame from the member (a join first). A frame that breaks the
+  // One frame from the member (a join first). A roster id is held by one
+  // connection per session: a join naming a roster id already there
+  // replaces that member as a reconnection does (it is closed, and the
+  // others see it leave before the new one joins). A frame that breaks the
   // protocol closes that member only. Media and data whose stream is not
   // the one announced to the member (RTP of another SSRC, RTCP sent as or
   // ending another member's stream) is dropped and counted.
@@ -181,6 +189,9 @@ class MeetingHub {
   bool OwnStream(Member& member, const Frame& frame);
   void Refuse(Member& member, uint32_t code, const std::string& reason);
   bool TokenAdmits(const Session* session, const JoinRequest& join) const;
+  // Closes the members of `session` joined as `roster` (a reconnection of
+  // theirs is joining); the session stays for the newcomer.
+  void ReplaceRoster(Session& session, const std::string& roster, const Member& newcomer);
   void Leave(Member& member);
   void EndSessionInside(Session& session, uint32_t reason, uint32_t arg);
   void RetireSession(Session& session);

@@ -4,7 +4,9 @@
 // and the payload: joins of the sharing or the video session (or the
 // payload as a join request), leaves, commands, RTP, RTCP, text and binary
 // data, sharing messages of a chosen type, subscriptions, a member's queue
-// emptying, and lost connections.
+// emptying, and lost connections. Inputs of odd length run against a hub
+// with a meeting secret, whose joins carry member tokens (and raw joins
+// whatever token the input holds).
 #include <cstddef>
 #include <cstdint>
 #include <algorithm>
@@ -13,6 +15,7 @@
 
 #include "common/trace_client_test_hooks.h"
 #include "outside/vzwire/relay/meeting_hub.h"
+#include "outside/vzwire/relay/member_credential.h"
 #include "outside/vzwire/relay/relay_roles.h"
 
 namespace {
@@ -40,13 +43,20 @@ struct Slot {
   vzrelay::MemberId id = 0;  // 0: not connected
 };
 
-std::vector<uint8_t> Join(uint8_t type, size_t slot) {
+constexpr char kSecret[] = "the fuzzer's meeting secret";
+
+// Slot 0 joins as the presenter.
+std::vector<uint8_t> Join(uint8_t type, size_t slot, bool with_secret) {
   vzrelay::JoinRequest join;
   join.session_type = type;
   join.session_id = type == 3 ? "ds-1" : "meet-1";
   join.meet_id = "meet-1";
-  join.token = "VDS meet-1:t";
   join.roster_id = "r" + std::to_string(slot % 3);  // two slots share a roster id
+  join.presenter = slot == 0;
+  join.token = with_secret ? "VDS meet-1:" + vzrelay::MakeMemberToken(kSecret, join.meet_id, join.roster_id,
+                                                                      join.presenter ? vzrelay::MemberRole::kPresenter
+                                                                                     : vzrelay::MemberRole::kAttendee)
+                           : "VDS meet-1:t";
   return vzrelay::EncodeJoinRequest(join);
 }
 
@@ -59,7 +69,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }();
   (void)quiet;
   Slot slots[4];  // outlive the hub, which holds their links
-  vzrelay::MeetingHub hub(vzrelay::HubOptions{});
+  const bool with_secret = size % 2 == 1;
+  vzrelay::HubOptions options;
+  if (with_secret) options.member_secret = kSecret;
+  vzrelay::MeetingHub hub(options);
   vzrelay::InstallRelayRoles(hub);
   const auto connect = [&](Slot& slot) {
     if (slot.id != 0 && hub.FindMember(slot.id) != nullptr) return;
@@ -78,8 +91,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     vzrelay::Frame frame;
     frame.payload = payload;
     switch (head >> 4) {
-      case 0: connect(slot); hub.OnFrame(slot.id, {FrameKind::kJoin, Join(3, index)}); continue;
-      case 1: connect(slot); hub.OnFrame(slot.id, {FrameKind::kJoin, Join(2, index)}); continue;
+      case 0: connect(slot); hub.OnFrame(slot.id, {FrameKind::kJoin, Join(3, index, with_secret)}); continue;
+      case 1: connect(slot); hub.OnFrame(slot.id, {FrameKind::kJoin, Join(2, index, with_secret)}); continue;
       case 2: connect(slot); frame.kind = FrameKind::kJoin; break;
       case 3: frame.kind = FrameKind::kLeave; frame.payload.clear(); break;
       case 4: frame.kind = FrameKind::kCommand; break;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "outside/vzwire/relay/member_credential.h"
+
 #include <string>
 #include <vector>
 
@@ -42,7 +44,8 @@ Frame JoinFrame(uint8_t type, const std::string& id, const std::string& token, u
   join.session_id = id;
   join.meet_id = "meet-1";
   join.token = token;
-  join.roster_id = "r-" + id;
+  static int joins = 0;  // every join a roster id of its own: one is held by one connection
+  join.roster_id = "r-" + id + "-" + std::to_string(++joins);
   join.previous_ssrc = previous_ssrc;
   return {FrameKind::kJoin, EncodeJoinRequest(join)};
 }
@@ -194,6 +197,46 @@ TEST(MeetingHubTest, ASlowMemberLosesMediaThenIsDroppedAloneWithTheSessionIntact
   EXPECT_FALSE(fine.closed);
   EXPECT_EQ(hub.FindSession(2, "m")->members.size(), 2u);
   EXPECT_EQ(fine.Of(FrameKind::kCommand).size(), 2u);
+}
+
+Frame MemberJoin(const std::string& roster, const std::string& token, bool presenter) {
+  JoinRequest join;
+  join.session_type = 3;
+  join.session_id = "ds";
+  join.meet_id = "meet-1";
+  join.token = token;
+  join.roster_id = roster;
+  join.presenter = presenter;
+  return {FrameKind::kJoin, EncodeJoinRequest(join)};
+}
+
+TEST(MeetingHubTest, ARosterIdIsHeldByOneConnectionAndTheLastOnesSessionStaysForItsReturn) {
+  MeetingHub hub(HubOptions{});
+  FakeLink first, second;
+  hub.OnFrame(hub.Connect(&first), MemberJoin("x", "t", true));
+  Session* session = hub.FindSession(3, "ds");
+  hub.OnFrame(hub.Connect(&second), MemberJoin("x", "t", true));
+  EXPECT_TRUE(first.closed);
+  EXPECT_EQ(first.close_reason, "replaced by a new connection of the same member");
+  EXPECT_FALSE(second.closed);
+  ASSERT_EQ(hub.FindSession(3, "ds"), session);  // not closed and opened again between them
+  ASSERT_EQ(session->members.size(), 1u);
+  EXPECT_EQ(session->members[0]->link, &second);
+}
+
+TEST(MeetingHubTest, WithASecretTheRoleIsTheTokensAndTheSharedTokenAdmitsNobody) {
+  HubOptions options;
+  options.member_secret = "sixteen or more bytes";
+  options.default_token = "t";  // not used beside a secret
+  MeetingHub hub(options);
+  const std::string attendee = MakeMemberToken(options.member_secret, "meet-1", "x", MemberRole::kAttendee);
+  FakeLink shared, as_presenter, as_attendee;
+  hub.OnFrame(hub.Connect(&shared), MemberJoin("x", "t", false));
+  hub.OnFrame(hub.Connect(&as_presenter), MemberJoin("x", attendee, true));
+  hub.OnFrame(hub.Connect(&as_attendee), MemberJoin("x", "VDS meet-1:" + attendee, false));
+  EXPECT_EQ(shared.Of(FrameKind::kJoinRefused).size(), 1u);
+  EXPECT_EQ(as_presenter.Of(FrameKind::kJoinRefused).size(), 1u);
+  EXPECT_NE(ConfirmedSsrc(as_attendee), 0u);
 }
 
 TEST(MeetingHubTest, EndingASessionTellsEveryMemberAndForgetsIt) {

@@ -47,7 +47,7 @@ DsData Tile(int index) {
 }
 
 bool JoinRaw(RawClient* client, uint16_t port, const std::string& roster, uint8_t type = kSharing,
-             const std::string& session = "ds-1") {
+             const std::string& session = "ds-1", bool presenter = false) {
   if (!client->Connect(port)) return false;
   vzrelay::JoinRequest join;
   join.session_type = type;
@@ -55,6 +55,7 @@ bool JoinRaw(RawClient* client, uint16_t port, const std::string& roster, uint8_
   join.meet_id = "meet-1";
   join.token = type == kSharing ? "VDS meet-1:tok" : "tok";
   join.roster_id = roster;
+  join.presenter = presenter;
   Frame confirm;
   return client->Send(FrameKind::kJoin, vzrelay::EncodeJoinRequest(join)) && client->Next(&confirm) &&
          confirm.kind == FrameKind::kJoinConfirm;
@@ -161,7 +162,7 @@ struct Sharing {
   RawClient presenter, attendee;
   bool Start(uint16_t port) {
     DsData answer;
-    return JoinRaw(&presenter, port, "alice") && SendMessage(&presenter, Header(DS_DATA_START)) &&
+    return JoinRaw(&presenter, port, "alice", kSharing, "ds-1", true) && SendMessage(&presenter, Header(DS_DATA_START)) &&
            NextMessage(&presenter, &answer) && answer.code() == DS_CODE_SUCCESS && JoinRaw(&attendee, port, "bob") &&
            SendMessage(&attendee, Header(DS_DATA_JOIN)) && NextMessage(&attendee, &answer) &&
            answer.type() == DS_DATA_JOIN;

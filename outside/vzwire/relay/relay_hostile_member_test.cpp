@@ -28,7 +28,8 @@ constexpr uint8_t kVideo = 2, kSharing = 3;
 class RawMember {
  public:
   // Joins and waits for the confirm; the SSRC the relay announced.
-  bool Join(uint16_t port, const std::string& roster, uint8_t type = kSharing, const std::string& session = "ds-1") {
+  bool Join(uint16_t port, const std::string& roster, uint8_t type = kSharing, const std::string& session = "ds-1",
+            bool presenter = false) {
     if (!client.Connect(port)) return false;
     vzrelay::JoinRequest join;
     join.session_type = type;
@@ -36,6 +37,7 @@ class RawMember {
     join.meet_id = "meet-1";
     join.token = "VDS meet-1:tok";
     join.roster_id = roster;
+    join.presenter = presenter;
     if (!client.Send(FrameKind::kJoin, vzrelay::EncodeJoinRequest(join))) return false;
     Frame confirm;
     if (!client.Next(&confirm, nullptr, 30000) || confirm.kind != FrameKind::kJoinConfirm || confirm.payload.size() < 4) return false;
@@ -126,7 +128,7 @@ struct SharingPair {
   bool Start(uint16_t port, const std::string& presenter_roster = "alice",
              const std::string& attendee_roster = "bob") {
     DsData answer;
-    return presenter.Join(port, presenter_roster) && presenter.Send(Header(DS_DATA_START)) &&
+    return presenter.Join(port, presenter_roster, kSharing, "ds-1", true) && presenter.Send(Header(DS_DATA_START)) &&
            presenter.Next(&answer) && answer.type() == DS_DATA_START && answer.code() == DS_CODE_SUCCESS &&
            attendee.Join(port, attendee_roster) && attendee.Send(Header(DS_DATA_JOIN)) &&
            attendee.Next(&answer) && answer.type() == DS_DATA_JOIN;
@@ -356,7 +358,7 @@ TEST(RelayHostileMemberTest, ThreeMillionBlockPositionsKeepABoundedFrame) {
   RelayProcess relay;
   ASSERT_TRUE(relay.Start({}));
   RawMember presenter;
-  ASSERT_TRUE(presenter.Join(relay.Port(), "alice"));
+  ASSERT_TRUE(presenter.Join(relay.Port(), "alice", kSharing, "ds-1", true));
   ASSERT_TRUE(presenter.Send(Header(DS_DATA_START)));
   DsData seen;
   ASSERT_TRUE(presenter.Next(&seen));

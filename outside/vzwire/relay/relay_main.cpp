@@ -8,6 +8,7 @@
 #include <string>
 
 #include "common/trace_client.h"
+#include "outside/vzwire/relay/member_credential.h"
 #include "outside/vzwire/relay/relay_roles.h"
 #include "outside/vzwire/relay/relay_server.h"
 
@@ -23,8 +24,21 @@ void PrintUsage() {
   std::printf(
       "usage: vzrelay [options]\n"
       "  --port N            TCP port on 127.0.0.1 (default 0: a free one, printed)\n"
-      "  --token T           the token of every meeting not named by --meeting\n"
-      "  --meeting ID=T      the token of meeting ID (repeatable)\n"
+      "  --secret-file F     the meeting secret: the first line of F (at least 16 bytes). A join is\n"
+      "                      admitted only with the member token it signs for the join's meeting,\n"
+      "                      roster id and role (presenter when the join says so, else attendee):\n"
+      "                      only the member itself then replaces its connection (a roster id is\n"
+      "                      held by one connection; a second join closes the first, as a\n"
+      "                      reconnection does), and only a member whose token carries the\n"
+      "                      presenter role may present\n"
+      "  --member-token MEETING ROSTER ROLE\n"
+      "                      with --secret-file: print the member token of ROSTER in MEETING as\n"
+      "                      ROLE (presenter or attendee) and end\n"
+      "  --token T           the token of every meeting not named by --meeting. For local tests\n"
+      "                      only: a token shared by every member tells members apart by nothing,\n"
+      "                      so any holder may join as any roster id (closing the connection that\n"
+      "                      held it) and as a presenter; use --secret-file where that matters\n"
+      "  --meeting ID=T      the token of meeting ID (repeatable; as unprotected as --token)\n"
       "                      (no token at all: a session's first member sets it)\n"
       "  --max-backlog N     bytes queued for a member before it is dropped\n"
       "                      (default 33554432, at least 8388614)\n"
@@ -55,13 +69,28 @@ bool ParseNumber(const char* text, double low, double high, double* value) {
 int main(int argc, char** argv) {
   TraceSetAppInfo("vzrelay", "1.0.0");
   vzrelay::RelayOptions options;
+  std::string secret_file;
+  bool wants_member_token = false;
+  std::string member_token_meeting, member_token_roster, member_token_role;
   for (int i = 1; i < argc; ++i) {
     const std::string flag = argv[i];
     if (flag == "--help" || flag == "-h") {
       PrintUsage();
       return 0;
     }
-    static const char* const kValued[] = {"--port", "--token", "--meeting", "--max-backlog", "--loss",
+    if (flag == "--member-token") {
+      if (i + 3 >= argc) {
+        std::fprintf(stderr, "vzrelay: --member-token needs MEETING ROSTER ROLE\n");
+        return 2;
+      }
+      member_token_meeting = argv[i + 1];
+      member_token_roster = argv[i + 2];
+      member_token_role = argv[i + 3];
+      wants_member_token = true;
+      i += 3;
+      continue;
+    }
+    static const char* const kValued[] = {"--port", "--secret-file", "--token", "--meeting", "--max-backlog", "--loss",
                                           "--delay-ms", "--jitter-ms", "--reorder", "--cut-after", "--cut-for",
                                           "--cut-roster", "--seed", "--join-deadline", "--max-connections"};
     bool known = false;
@@ -80,6 +109,9 @@ int main(int argc, char** argv) {
     if (flag == "--port") {
       ok = ParseNumber(value, 0, 65535, &number);
       options.port = static_cast<uint16_t>(number);
+    } else if (flag == "--secret-file") {
+      secret_file = value;
+      ok = !secret_file.empty();
     } else if (flag == "--token") {
       options.hub.default_token = value;
     } else if (flag == "--meeting") {
@@ -127,6 +159,38 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "vzrelay: bad value \"%s\" for %s\n", value, flag.c_str());
       return 2;
     }
+  }
+  if (!secret_file.empty()) {
+    std::string why;
+    if (!vzrelay::ReadMemberSecret(secret_file, &options.hub.member_secret, &why)) {
+      std::fprintf(stderr, "vzrelay: %s\n", why.c_str());
+      return 2;
+    }
+    if (!options.hub.default_token.empty() || !options.hub.meeting_tokens.empty()) {
+      std::fprintf(stderr, "vzrelay: --secret-file admits members by their own tokens; it takes no --token or "
+                           "--meeting\n");
+      return 2;
+    }
+  }
+  if (wants_member_token) {
+    vzrelay::MemberRole role = vzrelay::MemberRole::kAttendee;
+    if (secret_file.empty()) {
+      std::fprintf(stderr, "vzrelay: --member-token needs --secret-file\n");
+      return 2;
+    }
+    if (!vzrelay::ParseMemberRole(member_token_role, &role)) {
+      std::fprintf(stderr, "vzrelay: the role \"%s\" is neither presenter nor attendee\n",
+                   member_token_role.c_str());
+      return 2;
+    }
+    const std::string token = vzrelay::MakeMemberToken(options.hub.member_secret, member_token_meeting,
+                                                       member_token_roster, role);
+    if (token.empty()) {
+      std::fprintf(stderr, "vzrelay: no member token could be made\n");
+      return 1;
+    }
+    std::printf("%s\n", token.c_str());
+    return 0;
   }
   if (options.backlog_limit <= options.hub.media_backlog_limit) {
     options.hub.media_backlog_limit = options.backlog_limit / 2;

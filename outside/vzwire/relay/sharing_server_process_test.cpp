@@ -89,11 +89,11 @@ TEST(SharingServerProcessTest, StartJoinCachesForLateJoinersAndTheEnd) {
   presenter.Send(blocks);
   ASSERT_TRUE(early.sink.WaitFor("binary", 5));  // the join answer and four relayed messages
 
-  // A second presenter is refused while the first presents.
+  // An attendee is refused when it asks to present.
   early.Send(Header(DS_DATA_START));
   ASSERT_TRUE(early.sink.WaitFor("binary", 6));
   EXPECT_EQ(early.Received()[5].type(), DS_DATA_START);
-  EXPECT_EQ(early.Received()[5].code(), DS_CODE_DSID_ALREADY_START);
+  EXPECT_EQ(early.Received()[5].code(), DS_CODE_ERROR);
 
   ASSERT_TRUE(late.Join(relay.Port(), "carol", false));
   late.Send(Header(DS_DATA_JOIN));

@@ -2,7 +2,9 @@
 
 #include <google/protobuf/unknown_field_set.h>
 
+#include <algorithm>
 #include <deque>
+#include <iterator>
 #include <set>
 #include <utility>
 #include <vector>
@@ -25,9 +27,11 @@ enum : uint64_t {
   kCreateSharingInfo = 70, kCreateMouseInfo = 80, kGetKeyFrame = 90, kGetCaches = 100, kCommand = 110,
   kServerDisconnect = 120,
 };
-enum : uint64_t { kCodeSuccess = 0, kCodeAlreadyStarted = 40, kCodeConferenceEnd = 80 };
-constexpr int kFieldCode = 10, kFieldType = 20, kFieldDsId = 40, kFieldCaches = 50, kFieldMouseInfo = 70,
-              kFieldBlocks = 80;
+enum : uint64_t { kCodeSuccess = 0, kCodeError = 10, kCodeAlreadyStarted = 40, kCodeConferenceEnd = 80 };
+constexpr int kFieldCode = 10, kFieldType = 20, kFieldDsId = 40, kFieldCaches = 50, kFieldSharingInfo = 60,
+              kFieldMouseInfo = 70, kFieldBlocks = 80;
+// The fields an attendee draws from, whatever the message's type.
+constexpr int kDrawnFields[] = {kFieldCaches, kFieldSharingInfo, kFieldMouseInfo, kFieldBlocks};
 constexpr int kCacheIndex = 10, kCachePduId = 20;
 constexpr int kBlockPosition = 40, kBlockCacheIndex = 50, kBlockCachePduId = 60;
 constexpr int kMouseCacheIndex = 40, kMouseCachePduId = 50;
@@ -137,12 +141,18 @@ class SharingServerRole : public SessionRole {
         Relay(session, member, message, payload);
         return false;
       case kGetKeyFrame:
-        if (presenter_ != nullptr && presenter_ != &member) hub_.SendTo(*presenter_, kind, payload);
+        if (presenter_ != nullptr && presenter_ != &member) {
+          hub_.SendTo(*presenter_, kind, WithoutDrawnFields(member, message, payload));
+        }
         return false;
       case kGetCaches: return GetCaches(session, member, message, payload);
       case kCommand: return Command(session, member, message);
       default:
-        Relay(session, member, message, payload);
+        if (undefined_types_++ % 1000 == 0) {
+          VZ_LOG_ERROR("member %s sent a sharing message of type %llu, which the protocol does not define; "
+                       "dropped (%llu so far)", member.join.roster_id.c_str(), static_cast<unsigned long long>(type),
+                       static_cast<unsigned long long>(undefined_types_));
+        }
         return false;
     }
   }
@@ -159,6 +169,34 @@ class SharingServerRole : public SessionRole {
   };
 
   bool IsPresenter(const Member& member) const { return presenter_ == &member; }
+
+  // A message of a member that is not the presenter without the fields an
+  // attendee would draw (caches, blocks, sharing info, cursor): the same
+  // payload when it has none.
+  SharedPayload WithoutDrawnFields(const Member& member, const UnknownFieldSet& message,
+                                   const SharedPayload& payload) {
+    if (IsPresenter(member) || !HasDrawnField(message)) return payload;
+    UnknownFieldSet stripped;
+    stripped.MergeFrom(message);
+    for (const int number : kDrawnFields) stripped.DeleteByNumber(number);
+    CountDrawnFieldsRemoved(member);
+    return Serialized(stripped);
+  }
+
+  static bool HasDrawnField(const UnknownFieldSet& message) {
+    for (const int number : kDrawnFields) {
+      if (HasField(message, number)) return true;
+    }
+    return false;
+  }
+
+  void CountDrawnFieldsRemoved(const Member& member) {
+    if (refused_records_++ % 1000 == 0) {
+      VZ_LOG_ERROR("member %s is not the presenter and sent caches, blocks, a sharing info or a cursor inside "
+                   "another message; relayed without them (%llu so far)", member.join.roster_id.c_str(),
+                   static_cast<unsigned long long>(refused_records_));
+    }
+  }
 
   // Relays a member's message to the others, without a code (the server's
   // alone); members still taking their replay get it after the replay.
@@ -194,11 +232,12 @@ class SharingServerRole : public SessionRole {
   }
 
   // The command as the sender's own: its sender is the roster id the
-  // member joined with. It goes to the members its addressee names (a
-  // participant may be joined twice while a reconnection settles), not to
-  // every member: a participant that is not addressed would act on it as
+  // member joined with. It goes to the member its addressee names (one
+  // connection holds a roster id), not to every member: a participant that is not addressed would act on it as
   // its own (ask consent, answer a stop with a stop). With no addressee,
-  // or none of the others named, it goes to every other member.
+  // or none of the others named, it goes to every other member. Caches,
+  // blocks, a sharing info or a cursor in it reach them only from the
+  // presenter.
   bool Command(Session& session, Member& from, const UnknownFieldSet& message) {
     UnknownFieldSet command;
     if (!MergedSubmessage(message, kFieldCommand, &command)) {
@@ -229,9 +268,15 @@ class SharingServerRole : public SessionRole {
     stamped.SerializeToString(&stamped_bytes);
     UnknownFieldSet relayed;
     bool command_placed = false;
+    const bool drawn_dropped = !IsPresenter(from) && HasDrawnField(message);
+    if (drawn_dropped) CountDrawnFieldsRemoved(from);
     for (int i = 0; i < message.field_count(); ++i) {
       const UnknownField& field = message.field(i);
       if (field.number() == kFieldCode) continue;  // the server's alone
+      if (drawn_dropped && std::find(std::begin(kDrawnFields), std::end(kDrawnFields), field.number()) !=
+                               std::end(kDrawnFields)) {
+        continue;  // only the presenter's reach the attendees' screens
+      }
       if (field.number() == kFieldCommand) {
         if (!command_placed) relayed.AddLengthDelimited(kFieldCommand, stamped_bytes);
         command_placed = true;
@@ -281,6 +326,14 @@ class SharingServerRole : public SessionRole {
   }
 
   bool Start(Session& session, Member& member) {
+    if (!member.join.presenter) {
+      // Presenting is the role the member joined with (its credential's,
+      // when the relay has a meeting secret), never taken by asking.
+      VZ_LOG_ERROR("%s asked to present in session %s but did not join as its presenter; refused",
+                   member.join.roster_id.c_str(), session.id.c_str());
+      Answer(member, session, kStart, kCodeError);
+      return false;
+    }
     if (presenter_ != nullptr && presenter_ != &member) {
       VZ_LOG_ERROR("%s asked to present in session %s, where %s presents", member.join.roster_id.c_str(),
                    session.id.c_str(), presenter_->join.roster_id.c_str());
@@ -533,6 +586,7 @@ class SharingServerRole : public SessionRole {
   std::map<uint64_t, KeptBlock> blocks_;  // the latest DsBlock of each position
   uint64_t blocks_refused_ = 0;
   uint64_t refused_records_ = 0;
+  uint64_t undefined_types_ = 0;
   std::string sharing_info_;
   std::string mouse_info_;
   std::pair<uint64_t, uint64_t> mouse_cache_{0, 0};  // the cache the cursor shows

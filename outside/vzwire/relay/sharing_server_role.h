@@ -2,15 +2,18 @@
 // The sharing server's part in a sharing session, over the DsData messages
 // the members exchange as binary payloads. The members are not trusted:
 // the server speaks for each of them only as the participant it joined as.
-// - START from the presenter is answered with code 0, or with code 40 while
-//   another presenter is connected (one presenter per session); JOIN is
+// - START from a member that joined as a presenter is answered with code 0,
+//   or with code 40 while another presenter is connected (one presenter per
+//   session); from any other member with code 10 (an error); JOIN is
 //   answered with code 0 and followed by what a late joiner needs to draw:
 //   the sharing info, the caches kept, the latest block of each position
 //   and the cursor, paced so that the member's queue stays under
 //   kDrainedBacklog plus one message (what the presenter sends meanwhile
 //   waits behind the replay, and a member that never takes it is dropped);
 // - only the presenter sends caches, blocks, sharing info and cursor; the
-//   same records from another member are dropped (logged). The presenter's
+//   same records from another member are dropped (logged), and so are
+//   the fields of those records (caches, sharing info, cursor, blocks) in
+//   whatever else it sends (a command keeps the rest). The presenter's
 //   are kept and relayed: the latest block of each position (at most
 //   kMaxKeptBlocks positions), and the latest cache of each index that an
 //   attendee keeps (below kKeptCacheIndexEnd), within kSharingCacheBudget
@@ -28,8 +31,9 @@
 // - codes are the server's: a member's message is relayed without its
 //   `code` (the rest of it stands), and a SERVER_DISCONNECT from a member
 //   is dropped;
-// - everything else is relayed. A payload that is not a DsData is dropped
-//   (logged). Text payloads (a web attendee's) are relayed as they are.
+// - a message of a type the protocol does not define (or of none) is
+//   dropped (logged), as is a payload that is not a DsData. Text payloads
+//   (a web attendee's) are relayed as they are.
 // Where a field appears more than once, the last one counts, as the
 // members' parsers read it.
 #include <cstddef>
