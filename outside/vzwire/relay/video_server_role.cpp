@@ -32,8 +32,9 @@ constexpr int kRosterId = 10, kRosterStatus = 20, kRosterVideoType = 30, kRoster
               kRosterActive = 50, kRosterSsrc = 60;
 constexpr uint64_t kEntered = 1, kLeft = 2, kUpdated = 3;
 constexpr uint32_t kNoVideoType = 0xFFFFFFFFu;
-// The subscriptions one participant keeps, to members present or not (a
-// meeting has far fewer members than this); a roster id longer than a join
+// The subscriptions one participant keeps: beyond this many, only to
+// members present (a meeting has fewer members than its connections), so
+// that what a member asks for stays bounded. A roster id longer than a join
 // carries names no member.
 constexpr size_t kMaxSubscriptionsPerMember = 512;
 
@@ -307,7 +308,7 @@ class VideoServerRole : public SessionRole {
       if (target.empty() || target == subscriber) continue;
       if (subscribe) {
         if (size == kNoVideoType) continue;  // "none" is no subscription
-        if (!MaySubscribe(subscriber, target)) continue;
+        if (!MaySubscribe(session, subscriber, target)) continue;
         subscriptions_[target][subscriber] = size;
         VZ_LOG("%s subscribes %s at size %u%s", subscriber.c_str(), target.c_str(), size,
                Present(session, target) ? "" : " (not here yet)");
@@ -330,11 +331,11 @@ class VideoServerRole : public SessionRole {
 
   // Whether `subscriber` may keep one more subscription (to `target`);
   // counts it when new. Refusals are logged.
-  bool MaySubscribe(const std::string& subscriber, const std::string& target) {
+  bool MaySubscribe(const Session& session, const std::string& subscriber, const std::string& target) {
     const auto subscribers = subscriptions_.find(target);
     if (subscribers != subscriptions_.end() && subscribers->second.count(subscriber) != 0) return true;  // a resize
     size_t& count = subscription_counts_[subscriber];
-    if (target.size() <= kMaxJoinText && count < kMaxSubscriptionsPerMember) {
+    if (target.size() <= kMaxJoinText && (count < kMaxSubscriptionsPerMember || Present(session, target))) {
       ++count;
       return true;
     }
