@@ -106,7 +106,8 @@ void MeetingHub::OnFrame(MemberId id, Frame frame) {
             Drop(*member, "a short subscribe frame");
           } else if (on != 0) {
             // Bounded whatever a member asks: a session has far fewer streams.
-            if (member->subscriptions.size() < options_.max_subscriptions || member->subscriptions.count(ssrc) != 0) {
+            if (member->subscriptions.size() < options_.max_subscriptions ||
+                member->subscriptions.count(ssrc) != 0) {
               member->subscriptions.insert(ssrc);
             } else if (member->subscriptions_refused++ % 1000 == 0) {
               VZ_LOG_ERROR("member %llu (%s) asked for more than %zu subscriptions; ssrc %u refused (%llu so far)",

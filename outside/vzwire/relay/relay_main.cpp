@@ -66,8 +66,8 @@ void RaiseDescriptorLimit(vzrelay::RelayOptions* options) {
   }
   if (limit.rlim_cur != RLIM_INFINITY && limit.rlim_cur < wanted) {
     const size_t fits = limit.rlim_cur > kSpare ? static_cast<size_t>(limit.rlim_cur) - kSpare : 1;
-    VZ_LOG_ERROR("%llu descriptors allowed: at most %zu connections in all", static_cast<unsigned long long>(limit.rlim_cur),
-                 fits);
+    VZ_LOG_ERROR("%llu descriptors allowed: at most %zu connections in all",
+                 static_cast<unsigned long long>(limit.rlim_cur), fits);
     options->max_total_connections = fits;
   }
 }

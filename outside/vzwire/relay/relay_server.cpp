@@ -35,7 +35,8 @@ class RelayServer::Connection : public IMemberLink {
  public:
   Connection(vz::LocalSocket socket, size_t backlog_limit, const FaultOptions& faults, uint64_t seed,
              uint64_t now_ms)
-      : accepted_ms(now_ms), heard_ms(now_ms), socket_(std::move(socket)), backlog_limit_(backlog_limit), faults_(faults, seed),
+      : accepted_ms(now_ms), heard_ms(now_ms), socket_(std::move(socket)), backlog_limit_(backlog_limit),
+        faults_(faults, seed),
         faults_on_(faults.AffectsMedia()) {}
 
   bool Deliver(FrameKind kind, const uint8_t* payload, size_t size) override {
