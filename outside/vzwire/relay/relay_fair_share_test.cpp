@@ -30,6 +30,20 @@ using vzrelay_test::RelayProcess;
 
 constexpr uint8_t kVideo = 2, kSharing = 3;
 
+// The relay's memory is checked only where it means something: the address
+// sanitizer's shadow and quarantine of freed blocks take hundreds of MiB.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kMemoryChecked = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kMemoryChecked = false;
+#else
+constexpr bool kMemoryChecked = true;
+#endif
+#else
+constexpr bool kMemoryChecked = true;
+#endif
+
 // KiB of the relay process's memory (VmRSS, VmHWM) from /proc.
 size_t ProcessKib(int pid, const std::string& field) {
   std::ifstream status("/proc/" + std::to_string(pid) + "/status");
@@ -177,8 +191,10 @@ TEST(RelayFairShareTest, LateJoinersThatNeverReadShareTheReplayAndAreDroppedAtTh
   std::printf("relay with %d caches of %zu KiB kept: VmRSS %zu KiB; with %d late joiners that never read: VmRSS %zu "
               "KiB, VmHWM %zu KiB\n",
               kCaches, kCacheBytes >> 10, before, kJoiners, with_joiners, ProcessKib(relay.Pid(), "VmHWM"));
-  EXPECT_LT(ProcessKib(relay.Pid(), "VmHWM"), 256u << 10);
-  EXPECT_LT(with_joiners - std::min(with_joiners, before), 64u << 10) << "the joiners' replays are copies";
+  if (kMemoryChecked) {
+    EXPECT_LT(ProcessKib(relay.Pid(), "VmHWM"), 256u << 10);
+    EXPECT_LT(with_joiners - std::min(with_joiners, before), 64u << 10) << "the joiners' replays are copies";
+  }
 
   // The presenter goes on with 40 MiB of new caches: past the backlog limit
   // of every joiner that takes none of it.
@@ -431,7 +447,9 @@ TEST(RelayFairShareTest, SubscriptionsAreBoundedPerMemberWhateverItAsks) {
   std::printf("relay after %d subscriptions of %zu-byte roster ids and 2 million SSRC subscriptions: VmRSS %zu KiB "
               "(%zu before), VmHWM %zu KiB\n",
               kPerRecord * kRecords, kIdBytes, after, before, ProcessKib(relay.Pid(), "VmHWM"));
-  EXPECT_LT(after - std::min(after, before), 64u << 10);
+  if (kMemoryChecked) {
+    EXPECT_LT(after - std::min(after, before), 64u << 10);
+  }
 
   // A member that comes is subscribed to still, and told so.
   RawMember bob;
