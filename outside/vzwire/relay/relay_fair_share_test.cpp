@@ -30,12 +30,13 @@ using vzrelay_test::RelayProcess;
 
 constexpr uint8_t kVideo = 2, kSharing = 3;
 
-// The relay's memory is checked only where it means something: the address
-// sanitizer's shadow and quarantine of freed blocks take hundreds of MiB.
-#if defined(__SANITIZE_ADDRESS__)
+// The relay's memory is checked only where it means something: the
+// sanitizers' shadow memory (and the quarantine of freed blocks) take
+// hundreds of MiB.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 constexpr bool kMemoryChecked = false;
 #elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
 constexpr bool kMemoryChecked = false;
 #else
 constexpr bool kMemoryChecked = true;
