@@ -180,6 +180,7 @@ class RelayServer::Connection : public IMemberLink {
   uint64_t Pings() const { return pings_; }
   void CountPing() { ++pings_; }
   bool Finished() const { return closing_ && !HasOutput(); }
+  bool Closing() const { return closing_; }
 
   vz::LocalSocket& Socket() { return socket_; }
   FrameReader& Reader() { return reader_; }
@@ -347,7 +348,8 @@ bool RelayServer::MakeRoomForNewcomer() {
   for (const auto& connection : connections_) {
     if (connection->gone) continue;
     ++open;
-    if (connection->joined) continue;
+    // One that is closing (a refused join) goes once its answer is written.
+    if (connection->joined || connection->Closing()) continue;
     ++unjoined;
     if (oldest_unjoined == nullptr || connection->accepted_ms < oldest_unjoined->accepted_ms) {
       oldest_unjoined = connection.get();
