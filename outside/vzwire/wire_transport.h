@@ -20,7 +20,7 @@
 // Sink reasons: OnSessionReconnecting(1 connection lost, errno or 0),
 // (2 silent too long, 0), (3 bad frame from the server, 0).
 // OnLeaveSessionConfirm(1 join refused, the server's code: 401 wrong token,
-// 400 bad request), (2 session ended by the server, its reason),
+// 400 bad request, 503 meeting full), (2 session ended by the server, its reason),
 // (3 server unreachable, errno or 0).
 //
 // Threads: the operations may be called from any thread, including inside

@@ -106,7 +106,16 @@ void MeetingHub::OnFrame(MemberId id, Frame frame) {
           if (!reader.GetU32(&ssrc) || !reader.GetU8(&on)) {
             Drop(*member, "a short subscribe frame");
           } else if (on != 0) {
-            member->subscriptions.insert(ssrc);
+            // Bounded whatever a member asks: a session has far fewer streams.
+            if (member->subscriptions.size() < options_.max_subscriptions ||
+                member->subscriptions.count(ssrc) != 0) {
+              member->subscriptions.insert(ssrc);
+            } else if (member->subscriptions_refused++ % 1000 == 0) {
+              VZ_LOG_ERROR("member %llu (%s) asked for more than %zu subscriptions; ssrc %u refused (%llu so far)",
+                           static_cast<unsigned long long>(member->id), member->join.roster_id.c_str(),
+                           options_.max_subscriptions, ssrc,
+                           static_cast<unsigned long long>(member->subscriptions_refused));
+            }
           } else {
             member->subscriptions.erase(ssrc);
             // Unsubscribing from everything must not mean "every member".
@@ -142,6 +151,26 @@ void MeetingHub::OnDrained(MemberId id) {
   {
     DepthGuard guard(&depth_);
     member->session->role->OnDrained(*member->session, *member);
+  }
+  if (depth_ == 0) ReapDropped();
+}
+
+void MeetingHub::OnBehind(MemberId id) {
+  Member* member = FindMember(id);
+  if (member == nullptr || member->session == nullptr || !member->session->role) return;
+  {
+    DepthGuard guard(&depth_);
+    member->session->role->OnBehind(*member->session, *member);
+  }
+  if (depth_ == 0) ReapDropped();
+}
+
+void MeetingHub::OnCaughtUp(MemberId id) {
+  Member* member = FindMember(id);
+  if (member == nullptr || member->session == nullptr || !member->session->role) return;
+  {
+    DepthGuard guard(&depth_);
+    member->session->role->OnCaughtUp(*member->session, *member);
   }
   if (depth_ == 0) ReapDropped();
 }

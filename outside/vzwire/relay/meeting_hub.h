@@ -53,11 +53,17 @@ struct HubOptions {
   std::string default_token;
   // Above this backlog a member's media frames (RTP, RTCP) are dropped.
   size_t media_backlog_limit = 2u << 20;
+  // The server's limit of what may wait for one member (its link drops it
+  // past this); the roles count what they keep back for a member against it.
+  size_t member_backlog_limit = 32u << 20;
+  // The most media subscriptions (kSubscribe) one member keeps.
+  size_t max_subscriptions = 1024;
 };
 
 // Join refusal codes (FrameKind::kJoinRefused).
 constexpr uint32_t kRefusedBadRequest = 400;
 constexpr uint32_t kRefusedWrongToken = 401;
+constexpr uint32_t kRefusedMeetingFull = 503;
 
 // A member whose role waits for room is told so below this backlog.
 constexpr size_t kDrainedBacklog = 1u << 20;
@@ -70,6 +76,7 @@ struct Member {
   JoinRequest join;
   uint32_t ssrc = 0;
   std::set<uint32_t> subscriptions;  // empty: every member's media
+  uint64_t subscriptions_refused = 0;  // beyond HubOptions::max_subscriptions
   uint64_t media_dropped = 0;
   uint64_t media_refused = 0;  // its own media naming another stream
   // Its role waits for its backlog to fall (MeetingHub::OnDrained).
@@ -92,6 +99,11 @@ class SessionRole {
   virtual void OnDrained(Session& /*session*/, Member& /*member*/) {}
   // The member left or was dropped (still listed in the session).
   virtual void OnLeaving(Session& /*session*/, Member& /*member*/) {}
+  // The member takes much less than it is sent (the server no longer holds
+  // senders for it): the role may stop queueing what it can send anew later.
+  virtual void OnBehind(Session& /*session*/, Member& /*member*/) {}
+  // A member that was behind drained its queue.
+  virtual void OnCaughtUp(Session& /*session*/, Member& /*member*/) {}
   // A command record from `member`; true relays it unchanged to the others.
   virtual bool OnCommand(Session& /*session*/, Member& /*member*/, const uint8_t* /*record*/,
                          size_t /*size*/) {
@@ -147,6 +159,10 @@ class MeetingHub {
   // The member's link has room again (its backlog is below
   // kDrainedBacklog); calls its role when the member waits for that.
   void OnDrained(MemberId id);
+  // The member fell behind, or caught up again (the server's SenderHold);
+  // calls its role.
+  void OnBehind(MemberId id);
+  void OnCaughtUp(MemberId id);
   // The connection is gone; its link is not used again.
   void Disconnect(MemberId id);
 

@@ -1,7 +1,9 @@
-// vzrelay holding a sharing presenter back while an attendee is behind: the
-// presenter's writes stop, everything arrives in order once the attendee
-// reads, a member that never reads is still dropped at the backlog limit,
-// and other members and sessions go on meanwhile.
+// vzrelay holding a sharing presenter back while an attendee is a little
+// behind, and no longer once the attendee takes much less than it is sent:
+// everything arrives in order once the attendee reads (what passed it by
+// anew as a late joiner gets it), a member that never reads is still
+// dropped at the backlog limit, and other members and sessions go on
+// meanwhile.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -169,7 +171,7 @@ struct Sharing {
   }
 };
 
-TEST(RelayBackPressureTest, AHeldPresenterStopsWhileOthersGoOnAndEverythingArrivesInOrder) {
+TEST(RelayBackPressureTest, ASlowAttendeeDoesNotHoldThePresenterAndStillGetsEveryTileInOrder) {
   RelayProcess relay;
   ASSERT_TRUE(relay.Start({}));
   Sharing sharing;
@@ -186,17 +188,16 @@ TEST(RelayBackPressureTest, AHeldPresenterStopsWhileOthersGoOnAndEverythingArriv
   sharing.presenter.Socket().SetSendBufferSize(256 << 10);
   TileWriter writer(&sharing.presenter);
   writer.Start();
-  // Bob reads slowly: he takes something (so he holds the presenter for as
-  // long as he lags) but far less than is sent.
+  // Bob reads slowly: he takes something, but far less than is sent, so he
+  // holds the presenter only until the relay finds him behind; the
+  // presenter's 24 MiB are all taken while he still sips.
   PacedReader bob(sharing.attendee.Socket());
-  const uint64_t slow_until = vz::MonotonicMs() + 4000;
-  while (vz::MonotonicMs() < slow_until) {
+  const uint64_t slow_until = vz::MonotonicMs() + 60000;
+  while (writer.Tiles() < kTiles && vz::MonotonicMs() < slow_until) {
     bob.Sip(64 << 10);
     vz::SleepMs(100);
   }
-  // Without the hold the relay would take all 24 MiB into Bob's queue at once.
-  EXPECT_LT(writer.Written(), kTiles * kTileBytes / 2) << "the presenter was not held back";
-  EXPECT_LT(writer.Tiles(), kTiles);
+  EXPECT_EQ(writer.Tiles(), kTiles) << "the slow attendee held the presenter back";
 
   // Meanwhile: the video session and Carol's command to the presenter.
   for (int i = 0; i < 20; ++i) ASSERT_TRUE(video_a.Send(FrameKind::kDataBinary, std::vector<uint8_t>(1024, 'v')));
@@ -213,7 +214,8 @@ TEST(RelayBackPressureTest, AHeldPresenterStopsWhileOthersGoOnAndEverythingArriv
   EXPECT_EQ(heard.type(), DS_DATA_COMMAND);
   EXPECT_EQ(heard.command().src_roster_id(), "carol");
 
-  // Bob reads again: nothing lost, torn or reordered; the presenter finishes.
+  // Bob reads again: nothing lost, torn or reordered (what passed him by
+  // comes anew from the kept caches).
   ExpectEveryTileInOrder(&bob);
   writer.Join();
   EXPECT_EQ(writer.Tiles(), kTiles);
@@ -230,9 +232,9 @@ TEST(RelayBackPressureTest, AnAttendeeThatNeverReadsIsStillDroppedAtTheBacklogLi
   ASSERT_TRUE(SendMessage(&stalled, Header(DS_DATA_JOIN)));
   TileWriter writer(&sharing.presenter);
   writer.Start();
-  // Carol holds the presenter only as long as a hold lasts: she takes
-  // nothing, so the relay reads on, her queue passes the limit and she is
-  // dropped; Bob, who reads, gets every tile.
+  // Carol holds the presenter only until she is found behind: she takes
+  // nothing, so the relay reads on, what passes her by reaches the limit
+  // and she is dropped; Bob, who reads, gets every tile.
   PacedReader bob(sharing.attendee.Socket());
   ExpectEveryTileInOrder(&bob);
   writer.Join();
@@ -242,9 +244,9 @@ TEST(RelayBackPressureTest, AnAttendeeThatNeverReadsIsStillDroppedAtTheBacklogLi
 }
 
 // Through the transport library: the presenter's send backlog counts what
-// the relay has not read yet (the kernel's buffers included), so it stays
-// above the capture's 16,000-byte mark while the relay holds it back, and
-// falls to nothing once the attendee has read everything.
+// the relay has not read yet (the kernel's buffers included), so it passes
+// the capture's 16,000-byte mark while the relay holds it back, and falls
+// to nothing once the attendee has read everything.
 TEST(RelayBackPressureTest, ThePresentersBacklogCountsWhatTheRelayHasNotTakenAndFallsToNothing) {
   RelayProcess relay;
   ASSERT_TRUE(relay.Start({}));
@@ -273,12 +275,7 @@ TEST(RelayBackPressureTest, ThePresentersBacklogCountsWhatTheRelayHasNotTakenAnd
   // report of what was just queued (the last one may still be the start's 0).
   const uint64_t reported = vz::MonotonicMs() + 20000;
   while (last_backlog() <= 16000 && vz::MonotonicMs() < reported) vz::SleepMs(5);
-  // The relay takes what the attendee's buffers hold, then holds the presenter.
-  const uint64_t settle = vz::MonotonicMs() + 1000;
-  while (vz::MonotonicMs() < settle) {
-    ASSERT_GT(last_backlog(), 16000);
-    vz::SleepMs(20);
-  }
+  ASSERT_GT(last_backlog(), 16000);
   PacedReader reader(attendee.Socket());
   for (int i = 1; i <= kTiles / 4; ++i) {
     DsData message;

@@ -1,6 +1,9 @@
 // vzrelay: the local meeting server. Listens on 127.0.0.1 only, joins
 // transports into sessions and relays between them; see --help.
 #include <signal.h>
+#include <sys/resource.h>
+
+#include <algorithm>
 
 #include <cstdio>
 #include <cstdlib>
@@ -52,8 +55,35 @@ void PrintUsage() {
       "  --cut-roster ID     cut only the members joined with this roster id\n"
       "  --seed N            seed of the fault decisions (default 1)\n"
       "  --join-deadline S   close a connection that has not joined after S seconds (default 10)\n"
-      "  --max-connections N close connections beyond N at once (default 256)\n"
+      "  --silence-deadline S close a joined member that sent nothing, not even a ping,\n"
+      "                      for S seconds (default 5)\n"
+      "  --max-connections N joined connections of one meeting; a join beyond them is\n"
+      "                      refused (default 256). Unjoined connections: a quarter of N at\n"
+      "                      a time (a newcomer closes the oldest); in all: four times N\n"
+      "                      (beyond them a newcomer is closed at once)\n"
       "Prints \"vzrelay listening on 127.0.0.1:PORT\" once ready; stops on SIGTERM or SIGINT.\n");
+}
+
+// Every connection the caps allow needs a descriptor: the soft limit is
+// raised as far as needed (and allowed), and the total cap lowered to what
+// is left (logged), so that accepting never fails for want of one.
+void RaiseDescriptorLimit(vzrelay::RelayOptions* options) {
+  const size_t total = options->max_total_connections != 0 ? options->max_total_connections
+                                                            : options->max_connections * 4;
+  constexpr size_t kSpare = 64;  // the listener, the waker, the log, the loader
+  struct rlimit limit {};
+  if (getrlimit(RLIMIT_NOFILE, &limit) != 0) return;
+  const rlim_t wanted = static_cast<rlim_t>(total + kSpare);
+  if (limit.rlim_cur != RLIM_INFINITY && limit.rlim_cur < wanted) {
+    limit.rlim_cur = limit.rlim_max == RLIM_INFINITY ? wanted : std::min(wanted, limit.rlim_max);
+    if (setrlimit(RLIMIT_NOFILE, &limit) != 0) getrlimit(RLIMIT_NOFILE, &limit);
+  }
+  if (limit.rlim_cur != RLIM_INFINITY && limit.rlim_cur < wanted) {
+    const size_t fits = limit.rlim_cur > kSpare ? static_cast<size_t>(limit.rlim_cur) - kSpare : 1;
+    VZ_LOG_ERROR("%llu descriptors allowed: at most %zu connections in all",
+                 static_cast<unsigned long long>(limit.rlim_cur), fits);
+    options->max_total_connections = fits;
+  }
 }
 
 bool ParseNumber(const char* text, double low, double high, double* value) {
@@ -92,7 +122,8 @@ int main(int argc, char** argv) {
     }
     static const char* const kValued[] = {"--port", "--secret-file", "--token", "--meeting", "--max-backlog", "--loss",
                                           "--delay-ms", "--jitter-ms", "--reorder", "--cut-after", "--cut-for",
-                                          "--cut-roster", "--seed", "--join-deadline", "--max-connections"};
+                                          "--cut-roster", "--seed", "--join-deadline", "--silence-deadline",
+                                          "--max-connections"};
     bool known = false;
     for (const char* name : kValued) known = known || flag == name;
     if (!known) {
@@ -148,6 +179,9 @@ int main(int argc, char** argv) {
     } else if (flag == "--join-deadline") {
       ok = ParseNumber(value, 1, 3600, &number);
       options.join_deadline_ms = static_cast<uint32_t>(number) * 1000;
+    } else if (flag == "--silence-deadline") {
+      ok = ParseNumber(value, 1, 3600, &number);
+      options.silence_deadline_ms = static_cast<uint32_t>(number) * 1000;
     } else if (flag == "--max-connections") {
       ok = ParseNumber(value, 1, 4096, &number);
       options.max_connections = static_cast<size_t>(number);
@@ -196,6 +230,7 @@ int main(int argc, char** argv) {
     options.hub.media_backlog_limit = options.backlog_limit / 2;
   }
 
+  RaiseDescriptorLimit(&options);
   vzrelay::RelayServer server(options);
   vzrelay::InstallRelayRoles(server.Hub());
   if (!server.Start()) {

@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -16,9 +17,14 @@ namespace vzrelay_test {
 
 class RelayProcess {
  public:
-  // Starts vzrelay with `args`; port 0 takes a free one.
+  // Starts vzrelay with `args`; port 0 takes a free one. Members played by
+  // a test need not ping: unless `args` set it, the silence deadline is
+  // far longer than a test at any load.
   bool Start(const std::vector<std::string>& args, uint16_t port = 0) {
     std::vector<std::string> argv = {"vzrelay", "--port", std::to_string(port)};
+    if (std::find(args.begin(), args.end(), "--silence-deadline") == args.end()) {
+      argv.insert(argv.end(), {"--silence-deadline", "600"});
+    }
     argv.insert(argv.end(), args.begin(), args.end());
     child_ = std::make_unique<vz::PipedChild>();
     if (!child_->Start(VZ_RELAY_BINARY, argv, {})) return false;

@@ -35,7 +35,8 @@ class RelayServer::Connection : public IMemberLink {
  public:
   Connection(vz::LocalSocket socket, size_t backlog_limit, const FaultOptions& faults, uint64_t seed,
              uint64_t now_ms)
-      : accepted_ms(now_ms), socket_(std::move(socket)), backlog_limit_(backlog_limit), faults_(faults, seed),
+      : accepted_ms(now_ms), heard_ms(now_ms), socket_(std::move(socket)), backlog_limit_(backlog_limit),
+        faults_(faults, seed),
         faults_on_(faults.AffectsMedia()) {}
 
   bool Deliver(FrameKind kind, const uint8_t* payload, size_t size) override {
@@ -61,17 +62,16 @@ class RelayServer::Connection : public IMemberLink {
     if (closing_ || media || payload->size() <= kCopiedPayload) {
       return Deliver(kind, payload->data(), payload->size());
     }
-    std::vector<uint8_t>& tail = OwnedTail(kFrameHeaderSize);
-    const size_t before = tail.size();
-    if (!AppendFrame(&tail, kind, nullptr, 0)) return true;
-    if (payload->size() > MaxFramePayload(static_cast<uint16_t>(kind))) {
-      tail.resize(before);
-      return true;  // never larger than it came in
-    }
-    // The header with the payload's length, then the payload by reference.
-    const auto n = static_cast<uint32_t>(payload->size());
-    for (int i = 0; i < 4; ++i) tail[before + 2 + i] = static_cast<uint8_t>(n >> (24 - 8 * i));
+    if (payload->size() > MaxFramePayload(static_cast<uint16_t>(kind))) return true;  // never larger than it came in
+    // The header with the payload's length, then the payload by reference:
+    // a segment of its own, so a payload queued for many members costs
+    // each of them a few bytes.
     Segment shared;
+    const auto n = static_cast<uint32_t>(payload->size());
+    const auto code = static_cast<uint16_t>(kind);
+    shared.header[0] = static_cast<uint8_t>(code >> 8);
+    shared.header[1] = static_cast<uint8_t>(code);
+    for (int i = 0; i < 4; ++i) shared.header[2 + i] = static_cast<uint8_t>(n >> (24 - 8 * i));
     shared.shared = payload;
     out_.push_back(std::move(shared));
     backlog_ += kFrameHeaderSize + payload->size();
@@ -113,6 +113,17 @@ class RelayServer::Connection : public IMemberLink {
     size_t written = 0;
     while (!out_.empty() && written < kWriteQuantum) {
       Segment& front = out_.front();
+      if (front.shared && front.header_start < kFrameHeaderSize) {
+        const vz::IoResult result =
+            socket_.Write(front.header + front.header_start, kFrameHeaderSize - front.header_start);
+        if (result.status == vz::IoStatus::kWouldBlock) break;
+        if (result.status != vz::IoStatus::kOk) return false;
+        front.header_start += result.bytes;
+        backlog_ -= result.bytes;
+        taken_ += result.bytes;
+        written += result.bytes;
+        continue;
+      }
       const std::vector<uint8_t>& bytes = front.shared ? *front.shared : front.owned;
       if (front.start < bytes.size()) {
         const size_t chunk = std::min(bytes.size() - front.start, kWriteQuantum - written);
@@ -169,6 +180,7 @@ class RelayServer::Connection : public IMemberLink {
   uint64_t Pings() const { return pings_; }
   void CountPing() { ++pings_; }
   bool Finished() const { return closing_ && !HasOutput(); }
+  bool Closing() const { return closing_; }
 
   vz::LocalSocket& Socket() { return socket_; }
   FrameReader& Reader() { return reader_; }
@@ -177,6 +189,8 @@ class RelayServer::Connection : public IMemberLink {
   bool joined = false;  // once joined, the join deadline no longer applies
   bool held = false;  // not read for now: a member it feeds is behind (SenderHold)
   const uint64_t accepted_ms;
+  uint64_t heard_ms = 0;  // when it last sent something (or was held, so not read)
+  std::string meeting;  // the meeting it joined, once joined
   uint64_t FaultDrops() const { return faults_.Dropped(); }
   uint64_t MediaOffered() const { return media_offered_; }
 
@@ -190,12 +204,15 @@ class RelayServer::Connection : public IMemberLink {
     }
   };
 
-  // A stretch of the write queue: the queue's own bytes, or a payload
-  // shared with other members; written from `start` on.
+  // A stretch of the write queue: the queue's own bytes, or a frame header
+  // and a payload shared with other members; written from `start` on (a
+  // shared payload's header from `header_start` first).
   struct Segment {
     std::vector<uint8_t> owned;
     SharedPayload shared;
     size_t start = 0;
+    uint8_t header[kFrameHeaderSize] = {};
+    size_t header_start = 0;
   };
 
   // The owned buffer at the queue's end with room for `more` bytes.
@@ -232,7 +249,17 @@ class RelayServer::Connection : public IMemberLink {
   uint64_t read_reported_ = 0;
 };
 
-RelayServer::RelayServer(RelayOptions options) : options_(options), hub_(options.hub), hold_(options.hold) {}
+namespace {
+RelayOptions Completed(RelayOptions options) {
+  if (options.max_unjoined == 0) options.max_unjoined = std::max<size_t>(1, options.max_connections / 4);
+  if (options.max_total_connections == 0) options.max_total_connections = options.max_connections * 4;
+  options.hub.member_backlog_limit = options.backlog_limit;
+  return options;
+}
+}  // namespace
+
+RelayServer::RelayServer(RelayOptions options)
+    : options_(Completed(std::move(options))), hub_(options_.hub), hold_(options_.hold) {}
 
 RelayServer::~RelayServer() = default;
 
@@ -315,15 +342,65 @@ void RelayServer::Accept() {
   }
 }
 
-void RelayServer::AddConnection(vz::LocalSocket socket) {
-  if (connections_.size() >= options_.max_connections) {
-    // Closed at once: the transport retries later.
-    if (refused_connections_++ % 100 == 0) {
-      VZ_LOG_ERROR("%zu connections already: connection refused (%llu so far)", connections_.size(),
-                   static_cast<unsigned long long>(refused_connections_));
+bool RelayServer::MakeRoomForNewcomer() {
+  size_t open = 0, unjoined = 0;
+  Connection* oldest_unjoined = nullptr;
+  for (const auto& connection : connections_) {
+    if (connection->gone) continue;
+    ++open;
+    // One that is closing (a refused join) goes once its answer is written.
+    if (connection->joined || connection->Closing()) continue;
+    ++unjoined;
+    if (oldest_unjoined == nullptr || connection->accepted_ms < oldest_unjoined->accepted_ms) {
+      oldest_unjoined = connection.get();
     }
-    return;
   }
+  if (unjoined >= options_.max_unjoined && oldest_unjoined != nullptr) {
+    // A join takes a moment: whoever keeps the unjoined share full must
+    // outpace every newcomer's join to keep it out.
+    if (evicted_unjoined_++ % 100 == 0) {
+      VZ_LOG_ERROR("%zu unjoined connections already: the oldest (connection %d) closes for a newcomer (%llu so far)",
+                   unjoined, oldest_unjoined->Socket().Fd(), static_cast<unsigned long long>(evicted_unjoined_));
+    }
+    hub_.Disconnect(oldest_unjoined->member);
+    oldest_unjoined->gone = true;
+    return true;
+  }
+  if (open < options_.max_total_connections) return true;
+  // Closed at once: the transport retries later.
+  if (refused_connections_++ % 100 == 0) {
+    VZ_LOG_ERROR("%zu connections already: connection refused (%llu so far)", open,
+                 static_cast<unsigned long long>(refused_connections_));
+  }
+  return false;
+}
+
+bool RelayServer::MeetingHasRoom(Connection& connection, const Frame& frame) {
+  JoinRequest join;
+  // A join that cannot be read is the hub's to refuse.
+  if (!DecodeJoinRequest(frame.payload.data(), frame.payload.size(), &join)) return true;
+  size_t joined = 0;
+  for (const auto& other : connections_) {
+    if (other->joined && !other->gone && !other->Finished() && other->meeting == join.meet_id) ++joined;
+  }
+  if (joined < options_.max_connections) return true;
+  if (refused_joins_++ % 100 == 0) {
+    VZ_LOG_ERROR("meeting %s has %zu connections already: join of member %llu refused (%llu so far)",
+                 join.meet_id.c_str(), joined, static_cast<unsigned long long>(connection.member),
+                 static_cast<unsigned long long>(refused_joins_));
+  }
+  std::vector<uint8_t> refusal;
+  PutU32(&refusal, kRefusedMeetingFull);
+  const std::string reason = "meeting full";
+  refusal.insert(refusal.end(), reason.begin(), reason.end());
+  connection.Deliver(FrameKind::kJoinRefused, refusal.data(), refusal.size());
+  hub_.Disconnect(connection.member);
+  connection.Close("meeting full");
+  return false;
+}
+
+void RelayServer::AddConnection(vz::LocalSocket socket) {
+  if (!MakeRoomForNewcomer()) return;
   {
     auto connection = std::make_unique<Connection>(std::move(socket), options_.backlog_limit, options_.faults,
                                                    options_.fault_seed + next_seed_++, vz::MonotonicMs());
@@ -346,6 +423,7 @@ void RelayServer::ServeReads(Connection& connection) {
       connection.gone = true;
       return;
     }
+    connection.heard_ms = vz::MonotonicMs();
     if (connection.Finished() || connection.gone) continue;  // closing: input is ignored
     connection.Reader().Append(buffer, result.bytes);
     Frame frame;
@@ -386,6 +464,7 @@ void RelayServer::ServeReads(Connection& connection) {
         continue;
       }
       const bool join = frame.kind == FrameKind::kJoin;
+      if (join && !connection.joined && !MeetingHasRoom(connection, frame)) return;
       hub_.OnFrame(connection.member, std::move(frame));
       if (join) Joined(connection);
     }
@@ -404,6 +483,7 @@ void RelayServer::Joined(Connection& connection) {
   const Member* member = hub_.FindMember(connection.member);
   if (member == nullptr || member->session == nullptr) return;
   connection.joined = true;
+  connection.meeting = member->join.meet_id;
   // A cut counts from the join of the member it is meant for, so a slow
   // start does not cut before anyone is there.
   const std::string& roster = options_.faults.cut_roster;
@@ -421,6 +501,19 @@ void RelayServer::CloseLateJoiners(uint64_t now_ms) {
     }
     VZ_LOG_ERROR("connection %d did not join within %u ms; closing it", connection->Socket().Fd(),
                  options_.join_deadline_ms);
+    hub_.Disconnect(connection->member);
+    connection->gone = true;
+  }
+}
+
+void RelayServer::CloseSilentMembers(uint64_t now_ms) {
+  for (auto& connection : connections_) {
+    if (!connection->joined || connection->gone || connection->Finished()) continue;
+    if (connection->held) connection->heard_ms = now_ms;  // not read: its pings wait unread
+    if (now_ms < connection->heard_ms + options_.silence_deadline_ms) continue;
+    VZ_LOG_ERROR("member %llu sent nothing for %llu ms, not even a ping; closing it",
+                 static_cast<unsigned long long>(connection->member),
+                 static_cast<unsigned long long>(now_ms - connection->heard_ms));
     hub_.Disconnect(connection->member);
     connection->gone = true;
   }
@@ -448,8 +541,11 @@ void RelayServer::DecideHolds(uint64_t now_ms) {
     if (member == nullptr || member->session == nullptr) continue;
     const SessionRole* role = member->session->role.get();
     const size_t held = role != nullptr ? role->HeldFor(*member) : 0;
-    hold_.OnQueue(connection->member, connection->Backlog() + held + connection->Unconsumed(), connection->Progress(),
-                  now_ms);
+    const SenderHold::Change change = hold_.OnQueue(
+        connection->member, connection->Backlog() + held + connection->Unconsumed(), connection->Progress(), now_ms);
+    // The role may drop members here: only the connection is used after.
+    if (change == SenderHold::Change::kFellBehind) hub_.OnBehind(connection->member);
+    if (change == SenderHold::Change::kCaughtUp) hub_.OnCaughtUp(connection->member);
   }
   // ...then whether each bulk sender is read this turn.
   std::vector<MemberId> fed;
@@ -470,6 +566,7 @@ int RelayServer::NextTimeoutMs(uint64_t now_ms) const {
   for (const auto& connection : connections_) {
     next = std::min(next, connection->NextDue());
     if (!connection->joined) next = std::min(next, connection->accepted_ms + options_.join_deadline_ms);
+    if (connection->joined) next = std::min(next, connection->heard_ms + options_.silence_deadline_ms);
   }
   if (options_.faults.cut_after_s != 0 && !cut_done_ && cut_from_ms_ != 0) {
     next = std::min(next, cut_from_ms_ + static_cast<uint64_t>(options_.faults.cut_after_s) * 1000);
@@ -521,6 +618,7 @@ void RelayServer::Run() {
       CutEverything(now);
     }
     CloseLateJoiners(now);
+    CloseSilentMembers(now);
     for (auto& connection : connections_) {
       connection->ReleaseDue(now);
       if (!connection->gone && !connection->Flush()) connection->gone = true;

@@ -7,7 +7,13 @@
 // much queued (SenderHold: back-pressure, nothing dropped); audio, video
 // and other sessions use connections of their own and are never held. A payload relayed to many members is queued once for all.
 // A connection must join within the join deadline, sending little before
-// it; connections beyond the cap are closed at once. Media can be degraded
+// it, and a joined member that sends nothing (not even its pings) for the
+// silence deadline is closed. No meeting can take the connections of the
+// others: joined connections count per meeting (a join past the meeting's
+// cap is refused), unjoined ones have a share of their own (a newcomer past
+// it closes the oldest unjoined one), and connections beyond the total are
+// closed at once. A member that falls behind (SenderHold) is reported to
+// the hub, and again when it caught up. Media can be degraded
 // on purpose (FaultOptions); a cut counts from the join of the member it
 // is for (any member's, without a cut roster).
 //
@@ -40,10 +46,20 @@ struct RelayOptions {
   // When a paced sender (a sharing presenter) is not read.
   HoldOptions hold;
   uint64_t fault_seed = 1;
-  // Connections beyond this many are closed as they come (logged).
+  // Joined connections of one meeting (join request's meeting id); a join
+  // beyond them is refused (kRefusedMeetingFull).
   size_t max_connections = 256;
+  // Unjoined connections at a time (0: a quarter of max_connections); a
+  // newcomer beyond them closes the oldest.
+  size_t max_unjoined = 0;
+  // Connections in all (0: four times max_connections); beyond them a
+  // newcomer is closed at once (logged).
+  size_t max_total_connections = 0;
   // A connection that has not joined this long after it came is closed.
   uint32_t join_deadline_ms = 10000;
+  // A joined member from which nothing came this long is closed (the
+  // transport pings every second and gives up on a server silent for 5 s).
+  uint32_t silence_deadline_ms = 5000;
   // Bytes taken from a connection before its join: a join and little more.
   size_t unjoined_buffer_limit = 64u << 10;
 };
@@ -83,6 +99,11 @@ class RelayServer {
   // After a join frame: marks the connection joined when the hub took it.
   void Joined(Connection& connection);
   void CloseLateJoiners(uint64_t now_ms);
+  void CloseSilentMembers(uint64_t now_ms);
+  // Whether a newcomer may be served (it may close the oldest unjoined one).
+  bool MakeRoomForNewcomer();
+  // Whether a join into `meeting` fits its cap; else refuses it (logged).
+  bool MeetingHasRoom(Connection& connection, const Frame& join);
   void CutEverything(uint64_t now_ms);
   int NextTimeoutMs(uint64_t now_ms) const;
   // Sets each connection's `held` for this turn from the members' queues.
@@ -98,6 +119,8 @@ class RelayServer {
   std::atomic<bool> stopping_{false};  // lock-free, so Stop stays async-signal-safe
   uint64_t cut_from_ms_ = 0;  // the join a cut counts from; 0 until then
   uint64_t refused_connections_ = 0;
+  uint64_t evicted_unjoined_ = 0;
+  uint64_t refused_joins_ = 0;
   uint64_t refuse_until_ms_ = 0;
   bool cut_done_ = false;
   uint64_t next_seed_ = 0;

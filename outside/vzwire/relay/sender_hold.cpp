@@ -4,21 +4,36 @@
 
 namespace vzrelay {
 
-void SenderHold::OnQueue(Id member, size_t pending, uint64_t taken, uint64_t now_ms) {
-  const auto [found, first] = members_.try_emplace(member);
-  MemberState& state = found->second;
-  if (first || taken != state.taken) state.progress_ms = now_ms;
+SenderHold::Change SenderHold::OnQueue(Id member, size_t pending, uint64_t taken, uint64_t now_ms) {
+  MemberState& state = members_[member];
   state.taken = taken;
   state.pending = pending;
   if (pending < options_.low_mark) {
-    if (state.queue == Queue::kOverdue) {
-      VZ_LOG("member %llu drained to %zu bytes: its senders are held for it again",
-             static_cast<unsigned long long>(member), pending);
-    }
+    const bool was_behind = state.queue == Queue::kBehind;
     state.queue = Queue::kFlowing;
-  } else if (pending >= options_.high_mark && state.queue == Queue::kFlowing) {
-    state.queue = Queue::kFull;
+    if (was_behind) {
+      VZ_LOG("member %llu drained to %zu bytes: it holds its senders again", static_cast<unsigned long long>(member),
+             pending);
+      return Change::kCaughtUp;
+    }
+    return Change::kNone;
   }
+  if (pending >= options_.high_mark && state.queue == Queue::kFlowing) {
+    state.queue = Queue::kFull;
+    state.full_since_ms = now_ms;
+  }
+  if (state.queue == Queue::kFull && now_ms - state.full_since_ms >= options_.lag_ms) {
+    state.queue = Queue::kBehind;
+    if (fell_behind_++ % 100 == 0) {
+      VZ_LOG_ERROR("member %llu still has %zu bytes queued after %llu ms: it is behind and holds no one until it "
+                   "drains (%llu so far)",
+                   static_cast<unsigned long long>(member), pending,
+                   static_cast<unsigned long long>(now_ms - state.full_since_ms),
+                   static_cast<unsigned long long>(fell_behind_));
+    }
+    return Change::kFellBehind;
+  }
+  return Change::kNone;
 }
 
 bool SenderHold::Decide(Id sender, const std::vector<Id>& fed, uint64_t pings, uint64_t now_ms) {
@@ -45,21 +60,9 @@ bool SenderHold::Decide(Id sender, const std::vector<Id>& fed, uint64_t pings, u
     return true;
   }
   if (now_ms - state.held_since_ms < options_.max_hold_ms) return true;
-  // Out of time: the sender is read until it is answered a ping; a member
-  // that took nothing all along no longer holds anyone.
+  // Out of time (several members full one after the other): the sender is
+  // read until it is answered a ping.
   ++expired_;
-  for (Id member : fed) {
-    const auto found = members_.find(member);
-    if (member == sender || found == members_.end() || found->second.queue != Queue::kFull) continue;
-    MemberState& stuck = found->second;
-    if (now_ms - stuck.progress_ms >= options_.max_hold_ms) {
-      stuck.queue = Queue::kOverdue;
-      VZ_LOG_ERROR("member %llu took nothing of its %zu queued bytes for %llu ms: its senders are no longer "
-                   "held for it",
-                   static_cast<unsigned long long>(member), stuck.pending,
-                   static_cast<unsigned long long>(now_ms - stuck.progress_ms));
-    }
-  }
   state.held_since_ms = 0;
   state.awaiting_ping = true;
   state.pings_at_release = pings;
@@ -74,6 +77,11 @@ void SenderHold::Forget(Id id) {
 bool SenderHold::Full(Id member) const {
   const auto found = members_.find(member);
   return found != members_.end() && found->second.queue == Queue::kFull;
+}
+
+bool SenderHold::Behind(Id member) const {
+  const auto found = members_.find(member);
+  return found != members_.end() && found->second.queue == Queue::kBehind;
 }
 
 }  // namespace vzrelay

@@ -7,12 +7,14 @@
 // Nothing is dropped: a held sender's data waits in its own queue.
 //
 // A member's queue is full from the high mark until it drains below the low
-// mark. A hold lasts at most max_hold_ms at a time (the sender's transport
+// mark. One slow or lying member must not slow the others: a member whose
+// queue stays full for lag_ms (it takes much less than it is sent, or says
+// it does) is behind and holds no one until it drains below the low mark;
+// OnQueue reports both changes, so the session's role can stop queueing
+// what it would not take and bring it up to date once it caught up. A hold
+// lasts at most max_hold_ms at a time as well (the sender's transport
 // counts a silence of 5 s as a lost connection, and its pings wait in the
-// same stream): then the sender is read until its next ping is answered,
-// and members that took nothing during the whole hold stop holding anyone
-// until they drain below the low mark. A member that never reads thus
-// still grows to the server's backlog limit and is dropped there.
+// same stream): then the sender is read until its next ping is answered.
 //
 // Pure bookkeeping with times and counts passed in; the server calls it on
 // its thread once a turn (OnQueue for every member, then Decide for every
@@ -34,6 +36,10 @@ struct HoldOptions {
   size_t low_mark = 16u << 10;
   // Below the transport's 5 s silence limit with a second for the ping.
   uint32_t max_hold_ms = 2500;
+  // A queue full this long is behind: its senders are read again. Short,
+  // so that the others' pictures pause less than half a second; a member
+  // that takes what it is sent drains 16 KiB far sooner.
+  uint32_t lag_ms = 300;
 };
 
 class SenderHold {
@@ -41,9 +47,11 @@ class SenderHold {
   using Id = uint64_t;
   explicit SenderHold(HoldOptions options) : options_(options) {}
 
+  // What a member's queue did this turn.
+  enum class Change { kNone, kFellBehind, kCaughtUp };
   // A member's queue: `pending` bytes not yet taken, `taken` bytes taken so
   // far (a running count).
-  void OnQueue(Id member, size_t pending, uint64_t taken, uint64_t now_ms);
+  Change OnQueue(Id member, size_t pending, uint64_t taken, uint64_t now_ms);
   // Whether `sender` is to be held (not read) now. `fed` lists the members
   // its data goes to (the sender itself is skipped); `pings` is the running
   // count of the sender's pings the server answered.
@@ -53,16 +61,18 @@ class SenderHold {
 
   // Whether the member's queue holds its senders now.
   bool Full(Id member) const;
+  // Whether the member fell behind and has not drained since.
+  bool Behind(Id member) const;
   // Holds begun so far, and holds that ran out of time.
   uint64_t Holds() const { return holds_; }
   uint64_t Expired() const { return expired_; }
 
  private:
-  enum class Queue { kFlowing, kFull, kOverdue };
+  enum class Queue { kFlowing, kFull, kBehind };
   struct MemberState {
     Queue queue = Queue::kFlowing;
     uint64_t taken = 0;
-    uint64_t progress_ms = 0;  // when it last took something
+    uint64_t full_since_ms = 0;  // when it passed the high mark
     size_t pending = 0;
   };
   struct SenderState {
@@ -76,6 +86,7 @@ class SenderHold {
   std::map<Id, SenderState> senders_;
   uint64_t holds_ = 0;
   uint64_t expired_ = 0;
+  uint64_t fell_behind_ = 0;
 };
 
 }  // namespace vzrelay

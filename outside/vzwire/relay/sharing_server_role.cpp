@@ -37,10 +37,12 @@ constexpr int kBlockPosition = 40, kBlockCacheIndex = 50, kBlockCachePduId = 60;
 constexpr int kMouseCacheIndex = 40, kMouseCachePduId = 50;
 constexpr int kFieldCommand = 90, kCommandType = 10, kCommandSrcRosterId = 20, kCommandDstRosterId = 30;
 
-// The largest late-joiner caches message; more caches go in more messages.
-constexpr size_t kReplayChunk = 4u << 20;
 // The most blocks in one late-joiner blocks message.
 constexpr size_t kReplayBlocks = 16384;
+// A replay is queued while the member has less than this queued: small
+// payloads are copied into each member's queue, so this bounds what a
+// member that never reads costs beyond the payloads all members share.
+constexpr size_t kReplayWindow = 256u << 10;
 
 // The last occurrence of a varint field (as a parser merges them), or 0.
 uint64_t Varint(const UnknownFieldSet& set, int number) {
@@ -92,6 +94,27 @@ class SharingServerRole : public SessionRole {
     // The presenter's things stay for its reconnection; a STOP clears them.
     if (presenter_ == &member) presenter_ = nullptr;
     replays_.erase(&member);
+    lagging_.erase(&member);
+  }
+
+  // The presenter's records are no longer queued for it (the server reads
+  // the presenter again); it gets the screen anew once it caught up. A
+  // member still taking its replay keeps its live records held behind it.
+  void OnBehind(Session& session, Member& member) override {
+    if (&member == presenter_ || replays_.count(&member) != 0 || lagging_.count(&member) != 0) return;
+    lagging_[&member] = Lag{next_cache_seq_, 0};
+    VZ_LOG("%s is behind in session %s: the presenter's records wait until it caught up",
+           member.join.roster_id.c_str(), session.id.c_str());
+  }
+
+  void OnCaughtUp(Session& session, Member& member) override {
+    const auto lag = lagging_.find(&member);
+    if (lag == lagging_.end()) return;
+    const uint64_t since = lag->second.since_seq;
+    VZ_LOG("%s caught up in session %s after %zu bytes of records passed it by: it gets the latest screen",
+           member.join.roster_id.c_str(), session.id.c_str(), lag->second.skipped);
+    lagging_.erase(lag);
+    StartReplay(session, member, since);
   }
 
   void OnDrained(Session& session, Member& member) override { Pump(session, member); }
@@ -137,8 +160,8 @@ class SharingServerRole : public SessionRole {
           }
           return false;
         }
-        Keep(type, message, data, size);
-        Relay(session, member, message, payload);
+        Keep(session, type, message, payload);
+        Relay(session, member, message, payload, true);
         return false;
       case kGetKeyFrame:
         if (presenter_ != nullptr && presenter_ != &member) {
@@ -160,12 +183,19 @@ class SharingServerRole : public SessionRole {
  private:
   // What a late joiner is still to get, and what came for it meanwhile.
   struct Replay {
-    std::vector<uint64_t> caches;  // indices kept when it joined
+    std::vector<uint64_t> caches;  // indices kept when it joined (or that it missed)
+    uint64_t since_seq = 0;  // caches kept before this it has already
     size_t next_cache = 0;
     bool blocks_sent = false;
     bool mouse_sent = false;
     std::deque<SharedPayload> held;
     size_t held_bytes = 0;
+  };
+
+  // A member the presenter's records pass by until it caught up.
+  struct Lag {
+    uint64_t since_seq = 0;  // the first cache it missed
+    size_t skipped = 0;      // bytes of records that passed it by
   };
 
   bool IsPresenter(const Member& member) const { return presenter_ == &member; }
@@ -198,9 +228,20 @@ class SharingServerRole : public SessionRole {
     }
   }
 
+  // Whether `bytes` more kept back for the member still fit the server's
+  // backlog limit with what its link holds; else drops it (logged).
+  bool FitsBacklog(Member& member, size_t bytes, const char* why) {
+    if (member.link == nullptr) return false;
+    if (member.link->Backlog() + bytes <= hub_.Options().member_backlog_limit) return true;
+    hub_.Drop(member, why);  // its replay and lag go with it
+    return false;
+  }
+
   // Relays a member's message to the others, without a code (the server's
-  // alone); members still taking their replay get it after the replay.
-  void Relay(Session& session, Member& from, const UnknownFieldSet& message, const SharedPayload& payload) {
+  // alone); members still taking their replay get it after the replay, and
+  // a presenter's record (`record`) passes members that are behind by.
+  void Relay(Session& session, Member& from, const UnknownFieldSet& message, const SharedPayload& payload,
+             bool record) {
     SharedPayload relayed = payload;
     if (HasField(message, kFieldCode)) {
       VZ_LOG_ERROR("member %s sent a code, which only the server sends; relayed without it",
@@ -212,7 +253,14 @@ class SharingServerRole : public SessionRole {
     }
     const std::vector<Member*> members = session.members;
     for (Member* other : members) {
-      if (other != &from && other->link != nullptr) SendOrHold(session, *other, relayed);
+      if (other == &from || other->link == nullptr) continue;
+      const auto lag = lagging_.find(other);
+      if (record && lag != lagging_.end() && replays_.count(other) == 0) {
+        lag->second.skipped += relayed->size();
+        FitsBacklog(*other, lag->second.skipped, "it takes much less than it is sent");
+        continue;
+      }
+      SendOrHold(session, *other, relayed);
     }
   }
 
@@ -224,10 +272,7 @@ class SharingServerRole : public SessionRole {
     }
     replay->second.held.push_back(payload);
     replay->second.held_bytes += payload->size();
-    if (replay->second.held_bytes > kReplayHeldLimit) {
-      hub_.Drop(member, "it takes nothing of what a late joiner needs");  // its replay goes with it
-      return;
-    }
+    if (!FitsBacklog(member, replay->second.held_bytes, "it takes too little of what a late joiner needs")) return;
     Pump(session, member);
   }
 
@@ -321,10 +366,6 @@ class SharingServerRole : public SessionRole {
     hub_.SendTo(member, FrameKind::kDataBinary, Serialized(message));
   }
 
-  void SendBytes(Member& member, const std::string& bytes) {
-    hub_.SendTo(member, FrameKind::kDataBinary, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
-  }
-
   bool Start(Session& session, Member& member) {
     if (!member.join.presenter) {
       // Presenting is the role the member joined with (its credential's,
@@ -351,19 +392,29 @@ class SharingServerRole : public SessionRole {
   bool Join(Session& session, Member& member) {
     Answer(member, session, kJoin, kCodeSuccess);
     if (member.link == nullptr) return false;
-    // What the presenter showed so far, in the order it was built: the
-    // sharing info at once, the rest as the member takes it.
-    if (!sharing_info_.empty()) SendBytes(member, sharing_info_);
+    lagging_.erase(&member);  // the whole screen follows
+    StartReplay(session, member, 0);
+    return false;
+  }
+
+  // What the presenter showed so far (of the caches, those kept from
+  // `since_seq` on), in the order it was built: the sharing info at once,
+  // the rest as the member takes it. The payloads are the kept ones, shared
+  // with every member they are queued for.
+  void StartReplay(Session& session, Member& member, uint64_t since_seq) {
+    if (sharing_info_) hub_.SendTo(member, FrameKind::kDataBinary, sharing_info_);
+    if (member.link == nullptr) return;
     Replay replay;
-    replay.caches.reserve(caches_.size());
-    for (const auto& [index, kept] : caches_) replay.caches.push_back(index);
+    replay.since_seq = since_seq;
+    for (const auto& [index, kept] : caches_) {
+      if (kept.seq >= since_seq) replay.caches.push_back(index);
+    }
     // A second JOIN starts the replay again; what waits behind it stays.
     Replay& slot = replays_[&member];
     replay.held.swap(slot.held);
     replay.held_bytes = slot.held_bytes;
     slot = std::move(replay);
     Pump(session, member);
-    return false;
   }
 
   // Sends the member's replay while its queue is short; asks to be called
@@ -372,42 +423,25 @@ class SharingServerRole : public SessionRole {
     for (;;) {
       const auto found = replays_.find(&member);
       if (found == replays_.end() || member.link == nullptr) return;
-      if (member.link->Backlog() >= kDrainedBacklog) {
+      if (member.link->Backlog() >= kReplayWindow) {
         member.wants_drain = true;
         return;
       }
       Replay& replay = found->second;
       if (replay.next_cache < replay.caches.size()) {
-        UnknownFieldSet caches;
-        AddHeader(&caches, session, kCreateCaches, false, 0);
-        size_t chunk = 0;
-        while (replay.next_cache < replay.caches.size()) {
-          const auto kept = caches_.find(replay.caches[replay.next_cache]);
-          if (kept != caches_.end()) {
-            if (chunk != 0 && chunk + kept->second.bytes.size() > kReplayChunk) break;
-            caches.AddLengthDelimited(kFieldCaches, kept->second.bytes);
-            chunk += kept->second.bytes.size();
-          }
-          ++replay.next_cache;
+        // One kept cache a message, as it was kept.
+        const auto kept = caches_.find(replay.caches[replay.next_cache++]);
+        if (kept != caches_.end() && kept->second.seq >= replay.since_seq) {
+          hub_.SendTo(member, FrameKind::kDataBinary, kept->second.message);
         }
-        if (chunk != 0) Send(member, caches);
       } else if (!replay.blocks_sent) {
         replay.blocks_sent = true;
-        UnknownFieldSet blocks;
-        AddHeader(&blocks, session, kCreateBlocks, false, 0);
-        size_t count = 0;
-        for (const auto& [position, block] : blocks_) {
-          blocks.AddLengthDelimited(kFieldBlocks, block.bytes);
-          if (++count % kReplayBlocks == 0) {
-            Send(member, blocks);
-            blocks.Clear();
-            AddHeader(&blocks, session, kCreateBlocks, false, 0);
-          }
+        for (const SharedPayload& blocks : BlocksReplay(session)) {
+          if (!hub_.SendTo(member, FrameKind::kDataBinary, blocks)) return;
         }
-        if (count % kReplayBlocks != 0) Send(member, blocks);
       } else if (!replay.mouse_sent) {
         replay.mouse_sent = true;
-        if (!mouse_info_.empty()) SendBytes(member, mouse_info_);
+        if (mouse_info_) hub_.SendTo(member, FrameKind::kDataBinary, mouse_info_);
       } else if (!replay.held.empty()) {
         const SharedPayload next = std::move(replay.held.front());
         replay.held.pop_front();
@@ -447,7 +481,7 @@ class SharingServerRole : public SessionRole {
       if (!fields.ParseFromString(*block)) continue;
       const auto kept = caches_.find(Varint(fields, kBlockCacheIndex));
       if (kept != caches_.end() && kept->second.pdu_id == Varint(fields, kBlockCachePduId)) {
-        answer.AddLengthDelimited(kFieldCaches, kept->second.bytes);
+        answer.AddLengthDelimited(kFieldCaches, kept->second.Bytes());
         found_any = true;
       } else {
         missing = true;
@@ -466,13 +500,13 @@ class SharingServerRole : public SessionRole {
   }
 
   // Keeps what a late joiner needs of a presenter's message.
-  void Keep(uint64_t type, const UnknownFieldSet& message, const uint8_t* data, size_t size) {
+  void Keep(const Session& session, uint64_t type, const UnknownFieldSet& message, const SharedPayload& payload) {
     switch (type) {
-      case kCreateCaches: KeepCaches(message); break;
+      case kCreateCaches: KeepCaches(session, message); break;
       case kCreateBlocks: KeepBlocks(message); break;
-      case kCreateSharingInfo: sharing_info_.assign(reinterpret_cast<const char*>(data), size); break;
+      case kCreateSharingInfo: sharing_info_ = payload; break;
       case kCreateMouseInfo: {
-        mouse_info_.assign(reinterpret_cast<const char*>(data), size);
+        mouse_info_ = payload;
         UnknownFieldSet mouse;
         mouse_cache_ = MergedSubmessage(message, kFieldMouseInfo, &mouse)
                            ? std::make_pair(Varint(mouse, kMouseCacheIndex), Varint(mouse, kMouseCachePduId))
@@ -483,7 +517,29 @@ class SharingServerRole : public SessionRole {
     }
   }
 
+  // The kept blocks as late-joiner messages, made once for every member
+  // that replays them until a block changes.
+  const std::vector<SharedPayload>& BlocksReplay(const Session& session) {
+    if (blocks_replay_fresh_) return blocks_replay_;
+    blocks_replay_.clear();
+    UnknownFieldSet blocks;
+    AddHeader(&blocks, session, kCreateBlocks, false, 0);
+    size_t count = 0;
+    for (const auto& [position, block] : blocks_) {
+      blocks.AddLengthDelimited(kFieldBlocks, block.bytes);
+      if (++count % kReplayBlocks == 0) {
+        blocks_replay_.push_back(Serialized(blocks));
+        blocks.Clear();
+        AddHeader(&blocks, session, kCreateBlocks, false, 0);
+      }
+    }
+    if (count % kReplayBlocks != 0) blocks_replay_.push_back(Serialized(blocks));
+    blocks_replay_fresh_ = true;
+    return blocks_replay_;
+  }
+
   void KeepBlocks(const UnknownFieldSet& message) {
+    blocks_replay_fresh_ = false;
     for (const std::string* bytes : Submessages(message, kFieldBlocks)) {
       UnknownFieldSet fields;
       if (!fields.ParseFromString(*bytes)) continue;
@@ -502,7 +558,7 @@ class SharingServerRole : public SessionRole {
     }
   }
 
-  void KeepCaches(const UnknownFieldSet& message) {
+  void KeepCaches(const Session& session, const UnknownFieldSet& message) {
     for (const std::string* cache : Submessages(message, kFieldCaches)) {
       UnknownFieldSet fields;
       if (!fields.ParseFromString(*cache)) continue;
@@ -510,11 +566,17 @@ class SharingServerRole : public SessionRole {
       if (index == 0 || index >= kKeptCacheIndexEnd) continue;  // no attendee keeps it either
       const auto old = caches_.find(index);
       if (old != caches_.end()) {
-        kept_bytes_ -= old->second.bytes.size();
+        kept_bytes_ -= old->second.message->size();
         caches_.erase(old);
       }
-      caches_[index] = KeptCache{*cache, Varint(fields, kCachePduId)};
-      kept_bytes_ += cache->size();
+      // Kept as the message a late joiner gets: a header and this cache.
+      UnknownFieldSet alone;
+      AddHeader(&alone, session, kCreateCaches, false, 0);
+      alone.AddLengthDelimited(kFieldCaches, *cache);
+      KeptCache kept{Serialized(alone), 0, Varint(fields, kCachePduId), next_cache_seq_++};
+      kept.cache_at = kept.message->size() - cache->size();
+      kept_bytes_ += kept.message->size();
+      caches_[index] = std::move(kept);
       order_.push_back(index);
     }
     if (kept_bytes_ > kSharingCacheBudget) Evict();
@@ -545,7 +607,7 @@ class SharingServerRole : public SessionRole {
           spared.push_back(index);
           continue;
         }
-        kept_bytes_ -= found->second.bytes.size();
+        kept_bytes_ -= found->second.message->size();
         caches_.erase(found);
         ++evicted_;
         if (evicted_ % 100 == 1) {
@@ -561,14 +623,21 @@ class SharingServerRole : public SessionRole {
     order_.clear();
     kept_bytes_ = 0;
     blocks_.clear();
-    sharing_info_.clear();
-    mouse_info_.clear();
+    blocks_replay_.clear();
+    blocks_replay_fresh_ = false;
+    sharing_info_.reset();
+    mouse_info_.reset();
     mouse_cache_ = {0, 0};
   }
 
   struct KeptCache {
-    std::string bytes;  // the DsCache as the presenter sent it
+    SharedPayload message;  // a caches message of this DsCache alone, as the presenter sent it
+    size_t cache_at = 0;    // where the DsCache starts in it (it ends with it)
     uint64_t pdu_id = 0;
+    uint64_t seq = 0;       // the order it was kept in
+    std::string Bytes() const {
+      return std::string(reinterpret_cast<const char*>(message->data()) + cache_at, message->size() - cache_at);
+    }
   };
   struct KeptBlock {
     std::string bytes;  // the DsBlock as the presenter sent it
@@ -587,10 +656,14 @@ class SharingServerRole : public SessionRole {
   uint64_t blocks_refused_ = 0;
   uint64_t refused_records_ = 0;
   uint64_t undefined_types_ = 0;
-  std::string sharing_info_;
-  std::string mouse_info_;
+  std::vector<SharedPayload> blocks_replay_;  // BlocksReplay's messages
+  bool blocks_replay_fresh_ = false;
+  uint64_t next_cache_seq_ = 1;
+  SharedPayload sharing_info_;
+  SharedPayload mouse_info_;
   std::pair<uint64_t, uint64_t> mouse_cache_{0, 0};  // the cache the cursor shows
   std::map<const Member*, Replay> replays_;
+  std::map<const Member*, Lag> lagging_;
 };
 
 }  // namespace

@@ -6,10 +6,17 @@
 //   or with code 40 while another presenter is connected (one presenter per
 //   session); from any other member with code 10 (an error); JOIN is
 //   answered with code 0 and followed by what a late joiner needs to draw:
-//   the sharing info, the caches kept, the latest block of each position
-//   and the cursor, paced so that the member's queue stays under
-//   kDrainedBacklog plus one message (what the presenter sends meanwhile
-//   waits behind the replay, and a member that never takes it is dropped);
+//   the sharing info, the caches kept (one a message), the latest block of
+//   each position and the cursor, the payloads kept once and shared by
+//   every member they are queued for, paced so that the member's queue
+//   stays short (what the presenter sends meanwhile waits behind the
+//   replay, counted toward the member's backlog limit: a member that takes
+//   too little of it is dropped there);
+// - a member that falls behind (the server reports it: it takes much less
+//   than it is sent) no longer gets the presenter's records; once it caught
+//   up it gets the screen anew as a late joiner does, of the caches those
+//   it missed; the records that passed it by meanwhile count toward its
+//   backlog limit;
 // - only the presenter sends caches, blocks, sharing info and cursor; the
 //   same records from another member are dropped (logged), and so are
 //   the fields of those records (caches, sharing info, cursor, blocks) in
@@ -55,8 +62,5 @@ constexpr uint64_t kKeptCacheIndexEnd = 5000;
 // The block positions kept per session (100 x 100 cells of 128 pixels on
 // each of several monitors); blocks of further positions are relayed only.
 constexpr size_t kMaxKeptBlocks = 65536;
-// What the presenter sends to a member whose replay is still going is held
-// for it up to this many bytes; past them the member is dropped.
-constexpr size_t kReplayHeldLimit = 32u << 20;
 
 }  // namespace vzrelay

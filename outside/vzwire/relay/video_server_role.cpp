@@ -32,6 +32,11 @@ constexpr int kRosterId = 10, kRosterStatus = 20, kRosterVideoType = 30, kRoster
               kRosterActive = 50, kRosterSsrc = 60;
 constexpr uint64_t kEntered = 1, kLeft = 2, kUpdated = 3;
 constexpr uint32_t kNoVideoType = 0xFFFFFFFFu;
+// The subscriptions one participant keeps: beyond this many, only to
+// members present (a meeting has fewer members than its connections), so
+// that what a member asks for stays bounded. A roster id longer than a join
+// carries names no member.
+constexpr size_t kMaxSubscriptionsPerMember = 512;
 
 constexpr uint16_t kCommandKind = 7;
 constexpr uint16_t kRtcpKind = 9;
@@ -154,6 +159,7 @@ class VideoServerRole : public SessionRole {
       it->second.erase(roster);
       it = it->second.empty() ? subscriptions_.erase(it) : std::next(it);
     }
+    subscription_counts_.erase(roster);
     Out left = RosterChange(kLeft);
     left.Text(kFieldRosters, Out().Text(kRosterId, roster).Varint(kRosterSsrc, member.ssrc).Bytes());
     SendToOthers(session, &member, left);
@@ -302,6 +308,7 @@ class VideoServerRole : public SessionRole {
       if (target.empty() || target == subscriber) continue;
       if (subscribe) {
         if (size == kNoVideoType) continue;  // "none" is no subscription
+        if (!MaySubscribe(session, subscriber, target)) continue;
         subscriptions_[target][subscriber] = size;
         VZ_LOG("%s subscribes %s at size %u%s", subscriber.c_str(), target.c_str(), size,
                Present(session, target) ? "" : " (not here yet)");
@@ -315,9 +322,30 @@ class VideoServerRole : public SessionRole {
       const uint32_t was = kept->second;  // the target drops it by the size it knows
       subscribers->second.erase(kept);
       if (subscribers->second.empty()) subscriptions_.erase(subscribers);
+      const auto count = subscription_counts_.find(subscriber);
+      if (count != subscription_counts_.end() && --count->second == 0) subscription_counts_.erase(count);
       VZ_LOG("%s unsubscribes %s", subscriber.c_str(), target.c_str());
       SendToRoster(session, target, Subscription(kUnsubscribe, subscriber, target, was));
     }
+  }
+
+  // Whether `subscriber` may keep one more subscription (to `target`);
+  // counts it when new. Refusals are logged.
+  bool MaySubscribe(const Session& session, const std::string& subscriber, const std::string& target) {
+    const auto subscribers = subscriptions_.find(target);
+    if (subscribers != subscriptions_.end() && subscribers->second.count(subscriber) != 0) return true;  // a resize
+    size_t& count = subscription_counts_[subscriber];
+    if (target.size() <= kMaxJoinText && (count < kMaxSubscriptionsPerMember || Present(session, target))) {
+      ++count;
+      return true;
+    }
+    if (count == 0) subscription_counts_.erase(subscriber);
+    if (subscriptions_refused_++ % 1000 == 0) {
+      VZ_LOG_ERROR("%s asked for a subscription beyond its %zu, or to a roster id of %zu bytes; refused (%llu so far)",
+                   subscriber.c_str(), kMaxSubscriptionsPerMember, target.size(),
+                   static_cast<unsigned long long>(subscriptions_refused_));
+    }
+    return false;
   }
 
   void KeyFrameRequest(Session& session, Member& requester, const std::string& roster, uint64_t ssrc) {
@@ -376,6 +404,8 @@ class VideoServerRole : public SessionRole {
   std::map<const Member*, State> states_;
   // target roster id -> subscriber roster id -> size type
   std::map<std::string, std::map<std::string, uint32_t>> subscriptions_;
+  std::map<std::string, size_t> subscription_counts_;  // subscriber roster id -> subscriptions kept
+  uint64_t subscriptions_refused_ = 0;
   std::string spotlight_;
   std::string active_speaker_;
 };
