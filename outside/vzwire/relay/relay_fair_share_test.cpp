@@ -56,8 +56,9 @@ size_t ProcessKib(int pid, const std::string& field) {
 }
 
 vzrelay::JoinRequest Join(const std::string& roster, uint8_t type, const std::string& session,
-                          const std::string& meeting) {
+                          const std::string& meeting, bool presenter) {
   vzrelay::JoinRequest join;
+  join.presenter = presenter;
   join.session_type = type;
   join.session_id = session;
   join.meet_id = meeting;
@@ -79,9 +80,9 @@ struct RawMember {
   RawClient client;
   // Joins and reads the relay's answer: true when it confirmed the join.
   bool Join(uint16_t port, const std::string& roster, uint8_t type = kSharing, const std::string& session = "ds-1",
-            const std::string& meeting = "meet-1", uint32_t* refusal = nullptr) {
+            const std::string& meeting = "meet-1", uint32_t* refusal = nullptr, bool presenter = false) {
     if (!client.Connect(port) ||
-        !client.Send(FrameKind::kJoin, vzrelay::EncodeJoinRequest(::Join(roster, type, session, meeting)))) {
+        !client.Send(FrameKind::kJoin, vzrelay::EncodeJoinRequest(::Join(roster, type, session, meeting, presenter)))) {
       return false;
     }
     Frame answer;
@@ -153,7 +154,7 @@ int Unread(RawClient& client) {
 
 bool StartPresenting(RawMember* presenter, uint16_t port) {
   DsData answer;
-  return presenter->Join(port, "alice") && presenter->Send(Header(DS_DATA_START)) && presenter->Next(&answer) &&
+  return presenter->Join(port, "alice", kSharing, "ds-1", "meet-1", nullptr, true) && presenter->Send(Header(DS_DATA_START)) && presenter->Next(&answer) &&
          answer.type() == DS_DATA_START && answer.code() == DS_CODE_SUCCESS;
 }
 

@@ -140,7 +140,7 @@ class PictureOptionsServices : public IVideoRenderService, public IVideoOptionsS
 // The picture cameras' controls: a brightness, as a real camera offers.
 class PictureControls : public ICameraControlSource {
  public:
-  std::vector<vz::CameraControl> List() override { return {vz::CameraControl{1, "Brightness", 0, 255, 1, 128}}; }
+  std::vector<vz::CameraControl> List() override { return {vz::CameraControl{1, "Brightness", 0, 255, 1, 128, false, false, {}}}; }
   bool Get(uint32_t, int32_t* value) override {
     *value = 128;
     return true;
