@@ -106,17 +106,19 @@ DisplayTestEnv& DisplayTestEnv::Get() {
 }
 
 bool DisplayTestEnv::RunUntil(RunLoop& loop, const std::function<bool()>& done, int timeout_ms) {
+  // done() is asked once per tick and its answer kept: a condition that
+  // holds one moment (a grab of a window the manager is reparenting) may
+  // not hold at a second asking, and the first yes is what counts.
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-  bool timed_out = false;
+  bool met = done();
+  if (met) return true;
   loop.StartTimer(this, 1, 10, [&] {
-    if (done() || std::chrono::steady_clock::now() > deadline) {
-      timed_out = !done();
-      loop.Quit();
-    }
+    met = done();
+    if (met || std::chrono::steady_clock::now() > deadline) loop.Quit();
   });
-  if (!done()) loop.Run();
+  loop.Run();
   loop.KillTimer(this, 1);
-  return !timed_out && done();
+  return met;
 }
 
 }  // namespace vz
