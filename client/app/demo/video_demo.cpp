@@ -552,6 +552,9 @@ class VideoDemo {
           if (last.counter <= first.counter) {
             why = "the frame counter did not rise: " + std::to_string(first.counter) + " -> " +
                   std::to_string(last.counter);
+            // A counter that went back is a picture of a stream started
+            // again (the sender's my-video off and on): count from it.
+            if (last.counter < first.counter) first = last;
           } else if (!tile.found) {
             why = "no picture with a frame counter in the strip";
           } else if (tile.psnr < kTileMinPsnr) {
