@@ -609,7 +609,9 @@ class VideoDemo {
 
   // The strip's tile is small and scaled twice (the sender's layer, then the
   // renderer): it must show the pattern, compared at a quarter size, at least so well.
-  static constexpr double kTileMinPsnr = 20.0;
+  // A Motion-JPEG camera's own tile measures about 20 dB (its coding's loss,
+  // then the scaling); a picture that is not the pattern stays far below.
+  static constexpr double kTileMinPsnr = 18.0;
 
   static std::string Hex(uint64_t value) {
     char text[32];
