@@ -36,10 +36,10 @@ struct HoldOptions {
   size_t low_mark = 16u << 10;
   // Below the transport's 5 s silence limit with a second for the ping.
   uint32_t max_hold_ms = 2500;
-  // A queue full this long is behind: its senders are read again. Short,
-  // so that the others' pictures pause less than half a second; a member
-  // that takes what it is sent drains 16 KiB far sooner.
-  uint32_t lag_ms = 300;
+  // A queue full this long is behind: its senders are read again. About a
+  // second: an attendee slowed for a moment (a loaded machine) stays in
+  // step, while one that takes much less than it is sent is let go soon.
+  uint32_t lag_ms = 1000;
 };
 
 class SenderHold {
