@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/clock.h"
+#include "platform/screen/x11_user_placed_window_testlib.h"
 #include "platform/ui/x11_error_trap.h"
 
 namespace vz {
@@ -29,19 +30,7 @@ std::unique_ptr<X11ClickWindow> X11ClickWindow::Open(const std::string& display,
     XCloseDisplay(d);
     return nullptr;
   }
-  // The place and size as the user's choice, so that a window manager puts
-  // it there; the name and class it shows the window by.
-  XSizeHints size_hints{};
-  size_hints.flags = USPosition | USSize | PPosition | PSize;
-  size_hints.x = x;
-  size_hints.y = y;
-  size_hints.width = width;
-  size_hints.height = height;
-  XSetWMNormalHints(d, window, &size_hints);
-  XStoreName(d, window, kX11ClickWindowTitle);
-  std::string res_name = "click-target", res_class = "VelzarDemo";
-  XClassHint class_hint{res_name.data(), res_class.data()};
-  XSetClassHint(d, window, &class_hint);
+  SetUserPlacedWindowHints(d, window, x, y, width, height, kX11ClickWindowTitle, "click-target", "VelzarDemo");
   XMapRaised(d, window);
   XSync(d, False);
   return std::unique_ptr<X11ClickWindow>(new X11ClickWindow(d, window));

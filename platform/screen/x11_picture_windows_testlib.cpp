@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "platform/screen/x11_user_placed_window_testlib.h"
 #include "platform/ui/x11_error_trap.h"
 
 namespace vz {
@@ -79,23 +80,7 @@ uint64_t X11PictureWindows::CreateWindow(int x, int y, int width, int height, co
   const Window window = XCreateSimpleWindow(d, DefaultRootWindow(d), x, y, static_cast<unsigned>(width),
                                             static_cast<unsigned>(height), 0, 0, WhitePixel(d, DefaultScreen(d)));
   if (!window) return 0;
-  // What a window manager reads before it maps the window: the place and
-  // size as the user's own choice (a manager places such a window there
-  // rather than where it likes), the name and the class.
-  XSizeHints size_hints{};
-  size_hints.flags = USPosition | USSize | PPosition | PSize;
-  size_hints.x = x;
-  size_hints.y = y;
-  size_hints.width = width;
-  size_hints.height = height;
-  XSetWMNormalHints(d, window, &size_hints);
-  XStoreName(d, window, title.c_str());
-  XChangeProperty(d, window, XInternAtom(d, "_NET_WM_NAME", False), XInternAtom(d, "UTF8_STRING", False), 8,
-                  PropModeReplace, reinterpret_cast<const unsigned char*>(title.data()),
-                  static_cast<int>(title.size()));
-  std::string res_name = title, res_class = kWindowClass;
-  XClassHint class_hint{res_name.data(), res_class.data()};
-  XSetClassHint(d, window, &class_hint);
+  SetUserPlacedWindowHints(d, window, x, y, width, height, title, title, kWindowClass);
   XMapRaised(d, window);
   XSync(d, False);
   windows_.push_back(window);
