@@ -18,13 +18,7 @@ class LoopbackServer : public IVzWireLoopback {
     std::lock_guard<std::mutex> lock(mutex_);
     if (serving_) return true;
     if (server_ == nullptr) {
-      vzrelay::RelayOptions options;
-      // The in-process server serves the engines' own tests, whose members
-      // share one process and are slowed together (the thread checker):
-      // none is ever let go as behind here, the relay process's tests cover
-      // that (and the resync after it is not yet exact).
-      options.hold.lag_ms = 3600u * 1000u;
-      auto* server = new vzrelay::RelayServer(options);
+      auto* server = new vzrelay::RelayServer(vzrelay::RelayOptions{});
       vzrelay::InstallRelayRoles(server->Hub());
       if (!server->StartWithoutListener()) {
         delete server;

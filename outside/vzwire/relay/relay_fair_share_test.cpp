@@ -299,8 +299,10 @@ TEST(RelayFairShareTest, AMemberThatTakesAByteASecondDoesNotHoldThePresenter) {
   std::printf("honest attendee beside a member that takes a byte a second: %zu frames in %.1f s, largest gap %llu ms\n",
               arrivals.size(), static_cast<double>(arrivals.back() - arrivals.front()) / 1000.0,
               static_cast<unsigned long long>(largest_gap));
-  // Generous for a loaded machine; a hold ran 2500 ms.
-  EXPECT_LT(largest_gap, 1500u);
+  // About 300 ms here; generous for a loaded machine, and still below the
+  // second a member that takes steadily may stay full, and far below the
+  // 2.5 s a hold ran.
+  EXPECT_LT(largest_gap, 900u);
 
   // The liar reads now, saying truly what it took: it ends with the latest
   // screen, the last frame's block and its cache.

@@ -21,19 +21,26 @@ SenderHold::Change SenderHold::OnQueue(Id member, size_t pending, uint64_t taken
   if (pending >= options_.high_mark && state.queue == Queue::kFlowing) {
     state.queue = Queue::kFull;
     state.full_since_ms = now_ms;
+    state.window_since_ms = now_ms;
+    state.window_taken = taken;
   }
-  if (state.queue == Queue::kFull && now_ms - state.full_since_ms >= options_.lag_ms) {
-    state.queue = Queue::kBehind;
-    if (fell_behind_++ % 100 == 0) {
-      VZ_LOG_ERROR("member %llu still has %zu bytes queued after %llu ms: it is behind and holds no one until it "
-                   "drains (%llu so far)",
-                   static_cast<unsigned long long>(member), pending,
-                   static_cast<unsigned long long>(now_ms - state.full_since_ms),
-                   static_cast<unsigned long long>(fell_behind_));
-    }
-    return Change::kFellBehind;
+  if (state.queue != Queue::kFull) return Change::kNone;
+  const uint64_t full_for = now_ms - state.full_since_ms;
+  bool stalled = false;
+  if (now_ms - state.window_since_ms >= options_.stall_ms) {
+    stalled = taken - state.window_taken < options_.stall_bytes;
+    state.window_since_ms = now_ms;
+    state.window_taken = taken;
   }
-  return Change::kNone;
+  if (!stalled && full_for < options_.lag_ms) return Change::kNone;
+  state.queue = Queue::kBehind;
+  if (fell_behind_++ % 100 == 0) {
+    VZ_LOG_ERROR("member %llu still has %zu bytes queued after %llu ms%s: it is behind and holds no one until it "
+                 "drains (%llu so far)",
+                 static_cast<unsigned long long>(member), pending, static_cast<unsigned long long>(full_for),
+                 stalled ? " and takes next to nothing" : "", static_cast<unsigned long long>(fell_behind_));
+  }
+  return Change::kFellBehind;
 }
 
 bool SenderHold::Decide(Id sender, const std::vector<Id>& fed, uint64_t pings, uint64_t now_ms) {

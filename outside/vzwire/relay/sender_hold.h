@@ -8,8 +8,10 @@
 //
 // A member's queue is full from the high mark until it drains below the low
 // mark. One slow or lying member must not slow the others: a member whose
-// queue stays full for lag_ms (it takes much less than it is sent, or says
-// it does) is behind and holds no one until it drains below the low mark;
+// queue is full and that takes next to nothing for stall_ms (it takes much
+// less than it is sent, or says it does), or whose queue stays full for
+// lag_ms however it takes, is behind and holds no one until it drains below
+// the low mark;
 // OnQueue reports both changes, so the session's role can stop queueing
 // what it would not take and bring it up to date once it caught up. A hold
 // lasts at most max_hold_ms at a time as well (the sender's transport
@@ -36,9 +38,15 @@ struct HoldOptions {
   size_t low_mark = 16u << 10;
   // Below the transport's 5 s silence limit with a second for the ping.
   uint32_t max_hold_ms = 2500;
-  // A queue full this long is behind: its senders are read again. About a
-  // second: an attendee slowed for a moment (a loaded machine) stays in
-  // step, while one that takes much less than it is sent is let go soon.
+  // A full queue that took less than stall_bytes in stall_ms is behind: a
+  // member that takes next to nothing is let go before the others notice
+  // (their frames wait while it holds the presenter). An honest member
+  // hands on at least a relay frame (up to 64 KiB) at a time.
+  uint32_t stall_ms = 250;
+  uint64_t stall_bytes = 4096;
+  // A queue full this long is behind however it takes: an attendee slowed
+  // for a moment (a loaded machine) but still taking stays in step, one
+  // that takes much less than it is sent is let go.
   uint32_t lag_ms = 1000;
 };
 
@@ -73,6 +81,8 @@ class SenderHold {
     Queue queue = Queue::kFlowing;
     uint64_t taken = 0;
     uint64_t full_since_ms = 0;  // when it passed the high mark
+    uint64_t window_since_ms = 0;  // the stall check's window: its start,
+    uint64_t window_taken = 0;     // and the count taken then
     size_t pending = 0;
   };
   struct SenderState {

@@ -45,22 +45,25 @@ TEST(SenderHoldTest, ASenderIsHeldFromTheHighMarkUntilItsMembersDrainBelowTheLow
   EXPECT_FALSE(hold.Decide(kPresenter, fed, 0, now));
 }
 
-// One slow or lying member does not slow the others: a queue still full
-// after the lag time is behind and holds no one until it drains below the
-// low mark; both changes are reported once.
-TEST(SenderHoldTest, AMemberFullForTheLagTimeStopsHoldingUntilItDrains) {
+// One slow or lying member does not slow the others: a full queue that
+// takes next to nothing is behind within the stall time, one that takes
+// but stays full is behind at the lag time; either holds no one until it
+// drains below the low mark, and both changes are reported once.
+TEST(SenderHoldTest, AFullMemberThatStallsOrStaysFullStopsHoldingUntilItDrains) {
   HoldOptions options = Marks();
-  options.lag_ms = 300;
+  options.stall_ms = 250;
+  options.stall_bytes = 4096;
+  options.lag_ms = 1000;
   SenderHold hold(options);
   const std::vector<SenderHold::Id> fed = {kPresenter, kSlow, kFast};
   using Change = SenderHold::Change;
+  // A count that grows by a byte at a time is a stall.
   EXPECT_EQ(hold.OnQueue(kSlow, 2000, 1, 1000), Change::kNone);
   EXPECT_TRUE(hold.Decide(kPresenter, fed, 0, 1000));
-  // Taking a little all along (a count that grows by a byte) changes nothing.
-  EXPECT_EQ(hold.OnQueue(kSlow, 1999, 2, 1299), Change::kNone);
-  EXPECT_TRUE(hold.Decide(kPresenter, fed, 0, 1299));
-  EXPECT_EQ(hold.OnQueue(kSlow, 1998, 3, 1300), Change::kFellBehind);
-  EXPECT_FALSE(hold.Decide(kPresenter, fed, 0, 1300));
+  EXPECT_EQ(hold.OnQueue(kSlow, 1999, 2, 1249), Change::kNone);
+  EXPECT_TRUE(hold.Decide(kPresenter, fed, 0, 1249));
+  EXPECT_EQ(hold.OnQueue(kSlow, 1998, 3, 1250), Change::kFellBehind);
+  EXPECT_FALSE(hold.Decide(kPresenter, fed, 0, 1250));
   EXPECT_TRUE(hold.Behind(kSlow));
   EXPECT_FALSE(hold.Full(kSlow));
   EXPECT_EQ(hold.OnQueue(kSlow, 1u << 20, 4, 5000), Change::kNone);  // reported once
@@ -69,11 +72,23 @@ TEST(SenderHoldTest, AMemberFullForTheLagTimeStopsHoldingUntilItDrains) {
   EXPECT_EQ(hold.OnQueue(kSlow, 500, 5, 5100), Change::kNone);
   EXPECT_EQ(hold.OnQueue(kSlow, 399, 6, 5200), Change::kCaughtUp);
   EXPECT_FALSE(hold.Behind(kSlow));
-  // Full again, it holds again for as long as it drains within the lag.
-  EXPECT_EQ(hold.OnQueue(kSlow, 1000, 7, 5300), Change::kNone);
-  EXPECT_TRUE(hold.Decide(kPresenter, fed, 0, 5300));
-  EXPECT_EQ(hold.OnQueue(kSlow, 300, 8, 5500), Change::kNone);
-  EXPECT_FALSE(hold.Decide(kPresenter, fed, 0, 5500));
+
+  // Full again and taking a relay frame at a time: it holds until the lag
+  // time, however long each window, and not after.
+  uint64_t taken = 6;
+  for (uint64_t now = 6000; now < 7000; now += 100) {
+    EXPECT_EQ(hold.OnQueue(kSlow, 5000, taken += 65000, now), Change::kNone) << now;
+    EXPECT_TRUE(hold.Decide(kPresenter, fed, 0, now)) << now;
+  }
+  EXPECT_EQ(hold.OnQueue(kSlow, 5000, taken += 65000, 7000), Change::kFellBehind);
+  EXPECT_FALSE(hold.Decide(kPresenter, fed, 0, 7000));
+  EXPECT_EQ(hold.OnQueue(kSlow, 0, taken, 7100), Change::kCaughtUp);
+
+  // A queue that drains within the lag never goes behind.
+  EXPECT_EQ(hold.OnQueue(kSlow, 1000, taken, 8000), Change::kNone);
+  EXPECT_TRUE(hold.Decide(kPresenter, fed, 0, 8000));
+  EXPECT_EQ(hold.OnQueue(kSlow, 300, taken += 700, 8200), Change::kNone);
+  EXPECT_FALSE(hold.Decide(kPresenter, fed, 0, 8200));
   EXPECT_FALSE(hold.Behind(kSlow));
 }
 
@@ -82,6 +97,7 @@ TEST(SenderHoldTest, AMemberFullForTheLagTimeStopsHoldingUntilItDrains) {
 // until one of its pings is answered.
 TEST(SenderHoldTest, AHoldEndsOnTimeAndResumesAfterTheNextPing) {
   HoldOptions options = Marks();
+  options.stall_ms = 10000;
   options.lag_ms = 10000;
   SenderHold hold(options);
   const std::vector<SenderHold::Id> fed = {kPresenter, kSlow, kFast};
