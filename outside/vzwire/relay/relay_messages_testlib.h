@@ -81,16 +81,22 @@ inline std::vector<uint8_t> SignallingRecord(const AvData& message) {
   return record;
 }
 
-// An RTP record (kind 8, 9 header bytes, then an RTP packet of
-// `packet_bytes`, at least 12) of stream `ssrc`.
-inline std::vector<uint8_t> RtpRecord(uint32_t ssrc, uint16_t sequence, uint16_t packet_bytes = 24) {
-  std::vector<uint8_t> record = {0, 8, 0, 0, 0, 0, 0, 0, 1};
-  vzrelay::PutU16(&record, packet_bytes);
+// An RTP packet of `packet_bytes` (at least 12) of stream `ssrc`: its
+// header, then zeros.
+inline std::vector<uint8_t> RtpPacket(uint32_t ssrc, uint16_t sequence, uint16_t packet_bytes) {
   std::vector<uint8_t> packet(packet_bytes, 0);
   packet[0] = 0x80;
   packet[2] = static_cast<uint8_t>(sequence >> 8);
   packet[3] = static_cast<uint8_t>(sequence);
   for (int i = 0; i < 4; ++i) packet[8 + i] = static_cast<uint8_t>(ssrc >> (24 - 8 * i));
+  return packet;
+}
+
+// An RTP record: kind 8, 9 header bytes, then the packet.
+inline std::vector<uint8_t> RtpRecord(uint32_t ssrc, uint16_t sequence, uint16_t packet_bytes = 24) {
+  std::vector<uint8_t> record = {0, 8, 0, 0, 0, 0, 0, 0, 1};
+  vzrelay::PutU16(&record, packet_bytes);
+  const std::vector<uint8_t> packet = RtpPacket(ssrc, sequence, packet_bytes);
   record.insert(record.end(), packet.begin(), packet.end());
   return record;
 }
