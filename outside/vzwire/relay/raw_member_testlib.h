@@ -11,11 +11,11 @@
 
 namespace vzrelay_test {
 
-constexpr uint8_t kVideoSession = 2, kSharingSession = 3;
+constexpr uint8_t kVideo = 2, kSharing = 3;  // session types
 
 // A join with the plain token every member of `meeting` holds (what a
 // relay without a meeting secret checks, if anything).
-inline vzrelay::JoinRequest PlainJoin(const std::string& roster, uint8_t type = kSharingSession,
+inline vzrelay::JoinRequest PlainJoin(const std::string& roster, uint8_t type = kSharing,
                                       const std::string& session = "ds-1", const std::string& meeting = "meet-1",
                                       bool presenter = false) {
   vzrelay::JoinRequest join;
@@ -26,6 +26,11 @@ inline vzrelay::JoinRequest PlainJoin(const std::string& roster, uint8_t type = 
   join.roster_id = roster;
   join.presenter = presenter;
   return join;
+}
+
+// The plain join of the presenter of sharing session ds-1.
+inline vzrelay::JoinRequest PresenterJoin(const std::string& roster) {
+  return PlainJoin(roster, kSharing, "ds-1", "meet-1", true);
 }
 
 // A member that speaks the relay's framing itself. Each read waits at most
@@ -111,15 +116,15 @@ inline int Ask(RawMember& member, DsDataType type) {
   return answer.code();
 }
 
-// A presenter that started sharing ds-1 and an attendee whose JOIN was
-// answered.
+// A presenter that started sharing ds-1 and an attendee that joined it,
+// both with the plain token.
 struct SharingPair {
   RawMember presenter, attendee;
+  // True when both answers were successes.
   bool Start(uint16_t port, const std::string& presenter_roster = "alice",
              const std::string& attendee_roster = "bob") {
-    return presenter.Join(port, PlainJoin(presenter_roster, kSharingSession, "ds-1", "meet-1", true)) &&
-           Ask(presenter, DS_DATA_START) == DS_CODE_SUCCESS && attendee.Join(port, PlainJoin(attendee_roster)) &&
-           Ask(attendee, DS_DATA_JOIN) >= 0;
+    return presenter.Join(port, PresenterJoin(presenter_roster)) && Ask(presenter, DS_DATA_START) == DS_CODE_SUCCESS &&
+           attendee.Join(port, PlainJoin(attendee_roster)) && Ask(attendee, DS_DATA_JOIN) == DS_CODE_SUCCESS;
   }
 };
 

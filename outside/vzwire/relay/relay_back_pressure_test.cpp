@@ -20,20 +20,15 @@ namespace {
 
 using vzrelay::Frame;
 using vzrelay::FrameKind;
-using vzrelay_test::Header;
-using vzrelay_test::PlainJoin;
-using vzrelay_test::RawMember;
-using vzrelay_test::RelayProcess;
-using vzrelay_test::SharingPair;
+using namespace vzrelay_test;  // the raw member, the relay process and the messages they send
 
-constexpr uint8_t kVideo = vzrelay_test::kVideoSession;
 constexpr size_t kTileBytes = 256u << 10;
 constexpr int kTiles = 96;  // 24 MiB: far past what a held presenter gets into the kernel's buffers
 
 // Tile `index`: its own fill, so a lost, torn or reordered one shows.
 DsData Tile(int index) {
   DsData message = Header(DS_DATA_CREATE_CACHES);
-  vzrelay_test::AddCache(&message, static_cast<uint64_t>(index), static_cast<uint64_t>(index) * 10,
+  AddCache(&message, static_cast<uint64_t>(index), static_cast<uint64_t>(index) * 10,
                          std::string(kTileBytes, static_cast<char>('A' + index % 26)));
   return message;
 }
@@ -87,7 +82,7 @@ class TileWriter {
         if (!presenter_->SendBytes(bytes)) return;
         written_ += bytes.size();
         if (i % 4 == 0) {
-          if (!presenter_->client.Send(FrameKind::kPing, vzrelay_test::PingPayload(static_cast<uint32_t>(i)))) return;
+          if (!presenter_->client.Send(FrameKind::kPing, PingPayload(static_cast<uint32_t>(i)))) return;
         }
         tiles_ = i;
       }
@@ -150,7 +145,7 @@ TEST(RelayBackPressureTest, ASlowAttendeeDoesNotHoldThePresenterAndStillGetsEver
     Frame frame;
     ASSERT_TRUE(video_b.client.Next(&frame, nullptr, 10000)) << "the video session stalled at " << i;
   }
-  ASSERT_TRUE(carol.Send(vzrelay_test::Command(1, "", "alice")));
+  ASSERT_TRUE(carol.Send(Command(1, "", "alice")));
   DsData heard;
   ASSERT_TRUE(sharing.presenter.Next(&heard, 10000));
   EXPECT_EQ(heard.type(), DS_DATA_COMMAND);
@@ -241,10 +236,10 @@ TEST(RelayBackPressureTest, ImpossibleConsumedCountsCloseThatMemberAlone) {
   ASSERT_TRUE(sharing.Start(relay.Port()));
   RawMember liar, backwards, short_count;
   ASSERT_TRUE(liar.Join(relay.Port(), PlainJoin("carol")));
-  ASSERT_TRUE(liar.client.Send(FrameKind::kConsumed, vzrelay_test::ConsumedCount(uint64_t{1} << 40)));
+  ASSERT_TRUE(liar.client.Send(FrameKind::kConsumed, ConsumedCount(uint64_t{1} << 40)));
   ASSERT_TRUE(backwards.Join(relay.Port(), PlainJoin("dave")));
-  ASSERT_TRUE(backwards.client.Send(FrameKind::kConsumed, vzrelay_test::ConsumedCount(10)));  // the join confirm was 14 bytes
-  ASSERT_TRUE(backwards.client.Send(FrameKind::kConsumed, vzrelay_test::ConsumedCount(9)));
+  ASSERT_TRUE(backwards.client.Send(FrameKind::kConsumed, ConsumedCount(10)));  // the join confirm was 14 bytes
+  ASSERT_TRUE(backwards.client.Send(FrameKind::kConsumed, ConsumedCount(9)));
   ASSERT_TRUE(short_count.Join(relay.Port(), PlainJoin("erin")));
   ASSERT_TRUE(short_count.client.Send(FrameKind::kConsumed, {1, 2, 3}));
   EXPECT_TRUE(liar.client.WaitClosed());

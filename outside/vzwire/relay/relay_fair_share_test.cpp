@@ -22,15 +22,8 @@ namespace {
 
 using vzrelay::Frame;
 using vzrelay::FrameKind;
-using vzrelay_test::ConsumedCount;
-using vzrelay_test::Header;
-using vzrelay_test::PlainJoin;
-using vzrelay_test::ProcessKib;
-using vzrelay_test::RawClient;
-using vzrelay_test::RawMember;
-using vzrelay_test::RelayProcess;
+using namespace vzrelay_test;  // the raw member, the relay process and the messages they send
 
-constexpr uint8_t kVideo = vzrelay_test::kVideoSession;
 
 // The relay's memory is checked only where it means something: the
 // sanitizers' shadow memory (and the quarantine of freed blocks) take
@@ -50,14 +43,14 @@ constexpr bool kMemoryChecked = true;
 // A sharing message of one cache: `size` bytes of one letter.
 DsData Cache(uint64_t index, uint64_t pdu_id, size_t size) {
   DsData message = Header(DS_DATA_CREATE_CACHES);
-  vzrelay_test::AddCache(&message, index, pdu_id, std::string(size, static_cast<char>('a' + pdu_id % 26)));
+  AddCache(&message, index, pdu_id, std::string(size, static_cast<char>('a' + pdu_id % 26)));
   return message;
 }
 
 // A sharing message of one block at `position`.
 DsData Block(uint64_t position, uint64_t cache_index, uint64_t cache_pdu_id) {
   DsData message = Header(DS_DATA_CREATE_BLOCKS);
-  vzrelay_test::AddBlock(&message, cache_pdu_id, position, cache_index, cache_pdu_id);
+  AddBlock(&message, cache_pdu_id, position, cache_index, cache_pdu_id);
   return message;
 }
 
@@ -68,8 +61,8 @@ int Unread(RawClient& client) {
 }
 
 bool StartPresenting(RawMember* presenter, uint16_t port) {
-  return presenter->Join(port, PlainJoin("alice", vzrelay_test::kSharingSession, "ds-1", "meet-1", true)) &&
-         vzrelay_test::Ask(*presenter, DS_DATA_START) == DS_CODE_SUCCESS;
+  return presenter->Join(port, PresenterJoin("alice")) &&
+         Ask(*presenter, DS_DATA_START) == DS_CODE_SUCCESS;
 }
 
 // 200 late joiners that never read, with 62.5 MiB of caches kept: the
@@ -149,7 +142,7 @@ class FrameWriter {
         written_ = frame;
         if (vz::MonotonicMs() >= next_ping) {
           next_ping += 1000;
-          if (!presenter_->client.Send(FrameKind::kPing, vzrelay_test::PingPayload(static_cast<uint32_t>(frame)))) {
+          if (!presenter_->client.Send(FrameKind::kPing, PingPayload(static_cast<uint32_t>(frame)))) {
             return;
           }
         }
@@ -308,7 +301,7 @@ TEST(RelayFairShareTest, AJoinedMemberThatSendsNothingIsClosedAfterTheSilenceDea
 
 // A subscribe request naming `count` roster ids of `size` bytes each.
 std::vector<uint8_t> SubscribeRecord(const std::string& subscriber, int first, int count, size_t size) {
-  AvData message = vzrelay_test::AvRequest(AV_SUBSCRIBE_VIDEO_REQUEST, subscriber);
+  AvData message = AvRequest(AV_SUBSCRIBE_VIDEO_REQUEST, subscriber);
   message.clear_client_version();
   for (int i = first; i < first + count; ++i) {
     AvRoster* roster = message.add_rosters();
@@ -317,7 +310,7 @@ std::vector<uint8_t> SubscribeRecord(const std::string& subscriber, int first, i
     roster->set_roster_id(id);
     roster->set_videotype(1);
   }
-  return vzrelay_test::SignallingRecord(message);
+  return SignallingRecord(message);
 }
 
 // Subscriptions to roster ids that are not there, by the hundred thousand,
@@ -364,7 +357,7 @@ TEST(RelayFairShareTest, SubscriptionsAreBoundedPerMemberWhateverItAsks) {
   // A member that comes is subscribed to still, and told so.
   RawMember bob;
   ASSERT_TRUE(bob.Join(relay.Port(), PlainJoin("bob", kVideo, "v-1")));
-  AvData request = vzrelay_test::SubscribeRequest("", "bob");
+  AvData request = SubscribeRequest("", "bob");
   request.clear_client_version();
   request.clear_roster_id();
   ASSERT_TRUE(subscriber.Send(request));

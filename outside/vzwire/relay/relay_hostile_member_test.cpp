@@ -17,23 +17,12 @@ namespace {
 
 using vzrelay::Frame;
 using vzrelay::FrameKind;
-using vzrelay_test::AddBlock;
-using vzrelay_test::AddCache;
-using vzrelay_test::Command;
-using vzrelay_test::Header;
-using vzrelay_test::PlainJoin;
-using vzrelay_test::ProcessKib;
-using vzrelay_test::RawClient;
-using vzrelay_test::RawMember;
-using vzrelay_test::RelayProcess;
-using vzrelay_test::RtpRecord;
-using vzrelay_test::SharingPair;
+using namespace vzrelay_test;  // the raw member, the relay process and the messages they send
 
-constexpr uint8_t kVideo = vzrelay_test::kVideoSession, kSharing = vzrelay_test::kSharingSession;
 
 // A ping and the milliseconds until its pong.
 double PingMs(RawMember& member, uint32_t sequence) {
-  const std::vector<uint8_t> ping = vzrelay_test::PingPayload(sequence);
+  const std::vector<uint8_t> ping = PingPayload(sequence);
   const uint64_t sent = vz::MonotonicMs();
   if (!member.client.Send(FrameKind::kPing, ping)) return -1;
   Frame frame;
@@ -268,8 +257,8 @@ TEST(RelayHostileMemberTest, ThreeMillionBlockPositionsKeepABoundedFrame) {
   RelayProcess relay;
   ASSERT_TRUE(relay.Start({}));
   RawMember presenter;
-  ASSERT_TRUE(presenter.Join(relay.Port(), PlainJoin("alice", kSharing, "ds-1", "meet-1", true)));
-  ASSERT_EQ(vzrelay_test::Ask(presenter, DS_DATA_START), DS_CODE_SUCCESS);
+  ASSERT_TRUE(presenter.Join(relay.Port(), PresenterJoin("alice")));
+  ASSERT_EQ(Ask(presenter, DS_DATA_START), DS_CODE_SUCCESS);
   const size_t before = ProcessKib(relay.Pid(), "VmRSS");
   constexpr uint64_t kBlocks = 3000000, kPerMessage = 300000;
   for (uint64_t first = 0; first < kBlocks; first += kPerMessage) {

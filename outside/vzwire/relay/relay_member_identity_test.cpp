@@ -16,15 +16,8 @@
 namespace {
 
 using vzrelay::MemberRole;
-using vzrelay_test::AddCache;
-using vzrelay_test::Ask;
-using vzrelay_test::Command;
-using vzrelay_test::Header;
-using vzrelay_test::RawMember;
-using vzrelay_test::RelayProcess;
-using vzrelay_test::SubscribeRequest;
+using namespace vzrelay_test;  // the raw member, the relay process and the messages they send
 
-constexpr uint8_t kVideo = vzrelay_test::kVideoSession, kSharing = vzrelay_test::kSharingSession;
 constexpr char kSecret[] = "a meeting secret of the test's own";
 constexpr char kPlainToken[] = "VDS meet-1:tok";
 
@@ -36,7 +29,7 @@ std::string Token(const std::string& roster, MemberRole role, const std::string&
 vzrelay::JoinRequest Joining(uint8_t type, const std::string& roster, const std::string& token,
                              bool presenter = false) {
   vzrelay::JoinRequest join =
-      vzrelay_test::PlainJoin(roster, type, type == kSharing ? "ds-1" : "meet-1", "meet-1", presenter);
+      PlainJoin(roster, type, type == kSharing ? "ds-1" : "meet-1", "meet-1", presenter);
   join.token = token;
   return join;
 }
@@ -174,12 +167,10 @@ TEST(RelayMemberIdentityTest, ASecondJoinWithTheSameCredentialReplacesTheFirstAs
 TEST(RelayMemberIdentityTest, OnlyAMemberJoinedAsPresenterStartsAndAReconnectingPresenterGetsItBack) {
   RelayProcess relay;
   ASSERT_TRUE(relay.Start({}));
-  RawMember alice, bob, carol;
-  ASSERT_TRUE(alice.Join(relay.Port(), Joining(kSharing, "alice", kPlainToken, true)));
-  ASSERT_EQ(Ask(alice, DS_DATA_START), DS_CODE_SUCCESS);
-  ASSERT_TRUE(bob.Join(relay.Port(), Joining(kSharing, "bob", kPlainToken)));
-  ASSERT_EQ(Ask(bob, DS_DATA_JOIN), DS_CODE_SUCCESS);
-  ASSERT_TRUE(carol.Join(relay.Port(), Joining(kSharing, "carol", kPlainToken)));
+  SharingPair pair;
+  ASSERT_TRUE(pair.Start(relay.Port()));
+  RawMember &alice = pair.presenter, &bob = pair.attendee, carol;
+  ASSERT_TRUE(carol.Join(relay.Port(), PlainJoin("carol")));
   ASSERT_EQ(Ask(carol, DS_DATA_JOIN), DS_CODE_SUCCESS);
 
   // While the presenter is away, an attendee asks to present: refused,
@@ -194,9 +185,9 @@ TEST(RelayMemberIdentityTest, OnlyAMemberJoinedAsPresenterStartsAndAReconnecting
   // The presenter comes back (and again while its last connection is still
   // open): its START succeeds, and carol sees its screen, not bob's.
   RawMember back, back_again;
-  ASSERT_TRUE(back.Join(relay.Port(), Joining(kSharing, "alice", kPlainToken, true)));
+  ASSERT_TRUE(back.Join(relay.Port(), PresenterJoin("alice")));
   ASSERT_EQ(Ask(back, DS_DATA_START), DS_CODE_SUCCESS);
-  ASSERT_TRUE(back_again.Join(relay.Port(), Joining(kSharing, "alice", kPlainToken, true)));
+  ASSERT_TRUE(back_again.Join(relay.Port(), PresenterJoin("alice")));
   ASSERT_EQ(Ask(back_again, DS_DATA_START), DS_CODE_SUCCESS);
   EXPECT_TRUE(back.client.WaitClosed());
   DsData screen = Header(DS_DATA_CREATE_BLOCKS);
@@ -212,12 +203,10 @@ TEST(RelayMemberIdentityTest, OnlyAMemberJoinedAsPresenterStartsAndAReconnecting
 TEST(RelayMemberIdentityTest, RecordsInsideAnyMessageReachAttendeesOnlyFromThePresenter) {
   RelayProcess relay;
   ASSERT_TRUE(relay.Start({}));
-  RawMember alice, bob, mallory;
-  ASSERT_TRUE(alice.Join(relay.Port(), Joining(kSharing, "alice", kPlainToken, true)));
-  ASSERT_EQ(Ask(alice, DS_DATA_START), DS_CODE_SUCCESS);
-  ASSERT_TRUE(bob.Join(relay.Port(), Joining(kSharing, "bob", kPlainToken)));
-  ASSERT_EQ(Ask(bob, DS_DATA_JOIN), DS_CODE_SUCCESS);
-  ASSERT_TRUE(mallory.Join(relay.Port(), Joining(kSharing, "mallory", kPlainToken)));
+  SharingPair pair;
+  ASSERT_TRUE(pair.Start(relay.Port()));
+  RawMember &alice = pair.presenter, &bob = pair.attendee, mallory;
+  ASSERT_TRUE(mallory.Join(relay.Port(), PlainJoin("mallory")));
 
   // Caches, blocks, a sharing info and a cursor under a type the protocol
   // does not define, under no type, and inside commands with and without

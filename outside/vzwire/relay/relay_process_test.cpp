@@ -10,6 +10,7 @@
 #include "outside/vzwire/relay/raw_member_testlib.h"
 #include "outside/vzwire/relay/relay_process_testlib.h"
 #include "outside/vzwire/recording_sink_testlib.h"
+#include "outside/vzwire/transport_peer_testlib.h"
 
 namespace {
 
@@ -20,13 +21,9 @@ using vzwire_test::RecordingSink;
 using vzwire_test::SessionRecord;
 using vzwire_test::SharingPayload;
 
-struct Peer {
-  RecordingSink sink;
-  CVzTransportWrapper wrapper;
-  explicit Peer(uint8_t type = kTransportSessionSharing) { EXPECT_TRUE(wrapper.CreateInstance(&sink, type)); }
-  bool Join(const SessionRecord& record) {
-    return wrapper.Join(record.Data(), nullptr, &sink) == 1 && sink.WaitFor("confirm");
-  }
+// A member through the transport library, of a sharing session unless told.
+struct Peer : vzwire_test::TransportPeer {
+  explicit Peer(uint8_t type = kTransportSessionSharing) : TransportPeer(type) {}
 };
 
 SessionRecord Sharing(uint16_t port, const std::string& roster, bool presenter, const std::string& token = "tok") {
@@ -310,7 +307,7 @@ TEST(RelayProcessTest, AMemberThatStopsReadingIsDroppedAloneAndTheOthersGetEvery
   ASSERT_TRUE(a.Join(Video(relay.Port(), "alice")));
   ASSERT_TRUE(b.Join(Video(relay.Port(), "bob")));
   RawMember stalled;
-  vzrelay::JoinRequest join = PlainJoin("", vzrelay_test::kVideoSession, "meet-v", "meet-v");
+  vzrelay::JoinRequest join = PlainJoin("", vzrelay_test::kVideo, "meet-v", "meet-v");
   join.token = "tok";  // the video members' own
   ASSERT_TRUE(stalled.Join(relay.Port(), join));
   // 48 MB while the stalled member reads nothing: far past its backlog and

@@ -7,6 +7,7 @@
 
 #include "contracts/vz_transport_wrapper.h"
 #include "outside/vzwire/recording_sink_testlib.h"
+#include "outside/vzwire/transport_peer_testlib.h"
 #include "outside/vzwire/relay/relay_messages_testlib.h"
 #include "outside/vzwire/relay/relay_process_testlib.h"
 
@@ -15,18 +16,15 @@ namespace {
 using vzrelay_test::Command;
 using vzrelay_test::Header;
 using vzrelay_test::RelayProcess;
-using vzwire_test::RecordingSink;
 using vzwire_test::SessionRecord;
 
-struct Member {
-  RecordingSink sink;
-  CVzTransportWrapper wrapper;
-  Member() { EXPECT_TRUE(wrapper.CreateInstance(&sink, kTransportSessionSharing)); }
+struct Member : vzwire_test::TransportPeer {
+  Member() : TransportPeer(kTransportSessionSharing) {}
   bool Join(uint16_t port, const std::string& roster, bool presenter) {
     SessionRecord record;
     record.ServerAddr("127.0.0.1").TcpPort(port).MeetId("meet-1").DSId("ds-1").RosterId(roster)
         .Token("VDS meet-1:tok").IsPresenter(presenter ? 1 : 0);
-    return wrapper.Join(record.Data(), nullptr, &sink) == 1 && sink.WaitFor("confirm");
+    return TransportPeer::Join(record);
   }
   void Send(const DsData& message) { ASSERT_EQ(wrapper.SendDataBinary(message.SerializeAsString()), 1); }
   // The binary payloads received so far, parsed.

@@ -9,6 +9,7 @@
 #include "common/transport_records.h"
 #include "contracts/vz_transport_wrapper.h"
 #include "outside/vzwire/recording_sink_testlib.h"
+#include "outside/vzwire/transport_peer_testlib.h"
 #include "outside/vzwire/relay/relay_messages_testlib.h"
 #include "outside/vzwire/relay/relay_process_testlib.h"
 
@@ -16,18 +17,15 @@ namespace {
 
 using vzrelay_test::AvRequest;
 using vzrelay_test::RelayProcess;
-using vzwire_test::RecordingSink;
 using vzwire_test::SessionRecord;
 
-struct Member {
-  RecordingSink sink;
-  CVzTransportWrapper wrapper;
+struct Member : vzwire_test::TransportPeer {
   uint32_t ssrc = 0;
-  Member() { EXPECT_TRUE(wrapper.CreateInstance(&sink, kTransportSessionVideo)); }
+  Member() : TransportPeer(kTransportSessionVideo) {}
   bool Join(uint16_t port, const std::string& roster) {
     SessionRecord record;
     record.ServerAddr("127.0.0.1").TcpPort(port).MeetId("meet-v").RosterId(roster).Token("tok");
-    if (wrapper.Join(record.Data(), nullptr, &sink) != 1 || !sink.WaitFor("confirm")) return false;
+    if (!TransportPeer::Join(record)) return false;
     ssrc = static_cast<uint32_t>(sink.Events("confirm")[0].a);
     return true;
   }
