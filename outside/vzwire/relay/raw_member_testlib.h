@@ -13,8 +13,9 @@ namespace vzrelay_test {
 
 constexpr uint8_t kVideo = 2, kSharing = 3;  // session types
 
-// A join with the plain token every member of `meeting` holds (what a
-// relay without a meeting secret checks, if anything).
+// A join with the plain token every member of `meeting` holds. A relay
+// without a meeting secret or a token of its own admits to a session only
+// the token its first member joined with: a test's members share this one.
 inline vzrelay::JoinRequest PlainJoin(const std::string& roster, uint8_t type = kSharing,
                                       const std::string& session = "ds-1", const std::string& meeting = "meet-1",
                                       bool presenter = false) {
@@ -35,7 +36,8 @@ inline vzrelay::JoinRequest PresenterJoin(const std::string& roster) {
 
 // A member that speaks the relay's framing itself. Each read waits at most
 // its timeout for every frame; frames of other kinds than the one asked
-// for are skipped.
+// for are skipped. One thread may write while another reads; never two
+// readers or two writers at once.
 class RawMember {
  public:
   // Connects and joins; true on the confirm, which sets `ssrc` and
