@@ -12,71 +12,25 @@
 #include <vector>
 
 #include "contracts/vz_transport_wrapper.h"
-#include "dsdef.pb.h"
 #include "outside/vzwire/recording_sink_testlib.h"
-#include "outside/vzwire/relay/join_request.h"
+#include "outside/vzwire/relay/raw_member_testlib.h"
 #include "outside/vzwire/relay/relay_process_testlib.h"
 
 namespace {
 
 using vzrelay::Frame;
 using vzrelay::FrameKind;
-using vzrelay_test::RawClient;
-using vzrelay_test::RelayProcess;
+using namespace vzrelay_test;  // the raw member, the relay process and the messages they send
 
-constexpr uint8_t kVideo = 2, kSharing = 3;
 constexpr size_t kTileBytes = 256u << 10;
 constexpr int kTiles = 96;  // 24 MiB: far past what a held presenter gets into the kernel's buffers
-
-DsData Header(DsDataType type) {
-  DsData message;
-  message.set_type(type);
-  message.set_ds_id("ds-1");
-  return message;
-}
 
 // Tile `index`: its own fill, so a lost, torn or reordered one shows.
 DsData Tile(int index) {
   DsData message = Header(DS_DATA_CREATE_CACHES);
-  DsCache* cache = message.add_caches();
-  cache->set_index(static_cast<uint64_t>(index));
-  cache->set_pdu_id(static_cast<uint64_t>(index) * 10);
-  DsCacheData* slot = cache->add_cache_data();
-  slot->set_type(DS_CACHE_JPEG);
-  slot->set_data_size(kTileBytes);
-  slot->set_data(std::string(kTileBytes, static_cast<char>('A' + index % 26)));
+  AddCache(&message, static_cast<uint64_t>(index), static_cast<uint64_t>(index) * 10,
+                         std::string(kTileBytes, static_cast<char>('A' + index % 26)));
   return message;
-}
-
-bool JoinRaw(RawClient* client, uint16_t port, const std::string& roster, uint8_t type = kSharing,
-             const std::string& session = "ds-1", bool presenter = false) {
-  if (!client->Connect(port)) return false;
-  vzrelay::JoinRequest join;
-  join.session_type = type;
-  join.session_id = session;
-  join.meet_id = "meet-1";
-  join.token = type == kSharing ? "VDS meet-1:tok" : "tok";
-  join.roster_id = roster;
-  join.presenter = presenter;
-  Frame confirm;
-  return client->Send(FrameKind::kJoin, vzrelay::EncodeJoinRequest(join)) && client->Next(&confirm) &&
-         confirm.kind == FrameKind::kJoinConfirm;
-}
-
-bool SendMessage(RawClient* client, const DsData& message) {
-  const std::string bytes = message.SerializeAsString();
-  return client->Send(FrameKind::kDataBinary, std::vector<uint8_t>(bytes.begin(), bytes.end()));
-}
-
-// The next sharing message (pongs and other frames skipped).
-bool NextMessage(RawClient* client, DsData* message, int timeout_ms = 30000) {
-  Frame frame;
-  while (client->Next(&frame, nullptr, timeout_ms)) {
-    if (frame.kind == FrameKind::kDataBinary) {
-      return message->ParseFromArray(frame.payload.data(), static_cast<int>(frame.payload.size()));
-    }
-  }
-  return false;
 }
 
 // Reads a member's socket at a pace the test sets: sips, or all it can.
@@ -117,7 +71,7 @@ class PacedReader {
 // what the socket took.
 class TileWriter {
  public:
-  explicit TileWriter(RawClient* presenter) : presenter_(presenter) {}
+  explicit TileWriter(RawMember* presenter) : presenter_(presenter) {}
   ~TileWriter() {
     if (thread_.joinable()) thread_.join();
   }
@@ -125,13 +79,10 @@ class TileWriter {
     thread_ = std::thread([this] {
       for (int i = 1; i <= kTiles; ++i) {
         const std::string bytes = Tile(i).SerializeAsString();
-        if (!presenter_->Send(FrameKind::kDataBinary, std::vector<uint8_t>(bytes.begin(), bytes.end()))) return;
+        if (!presenter_->SendBytes(bytes)) return;
         written_ += bytes.size();
         if (i % 4 == 0) {
-          std::vector<uint8_t> ping;
-          vzrelay::PutU32(&ping, static_cast<uint32_t>(i));
-          vzrelay::PutU64(&ping, 0);
-          if (!presenter_->Send(FrameKind::kPing, ping)) return;
+          if (!presenter_->client.Send(FrameKind::kPing, PingPayload(static_cast<uint32_t>(i)))) return;
         }
         tiles_ = i;
       }
@@ -142,7 +93,7 @@ class TileWriter {
   void Join() { thread_.join(); }
 
  private:
-  RawClient* presenter_;
+  RawMember* presenter_;
   std::thread thread_;
   std::atomic<size_t> written_{0};
   std::atomic<int> tiles_{0};
@@ -160,38 +111,27 @@ void ExpectEveryTileInOrder(PacedReader* attendee, int timeout_ms = 60000) {
   }
 }
 
-struct Sharing {
-  RawClient presenter, attendee;
-  bool Start(uint16_t port) {
-    DsData answer;
-    return JoinRaw(&presenter, port, "alice", kSharing, "ds-1", true) && SendMessage(&presenter, Header(DS_DATA_START)) &&
-           NextMessage(&presenter, &answer) && answer.code() == DS_CODE_SUCCESS && JoinRaw(&attendee, port, "bob") &&
-           SendMessage(&attendee, Header(DS_DATA_JOIN)) && NextMessage(&attendee, &answer) &&
-           answer.type() == DS_DATA_JOIN;
-  }
-};
-
 TEST(RelayBackPressureTest, ASlowAttendeeDoesNotHoldThePresenterAndStillGetsEveryTileInOrder) {
   RelayProcess relay;
   ASSERT_TRUE(relay.Start({}));
-  Sharing sharing;
+  SharingPair sharing;
   ASSERT_TRUE(sharing.Start(relay.Port()));
-  RawClient carol;  // a second attendee, whose commands still reach the presenter
-  ASSERT_TRUE(JoinRaw(&carol, relay.Port(), "carol"));
-  ASSERT_TRUE(SendMessage(&carol, Header(DS_DATA_JOIN)));
-  RawClient video_a, video_b;  // a video session beside it
-  ASSERT_TRUE(JoinRaw(&video_a, relay.Port(), "dave", kVideo, "meet-v"));
-  ASSERT_TRUE(JoinRaw(&video_b, relay.Port(), "erin", kVideo, "meet-v"));
+  RawMember carol;  // a second attendee, whose commands still reach the presenter
+  ASSERT_TRUE(carol.Join(relay.Port(), PlainJoin("carol")));
+  ASSERT_TRUE(carol.Send(Header(DS_DATA_JOIN)));
+  RawMember video_a, video_b;  // a video session beside it
+  ASSERT_TRUE(video_a.Join(relay.Port(), PlainJoin("dave", kVideo, "meet-v")));
+  ASSERT_TRUE(video_b.Join(relay.Port(), PlainJoin("erin", kVideo, "meet-v")));
 
   // The kernel's buffers on the presenter's side stay small, so what the
   // presenter got written says what the relay read.
-  sharing.presenter.Socket().SetSendBufferSize(256 << 10);
+  sharing.presenter.client.Socket().SetSendBufferSize(256 << 10);
   TileWriter writer(&sharing.presenter);
   writer.Start();
   // Bob reads slowly: he takes something, but far less than is sent, so he
   // holds the presenter only until the relay finds him behind; the
   // presenter's 24 MiB are all taken while he still sips.
-  PacedReader bob(sharing.attendee.Socket());
+  PacedReader bob(sharing.attendee.client.Socket());
   const uint64_t slow_until = vz::MonotonicMs() + 60000;
   while (writer.Tiles() < kTiles && vz::MonotonicMs() < slow_until) {
     bob.Sip(64 << 10);
@@ -200,17 +140,14 @@ TEST(RelayBackPressureTest, ASlowAttendeeDoesNotHoldThePresenterAndStillGetsEver
   EXPECT_EQ(writer.Tiles(), kTiles) << "the slow attendee held the presenter back";
 
   // Meanwhile: the video session and Carol's command to the presenter.
-  for (int i = 0; i < 20; ++i) ASSERT_TRUE(video_a.Send(FrameKind::kDataBinary, std::vector<uint8_t>(1024, 'v')));
+  for (int i = 0; i < 20; ++i) ASSERT_TRUE(video_a.client.Send(FrameKind::kDataBinary, std::vector<uint8_t>(1024, 'v')));
   for (int i = 0; i < 20; ++i) {
     Frame frame;
-    ASSERT_TRUE(video_b.Next(&frame, nullptr, 10000)) << "the video session stalled at " << i;
+    ASSERT_TRUE(video_b.client.Next(&frame, nullptr, 10000)) << "the video session stalled at " << i;
   }
-  DsData command = Header(DS_DATA_COMMAND);
-  command.mutable_command()->set_type(1);
-  command.mutable_command()->set_dst_roster_id("alice");
-  ASSERT_TRUE(SendMessage(&carol, command));
+  ASSERT_TRUE(carol.Send(Command(1, "", "alice")));
   DsData heard;
-  ASSERT_TRUE(NextMessage(&sharing.presenter, &heard, 10000));
+  ASSERT_TRUE(sharing.presenter.Next(&heard, 10000));
   EXPECT_EQ(heard.type(), DS_DATA_COMMAND);
   EXPECT_EQ(heard.command().src_roster_id(), "carol");
 
@@ -225,21 +162,21 @@ TEST(RelayBackPressureTest, ASlowAttendeeDoesNotHoldThePresenterAndStillGetsEver
 TEST(RelayBackPressureTest, AnAttendeeThatNeverReadsIsStillDroppedAtTheBacklogLimit) {
   RelayProcess relay;
   ASSERT_TRUE(relay.Start({"--max-backlog", "8388614"}));
-  Sharing sharing;
+  SharingPair sharing;
   ASSERT_TRUE(sharing.Start(relay.Port()));
-  RawClient stalled;
-  ASSERT_TRUE(JoinRaw(&stalled, relay.Port(), "carol"));
-  ASSERT_TRUE(SendMessage(&stalled, Header(DS_DATA_JOIN)));
+  RawMember stalled;
+  ASSERT_TRUE(stalled.Join(relay.Port(), PlainJoin("carol")));
+  ASSERT_TRUE(stalled.Send(Header(DS_DATA_JOIN)));
   TileWriter writer(&sharing.presenter);
   writer.Start();
   // Carol holds the presenter only until she is found behind: she takes
   // nothing, so the relay reads on, what passes her by reaches the limit
   // and she is dropped; Bob, who reads, gets every tile.
-  PacedReader bob(sharing.attendee.Socket());
+  PacedReader bob(sharing.attendee.client.Socket());
   ExpectEveryTileInOrder(&bob);
   writer.Join();
   EXPECT_EQ(writer.Tiles(), kTiles);
-  EXPECT_TRUE(stalled.WaitClosed(30000));
+  EXPECT_TRUE(stalled.client.WaitClosed(30000));
   EXPECT_TRUE(relay.Stop());
 }
 
@@ -260,11 +197,11 @@ TEST(RelayBackPressureTest, ThePresentersBacklogCountsWhatTheRelayHasNotTakenAnd
   ASSERT_TRUE(sink.WaitFor("confirm"));
   ASSERT_EQ(presenter.SendDataBinary(Header(DS_DATA_START).SerializeAsString()), 1);
   ASSERT_TRUE(sink.WaitFor("binary"));
-  RawClient attendee;
-  ASSERT_TRUE(JoinRaw(&attendee, relay.Port(), "bob"));
-  ASSERT_TRUE(SendMessage(&attendee, Header(DS_DATA_JOIN)));
+  RawMember attendee;
+  ASSERT_TRUE(attendee.Join(relay.Port(), PlainJoin("bob")));
+  ASSERT_TRUE(attendee.Send(Header(DS_DATA_JOIN)));
   DsData answer;
-  ASSERT_TRUE(NextMessage(&attendee, &answer));
+  ASSERT_TRUE(attendee.Next(&answer));
 
   for (int i = 1; i <= kTiles / 4; ++i) ASSERT_EQ(presenter.SendDataBinary(Tile(i).SerializeAsString()), 1);
   const auto last_backlog = [&sink] {
@@ -276,7 +213,7 @@ TEST(RelayBackPressureTest, ThePresentersBacklogCountsWhatTheRelayHasNotTakenAnd
   const uint64_t reported = vz::MonotonicMs() + 20000;
   while (last_backlog() <= 16000 && vz::MonotonicMs() < reported) vz::SleepMs(5);
   ASSERT_GT(last_backlog(), 16000);
-  PacedReader reader(attendee.Socket());
+  PacedReader reader(attendee.client.Socket());
   for (int i = 1; i <= kTiles / 4; ++i) {
     DsData message;
     ASSERT_TRUE(reader.Next(&message, 60000)) << "tile " << i << " never came";
@@ -295,28 +232,23 @@ TEST(RelayBackPressureTest, ThePresentersBacklogCountsWhatTheRelayHasNotTakenAnd
 TEST(RelayBackPressureTest, ImpossibleConsumedCountsCloseThatMemberAlone) {
   RelayProcess relay;
   ASSERT_TRUE(relay.Start({}));
-  Sharing sharing;
+  SharingPair sharing;
   ASSERT_TRUE(sharing.Start(relay.Port()));
-  const auto count = [](uint64_t value) {
-    std::vector<uint8_t> payload;
-    vzrelay::PutU64(&payload, value);
-    return payload;
-  };
-  RawClient liar, backwards, short_count;
-  ASSERT_TRUE(JoinRaw(&liar, relay.Port(), "carol"));
-  ASSERT_TRUE(liar.Send(FrameKind::kConsumed, count(uint64_t{1} << 40)));
-  ASSERT_TRUE(JoinRaw(&backwards, relay.Port(), "dave"));
-  ASSERT_TRUE(backwards.Send(FrameKind::kConsumed, count(10)));  // the join confirm was 14 bytes
-  ASSERT_TRUE(backwards.Send(FrameKind::kConsumed, count(9)));
-  ASSERT_TRUE(JoinRaw(&short_count, relay.Port(), "erin"));
-  ASSERT_TRUE(short_count.Send(FrameKind::kConsumed, {1, 2, 3}));
-  EXPECT_TRUE(liar.WaitClosed());
-  EXPECT_TRUE(backwards.WaitClosed());
-  EXPECT_TRUE(short_count.WaitClosed());
+  RawMember liar, backwards, short_count;
+  ASSERT_TRUE(liar.Join(relay.Port(), PlainJoin("carol")));
+  ASSERT_TRUE(liar.client.Send(FrameKind::kConsumed, ConsumedCount(uint64_t{1} << 40)));
+  ASSERT_TRUE(backwards.Join(relay.Port(), PlainJoin("dave")));
+  ASSERT_TRUE(backwards.client.Send(FrameKind::kConsumed, ConsumedCount(10)));  // the join confirm was 14 bytes
+  ASSERT_TRUE(backwards.client.Send(FrameKind::kConsumed, ConsumedCount(9)));
+  ASSERT_TRUE(short_count.Join(relay.Port(), PlainJoin("erin")));
+  ASSERT_TRUE(short_count.client.Send(FrameKind::kConsumed, {1, 2, 3}));
+  EXPECT_TRUE(liar.client.WaitClosed());
+  EXPECT_TRUE(backwards.client.WaitClosed());
+  EXPECT_TRUE(short_count.client.WaitClosed());
   // The others are served on.
-  ASSERT_TRUE(SendMessage(&sharing.presenter, Tile(1)));
+  ASSERT_TRUE(sharing.presenter.Send(Tile(1)));
   DsData message;
-  ASSERT_TRUE(NextMessage(&sharing.attendee, &message));
+  ASSERT_TRUE(sharing.attendee.Next(&message));
   EXPECT_EQ(message.caches(0).index(), 1u);
   EXPECT_TRUE(relay.Stop());
 }

@@ -10,25 +10,20 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
-#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "avdef.pb.h"
-#include "dsdef.pb.h"
-#include "outside/vzwire/relay/join_request.h"
 #include "outside/vzwire/relay/meeting_hub.h"
+#include "outside/vzwire/relay/raw_member_testlib.h"
 #include "outside/vzwire/relay/relay_process_testlib.h"
 
 namespace {
 
 using vzrelay::Frame;
 using vzrelay::FrameKind;
-using vzrelay_test::RawClient;
-using vzrelay_test::RelayProcess;
+using namespace vzrelay_test;  // the raw member, the relay process and the messages they send
 
-constexpr uint8_t kVideo = 2, kSharing = 3;
 
 // The relay's memory is checked only where it means something: the
 // sanitizers' shadow memory (and the quarantine of freed blocks) take
@@ -45,104 +40,17 @@ constexpr bool kMemoryChecked = true;
 constexpr bool kMemoryChecked = true;
 #endif
 
-// KiB of the relay process's memory (VmRSS, VmHWM) from /proc.
-size_t ProcessKib(int pid, const std::string& field) {
-  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.compare(0, field.size() + 1, field + ":") == 0) return std::stoul(line.substr(field.size() + 1));
-  }
-  return 0;
-}
-
-vzrelay::JoinRequest Join(const std::string& roster, uint8_t type, const std::string& session,
-                          const std::string& meeting, bool presenter) {
-  vzrelay::JoinRequest join;
-  join.presenter = presenter;
-  join.session_type = type;
-  join.session_id = session;
-  join.meet_id = meeting;
-  join.token = "VDS " + meeting + ":tok";
-  join.roster_id = roster;
-  return join;
-}
-
-std::vector<uint8_t> Bytes(const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); }
-
-std::vector<uint8_t> Count(uint64_t value) {
-  std::vector<uint8_t> payload;
-  vzrelay::PutU64(&payload, value);
-  return payload;
-}
-
-// A member that speaks the relay's framing itself.
-struct RawMember {
-  RawClient client;
-  // Joins and reads the relay's answer: true when it confirmed the join.
-  bool Join(uint16_t port, const std::string& roster, uint8_t type = kSharing, const std::string& session = "ds-1",
-            const std::string& meeting = "meet-1", uint32_t* refusal = nullptr, bool presenter = false) {
-    if (!client.Connect(port) ||
-        !client.Send(FrameKind::kJoin, vzrelay::EncodeJoinRequest(::Join(roster, type, session, meeting, presenter)))) {
-      return false;
-    }
-    Frame answer;
-    if (!client.Next(&answer, nullptr, 30000)) return false;
-    if (answer.kind == FrameKind::kJoinRefused && refusal != nullptr && answer.payload.size() >= 4) {
-      vzrelay::PayloadReader reader(answer.payload.data(), answer.payload.size());
-      reader.GetU32(refusal);
-    }
-    return answer.kind == FrameKind::kJoinConfirm;
-  }
-  bool Send(const DsData& message) { return client.Send(FrameKind::kDataBinary, Bytes(message.SerializeAsString())); }
-  // The next sharing message, other frames skipped.
-  bool Next(DsData* message, int timeout_ms = 30000) {
-    Frame frame;
-    while (client.Next(&frame, nullptr, timeout_ms)) {
-      if (frame.kind == FrameKind::kDataBinary) {
-        return message->ParseFromArray(frame.payload.data(), static_cast<int>(frame.payload.size()));
-      }
-    }
-    return false;
-  }
-  // True once the relay answered a ping (so took everything sent before);
-  // what came before the pong is skipped.
-  bool Synced(int timeout_ms = 60000) {
-    if (!client.Send(FrameKind::kPing, std::vector<uint8_t>(12, 7))) return false;
-    Frame frame;
-    while (client.Next(&frame, nullptr, timeout_ms)) {
-      if (frame.kind == FrameKind::kPong) return true;
-    }
-    return false;
-  }
-};
-
-DsData Header(DsDataType type) {
-  DsData message;
-  message.set_type(type);
-  message.set_ds_id("ds-1");
-  return message;
-}
-
+// A sharing message of one cache: `size` bytes of one letter.
 DsData Cache(uint64_t index, uint64_t pdu_id, size_t size) {
   DsData message = Header(DS_DATA_CREATE_CACHES);
-  DsCache* cache = message.add_caches();
-  cache->set_index(index);
-  cache->set_pdu_id(pdu_id);
-  DsCacheData* slot = cache->add_cache_data();
-  slot->set_type(DS_CACHE_JPEG);
-  slot->set_data_size(size);
-  slot->set_data(std::string(size, static_cast<char>('a' + pdu_id % 26)));
+  AddCache(&message, index, pdu_id, std::string(size, static_cast<char>('a' + pdu_id % 26)));
   return message;
 }
 
+// A sharing message of one block at `position`.
 DsData Block(uint64_t position, uint64_t cache_index, uint64_t cache_pdu_id) {
   DsData message = Header(DS_DATA_CREATE_BLOCKS);
-  DsBlock* block = message.add_blocks();
-  block->set_index(cache_pdu_id);
-  block->set_pdu_id(cache_pdu_id);
-  block->set_position(position);
-  block->set_cache_index(cache_index);
-  block->set_cache_pdu_id(cache_pdu_id);
+  AddBlock(&message, cache_pdu_id, position, cache_index, cache_pdu_id);
   return message;
 }
 
@@ -153,9 +61,8 @@ int Unread(RawClient& client) {
 }
 
 bool StartPresenting(RawMember* presenter, uint16_t port) {
-  DsData answer;
-  return presenter->Join(port, "alice", kSharing, "ds-1", "meet-1", nullptr, true) && presenter->Send(Header(DS_DATA_START)) && presenter->Next(&answer) &&
-         answer.type() == DS_DATA_START && answer.code() == DS_CODE_SUCCESS;
+  return presenter->Join(port, PresenterJoin("alice")) &&
+         Ask(*presenter, DS_DATA_START) == DS_CODE_SUCCESS;
 }
 
 // 200 late joiners that never read, with 62.5 MiB of caches kept: the
@@ -177,7 +84,7 @@ TEST(RelayFairShareTest, LateJoinersThatNeverReadShareTheReplayAndAreDroppedAtTh
   constexpr int kJoiners = 200;
   std::vector<RawMember> joiners(kJoiners);
   for (int i = 0; i < kJoiners; ++i) {
-    ASSERT_TRUE(joiners[i].Join(relay.Port(), "late-" + std::to_string(i))) << i;
+    ASSERT_TRUE(joiners[i].Join(relay.Port(), PlainJoin("late-" + std::to_string(i)))) << i;
     ASSERT_TRUE(joiners[i].Send(Header(DS_DATA_JOIN)));
   }
   // Each one's join answer waits in its socket: the relay queued its
@@ -205,7 +112,7 @@ TEST(RelayFairShareTest, LateJoinersThatNeverReadShareTheReplayAndAreDroppedAtTh
   for (int i = 0; i < kJoiners; ++i) EXPECT_TRUE(joiners[i].client.WaitClosed(60000)) << "joiner " << i;
   // The presenter is still served: a late joiner that reads gets the latest.
   RawMember reader;
-  ASSERT_TRUE(reader.Join(relay.Port(), "carol"));
+  ASSERT_TRUE(reader.Join(relay.Port(), PlainJoin("carol")));
   ASSERT_TRUE(reader.Send(Header(DS_DATA_JOIN)));
   DsData seen;
   ASSERT_TRUE(reader.Next(&seen));
@@ -235,10 +142,9 @@ class FrameWriter {
         written_ = frame;
         if (vz::MonotonicMs() >= next_ping) {
           next_ping += 1000;
-          std::vector<uint8_t> ping;
-          vzrelay::PutU32(&ping, static_cast<uint32_t>(frame));
-          vzrelay::PutU64(&ping, 0);
-          if (!presenter_->client.Send(FrameKind::kPing, ping)) return;
+          if (!presenter_->client.Send(FrameKind::kPing, PingPayload(static_cast<uint32_t>(frame)))) {
+            return;
+          }
         }
         vz::SleepMs(100);
       }
@@ -266,9 +172,9 @@ TEST(RelayFairShareTest, AMemberThatTakesAByteASecondDoesNotHoldThePresenter) {
   ASSERT_TRUE(relay.Start({}));
   RawMember presenter, honest, liar;
   ASSERT_TRUE(StartPresenting(&presenter, relay.Port()));
-  ASSERT_TRUE(honest.Join(relay.Port(), "bob"));
+  ASSERT_TRUE(honest.Join(relay.Port(), PlainJoin("bob")));
   ASSERT_TRUE(honest.Send(Header(DS_DATA_JOIN)));
-  ASSERT_TRUE(liar.Join(relay.Port(), "mallory"));
+  ASSERT_TRUE(liar.Join(relay.Port(), PlainJoin("mallory")));
   ASSERT_TRUE(liar.Send(Header(DS_DATA_JOIN)));
   DsData seen;
   ASSERT_TRUE(honest.Next(&seen));  // its join answer
@@ -284,7 +190,7 @@ TEST(RelayFairShareTest, AMemberThatTakesAByteASecondDoesNotHoldThePresenter) {
   const uint64_t deadline = vz::MonotonicMs() + 120000;
   while (last_block < kFrames && vz::MonotonicMs() < deadline) {
     if (vz::MonotonicMs() >= next_count) {
-      ASSERT_TRUE(liar.client.Send(FrameKind::kConsumed, Count(said++)));
+      ASSERT_TRUE(liar.client.Send(FrameKind::kConsumed, ConsumedCount(said++)));
       next_count += 1000;
     }
     if (!honest.Next(&seen, 200)) continue;
@@ -332,7 +238,7 @@ TEST(RelayFairShareTest, AMemberThatTakesAByteASecondDoesNotHoldThePresenter) {
       }
     }
     if (taken - reported >= 4096) {
-      ASSERT_TRUE(liar.client.Send(FrameKind::kConsumed, Count(taken)));
+      ASSERT_TRUE(liar.client.Send(FrameKind::kConsumed, ConsumedCount(taken)));
       reported = taken;
     }
   }
@@ -348,19 +254,18 @@ TEST(RelayFairShareTest, AMeetingFullOfIdleConnectionsLeavesOtherMeetingsJoinabl
   ASSERT_TRUE(relay.Start({}));
   std::vector<RawMember> hoard(256);
   for (size_t i = 0; i < hoard.size(); ++i) {
-    ASSERT_TRUE(hoard[i].Join(relay.Port(), "idle-" + std::to_string(i), kVideo, "v-a", "meet-a")) << i;
+    ASSERT_TRUE(hoard[i].Join(relay.Port(), PlainJoin("idle-" + std::to_string(i), kVideo, "v-a", "meet-a"))) << i;
   }
   RawMember one_more;
-  uint32_t code = 0;
-  EXPECT_FALSE(one_more.Join(relay.Port(), "idle-more", kVideo, "v-a", "meet-a", &code));
-  EXPECT_EQ(code, vzrelay::kRefusedMeetingFull);
+  EXPECT_FALSE(one_more.Join(relay.Port(), PlainJoin("idle-more", kVideo, "v-a", "meet-a")));
+  EXPECT_EQ(one_more.refused, vzrelay::kRefusedMeetingFull);
   std::vector<RawClient> unjoined(300);
   for (RawClient& client : unjoined) ASSERT_TRUE(client.Connect(relay.Port()));
 
   int joined = 0;
   std::vector<RawMember> honest(22);
   for (size_t i = 0; i < honest.size(); ++i) {
-    if (honest[i].Join(relay.Port(), "honest-" + std::to_string(i), kVideo, "v-b", "meet-b")) ++joined;
+    if (honest[i].Join(relay.Port(), PlainJoin("honest-" + std::to_string(i), kVideo, "v-b", "meet-b"))) ++joined;
   }
   std::printf("honest joins into another meeting beside 256 idle joined and 300 unjoined connections: %d of %zu\n",
               joined, honest.size());
@@ -368,9 +273,7 @@ TEST(RelayFairShareTest, AMeetingFullOfIdleConnectionsLeavesOtherMeetingsJoinabl
   // The honest members hear each other.
   ASSERT_TRUE(honest[0].client.Send(FrameKind::kDataBinary, {1, 2, 3}));
   Frame frame;
-  bool heard = false;
-  while (!heard && honest[1].client.Next(&frame)) heard = frame.kind == FrameKind::kDataBinary;
-  EXPECT_TRUE(heard);
+  EXPECT_TRUE(honest[1].NextOfKind(FrameKind::kDataBinary, &frame));
   EXPECT_TRUE(relay.Stop());
 }
 
@@ -380,9 +283,9 @@ TEST(RelayFairShareTest, AJoinedMemberThatSendsNothingIsClosedAfterTheSilenceDea
   RelayProcess relay;
   ASSERT_TRUE(relay.Start({"--silence-deadline", "2"}));
   RawMember silent, pinging;
-  ASSERT_TRUE(silent.Join(relay.Port(), "silent", kVideo, "v-1"));
+  ASSERT_TRUE(silent.Join(relay.Port(), PlainJoin("silent", kVideo, "v-1")));
   const uint64_t joined = vz::MonotonicMs();
-  ASSERT_TRUE(pinging.Join(relay.Port(), "pinging", kVideo, "v-1"));
+  ASSERT_TRUE(pinging.Join(relay.Port(), PlainJoin("pinging", kVideo, "v-1")));
   std::atomic<bool> closed{false};
   std::thread waiter([&] { closed = silent.client.WaitClosed(60000); });
   while (!closed && vz::MonotonicMs() < joined + 60000) {
@@ -398,9 +301,8 @@ TEST(RelayFairShareTest, AJoinedMemberThatSendsNothingIsClosedAfterTheSilenceDea
 
 // A subscribe request naming `count` roster ids of `size` bytes each.
 std::vector<uint8_t> SubscribeRecord(const std::string& subscriber, int first, int count, size_t size) {
-  AvData message;
-  message.set_type(AV_SUBSCRIBE_VIDEO_REQUEST);
-  message.set_roster_id(subscriber);
+  AvData message = AvRequest(AV_SUBSCRIBE_VIDEO_REQUEST, subscriber);
+  message.clear_client_version();
   for (int i = first; i < first + count; ++i) {
     AvRoster* roster = message.add_rosters();
     std::string id = std::to_string(i);
@@ -408,10 +310,7 @@ std::vector<uint8_t> SubscribeRecord(const std::string& subscriber, int first, i
     roster->set_roster_id(id);
     roster->set_videotype(1);
   }
-  std::vector<uint8_t> record = {0, 7};
-  const std::string bytes = message.SerializeAsString();
-  record.insert(record.end(), bytes.begin(), bytes.end());
-  return record;
+  return SignallingRecord(message);
 }
 
 // Subscriptions to roster ids that are not there, by the hundred thousand,
@@ -421,7 +320,7 @@ TEST(RelayFairShareTest, SubscriptionsAreBoundedPerMemberWhateverItAsks) {
   RelayProcess relay;
   ASSERT_TRUE(relay.Start({}));
   RawMember subscriber;
-  ASSERT_TRUE(subscriber.Join(relay.Port(), "sub", kVideo, "v-1"));
+  ASSERT_TRUE(subscriber.Join(relay.Port(), PlainJoin("sub", kVideo, "v-1")));
   ASSERT_TRUE(subscriber.Synced());
   const size_t before = ProcessKib(relay.Pid(), "VmRSS");
   constexpr int kPerRecord = 60, kRecords = 2000;
@@ -457,25 +356,15 @@ TEST(RelayFairShareTest, SubscriptionsAreBoundedPerMemberWhateverItAsks) {
 
   // A member that comes is subscribed to still, and told so.
   RawMember bob;
-  ASSERT_TRUE(bob.Join(relay.Port(), "bob", kVideo, "v-1"));
-  AvData request;
-  request.set_type(AV_SUBSCRIBE_VIDEO_REQUEST);
-  AvRoster* target = request.add_rosters();
-  target->set_roster_id("bob");
-  target->set_videotype(1);
-  const std::string bytes = request.SerializeAsString();
-  std::vector<uint8_t> record = {0, 7};
-  record.insert(record.end(), bytes.begin(), bytes.end());
-  ASSERT_TRUE(subscriber.client.Send(FrameKind::kCommand, record));
-  bool told = false;
-  Frame frame;
-  while (!told && bob.client.Next(&frame)) {
-    AvData message;
-    told = frame.kind == FrameKind::kCommand && frame.payload.size() > 2 &&
-           message.ParseFromArray(frame.payload.data() + 2, static_cast<int>(frame.payload.size() - 2)) &&
-           message.type() == AV_SUBSCRIBE_VIDEO_REQUEST && message.roster_id() == "sub";
+  ASSERT_TRUE(bob.Join(relay.Port(), PlainJoin("bob", kVideo, "v-1")));
+  AvData request = SubscribeRequest("", "bob");
+  request.clear_client_version();
+  request.clear_roster_id();
+  ASSERT_TRUE(subscriber.Send(request));
+  AvData told;
+  while (bob.Next(AV_SUBSCRIBE_VIDEO_REQUEST, &told) && told.roster_id() != "sub") {
   }
-  EXPECT_TRUE(told) << "a subscription to a member present was refused";
+  EXPECT_EQ(told.roster_id(), "sub") << "a subscription to a member present was refused";
   EXPECT_TRUE(relay.Stop());
 }
 

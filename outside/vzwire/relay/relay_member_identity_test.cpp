@@ -7,161 +7,35 @@
 #include <string>
 #include <vector>
 
-#include "avdef.pb.h"
-#include "dsdef.pb.h"
-#include "outside/vzwire/relay/join_request.h"
 #include "outside/vzwire/relay/meeting_hub.h"
 #include "outside/vzwire/relay/member_credential.h"
+#include "outside/vzwire/relay/raw_member_testlib.h"
 #include "outside/vzwire/relay/relay_process_testlib.h"
 #include "platform/scoped_test_folder.h"
 
 namespace {
 
-using vzrelay::Frame;
-using vzrelay::FrameKind;
 using vzrelay::MemberRole;
-using vzrelay_test::RawClient;
-using vzrelay_test::RelayProcess;
+using namespace vzrelay_test;  // the raw member, the relay process and the messages they send
 
-constexpr uint8_t kVideo = 2, kSharing = 3;
 constexpr char kSecret[] = "a meeting secret of the test's own";
 constexpr char kPlainToken[] = "VDS meet-1:tok";
-
-uint32_t U32(const std::vector<uint8_t>& bytes, size_t at) {
-  return static_cast<uint32_t>(bytes[at]) << 24 | static_cast<uint32_t>(bytes[at + 1]) << 16 |
-         static_cast<uint32_t>(bytes[at + 2]) << 8 | bytes[at + 3];
-}
 
 std::string Token(const std::string& roster, MemberRole role, const std::string& meeting = "meet-1") {
   return vzrelay::MakeMemberToken(kSecret, meeting, roster, role);
 }
 
-// A member that speaks the relay's framing itself.
-class RawMember {
- public:
-  // Joins; true on the confirm. A refusal leaves its code in `refused`.
-  bool Join(uint16_t port, uint8_t type, const std::string& roster, const std::string& token,
-            bool presenter = false) {
-    if (!client.Connect(port)) return false;
-    vzrelay::JoinRequest join;
-    join.session_type = type;
-    join.session_id = type == kSharing ? "ds-1" : "meet-1";
-    join.meet_id = "meet-1";
-    join.token = token;
-    join.roster_id = roster;
-    join.presenter = presenter;
-    if (!client.Send(FrameKind::kJoin, vzrelay::EncodeJoinRequest(join))) return false;
-    Frame answer;
-    if (!client.Next(&answer, nullptr, 30000)) return false;
-    if (answer.kind == FrameKind::kJoinRefused && answer.payload.size() >= 4) refused = U32(answer.payload, 0);
-    if (answer.kind != FrameKind::kJoinConfirm || answer.payload.size() < 8) return false;
-    ssrc = U32(answer.payload, 0);
-    members = U32(answer.payload, 4);
-    return true;
-  }
-  bool Send(const DsData& message) {
-    const std::string bytes = message.SerializeAsString();
-    return client.Send(FrameKind::kDataBinary, std::vector<uint8_t>(bytes.begin(), bytes.end()));
-  }
-  bool Send(const AvData& message) {
-    const std::string bytes = std::string("\x00\x07", 2) + message.SerializeAsString();
-    return client.Send(FrameKind::kCommand, std::vector<uint8_t>(bytes.begin(), bytes.end()));
-  }
-  bool SendRtp(uint16_t sequence) {
-    std::vector<uint8_t> record = {0, 8};  // an RTP record: kind 8, then 9 more header bytes
-    record.resize(11, 0);
-    std::vector<uint8_t> packet(40, 0);
-    packet[0] = 0x80;
-    packet[2] = static_cast<uint8_t>(sequence >> 8);
-    packet[3] = static_cast<uint8_t>(sequence);
-    for (int i = 0; i < 4; ++i) packet[8 + i] = static_cast<uint8_t>(ssrc >> (24 - 8 * i));
-    record.insert(record.end(), packet.begin(), packet.end());
-    return client.Send(FrameKind::kRtp, record);
-  }
-  // True once the relay has taken everything sent before (its pong).
-  bool Synced() {
-    if (!client.Send(FrameKind::kPing, std::vector<uint8_t>(12, 7))) return false;
-    Frame frame;
-    while (client.Next(&frame, nullptr, 30000)) {
-      if (frame.kind == FrameKind::kPong) return true;
-    }
-    return false;
-  }
-  // The next sharing message (other frames are skipped).
-  bool Next(DsData* message, int timeout_ms = 20000) {
-    Frame frame;
-    while (client.Next(&frame, nullptr, timeout_ms)) {
-      if (frame.kind == FrameKind::kDataBinary) {
-        return message->ParseFromArray(frame.payload.data(), static_cast<int>(frame.payload.size()));
-      }
-    }
-    return false;
-  }
-  // The next signalling message of `type`, or RTP when `rtp` is given.
-  bool Next(AvDataType type, AvData* message, int timeout_ms = 20000) {
-    Frame frame;
-    while (client.Next(&frame, nullptr, timeout_ms)) {
-      if (frame.kind == FrameKind::kCommand && frame.payload.size() >= 2 &&
-          message->ParseFromArray(frame.payload.data() + 2, static_cast<int>(frame.payload.size() - 2)) &&
-          message->type() == type) {
-        return true;
-      }
-    }
-    return false;
-  }
-  bool NextRtp(int timeout_ms = 20000) {
-    Frame frame;
-    while (client.Next(&frame, nullptr, timeout_ms)) {
-      if (frame.kind == FrameKind::kRtp) return true;
-    }
-    return false;
-  }
-  RawClient client;
-  uint32_t ssrc = 0;
-  uint32_t members = 0;
-  uint32_t refused = 0;
-};
-
-DsData Header(DsDataType type) {
-  DsData message;
-  message.set_type(type);
-  message.set_ds_id("ds-1");
-  return message;
+// A join of meeting meet-1 (its sharing session ds-1) with `token`.
+vzrelay::JoinRequest Joining(uint8_t type, const std::string& roster, const std::string& token,
+                             bool presenter = false) {
+  vzrelay::JoinRequest join =
+      PlainJoin(roster, type, type == kSharing ? "ds-1" : "meet-1", "meet-1", presenter);
+  join.token = token;
+  return join;
 }
 
-void AddBlock(DsData* message, uint64_t position) {
-  DsBlock* block = message->add_blocks();
-  block->set_index(position);
-  block->set_pdu_id(position + 1000);
-  block->set_position(position);
-  block->set_cache_index(1);
-  block->set_cache_pdu_id(1);
-}
-
-void AddCache(DsData* message, uint64_t index) {
-  DsCache* cache = message->add_caches();
-  cache->set_index(index);
-  cache->set_pdu_id(index);
-  DsCacheData* slot = cache->add_cache_data();
-  slot->set_type(DS_CACHE_JPEG);
-  slot->set_data("forged tile");
-  slot->set_data_size(11);
-}
-
-AvData Av(AvDataType type, const std::string& roster) {
-  AvData message;
-  message.set_type(type);
-  message.set_client_version(4);
-  message.set_roster_id(roster);
-  return message;
-}
-
-// START or JOIN sent and its answer's code (-1: no answer).
-int Ask(RawMember& member, DsDataType type) {
-  DsData answer;
-  if (!member.Send(Header(type)) || !member.Next(&answer) || answer.type() != type) return -1;
-  return answer.code();
-}
+// A block at `position` showing cache 1.
+void AddBlock(DsData* message, uint64_t position) { vzrelay_test::AddBlock(message, position, position, 1, 1); }
 
 // vzrelay with a meeting secret in a file of the test's folder.
 struct SecretRelay {
@@ -205,9 +79,10 @@ TEST(RelayMemberIdentityTest, WithASecretNoMemberJoinsAsAnotherRosterIdOrRole) {
   SecretRelay relay;
   ASSERT_TRUE(relay.Start());
   RawMember alice, bob;
-  ASSERT_TRUE(alice.Join(relay.Port(), kSharing, "alice", "VDS meet-1:" + Token("alice", MemberRole::kPresenter), true));
+  ASSERT_TRUE(alice.Join(relay.Port(),
+                         Joining(kSharing, "alice", "VDS meet-1:" + Token("alice", MemberRole::kPresenter), true)));
   ASSERT_EQ(Ask(alice, DS_DATA_START), DS_CODE_SUCCESS);
-  ASSERT_TRUE(bob.Join(relay.Port(), kSharing, "bob", Token("bob", MemberRole::kAttendee)));
+  ASSERT_TRUE(bob.Join(relay.Port(), Joining(kSharing, "bob", Token("bob", MemberRole::kAttendee))));
   ASSERT_EQ(Ask(bob, DS_DATA_JOIN), DS_CODE_SUCCESS);
 
   // mallory holds her own attendee token and the plain one of old.
@@ -227,7 +102,7 @@ TEST(RelayMemberIdentityTest, WithASecretNoMemberJoinsAsAnotherRosterIdOrRole) {
   };
   for (const Attempt& attempt : attempts) {
     RawMember mallory;
-    EXPECT_FALSE(mallory.Join(relay.Port(), kSharing, attempt.roster, attempt.token, attempt.presenter))
+    EXPECT_FALSE(mallory.Join(relay.Port(), Joining(kSharing, attempt.roster, attempt.token, attempt.presenter)))
         << attempt.roster << " " << attempt.token;
     EXPECT_EQ(mallory.refused, vzrelay::kRefusedWrongToken);
     EXPECT_TRUE(mallory.client.WaitClosed());
@@ -235,10 +110,7 @@ TEST(RelayMemberIdentityTest, WithASecretNoMemberJoinsAsAnotherRosterIdOrRole) {
 
   // alice and bob are still the only ones who hold their roster ids: a
   // command to alice reaches her, stamped as bob's.
-  DsData command = Header(DS_DATA_COMMAND);
-  command.mutable_command()->set_type(2);
-  command.mutable_command()->set_dst_roster_id("alice");
-  ASSERT_TRUE(bob.Send(command));
+  ASSERT_TRUE(bob.Send(Command(2, "", "alice")));
   DsData seen;
   ASSERT_TRUE(alice.Next(&seen));
   EXPECT_EQ(seen.command().src_roster_id(), "bob");
@@ -246,16 +118,12 @@ TEST(RelayMemberIdentityTest, WithASecretNoMemberJoinsAsAnotherRosterIdOrRole) {
   // In video as well: an impostor of alice is refused, and alice's
   // stream still reaches bob, who subscribed to it.
   RawMember alice_video, bob_video, impostor;
-  ASSERT_TRUE(alice_video.Join(relay.Port(), kVideo, "alice", Token("alice", MemberRole::kAttendee)));
-  ASSERT_TRUE(bob_video.Join(relay.Port(), kVideo, "bob", Token("bob", MemberRole::kAttendee)));
-  AvData subscribe = Av(AV_SUBSCRIBE_VIDEO_REQUEST, "bob");
-  AvRoster* target = subscribe.add_rosters();
-  target->set_roster_id("alice");
-  target->set_videotype(1);
-  ASSERT_TRUE(bob_video.Send(subscribe));
+  ASSERT_TRUE(alice_video.Join(relay.Port(), Joining(kVideo, "alice", Token("alice", MemberRole::kAttendee))));
+  ASSERT_TRUE(bob_video.Join(relay.Port(), Joining(kVideo, "bob", Token("bob", MemberRole::kAttendee))));
+  ASSERT_TRUE(bob_video.Send(SubscribeRequest("bob", "alice")));
   AvData notice;
   ASSERT_TRUE(alice_video.Next(AV_SUBSCRIBE_VIDEO_REQUEST, &notice));
-  EXPECT_FALSE(impostor.Join(relay.Port(), kVideo, "alice", own));
+  EXPECT_FALSE(impostor.Join(relay.Port(), Joining(kVideo, "alice", own)));
   EXPECT_EQ(impostor.refused, vzrelay::kRefusedWrongToken);
   ASSERT_TRUE(alice_video.SendRtp(1));
   EXPECT_TRUE(bob_video.NextRtp());
@@ -266,22 +134,18 @@ TEST(RelayMemberIdentityTest, ASecondJoinWithTheSameCredentialReplacesTheFirstAs
   SecretRelay relay;
   ASSERT_TRUE(relay.Start());
   RawMember alice, bob;
-  ASSERT_TRUE(alice.Join(relay.Port(), kVideo, "alice", Token("alice", MemberRole::kAttendee)));
-  ASSERT_TRUE(bob.Join(relay.Port(), kVideo, "bob", Token("bob", MemberRole::kAttendee)));
+  ASSERT_TRUE(alice.Join(relay.Port(), Joining(kVideo, "alice", Token("alice", MemberRole::kAttendee))));
+  ASSERT_TRUE(bob.Join(relay.Port(), Joining(kVideo, "bob", Token("bob", MemberRole::kAttendee))));
   AvData seen;
   ASSERT_TRUE(bob.Next(AV_ROSTER_CHANGE, &seen));  // everyone, as bob joined
   ASSERT_EQ(seen.rosters_size(), 2);
-  AvData subscribe = Av(AV_SUBSCRIBE_VIDEO_REQUEST, "bob");
-  AvRoster* target = subscribe.add_rosters();
-  target->set_roster_id("alice");
-  target->set_videotype(1);
-  ASSERT_TRUE(bob.Send(subscribe));
+  ASSERT_TRUE(bob.Send(SubscribeRequest("bob", "alice")));
   ASSERT_TRUE(alice.Next(AV_SUBSCRIBE_VIDEO_REQUEST, &seen));
 
   // alice again, as a reconnection: the old connection is closed, bob
   // hears alice leave and come back (one alice, never two).
   RawMember again;
-  ASSERT_TRUE(again.Join(relay.Port(), kVideo, "alice", Token("alice", MemberRole::kAttendee)));
+  ASSERT_TRUE(again.Join(relay.Port(), Joining(kVideo, "alice", Token("alice", MemberRole::kAttendee))));
   EXPECT_EQ(again.members, 2u);
   EXPECT_TRUE(alice.client.WaitClosed());
   ASSERT_TRUE(bob.Next(AV_ROSTER_CHANGE, &seen));
@@ -303,12 +167,10 @@ TEST(RelayMemberIdentityTest, ASecondJoinWithTheSameCredentialReplacesTheFirstAs
 TEST(RelayMemberIdentityTest, OnlyAMemberJoinedAsPresenterStartsAndAReconnectingPresenterGetsItBack) {
   RelayProcess relay;
   ASSERT_TRUE(relay.Start({}));
-  RawMember alice, bob, carol;
-  ASSERT_TRUE(alice.Join(relay.Port(), kSharing, "alice", kPlainToken, true));
-  ASSERT_EQ(Ask(alice, DS_DATA_START), DS_CODE_SUCCESS);
-  ASSERT_TRUE(bob.Join(relay.Port(), kSharing, "bob", kPlainToken));
-  ASSERT_EQ(Ask(bob, DS_DATA_JOIN), DS_CODE_SUCCESS);
-  ASSERT_TRUE(carol.Join(relay.Port(), kSharing, "carol", kPlainToken));
+  SharingPair pair;
+  ASSERT_TRUE(pair.Start(relay.Port()));
+  RawMember &alice = pair.presenter, &bob = pair.attendee, carol;
+  ASSERT_TRUE(carol.Join(relay.Port(), PlainJoin("carol")));
   ASSERT_EQ(Ask(carol, DS_DATA_JOIN), DS_CODE_SUCCESS);
 
   // While the presenter is away, an attendee asks to present: refused,
@@ -323,9 +185,9 @@ TEST(RelayMemberIdentityTest, OnlyAMemberJoinedAsPresenterStartsAndAReconnecting
   // The presenter comes back (and again while its last connection is still
   // open): its START succeeds, and carol sees its screen, not bob's.
   RawMember back, back_again;
-  ASSERT_TRUE(back.Join(relay.Port(), kSharing, "alice", kPlainToken, true));
+  ASSERT_TRUE(back.Join(relay.Port(), PresenterJoin("alice")));
   ASSERT_EQ(Ask(back, DS_DATA_START), DS_CODE_SUCCESS);
-  ASSERT_TRUE(back_again.Join(relay.Port(), kSharing, "alice", kPlainToken, true));
+  ASSERT_TRUE(back_again.Join(relay.Port(), PresenterJoin("alice")));
   ASSERT_EQ(Ask(back_again, DS_DATA_START), DS_CODE_SUCCESS);
   EXPECT_TRUE(back.client.WaitClosed());
   DsData screen = Header(DS_DATA_CREATE_BLOCKS);
@@ -341,18 +203,16 @@ TEST(RelayMemberIdentityTest, OnlyAMemberJoinedAsPresenterStartsAndAReconnecting
 TEST(RelayMemberIdentityTest, RecordsInsideAnyMessageReachAttendeesOnlyFromThePresenter) {
   RelayProcess relay;
   ASSERT_TRUE(relay.Start({}));
-  RawMember alice, bob, mallory;
-  ASSERT_TRUE(alice.Join(relay.Port(), kSharing, "alice", kPlainToken, true));
-  ASSERT_EQ(Ask(alice, DS_DATA_START), DS_CODE_SUCCESS);
-  ASSERT_TRUE(bob.Join(relay.Port(), kSharing, "bob", kPlainToken));
-  ASSERT_EQ(Ask(bob, DS_DATA_JOIN), DS_CODE_SUCCESS);
-  ASSERT_TRUE(mallory.Join(relay.Port(), kSharing, "mallory", kPlainToken));
+  SharingPair pair;
+  ASSERT_TRUE(pair.Start(relay.Port()));
+  RawMember &alice = pair.presenter, &bob = pair.attendee, mallory;
+  ASSERT_TRUE(mallory.Join(relay.Port(), PlainJoin("mallory")));
 
   // Caches, blocks, a sharing info and a cursor under a type the protocol
   // does not define, under no type, and inside commands with and without
   // an addressee.
   DsData records = Header(DS_DATA_COMMAND);
-  AddCache(&records, 7);
+  AddCache(&records, 7, 7, "forged tile");
   AddBlock(&records, 3);
   records.mutable_sharing_info()->set_capture_mode(1);
   records.mutable_mouse_info()->set_monitor_id(1);
@@ -366,7 +226,7 @@ TEST(RelayMemberIdentityTest, RecordsInsideAnyMessageReachAttendeesOnlyFromThePr
   addressed.mutable_command()->set_dst_roster_id("bob");
   DsData unaddressed = records;
   unaddressed.mutable_command()->set_type(8);
-  ASSERT_TRUE(mallory.client.Send(FrameKind::kDataBinary, std::vector<uint8_t>(undefined.begin(), undefined.end())));
+  ASSERT_TRUE(mallory.SendBytes(undefined));
   for (const DsData* message : {&untyped, &addressed, &unaddressed}) ASSERT_TRUE(mallory.Send(*message));
   ASSERT_TRUE(mallory.Synced());
 

@@ -7,26 +7,23 @@
 #include "common/byte_stream.h"
 #include "contracts/vz_transport_wrapper.h"
 #include "common/transport_records.h"
-#include "outside/vzwire/relay/join_request.h"
+#include "outside/vzwire/relay/raw_member_testlib.h"
 #include "outside/vzwire/relay/relay_process_testlib.h"
 #include "outside/vzwire/recording_sink_testlib.h"
+#include "outside/vzwire/transport_peer_testlib.h"
 
 namespace {
 
-using vzrelay::FrameKind;
-using vzrelay_test::RawClient;
+using vzrelay_test::PlainJoin;
+using vzrelay_test::RawMember;
 using vzrelay_test::RelayProcess;
 using vzwire_test::RecordingSink;
 using vzwire_test::SessionRecord;
 using vzwire_test::SharingPayload;
 
-struct Peer {
-  RecordingSink sink;
-  CVzTransportWrapper wrapper;
-  explicit Peer(uint8_t type = kTransportSessionSharing) { EXPECT_TRUE(wrapper.CreateInstance(&sink, type)); }
-  bool Join(const SessionRecord& record) {
-    return wrapper.Join(record.Data(), nullptr, &sink) == 1 && sink.WaitFor("confirm");
-  }
+// A member through the transport library, of a sharing session unless told.
+struct Peer : vzwire_test::TransportPeer {
+  explicit Peer(uint8_t type = kTransportSessionSharing) : TransportPeer(type) {}
 };
 
 SessionRecord Sharing(uint16_t port, const std::string& roster, bool presenter, const std::string& token = "tok") {
@@ -78,19 +75,12 @@ TEST(RelayProcessTest, WrongTokenIsRefusedWithAClearError) {
   EXPECT_EQ(mallory.sink.Events("leave")[0].b, 401);
 
   // The refusal as the relay words it.
-  RawClient raw;
-  ASSERT_TRUE(raw.Connect(relay.Port()));
-  vzrelay::JoinRequest join;
-  join.session_type = 3;
-  join.session_id = "ds-1";
-  join.meet_id = "meet-1";
+  RawMember raw;
+  vzrelay::JoinRequest join = PlainJoin("");
   join.token = "VDS meet-1:guess";
-  ASSERT_TRUE(raw.Send(FrameKind::kJoin, vzrelay::EncodeJoinRequest(join)));
-  vzrelay::Frame frame;
-  ASSERT_TRUE(raw.Next(&frame));
-  ASSERT_EQ(frame.kind, FrameKind::kJoinRefused);
-  EXPECT_EQ(std::string(frame.payload.begin() + 4, frame.payload.end()), "wrong token for sharing session ds-1");
-  EXPECT_TRUE(raw.WaitClosed());
+  ASSERT_FALSE(raw.Join(relay.Port(), join));
+  EXPECT_EQ(raw.refusal, "wrong token for sharing session ds-1");
+  EXPECT_TRUE(raw.client.WaitClosed());
 
   Peer alice;
   EXPECT_TRUE(alice.Join(Sharing(relay.Port(), "alice", true, "secret")));
@@ -114,21 +104,6 @@ TEST(RelayProcessTest, KilledRelayGivesReconnectingAndARestartANewJoinConfirm) {
   EXPECT_EQ(b.sink.Events("binary")[0].bytes, SharingPayload("back"));
 }
 
-// A raw member that joined ds-1 properly.
-void JoinRaw(RawClient* raw, uint16_t port, const std::string& roster) {
-  ASSERT_TRUE(raw->Connect(port));
-  vzrelay::JoinRequest join;
-  join.session_type = 3;
-  join.session_id = "ds-1";
-  join.meet_id = "meet-1";
-  join.token = "VDS meet-1:tok";
-  join.roster_id = roster;
-  ASSERT_TRUE(raw->Send(FrameKind::kJoin, vzrelay::EncodeJoinRequest(join)));
-  vzrelay::Frame frame;
-  ASSERT_TRUE(raw->Next(&frame));
-  ASSERT_EQ(frame.kind, FrameKind::kJoinConfirm);
-}
-
 TEST(RelayProcessTest, HostileFramesCloseThatMemberOnly) {
   RelayProcess relay;
   ASSERT_TRUE(relay.Start({}));
@@ -144,11 +119,11 @@ TEST(RelayProcessTest, HostileFramesCloseThatMemberOnly) {
   size_t round = 0;
   for (const auto& bytes : hostile) {
     SCOPED_TRACE(round);
-    RawClient raw;
-    JoinRaw(&raw, relay.Port(), "mallory");
-    ASSERT_TRUE(raw.WriteAll(bytes));
-    raw.ShutdownWrite();
-    EXPECT_TRUE(raw.WaitClosed());
+    RawMember raw;
+    ASSERT_TRUE(raw.Join(relay.Port(), PlainJoin("mallory")));
+    ASSERT_TRUE(raw.client.WriteAll(bytes));
+    raw.client.ShutdownWrite();
+    EXPECT_TRUE(raw.client.WaitClosed());
     // The session goes on for the others, in both directions.
     const std::string text = "after " + std::to_string(round);
     ASSERT_EQ(a.wrapper.SendDataBinary(SharingPayload(text)), 1);
@@ -173,16 +148,16 @@ SessionRecord Video(uint16_t port, const std::string& roster) {
   return record;
 }
 
-std::vector<uint8_t> RtpPacket(uint32_t ssrc, uint16_t sequence) {
-  std::vector<uint8_t> packet(1200, 0);
-  packet[0] = 0x80;
-  packet[2] = static_cast<uint8_t>(sequence >> 8);
-  packet[3] = static_cast<uint8_t>(sequence);
-  packet[8] = static_cast<uint8_t>(ssrc >> 24);
-  packet[9] = static_cast<uint8_t>(ssrc >> 16);
-  packet[10] = static_cast<uint8_t>(ssrc >> 8);
-  packet[11] = static_cast<uint8_t>(ssrc);
-  return packet;
+// `count` RTP packets of the sender's stream, numbered from 0.
+void SendRtpRun(Peer& sender, int count) {
+  const auto ssrc = static_cast<uint32_t>(sender.sink.Events("confirm")[0].a);
+  CByteStream stream(nullptr, 2048, false);
+  for (int i = 0; i < count; ++i) {
+    stream.Clear();
+    const std::vector<uint8_t> packet = vzrelay_test::RtpPacket(ssrc, static_cast<uint16_t>(i), 1200);
+    ASSERT_TRUE(WriteRtpRecord(&stream, 1, packet.data(), static_cast<uint32_t>(packet.size())));
+    ASSERT_EQ(sender.wrapper.SendRtpData(&stream), 1);
+  }
 }
 
 TEST(RelayProcessTest, InjectedLossIsMeasuredAndReportedOnTheTransportsThread) {
@@ -192,14 +167,7 @@ TEST(RelayProcessTest, InjectedLossIsMeasuredAndReportedOnTheTransportsThread) {
   ASSERT_TRUE(a.Join(Video(relay.Port(), "alice")));
   ASSERT_TRUE(b.Join(Video(relay.Port(), "bob")));
   ASSERT_TRUE(vzwire_test::SubscribeVideo(b.wrapper, "bob", "alice", a.sink));  // the server forwards only then
-  const auto ssrc = static_cast<uint32_t>(a.sink.Events("confirm")[0].a);
-  CByteStream stream(nullptr, 2048, false);
-  for (uint16_t i = 0; i < 500; ++i) {
-    stream.Clear();
-    const std::vector<uint8_t> packet = RtpPacket(ssrc, i);
-    ASSERT_TRUE(WriteRtpRecord(&stream, 1, packet.data(), static_cast<uint32_t>(packet.size())));
-    ASSERT_EQ(a.wrapper.SendRtpData(&stream), 1);
-  }
+  ASSERT_NO_FATAL_FAILURE(SendRtpRun(a, 500));
   // Some arrive, not all; the receiver's next report says how many were lost.
   ASSERT_TRUE(b.sink.WaitFor("rtp", 250));
   ASSERT_TRUE(b.sink.WaitUntil([](const auto&, const auto& adjustments) {
@@ -338,16 +306,10 @@ TEST(RelayProcessTest, AMemberThatStopsReadingIsDroppedAloneAndTheOthersGetEvery
   Peer a(kTransportSessionVideo), b(kTransportSessionVideo);
   ASSERT_TRUE(a.Join(Video(relay.Port(), "alice")));
   ASSERT_TRUE(b.Join(Video(relay.Port(), "bob")));
-  RawClient stalled;
-  ASSERT_TRUE(stalled.Connect(relay.Port()));
-  vzrelay::JoinRequest join;
-  join.session_type = 2;
-  join.session_id = "meet-v";
-  join.meet_id = "meet-v";
-  join.token = "tok";
-  ASSERT_TRUE(stalled.Send(FrameKind::kJoin, vzrelay::EncodeJoinRequest(join)));
-  vzrelay::Frame confirm;
-  ASSERT_TRUE(stalled.Next(&confirm));
+  RawMember stalled;
+  vzrelay::JoinRequest join = PlainJoin("", vzrelay_test::kVideo, "meet-v", "meet-v");
+  join.token = "tok";  // the video members' own
+  ASSERT_TRUE(stalled.Join(relay.Port(), join));
   // 48 MB while the stalled member reads nothing: far past its backlog and
   // the kernel's buffers.
   const std::string payload(1u << 20, 'p');
@@ -356,7 +318,7 @@ TEST(RelayProcessTest, AMemberThatStopsReadingIsDroppedAloneAndTheOthersGetEvery
     ASSERT_TRUE(b.sink.WaitFor("binary", static_cast<size_t>(i + 1), 30000));
   }
   EXPECT_EQ(b.sink.Count("binary"), 48u);
-  EXPECT_TRUE(stalled.WaitClosed());  // what it had got, then the end
+  EXPECT_TRUE(stalled.client.WaitClosed());  // what it had got, then the end
   ASSERT_EQ(b.wrapper.SendDataBinary(std::string("still here")), 1);
   ASSERT_TRUE(a.sink.WaitFor("binary"));
   EXPECT_EQ(a.sink.Count("reconnecting") + b.sink.Count("reconnecting"), 0u);
@@ -376,17 +338,6 @@ std::vector<int> SequencesReceived(RecordingSink& sink) {
   return sequences;
 }
 
-void SendRtpRun(Peer& sender, int count) {
-  const auto ssrc = static_cast<uint32_t>(sender.sink.Events("confirm")[0].a);
-  CByteStream stream(nullptr, 2048, false);
-  for (int i = 0; i < count; ++i) {
-    stream.Clear();
-    const std::vector<uint8_t> packet = RtpPacket(ssrc, static_cast<uint16_t>(i));
-    ASSERT_TRUE(WriteRtpRecord(&stream, 1, packet.data(), static_cast<uint32_t>(packet.size())));
-    ASSERT_EQ(sender.wrapper.SendRtpData(&stream), 1);
-  }
-}
-
 TEST(RelayProcessTest, JitterKeepsTheOrderAndReorderingBreaksIt) {
   for (const bool reorder : {false, true}) {
     SCOPED_TRACE(reorder ? "reordering" : "jitter only");
@@ -398,7 +349,7 @@ TEST(RelayProcessTest, JitterKeepsTheOrderAndReorderingBreaksIt) {
     ASSERT_TRUE(a.Join(Video(relay.Port(), "alice")));
     ASSERT_TRUE(b.Join(Video(relay.Port(), "bob")));
     ASSERT_TRUE(vzwire_test::SubscribeVideo(b.wrapper, "bob", "alice", a.sink));
-    SendRtpRun(a, 200);
+    ASSERT_NO_FATAL_FAILURE(SendRtpRun(a, 200));
     ASSERT_TRUE(b.sink.WaitFor("rtp", 200));  // delayed, none lost
     const std::vector<int> sequences = SequencesReceived(b.sink);
     int out_of_order = 0;

@@ -5,10 +5,10 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
-
-#include <memory>
 
 #include "outside/vzwire/relay/raw_frame_client_testlib.h"
 #include "platform/piped_child_testlib.h"
@@ -60,5 +60,16 @@ class RelayProcess {
   std::unique_ptr<vz::PipedChild> child_;
   uint16_t port_ = 0;
 };
+
+// KiB of a process's memory by its /proc status field ("VmRSS", "VmHWM");
+// 0 when the process or the field is not there.
+inline size_t ProcessKib(int pid, const std::string& field) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.compare(0, field.size() + 1, field + ":") == 0) return std::stoul(line.substr(field.size() + 1));
+  }
+  return 0;
+}
 
 }  // namespace vzrelay_test

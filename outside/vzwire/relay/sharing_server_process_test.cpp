@@ -6,25 +6,25 @@
 #include <vector>
 
 #include "contracts/vz_transport_wrapper.h"
-#include "dsdef.pb.h"
 #include "outside/vzwire/recording_sink_testlib.h"
+#include "outside/vzwire/transport_peer_testlib.h"
+#include "outside/vzwire/relay/relay_messages_testlib.h"
 #include "outside/vzwire/relay/relay_process_testlib.h"
 
 namespace {
 
+using vzrelay_test::Command;
+using vzrelay_test::Header;
 using vzrelay_test::RelayProcess;
-using vzwire_test::RecordingSink;
 using vzwire_test::SessionRecord;
 
-struct Member {
-  RecordingSink sink;
-  CVzTransportWrapper wrapper;
-  Member() { EXPECT_TRUE(wrapper.CreateInstance(&sink, kTransportSessionSharing)); }
+struct Member : vzwire_test::TransportPeer {
+  Member() : TransportPeer(kTransportSessionSharing) {}
   bool Join(uint16_t port, const std::string& roster, bool presenter) {
     SessionRecord record;
     record.ServerAddr("127.0.0.1").TcpPort(port).MeetId("meet-1").DSId("ds-1").RosterId(roster)
         .Token("VDS meet-1:tok").IsPresenter(presenter ? 1 : 0);
-    return wrapper.Join(record.Data(), nullptr, &sink) == 1 && sink.WaitFor("confirm");
+    return TransportPeer::Join(record);
   }
   void Send(const DsData& message) { ASSERT_EQ(wrapper.SendDataBinary(message.SerializeAsString()), 1); }
   // The binary payloads received so far, parsed.
@@ -39,24 +39,9 @@ struct Member {
   }
 };
 
-DsData Header(DsDataType type) {
-  DsData message;
-  message.set_type(type);
-  message.set_ds_id("ds-1");
-  return message;
-}
-
 DsData Caches(std::initializer_list<std::pair<uint64_t, std::string>> caches) {
   DsData message = Header(DS_DATA_CREATE_CACHES);
-  for (const auto& [index, bytes] : caches) {
-    DsCache* cache = message.add_caches();
-    cache->set_index(index);
-    cache->set_pdu_id(index * 10);
-    DsCacheData* slot = cache->add_cache_data();
-    slot->set_type(DS_CACHE_JPEG);
-    slot->set_data_size(bytes.size());
-    slot->set_data(bytes);
-  }
+  for (const auto& [index, bytes] : caches) vzrelay_test::AddCache(&message, index, index * 10, bytes);
   return message;
 }
 
@@ -146,20 +131,10 @@ TEST(SharingServerProcessTest, PayloadsThatAreNotSharingMessagesAreDropped) {
   ASSERT_TRUE(a.Join(relay.Port(), "alice", true));
   ASSERT_TRUE(b.Join(relay.Port(), "bob", false));
   ASSERT_EQ(a.wrapper.SendDataBinary(std::string("\xFF\xFF\xFF\xFF", 4)), 1);
-  DsData command = Header(DS_DATA_COMMAND);
-  command.mutable_command()->set_type(1);
-  a.Send(command);
+  a.Send(Command(1, "", ""));
   ASSERT_TRUE(b.sink.WaitFor("binary"));
   EXPECT_EQ(b.Received()[0].type(), DS_DATA_COMMAND);
   EXPECT_EQ(b.sink.Count("binary"), 1u);
-}
-
-DsData Command(int type, const std::string& from, const std::string& to) {
-  DsData message = Header(DS_DATA_COMMAND);
-  message.mutable_command()->set_type(type);
-  message.mutable_command()->set_src_roster_id(from);
-  if (!to.empty()) message.mutable_command()->set_dst_roster_id(to);
-  return message;
 }
 
 TEST(SharingServerProcessTest, CommandsReachTheirAddresseeOnlyAndUnaddressedOnesEveryone) {

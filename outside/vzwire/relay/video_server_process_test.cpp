@@ -5,28 +5,27 @@
 #include <string>
 #include <vector>
 
-#include "avdef.pb.h"
 #include "common/byte_stream.h"
 #include "common/transport_records.h"
 #include "contracts/vz_transport_wrapper.h"
 #include "outside/vzwire/recording_sink_testlib.h"
+#include "outside/vzwire/transport_peer_testlib.h"
+#include "outside/vzwire/relay/relay_messages_testlib.h"
 #include "outside/vzwire/relay/relay_process_testlib.h"
 
 namespace {
 
+using vzrelay_test::AvRequest;
 using vzrelay_test::RelayProcess;
-using vzwire_test::RecordingSink;
 using vzwire_test::SessionRecord;
 
-struct Member {
-  RecordingSink sink;
-  CVzTransportWrapper wrapper;
+struct Member : vzwire_test::TransportPeer {
   uint32_t ssrc = 0;
-  Member() { EXPECT_TRUE(wrapper.CreateInstance(&sink, kTransportSessionVideo)); }
+  Member() : TransportPeer(kTransportSessionVideo) {}
   bool Join(uint16_t port, const std::string& roster) {
     SessionRecord record;
     record.ServerAddr("127.0.0.1").TcpPort(port).MeetId("meet-v").RosterId(roster).Token("tok");
-    if (wrapper.Join(record.Data(), nullptr, &sink) != 1 || !sink.WaitFor("confirm")) return false;
+    if (!TransportPeer::Join(record)) return false;
     ssrc = static_cast<uint32_t>(sink.Events("confirm")[0].a);
     return true;
   }
@@ -38,12 +37,8 @@ struct Member {
     ASSERT_EQ(wrapper.SendCommandData(&stream), 1);
   }
   void SendRtp(uint16_t sequence) {
-    std::vector<uint8_t> packet(200, 0);
-    packet[0] = 0x80;
-    packet[1] = 98;
-    packet[2] = static_cast<uint8_t>(sequence >> 8);
-    packet[3] = static_cast<uint8_t>(sequence);
-    for (int i = 0; i < 4; ++i) packet[8 + i] = static_cast<uint8_t>(ssrc >> (24 - 8 * i));
+    std::vector<uint8_t> packet = vzrelay_test::RtpPacket(ssrc, sequence, 200);
+    packet[1] = 98;  // the payload type
     CByteStream stream(nullptr, 1024, false);
     ASSERT_TRUE(WriteRtpRecord(&stream, 1, packet.data(), static_cast<uint32_t>(packet.size())));
     ASSERT_EQ(wrapper.SendRtpData(&stream), 1);
@@ -67,14 +62,6 @@ struct Member {
   }
 };
 
-AvData Request(AvDataType type, const std::string& roster) {
-  AvData message;
-  message.set_type(type);
-  message.set_client_version(4);
-  message.set_roster_id(roster);
-  return message;
-}
-
 TEST(VideoServerProcessTest, RostersSubscriptionsRtpAndKeyFrameRequestsThroughTheRelay) {
   RelayProcess relay;
   ASSERT_TRUE(relay.Start({}));
@@ -89,18 +76,14 @@ TEST(VideoServerProcessTest, RostersSubscriptionsRtpAndKeyFrameRequestsThroughTh
   ASSERT_TRUE(alice.WaitFor(AV_ROSTER_CHANGE, 2));
   EXPECT_EQ(alice.Of(AV_ROSTER_CHANGE)[1].rosters(0).ssrc(), bob.ssrc);
 
-  AvData start = Request(AV_START_VIDEO_REQUEST, "alice");
+  AvData start = AvRequest(AV_START_VIDEO_REQUEST, "alice");
   start.set_status(1);
   start.set_videotype(1);
   alice.Send(start);
   ASSERT_TRUE(bob.WaitFor(AV_START_VIDEO_REQUEST));
   EXPECT_EQ(bob.Of(AV_START_VIDEO_REQUEST)[0].videotype(), 1u);
 
-  AvData subscribe = Request(AV_SUBSCRIBE_VIDEO_REQUEST, "bob");
-  AvRoster* entry = subscribe.add_rosters();
-  entry->set_roster_id("alice");
-  entry->set_videotype(1);
-  bob.Send(subscribe);
+  bob.Send(vzrelay_test::SubscribeRequest("bob", "alice"));
   ASSERT_TRUE(alice.WaitFor(AV_SUBSCRIBE_VIDEO_REQUEST));
   EXPECT_EQ(alice.Of(AV_SUBSCRIBE_VIDEO_REQUEST)[0].roster_id(), "bob");
 
@@ -109,7 +92,7 @@ TEST(VideoServerProcessTest, RostersSubscriptionsRtpAndKeyFrameRequestsThroughTh
   // A record: kind 8, its 9 header bytes, then the packet as sent.
   EXPECT_EQ(bob.sink.Events("rtp")[49].bytes.size(), 11u + 200u);
 
-  bob.Send(Request(AV_KEY_FRAME_REQUEST, "alice"));
+  bob.Send(AvRequest(AV_KEY_FRAME_REQUEST, "alice"));
   ASSERT_TRUE(alice.sink.WaitFor("rtcp"));
   const std::string pli = alice.sink.Events("rtcp")[0].bytes;
   ASSERT_EQ(pli.size(), 16u);  // kind, length, 12 bytes of picture-loss request
@@ -134,7 +117,7 @@ TEST(VideoServerProcessTest, LossOnMediaLeavesSignallingWhole) {
   ASSERT_TRUE(alice.Join(relay.Port(), "alice"));
   ASSERT_TRUE(bob.Join(relay.Port(), "bob"));
   ASSERT_TRUE(vzwire_test::SubscribeVideo(bob.wrapper, "bob", "alice", alice.sink));
-  AvData start = Request(AV_START_VIDEO_REQUEST, "alice");
+  AvData start = AvRequest(AV_START_VIDEO_REQUEST, "alice");
   start.set_status(1);
   for (uint16_t i = 0; i < 100; ++i) {
     alice.SendRtp(i);
