@@ -11,6 +11,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -76,6 +77,26 @@ void TimeUnchangedRounds(benchmark::State& state, Rig& rig, bool whole_compare, 
   Finish(state, server_before, w, h);
 }
 
+// Rounds that each find a change: `draw` paints it (in a colour that
+// alternates) before the round, outside the timed part; `missed` is the
+// error when a round does not find it.
+void TimeDrawnRounds(benchmark::State& state, Rig& rig, bool whole_compare, ScanContext& context,
+                     const std::function<void(uint32_t colour)>& draw, const char* missed) {
+  const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
+  uint32_t colour = 0x112233;
+  const uint64_t server_before = ServerCpuMs();
+  int changed = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    colour ^= 0x00FF00;
+    draw(colour);
+    state.ResumeTiming();
+    changed += rig.grabber.ScanScreenChanged(whole_compare, context);
+  }
+  if (changed != static_cast<int>(state.iterations())) state.SkipWithError(missed);
+  Finish(state, server_before, w, h);
+}
+
 void BM_X11RoundUnchanged(benchmark::State& state) {
   Rig rig(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
   if (!rig.ok) return state.SkipWithError("no grabber on the X server");
@@ -108,18 +129,10 @@ void BM_X11RoundTenthChanged(benchmark::State& state) {
   Rig rig(w, h);
   if (!rig.ok) return state.SkipWithError("no grabber on the X server");
   ScanContext context;
-  uint32_t colour = 0x112233;
-  const uint64_t server_before = ServerCpuMs();
-  int changed = 0;
-  for (auto _ : state) {
-    state.PauseTiming();
-    colour ^= 0x00FF00;
-    vz::FillRootRectangle(g_server->display(), 0, h / 2, w, h / 10, colour);
-    state.ResumeTiming();
-    changed += rig.grabber.ScanScreenChanged(true, context);
-  }
-  if (changed != static_cast<int>(state.iterations())) state.SkipWithError("a drawn tenth was not found");
-  Finish(state, server_before, w, h);
+  TimeDrawnRounds(
+      state, rig, true, context,
+      [&](uint32_t colour) { vz::FillRootRectangle(g_server->display(), 0, h / 2, w, h / 10, colour); },
+      "a drawn tenth was not found");
 }
 BENCHMARK(BM_X11RoundTenthChanged)->Args({1920, 1080})->Args({3840, 2160})->Unit(benchmark::kMillisecond);
 
@@ -134,20 +147,14 @@ void BM_X11SampledRoundReported(benchmark::State& state) {
   ScanContext context;
   int32_t phase = 0;
   context.cursor_phase = &phase;
-  uint32_t colour = 0x112233;
   const VzRect box{w - 500, h - 400, w - 100, h - 100};
-  const uint64_t server_before = ServerCpuMs();
-  int changed = 0;
-  for (auto _ : state) {
-    state.PauseTiming();
-    colour ^= 0x00FF00;
-    vz::FillRootRectangle(g_server->display(), box.left, box.top, 400, 300, colour);
-    rig.grabber.AddDamage({box});
-    state.ResumeTiming();
-    changed += rig.grabber.ScanScreenChanged(false, context);
-  }
-  if (changed != static_cast<int>(state.iterations())) state.SkipWithError("a reported box was not found");
-  Finish(state, server_before, w, h);
+  TimeDrawnRounds(
+      state, rig, false, context,
+      [&](uint32_t colour) {
+        vz::FillRootRectangle(g_server->display(), box.left, box.top, 400, 300, colour);
+        rig.grabber.AddDamage({box});
+      },
+      "a reported box was not found");
 }
 BENCHMARK(BM_X11SampledRoundReported)->Args({1920, 1080})->Args({3840, 2160})->Unit(benchmark::kMillisecond);
 
