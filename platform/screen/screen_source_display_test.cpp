@@ -12,6 +12,7 @@
 #include "platform/clock.h"
 #include "platform/ui/display_probe.h"
 #include "platform/ui/display_test_env.h"
+#include "platform/ui/x11_root_paint_testlib.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -49,19 +50,9 @@ class X11ScreenSourceTest : public ::testing::Test {
   Window root = 0;
 };
 
-void FillRoot(Display* display, int x, int y, int w, int h, unsigned long rgb) {
-  Window root = DefaultRootWindow(display);
-  GC gc = XCreateGC(display, root, 0, nullptr);
-  XSetSubwindowMode(display, gc, IncludeInferiors);
-  XSetForeground(display, gc, rgb);
-  XFillRectangle(display, root, gc, x, y, w, h);
-  XFreeGC(display, gc);
-  XSync(display, False);
-}
-
-void ExpectRectangleReadBack(const std::string& display, Display* client, bool use_shm, unsigned long rgb) {
-  FillRoot(client, 0, 0, 300, 200, 0x000000);
-  FillRoot(client, 40, 30, 50, 20, rgb);
+void ExpectRectangleReadBack(const std::string& display, bool use_shm, uint32_t rgb) {
+  ASSERT_TRUE(FillRootRectangle(display, 0, 0, 300, 200, 0x000000));
+  ASSERT_TRUE(FillRootRectangle(display, 40, 30, 50, 20, rgb));
 
   auto source = OpenX11ScreenSource({display, use_shm});
   ASSERT_NE(source, nullptr);
@@ -117,22 +108,22 @@ TEST_F(X11ScreenSourceTest, CompositionFollowsTheCompositingManagersSelection) {
 }
 
 TEST_F(X11ScreenSourceTest, ARectangleOnTheRootReadsBackThroughSharedMemory) {
-  ExpectRectangleReadBack(env_.display(), d, true, 0xC08040);
+  ExpectRectangleReadBack(env_.display(), true, 0xC08040);
 }
 
 TEST_F(X11ScreenSourceTest, ARectangleOnTheRootReadsBackThroughThePlainRead) {
-  ExpectRectangleReadBack(env_.display(), d, false, 0x2060A0);
+  ExpectRectangleReadBack(env_.display(), false, 0x2060A0);
 }
 
 // Colour of a B,G,R,X pixel, the X byte left out (the server's own).
 unsigned long Rgb(uint32_t pixel) { return pixel & 0xFFFFFFu; }
 
-void ExpectReadsIntoAnImage(const std::string& display, Display* client, bool use_shm) {
+void ExpectReadsIntoAnImage(const std::string& display, bool use_shm) {
   auto source = OpenX11ScreenSource({display, use_shm});
   ASSERT_NE(source, nullptr);
   const ScreenRect bounds = source->Bounds();
-  FillRoot(client, 0, 0, bounds.width, 120, 0x000000);
-  FillRoot(client, 40, 30, 50, 20, 0x3070B0);
+  ASSERT_TRUE(FillRootRectangle(display, 0, 0, bounds.width, 120, 0x000000));
+  ASSERT_TRUE(FillRootRectangle(display, 40, 30, 50, 20, 0x3070B0));
   std::unique_ptr<ScreenImage> image = source->NewImage(bounds.width, 100);
   ASSERT_NE(image, nullptr);
   ASSERT_EQ(image->width(), bounds.width);
@@ -165,11 +156,11 @@ void ExpectReadsIntoAnImage(const std::string& display, Display* client, bool us
 }
 
 TEST_F(X11ScreenSourceTest, ReadsLandInAnImageThroughSharedMemory) {
-  ExpectReadsIntoAnImage(env_.display(), d, true);
+  ExpectReadsIntoAnImage(env_.display(), true);
 }
 
 TEST_F(X11ScreenSourceTest, ReadsLandInAnImageThroughThePlainRead) {
-  ExpectReadsIntoAnImage(env_.display(), d, false);
+  ExpectReadsIntoAnImage(env_.display(), false);
 }
 
 TEST_F(X11ScreenSourceTest, MonitorsAndCursorComeFromTheServer) {
