@@ -20,54 +20,50 @@ vz::Image Gradient(int width, int height) {
   return image;
 }
 
+// Times `paint(source, canvas)` on a width x height gradient, the canvas
+// drawing into a target image of that size; the items are one pass's pixels.
+template <typename Paint>
+void TimePixelPasses(benchmark::State& state, int width, int height, Paint paint) {
+  const vz::Image source = Gradient(width, height);
+  vz::Image target(width, height);
+  auto canvas = vz::CreateImageCanvas(target);
+  for (auto _ : state) {
+    paint(source, *canvas);
+    benchmark::DoNotOptimize(target.data());
+  }
+  state.SetItemsProcessed(state.iterations() * width * height);
+}
+
 // Tinting the panel's background image (430x120) with the header colour.
 void BM_TintImage_430x120(benchmark::State& state) {
-  const vz::Image source = Gradient(430, 120);
-  for (auto _ : state) {
+  TimePixelPasses(state, 430, 120, [](const vz::Image& source, vz::Canvas&) {
     vz::Image image = source;
     TintImagePixels(image, 0x0084FF, {0, 0, 430, 120});
     benchmark::DoNotOptimize(image.data());
-  }
-  state.SetItemsProcessed(state.iterations() * 430 * 120);
+  });
 }
 BENCHMARK(BM_TintImage_430x120);
 
 // A hovered 60x70 button: its image through the hot matrix, then drawn.
 void BM_HotButtonPaint_60x70(benchmark::State& state) {
-  const vz::Image source = Gradient(60, 70);
-  vz::Image target(60, 70);
-  auto canvas = vz::CreateImageCanvas(target);
-  for (auto _ : state) {
-    canvas->DrawImageScaled(ApplyColorMatrix(kHotColorMatrix, source), {0, 0, 60, 70});
-    benchmark::DoNotOptimize(target.data());
-  }
-  state.SetItemsProcessed(state.iterations() * 60 * 70);
+  TimePixelPasses(state, 60, 70, [](const vz::Image& source, vz::Canvas& canvas) {
+    canvas.DrawImageScaled(ApplyColorMatrix(kHotColorMatrix, source), {0, 0, 60, 70});
+  });
 }
 BENCHMARK(BM_HotButtonPaint_60x70);
 
 // Peer: cairo compositing the same pixels (430x120 copy + blend).
 void BM_Peer_CairoComposite_430x120(benchmark::State& state) {
-  const vz::Image source = Gradient(430, 120);
-  vz::Image target(430, 120);
-  auto canvas = vz::CreateImageCanvas(target);
-  for (auto _ : state) {
+  TimePixelPasses(state, 430, 120, [](const vz::Image& source, vz::Canvas& canvas) {
     vz::Image copy = source;
-    canvas->DrawImage(copy, 0, 0);
-    benchmark::DoNotOptimize(target.data());
-  }
-  state.SetItemsProcessed(state.iterations() * 430 * 120);
+    canvas.DrawImage(copy, 0, 0);
+  });
 }
 BENCHMARK(BM_Peer_CairoComposite_430x120);
 
 void BM_Peer_CairoComposite_60x70(benchmark::State& state) {
-  const vz::Image source = Gradient(60, 70);
-  vz::Image target(60, 70);
-  auto canvas = vz::CreateImageCanvas(target);
-  for (auto _ : state) {
-    canvas->DrawImageScaled(source, {0, 0, 60, 70});
-    benchmark::DoNotOptimize(target.data());
-  }
-  state.SetItemsProcessed(state.iterations() * 60 * 70);
+  TimePixelPasses(state, 60, 70,
+                  [](const vz::Image& source, vz::Canvas& canvas) { canvas.DrawImageScaled(source, {0, 0, 60, 70}); });
 }
 BENCHMARK(BM_Peer_CairoComposite_60x70);
 

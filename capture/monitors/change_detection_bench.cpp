@@ -98,48 +98,44 @@ struct GrabberRig {
   CSharedMonitor grabber;
 };
 
-// A whole full-compare round in which every pixel changed: the banded copy
-// from the in-memory screen, the compare and the copy into the previous image.
+// Whole full-compare rounds of a grabber on the in-memory screen: the copy
+// from the screen in bands, the compare and the copy into the previous image.
+// Before each round `change(screen, round)` draws on the screen, inside the
+// timed part when `time_change`.
+template <typename Change>
+void TimeFullCompareRounds(benchmark::State& state, bool time_change, Change change) {
+  GrabberRig rig(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+  ScanContext context;
+  uint32_t round = 0;
+  for (auto _ : state) {
+    if (!time_change) state.PauseTiming();
+    change(rig.screen, ++round);
+    if (!time_change) state.ResumeTiming();
+    benchmark::DoNotOptimize(rig.grabber.ScanScreenChanged(true, context));
+  }
+}
+
+// Every pixel changed each round (the fill itself not timed).
 void BM_FullCompareRoundAllChanged(benchmark::State& state) {
   const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
-  GrabberRig rig(w, h);
-  vz::ScreenDouble& screen = rig.screen;
-  CSharedMonitor& grabber = rig.grabber;
-  ScanContext context;
-  uint32_t colour = 0;
-  for (auto _ : state) {
-    state.PauseTiming();
-    screen.Fill({0, 0, w, h}, 0xFF000000u | (colour += 0x101010u));
-    state.ResumeTiming();
-    benchmark::DoNotOptimize(grabber.ScanScreenChanged(true, context));
-  }
+  TimeFullCompareRounds(state, false, [&](vz::ScreenDouble& screen, uint32_t round) {
+    screen.Fill({0, 0, w, h}, 0xFF000000u | (round * 0x101010u));
+  });
 }
 BENCHMARK(BM_FullCompareRoundAllChanged)->Apply(Dimensions)->Unit(benchmark::kMillisecond);
 
-// A whole full-compare round on an unchanged screen: the banded copy from
-// the in-memory screen and the compare, nothing found.
+// An unchanged screen: nothing found.
 void BM_FullCompareRoundUnchanged(benchmark::State& state) {
-  const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
-  GrabberRig rig(w, h);
-  ScanContext context;
-  for (auto _ : state) benchmark::DoNotOptimize(rig.grabber.ScanScreenChanged(true, context));
+  TimeFullCompareRounds(state, true, [](vz::ScreenDouble&, uint32_t) {});
 }
 BENCHMARK(BM_FullCompareRoundUnchanged)->Apply(Dimensions)->Unit(benchmark::kMillisecond);
 
-// A whole full-compare round of a grabber on the in-memory screen: the copy
-// from the screen in bands, the compare and the copy into the previous image,
-// with one pixel changed each round.
+// One pixel changed each round.
 void BM_FullCompareRoundOnePixel(benchmark::State& state) {
   const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
-  GrabberRig rig(w, h);
-  vz::ScreenDouble& screen = rig.screen;
-  CSharedMonitor& grabber = rig.grabber;
-  ScanContext context;
-  uint32_t colour = 0;
-  for (auto _ : state) {
-    screen.SetPixel(w / 2, h / 2, 0xFF000000u | ++colour);
-    benchmark::DoNotOptimize(grabber.ScanScreenChanged(true, context));
-  }
+  TimeFullCompareRounds(state, true, [&](vz::ScreenDouble& screen, uint32_t round) {
+    screen.SetPixel(w / 2, h / 2, 0xFF000000u | round);
+  });
 }
 BENCHMARK(BM_FullCompareRoundOnePixel)->Apply(Dimensions)->Unit(benchmark::kMillisecond);
 

@@ -11,6 +11,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -65,61 +66,59 @@ void Finish(benchmark::State& state, uint64_t server_before, int w, int h) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * w * h * 4);
 }
 
-// Rounds over an unchanged screen: the whole-monitor compare, or the
-// sampled scan that `context` steers.
-void TimeUnchangedRounds(benchmark::State& state, Rig& rig, bool whole_compare, ScanContext& context) {
-  const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
-  const uint64_t server_before = ServerCpuMs();
-  int changed = 0;
-  for (auto _ : state) changed += rig.grabber.ScanScreenChanged(whole_compare, context);
-  if (changed != 0) state.SkipWithError("an unchanged screen reported a change");
-  Finish(state, server_before, w, h);
-}
-
-void BM_X11RoundUnchanged(benchmark::State& state) {
-  Rig rig(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
-  if (!rig.ok) return state.SkipWithError("no grabber on the X server");
-  ScanContext context;
-  TimeUnchangedRounds(state, rig, true, context);
-}
-BENCHMARK(BM_X11RoundUnchanged)->Args({1920, 1080})->Args({3840, 2160})->Unit(benchmark::kMillisecond);
-
-// The round without a compositing manager: the sampled scan (the cursor's
-// row, five spread rows and a column, each read from the server) on an
-// unchanged screen.
-void BM_X11SampledRoundUnchanged(benchmark::State& state) {
+// Times the grabber's rounds on a monitor of the state's two ranges: the
+// whole-monitor compare, or the sampled scan (with the cursor at the
+// monitor's centre when `cursor`). Without `draw` the screen stays
+// unchanged and no round may find a change; with it, `draw` paints a change
+// (in a colour that alternates) before each round, outside the timed part,
+// and every round must find it (`missed` is the error when one does not).
+void TimeRounds(benchmark::State& state, bool whole_compare, bool cursor,
+                const std::function<void(Rig& rig, uint32_t colour)>& draw, const char* missed) {
   const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
   Rig rig(w, h);
   if (!rig.ok) return state.SkipWithError("no grabber on the X server");
   ScanContext context;
   int32_t phase = 0;
-  context.cursor_phase = &phase;
-  context.has_cursor = true;
-  context.cursor_x = w / 2;
-  context.cursor_y = h / 2;
-  TimeUnchangedRounds(state, rig, false, context);
+  if (!whole_compare) context.cursor_phase = &phase;
+  if (cursor) {
+    context.has_cursor = true;
+    context.cursor_x = w / 2;
+    context.cursor_y = h / 2;
+  }
+  uint32_t colour = 0x112233;
+  const uint64_t server_before = ServerCpuMs();
+  int changed = 0;
+  for (auto _ : state) {
+    if (draw) {
+      state.PauseTiming();
+      colour ^= 0x00FF00;
+      draw(rig, colour);
+      state.ResumeTiming();
+    }
+    changed += rig.grabber.ScanScreenChanged(whole_compare, context);
+  }
+  if (!draw && changed != 0) state.SkipWithError("an unchanged screen reported a change");
+  if (draw && changed != static_cast<int>(state.iterations())) state.SkipWithError(missed);
+  Finish(state, server_before, w, h);
 }
+
+void BM_X11RoundUnchanged(benchmark::State& state) { TimeRounds(state, true, false, nullptr, nullptr); }
+BENCHMARK(BM_X11RoundUnchanged)->Args({1920, 1080})->Args({3840, 2160})->Unit(benchmark::kMillisecond);
+
+// The round without a compositing manager: the sampled scan (the cursor's
+// row, five spread rows and a column, each read from the server) on an
+// unchanged screen.
+void BM_X11SampledRoundUnchanged(benchmark::State& state) { TimeRounds(state, false, true, nullptr, nullptr); }
 BENCHMARK(BM_X11SampledRoundUnchanged)->Args({1920, 1080})->Args({3840, 2160})->Unit(benchmark::kMillisecond);
 
 // A tenth of the monitor (full-width rows) drawn in another colour before
 // each round, outside the timed part.
 void BM_X11RoundTenthChanged(benchmark::State& state) {
   const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
-  Rig rig(w, h);
-  if (!rig.ok) return state.SkipWithError("no grabber on the X server");
-  ScanContext context;
-  uint32_t colour = 0x112233;
-  const uint64_t server_before = ServerCpuMs();
-  int changed = 0;
-  for (auto _ : state) {
-    state.PauseTiming();
-    colour ^= 0x00FF00;
-    vz::FillRootRectangle(g_server->display(), 0, h / 2, w, h / 10, colour);
-    state.ResumeTiming();
-    changed += rig.grabber.ScanScreenChanged(true, context);
-  }
-  if (changed != static_cast<int>(state.iterations())) state.SkipWithError("a drawn tenth was not found");
-  Finish(state, server_before, w, h);
+  TimeRounds(
+      state, true, false,
+      [&](Rig&, uint32_t colour) { vz::FillRootRectangle(g_server->display(), 0, h / 2, w, h / 10, colour); },
+      "a drawn tenth was not found");
 }
 BENCHMARK(BM_X11RoundTenthChanged)->Args({1920, 1080})->Args({3840, 2160})->Unit(benchmark::kMillisecond);
 
@@ -129,25 +128,14 @@ BENCHMARK(BM_X11RoundTenthChanged)->Args({1920, 1080})->Args({3840, 2160})->Unit
 // the box, grows and copies it.
 void BM_X11SampledRoundReported(benchmark::State& state) {
   const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
-  Rig rig(w, h);
-  if (!rig.ok) return state.SkipWithError("no grabber on the X server");
-  ScanContext context;
-  int32_t phase = 0;
-  context.cursor_phase = &phase;
-  uint32_t colour = 0x112233;
   const VzRect box{w - 500, h - 400, w - 100, h - 100};
-  const uint64_t server_before = ServerCpuMs();
-  int changed = 0;
-  for (auto _ : state) {
-    state.PauseTiming();
-    colour ^= 0x00FF00;
-    vz::FillRootRectangle(g_server->display(), box.left, box.top, 400, 300, colour);
-    rig.grabber.AddDamage({box});
-    state.ResumeTiming();
-    changed += rig.grabber.ScanScreenChanged(false, context);
-  }
-  if (changed != static_cast<int>(state.iterations())) state.SkipWithError("a reported box was not found");
-  Finish(state, server_before, w, h);
+  TimeRounds(
+      state, false, false,
+      [&](Rig& rig, uint32_t colour) {
+        vz::FillRootRectangle(g_server->display(), box.left, box.top, 400, 300, colour);
+        rig.grabber.AddDamage({box});
+      },
+      "a reported box was not found");
 }
 BENCHMARK(BM_X11SampledRoundReported)->Args({1920, 1080})->Args({3840, 2160})->Unit(benchmark::kMillisecond);
 

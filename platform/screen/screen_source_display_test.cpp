@@ -12,6 +12,7 @@
 #include "platform/clock.h"
 #include "platform/ui/display_probe.h"
 #include "platform/ui/display_test_env.h"
+#include "platform/ui/x11_root_paint_testlib.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -21,38 +22,39 @@
 namespace vz {
 namespace {
 
-// A connection of the test's own, standing in for other clients (and for the
-// window manager, which Xvfb does not have).
-class TestClient {
- public:
-  explicit TestClient(const std::string& name) : display_(XOpenDisplay(name.c_str())) {}
-  ~TestClient() {
-    if (display_) XCloseDisplay(display_);
+// Each test on the program's shared display (skipped when there is none),
+// with a connection of the test's own (`d`, its root `root`) standing in for
+// other clients and for the window manager, which Xvfb does not have.
+class X11ScreenSourceTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!env_.available()) GTEST_SKIP() << env_.why();
+    d = XOpenDisplay(env_.display().c_str());
+    ASSERT_NE(d, nullptr);
+    root = DefaultRootWindow(d);
   }
-  Display* get() const { return display_; }
+  void TearDown() override {
+    if (d != nullptr) XCloseDisplay(d);
+  }
 
- private:
-  Display* display_;
+  // The stacking list a window manager publishes (bottom first), and its end.
+  void PublishStacking(std::vector<Window> bottom_first) {
+    XChangeProperty(d, root, XInternAtom(d, "_NET_CLIENT_LIST_STACKING", False), XA_WINDOW, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(bottom_first.data()), static_cast<int>(bottom_first.size()));
+    XSync(d, False);
+  }
+  void ForgetStacking() { XDeleteProperty(d, root, XInternAtom(d, "_NET_CLIENT_LIST_STACKING", False)); }
+
+  DisplayTestEnv& env_ = DisplayTestEnv::Get();
+  Display* d = nullptr;
+  Window root = 0;
 };
 
-void FillRoot(Display* display, int x, int y, int w, int h, unsigned long rgb) {
-  Window root = DefaultRootWindow(display);
-  GC gc = XCreateGC(display, root, 0, nullptr);
-  XSetSubwindowMode(display, gc, IncludeInferiors);
-  XSetForeground(display, gc, rgb);
-  XFillRectangle(display, root, gc, x, y, w, h);
-  XFreeGC(display, gc);
-  XSync(display, False);
-}
+void ExpectRectangleReadBack(const std::string& display, bool use_shm, uint32_t rgb) {
+  ASSERT_TRUE(FillRootRectangle(display, 0, 0, 300, 200, 0x000000));
+  ASSERT_TRUE(FillRootRectangle(display, 40, 30, 50, 20, rgb));
 
-void ExpectRectangleReadBack(bool use_shm, unsigned long rgb) {
-  DisplayTestEnv& env = DisplayTestEnv::Get();
-  TestClient client(env.display());
-  ASSERT_NE(client.get(), nullptr);
-  FillRoot(client.get(), 0, 0, 300, 200, 0x000000);
-  FillRoot(client.get(), 40, 30, 50, 20, rgb);
-
-  auto source = OpenX11ScreenSource({env.display(), use_shm});
+  auto source = OpenX11ScreenSource({display, use_shm});
   ASSERT_NE(source, nullptr);
   ScreenPixels pixels;
   // One pixel of margin on every side, and an odd origin.
@@ -86,13 +88,12 @@ void ExpectRectangleReadBack(bool use_shm, unsigned long rgb) {
 
 // The screen counts as composed exactly while a compositing manager owns the
 // screen's selection, which the source asks anew every time.
-TEST(X11ScreenSourceTest, CompositionFollowsTheCompositingManagersSelection) {
-  DisplayTestEnv& env = DisplayTestEnv::Get();
-  auto source = OpenX11ScreenSource({env.display(), true});
+TEST_F(X11ScreenSourceTest, CompositionFollowsTheCompositingManagersSelection) {
+  auto source = OpenX11ScreenSource({env_.display(), true});
   ASSERT_NE(source, nullptr);
   EXPECT_FALSE(source->CompositionEnabled());
   {
-    FakeCompositor compositor(env.display().c_str());
+    FakeCompositor compositor(env_.display().c_str());
     ASSERT_TRUE(compositor.ok());
     EXPECT_TRUE(source->CompositionEnabled());
   }
@@ -106,30 +107,23 @@ TEST(X11ScreenSourceTest, CompositionFollowsTheCompositingManagersSelection) {
   EXPECT_FALSE(source->CompositionEnabled());
 }
 
-TEST(X11ScreenSourceTest, ARectangleOnTheRootReadsBackThroughSharedMemory) {
-  DisplayTestEnv& env = DisplayTestEnv::Get();
-  if (!env.available()) GTEST_SKIP() << env.why();
-  ExpectRectangleReadBack(true, 0xC08040);
+TEST_F(X11ScreenSourceTest, ARectangleOnTheRootReadsBackThroughSharedMemory) {
+  ExpectRectangleReadBack(env_.display(), true, 0xC08040);
 }
 
-TEST(X11ScreenSourceTest, ARectangleOnTheRootReadsBackThroughThePlainRead) {
-  DisplayTestEnv& env = DisplayTestEnv::Get();
-  if (!env.available()) GTEST_SKIP() << env.why();
-  ExpectRectangleReadBack(false, 0x2060A0);
+TEST_F(X11ScreenSourceTest, ARectangleOnTheRootReadsBackThroughThePlainRead) {
+  ExpectRectangleReadBack(env_.display(), false, 0x2060A0);
 }
 
 // Colour of a B,G,R,X pixel, the X byte left out (the server's own).
 unsigned long Rgb(uint32_t pixel) { return pixel & 0xFFFFFFu; }
 
-void ExpectReadsIntoAnImage(bool use_shm) {
-  DisplayTestEnv& env = DisplayTestEnv::Get();
-  TestClient client(env.display());
-  ASSERT_NE(client.get(), nullptr);
-  auto source = OpenX11ScreenSource({env.display(), use_shm});
+void ExpectReadsIntoAnImage(const std::string& display, bool use_shm) {
+  auto source = OpenX11ScreenSource({display, use_shm});
   ASSERT_NE(source, nullptr);
   const ScreenRect bounds = source->Bounds();
-  FillRoot(client.get(), 0, 0, bounds.width, 120, 0x000000);
-  FillRoot(client.get(), 40, 30, 50, 20, 0x3070B0);
+  ASSERT_TRUE(FillRootRectangle(display, 0, 0, bounds.width, 120, 0x000000));
+  ASSERT_TRUE(FillRootRectangle(display, 40, 30, 50, 20, 0x3070B0));
   std::unique_ptr<ScreenImage> image = source->NewImage(bounds.width, 100);
   ASSERT_NE(image, nullptr);
   ASSERT_EQ(image->width(), bounds.width);
@@ -161,22 +155,16 @@ void ExpectReadsIntoAnImage(bool use_shm) {
   image.reset();
 }
 
-TEST(X11ScreenSourceTest, ReadsLandInAnImageThroughSharedMemory) {
-  DisplayTestEnv& env = DisplayTestEnv::Get();
-  if (!env.available()) GTEST_SKIP() << env.why();
-  ExpectReadsIntoAnImage(true);
+TEST_F(X11ScreenSourceTest, ReadsLandInAnImageThroughSharedMemory) {
+  ExpectReadsIntoAnImage(env_.display(), true);
 }
 
-TEST(X11ScreenSourceTest, ReadsLandInAnImageThroughThePlainRead) {
-  DisplayTestEnv& env = DisplayTestEnv::Get();
-  if (!env.available()) GTEST_SKIP() << env.why();
-  ExpectReadsIntoAnImage(false);
+TEST_F(X11ScreenSourceTest, ReadsLandInAnImageThroughThePlainRead) {
+  ExpectReadsIntoAnImage(env_.display(), false);
 }
 
-TEST(X11ScreenSourceTest, MonitorsAndCursorComeFromTheServer) {
-  DisplayTestEnv& env = DisplayTestEnv::Get();
-  if (!env.available()) GTEST_SKIP() << env.why();
-  auto source = OpenX11ScreenSource({env.display(), true});
+TEST_F(X11ScreenSourceTest, MonitorsAndCursorComeFromTheServer) {
+  auto source = OpenX11ScreenSource({env_.display(), true});
   ASSERT_NE(source, nullptr);
   EXPECT_EQ(source->Bounds(), (ScreenRect{0, 0, 1280, 1024}));
   auto monitors = source->Monitors();
@@ -189,14 +177,8 @@ TEST(X11ScreenSourceTest, MonitorsAndCursorComeFromTheServer) {
   EXPECT_EQ(cursor.argb.size(), static_cast<size_t>(cursor.width) * cursor.height);
 }
 
-TEST(X11ScreenSourceTest, ANewCursorShapeGetsANewSerial) {
-  DisplayTestEnv& env = DisplayTestEnv::Get();
-  if (!env.available()) GTEST_SKIP() << env.why();
-  TestClient client(env.display());
-  Display* d = client.get();
-  ASSERT_NE(d, nullptr);
+TEST_F(X11ScreenSourceTest, ANewCursorShapeGetsANewSerial) {
   // A window of our own under the pointer, so no other client's cursor shows.
-  Window root = DefaultRootWindow(d);
   Window window = XCreateSimpleWindow(d, root, 1000, 800, 100, 100, 0, 0, 0);
   XMapRaised(d, window);
   XWarpPointer(d, None, root, 0, 0, 0, 0, 1050, 850);
@@ -205,7 +187,7 @@ TEST(X11ScreenSourceTest, ANewCursorShapeGetsANewSerial) {
   XDefineCursor(d, window, arrow);
   XSync(d, False);
 
-  auto source = OpenX11ScreenSource({env.display(), true});
+  auto source = OpenX11ScreenSource({env_.display(), true});
   ASSERT_NE(source, nullptr);
   ScreenCursor first, again, changed;
   ASSERT_TRUE(source->ReadCursor(&first));
@@ -223,13 +205,7 @@ TEST(X11ScreenSourceTest, ANewCursorShapeGetsANewSerial) {
   XSync(d, False);
 }
 
-TEST(X11ScreenSourceTest, WindowsComeInStackingOrderWithTitleAndPid) {
-  DisplayTestEnv& env = DisplayTestEnv::Get();
-  if (!env.available()) GTEST_SKIP() << env.why();
-  TestClient client(env.display());
-  Display* d = client.get();
-  ASSERT_NE(d, nullptr);
-  Window root = DefaultRootWindow(d);
+TEST_F(X11ScreenSourceTest, WindowsComeInStackingOrderWithTitleAndPid) {
   Window lower = XCreateSimpleWindow(d, root, 100, 120, 200, 150, 0, 0, 0);
   Window upper = XCreateSimpleWindow(d, root, 150, 160, 80, 60, 0, 0, 0);
   const std::string title = "Grüße — notes";
@@ -245,12 +221,9 @@ TEST(X11ScreenSourceTest, WindowsComeInStackingOrderWithTitleAndPid) {
   // What a window manager publishes; one id of a window that no longer exists.
   Window gone = XCreateSimpleWindow(d, root, 0, 0, 10, 10, 0, 0, 0);
   XDestroyWindow(d, gone);
-  Window stacking[] = {lower, gone, upper};
-  XChangeProperty(d, root, XInternAtom(d, "_NET_CLIENT_LIST_STACKING", False), XA_WINDOW, 32, PropModeReplace,
-                  reinterpret_cast<unsigned char*>(stacking), 3);
-  XSync(d, False);
+  PublishStacking({lower, gone, upper});
 
-  auto source = OpenX11ScreenSource({env.display(), true});
+  auto source = OpenX11ScreenSource({env_.display(), true});
   ASSERT_NE(source, nullptr);
   auto windows = source->Windows();
   ASSERT_EQ(windows.size(), 2u);
@@ -263,19 +236,13 @@ TEST(X11ScreenSourceTest, WindowsComeInStackingOrderWithTitleAndPid) {
   EXPECT_EQ(windows[1].pid, getpid());
   EXPECT_TRUE(windows[1].visible);
 
-  XDeleteProperty(d, root, XInternAtom(d, "_NET_CLIENT_LIST_STACKING", False));
+  ForgetStacking();
   XDestroyWindow(d, lower);
   XDestroyWindow(d, upper);
   XSync(d, False);
 }
 
-TEST(X11ScreenSourceTest, WindowsCarryOwnerClassTypeAndHiddenState) {
-  DisplayTestEnv& env = DisplayTestEnv::Get();
-  if (!env.available()) GTEST_SKIP() << env.why();
-  TestClient client(env.display());
-  Display* d = client.get();
-  ASSERT_NE(d, nullptr);
-  Window root = DefaultRootWindow(d);
+TEST_F(X11ScreenSourceTest, WindowsCarryOwnerClassTypeAndHiddenState) {
   Window main_window = XCreateSimpleWindow(d, root, 10, 10, 300, 200, 0, 0, 0);
   Window dialog = XCreateSimpleWindow(d, root, 50, 50, 100, 80, 0, 0, 0);
   Window panel = XCreateSimpleWindow(d, root, 0, 1000, 1280, 24, 0, 0, 0);
@@ -294,12 +261,9 @@ TEST(X11ScreenSourceTest, WindowsCarryOwnerClassTypeAndHiddenState) {
   set_atoms(dialog, "_NET_WM_WINDOW_TYPE", "_NET_WM_WINDOW_TYPE_DIALOG");
   set_atoms(main_window, "_NET_WM_STATE", "_NET_WM_STATE_HIDDEN");  // minimised, still listed
   for (Window w : {main_window, dialog, panel, menu}) XMapWindow(d, w);
-  Window stacking[] = {main_window, dialog, panel, menu};
-  XChangeProperty(d, root, XInternAtom(d, "_NET_CLIENT_LIST_STACKING", False), XA_WINDOW, 32, PropModeReplace,
-                  reinterpret_cast<unsigned char*>(stacking), 4);
-  XSync(d, False);
+  PublishStacking({main_window, dialog, panel, menu});
 
-  auto source = OpenX11ScreenSource({env.display(), true});
+  auto source = OpenX11ScreenSource({env_.display(), true});
   ASSERT_NE(source, nullptr);
   auto windows = source->Windows();
   ASSERT_EQ(windows.size(), 4u);
@@ -314,18 +278,12 @@ TEST(X11ScreenSourceTest, WindowsCarryOwnerClassTypeAndHiddenState) {
   EXPECT_EQ(windows[3].kind, ScreenWindowKind::kPopup);
   EXPECT_TRUE(windows[3].class_name.empty());
 
-  XDeleteProperty(d, root, XInternAtom(d, "_NET_CLIENT_LIST_STACKING", False));
+  ForgetStacking();
   for (Window w : {main_window, dialog, panel, menu}) XDestroyWindow(d, w);
   XSync(d, False);
 }
 
-TEST(X11ScreenSourceTest, WindowIconsAreTheWindowsOwnSizesAndNoneWhenItSetsNone) {
-  DisplayTestEnv& env = DisplayTestEnv::Get();
-  if (!env.available()) GTEST_SKIP() << env.why();
-  TestClient client(env.display());
-  Display* d = client.get();
-  ASSERT_NE(d, nullptr);
-  Window root = DefaultRootWindow(d);
+TEST_F(X11ScreenSourceTest, WindowIconsAreTheWindowsOwnSizesAndNoneWhenItSetsNone) {
   Window with_icons = XCreateSimpleWindow(d, root, 10, 10, 100, 80, 0, 0, 0);
   Window without = XCreateSimpleWindow(d, root, 20, 20, 100, 80, 0, 0, 0);
   Window damaged = XCreateSimpleWindow(d, root, 30, 30, 100, 80, 0, 0, 0);
@@ -344,7 +302,7 @@ TEST(X11ScreenSourceTest, WindowIconsAreTheWindowsOwnSizesAndNoneWhenItSetsNone)
   XDestroyWindow(d, gone);
   XSync(d, False);
 
-  auto source = OpenX11ScreenSource({env.display(), true});
+  auto source = OpenX11ScreenSource({env_.display(), true});
   ASSERT_NE(source, nullptr);
   const std::vector<ScreenIcon> read = source->WindowIcons(with_icons);
   ASSERT_EQ(read.size(), 2u);

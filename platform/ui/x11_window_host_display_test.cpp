@@ -9,13 +9,16 @@
 #include "platform/platform_log_test_sink.h"
 #include "platform/run_loop.h"
 #include "platform/ui/display_probe.h"
-#include "platform/ui/display_test_env.h"
+#include "platform/ui/display_window_test_testlib.h"
 #include "platform/ui/window.h"
 #include "platform/ui/x11_foreign_window_testlib.h"
-#include "platform/ui/xvfb_testlib.h"
 
 namespace vz {
 namespace {
+
+using X11HostedWindowTest = DisplayWindowTest;
+using X11WindowHintsTest = DisplayWindowTest;
+using X11WindowManagerTest = TwmDisplayWindowTest;
 
 class Recorder : public WindowDelegate {
  public:
@@ -39,38 +42,33 @@ bool ShowsColour(const std::string& display, Point p, Color colour) {
   return pixel && (pixel->GetPixel(0, 0) & 0xFFFFFF) == (colour & 0xFFFFFF);
 }
 
-TEST(X11HostedWindowTest, FillsItsHostFollowsItsSizeAndIsAShellOnceTheHostGoes) {
-  DisplayTestEnv& env = DisplayTestEnv::Get();
-  if (!env.available()) GTEST_SKIP() << env.why();
-  RunLoop& loop = RunLoop::ForCurrentThread();
-  std::unique_ptr<WindowSystem> system = OpenDisplayWindowSystem(env.display().c_str());
-  ASSERT_TRUE(system);
-  std::unique_ptr<X11ForeignWindow> host = X11ForeignWindow::Create(env.display(), Rect::FromXYWH(100, 120, 300, 200), 0x202020);
+TEST_F(X11HostedWindowTest, FillsItsHostFollowsItsSizeAndIsAShellOnceTheHostGoes) {
+  std::unique_ptr<X11ForeignWindow> host = X11ForeignWindow::Create(display(), Rect::FromXYWH(100, 120, 300, 200), 0x202020);
   ASSERT_TRUE(host);
 
   Recorder recorder;
   WindowParams params;
   params.host = host->id();
   params.title = "inside";
-  std::unique_ptr<Window> window = system->CreateWindow(params, &recorder);
+  std::unique_ptr<Window> window = system_->CreateWindow(params, &recorder);
   ASSERT_TRUE(window);
   EXPECT_EQ(window->bounds(), (Rect{0, 0, 300, 200}));
   EXPECT_EQ(host->Children(), std::vector<uint64_t>{window->NativeId()});
   EXPECT_EQ(window->ToScreen({5, 6}), (Point{105, 126}));
   window->Show(true);
-  ASSERT_TRUE(env.RunUntil(loop, [&] { return ShowsColour(env.display(), {399, 319}, 0xFF33AA55); }, 30000));
+  ASSERT_TRUE(RunUntil([&] { return ShowsColour(display(), {399, 319}, 0xFF33AA55); }, 30000));
 
   // The host's size is reported; the window itself stays until told.
   host->Resize(500, 260);
-  ASSERT_TRUE(env.RunUntil(loop, [&] { return !recorder.host_sizes.empty(); }, 30000));
+  ASSERT_TRUE(RunUntil([&] { return !recorder.host_sizes.empty(); }, 30000));
   EXPECT_EQ(recorder.host_sizes.back(), (Size{500, 260}));
   window->SetBounds({0, 0, 500, 260});
-  ASSERT_TRUE(env.RunUntil(loop, [&] { return ShowsColour(env.display(), {599, 379}, 0xFF33AA55); }, 30000));
+  ASSERT_TRUE(RunUntil([&] { return ShowsColour(display(), {599, 379}, 0xFF33AA55); }, 30000));
 
   // The host goes, and our display window with it: told once, and every
   // call on the shell after that is harmless.
   host->Destroy();
-  ASSERT_TRUE(env.RunUntil(loop, [&] { return recorder.gone > 0; }, 30000));
+  ASSERT_TRUE(RunUntil([&] { return recorder.gone > 0; }, 30000));
   EXPECT_EQ(recorder.gone, 1);
   EXPECT_EQ(window->NativeId(), 0u);
   EXPECT_FALSE(window->IsVisible());
@@ -79,46 +77,38 @@ TEST(X11HostedWindowTest, FillsItsHostFollowsItsSizeAndIsAShellOnceTheHostGoes) 
   window->Invalidate();
   window->SetTitle("still here");
   EXPECT_TRUE(window->SetIcon(Image(16, 16)));
-  system->Sync();
-  env.RunUntil(loop, [] { return false; }, 200);
+  system_->Sync();
+  RunUntil([] { return false; }, 200);
   EXPECT_EQ(recorder.gone, 1);
   window.reset();
-  system->Sync();
+  system_->Sync();
 }
 
-TEST(X11HostedWindowTest, AHostThatIsNotThereRefusesTheWindow) {
-  DisplayTestEnv& env = DisplayTestEnv::Get();
-  if (!env.available()) GTEST_SKIP() << env.why();
-  std::unique_ptr<WindowSystem> system = OpenDisplayWindowSystem(env.display().c_str());
-  ASSERT_TRUE(system);
-  std::unique_ptr<X11ForeignWindow> host = X11ForeignWindow::Create(env.display(), Rect::FromXYWH(0, 0, 50, 50), 0);
+TEST_F(X11HostedWindowTest, AHostThatIsNotThereRefusesTheWindow) {
+  std::unique_ptr<X11ForeignWindow> host = X11ForeignWindow::Create(display(), Rect::FromXYWH(0, 0, 50, 50), 0);
   ASSERT_TRUE(host);
   const uint64_t gone = host->id();
   host->Destroy();
   Recorder recorder;
   WindowParams params;
   params.host = gone;
-  EXPECT_EQ(system->CreateWindow(params, &recorder), nullptr);
+  EXPECT_EQ(system_->CreateWindow(params, &recorder), nullptr);
   params.host = 0x7FFFFFF0;  // never made
-  EXPECT_EQ(system->CreateWindow(params, &recorder), nullptr);
+  EXPECT_EQ(system_->CreateWindow(params, &recorder), nullptr);
   // The connection is still good.
   params.host = 0;
   params.bounds = Rect::FromXYWH(10, 10, 40, 40);
-  EXPECT_NE(system->CreateWindow(params, &recorder), nullptr);
+  EXPECT_NE(system_->CreateWindow(params, &recorder), nullptr);
 }
 
-TEST(X11WindowHintsTest, TheIconAndTheMinimumSizeReachTheWindowManager) {
-  DisplayTestEnv& env = DisplayTestEnv::Get();
-  if (!env.available()) GTEST_SKIP() << env.why();
-  std::unique_ptr<WindowSystem> system = OpenDisplayWindowSystem(env.display().c_str());
-  ASSERT_TRUE(system);
+TEST_F(X11WindowHintsTest, TheIconAndTheMinimumSizeReachTheWindowManager) {
   Recorder recorder;
   WindowParams params;
   params.bounds = Rect::FromXYWH(10, 10, 700, 500);
   params.min_size = {642, 474};
-  std::unique_ptr<Window> window = system->CreateWindow(params, &recorder);
+  std::unique_ptr<Window> window = system_->CreateWindow(params, &recorder);
   ASSERT_TRUE(window);
-  EXPECT_EQ(ReadDisplayWindowMinimumSize(env.display(), window->NativeId()), (Size{642, 474}));
+  EXPECT_EQ(ReadDisplayWindowMinimumSize(display(), window->NativeId()), (Size{642, 474}));
 
   // Plain colours, alpha kept: a half-transparent pixel must not come back
   // darkened by premultiplication.
@@ -126,7 +116,7 @@ TEST(X11WindowHintsTest, TheIconAndTheMinimumSizeReachTheWindowManager) {
   icon.Fill(0xFFFF0000);
   icon.SetPixel(1, 1, 0x800000FF);
   ASSERT_TRUE(window->SetIcon(icon));
-  std::optional<Image> read = ReadDisplayWindowIcon(env.display(), window->NativeId());
+  std::optional<Image> read = ReadDisplayWindowIcon(display(), window->NativeId());
   ASSERT_TRUE(read.has_value());
   EXPECT_EQ(read->size(), (Size{3, 2}));
   EXPECT_EQ(read->GetPixel(0, 0), 0xFFFF0000u);
@@ -135,10 +125,10 @@ TEST(X11WindowHintsTest, TheIconAndTheMinimumSizeReachTheWindowManager) {
 
   EXPECT_FALSE(window->SetIcon(Image()));
   EXPECT_FALSE(window->SetIcon(Image(257, 16)));
-  EXPECT_EQ(ReadDisplayWindowIcon(env.display(), window->NativeId())->size(), (Size{3, 2})) << "kept";
+  EXPECT_EQ(ReadDisplayWindowIcon(display(), window->NativeId())->size(), (Size{3, 2})) << "kept";
   params.parent = window.get();
   params.bounds = Rect::FromXYWH(0, 0, 10, 10);
-  std::unique_ptr<Window> child = system->CreateWindow(params, &recorder);
+  std::unique_ptr<Window> child = system_->CreateWindow(params, &recorder);
   ASSERT_TRUE(child);
   EXPECT_FALSE(child->SetIcon(icon));
 }
@@ -146,80 +136,57 @@ TEST(X11WindowHintsTest, TheIconAndTheMinimumSizeReachTheWindowManager) {
 // Under a window manager (twm on a server of the test's own): minimising
 // through the manager and mapping again are reported once each; the
 // program's own hide and show are not a minimise.
-TEST(X11WindowManagerTest, MinimiseAndRestoreAreReportedOnceEach) {
-  XvfbServer server;
-  std::string why;
-  if (!server.Start(&why, 1024, 768)) GTEST_SKIP() << why;
-  std::unique_ptr<TwmWindowManager> twm = TwmWindowManager::Start(server.display(), &why);
-  if (!twm) GTEST_SKIP() << why;
-  RunLoop& loop = RunLoop::ForCurrentThread();
-  DisplayTestEnv& env = DisplayTestEnv::Get();
-  std::unique_ptr<WindowSystem> system = OpenDisplayWindowSystem(server.display().c_str());
-  ASSERT_TRUE(system);
+TEST_F(X11WindowManagerTest, MinimiseAndRestoreAreReportedOnceEach) {
   Recorder recorder;
   WindowParams params;
   params.bounds = Rect::FromXYWH(100, 100, 300, 200);
   params.title = "minimise me";
-  std::unique_ptr<Window> window = system->CreateWindow(params, &recorder);
+  std::unique_ptr<Window> window = system_->CreateWindow(params, &recorder);
   ASSERT_TRUE(window);
   window->Show(true);
-  auto managed = [&] {
-    for (const DisplayWindowInfo& info : ListDisplayWindows(server.display().c_str())) {
-      if (info.id == window->NativeId()) return false;  // not framed yet
-    }
-    return recorder.paints > 0;
-  };
-  ASSERT_TRUE(env.RunUntil(loop, managed, 60000)) << "twm did not take the window";
+  ASSERT_TRUE(RunUntil([&] { return Framed(window->NativeId()) && recorder.paints > 0; }, 60000))
+      << "twm did not take the window";
 
   // The program hiding and showing its window is no minimise.
   window->Hide();
-  system->Sync();
+  system_->Sync();
   window->Show(true);
-  env.RunUntil(loop, [] { return false; }, 300);
+  RunUntil([] { return false; }, 300);
   EXPECT_TRUE(recorder.minimizes.empty());
 
-  ASSERT_TRUE(IconifyDisplayWindow(server.display(), window->NativeId()));
-  ASSERT_TRUE(env.RunUntil(loop, [&] { return !recorder.minimizes.empty(); }, 60000));
+  ASSERT_TRUE(IconifyDisplayWindow(display(), window->NativeId()));
+  ASSERT_TRUE(RunUntil([&] { return !recorder.minimizes.empty(); }, 60000));
   EXPECT_EQ(recorder.minimizes, std::vector<bool>{true});
   EXPECT_TRUE(window->IsMinimized());
 
-  ASSERT_TRUE(MapDisplayWindow(server.display(), window->NativeId()));
-  ASSERT_TRUE(env.RunUntil(loop, [&] { return recorder.minimizes.size() >= 2; }, 60000));
-  env.RunUntil(loop, [] { return false; }, 300);
+  ASSERT_TRUE(MapDisplayWindow(display(), window->NativeId()));
+  ASSERT_TRUE(RunUntil([&] { return recorder.minimizes.size() >= 2; }, 60000));
+  RunUntil([] { return false; }, 300);
   EXPECT_EQ(recorder.minimizes, (std::vector<bool>{true, false}));
   EXPECT_FALSE(window->IsMinimized());
   window.reset();
-  system.reset();
+  system_.reset();
 }
 
 // Under a window manager a new window is viewable only once the manager
 // has mapped it: a focus asked for at once is given then, with no X error.
-TEST(X11WindowManagerTest, AFocusAskedBeforeTheManagerMapsTheWindowIsGivenOnceItDoes) {
-  XvfbServer server;
-  std::string why;
-  if (!server.Start(&why, 1024, 768)) GTEST_SKIP() << why;
-  std::unique_ptr<TwmWindowManager> twm = TwmWindowManager::Start(server.display(), &why);
-  if (!twm) GTEST_SKIP() << why;
-  RunLoop& loop = RunLoop::ForCurrentThread();
-  DisplayTestEnv& env = DisplayTestEnv::Get();
+TEST_F(X11WindowManagerTest, AFocusAskedBeforeTheManagerMapsTheWindowIsGivenOnceItDoes) {
   CapturedPlatformLog log;
-  std::unique_ptr<WindowSystem> system = OpenDisplayWindowSystem(server.display().c_str());
-  ASSERT_TRUE(system);
   Recorder recorder;
   WindowParams params;
   params.bounds = Rect::FromXYWH(100, 100, 300, 200);
   params.title = "focus me";
-  std::unique_ptr<Window> window = system->CreateWindow(params, &recorder);
+  std::unique_ptr<Window> window = system_->CreateWindow(params, &recorder);
   ASSERT_TRUE(window);
   window->Show(false);
   window->Raise();
   window->Focus();
-  system->Sync();
+  system_->Sync();
   // (The manager may take the focus away again by its own rules.)
-  ASSERT_TRUE(env.RunUntil(loop, [&] { return recorder.ever_focused; }, 60000)) << "the window never got the focus";
+  ASSERT_TRUE(RunUntil([&] { return recorder.ever_focused; }, 60000)) << "the window never got the focus";
   EXPECT_FALSE(log.Has({"X error"})) << log.lines().front();
   window.reset();
-  system.reset();
+  system_.reset();
 }
 
 }  // namespace

@@ -156,7 +156,7 @@ TEST_F(DsTpControllerTest, ConnectCompletesTheConfigItHandsToTheTransport) {
   EXPECT_EQ(std::u16string(fake_.joined.ApplicationName), u"Velzar-DS");
   EXPECT_EQ(std::u16string(fake_.joined.JoinParameters), u"sessionid=roster-1");
   EXPECT_EQ(std::u16string(fake_.joined.RosterId), u"roster-1");
-  EXPECT_TRUE(fake_.proxy_given);  // a zero-filled entry stands for none
+  EXPECT_NE(fake_.proxy_given, nullptr);  // a zero-filled entry stands for none
   EXPECT_EQ(fake_.proxy.HttpProxy, 0);
   EXPECT_EQ(fake_.filter->GetSessionType(), kTransportSessionSharing);
   // The caller's record is not changed.

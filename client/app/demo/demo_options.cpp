@@ -84,3 +84,13 @@ bool ParseDemoLanguage(const std::string& text, std::string* language) {
   *language = text;
   return true;
 }
+
+std::vector<DemoOption> DemoMeetingOptions(std::string* bin, std::string* language, std::string* work,
+                                           std::string* display) {
+  return {
+      {"--bin", true, true, [bin](const std::string& v) { *bin = v; return !v.empty(); }},
+      {"--language", true, false, [language](const std::string& v) { return ParseDemoLanguage(v, language); }},
+      {"--work", true, false, [work](const std::string& v) { *work = v; return !v.empty(); }},
+      {"--display", true, false, [display](const std::string& v) { *display = v; return !v.empty(); }},
+  };
+}

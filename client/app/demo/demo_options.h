@@ -33,3 +33,9 @@ bool ParseDemoDouble(const std::string& text, double low, double high, double* v
 // "fr"): letters, then groups of letters or digits after single dashes, at
 // most 31 characters (what the program keeps of it); false on anything else.
 bool ParseDemoLanguage(const std::string& text, std::string* language);
+
+// What every meeting demonstration takes first: "--bin" (required; the
+// programs' folder), "--language" (ParseDemoLanguage), "--work" and
+// "--display", each into the string given.
+std::vector<DemoOption> DemoMeetingOptions(std::string* bin, std::string* language, std::string* work,
+                                           std::string* display);

@@ -75,3 +75,20 @@ bool DemoMemberToken(const std::string& bin, const std::string& secret_file, con
   *token = line;
   return true;
 }
+
+bool StartDemoMeetingRelay(const std::string& bin, const std::string& work, const std::vector<std::string>& extra,
+                           const std::string& meeting, const std::vector<DemoMember>& members, vz::PipedChild* relay,
+                           int32_t* port, std::map<std::string, std::string>* tokens, std::string* why) {
+  const std::string secret_file = work + "/meeting-secret";
+  if (!StartDemoRelayWithSecret(bin, secret_file, extra, relay, port, why)) return false;
+  for (const DemoMember& member : members) {
+    if (!DemoMemberToken(bin, secret_file, meeting, member.roster, member.presenter, &(*tokens)[member.roster], why)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+std::string DemoRelayDetail(const vz::PipedChild& relay, int32_t port) {
+  return "vzrelay (process " + std::to_string(relay.Pid()) + ") on 127.0.0.1:" + std::to_string(port);
+}

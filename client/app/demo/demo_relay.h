@@ -2,6 +2,7 @@
 // vzrelay, the local meeting server of the demonstrations, on a free
 // loopback port. The process ends (and is reaped) with the PipedChild.
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -24,3 +25,20 @@ bool StartDemoRelayWithSecret(const std::string& bin, const std::string& secret_
 // secret (vzrelay --member-token). False with `why` when it printed none.
 bool DemoMemberToken(const std::string& bin, const std::string& secret_file, const std::string& meeting,
                      const std::string& roster, bool presenter, std::string* token, std::string* why);
+
+// A member of a demonstration's meeting, as its token names it.
+struct DemoMember {
+  std::string roster;
+  bool presenter = false;
+};
+
+// vzrelay for one meeting whose members each join with their own token: a
+// fresh secret in `work`/meeting-secret (StartDemoRelayWithSecret), then
+// each member's token into `tokens` (roster id -> token). False with `why`
+// when the relay did not start or a token was not printed.
+bool StartDemoMeetingRelay(const std::string& bin, const std::string& work, const std::vector<std::string>& extra,
+                           const std::string& meeting, const std::vector<DemoMember>& members, vz::PipedChild* relay,
+                           int32_t* port, std::map<std::string, std::string>* tokens, std::string* why);
+
+// The relay's stage line: "vzrelay (process N) on 127.0.0.1:PORT".
+std::string DemoRelayDetail(const vz::PipedChild& relay, int32_t port);

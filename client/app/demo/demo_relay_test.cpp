@@ -5,6 +5,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <string>
 
 #include "platform/scoped_test_folder.h"
 
@@ -41,6 +43,26 @@ TEST(DemoRelayTest, AnythingElseOnItsFirstLineOrNoProgramIsAClearFailure) {
   vz::PipedChild none;
   EXPECT_FALSE(StartDemoRelay(empty.path(), {}, &none, &port, &why));
   EXPECT_NE(why.find("vzrelay"), std::string::npos) << why;
+}
+
+// Each member gets a token of its own from the meeting's secret, signed for
+// its role: the presenter's is not the one the same roster id gets as an attendee.
+TEST(DemoRelayTest, AMeetingRelayHandsEachMemberATokenForItsRole) {
+  vz::ScopedTestFolder work;
+  vz::PipedChild relay;
+  int32_t port = 0;
+  std::map<std::string, std::string> tokens;
+  std::string why;
+  const std::string bin = std::filesystem::path(VZ_RELAY_BINARY).parent_path().string();
+  ASSERT_TRUE(StartDemoMeetingRelay(bin, work.path(), {}, "M1", {{"R1", true}, {"R2"}}, &relay, &port, &tokens, &why))
+      << why;
+  EXPECT_GT(port, 0);
+  ASSERT_EQ(tokens.size(), 2u);
+  EXPECT_EQ(tokens["R1"].size(), 64u);
+  EXPECT_NE(tokens["R1"], tokens["R2"]);
+  std::string as_attendee;
+  ASSERT_TRUE(DemoMemberToken(bin, work.path() + "/meeting-secret", "M1", "R1", false, &as_attendee, &why)) << why;
+  EXPECT_NE(as_attendee, tokens["R1"]);
 }
 
 }  // namespace

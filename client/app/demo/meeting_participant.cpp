@@ -130,3 +130,15 @@ std::string MeetingParticipant::HubLog() const {
 std::string MeetingParticipant::BridgeLog() const {
   return sandbox_ + "/run/velzar/vzmeet-app." + std::to_string(bridge_pid_) + ".log";
 }
+
+bool StopParticipants(const std::vector<MeetingParticipant*>& participants, int timeout_ms,
+                      MeetingParticipant** failed, std::string* why) {
+  for (MeetingParticipant* participant : participants) participant->Send("{\"type\":\"MEET_APP_REQUEST_STOP\"}");
+  for (MeetingParticipant* participant : participants) {
+    if (!participant->WaitEnd(timeout_ms, why)) {
+      *failed = participant;
+      return false;
+    }
+  }
+  return true;
+}

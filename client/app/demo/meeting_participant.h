@@ -63,3 +63,9 @@ class MeetingParticipant {
   int bridge_pid_ = -1;
   std::atomic<int> hub_pid_{-1};  // noted by the reader, read by the caller
 };
+
+// The web page's stop request to every participant, then each one's end
+// (WaitEnd, within `timeout_ms` each). False with `why` and the first that
+// did not end well in `failed`.
+bool StopParticipants(const std::vector<MeetingParticipant*>& participants, int timeout_ms,
+                      MeetingParticipant** failed, std::string* why);

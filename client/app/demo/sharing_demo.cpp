@@ -84,12 +84,8 @@ struct Options {
 };
 
 std::vector<DemoOption> OptionsOf(Options* options) {
-  return {
-      {"--bin", true, true, [options](const std::string& v) { options->bin = v; return !v.empty(); }},
-      {"--language", true, false,
-       [options](const std::string& v) { return ParseDemoLanguage(v, &options->language); }},
-      {"--work", true, false, [options](const std::string& v) { options->work = v; return !v.empty(); }},
-      {"--display", true, false, [options](const std::string& v) { options->display = v; return !v.empty(); }},
+  std::vector<DemoOption> list = DemoMeetingOptions(&options->bin, &options->language, &options->work, &options->display);
+  list.insert(list.end(), {
       {"--size", true, false,
        [options](const std::string& v) {
          const size_t x = v.find('x');
@@ -104,7 +100,8 @@ std::vector<DemoOption> OptionsOf(Options* options) {
        [options](const std::string& v) { options->web_attendee = v; return !v.empty(); }},
       {"--min-psnr", true, false,
        [options](const std::string& v) { return ParseDemoDouble(v, 0, kIdenticalPsnr, &options->min_psnr); }},
-  };
+  });
+  return list;
 }
 
 std::string Quote(const std::string& text) { return "\"" + text + "\""; }
@@ -209,17 +206,11 @@ class SharingDemo {
       relay_args = {"--cut-after", std::to_string(options_.cut_attendee_after_s), "--cut-for", "1", "--cut-roster",
                     "R2"};
     }
-    const std::string secret_file = work_ + "/meeting-secret";
-    if (!StartDemoRelayWithSecret(options_.bin, secret_file, relay_args, relay_.get(), &port_, &why)) {
+    if (!StartDemoMeetingRelay(options_.bin, work_, relay_args, kMeetId, {{"R1", true}, {"R2"}, {kWebRoster}},
+                               relay_.get(), &port_, &tokens_, &why)) {
       return Fail("relay", why, "");
     }
-    for (const char* roster : {"R1", "R2", kWebRoster}) {
-      if (!DemoMemberToken(options_.bin, secret_file, kMeetId, roster, roster == std::string("R1"), &tokens_[roster],
-                           &why)) {
-        return Fail("relay", why, "");
-      }
-    }
-    Stage("relay up", "vzrelay (process " + std::to_string(relay_->Pid()) + ") on 127.0.0.1:" + std::to_string(port_));
+    Stage("relay up", DemoRelayDetail(*relay_, port_));
 
     // Both participants' programs.
     dump_path_ = work_ + "/attendee-frame.vzfd";
@@ -271,11 +262,9 @@ class SharingDemo {
     if (!attendee_->WaitFor("DS_SESSION_RESPONSE_STOPPED", kStepTimeoutMs)) {
       return Fail("stop", "the attendee's sharing did not report stopped", attendee_->HubLog());
     }
-    for (MeetingParticipant* participant : {presenter_.get(), attendee_.get()}) {
-      participant->Send("{\"type\":\"MEET_APP_REQUEST_STOP\"}");
-    }
-    for (MeetingParticipant* participant : {presenter_.get(), attendee_.get()}) {
-      if (!participant->WaitEnd(kStepTimeoutMs, &why)) return Fail("stop", why, participant->HubLog());
+    MeetingParticipant* unended = nullptr;
+    if (!StopParticipants({presenter_.get(), attendee_.get()}, kStepTimeoutMs, &unended, &why)) {
+      return Fail("stop", why, unended->HubLog());
     }
     Stage("stopped", "both VelzarHubs and vzbridges ended");
     ticker_.reset();

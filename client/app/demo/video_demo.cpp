@@ -94,12 +94,8 @@ struct Options {
 };
 
 std::vector<DemoOption> OptionsOf(Options* options) {
-  return {
-      {"--bin", true, true, [options](const std::string& v) { options->bin = v; return !v.empty(); }},
-      {"--language", true, false,
-       [options](const std::string& v) { return ParseDemoLanguage(v, &options->language); }},
-      {"--work", true, false, [options](const std::string& v) { options->work = v; return !v.empty(); }},
-      {"--display", true, false, [options](const std::string& v) { options->display = v; return !v.empty(); }},
+  std::vector<DemoOption> list = DemoMeetingOptions(&options->bin, &options->language, &options->work, &options->display);
+  list.insert(list.end(), {
       {"--duration", true, false,
        [options](const std::string& v) { return ParseDemoInt(v, 2, 3600, &options->duration_s); }},
       {"--loss", true, false,
@@ -112,7 +108,8 @@ std::vector<DemoOption> OptionsOf(Options* options) {
          options->alice_camera = v;
          return v == "mjpeg" || v == "yuyv";
        }},
-  };
+  });
+  return list;
 }
 
 // One participant: its programs, the roster id, where its VelzarHub writes
@@ -159,16 +156,11 @@ class VideoDemo {
     if (options_.loss_percent > 0) {
       relay_args = {"--loss", Figure("%.4f", options_.loss_percent / 100.0), "--seed", std::to_string(options_.seed)};
     }
-    const std::string secret_file = work_ + "/meeting-secret";
-    if (!StartDemoRelayWithSecret(options_.bin, secret_file, relay_args, &relay_, &port_, &why)) {
+    if (!StartDemoMeetingRelay(options_.bin, work_, relay_args, kMeetId, {{"R1"}, {"R2"}}, &relay_, &port_, &tokens_,
+                               &why)) {
       return Fail("relay", why, "");
     }
-    for (const char* roster : {"R1", "R2"}) {
-      if (!DemoMemberToken(options_.bin, secret_file, kMeetId, roster, false, &tokens_[roster], &why)) {
-        return Fail("relay", why, "");
-      }
-    }
-    Stage("relay up", "vzrelay (process " + std::to_string(relay_.Pid()) + ") on 127.0.0.1:" + std::to_string(port_) +
+    Stage("relay up", DemoRelayDetail(relay_, port_) +
                           (options_.loss_percent > 0 ? ", dropping " + Figure("%.1f", options_.loss_percent) +
                                                            " % of the media (seed " + std::to_string(options_.seed) + ")"
                                                      : ""));
@@ -241,9 +233,9 @@ class VideoDemo {
       }
       Stage(member->name + " panel closed", "its window went with the leave");
     }
-    for (Member* member : {&alice_, &bob_}) member->programs->Send("{\"type\":\"MEET_APP_REQUEST_STOP\"}");
-    for (Member* member : {&alice_, &bob_}) {
-      if (!member->programs->WaitEnd(kStepTimeoutMs, &why)) return Fail("stop", why, member->programs->HubLog());
+    MeetingParticipant* unended = nullptr;
+    if (!StopParticipants({alice_.programs.get(), bob_.programs.get()}, kStepTimeoutMs, &unended, &why)) {
+      return Fail("stop", why, unended->HubLog());
     }
     Stage("stopped", "both VelzarHubs and vzbridges ended");
 

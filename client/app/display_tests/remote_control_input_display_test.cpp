@@ -7,11 +7,13 @@
 
 #include "client/sharingui/remote_control_input.h"
 #include "platform/run_loop.h"
-#include "platform/ui/display_test_env.h"
+#include "platform/ui/display_window_test_testlib.h"
 #include "platform/ui/input_injector.h"
 #include "platform/ui/window.h"
 
 namespace {
+
+using RemoteControlInputOnDisplay = vz::DisplayWindowTest;
 
 class Target : public vz::WindowDelegate {
  public:
@@ -61,24 +63,14 @@ DSCommandRecord Record() {
   return r;
 }
 
-TEST(RemoteControlInputOnDisplay, ARemoteClickAndKeysReachTheWindowUnderTheMappedPoint) {
-  vz::DisplayTestEnv& env = vz::DisplayTestEnv::Get();
-  if (!env.available()) GTEST_SKIP() << env.why();
-  vz::RunLoop& loop = vz::RunLoop::ForCurrentThread();
-  std::unique_ptr<vz::WindowSystem> system = vz::OpenDisplayWindowSystem(env.display().c_str());
-  ASSERT_TRUE(system);
-  std::unique_ptr<vz::InputInjector> injector = vz::InputInjector::Open(env.display().c_str());
+TEST_F(RemoteControlInputOnDisplay, ARemoteClickAndKeysReachTheWindowUnderTheMappedPoint) {
+  std::unique_ptr<vz::InputInjector> injector = OpenInjector();
   ASSERT_TRUE(injector);
 
   Target target;
-  vz::WindowParams params;
-  params.bounds = vz::Rect::FromXYWH(200, 150, 300, 200);
-  params.title = "remote target";
-  params.flags = vz::kWindowOverrideRedirect;
-  auto window = system->CreateWindow(params, &target);
+  auto window = ShowTopWindow(&target, vz::Rect::FromXYWH(200, 150, 300, 200), "remote target");
   ASSERT_TRUE(window);
-  window->Show();
-  ASSERT_TRUE(env.RunUntil(loop, [&] { return target.paints > 0 && target.focused; }));
+  ASSERT_TRUE(RunUntil([&] { return target.paints > 0 && target.focused; }));
 
   WholeScreen owner;
   CDSRemoteControlInput input(&owner, injector.get());
@@ -90,7 +82,7 @@ TEST(RemoteControlInputOnDisplay, ARemoteClickAndKeysReachTheWindowUnderTheMappe
   input.ExecuteRemoteMouseControling(click);
   EXPECT_EQ(input.last_position(), (vz::Point{260, 230}));  // read back after the display took it
   EXPECT_EQ(injector->PointerPosition(), (vz::Point{260, 230}));
-  ASSERT_TRUE(env.RunUntil(loop, [&] { return !target.presses.empty() && target.releases > 0; }));
+  ASSERT_TRUE(RunUntil([&] { return !target.presses.empty() && target.releases > 0; }));
   EXPECT_EQ(target.presses[0].first, (vz::Point{60, 80}));
   EXPECT_EQ(target.presses[0].second, vz::MouseButton::kLeft);
 
@@ -106,7 +98,7 @@ TEST(RemoteControlInputOnDisplay, ARemoteClickAndKeysReachTheWindowUnderTheMappe
   key.KeyWParam = 0x12;  // Alt never reaches the window
   key.KeyType = 1;
   input.ExecuteRemoteKeyboardControling(key);
-  ASSERT_TRUE(env.RunUntil(loop, [&] { return !target.keysyms.empty(); }));
+  ASSERT_TRUE(RunUntil([&] { return !target.keysyms.empty(); }));
   EXPECT_EQ(target.keysyms, (std::vector<uint32_t>{0x62}));
 
   // The wheel: a notch per 120 of delta, and a part of a notch still turns it once.
@@ -119,7 +111,7 @@ TEST(RemoteControlInputOnDisplay, ARemoteClickAndKeysReachTheWindowUnderTheMappe
   input.ExecuteRemoteMouseControling(wheel);
   wheel.MouseWParam = 240;
   input.ExecuteRemoteMouseControling(wheel);
-  ASSERT_TRUE(env.RunUntil(loop, [&] { return target.wheels.size() >= 3; }));
+  ASSERT_TRUE(RunUntil([&] { return target.wheels.size() >= 3; }));
   EXPECT_EQ(target.wheels, (std::vector<int>{-1, 1, 1}));
 
   // The pointer as the last remote event left it: no pause. Moved locally: paused, held keys released.

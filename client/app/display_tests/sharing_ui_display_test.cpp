@@ -20,13 +20,15 @@
 #include "platform/run_loop.h"
 #include "platform/screen/screen_source.h"
 #include "platform/screen/x11_test_windows_testlib.h"
-#include "platform/ui/display_test_env.h"
+#include "platform/ui/display_window_test_testlib.h"
 #include "platform/ui/headless.h"
 #include "platform/ui/input_injector.h"
 #include "platform/ui/window.h"
 #include "uikit/gdiplus_bitmap.h"
 
 namespace {
+
+using SharingUIOnDisplay = vz::DisplayWindowTest;
 
 using namespace sharingui_testing;
 
@@ -57,36 +59,26 @@ DSCommandRecord From(const std::u16string& sender, int32_t type) {
   return r;
 }
 
-TEST(SharingUIOnDisplay, ConsentByARealClickThenTheRemoteClickLandsAtTheMappedPoint) {
-  vz::DisplayTestEnv& env = vz::DisplayTestEnv::Get();
-  if (!env.available()) GTEST_SKIP() << env.why();
+TEST_F(SharingUIOnDisplay, ConsentByARealClickThenTheRemoteClickLandsAtTheMappedPoint) {
   ASSERT_TRUE(vzres::LoadResourceLibrary("vzres"));
   vzres::SetResourceLanguage(vzres::kLanguageEnglish);
-  vz::RunLoop& loop = vz::RunLoop::ForCurrentThread();
-  std::unique_ptr<vz::WindowSystem> system = vz::OpenDisplayWindowSystem(env.display().c_str());
-  ASSERT_TRUE(system);
-  std::unique_ptr<vz::InputInjector> injector = vz::InputInjector::Open(env.display().c_str());
+  std::unique_ptr<vz::InputInjector> injector = OpenInjector();
   ASSERT_TRUE(injector);
 
   Target target;
-  vz::WindowParams params;
-  params.bounds = vz::Rect::FromXYWH(600, 500, 300, 200);
-  params.title = "presenter's application";
-  params.flags = vz::kWindowOverrideRedirect;
-  auto window = system->CreateWindow(params, &target);
+  auto window = ShowTopWindow(&target, vz::Rect::FromXYWH(600, 500, 300, 200), "presenter's application");
   ASSERT_TRUE(window);
-  window->Show();
-  ASSERT_TRUE(env.RunUntil(loop, [&] { return target.paints > 0; }));
+  ASSERT_TRUE(RunUntil([&] { return target.paints > 0; }));
 
   RecordingOwner owner;
   owner.monitors.Monitors[0].Rect = {0, 0, 1280, 1024};
   owner.monitors.Monitors[0].LogicalRect = {0, 0, 1280, 1024};
   owner.AddRoster(u"p1", u"Pat One");
   owner.quick_start = true;
-  CDSUIDialogs dialogs(system.get());
+  CDSUIDialogs dialogs(system_.get());
   NoThumbnails thumbnails;
   auto ui = std::make_unique<CDSUIController>(
-      CDSUIController::Ports{&owner, &dialogs, &thumbnails, injector.get(), system.get(), nullptr});
+      CDSUIController::Ports{&owner, &dialogs, &thumbnails, injector.get(), system_.get(), nullptr});
   MeetConfig config{};
   config.AudioEnabled = 1;
   config.RemoteControlEnabled = 1;
@@ -108,10 +100,10 @@ TEST(SharingUIOnDisplay, ConsentByARealClickThenTheRemoteClickLandsAtTheMappedPo
 
   // The presenter answers the question with the mouse, once it is on the screen.
   bool clicked = false;
-  loop.StartTimer(&clicked, 1, 50, [&] {
+  loop_.StartTimer(&clicked, 1, 50, [&] {
     CDSRemoteControlDialog* question = CDSRemoteControlDialog::Innermost();
     if (clicked || question == nullptr || !question->window()->IsVisible()) return;
-    system->Sync();
+    system_->Sync();
     vz::Window* accept = question->GetDlgItem(1103)->window();
     injector->Click(accept->ToScreen({accept->bounds().Width() / 2, accept->bounds().Height() / 2}));
     injector->Sync();
@@ -119,13 +111,13 @@ TEST(SharingUIOnDisplay, ConsentByARealClickThenTheRemoteClickLandsAtTheMappedPo
   });
   DSCommandRecord request = From(u"p1", DSCommandRequestControl);
   ui->updateDSCommand(&request);
-  loop.KillTimer(&clicked, 1);
+  loop_.KillTimer(&clicked, 1);
   ASSERT_TRUE(clicked);
   EXPECT_EQ(owner.controller, u"p1");
 
   // The display has the question gone and the overlay's click-through shape
   // before the participant's left click at (650, 560) of the shared monitor.
-  system->Sync();
+  system_->Sync();
   DSCommandRecord input = From(u"p1", 40);
   input.MouseType = 20;
   input.MouseMonitorId = 1;
@@ -133,7 +125,7 @@ TEST(SharingUIOnDisplay, ConsentByARealClickThenTheRemoteClickLandsAtTheMappedPo
   input.MouseY = 560;
   ui->updateDSCommand(&input);
   EXPECT_TRUE(ui->overlay().IsClickThrough());
-  ASSERT_TRUE(env.RunUntil(loop, [&] { return !target.presses.empty(); }));
+  ASSERT_TRUE(RunUntil([&] { return !target.presses.empty(); }));
   EXPECT_EQ(target.presses[0], (vz::Point{50, 60}));
 
   ui->cleanUp();
@@ -149,13 +141,10 @@ std::vector<uint32_t> SolidIcon(uint32_t side, uint32_t argb) {
   return items;
 }
 
-TEST(SharingUIOnDisplay, WindowThumbnailsCarryTheIconsTheWindowsPublish) {
-  vz::DisplayTestEnv& env = vz::DisplayTestEnv::Get();
-  if (!env.available()) GTEST_SKIP() << env.why();
+TEST_F(SharingUIOnDisplay, WindowThumbnailsCarryTheIconsTheWindowsPublish) {
   ASSERT_TRUE(vzres::LoadResourceLibrary("vzres"));
   vzres::SetResourceLanguage(vzres::kLanguageEnglish);
-  vz::RunLoop::ForCurrentThread();
-  std::unique_ptr<vz::X11TestWindows> windows = vz::X11TestWindows::Open(env.display());
+  std::unique_ptr<vz::X11TestWindows> windows = vz::X11TestWindows::Open(display());
   ASSERT_TRUE(windows);
   // One window of no known process publishes a 16 and a 48 pixel icon; one
   // of this test's process publishes none.
@@ -168,7 +157,7 @@ TEST(SharingUIOnDisplay, WindowThumbnailsCarryTheIconsTheWindowsPublish) {
   icons.insert(icons.end(), large.begin(), large.end());
   windows->SetIcons(with_icons, icons);
 
-  std::unique_ptr<vz::ScreenSource> screen = vz::OpenX11ScreenSource({env.display(), true});
+  std::unique_ptr<vz::ScreenSource> screen = vz::OpenX11ScreenSource({display(), true});
   ASSERT_TRUE(screen);
   CScreenThumbnailSource thumbnails(screen.get());
   std::unique_ptr<vz::HeadlessWindowSystem> system = vz::HeadlessWindowSystem::Create({1280, 1024});

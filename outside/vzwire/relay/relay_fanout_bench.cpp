@@ -8,6 +8,7 @@
 // second delivered, and how many times over each member's 1 MB/s the rate is.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
 #include <string>
@@ -117,74 +118,145 @@ std::vector<uint8_t> SubscribeFrame(const std::string& subscriber) {
   return vzrelay::MakeFrame(FrameKind::kCommand, reinterpret_cast<const uint8_t*>(record.data()), record.size());
 }
 
+// A relay serving on loopback on a thread of its own, and members joined to
+// one session ("bench") through raw clients, the sender first. The server
+// is stopped when the rig goes, on every path.
+class RelayRig {
+ public:
+  RelayRig(const vzrelay::RelayOptions& options, bool roles) : server_(options) {
+    if (roles) vzrelay::InstallRelayRoles(server_.Hub());
+  }
+  ~RelayRig() {
+    if (!serving_.joinable()) return;
+    server_.Stop();
+    serving_.join();
+  }
+  RelayRig(const RelayRig&) = delete;
+  RelayRig& operator=(const RelayRig&) = delete;
+
+  // Serves and joins the sender as `sender_roster_id`, then `members` others
+  // ("m1"...); what failed, or null.
+  const char* Start(int members, const std::string& sender_roster_id) {
+    if (!server_.Start()) return "no loopback port";
+    serving_ = std::thread([this] { server_.Run(); });
+    for (int i = 0; i <= members; ++i) {
+      auto client = std::make_unique<vzrelay_test::RawClient>();
+      vzrelay::JoinRequest join;
+      join.session_type = 2;
+      join.session_id = "bench";
+      join.token = "t";
+      join.roster_id = i == 0 ? sender_roster_id : "m" + std::to_string(i);
+      vzrelay::Frame confirm;
+      if (!client->Connect(server_.Port()) || !client->Send(FrameKind::kJoin, vzrelay::EncodeJoinRequest(join)) ||
+          !client->Next(&confirm) || confirm.kind != FrameKind::kJoinConfirm) {
+        return "join failed";
+      }
+      if (i == 0) sender_ssrc = static_cast<uint32_t>(confirm.payload[0] << 24 | confirm.payload[1] << 16 |
+                                                      confirm.payload[2] << 8 | confirm.payload[3]);
+      clients.push_back(std::move(client));
+    }
+    return nullptr;
+  }
+  vz::LocalSocket& Sender() { return clients[0]->Socket(); }
+  // Every member's socket but the sender's.
+  std::vector<vz::LocalSocket*> Receivers() {
+    std::vector<vz::LocalSocket*> receivers;
+    for (size_t i = 1; i < clients.size(); ++i) receivers.push_back(&clients[i]->Socket());
+    return receivers;
+  }
+
+  std::vector<std::unique_ptr<vzrelay_test::RawClient>> clients;
+  uint32_t sender_ssrc = 0;
+
+ private:
+  vzrelay::RelayServer server_;
+  std::thread serving_;
+};
+
+// The peer's sockets: `members` connected pairs of plain loopback sockets.
+struct PlainSocketPairs {
+  // False when no loopback port could be had.
+  bool Open(int members) {
+    if (!listener.Listen(0, members + 1)) return false;
+    writers.resize(static_cast<size_t>(members));
+    readers.resize(static_cast<size_t>(members));
+    for (int i = 0; i < members; ++i) {
+      vz::ConnectLoopbackTcp(listener.Port(), 2000, &writers[i]);
+      while (listener.Accept(&readers[i]).status != vz::IoStatus::kOk) {
+        vz::PollItem item{listener.Fd(), vz::kPollReadable, 0};
+        vz::PollDescriptors(&item, 1, 100);
+      }
+    }
+    return true;
+  }
+  std::vector<vz::LocalSocket*> Receivers() {
+    std::vector<vz::LocalSocket*> receivers;
+    for (auto& reader : readers) receivers.push_back(&reader);
+    return receivers;
+  }
+  // The same bytes to every member, as the relay writes them, `chunk` bytes
+  // at a time round the members so none waits for all the others.
+  void WriteToAll(const std::vector<uint8_t>& bytes, size_t chunk) {
+    for (size_t at = 0; at < bytes.size(); at += chunk) {
+      const size_t n = std::min(chunk, bytes.size() - at);
+      for (auto& writer : writers) WriteAll(writer, bytes.data() + at, n);
+    }
+  }
+
+  vz::LoopbackTcpListener listener;
+  std::vector<vz::LocalSocket> writers, readers;
+};
+
+// 1 MB of RTP packets of one sender, back to back.
+std::vector<uint8_t> Megabyte(uint32_t ssrc) {
+  std::vector<uint8_t> megabyte;
+  for (size_t i = 0; i < kPacketsPerMegabyte; ++i) {
+    const std::vector<uint8_t> frame = RtpFrame(ssrc, static_cast<uint16_t>(i));
+    megabyte.insert(megabyte.end(), frame.begin(), frame.end());
+  }
+  return megabyte;
+}
+
+// Times rounds of `send()`, each waiting until `frames_per_send` more frames
+// of `kind` arrived at the receivers; returns the frames delivered in all.
+template <typename Send>
+uint64_t TimeDeliveries(benchmark::State& state, std::vector<vz::LocalSocket*> receivers, FrameKind kind,
+                        uint64_t frames_per_send, Send send) {
+  Drain drain(std::move(receivers), kind);
+  uint64_t expected = 0;
+  for (auto _ : state) {
+    send();
+    expected += frames_per_send;
+    WaitFor(drain, expected);
+  }
+  return expected;
+}
+
 void RunFanOut(benchmark::State& state, bool video_role) {
   const int members = static_cast<int>(state.range(0));
   vzrelay::RelayOptions options;
   options.hub.media_backlog_limit = 64u << 20;  // measure the relay, not its shedding
   options.backlog_limit = 256u << 20;
-  vzrelay::RelayServer server(options);
-  if (video_role) vzrelay::InstallRelayRoles(server.Hub());
-  if (!server.Start()) {
-    state.SkipWithError("no loopback port");
-    return;
-  }
-  std::thread serving([&server] { server.Run(); });
-  std::vector<std::unique_ptr<vzrelay_test::RawClient>> clients;
-  uint32_t sender_ssrc = 0;
-  for (int i = 0; i <= members; ++i) {
-    auto client = std::make_unique<vzrelay_test::RawClient>();
-    vzrelay::JoinRequest join;
-    join.session_type = 2;
-    join.session_id = "bench";
-    join.token = "t";
-    join.roster_id = i == 0 ? "sender" : "m" + std::to_string(i);
-    vzrelay::Frame confirm;
-    if (!client->Connect(server.Port()) || !client->Send(FrameKind::kJoin, vzrelay::EncodeJoinRequest(join)) ||
-        !client->Next(&confirm) || confirm.kind != FrameKind::kJoinConfirm) {
-      state.SkipWithError("join failed");
-      server.Stop();
-      serving.join();
-      return;
-    }
-    if (i == 0) sender_ssrc = static_cast<uint32_t>(confirm.payload[0] << 24 | confirm.payload[1] << 16 |
-                                                    confirm.payload[2] << 8 | confirm.payload[3]);
-    clients.push_back(std::move(client));
-  }
+  RelayRig rig(options, video_role);
+  if (const char* failed = rig.Start(members, "sender")) return state.SkipWithError(failed);
   if (video_role) {
     // Every member subscribes; the sender hears each subscription once the
     // server has it.
-    for (int i = 1; i <= members; ++i) clients[i]->WriteAll(SubscribeFrame("m" + std::to_string(i)));
+    for (int i = 1; i <= members; ++i) rig.clients[i]->WriteAll(SubscribeFrame("m" + std::to_string(i)));
     int heard = 0;
     vzrelay::Frame frame;
-    while (heard < members && clients[0]->Next(&frame)) {
+    while (heard < members && rig.clients[0]->Next(&frame)) {
       const bool subscribe = frame.kind == FrameKind::kCommand && frame.payload.size() > 4 &&
                              frame.payload[2] == 0xA0 && frame.payload[4] == 0x0B;
       heard += subscribe ? 1 : 0;
     }
-    if (heard < members) {
-      state.SkipWithError("subscriptions not confirmed");
-      server.Stop();
-      serving.join();
-      return;
-    }
+    if (heard < members) return state.SkipWithError("subscriptions not confirmed");
   }
-  std::vector<uint8_t> megabyte;
-  for (size_t i = 0; i < kPacketsPerMegabyte; ++i) {
-    const std::vector<uint8_t> frame = RtpFrame(sender_ssrc, static_cast<uint16_t>(i));
-    megabyte.insert(megabyte.end(), frame.begin(), frame.end());
-  }
-  std::vector<vz::LocalSocket*> receivers;
-  for (int i = 1; i <= members; ++i) receivers.push_back(&clients[i]->Socket());
-  Drain drain(receivers);
-  uint64_t expected = 0;
-  for (auto _ : state) {
-    WriteAll(clients[0]->Socket(), megabyte.data(), megabyte.size());
-    expected += kPacketsPerMegabyte * members;
-    WaitFor(drain, expected);
-  }
-  SetCounters(state, members, expected);
-  server.Stop();
-  serving.join();
+  const std::vector<uint8_t> megabyte = Megabyte(rig.sender_ssrc);
+  const uint64_t delivered =
+      TimeDeliveries(state, rig.Receivers(), FrameKind::kRtp, kPacketsPerMegabyte * members,
+                     [&] { WriteAll(rig.Sender(), megabyte.data(), megabyte.size()); });
+  SetCounters(state, members, delivered);
 }
 
 void BM_RelayFanOut(benchmark::State& state) { RunFanOut(state, false); }
@@ -192,39 +264,12 @@ void BM_VideoRoleFanOut(benchmark::State& state) { RunFanOut(state, true); }
 
 void BM_PlainSocketFanOut(benchmark::State& state) {
   const int members = static_cast<int>(state.range(0));
-  vz::LoopbackTcpListener listener;
-  if (!listener.Listen(0, members + 1)) {
-    state.SkipWithError("no loopback port");
-    return;
-  }
-  std::vector<vz::LocalSocket> writers(members), readers(members);
-  for (int i = 0; i < members; ++i) {
-    vz::ConnectLoopbackTcp(listener.Port(), 2000, &writers[i]);
-    while (listener.Accept(&readers[i]).status != vz::IoStatus::kOk) {
-      vz::PollItem item{listener.Fd(), vz::kPollReadable, 0};
-      vz::PollDescriptors(&item, 1, 100);
-    }
-  }
-  std::vector<uint8_t> megabyte;
-  for (size_t i = 0; i < kPacketsPerMegabyte; ++i) {
-    const std::vector<uint8_t> frame = RtpFrame(0x1000, static_cast<uint16_t>(i));
-    megabyte.insert(megabyte.end(), frame.begin(), frame.end());
-  }
-  std::vector<vz::LocalSocket*> receivers;
-  for (auto& reader : readers) receivers.push_back(&reader);
-  Drain drain(receivers);
-  uint64_t expected = 0;
-  for (auto _ : state) {
-    // The same bytes to every member, as the relay writes them, 64 KB at a
-    // time round the members so none waits for all the others.
-    for (size_t at = 0; at < megabyte.size(); at += 65536) {
-      const size_t n = std::min<size_t>(65536, megabyte.size() - at);
-      for (auto& writer : writers) WriteAll(writer, megabyte.data() + at, n);
-    }
-    expected += kPacketsPerMegabyte * members;
-    WaitFor(drain, expected);
-  }
-  SetCounters(state, members, expected);
+  PlainSocketPairs sockets;
+  if (!sockets.Open(members)) return state.SkipWithError("no loopback port");
+  const std::vector<uint8_t> megabyte = Megabyte(0x1000);
+  const uint64_t delivered = TimeDeliveries(state, sockets.Receivers(), FrameKind::kRtp,
+                                            kPacketsPerMegabyte * members, [&] { sockets.WriteToAll(megabyte, 65536); });
+  SetCounters(state, members, delivered);
 }
 
 // Large payloads (4 MiB data frames, as a sharing message with many tiles)
@@ -233,83 +278,37 @@ void BM_PlainSocketFanOut(benchmark::State& state) {
 // plain loopback sockets. Counter: bytes delivered per second, all members.
 constexpr size_t kDataPayload = 4u << 20;
 
+std::vector<uint8_t> DataFrame() {
+  const std::vector<uint8_t> payload(kDataPayload, 0x5A);
+  return vzrelay::MakeFrame(FrameKind::kDataBinary, payload.data(), payload.size());
+}
+
+void SetDataCounters(benchmark::State& state, int members, uint64_t frames_delivered) {
+  state.counters["members"] = members;
+  state.SetBytesProcessed(static_cast<int64_t>(frames_delivered * kDataPayload));
+}
+
 void BM_RelayDataFanOut(benchmark::State& state) {
   const int members = static_cast<int>(state.range(0));
   vzrelay::RelayOptions options;
   options.backlog_limit = 256u << 20;
-  vzrelay::RelayServer server(options);
-  vzrelay::InstallRelayRoles(server.Hub());
-  if (!server.Start()) {
-    state.SkipWithError("no loopback port");
-    return;
-  }
-  std::thread serving([&server] { server.Run(); });
-  std::vector<std::unique_ptr<vzrelay_test::RawClient>> clients;
-  for (int i = 0; i <= members; ++i) {
-    auto client = std::make_unique<vzrelay_test::RawClient>();
-    vzrelay::JoinRequest join;
-    join.session_type = 2;  // relayed as sent
-    join.session_id = "bench";
-    join.token = "t";
-    join.roster_id = "m" + std::to_string(i);
-    vzrelay::Frame confirm;
-    if (!client->Connect(server.Port()) || !client->Send(FrameKind::kJoin, vzrelay::EncodeJoinRequest(join)) ||
-        !client->Next(&confirm) || confirm.kind != FrameKind::kJoinConfirm) {
-      state.SkipWithError("join failed");
-      server.Stop();
-      serving.join();
-      return;
-    }
-    clients.push_back(std::move(client));
-  }
-  const std::vector<uint8_t> payload(kDataPayload, 0x5A);
-  const std::vector<uint8_t> frame = vzrelay::MakeFrame(FrameKind::kDataBinary, payload.data(), payload.size());
-  std::vector<vz::LocalSocket*> receivers;
-  for (int i = 1; i <= members; ++i) receivers.push_back(&clients[i]->Socket());
-  Drain drain(receivers, FrameKind::kDataBinary);
-  uint64_t expected = 0;
-  for (auto _ : state) {
-    WriteAll(clients[0]->Socket(), frame.data(), frame.size());
-    expected += static_cast<uint64_t>(members);
-    WaitFor(drain, expected);
-  }
-  state.counters["members"] = members;
-  state.SetBytesProcessed(static_cast<int64_t>(expected * kDataPayload));
-  server.Stop();
-  serving.join();
+  RelayRig rig(options, true);  // session type 2 without subscriptions: relayed as sent
+  if (const char* failed = rig.Start(members, "m0")) return state.SkipWithError(failed);
+  const std::vector<uint8_t> frame = DataFrame();
+  const uint64_t delivered =
+      TimeDeliveries(state, rig.Receivers(), FrameKind::kDataBinary, static_cast<uint64_t>(members),
+                     [&] { WriteAll(rig.Sender(), frame.data(), frame.size()); });
+  SetDataCounters(state, members, delivered);
 }
 
 void BM_PlainSocketDataFanOut(benchmark::State& state) {
   const int members = static_cast<int>(state.range(0));
-  vz::LoopbackTcpListener listener;
-  if (!listener.Listen(0, members + 1)) {
-    state.SkipWithError("no loopback port");
-    return;
-  }
-  std::vector<vz::LocalSocket> writers(members), readers(members);
-  for (int i = 0; i < members; ++i) {
-    vz::ConnectLoopbackTcp(listener.Port(), 2000, &writers[i]);
-    while (listener.Accept(&readers[i]).status != vz::IoStatus::kOk) {
-      vz::PollItem item{listener.Fd(), vz::kPollReadable, 0};
-      vz::PollDescriptors(&item, 1, 100);
-    }
-  }
-  const std::vector<uint8_t> payload(kDataPayload, 0x5A);
-  const std::vector<uint8_t> frame = vzrelay::MakeFrame(FrameKind::kDataBinary, payload.data(), payload.size());
-  std::vector<vz::LocalSocket*> receivers;
-  for (auto& reader : readers) receivers.push_back(&reader);
-  Drain drain(receivers, FrameKind::kDataBinary);
-  uint64_t expected = 0;
-  for (auto _ : state) {
-    for (size_t at = 0; at < frame.size(); at += 262144) {
-      const size_t n = std::min<size_t>(262144, frame.size() - at);
-      for (auto& writer : writers) WriteAll(writer, frame.data() + at, n);
-    }
-    expected += static_cast<uint64_t>(members);
-    WaitFor(drain, expected);
-  }
-  state.counters["members"] = members;
-  state.SetBytesProcessed(static_cast<int64_t>(expected * kDataPayload));
+  PlainSocketPairs sockets;
+  if (!sockets.Open(members)) return state.SkipWithError("no loopback port");
+  const std::vector<uint8_t> frame = DataFrame();
+  const uint64_t delivered = TimeDeliveries(state, sockets.Receivers(), FrameKind::kDataBinary,
+                                            static_cast<uint64_t>(members), [&] { sockets.WriteToAll(frame, 262144); });
+  SetDataCounters(state, members, delivered);
 }
 
 BENCHMARK(BM_RelayDataFanOut)->Arg(2)->Arg(10)->Arg(40)->UseRealTime()->Unit(benchmark::kMillisecond);

@@ -2,14 +2,11 @@
 // What the engine's tests stand in for: the client's sink (recording every
 // callback in order), the transport connection (recording every send), the
 // capture library (libvzgrabfake.so) and the log writer (capturing lines).
-#include <cstdarg>
-#include <cstdio>
 #include <functional>
-#include <mutex>
 #include <string>
 #include <vector>
 
-#include "common/trace_client_test_hooks.h"
+#include "common/log_capture_testlib.h"
 #include "contracts/ds_provider.h"
 #include "platform/module_loader.h"
 #include "sharing/controller/testing/fake_grab_control.h"
@@ -110,43 +107,6 @@ class FakeDsTp : public IDSTp {
 };
 
 // Captures the log lines of the code under test while alive.
-class LogCapture {
- public:
-  LogCapture() {
-    Lines().clear();
-    entries_.log_a = &Capture;
-    entries_.collect_a = &Capture;
-    vz::BindTracerForTest(&entries_);
-  }
-  ~LogCapture() { vz::RestoreTracerForTest(); }
-  LogCapture(const LogCapture&) = delete;
-  LogCapture& operator=(const LogCapture&) = delete;
-
-  // Lines holding `text`.
-  size_t Count(const std::string& text) {
-    std::lock_guard<std::mutex> lock(Mutex());
-    size_t count = 0;
-    for (const auto& line : Lines()) count += line.find(text) != std::string::npos ? 1 : 0;
-    return count;
-  }
-
- private:
-  static std::mutex& Mutex() {
-    static std::mutex mutex;
-    return mutex;
-  }
-  static std::vector<std::string>& Lines() {
-    static std::vector<std::string> lines;
-    return lines;
-  }
-  static void Capture(const char*, const char* format, va_list args) {
-    char line[2048];
-    vsnprintf(line, sizeof(line), format, args);
-    std::lock_guard<std::mutex> lock(Mutex());
-    Lines().emplace_back(line);
-  }
-
-  vz::TracerEntries entries_;
-};
+using LogCapture = vz::LogLineCapture;
 
 }  // namespace engine_test

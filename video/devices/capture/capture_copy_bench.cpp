@@ -24,70 +24,76 @@ class NullDeliverer final : public TEngineObject<IVideoDeliverer> {
   VseResult DeliverSample(IVideoSample*) override { return VSE_S_OK; }
 };
 
+// A 720p YUYV engine on the emulated laptop camera, its frames delivered to
+// nothing; `capture` is null when the engine could not be made.
+class EmulatedCameraEngine {
+ public:
+  EmulatedCameraEngine() {
+    port_.Plug(vz::LaptopYuyvCamera());
+    vzcapture::MakeV4l2DeviceEnumerator(port_, &list_);
+    allocator->AddRef();
+    sink_->AddRef();
+    const VideoFormat wanted{3, kWidth, kHeight, 30.0f, 0};
+    if (vzcapture::MakeV4l2CapEngine(list_->GetNextDevice(), &wanted, allocator, &engine_) != VSE_S_OK) return;
+    engine_->AppendVideoDeliverer(sink_);
+    capture = static_cast<vzcapture::CV4l2CapEngine*>(engine_);
+  }
+  ~EmulatedCameraEngine() {
+    if (engine_ != nullptr) engine_->Release();
+    sink_->Release();
+    allocator->Release();
+    list_->Release();
+  }
+  EmulatedCameraEngine(const EmulatedCameraEngine&) = delete;
+  EmulatedCameraEngine& operator=(const EmulatedCameraEngine&) = delete;
+
+  // The bytes and the share of frames delivered, per iteration.
+  void Report(benchmark::State& state, int64_t frame_bytes) const {
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * frame_bytes);
+    state.counters["delivered_share"] =
+        static_cast<double>(capture->DeliveredFrames()) / static_cast<double>(state.iterations());
+  }
+
+  CVzVideoSampleAllocator* const allocator = new CVzVideoSampleAllocator(64, 10000, 10000);
+  vzcapture::CV4l2CapEngine* capture = nullptr;
+
+ private:
+  vz::EmulatedV4l2 port_;
+  IVideoCapDeviceEnumerator* list_ = nullptr;
+  NullDeliverer* const sink_ = new NullDeliverer();
+  IVideoCapEngine* engine_ = nullptr;
+};
+
 void BM_KindZeroCopyPath(benchmark::State& state) {
-  vz::EmulatedV4l2 port;
-  port.Plug(vz::LaptopYuyvCamera());
-  IVideoCapDeviceEnumerator* list = nullptr;
-  vzcapture::MakeV4l2DeviceEnumerator(port, &list);
-  auto* allocator = new CVzVideoSampleAllocator(64, 10000, 10000);
-  allocator->AddRef();
-  auto* sink = new NullDeliverer();
-  sink->AddRef();
-  const VideoFormat wanted{3, kWidth, kHeight, 30.0f, 0};
-  IVideoCapEngine* engine = nullptr;
-  if (vzcapture::MakeV4l2CapEngine(list->GetNextDevice(), &wanted, allocator, &engine) != VSE_S_OK) {
+  EmulatedCameraEngine rig;
+  if (rig.capture == nullptr) {
     state.SkipWithError("no engine");
     return;
   }
-  engine->AppendVideoDeliverer(sink);
   std::vector<uint8_t> frame(static_cast<size_t>(kWidth) * kHeight * 2, 0x80);
-  auto* capture = static_cast<vzcapture::CV4l2CapEngine*>(engine);
-  for (auto _ : state) capture->OnCameraBuffer(frame.data(), static_cast<uint32_t>(frame.size()));
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(frame.size()));
-  state.counters["delivered_share"] =
-      static_cast<double>(capture->DeliveredFrames()) / static_cast<double>(state.iterations());
-  engine->Release();
-  sink->Release();
-  allocator->Release();
-  list->Release();
+  for (auto _ : state) rig.capture->OnCameraBuffer(frame.data(), static_cast<uint32_t>(frame.size()));
+  rig.Report(state, static_cast<int64_t>(frame.size()));
 }
 BENCHMARK(BM_KindZeroCopyPath)->Unit(benchmark::kMicrosecond);
 
 void BM_LentSamplePath(benchmark::State& state) {
-  vz::EmulatedV4l2 port;
-  port.Plug(vz::LaptopYuyvCamera());
-  IVideoCapDeviceEnumerator* list = nullptr;
-  vzcapture::MakeV4l2DeviceEnumerator(port, &list);
-  auto* allocator = new CVzVideoSampleAllocator(64, 10000, 10000);
-  allocator->AddRef();
-  auto* sink = new NullDeliverer();
-  sink->AddRef();
-  const VideoFormat wanted{3, kWidth, kHeight, 30.0f, 0};
-  IVideoCapEngine* engine = nullptr;
-  if (vzcapture::MakeV4l2CapEngine(list->GetNextDevice(), &wanted, allocator, &engine) != VSE_S_OK) {
+  EmulatedCameraEngine rig;
+  if (rig.capture == nullptr) {
     state.SkipWithError("no engine");
     return;
   }
-  engine->AppendVideoDeliverer(sink);
   const auto size = static_cast<int32_t>(kWidth * kHeight * 2);
-  auto* capture = static_cast<vzcapture::CV4l2CapEngine*>(engine);
   for (auto _ : state) {
     // What the driver's buffer swap costs: a sample lent, filled (not
     // timed here: the driver's own write), handed over, given back.
     IVideoSample* sample = nullptr;
     void* memory = nullptr;
-    allocator->GetSample(size, &sample);
+    rig.allocator->GetSample(size, &sample);
     sample->GetPointer(&memory);
-    capture->OnCameraBuffer(static_cast<const uint8_t*>(memory), static_cast<uint32_t>(size), sample);
+    rig.capture->OnCameraBuffer(static_cast<const uint8_t*>(memory), static_cast<uint32_t>(size), sample);
     sample->Release();
   }
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * size);
-  state.counters["delivered_share"] =
-      static_cast<double>(capture->DeliveredFrames()) / static_cast<double>(state.iterations());
-  engine->Release();
-  sink->Release();
-  allocator->Release();
-  list->Release();
+  rig.Report(state, size);
 }
 BENCHMARK(BM_LentSamplePath)->Unit(benchmark::kMicrosecond);
 

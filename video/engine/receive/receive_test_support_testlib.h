@@ -1,65 +1,18 @@
 #pragma once
 // Helpers of the receive tests: captured log lines and RTP packets with a
 // timing element.
-#include <cstdarg>
 #include <cstdint>
-#include <cstdio>
-#include <mutex>
 #include <string>
 #include <vector>
 
+#include "common/log_capture_testlib.h"
 #include "common/trace_client.h"
-#include "common/trace_client_test_hooks.h"
 #include "video/engine/rtp/big_endian.h"
 
 namespace receive_test {
 
 // Captures the log lines of the code under test while alive.
-class LogCapture {
- public:
-  LogCapture() {
-    Clear();
-    entries_.log_a = &Capture;
-    entries_.collect_a = &Capture;
-    vz::BindTracerForTest(&entries_);
-  }
-  ~LogCapture() { vz::RestoreTracerForTest(); }
-  LogCapture(const LogCapture&) = delete;
-  LogCapture& operator=(const LogCapture&) = delete;
-
-  void Clear() {
-    std::lock_guard<std::mutex> lock(Mutex());
-    Lines().clear();
-  }
-  size_t Count(const std::string& text) {
-    std::lock_guard<std::mutex> lock(Mutex());
-    size_t count = 0;
-    for (const auto& line : Lines()) count += line.find(text) != std::string::npos ? 1 : 0;
-    return count;
-  }
-  size_t size() {
-    std::lock_guard<std::mutex> lock(Mutex());
-    return Lines().size();
-  }
-
- private:
-  static std::mutex& Mutex() {
-    static std::mutex mutex;
-    return mutex;
-  }
-  static std::vector<std::string>& Lines() {
-    static std::vector<std::string> lines;
-    return lines;
-  }
-  static void Capture(const char*, const char* format, va_list args) {
-    char line[2048];
-    vsnprintf(line, sizeof(line), format, args);
-    std::lock_guard<std::mutex> lock(Mutex());
-    Lines().emplace_back(line);
-  }
-
-  vz::TracerEntries entries_;
-};
+using LogCapture = vz::LogLineCapture;
 
 struct PacketSpec {
   uint8_t payload_type = 98;
