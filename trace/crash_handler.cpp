@@ -14,6 +14,7 @@
 #include "platform/text.h"
 #include "trace/civil_time.h"
 #include "trace/crash_report.h"
+#include "trace/signal_safe_format.h"
 #include "trace/trace_logger.h"
 
 namespace vz {
@@ -144,7 +145,14 @@ FatalSignalVerdict Exception_UnhandledFilter(const FatalSignalInfo& info) {
     if (!RunGuardedSection(DumpLog, &dump)) SayFault("Exception_DumpLog");
   }
   // The switch may have been turned off while the report was written.
-  return ReportEnabledAtCrash() ? FatalSignalVerdict::kExit : FatalSignalVerdict::kPassOn;
+  if (!ReportEnabledAtCrash()) return FatalSignalVerdict::kPassOn;
+  // The process ends with an exit code, not by its signal: one line says so
+  // where whoever started it looks (a terminal, a test runner's output).
+  char line[kFolderSize + 96];
+  SafeFormat(line, sizeof line, "vztrace: signal %d ended the process; its crash report is in the log of %s\n",
+             info.signal_number, g_state.temp_folder);
+  WriteStderrSafely(line);
+  return FatalSignalVerdict::kExit;
 }
 
 }  // namespace vz

@@ -82,7 +82,8 @@ class CrashHandlerDeathTest : public testing::CrashReportFolderTest {
 };
 
 TEST_F(CrashHandlerDeathTest, AWriteThroughNullExitsWith13AndLeavesTheReport) {
-  EXPECT_EXIT(CrashLinked([] { WriteThroughNull(); }), ::testing::ExitedWithCode(13), "");
+  EXPECT_EXIT(CrashLinked([] { WriteThroughNull(); }), ::testing::ExitedWithCode(13),
+              "vztrace: signal 11 ended the process; its crash report is in the log of /");
   const std::string report = PendingReport();
   ASSERT_FALSE(report.empty());
   const std::string end_marker = kTraceEndMarker;
