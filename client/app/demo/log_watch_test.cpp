@@ -50,4 +50,45 @@ TEST(LogWatchTest, NewLinesGivesEachWholeLineOnceAndWaitsForAnEnd) {
   EXPECT_EQ(watch.NewLines(), (std::vector<std::string>{"three", ""}));
 }
 
+// The program's log is wrapped in place: past its limit the writer goes
+// back to the start and writes over the oldest lines. What it writes after
+// the wrap is found; the older lines after it are not taken again.
+TEST(LogWatchTest, LinesWrittenAfterTheLogWrappedInPlaceAreFoundAndOldOnesNotTakenAgain) {
+  vz::ScopedTestFolder folder;
+  const std::string path = folder.path() + "/wrapped.log";
+  std::string old;
+  for (int i = 0; i < 40; ++i) {
+    old += "2026-12-10 06:48:" + std::to_string(10 + i) + ".000 [1:1] f : >overlay controls hidden " +
+           std::to_string(i) + "\n";
+  }
+  Append(path, old);
+  LogWatch watch(path);
+  Append(path, "2026-12-10 06:49:00.000 [1:1] f : >before the wrap\n");
+  EXPECT_EQ(watch.NewLines().size(), 1u);
+  Append(path, "2026-12-10 06:49:01.000 [1:1] f : >last before the wrap\n");
+  // Back to the start, over the oldest lines, as the writer does: the new
+  // lines end inside an old one.
+  const std::string fresh = "2026-12-10 06:49:02.000 [1:1] f : >overlay controls shown\n"
+                            "2026-12-10 06:49:02.100 [1:1] f : >after\n";
+  {
+    std::fstream file(path, std::ios::binary | std::ios::in | std::ios::out);
+    file.seekp(0);
+    file << fresh;
+  }
+  const std::vector<std::string> lines = watch.NewLines();
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_NE(lines[0].find("last before the wrap"), std::string::npos);
+  EXPECT_NE(lines[1].find("overlay controls shown"), std::string::npos);
+  EXPECT_NE(lines[2].find("after"), std::string::npos);
+  EXPECT_TRUE(watch.NewLines().empty());
+  // The writer goes on over the old lines; Wait finds what it writes.
+  {
+    std::fstream file(path, std::ios::binary | std::ios::in | std::ios::out);
+    file.seekp(static_cast<std::streamoff>(fresh.size()));
+    file << "2026-12-10 06:49:03.000 [1:1] f : >overlay controls hidden at last\n";
+  }
+  EXPECT_TRUE(watch.Wait("hidden at last", 0));
+  EXPECT_FALSE(watch.Wait("overlay controls hidden 3", 0));
+}
+
 }  // namespace
