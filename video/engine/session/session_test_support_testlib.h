@@ -5,13 +5,13 @@
 
 #include <chrono>
 #include <condition_variable>
-#include <cstdarg>
 #include <cstdio>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
-#include "common/trace_client_test_hooks.h"
+#include "common/log_capture_testlib.h"
 #include "video/engine/session/vz_video_session_sink.h"
 
 namespace video_session_test {
@@ -125,40 +125,13 @@ inline std::string Hex(const std::string& bytes) {
 // Log lines written while a test runs (any thread).
 class LogCapture : public ::testing::Test {
  protected:
-  void SetUp() override {
-    Lines().clear();
-    entries_.log_a = &Record;
-    vz::BindTracerForTest(&entries_);
-  }
-  void TearDown() override { vz::RestoreTracerForTest(); }
-  static bool Logged(const std::string& text) {
-    std::lock_guard<std::mutex> lock(Mutex());
-    for (const std::string& line : Lines()) {
-      if (line.find(text) != std::string::npos) return true;
-    }
-    return false;
-  }
-  static void ClearLog() {
-    std::lock_guard<std::mutex> lock(Mutex());
-    Lines().clear();
-  }
+  void SetUp() override { capture_ = std::make_unique<vz::LogLineCapture>(); }
+  void TearDown() override { capture_.reset(); }
+  bool Logged(const std::string& text) const { return capture_->Count(text) > 0; }
+  void ClearLog() { capture_->Clear(); }
 
  private:
-  static std::mutex& Mutex() {
-    static std::mutex mutex;
-    return mutex;
-  }
-  static std::vector<std::string>& Lines() {
-    static std::vector<std::string> lines;
-    return lines;
-  }
-  static void Record(const char*, const char* format, va_list args) {
-    char line[2048];
-    std::vsnprintf(line, sizeof line, format, args);
-    std::lock_guard<std::mutex> lock(Mutex());
-    Lines().emplace_back(line);
-  }
-  vz::TracerEntries entries_;
+  std::unique_ptr<vz::LogLineCapture> capture_;
 };
 
 }  // namespace video_session_test
