@@ -92,9 +92,7 @@ bool LogWatch::Found(const std::string& text) {
   // A line still being written counts too; the rest of it then does not.
   if (!partial_.empty() && partial_.find(text) != std::string::npos) {
     unread_.clear();
-    const std::string content = ReadWhole(path_);
-    const size_t end = content.find('\n', static_cast<size_t>(from_));
-    from_ = end == std::string::npos ? content.size() : end + 1;
+    from_ += partial_.size();  // it runs to the end of what was read
     partial_.clear();
     return true;
   }
