@@ -5,7 +5,9 @@
 
 #include "common/trace_client.h"
 #include "video/devices/render/draw_geometry.h"
+#include "video/devices/render/fourcc_families.h"
 #include "video/devices/render/nearest_rows.h"
+#include "video/devices/render/pixel_copy.h"
 
 namespace {
 
@@ -35,13 +37,8 @@ void CGDIDraw::UnInit() {
   window_ = nullptr;
 }
 
-void CGDIDraw::ForgetKeptSample() {
-  if (kept_sample_ != nullptr) kept_sample_->Release();
-  kept_sample_ = nullptr;
-}
-
 void CGDIDraw::DiscardStream() {
-  ForgetKeptSample();
+  kept_sample_.Reset(nullptr);
   planar_ = {};
   image_.clear();
   image_.shrink_to_fit();
@@ -76,7 +73,7 @@ int32_t CGDIDraw::Draw(const uint8_t* pixels, uint32_t size, const BitmapHeader*
   }
   const int32_t stride = BitmapRgbStride(header->width, header->bit_count);
   const int32_t bytes_per_pixel = header->bit_count / 8;
-  ForgetKeptSample();
+  kept_sample_.Reset(nullptr);
   planar_ = {};
   planes_.clear();
   kept_ = Kept::kRgb;
@@ -118,29 +115,17 @@ int32_t CGDIDraw::DrawPlanar(const PlanarFrame& frame, const Rect& target) {
     return -2;
   }
   if (frame.owner != nullptr) {
-    frame.owner->AddRef();  // before the old one goes: it may be the same sample
-    ForgetKeptSample();
-    kept_sample_ = frame.owner;
+    kept_sample_.Reset(frame.owner);  // takes the new one before the old goes: it may be the same sample
     planes_.clear();
     planar_ = frame;
   } else {
-    ForgetKeptSample();
+    kept_sample_.Reset(nullptr);
     const size_t luma = static_cast<size_t>(w) * h;
     const size_t chroma = static_cast<size_t>(w / 2) * (h / 2);
     planes_.resize(luma + 2 * chroma);
     uint8_t* y = planes_.data();
-    uint8_t* u = y + luma;
-    uint8_t* v = u + chroma;
-    for (int32_t r = 0; r < h; ++r) {
-      std::memcpy(y + static_cast<size_t>(r) * w, frame.y + static_cast<int64_t>(r) * frame.stride_y,
-                  static_cast<size_t>(w));
-    }
-    for (int32_t r = 0; r < h / 2; ++r) {
-      const int64_t at = static_cast<int64_t>(r) * frame.stride_uv;
-      std::memcpy(u + static_cast<size_t>(r) * (w / 2), frame.u + at, static_cast<size_t>(w / 2));
-      std::memcpy(v + static_cast<size_t>(r) * (w / 2), frame.v + at, static_cast<size_t>(w / 2));
-    }
-    planar_ = PlanarFrame{nullptr, y, u, v, w, w / 2, w, h};
+    BltYUV_Planar(frame.y, frame.u, frame.v, frame.stride_y, frame.stride_uv, y, w, kFourCC_I420, w, h);
+    planar_ = PlanarFrame{nullptr, y, y + luma, y + luma + chroma, w, w / 2, w, h};
   }
   image_.clear();
   kept_ = Kept::kPlanar;

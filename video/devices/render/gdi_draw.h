@@ -23,6 +23,7 @@
 #include "video/devices/render/planar_frame_draw.h"
 #include "video/devices/render/video_draw_base.h"
 #include "video/devices/render/video_frame_output.h"
+#include "video/engine/core/engine_object.h"
 
 class CGDIDraw final : public CVideoDrawBase, public IPlanarFrameDraw {
  public:
@@ -56,7 +57,6 @@ class CGDIDraw final : public CVideoDrawBase, public IPlanarFrameDraw {
   bool ComposePlanar(uint32_t* out, int32_t stride, const Rect& picture);
   // Source rows 2 * pair and 2 * pair + 1 of the planar frame into rows_.
   bool ConvertRowPair(int32_t pair);
-  void ForgetKeptSample();
 
   IVideoWindowPort* window_ = nullptr;
   OutputMaker make_output_;
@@ -70,7 +70,7 @@ class CGDIDraw final : public CVideoDrawBase, public IPlanarFrameDraw {
   // kPlanar: the frame's planes, in kept_sample_ (referenced) or in
   // planes_ (Y, U, V, rows without padding).
   PlanarFrame planar_;
-  IVideoSample* kept_sample_ = nullptr;
+  CEnginePtr<IVideoSample> kept_sample_;
   std::vector<uint8_t> planes_;
   int32_t image_width_ = 0;
   int32_t image_height_ = 0;
