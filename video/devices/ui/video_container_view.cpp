@@ -1,34 +1,17 @@
 #include "video/devices/ui/video_container_view.h"
 
-#include <array>
-
 #include "common/trace_client.h"
 #include "outside/vzres/vzres.h"
 #include "platform/run_loop.h"
 #include "video/devices/ui/panel_helpers.h"
+#include "video/devices/ui/waiting_animation_window.h"
 
 namespace vzpanel {
 namespace {
 
 constexpr uintptr_t kAnimationTimer = 1;
 
-// The twelve frames, decoded once per thread that draws them.
-const CGdiPlusBitmapResource& WaitingFrame(int index) {
-  thread_local std::array<CGdiPlusBitmapResource, kWaitingFrameCount> frames;
-  CGdiPlusBitmapResource& frame = frames[static_cast<size_t>(index % kWaitingFrameCount)];
-  if (!frame.HasBitmap()) frame.Load(WaitingFrameImage(index));
-  return frame;
-}
-
 }  // namespace
-
-void DrawWaitingFrame(vz::Canvas& canvas, const vz::Rect& area, int frame) {
-  const CGdiPlusBitmapResource& image = WaitingFrame(frame);
-  if (!image.HasBitmap()) return;
-  const vz::Size size = GetImageSize(image);
-  canvas.DrawImage(*image.bitmap(), area.left + (area.Width() - size.width) / 2,
-                   area.top + (area.Height() - size.height) / 2);
-}
 
 CVzOpenGLContainerView::CVzOpenGLContainerView(VideoContainerState* state, bool small) : state_(state) {
   placeholder_.Load(small ? vzres::IDB_VIDEO_PLACEHOLDER_SMALL : vzres::IDB_VIDEO_PLACEHOLDER);

@@ -53,7 +53,4 @@ class CVzOpenGLContainerView : public vz::WindowDelegate {
   int frame_ = 0;
 };
 
-// Draws one frame of the waiting animation centred in `area`.
-void DrawWaitingFrame(vz::Canvas& canvas, const vz::Rect& area, int frame);
-
 }  // namespace vzpanel

@@ -1,13 +1,22 @@
 #include "video/devices/ui/waiting_animation_window.h"
 
+#include <array>
+
 #include "common/trace_client.h"
 #include "platform/run_loop.h"
 #include "uikit/gdiplus_bitmap.h"
 #include "video/devices/ui/panel_helpers.h"
-#include "video/devices/ui/video_container_view.h"
 
 namespace vzpanel {
 namespace {
+
+// The twelve frames, decoded once per thread that draws them.
+const CGdiPlusBitmapResource& WaitingFrame(int index) {
+  thread_local std::array<CGdiPlusBitmapResource, kWaitingFrameCount> frames;
+  CGdiPlusBitmapResource& frame = frames[static_cast<size_t>(index % kWaitingFrameCount)];
+  if (!frame.HasBitmap()) frame.Load(WaitingFrameImage(index));
+  return frame;
+}
 
 constexpr uintptr_t kFrameTimer = 1;
 
@@ -18,6 +27,14 @@ vz::Size FirstFrameSize() {
 }
 
 }  // namespace
+
+void DrawWaitingFrame(vz::Canvas& canvas, const vz::Rect& area, int frame) {
+  const CGdiPlusBitmapResource& image = WaitingFrame(frame);
+  if (!image.HasBitmap()) return;
+  const vz::Size size = GetImageSize(image);
+  canvas.DrawImage(*image.bitmap(), area.left + (area.Width() - size.width) / 2,
+                   area.top + (area.Height() - size.height) / 2);
+}
 
 CVzWaitingAnimation::~CVzWaitingAnimation() { Destroy(); }
 

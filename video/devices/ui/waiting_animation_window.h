@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 
+#include "platform/ui/canvas.h"
 #include "platform/ui/window.h"
 
 namespace vzpanel {
@@ -34,5 +35,8 @@ class CVzWaitingAnimation : public vz::WindowDelegate {
   std::unique_ptr<vz::Window> window_;
   int frame_ = 0;
 };
+
+// Draws one frame of the waiting animation centred in `area`.
+void DrawWaitingFrame(vz::Canvas& canvas, const vz::Rect& area, int frame);
 
 }  // namespace vzpanel
