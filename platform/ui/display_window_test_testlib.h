@@ -18,6 +18,7 @@
 #include "platform/ui/input_injector.h"
 #include "platform/ui/window.h"
 #include "platform/ui/x11_foreign_window_testlib.h"
+#include "platform/ui/x11_window_manager_testlib.h"
 #include "platform/ui/xvfb_testlib.h"
 
 namespace vz {
@@ -71,7 +72,7 @@ class TwmDisplayWindowTest : public DisplayWindowTest {
   void SetUp() override {
     std::string why;
     if (!server_.Start(&why, 1024, 768)) GTEST_SKIP() << why;
-    twm_ = TwmWindowManager::Start(server_.display(), &why);
+    twm_ = X11WindowManager::Start("twm", server_.display(), 30000, &why);
     if (!twm_) GTEST_SKIP() << why;
     OpenWindowSystem(server_.display());
   }
@@ -87,7 +88,7 @@ class TwmDisplayWindowTest : public DisplayWindowTest {
 
  private:
   XvfbServer server_;
-  std::unique_ptr<TwmWindowManager> twm_;
+  std::unique_ptr<X11WindowManager> twm_;
 };
 
 }  // namespace vz

@@ -3,11 +3,9 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <unistd.h>
 
 #include <cstdio>
 
-#include "platform/process.h"
 
 namespace vz {
 
@@ -74,34 +72,6 @@ std::vector<uint64_t> X11ForeignWindow::Children() {
   }
   if (children != nullptr) XFree(children);
   return out;
-}
-
-std::unique_ptr<TwmWindowManager> TwmWindowManager::Start(const std::string& display, std::string* why) {
-  if (::access("/usr/bin/twm", X_OK) != 0) {
-    *why = "twm is not installed";
-    return nullptr;
-  }
-  std::unique_ptr<TwmWindowManager> manager(new TwmWindowManager());
-  // twm's own default fonts may be missing on Xvfb.
-  const std::string rc = manager->folder_.path() + "/twmrc";
-  std::FILE* file = std::fopen(rc.c_str(), "w");
-  if (file == nullptr) {
-    *why = "cannot write " + rc;
-    return nullptr;
-  }
-  std::fputs("TitleFont \"fixed\"\nResizeFont \"fixed\"\nMenuFont \"fixed\"\nIconFont \"fixed\"\n"
-             "IconManagerFont \"fixed\"\n",
-             file);
-  std::fclose(file);
-  manager->pid_ = SpawnProcess("/usr/bin/env", {"env", "LC_ALL=C", "/usr/bin/twm", "-display", display, "-f", rc}, why);
-  if (manager->pid_ <= 0) return nullptr;
-  return manager;
-}
-
-TwmWindowManager::~TwmWindowManager() {
-  if (pid_ <= 0) return;
-  KillProcess(pid_);
-  WaitForProcess(pid_, 30000, nullptr);
 }
 
 bool IconifyDisplayWindow(const std::string& display, uint64_t window) {

@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/scoped_test_folder.h"
 #include "platform/ui/image.h"
 #include "platform/ui/ui_types.h"
 
@@ -36,22 +35,6 @@ class X11ForeignWindow {
   X11ForeignWindow(void* display, unsigned long window) : display_(display), window_(window) {}
   void* display_;
   unsigned long window_;
-};
-
-// twm on a display, with fonts every X server has; stopped and reaped when
-// the object goes. Null (with `why`) when twm is not installed or does not
-// start.
-class TwmWindowManager {
- public:
-  static std::unique_ptr<TwmWindowManager> Start(const std::string& display, std::string* why);
-  ~TwmWindowManager();
-  TwmWindowManager(const TwmWindowManager&) = delete;
-  TwmWindowManager& operator=(const TwmWindowManager&) = delete;
-
- private:
-  TwmWindowManager() = default;
-  ScopedTestFolder folder_;
-  int pid_ = -1;
 };
 
 // Asks the window manager to minimise a top-level window (as its frame's

@@ -26,6 +26,7 @@
 #include "platform/ui/input_injector.h"
 #include "platform/ui/window.h"
 #include "platform/ui/x11_foreign_window_testlib.h"
+#include "platform/ui/x11_window_manager_testlib.h"
 #include "platform/ui/x11_window_grab.h"
 #include "platform/ui/xvfb_testlib.h"
 #include "uikit/gdiplus_bitmap.h"
@@ -193,13 +194,13 @@ TEST_F(PanelDisplayTest, ControlsOverTheVideoShowAboveItBareUnderAManagerAndUnde
   CGdiPlusBitmapResource fullscreen_image;
   ASSERT_TRUE(fullscreen_image.Load(vzres::IDB_VIDEO_FULLSCREEN));
 
-  std::unique_ptr<vz::TwmWindowManager> twm;
+  std::unique_ptr<vz::X11WindowManager> twm;
   std::unique_ptr<Compositor> compositor;
   for (const std::string round : {"bare", "twm", "twm+xcompmgr"}) {
     SCOPED_TRACE(round);
     std::string why;
     if (round == "twm") {
-      twm = vz::TwmWindowManager::Start(env_.display(), &why);
+      twm = vz::X11WindowManager::Start("twm", env_.display(), 30000, &why);
       if (!twm) GTEST_SKIP() << why;
     } else if (round == "twm+xcompmgr") {
       if (::access("/usr/bin/xcompmgr", X_OK) != 0) GTEST_SKIP() << "xcompmgr is not installed";
@@ -466,7 +467,7 @@ TEST(PanelWindowManagerTest, MinimisedItReleasesItsRenderersAndRestoredTakesThem
   vz::XvfbServer server;
   std::string why;
   if (!server.Start(&why, 1280, 1024)) GTEST_SKIP() << why;
-  std::unique_ptr<vz::TwmWindowManager> twm = vz::TwmWindowManager::Start(server.display(), &why);
+  std::unique_ptr<vz::X11WindowManager> twm = vz::X11WindowManager::Start("twm", server.display(), 30000, &why);
   if (!twm) GTEST_SKIP() << why;
   ASSERT_TRUE(vzres::LoadResourceLibrary("vzres"));
   vz::DisplayTestEnv& env = vz::DisplayTestEnv::Get();
