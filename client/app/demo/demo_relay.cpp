@@ -1,8 +1,9 @@
 #include "client/app/demo/demo_relay.h"
 
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
+
+#include "platform/file_system.h"
+#include "platform/random_bytes.h"
 
 bool StartDemoRelay(const std::string& bin, const std::vector<std::string>& extra, vz::PipedChild* relay,
                     int32_t* port, std::string* why) {
@@ -25,13 +26,16 @@ bool StartDemoRelay(const std::string& bin, const std::vector<std::string>& extr
   return true;
 }
 
+namespace {
+
+// StartDemoRelay with a fresh meeting secret, written to `secret_file`
+// (readable by its owner only) and given to vzrelay.
 bool StartDemoRelayWithSecret(const std::string& bin, const std::string& secret_file,
                               const std::vector<std::string>& extra, vz::PipedChild* relay, int32_t* port,
                               std::string* why) {
   unsigned char random[32];
-  std::ifstream source("/dev/urandom", std::ios::binary);
-  if (!source.read(reinterpret_cast<char*>(random), sizeof(random))) {
-    *why = "cannot read /dev/urandom for the meeting secret";
+  if (!vz::FillRandomBytes(random, sizeof random)) {
+    *why = "no random bytes for the meeting secret";
     return false;
   }
   static const char kHex[] = "0123456789abcdef";
@@ -40,13 +44,7 @@ bool StartDemoRelayWithSecret(const std::string& bin, const std::string& secret_
     secret.push_back(kHex[byte >> 4]);
     secret.push_back(kHex[byte & 0x0F]);
   }
-  // Made empty and closed to others first, then written.
-  std::error_code error;
-  std::ofstream(secret_file, std::ios::trunc).close();
-  std::filesystem::permissions(secret_file, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write,
-                               std::filesystem::perm_options::replace, error);
-  std::ofstream file(secret_file, std::ios::trunc);
-  if (error || !(file << secret << "\n") || !file.flush()) {
+  if (!vz::WriteFileAtomic(secret_file, secret + "\n", 0600)) {
     *why = "cannot write the meeting secret to " + secret_file;
     return false;
   }
@@ -54,6 +52,8 @@ bool StartDemoRelayWithSecret(const std::string& bin, const std::string& secret_
   args.insert(args.end(), extra.begin(), extra.end());
   return StartDemoRelay(bin, args, relay, port, why);
 }
+
+}  // namespace
 
 bool DemoMemberToken(const std::string& bin, const std::string& secret_file, const std::string& meeting,
                      const std::string& roster, bool presenter, std::string* token, std::string* why) {

@@ -14,13 +14,6 @@
 bool StartDemoRelay(const std::string& bin, const std::vector<std::string>& extra, vz::PipedChild* relay,
                     int32_t* port, std::string* why);
 
-// The same with a fresh meeting secret, written to `secret_file` (readable
-// by its owner only) and given to vzrelay, which then admits each member
-// only with its own member token (DemoMemberToken).
-bool StartDemoRelayWithSecret(const std::string& bin, const std::string& secret_file,
-                              const std::vector<std::string>& extra, vz::PipedChild* relay, int32_t* port,
-                              std::string* why);
-
 // The token the web page hands one member: `bin`/vzrelay prints it from the
 // secret (vzrelay --member-token). False with `why` when it printed none.
 bool DemoMemberToken(const std::string& bin, const std::string& secret_file, const std::string& meeting,
@@ -33,7 +26,7 @@ struct DemoMember {
 };
 
 // vzrelay for one meeting whose members each join with their own token: a
-// fresh secret in `work`/meeting-secret (StartDemoRelayWithSecret), then
+// fresh secret in `work`/meeting-secret (readable by its owner only), then
 // each member's token into `tokens` (roster id -> token). False with `why`
 // when the relay did not start or a token was not printed.
 bool StartDemoMeetingRelay(const std::string& bin, const std::string& work, const std::vector<std::string>& extra,
