@@ -213,9 +213,13 @@ class SharingServerRole : public SessionRole {
     return Serialized(stripped);
   }
 
+  static bool IsDrawnField(int number) {
+    return std::find(std::begin(kDrawnFields), std::end(kDrawnFields), number) != std::end(kDrawnFields);
+  }
+
   static bool HasDrawnField(const UnknownFieldSet& message) {
-    for (const int number : kDrawnFields) {
-      if (HasField(message, number)) return true;
+    for (int i = 0; i < message.field_count(); ++i) {
+      if (IsDrawnField(message.field(i).number())) return true;
     }
     return false;
   }
@@ -318,10 +322,7 @@ class SharingServerRole : public SessionRole {
     for (int i = 0; i < message.field_count(); ++i) {
       const UnknownField& field = message.field(i);
       if (field.number() == kFieldCode) continue;  // the server's alone
-      if (drawn_dropped && std::find(std::begin(kDrawnFields), std::end(kDrawnFields), field.number()) !=
-                               std::end(kDrawnFields)) {
-        continue;  // only the presenter's reach the attendees' screens
-      }
+      if (drawn_dropped && IsDrawnField(field.number())) continue;  // only the presenter's reach attendees' screens
       if (field.number() == kFieldCommand) {
         if (!command_placed) relayed.AddLengthDelimited(kFieldCommand, stamped_bytes);
         command_placed = true;
