@@ -137,7 +137,6 @@ class X11Native : public NativeWindow {
   // viewable: given once it is (its map, or its first exposure under a
   // window manager that maps its frame later).
   void FocusIfAskedAndViewable();
-  bool focus_on_map() const { return focus_on_map_; }
   void set_known_bounds(const Rect& r) { bounds_ = r; }
 
  private:
@@ -1014,7 +1013,7 @@ void X11System::Dispatch(XEvent& event) {
   auto* native = static_cast<X11Native*>(node->native());
   switch (event.type) {
     case Expose: {
-      if (native->focus_on_map()) native->FocusIfAskedAndViewable();
+      native->FocusIfAskedAndViewable();
       const Rect area = Rect::FromXYWH(event.xexpose.x, event.xexpose.y, event.xexpose.width, event.xexpose.height);
       node->Invalidate(area);
       break;
