@@ -8,7 +8,6 @@
 
 #include "platform/clock.h"
 #include "platform/screen/x11_user_placed_window_testlib.h"
-#include "platform/ui/x11_error_trap.h"
 
 namespace vz {
 
@@ -49,18 +48,7 @@ void X11ClickWindow::Raise() {
 }
 
 bool X11ClickWindow::ClientArea(int* x, int* y, int* width, int* height) {
-  Display* d = static_cast<Display*>(display_);
-  X11ErrorTrap trap(d);
-  XWindowAttributes attributes{};
-  Window child = 0;
-  if (!XGetWindowAttributes(d, static_cast<Window>(window_), &attributes) ||
-      !XTranslateCoordinates(d, static_cast<Window>(window_), DefaultRootWindow(d), 0, 0, x, y, &child) ||
-      trap.Failed()) {
-    return false;
-  }
-  *width = attributes.width;
-  *height = attributes.height;
-  return true;
+  return ReadClientArea(static_cast<Display*>(display_), static_cast<Window>(window_), x, y, width, height);
 }
 
 bool X11ClickWindow::WaitClick(int timeout_ms, Click* click) {

@@ -6,7 +6,6 @@
 #include <cstring>
 
 #include "platform/screen/x11_user_placed_window_testlib.h"
-#include "platform/ui/x11_error_trap.h"
 
 namespace vz {
 
@@ -106,17 +105,7 @@ void X11PictureWindows::Move(uint64_t window, int x, int y) {
 }
 
 bool X11PictureWindows::ClientArea(uint64_t window, int* x, int* y, int* width, int* height) {
-  Display* d = AsDisplay(display_);
-  X11ErrorTrap trap(d);
-  XWindowAttributes attributes{};
-  Window child = 0;
-  if (!XGetWindowAttributes(d, window, &attributes) ||
-      !XTranslateCoordinates(d, window, DefaultRootWindow(d), 0, 0, x, y, &child) || trap.Failed()) {
-    return false;
-  }
-  *width = attributes.width;
-  *height = attributes.height;
-  return true;
+  return ReadClientArea(AsDisplay(display_), static_cast<Window>(window), x, y, width, height);
 }
 
 }  // namespace vz
