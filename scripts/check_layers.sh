@@ -21,9 +21,37 @@ find . -path ./build -prune -o -path './.git' -prune -o -path './build-*' -prune
       if (p ~ /^weblink\/pipe\//) return "weblink/pipe"
       if (p ~ /^weblink\/records\//) return "weblink/records"
       if (p ~ /^weblink\//) return "weblink/link"
+      if (p ~ /^video\/library\//) return "video/library"
+      if (p ~ /^video\/[^\/]+\/[^\/]+\//) { split(p, part, "/"); return "video/" part[2] "/" part[3] }
       if (p ~ /^outside\/[^\/]+\//) { rest = substr(p, 9); sub(/\/.*/, "", rest); return "outside/" rest }
       if (p ~ /\//) { sub(/\/.*/, "", p); return p }
       return ""
+    }
+    # The units of video/ below each one (the video stack, lowest first: core;
+    # colour, MJPEG, RTP and the session schema; send and receive; the
+    # engine; capture; the conference client; rendering; the panel; the
+    # exports and lifetime of the library).
+    function video_below(u,   core, media) {
+      core = "video/engine/core"
+      media = core " video/devices/color video/devices/mjpeg"
+      if (u == core) return ""
+      if (u == "video/devices/color" || u == "video/devices/mjpeg" || u == "video/engine/rtp" ||
+          u == "video/engine/session") return core
+      if (u == "video/engine/send" || u == "video/engine/receive") return media " video/engine/rtp"
+      if (u == "video/engine/engine")
+        return media " video/engine/rtp video/engine/send video/engine/receive"
+      if (u == "video/devices/capture") return media " video/engine/send"
+      if (u == "video/engine/client")
+        return media " video/engine/rtp video/engine/send video/engine/receive video/engine/engine" \
+               " video/engine/session video/devices/capture"
+      if (u == "video/devices/render") return media " video/engine/client"
+      if (u == "video/devices/ui")
+        return media " video/engine/client video/devices/capture video/devices/render"
+      if (u == "video/library")
+        return media " video/engine/rtp video/engine/send video/engine/receive video/engine/engine" \
+               " video/engine/session video/devices/capture video/engine/client video/devices/render" \
+               " video/devices/ui"
+      return ""  # a new folder of video/ is placed in this stack before it may include any other
     }
     # What each unit may include besides itself.
     function allowed_for(u,   base) {
@@ -37,7 +65,8 @@ find . -path ./build -prune -o -path './.git' -prune -o -path './build-*' -prune
       if (u == "bridge") return "weblink/json weblink/pipe trace " base
       if (u == "uikit") return "outside/vzres " base
       if (u == "client") return "weblink/json outside/vzres uikit " base
-      if (u == "capture" || u == "video") return "outside/vzres uikit " base
+      if (u == "capture") return "outside/vzres uikit " base
+      if (u ~ /^video\//) return video_below(u) " outside/vzres uikit " base
       if (u == "scripts" || u == "cmake" || u ~ /^build/) return "*"
       return base
     }

@@ -28,7 +28,7 @@
 #include "video/devices/render/video_draw.h"
 #include "video/devices/render/video_window_port.h"
 #include "video/engine/core/va_image_content.h"
-#include "video/engine/core/video_renderer_base.h"
+#include "video/devices/render/video_renderer_base.h"
 
 // Effects of a renderer's picture (nobody outside asks for it by id).
 class IVideoEffect {

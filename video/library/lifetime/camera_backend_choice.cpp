@@ -1,4 +1,4 @@
-#include "video/engine/client/lifetime/camera_backend_choice.h"
+#include "video/library/lifetime/camera_backend_choice.h"
 
 #include <cstdlib>
 #include <cstring>

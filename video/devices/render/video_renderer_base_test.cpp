@@ -1,4 +1,4 @@
-#include "video/engine/core/video_renderer_base.h"
+#include "video/devices/render/video_renderer_base.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 
 #include "common/trace_client.h"
 #include "video/devices/render/win_video_renderer.h"
-#include "video/engine/client/lifetime/camera_backend_choice.h"
+#include "video/library/lifetime/camera_backend_choice.h"
 #include "video/engine/core/video_factories.h"
 
 namespace {
