@@ -42,6 +42,7 @@ plant video/engine/rtp/packer.cpp video/engine/send/send_channel.h fail
 plant video/engine/send/encoder.cpp video/engine/receive/decoder.h fail
 plant video/engine/client/exports.cpp video/devices/ui/panel.h fail
 plant video/devices/render/draw.cpp video/devices/ui/panel.h fail
+plant video/devices/render/draw.cpp video/engine/client/video_client_controller.h fail
 plant video/devices/ui/panel.cpp video/devices/render/renderer.h pass
 plant video/library/exports.cpp video/devices/ui/panel.h pass
 plant video/devices/ui/panel.cpp video/library/lifetime/choice.h fail

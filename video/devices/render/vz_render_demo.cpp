@@ -19,7 +19,7 @@
 #include "platform/ui/x11_window_grab.h"
 #include "video/devices/render/view_window_port.h"
 #include "video/devices/render/win_video_renderer.h"
-#include "video/engine/client/test_camera.h"
+#include "video/devices/capture/test_camera.h"
 #include "video/engine/core/vz_video_sample_allocator.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "common/trace_client.h"
-#include "video/engine/client/test_camera.h"
+#include "video/devices/capture/test_camera.h"
 #include "contracts/test_pattern.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include "platform/camera/emulated/v4l2_emulation.h"
 #include "platform/camera/v4l2_port.h"
 #include "video/devices/capture/capture_backend.h"
-#include "video/engine/client/test_camera.h"
+#include "video/devices/capture/test_camera.h"
 #include "contracts/test_pattern.h"
 #include "video/engine/core/video_factories.h"
 

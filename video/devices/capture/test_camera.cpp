@@ -1,4 +1,4 @@
-#include "video/engine/client/test_camera.h"
+#include "video/devices/capture/test_camera.h"
 
 #include <chrono>
 #include <condition_variable>
