@@ -97,7 +97,7 @@ function(vz_add_test)
 endfunction()
 
 # vz_add_benchmark(NAME <name> SOURCES <files...> LIBS <libs...>)
-# Built only; benchmarks are run by hand or by scripts/bench.sh, never as tests.
+# Built only; benchmarks are run by hand (docs/performance.md has the commands), never as tests.
 function(vz_add_benchmark)
   if(NOT VZ_BENCHMARKS)
     return()
