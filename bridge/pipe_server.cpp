@@ -11,6 +11,7 @@
 #include "common/native_message_framing.h"
 #include "common/scoped_lock.h"
 #include "common/trace_client.h"
+#include "platform/big_endian.h"
 #include "platform/local_socket_poll.h"
 #include "platform/pipe_name.h"
 #include "platform/random_bytes.h"
@@ -39,9 +40,9 @@ int LeadingInteger(const std::string& text) {
 
 std::string FormatPipeGuid(const uint8_t b[16]) {
   char text[40];
-  const unsigned data1 = (unsigned{b[0]} << 24) | (unsigned{b[1]} << 16) | (unsigned{b[2]} << 8) | b[3];
-  const unsigned data2 = (unsigned{b[4]} << 8) | b[5];
-  const unsigned data3 = (unsigned{b[6]} << 8) | b[7];
+  const unsigned data1 = vz::Load32(b);
+  const unsigned data2 = vz::Load16(b + 4);
+  const unsigned data3 = vz::Load16(b + 6);
   std::snprintf(text, sizeof(text), "%08x-%04x-%04x-%02x%02x-%02x%02x%02x%02x%02x%02x", data1, data2, data3, b[8],
                 b[9], b[10], b[11], b[12], b[13], b[14], b[15]);
   return text;

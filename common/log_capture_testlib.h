@@ -36,6 +36,13 @@ class LogLineCapture {
     for (const auto& line : Lines()) count += line.find(text) != std::string::npos ? 1 : 0;
     return count;
   }
+  // Whether a line holds `text`.
+  bool Has(const std::string& text) { return Count(text) > 0; }
+  // A copy of the lines captured so far, oldest first.
+  std::vector<std::string> lines() {
+    std::lock_guard<std::mutex> lock(Mutex());
+    return Lines();
+  }
   // Lines captured so far.
   size_t size() {
     std::lock_guard<std::mutex> lock(Mutex());
@@ -52,7 +59,7 @@ class LogLineCapture {
     return lines;
   }
   static void Capture(const char*, const char* format, va_list args) {
-    char line[2048];
+    char line[4096];
     vsnprintf(line, sizeof(line), format, args);
     std::lock_guard<std::mutex> lock(Mutex());
     Lines().emplace_back(line);

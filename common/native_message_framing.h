@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 
 struct NativeMessageHeader {
   uint32_t length;  // message bytes that follow; the header is not counted
@@ -27,6 +28,19 @@ class NativeMessageSource {
  public:
   virtual ~NativeMessageSource() = default;
   virtual bool ReadExactly(void* buffer, size_t size) = 0;
+};
+
+// A source over any call that reads exactly: `read(buffer, size)` returns
+// ReadExactly's answer. For readers whose bytes come from elsewhere, such as
+// a child's output read with a deadline.
+template <typename Read>
+class NativeMessageSourceOf final : public NativeMessageSource {
+ public:
+  explicit NativeMessageSourceOf(Read read) : read_(std::move(read)) {}
+  bool ReadExactly(void* buffer, size_t size) override { return read_(buffer, size); }
+
+ private:
+  Read read_;
 };
 
 // The room one message is read into, kept across messages so that a relay of

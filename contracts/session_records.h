@@ -21,6 +21,22 @@ struct MeetConfig {
   int32_t ShowPoweredBy;
 };
 
+// The meeting's configuration before the web page sends one, and what each
+// field stays at when "conf" leaves it out: everything on but the video
+// toolbar and the powered-by logo; white text on the header's blue.
+inline constexpr MeetConfig kDefaultMeetConfig = {
+    .AudioEnabled = 1,
+    .VideoEnabled = 1,
+    .VideoQuality = 1,
+    .VideoToolbar = 0,
+    .SharingEnabled = 1,
+    .RemoteControlEnabled = 1,
+    .HeaderBgColor = 0xFF0084FF,
+    .HeaderTextColor = 0xFFFFFFFF,
+    .MetaInfoEnabled = 1,
+    .ShowPoweredBy = 0,
+};
+
 // RosterRecord::AudioStatus: the audio state first, then the telephone's
 // when it is in session.
 constexpr int32_t kAudioStatusNotInSession = 2;

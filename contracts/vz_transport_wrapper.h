@@ -11,11 +11,8 @@
 // allows (see IMediaTransport); CreateInstance and ReleaseInstance from the
 // session's owner thread, never from inside a sink callback.
 #include <cstdint>
-#include <string>
-
 #include <limits>
-#include <map>
-#include <mutex>
+#include <string>
 
 #include "common/trace_client.h"
 #include "contracts/media_transport.h"
@@ -76,17 +73,7 @@ inline constexpr int kReleaseOrdinal = 2;
 
 // One handle per library for the process's life: the library stays mapped
 // whatever the wrappers do, so a second load needs no second handle.
-inline void* OpenOnce(const char* file_name) {
-  static std::mutex* mutex = new std::mutex();
-  static auto* modules = new std::map<std::string, vz::ModuleHandle>();
-  const std::string key = vz::ModuleShortName(file_name);
-  std::lock_guard<std::mutex> lock(*mutex);
-  const auto found = modules->find(key);
-  if (found != modules->end()) return found->second;
-  vz::ModuleHandle module = vz::LoadModule(file_name).module;
-  if (module != nullptr) modules->emplace(key, module);
-  return module;
-}
+inline void* OpenOnce(const char* file_name) { return vz::LoadModuleOnce(file_name).module; }
 
 inline void* PlatformOrdinal(void* module, int ordinal) {
   return vz::GetModuleOrdinal(static_cast<vz::ModuleHandle>(module), ordinal);

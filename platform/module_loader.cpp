@@ -4,6 +4,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <map>
+#include <mutex>
 
 #include "platform/elf_modules.h"
 #include "platform/file_system.h"
@@ -101,6 +103,19 @@ ModuleLoad LoadModule(std::string_view file_name) {
   RefreshElfModuleSnapshot();
   ModuleLoad load;
   load.module = new Module{handle, name};
+  return load;
+}
+
+ModuleLoad LoadModuleOnce(std::string_view file_name) {
+  // Never destroyed: a library's users may still ask while the process ends.
+  static std::mutex* mutex = new std::mutex();
+  static auto* modules = new std::map<std::string, ModuleHandle>();
+  const std::string key = ModuleShortName(file_name);
+  std::lock_guard<std::mutex> lock(*mutex);
+  const auto found = modules->find(key);
+  if (found != modules->end()) return ModuleLoad{found->second, {}};
+  ModuleLoad load = LoadModule(file_name);
+  if (load.module != nullptr) modules->emplace(key, load.module);
   return load;
 }
 

@@ -31,6 +31,13 @@ struct ModuleLoad {
 };
 
 ModuleLoad LoadModule(std::string_view file_name);
+// LoadModule once per library for the process's life: a later call for the
+// same library, by any form of its name, returns the first call's handle
+// (with no error), which the caller must never free, so that a library whose
+// load-time code holds state (a trace connection) keeps it while its users
+// come and go. A failed load is not kept: the next call tries again.
+// Any thread.
+ModuleLoad LoadModuleOnce(std::string_view file_name);
 // Resolves "ordinal N" of a loaded module through the library's table.
 void* GetModuleOrdinal(ModuleHandle module, int ordinal);
 void* GetModuleSymbol(ModuleHandle module, const char* name);

@@ -81,6 +81,32 @@ TEST(ModuleLoaderTest, MissingNameOrOrdinalIsALoggedFailure) {
   FreeModule(nullptr);
 }
 
+TEST(ModuleLoaderTest, LoadingOnceGivesEveryFormOfANameTheFirstHandleAndRetriesAFailure) {
+  const ModuleLoad first = LoadModuleOnce("vzloadertest");
+  ASSERT_NE(first.module, nullptr);
+  for (const char* name : {"vzloadertest.dll", "VzLoaderTest.DLL", "libvzloadertest.so"}) {
+    SCOPED_TRACE(name);
+    const ModuleLoad again = LoadModuleOnce(name);
+    EXPECT_EQ(again.module, first.module);
+    EXPECT_EQ(again.error.code, 0);
+  }
+  auto export_one = reinterpret_cast<ExportFn>(GetModuleOrdinal(first.module, 1));
+  ASSERT_NE(export_one, nullptr);
+  EXPECT_EQ(export_one(), 101);
+
+  // A failure is reported each time, with its reason, and never kept.
+  CapturedPlatformLog log;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    SCOPED_TRACE(attempt);
+    const ModuleLoad missing = LoadModuleOnce("vznosuchlibrary");
+    EXPECT_EQ(missing.module, nullptr);
+    EXPECT_EQ(missing.error.code, ENOENT);
+    EXPECT_NE(missing.error.reason.find("libvznosuchlibrary.so"), std::string::npos) << missing.error.reason;
+  }
+  EXPECT_EQ(log.lines().size(), 2u);
+  EXPECT_EQ(LoadModuleOnce("").error.code, EINVAL);
+}
+
 TEST(ModuleLoaderTest, OrdinalTableAndShortNames) {
   // Any form of a library's name finds its table.
   EXPECT_STREQ(OrdinalExportName("vzshare.dll", 1), "DSCreateInstance");

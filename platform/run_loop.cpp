@@ -73,11 +73,6 @@ bool RunLoop::Post(UniqueTask task) {
   return true;
 }
 
-bool RunLoop::HasQueuedWork() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return !posted_.empty() || !sends_.empty();
-}
-
 bool RunLoop::RunOnePosted() {
   UniqueTask task;
   {

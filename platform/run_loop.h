@@ -138,7 +138,6 @@ class RunLoop {
   };
 
   bool CheckOwner(const char* operation) const;
-  bool HasQueuedWork();
   bool RunOneSend();
   size_t RunSends();
   bool RunOnePosted();

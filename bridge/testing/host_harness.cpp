@@ -8,7 +8,6 @@
 
 #include "bridge/message_type_scan.h"
 #include "common/native_message_framing.h"
-#include "common/piped_child_message_source.h"
 #include "common/text_scrambler.h"
 #include "platform/file_system.h"
 #include "platform/clock.h"
@@ -72,7 +71,8 @@ bool HostHarness::Start(const std::string& program, const std::vector<std::strin
 bool HostHarness::Send(std::string_view text) { return child_.WriteAll(FrameNativeMessage(text), 5000); }
 
 bool HostHarness::Read(std::string* message, int timeout_ms, bool* ended) {
-  vz::PipedChildSource source(child_, timeout_ms, ended);
+  NativeMessageSourceOf source(
+      [&](void* buffer, size_t size) { return child_.ReadExactly(buffer, size, timeout_ms, ended); });
   uint32_t announced = 0;
   const NativeReadResult read = ReadNativeMessage(source, &buffer_, &announced);
   if (read != NativeReadResult::kMessage) return false;

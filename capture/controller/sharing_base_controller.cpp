@@ -12,22 +12,6 @@
 
 namespace {
 
-// The meeting defaults until StartCapture brings the meeting's own.
-MeetConfig DefaultMeetConfig() {
-  MeetConfig config{};
-  config.AudioEnabled = 1;
-  config.VideoEnabled = 1;
-  config.VideoQuality = 1;
-  config.VideoToolbar = 0;
-  config.SharingEnabled = 1;
-  config.RemoteControlEnabled = 1;
-  config.HeaderBgColor = 0xff0084ff;
-  config.HeaderTextColor = 0xffffffff;
-  config.MetaInfoEnabled = 1;
-  config.ShowPoweredBy = 0;
-  return config;
-}
-
 constexpr uint32_t kBacklogFloor = 200;
 
 }  // namespace
@@ -39,7 +23,7 @@ CSharingBaseController::CSharingBaseController(IVzGrabProviderSink* sink, CDsHel
       sink_(sink),
       helper_(helper),
       environment_(environment),
-      meet_config_(DefaultMeetConfig()),
+      meet_config_(kDefaultMeetConfig),  // until StartCapture brings the meeting's own
       monitors_(vz::ProcessId()),
       regions_(vz::ProcessId()),
       screens_(monitors_, regions_),

@@ -4,11 +4,11 @@
 
 #include "capture/indicators/black_screen.h"
 #include "capture/indicators/indicator_testlib.h"
+#include "common/log_capture_testlib.h"
 
 namespace vzgrab {
 namespace {
 
-using testing::LogRecorder;
 
 // What the session was asked, and scripted answers.
 struct SessionScript {
@@ -97,7 +97,7 @@ TEST_F(BlankScreenTest, BuildsOnceAndReportsActiveUntilOff) {
 }
 
 TEST_F(BlankScreenTest, NoOverlaySupportFailsYetTheModeIsOn) {
-  LogRecorder log;
+  vz::LogLineCapture log;
   script_.overlay = false;
   EXPECT_EQ(mode_.SetBlankScreenMode(1), 0);
   EXPECT_TRUE(log.Has("The driver doesn't support overlay"));
@@ -106,7 +106,7 @@ TEST_F(BlankScreenTest, NoOverlaySupportFailsYetTheModeIsOn) {
 }
 
 TEST_F(BlankScreenTest, LostSurfacesAreRebuiltOnADesktopChangeWhileOn) {
-  LogRecorder log;
+  vz::LogLineCapture log;
   mode_.SetBlankScreenMode(1);
   mode_.OnDesktopChanged();
   EXPECT_EQ(script_.creates, 1);  // intact: nothing to do
@@ -141,7 +141,7 @@ TEST_F(BlankScreenTest, EveryFailingStepReturnsZeroWithItsLine) {
     SessionScript script;
     script.devices = {Device(1)};
     c.script(script);
-    LogRecorder log;
+    vz::LogLineCapture log;
     CBlankScreenMode mode([&] { return std::make_unique<ScriptedSession>(script); });
     EXPECT_EQ(mode.SetBlankScreenMode(1), 0) << c.line;
     EXPECT_TRUE(log.Has(c.line)) << c.line;
@@ -172,7 +172,7 @@ TEST_F(BlankScreenTest, StopFreesTheSetAndTheModeAnswersInactive) {
 // X11 has no overlay surfaces: turning the mode on fails as on a display
 // without overlays, and the mode then answers on while capture goes on.
 TEST(DisplayOverlaySession, TheDisplayHasNoOverlaysSoTurningOnFailsYetTheModeIsOn) {
-  LogRecorder log;
+  vz::LogLineCapture log;
   CBlankScreenMode mode;  // the display's own session
   EXPECT_EQ(mode.SetBlankScreenMode(1), 0);
   EXPECT_TRUE(log.Has("The driver doesn't support overlay"));

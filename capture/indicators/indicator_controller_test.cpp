@@ -6,6 +6,7 @@
 
 #include "capture/indicators/indicator_controller.h"
 #include "capture/indicators/indicator_testlib.h"
+#include "common/log_capture_testlib.h"
 #include "platform/run_loop.h"
 #include "platform/ui/canvas.h"
 #include "platform/ui/headless.h"
@@ -14,7 +15,6 @@ namespace vzgrab {
 namespace {
 
 using testing::FakeHost;
-using testing::LogRecorder;
 using testing::MakeApp;
 using testing::MakeMonitor;
 
@@ -43,7 +43,7 @@ class IndicatorControllerTest : public ::testing::Test {
 };
 
 TEST_F(IndicatorControllerTest, MonitorFrameIsADimRingAlongTheMonitorEdge) {
-  LogRecorder log;
+  vz::LogLineCapture log;
   frames_.ShowMonitorFrames({monitor_}, kHeader);
   ASSERT_EQ(frames_.monitor_frames().size(), 1u);
   vz::Window* w = frames_.monitor_frames()[0]->window();

@@ -1,8 +1,6 @@
 #pragma once
-// Test support of the indicators: a scripted host, fixed pictures, a
-// recorder of log lines and monitor records.
-#include <cstdarg>
-#include <cstdio>
+// Test support of the indicators: a scripted host, fixed pictures and
+// monitor records.
 #include <map>
 #include <optional>
 #include <string>
@@ -10,7 +8,6 @@
 
 #include "capture/indicators/indicator_host.h"
 #include "capture/indicators/indicator_images.h"
-#include "common/trace_client_test_hooks.h"
 
 namespace vzgrab::testing {
 
@@ -75,34 +72,5 @@ inline ApplicationInfo MakeApp(VzWindowHandle window) {
   a.Shared = 1;
   return a;
 }
-
-// The tracer's lines while it lives.
-class LogRecorder {
- public:
-  LogRecorder() {
-    Lines().clear();
-    entries_.log_a = &Capture;
-    vz::BindTracerForTest(&entries_);
-  }
-  ~LogRecorder() { vz::RestoreTracerForTest(); }
-  bool Has(const std::string& text) const {
-    for (const std::string& line : Lines()) {
-      if (line.find(text) != std::string::npos) return true;
-    }
-    return false;
-  }
-
- private:
-  static std::vector<std::string>& Lines() {
-    static std::vector<std::string> lines;
-    return lines;
-  }
-  static void Capture(const char*, const char* format, va_list args) {
-    char line[1024];
-    std::vsnprintf(line, sizeof(line), format, args);
-    Lines().emplace_back(line);
-  }
-  vz::TracerEntries entries_;
-};
 
 }  // namespace vzgrab::testing

@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "capture/monitors/capture_test_support.h"
+#include "common/log_capture_testlib.h"
 
 namespace {
 
-using capture_test::LogRecorder;
 using capture_test::Monitor;
 using capture_test::RecordingSender;
 using capture_test::Window;
@@ -68,9 +68,9 @@ TEST_F(CaptureScreensTest, NothingSharedOnAnyMonitorBuildsNoGrabberAndSendsNothi
   std::vector<vz::ScreenWindow> windows{Window(0x10, {100, 100, 400, 300}, 5)};
   windows[0].minimized = true;
   ShareWindow(windows, 0x10);
-  LogRecorder log;
+  vz::LogLineCapture log;
   EXPECT_FALSE(screens_.InitScreen(screen_, is_own_, nullptr, nullptr));
-  EXPECT_TRUE(log.Saw("nMaxScreenCX: 0 nMaxScreenCY=0"));
+  EXPECT_TRUE(log.Has("nMaxScreenCX: 0 nMaxScreenCY=0"));
   EXPECT_TRUE(monitors_.grabbers().empty());
   EXPECT_EQ(screens_.CheckSharedScreenData(screen_, is_own_, Settings(), sender_), CaptureRoundResult::kNoChange);
   EXPECT_FALSE(screens_.DumpAllScreens(0xff0084ff, sender_));

@@ -1,45 +1,13 @@
 #pragma once
-// Shared helpers of the capture tests: a recording log writer, window and
-// monitor builders for the in-memory screen, and a sender that keeps what it
-// was handed.
-#include <cstdarg>
-#include <cstdio>
+// Shared helpers of the capture tests: window and monitor builders for the
+// in-memory screen, and a sender that keeps what it was handed.
 #include <string>
 #include <vector>
 
 #include "capture/monitors/changed_box_sender.h"
-#include "common/trace_client_test_hooks.h"
 #include "platform/screen/screen_double.h"
 
 namespace capture_test {
-
-// Every log line written while it lives.
-class LogRecorder {
- public:
-  LogRecorder() {
-    Lines().clear();
-    entries_.log_a = &Record;
-    vz::BindTracerForTest(&entries_);
-  }
-  ~LogRecorder() { vz::RestoreTracerForTest(); }
-  bool Saw(const std::string& part) const {
-    for (const std::string& line : Lines())
-      if (line.find(part) != std::string::npos) return true;
-    return false;
-  }
-
- private:
-  static std::vector<std::string>& Lines() {
-    static std::vector<std::string> lines;
-    return lines;
-  }
-  static void Record(const char*, const char* format, va_list args) {
-    char text[1024];
-    std::vsnprintf(text, sizeof(text), format, args);
-    Lines().push_back(text);
-  }
-  vz::TracerEntries entries_;
-};
 
 inline vz::ScreenWindow Window(uint64_t id, vz::ScreenRect bounds, int pid, std::string title = "w",
                                uint64_t owner = 0) {

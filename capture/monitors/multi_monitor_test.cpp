@@ -3,11 +3,11 @@
 #include <gtest/gtest.h>
 
 #include "capture/monitors/capture_test_support.h"
+#include "common/log_capture_testlib.h"
 #include "platform/text.h"
 
 namespace {
 
-using capture_test::LogRecorder;
 using capture_test::Monitor;
 using capture_test::Window;
 
@@ -22,10 +22,10 @@ TEST(MultiMonitorTest, MonitorsAreNumberedFromOneAndCappedAtSixteen) {
   for (int i = 0; i < 18; ++i) monitors.push_back(Monitor({i * 200, 0, 200, 100}, "OUT-" + std::to_string(i), i == 1));
   screen.SetMonitors(monitors);
   CMultiMonitor set(kOwnPid);
-  LogRecorder log;
+  vz::LogLineCapture log;
   const MonitorList* list = set.RefreshMonitors(screen);
   ASSERT_EQ(list->Count, 16);
-  EXPECT_TRUE(log.Saw("The monitor numbers in the system is out of MAX caps"));
+  EXPECT_TRUE(log.Has("The monitor numbers in the system is out of MAX caps"));
   const MonitorInfo& second = list->Monitors[1];
   EXPECT_EQ(second.MonitorId, 2);
   EXPECT_EQ(DeviceName(second), "OUT-1");
@@ -66,26 +66,26 @@ TEST(MultiMonitorTest, SharingAnUnknownMonitorOrWindowClearsEveryMark) {
   CMultiMonitor set(kOwnPid);
   set.Reset(&screen);
   set.RefreshWindows(screen);
-  LogRecorder log;
+  vz::LogLineCapture log;
 
   ASSERT_EQ(set.ShareWindow(0x500, 1, &screen), 1);
   EXPECT_EQ(set.sharing_kind(), kSharingWindow);
   EXPECT_EQ(set.SharedApplications().size(), 1u);
   EXPECT_EQ(set.ShareMonitor(7, 1), 0);
-  EXPECT_TRUE(log.Saw("monitor [7] not found [1]"));
+  EXPECT_TRUE(log.Has("monitor [7] not found [1]"));
   EXPECT_TRUE(set.SharedApplications().empty());
   EXPECT_FALSE(set.SharesMonitors());
 
   ASSERT_EQ(set.ShareMonitor(1, 1), 1);
   EXPECT_EQ(set.ShareWindow(0x999, 1, &screen), 0);
-  EXPECT_TRUE(log.Saw("window handle [0x00000999] not found [1]"));
+  EXPECT_TRUE(log.Has("window handle [0x00000999] not found [1]"));
   EXPECT_FALSE(set.SharesMonitors());
   EXPECT_EQ(set.sharing_kind(), kSharingWindow);
   // Window sharing captures on every monitor.
   EXPECT_EQ(set.MonitorRegion(), CScreenRegion(VzRect{0, 0, 2000, 1000}));
 
   EXPECT_EQ(set.ShareMonitor(1, 0), 0);
-  EXPECT_TRUE(log.Saw("monitor [1] status no changed"));
+  EXPECT_TRUE(log.Has("monitor [1] status no changed"));
   EXPECT_FALSE(set.SharesMonitors());
 }
 

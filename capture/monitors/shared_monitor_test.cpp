@@ -5,10 +5,10 @@
 #include "capture/monitors/capture_test_support.h"
 #include "capture/monitors/multi_monitor.h"
 #include "capture/monitors/spread_order.h"
+#include "common/log_capture_testlib.h"
 
 namespace {
 
-using capture_test::LogRecorder;
 using capture_test::RecordingSender;
 using vz::ScreenReadResult;
 
@@ -253,12 +253,12 @@ TEST_F(SharedMonitorTest, FullCompareFindsOneChangedRunOnePixelWider) {
 }
 
 TEST_F(SharedMonitorTest, ABandThatCannotBeReadEndsTheCopyAtOnce) {
-  LogRecorder log;
+  vz::LogLineCapture log;
   screen_.ClearBlockReads();
   screen_.ScriptReadResults({ScreenReadResult::kReadFailed});
   EXPECT_FALSE(grabber_.BitBltBox(0, 0, 100, 300));
   EXPECT_EQ(screen_.block_reads().size(), 1u);
-  EXPECT_TRUE(log.Saw("BitBltBlock{0,0,[100,300]} -> maxline=300, ERROR!!! err=2"));
+  EXPECT_TRUE(log.Has("BitBltBlock{0,0,[100,300]} -> maxline=300, ERROR!!! err=2"));
 
   screen_.ClearBlockReads();
   screen_.ScriptReadResults({ScreenReadResult::kNoConnection});

@@ -47,9 +47,6 @@
 #include "contracts/vz_link_instance.h"
 #include "platform/run_loop.h"
 
-// The meeting config before the web page sends one: everything enabled.
-inline constexpr MeetConfig kDefaultMeetConfig = {1, 1, 1, 0, 1, 1, 0xFF0084FF, 0xFFFFFFFF, 1, 0};
-
 // The 16 annotation colours (0xAABBGGRR), in the colour menu's order.
 inline constexpr uint32_t kAnnotationPalette[16] = {
     0xFFC02E30, 0xFFA3359F, 0xFF0AF3FF, 0xFF1F69FC, 0xFFE28F12, 0xFF3BA623, 0xFF1C00E5, 0xFF10BFFE,

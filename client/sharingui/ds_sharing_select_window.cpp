@@ -25,21 +25,6 @@ constexpr int kBadgeSize = 32;
 // Items of windows carry the handle; monitors their index in the copy.
 constexpr uint64_t kWindowTag = uint64_t{1} << 32;
 
-MeetConfig DefaultConfig() {
-  MeetConfig c{};
-  c.AudioEnabled = 1;
-  c.VideoEnabled = 1;
-  c.VideoQuality = 1;
-  c.VideoToolbar = 0;
-  c.SharingEnabled = 1;
-  c.RemoteControlEnabled = 1;
-  c.HeaderBgColor = 0xFF0084FF;
-  c.HeaderTextColor = 0xFFFFFFFF;
-  c.MetaInfoEnabled = 1;
-  c.ShowPoweredBy = 0;
-  return c;
-}
-
 bool IsWindowItem(uint64_t param) { return (param & kWindowTag) != 0; }
 VzWindowHandle HandleOf(uint64_t param) { return static_cast<VzWindowHandle>(param & 0xFFFFFFFFu); }
 
@@ -59,7 +44,7 @@ std::string TitleOf(const char16_t* title, size_t capacity) {
 }  // namespace
 
 CDSSharingSelectWindow::CDSSharingSelectWindow(IThumbnailSource* source, std::function<void(uint32_t)> notify)
-    : CVzDialog(IDD_SHARING_SELECT), source_(source), notify_(std::move(notify)), config_(DefaultConfig()) {
+    : CVzDialog(IDD_SHARING_SELECT), source_(source), notify_(std::move(notify)), config_(kDefaultMeetConfig) {
   std::memset(&monitors_, 0, sizeof(monitors_));
   std::memset(&windows_, 0, sizeof(windows_));
 }

@@ -1,8 +1,5 @@
 #include "sharing/controller/vz_grab_wrapper.h"
 
-#include <map>
-#include <mutex>
-#include <string>
 
 #include "common/trace_client.h"
 #include "platform/module_loader.h"
@@ -12,25 +9,13 @@ namespace {
 constexpr char kCreateExport[] = "DSCreateCapture";
 constexpr char kReleaseExport[] = "DSReleaseCapture";
 
-// One handle per library for the process's life: the library stays mapped
-// whatever the wrappers do, so a later wrapper needs no second handle.
-vz::ModuleHandle OpenOnce(const char* library) {
-  static std::mutex* mutex = new std::mutex();
-  static auto* modules = new std::map<std::string, vz::ModuleHandle>();
-  const std::string key = vz::ModuleShortName(library);
-  std::lock_guard<std::mutex> lock(*mutex);
-  const auto found = modules->find(key);
-  if (found != modules->end()) return found->second;
-  vz::ModuleHandle module = vz::LoadModule(library).module;
-  if (module != nullptr) modules->emplace(key, module);
-  return module;
-}
-
 }  // namespace
 
 CVzGrabWrapper::CVzGrabWrapper(const char* library) {
   VZ_LOG("");
-  module_ = OpenOnce(library);
+  // One handle per library for the process's life: the library stays mapped
+  // whatever the wrappers do, so a later wrapper needs no second handle.
+  module_ = vz::LoadModuleOnce(library).module;
   if (module_ == nullptr) VZ_LOG_ERROR("Can't find DS caputre dll!");
 }
 

@@ -2,37 +2,17 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <map>
-#include <mutex>
 #include <new>
-#include <string>
 
 #include "common/trace_client.h"
 #include "sharing/engine/jpeg_frame_size.h"
 #include "platform/module_loader.h"
 
-namespace {
-
-// One handle per library for the process's life. Each session's engine
-// makes and deletes a manager; unloading the library with it would drop
-// what the library's own load-time code holds (its trace connection).
-vz::ModuleLoad OpenOnce(const char* library) {
-  static std::mutex* mutex = new std::mutex();
-  static auto* modules = new std::map<std::string, vz::ModuleHandle>();
-  const std::string key = vz::ModuleShortName(library);
-  std::lock_guard<std::mutex> lock(*mutex);
-  const auto found = modules->find(key);
-  if (found != modules->end()) return vz::ModuleLoad{found->second, {}};
-  vz::ModuleLoad load = vz::LoadModule(library);
-  if (load.module != nullptr) modules->emplace(key, load.module);
-  return load;
-}
-
-}  // namespace
-
 CCodecMgrWin::CCodecMgrWin(const char* library) { InitJpegEngine(library); }
 
-// The library stays loaded (see OpenOnce).
+// The library stays loaded: each session's engine makes and deletes a
+// manager, and unloading the library with it would drop what the library's
+// own load-time code holds (its trace connection).
 CCodecMgrWin::~CCodecMgrWin() { module_ = nullptr; }
 
 void CCodecMgrWin::InitJpegEngine(const char* library) {
@@ -40,7 +20,7 @@ void CCodecMgrWin::InitJpegEngine(const char* library) {
   decompress_ = nullptr;
   free_ = nullptr;
   decompress_into_ = nullptr;
-  vz::ModuleLoad load = OpenOnce(library != nullptr ? library : "");
+  vz::ModuleLoad load = vz::LoadModuleOnce(library != nullptr ? library : "");
   module_ = load.module;
   if (module_ == nullptr) {
     VZ_LOG_ERROR("Load JPEG library failed.");

@@ -1,5 +1,7 @@
 #include "sharing/engine/jpeg_frame_size.h"
 
+#include "platform/big_endian.h"
+
 namespace {
 
 // SOF0..SOF15 without DHT (C4), JPG (C8) and DAC (CC), which share the range.
@@ -29,13 +31,13 @@ bool ReadJpegFrameSize(const uint8_t* data, size_t size, int* width, int* height
     if (marker == 0xD9 || marker == 0xDA || marker == 0xD8 || marker == 0x00) return false;
     if (HasNoLength(marker)) continue;
     if (size - at < 2) return false;
-    const size_t length = (static_cast<size_t>(data[at]) << 8) | data[at + 1];
+    const size_t length = vz::Load16(data + at);
     if (length < 2 || length > size - at) return false;
     if (IsFrameHeader(marker)) {
       // Length, precision, height, width.
       if (length < 7) return false;
-      const int h = (data[at + 3] << 8) | data[at + 4];
-      const int w = (data[at + 5] << 8) | data[at + 6];
+      const int h = vz::Load16(data + at + 3);
+      const int w = vz::Load16(data + at + 5);
       if (w == 0 || h == 0) return false;
       if (width != nullptr) *width = w;
       if (height != nullptr) *height = h;

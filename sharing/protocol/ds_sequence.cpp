@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "common/trace_client.h"
+#include "platform/big_endian.h"
 #include "platform/random_bytes.h"
 
 bool MakeRandomDsGuid(DsGuid* guid) {
@@ -10,9 +11,9 @@ bool MakeRandomDsGuid(DsGuid* guid) {
   if (guid == nullptr || !vz::FillRandomBytes(bytes, sizeof(bytes))) return false;
   bytes[6] = static_cast<uint8_t>((bytes[6] & 0x0F) | 0x40);  // version 4
   bytes[8] = static_cast<uint8_t>((bytes[8] & 0x3F) | 0x80);  // RFC 4122 variant
-  guid->Data1 = (uint32_t{bytes[0]} << 24) | (uint32_t{bytes[1]} << 16) | (uint32_t{bytes[2]} << 8) | bytes[3];
-  guid->Data2 = static_cast<uint16_t>((bytes[4] << 8) | bytes[5]);
-  guid->Data3 = static_cast<uint16_t>((bytes[6] << 8) | bytes[7]);
+  guid->Data1 = vz::Load32(bytes);
+  guid->Data2 = vz::Load16(bytes + 4);
+  guid->Data3 = vz::Load16(bytes + 6);
   for (int i = 0; i < 8; ++i) guid->Data4[i] = bytes[8 + i];
   return true;
 }

@@ -2,12 +2,9 @@
 // turn into gigabytes of tree, and a refusal must be logged and reported.
 #include <gtest/gtest.h>
 
-#include <cstdarg>
-#include <cstdio>
 #include <string>
-#include <vector>
 
-#include "common/trace_client_test_hooks.h"
+#include "common/log_capture_testlib.h"
 #include "weblink/json/json_lookup.h"
 #include "weblink/json/json_parser.h"
 
@@ -15,34 +12,11 @@ namespace {
 
 constexpr size_t kFrameLimit = size_t{64} << 20;
 
-std::vector<std::string> g_lines;
-
-void RecordLine(const char* /*tag*/, const char* format, va_list args) {
-  char line[1024];
-  std::vsnprintf(line, sizeof line, format, args);
-  g_lines.emplace_back(line);
-}
-
 class JsonBudgetTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    g_lines.clear();
-    entries_.log_a = RecordLine;
-    vz::BindTracerForTest(&entries_);
-  }
-  void TearDown() override {
-    vz::RestoreTracerForTest();
-    g_lines.clear();
-  }
-  static bool Logged(const std::string& text) {
-    for (const std::string& line : g_lines) {
-      if (line.find(text) != std::string::npos) return true;
-    }
-    return false;
-  }
+  bool Logged(const std::string& text) { return log_.Has(text); }
 
- private:
-  vz::TracerEntries entries_;
+  vz::LogLineCapture log_;
 };
 
 // "[" then `count` copies of `element` joined by `separator`, then "]".
@@ -82,7 +56,7 @@ TEST_F(JsonBudgetTest, ATextAtTheBudgetParsesWithinFiveTimesItsSize) {
   ASSERT_EQ(document->items().size(), count);
   EXPECT_LE(document.arena_bytes(), text.size() * 5);
   EXPECT_LE(document.peak_scratch_bytes(), text.size() * 4 + 64 * 1024);
-  EXPECT_TRUE(g_lines.empty());
+  EXPECT_TRUE(log_.lines().empty());
 }
 
 TEST_F(JsonBudgetTest, LongStringsCostTheirOwnLength) {
@@ -113,7 +87,7 @@ TEST_F(JsonBudgetTest, EveryShapeOfExcessIsRefused) {
   for (const BudgetCase& c : cases) {
     std::string text = c.text;
     if (c.text[0] == '{') text.back() = '}';
-    g_lines.clear();
+    log_.Clear();
     const JsonDocument document = JsonParse(text);
     EXPECT_EQ(document.error(), JsonParseError::kOverBudget) << c.name;
     EXPECT_TRUE(Logged("values: refused")) << c.name;
@@ -124,7 +98,7 @@ TEST_F(JsonBudgetTest, EveryShapeOfExcessIsRefused) {
 
 TEST_F(JsonBudgetTest, SyntaxErrorsAreSilentAndDepthIsLogged) {
   EXPECT_EQ(JsonParse("[1,]").error(), JsonParseError::kSyntax);
-  EXPECT_TRUE(g_lines.empty());
+  EXPECT_TRUE(log_.lines().empty());
   EXPECT_EQ(JsonParse(std::string(300, '[')).error(), JsonParseError::kTooDeep);
   EXPECT_TRUE(Logged("nests deeper than 256: refused"));
 }

@@ -5,8 +5,6 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <cstdarg>
-#include <cstdio>
 #include <functional>
 #include <mutex>
 #include <new>
@@ -14,8 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "common/log_capture_testlib.h"
 #include "common/scoped_lock.h"
-#include "common/trace_client_test_hooks.h"
 #include "platform/clock.h"
 #include "platform/pipe_name_testlib.h"
 #include "weblink/pipe/pipe_frame.h"
@@ -93,41 +91,21 @@ class SteppedClock : public vz::Clock {
   uint64_t now_ms_ = 0;
 };
 
-// Log lines the client writes, through the tracer's test binding.
-std::mutex g_log_mutex;
-std::vector<std::string> g_log_lines;
-
-void RecordLine(const char*, const char* format, va_list args) {
-  char line[1024];
-  std::vsnprintf(line, sizeof(line), format, args);
-  std::lock_guard<std::mutex> lock(g_log_mutex);
-  g_log_lines.push_back(line);
-}
-
-bool LogHas(const std::string& text) {
-  std::lock_guard<std::mutex> lock(g_log_mutex);
-  for (const std::string& line : g_log_lines) {
-    if (line.find(text) != std::string::npos) return true;
-  }
-  return false;
-}
-
 class PipeClientTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     folder_ = new vz::ScopedPipeTestFolder();
-    entries_.log_a = RecordLine;
-    vz::BindTracerForTest(&entries_);
+    log_ = new vz::LogLineCapture();  // the lines the client writes
   }
   static void TearDownTestSuite() {
-    vz::RestoreTracerForTest();
+    delete log_;
+    log_ = nullptr;
     delete folder_;
     folder_ = nullptr;
   }
   void SetUp() override {
     ASSERT_FALSE(folder_->Path().empty());
-    std::lock_guard<std::mutex> lock(g_log_mutex);
-    g_log_lines.clear();
+    log_->Clear();
   }
 
   bool SendLocked(CPipeClient& client, std::string_view payload, uint32_t kind) {
@@ -136,14 +114,14 @@ class PipeClientTest : public ::testing::Test {
   }
 
   static vz::ScopedPipeTestFolder* folder_;
-  static vz::TracerEntries entries_;
+  static vz::LogLineCapture* log_;
   const std::u16string name_ = NextTestPipeName();
   RecordingCallback callback_;
   SteppedClock clock_;
 };
 
 vz::ScopedPipeTestFolder* PipeClientTest::folder_ = nullptr;
-vz::TracerEntries PipeClientTest::entries_;
+vz::LogLineCapture* PipeClientTest::log_ = nullptr;
 
 std::string Pattern(size_t size, unsigned seed) {
   std::string bytes(size, '\0');
@@ -339,7 +317,7 @@ TEST_F(PipeClientTest, BusyServerIsWaitedForTwentySeconds) {
     ASSERT_TRUE(callback.WaitForCount(1));
     client.Stop();
     EXPECT_EQ(callback.Events(), std::vector<std::string>{"disconnect:0"});
-    EXPECT_TRUE(LogHas("*** ERROR ****** > open pipe 20 second wait time out< *************"));
+    EXPECT_TRUE(log_->Has("*** ERROR ****** > open pipe 20 second wait time out< *************"));
   }
 }
 
@@ -350,7 +328,7 @@ TEST_F(PipeClientTest, MissingServerOrUnsafeNameFailsAtOnce) {
     ASSERT_TRUE(callback_.WaitForCount(1));
     client.Stop();
     EXPECT_EQ(callback_.Events(), std::vector<std::string>{"disconnect:0"});
-    EXPECT_TRUE(LogHas("> open pipe failed error=2<"));
+    EXPECT_TRUE(log_->Has("> open pipe failed error=2<"));
   }
   {
     RecordingCallback callback;
@@ -359,7 +337,7 @@ TEST_F(PipeClientTest, MissingServerOrUnsafeNameFailsAtOnce) {
     ASSERT_TRUE(callback.WaitForCount(1));
     client.Stop();
     EXPECT_EQ(callback.Events(), std::vector<std::string>{"disconnect:0"});
-    EXPECT_TRUE(LogHas("> open pipe failed error=22<"));
+    EXPECT_TRUE(log_->Has("> open pipe failed error=22<"));
   }
 }
 
@@ -378,7 +356,7 @@ TEST_F(PipeClientTest, OversizedLengthHeaderClosesTheLink) {
   EXPECT_TRUE(peer.WaitEndOfStream());
   client.Stop();
   EXPECT_EQ(callback_.Events(), (std::vector<std::string>{"connect", "text:before", "disconnect:0"}));
-  EXPECT_TRUE(LogHas("frame length 67108865 of kind 1000 is over the limit of 67108864 bytes"));
+  EXPECT_TRUE(log_->Has("frame length 67108865 of kind 1000 is over the limit of 67108864 bytes"));
 }
 
 // A message the process has no memory for is one failed message: logged,
@@ -399,8 +377,8 @@ TEST_F(PipeClientTest, AFrameWhoseDeliveryThrowsIsDroppedAndTheLinkGoesOn) {
   EXPECT_TRUE(SendLocked(client, "still open", PIPE_KIND_JSON_TEXT));
   client.Stop();
   EXPECT_EQ(callback_.Events(), (std::vector<std::string>{"connect", "text:next"}));
-  EXPECT_TRUE(LogHas("frame of 4 bytes of kind 1000 dropped: out of memory"));
-  EXPECT_TRUE(LogHas("frame of 3 bytes of kind 1000 dropped: odd payload"));
+  EXPECT_TRUE(log_->Has("frame of 4 bytes of kind 1000 dropped: out of memory"));
+  EXPECT_TRUE(log_->Has("frame of 3 bytes of kind 1000 dropped: odd payload"));
 }
 
 // Elsewhere on the I/O thread an exception ends the link as a read error
@@ -416,7 +394,7 @@ TEST_F(PipeClientTest, AnExceptionOnTheIoThreadEndsTheLinkWithOneDisconnect) {
   EXPECT_TRUE(peer.WaitEndOfStream());
   client.Stop();
   EXPECT_EQ(callback_.Events(), (std::vector<std::string>{"connect", "disconnect:0"}));
-  EXPECT_TRUE(LogHas("the link ends: out of memory"));
+  EXPECT_TRUE(log_->Has("the link ends: out of memory"));
   EXPECT_FALSE(SendLocked(client, "too late", PIPE_KIND_JSON_TEXT));
 }
 

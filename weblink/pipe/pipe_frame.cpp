@@ -2,20 +2,13 @@
 
 #include <cstring>
 
+#include "platform/big_endian.h"
+
 namespace {
 
-void PutBigEndian(uint32_t value, char* out) {
-  out[0] = static_cast<char>((value >> 24) & 0xFF);
-  out[1] = static_cast<char>((value >> 16) & 0xFF);
-  out[2] = static_cast<char>((value >> 8) & 0xFF);
-  out[3] = static_cast<char>(value & 0xFF);
-}
+void PutBigEndian(uint32_t value, char* out) { vz::Store32(reinterpret_cast<uint8_t*>(out), value); }
 
-uint32_t GetBigEndian(const char* in) {
-  const auto* b = reinterpret_cast<const unsigned char*>(in);
-  return (static_cast<uint32_t>(b[0]) << 24) | (static_cast<uint32_t>(b[1]) << 16) |
-         (static_cast<uint32_t>(b[2]) << 8) | static_cast<uint32_t>(b[3]);
-}
+uint32_t GetBigEndian(const char* in) { return vz::Load32(reinterpret_cast<const uint8_t*>(in)); }
 
 }  // namespace
 

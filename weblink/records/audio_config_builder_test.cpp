@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "common/log_capture_testlib.h"
 #include "weblink/records/record_builders.h"
 #include "weblink/records/record_fixture_testlib.h"
 
@@ -38,7 +39,7 @@ std::string ZoneAction(const std::string& edge_servers) {
 TEST(AudioConfigBuilderTest, ZoneFixtureGivesGoldenBytes) {
   auto request = LoadFixture("ac_zone_join.json");
   ASSERT_TRUE(request);
-  LogRecorder log;
+  vz::LogLineCapture log;
   ACSessionConfig config;
   ASSERT_TRUE(ActionObj2ACConfig(ActionOf(*request), &config));
 
@@ -54,9 +55,9 @@ TEST(AudioConfigBuilderTest, ZoneFixtureGivesGoldenBytes) {
   golden.Int(7884, 1);
   EXPECT_TRUE(SameBytes(&config, sizeof config, golden));
 
-  EXPECT_TRUE(log.Saw(" : >strZone [eu-west]"));
-  EXPECT_TRUE(log.Saw(" : >pConfig->Zone [eu-west]"));
-  EXPECT_TRUE(log.Saw(" : *** ERROR ****** >Audio Config Port=0 is wrong, set to default value.< *************"));
+  EXPECT_TRUE(log.Has(" : >strZone [eu-west]"));
+  EXPECT_TRUE(log.Has(" : >pConfig->Zone [eu-west]"));
+  EXPECT_TRUE(log.Has(" : *** ERROR ****** >Audio Config Port=0 is wrong, set to default value.< *************"));
 }
 
 TEST(AudioConfigBuilderTest, PlainFixtureGivesGoldenBytes) {
@@ -76,11 +77,11 @@ TEST(AudioConfigBuilderTest, PlainFixtureGivesGoldenBytes) {
 }
 
 TEST(AudioConfigBuilderTest, RequiredObjects) {
-  LogRecorder log;
+  vz::LogLineCapture log;
   EXPECT_FALSE(BuildFrom("{\"zone\":\"z\",\"ac_state\":{\"id\":\"r\"}}").ok);
-  EXPECT_FALSE(log.Saw("ERROR"));
+  EXPECT_FALSE(log.Has("ERROR"));
   EXPECT_FALSE(BuildFrom("{\"zone\":\"z\",\"audio_conf\":{\"port\":1}}").ok);
-  EXPECT_TRUE(log.Saw(" : *** ERROR ****** >There isn't ac_state in JSON!< *************"));
+  EXPECT_TRUE(log.Has(" : *** ERROR ****** >There isn't ac_state in JSON!< *************"));
   EXPECT_TRUE(BuildFrom("{\"zone\":\"z\",\"ac_state\":{\"id\":\"r\"},\"audio_conf\":{\"port\":1}}").ok);
 
   // Plain form: "ac_conf" and "ac_state" are both needed.
@@ -118,21 +119,21 @@ TEST(AudioConfigBuilderTest, ServerNameIsPreferredWhenItIsANonEmptyText) {
 }
 
 TEST(AudioConfigBuilderTest, PortDefaultsAndLongTokens) {
-  LogRecorder log;
+  vz::LogLineCapture log;
   Built built = BuildFrom("{\"zone\":\"z\",\"ac_state\":{\"id\":\"r\"},\"audio_conf\":{\"port\":5062,\"token\":\"" +
                           std::string(128, 't') + "\"}}");
   ASSERT_TRUE(built.ok);
   EXPECT_EQ(built.config.Port, 5062);
   EXPECT_EQ(built.config.TcpPort, 443);
   EXPECT_EQ(built.config.Token[0], 0);
-  EXPECT_FALSE(log.Saw("Port=0"));
-  EXPECT_TRUE(log.Saw(">Token is 128 characters, more than the 127 its field holds: left empty<"));
+  EXPECT_FALSE(log.Has("Port=0"));
+  EXPECT_TRUE(log.Has(">Token is 128 characters, more than the 127 its field holds: left empty<"));
 
   built = BuildFrom("{\"ac_conf\":{\"conf_id\":\"m\"},\"ac_state\":{\"id\":\"r\"}}");
   ASSERT_TRUE(built.ok);
   EXPECT_EQ(built.config.Port, 5000);
   EXPECT_EQ(built.config.TcpPort, 443);
-  EXPECT_TRUE(log.Saw(">Audio Config Port=0 is wrong, set to default value.<"));
+  EXPECT_TRUE(log.Has(">Audio Config Port=0 is wrong, set to default value.<"));
 }
 
 }  // namespace

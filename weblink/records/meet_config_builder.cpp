@@ -48,17 +48,7 @@ void ReadColour(const JsonMembers& conf, const char* key, uint32_t* colour) {
 }  // namespace
 
 void ParseMeetConfig(const JsonMembers& conf, MeetConfig* config) {
-  *config = MeetConfig{};
-  config->AudioEnabled = 1;
-  config->VideoEnabled = 1;
-  config->VideoQuality = 1;
-  config->VideoToolbar = 0;
-  config->SharingEnabled = 1;
-  config->RemoteControlEnabled = 1;
-  config->HeaderBgColor = 0xFF0084FF;
-  config->HeaderTextColor = 0xFFFFFFFF;
-  config->MetaInfoEnabled = 1;
-  config->ShowPoweredBy = 0;
+  *config = kDefaultMeetConfig;
 
   ReadWithoutFlag(conf, "MEET_WITHOUT_META_INFO", &config->MetaInfoEnabled);
   ReadWithoutFlag(conf, "MEET_WITHOUT_AUDIO", &config->AudioEnabled);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "common/log_capture_testlib.h"
 #include "weblink/json/json_lookup.h"
 #include "weblink/records/record_builders.h"
 #include "weblink/records/record_fixture_testlib.h"
@@ -76,21 +77,21 @@ const ColourCase kColourCases[] = {
 
 TEST(MeetConfigBuilderTest, ColourConversionTable) {
   for (const ColourCase& c : kColourCases) {
-    LogRecorder log;
+    vz::LogLineCapture log;
     EXPECT_EQ(convertHexStringToColorValue(c.text), c.value) << "[" << c.text << "]";
     const std::string error = std::string("*** ERROR ****** >") + c.text + " not a hex number< *************";
-    EXPECT_EQ(log.Saw(error), c.error_logged) << "[" << c.text << "]";
+    EXPECT_EQ(log.Has(error), c.error_logged) << "[" << c.text << "]";
   }
 }
 
 TEST(MeetConfigBuilderTest, ColourKeysAreConverted) {
-  LogRecorder log;
+  vz::LogLineCapture log;
   const MeetConfig config = ParseConf("{\"Web_Meet_Header_BgColor\":\"#ffffff\",\"Web_Meet_Header_Text_Color\":5}");
   EXPECT_EQ(config.HeaderBgColor, 0xFFFFFFFFu);
   EXPECT_EQ(config.HeaderTextColor, 0u);  // not a text: too short to be a colour
   ASSERT_EQ(log.lines().size(), 1u);
   EXPECT_EQ(log.lines()[0].rfind("convertHexStringToColorValue [line# ", 0), 0u);
-  EXPECT_TRUE(log.Saw(" : *** ERROR ****** > not a hex number< *************"));
+  EXPECT_TRUE(log.Has(" : *** ERROR ****** > not a hex number< *************"));
 }
 
 }  // namespace

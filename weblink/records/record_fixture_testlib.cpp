@@ -1,24 +1,10 @@
 #include "weblink/records/record_fixture_testlib.h"
 
-#include <cstdarg>
-#include <cstdio>
 #include <fstream>
 #include <iterator>
 
 #include "weblink/json/json_lookup.h"
 #include "weblink/json/json_parser.h"
-
-namespace {
-
-std::vector<std::string> g_lines;
-
-void RecordLine(const char* /*tag*/, const char* format, va_list args) {
-  char line[4096];
-  std::vsnprintf(line, sizeof line, format, args);
-  g_lines.emplace_back(line);
-}
-
-}  // namespace
 
 JsonDocument ParseOrFail(const std::string& text) {
   JsonDocument root = JsonParse(text);
@@ -61,24 +47,4 @@ GoldenBytes& GoldenBytes::Int(size_t offset, uint32_t value) {
     }
   }
   return ::testing::AssertionSuccess();
-}
-
-LogRecorder::LogRecorder() {
-  g_lines.clear();
-  entries_.log_a = RecordLine;
-  vz::BindTracerForTest(&entries_);
-}
-
-LogRecorder::~LogRecorder() {
-  vz::RestoreTracerForTest();
-  g_lines.clear();
-}
-
-const std::vector<std::string>& LogRecorder::lines() const { return g_lines; }
-
-bool LogRecorder::Saw(std::string_view text) const {
-  for (const std::string& line : g_lines) {
-    if (line.find(text) != std::string::npos) return true;
-  }
-  return false;
 }

@@ -1,6 +1,6 @@
 #pragma once
-// Test support for the record builders: request fixtures, expected record
-// bytes written at the layout's offsets, and a recorder of log lines.
+// Test support for the record builders: request fixtures and expected record
+// bytes written at the layout's offsets.
 #include <gtest/gtest.h>
 
 #include <cstddef>
@@ -10,7 +10,6 @@
 #include <string_view>
 #include <vector>
 
-#include "common/trace_client_test_hooks.h"
 #include "weblink/json/json_document.h"
 
 // Parses testdata/<name>; a failed document (and a test failure) when it is missing or bad.
@@ -35,16 +34,3 @@ class GoldenBytes {
 
 // Compares a whole record with the golden bytes, naming the first difference.
 ::testing::AssertionResult SameBytes(const void* record, size_t size, const GoldenBytes& golden);
-
-// Collects the formatted narrow log lines while it lives.
-class LogRecorder {
- public:
-  LogRecorder();
-  ~LogRecorder();
-  const std::vector<std::string>& lines() const;
-  // True when some line contains `text`.
-  bool Saw(std::string_view text) const;
-
- private:
-  vz::TracerEntries entries_;
-};

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "common/log_capture_testlib.h"
 #include "weblink/records/record_builders.h"
 #include "weblink/records/record_fixture_testlib.h"
 
@@ -17,7 +18,7 @@ DSSessionConfig BuildFrom(const std::string& action_text) {
 TEST(SharingConfigBuilderTest, FixtureGivesGoldenBytes) {
   auto request = LoadFixture("ds_start.json");
   ASSERT_TRUE(request);
-  LogRecorder log;
+  vz::LogLineCapture log;
   DSSessionConfig config;
   ActionObj2DSConfig(ActionOf(*request), &config);
 
@@ -27,16 +28,16 @@ TEST(SharingConfigBuilderTest, FixtureGivesGoldenBytes) {
   golden.Int(7884, 1);
   EXPECT_TRUE(SameBytes(&config, sizeof config, golden));
 
-  EXPECT_TRUE(log.Saw(" : >strMeetId [m\xC3\xA9" "et-42]"));
-  EXPECT_TRUE(log.Saw(" : >pConfig->MeetId [m\xC3\xA9" "et-42]"));
+  EXPECT_TRUE(log.Has(" : >strMeetId [m\xC3\xA9" "et-42]"));
+  EXPECT_TRUE(log.Has(" : >pConfig->MeetId [m\xC3\xA9" "et-42]"));
   // The token is stored whole but never logged in clear.
-  EXPECT_TRUE(log.Saw(" : >strToken [***]"));
-  EXPECT_TRUE(log.Saw(" : >pConfig->Token [***]"));
-  EXPECT_FALSE(log.Saw("tok\xE2\x82\xAC"));
-  EXPECT_TRUE(log.Saw(" : >strDSId [ds-99]"));
-  EXPECT_TRUE(log.Saw(" : >pConfig->ServerIp [10.1.2.3]"));
-  EXPECT_TRUE(log.Saw("ActionObj2DSConfig [line# "));
-  EXPECT_TRUE(log.Saw(" : >pConfig->IsPresenter [1]"));
+  EXPECT_TRUE(log.Has(" : >strToken [***]"));
+  EXPECT_TRUE(log.Has(" : >pConfig->Token [***]"));
+  EXPECT_FALSE(log.Has("tok\xE2\x82\xAC"));
+  EXPECT_TRUE(log.Has(" : >strDSId [ds-99]"));
+  EXPECT_TRUE(log.Has(" : >pConfig->ServerIp [10.1.2.3]"));
+  EXPECT_TRUE(log.Has("ActionObj2DSConfig [line# "));
+  EXPECT_TRUE(log.Has(" : >pConfig->IsPresenter [1]"));
 }
 
 TEST(SharingConfigBuilderTest, TokenAlwaysCarriesThePrefix) {
@@ -49,18 +50,18 @@ TEST(SharingConfigBuilderTest, TokenAlwaysCarriesThePrefix) {
 TEST(SharingConfigBuilderTest, OverlongCombinedTokenLeavesTheFieldEmpty) {
   // 4 + 100 + 1 + 22 = 127 characters still fit; one more does not.
   const std::string meet(100, 'm');
-  LogRecorder log;
+  vz::LogLineCapture log;
   DSSessionConfig config = BuildFrom("{\"ds_conf\":{\"conf_id\":\"" + meet + "\",\"token\":\"" + std::string(22, 't') +
                                      "\"},\"ds_state\":{\"id\":\"roster\"}}");
   EXPECT_EQ(std::u16string(config.Token).size(), 127u);
-  EXPECT_FALSE(log.Saw("ERROR"));
+  EXPECT_FALSE(log.Has("ERROR"));
 
   config = BuildFrom("{\"ds_conf\":{\"conf_id\":\"" + meet + "\",\"token\":\"" + std::string(23, 't') +
                      "\"},\"ds_state\":{\"id\":\"roster\"}}");
   GoldenBytes golden(7892);
   golden.Text(832, u"roster").Text(1088, std::u16string(100, u'm')).Int(1348, 443);
   EXPECT_TRUE(SameBytes(&config, sizeof config, golden));  // Token empty, RosterId and MeetId untouched
-  EXPECT_TRUE(log.Saw("*** ERROR ****** >the combined token is 128 characters, more than the 127 its field holds"));
+  EXPECT_TRUE(log.Has("*** ERROR ****** >the combined token is 128 characters, more than the 127 its field holds"));
 
   // The token alone, a typical signed token of 511 characters, never fits either.
   config = BuildFrom("{\"ds_conf\":{\"conf_id\":\"m\",\"token\":\"" + std::string(511, 't') + "\"}}");
@@ -68,10 +69,10 @@ TEST(SharingConfigBuilderTest, OverlongCombinedTokenLeavesTheFieldEmpty) {
 }
 
 TEST(SharingConfigBuilderTest, TokenOver511CharactersCountsAsEmpty) {
-  LogRecorder log;
+  vz::LogLineCapture log;
   const DSSessionConfig config = BuildFrom("{\"ds_conf\":{\"conf_id\":\"m\",\"token\":\"" + std::string(512, 't') + "\"}}");
   EXPECT_EQ(std::u16string(config.Token), u"VDS m:");
-  EXPECT_TRUE(log.Saw(">token is 512 characters, more than the 511 its field holds: left empty<"));
+  EXPECT_TRUE(log.Has(">token is 512 characters, more than the 511 its field holds: left empty<"));
 }
 
 TEST(SharingConfigBuilderTest, PortsAndFlags) {
@@ -87,7 +88,7 @@ TEST(SharingConfigBuilderTest, PortsAndFlags) {
 }
 
 TEST(SharingConfigBuilderTest, MissingObjects) {
-  LogRecorder log;
+  vz::LogLineCapture log;
   // Without "ds_conf" the record stays all zero, even with a "ds_state".
   DSSessionConfig config = BuildFrom("{\"ds_state\":{\"id\":\"r\"}}");
   EXPECT_TRUE(SameBytes(&config, sizeof config, GoldenBytes(7892)));
@@ -97,7 +98,7 @@ TEST(SharingConfigBuilderTest, MissingObjects) {
   config = BuildFrom("{\"ds_conf\":{\"conf_id\":\"m\",\"ds_state\":{\"id\":\"r\"}}}");
   EXPECT_EQ(std::u16string(config.MeetId), u"m");
   EXPECT_EQ(config.RosterId[0], 0);
-  EXPECT_TRUE(log.Saw(" : *** ERROR ****** >There isn't ds_state in JSON!< *************"));
+  EXPECT_TRUE(log.Has(" : *** ERROR ****** >There isn't ds_state in JSON!< *************"));
 }
 
 }  // namespace

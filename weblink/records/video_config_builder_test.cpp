@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "common/log_capture_testlib.h"
 #include "weblink/records/record_builders.h"
 #include "weblink/records/record_fixture_testlib.h"
 
@@ -26,17 +27,17 @@ TEST(VideoConfigBuilderTest, FixtureGivesGoldenBytes) {
 }
 
 TEST(VideoConfigBuilderTest, PortDefaults) {
-  LogRecorder log;
+  vz::LogLineCapture log;
   AVSessionConfig config = BuildFrom("{\"av_conf\":{\"server_addr\":\"addr\"},\"av_state\":{\"id\":\"r\"}}");
   EXPECT_EQ(config.Port, 5000);
   EXPECT_EQ(config.TcpPort, 443);
   EXPECT_EQ(std::u16string(config.ServerAddr), u"addr");
-  EXPECT_TRUE(log.Saw(" : *** ERROR ****** >Video Config Port=0 is wrong, set to default value.< *************"));
-  EXPECT_TRUE(log.Saw(" : *** ERROR ****** >Video Config TcpPort=0 is wrong, set to default value.< *************"));
+  EXPECT_TRUE(log.Has(" : *** ERROR ****** >Video Config Port=0 is wrong, set to default value.< *************"));
+  EXPECT_TRUE(log.Has(" : *** ERROR ****** >Video Config TcpPort=0 is wrong, set to default value.< *************"));
 }
 
 TEST(VideoConfigBuilderTest, MissingObjects) {
-  LogRecorder log;
+  vz::LogLineCapture log;
   AVSessionConfig config = BuildFrom("{\"av_state\":{\"id\":\"r\"}}");
   EXPECT_TRUE(SameBytes(&config, sizeof config, GoldenBytes(7904)));
 
@@ -45,7 +46,7 @@ TEST(VideoConfigBuilderTest, MissingObjects) {
   EXPECT_EQ(std::u16string(config.MeetId), u"m");
   EXPECT_EQ(config.Broadcast, 0);
   EXPECT_EQ(config.Layout, 0);
-  EXPECT_TRUE(log.Saw(" : *** ERROR ****** >There isn't av_state in JSON!< *************"));
+  EXPECT_TRUE(log.Has(" : *** ERROR ****** >There isn't av_state in JSON!< *************"));
 }
 
 }  // namespace

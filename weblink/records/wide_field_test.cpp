@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "common/log_capture_testlib.h"
 #include "weblink/records/record_fixture_testlib.h"
 
 namespace {
@@ -38,7 +39,7 @@ bool GuardsIntact(const GuardedField& g) {
 }
 
 TEST(WideFieldTest, CapacityRule) {
-  LogRecorder log;
+  vz::LogLineCapture log;
   GuardedField g = Filled();
   EXPECT_TRUE(StoreWideField(g.field, std::string(127, 'm'), "MeetId"));
   EXPECT_EQ(std::u16string(g.field), std::u16string(127, u'm'));
@@ -49,7 +50,7 @@ TEST(WideFieldTest, CapacityRule) {
   EXPECT_FALSE(StoreWideField(g.field, std::string(128, 'm'), "MeetId"));
   EXPECT_TRUE(AllZero(g.field, 128));
   EXPECT_TRUE(GuardsIntact(g));
-  EXPECT_TRUE(log.Saw("*** ERROR ****** >MeetId is 128 characters, more than the 127 its field holds: left empty<"));
+  EXPECT_TRUE(log.Has("*** ERROR ****** >MeetId is 128 characters, more than the 127 its field holds: left empty<"));
 }
 
 TEST(WideFieldTest, ANonBmpCharacterCountsTwo) {

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "contracts/member_token.h"
 #include "platform/file_system.h"
 #include "platform/random_bytes.h"
 
@@ -28,23 +29,23 @@ bool StartDemoRelay(const std::string& bin, const std::vector<std::string>& extr
 
 namespace {
 
-// StartDemoRelay with a fresh meeting secret, written to `secret_file`
-// (readable by its owner only) and given to vzrelay.
+// StartDemoRelay with a fresh meeting secret, kept in `secret`, written to
+// `secret_file` (readable by its owner only) and given to vzrelay.
 bool StartDemoRelayWithSecret(const std::string& bin, const std::string& secret_file,
                               const std::vector<std::string>& extra, vz::PipedChild* relay, int32_t* port,
-                              std::string* why) {
+                              std::string* secret, std::string* why) {
   unsigned char random[32];
   if (!vz::FillRandomBytes(random, sizeof random)) {
     *why = "no random bytes for the meeting secret";
     return false;
   }
   static const char kHex[] = "0123456789abcdef";
-  std::string secret;
+  secret->clear();
   for (const unsigned char byte : random) {
-    secret.push_back(kHex[byte >> 4]);
-    secret.push_back(kHex[byte & 0x0F]);
+    secret->push_back(kHex[byte >> 4]);
+    secret->push_back(kHex[byte & 0x0F]);
   }
-  if (!vz::WriteFileAtomic(secret_file, secret + "\n", 0600)) {
+  if (!vz::WriteFileAtomic(secret_file, *secret + "\n", 0600)) {
     *why = "cannot write the meeting secret to " + secret_file;
     return false;
   }
@@ -53,38 +54,42 @@ bool StartDemoRelayWithSecret(const std::string& bin, const std::string& secret_
   return StartDemoRelay(bin, args, relay, port, why);
 }
 
+// The member's token under the meeting's secret, as vzrelay checks it.
+bool SignMember(const std::string& secret, const std::string& meeting, const std::string& roster, bool presenter,
+                std::string* token, std::string* why) {
+  *token = MakeMemberToken(secret, meeting, roster, presenter ? MemberRole::kPresenter : MemberRole::kAttendee);
+  if (token->empty()) {
+    *why = "no member token could be made for " + roster;  // a failed signature is logged
+    if (secret.size() < kMinMemberSecret) {
+      *why += ": the secret has " + std::to_string(secret.size()) + " bytes; at least " +
+              std::to_string(kMinMemberSecret) + " are needed";
+    }
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
-bool DemoMemberToken(const std::string& bin, const std::string& secret_file, const std::string& meeting,
-                     const std::string& roster, bool presenter, std::string* token, std::string* why) {
-  const std::string path = bin + "/vzrelay";
-  vz::PipedChild maker;
-  if (!maker.Start(path, {"vzrelay", "--secret-file", secret_file, "--member-token", meeting, roster,
-                          presenter ? "presenter" : "attendee"}, {})) {
-    *why = "cannot start " + path;
+bool DemoMemberToken(const std::string& secret_file, const std::string& meeting, const std::string& roster,
+                     bool presenter, std::string* token, std::string* why) {
+  std::string secret;
+  if (!vz::ReadFileBytes(secret_file, &secret)) {
+    *why = "cannot read the meeting secret from " + secret_file;
     return false;
   }
-  std::string line;
-  char c = 0;
-  while (line.size() < 200 && maker.ReadExactly(&c, 1, 10000) && c != '\n') line.push_back(c);
-  int code = -1;
-  if (!maker.Wait(10000, &code) || code != 0 || line.size() != 64) {
-    *why = "vzrelay printed no member token for " + roster + " (exit code " + std::to_string(code) + ")";
-    return false;
-  }
-  *token = line;
-  return true;
+  secret = secret.substr(0, secret.find('\n'));
+  if (!secret.empty() && secret.back() == '\r') secret.pop_back();
+  return SignMember(secret, meeting, roster, presenter, token, why);
 }
 
 bool StartDemoMeetingRelay(const std::string& bin, const std::string& work, const std::vector<std::string>& extra,
                            const std::string& meeting, const std::vector<DemoMember>& members, vz::PipedChild* relay,
                            int32_t* port, std::map<std::string, std::string>* tokens, std::string* why) {
-  const std::string secret_file = work + "/meeting-secret";
-  if (!StartDemoRelayWithSecret(bin, secret_file, extra, relay, port, why)) return false;
+  std::string secret;
+  if (!StartDemoRelayWithSecret(bin, work + "/meeting-secret", extra, relay, port, &secret, why)) return false;
   for (const DemoMember& member : members) {
-    if (!DemoMemberToken(bin, secret_file, meeting, member.roster, member.presenter, &(*tokens)[member.roster], why)) {
-      return false;
-    }
+    if (!SignMember(secret, meeting, member.roster, member.presenter, &(*tokens)[member.roster], why)) return false;
   }
   return true;
 }

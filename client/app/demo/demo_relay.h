@@ -14,10 +14,11 @@
 bool StartDemoRelay(const std::string& bin, const std::vector<std::string>& extra, vz::PipedChild* relay,
                     int32_t* port, std::string* why);
 
-// The token the web page hands one member: `bin`/vzrelay prints it from the
-// secret (vzrelay --member-token). False with `why` when it printed none.
-bool DemoMemberToken(const std::string& bin, const std::string& secret_file, const std::string& meeting,
-                     const std::string& roster, bool presenter, std::string* token, std::string* why);
+// The token the web page hands one member, made in this process from the
+// meeting's secret (the first line of `secret_file`, as vzrelay reads it).
+// False with `why` when the secret cannot be read or no token was made.
+bool DemoMemberToken(const std::string& secret_file, const std::string& meeting, const std::string& roster,
+                     bool presenter, std::string* token, std::string* why);
 
 // A member of a demonstration's meeting, as its token names it.
 struct DemoMember {
@@ -28,7 +29,7 @@ struct DemoMember {
 // vzrelay for one meeting whose members each join with their own token: a
 // fresh secret in `work`/meeting-secret (readable by its owner only), then
 // each member's token into `tokens` (roster id -> token). False with `why`
-// when the relay did not start or a token was not printed.
+// when the relay did not start or a token was not made.
 bool StartDemoMeetingRelay(const std::string& bin, const std::string& work, const std::vector<std::string>& extra,
                            const std::string& meeting, const std::vector<DemoMember>& members, vz::PipedChild* relay,
                            int32_t* port, std::map<std::string, std::string>* tokens, std::string* why);

@@ -45,8 +45,27 @@ TEST(DemoRelayTest, AnythingElseOnItsFirstLineOrNoProgramIsAClearFailure) {
   EXPECT_NE(why.find("vzrelay"), std::string::npos) << why;
 }
 
+// The token vzrelay prints for a member from the secret file (one line).
+std::string RelayPrintedToken(const std::string& bin, const std::string& secret_file, const std::string& roster,
+                              const std::string& role) {
+  vz::PipedChild maker;
+  if (!maker.Start(bin + "/vzrelay", {"vzrelay", "--secret-file", secret_file, "--member-token", "M1", roster, role},
+                   {})) {
+    return "cannot start vzrelay";
+  }
+  std::string line;
+  char c = 0;
+  while (line.size() < 200 && maker.ReadExactly(&c, 1, 10000) && c != '\n') line.push_back(c);
+  int code = -1;
+  EXPECT_TRUE(maker.Wait(10000, &code));
+  EXPECT_EQ(code, 0);
+  return line;
+}
+
 // Each member gets a token of its own from the meeting's secret, signed for
-// its role: the presenter's is not the one the same roster id gets as an attendee.
+// its role: the presenter's is not the one the same roster id gets as an
+// attendee. The tokens are made in this process, and are the ones vzrelay
+// itself makes from the secret it was given.
 TEST(DemoRelayTest, AMeetingRelayHandsEachMemberATokenForItsRole) {
   vz::ScopedTestFolder work;
   vz::PipedChild relay;
@@ -61,8 +80,26 @@ TEST(DemoRelayTest, AMeetingRelayHandsEachMemberATokenForItsRole) {
   EXPECT_EQ(tokens["R1"].size(), 64u);
   EXPECT_NE(tokens["R1"], tokens["R2"]);
   std::string as_attendee;
-  ASSERT_TRUE(DemoMemberToken(bin, work.path() + "/meeting-secret", "M1", "R1", false, &as_attendee, &why)) << why;
+  const std::string secret_file = work.path() + "/meeting-secret";
+  ASSERT_TRUE(DemoMemberToken(secret_file, "M1", "R1", false, &as_attendee, &why)) << why;
   EXPECT_NE(as_attendee, tokens["R1"]);
+  EXPECT_EQ(tokens["R1"], RelayPrintedToken(bin, secret_file, "R1", "presenter"));
+  EXPECT_EQ(tokens["R2"], RelayPrintedToken(bin, secret_file, "R2", "attendee"));
+  EXPECT_EQ(as_attendee, RelayPrintedToken(bin, secret_file, "R1", "attendee"));
+}
+
+// A secret that cannot be read, or is too short to sign with, makes no token
+// and says why.
+TEST(DemoRelayTest, NoTokenWithoutAUsableSecret) {
+  vz::ScopedTestFolder work;
+  std::string token = "untouched";
+  std::string why;
+  EXPECT_FALSE(DemoMemberToken(work.path() + "/missing", "M1", "R1", false, &token, &why));
+  EXPECT_NE(why.find("cannot read the meeting secret"), std::string::npos) << why;
+  std::ofstream(work.path() + "/short") << "fifteen bytes!!\n";
+  EXPECT_FALSE(DemoMemberToken(work.path() + "/short", "M1", "R1", false, &token, &why));
+  EXPECT_NE(why.find("no member token could be made for R1: the secret has 15 bytes"), std::string::npos) << why;
+  EXPECT_EQ(token, "");
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 
 #include <memory>
 
-#include "common/piped_child_message_source.h"
 #include "weblink/json/json_lookup.h"
 #include "weblink/json/json_parser.h"
 
@@ -18,7 +17,8 @@ bool ExtensionSession::Send(std::string_view message) {
 
 bool ExtensionSession::Receive(std::string* message, int timeout_ms, bool* ended) {
   *ended = false;
-  vz::PipedChildSource source(host_, timeout_ms, ended);
+  NativeMessageSourceOf source(
+      [&](void* buffer, size_t size) { return host_.ReadExactly(buffer, size, timeout_ms, ended); });
   uint32_t announced = 0;
   if (ReadNativeMessage(source, &buffer_, &announced) != NativeReadResult::kMessage) return false;
   message->assign(buffer_.view());

@@ -9,23 +9,18 @@
 // Threads: any; no state.
 #include <string>
 
+#include "contracts/member_token.h"
+
 namespace vzrelay {
 
-enum class MemberRole { kAttendee, kPresenter };
+// The token itself and its roles are the contracts' (member_token.h).
+using ::kMinMemberSecret;
+using ::MakeMemberToken;
+using ::MemberRole;
+using ::MemberRoleName;
 
-// "attendee" or "presenter".
-const char* MemberRoleName(MemberRole role);
-// False for any other text.
+// "attendee" or "presenter" (MemberRoleName); false for any other text.
 bool ParseMemberRole(const std::string& text, MemberRole* role);
-
-// The fewest bytes a meeting secret has.
-constexpr size_t kMinMemberSecret = 16;
-
-// 64 lower-case hex digits: HMAC-SHA256 under `secret` of the meeting id,
-// roster id and role, each preceded by its length. Empty when the secret
-// is shorter than kMinMemberSecret or the HMAC fails (logged).
-std::string MakeMemberToken(const std::string& secret, const std::string& meeting, const std::string& roster,
-                            MemberRole role);
 
 // Whether `token` (bare or wrapped) is the one `secret` signs for the
 // meeting, roster id and role. The comparison takes the same time

@@ -18,6 +18,7 @@
 #include <map>
 #include <mutex>
 
+#include "platform/big_endian.h"
 #include "platform/platform_log.h"
 #include "platform/run_loop.h"
 
@@ -92,7 +93,7 @@ std::vector<uint8_t> StripHuffmanTables(const uint8_t* jpeg, size_t size) {
       at += 2;
       continue;
     }
-    const size_t length = (static_cast<size_t>(jpeg[at + 2]) << 8) | jpeg[at + 3];
+    const size_t length = vz::Load16(jpeg + at + 2);
     if (marker == 0xDA || at + 2 + length > size) break;  // the scan runs to the end
     if (marker != 0xC4) out.insert(out.end(), jpeg + at, jpeg + at + 2 + length);
     at += 2 + length;

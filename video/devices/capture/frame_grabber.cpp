@@ -8,34 +8,55 @@ namespace vzcapture {
 
 namespace {
 
+// The memory of `sample` when it holds at least `length` bytes, else null.
+void* RoomOf(IVideoSample* sample, int64_t length) {
+  void* memory = nullptr;
+  int32_t size = 0;
+  sample->GetPointer(&memory);
+  sample->GetSize(&size);
+  return memory != nullptr && size >= length ? memory : nullptr;
+}
+
+// A new sample of the allocator with room for `length` bytes (at most
+// 0x7FFFFFFF), and its memory; null, logged, when none could be had (a
+// sample too small is given back).
+IVideoSample* GetSampleWithRoom(IVideoSampleAllocator* allocator, int64_t length, void** memory) {
+  *memory = nullptr;
+  IVideoSample* sample = nullptr;
+  if (allocator != nullptr && allocator->GetSample(static_cast<int32_t>(length), &sample) == VSE_S_OK &&
+      sample != nullptr) {
+    *memory = RoomOf(sample, length);
+  }
+  if (*memory == nullptr) {
+    VZ_LOG_ERROR("Failed to GetSample on VideoSampleAllocator!");
+    if (sample != nullptr) sample->Release();
+    return nullptr;
+  }
+  return sample;
+}
+
 // A padded frame as a sample of unpadded rows: the lent sample itself,
 // its rows moved up in place, else a new sample of the allocator.
 // False when no sample could be had.
 bool DeliverUnpadded(GrabberFrame frame, const FrameRows& rows, IVideoSampleAllocator* allocator,
                      IVideoSample* lent, GrabberCallback callback) {
   const auto unpadded = static_cast<int32_t>(UnpaddedBytes(rows));
-  IVideoSample* sample = lent;
-  if (sample == nullptr) {
-    if (allocator == nullptr || allocator->GetSample(unpadded, &sample) != VSE_S_OK || sample == nullptr) {
-      VZ_LOG_ERROR("Failed to GetSample on VideoSampleAllocator!");
-      return false;
-    }
-  }
   void* memory = nullptr;
-  int32_t size = 0;
-  sample->GetPointer(&memory);
-  sample->GetSize(&size);
-  const bool fits = memory != nullptr && size >= unpadded;
-  if (fits) {
-    UnpadRows(static_cast<const uint8_t*>(frame.data), static_cast<uint8_t*>(memory), rows);
-    sample->SetActualDataLength(unpadded);
-    frame.kind = 1;
-    frame.data = sample;
-    frame.length = unpadded;
-    callback(frame);
+  IVideoSample* sample = lent;
+  if (lent != nullptr) {
+    memory = RoomOf(lent, unpadded);
+  } else {
+    sample = GetSampleWithRoom(allocator, unpadded, &memory);
   }
+  if (memory == nullptr) return false;
+  UnpadRows(static_cast<const uint8_t*>(frame.data), static_cast<uint8_t*>(memory), rows);
+  sample->SetActualDataLength(unpadded);
+  frame.kind = 1;
+  frame.data = sample;
+  frame.length = unpadded;
+  callback(frame);
   if (lent == nullptr) sample->Release();
-  return fits;
+  return true;
 }
 
 }  // namespace
@@ -103,19 +124,10 @@ void* CFrameGrabber::Lend(size_t length, void** handle) {
     if (allocator == nullptr || length > 0x7FFFFFFFu) return nullptr;
     allocator->AddRef();
   }
-  IVideoSample* sample = nullptr;
   void* memory = nullptr;
-  int32_t size = 0;
-  if (allocator->GetSample(static_cast<int32_t>(length), &sample) == VSE_S_OK && sample != nullptr) {
-    sample->GetPointer(&memory);
-    sample->GetSize(&size);
-  }
+  IVideoSample* sample = GetSampleWithRoom(allocator, static_cast<int64_t>(length), &memory);
   allocator->Release();
-  if (memory == nullptr || size < static_cast<int64_t>(length)) {
-    VZ_LOG_ERROR("Failed to GetSample on VideoSampleAllocator!");
-    if (sample != nullptr) sample->Release();
-    return nullptr;
-  }
+  if (sample == nullptr) return nullptr;
   *handle = sample;
   return memory;
 }

@@ -7,14 +7,6 @@
 
 namespace vzcapture {
 
-bool HaveMjpegDecoder() {
-#if defined(VZ_HAVE_MJPEG_DECODER)
-  return true;
-#else
-  return false;
-#endif
-}
-
 struct CMjpegFrameDecoder::Impl {
 #if defined(VZ_HAVE_MJPEG_DECODER)
   nsVZVP::CMjpegDecoder decoder;

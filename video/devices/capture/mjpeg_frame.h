@@ -27,7 +27,4 @@ class CMjpegFrameDecoder {
   std::unique_ptr<Impl> impl_;
 };
 
-// False when this build has no MJPEG decoder (MJPEG frames are then dropped).
-bool HaveMjpegDecoder();
-
 }  // namespace vzcapture

@@ -1,5 +1,6 @@
 #include "video/devices/mjpeg/mjpeg_frame_header.h"
 
+#include "platform/big_endian.h"
 #include "video/devices/mjpeg/huffman_lookup.h"
 #include "video/devices/mjpeg/marker_search.h"
 #include "video/devices/mjpeg/mjpeg_decoder.h"
@@ -16,8 +17,6 @@ constexpr uint8_t kSos = 0xDA;
 constexpr uint8_t kSoi = 0xD8;
 constexpr uint8_t kEoi = 0xD9;
 constexpr uint8_t kApp0 = 0xE0;
-
-inline uint32_t Be16(const uint8_t* p) { return (static_cast<uint32_t>(p[0]) << 8) | p[1]; }
 
 // Frame headers of every coding process but baseline (0xC4, 0xC8 and 0xCC
 // share the range and are not frame headers).
@@ -44,8 +43,8 @@ int ReadFrameHeader(const uint8_t* seg, uint32_t size, MjpegFrameHeader* header,
   if (walk->sof || size < 6) return CMjpegDecoder::kBadData;
   walk->sof = true;
   walk->precision = seg[0];
-  header->height = static_cast<int32_t>(Be16(seg + 1));
-  header->width = static_cast<int32_t>(Be16(seg + 3));
+  header->height = static_cast<int32_t>(vz::Load16(seg + 1));
+  header->width = static_cast<int32_t>(vz::Load16(seg + 3));
   walk->component_count = seg[5];
   if (size < 6u + 3u * seg[5]) return CMjpegDecoder::kBadData;
   for (int i = 0; i < 3 && i < seg[5]; ++i) {
@@ -182,7 +181,7 @@ int ParseMjpegFrameHeader(const uint8_t* data, uint32_t length, MjpegFrameHeader
     }
     if (code == kEoi) break;
     if (length - pos < 4) return CMjpegDecoder::kBadData;
-    const uint32_t segment_length = Be16(data + pos + 2);
+    const uint32_t segment_length = vz::Load16(data + pos + 2);
     if (segment_length < 2 || segment_length > length - pos - 2) return CMjpegDecoder::kBadData;
     const uint8_t* seg = data + pos + 4;
     const uint32_t size = segment_length - 2;
@@ -197,7 +196,7 @@ int ParseMjpegFrameHeader(const uint8_t* data, uint32_t length, MjpegFrameHeader
       result = ReadQuantTables(seg, size, header);
     } else if (code == kDri) {
       if (size != 2) return CMjpegDecoder::kBadData;
-      header->restart_interval = Be16(seg);
+      header->restart_interval = vz::Load16(seg);
     } else if (code == kSos) {
       result = ReadScanHeader(seg, size, &walk);
       header->scan_offset = pos + 2 + segment_length;

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "common/trace_client.h"
+#include "platform/big_endian.h"
 #include "platform/run_loop.h"
 #include "video/engine/client/video_client_controller.h"
 #include "video/engine/core/engine_clock.h"
@@ -26,7 +27,7 @@ constexpr uint32_t kRtpHeaderBytes = 12;
 const OutputRecord kOutputs[3] = {{160, 90, 6.0f, 0}, {320, 180, 12.0f, 0}, {640, 360, 30.0f, 0}};
 
 uint32_t ReadSsrc(const uint8_t* rtp) {
-  return (uint32_t{rtp[8]} << 24) | (uint32_t{rtp[9]} << 16) | (uint32_t{rtp[10]} << 8) | uint32_t{rtp[11]};
+  return vz::Load32(rtp + 8);
 }
 
 }  // namespace

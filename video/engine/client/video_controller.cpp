@@ -16,8 +16,6 @@ constexpr int32_t kStatusConnecting = 1;
 constexpr int32_t kStatusJoined = 2;
 constexpr int32_t kStatusLeft = 4;
 
-constexpr MeetConfig kDefaultMeetConfig = {1, 1, 1, 0, 1, 1, 0xff0084ffu, 0xffffffffu, 1, 0};
-
 void FreeUserRecord(uintptr_t wParam, intptr_t) { delete reinterpret_cast<VideoRosterInfo*>(wParam); }
 
 }  // namespace

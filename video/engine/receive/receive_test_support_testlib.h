@@ -7,7 +7,7 @@
 
 #include "common/log_capture_testlib.h"
 #include "common/trace_client.h"
-#include "video/engine/rtp/big_endian.h"
+#include "platform/big_endian.h"
 
 namespace receive_test {
 
@@ -32,16 +32,16 @@ inline std::vector<uint8_t> MakePacket(const PacketSpec& spec) {
   std::vector<uint8_t> p(12, 0);
   p[0] = 0x80 | (spec.extension ? 0x10 : 0);
   p[1] = spec.payload_type;
-  vz::rtp::Store32(&p[4], spec.rtp_ts);
-  vz::rtp::Store32(&p[8], spec.ssrc);
+  vz::Store32(&p[4], spec.rtp_ts);
+  vz::Store32(&p[8], spec.ssrc);
   if (spec.extension) {
     std::vector<uint8_t> elements = {0x11, 0x00, 0x00};
     if (spec.timing) {
       const size_t at = elements.size();
       elements.resize(at + 9, 0);
       elements[at] = 0x27;
-      vz::rtp::Store16(&elements[at + 1], spec.counter);
-      vz::rtp::Store32(&elements[at + 3], spec.send_ms);
+      vz::Store16(&elements[at + 1], spec.counter);
+      vz::Store32(&elements[at + 3], spec.send_ms);
     }
     while (elements.size() % 4 != 0) elements.push_back(0);
     p.push_back(0xBE);

@@ -1,9 +1,9 @@
 #include "video/engine/receive/rtp_feedback_blocks.h"
 
-#include "video/engine/rtp/big_endian.h"
+#include "platform/big_endian.h"
 
-using vz::rtp::Load32;
-using vz::rtp::Store32;
+using vz::Load32;
+using vz::Store32;
 
 void CRtpFeedbackBlock::Serialise(const uint8_t** data, int* length) {
   Store32(&bytes_[0], send_time_ms);

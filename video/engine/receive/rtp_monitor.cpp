@@ -4,9 +4,9 @@
 #include <cstring>
 
 #include "common/trace_client.h"
+#include "platform/big_endian.h"
 #include "video/engine/core/engine_clock.h"
 #include "video/engine/receive/rtp_monitor_manager.h"
-#include "video/engine/rtp/big_endian.h"
 #include "video/engine/rtp/rtp_header_extension.h"
 
 namespace {
@@ -50,8 +50,8 @@ bool CVseRtpMonitor::Analyse(const uint8_t* packet, int32_t length, uint32_t rec
     VZ_LOG_ERROR("lret >= 0");
     return false;
   }
-  const uint16_t counter = vz::rtp::Load16(element + 1);
-  const uint32_t sent = vz::rtp::Load32(element + 3);
+  const uint16_t counter = vz::Load16(element + 1);
+  const uint32_t sent = vz::Load32(element + 3);
   last_send_time_ = sent;
   last_analysis_ms_ = VZSE_::NowMs();
   ++analysed_;
@@ -87,7 +87,7 @@ VseResult CVseRtpMonitor::InputReceivedRtpData(const uint8_t* packet, int32_t le
     sink = sink_;
     if (!fec) {
       // Interarrival jitter of the RTP time stamps, in ms.
-      interarrival_.Input(vz::rtp::Load32(packet + 4) / 90, receive_ms);
+      interarrival_.Input(vz::Load32(packet + 4) / 90, receive_ms);
     }
   }
   if (analysed && sink != nullptr) {

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "common/trace_client.h"
+#include "platform/big_endian.h"
 #include "video/engine/core/engine_clock.h"
 #include "video/engine/core/va_image_content.h"
 #include "video/engine/core/video_types.h"
@@ -18,10 +19,6 @@ namespace {
 bool SequenceAfter(uint16_t a, uint16_t b) {
   const uint16_t d = static_cast<uint16_t>(a - b);
   return d != 0 && d < 0x8000;
-}
-
-uint32_t ReadBe32(const uint8_t* p) {
-  return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
 }
 
 }  // namespace
@@ -343,7 +340,7 @@ VseResult CVzVideoListenChannel::InputPacket(const uint8_t* data, int32_t length
   if (!initialized_) return VSE_E_FAIL;
   if (data == nullptr || length <= 12) return VSE_E_INVALIDARG;
   if (packet_type == 0) {
-    const uint32_t from = ReadBe32(data + 8);
+    const uint32_t from = vz::Load32(data + 8);
     if (from != ssrc_) {
       VZ_LOG_ERROR("error, this channel's ssrcid=%u,received data from ssrcid=%u len=%d m_lctm=%d", ssrc_, from,
                    length, lctm_);
@@ -450,13 +447,13 @@ void CVzVideoListenChannel::CheckOverTimeData(const uint8_t* data, int32_t lengt
     if (count < 2) return;
     const std::vector<uint8_t>& oldest = media_queue_.front().data;
     if (oldest.size() > 4 + 4) {
-      oldest_ts = ReadBe32(oldest.data() + 4);
+      oldest_ts = vz::Load32(oldest.data() + 4);
       have_oldest = true;
     }
   }
   uint32_t span = 0;
   if (have_oldest && length > 8) {
-    const int32_t d = static_cast<int32_t>(ReadBe32(data + 4) - oldest_ts);
+    const int32_t d = static_cast<int32_t>(vz::Load32(data + 4) - oldest_ts);
     span = d > 0 ? static_cast<uint32_t>(d) / 90 : 0;
   }
   const uint32_t now = NowMs();
@@ -806,7 +803,7 @@ void CVzVideoListenChannel::RequestKeyFrame() {
 void CVzVideoListenChannel::RequestRefresh(const uint8_t* block) {
   if (block == nullptr) return;
   vz::rtcp::Feedback16 value;
-  for (int i = 0; i < 4; ++i) value.words[i] = ReadBe32(block + 4 * i);
+  for (int i = 0; i < 4; ++i) value.words[i] = vz::Load32(block + 4 * i);
   const uint32_t now = NowMs();
   {
     std::lock_guard<std::mutex> lock(request_lock_);
@@ -820,7 +817,7 @@ void CVzVideoListenChannel::RequestRefresh(const uint8_t* block) {
 void CVzVideoListenChannel::ReportDecoderEvent(const uint8_t* block) {
   if (block == nullptr) return;
   vz::rtcp::Feedback12 value;
-  for (int i = 0; i < 3; ++i) value.words[i] = ReadBe32(block + 4 * i);
+  for (int i = 0; i < 3; ++i) value.words[i] = vz::Load32(block + 4 * i);
   if (owner_) owner_->ReportDecoderEvent(ssrc_, &value);
 }
 

@@ -17,6 +17,4 @@ struct Gf256Tables {
 // The process's tables (built on the first call).
 const Gf256Tables& Gf256();
 
-inline uint8_t GfMul(uint8_t a, uint8_t b) { return Gf256().mul[a][b]; }
-
 }  // namespace vz::rtp

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "common/trace_client.h"
-#include "video/engine/rtp/big_endian.h"
+#include "platform/big_endian.h"
 #include "video/engine/rtp/rtcp_packet_tool.h"
 
 namespace vz::rtcp {
@@ -55,7 +55,7 @@ VseResult CRtcpChannel::SendPli(uint32_t sender_ssrc, uint32_t media_ssrc) {
 VseResult CRtcpChannel::SendFeedback12(uint32_t sender_ssrc, uint32_t media_ssrc,
                                      const Feedback12& fci) {
   uint8_t words[12];
-  for (int i = 0; i < 3; ++i) vz::rtp::Store32(words + 4 * i, fci.words[i]);
+  for (int i = 0; i < 3; ++i) vz::Store32(words + 4 * i, fci.words[i]);
   uint8_t buffer[kSendBufferBytes];
   int size = sizeof(buffer);
   if (BuildFeedback(kPayloadFeedback, sender_ssrc, media_ssrc, kApplicationFeedbackFormat, words,
@@ -68,7 +68,7 @@ VseResult CRtcpChannel::SendFeedback12(uint32_t sender_ssrc, uint32_t media_ssrc
 VseResult CRtcpChannel::SendFeedback16(uint32_t sender_ssrc, uint32_t media_ssrc,
                                      const Feedback16& fci) {
   uint8_t words[16];
-  for (int i = 0; i < 4; ++i) vz::rtp::Store32(words + 4 * i, fci.words[i]);
+  for (int i = 0; i < 4; ++i) vz::Store32(words + 4 * i, fci.words[i]);
   uint8_t buffer[kSendBufferBytes];
   int size = sizeof(buffer);
   if (BuildFeedback(kPayloadFeedback, sender_ssrc, media_ssrc, kApplicationFeedbackFormat, words,
@@ -148,13 +148,13 @@ VseResult CRtcpChannel::HandlePacket(const uint8_t* packet, int size) {
       if (format != kApplicationFeedbackFormat) return VSE_S_OK;
       if (fci_length == 12) {
         Feedback12 f;
-        for (int i = 0; i < 3; ++i) f.words[i] = vz::rtp::Load32(fci + 4 * i);
+        for (int i = 0; i < 3; ++i) f.words[i] = vz::Load32(fci + 4 * i);
         sink_->OnFeedback12(media, f);
         return VSE_S_OK;
       }
       if (fci_length == 16) {
         Feedback16 f;
-        for (int i = 0; i < 4; ++i) f.words[i] = vz::rtp::Load32(fci + 4 * i);
+        for (int i = 0; i < 4; ++i) f.words[i] = vz::Load32(fci + 4 * i);
         sink_->OnFeedback16(media, f);
         return VSE_S_OK;
       }

@@ -3,16 +3,16 @@
 #include <algorithm>
 #include <cstring>
 
-#include "video/engine/rtp/big_endian.h"
+#include "platform/big_endian.h"
 
 namespace vz::rtcp {
 
-using vz::rtp::Load16;
-using vz::rtp::Load24;
-using vz::rtp::Load32;
-using vz::rtp::Store16;
-using vz::rtp::Store24;
-using vz::rtp::Store32;
+using vz::Load16;
+using vz::Load24;
+using vz::Load32;
+using vz::Store16;
+using vz::Store24;
+using vz::Store32;
 
 namespace {
 

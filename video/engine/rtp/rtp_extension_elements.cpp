@@ -1,9 +1,12 @@
 #include "video/engine/rtp/rtp_extension_elements.h"
 
 #include "common/trace_client.h"
-#include "video/engine/rtp/big_endian.h"
+#include "platform/big_endian.h"
 
-using namespace vz::rtp;
+using vz::Load16;
+using vz::Load32;
+using vz::Store16;
+using vz::Store32;
 
 void CRtpOneByteHeaderExtend_Priority::SetPriority(uint8_t* element, int slot, int value) {
   if (slot < 0 || slot > 3) {

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "common/trace_client.h"
-#include "video/engine/rtp/big_endian.h"
+#include "platform/big_endian.h"
 #include "video/engine/rtp/rtp_packet.h"
 
 namespace vz::rtp {

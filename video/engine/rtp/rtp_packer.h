@@ -63,7 +63,6 @@ class CVseRtpPacker {
   // -1 when nothing was sent.
   int pack(uint32_t timestamp_ms, const uint8_t* data, int length);
   void SetSSRC(uint32_t ssrc);
-  void SetOutputSink(IRtpPackerSink* sink) { sink_ = sink; }
   void SetFecLevel(int level) { fec_level_ = level; }
   int SetPayloadTypes(int media, int fec);
   void SetMode(int mode) { mode_ = mode; }

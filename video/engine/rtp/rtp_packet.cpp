@@ -5,9 +5,12 @@
 #include <cstring>
 
 #include "common/trace_client.h"
-#include "video/engine/rtp/big_endian.h"
+#include "platform/big_endian.h"
 
-using namespace vz::rtp;
+using vz::Load16;
+using vz::Load32;
+using vz::Store16;
+using vz::Store32;
 
 CVseRtpPacket::CVseRtpPacket(int capacity) {
   capacity = std::max(capacity, kFixedHeaderLength);

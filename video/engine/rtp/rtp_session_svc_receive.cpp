@@ -4,14 +4,20 @@
 #include <cstring>
 #include <vector>
 
-#include "video/engine/rtp/big_endian.h"
+#include "platform/big_endian.h"
 #include "video/engine/rtp/reed_solomon_cache.h"
 #include "video/engine/rtp/reed_solomon_codec.h"
 #include "video/engine/rtp/rtp_fec_packet.h"
 #include "video/engine/rtp/rtp_packet.h"
 #include "video/engine/rtp/rtp_session_svc.h"
+#include "video/engine/rtp/serial_order.h"
 
 using namespace vz::rtp;
+using vz::Load16;
+using vz::Load24;
+using vz::Load32;
+using vz::Store16;
+using vz::Store32;
 
 namespace {
 

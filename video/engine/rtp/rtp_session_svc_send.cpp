@@ -4,13 +4,17 @@
 #include <vector>
 
 #include "common/trace_client.h"
-#include "video/engine/rtp/big_endian.h"
+#include "platform/big_endian.h"
 #include "video/engine/rtp/reed_solomon_cache.h"
 #include "video/engine/rtp/reed_solomon_codec.h"
 #include "video/engine/rtp/rtp_packet.h"
 #include "video/engine/rtp/rtp_session_svc.h"
+#include "video/engine/rtp/serial_order.h"
 
 using namespace vz::rtp;
+using vz::Store16;
+using vz::Store24;
+using vz::Store32;
 
 namespace {
 constexpr uint8_t kFuA = 28;

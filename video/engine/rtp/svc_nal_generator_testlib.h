@@ -6,37 +6,11 @@
 #include <cstdint>
 #include <vector>
 
+#include "common/bit_writer.h"
+
 namespace vz::rtp::test_support {
 
-class BitWriter {
- public:
-  void Bits(uint32_t value, int count) {
-    for (int i = count - 1; i >= 0; --i) Bit((value >> i) & 1u);
-  }
-  void Flag(bool on) { Bit(on ? 1 : 0); }
-  void Ue(uint32_t value) {
-    const uint64_t v = uint64_t{value} + 1;
-    int bits = 0;
-    while ((v >> bits) > 1) ++bits;
-    Bits(0, bits);
-    for (int i = bits; i >= 0; --i) Bit(static_cast<int>((v >> i) & 1u));
-  }
-  // Pads with a stop bit and zeros to a whole byte.
-  std::vector<uint8_t> Finish() {
-    Bit(1);
-    while (fill_ != 0) Bit(0);
-    return bytes_;
-  }
-
- private:
-  void Bit(int b) {
-    if (fill_ == 0) bytes_.push_back(0);
-    if (b) bytes_.back() |= static_cast<uint8_t>(0x80 >> fill_);
-    fill_ = (fill_ + 1) % 8;
-  }
-  std::vector<uint8_t> bytes_;
-  int fill_ = 0;
-};
+using vz::BitWriter;
 
 struct GridLayer {
   int d, t, q;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "common/trace_client.h"
+#include "platform/big_endian.h"
 #include "video/engine/core/engine_clock.h"
 #include "video/engine/rtp/rtp_extension_elements.h"
 #include "video/engine/rtp/rtp_header_extension.h"
@@ -66,7 +67,7 @@ int32_t CVzSendAdaptor::AdaptFrame(const uint8_t* data, int32_t length, int32_t 
   const int p = PacketPriority(data, length, priority);
   FeedWindow(time_stamp, total, p);
   const uint32_t key = data != nullptr && length >= 8
-                           ? (uint32_t{data[4]} << 24) | (uint32_t{data[5]} << 16) | (uint32_t{data[6]} << 8) | data[7]
+                           ? vz::Load32(data + 4)
                            : 0;
   int32_t result = kAdaptSend;
   if (p == 15) {
@@ -113,7 +114,7 @@ int32_t CVzSendAdaptor::AdaptPacket(uint32_t time_stamp, const uint8_t* data, in
     return kAdaptUnusable;
   }
   const uint32_t key = data != nullptr && length >= 8
-                           ? (uint32_t{data[4]} << 24) | (uint32_t{data[5]} << 16) | (uint32_t{data[6]} << 8) | data[7]
+                           ? vz::Load32(data + 4)
                            : 0;
   int32_t result = kAdaptSend;
   if (p == last_priority_ && key == last_key_) {

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "common/trace_client.h"
+#include "platform/big_endian.h"
 #include "video/engine/core/engine_clock.h"
 #include "video/engine/core/fec_tables.h"
 #include "video/engine/rtp/rtp_extension_elements.h"
@@ -21,7 +22,7 @@ int PayloadOffset(const uint8_t* p, int32_t length) {
   int offset = 12 + 4 * (p[0] & 0x0F);
   if ((p[0] & 0x10) != 0) {
     if (offset + 4 > length) return -1;
-    offset += 4 + 4 * ((p[offset + 2] << 8) | p[offset + 3]);
+    offset += 4 + 4 * vz::Load16(p + offset + 2);
   }
   return offset < length ? offset : -1;
 }

@@ -1,9 +1,10 @@
 #pragma once
-// Big-endian loads and stores at any alignment: the wire order of RTP, RTCP
-// and the FEC headers.
+// Big-endian loads and stores at any alignment: the wire order of RTP, RTCP,
+// the FEC headers, the pipe frame header, JPEG segments and GUID text.
+// Nothing is checked: the caller has made sure the bytes are there.
 #include <cstdint>
 
-namespace vz::rtp {
+namespace vz {
 
 inline uint16_t Load16(const uint8_t* p) { return static_cast<uint16_t>((p[0] << 8) | p[1]); }
 inline uint32_t Load24(const uint8_t* p) {
@@ -29,15 +30,4 @@ inline void Store32(uint8_t* p, uint32_t v) {
   p[3] = static_cast<uint8_t>(v);
 }
 
-// Wrap-around order of 16- and 32-bit counters: a is later than b when a - b
-// lies in 1 .. half the range.
-inline bool IsLater16(uint16_t a, uint16_t b) {
-  const uint16_t d = static_cast<uint16_t>(a - b);
-  return d != 0 && d <= 0x8000;
-}
-inline bool IsLater32(uint32_t a, uint32_t b) {
-  const uint32_t d = a - b;
-  return d != 0 && d <= 0x80000000u;
-}
-
-}  // namespace vz::rtp
+}  // namespace vz
