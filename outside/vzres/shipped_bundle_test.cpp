@@ -105,7 +105,9 @@ TEST(MissingBundleTest, EveryVideoPanelLookupFailsCleanly) {
     EXPECT_EQ(LoadResString(id, buffer, 8), 0u);
     EXPECT_EQ(buffer[0], u'\0');
   }
-  for (uint32_t id : {IDB_VIDEO_STARTED, IDB_VIDEO_WAIT_FIRST, IDI_VIDEO_PANEL}) EXPECT_TRUE(LoadResPng(id).empty());
+  for (uint32_t id : {IDB_VIDEO_STARTED, IDB_VIDEO_WAIT_FIRST, IDI_VIDEO_PANEL}) {
+    EXPECT_TRUE(LoadResPng(id).empty()) << "picture " << id;
+  }
   EXPECT_FALSE(LoadResDialog(IDD_VIDEO_TOOLBAR).has_value());
   EXPECT_FALSE(LoadResDialog(IDD_VIDEO_OPTIONS).has_value());
 }

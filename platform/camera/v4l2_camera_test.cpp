@@ -194,7 +194,7 @@ TEST(V4l2CameraTest, ALenderWithoutBlocksNeverStopsTheStream) {
   ASSERT_TRUE(camera.StreamsIntoLentBuffers());
   for (int frames = 0; frames < 4;) {
     const int result = camera.NextFrame(1000, [&](const uint8_t* data, uint32_t size, void* lent) {
-      EXPECT_EQ(lent, nullptr);
+      EXPECT_EQ(lent, nullptr) << "frame " << frames;
       volatile uint8_t last = data[size - 1];
       (void)last;
     });

@@ -73,7 +73,7 @@ TEST_F(SendAdaptorTest, SetBandwidthScalesWithoutTheLowRateFactor) {
 TEST_F(SendAdaptorTest, RateZeroDropsAllButBaseFrames) {
   CVzSendAdaptor a;
   a.SetBandwidth(0);
-  for (int k = 0; k < 15; ++k) EXPECT_EQ(a.threshold(k), 0);
+  for (int k = 0; k < 15; ++k) EXPECT_EQ(a.threshold(k), 0) << "class " << k;
   EXPECT_EQ(Frame(a, 1, 100), kAdaptDropForRate);
   EXPECT_EQ(Frame(a, 14, 100), kAdaptDropForRate);
   EXPECT_EQ(Frame(a, 0, 100), kAdaptSend);
