@@ -12,6 +12,7 @@
 #include "bridge/testing/launcher_fakes.h"
 #include "bridge/testing/scoped_temp_folder.h"
 #include "platform/file_system.h"
+#include "platform/text.h"
 
 namespace {
 
@@ -294,6 +295,7 @@ TEST_F(LauncherTest, MissingParametersReportAFailedStart) {
 
 TEST_F(LauncherTest, UnusablePackageNamesAreRefusedWithoutADownload) {
   for (const std::u16string_view package : {u"/dl/nodot", u"..\\..\\x.exe", u"/dl/a..run", u"/dl/c:x.run", u"/dl/"}) {
+    SCOPED_TRACE(vz::Utf16ToUtf8(package));
     sink_.results.clear();
     EXPECT_EQ(Start(u"2.9.1.3", 0, package), 0);
     EXPECT_EQ(sink_.results, std::vector<int>{2});

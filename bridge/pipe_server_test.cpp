@@ -140,6 +140,7 @@ TEST_F(PipeServerTest, AnEmptyFrameIsDroppedAndTheNextOneStillArrives) {
 
 TEST_F(PipeServerTest, OversizedAnnouncementsDisconnectWithoutReading) {
   for (const uint32_t length : {0xFFFFFFFFu, 0xFFFFFFF8u, 1u << 30}) {
+    SCOPED_TRACE(testing::Message() << "announced length " << length);
     RecordingPipeSink sink;
     CPipeServer server(&sink);
     RawPipeClient client;

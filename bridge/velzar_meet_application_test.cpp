@@ -186,7 +186,9 @@ TEST_F(ApplicationTest, AnUnreadableOwnVersionIsNoMismatch) {
   EXPECT_EQ(output_.NonLog(), std::vector<std::string>{"{\"code\":0,\"type\":\"MEET_APP_STOPPED\"}"});
   app->stopApplication();
   EXPECT_TRUE(vz::FileExists(host + "vzbridge"));
-  for (const std::string& message : output_.Messages()) EXPECT_EQ(message.find("NEED_UPDATE"), std::string::npos);
+  for (const std::string& message : output_.Messages()) {
+    EXPECT_EQ(message.find("NEED_UPDATE"), std::string::npos) << message;
+  }
 }
 
 TEST_F(ApplicationTest, UnknownTextsComeBackAndStrayMessagesEndTheHost) {
@@ -233,6 +235,7 @@ TEST_F(ApplicationTest, OwnMessagesAreKnownHoweverTheirTypeIsWritten) {
 TEST_F(ApplicationTest, TheMessageLoopEndsOnEveryBrokenInputWithZero) {
   for (const std::string& input : {std::string(), std::string("\0\0\0\0", 4), std::string("\x03\x00", 2),
                                    std::string("\xff\xff\xff\xff", 4) + "abc", std::string("\x09\x00\x00\x00", 4) + "cut"}) {
+    SCOPED_TRACE("input " + testing::PrintToString(input));
     auto app = Make();
     MemoryInput stream(Framed("echo") + input);
     EXPECT_EQ(app->RunMessageLoop(stream), 0);

@@ -33,6 +33,7 @@ class HostProgramTest : public ::testing::Test {
   }
   // Sends a text and expects it back unchanged from the client's echo.
   void ExpectEcho(const std::string& text) {
+    SCOPED_TRACE(testing::Message() << "echo of " << text.size() << " bytes: " << text.substr(0, 40));
     ASSERT_TRUE(host_.Send(text));
     std::string message;
     ASSERT_TRUE(host_.ReadNonLog(&message));
@@ -76,7 +77,10 @@ TEST_F(HostProgramTest, AStartLaunchesTheClientAndMessagesRelayBothWays) {
   const std::string at_limit = head + std::string(kNativeMessageMaxToBrowser - head.size() - 2, 'x') + "\"}";
   ExpectEcho(at_limit);
   ASSERT_TRUE(host_.Send(head + "y" + at_limit.substr(head.size())));
-  ExpectEcho("{\"type\":\"AFTER\"}");
+  {
+    SCOPED_TRACE("after the message one byte over the limit");
+    ExpectEcho("{\"type\":\"AFTER\"}");
+  }
   // A crash report whose escaped form passes the limit arrives cut to fit.
   std::string control;
   for (int i = 0; i < 200000; ++i) control += "\\u0001";
@@ -86,7 +90,10 @@ TEST_F(HostProgramTest, AStartLaunchesTheClientAndMessagesRelayBothWays) {
   EXPECT_LE(report.size(), kNativeMessageMaxToBrowser);
   EXPECT_EQ(report.rfind("{\"code\":0,\"type\":\"MEET_APP_CRASHREPORT\",\"filename\":\"big.exception\",\"report\":\"big.exception*\\u0001", 0), 0u);
   EXPECT_EQ(report.substr(report.size() - 8), "\\u0001\"}");
-  ExpectEcho("{\"type\":\"AFTER\"}");
+  {
+    SCOPED_TRACE("after the crash report cut to fit");
+    ExpectEcho("{\"type\":\"AFTER\"}");
+  }
 
   // What the client sends of its own, as the host writes it.
   ASSERT_TRUE(host_.Send("{\"type\":\"FAKE_SEND\",\"kind\":1001,\"payload\":\"line \\\"q\\\" / \\\\ \\n \\u0001 \xff end\"}"));
@@ -113,7 +120,9 @@ TEST_F(HostProgramTest, AStartLaunchesTheClientAndMessagesRelayBothWays) {
   // A closed input stops the host: no further message, exit code 0.
   host_.CloseInput();
   EXPECT_EQ(ExitCode(), 0);
-  for (const std::string& skipped : host_.skipped) EXPECT_EQ(skipped.find("MEET_APP_STOPPED"), std::string::npos);
+  for (const std::string& skipped : host_.skipped) {
+    EXPECT_EQ(skipped.find("MEET_APP_STOPPED"), std::string::npos) << skipped;
+  }
 }
 
 TEST_F(HostProgramTest, AStopDuringABurstEndsWithinFiveSeconds) {
@@ -141,6 +150,7 @@ TEST_F(HostProgramTest, BrokenOrEndedInputEndsTheHostQuietly) {
   const std::string kTooLong("\xff\xff\xff\xff" "abc", 7);
   for (const std::string& bytes : {std::string("\0\0\0\0", 4), std::string("\x05\x00", 2), kTooLong,
                                    std::string("\x0a\x00\x00\x00" "cut", 7)}) {
+    SCOPED_TRACE("input " + testing::PrintToString(bytes));
     HostHarness host;
     ASSERT_TRUE(host.Start(VZ_BRIDGE_BINARY, sandbox_.Environment()));
     ASSERT_TRUE(host.SendRaw(bytes));

@@ -89,12 +89,13 @@ TEST_F(AppThreadTest, MessagesFromOtherThreadsAreHandledOnTheStartingThreadInOrd
   RecordingAppThread helper;
   ASSERT_TRUE(helper.Start());
   std::thread worker([&] {
-    for (uint32_t i = 0; i < 100; ++i) ASSERT_EQ(helper.PostMessage(1000 + i, i, 0), 1);
+    for (uint32_t i = 0; i < 100; ++i) ASSERT_EQ(helper.PostMessage(1000 + i, i, 0), 1) << "message " << i;
   });
   worker.join();
   loop_.RunUntilIdle();
   ASSERT_EQ(helper.messages.size(), 100u);
   for (uint32_t i = 0; i < 100; ++i) {
+    SCOPED_TRACE(testing::Message() << "message " << i);
     EXPECT_EQ(helper.messages[i], 1000 + i);
     EXPECT_EQ(helper.params[i], i);
     EXPECT_EQ(helper.threads[i], std::this_thread::get_id());

@@ -73,7 +73,7 @@ TEST(NativeMessageFramingMalformed, EveryBrokenInputEndsWithoutReadingPastIt) {
   for (const std::string& bytes : {std::string(), std::string("\x05", 1), std::string("\x05\x00\x00", 3)}) {
     MemorySource source(bytes);
     EXPECT_EQ(ReadNativeMessage(source, &text, &announced), NativeReadResult::kEnd) << bytes.size();
-    EXPECT_EQ(announced, 0u);
+    EXPECT_EQ(announced, 0u) << bytes.size();
   }
   {
     MemorySource source(Header(0) + Header(2) + "ok");
@@ -86,6 +86,7 @@ TEST(NativeMessageFramingMalformed, EveryBrokenInputEndsWithoutReadingPastIt) {
     EXPECT_EQ(text.size(), 0u);
   }
   for (const uint32_t length : {0xFFFFFFFFu, kNativeMessageMaxLength + 1}) {
+    SCOPED_TRACE(testing::Message() << "announced length " << length);
     MemorySource source(Header(length) + "data");
     EXPECT_EQ(ReadNativeMessage(source, &text, &announced), NativeReadResult::kTooLong);
     EXPECT_EQ(announced, length);

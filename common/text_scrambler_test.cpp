@@ -52,6 +52,7 @@ TEST(TextScrambler, RoundTripsRandomBytesOfEveryValue) {
   for (int length = 1; length <= 511; length += 17) {
     std::string plain(length, '\0');
     for (char& c : plain) c = static_cast<char>(1 + random() % 255);
+    SCOPED_TRACE(testing::Message() << "length " << length);
     std::string hex, back;
     ASSERT_GT(ScrambleHexText(plain, 1100, &hex), 0);
     EXPECT_EQ(DescrambleHexText(hex, 1023, &back), length);
@@ -65,7 +66,7 @@ TEST(TextScrambler, DescramblesAnyOffsetAndFillerCountAcrossTheKeyEnd) {
   for (unsigned k : {0u, 1u, 200u, 254u, 255u}) {
     for (unsigned n = 0; n < 4; ++n) {
       std::string back;
-      EXPECT_EQ(DescrambleHexText(HandScrambled(k, n, plain), 2000, &back), 800);
+      EXPECT_EQ(DescrambleHexText(HandScrambled(k, n, plain), 2000, &back), 800) << "k=" << k << " n=" << n;
       EXPECT_EQ(back, plain) << "k=" << k << " n=" << n;  // 255 + 800 wraps the key
     }
   }
@@ -83,7 +84,7 @@ TEST(TextScramblerMalformed, ShortOddAndNonHexTextsDecodeNothingBeyondTheirValid
   std::string back;
   for (const char* text : {"", "6", "67", "67b"}) {
     EXPECT_EQ(DescrambleHexText(text, 100, &back), 0) << text;
-    EXPECT_TRUE(back.empty());
+    EXPECT_TRUE(back.empty()) << text;
   }
   // Exactly 4 + 2n digits: a header and nothing behind it.
   EXPECT_EQ(DescrambleHexText(HandScrambled(5, 3, ""), 100, &back), 0);
@@ -128,10 +129,10 @@ TEST(TextScramblerLimits, ScramblingNeverPassesTheLimit) {
     const int figure = ScrambleHexText(plain, limit, &hex);
     if (limit < 11) {  // the header with three fillers and the terminator need 11
       EXPECT_EQ(figure, 0) << limit;
-      EXPECT_TRUE(hex.empty());
+      EXPECT_TRUE(hex.empty()) << limit;
     } else {
       EXPECT_LE(static_cast<int>(hex.size()), limit - 1) << limit;
-      EXPECT_EQ(figure, static_cast<int>(hex.size()) + 2);
+      EXPECT_EQ(figure, static_cast<int>(hex.size()) + 2) << limit;
     }
   }
   // The usual limit keeps 505 bytes of a longer text: the figure stops above 1,020.

@@ -37,7 +37,7 @@ TEST(VzArrayTest, GrowsInStepsOf300KeepingOrder) {
   CVzArrayBase array;
   EXPECT_EQ(array.GetCount(), 0);
   EXPECT_EQ(array.GetCapacity(), 0);
-  for (uintptr_t i = 1; i <= 300; ++i) ASSERT_EQ(array.Append(P(i)), 1);
+  for (uintptr_t i = 1; i <= 300; ++i) ASSERT_EQ(array.Append(P(i)), 1) << i;
   EXPECT_EQ(array.GetCapacity(), 300);
   ASSERT_EQ(array.Add(P(301)), 1);
   EXPECT_EQ(array.GetCapacity(), 600);
@@ -110,7 +110,7 @@ TEST(VzArrayTest, FailedGrowthReportsFailureAndKeepsEntries) {
   EXPECT_EQ(first_growth_fails.GetCapacity(), 0);
 
   FailingGrowthArray second_growth_fails(1);
-  for (uintptr_t i = 1; i <= 300; ++i) ASSERT_EQ(second_growth_fails.Append(P(i)), 1);
+  for (uintptr_t i = 1; i <= 300; ++i) ASSERT_EQ(second_growth_fails.Append(P(i)), 1) << i;
   EXPECT_EQ(second_growth_fails.Append(P(301)), 0);
   EXPECT_EQ(second_growth_fails.GetCount(), 300);
   EXPECT_EQ(second_growth_fails.GetCapacity(), 300);

@@ -36,11 +36,13 @@ class RawSettingsReadTest : public ::testing::Test {
     return raw_found;
   }
   bool Reads(const std::string& bytes, uint32_t expected) {
+    SCOPED_TRACE("file " + ::testing::PrintToString(bytes));
     Write(bytes);
     uint32_t value = 0;
     return Read(&value) && value == expected;
   }
   bool ReadsNothing(const std::string& bytes) {
+    SCOPED_TRACE("file " + ::testing::PrintToString(bytes));
     Write(bytes);
     uint32_t value = 0;
     return !Read(&value);

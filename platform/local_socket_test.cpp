@@ -119,7 +119,7 @@ TEST_F(LocalSocketTest, SmallSendBufferMakesWritesShort) {
   for (;;) {
     const vz::IoResult more = a.Write(big.data() + total, big.size() - total);
     if (more.status == vz::IoStatus::kWouldBlock) break;
-    ASSERT_EQ(more.status, vz::IoStatus::kOk);
+    ASSERT_EQ(more.status, vz::IoStatus::kOk) << "after " << total << " bytes";
     total += more.bytes;
   }
   EXPECT_LT(total, big.size());

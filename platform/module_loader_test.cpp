@@ -44,9 +44,9 @@ TEST(ModuleLoaderTest, AFailedLoadReturnsItsCodeAndReasonAndLogsIt) {
   // A path or an empty name is not a library file name.
   for (const char* name : {"/tmp/libvzloadertest.so", ""}) {
     const ModuleLoad refused = LoadModule(name);
-    EXPECT_EQ(refused.module, nullptr);
+    EXPECT_EQ(refused.module, nullptr) << name;
     EXPECT_EQ(refused.error.code, EINVAL) << name;
-    EXPECT_NE(refused.error.reason.find("not a library file name"), std::string::npos);
+    EXPECT_NE(refused.error.reason.find("not a library file name"), std::string::npos) << name;
   }
   EXPECT_EQ(log.lines().size(), 3u);
 }

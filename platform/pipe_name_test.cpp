@@ -73,7 +73,7 @@ TEST_F(PipeNameTest, UnsafeOrMalformedNamesAreRefused) {
   for (const std::string& name : refused) {
     std::string path = "untouched";
     EXPECT_FALSE(vz::PipeNameToSocketPath(name, &path)) << name;
-    EXPECT_EQ(path, "untouched");
+    EXPECT_EQ(path, "untouched") << name;
   }
   std::string path;
   EXPECT_FALSE(vz::PipeNameToSocketPath(u"\\\\.\\pipe\\caf\u00e9", &path));

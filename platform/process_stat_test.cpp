@@ -33,7 +33,7 @@ TEST(ProcessStat, CpuTimeGrowsWithWorkDone) {
   ProcessStat after = before;
   for (int round = 0; round < 2000 && after.cpu_ms == before.cpu_ms; ++round) {
     for (int i = 0; i < 200000; ++i) sink = sink + static_cast<uint64_t>(i);
-    ASSERT_TRUE(ReadProcessStat(ProcessId(), &after));
+    ASSERT_TRUE(ReadProcessStat(ProcessId(), &after)) << "round " << round;
   }
   EXPECT_GT(after.cpu_ms, before.cpu_ms);
   EXPECT_LT(after.cpu_ms - before.cpu_ms, 60000u);

@@ -69,7 +69,7 @@ TEST(RunLoopPostTest, PostsFromFourProducersArriveInPerProducerOrder) {
           all_on_owner &= std::this_thread::get_id() == owner;
           seen[p].push_back(i);
           if (++handled == kProducers * kPerProducer) loop.Quit();
-        }));
+        })) << "producer " << p << " task " << i;
       }
     });
   }
@@ -137,10 +137,10 @@ TEST(RunLoopSendTest, TwoLoopsSendingToEachOtherAtTheSameTimeBothComplete) {
     });
     ASSERT_TRUE(a_done.Wait(5000)) << "round " << round;
     ASSERT_TRUE(b_done.Wait(5000)) << "round " << round;
-    EXPECT_TRUE(a_ok);
-    EXPECT_TRUE(b_ok);
-    EXPECT_EQ(ran_on_b, b.id());
-    EXPECT_EQ(ran_on_a, a.id());
+    EXPECT_TRUE(a_ok) << "round " << round;
+    EXPECT_TRUE(b_ok) << "round " << round;
+    EXPECT_EQ(ran_on_b, b.id()) << "round " << round;
+    EXPECT_EQ(ran_on_a, a.id()) << "round " << round;
   }
 }
 
@@ -171,6 +171,7 @@ TEST(RunLoopSendTest, SendToALoopThatStopsReturnsFalseAndFreesTheTask) {
       sending.Wait(Event::kInfinite);
       RunLoop::ForCurrentThread().Stop();
     });
+    SCOPED_TRACE(testing::Message() << "round " << round);
     auto payload = std::make_unique<Counted>();
     bool ran = false;
     running.Wait(Event::kInfinite);  // sends go before posts: let the post run first
@@ -217,7 +218,7 @@ TEST(RunLoopStopTest, StopFreesQueuedTasksUnrunAndLaterPostsFail) {
   RunLoop loop(clock);
   int ran = 0;
   for (int i = 0; i < 10; ++i) {
-    ASSERT_TRUE(loop.Post([&ran, p = std::make_unique<Counted>()] { ++ran; }));
+    ASSERT_TRUE(loop.Post([&ran, p = std::make_unique<Counted>()] { ++ran; })) << "task " << i;
   }
   // A dying task that posts again must not deadlock or be queued.
   bool repost_result = true;

@@ -179,19 +179,20 @@ TEST_F(SettingsFileTest, WritersInSeveralProcessesLoseNothing) {
       }
       ::_exit(ok ? 0 : 1);
     }
-    ASSERT_GT(pid, 0);
+    ASSERT_GT(pid, 0) << "writer " << writer;
     children.push_back(pid);
   }
-  for (pid_t pid : children) {
+  for (size_t writer = 0; writer < children.size(); ++writer) {
     int exit_code = -1;
-    ASSERT_TRUE(WaitForProcess(pid, 60000, &exit_code));
-    EXPECT_EQ(exit_code, 0);
+    ASSERT_TRUE(WaitForProcess(children[writer], 60000, &exit_code)) << "writer " << writer;
+    EXPECT_EQ(exit_code, 0) << "writer " << writer;
   }
   auto store = OpenFileSettingsStore(path);
   for (int writer = 0; writer < kWriters; ++writer) {
     for (int i = 0; i < kValuesEach; ++i) {
       EXPECT_EQ(ReadDwordOr(*store, kKey, "w" + std::to_string(writer) + "-" + std::to_string(i), 999),
-                static_cast<uint32_t>(i));
+                static_cast<uint32_t>(i))
+          << "writer " << writer << " value " << i;
     }
   }
 }

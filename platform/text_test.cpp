@@ -22,6 +22,7 @@ TEST(TextTest, RoundTripsEveryKindOfCharacter) {
       {std::u16string(u"nul\0inside", 10), std::string("nul\0inside", 10)},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.narrow));
     EXPECT_EQ(Utf16ToUtf8(c.wide), c.narrow);
     EXPECT_EQ(Utf8ToUtf16(c.narrow), c.wide);
   }

@@ -126,7 +126,9 @@ TEST_F(CrashHandlerDeathTest, AnIntegerDivisionByZeroGivesItsCode) {
 
 // The switch lives in the user's settings file (the tests' own folder): the
 // handler reads that file at the crash.
-void SetSwitch(uint32_t value) { ASSERT_TRUE(UserSettings().WriteDword(kReportSwitchKey, kReportSwitchName, value)); }
+void SetSwitch(uint32_t value) {
+  ASSERT_TRUE(UserSettings().WriteDword(kReportSwitchKey, kReportSwitchName, value)) << "switch " << value;
+}
 
 TEST_F(CrashHandlerDeathTest, ASwitchedOffReportLetsTheSystemEndTheProcess) {
   EXPECT_EXIT((SetSwitch(0), CrashLinked(WriteThroughNull)), KilledBySignal(SIGSEGV), "");

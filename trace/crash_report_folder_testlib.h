@@ -30,7 +30,7 @@ class CrashReportFolderTest : public ::testing::Test {
   // failed expectation) when there is none or more than one.
   std::string OnePendingFile(const std::string& prefix) const {
     const std::vector<std::string> names = FilesStartingWith(folder_, prefix);
-    EXPECT_EQ(names.size(), 1u);
+    EXPECT_EQ(names.size(), 1u) << prefix;
     return names.size() == 1 ? names[0] : std::string();
   }
 

@@ -22,7 +22,7 @@ class CapturingSink final : public CrashReportSink {
  public:
   void WriteReportLine(const char* line, size_t length) override {
     std::string text(line, length);
-    EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
+    EXPECT_EQ(text.substr(text.size() - 2), "\r\n") << text;
     // A line whose format starts with "\r\n" begins with an empty line.
     size_t start = 0;
     for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
@@ -157,6 +157,7 @@ TEST(CrashReportTest, CodeLinesOfOtherFaults) {
       {FaultKind::kOther, false, "Exception Code: 00000000 [NA]"},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
     FakeCrash crash;
     PREPARE(&crash, c.kind);
     crash.signal.has_fault_address = c.has_address;
@@ -176,7 +177,7 @@ TEST(CrashReportTest, EveryFaultKindHasItsCodeAndName) {
       {FaultKind::kFloatInexact, "FLT_INEXACT_RESULT"},  {FaultKind::kFloatInvalid, "FLT_INVALID_OPERATION"},
       {FaultKind::kFloatSubscript, "ARRAY_BOUNDS_EXCEEDED"}, {FaultKind::kSingleStep, "SINGLE_STEP"},
   };
-  for (const auto& [kind, name] : kinds) EXPECT_STREQ(ExceptionName(ExceptionCodeOf(kind)), name);
+  for (const auto& [kind, name] : kinds) EXPECT_STREQ(ExceptionName(ExceptionCodeOf(kind)), name) << name;
   EXPECT_STREQ(ExceptionName(kExceptionStackOverflow), "STACK_OVERFLOW");
   EXPECT_STREQ(ExceptionName(0xC0000008u), "INVALID_HANDLE");
   EXPECT_STREQ(ExceptionName(0x12345678u), "NA");

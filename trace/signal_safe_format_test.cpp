@@ -12,7 +12,7 @@ namespace {
 std::string Safe(const char* format, auto... args) {
   char out[256];
   const size_t n = SafeFormat(out, sizeof(out), format, args...);
-  EXPECT_EQ(n, std::string(out).size());
+  EXPECT_EQ(n, std::string(out).size()) << format;
   return out;
 }
 

@@ -182,6 +182,7 @@ TEST_F(TraceLoggerTest, OverlongLinesAreCutBetweenCharactersAndKeepTheirLineEnd)
   const std::vector<std::string> lines = SplitCrLfLines(file);
   ASSERT_EQ(lines.size(), 3u);
   for (const std::string& line : lines) {
+    SCOPED_TRACE(line.substr(0, 60));
     EXPECT_TRUE(IsLogLine(line));
     EXPECT_LE(line.size() + 2, kTraceBufferSize - 1);
   }

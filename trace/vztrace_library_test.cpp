@@ -186,6 +186,7 @@ TEST_F(VztraceLibraryTest, AtUnloadTheLogEndsWithTheEndMarker) {
     const std::string log = ReadWholeFile(RuntimeFolder() + "/" + name);
     if (log.find(token) == std::string::npos) continue;
     ++found;
+    SCOPED_TRACE(name);
     ASSERT_GT(log.size(), sizeof(kEndMarker));
     EXPECT_EQ(log.substr(log.size() - (sizeof(kEndMarker) - 1)), kEndMarker);
   }

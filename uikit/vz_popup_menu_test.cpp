@@ -98,8 +98,8 @@ TEST_F(MenuTest, ADisabledItemIsNeverHighlightedAndDrawsGrey) {
       const vz::Color c = image.GetPixel(x, y);
       if (c == kBackground) continue;
       ++inked;
-      EXPECT_EQ(vz::ColorR(c), vz::ColorG(c));
-      EXPECT_LE(vz::ColorR(c), 0x80);
+      EXPECT_EQ(vz::ColorR(c), vz::ColorG(c)) << "at (" << x << ", " << y << ")";
+      EXPECT_LE(vz::ColorR(c), 0x80) << "at (" << x << ", " << y << ")";
     }
   }
   EXPECT_GT(inked, 20);
@@ -116,7 +116,7 @@ TEST_F(MenuTest, ImagesSitInTheColumnAndTheCheckedItemShowsItsSelectedImage) {
   EXPECT_EQ(image.GetPixel(19, 21), 0xFFFF0000u);
   EXPECT_EQ(image.GetPixel(4, 28 + 6), 0xFF00FF00u);  // checked: selected image, plain background
   EXPECT_EQ(image.GetPixel(250, 28 + 3), kBackground);
-  for (int x = 0; x < 32; ++x) EXPECT_EQ(image.GetPixel(x, 56 + 14), kBackground);  // empty column
+  for (int x = 0; x < 32; ++x) EXPECT_EQ(image.GetPixel(x, 56 + 14), kBackground) << "x " << x;  // empty column
   // Text of the item without an image starts after the column (4 + 28).
   bool inked_before = false, inked_after = false;
   for (int y = 56; y < 84; ++y) {

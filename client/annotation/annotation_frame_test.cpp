@@ -108,7 +108,7 @@ TEST_F(AnnotationFrameTest, WithoutAToolClicksReachTheWindowBelowWithAPenTheyDra
   }
   for (int32_t tool : {1, 3, 4, 5, 6, 7, 10, 11, 12, 13, 14, 15}) {
     frame_.setDrawTool(tool);
-    EXPECT_EQ(frame_.tool(), tool);
+    EXPECT_EQ(frame_.tool(), tool) << tool;
     EXPECT_FALSE(frame_.IsClickThrough()) << tool;
     EXPECT_TRUE(frame_.HasToolCursor()) << tool;
   }

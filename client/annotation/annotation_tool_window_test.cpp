@@ -83,7 +83,7 @@ TEST_F(ToolWindowTest, ToolButtonsShowEveryTool) {
     const DSAnnotationToolWindow::ButtonState shapes = bar_->buttonState(1103);
     EXPECT_EQ(shapes.checked, shape != 0) << tool;
     EXPECT_EQ(shapes.image_id, shape != 0 ? shape : 340u) << tool;
-    EXPECT_EQ(shapes.state, 1);
+    EXPECT_EQ(shapes.state, 1) << tool;
   }
   // The chosen shape's image is tinted with the header colour, its frame on.
   bar_->updateToolButtons(13);
@@ -143,10 +143,10 @@ TEST(ColorMenuTest, PaletteInFourColumnsWithTheCurrentColourChecked) {
   ASSERT_EQ(menu.items().size(), 16u);
   for (size_t i = 0; i < 16; ++i) {
     const MenuItem& item = menu.items()[i];
-    EXPECT_EQ(item.id, 9700 + i);
+    EXPECT_EQ(item.id, 9700 + i) << i;
     EXPECT_EQ((item.flags & MF_MENUBREAK) != 0, i == 4 || i == 8 || i == 12) << i;
     EXPECT_EQ((item.flags & MF_CHECKED) != 0, i == 5) << i;
-    EXPECT_EQ(menu.swatches().at(9700 + static_cast<uint32_t>(i)), kAnnotationPalette[i] & 0xFFFFFF);
+    EXPECT_EQ(menu.swatches().at(9700 + static_cast<uint32_t>(i)), kAnnotationPalette[i] & 0xFFFFFF) << i;
   }
   EXPECT_EQ(menu.MenuSize(), (vz::Size{96, 96}));
   EXPECT_EQ(menu.background_color(), 0x212121u);

@@ -35,7 +35,7 @@ int32_t Stroke(CDrawObjects& objects, const std::string& who, int y) {
 
 // A remote stroke along y.
 int32_t Remote(CDrawObjects& objects, const std::string& who, int y) {
-  EXPECT_FALSE(objects.createElement(8, {{10, y}, {60, y}}, 0xFF00FF00, 2, who).IsEmpty());
+  EXPECT_FALSE(objects.createElement(8, {{10, y}, {60, y}}, 0xFF00FF00, 2, who).IsEmpty()) << who << " at y " << y;
   return objects.at(objects.count() - 1)->elementId;
 }
 
@@ -146,7 +146,7 @@ TEST(DrawObjectsTest, CodesAndToolsOutsideTheTablesCreateNothing) {
   }
   for (int32_t tool : {0, 1, 2, 3, 8, 9, 16}) {
     EXPECT_EQ(objects.beginElement(5, 5, 0xFF000000, 2, tool, "a"), Rect{}) << tool;
-    EXPECT_EQ(objects.current(), nullptr);
+    EXPECT_EQ(objects.current(), nullptr) << tool;
   }
   // Empty remote elements cost nobody an undo step.
   EXPECT_EQ(objects.createElement(8, {}, 0xFF000000, 2, "a"), Rect{});

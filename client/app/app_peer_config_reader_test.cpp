@@ -9,6 +9,7 @@
 #include "client/app/language_table.h"
 #include "client/controller/testing/recording_tracer.h"
 #include "platform/process.h"
+#include "platform/text.h"
 
 namespace {
 
@@ -19,7 +20,7 @@ uint32_t FakeParent(uint32_t pid) { return pid == 4242 ? 77 : 0; }
 
 AppPeerConfig Read(const std::vector<std::u16string>& arguments) {
   AppPeerConfig config;
-  EXPECT_EQ(ReadAppPeerConfig(&config, arguments, FakeParent), 1);
+  EXPECT_EQ(ReadAppPeerConfig(&config, arguments, FakeParent), 1) << vz::Utf16ToUtf8(JoinCommandLine(arguments));
   return config;
 }
 

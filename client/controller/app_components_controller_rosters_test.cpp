@@ -26,6 +26,8 @@ TEST_F(Rosters, TheStoredAudioStatusFollowsTheTable) {
       {u"i", 7, 1, false, 7}, {u"i", 0, 1, false, 8}, {u"j", 0, 1, true, 8},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "status " << c.status << " invisible " << c.invisible
+                                    << (c.join ? " joined" : " updated"));
     RosterRecord record = Roster(c.id, c.status, c.invisible);
     if (c.join) {
       controller_->OnAppCmdUserJoined(&record);
@@ -33,8 +35,7 @@ TEST_F(Rosters, TheStoredAudioStatusFollowsTheTable) {
       controller_->OnAppCmdUserUpdated(&record);
     }
     ASSERT_NE(controller_->FindRoster(c.id), nullptr);
-    EXPECT_EQ(controller_->FindRoster(c.id)->AudioStatus, c.stored)
-        << "status " << c.status << " invisible " << c.invisible << (c.join ? " joined" : " updated");
+    EXPECT_EQ(controller_->FindRoster(c.id)->AudioStatus, c.stored);
   }
 }
 

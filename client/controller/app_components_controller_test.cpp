@@ -15,6 +15,7 @@
 #include "client/controller/testing/recording_tracer.h"
 #include "platform/clock.h"
 #include "platform/run_loop.h"
+#include "platform/text.h"
 
 namespace {
 
@@ -269,7 +270,7 @@ TEST_F(Controller, TheRosterFollowsUtf16CodeUnitOrder) {
   for (const std::u16string& id : {std::u16string(u"\uFFFF"), std::u16string(u"a"), std::u16string(u"\U00010000"),
                                    std::u16string(u"B")}) {
     RosterRecord record = Roster(id);
-    ASSERT_EQ(controller_->OnAppCmdUserJoined(&record), 1);
+    ASSERT_EQ(controller_->OnAppCmdUserJoined(&record), 1) << "roster " << vz::Utf16ToUtf8(id);
   }
   std::vector<RosterRecord*> list{nullptr};
   controller_->GetRosterList(&list);

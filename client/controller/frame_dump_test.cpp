@@ -95,7 +95,8 @@ TEST_F(FrameDumpTest, OffWithoutAPathAndForMonitorsOfNoOrHugeSize) {
     dump.Updated(&monitor, 1000000);
     DumpedFrame frame;
     std::string why;
-    EXPECT_FALSE(ReadFrameDump(path_, &frame, &why));
+    EXPECT_FALSE(ReadFrameDump(path_, &frame, &why))
+        << "monitor of " << monitor.Rect.right - monitor.Rect.left << " x " << monitor.Rect.bottom;
   }
   CFrameDump dump(path_);
   dump.Shared(nullptr, pixels.data());
@@ -141,7 +142,7 @@ TEST_F(FrameDumpTest, ARectangleIsReadInPlaceAndOnlyInsideTheFrame) {
   ASSERT_TRUE(ReadFrameDumpRect(path_, header, 3, 2, 2, 2, &rect));
   ASSERT_EQ(rect.size(), 16u);
   for (int row = 0; row < 2; ++row) {
-    EXPECT_EQ(0, std::memcmp(rect.data() + row * 8, pixels.data() + ((2 + row) * 5 + 3) * 4, 8));
+    EXPECT_EQ(0, std::memcmp(rect.data() + row * 8, pixels.data() + ((2 + row) * 5 + 3) * 4, 8)) << "row " << row;
   }
   EXPECT_FALSE(ReadFrameDumpRect(path_, header, 4, 0, 2, 1, &rect));
   EXPECT_FALSE(ReadFrameDumpRect(path_, header, 0, 3, 1, 2, &rect));

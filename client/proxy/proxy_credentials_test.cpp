@@ -92,6 +92,7 @@ TEST_F(ProxyCredentialsTest, IncompleteCredentialsAreNotSaved) {
 TEST_F(ProxyCredentialsTest, DamagedStoredPasswordsGiveNoPassword) {
   ASSERT_TRUE(store_->WriteString(kNetworkProxySettingsKey, "vzproxysetting.proxy.example.name", u"name"));
   for (const char16_t* stored : {u"", u"0", u"0a1", u"0a00", u"zz00ff", u"\u0130\u0130\u0130\u0130\u0130\u0130"}) {
+    SCOPED_TRACE("stored " + vz::Utf16ToUtf8(stored));
     ASSERT_TRUE(store_->WriteString(kNetworkProxySettingsKey, "vzproxysetting.proxy.example.pass", stored));
     NetworkProxyEntry entry = EntryFor(u"proxy.example");
     EXPECT_FALSE(LoadProxyCredentials(&entry, *store_)) << vz::Utf16ToUtf8(stored);

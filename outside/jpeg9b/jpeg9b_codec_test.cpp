@@ -50,7 +50,7 @@ std::vector<uint8_t> EncodeTile(int width, int height) {
   const auto frame = Gradient(width, height, width * 4);
   int size = 0;
   Malloced jpeg(Jpeg9bCompress(width, height, 32, 75, width * 4, frame.data(), &size));
-  EXPECT_NE(nullptr, jpeg);
+  EXPECT_NE(nullptr, jpeg) << width << "x" << height;
   return std::vector<uint8_t>(jpeg.get(), jpeg.get() + size);
 }
 

@@ -42,7 +42,7 @@ TEST(AccessUnitMender, PutsBackALostPrefixAndLeavesOutDamagedUnreferencedPicture
   for (bool short_code : {false, true}) {
     const Bytes lost = Unit({Slice(0, false), Svc(20, 0, false, 1, 2), Svc(20, 0, false, 2, 2)}, short_code);
     const vzh264::AccessUnitMender::Unit u = mender.Prepare(lost.data(), static_cast<int32_t>(lost.size()));
-    EXPECT_TRUE(u.mended);
+    EXPECT_TRUE(u.mended) << short_code;
     Bytes expected = Unit({Svc(14, 0, false, 0, 2)});
     expected.insert(expected.end(), lost.begin(), lost.end());
     EXPECT_EQ(Taken(u), expected) << short_code;
@@ -70,7 +70,9 @@ TEST(AccessUnitMender, PutsBackALostPrefixAndLeavesOutDamagedUnreferencedPicture
 TEST(AccessUnitMender, MalformedUnitsAreGivenAsTheyCame) {
   vzh264::AccessUnitMender mender;
   const std::vector<Bytes> odd = {{}, {0, 0, 1}, {0, 0, 0, 1}, {0, 0, 1, 20}, {0, 0, 1, 14, 0x80}, {1, 2, 3, 0, 0}};
-  for (const Bytes& b : odd) {
+  for (size_t i = 0; i < odd.size(); ++i) {
+    SCOPED_TRACE(testing::Message() << "unit " << i);
+    const Bytes& b = odd[i];
     const vzh264::AccessUnitMender::Unit u = mender.Prepare(b.data(), static_cast<int32_t>(b.size()));
     EXPECT_FALSE(u.mended);
     EXPECT_EQ(u.length, static_cast<int32_t>(b.size()));

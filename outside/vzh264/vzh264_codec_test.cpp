@@ -216,6 +216,7 @@ TEST_F(Vzh264Library, ThreeLayerStreamDecodesBackAboveThirtyDecibels) {
   std::set<std::pair<int, int>> prefix_layers;  // (D, T) of prefix and SVC slice NAL units
   int decoded = 0;
   for (int f = 0; f < 30; ++f) {
+    SCOPED_TRACE(testing::Message() << "frame " << f);
     const std::vector<uint8_t> yuv = Picture(640, 360, f);
     const vzh264::SourcePicture src = Source(yuv, 640, 360, f * 33);
     const int32_t result = encoder_->EncodeFrame(&src, out.get());
@@ -233,8 +234,8 @@ TEST_F(Vzh264Library, ThreeLayerStreamDecodesBackAboveThirtyDecibels) {
       const vzh264::EncodeLayerOutput& layer = out->layers[l];
       const uint8_t* nal = layer.bitstream;
       for (int n = 0; n < layer.nal_count; ++n) {
-        ASSERT_GE(layer.nal_lengths[n], 8);
-        ASSERT_EQ(0, std::memcmp(nal, "\0\0\0\1", 4)) << "4-byte start code";
+        ASSERT_GE(layer.nal_lengths[n], 8) << "layer " << l << " unit " << n;
+        ASSERT_EQ(0, std::memcmp(nal, "\0\0\0\1", 4)) << "4-byte start code, layer " << l << " unit " << n;
         const int type = nal[4] & 0x1F;
         if (type == 14 || type == 20) prefix_layers.insert({(nal[6] >> 4) & 7, nal[7] >> 5});
         nal += layer.nal_lengths[n];
@@ -271,6 +272,7 @@ TEST_F(Vzh264Library, LostPrefixAndLostTopLayerOfAnUnreferencedPictureDamageNoth
   int dropped_top_frame = -1;
   int clean = 0;
   for (int f = 0; f < 24; ++f) {
+    SCOPED_TRACE(testing::Message() << "frame " << f);
     const std::vector<uint8_t> yuv = Picture(640, 360, f);
     const vzh264::SourcePicture src = Source(yuv, 640, 360, f * 33);
     ASSERT_NE(encoder_->EncodeFrame(&src, out.get()), vzh264::kFrameFailed);

@@ -72,13 +72,13 @@ TEST_F(ShippedBundleTest, EveryDialogHasItsControlsAndItsTextsResolve) {
   for (const DialogControls& expected : kDialogs) {
     const auto dialog = LoadResDialog(expected.dialog);
     ASSERT_TRUE(dialog.has_value()) << "dialog " << expected.dialog;
-    EXPECT_GT(dialog->width, 0);
-    EXPECT_GT(dialog->height, 0);
+    EXPECT_GT(dialog->width, 0) << "dialog " << expected.dialog;
+    EXPECT_GT(dialog->height, 0) << "dialog " << expected.dialog;
     for (uint32_t control : expected.controls) {
       EXPECT_NE(dialog->FindControl(control), nullptr) << "dialog " << expected.dialog << " control " << control;
     }
     if (dialog->caption_id) {
-      EXPECT_FALSE(LoadResString(dialog->caption_id).empty());
+      EXPECT_FALSE(LoadResString(dialog->caption_id).empty()) << "dialog " << expected.dialog;
     }
     for (const DialogControl& control : dialog->controls) {
       if (control.text_id) {
@@ -99,12 +99,15 @@ TEST(MissingBundleTest, EveryVideoPanelLookupFailsCleanly) {
   UnloadResourceLibrary();
   EXPECT_FALSE(LoadResourceLibrary("/nonexistent-folder/vzres.bundle"));
   for (uint32_t id : {IDS_VIDEO_PANEL_TITLE, IDS_VIDEO_HINT, IDS_OPTIONS_TITLE}) {
+    SCOPED_TRACE(testing::Message() << "string " << id);
     EXPECT_EQ(LoadResString(id), u"");
     char16_t buffer[8] = {u'x'};
     EXPECT_EQ(LoadResString(id, buffer, 8), 0u);
     EXPECT_EQ(buffer[0], u'\0');
   }
-  for (uint32_t id : {IDB_VIDEO_STARTED, IDB_VIDEO_WAIT_FIRST, IDI_VIDEO_PANEL}) EXPECT_TRUE(LoadResPng(id).empty());
+  for (uint32_t id : {IDB_VIDEO_STARTED, IDB_VIDEO_WAIT_FIRST, IDI_VIDEO_PANEL}) {
+    EXPECT_TRUE(LoadResPng(id).empty()) << "picture " << id;
+  }
   EXPECT_FALSE(LoadResDialog(IDD_VIDEO_TOOLBAR).has_value());
   EXPECT_FALSE(LoadResDialog(IDD_VIDEO_OPTIONS).has_value());
 }

@@ -30,7 +30,9 @@ IVzWireLoopback* Loopback() {
 struct Peer {
   RecordingSink sink;
   CVzTransportWrapper wrapper;
-  explicit Peer(uint8_t type) { EXPECT_TRUE(wrapper.CreateInstance(&sink, type)); }
+  explicit Peer(uint8_t type) {
+    EXPECT_TRUE(wrapper.CreateInstance(&sink, type)) << "session type " << static_cast<int>(type);
+  }
 };
 
 SessionRecord Sharing(const std::string& ds_id, const std::string& roster, bool presenter) {
@@ -63,7 +65,7 @@ TEST_F(VzwireLoopbackTest, TwoMembersExchangeDataAndCommandsWholeAndInOrder) {
     std::string payload(static_cast<size_t>(i * 37 % 5000), '\0');
     for (size_t j = 0; j < payload.size(); ++j) payload[j] = static_cast<char>((i + j) & 0xFF);
     sent.push_back(SharingPayload(payload));
-    ASSERT_EQ(a.wrapper.SendDataBinary(sent.back()), 1);
+    ASSERT_EQ(a.wrapper.SendDataBinary(sent.back()), 1) << "payload " << i;
   }
   CByteStream command(nullptr, 1024, false);
   const uint8_t message[] = {0x08, 0x6E, 0x12, 0x00};

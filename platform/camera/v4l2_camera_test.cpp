@@ -8,6 +8,7 @@
 #include <deque>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/camera/emulated/v4l2_emulation.h"
@@ -147,6 +148,7 @@ TEST(V4l2CameraTest, FramesStreamAndAPulledCameraAnswersNoDevice) {
 // memory-mapped buffers. Every block comes back once the stream is off.
 TEST(V4l2CameraTest, FramesFillLentBlocksWhereTheDriverTakesThem) {
   for (bool takes : {true, false}) {
+    SCOPED_TRACE(takes ? "the driver takes user pointers" : "the driver maps its own buffers");
     EmulatedV4l2 port;
     auto script = LaptopYuyvCamera();
     script.takes_user_pointers = takes;
@@ -192,7 +194,7 @@ TEST(V4l2CameraTest, ALenderWithoutBlocksNeverStopsTheStream) {
   ASSERT_TRUE(camera.StreamsIntoLentBuffers());
   for (int frames = 0; frames < 4;) {
     const int result = camera.NextFrame(1000, [&](const uint8_t* data, uint32_t size, void* lent) {
-      EXPECT_EQ(lent, nullptr);
+      EXPECT_EQ(lent, nullptr) << "frame " << frames;
       volatile uint8_t last = data[size - 1];
       (void)last;
     });
@@ -256,8 +258,11 @@ TEST(V4l2CameraTest, AnEmulatedMjpegCameraSendsTheFramesItsScriptAsksFor) {
 }
 
 TEST(V4l2CameraTest, WhatADriverSaysIsCheckedBeforeItIsUsed) {
-  for (auto lie : {LyingPort::Lie::kBytesUsed, LyingPort::Lie::kBufferIndex, LyingPort::Lie::kBufferLength,
-                   LyingPort::Lie::kBufferCount}) {
+  for (const auto& [lie, name] :
+       {std::pair{LyingPort::Lie::kBytesUsed, "bytes used"}, std::pair{LyingPort::Lie::kBufferIndex, "buffer index"},
+        std::pair{LyingPort::Lie::kBufferLength, "buffer length"},
+        std::pair{LyingPort::Lie::kBufferCount, "buffer count"}}) {
+    SCOPED_TRACE(testing::Message() << "a lie about the " << name);
     LyingPort port;
     const std::string node = port.Plug(LaptopYuyvCamera());
     V4l2Camera camera(port);

@@ -480,6 +480,7 @@ TEST_F(EngineControllerTest, ManyLargeCachesNeverDrawnStayWithinTheBudget) {
   ASSERT_EQ(engine_->OnDSTpSharingInfo(&info), 1);
   const std::vector<uint8_t> bytes(4u << 20, 0x3C);
   for (uint32_t i = 0; i < 150; ++i) {
+    SCOPED_TRACE(testing::Message() << "cache " << 20 + i);
     auto* cache = new CCacheEntry(20 + i);
     cache->PduId = 100 + i;
     ASSERT_TRUE(cache->SetSlot(0, 10, bytes.data(), static_cast<uint32_t>(bytes.size())));

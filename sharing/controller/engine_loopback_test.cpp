@@ -62,7 +62,7 @@ TEST_F(EngineLoopbackTest, StopAndDeleteInsideCallbacksOverTheRealTransport) {
     attendee.engine->DeleteInstance();
     attendee.engine = nullptr;
   };
-  for (int i = 0; i < 5; ++i) ASSERT_EQ(FakeGrab()->Sink()->OnDSKeSharingInfo(&info), 1);
+  for (int i = 0; i < 5; ++i) ASSERT_EQ(FakeGrab()->Sink()->OnDSKeSharingInfo(&info), 1) << "sharing info " << i;
   ASSERT_TRUE(RunUntil([&] { return attendee.engine == nullptr; }));
   ASSERT_TRUE(Members("ds-stop", 1));
   loop_.RunUntilIdle();

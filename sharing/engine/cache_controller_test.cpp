@@ -40,6 +40,7 @@ TEST(Md5DigestTest, MatchesKnownDigestsAndIncrementalFeeding) {
   CMd5Digest rows;
   uint8_t by_rows[16];
   for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(testing::Message() << "round " << round);
     ASSERT_TRUE(rows.Begin());
     ASSERT_TRUE(rows.Update(text.data(), 10));
     ASSERT_TRUE(rows.Update(text.data() + 10, text.size() - 10));
@@ -88,7 +89,7 @@ TEST(CacheControllerTest, FullTileRangeEvictsLeastRecentlyStampedAndTouchProtect
   CCacheController table;
   for (uint32_t n = 0; n < 4980; ++n) {
     CCacheEntry* e = table.LookupTile(DigestOf(n).bytes);
-    ASSERT_NE(nullptr, e);
+    ASSERT_NE(nullptr, e) << "digest " << n;
     e->PduId = NextDsPduId();
     e->SetSlot(0, 1, "x", 1);
   }
@@ -115,6 +116,7 @@ TEST(CacheControllerTest, FullTileRangeEvictsLeastRecentlyStampedAndTouchProtect
 TEST(CacheControllerTest, CursorRangeStaysWithinOneToNineteen) {
   CCacheController table;
   for (uint32_t n = 0; n < 40; ++n) {
+    SCOPED_TRACE(testing::Message() << "digest " << n);
     CCacheEntry* e = table.LookupCursor(DigestOf(n).bytes);
     ASSERT_NE(nullptr, e);
     EXPECT_GE(e->Index, 1u);
@@ -142,7 +144,7 @@ TEST(CacheControllerTest, StoreTakesReferenceAndReplacesOlderEntry) {
   received->PduId = 77;
   ASSERT_TRUE(table.Store(received));
   EXPECT_EQ(31, table.GetCount());
-  for (int32_t i = 10; i < 30; ++i) EXPECT_EQ(0u, table.GetAt(i)->PduId);
+  for (int32_t i = 10; i < 30; ++i) EXPECT_EQ(0u, table.GetAt(i)->PduId) << "index " << i;
   EXPECT_EQ(received, table.Find(30, 77));
   received->Release();  // the table still holds it
   EXPECT_EQ(77u, table.GetAt(30)->PduId);
@@ -248,19 +250,20 @@ TEST(CacheControllerTest, LookupsAnswerAsAWalkOfTheRangeWould) {
       const uint32_t start = cursor ? 1 : 20, end = cursor ? 20 : 5000;
       const uint32_t expected = ScanAnswer(table, d.bytes, start, end);
       CCacheEntry* e = cursor ? table.LookupCursor(d.bytes) : table.LookupTile(d.bytes);
-      ASSERT_NE(nullptr, e);
+      ASSERT_NE(nullptr, e) << "step " << step;
       ASSERT_EQ(expected, e->Index) << "step " << step;
-      ASSERT_EQ(0, std::memcmp(e->Digest(), d.bytes, 16));
+      ASSERT_EQ(0, std::memcmp(e->Digest(), d.bytes, 16)) << "step " << step;
       if (e->PduId == 0) e->PduId = NextDsPduId();
     } else if (pick < 85) {
       if (table.GetCount() > 0) table.Touch(random() % static_cast<uint32_t>(table.GetCount()));
     } else if (pick < 93) {
       auto* received = new CCacheEntry(random() % 5000);
       received->PduId = NextDsPduId();
-      ASSERT_TRUE(table.Store(received));
+      ASSERT_TRUE(table.Store(received)) << "step " << step;
       received->Release();
     } else if (table.GetCount() > 0) {
-      ASSERT_TRUE(table.ForgetImage(table.GetAt(static_cast<int32_t>(random() % table.GetCount()))));
+      ASSERT_TRUE(table.ForgetImage(table.GetAt(static_cast<int32_t>(random() % table.GetCount()))))
+          << "step " << step;
     }
   }
   // The zero digest is found by the walk too: entry 20 never took an image
@@ -278,7 +281,7 @@ VzObjectPtr<CCacheEntry> Received(uint32_t index, uint32_t pdu, uint32_t bytes) 
   VzObjectPtr<CCacheEntry> cache(new CCacheEntry(index));
   cache->PduId = pdu;
   std::string data(bytes, static_cast<char>(index));
-  EXPECT_TRUE(cache->SetSlot(0, 10, data.data(), bytes));
+  EXPECT_TRUE(cache->SetSlot(0, 10, data.data(), bytes)) << "cache " << index;
   return cache;
 }
 
@@ -290,6 +293,7 @@ TEST(CacheControllerTest, StoredCachesKeepToTheByteBudgetOldestStampFirst) {
   constexpr uint32_t kBytes = 64 * 1024;
   table.SetByteBudget(16 * kBytes);
   for (uint32_t i = 0; i < 150; ++i) {
+    SCOPED_TRACE(testing::Message() << "cache " << 20 + i);
     auto cache = Received(20 + i, 1000 + i, kBytes);
     ASSERT_TRUE(table.Store(cache.get()));
     EXPECT_LE(table.StoredBytes(), table.byte_budget());

@@ -172,7 +172,7 @@ TEST_F(CursorTest, TheTwentiethShapeEvictsTheLeastRecentlyUsedCursorCache) {
   for (int i = 0; i < 19; ++i) {
     auto info_block = Shape(shapes[i], 8, 8, CCursorChannel::kFormatArgb);
     CaptureMouseInfo& info = *Info(info_block);
-    ASSERT_EQ(1, presenter_.OnCaptureMouse(&info, &tp_));
+    ASSERT_EQ(1, presenter_.OnCaptureMouse(&info, &tp_)) << "shape " << i;
   }
   // Shape 0 is used again, so shape 1's cache is the oldest.
   auto again_block = Shape(shapes[0], 8, 8, CCursorChannel::kFormatArgb);

@@ -41,7 +41,7 @@ TEST(DigestIndexTest, OneDigestAtSeveralIndicesAnswersTheLowestInTheRange) {
 
 TEST(DigestIndexTest, RefusesMoreThanItsPairs) {
   CDigestIndex index(3);
-  for (uint32_t n = 0; n < 3; ++n) ASSERT_TRUE(index.Insert(KeyOf(n).bytes, n));
+  for (uint32_t n = 0; n < 3; ++n) ASSERT_TRUE(index.Insert(KeyOf(n).bytes, n)) << "key " << n;
   EXPECT_FALSE(index.Insert(KeyOf(9).bytes, 9));
   EXPECT_EQ(3u, index.size());
 }
@@ -59,10 +59,10 @@ TEST(DigestIndexTest, RandomInsertsAndErasesMatchAPlainMap) {
     for (auto [it, end] = model.equal_range(key); it != end; ++it) held = held || it->second == at;
     if (random() % 2 == 0) {
       const bool room = model.size() < 40;
-      EXPECT_EQ(!held && room, index.Insert(KeyOf(key).bytes, at));
+      EXPECT_EQ(!held && room, index.Insert(KeyOf(key).bytes, at)) << "key " << key << " at step " << step;
       if (!held && room) model.emplace(key, at);
     } else {
-      EXPECT_EQ(held, index.Erase(KeyOf(key).bytes, at));
+      EXPECT_EQ(held, index.Erase(KeyOf(key).bytes, at)) << "key " << key << " at step " << step;
       for (auto [it, end] = model.equal_range(key); it != end; ++it) {
         if (it->second == at) {
           model.erase(it);
@@ -70,7 +70,7 @@ TEST(DigestIndexTest, RandomInsertsAndErasesMatchAPlainMap) {
         }
       }
     }
-    ASSERT_EQ(model.size(), index.size());
+    ASSERT_EQ(model.size(), index.size()) << "step " << step;
     for (uint32_t k = 0; k < 25; ++k) {
       int64_t lowest = CDigestIndex::kNone;
       for (auto [it, end] = model.equal_range(k); it != end; ++it) {

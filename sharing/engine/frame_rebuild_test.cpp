@@ -196,7 +196,7 @@ TEST_F(FrameRebuildTest, MalformedBlocksAndCachesAreRefusedWithoutTouchingMemory
   ASSERT_EQ(1u, client_.updates.size());  // only the size mismatch counts as changed, unpainted
   EXPECT_EQ(0xFF606060u, PixelAt(1, 128, 128));
   for (int y = 0; y < 256; y += 17)
-    for (int x = 0; x < 256; x += 17) EXPECT_EQ(0xFF606060u, PixelAt(1, x, y));
+    for (int x = 0; x < 256; x += 17) EXPECT_EQ(0xFF606060u, PixelAt(1, x, y)) << "at (" << x << ", " << y << ")";
 }
 
 TEST_F(FrameRebuildTest, CacheIndicesTheTableCannotHoldNeverWedgeTheFrame) {
@@ -263,7 +263,7 @@ TEST_F(FrameRebuildTest, ACacheThatNeverComesIsAskedAgainThenItsBlockIsGivenUp) 
   // Asked again once a second, never more than the schedule allows.
   for (int tick = 0; tick < 16; ++tick) {
     clock_.AdvanceMs(CFrameRebuild::kAskAgainMs / 4);
-    EXPECT_TRUE(attendee_.rebuild.OnWaitTick(&requests_, &client_));
+    EXPECT_TRUE(attendee_.rebuild.OnWaitTick(&requests_, &client_)) << "tick " << tick;
   }
   EXPECT_EQ(CFrameRebuild::kMaxAsks, requests_.Count(DS_DATA_GET_CACHES));
   EXPECT_EQ(99u, requests_.sent.back().blocks.at(0).cache_pdu_id);

@@ -43,8 +43,8 @@ TEST(JpegFrameSizeTest, MalformedStreamsAreRefusedWithoutReadingPastTheirEnd) {
   for (size_t cut = 0; cut < 25; ++cut) {
     std::vector<uint8_t> shorter(good.begin(), good.begin() + static_cast<long>(cut));
     EXPECT_FALSE(ReadJpegFrameSize(shorter.data(), shorter.size(), &width, &height)) << cut;
-    EXPECT_EQ(0, width);
-    EXPECT_EQ(0, height);
+    EXPECT_EQ(0, width) << cut;
+    EXPECT_EQ(0, height) << cut;
   }
   std::vector<uint8_t> bad = good;
   bad[0] = 0x00;  // no SOI

@@ -47,6 +47,7 @@ TEST(KeyframeControllerTest, AttendeeKeepsNewestBlockPerIndex) {
   first->Release();
   ASSERT_EQ(6, table.GetCount());
   for (int32_t i = 0; i < 5; ++i) {
+    SCOPED_TRACE(testing::Message() << "index " << i);
     EXPECT_EQ(0u, table.GetAt(i)->PduId);
     EXPECT_EQ(static_cast<uint32_t>(i), table.GetAt(i)->Index);
   }
@@ -75,6 +76,7 @@ TEST(KeyframeControllerTest, ClearAllZeroesEntriesAndKeepsThem) {
   table.ClearAll();
   ASSERT_EQ(3, table.GetCount());
   for (int32_t i = 0; i < 3; ++i) {
+    SCOPED_TRACE(testing::Message() << "index " << i);
     const CKeyframeEntry* z = table.GetAt(i);
     EXPECT_EQ(0u, z->Index);
     EXPECT_EQ(0u, z->PduId);

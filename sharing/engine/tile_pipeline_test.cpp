@@ -95,6 +95,7 @@ TEST_F(TilePipelineTest, BlocksThatRepeatOneImageShareOneCache) {
   ASSERT_EQ(1u, Caches().size());
   ASSERT_EQ(32u, Blocks().size());
   for (const auto& b : Blocks()) {
+    SCOPED_TRACE(testing::Message() << "block " << b.index);
     EXPECT_EQ(Caches()[0].index, b.cache_index);
     EXPECT_EQ(Caches()[0].pdu_id, b.cache_pdu_id);
   }
@@ -191,6 +192,7 @@ TEST_F(TilePipelineTest, ImagesAreFreedOnceSentAndAFailedSendStillFreesThem) {
   ASSERT_EQ(1, Update(VzRect{0, 0, 256, 128}));
   EXPECT_EQ(1, tp_.Count(DS_DATA_CREATE_BLOCKS));  // blocks still go after a failed caches send
   for (const auto& c : Caches()) {
+    SCOPED_TRACE(testing::Message() << "cache " << c.index);
     const CCacheEntry* entry = side_.caches.GetAt(static_cast<int32_t>(c.index));
     EXPECT_EQ(nullptr, entry->Slots[0].Data);
     EXPECT_EQ(0, entry->Slots[0].Type);

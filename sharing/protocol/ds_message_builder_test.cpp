@@ -38,7 +38,7 @@ TEST_F(DsMessageBuilderTest, HeaderOnlyMessagesCarryTypeSequenceAndDsId) {
                                                         {DS_DATA_JOIN, 30},         {DS_DATA_LEAVE, 40},
                                                         {DS_DATA_GET_KEYFRAME, 90}, {DS_DATA_KEEPALIVE, 5}};
   for (const auto& [type, value] : types) {
-    ASSERT_TRUE(builder_.BuildHeader(type, &out_));
+    ASSERT_TRUE(builder_.BuildHeader(type, &out_)) << "type " << int(value);
     EXPECT_BYTES(Header(value), out_) << "type " << int(value);
   }
 }
@@ -207,6 +207,7 @@ TEST(DsSequenceTest, RandomSequencesMatchTheFormatAndDiffer) {
   const std::regex format("^VZN[0-9A-F]{8}[0-9A-F]{4}[0-9a-f]{4}[0-9A-F]{16}$");
   std::set<std::string> seen;
   for (int i = 0; i < 50; ++i) {
+    SCOPED_TRACE(testing::Message() << "header " << i);
     std::string bytes;
     ASSERT_TRUE(builder.BuildHeader(DS_DATA_KEEPALIVE, &bytes));
     DsData parsed;

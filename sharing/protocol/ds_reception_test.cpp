@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <string>
 
 #include "dsdef.pb.h"
@@ -50,7 +51,9 @@ TEST(DsReceptionTest, SessionAnswersBecomeStatusOrError) {
       {WithCode(10, 40), Kind::kStatus, 4}, // LEAVE, whatever the code
       {WithCode(10, 50), Kind::kError, 10}, // any other type with a code
   };
-  for (const Case& c : cases) {
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    SCOPED_TRACE(testing::Message() << "case " << i);
+    const Case& c = cases[i];
     const auto events = Receive(c.bytes);
     ASSERT_EQ(events.size(), 1u);
     EXPECT_EQ(events[0].kind, c.kind);

@@ -320,7 +320,9 @@ TEST_F(DsTpControllerTest, ReceivedPartsReachTheEngineInOrder) {
   loop_.RunUntilIdle();
   EXPECT_EQ(sink_.calls, (std::vector<std::string>{"sharing_info 2", "caches 21 3", "mouse -5", "blocks 1 20304",
                                                    "command 100 -3", "caches 21 3", "request 1 2", "backlog 300"}));
-  for (const auto& thread : sink_.threads) EXPECT_EQ(thread, std::this_thread::get_id());
+  for (size_t i = 0; i < sink_.threads.size(); ++i) {
+    EXPECT_EQ(sink_.threads[i], std::this_thread::get_id()) << "call " << i;
+  }
 }
 
 TEST_F(DsTpControllerTest, AWebAttendeeGetsCommandsAsRawBytes) {

@@ -16,6 +16,7 @@
 #include "dsdef.pb.h"
 #include "platform/module_loader.h"
 #include "platform/run_loop.h"
+#include "platform/text.h"
 #include "sharing/protocol/ds_bytes_testlib.h"
 #include "sharing/transport/ds_tp_controller.h"
 
@@ -117,6 +118,7 @@ class DsTpLoopbackTest : public ::testing::Test {
   }
 
   IDSTp*& Connect(Sink* sink, const DSSessionConfig& config) {
+    SCOPED_TRACE("roster " + vz::Utf16ToUtf8(config.RosterId));
     connections_.push_back(DSCreateTpInstance(sink));
     IDSTp*& tp = connections_.back();
     EXPECT_NE(tp, nullptr);

@@ -128,7 +128,8 @@ TEST(VideoConferenceLoopbackTest, TwoParticipantsSeeEachOthersTestCamera) {
   constexpr int64_t kWanted = 30;
   RunConference(u"loopback", 0, kWanted, &alice_saw, &bob_saw, &alice_sink, &bob_sink);
   EXPECT_EQ(alice_sink.last_error, 0);
-  for (const Seen& seen : {alice_saw, bob_saw}) {
+  for (const auto& [seen, by] : {std::pair{alice_saw, "alice"}, std::pair{bob_saw, "bob"}}) {
+    SCOPED_TRACE(testing::Message() << "seen by " << by);
     EXPECT_GE(seen.pictures, kWanted);
     EXPECT_GE(seen.rising, kWanted - 2);  // the counter goes up picture by picture
     EXPECT_GT(seen.min_psnr, 30.0);
@@ -150,7 +151,8 @@ TEST(VideoConferenceRelayTest, PicturesStillArriveThroughTenPercentMediaLoss) {
   Seen alice_saw, bob_saw;
   constexpr int64_t kWanted = 20;
   RunConference(u"127.0.0.1", port, kWanted, &alice_saw, &bob_saw, &alice_sink, &bob_sink);
-  for (const Seen& seen : {alice_saw, bob_saw}) {
+  for (const auto& [seen, by] : {std::pair{alice_saw, "alice"}, std::pair{bob_saw, "bob"}}) {
+    SCOPED_TRACE(testing::Message() << "seen by " << by);
     EXPECT_GE(seen.pictures, kWanted);
     EXPECT_GE(seen.rising, kWanted / 2);
     // Without FEC on this stream, pictures decoded while a loss waits for its

@@ -114,7 +114,9 @@ class VideoConferenceTest : public ::testing::Test {
 TEST_F(VideoConferenceTest, JoinConfirmedWithAnSsrcReportsConnectingThenJoinedOnTheOwnerThread) {
   Join();
   EXPECT_EQ(sink_.Take(), (std::vector<std::string>{"status 1", "status 2"}));
-  for (auto id : sink_.threads) EXPECT_EQ(id, std::this_thread::get_id());
+  for (size_t i = 0; i < sink_.threads.size(); ++i) {
+    EXPECT_EQ(sink_.threads[i], std::this_thread::get_id()) << "call " << i;
+  }
   EXPECT_EQ(provider_->GetVideoStatus(), 2);
   VideoRosterInfo me;
   ASSERT_TRUE(client()->CopyMyInfo(&me));

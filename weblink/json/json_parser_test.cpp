@@ -162,14 +162,14 @@ TEST(JsonParseTest, LongStringsStopAtTheRightByte) {
     const std::string body(length, 'x');
     auto plain = JsonParse("\"" + body + "\"");
     ASSERT_TRUE(plain) << length;
-    EXPECT_EQ(plain->text(), body);
+    EXPECT_EQ(plain->text(), body) << length;
     auto escaped = JsonParse("\"" + body + "\\\"" + body + "\\n\\u00e9" + body + "\"");
     ASSERT_TRUE(escaped) << length;
-    EXPECT_EQ(escaped->text(), body + "\"" + body + "\n\xC3\xA9" + body);
+    EXPECT_EQ(escaped->text(), body + "\"" + body + "\n\xC3\xA9" + body) << length;
     EXPECT_FALSE(JsonParse("\"" + body)) << length;
     auto high = JsonParse("\"" + body + "\xFF\x80\xA2\xDC\"");
     ASSERT_TRUE(high) << length;
-    EXPECT_EQ(high->text(), body + "\xFF\x80\xA2\xDC");
+    EXPECT_EQ(high->text(), body + "\xFF\x80\xA2\xDC") << length;
   }
 }
 

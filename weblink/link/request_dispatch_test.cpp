@@ -148,6 +148,7 @@ TEST_F(RequestDispatchTest, RostersArePostedOneByOneInArrayOrder) {
       R"({"type":"APP_ROSTERS_CMD_JOINED","action":{"rosters":[{"id":"a"},{"id":"b"},7,{"id":"c"}]}})");
   ASSERT_EQ(calls.size(), 3u);
   for (size_t i = 0; i < 3; ++i) {
+    SCOPED_TRACE(testing::Message() << "roster " << i);
     EXPECT_EQ(calls[i].operation, "OnAppCmdUserJoined");
     EXPECT_EQ(calls[i].record[0], "abc"[i]);
   }

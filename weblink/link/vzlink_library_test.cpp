@@ -222,7 +222,9 @@ TEST_F(VzlinkLibraryTest, EveryReportMatchesItsGoldenText) {
   Connect();
   EXPECT_EQ(link_->WSSendValue1(7), 1);
   EXPECT_EQ(link_->WSSendValue2(-1), 1);
-  for (int32_t status = 0; status <= 5; ++status) EXPECT_EQ(link_->WSDSSessionResponseStatus(status, u"12", u"7"), 0);
+  for (int32_t status = 0; status <= 5; ++status) {
+    EXPECT_EQ(link_->WSDSSessionResponseStatus(status, u"12", u"7"), 0) << "status " << status;
+  }
   EXPECT_EQ(link_->WSDSSessionResponseError(9, 2, u"12", u"7"), 0);
   EXPECT_EQ(link_->WSDSSessionResponseError(-1, -1, u"12", u"7"), 0);
   EXPECT_EQ(link_->WSDSSessionResponseRemoteControl(0, 2, u"12", u"7"), 0);
@@ -235,7 +237,9 @@ TEST_F(VzlinkLibraryTest, EveryReportMatchesItsGoldenText) {
   EXPECT_EQ(link_->WSDSSessionNotifyStart(u"12"), 0);
   EXPECT_EQ(link_->WSACSessionResponseJoined(1, 7, u"12"), 0);
   EXPECT_EQ(link_->WSACSessionResponseJoined(0, -1, u"12"), 0);
-  for (int32_t status = 0; status <= 5; ++status) EXPECT_EQ(link_->WSACSessionResponseStatus(status, u"12"), 0);
+  for (int32_t status = 0; status <= 5; ++status) {
+    EXPECT_EQ(link_->WSACSessionResponseStatus(status, u"12"), 0) << "status " << status;
+  }
   EXPECT_EQ(link_->WSACSessionResponseError(9, 2, u"12"), 0);
   EXPECT_EQ(link_->WSACSessionResponseMuted(3, u"12"), 0);
   EXPECT_EQ(link_->WSACSessionResponseMuted(0, u"12"), 0);
@@ -253,7 +257,9 @@ TEST_F(VzlinkLibraryTest, EveryReportMatchesItsGoldenText) {
   EXPECT_EQ(link_->WSACSessionNotifyMute(u"123"), 0);
   EXPECT_EQ(link_->WSACSessionNotifyUnmute(u"123"), 0);
   EXPECT_EQ(link_->WSAVSessionResponseJoined(1, 4660, u"12"), 0);
-  for (int32_t status = 0; status <= 5; ++status) EXPECT_EQ(link_->WSAVSessionResponseStatus(status, u"12"), 0);
+  for (int32_t status = 0; status <= 5; ++status) {
+    EXPECT_EQ(link_->WSAVSessionResponseStatus(status, u"12"), 0) << "status " << status;
+  }
   EXPECT_EQ(link_->WSAVSessionResponseError(9, 2, u"12"), 0);
   EXPECT_EQ(link_->WSAVSessionResponseBroadcasted(5, u"12"), 0);
   EXPECT_EQ(link_->WSAVSessionResponseBroadcasted(0, u"12"), 0);

@@ -72,7 +72,7 @@ TEST(PipeFrameCutterTest, EveryChunkSizeGivesEveryFrameOnceInOrder) {
     ends.push_back(stream.size());
     PipeFrameCutter::Result last;
     EXPECT_EQ(CutPieces(stream, ends, &last), kFrames) << "chunk " << chunk;
-    EXPECT_EQ(last, PipeFrameCutter::Result::kNeedMore);
+    EXPECT_EQ(last, PipeFrameCutter::Result::kNeedMore) << "chunk " << chunk;
   }
 }
 

@@ -59,7 +59,7 @@ TEST(RosterRecordBuilderTest, AudioStatusMatrix) {
     if (*c.telephone) text += std::string(",\"telephone_status\":") + c.telephone;
     text += "}";
     auto roster = ParseOrFail(text);
-    ASSERT_TRUE(roster);
+    ASSERT_TRUE(roster) << text;
     RosterRecord record;
     ParseRosterRecord(roster->members(), &record);
     EXPECT_EQ(record.AudioStatus, c.status) << text;

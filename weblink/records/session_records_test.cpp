@@ -34,7 +34,8 @@ TEST(SessionRecordsTest, MeetConfigAndRosterLayout) {
 }
 
 template <typename Config>
-void ExpectSessionLayout(const Config& config) {
+void ExpectSessionLayout(const Config& config, const char* name) {
+  SCOPED_TRACE(name);
   EXPECT_EQ(OffsetIn(config, config.Zone), 0u);
   EXPECT_EQ(OffsetIn(config, config.ServerAddr), 64u);
   EXPECT_EQ(OffsetIn(config, config.Token), 576u);
@@ -59,19 +60,19 @@ TEST(SessionRecordsTest, SessionRecordLayouts) {
   EXPECT_EQ(OffsetIn(edge, edge.TcpPort), 324u);
 
   DSSessionConfig ds{};
-  ExpectSessionLayout(ds);
+  ExpectSessionLayout(ds, "DSSessionConfig");
   EXPECT_EQ(sizeof ds, 7892u);
   EXPECT_EQ(OffsetIn(ds, ds.IsPresenter), 7884u);
   EXPECT_EQ(OffsetIn(ds, ds.IsWebAttendee), 7888u);
 
   ACSessionConfig ac{};
-  ExpectSessionLayout(ac);
+  ExpectSessionLayout(ac, "ACSessionConfig");
   EXPECT_EQ(sizeof ac, 7892u);
   EXPECT_EQ(OffsetIn(ac, ac.IsMuted), 7884u);
   EXPECT_EQ(OffsetIn(ac, ac.IsInvisible), 7888u);
 
   AVSessionConfig av{};
-  ExpectSessionLayout(av);
+  ExpectSessionLayout(av, "AVSessionConfig");
   EXPECT_EQ(sizeof av, 7904u);
   EXPECT_EQ(OffsetIn(av, av.Broadcast), 7884u);
   EXPECT_EQ(OffsetIn(av, av.IsInvisible), 7888u);

@@ -52,6 +52,7 @@ TEST(DemoCommandLine, HelpPrintsTheUsageOnStandardOutputAndAsksForExitZero) {
     // Asked for first or after other options, even with the required one missing.
     for (const std::vector<const char*>& args :
          {std::vector<const char*>{help}, std::vector<const char*>{"--duration", "5", help}}) {
+      SCOPED_TRACE(testing::Message() << help << " among " << args.size() << " arguments");
       const Parsed parsed = Parse(args);
       EXPECT_EQ(parsed.outcome, DemoCommandLine::kHelp);
       EXPECT_EQ(parsed.out, "usage: vzdemo ...\n");
@@ -77,9 +78,9 @@ TEST(DemoCommandLine, EveryRefusalNamesItsCauseOnStandardErrorWithTheUsage) {
   for (const auto& c : cases) {
     const Parsed parsed = Parse(c.args);
     EXPECT_EQ(parsed.outcome, DemoCommandLine::kRefused) << c.says;
-    EXPECT_EQ(parsed.err, "vzdemo: " + c.says + "\nusage: vzdemo ...\n");
-    EXPECT_EQ(parsed.out, "");
-    EXPECT_NE(DemoCommandLineExitCode(parsed.outcome), 0);
+    EXPECT_EQ(parsed.err, "vzdemo: " + c.says + "\nusage: vzdemo ...\n") << c.says;
+    EXPECT_EQ(parsed.out, "") << c.says;
+    EXPECT_NE(DemoCommandLineExitCode(parsed.outcome), 0) << c.says;
   }
 }
 

@@ -16,7 +16,7 @@ constexpr vz::Color kPanelGrey = 0xFF2D2D2D;
 // luma is the pattern's, scaled (nearest) into `area` of `grab`.
 void DrawPattern(vz::Image& grab, const vz::Rect& area, uint32_t counter) {
   std::vector<uint8_t> i420(static_cast<size_t>(kSource.width) * kSource.height * 3 / 2);
-  ASSERT_TRUE(FillTestPattern(i420.data(), kSource.width, kSource.height, counter));
+  ASSERT_TRUE(FillTestPattern(i420.data(), kSource.width, kSource.height, counter)) << "frame " << counter;
   for (int y = area.top; y < area.bottom; ++y) {
     for (int x = area.left; x < area.right; ++x) {
       const int sx = (x - area.left) * kSource.width / area.Width();

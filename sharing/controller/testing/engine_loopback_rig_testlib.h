@@ -15,6 +15,7 @@
 #include "contracts/vzwire_loopback.h"
 #include "platform/module_loader.h"
 #include "platform/run_loop.h"
+#include "platform/text.h"
 #include "sharing/controller/engine_controller.h"
 #include "sharing/controller/testing/engine_test_support_testlib.h"
 #include "sharing/engine/codec_mgr.h"
@@ -155,7 +156,7 @@ class EngineLoopbackRig : public ::testing::Test {
     client.engine = new CEnginController(&client, options);
     clients_.push_back(&client);
     DSSessionConfig copy = config;
-    EXPECT_EQ(client.engine->StartDS(nullptr, &copy, nullptr), 1);
+    EXPECT_EQ(client.engine->StartDS(nullptr, &copy, nullptr), 1) << "roster " << vz::Utf16ToUtf8(config.RosterId);
   }
 
   // Runs the engines' loop until `done` (checked on a short tick); false

@@ -254,8 +254,8 @@ TEST(ColorKernelsTest, PlanarCopyWithFlipReadsTheSourceBottomUp) {
       for (int x = 0; x < w; ++x) EXPECT_EQ(dy[row * w + x], sy[(h - 1 - row) * w + x]) << named.name;
     }
     // Chroma rows 0 and 1 exchanged.
-    EXPECT_EQ(du[0], su[3]);
-    EXPECT_EQ(dv[3], sv[0]);
+    EXPECT_EQ(du[0], su[3]) << named.name;
+    EXPECT_EQ(dv[3], sv[0]) << named.name;
   }
 }
 

@@ -70,16 +70,18 @@ TEST(ColorSpaceConvertorTest, KnownYuvValuesGiveKnownColoursInEveryRgbFormat) {
     for (const Format& f : formats) {
       for (const Known& k : known) {
         for (int w : {2, 16}) {  // plain and vector entries
+          SCOPED_TRACE(::testing::Message() << "features 0x" << std::hex << features << std::dec << ", format "
+                                          << f.code << ", y " << int{k.y} << ", width " << w);
           PlanarImage src(w, 2, CSP_I420, k.y, k.u, k.v);
           PackedImage dst(w, 2, f.code, f.bytes);
           ASSERT_EQ(Convert(features, src.desc, dst.desc), kConvertOk);
           for (int i = 0; i < w * 2; ++i) {
             const uint8_t* p = dst.bytes.data() + i * f.bytes;
-            EXPECT_NEAR(p[f.r], k.r, k.r == 255 ? 3 : 0) << f.code;  // red lands within a step of full
-            EXPECT_EQ(p[f.g], k.g) << f.code;
-            EXPECT_EQ(p[f.b], k.b) << f.code;
+            EXPECT_NEAR(p[f.r], k.r, k.r == 255 ? 3 : 0) << f.code << " pixel " << i;  // within a step of full
+            EXPECT_EQ(p[f.g], k.g) << f.code << " pixel " << i;
+            EXPECT_EQ(p[f.b], k.b) << f.code << " pixel " << i;
             if (f.a >= 0) {
-              EXPECT_EQ(p[f.a], 255) << "opaque from every kernel";
+              EXPECT_EQ(p[f.a], 255) << "opaque from every kernel, pixel " << i;
             }
           }
         }
@@ -98,6 +100,8 @@ TEST(ColorSpaceConvertorTest, KnownColoursLandOnKnownYuvValues) {
   for (uint32_t features : {kPlainOnly, kMmxSse2}) {
     for (const Known& k : known) {
       for (int w : {8, 16}) {
+        SCOPED_TRACE(::testing::Message() << "features 0x" << std::hex << features << std::dec << ", rgb " << int{k.r}
+                                        << " " << int{k.g} << " " << int{k.b} << ", width " << w);
         PackedImage src(w, 2, CSP_BGRA32, 4);
         for (int i = 0; i < w * 2; ++i) {
           uint8_t* p = src.bytes.data() + i * 4;
@@ -124,7 +128,8 @@ TEST(ColorSpaceConvertorTest, InjectedFeatureWordChoosesTheMmxArithmetic) {
     }
     PlanarImage dst(w, 2, CSP_I420);
     KernelEntry entry;
-    EXPECT_EQ(Convert(features, src.desc, dst.desc, &entry), kConvertOk);
+    EXPECT_EQ(Convert(features, src.desc, dst.desc, &entry), kConvertOk)
+        << "features 0x" << std::hex << features << std::dec << ", width " << w;
     return std::make_pair(static_cast<int>(dst.Y(0, 0)), entry);
   };
   EXPECT_EQ(y_of(kPlainOnly, 10), std::make_pair(235, kEntryMmx));  // entry 1 holds the plain kernel
@@ -139,6 +144,7 @@ TEST(ColorSpaceConvertorTest, InjectedFeatureWordChoosesTheMmxArithmetic) {
   // Grey 128 is 126 for all.
   PackedImage grey(8, 2, CSP_BGRA32, 4, 128);
   for (uint32_t features : {kPlainOnly, kMmxOnly, kMmxSse2}) {
+    SCOPED_TRACE(::testing::Message() << "features 0x" << std::hex << features);
     PlanarImage dst(8, 2, CSP_I420);
     ASSERT_EQ(Convert(features, grey.desc, dst.desc), kConvertOk);
     EXPECT_EQ(dst.Y(3, 1), 126);
@@ -186,14 +192,15 @@ TEST(ColorSpaceConvertorTest, EntryChoiceFollowsWidthAndAlignment) {
 
 TEST(ColorSpaceConvertorTest, BadSizesAndPlanesAreRefusedWithTheDestinationUntouched) {
   for (auto [w, h] : {std::pair{3, 2}, std::pair{4, 3}, std::pair{-2, 2}, std::pair{2, -2}, std::pair{0, 2}}) {
+    SCOPED_TRACE(::testing::Message() << w << "x" << h);
     PlanarImage src(4, 4, CSP_I420, 100, 100, 100);
     src.desc.width = w, src.desc.height = h;
     PackedImage dst(4, 4, CSP_RGB24, 3, 0x33);
     EXPECT_EQ(Convert(kMmxSse2, src.desc, dst.desc), kConvertInvalidArgs) << w << "x" << h;
-    for (uint8_t b : dst.bytes) ASSERT_EQ(b, 0x33);
+    for (size_t i = 0; i < dst.bytes.size(); ++i) ASSERT_EQ(dst.bytes[i], 0x33) << "packed byte " << i;
     PlanarImage copy(4, 4, CSP_I420, 0x33, 0x33, 0x33);
     EXPECT_EQ(Convert(kMmxSse2, src.desc, copy.desc), kConvertInvalidArgs);
-    for (uint8_t b : copy.bytes) ASSERT_EQ(b, 0x33);
+    for (size_t i = 0; i < copy.bytes.size(); ++i) ASSERT_EQ(copy.bytes[i], 0x33) << "planar byte " << i;
   }
   {
     PlanarImage src(8, 8, CSP_I420);
@@ -230,11 +237,12 @@ TEST(ColorSpaceConvertorTest, LargerI420DestinationIsPaddedOnlyWhenTopDownI420) 
   }
   for (int row = 0; row < 3; ++row) {
     for (int x = 0; x < 4; ++x) {
-      EXPECT_EQ(dst.P2(x, row), (row < 1 && x < 2) ? 60 : 128);
-      EXPECT_EQ(dst.P3(x, row), (row < 1 && x < 2) ? 70 : 128);
+      EXPECT_EQ(dst.P2(x, row), (row < 1 && x < 2) ? 60 : 128) << x << "," << row;
+      EXPECT_EQ(dst.P3(x, row), (row < 1 && x < 2) ? 70 : 128) << x << "," << row;
     }
   }
   for (uint32_t format : {static_cast<uint32_t>(CSP_YV12), CSP_I420 | CSP_BOTTOM_UP}) {
+    SCOPED_TRACE(::testing::Message() << "format " << format);
     PlanarImage other(8, 6, format, 9, 9, 9);
     ASSERT_EQ(Convert(kMmxSse2, src.desc, other.desc), kConvertOk);
     EXPECT_EQ(other.Y(7, 5), 9) << "no padding";
@@ -324,13 +332,13 @@ TEST(ColorSpaceConvertorTest, EveryFeatureWordGivesThePlainBytesForEveryWidth) {
     ImageDesc da = packed_desc(out_a.data()), db = packed_desc(out_b.data());
     const int32_t ra = plain.Convert(1, &src, &da), rb = sse2.Convert(1, &src, &db);
     EXPECT_EQ(ra, (w & 1) ? kConvertInvalidArgs : kConvertOk) << w;
-    EXPECT_EQ(ra, rb);
+    EXPECT_EQ(ra, rb) << "planar to " << code << " width " << w;
     EXPECT_EQ(out_a, out_b) << "planar to " << code << " width " << w;
     // Packed to planar.
     std::vector<uint8_t> pa(planar.size(), 1), pb(planar.size(), 1);
     ImageDesc ps = packed_desc(packed.data());
     ImageDesc pda = planar_desc(pa.data()), pdb = planar_desc(pb.data());
-    EXPECT_EQ(plain.Convert(1, &ps, &pda), sse2.Convert(1, &ps, &pdb));
+    EXPECT_EQ(plain.Convert(1, &ps, &pda), sse2.Convert(1, &ps, &pdb)) << code << " to planar, width " << w;
     const bool mmx_entry = (w % 8) != 0 && code != CSP_YUY2 && code != CSP_YVYU && code != CSP_UYVY &&
                            code != CSP_ABGR32 && code != CSP_ARGB32;
     if (!mmx_entry) {
@@ -361,6 +369,8 @@ TEST(ColorSpaceConvertorTest, EveryVectorFormGivesThePlainBytesForTallPaddedPict
       for (uint32_t code : packed_codes) {
         const int b = bpp(code), h = 10, pad = static_cast<int>(rng() % 13);
         const uint32_t flip = (rng() & 1) ? static_cast<uint32_t>(CSP_BOTTOM_UP) : 0u;
+        SCOPED_TRACE(::testing::Message() << "word " << word << " code " << code << " width " << w << " pad " << pad
+                                        << (flip != 0 ? " bottom-up" : " top-down"));
         const int packed_stride = w * b + pad, sy = w + pad, suv = w / 2 + pad;
         std::vector<uint8_t> packed(static_cast<size_t>(packed_stride) * h);
         std::vector<uint8_t> planar(static_cast<size_t>(sy) * h + static_cast<size_t>(suv) * h);

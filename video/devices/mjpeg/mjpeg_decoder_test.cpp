@@ -179,7 +179,7 @@ TEST(MjpegRefusalTest, SmallBufferIsRefusedBeforeAnyWrite) {
   const std::vector<uint8_t> frame = Frame(424, 240, Form::k420);
   std::vector<uint8_t> output(424 * 240 * 3 / 2 - 1, 0xAB);
   EXPECT_EQ(CMjpegDecoder::kBadSize, DecodeInto(frame, &output));
-  for (uint8_t b : output) ASSERT_EQ(0xAB, b);
+  for (size_t i = 0; i < output.size(); ++i) ASSERT_EQ(0xAB, output[i]) << "byte " << i;
 }
 
 // The edge MCUs of sizes that are not multiples of 16 store only their
@@ -253,6 +253,8 @@ TEST(MjpegTablesTest, OwnTablesDecodeToTheSameBytesAsTypicalOnes) {
   };
   for (const Case& c : {Case{640, 360, Form::k420, 0}, Case{424, 240, Form::k420, 7}, Case{424, 240, Form::k422, 0},
                         Case{1280, 720, Form::k422, 11}}) {
+    SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << (c.form == Form::k420 ? " 4:2:0" : " 4:2:2")
+                                    << " restart " << c.restart);
     const std::vector<uint8_t> typical = Frame(c.width, c.height, c.form, c.restart);
     const std::vector<uint8_t> own = Frame(c.width, c.height, c.form, c.restart, true);
     ASSERT_FALSE(StandardPath(own));
@@ -355,6 +357,7 @@ bool SameTable(const MjpegHuffmanSpec& a, const MjpegHuffmanSpec& b) {
 // they land in no slot of the frame's own tables (ids 0 and 1).
 TEST(MjpegTablesTest, TablesOfIdsTwoAndThreeLeaveTheOwnTablesAlone) {
   for (bool own_tables : {false, true}) {
+    SCOPED_TRACE(own_tables ? "own tables" : "standard tables");
     const std::vector<uint8_t> frame = Frame(320, 240, Form::k420, 0, own_tables);
     std::vector<uint8_t> expected(320 * 240 * 3 / 2), output(expected.size());
     ASSERT_EQ(CMjpegDecoder::kOk, DecodeInto(frame, &expected));
@@ -362,9 +365,11 @@ TEST(MjpegTablesTest, TablesOfIdsTwoAndThreeLeaveTheOwnTablesAlone) {
       const std::vector<uint8_t> extra = HuffmanSegment(class_id, {1}, {0x05});
       const std::vector<uint8_t> damaged = mjpeg_testing::InsertSegment(frame, 0xDA, extra);
       MjpegFrameHeader plain, with_extra;
-      ASSERT_EQ(CMjpegDecoder::kOk, ParseMjpegFrameHeader(frame.data(), static_cast<uint32_t>(frame.size()), &plain));
+      ASSERT_EQ(CMjpegDecoder::kOk, ParseMjpegFrameHeader(frame.data(), static_cast<uint32_t>(frame.size()), &plain))
+          << int(class_id);
       ASSERT_EQ(CMjpegDecoder::kOk,
-                ParseMjpegFrameHeader(damaged.data(), static_cast<uint32_t>(damaged.size()), &with_extra));
+                ParseMjpegFrameHeader(damaged.data(), static_cast<uint32_t>(damaged.size()), &with_extra))
+          << int(class_id);
       for (int id = 0; id < 2; ++id) {
         EXPECT_TRUE(SameTable(plain.dc[id], with_extra.dc[id])) << int(class_id) << " dc " << id;
         EXPECT_TRUE(SameTable(plain.ac[id], with_extra.ac[id])) << int(class_id) << " ac " << id;
@@ -420,7 +425,7 @@ TEST(MjpegMalformedTest, FlippedAndRandomBytesGiveTheCodesTheirDamageAllows) {
       EXPECT_TRUE(result == CMjpegDecoder::kOk || result == CMjpegDecoder::kBadForm ||
                   result == CMjpegDecoder::kBadSize || result == CMjpegDecoder::kBadData ||
                   result == CMjpegDecoder::kShortData)
-          << result;
+          << "round " << round << ": " << result;
       continue;
     }
     EXPECT_TRUE(result == CMjpegDecoder::kOk || result == CMjpegDecoder::kBadData ||
@@ -431,8 +436,9 @@ TEST(MjpegMalformedTest, FlippedAndRandomBytesGiveTheCodesTheirDamageAllows) {
     uint32_t size = 0;
     int32_t height = 0, width = 0, planes = 0, progressive = 0, reserved = 0;
     EXPECT_EQ(CMjpegDecoder::kOk, decoder.Probe(static_cast<uint32_t>(frame.size()), frame.data(), &size, &height,
-                                                &width, &planes, &progressive, &reserved));
-    EXPECT_EQ(sizes[which], size);
+                                                &width, &planes, &progressive, &reserved))
+        << "round " << round;
+    EXPECT_EQ(sizes[which], size) << "round " << round;
   }
   // Both outcomes occur, so neither branch above went untried.
   EXPECT_GT(decoded, 0);

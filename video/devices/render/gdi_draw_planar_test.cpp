@@ -114,13 +114,15 @@ TEST(GdiDrawPlanarTest, ShowsExactlyWhatTheConvertingWayShowsWithEveryKernelAndE
     const I420 f = MakeFrame(c.w, c.h, c.pad, static_cast<uint32_t>(c.w * 7 + c.h));
     for (const Rect& target : targets) {
       for (uint32_t effects : {0u, kEffectMirror, kEffectFlip, kEffectMirror | kEffectFlip}) {
+        SCOPED_TRACE(testing::Message() << c.w << "x" << c.h << " into " << target.Width() << "x" << target.Height()
+                                        << " effects " << effects);
         const std::vector<uint32_t> expected = ThroughRgb(f, target, effects);
         ASSERT_EQ(expected.size(), static_cast<size_t>(target.Width()) * target.Height());
         for (uint32_t cpu : cpus) {
           Shown shown;
           auto draw = MakeDraw(&shown, cpu);
           draw->SetEffectFlags(effects);
-          ASSERT_EQ(draw->DrawPlanar(f.frame, target), 1);
+          ASSERT_EQ(draw->DrawPlanar(f.frame, target), 1) << "cpu " << cpu;
           EXPECT_EQ(shown.pixels, expected) << c.w << "x" << c.h << " into " << target.Width() << "x"
                                             << target.Height() << " effects " << effects << " cpu " << cpu;
         }
@@ -147,7 +149,7 @@ TEST(GdiDrawPlanarTest, RefusedFramesLeaveTheKeptPictureForRepaints) {
   refused[3].stride_y = 63;  // rows shorter than the picture
   refused[4].stride_uv = 31;
   refused[5].width = 1 << 20;
-  for (const PlanarFrame& frame : refused) EXPECT_EQ(draw->DrawPlanar(frame, target), -2);
+  for (size_t i = 0; i < refused.size(); ++i) EXPECT_EQ(draw->DrawPlanar(refused[i], target), -2) << "refused " << i;
   EXPECT_EQ(shown.puts, 1);
 
   // The kept frame is the good one: a repaint shows it again, mirrored
@@ -208,6 +210,7 @@ TEST(GdiDrawPlanarTest, AFramesSampleIsKeptByReferenceUntilTheNextFrameOrTheDisc
 // picture as the I420 sample with the same planes.
 TEST(GdiDrawPlanarTest, TheRendererHandsI420AndYv12PlanesInTheirOrder) {
   auto shown_through_renderer = [](int32_t video_type, std::vector<uint8_t> data) {
+    SCOPED_TRACE(testing::Message() << "video type " << video_type);
     Shown shown;
     FakeWindowQueue queue;
     VideoDrawFactory factory;

@@ -52,7 +52,8 @@ TEST(BltBgrTest, EveryModeWidthAndDirectionMatchesThePlainLoop) {
           const std::vector<uint8_t> src = Pattern(static_cast<size_t>(src_stride) * rows, width + rows);
           std::vector<uint8_t> dst(static_cast<size_t>(pitch) * rows, 0xEE);
           const uint8_t* first = bottom_up ? &src[static_cast<size_t>(rows - 1) * src_stride] : src.data();
-          ASSERT_EQ(BltBGR(first, bottom_up ? -src_stride : src_stride, dst.data(), pitch, mode, width, rows), 1);
+          ASSERT_EQ(BltBGR(first, bottom_up ? -src_stride : src_stride, dst.data(), pitch, mode, width, rows), 1)
+              << "mode " << mode << " width " << width << " rows " << rows << " bottom-up " << bottom_up;
           EXPECT_EQ(dst, ReferenceBgr(src, src_stride, bottom_up, mode, width, rows, pitch))
               << "mode " << mode << " width " << width << " rows " << rows << " bottom-up " << bottom_up;
         }
@@ -79,6 +80,7 @@ TEST(BltYuvPackedTest, CopiesWithinAGroupAndSwapsAcrossGroups) {
   for (uint32_t source : {kFourCC_YUY2, kFourCC_UYVY}) {
     for (const uint32_t* group : {yuy2_group, uyvy_group}) {
       for (int i = 0; i < 4; ++i) {
+        SCOPED_TRACE(testing::Message() << "fourcc 0x" << std::hex << source << " to 0x" << group[i]);
         std::vector<uint8_t> dst(pitch * rows, 0xEE);
         ASSERT_EQ(BltYUV_Packed(src.data(), src_stride, source, dst.data(), pitch, group[i], width, rows), 1);
         const bool swap = (source == kFourCC_YUY2) != (group == yuy2_group);
@@ -137,7 +139,8 @@ TEST(BltYuvPlanarTest, EveryLayoutPlacesThePlanesAsTheReferenceDoes) {
         }
         ASSERT_EQ(BltYUV_Planar(y.data(), u.data(), v.data(), luma_stride, chroma_stride, dst.data(), pitch, fourcc,
                                 width, height),
-                  1);
+                  1)
+            << "fourcc " << fourcc << " " << width << "x" << height;
         ASSERT_EQ(dst, expected) << "fourcc " << fourcc << " " << width << "x" << height;
       }
     }

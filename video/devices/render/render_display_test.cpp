@@ -94,7 +94,7 @@ std::vector<uint32_t> Reference(int video_type) {
     out.plane[0] = out.plane[1] = out.plane[2] = bgr.data();
     out.stride[0] = out.stride[1] = out.stride[2] = kWidth * 3;
     out.width = kWidth, out.height = kHeight, out.format = nsVZVP::CSP_BGR24 | nsVZVP::CSP_BOTTOM_UP;
-    EXPECT_EQ(converter.Convert(1, &in, &out), nsVZVP::kConvertOk);
+    EXPECT_EQ(converter.Convert(1, &in, &out), nsVZVP::kConvertOk) << "video type " << video_type;
   }
   std::vector<uint32_t> ref(kWidth * kHeight);
   for (int y = 0; y < kHeight; ++y)
@@ -165,7 +165,7 @@ class RenderDisplayTest : public ::testing::Test {
     std::vector<uint8_t> data = video_type == 2 ? I420Frame() : video_type == 3 ? Yuy2Frame() : BgrFrame();
     auto* sample = new TestSample(VideoFormat{video_type, kWidth, kHeight, 30.0f, 0}, std::move(data));
     sample->AddRef();
-    EXPECT_EQ(renderer_->DeliverSample(sample), VSE_S_OK);
+    EXPECT_EQ(renderer_->DeliverSample(sample), VSE_S_OK) << "video type " << video_type;
     sample->Release();
   }
 

@@ -188,7 +188,9 @@ TEST_F(RendererTest, MirrorSurvivesDisplayChangeAndFallback) {
   Deliver(7, 16, 8);
   std::lock_guard<std::mutex> guard(factory_.record.mutex);
   ASSERT_EQ(factory_.record.flags_seen.size(), 3u);
-  for (uint32_t flags : factory_.record.flags_seen) EXPECT_EQ(flags, kEffectMirror);
+  for (size_t i = 0; i < factory_.record.flags_seen.size(); ++i) {
+    EXPECT_EQ(factory_.record.flags_seen[i], kEffectMirror) << "draw " << i;
+  }
 }
 
 TEST_F(RendererTest, EffectFlagArithmetic) {

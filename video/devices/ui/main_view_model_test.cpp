@@ -81,7 +81,7 @@ TEST_F(MainViewTest, ASmallContainerStillGetsOneColumn) {
   // 300 wide: the large view is 297 wide, so (297 - 240) / cell would be 0.
   EXPECT_GT(view.layout().cell.width, 0);
   EXPECT_EQ(view.layout().columns, 1);
-  for (ThumbTile* tile : view.strip().shownItems()) EXPECT_FALSE(tile->rect.IsEmpty());
+  for (ThumbTile* tile : view.strip().shownItems()) EXPECT_FALSE(tile->rect.IsEmpty()) << tile->record.rosterId;
 }
 
 TEST_F(MainViewTest, GridModeKeepsItsStoredSizeUntilAskedAgainInMode2) {
@@ -106,7 +106,7 @@ TEST_F(MainViewTest, GridModeKeepsItsStoredSizeUntilAskedAgainInMode2) {
   const int32_t five_by_one[2] = {5, 1};
   view.setLayoutMode(kLayoutGrid, five_by_one);
   EXPECT_EQ(view.layout().cell, (vz::Size{0, 13}));
-  for (ThumbTile* tile : view.strip().shownItems()) EXPECT_TRUE(tile->rect.IsEmpty());
+  for (ThumbTile* tile : view.strip().shownItems()) EXPECT_TRUE(tile->rect.IsEmpty()) << tile->record.rosterId;
   EXPECT_TRUE(Rendered().empty());
   EXPECT_TRUE(client.subscriptions.empty());
 }

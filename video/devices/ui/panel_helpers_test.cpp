@@ -63,7 +63,7 @@ TEST(WaitingAnimationTest, FramesRunInTheBundlesOrderAndWrapAfterEleven) {
   const uint32_t expected[] = {270, 271, 280, 281, 272, 273, 274, 275, 276, 277, 278, 279};
   int index = 0;
   for (uint32_t id : expected) {
-    EXPECT_EQ(WaitingFrameImage(index), id);
+    EXPECT_EQ(WaitingFrameImage(index), id) << "frame " << index;
     index = NextWaitingFrame(index);
   }
   EXPECT_EQ(index, 0);

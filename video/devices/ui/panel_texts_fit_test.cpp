@@ -46,13 +46,13 @@ TEST_F(PanelTextsFitTest, ThumbnailMenuItemsAreWideEnoughForTheirTextInEveryLang
     for (const std::vector<ThumbMenuItem>& items : menus) {
       CVzThumbMenu menu(items);
       const std::vector<vz::Rect> rects = menu.LayoutItems();
-      ASSERT_EQ(rects.size(), items.size());
+      ASSERT_EQ(rects.size(), items.size()) << "language " << language << ", menu of " << items.size();
       for (size_t i = 0; i < items.size(); ++i) {
         const std::string text = Text(items[i].text_id);
         const int width = vz::DefaultTextMeasurer().MeasureText(text, CVzThumbMenu::TextFont()).width;
         EXPECT_GE(rects[i].Width() - 2 * CVzThumbMenu::kTextLeft, width)
             << "language " << language << ": \"" << text << "\"";
-        EXPECT_GE(rects[i].Width(), CVzThumbMenu::kItemWidth);
+        EXPECT_GE(rects[i].Width(), CVzThumbMenu::kItemWidth) << "language " << language << ": \"" << text << "\"";
       }
     }
   }
@@ -89,7 +89,8 @@ TEST_F(PanelTextsFitTest, OptionsWindowTextsFitTheirControlsInEveryLanguage) {
   // The controls window's OK button: 80 x 26.
   for (uint32_t language : kLanguages) {
     const std::string shown = vz::Utf16ToUtf8(vzres::LoadResString(vzres::IDS_OK, language));
-    EXPECT_TRUE(FitFontSize(vz::DefaultTextMeasurer(), shown, DefaultControlFont(), {80 - 6, 26 - 6}, false));
+    EXPECT_TRUE(FitFontSize(vz::DefaultTextMeasurer(), shown, DefaultControlFont(), {80 - 6, 26 - 6}, false))
+        << "language " << language << ": \"" << shown << "\"";
   }
   EXPECT_EQ(checked, 12);
 }

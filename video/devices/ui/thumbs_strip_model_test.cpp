@@ -90,7 +90,7 @@ TEST_F(ThumbsStripTest, TilesArePlacedByColumnAndACellOfZeroPlacesNothing) {
   strip.layoutItems({0, 0, 500, 300}, 0, 105, 2, 2, true);
   EXPECT_EQ(pages.size(), issued);  // the page size stays 4, nothing re-issued
   EXPECT_EQ(strip.pager().pageSize(), 4);
-  for (ThumbTile* tile : strip.shownItems()) EXPECT_TRUE(tile->rect.IsEmpty());
+  for (ThumbTile* tile : strip.shownItems()) EXPECT_TRUE(tile->rect.IsEmpty()) << tile->record.rosterId;
 }
 
 TEST_F(ThumbsStripTest, RosterChangesGoByRosterIdAndTheActiveRecordFollowsItsOrder) {

@@ -11,7 +11,7 @@ TEST(TestPatternTest, TheCounterReadsBackAtEverySizeAndTheBarMoves) {
     const int h = w * 9 / 16;
     std::vector<uint8_t> a(w * h * 3 / 2);
     for (uint32_t counter : {0u, 1u, 0x8001u, 0xFFFFu, 0x12345u}) {
-      ASSERT_TRUE(FillTestPattern(a.data(), w, h, counter));
+      ASSERT_TRUE(FillTestPattern(a.data(), w, h, counter)) << "width " << w << " counter " << counter;
       EXPECT_EQ(ReadTestPatternCounter(a.data(), w, w, h), counter & 0xFFFFu) << w;
     }
   }

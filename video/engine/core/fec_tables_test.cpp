@@ -51,7 +51,7 @@ TEST(FecTablesTest, PlanGivesCumulativeLevelsLowestFirst) {
   EXPECT_EQ(std::vector<int>(levels, levels + total), (std::vector<int>{0, 1, 2, 3}));
   ASSERT_EQ(fec::PlanRepairPackets(0, 63, &total, levels, 7), 0);
   EXPECT_EQ(total, 42) << "the largest plan fits a 42-byte level buffer";
-  for (int i = 1; i < total; ++i) ASSERT_LE(levels[i - 1], levels[i]);
+  for (int i = 1; i < total; ++i) ASSERT_LE(levels[i - 1], levels[i]) << "packet " << i;
 }
 
 TEST(FecTablesTest, PlanRefusesWhatHasNoRow) {

@@ -54,7 +54,7 @@ class VideoFactoriesTest : public ::testing::Test {
   VseResult Create(const VideoFormat* format) {
     IVideoCapEngine* engine = nullptr;
     const VseResult r = CreateVideoCapEngine(nullptr, format, nullptr, &engine);
-    EXPECT_EQ(r == VSE_S_OK, engine != nullptr);
+    EXPECT_EQ(r == VSE_S_OK, engine != nullptr) << "result " << r;
     if (engine) {
       EXPECT_EQ(engine->GetRefCount(), 1);
       engine->Release();

@@ -24,7 +24,7 @@ constexpr int32_t kBlock = 1536;
 
 void PushPacket(CVzDataBuff& q, uint16_t length, uint16_t priority, uint8_t tag) {
   uint8_t* block = q.GetBlock(kBlock);
-  ASSERT_NE(block, nullptr);
+  ASSERT_NE(block, nullptr) << "packet " << int{tag};
   std::memset(block, tag, length);
   q.Push(length, priority, block, 0, kBlock);
 }

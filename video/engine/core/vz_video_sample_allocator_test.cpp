@@ -22,7 +22,7 @@ class SampleAllocatorTest : public ::testing::Test {
   }
   static IVideoSample* Get(CVzVideoSampleAllocator* a, int32_t size) {
     IVideoSample* s = nullptr;
-    EXPECT_EQ(a->GetSample(size, &s), VSE_S_OK);
+    EXPECT_EQ(a->GetSample(size, &s), VSE_S_OK) << "size " << size;
     return s;
   }
   static void* Base(IVideoSample* s) {

@@ -30,7 +30,7 @@ TEST(VideoLoopback, FivePercentLossIsRepairedOrRecoveredByKeyFrames) {
     options.loss_percent = 5;
     options.seed = seed;
     const LoopbackFigures f = RunVideoLoopback(options);
-    ASSERT_TRUE(f.ok);
+    ASSERT_TRUE(f.ok) << "seed " << seed;
     EXPECT_GT(f.packets_dropped, 0) << "seed " << seed;
     EXPECT_GT(f.packets_recovered, 0) << "seed " << seed;
     EXPECT_EQ(f.late_units, 0) << "seed " << seed;

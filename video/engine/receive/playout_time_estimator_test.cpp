@@ -13,7 +13,7 @@ struct Result {
 
 Result At(CPlayoutTimeEstimator& e, uint32_t ts, uint32_t arrival) {
   Result r{0, 0};
-  EXPECT_EQ(e.Estimate(ts, arrival, &r.render, &r.delay), 0);
+  EXPECT_EQ(e.Estimate(ts, arrival, &r.render, &r.delay), 0) << "ts " << ts << " arriving " << arrival;
   return r;
 }
 
@@ -29,7 +29,7 @@ TEST(PlayoutTimeEstimatorTest, EvenFramesKeepAConstantOffsetAndABurstIsNeverEarl
   for (uint32_t i = 0; i < 50; ++i) {
     const Result r = At(e, 1000 + i * 33, 20000 + i * 33);
     EXPECT_EQ(r.render, 20000 + i * 33) << i;
-    EXPECT_EQ(r.delay, 0u);
+    EXPECT_EQ(r.delay, 0u) << i;
   }
   // Three frames held up in the network arrive together, 200 ms late.
   const uint32_t burst_arrival = 20000 + 52 * 33 + 200;
@@ -97,7 +97,7 @@ TEST(PlayoutTimeEstimatorTest, TimesAcrossTheClockWrapStayInOrder) {
   for (uint32_t i = 1; i < 5; ++i) {
     const Result r = At(e, 1000 + i * 33, start + i * 33);
     EXPECT_EQ(r.render, start + i * 33) << i;
-    EXPECT_EQ(r.delay, 0u);
+    EXPECT_EQ(r.delay, 0u) << i;
   }
 }
 

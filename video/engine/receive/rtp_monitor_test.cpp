@@ -157,7 +157,7 @@ TEST_F(RtpMonitorTest, AnalysisReportsToTheSinkInOrder) {
   Feed(monitor, 10, 11000, 0);
   ASSERT_EQ(sink.calls.size(), 44u);
   const std::vector<int32_t> order = {1, 2, 0, 3};
-  for (size_t i = 0; i < 4; ++i) EXPECT_EQ(sink.calls[40 + i].first, order[i]);
+  for (size_t i = 0; i < 4; ++i) EXPECT_EQ(sink.calls[40 + i].first, order[i]) << "call " << 40 + i;
   EXPECT_EQ(sink.calls[42].second, (1000000u + 28 * 8) >> 10);
   // Counters 7 to 9 came late in the window and belong to the next one;
   // of 0 to 6 the first is expected but not received.
@@ -177,6 +177,7 @@ TEST_F(RtpMonitorTest, FecPacketsAreAnalysedButNeverTriggerFeedback) {
   const size_t sent = out_.count();
   const uint32_t jitter = static_cast<uint32_t>(monitor->GetJitter());
   for (uint8_t pt : {uint8_t{110}, uint8_t{111}}) {
+    SCOPED_TRACE(testing::Message() << "payload type " << int{pt});
     PacketSpec fec;
     fec.payload_type = pt;
     fec.counter = 4;
@@ -220,7 +221,7 @@ TEST_F(RtpMonitorTest, FeedbackIntervalAndSeventeenMonitors) {
   std::vector<CVseRtpMonitor*> quiet;
   for (uint32_t ssrc = 100; ssrc < 116; ++ssrc) {
     CVseRtpMonitor* monitor = nullptr;
-    ASSERT_EQ(manager.CreateMonitor(ssrc, &monitor), VSE_S_OK);
+    ASSERT_EQ(manager.CreateMonitor(ssrc, &monitor), VSE_S_OK) << "ssrc " << ssrc;
     Feed(monitor, 0, 0);
     quiet.push_back(monitor);
   }
@@ -234,6 +235,7 @@ TEST_F(RtpMonitorTest, FeedbackIntervalAndSeventeenMonitors) {
   for (const auto& compound : out_.packets) {
     vz::rtcp::WalkCompound(
         [&](const uint8_t* p, int size) {
+          SCOPED_TRACE(testing::Message() << "feedback item " << walked);
           int format = 0;
           uint32_t sender = 0, ssrc = 0;
           const uint8_t* fci = nullptr;
@@ -328,7 +330,7 @@ TEST_F(RtpMonitorTest, CreateAndRemoveWhileFeedbackIsSent) {
   std::vector<CVseRtpMonitor*> fed;
   for (uint32_t ssrc = 1; ssrc <= 3; ++ssrc) {
     CVseRtpMonitor* monitor = nullptr;
-    ASSERT_EQ(manager.CreateMonitor(ssrc, &monitor), VSE_S_OK);
+    ASSERT_EQ(manager.CreateMonitor(ssrc, &monitor), VSE_S_OK) << "ssrc " << ssrc;
     fed.push_back(monitor);
   }
   std::atomic<bool> stop{false};

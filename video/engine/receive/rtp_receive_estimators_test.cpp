@@ -217,8 +217,8 @@ TEST(DelayEstimatorTest, HostileSendTimesBendTheFiguresWithoutOverflow) {
     const uint32_t received = 0x7FFFFFFFu + static_cast<uint32_t>(round);
     delay.Input(sent, received);
     jitter.Input(sent, received);
-    ASSERT_GE(delay.variation(), 0);
-    ASSERT_GE(jitter.jitter(), 0);
+    ASSERT_GE(delay.variation(), 0) << "round " << round;
+    ASSERT_GE(jitter.jitter(), 0) << "round " << round;
   }
 }
 

@@ -72,6 +72,7 @@ TEST_F(DecoderStreamTest, RoundTripKeepsThePicture) {
   CVzH264SvcDecoder decoder(&sink, allocator_);
   ASSERT_EQ(decoder.Init(2, IVideoDecoder::kModeSvc), VSE_S_OK);
   for (size_t f = 0; f < stream_->access_units.size(); ++f) {
+    SCOPED_TRACE(testing::Message() << "frame " << f);
     const auto& au = stream_->access_units[f];
     ASSERT_EQ(decoder.DecodeFrame(static_cast<uint32_t>(f * 33), au.data(), static_cast<int32_t>(au.size())), VSE_S_OK)
         << "frame " << f;

@@ -8,6 +8,7 @@
 #include <thread>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "video/engine/core/engine_clock.h"
@@ -172,7 +173,7 @@ TEST_F(ListenChannelTest, WholeFramesReachTheDecoderOnceInOrderAcrossTheSequence
     const uint16_t first = seq;
     for (int k = 2; k >= 0; --k) {
       const std::string body = "f" + std::to_string(f) + "n" + std::to_string(k);
-      ASSERT_EQ(Send(Packet(static_cast<uint16_t>(first + k), ts, 0x61, body)), VSE_S_OK);
+      ASSERT_EQ(Send(Packet(static_cast<uint16_t>(first + k), ts, 0x61, body)), VSE_S_OK) << body;
     }
     seq = static_cast<uint16_t>(seq + 3);
     clock_.AdvanceMs(33);
@@ -186,7 +187,7 @@ TEST_F(ListenChannelTest, WholeFramesReachTheDecoderOnceInOrderAcrossTheSequence
   channel_->RunDataTimer();
   ASSERT_EQ(g_decoder->decoded.size(), 5u);
   for (uint32_t f = 0; f < 5; ++f) {
-    EXPECT_EQ(g_decoder->decoded[f].first, (90000 + f * 3000) / 90);
+    EXPECT_EQ(g_decoder->decoded[f].first, (90000 + f * 3000) / 90) << "frame " << f;
     const std::string p = "\x61" "f" + std::to_string(f);
     EXPECT_EQ(Decoded(f), kStart + p + "n0" + kStart + p + "n1" + kStart + p + "n2") << "frame " << f;
   }
@@ -207,7 +208,8 @@ TEST_F(ListenChannelTest, ASteadyStreamReusesItsPayloadBlocks) {
     for (int k = 0; k < 3; ++k) {
       ASSERT_EQ(Send(Packet(seq++, 90000 + f * 3000, 0x61, "frame " + std::to_string(f) + " unit " +
                                                                std::string(static_cast<size_t>(k + 1) * 300, 'x'))),
-                VSE_S_OK);
+                VSE_S_OK)
+          << "frame " << f << " unit " << k;
     }
     clock_.AdvanceMs(33);
   }
@@ -262,7 +264,10 @@ TEST_F(ListenChannelTest, PacketsAreCheckedBeforeAnythingIsKept) {
   EXPECT_EQ(channel_->SetAspectRatio(-4, 3), 1);
   EXPECT_FLOAT_EQ(channel_->aspect_ratio(), 4.0f / 3.0f);
   // The provider and marker ids answer with the channel itself.
-  for (const VseGuid* id : {&IID_IVideoListenChannel, &IID_IVideoSampleProvider, &IID_IVideoListenChannelMarker}) {
+  for (const auto& [id, name] : {std::pair{&IID_IVideoListenChannel, "IVideoListenChannel"},
+                                 std::pair{&IID_IVideoSampleProvider, "IVideoSampleProvider"},
+                                 std::pair{&IID_IVideoListenChannelMarker, "IVideoListenChannelMarker"}}) {
+    SCOPED_TRACE(name);
     void* face = nullptr;
     ASSERT_EQ(channel_->QueryInterface(id, &face), VSE_S_OK);
     EXPECT_EQ(face, static_cast<IVideoListenChannel*>(channel_));

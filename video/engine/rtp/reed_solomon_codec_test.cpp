@@ -32,7 +32,7 @@ TEST(Gf256, FieldArithmetic) {
   EXPECT_EQ(gf.exp[255], 1);
   for (int a = 1; a < 256; ++a) {
     EXPECT_EQ(gf.mul[a][gf.Inverse(static_cast<uint8_t>(a))], 1) << a;
-    EXPECT_EQ(gf.mul[a][0], 0);
+    EXPECT_EQ(gf.mul[a][0], 0) << a;
   }
 }
 
@@ -53,8 +53,8 @@ TEST(ReedSolomon, EncodingMatrixIsSystematicWithTheKnownRepairRows) {
   codec->Encode(sources, 3, repairs);
   const Gf256Tables& gf = Gf256();
   for (int j = 0; j < 3; ++j) {
-    EXPECT_EQ(p0[j], gf.mul[3][a[j]] ^ gf.mul[2][b[j]]);
-    EXPECT_EQ(p1[j], gf.mul[5][a[j]] ^ gf.mul[4][b[j]]);
+    EXPECT_EQ(p0[j], gf.mul[3][a[j]] ^ gf.mul[2][b[j]]) << "byte " << j;
+    EXPECT_EQ(p1[j], gf.mul[5][a[j]] ^ gf.mul[4][b[j]]) << "byte " << j;
   }
   EXPECT_EQ(p0[0], 0x07);  // 3*1 ^ 2*2
 }
@@ -211,7 +211,7 @@ TEST(ReedSolomonCache, ConcurrentUseFromEightThreads) {
       for (int i = 0; i < 200; ++i) {
         const int k = 1 + (i * 7 + t) % 30;
         auto codec = GetReedSolomonCodec(k, k + 1 + i % 10);
-        ASSERT_TRUE(codec);
+        ASSERT_TRUE(codec) << "thread " << t << " step " << i << ": " << k << " of " << k + 1 + i % 10;
         if (i % 50 == 0) {
           ReedSolomonSessionStarted();
           ReedSolomonSessionEnded();

@@ -87,7 +87,7 @@ TEST(RtpLoopback, NalUnitsSurviveLossWithinTheirFecPlan) {
       for (int i = 1; i < n; ++i) nal[4 + i] = static_cast<uint8_t>(rng());
       wire.media.clear();
       wire.fec.clear();
-      ASSERT_EQ(packer.pack(ts, nal.data(), static_cast<int>(nal.size())), 0);
+      ASSERT_EQ(packer.pack(ts, nal.data(), static_cast<int>(nal.size())), 0) << "round " << round << " unit " << unit;
       sent[ts * 90u] = Bytes(nal.begin(), nal.end());
 
       // Seeded loss over media and FEC, duplicates and a local shuffle.
@@ -115,6 +115,7 @@ TEST(RtpLoopback, NalUnitsSurviveLossWithinTheirFecPlan) {
       }
     }
     for (const auto& [rtp_ts, nal] : sent) {
+      SCOPED_TRACE(testing::Message() << "round " << round << " ts " << rtp_ts);
       auto got = received.by_timestamp.find(rtp_ts);
       if (within_plan[rtp_ts]) {
         ++covered;
@@ -157,6 +158,7 @@ TEST(RtpLoopback, SvcLayersCarryTheirPrioritiesEndToEnd) {
   CMMRTPSession4SVC session(&received, 0x77);
   uint32_t ts = 5000;
   auto send = [&](const Bytes& nal, int expected_slot1) {
+    SCOPED_TRACE(testing::Message() << "ts " << ts);
     Bytes framed = {0, 0, 0, 1};
     framed.insert(framed.end(), nal.begin(), nal.end());
     wire.media.clear();

@@ -75,7 +75,9 @@ TEST_F(PackerFixture, MediaPacketCountFollowsTheClass) {
   ASSERT_EQ(Pack(2400), 0);
   ASSERT_EQ(FecCount(), static_cast<size_t>(fec::RepairEntry(0, 7, 5)));
   int previous_level = 0;
-  for (const Bytes& f : sink.calls[1]) {
+  for (size_t i = 0; i < sink.calls[1].size(); ++i) {
+    SCOPED_TRACE(testing::Message() << "repair packet " << i);
+    const Bytes& f = sink.calls[1][i];
     const uint8_t* e = nullptr;
     ASSERT_TRUE(FindOneByteElementOfLength(f.data(), static_cast<int>(f.size()), 4, 2, &e));
     EXPECT_GE(e[1], previous_level);
@@ -112,6 +114,7 @@ TEST_F(PackerFixture, ExtensionElementsOfMediaAndFecPackets) {
   ASSERT_EQ(Pack(2400, 0x01020304), 0);
   ASSERT_EQ(MediaCount(), 5u);
   for (size_t j = 0; j < 5; ++j) {
+    SCOPED_TRACE(testing::Message() << "media packet " << j);
     const Bytes& p = sink.calls[0][j];
     const uint8_t* e = nullptr;
     ASSERT_TRUE(FindOneByteElementOfLength(p.data(), static_cast<int>(p.size()), 1, 3, &e));

@@ -150,6 +150,7 @@ struct Group {
 };
 
 Group MakeGroup(CMMRTPSession4SVC* sender, const Bytes& nal, int count, int m, uint32_t ts) {
+  SCOPED_TRACE(testing::Message() << "group of " << count << " + " << m << " at ts " << ts);
   Packets media(count), fec(m);
   if (count == 1) {
     EXPECT_EQ(sender->Single(ts, static_cast<int>(nal.size()), nal.data(), media.ptrs[0]), 0);

@@ -108,6 +108,7 @@ TEST_F(GridFixture, PrioritiesPerNalUnitAndClass) {
   int p[4];
   // Values 1, 2, 3 map to 3, 6, 9 with G = 3.
   for (int t = 0; t < 3; ++t) {
+    SCOPED_TRACE(testing::Message() << "temporal layer " << t);
     ASSERT_EQ(Input(g, MakeSvcNal(14, 0, 0, t, 4)), 0);
     ASSERT_EQ(Input(g, MakeAvcSlice(t == 0, true, 100)), 0);  // base slice after its prefix
     ASSERT_EQ(g.Priorities(p, 2), 0);

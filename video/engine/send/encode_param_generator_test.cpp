@@ -12,7 +12,7 @@ std::unique_ptr<CVseBaseEncodeParamGenerator> Make(int type) {
 
 EncodeLevel Level(const CVseBaseEncodeParamGenerator& g, int index) {
   EncodeLevel level;
-  EXPECT_EQ(g.GetLevel(index, &level), VSE_S_OK);
+  EXPECT_EQ(g.GetLevel(index, &level), VSE_S_OK) << "level " << index;
   return level;
 }
 
@@ -38,12 +38,12 @@ TEST(EncodeLevelTables, SvcTableFirstAndLastLevels) {
   const int32_t rates[3] = {64000, 180000, 520000};
   const float fps[3] = {6, 12, 24};
   for (int i = 0; i < 4; ++i) {
-    EXPECT_EQ(last.widths[i], widths[i]);
-    EXPECT_EQ(last.layer_flags[i], 1);
+    EXPECT_EQ(last.widths[i], widths[i]) << "layer " << i;
+    EXPECT_EQ(last.layer_flags[i], 1) << "layer " << i;
   }
   for (int i = 0; i < 3; ++i) {
-    EXPECT_EQ(last.bitrates[i], rates[i]);
-    EXPECT_FLOAT_EQ(last.frame_rates[i], fps[i]);
+    EXPECT_EQ(last.bitrates[i], rates[i]) << "layer " << i;
+    EXPECT_FLOAT_EQ(last.frame_rates[i], fps[i]) << "layer " << i;
   }
   EXPECT_EQ(last.heights[3], 720);
   EXPECT_EQ(last.bitrates[3], 1934000 + 10 * 80000 - 764000);
@@ -94,7 +94,7 @@ TEST(EncodeLevelTables, UnknownTypeBuildsTheSvcTable) {
   auto unknown = Make(7);
   ASSERT_EQ(unknown->GetLevelCount(), known->GetLevelCount());
   for (int i = 0; i < known->GetLevelCount(); ++i) {
-    EXPECT_EQ(unknown->GetLevelBitrate(i), known->GetLevelBitrate(i));
+    EXPECT_EQ(unknown->GetLevelBitrate(i), known->GetLevelBitrate(i)) << "level " << i;
   }
   EXPECT_EQ(unknown->GetHDVideoBWThreshold(), 900000);
 }

@@ -46,7 +46,7 @@ TEST(EstimatorNetworkPolicy, IncreasesAtMostOncePerSecondAndClamped) {
   int raises = 0;
   for (int i = 0; i < 50; ++i, now += 200) {  // 10 s of clean 200 ms records
     policy.Update(Stat(60, 2, 0), now, false, nullptr);
-    EXPECT_EQ(policy.state(), CEstimatorNetworkPolicy::kIncrease);
+    EXPECT_EQ(policy.state(), CEstimatorNetworkPolicy::kIncrease) << "record " << i;
     if (policy.rate() > last) ++raises;
     last = policy.rate();
   }

@@ -189,7 +189,7 @@ TEST_F(EncodeControllerTest, HalfThroughputStepsDownAtMostFourLevelsTwoSecondsAp
     Period(50);
     if (Level() != before) {
       ++steps;
-      EXPECT_GE(Level(), before - 4);
+      EXPECT_GE(Level(), before - 4) << "period " << i;
     }
   }
   EXPECT_EQ(steps, 2);  // 5 s of decisions: a decrease each time more than 2 s passed

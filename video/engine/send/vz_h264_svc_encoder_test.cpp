@@ -202,7 +202,7 @@ TEST_F(ScriptedEncoderTest, EveryNalGoesToTheSinkInOrderWithTheFrameTimeStamp) {
   EXPECT_EQ(sink_.nals[1].bytes.size(), 20u);
   EXPECT_EQ(sink_.nals[1].bytes[0], 10);  // follows the first in the bitstream
   EXPECT_EQ(sink_.nals[2].bytes[0], 30);
-  for (const auto& n : sink_.nals) EXPECT_EQ(n.ts, 1234u);
+  for (size_t i = 0; i < sink_.nals.size(); ++i) EXPECT_EQ(sink_.nals[i].ts, 1234u) << "unit " << i;
   EXPECT_EQ(encoder_->encoded_bytes(), 35u);
   ASSERT_EQ(codec_.pictures.size(), 1u);
   EXPECT_EQ(codec_.pictures[0].strides[1], 320);
@@ -232,7 +232,7 @@ TEST_F(ScriptedEncoderTest, FilterThinsFramesAndAKeyFrameRequestPassesTheNext) {
   int encoded = 0;
   for (int i = 0; i < 30; ++i) {
     const size_t before = codec_.pictures.size();
-    ASSERT_EQ(Encode(static_cast<uint32_t>(i * 33)), VSE_S_OK);
+    ASSERT_EQ(Encode(static_cast<uint32_t>(i * 33)), VSE_S_OK) << "frame " << i;
     encoded += static_cast<int>(codec_.pictures.size() - before);
     clock_.AdvanceMs(33);
   }
@@ -312,7 +312,7 @@ TEST(H264SvcEncoderWithLibrary, LayersReachThePriorityGeneratorAsTheSeiDescribes
     for (size_t k = 0; k < 640 * 360; ++k) yuv[k] = static_cast<uint8_t>((k % 640 + i * 3) & 0xFF);
     std::fill(yuv.begin() + 640 * 360, yuv.end(), 128);
     f.set_time_stamp_ms(static_cast<uint32_t>(i * 42));
-    ASSERT_EQ(encoder->EncodeFrame(&f, yuv.data(), static_cast<int32_t>(yuv.size())), VSE_S_OK);
+    ASSERT_EQ(encoder->EncodeFrame(&f, yuv.data(), static_cast<int32_t>(yuv.size())), VSE_S_OK) << "frame " << i;
     clock.AdvanceMs(42);
   }
   encoder->Release();
@@ -333,8 +333,9 @@ TEST(H264SvcEncoderWithLibrary, LayersReachThePriorityGeneratorAsTheSeiDescribes
   EXPECT_EQ(sink.nals[0].bytes[4] & 0x1F, 6) << "the scalability message comes first";
   std::set<int> small_class_d, top_class_d;
   int slices = 0;
-  for (const auto& nal : sink.nals) {
-    ASSERT_EQ(generator.InputNal(nal.bytes.data() + 4, static_cast<int>(nal.bytes.size()) - 4), 0);
+  for (size_t i = 0; i < sink.nals.size(); ++i) {
+    const auto& nal = sink.nals[i];
+    ASSERT_EQ(generator.InputNal(nal.bytes.data() + 4, static_cast<int>(nal.bytes.size()) - 4), 0) << "unit " << i;
     const int type = nal.bytes[4] & 0x1F;
     if (type != 20 && type != 14) continue;
     int priorities[2];

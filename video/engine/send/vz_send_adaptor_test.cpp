@@ -26,7 +26,7 @@ std::vector<uint8_t> Packet(int priority, uint32_t rtp_time = 9000, int payload 
     for (int slot = 0; slot < 4; ++slot) CRtpOneByteHeaderExtend_Priority::SetPriority(element, slot, priority);
     const uint8_t* elements[] = {element};
     const int lengths[] = {CRtpOneByteHeaderExtend_Priority::kLength};
-    EXPECT_TRUE(vz::rtp::AddOneByteElements(&packet, elements, lengths, 1));
+    EXPECT_TRUE(vz::rtp::AddOneByteElements(&packet, elements, lengths, 1)) << "priority " << priority;
   }
   return std::vector<uint8_t>(packet.Data(), packet.Data() + packet.TotalLength());
 }
@@ -67,13 +67,13 @@ TEST_F(SendAdaptorTest, SetBandwidthScalesWithoutTheLowRateFactor) {
   a.SetBandwidth(150000);
   EXPECT_EQ(a.threshold(0), 11250);
   EXPECT_EQ(a.threshold(14), 499);
-  for (int k = 1; k < 15; ++k) EXPECT_LE(a.threshold(k), a.threshold(k - 1));
+  for (int k = 1; k < 15; ++k) EXPECT_LE(a.threshold(k), a.threshold(k - 1)) << "class " << k;
 }
 
 TEST_F(SendAdaptorTest, RateZeroDropsAllButBaseFrames) {
   CVzSendAdaptor a;
   a.SetBandwidth(0);
-  for (int k = 0; k < 15; ++k) EXPECT_EQ(a.threshold(k), 0);
+  for (int k = 0; k < 15; ++k) EXPECT_EQ(a.threshold(k), 0) << "class " << k;
   EXPECT_EQ(Frame(a, 1, 100), kAdaptDropForRate);
   EXPECT_EQ(Frame(a, 14, 100), kAdaptDropForRate);
   EXPECT_EQ(Frame(a, 0, 100), kAdaptSend);

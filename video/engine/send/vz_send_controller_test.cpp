@@ -193,7 +193,7 @@ TEST_F(SendControllerTest, RefusedPacketsVerdictsAndTheQuietFlag) {
 TEST_F(SendControllerTest, PacedOutputStaysWithinTwoPercentOfTheBandwidth) {
   for (uint32_t bandwidth : {100000u, 1000000u, 4000000u}) {
     CVzSendController paced(std::make_unique<ScriptedAdaptor>());
-    ASSERT_EQ(paced.Initalize(bandwidth, 1, false), 0);
+    ASSERT_EQ(paced.Initalize(bandwidth, 1, false), 0) << bandwidth;
     RecordingSink sink;
     paced.SetSink(&sink);
     std::vector<uint8_t> packet(1000, 1);

@@ -69,7 +69,7 @@ class CropperTest : public ::testing::Test {
     const int bpp = type == 3 ? 2 : 3;
     const int32_t size = planar ? w * h * 3 / 2 : w * h * bpp;
     IVideoSample* s = nullptr;
-    EXPECT_EQ(allocator_->GetSample(size, &s), VSE_S_OK);
+    EXPECT_EQ(allocator_->GetSample(size, &s), VSE_S_OK) << "type " << type << " " << w << "x" << h;
     void* p = nullptr;
     s->GetPointer(&p);
     auto* b = static_cast<uint8_t*>(p);
@@ -141,7 +141,8 @@ TEST_F(CropperTest, PackedCropCopiesTheCentredRows) {
   const int x = 20, y = 15;
   for (int r : {0, 45, 89}) {
     for (int c : {0, 100, 479}) {
-      EXPECT_EQ(At(out, static_cast<size_t>(r) * 480 + c), At(in, static_cast<size_t>(r + y) * 600 + x * 3 + c));
+      EXPECT_EQ(At(out, static_cast<size_t>(r) * 480 + c), At(in, static_cast<size_t>(r + y) * 600 + x * 3 + c))
+          << "row " << r << " byte " << c;
     }
   }
   out->Release();

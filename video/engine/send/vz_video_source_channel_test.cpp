@@ -148,7 +148,7 @@ TEST_F(SourceChannelTest, ThreeHundredFramesDecodeBackAboveThirtyDecibels) {
     clock_.AdvanceMs(10);
     channel_->PumpSendController();
   }
-  for (size_t i = 1; i < stamps.size(); ++i) ASSERT_GT(stamps[i], stamps[i - 1]);
+  for (size_t i = 1; i < stamps.size(); ++i) ASSERT_GT(stamps[i], stamps[i - 1]) << "frame " << i;
 
   // Every packet arrives; the receive session rebuilds the NAL units.
   Receiver receiver;
@@ -188,9 +188,9 @@ TEST_F(SourceChannelTest, ThreeHundredFramesDecodeBackAboveThirtyDecibels) {
     uint8_t* planes[3];
     vzh264::DecodeBufferInfo info;
     ASSERT_EQ(decoder->DecodeFrame(au.data(), static_cast<int32_t>(au.size()), planes, &info), 0) << i;
-    ASSERT_EQ(decoder->DecodeFrame(nullptr, 0, planes, &info), 0);
+    ASSERT_EQ(decoder->DecodeFrame(nullptr, 0, planes, &info), 0) << i;
     ASSERT_EQ(info.picture_ready, 1) << i;
-    ASSERT_EQ(info.width, kW);
+    ASSERT_EQ(info.width, kW) << i;
     const std::vector<uint8_t> source = MovingPicture(i);
     EXPECT_GT(LumaPsnr(source.data(), planes[0], info.strides[0]), 30.0) << "frame " << i;
     ++decoded;
@@ -302,7 +302,7 @@ TEST_F(SourceChannelTest, EncodeControllerLevelsReachTheEncoder) {
   controller->UpdateUpLinkStat(&up, 0);
   ASSERT_EQ(channel_->SetEncodeController(controller), VSE_S_OK);
   channel_->StartSend();
-  for (int i = 0; i < 10; ++i) ASSERT_EQ(Frame(i), VSE_S_OK);
+  for (int i = 0; i < 10; ++i) ASSERT_EQ(Frame(i), VSE_S_OK) << i;
   ASSERT_FALSE(sink_.kinds.empty());
   EXPECT_EQ(sink_.kinds[0], CVzVideoSourceChannel::kKindParametersChanged);
   int32_t status = -1;
@@ -327,7 +327,7 @@ TEST_F(SourceChannelTest, AKeyFrameRequestStormGivesAtMostOneKeyFramePerGap) {
   for (size_t i = 0; i < transport_.packets.size(); ++i) {
     if (transport_.kinds[i] != IVideoPacketTransport::kParameterSetPacket) continue;
     const std::vector<uint8_t>& p = transport_.packets[i];
-    ASSERT_GE(p.size(), 12u);
+    ASSERT_GE(p.size(), 12u) << "packet " << i;
     const uint32_t stamp = uint32_t(p[4]) << 24 | uint32_t(p[5]) << 16 | uint32_t(p[6]) << 8 | p[7];
     if (key_frames.empty() || key_frames.back() != stamp) key_frames.push_back(stamp);
   }
@@ -372,6 +372,7 @@ class GateSample final : public TEngineObject<IVideoSample> {
 // (before the mend the thread joined itself, failed, and read freed memory).
 TEST(SourceChannelThread, TheLastReferenceDroppedInsideAFrameTaskEndsTheThreadCleanly) {
   for (int round = 0; round < 3; ++round) {
+    SCOPED_TRACE(testing::Message() << "round " << round);
     IVideoEncodeController* controller = CreateEncodeController();
     ASSERT_EQ(controller->GetRefCount(), 1);
     auto* channel = new CVzVideoSourceChannel(9);
@@ -415,21 +416,21 @@ TEST(SourceChannelThread, OnlyTheNewestWaitingSampleIsEncodedAndEverySampleIsRel
   std::vector<IVideoSample*> samples;
   for (int i = 0; i < 20; ++i) {
     IVideoSample* s = nullptr;
-    ASSERT_EQ(allocator->GetSample(kW * kH * 3 / 2, &s), VSE_S_OK);
+    ASSERT_EQ(allocator->GetSample(kW * kH * 3 / 2, &s), VSE_S_OK) << "sample " << i;
     const std::vector<uint8_t> yuv = MovingPicture(i);
     void* p = nullptr;
     s->GetPointer(&p);
     std::copy(yuv.begin(), yuv.end(), static_cast<uint8_t*>(p));
     VideoFormat f{2, kW, kH, 30.0f, 0};
     s->SetFormat(&f);
-    ASSERT_EQ(channel->DeliverSample(s), VSE_S_OK);
+    ASSERT_EQ(channel->DeliverSample(s), VSE_S_OK) << "sample " << i;
     samples.push_back(s);
     clock.AdvanceMs(34);
   }
   channel->Uninitialize();  // drains and joins the data thread
-  for (IVideoSample* s : samples) {
-    EXPECT_EQ(s->GetRefCount(), 1);  // the channel kept none
-    s->Release();
+  for (size_t i = 0; i < samples.size(); ++i) {
+    EXPECT_EQ(samples[i]->GetRefCount(), 1) << "sample " << i;  // the channel kept none
+    samples[i]->Release();
   }
   channel->Release();
   allocator->Release();
@@ -467,7 +468,7 @@ TEST_F(SourceChannelTest, TimerRoundsReportChangedValuesAndKeyFrameRequests) {
   channel_->SetEncodeParam(&params);
   channel_->StartSend();
   for (int i = 0; i < 60; ++i) {
-    ASSERT_EQ(Frame(i), VSE_S_OK);
+    ASSERT_EQ(Frame(i), VSE_S_OK) << i;
     if (i % 3 == 0) channel_->RunTimerRound();
   }
   EXPECT_GE(sink.Count(CVzVideoSourceChannel::kKindSendRate), 1);
