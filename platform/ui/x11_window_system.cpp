@@ -121,6 +121,9 @@ class X11Native : public NativeWindow {
   void Present(const Image& buffer, const Rect& area) override;
 
   ::Window host() const { return host_; }
+  // Shown by the program (not hidden since): a window it hid is its own to
+  // place, whatever a manager letting it go does to it.
+  bool mapped() const { return mapped_; }
   // Reads where the host's client area is on the screen now (its ancestors
   // may move without telling us).
   void UpdateHostOrigin();
@@ -285,6 +288,13 @@ void X11Native::Show(bool activate) {
   if ((flags_ & kWindowOverrideRedirect) || unmanaged_full_screen_) {
     XMapRaised(system_.display(), window_);
   } else {
+    // A manager that let the window go may have left it elsewhere (metacity
+    // leaves it where its frame was): it maps again where the program has it.
+    if (host_ == 0) {
+      XMoveResizeWindow(system_.display(), window_, bounds_.left, bounds_.top,
+                        static_cast<unsigned>(std::max(1, bounds_.Width())),
+                        static_cast<unsigned>(std::max(1, bounds_.Height())));
+    }
     XMapWindow(system_.display(), window_);
   }
   system_.Flush();
@@ -1152,6 +1162,7 @@ void X11System::Dispatch(XEvent& event) {
       break;
     }
     case ConfigureNotify: {
+      if (!native->mapped() && native->host() == 0) break;
       int x = event.xconfigure.x, y = event.xconfigure.y;
       // Inside a host the bounds are the host's coordinates, as given.
       if (!event.xconfigure.send_event && !(node->flags() & kWindowOverrideRedirect) && native->host() == 0) {
