@@ -5,8 +5,11 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/Xrandr.h>
 
+#include "platform/clock.h"
 #include "platform/ui/x11_error_trap.h"
+#include "platform/ui/x11_window_manager_testlib.h"
 #include "platform/ui/xlib_threads.h"
+#include "platform/ui/xvfb_testlib.h"
 
 namespace vz {
 
@@ -196,6 +199,62 @@ X11Cover ReadX11Cover(const std::string& display, uint64_t window) {
   X11Cover cover = ReadCover(d, window);
   XCloseDisplay(d);
   return cover;
+}
+
+struct X11TestDesk::Parts {
+  XvfbServer server;
+  std::unique_ptr<X11WindowManager> manager;
+  std::unique_ptr<X11DeskWindow> panel;
+  std::unique_ptr<X11DeskWindow> plain;
+};
+
+X11TestDesk::X11TestDesk() : parts_(std::make_unique<Parts>()) {}
+
+// The desk's windows go before the manager, the manager before the server.
+X11TestDesk::~X11TestDesk() {
+  parts_->plain.reset();
+  parts_->panel.reset();
+  parts_->manager.reset();
+}
+
+const std::string& X11TestDesk::display() const { return parts_->server.display(); }
+
+bool X11TestDesk::Start(const std::string& manager, int timeout_ms, std::string* why, bool* missing) {
+  *missing = false;
+  if (!parts_->server.Start(why, kRightMonitor.right, kRightMonitor.bottom)) {
+    *missing = why->find("not installed") != std::string::npos;
+    return false;
+  }
+  if (!SetDisplayMonitors(display(), {kLeftMonitor, kRightMonitor})) {
+    *why = "the server cannot be divided into monitors";
+    return false;
+  }
+  if (manager == "twm" && !LeaveStaleManagerProperties(display())) {
+    *why = "cannot write the root's properties";
+    return false;
+  }
+  if (manager != "none") {
+    parts_->manager = X11WindowManager::Start(manager, display(), timeout_ms, why);
+    if (!parts_->manager) {
+      *missing = why->find("not installed") != std::string::npos;
+      return false;
+    }
+  }
+  parts_->panel = X11DeskWindow::Create(display(), X11DeskWindow::Kind::kPanel, kPanel, 0x3060C0);
+  parts_->plain = X11DeskWindow::Create(display(), X11DeskWindow::Kind::kPlain, kPlainWindow, 0xC0C0C0);
+  if (!parts_->panel || !parts_->plain) {
+    *why = "cannot make the desk's windows";
+    return false;
+  }
+  const uint64_t deadline = MonotonicMs() + static_cast<uint64_t>(timeout_ms);
+  while (!parts_->panel->Viewable() || !parts_->plain->Viewable()) {
+    if (MonotonicMs() > deadline) {
+      *why = "the desk's windows were not shown within " + std::to_string(timeout_ms / 1000) + " s";
+      return false;
+    }
+    SleepMs(20);
+  }
+  return true;
 }
 
 }  // namespace vz

@@ -46,6 +46,30 @@ class X11DeskWindow {
   unsigned long window_;
 };
 
+// A desk of two monitors side by side on a server of its own, a desktop
+// panel along the top of the right one and a plain window on it, under a
+// window manager ("none": without one; after twm's start the root keeps
+// what a manager of the desktop conventions that went left on it). All of
+// it goes with the object.
+class X11TestDesk {
+ public:
+  static constexpr Rect kLeftMonitor{0, 0, 800, 600};
+  static constexpr Rect kRightMonitor{800, 0, 1600, 600};
+  static constexpr Rect kPanel{800, 0, 1600, 32};
+  static constexpr Rect kPlainWindow{850, 120, 1350, 420};
+
+  X11TestDesk();
+  ~X11TestDesk();
+  // Starts it all and waits until the desk's windows are shown. False with
+  // `why`; `missing` then says whether Xvfb or the manager is not installed.
+  bool Start(const std::string& manager, int timeout_ms, std::string* why, bool* missing);
+  const std::string& display() const;
+
+ private:
+  struct Parts;
+  std::unique_ptr<Parts> parts_;
+};
+
 struct X11Cover {
   bool viewable = false;  // the window is on the display and shown
   Rect client;            // its client area on the root

@@ -18,14 +18,12 @@
 #include "platform/ui/input_injector.h"
 #include "platform/ui/window.h"
 #include "platform/ui/x11_desk_testlib.h"
-#include "platform/ui/x11_window_manager_testlib.h"
-#include "platform/ui/xvfb_testlib.h"
 
 namespace vz {
 namespace {
 
-constexpr Rect kLeftMonitor{0, 0, 800, 600};
-constexpr Rect kRightMonitor{800, 0, 1600, 600};
+constexpr Rect kLeftMonitor = X11TestDesk::kLeftMonitor;
+constexpr Rect kRightMonitor = X11TestDesk::kRightMonitor;
 constexpr Color kColour = 0xFF2E8B57;
 constexpr int kDeadlineMs = 30000;
 
@@ -64,26 +62,13 @@ class FullScreenDisplayTest : public ::testing::TestWithParam<std::string> {
  protected:
   void SetUp() override {
     std::string why;
-    if (!server_.Start(&why, 1600, 600)) GTEST_SKIP() << why;
-    ASSERT_TRUE(SetDisplayMonitors(server_.display(), {kLeftMonitor, kRightMonitor}));
-    // twm follows a manager of the desktop conventions that went: what that
-    // one left on the root must not be taken for twm's.
-    if (GetParam() == "twm") {
-      ASSERT_TRUE(LeaveStaleManagerProperties(server_.display()));
+    bool missing = false;
+    if (!desk_.Start(GetParam(), kDeadlineMs, &why, &missing)) {
+      if (missing) GTEST_SKIP() << why;
+      FAIL() << why;
     }
-    if (GetParam() != "none") {
-      manager_ = X11WindowManager::Start(GetParam(), server_.display(), kDeadlineMs, &why);
-      if (!manager_ && why.find("not installed") != std::string::npos) GTEST_SKIP() << why;
-      ASSERT_TRUE(manager_) << why;
-    }
-    panel_ = X11DeskWindow::Create(server_.display(), X11DeskWindow::Kind::kPanel,
-                                   Rect::FromXYWH(800, 0, 800, 32), 0x3060C0);
-    plain_ = X11DeskWindow::Create(server_.display(), X11DeskWindow::Kind::kPlain,
-                                   Rect::FromXYWH(850, 120, 500, 300), 0xC0C0C0);
-    ASSERT_TRUE(panel_ && plain_);
-    system_ = OpenDisplayWindowSystem(server_.display().c_str());
+    system_ = OpenDisplayWindowSystem(desk_.display().c_str());
     ASSERT_TRUE(system_);
-    ASSERT_TRUE(RunUntil([&] { return panel_->Viewable() && plain_->Viewable(); }));
   }
   void TearDown() override { system_.reset(); }
 
@@ -106,13 +91,13 @@ class FullScreenDisplayTest : public ::testing::TestWithParam<std::string> {
     X11Cover cover;
     double shown = 0;
     const bool covered = RunUntil([&] {
-      cover = ReadX11Cover(server_.display(), window->NativeId());
+      cover = ReadX11Cover(desk_.display(), window->NativeId());
       // No frame around it either, not even off the screen.
       if (!cover.viewable || cover.client != kRightMonitor || (frameless && cover.frame != cover.client) ||
           !cover.above.empty()) {
         return false;
       }
-      shown = ShownShare(server_.display(), kRightMonitor);
+      shown = ShownShare(desk_.display(), kRightMonitor);
       return shown == 1.0 && window->bounds() == kRightMonitor;
     });
     if (covered) return ::testing::AssertionSuccess();
@@ -131,10 +116,7 @@ class FullScreenDisplayTest : public ::testing::TestWithParam<std::string> {
   static constexpr Rect kPlace = Rect{900, 150, 1300, 450};
   DisplayTestEnv& env_ = DisplayTestEnv::Get();
   RunLoop& loop_ = RunLoop::ForCurrentThread();
-  XvfbServer server_;
-  std::unique_ptr<X11WindowManager> manager_;
-  std::unique_ptr<X11DeskWindow> panel_;
-  std::unique_ptr<X11DeskWindow> plain_;
+  X11TestDesk desk_;
   std::unique_ptr<WindowSystem> system_;
 };
 
@@ -146,11 +128,11 @@ TEST_P(FullScreenDisplayTest, MadeFullScreenBeforeItShowsItCoversItsMonitorAndTa
   EXPECT_EQ(window->bounds(), kRightMonitor);
   window->Show(true);
   EXPECT_TRUE(CoversTheRightMonitor(window.get()));
-  KeepPicture(server_.display(), "full-screen-" + GetParam());
+  KeepPicture(desk_.display(), "full-screen-" + GetParam());
   // The left monitor keeps what it showed.
-  EXPECT_EQ(ShownShare(server_.display(), kLeftMonitor), 0.0);
+  EXPECT_EQ(ShownShare(desk_.display(), kLeftMonitor), 0.0);
 
-  std::unique_ptr<InputInjector> injector = InputInjector::Open(server_.display().c_str());
+  std::unique_ptr<InputInjector> injector = InputInjector::Open(desk_.display().c_str());
   ASSERT_TRUE(injector);
   injector->MoveTo({1200, 300});
   injector->Tap(keys::kEscape);
@@ -161,12 +143,12 @@ TEST_P(FullScreenDisplayTest, MadeFullScreenBeforeItShowsItCoversItsMonitorAndTa
   ASSERT_TRUE(window->SetFullScreen(false));
   X11Cover cover;
   EXPECT_TRUE(RunUntil([&] {
-    cover = ReadX11Cover(server_.display(), window->NativeId());
+    cover = ReadX11Cover(desk_.display(), window->NativeId());
     return cover.viewable && cover.client.GetSize() == kPlace.GetSize() &&
            kRightMonitor.Intersect(cover.client) == cover.client && window->bounds() == cover.client;
   })) << cover.client.left << "," << cover.client.top << " " << cover.client.Width() << "x" << cover.client.Height();
   EXPECT_FALSE(window->IsFullScreen());
-  KeepPicture(server_.display(), "full-screen-left-" + GetParam());
+  KeepPicture(desk_.display(), "full-screen-left-" + GetParam());
 }
 
 TEST_P(FullScreenDisplayTest, MadeFullScreenWhileShownItCoversItsMonitor) {
@@ -174,14 +156,14 @@ TEST_P(FullScreenDisplayTest, MadeFullScreenWhileShownItCoversItsMonitor) {
   std::unique_ptr<Window> window = MakeWindow(&painted);
   ASSERT_TRUE(window);
   window->Show(true);
-  ASSERT_TRUE(RunUntil([&] { return ReadX11Cover(server_.display(), window->NativeId()).viewable; }));
+  ASSERT_TRUE(RunUntil([&] { return ReadX11Cover(desk_.display(), window->NativeId()).viewable; }));
   ASSERT_TRUE(window->SetFullScreen(true));
   // A manager without the desktop conventions keeps the frame of a window
   // it has (twm's title bar lies above the screen's top).
   EXPECT_TRUE(CoversTheRightMonitor(window.get(), GetParam() != "twm"));
   ASSERT_TRUE(window->SetFullScreen(false));
   EXPECT_TRUE(RunUntil([&] {
-    return ReadX11Cover(server_.display(), window->NativeId()).client.GetSize() == kPlace.GetSize();
+    return ReadX11Cover(desk_.display(), window->NativeId()).client.GetSize() == kPlace.GetSize();
   }));
 }
 

@@ -418,23 +418,16 @@ TEST_F(PanelDisplayTest, OpensWithItsToolbarAndEscapeLeavesFullScreen) {
 // shown at its bottom left; Escape brings the panel back where it was.
 class PanelFullScreenDisplayTest : public ::testing::TestWithParam<std::string> {
  protected:
-  static constexpr vz::Rect kRightMonitor{800, 0, 1600, 600};
+  static constexpr vz::Rect kRightMonitor = vz::X11TestDesk::kRightMonitor;
   void SetUp() override {
     std::string why;
-    if (!server_.Start(&why, 1600, 600)) GTEST_SKIP() << why;
-    ASSERT_TRUE(vz::SetDisplayMonitors(server_.display(), {vz::Rect{0, 0, 800, 600}, kRightMonitor}));
-    if (GetParam() != "none") {
-      manager_ = vz::X11WindowManager::Start(GetParam(), server_.display(), 30000, &why);
-      if (!manager_ && why.find("not installed") != std::string::npos) GTEST_SKIP() << why;
-      ASSERT_TRUE(manager_) << why;
+    bool missing = false;
+    if (!desk_.Start(GetParam(), 30000, &why, &missing)) {
+      if (missing) GTEST_SKIP() << why;
+      FAIL() << why;
     }
-    desk_panel_ = vz::X11DeskWindow::Create(server_.display(), vz::X11DeskWindow::Kind::kPanel,
-                                            vz::Rect::FromXYWH(800, 0, 800, 32), 0x3060C0);
-    desk_window_ = vz::X11DeskWindow::Create(server_.display(), vz::X11DeskWindow::Kind::kPlain,
-                                             vz::Rect::FromXYWH(850, 120, 500, 300), 0xC0C0C0);
-    ASSERT_TRUE(desk_panel_ && desk_window_);
     ASSERT_TRUE(vzres::LoadResourceLibrary("vzres"));
-    system_ = vz::OpenDisplayWindowSystem(server_.display().c_str());
+    system_ = vz::OpenDisplayWindowSystem(desk_.display().c_str());
     ASSERT_TRUE(system_);
   }
   void TearDown() override {
@@ -450,16 +443,13 @@ class PanelFullScreenDisplayTest : public ::testing::TestWithParam<std::string> 
   // The screen's pixel at a point of a window.
   vz::Color PixelOf(vz::Window* window, vz::Point at) {
     const vz::Point p = window->ToScreen(at);
-    std::optional<vz::Image> pixel = vz::CaptureDisplayArea(server_.display().c_str(), vz::Rect::FromXYWH(p.x, p.y, 1, 1));
+    std::optional<vz::Image> pixel = vz::CaptureDisplayArea(desk_.display().c_str(), vz::Rect::FromXYWH(p.x, p.y, 1, 1));
     return pixel ? pixel->GetPixel(0, 0) : 0;
   }
 
   vz::DisplayTestEnv& env_ = vz::DisplayTestEnv::Get();
   vz::RunLoop& loop_ = vz::RunLoop::ForCurrentThread();
-  vz::XvfbServer server_;
-  std::unique_ptr<vz::X11WindowManager> manager_;
-  std::unique_ptr<vz::X11DeskWindow> desk_panel_;
-  std::unique_ptr<vz::X11DeskWindow> desk_window_;
+  vz::X11TestDesk desk_;
   std::unique_ptr<vz::WindowSystem> system_;
   testing::FakeRenderService render_;
   testing::FakeClient client_;
@@ -478,13 +468,13 @@ TEST_P(PanelFullScreenDisplayTest, FullScreenCoversThePanelsMonitorAboveEverythi
   // (A manager widens it to its smallest width, two pixels more.)
   vz::X11Cover cover;
   ASSERT_TRUE(Settle([&] {
-    cover = vz::ReadX11Cover(server_.display(), panel->window()->NativeId());
+    cover = vz::ReadX11Cover(desk_.display(), panel->window()->NativeId());
     return cover.viewable && cover.client.left == placed.left && cover.client.top == placed.top &&
            cover.client == panel->window()->bounds();
   })) << cover.client.left << "," << cover.client.top << " " << cover.client.Width() << "x" << cover.client.Height();
   const vz::Rect shown = cover.client;
 
-  std::unique_ptr<vz::InputInjector> injector = vz::InputInjector::Open(server_.display().c_str());
+  std::unique_ptr<vz::InputInjector> injector = vz::InputInjector::Open(desk_.display().c_str());
   ASSERT_TRUE(injector);
   const vz::Rect button = panel->mainView()->layout().fullscreen_button;
   injector->Click(panel->window()->ToScreen({button.left + button.Width() / 2, button.top + button.Height() / 2}));
@@ -493,7 +483,7 @@ TEST_P(PanelFullScreenDisplayTest, FullScreenCoversThePanelsMonitorAboveEverythi
   const bool covered = Settle([&] {
     vz::Window* full = panel->fullScreenWindow();
     if (full == nullptr) return false;
-    cover = vz::ReadX11Cover(server_.display(), full->NativeId());
+    cover = vz::ReadX11Cover(desk_.display(), full->NativeId());
     if (!cover.viewable || cover.client != kRightMonitor || cover.frame != cover.client || !cover.above.empty()) {
       return false;
     }
@@ -506,14 +496,14 @@ TEST_P(PanelFullScreenDisplayTest, FullScreenCoversThePanelsMonitorAboveEverythi
                        << cover.client.Width() << "x" << cover.client.Height() << ", frame " << cover.frame.left << ","
                        << cover.frame.top << " " << cover.frame.Width() << "x" << cover.frame.Height() << ", "
                        << cover.above.size() << " above, tool bar pixel " << std::hex << toolbar_pixel;
-  KeepPicture(server_.display(), vz::Rect{0, 0, 1600, 600}, ("panel-full-screen-" + GetParam() + ".png").c_str());
+  KeepPicture(desk_.display(), vz::Rect{0, 0, 1600, 600}, ("panel-full-screen-" + GetParam() + ".png").c_str());
   EXPECT_FALSE(panel->window()->IsVisible());
 
   injector->MoveTo({1200, 300});
   injector->Tap(vz::keys::kEscape);
   injector->Sync();
   ASSERT_TRUE(Settle([&] {
-    cover = vz::ReadX11Cover(server_.display(), panel->window()->NativeId());
+    cover = vz::ReadX11Cover(desk_.display(), panel->window()->NativeId());
     return !panel->isFullScreen() && cover.viewable && cover.client == shown;
   })) << cover.client.left << "," << cover.client.top << " " << cover.client.Width() << "x" << cover.client.Height();
   EXPECT_EQ(panel->mainView()->fullscreenButtonImage(), vzres::IDB_VIDEO_FULLSCREEN);
