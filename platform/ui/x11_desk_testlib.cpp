@@ -15,8 +15,6 @@ namespace vz {
 
 namespace {
 
-Display* D(void* display) { return static_cast<Display*>(display); }
-
 Display* Open(const std::string& display) {
   EnsureXlibThreads();
   return XOpenDisplay(display.c_str());
@@ -53,13 +51,11 @@ bool SetMonitors(Display* d, const std::vector<Rect>& monitors) {
   return done;
 }
 
+enum class DeskWindow { kPlain, kPanel };
 
-}  // namespace
-
-std::unique_ptr<X11DeskWindow> X11DeskWindow::Create(const std::string& display, Kind kind, const Rect& bounds,
-                                                     uint32_t rgb) {
-  Display* d = Open(display);
-  if (d == nullptr) return nullptr;
+// A window of another program mapped through the manager, filled with
+// 0xRRGGBB.
+::Window MapDeskWindow(Display* d, DeskWindow kind, const Rect& bounds, uint32_t rgb) {
   XSetWindowAttributes attributes{};
   attributes.background_pixel = rgb;
   const ::Window root = DefaultRootWindow(d);
@@ -76,8 +72,8 @@ std::unique_ptr<X11DeskWindow> X11DeskWindow::Create(const std::string& display,
   hints.height = bounds.Height();
   hints.win_gravity = StaticGravity;
   XSetWMNormalHints(d, window, &hints);
-  XStoreName(d, window, kind == Kind::kPanel ? "desk panel" : "desk window");
-  if (kind == Kind::kPanel) {
+  XStoreName(d, window, kind == DeskWindow::kPanel ? "desk panel" : "desk window");
+  if (kind == DeskWindow::kPanel) {
     const Atom dock = XInternAtom(d, "_NET_WM_WINDOW_TYPE_DOCK", False);
     XChangeProperty(d, window, XInternAtom(d, "_NET_WM_WINDOW_TYPE", False), XA_ATOM, 32, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(&dock), 1);
@@ -85,27 +81,32 @@ std::unique_ptr<X11DeskWindow> X11DeskWindow::Create(const std::string& display,
     long strut[12] = {0, 0, bounds.bottom, 0, 0, 0, 0, 0, bounds.left, bounds.right - 1, 0, 0};
     XChangeProperty(d, window, XInternAtom(d, "_NET_WM_STRUT_PARTIAL", False), XA_CARDINAL, 32, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(strut), 12);
-    long old_strut[4] = {0, 0, bounds.bottom, 0};
-    XChangeProperty(d, window, XInternAtom(d, "_NET_WM_STRUT", False), XA_CARDINAL, 32, PropModeReplace,
-                    reinterpret_cast<const unsigned char*>(old_strut), 4);
   }
   XMapWindow(d, window);
   XSync(d, False);
-  return std::unique_ptr<X11DeskWindow>(new X11DeskWindow(d, window));
+  return window;
 }
 
-X11DeskWindow::~X11DeskWindow() {
-  XDestroyWindow(D(display_), window_);
-  XSync(D(display_), False);
-  XCloseDisplay(D(display_));
-}
-
-bool X11DeskWindow::Viewable() {
+bool Viewable(Display* d, ::Window window) {
   XWindowAttributes attributes{};
-  return XGetWindowAttributes(D(display_), window_, &attributes) && attributes.map_state == IsViewable;
+  return XGetWindowAttributes(d, window, &attributes) && attributes.map_state == IsViewable;
 }
 
-namespace {
+// What a manager of the desktop conventions that knew full screen leaves
+// on the root when it ends: its check window is gone.
+void LeaveStaleManagerProperties(Display* d) {
+  const ::Window root = DefaultRootWindow(d);
+  const ::Window gone = XCreateSimpleWindow(d, root, -10, -10, 1, 1, 0, 0, 0);
+  XDestroyWindow(d, gone);
+  const long check = static_cast<long>(gone);
+  XChangeProperty(d, root, XInternAtom(d, "_NET_SUPPORTING_WM_CHECK", False), XA_WINDOW, 32, PropModeReplace,
+                  reinterpret_cast<const unsigned char*>(&check), 1);
+  const long supported[] = {static_cast<long>(XInternAtom(d, "_NET_WM_STATE", False)),
+                            static_cast<long>(XInternAtom(d, "_NET_WM_STATE_FULLSCREEN", False))};
+  XChangeProperty(d, root, XInternAtom(d, "_NET_SUPPORTED", False), XA_ATOM, 32, PropModeReplace,
+                  reinterpret_cast<const unsigned char*>(supported), 2);
+  XSync(d, False);
+}
 
 X11Cover ReadCover(Display* d, uint64_t id) {
   X11Cover cover;
@@ -167,32 +168,6 @@ X11Cover ReadCover(Display* d, uint64_t id) {
 
 }  // namespace
 
-bool SetDisplayMonitors(const std::string& display, const std::vector<Rect>& monitors) {
-  Display* d = Open(display);
-  if (d == nullptr) return false;
-  const bool done = SetMonitors(d, monitors);
-  XCloseDisplay(d);
-  return done;
-}
-
-bool LeaveStaleManagerProperties(const std::string& display) {
-  Display* d = Open(display);
-  if (d == nullptr) return false;
-  const ::Window root = DefaultRootWindow(d);
-  const ::Window gone = XCreateSimpleWindow(d, root, -10, -10, 1, 1, 0, 0, 0);
-  XDestroyWindow(d, gone);
-  const long check = static_cast<long>(gone);
-  XChangeProperty(d, root, XInternAtom(d, "_NET_SUPPORTING_WM_CHECK", False), XA_WINDOW, 32, PropModeReplace,
-                  reinterpret_cast<const unsigned char*>(&check), 1);
-  const long supported[] = {static_cast<long>(XInternAtom(d, "_NET_WM_STATE", False)),
-                            static_cast<long>(XInternAtom(d, "_NET_WM_STATE_FULLSCREEN", False))};
-  XChangeProperty(d, root, XInternAtom(d, "_NET_SUPPORTED", False), XA_ATOM, 32, PropModeReplace,
-                  reinterpret_cast<const unsigned char*>(supported), 2);
-  XSync(d, False);
-  XCloseDisplay(d);
-  return true;
-}
-
 X11Cover ReadX11Cover(const std::string& display, uint64_t window) {
   Display* d = Open(display);
   if (d == nullptr) return X11Cover{};
@@ -204,16 +179,16 @@ X11Cover ReadX11Cover(const std::string& display, uint64_t window) {
 struct X11TestDesk::Parts {
   XvfbServer server;
   std::unique_ptr<X11WindowManager> manager;
-  std::unique_ptr<X11DeskWindow> panel;
-  std::unique_ptr<X11DeskWindow> plain;
+  Display* display = nullptr;  // the desk's windows' own connection
+  ::Window panel = 0;
+  ::Window plain = 0;
 };
 
 X11TestDesk::X11TestDesk() : parts_(std::make_unique<Parts>()) {}
 
 // The desk's windows go before the manager, the manager before the server.
 X11TestDesk::~X11TestDesk() {
-  parts_->plain.reset();
-  parts_->panel.reset();
+  if (parts_->display != nullptr) XCloseDisplay(parts_->display);
   parts_->manager.reset();
 }
 
@@ -225,14 +200,13 @@ bool X11TestDesk::Start(const std::string& manager, int timeout_ms, std::string*
     *missing = why->find("not installed") != std::string::npos;
     return false;
   }
-  if (!SetDisplayMonitors(display(), {kLeftMonitor, kRightMonitor})) {
+  parts_->display = Open(display());
+  Display* d = parts_->display;
+  if (d == nullptr || !SetMonitors(d, {kLeftMonitor, kRightMonitor})) {
     *why = "the server cannot be divided into monitors";
     return false;
   }
-  if (manager == "twm" && !LeaveStaleManagerProperties(display())) {
-    *why = "cannot write the root's properties";
-    return false;
-  }
+  if (manager == "twm") LeaveStaleManagerProperties(d);
   if (manager != "none") {
     parts_->manager = X11WindowManager::Start(manager, display(), timeout_ms, why);
     if (!parts_->manager) {
@@ -240,14 +214,10 @@ bool X11TestDesk::Start(const std::string& manager, int timeout_ms, std::string*
       return false;
     }
   }
-  parts_->panel = X11DeskWindow::Create(display(), X11DeskWindow::Kind::kPanel, kPanel, 0x3060C0);
-  parts_->plain = X11DeskWindow::Create(display(), X11DeskWindow::Kind::kPlain, kPlainWindow, 0xC0C0C0);
-  if (!parts_->panel || !parts_->plain) {
-    *why = "cannot make the desk's windows";
-    return false;
-  }
+  parts_->panel = MapDeskWindow(d, DeskWindow::kPanel, kPanel, 0x3060C0);
+  parts_->plain = MapDeskWindow(d, DeskWindow::kPlain, kPlainWindow, 0xC0C0C0);
   const uint64_t deadline = MonotonicMs() + static_cast<uint64_t>(timeout_ms);
-  while (!parts_->panel->Viewable() || !parts_->plain->Viewable()) {
+  while (!Viewable(d, parts_->panel) || !Viewable(d, parts_->plain)) {
     if (MonotonicMs() > deadline) {
       *why = "the desk's windows were not shown within " + std::to_string(timeout_ms / 1000) + " s";
       return false;
