@@ -415,7 +415,8 @@ TEST_F(PanelDisplayTest, OpensWithItsToolbarAndEscapeLeavesFullScreen) {
 // window manager and under twm, openbox and metacity (which keeps title bars
 // on the screen): the full-screen window's client area is the whole monitor
 // the panel is on, without a frame, nothing over it, with the tool bar
-// shown at its bottom left; Escape brings the panel back where it was.
+// shown at its bottom left; Escape, and the full-screen button, bring the
+// panel back where it was.
 class PanelFullScreenDisplayTest : public ::testing::TestWithParam<std::string> {
  protected:
   static constexpr vz::Rect kRightMonitor = vz::X11TestDesk::kRightMonitor;
@@ -455,9 +456,9 @@ class PanelFullScreenDisplayTest : public ::testing::TestWithParam<std::string> 
   testing::FakeClient client_;
 };
 
-TEST_P(PanelFullScreenDisplayTest, FullScreenCoversThePanelsMonitorAboveEverythingAndEscapeBringsThePanelBack) {
-  auto panel = std::make_unique<VideoMainPanelWindow>(nullptr, &render_, &client_, u"me", system_.get(),
-                                                      vz::SystemClock());
+TEST_P(PanelFullScreenDisplayTest, FullScreenCoversThePanelsMonitorAboveEverythingAndEscapeOrItsButtonBringsThePanelBack) {
+  vz::FakeClock clock(1000);  // the overlay controls stay shown
+  auto panel = std::make_unique<VideoMainPanelWindow>(nullptr, &render_, &client_, u"me", system_.get(), clock);
   ASSERT_TRUE(panel->createVideoWindow(0, 0));
   const std::vector<VideoRosterInfo> people = {Participant("me"), Participant("p1"), Participant("p2")};
   for (size_t i = 0; i < people.size(); ++i) panel->mainView()->addVideoRoster(&people[i], i + 1 == people.size());
@@ -476,9 +477,14 @@ TEST_P(PanelFullScreenDisplayTest, FullScreenCoversThePanelsMonitorAboveEverythi
 
   std::unique_ptr<vz::InputInjector> injector = vz::InputInjector::Open(desk_.display().c_str());
   ASSERT_TRUE(injector);
-  const vz::Rect button = panel->mainView()->layout().fullscreen_button;
-  injector->Click(panel->window()->ToScreen({button.left + button.Width() / 2, button.top + button.Height() / 2}));
-  injector->Sync();
+  // The full-screen button, in the panel or in the full-screen window.
+  auto click_button = [&] {
+    const vz::Rect button = panel->mainView()->layout().fullscreen_button;
+    injector->Click(panel->mainScreenView()->window()->ToScreen(
+        {button.left + button.Width() / 2, button.top + button.Height() / 2}));
+    injector->Sync();
+  };
+  click_button();
   vz::Color toolbar_pixel = 0;
   const bool covered = Settle([&] {
     vz::Window* full = panel->fullScreenWindow();
@@ -507,6 +513,18 @@ TEST_P(PanelFullScreenDisplayTest, FullScreenCoversThePanelsMonitorAboveEverythi
     return !panel->isFullScreen() && cover.viewable && cover.client == shown;
   })) << cover.client.left << "," << cover.client.top << " " << cover.client.Width() << "x" << cover.client.Height();
   EXPECT_EQ(panel->mainView()->fullscreenButtonImage(), vzres::IDB_VIDEO_FULLSCREEN);
+
+  // In again, and out with the button the full-screen window shows.
+  click_button();
+  ASSERT_TRUE(Settle([&] {
+    vz::Window* full = panel->fullScreenWindow();
+    return full != nullptr && vz::ReadX11Cover(desk_.display(), full->NativeId()).client == kRightMonitor;
+  }));
+  click_button();
+  EXPECT_TRUE(Settle([&] {
+    cover = vz::ReadX11Cover(desk_.display(), panel->window()->NativeId());
+    return !panel->isFullScreen() && cover.viewable && cover.client == shown;
+  })) << cover.client.left << "," << cover.client.top << " " << cover.client.Width() << "x" << cover.client.Height();
   panel.reset();
   EXPECT_TRUE(render_.live.empty());
 }
