@@ -16,6 +16,9 @@ class HeadlessWindowSystem : public WindowSystem {
 
   virtual void SetWorkArea(const Rect& work_area) = 0;
   virtual void SetCompositor(bool present) = 0;
+  // The monitors the screen is divided into; empty (the start): the whole
+  // screen is one monitor with the work area.
+  virtual void SetMonitors(std::vector<MonitorArea> monitors) = 0;
   virtual void SetPointerPosition(Point screen) = 0;
 
   // The top-level windows, bottom to top, visible or not.

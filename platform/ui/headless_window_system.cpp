@@ -1,5 +1,6 @@
 // The headless backend: top-level windows are back buffers only.
 #include <algorithm>
+#include <utility>
 
 #include "platform/platform_log.h"
 #include "platform/ui/headless.h"
@@ -32,6 +33,7 @@ class HeadlessNative : public NativeWindow {
   bool SetCursorImage(const Image&, Point) override { return true; }
   void SetTitle(const std::string&) override {}
   bool SetIcon(const Image&) override { return true; }
+  bool SetFullScreen(bool, const Rect&) override { return true; }
   void Present(const Image&, const Rect&) override {}
 
  private:
@@ -62,7 +64,10 @@ class HeadlessSystem : public HeadlessWindowSystem {
 
   Rect ScreenBounds() override { return screen_; }
   Rect WorkArea() override { return work_area_; }
-  std::vector<MonitorArea> Monitors() override { return {MonitorArea{screen_, work_area_, true, "headless"}}; }
+  std::vector<MonitorArea> Monitors() override {
+    if (!monitors_.empty()) return monitors_;
+    return {MonitorArea{screen_, work_area_, true, "headless"}};
+  }
   bool HasCompositor() override { return compositor_; }
   Point PointerPosition() override { return pointer_; }
   Window* ActiveWindow() override { return core_.active(); }
@@ -75,6 +80,7 @@ class HeadlessSystem : public HeadlessWindowSystem {
 
   void SetWorkArea(const Rect& work_area) override { work_area_ = work_area; }
   void SetCompositor(bool present) override { compositor_ = present; }
+  void SetMonitors(std::vector<MonitorArea> monitors) override { monitors_ = std::move(monitors); }
   void SetPointerPosition(Point screen) override { pointer_ = screen; }
 
   std::vector<Window*> TopLevelWindows() override {
@@ -181,6 +187,7 @@ class HeadlessSystem : public HeadlessWindowSystem {
   WindowCore core_;
   Rect screen_;
   Rect work_area_;
+  std::vector<MonitorArea> monitors_;  // empty: the screen is one monitor
   bool compositor_ = false;
   Point pointer_;
   std::string clipboard_;

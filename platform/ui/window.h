@@ -126,6 +126,19 @@ class Window {
   virtual void SetEnabled(bool enabled) = 0;
   virtual bool IsEnabled() const = 0;
 
+  // Full screen (a top-level window on the screen): the window covers the
+  // whole monitor its bounds are on (MonitorOfRect), without a frame, above
+  // the desktop's panels and the other windows; leaving it gives the window
+  // back the bounds it had before. Set before Show, the window opens full
+  // screen; set while shown, the display changes it then. A window manager
+  // of the desktop conventions does it, and its answer arrives as a move
+  // and resize; under a manager without them, a window made full screen
+  // before Show opens unmanaged over the monitor, one already shown is only
+  // moved over it and raised; with no manager it is placed over the
+  // monitor. False, logged, for a child window or one inside a host.
+  virtual bool SetFullScreen(bool full) = 0;
+  virtual bool IsFullScreen() const = 0;
+
   // Stacking among top-level windows (children: among siblings).
   virtual void Raise() = 0;
   virtual void Lower() = 0;
@@ -188,6 +201,11 @@ struct MonitorArea {
   bool primary = false;
   std::string name;
 };
+
+// The monitor a rectangle is on: the one it overlaps most (the first of
+// equals); when it overlaps none, the one nearest to its centre. Null for
+// an empty list.
+const MonitorArea* MonitorOfRect(const std::vector<MonitorArea>& monitors, const Rect& rect);
 
 // The windows of one UI thread and their display.
 class WindowSystem {

@@ -419,12 +419,16 @@ void WindowNode::SetBounds(const Rect& bounds) {
     PlatformLog("window layer: bad bounds %dx%d", bounds.Width(), bounds.Height());
     return;
   }
+  ApplyBounds(bounds, true);
+}
+
+void WindowNode::ApplyBounds(const Rect& bounds, bool tell_native) {
   const Rect old = bounds_;
   const bool resized = old.GetSize() != bounds.GetSize();
   bounds_ = bounds;
   if (top_level_) {
     if (resized) buffer_ = Image(std::max(1, bounds_.Width()), std::max(1, bounds_.Height()));
-    if (native_) native_->SetBounds(bounds_);
+    if (native_ && tell_native) native_->SetBounds(bounds_);
     if (resized) Invalidate({});
   } else if (parent_ != nullptr) {
     parent_->Invalidate(old.Union(bounds_));
@@ -476,6 +480,26 @@ bool WindowNode::SetIcon(const Image& icon) {
 void WindowNode::SetTitle(const std::string& utf8) {
   title_ = utf8;
   if (native_) native_->SetTitle(utf8);
+}
+
+bool WindowNode::SetFullScreen(bool full) {
+  if (!core_.CheckThread("SetFullScreen")) return false;
+  if (!top_level_) {
+    PlatformLog("window layer: the child window \"%s\" cannot be full screen", title_.c_str());
+    return false;
+  }
+  if (full == full_screen_) return true;
+  Rect target = bounds_before_full_screen_;
+  if (full) {
+    const std::vector<MonitorArea> monitors = core_.facade().Monitors();
+    const MonitorArea* monitor = MonitorOfRect(monitors, bounds_);
+    target = monitor != nullptr ? monitor->bounds : core_.facade().ScreenBounds();
+  }
+  if (native_ && !native_->SetFullScreen(full, target)) return false;
+  if (full) bounds_before_full_screen_ = bounds_;
+  full_screen_ = full;
+  ApplyBounds(target, false);
+  return true;
 }
 
 void WindowNode::SetEnabled(bool enabled) {

@@ -41,6 +41,10 @@ class NativeWindow {
   virtual void SetTitle(const std::string& utf8) = 0;
   // The image is checked (not empty, at most 256 on a side).
   virtual bool SetIcon(const Image& icon) = 0;
+  // Enters (the monitor's bounds given) or leaves (the bounds to go back
+  // to) full screen, moving the window there itself; false when this
+  // window cannot be full screen (nothing then changes).
+  virtual bool SetFullScreen(bool full, const Rect& screen_bounds) = 0;
   // Where the host's client area starts on the screen, for a window made
   // inside a host window; (0, 0) for a window on the screen.
   virtual Point HostOrigin() const { return {0, 0}; }
@@ -175,6 +179,8 @@ class WindowNode : public Window {
   bool IsMinimized() const override { return minimized_; }
   void SetEnabled(bool enabled) override;
   bool IsEnabled() const override { return enabled_; }
+  bool SetFullScreen(bool full) override;
+  bool IsFullScreen() const override { return full_screen_; }
   void Raise() override;
   void Lower() override;
   void StackBelow(Window* sibling) override;
@@ -210,6 +216,10 @@ class WindowNode : public Window {
   std::shared_ptr<const bool> Alive() const override { return alive_.Watch(); }
 
  private:
+  // Takes new bounds (checked by the caller), telling the display side
+  // unless it placed the window itself.
+  void ApplyBounds(const Rect& bounds, bool tell_native);
+
   WindowCore& core_;
   WindowDelegate* delegate_;
   WindowNode* parent_ = nullptr;
@@ -220,6 +230,8 @@ class WindowNode : public Window {
   bool visible_ = false;
   bool minimized_ = false;
   bool enabled_ = true;
+  bool full_screen_ = false;
+  Rect bounds_before_full_screen_;
   uint8_t opacity_ = 255;
   CursorKind cursor_ = CursorKind::kArrow;
   std::vector<WindowNode*> children_;  // bottom to top

@@ -384,6 +384,62 @@ TEST_F(WindowTest, ResizingATopLevelWindowResizesItsBuffer) {
   EXPECT_EQ(image.GetPixel(39, 19), 0xFF00FF00u);
 }
 
+// The monitor a window is on: most overlap, the first of equals, else the
+// nearest (a window pushed off every monitor still has one).
+TEST(MonitorOfRectTest, MostOverlapThenTheFirstOfEqualsThenTheNearest) {
+  const std::vector<MonitorArea> monitors = {{Rect{0, 0, 1920, 1080}, {}, true, "left"},
+                                             {Rect{1920, 0, 3200, 1024}, {}, false, "right"}};
+  auto name = [&](const Rect& r) {
+    const MonitorArea* m = MonitorOfRect(monitors, r);
+    return m != nullptr ? m->name : std::string("none");
+  };
+  EXPECT_EQ(name(Rect::FromXYWH(1800, 100, 400, 300)), "right");  // 120 wide on the left, 280 on the right
+  EXPECT_EQ(name(Rect::FromXYWH(1700, 100, 400, 300)), "left");
+  EXPECT_EQ(name(Rect::FromXYWH(1720, 100, 400, 300)), "left");  // 200 and 200: the first
+  EXPECT_EQ(name(Rect::FromXYWH(3000, 1010, 400, 300)), "right");  // 200 x 14 against nothing
+  EXPECT_EQ(name(Rect::FromXYWH(3300, 1100, 100, 100)), "right");  // on none: the nearest
+  EXPECT_EQ(name(Rect::FromXYWH(-500, 2000, 100, 100)), "left");
+  EXPECT_EQ(name(Rect::FromXYWH(2500, 40, 0, 0)), "right");  // a point
+  EXPECT_EQ(MonitorOfRect({}, Rect::FromXYWH(0, 0, 10, 10)), nullptr);
+}
+
+// Full screen covers the monitor the window is on and gives it back its
+// bounds; asked twice it still goes back to the bounds before the first.
+TEST_F(WindowTest, FullScreenCoversTheWindowsMonitorAndLeavingRestoresItsBounds) {
+  system_->SetMonitors({{Rect{0, 0, 1920, 1080}, {}, true, "left"}, {Rect{1920, 0, 3200, 1024}, {}, false, "right"}});
+  struct Sizes : Recorder {
+    Sizes() : Recorder(0xFF336699) {}
+    void OnResize(Size size) override { sizes.push_back(size); }
+    std::vector<Size> sizes;
+  } d;
+  const Rect placed = Rect::FromXYWH(1800, 100, 400, 300);
+  auto top = Make(&d, placed);
+  EXPECT_FALSE(top->IsFullScreen());
+  ASSERT_TRUE(top->SetFullScreen(true));
+  top->Show();
+  EXPECT_TRUE(top->IsFullScreen());
+  EXPECT_EQ(top->bounds(), (Rect{1920, 0, 3200, 1024}));
+  EXPECT_EQ(d.sizes, (std::vector<Size>{{1280, 1024}}));
+  const Image& image = system_->Render(top.get());
+  EXPECT_EQ(image.size(), (Size{1280, 1024}));
+  EXPECT_EQ(image.GetPixel(1279, 1023), 0xFF336699u);
+  ASSERT_TRUE(top->SetFullScreen(true));
+  EXPECT_EQ(d.sizes.size(), 1u);
+
+  ASSERT_TRUE(top->SetFullScreen(false));
+  EXPECT_FALSE(top->IsFullScreen());
+  EXPECT_EQ(top->bounds(), placed);
+  EXPECT_EQ(d.sizes.back(), (Size{400, 300}));
+  EXPECT_TRUE(top->IsVisible());
+
+  // A child is no screen's window.
+  Recorder child_d(0);
+  auto child = Make(&child_d, {0, 0, 10, 10}, top.get());
+  EXPECT_FALSE(child->SetFullScreen(true));
+  EXPECT_FALSE(child->IsFullScreen());
+  EXPECT_EQ(child->bounds(), (Rect{0, 0, 10, 10}));
+}
+
 TEST_F(WindowTest, ADisabledWindowsChildrenTakeNoClicks) {
   Recorder top_d(0xFF000000), child_d(0xFF111111);
   auto top = Make(&top_d, {0, 0, 100, 100});

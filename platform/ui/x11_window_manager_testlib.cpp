@@ -97,7 +97,7 @@ bool DisplayHasWindowManager(const std::string& display) {
 std::unique_ptr<X11WindowManager> X11WindowManager::Start(const std::string& name, const std::string& display,
                                                           int timeout_ms, std::string* why) {
   if (!IsKnown(name)) {
-    *why = "unknown window manager \"" + name + "\" (openbox or twm)";
+    *why = "unknown window manager \"" + name + "\" (openbox, twm or metacity)";
     return nullptr;
   }
   const std::string program = "/usr/bin/" + name;
@@ -119,6 +119,8 @@ std::unique_ptr<X11WindowManager> X11WindowManager::Start(const std::string& nam
                                    "XDG_CONFIG_HOME=" + folder,
                                    "XDG_CACHE_HOME=" + folder,
                                    "XDG_DATA_HOME=" + folder,
+                                   // Its settings in memory: no settings daemon to ask.
+                                   "GSETTINGS_BACKEND=memory",
                                    program};
   if (name == "twm") {
     const std::string rc = folder + "/twmrc";

@@ -116,10 +116,14 @@ class X11Native : public NativeWindow {
   bool SetCursorImage(const Image& image, Point hotspot) override;
   void SetTitle(const std::string& utf8) override;
   bool SetIcon(const Image& icon) override;
+  bool SetFullScreen(bool full, const Rect& screen_bounds) override;
   Point HostOrigin() const override { return host_origin_; }
   void Present(const Image& buffer, const Rect& area) override;
 
   ::Window host() const { return host_; }
+  // Shown by the program (not hidden since): a window it hid is its own to
+  // place, whatever a manager letting it go does to it.
+  bool mapped() const { return mapped_; }
   // Reads where the host's client area is on the screen now (its ancestors
   // may move without telling us).
   void UpdateHostOrigin();
@@ -142,6 +146,11 @@ class X11Native : public NativeWindow {
  private:
   void ShapeFromAlpha(const Image& buffer);
   bool Viewable();
+  // The full-screen state in the window's own _NET_WM_STATE (before it is
+  // mapped), or asked of the window manager (once it is).
+  void WriteFullScreenState(bool full);
+  void AskFullScreenState(bool full);
+  void SetOverrideRedirect(bool on);
 
   X11System& system_;
   ::Window window_;
@@ -154,6 +163,9 @@ class X11Native : public NativeWindow {
   Cursor image_cursor_ = 0;  // owned: made from an image
   bool focus_on_map_ = false;
   bool has_shape_ = false;
+  bool mapped_ = false;  // mapped by us (Show), not withdrawn since (Hide)
+  // Set while full screen under a manager without the conventions for it.
+  bool unmanaged_full_screen_ = false;
   ::Window host_ = 0;
   Point host_origin_{0, 0};
   Size host_size_{0, 0};
@@ -191,6 +203,14 @@ class X11System : public WindowSystem {
   }
   XIM im() const { return im_; }
   Cursor cursor(CursorKind shape);
+  enum class Manager { kNone, kFullScreenAware, kOther };
+  // Who manages the screen now: nobody (nobody redirects the root's
+  // windows), a manager of the desktop conventions that knows the
+  // full-screen state, or another one (twm).
+  Manager ScreenManager();
+  // Up to `most` 32-bit items of a property of that type (a window that is
+  // gone, or another type, gives none).
+  std::vector<long> ReadCardinals(::Window window, Atom property, Atom type, long most);
   ::Window root() const { return root_; }
   // Sends what is buffered. Any call may have read events into Xlib's queue
   // (cairo and the input method make round trips), where the descriptor
@@ -264,15 +284,24 @@ void X11Native::Show(bool activate) {
   // Inside another program's window the focus stays where that program has
   // it until the window is focused on purpose.
   focus_on_map_ = activate && host_ == 0;
-  if (flags_ & kWindowOverrideRedirect) {
+  mapped_ = true;
+  if ((flags_ & kWindowOverrideRedirect) || unmanaged_full_screen_) {
     XMapRaised(system_.display(), window_);
   } else {
+    // A manager that let the window go may have left it elsewhere (metacity
+    // leaves it where its frame was): it maps again where the program has it.
+    if (host_ == 0) {
+      XMoveResizeWindow(system_.display(), window_, bounds_.left, bounds_.top,
+                        static_cast<unsigned>(std::max(1, bounds_.Width())),
+                        static_cast<unsigned>(std::max(1, bounds_.Height())));
+    }
     XMapWindow(system_.display(), window_);
   }
   system_.Flush();
 }
 
 void X11Native::Hide() {
+  mapped_ = false;
   XUnmapWindow(system_.display(), window_);
   system_.Flush();
 }
@@ -481,6 +510,79 @@ bool X11Native::SetIcon(const Image& icon) {
                   reinterpret_cast<const unsigned char*>(cardinals.data()), static_cast<int>(cardinals.size()));
   system_.Flush();
   return true;
+}
+
+// A manager of the desktop conventions makes a window full screen on the
+// monitor it is on, and maps one so that is marked so: such a window goes
+// there before it is mapped, and one already mapped is left where it is
+// while the manager is asked. A manager that does not know them would keep
+// its frame (twm puts the title bar above the window, others keep it on the
+// screen): a window made full screen before it is mapped is then left
+// unmanaged over the monitor, raised when mapped, as menus are. That can
+// only be decided before mapping; a window already mapped under such a
+// manager is moved and raised. With no manager, the window is placed.
+bool X11Native::SetFullScreen(bool full, const Rect& r) {
+  if (host_ != 0) {
+    PlatformLog("window layer: a window inside a host cannot be full screen");
+    return false;
+  }
+  Display* d = system_.display();
+  const X11System::Manager manager = system_.ScreenManager();
+  // Leaving, an unmanaged window goes back to the manager through an unmap.
+  const bool remap = !full && unmanaged_full_screen_ && mapped_;
+  if (remap) XUnmapWindow(d, window_);
+  const bool shown = mapped_ && !remap;
+  const bool ask = shown && manager == X11System::Manager::kFullScreenAware;
+  if (!ask) WriteFullScreenState(full);
+  if (!shown) SetOverrideRedirect(full && manager == X11System::Manager::kOther);
+  auto move = [&] {
+    XMoveResizeWindow(d, window_, r.left, r.top, static_cast<unsigned>(std::max(1, r.Width())),
+                      static_cast<unsigned>(std::max(1, r.Height())));
+  };
+  bounds_ = r;
+  // Shown, a manager makes the window full screen on the monitor it is on,
+  // and its own bounds go once the state is gone: the ones to go back to
+  // are asked after it.
+  if (!ask) move();
+  if (ask) AskFullScreenState(full);
+  if (ask && !full) move();
+  if (shown && full && !ask) XRaiseWindow(d, window_);
+  if (remap) XMapWindow(d, window_);
+  system_.Flush();
+  return true;
+}
+
+void X11Native::WriteFullScreenState(bool full) {
+  const Atom state = system_.atom("_NET_WM_STATE");
+  const long fullscreen = static_cast<long>(system_.atom("_NET_WM_STATE_FULLSCREEN"));
+  std::vector<long> states = system_.ReadCardinals(window_, state, XA_ATOM, 64);
+  states.erase(std::remove(states.begin(), states.end(), fullscreen), states.end());
+  if (full) states.push_back(fullscreen);
+  XChangeProperty(system_.display(), window_, state, XA_ATOM, 32, PropModeReplace,
+                  reinterpret_cast<const unsigned char*>(states.data()), static_cast<int>(states.size()));
+  system_.DrainSoon();
+}
+
+void X11Native::AskFullScreenState(bool full) {
+  XEvent event{};
+  event.xclient.type = ClientMessage;
+  event.xclient.window = window_;
+  event.xclient.message_type = system_.atom("_NET_WM_STATE");
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = full ? 1 : 0;  // add, remove
+  event.xclient.data.l[1] = static_cast<long>(system_.atom("_NET_WM_STATE_FULLSCREEN"));
+  event.xclient.data.l[2] = 0;
+  event.xclient.data.l[3] = 1;  // asked by an application
+  XSendEvent(system_.display(), system_.root(), False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
+}
+
+void X11Native::SetOverrideRedirect(bool on) {
+  if (on == unmanaged_full_screen_) return;
+  unmanaged_full_screen_ = on;
+  if (flags_ & kWindowOverrideRedirect) return;  // unmanaged anyway
+  XSetWindowAttributes attributes{};
+  attributes.override_redirect = on ? True : False;
+  XChangeWindowAttributes(system_.display(), window_, CWOverrideRedirect, &attributes);
 }
 
 void X11Native::UpdateHostOrigin() {
@@ -835,6 +937,47 @@ std::vector<MonitorArea> X11System::Monitors() {
   return out;
 }
 
+X11System::Manager X11System::ScreenManager() {
+  Manager manager = Manager::kNone;
+  XWindowAttributes attributes{};
+  // The event masks of every client together show a manager's redirection.
+  if (XGetWindowAttributes(display_, root_, &attributes) && (attributes.all_event_masks & SubstructureRedirectMask)) {
+    manager = Manager::kOther;
+    // The conventions' check window names itself, so a stale property left
+    // by a manager that went names nothing (or another window).
+    const auto check = ReadCardinals(root_, atom("_NET_SUPPORTING_WM_CHECK"), XA_WINDOW, 1);
+    const bool alive = check.size() == 1 && ReadCardinals(static_cast<::Window>(check[0]),
+                                                          atom("_NET_SUPPORTING_WM_CHECK"), XA_WINDOW, 1) == check;
+    const auto supported = alive ? ReadCardinals(root_, atom("_NET_SUPPORTED"), XA_ATOM, 4096) : std::vector<long>{};
+    const long fullscreen = static_cast<long>(atom("_NET_WM_STATE_FULLSCREEN"));
+    if (std::find(supported.begin(), supported.end(), fullscreen) != supported.end()) {
+      manager = Manager::kFullScreenAware;
+    }
+  }
+  DrainSoon();
+  return manager;
+}
+
+std::vector<long> X11System::ReadCardinals(::Window window, Atom property, Atom type, long most) {
+  std::vector<long> values;
+  X11ErrorTrap trap(display_);
+  Atom actual = 0;
+  int format = 0;
+  unsigned long count = 0, after = 0;
+  unsigned char* data = nullptr;
+  if (XGetWindowProperty(display_, window, property, 0, most, False, type, &actual, &format, &count, &after,
+                         &data) == Success &&
+      data != nullptr) {
+    if (format == 32 && actual == type) {
+      const auto* items = reinterpret_cast<const long*>(data);
+      values.assign(items, items + count);
+    }
+    XFree(data);
+  }
+  if (trap.Failed()) values.clear();
+  return values;
+}
+
 bool X11System::HasCompositor() {
   const std::string name = "_NET_WM_CM_S" + std::to_string(screen_);
   const bool present = XGetSelectionOwner(display_, atom(name.c_str())) != None;
@@ -1019,6 +1162,7 @@ void X11System::Dispatch(XEvent& event) {
       break;
     }
     case ConfigureNotify: {
+      if (!native->mapped() && native->host() == 0) break;
       int x = event.xconfigure.x, y = event.xconfigure.y;
       // Inside a host the bounds are the host's coordinates, as given.
       if (!event.xconfigure.send_event && !(node->flags() & kWindowOverrideRedirect) && native->host() == 0) {

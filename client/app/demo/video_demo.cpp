@@ -50,6 +50,7 @@
 #include "client/app/demo/picture_reports.h"
 #include "platform/clock.h"
 #include "platform/piped_child_testlib.h"
+#include "platform/screen/screen_source.h"
 #include "platform/screen/x11_top_windows_testlib.h"
 #include "platform/ui/display_probe.h"
 #include "platform/ui/input_injector.h"
@@ -460,10 +461,17 @@ class VideoDemo {
     if (!PanelSize(member, &client)) return false;
     const vz::Rect large = PanelLargeViewRect(client);
     const vz::Point button{large.right - 6 - kFullScreenButtonSize / 2, large.top + 6 + kFullScreenButtonSize / 2};
+    vz::X11TopWindow panel;
+    if (!PanelWindow(member, &panel)) return false;
+    const vz::ScreenRect monitor = MonitorOf(panel);
     if (!ClickInPanel(member, large, button)) return false;
     vz::X11TopWindow full;
     if (!WaitWindow(member, 0, kFullScreenClass, true, member.name + " full screen", &full)) return false;
-    Stage(member.name + " full screen", "\"" + full.title + "\" window 0x" + Hex(full.id) + " shown");
+    if (!WaitCovers(member, full.id, monitor, &full)) return false;
+    Stage(member.name + " full screen", "\"" + full.title + "\" window 0x" + Hex(full.id) + " shown over the panel's monitor, " +
+                                            std::to_string(monitor.width) + "x" + std::to_string(monitor.height) +
+                                            " at " + std::to_string(monitor.x) + "," + std::to_string(monitor.y) +
+                                            ", without a frame, nothing over it");
     // Keys go to the window under the pointer (no window manager), or to
     // the one with the focus, which a manager gives the new window: the
     // pointer rests in the middle of the full-screen window's client area.
@@ -475,6 +483,61 @@ class VideoDemo {
     if (!WaitWindow(member, member.panel, "", true, member.name + " Escape")) return false;
     Stage(member.name + " Escape", "the full-screen window went and the panel shows again");
     return true;
+  }
+
+  // The monitor a window's client area is most on; the whole screen when
+  // the display tells no monitors.
+  vz::ScreenRect MonitorOf(const vz::X11TopWindow& window) {
+    auto screen = vz::OpenX11ScreenSource(vz::X11ScreenOptions{display_.name(), false});
+    if (!screen) return {};
+    vz::ScreenRect best = screen->Bounds();
+    int64_t most = 0;
+    for (const vz::ScreenMonitor& monitor : screen->Monitors()) {
+      const vz::ScreenRect& m = monitor.bounds;
+      const int64_t w = std::min(m.x + m.width, window.x + window.width) - std::max(m.x, window.x);
+      const int64_t h = std::min(m.y + m.height, window.y + window.height) - std::max(m.y, window.y);
+      if (w > 0 && h > 0 && w * h > most) {
+        most = w * h;
+        best = m;
+      }
+    }
+    return best;
+  }
+
+  // Waits until the full-screen window's client area is the monitor, with
+  // no frame around it and no shown window stacked over it.
+  bool WaitCovers(Member& member, uint64_t id, const vz::ScreenRect& monitor, vz::X11TopWindow* full) {
+    const uint64_t since = vz::MonotonicMs();
+    std::string seen = "no such window";
+    for (;;) {
+      const std::vector<vz::X11TopWindow> windows = vz::ListX11TopWindows(display_.name());
+      auto it = std::find_if(windows.begin(), windows.end(), [&](const vz::X11TopWindow& w) { return w.id == id; });
+      if (it != windows.end()) {
+        *full = *it;
+        const vz::ScreenRect client{it->x, it->y, it->width, it->height};
+        const vz::ScreenRect frame{it->frame_x, it->frame_y, it->frame_width, it->frame_height};
+        std::string over;
+        for (auto above = it + 1; above != windows.end(); ++above) {
+          const bool meets = above->viewable && above->frame_x < monitor.x + monitor.width &&
+                             monitor.x < above->frame_x + above->frame_width &&
+                             above->frame_y < monitor.y + monitor.height && monitor.y < above->frame_y + above->frame_height;
+          if (meets) over += " \"" + above->title + "\"";
+        }
+        if (client == monitor && frame == client && over.empty()) return true;
+        seen = "client area " + std::to_string(client.width) + "x" + std::to_string(client.height) + " at " +
+               std::to_string(client.x) + "," + std::to_string(client.y) + ", frame " + std::to_string(frame.width) +
+               "x" + std::to_string(frame.height) + " at " + std::to_string(frame.x) + "," + std::to_string(frame.y) +
+               (over.empty() ? "" : ", under" + over);
+      }
+      if (vz::MonotonicMs() - since > static_cast<uint64_t>(kStepTimeoutMs)) {
+        return Stop(member.name + " full screen",
+                    "it does not cover the panel's monitor " + std::to_string(monitor.width) + "x" +
+                        std::to_string(monitor.height) + " at " + std::to_string(monitor.x) + "," +
+                        std::to_string(monitor.y) + ": " + seen,
+                    member.programs->HubLog());
+      }
+      vz::SleepMs(100);
+    }
   }
 
   static bool IsOfClass(const vz::X11TopWindow& window, const char* instance) {

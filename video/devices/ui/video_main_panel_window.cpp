@@ -223,10 +223,13 @@ void VideoMainPanelWindow::toggleFullScreen() {
   if (!fullscreen_) {
     fullscreen_ = std::make_unique<FullScreenWindow>(this);
     vz::WindowParams params;
-    params.bounds = system_->ScreenBounds();
+    // Made where the panel is, full screen on the monitor it is on.
+    const vz::Point origin = window_->ToScreen({0, 0});
+    params.bounds = vz::Rect::FromXYWH(origin.x, origin.y, window_->bounds().Width(), window_->bounds().Height());
     params.title = kFullScreenTitle;
     params.class_name = "VzFullScreenVideo";
     fullscreen_->window = system_->CreateWindow(params, fullscreen_.get());
+    if (fullscreen_->window && !fullscreen_->window->SetFullScreen(true)) fullscreen_->window.reset();
     if (!fullscreen_->window) {
       VZ_LOG_ERROR("no full-screen window");
       fullscreen_.reset();

@@ -2,8 +2,9 @@
 // VideoMainPanelWindow: the video panel. A top-level window holding the main
 // screen view and the toolbar, or, when the meeting client names a container
 // window, a window inside it that follows its size; full screen moves both
-// into a window that covers the screen ("Velzar Full-Screen Video"), which
-// Escape leaves. The frame's close box, and the container going away, ask
+// into a window that covers the monitor the panel is on ("Velzar
+// Full-Screen Video", the window layer's full-screen state), which Escape
+// leaves. The frame's close box, and the container going away, ask
 // the controller to leave (WMVC_STATUS 4); the window goes when the
 // controller destroys the panel. Minimised, the panel releases every
 // renderer (and so every subscription); restored, it takes them again.

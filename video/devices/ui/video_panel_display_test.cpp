@@ -25,6 +25,7 @@
 #include "platform/ui/display_test_env.h"
 #include "platform/ui/input_injector.h"
 #include "platform/ui/window.h"
+#include "platform/ui/x11_desk_testlib.h"
 #include "platform/ui/x11_foreign_window_testlib.h"
 #include "platform/ui/x11_window_manager_testlib.h"
 #include "platform/ui/x11_window_grab.h"
@@ -408,6 +409,129 @@ TEST_F(PanelDisplayTest, OpensWithItsToolbarAndEscapeLeavesFullScreen) {
   EXPECT_TRUE(render_.live.empty());
   EXPECT_TRUE(client_.subscriptions.empty());
 }
+
+// The full-screen button on a desk of two monitors, a desktop panel along
+// the top of the right one and another program's window on it, with no
+// window manager and under twm, openbox and metacity (which keeps title bars
+// on the screen): the full-screen window's client area is the whole monitor
+// the panel is on, without a frame, nothing over it, with the tool bar
+// shown at its bottom left; Escape, and the full-screen button, bring the
+// panel back where it was.
+class PanelFullScreenDisplayTest : public ::testing::TestWithParam<std::string> {
+ protected:
+  static constexpr vz::Rect kRightMonitor = vz::X11TestDesk::kRightMonitor;
+  void SetUp() override {
+    std::string why;
+    bool missing = false;
+    if (!desk_.Start(GetParam(), 30000, &why, &missing)) {
+      if (missing) GTEST_SKIP() << why;
+      FAIL() << why;
+    }
+    ASSERT_TRUE(vzres::LoadResourceLibrary("vzres"));
+    system_ = vz::OpenDisplayWindowSystem(desk_.display().c_str());
+    ASSERT_TRUE(system_);
+  }
+  void TearDown() override {
+    system_.reset();
+    vzres::UnloadResourceLibrary();
+  }
+  bool Settle(const std::function<bool()>& done) {
+    return env_.RunUntil(loop_, [&] {
+      system_->Sync();
+      return done();
+    }, 30000);
+  }
+  // The screen's pixel at a point of a window.
+  vz::Color PixelOf(vz::Window* window, vz::Point at) {
+    const vz::Point p = window->ToScreen(at);
+    std::optional<vz::Image> pixel = vz::CaptureDisplayArea(desk_.display().c_str(), vz::Rect::FromXYWH(p.x, p.y, 1, 1));
+    return pixel ? pixel->GetPixel(0, 0) : 0;
+  }
+
+  vz::DisplayTestEnv& env_ = vz::DisplayTestEnv::Get();
+  vz::RunLoop& loop_ = vz::RunLoop::ForCurrentThread();
+  vz::X11TestDesk desk_;
+  std::unique_ptr<vz::WindowSystem> system_;
+  testing::FakeRenderService render_;
+  testing::FakeClient client_;
+};
+
+TEST_P(PanelFullScreenDisplayTest, FullScreenCoversThePanelsMonitorAboveEverythingAndEscapeOrItsButtonBringsThePanelBack) {
+  vz::FakeClock clock(1000);  // the overlay controls stay shown
+  auto panel = std::make_unique<VideoMainPanelWindow>(nullptr, &render_, &client_, u"me", system_.get(), clock);
+  ASSERT_TRUE(panel->createVideoWindow(0, 0));
+  const std::vector<VideoRosterInfo> people = {Participant("me"), Participant("p1"), Participant("p2")};
+  for (size_t i = 0; i < people.size(); ++i) panel->mainView()->addVideoRoster(&people[i], i + 1 == people.size());
+  // The user took the panel to the right monitor.
+  const vz::Rect placed = vz::Rect::FromXYWH(880, 80, 640, 480);
+  panel->window()->SetBounds(placed);
+  panel->refresh();
+  // (A manager widens it to its smallest width, two pixels more.)
+  vz::X11Cover cover;
+  ASSERT_TRUE(Settle([&] {
+    cover = vz::ReadX11Cover(desk_.display(), panel->window()->NativeId());
+    return cover.viewable && cover.client.left == placed.left && cover.client.top == placed.top &&
+           cover.client == panel->window()->bounds();
+  })) << cover.client.left << "," << cover.client.top << " " << cover.client.Width() << "x" << cover.client.Height();
+  const vz::Rect shown = cover.client;
+
+  std::unique_ptr<vz::InputInjector> injector = vz::InputInjector::Open(desk_.display().c_str());
+  ASSERT_TRUE(injector);
+  // The full-screen button, in the panel or in the full-screen window.
+  auto click_button = [&] {
+    const vz::Rect button = panel->mainView()->layout().fullscreen_button;
+    injector->Click(panel->mainScreenView()->window()->ToScreen(
+        {button.left + button.Width() / 2, button.top + button.Height() / 2}));
+    injector->Sync();
+  };
+  click_button();
+  vz::Color toolbar_pixel = 0;
+  const bool covered = Settle([&] {
+    vz::Window* full = panel->fullScreenWindow();
+    if (full == nullptr) return false;
+    cover = vz::ReadX11Cover(desk_.display(), full->NativeId());
+    if (!cover.viewable || cover.client != kRightMonitor || cover.frame != cover.client || !cover.above.empty()) {
+      return false;
+    }
+    // The tool bar at the video's bottom left, on the screen.
+    vz::Window* toolbar = panel->panelToolbar()->window();
+    toolbar_pixel = PixelOf(toolbar, {2, 2});
+    return toolbar->TopLevel() == full && toolbar_pixel == 0xFF151515u;
+  });
+  EXPECT_TRUE(covered) << "client area " << cover.client.left << "," << cover.client.top << " "
+                       << cover.client.Width() << "x" << cover.client.Height() << ", frame " << cover.frame.left << ","
+                       << cover.frame.top << " " << cover.frame.Width() << "x" << cover.frame.Height() << ", "
+                       << cover.above.size() << " above, tool bar pixel " << std::hex << toolbar_pixel;
+  KeepPicture(desk_.display(), vz::Rect{0, 0, 1600, 600}, ("panel-full-screen-" + GetParam() + ".png").c_str());
+  EXPECT_FALSE(panel->window()->IsVisible());
+
+  injector->MoveTo({1200, 300});
+  injector->Tap(vz::keys::kEscape);
+  injector->Sync();
+  ASSERT_TRUE(Settle([&] {
+    cover = vz::ReadX11Cover(desk_.display(), panel->window()->NativeId());
+    return !panel->isFullScreen() && cover.viewable && cover.client == shown;
+  })) << cover.client.left << "," << cover.client.top << " " << cover.client.Width() << "x" << cover.client.Height();
+  EXPECT_EQ(panel->mainView()->fullscreenButtonImage(), vzres::IDB_VIDEO_FULLSCREEN);
+
+  // In again, and out with the button the full-screen window shows.
+  click_button();
+  ASSERT_TRUE(Settle([&] {
+    vz::Window* full = panel->fullScreenWindow();
+    return full != nullptr && vz::ReadX11Cover(desk_.display(), full->NativeId()).client == kRightMonitor;
+  }));
+  click_button();
+  EXPECT_TRUE(Settle([&] {
+    cover = vz::ReadX11Cover(desk_.display(), panel->window()->NativeId());
+    return !panel->isFullScreen() && cover.viewable && cover.client == shown;
+  })) << cover.client.left << "," << cover.client.top << " " << cover.client.Width() << "x" << cover.client.Height();
+  panel.reset();
+  EXPECT_TRUE(render_.live.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Managers, PanelFullScreenDisplayTest,
+                         ::testing::Values("none", "twm", "openbox", "metacity"),
+                         [](const ::testing::TestParamInfo<std::string>& info) { return info.param; });
 
 TEST_F(PanelDisplayTest, InsideAContainerItFillsItFollowsItsSizeAndClosesWhenItGoes) {
   const vz::Rect place = vz::Rect::FromXYWH(60, 40, 700, 520);

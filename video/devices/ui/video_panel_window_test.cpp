@@ -158,6 +158,31 @@ TEST_F(PanelWindowTest, FullScreenTakesTheViewsAndEscapeBringsThemBack) {
   EXPECT_EQ(panel_->mainScreenView()->window()->TopLevel(), panel_->window());
 }
 
+// On a desk of two monitors, full screen covers the one the panel is on, in
+// the window layer's full-screen state, and leaving it puts the panel back
+// where it was.
+TEST_F(PanelWindowTest, FullScreenCoversThePanelsMonitorAndLeavingPutsThePanelBack) {
+  system_->SetMonitors({{vz::Rect{0, 0, 1920, 1080}, {}, true, "left"},
+                        {vz::Rect{1920, 0, 3200, 1024}, {}, false, "right"}});
+  ASSERT_TRUE(panel_->createVideoWindow(0, 0));
+  Join({Participant("me"), Participant("p1")});
+  const vz::Rect placed = vz::Rect::FromXYWH(1800, 200, 640, 480);  // most of it on the right
+  panel_->window()->SetBounds(placed);
+  panel_->toggleFullScreen();
+  vz::Window* full = panel_->fullScreenWindow();
+  ASSERT_NE(full, nullptr);
+  EXPECT_TRUE(full->IsFullScreen());
+  EXPECT_EQ(full->bounds(), (vz::Rect{1920, 0, 3200, 1024}));
+  EXPECT_EQ(panel_->mainScreenView()->window()->bounds(), (vz::Rect{0, 0, 1280, 1024}));
+
+  panel_->toggleFullScreen();
+  EXPECT_EQ(panel_->fullScreenWindow(), nullptr);
+  EXPECT_TRUE(panel_->window()->IsVisible());
+  EXPECT_FALSE(panel_->window()->IsFullScreen());
+  EXPECT_EQ(panel_->window()->bounds(), placed);
+  EXPECT_EQ(panel_->mainScreenView()->window()->bounds(), (vz::Rect{0, 0, 640, 480}));
+}
+
 // The tool bar's windows are made again on every full-screen change: the
 // status, its enabled state and the hidden buttons stay as the controller
 // set them.

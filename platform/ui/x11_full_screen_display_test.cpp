@@ -1,0 +1,174 @@
+// Full screen on a real display of two monitors with a desktop panel along
+// the top of the right one and another program's window on it, with no
+// window manager and under twm (no desktop conventions), openbox and
+// metacity (which keeps title bars on the screen): the window's client area
+// is the whole monitor it was on, nothing is stacked over it, the screen
+// shows it there, no frame is around it, and it takes the keys; leaving
+// gives it its place back.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "platform/run_loop.h"
+#include "platform/ui/display_probe.h"
+#include "platform/ui/display_test_env.h"
+#include "platform/ui/input_injector.h"
+#include "platform/ui/window.h"
+#include "platform/ui/x11_desk_testlib.h"
+
+namespace vz {
+namespace {
+
+constexpr Rect kLeftMonitor = X11TestDesk::kLeftMonitor;
+constexpr Rect kRightMonitor = X11TestDesk::kRightMonitor;
+constexpr Color kColour = 0xFF2E8B57;
+constexpr int kDeadlineMs = 30000;
+
+class Painted : public WindowDelegate {
+ public:
+  void OnPaint(Canvas& canvas) override { canvas.FillRect({0, 0, canvas.size().width, canvas.size().height}, kColour); }
+  bool OnKey(const KeyEvent& event) override {
+    if (event.pressed) keys.push_back(event.keysym);
+    return true;
+  }
+  std::vector<uint32_t> keys;
+};
+
+// The share of an area of the screen that shows the window's colour.
+double ShownShare(const std::string& display, const Rect& area) {
+  std::optional<Image> grab = CaptureDisplayArea(display.c_str(), area);
+  if (!grab) return 0;
+  int hits = 0;
+  for (int y = 0; y < grab->height(); ++y)
+    for (int x = 0; x < grab->width(); ++x) hits += (grab->GetPixel(x, y) | 0xFF000000) == kColour ? 1 : 0;
+  return static_cast<double>(hits) / (grab->width() * grab->height());
+}
+
+// A picture of the screen for a person to look at: only when
+// VZ_TEST_PICTURES names a folder.
+void KeepPicture(const std::string& display, const std::string& name) {
+  const char* folder = std::getenv("VZ_TEST_PICTURES");
+  if (folder == nullptr || *folder == 0) return;
+  if (std::optional<Image> picture = CaptureDisplayArea(display.c_str(), Rect{0, 0, 1600, 600})) {
+    picture->WritePngFile(std::string(folder) + "/" + name + ".png");
+  }
+}
+
+// The parameter: the window manager, or "none".
+class FullScreenDisplayTest : public ::testing::TestWithParam<std::string> {
+ protected:
+  void SetUp() override {
+    std::string why;
+    bool missing = false;
+    if (!desk_.Start(GetParam(), kDeadlineMs, &why, &missing)) {
+      if (missing) GTEST_SKIP() << why;
+      FAIL() << why;
+    }
+    system_ = OpenDisplayWindowSystem(desk_.display().c_str());
+    ASSERT_TRUE(system_);
+  }
+  void TearDown() override { system_.reset(); }
+
+  bool RunUntil(const std::function<bool()>& done) {
+    return env_.RunUntil(loop_, [&] {
+      system_->Sync();
+      return done();
+    }, kDeadlineMs);
+  }
+  std::unique_ptr<Window> MakeWindow(Painted* delegate) {
+    WindowParams params;
+    params.bounds = kPlace;
+    params.title = "full screen probe";
+    return system_->CreateWindow(params, delegate);
+  }
+  // Waits until the window covers the right monitor, nothing over it and,
+  // when `frameless`, no frame around it; says what it last saw when it
+  // does not.
+  ::testing::AssertionResult CoversTheRightMonitor(Window* window, bool frameless = true) {
+    X11Cover cover;
+    double shown = 0;
+    const bool covered = RunUntil([&] {
+      cover = ReadX11Cover(desk_.display(), window->NativeId());
+      // No frame around it either, not even off the screen.
+      if (!cover.viewable || cover.client != kRightMonitor || (frameless && cover.frame != cover.client) ||
+          !cover.above.empty()) {
+        return false;
+      }
+      shown = ShownShare(desk_.display(), kRightMonitor);
+      return shown == 1.0 && window->bounds() == kRightMonitor;
+    });
+    if (covered) return ::testing::AssertionSuccess();
+    auto text = [](const Rect& r) {
+      return std::to_string(r.left) + "," + std::to_string(r.top) + " " + std::to_string(r.Width()) + "x" +
+             std::to_string(r.Height());
+    };
+    ::testing::AssertionResult failure = ::testing::AssertionFailure();
+    failure << "client area " << text(cover.client) << " (viewable " << cover.viewable << "), frame "
+            << text(cover.frame) << ", bounds "
+            << text(window->bounds()) << ", shown " << shown << ", " << cover.above.size() << " above";
+    for (const Rect& overlap : cover.overlaps) failure << "; covers " << text(overlap);
+    return failure;
+  }
+
+  static constexpr Rect kPlace = Rect{900, 150, 1300, 450};
+  DisplayTestEnv& env_ = DisplayTestEnv::Get();
+  RunLoop& loop_ = RunLoop::ForCurrentThread();
+  X11TestDesk desk_;
+  std::unique_ptr<WindowSystem> system_;
+};
+
+TEST_P(FullScreenDisplayTest, MadeFullScreenBeforeItShowsItCoversItsMonitorAndTakesTheKeys) {
+  Painted painted;
+  std::unique_ptr<Window> window = MakeWindow(&painted);
+  ASSERT_TRUE(window);
+  ASSERT_TRUE(window->SetFullScreen(true));
+  EXPECT_EQ(window->bounds(), kRightMonitor);
+  window->Show(true);
+  EXPECT_TRUE(CoversTheRightMonitor(window.get()));
+  KeepPicture(desk_.display(), "full-screen-" + GetParam());
+  // The left monitor keeps what it showed.
+  EXPECT_EQ(ShownShare(desk_.display(), kLeftMonitor), 0.0);
+
+  std::unique_ptr<InputInjector> injector = InputInjector::Open(desk_.display().c_str());
+  ASSERT_TRUE(injector);
+  injector->MoveTo({1200, 300});
+  injector->Tap(keys::kEscape);
+  injector->Sync();
+  EXPECT_TRUE(RunUntil([&] { return !painted.keys.empty(); }));
+
+  // Back at its place, at its size, on the same monitor.
+  ASSERT_TRUE(window->SetFullScreen(false));
+  X11Cover cover;
+  EXPECT_TRUE(RunUntil([&] {
+    cover = ReadX11Cover(desk_.display(), window->NativeId());
+    return cover.viewable && cover.client.GetSize() == kPlace.GetSize() &&
+           kRightMonitor.Intersect(cover.client) == cover.client && window->bounds() == cover.client;
+  })) << cover.client.left << "," << cover.client.top << " " << cover.client.Width() << "x" << cover.client.Height();
+  EXPECT_FALSE(window->IsFullScreen());
+  KeepPicture(desk_.display(), "full-screen-left-" + GetParam());
+}
+
+TEST_P(FullScreenDisplayTest, MadeFullScreenWhileShownItCoversItsMonitor) {
+  Painted painted;
+  std::unique_ptr<Window> window = MakeWindow(&painted);
+  ASSERT_TRUE(window);
+  window->Show(true);
+  ASSERT_TRUE(RunUntil([&] { return ReadX11Cover(desk_.display(), window->NativeId()).viewable; }));
+  ASSERT_TRUE(window->SetFullScreen(true));
+  // A manager without the desktop conventions keeps the frame of a window
+  // it has (twm's title bar lies above the screen's top).
+  EXPECT_TRUE(CoversTheRightMonitor(window.get(), GetParam() != "twm"));
+  ASSERT_TRUE(window->SetFullScreen(false));
+  EXPECT_TRUE(RunUntil([&] {
+    return ReadX11Cover(desk_.display(), window->NativeId()).client.GetSize() == kPlace.GetSize();
+  }));
+}
+
+INSTANTIATE_TEST_SUITE_P(Managers, FullScreenDisplayTest, ::testing::Values("none", "twm", "openbox", "metacity"),
+                         [](const ::testing::TestParamInfo<std::string>& info) { return info.param; });
+
+}  // namespace
+}  // namespace vz
