@@ -10,6 +10,7 @@
 #include "outside/vzres/placeholder_png.h"
 #include "outside/vzres/resource_bundle.h"
 #include "outside/vzres/string_table.h"
+#include "platform/big_endian.h"
 
 namespace vzres {
 namespace {
@@ -102,8 +103,7 @@ TEST(StringTableTest, Utf8CheckRefusesOverlongSurrogateAndCutForms) {
 }
 
 uint32_t BigEndian(const std::string& bytes, size_t at) {
-  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data() + at);
-  return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3];
+  return vz::Load32(reinterpret_cast<const uint8_t*>(bytes.data() + at));
 }
 
 // Walks the chunks, checks each CRC, and returns the inflated image data

@@ -11,6 +11,7 @@
 #include "platform/run_loop.h"
 #include "video/engine/client/testing/fake_video_conference_testlib.h"
 #include "video/engine/client/video_client_controller.h"
+#include "platform/big_endian.h"
 
 namespace {
 
@@ -79,7 +80,7 @@ void BM_MapDispatchFloor(benchmark::State& state) {
   size_t next = 0;
   for (auto _ : state) {
     const auto& p = packets[next];
-    const uint32_t ssrc = (uint32_t{p[8]} << 24) | (uint32_t{p[9]} << 16) | (uint32_t{p[10]} << 8) | p[11];
+    const uint32_t ssrc = vz::Load32(p.data() + 8);
     std::lock_guard<std::mutex> hold(lock);
     auto found = channels.find(ssrc);
     if (found != channels.end()) found->second->InputPacket(p.data(), static_cast<int32_t>(p.size()), 0, 0);

@@ -9,6 +9,7 @@
 #include "video/engine/core/engine_clock.h"
 #include "video/engine/core/vz_video_sample_allocator.h"
 #include "video/engine/send/encode_param_generator.h"
+#include "platform/big_endian.h"
 
 namespace {
 
@@ -48,8 +49,6 @@ std::unique_ptr<IVideoDecoder> MakeNull(IVideoDecoderSink* sink, IVideoSampleAll
   g_sink = sink;
   return std::make_unique<NullDecoder>();
 }
-
-uint32_t Be32(const uint8_t* p) { return (uint32_t(p[0]) << 24) | (p[1] << 16) | (p[2] << 8) | p[3]; }
 
 class EngineTest : public ::testing::Test {
  protected:
@@ -123,8 +122,8 @@ TEST_F(EngineTest, RtcpReachesTheChannelItNames) {
   ASSERT_EQ(pli.size(), 12u);
   EXPECT_EQ(pli[0], 0x81);
   EXPECT_EQ(pli[1], 206);
-  EXPECT_EQ(Be32(&pli[4]), 0u);
-  EXPECT_EQ(Be32(&pli[8]), 0x200u);
+  EXPECT_EQ(vz::Load32(&pli[4]), 0u);
+  EXPECT_EQ(vz::Load32(&pli[8]), 0x200u);
   // Received, it reaches the send channel of that SSRC only.
   EXPECT_EQ(engine_->InputRtcpPacket(pli.data(), static_cast<int32_t>(pli.size()), 0), VSE_S_OK);
   first->RunTimerRound();
@@ -142,7 +141,7 @@ TEST_F(EngineTest, RtcpReachesTheChannelItNames) {
   EXPECT_EQ(transport_.rtcp[1].size(), 12u + 16u);
   EXPECT_EQ(transport_.rtcp[2].size(), 12u + 12u);
   EXPECT_EQ(transport_.rtcp[1][0] & 0x1F, 15);
-  EXPECT_EQ(Be32(&transport_.rtcp[2][12]), 5u);
+  EXPECT_EQ(vz::Load32(&transport_.rtcp[2][12]), 5u);
   listen->Release();
   first->Release();
   second->Release();
@@ -189,7 +188,7 @@ TEST_F(EngineTest, SourceChannelsByKeyWithByeAndPeriodicReports) {
   EXPECT_EQ(engine_->DestroyVideoSourceChannel(5), VSE_S_OK);
   ASSERT_EQ(transport_.rtcp.size(), 1u);
   EXPECT_EQ(transport_.rtcp[0][1], 203);
-  EXPECT_EQ(Be32(&transport_.rtcp[0][4]), 5u);
+  EXPECT_EQ(vz::Load32(&transport_.rtcp[0][4]), 5u);
   EXPECT_EQ(engine_->DestroyVideoSourceChannel(5), VSE_E_FAIL);
   ch->Release();
 }
@@ -213,7 +212,7 @@ TEST_F(EngineTest, EncodedFramesOfASourceChannelSendThePeriodicReport) {
   auto sdes_count = [&] {
     int count = 0;
     for (const std::vector<uint8_t>& packet : transport_.rtcp) {
-      if (packet.size() >= 8 && packet[1] == 202 && Be32(&packet[4]) == 9u) ++count;
+      if (packet.size() >= 8 && packet[1] == 202 && vz::Load32(&packet[4]) == 9u) ++count;
     }
     return count;
   };

@@ -12,6 +12,7 @@
 
 #include "contracts/session_records.h"
 #include "video/engine/client/video_client_seams.h"
+#include "platform/big_endian.h"
 
 class FakeVideoSession : public IVZVideoSession {
  public:
@@ -308,11 +309,6 @@ inline std::vector<uint8_t> MakeRtp(uint32_t ssrc, size_t length = 40) {
   std::vector<uint8_t> packet(length, 0);
   packet[0] = 0x80;
   packet[1] = 98;
-  if (length >= 12) {
-    packet[8] = static_cast<uint8_t>(ssrc >> 24);
-    packet[9] = static_cast<uint8_t>(ssrc >> 16);
-    packet[10] = static_cast<uint8_t>(ssrc >> 8);
-    packet[11] = static_cast<uint8_t>(ssrc);
-  }
+  if (length >= 12) vz::Store32(packet.data() + 8, ssrc);
   return packet;
 }
