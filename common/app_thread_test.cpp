@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "common/trace_client_test_hooks.h"
+#include "common/log_capture_testlib.h"
 #include "platform/clock.h"
 #include "platform/run_loop.h"
 
@@ -50,37 +50,14 @@ class RecordingAppThread : public CAppThread {
   std::function<void(uint32_t)> on_message;
 };
 
-// Captures the tracer's lines.
-std::mutex g_lines_mutex;
-std::vector<std::string> g_lines;
-void CaptureLine(const char* /*tag*/, const char* format, va_list args) {
-  char line[1024];
-  vsnprintf(line, sizeof(line), format, args);
-  std::lock_guard<std::mutex> lock(g_lines_mutex);
-  g_lines.emplace_back(line);
-}
-
 class AppThreadTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    entries_.log_a = &CaptureLine;
-    vz::BindTracerForTest(&entries_);
-    g_lines.clear();
-  }
   void TearDown() override {
-    vz::RestoreTracerForTest();
     EXPECT_EQ(Record::alive, 0) << "a record leaked";
   }
-  std::vector<std::string> LinesContaining(const std::string& text) {
-    std::lock_guard<std::mutex> lock(g_lines_mutex);
-    std::vector<std::string> found;
-    for (const auto& line : g_lines) {
-      if (line.find(text) != std::string::npos) found.push_back(line);
-    }
-    return found;
-  }
+  std::vector<std::string> LinesContaining(const std::string& text) { return log_.Matching(text); }
 
-  vz::TracerEntries entries_;
+  vz::LogLineCapture log_;  // first: bound before, and restored after, everything else
   vz::FakeClock clock_;
   vz::RunLoop loop_{clock_};  // the test thread's loop: Start binds to it
 };

@@ -36,6 +36,15 @@ class LogLineCapture {
     for (const auto& line : Lines()) count += line.find(text) != std::string::npos ? 1 : 0;
     return count;
   }
+  // The lines holding `text`, oldest first.
+  std::vector<std::string> Matching(const std::string& text) {
+    std::lock_guard<std::mutex> lock(Mutex());
+    std::vector<std::string> found;
+    for (const auto& line : Lines()) {
+      if (line.find(text) != std::string::npos) found.push_back(line);
+    }
+    return found;
+  }
   // Whether a line holds `text`.
   bool Has(const std::string& text) { return Count(text) > 0; }
   // A copy of the lines captured so far, oldest first.

@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "common/trace_client_test_hooks.h"
+#include "common/log_capture_testlib.h"
 #include "dsdef.pb.h"
 #include "platform/run_loop.h"
 #include "sharing/protocol/ds_bytes_testlib.h"
@@ -72,27 +72,11 @@ class RecordingSink : public IDSTpSink {
   std::function<void()> on_error;
 };
 
-std::mutex g_lines_mutex;
-std::vector<std::string> g_lines;
-void CaptureLine(const char* /*tag*/, const char* format, va_list args) {
-  char line[2048];
-  vsnprintf(line, sizeof(line), format, args);
-  std::lock_guard<std::mutex> lock(g_lines_mutex);
-  g_lines.emplace_back(line);
-}
-
 std::string WithCode(unsigned char code, unsigned char type) { return Hex("50") + char(code) + Header(type); }
 
 class DsTpControllerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    entries_.log_a = &CaptureLine;
-    entries_.collect_a = &CaptureLine;
-    vz::BindTracerForTest(&entries_);
-    {
-      std::lock_guard<std::mutex> lock(g_lines_mutex);
-      g_lines.clear();
-    }
     FakeMediaTransport::Next() = &fake_;
     std::char_traits<char16_t>::copy(config_.RosterId, u"roster-1", 9);
     std::char_traits<char16_t>::copy(config_.DSId, ds_test::kDsId, 5);
@@ -103,7 +87,6 @@ class DsTpControllerTest : public ::testing::Test {
     if (tp_ != nullptr) DSReleaseTpInstance(tp_);
     loop_.RunUntilIdle();
     FakeMediaTransport::Next() = nullptr;
-    vz::RestoreTracerForTest();
   }
 
   IDSTp* Create(const TransportLibraryLoader& loader = FakeMediaTransport::Loader()) {
@@ -130,16 +113,9 @@ class DsTpControllerTest : public ::testing::Test {
     DSReleaseTpInstance(tp_);
     tp_ = nullptr;
   }
-  std::vector<std::string> Lines(const std::string& text) {
-    std::lock_guard<std::mutex> lock(g_lines_mutex);
-    std::vector<std::string> found;
-    for (const auto& line : g_lines) {
-      if (line.find(text) != std::string::npos) found.push_back(line);
-    }
-    return found;
-  }
+  std::vector<std::string> Lines(const std::string& text) { return log_.Matching(text); }
 
-  vz::TracerEntries entries_;
+  vz::LogLineCapture log_;  // first: bound before, and restored after, everything else
   vz::FakeClock clock_{1000};
   vz::RunLoop loop_{clock_};  // the engine thread's loop
   FakeMediaTransport fake_;
