@@ -17,6 +17,7 @@
 
 #include "platform/platform_log.h"
 #include "platform/screen/screen_double.h"
+#include "platform/ui/x11_error_trap.h"
 #include "platform/ui/xlib_threads.h"
 
 namespace vz {
@@ -32,51 +33,11 @@ constexpr int kMaxCursorSide = 1024;
 constexpr long kMaxIconItems = 512 * 512 + 256 * 256 + 128 * 128 + 96 * 96 + 64 * 64 + 48 * 48 + 32 * 32 +
                                24 * 24 + 16 * 16 + 2 * 9;
 
-// Errors from requests on windows that vanished meanwhile are expected.
-// One handler is installed for the process (never swapped back and forth,
-// which would race with other threads): errors on the connection this thread
-// is trapping are counted; others go to the handler that was there before.
-thread_local Display* g_trapped_display = nullptr;
-thread_local int g_x_errors = 0;
-int (*g_previous_handler)(Display*, XErrorEvent*) = nullptr;
-
-int CountError(Display* display, XErrorEvent* error) {
-  if (display == g_trapped_display) {
-    ++g_x_errors;
-    return 0;
-  }
-  if (g_previous_handler) return g_previous_handler(display, error);
-  PlatformLog("screen: X error %d (request %d)", error->error_code, error->request_code);
-  return 0;
-}
-
-void InstallErrorHandler() {
-  static const bool installed = [] {
-    g_previous_handler = XSetErrorHandler(CountError);
-    return true;
-  }();
-  (void)installed;
-}
-
-class ErrorTrap {
- public:
-  explicit ErrorTrap(Display* display) : display_(display) {
-    XSync(display_, False);
-    g_trapped_display = display_;
-    g_x_errors = 0;
-  }
-  ~ErrorTrap() {
-    XSync(display_, False);
-    g_trapped_display = nullptr;
-  }
-  bool Failed() {
-    XSync(display_, False);
-    return g_x_errors != 0;
-  }
-
- private:
-  Display* display_;
-};
+// Errors from requests on windows that vanished meanwhile are expected:
+// they are trapped with the window layer's trap, the one error handler of
+// the process (two handlers that each pass on to the other would call each
+// other without end on an error neither traps).
+using ErrorTrap = X11ErrorTrap;
 
 // The connection outlives the source while images attached to it remain:
 // an image detaches its segment through it when it goes.
@@ -573,7 +534,6 @@ class X11ScreenSource : public ScreenSource {
 
 std::unique_ptr<ScreenSource> OpenX11ScreenSource(const X11ScreenOptions& options) {
   EnsureXlibThreads();
-  InstallErrorHandler();
   Display* display = XOpenDisplay(options.display.empty() ? nullptr : options.display.c_str());
   if (!display) {
     PlatformLog("screen: cannot open display %s", options.display.empty() ? "$DISPLAY" : options.display.c_str());

@@ -11,7 +11,9 @@
 #include "platform/ui/display_window_test_testlib.h"
 #include "platform/ui/input_injector.h"
 #include "platform/ui/window.h"
+#include "platform/screen/screen_source.h"
 #include "platform/ui/x11_client_identity.h"
+#include "platform/ui/x11_error_trap.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
@@ -253,6 +255,28 @@ TEST_F(X11WindowTest, EveryTopLevelWindowNamesItsProcessAndMachine) {
     XFree(machine.value);
   }
   windows.clear();
+  XCloseDisplay(d);
+}
+
+// The window layer traps errors of its requests while the capture side's
+// screen source traps its own on another connection, as in the program: an
+// error that no trap waits for is logged and the program goes on (the
+// process has one chain of error handlers, not two that call each other).
+TEST_F(X11WindowTest, AnErrorOutsideEveryTrapIsLoggedWhileTheScreenSourceTrapsItsOwn) {
+  Display* d = XOpenDisplay(display().c_str());
+  ASSERT_NE(d, nullptr);
+  { X11ErrorTrap before(d); }
+  auto source = OpenX11ScreenSource({display(), true});
+  ASSERT_NE(source, nullptr);
+  source->Windows();  // its own traps
+  { X11ErrorTrap after(d); }
+  XMapWindow(d, 0x1FFFFFF);  // no such window, and no trap
+  XSync(d, False);
+  {
+    X11ErrorTrap trap(d);
+    XMapWindow(d, 0x1FFFFFF);
+    EXPECT_TRUE(trap.Failed());
+  }
   XCloseDisplay(d);
 }
 
