@@ -1,6 +1,7 @@
 // The X11 screen source: XRandR monitors, MIT-SHM reads with an XGetImage
-// fall-back, XFixes cursor images and EWMH window lists. Its own connection,
-// used only by the thread that opened it.
+// fall-back, XFixes cursor images and EWMH window lists (ICCCM's where a
+// manager publishes none). Its own connection, used only by the thread that
+// opened it.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -17,6 +18,8 @@
 
 #include "platform/platform_log.h"
 #include "platform/screen/screen_double.h"
+#include "platform/screen/x11_client_windows.h"
+#include "platform/ui/x11_client_identity.h"
 #include "platform/ui/x11_error_trap.h"
 #include "platform/ui/xlib_threads.h"
 
@@ -262,7 +265,14 @@ class X11ScreenSource : public ScreenSource {
 
   std::vector<ScreenWindow> Windows() override {
     std::vector<ScreenWindow> result;
-    std::vector<unsigned long> ids = WindowProperty(root_, "_NET_CLIENT_LIST_STACKING", XA_WINDOW);
+    bool published = false;
+    std::vector<unsigned long> ids = WindowProperty(root_, "_NET_CLIENT_LIST_STACKING", XA_WINDOW, &published);
+    // A manager without EWMH (twm), or none: the windows as ICCCM gives them.
+    if (!published) {
+      const std::vector<Window> clients = ListIcccmClientWindows(display_, kMaxListedWindows);
+      ids.assign(clients.begin(), clients.end());
+    }
+    const std::string host = LocalHostName();
     for (unsigned long id : ids) {
       ScreenWindow w;
       w.id = id;
@@ -275,8 +285,9 @@ class X11ScreenSource : public ScreenSource {
       if (!XTranslateCoordinates(display_, id, root_, 0, 0, &x, &y, &child)) continue;
       w.bounds = {x, y, attributes.width, attributes.height};
       w.title = Title(id);
+      // A process id names a process only on the machine the window says.
       std::vector<unsigned long> pid = WindowProperty(id, "_NET_WM_PID", XA_CARDINAL);
-      if (!pid.empty()) w.pid = static_cast<int>(pid[0]);
+      if (!pid.empty() && OnThisMachine(id, host)) w.pid = static_cast<int>(pid[0]);
       Window owner = 0;
       if (XGetTransientForHint(display_, id, &owner) && owner != root_) w.owner = owner;
       XClassHint hint{};
@@ -287,6 +298,9 @@ class X11ScreenSource : public ScreenSource {
       }
       for (unsigned long state : WindowProperty(id, "_NET_WM_STATE", XA_ATOM))
         if (state == InternAtom("_NET_WM_STATE_HIDDEN")) w.minimized = true;
+      // A manager without EWMH says it in the ICCCM state alone.
+      const std::vector<unsigned long> wm_state = WindowProperty(id, "WM_STATE", InternAtom("WM_STATE"));
+      if (!wm_state.empty() && wm_state[0] == IconicState) w.minimized = true;
       w.kind = Kind(WindowProperty(id, "_NET_WM_WINDOW_TYPE", XA_ATOM));
       if (trap.Failed()) continue;
       result.push_back(std::move(w));
@@ -442,7 +456,9 @@ class X11ScreenSource : public ScreenSource {
     return static_cast<uint8_t>(((pixel & mask) >> shift) * 255 / max);
   }
 
-  std::vector<unsigned long> WindowProperty(Window window, const char* name, Atom type) {
+  // A property's 32-bit items; `present` (when given) tells whether the
+  // window has the property at all, of whichever type.
+  std::vector<unsigned long> WindowProperty(Window window, const char* name, Atom type, bool* present = nullptr) {
     std::vector<unsigned long> values;
     Atom actual = None;
     int format = 0;
@@ -453,6 +469,7 @@ class X11ScreenSource : public ScreenSource {
                            &after, &data) != Success) {
       return values;
     }
+    if (present) *present = actual != None;
     if (data && actual == type && format == 32) {
       const auto* longs = reinterpret_cast<const unsigned long*>(data);
       values.assign(longs, longs + count);
@@ -463,6 +480,17 @@ class X11ScreenSource : public ScreenSource {
   }
 
   unsigned long InternAtom(const char* name) { return XInternAtom(display_, name, False); }
+
+  // Whether the window's WM_CLIENT_MACHINE is this host (`host`); a window
+  // that names no machine is taken for one of this machine's.
+  bool OnThisMachine(Window window, const std::string& host) {
+    XTextProperty text{};
+    if (!XGetWMClientMachine(display_, window, &text) || text.value == nullptr) return true;
+    const bool same = text.encoding == XA_STRING && text.format == 8 &&
+                      std::string(reinterpret_cast<const char*>(text.value), text.nitems) == host;
+    XFree(text.value);
+    return same;
+  }
 
   // The first type the window names that this side knows decides.
   ScreenWindowKind Kind(const std::vector<unsigned long>& types) {
