@@ -478,5 +478,43 @@ TEST_F(X11ScreenSourceTest, WindowIconsAreTheWindowsOwnSizesAndNoneWhenItSetsNon
   XSync(d, False);
 }
 
+// A program that publishes a 1024 pixel icon first and its smaller sizes
+// after it: the whole property is read, every size seen. One whose
+// property runs past the most that is read keeps the icons before the cut.
+TEST_F(X11ScreenSourceTest, ALargeFirstIconLeavesTheSmallerSizesAfterItReadable) {
+  auto icon = [](long side, uint32_t argb) {
+    std::vector<long> items{side, side};
+    items.insert(items.end(), static_cast<size_t>(side * side), static_cast<long>(argb));
+    return items;
+  };
+  auto publish = [&](Window w, const std::vector<std::vector<long>>& icons) {
+    std::vector<long> items;
+    for (const auto& one : icons) items.insert(items.end(), one.begin(), one.end());
+    XChangeProperty(d, w, XInternAtom(d, "_NET_WM_ICON", False), XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(items.data()), static_cast<int>(items.size()));
+  };
+  Window sizes = XCreateSimpleWindow(d, root, 10, 10, 100, 80, 0, 0, 0);
+  publish(sizes, {icon(1024, 0xFF101010), icon(48, 0xFF484848), icon(32, 0xFF323232), icon(16, 0xFF161616)});
+  Window too_long = XCreateSimpleWindow(d, root, 10, 10, 100, 80, 0, 0, 0);
+  publish(too_long, {icon(1024, 0xFF101010), icon(1024, 0xFF202020), icon(32, 0xFF323232)});
+  XSync(d, False);
+
+  auto source = OpenX11ScreenSource({env_.display(), true});
+  ASSERT_NE(source, nullptr);
+  const std::vector<ScreenIcon> read = source->WindowIcons(sizes);
+  ASSERT_EQ(read.size(), 4u);
+  EXPECT_EQ(read[0].width, 1024);
+  EXPECT_EQ(read[0].argb.back(), 0xFF101010u);
+  EXPECT_EQ(read[2].width, 32);
+  EXPECT_EQ(read[2].argb, std::vector<uint32_t>(32 * 32, 0xFF323232u));
+  EXPECT_EQ(read[3].width, 16);
+  const std::vector<ScreenIcon> cut = source->WindowIcons(too_long);
+  ASSERT_EQ(cut.size(), 1u);
+  EXPECT_EQ(cut[0].argb.back(), 0xFF101010u);
+
+  for (Window w : {sizes, too_long}) XDestroyWindow(d, w);
+  XSync(d, False);
+}
+
 }  // namespace
 }  // namespace vz

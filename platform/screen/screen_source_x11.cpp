@@ -31,10 +31,6 @@ namespace {
 constexpr long kMaxListedWindows = 4096;
 constexpr long kMaxTitleBytes = 4096;
 constexpr int kMaxCursorSide = 1024;
-// A window's icons are read up to this many items (a 512 x 512 icon with
-// every smaller usual size fits); the sizes past it are dropped.
-constexpr long kMaxIconItems = 512 * 512 + 256 * 256 + 128 * 128 + 96 * 96 + 64 * 64 + 48 * 48 + 32 * 32 +
-                               24 * 24 + 16 * 16 + 2 * 9;
 
 // Errors from requests on windows that vanished meanwhile are expected:
 // they are trapped with the window layer's trap, the one error handler of
@@ -310,20 +306,30 @@ class X11ScreenSource : public ScreenSource {
 
   std::vector<ScreenIcon> WindowIcons(uint64_t window) override {
     const Window id = static_cast<Window>(window);
+    const Atom icon_atom = InternAtom("_NET_WM_ICON");
     Atom actual = None;
     int format = 0;
     unsigned long count = 0, after = 0;
     unsigned char* data = nullptr;
     ErrorTrap trap(display_);
-    const int status = XGetWindowProperty(display_, id, InternAtom("_NET_WM_ICON"), 0, kMaxIconItems, False,
-                                          XA_CARDINAL, &actual, &format, &count, &after, &data);
+    // Its length first (a read of nothing tells what is left), so the whole
+    // property is read, as far as the parser reads one.
+    int status = XGetWindowProperty(display_, id, icon_atom, 0, 0, False, XA_CARDINAL, &actual, &format, &count,
+                                    &after, &data);
+    if (data) XFree(data);
+    data = nullptr;
+    if (status != Success || trap.Failed() || actual != XA_CARDINAL || format != 32) return {};
+    const unsigned long items = after / 4;
+    if (items > kMaxWindowIconItems) {
+      PlatformLog("screen: icons of window 0x%lx are %lu items; the sizes past %zu items dropped",
+                  static_cast<unsigned long>(id), items, kMaxWindowIconItems);
+    }
+    const long wanted = static_cast<long>(std::min<unsigned long>(items, kMaxWindowIconItems));
+    status = XGetWindowProperty(display_, id, icon_atom, 0, wanted, False, XA_CARDINAL, &actual, &format, &count,
+                                &after, &data);
     std::vector<ScreenIcon> icons;
     if (status == Success && !trap.Failed() && data && actual == XA_CARDINAL && format == 32) {
       icons = ParseWindowIcons({reinterpret_cast<const unsigned long*>(data), count});
-      if (after != 0) {
-        PlatformLog("screen: icons of window 0x%lx longer than %ld items; the sizes past them dropped",
-                    static_cast<unsigned long>(id), kMaxIconItems);
-      }
       if (icons.empty()) PlatformLog("screen: icons of window 0x%lx unreadable", static_cast<unsigned long>(id));
     }
     if (data) XFree(data);
