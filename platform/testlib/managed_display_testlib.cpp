@@ -2,7 +2,7 @@
 // window manager, as on a user's desktop, for the tests of programs that
 // must work there too.
 //
-//   vz_managed_display --manager openbox|twm [--size WxH] -- <program> [args...]
+//   vz_managed_display --manager openbox|twm|metacity [--size WxH] -- <program> [args...]
 //
 // The program gets DISPLAY; its exit code is this one's. Exit code 77 (a
 // skip) when Xvfb or the manager is not installed, 2 on a wrong command
@@ -30,8 +30,10 @@ volatile sig_atomic_t g_stop_signal = 0;
 void NoteStop(int signal_number) { g_stop_signal = signal_number; }
 
 int Usage(const char* why) {
-  std::fprintf(stderr, "vz_managed_display: %s\nusage: vz_managed_display --manager openbox|twm [--size WxH] -- "
-                       "<program> [args...]\n", why);
+  std::fprintf(stderr,
+               "vz_managed_display: %s\nusage: vz_managed_display --manager openbox|twm|metacity "
+               "[--size WxH] -- <program> [args...]\n",
+               why);
   return 2;
 }
 
@@ -59,13 +61,14 @@ int main(int argc, char** argv) {
       break;
     }
     if (arg == "--help" || arg == "-h") {
-      std::printf("usage: vz_managed_display --manager openbox|twm [--size WxH] -- <program> [args...]\n");
+      std::printf("usage: vz_managed_display --manager openbox|twm|metacity [--size WxH] -- <program> "
+                  "[args...]\n");
       return 0;
     }
     if (i + 1 >= argc) return Usage(("\"" + arg + "\" needs a value or is unknown").c_str());
     if (arg == "--manager") {
       manager_name = argv[++i];
-      if (!vz::X11WindowManager::IsKnown(manager_name)) return Usage("the manager is openbox or twm");
+      if (!vz::X11WindowManager::IsKnown(manager_name)) return Usage("the manager is openbox, twm or metacity");
     } else if (arg == "--size") {
       if (!ParseSize(argv[++i], &width, &height)) return Usage("the size is WxH, from 320x240 to 8192x8192");
     } else {

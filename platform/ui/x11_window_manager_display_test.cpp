@@ -15,7 +15,7 @@ namespace vz {
 namespace {
 
 TEST(X11WindowManagerDisplayTest, ManagesTheScreenWhileItLivesAndEndsWithTheObject) {
-  for (const std::string name : {"twm", "openbox"}) {
+  for (const std::string name : {"twm", "openbox", "metacity"}) {
     SCOPED_TRACE(name);
     XvfbServer server;
     std::string why;

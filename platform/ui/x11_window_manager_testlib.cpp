@@ -97,7 +97,7 @@ bool DisplayHasWindowManager(const std::string& display) {
 std::unique_ptr<X11WindowManager> X11WindowManager::Start(const std::string& name, const std::string& display,
                                                           int timeout_ms, std::string* why) {
   if (!IsKnown(name)) {
-    *why = "unknown window manager \"" + name + "\" (openbox or twm)";
+    *why = "unknown window manager \"" + name + "\" (openbox, twm or metacity)";
     return nullptr;
   }
   const std::string program = "/usr/bin/" + name;

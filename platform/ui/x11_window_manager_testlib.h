@@ -1,7 +1,8 @@
 #pragma once
 // Test support: a window manager on a test's own display, as a user's
 // desktop has one: openbox (reparents, decorates, places new windows by its
-// own policy) or twm. Its files (configuration, cache) live in a folder of
+// own policy), twm (no EWMH) or metacity (keeps title bars on the screen
+// and composes it). Its files (configuration, cache) live in a folder of
 // its own; it is stopped and reaped when the object goes.
 #include <memory>
 #include <string>
@@ -13,7 +14,9 @@ namespace vz {
 class X11WindowManager {
  public:
   // The managers Start knows.
-  static bool IsKnown(const std::string& name) { return name == "openbox" || name == "twm"; }
+  static bool IsKnown(const std::string& name) {
+    return name == "openbox" || name == "twm" || name == "metacity";
+  }
 
   // Starts the manager `name` on `display` and waits until it manages the
   // screen (holds the root's redirection and has taken a window mapped to
