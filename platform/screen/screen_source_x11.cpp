@@ -295,8 +295,10 @@ class X11ScreenSource : public ScreenSource {
       for (unsigned long state : WindowProperty(id, "_NET_WM_STATE", XA_ATOM))
         if (state == InternAtom("_NET_WM_STATE_HIDDEN")) w.minimized = true;
       // A manager without EWMH says it in the ICCCM state alone.
-      const std::vector<unsigned long> wm_state = WindowProperty(id, "WM_STATE", InternAtom("WM_STATE"));
-      if (!wm_state.empty() && wm_state[0] == IconicState) w.minimized = true;
+      if (!published) {
+        const std::vector<unsigned long> wm_state = WindowProperty(id, "WM_STATE", InternAtom("WM_STATE"));
+        if (!wm_state.empty() && wm_state[0] == IconicState) w.minimized = true;
+      }
       w.kind = Kind(WindowProperty(id, "_NET_WM_WINDOW_TYPE", XA_ATOM));
       if (trap.Failed()) continue;
       result.push_back(std::move(w));
