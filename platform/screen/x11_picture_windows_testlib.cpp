@@ -19,8 +19,10 @@ Display* AsDisplay(void* display) { return static_cast<Display*>(display); }
 // compositing managers read.
 constexpr const char* kRootPictureProperties[2] = {"_XROOTPMAP_ID", "ESETROOT_PMAP_ID"};
 
-// The pixmap a root property names; 0 when it names none.
-unsigned long RootPictureProperty(Display* d, const char* name) {
+}  // namespace
+
+unsigned long ReadRootPictureProperty(void* display, const char* name) {
+  Display* d = AsDisplay(display);
   Atom type = None;
   int format = 0;
   unsigned long count = 0, after = 0;
@@ -35,8 +37,8 @@ unsigned long RootPictureProperty(Display* d, const char* name) {
   return pixmap;
 }
 
-// Names `pixmap` in a root property; 0 removes the property.
-void PublishRootPicture(Display* d, const char* name, unsigned long pixmap) {
+void WriteRootPictureProperty(void* display, const char* name, unsigned long pixmap) {
+  Display* d = AsDisplay(display);
   const Atom property = XInternAtom(d, name, False);
   if (pixmap == 0) {
     XDeleteProperty(d, DefaultRootWindow(d), property);
@@ -46,8 +48,6 @@ void PublishRootPicture(Display* d, const char* name, unsigned long pixmap) {
   XChangeProperty(d, DefaultRootWindow(d), property, XA_PIXMAP, 32, PropModeReplace,
                   reinterpret_cast<const unsigned char*>(&value), 1);
 }
-
-}  // namespace
 
 std::unique_ptr<X11PictureWindows> X11PictureWindows::Open(const std::string& display) {
   Display* connection = XOpenDisplay(display.c_str());
@@ -66,7 +66,7 @@ X11PictureWindows::~X11PictureWindows() {
   for (uint64_t window : windows_) XDestroyWindow(d, window);
   bool shown_again = false;
   if (root_published_) {
-    for (int i = 0; i < 2; ++i) PublishRootPicture(d, kRootPictureProperties[i], previous_root_pictures_[i]);
+    for (int i = 0; i < 2; ++i) WriteRootPictureProperty(d, kRootPictureProperties[i], previous_root_pictures_[i]);
     if (previous_root_pictures_[0] != 0) {
       X11ErrorTrap trap(d);  // its pixmap may be gone
       XSetWindowBackgroundPixmap(d, DefaultRootWindow(d), previous_root_pictures_[0]);
@@ -115,10 +115,10 @@ bool X11PictureWindows::SetRootPicture(const Image& picture) {
   XSetWindowBackgroundPixmap(d, DefaultRootWindow(d), pixmap);
   XClearWindow(d, DefaultRootWindow(d));
   if (!root_published_) {
-    for (int i = 0; i < 2; ++i) previous_root_pictures_[i] = RootPictureProperty(d, kRootPictureProperties[i]);
+    for (int i = 0; i < 2; ++i) previous_root_pictures_[i] = ReadRootPictureProperty(d, kRootPictureProperties[i]);
     root_published_ = true;
   }
-  for (const char* name : kRootPictureProperties) PublishRootPicture(d, name, pixmap);
+  for (const char* name : kRootPictureProperties) WriteRootPictureProperty(d, name, pixmap);
   pixmaps_.push_back(pixmap);
   XSync(d, False);
   return true;

@@ -62,4 +62,11 @@ class X11PictureWindows {
   unsigned long previous_root_pictures_[2] = {};  // _XROOTPMAP_ID and ESETROOT_PMAP_ID before ours
 };
 
+// On a connection (an Xlib Display*) of the caller's: the pixmap a root
+// property of the desktop's picture (`name`: "_XROOTPMAP_ID" or
+// "ESETROOT_PMAP_ID") names, 0 when it names none; and naming one in it
+// (0 removes the property), as a desktop-picture setter does.
+unsigned long ReadRootPictureProperty(void* display, const char* name);
+void WriteRootPictureProperty(void* display, const char* name, unsigned long pixmap);
+
 }  // namespace vz

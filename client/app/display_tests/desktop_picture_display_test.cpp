@@ -7,13 +7,13 @@
 #include "client/app/demo/frame_measures.h"
 #include "platform/clock.h"
 #include "platform/screen/screen_source.h"
+#include "platform/screen/x11_picture_windows_testlib.h"
 #include "platform/screen/x11_top_windows_testlib.h"
 #include "platform/ui/display_test_env.h"
 #include "platform/ui/ui_types.h"
 #include "platform/ui/x11_window_manager_testlib.h"
 #include "platform/ui/xvfb_testlib.h"
 
-#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
 namespace {
@@ -110,28 +110,6 @@ TEST(DesktopPictureDisplayTest, TheStampIsFoundInsideTheWindowManagersFrame) {
   EXPECT_GT(y - desktop->clock_asked_y(), 76 - 10 - StampLayout::kHeight);
 }
 
-// The pixmap a root property names (0: none).
-unsigned long RootPixmap(Display* d, const char* name) {
-  Atom type = None;
-  int format = 0;
-  unsigned long count = 0, after = 0;
-  unsigned char* data = nullptr;
-  unsigned long pixmap = 0;
-  if (XGetWindowProperty(d, DefaultRootWindow(d), XInternAtom(d, name, False), 0, 1, False, XA_PIXMAP, &type, &format,
-                         &count, &after, &data) == Success &&
-      data != nullptr && format == 32 && count == 1) {
-    pixmap = *reinterpret_cast<const unsigned long*>(data);
-  }
-  if (data) XFree(data);
-  return pixmap;
-}
-
-void SetRootPixmap(Display* d, const char* name, unsigned long pixmap) {
-  const long value = static_cast<long>(pixmap);
-  XChangeProperty(d, DefaultRootWindow(d), XInternAtom(d, name, False), XA_PIXMAP, 32, PropModeReplace,
-                  reinterpret_cast<const unsigned char*>(&value), 1);
-}
-
 // A compositing manager draws the desktop itself, from the picture the
 // root publishes: the demonstration's gradient is published as that, as
 // desktop-picture setters publish theirs, so the composed screen shows it
@@ -145,7 +123,7 @@ TEST(DesktopPictureDisplayTest, ACompositingManagerDrawsTheGradientItIsPublished
   ASSERT_NE(d, nullptr);
   // The desktop's own picture, as a user's desktop has one.
   const Pixmap own = XCreatePixmap(d, DefaultRootWindow(d), 8, 8, DefaultDepth(d, DefaultScreen(d)));
-  for (const char* name : {"_XROOTPMAP_ID", "ESETROOT_PMAP_ID"}) SetRootPixmap(d, name, own);
+  for (const char* name : {"_XROOTPMAP_ID", "ESETROOT_PMAP_ID"}) vz::WriteRootPictureProperty(d, name, own);
   XSync(d, False);
   auto compositor = vz::X11CompositingManager::Start(server.display(), 30000, &why);
   if (!compositor) {
@@ -155,10 +133,10 @@ TEST(DesktopPictureDisplayTest, ACompositingManagerDrawsTheGradientItIsPublished
   auto desktop = DesktopPicture::Open(server.display(), &why);
   ASSERT_NE(desktop, nullptr) << why;
 
-  const unsigned long published = RootPixmap(d, "_XROOTPMAP_ID");
+  const unsigned long published = vz::ReadRootPictureProperty(d, "_XROOTPMAP_ID");
   EXPECT_NE(published, 0u);
   EXPECT_NE(published, own);
-  EXPECT_EQ(RootPixmap(d, "ESETROOT_PMAP_ID"), published);
+  EXPECT_EQ(vz::ReadRootPictureProperty(d, "ESETROOT_PMAP_ID"), published);
   ::Window root = 0;
   int x = 0, y = 0;
   unsigned int width = 0, height = 0, border = 0, depth = 0;
@@ -179,8 +157,8 @@ TEST(DesktopPictureDisplayTest, ACompositingManagerDrawsTheGradientItIsPublished
   EXPECT_EQ(shown, gradient) << std::hex << "the composed desktop shows 0x" << shown;
 
   desktop.reset();
-  EXPECT_EQ(RootPixmap(d, "_XROOTPMAP_ID"), own);
-  EXPECT_EQ(RootPixmap(d, "ESETROOT_PMAP_ID"), own);
+  EXPECT_EQ(vz::ReadRootPictureProperty(d, "_XROOTPMAP_ID"), own);
+  EXPECT_EQ(vz::ReadRootPictureProperty(d, "ESETROOT_PMAP_ID"), own);
   compositor.reset();
   XFreePixmap(d, own);
   XCloseDisplay(d);
