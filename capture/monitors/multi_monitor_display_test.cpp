@@ -1,17 +1,28 @@
 // The monitor set over the X11 screen of a private X server: a shared window
-// with another client's window over part of it.
+// with another client's window over part of it, and the list of windows to
+// share under each kind of desktop.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "capture/monitors/capture_screens.h"
 #include "capture/monitors/changed_box_sender.h"
 #include "capture/monitors/multi_monitor.h"
 #include "capture/monitors/sharing_rgn_controller.h"
+#include "platform/run_loop.h"
 #include "platform/screen/screen_source.h"
+#include "platform/screen/x11_picture_windows_testlib.h"
 #include "platform/screen/x11_test_windows_testlib.h"
+#include "platform/ui/window.h"
+#include "platform/ui/x11_window_manager_testlib.h"
 #include "platform/ui/xvfb_testlib.h"
 
 namespace {
@@ -77,5 +88,105 @@ TEST(MultiMonitorDisplayTest, TheCoveredPartOfASharedWindowArrivesInTheHeaderCol
   windows->PublishStacking({shared, other});
   EXPECT_FALSE(screens.RegionsUnchanged(*source, none));
 }
+
+class Blank : public vz::WindowDelegate {
+ public:
+  void OnPaint(vz::Canvas& canvas) override { canvas.FillRect({0, 0, 10, 10}, 0xFF808080); }
+};
+
+// Serves the run loop until `done` holds, for at most 30 s.
+bool ServeUntil(vz::RunLoop& loop, const std::function<bool()>& done) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  bool met = done();
+  if (met) return true;
+  int owner = 0;
+  loop.StartTimer(&owner, 1, 20, [&] {
+    met = done();
+    if (met || std::chrono::steady_clock::now() > deadline) loop.Quit();
+  });
+  loop.Run();
+  loop.KillTimer(&owner, 1);
+  return met;
+}
+
+bool Listed(const ApplicationList& list, uint64_t window) {
+  for (int i = 0; i < list.Count; ++i)
+    if (list.Applications[i].Window == static_cast<VzWindowHandle>(window)) return true;
+  return false;
+}
+
+// The presenter picks from the windows of other programs, under no window
+// manager, under twm (which publishes no stacking list) and under openbox
+// (which does). This program's own windows, made by the window layer as the
+// selection window and the video panel are, name this process and are left
+// out.
+class WindowListDisplayTest : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(WindowListDisplayTest, OtherProgramsWindowsAreListedThisProgramsOwnAreNot) {
+  vz::XvfbServer server;
+  std::string why;
+  if (!server.Start(&why, 1024, 768)) GTEST_SKIP() << why;
+  const std::string manager_name = GetParam();
+  std::unique_ptr<vz::X11WindowManager> manager;
+  if (manager_name != "none") {
+    manager = vz::X11WindowManager::Start(manager_name, server.display(), 30000, &why);
+    if (!manager) GTEST_SKIP() << why;
+  }
+  auto others = vz::X11PictureWindows::Open(server.display());
+  ASSERT_NE(others, nullptr);
+  const uint64_t editor = others->CreateWindow(40, 60, 300, 200, "Editor");
+  const uint64_t notes = others->CreateWindow(400, 60, 300, 200, "Notes");
+  ASSERT_NE(editor, 0u);
+  ASSERT_NE(notes, 0u);
+
+  vz::RunLoop& loop = vz::RunLoop::ForCurrentThread();
+  std::unique_ptr<vz::WindowSystem> system = vz::OpenDisplayWindowSystem(server.display().c_str());
+  ASSERT_NE(system, nullptr);
+  Blank blank;
+  std::vector<std::unique_ptr<vz::Window>> own;
+  for (uint32_t flags : {0u, static_cast<uint32_t>(vz::kWindowDialog),
+                         static_cast<uint32_t>(vz::kWindowDialog | vz::kWindowTool)}) {
+    vz::WindowParams params;
+    params.bounds = vz::Rect::FromXYWH(100 + static_cast<int>(own.size()) * 150, 400, 140, 120);
+    params.flags = flags;
+    params.title = "own window " + std::to_string(own.size());
+    own.push_back(system->CreateWindow(params, &blank));
+    ASSERT_NE(own.back(), nullptr);
+    own.back()->Show();
+  }
+
+  auto source = vz::OpenX11ScreenSource({server.display(), true});
+  ASSERT_NE(source, nullptr);
+  CMultiMonitor monitors(getpid());  // as the capture library makes it
+  // Once the own windows are shown (under a manager: taken into its care)
+  // they are on the screen's list of windows, naming this process.
+  auto own_on_screen = [&] {
+    const std::vector<vz::ScreenWindow> windows = source->Windows();
+    return std::all_of(own.begin(), own.end(), [&](const std::unique_ptr<vz::Window>& window) {
+      return std::any_of(windows.begin(), windows.end(), [&](const vz::ScreenWindow& w) {
+        return w.id == window->NativeId() && w.visible && w.pid == getpid();
+      });
+    });
+  };
+  const ApplicationList* list = nullptr;
+  EXPECT_TRUE(ServeUntil(loop, [&] {
+    list = monitors.RefreshWindows(*source);
+    return own_on_screen() && Listed(*list, editor) && Listed(*list, notes);
+  })) << "under " << manager_name;
+  ASSERT_NE(list, nullptr);
+  EXPECT_TRUE(Listed(*list, editor)) << "under " << manager_name;
+  EXPECT_TRUE(Listed(*list, notes)) << "under " << manager_name;
+  for (const auto& window : own) EXPECT_FALSE(Listed(*list, window->NativeId())) << "under " << manager_name;
+  // A record carries the other program's title.
+  for (int i = 0; i < list->Count; ++i) {
+    if (list->Applications[i].Window != static_cast<VzWindowHandle>(editor)) continue;
+    EXPECT_EQ(std::u16string(list->Applications[i].Title), u"Editor");
+  }
+  own.clear();
+  system.reset();
+}
+
+INSTANTIATE_TEST_SUITE_P(Desktops, WindowListDisplayTest, ::testing::Values("none", "twm", "openbox"),
+                         [](const ::testing::TestParamInfo<const char*>& info) { return std::string(info.param); });
 
 }  // namespace

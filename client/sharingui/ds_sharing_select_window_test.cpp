@@ -351,4 +351,57 @@ TEST_F(SelectTest, TheLogoShowsOnlyWhenTheMeetingWantsIt) {
   EXPECT_TRUE(window_->GetDlgItem(3)->window()->IsVisible());
 }
 
+// Seven targets in rows of three: the third row lies below the list, and a
+// scroll bar on the list's right says so. A press below its thumb scrolls a
+// page (to the last row), dragging the thumb back up scrolls back, and
+// neither selects anything. With one row there is no bar.
+TEST_F(SelectTest, ItemsBelowTheListShowAsAScrollBarThatScrollsTheList) {
+  provider_.SetWindows({{0x101, u"First", 0}, {0x102, u"Second", 0}, {0x103, u"Third", 0}, {0x104, u"Fourth", 0},
+                        {0x105, u"Fifth", 0}});
+  Fill();
+  window_->Show(true);
+  CThumbnailList* list = window_->list();
+  ASSERT_EQ(list->GetItemCount(), 7);
+  const vz::Rect area = list->window()->bounds();  // in the window's client area
+  ASSERT_EQ(area.Height(), 442);
+  const int bar_x = area.right - CVerticalScrollBar::kWidth / 2;
+  auto pixel = [&](int x, int y) {
+    window_->window()->Update();
+    return system_->Render(window_->window()).GetPixel(x, area.top + y);
+  };
+  constexpr vz::Color kTrack = 0xFFF0F0F0, kThumb = 0xFFC1C1C1, kDragged = 0xFF8C8C8C;
+  // 674 pixels of rows in 442: a thumb of 289 over a track of 442.
+  EXPECT_EQ(pixel(bar_x, 10), kThumb);
+  EXPECT_EQ(pixel(bar_x, 280), kThumb);
+  EXPECT_EQ(pixel(bar_x, 300), kTrack);
+  EXPECT_EQ(pixel(bar_x, 435), kTrack);
+  EXPECT_EQ(pixel(area.right - CVerticalScrollBar::kWidth - 4, 300), 0xFFFFFFFFu) << "the items keep clear of it";
+  EXPECT_GE(list->ItemRect(6).top, area.Height());
+
+  auto on_list = [&](int y) { return list->window()->ToScreen({area.Width() - CVerticalScrollBar::kWidth / 2, y}); };
+  system_->Click(on_list(400));
+  EXPECT_EQ(list->scroll_y(), 674 - 442);
+  EXPECT_LT(list->ItemRect(6).bottom, area.Height());
+  EXPECT_EQ(pixel(bar_x, 100), kTrack);
+  EXPECT_EQ(pixel(bar_x, 435), kThumb);
+  EXPECT_EQ(list->GetSelectedIndex(), -1);
+
+  // The thumb (now at 153 to 442) dragged up by its whole travel.
+  system_->SendMouse(vz::MouseAction::kPress, vz::MouseButton::kLeft, on_list(300));
+  system_->SendMouse(vz::MouseAction::kMove, vz::MouseButton::kNone, on_list(220));
+  EXPECT_EQ(list->scroll_y(), (674 - 442) - 80 * (674 - 442) / (442 - 289));
+  EXPECT_EQ(pixel(bar_x, 300), kDragged);
+  system_->SendMouse(vz::MouseAction::kMove, vz::MouseButton::kNone, on_list(100));
+  system_->SendMouse(vz::MouseAction::kRelease, vz::MouseButton::kLeft, on_list(100));
+  EXPECT_EQ(list->scroll_y(), 0);
+  EXPECT_EQ(pixel(bar_x, 10), kThumb);
+  EXPECT_EQ(list->GetSelectedIndex(), -1);
+
+  provider_.SetWindows({{0x101, u"First", 0}});
+  Fill();
+  ASSERT_EQ(list->GetItemCount(), 3);
+  EXPECT_EQ(pixel(bar_x, 10), 0xFFFFFFFFu);
+  EXPECT_EQ(pixel(bar_x, 435), 0xFFFFFFFFu);
+}
+
 }  // namespace

@@ -54,9 +54,13 @@ void CThumbnailList::Select(int index) {
 }
 
 int CThumbnailList::Columns() const {
-  const int width = ClientRect().Width();
+  // The scroll bar's room is kept whether it shows or not: the columns do
+  // not change as rows come and go.
+  const int width = ClientRect().Width() - CVerticalScrollBar::kWidth;
   return std::max(1, (width - kMargin) / kCellWidth);
 }
+
+CVerticalScrollBar CThumbnailList::ScrollBar() const { return {ClientRect(), ContentHeight(), scroll_y_}; }
 
 int CThumbnailList::ContentHeight() const {
   const int rows = (GetItemCount() + Columns() - 1) / Columns();
@@ -116,6 +120,41 @@ void CThumbnailList::OnPaint(vz::Canvas& canvas) {
     canvas.DrawText(std::u16string_view(item.text),
                     {cell.left + 2, cell.top + 2 + kThumbnailSize, cell.right - 2, cell.bottom}, style);
   }
+  ScrollBar().Paint(canvas, dragging_);
+}
+
+bool CThumbnailList::PressScrollBar(vz::Point p) {
+  const CVerticalScrollBar bar = ScrollBar();
+  switch (bar.HitTest(p)) {
+    case CVerticalScrollBar::Part::kNone:
+      return false;
+    case CVerticalScrollBar::Part::kAbove:
+      ScrollTo(scroll_y_ - ClientRect().Height());
+      break;
+    case CVerticalScrollBar::Part::kBelow:
+      ScrollTo(scroll_y_ + ClientRect().Height());
+      break;
+    case CVerticalScrollBar::Part::kThumb:
+      dragging_ = true;
+      drag_from_y_ = p.y;
+      drag_from_scroll_ = scroll_y_;
+      if (window_) window_->SetCapture();
+      Invalidate();
+      break;
+  }
+  return true;
+}
+
+void CThumbnailList::EndDrag() {
+  if (!dragging_) return;
+  dragging_ = false;
+  if (window_ && window_->HasCapture()) window_->ReleaseCapture();
+  Invalidate();
+}
+
+void CThumbnailList::OnCaptureLost() {
+  dragging_ = false;
+  Invalidate();
 }
 
 void CThumbnailList::OnMouse(const vz::MouseEvent& event) {
@@ -123,10 +162,18 @@ void CThumbnailList::OnMouse(const vz::MouseEvent& event) {
     case vz::MouseAction::kPress:
       if (event.button != vz::MouseButton::kLeft) break;
       if (window_) window_->Focus();
+      if (PressScrollBar(event.position)) break;
       Select(HitTest(event.position));
+      break;
+    case vz::MouseAction::kMove:
+      if (dragging_) ScrollTo(ScrollBar().DragOffset(drag_from_scroll_, event.position.y - drag_from_y_));
+      break;
+    case vz::MouseAction::kRelease:
+      if (event.button == vz::MouseButton::kLeft) EndDrag();
       break;
     case vz::MouseAction::kDoubleClick:
       if (event.button != vz::MouseButton::kLeft) break;
+      if (PressScrollBar(event.position)) break;  // the second of two quick presses on it
       if (const int hit = HitTest(event.position); hit >= 0 && on_activate) on_activate(hit);
       break;
     case vz::MouseAction::kWheel:

@@ -1,9 +1,12 @@
 #pragma once
 // An icon list of thumbnails: items with an image, a caption below it and a
 // 64-bit parameter, laid out left to right in rows of equal cells and
-// scrolled by the wheel. One item at most is selected; a click selects
-// (on empty space: nothing), a double click or Enter on an item reports it,
-// the arrow keys, Home and End move the selection.
+// scrolled by the wheel. While the rows go on below or above what it shows,
+// a scroll bar on its right says so; its thumb can be dragged and a press
+// beside the thumb scrolls by the list's height. One item at most is
+// selected; a click selects (on empty space: nothing), a double click or
+// Enter on an item reports it, the arrow keys, Home and End move the
+// selection.
 //
 // UI thread only.
 #include <cstdint>
@@ -11,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "uikit/vertical_scroll_bar.h"
 #include "uikit/vz_control.h"
 
 class CThumbnailList : public CVzControl {
@@ -50,9 +54,15 @@ class CThumbnailList : public CVzControl {
   void OnMouse(const vz::MouseEvent& event) override;
   bool OnKey(const vz::KeyEvent& event) override;
   void OnFocus(bool) override { Invalidate(); }
+  void OnCaptureLost() override;
 
  private:
   int Columns() const;
+  // The scroll bar as the list stands now.
+  CVerticalScrollBar ScrollBar() const;
+  // A press on the scroll bar: false when it was not on it.
+  bool PressScrollBar(vz::Point p);
+  void EndDrag();
   int HitTest(vz::Point p) const;
   int ContentHeight() const;
   void ScrollTo(int y);
@@ -61,4 +71,7 @@ class CThumbnailList : public CVzControl {
   std::vector<Item> items_;
   int selected_ = -1;
   int scroll_y_ = 0;
+  bool dragging_ = false;  // the scroll bar's thumb
+  int drag_from_y_ = 0;
+  int drag_from_scroll_ = 0;
 };

@@ -68,7 +68,7 @@ struct ScreenWindow {
   uint64_t id = 0;
   ScreenRect bounds;     // frame position in root coordinates
   std::string title;     // _NET_WM_NAME, else WM_NAME; UTF-8
-  int pid = 0;           // 0 when the window does not say
+  int pid = 0;           // 0 when the window does not say, or is of another machine
   bool visible = false;  // mapped
   uint64_t owner = 0;    // the window it is transient for; 0 when none
   std::string class_name;  // the class part of WM_CLASS; UTF-8
@@ -140,7 +140,9 @@ class ScreenSource {
   virtual ScreenReadResult ReadInto(const ScreenRect& rect, ScreenImage* image, int x, int y);
   // The current cursor shape; false when it is not available.
   virtual bool ReadCursor(ScreenCursor* out) = 0;
-  // Top-level client windows, bottom first (the last one is on top).
+  // Top-level client windows, bottom first (the last one is on top). On
+  // X11 the window manager's stacking list; without one (a manager without
+  // EWMH, or none) the windows as ICCCM gives them.
   virtual std::vector<ScreenWindow> Windows() = 0;
   // Whether a compositing manager composes the screen (on X11: one owns the
   // selection _NET_WM_CM_S<screen>). Asked again on every call, since one

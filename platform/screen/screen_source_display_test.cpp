@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -12,7 +13,12 @@
 #include "platform/clock.h"
 #include "platform/ui/display_probe.h"
 #include "platform/ui/display_test_env.h"
+#include "platform/ui/x11_client_identity.h"
+#include "platform/ui/x11_foreign_window_testlib.h"
 #include "platform/ui/x11_root_paint_testlib.h"
+#include "platform/ui/x11_window_manager_testlib.h"
+#include "platform/ui/xvfb_testlib.h"
+#include "platform/screen/x11_user_placed_window_testlib.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -242,6 +248,157 @@ TEST_F(X11ScreenSourceTest, WindowsComeInStackingOrderWithTitleAndPid) {
   XSync(d, False);
 }
 
+// A process id counts only with the machine it is of: a window of another
+// host (WM_CLIENT_MACHINE) names no process here.
+TEST_F(X11ScreenSourceTest, AProcessIdCountsOnlyForAWindowOfThisMachine) {
+  auto make = [&](const char* machine) {
+    Window w = XCreateSimpleWindow(d, root, 10, 10, 100, 80, 0, 0, 0);
+    long pid = 4321;
+    XChangeProperty(d, w, XInternAtom(d, "_NET_WM_PID", False), XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(&pid), 1);
+    if (machine != nullptr) {
+      XTextProperty text{};
+      char* names[] = {const_cast<char*>(machine)};
+      XStringListToTextProperty(names, 1, &text);
+      XSetWMClientMachine(d, w, &text);
+      XFree(text.value);
+    }
+    XMapWindow(d, w);
+    return w;
+  };
+  const std::string host = LocalHostName();
+  ASSERT_FALSE(host.empty());
+  Window here = make(host.c_str()), unnamed = make(nullptr), elsewhere = make("elsewhere.example");
+  PublishStacking({here, unnamed, elsewhere});
+
+  auto source = OpenX11ScreenSource({env_.display(), true});
+  ASSERT_NE(source, nullptr);
+  auto windows = source->Windows();
+  ASSERT_EQ(windows.size(), 3u);
+  EXPECT_EQ(windows[0].pid, 4321);
+  EXPECT_EQ(windows[1].pid, 4321);
+  EXPECT_EQ(windows[2].pid, 0);
+
+  ForgetStacking();
+  for (Window w : {here, unnamed, elsewhere}) XDestroyWindow(d, w);
+  XSync(d, False);
+}
+
+// The positions of `ids` in `windows` (-1 for one not there).
+std::vector<int> PlacesOf(const std::vector<ScreenWindow>& windows, const std::vector<Window>& ids) {
+  std::vector<int> places;
+  for (Window id : ids) {
+    int place = -1;
+    for (size_t i = 0; i < windows.size(); ++i)
+      if (windows[i].id == id) place = static_cast<int>(i);
+    places.push_back(place);
+  }
+  return places;
+}
+
+// No window manager, so no stacking list: the windows are the root's own
+// mapped children, bottom first. Menus and tooltips (override-redirect) and
+// windows never shown are none of them.
+TEST_F(X11ScreenSourceTest, WithoutAManagerTheWindowsAreTheRootsMappedChildren) {
+  ForgetStacking();
+  Window lower = XCreateSimpleWindow(d, root, 100, 120, 200, 150, 0, 0, 0);
+  Window upper = XCreateSimpleWindow(d, root, 150, 160, 80, 60, 0, 0, 0);
+  XStoreName(d, upper, "upper");
+  XSetWindowAttributes popup_attributes{};
+  popup_attributes.override_redirect = True;
+  Window menu = XCreateWindow(d, root, 20, 20, 90, 90, 0, CopyFromParent, InputOutput, CopyFromParent,
+                              CWOverrideRedirect, &popup_attributes);
+  Window hidden = XCreateSimpleWindow(d, root, 30, 30, 90, 90, 0, 0, 0);
+  for (Window w : {lower, upper, menu}) XMapWindow(d, w);
+  XRaiseWindow(d, upper);
+  XSync(d, False);
+
+  auto source = OpenX11ScreenSource({env_.display(), true});
+  ASSERT_NE(source, nullptr);
+  const auto windows = source->Windows();
+  const std::vector<int> places = PlacesOf(windows, {lower, upper, menu, hidden});
+  ASSERT_GE(places[0], 0);
+  EXPECT_GT(places[1], places[0]);
+  EXPECT_EQ(places[2], -1);
+  EXPECT_EQ(places[3], -1);
+  ASSERT_GE(places[1], 0);
+  EXPECT_EQ(windows[places[1]].title, "upper");
+  EXPECT_EQ(windows[places[1]].bounds, (ScreenRect{150, 160, 80, 60}));
+  EXPECT_TRUE(windows[places[1]].visible);
+
+  for (Window w : {lower, upper, menu, hidden}) XDestroyWindow(d, w);
+  XSync(d, False);
+}
+
+// twm frames the windows and publishes no stacking list: each is found
+// inside its frame (the client's own window, where its client area is),
+// bottom first; a minimised one is still listed, as minimised; no window
+// of twm's own shows.
+TEST(X11ScreenSourceTwmTest, UnderAManagerWithoutEwmhTheClientsAreFoundInsideTheirFrames) {
+  XvfbServer server;
+  std::string why;
+  if (!server.Start(&why, 1024, 768)) GTEST_SKIP() << why;
+  auto twm = X11WindowManager::Start("twm", server.display(), 30000, &why);
+  if (!twm) GTEST_SKIP() << why;
+  Display* d = XOpenDisplay(server.display().c_str());
+  ASSERT_NE(d, nullptr);
+  std::vector<Window> clients;
+  for (int i = 0; i < 3; ++i) {
+    const int x = 50 + i * 300, y = 100;
+    Window w = XCreateSimpleWindow(d, DefaultRootWindow(d), x, y, 200, 150, 0, 0, 0);
+    SetUserPlacedWindowHints(d, w, x, y, 200, 150, "client " + std::to_string(i), "client", "Client");
+    XMapRaised(d, w);
+    clients.push_back(w);
+  }
+  XSync(d, False);
+  auto source = OpenX11ScreenSource({server.display(), true});
+  ASSERT_NE(source, nullptr);
+  auto framed = [&](const std::vector<ScreenWindow>& windows) {
+    const std::vector<int> places = PlacesOf(windows, clients);
+    if (places[0] < 0 || places[1] <= places[0] || places[2] <= places[1]) return false;
+    for (int place : places) {
+      Window root = 0, parent = 0, *children = nullptr;
+      unsigned int count = 0;
+      XQueryTree(d, windows[place].id, &root, &parent, &children, &count);
+      if (children) XFree(children);
+      if (parent == root || !windows[place].visible) return false;
+    }
+    return true;
+  };
+  std::vector<ScreenWindow> windows = source->Windows();
+  const uint64_t deadline = MonotonicMs() + 30000;
+  while (!framed(windows) && MonotonicMs() < deadline) {
+    SleepMs(20);
+    windows = source->Windows();
+  }
+  ASSERT_TRUE(framed(windows));
+  // twm's icon manager is a client of twm's own, never shown here.
+  EXPECT_EQ(std::count_if(windows.begin(), windows.end(),
+                          [](const ScreenWindow& w) { return w.visible || w.minimized; }),
+            3);
+  const std::vector<int> places = PlacesOf(windows, clients);
+  const ScreenWindow& middle = windows[places[1]];
+  EXPECT_EQ(middle.title, "client 1");
+  int x = 0, y = 0;
+  Window child = 0;
+  XTranslateCoordinates(d, clients[1], DefaultRootWindow(d), 0, 0, &x, &y, &child);
+  EXPECT_EQ(middle.bounds, (ScreenRect{x, y, 200, 150}));
+  EXPECT_FALSE(middle.minimized);
+
+  // Minimised: unmapped in its frame, its WM_STATE iconic.
+  ASSERT_TRUE(IconifyDisplayWindow(server.display(), clients[1]));
+  bool minimized = false;
+  while (!minimized && MonotonicMs() < deadline) {
+    for (const ScreenWindow& w : source->Windows())
+      if (w.id == clients[1] && w.minimized && !w.visible) minimized = true;
+    if (!minimized) SleepMs(20);
+  }
+  EXPECT_TRUE(minimized);
+
+  for (Window w : clients) XDestroyWindow(d, w);
+  XCloseDisplay(d);
+}
+
 TEST_F(X11ScreenSourceTest, WindowsCarryOwnerClassTypeAndHiddenState) {
   Window main_window = XCreateSimpleWindow(d, root, 10, 10, 300, 200, 0, 0, 0);
   Window dialog = XCreateSimpleWindow(d, root, 50, 50, 100, 80, 0, 0, 0);
@@ -318,6 +475,44 @@ TEST_F(X11ScreenSourceTest, WindowIconsAreTheWindowsOwnSizesAndNoneWhenItSetsNon
   EXPECT_TRUE(source->WindowIcons(gone).empty());  // no error escapes either
 
   for (Window w : {with_icons, without, damaged}) XDestroyWindow(d, w);
+  XSync(d, False);
+}
+
+// A program that publishes a 1024 pixel icon first and its smaller sizes
+// after it: the whole property is read, every size seen. One whose
+// property runs past the most that is read keeps the icons before the cut.
+TEST_F(X11ScreenSourceTest, ALargeFirstIconLeavesTheSmallerSizesAfterItReadable) {
+  auto icon = [](long side, uint32_t argb) {
+    std::vector<long> items{side, side};
+    items.insert(items.end(), static_cast<size_t>(side * side), static_cast<long>(argb));
+    return items;
+  };
+  auto publish = [&](Window w, const std::vector<std::vector<long>>& icons) {
+    std::vector<long> items;
+    for (const auto& one : icons) items.insert(items.end(), one.begin(), one.end());
+    XChangeProperty(d, w, XInternAtom(d, "_NET_WM_ICON", False), XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(items.data()), static_cast<int>(items.size()));
+  };
+  Window sizes = XCreateSimpleWindow(d, root, 10, 10, 100, 80, 0, 0, 0);
+  publish(sizes, {icon(1024, 0xFF101010), icon(48, 0xFF484848), icon(32, 0xFF323232), icon(16, 0xFF161616)});
+  Window too_long = XCreateSimpleWindow(d, root, 10, 10, 100, 80, 0, 0, 0);
+  publish(too_long, {icon(1024, 0xFF101010), icon(1024, 0xFF202020), icon(32, 0xFF323232)});
+  XSync(d, False);
+
+  auto source = OpenX11ScreenSource({env_.display(), true});
+  ASSERT_NE(source, nullptr);
+  const std::vector<ScreenIcon> read = source->WindowIcons(sizes);
+  ASSERT_EQ(read.size(), 4u);
+  EXPECT_EQ(read[0].width, 1024);
+  EXPECT_EQ(read[0].argb.back(), 0xFF101010u);
+  EXPECT_EQ(read[2].width, 32);
+  EXPECT_EQ(read[2].argb, std::vector<uint32_t>(32 * 32, 0xFF323232u));
+  EXPECT_EQ(read[3].width, 16);
+  const std::vector<ScreenIcon> cut = source->WindowIcons(too_long);
+  ASSERT_EQ(cut.size(), 1u);
+  EXPECT_EQ(cut[0].argb.back(), 0xFF101010u);
+
+  for (Window w : {sizes, too_long}) XDestroyWindow(d, w);
   XSync(d, False);
 }
 

@@ -1,6 +1,7 @@
 // The X11 screen source: XRandR monitors, MIT-SHM reads with an XGetImage
-// fall-back, XFixes cursor images and EWMH window lists. Its own connection,
-// used only by the thread that opened it.
+// fall-back, XFixes cursor images and EWMH window lists (ICCCM's where a
+// manager publishes none). Its own connection, used only by the thread that
+// opened it.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -17,6 +18,9 @@
 
 #include "platform/platform_log.h"
 #include "platform/screen/screen_double.h"
+#include "platform/screen/x11_client_windows.h"
+#include "platform/ui/x11_client_identity.h"
+#include "platform/ui/x11_error_trap.h"
 #include "platform/ui/xlib_threads.h"
 
 namespace vz {
@@ -27,56 +31,12 @@ namespace {
 constexpr long kMaxListedWindows = 4096;
 constexpr long kMaxTitleBytes = 4096;
 constexpr int kMaxCursorSide = 1024;
-// A window's icons are read up to this many items (a 512 x 512 icon with
-// every smaller usual size fits); the sizes past it are dropped.
-constexpr long kMaxIconItems = 512 * 512 + 256 * 256 + 128 * 128 + 96 * 96 + 64 * 64 + 48 * 48 + 32 * 32 +
-                               24 * 24 + 16 * 16 + 2 * 9;
 
-// Errors from requests on windows that vanished meanwhile are expected.
-// One handler is installed for the process (never swapped back and forth,
-// which would race with other threads): errors on the connection this thread
-// is trapping are counted; others go to the handler that was there before.
-thread_local Display* g_trapped_display = nullptr;
-thread_local int g_x_errors = 0;
-int (*g_previous_handler)(Display*, XErrorEvent*) = nullptr;
-
-int CountError(Display* display, XErrorEvent* error) {
-  if (display == g_trapped_display) {
-    ++g_x_errors;
-    return 0;
-  }
-  if (g_previous_handler) return g_previous_handler(display, error);
-  PlatformLog("screen: X error %d (request %d)", error->error_code, error->request_code);
-  return 0;
-}
-
-void InstallErrorHandler() {
-  static const bool installed = [] {
-    g_previous_handler = XSetErrorHandler(CountError);
-    return true;
-  }();
-  (void)installed;
-}
-
-class ErrorTrap {
- public:
-  explicit ErrorTrap(Display* display) : display_(display) {
-    XSync(display_, False);
-    g_trapped_display = display_;
-    g_x_errors = 0;
-  }
-  ~ErrorTrap() {
-    XSync(display_, False);
-    g_trapped_display = nullptr;
-  }
-  bool Failed() {
-    XSync(display_, False);
-    return g_x_errors != 0;
-  }
-
- private:
-  Display* display_;
-};
+// Errors from requests on windows that vanished meanwhile are expected:
+// they are trapped with the window layer's trap, the one error handler of
+// the process (two handlers that each pass on to the other would call each
+// other without end on an error neither traps).
+using ErrorTrap = X11ErrorTrap;
 
 // The connection outlives the source while images attached to it remain:
 // an image detaches its segment through it when it goes.
@@ -301,7 +261,14 @@ class X11ScreenSource : public ScreenSource {
 
   std::vector<ScreenWindow> Windows() override {
     std::vector<ScreenWindow> result;
-    std::vector<unsigned long> ids = WindowProperty(root_, "_NET_CLIENT_LIST_STACKING", XA_WINDOW);
+    bool published = false;
+    std::vector<unsigned long> ids = WindowProperty(root_, "_NET_CLIENT_LIST_STACKING", XA_WINDOW, &published);
+    // A manager without EWMH (twm), or none: the windows as ICCCM gives them.
+    if (!published) {
+      const std::vector<Window> clients = ListIcccmClientWindows(display_, kMaxListedWindows);
+      ids.assign(clients.begin(), clients.end());
+    }
+    const std::string host = LocalHostName();
     for (unsigned long id : ids) {
       ScreenWindow w;
       w.id = id;
@@ -314,8 +281,9 @@ class X11ScreenSource : public ScreenSource {
       if (!XTranslateCoordinates(display_, id, root_, 0, 0, &x, &y, &child)) continue;
       w.bounds = {x, y, attributes.width, attributes.height};
       w.title = Title(id);
+      // A process id names a process only on the machine the window says.
       std::vector<unsigned long> pid = WindowProperty(id, "_NET_WM_PID", XA_CARDINAL);
-      if (!pid.empty()) w.pid = static_cast<int>(pid[0]);
+      if (!pid.empty() && OnThisMachine(id, host)) w.pid = static_cast<int>(pid[0]);
       Window owner = 0;
       if (XGetTransientForHint(display_, id, &owner) && owner != root_) w.owner = owner;
       XClassHint hint{};
@@ -326,6 +294,11 @@ class X11ScreenSource : public ScreenSource {
       }
       for (unsigned long state : WindowProperty(id, "_NET_WM_STATE", XA_ATOM))
         if (state == InternAtom("_NET_WM_STATE_HIDDEN")) w.minimized = true;
+      // A manager without EWMH says it in the ICCCM state alone.
+      if (!published) {
+        const std::vector<unsigned long> wm_state = WindowProperty(id, "WM_STATE", InternAtom("WM_STATE"));
+        if (!wm_state.empty() && wm_state[0] == IconicState) w.minimized = true;
+      }
       w.kind = Kind(WindowProperty(id, "_NET_WM_WINDOW_TYPE", XA_ATOM));
       if (trap.Failed()) continue;
       result.push_back(std::move(w));
@@ -335,20 +308,30 @@ class X11ScreenSource : public ScreenSource {
 
   std::vector<ScreenIcon> WindowIcons(uint64_t window) override {
     const Window id = static_cast<Window>(window);
+    const Atom icon_atom = InternAtom("_NET_WM_ICON");
     Atom actual = None;
     int format = 0;
     unsigned long count = 0, after = 0;
     unsigned char* data = nullptr;
     ErrorTrap trap(display_);
-    const int status = XGetWindowProperty(display_, id, InternAtom("_NET_WM_ICON"), 0, kMaxIconItems, False,
-                                          XA_CARDINAL, &actual, &format, &count, &after, &data);
+    // Its length first (a read of nothing tells what is left), so the whole
+    // property is read, as far as the parser reads one.
+    int status = XGetWindowProperty(display_, id, icon_atom, 0, 0, False, XA_CARDINAL, &actual, &format, &count,
+                                    &after, &data);
+    if (data) XFree(data);
+    data = nullptr;
+    if (status != Success || trap.Failed() || actual != XA_CARDINAL || format != 32) return {};
+    const unsigned long items = after / 4;
+    if (items > kMaxWindowIconItems) {
+      PlatformLog("screen: icons of window 0x%lx are %lu items; the sizes past %zu items dropped",
+                  static_cast<unsigned long>(id), items, kMaxWindowIconItems);
+    }
+    const long wanted = static_cast<long>(std::min<unsigned long>(items, kMaxWindowIconItems));
+    status = XGetWindowProperty(display_, id, icon_atom, 0, wanted, False, XA_CARDINAL, &actual, &format, &count,
+                                &after, &data);
     std::vector<ScreenIcon> icons;
     if (status == Success && !trap.Failed() && data && actual == XA_CARDINAL && format == 32) {
       icons = ParseWindowIcons({reinterpret_cast<const unsigned long*>(data), count});
-      if (after != 0) {
-        PlatformLog("screen: icons of window 0x%lx longer than %ld items; the sizes past them dropped",
-                    static_cast<unsigned long>(id), kMaxIconItems);
-      }
       if (icons.empty()) PlatformLog("screen: icons of window 0x%lx unreadable", static_cast<unsigned long>(id));
     }
     if (data) XFree(data);
@@ -481,7 +464,9 @@ class X11ScreenSource : public ScreenSource {
     return static_cast<uint8_t>(((pixel & mask) >> shift) * 255 / max);
   }
 
-  std::vector<unsigned long> WindowProperty(Window window, const char* name, Atom type) {
+  // A property's 32-bit items; `present` (when given) tells whether the
+  // window has the property at all, of whichever type.
+  std::vector<unsigned long> WindowProperty(Window window, const char* name, Atom type, bool* present = nullptr) {
     std::vector<unsigned long> values;
     Atom actual = None;
     int format = 0;
@@ -492,6 +477,7 @@ class X11ScreenSource : public ScreenSource {
                            &after, &data) != Success) {
       return values;
     }
+    if (present) *present = actual != None;
     if (data && actual == type && format == 32) {
       const auto* longs = reinterpret_cast<const unsigned long*>(data);
       values.assign(longs, longs + count);
@@ -502,6 +488,17 @@ class X11ScreenSource : public ScreenSource {
   }
 
   unsigned long InternAtom(const char* name) { return XInternAtom(display_, name, False); }
+
+  // Whether the window's WM_CLIENT_MACHINE is this host (`host`); a window
+  // that names no machine is taken for one of this machine's.
+  bool OnThisMachine(Window window, const std::string& host) {
+    XTextProperty text{};
+    if (!XGetWMClientMachine(display_, window, &text) || text.value == nullptr) return true;
+    const bool same = text.encoding == XA_STRING && text.format == 8 &&
+                      std::string(reinterpret_cast<const char*>(text.value), text.nitems) == host;
+    XFree(text.value);
+    return same;
+  }
 
   // The first type the window names that this side knows decides.
   ScreenWindowKind Kind(const std::vector<unsigned long>& types) {
@@ -573,7 +570,6 @@ class X11ScreenSource : public ScreenSource {
 
 std::unique_ptr<ScreenSource> OpenX11ScreenSource(const X11ScreenOptions& options) {
   EnsureXlibThreads();
-  InstallErrorHandler();
   Display* display = XOpenDisplay(options.display.empty() ? nullptr : options.display.c_str());
   if (!display) {
     PlatformLog("screen: cannot open display %s", options.display.empty() ? "$DISPLAY" : options.display.c_str());

@@ -1,8 +1,11 @@
 #include "platform/screen/window_icons.h"
 
+#include <algorithm>
+
 namespace vz {
 
 std::vector<ScreenIcon> ParseWindowIcons(std::span<const unsigned long> items) {
+  items = items.first(std::min(items.size(), kMaxWindowIconItems));
   std::vector<ScreenIcon> icons;
   size_t at = 0;
   while (items.size() - at >= 2) {

@@ -58,6 +58,26 @@ TEST(WindowIconsTest, ADamagedEntryEndsTheListAndKeepsTheIconsBeforeIt) {
   EXPECT_TRUE(ParseWindowIcons({}).empty());
 }
 
+// A 1024 pixel icon comes first and every smaller size after it is still
+// read; what lies past the most the parser reads is not, even when it is
+// there.
+TEST(WindowIconsTest, TheLargestIconWithEverySmallerSizeIsReadAndNothingPastTheBound) {
+  std::vector<unsigned long> items = Icon(kMaxWindowIconSide, kMaxWindowIconSide, 0xFF000000);
+  for (unsigned long side : {512ul, 256ul, 128ul, 96ul, 64ul, 48ul, 32ul, 24ul, 16ul}) {
+    const auto icon = Icon(side, side, 0xFF000000);
+    items.insert(items.end(), icon.begin(), icon.end());
+  }
+  ASSERT_EQ(items.size(), kMaxWindowIconItems);
+  const std::vector<ScreenIcon> icons = ParseWindowIcons(items);
+  ASSERT_EQ(icons.size(), 10u);
+  EXPECT_EQ(icons.front().width, kMaxWindowIconSide);
+  EXPECT_EQ(icons.back().width, 16);
+  // One more 1x1 icon beyond the bound is not read.
+  const auto extra = Icon(1, 1, 0xFFFFFFFF);
+  items.insert(items.end(), extra.begin(), extra.end());
+  EXPECT_EQ(ParseWindowIcons(items).size(), 10u);
+}
+
 TEST(WindowIconsTest, OnlyTheLow32BitsOfAPixelItemCount) {
   const std::vector<unsigned long> items{1, 1, static_cast<unsigned long>(0xFFFFFFFF80402010ull)};
   const auto icons = ParseWindowIcons(items);

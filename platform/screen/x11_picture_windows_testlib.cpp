@@ -1,17 +1,53 @@
 #include "platform/screen/x11_picture_windows_testlib.h"
 
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
 #include <cstring>
 
 #include "platform/screen/x11_user_placed_window_testlib.h"
+#include "platform/ui/x11_error_trap.h"
 
 namespace vz {
 
 namespace {
+
 Display* AsDisplay(void* display) { return static_cast<Display*>(display); }
+
+// The root's properties that name the desktop's picture, the first the one
+// compositing managers read.
+constexpr const char* kRootPictureProperties[2] = {"_XROOTPMAP_ID", "ESETROOT_PMAP_ID"};
+
 }  // namespace
+
+unsigned long ReadRootPictureProperty(void* display, const char* name) {
+  Display* d = AsDisplay(display);
+  Atom type = None;
+  int format = 0;
+  unsigned long count = 0, after = 0;
+  unsigned char* data = nullptr;
+  unsigned long pixmap = 0;
+  if (XGetWindowProperty(d, DefaultRootWindow(d), XInternAtom(d, name, False), 0, 1, False, XA_PIXMAP, &type,
+                         &format, &count, &after, &data) == Success &&
+      data != nullptr && type == XA_PIXMAP && format == 32 && count == 1) {
+    pixmap = *reinterpret_cast<const unsigned long*>(data);
+  }
+  if (data) XFree(data);
+  return pixmap;
+}
+
+void WriteRootPictureProperty(void* display, const char* name, unsigned long pixmap) {
+  Display* d = AsDisplay(display);
+  const Atom property = XInternAtom(d, name, False);
+  if (pixmap == 0) {
+    XDeleteProperty(d, DefaultRootWindow(d), property);
+    return;
+  }
+  const long value = static_cast<long>(pixmap);  // format-32 items go to Xlib as longs
+  XChangeProperty(d, DefaultRootWindow(d), property, XA_PIXMAP, 32, PropModeReplace,
+                  reinterpret_cast<const unsigned char*>(&value), 1);
+}
 
 std::unique_ptr<X11PictureWindows> X11PictureWindows::Open(const std::string& display) {
   Display* connection = XOpenDisplay(display.c_str());
@@ -28,7 +64,16 @@ X11PictureWindows::X11PictureWindows(void* display) : display_(display) {
 X11PictureWindows::~X11PictureWindows() {
   Display* d = AsDisplay(display_);
   for (uint64_t window : windows_) XDestroyWindow(d, window);
-  XSetWindowBackground(d, DefaultRootWindow(d), BlackPixel(d, DefaultScreen(d)));
+  bool shown_again = false;
+  if (root_published_) {
+    for (int i = 0; i < 2; ++i) WriteRootPictureProperty(d, kRootPictureProperties[i], previous_root_pictures_[i]);
+    if (previous_root_pictures_[0] != 0) {
+      X11ErrorTrap trap(d);  // its pixmap may be gone
+      XSetWindowBackgroundPixmap(d, DefaultRootWindow(d), previous_root_pictures_[0]);
+      shown_again = !trap.Failed();
+    }
+  }
+  if (!shown_again) XSetWindowBackground(d, DefaultRootWindow(d), BlackPixel(d, DefaultScreen(d)));
   XClearWindow(d, DefaultRootWindow(d));
   for (unsigned long pixmap : pixmaps_) {
     if (pixmap != 0) XFreePixmap(d, pixmap);
@@ -69,6 +114,11 @@ bool X11PictureWindows::SetRootPicture(const Image& picture) {
   if (pixmap == 0) return false;
   XSetWindowBackgroundPixmap(d, DefaultRootWindow(d), pixmap);
   XClearWindow(d, DefaultRootWindow(d));
+  if (!root_published_) {
+    for (int i = 0; i < 2; ++i) previous_root_pictures_[i] = ReadRootPictureProperty(d, kRootPictureProperties[i]);
+    root_published_ = true;
+  }
+  for (const char* name : kRootPictureProperties) WriteRootPictureProperty(d, name, pixmap);
   pixmaps_.push_back(pixmap);
   XSync(d, False);
   return true;

@@ -27,7 +27,12 @@ class X11PictureWindows {
   int screen_width() const { return width_; }
   int screen_height() const { return height_; }
 
-  // The root window shows the image from its top-left corner.
+  // The root window shows the image from its top-left corner, and it is
+  // published as the desktop's picture (_XROOTPMAP_ID and ESETROOT_PMAP_ID,
+  // as desktop-picture setters do), which compositing managers draw where
+  // no window is. The pixmap is this connection's and goes with the object,
+  // which then publishes again the desktop picture that was there before
+  // (and shows it, where its pixmap is still there; else a black root).
   bool SetRootPicture(const Image& picture);
   // The WM_CLASS class of every window made here.
   static constexpr char kWindowClass[] = "VelzarDemo";
@@ -53,6 +58,15 @@ class X11PictureWindows {
   int height_ = 0;
   std::vector<uint64_t> windows_;
   std::vector<unsigned long> pixmaps_;  // one per window, then the root's; freed with the object
+  bool root_published_ = false;
+  unsigned long previous_root_pictures_[2] = {};  // _XROOTPMAP_ID and ESETROOT_PMAP_ID before ours
 };
+
+// On a connection (an Xlib Display*) of the caller's: the pixmap a root
+// property of the desktop's picture (`name`: "_XROOTPMAP_ID" or
+// "ESETROOT_PMAP_ID") names, 0 when it names none; and naming one in it
+// (0 removes the property), as a desktop-picture setter does.
+unsigned long ReadRootPictureProperty(void* display, const char* name);
+void WriteRootPictureProperty(void* display, const char* name, unsigned long pixmap);
 
 }  // namespace vz

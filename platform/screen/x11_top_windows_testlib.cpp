@@ -4,8 +4,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
-#include <deque>
-
+#include "platform/screen/x11_client_windows.h"
 #include "platform/ui/x11_error_trap.h"
 #include "platform/ui/xlib_threads.h"
 
@@ -28,17 +27,6 @@ std::vector<unsigned long> Property32(Display* d, Window window, Atom name, Atom
   return items;
 }
 
-bool HasProperty(Display* d, Window window, Atom name) {
-  Atom actual = 0;
-  int format = 0;
-  unsigned long count = 0, after = 0;
-  unsigned char* data = nullptr;
-  const bool read = XGetWindowProperty(d, window, name, 0, 0, False, AnyPropertyType, &actual, &format, &count,
-                                       &after, &data) == Success;
-  if (data) XFree(data);
-  return read && actual != None;
-}
-
 std::string Title(Display* d, Window window) {
   Atom actual = 0;
   int format = 0;
@@ -57,29 +45,6 @@ std::string Title(Display* d, Window window) {
     if (name) XFree(name);
   }
   return title;
-}
-
-// The client window inside a root child: the child itself or the first
-// window below it, breadth first, that carries WM_STATE (what a manager
-// sets on the windows it manages); the child itself when none does.
-// Frames are shallow: a few levels are searched.
-Window ClientOf(Display* d, Window top, Atom wm_state) {
-  constexpr int kDepth = 4;
-  std::deque<std::pair<Window, int>> queue{{top, 0}};
-  while (!queue.empty()) {
-    const auto [window, depth] = queue.front();
-    queue.pop_front();
-    if (HasProperty(d, window, wm_state)) return window;
-    if (depth >= kDepth) continue;
-    Window root = 0, parent = 0;
-    Window* children = nullptr;
-    unsigned int count = 0;
-    if (XQueryTree(d, window, &root, &parent, &children, &count)) {
-      for (unsigned int i = 0; i < count; ++i) queue.emplace_back(children[i], depth + 1);
-    }
-    if (children) XFree(children);
-  }
-  return top;
 }
 
 }  // namespace
@@ -101,7 +66,9 @@ std::vector<X11TopWindow> ListX11TopWindows(const std::string& display) {
       X11ErrorTrap trap(d);
       XWindowAttributes frame;
       if (!XGetWindowAttributes(d, children[i], &frame)) continue;
-      const Window client = ClientOf(d, children[i], wm_state);
+      // The client inside the frame; a root child without one is listed itself.
+      const Window found = FindClientWindow(d, children[i], wm_state);
+      const Window client = found != None ? found : children[i];
       XWindowAttributes attributes;
       if (!XGetWindowAttributes(d, client, &attributes)) continue;
       X11TopWindow w;

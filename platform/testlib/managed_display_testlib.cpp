@@ -30,8 +30,10 @@ volatile sig_atomic_t g_stop_signal = 0;
 void NoteStop(int signal_number) { g_stop_signal = signal_number; }
 
 int Usage(const char* why) {
-  std::fprintf(stderr, "vz_managed_display: %s\nusage: vz_managed_display --manager openbox|twm|metacity [--size WxH] -- "
-                       "<program> [args...]\n", why);
+  std::fprintf(stderr,
+               "vz_managed_display: %s\nusage: vz_managed_display --manager openbox|twm|metacity "
+               "[--size WxH] -- <program> [args...]\n",
+               why);
   return 2;
 }
 
@@ -59,7 +61,8 @@ int main(int argc, char** argv) {
       break;
     }
     if (arg == "--help" || arg == "-h") {
-      std::printf("usage: vz_managed_display --manager openbox|twm|metacity [--size WxH] -- <program> [args...]\n");
+      std::printf("usage: vz_managed_display --manager openbox|twm|metacity [--size WxH] -- <program> "
+                  "[args...]\n");
       return 0;
     }
     if (i + 1 >= argc) return Usage(("\"" + arg + "\" needs a value or is unknown").c_str());

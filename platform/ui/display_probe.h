@@ -34,10 +34,22 @@ std::optional<Image> CaptureDisplayArea(const char* display_name, const Rect& ar
 // be opened.
 bool SetDisplayWorkArea(const char* display_name, const Rect& work_area);
 
-// Moves another client's top-level window to `to` (what a window manager
-// would do; meant for displays without one). False when the display cannot
-// be opened or the window is gone.
-bool MoveDisplayWindow(const char* display_name, uint64_t window, Point to);
+// What came of a move asked with MoveDisplayWindow.
+enum class DisplayMoveResult {
+  kFailed,      // the display cannot be opened or the window is gone
+  kAnswered,    // the window's configuration came back: moved, or kept or
+                // placed elsewhere by its window manager
+  kUnanswered,  // asked, but no answer came in time (a manager that says nothing)
+};
+
+// Asks for another client's top-level window at `to` (its client area's
+// top left), as a program moving its own window does: without a window
+// manager it moves at once; under one, the manager decides, and answers
+// with the window's configuration whether it moved it, kept it or put it
+// elsewhere (as ICCCM has managers answer). Waits up to `answer_ms` for
+// that answer; where the window then is, the caller reads. A window already
+// at `to` is not asked to move, and counts as answered.
+DisplayMoveResult MoveDisplayWindow(const char* display_name, uint64_t window, Point to, int answer_ms);
 
 // Plays a compositing manager for tests: owns the display's compositor
 // selection while it lives (nothing is composited).

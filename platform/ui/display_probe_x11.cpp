@@ -2,9 +2,12 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/shape.h>
+#include <poll.h>
 
+#include <algorithm>
 #include <string>
 
+#include "platform/clock.h"
 #include "platform/platform_log.h"
 #include "platform/ui/display_probe.h"
 #include "platform/ui/x11_error_trap.h"
@@ -126,19 +129,57 @@ bool SetDisplayWorkArea(const char* display_name, const Rect& work_area) {
   return true;
 }
 
-bool MoveDisplayWindow(const char* display_name, uint64_t window, Point to) {
+DisplayMoveResult MoveDisplayWindow(const char* display_name, uint64_t window, Point to, int answer_ms) {
   EnsureXlibThreads();
   Display* display = XOpenDisplay(display_name);
-  if (display == nullptr) return false;
-  bool moved = false;
+  if (display == nullptr) return DisplayMoveResult::kFailed;
+  const auto id = static_cast<::Window>(window);
+  bool asked = false;
+  bool there = false;
   {
     X11ErrorTrap trap(display);
-    XMoveWindow(display, static_cast<::Window>(window), to.x, to.y);
-    moved = !trap.Failed();
+    // Already there: nothing is asked (neither the server nor every manager
+    // answers a move that changes nothing).
+    int x = 0, y = 0;
+    ::Window child = 0;
+    there = XTranslateCoordinates(display, id, DefaultRootWindow(display), 0, 0, &x, &y, &child) && x == to.x &&
+            y == to.y && !trap.Failed();
   }
-  if (!moved) PlatformLog("window 0x%llx could not be moved", static_cast<unsigned long long>(window));
+  if (there) {
+    XCloseDisplay(display);
+    return DisplayMoveResult::kAnswered;
+  }
+  {
+    X11ErrorTrap trap(display);
+    // The answer is a ConfigureNotify on the window: a real one when it
+    // moves inside its parent, a synthetic one (sent to every client that
+    // selected the window's structure events) when a manager moved its
+    // frame or kept it where it was.
+    XSelectInput(display, id, StructureNotifyMask);
+    XMoveWindow(display, id, to.x, to.y);
+    asked = !trap.Failed();
+  }
+  DisplayMoveResult result = DisplayMoveResult::kFailed;
+  if (asked) {
+    result = DisplayMoveResult::kUnanswered;
+    const uint64_t deadline = MonotonicMs() + static_cast<uint64_t>(std::max(0, answer_ms));
+    XEvent event;
+    for (;;) {
+      if (XCheckTypedWindowEvent(display, id, ConfigureNotify, &event)) {
+        result = DisplayMoveResult::kAnswered;
+        break;
+      }
+      const uint64_t now = MonotonicMs();
+      if (now >= deadline) break;
+      pollfd connection{ConnectionNumber(display), POLLIN, 0};
+      poll(&connection, 1, static_cast<int>(std::min<uint64_t>(deadline - now, 50)));
+      XEventsQueued(display, QueuedAfterReading);
+    }
+  } else {
+    PlatformLog("window 0x%llx could not be moved", static_cast<unsigned long long>(window));
+  }
   XCloseDisplay(display);
-  return moved;
+  return result;
 }
 
 FakeCompositor::FakeCompositor(const char* display_name) {

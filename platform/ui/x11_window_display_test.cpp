@@ -11,6 +11,13 @@
 #include "platform/ui/display_window_test_testlib.h"
 #include "platform/ui/input_injector.h"
 #include "platform/ui/window.h"
+#include "platform/screen/screen_source.h"
+#include "platform/ui/x11_client_identity.h"
+#include "platform/ui/x11_error_trap.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xutil.h>
+#include <unistd.h>
 
 namespace vz {
 namespace {
@@ -205,6 +212,72 @@ TEST_F(X11WindowTest, PlacementStackingTitleAndVisibilityReachTheDisplay) {
   system_->Sync();
   const std::vector<DisplayWindowInfo> after = ListDisplayWindows(display().c_str());
   EXPECT_EQ(FindById(after, gone), nullptr);
+}
+
+// Every top-level window says which process of which machine made it, as
+// toolkits do: what lists of windows (the capture side's among them) leave
+// the program's own windows out by.
+TEST_F(X11WindowTest, EveryTopLevelWindowNamesItsProcessAndMachine) {
+  Display* d = XOpenDisplay(display().c_str());
+  ASSERT_NE(d, nullptr);
+  Probe probe(0xFF336699);
+  std::vector<std::unique_ptr<Window>> windows;
+  for (uint32_t flags : {0u, static_cast<uint32_t>(kWindowDialog), static_cast<uint32_t>(kWindowTool | kWindowTopmost),
+                         static_cast<uint32_t>(kWindowOverrideRedirect | kWindowTopmost | kWindowNoActivate),
+                         static_cast<uint32_t>(kWindowOverrideRedirect | kWindowTranslucent)}) {
+    WindowParams params;
+    params.bounds = Rect::FromXYWH(10, 10, 60, 40);
+    params.flags = flags;
+    windows.push_back(system_->CreateWindow(params, &probe));
+    ASSERT_NE(windows.back(), nullptr) << flags;
+  }
+  system_->Sync();
+  const std::string host = LocalHostName();
+  ASSERT_FALSE(host.empty());
+  for (const auto& window : windows) {
+    const auto id = static_cast<::Window>(window->NativeId());
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    ASSERT_EQ(XGetWindowProperty(d, id, XInternAtom(d, "_NET_WM_PID", False), 0, 1, False, XA_CARDINAL, &type,
+                                 &format, &count, &after, &data),
+              Success);
+    ASSERT_NE(data, nullptr) << "window 0x" << std::hex << id << " names no process";
+    EXPECT_EQ(format, 32);
+    EXPECT_EQ(count, 1u);
+    EXPECT_EQ(*reinterpret_cast<const long*>(data), static_cast<long>(getpid()));
+    XFree(data);
+    XTextProperty machine{};
+    ASSERT_TRUE(XGetWMClientMachine(d, id, &machine)) << "window 0x" << std::hex << id << " names no machine";
+    EXPECT_EQ(machine.encoding, XA_STRING);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(machine.value), machine.nitems), host);
+    XFree(machine.value);
+  }
+  windows.clear();
+  XCloseDisplay(d);
+}
+
+// The window layer traps errors of its requests while the capture side's
+// screen source traps its own on another connection, as in the program: an
+// error that no trap waits for is logged and the program goes on (the
+// process has one chain of error handlers, not two that call each other).
+TEST_F(X11WindowTest, AnErrorOutsideEveryTrapIsLoggedWhileTheScreenSourceTrapsItsOwn) {
+  Display* d = XOpenDisplay(display().c_str());
+  ASSERT_NE(d, nullptr);
+  { X11ErrorTrap before(d); }
+  auto source = OpenX11ScreenSource({display(), true});
+  ASSERT_NE(source, nullptr);
+  source->Windows();  // its own traps
+  { X11ErrorTrap after(d); }
+  XMapWindow(d, 0x1FFFFFF);  // no such window, and no trap
+  XSync(d, False);
+  {
+    X11ErrorTrap trap(d);
+    XMapWindow(d, 0x1FFFFFF);
+    EXPECT_TRUE(trap.Failed());
+  }
+  XCloseDisplay(d);
 }
 
 TEST_F(X11WindowTest, AWindowStacksRightBelowAnotherProgramsWindow) {

@@ -159,6 +159,51 @@ std::unique_ptr<X11WindowManager> X11WindowManager::Start(const std::string& nam
   return manager;
 }
 
+std::unique_ptr<X11CompositingManager> X11CompositingManager::Start(const std::string& display, int timeout_ms,
+                                                                    std::string* why) {
+  constexpr char kProgram[] = "/usr/bin/xcompmgr";
+  if (::access(kProgram, X_OK) != 0) {
+    *why = "xcompmgr is not installed (apt-get install xcompmgr)";
+    return nullptr;
+  }
+  std::unique_ptr<X11CompositingManager> manager(new X11CompositingManager());
+  manager->pid_ = SpawnProcess(kProgram, {"xcompmgr", "-d", display}, why);
+  if (manager->pid_ <= 0) return nullptr;
+  EnsureXlibThreads();
+  Display* d = XOpenDisplay(display.c_str());
+  if (d == nullptr) {
+    *why = "cannot open " + display;
+    return nullptr;
+  }
+  const std::string name = "_NET_WM_CM_S" + std::to_string(DefaultScreen(d));
+  const Atom selection = XInternAtom(d, name.c_str(), False);
+  const uint64_t deadline = MonotonicMs() + static_cast<uint64_t>(timeout_ms);
+  bool composing = false;
+  while (!(composing = XGetSelectionOwner(d, selection) != None) && MonotonicMs() < deadline) {
+    int code = 0;
+    if (WaitForProcess(manager->pid_, 0, &code)) {
+      manager->pid_ = -1;
+      *why = "xcompmgr ended (" + std::to_string(code) + ") before it composed " + display;
+      break;
+    }
+    SleepMs(20);
+  }
+  XCloseDisplay(d);
+  if (!composing) {
+    if (manager->pid_ > 0) {
+      *why = "xcompmgr did not compose " + display + " within " + std::to_string(timeout_ms / 1000) + " s";
+    }
+    return nullptr;
+  }
+  return manager;
+}
+
+X11CompositingManager::~X11CompositingManager() {
+  if (pid_ <= 0) return;
+  KillProcess(pid_);
+  WaitForProcess(pid_, 30000, nullptr);
+}
+
 X11WindowManager::~X11WindowManager() {
   if (pid_ <= 0) return;
   KillProcess(pid_);

@@ -1,9 +1,10 @@
 #pragma once
 // Test support: a window manager on a test's own display, as a user's
 // desktop has one: openbox (reparents, decorates, places new windows by its
-// own policy), twm (no desktop conventions), or metacity (keeps title bars
-// on the screen, composites). Its files (configuration, cache) live in a
-// folder of its own; it is stopped and reaped when the object goes.
+// own policy), twm (no EWMH) or metacity (keeps title bars on the screen
+// and composes it); and a compositing manager alone. Its files
+// (configuration, cache) live in a folder of its own; it is stopped and
+// reaped when the object goes.
 #include <memory>
 #include <string>
 
@@ -14,7 +15,9 @@ namespace vz {
 class X11WindowManager {
  public:
   // The managers Start knows.
-  static bool IsKnown(const std::string& name) { return name == "openbox" || name == "twm" || name == "metacity"; }
+  static bool IsKnown(const std::string& name) {
+    return name == "openbox" || name == "twm" || name == "metacity";
+  }
 
   // Starts the manager `name` on `display` and waits until it manages the
   // screen (holds the root's redirection and has taken a window mapped to
@@ -32,6 +35,24 @@ class X11WindowManager {
  private:
   X11WindowManager() = default;
   ScopedTestFolder folder_;
+  int pid_ = -1;
+};
+
+// A compositing manager (xcompmgr) on a test's own display: it draws the
+// screen from the windows' own pictures, and the desktop's picture where no
+// window is. Stopped and reaped when the object goes.
+class X11CompositingManager {
+ public:
+  // Starts it and waits until it composes the screen (owns the screen's
+  // compositor selection). Null with `why` when it is not installed or did
+  // not start within `timeout_ms`.
+  static std::unique_ptr<X11CompositingManager> Start(const std::string& display, int timeout_ms, std::string* why);
+  ~X11CompositingManager();
+  X11CompositingManager(const X11CompositingManager&) = delete;
+  X11CompositingManager& operator=(const X11CompositingManager&) = delete;
+
+ private:
+  X11CompositingManager() = default;
   int pid_ = -1;
 };
 

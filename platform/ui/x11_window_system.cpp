@@ -22,6 +22,7 @@
 #include "platform/text.h"
 #include "platform/ui/opaque_translucency.h"
 #include "platform/ui/window_core.h"
+#include "platform/ui/x11_client_identity.h"
 #include "platform/ui/x11_error_trap.h"
 
 namespace vz {
@@ -819,6 +820,7 @@ std::unique_ptr<Window> X11System::CreateWindow(const WindowParams& params, Wind
     class_hint.res_name = res_name.data();
     class_hint.res_class = res_class.data();
     XSetClassHint(display_, window, &class_hint);
+    PublishClientIdentity(display_, window);
     const char* type = (p.flags & kWindowDialog)  ? "_NET_WM_WINDOW_TYPE_DIALOG"
                        : (p.flags & kWindowTool) ? "_NET_WM_WINDOW_TYPE_UTILITY"
                                                  : "_NET_WM_WINDOW_TYPE_NORMAL";

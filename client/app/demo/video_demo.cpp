@@ -60,6 +60,9 @@ namespace {
 
 constexpr char kMeetId[] = "M3001";
 constexpr int kStepTimeoutMs = 30000;
+// A window manager answers a move in moments; one that says nothing is
+// waited for this long, then its window is watched until it stops moving.
+constexpr int kMoveAnswerMs = 5000;
 // Pictures are reported every 30th: two reports hold a rise of the counter.
 constexpr int kReportsWanted = 2;
 // The video panel's and the full-screen window's classes (WM_CLASS: the
@@ -323,11 +326,13 @@ class VideoDemo {
       // The panel's own frame edge lands on the right of alice's frame.
       asked.x = left.frame_x + left.frame_width + (found.x - found.frame_x);
     }
-    if (!vz::MoveDisplayWindow(display_.name().c_str(), member.panel, asked)) {
+    const vz::DisplayMoveResult moved =
+        vz::MoveDisplayWindow(display_.name().c_str(), member.panel, asked, kMoveAnswerMs);
+    if (moved == vz::DisplayMoveResult::kFailed) {
       return Stop(member.name + " panel", "its panel window could not be moved", member.programs->HubLog());
     }
     vz::X11TopWindow placed;
-    if (!WaitPlaced(member, asked, &placed)) return false;
+    if (!WaitPlaced(member, asked, moved == vz::DisplayMoveResult::kAnswered, &placed)) return false;
     const bool overlap = placed.frame_x < left.frame_x + left.frame_width &&
                          left.frame_x < placed.frame_x + placed.frame_width &&
                          placed.frame_y < left.frame_y + left.frame_height &&
@@ -351,9 +356,10 @@ class VideoDemo {
 
   // Waits until the window manager (if any) has placed the member's panel
   // after a move: where asked, or wherever it settles (a manager may adjust
-  // the place for its frame): moved and the same place on a few reads in a
-  // row, or not moved at all for a while (a manager that keeps it).
-  bool WaitPlaced(Member& member, vz::Point asked, vz::X11TopWindow* placed) {
+  // the place for its frame, or keep its title bar on the screen): the same
+  // place on a few reads in a row once the manager answered the move, or,
+  // from one that did not answer, once it moved or after a while unmoved.
+  bool WaitPlaced(Member& member, vz::Point asked, bool answered, vz::X11TopWindow* placed) {
     constexpr int kSettledReads = 5;
     constexpr uint64_t kUnmovedMs = 5000;
     const uint64_t since = vz::MonotonicMs();
@@ -366,7 +372,8 @@ class VideoDemo {
       const vz::Point now{placed->x, placed->y};
       same = now == last ? same + 1 : 0;
       last = now;
-      const bool settled = same >= kSettledReads && (now != before || vz::MonotonicMs() - since > kUnmovedMs);
+      const bool settled =
+          same >= kSettledReads && (answered || now != before || vz::MonotonicMs() - since > kUnmovedMs);
       if (now == asked || settled) return true;
       if (vz::MonotonicMs() - since > static_cast<uint64_t>(kStepTimeoutMs)) {
         return Stop(member.name + " panel", "its window did not settle after it was moved",

@@ -7,11 +7,14 @@
 #include "client/app/demo/frame_measures.h"
 #include "platform/clock.h"
 #include "platform/screen/screen_source.h"
+#include "platform/screen/x11_picture_windows_testlib.h"
 #include "platform/screen/x11_top_windows_testlib.h"
 #include "platform/ui/display_test_env.h"
 #include "platform/ui/ui_types.h"
 #include "platform/ui/x11_window_manager_testlib.h"
 #include "platform/ui/xvfb_testlib.h"
+
+#include <X11/Xlib.h>
 
 namespace {
 
@@ -105,6 +108,60 @@ TEST(DesktopPictureDisplayTest, TheStampIsFoundInsideTheWindowManagersFrame) {
   // Asked, the stamp would lie the clock's height (76) less its inset (10)
   // and its own height below the clock's top.
   EXPECT_GT(y - desktop->clock_asked_y(), 76 - 10 - StampLayout::kHeight);
+}
+
+// A compositing manager draws the desktop itself, from the picture the
+// root publishes: the demonstration's gradient is published as that, as
+// desktop-picture setters publish theirs, so the composed screen shows it
+// rather than a flat colour. When the demonstration ends, the desktop's
+// own picture from before is published again.
+TEST(DesktopPictureDisplayTest, ACompositingManagerDrawsTheGradientItIsPublishedAs) {
+  vz::XvfbServer server;
+  std::string why;
+  if (!server.Start(&why, 1280, 720)) GTEST_SKIP() << why;
+  Display* d = XOpenDisplay(server.display().c_str());
+  ASSERT_NE(d, nullptr);
+  // The desktop's own picture, as a user's desktop has one.
+  const Pixmap own = XCreatePixmap(d, DefaultRootWindow(d), 8, 8, DefaultDepth(d, DefaultScreen(d)));
+  for (const char* name : {"_XROOTPMAP_ID", "ESETROOT_PMAP_ID"}) vz::WriteRootPictureProperty(d, name, own);
+  XSync(d, False);
+  auto compositor = vz::X11CompositingManager::Start(server.display(), 30000, &why);
+  if (!compositor) {
+    XCloseDisplay(d);
+    GTEST_SKIP() << why;
+  }
+  auto desktop = DesktopPicture::Open(server.display(), &why);
+  ASSERT_NE(desktop, nullptr) << why;
+
+  const unsigned long published = vz::ReadRootPictureProperty(d, "_XROOTPMAP_ID");
+  EXPECT_NE(published, 0u);
+  EXPECT_NE(published, own);
+  EXPECT_EQ(vz::ReadRootPictureProperty(d, "ESETROOT_PMAP_ID"), published);
+  ::Window root = 0;
+  int x = 0, y = 0;
+  unsigned int width = 0, height = 0, border = 0, depth = 0;
+  ASSERT_TRUE(XGetGeometry(d, published, &root, &x, &y, &width, &height, &border, &depth));
+  EXPECT_EQ(width, 1280u);
+  EXPECT_EQ(height, 720u);
+
+  auto screen = vz::OpenX11ScreenSource(vz::X11ScreenOptions{server.display(), false});
+  ASSERT_NE(screen, nullptr);
+  ASSERT_TRUE(screen->CompositionEnabled());
+  const int t = 5 * 255 / 720;
+  const uint32_t gradient = (static_cast<uint32_t>(30 + t / 3) << 16) | (static_cast<uint32_t>(70 + t / 2) << 8) |
+                            static_cast<uint32_t>(140 + t / 3);
+  uint32_t shown = 0;
+  for (const uint64_t deadline = vz::MonotonicMs() + 30000; vz::MonotonicMs() < deadline; vz::SleepMs(50)) {
+    if ((shown = ScreenColour(*screen, 3, 5)) == gradient) break;
+  }
+  EXPECT_EQ(shown, gradient) << std::hex << "the composed desktop shows 0x" << shown;
+
+  desktop.reset();
+  EXPECT_EQ(vz::ReadRootPictureProperty(d, "_XROOTPMAP_ID"), own);
+  EXPECT_EQ(vz::ReadRootPictureProperty(d, "ESETROOT_PMAP_ID"), own);
+  compositor.reset();
+  XFreePixmap(d, own);
+  XCloseDisplay(d);
 }
 
 }  // namespace

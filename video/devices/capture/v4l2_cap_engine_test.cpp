@@ -34,7 +34,10 @@ class CountingDeliverer final : public TEngineObject<IVideoDeliverer> {
     formats_.push_back(format);
     const auto* bytes = static_cast<const uint8_t*>(memory);
     if (format.video_type == kVideoTypeI420 && memory != nullptr) {
-      luma_.assign(bytes, bytes + static_cast<size_t>(format.width) * format.height);
+      const size_t luma = static_cast<size_t>(format.width) * format.height;
+      const size_t chroma = static_cast<size_t>((format.width + 1) / 2) * ((format.height + 1) / 2);
+      luma_.assign(bytes, bytes + luma);
+      chroma_.assign(bytes + luma, bytes + luma + 2 * chroma);
     }
     if (format.video_type == kVideoTypeYuy2 && memory != nullptr) {
       luma_.resize(static_cast<size_t>(format.width) * format.height);
@@ -45,6 +48,11 @@ class CountingDeliverer final : public TEngineObject<IVideoDeliverer> {
   std::vector<uint8_t> luma() {
     std::lock_guard<std::mutex> hold(lock_);
     return luma_;
+  }
+  // The last I420 picture's U then V plane.
+  std::vector<uint8_t> chroma() {
+    std::lock_guard<std::mutex> hold(lock_);
+    return chroma_;
   }
   size_t count() {
     std::lock_guard<std::mutex> hold(lock_);
@@ -59,6 +67,7 @@ class CountingDeliverer final : public TEngineObject<IVideoDeliverer> {
   std::mutex lock_;
   std::vector<VideoFormat> formats_;
   std::vector<uint8_t> luma_;  // the last I420 or YUYV picture's
+  std::vector<uint8_t> chroma_;
 };
 
 class RecordingEngineSink : public IVideoCapEngineSink {
@@ -422,17 +431,28 @@ TEST_F(CapEngineTest, TheCrossbarNamesTheInputsAndRoutesOneWhileStopped) {
   crossbar->Release();
 }
 
-// A picture whose luma tells every pixel's place, for cameras that send it
-// unchanged (raw formats).
+// A picture whose every plane tells each sample's place, each plane in its
+// own way, for cameras that send it unchanged (raw formats): a chroma row
+// read from the wrong place shows.
+uint8_t PlaceSample(int plane, int x, int y) {
+  static constexpr int kAcross[3] = {7, 5, 3}, kDown[3] = {13, 11, 17}, kStart[3] = {0, 3, 101};
+  return static_cast<uint8_t>((x * kAcross[plane] + y * kDown[plane] + kStart[plane]) & 0xFF);
+}
+
 void PlacePicture(uint32_t, uint8_t* i420, int width, int height) {
   for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) i420[y * width + x] = static_cast<uint8_t>((x * 7 + y * 13) & 0xFF);
+    for (int x = 0; x < width; ++x) i420[y * width + x] = PlaceSample(0, x, y);
   }
-  std::memset(i420 + width * height, 128, static_cast<size_t>(width / 2) * (height / 2) * 2);
+  uint8_t* chroma = i420 + width * height;
+  for (int plane = 1; plane <= 2; ++plane) {
+    for (int y = 0; y < height / 2; ++y) {
+      for (int x = 0; x < width / 2; ++x) *chroma++ = PlaceSample(plane, x, y);
+    }
+  }
 }
 
 // True when the last picture delivered is PlacePicture's (the cropper may
-// have kept its centre).
+// have kept its centre): its luma, and for I420 both chroma planes.
 ::testing::AssertionResult ShowsThePlacePicture(CountingDeliverer* deliverer, int camera_width, int camera_height) {
   const VideoFormat last = deliverer->last();
   const std::vector<uint8_t> luma = deliverer->luma();
@@ -443,11 +463,30 @@ void PlacePicture(uint32_t, uint8_t* i420, int width, int height) {
   const int top = (camera_height - last.height) / 2;
   for (int y = 0; y < last.height; ++y) {
     for (int x = 0; x < last.width; ++x) {
-      const auto expected = static_cast<uint8_t>(((x + left) * 7 + (y + top) * 13) & 0xFF);
+      const uint8_t expected = PlaceSample(0, x + left, y + top);
       if (luma[static_cast<size_t>(y) * last.width + x] != expected) {
         return ::testing::AssertionFailure() << "pixel " << x << "," << y << " is "
                                              << int(luma[static_cast<size_t>(y) * last.width + x]) << ", not "
                                              << int(expected);
+      }
+    }
+  }
+  if (last.video_type != kVideoTypeI420) return ::testing::AssertionSuccess();
+  const int chroma_width = last.width / 2, chroma_height = last.height / 2;
+  const std::vector<uint8_t> chroma = deliverer->chroma();
+  if (chroma.size() != 2 * static_cast<size_t>(chroma_width) * chroma_height) {
+    return ::testing::AssertionFailure() << "chroma of " << chroma.size() << " bytes";
+  }
+  for (int plane = 1; plane <= 2; ++plane) {
+    const uint8_t* samples = chroma.data() + static_cast<size_t>(plane - 1) * chroma_width * chroma_height;
+    for (int y = 0; y < chroma_height; ++y) {
+      for (int x = 0; x < chroma_width; ++x) {
+        const uint8_t expected = PlaceSample(plane, x + left / 2, y + top / 2);
+        const uint8_t got = samples[static_cast<size_t>(y) * chroma_width + x];
+        if (got != expected) {
+          return ::testing::AssertionFailure() << (plane == 1 ? "U" : "V") << " sample " << x << "," << y << " is "
+                                               << int(got) << ", not " << int(expected);
+        }
       }
     }
   }
