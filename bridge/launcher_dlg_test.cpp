@@ -9,8 +9,8 @@
 #include <thread>
 
 #include "bridge/command_line_split.h"
-#include "bridge/testing/launcher_fakes.h"
-#include "bridge/testing/scoped_temp_folder.h"
+#include "bridge/launcher_fakes_testlib.h"
+#include "platform/scoped_test_folder_testlib.h"
 #include "platform/file_system.h"
 #include "platform/text.h"
 
@@ -93,7 +93,7 @@ class LauncherTest : public ::testing::Test {
   RecordingLauncherSink sink_;
   LauncherPorts ports_;
   std::unique_ptr<CLauncherDlg> launcher_;
-  ScopedTempFolder root_;
+  vz::ScopedTestFolder root_;
 };
 
 TEST(LauncherCommandLine, IsExactWithAndWithoutALanguage) {

@@ -13,8 +13,8 @@
 #include "bridge/file_version.h"
 #include "bridge/launcher_backends.h"
 #include "bridge/launcher_dlg.h"
-#include "bridge/testing/launcher_fakes.h"
-#include "bridge/testing/scoped_temp_folder.h"
+#include "bridge/launcher_fakes_testlib.h"
+#include "platform/scoped_test_folder_testlib.h"
 #include "platform/downloader.h"
 #include "platform/file_system.h"
 #include "platform/pipe_name_testlib.h"
@@ -25,7 +25,7 @@ namespace {
 
 TEST(LauncherIntegration, DownloadsOverFileInstallsTheFakeClientAndStartsIt) {
   vz::ScopedPipeTestFolder runtime;
-  ScopedTempFolder root;
+  vz::ScopedTestFolder root;
   vz::ScopedEnvironmentVariable data_home("XDG_DATA_HOME", root.Sub("data").c_str());
   vz::ScopedEnvironmentVariable argv_file("VZ_FAKE_CLIENT_ARGV_FILE", (root.path() + "/argv.txt").c_str());
   // Names of this run only: the launcher ends every process of the user
@@ -98,7 +98,7 @@ TEST(LauncherIntegration, DownloadsOverFileInstallsTheFakeClientAndStartsIt) {
 }
 
 TEST(LauncherIntegration, AnHttpErrorNeedsAnUpdate) {
-  ScopedTempFolder root;
+  vz::ScopedTestFolder root;
   vz::FakeClock clock;
   vz::RunLoop loop(clock);
   RecordingLauncherSink sink;

@@ -11,7 +11,7 @@
 #include <regex>
 #include <vector>
 
-#include "bridge/testing/raw_pipe_client.h"
+#include "bridge/raw_pipe_client_testlib.h"
 #include "platform/local_socket.h"
 #include "platform/pipe_name.h"
 #include "platform/pipe_name_testlib.h"

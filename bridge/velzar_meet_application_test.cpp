@@ -16,8 +16,8 @@
 
 #include "bridge/native_message.h"
 #include "bridge/self_replace.h"
-#include "bridge/testing/launcher_fakes.h"
-#include "bridge/testing/scoped_temp_folder.h"
+#include "bridge/launcher_fakes_testlib.h"
+#include "platform/scoped_test_folder_testlib.h"
 #include "common/text_scrambler.h"
 #include "platform/file_system.h"
 #include "platform/pipe_name_testlib.h"
@@ -143,7 +143,7 @@ class ApplicationTest : public ::testing::Test {
   }
 
   vz::ScopedPipeTestFolder runtime_;
-  ScopedTempFolder root_;
+  vz::ScopedTestFolder root_;
   vz::FakeClock clock_;
   MessageSink output_;
   RecordingExit exit_;

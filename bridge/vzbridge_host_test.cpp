@@ -10,7 +10,7 @@
 
 #include "bridge/bridge_version.h"
 #include "bridge/file_version.h"
-#include "bridge/testing/host_harness.h"
+#include "bridge/host_harness_testlib.h"
 #include "platform/file_system.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // The relay through the real vzbridge to the fake client and back: the round
 // trip of a 1 KB message, and the throughput of 100 KB frames in each
 // direction. Beside it, the same trips through the peer, a plain byte
-// forwarder (bridge/testing/byte_forwarder.cpp): three processes as well
+// forwarder (bridge/byte_forwarder_testlib.cpp): three processes as well
 // (this one, the forwarder, the fake client), it only cuts native messages
 // into pipe frames and back, with no parse, log or check, so it is the
 // yardstick of what moving the bytes costs on this machine. Both relays and
@@ -24,7 +24,7 @@
 
 #include "bridge/bridge_version.h"
 #include "bridge/file_version.h"
-#include "bridge/testing/host_harness.h"
+#include "bridge/host_harness_testlib.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <string>
 
-#include "platform/scoped_test_folder.h"
+#include "platform/scoped_test_folder_testlib.h"
 #include "platform/settings_store.h"
 
 namespace vz {

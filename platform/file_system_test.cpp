@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "platform/scoped_test_folder.h"
+#include "platform/scoped_test_folder_testlib.h"
 
 namespace vz {
 namespace {

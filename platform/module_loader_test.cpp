@@ -7,7 +7,7 @@
 
 #include "platform/file_system.h"
 #include "platform/process.h"
-#include "platform/platform_log_test_sink.h"
+#include "platform/platform_log_sink_testlib.h"
 
 namespace vz {
 namespace {

@@ -5,7 +5,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/platform_log_test_sink.h"
+#include "platform/platform_log_sink_testlib.h"
 
 namespace vz {
 namespace {

@@ -8,7 +8,7 @@
 #include "platform/file_system.h"
 #include "platform/process.h"
 #include "platform/program_launch.h"
-#include "platform/scoped_test_folder.h"
+#include "platform/scoped_test_folder_testlib.h"
 
 namespace vz {
 namespace {

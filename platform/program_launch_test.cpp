@@ -10,7 +10,7 @@
 #include <sstream>
 
 #include "platform/process.h"
-#include "platform/scoped_test_folder.h"
+#include "platform/scoped_test_folder_testlib.h"
 
 namespace vz {
 namespace {

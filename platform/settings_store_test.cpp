@@ -6,9 +6,9 @@
 #include <unistd.h>
 
 #include "platform/file_system.h"
-#include "platform/platform_log_test_sink.h"
+#include "platform/platform_log_sink_testlib.h"
 #include "platform/process.h"
-#include "platform/scoped_test_folder.h"
+#include "platform/scoped_test_folder_testlib.h"
 
 namespace vz {
 namespace {

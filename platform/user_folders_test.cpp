@@ -5,8 +5,8 @@
 #include <unistd.h>
 
 #include "platform/file_system.h"
-#include "platform/platform_log_test_sink.h"
-#include "platform/scoped_test_folder.h"
+#include "platform/platform_log_sink_testlib.h"
+#include "platform/scoped_test_folder_testlib.h"
 
 namespace vz {
 namespace {

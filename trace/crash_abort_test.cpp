@@ -17,7 +17,7 @@
 #include "trace/crash_handler.h"
 #include "trace/linked_tracer.h"
 #include "trace/crash_report_folder_testlib.h"
-#include "trace/trace_test_support_testlib.h"
+#include "trace/trace_testlib.h"
 
 namespace vz {
 namespace {

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "common/vz_binary_data.h"
-#include "platform/scoped_test_folder.h"
-#include "trace/trace_test_support_testlib.h"
+#include "platform/scoped_test_folder_testlib.h"
+#include "trace/trace_testlib.h"
 
 namespace vz {
 namespace {

@@ -15,13 +15,13 @@
 
 #include "platform/fatal_signal_safe_io.h"
 #include "platform/process.h"
-#include "platform/scoped_test_folder.h"  // ScopedEnv
+#include "platform/scoped_test_folder_testlib.h"  // ScopedEnv
 #include "platform/settings_store.h"
 #include "platform/user_folders.h"
 #include "trace/crash_report_folder_testlib.h"
 #include "trace/linked_tracer.h"
 #include "trace/trace_logger.h"
-#include "trace/trace_test_support_testlib.h"
+#include "trace/trace_testlib.h"
 
 namespace vz {
 namespace {

@@ -16,7 +16,7 @@
 #include "platform/user_folders.h"
 #include "trace/child_scenario_testlib.h"
 #include "trace/linked_tracer.h"
-#include "trace/trace_test_support_testlib.h"
+#include "trace/trace_testlib.h"
 
 namespace vz {
 namespace {

@@ -10,7 +10,7 @@
 #include "platform/settings_store.h"
 #include "platform/user_folders.h"
 #include "trace/crash_handler.h"
-#include "trace/trace_test_support_testlib.h"
+#include "trace/trace_testlib.h"
 
 namespace vz::testing {
 

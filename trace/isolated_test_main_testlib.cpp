@@ -14,7 +14,7 @@
 
 #include "platform/process.h"
 #include "platform/process_list.h"
-#include "platform/scoped_test_folder.h"
+#include "platform/scoped_test_folder_testlib.h"
 #include "trace/child_scenario_testlib.h"
 
 namespace {

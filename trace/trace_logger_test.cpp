@@ -12,8 +12,8 @@
 
 #include "platform/event.h"
 #include "platform/process.h"
-#include "platform/scoped_test_folder.h"
-#include "trace/trace_test_support_testlib.h"
+#include "platform/scoped_test_folder_testlib.h"
+#include "trace/trace_testlib.h"
 
 namespace vz {
 namespace {

@@ -16,7 +16,7 @@
 #include "platform/process.h"
 #include "platform/settings_store.h"
 #include "platform/user_folders.h"
-#include "trace/trace_test_support_testlib.h"
+#include "trace/trace_testlib.h"
 
 namespace vz {
 namespace {

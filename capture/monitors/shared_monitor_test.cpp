@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "capture/monitors/capture_test_support.h"
+#include "capture/monitors/capture_testlib.h"
 #include "capture/monitors/multi_monitor.h"
 #include "capture/monitors/spread_order.h"
 #include "common/log_capture_testlib.h"

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "capture/monitors/capture_test_support.h"
+#include "capture/monitors/capture_testlib.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <limits>
 
 #include "client/annotation/draw_objects.h"
-#include "client/controller/testing/recording_tracer.h"
+#include "client/controller/recording_tracer_testlib.h"
 
 namespace {
 

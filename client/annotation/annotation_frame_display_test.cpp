@@ -8,7 +8,7 @@
 #include "outside/vzres/vzres_ids.h"
 #include "platform/run_loop.h"
 #include "platform/ui/display_probe.h"
-#include "platform/ui/display_test_env.h"
+#include "platform/ui/display_test_env_testlib.h"
 #include "platform/ui/input_injector.h"
 #include "platform/ui/window.h"
 

@@ -10,7 +10,7 @@
 
 #include "client/annotation/annotation_painter.h"
 #include "uikit/test_bundle_testlib.h"
-#include "client/controller/testing/recording_tracer.h"
+#include "client/controller/recording_tracer_testlib.h"
 #include "outside/vzres/vzres_ids.h"
 #include "platform/clock.h"
 #include "platform/run_loop.h"

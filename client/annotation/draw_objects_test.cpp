@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "client/controller/testing/recording_tracer.h"
+#include "client/controller/recording_tracer_testlib.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include "client/app/command_line_text.h"
 #include "client/app/language_table.h"
-#include "client/controller/testing/recording_tracer.h"
+#include "client/controller/recording_tracer_testlib.h"
 #include "platform/process.h"
 #include "platform/text.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "client/controller/testing/recording_tracer.h"
+#include "client/controller/recording_tracer_testlib.h"
 #include "common/trace_client_test_hooks.h"
 #include "outside/vzres/vzres.h"
 #include "platform/file_system.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "client/controller/testing/recording_tracer.h"
+#include "client/controller/recording_tracer_testlib.h"
 #include "platform/clock.h"
 #include "platform/file_system.h"
 #include "platform/process.h"

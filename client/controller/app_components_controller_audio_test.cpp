@@ -3,7 +3,7 @@
 // commands, as exact sequences of reports and engine calls.
 #include <gtest/gtest.h>
 
-#include "client/controller/testing/road_scenario.h"
+#include "client/controller/road_scenario_testlib.h"
 
 namespace vz {
 namespace {

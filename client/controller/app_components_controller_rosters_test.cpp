@@ -2,8 +2,8 @@
 // of known ids, leaves of unknown ones, and ids that fill their field.
 #include <gtest/gtest.h>
 
-#include "client/controller/testing/recording_tracer.h"
-#include "client/controller/testing/road_scenario.h"
+#include "client/controller/recording_tracer_testlib.h"
+#include "client/controller/road_scenario_testlib.h"
 
 namespace vz {
 namespace {

@@ -2,7 +2,7 @@
 // the web page, the engine calls, and the releases, in order.
 #include <gtest/gtest.h>
 
-#include "client/controller/testing/road_scenario.h"
+#include "client/controller/road_scenario_testlib.h"
 #include "common/vz_binary_data.h"
 
 namespace vz {

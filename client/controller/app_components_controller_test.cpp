@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "client/controller/testing/fake_module_loader.h"
-#include "contracts/testing/mock_engines.h"
-#include "client/controller/testing/recording_tracer.h"
+#include "client/controller/fake_module_loader_testlib.h"
+#include "contracts/mock_engines_testlib.h"
+#include "client/controller/recording_tracer_testlib.h"
 #include "platform/clock.h"
 #include "platform/run_loop.h"
 #include "platform/text.h"

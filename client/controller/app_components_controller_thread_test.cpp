@@ -5,8 +5,8 @@
 #include <string>
 #include <thread>
 
-#include "client/controller/testing/recording_tracer.h"
-#include "client/controller/testing/road_scenario.h"
+#include "client/controller/recording_tracer_testlib.h"
+#include "client/controller/road_scenario_testlib.h"
 
 namespace vz {
 namespace {

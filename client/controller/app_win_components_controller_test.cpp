@@ -9,11 +9,11 @@
 #include <thread>
 #include <vector>
 
-#include "client/controller/testing/fake_module_loader.h"
-#include "client/controller/testing/road_scenario.h"
+#include "client/controller/fake_module_loader_testlib.h"
+#include "client/controller/road_scenario_testlib.h"
 #include "platform/clock.h"
 #include "platform/run_loop.h"
-#include "platform/scoped_test_folder.h"
+#include "platform/scoped_test_folder_testlib.h"
 
 namespace {
 

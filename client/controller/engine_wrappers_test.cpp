@@ -6,12 +6,12 @@
 
 #include "client/controller/ac_engine_wrapper.h"
 #include "client/controller/av_engine_wrapper.h"
-#include "client/controller/testing/fake_engine_library.h"
-#include "client/controller/testing/fake_module_loader.h"
-#include "client/controller/testing/recording_tracer.h"
+#include "client/controller/fake_engine_library_testlib.h"
+#include "client/controller/fake_module_loader_testlib.h"
+#include "client/controller/recording_tracer_testlib.h"
 #include "client/controller/vz_link_wrapper.h"
 #include "client/controller/vz_share_wrapper.h"
-#include "contracts/testing/mock_engines.h"
+#include "contracts/mock_engines_testlib.h"
 
 namespace {
 

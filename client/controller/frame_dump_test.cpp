@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/scoped_test_folder.h"
+#include "platform/scoped_test_folder_testlib.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 
 #include "client/controller/ac_engine_wrapper.h"
 #include "client/controller/engine_sink_relays.h"
-#include "client/controller/testing/fake_engine_library.h"
-#include "client/controller/testing/fake_module_loader.h"
-#include "contracts/testing/mock_engines.h"
+#include "client/controller/fake_engine_library_testlib.h"
+#include "client/controller/fake_module_loader_testlib.h"
+#include "contracts/mock_engines_testlib.h"
 #include "platform/clock.h"
 #include "platform/run_loop.h"
 

@@ -9,7 +9,7 @@
 
 #include "client/proxy/proxy_credentials.h"
 #include "common/trace_client_test_hooks.h"
-#include "platform/proxy_discovery_scripted.h"
+#include "platform/proxy_discovery_scripted_testlib.h"
 #include "platform/scoped_environment_testlib.h"
 #include "platform/text.h"
 #include "platform/wide_format.h"

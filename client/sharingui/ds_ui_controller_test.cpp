@@ -7,9 +7,9 @@
 #include <functional>
 #include <map>
 
-#include "client/controller/testing/recording_tracer.h"
+#include "client/controller/recording_tracer_testlib.h"
 #include "client/sharingui/ds_ui_controller.h"
-#include "client/sharingui/testing/recording_ds_ui_owner.h"
+#include "client/sharingui/recording_ds_ui_owner_testlib.h"
 #include "outside/vzres/vzres.h"
 #include "platform/clock.h"
 #include "platform/run_loop.h"

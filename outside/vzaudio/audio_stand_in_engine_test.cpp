@@ -4,7 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "contracts/testing/mock_engines.h"
+#include "contracts/mock_engines_testlib.h"
 #include "platform/clock.h"
 #include "platform/run_loop.h"
 

@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "platform/screen/screen_damage.h"
-#include "platform/ui/display_test_env.h"
+#include "platform/ui/display_test_env_testlib.h"
 
 #include <X11/Xlib.h>
 

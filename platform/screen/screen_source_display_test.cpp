@@ -12,7 +12,7 @@
 #include "platform/screen/screen_source.h"
 #include "platform/clock.h"
 #include "platform/ui/display_probe.h"
-#include "platform/ui/display_test_env.h"
+#include "platform/ui/display_test_env_testlib.h"
 #include "platform/ui/x11_client_identity.h"
 #include "platform/ui/x11_foreign_window_testlib.h"
 #include "platform/ui/x11_root_paint_testlib.h"

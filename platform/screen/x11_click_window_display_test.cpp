@@ -9,7 +9,7 @@
 #include "platform/screen/x11_click_window_testlib.h"
 #include "platform/screen/x11_picture_windows_testlib.h"
 #include "platform/screen/x11_top_windows_testlib.h"
-#include "platform/ui/display_test_env.h"
+#include "platform/ui/display_test_env_testlib.h"
 #include "platform/ui/input_injector.h"
 #include "platform/ui/x11_window_manager_testlib.h"
 #include "platform/ui/xvfb_testlib.h"

@@ -14,7 +14,7 @@
 
 #include "platform/run_loop.h"
 #include "platform/ui/display_probe.h"
-#include "platform/ui/display_test_env.h"
+#include "platform/ui/display_test_env_testlib.h"
 #include "platform/ui/input_injector.h"
 #include "platform/ui/window.h"
 #include "platform/ui/x11_desk_testlib.h"

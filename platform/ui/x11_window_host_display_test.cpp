@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "platform/clock.h"
-#include "platform/platform_log_test_sink.h"
+#include "platform/platform_log_sink_testlib.h"
 #include "platform/run_loop.h"
 #include "platform/ui/display_probe.h"
 #include "platform/ui/display_window_test_testlib.h"

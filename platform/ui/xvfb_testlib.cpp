@@ -89,7 +89,7 @@ XvfbServer::~XvfbServer() {
 
 }  // namespace vz
 
-#include "platform/ui/display_test_env.h"
+#include "platform/ui/display_test_env_testlib.h"
 
 namespace vz {
 

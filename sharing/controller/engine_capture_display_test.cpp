@@ -10,7 +10,7 @@
 #include "platform/scoped_environment_testlib.h"
 #include "platform/ui/x11_root_paint_testlib.h"
 #include "platform/ui/xvfb_testlib.h"
-#include "sharing/controller/testing/engine_loopback_rig_testlib.h"
+#include "sharing/controller/engine_loopback_rig_testlib.h"
 
 namespace {
 

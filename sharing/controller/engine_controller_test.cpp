@@ -15,7 +15,7 @@
 
 #include "platform/clock.h"
 #include "platform/run_loop.h"
-#include "sharing/controller/testing/engine_test_support_testlib.h"
+#include "sharing/controller/engine_testlib.h"
 
 namespace {
 

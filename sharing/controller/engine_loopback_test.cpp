@@ -4,8 +4,8 @@
 // that stop and delete their engine from inside a callback.
 #include <gtest/gtest.h>
 
-#include "sharing/controller/testing/engine_loopback_rig_testlib.h"
-#include "sharing/controller/testing/screen_picture_testlib.h"
+#include "sharing/controller/engine_loopback_rig_testlib.h"
+#include "sharing/controller/screen_picture_testlib.h"
 
 namespace {
 

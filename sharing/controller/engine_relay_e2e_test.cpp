@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "platform/piped_child_testlib.h"
-#include "sharing/controller/testing/engine_loopback_rig_testlib.h"
-#include "sharing/controller/testing/screen_picture_testlib.h"
+#include "sharing/controller/engine_loopback_rig_testlib.h"
+#include "sharing/controller/screen_picture_testlib.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 // frame from what the server kept.
 #include <gtest/gtest.h>
 
-#include "sharing/controller/testing/engine_loopback_rig_testlib.h"
-#include "sharing/controller/testing/screen_picture_testlib.h"
+#include "sharing/controller/engine_loopback_rig_testlib.h"
+#include "sharing/controller/screen_picture_testlib.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "sharing/controller/testing/engine_test_support_testlib.h"
+#include "sharing/controller/engine_testlib.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "contracts/session_records.h"
-#include "contracts/testing/fake_transport_base_testlib.h"
+#include "contracts/fake_transport_base_testlib.h"
 
 namespace ds_test {
 

@@ -20,7 +20,7 @@
 #include "platform/piped_child_testlib.h"
 #include "platform/run_loop.h"
 #include "video/devices/capture/test_camera.h"
-#include "video/engine/client/testing/fake_video_conference_testlib.h"
+#include "video/engine/client/fake_video_conference_testlib.h"
 #include "video/engine/client/video_controller.h"
 #include "video/engine/core/video_factories.h"
 

@@ -16,7 +16,7 @@
 #include "platform/run_loop.h"
 #include "video/devices/capture/capture_backend.h"
 #include "video/devices/capture/test_camera.h"
-#include "video/engine/client/testing/fake_video_conference_testlib.h"
+#include "video/engine/client/fake_video_conference_testlib.h"
 #include "video/engine/client/video_client_controller.h"
 #include "video/engine/client/video_controller.h"
 #include "video/engine/core/engine_clock.h"

@@ -7,7 +7,7 @@
 
 #include "common/trace_client_test_hooks.h"
 #include "weblink/link/link_request_payloads.h"
-#include "weblink/link/link_test_support_testlib.h"
+#include "weblink/link/link_testlib.h"
 #include "weblink/link/request_delivery.h"
 #include "weblink/link/request_dispatch.h"
 

@@ -12,7 +12,7 @@
 
 #include "weblink/link/link_messages.h"
 #include "weblink/link/link_request_payloads.h"
-#include "weblink/link/link_test_support_testlib.h"
+#include "weblink/link/link_testlib.h"
 #include "weblink/link/request_delivery.h"
 
 namespace {

@@ -14,7 +14,7 @@
 #include "common/trace_client.h"
 #include "platform/pipe_name_testlib.h"
 #include "platform/run_loop.h"
-#include "weblink/link/link_test_support_testlib.h"
+#include "weblink/link/link_testlib.h"
 #include "weblink/pipe/pipe_frame.h"
 #include "weblink/pipe/pipe_test_peer_testlib.h"
 

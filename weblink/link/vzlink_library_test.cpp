@@ -16,7 +16,7 @@
 #include "platform/module_loader.h"
 #include "platform/process.h"
 #include "platform/user_folders.h"
-#include "weblink/link/link_test_support_testlib.h"
+#include "weblink/link/link_testlib.h"
 #include "weblink/pipe/pipe_frame.h"
 #include "weblink/pipe/pipe_test_peer_testlib.h"
 

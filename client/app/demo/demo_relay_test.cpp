@@ -8,7 +8,7 @@
 #include <map>
 #include <string>
 
-#include "platform/scoped_test_folder.h"
+#include "platform/scoped_test_folder_testlib.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <fstream>
 
-#include "platform/scoped_test_folder.h"
+#include "platform/scoped_test_folder_testlib.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "common/native_message_framing.h"
-#include "platform/scoped_test_folder.h"
+#include "platform/scoped_test_folder_testlib.h"
 
 namespace {
 

@@ -21,7 +21,7 @@
 #include "platform/run_loop.h"
 #include "platform/text.h"
 #include "platform/ui/display_probe.h"
-#include "platform/ui/display_test_env.h"
+#include "platform/ui/display_test_env_testlib.h"
 #include "platform/ui/headless.h"
 #include "platform/ui/input_injector.h"
 #include "platform/ui/window.h"

@@ -4,7 +4,7 @@
 #include "uikit/vz_popup_menu.h"
 #include "outside/vzres/vzres.h"
 #include "platform/run_loop.h"
-#include "platform/ui/display_test_env.h"
+#include "platform/ui/display_test_env_testlib.h"
 #include "platform/ui/input_injector.h"
 #include "platform/ui/window.h"
 

@@ -14,7 +14,7 @@
 
 #include "client/sharingui/ds_sharing_select_window.h"
 #include "client/sharingui/ds_ui_controller.h"
-#include "client/sharingui/testing/recording_ds_ui_owner.h"
+#include "client/sharingui/recording_ds_ui_owner_testlib.h"
 #include "outside/vzres/vzres.h"
 #include "outside/vzres/vzres_ids.h"
 #include "platform/run_loop.h"

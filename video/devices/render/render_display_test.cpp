@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "platform/run_loop.h"
-#include "platform/ui/display_test_env.h"
+#include "platform/ui/display_test_env_testlib.h"
 #include "platform/ui/gles_video_device.h"
 #include "platform/ui/window.h"
 #include "platform/ui/x11_window_grab.h"

@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "outside/vzres/vzres_ids.h"
-#include "video/devices/ui/panel_test_support.h"
+#include "video/devices/ui/panel_testlib.h"
 
 namespace vzpanel {
 namespace {

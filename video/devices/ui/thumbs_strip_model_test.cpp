@@ -6,7 +6,7 @@
 
 #include "outside/vzres/vzres_ids.h"
 #include "video/devices/ui/active_view_model.h"
-#include "video/devices/ui/panel_test_support.h"
+#include "video/devices/ui/panel_testlib.h"
 
 namespace vzpanel {
 namespace {

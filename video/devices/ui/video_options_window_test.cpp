@@ -13,7 +13,7 @@
 #include "platform/clock.h"
 #include "platform/run_loop.h"
 #include "platform/ui/headless.h"
-#include "video/devices/ui/panel_test_support.h"
+#include "video/devices/ui/panel_testlib.h"
 #include "video/engine/core/video_factories.h"
 
 namespace vzpanel {

@@ -22,7 +22,7 @@
 #include "platform/text.h"
 #include "platform/run_loop.h"
 #include "platform/ui/display_probe.h"
-#include "platform/ui/display_test_env.h"
+#include "platform/ui/display_test_env_testlib.h"
 #include "platform/ui/input_injector.h"
 #include "platform/ui/window.h"
 #include "platform/ui/x11_desk_testlib.h"
@@ -35,7 +35,7 @@
 #include "video/devices/render/view_window_port.h"
 #include "video/devices/render/win_video_renderer.h"
 #include "video/devices/ui/panel_helpers.h"
-#include "video/devices/ui/panel_test_support.h"
+#include "video/devices/ui/panel_testlib.h"
 #include "video/devices/ui/video_main_panel_window.h"
 
 namespace vzpanel {

@@ -18,7 +18,7 @@
 #include "platform/run_loop.h"
 #include "platform/text.h"
 #include "platform/ui/headless.h"
-#include "video/devices/ui/panel_test_support.h"
+#include "video/devices/ui/panel_testlib.h"
 
 namespace vzpanel {
 namespace {

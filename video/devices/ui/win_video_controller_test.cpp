@@ -16,7 +16,7 @@
 #include "platform/ui/headless.h"
 #include "video/devices/ui/video_main_panel_window.h"
 #include "video/devices/capture/test_camera.h"
-#include "video/engine/client/testing/fake_video_conference_testlib.h"
+#include "video/engine/client/fake_video_conference_testlib.h"
 #include "video/engine/core/engine_clock.h"
 #include "video/engine/core/video_factories.h"
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/run_loop.h"
-#include "video/engine/client/testing/fake_video_conference_testlib.h"
+#include "video/engine/client/fake_video_conference_testlib.h"
 #include "video/engine/client/video_client_controller.h"
 #include "platform/big_endian.h"
 

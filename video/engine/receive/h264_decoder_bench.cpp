@@ -10,7 +10,7 @@
 
 #include "video/engine/core/vz_video_sample_allocator.h"
 #include "video/engine/receive/h264_stream_testlib.h"
-#include "video/engine/receive/receive_test_support_testlib.h"
+#include "video/engine/receive/receive_testlib.h"
 #include "video/engine/receive/rtp_monitor_manager.h"
 #include "video/engine/receive/vz_h264_svc_decoder.h"
 

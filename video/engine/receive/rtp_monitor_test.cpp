@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "video/engine/core/engine_clock.h"
-#include "video/engine/receive/receive_test_support_testlib.h"
+#include "video/engine/receive/receive_testlib.h"
 #include "video/engine/receive/rtp_monitor_manager.h"
 #include "video/engine/rtp/rtcp_packet_tool.h"
 

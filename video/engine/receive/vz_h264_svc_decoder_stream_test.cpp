@@ -9,7 +9,7 @@
 #include "video/engine/core/video_types.h"
 #include "video/engine/core/vz_video_sample_allocator.h"
 #include "video/engine/receive/h264_stream_testlib.h"
-#include "video/engine/receive/receive_test_support_testlib.h"
+#include "video/engine/receive/receive_testlib.h"
 #include "video/engine/receive/vz_h264_svc_decoder.h"
 
 namespace {

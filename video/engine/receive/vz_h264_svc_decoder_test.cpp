@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "video/engine/core/vz_video_sample_allocator.h"
-#include "video/engine/receive/receive_test_support_testlib.h"
+#include "video/engine/receive/receive_testlib.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "avdef.pb.h"
-#include "video/engine/session/session_test_support_testlib.h"
+#include "video/engine/session/session_testlib.h"
 
 namespace {
 

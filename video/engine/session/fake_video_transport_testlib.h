@@ -11,7 +11,7 @@
 #include "common/byte_stream.h"
 #include "common/transport_records.h"
 #include "contracts/session_records.h"
-#include "contracts/testing/fake_transport_base_testlib.h"
+#include "contracts/fake_transport_base_testlib.h"
 
 namespace video_session_test {
 

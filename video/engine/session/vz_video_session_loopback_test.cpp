@@ -8,7 +8,7 @@
 #include <string>
 
 #include "contracts/session_records.h"
-#include "video/engine/session/session_test_support_testlib.h"
+#include "video/engine/session/session_testlib.h"
 #include "video/engine/session/vz_video_session.h"
 
 namespace {

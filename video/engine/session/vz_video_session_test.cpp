@@ -10,7 +10,7 @@
 #include "contracts/network_proxy_entry.h"
 #include "contracts/session_records.h"
 #include "video/engine/session/fake_video_transport_testlib.h"
-#include "video/engine/session/session_test_support_testlib.h"
+#include "video/engine/session/session_testlib.h"
 
 namespace {
 

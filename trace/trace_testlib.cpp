@@ -1,4 +1,4 @@
-#include "trace/trace_test_support_testlib.h"
+#include "trace/trace_testlib.h"
 
 #include <algorithm>
 #include <chrono>

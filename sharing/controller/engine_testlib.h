@@ -9,7 +9,7 @@
 #include "common/log_capture_testlib.h"
 #include "contracts/ds_provider.h"
 #include "platform/module_loader.h"
-#include "sharing/controller/testing/fake_grab_control.h"
+#include "sharing/controller/fake_grab_control_testlib.h"
 #include "sharing/transport/ds_tp.h"
 
 namespace engine_test {

@@ -1,4 +1,4 @@
-#include "client/controller/testing/fake_module_loader.h"
+#include "client/controller/fake_module_loader_testlib.h"
 
 #include <cerrno>
 

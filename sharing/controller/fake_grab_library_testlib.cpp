@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "sharing/controller/testing/fake_grab_control.h"
+#include "sharing/controller/fake_grab_control_testlib.h"
 
 namespace {
 

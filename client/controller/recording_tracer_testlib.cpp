@@ -1,4 +1,4 @@
-#include "client/controller/testing/recording_tracer.h"
+#include "client/controller/recording_tracer_testlib.h"
 
 #include <atomic>
 #include <cstdarg>

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "contracts/ac_provider.h"
-#include "client/controller/testing/fake_module_loader.h"
+#include "client/controller/fake_module_loader_testlib.h"
 #include "contracts/ds_provider.h"
 #include "contracts/av_provider.h"
 #include "contracts/vz_link_instance.h"

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "bridge/message_type_scan.h"
-#include "bridge/testing/raw_pipe_client.h"
+#include "bridge/raw_pipe_client_testlib.h"
 #include "weblink/json/json_lookup.h"
 #include "weblink/json/json_parser.h"
 #include "weblink/pipe/pipe_frame.h"

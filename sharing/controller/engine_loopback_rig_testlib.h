@@ -17,7 +17,7 @@
 #include "platform/run_loop.h"
 #include "platform/text.h"
 #include "sharing/controller/engine_controller.h"
-#include "sharing/controller/testing/engine_test_support_testlib.h"
+#include "sharing/controller/engine_testlib.h"
 #include "sharing/engine/codec_mgr.h"
 #include "sharing/transport/ds_tp_controller.h"
 

@@ -1,4 +1,4 @@
-#include "client/controller/testing/fake_engines.h"
+#include "client/controller/fake_engines_testlib.h"
 
 #include <algorithm>
 #include <cstring>

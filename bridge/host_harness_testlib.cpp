@@ -1,4 +1,4 @@
-#include "bridge/testing/host_harness.h"
+#include "bridge/host_harness_testlib.h"
 
 #include <cstdint>
 #include <cstring>

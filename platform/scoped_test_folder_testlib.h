@@ -1,11 +1,14 @@
 #pragma once
-// Test helpers: a temporary folder removed with everything in it, and an
-// environment variable set for the length of a scope.
+// Test helpers: a temporary folder removed with everything in it, with
+// sub-folders made on request, and an environment variable set for the
+// length of a scope.
 #include <ftw.h>
 #include <stdlib.h>
 
+#include <filesystem>
 #include <optional>
 #include <string>
+#include <system_error>
 
 namespace vz {
 
@@ -24,6 +27,13 @@ class ScopedTestFolder {
   ScopedTestFolder(const ScopedTestFolder&) = delete;
   ScopedTestFolder& operator=(const ScopedTestFolder&) = delete;
   const std::string& path() const { return path_; }
+  // The folder's sub-folder `name` (made, with its parents, when missing).
+  std::string Sub(const std::string& name) const {
+    const std::string sub = path_ + "/" + name;
+    std::error_code error;
+    std::filesystem::create_directories(sub, error);
+    return sub;
+  }
 
  private:
   std::string path_;

@@ -1,4 +1,4 @@
-#include "bridge/testing/raw_pipe_client.h"
+#include "bridge/raw_pipe_client_testlib.h"
 
 #include "platform/clock.h"
 #include "platform/local_socket_poll.h"

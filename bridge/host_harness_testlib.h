@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "bridge/testing/scoped_temp_folder.h"
+#include "platform/scoped_test_folder_testlib.h"
 #include "common/native_message_framing.h"
 #include "platform/piped_child_testlib.h"
 
@@ -41,7 +41,7 @@ class HostSandbox {
                            const std::string& package = "/dl/VelzarSetup.run") const;
 
  private:
-  ScopedTempFolder root_;
+  vz::ScopedTestFolder root_;
 };
 
 class HostHarness {

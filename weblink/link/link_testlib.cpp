@@ -1,4 +1,4 @@
-#include "weblink/link/link_test_support_testlib.h"
+#include "weblink/link/link_testlib.h"
 
 #include <atomic>
 #include <chrono>

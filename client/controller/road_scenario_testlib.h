@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "client/controller/app_win_components_controller.h"
-#include "client/controller/testing/fake_engines.h"
-#include "client/controller/testing/fake_module_loader.h"
+#include "client/controller/fake_engines_testlib.h"
+#include "client/controller/fake_module_loader_testlib.h"
 #include "common/string_helpers.h"
 #include "platform/clock.h"
 #include "platform/run_loop.h"
