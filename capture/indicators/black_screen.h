@@ -33,8 +33,8 @@ class CBlackScreen {
   // A set is built and its first surface is not lost.
   bool IsBuilt();
 
-  int entry_count() const { return count_; }
-  const OverlayDevice& device(int index) const { return entries_[static_cast<size_t>(index)].device; }
+  int entry_count_for_testing() const { return count_; }
+  const OverlayDevice& device_for_testing(int index) const { return entries_[static_cast<size_t>(index)].device; }
 
  private:
   struct Entry {
@@ -69,7 +69,7 @@ class CBlankScreenMode {
   void OnDesktopChanged();
   // Sharing stopped: the set is freed (the mode value stays as it was given).
   void Stop();
-  CBlackScreen* screen() const { return screen_.get(); }
+  CBlackScreen* screen_for_testing() const { return screen_.get(); }
 
  private:
   SessionFactory make_session_;
