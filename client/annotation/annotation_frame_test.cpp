@@ -79,7 +79,7 @@ class AnnotationFrameTest : public ::testing::Test {
 };
 
 TEST_F(AnnotationFrameTest, WithoutAToolClicksReachTheWindowBelowWithAPenTheyDraw) {
-  EXPECT_TRUE(frame_.IsClickThrough());
+  EXPECT_TRUE(frame_.IsClickThroughForTesting());
   system_->Click({200, 100});
   ASSERT_EQ(below_.presses.size(), 1u);
   EXPECT_EQ(below_.presses[0], (Point{200, 100}));
@@ -87,7 +87,7 @@ TEST_F(AnnotationFrameTest, WithoutAToolClicksReachTheWindowBelowWithAPenTheyDra
 
   frame_.setPen(0, 0xFF0000FF);  // red as 0x..BBGGRR
   frame_.setDrawTool(4);
-  EXPECT_FALSE(frame_.IsClickThrough());
+  EXPECT_FALSE(frame_.IsClickThroughForTesting());
   Drag({200, 100}, {300, 100});
   EXPECT_EQ(below_.presses.size(), 1u);
   ASSERT_EQ(frame_.drawing().count(), 1);
@@ -103,14 +103,14 @@ TEST_F(AnnotationFrameTest, WithoutAToolClicksReachTheWindowBelowWithAPenTheyDra
     frame_.setDrawTool(4);
     frame_.setDrawTool(tool);
     EXPECT_EQ(frame_.tool(), 0) << tool;
-    EXPECT_TRUE(frame_.IsClickThrough()) << tool;
-    EXPECT_FALSE(frame_.HasToolCursor()) << tool;
+    EXPECT_TRUE(frame_.IsClickThroughForTesting()) << tool;
+    EXPECT_FALSE(frame_.HasToolCursorForTesting()) << tool;
   }
   for (int32_t tool : {1, 3, 4, 5, 6, 7, 10, 11, 12, 13, 14, 15}) {
     frame_.setDrawTool(tool);
     EXPECT_EQ(frame_.tool(), tool) << tool;
-    EXPECT_FALSE(frame_.IsClickThrough()) << tool;
-    EXPECT_TRUE(frame_.HasToolCursor()) << tool;
+    EXPECT_FALSE(frame_.IsClickThroughForTesting()) << tool;
+    EXPECT_TRUE(frame_.HasToolCursorForTesting()) << tool;
   }
   frame_.setDrawTool(3);
   EXPECT_EQ(frame_.toolCursor()->hotspot, (Point{12, 29}));
@@ -150,8 +150,8 @@ TEST_F(AnnotationFrameTest, WithoutOwnerOrCursorThePointerDoesNothing) {
   empty.Install();
   vz::RecordingTracer tracer;
   frame_.setDrawTool(4);
-  EXPECT_FALSE(frame_.HasToolCursor());
-  EXPECT_FALSE(frame_.IsClickThrough());
+  EXPECT_FALSE(frame_.HasToolCursorForTesting());
+  EXPECT_FALSE(frame_.IsClickThroughForTesting());
   EXPECT_EQ(tracer.CountLines("tool=[4]"), 1);
   system_->SendMouse(vz::MouseAction::kPress, vz::MouseButton::kLeft, {200, 100});
   EXPECT_TRUE(frame_.window()->HasCapture());
@@ -269,7 +269,7 @@ TEST_F(AnnotationFrameTest, ARecreatedWindowStillShowsTheElements) {
   frame_.DestroyWindow();
   EXPECT_FALSE(frame_.IsWindow());
   ASSERT_NE(frame_.Create(Rect::FromXYWH(100, 50, 400, 300), system_.get()), nullptr);
-  EXPECT_TRUE(frame_.IsClickThrough());
+  EXPECT_TRUE(frame_.IsClickThroughForTesting());
   EXPECT_EQ(Render().GetPixel(50, 50), 0xFFFF0000u);
 }
 

@@ -124,7 +124,7 @@ TEST_F(SharingUIOnDisplay, ConsentByARealClickThenTheRemoteClickLandsAtTheMapped
   input.MouseX = 650;
   input.MouseY = 560;
   ui->updateDSCommand(&input);
-  EXPECT_TRUE(ui->overlay().IsClickThrough());
+  EXPECT_TRUE(ui->overlay().IsClickThroughForTesting());
   ASSERT_TRUE(RunUntil([&] { return !target.presses.empty(); }));
   EXPECT_EQ(target.presses[0], (vz::Point{50, 60}));
 
