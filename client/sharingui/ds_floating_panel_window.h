@@ -59,10 +59,10 @@ class CDSFloatingPanelWindow : public CVzDialog {
   void SetMeetingIdText(const std::u16string& text);
 
   CImageButton* Button(uint32_t id) const { return GetDlgItemAs<CImageButton>(id); }
-  CDSFloatingShadowWnd& background_window() { return background_window_; }
+  CDSFloatingShadowWnd& background_window_for_testing() { return background_window_; }
   // Sliding state: 1 up (hiding), 0 down; whether a slide runs.
-  int slide_direction() const { return slide_direction_; }
-  bool IsSliding() const;
+  int slide_direction_for_testing() const { return slide_direction_; }
+  bool IsSlidingForTesting() const;
 
   // Posts a notification (2033, 2035, 2036, 8000) to the panel; it is
   // handled on a later turn of the loop, if the panel still lives.

@@ -33,7 +33,7 @@ class ConsentTest : public ::testing::Test {
   bool AskAnd(std::function<void(CDSRemoteControlDialog&)> answer, DialogText message = uint16_t{60048}) {
     if (frame_->IsVisible()) frame_->Show(true);  // the focus back on the frame, as after the last question
     loop_.Post([this, answer] {
-      CDSRemoteControlDialog* dialog = CDSRemoteControlDialog::Innermost();
+      CDSRemoteControlDialog* dialog = CDSRemoteControlDialog::InnermostForTesting();
       ASSERT_NE(dialog, nullptr);
       ASSERT_TRUE(dialog->window()->IsVisible());
       answer(*dialog);
@@ -60,7 +60,7 @@ TEST_F(ConsentTest, OnlyAcceptAnswersYes) {
   EXPECT_FALSE(AskAnd([&](CDSRemoteControlDialog&) { system_->SendKey(vz::keys::kEscape); }));
   // The close box counts as refusing.
   EXPECT_FALSE(AskAnd([&](CDSRemoteControlDialog& d) { static_cast<vz::WindowDelegate&>(d).OnCloseRequest(); }));
-  EXPECT_EQ(CDSRemoteControlDialog::OpenCount(), 0u);
+  EXPECT_EQ(CDSRemoteControlDialog::OpenCountForTesting(), 0u);
 }
 
 // Enter must never hand over the screen: the refusing button is the default
@@ -81,7 +81,7 @@ TEST_F(ConsentTest, EnterRefusesAndTheQuestionTakesNoFocusFromAnotherProgram) {
   EXPECT_FALSE(AskAnd([&](CDSRemoteControlDialog& d) {
     EXPECT_EQ(system_->ActiveWindow(), nullptr) << "the question took the focus";
     system_->SendKey(vz::keys::kReturn);  // typed elsewhere: the question does not hear it
-    EXPECT_EQ(CDSRemoteControlDialog::OpenCount(), 1u);
+    EXPECT_EQ(CDSRemoteControlDialog::OpenCountForTesting(), 1u);
     d.EndDialog(CDSRemoteControlDialog::kRefused);
   }));
 }
@@ -130,7 +130,7 @@ TEST_F(ConsentTest, ASessionStopWhileTheQuestionIsOpenClosesItAndTheAskerActsNoM
   auto session = std::make_unique<AskingSession>(system_.get());
   int grants = 0;
   loop_.Post([&] {
-    ASSERT_EQ(CDSRemoteControlDialog::OpenCount(), 1u);
+    ASSERT_EQ(CDSRemoteControlDialog::OpenCountForTesting(), 1u);
     // The stop: clean-up closes the questions, then the session object goes.
     CDSRemoteControlDialog::CloseAll();
     session.reset();
@@ -139,7 +139,7 @@ TEST_F(ConsentTest, ASessionStopWhileTheQuestionIsOpenClosesItAndTheAskerActsNoM
   raw->AskForControl(&grants);
   EXPECT_EQ(session, nullptr);
   EXPECT_EQ(grants, 0);
-  EXPECT_EQ(CDSRemoteControlDialog::OpenCount(), 0u);
+  EXPECT_EQ(CDSRemoteControlDialog::OpenCountForTesting(), 0u);
   // Closing with nothing open does nothing.
   CDSRemoteControlDialog::CloseAll();
 }

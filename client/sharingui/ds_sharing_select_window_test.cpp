@@ -160,7 +160,7 @@ TEST_F(SelectTest, MonitorsComeFirstThenWindowsInReverseListOrder) {
   Fill();
   EXPECT_EQ(Texts(), (std::vector<std::u16string>{u"Screen 1", u"Screen 2", u"Third", u"Second", u"First"}));
   EXPECT_EQ(source_.grabs, 5);
-  EXPECT_EQ(window_->monitor_count(), 2);
+  EXPECT_EQ(window_->monitor_count_for_testing(), 2);
   // The monitor's badge sits at the bottom centre of its thumbnail.
   EXPECT_NE(window_->list()->GetItem(0).image.GetPixel(96, 176), 0xFFFFFFFFu);
   EXPECT_EQ(window_->list()->GetItem(2).image.GetPixel(96, 176), 0xFFFFFFFFu);
@@ -308,13 +308,14 @@ TEST_F(SelectTest, FocusingTheListSelectsTheFirstItemWhenNothingIsSelected) {
 TEST_F(SelectTest, TheStatusLabelCoversTheListUntilItIsRemoved) {
   Fill();
   window_->showStatusLabel(u"Waiting for the meeting");
-  ASSERT_TRUE(window_->HasStatusLabel());
-  EXPECT_EQ(window_->status_label()->window()->bounds(), vz::Rect::FromXYWH((648 - 420) / 2, (442 - 68) / 2, 420, 68));
+  ASSERT_TRUE(window_->HasStatusLabelForTesting());
+  EXPECT_EQ(window_->status_label_for_testing()->window()->bounds(),
+            vz::Rect::FromXYWH((648 - 420) / 2, (442 - 68) / 2, 420, 68));
   EXPECT_FALSE(window_->list()->IsWindowEnabled());
   EXPECT_FALSE(window_->GetDlgItem(1021)->window()->IsVisible());
   EXPECT_TRUE(window_->GetDlgItem(2)->window()->IsVisible());
   window_->showStatusLabel(nullptr);
-  EXPECT_FALSE(window_->HasStatusLabel());
+  EXPECT_FALSE(window_->HasStatusLabelForTesting());
   EXPECT_TRUE(window_->list()->IsWindowEnabled());
   EXPECT_TRUE(window_->GetDlgItem(1021)->window()->IsVisible());
 }
