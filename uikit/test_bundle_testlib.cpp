@@ -39,7 +39,7 @@ TestBundle& TestBundle::Dialogs(const std::string& description_text) {
 void TestBundle::Install() {
   std::string bytes, error;
   ASSERT_TRUE(writer_.Write(&bytes));
-  auto bundle = vzres::ResourceBundle::FromBytes(std::move(bytes), &error);
+  auto bundle = vzres::ResourceBundle::FromBytesForTesting(std::move(bytes), &error);
   ASSERT_TRUE(bundle) << error;
   vzres::SetResourceBundle(std::move(bundle));
   installed_ = true;
