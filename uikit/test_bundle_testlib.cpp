@@ -9,7 +9,7 @@
 
 TestBundle& TestBundle::Png(uint32_t id, int width, int height, vz::Color color) {
   vz::Image image(width, height);
-  image.Fill(color);
+  image.FillForTesting(color);
   return Png(id, image);
 }
 

@@ -77,8 +77,8 @@ TEST_F(IndicatorControllerTest, ClicksPassThroughTheRingToTheWindowBelow) {
   auto under = system_->CreateWindow(params, &below);
   under->Show(false);
   frames_.ShowMonitorFrames({monitor_}, kHeader);
-  system_->Click({2, 2});      // on the ring
-  system_->Click({960, 540});  // inside
+  system_->ClickForTesting({2, 2});      // on the ring
+  system_->ClickForTesting({960, 540});  // inside
   EXPECT_EQ(below.presses, 2);
 }
 
@@ -180,7 +180,7 @@ TEST_F(IndicatorControllerTest, ShadowCoversTheCoveredPartInTheHalvedColour) {
   auto under = system_->CreateWindow(params, &below);
   under->Show(false);
   under->Lower();
-  system_->Click({350, 300});
+  system_->ClickForTesting({350, 300});
   EXPECT_EQ(below.presses, 1);
 
   shadow->Tick();

@@ -71,7 +71,7 @@ TEST_F(SpotlightTest, PointerFollowsTheCursorAndFadesOutsideTheSharedArea) {
 TEST_F(SpotlightTest, ClicksPassThroughThePointerWindow) {
   system_->SetPointerPosition({400, 300});
   spots_.ShowPointerWindow(1);
-  system_->Click({400, 300});
+  system_->ClickForTesting({400, 300});
   // Nothing below: the click reached no window, and the pointer window
   // took no focus.
   EXPECT_EQ(system_->ActiveWindow(), nullptr);
@@ -137,9 +137,9 @@ TEST_F(SpotlightTest, CloseBoxShowsWhileHoveredAndItsClickPosts) {
   EXPECT_EQ(system_->RenderVisible(arrow->window()).GetPixel(8, 10), 0xFFFFFFFFu);
   system_->SendMouse(vz::MouseAction::kMove, vz::MouseButton::kNone, {340, 200});
   EXPECT_TRUE(arrow->hover_for_testing());
-  system_->Click({340, 200});  // on the plate, not the box
+  system_->ClickForTesting({340, 200});  // on the plate, not the box
   EXPECT_EQ(clicked, 0);
-  system_->Click({250 + 8, 190 + 10});  // in the close box
+  system_->ClickForTesting({250 + 8, 190 + 10});  // in the close box
   EXPECT_EQ(clicked, 1);
   EXPECT_NE(spots_.arrow(), nullptr);  // the handler only posts
   spots_.DestroyArrow();
@@ -150,7 +150,7 @@ TEST_F(SpotlightTest, CloseBoxShowsWhileHoveredAndItsClickPosts) {
 TEST_F(SpotlightTest, CloseClickWithoutHandlerDestroysTheArrowOnTheNextTurn) {
   const VzPoint at{300, 200};
   spots_.ShowArrowIndicator(u"", 0x00FFFFFF, &at);
-  system_->Click({258, 200});
+  system_->ClickForTesting({258, 200});
   EXPECT_NE(spots_.arrow(), nullptr);
   vz::RunLoop::ForCurrentThread().RunPending();
   EXPECT_EQ(spots_.arrow(), nullptr);

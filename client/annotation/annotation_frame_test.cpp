@@ -80,7 +80,7 @@ class AnnotationFrameTest : public ::testing::Test {
 
 TEST_F(AnnotationFrameTest, WithoutAToolClicksReachTheWindowBelowWithAPenTheyDraw) {
   EXPECT_TRUE(frame_.IsClickThroughForTesting());
-  system_->Click({200, 100});
+  system_->ClickForTesting({200, 100});
   ASSERT_EQ(below_.presses.size(), 1u);
   EXPECT_EQ(below_.presses[0], (Point{200, 100}));
   EXPECT_EQ(frame_.drawing().count(), 0);
@@ -180,11 +180,11 @@ TEST_F(AnnotationFrameTest, PointerIndicatorEraserAndDoubleClick) {
 
   // The second press of a double click starts nothing.
   frame_.setDrawTool(4);
-  system_->Click({150, 300});
-  system_->Click({151, 300});
+  system_->ClickForTesting({150, 300});
+  system_->ClickForTesting({151, 300});
   EXPECT_EQ(frame_.drawing().count(), 2);
   clock_.AdvanceMs(600);
-  system_->Click({151, 300});
+  system_->ClickForTesting({151, 300});
   EXPECT_EQ(frame_.drawing().count(), 3);
 }
 
@@ -401,8 +401,8 @@ TEST_F(ShapePaintTest, APartialRepaintSkipsOnlyElementsOutsideTheArea) {
   // painter (which skips what does not reach a piece), once painting every
   // element into every piece.
   vz::Image skipped(300, 200), every(300, 200), whole(300, 200);
-  skipped.Fill(0xFF123456);
-  every.Fill(0xFF654321);
+  skipped.FillForTesting(0xFF123456);
+  every.FillForTesting(0xFF654321);
   auto a = vz::CreateImageCanvas(skipped);
   auto b = vz::CreateImageCanvas(every);
   for (int y = 0; y < 200; y += 37) {

@@ -117,8 +117,8 @@ TEST_F(ToolWindowTest, PenButtonsShowTheWeightInThePenColour) {
 TEST_F(ToolWindowTest, ClicksGoToTheOwnerAndTheBarStaysOnThePrimaryScreen) {
   const Rect b = bar_->button(1104)->window()->bounds();
   const Point origin = bar_->window()->ToScreen({0, 0});
-  system_->Click({origin.x + b.left + 10, origin.y + 20});
-  system_->Click({origin.x + 600 - 20, origin.y + 20});  // close (566..584)
+  system_->ClickForTesting({origin.x + b.left + 10, origin.y + 20});
+  system_->ClickForTesting({origin.x + 600 - 20, origin.y + 20});  // close (566..584)
   EXPECT_EQ(owner_.clicks, (std::vector<uint32_t>{1104, 1109}));
 
   const vz::Size bar{600, 56};

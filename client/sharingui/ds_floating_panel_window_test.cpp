@@ -173,9 +173,9 @@ TEST_F(PanelTest, ButtonStatesPickImagesAndTheHighlight) {
 TEST_F(PanelTest, ClicksAndPostedMessagesReachTheOperations) {
   panel_->ShowPanel(true);
   const vz::Rect stop = RectOf(1012);
-  system_->Click({746 + stop.left + 10, stop.top + 10});
+  system_->ClickForTesting({746 + stop.left + 10, stop.top + 10});
   panel_->Button(107)->EnableWindow(true);
-  system_->Click({746 + 100, 20});
+  system_->ClickForTesting({746 + 100, 20});
   panel_->DispatchMenuCommand(9499);
   panel_->DispatchMenuCommand(8999);  // not a menu command of the panel
   panel_->PostPanelMessage(kPanelSelectionConfirmed);

@@ -42,7 +42,7 @@ class ConsentTest : public ::testing::Test {
   }
   void ClickOn(CDSRemoteControlDialog& dialog, uint32_t id) {
     vz::Window* w = dialog.GetDlgItem(id)->window();
-    system_->Click(w->ToScreen({w->bounds().Width() / 2, w->bounds().Height() / 2}));
+    system_->ClickForTesting(w->ToScreen({w->bounds().Width() / 2, w->bounds().Height() / 2}));
   }
 
   vz::FakeClock clock_;

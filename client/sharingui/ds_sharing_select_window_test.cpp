@@ -78,7 +78,7 @@ class FakeThumbnails : public IThumbnailSource {
   vz::Image GrabScreen(const VzRect& rect) override {
     ++grabs;
     vz::Image image(rect.right - rect.left, rect.bottom - rect.top);
-    image.Fill(colour);
+    image.FillForTesting(colour);
     return image;
   }
   std::u16string ProcessName(int32_t pid) override { return pid == known_pid ? u"editor" : u""; }
@@ -136,7 +136,7 @@ TEST(SharingThumbnail, TheTargetFitsCentredInItsFrameOnTheRings) {
   EXPECT_EQ(sharing_thumbnail::Fit(0, 400), std::nullopt);  // never divided by zero
   EXPECT_EQ(sharing_thumbnail::Fit(400, -3), std::nullopt);
   vz::Image pixels(1920, 1080);
-  pixels.Fill(0xFF112233);
+  pixels.FillForTesting(0xFF112233);
   const vz::Image t = sharing_thumbnail::Compose(pixels, 1920, 1080, false, 0xFF0084FF);
   EXPECT_EQ(t.width(), 192);
   EXPECT_EQ(t.GetPixel(0, 0), 0xFFF4F4F4u);
@@ -335,12 +335,12 @@ TEST_F(SelectTest, ItPostsConfirmCancelAndRefreshOnlyWhileVisible) {
     vz::Window* w = window_->GetDlgItem(id)->window();
     return w->ToScreen({w->bounds().Width() / 2, w->bounds().Height() / 2});
   };
-  system_->Click(centre(1021));
-  system_->Click(centre(2));
+  system_->ClickForTesting(centre(1021));
+  system_->ClickForTesting(centre(2));
   const vz::Rect cell = window_->list()->ItemRect(1);
   const vz::Point on_item = window_->list()->window()->ToScreen({cell.left + 20, cell.top + 20});
-  system_->Click(on_item);
-  system_->Click(on_item);  // a double click
+  system_->ClickForTesting(on_item);
+  system_->ClickForTesting(on_item);  // a double click
   EXPECT_EQ(posted_, (std::vector<uint32_t>{kPanelSelectionConfirmed, kPanelSelectionClosed, kPanelSelectionConfirmed}));
 }
 
@@ -380,7 +380,7 @@ TEST_F(SelectTest, ItemsBelowTheListShowAsAScrollBarThatScrollsTheList) {
   EXPECT_GE(list->ItemRect(6).top, area.Height());
 
   auto on_list = [&](int y) { return list->window()->ToScreen({area.Width() - CVerticalScrollBar::kWidth / 2, y}); };
-  system_->Click(on_list(400));
+  system_->ClickForTesting(on_list(400));
   EXPECT_EQ(list->scroll_y(), 674 - 442);
   EXPECT_LT(list->ItemRect(6).bottom, area.Height());
   EXPECT_EQ(pixel(bar_x, 100), kTrack);

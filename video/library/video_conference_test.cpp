@@ -562,16 +562,16 @@ TEST_F(VideoConferenceTest, ACameraPulledOutWhileSendingIsReportedAndMyVideoWith
   Join();
   ASSERT_EQ(provider_->StartMyVideo(0), 1);
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-  while (port.FramesFilled(node) < 2 && std::chrono::steady_clock::now() < deadline) {
+  while (port.FramesFilledForTesting(node) < 2 && std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
-  ASSERT_GE(port.FramesFilled(node), 2u);
+  ASSERT_GE(port.FramesFilledForTesting(node), 2u);
   Tick();
   loop_.RunUntilIdle();
   ASSERT_EQ(provider_->IsMyVideoStarted(), 1);
   session()->Take();
   sink_.Take();
-  port.Unplug(node);
+  port.UnplugForTesting(node);
   std::vector<FakeVideoSession::Request> requests;
   while (requests.empty() && std::chrono::steady_clock::now() < deadline) {
     loop_.RunUntilIdle();

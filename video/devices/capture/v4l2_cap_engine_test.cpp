@@ -269,7 +269,7 @@ TEST_F(CapEngineTest, ShortFramesAreDroppedBeforeTheyReachTheCropper) {
   ASSERT_EQ(engine_->Start(false), 1u);
   ASSERT_TRUE(WaitFor([&] { return engine()->DroppedFrames() >= 2 && engine()->DeliveredFrames() >= 2; }));
   engine_->Stop();
-  const uint32_t filled = port_.FramesFilled("/dev/video0");
+  const uint32_t filled = port_.FramesFilledForTesting("/dev/video0");
   EXPECT_EQ(engine()->DroppedFrames() + engine()->DeliveredFrames(), filled);
   EXPECT_LE(engine()->DeliveredFrames(), (filled + 1) / 2);
 }
@@ -282,7 +282,7 @@ TEST_F(CapEngineTest, ACameraPulledOutWhileStreamingIsReported) {
   ASSERT_TRUE(WaitFor([&] { return deliverer_->count() >= 1; }));
   Check();
   ASSERT_EQ(sink_.results, std::vector<int32_t>{0});
-  port_.Unplug(node);
+  port_.UnplugForTesting(node);
   ASSERT_TRUE(WaitFor([&] { return sink_.results.size() == 2; }));
   EXPECT_EQ(sink_.results.back(), kFail);
   EXPECT_EQ(sink_.devices.back(), devices_.at(0));
@@ -313,7 +313,7 @@ TEST_F(CapEngineTest, APullOutBeforeTheFirstCheckFailsTheStartWithoutARestart) {
   ASSERT_EQ(Make(&wanted), VSE_S_OK);
   ASSERT_EQ(engine_->Start(false), 1u);
   ASSERT_TRUE(engine()->WaitForStreamResult(30000));
-  port_.Unplug(node);
+  port_.UnplugForTesting(node);
   ASSERT_TRUE(WaitFor([&] {
     Check();
     return !sink_.results.empty();
@@ -385,8 +385,8 @@ TEST_F(CapEngineTest, TheSecondOfTwoCamerasOfOneModelCanBeChosen) {
   EXPECT_TRUE(engine_->IsDifferentDevice(devices_[0]));
   ASSERT_EQ(engine_->Start(false), 1u);
   ASSERT_TRUE(WaitFor([&] { return deliverer_->count() >= 2; }));
-  EXPECT_EQ(port_.FramesFilled(first_node), 0u);
-  EXPECT_GE(port_.FramesFilled(second_node), 2u);
+  EXPECT_EQ(port_.FramesFilledForTesting(first_node), 0u);
+  EXPECT_GE(port_.FramesFilledForTesting(second_node), 2u);
 }
 
 // A camera with several inputs answers IVideoCrossbar, which names them
@@ -527,7 +527,7 @@ TEST_P(RawCameraTest, FramesArriveUnshearedAndUncopiedWhereTheDriverFillsSamples
   EXPECT_EQ(engine()->StreamsIntoSamples(), raw.takes_user_pointers);
   EXPECT_EQ(engine()->DroppedFrames(), 0u);
   EXPECT_EQ(engine()->CopiedFrames() == 0, raw.takes_user_pointers || raw.row_padding != 0);
-  EXPECT_EQ(port_.FramesFilledIntoLentBuffers(node) > 0, raw.takes_user_pointers);
+  EXPECT_EQ(port_.FramesFilledIntoLentBuffersForTesting(node) > 0, raw.takes_user_pointers);
   EXPECT_EQ(deliverer_->last().video_type, wanted.video_type);
   EXPECT_TRUE(ShowsThePlacePicture(deliverer_, 640, 360));
   Check();
@@ -557,7 +557,7 @@ TEST_F(CapEngineTest, APaddedFrameCutShortIsDropped) {
     engine_ = nullptr;
     for (IVideoCapDevice* device : devices_) device->Release();
     devices_.clear();
-    port_.Unplug(node);
+    port_.UnplugForTesting(node);
   }
 }
 

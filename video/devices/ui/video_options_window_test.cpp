@@ -192,7 +192,7 @@ TEST_F(OptionsWindowTest, TheSecondOfTwoSameNamedCamerasCanBeChosenAndOkAppliesI
   EXPECT_EQ(log_, (Log{"stop usb-1", "start usb-2"}));
   log_.clear();
   // OK applies the row's own camera.
-  system_->Click(window_->GetDlgItem(IDOK)->window()->ToScreen({5, 5}));
+  system_->ClickForTesting(window_->GetDlgItem(IDOK)->window()->ToScreen({5, 5}));
   EXPECT_EQ(log_, (Log{"stop usb-2", "select usb-2", "close"}));
 }
 
@@ -202,7 +202,7 @@ TEST_F(OptionsWindowTest, CancelLeavesTheControllersCameraAlone) {
   vz::WindowSystem::SetCurrent(nullptr);
   window_->cameraList()->ChooseRow(1);
   log_.clear();
-  system_->Click(window_->GetDlgItem(IDCANCEL)->window()->ToScreen({5, 5}));
+  system_->ClickForTesting(window_->GetDlgItem(IDCANCEL)->window()->ToScreen({5, 5}));
   EXPECT_EQ(log_, Log{"close"});
 }
 
@@ -247,14 +247,14 @@ TEST_F(OptionsWindowTest, TheCamerasControlsAreSteppedWithinTheirRangeAndReadBac
   Open(&a_);
   vz::WindowSystem::SetCurrent(nullptr);
   log_.clear();
-  system_->Click(window_->GetDlgItem(CWinVideoOptionsWindow::kSettings)->window()->ToScreen({5, 5}));
+  system_->ClickForTesting(window_->GetDlgItem(CWinVideoOptionsWindow::kSettings)->window()->ToScreen({5, 5}));
   CCameraControlsWindow* controls = window_->controlsWindow();
   ASSERT_NE(controls, nullptr);
   ASSERT_EQ(controls->controls().size(), 3u);
   EXPECT_EQ(controls->window()->GetTitle(), "Desk Camera");
   EXPECT_EQ(controls->GetDlgItemText(CCameraControlsWindow::NameId(0)), u"Brightness");
   EXPECT_EQ(controls->GetDlgItemText(CCameraControlsWindow::ValueId(0)), u"248");
-  auto click = [&](uint32_t id) { system_->Click(controls->GetDlgItem(id)->window()->ToScreen({3, 3})); };
+  auto click = [&](uint32_t id) { system_->ClickForTesting(controls->GetDlgItem(id)->window()->ToScreen({3, 3})); };
   // 248 + 16 stops at the top of the range; a second step asks nothing.
   click(CCameraControlsWindow::UpId(0));
   click(CCameraControlsWindow::UpId(0));
@@ -281,7 +281,7 @@ TEST_F(OptionsWindowTest, TheControlsWindowClosesWithItsCameraAndBeforeTheOption
   Open(&a_);
   vz::WindowSystem::SetCurrent(nullptr);
   auto settings = [&] {
-    system_->Click(window_->GetDlgItem(CWinVideoOptionsWindow::kSettings)->window()->ToScreen({5, 5}));
+    system_->ClickForTesting(window_->GetDlgItem(CWinVideoOptionsWindow::kSettings)->window()->ToScreen({5, 5}));
   };
   settings();
   ASSERT_NE(window_->controlsWindow(), nullptr);

@@ -127,7 +127,7 @@ TEST_F(PanelWindowTest, APresentersTileClickRunsTheMenuAndItsCommand) {
   ASSERT_TRUE(p2->shown);
   const vz::Rect strip = panel_->mainView()->layout().strip;
   const vz::Point at = panel_->window()->ToScreen({strip.left + p2->rect.left + 40, strip.top + p2->rect.top + 40});
-  system_->Click(at);
+  system_->ClickForTesting(at);
   loop_.RunUntilIdle();
   ASSERT_EQ(offered.size(), 2u);
   EXPECT_EQ(client_.spotlights, std::vector<std::string>{"p1"});

@@ -251,13 +251,13 @@ TEST_F(WinVideoControllerTest, TheToolbarsButtonsReachTheController) {
     return button->window()->ToScreen({r.Width() / 2, r.Height() / 2});
   };
   // The status button sends a copy of my record with its state.
-  system->Click(centre(panel.panelToolbar()->button(vzres::IDC_VIDEO_STATUS)));
+  system->ClickForTesting(centre(panel.panelToolbar()->button(vzres::IDC_VIDEO_STATUS)));
   loop_.RunUntilIdle();
   EXPECT_TRUE(Logged("my status alice 8"));
   // The my-video button starts my video through the controller (no camera
   // here: the controller reports that, and my video stays off).
   panel.panelToolbar()->showButton(vzres::IDC_VIDEO_MY_VIDEO, true);
-  system->Click(centre(panel.panelToolbar()->button(vzres::IDC_VIDEO_MY_VIDEO)));
+  system->ClickForTesting(centre(panel.panelToolbar()->button(vzres::IDC_VIDEO_MY_VIDEO)));
   loop_.RunUntilIdle();
   EXPECT_EQ(controller_->IsMyVideoStarted(), 0);
   // The frame's close box asks the controller to leave.
