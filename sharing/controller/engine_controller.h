@@ -137,8 +137,8 @@ class CEnginController : public IDSProvider,
   const SharingInfo& sharing_info() const { return *sharing_info_; }
   CCacheController& caches() { return caches_; }
   CKeyframeController& keyframes() { return keyframes_; }
-  const CMouseEntry& mouse() const { return cursor_.state(); }
-  int32_t MonitorFrameCount() const { return frames_.GetCount(); }
+  const CMouseEntry& mouse() const { return cursor_.state_for_testing(); }
+  int32_t MonitorFrameCountForTesting() const { return frames_.GetCount(); }
 
  private:
   // Marks an entry from outside (a callback of the capture or the
