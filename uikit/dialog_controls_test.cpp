@@ -31,16 +31,16 @@ class ControlsTest : public ::testing::Test {
 TEST_F(ControlsTest, AProgressBarFillsItsShareAndKeepsItsPositionInRange) {
   CProgressBar bar;
   ASSERT_TRUE(bar.Create(parent_.get(), vz::Rect::FromXYWH(0, 0, 102, 10), 5, u""));
-  bar.SetPos(25);  // 25 of the 100 inner pixels
+  bar.SetPosForTesting(25);  // 25 of the 100 inner pixels
   const vz::Image& image = system_->Render(parent_.get());
   EXPECT_EQ(image.GetPixel(1, 5), 0xFF06B025u);
   EXPECT_EQ(image.GetPixel(25, 5), 0xFF06B025u);
   EXPECT_EQ(image.GetPixel(26, 5), 0xFFE6E6E6u);
-  bar.SetPos(500);
-  EXPECT_EQ(bar.GetPos(), 100);
-  bar.SetRange(10, 10);  // refused: nothing changes
-  bar.SetPos(-3);
-  EXPECT_EQ(bar.GetPos(), 0);
+  bar.SetPosForTesting(500);
+  EXPECT_EQ(bar.GetPosForTesting(), 100);
+  bar.SetRangeForTesting(10, 10);  // refused: nothing changes
+  bar.SetPosForTesting(-3);
+  EXPECT_EQ(bar.GetPosForTesting(), 0);
 }
 
 TEST_F(ControlsTest, ACheckBoxTogglesOnAClickInsideItAndTellsItsOwner) {

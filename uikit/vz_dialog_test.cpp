@@ -140,9 +140,9 @@ class EditBoxTest : public DialogTest {
     dialog_ = std::make_unique<CVzDialog>(300);
     ASSERT_TRUE(dialog_->Create(nullptr, system_.get()));
     edit_ = dialog_->GetDlgItemAs<CEditBox>(11);
-    edit_->SetTextMeasurer(&measurer_);
+    edit_->SetTextMeasurerForTesting(&measurer_);
     password_ = dialog_->GetDlgItemAs<CEditBox>(12);
-    password_->SetTextMeasurer(&measurer_);
+    password_->SetTextMeasurerForTesting(&measurer_);
   }
   FixedMeasurer measurer_;
   void TearDown() override {
@@ -156,7 +156,7 @@ class EditBoxTest : public DialogTest {
 
 TEST_F(EditBoxTest, CaretSelectionAndDeletion) {
   system_->TypeTextForTesting("hello");
-  EXPECT_EQ(edit_->caret(), 5u);
+  EXPECT_EQ(edit_->caret_for_testing(), 5u);
   EXPECT_EQ(edit_->CaretX(), 35);
   system_->SendKey(vz::keys::kLeft, "", vz::kModShift);
   system_->SendKey(vz::keys::kLeft, "", vz::kModShift);
@@ -179,16 +179,16 @@ TEST_F(EditBoxTest, AClickPutsTheCaretAtTheNearestCharacter) {
   // Text starts 4 pixels in; 3 characters end at 21.
   const vz::Point origin = edit_->window()->ToScreen({4, 12});
   system_->ClickForTesting({origin.x + 22, origin.y});
-  EXPECT_EQ(edit_->caret(), 3u);
+  EXPECT_EQ(edit_->caret_for_testing(), 3u);
   system_->ClickForTesting({origin.x + 180, origin.y});
-  EXPECT_EQ(edit_->caret(), 6u);
+  EXPECT_EQ(edit_->caret_for_testing(), 6u);
 }
 
 TEST_F(EditBoxTest, SurrogatePairsAreOneCaretStep) {
   system_->TypeTextForTesting("a\xF0\x9F\x98\x80");  // 'a' and U+1F600
   EXPECT_EQ(edit_->GetWindowText().size(), 3u);
   system_->SendKey(vz::keys::kLeft);
-  EXPECT_EQ(edit_->caret(), 1u);
+  EXPECT_EQ(edit_->caret_for_testing(), 1u);
   system_->SendKey(vz::keys::kDelete);
   EXPECT_EQ(edit_->GetWindowText(), u"a");
 }

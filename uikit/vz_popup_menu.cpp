@@ -49,7 +49,7 @@ int CVzPopupMenuBase::AppendMenu(uint32_t flags, uint32_t id, const char16_t* te
   return 1;
 }
 
-int CVzPopupMenuBase::AppendSubMenu(uint32_t flags, CVzPopupMenuBase* sub_menu, const char16_t* text) {
+int CVzPopupMenuBase::AppendSubMenuForTesting(uint32_t flags, CVzPopupMenuBase* sub_menu, const char16_t* text) {
   if (sub_menu == nullptr || sub_menu == this) return 0;
   MenuItem item;
   item.flags = flags | MF_POPUP | MF_OWNERDRAW;

@@ -75,7 +75,7 @@ class CVzPopupMenuBase {
   int AppendMenu(uint32_t flags, uint32_t id, const char16_t* text, uint32_t normal_image = 0,
                  uint32_t selected_image = 0, uint32_t tint = 0);
   // Appends an item that opens another menu (kept by the caller).
-  int AppendSubMenu(uint32_t flags, CVzPopupMenuBase* sub_menu, const char16_t* text);
+  int AppendSubMenuForTesting(uint32_t flags, CVzPopupMenuBase* sub_menu, const char16_t* text);
   bool CheckMenuItem(uint32_t id, bool checked);
   bool EnableMenuItem(uint32_t id, bool enabled);
   void SetBackgroundColor(uint32_t colorref);

@@ -227,7 +227,7 @@ TEST_F(MenuTrackTest, SubMenusOpenBesideTheirItem) {
   sub.SetBackgroundColor(0x212121);
   sub.AppendMenu(MF_STRING, 21, u"Inner");
   menu_.AppendMenu(MF_STRING, 11, u"First");
-  menu_.AppendSubMenu(0, &sub, u"More");
+  menu_.AppendSubMenuForTesting(0, &sub, u"More");
   EXPECT_EQ(Track({100, 100}, [&] {
               system_->SendMouse(vz::MouseAction::kMove, vz::MouseButton::kNone, {150, 140});
               EXPECT_EQ(system_->TopLevelWindows().size(), 2u);

@@ -87,8 +87,8 @@ TEST_F(ToolWindowTest, ToolButtonsShowEveryTool) {
   }
   // The chosen shape's image is tinted with the header colour, its frame on.
   bar_->updateToolButtons(13);
-  EXPECT_TRUE(bar_->button(1103)->IsChecked());
-  EXPECT_FALSE(bar_->button(1101)->IsChecked());
+  EXPECT_TRUE(bar_->button(1103)->IsCheckedForTesting());
+  EXPECT_FALSE(bar_->button(1101)->IsCheckedForTesting());
   // The frame (a quarter-opaque blue here) lies over the checked button only.
   const vz::Image& pixels = system_->Render(bar_->window());
   EXPECT_NE(pixels.GetPixel(290 + 1, 28), 0xFF202020u);

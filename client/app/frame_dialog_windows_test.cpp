@@ -72,7 +72,7 @@ TEST_F(FrameDialogWindows, TheProxyDialogShowsTheProxyAndTheStoredFields) {
   EXPECT_EQ(dialog.GetDlgItemText(1), u"OK");
   EXPECT_EQ(dialog.window()->GetTitle(), "Proxy Authentication");
   EXPECT_TRUE(dialog.GetDlgItemAs<CEditBox>(1084)->IsPassword());
-  EXPECT_EQ(dialog.GetDlgItemAs<CEditBox>(1083)->limit(), 127u);
+  EXPECT_EQ(dialog.GetDlgItemAs<CEditBox>(1083)->limit_for_testing(), 127u);
 }
 
 TEST_F(FrameDialogWindows, OkWaitsForBothFieldsAndCommitsOnlyThen) {

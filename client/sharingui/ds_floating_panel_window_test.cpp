@@ -153,15 +153,15 @@ TEST_F(PanelTest, ButtonStatesPickImagesAndTheHighlight) {
   EXPECT_TRUE(laser->IsWindowEnabled());
   panel_->SetRemoteControlIndicator(true);
   EXPECT_EQ(control->GetImageState(), 3);
-  EXPECT_EQ(control->GetCurrentImage(), 3u);
-  EXPECT_FALSE(control->IsChecked());
+  EXPECT_EQ(control->GetCurrentImageForTesting(), 3u);
+  EXPECT_FALSE(control->IsCheckedForTesting());
   panel_->SetRemoteControlIndicator(false);
   EXPECT_EQ(control->GetImageState(), 2);
-  EXPECT_EQ(control->GetCurrentImage(), 2u);
+  EXPECT_EQ(control->GetCurrentImageForTesting(), 2u);
   panel_->ShowPanel(true);
   const vz::Color before = system_->Render(panel_->window()).GetPixel(252, 1);
   panel_->SetLaserPressed(true);
-  EXPECT_TRUE(laser->IsChecked());
+  EXPECT_TRUE(laser->IsCheckedForTesting());
   EXPECT_EQ(laser->GetImageState(), 3);
   // The highlight (a translucent white frame) lies over the checked button's edge.
   EXPECT_NE(system_->Render(panel_->window()).GetPixel(252, 1), before);

@@ -99,7 +99,7 @@ TEST_F(ConsentTest, IdsAreLoadedTextsAreTakenAsGivenAndTheIconIsStillAndCentred)
         EXPECT_EQ(d.window()->GetTitle(), vz::Utf16ToUtf8(vzres::LoadResString(60041)));
         auto* icon = d.GetDlgItemAs<CImageButton>(1105);
         EXPECT_FALSE(icon->IsWindowEnabled());
-        EXPECT_EQ(icon->GetCurrentImage(), 2u);
+        EXPECT_EQ(icon->GetCurrentImageForTesting(), 2u);
         EXPECT_TRUE(icon->GetWindowText().empty());
         EXPECT_EQ(d.window()->bounds(), vz::Rect::FromXYWH(300, 325, 400, 150));
         d.EndDialog(2);

@@ -443,7 +443,7 @@ TEST_F(UIControllerTest, AudioButtonStatesAndClicks) {
 TEST_F(UIControllerTest, TheLaserAndTheToolBarSwitchTools) {
   ui_->OnLaserpointerClicked();
   EXPECT_EQ(ui_->tool(), 2);
-  EXPECT_TRUE(ui_->Button(1027)->IsChecked());
+  EXPECT_TRUE(ui_->Button(1027)->IsCheckedForTesting());
   ui_->OnAnnotateClicked();  // the bar opens; the laser stays until a tool is chosen
   EXPECT_TRUE(ui_->tool_window_for_testing().window()->IsVisible());
   EXPECT_EQ(ui_->tool(), 0);

@@ -91,7 +91,7 @@ TEST_F(PanelWindowTest, TheToolbarsWidthFollowsItsButtonsAndLogo) {
     EXPECT_FALSE(toolbar->button(vzres::IDC_VIDEO_STATUS)->IsWindowEnabled()) << state;
   }
   toolbar->setStatus(3);
-  EXPECT_EQ(toolbar->button(vzres::IDC_VIDEO_STATUS)->GetCurrentImage(), 3u);
+  EXPECT_EQ(toolbar->button(vzres::IDC_VIDEO_STATUS)->GetCurrentImageForTesting(), 3u);
   EXPECT_EQ(VideoMainPanelToolbar::StatusImage(4), vzres::IDB_VIDEO_STATUS1);
   EXPECT_EQ(VideoMainPanelToolbar::StatusImage(9), 0u);
 }
@@ -193,7 +193,7 @@ TEST_F(PanelWindowTest, TheToolbarKeepsItsStateAcrossFullScreenChanges) {
     SCOPED_TRACE(where);
     VideoMainPanelToolbar* toolbar = panel_->panelToolbar();
     CGdipButton* button = toolbar->button(vzres::IDC_VIDEO_STATUS);
-    EXPECT_EQ(button->GetCurrentImage(), static_cast<uint32_t>(status));
+    EXPECT_EQ(button->GetCurrentImageForTesting(), static_cast<uint32_t>(status));
     EXPECT_EQ(button->IsWindowEnabled(), enabled);
     EXPECT_TRUE(button->window()->IsVisible());
     for (uint32_t id : {vzres::IDC_VIDEO_MY_VIDEO, vzres::IDC_VIDEO_OPTIONS}) {
@@ -207,7 +207,7 @@ TEST_F(PanelWindowTest, TheToolbarKeepsItsStateAcrossFullScreenChanges) {
   for (int round = 0; round < 2; ++round) {
     panel_->toggleFullScreen();
     check("full screen", 5, false, true);
-    EXPECT_EQ(panel_->panelToolbar()->button(vzres::IDC_VIDEO_MY_VIDEO)->GetCurrentImage(), vzres::IDB_VIDEO_STARTED);
+    EXPECT_EQ(panel_->panelToolbar()->button(vzres::IDC_VIDEO_MY_VIDEO)->GetCurrentImageForTesting(), vzres::IDB_VIDEO_STARTED);
     panel_->toggleFullScreen();
     check("back", 5, false, true);
   }
