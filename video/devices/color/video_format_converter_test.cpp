@@ -42,7 +42,7 @@ TEST_F(FrameConvertTest, CapturedI420PassesThroughWithoutACopy) {
   CVideoFormatConverter c;
   std::vector<uint8_t> frame(16);
   EXPECT_EQ(c.ConvertEncoderInput(VideoFormat{2, 4, 2, 30.f, 0}, frame.data(), 16), frame.data());
-  EXPECT_EQ(c.buffer_size(), 0);
+  EXPECT_EQ(c.buffer_size_for_testing(), 0);
 }
 
 TEST_F(FrameConvertTest, EncoderBufferGrowsToTheLargestFrameAndNeverShrinks) {
@@ -50,10 +50,10 @@ TEST_F(FrameConvertTest, EncoderBufferGrowsToTheLargestFrameAndNeverShrinks) {
   std::vector<uint8_t> vga(640 * 480 * 3, 0), qvga(320 * 240 * 3, 0);
   ASSERT_NE(c.ConvertEncoderInput(VideoFormat{4, 640, 480, 30.f, 0}, vga.data(), static_cast<int32_t>(vga.size())),
             nullptr);
-  EXPECT_EQ(c.buffer_size(), 460800);
+  EXPECT_EQ(c.buffer_size_for_testing(), 460800);
   ASSERT_NE(c.ConvertEncoderInput(VideoFormat{4, 320, 240, 30.f, 0}, qvga.data(), static_cast<int32_t>(qvga.size())),
             nullptr);
-  EXPECT_EQ(c.buffer_size(), 460800);
+  EXPECT_EQ(c.buffer_size_for_testing(), 460800);
 }
 
 TEST_F(FrameConvertTest, EncoderPlanesFollowTheRoundedWidth) {
