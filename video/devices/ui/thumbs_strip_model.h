@@ -77,7 +77,7 @@ class ThumbsStripModel {
   // The left-most shown tile's top-left corner in the strip (9999, 9999 when none).
   vz::Point leftMostShownCorner() const;
 
-  CVzThumbsPager& pager() { return pager_; }
+  CVzThumbsPager& pagerForTesting() { return pager_; }
   const vz::Rect& rect() const { return rect_; }
   bool prevButtonShown() const { return prev_shown_; }
   bool nextButtonShown() const { return next_shown_; }

@@ -177,8 +177,8 @@ TEST_F(OptionsWindowTest, WithNoCurrentCameraTheFirstIsListedAndPreviewedMirrore
   ASSERT_NE(window_->cameraList(), nullptr);
   EXPECT_EQ(window_->cameraList()->GetCount(), 2);
   EXPECT_EQ(window_->cameraList()->GetCurSel(), 0);
-  ASSERT_NE(window_->renderer(), nullptr);
-  EXPECT_TRUE(static_cast<testing::FakeRenderer*>(window_->renderer())->mirror);
+  ASSERT_NE(window_->rendererForTesting(), nullptr);
+  EXPECT_TRUE(static_cast<testing::FakeRenderer*>(window_->rendererForTesting())->mirror);
   EXPECT_EQ(window_->window()->GetTitle(), vz::Utf16ToUtf8(vzres::LoadResString(vzres::IDS_OPTIONS_TITLE)));
 }
 
@@ -248,9 +248,9 @@ TEST_F(OptionsWindowTest, TheCamerasControlsAreSteppedWithinTheirRangeAndReadBac
   vz::WindowSystem::SetCurrent(nullptr);
   log_.clear();
   system_->ClickForTesting(window_->GetDlgItem(CWinVideoOptionsWindow::kSettings)->window()->ToScreen({5, 5}));
-  CCameraControlsWindow* controls = window_->controlsWindow();
+  CCameraControlsWindow* controls = window_->controlsWindowForTesting();
   ASSERT_NE(controls, nullptr);
-  ASSERT_EQ(controls->controls().size(), 3u);
+  ASSERT_EQ(controls->controlsForTesting().size(), 3u);
   EXPECT_EQ(controls->window()->GetTitle(), "Desk Camera");
   EXPECT_EQ(controls->GetDlgItemText(CCameraControlsWindow::NameId(0)), u"Brightness");
   EXPECT_EQ(controls->GetDlgItemText(CCameraControlsWindow::ValueId(0)), u"248");
@@ -260,16 +260,16 @@ TEST_F(OptionsWindowTest, TheCamerasControlsAreSteppedWithinTheirRangeAndReadBac
   click(CCameraControlsWindow::UpId(0));
   EXPECT_EQ(controls->GetDlgItemText(CCameraControlsWindow::ValueId(0)), u"255");
   click(CCameraControlsWindow::DownId(0));
-  EXPECT_EQ(controls->shownValue(0), 239);
+  EXPECT_EQ(controls->shownValueForTesting(0), 239);
   // The on/off control is a check box.
   ASSERT_NE(controls->GetDlgItemAs<CCheckBox>(CCameraControlsWindow::CheckId(1)), nullptr);
   EXPECT_TRUE(controls->GetDlgItemAs<CCheckBox>(CCameraControlsWindow::CheckId(1))->GetCheck());
   controls->GotoDlgCtrl(CCameraControlsWindow::CheckId(1));
   system_->SendKey(vz::keys::kSpace, " ");
-  EXPECT_EQ(controls->shownValue(1), 0);
+  EXPECT_EQ(controls->shownValueForTesting(1), 0);
   // A refused value leaves the camera's own shown.
   click(CCameraControlsWindow::UpId(2));
-  EXPECT_EQ(controls->shownValue(2), 3);
+  EXPECT_EQ(controls->shownValueForTesting(2), 3);
   EXPECT_EQ(log_, (Log{"set 1=255", "set 1=239", "set 2=0", "set 3=4"}));
 }
 
@@ -284,16 +284,16 @@ TEST_F(OptionsWindowTest, TheControlsWindowClosesWithItsCameraAndBeforeTheOption
     system_->ClickForTesting(window_->GetDlgItem(CWinVideoOptionsWindow::kSettings)->window()->ToScreen({5, 5}));
   };
   settings();
-  ASSERT_NE(window_->controlsWindow(), nullptr);
-  std::shared_ptr<const bool> alive = window_->controlsWindow()->window()->Alive();
+  ASSERT_NE(window_->controlsWindowForTesting(), nullptr);
+  std::shared_ptr<const bool> alive = window_->controlsWindowForTesting()->window()->Alive();
   window_->cameraList()->ChooseRow(1);
   EXPECT_FALSE(*alive);
-  EXPECT_EQ(window_->controlsWindow(), nullptr);
+  EXPECT_EQ(window_->controlsWindowForTesting(), nullptr);
   // The same camera chosen again keeps its window.
   settings();
-  ASSERT_NE(window_->controlsWindow(), nullptr);
+  ASSERT_NE(window_->controlsWindowForTesting(), nullptr);
   window_->cameraList()->ChooseRow(1);
-  EXPECT_NE(window_->controlsWindow(), nullptr);
+  EXPECT_NE(window_->controlsWindowForTesting(), nullptr);
   // No controls of its own: the button is disabled and a click does nothing.
   CVzControl* button = window_->GetDlgItem(CWinVideoOptionsWindow::kSettings);
   EXPECT_TRUE(button->IsWindowEnabled());
@@ -301,14 +301,14 @@ TEST_F(OptionsWindowTest, TheControlsWindowClosesWithItsCameraAndBeforeTheOption
   EXPECT_FALSE(button->IsWindowEnabled());
   log_.clear();
   settings();
-  EXPECT_EQ(window_->controlsWindow(), nullptr);
+  EXPECT_EQ(window_->controlsWindowForTesting(), nullptr);
   EXPECT_EQ(log_, Log{});
   // Closing the options window with the controls open closes them first.
   window_->cameraList()->ChooseRow(0);
   EXPECT_TRUE(button->IsWindowEnabled());
   settings();
-  ASSERT_NE(window_->controlsWindow(), nullptr);
-  alive = window_->controlsWindow()->window()->Alive();
+  ASSERT_NE(window_->controlsWindowForTesting(), nullptr);
+  alive = window_->controlsWindowForTesting()->window()->Alive();
   window_->UninitializeWindow();
   EXPECT_FALSE(*alive);
   EXPECT_FALSE(window_->IsWindow());
