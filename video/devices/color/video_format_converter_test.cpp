@@ -125,7 +125,7 @@ TEST_F(FrameConvertTest, DecodedPicturesUseTheDecodersStrides) {
   EXPECT_EQ(c.ConvertDecodedImage(CSP_RGB24, DecodeBufferInfo{7, 4, 40, 24}, allocator_, planes), nullptr);
   EXPECT_EQ(c.ConvertDecodedImage(CSP_RGB24, DecodeBufferInfo{0, 4, 40, 24}, allocator_, planes), nullptr);
   EXPECT_EQ(c.ConvertDecodedImage(CSP_BGRA32, DecodeBufferInfo{8, 4, 40, 24}, allocator_, planes), nullptr);
-  EXPECT_EQ(allocator_->PooledCount(), 1) << "the failed conversion's sample is back in the pool";
+  EXPECT_EQ(allocator_->PooledCountForTesting(), 1) << "the failed conversion's sample is back in the pool";
 }
 
 }  // namespace

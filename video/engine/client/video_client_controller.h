@@ -72,9 +72,9 @@ class CVideoClientController : public IVideoCapEngineSink,
   int32_t GetSessionStatus() const { return av_session_status_.load(); }
   const std::string& my_roster_id() const { return my_roster_id_; }
   // Who subscribes to my video, by size type.
-  std::map<int32_t, std::vector<std::string>> Subscribers();
+  std::map<int32_t, std::vector<std::string>> SubscribersForTesting();
   // The layer sizes last handed to the encode controller (empty: none yet).
-  std::vector<SubscriptionRecord> EncodeLayers();
+  std::vector<SubscriptionRecord> EncodeLayersForTesting();
   IVideoSampleAllocator* SampleAllocator();
 
   // --- Other participants' video.

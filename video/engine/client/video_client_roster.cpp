@@ -182,12 +182,12 @@ bool CVideoClientController::CopyMyInfo(VideoRosterInfo* out) {
   return true;
 }
 
-std::map<int32_t, std::vector<std::string>> CVideoClientController::Subscribers() {
+std::map<int32_t, std::vector<std::string>> CVideoClientController::SubscribersForTesting() {
   std::lock_guard<std::recursive_mutex> hold(lock_);
   return subscribers_;
 }
 
-std::vector<SubscriptionRecord> CVideoClientController::EncodeLayers() {
+std::vector<SubscriptionRecord> CVideoClientController::EncodeLayersForTesting() {
   std::lock_guard<std::recursive_mutex> hold(lock_);
   return encode_layers_;
 }

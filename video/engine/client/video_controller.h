@@ -103,8 +103,8 @@ class CVideoController : public IAVProvider,
 
   CVideoClientController* client() const { return client_.load(); }
   // The picture counter showing a participant; false when there is none.
-  bool ViewFigures(const std::string& rosterId, int64_t* pictures, int64_t* last_counter, int64_t* rising,
-                   double* min_psnr, int64_t* sharp = nullptr);
+  bool ViewFiguresForTesting(const std::string& rosterId, int64_t* pictures, int64_t* last_counter,
+                             int64_t* rising, double* min_psnr, int64_t* sharp = nullptr);
   const MeetConfig& meet_config() const { return meet_config_; }
   int32_t progressing() const { return progressing_; }
   int32_t broadcast() const { return broadcast_; }

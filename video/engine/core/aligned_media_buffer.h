@@ -50,7 +50,7 @@ class CPlainMediaBuffer final : public CAlignedMediaBuffer {
   ~CPlainMediaBuffer() override { Free(); }
   // Raw blocks allocated by every plain buffer so far (for tests of the
   // steady state).
-  static uint64_t RawAllocations() { return raw_allocations_.load(std::memory_order_relaxed); }
+  static uint64_t RawAllocationsForTesting() { return raw_allocations_.load(std::memory_order_relaxed); }
 
  protected:
   void* AllocateRaw(int32_t size, int32_t* got) override;

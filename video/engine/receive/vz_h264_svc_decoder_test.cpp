@@ -252,7 +252,7 @@ TEST_F(DecoderWrapperTest, PicturesReachTheSinkConverted) {
   EXPECT_EQ(sink_.pictures[0].height, 32);
   EXPECT_EQ(sink_.pictures[0].length, 64 * 32 * 3 / 2);
   // The pooled sample went back after the call.
-  EXPECT_EQ(allocator_->PooledCount(), 1);
+  EXPECT_EQ(allocator_->PooledCountForTesting(), 1);
 
   Codec().image_path = true;
   EXPECT_EQ(Decode(*decoder, 77), VSE_S_OK);

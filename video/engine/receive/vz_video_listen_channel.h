@@ -224,7 +224,7 @@ class CVzVideoListenChannel final : public TEngineObject<IVideoListenChannel>,
   // NAL units that came after their frame was decoded.
   uint64_t late_units() const { return late_units_.load(); }
   // Payload blocks back in the channel's pool, ready for the next units.
-  int32_t free_payload_blocks() { return payload_pool_.FreeCount(); }
+  int32_t free_payload_blocks() { return payload_pool_.FreeCountForTesting(); }
   const CMMRTPSession4SVC* session() const { return session_; }
 
  private:
