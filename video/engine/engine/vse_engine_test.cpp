@@ -84,10 +84,10 @@ TEST_F(EngineTest, TheSameListenChannelTwiceAndOneDestroyRemovesIt) {
   ASSERT_EQ(engine_->CreateVideoListenChannel(7, 1, 7, 1, allocator_, &b), VSE_S_OK);
   EXPECT_EQ(a, b);
   EXPECT_EQ(a->GetRefCount(), 3);  // the map's and two callers'
-  EXPECT_EQ(imp_->monitors()->size(), 1u);
+  EXPECT_EQ(imp_->monitors()->size_for_testing(), 1u);
   EXPECT_EQ(engine_->DestroyVideoListenChannel(7), VSE_S_OK);
   EXPECT_EQ(imp_->listen_channel_count_for_testing(), 0u);
-  EXPECT_EQ(imp_->monitors()->size(), 0u);
+  EXPECT_EQ(imp_->monitors()->size_for_testing(), 0u);
   EXPECT_EQ(engine_->DestroyVideoListenChannel(7), VSE_S_OK) << "unknown: nothing to do";
   EXPECT_EQ(a->Release(), 1);
   EXPECT_EQ(b->Release(), 0);
@@ -101,7 +101,7 @@ TEST_F(EngineTest, AFailedInitialiseLeavesNothingBehind) {
   EXPECT_EQ(engine_->CreateVideoListenChannel(9, 1, 7, 1, allocator_, &out), VSE_E_FAIL);
   EXPECT_EQ(out, nullptr);
   EXPECT_EQ(imp_->listen_channel_count_for_testing(), 0u);
-  EXPECT_EQ(imp_->monitors()->size(), 0u);
+  EXPECT_EQ(imp_->monitors()->size_for_testing(), 0u);
   EXPECT_EQ(allocator_->GetRefCount(), 1) << "the failed channel gave its allocator reference back";
 }
 
