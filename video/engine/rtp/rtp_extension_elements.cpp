@@ -43,7 +43,7 @@ void CRtpOneByteHeaderExtend_Timing::SetRoundTripMs(uint8_t* element, uint16_t r
 uint16_t CRtpOneByteHeaderExtend_Timing::GetCounter(const uint8_t* element) {
   return Load16(element + 1);
 }
-uint32_t CRtpOneByteHeaderExtend_Timing::GetTimeMs(const uint8_t* element) {
+uint32_t CRtpOneByteHeaderExtend_Timing::GetTimeMsForTesting(const uint8_t* element) {
   return Load32(element + 3);
 }
 uint16_t CRtpOneByteHeaderExtend_Timing::GetRoundTripMs(const uint8_t* element) {
