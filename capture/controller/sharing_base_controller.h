@@ -100,7 +100,6 @@ class CSharingBaseController : public CDsThread,
   static constexpr uint32_t kBacklogLimit = 16000;
   // The stored backlog (0 below 200).
   uint32_t send_backlog_for_testing() const { return send_backlog_.load(std::memory_order_acquire); }
-  const MeetConfig& meet_config() const { return meet_config_; }
 
   // Records (capture thread). Public for the tests of their bytes.
   bool SendSharingInfo();

@@ -32,7 +32,6 @@ class CSpotlightWindow : public vz::WindowDelegate {
   void SetAlphaPercent(int percent);
   int alpha_percent_for_testing() const { return alpha_percent_; }
   vz::Window* window() const { return window_.get(); }
-  const vz::Image& picture() const { return picture_; }
 
   void OnPaint(vz::Canvas& canvas) override;
 
