@@ -251,7 +251,6 @@ class CAppComponentsController : public IDSProviderSink,
   const AppPeerConfig& GetPeerConfig() const { return peer_config_; }
   const DSSessionConfig& GetSharingRequestForTesting() const { return sharing_.request(); }
   const ACSessionConfig& GetAudioRequest() const { return audio_.request(); }
-  const AVSessionConfig& GetVideoRequest() const { return video_.request(); }
   const char16_t* GetRemoteControlRosterIdForTesting() const { return remote_control_roster_; }
 
  private:

@@ -52,7 +52,6 @@ class CDSFloatingPanelWindow : public CVzDialog {
   void SetLaserPressed(bool pressed);
   // While a menu of the panel is open the panel neither hides nor shows.
   void SetMenuOpen(bool open) { menu_open_ = open; }
-  bool IsMenuOpen() const { return menu_open_; }
   // Hides or shows a row button (Audio 1025 or Control 1024 by the meeting's
   // config) and lays the row out again.
   void SetButtonVisible(uint32_t id, bool visible);

@@ -381,7 +381,7 @@ TEST_F(SelectTest, ItemsBelowTheListShowAsAScrollBarThatScrollsTheList) {
 
   auto on_list = [&](int y) { return list->window()->ToScreen({area.Width() - CVerticalScrollBar::kWidth / 2, y}); };
   system_->ClickForTesting(on_list(400));
-  EXPECT_EQ(list->scroll_y(), 674 - 442);
+  EXPECT_EQ(list->scroll_y_for_testing(), 674 - 442);
   EXPECT_LT(list->ItemRect(6).bottom, area.Height());
   EXPECT_EQ(pixel(bar_x, 100), kTrack);
   EXPECT_EQ(pixel(bar_x, 435), kThumb);
@@ -390,11 +390,11 @@ TEST_F(SelectTest, ItemsBelowTheListShowAsAScrollBarThatScrollsTheList) {
   // The thumb (now at 153 to 442) dragged up by its whole travel.
   system_->SendMouse(vz::MouseAction::kPress, vz::MouseButton::kLeft, on_list(300));
   system_->SendMouse(vz::MouseAction::kMove, vz::MouseButton::kNone, on_list(220));
-  EXPECT_EQ(list->scroll_y(), (674 - 442) - 80 * (674 - 442) / (442 - 289));
+  EXPECT_EQ(list->scroll_y_for_testing(), (674 - 442) - 80 * (674 - 442) / (442 - 289));
   EXPECT_EQ(pixel(bar_x, 300), kDragged);
   system_->SendMouse(vz::MouseAction::kMove, vz::MouseButton::kNone, on_list(100));
   system_->SendMouse(vz::MouseAction::kRelease, vz::MouseButton::kLeft, on_list(100));
-  EXPECT_EQ(list->scroll_y(), 0);
+  EXPECT_EQ(list->scroll_y_for_testing(), 0);
   EXPECT_EQ(pixel(bar_x, 10), kThumb);
   EXPECT_EQ(list->GetSelectedIndex(), -1);
 

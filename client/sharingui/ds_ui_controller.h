@@ -98,8 +98,6 @@ class CDSUIController : public CDSFloatingPanelWindow,
   CDSSharingSelectWindow& selection_window_for_testing() { return select_; }
   DSAnnotationToolWindow& tool_window_for_testing() { return tool_window_; }
   CDSAnnotationFrame& overlay_for_testing() { return frame_; }
-  CDSRemoteControlInput& remote_input() { return input_; }
-  bool finished() const { return finished_; }
 
   // The meeting id as the panel shows it: 8 characters as 3-2-3, 9 as
   // 3-3-3, any other length unchanged.
