@@ -35,7 +35,6 @@ class CByteStream {
   const uint8_t* ReadPointer() const { return data_ + read_pos_; }
   uint32_t CapacityForTesting() const { return capacity_; }
   uint32_t ReadPosition() const { return read_pos_; }
-  uint32_t WritePosition() const { return write_pos_; }
   bool IsHostOrder() const { return host_order_; }
   bool IsOwnedForTesting() const { return !not_owned_; }
   // Forgets every byte; keeps the buffer for reuse.

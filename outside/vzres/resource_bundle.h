@@ -32,8 +32,6 @@ class ResourceBundle {
   // Parses the dialog entry; nothing when missing or malformed.
   std::optional<DialogDescription> FindDialog(uint32_t id) const;
 
-  size_t entry_count() const { return entries_.size(); }
-
  private:
   struct Entry {
     uint32_t kind;
