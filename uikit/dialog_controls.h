@@ -32,7 +32,6 @@ class CPushButton : public CVzControl {
   std::optional<vz::Color> face_color;
   bool IsDefault() const { return (style_ & 0xF) == kButtonDefault; }
   bool WantsFocus() const override { return true; }
-  bool IsPressed() const { return pressed_; }
   void OnPaint(vz::Canvas& canvas) override;
   void OnMouse(const vz::MouseEvent& event) override;
   bool OnKey(const vz::KeyEvent& event) override;

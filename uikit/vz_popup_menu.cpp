@@ -59,24 +59,6 @@ int CVzPopupMenuBase::AppendSubMenuForTesting(uint32_t flags, CVzPopupMenuBase* 
   return 1;
 }
 
-bool CVzPopupMenuBase::CheckMenuItem(uint32_t id, bool checked) {
-  for (MenuItem& item : items_) {
-    if (item.id != id || (item.flags & MF_SEPARATOR)) continue;
-    item.flags = checked ? (item.flags | MF_CHECKED) : (item.flags & ~MF_CHECKED);
-    return true;
-  }
-  return false;
-}
-
-bool CVzPopupMenuBase::EnableMenuItem(uint32_t id, bool enabled) {
-  for (MenuItem& item : items_) {
-    if (item.id != id || (item.flags & MF_SEPARATOR)) continue;
-    item.flags = enabled ? (item.flags & ~(MF_GRAYED | MF_DISABLED)) : (item.flags | MF_GRAYED);
-    return true;
-  }
-  return false;
-}
-
 void CVzPopupMenuBase::SetBackgroundColor(uint32_t colorref) { background_color_ = colorref; }
 
 void CVzPopupMenuBase::SetItemMetrics(int item_width, int item_height, int image_column) {
