@@ -25,7 +25,6 @@ class CVideoDrawBase : public IVideoDraw {
 
   uint32_t effect_flags() const { return effect_flags_; }
   int32_t aspect_mode() const { return aspect_mode_; }
-  int32_t background_type() const { return bk_.type; }
   uint32_t background_colour() const { return bk_.value; }  // COLORREF
   // True while a source-side overlay change has not been drawn.
   bool picture_stale_for_testing() const { return picture_stale_; }

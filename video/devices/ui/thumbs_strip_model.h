@@ -81,8 +81,6 @@ class ThumbsStripModel {
   const vz::Rect& rect() const { return rect_; }
   bool prevButtonShown() const { return prev_shown_; }
   bool nextButtonShown() const { return next_shown_; }
-  int columns() const { return columns_; }
-  int rows() const { return rows_; }
 
  private:
   void layoutTiles();
