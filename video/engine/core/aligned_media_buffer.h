@@ -25,7 +25,6 @@ class CAlignedMediaBuffer {
 
   uint8_t* data() const { return data_; }
   int32_t length() const { return length_; }
-  int32_t capacity() const { return capacity_; }
 
  protected:
   // Returns a block of at least `size` bytes and its size in *got, or null.
