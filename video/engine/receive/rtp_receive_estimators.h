@@ -68,7 +68,6 @@ class CDelayEstimator {
   int32_t slow_for_testing() const { return slow_; }
   int32_t calm_count_for_testing() const { return calm_count_; }
   int32_t jittery_count_for_testing() const { return jittery_count_; }
-  int32_t high_count() const { return high_count_; }
   int32_t long_count_for_testing() const { return long_count_; }
   int32_t swing_for_testing() const { return swing_; }
 

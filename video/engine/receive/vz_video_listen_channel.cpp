@@ -435,8 +435,6 @@ size_t CVzVideoListenChannel::queued_media_packets_for_testing() {
   return media_queue_.size();
 }
 
-size_t CVzVideoListenChannel::frames_waiting() { return frame_count_.load(); }
-
 void CVzVideoListenChannel::CheckOverTimeData(const uint8_t* data, int32_t length) {
   uint32_t oldest_ts = 0;
   size_t count = 0;

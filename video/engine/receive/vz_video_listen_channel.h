@@ -212,14 +212,10 @@ class CVzVideoListenChannel final : public TEngineObject<IVideoListenChannel>,
   // channels, while callers may still hold the channel). Any thread.
   void DetachMonitor();
 
-  // The decoder sink's side, for tests of the requests the decoder makes.
-  IVideoDecoderSink* decoder_sink() { return this; }
-
   // Inspection.
   bool drop_t1_for_testing() const { return drop_t1_.load(); }
   bool drop_t2_for_testing() const { return drop_t2_.load(); }
   size_t queued_media_packets_for_testing();
-  size_t frames_waiting();
   uint64_t dropped_layer_packets_for_testing() const { return dropped_layers_.load(); }
   // NAL units that came after their frame was decoded.
   uint64_t late_units() const { return late_units_.load(); }

@@ -75,7 +75,6 @@ class CVseRtpPacker {
   static int FecClass(int t, int q, int k);
 
   size_t packet_array_size_for_testing() const { return packets_.size(); }
-  CMMRTPSession4SVC* session() { return session_.get(); }
 
  private:
   struct SessionDeleter {

@@ -47,7 +47,6 @@ class CMMRTPSession4SVC : public CMMRTPSessionBase {
 
   int SetPayloadTypes(int media, int fec);
   int SetFecModeForTesting(int mode);
-  int fec_mode() const { return fec_mode_; }
 
   // Send side.
   int Single(uint32_t timestamp, int length, const uint8_t* nal, CVseRtpPacket* packet);
