@@ -70,7 +70,6 @@ class CVzSendController : private IVzPacketSender {
   size_t queued() const;
   int32_t max_queue_for_testing() const;
   uint32_t busy_ms_for_testing() const;
-  ISendAdaptor* adaptor() const { return adaptor_.get(); }
 
  private:
   void SendPacket(uint32_t tick_now, const uint8_t* data, int32_t length) override;
