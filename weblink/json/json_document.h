@@ -26,7 +26,6 @@ class JsonDocument {
   explicit operator bool() const { return error_ == JsonParseError::kNone; }
   JsonParseError error_for_testing() const { return error_; }
 
-  const JsonValue& root() const { return root_; }
   const JsonValue& operator*() const { return root_; }
   const JsonValue* operator->() const { return &root_; }
 
