@@ -33,11 +33,10 @@ class CByteStream {
   uint32_t GetDataLength() const { return write_pos_ - read_pos_; }
   // The unread bytes (valid until the next write).
   const uint8_t* ReadPointer() const { return data_ + read_pos_; }
-  uint32_t Capacity() const { return capacity_; }
+  uint32_t CapacityForTesting() const { return capacity_; }
   uint32_t ReadPosition() const { return read_pos_; }
-  uint32_t WritePosition() const { return write_pos_; }
   bool IsHostOrder() const { return host_order_; }
-  bool IsOwned() const { return !not_owned_; }
+  bool IsOwnedForTesting() const { return !not_owned_; }
   // Forgets every byte; keeps the buffer for reuse.
   void Clear() { read_pos_ = write_pos_ = 0; }
   // Moves the read position back to a value returned by ReadPosition().

@@ -34,13 +34,13 @@ TEST(ByteStreamTest, ByteOrderOfTypedReadsAndWrites) {
 TEST(ByteStreamTest, ConstructionCopiesOrOnlyAllocates) {
   const uint8_t bytes[] = {9, 8, 7};
   CByteStream filled(bytes, 3, false);
-  EXPECT_EQ(filled.Capacity(), 3u);
+  EXPECT_EQ(filled.CapacityForTesting(), 3u);
   EXPECT_EQ(filled.GetDataLength(), 3u);
   CByteStream empty(nullptr, 1024, false);
-  EXPECT_EQ(empty.Capacity(), 1024u);
+  EXPECT_EQ(empty.CapacityForTesting(), 1024u);
   EXPECT_EQ(empty.GetDataLength(), 0u);
   CByteStream none(nullptr, 0, false);
-  EXPECT_EQ(none.Capacity(), 0u);
+  EXPECT_EQ(none.CapacityForTesting(), 0u);
 }
 
 TEST(ByteStreamTest, ShortReadsFailAndKeepThePosition) {
@@ -64,11 +64,11 @@ TEST(ByteStreamTest, GrowsByHalfOrToTheRequest) {
   CByteStream s(nullptr, 4, false);
   const uint8_t five[] = {1, 2, 3, 4, 5};
   ASSERT_TRUE(s.Write(five, 5));
-  EXPECT_EQ(s.Capacity(), 6u);
+  EXPECT_EQ(s.CapacityForTesting(), 6u);
   EXPECT_EQ(Unread(s), (std::vector<uint8_t>{1, 2, 3, 4, 5}));
   std::vector<uint8_t> big(100, 0xAB);
   ASSERT_TRUE(s.Write(big.data(), 100));
-  EXPECT_EQ(s.Capacity(), 105u);
+  EXPECT_EQ(s.CapacityForTesting(), 105u);
   EXPECT_EQ(s.GetDataLength(), 105u);
 }
 
@@ -77,7 +77,7 @@ TEST(ByteStreamTest, CompactionKeepsTheUnreadBytes) {
   CByteStream s(eight, 8, false);
   ASSERT_TRUE(s.Skip(3));
   ASSERT_TRUE(s.WriteUInt16(0x090A));
-  EXPECT_EQ(s.Capacity(), 8u);  // compacted in place, not grown
+  EXPECT_EQ(s.CapacityForTesting(), 8u);  // compacted in place, not grown
   EXPECT_EQ(s.ReadPosition(), 0u);
   EXPECT_EQ(Unread(s), (std::vector<uint8_t>{4, 5, 6, 7, 8, 9, 10}));
 }
@@ -85,10 +85,10 @@ TEST(ByteStreamTest, CompactionKeepsTheUnreadBytes) {
 TEST(ByteStreamTest, BorrowedBytesAreCopiedBeforeAWrite) {
   uint8_t bytes[] = {1, 2};
   CByteStream s = CByteStream::Borrow(bytes, 2, false);
-  EXPECT_FALSE(s.IsOwned());
+  EXPECT_FALSE(s.IsOwnedForTesting());
   EXPECT_EQ(s.ReadPointer(), bytes);
   ASSERT_TRUE(s.WriteUInt8(3));
-  EXPECT_TRUE(s.IsOwned());
+  EXPECT_TRUE(s.IsOwnedForTesting());
   EXPECT_EQ(Unread(s), (std::vector<uint8_t>{1, 2, 3}));
   EXPECT_EQ(bytes[0], 1);  // the caller's bytes are untouched
 }

@@ -66,9 +66,9 @@ TEST(ScopedLockTest, EarlyUnlockReleasesOnceOnly) {
   CriticalSectionLock lock;
   {
     CScopedLock guard(lock);
-    EXPECT_TRUE(guard.IsLocked());
+    EXPECT_TRUE(guard.IsLockedForTesting());
     guard.Unlock();
-    EXPECT_FALSE(guard.IsLocked());
+    EXPECT_FALSE(guard.IsLockedForTesting());
     bool other_entered = false;
     std::thread other([&] {  // hangs if the early unlock kept the lock
       CScopedLock inner(lock);

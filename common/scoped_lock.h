@@ -19,7 +19,7 @@ class CScopedLock {
       lock_.Unlock();
     }
   }
-  bool IsLocked() const { return held_; }
+  bool IsLockedForTesting() const { return held_; }
 
  private:
   CriticalSectionLock& lock_;

@@ -41,7 +41,7 @@ class CVzArrayBase {
   int RemoveAll();
 
   int32_t GetCount() const { return count_; }
-  int32_t GetCapacity() const { return capacity_; }
+  int32_t GetCapacityForTesting() const { return capacity_; }
 
  protected:
   // Allocates the buffer of a growth. An override may return null to refuse;

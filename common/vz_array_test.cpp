@@ -36,11 +36,11 @@ class FailingGrowthArray : public CVzArrayBase {
 TEST(VzArrayTest, GrowsInStepsOf300KeepingOrder) {
   CVzArrayBase array;
   EXPECT_EQ(array.GetCount(), 0);
-  EXPECT_EQ(array.GetCapacity(), 0);
+  EXPECT_EQ(array.GetCapacityForTesting(), 0);
   for (uintptr_t i = 1; i <= 300; ++i) ASSERT_EQ(array.Append(P(i)), 1) << i;
-  EXPECT_EQ(array.GetCapacity(), 300);
+  EXPECT_EQ(array.GetCapacityForTesting(), 300);
   ASSERT_EQ(array.Add(P(301)), 1);
-  EXPECT_EQ(array.GetCapacity(), 600);
+  EXPECT_EQ(array.GetCapacityForTesting(), 600);
   ASSERT_EQ(array.GetCount(), 301);
   for (int32_t i = 0; i < 301; ++i) ASSERT_EQ(array[i], P(static_cast<uintptr_t>(i) + 1)) << i;
 }
@@ -95,11 +95,11 @@ TEST(VzArrayTest, RemoveAllThenRefill) {
   for (uintptr_t i = 1; i <= 301; ++i) array.Append(P(i));
   EXPECT_EQ(array.RemoveAll(), 0);
   EXPECT_EQ(array.GetCount(), 0);
-  EXPECT_EQ(array.GetCapacity(), 0);
+  EXPECT_EQ(array.GetCapacityForTesting(), 0);
   EXPECT_EQ(array.GetAt(0), nullptr);
   EXPECT_EQ(array.Find(P(1)), -1);
   ASSERT_EQ(array.Add(P(5)), 1);
-  EXPECT_EQ(array.GetCapacity(), 300);
+  EXPECT_EQ(array.GetCapacityForTesting(), 300);
   EXPECT_EQ(Contents(array), (std::vector<void*>{P(5)}));
 }
 
@@ -107,13 +107,13 @@ TEST(VzArrayTest, FailedGrowthReportsFailureAndKeepsEntries) {
   FailingGrowthArray first_growth_fails(0);
   EXPECT_EQ(first_growth_fails.Add(P(1)), 0);
   EXPECT_EQ(first_growth_fails.GetCount(), 0);
-  EXPECT_EQ(first_growth_fails.GetCapacity(), 0);
+  EXPECT_EQ(first_growth_fails.GetCapacityForTesting(), 0);
 
   FailingGrowthArray second_growth_fails(1);
   for (uintptr_t i = 1; i <= 300; ++i) ASSERT_EQ(second_growth_fails.Append(P(i)), 1) << i;
   EXPECT_EQ(second_growth_fails.Append(P(301)), 0);
   EXPECT_EQ(second_growth_fails.GetCount(), 300);
-  EXPECT_EQ(second_growth_fails.GetCapacity(), 300);
+  EXPECT_EQ(second_growth_fails.GetCapacityForTesting(), 300);
   EXPECT_EQ(second_growth_fails.GetAt(299), P(300));
   EXPECT_EQ(second_growth_fails.Find(P(301)), -1);
   // Removing makes room again without a growth.

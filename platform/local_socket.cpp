@@ -74,7 +74,7 @@ bool LocalSocket::SetSendBufferSize(int bytes) {
   return true;
 }
 
-bool LocalSocket::UnreadSentBytes(size_t* bytes) const {
+bool LocalSocket::UnreadSentBytesForTesting(size_t* bytes) const {
   int pending = 0;
   if (::ioctl(fd_, SIOCOUTQ, &pending) != 0) {
     PlatformLog("LocalSocket: SIOCOUTQ failed, errno %d", errno);

@@ -33,7 +33,7 @@ class LocalSocket {
   LocalSocket(const LocalSocket&) = delete;
   LocalSocket& operator=(const LocalSocket&) = delete;
 
-  bool IsOpen() const { return fd_ >= 0; }
+  bool IsOpenForTesting() const { return fd_ >= 0; }
   // The descriptor, for a poll set; -1 when closed.
   int Fd() const { return fd_; }
 
@@ -48,7 +48,7 @@ class LocalSocket {
   bool SetSendBufferSize(int bytes);
   // Bytes written here that the peer has not read yet (SIOCOUTQ). Tests wait
   // for 0 to know the peer has consumed what was sent.
-  bool UnreadSentBytes(size_t* bytes) const;
+  bool UnreadSentBytesForTesting(size_t* bytes) const;
   // The user id of the process at the other end (SO_PEERCRED).
   bool PeerUid(uint32_t* uid) const;
   // True when the peer runs as the same user as this process; false when it

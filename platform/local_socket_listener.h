@@ -29,7 +29,6 @@ class LocalSocketListener {
 
   // For a poll set: readable means a connection is waiting. -1 when closed.
   int Fd() const { return fd_; }
-  const std::string& Path() const { return path_; }
 
   // Closes the socket and removes its file.
   void Close();

@@ -47,7 +47,7 @@ TEST_F(LocalSocketTest, ConnectTellsMissingBusyAndListening) {
   const vz::ConnectResult busy = vz::ConnectLocalSocket(path_, &client);
   EXPECT_EQ(busy.status, vz::ConnectStatus::kBusy);
   EXPECT_EQ(busy.error, ECONNREFUSED);
-  EXPECT_FALSE(client.IsOpen());
+  EXPECT_FALSE(client.IsOpenForTesting());
 
   ASSERT_TRUE(listener.Listen(4));
   vz::LocalSocket served;
@@ -91,12 +91,12 @@ TEST_F(LocalSocketTest, ReadAndWriteTellWouldBlockEndAndError) {
   ASSERT_EQ(wrote.status, vz::IoStatus::kOk);
   EXPECT_EQ(wrote.bytes, 5u);
   size_t unread = 0;
-  ASSERT_TRUE(b.UnreadSentBytes(&unread));
+  ASSERT_TRUE(b.UnreadSentBytesForTesting(&unread));
   EXPECT_GT(unread, 0u);
   const vz::IoResult read = a.Read(buffer, sizeof(buffer));
   ASSERT_EQ(read.status, vz::IoStatus::kOk);
   EXPECT_EQ(std::string(buffer, read.bytes), "hello");
-  ASSERT_TRUE(b.UnreadSentBytes(&unread));
+  ASSERT_TRUE(b.UnreadSentBytesForTesting(&unread));
   EXPECT_EQ(unread, 0u);
 
   b.Close();

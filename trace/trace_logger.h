@@ -50,8 +50,8 @@ class TraceLogger {
   std::string AppName() const;
 
   const std::string& folder() const { return folder_; }
-  const std::string& log_path() const { return log_path_; }
-  bool is_open() const { return fd_.load() >= 0; }
+  const std::string& log_path_for_testing() const { return log_path_; }
+  bool is_open_for_testing() const { return fd_.load() >= 0; }
 
   // The crash path; async-signal-safe. The logger lock is taken with a
   // bounded wait, so a fault inside the logger (or a thread stuck holding the

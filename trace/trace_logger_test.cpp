@@ -65,8 +65,8 @@ class TraceLoggerTest : public ::testing::Test {
 
 TEST_F(TraceLoggerTest, CreatesTheLogNamedByTheProcessAndWritesTheLineFormat) {
   TraceLogger logger(Options());
-  ASSERT_TRUE(logger.is_open());
-  EXPECT_EQ(logger.log_path(), LogPath());
+  ASSERT_TRUE(logger.is_open_for_testing());
+  EXPECT_EQ(logger.log_path_for_testing(), LogPath());
   Log(logger, "%s [line# %d] : >%s", "CApp::Start", 12, "hello");
   const std::vector<std::string> lines = SplitCrLfLines(ReadWholeFile(LogPath()));
   ASSERT_EQ(lines.size(), 1u);
@@ -199,7 +199,7 @@ TEST_F(TraceLoggerTest, CloseWritesTheEndMarkerOnceAndLaterLinesAreDropped) {
     TraceLogger logger(Options());
     Log(logger, "last line");
     logger.Close();
-    EXPECT_FALSE(logger.is_open());
+    EXPECT_FALSE(logger.is_open_for_testing());
     Log(logger, "dropped");
   }  // the destructor closes again: nothing more
   const std::string file = ReadWholeFile(LogPath());
@@ -256,7 +256,7 @@ TEST_F(TraceLoggerTest, TheCrashPathAddsTheHeaderAndTheMarkerAndMovesTheLogAside
   const char raw[] = "report line\r\n";
   logger.WriteRaw(raw, sizeof(raw) - 1);
   ASSERT_TRUE(logger.FinishCrashLog(CivilTime{2025, 11, 30, 23, 58, 7, 0}));
-  EXPECT_FALSE(logger.is_open());
+  EXPECT_FALSE(logger.is_open_for_testing());
   Log(logger, "dropped");
   EXPECT_FALSE(std::filesystem::exists(LogPath()));
 
@@ -274,13 +274,13 @@ TEST_F(TraceLoggerTest, WithoutAUsableFolderTheLoggerDropsLines) {
   TraceLogger::Options options = Options();
   options.folder = folder_.path() + "/missing";
   TraceLogger logger(options);
-  EXPECT_FALSE(logger.is_open());
+  EXPECT_FALSE(logger.is_open_for_testing());
   Log(logger, "nowhere");
   logger.WriteRaw("x", 1);
   EXPECT_FALSE(logger.FinishCrashLog(CivilTime{}));
   options.folder = "";
   TraceLogger no_folder(options);
-  EXPECT_FALSE(no_folder.is_open());
+  EXPECT_FALSE(no_folder.is_open_for_testing());
 }
 
 TEST_F(TraceLoggerTest, TheRawWriteDoesNotHangOnAHeldLoggerLock) {

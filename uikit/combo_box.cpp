@@ -34,8 +34,8 @@ class CComboRowsMenu : public CVzPopupMenuT<CComboRowsMenu> {
 
 }  // namespace
 
-int CComboBox::AddString(const std::u16string& text, uintptr_t value) {
-  rows_.push_back({text, value});
+int CComboBox::AddString(const std::u16string& text) {
+  rows_.push_back({text});
   Invalidate();
   return static_cast<int>(rows_.size()) - 1;
 }
@@ -55,10 +55,6 @@ bool CComboBox::SetCurSel(int index) {
 
 std::u16string CComboBox::GetLBText(int index) const {
   return index >= 0 && index < GetCount() ? rows_[static_cast<size_t>(index)].text : std::u16string();
-}
-
-uintptr_t CComboBox::GetItemData(int index) const {
-  return index >= 0 && index < GetCount() ? rows_[static_cast<size_t>(index)].value : 0;
 }
 
 void CComboBox::ChooseRow(int index) {

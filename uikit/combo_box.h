@@ -1,10 +1,9 @@
 #pragma once
-// A drop-down list of the kit: rows of text with an item value each, one row
-// selected; a click opens the rows in a popup menu of the kit, and choosing
-// another row notifies the owner with kNotifySelChange. Rows are told apart
-// by position and value, never by their text (two rows may read the same).
+// A drop-down list of the kit: rows of text, one row selected; a click opens
+// the rows in a popup menu of the kit, and choosing another row notifies the
+// owner with kNotifySelChange. Rows are told apart by position, never by
+// their text (two rows may read the same).
 // UI thread only.
-#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -16,7 +15,7 @@ inline constexpr int kNotifySelChange = 1;  // CBN_SELCHANGE
 class CComboBox : public CVzControl {
  public:
   // Adds a row at the end; returns its index.
-  int AddString(const std::u16string& text, uintptr_t value = 0);
+  int AddString(const std::u16string& text);
   void ResetContent();
   int GetCount() const { return static_cast<int>(rows_.size()); }
   // -1 when no row is selected.
@@ -24,7 +23,6 @@ class CComboBox : public CVzControl {
   // Selects a row (-1 for none) without notifying; false for a bad index.
   bool SetCurSel(int index);
   std::u16string GetLBText(int index) const;
-  uintptr_t GetItemData(int index) const;
   // The row picking: by default the kit's popup menu under the control;
   // returns the chosen index or -1.
   std::function<int(const CComboBox&)> pick_row;
@@ -40,7 +38,6 @@ class CComboBox : public CVzControl {
 
   struct Row {
     std::u16string text;
-    uintptr_t value;
   };
   std::vector<Row> rows_;
   int selected_ = -1;

@@ -164,14 +164,14 @@ bool CCheckBox::OnKey(const vz::KeyEvent& event) {
 
 // ---------------------------------------------------------------------------
 
-void CProgressBar::SetRange(int low, int high) {
+void CProgressBar::SetRangeForTesting(int low, int high) {
   if (high <= low) return;
   low_ = low;
   high_ = high;
-  SetPos(position_);
+  SetPosForTesting(position_);
 }
 
-void CProgressBar::SetPos(int position) {
+void CProgressBar::SetPosForTesting(int position) {
   position_ = std::clamp(position, low_, high_);
   Invalidate();
 }

@@ -32,7 +32,6 @@ class CPushButton : public CVzControl {
   std::optional<vz::Color> face_color;
   bool IsDefault() const { return (style_ & 0xF) == kButtonDefault; }
   bool WantsFocus() const override { return true; }
-  bool IsPressed() const { return pressed_; }
   void OnPaint(vz::Canvas& canvas) override;
   void OnMouse(const vz::MouseEvent& event) override;
   bool OnKey(const vz::KeyEvent& event) override;
@@ -62,9 +61,9 @@ class CCheckBox : public CVzControl {
 
 class CProgressBar : public CVzControl {
  public:
-  void SetRange(int low, int high);
-  void SetPos(int position);
-  int GetPos() const { return position_; }
+  void SetRangeForTesting(int low, int high);
+  void SetPosForTesting(int position);
+  int GetPosForTesting() const { return position_; }
   void OnPaint(vz::Canvas& canvas) override;
 
  private:
@@ -84,19 +83,19 @@ class CEditBox : public CVzControl {
   bool IsPassword() const { return (style_ & kEditPassword) != 0; }
   // Longest text in UTF-16 units (the default is the system's 32,767).
   void SetLimitText(size_t limit);
-  size_t limit() const { return limit_; }
+  size_t limit_for_testing() const { return limit_; }
   void SetWindowText(const std::u16string& text) override;
   // Selection as [start, end) of units; the caret is at its moving end.
   void SetSel(size_t start, size_t end);
   size_t selection_start() const { return std::min(anchor_, caret_); }
   size_t selection_end() const { return std::max(anchor_, caret_); }
-  size_t caret() const { return caret_; }
+  size_t caret_for_testing() const { return caret_; }
   // Replaces the selection with text (cut at the limit, line breaks dropped).
   void ReplaceSel(std::u16string_view text);
   // The text the box shows (bullets in password mode).
   std::u16string DisplayText() const;
   // The measurer for caret placement; tests pass a fake.
-  void SetTextMeasurer(vz::TextMeasurer* measurer) { measurer_ = measurer; }
+  void SetTextMeasurerForTesting(vz::TextMeasurer* measurer) { measurer_ = measurer; }
   // Caret position in the box, in pixels from its text start.
   int CaretX() const;
 

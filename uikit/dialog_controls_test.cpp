@@ -31,16 +31,16 @@ class ControlsTest : public ::testing::Test {
 TEST_F(ControlsTest, AProgressBarFillsItsShareAndKeepsItsPositionInRange) {
   CProgressBar bar;
   ASSERT_TRUE(bar.Create(parent_.get(), vz::Rect::FromXYWH(0, 0, 102, 10), 5, u""));
-  bar.SetPos(25);  // 25 of the 100 inner pixels
+  bar.SetPosForTesting(25);  // 25 of the 100 inner pixels
   const vz::Image& image = system_->Render(parent_.get());
   EXPECT_EQ(image.GetPixel(1, 5), 0xFF06B025u);
   EXPECT_EQ(image.GetPixel(25, 5), 0xFF06B025u);
   EXPECT_EQ(image.GetPixel(26, 5), 0xFFE6E6E6u);
-  bar.SetPos(500);
-  EXPECT_EQ(bar.GetPos(), 100);
-  bar.SetRange(10, 10);  // refused: nothing changes
-  bar.SetPos(-3);
-  EXPECT_EQ(bar.GetPos(), 0);
+  bar.SetPosForTesting(500);
+  EXPECT_EQ(bar.GetPosForTesting(), 100);
+  bar.SetRangeForTesting(10, 10);  // refused: nothing changes
+  bar.SetPosForTesting(-3);
+  EXPECT_EQ(bar.GetPosForTesting(), 0);
 }
 
 TEST_F(ControlsTest, ACheckBoxTogglesOnAClickInsideItAndTellsItsOwner) {
@@ -51,15 +51,15 @@ TEST_F(ControlsTest, ACheckBoxTogglesOnAClickInsideItAndTellsItsOwner) {
     EXPECT_EQ(id, 7u);
     ++commands;
   });
-  system_->Click({15, 20});
+  system_->ClickForTesting({15, 20});
   EXPECT_TRUE(box.GetCheck());
   system_->SendMouse(vz::MouseAction::kPress, vz::MouseButton::kLeft, {15, 20});
   system_->SendMouse(vz::MouseAction::kRelease, vz::MouseButton::kLeft, {200, 150});  // released outside
   EXPECT_TRUE(box.GetCheck());
   EXPECT_EQ(commands, 1);
   box.EnableWindow(false);
-  system_->Click({15, 60});
-  system_->Click({15, 20});
+  system_->ClickForTesting({15, 60});
+  system_->ClickForTesting({15, 20});
   EXPECT_TRUE(box.GetCheck());  // disabled: no toggle
 }
 
@@ -87,10 +87,10 @@ TEST_F(ControlsTest, ADisabledPushButtonTakesNoClick) {
   ASSERT_TRUE(button.Create(parent_.get(), vz::Rect::FromXYWH(0, 0, 80, 24), 1, u"OK", 0x58010001));
   int clicks = 0;
   button.SetCommandHandler([&](uint32_t, int) { ++clicks; });
-  system_->Click({40, 12});
+  system_->ClickForTesting({40, 12});
   EXPECT_EQ(clicks, 0);
   button.EnableWindow(true);
-  system_->Click({40, 12});
+  system_->ClickForTesting({40, 12});
   EXPECT_EQ(clicks, 1);
 }
 

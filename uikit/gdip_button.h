@@ -31,7 +31,7 @@ class CGdipButton : public CVzControl {
   int SetImage(uint32_t resource_id, uint32_t key) { return AddImage(resource_id, key); }
   // Selects the image to draw (a key without an image draws none).
   void SetCurrentImage(uint32_t key);
-  uint32_t GetCurrentImage() const { return current_key_; }
+  uint32_t GetCurrentImageForTesting() const { return current_key_; }
   // Tints every image of the button, then repaints.
   void SetImageColor(uint32_t colorref);
   // Tints the image under one key only; false when the key has none.
@@ -55,7 +55,7 @@ class CGdipButton : public CVzControl {
   std::function<void(const vz::MouseEvent&)> on_forwarded_move;
 
   bool IsHover() const { return hover_; }
-  bool IsPressed() const { return pressed_; }
+  bool IsPressedForTesting() const { return pressed_; }
   const CGdiPlusBitmapResource* ImageOf(uint32_t key) const;
 
   // vz::WindowDelegate
@@ -97,7 +97,7 @@ class CImageButton : public CGdipButton {
   // alone does not light it, since every owner uses non-zero states as image
   // keys and the highlight would then never go out.
   void SetCheck(bool checked);
-  bool IsChecked() const { return checked_; }
+  bool IsCheckedForTesting() const { return checked_; }
 
   vz::Rect GetImageRect() const override;
 

@@ -47,7 +47,7 @@ TEST_F(ButtonTest, TheFirstKeyIsCurrentAndTheSmallestKeySetsTheImageRectangle) {
   EXPECT_EQ(button.AddImage(10, 3), 1);
   EXPECT_EQ(button.AddImage(11, 1), 1);
   EXPECT_EQ(button.AddImage(12, 2), 1);
-  EXPECT_EQ(button.GetCurrentImage(), 3u);
+  EXPECT_EQ(button.GetCurrentImageForTesting(), 3u);
   EXPECT_EQ(button.GetCurrentImageSize(), (vz::Size{20, 10}));
   // Key 1's image is 10x6: centred in 60x40.
   EXPECT_EQ(button.GetImageRect(), (vz::Rect{25, 17, 35, 23}));
@@ -68,7 +68,7 @@ TEST_F(ButtonTest, ReaddingAKeyWithAMissingPngRemovesItsImage) {
   EXPECT_EQ(button.SetImage(999, 5), 0);
   EXPECT_EQ(button.ImageOf(5), nullptr);
   EXPECT_EQ(button.GetImageRect(), (vz::Rect{}));
-  EXPECT_EQ(button.GetCurrentImage(), 5u);  // the current key is kept
+  EXPECT_EQ(button.GetCurrentImageForTesting(), 5u);  // the current key is kept
 }
 
 TEST_F(ButtonTest, PressedHoverAndDisabledLooks) {
@@ -80,7 +80,7 @@ TEST_F(ButtonTest, PressedHoverAndDisabledLooks) {
   ASSERT_TRUE(button.IsHover());
   EXPECT_EQ(Render().GetPixel(12, 12), vz::MakeColor(168, 168, 168));  // hot matrix
   system_->SendMouse(vz::MouseAction::kPress, vz::MouseButton::kLeft, {15, 15});
-  ASSERT_TRUE(button.IsPressed());
+  ASSERT_TRUE(button.IsPressedForTesting());
   const vz::Image& pressed = Render();
   EXPECT_EQ(pressed.GetPixel(10, 10), 0xFF000080u);  // moved 1 right and down
   EXPECT_EQ(pressed.GetPixel(11, 11), vz::MakeColor(100, 100, 100));
@@ -112,7 +112,7 @@ TEST_F(ButtonTest, ReleasingOutsideTheButtonDoesNotClick) {
   system_->SendMouse(vz::MouseAction::kPress, vz::MouseButton::kLeft, {5, 5});
   system_->SendMouse(vz::MouseAction::kRelease, vz::MouseButton::kLeft, {100, 50});
   EXPECT_EQ(clicks, 0);
-  EXPECT_FALSE(button.IsPressed());
+  EXPECT_FALSE(button.IsPressedForTesting());
 }
 
 TEST_F(ButtonTest, BackgroundColourAndTint) {
@@ -169,12 +169,12 @@ TEST_F(ButtonTest, TheImageStateSelectsTheImageOfThatKeyWhenThereIsOne) {
   button.AddImage(11, 2);
   button.AddImage(12, 3);
   button.SetImageState(3);
-  EXPECT_EQ(button.GetCurrentImage(), 3u);
+  EXPECT_EQ(button.GetCurrentImageForTesting(), 3u);
   button.SetImageState(5);  // no image under 5: the drawn one stays
-  EXPECT_EQ(button.GetCurrentImage(), 3u);
+  EXPECT_EQ(button.GetCurrentImageForTesting(), 3u);
   EXPECT_EQ(button.GetImageState(), 5);
   button.SetImageState(2);
-  EXPECT_EQ(button.GetCurrentImage(), 2u);
+  EXPECT_EQ(button.GetCurrentImageForTesting(), 2u);
 }
 
 }  // namespace

@@ -10,7 +10,6 @@
 
 bool CGdiPlusBitmapResource::Load(uint32_t resource_id, const char* type, const void* /*module*/) {
   bitmap_.reset();
-  resource_id_ = 0;
   if (type == nullptr || std::strcmp(type, "PNG") != 0) {
     VZ_LOG_ERROR("resource type [%s] is not PNG", type != nullptr ? type : "(null)");
     return false;
@@ -26,7 +25,6 @@ bool CGdiPlusBitmapResource::Load(uint32_t resource_id, const char* type, const 
     return false;
   }
   bitmap_ = std::move(image);
-  resource_id_ = resource_id;
   return true;
 }
 

@@ -35,10 +35,6 @@ class CGdiPlusBitmapResource : public CGdiPlusBitmap {
   // resource library whatever is passed. False, logged, when the resource
   // is missing, empty or not a PNG (nothing is held then).
   bool Load(uint32_t resource_id, const char* type = "PNG", const void* module = nullptr);
-  uint32_t resource_id() const { return resource_id_; }
-
- private:
-  uint32_t resource_id_ = 0;
 };
 
 // Width and height in pixels; 0 by 0 without a bitmap.

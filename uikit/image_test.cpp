@@ -32,7 +32,7 @@ TEST(TintTest, BrightnessIsTheIntegerMeanOfTheChannels) {
   EXPECT_EQ(image.GetPixel(0, 0), vz::MakeColor(0, 0, 0));
   EXPECT_EQ(image.GetPixel(1, 0), vz::MakeColor(192, 0, 0));
   vz::Image part(4, 1);
-  part.Fill(0xFFFFFFFF);
+  part.FillForTesting(0xFFFFFFFF);
   TintImagePixels(part, 0x0000FF, {2, 0, 10, 1});  // a part, clipped to the image
   EXPECT_EQ(part.GetPixel(1, 0), 0xFFFFFFFFu);
   EXPECT_EQ(part.GetPixel(2, 0), 0xFFFF0000u);

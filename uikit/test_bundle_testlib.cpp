@@ -9,7 +9,7 @@
 
 TestBundle& TestBundle::Png(uint32_t id, int width, int height, vz::Color color) {
   vz::Image image(width, height);
-  image.Fill(color);
+  image.FillForTesting(color);
   return Png(id, image);
 }
 
@@ -39,7 +39,7 @@ TestBundle& TestBundle::Dialogs(const std::string& description_text) {
 void TestBundle::Install() {
   std::string bytes, error;
   ASSERT_TRUE(writer_.Write(&bytes));
-  auto bundle = vzres::ResourceBundle::FromBytes(std::move(bytes), &error);
+  auto bundle = vzres::ResourceBundle::FromBytesForTesting(std::move(bytes), &error);
   ASSERT_TRUE(bundle) << error;
   vzres::SetResourceBundle(std::move(bundle));
   installed_ = true;

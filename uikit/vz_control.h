@@ -44,10 +44,7 @@ class CVzControl : public vz::WindowDelegate {
   void Destroy() { window_.reset(); }
 
   vz::Window* window() const { return window_.get(); }
-  bool IsWindow() const { return window_ != nullptr; }
   uint32_t GetDlgCtrlID() const { return id_; }
-  uint32_t style() const { return style_; }
-  void set_style(uint32_t style) { style_ = style; }
 
   virtual void SetWindowText(const std::u16string& text);
   const std::u16string& GetWindowText() const { return text_; }

@@ -46,7 +46,6 @@ class CVzDialog : public vz::WindowDelegate {
   void DestroyWindow();
   bool IsWindow() const { return window_ != nullptr; }
   vz::Window* window() const { return window_.get(); }
-  uint32_t template_id() const { return description_.id; }
 
   CVzControl* GetDlgItem(uint32_t id) const;
   template <typename T>

@@ -83,7 +83,7 @@ TEST_F(DialogTest, EnterPressesTheDefaultButtonAndEscCancels) {
   CVzDialog second(300);
   EXPECT_EQ(RunModal(second, [&] { system_->SendKey(vz::keys::kEscape); }), IDCANCEL);
   CVzDialog third(300);
-  EXPECT_EQ(RunModal(third, [&] { system_->Click(CentreOf(third.GetDlgItem(2))); }), IDCANCEL);
+  EXPECT_EQ(RunModal(third, [&] { system_->ClickForTesting(CentreOf(third.GetDlgItem(2))); }), IDCANCEL);
 }
 
 TEST_F(DialogTest, TabMovesTheFocusAndTypedTextGoesToTheFocusedBox) {
@@ -91,9 +91,9 @@ TEST_F(DialogTest, TabMovesTheFocusAndTypedTextGoesToTheFocusedBox) {
   std::u16string name, password;
   bool checked = false;
   RunModal(dialog, [&] {
-    system_->TypeText("alice");
+    system_->TypeTextForTesting("alice");
     system_->SendKey(vz::keys::kTab);
-    system_->TypeText("s3cret");
+    system_->TypeTextForTesting("s3cret");
     system_->SendKey(vz::keys::kTab);
     system_->SendKey(vz::keys::kSpace);  // the check box
     name = dialog.GetDlgItemText(11);
@@ -140,9 +140,9 @@ class EditBoxTest : public DialogTest {
     dialog_ = std::make_unique<CVzDialog>(300);
     ASSERT_TRUE(dialog_->Create(nullptr, system_.get()));
     edit_ = dialog_->GetDlgItemAs<CEditBox>(11);
-    edit_->SetTextMeasurer(&measurer_);
+    edit_->SetTextMeasurerForTesting(&measurer_);
     password_ = dialog_->GetDlgItemAs<CEditBox>(12);
-    password_->SetTextMeasurer(&measurer_);
+    password_->SetTextMeasurerForTesting(&measurer_);
   }
   FixedMeasurer measurer_;
   void TearDown() override {
@@ -155,14 +155,14 @@ class EditBoxTest : public DialogTest {
 };
 
 TEST_F(EditBoxTest, CaretSelectionAndDeletion) {
-  system_->TypeText("hello");
-  EXPECT_EQ(edit_->caret(), 5u);
+  system_->TypeTextForTesting("hello");
+  EXPECT_EQ(edit_->caret_for_testing(), 5u);
   EXPECT_EQ(edit_->CaretX(), 35);
   system_->SendKey(vz::keys::kLeft, "", vz::kModShift);
   system_->SendKey(vz::keys::kLeft, "", vz::kModShift);
   EXPECT_EQ(edit_->selection_start(), 3u);
   EXPECT_EQ(edit_->selection_end(), 5u);
-  system_->TypeText("p!");
+  system_->TypeTextForTesting("p!");
   EXPECT_EQ(edit_->GetWindowText(), u"help!");
   system_->SendKey(vz::keys::kHome);
   system_->SendKey(vz::keys::kDelete);
@@ -170,7 +170,7 @@ TEST_F(EditBoxTest, CaretSelectionAndDeletion) {
   system_->SendKey(vz::keys::kBackSpace);
   EXPECT_EQ(edit_->GetWindowText(), u"elp");
   system_->SendKey(vz::keys::kLowerA, "", vz::kModControl);
-  system_->TypeText("x");
+  system_->TypeTextForTesting("x");
   EXPECT_EQ(edit_->GetWindowText(), u"x");
 }
 
@@ -178,24 +178,24 @@ TEST_F(EditBoxTest, AClickPutsTheCaretAtTheNearestCharacter) {
   edit_->SetWindowText(u"abcdef");
   // Text starts 4 pixels in; 3 characters end at 21.
   const vz::Point origin = edit_->window()->ToScreen({4, 12});
-  system_->Click({origin.x + 22, origin.y});
-  EXPECT_EQ(edit_->caret(), 3u);
-  system_->Click({origin.x + 180, origin.y});
-  EXPECT_EQ(edit_->caret(), 6u);
+  system_->ClickForTesting({origin.x + 22, origin.y});
+  EXPECT_EQ(edit_->caret_for_testing(), 3u);
+  system_->ClickForTesting({origin.x + 180, origin.y});
+  EXPECT_EQ(edit_->caret_for_testing(), 6u);
 }
 
 TEST_F(EditBoxTest, SurrogatePairsAreOneCaretStep) {
-  system_->TypeText("a\xF0\x9F\x98\x80");  // 'a' and U+1F600
+  system_->TypeTextForTesting("a\xF0\x9F\x98\x80");  // 'a' and U+1F600
   EXPECT_EQ(edit_->GetWindowText().size(), 3u);
   system_->SendKey(vz::keys::kLeft);
-  EXPECT_EQ(edit_->caret(), 1u);
+  EXPECT_EQ(edit_->caret_for_testing(), 1u);
   system_->SendKey(vz::keys::kDelete);
   EXPECT_EQ(edit_->GetWindowText(), u"a");
 }
 
 TEST_F(EditBoxTest, TheLimitCutsTypedAndPastedText) {
   edit_->SetLimitText(4);
-  system_->TypeText("abcdef");
+  system_->TypeTextForTesting("abcdef");
   EXPECT_EQ(edit_->GetWindowText(), u"abcd");
   edit_->SetWindowText(u"");
   system_->SetClipboardText("12\n345678");
@@ -206,7 +206,7 @@ TEST_F(EditBoxTest, TheLimitCutsTypedAndPastedText) {
 
 TEST_F(EditBoxTest, PasswordsShowBulletsAndAreNeverCopied) {
   password_->window()->Focus();
-  system_->TypeText("pw");
+  system_->TypeTextForTesting("pw");
   EXPECT_EQ(password_->GetWindowText(), u"pw");
   EXPECT_EQ(password_->DisplayText(), u"\u25CF\u25CF");
   system_->SetClipboardText("unchanged");

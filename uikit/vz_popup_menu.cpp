@@ -49,7 +49,7 @@ int CVzPopupMenuBase::AppendMenu(uint32_t flags, uint32_t id, const char16_t* te
   return 1;
 }
 
-int CVzPopupMenuBase::AppendSubMenu(uint32_t flags, CVzPopupMenuBase* sub_menu, const char16_t* text) {
+int CVzPopupMenuBase::AppendSubMenuForTesting(uint32_t flags, CVzPopupMenuBase* sub_menu, const char16_t* text) {
   if (sub_menu == nullptr || sub_menu == this) return 0;
   MenuItem item;
   item.flags = flags | MF_POPUP | MF_OWNERDRAW;
@@ -57,24 +57,6 @@ int CVzPopupMenuBase::AppendSubMenu(uint32_t flags, CVzPopupMenuBase* sub_menu, 
   item.sub_menu = sub_menu;
   items_.push_back(std::move(item));
   return 1;
-}
-
-bool CVzPopupMenuBase::CheckMenuItem(uint32_t id, bool checked) {
-  for (MenuItem& item : items_) {
-    if (item.id != id || (item.flags & MF_SEPARATOR)) continue;
-    item.flags = checked ? (item.flags | MF_CHECKED) : (item.flags & ~MF_CHECKED);
-    return true;
-  }
-  return false;
-}
-
-bool CVzPopupMenuBase::EnableMenuItem(uint32_t id, bool enabled) {
-  for (MenuItem& item : items_) {
-    if (item.id != id || (item.flags & MF_SEPARATOR)) continue;
-    item.flags = enabled ? (item.flags & ~(MF_GRAYED | MF_DISABLED)) : (item.flags | MF_GRAYED);
-    return true;
-  }
-  return false;
 }
 
 void CVzPopupMenuBase::SetBackgroundColor(uint32_t colorref) { background_color_ = colorref; }

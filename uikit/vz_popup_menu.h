@@ -75,12 +75,9 @@ class CVzPopupMenuBase {
   int AppendMenu(uint32_t flags, uint32_t id, const char16_t* text, uint32_t normal_image = 0,
                  uint32_t selected_image = 0, uint32_t tint = 0);
   // Appends an item that opens another menu (kept by the caller).
-  int AppendSubMenu(uint32_t flags, CVzPopupMenuBase* sub_menu, const char16_t* text);
-  bool CheckMenuItem(uint32_t id, bool checked);
-  bool EnableMenuItem(uint32_t id, bool enabled);
+  int AppendSubMenuForTesting(uint32_t flags, CVzPopupMenuBase* sub_menu, const char16_t* text);
   void SetBackgroundColor(uint32_t colorref);
   void SetItemMetrics(int item_width, int item_height, int image_column);
-  void SetFont(const vz::Font& font) { font_ = font; }
 
   virtual void MeasureItem(MeasureItemRecord* record);
   virtual void DrawItem(const DrawItemRecord& record);
@@ -99,14 +96,12 @@ class CVzPopupMenuBase {
   // the command id chosen, or 0 (Esc, a click outside, the menu or its
   // display gone). Runs a nested loop with the pointer and keyboard grabbed.
   uint32_t TrackPopupMenu(vz::Point screen, vz::WindowSystem* system = nullptr);
-  bool IsTracking() const { return tracking_ != nullptr; }
   // Ends a running tracking with 0 (the owner goes away).
   void CancelTracking();
 
   uint32_t background_color() const { return background_color_; }
   int item_width() const { return item_width_; }
   int item_height() const { return item_height_; }
-  int image_column() const { return image_column_; }
 
  protected:
   const CGdiPlusBitmapResource* NormalImage(uint32_t id) const;

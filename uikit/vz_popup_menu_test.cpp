@@ -189,7 +189,7 @@ TEST_F(MenuTrackTest, AClickOnAnItemReturnsItsId) {
   menu_.AppendMenu(MF_STRING, 12, u"Second");
   const uint32_t chosen = Track({100, 100}, [&] {
     system_->SendMouse(vz::MouseAction::kMove, vz::MouseButton::kNone, {150, 150});
-    system_->Click({150, 150});  // 100 + 28 + 12 + 10: the second item
+    system_->ClickForTesting({150, 150});  // 100 + 28 + 12 + 10: the second item
   });
   EXPECT_EQ(chosen, 12u);
   EXPECT_TRUE(system_->TopLevelWindows().empty());  // the menu window is gone
@@ -200,11 +200,11 @@ TEST_F(MenuTrackTest, EscAClickOutsideAndSeparatorsGiveNothing) {
   menu_.AppendMenu(MF_SEPARATOR, 0, nullptr);
   menu_.AppendMenu(MF_STRING | MF_GRAYED, 13, u"Disabled");
   EXPECT_EQ(Track({100, 100}, [&] { system_->SendKey(vz::keys::kEscape); }), 0u);
-  EXPECT_EQ(Track({100, 100}, [&] { system_->Click({600, 500}); }), 0u);
+  EXPECT_EQ(Track({100, 100}, [&] { system_->ClickForTesting({600, 500}); }), 0u);
   // Clicks on the separator and the disabled item choose nothing; then Esc.
   EXPECT_EQ(Track({100, 100}, [&] {
-              system_->Click({150, 133});
-              system_->Click({150, 150});
+              system_->ClickForTesting({150, 133});
+              system_->ClickForTesting({150, 150});
               system_->SendKey(vz::keys::kEscape);
             }),
             0u);
@@ -227,11 +227,11 @@ TEST_F(MenuTrackTest, SubMenusOpenBesideTheirItem) {
   sub.SetBackgroundColor(0x212121);
   sub.AppendMenu(MF_STRING, 21, u"Inner");
   menu_.AppendMenu(MF_STRING, 11, u"First");
-  menu_.AppendSubMenu(0, &sub, u"More");
+  menu_.AppendSubMenuForTesting(0, &sub, u"More");
   EXPECT_EQ(Track({100, 100}, [&] {
               system_->SendMouse(vz::MouseAction::kMove, vz::MouseButton::kNone, {150, 140});
               EXPECT_EQ(system_->TopLevelWindows().size(), 2u);
-              system_->Click({358 + 20, 128 + 10});
+              system_->ClickForTesting({358 + 20, 128 + 10});
             }),
             21u);
 }
@@ -251,7 +251,7 @@ TEST_F(MenuTrackTest, DestroyingTheMenuDuringItsTrackingReturnsNothing) {
   doomed->AppendMenu(MF_STRING, 11, u"First");
   loop_.Post([&] {
     doomed.reset();
-    system_->Click({110, 110});  // events after the menu went: ignored
+    system_->ClickForTesting({110, 110});  // events after the menu went: ignored
   });
   EXPECT_EQ(doomed->TrackPopupMenu({100, 100}, system_.get()), 0u);
 }

@@ -178,34 +178,3 @@ int SetLayeredWindowAttributesEx(vz::Window* window, uint8_t alpha) {
   VZ_LOG("bSet =%d", 1);
   return 1;
 }
-
-bool CLayeredImageWindow::Create(vz::WindowSystem* system, const vz::Rect& bounds, CGdiPlusBitmap image) {
-  if (system == nullptr) return false;
-  image_ = std::move(image);
-  vz::WindowParams params;
-  params.bounds = bounds;
-  params.flags = vz::kWindowOverrideRedirect | vz::kWindowTopmost | vz::kWindowTool | vz::kWindowNoActivate |
-                 vz::kWindowTranslucent | vz::kWindowDisabled;
-  params.class_name = "layered-image";
-  window_ = system->CreateWindow(params, this);
-  if (!window_) return false;
-  window_->SetInputShape({});  // clicks pass through
-  return true;
-}
-
-void CLayeredImageWindow::SetAlpha(double alpha) {
-  alpha = std::clamp(alpha, 0.0, 1.0);
-  if (alpha == alpha_) return;
-  alpha_ = alpha;
-  if (window_) window_->Invalidate();
-}
-
-void CLayeredImageWindow::MoveTo(const vz::Rect& bounds) {
-  if (window_) window_->SetBounds(bounds);
-}
-
-void CLayeredImageWindow::OnPaint(vz::Canvas& canvas) {
-  if (const vz::Image* image = image_.bitmap()) {
-    canvas.DrawImageScaled(*image, {0, 0, canvas.size().width, canvas.size().height}, alpha_);
-  }
-}

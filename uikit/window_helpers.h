@@ -1,12 +1,10 @@
 #pragma once
 // Window helpers of the client's UI: a message box with texts from the
-// resource library, formatted control texts, whole-window transparency, and
-// a translucent window that shows an image.
+// resource library, formatted control texts and whole-window transparency.
 // UI thread only.
 #include <cstdint>
 #include <memory>
 
-#include "uikit/gdiplus_bitmap.h"
 #include "uikit/vz_dialog.h"
 #include "platform/ui/window.h"
 
@@ -45,24 +43,3 @@ bool SetDlgItemTextFormat(CVzDialog* dialog, uint32_t id, const char16_t* format
 // Whole-window transparency: a non-zero alpha makes the window translucent
 // with that constant alpha; 0 makes it opaque again. Returns 1 (0 without a window).
 int SetLayeredWindowAttributesEx(vz::Window* window, uint8_t alpha);
-
-// A borderless, topmost, translucent window that takes no input and shows
-// an image scaled to its size with a constant alpha (pointer and shadow
-// windows, indicators).
-class CLayeredImageWindow : public vz::WindowDelegate {
- public:
-  bool Create(vz::WindowSystem* system, const vz::Rect& bounds, CGdiPlusBitmap image);
-  void SetAlpha(double alpha);
-  double alpha() const { return alpha_; }
-  void MoveTo(const vz::Rect& bounds);
-  void Show() {
-    if (window_) window_->Show(false);
-  }
-  vz::Window* window() const { return window_.get(); }
-  void OnPaint(vz::Canvas& canvas) override;
-
- private:
-  std::unique_ptr<vz::Window> window_;
-  CGdiPlusBitmap image_;
-  double alpha_ = 1.0;
-};

@@ -149,7 +149,7 @@ TEST_F(CaptureRecordsTest, NothingIsSentWithoutASendBuffer) {
 
 TEST_F(CaptureRecordsTest, ASmallMonitorsBufferStillHoldsTheLargestCursor) {
   ASSERT_TRUE(controller_->AllocateSendBuffer(16, 16));
-  EXPECT_GE(controller_->send_buffer_size(), 1600u + 128u * 128u * 4u);
+  EXPECT_GE(controller_->send_buffer_size_for_testing(), 1600u + 128u * 128u * 4u);
   EXPECT_FALSE(controller_->AllocateSendBuffer(0, 16));
   EXPECT_FALSE(controller_->AllocateSendBuffer(16, 1 << 20));
 }

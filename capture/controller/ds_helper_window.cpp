@@ -52,11 +52,6 @@ std::shared_ptr<CDsHelperWindow::State> CDsHelperWindow::Current() const {
   return state_;
 }
 
-bool CDsHelperWindow::Exists() const {
-  std::shared_ptr<State> state = Current();
-  return state && state->alive.load(std::memory_order_acquire);
-}
-
 vz::RunLoop* CDsHelperWindow::loop() const {
   std::shared_ptr<State> state = Current();
   return state ? state->loop : nullptr;

@@ -29,7 +29,6 @@ class CDsHelperWindow {
   // Binds the procedure to the calling thread's run loop.
   bool Create(Procedure procedure);
   void Destroy();
-  bool Exists() const;
   // The loop the window lives on (null before Create).
   vz::RunLoop* loop() const;
 

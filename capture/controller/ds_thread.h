@@ -38,7 +38,7 @@ class CDsThread {
   // Queues a message for the worker; false when no thread runs.
   bool PostThreadMessage(uint32_t message);
   // The worker's result once it ended; -1 before.
-  int exit_code() const { return exit_code_.load(std::memory_order_acquire); }
+  int exit_code_for_testing() const { return exit_code_.load(std::memory_order_acquire); }
 
  protected:
   virtual int ThreadRun() = 0;

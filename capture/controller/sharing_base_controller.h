@@ -99,8 +99,7 @@ class CSharingBaseController : public CDsThread,
   // A send backlog above this many bytes stops capture rounds.
   static constexpr uint32_t kBacklogLimit = 16000;
   // The stored backlog (0 below 200).
-  uint32_t send_backlog() const { return send_backlog_.load(std::memory_order_acquire); }
-  const MeetConfig& meet_config() const { return meet_config_; }
+  uint32_t send_backlog_for_testing() const { return send_backlog_.load(std::memory_order_acquire); }
 
   // Records (capture thread). Public for the tests of their bytes.
   bool SendSharingInfo();
@@ -118,9 +117,9 @@ class CSharingBaseController : public CDsThread,
   // Allocates the send buffer for monitors up to the given size; false when
   // there is nothing to capture or no memory.
   bool AllocateSendBuffer(int32_t max_width, int32_t max_height);
-  size_t send_buffer_size() const { return send_buffer_.size(); }
+  size_t send_buffer_size_for_testing() const { return send_buffer_.size(); }
   // Capture rounds begun so far (also those that a hold or the backlog ends).
-  uint64_t rounds() const { return rounds_.load(std::memory_order_acquire); }
+  uint64_t rounds_for_testing() const { return rounds_.load(std::memory_order_acquire); }
 
  protected:
   int ThreadRun() override;

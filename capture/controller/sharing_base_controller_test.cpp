@@ -123,10 +123,10 @@ class CaptureControllerTest : public ::testing::Test {
 
   // Serves the loop until the capture thread has begun `count` more rounds.
   bool ServeRounds(int count) {
-    const uint64_t target = controller_->rounds() + static_cast<uint64_t>(count);
+    const uint64_t target = controller_->rounds_for_testing() + static_cast<uint64_t>(count);
     return ServeUntil(loop_, [&] {
       provider_->CaptureNow();
-      return controller_->rounds() >= target;
+      return controller_->rounds_for_testing() >= target;
     });
   }
 
@@ -174,10 +174,10 @@ TEST_F(CaptureControllerTest, TheCaptureThreadWaitsInAHandOverUntilTheLoopServes
   // The round reads the change, then blocks in the hand-over: with the loop
   // not served, no further round begins.
   ASSERT_TRUE(WaitUntil([&] { return Reads() > reads; }));
-  const uint64_t rounds = controller_->rounds();
+  const uint64_t rounds = controller_->rounds_for_testing();
   provider_->CaptureNow();
   provider_->CaptureNow();
-  EXPECT_FALSE(WaitUntil([&] { return controller_->rounds() > rounds; }, 400));
+  EXPECT_FALSE(WaitUntil([&] { return controller_->rounds_for_testing() > rounds; }, 400));
   EXPECT_EQ(sink_.screens.size(), screens);
   ASSERT_TRUE(ServeUntil(loop_, [&] { return sink_.screens.size() > screens; }));
   const capture_test::ScreenEvent& change = sink_.screens.back();
@@ -202,7 +202,7 @@ TEST_F(CaptureControllerTest, StopWhileAHandOverWaitsCompletesAndDeliversNothing
   const uint64_t begin = vz::MonotonicMs();
   EXPECT_EQ(provider_->StopCapture(), 1);
   EXPECT_LT(vz::MonotonicMs() - begin, 2000u);
-  EXPECT_EQ(controller_->exit_code(), 0);
+  EXPECT_EQ(controller_->exit_code_for_testing(), 0);
   loop_.RunUntilIdle();
   EXPECT_EQ(sink_.screens.size(), screens);
   // After the stop the helper window answers 0 and reaches no sink.
@@ -221,7 +221,7 @@ TEST_F(CaptureControllerTest, AStopFromInsideTheSinkCallReturnsAndTheCaptureThre
   StartSharingFirstMonitorWithoutCursor();
   ASSERT_TRUE(stopped);
   const size_t calls = sink_.order.size();
-  EXPECT_TRUE(ServeUntil(loop_, [&] { return controller_->exit_code() == 0; }));
+  EXPECT_TRUE(ServeUntil(loop_, [&] { return controller_->exit_code_for_testing() == 0; }));
   loop_.RunUntilIdle();
   EXPECT_EQ(sink_.order.size(), calls);  // nothing after the stop
   // A new start works once the stop is done.
@@ -281,9 +281,9 @@ TEST_F(CaptureControllerTest, HoldStopsEveryRecordAndReleasingItRefreshesFromSha
 TEST_F(CaptureControllerTest, BacklogBelowTheFloorCountsAsNoneAndAboveTheLimitSkipsRounds) {
   StartSharingFirstMonitor();
   provider_->SetSendBacklog(199);
-  EXPECT_EQ(controller_->send_backlog(), 0u);
+  EXPECT_EQ(controller_->send_backlog_for_testing(), 0u);
   provider_->SetSendBacklog(200);
-  EXPECT_EQ(controller_->send_backlog(), 200u);
+  EXPECT_EQ(controller_->send_backlog_for_testing(), 200u);
   provider_->SetSendBacklog(16001);
   ASSERT_TRUE(ServeRounds(2));
   const size_t screens = sink_.screens.size();
@@ -393,13 +393,13 @@ TEST_F(CaptureControllerTest, ReportedDrawingFarFromTheCursorIsSentByTheRoundItA
     std::lock_guard<std::mutex> lock(record->mutex);
     record->drawn = {{598, 440, 12, 10}};
     report = record->report;
-    rounds = controller_->rounds();
+    rounds = controller_->rounds_for_testing();
   }
   std::thread([report] { report(); }).join();
   ASSERT_TRUE(ServeUntil(loop_, [&] { return sink_.screens.size() > screens; }));
   // The round under way when the report came, or the next one; a third may
   // have begun since.
-  EXPECT_LE(controller_->rounds(), rounds + 3);
+  EXPECT_LE(controller_->rounds_for_testing(), rounds + 3);
   const auto& box = sink_.screens.back().dirty;
   EXPECT_LE(box.left, 601);
   EXPECT_LE(box.top, 443);
@@ -419,10 +419,10 @@ TEST_F(CaptureControllerTest, WithoutCompositionRoundsSampleLinesAndStillFindCha
   StartSharingFirstMonitor();
   ASSERT_TRUE(ServeRounds(1));
   uint64_t before = pixels();
-  const uint64_t rounds_before = controller_->rounds();
+  const uint64_t rounds_before = controller_->rounds_for_testing();
   ASSERT_TRUE(ServeRounds(6));
   const uint64_t read = pixels() - before;
-  const uint64_t rounds = controller_->rounds() - rounds_before;
+  const uint64_t rounds = controller_->rounds_for_testing() - rounds_before;
   // At most the cursor row, five spread rows and a column a round, far below
   // one whole monitor. The capture thread runs on while the counters are
   // read: a round may end between the first two reads (its pixels counted,
@@ -479,7 +479,7 @@ TEST_F(CaptureControllerTest, WithoutAScreenStartCaptureReturnsAndNothingIsCaptu
   environment_.open_screen = [] { return std::unique_ptr<vz::ScreenSource>(); };
   Create();
   EXPECT_EQ(provider_->StartCapture(nullptr, 2), 1);
-  EXPECT_TRUE(WaitUntil([&] { return controller_->exit_code() == 1; }));
+  EXPECT_TRUE(WaitUntil([&] { return controller_->exit_code_for_testing() == 1; }));
   MonitorList* list = provider_->GetMonitorList();
   ASSERT_NE(list, nullptr);
   EXPECT_EQ(list->Count, 0);

@@ -26,9 +26,9 @@ class CArrowIndicator : public CSpotlightWindow {
   // Stores the label, picks the text colour (white on a dark colour, black
   // on a light one), reloads the arrow image tinted with the colour, repaints.
   void SetText(std::u16string label, uint32_t colorref);
-  const std::u16string& label() const { return label_; }
-  uint32_t text_colorref() const { return text_colorref_; }
-  bool hover() const { return hover_; }
+  const std::u16string& label_for_testing() const { return label_; }
+  uint32_t text_colorref_for_testing() const { return text_colorref_; }
+  bool hover_for_testing() const { return hover_; }
   // The close box in window coordinates: 3 pixels from the left, the close
   // image's size, centred vertically.
   vz::Rect CloseBox() const;

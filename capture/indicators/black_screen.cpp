@@ -24,8 +24,6 @@ bool CBlackScreen::HaveIntactSurfaces() {
   return count_ > 0 && entries_[0].primary && !session_->IsPrimaryLost(0);
 }
 
-bool CBlackScreen::IsBuilt() { return built_ && HaveIntactSurfaces(); }
-
 int32_t CBlackScreen::InitDD() {
   if (!session_) return 0;
   // An intact set is left as it is: nothing was done, 0.
@@ -80,7 +78,6 @@ int32_t CBlackScreen::InitDD() {
     }
     entries_[static_cast<size_t>(i)].primary = true;
   }
-  built_ = true;
   return 1;
 }
 
@@ -92,7 +89,6 @@ void CBlackScreen::ReleaseEntries() {
     entry = Entry{};
   }
   count_ = 0;
-  built_ = false;
 }
 
 int32_t CBlackScreen::Release() {

@@ -30,11 +30,9 @@ class CBlackScreen {
   // surface), releases every entry and unloads the library; 1 when the
   // library was unloaded, 0 when it was not loaded.
   int32_t Release();
-  // A set is built and its first surface is not lost.
-  bool IsBuilt();
 
-  int entry_count() const { return count_; }
-  const OverlayDevice& device(int index) const { return entries_[static_cast<size_t>(index)].device; }
+  int entry_count_for_testing() const { return count_; }
+  const OverlayDevice& device_for_testing(int index) const { return entries_[static_cast<size_t>(index)].device; }
 
  private:
   struct Entry {
@@ -50,7 +48,6 @@ class CBlackScreen {
   std::array<Entry, kMaxOverlayScreens> entries_{};
   int count_ = 0;
   bool loaded_ = false;
-  bool built_ = false;
 };
 
 // The mode as the capture interface offers it.
@@ -69,7 +66,7 @@ class CBlankScreenMode {
   void OnDesktopChanged();
   // Sharing stopped: the set is freed (the mode value stays as it was given).
   void Stop();
-  CBlackScreen* screen() const { return screen_.get(); }
+  CBlackScreen* screen_for_testing() const { return screen_.get(); }
 
  private:
   SessionFactory make_session_;

@@ -83,8 +83,8 @@ TEST_F(BlankScreenTest, BuildsOnceAndReportsActiveUntilOff) {
   EXPECT_EQ(mode_.SetBlankScreenMode(1), 1);
   EXPECT_EQ(mode_.IsBlankScreenActive(), 1);
   // The primary driver's zero-GUID entry gave way to the real device.
-  ASSERT_EQ(mode_.screen()->entry_count(), 1);
-  EXPECT_EQ(mode_.screen()->device(0).guid[0], 7);
+  ASSERT_EQ(mode_.screen_for_testing()->entry_count_for_testing(), 1);
+  EXPECT_EQ(mode_.screen_for_testing()->device_for_testing(0).guid[0], 7);
   // On again with intact surfaces: nothing is done, so 0; still on.
   EXPECT_EQ(mode_.SetBlankScreenMode(1), 0);
   EXPECT_EQ(script_.creates, 1);
@@ -155,16 +155,16 @@ TEST_F(BlankScreenTest, AtMostSixteenEntriesWithShortDescriptions) {
   script_.devices.clear();
   for (uint8_t i = 1; i <= 20; ++i) script_.devices.push_back(Device(i, std::u16string(40, u'x')));
   EXPECT_EQ(mode_.SetBlankScreenMode(1), 1);
-  EXPECT_EQ(mode_.screen()->entry_count(), kMaxOverlayScreens);
-  EXPECT_EQ(mode_.screen()->device(15).guid[0], 16);
-  EXPECT_EQ(mode_.screen()->device(0).description.size(), 31u);
+  EXPECT_EQ(mode_.screen_for_testing()->entry_count_for_testing(), kMaxOverlayScreens);
+  EXPECT_EQ(mode_.screen_for_testing()->device_for_testing(15).guid[0], 16);
+  EXPECT_EQ(mode_.screen_for_testing()->device_for_testing(0).description.size(), 31u);
   EXPECT_EQ(script_.created_indices.size(), 16u);
 }
 
 TEST_F(BlankScreenTest, StopFreesTheSetAndTheModeAnswersInactive) {
   mode_.SetBlankScreenMode(1);
   mode_.Stop();
-  EXPECT_EQ(mode_.screen(), nullptr);
+  EXPECT_EQ(mode_.screen_for_testing(), nullptr);
   EXPECT_EQ(mode_.IsBlankScreenActive(), 0);
   EXPECT_EQ(script_.unloads, 1);
 }
@@ -177,7 +177,7 @@ TEST(DisplayOverlaySession, TheDisplayHasNoOverlaysSoTurningOnFailsYetTheModeIsO
   EXPECT_EQ(mode.SetBlankScreenMode(1), 0);
   EXPECT_TRUE(log.Has("The driver doesn't support overlay"));
   EXPECT_EQ(mode.IsBlankScreenActive(), 1);
-  EXPECT_GE(mode.screen()->entry_count(), 1);
+  EXPECT_GE(mode.screen_for_testing()->entry_count_for_testing(), 1);
   EXPECT_EQ(mode.SetBlankScreenMode(0), 1);
 }
 

@@ -77,8 +77,8 @@ TEST_F(IndicatorControllerTest, ClicksPassThroughTheRingToTheWindowBelow) {
   auto under = system_->CreateWindow(params, &below);
   under->Show(false);
   frames_.ShowMonitorFrames({monitor_}, kHeader);
-  system_->Click({2, 2});      // on the ring
-  system_->Click({960, 540});  // inside
+  system_->ClickForTesting({2, 2});      // on the ring
+  system_->ClickForTesting({960, 540});  // inside
   EXPECT_EQ(below.presses, 2);
 }
 
@@ -112,7 +112,7 @@ TEST_F(IndicatorControllerTest, SharingChangesReconcileFramesByKey) {
   CIndicatorFrame* kept = frames_.window_frames()[1].get();
   vz::Window* kept_window = kept->window();
   frames_.OnRefreshDone({});
-  EXPECT_FALSE(kept->dim());
+  EXPECT_FALSE(kept->dim_for_testing());
 
   // The second window moved and is still shared; the first is not.
   host_.windows[0x20] = {410, 110, 610, 310};
@@ -120,7 +120,7 @@ TEST_F(IndicatorControllerTest, SharingChangesReconcileFramesByKey) {
   ASSERT_EQ(frames_.window_frames().size(), 1u);
   EXPECT_EQ(frames_.window_frames()[0].get(), kept);  // rebuilt, not made again
   EXPECT_EQ(kept->window(), kept_window);             // the same window, moved
-  EXPECT_TRUE(kept->dim());
+  EXPECT_TRUE(kept->dim_for_testing());
   EXPECT_EQ(kept_window->bounds(), (vz::Rect{405, 105, 615, 315}));
   EXPECT_EQ(system_->TopLevelWindows().size(), 1u);
 
@@ -180,7 +180,7 @@ TEST_F(IndicatorControllerTest, ShadowCoversTheCoveredPartInTheHalvedColour) {
   auto under = system_->CreateWindow(params, &below);
   under->Show(false);
   under->Lower();
-  system_->Click({350, 300});
+  system_->ClickForTesting({350, 300});
   EXPECT_EQ(below.presses, 1);
 
   shadow->Tick();

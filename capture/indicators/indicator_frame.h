@@ -39,7 +39,7 @@ class CIndicatorFrame : public vz::WindowDelegate {
   // The colours as COLORREF values.
   uint32_t normal_color() const;
   uint32_t dim_color() const;
-  bool dim() const { return dim_; }
+  bool dim_for_testing() const { return dim_; }
   // Repaints when the state changes.
   void SetDim(bool dim);
 

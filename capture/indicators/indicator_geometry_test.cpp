@@ -90,10 +90,10 @@ TEST(IndicatorGeometry, RectTextAsTheLogWritesIt) {
 
 TEST(ShadowPulse, FallsByTwoRisesByThreeAndTurnsExactlyAtTheLimits) {
   ShadowPulse pulse;
-  std::vector<int> seen{pulse.percent()};
+  std::vector<int> seen{pulse.percent_for_testing()};
   for (int i = 0; i < 20; ++i) {
     pulse.Step();
-    seen.push_back(pulse.percent());
+    seen.push_back(pulse.percent_for_testing());
   }
   const std::vector<int> expected{30, 28, 26, 24, 22, 20, 18, 16, 14, 12, 10,
                                   10, 13, 16, 19, 22, 25, 28, 30, 28, 26};
@@ -102,8 +102,8 @@ TEST(ShadowPulse, FallsByTwoRisesByThreeAndTurnsExactlyAtTheLimits) {
   int low = 100, high = 0;
   for (int i = 0; i < 100000; ++i) {
     pulse.Step();
-    low = std::min(low, pulse.percent());
-    high = std::max(high, pulse.percent());
+    low = std::min(low, pulse.percent_for_testing());
+    high = std::max(high, pulse.percent_for_testing());
   }
   EXPECT_EQ(low, 10);
   EXPECT_EQ(high, 30);
@@ -113,7 +113,7 @@ TEST(ShadowPulse, AlphaByteIsTruncated) {
   ShadowPulse pulse;
   EXPECT_EQ(pulse.alpha_byte(), 76);  // 0.3 x 255 = 76.5
   for (int i = 0; i < 10; ++i) pulse.Step();
-  EXPECT_EQ(pulse.percent(), 10);
+  EXPECT_EQ(pulse.percent_for_testing(), 10);
   EXPECT_EQ(pulse.alpha_byte(), 25);  // 25.5
 }
 

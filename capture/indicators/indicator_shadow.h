@@ -28,7 +28,6 @@ class CIndicatorShadow : public vz::WindowDelegate {
   // One timer step: the next alpha, applied to the window.
   void Tick();
   void KeepOnTop();
-  const ShadowPulse& pulse() const { return pulse_; }
   vz::Window* window() const { return window_.get(); }
 
   void OnPaint(vz::Canvas& canvas) override;

@@ -37,11 +37,11 @@ class FixedImages : public IndicatorImages {
     switch (id) {
       case kArrowImageId:
         image = vz::Image(100, 20);
-        image.Fill(0xFFFFFFFF);
+        image.FillForTesting(0xFFFFFFFF);
         break;
       case kPointerImageId:
         image = vz::Image(32, 24);
-        image.Fill(0xFF00FF00);
+        image.FillForTesting(0xFF00FF00);
         break;
       case kCloseImageId:
         image = vz::Image(10, 10);

@@ -25,8 +25,7 @@ class ShadowPulse {
       }
     }
   }
-  int percent() const { return percent_; }
-  bool rising() const { return rising_; }
+  int percent_for_testing() const { return percent_; }
   // The window's constant alpha: alpha x 255, truncated.
   uint8_t alpha_byte() const { return static_cast<uint8_t>(percent_ * 255 / 100); }
 

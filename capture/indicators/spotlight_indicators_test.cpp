@@ -57,11 +57,11 @@ TEST_F(SpotlightTest, PointerFollowsTheCursorAndFadesOutsideTheSharedArea) {
   system_->SetPointerPosition({900, 700});  // outside the shared area
   spots_.PointerTick();
   EXPECT_EQ(w->bounds(), (vz::Rect{884, 688, 916, 712}));
-  EXPECT_EQ(spots_.pointer()->alpha_percent(), 25);
+  EXPECT_EQ(spots_.pointer()->alpha_percent_for_testing(), 25);
   EXPECT_EQ(w->opacity(), 63);  // 0.25 x 255 truncated
   system_->SetPointerPosition({799, 599});  // the last shared pixel
   spots_.PointerTick();
-  EXPECT_EQ(spots_.pointer()->alpha_percent(), 100);
+  EXPECT_EQ(spots_.pointer()->alpha_percent_for_testing(), 100);
   EXPECT_EQ(w->opacity(), 255);
   ASSERT_FALSE(host_.asked.empty());
   EXPECT_EQ(host_.asked.back().x, 799);
@@ -71,7 +71,7 @@ TEST_F(SpotlightTest, PointerFollowsTheCursorAndFadesOutsideTheSharedArea) {
 TEST_F(SpotlightTest, ClicksPassThroughThePointerWindow) {
   system_->SetPointerPosition({400, 300});
   spots_.ShowPointerWindow(1);
-  system_->Click({400, 300});
+  system_->ClickForTesting({400, 300});
   // Nothing below: the click reached no window, and the pointer window
   // took no focus.
   EXPECT_EQ(system_->ActiveWindow(), nullptr);
@@ -95,12 +95,12 @@ TEST_F(SpotlightTest, ArrowShowsTwiceAsOneWindowMovedToThePoint) {
   spots_.ShowArrowIndicator(u"Bob", 0x00FF0000, &second);
   EXPECT_EQ(spots_.arrow()->window(), w);
   EXPECT_EQ(w->bounds(), (vz::Rect{550, 390, 650, 410}));
-  EXPECT_EQ(spots_.arrow()->label(), u"Bob");
-  EXPECT_EQ(spots_.arrow()->text_colorref(), 0xFFFFFFu);  // on blue
+  EXPECT_EQ(spots_.arrow()->label_for_testing(), u"Bob");
+  EXPECT_EQ(spots_.arrow()->text_colorref_for_testing(), 0xFFFFFFu);  // on blue
   EXPECT_EQ(system_->TopLevelWindows().size(), 1u);
   // Without a point only an existing arrow is kept; no label is set.
   spots_.ShowArrowIndicator(u"Eve", 0x00C8C8C8, nullptr);
-  EXPECT_EQ(spots_.arrow()->label(), u"Bob");
+  EXPECT_EQ(spots_.arrow()->label_for_testing(), u"Bob");
 }
 
 TEST_F(SpotlightTest, ArrowIsTintedWithTheLabelColour) {
@@ -111,7 +111,7 @@ TEST_F(SpotlightTest, ArrowIsTintedWithTheLabelColour) {
   // plate's right part is the white picture tinted to exactly the colour.
   EXPECT_EQ(seen.GetPixel(90, 10), 0xFF4080FFu);
   spots_.SetArrowIndicatorText(u"", 0x00C8C8C8);
-  EXPECT_EQ(spots_.arrow()->text_colorref(), 0x000000u);
+  EXPECT_EQ(spots_.arrow()->text_colorref_for_testing(), 0x000000u);
   EXPECT_EQ(system_->RenderVisible(spots_.arrow()->window()).GetPixel(90, 10), 0xFFC8C8C8u);
   EXPECT_GE(images_.loads[kArrowImageId], 3);  // reloaded for each tint
 }
@@ -133,13 +133,13 @@ TEST_F(SpotlightTest, CloseBoxShowsWhileHoveredAndItsClickPosts) {
   EXPECT_EQ(system_->RenderVisible(arrow->window()).GetPixel(8, 10), 0xFFFF0000u);  // hover at start
   system_->SendMouse(vz::MouseAction::kMove, vz::MouseButton::kNone, {340, 200});
   system_->SendMouse(vz::MouseAction::kMove, vz::MouseButton::kNone, {1000, 900});  // leaves
-  EXPECT_FALSE(arrow->hover());
+  EXPECT_FALSE(arrow->hover_for_testing());
   EXPECT_EQ(system_->RenderVisible(arrow->window()).GetPixel(8, 10), 0xFFFFFFFFu);
   system_->SendMouse(vz::MouseAction::kMove, vz::MouseButton::kNone, {340, 200});
-  EXPECT_TRUE(arrow->hover());
-  system_->Click({340, 200});  // on the plate, not the box
+  EXPECT_TRUE(arrow->hover_for_testing());
+  system_->ClickForTesting({340, 200});  // on the plate, not the box
   EXPECT_EQ(clicked, 0);
-  system_->Click({250 + 8, 190 + 10});  // in the close box
+  system_->ClickForTesting({250 + 8, 190 + 10});  // in the close box
   EXPECT_EQ(clicked, 1);
   EXPECT_NE(spots_.arrow(), nullptr);  // the handler only posts
   spots_.DestroyArrow();
@@ -150,7 +150,7 @@ TEST_F(SpotlightTest, CloseBoxShowsWhileHoveredAndItsClickPosts) {
 TEST_F(SpotlightTest, CloseClickWithoutHandlerDestroysTheArrowOnTheNextTurn) {
   const VzPoint at{300, 200};
   spots_.ShowArrowIndicator(u"", 0x00FFFFFF, &at);
-  system_->Click({258, 200});
+  system_->ClickForTesting({258, 200});
   EXPECT_NE(spots_.arrow(), nullptr);
   vz::RunLoop::ForCurrentThread().RunPending();
   EXPECT_EQ(spots_.arrow(), nullptr);

@@ -30,9 +30,8 @@ class CSpotlightWindow : public vz::WindowDelegate {
   void CenterOn(vz::Point center);
   // Alpha in hundredths (100 opaque); repaints only when it changes.
   void SetAlphaPercent(int percent);
-  int alpha_percent() const { return alpha_percent_; }
+  int alpha_percent_for_testing() const { return alpha_percent_; }
   vz::Window* window() const { return window_.get(); }
-  const vz::Image& picture() const { return picture_; }
 
   void OnPaint(vz::Canvas& canvas) override;
 

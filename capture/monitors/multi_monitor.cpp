@@ -215,7 +215,7 @@ std::vector<ApplicationInfo> CMultiMonitor::SharedApplications() {
   return shared;
 }
 
-int32_t CMultiMonitor::sharing_kind() {
+int32_t CMultiMonitor::sharing_kind_for_testing() {
   CScopedLock guard(lock_);
   return sharing_kind_;
 }

@@ -67,7 +67,7 @@ class CMultiMonitor {
   // The shared window records (Shared set), in list order.
   std::vector<ApplicationInfo> SharedApplications();
 
-  int32_t sharing_kind();
+  int32_t sharing_kind_for_testing();
   bool SharesMonitors();
   CScreenRegion MonitorRegion();
   CScreenRegion SharedRegion();

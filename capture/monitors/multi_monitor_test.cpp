@@ -69,7 +69,7 @@ TEST(MultiMonitorTest, SharingAnUnknownMonitorOrWindowClearsEveryMark) {
   vz::LogLineCapture log;
 
   ASSERT_EQ(set.ShareWindow(0x500, 1, &screen), 1);
-  EXPECT_EQ(set.sharing_kind(), kSharingWindow);
+  EXPECT_EQ(set.sharing_kind_for_testing(), kSharingWindow);
   EXPECT_EQ(set.SharedApplications().size(), 1u);
   EXPECT_EQ(set.ShareMonitor(7, 1), 0);
   EXPECT_TRUE(log.Has("monitor [7] not found [1]"));
@@ -80,7 +80,7 @@ TEST(MultiMonitorTest, SharingAnUnknownMonitorOrWindowClearsEveryMark) {
   EXPECT_EQ(set.ShareWindow(0x999, 1, &screen), 0);
   EXPECT_TRUE(log.Has("window handle [0x00000999] not found [1]"));
   EXPECT_FALSE(set.SharesMonitors());
-  EXPECT_EQ(set.sharing_kind(), kSharingWindow);
+  EXPECT_EQ(set.sharing_kind_for_testing(), kSharingWindow);
   // Window sharing captures on every monitor.
   EXPECT_EQ(set.MonitorRegion(), CScreenRegion(VzRect{0, 0, 2000, 1000}));
 

@@ -96,7 +96,7 @@ int CSharedMonitor::EndMonitor() {
   return 1;
 }
 
-void CSharedMonitor::SetPreviousImage(const std::vector<uint32_t>& pixels) {
+void CSharedMonitor::SetPreviousImageForTesting(const std::vector<uint32_t>& pixels) {
   if (pixels.size() == previous_.size()) previous_ = pixels;
 }
 

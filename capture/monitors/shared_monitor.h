@@ -77,16 +77,13 @@ class CSharedMonitor {
   int BitBltBlock(int x, int y, int width, int height);
 
   const MonitorInfo& monitor() const { return monitor_; }
-  bool initialised() const { return initialised_; }
   int width() const { return width_; }
   int height() const { return height_; }
-  const VzRect& changed_box() const { return changed_box_; }
-  const VzRect& send_box() const { return send_box_; }
-  // Images, top row first, width() pixels a row.
-  const uint32_t* previous_bits() const { return previous_.data(); }
-  const uint32_t* current_bits() const { return current_ ? current_->pixels() : nullptr; }
+  const VzRect& changed_box_for_testing() const { return changed_box_; }
+  // The previous image, top row first, width() pixels a row.
+  const uint32_t* previous_bits_for_testing() const { return previous_.data(); }
   // Overwrites the previous image (tests and benchmarks start from a known frame).
-  void SetPreviousImage(const std::vector<uint32_t>& pixels);
+  void SetPreviousImageForTesting(const std::vector<uint32_t>& pixels);
 
  private:
   // Line probes against the previous image; they set the row or column

@@ -58,7 +58,7 @@ class SharedMonitorTest : public ::testing::Test {
       phase_ = 0;
       EXPECT_EQ(grabber_.ScanScreenChanged(false, Cursor(cursor_x, cursor_y, mode)), 1);
     }
-    return grabber_.changed_box();
+    return grabber_.changed_box_for_testing();
   }
 
   vz::ScreenDouble screen_;
@@ -105,7 +105,7 @@ TEST_F(SharedMonitorTest, AChangeAtTheBottomRightCornerIsCopiedAndSent) {
   ASSERT_TRUE(grabber_.SendChangedBox(whole_, CScreenRegion(), kHeaderColour, sender_));
   ASSERT_EQ(sender_.sent_.size(), 1u);
   EXPECT_EQ(sender_.sent_[0].At(2, 2), 0xFF0000FFu);
-  EXPECT_EQ(grabber_.previous_bits()[1079 * 1920 + 1919], 0xFF0000FFu);
+  EXPECT_EQ(grabber_.previous_bits_for_testing()[1079 * 1920 + 1919], 0xFF0000FFu);
 }
 
 TEST_F(SharedMonitorTest, TheBoxGrowsOverAChangedAreaFromOneSeedRow) {
@@ -120,7 +120,7 @@ TEST_F(SharedMonitorTest, TheBoxGrowsOverAChangedAreaFromOneSeedRow) {
   EXPECT_LE(box.right, 251);
   EXPECT_LE(box.bottom, 141);
   for (int y = 100; y < 140; ++y)
-    for (int x = 200; x < 250; ++x) ASSERT_EQ(grabber_.previous_bits()[y * 1920 + x], 0xFF00FF00u);
+    for (int x = 200; x < 250; ++x) ASSERT_EQ(grabber_.previous_bits_for_testing()[y * 1920 + x], 0xFF00FF00u);
 }
 
 // Rows probed at random miss a short vertical line; the column probe that
@@ -132,8 +132,9 @@ TEST_F(SharedMonitorTest, AChangeThatNoRowProbeMeetsIsFoundByTheColumnProbe) {
   no_cursor.cursor_phase = &phase_;
   ASSERT_EQ(grabber_.ScanScreenChanged(false, no_cursor), 1);
   // The column probe's end is exclusive and the box takes one row beyond it.
-  EXPECT_TRUE(SameRect(grabber_.changed_box(), {column, 900, column + 1, 952})) << Text(grabber_.changed_box());
-  EXPECT_EQ(grabber_.previous_bits()[950 * 1920 + column], 0xFF4080C0u);
+  EXPECT_TRUE(SameRect(grabber_.changed_box_for_testing(), {column, 900, column + 1, 952}))
+      << Text(grabber_.changed_box_for_testing());
+  EXPECT_EQ(grabber_.previous_bits_for_testing()[950 * 1920 + column], 0xFF4080C0u);
 }
 
 // Drawing reported by the display server is probed before the cursor and
@@ -148,15 +149,16 @@ TEST_F(SharedMonitorTest, AReportedChangeFarFromTheCursorIsFoundInTheFirstRound)
   {
     CSharedMonitor unreported(MonitorAt(1, {0, 0, 1920, 1080}));
     ASSERT_TRUE(unreported.InitMonitor(&screen_));
-    unreported.SetPreviousImage(std::vector<uint32_t>(1920 * 1080, 0xFF000000u));
+    unreported.SetPreviousImageForTesting(std::vector<uint32_t>(1920 * 1080, 0xFF000000u));
     EXPECT_EQ(unreported.ScanScreenChanged(false, Cursor(100, 100, 0)), 0) << "the old scan needs more rounds";
   }
   grabber_.AddDamage({{1690, 990, 1720, 1020}});
   ASSERT_TRUE(grabber_.has_damage());
   ASSERT_EQ(grabber_.ScanScreenChanged(false, Cursor(100, 100, 0)), 1);
   // The changed run and one column beyond it, as the sampled boxes take.
-  EXPECT_TRUE(SameRect(grabber_.changed_box(), {1700, 1000, 1709, 1008})) << Text(grabber_.changed_box());
-  EXPECT_EQ(grabber_.previous_bits()[1007 * 1920 + 1707], 0xFF00FF00u);
+  EXPECT_TRUE(SameRect(grabber_.changed_box_for_testing(), {1700, 1000, 1709, 1008}))
+      << Text(grabber_.changed_box_for_testing());
+  EXPECT_EQ(grabber_.previous_bits_for_testing()[1007 * 1920 + 1707], 0xFF00FF00u);
   EXPECT_FALSE(grabber_.has_damage());
   EXPECT_EQ(grabber_.ScanScreenChanged(false, Cursor(100, 100, 0)), 0);
 }
@@ -167,16 +169,16 @@ TEST_F(SharedMonitorTest, AReportSmallerThanTheChangeGrowsToAllOfItAndSnapsToThe
   screen_.Fill({200, 100, 50, 40}, 0xFF00FF00);
   grabber_.AddDamage({{210, 110, 220, 120}});
   ASSERT_EQ(grabber_.ScanScreenChanged(false, Cursor(1800, 1000, 0)), 1);
-  VzRect box = grabber_.changed_box();
+  VzRect box = grabber_.changed_box_for_testing();
   EXPECT_TRUE(box.left <= 200 && box.top <= 100 && box.right >= 250 && box.bottom >= 140) << Text(box);
   EXPECT_TRUE(box.right <= 251 && box.bottom <= 141) << Text(box);
   for (int y = 100; y < 140; ++y)
-    for (int x = 200; x < 250; ++x) ASSERT_EQ(grabber_.previous_bits()[y * 1920 + x], 0xFF00FF00u);
+    for (int x = 200; x < 250; ++x) ASSERT_EQ(grabber_.previous_bits_for_testing()[y * 1920 + x], 0xFF00FF00u);
 
   screen_.SetPixel(1300, 700, 0xFFFFFFFF);
   grabber_.AddDamage({{1300, 700, 1301, 701}});
   ASSERT_EQ(grabber_.ScanScreenChanged(false, Cursor(0, 0, 2)), 1);
-  box = grabber_.changed_box();
+  box = grabber_.changed_box_for_testing();
   EXPECT_TRUE(SameRect(box, {1280, 640, 1408, 768})) << Text(box);
 }
 
@@ -188,17 +190,19 @@ TEST_F(SharedMonitorTest, ReportsAreProbedInTurnAndStaleOnesFallBackToSampling) 
   screen_.Fill({1800, 50, 4, 4}, 0xFFFF0000);
   grabber_.AddDamage({{600, 500, 640, 540}, {100, 900, 104, 904}, {1800, 50, 1804, 54}});
   ASSERT_EQ(grabber_.ScanScreenChanged(false, Cursor(960, 540, 0)), 1);
-  EXPECT_TRUE(SameRect(grabber_.changed_box(), {100, 900, 105, 904})) << Text(grabber_.changed_box());
+  EXPECT_TRUE(SameRect(grabber_.changed_box_for_testing(), {100, 900, 105, 904}))
+      << Text(grabber_.changed_box_for_testing());
   EXPECT_TRUE(grabber_.has_damage());
   ASSERT_EQ(grabber_.ScanScreenChanged(false, Cursor(960, 540, 0)), 1);
-  EXPECT_TRUE(SameRect(grabber_.changed_box(), {1800, 50, 1805, 54})) << Text(grabber_.changed_box());
+  EXPECT_TRUE(SameRect(grabber_.changed_box_for_testing(), {1800, 50, 1805, 54}))
+      << Text(grabber_.changed_box_for_testing());
   EXPECT_FALSE(grabber_.has_damage());
   // A stale report: the change on the cursor's row is found by the old probes.
   screen_.Fill({400, 540, 30, 1}, 0xFF123456);
   grabber_.AddDamage({{0, 0, 50, 50}});
   phase_ = 0;
   ASSERT_EQ(grabber_.ScanScreenChanged(false, Cursor(960, 540, 0)), 1);
-  EXPECT_EQ(grabber_.changed_box().top, 540);
+  EXPECT_EQ(grabber_.changed_box_for_testing().top, 540);
   EXPECT_FALSE(grabber_.has_damage());
 }
 
@@ -233,7 +237,8 @@ TEST_F(SharedMonitorTest, ChangesWithinFourPerChannelAreNotSeen) {
   screen_.SetPixel(900, 300, 0xFF000500);  // one channel by 5
   EXPECT_EQ(grabber_.ScanScreenChanged(true, Cursor(10, 300, 0)), 1);
   // The start is tolerant, the end exact: the noise to the right still ends the box.
-  EXPECT_TRUE(SameRect(grabber_.changed_box(), {900, 300, 1920, 301})) << Text(grabber_.changed_box());
+  EXPECT_TRUE(SameRect(grabber_.changed_box_for_testing(), {900, 300, 1920, 301}))
+      << Text(grabber_.changed_box_for_testing());
 }
 
 TEST_F(SharedMonitorTest, FullCompareFindsOneChangedRunOnePixelWider) {
@@ -244,11 +249,13 @@ TEST_F(SharedMonitorTest, FullCompareFindsOneChangedRunOnePixelWider) {
 
   screen_.Fill({100, 50, 100, 1}, 0xFFABCDEF);  // columns 100..199 of row 50
   EXPECT_EQ(grabber_.ScanScreenChanged(true, none), 1);
-  EXPECT_TRUE(SameRect(grabber_.changed_box(), {100, 50, 201, 51})) << Text(grabber_.changed_box());
+  EXPECT_TRUE(SameRect(grabber_.changed_box_for_testing(), {100, 50, 201, 51}))
+      << Text(grabber_.changed_box_for_testing());
 
   screen_.Fill({1900, 0, 20, 2}, 0xFFABCDEF);  // up to the right edge
   EXPECT_EQ(grabber_.ScanScreenChanged(true, none), 1);
-  EXPECT_TRUE(SameRect(grabber_.changed_box(), {1900, 0, 1920, 2})) << Text(grabber_.changed_box());
+  EXPECT_TRUE(SameRect(grabber_.changed_box_for_testing(), {1900, 0, 1920, 2}))
+      << Text(grabber_.changed_box_for_testing());
   EXPECT_EQ(grabber_.ScanScreenChanged(true, none), 0);
 }
 
@@ -306,7 +313,7 @@ TEST_F(SharedMonitorTest, AFailedCopyLeavesTheChangeForTheNextRound) {
   screen_.ScriptReadResults({ScreenReadResult::kReadFailed});
   phase_ = 0;
   EXPECT_EQ(grabber_.ScanScreenChanged(false, Cursor(500, 300, 2)), 0);
-  EXPECT_EQ(grabber_.changed_box().right, 0);
+  EXPECT_EQ(grabber_.changed_box_for_testing().right, 0);
   EXPECT_EQ(SampledRound(500, 300, 2).left, 384);
 }
 
@@ -337,7 +344,7 @@ TEST(SharedMonitorPaintTest, CoveredPartsTakeTheHeaderColourAndOutsidePartsGrey)
   EXPECT_EQ(at(599, 399), kGreyPixel);
 
   // The previous image keeps the screen, not the paint: no false change.
-  EXPECT_EQ(grabber.previous_bits()[300 * 1000 + 300], 0xFF112233u);
+  EXPECT_EQ(grabber.previous_bits_for_testing()[300 * 1000 + 300], 0xFF112233u);
   EXPECT_EQ(grabber.ScanScreenChanged(true, ScanContext()), 0);
 }
 
@@ -352,7 +359,7 @@ TEST(SharedMonitorPaintTest, BoxesOutsideTheSharedAreaAreNotSent) {
   ASSERT_EQ(grabber.ScanScreenChanged(true, ScanContext()), 1);
   EXPECT_FALSE(grabber.SendChangedBox(CScreenRegion(VzRect{0, 0, 100, 100}), CScreenRegion(), kHeaderColour, sender));
   EXPECT_TRUE(sender.sent_.empty());
-  EXPECT_EQ(grabber.changed_box().right, 0);
+  EXPECT_EQ(grabber.changed_box_for_testing().right, 0);
 }
 
 TEST(SharedMonitorInitTest, UnusableMonitorsAreRefused) {

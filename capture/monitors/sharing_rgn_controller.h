@@ -31,7 +31,7 @@ class CSharingRgnController {
               const IsOwnWindowFn& is_own_window);
   void ResetRgn();
 
-  const CScreenRegion& visible_shared() const { return visible_shared_; }
+  const CScreenRegion& visible_shared_for_testing() const { return visible_shared_; }
   const CScreenRegion& full_shared() const { return full_shared_; }
   const CScreenRegion& covered() const { return covered_; }
 

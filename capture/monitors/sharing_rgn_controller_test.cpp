@@ -47,7 +47,7 @@ TEST_F(SharingRgnControllerTest, AWindowOnTopCoversExactlyTheOverlap) {
   SetWindows(windows);
   EXPECT_FALSE(Update());
   EXPECT_TRUE(regions_.covered().IsEmpty());
-  EXPECT_EQ(regions_.visible_shared(), CScreenRegion(VzRect{100, 100, 500, 400}));
+  EXPECT_EQ(regions_.visible_shared_for_testing(), CScreenRegion(VzRect{100, 100, 500, 400}));
 }
 
 TEST_F(SharingRgnControllerTest, WindowsBelowOrOfTheCaptureItselfNeverCover) {

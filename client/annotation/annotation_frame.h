@@ -85,8 +85,8 @@ class CDSAnnotationFrame : public vz::WindowDelegate {
   int32_t tool() const { return tool_; }
   int32_t weightIndex() const { return weightIndex_; }
   uint32_t color() const { return color_; }
-  bool IsClickThrough() const { return passThrough_; }
-  bool HasToolCursor() const { return toolCursor_.has_value(); }
+  bool IsClickThroughForTesting() const { return passThrough_; }
+  bool HasToolCursorForTesting() const { return toolCursor_.has_value(); }
   const std::optional<AlphaCursor>& toolCursor() const { return toolCursor_; }
   const CDrawObjects& drawing() const { return drawing_; }
   const std::string& myRosterId() const { return myRosterId_; }

@@ -79,15 +79,15 @@ class AnnotationFrameTest : public ::testing::Test {
 };
 
 TEST_F(AnnotationFrameTest, WithoutAToolClicksReachTheWindowBelowWithAPenTheyDraw) {
-  EXPECT_TRUE(frame_.IsClickThrough());
-  system_->Click({200, 100});
+  EXPECT_TRUE(frame_.IsClickThroughForTesting());
+  system_->ClickForTesting({200, 100});
   ASSERT_EQ(below_.presses.size(), 1u);
   EXPECT_EQ(below_.presses[0], (Point{200, 100}));
   EXPECT_EQ(frame_.drawing().count(), 0);
 
   frame_.setPen(0, 0xFF0000FF);  // red as 0x..BBGGRR
   frame_.setDrawTool(4);
-  EXPECT_FALSE(frame_.IsClickThrough());
+  EXPECT_FALSE(frame_.IsClickThroughForTesting());
   Drag({200, 100}, {300, 100});
   EXPECT_EQ(below_.presses.size(), 1u);
   ASSERT_EQ(frame_.drawing().count(), 1);
@@ -103,14 +103,14 @@ TEST_F(AnnotationFrameTest, WithoutAToolClicksReachTheWindowBelowWithAPenTheyDra
     frame_.setDrawTool(4);
     frame_.setDrawTool(tool);
     EXPECT_EQ(frame_.tool(), 0) << tool;
-    EXPECT_TRUE(frame_.IsClickThrough()) << tool;
-    EXPECT_FALSE(frame_.HasToolCursor()) << tool;
+    EXPECT_TRUE(frame_.IsClickThroughForTesting()) << tool;
+    EXPECT_FALSE(frame_.HasToolCursorForTesting()) << tool;
   }
   for (int32_t tool : {1, 3, 4, 5, 6, 7, 10, 11, 12, 13, 14, 15}) {
     frame_.setDrawTool(tool);
     EXPECT_EQ(frame_.tool(), tool) << tool;
-    EXPECT_FALSE(frame_.IsClickThrough()) << tool;
-    EXPECT_TRUE(frame_.HasToolCursor()) << tool;
+    EXPECT_FALSE(frame_.IsClickThroughForTesting()) << tool;
+    EXPECT_TRUE(frame_.HasToolCursorForTesting()) << tool;
   }
   frame_.setDrawTool(3);
   EXPECT_EQ(frame_.toolCursor()->hotspot, (Point{12, 29}));
@@ -150,8 +150,8 @@ TEST_F(AnnotationFrameTest, WithoutOwnerOrCursorThePointerDoesNothing) {
   empty.Install();
   vz::RecordingTracer tracer;
   frame_.setDrawTool(4);
-  EXPECT_FALSE(frame_.HasToolCursor());
-  EXPECT_FALSE(frame_.IsClickThrough());
+  EXPECT_FALSE(frame_.HasToolCursorForTesting());
+  EXPECT_FALSE(frame_.IsClickThroughForTesting());
   EXPECT_EQ(tracer.CountLines("tool=[4]"), 1);
   system_->SendMouse(vz::MouseAction::kPress, vz::MouseButton::kLeft, {200, 100});
   EXPECT_TRUE(frame_.window()->HasCapture());
@@ -180,11 +180,11 @@ TEST_F(AnnotationFrameTest, PointerIndicatorEraserAndDoubleClick) {
 
   // The second press of a double click starts nothing.
   frame_.setDrawTool(4);
-  system_->Click({150, 300});
-  system_->Click({151, 300});
+  system_->ClickForTesting({150, 300});
+  system_->ClickForTesting({151, 300});
   EXPECT_EQ(frame_.drawing().count(), 2);
   clock_.AdvanceMs(600);
-  system_->Click({151, 300});
+  system_->ClickForTesting({151, 300});
   EXPECT_EQ(frame_.drawing().count(), 3);
 }
 
@@ -269,7 +269,7 @@ TEST_F(AnnotationFrameTest, ARecreatedWindowStillShowsTheElements) {
   frame_.DestroyWindow();
   EXPECT_FALSE(frame_.IsWindow());
   ASSERT_NE(frame_.Create(Rect::FromXYWH(100, 50, 400, 300), system_.get()), nullptr);
-  EXPECT_TRUE(frame_.IsClickThrough());
+  EXPECT_TRUE(frame_.IsClickThroughForTesting());
   EXPECT_EQ(Render().GetPixel(50, 50), 0xFFFF0000u);
 }
 
@@ -401,8 +401,8 @@ TEST_F(ShapePaintTest, APartialRepaintSkipsOnlyElementsOutsideTheArea) {
   // painter (which skips what does not reach a piece), once painting every
   // element into every piece.
   vz::Image skipped(300, 200), every(300, 200), whole(300, 200);
-  skipped.Fill(0xFF123456);
-  every.Fill(0xFF654321);
+  skipped.FillForTesting(0xFF123456);
+  every.FillForTesting(0xFF654321);
   auto a = vz::CreateImageCanvas(skipped);
   auto b = vz::CreateImageCanvas(every);
   for (int y = 0; y < 200; y += 37) {

@@ -187,7 +187,7 @@ void DSAnnotationToolWindow::updateToolButtons(int32_t tool) {
   }
 }
 
-DSAnnotationToolWindow::ButtonState DSAnnotationToolWindow::buttonState(uint32_t button_id) const {
+DSAnnotationToolWindow::ButtonState DSAnnotationToolWindow::buttonStateForTesting(uint32_t button_id) const {
   auto it = states_.find(button_id);
   return it == states_.end() ? ButtonState{} : it->second;
 }

@@ -72,7 +72,7 @@ class DSAnnotationToolWindow : public CVzDialog {
   // The clamp, for a bar of `size` on a screen of `screen`.
   static vz::Point ClampPosition(vz::Point position, vz::Size size, vz::Size screen);
 
-  ButtonState buttonState(uint32_t button_id) const;
+  ButtonState buttonStateForTesting(uint32_t button_id) const;
   CImageButton* button(uint32_t button_id) const { return GetDlgItemAs<CImageButton>(button_id); }
   // The image a shape tool shows on the shapes button (0 for other tools).
   static uint32_t ShapeImage(int32_t tool);

@@ -62,9 +62,9 @@ TEST_F(ToolWindowTest, LaysOutElevenButtonsAtTheBackgroundsSize) {
   EXPECT_EQ(bar_->button(1109)->window()->bounds(), (Rect{566, 0, 584, 56}));
   EXPECT_TRUE(bar_->window()->flags() & vz::kWindowOverrideRedirect);
   // Select starts selected, close plain.
-  EXPECT_EQ(bar_->buttonState(1098).state, 2);
-  EXPECT_TRUE(bar_->buttonState(1098).checked);
-  EXPECT_EQ(bar_->buttonState(1109).state, 1);
+  EXPECT_EQ(bar_->buttonStateForTesting(1098).state, 2);
+  EXPECT_TRUE(bar_->buttonStateForTesting(1098).checked);
+  EXPECT_EQ(bar_->buttonStateForTesting(1109).state, 1);
 }
 
 TEST_F(ToolWindowTest, ToolButtonsShowEveryTool) {
@@ -76,19 +76,19 @@ TEST_F(ToolWindowTest, ToolButtonsShowEveryTool) {
     bar_->updateToolButtons(tool);
     for (const auto& single : singles) {
       const bool on = tool == single.tool;
-      EXPECT_EQ(bar_->buttonState(single.id).state, on ? 2 : 1) << tool << " " << single.id;
-      EXPECT_EQ(bar_->buttonState(single.id).checked, on) << tool << " " << single.id;
+      EXPECT_EQ(bar_->buttonStateForTesting(single.id).state, on ? 2 : 1) << tool << " " << single.id;
+      EXPECT_EQ(bar_->buttonStateForTesting(single.id).checked, on) << tool << " " << single.id;
     }
     const uint32_t shape = DSAnnotationToolWindow::ShapeImage(tool);
-    const DSAnnotationToolWindow::ButtonState shapes = bar_->buttonState(1103);
+    const DSAnnotationToolWindow::ButtonState shapes = bar_->buttonStateForTesting(1103);
     EXPECT_EQ(shapes.checked, shape != 0) << tool;
     EXPECT_EQ(shapes.image_id, shape != 0 ? shape : 340u) << tool;
     EXPECT_EQ(shapes.state, 1) << tool;
   }
   // The chosen shape's image is tinted with the header colour, its frame on.
   bar_->updateToolButtons(13);
-  EXPECT_TRUE(bar_->button(1103)->IsChecked());
-  EXPECT_FALSE(bar_->button(1101)->IsChecked());
+  EXPECT_TRUE(bar_->button(1103)->IsCheckedForTesting());
+  EXPECT_FALSE(bar_->button(1101)->IsCheckedForTesting());
   // The frame (a quarter-opaque blue here) lies over the checked button only.
   const vz::Image& pixels = system_->Render(bar_->window());
   EXPECT_NE(pixels.GetPixel(290 + 1, 28), 0xFF202020u);
@@ -102,23 +102,23 @@ TEST_F(ToolWindowTest, ToolButtonsShowEveryTool) {
 
 TEST_F(ToolWindowTest, PenButtonsShowTheWeightInThePenColour) {
   bar_->updatePenButtons(2, 0xFF0000FF);  // red
-  EXPECT_EQ(bar_->buttonState(1100).image_id, 339u);
+  EXPECT_EQ(bar_->buttonStateForTesting(1100).image_id, 339u);
   EXPECT_EQ(bar_->button(1100)->ImageOf(1)->bitmap()->GetPixel(3, 3), 0xFFFF0000u);
   EXPECT_EQ(bar_->button(1099)->ImageOf(1)->bitmap()->GetPixel(3, 3), 0xFFFF0000u);
   bar_->updatePenButtons(0, 0xFF00FF00);
-  EXPECT_EQ(bar_->buttonState(1100).image_id, 337u);
+  EXPECT_EQ(bar_->buttonStateForTesting(1100).image_id, 337u);
   bar_->updatePenButtons(1, 0xFF00FF00);
-  EXPECT_EQ(bar_->buttonState(1100).image_id, 338u);
+  EXPECT_EQ(bar_->buttonStateForTesting(1100).image_id, 338u);
   bar_->updatePenButtons(3, 0xFFFF0000);  // keeps the image, takes the colour
-  EXPECT_EQ(bar_->buttonState(1100).image_id, 338u);
+  EXPECT_EQ(bar_->buttonStateForTesting(1100).image_id, 338u);
   EXPECT_EQ(bar_->button(1100)->ImageOf(1)->bitmap()->GetPixel(3, 3), 0xFF0000FFu);
 }
 
 TEST_F(ToolWindowTest, ClicksGoToTheOwnerAndTheBarStaysOnThePrimaryScreen) {
   const Rect b = bar_->button(1104)->window()->bounds();
   const Point origin = bar_->window()->ToScreen({0, 0});
-  system_->Click({origin.x + b.left + 10, origin.y + 20});
-  system_->Click({origin.x + 600 - 20, origin.y + 20});  // close (566..584)
+  system_->ClickForTesting({origin.x + b.left + 10, origin.y + 20});
+  system_->ClickForTesting({origin.x + 600 - 20, origin.y + 20});  // close (566..584)
   EXPECT_EQ(owner_.clicks, (std::vector<uint32_t>{1104, 1109}));
 
   const vz::Size bar{600, 56};

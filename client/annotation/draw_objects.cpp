@@ -249,7 +249,7 @@ CDrawRosterUndo& CDrawObjects::getRosterUndo(const std::string& rosterId) {
   return *slot;
 }
 
-const CDrawRosterUndo* CDrawObjects::findRosterUndo(const std::string& rosterId) const {
+const CDrawRosterUndo* CDrawObjects::findRosterUndoForTesting(const std::string& rosterId) const {
   auto it = undoByRoster_.find(rosterId);
   return it == undoByRoster_.end() ? nullptr : it->second.get();
 }

@@ -45,7 +45,7 @@ class CDrawRosterUndo : public CVZObject {
   void undo(CDrawObjects& objects);
   void redo(CDrawObjects& objects);
 
-  int32_t recordCount() const { return records.GetCount(); }
+  int32_t recordCountForTesting() const { return records.GetCount(); }
   const CDrawElement* record(int32_t index) const { return static_cast<const CDrawElement*>(records.GetAt(index)); }
 
   CVzArrayBase records;  // owned CDrawElement copies, oldest first
@@ -86,7 +86,7 @@ class CDrawObjects : public CVZObject {
   void redo(const std::string& rosterId);
 
   CDrawRosterUndo& getRosterUndo(const std::string& rosterId);
-  const CDrawRosterUndo* findRosterUndo(const std::string& rosterId) const;
+  const CDrawRosterUndo* findRosterUndoForTesting(const std::string& rosterId) const;
   void pushUndo(const CDrawElement& element, int32_t action);
   void pushUndoList(const std::vector<const CDrawElement*>& list, int32_t action);
   // The two steps that undo and redo apply.

@@ -68,17 +68,17 @@ TEST(DrawObjectsTest, ThreeParticipantsInterleavedUndoAndRedoOnlyTheirOwn) {
   EXPECT_EQ(Ids(objects), (std::vector<int32_t>{a1, c1, b1, a3}));
   objects.redo("b");
   EXPECT_EQ(Ids(objects), (std::vector<int32_t>{a1, c1, b1, a3, b2}));
-  EXPECT_EQ(objects.findRosterUndo("c")->position, 1);
+  EXPECT_EQ(objects.findRosterUndoForTesting("c")->position, 1);
 }
 
 TEST(DrawObjectsTest, UndoBySomeoneWhoNeverDrewCreatesAnEmptyHistory) {
   CDrawObjects objects;
   Remote(objects, "a", 10);
-  EXPECT_EQ(objects.findRosterUndo("z"), nullptr);
+  EXPECT_EQ(objects.findRosterUndoForTesting("z"), nullptr);
   objects.undo("z");
   objects.redo("z");
-  ASSERT_NE(objects.findRosterUndo("z"), nullptr);
-  EXPECT_EQ(objects.findRosterUndo("z")->recordCount(), 0);
+  ASSERT_NE(objects.findRosterUndoForTesting("z"), nullptr);
+  EXPECT_EQ(objects.findRosterUndoForTesting("z")->recordCountForTesting(), 0);
   EXPECT_EQ(objects.count(), 1);
 }
 
@@ -134,9 +134,9 @@ TEST(DrawObjectsTest, RemovalsAndClearsComeBackInOrderAsOneStep) {
   objects.redo("me");
   EXPECT_EQ(objects.count(), 0);
   // Nothing to remove records nothing.
-  const int32_t records = objects.getRosterUndo("a").recordCount();
+  const int32_t records = objects.getRosterUndo("a").recordCountForTesting();
   objects.removeRosterElements("a");
-  EXPECT_EQ(objects.getRosterUndo("a").recordCount(), records);
+  EXPECT_EQ(objects.getRosterUndo("a").recordCountForTesting(), records);
 }
 
 TEST(DrawObjectsTest, CodesAndToolsOutsideTheTablesCreateNothing) {
@@ -153,7 +153,7 @@ TEST(DrawObjectsTest, CodesAndToolsOutsideTheTablesCreateNothing) {
   EXPECT_EQ(objects.createElement(10, {{1, 1}}, 0xFF000000, 2, "a"), Rect{});
   EXPECT_EQ(objects.createElement(15, {{1, 1}}, 0xFF000000, 2, "a"), Rect{});
   EXPECT_EQ(objects.count(), 0);
-  EXPECT_EQ(objects.findRosterUndo("a"), nullptr);
+  EXPECT_EQ(objects.findRosterUndoForTesting("a"), nullptr);
   // The arrow is always weight 1 and filled.
   objects.beginElement(0, 0, 0xFF000000, 9, 7, "a");
   EXPECT_EQ(objects.current()->weight, 1);
@@ -171,7 +171,7 @@ TEST(DrawObjectsTest, UndoRecordsRefuseUnknownActionsAndStepOverUpdates) {
   objects.pushUndo(element, 4);
   objects.pushUndo(element, 0);
   EXPECT_EQ(tracer.CountLines("Undo only support ADDED/REMOVED/UPDATE!"), 2);
-  EXPECT_EQ(objects.getRosterUndo("a").recordCount(), 0);
+  EXPECT_EQ(objects.getRosterUndo("a").recordCountForTesting(), 0);
   objects.pushUndo(element, UPDATE);
   objects.undo("a");
   EXPECT_EQ(objects.getRosterUndo("a").position, 0);
@@ -190,7 +190,7 @@ TEST(DrawObjectsTest, ClearOrEraseDuringAStrokeEndsItSafely) {
   EXPECT_EQ(objects.addPointToCurrent({60, 10}), Rect{});
   objects.endElement();
   EXPECT_EQ(objects.count(), 0);
-  EXPECT_EQ(objects.getRosterUndo("me").recordCount(), 0);  // nothing committed
+  EXPECT_EQ(objects.getRosterUndo("me").recordCountForTesting(), 0);  // nothing committed
 
   objects.beginElement(10, 10, 0xFF000000, 2, 4, "me");
   objects.addPointToCurrent({50, 10});
@@ -226,7 +226,7 @@ TEST(DrawObjectsTest, AFullHistoryDropsItsOldestRecords) {
   CDrawObjects objects;
   CDrawPoints element({{0, 0}}, 0, 1, false, "a");
   for (int32_t i = 0; i < CDrawRosterUndo::kMaxUndoRecords + 10; ++i) objects.pushUndo(element, UPDATE);
-  EXPECT_EQ(objects.getRosterUndo("a").recordCount(), CDrawRosterUndo::kMaxUndoRecords);
+  EXPECT_EQ(objects.getRosterUndo("a").recordCountForTesting(), CDrawRosterUndo::kMaxUndoRecords);
   EXPECT_EQ(objects.getRosterUndo("a").position, CDrawRosterUndo::kMaxUndoRecords);
 }
 

@@ -45,7 +45,7 @@ TEST_F(FrameDialogWindows, TheConnectingDialogIsCentredAndItsButtonsGiveUp) {
   ASSERT_TRUE(dialog.Create(nullptr, system_.get()));
   EXPECT_EQ(dialog.window()->bounds(), (vz::Rect{340, 350, 660, 450}));  // 320x100 in 1000x800
   EXPECT_EQ(dialog.GetDlgItemText(2), u"Abbrechen");
-  system_->Click(CentreOf(dialog, 2));
+  system_->ClickForTesting(CentreOf(dialog, 2));
   system_->SendKey(vz::keys::kEscape);
   system_->SendKey(vz::keys::kReturn);  // OK: it has no OK button, still a give-up
   EXPECT_EQ(give_ups, 3);
@@ -72,7 +72,7 @@ TEST_F(FrameDialogWindows, TheProxyDialogShowsTheProxyAndTheStoredFields) {
   EXPECT_EQ(dialog.GetDlgItemText(1), u"OK");
   EXPECT_EQ(dialog.window()->GetTitle(), "Proxy Authentication");
   EXPECT_TRUE(dialog.GetDlgItemAs<CEditBox>(1084)->IsPassword());
-  EXPECT_EQ(dialog.GetDlgItemAs<CEditBox>(1083)->limit(), 127u);
+  EXPECT_EQ(dialog.GetDlgItemAs<CEditBox>(1083)->limit_for_testing(), 127u);
 }
 
 TEST_F(FrameDialogWindows, OkWaitsForBothFieldsAndCommitsOnlyThen) {
@@ -83,7 +83,7 @@ TEST_F(FrameDialogWindows, OkWaitsForBothFieldsAndCommitsOnlyThen) {
     EXPECT_FALSE(logic.IsEnded());
     EXPECT_TRUE(dialog.GetDlgItem(1084)->window()->HasFocus());  // the empty field has the focus
     EXPECT_EQ(std::u16string(entry_.UserName), u"stored");
-    system_->TypeText(std::string(200, 'p'));  // cut at 127
+    system_->TypeTextForTesting(std::string(200, 'p'));  // cut at 127
     system_->SendKey(vz::keys::kReturn);
   });
   dialog.Run(nullptr, system_.get());
@@ -96,10 +96,10 @@ TEST_F(FrameDialogWindows, CancelAfterTypingLeavesTheEntryAsItWas) {
   CNetworkProxySettingDlg logic(&entry_, 1);
   CNetworkProxySettingWindow dialog(&logic);
   loop_.Post([&] {
-    system_->TypeText("changed");
+    system_->TypeTextForTesting("changed");
     system_->SendKey(vz::keys::kTab);
-    system_->TypeText("pw");
-    system_->Click(CentreOf(dialog, 2));
+    system_->TypeTextForTesting("pw");
+    system_->ClickForTesting(CentreOf(dialog, 2));
   });
   dialog.Run(nullptr, system_.get());
   EXPECT_EQ(logic.result(), CNetworkProxySettingDlg::kResultCancel);

@@ -90,9 +90,9 @@ class CMeetMainController final : public AppWinComponentsControllerDelegate, pri
   void OnAppRequestLeaveAudio() override;
 
   CAppWinComponentsController& controller() { return *controller_; }
-  bool IsConnectingDialogShown() const { return connecting_dialog_ != nullptr; }
-  bool IsAudioRejoinPending() const { return audio_rejoin_pending_; }
-  bool IsClosed() const { return closed_; }
+  bool IsConnectingDialogShownForTesting() const { return connecting_dialog_ != nullptr; }
+  bool IsAudioRejoinPendingForTesting() const { return audio_rejoin_pending_; }
+  bool IsClosedForTesting() const { return closed_; }
 
  private:
   // INetworkProxySettingHost.

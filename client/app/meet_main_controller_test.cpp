@@ -213,7 +213,7 @@ TEST_F(MainFrameQuit, StopsVideoSharingAudioWithTheirReportsRemovesTheHandOffAnd
   EXPECT_EQ(calls_, (Calls{"LeaveVideo", "ReportAV 4", "StopDs", "ReportDS 4", "LeaveAudio", "ReportAC 4"}));
   EXPECT_TRUE(hand_off_present_at_last_report);
   EXPECT_FALSE(vz::FileExists(hand_off_->GetHandOffFilePath()));
-  EXPECT_TRUE(frame_->IsClosed());
+  EXPECT_TRUE(frame_->IsClosedForTesting());
   // A second quit (another lost pipe) does nothing more.
   frame_->quitApplication();
   EXPECT_EQ(calls_.size(), 6u);
@@ -255,9 +255,9 @@ TEST_F(MainFrame, TheWebPagesLeaveCancelsAPendingRejoin) {
   frame_->OnCreate();
   controller_->SetAudioJoined(/*config_open=*/false);
   devices_.Plug(true);
-  ASSERT_TRUE(frame_->IsAudioRejoinPending());
+  ASSERT_TRUE(frame_->IsAudioRejoinPendingForTesting());
   controller_->OnACSessionRequestLeave(nullptr);  // the controller tells the frame first
-  EXPECT_FALSE(frame_->IsAudioRejoinPending());
+  EXPECT_FALSE(frame_->IsAudioRejoinPendingForTesting());
   Advance(5000);
   EXPECT_EQ(calls_, (Calls{"LeaveAudio", "LeaveAudio"}));
 }
@@ -303,7 +303,7 @@ TEST_F(MainFrame, AConnectedStartListensAtOnce) {
   config.MeetId[0] = u'm';
   frame_->SetAppConfig(&config);
   EXPECT_EQ(calls_, (Calls{"StartAppPeerListen m"}));
-  EXPECT_FALSE(frame_->IsConnectingDialogShown());
+  EXPECT_FALSE(frame_->IsConnectingDialogShownForTesting());
 }
 
 TEST_F(MainFrame, AWaitingStartTakesTheMeetingFromTheHandOffFile) {
@@ -326,8 +326,8 @@ TEST_F(MainFrame, AWaitingStartTakesTheMeetingFromTheHandOffFile) {
   // The first listener status closes the dialog; 2 keeps the client running.
   frame_->OnAppUpdateListenerStatus(2, 0);
   EXPECT_EQ(calls_.back(), "connecting dialog closed");
-  EXPECT_FALSE(frame_->IsConnectingDialogShown());
-  EXPECT_FALSE(frame_->IsClosed());
+  EXPECT_FALSE(frame_->IsConnectingDialogShownForTesting());
+  EXPECT_FALSE(frame_->IsClosedForTesting());
 }
 
 TEST_F(MainFrame, ALostPipeClosesTheDialogAndQuits) {
@@ -337,7 +337,7 @@ TEST_F(MainFrame, ALostPipeClosesTheDialogAndQuits) {
   EXPECT_EQ(calls_, (Calls{"connecting dialog shown", "connecting dialog closed", "LeaveVideo", "ReportAV 4",
                            "StopDs", "ReportDS 4", "LeaveAudio", "ReportAC 4"}));
   loop_.RunUntilIdle();
-  EXPECT_TRUE(frame_->IsClosed());
+  EXPECT_TRUE(frame_->IsClosedForTesting());
 }
 
 TEST_F(MainFrame, GivingUpInTheConnectingDialogQuitsAndRemovesTheHandOffFile) {
@@ -352,7 +352,7 @@ TEST_F(MainFrame, GivingUpInTheConnectingDialogQuitsAndRemovesTheHandOffFile) {
   EXPECT_EQ(tracer.CountLines("user cancelled application connection."), 1);
   EXPECT_EQ(calls_.back(), "connecting dialog closed");
   EXPECT_FALSE(vz::FileExists(hand_off_->GetHandOffFilePath()));
-  EXPECT_TRUE(frame_->IsClosed());
+  EXPECT_TRUE(frame_->IsClosedForTesting());
 }
 
 TEST_F(MainFrame, TheSharingPanelsStopIsHandledFromTheLoop) {

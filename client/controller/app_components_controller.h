@@ -245,14 +245,13 @@ class CAppComponentsController : public IDSProviderSink,
   // The records and states, for the subclass, the frame and tests.
   int32_t GetDSState() const { return sharing_.status(); }
   int32_t GetACState() const { return audio_.status(); }
-  int32_t GetAVState() const { return video_.status(); }
+  int32_t GetAVStateForTesting() const { return video_.status(); }
   int32_t GetQuickStartFlag() const { return quick_start_; }
   const MeetConfig& GetMeetConfig() const { return meet_config_; }
   const AppPeerConfig& GetPeerConfig() const { return peer_config_; }
-  const DSSessionConfig& GetSharingRequest() const { return sharing_.request(); }
+  const DSSessionConfig& GetSharingRequestForTesting() const { return sharing_.request(); }
   const ACSessionConfig& GetAudioRequest() const { return audio_.request(); }
-  const AVSessionConfig& GetVideoRequest() const { return video_.request(); }
-  const char16_t* GetRemoteControlRosterId() const { return remote_control_roster_; }
+  const char16_t* GetRemoteControlRosterIdForTesting() const { return remote_control_roster_; }
 
  private:
   using SharingRoad = SessionRoad<CVzShareWrapper, DSProviderSinkRelay, DSSessionConfig>;

@@ -206,7 +206,7 @@ TEST_F(SharingRoad, RemoteControlStopsTheOldHolderBeforeGivingItToTheNew) {
   hub_.Take();
   controller_->StopDs();
   EXPECT_EQ(hub_.Take(), (Journal{"share StopDS", "share#1 released"}));
-  EXPECT_EQ(controller_->GetRemoteControlRosterId()[0], u'\0');
+  EXPECT_EQ(controller_->GetRemoteControlRosterIdForTesting()[0], u'\0');
 }
 
 TEST_F(SharingRoad, ACommandCutsRosterIdsTo127UnitsAndTerminatesThem) {
@@ -219,7 +219,7 @@ TEST_F(SharingRoad, ACommandCutsRosterIdsTo127UnitsAndTerminatesThem) {
   const DSCommandRecord& sent = hub_.share()->last_command();
   EXPECT_EQ(std::u16string(sent.DstRosterId), std::u16string(127, u'x'));
   EXPECT_EQ(std::u16string(sent.SrcRosterId), u"R1");
-  EXPECT_EQ(std::u16string(controller_->GetRemoteControlRosterId()).size(), 127u);
+  EXPECT_EQ(std::u16string(controller_->GetRemoteControlRosterIdForTesting()).size(), 127u);
 }
 
 TEST_F(SharingRoad, UpdateAndStopWithoutAnEngine) {
@@ -265,8 +265,8 @@ TEST_F(SharingRoad, AWebJoinIsAnAttendeeWhoseDataReachesTheEngine) {
   EXPECT_EQ(controller_->OnDSSessionRequestWebJoin(nullptr), 0);
   DSSessionConfig watch = SharingRequest(u"DS2", /*presenter=*/1);
   controller_->OnDSSessionRequestWebJoin(&watch);
-  EXPECT_EQ(controller_->GetSharingRequest().IsWebAttendee, 1);
-  EXPECT_EQ(controller_->GetSharingRequest().IsPresenter, 0);
+  EXPECT_EQ(controller_->GetSharingRequestForTesting().IsWebAttendee, 1);
+  EXPECT_EQ(controller_->GetSharingRequestForTesting().IsPresenter, 0);
   controller_->OnDSDataCommand(&data);
   EXPECT_EQ(hub_.Take("share S"), (Journal{"share StopDS", "share StartDS(proxy=none,port=443,presenter=0,web=1)",
                                           "share SendWebBinary(5)"}));

@@ -187,7 +187,7 @@ TEST_F(Controller, BeforeAnyMeetingConfigEverythingIsEnabledAndANullConfigChange
   EXPECT_EQ(controller_->StartDS(), 1);
   EXPECT_EQ(controller_->JoinVideo(), 1);
   EXPECT_EQ(controller_->GetDSState(), kSessionConnecting);
-  EXPECT_EQ(controller_->GetAVState(), kSessionConnecting);
+  EXPECT_EQ(controller_->GetAVStateForTesting(), kSessionConnecting);
 }
 
 TEST_F(Controller, AConnectedPipeSendsTheVersionAndProxyCollectLinesOnce) {

@@ -42,7 +42,7 @@ TEST_F(VideoRoad, AJoinHandsEveryRosterInKeyOrderToTheEngineBeforeJoining) {
   hub_.video()->EmitStatus(1);
   hub_.video()->EmitStatus(2, 1);
   EXPECT_EQ(hub_.Take(), (Journal{"web AVStatus(1)", "web AVJoined(1,0)"}));
-  EXPECT_EQ(controller_->GetAVState(), kSessionJoined);
+  EXPECT_EQ(controller_->GetAVStateForTesting(), kSessionJoined);
 
   // Participants who come later reach the running engine one by one.
   AddRoster(u"C");
@@ -118,7 +118,7 @@ TEST_F(VideoRoad, TheLeaveRequestStopsTheCameraReportsLeavesAndTellsTheFrame) {
   // The leave itself reports the end of a joined session too.
   EXPECT_EQ(hub_.Take(), (Journal{"video StopMyVideo", "web AVStatus(4)", "video LeaveVideo", "video#1 released",
                                   "web AVStatus(4)", "frame av(4,0)", "frame av(4,0)"}));
-  EXPECT_EQ(controller_->GetAVState(), kSessionEnded);
+  EXPECT_EQ(controller_->GetAVStateForTesting(), kSessionEnded);
   controller_->OnAVSessionRequestLeave(nullptr);
   EXPECT_EQ(hub_.Take(), (Journal{"web AVStatus(4)", "frame av(4,0)"}));
 }
@@ -179,7 +179,7 @@ TEST_F(VideoRoad, ErrorNineRejoinsThroughTheNextProxyFromConnectingAndFromJoined
       hub_.Take(),
       (Journal{"video LeaveVideo", "frame av(1,1)", "web AVStatus(1)", "video#2 made", "video AppRosterJoined(R1,1)",
                "video JoinVideo(proxy=B,broadcast=1,invisible=0,quality=1,toolbar=0,container=77)"}));
-  EXPECT_EQ(controller_->GetAVState(), kSessionConnecting);
+  EXPECT_EQ(controller_->GetAVStateForTesting(), kSessionConnecting);
   RunPosted();
   EXPECT_EQ(hub_.Take(), (Journal{"video#1 released"}));
 
@@ -205,7 +205,7 @@ TEST_F(VideoRoad, ErrorThirteenLeavesTheStateAndOffersTheProxySettings) {
   Joined();
   hub_.video()->EmitError(13, 4);
   EXPECT_EQ(hub_.Take(), (Journal{"frame av error(13,4)"}));
-  EXPECT_EQ(controller_->GetAVState(), kSessionJoined);
+  EXPECT_EQ(controller_->GetAVStateForTesting(), kSessionJoined);
 }
 
 }  // namespace

@@ -51,7 +51,7 @@ class CAppWinComponentsController : public CAppComponentsController {
   // caller's.
   void SetSharingUIFactory(IDSUIControllerFactory* factory) { ui_factory_ = factory; }
   // The running session's UI, or null.
-  IDSUIController* sharing_ui() const { return sharing_ui_.get(); }
+  IDSUIController* sharing_ui_for_testing() const { return sharing_ui_.get(); }
 
   // The sharing engine's callbacks for the UI: each logged, handed to the
   // UI when there is one; 1.

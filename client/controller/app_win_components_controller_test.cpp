@@ -57,14 +57,14 @@ TEST_F(WinController, StatesChangeAndTheFrameIsToldOfEachRoad) {
   controller_->NotifyVideoStatusChanged(2, 1);
   EXPECT_EQ(controller_->GetDSState(), 2);
   EXPECT_EQ(controller_->GetACState(), 1);
-  EXPECT_EQ(controller_->GetAVState(), 2);
+  EXPECT_EQ(controller_->GetAVStateForTesting(), 2);
   // Errors: sharing and audio end, video stays as it was.
   controller_->NotifySharingError(13, 2);
   controller_->NotifyAudioError(13, 2);
   controller_->NotifyVideoError(13, 2);
   EXPECT_EQ(controller_->GetDSState(), 4);
   EXPECT_EQ(controller_->GetACState(), 4);
-  EXPECT_EQ(controller_->GetAVState(), 2);
+  EXPECT_EQ(controller_->GetAVStateForTesting(), 2);
   EXPECT_EQ(delegate_.calls, (std::vector<std::string>{"ds 2 0", "ac 1 1", "av 2 1", "ds error 13 2", "ac error 13 2",
                                                        "av error 13 2"}));
 }
@@ -212,7 +212,7 @@ TEST_F(SharingWithUI, AStartTheEngineTookGetsAUIThatTheNextStopTakesDown) {
   hub_.share_start_result = 1;
   Start();
   EXPECT_EQ(hub_.Take("ui"), (Journal{"ui#1 made", "ui#1 updateMeetConfig(sharing=1)", "ui#1 updateAudioStatus(0,0)"}));
-  EXPECT_NE(controller_->sharing_ui(), nullptr);
+  EXPECT_NE(controller_->sharing_ui_for_testing(), nullptr);
 
   // The session's changes reach it.
   hub_.share()->EmitStatus(2);
@@ -234,7 +234,7 @@ TEST_F(SharingWithUI, AStartTheEngineTookGetsAUIThatTheNextStopTakesDown) {
 
   EXPECT_EQ(controller_->StopDs(), 1);
   EXPECT_EQ(hub_.Take("ui"), (Journal{"ui#1 setRemoteControlIndicator(0)", "ui#1 cleanUp", "ui#1 destroyed"}));
-  EXPECT_EQ(controller_->sharing_ui(), nullptr);
+  EXPECT_EQ(controller_->sharing_ui_for_testing(), nullptr);
 }
 
 TEST_F(SharingWithUI, TheEnginesUICallbacksReachTheUIOrAreDropped) {

@@ -35,7 +35,7 @@ class EngineReleaseQueue {
   void Retire(std::shared_ptr<void> retired);
   // Releases everything held now.
   void ReleaseAll();
-  size_t held_count() const { return held_->items.size(); }
+  size_t held_count_for_testing() const { return held_->items.size(); }
 
  private:
   // Shared with the posted release, which may run inside a nested loop

@@ -64,7 +64,7 @@ TEST_F(ReleaseQueue, ANestedLoopUnderACallbackReleasesNothing) {
   }
   loop_.RunUntilIdle();
   EXPECT_EQ(released_, (std::vector<std::string>{"first", "second"}));
-  EXPECT_EQ(queue.held_count(), 0u);
+  EXPECT_EQ(queue.held_count_for_testing(), 0u);
 }
 
 TEST_F(ReleaseQueue, TheQueueReleasesWhatItHoldsWhenItGoes) {

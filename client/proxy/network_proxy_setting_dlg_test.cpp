@@ -129,14 +129,14 @@ TEST_F(NetworkProxySettingOpenerTest, WithoutAProxyNoDialogIsShown) {
   host_.controller_entry.HttpsProxy = 0;  // a scheme that counts as no proxy
   opener_.showNetworkProxySettingWindow(kProxySessionAudio);
   EXPECT_EQ(host_.dialogs_shown, 0);
-  EXPECT_FALSE(opener_.IsDialogOpen());
+  EXPECT_FALSE(opener_.IsDialogOpenForTesting());
   EXPECT_TRUE(proxies_.saved.empty());
 }
 
 TEST_F(NetworkProxySettingOpenerTest, ErrorsWhileOpenRestartEverySessionAfterOneOk) {
   host_.controller_entry = ProxyEntry(u"proxy.example", 3128);
   host_.during_modal_loop = [this] {
-    EXPECT_TRUE(opener_.IsDialogOpen());
+    EXPECT_TRUE(opener_.IsDialogOpenForTesting());
     opener_.showNetworkProxySettingWindow(kProxySessionVideo);
     opener_.showNetworkProxySettingWindow(kProxySessionSharing);
   };
@@ -156,7 +156,7 @@ TEST_F(NetworkProxySettingOpenerTest, ErrorsWhileOpenRestartEverySessionAfterOne
   ASSERT_EQ(proxies_.saved.size(), 1u);
   EXPECT_EQ(std::u16string(proxies_.saved[0].Host), u"proxy.example");
   EXPECT_EQ(std::u16string(proxies_.saved[0].Password), u"secret");
-  EXPECT_FALSE(opener_.IsDialogOpen());
+  EXPECT_FALSE(opener_.IsDialogOpenForTesting());
 }
 
 TEST_F(NetworkProxySettingOpenerTest, CancelRestartsNothingAndLeavesTheProxyAlone) {
@@ -171,7 +171,7 @@ TEST_F(NetworkProxySettingOpenerTest, CancelRestartsNothingAndLeavesTheProxyAlon
   EXPECT_EQ(host_.events, (std::vector<std::string>{"dialog shown"}));
   EXPECT_EQ(std::memcmp(&host_.controller_entry, &before, sizeof(before)), 0);
   EXPECT_TRUE(proxies_.saved.empty());
-  EXPECT_FALSE(opener_.IsDialogOpen());
+  EXPECT_FALSE(opener_.IsDialogOpenForTesting());
 }
 
 TEST_F(NetworkProxySettingOpenerTest, ARestartThatFailsAtOnceOpensANewDialog) {
@@ -193,7 +193,7 @@ TEST_F(NetworkProxySettingOpenerTest, ARestartThatFailsAtOnceOpensANewDialog) {
   EXPECT_EQ(host_.dialogs_shown, 2);
   EXPECT_EQ(host_.events, (std::vector<std::string>{"dialog shown", "SetNetworkProxyEntry", "JoinAudio",
                                                     "dialog shown"}));
-  EXPECT_FALSE(opener_.IsDialogOpen());
+  EXPECT_FALSE(opener_.IsDialogOpenForTesting());
 }
 
 }  // namespace

@@ -37,7 +37,7 @@ class NetworkProxySettingOpener {
   // adds the type to the open one. Without a proxy in use nothing is shown.
   void showNetworkProxySettingWindow(int32_t session_type);
 
-  bool IsDialogOpen() const { return open_dialog_ != nullptr; }
+  bool IsDialogOpenForTesting() const { return open_dialog_ != nullptr; }
 
  private:
   INetworkProxySettingHost& host_;

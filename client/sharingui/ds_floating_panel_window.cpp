@@ -217,7 +217,7 @@ void CDSFloatingPanelWindow::ShowPanel(bool show) {
 
 bool CDSFloatingPanelWindow::IsPanelVisible() const { return window() != nullptr && window()->IsVisible(); }
 
-bool CDSFloatingPanelWindow::IsSliding() const { return sliding_; }
+bool CDSFloatingPanelWindow::IsSlidingForTesting() const { return sliding_; }
 
 void CDSFloatingPanelWindow::SetPanelTimer(uintptr_t id, uint32_t interval_ms) {
   std::shared_ptr<const bool> alive = alive_.Watch();

@@ -52,17 +52,16 @@ class CDSFloatingPanelWindow : public CVzDialog {
   void SetLaserPressed(bool pressed);
   // While a menu of the panel is open the panel neither hides nor shows.
   void SetMenuOpen(bool open) { menu_open_ = open; }
-  bool IsMenuOpen() const { return menu_open_; }
   // Hides or shows a row button (Audio 1025 or Control 1024 by the meeting's
   // config) and lays the row out again.
   void SetButtonVisible(uint32_t id, bool visible);
   void SetMeetingIdText(const std::u16string& text);
 
   CImageButton* Button(uint32_t id) const { return GetDlgItemAs<CImageButton>(id); }
-  CDSFloatingShadowWnd& background_window() { return background_window_; }
+  CDSFloatingShadowWnd& background_window_for_testing() { return background_window_; }
   // Sliding state: 1 up (hiding), 0 down; whether a slide runs.
-  int slide_direction() const { return slide_direction_; }
-  bool IsSliding() const;
+  int slide_direction_for_testing() const { return slide_direction_; }
+  bool IsSlidingForTesting() const;
 
   // Posts a notification (2033, 2035, 2036, 8000) to the panel; it is
   // handled on a later turn of the loop, if the panel still lives.

@@ -124,12 +124,12 @@ TEST_F(PanelTest, ItShowsOnlyWhenToldAndThenWithItsShapeAndBackground) {
   EXPECT_FALSE(panel_->IsPanelVisible());
   panel_->window()->SetBounds(vz::Rect::FromXYWH(10, 10, 428, 84));  // a move alone shows nothing
   EXPECT_FALSE(panel_->IsPanelVisible());
-  EXPECT_FALSE(panel_->background_window().window()->IsVisible());
+  EXPECT_FALSE(panel_->background_window_for_testing().window()->IsVisible());
   panel_->ShowPanel(true);
   EXPECT_TRUE(panel_->IsPanelVisible());
-  EXPECT_TRUE(panel_->background_window().window()->IsVisible());
+  EXPECT_TRUE(panel_->background_window_for_testing().window()->IsVisible());
   EXPECT_EQ(panel_->window()->bounds(), vz::Rect::FromXYWH(746, 0, 428, 84));
-  EXPECT_EQ(panel_->background_window().window()->bounds(), panel_->window()->bounds());
+  EXPECT_EQ(panel_->background_window_for_testing().window()->bounds(), panel_->window()->bounds());
   EXPECT_TRUE(panel_->window()->flags() & vz::kWindowTopmost);
   EXPECT_TRUE(panel_->window()->flags() & vz::kWindowNoActivate);
   // The bar is tinted with the header colour (COLORREF 0x0084FF: orange), the tab is not.
@@ -139,10 +139,11 @@ TEST_F(PanelTest, ItShowsOnlyWhenToldAndThenWithItsShapeAndBackground) {
   EXPECT_EQ(vz::ColorA(picture.GetPixel(1, 70)), 0);
   panel_->setColors(0x00FF00, 0x000000);  // COLORREF green
   EXPECT_EQ(system_->Render(panel_->window()).GetPixel(10, 2), vz::MakeColor(0x00, 0xFF, 0x00));
-  EXPECT_EQ(panel_->background_window().buffer().GetPixel(10, 2), vz::MakeColor(0x00, 0xFF, 0x00));
+  EXPECT_EQ(panel_->background_window_for_testing().buffer_for_testing().GetPixel(10, 2),
+            vz::MakeColor(0x00, 0xFF, 0x00));
   panel_->ShowPanel(false);
   EXPECT_FALSE(panel_->IsPanelVisible());
-  EXPECT_FALSE(panel_->background_window().window()->IsVisible());
+  EXPECT_FALSE(panel_->background_window_for_testing().window()->IsVisible());
 }
 
 TEST_F(PanelTest, ButtonStatesPickImagesAndTheHighlight) {
@@ -152,15 +153,15 @@ TEST_F(PanelTest, ButtonStatesPickImagesAndTheHighlight) {
   EXPECT_TRUE(laser->IsWindowEnabled());
   panel_->SetRemoteControlIndicator(true);
   EXPECT_EQ(control->GetImageState(), 3);
-  EXPECT_EQ(control->GetCurrentImage(), 3u);
-  EXPECT_FALSE(control->IsChecked());
+  EXPECT_EQ(control->GetCurrentImageForTesting(), 3u);
+  EXPECT_FALSE(control->IsCheckedForTesting());
   panel_->SetRemoteControlIndicator(false);
   EXPECT_EQ(control->GetImageState(), 2);
-  EXPECT_EQ(control->GetCurrentImage(), 2u);
+  EXPECT_EQ(control->GetCurrentImageForTesting(), 2u);
   panel_->ShowPanel(true);
   const vz::Color before = system_->Render(panel_->window()).GetPixel(252, 1);
   panel_->SetLaserPressed(true);
-  EXPECT_TRUE(laser->IsChecked());
+  EXPECT_TRUE(laser->IsCheckedForTesting());
   EXPECT_EQ(laser->GetImageState(), 3);
   // The highlight (a translucent white frame) lies over the checked button's edge.
   EXPECT_NE(system_->Render(panel_->window()).GetPixel(252, 1), before);
@@ -172,9 +173,9 @@ TEST_F(PanelTest, ButtonStatesPickImagesAndTheHighlight) {
 TEST_F(PanelTest, ClicksAndPostedMessagesReachTheOperations) {
   panel_->ShowPanel(true);
   const vz::Rect stop = RectOf(1012);
-  system_->Click({746 + stop.left + 10, stop.top + 10});
+  system_->ClickForTesting({746 + stop.left + 10, stop.top + 10});
   panel_->Button(107)->EnableWindow(true);
-  system_->Click({746 + 100, 20});
+  system_->ClickForTesting({746 + 100, 20});
   panel_->DispatchMenuCommand(9499);
   panel_->DispatchMenuCommand(8999);  // not a menu command of the panel
   panel_->PostPanelMessage(kPanelSelectionConfirmed);
@@ -191,12 +192,12 @@ TEST_F(PanelTest, ClicksAndPostedMessagesReachTheOperations) {
 TEST_F(PanelTest, ItHidesTwoSecondsAfterTheMouseLeftAndSlidesBackWhenTouched) {
   system_->SetPointerPosition({100, 500});
   panel_->ShowPanel(true);
-  const int renders = panel_->background_window().render_count();
+  const int renders = panel_->background_window_for_testing().render_count_for_testing();
   Advance(1999);
-  EXPECT_FALSE(panel_->IsSliding());
+  EXPECT_FALSE(panel_->IsSlidingForTesting());
   Advance(1);
-  EXPECT_TRUE(panel_->IsSliding());
-  EXPECT_EQ(panel_->slide_direction(), 1);
+  EXPECT_TRUE(panel_->IsSlidingForTesting());
+  EXPECT_EQ(panel_->slide_direction_for_testing(), 1);
   EXPECT_EQ(Top(), 0);
   for (int tick = 1; tick <= 8; ++tick) {
     Advance(20);
@@ -204,19 +205,19 @@ TEST_F(PanelTest, ItHidesTwoSecondsAfterTheMouseLeftAndSlidesBackWhenTouched) {
   }
   Advance(20);
   EXPECT_EQ(Top(), -52);
-  EXPECT_FALSE(panel_->IsSliding());
+  EXPECT_FALSE(panel_->IsSlidingForTesting());
   EXPECT_EQ(panel_->window()->bounds().Height(), 84);
-  EXPECT_EQ(panel_->background_window().window()->bounds().top, -52);
-  EXPECT_EQ(panel_->background_window().render_count(), renders);  // moved, never repainted
+  EXPECT_EQ(panel_->background_window_for_testing().window()->bounds().top, -52);
+  EXPECT_EQ(panel_->background_window_for_testing().render_count_for_testing(), renders);  // moved, never repainted
   Advance(2000);
   EXPECT_EQ(Top(), -52);  // the hide timer died with the slide's start
   // Touching the tab (the Stop button, forwarded) slides it down with one step at once.
   system_->SendMouse(vz::MouseAction::kMove, vz::MouseButton::kNone, {746 + 300, 20});
   EXPECT_EQ(Top(), -46);
-  EXPECT_EQ(panel_->slide_direction(), 0);
+  EXPECT_EQ(panel_->slide_direction_for_testing(), 0);
   for (int tick = 0; tick < 8; ++tick) Advance(20);
   EXPECT_EQ(Top(), 0);
-  EXPECT_FALSE(panel_->IsSliding());
+  EXPECT_FALSE(panel_->IsSlidingForTesting());
 }
 
 TEST_F(PanelTest, TheHideTimerWaitsWhileTheCursorIsOverThePanelAndAnOpenMenuHoldsTheSlide) {
@@ -224,10 +225,10 @@ TEST_F(PanelTest, TheHideTimerWaitsWhileTheCursorIsOverThePanelAndAnOpenMenuHold
   panel_->ShowPanel(true);
   Advance(2000);
   Advance(2000);
-  EXPECT_FALSE(panel_->IsSliding());
+  EXPECT_FALSE(panel_->IsSlidingForTesting());
   system_->SetPointerPosition({100, 500});
   Advance(2000);  // the timer kept running
-  EXPECT_TRUE(panel_->IsSliding());
+  EXPECT_TRUE(panel_->IsSlidingForTesting());
   panel_->SetMenuOpen(true);
   Advance(20);
   Advance(20);
@@ -245,7 +246,7 @@ TEST_F(PanelTest, DraggingKeepsThePanelOnTheTopEdgeAndInsideThePrimaryScreen) {
   EXPECT_EQ(panel_->window()->bounds(), vz::Rect::FromXYWH(846, 0, 428, 84));
   system_->SendMouse(vz::MouseAction::kMove, vz::MouseButton::kNone, {3000, 300});
   EXPECT_EQ(panel_->window()->bounds().right, 1920 - 4);
-  EXPECT_EQ(panel_->background_window().window()->bounds(), panel_->window()->bounds());
+  EXPECT_EQ(panel_->background_window_for_testing().window()->bounds(), panel_->window()->bounds());
   system_->SendMouse(vz::MouseAction::kMove, vz::MouseButton::kNone, {-3000, 300});
   EXPECT_EQ(panel_->window()->bounds().left, 4);
   EXPECT_EQ(panel_->window()->bounds().top, 0);

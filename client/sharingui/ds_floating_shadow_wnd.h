@@ -23,8 +23,8 @@ class CDSFloatingShadowWnd : public vz::WindowDelegate {
 
   vz::Window* window() const { return window_.get(); }
   // The scaled buffer that goes on screen, and how often it was made.
-  const vz::Image& buffer() const { return buffer_; }
-  int render_count() const { return render_count_; }
+  const vz::Image& buffer_for_testing() const { return buffer_; }
+  int render_count_for_testing() const { return render_count_; }
 
   void OnPaint(vz::Canvas& canvas) override;
   void OnResize(vz::Size) override { Rebuild(); }

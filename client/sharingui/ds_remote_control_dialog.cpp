@@ -45,9 +45,9 @@ void CDSRemoteControlDialog::CloseAll() {
   for (CDSRemoteControlDialog* dialog : open) dialog->EndDialog(kRefused);
 }
 
-size_t CDSRemoteControlDialog::OpenCount() { return OpenDialogs().size(); }
+size_t CDSRemoteControlDialog::OpenCountForTesting() { return OpenDialogs().size(); }
 
-CDSRemoteControlDialog* CDSRemoteControlDialog::Innermost() {
+CDSRemoteControlDialog* CDSRemoteControlDialog::InnermostForTesting() {
   return OpenDialogs().empty() ? nullptr : OpenDialogs().back();
 }
 

@@ -34,9 +34,9 @@ class CDSRemoteControlDialog : public CVzDialog {
   // Ends every open question with kRefused (the session stopped).
   static void CloseAll();
   // How many questions are open now.
-  static size_t OpenCount();
+  static size_t OpenCountForTesting();
   // The question opened last, or null.
-  static CDSRemoteControlDialog* Innermost();
+  static CDSRemoteControlDialog* InnermostForTesting();
 
  protected:
   bool OnInitDialog() override;

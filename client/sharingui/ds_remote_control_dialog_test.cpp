@@ -33,7 +33,7 @@ class ConsentTest : public ::testing::Test {
   bool AskAnd(std::function<void(CDSRemoteControlDialog&)> answer, DialogText message = uint16_t{60048}) {
     if (frame_->IsVisible()) frame_->Show(true);  // the focus back on the frame, as after the last question
     loop_.Post([this, answer] {
-      CDSRemoteControlDialog* dialog = CDSRemoteControlDialog::Innermost();
+      CDSRemoteControlDialog* dialog = CDSRemoteControlDialog::InnermostForTesting();
       ASSERT_NE(dialog, nullptr);
       ASSERT_TRUE(dialog->window()->IsVisible());
       answer(*dialog);
@@ -42,7 +42,7 @@ class ConsentTest : public ::testing::Test {
   }
   void ClickOn(CDSRemoteControlDialog& dialog, uint32_t id) {
     vz::Window* w = dialog.GetDlgItem(id)->window();
-    system_->Click(w->ToScreen({w->bounds().Width() / 2, w->bounds().Height() / 2}));
+    system_->ClickForTesting(w->ToScreen({w->bounds().Width() / 2, w->bounds().Height() / 2}));
   }
 
   vz::FakeClock clock_;
@@ -60,7 +60,7 @@ TEST_F(ConsentTest, OnlyAcceptAnswersYes) {
   EXPECT_FALSE(AskAnd([&](CDSRemoteControlDialog&) { system_->SendKey(vz::keys::kEscape); }));
   // The close box counts as refusing.
   EXPECT_FALSE(AskAnd([&](CDSRemoteControlDialog& d) { static_cast<vz::WindowDelegate&>(d).OnCloseRequest(); }));
-  EXPECT_EQ(CDSRemoteControlDialog::OpenCount(), 0u);
+  EXPECT_EQ(CDSRemoteControlDialog::OpenCountForTesting(), 0u);
 }
 
 // Enter must never hand over the screen: the refusing button is the default
@@ -81,7 +81,7 @@ TEST_F(ConsentTest, EnterRefusesAndTheQuestionTakesNoFocusFromAnotherProgram) {
   EXPECT_FALSE(AskAnd([&](CDSRemoteControlDialog& d) {
     EXPECT_EQ(system_->ActiveWindow(), nullptr) << "the question took the focus";
     system_->SendKey(vz::keys::kReturn);  // typed elsewhere: the question does not hear it
-    EXPECT_EQ(CDSRemoteControlDialog::OpenCount(), 1u);
+    EXPECT_EQ(CDSRemoteControlDialog::OpenCountForTesting(), 1u);
     d.EndDialog(CDSRemoteControlDialog::kRefused);
   }));
 }
@@ -99,7 +99,7 @@ TEST_F(ConsentTest, IdsAreLoadedTextsAreTakenAsGivenAndTheIconIsStillAndCentred)
         EXPECT_EQ(d.window()->GetTitle(), vz::Utf16ToUtf8(vzres::LoadResString(60041)));
         auto* icon = d.GetDlgItemAs<CImageButton>(1105);
         EXPECT_FALSE(icon->IsWindowEnabled());
-        EXPECT_EQ(icon->GetCurrentImage(), 2u);
+        EXPECT_EQ(icon->GetCurrentImageForTesting(), 2u);
         EXPECT_TRUE(icon->GetWindowText().empty());
         EXPECT_EQ(d.window()->bounds(), vz::Rect::FromXYWH(300, 325, 400, 150));
         d.EndDialog(2);
@@ -130,7 +130,7 @@ TEST_F(ConsentTest, ASessionStopWhileTheQuestionIsOpenClosesItAndTheAskerActsNoM
   auto session = std::make_unique<AskingSession>(system_.get());
   int grants = 0;
   loop_.Post([&] {
-    ASSERT_EQ(CDSRemoteControlDialog::OpenCount(), 1u);
+    ASSERT_EQ(CDSRemoteControlDialog::OpenCountForTesting(), 1u);
     // The stop: clean-up closes the questions, then the session object goes.
     CDSRemoteControlDialog::CloseAll();
     session.reset();
@@ -139,7 +139,7 @@ TEST_F(ConsentTest, ASessionStopWhileTheQuestionIsOpenClosesItAndTheAskerActsNoM
   raw->AskForControl(&grants);
   EXPECT_EQ(session, nullptr);
   EXPECT_EQ(grants, 0);
-  EXPECT_EQ(CDSRemoteControlDialog::OpenCount(), 0u);
+  EXPECT_EQ(CDSRemoteControlDialog::OpenCountForTesting(), 0u);
   // Closing with nothing open does nothing.
   CDSRemoteControlDialog::CloseAll();
 }

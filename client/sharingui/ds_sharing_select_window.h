@@ -62,9 +62,9 @@ class CDSSharingSelectWindow : public CVzDialog {
   void showStatusLabel(const char16_t* text);
 
   CThumbnailList* list() const { return list_.get(); }
-  bool HasStatusLabel() const { return status_label_ != nullptr; }
-  CPushButton* status_label() const { return status_label_.get(); }
-  int monitor_count() const { return monitors_.Count; }
+  bool HasStatusLabelForTesting() const { return status_label_ != nullptr; }
+  CPushButton* status_label_for_testing() const { return status_label_.get(); }
+  int monitor_count_for_testing() const { return monitors_.Count; }
 
  protected:
   bool OnInitDialog() override;

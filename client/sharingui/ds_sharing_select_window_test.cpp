@@ -78,7 +78,7 @@ class FakeThumbnails : public IThumbnailSource {
   vz::Image GrabScreen(const VzRect& rect) override {
     ++grabs;
     vz::Image image(rect.right - rect.left, rect.bottom - rect.top);
-    image.Fill(colour);
+    image.FillForTesting(colour);
     return image;
   }
   std::u16string ProcessName(int32_t pid) override { return pid == known_pid ? u"editor" : u""; }
@@ -136,7 +136,7 @@ TEST(SharingThumbnail, TheTargetFitsCentredInItsFrameOnTheRings) {
   EXPECT_EQ(sharing_thumbnail::Fit(0, 400), std::nullopt);  // never divided by zero
   EXPECT_EQ(sharing_thumbnail::Fit(400, -3), std::nullopt);
   vz::Image pixels(1920, 1080);
-  pixels.Fill(0xFF112233);
+  pixels.FillForTesting(0xFF112233);
   const vz::Image t = sharing_thumbnail::Compose(pixels, 1920, 1080, false, 0xFF0084FF);
   EXPECT_EQ(t.width(), 192);
   EXPECT_EQ(t.GetPixel(0, 0), 0xFFF4F4F4u);
@@ -160,7 +160,7 @@ TEST_F(SelectTest, MonitorsComeFirstThenWindowsInReverseListOrder) {
   Fill();
   EXPECT_EQ(Texts(), (std::vector<std::u16string>{u"Screen 1", u"Screen 2", u"Third", u"Second", u"First"}));
   EXPECT_EQ(source_.grabs, 5);
-  EXPECT_EQ(window_->monitor_count(), 2);
+  EXPECT_EQ(window_->monitor_count_for_testing(), 2);
   // The monitor's badge sits at the bottom centre of its thumbnail.
   EXPECT_NE(window_->list()->GetItem(0).image.GetPixel(96, 176), 0xFFFFFFFFu);
   EXPECT_EQ(window_->list()->GetItem(2).image.GetPixel(96, 176), 0xFFFFFFFFu);
@@ -308,13 +308,14 @@ TEST_F(SelectTest, FocusingTheListSelectsTheFirstItemWhenNothingIsSelected) {
 TEST_F(SelectTest, TheStatusLabelCoversTheListUntilItIsRemoved) {
   Fill();
   window_->showStatusLabel(u"Waiting for the meeting");
-  ASSERT_TRUE(window_->HasStatusLabel());
-  EXPECT_EQ(window_->status_label()->window()->bounds(), vz::Rect::FromXYWH((648 - 420) / 2, (442 - 68) / 2, 420, 68));
+  ASSERT_TRUE(window_->HasStatusLabelForTesting());
+  EXPECT_EQ(window_->status_label_for_testing()->window()->bounds(),
+            vz::Rect::FromXYWH((648 - 420) / 2, (442 - 68) / 2, 420, 68));
   EXPECT_FALSE(window_->list()->IsWindowEnabled());
   EXPECT_FALSE(window_->GetDlgItem(1021)->window()->IsVisible());
   EXPECT_TRUE(window_->GetDlgItem(2)->window()->IsVisible());
   window_->showStatusLabel(nullptr);
-  EXPECT_FALSE(window_->HasStatusLabel());
+  EXPECT_FALSE(window_->HasStatusLabelForTesting());
   EXPECT_TRUE(window_->list()->IsWindowEnabled());
   EXPECT_TRUE(window_->GetDlgItem(1021)->window()->IsVisible());
 }
@@ -334,12 +335,12 @@ TEST_F(SelectTest, ItPostsConfirmCancelAndRefreshOnlyWhileVisible) {
     vz::Window* w = window_->GetDlgItem(id)->window();
     return w->ToScreen({w->bounds().Width() / 2, w->bounds().Height() / 2});
   };
-  system_->Click(centre(1021));
-  system_->Click(centre(2));
+  system_->ClickForTesting(centre(1021));
+  system_->ClickForTesting(centre(2));
   const vz::Rect cell = window_->list()->ItemRect(1);
   const vz::Point on_item = window_->list()->window()->ToScreen({cell.left + 20, cell.top + 20});
-  system_->Click(on_item);
-  system_->Click(on_item);  // a double click
+  system_->ClickForTesting(on_item);
+  system_->ClickForTesting(on_item);  // a double click
   EXPECT_EQ(posted_, (std::vector<uint32_t>{kPanelSelectionConfirmed, kPanelSelectionClosed, kPanelSelectionConfirmed}));
 }
 
@@ -379,8 +380,8 @@ TEST_F(SelectTest, ItemsBelowTheListShowAsAScrollBarThatScrollsTheList) {
   EXPECT_GE(list->ItemRect(6).top, area.Height());
 
   auto on_list = [&](int y) { return list->window()->ToScreen({area.Width() - CVerticalScrollBar::kWidth / 2, y}); };
-  system_->Click(on_list(400));
-  EXPECT_EQ(list->scroll_y(), 674 - 442);
+  system_->ClickForTesting(on_list(400));
+  EXPECT_EQ(list->scroll_y_for_testing(), 674 - 442);
   EXPECT_LT(list->ItemRect(6).bottom, area.Height());
   EXPECT_EQ(pixel(bar_x, 100), kTrack);
   EXPECT_EQ(pixel(bar_x, 435), kThumb);
@@ -389,11 +390,11 @@ TEST_F(SelectTest, ItemsBelowTheListShowAsAScrollBarThatScrollsTheList) {
   // The thumb (now at 153 to 442) dragged up by its whole travel.
   system_->SendMouse(vz::MouseAction::kPress, vz::MouseButton::kLeft, on_list(300));
   system_->SendMouse(vz::MouseAction::kMove, vz::MouseButton::kNone, on_list(220));
-  EXPECT_EQ(list->scroll_y(), (674 - 442) - 80 * (674 - 442) / (442 - 289));
+  EXPECT_EQ(list->scroll_y_for_testing(), (674 - 442) - 80 * (674 - 442) / (442 - 289));
   EXPECT_EQ(pixel(bar_x, 300), kDragged);
   system_->SendMouse(vz::MouseAction::kMove, vz::MouseButton::kNone, on_list(100));
   system_->SendMouse(vz::MouseAction::kRelease, vz::MouseButton::kLeft, on_list(100));
-  EXPECT_EQ(list->scroll_y(), 0);
+  EXPECT_EQ(list->scroll_y_for_testing(), 0);
   EXPECT_EQ(pixel(bar_x, 10), kThumb);
   EXPECT_EQ(list->GetSelectedIndex(), -1);
 

@@ -94,12 +94,10 @@ class CDSUIController : public CDSFloatingPanelWindow,
   int32_t tool() const { return tool_; }
   uint32_t color() const { return color_; }
   int32_t weight() const { return weight_; }
-  const std::vector<std::u16string>& control_candidates() const { return candidates_; }
-  CDSSharingSelectWindow& selection_window() { return select_; }
-  DSAnnotationToolWindow& tool_window() { return tool_window_; }
-  CDSAnnotationFrame& overlay() { return frame_; }
-  CDSRemoteControlInput& remote_input() { return input_; }
-  bool finished() const { return finished_; }
+  const std::vector<std::u16string>& control_candidates_for_testing() const { return candidates_; }
+  CDSSharingSelectWindow& selection_window_for_testing() { return select_; }
+  DSAnnotationToolWindow& tool_window_for_testing() { return tool_window_; }
+  CDSAnnotationFrame& overlay_for_testing() { return frame_; }
 
   // The meeting id as the panel shows it: 8 characters as 3-2-3, 9 as
   // 3-3-3, any other length unchanged.

@@ -260,7 +260,7 @@ TEST_F(UIControllerTest, ManyParticipantsNeverReachTheStopOrToolIds) {
     owner_.AddRoster(id, u"Someone");
   }
   ui_->OnControlClicked();
-  EXPECT_EQ(ui_->control_candidates().size(), CDSUIController::kMaxControlCandidates);
+  EXPECT_EQ(ui_->control_candidates_for_testing().size(), CDSUIController::kMaxControlCandidates);
   for (const std::string& item : dialogs_.menu_items) {
     if (item == "-") continue;
     const int id = std::stoi(item);
@@ -282,13 +282,13 @@ TEST_F(UIControllerTest, SessionStatesDriveThePanelAndTheSelection) {
   EXPECT_FALSE(ui_->IsPanelVisible());
   owner_.quick_start = false;
   ui_->updateDSSessionStatus(2);
-  EXPECT_TRUE(ui_->selection_window().IsVisible());
-  EXPECT_FALSE(ui_->selection_window().HasStatusLabel());
+  EXPECT_TRUE(ui_->selection_window_for_testing().IsVisible());
+  EXPECT_FALSE(ui_->selection_window_for_testing().HasStatusLabelForTesting());
   ui_->updateDSSessionError(9, 1);
-  EXPECT_FALSE(ui_->selection_window().IsVisible());
+  EXPECT_FALSE(ui_->selection_window_for_testing().IsVisible());
   owner_.rosters[u"me"].IsPresenter = 0;  // an attendee's UI
   ui_->updateDSSessionStatus(2);
-  EXPECT_FALSE(ui_->selection_window().IsVisible());
+  EXPECT_FALSE(ui_->selection_window_for_testing().IsVisible());
   EXPECT_FALSE(ui_->IsPanelVisible());
   EXPECT_EQ(CDSUIController::GroupMeetingId(u"12345678"), u"123 45 678");
   EXPECT_EQ(CDSUIController::GroupMeetingId(u"1234567890"), u"1234567890");
@@ -297,23 +297,23 @@ TEST_F(UIControllerTest, SessionStatesDriveThePanelAndTheSelection) {
 TEST_F(UIControllerTest, TheOverlayFollowsTheSharedAreaOnlyOnThePresentersUsableMonitor) {
   SharingInfo info = Info({100, 100, 900, 700}, 1.0f);
   ui_->updateDSSharingInfo(&info);
-  ASSERT_TRUE(ui_->overlay().IsWindow());
-  EXPECT_EQ(ui_->overlay().window()->bounds(), (vz::Rect{100, 100, 900, 700}));
+  ASSERT_TRUE(ui_->overlay_for_testing().IsWindow());
+  EXPECT_EQ(ui_->overlay_for_testing().window()->bounds(), (vz::Rect{100, 100, 900, 700}));
   EXPECT_EQ(Take(), (Journal{"exclude1 0"}));  // the overlay's id (0 on the headless system)
   info.SharedRect = {100, 100, 100, 700};  // zero width
   ui_->updateDSSharingInfo(&info);
-  EXPECT_FALSE(ui_->overlay().IsWindow());
+  EXPECT_FALSE(ui_->overlay_for_testing().IsWindow());
   EXPECT_EQ(Take(), (Journal{"exclude1 0"}));
   // A monitor without a usable scale gets no overlay.
   SharingInfo unscaled = Info({100, 100, 900, 700}, 0.0f);
   ui_->updateDSSharingInfo(&unscaled);
-  EXPECT_FALSE(ui_->overlay().IsWindow());
+  EXPECT_FALSE(ui_->overlay_for_testing().IsWindow());
   // An attendee never gets one, whatever the info says.
   owner_.rosters[u"me"].IsPresenter = 0;
   ui_->updateDSSharingInfo(&info);
   info.SharedRect = {100, 100, 900, 700};
   ui_->updateDSSharingInfo(&info);
-  EXPECT_FALSE(ui_->overlay().IsWindow());
+  EXPECT_FALSE(ui_->overlay_for_testing().IsWindow());
 }
 
 DSCommandRecord UIControllerTest::Annotation(const std::u16string& from, int32_t type, std::vector<VzPoint>& points) {
@@ -330,7 +330,7 @@ DSCommandRecord UIControllerTest::Annotation(const std::u16string& from, int32_t
 TEST_F(UIControllerTest, AnnotationShapesLandOnTheOverlayAtScreenPointsAndACaptureFollows) {
   SharingInfo info = Info({100, 100, 900, 700}, 1.0f);
   ui_->updateDSSharingInfo(&info);
-  ASSERT_TRUE(ui_->overlay().IsWindow());
+  ASSERT_TRUE(ui_->overlay_for_testing().IsWindow());
   Take();
   // The sender's monitor: scale 2, its logical area 50 pixels right of the origin.
   owner_.monitors.Monitors[0].DpiScale = 2.0f;
@@ -343,7 +343,7 @@ TEST_F(UIControllerTest, AnnotationShapesLandOnTheOverlayAtScreenPointsAndACaptu
   EXPECT_EQ(tracer.CountLines("type [13], color [0xFF0000FF], weight [4] count [2]"), 1);
   EXPECT_EQ(tracer.CountLines("monitor id [1] points [400, 400]"), 1);  // device pixels, before the conversion
   EXPECT_EQ(tracer.CountLines("monitor id [1] points [1001, 801]"), 1);
-  const CDrawObjects& drawing = ui_->overlay().drawing();
+  const CDrawObjects& drawing = ui_->overlay_for_testing().drawing();
   ASSERT_EQ(drawing.count(), 1);
   // Device (1001, 801) at scale 2 is screen (50 + 500, 400) truncated, the overlay's (450, 300).
   EXPECT_EQ(drawing.at(0)->points, (std::vector<vz::Point>{{150, 100}, {450, 300}}));
@@ -369,7 +369,7 @@ TEST_F(UIControllerTest, ThePointerShowsTheSendersNameAndColourAtTheFirstScreenP
   ui_->updateDSCommand(&pointer);
   EXPECT_EQ(Take(), (Journal{"arrow Pat One 0xFF0000FF 1010,20"}));
   EXPECT_EQ(owner_.captures, 1);
-  EXPECT_EQ(ui_->overlay().drawing().count(), 0);
+  EXPECT_EQ(ui_->overlay_for_testing().drawing().count(), 0);
   // No points: nothing shown, still captured.
   std::vector<VzPoint> none;
   DSCommandRecord empty = Annotation(u"p1", DSAnnotationPointer, none);
@@ -386,7 +386,7 @@ TEST_F(UIControllerTest, ThePointerShowsTheSendersNameAndColourAtTheFirstScreenP
 TEST_F(UIControllerTest, UnknownMonitorsAndMalformedAnnotationsDrawNothing) {
   SharingInfo info = Info({100, 100, 900, 700}, 1.0f);
   ui_->updateDSSharingInfo(&info);
-  ASSERT_TRUE(ui_->overlay().IsWindow());
+  ASSERT_TRUE(ui_->overlay_for_testing().IsWindow());
   Take();
   vz::RecordingTracer tracer;
   std::vector<VzPoint> points{{200, 150}, {600, 300}};
@@ -406,7 +406,7 @@ TEST_F(UIControllerTest, UnknownMonitorsAndMalformedAnnotationsDrawNothing) {
   EXPECT_EQ(tracer.CountLines("type [9], color [0xFF0000FF], weight [4] count [2]"), 1);
   EXPECT_EQ(tracer.CountLines("monitor id [1] points"), 0);
   EXPECT_EQ(owner_.captures, 2);
-  EXPECT_EQ(ui_->overlay().drawing().count(), 0);
+  EXPECT_EQ(ui_->overlay_for_testing().drawing().count(), 0);
   EXPECT_TRUE(Take().empty());
 }
 
@@ -443,9 +443,9 @@ TEST_F(UIControllerTest, AudioButtonStatesAndClicks) {
 TEST_F(UIControllerTest, TheLaserAndTheToolBarSwitchTools) {
   ui_->OnLaserpointerClicked();
   EXPECT_EQ(ui_->tool(), 2);
-  EXPECT_TRUE(ui_->Button(1027)->IsChecked());
+  EXPECT_TRUE(ui_->Button(1027)->IsCheckedForTesting());
   ui_->OnAnnotateClicked();  // the bar opens; the laser stays until a tool is chosen
-  EXPECT_TRUE(ui_->tool_window().window()->IsVisible());
+  EXPECT_TRUE(ui_->tool_window_for_testing().window()->IsVisible());
   EXPECT_EQ(ui_->tool(), 0);
   ui_->OnAnnotationToolButtonClicked(1101);
   EXPECT_EQ(ui_->tool(), 4);
@@ -453,7 +453,7 @@ TEST_F(UIControllerTest, TheLaserAndTheToolBarSwitchTools) {
   ui_->OnAnnotationToolButtonClicked(1099);  // the colour menu
   EXPECT_EQ(ui_->color(), 0xFF3BA623u);
   ui_->OnAnnotationToolButtonClicked(1109);
-  EXPECT_FALSE(ui_->tool_window().window()->IsVisible());
+  EXPECT_FALSE(ui_->tool_window_for_testing().window()->IsVisible());
   EXPECT_EQ(ui_->tool(), 0);
   // Every tool change tells the capture side whether its pointer window shows.
   EXPECT_EQ(Take(), (Journal{"pointer window 1", "pointer window 0", "exclude2 0", "pointer window 0",

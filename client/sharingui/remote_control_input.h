@@ -59,8 +59,8 @@ class CDSRemoteControlInput {
   // Stops the watchdog (the session's clean-up).
   void StopWatchdog();
 
-  bool IsWatchdogArmed() const { return armed_; }
-  vz::Point last_position() const { return last_position_; }
+  bool IsWatchdogArmedForTesting() const { return armed_; }
+  vz::Point last_position_for_testing() const { return last_position_; }
 
   // The screen point of a remote point, when it is inside the shared area
   // of a usable monitor.

@@ -78,9 +78,9 @@ TEST_F(RemoteInputTest, PointsMapThroughTheMonitorsScaleAndOnlyInsideTheSharedAr
   input_.ExecuteRemoteMouseControling(Mouse(1, 301, 151));
   // 301 / 1.5 = 200.67 and 151 / 1.5 = 100.67, truncated, plus the logical origin.
   EXPECT_EQ(Take(), (Events{"move 2120,100"}));
-  EXPECT_EQ(input_.last_position(), (vz::Point{2120, 100}));
+  EXPECT_EQ(input_.last_position_for_testing(), (vz::Point{2120, 100}));
   EXPECT_EQ(owner_.captures, 1);
-  EXPECT_TRUE(input_.IsWatchdogArmed());
+  EXPECT_TRUE(input_.IsWatchdogArmedForTesting());
   input_.StopWatchdog();
   // The shared rectangle is half-open; outside it nothing happens at all.
   input_.ExecuteRemoteMouseControling(Mouse(1, 2880, 10));
@@ -91,7 +91,7 @@ TEST_F(RemoteInputTest, PointsMapThroughTheMonitorsScaleAndOnlyInsideTheSharedAr
   input_.ExecuteRemoteMouseControling(Mouse(1, 10, 10, 0, 7));  // unknown monitor
   EXPECT_TRUE(Take().empty());
   EXPECT_EQ(owner_.captures, 1);
-  EXPECT_FALSE(input_.IsWatchdogArmed());
+  EXPECT_FALSE(input_.IsWatchdogArmedForTesting());
   input_.ExecuteRemoteMouseControling(Mouse(1, 80, 100));
   EXPECT_EQ(Take(), (Events{"move 1973,66"}));
   // A record from the wire carries no scale: never divided by.
@@ -129,8 +129,8 @@ TEST_F(RemoteInputTest, EachMouseTypeMakesItsEventsInOrder) {
   injector_.SetPointer({5, 6});
   input_.ExecuteRemoteMouseControling(Mouse(5, 10, 20));
   EXPECT_TRUE(Take().empty());
-  EXPECT_TRUE(input_.IsWatchdogArmed());
-  EXPECT_EQ(input_.last_position(), (vz::Point{5, 6}));
+  EXPECT_TRUE(input_.IsWatchdogArmedForTesting());
+  EXPECT_EQ(input_.last_position_for_testing(), (vz::Point{5, 6}));
   EXPECT_EQ(owner_.captures, 10);
 }
 
@@ -151,7 +151,7 @@ TEST_F(RemoteInputTest, OnlyAllowedKeysArePressedAndBrowserCodesAreTranslated) {
   EXPECT_EQ(Take(), (Events{"key down 0x3b", "key up 0x3b", "key down 0x2d", "key down 0x3d", "key down 0x61",
                             "key up 0xffae"}));
   EXPECT_EQ(owner_.captures, 8);
-  EXPECT_FALSE(input_.IsWatchdogArmed());  // keys do not arm it
+  EXPECT_FALSE(input_.IsWatchdogArmedForTesting());  // keys do not arm it
 }
 
 TEST_F(RemoteInputTest, TheWatchdogPausesControlWhenTheLocalMouseMovesAndReleasesWhatIsHeld) {
@@ -162,11 +162,11 @@ TEST_F(RemoteInputTest, TheWatchdogPausesControlWhenTheLocalMouseMovesAndRelease
   Take();
   Advance(1000);  // the cursor stayed where the last event left it
   EXPECT_EQ(owner_.pauses, 0);
-  EXPECT_TRUE(input_.IsWatchdogArmed());
+  EXPECT_TRUE(input_.IsWatchdogArmedForTesting());
   injector_.SetPointer({10, 10});
   Advance(1000);
   EXPECT_EQ(owner_.pauses, 1);
-  EXPECT_FALSE(input_.IsWatchdogArmed());
+  EXPECT_FALSE(input_.IsWatchdogArmedForTesting());
   // In table order (Shift before Escape), Escape once although it stands twice.
   EXPECT_EQ(Take(), (Events{"up left", "key up 0xffe1", "key up 0xff1b"}));
   EXPECT_TRUE(injector_.IsKeyDown(0xFFE9));  // not ours to release
@@ -174,7 +174,7 @@ TEST_F(RemoteInputTest, TheWatchdogPausesControlWhenTheLocalMouseMovesAndRelease
   EXPECT_EQ(owner_.pauses, 1);
   // The controller keeps its id: the next remote mouse event runs and re-arms it.
   input_.ExecuteRemoteMouseControling(Mouse(1, 3, 3));
-  EXPECT_TRUE(input_.IsWatchdogArmed());
+  EXPECT_TRUE(input_.IsWatchdogArmedForTesting());
   EXPECT_EQ(Take(), (Events{"move 1922,2"}));
   // A mouse event inside the period restarts it.
   Advance(900);

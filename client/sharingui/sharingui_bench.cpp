@@ -63,13 +63,13 @@ void BM_PanelSlideTick(benchmark::State& state) {
   panel.ShowPanel(true);
   panel.OnTimer(CDSFloatingPanelWindow::kHideTimer);
   for (auto _ : state) {
-    if (!panel.IsSliding()) {
+    if (!panel.IsSlidingForTesting()) {
       panel.ShowPanel(true);
       panel.OnTimer(CDSFloatingPanelWindow::kHideTimer);
     }
     panel.OnTimer(CDSFloatingPanelWindow::kSlideTimer);
   }
-  state.counters["background renders"] = panel.background_window().render_count();
+  state.counters["background renders"] = panel.background_window_for_testing().render_count_for_testing();
   vzres::UnloadResourceLibrary();
 }
 BENCHMARK(BM_PanelSlideTick);

@@ -42,7 +42,7 @@ class CThumbnailList : public CVzControl {
   // -1 clears; an index outside the list is refused.
   bool SetSelectedIndex(int index);
   void EnsureVisible(int index);
-  int scroll_y() const { return scroll_y_; }
+  int scroll_y_for_testing() const { return scroll_y_; }
   // The cell of an item in the list's client area (after scrolling).
   vz::Rect ItemRect(int index) const;
 

@@ -232,7 +232,7 @@ TEST_F(BundlePackerTest, PacksStringsDialogsAndImages) {
   Write("images.txt", "image 109 32 32 circle 0xFF0084FF\nfile 318 logo.png\n");
   std::string error;
   ASSERT_TRUE(Pack(&error)) << error;
-  auto bundle = ResourceBundle::FromBytes(bundle_, &error);
+  auto bundle = ResourceBundle::FromBytesForTesting(bundle_, &error);
   ASSERT_NE(bundle, nullptr) << error;
   EXPECT_EQ(bundle->FindString(50014, 1031, 1033), "Abbrechen");
   EXPECT_EQ(bundle->FindString(10001, 1031, 1033), "Proxy %s:%d");

@@ -21,7 +21,7 @@ std::unique_ptr<ResourceBundle> ResourceBundle::FromView(std::string_view bytes,
   return bundle;
 }
 
-std::unique_ptr<ResourceBundle> ResourceBundle::FromBytes(std::string bytes, std::string* error) {
+std::unique_ptr<ResourceBundle> ResourceBundle::FromBytesForTesting(std::string bytes, std::string* error) {
   std::unique_ptr<ResourceBundle> bundle(new ResourceBundle());
   bundle->owned_bytes_ = std::move(bytes);
   if (!bundle->Build(bundle->owned_bytes_, error)) return nullptr;

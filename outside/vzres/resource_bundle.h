@@ -20,7 +20,7 @@ class ResourceBundle {
   // Returns null, with `error` set, for anything malformed.
   static std::unique_ptr<ResourceBundle> FromView(std::string_view bytes, std::string* error);
   // Keeps its own copy of the bytes (the in-memory double).
-  static std::unique_ptr<ResourceBundle> FromBytes(std::string bytes, std::string* error);
+  static std::unique_ptr<ResourceBundle> FromBytesForTesting(std::string bytes, std::string* error);
 
   // The raw bytes of one entry, or nothing.
   std::optional<std::string_view> Find(ResourceKind kind, uint32_t id, uint32_t language) const;
@@ -31,8 +31,6 @@ class ResourceBundle {
   std::optional<std::string_view> FindPng(uint32_t id) const;
   // Parses the dialog entry; nothing when missing or malformed.
   std::optional<DialogDescription> FindDialog(uint32_t id) const;
-
-  size_t entry_count() const { return entries_.size(); }
 
  private:
   struct Entry {

@@ -38,7 +38,7 @@ void PutU32(std::string* bytes, size_t offset, uint32_t value) {
 
 TEST(ResourceBundleTest, LooksUpByKindIdAndLanguageWithFallback) {
   std::string error;
-  auto bundle = ResourceBundle::FromBytes(SampleBundle(), &error);
+  auto bundle = ResourceBundle::FromBytesForTesting(SampleBundle(), &error);
   ASSERT_NE(bundle, nullptr) << error;
 
   EXPECT_EQ(bundle->FindString(50011, kGerman, kLanguageEnglish), "Abbrechen");
@@ -97,7 +97,7 @@ TEST(ResourceBundleTest, RefusesMalformedFiles) {
 
   for (const Case& c : cases) {
     std::string error;
-    EXPECT_EQ(ResourceBundle::FromBytes(c.bytes, &error), nullptr) << c.error;
+    EXPECT_EQ(ResourceBundle::FromBytesForTesting(c.bytes, &error), nullptr) << c.error;
     EXPECT_NE(error.find(c.error), std::string::npos) << "wanted " << c.error << ", got " << error;
   }
   // Every cut of the file short of its end is refused.
@@ -128,7 +128,7 @@ TEST_F(ResourceLibraryTest, WithoutABundleEveryLookupFailsSoftly) {
 
 TEST_F(ResourceLibraryTest, ServesUtf16TextInTheProcessLanguage) {
   std::string error;
-  SetResourceBundle(ResourceBundle::FromBytes(SampleBundle(), &error));
+  SetResourceBundle(ResourceBundle::FromBytesForTesting(SampleBundle(), &error));
   ASSERT_TRUE(IsResourceLibraryLoaded()) << error;
 
   EXPECT_EQ(GetResourceLanguage(), kLanguageEnglish);

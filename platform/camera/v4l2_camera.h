@@ -92,7 +92,6 @@ class V4l2Camera {
   using FrameTaker = std::function<void(const uint8_t* data, uint32_t length, void* lent)>;
   int NextFrame(int timeout_ms, const FrameTaker& take);
   void StopStreaming();
-  bool IsStreaming() const { return streaming_; }
 
  private:
   struct Buffer {

@@ -138,7 +138,7 @@ TEST(V4l2CameraTest, FramesStreamAndAPulledCameraAnswersNoDevice) {
   uint32_t length = 0;
   ASSERT_EQ(StreamOneFrame(camera, &length), 0);
   EXPECT_EQ(length, 320u * 240 * 2);
-  port.Unplug(node);
+  port.UnplugForTesting(node);
   EXPECT_EQ(camera.NextFrame(1000, [](const uint8_t*, uint32_t, void*) { FAIL(); }), ENODEV);
   camera.Close();
 }
@@ -173,7 +173,7 @@ TEST(V4l2CameraTest, FramesFillLentBlocksWhereTheDriverTakesThem) {
       ASSERT_TRUE(result == 0 || result == EAGAIN || result == ETIMEDOUT) << result;
     }
     EXPECT_EQ(lender.out(), takes ? 3 : 0);
-    EXPECT_EQ(port.FramesFilledIntoLentBuffers(node), takes ? port.FramesFilled(node) : 0u);
+    EXPECT_EQ(port.FramesFilledIntoLentBuffersForTesting(node), takes ? port.FramesFilledForTesting(node) : 0u);
     camera.StopStreaming();
     EXPECT_EQ(lender.out(), 0);
   }

@@ -90,7 +90,6 @@ class ScreenImage {
   int width() const { return width_; }
   int height() const { return height_; }
   uint32_t* pixels() { return pixels_; }
-  const uint32_t* pixels() const { return pixels_; }
   uint32_t* Row(int y) { return pixels_ + static_cast<size_t>(y) * width_; }
 
  protected:

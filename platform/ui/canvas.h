@@ -35,7 +35,6 @@ class Path {
     ops_.push_back({Op::kCurve, x1, y1, x2, y2, x3, y3});
   }
   void Close() { ops_.push_back({Op::kClose, 0, 0, 0, 0, 0, 0}); }
-  bool IsEmpty() const { return ops_.empty(); }
 
   enum class Op { kMove, kLine, kCurve, kClose };
   struct Element {

@@ -41,7 +41,7 @@ TEST(ImageTest, MalformedPngsAreRefused) {
   const std::vector<uint8_t> garbage(100, 0x42);
   EXPECT_FALSE(Image::DecodePng(garbage));
   Image image(8, 8);
-  image.Fill(0xFF00FF00);
+  image.FillForTesting(0xFF00FF00);
   std::vector<uint8_t> png = image.EncodePng();
   std::vector<uint8_t> cut(png.begin(), png.begin() + static_cast<long>(png.size() / 2));
   EXPECT_FALSE(Image::DecodePng(cut));
@@ -100,7 +100,7 @@ TEST(CanvasTest, ImagesDrawAtNaturalSizeWithAlpha) {
   sprite.SetPixel(1, 0, 0x00000000);
   sprite.SetPixel(0, 1, 0x80000000);
   Image image(6, 6);
-  image.Fill(0xFFFFFFFF);
+  image.FillForTesting(0xFFFFFFFF);
   auto canvas = CreateImageCanvas(image);
   canvas->DrawImage(sprite, 3, 2);
   EXPECT_EQ(image.GetPixel(3, 2), 0xFFFF0000u);
@@ -109,7 +109,7 @@ TEST(CanvasTest, ImagesDrawAtNaturalSizeWithAlpha) {
   EXPECT_EQ(image.GetPixel(2, 2), 0xFFFFFFFFu);
   // Scaled into a rectangle: it covers the rectangle and nothing beyond.
   Image solid(2, 2);
-  solid.Fill(0xFF00FF00);
+  solid.FillForTesting(0xFF00FF00);
   canvas->DrawImageScaled(solid, {0, 0, 3, 1});
   EXPECT_EQ(image.GetPixel(0, 0), 0xFF00FF00u);
   EXPECT_EQ(image.GetPixel(2, 0), 0xFF00FF00u);

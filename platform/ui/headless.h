@@ -37,12 +37,12 @@ class HeadlessWindowSystem : public WindowSystem {
   // the point (or to the capture/grab holder), keys to the focused window.
   virtual void SendMouse(MouseAction action, MouseButton button, Point screen, int wheel = 0,
                          uint32_t modifiers = 0) = 0;
-  void Click(Point screen) {
+  void ClickForTesting(Point screen) {
     SendMouse(MouseAction::kPress, MouseButton::kLeft, screen);
     SendMouse(MouseAction::kRelease, MouseButton::kLeft, screen);
   }
   virtual void SendKey(uint32_t keysym, const std::string& text = "", uint32_t modifiers = 0) = 0;
-  void TypeText(const std::string& utf8);
+  void TypeTextForTesting(const std::string& utf8);
 };
 
 }  // namespace vz

@@ -211,7 +211,7 @@ std::unique_ptr<HeadlessWindowSystem> HeadlessWindowSystem::Create(Size screen) 
   return std::make_unique<HeadlessSystem>(screen);
 }
 
-void HeadlessWindowSystem::TypeText(const std::string& utf8) {
+void HeadlessWindowSystem::TypeTextForTesting(const std::string& utf8) {
   // One key per UTF-8 character; the keysym is the character for ASCII.
   for (size_t i = 0; i < utf8.size();) {
     size_t length = 1;

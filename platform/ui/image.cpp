@@ -51,7 +51,7 @@ void Image::SetPixel(int x, int y, Color color) {
   pixels_[static_cast<size_t>(y) * width_ + x] = PremultiplyColor(color);
 }
 
-void Image::Fill(Color color) { std::fill(pixels_.begin(), pixels_.end(), PremultiplyColor(color)); }
+void Image::FillForTesting(Color color) { std::fill(pixels_.begin(), pixels_.end(), PremultiplyColor(color)); }
 
 namespace {
 

@@ -36,7 +36,7 @@ class Image {
   Color GetPixel(int x, int y) const;
   // Sets a pixel from a plain colour; nothing outside the image.
   void SetPixel(int x, int y, Color color);
-  void Fill(Color color);
+  void FillForTesting(Color color);
 
   // Premultiplied pixels, row after row (width() per row).
   uint32_t* data() { return pixels_.data(); }

@@ -30,7 +30,7 @@ class ModalLoop {
   // Ends this loop (and every loop nested in it); may be called from inside
   // it, before it runs (Run then returns at once) or after.
   void End(int result);
-  bool IsRunning() const { return running_; }
+  bool IsRunningForTesting() const { return running_; }
 
   // The innermost running loop of the calling thread, or null.
   static ModalLoop* Innermost();

@@ -86,7 +86,6 @@ class WindowCore {
   void PointerLeft(WindowNode* top);
   void FocusChanged(WindowNode* top, bool focused);
   WindowNode* active() const { return active_; }
-  void set_active(WindowNode* top) { active_ = top; }
 
   WindowNode* capture() const { return capture_; }
   void SetCapture(WindowNode* node);
@@ -136,7 +135,6 @@ class WindowNode : public Window {
   WindowCore& core() { return core_; }
   const std::vector<WindowNode*>& children() const { return children_; }
   WindowNode* focused_child() const { return focused_child_; }
-  void set_focused_child(WindowNode* child) { focused_child_ = child; }
   Image& buffer() { return buffer_; }
   Rect dirty() const { return dirty_; }
   void ClearDirty() { dirty_ = {}; }

@@ -141,16 +141,16 @@ TEST_F(WindowTest, AnEmptyInputShapeLetsClicksThroughToTheWindowBelow) {
   auto overlay = Make(&overlay_d, {0, 0, 100, 100}, nullptr, kWindowTopmost | kWindowNoActivate);
   below->Show();
   overlay->Show(false);
-  system_->Click({50, 50});
+  system_->ClickForTesting({50, 50});
   EXPECT_FALSE(overlay_d.events.empty());
   overlay_d.events.clear();
   below_d.events.clear();
   overlay->SetInputShape({});
-  system_->Click({50, 50});
+  system_->ClickForTesting({50, 50});
   for (const MouseEvent& e : overlay_d.events) EXPECT_EQ(e.action, MouseAction::kLeave);
   EXPECT_FALSE(below_d.events.empty());
   overlay->SetInputShape({{0, 0, 10, 10}});
-  system_->Click({5, 5});
+  system_->ClickForTesting({5, 5});
   EXPECT_FALSE(overlay_d.events.empty());
 }
 
@@ -290,7 +290,7 @@ TEST_F(WindowTest, KeysGoToTheFocusedChildThenUpToItsParents) {
   ASSERT_EQ(edit_d.keys.size(), 1u);
   ASSERT_EQ(top_d.keys.size(), 1u);  // not taken by the child: the parent sees it
   edit_d.takes_keys = true;
-  system_->TypeText("hé");
+  system_->TypeTextForTesting("hé");
   ASSERT_EQ(edit_d.keys.size(), 3u);
   EXPECT_EQ(edit_d.keys[2].text, "é");
   EXPECT_EQ(top_d.keys.size(), 1u);
@@ -323,20 +323,20 @@ TEST_F(WindowTest, TheTopWindowUnderThePointerTakesTheClickAndStackingChangesIt)
   auto b = Make(&b_d, {50, 50, 150, 150});
   a->Show();
   b->Show();
-  system_->Click({75, 75});
+  system_->ClickForTesting({75, 75});
   EXPECT_FALSE(b_d.events.empty());
   EXPECT_TRUE(a_d.events.empty());
   b->StackBelow(a.get());
   EXPECT_EQ(system_->TopLevelWindows(), (std::vector<Window*>{b.get(), a.get()}));
   b_d.events.clear();
-  system_->Click({75, 75});
+  system_->ClickForTesting({75, 75});
   EXPECT_FALSE(a_d.events.empty());
   a->Lower();
   a_d.events.clear();
-  system_->Click({75, 75});
+  system_->ClickForTesting({75, 75});
   for (const MouseEvent& e : a_d.events) EXPECT_EQ(e.action, MouseAction::kLeave);
   b->Hide();
-  system_->Click({75, 75});
+  system_->ClickForTesting({75, 75});
   EXPECT_FALSE(a_d.events.empty());  // hidden windows take nothing
 }
 
@@ -348,7 +348,7 @@ TEST_F(WindowTest, FocusFollowsShowingAndHidingButNotForNoActivateWindows) {
   EXPECT_EQ(system_->ActiveWindow(), a.get());
   EXPECT_EQ(a_d.focus, (std::vector<bool>{true}));
   tool->Show();
-  system_->Click({250, 50});
+  system_->ClickForTesting({250, 50});
   EXPECT_EQ(system_->ActiveWindow(), a.get());
   EXPECT_TRUE(tool_d.focus.empty());
   a->Hide();
@@ -360,9 +360,9 @@ TEST_F(WindowTest, QuickSecondPressesAreDoubleClicksAndWheelsCarryTheirDirection
   Recorder d(0xFF000000);
   auto top = Make(&d, {0, 0, 100, 100});
   top->Show();
-  system_->Click({10, 10});
-  system_->Click({11, 10});
-  system_->Click({60, 60});  // far away: a plain press again
+  system_->ClickForTesting({10, 10});
+  system_->ClickForTesting({11, 10});
+  system_->ClickForTesting({60, 60});  // far away: a plain press again
   system_->SendMouse(MouseAction::kWheel, MouseButton::kNone, {60, 60}, -1);
   std::vector<MouseAction> presses;
   for (const MouseEvent& e : d.events) {
@@ -447,12 +447,12 @@ TEST_F(WindowTest, ADisabledWindowsChildrenTakeNoClicks) {
   child->Show();
   top->Show();
   top->SetEnabled(false);  // as while a modal dialog of it runs
-  system_->Click({10, 10});
-  system_->Click({80, 80});
+  system_->ClickForTesting({10, 10});
+  system_->ClickForTesting({80, 80});
   EXPECT_TRUE(child_d.events.empty());
   EXPECT_TRUE(top_d.events.empty());
   top->SetEnabled(true);
-  system_->Click({10, 10});
+  system_->ClickForTesting({10, 10});
   EXPECT_FALSE(child_d.events.empty());
 }
 
@@ -470,7 +470,7 @@ TEST_F(WindowTest, ModalLoopRunsTasksUntilEnded) {
   loop_.Post([&] { modal.End(7); });
   EXPECT_EQ(modal.Run(), 7);
   EXPECT_EQ(ran, 1);
-  EXPECT_FALSE(modal.IsRunning());
+  EXPECT_FALSE(modal.IsRunningForTesting());
   EXPECT_EQ(ModalLoop::Innermost(), nullptr);
 }
 

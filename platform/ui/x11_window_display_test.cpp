@@ -315,7 +315,7 @@ TEST_F(X11WindowTest, ImageCursorsAreMadeAndBadHotSpotsRefused) {
   params.bounds = Rect::FromXYWH(0, 0, 20, 20);
   auto window = system_->CreateWindow(params, &d);
   Image pen(32, 32);
-  pen.Fill(0x80FF0000);
+  pen.FillForTesting(0x80FF0000);
   EXPECT_TRUE(window->SetCursorImage(pen, {5, 28}));
   EXPECT_FALSE(window->SetCursorImage(pen, {32, 0}));
   EXPECT_FALSE(window->SetCursorImage(Image(), {0, 0}));

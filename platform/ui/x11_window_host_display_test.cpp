@@ -114,7 +114,7 @@ TEST_F(X11WindowHintsTest, TheIconAndTheMinimumSizeReachTheWindowManager) {
   // Plain colours, alpha kept: a half-transparent pixel must not come back
   // darkened by premultiplication.
   Image icon(3, 2);
-  icon.Fill(0xFFFF0000);
+  icon.FillForTesting(0xFFFF0000);
   icon.SetPixel(1, 1, 0x800000FF);
   ASSERT_TRUE(window->SetIcon(icon));
   std::optional<Image> read = ReadDisplayWindowIcon(display(), window->NativeId());

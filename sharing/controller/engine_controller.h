@@ -136,9 +136,7 @@ class CEnginController : public IDSProvider,
   // For the engine's own tests: the tables and the stored sharing info.
   const SharingInfo& sharing_info() const { return *sharing_info_; }
   CCacheController& caches() { return caches_; }
-  CKeyframeController& keyframes() { return keyframes_; }
-  const CMouseEntry& mouse() const { return cursor_.state(); }
-  int32_t MonitorFrameCount() const { return frames_.GetCount(); }
+  int32_t MonitorFrameCountForTesting() const { return frames_.GetCount(); }
 
  private:
   // Marks an entry from outside (a callback of the capture or the

@@ -112,7 +112,7 @@ TEST_F(EngineControllerTest, StartDSWithoutAConnectionFails) {
 TEST_F(EngineControllerTest, StopDSOnAnIdleEngineCleansUpWithoutCallingTheClient) {
   HoldACache();
   EXPECT_EQ(engine_->StopDS(), 0);
-  EXPECT_EQ(engine_->caches().GetCount(), 0);
+  EXPECT_EQ(engine_->caches().GetCountForTesting(), 0);
   EXPECT_TRUE(host_.calls.empty());
   EXPECT_EQ(tp_released_, 0);
 }
@@ -122,7 +122,7 @@ TEST_F(EngineControllerTest, StatusesReachTheClientAfterTheEngineHandledThem) {
   HoldACache();
   // Up: a session that has just started begins from empty tables.
   engine_->OnTPStatusNotification(2);
-  EXPECT_EQ(engine_->caches().GetCount(), 0);
+  EXPECT_EQ(engine_->caches().GetCountForTesting(), 0);
 
   // Reconnecting: the capture is released before the client hears it.
   ASSERT_EQ(engine_->StartCapture(nullptr, 3), 1);
@@ -138,7 +138,7 @@ TEST_F(EngineControllerTest, StatusesReachTheClientAfterTheEngineHandledThem) {
   EXPECT_NE(engine_->caches().Find(30, 9), nullptr);  // kept across a reconnect
 
   engine_->OnTPStatusNotification(4);
-  EXPECT_EQ(engine_->caches().GetCount(), 0);
+  EXPECT_EQ(engine_->caches().GetCountForTesting(), 0);
   EXPECT_EQ(host_.calls, (Calls{"status 2", "status 1", "status 4"}));
 }
 
@@ -149,7 +149,7 @@ TEST_F(EngineControllerTest, AnErrorCleansUpAndReleasesTheCaptureBeforeTheClient
   host_.after_call = [&](const std::string& call) {
     if (call != "error 30 50") return;
     EXPECT_EQ(FakeGrab()->Live(), nullptr);
-    EXPECT_EQ(engine_->caches().GetCount(), 0);
+    EXPECT_EQ(engine_->caches().GetCountForTesting(), 0);
   };
   engine_->OnTPErrorNotification(30, 50);
   EXPECT_EQ(host_.calls, (Calls{"status 2", "error 30 50"}));
@@ -284,7 +284,7 @@ TEST_F(EngineControllerTest, TheCapturesSharingInfoIsStoredGreyedSentAndReported
   ASSERT_EQ(engine_->OnDSKeSharingInfo(&info), 1);
   EXPECT_EQ(tp_.sent, (Calls{"connect", "sharing_info 1 bg " + std::to_string(0xff606060u)}));
   EXPECT_EQ(host_.calls, (Calls{"status 2", "shared 2", "sharing_info 1"}));
-  EXPECT_EQ(engine_->MonitorFrameCount(), 1);
+  EXPECT_EQ(engine_->MonitorFrameCountForTesting(), 1);
   MonitorInfo* monitor = engine_->GetMonitorInfo(2);
   ASSERT_NE(monitor, nullptr);
   EXPECT_EQ(monitor->Rect.left, 1600);
@@ -338,10 +338,11 @@ TEST_F(EngineControllerTest, AnAttendeesFramesStayWithinTheBudgetWhateverASharin
   const size_t peak_before = PeakResidentBytes();
   ASSERT_EQ(engine_->OnDSTpSharingInfo(&info), 1);
   const size_t frame_bytes = size_t{8192} * 8192 * 4;
-  EXPECT_GE(engine_->MonitorFrameCount(), 1);
-  EXPECT_LE(static_cast<size_t>(engine_->MonitorFrameCount()) * frame_bytes, CMonitorFrames::kDefaultByteBudget);
+  EXPECT_GE(engine_->MonitorFrameCountForTesting(), 1);
+  EXPECT_LE(static_cast<size_t>(engine_->MonitorFrameCountForTesting()) * frame_bytes,
+            CMonitorFrames::kDefaultByteBudget);
   EXPECT_LT(CMonitorFrames::kDefaultByteBudget, size_t{512} << 20);
-  EXPECT_EQ(log.Count("would exceed"), static_cast<size_t>(16 - engine_->MonitorFrameCount()));
+  EXPECT_EQ(log.Count("would exceed"), static_cast<size_t>(16 - engine_->MonitorFrameCountForTesting()));
   const size_t peak_after = PeakResidentBytes();
 #if !defined(__SANITIZE_THREAD__)
   // (The thread checker's shadow memory is four times what it watches.)
@@ -350,7 +351,7 @@ TEST_F(EngineControllerTest, AnAttendeesFramesStayWithinTheBudgetWhateverASharin
   }
 #endif
   std::printf("attendee: %d of 16 monitors of 8192 x 8192 framed, peak grew by %zu MiB\n",
-              engine_->MonitorFrameCount(), (peak_after - peak_before) >> 20);
+              engine_->MonitorFrameCountForTesting(), (peak_after - peak_before) >> 20);
 }
 
 TEST_F(EngineControllerTest, ReceivedCachesAreStoredAndOutOfRangeIndicesRefused) {
@@ -364,7 +365,7 @@ TEST_F(EngineControllerTest, ReceivedCachesAreStoredAndOutOfRangeIndicesRefused)
   good->Release();
   huge->Release();
   EXPECT_NE(engine_->caches().Find(25, 3), nullptr);
-  EXPECT_EQ(engine_->caches().GetCount(), 26);
+  EXPECT_EQ(engine_->caches().GetCountForTesting(), 26);
   EXPECT_GE(log.Count("ERROR"), 1u);
 }
 
@@ -486,12 +487,12 @@ TEST_F(EngineControllerTest, ManyLargeCachesNeverDrawnStayWithinTheBudget) {
     ASSERT_TRUE(cache->SetSlot(0, 10, bytes.data(), static_cast<uint32_t>(bytes.size())));
     engine_->OnDSTpCaches(&cache, 1);
     cache->Release();
-    ASSERT_LE(engine_->caches().StoredBytes(), CCacheController::kDefaultByteBudget);
+    ASSERT_LE(engine_->caches().StoredBytesForTesting(), CCacheController::kDefaultByteBudget);
   }
   EXPECT_NE(engine_->caches().Find(169, 249), nullptr);  // the newest stays
   EXPECT_EQ(engine_->caches().Find(20, 100), nullptr);   // the oldest went
   std::printf("attendee: %llu bytes of caches kept after 150 of 4 MiB\n",
-              static_cast<unsigned long long>(engine_->caches().StoredBytes()));
+              static_cast<unsigned long long>(engine_->caches().StoredBytesForTesting()));
 }
 
 }  // namespace

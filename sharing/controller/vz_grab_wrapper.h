@@ -34,7 +34,7 @@ class CVzGrabWrapper {
   virtual int32_t ReleaseProviderInstance();
 
   IVzGrabProvider* provider() const { return provider_; }
-  bool IsLoaded() const { return module_ != nullptr; }
+  bool IsLoadedForTesting() const { return module_ != nullptr; }
 
  private:
   void* module_ = nullptr;

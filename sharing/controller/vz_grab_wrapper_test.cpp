@@ -32,7 +32,7 @@ class GrabWrapperTest : public ::testing::Test {
 
 TEST_F(GrabWrapperTest, MakesOneProviderAndReleasesItAfterStoppingIt) {
   CVzGrabWrapper wrapper(kFakeGrabLibrary);
-  ASSERT_TRUE(wrapper.IsLoaded());
+  ASSERT_TRUE(wrapper.IsLoadedForTesting());
   ASSERT_EQ(wrapper.CreateProviderInstance(&sink_), 1);
   EXPECT_EQ(FakeGrab()->Sink(), &sink_);
   EXPECT_EQ(wrapper.provider(), FakeGrab()->Live());
@@ -76,13 +76,13 @@ TEST_F(GrabWrapperTest, TheLibraryRefusesASecondLiveCaptureAndANullSink) {
 TEST_F(GrabWrapperTest, AMissingLibraryOrExportGivesNoProvider) {
   LogCapture log;
   CVzGrabWrapper missing("vzgrabnotthere");
-  EXPECT_FALSE(missing.IsLoaded());
+  EXPECT_FALSE(missing.IsLoadedForTesting());
   EXPECT_EQ(log.Count("Can't find DS caputre dll!"), 1u);
   EXPECT_EQ(missing.CreateProviderInstance(&sink_), 0);
   EXPECT_EQ(missing.ReleaseProviderInstance(), 0);
 
   CVzGrabWrapper empty(kEmptyGrabLibrary);
-  EXPECT_TRUE(empty.IsLoaded());
+  EXPECT_TRUE(empty.IsLoadedForTesting());
   EXPECT_EQ(empty.CreateProviderInstance(&sink_), 0);
   EXPECT_EQ(log.Count("no export DSCreateCapture"), 1u);
   EXPECT_TRUE(FakeGrab()->Calls().empty());

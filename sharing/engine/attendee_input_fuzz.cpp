@@ -44,8 +44,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   size_t frame_bytes = 0;
   for (int32_t i = 0; i < attendee.frames.GetCount(); ++i) frame_bytes += attendee.frames.GetAt(i)->Size();
   if (frame_bytes > kFrameBudget || attendee.frames.GetCount() > kMonitorListCapacity) __builtin_trap();
-  if (attendee.caches.GetCount() > static_cast<int32_t>(CCacheController::kCacheIndexEnd)) __builtin_trap();
-  if (attendee.caches.StoredBytes() > attendee.caches.byte_budget()) __builtin_trap();
+  if (attendee.caches.GetCountForTesting() > static_cast<int32_t>(CCacheController::kCacheIndexEnd)) __builtin_trap();
+  if (attendee.caches.StoredBytesForTesting() > attendee.caches.byte_budget_for_testing()) __builtin_trap();
   if (attendee.keyframes.GetCount() > static_cast<int32_t>(CKeyframeController::kBlockIndexEnd)) __builtin_trap();
   return 0;
 }

@@ -65,9 +65,9 @@ class CCacheController {
   bool Store(CCacheEntry* received);
 
   // The budget of the bytes held by stored entries (at least 1).
-  void SetByteBudget(uint64_t bytes) { budget_ = bytes > 0 ? bytes : 1; }
-  uint64_t byte_budget() const { return budget_; }
-  uint64_t StoredBytes() const { return stored_bytes_; }
+  void SetByteBudgetForTesting(uint64_t bytes) { budget_ = bytes > 0 ? bytes : 1; }
+  uint64_t byte_budget_for_testing() const { return budget_; }
+  uint64_t StoredBytesForTesting() const { return stored_bytes_; }
   // The bytes of both data slots of an entry.
   static uint64_t BytesOf(const CCacheEntry& entry);
 
@@ -82,7 +82,7 @@ class CCacheController {
   // Releases every entry and empties the table.
   void Reset();
 
-  int32_t GetCount() const { return entries_.GetCount(); }
+  int32_t GetCountForTesting() const { return entries_.GetCount(); }
   CCacheEntry* GetAt(int32_t index) const { return static_cast<CCacheEntry*>(entries_.GetAt(index)); }
 
  private:

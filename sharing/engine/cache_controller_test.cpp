@@ -25,13 +25,13 @@ Digest DigestOf(uint32_t n) {
 
 TEST(Md5DigestTest, MatchesKnownDigestsAndIncrementalFeeding) {
   uint8_t out[16];
-  ASSERT_TRUE(CMd5Digest::Compute("", 0, out));
+  ASSERT_TRUE(CMd5Digest::ComputeForTesting("", 0, out));
   const uint8_t empty[16] = {0xd4, 0x1d, 0x8c, 0xd9, 0x8f, 0x00, 0xb2, 0x04,
                              0xe9, 0x80, 0x09, 0x98, 0xec, 0xf8, 0x42, 0x7e};
   EXPECT_EQ(0, std::memcmp(out, empty, 16));
 
   const std::string text = "The quick brown fox jumps over the lazy dog";
-  ASSERT_TRUE(CMd5Digest::Compute(text.data(), text.size(), out));
+  ASSERT_TRUE(CMd5Digest::ComputeForTesting(text.data(), text.size(), out));
   const uint8_t fox[16] = {0x9e, 0x10, 0x7d, 0x9d, 0x37, 0x2b, 0xb6, 0x82,
                            0x6b, 0xd8, 0x1d, 0x35, 0x42, 0xa4, 0x19, 0xd6};
   EXPECT_EQ(0, std::memcmp(out, fox, 16));
@@ -68,7 +68,7 @@ TEST(CacheControllerTest, FirstTileOfEmptyTableTakesIndex21AndHitsAgain) {
   ASSERT_NE(nullptr, first);
   EXPECT_EQ(21u, first->Index);
   EXPECT_EQ(0u, first->PduId);
-  EXPECT_EQ(22, table.GetCount());
+  EXPECT_EQ(22, table.GetCountForTesting());
   first->PduId = NextDsPduId();
   first->SetSlot(0, 1, "jpeg", 4);
 
@@ -93,9 +93,9 @@ TEST(CacheControllerTest, FullTileRangeEvictsLeastRecentlyStampedAndTouchProtect
     e->PduId = NextDsPduId();
     e->SetSlot(0, 1, "x", 1);
   }
-  ASSERT_EQ(5000, table.GetCount());
+  ASSERT_EQ(5000, table.GetCountForTesting());
   // Index 20 stayed empty until the range was full: it was taken last.
-  EXPECT_EQ(0, std::memcmp(table.GetAt(20)->Digest(), DigestOf(4979).bytes, 16));
+  EXPECT_EQ(0, std::memcmp(table.GetAt(20)->DigestForTesting(), DigestOf(4979).bytes, 16));
 
   // Oldest is index 21 (digest 0); touching it makes index 22 the oldest.
   table.Touch(21);
@@ -105,8 +105,8 @@ TEST(CacheControllerTest, FullTileRangeEvictsLeastRecentlyStampedAndTouchProtect
   EXPECT_EQ(0u, evicted->PduId);
   EXPECT_EQ(0, evicted->Slots[0].Type);
   EXPECT_EQ(nullptr, evicted->Slots[0].Data);
-  EXPECT_EQ(0, std::memcmp(evicted->Digest(), DigestOf(100000).bytes, 16));
-  EXPECT_EQ(5000, table.GetCount());  // never grows past the range end
+  EXPECT_EQ(0, std::memcmp(evicted->DigestForTesting(), DigestOf(100000).bytes, 16));
+  EXPECT_EQ(5000, table.GetCountForTesting());  // never grows past the range end
 
   // A hit refreshes the stamp: digest 2 (index 23) is now safe, 24 goes next.
   EXPECT_EQ(23u, table.LookupTile(DigestOf(2).bytes)->Index);
@@ -122,15 +122,15 @@ TEST(CacheControllerTest, CursorRangeStaysWithinOneToNineteen) {
     EXPECT_GE(e->Index, 1u);
     EXPECT_LT(e->Index, 20u);
   }
-  EXPECT_EQ(20, table.GetCount());
+  EXPECT_EQ(20, table.GetCountForTesting());
 }
 
 TEST(CacheControllerTest, FindGrowsToIndexAndMatchesPduId) {
   CCacheController table;
   table.Touch(2);
-  ASSERT_EQ(3, table.GetCount());
+  ASSERT_EQ(3, table.GetCountForTesting());
   EXPECT_EQ(nullptr, table.Find(5, 7));
-  EXPECT_EQ(6, table.GetCount());
+  EXPECT_EQ(6, table.GetCountForTesting());
   EXPECT_EQ(5u, table.GetAt(5)->Index);
   // An empty block record points at (0, 0), which is always present.
   ASSERT_NE(nullptr, table.Find(0, 0));
@@ -143,7 +143,7 @@ TEST(CacheControllerTest, StoreTakesReferenceAndReplacesOlderEntry) {
   auto* received = new CCacheEntry(30);
   received->PduId = 77;
   ASSERT_TRUE(table.Store(received));
-  EXPECT_EQ(31, table.GetCount());
+  EXPECT_EQ(31, table.GetCountForTesting());
   for (int32_t i = 10; i < 30; ++i) EXPECT_EQ(0u, table.GetAt(i)->PduId) << "index " << i;
   EXPECT_EQ(received, table.Find(30, 77));
   received->Release();  // the table still holds it
@@ -156,7 +156,7 @@ TEST(CacheControllerTest, StoreTakesReferenceAndReplacesOlderEntry) {
   EXPECT_EQ(nullptr, table.Find(30, 77));
   EXPECT_NE(nullptr, table.Find(30, 78));
   table.Reset();
-  EXPECT_EQ(0, table.GetCount());
+  EXPECT_EQ(0, table.GetCountForTesting());
 }
 
 TEST(CacheControllerTest, RefusesIndicesFromTheWireOutsideTheTable) {
@@ -168,7 +168,7 @@ TEST(CacheControllerTest, RefusesIndicesFromTheWireOutsideTheTable) {
   EXPECT_FALSE(table.Store(hostile));
   hostile->Release();
   EXPECT_FALSE(table.Store(nullptr));
-  EXPECT_EQ(0, table.GetCount());
+  EXPECT_EQ(0, table.GetCountForTesting());
   EXPECT_NE(nullptr, table.Find(4999, 0));
 }
 
@@ -176,12 +176,12 @@ TEST(CacheControllerTest, RefusesIndicesFromTheWireOutsideTheTable) {
 // themselves: the lowest index holding the digest; else, when the range is
 // full, the oldest stamp (lowest index on ties); else a new entry at the end.
 uint32_t ScanAnswer(const CCacheController& table, const uint8_t digest[16], uint32_t start, uint32_t end) {
-  const auto count = static_cast<uint32_t>(table.GetCount());
+  const auto count = static_cast<uint32_t>(table.GetCountForTesting());
   const CCacheEntry* oldest = nullptr;
   for (uint32_t i = start; i < end && i < count; ++i) {
     const CCacheEntry* e = table.GetAt(static_cast<int32_t>(i));
-    if (std::memcmp(e->Digest(), digest, 16) == 0) return i;
-    if (oldest == nullptr || e->Stamp() < oldest->Stamp()) oldest = e;
+    if (std::memcmp(e->DigestForTesting(), digest, 16) == 0) return i;
+    if (oldest == nullptr || e->StampForTesting() < oldest->StampForTesting()) oldest = e;
   }
   if (count < end) return count < start ? start + 1 : count;
   return oldest->Index;
@@ -252,17 +252,17 @@ TEST(CacheControllerTest, LookupsAnswerAsAWalkOfTheRangeWould) {
       CCacheEntry* e = cursor ? table.LookupCursor(d.bytes) : table.LookupTile(d.bytes);
       ASSERT_NE(nullptr, e) << "step " << step;
       ASSERT_EQ(expected, e->Index) << "step " << step;
-      ASSERT_EQ(0, std::memcmp(e->Digest(), d.bytes, 16)) << "step " << step;
+      ASSERT_EQ(0, std::memcmp(e->DigestForTesting(), d.bytes, 16)) << "step " << step;
       if (e->PduId == 0) e->PduId = NextDsPduId();
     } else if (pick < 85) {
-      if (table.GetCount() > 0) table.Touch(random() % static_cast<uint32_t>(table.GetCount()));
+      if (table.GetCountForTesting() > 0) table.Touch(random() % static_cast<uint32_t>(table.GetCountForTesting()));
     } else if (pick < 93) {
       auto* received = new CCacheEntry(random() % 5000);
       received->PduId = NextDsPduId();
       ASSERT_TRUE(table.Store(received)) << "step " << step;
       received->Release();
-    } else if (table.GetCount() > 0) {
-      ASSERT_TRUE(table.ForgetImage(table.GetAt(static_cast<int32_t>(random() % table.GetCount()))))
+    } else if (table.GetCountForTesting() > 0) {
+      ASSERT_TRUE(table.ForgetImage(table.GetAt(static_cast<int32_t>(random() % table.GetCountForTesting()))))
           << "step " << step;
     }
   }
@@ -291,22 +291,22 @@ VzObjectPtr<CCacheEntry> Received(uint32_t index, uint32_t pdu, uint32_t bytes) 
 TEST(CacheControllerTest, StoredCachesKeepToTheByteBudgetOldestStampFirst) {
   CCacheController table;
   constexpr uint32_t kBytes = 64 * 1024;
-  table.SetByteBudget(16 * kBytes);
+  table.SetByteBudgetForTesting(16 * kBytes);
   for (uint32_t i = 0; i < 150; ++i) {
     SCOPED_TRACE(testing::Message() << "cache " << 20 + i);
     auto cache = Received(20 + i, 1000 + i, kBytes);
     ASSERT_TRUE(table.Store(cache.get()));
-    EXPECT_LE(table.StoredBytes(), table.byte_budget());
+    EXPECT_LE(table.StoredBytesForTesting(), table.byte_budget_for_testing());
     if (i == 3) table.Touch(20);  // drawn: newer than 21..23
   }
-  EXPECT_EQ(16u * kBytes, table.StoredBytes());
+  EXPECT_EQ(16u * kBytes, table.StoredBytesForTesting());
   for (uint32_t i = 150 - 16; i < 150; ++i) EXPECT_NE(nullptr, table.Find(20 + i, 1000 + i)) << i;
   EXPECT_EQ(nullptr, table.Find(21, 1001));  // evicted: asked for again if a block names it
   EXPECT_EQ(0u, table.Find(21, 0)->Slots[0].Size);
 
   // Touched caches outlive untouched older ones.
   CCacheController touched;
-  touched.SetByteBudget(3 * kBytes);
+  touched.SetByteBudgetForTesting(3 * kBytes);
   for (uint32_t i = 0; i < 3; ++i) touched.Store(Received(30 + i, 1 + i, kBytes).get());
   touched.Touch(30);
   touched.Store(Received(40, 9, kBytes).get());
@@ -317,12 +317,12 @@ TEST(CacheControllerTest, StoredCachesKeepToTheByteBudgetOldestStampFirst) {
   // again is counted once.
   auto huge = Received(50, 7, 3 * kBytes + 1);
   EXPECT_FALSE(touched.Store(huge.get()));
-  EXPECT_EQ(3u * kBytes, touched.StoredBytes());
+  EXPECT_EQ(3u * kBytes, touched.StoredBytesForTesting());
   auto again = Received(40, 10, kBytes / 2);
   EXPECT_TRUE(touched.Store(again.get()));
-  EXPECT_EQ(2u * kBytes + kBytes / 2, touched.StoredBytes());
+  EXPECT_EQ(2u * kBytes + kBytes / 2, touched.StoredBytesForTesting());
   touched.Reset();
-  EXPECT_EQ(0u, touched.StoredBytes());
+  EXPECT_EQ(0u, touched.StoredBytesForTesting());
 }
 
 }  // namespace

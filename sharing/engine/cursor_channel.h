@@ -57,7 +57,7 @@ class CCursorChannel {
   // Every field of the state to 0.
   void Reset();
 
-  const CMouseEntry& state() const { return state_; }
+  const CMouseEntry& state_for_testing() const { return state_; }
 
  private:
   bool ShapeAcceptable(const CaptureMouseInfo& info) const;

@@ -184,7 +184,7 @@ TEST_F(CursorTest, TheTwentiethShapeEvictsTheLeastRecentlyUsedCursorCache) {
   ASSERT_EQ(1, presenter_.OnCaptureMouse(&twentieth, &tp_));
   ASSERT_EQ(1, tp_.Count(DS_DATA_CREATE_CACHES));
   EXPECT_EQ(3u, tp_.sent[0].caches[0].index);  // shape 1 lived at 3
-  EXPECT_LE(presenter_caches_.GetCount(), 20);
+  EXPECT_LE(presenter_caches_.GetCountForTesting(), 20);
 }
 
 TEST_F(CursorTest, TheSameBytesAsAnotherShapeSizeAreAnotherImage) {
@@ -262,7 +262,7 @@ TEST_F(CursorTest, AttendeeAsksForAnUnknownShapeThenDeliversItsPng) {
 
   // A move of the same shape: position only.
   CMouseEntry moved;
-  ds_test::RecordingTransport::CopyMouse(side.cursor.state(), &moved);
+  ds_test::RecordingTransport::CopyMouse(side.cursor.state_for_testing(), &moved);
   moved.X = 77;
   EXPECT_EQ(1, side.cursor.OnReceivedMouse(&moved, &requests_, &client_));
   ASSERT_EQ(2u, client_.cursors.size());

@@ -30,7 +30,7 @@ class CDigestIndex {
   int64_t Lowest(const uint8_t digest[kDigestSize], uint32_t begin, uint32_t end) const;
 
   void Clear();
-  size_t size() const { return size_; }
+  size_t size_for_testing() const { return size_; }
 
  private:
   struct Slot {

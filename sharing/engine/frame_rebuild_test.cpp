@@ -211,7 +211,7 @@ TEST_F(FrameRebuildTest, CacheIndicesTheTableCannotHoldNeverWedgeTheFrame) {
   auto zero_index = Block(1, 2, 1, 0, 5, VzRect{0, 0, 128, 128});
   Blocks({huge.get(), zero_index.get()});
   EXPECT_TRUE(requests_.sent.empty());
-  EXPECT_LE(attendee_.caches.GetCount(), static_cast<int32_t>(CCacheController::kCacheIndexEnd));
+  EXPECT_LE(attendee_.caches.GetCountForTesting(), static_cast<int32_t>(CCacheController::kCacheIndexEnd));
   // The frame still draws the next good block.
   auto tile = Tile(25, 6, 128, 128, 0xFF010203u);
   Caches({tile.get()});

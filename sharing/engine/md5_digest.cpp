@@ -49,7 +49,7 @@ bool CMd5Digest::Finish(uint8_t out[kSize]) {
   return true;
 }
 
-bool CMd5Digest::Compute(const void* bytes, size_t size, uint8_t out[kSize]) {
+bool CMd5Digest::ComputeForTesting(const void* bytes, size_t size, uint8_t out[kSize]) {
   CMd5Digest digest;
   return digest.Begin() && digest.Update(bytes, size) && digest.Finish(out);
 }

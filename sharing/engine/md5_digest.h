@@ -26,7 +26,7 @@ class CMd5Digest {
   bool Finish(uint8_t out[kSize]);
 
   // One-shot form of Begin, Update, Finish.
-  static bool Compute(const void* bytes, size_t size, uint8_t out[kSize]);
+  static bool ComputeForTesting(const void* bytes, size_t size, uint8_t out[kSize]);
 
  private:
   evp_md_ctx_st* context_ = nullptr;

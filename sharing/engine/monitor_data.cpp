@@ -120,7 +120,7 @@ void CMonitorData::CopyScreenRows(const CaptureScreenData& data, int32_t top, in
            VzRect{box.left, first, box.right, end});
 }
 
-bool CMonitorData::ApplyScreenData(const CaptureScreenData& data) {
+bool CMonitorData::ApplyScreenDataForTesting(const CaptureScreenData& data) {
   if (!CheckScreenData(data)) return false;
   CopyScreenRows(data, data.DirtyRect.top, data.DirtyRect.bottom);
   return true;
@@ -135,7 +135,7 @@ uint8_t* CMonitorData::BlockTarget(const VzRect& rect) {
   return pixels_ + static_cast<size_t>(rect.top) * stride_ + static_cast<size_t>(rect.left) * kPixelBytes;
 }
 
-bool CMonitorData::PaintBlock(const uint8_t* pixels, size_t size, const VzRect& rect) {
+bool CMonitorData::PaintBlockForTesting(const uint8_t* pixels, size_t size, const VzRect& rect) {
   if (pixels == nullptr || !Contains(rect)) {
     VZ_LOG_ERROR("monitor [%d]: block {%d, %d, %d, %d} refused for a frame of (%d, %d).", info_.MonitorId,
                  rect.left, rect.top, rect.right, rect.bottom, width_, height_);

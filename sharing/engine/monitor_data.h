@@ -42,17 +42,17 @@ class CMonitorData {
   // frame, or the data holds fewer bytes than the box; true without copying
   // when the data carries no pixels (Data 0) or the box is empty. The
   // pixels follow the record's header (CaptureScreenPixels).
-  bool ApplyScreenData(const CaptureScreenData& data);
+  bool ApplyScreenDataForTesting(const CaptureScreenData& data);
   // The same in two steps, so that a caller can copy the rows band by band
   // just before it reads them: CheckScreenData refuses what
-  // ApplyScreenData refuses and copies nothing; CopyScreenRows copies the
+  // ApplyScreenDataForTesting refuses and copies nothing; CopyScreenRows copies the
   // rows of checked data's box that lie in [top, bottom).
   bool CheckScreenData(const CaptureScreenData& data) const;
   void CopyScreenRows(const CaptureScreenData& data, int32_t top, int32_t bottom);
   // Attendee: copies packed rows of rect-width x 4 bytes (`size` of them
   // given) into `rect`. False when the rectangle is empty or outside the
   // frame, or `size` is not exactly the rectangle's bytes.
-  bool PaintBlock(const uint8_t* pixels, size_t size, const VzRect& rect);
+  bool PaintBlockForTesting(const uint8_t* pixels, size_t size, const VzRect& rect);
   // Attendee: where `rect`'s first pixel lies in the frame (its rows are
   // Stride() apart), for decoding straight into it. Null, with a log line,
   // when the rectangle is empty or outside the frame.

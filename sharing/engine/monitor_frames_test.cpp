@@ -41,13 +41,13 @@ TEST(MonitorDataTest, BlocksArePaintedOnlyInsideTheFrameAndAtTheirExactSize) {
   std::unique_ptr<CMonitorData> frame(CMonitorData::Create(Monitor(1, VzRect{0, 0, 100, 50})));
   std::vector<uint32_t> tile(10 * 10, 0xFF112233u);
   const auto* bytes = reinterpret_cast<const uint8_t*>(tile.data());
-  EXPECT_TRUE(frame->PaintBlock(bytes, 400, VzRect{90, 40, 100, 50}));
+  EXPECT_TRUE(frame->PaintBlockForTesting(bytes, 400, VzRect{90, 40, 100, 50}));
   EXPECT_EQ(0xFF112233u, Pixel(*frame, 99, 49));
-  EXPECT_FALSE(frame->PaintBlock(bytes, 400, VzRect{91, 40, 101, 50}));
-  EXPECT_FALSE(frame->PaintBlock(bytes, 400, VzRect{0, -1, 10, 9}));
-  EXPECT_FALSE(frame->PaintBlock(bytes, 400, VzRect{10, 10, 0, 0}));
-  EXPECT_FALSE(frame->PaintBlock(bytes, 396, VzRect{0, 0, 10, 10}));
-  EXPECT_FALSE(frame->PaintBlock(bytes, 404, VzRect{0, 0, 10, 10}));
+  EXPECT_FALSE(frame->PaintBlockForTesting(bytes, 400, VzRect{91, 40, 101, 50}));
+  EXPECT_FALSE(frame->PaintBlockForTesting(bytes, 400, VzRect{0, -1, 10, 9}));
+  EXPECT_FALSE(frame->PaintBlockForTesting(bytes, 400, VzRect{10, 10, 0, 0}));
+  EXPECT_FALSE(frame->PaintBlockForTesting(bytes, 396, VzRect{0, 0, 10, 10}));
+  EXPECT_FALSE(frame->PaintBlockForTesting(bytes, 404, VzRect{0, 0, 10, 10}));
   EXPECT_EQ(0xFF606060u, Pixel(*frame, 0, 0));
 }
 
@@ -62,7 +62,7 @@ TEST(MonitorDataTest, ScreenRowsCopiedInBandsMatchOneCopy) {
   CaptureScreenData* data = screen.Capture(box);
   std::unique_ptr<CMonitorData> whole(CMonitorData::Create(Monitor(1, monitor)));
   std::unique_ptr<CMonitorData> banded(CMonitorData::Create(Monitor(1, monitor)));
-  ASSERT_TRUE(whole->ApplyScreenData(*data));
+  ASSERT_TRUE(whole->ApplyScreenDataForTesting(*data));
   ASSERT_TRUE(banded->CheckScreenData(*data));
   EXPECT_EQ(0xFF606060u, Pixel(*banded, 3, 5));  // checking copies nothing
   banded->CopyScreenRows(*data, INT32_MIN, 0);    // above the box: nothing
@@ -75,18 +75,18 @@ TEST(MonitorDataTest, ScreenRowsCopiedInBandsMatchOneCopy) {
   EXPECT_EQ(0xFF606060u, Pixel(*banded, 17, 289));
   EXPECT_EQ(0xFF606060u, Pixel(*banded, 3, 290));
 
-  // What ApplyScreenData refuses, CheckScreenData refuses.
+  // What ApplyScreenDataForTesting refuses, CheckScreenData refuses.
   CaptureScreenData* outside = screen.Capture(VzRect{30, 0, 40, 10});
   outside->DirtyRect.right = 41;
   EXPECT_FALSE(banded->CheckScreenData(*outside));
-  EXPECT_FALSE(banded->ApplyScreenData(*outside));
+  EXPECT_FALSE(banded->ApplyScreenDataForTesting(*outside));
 }
 
 TEST(MonitorDataTest, GreyOutsideKeepsOnlyTheSharedPart) {
   std::unique_ptr<CMonitorData> frame(CMonitorData::Create(Monitor(1, VzRect{100, 100, 200, 150})));
   std::vector<uint32_t> black(100 * 50, 0xFF000000u);
-  ASSERT_TRUE(frame->PaintBlock(reinterpret_cast<const uint8_t*>(black.data()), black.size() * 4,
-                                VzRect{0, 0, 100, 50}));
+  ASSERT_TRUE(frame->PaintBlockForTesting(reinterpret_cast<const uint8_t*>(black.data()), black.size() * 4,
+                                          VzRect{0, 0, 100, 50}));
   frame->GreyOutside(VzRect{150, 0, INT32_MAX, 120});  // screen coordinates
   EXPECT_EQ(0xFF606060u, Pixel(*frame, 49, 0));
   EXPECT_EQ(0xFF000000u, Pixel(*frame, 50, 0));
@@ -104,7 +104,7 @@ TEST(MonitorFramesTest, SameMonitorsKeepTheirPixelsAndAreReportedUpdatedWhole) {
   frames.Apply(*info, &client);
   EXPECT_EQ((std::vector<int32_t>{1, 2}), client.shared);
   std::vector<uint32_t> black(4, 0xFF000000u);
-  frames.Find(1)->PaintBlock(reinterpret_cast<const uint8_t*>(black.data()), 16, VzRect{0, 0, 2, 2});
+  frames.Find(1)->PaintBlockForTesting(reinterpret_cast<const uint8_t*>(black.data()), 16, VzRect{0, 0, 2, 2});
   uint8_t* pixels_before = frames.Find(1)->Pixels();
 
   frames.Apply(*info, &client);
@@ -124,7 +124,7 @@ TEST(MonitorFramesTest, AMovedMonitorIsUnsharedThenSharedGreyAndAGoneOneIsDroppe
                         VzRect{0, 0, 500, 200}),
                &client);
   std::vector<uint32_t> black(4, 0xFF000000u);
-  frames.Find(2)->PaintBlock(reinterpret_cast<const uint8_t*>(black.data()), 16, VzRect{0, 0, 2, 2});
+  frames.Find(2)->PaintBlockForTesting(reinterpret_cast<const uint8_t*>(black.data()), 16, VzRect{0, 0, 2, 2});
   client = RecordingClient();
   frames.Apply(*Sharing({Monitor(2, VzRect{0, 0, 200, 100})}, VzRect{0, 0, 200, 100}), &client);
   EXPECT_EQ((std::vector<int32_t>{2, 1}), client.unshared);  // last to first

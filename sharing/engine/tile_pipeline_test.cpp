@@ -179,10 +179,10 @@ TEST_F(TilePipelineTest, AnEmptyBoxSendsNothingAndKeepsTheShownCachesFresh) {
   ASSERT_EQ(1, Update(VzRect{0, 0, 256, 128}));
   const uint32_t shown = Blocks()[0].cache_index;
   tp_.Clear();
-  const uint32_t before = side_.caches.GetAt(static_cast<int32_t>(shown))->Stamp();
+  const uint32_t before = side_.caches.GetAt(static_cast<int32_t>(shown))->StampForTesting();
   EXPECT_EQ(1, Update(VzRect{40, 40, 200, 40}));
   EXPECT_TRUE(tp_.sent.empty());
-  EXPECT_GT(side_.caches.GetAt(static_cast<int32_t>(shown))->Stamp(), before);
+  EXPECT_GT(side_.caches.GetAt(static_cast<int32_t>(shown))->StampForTesting(), before);
 }
 
 TEST_F(TilePipelineTest, ImagesAreFreedOnceSentAndAFailedSendStillFreesThem) {

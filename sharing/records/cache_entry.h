@@ -35,8 +35,8 @@ class CCacheEntry : public CSharedRecord {
 
   // The key and age the cache table finds the entry by. Only the table
   // writes them, so that its digest index and age order stay in step.
-  const uint8_t* Digest() const { return digest_; }
-  uint32_t Stamp() const { return stamp_; }
+  const uint8_t* DigestForTesting() const { return digest_; }
+  uint32_t StampForTesting() const { return stamp_; }
 
   uint32_t Index = 0;
   uint32_t PduId = 0;  // 0: no image yet

@@ -256,7 +256,7 @@ void CDSTpController::CountSent(uint32_t size) {
   report_total_ = total_sent_;
 }
 
-uint64_t CDSTpController::TotalSent() {
+uint64_t CDSTpController::TotalSentForTesting() {
   CScopedLock lock(send_lock_);
   return total_sent_;
 }

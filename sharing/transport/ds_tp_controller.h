@@ -89,7 +89,7 @@ class CDSTpController : public IDSTp,
   void OnTimer(uintptr_t timer_id) override;
 
   // Bytes handed to the transport since construction.
-  uint64_t TotalSent();
+  uint64_t TotalSentForTesting();
   // Drops the engine pointer: nothing reaches the sink from here on.
   void ClearSink() { sink_.store(nullptr); }
 

@@ -234,16 +234,16 @@ TEST_F(DsTpControllerTest, SendsOnlyWhileJoinedAndCountsWhatTheTransportTook) {
   ASSERT_EQ(tp_->DSConnect(&config_, nullptr), 1);
   EXPECT_EQ(tp_->DSRequestKeyFrame(), 0);  // before the join confirm
   auto* controller = static_cast<CDSTpController*>(tp_);
-  EXPECT_EQ(controller->TotalSent(), 0u);
+  EXPECT_EQ(controller->TotalSentForTesting(), 0u);
 
   fake_.OnTransportThread([](IMediaTransportSink* s) { s->OnJoinSessionConfirm(0); });
   EXPECT_EQ(tp_->DSRequestKeyFrame(), 1);
   EXPECT_EQ(fake_.Sent().back(), Header(90));
-  EXPECT_EQ(controller->TotalSent(), 2 * Header(10).size());
+  EXPECT_EQ(controller->TotalSentForTesting(), 2 * Header(10).size());
 
   fake_.send_result = 0;  // the transport refuses: a failure, not counted
   EXPECT_EQ(tp_->DSRequestKeyFrame(), 0);
-  EXPECT_EQ(controller->TotalSent(), 2 * Header(10).size());
+  EXPECT_EQ(controller->TotalSentForTesting(), 2 * Header(10).size());
   fake_.send_result = 1;
 
   EXPECT_EQ(tp_->DSSendCaches(nullptr, 0), 1);  // nothing to send

@@ -61,7 +61,8 @@ struct Seen {
 
 Seen SeenBy(IAVProvider* provider, const char* other) {
   Seen s;
-  static_cast<CVideoController*>(provider)->ViewFigures(other, &s.pictures, &s.counter, &s.rising, &s.min_psnr, &s.sharp);
+  static_cast<CVideoController*>(provider)->ViewFiguresForTesting(other, &s.pictures, &s.counter, &s.rising,
+                                                                  &s.min_psnr, &s.sharp);
   return s;
 }
 

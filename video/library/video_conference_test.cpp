@@ -289,13 +289,13 @@ TEST_F(VideoConferenceTest, WhoSubscribesToMeDecidesTheLayersAndRecordingTurnsOn
     session()->sink()->OnVideoSubscribedNotify("recordingserver", 2);
     session()->sink()->OnVideoSubscribedNotify("dave", 7);
   });
-  auto subscribers = client()->Subscribers();
+  auto subscribers = client()->SubscribersForTesting();
   ASSERT_EQ(subscribers.size(), 2u);
   EXPECT_EQ(subscribers[0], (std::vector<std::string>{"carol"}));
   EXPECT_EQ(subscribers[2], (std::vector<std::string>{"bob", "recordingserver"}));
   auto sizes = [&] {
     std::vector<std::pair<int, int>> out;
-    for (const SubscriptionRecord& r : client()->EncodeLayers()) out.emplace_back(r.width, r.height);
+    for (const SubscriptionRecord& r : client()->EncodeLayersForTesting()) out.emplace_back(r.width, r.height);
     return out;
   };
   const std::vector<std::pair<int, int>> both{{160, 90}, {640, 360}};
@@ -311,7 +311,7 @@ TEST_F(VideoConferenceTest, WhoSubscribesToMeDecidesTheLayersAndRecordingTurnsOn
     session()->sink()->OnVideoUnsubscribedNotify("carol", 1);
     session()->sink()->OnVideoUnsubscribedNotify("recordingserver", 2);
   });
-  EXPECT_TRUE(client()->Subscribers().empty());
+  EXPECT_TRUE(client()->SubscribersForTesting().empty());
   VideoRosterInfo me;
   ASSERT_TRUE(client()->CopyMyInfo(&me));
   EXPECT_EQ(me.isSubscribed, 0);
@@ -562,16 +562,16 @@ TEST_F(VideoConferenceTest, ACameraPulledOutWhileSendingIsReportedAndMyVideoWith
   Join();
   ASSERT_EQ(provider_->StartMyVideo(0), 1);
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-  while (port.FramesFilled(node) < 2 && std::chrono::steady_clock::now() < deadline) {
+  while (port.FramesFilledForTesting(node) < 2 && std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
-  ASSERT_GE(port.FramesFilled(node), 2u);
+  ASSERT_GE(port.FramesFilledForTesting(node), 2u);
   Tick();
   loop_.RunUntilIdle();
   ASSERT_EQ(provider_->IsMyVideoStarted(), 1);
   session()->Take();
   sink_.Take();
-  port.Unplug(node);
+  port.UnplugForTesting(node);
   std::vector<FakeVideoSession::Request> requests;
   while (requests.empty() && std::chrono::steady_clock::now() < deadline) {
     loop_.RunUntilIdle();

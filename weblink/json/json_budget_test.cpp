@@ -37,10 +37,10 @@ TEST_F(JsonBudgetTest, AFrameOfZerosIsRefusedWithinASmallMultipleOfItsSize) {
   ASSERT_LE(text.size(), kFrameLimit);
   const JsonDocument document = JsonParse(text);
   EXPECT_FALSE(document);
-  EXPECT_EQ(document.error(), JsonParseError::kOverBudget);
+  EXPECT_EQ(document.error_for_testing(), JsonParseError::kOverBudget);
   // Refused before the tree grew past the working stack's cap.
-  EXPECT_LE(document.peak_scratch_bytes(), text.size() * 4 + 64 * 1024);
-  EXPECT_EQ(document.arena_bytes(), 0u);
+  EXPECT_LE(document.peak_scratch_bytes_for_testing(), text.size() * 4 + 64 * 1024);
+  EXPECT_EQ(document.arena_bytes_for_testing(), 0u);
   EXPECT_TRUE(Logged("JSON text of " + std::to_string(text.size()) + " bytes holds more than " +
                      std::to_string(JsonValueBudget(text.size())) + " values: refused"));
   EXPECT_EQ(document->tag, kJsonTagNull);
@@ -54,8 +54,8 @@ TEST_F(JsonBudgetTest, ATextAtTheBudgetParsesWithinFiveTimesItsSize) {
   const JsonDocument document = JsonParse(text);
   ASSERT_TRUE(document);
   ASSERT_EQ(document->items().size(), count);
-  EXPECT_LE(document.arena_bytes(), text.size() * 5);
-  EXPECT_LE(document.peak_scratch_bytes(), text.size() * 4 + 64 * 1024);
+  EXPECT_LE(document.arena_bytes_for_testing(), text.size() * 5);
+  EXPECT_LE(document.peak_scratch_bytes_for_testing(), text.size() * 4 + 64 * 1024);
   EXPECT_TRUE(log_.lines().empty());
 }
 
@@ -65,7 +65,7 @@ TEST_F(JsonBudgetTest, LongStringsCostTheirOwnLength) {
   const JsonDocument document = JsonParse("{\"type\":\"LOG\",\"data\":\"" + body + "\"}");
   ASSERT_TRUE(document);
   EXPECT_EQ(JsonGetString(document->members(), "data").size(), body.size());
-  EXPECT_LE(document.arena_bytes(), body.size() + (size_t{2} << 20));
+  EXPECT_LE(document.arena_bytes_for_testing(), body.size() + (size_t{2} << 20));
 }
 
 struct BudgetCase {
@@ -89,7 +89,7 @@ TEST_F(JsonBudgetTest, EveryShapeOfExcessIsRefused) {
     if (c.text[0] == '{') text.back() = '}';
     log_.Clear();
     const JsonDocument document = JsonParse(text);
-    EXPECT_EQ(document.error(), JsonParseError::kOverBudget) << c.name;
+    EXPECT_EQ(document.error_for_testing(), JsonParseError::kOverBudget) << c.name;
     EXPECT_TRUE(Logged("values: refused")) << c.name;
   }
   // Just within: a small text may be as dense as it likes up to the slack.
@@ -97,9 +97,9 @@ TEST_F(JsonBudgetTest, EveryShapeOfExcessIsRefused) {
 }
 
 TEST_F(JsonBudgetTest, SyntaxErrorsAreSilentAndDepthIsLogged) {
-  EXPECT_EQ(JsonParse("[1,]").error(), JsonParseError::kSyntax);
+  EXPECT_EQ(JsonParse("[1,]").error_for_testing(), JsonParseError::kSyntax);
   EXPECT_TRUE(log_.lines().empty());
-  EXPECT_EQ(JsonParse(std::string(300, '[')).error(), JsonParseError::kTooDeep);
+  EXPECT_EQ(JsonParse(std::string(300, '[')).error_for_testing(), JsonParseError::kTooDeep);
   EXPECT_TRUE(Logged("nests deeper than 256: refused"));
 }
 

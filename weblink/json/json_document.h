@@ -2,8 +2,8 @@
 // A parsed JSON text: its root node and the arena that holds the whole tree.
 // Every JsonValue, view and text reached from the root lives as long as the
 // document; moving the document keeps them valid. A failed parse gives a
-// document that converts to false, says why in error(), and whose root is a
-// null node, so look-ups on it give neutral values.
+// document that converts to false, says why in error_for_testing(), and
+// whose root is a null node, so look-ups on it give neutral values.
 #include <cstddef>
 
 #include "weblink/json/json_arena.h"
@@ -24,16 +24,15 @@ class JsonDocument {
   JsonDocument& operator=(JsonDocument&&) noexcept = default;
 
   explicit operator bool() const { return error_ == JsonParseError::kNone; }
-  JsonParseError error() const { return error_; }
+  JsonParseError error_for_testing() const { return error_; }
 
-  const JsonValue& root() const { return root_; }
   const JsonValue& operator*() const { return root_; }
   const JsonValue* operator->() const { return &root_; }
 
   // What the parse took from the system: the arena's blocks, and the largest
   // working stack it held while parsing (freed when the parse ended).
-  size_t arena_bytes() const { return arena_.bytes_reserved(); }
-  size_t peak_scratch_bytes() const { return peak_scratch_bytes_; }
+  size_t arena_bytes_for_testing() const { return arena_.bytes_reserved(); }
+  size_t peak_scratch_bytes_for_testing() const { return peak_scratch_bytes_; }
 
  private:
   friend class JsonDocumentBuilder;

@@ -60,7 +60,7 @@ class PipeFrameCutter {
   // The header that was refused, after kOversized.
   PipeFrameHeader RejectedHeader() const { return rejected_; }
   // Bytes buffered and not yet handed out.
-  size_t Buffered() const { return end_ - begin_; }
+  size_t BufferedForTesting() const { return end_ - begin_; }
 
  private:
   void Compact();

@@ -93,11 +93,11 @@ TEST(PipeFrameCutterTest, PartialFramesWaitForTheirLastByte) {
   EXPECT_EQ(cutter.Next(&view), PipeFrameCutter::Result::kNeedMore);
   cutter.Append(frame.data() + 7, frame.size() - 8);  // all but the last payload byte
   EXPECT_EQ(cutter.Next(&view), PipeFrameCutter::Result::kNeedMore);
-  EXPECT_EQ(cutter.Buffered(), frame.size() - 1);
+  EXPECT_EQ(cutter.BufferedForTesting(), frame.size() - 1);
   cutter.Append(frame.data() + frame.size() - 1, 1);
   ASSERT_EQ(cutter.Next(&view), PipeFrameCutter::Result::kFrame);
   EXPECT_EQ(view.payload, "abc");
-  EXPECT_EQ(cutter.Buffered(), 0u);
+  EXPECT_EQ(cutter.BufferedForTesting(), 0u);
 }
 
 TEST(PipeFrameCutterTest, LoneEmptyFrameOfEightBytesIsDelivered) {
@@ -188,7 +188,7 @@ TEST(PipeFrameCutterTest, LargeFrameAfterManySmallOnesInOneRead) {
   }
   ASSERT_EQ(cutter.Next(&view), PipeFrameCutter::Result::kFrame);
   EXPECT_TRUE(view.payload == big);
-  EXPECT_EQ(cutter.Buffered(), 0u);
+  EXPECT_EQ(cutter.BufferedForTesting(), 0u);
 }
 
 // Reads as the stream channel makes them: up to the end of a large frame in
@@ -216,7 +216,7 @@ std::vector<PlacedCut> CutPlaced(const std::string& stream, size_t chunk) {
       cuts.push_back({view.kind, std::string(view.payload), reinterpret_cast<uintptr_t>(view.payload.data()) % 64});
     }
   }
-  EXPECT_EQ(cutter.Buffered(), 0u);
+  EXPECT_EQ(cutter.BufferedForTesting(), 0u);
   return cuts;
 }
 

@@ -43,7 +43,7 @@ Outcome CutInChunks(const char* data, size_t size, size_t chunk, bool placed) {
     }
     outcome.oversized = result == PipeFrameCutter::Result::kOversized;
   }
-  outcome.buffered = cutter.Buffered();
+  outcome.buffered = cutter.BufferedForTesting();
   return outcome;
 }
 

@@ -62,7 +62,7 @@ bool PipeTestPeer::WaitConsumed(int timeout_ms) {
   const uint64_t deadline = vz::MonotonicMs() + static_cast<uint64_t>(timeout_ms);
   for (;;) {
     size_t unread = 0;
-    if (!connection_.UnreadSentBytes(&unread)) return false;
+    if (!connection_.UnreadSentBytesForTesting(&unread)) return false;
     if (unread == 0) return true;
     if (LeftMs(deadline) == 0) return false;
     // No event tells that the peer has read; look again shortly.

@@ -27,7 +27,6 @@ class ExtensionSession {
   // The next message, within the time-out; false on time-out or when the
   // host's output ended (`ended` then says so).
   bool Receive(std::string* message, int timeout_ms, bool* ended);
-  void CloseInput() { host_.CloseInput(); }
   bool WaitHostEnd(int timeout_ms, int* exit_code) { return host_.Wait(timeout_ms, exit_code); }
   int hidden_logs() const { return hidden_logs_; }
 

@@ -13,7 +13,7 @@ namespace {
 // The stamp drawn into an image, as B,G,R,A bytes of `width` x `height`.
 std::vector<uint8_t> StampFrame(uint32_t value, int width, int height, int x, int y) {
   vz::Image image(width, height);
-  image.Fill(0xFF808080);
+  image.FillForTesting(0xFF808080);
   auto canvas = vz::CreateImageCanvas(image);
   DrawStamp(*canvas, x, y, value);
   std::vector<uint8_t> bytes(static_cast<size_t>(width) * height * 4);

@@ -86,7 +86,7 @@ bool MeetingParticipant::Alive() {
   return !ended_;
 }
 
-bool MeetingParticipant::Saw(const std::string& type) {
+bool MeetingParticipant::SawForTesting(const std::string& type) {
   std::lock_guard<std::mutex> hold(lock_);
   return std::find(seen_.begin(), seen_.end(), type) != seen_.end();
 }

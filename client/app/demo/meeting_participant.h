@@ -34,7 +34,7 @@ class MeetingParticipant {
   // False once vzbridge's output ended (both programs gone or going).
   bool Alive();
   // Whether a message of this type arrived at any time so far.
-  bool Saw(const std::string& type);
+  bool SawForTesting(const std::string& type);
   // After the stop request: vzbridge's exit code 0 and VelzarHub gone.
   bool WaitEnd(int timeout_ms, std::string* why);
   // Ends both programs at once (a failed run).

@@ -41,8 +41,8 @@ TEST(MeetingParticipant, WaitsPastOtherTypesNotesTheProgramAndSeesTheEnd) {
   ASSERT_TRUE(participant.Start(host, {}));
   ASSERT_TRUE(participant.WaitFor("DS_SESSION_RESPONSE_STARTED", 10000));
   EXPECT_EQ(participant.hub_pid(), 4194305);
-  EXPECT_TRUE(participant.Saw("DS_SESSION_RESPONSE_CONNECTING"));
-  EXPECT_FALSE(participant.Saw("MEET_APP_LOG"));  // log lines are not reports
+  EXPECT_TRUE(participant.SawForTesting("DS_SESSION_RESPONSE_CONNECTING"));
+  EXPECT_FALSE(participant.SawForTesting("MEET_APP_LOG"));  // log lines are not reports
   // Taken in order: what was skipped on the way is not waited for again.
   EXPECT_FALSE(participant.WaitFor("DS_SESSION_RESPONSE_CONNECTING", 2000));
   // The host's output ended: a wait for what never comes ends at once.

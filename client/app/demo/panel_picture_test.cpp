@@ -47,7 +47,7 @@ TEST(PanelPictureTest, PlacesTheLargePictureAndTheStripAsThePanelLaysThemOut) {
 TEST(PanelPictureTest, ReadsTheCounterAndMatchesThePatternAFewPixelsOff) {
   // 642 wide: the container is the camera's size, the picture unscaled.
   vz::Image grab(642, 480);
-  grab.Fill(kPanelGrey);
+  grab.FillForTesting(kPanelGrey);
   const vz::Rect expected = PanelLargePictureRect({642, 480}, kSource);
   ASSERT_EQ(expected, (vz::Rect{1, 60, 641, 420}));
   DrawPattern(grab, expected.Offset(1, -1), 1234);
@@ -63,7 +63,7 @@ TEST(PanelPictureTest, AnotherFrameOrNoPictureIsNotAMatch) {
   // The panel's grey alone: the counter reads as 0 at best, and the
   // picture is far from the pattern.
   vz::Image empty(640, 480);
-  empty.Fill(kPanelGrey);
+  empty.FillForTesting(kPanelGrey);
   const PanelPictureReading none = ReadPanelPicture(empty, expected, kSource);
   EXPECT_TRUE(!none.found || none.psnr < 20.0);
   // A grab smaller than the place where the picture should be.
@@ -75,7 +75,7 @@ TEST(PanelPictureTest, AnotherFrameOrNoPictureIsNotAMatch) {
 
 TEST(PanelPictureTest, ReadsTheStripTileAtAQuarterSize) {
   vz::Image grab(640, 480);
-  grab.Fill(kPanelGrey);
+  grab.FillForTesting(kPanelGrey);
   const vz::Rect tile = PanelStripPictureRect({640, 480}, 2, 1);
   DrawPattern(grab, tile, 77);
   const PanelPictureReading reading = ReadStripTile(grab, tile, kSource);

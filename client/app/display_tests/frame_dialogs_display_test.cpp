@@ -150,7 +150,7 @@ TEST_F(FrameDialogsOnDisplay, OkWithAnEmptyPasswordKeepsTheDialogOpen) {
       injector_->Tap(vz::keys::kReturn);  // no password: stays open
       injector_->Sync();
       step = 1;
-    } else if (step == 1 && opener.IsDialogOpen()) {
+    } else if (step == 1 && opener.IsDialogOpenForTesting()) {
       injector_->TypeAscii("pw");  // the focus went to the empty password
       injector_->Tap(vz::keys::kReturn);
       injector_->Sync();

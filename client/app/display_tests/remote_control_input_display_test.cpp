@@ -80,7 +80,7 @@ TEST_F(RemoteControlInputOnDisplay, ARemoteClickAndKeysReachTheWindowUnderTheMap
   click.MouseX = 260;
   click.MouseY = 230;
   input.ExecuteRemoteMouseControling(click);
-  EXPECT_EQ(input.last_position(), (vz::Point{260, 230}));  // read back after the display took it
+  EXPECT_EQ(input.last_position_for_testing(), (vz::Point{260, 230}));  // read back after the display took it
   EXPECT_EQ(injector->PointerPosition(), (vz::Point{260, 230}));
   ASSERT_TRUE(RunUntil([&] { return !target.presses.empty() && target.releases > 0; }));
   EXPECT_EQ(target.presses[0].first, (vz::Point{60, 80}));
@@ -124,7 +124,7 @@ TEST_F(RemoteControlInputOnDisplay, ARemoteClickAndKeysReachTheWindowUnderTheMap
   input.onRemoteControlTimer();
   EXPECT_EQ(owner.pauses, 1);
   EXPECT_FALSE(injector->IsKeyDown(0xFFE1));
-  EXPECT_FALSE(input.IsWatchdogArmed());
+  EXPECT_FALSE(input.IsWatchdogArmedForTesting());
 }
 
 }  // namespace

@@ -95,13 +95,13 @@ TEST_F(SharingUIOnDisplay, ConsentByARealClickThenTheRemoteClickLandsAtTheMapped
   info.Monitors[0] = owner.monitors.Monitors[0];
   info.Monitors[0].StateFlags |= 4;
   ui->updateDSSharingInfo(&info);
-  ASSERT_TRUE(ui->overlay().IsWindow());
-  EXPECT_NE(ui->overlay().window()->NativeId(), 0u);
+  ASSERT_TRUE(ui->overlay_for_testing().IsWindow());
+  EXPECT_NE(ui->overlay_for_testing().window()->NativeId(), 0u);
 
   // The presenter answers the question with the mouse, once it is on the screen.
   bool clicked = false;
   loop_.StartTimer(&clicked, 1, 50, [&] {
-    CDSRemoteControlDialog* question = CDSRemoteControlDialog::Innermost();
+    CDSRemoteControlDialog* question = CDSRemoteControlDialog::InnermostForTesting();
     if (clicked || question == nullptr || !question->window()->IsVisible()) return;
     system_->Sync();
     vz::Window* accept = question->GetDlgItem(1103)->window();
@@ -124,12 +124,12 @@ TEST_F(SharingUIOnDisplay, ConsentByARealClickThenTheRemoteClickLandsAtTheMapped
   input.MouseX = 650;
   input.MouseY = 560;
   ui->updateDSCommand(&input);
-  EXPECT_TRUE(ui->overlay().IsClickThrough());
+  EXPECT_TRUE(ui->overlay_for_testing().IsClickThroughForTesting());
   ASSERT_TRUE(RunUntil([&] { return !target.presses.empty(); }));
   EXPECT_EQ(target.presses[0], (vz::Point{50, 60}));
 
   ui->cleanUp();
-  EXPECT_FALSE(ui->overlay().IsWindow());
+  EXPECT_FALSE(ui->overlay_for_testing().IsWindow());
   EXPECT_EQ(ui->window(), nullptr);
   ui.reset();
   vzres::UnloadResourceLibrary();

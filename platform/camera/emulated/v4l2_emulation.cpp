@@ -715,7 +715,7 @@ std::string EmulatedV4l2::Plug(const EmulatedCameraScript& script) {
   return node;
 }
 
-void EmulatedV4l2::Unplug(const std::string& node) {
+void EmulatedV4l2::UnplugForTesting(const std::string& node) {
   {
     std::lock_guard<std::mutex> hold(state_->lock);
     auto found = state_->cameras.find(node);
@@ -728,21 +728,21 @@ void EmulatedV4l2::Unplug(const std::string& node) {
   state_->NotifyMonitors();
 }
 
-void EmulatedV4l2::NotifyWithoutChange() { state_->NotifyMonitors(); }
+void EmulatedV4l2::NotifyWithoutChangeForTesting() { state_->NotifyMonitors(); }
 
-uint32_t EmulatedV4l2::FramesFilled(const std::string& node) {
+uint32_t EmulatedV4l2::FramesFilledForTesting(const std::string& node) {
   std::lock_guard<std::mutex> hold(state_->lock);
   auto found = state_->cameras.find(node);
   return found == state_->cameras.end() ? 0 : found->second->counter;
 }
 
-uint32_t EmulatedV4l2::FramesFilledIntoLentBuffers(const std::string& node) {
+uint32_t EmulatedV4l2::FramesFilledIntoLentBuffersForTesting(const std::string& node) {
   std::lock_guard<std::mutex> hold(state_->lock);
   auto found = state_->cameras.find(node);
   return found == state_->cameras.end() ? 0 : found->second->lent_filled;
 }
 
-int32_t EmulatedV4l2::ControlValue(const std::string& node, uint32_t id) {
+int32_t EmulatedV4l2::ControlValueForTesting(const std::string& node, uint32_t id) {
   std::lock_guard<std::mutex> hold(state_->lock);
   auto found = state_->cameras.find(node);
   if (found == state_->cameras.end()) return 0;

@@ -7,8 +7,8 @@
 // camera's rate on the real clock, drawn by the script's picture and packed
 // as the set format wants (MJPEG frames made with libjpeg-turbo).
 //
-// Threads: any; one lock guards every camera. Plug and Unplug tell the
-// hot-plug monitors, on their own threads' run loops.
+// Threads: any; one lock guards every camera. Plug and UnplugForTesting tell
+// the hot-plug monitors, on their own threads' run loops.
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -84,15 +84,15 @@ class EmulatedV4l2 : public V4l2Port {
   // the monitors are told.
   std::string Plug(const EmulatedCameraScript& script);
   // Pulls it out: its open descriptors answer ENODEV and its node goes.
-  void Unplug(const std::string& node);
+  void UnplugForTesting(const std::string& node);
   // Tells the monitors without a change (a spurious event).
-  void NotifyWithoutChange();
+  void NotifyWithoutChangeForTesting();
   // Frames filled so far by the camera at `node` (0 when none).
-  uint32_t FramesFilled(const std::string& node);
+  uint32_t FramesFilledForTesting(const std::string& node);
   // Of those, the frames filled into buffers the caller lent.
-  uint32_t FramesFilledIntoLentBuffers(const std::string& node);
+  uint32_t FramesFilledIntoLentBuffersForTesting(const std::string& node);
   // Control values as set, for tests.
-  int32_t ControlValue(const std::string& node, uint32_t id);
+  int32_t ControlValueForTesting(const std::string& node, uint32_t id);
 
   std::vector<std::string> ListNodes() override;
   int Open(const std::string& node) override;

@@ -59,7 +59,7 @@ TEST(V4l2CapDeviceTest, CamerasAreListedWithNamesThatSurviveReplugging) {
     before->AddRef();
   }
   // Out and in again: another node number, the same camera.
-  port.Unplug(laptop);
+  port.UnplugForTesting(laptop);
   port.Plug(vz::MjpegOnlyCamera());
   const std::string again = port.Plug(vz::LaptopYuyvCamera());
   EXPECT_NE(again, laptop);
@@ -180,11 +180,11 @@ TEST_F(HotplugTest, PluggingInAndPullingOutGiveOneCallEach) {
   Settle();
   EXPECT_EQ(sink_.calls, std::vector<std::string>{"0 USB MJPEG Camera"});
   sink_.calls.clear();
-  port_.Unplug(node);
+  port_.UnplugForTesting(node);
   Settle();
   EXPECT_EQ(sink_.calls, std::vector<std::string>{"1 USB MJPEG Camera"});
   sink_.calls.clear();
-  port_.NotifyWithoutChange();
+  port_.NotifyWithoutChangeForTesting();
   Settle();
   EXPECT_TRUE(sink_.calls.empty());
 }
@@ -221,7 +221,7 @@ TEST(CameraControlsTest, TheCamerasOwnControlsAreListedReadAndSetWithinTheirRang
   EXPECT_EQ(controls.Get(list[1].id, &value), VSE_S_OK);
   EXPECT_EQ(value, 32);
   EXPECT_EQ(controls.Set(list[0].id, 20), VSE_S_OK);
-  EXPECT_EQ(port.ControlValue(node, list[0].id), 20);
+  EXPECT_EQ(port.ControlValueForTesting(node, list[0].id), 20);
   EXPECT_EQ(controls.Set(list[0].id, 65), VSE_E_FAIL);
   EXPECT_EQ(controls.Set(0x1234, 1), VSE_E_FAIL);
   CCameraControls none(nullptr);

@@ -81,11 +81,11 @@ class CV4l2CapEngine final : public TEngineObject<IVideoCapEngine, IVideoCrossba
   bool restart_done() const { return restart_done_; }
   // True once the stream is on with the grabber's samples as the driver's
   // buffers (raw frames then go on without a copy).
-  bool StreamsIntoSamples() const { return streams_into_samples_.load(); }
-  uint64_t DroppedFrames() const { return grabber_.DroppedFrames() + dropped_.load(); }
-  uint64_t DeliveredFrames() const { return delivered_.load(); }
+  bool StreamsIntoSamplesForTesting() const { return streams_into_samples_.load(); }
+  uint64_t DroppedFramesForTesting() const { return grabber_.DroppedFrames() + dropped_.load(); }
+  uint64_t DeliveredFramesForTesting() const { return delivered_.load(); }
   // Of those, the frames whose bytes were copied into a sample.
-  uint64_t CopiedFrames() const { return copied_.load(); }
+  uint64_t CopiedFramesForTesting() const { return copied_.load(); }
 
  private:
   ~CV4l2CapEngine() override;

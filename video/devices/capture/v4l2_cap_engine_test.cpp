@@ -267,11 +267,12 @@ TEST_F(CapEngineTest, ShortFramesAreDroppedBeforeTheyReachTheCropper) {
   const VideoFormat wanted{3, 320, 240, 30.0f, 0};
   ASSERT_EQ(Make(&wanted), VSE_S_OK);
   ASSERT_EQ(engine_->Start(false), 1u);
-  ASSERT_TRUE(WaitFor([&] { return engine()->DroppedFrames() >= 2 && engine()->DeliveredFrames() >= 2; }));
+  ASSERT_TRUE(WaitFor(
+      [&] { return engine()->DroppedFramesForTesting() >= 2 && engine()->DeliveredFramesForTesting() >= 2; }));
   engine_->Stop();
-  const uint32_t filled = port_.FramesFilled("/dev/video0");
-  EXPECT_EQ(engine()->DroppedFrames() + engine()->DeliveredFrames(), filled);
-  EXPECT_LE(engine()->DeliveredFrames(), (filled + 1) / 2);
+  const uint32_t filled = port_.FramesFilledForTesting("/dev/video0");
+  EXPECT_EQ(engine()->DroppedFramesForTesting() + engine()->DeliveredFramesForTesting(), filled);
+  EXPECT_LE(engine()->DeliveredFramesForTesting(), (filled + 1) / 2);
 }
 
 TEST_F(CapEngineTest, ACameraPulledOutWhileStreamingIsReported) {
@@ -282,7 +283,7 @@ TEST_F(CapEngineTest, ACameraPulledOutWhileStreamingIsReported) {
   ASSERT_TRUE(WaitFor([&] { return deliverer_->count() >= 1; }));
   Check();
   ASSERT_EQ(sink_.results, std::vector<int32_t>{0});
-  port_.Unplug(node);
+  port_.UnplugForTesting(node);
   ASSERT_TRUE(WaitFor([&] { return sink_.results.size() == 2; }));
   EXPECT_EQ(sink_.results.back(), kFail);
   EXPECT_EQ(sink_.devices.back(), devices_.at(0));
@@ -313,7 +314,7 @@ TEST_F(CapEngineTest, APullOutBeforeTheFirstCheckFailsTheStartWithoutARestart) {
   ASSERT_EQ(Make(&wanted), VSE_S_OK);
   ASSERT_EQ(engine_->Start(false), 1u);
   ASSERT_TRUE(engine()->WaitForStreamResult(30000));
-  port_.Unplug(node);
+  port_.UnplugForTesting(node);
   ASSERT_TRUE(WaitFor([&] {
     Check();
     return !sink_.results.empty();
@@ -385,8 +386,8 @@ TEST_F(CapEngineTest, TheSecondOfTwoCamerasOfOneModelCanBeChosen) {
   EXPECT_TRUE(engine_->IsDifferentDevice(devices_[0]));
   ASSERT_EQ(engine_->Start(false), 1u);
   ASSERT_TRUE(WaitFor([&] { return deliverer_->count() >= 2; }));
-  EXPECT_EQ(port_.FramesFilled(first_node), 0u);
-  EXPECT_GE(port_.FramesFilled(second_node), 2u);
+  EXPECT_EQ(port_.FramesFilledForTesting(first_node), 0u);
+  EXPECT_GE(port_.FramesFilledForTesting(second_node), 2u);
 }
 
 // A camera with several inputs answers IVideoCrossbar, which names them
@@ -523,11 +524,11 @@ TEST_P(RawCameraTest, FramesArriveUnshearedAndUncopiedWhereTheDriverFillsSamples
   const VideoFormat wanted{VideoTypeOfFourcc(raw.fourcc), 640, 360, 30.0f, 0};
   ASSERT_EQ(Make(&wanted), VSE_S_OK);
   ASSERT_EQ(engine_->Start(false), 1u);
-  ASSERT_TRUE(WaitFor([&] { return engine()->DeliveredFrames() >= 3 && deliverer_->count() >= 3; }));
-  EXPECT_EQ(engine()->StreamsIntoSamples(), raw.takes_user_pointers);
-  EXPECT_EQ(engine()->DroppedFrames(), 0u);
-  EXPECT_EQ(engine()->CopiedFrames() == 0, raw.takes_user_pointers || raw.row_padding != 0);
-  EXPECT_EQ(port_.FramesFilledIntoLentBuffers(node) > 0, raw.takes_user_pointers);
+  ASSERT_TRUE(WaitFor([&] { return engine()->DeliveredFramesForTesting() >= 3 && deliverer_->count() >= 3; }));
+  EXPECT_EQ(engine()->StreamsIntoSamplesForTesting(), raw.takes_user_pointers);
+  EXPECT_EQ(engine()->DroppedFramesForTesting(), 0u);
+  EXPECT_EQ(engine()->CopiedFramesForTesting() == 0, raw.takes_user_pointers || raw.row_padding != 0);
+  EXPECT_EQ(port_.FramesFilledIntoLentBuffersForTesting(node) > 0, raw.takes_user_pointers);
   EXPECT_EQ(deliverer_->last().video_type, wanted.video_type);
   EXPECT_TRUE(ShowsThePlacePicture(deliverer_, 640, 360));
   Check();
@@ -550,14 +551,15 @@ TEST_F(CapEngineTest, APaddedFrameCutShortIsDropped) {
     const VideoFormat wanted{kVideoTypeYuy2, 640, 360, 30.0f, 0};
     ASSERT_EQ(Make(&wanted), VSE_S_OK);
     ASSERT_EQ(engine_->Start(false), 1u);
-    ASSERT_TRUE(WaitFor([&] { return engine()->DroppedFrames() >= 2 && engine()->DeliveredFrames() >= 2; }));
+    ASSERT_TRUE(WaitFor(
+        [&] { return engine()->DroppedFramesForTesting() >= 2 && engine()->DeliveredFramesForTesting() >= 2; }));
     EXPECT_TRUE(ShowsThePlacePicture(deliverer_, 640, 360));
     engine_->Stop();
     engine_->Release();
     engine_ = nullptr;
     for (IVideoCapDevice* device : devices_) device->Release();
     devices_.clear();
-    port_.Unplug(node);
+    port_.UnplugForTesting(node);
   }
 }
 
@@ -588,8 +590,8 @@ TEST_P(MjpegCameraTest, FramesArriveAsI420) {
                            30.0f, 0};
   ASSERT_EQ(Make(&wanted), VSE_S_OK);
   ASSERT_EQ(engine_->Start(false), 1u);
-  ASSERT_TRUE(WaitFor([&] { return engine()->DeliveredFrames() >= 3; }));
-  EXPECT_EQ(engine()->DroppedFrames(), 0u);
+  ASSERT_TRUE(WaitFor([&] { return engine()->DeliveredFramesForTesting() >= 3; }));
+  EXPECT_EQ(engine()->DroppedFramesForTesting(), 0u);
   Check();
   EXPECT_EQ(sink_.results, std::vector<int32_t>{0});
   const VideoFormat last = deliverer_->last();
@@ -628,8 +630,9 @@ TEST_P(MjpegOtherSizeTest, AnMjpegFrameOfAnotherSizeIsDropped) {
   const VideoFormat wanted{0, 640, 360, 30.0f, 0};
   ASSERT_EQ(Make(&wanted), VSE_S_OK);
   ASSERT_EQ(engine_->Start(false), 1u);
-  ASSERT_TRUE(WaitFor([&] { return engine()->DroppedFrames() >= 3 || engine()->DeliveredFrames() > 0; }));
-  EXPECT_EQ(engine()->DeliveredFrames(), 0u);
+  ASSERT_TRUE(WaitFor(
+      [&] { return engine()->DroppedFramesForTesting() >= 3 || engine()->DeliveredFramesForTesting() > 0; }));
+  EXPECT_EQ(engine()->DeliveredFramesForTesting(), 0u);
   EXPECT_EQ(deliverer_->count(), 0u);
 }
 
@@ -643,7 +646,8 @@ TEST_F(CapEngineTest, ATruncatedMjpegFrameIsDroppedAndTheStreamGoesOn) {
   const VideoFormat wanted{0, 640, 360, 30.0f, 0};
   ASSERT_EQ(Make(&wanted), VSE_S_OK);
   ASSERT_EQ(engine_->Start(false), 1u);
-  ASSERT_TRUE(WaitFor([&] { return engine()->DroppedFrames() >= 2 && engine()->DeliveredFrames() >= 2; }));
+  ASSERT_TRUE(WaitFor(
+      [&] { return engine()->DroppedFramesForTesting() >= 2 && engine()->DeliveredFramesForTesting() >= 2; }));
 }
 
 }  // namespace

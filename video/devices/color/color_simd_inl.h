@@ -38,13 +38,9 @@ struct V128 {
   static void Store(uint8_t* p, T v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
   // kBytes / 2 bytes from p into the low half of the lane.
   static T LoadHalf(const uint8_t* p) { return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)); }
-  static void StoreHalf(uint8_t* p, T v) { _mm_storel_epi64(reinterpret_cast<__m128i*>(p), v); }
   static void Load2(const uint8_t* p, T& a, T& b) { a = Load(p), b = Load(p + 16); }
   static void Store2(uint8_t* p, T a, T b) { Store(p, a), Store(p + 16, b); }
-  static void Load4(const uint8_t* p, T& a, T& b, T& c, T& d) {
-    a = Load(p), b = Load(p + 16), c = Load(p + 32), d = Load(p + 48);
-  }
-  // Half 0 of Load4 (a, b) or half 1 (c, d).
+  // The first (half 0) or the second (half 1) 32 of the 64 bytes at p.
   static void LoadPair(const uint8_t* p, int half, T& a, T& b) { a = Load(p + half * 32), b = Load(p + half * 32 + 16); }
   static void Store4(uint8_t* p, T a, T b, T c, T d) {
     Store(p, a), Store(p + 16, b), Store(p + 32, c), Store(p + 48, d);
@@ -123,23 +119,12 @@ struct V256 {
   static constexpr int kBytes = 32;
   static T Zero() { return _mm256_setzero_si256(); }
   static T Set16(int16_t v) { return _mm256_set1_epi16(v); }
-  static T Set32(int32_t v) { return _mm256_set1_epi32(v); }
   static T Load(const uint8_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
   static void Store(uint8_t* p, T v) { _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v); }
   // Bytes 0..7 into the low half of lane 0, bytes 8..15 into lane 1's.
   static T LoadHalf(const uint8_t* p) {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
     return _mm256_permute4x64_epi64(_mm256_castsi128_si256(v), 0x50);
-  }
-  static void StoreHalf(uint8_t* p, T v) {
-    const __m256i g = _mm256_permute4x64_epi64(v, 0x08);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm256_castsi256_si128(g));
-  }
-  // Lane 0 takes the first half of the bytes, lane 1 the second half.
-  static void Load2(const uint8_t* p, T& a, T& b) {
-    const T l0 = Load(p), l1 = Load(p + 32);
-    a = _mm256_permute2x128_si256(l0, l1, 0x20);
-    b = _mm256_permute2x128_si256(l0, l1, 0x31);
   }
   static void Store2(uint8_t* p, T a, T b) {
     Store(p, _mm256_permute2x128_si256(a, b, 0x20));
@@ -158,17 +143,12 @@ struct V256 {
   static T Mullo16(T a, T b) { return _mm256_mullo_epi16(a, b); }
   template <int N> static T Srai16(T a) { return _mm256_srai_epi16(a, N); }
   template <int N> static T Srli16(T a) { return _mm256_srli_epi16(a, N); }
-  static T Madd16(T a, T b) { return _mm256_madd_epi16(a, b); }
-  static T Add32(T a, T b) { return _mm256_add_epi32(a, b); }
-  template <int N> static T Srai32(T a) { return _mm256_srai_epi32(a, N); }
-  template <int N> static T Srli32(T a) { return _mm256_srli_epi32(a, N); }
   static T And(T a, T b) { return _mm256_and_si256(a, b); }
   static T Unpacklo8(T a, T b) { return _mm256_unpacklo_epi8(a, b); }
   static T Unpackhi8(T a, T b) { return _mm256_unpackhi_epi8(a, b); }
   static T Unpacklo16(T a, T b) { return _mm256_unpacklo_epi16(a, b); }
   static T Unpackhi16(T a, T b) { return _mm256_unpackhi_epi16(a, b); }
   static T Packus16(T a, T b) { return _mm256_packus_epi16(a, b); }
-  static T Packs32(T a, T b) { return _mm256_packs_epi32(a, b); }
   static T Avg8(T a, T b) { return _mm256_avg_epu8(a, b); }
   // Lane 0 the pairs of pixels 0..15, lane 1 those of 16..31, as the Y
   // load's lanes.

@@ -47,7 +47,7 @@ class CColorSpaceConvertor final : public IStrategy {
   int32_t Convert(int32_t mode, const ImageDesc* src, ImageDesc* dst) override;
 
   // The entry the last successful Convert took (for tests).
-  KernelEntry last_entry() const { return last_entry_; }
+  KernelEntry last_entry_for_testing() const { return last_entry_; }
 
  private:
   struct ConvertKernelTable {

@@ -49,7 +49,7 @@ class CVideoFormatConverter {
   // failed conversion.
   const uint8_t* ConvertEncoderInput(const VideoFormat& format, const uint8_t* data, int32_t length);
 
-  int32_t buffer_size() const { return buffer_size_; }
+  int32_t buffer_size_for_testing() const { return buffer_size_; }
 
  private:
   IVideoSample* ConvertInto(uint32_t wanted, const nsVZVP::ImageDesc& src, IVideoSampleAllocator* allocator,

@@ -42,7 +42,7 @@ TEST_F(FrameConvertTest, CapturedI420PassesThroughWithoutACopy) {
   CVideoFormatConverter c;
   std::vector<uint8_t> frame(16);
   EXPECT_EQ(c.ConvertEncoderInput(VideoFormat{2, 4, 2, 30.f, 0}, frame.data(), 16), frame.data());
-  EXPECT_EQ(c.buffer_size(), 0);
+  EXPECT_EQ(c.buffer_size_for_testing(), 0);
 }
 
 TEST_F(FrameConvertTest, EncoderBufferGrowsToTheLargestFrameAndNeverShrinks) {
@@ -50,10 +50,10 @@ TEST_F(FrameConvertTest, EncoderBufferGrowsToTheLargestFrameAndNeverShrinks) {
   std::vector<uint8_t> vga(640 * 480 * 3, 0), qvga(320 * 240 * 3, 0);
   ASSERT_NE(c.ConvertEncoderInput(VideoFormat{4, 640, 480, 30.f, 0}, vga.data(), static_cast<int32_t>(vga.size())),
             nullptr);
-  EXPECT_EQ(c.buffer_size(), 460800);
+  EXPECT_EQ(c.buffer_size_for_testing(), 460800);
   ASSERT_NE(c.ConvertEncoderInput(VideoFormat{4, 320, 240, 30.f, 0}, qvga.data(), static_cast<int32_t>(qvga.size())),
             nullptr);
-  EXPECT_EQ(c.buffer_size(), 460800);
+  EXPECT_EQ(c.buffer_size_for_testing(), 460800);
 }
 
 TEST_F(FrameConvertTest, EncoderPlanesFollowTheRoundedWidth) {
@@ -125,7 +125,7 @@ TEST_F(FrameConvertTest, DecodedPicturesUseTheDecodersStrides) {
   EXPECT_EQ(c.ConvertDecodedImage(CSP_RGB24, DecodeBufferInfo{7, 4, 40, 24}, allocator_, planes), nullptr);
   EXPECT_EQ(c.ConvertDecodedImage(CSP_RGB24, DecodeBufferInfo{0, 4, 40, 24}, allocator_, planes), nullptr);
   EXPECT_EQ(c.ConvertDecodedImage(CSP_BGRA32, DecodeBufferInfo{8, 4, 40, 24}, allocator_, planes), nullptr);
-  EXPECT_EQ(allocator_->PooledCount(), 1) << "the failed conversion's sample is back in the pool";
+  EXPECT_EQ(allocator_->PooledCountForTesting(), 1) << "the failed conversion's sample is back in the pool";
 }
 
 }  // namespace

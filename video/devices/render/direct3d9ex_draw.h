@@ -46,7 +46,7 @@ class CDirect3D9ExDraw final : public CVideoDrawBase {
   void WindowThreadAction() override;
   int32_t NeedsWindowThread() override { return 1; }
 
-  int32_t state() const { return m_stateCode; }
+  int32_t state_for_testing() const { return m_stateCode; }
 
  private:
   // 0 go on, 1 skip the frame with success, 2 fail.

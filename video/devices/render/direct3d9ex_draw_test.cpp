@@ -79,7 +79,7 @@ class GpuDrawTest : public ::testing::Test {
 };
 
 TEST_F(GpuDrawTest, FirstFrameOffTheWindowThreadIsSkippedAndTheDeviceMadeOnTheWindowThread) {
-  EXPECT_EQ(draw_.state(), CDirect3D9ExDraw::StateCode_Uncreated);
+  EXPECT_EQ(draw_.state_for_testing(), CDirect3D9ExDraw::StateCode_Uncreated);
   int32_t result = 0;
   std::thread data([&] { result = DrawFrame(Rect{0, 0, 320, 240}); });
   data.join();
@@ -90,7 +90,7 @@ TEST_F(GpuDrawTest, FirstFrameOffTheWindowThreadIsSkippedAndTheDeviceMadeOnTheWi
   draw_.WindowThreadAction();  // what the renderer's hook does on the window thread
   EXPECT_EQ(gpu_->created, 1);
   EXPECT_EQ(gpu_->created_on, std::this_thread::get_id());
-  EXPECT_EQ(draw_.state(), CDirect3D9ExDraw::StateCode_Ready);
+  EXPECT_EQ(draw_.state_for_testing(), CDirect3D9ExDraw::StateCode_Ready);
   std::thread next([&] { result = DrawFrame(Rect{0, 0, 320, 240}); });
   next.join();
   EXPECT_EQ(result, 1);
@@ -109,18 +109,18 @@ TEST_F(GpuDrawTest, ResizeResetsMonitorChangeAndLostDeviceRecreate) {
   EXPECT_EQ(gpu_->created, 2);
   gpu_->present_result = 1;  // lost while presenting: made anew at the next frame
   ASSERT_EQ(DrawFrame(Rect{0, 0, 640, 480}), 1);
-  EXPECT_EQ(draw_.state(), CDirect3D9ExDraw::StateCode_NeedRecreate);
+  EXPECT_EQ(draw_.state_for_testing(), CDirect3D9ExDraw::StateCode_NeedRecreate);
   gpu_->present_result = 0;
   gpu_->check_result = 1;
   ASSERT_EQ(DrawFrame(Rect{0, 0, 640, 480}), 1);
   EXPECT_EQ(gpu_->created, 3);
-  EXPECT_EQ(draw_.state(), CDirect3D9ExDraw::StateCode_Ready);
+  EXPECT_EQ(draw_.state_for_testing(), CDirect3D9ExDraw::StateCode_Ready);
 }
 
 TEST_F(GpuDrawTest, FailedCreationOrRemovedDeviceRefusesEverythingAfter) {
   gpu_->create_result = -5;
   EXPECT_EQ(DrawFrame(Rect{0, 0, 320, 240}), -1);
-  EXPECT_EQ(draw_.state(), CDirect3D9ExDraw::StateCode_Failed);
+  EXPECT_EQ(draw_.state_for_testing(), CDirect3D9ExDraw::StateCode_Failed);
   EXPECT_EQ(DrawFrame(Rect{0, 0, 320, 240}), -1);
   EXPECT_EQ(draw_.DrawBkgnd(Rect{0, 0, 320, 240}), 0);
   EXPECT_EQ(draw_.UpdateDrawTargetRectangle(Rect{0, 0, 320, 240}), 0);
@@ -131,7 +131,7 @@ TEST_F(GpuDrawTest, RemovedDeviceFoundByTheCheckAfterALostPresent) {
   ASSERT_EQ(DrawFrame(Rect{0, 0, 320, 240}), 1);
   gpu_->present_result = 2;
   EXPECT_EQ(DrawFrame(Rect{0, 0, 320, 240}), -1);
-  EXPECT_EQ(draw_.state(), CDirect3D9ExDraw::StateCode_Failed);
+  EXPECT_EQ(draw_.state_for_testing(), CDirect3D9ExDraw::StateCode_Failed);
 }
 
 TEST_F(GpuDrawTest, FormatsRepaintsAndEffects) {

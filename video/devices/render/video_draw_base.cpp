@@ -54,12 +54,12 @@ void CVideoDrawBase::SetMirror(bool mirror) {
   }
 }
 
-bool CVideoDrawBase::overlay_prepared(int32_t id) const {
+bool CVideoDrawBase::overlay_prepared_for_testing(int32_t id) const {
   auto it = overlays_.find(id);
   return it != overlays_.end() && it->second.prepared != nullptr;
 }
 
-void CVideoDrawBase::MarkPrepared(int32_t id, void* prepared) {
+void CVideoDrawBase::MarkPreparedForTesting(int32_t id, void* prepared) {
   auto it = overlays_.find(id);
   if (it != overlays_.end()) it->second.prepared = prepared;
 }

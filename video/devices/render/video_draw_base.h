@@ -25,13 +25,12 @@ class CVideoDrawBase : public IVideoDraw {
 
   uint32_t effect_flags() const { return effect_flags_; }
   int32_t aspect_mode() const { return aspect_mode_; }
-  int32_t background_type() const { return bk_.type; }
   uint32_t background_colour() const { return bk_.value; }  // COLORREF
   // True while a source-side overlay change has not been drawn.
-  bool picture_stale() const { return picture_stale_; }
-  size_t overlay_count() const { return overlays_.size(); }
+  bool picture_stale_for_testing() const { return picture_stale_; }
+  size_t overlay_count_for_testing() const { return overlays_.size(); }
   // Whether the overlay under `id` still has its prepared image.
-  bool overlay_prepared(int32_t id) const;
+  bool overlay_prepared_for_testing(int32_t id) const;
 
  protected:
   struct Background {
@@ -51,7 +50,7 @@ class CVideoDrawBase : public IVideoDraw {
   // image); the base only forgets the pointer.
   virtual void ReleasePrepared(void* /*prepared*/) {}
   void ClearPictureStale() { picture_stale_ = false; }
-  void MarkPrepared(int32_t id, void* prepared);
+  void MarkPreparedForTesting(int32_t id, void* prepared);
   Background& background() { return bk_; }
 
   uint32_t effect_flags_ = 0;

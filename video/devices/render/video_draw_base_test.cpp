@@ -16,7 +16,7 @@ class PreparingDraw : public CVideoDrawBase {
   int32_t DrawBkgnd(const Rect&) override { return 1; }
   void DiscardStream() override {}
 
-  void Prepare(int32_t id, void* image) { MarkPrepared(id, image); }
+  void Prepare(int32_t id, void* image) { MarkPreparedForTesting(id, image); }
   void PrepareBackground(void* object) { background().pRef = object; }
   void Clean() { ClearPictureStale(); }
   std::vector<void*> released;
@@ -31,15 +31,15 @@ TEST(VideoDrawBaseTest, OverlayTableKeepsOrReleasesPreparedImagesAndMarksThePict
   OverlayDesc overlay;
   overlay.handle = &handle;
   EXPECT_EQ(draw.SetOverlay(7, overlay), 1);
-  EXPECT_FALSE(draw.picture_stale());  // destination side
+  EXPECT_FALSE(draw.picture_stale_for_testing());  // destination side
   draw.Prepare(7, &image);
   overlay.values[0] = 5;  // moved only: the prepared image stays
   draw.SetOverlay(7, overlay);
-  EXPECT_TRUE(draw.overlay_prepared(7));
+  EXPECT_TRUE(draw.overlay_prepared_for_testing(7));
   EXPECT_TRUE(draw.released.empty());
   overlay.transparent = 0x00FF00;  // another colour key: made anew
   draw.SetOverlay(7, overlay);
-  EXPECT_FALSE(draw.overlay_prepared(7));
+  EXPECT_FALSE(draw.overlay_prepared_for_testing(7));
   ASSERT_EQ(draw.released.size(), 1u);
   EXPECT_EQ(draw.released[0], &image);
 
@@ -47,12 +47,12 @@ TEST(VideoDrawBaseTest, OverlayTableKeepsOrReleasesPreparedImagesAndMarksThePict
   source_side.handle = &other;
   source_side.flags = kOverlaySourceSide;
   draw.SetOverlay(8, source_side);
-  EXPECT_TRUE(draw.picture_stale());
+  EXPECT_TRUE(draw.picture_stale_for_testing());
   draw.Clean();
   EXPECT_EQ(draw.RemoveOverlay(8), 1);
-  EXPECT_TRUE(draw.picture_stale());
+  EXPECT_TRUE(draw.picture_stale_for_testing());
   EXPECT_EQ(draw.RemoveOverlay(8), 0);
-  EXPECT_EQ(draw.overlay_count(), 1u);
+  EXPECT_EQ(draw.overlay_count_for_testing(), 1u);
 }
 
 TEST(VideoDrawBaseTest, BackgroundChangeReleasesThePreparedObjectAndMirrorIsBitZero) {

@@ -68,7 +68,7 @@ TEST_F(RendererBaseTest, IndirectPathHoldsTheConvertedSampleAndDropsTheOriginal)
   s->Release();
   EXPECT_EQ(r->ClearStream(), VSE_S_OK);
   EXPECT_EQ(r->GetVideoWidth(), 0);
-  EXPECT_EQ(allocator_->PooledCount(), 2);
+  EXPECT_EQ(allocator_->PooledCountForTesting(), 2);
   r->Release();
   EXPECT_EQ(allocator_->GetRefCount(), 1) << "the renderer let go of the allocator";
 }

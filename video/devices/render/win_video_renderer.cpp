@@ -574,11 +574,11 @@ int32_t CWinVideoRenderer::current_render_type() {
   CScopedLock guard(lock());
   return current_type_;
 }
-int32_t CWinVideoRenderer::content_state() {
+int32_t CWinVideoRenderer::content_state_for_testing() {
   CScopedLock guard(lock());
   return content_state_;
 }
-uint32_t CWinVideoRenderer::effect_flags() {
+uint32_t CWinVideoRenderer::effect_flags_for_testing() {
   CScopedLock guard(lock());
   return effect_flags_;
 }
@@ -586,7 +586,7 @@ int32_t CWinVideoRenderer::video_type() {
   CScopedLock guard(lock());
   return format_.video_type;
 }
-size_t CWinVideoRenderer::deferred_draw_count() {
+size_t CWinVideoRenderer::deferred_draw_count_for_testing() {
   CScopedLock guard(lock());
   return deferred_draws_.size();
 }

@@ -104,11 +104,11 @@ class CWinVideoRenderer final : public CVideoRenderer,
 
   // For tests and the log.
   int32_t current_render_type();
-  int32_t content_state();
-  uint32_t effect_flags();
+  int32_t content_state_for_testing();
+  uint32_t effect_flags_for_testing();
   int32_t video_type();
-  size_t deferred_draw_count();
-  uint32_t custom_message() const { return custom_message_; }
+  size_t deferred_draw_count_for_testing();
+  uint32_t custom_message_for_testing() const { return custom_message_; }
 
  private:
   ~CWinVideoRenderer() override;

@@ -58,7 +58,7 @@ TEST_F(RendererTest, RefusedYuvIsConvertedToPaddedBottomUpBgrAndDrawnAgain) {
   EXPECT_EQ(sample->GetRefCount(), 1);  // the renderer let go of it
   sample->Release();
   EXPECT_EQ(renderer_->video_type(), 7);
-  EXPECT_EQ(renderer_->content_state(), 2);
+  EXPECT_EQ(renderer_->content_state_for_testing(), 2);
   std::lock_guard<std::mutex> guard(factory_.record.mutex);
   ASSERT_EQ(factory_.record.drawn.size(), 1u);
   const BitmapHeader& header = factory_.record.drawn[0];
@@ -181,7 +181,7 @@ TEST_F(RendererTest, RepaintUsesTheKeptFrameElseRedrawsTheHeldSample) {
 
 TEST_F(RendererTest, MirrorSurvivesDisplayChangeAndFallback) {
   ASSERT_EQ(renderer_->SetMirror(true), VSE_S_OK);
-  EXPECT_EQ(renderer_->effect_flags(), kEffectMirror);
+  EXPECT_EQ(renderer_->effect_flags_for_testing(), kEffectMirror);
   renderer_->OnDisplayChange();  // a new draw
   Deliver(7, 16, 8);
   factory_.Latest()->frame_result = -1;  // and a fallback to the software draw
@@ -195,15 +195,15 @@ TEST_F(RendererTest, MirrorSurvivesDisplayChangeAndFallback) {
 
 TEST_F(RendererTest, EffectFlagArithmetic) {
   EXPECT_EQ(renderer_->SetEffect(1, 5), VSE_S_OK);
-  EXPECT_EQ(renderer_->effect_flags(), kEffectFlip);
+  EXPECT_EQ(renderer_->effect_flags_for_testing(), kEffectFlip);
   EXPECT_EQ(renderer_->SetEffect(2, 1), VSE_S_OK);
-  EXPECT_EQ(renderer_->effect_flags(), kEffectFlip | kEffectMirror);
+  EXPECT_EQ(renderer_->effect_flags_for_testing(), kEffectFlip | kEffectMirror);
   EXPECT_EQ(renderer_->SetEffect(3, 1), VSE_E_INVALIDARG);
-  EXPECT_EQ(renderer_->effect_flags(), kEffectFlip | kEffectMirror);
+  EXPECT_EQ(renderer_->effect_flags_for_testing(), kEffectFlip | kEffectMirror);
   EXPECT_EQ(renderer_->SetEffect(2, 0), VSE_S_OK);
-  EXPECT_EQ(renderer_->effect_flags(), kEffectFlip);
+  EXPECT_EQ(renderer_->effect_flags_for_testing(), kEffectFlip);
   EXPECT_EQ(renderer_->ClearEffect(), VSE_S_OK);
-  EXPECT_EQ(renderer_->effect_flags(), 0u);
+  EXPECT_EQ(renderer_->effect_flags_for_testing(), 0u);
   EXPECT_EQ(factory_.Latest()->effect_flags(), 0u);
 }
 
@@ -227,10 +227,10 @@ TEST_F(RendererTest, SharedSurfaceImagesAreCheckedBeforeAnythingChanges) {
   EXPECT_EQ(renderer_->VADeliverImage(&content), VSE_E_INVALIDARG);
   info.left = 0, info.right = 64, info.format = 0;
   EXPECT_EQ(renderer_->VADeliverImage(&content), VSE_E_INVALIDARG);
-  EXPECT_EQ(renderer_->content_state(), 2);  // unchanged
+  EXPECT_EQ(renderer_->content_state_for_testing(), 2);  // unchanged
   info.format = 22;
   EXPECT_EQ(renderer_->VADeliverImage(&content), VSE_S_OK);
-  EXPECT_EQ(renderer_->content_state(), 1);
+  EXPECT_EQ(renderer_->content_state_for_testing(), 1);
 }
 
 class WindowThreadRendererTest : public RendererTest {
@@ -246,16 +246,16 @@ TEST_F(WindowThreadRendererTest, DrawReleasedOnADataThreadDiesOnlyWhenTheWindowT
   factory_.Latest()->frame_result = -1;
   std::thread data([&] { Deliver(7, 16, 8); });  // falls back on the data thread
   data.join();
-  EXPECT_EQ(renderer_->deferred_draw_count(), 1u);
+  EXPECT_EQ(renderer_->deferred_draw_count_for_testing(), 1u);
   std::vector<vz::HookMessage> messages = queue_.TakeMessages();
   ASSERT_EQ(messages.size(), 1u);
-  EXPECT_EQ(messages[0].message, renderer_->custom_message());
+  EXPECT_EQ(messages[0].message, renderer_->custom_message_for_testing());
   EXPECT_EQ(messages[0].wparam, 1u);
   // A look at the queue does not destroy it; taking the message does.
   EXPECT_TRUE(vz::DispatchHookMessage(messages[0], false));
-  EXPECT_EQ(renderer_->deferred_draw_count(), 1u);
+  EXPECT_EQ(renderer_->deferred_draw_count_for_testing(), 1u);
   EXPECT_TRUE(vz::DispatchHookMessage(messages[0], true));
-  EXPECT_EQ(renderer_->deferred_draw_count(), 0u);
+  EXPECT_EQ(renderer_->deferred_draw_count_for_testing(), 0u);
   std::lock_guard<std::mutex> guard(factory_.record.mutex);
   ASSERT_EQ(factory_.record.destroyed, 1);
   EXPECT_EQ(factory_.record.destroyed_on[0], std::this_thread::get_id());
@@ -272,7 +272,7 @@ TEST_F(WindowThreadRendererTest, WindowThreadActionRequestedOffThreadRunsWhenThe
 
 TEST_F(WindowThreadRendererTest, RendererReleasedOnADataThreadLeavesTheHookAndSendsItsDrawHome) {
   ASSERT_EQ(vz::CentralizedHookFilterCount(std::this_thread::get_id()), 1u);
-  const uint32_t message = renderer_->custom_message();
+  const uint32_t message = renderer_->custom_message_for_testing();
   std::thread data([&] { renderer_->Release(); });
   data.join();
   renderer_ = nullptr;
@@ -357,7 +357,7 @@ TEST_F(RendererTest, FramesFromADataThreadWhileTheWindowThreadMirrorsMovesAndRed
   data.join();
   RunWindowThread();
   EXPECT_GT(round, 0);
-  EXPECT_EQ(renderer_->deferred_draw_count(), 0u);
+  EXPECT_EQ(renderer_->deferred_draw_count_for_testing(), 0u);
 }
 
 }  // namespace

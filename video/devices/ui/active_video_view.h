@@ -39,8 +39,8 @@ class CVzActiveVideoView : public vz::WindowDelegate {
   void Sync(const vz::Rect& bounds, bool visible, int label_inset = 0, int label_right = ActiveViewModel::kNoLimit);
   vz::Window* window() const { return window_.get(); }
   CVzOpenGLContainerView& container() { return container_; }
-  CGdipButton& button() { return button_; }
-  CVzNameLabel& label() { return label_; }
+  CGdipButton& buttonForTesting() { return button_; }
+  CVzNameLabel& labelForTesting() { return label_; }
 
   std::function<void()> on_button;
   std::function<void(const vz::MouseEvent&)> on_mouse;

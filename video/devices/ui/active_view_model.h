@@ -35,7 +35,6 @@ class ActiveViewModel {
   void updateActiveRecord(const VideoRosterInfo& record);
   // For a record: whether it is the one shown; for null: whether none is.
   bool isActiveRecord(const VideoRosterInfo* record) const;
-  bool hasRecord() const { return !record_.rosterId.empty(); }
   const VideoRosterInfo& record() const { return record_; }
 
   // The button for a selection mode and my presenter flag; other modes

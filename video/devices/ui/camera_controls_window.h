@@ -47,9 +47,9 @@ class CCameraControlsWindow : public CVzDialog {
   CCameraControlsWindow(std::unique_ptr<ICameraControlSource> source, const std::u16string& title);
 
   // The controls shown, in row order.
-  const std::vector<vz::CameraControl>& controls() const { return controls_; }
+  const std::vector<vz::CameraControl>& controlsForTesting() const { return controls_; }
   // The value a row shows (what the camera last answered).
-  int32_t shownValue(size_t row) const { return row < values_.size() ? values_[row] : 0; }
+  int32_t shownValueForTesting(size_t row) const { return row < values_.size() ? values_[row] : 0; }
 
  protected:
   bool OnInitDialog() override;

@@ -48,7 +48,7 @@ class CameraControlsWindowTest : public ::testing::Test {
     window_.reset();
     vzres::UnloadResourceLibrary();
   }
-  void Click(uint32_t id) { system_->Click(window_->GetDlgItem(id)->window()->ToScreen({3, 3})); }
+  void Click(uint32_t id) { system_->ClickForTesting(window_->GetDlgItem(id)->window()->ToScreen({3, 3})); }
 
   vz::FakeClock clock_;
   vz::RunLoop loop_{clock_};

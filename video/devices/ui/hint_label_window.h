@@ -23,7 +23,6 @@ class CVzHintLabel : public vz::WindowDelegate {
   vz::Window* window() const { return window_.get(); }
   // Places the label for a parent's client area of `client`.
   void Place(vz::Size client);
-  const std::u16string& text() const { return text_; }
 
   std::function<void(const vz::MouseEvent&)> on_mouse;
 

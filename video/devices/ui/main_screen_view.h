@@ -31,8 +31,8 @@ class CVzMainScreenView : public vz::WindowDelegate {
   void Destroy();
   vz::Window* window() const { return window_.get(); }
   MainViewModel& model() { return model_; }
-  CVzActiveVideoView& activeView() { return active_; }
-  const CVzWaitingAnimation& progressAnimation() const { return progress_; }
+  CVzActiveVideoView& activeViewForTesting() { return active_; }
+  const CVzWaitingAnimation& progressAnimationForTesting() const { return progress_; }
   void SetBounds(const vz::Rect& rect);
   // The toolbar's window (a sibling the view places), or null.
   void SetToolbar(vz::Window* toolbar, vz::Size preferred);

@@ -141,11 +141,11 @@ class MainViewModel {
   ActiveViewModel& activeView() { return active_; }
   const MainViewLayout& layout() const { return layout_; }
   int32_t layoutMode() const { return mode_; }
-  int32_t selection() const { return selection_; }
-  bool collapsed() const { return collapsed_; }
-  bool myPresenterFlag() const { return my_presenter_; }
-  int32_t gridRows() const { return grid_rows_; }
-  int32_t gridColumns() const { return grid_columns_; }
+  int32_t selectionForTesting() const { return selection_; }
+  bool collapsedForTesting() const { return collapsed_; }
+  bool myPresenterFlagForTesting() const { return my_presenter_; }
+  int32_t gridRowsForTesting() const { return grid_rows_; }
+  int32_t gridColumnsForTesting() const { return grid_columns_; }
   vz::Color highlightColour() const;
   bool stripShown() const { return strip_shown_; }
   bool activeViewShown() const { return active_shown_; }
@@ -161,8 +161,8 @@ class MainViewModel {
   uint32_t fullscreenButtonImage() const;
   uint32_t collapseButtonImage() const { return collapse_image_; }
   bool progressShown() const { return progress_shown_; }
-  bool idleTimerRunning() const { return idle_deadline_.has_value(); }
-  const std::string& menuRosterId() const { return menu_roster_id_; }
+  bool idleTimerRunningForTesting() const { return idle_deadline_.has_value(); }
+  const std::string& menuRosterIdForTesting() const { return menu_roster_id_; }
 
  private:
   void showInActiveView(const VideoRosterInfo* record);

@@ -68,7 +68,7 @@ TEST_F(MainViewTest, Mode0LaysTheLargeViewAndOneRowOfTilesOut) {
 
   // Collapsed: one tile without label at the bottom right.
   view.onExpandCollapseButtonClicked();
-  EXPECT_TRUE(view.collapsed());
+  EXPECT_TRUE(view.collapsedForTesting());
   EXPECT_EQ(view.layout().cell, (vz::Size{162, 92}));
   EXPECT_EQ(view.layout().strip, (vz::Rect{1278 - 162 - 4, 720 - 92 - 6, 1278 - 4, 720 - 6}));
   EXPECT_EQ(Shown(), std::vector<std::string>{"me"});  // my tile is the one kept
@@ -88,13 +88,13 @@ TEST_F(MainViewTest, GridModeKeepsItsStoredSizeUntilAskedAgainInMode2) {
   Join(People(4));
   const int32_t three_by_three[2] = {3, 3};
   view.setLayoutMode(kLayoutGrid, three_by_three);
-  EXPECT_EQ(view.gridRows(), 2);
-  EXPECT_EQ(view.gridColumns(), 1);
+  EXPECT_EQ(view.gridRowsForTesting(), 2);
+  EXPECT_EQ(view.gridColumnsForTesting(), 1);
   EXPECT_FALSE(view.activeViewShown());
   EXPECT_EQ(view.layout().large, (vz::Rect{0, 0, 1280, 720}));
   view.setLayoutMode(kLayoutGrid, three_by_three);
-  EXPECT_EQ(view.gridRows(), 3);
-  EXPECT_EQ(view.gridColumns(), 3);
+  EXPECT_EQ(view.gridRowsForTesting(), 3);
+  EXPECT_EQ(view.gridColumnsForTesting(), 3);
   // Nine cells of (1280 / 3) x ((720 - 39) / 3), fitted 160 : 90 -> 404 x 227, + 13.
   EXPECT_EQ(view.layout().cell, (vz::Size{404, 240}));
   // Grid tiles are subscribed at 320 x 180.
@@ -205,13 +205,13 @@ TEST_F(MainViewTest, TheActiveSpeakerIsFollowedOnlyInSelection1AndNotInTheGrid) 
   // A spotlight, then its clearing: back to the last active speaker.
   const VideoRosterInfo p3 = Participant("p3");
   view.setSpotlightRoster(&p3);
-  EXPECT_EQ(view.selection(), kSelectionSpotlight);
+  EXPECT_EQ(view.selectionForTesting(), kSelectionSpotlight);
   EXPECT_EQ(view.activeView().record().rosterId, "p3");
   const VideoRosterInfo p1 = Participant("p1");
   view.setActiveSpeakerRoster(&p1);
   EXPECT_EQ(view.activeView().record().rosterId, "p3");
   view.setSpotlightRoster(nullptr);
-  EXPECT_EQ(view.selection(), kSelectionSpeaker);
+  EXPECT_EQ(view.selectionForTesting(), kSelectionSpeaker);
   EXPECT_EQ(view.activeView().record().rosterId, "p1");
   // I am never followed.
   const VideoRosterInfo me = Participant("me");
@@ -222,7 +222,7 @@ TEST_F(MainViewTest, TheActiveSpeakerIsFollowedOnlyInSelection1AndNotInTheGrid) 
 TEST_F(MainViewTest, AnAttendeesClickChoosesLocallyUnlessASpotlightIsOn) {
   Join(People(4));
   EXPECT_TRUE(view.onThumbItemSingleTapped(view.strip().itemOf("p2")).empty());
-  EXPECT_EQ(view.selection(), kSelectionLocal);
+  EXPECT_EQ(view.selectionForTesting(), kSelectionLocal);
   EXPECT_EQ(view.activeView().record().rosterId, "p2");
   EXPECT_EQ(view.activeView().button().text_id, vzres::IDS_VIDEO_FOLLOW_SPEAKER);
 
@@ -237,7 +237,7 @@ TEST_F(MainViewTest, AnAttendeesClickChoosesLocallyUnlessASpotlightIsOn) {
 
 TEST_F(MainViewTest, APresentersMenuOffersSpotlightAndShowHere) {
   Join({Participant("me", true, false, true), Participant("p1"), Participant("p2")});
-  ASSERT_TRUE(view.myPresenterFlag());
+  ASSERT_TRUE(view.myPresenterFlagForTesting());
   auto items = view.onThumbItemSingleTapped(view.strip().itemOf("p2"));
   ASSERT_EQ(items.size(), 2u);
   EXPECT_EQ(items[0].command, kCmdSpotlightForAll);
@@ -245,9 +245,9 @@ TEST_F(MainViewTest, APresentersMenuOffersSpotlightAndShowHere) {
   EXPECT_EQ(items[1].command, kCmdShowHere);
   view.onCommand(kCmdSpotlightForAll);
   EXPECT_EQ(client.spotlights, std::vector<std::string>{"p2"});
-  EXPECT_EQ(view.selection(), kSelectionSpotlight);
+  EXPECT_EQ(view.selectionForTesting(), kSelectionSpotlight);
   EXPECT_EQ(view.activeView().button().text_id, vzres::IDS_VIDEO_CANCEL_SPOTLIGHT);
-  EXPECT_TRUE(view.menuRosterId().empty());
+  EXPECT_TRUE(view.menuRosterIdForTesting().empty());
 
   // In a spotlight: one item, cancel on the spotlighted tile.
   items = view.onThumbItemSingleTapped(view.strip().itemOf("p2"));
@@ -258,11 +258,11 @@ TEST_F(MainViewTest, APresentersMenuOffersSpotlightAndShowHere) {
   EXPECT_EQ(items[0].command, kCmdSpotlightForAll);
   view.onCommand(kCmdCancelSpotlight);
   EXPECT_EQ(client.spotlights.back(), "");
-  EXPECT_EQ(view.selection(), kSelectionSpeaker);
+  EXPECT_EQ(view.selectionForTesting(), kSelectionSpeaker);
 
   view.onThumbItemSingleTapped(view.strip().itemOf("p1"));
   view.onCommand(kCmdShowHere);
-  EXPECT_EQ(view.selection(), kSelectionLocal);
+  EXPECT_EQ(view.selectionForTesting(), kSelectionLocal);
   EXPECT_EQ(view.activeView().record().rosterId, "p1");
 }
 
@@ -273,18 +273,18 @@ TEST_F(MainViewTest, AMenuCommandForAParticipantWhoLeftDoesNothing) {
   view.removeVideoRoster(&p3);  // while the menu is open
   view.onCommand(kCmdSpotlightForAll);
   EXPECT_TRUE(client.spotlights.empty());
-  EXPECT_NE(view.selection(), kSelectionSpotlight);
+  EXPECT_NE(view.selectionForTesting(), kSelectionSpotlight);
 }
 
 TEST_F(MainViewTest, BecomingPresenterLaterStillGivesTheMenu) {
   Join(People(3));
   EXPECT_TRUE(view.onThumbItemSingleTapped(view.strip().itemOf("p1")).empty());
   view.updateVideoRoster(Participant("me", true, false, true));
-  EXPECT_TRUE(view.myPresenterFlag());
+  EXPECT_TRUE(view.myPresenterFlagForTesting());
   EXPECT_EQ(view.onThumbItemSingleTapped(view.strip().itemOf("p1")).size(), 2u);
   // Also while I send no video.
   view.updateVideoRoster(Participant("me", false, false, false));
-  EXPECT_FALSE(view.myPresenterFlag());
+  EXPECT_FALSE(view.myPresenterFlagForTesting());
 }
 
 TEST_F(MainViewTest, RemovingTheLargeParticipantFallsBackAndEndsItsSpotlight) {
@@ -292,7 +292,7 @@ TEST_F(MainViewTest, RemovingTheLargeParticipantFallsBackAndEndsItsSpotlight) {
   const VideoRosterInfo p2 = Participant("p2");
   view.setSpotlightRoster(&p2);
   view.removeVideoRoster(&p2);
-  EXPECT_EQ(view.selection(), kSelectionSpeaker);
+  EXPECT_EQ(view.selectionForTesting(), kSelectionSpeaker);
   EXPECT_EQ(view.activeView().record().rosterId, "h");  // the host, by the active record rules
   EXPECT_EQ(client.SizeOf("p2"), -1);
 }
@@ -329,7 +329,7 @@ TEST_F(MainViewTest, OverlayControlsHideAfterTheIdleTimeUnlessThePointerIsOverTh
   view.onMouseMove({5, 5});
   view.onMouseMove({6, 5});
   EXPECT_TRUE(view.toolbarShown());
-  EXPECT_TRUE(view.idleTimerRunning());
+  EXPECT_TRUE(view.idleTimerRunningForTesting());
 }
 
 // The page buttons belong to the overlay: a layout while it is hidden (a

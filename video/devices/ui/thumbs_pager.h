@@ -34,9 +34,9 @@ class CVzThumbsPager {
   int pageCount() const;
   bool isFirstPage() const { return pinned_ == nullptr && current_ == 0; }
   bool isLastPage() const;
-  int currentPage() const { return current_; }
-  int pageSize() const { return page_size_; }
-  ThumbTile* pinned() const { return pinned_; }
+  int currentPageForTesting() const { return current_; }
+  int pageSizeForTesting() const { return page_size_; }
+  ThumbTile* pinnedForTesting() const { return pinned_; }
   const std::vector<ThumbTile*>& items() const { return items_; }
 
   // The tiles of page p (clamped into the pages; with no pages, page 0).

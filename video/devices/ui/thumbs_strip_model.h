@@ -77,12 +77,10 @@ class ThumbsStripModel {
   // The left-most shown tile's top-left corner in the strip (9999, 9999 when none).
   vz::Point leftMostShownCorner() const;
 
-  CVzThumbsPager& pager() { return pager_; }
+  CVzThumbsPager& pagerForTesting() { return pager_; }
   const vz::Rect& rect() const { return rect_; }
   bool prevButtonShown() const { return prev_shown_; }
   bool nextButtonShown() const { return next_shown_; }
-  int columns() const { return columns_; }
-  int rows() const { return rows_; }
 
  private:
   void layoutTiles();

@@ -30,18 +30,18 @@ class ThumbsStripTest : public ::testing::Test {
 
 TEST_F(ThumbsStripTest, PagesAreCutInOrderAndTheLastPageIsBackFilled) {
   AddTiles(5);
-  strip.pager().setPageSize(2, nullptr);
-  EXPECT_EQ(strip.pager().pageCount(), 3);
+  strip.pagerForTesting().setPageSize(2, nullptr);
+  EXPECT_EQ(strip.pagerForTesting().pageCount(), 3);
   EXPECT_EQ(pages.back(), (std::vector<std::string>{"p1", "p2"}));
-  EXPECT_TRUE(strip.pager().isFirstPage());
+  EXPECT_TRUE(strip.pagerForTesting().isFirstPage());
   strip.onNextSlide();
   strip.onNextSlide();
   EXPECT_EQ(pages.back(), (std::vector<std::string>{"p4", "p5"}));
-  EXPECT_TRUE(strip.pager().isLastPage());
+  EXPECT_TRUE(strip.pagerForTesting().isLastPage());
   strip.onNextSlide();  // clamped
-  EXPECT_EQ(strip.pager().currentPage(), 2);
+  EXPECT_EQ(strip.pagerForTesting().currentPageForTesting(), 2);
 
-  strip.pager().setPageSize(3, nullptr);  // page 2 is clamped to page 1
+  strip.pagerForTesting().setPageSize(3, nullptr);  // page 2 is clamped to page 1
   EXPECT_EQ(pages.back(), (std::vector<std::string>{"p3", "p4", "p5"}));
   strip.onPrevSlide();
   strip.onPrevSlide();
@@ -63,14 +63,14 @@ TEST_F(ThumbsStripTest, APinnedTileIsShownAloneWithBothPageButtons) {
   EXPECT_FALSE(strip.prevButtonShown());
   // Removing the pinned tile frees the pager from it.
   strip.removeVideoRoster(Participant("p3"));
-  EXPECT_EQ(strip.pager().pinned(), nullptr);
+  EXPECT_EQ(strip.pagerForTesting().pinnedForTesting(), nullptr);
   EXPECT_EQ(strip.itemCount(), 3);
 }
 
 TEST_F(ThumbsStripTest, AnEmptyStripShowsNoPreviousButton) {
-  strip.pager().setPageSize(3, nullptr);
+  strip.pagerForTesting().setPageSize(3, nullptr);
   strip.updatePageButtons(true);
-  EXPECT_EQ(strip.pager().currentPage(), 0);
+  EXPECT_EQ(strip.pagerForTesting().currentPageForTesting(), 0);
   EXPECT_FALSE(strip.prevButtonShown());
   EXPECT_FALSE(strip.nextButtonShown());
   EXPECT_TRUE(pages.back().empty());
@@ -89,7 +89,7 @@ TEST_F(ThumbsStripTest, TilesArePlacedByColumnAndACellOfZeroPlacesNothing) {
   const size_t issued = pages.size();
   strip.layoutItems({0, 0, 500, 300}, 0, 105, 2, 2, true);
   EXPECT_EQ(pages.size(), issued);  // the page size stays 4, nothing re-issued
-  EXPECT_EQ(strip.pager().pageSize(), 4);
+  EXPECT_EQ(strip.pagerForTesting().pageSizeForTesting(), 4);
   for (ThumbTile* tile : strip.shownItems()) EXPECT_TRUE(tile->rect.IsEmpty()) << tile->record.rosterId;
 }
 

@@ -85,11 +85,6 @@ void CVzThumbsView::Destroy() {
   window_.reset();
 }
 
-CVzThumbItem* CVzThumbsView::ItemOf(const ThumbTile* tile) const {
-  auto found = items_.find(tile);
-  return found != items_.end() ? found->second.get() : nullptr;
-}
-
 CVzThumbItem* CVzThumbsView::EnsureItem(ThumbTile* tile) {
   if (!window_) return nullptr;
   auto& item = items_[tile];

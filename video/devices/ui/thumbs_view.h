@@ -47,7 +47,6 @@ class CVzThumbsView : public vz::WindowDelegate {
   // Windows for the shown tiles at their places; none for the others.
   void Sync(bool visible);
   vz::Window* window() const { return window_.get(); }
-  CVzThumbItem* ItemOf(const ThumbTile* tile) const;
   // The tile's window, made (hidden) when it has none yet: a renderer is
   // made for its container before the page shows it.
   CVzThumbItem* EnsureItem(ThumbTile* tile);

@@ -31,9 +31,8 @@ class CVzOpenGLContainerView : public vz::WindowDelegate {
   // Deletes the placeholder: later paints show black only. Part of the
   // container's contract; no view of the panel drops it today.
   void dropPlaceholder() { placeholder_.Reset(); }
-  int animationFrame() const { return frame_; }
   // The hint label's window while the hint shows (a child over the video).
-  vz::Window* hintWindow() const { return hint_.window(); }
+  vz::Window* hintWindowForTesting() const { return hint_.window(); }
   std::function<void(const vz::MouseEvent&)> on_mouse;
 
   void OnPaint(vz::Canvas& canvas) override;

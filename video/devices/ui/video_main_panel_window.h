@@ -52,10 +52,10 @@ class VideoMainPanelWindow : public vz::WindowDelegate, public IVideoPanel {
   bool isFullScreen() const { return fullscreen_ != nullptr; }
   // The container window the panel lives in; 0 for a top-level panel.
   uint64_t container() const { return container_; }
-  bool isHidden() const { return hidden_; }
+  bool isHiddenForTesting() const { return hidden_; }
   vz::Window* window() const { return window_.get(); }
   vz::Window* fullScreenWindow() const { return fullscreen_ ? fullscreen_->window.get() : nullptr; }
-  CVzMainScreenView* mainScreenView() const { return main_view_.get(); }
+  CVzMainScreenView* mainScreenViewForTesting() const { return main_view_.get(); }
   VideoMainPanelToolbar* panelToolbar() const { return toolbar_.get(); }
   // The default place of the top-level panel on a screen.
   static vz::Rect DefaultBounds(const vz::Rect& screen);

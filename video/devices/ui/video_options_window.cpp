@@ -105,9 +105,8 @@ void CWinVideoOptionsWindow::initDeviceList() {
     if (current_ == nullptr) SetCurrent(device);
     device->AddRef();
     rows_.push_back(device);
-    const int row = list != nullptr ? list->AddString(device->GetDisplayName() != nullptr ? device->GetDisplayName() : u"",
-                                                      rows_.size() - 1)
-                                    : -1;
+    const int row =
+        list != nullptr ? list->AddString(device->GetDisplayName() != nullptr ? device->GetDisplayName() : u"") : -1;
     if (device->IsSameDevice(current_)) {
       if (list != nullptr) list->SetCurSel(row);
       StartPreview();

@@ -34,10 +34,10 @@ class CWinVideoOptionsWindow : public CVzDialog, public IVideoOptionsWindow {
   int32_t OnCameraModify(IVideoCapDevice* device, int32_t kind) override;
 
   IVideoCapDevice* current() const { return current_; }
-  IVideoRenderer* renderer() const { return preview_.renderer; }
+  IVideoRenderer* rendererForTesting() const { return preview_.renderer; }
   CComboBox* cameraList() const { return GetDlgItemAs<CComboBox>(kCameraList); }
   // The camera's controls window while it is open, else null.
-  CCameraControlsWindow* controlsWindow() const {
+  CCameraControlsWindow* controlsWindowForTesting() const {
     return controls_window_ && controls_window_->IsWindow() ? controls_window_.get() : nullptr;
   }
   // Where a camera's controls come from (tests put a double here).

@@ -177,8 +177,8 @@ TEST_F(OptionsWindowTest, WithNoCurrentCameraTheFirstIsListedAndPreviewedMirrore
   ASSERT_NE(window_->cameraList(), nullptr);
   EXPECT_EQ(window_->cameraList()->GetCount(), 2);
   EXPECT_EQ(window_->cameraList()->GetCurSel(), 0);
-  ASSERT_NE(window_->renderer(), nullptr);
-  EXPECT_TRUE(static_cast<testing::FakeRenderer*>(window_->renderer())->mirror);
+  ASSERT_NE(window_->rendererForTesting(), nullptr);
+  EXPECT_TRUE(static_cast<testing::FakeRenderer*>(window_->rendererForTesting())->mirror);
   EXPECT_EQ(window_->window()->GetTitle(), vz::Utf16ToUtf8(vzres::LoadResString(vzres::IDS_OPTIONS_TITLE)));
 }
 
@@ -192,7 +192,7 @@ TEST_F(OptionsWindowTest, TheSecondOfTwoSameNamedCamerasCanBeChosenAndOkAppliesI
   EXPECT_EQ(log_, (Log{"stop usb-1", "start usb-2"}));
   log_.clear();
   // OK applies the row's own camera.
-  system_->Click(window_->GetDlgItem(IDOK)->window()->ToScreen({5, 5}));
+  system_->ClickForTesting(window_->GetDlgItem(IDOK)->window()->ToScreen({5, 5}));
   EXPECT_EQ(log_, (Log{"stop usb-2", "select usb-2", "close"}));
 }
 
@@ -202,7 +202,7 @@ TEST_F(OptionsWindowTest, CancelLeavesTheControllersCameraAlone) {
   vz::WindowSystem::SetCurrent(nullptr);
   window_->cameraList()->ChooseRow(1);
   log_.clear();
-  system_->Click(window_->GetDlgItem(IDCANCEL)->window()->ToScreen({5, 5}));
+  system_->ClickForTesting(window_->GetDlgItem(IDCANCEL)->window()->ToScreen({5, 5}));
   EXPECT_EQ(log_, Log{"close"});
 }
 
@@ -247,29 +247,29 @@ TEST_F(OptionsWindowTest, TheCamerasControlsAreSteppedWithinTheirRangeAndReadBac
   Open(&a_);
   vz::WindowSystem::SetCurrent(nullptr);
   log_.clear();
-  system_->Click(window_->GetDlgItem(CWinVideoOptionsWindow::kSettings)->window()->ToScreen({5, 5}));
-  CCameraControlsWindow* controls = window_->controlsWindow();
+  system_->ClickForTesting(window_->GetDlgItem(CWinVideoOptionsWindow::kSettings)->window()->ToScreen({5, 5}));
+  CCameraControlsWindow* controls = window_->controlsWindowForTesting();
   ASSERT_NE(controls, nullptr);
-  ASSERT_EQ(controls->controls().size(), 3u);
+  ASSERT_EQ(controls->controlsForTesting().size(), 3u);
   EXPECT_EQ(controls->window()->GetTitle(), "Desk Camera");
   EXPECT_EQ(controls->GetDlgItemText(CCameraControlsWindow::NameId(0)), u"Brightness");
   EXPECT_EQ(controls->GetDlgItemText(CCameraControlsWindow::ValueId(0)), u"248");
-  auto click = [&](uint32_t id) { system_->Click(controls->GetDlgItem(id)->window()->ToScreen({3, 3})); };
+  auto click = [&](uint32_t id) { system_->ClickForTesting(controls->GetDlgItem(id)->window()->ToScreen({3, 3})); };
   // 248 + 16 stops at the top of the range; a second step asks nothing.
   click(CCameraControlsWindow::UpId(0));
   click(CCameraControlsWindow::UpId(0));
   EXPECT_EQ(controls->GetDlgItemText(CCameraControlsWindow::ValueId(0)), u"255");
   click(CCameraControlsWindow::DownId(0));
-  EXPECT_EQ(controls->shownValue(0), 239);
+  EXPECT_EQ(controls->shownValueForTesting(0), 239);
   // The on/off control is a check box.
   ASSERT_NE(controls->GetDlgItemAs<CCheckBox>(CCameraControlsWindow::CheckId(1)), nullptr);
   EXPECT_TRUE(controls->GetDlgItemAs<CCheckBox>(CCameraControlsWindow::CheckId(1))->GetCheck());
   controls->GotoDlgCtrl(CCameraControlsWindow::CheckId(1));
   system_->SendKey(vz::keys::kSpace, " ");
-  EXPECT_EQ(controls->shownValue(1), 0);
+  EXPECT_EQ(controls->shownValueForTesting(1), 0);
   // A refused value leaves the camera's own shown.
   click(CCameraControlsWindow::UpId(2));
-  EXPECT_EQ(controls->shownValue(2), 3);
+  EXPECT_EQ(controls->shownValueForTesting(2), 3);
   EXPECT_EQ(log_, (Log{"set 1=255", "set 1=239", "set 2=0", "set 3=4"}));
 }
 
@@ -281,19 +281,19 @@ TEST_F(OptionsWindowTest, TheControlsWindowClosesWithItsCameraAndBeforeTheOption
   Open(&a_);
   vz::WindowSystem::SetCurrent(nullptr);
   auto settings = [&] {
-    system_->Click(window_->GetDlgItem(CWinVideoOptionsWindow::kSettings)->window()->ToScreen({5, 5}));
+    system_->ClickForTesting(window_->GetDlgItem(CWinVideoOptionsWindow::kSettings)->window()->ToScreen({5, 5}));
   };
   settings();
-  ASSERT_NE(window_->controlsWindow(), nullptr);
-  std::shared_ptr<const bool> alive = window_->controlsWindow()->window()->Alive();
+  ASSERT_NE(window_->controlsWindowForTesting(), nullptr);
+  std::shared_ptr<const bool> alive = window_->controlsWindowForTesting()->window()->Alive();
   window_->cameraList()->ChooseRow(1);
   EXPECT_FALSE(*alive);
-  EXPECT_EQ(window_->controlsWindow(), nullptr);
+  EXPECT_EQ(window_->controlsWindowForTesting(), nullptr);
   // The same camera chosen again keeps its window.
   settings();
-  ASSERT_NE(window_->controlsWindow(), nullptr);
+  ASSERT_NE(window_->controlsWindowForTesting(), nullptr);
   window_->cameraList()->ChooseRow(1);
-  EXPECT_NE(window_->controlsWindow(), nullptr);
+  EXPECT_NE(window_->controlsWindowForTesting(), nullptr);
   // No controls of its own: the button is disabled and a click does nothing.
   CVzControl* button = window_->GetDlgItem(CWinVideoOptionsWindow::kSettings);
   EXPECT_TRUE(button->IsWindowEnabled());
@@ -301,14 +301,14 @@ TEST_F(OptionsWindowTest, TheControlsWindowClosesWithItsCameraAndBeforeTheOption
   EXPECT_FALSE(button->IsWindowEnabled());
   log_.clear();
   settings();
-  EXPECT_EQ(window_->controlsWindow(), nullptr);
+  EXPECT_EQ(window_->controlsWindowForTesting(), nullptr);
   EXPECT_EQ(log_, Log{});
   // Closing the options window with the controls open closes them first.
   window_->cameraList()->ChooseRow(0);
   EXPECT_TRUE(button->IsWindowEnabled());
   settings();
-  ASSERT_NE(window_->controlsWindow(), nullptr);
-  alive = window_->controlsWindow()->window()->Alive();
+  ASSERT_NE(window_->controlsWindowForTesting(), nullptr);
+  alive = window_->controlsWindowForTesting()->window()->Alive();
   window_->UninitializeWindow();
   EXPECT_FALSE(*alive);
   EXPECT_FALSE(window_->IsWindow());

@@ -229,14 +229,14 @@ TEST_F(PanelDisplayTest, ControlsOverTheVideoShowAboveItBareUnderAManagerAndUnde
       return vz::GrabX11Window(env_.display(), panel->window()->NativeId()).has_value() && render.live.size() >= 2;
     }, 60000));
 
-    CVzMainScreenView& view = *panel->mainScreenView();
+    CVzMainScreenView& view = *panel->mainScreenViewForTesting();
     ASSERT_TRUE(view.model().fullscreenButtonShown());
-    CVzActiveVideoView& large = view.activeView();
-    ASSERT_TRUE(large.label().window() && large.label().window()->IsVisible());
-    ASSERT_TRUE(large.button().window() && large.button().window()->IsVisible());
+    CVzActiveVideoView& large = view.activeViewForTesting();
+    ASSERT_TRUE(large.labelForTesting().window() && large.labelForTesting().window()->IsVisible());
+    ASSERT_TRUE(large.buttonForTesting().window() && large.buttonForTesting().window()->IsVisible());
     const vz::Rect video = InTopLevel(large.container().window());
-    const vz::Rect label = InTopLevel(large.label().window());
-    const vz::Rect button = InTopLevel(large.button().window());
+    const vz::Rect label = InTopLevel(large.labelForTesting().window());
+    const vz::Rect button = InTopLevel(large.buttonForTesting().window());
     const vz::Rect toolbar = InTopLevel(panel->panelToolbar()->window());
     // The label lies above the tool bar, which would hide it.
     ASSERT_LE(label.bottom, toolbar.top);
@@ -317,8 +317,8 @@ TEST_F(PanelDisplayTest, TheWaitingAnimationAndThePausedHintShowAboveTheVideo) {
   for (size_t i = 0; i < people.size(); ++i) panel->mainView()->addVideoRoster(&people[i], i + 1 == people.size());
   panel->mainView()->showProgressingAnimation(true);
   panel->refresh();
-  CVzMainScreenView& view = *panel->mainScreenView();
-  CVzActiveVideoView& large = view.activeView();
+  CVzMainScreenView& view = *panel->mainScreenViewForTesting();
+  CVzActiveVideoView& large = view.activeViewForTesting();
   const VideoRosterInfo shown = panel->mainView()->activeView().record();
   panel->mainView()->setRosterVideoBlocked(&shown, true);
   panel->refresh();
@@ -360,8 +360,8 @@ TEST_F(PanelDisplayTest, TheWaitingAnimationAndThePausedHintShowAboveTheVideo) {
   panel->mainView()->showProgressingAnimation(false);
   panel->mainView()->setRosterVideoBlocked(&shown, false);
   panel->refresh();
-  EXPECT_EQ(view.progressAnimation().window(), nullptr);
-  EXPECT_EQ(large.container().hintWindow(), nullptr);
+  EXPECT_EQ(view.progressAnimationForTesting().window(), nullptr);
+  EXPECT_EQ(large.container().hintWindowForTesting(), nullptr);
   panel.reset();
   EXPECT_TRUE(render.live.empty());
 }
@@ -480,7 +480,7 @@ TEST_P(PanelFullScreenDisplayTest, FullScreenCoversThePanelsMonitorAboveEverythi
   // The full-screen button, in the panel or in the full-screen window.
   auto click_button = [&] {
     const vz::Rect button = panel->mainView()->layout().fullscreen_button;
-    injector->Click(panel->mainScreenView()->window()->ToScreen(
+    injector->Click(panel->mainScreenViewForTesting()->window()->ToScreen(
         {button.left + button.Width() / 2, button.top + button.Height() / 2}));
     injector->Sync();
   };
@@ -563,7 +563,7 @@ TEST_F(PanelDisplayTest, InsideAContainerItFillsItFollowsItsSizeAndClosesWhenItG
   container->Resize(900, 600);
   area = vz::Rect::FromXYWH(place.left, place.top, 900, 600);
   ASSERT_TRUE(Settle([&] { return panel->window()->bounds().GetSize() == vz::Size{900, 600}; }));
-  EXPECT_EQ(panel->mainScreenView()->window()->bounds(), (vz::Rect{0, 0, 900, 600}));
+  EXPECT_EQ(panel->mainScreenViewForTesting()->window()->bounds(), (vz::Rect{0, 0, 900, 600}));
   ASSERT_TRUE(Settle(toolbar_shown));
   KeepPicture(env_.display(), area, "panel-in-container-grown.png");
 
@@ -634,13 +634,13 @@ TEST(PanelWindowManagerTest, MinimisedItReleasesItsRenderersAndRestoredTakesThem
   ASSERT_TRUE(vz::IconifyDisplayWindow(server.display(), id));
   ASSERT_TRUE(settle([&] { return render.live.empty(); }));
   EXPECT_TRUE(client.subscriptions.empty());
-  EXPECT_TRUE(panel->isHidden());
+  EXPECT_TRUE(panel->isHiddenForTesting());
 
   ASSERT_TRUE(vz::MapDisplayWindow(server.display(), id));
   ASSERT_TRUE(settle([&] { return render.live.size() == shown; }));
   EXPECT_NE(panel->mainView()->activeView().container().renderer, nullptr);
   EXPECT_EQ(client.subscriptions.size(), shown);
-  EXPECT_FALSE(panel->isHidden());
+  EXPECT_FALSE(panel->isHiddenForTesting());
 
   panel.reset();
   EXPECT_TRUE(render.live.empty());

@@ -64,7 +64,7 @@ class PanelWindowTest : public ::testing::Test {
 TEST_F(PanelWindowTest, OpensAtItsDefaultPlaceWithTheViewFillingIt) {
   ASSERT_TRUE(panel_->createVideoWindow(0, 0));
   EXPECT_EQ(panel_->window()->bounds(), vz::Rect::FromXYWH(320, 300, 640, 480));
-  EXPECT_EQ(panel_->mainScreenView()->window()->bounds(), (vz::Rect{0, 0, 640, 480}));
+  EXPECT_EQ(panel_->mainScreenViewForTesting()->window()->bounds(), (vz::Rect{0, 0, 640, 480}));
   panel_->setTitle(u"Meeting 123 45 678");
   EXPECT_EQ(panel_->window()->GetTitle(), "Meeting 123 45 678");
   // The toolbar sits at the large view's bottom left.
@@ -91,7 +91,7 @@ TEST_F(PanelWindowTest, TheToolbarsWidthFollowsItsButtonsAndLogo) {
     EXPECT_FALSE(toolbar->button(vzres::IDC_VIDEO_STATUS)->IsWindowEnabled()) << state;
   }
   toolbar->setStatus(3);
-  EXPECT_EQ(toolbar->button(vzres::IDC_VIDEO_STATUS)->GetCurrentImage(), 3u);
+  EXPECT_EQ(toolbar->button(vzres::IDC_VIDEO_STATUS)->GetCurrentImageForTesting(), 3u);
   EXPECT_EQ(VideoMainPanelToolbar::StatusImage(4), vzres::IDB_VIDEO_STATUS1);
   EXPECT_EQ(VideoMainPanelToolbar::StatusImage(9), 0u);
 }
@@ -119,7 +119,7 @@ TEST_F(PanelWindowTest, APresentersTileClickRunsTheMenuAndItsCommand) {
   ASSERT_TRUE(panel_->createVideoWindow(0, 0));
   Join({Participant("me", true, false, true), Participant("p1"), Participant("p2")});
   std::vector<ThumbMenuItem> offered;
-  panel_->mainScreenView()->track_menu = [&](const std::vector<ThumbMenuItem>& items, vz::Point) {
+  panel_->mainScreenViewForTesting()->track_menu = [&](const std::vector<ThumbMenuItem>& items, vz::Point) {
     offered = items;
     return kCmdSpotlightForAll;
   };
@@ -127,7 +127,7 @@ TEST_F(PanelWindowTest, APresentersTileClickRunsTheMenuAndItsCommand) {
   ASSERT_TRUE(p2->shown);
   const vz::Rect strip = panel_->mainView()->layout().strip;
   const vz::Point at = panel_->window()->ToScreen({strip.left + p2->rect.left + 40, strip.top + p2->rect.top + 40});
-  system_->Click(at);
+  system_->ClickForTesting(at);
   loop_.RunUntilIdle();
   ASSERT_EQ(offered.size(), 2u);
   EXPECT_EQ(client_.spotlights, std::vector<std::string>{"p1"});
@@ -144,7 +144,7 @@ TEST_F(PanelWindowTest, FullScreenTakesTheViewsAndEscapeBringsThemBack) {
   EXPECT_EQ(full->bounds(), (vz::Rect{0, 0, 1920, 1080}));
   EXPECT_FALSE(panel_->window()->IsVisible());
   EXPECT_EQ(panel_->mainView()->fullscreenButtonImage(), vzres::IDB_VIDEO_FULLSCREEN_LEAVE);
-  EXPECT_EQ(panel_->mainScreenView()->window()->TopLevel(), full);
+  EXPECT_EQ(panel_->mainScreenViewForTesting()->window()->TopLevel(), full);
   // The renderers came back with the new windows.
   EXPECT_NE(panel_->mainView()->activeView().container().renderer, nullptr);
   EXPECT_EQ(render_.live.size(), client_.subscriptions.size());
@@ -155,7 +155,7 @@ TEST_F(PanelWindowTest, FullScreenTakesTheViewsAndEscapeBringsThemBack) {
   EXPECT_FALSE(panel_->isFullScreen());
   EXPECT_TRUE(panel_->window()->IsVisible());
   EXPECT_EQ(panel_->mainView()->fullscreenButtonImage(), vzres::IDB_VIDEO_FULLSCREEN);
-  EXPECT_EQ(panel_->mainScreenView()->window()->TopLevel(), panel_->window());
+  EXPECT_EQ(panel_->mainScreenViewForTesting()->window()->TopLevel(), panel_->window());
 }
 
 // On a desk of two monitors, full screen covers the one the panel is on, in
@@ -173,14 +173,14 @@ TEST_F(PanelWindowTest, FullScreenCoversThePanelsMonitorAndLeavingPutsThePanelBa
   ASSERT_NE(full, nullptr);
   EXPECT_TRUE(full->IsFullScreen());
   EXPECT_EQ(full->bounds(), (vz::Rect{1920, 0, 3200, 1024}));
-  EXPECT_EQ(panel_->mainScreenView()->window()->bounds(), (vz::Rect{0, 0, 1280, 1024}));
+  EXPECT_EQ(panel_->mainScreenViewForTesting()->window()->bounds(), (vz::Rect{0, 0, 1280, 1024}));
 
   panel_->toggleFullScreen();
   EXPECT_EQ(panel_->fullScreenWindow(), nullptr);
   EXPECT_TRUE(panel_->window()->IsVisible());
   EXPECT_FALSE(panel_->window()->IsFullScreen());
   EXPECT_EQ(panel_->window()->bounds(), placed);
-  EXPECT_EQ(panel_->mainScreenView()->window()->bounds(), (vz::Rect{0, 0, 640, 480}));
+  EXPECT_EQ(panel_->mainScreenViewForTesting()->window()->bounds(), (vz::Rect{0, 0, 640, 480}));
 }
 
 // The tool bar's windows are made again on every full-screen change: the
@@ -193,7 +193,7 @@ TEST_F(PanelWindowTest, TheToolbarKeepsItsStateAcrossFullScreenChanges) {
     SCOPED_TRACE(where);
     VideoMainPanelToolbar* toolbar = panel_->panelToolbar();
     CGdipButton* button = toolbar->button(vzres::IDC_VIDEO_STATUS);
-    EXPECT_EQ(button->GetCurrentImage(), static_cast<uint32_t>(status));
+    EXPECT_EQ(button->GetCurrentImageForTesting(), static_cast<uint32_t>(status));
     EXPECT_EQ(button->IsWindowEnabled(), enabled);
     EXPECT_TRUE(button->window()->IsVisible());
     for (uint32_t id : {vzres::IDC_VIDEO_MY_VIDEO, vzres::IDC_VIDEO_OPTIONS}) {
@@ -207,7 +207,8 @@ TEST_F(PanelWindowTest, TheToolbarKeepsItsStateAcrossFullScreenChanges) {
   for (int round = 0; round < 2; ++round) {
     panel_->toggleFullScreen();
     check("full screen", 5, false, true);
-    EXPECT_EQ(panel_->panelToolbar()->button(vzres::IDC_VIDEO_MY_VIDEO)->GetCurrentImage(), vzres::IDB_VIDEO_STARTED);
+    EXPECT_EQ(panel_->panelToolbar()->button(vzres::IDC_VIDEO_MY_VIDEO)->GetCurrentImageForTesting(),
+              vzres::IDB_VIDEO_STARTED);
     panel_->toggleFullScreen();
     check("back", 5, false, true);
   }
@@ -233,12 +234,12 @@ TEST_F(PanelWindowTest, TheNameLabelOfTheLargeViewIsNeverUnderTheToolbarOrTheStr
     const vz::Point origin = window->ToScreen({0, 0});
     return vz::Rect::FromXYWH(origin.x, origin.y, window->bounds().Width(), window->bounds().Height());
   };
-  CVzActiveVideoView& large = panel_->mainScreenView()->activeView();
+  CVzActiveVideoView& large = panel_->mainScreenViewForTesting()->activeViewForTesting();
   panel_->mainView()->setSpotlightRoster(&people[1]);
   panel_->refresh();
   ASSERT_TRUE(panel_->mainView()->toolbarShown());
-  ASSERT_TRUE(large.label().window()->IsVisible());
-  const vz::Rect label = on_screen(large.label().window());
+  ASSERT_TRUE(large.labelForTesting().window()->IsVisible());
+  const vz::Rect label = on_screen(large.labelForTesting().window());
   const vz::Rect toolbar = on_screen(panel_->panelToolbar()->window());
   EXPECT_TRUE(label.Intersect(toolbar).IsEmpty()) << label.left << "," << label.top << " " << toolbar.left << ","
                                                   << toolbar.top;
@@ -251,14 +252,15 @@ TEST_F(PanelWindowTest, TheNameLabelOfTheLargeViewIsNeverUnderTheToolbarOrTheStr
   panel_->mainView()->setSpotlightRoster(&people[2]);
   panel_->refresh();
   ASSERT_FALSE(panel_->mainView()->toolbarShown());
-  ASSERT_TRUE(large.label().window()->IsVisible());
-  EXPECT_EQ(on_screen(large.label().window()).bottom, on_screen(large.window()).bottom - 3);
-  const vz::Rect strip = panel_->mainView()->layout().strip.Offset(on_screen(panel_->mainScreenView()->window()).left,
-                                                                   on_screen(panel_->mainScreenView()->window()).top);
+  ASSERT_TRUE(large.labelForTesting().window()->IsVisible());
+  EXPECT_EQ(on_screen(large.labelForTesting().window()).bottom, on_screen(large.window()).bottom - 3);
+  const vz::Rect strip = panel_->mainView()->layout().strip.Offset(
+      on_screen(panel_->mainScreenViewForTesting()->window()).left,
+      on_screen(panel_->mainScreenViewForTesting()->window()).top);
   ASSERT_TRUE(panel_->mainView()->stripShown());
-  ASSERT_LT(strip.top, on_screen(large.label().window()).bottom);
-  EXPECT_LE(on_screen(large.label().window()).right, strip.left);
-  EXPECT_GT(on_screen(large.label().window()).Width(), 20);
+  ASSERT_LT(strip.top, on_screen(large.labelForTesting().window()).bottom);
+  EXPECT_LE(on_screen(large.labelForTesting().window()).right, strip.left);
+  EXPECT_GT(on_screen(large.labelForTesting().window()).Width(), 20);
 }
 
 // The log says when the overlay controls show and hide, whatever showed
@@ -321,7 +323,7 @@ TEST_F(PanelWindowTest, MinimisedItReleasesEveryRendererAndRestoredItTakesThemBa
   const size_t shown = render_.live.size();
   ASSERT_EQ(shown, 3u);  // the large view and the others' tiles
   panel_->OnMinimize(true);
-  EXPECT_TRUE(panel_->isHidden());
+  EXPECT_TRUE(panel_->isHiddenForTesting());
   EXPECT_TRUE(render_.live.empty());
   EXPECT_TRUE(client_.subscriptions.empty());
   const int unrequests = client_.unrequests;
@@ -329,7 +331,7 @@ TEST_F(PanelWindowTest, MinimisedItReleasesEveryRendererAndRestoredItTakesThemBa
   EXPECT_EQ(client_.unrequests, unrequests);
 
   panel_->OnMinimize(false);
-  EXPECT_FALSE(panel_->isHidden());
+  EXPECT_FALSE(panel_->isHiddenForTesting());
   EXPECT_NE(panel_->mainView()->activeView().container().renderer, nullptr);
   EXPECT_EQ(render_.live.size(), shown);
   EXPECT_EQ(client_.subscriptions.size(), shown);
@@ -344,7 +346,7 @@ TEST_F(PanelWindowTest, InFullScreenAMinimiseOfThePanelWindowKeepsTheRenderers) 
   const size_t shown = render_.live.size();
   panel_->OnMinimize(true);
   EXPECT_EQ(render_.live.size(), shown);
-  EXPECT_FALSE(panel_->isHidden());
+  EXPECT_FALSE(panel_->isHiddenForTesting());
 }
 
 // Headless there are no other programs' windows: a named container is

@@ -24,7 +24,6 @@ class CVzWaitingAnimation : public vz::WindowDelegate {
   vz::Window* window() const { return window_.get(); }
   // Centres the window in a client area of `client`.
   void CenterIn(vz::Size client);
-  int frame() const { return frame_; }
 
   std::function<void(const vz::MouseEvent&)> on_mouse;
 

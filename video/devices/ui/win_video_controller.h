@@ -70,7 +70,7 @@ class CWinVideoController : public CVideoController, public IMainViewClient {
   int32_t SetSpotlight(const std::string& roster_id) override;
   bool IsCurrentCameraHardware() override;
 
-  IVideoPanel* panel() const { return panel_.get(); }
+  IVideoPanel* panelForTesting() const { return panel_.get(); }
   // For the main view of a panel: the client is joined (it has a conference client).
   bool HasClient() const { return client() != nullptr; }
 

@@ -144,7 +144,7 @@ TEST_F(WinVideoControllerTest, JoinMakesThePanelOnceAndLeaveDestroysIt) {
   EXPECT_EQ(controller_->JoinVideo(nullptr, nullptr, nullptr, 0), 0);
   EXPECT_EQ(panels_made_, 0);
   EXPECT_EQ(Join(Config()), 1);
-  ASSERT_NE(controller_->panel(), nullptr);
+  ASSERT_NE(controller_->panelForTesting(), nullptr);
   EXPECT_TRUE(panel_->progress_seen_);
   EXPECT_TRUE(Logged("window layout 0"));
   EXPECT_TRUE(Logged("toolbar logo off"));
@@ -152,20 +152,20 @@ TEST_F(WinVideoControllerTest, JoinMakesThePanelOnceAndLeaveDestroysIt) {
   EXPECT_EQ(Join(Config()), 1);  // a second join keeps the panel
   EXPECT_EQ(panels_made_, 1);
   EXPECT_EQ(controller_->LeaveVideo(), 1);
-  EXPECT_EQ(controller_->panel(), nullptr);
+  EXPECT_EQ(controller_->panelForTesting(), nullptr);
   EXPECT_TRUE(Logged("panel deleted"));
 }
 
 TEST_F(WinVideoControllerTest, AJoinThatDoesNotStartIsReportedAsFailedAndTakesThePanel) {
   FakeVideoSession::join_result = 0;
   EXPECT_EQ(Join(Config()), 0);
-  EXPECT_EQ(controller_->panel(), nullptr);
+  EXPECT_EQ(controller_->panelForTesting(), nullptr);
   EXPECT_TRUE(Logged("panel deleted"));
   // With no conference client at all (after a leave) too.
   FakeVideoSession::join_result = 1;
   controller_->LeaveVideo();
   EXPECT_EQ(Join(Config()), 0);
-  EXPECT_EQ(controller_->panel(), nullptr);
+  EXPECT_EQ(controller_->panelForTesting(), nullptr);
 }
 
 TEST_F(WinVideoControllerTest, TheToolbarFollowsTheJoinRequest) {
@@ -251,13 +251,13 @@ TEST_F(WinVideoControllerTest, TheToolbarsButtonsReachTheController) {
     return button->window()->ToScreen({r.Width() / 2, r.Height() / 2});
   };
   // The status button sends a copy of my record with its state.
-  system->Click(centre(panel.panelToolbar()->button(vzres::IDC_VIDEO_STATUS)));
+  system->ClickForTesting(centre(panel.panelToolbar()->button(vzres::IDC_VIDEO_STATUS)));
   loop_.RunUntilIdle();
   EXPECT_TRUE(Logged("my status alice 8"));
   // The my-video button starts my video through the controller (no camera
   // here: the controller reports that, and my video stays off).
   panel.panelToolbar()->showButton(vzres::IDC_VIDEO_MY_VIDEO, true);
-  system->Click(centre(panel.panelToolbar()->button(vzres::IDC_VIDEO_MY_VIDEO)));
+  system->ClickForTesting(centre(panel.panelToolbar()->button(vzres::IDC_VIDEO_MY_VIDEO)));
   loop_.RunUntilIdle();
   EXPECT_EQ(controller_->IsMyVideoStarted(), 0);
   // The frame's close box asks the controller to leave.

@@ -65,16 +65,15 @@ class CVideoClientController : public IVideoCapEngineSink,
   int32_t OnServerRosterEnter(const ServerRoster& roster);
   int32_t OnServerRosterUpdated(const ServerRoster& roster);
   int32_t OnServerRosterLeft(const ServerRoster& roster);
-  bool IsMyself(const RosterRecord* record) const;
   // A copy of a participant's record; false when unknown.
   bool CopyUser(const std::string& rosterId, VideoRosterInfo* out);
   bool CopyMyInfo(VideoRosterInfo* out);
   int32_t GetSessionStatus() const { return av_session_status_.load(); }
   const std::string& my_roster_id() const { return my_roster_id_; }
   // Who subscribes to my video, by size type.
-  std::map<int32_t, std::vector<std::string>> Subscribers();
+  std::map<int32_t, std::vector<std::string>> SubscribersForTesting();
   // The layer sizes last handed to the encode controller (empty: none yet).
-  std::vector<SubscriptionRecord> EncodeLayers();
+  std::vector<SubscriptionRecord> EncodeLayersForTesting();
   IVideoSampleAllocator* SampleAllocator();
 
   // --- Other participants' video.
@@ -93,10 +92,6 @@ class CVideoClientController : public IVideoCapEngineSink,
   int32_t StartCameraPreview(IVideoCapDevice* device, uintptr_t rendererHandle);
   int32_t StopCameraPreview(IVideoCapDevice* device, uintptr_t rendererHandle);
   int32_t ShowAdvancedSettingWindow(IVideoCapDevice* device, void* parent);
-
-  // The timers, for tests that tick them by hand.
-  CVzTimer* sending_delay_timer() { return &sending_delay_timer_; }
-  CVzTimer* adjustment_timer() { return &adjustment_timer_; }
 
   // IVZVideoSessionSink (transport threads).
   void OnSessionJoin(int32_t bResult, uint32_t ssrc) override;

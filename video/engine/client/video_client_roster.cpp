@@ -162,11 +162,6 @@ int32_t CVideoClientController::AppRosterLeft(const RosterRecord* record) {
   return 0;
 }
 
-bool CVideoClientController::IsMyself(const RosterRecord* record) const {
-  if (record == nullptr) return false;
-  return NarrowRosterId(record->RosterId, sizeof(record->RosterId) / sizeof(char16_t)) == my_roster_id_;
-}
-
 bool CVideoClientController::CopyUser(const std::string& rosterId, VideoRosterInfo* out) {
   std::lock_guard<std::recursive_mutex> hold(lock_);
   const VideoRosterInfo* user = FindUser_l(rosterId);
@@ -182,12 +177,12 @@ bool CVideoClientController::CopyMyInfo(VideoRosterInfo* out) {
   return true;
 }
 
-std::map<int32_t, std::vector<std::string>> CVideoClientController::Subscribers() {
+std::map<int32_t, std::vector<std::string>> CVideoClientController::SubscribersForTesting() {
   std::lock_guard<std::recursive_mutex> hold(lock_);
   return subscribers_;
 }
 
-std::vector<SubscriptionRecord> CVideoClientController::EncodeLayers() {
+std::vector<SubscriptionRecord> CVideoClientController::EncodeLayersForTesting() {
   std::lock_guard<std::recursive_mutex> hold(lock_);
   return encode_layers_;
 }

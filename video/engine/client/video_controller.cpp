@@ -224,8 +224,9 @@ void CVideoController::DropViews() {
   while (!views_.empty()) DropView(views_.begin()->first);
 }
 
-bool CVideoController::ViewFigures(const std::string& rosterId, int64_t* pictures, int64_t* last_counter,
-                                   int64_t* rising, double* min_psnr, int64_t* sharp) {
+bool CVideoController::ViewFiguresForTesting(const std::string& rosterId, int64_t* pictures,
+                                             int64_t* last_counter, int64_t* rising, double* min_psnr,
+                                             int64_t* sharp) {
   auto found = views_.find(rosterId);
   if (found == views_.end()) return false;
   const CPictureCounterSink::Figures f = found->second->figures();

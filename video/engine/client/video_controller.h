@@ -86,7 +86,7 @@ class CVideoController : public IAVProvider,
   virtual void OnUserChanged(uint32_t msg, const VideoRosterInfo& user, intptr_t arg);
   virtual void OnActiveSpeakerChanged(const VideoRosterInfo* user);
   virtual void OnSpotlightChanged(const VideoRosterInfo* user);  // null: cleared
-  virtual void SetProgressingStatus(int32_t on) { progressing_ = on; }
+  virtual void SetProgressingStatus(int32_t /*on*/) {}
   virtual void OnUserBroadcastChanged(const VideoRosterInfo& user, int32_t started);
   virtual void OnUserVideoBlocked(const VideoRosterInfo& user, int32_t blocked);
   virtual void OnUserVideoSizeChanged(const VideoRosterInfo& user, int32_t width, int32_t height);
@@ -103,11 +103,9 @@ class CVideoController : public IAVProvider,
 
   CVideoClientController* client() const { return client_.load(); }
   // The picture counter showing a participant; false when there is none.
-  bool ViewFigures(const std::string& rosterId, int64_t* pictures, int64_t* last_counter, int64_t* rising,
-                   double* min_psnr, int64_t* sharp = nullptr);
+  bool ViewFiguresForTesting(const std::string& rosterId, int64_t* pictures, int64_t* last_counter,
+                             int64_t* rising, double* min_psnr, int64_t* sharp = nullptr);
   const MeetConfig& meet_config() const { return meet_config_; }
-  int32_t progressing() const { return progressing_; }
-  int32_t broadcast() const { return broadcast_; }
 
   // CAppThread (owner thread).
   intptr_t OnMessage(uint32_t msg, uintptr_t wParam, intptr_t lParam) override;
@@ -173,7 +171,6 @@ class CVideoController : public IAVProvider,
   IVideoOptionsWindow* options_window_ = nullptr;
   int32_t status_ = 0;
   int32_t broadcast_ = 0;
-  int32_t progressing_ = 0;
   std::string meet_id_;
   std::map<std::string, CPictureCounterSink*> views_;  // owner thread
 };

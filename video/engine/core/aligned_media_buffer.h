@@ -25,7 +25,6 @@ class CAlignedMediaBuffer {
 
   uint8_t* data() const { return data_; }
   int32_t length() const { return length_; }
-  int32_t capacity() const { return capacity_; }
 
  protected:
   // Returns a block of at least `size` bytes and its size in *got, or null.
@@ -50,7 +49,7 @@ class CPlainMediaBuffer final : public CAlignedMediaBuffer {
   ~CPlainMediaBuffer() override { Free(); }
   // Raw blocks allocated by every plain buffer so far (for tests of the
   // steady state).
-  static uint64_t RawAllocations() { return raw_allocations_.load(std::memory_order_relaxed); }
+  static uint64_t RawAllocationsForTesting() { return raw_allocations_.load(std::memory_order_relaxed); }
 
  protected:
   void* AllocateRaw(int32_t size, int32_t* got) override;

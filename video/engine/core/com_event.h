@@ -17,8 +17,6 @@ class Event {
   virtual void OnEventFire() = 0;
   virtual void OnDestroy() { delete this; }
 
-  std::thread::id origin() const { return origin_; }
-
  private:
   const std::thread::id origin_;
 };

@@ -45,7 +45,6 @@ class BaseThread {
  protected:
   virtual void OnThreadInit() = 0;
   virtual void OnThreadRun() = 0;
-  void* argument() const { return argument_; }
   // Set on the thread itself: when OnThreadRun returns, the thread lets go
   // of its handle and deletes this object, touching nothing after.
   void DeleteWhenRunEnds() { delete_when_run_ends_ = true; }

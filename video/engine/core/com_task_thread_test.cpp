@@ -139,7 +139,7 @@ TEST(ComTaskThreadTest, TimersRunOnTheThreadOnTheInjectedClock) {
     ComTaskThread* owner = nullptr;
   } tick;
   tick.owner = &thread;
-  RunOn(thread, [&] { thread.GetTimerQueue()->Schedule(&tick, nullptr, TimeValue::FromMs(15), 0); });
+  RunOn(thread, [&] { thread.GetTimerQueue()->Schedule(&tick, nullptr, TimeValue::FromMsForTesting(15), 0); });
   // Each step moves the clock on the thread; the timer check at the top of
   // the next round sees it, before the next event is taken.
   for (int i = 1; i <= 3; ++i) {

@@ -109,16 +109,6 @@ class CEnginePtr {
     p_ = p;
     if (old) old->Release();
   }
-  // Takes over a reference the caller already holds.
-  void Attach(T* p) {
-    Reset(nullptr);
-    p_ = p;
-  }
-  T* Detach() {
-    T* p = p_;
-    p_ = nullptr;
-    return p;
-  }
   T* get() const { return p_; }
   T* operator->() const { return p_; }
   explicit operator bool() const { return p_ != nullptr; }

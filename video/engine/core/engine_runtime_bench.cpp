@@ -111,7 +111,7 @@ class ScheduleEvent final : public VZSE_::Event {
   ScheduleEvent(VZSE_::ComTaskThread* thread, LatenessTimer* timer) : thread_(thread), timer_(timer) {}
   void OnEventFire() override {
     timer_->first_due_us = VZSE_::MonotonicMicroseconds() + 1000;
-    thread_->GetTimerQueue()->Schedule(timer_, nullptr, VZSE_::TimeValue::FromMs(1), 0);
+    thread_->GetTimerQueue()->Schedule(timer_, nullptr, VZSE_::TimeValue::FromMsForTesting(1), 0);
   }
 
  private:

@@ -41,11 +41,6 @@ VseResult EventQueueBase::PostLastEvent(Event* event) {
   return VSE_E_FAIL;
 }
 
-void EventQueueBase::MarkStopped() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  stopped_ = true;
-}
-
 bool EventQueueBase::IsStopped() {
   std::lock_guard<std::mutex> lock(mutex_);
   return stopped_;

@@ -26,7 +26,6 @@ class EventQueueBase {
   // Posts the event, then refuses every later post, in one step, so the
   // event is the last one the queue ever holds.
   VseResult PostLastEvent(Event* event);
-  void MarkStopped();
   bool IsStopped();
 
   // Moves up to max_count events (max_count > 0) to `out` (which must be

@@ -10,7 +10,7 @@ class TimeValue {
   constexpr TimeValue() = default;
   constexpr TimeValue(int32_t sec, int32_t usec) : sec_(sec), usec_(usec) { Normalize(); }
   static TimeValue FromUs(int64_t us);
-  static TimeValue FromMs(int64_t ms) { return FromUs(ms * 1000); }
+  static TimeValue FromMsForTesting(int64_t ms) { return FromUs(ms * 1000); }
   static constexpr TimeValue Zero() { return TimeValue(); }
   static constexpr TimeValue Infinite() { return TimeValue(2147483647, 999999); }
 
@@ -28,8 +28,8 @@ class TimeValue {
     }
   }
 
-  constexpr int32_t sec() const { return sec_; }
-  constexpr int32_t usec() const { return usec_; }
+  constexpr int32_t sec_for_testing() const { return sec_; }
+  constexpr int32_t usec_for_testing() const { return usec_; }
   constexpr bool IsInfinite() const { return sec_ == 2147483647 && usec_ == 999999; }
   constexpr int64_t ToUs() const { return static_cast<int64_t>(sec_) * 1000000 + usec_; }
   // 64-bit, so long waits do not wrap; Infinite() gives INT64_MAX ("no

@@ -16,8 +16,8 @@ TEST(TimeValueTest, NormalizeCarriesAndGivesBothPartsOneSign) {
   EXPECT_EQ(TimeValue(-2, 300000), TimeValue(-1, -700000));
   EXPECT_EQ(TimeValue(0, -1500000), TimeValue(-1, -500000));
   const TimeValue t(5, -5000001);
-  EXPECT_EQ(t.sec(), -0);
-  EXPECT_EQ(t.usec(), -1);
+  EXPECT_EQ(t.sec_for_testing(), -0);
+  EXPECT_EQ(t.usec_for_testing(), -1);
 }
 
 TEST(TimeValueTest, OrderingArithmeticAndMilliseconds) {
@@ -27,7 +27,7 @@ TEST(TimeValueTest, OrderingArithmeticAndMilliseconds) {
   EXPECT_EQ(TimeValue(3000000, 0).ToMs(), 3000000000LL) << "no 32-bit wrap after 24.8 days";
   EXPECT_EQ(TimeValue::Infinite().ToMs(), INT64_MAX);
   EXPECT_TRUE((TimeValue::Infinite() + TimeValue(1, 0)).IsInfinite());
-  EXPECT_EQ(TimeValue::FromMs(1500), TimeValue(1, 500000));
+  EXPECT_EQ(TimeValue::FromMsForTesting(1500), TimeValue(1, 500000));
 }
 
 TEST(EngineClockTest, MillisecondDifferencesStayRightAcrossTheWrap) {

@@ -62,7 +62,7 @@ class TimerQueueOrderedList {
   int RemoveNode(ITimerHandler* handler);  // 0 removed, 1 absent
   int PopNode(Node* out);                  // 0, or -1 when empty
   int GetEarliest(TimeValue* out) const;   // 0, or -1 when empty
-  size_t size() const { return nodes_.size(); }
+  size_t size_for_testing() const { return nodes_.size(); }
 
  private:
   bool OnOwnerThread(const char* operation) const;

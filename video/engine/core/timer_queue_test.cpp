@@ -26,7 +26,7 @@ class NamedHandler : public VZSE_::ITimerHandler {
   std::string name_;
 };
 
-TimeValue Ms(int64_t ms) { return TimeValue::FromMs(ms); }
+TimeValue Ms(int64_t ms) { return TimeValue::FromMsForTesting(ms); }
 
 TEST(TimerQueueTest, TimersFireInExpiryOrderAndEqualExpiriesNewestFirst) {
   FakeEngineClock clock;
@@ -71,7 +71,7 @@ TEST(TimerQueueTest, CountedTimersEndAndRescheduleReplaces) {
   NamedHandler h(&log, "h");
   ASSERT_EQ(q.Schedule(&h, nullptr, Ms(10), 2), VSE_S_OK);
   ASSERT_EQ(q.Schedule(&h, nullptr, Ms(50), 2), VSE_S_OK);
-  EXPECT_EQ(q.size(), 1u) << "the second schedule replaced the first";
+  EXPECT_EQ(q.size_for_testing(), 1u) << "the second schedule replaced the first";
   TimeValue next;
   clock.AdvanceMs(10);
   EXPECT_EQ(q.CheckExpire(&next), 0);
@@ -80,7 +80,7 @@ TEST(TimerQueueTest, CountedTimersEndAndRescheduleReplaces) {
     q.CheckExpire(&next);
   }
   EXPECT_EQ(log.fired.size(), 2u) << "count 2 fires twice";
-  EXPECT_EQ(q.size(), 0u);
+  EXPECT_EQ(q.size_for_testing(), 0u);
 }
 
 TEST(TimerQueueTest, ZeroIntervalFiresOnceAndIsRefusedWithoutEnd) {
@@ -132,7 +132,7 @@ TEST(TimerQueueTest, AnotherThreadMayNotTouchTheQueue) {
   VseResult result = VSE_S_OK;
   std::thread([&] { result = q.Schedule(&h, nullptr, Ms(5), 1); }).join();
   EXPECT_EQ(result, VSE_E_FAIL);
-  EXPECT_EQ(q.size(), 0u);
+  EXPECT_EQ(q.size_for_testing(), 0u);
 }
 
 // Observer told when the first timer goes into an empty queue.

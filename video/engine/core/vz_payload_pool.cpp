@@ -56,7 +56,7 @@ void CVzPayloadPool::Return(CVzPayloadBlock* block) {
   ++free_count_;
 }
 
-int32_t CVzPayloadPool::FreeCount() {
+int32_t CVzPayloadPool::FreeCountForTesting() {
   CScopedLock guard(lock_);
   return free_count_;
 }

@@ -40,7 +40,7 @@ class CVzPayloadPool {
   // A block of `length` bytes with one reference; null (logged) when there
   // is no memory or the length is negative.
   CVzPayloadBlock* Get(int32_t length);
-  int32_t FreeCount();
+  int32_t FreeCountForTesting();
 
  private:
   friend class CVzPayloadBlock;

@@ -14,9 +14,9 @@ TEST(PayloadPoolTest, BlocksComeBackOnTheirLastReleaseAndAreReused) {
   std::memset(a->data(), 7, 1200);
   a->AddRef();
   EXPECT_EQ(a->Release(), 1);
-  EXPECT_EQ(pool.FreeCount(), 0);
+  EXPECT_EQ(pool.FreeCountForTesting(), 0);
   EXPECT_EQ(a->Release(), 0);
-  EXPECT_EQ(pool.FreeCount(), 1);
+  EXPECT_EQ(pool.FreeCountForTesting(), 1);
   EXPECT_EQ(a->length(), 0) << "a pooled block is emptied";
   CVzPayloadBlock* b = pool.Get(800);
   EXPECT_EQ(b, a) << "the pooled block is taken first";
@@ -26,13 +26,13 @@ TEST(PayloadPoolTest, BlocksComeBackOnTheirLastReleaseAndAreReused) {
   EXPECT_NE(c, b);
   b->Release();
   c->Release();
-  EXPECT_EQ(pool.FreeCount(), 2);
+  EXPECT_EQ(pool.FreeCountForTesting(), 2);
 }
 
 TEST(PayloadPoolTest, ANegativeLengthIsRefusedAndTheBlockKept) {
   CVzPayloadPool pool;
   EXPECT_EQ(pool.Get(-1), nullptr);
-  EXPECT_EQ(pool.FreeCount(), 1) << "the block made for the refused call waits in the pool";
+  EXPECT_EQ(pool.FreeCountForTesting(), 1) << "the block made for the refused call waits in the pool";
 }
 
 }  // namespace

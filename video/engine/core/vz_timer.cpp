@@ -38,7 +38,7 @@ CVzTimer::~CVzTimer() {
   VZ_LOG("CVzTimer),lref=%d", live);
 }
 
-int CVzTimer::LiveCount() { return g_live_timers.load(); }
+int CVzTimer::LiveCountForTesting() { return g_live_timers.load(); }
 
 VseResult CVzTimer::Schedule(IVideoTimerSink* handler, const VZSE_::TimeValue* interval) {
   if (handler == nullptr || interval == nullptr) return VSE_E_POINTER;
@@ -105,7 +105,7 @@ void CVzTimer::Cancel() {
   VZ_LOG("Timer cancelled");
 }
 
-bool CVzTimer::IsActive() const {
+bool CVzTimer::IsActiveForTesting() const {
   std::lock_guard<std::mutex> lock(state_->mutex);
   return state_->active;
 }

@@ -39,10 +39,10 @@ class CVzTimer {
   // VSE_E_FAIL when the thread's loop refuses the timer.
   VseResult Schedule(IVideoTimerSink* handler, const VZSE_::TimeValue* interval);
   void Cancel();
-  bool IsActive() const;
+  bool IsActiveForTesting() const;
 
   // CVzTimers alive in the process.
-  static int LiveCount();
+  static int LiveCountForTesting();
 
  private:
   struct State;

@@ -32,9 +32,9 @@ TEST(VzTimerTest, FiresOnTheSchedulingThreadsLoopEveryInterval) {
   vz::RunLoop loop(clock);
   CountingSink sink;
   CVzTimer timer;
-  const VZSE_::TimeValue interval = VZSE_::TimeValue::FromMs(15);
+  const VZSE_::TimeValue interval = VZSE_::TimeValue::FromMsForTesting(15);
   ASSERT_EQ(timer.Schedule(&sink, &interval), VSE_S_OK);
-  EXPECT_TRUE(timer.IsActive());
+  EXPECT_TRUE(timer.IsActiveForTesting());
   clock.AdvanceMs(14);
   loop.RunUntilIdle();
   EXPECT_EQ(sink.fired, 0);
@@ -47,7 +47,7 @@ TEST(VzTimerTest, FiresOnTheSchedulingThreadsLoopEveryInterval) {
   loop.RunUntilIdle();
   EXPECT_EQ(sink.fired, 2);
   timer.Cancel();
-  EXPECT_FALSE(timer.IsActive());
+  EXPECT_FALSE(timer.IsActiveForTesting());
   clock.AdvanceMs(100);
   loop.RunUntilIdle();
   EXPECT_EQ(sink.fired, 2);
@@ -58,7 +58,7 @@ TEST(VzTimerTest, RescheduleReplacesAndAHandlerMayCancelItself) {
   vz::RunLoop loop(clock);
   CountingSink sink;
   CVzTimer timer;
-  const VZSE_::TimeValue ten = VZSE_::TimeValue::FromMs(10), forty = VZSE_::TimeValue::FromMs(40);
+  const VZSE_::TimeValue ten = VZSE_::TimeValue::FromMsForTesting(10), forty = VZSE_::TimeValue::FromMsForTesting(40);
   ASSERT_EQ(timer.Schedule(&sink, &ten), VSE_S_OK);
   ASSERT_EQ(timer.Schedule(&sink, &forty), VSE_S_OK);
   clock.AdvanceMs(30);
@@ -79,14 +79,14 @@ TEST(VzTimerTest, DestroyedTimerNeverFiresAndTheLiveCountFollows) {
   vz::FakeClock clock;
   vz::RunLoop loop(clock);
   CountingSink sink;
-  const int before = CVzTimer::LiveCount();
+  const int before = CVzTimer::LiveCountForTesting();
   {
     CVzTimer timer;
-    EXPECT_EQ(CVzTimer::LiveCount(), before + 1);
-    const VZSE_::TimeValue five = VZSE_::TimeValue::FromMs(5);
+    EXPECT_EQ(CVzTimer::LiveCountForTesting(), before + 1);
+    const VZSE_::TimeValue five = VZSE_::TimeValue::FromMsForTesting(5);
     timer.Schedule(&sink, &five);
   }
-  EXPECT_EQ(CVzTimer::LiveCount(), before);
+  EXPECT_EQ(CVzTimer::LiveCountForTesting(), before);
   clock.AdvanceMs(50);
   loop.RunUntilIdle();
   EXPECT_EQ(sink.fired, 0);
@@ -111,7 +111,7 @@ TEST(VzTimerTest, CancelOnAnotherThreadWaitsForTheRoundInProgress) {
   vz::FakeClock clock;
   vz::RunLoop loop(clock);
   CVzTimer timer;
-  const VZSE_::TimeValue five = VZSE_::TimeValue::FromMs(5);
+  const VZSE_::TimeValue five = VZSE_::TimeValue::FromMsForTesting(5);
   ASSERT_EQ(timer.Schedule(&sink, &five), VSE_S_OK);
   std::mutex mutex;
   std::condition_variable changed;

@@ -103,7 +103,7 @@ void CVzVideoSampleAllocator::PurgeIdle_l(uint32_t now) {
   }
 }
 
-int32_t CVzVideoSampleAllocator::PooledCount() {
+int32_t CVzVideoSampleAllocator::PooledCountForTesting() {
   CScopedLock guard(lock_);
   return free_count_;
 }

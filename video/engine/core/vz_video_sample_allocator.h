@@ -22,7 +22,7 @@ class CVzVideoSampleAllocator final : public TEngineObject<IVideoSampleAllocator
   VseResult GetSample(int32_t size, IVideoSample** out) override;
 
   // Samples waiting in the pool.
-  int32_t PooledCount();
+  int32_t PooledCountForTesting();
 
  private:
   friend class CVzVideoSample;

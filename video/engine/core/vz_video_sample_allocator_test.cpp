@@ -50,7 +50,7 @@ TEST_F(SampleAllocatorTest, ReleasedSampleGoesBackToThePoolAndIsReused) {
   EXPECT_EQ(reinterpret_cast<uintptr_t>(pointer) % 64, 0u);
   void* base = Base(s);
   EXPECT_EQ(s->Release(), 0);
-  EXPECT_EQ(a->PooledCount(), 1);
+  EXPECT_EQ(a->PooledCountForTesting(), 1);
   EXPECT_EQ(s->GetRefCount(), 1) << "a pooled sample reads 1";
   IVideoSample* again = Get(a, 900);
   EXPECT_EQ(again, s);
@@ -94,20 +94,20 @@ TEST_F(SampleAllocatorTest, IdleSamplesArePurgedOnlyAtAReturnAPurgeIntervalAfter
   old_sample->Release();  // pooled at t0
   clock_.AdvanceMs(10001);
   busy->Release();  // t0 + 10,001: purge; the first sample is 10,001 ms idle
-  EXPECT_EQ(a->PooledCount(), 1);
+  EXPECT_EQ(a->PooledCountForTesting(), 1);
 
   IVideoSample* s = Get(a, 100);
   IVideoSample* t = Get(a, 100);
   s->Release();  // pooled at t1
   clock_.AdvanceMs(10500);
   t->Release();  // 10,500 ms after the last purge: s, idle as long, goes
-  EXPECT_EQ(a->PooledCount(), 1);
+  EXPECT_EQ(a->PooledCountForTesting(), 1);
   IVideoSample* u = Get(a, 100);
   IVideoSample* v = Get(a, 100);
   u->Release();
   clock_.AdvanceMs(9000);
   v->Release();  // 9,000 ms since the last purge: no purge, though u waits
-  EXPECT_EQ(a->PooledCount(), 2);
+  EXPECT_EQ(a->PooledCountForTesting(), 2);
   a->Release();
 }
 
@@ -149,7 +149,7 @@ TEST_F(SampleAllocatorTest, SteadyStateAllocatesNothing) {
     IVideoSample* s[3] = {Get(a, frame), Get(a, frame), Get(a, frame)};
     for (auto* x : s) x->Release();
   }
-  const uint64_t before = CPlainMediaBuffer::RawAllocations();
+  const uint64_t before = CPlainMediaBuffer::RawAllocationsForTesting();
   for (int i = 0; i < 1000; ++i) {
     IVideoSample* s = Get(a, frame);
     IVideoSample* t = Get(a, frame - 7);
@@ -157,8 +157,8 @@ TEST_F(SampleAllocatorTest, SteadyStateAllocatesNothing) {
     t->Release();
     clock_.AdvanceMs(33);  // purges run, but nothing is idle long enough
   }
-  EXPECT_EQ(CPlainMediaBuffer::RawAllocations(), before);
-  EXPECT_EQ(a->PooledCount(), 2) << "the third warm-up sample sat idle past the limit and was purged";
+  EXPECT_EQ(CPlainMediaBuffer::RawAllocationsForTesting(), before);
+  EXPECT_EQ(a->PooledCountForTesting(), 2) << "the third warm-up sample sat idle past the limit and was purged";
   a->Release();
 }
 
@@ -181,7 +181,7 @@ TEST_F(SampleAllocatorTest, SamplesReleasedOnManyThreadsAllComeBack) {
     });
   }
   for (auto& t : threads) t.join();
-  EXPECT_EQ(a->PooledCount(), 64);
+  EXPECT_EQ(a->PooledCountForTesting(), 64);
   a->Release();
 }
 

@@ -141,7 +141,7 @@ VseResult CVseEngineImp::DestroyVideoListenChannel(uint32_t ssrc) {
   return VSE_S_OK;
 }
 
-size_t CVseEngineImp::listen_channel_count() {
+size_t CVseEngineImp::listen_channel_count_for_testing() {
   std::lock_guard<std::recursive_mutex> lock(listen_lock_);
   return listeners_.size();
 }

@@ -85,13 +85,13 @@ class CVseEngineImp final : public TEngineObject<IVseEngine>,
   // Sends an SDES for the SSRC when RTCP is on and 5,000 ms have passed
   // since the last one accepted; VSE_E_FAIL otherwise.
   VseResult SendPeriodicReport(uint32_t now_ms, uint32_t ssrc) override;
-  int32_t network_class() const { return network_class_; }
+  int32_t network_class_for_testing() const { return network_class_; }
   // Channels made from now on run without their own threads: send channels
   // encode on the delivering thread and pace by PumpSendController, listen
   // channels are driven by hand (loopback programs and tests).
   void SetChannelsThreadless(bool on) { threadless_ = on; }
   CVseRtpMonitorManager* monitors() { return monitors_.get(); }
-  size_t listen_channel_count();
+  size_t listen_channel_count_for_testing();
 
  private:
   ~CVseEngineImp() override;

@@ -84,10 +84,10 @@ TEST_F(EngineTest, TheSameListenChannelTwiceAndOneDestroyRemovesIt) {
   ASSERT_EQ(engine_->CreateVideoListenChannel(7, 1, 7, 1, allocator_, &b), VSE_S_OK);
   EXPECT_EQ(a, b);
   EXPECT_EQ(a->GetRefCount(), 3);  // the map's and two callers'
-  EXPECT_EQ(imp_->monitors()->size(), 1u);
+  EXPECT_EQ(imp_->monitors()->size_for_testing(), 1u);
   EXPECT_EQ(engine_->DestroyVideoListenChannel(7), VSE_S_OK);
-  EXPECT_EQ(imp_->listen_channel_count(), 0u);
-  EXPECT_EQ(imp_->monitors()->size(), 0u);
+  EXPECT_EQ(imp_->listen_channel_count_for_testing(), 0u);
+  EXPECT_EQ(imp_->monitors()->size_for_testing(), 0u);
   EXPECT_EQ(engine_->DestroyVideoListenChannel(7), VSE_S_OK) << "unknown: nothing to do";
   EXPECT_EQ(a->Release(), 1);
   EXPECT_EQ(b->Release(), 0);
@@ -100,8 +100,8 @@ TEST_F(EngineTest, AFailedInitialiseLeavesNothingBehind) {
   IVideoListenChannel* out = reinterpret_cast<IVideoListenChannel*>(&transport_);
   EXPECT_EQ(engine_->CreateVideoListenChannel(9, 1, 7, 1, allocator_, &out), VSE_E_FAIL);
   EXPECT_EQ(out, nullptr);
-  EXPECT_EQ(imp_->listen_channel_count(), 0u);
-  EXPECT_EQ(imp_->monitors()->size(), 0u);
+  EXPECT_EQ(imp_->listen_channel_count_for_testing(), 0u);
+  EXPECT_EQ(imp_->monitors()->size_for_testing(), 0u);
   EXPECT_EQ(allocator_->GetRefCount(), 1) << "the failed channel gave its allocator reference back";
 }
 
@@ -161,11 +161,11 @@ TEST_F(EngineTest, SourceChannelsByKeyWithByeAndPeriodicReports) {
   const int32_t slow[4] = {50, 600, 0, 0};
   const int32_t calm[4] = {0, 100, 0, 0};
   EXPECT_EQ(engine_->SetNetworkStatus(1, lossy), VSE_S_OK);
-  EXPECT_EQ(imp_->network_class(), 1);
+  EXPECT_EQ(imp_->network_class_for_testing(), 1);
   EXPECT_EQ(engine_->SetNetworkStatus(1, slow), VSE_S_OK);
-  EXPECT_EQ(imp_->network_class(), 2);
+  EXPECT_EQ(imp_->network_class_for_testing(), 2);
   EXPECT_EQ(engine_->SetNetworkStatus(1, calm), VSE_S_OK);
-  EXPECT_EQ(imp_->network_class(), 0);
+  EXPECT_EQ(imp_->network_class_for_testing(), 0);
   EXPECT_EQ(engine_->SetNetworkStatus(99, calm), VSE_E_FAIL);
   EXPECT_EQ(engine_->RequestSourceKeyFrame(99), VSE_E_FAIL);
   // A new key: unknown old keys change nothing.

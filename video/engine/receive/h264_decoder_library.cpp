@@ -77,31 +77,31 @@ void CH264DecoderLibrary::RemoveUser() {
   }
 }
 
-int CH264DecoderLibrary::users() {
+int CH264DecoderLibrary::users_for_testing() {
   LibraryState& s = State();
   std::lock_guard<std::mutex> hold(s.lock);
   return s.users;
 }
 
-bool CH264DecoderLibrary::loaded() {
+bool CH264DecoderLibrary::loaded_for_testing() {
   LibraryState& s = State();
   std::lock_guard<std::mutex> hold(s.lock);
   return s.loaded;
 }
 
-int CH264DecoderLibrary::loads() {
+int CH264DecoderLibrary::loads_for_testing() {
   LibraryState& s = State();
   std::lock_guard<std::mutex> hold(s.lock);
   return s.loads;
 }
 
-int CH264DecoderLibrary::frees() {
+int CH264DecoderLibrary::frees_for_testing() {
   LibraryState& s = State();
   std::lock_guard<std::mutex> hold(s.lock);
   return s.frees;
 }
 
-void CH264DecoderLibrary::SetForTest(const H264DecoderEntryPoints* fake) {
+void CH264DecoderLibrary::SetForTesting(const H264DecoderEntryPoints* fake) {
   LibraryState& s = State();
   std::lock_guard<std::mutex> hold(s.lock);
   s.fake = fake != nullptr;

@@ -24,13 +24,13 @@ class CH264DecoderLibrary {
   static bool AddUser(H264DecoderEntryPoints* out);
   static void RemoveUser();
 
-  static int users();
-  static bool loaded();
+  static int users_for_testing();
+  static bool loaded_for_testing();
   // Loads and frees since the start of the process.
-  static int loads();
-  static int frees();
+  static int loads_for_testing();
+  static int frees_for_testing();
   // Entry points used instead of loading the library (null: load again);
   // a fake with a null export stands for a library lacking it. For tests,
   // while nothing counts.
-  static void SetForTest(const H264DecoderEntryPoints* fake);
+  static void SetForTesting(const H264DecoderEntryPoints* fake);
 };

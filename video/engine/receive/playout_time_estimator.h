@@ -27,7 +27,7 @@ class CPlayoutTimeEstimator {
   // the reference. Returns 0.
   int32_t Estimate(uint32_t time_stamp_ms, uint32_t arrival_ms, uint32_t* render_ms, uint32_t* delay_ms);
 
-  uint32_t jitter_max_ms() const { return jitter_max_; }
+  uint32_t jitter_max_ms_for_testing() const { return jitter_max_; }
 
  private:
   bool has_reference_ = false;

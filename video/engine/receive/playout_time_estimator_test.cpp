@@ -69,7 +69,7 @@ TEST(PlayoutTimeEstimatorTest, AFrameDelayedBeyondThreeSecondsChangesNothing) {
   const Result late = At(with_late, 66, 1066 + 3001);
   EXPECT_EQ(late.delay, 3001u);
   EXPECT_EQ(late.render, 1066u + 3001u);
-  EXPECT_EQ(with_late.jitter_max_ms(), without.jitter_max_ms());
+  EXPECT_EQ(with_late.jitter_max_ms_for_testing(), without.jitter_max_ms_for_testing());
   // Whatever follows is estimated exactly as if the late frame never came.
   for (uint32_t i = 3; i < 10; ++i) {
     const Result a = At(with_late, i * 33, 1000 + i * 40);
@@ -83,11 +83,11 @@ TEST(PlayoutTimeEstimatorTest, JitterIsTheLargestOfTwoThreeSecondWindows) {
   CPlayoutTimeEstimator e;
   At(e, 0, 10000);
   At(e, 1000, 11400);  // delay 400 in the first window
-  EXPECT_EQ(e.jitter_max_ms(), 400u);
+  EXPECT_EQ(e.jitter_max_ms_for_testing(), 400u);
   At(e, 3000, 13100);  // new window (t - start >= 3000), delay 100
-  EXPECT_EQ(e.jitter_max_ms(), 400u) << "the previous window still counts";
+  EXPECT_EQ(e.jitter_max_ms_for_testing(), 400u) << "the previous window still counts";
   At(e, 6000, 16050);  // another window: the 400 falls out
-  EXPECT_EQ(e.jitter_max_ms(), 100u);
+  EXPECT_EQ(e.jitter_max_ms_for_testing(), 100u);
 }
 
 TEST(PlayoutTimeEstimatorTest, TimesAcrossTheClockWrapStayInOrder) {

@@ -14,7 +14,7 @@ void CRtpFeedbackBlock::Serialise(const uint8_t** data, int* length) {
   if (length != nullptr) *length = kBytes;
 }
 
-VseResult CRtpFeedbackBlock::Parse(const uint8_t* data, int length) {
+VseResult CRtpFeedbackBlock::ParseForTesting(const uint8_t* data, int length) {
   if (data == nullptr) return VSE_E_POINTER;
   if (length != kBytes) return VSE_E_INVALIDARG;
   send_time_ms = Load32(data);
@@ -34,7 +34,7 @@ void CRtpWordBlock<N>::Serialise(const uint8_t** data, int* length) {
 }
 
 template <int N>
-VseResult CRtpWordBlock<N>::Parse(const uint8_t* data, int length) {
+VseResult CRtpWordBlock<N>::ParseForTesting(const uint8_t* data, int length) {
   if (data == nullptr) return VSE_E_POINTER;
   if (length != kBytes) return VSE_E_INVALIDARG;
   for (int i = 0; i < N; ++i) words[i] = Load32(data + 4 * i);

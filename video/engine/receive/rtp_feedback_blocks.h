@@ -27,7 +27,7 @@ class CRtpFeedbackBlock {
   uint8_t loss8 = 0;
 
   void Serialise(const uint8_t** data, int* length);
-  VseResult Parse(const uint8_t* data, int length);
+  VseResult ParseForTesting(const uint8_t* data, int length);
 
  private:
   std::array<uint8_t, kBytes> bytes_{};
@@ -42,7 +42,7 @@ class CRtpWordBlock {
   std::array<uint32_t, N> words{};
 
   void Serialise(const uint8_t** data, int* length);
-  VseResult Parse(const uint8_t* data, int length);
+  VseResult ParseForTesting(const uint8_t* data, int length);
 
  private:
   std::array<uint8_t, kBytes> bytes_{};

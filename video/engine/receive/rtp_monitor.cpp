@@ -141,8 +141,3 @@ VseResult CVseRtpMonitor::SetSink(IRtpMonitorSink* sink) {
   sink_ = sink;
   return VSE_S_OK;
 }
-
-CVseRtpMonitor::Figures CVseRtpMonitor::figures() const {
-  std::lock_guard<std::mutex> hold(lock_);
-  return figures_;
-}

@@ -84,7 +84,6 @@ class CVseRtpMonitor {
     uint16_t loss = 0;  // per mille
     uint8_t loss8 = 0;  // 1/256 units
   };
-  Figures figures() const;
 
   // The class of a delay variation (ms) and a loss (per mille).
   static int32_t NetworkClass(uint32_t delay_variation_ms, uint32_t loss_per_mille);

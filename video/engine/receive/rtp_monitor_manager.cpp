@@ -43,18 +43,18 @@ VseResult CVseRtpMonitorManager::RemoveMonitor(uint32_t ssrc) {
   return monitors_.erase(ssrc) == 1 ? VSE_S_OK : static_cast<VseResult>(-1);
 }
 
-CVseRtpMonitor* CVseRtpMonitorManager::FindMonitor(uint32_t ssrc) {
+CVseRtpMonitor* CVseRtpMonitorManager::FindMonitorForTesting(uint32_t ssrc) {
   std::lock_guard<std::mutex> hold(lock_);
   const auto it = monitors_.find(ssrc);
   return it == monitors_.end() ? nullptr : it->second.get();
 }
 
-size_t CVseRtpMonitorManager::size() {
+size_t CVseRtpMonitorManager::size_for_testing() {
   std::lock_guard<std::mutex> hold(lock_);
   return monitors_.size();
 }
 
-void CVseRtpMonitorManager::SetLocalSsrc(uint32_t ssrc) {
+void CVseRtpMonitorManager::SetLocalSsrcForTesting(uint32_t ssrc) {
   std::lock_guard<std::mutex> hold(lock_);
   local_ssrc_ = ssrc;
 }

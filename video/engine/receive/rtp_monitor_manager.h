@@ -53,15 +53,15 @@ class CVseRtpMonitorManager {
   VseResult CreateMonitor(uint32_t ssrc, CVseRtpMonitor** out);
   // -1 when there is none.
   VseResult RemoveMonitor(uint32_t ssrc);
-  CVseRtpMonitor* FindMonitor(uint32_t ssrc);
-  size_t size();
+  CVseRtpMonitor* FindMonitorForTesting(uint32_t ssrc);
+  size_t size_for_testing();
 
   // The feedback trigger, called by a monitor for each media packet with
   // its receive time. VSE_E_INVALIDARG for null or empty arguments, else 0.
   VseResult OnPacket(CVseRtpMonitor* monitor, const uint8_t* packet, int32_t length, uint32_t now_ms);
 
   // The sender SSRC of the feedback packets (0 until set).
-  void SetLocalSsrc(uint32_t ssrc);
+  void SetLocalSsrcForTesting(uint32_t ssrc);
 
  private:
   void SendFeedbackLocked();

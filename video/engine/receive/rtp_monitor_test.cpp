@@ -195,7 +195,7 @@ TEST_F(RtpMonitorTest, FecPacketsAreAnalysedButNeverTriggerFeedback) {
 
 TEST_F(RtpMonitorTest, FeedbackPacketByteImage) {
   CVseRtpMonitorManager manager(&out_);
-  manager.SetLocalSsrc(0x01020304);
+  manager.SetLocalSsrcForTesting(0x01020304);
   CVseRtpMonitor* monitor = nullptr;
   ASSERT_EQ(manager.CreateMonitor(0x11223344, &monitor), VSE_S_OK);
   DriveToBadNetwork(monitor, 0);
@@ -269,11 +269,11 @@ TEST_F(RtpMonitorTest, ManagerMapOperations) {
   CVseRtpMonitor* second = nullptr;
   ASSERT_EQ(manager.CreateMonitor(1, &first), VSE_S_OK);
   ASSERT_EQ(manager.CreateMonitor(1, &second), VSE_S_OK);
-  EXPECT_EQ(manager.size(), 1u);
-  EXPECT_EQ(manager.FindMonitor(1), second);
+  EXPECT_EQ(manager.size_for_testing(), 1u);
+  EXPECT_EQ(manager.FindMonitorForTesting(1), second);
   EXPECT_EQ(manager.RemoveMonitor(2), static_cast<VseResult>(-1));
   EXPECT_EQ(manager.RemoveMonitor(1), VSE_S_OK);
-  EXPECT_EQ(manager.size(), 0u);
+  EXPECT_EQ(manager.size_for_testing(), 0u);
   EXPECT_EQ(manager.OnPacket(nullptr, reinterpret_cast<const uint8_t*>("x"), 1, 0), VSE_E_INVALIDARG);
 
   // Without a packet-out interface a bad stream sends nothing.
@@ -300,14 +300,14 @@ TEST_F(RtpMonitorTest, FeedbackBlockRecords) {
   block.Serialise(&bytes, &length);
   ASSERT_EQ(length, 16);
   CRtpFeedbackBlock parsed;
-  ASSERT_EQ(parsed.Parse(bytes, length), VSE_S_OK);
+  ASSERT_EQ(parsed.ParseForTesting(bytes, length), VSE_S_OK);
   EXPECT_EQ(parsed.send_time_ms, block.send_time_ms);
   EXPECT_EQ(parsed.elapsed_ms, 17u);
   EXPECT_EQ(parsed.delay_variation_ms, 600u);
   EXPECT_EQ(parsed.bit_rate_kbit, 0x123456u);
   EXPECT_EQ(parsed.loss8, 0xFE);
-  EXPECT_EQ(parsed.Parse(bytes, 15), VSE_E_INVALIDARG);
-  EXPECT_EQ(parsed.Parse(nullptr, 16), VSE_E_POINTER);
+  EXPECT_EQ(parsed.ParseForTesting(bytes, 15), VSE_E_INVALIDARG);
+  EXPECT_EQ(parsed.ParseForTesting(nullptr, 16), VSE_E_POINTER);
 
   CRtpReportBlock report;
   report.words = {4, 0x01020304, 9};
@@ -316,9 +316,9 @@ TEST_F(RtpMonitorTest, FeedbackBlockRecords) {
   EXPECT_EQ(std::vector<uint8_t>(bytes, bytes + 12),
             (std::vector<uint8_t>{0, 0, 0, 4, 1, 2, 3, 4, 0, 0, 0, 9}));
   CRtpRefreshBlock refresh;
-  EXPECT_EQ(refresh.Parse(bytes, 12), VSE_E_INVALIDARG);
+  EXPECT_EQ(refresh.ParseForTesting(bytes, 12), VSE_E_INVALIDARG);
   CRtpReportBlock back;
-  EXPECT_EQ(back.Parse(bytes, 12), VSE_S_OK);
+  EXPECT_EQ(back.ParseForTesting(bytes, 12), VSE_S_OK);
   EXPECT_EQ(back.words[1], 0x01020304u);
 }
 

@@ -63,14 +63,13 @@ class CDelayEstimator {
   int32_t variation() const { return variation_; }
 
   // For tests.
-  int32_t minimum() const { return minimum_; }
-  int32_t calm() const { return calm_; }
-  int32_t slow() const { return slow_; }
-  int32_t calm_count() const { return calm_count_; }
-  int32_t jittery_count() const { return jittery_count_; }
-  int32_t high_count() const { return high_count_; }
-  int32_t long_count() const { return long_count_; }
-  int32_t swing() const { return swing_; }
+  int32_t minimum_for_testing() const { return minimum_; }
+  int32_t calm_for_testing() const { return calm_; }
+  int32_t slow_for_testing() const { return slow_; }
+  int32_t calm_count_for_testing() const { return calm_count_; }
+  int32_t jittery_count_for_testing() const { return jittery_count_; }
+  int32_t long_count_for_testing() const { return long_count_; }
+  int32_t swing_for_testing() const { return swing_; }
 
  private:
   void Rebase(uint32_t received_ms);
@@ -113,10 +112,10 @@ class CLossEstimator {
   uint16_t loss() const { return loss_; }  // per mille
 
   // For tests.
-  const std::deque<Window>& windows() const { return windows_; }
-  uint16_t highest() const { return highest_; }
-  uint16_t received() const { return received_; }
-  uint16_t window_start() const { return start_counter_; }
+  const std::deque<Window>& windows_for_testing() const { return windows_; }
+  uint16_t highest_for_testing() const { return highest_; }
+  uint16_t received_for_testing() const { return received_; }
+  uint16_t window_start_for_testing() const { return start_counter_; }
 
  private:
   void Restart(uint16_t counter, uint32_t received_ms);

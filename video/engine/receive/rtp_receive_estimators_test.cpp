@@ -81,39 +81,39 @@ TEST(LossEstimatorTest, FirstCounterIsExpectedButNotReceived) {
   LossDriver d;
   d.Start(0);
   d.Window(10, 0);
-  ASSERT_EQ(d.loss.windows().size(), 1u);
-  EXPECT_EQ(d.loss.windows()[0].expected, 10);
-  EXPECT_EQ(d.loss.windows()[0].received, 9);
+  ASSERT_EQ(d.loss.windows_for_testing().size(), 1u);
+  EXPECT_EQ(d.loss.windows_for_testing()[0].expected, 10);
+  EXPECT_EQ(d.loss.windows_for_testing()[0].received, 9);
   EXPECT_EQ(d.loss.loss(), 100);
   // The closing counter ran ahead late: it belongs to the next window.
-  EXPECT_EQ(d.loss.window_start(), 10);
-  EXPECT_EQ(d.loss.received(), 1);
-  EXPECT_EQ(d.loss.highest(), 10);
+  EXPECT_EQ(d.loss.window_start_for_testing(), 10);
+  EXPECT_EQ(d.loss.received_for_testing(), 1);
+  EXPECT_EQ(d.loss.highest_for_testing(), 10);
 }
 
 TEST(LossEstimatorTest, AcceptanceLimitsAcrossTheWrap) {
   LossDriver d;
   d.Start(65500);
   for (uint16_t c = 65501; c != 11; ++c) d.loss.Input(c, 10);
-  ASSERT_EQ(d.loss.highest(), 10);
-  const uint16_t received = d.loss.received();
+  ASSERT_EQ(d.loss.highest_for_testing(), 10);
+  const uint16_t received = d.loss.received_for_testing();
   d.loss.Input(static_cast<uint16_t>(10 - 99), 20);  // 99 behind, across the wrap
-  EXPECT_EQ(d.loss.highest(), 10);
-  EXPECT_EQ(d.loss.received(), received + 1);
+  EXPECT_EQ(d.loss.highest_for_testing(), 10);
+  EXPECT_EQ(d.loss.received_for_testing(), received + 1);
   d.loss.Input(static_cast<uint16_t>(10 - 100), 30);  // 100 behind: restart
-  EXPECT_EQ(d.loss.highest(), static_cast<uint16_t>(10 - 100));
-  EXPECT_EQ(d.loss.window_start(), static_cast<uint16_t>(10 - 100));
-  EXPECT_EQ(d.loss.received(), 0);
+  EXPECT_EQ(d.loss.highest_for_testing(), static_cast<uint16_t>(10 - 100));
+  EXPECT_EQ(d.loss.window_start_for_testing(), static_cast<uint16_t>(10 - 100));
+  EXPECT_EQ(d.loss.received_for_testing(), 0);
 
   CLossEstimator ahead;
   ahead.Input(65000, 0);
   ahead.Input(static_cast<uint16_t>(65000 + 2999), 10);  // 2,999 ahead across the wrap
-  EXPECT_EQ(ahead.highest(), static_cast<uint16_t>(65000 + 2999));
-  EXPECT_EQ(ahead.window_start(), 65000);
-  const uint16_t h = ahead.highest();
+  EXPECT_EQ(ahead.highest_for_testing(), static_cast<uint16_t>(65000 + 2999));
+  EXPECT_EQ(ahead.window_start_for_testing(), 65000);
+  const uint16_t h = ahead.highest_for_testing();
   ahead.Input(static_cast<uint16_t>(h + 3000), 20);  // 3,000 ahead: restart
-  EXPECT_EQ(ahead.window_start(), static_cast<uint16_t>(h + 3000));
-  EXPECT_EQ(ahead.received(), 0);
+  EXPECT_EQ(ahead.window_start_for_testing(), static_cast<uint16_t>(h + 3000));
+  EXPECT_EQ(ahead.received_for_testing(), 0);
 }
 
 TEST(LossEstimatorTest, LateCountersOnlyCountWhenBehindTheHighest) {
@@ -122,12 +122,12 @@ TEST(LossEstimatorTest, LateCountersOnlyCountWhenBehindTheHighest) {
   loss.Input(101, 100);
   loss.Input(103, 100);
   loss.Input(104, 700);  // after 667 ms: ahead, so late
-  EXPECT_EQ(loss.highest(), 103);
-  EXPECT_EQ(loss.received(), 2);
+  EXPECT_EQ(loss.highest_for_testing(), 103);
+  EXPECT_EQ(loss.received_for_testing(), 2);
   loss.Input(102, 800);  // reordered, behind the highest: received
-  EXPECT_EQ(loss.received(), 3);
+  EXPECT_EQ(loss.received_for_testing(), 3);
   loss.Input(100, 800);  // the start counter itself is not ahead of the start
-  EXPECT_EQ(loss.received(), 3);
+  EXPECT_EQ(loss.received_for_testing(), 3);
 }
 
 TEST(LossEstimatorTest, LossUsesNewestWindowsUntilHundredExpected) {
@@ -140,8 +140,8 @@ TEST(LossEstimatorTest, LossUsesNewestWindowsUntilHundredExpected) {
   // Newest two windows: 100 expected, 90 received.
   EXPECT_EQ(d.loss.loss(), 100);
   for (int i = 0; i < 4; ++i) d.Window(50, 0);
-  EXPECT_EQ(d.loss.windows().size(), CLossEstimator::kMaxWindows);
-  EXPECT_EQ(d.loss.windows().front().start, 100);  // the two oldest were dropped
+  EXPECT_EQ(d.loss.windows_for_testing().size(), CLossEstimator::kMaxWindows);
+  EXPECT_EQ(d.loss.windows_for_testing().front().start, 100);  // the two oldest were dropped
   EXPECT_EQ(d.loss.loss(), 0);
 }
 
@@ -150,11 +150,11 @@ TEST(LossEstimatorTest, WindowWithNothingExpectedKeepsTheLoss) {
   loss.Input(0, 0);
   for (uint16_t c = 2; c <= 4; ++c) loss.Input(c, 100);
   loss.Input(4, 1000);  // a repeat closes the window: 5 expected, 4 received
-  ASSERT_EQ(loss.windows().size(), 1u);
+  ASSERT_EQ(loss.windows_for_testing().size(), 1u);
   EXPECT_EQ(loss.loss(), 200);
-  EXPECT_EQ(loss.window_start(), 5);
+  EXPECT_EQ(loss.window_start_for_testing(), 5);
   loss.Input(3, 2000);  // nothing ran ahead of 4: no window, same loss
-  EXPECT_EQ(loss.windows().size(), 1u);
+  EXPECT_EQ(loss.windows_for_testing().size(), 1u);
   EXPECT_EQ(loss.loss(), 200);
 }
 
@@ -169,13 +169,13 @@ TEST(DelayEstimatorTest, CalmStreamRebasesToItsCalmDelayAfterFiveSeconds) {
   uint32_t t = 100000;
   Feed(delay, t, 100);
   while (t < 100000 + 5000) Feed(delay, t, 120);
-  EXPECT_EQ(delay.minimum(), 100);
-  ASSERT_GE(delay.calm_count(), CDelayEstimator::kCalmRebaseCount);
-  const int32_t calm = delay.calm();
+  EXPECT_EQ(delay.minimum_for_testing(), 100);
+  ASSERT_GE(delay.calm_count_for_testing(), CDelayEstimator::kCalmRebaseCount);
+  const int32_t calm = delay.calm_for_testing();
   Feed(delay, t, 120);  // 5,000 ms after the minimum was set
-  EXPECT_EQ(delay.minimum(), calm);
-  EXPECT_EQ(delay.slow(), calm);
-  EXPECT_EQ(delay.calm_count(), 1);  // cleared, then this calm packet
+  EXPECT_EQ(delay.minimum_for_testing(), calm);
+  EXPECT_EQ(delay.slow_for_testing(), calm);
+  EXPECT_EQ(delay.calm_count_for_testing(), 1);  // cleared, then this calm packet
   EXPECT_LE(delay.variation(), 20);
 }
 
@@ -184,15 +184,15 @@ TEST(DelayEstimatorTest, SteadyLongDelayRebasesToTheSlowDelayAfterSeventyFiveSec
   uint32_t t = 0;
   Feed(delay, t, 0);
   while (t < 75000) Feed(delay, t, 400);
-  EXPECT_EQ(delay.minimum(), 0);
+  EXPECT_EQ(delay.minimum_for_testing(), 0);
   EXPECT_GT(delay.variation(), 100);
-  ASSERT_GE(delay.long_count(), CDelayEstimator::kLongRebaseCount);
-  EXPECT_EQ(delay.swing(), 2);
-  const int32_t slow = delay.slow();
+  ASSERT_GE(delay.long_count_for_testing(), CDelayEstimator::kLongRebaseCount);
+  EXPECT_EQ(delay.swing_for_testing(), 2);
+  const int32_t slow = delay.slow_for_testing();
   Feed(delay, t, 400);  // t = 75,000
-  EXPECT_EQ(delay.minimum(), slow);
-  EXPECT_EQ(delay.long_count(), 1);
-  EXPECT_EQ(delay.swing(), 1);  // small again against the new base
+  EXPECT_EQ(delay.minimum_for_testing(), slow);
+  EXPECT_EQ(delay.long_count_for_testing(), 1);
+  EXPECT_EQ(delay.swing_for_testing(), 1);  // small again against the new base
 }
 
 TEST(DelayEstimatorTest, JitteryPacketsKeepTheCalmCountDown) {
@@ -200,12 +200,12 @@ TEST(DelayEstimatorTest, JitteryPacketsKeepTheCalmCountDown) {
   uint32_t t = 0;
   Feed(delay, t, 50);
   for (int i = 0; i < 10; ++i) Feed(delay, t, 50);
-  EXPECT_EQ(delay.calm_count(), 10);
+  EXPECT_EQ(delay.calm_count_for_testing(), 10);
   // Four packets whose spacing differs by more than 19 ms from the send
   // spacing: the fourth jittery event clears both counts.
   for (int i = 0; i < 4; ++i) Feed(delay, t, (i % 2) == 0 ? 80 : 50);
-  EXPECT_EQ(delay.calm_count(), 0);
-  EXPECT_EQ(delay.jittery_count(), 0);
+  EXPECT_EQ(delay.calm_count_for_testing(), 0);
+  EXPECT_EQ(delay.jittery_count_for_testing(), 0);
 }
 
 TEST(DelayEstimatorTest, HostileSendTimesBendTheFiguresWithoutOverflow) {

@@ -125,12 +125,12 @@ VseResult CVzH264SvcDecoder::SetLossRecovery(int32_t on) {
   return VSE_S_OK;
 }
 
-bool CVzH264SvcDecoder::initialized() {
+bool CVzH264SvcDecoder::initialized_for_testing() {
   std::lock_guard<std::recursive_mutex> hold(lock_);
   return initialized_;
 }
 
-uint32_t CVzH264SvcDecoder::output_format() {
+uint32_t CVzH264SvcDecoder::output_format_for_testing() {
   std::lock_guard<std::recursive_mutex> hold(lock_);
   return output_format_;
 }

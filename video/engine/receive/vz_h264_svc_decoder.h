@@ -39,9 +39,9 @@ class CVzH264SvcDecoder final : public IVideoDecoder {
   VseResult SetLossRecovery(int32_t on) override;
 
   // For tests.
-  bool initialized();
-  uint32_t output_format();
-  bool loss_recovery() const { return loss_recovery_.load() != 0; }
+  bool initialized_for_testing();
+  uint32_t output_format_for_testing();
+  bool loss_recovery_for_testing() const { return loss_recovery_.load() != 0; }
 
  private:
   void HandleLoss(int32_t status);

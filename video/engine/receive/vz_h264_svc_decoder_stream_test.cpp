@@ -152,8 +152,8 @@ TEST_F(DecoderStreamTest, ChannelsOnSeveralThreadsShareTheLibrary) {
   for (int i = 0; i < 3; ++i) threads.emplace_back(channel);
   for (auto& t : threads) t.join();
   EXPECT_EQ(decoded.load(), 3 * 3 * 4);
-  EXPECT_EQ(CH264DecoderLibrary::users(), 0);
-  EXPECT_FALSE(CH264DecoderLibrary::loaded());
+  EXPECT_EQ(CH264DecoderLibrary::users_for_testing(), 0);
+  EXPECT_FALSE(CH264DecoderLibrary::loaded_for_testing());
 }
 
 }  // namespace

@@ -122,18 +122,18 @@ class RecordingDecoderSink : public IVideoDecoderSink {
 class DecoderWrapperTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_EQ(CH264DecoderLibrary::users(), 0);
+    ASSERT_EQ(CH264DecoderLibrary::users_for_testing(), 0);
     entry_ = {&FakeLibrary::Create, &FakeLibrary::Destroy};
-    CH264DecoderLibrary::SetForTest(&entry_);
+    CH264DecoderLibrary::SetForTesting(&entry_);
     FakeLibrary::created = 0;
     FakeLibrary::create_answer = 0;
     allocator_ = new CVzVideoSampleAllocator(64, 0, 0);
     allocator_->AddRef();
   }
   void TearDown() override {
-    EXPECT_EQ(CH264DecoderLibrary::users(), 0);
+    EXPECT_EQ(CH264DecoderLibrary::users_for_testing(), 0);
     EXPECT_TRUE(FakeLibrary::live.empty());
-    CH264DecoderLibrary::SetForTest(nullptr);
+    CH264DecoderLibrary::SetForTesting(nullptr);
     allocator_->Release();
   }
   std::unique_ptr<CVzH264SvcDecoder> Make() { return std::make_unique<CVzH264SvcDecoder>(&sink_, allocator_); }
@@ -149,29 +149,29 @@ class DecoderWrapperTest : public ::testing::Test {
 };
 
 TEST_F(DecoderWrapperTest, LibraryStaysWhileAnyWrapperCounts) {
-  const int loads = CH264DecoderLibrary::loads();
-  const int frees = CH264DecoderLibrary::frees();
+  const int loads = CH264DecoderLibrary::loads_for_testing();
+  const int frees = CH264DecoderLibrary::frees_for_testing();
   auto a = Make();
   auto b = Make();
   ASSERT_EQ(a->Init(2, 1), VSE_S_OK);
   ASSERT_EQ(b->Init(2, 1), VSE_S_OK);
   EXPECT_EQ(a->Init(2, 1), VSE_S_OK);  // already initialised: counted once
-  EXPECT_EQ(CH264DecoderLibrary::users(), 2);
-  EXPECT_EQ(CH264DecoderLibrary::loads(), loads + 1);
+  EXPECT_EQ(CH264DecoderLibrary::users_for_testing(), 2);
+  EXPECT_EQ(CH264DecoderLibrary::loads_for_testing(), loads + 1);
   a->Uninit();
   a->Uninit();  // a second Uninit takes nothing more off
-  EXPECT_TRUE(CH264DecoderLibrary::loaded());
-  EXPECT_EQ(CH264DecoderLibrary::users(), 1);
+  EXPECT_TRUE(CH264DecoderLibrary::loaded_for_testing());
+  EXPECT_EQ(CH264DecoderLibrary::users_for_testing(), 1);
   // A wrapper destroyed without Init does not count either.
   Make().reset();
-  EXPECT_EQ(CH264DecoderLibrary::users(), 1);
+  EXPECT_EQ(CH264DecoderLibrary::users_for_testing(), 1);
   EXPECT_EQ(Decode(*b), VSE_S_OK);
   b.reset();
-  EXPECT_FALSE(CH264DecoderLibrary::loaded());
-  EXPECT_EQ(CH264DecoderLibrary::frees(), frees + 1);
+  EXPECT_FALSE(CH264DecoderLibrary::loaded_for_testing());
+  EXPECT_EQ(CH264DecoderLibrary::frees_for_testing(), frees + 1);
   // Init after Uninit counts again.
   ASSERT_EQ(a->Init(2, 3), VSE_S_OK);
-  EXPECT_EQ(CH264DecoderLibrary::users(), 1);
+  EXPECT_EQ(CH264DecoderLibrary::users_for_testing(), 1);
 }
 
 TEST_F(DecoderWrapperTest, InitRefusalsAndParameters) {
@@ -180,9 +180,9 @@ TEST_F(DecoderWrapperTest, InitRefusalsAndParameters) {
   EXPECT_EQ(decoder->Init(0, 1), IVideoDecoder::kBadTypeOrMode);
   EXPECT_EQ(decoder->Init(2, 2), IVideoDecoder::kBadTypeOrMode);
   EXPECT_EQ(FakeLibrary::created, 0);
-  EXPECT_FALSE(decoder->initialized());
+  EXPECT_FALSE(decoder->initialized_for_testing());
   ASSERT_EQ(decoder->Init(7, 1), VSE_S_OK);
-  EXPECT_EQ(decoder->output_format(), 0x80000005u);
+  EXPECT_EQ(decoder->output_format_for_testing(), 0x80000005u);
   const vzh264::DecoderParam& p = Codec().last_param;
   EXPECT_EQ(uint32_t{p.output_color_format}, 0x80000005u);  // the wanted format; the wrapper converts the planes
   EXPECT_EQ(int{p.max_layer}, 255);
@@ -202,16 +202,16 @@ TEST_F(DecoderWrapperTest, InitRefusalsAndParameters) {
   // A library lacking an export: every Init fails, and it is not loaded
   // again while anyone counts.
   const H264DecoderEntryPoints lacking{&FakeLibrary::Create, nullptr};
-  CH264DecoderLibrary::SetForTest(&lacking);
-  const int loads = CH264DecoderLibrary::loads();
+  CH264DecoderLibrary::SetForTesting(&lacking);
+  const int loads = CH264DecoderLibrary::loads_for_testing();
   auto other = Make();
   EXPECT_EQ(decoder->Init(2, 1), VSE_E_FAIL);
   EXPECT_EQ(other->Init(2, 1), VSE_E_FAIL);
-  EXPECT_EQ(CH264DecoderLibrary::loads(), loads + 1);
+  EXPECT_EQ(CH264DecoderLibrary::loads_for_testing(), loads + 1);
   EXPECT_GE(log.Count("lacks VZCreateH264Decoder or VZDestroyH264Decoder"), 2u);
   decoder.reset();
   other.reset();
-  CH264DecoderLibrary::SetForTest(&entry_);
+  CH264DecoderLibrary::SetForTesting(&entry_);
 }
 
 TEST_F(DecoderWrapperTest, RefusedCallsAndOptions) {
@@ -252,7 +252,7 @@ TEST_F(DecoderWrapperTest, PicturesReachTheSinkConverted) {
   EXPECT_EQ(sink_.pictures[0].height, 32);
   EXPECT_EQ(sink_.pictures[0].length, 64 * 32 * 3 / 2);
   // The pooled sample went back after the call.
-  EXPECT_EQ(allocator_->PooledCount(), 1);
+  EXPECT_EQ(allocator_->PooledCountForTesting(), 1);
 
   Codec().image_path = true;
   EXPECT_EQ(Decode(*decoder, 77), VSE_S_OK);
@@ -332,7 +332,7 @@ TEST_F(DecoderWrapperTest, LossesBecomeKeyFrameRequestsOrRefreshBlocks) {
   // key frame.
   decoder->Uninit();
   ASSERT_EQ(decoder->Init(2, 1), VSE_S_OK);
-  EXPECT_FALSE(decoder->loss_recovery());
+  EXPECT_FALSE(decoder->loss_recovery_for_testing());
   Codec().options[4] = 1;
   Codec().data_status = {vzh264::kDecodeReferenceLost};
   Decode(*decoder);

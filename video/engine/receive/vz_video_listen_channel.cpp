@@ -420,7 +420,7 @@ void CVzVideoListenChannel::OnReadSignal() {
   if (have_aux) InputReceivedData(1, aux.receive_ms, aux.data.data(), static_cast<int32_t>(aux.data.size()));
 }
 
-void CVzVideoListenChannel::ProcessQueuedPackets() {
+void CVzVideoListenChannel::ProcessQueuedPacketsForTesting() {
   for (;;) {
     {
       std::lock_guard<std::mutex> lock(queue_lock_);
@@ -430,12 +430,10 @@ void CVzVideoListenChannel::ProcessQueuedPackets() {
   }
 }
 
-size_t CVzVideoListenChannel::queued_media_packets() {
+size_t CVzVideoListenChannel::queued_media_packets_for_testing() {
   std::lock_guard<std::mutex> lock(queue_lock_);
   return media_queue_.size();
 }
-
-size_t CVzVideoListenChannel::frames_waiting() { return frame_count_.load(); }
 
 void CVzVideoListenChannel::CheckOverTimeData(const uint8_t* data, int32_t length) {
   uint32_t oldest_ts = 0;

@@ -181,9 +181,9 @@ class CVzVideoListenChannel final : public TEngineObject<IVideoListenChannel>,
   // 1 unless both are positive; else stores both, their ratio, and marks
   // the ratio changed.
   int32_t SetAspectRatio(int32_t width, int32_t height) override;
-  float aspect_ratio() const { return aspect_ratio_.load(); }
+  float aspect_ratio_for_testing() const { return aspect_ratio_.load(); }
   // True once after each accepted SetAspectRatio.
-  bool TakeAspectChanged() { return aspect_changed_.exchange(false); }
+  bool TakeAspectChangedForTesting() { return aspect_changed_.exchange(false); }
   // Mode 0 only (else VSE_E_FAIL): decodes the oldest frame now.
   VseResult DecodeNow() override;
   uint32_t GetReceivedCount() override { return received_count_.load(); }
@@ -202,7 +202,7 @@ class CVzVideoListenChannel final : public TEngineObject<IVideoListenChannel>,
   // data_thread false, then drive the data side by hand.
   VseResult Initialize(int32_t render_video_type, int32_t decoder_mode, int32_t lctm, bool data_thread);
   // Processes every queued packet (modes 1 and 2), as the data thread does.
-  void ProcessQueuedPackets();
+  void ProcessQueuedPacketsForTesting();
   // One round of the data thread's 15 ms timer.
   void RunDataTimer();
   // One round of the 30 ms timer (it also runs from the run loop).
@@ -212,19 +212,15 @@ class CVzVideoListenChannel final : public TEngineObject<IVideoListenChannel>,
   // channels, while callers may still hold the channel). Any thread.
   void DetachMonitor();
 
-  // The decoder sink's side, for tests of the requests the decoder makes.
-  IVideoDecoderSink* decoder_sink() { return this; }
-
   // Inspection.
-  bool drop_t1() const { return drop_t1_.load(); }
-  bool drop_t2() const { return drop_t2_.load(); }
-  size_t queued_media_packets();
-  size_t frames_waiting();
-  uint64_t dropped_layer_packets() const { return dropped_layers_.load(); }
+  bool drop_t1_for_testing() const { return drop_t1_.load(); }
+  bool drop_t2_for_testing() const { return drop_t2_.load(); }
+  size_t queued_media_packets_for_testing();
+  uint64_t dropped_layer_packets_for_testing() const { return dropped_layers_.load(); }
   // NAL units that came after their frame was decoded.
   uint64_t late_units() const { return late_units_.load(); }
   // Payload blocks back in the channel's pool, ready for the next units.
-  int32_t free_payload_blocks() { return payload_pool_.FreeCount(); }
+  int32_t free_payload_blocks_for_testing() { return payload_pool_.FreeCountForTesting(); }
   const CMMRTPSession4SVC* session() const { return session_; }
 
  private:

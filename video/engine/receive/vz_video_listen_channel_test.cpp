@@ -220,8 +220,8 @@ TEST_F(ListenChannelTest, ASteadyStreamReusesItsPayloadBlocks) {
   for (int k = 0; k < 3; ++k) last += kStart + "\x61" "frame 29 unit " + std::string(static_cast<size_t>(k + 1) * 300, 'x');
   EXPECT_EQ(Decoded(29), last);
   // Every block is back in the pool, and there are few of them.
-  EXPECT_GE(channel_->free_payload_blocks(), 3);
-  EXPECT_LE(channel_->free_payload_blocks(), 6);
+  EXPECT_GE(channel_->free_payload_blocks_for_testing(), 3);
+  EXPECT_LE(channel_->free_payload_blocks_for_testing(), 6);
 }
 
 TEST_F(ListenChannelTest, AFrameAfterAPauseWaitsForItsOwnUnits) {
@@ -256,13 +256,13 @@ TEST_F(ListenChannelTest, PacketsAreCheckedBeforeAnythingIsKept) {
   EXPECT_EQ(channel_->InputPacket(other.data(), 14, 0, 0), VSE_E_FAIL);
   EXPECT_EQ(channel_->GetReceivedCount(), 0u);
   EXPECT_EQ(channel_->SetAspectRatio(0, 9), 1);
-  EXPECT_FALSE(channel_->TakeAspectChanged());
+  EXPECT_FALSE(channel_->TakeAspectChangedForTesting());
   EXPECT_EQ(channel_->SetAspectRatio(4, 3), 0);
-  EXPECT_FLOAT_EQ(channel_->aspect_ratio(), 4.0f / 3.0f);
-  EXPECT_TRUE(channel_->TakeAspectChanged());
-  EXPECT_FALSE(channel_->TakeAspectChanged());
+  EXPECT_FLOAT_EQ(channel_->aspect_ratio_for_testing(), 4.0f / 3.0f);
+  EXPECT_TRUE(channel_->TakeAspectChangedForTesting());
+  EXPECT_FALSE(channel_->TakeAspectChangedForTesting());
   EXPECT_EQ(channel_->SetAspectRatio(-4, 3), 1);
-  EXPECT_FLOAT_EQ(channel_->aspect_ratio(), 4.0f / 3.0f);
+  EXPECT_FLOAT_EQ(channel_->aspect_ratio_for_testing(), 4.0f / 3.0f);
   // The provider and marker ids answer with the channel itself.
   for (const auto& [id, name] : {std::pair{&IID_IVideoListenChannel, "IVideoListenChannel"},
                                  std::pair{&IID_IVideoSampleProvider, "IVideoSampleProvider"},
@@ -304,7 +304,7 @@ TEST_F(ListenChannelTest, LayersAreDroppedAfterASecondBehindAndComeBackAfterThre
     return Send(Packet(seq++, ts, nal, "x"));
   };
   std::vector<std::pair<uint32_t, int>> changes;  // ms since start, level
-  auto level = [&] { return (channel_->drop_t2() ? 1 : 0) + (channel_->drop_t1() ? 1 : 0); };
+  auto level = [&] { return (channel_->drop_t2_for_testing() ? 1 : 0) + (channel_->drop_t1_for_testing() ? 1 : 0); };
   int last = 0;
   uint32_t t = 0;
   auto note = [&] {
@@ -326,19 +326,19 @@ TEST_F(ListenChannelTest, LayersAreDroppedAfterASecondBehindAndComeBackAfterThre
   EXPECT_GE(changes[1].first, 2510u);
   EXPECT_LE(changes[1].first, 2540u);
   // While both levels are set, layer 1 and 2 units are dropped, layer 0 kept.
-  channel_->ProcessQueuedPackets();
-  const uint64_t dropped = channel_->dropped_layer_packets();
+  channel_->ProcessQueuedPacketsForTesting();
+  const uint64_t dropped = channel_->dropped_layer_packets_for_testing();
   step(0x21);  // nal_ref_idc 1: temporal id 1
   step(0x41);  // nal_ref_idc 2: temporal id 0
-  channel_->ProcessQueuedPackets();
-  EXPECT_EQ(channel_->dropped_layer_packets(), dropped + 1);
+  channel_->ProcessQueuedPacketsForTesting();
+  EXPECT_EQ(channel_->dropped_layer_packets_for_testing(), dropped + 1);
   // Caught up: the reader keeps one packet queued.
   const uint32_t caught = t;
   for (; t < caught + 7000; t += 10) {
     step(0x61);
     note();
-    if (channel_->queued_media_packets() > 1) {
-      channel_->ProcessQueuedPackets();
+    if (channel_->queued_media_packets_for_testing() > 1) {
+      channel_->ProcessQueuedPacketsForTesting();
       step(0x61);
       t += 10;
       note();
@@ -357,9 +357,9 @@ TEST_F(ListenChannelTest, AFullQueueLosesPackets) {
   Open(1);
   channel_->SetMaxBufferedPackets(3);  // never below 500
   for (uint16_t k = 0; k < 505; ++k) Send(Packet(k, 90 * k, 0x61, "x"));
-  EXPECT_EQ(channel_->queued_media_packets(), 500u);
-  channel_->ProcessQueuedPackets();
-  EXPECT_EQ(channel_->queued_media_packets(), 0u);
+  EXPECT_EQ(channel_->queued_media_packets_for_testing(), 500u);
+  channel_->ProcessQueuedPacketsForTesting();
+  EXPECT_EQ(channel_->queued_media_packets_for_testing(), 0u);
   EXPECT_EQ(channel_->GetReceivedCount(), 505u);
 }
 
@@ -547,7 +547,7 @@ TEST_F(ListenChannelTest, PlayTimeHoldsFramesBeforeDecodingOrPicturesBeforeShowi
   channel_->SetRenderSync(&sync, &user);
   Send(Packet(1, 90000, 0x61, "a"));
   Send(Packet(2, 93000, 0x61, "b"));
-  channel_->ProcessQueuedPackets();
+  channel_->ProcessQueuedPacketsForTesting();
   EXPECT_EQ(g_decoder->decoded.size(), 0u);
   ASSERT_FALSE(sync.asked.empty());
   EXPECT_EQ(sync.asked.back(), (std::vector<uint32_t>{1, 0, kSsrc, 1000}));
@@ -569,7 +569,7 @@ TEST_F(ListenChannelTest, PlayTimeHoldsFramesBeforeDecodingOrPicturesBeforeShowi
   channel_->AppendVideoDeliverer(shown);
   channel_->SetSmoothPlay(true);
   for (uint16_t f = 0; f < 4; ++f) Send(Packet(f, 90000 + 3000u * f, 0x61, "p"));
-  channel_->ProcessQueuedPackets();
+  channel_->ProcessQueuedPacketsForTesting();
   EXPECT_EQ(g_decoder->decoded.size(), 3u) << "decoded at once";
   EXPECT_TRUE(shown->stamps.empty()) << "shown only by the tick";
   channel_->RunDataTimer();
@@ -578,7 +578,7 @@ TEST_F(ListenChannelTest, PlayTimeHoldsFramesBeforeDecodingOrPicturesBeforeShowi
   EXPECT_EQ(shown->stamps.size(), 1u) << "the next picture is due 33 ms later";
   const std::vector<uint8_t> whole(20, 0x41);
   channel_->InputPacket(whole.data(), static_cast<int32_t>(whole.size()), VZSE_::NowMs(), 1);
-  channel_->ProcessQueuedPackets();
+  channel_->ProcessQueuedPacketsForTesting();
   channel_->RunDataTimer();
   ASSERT_EQ(shown->stamps.size(), 2u);
   EXPECT_EQ(shown->stamps[1], 0u) << "the whole frame, before the waiting one";
@@ -650,7 +650,7 @@ TEST_F(ListenChannelTest, ADataThreadDecodesWhatTheTransportThreadQueues) {
   const int decoded = g_decoder->decode_count.load();
   channel_->Uninitialize();  // joins the data thread; the decoder goes with it
   EXPECT_GE(decoded, 19);
-  EXPECT_EQ(channel_->queued_media_packets(), 0u);
+  EXPECT_EQ(channel_->queued_media_packets_for_testing(), 0u);
   VZSE_::SetEngineClockForTest(&clock_);
 }
 

@@ -55,8 +55,10 @@ void BM_OurEncode(benchmark::State& state) {
 
 // Our codec's matrix, n x k, for the peer.
 std::vector<uint8_t> OurMatrix(const CReedSolomonCodec& codec) {
-  std::vector<uint8_t> matrix(static_cast<size_t>(codec.n()) * codec.k());
-  for (int r = 0; r < codec.n(); ++r) std::memcpy(&matrix[static_cast<size_t>(r) * codec.k()], codec.Row(r), codec.k());
+  std::vector<uint8_t> matrix(static_cast<size_t>(codec.n()) * codec.k_for_testing());
+  for (int r = 0; r < codec.n(); ++r) {
+    std::memcpy(&matrix[static_cast<size_t>(r) * codec.k_for_testing()], codec.Row(r), codec.k_for_testing());
+  }
   return matrix;
 }
 

@@ -21,7 +21,7 @@ class CReedSolomonCodec {
   // Null when k < 1, n > 256 or k > n (k = n is valid: no repair rows).
   static std::unique_ptr<CReedSolomonCodec> Create(int k, int n);
 
-  int k() const { return k_; }
+  int k_for_testing() const { return k_; }
   int n() const { return n_; }
   // Row r (0 <= r < n) of the encoding matrix, k bytes.
   const uint8_t* Row(int r) const { return matrix_.data() + static_cast<size_t>(r) * k_; }

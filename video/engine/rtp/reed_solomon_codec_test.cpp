@@ -200,7 +200,7 @@ TEST(ReedSolomonCache, SharesCodecsAndFollowsTheSessionCount) {
   EXPECT_GE(ReedSolomonCacheSize(), 1u);
   ReedSolomonSessionEnded();
   EXPECT_EQ(ReedSolomonCacheSize(), 0u);
-  EXPECT_EQ(first->k(), 20);  // still held by its user
+  EXPECT_EQ(first->k_for_testing(), 20);  // still held by its user
 }
 
 TEST(ReedSolomonCache, ConcurrentUseFromEightThreads) {

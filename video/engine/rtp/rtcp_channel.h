@@ -86,10 +86,9 @@ class CRtcpChannel final : public TEngineObject<IVseRtcpChannel, IRtcpPacketHand
   VseResult SendBye(uint32_t ssrc) override;
   VseResult HandlePacket(const uint8_t* packet, int size) override;
 
-  uint32_t last_arrival() const { return last_arrival_; }
-  // What the last SDES and BYE received said (for the engine's roster use).
-  const std::string& last_cname() const { return last_cname_; }
-  uint32_t last_bye_ssrc() const { return last_bye_ssrc_; }
+  uint32_t last_arrival_for_testing() const { return last_arrival_; }
+  // What the last BYE received said.
+  uint32_t last_bye_ssrc_for_testing() const { return last_bye_ssrc_; }
 
  private:
   ~CRtcpChannel() override = default;

@@ -265,12 +265,12 @@ TEST(RtcpChannel, ReceivedFeedbackReachesTheRightHandler) {
   RecordingSink receiver_sink;
   Channel receiver(&receiver_sink);
   EXPECT_EQ(receiver->Input(compound.data(), static_cast<int>(compound.size()), 1234), 0);
-  EXPECT_EQ(receiver.impl()->last_arrival(), 1234u);
+  EXPECT_EQ(receiver.impl()->last_arrival_for_testing(), 1234u);
   EXPECT_EQ(receiver_sink.key_frames, (std::vector<uint32_t>{0x0A}));
   ASSERT_EQ(receiver_sink.feedback.size(), 2u);
   EXPECT_EQ(receiver_sink.feedback[0], (std::vector<uint32_t>{0x0B, 1, 3}));
   EXPECT_EQ(receiver_sink.feedback[1], (std::vector<uint32_t>{0x0C, 5, 8}));
-  EXPECT_EQ(receiver.impl()->last_bye_ssrc(), 0x0Du);
+  EXPECT_EQ(receiver.impl()->last_bye_ssrc_for_testing(), 0x0Du);
   // Format 15 of another size.
   uint8_t b[64];
   int size = sizeof(b);

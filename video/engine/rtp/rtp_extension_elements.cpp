@@ -3,7 +3,6 @@
 #include "common/trace_client.h"
 #include "platform/big_endian.h"
 
-using vz::Load16;
 using vz::Load32;
 using vz::Store16;
 using vz::Store32;
@@ -40,12 +39,6 @@ void CRtpOneByteHeaderExtend_Timing::SetTimeMs(uint8_t* element, uint32_t time_m
 void CRtpOneByteHeaderExtend_Timing::SetRoundTripMs(uint8_t* element, uint16_t rtt_ms) {
   Store16(element + 7, rtt_ms);
 }
-uint16_t CRtpOneByteHeaderExtend_Timing::GetCounter(const uint8_t* element) {
-  return Load16(element + 1);
-}
-uint32_t CRtpOneByteHeaderExtend_Timing::GetTimeMs(const uint8_t* element) {
+uint32_t CRtpOneByteHeaderExtend_Timing::GetTimeMsForTesting(const uint8_t* element) {
   return Load32(element + 3);
-}
-uint16_t CRtpOneByteHeaderExtend_Timing::GetRoundTripMs(const uint8_t* element) {
-  return Load16(element + 7);
 }

@@ -32,9 +32,7 @@ class CRtpOneByteHeaderExtend_Timing {
   static void SetCounter(uint8_t* element, uint16_t counter);
   static void SetTimeMs(uint8_t* element, uint32_t time_ms);
   static void SetRoundTripMs(uint8_t* element, uint16_t rtt_ms);
-  static uint16_t GetCounter(const uint8_t* element);
-  static uint32_t GetTimeMs(const uint8_t* element);
-  static uint16_t GetRoundTripMs(const uint8_t* element);
+  static uint32_t GetTimeMsForTesting(const uint8_t* element);
 };
 
 // Id 3, 2 bytes: bit 0 FEC class present, bits 3-1 FEC class, bit 4 first
@@ -50,10 +48,9 @@ class CRtpOneByteHeaderExtend_FrameFlags {
   }
   static void SetFirst(uint8_t* element, bool on) { SetBits(element, 0x10, on ? 0x10 : 0); }
   static void SetLast(uint8_t* element, bool on) { SetBits(element, 0x20, on ? 0x20 : 0); }
-  static bool ClassPresent(const uint8_t* element) { return (element[1] & 0x01) != 0; }
-  static int Class(const uint8_t* element) { return (element[1] >> 1) & 7; }
-  static bool First(const uint8_t* element) { return (element[1] & 0x10) != 0; }
-  static bool Last(const uint8_t* element) { return (element[1] & 0x20) != 0; }
+  static bool ClassPresentForTesting(const uint8_t* element) { return (element[1] & 0x01) != 0; }
+  static bool FirstForTesting(const uint8_t* element) { return (element[1] & 0x10) != 0; }
+  static bool LastForTesting(const uint8_t* element) { return (element[1] & 0x20) != 0; }
 
  private:
   static void SetBits(uint8_t* element, uint8_t mask, uint8_t bits) {
@@ -68,5 +65,4 @@ class CRtpOneByteHeaderExtend_FecLevel {
   static constexpr int kLength = 2;
   static void Init(uint8_t* element) { element[0] = kHeader; element[1] = 0; }
   static void SetLevel(uint8_t* element, int level) { element[1] = static_cast<uint8_t>(level); }
-  static int Level(const uint8_t* element) { return element[1]; }
 };

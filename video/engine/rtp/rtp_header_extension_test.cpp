@@ -32,7 +32,7 @@ TEST(ExtensionElements, GoldenBytesOfEachKind) {
   CRtpOneByteHeaderExtend_Timing::SetRoundTripMs(timing, 0x00FA);
   EXPECT_EQ(std::vector<uint8_t>(timing, timing + 9),
             (std::vector<uint8_t>{0x27, 0x01, 0x02, 0xA0, 0xB0, 0xC0, 0xD0, 0x00, 0xFA}));
-  EXPECT_EQ(CRtpOneByteHeaderExtend_Timing::GetTimeMs(timing), 0xA0B0C0D0u);
+  EXPECT_EQ(CRtpOneByteHeaderExtend_Timing::GetTimeMsForTesting(timing), 0xA0B0C0D0u);
 
   uint8_t flags[2];
   CRtpOneByteHeaderExtend_FrameFlags::Init(flags);

@@ -74,8 +74,7 @@ class CVseRtpPacker {
   // The FEC class of a layer (T, Q) in a stream of K temporal layers, or -1.
   static int FecClass(int t, int q, int k);
 
-  size_t packet_array_size() const { return packets_.size(); }
-  CMMRTPSession4SVC* session() { return session_.get(); }
+  size_t packet_array_size_for_testing() const { return packets_.size(); }
 
  private:
   struct SessionDeleter {

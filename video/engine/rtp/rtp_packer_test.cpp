@@ -121,11 +121,11 @@ TEST_F(PackerFixture, ExtensionElementsOfMediaAndFecPackets) {
     EXPECT_EQ(e[1], 0x3F);  // 3, 15
     EXPECT_EQ(e[2], 0xFF);  // 15, 15
     ASSERT_TRUE(FindOneByteElementOfLength(p.data(), static_cast<int>(p.size()), 3, 2, &e));
-    EXPECT_TRUE(CRtpOneByteHeaderExtend_FrameFlags::ClassPresent(e));
-    EXPECT_EQ(CRtpOneByteHeaderExtend_FrameFlags::First(e), j == 0);
-    EXPECT_EQ(CRtpOneByteHeaderExtend_FrameFlags::Last(e), j == 4);
+    EXPECT_TRUE(CRtpOneByteHeaderExtend_FrameFlags::ClassPresentForTesting(e));
+    EXPECT_EQ(CRtpOneByteHeaderExtend_FrameFlags::FirstForTesting(e), j == 0);
+    EXPECT_EQ(CRtpOneByteHeaderExtend_FrameFlags::LastForTesting(e), j == 4);
     ASSERT_TRUE(FindOneByteElementOfLength(p.data(), static_cast<int>(p.size()), 2, 9, &e));
-    EXPECT_EQ(CRtpOneByteHeaderExtend_Timing::GetTimeMs(e), 0x01020304u);
+    EXPECT_EQ(CRtpOneByteHeaderExtend_Timing::GetTimeMsForTesting(e), 0x01020304u);
     EXPECT_EQ(p[1] & 0x7F, 98);
     // RTP time stamp in 90 kHz units.
     EXPECT_EQ((uint32_t(p[4]) << 24 | uint32_t(p[5]) << 16 | uint32_t(p[6]) << 8 | p[7]), 0x01020304u * 90u);
@@ -151,14 +151,14 @@ TEST_F(PackerFixture, RefusedNalUnitsSendNothing) {
 
 TEST_F(PackerFixture, LargeNalUnitsGrowTheArrayAndAreStillSent) {
   ASSERT_EQ(Pack(60000), 0);  // 60 media packets and their FEC
-  EXPECT_EQ(packer.packet_array_size(), 128u);
+  EXPECT_EQ(packer.packet_array_size_for_testing(), 128u);
   CVseRtpPacket* first = sink.first_pointers[0];
   sink.calls.clear();
   // 300 KB: 300 media packets, beyond the repair table and the FEC group limit.
   ASSERT_EQ(Pack(300000), 0);
   EXPECT_EQ(MediaCount(), 300u);
   EXPECT_EQ(FecCount(), 0u);
-  EXPECT_GE(packer.packet_array_size(), 300u);
+  EXPECT_GE(packer.packet_array_size_for_testing(), 300u);
   EXPECT_EQ(sink.first_pointers.back(), first);  // earlier packets stay usable
   sink.calls.clear();
   // 200 KB: FEC cut to what a group of 256 packets leaves.

@@ -56,12 +56,12 @@ class CVseRtpPacket {
   // Header fields.
   int version() const { return buffer_[0] >> 6; }
   bool padding() const { return (buffer_[0] & 0x20) != 0; }
-  void set_padding(bool on) { SetBit(0, 0x20, on); }
+  void set_padding_for_testing(bool on) { SetBit(0, 0x20, on); }
   bool extension() const { return (buffer_[0] & 0x10) != 0; }
   void set_extension_bit(bool on) { SetBit(0, 0x10, on); }
   int get_contrib_src_count() const { return buffer_[0] & 0x0F; }
   bool set_contrib_src_count(int count);
-  bool marker() const { return (buffer_[1] & 0x80) != 0; }
+  bool marker_for_testing() const { return (buffer_[1] & 0x80) != 0; }
   void set_marker(bool on) { SetBit(1, 0x80, on); }
   int payload_type() const { return buffer_[1] & 0x7F; }
   bool set_payload_type(int type);
@@ -86,7 +86,7 @@ class CVseRtpPacket {
   uint8_t* Data() { return buffer_; }
   const uint8_t* Data() const { return buffer_; }
   int TotalLength() const { return total_length_; }
-  int Capacity() const { return capacity_; }
+  int CapacityForTesting() const { return capacity_; }
   // Grows the buffer to at least `capacity` bytes, keeping its contents.
   bool Reserve(int capacity);
 

@@ -32,11 +32,11 @@ TEST(RtpPacket, SettersKeepTheNeighbouringBitsAndRefuseOutOfRangeValues) {
   CVseRtpPacket p;
   p.set_marker(true);
   EXPECT_TRUE(p.set_payload_type(98));
-  EXPECT_TRUE(p.marker());
+  EXPECT_TRUE(p.marker_for_testing());
   EXPECT_FALSE(p.set_payload_type(128));  // would spill into the marker
   EXPECT_EQ(p.payload_type(), 98);
-  EXPECT_TRUE(p.marker());
-  p.set_padding(true);
+  EXPECT_TRUE(p.marker_for_testing());
+  p.set_padding_for_testing(true);
   p.set_extension_bit(true);
   p.set_extension_bit(false);
   EXPECT_FALSE(p.set_contrib_src_count(16));  // would spill into X and P
@@ -108,7 +108,7 @@ TEST(RtpPacket, FromBufferRefusesBytesShorterThanTheirHeader) {
   big[75] = 2;
   EXPECT_EQ(p.from_buffer(big.data(), 2000), 12 + 60 + 4 + 8);
   EXPECT_EQ(p.PayloadLength(), 2000 - 84);
-  EXPECT_GE(p.Capacity(), 2000);
+  EXPECT_GE(p.CapacityForTesting(), 2000);
 }
 
 TEST(RtpPacket, ValidityCheck) {
@@ -141,7 +141,7 @@ TEST(RtpPacket, PayloadGrowsTheBufferAndKeepsTheTotal) {
   CVseRtpPacket p(100);
   ASSERT_TRUE(p.SetPayloadLength(5000));
   EXPECT_EQ(p.TotalLength(), 5012);
-  EXPECT_GE(p.Capacity(), 5012);
+  EXPECT_GE(p.CapacityForTesting(), 5012);
   EXPECT_FALSE(p.SetPayloadLength(-1));
   p.Reset();
   EXPECT_EQ(p.TotalLength(), 0);

@@ -19,10 +19,7 @@ class CMMRTPSessionBase {
 
   void SetSourceId(uint32_t ssrc);
   uint32_t ssrc() const { return ssrc_; }
-  int media_payload_type() const { return media_type_; }
-  int fec_payload_type() const { return fec_type_; }
-  uint16_t next_media_sequence() const { return media_sequence_; }
-  uint16_t next_fec_sequence() const { return fec_sequence_; }
+  uint16_t next_media_sequence_for_testing() const { return media_sequence_; }
   // Tests pin the sequence spaces.
   void SetSequencesForTesting(uint16_t media, uint16_t fec) {
     media_sequence_ = media;

@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1 || size > 200000) return 0;
   CheckingSink sink;
   CMMRTPSession4SVC session(&sink, 1);
-  session.SetFecMode(data[0] & 1);
+  session.SetFecModeForTesting(data[0] & 1);
   size_t at = 1;
   uint32_t clock = 0;
   while (at + 2 <= size) {
@@ -33,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const size_t take = length < size - at ? length : size - at;
     session.Input(data + at, static_cast<int>(take), clock);
     clock += 40;
-    if (take > 5) session.FlushFrame(static_cast<uint32_t>(data[at + 4]) << 24);
+    if (take > 5) session.FlushFrameForTesting(static_cast<uint32_t>(data[at + 4]) << 24);
     at += take;
   }
   return 0;

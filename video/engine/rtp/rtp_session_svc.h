@@ -46,20 +46,19 @@ class CMMRTPSession4SVC : public CMMRTPSessionBase {
   ~CMMRTPSession4SVC() override;
 
   int SetPayloadTypes(int media, int fec);
-  int SetFecMode(int mode);
-  int fec_mode() const { return fec_mode_; }
+  int SetFecModeForTesting(int mode);
 
   // Send side.
   int Single(uint32_t timestamp, int length, const uint8_t* nal, CVseRtpPacket* packet);
   int Fragment(uint32_t timestamp, int length, const uint8_t* nal, int count,
                CVseRtpPacket* const* packets);
-  int Aggregate(uint32_t timestamp, int count, const int* lengths, const uint8_t* const* nals,
-                CVseRtpPacket* packet);
+  int AggregateForTesting(uint32_t timestamp, int count, const int* lengths, const uint8_t* const* nals,
+                          CVseRtpPacket* packet);
   // m Reed-Solomon FEC packets over k media packets of consecutive sequence
   // numbers (wrap-around allowed).
   int MakeReedSolomonFec(CVseRtpPacket* const* media, int k, CVseRtpPacket* const* fec, int m);
   // One XOR parity packet over the media packets picked by mask bit i.
-  int MakeXorFec(CVseRtpPacket* const* media, int count, uint32_t mask, CVseRtpPacket* fec);
+  int MakeXorFecForTesting(CVseRtpPacket* const* media, int count, uint32_t mask, CVseRtpPacket* fec);
 
   // Receive side.
   // -1 for null data, 1 when the packet was dropped (invalid, unknown
@@ -67,7 +66,7 @@ class CMMRTPSession4SVC : public CMMRTPSessionBase {
   int Input(const uint8_t* data, int size, uint32_t arrival_ms);
   // Delivers what is present of the frame's NAL units not yet delivered,
   // marked incomplete where a piece is missing; 1 when nothing was delivered.
-  int FlushFrame(uint32_t timestamp);
+  int FlushFrameForTesting(uint32_t timestamp);
 
   struct Stats {
     uint64_t packets_made = 0, fec_packets_made = 0;
@@ -78,9 +77,9 @@ class CMMRTPSession4SVC : public CMMRTPSessionBase {
     uint64_t bytes_delivered = 0, nal_units_delivered = 0;
   };
   const Stats& stats() const { return stats_; }
-  size_t stored_media() const { return media_.size(); }
-  size_t stored_fec() const { return fec_.size(); }
-  size_t stored_frames() const { return frames_.size(); }
+  size_t stored_media_for_testing() const { return media_.size(); }
+  size_t stored_fec_for_testing() const { return fec_.size(); }
+  size_t stored_frames_for_testing() const { return frames_.size(); }
 
  private:
   struct NalRecord {

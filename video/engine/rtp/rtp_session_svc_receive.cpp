@@ -478,7 +478,7 @@ void CMMRTPSession4SVC::Deliver(std::unique_ptr<CVseRtpPacket> packet) {
   if (sink_ != nullptr) sink_->OnNalUnit(std::move(packet));
 }
 
-int CMMRTPSession4SVC::FlushFrame(uint32_t timestamp) {
+int CMMRTPSession4SVC::FlushFrameForTesting(uint32_t timestamp) {
   auto frame = frames_.find(timestamp);
   if (frame == frames_.end()) return 1;
   bool delivered = false;

@@ -46,7 +46,7 @@ int CMMRTPSession4SVC::SetPayloadTypes(int media, int fec) {
   return 0;
 }
 
-int CMMRTPSession4SVC::SetFecMode(int mode) {
+int CMMRTPSession4SVC::SetFecModeForTesting(int mode) {
   if (mode != 0 && mode != 1) return -1;
   fec_mode_ = mode;
   return 0;
@@ -104,8 +104,8 @@ int CMMRTPSession4SVC::Fragment(uint32_t timestamp, int length, const uint8_t* n
   return 0;
 }
 
-int CMMRTPSession4SVC::Aggregate(uint32_t timestamp, int count, const int* lengths,
-                                 const uint8_t* const* nals, CVseRtpPacket* packet) {
+int CMMRTPSession4SVC::AggregateForTesting(uint32_t timestamp, int count, const int* lengths,
+                                           const uint8_t* const* nals, CVseRtpPacket* packet) {
   if (packet == nullptr || lengths == nullptr || nals == nullptr || count < 1) return -1;
   int total = 1;
   for (int i = 0; i < count; ++i) {
@@ -194,8 +194,8 @@ int CMMRTPSession4SVC::MakeReedSolomonFec(CVseRtpPacket* const* media, int k,
   return 0;
 }
 
-int CMMRTPSession4SVC::MakeXorFec(CVseRtpPacket* const* media, int count, uint32_t mask,
-                                  CVseRtpPacket* fec) {
+int CMMRTPSession4SVC::MakeXorFecForTesting(CVseRtpPacket* const* media, int count, uint32_t mask,
+                                            CVseRtpPacket* fec) {
   if (fec_mode_ != 0) return -2;
   if (media == nullptr || fec == nullptr || count < 1 || count > 32) return -1;
   std::vector<const CVseRtpPacket*> picked;

@@ -62,13 +62,13 @@ TEST(SvcSessionSend, FragmentsCarryTheNalUnitInEqualChunks) {
   EXPECT_EQ(p.ptrs[1]->Payload()[1], 0x05);
   EXPECT_EQ(p.ptrs[2]->Payload()[1], 0x45);
   EXPECT_EQ(p.ptrs[0]->Payload()[2], nal[1]);
-  EXPECT_FALSE(p.ptrs[0]->marker());
-  EXPECT_FALSE(p.ptrs[1]->marker());
-  EXPECT_TRUE(p.ptrs[2]->marker());
+  EXPECT_FALSE(p.ptrs[0]->marker_for_testing());
+  EXPECT_FALSE(p.ptrs[1]->marker_for_testing());
+  EXPECT_TRUE(p.ptrs[2]->marker_for_testing());
   const Bytes golden_header = {0x80, 0x62, 0x00, 100, 0, 0, 0x23, 0x28, 0, 0, 0xAB, 0xCD};
   EXPECT_EQ(Bytes(p.ptrs[0]->Data(), p.ptrs[0]->Data() + 12), golden_header);
   EXPECT_EQ(p.ptrs[2]->sequence(), 102);
-  EXPECT_EQ(session.next_media_sequence(), 103);
+  EXPECT_EQ(session.next_media_sequence_for_testing(), 103);
 }
 
 TEST(SvcSessionSend, SingleAndAggregatePackets) {
@@ -78,24 +78,24 @@ TEST(SvcSessionSend, SingleAndAggregatePackets) {
   const Bytes nal = Nal(5, 0x41, 3);
   ASSERT_EQ(session.Single(90, 5, nal.data(), &packet), 0);
   EXPECT_EQ(Bytes(packet.Payload(), packet.Payload() + 5), nal);
-  EXPECT_TRUE(packet.marker());
+  EXPECT_TRUE(packet.marker_for_testing());
   EXPECT_EQ(session.Single(90, 5, nullptr, &packet), -1);
 
   const Bytes low = {0x21, 0xAA};         // NRI 1
   const Bytes high = {0x66, 0xBB, 0xCC};  // NRI 3
   const uint8_t* units[] = {low.data(), high.data()};
   const int lengths[] = {2, 3};
-  ASSERT_EQ(session.Aggregate(90, 2, lengths, units, &packet), 0);
+  ASSERT_EQ(session.AggregateForTesting(90, 2, lengths, units, &packet), 0);
   const Bytes golden = {0x78, 0x00, 0x02, 0x21, 0xAA, 0x00, 0x03, 0x66, 0xBB, 0xCC};
   EXPECT_EQ(Bytes(packet.Payload(), packet.Payload() + packet.PayloadLength()), golden);
-  EXPECT_EQ(session.Aggregate(90, 2, lengths, nullptr, &packet), -1);
+  EXPECT_EQ(session.AggregateForTesting(90, 2, lengths, nullptr, &packet), -1);
 }
 
 TEST(SvcSessionSend, ParametersAreChecked) {
   CMMRTPSession4SVC session(nullptr, 1);
   EXPECT_EQ(session.SetPayloadTypes(98, 98), -1);
   EXPECT_EQ(session.SetPayloadTypes(98, 111), 0);
-  EXPECT_EQ(session.SetFecMode(2), -1);
+  EXPECT_EQ(session.SetFecModeForTesting(2), -1);
   Packets media(200), fec(57);
   EXPECT_EQ(session.MakeReedSolomonFec(media.ptrs.data(), 200, fec.ptrs.data(), 57), -1);
   // A missing first (or later) media entry is refused, never read.
@@ -103,7 +103,7 @@ TEST(SvcSessionSend, ParametersAreChecked) {
   EXPECT_EQ(session.MakeReedSolomonFec(holes.data(), 3, fec.ptrs.data(), 2), -1);
   holes = {media.ptrs[0], media.ptrs[1], nullptr};
   EXPECT_EQ(session.MakeReedSolomonFec(holes.data(), 3, fec.ptrs.data(), 2), -1);
-  ASSERT_EQ(session.SetFecMode(0), 0);
+  ASSERT_EQ(session.SetFecModeForTesting(0), 0);
   EXPECT_EQ(session.MakeReedSolomonFec(media.ptrs.data(), 2, fec.ptrs.data(), 1), -2);
   EXPECT_EQ(CreateVseRTPSession(nullptr, 1, 1), nullptr);
   CMMRTPSession4SVC* made = CreateVseRTPSession(nullptr, 1, kSvcSessionKind);
@@ -186,7 +186,7 @@ TEST(SvcSessionReceive, TwoLossesRebuiltFromTwoFecPackets) {
   EXPECT_EQ(sink.nals[0], WithStartCode(nal));
   EXPECT_EQ(sink.incomplete[0], 0);
   EXPECT_EQ(receiver.stats().packets_recovered, 2u);
-  EXPECT_EQ(receiver.stored_fec(), 0u);
+  EXPECT_EQ(receiver.stored_fec_for_testing(), 0u);
 }
 
 TEST(SvcSessionReceive, FecFirstThenMediaAndDuplicates) {
@@ -197,7 +197,7 @@ TEST(SvcSessionReceive, FecFirstThenMediaAndDuplicates) {
   CollectingSink sink;
   CMMRTPSession4SVC receiver(&sink, 5);
   Feed(&receiver, g.fec[0]);
-  EXPECT_EQ(receiver.stored_fec(), 1u);
+  EXPECT_EQ(receiver.stored_fec_for_testing(), 1u);
   Feed(&receiver, g.media[3]);
   Feed(&receiver, g.media[0]);
   Feed(&receiver, g.media[0]);  // a duplicate: only the input counters move
@@ -225,14 +225,14 @@ TEST(SvcSessionReceive, LostMiddleFragmentIsDeliveredOnlyByFlushAndMarkedIncompl
   // The adjacent NAL unit is rebuilt on its own, not run into the first.
   ASSERT_EQ(sink.nals.size(), 1u);
   EXPECT_EQ(sink.nals[0], WithStartCode(second));
-  EXPECT_EQ(receiver.FlushFrame(3000), 0);
+  EXPECT_EQ(receiver.FlushFrameForTesting(3000), 0);
   ASSERT_EQ(sink.nals.size(), 2u);
   EXPECT_EQ(sink.incomplete[1], 1);
   // Up to the gap: start code, header and the first fragment's data.
   Bytes expected = WithStartCode(first);
   expected.resize(4 + 1000);
   EXPECT_EQ(sink.nals[1], expected);
-  EXPECT_EQ(receiver.FlushFrame(3000), 1);  // nothing left
+  EXPECT_EQ(receiver.FlushFrameForTesting(3000), 1);  // nothing left
 }
 
 TEST(SvcSessionReceive, FramesAgeOutAfterFiveSeconds) {
@@ -245,13 +245,13 @@ TEST(SvcSessionReceive, FramesAgeOutAfterFiveSeconds) {
   CMMRTPSession4SVC receiver(&sink, 5);
   Feed(&receiver, a.media[0], 1000);
   Feed(&receiver, a.fec[0], 1000);
-  EXPECT_EQ(receiver.stored_frames(), 1u);
+  EXPECT_EQ(receiver.stored_frames_for_testing(), 1u);
   Feed(&receiver, b.media[0], 6000);
-  EXPECT_EQ(receiver.stored_frames(), 2u);
+  EXPECT_EQ(receiver.stored_frames_for_testing(), 2u);
   Feed(&receiver, c.media[0], 6001);  // more than 5,000 ms after the first frame
-  EXPECT_EQ(receiver.stored_frames(), 2u);
-  EXPECT_EQ(receiver.stored_fec(), 0u);
-  EXPECT_EQ(receiver.stored_media(), 2u);
+  EXPECT_EQ(receiver.stored_frames_for_testing(), 2u);
+  EXPECT_EQ(receiver.stored_fec_for_testing(), 0u);
+  EXPECT_EQ(receiver.stored_media_for_testing(), 2u);
 }
 
 TEST(SvcSessionReceive, MalformedDatagramsAreDropped) {
@@ -300,24 +300,24 @@ TEST(SvcSessionReceive, MalformedDatagramsAreDropped) {
 
 TEST(SvcSessionXor, MaskBitsAndSingleLossRecovery) {
   CMMRTPSession4SVC sender(nullptr, 0x55);
-  ASSERT_EQ(sender.SetFecMode(0), 0);
+  ASSERT_EQ(sender.SetFecModeForTesting(0), 0);
   sender.SetSequencesForTesting(1000, 77);
   Packets media(3);
   const Bytes nal = Nal(2500, 0x65, 5);
   ASSERT_EQ(sender.Fragment(1234, 2500, nal.data(), 3, media.ptrs.data()), 0);
   CVseRtpPacket fec;
-  ASSERT_EQ(sender.MakeXorFec(media.ptrs.data(), 3, 0x5, &fec), 0);  // packets 0 and 2
+  ASSERT_EQ(sender.MakeXorFecForTesting(media.ptrs.data(), 3, 0x5, &fec), 0);  // packets 0 and 2
   const uint8_t* h = fec.Data() + 12;
   EXPECT_EQ((h[0] << 8) | h[1], 1000);
   EXPECT_EQ((h[5] << 16) | (h[6] << 8) | h[7], (1 << 23) | (1 << 21));
-  EXPECT_EQ(sender.MakeXorFec(media.ptrs.data(), 3, 0, &fec), -1);
+  EXPECT_EQ(sender.MakeXorFecForTesting(media.ptrs.data(), 3, 0, &fec), -1);
   EXPECT_EQ(fec.TotalLength(), 12 + 12 + (media.ptrs[0]->TotalLength() - 12));
 
   CVseRtpPacket all;
-  ASSERT_EQ(sender.MakeXorFec(media.ptrs.data(), 3, 0x7, &all), 0);
+  ASSERT_EQ(sender.MakeXorFecForTesting(media.ptrs.data(), 3, 0x7, &all), 0);
   CollectingSink sink;
   CMMRTPSession4SVC receiver(&sink, 0x55);
-  ASSERT_EQ(receiver.SetFecMode(0), 0);
+  ASSERT_EQ(receiver.SetFecModeForTesting(0), 0);
   receiver.Input(media.ptrs[0]->Data(), media.ptrs[0]->TotalLength(), 0);
   receiver.Input(all.Data(), all.TotalLength(), 0);
   receiver.Input(media.ptrs[2]->Data(), media.ptrs[2]->TotalLength(), 0);
@@ -332,7 +332,7 @@ TEST(SvcSessionReceive, StapAUnitsEachBehindAStartCode) {
   const Bytes b = {0x68, 4, 5};
   const uint8_t* units[] = {a.data(), b.data()};
   const int lengths[] = {4, 3};
-  ASSERT_EQ(sender.Aggregate(90, 2, lengths, units, &packet), 0);
+  ASSERT_EQ(sender.AggregateForTesting(90, 2, lengths, units, &packet), 0);
   CollectingSink sink;
   CMMRTPSession4SVC receiver(&sink, 5);
   receiver.Input(packet.Data(), packet.TotalLength(), 0);

@@ -45,8 +45,8 @@ class CSvcPriorityGenerator final : public ISvcPrioritySource {
 
   // The numbering of output i: value per layer (-1 = not needed), or empty
   // when the output has no usable operating point.
-  const std::vector<int>& LayerValues(int output) const { return tables_[output].values; }
-  int GreatestValue(int output) const { return tables_[output].greatest; }
+  const std::vector<int>& LayerValuesForTesting(int output) const { return tables_[output].values; }
+  int GreatestValueForTesting(int output) const { return tables_[output].greatest; }
 
  private:
   struct OutputTable {

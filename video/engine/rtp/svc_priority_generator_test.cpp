@@ -91,11 +91,11 @@ TEST_F(GridFixture, NumberingModesForTheSameLayers) {
                                Output(2, 640, 360, 30, 2), Output(3, 640, 360, 30, 9)};
   ASSERT_EQ(g.SetOutputs(4, outputs), 0);
   // 640 x 360 picks the 640 x 368 layers; 30 fps the top temporal layer.
-  EXPECT_EQ(g.LayerValues(0), (std::vector<int>{0, 1, 2, 3, 3, 3, -1, -1, -1}));
-  EXPECT_EQ(g.LayerValues(1), (std::vector<int>{0, 1, 2, 3, 3, 3, -1, -1, -1}));
-  EXPECT_EQ(g.LayerValues(2), (std::vector<int>{0, 1, 2, 0, 1, 2, -1, -1, -1}));
-  EXPECT_EQ(g.LayerValues(3), (std::vector<int>{0, 0, 0, 0, 0, 0, -1, -1, -1}));
-  EXPECT_EQ(g.GreatestValue(0), 3);
+  EXPECT_EQ(g.LayerValuesForTesting(0), (std::vector<int>{0, 1, 2, 3, 3, 3, -1, -1, -1}));
+  EXPECT_EQ(g.LayerValuesForTesting(1), (std::vector<int>{0, 1, 2, 3, 3, 3, -1, -1, -1}));
+  EXPECT_EQ(g.LayerValuesForTesting(2), (std::vector<int>{0, 1, 2, 0, 1, 2, -1, -1, -1}));
+  EXPECT_EQ(g.LayerValuesForTesting(3), (std::vector<int>{0, 0, 0, 0, 0, 0, -1, -1, -1}));
+  EXPECT_EQ(g.GreatestValueForTesting(0), 3);
   EXPECT_EQ(g.TemporalLayerCount(1), 3);
   EXPECT_EQ(g.TemporalLayerCount(3), -1);
   EXPECT_EQ(g.SetOutputs(5, outputs), 1);
@@ -148,11 +148,11 @@ TEST_F(GridFixture, PrioritiesPerNalUnitAndClass) {
 TEST_F(GridFixture, ABadSeiLeavesThePreviousTables) {
   const SvcOutput outputs[] = {Output(0, 640, 360, 30, 0)};
   ASSERT_EQ(g.SetOutputs(1, outputs), 0);
-  const std::vector<int> before = g.LayerValues(0);
+  const std::vector<int> before = g.LayerValuesForTesting(0);
   auto sei = MakeScalabilitySei(ThreeByThreeLayers());
   sei.resize(sei.size() / 2);
   EXPECT_EQ(Input(g, sei), 1);
-  EXPECT_EQ(g.LayerValues(0), before);
+  EXPECT_EQ(g.LayerValuesForTesting(0), before);
   std::vector<uint8_t> huge(2001, 0x11);
   huge[0] = 0x06;
   huge[1] = 24;
@@ -167,7 +167,7 @@ TEST(SvcPriorityGenerator, FallbackSizeAndZeroRates) {
   ASSERT_EQ(Input(g, MakeScalabilitySei(ThreeByThreeLayers(), false, false)), 0);
   const SvcOutput outputs[] = {Output(0, 0, 0, 0, 0)};  // nothing to divide by
   ASSERT_EQ(g.SetOutputs(1, outputs), 0);
-  EXPECT_EQ(g.LayerValues(0).size(), 9u);
+  EXPECT_EQ(g.LayerValuesForTesting(0).size(), 9u);
 }
 
 }  // namespace

@@ -139,7 +139,7 @@ int CVseBaseEncodeParamGenerator::GetDefaultLevel(int index) const {
   return index >= 0 && index < kSpatialIndexCount ? default_[index] : 0;
 }
 
-int CVseBaseEncodeParamGenerator::GetPerformanceLevelForLevel(int level) const {
+int CVseBaseEncodeParamGenerator::GetPerformanceLevelForLevelForTesting(int level) const {
   // Single-layer levels need 5 up to row 5, 6 up to row 6, else 7; the
   // layered ones 3, 4, else 5.
   const int first = table_.single_layer ? 5 : kMinPerformance;

@@ -57,11 +57,11 @@ class CVseBaseEncodeParamGenerator {
   // 7 to 5), -1 resets to 3, 0 sets the maximum; others keep `current`.
   // Bounds 3..max. Stores and returns (new level << 8) | (1 when changed).
   int32_t AdjustPerformanceLevel(int direction, int current);
-  bool IsPerformanceReduced() const { return performance_ > kMinPerformance; }
+  bool IsPerformanceReducedForTesting() const { return performance_ > kMinPerformance; }
   VseResult SetRateControl(int level, int32_t value);
   int32_t GetRateControl(int level) const;
   int GetRowCount() const { return static_cast<int>(table_.rows.size()); }
-  int GetSpatialIndexCount() const { return kSpatialIndexCount; }
+  int GetSpatialIndexCountForTesting() const { return kSpatialIndexCount; }
   int GetLevelCount() const { return static_cast<int>(levels_.size()); }
   // VSE_E_INVALIDARG for an invalid level or a null out.
   VseResult GetLevel(int level, EncodeLevel* out) const;
@@ -76,7 +76,7 @@ class CVseBaseEncodeParamGenerator {
   int GetDefaultLevel(int index) const;
   int GetPerformanceLevel() const { return performance_; }
   // The performance level a level needs.
-  int GetPerformanceLevelForLevel(int level) const;
+  int GetPerformanceLevelForLevelForTesting(int level) const;
   // Expands the rows; 0, or VSE_E_INVALIDARG without rows.
   VseResult Generate();
   // 700,000 for type 0, 900,000 for SVC 16:9; the stored value (0) for the

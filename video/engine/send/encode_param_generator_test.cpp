@@ -21,7 +21,7 @@ TEST(EncodeLevelTables, SvcTableFirstAndLastLevels) {
   ASSERT_TRUE(g);
   EXPECT_EQ(g->GetLevelCount(), 38);
   EXPECT_EQ(g->GetRowCount(), 6);
-  EXPECT_EQ(g->GetSpatialIndexCount(), 4);
+  EXPECT_EQ(g->GetSpatialIndexCountForTesting(), 4);
 
   const EncodeLevel first = Level(*g, 0);
   EXPECT_EQ(first.layer_count, 1);
@@ -139,7 +139,7 @@ TEST(EncodeLevelTables, DefaultAndHighestLevelsPerSpatialIndex) {
 TEST(EncodeLevelTables, PerformanceCapsAndAdjustments) {
   auto g = Make(1);
   EXPECT_EQ(g->GetPerformanceLevel(), 3);
-  EXPECT_FALSE(g->IsPerformanceReduced());
+  EXPECT_FALSE(g->IsPerformanceReducedForTesting());
   // Performance 3 keeps the top inside the 640x360 row.
   EXPECT_EQ(g->GetCappedHighestLevel(3), 19);
   EXPECT_EQ(Level(*g, 19).widths[2], 640);
@@ -150,13 +150,13 @@ TEST(EncodeLevelTables, PerformanceCapsAndAdjustments) {
   EXPECT_EQ(g->AdjustPerformanceLevel(0, 4), (5 << 8) | 1);
   EXPECT_EQ(g->GetCappedHighestLevel(3), 37);
   EXPECT_EQ(g->AdjustPerformanceLevel(1, 5), 5 << 8);  // at the maximum
-  EXPECT_TRUE(g->IsPerformanceReduced());
+  EXPECT_TRUE(g->IsPerformanceReducedForTesting());
   EXPECT_EQ(g->AdjustPerformanceLevel(-1, 5), (3 << 8) | 1);
   EXPECT_EQ(g->AdjustPerformanceLevel(3, 3), 3 << 8);  // never below 3
   EXPECT_EQ(g->AdjustPerformanceLevel(9, 4), 4 << 8);  // unknown direction keeps it
-  EXPECT_EQ(g->GetPerformanceLevelForLevel(19), 3);
-  EXPECT_EQ(g->GetPerformanceLevelForLevel(20), 4);
-  EXPECT_EQ(g->GetPerformanceLevelForLevel(37), 5);
+  EXPECT_EQ(g->GetPerformanceLevelForLevelForTesting(19), 3);
+  EXPECT_EQ(g->GetPerformanceLevelForLevelForTesting(20), 4);
+  EXPECT_EQ(g->GetPerformanceLevelForLevelForTesting(37), 5);
 
   auto single = Make(0);
   EXPECT_EQ(single->AdjustPerformanceLevel(3, 7), (5 << 8) | 1);  // 7 drops to 5
@@ -164,11 +164,11 @@ TEST(EncodeLevelTables, PerformanceCapsAndAdjustments) {
   EXPECT_EQ(single->AdjustPerformanceLevel(0, 3), (7 << 8) | 1);
   EXPECT_EQ(single->GetCappedHighestLevel(3), 43);
   EXPECT_EQ(static_cast<uint32_t>(single->GetCappedHighestLevel(4)), VSE_E_INVALIDARG);
-  EXPECT_EQ(single->GetPerformanceLevelForLevel(0), 5);  // the lowest levels need 5 too
-  EXPECT_EQ(single->GetPerformanceLevelForLevel(single->GetLastLevelOfRow(3)), 5);
-  EXPECT_EQ(single->GetPerformanceLevelForLevel(single->GetLastLevelOfRow(5)), 5);
-  EXPECT_EQ(single->GetPerformanceLevelForLevel(single->GetLastLevelOfRow(5) + 1), 6);
-  EXPECT_EQ(single->GetPerformanceLevelForLevel(43), 7);
+  EXPECT_EQ(single->GetPerformanceLevelForLevelForTesting(0), 5);  // the lowest levels need 5 too
+  EXPECT_EQ(single->GetPerformanceLevelForLevelForTesting(single->GetLastLevelOfRow(3)), 5);
+  EXPECT_EQ(single->GetPerformanceLevelForLevelForTesting(single->GetLastLevelOfRow(5)), 5);
+  EXPECT_EQ(single->GetPerformanceLevelForLevelForTesting(single->GetLastLevelOfRow(5) + 1), 6);
+  EXPECT_EQ(single->GetPerformanceLevelForLevelForTesting(43), 7);
 }
 
 TEST(EncodeLevelTables, RateControlWordPerLevel) {

@@ -164,7 +164,7 @@ TEST(FrameRateFilter, PassesRoundedElapsedTimesTarget) {
   // The first frame opens the window; then round(957 x 15 / 1000) = 14.
   EXPECT_EQ(passed, 1 + 14);
   f.SetTarget(0.0f);
-  EXPECT_FLOAT_EQ(f.target(), 1.0f);
+  EXPECT_FLOAT_EQ(f.target_for_testing(), 1.0f);
   CFrameRateFilter back;
   back.SetTarget(30);
   EXPECT_TRUE(back.Pass(5000));

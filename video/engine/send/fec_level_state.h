@@ -17,7 +17,6 @@ class CFecLevelState {
   // FEC switched off, or a TCP link: -1 from now on until Update runs.
   void Off() { level_ = -1; }
   int level() const { return level_; }
-  int zero_loss_count() const { return zero_loss_; }
 
  private:
   int level_ = -1;

@@ -42,7 +42,7 @@ class CFrameRateFilter {
 
   // A target of 0.1 or less means 1 frame per second.
   void SetTarget(float rate) { target_ = rate <= 0.1f ? 1.0f : rate; }
-  float target() const { return target_; }
+  float target_for_testing() const { return target_; }
   // True when the frame at `now_ms` may be encoded.
   bool Pass(uint32_t now_ms);
 

@@ -61,13 +61,13 @@ void CH264EncoderLibrary::Release() {
   }
 }
 
-int CH264EncoderLibrary::users() {
+int CH264EncoderLibrary::users_for_testing() {
   LibraryState& s = State();
   std::lock_guard<std::mutex> hold(s.lock);
   return s.users;
 }
 
-void CH264EncoderLibrary::SetForTest(const H264EncoderEntryPoints* fake) {
+void CH264EncoderLibrary::SetForTesting(const H264EncoderEntryPoints* fake) {
   LibraryState& s = State();
   std::lock_guard<std::mutex> hold(s.lock);
   s.fake = fake != nullptr;

@@ -25,8 +25,8 @@ class CH264EncoderLibrary {
   static int32_t Acquire(H264EncoderEntryPoints* out);
   // One count off; the library goes with the last.
   static void Release();
-  static int users();
+  static int users_for_testing();
   // Entry points used instead of loading the library (null: load again).
   // For tests, while no encoder holds the library.
-  static void SetForTest(const H264EncoderEntryPoints* fake);
+  static void SetForTesting(const H264EncoderEntryPoints* fake);
 };

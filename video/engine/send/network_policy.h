@@ -60,8 +60,8 @@ class CEstimatorNetworkPolicy final : public INetworkPolicy {
   void Update(const UplinkStat& stat, uint32_t now_ms, bool hold, CVzSendController* controller) override;
   int32_t last_status() const override { return status_; }
   uint32_t rate() const override { return static_cast<uint32_t>(rate_); }
-  State state() const { return state_; }
-  double min_rtt() const { return min_rtt_; }
+  State state_for_testing() const { return state_; }
+  double min_rtt_for_testing() const { return min_rtt_; }
 
  private:
   struct Record {

@@ -25,7 +25,7 @@ TEST(SimpleNetworkPolicy, RateFromTheRecordAndDropP0UnderCongestion) {
   s.status = 4;
   policy.Update(s, 0, false, &controller);
   EXPECT_EQ(policy.rate(), 640000u);
-  EXPECT_EQ(controller.max_queue(), 40);  // the controller paces at the new rate
+  EXPECT_EQ(controller.max_queue_for_testing(), 40);  // the controller paces at the new rate
   EXPECT_EQ(policy.last_status(), 4);
 }
 
@@ -33,9 +33,9 @@ TEST(EstimatorNetworkPolicy, RttBelowFiftyCountsAsFifty) {
   CEstimatorNetworkPolicy policy;
   policy.SetBandwidths(800000, 32000, 1280000);
   policy.Update(Stat(10, 1, 0), 1000, false, nullptr);
-  EXPECT_DOUBLE_EQ(policy.min_rtt(), 50.0);
+  EXPECT_DOUBLE_EQ(policy.min_rtt_for_testing(), 50.0);
   policy.Update(Stat(30, 1, 0), 1200, false, nullptr);
-  EXPECT_DOUBLE_EQ(policy.min_rtt(), 50.0);
+  EXPECT_DOUBLE_EQ(policy.min_rtt_for_testing(), 50.0);
 }
 
 TEST(EstimatorNetworkPolicy, IncreasesAtMostOncePerSecondAndClamped) {
@@ -46,7 +46,7 @@ TEST(EstimatorNetworkPolicy, IncreasesAtMostOncePerSecondAndClamped) {
   int raises = 0;
   for (int i = 0; i < 50; ++i, now += 200) {  // 10 s of clean 200 ms records
     policy.Update(Stat(60, 2, 0), now, false, nullptr);
-    EXPECT_EQ(policy.state(), CEstimatorNetworkPolicy::kIncrease) << "record " << i;
+    EXPECT_EQ(policy.state_for_testing(), CEstimatorNetworkPolicy::kIncrease) << "record " << i;
     if (policy.rate() > last) ++raises;
     last = policy.rate();
   }

@@ -27,7 +27,7 @@ class CVideoCapEngine {
 
   // A captured sample to every deliverer of the engine (the cropper first).
   void DeliverCapturedSample(IVideoSample* sample) { deliverers_.DeliverSample(sample); }
-  CVzVideoCropper* cropper() const { return cropper_; }
+  CVzVideoCropper* cropper_for_testing() const { return cropper_; }
 
  protected:
   CVideoDelivererList deliverers_;

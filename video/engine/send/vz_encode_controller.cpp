@@ -72,15 +72,15 @@ int CVzEncodeController::Index() {
 
 int CVzEncodeController::CappedTop() { return static_cast<int>(generator()->GetCappedHighestLevel(Index())); }
 
-int CVzEncodeController::current_level() {
+int CVzEncodeController::current_level_for_testing() {
   Lock hold(lock_);
   return Level();
 }
-int CVzEncodeController::capped_top_level() {
+int CVzEncodeController::capped_top_level_for_testing() {
   Lock hold(lock_);
   return CappedTop();
 }
-int CVzEncodeController::spatial_index() {
+int CVzEncodeController::spatial_index_for_testing() {
   Lock hold(lock_);
   return Index();
 }

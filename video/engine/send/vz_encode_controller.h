@@ -118,7 +118,7 @@ class CVzEncodeController final : public TEngineObject<IVideoEncodeController> {
   VseResult SetSubscription(int32_t count, const SubscriptionRecord* records) override;
   VseResult SetDeviceClass(int32_t value) override;
   VseResult SetCameraMode(int32_t mode) override;
-  int source_type() {
+  int source_type_for_testing() {
     std::lock_guard<std::recursive_mutex> hold(lock_);
     return source_type_;
   }
@@ -143,9 +143,9 @@ class CVzEncodeController final : public TEngineObject<IVideoEncodeController> {
   VseResult SetSizeLimit(int32_t width, int32_t height) override;
 
   // For tests and statistics.
-  int current_level();
-  int capped_top_level();
-  int spatial_index();
+  int current_level_for_testing();
+  int capped_top_level_for_testing();
+  int spatial_index_for_testing();
   // Throughput in percent over `window_ms`; -1 with no sender records.
   int ThroughputRatio(uint32_t window_ms);
   CVseBaseEncodeParamGenerator* generator() { return generators_[source_type_].get(); }

@@ -52,7 +52,7 @@ class EncodeControllerTest : public ::testing::Test {
     r.measured = offered * percent / 100;
     controller_->UpdateFilterInfo(1, &r);
   }
-  int Level() { return controller_->current_level(); }
+  int Level() { return controller_->current_level_for_testing(); }
 
   VZSE_::FakeEngineClock clock_;
   Sinks sinks_;
@@ -60,9 +60,9 @@ class EncodeControllerTest : public ::testing::Test {
 };
 
 TEST_F(EncodeControllerTest, StartsAtTheDefaultLevelOfTheSpatialIndex) {
-  EXPECT_EQ(controller_->spatial_index(), 2);
+  EXPECT_EQ(controller_->spatial_index_for_testing(), 2);
   EXPECT_EQ(Level(), 16);  // 520,000 on the 640x360 layer
-  EXPECT_EQ(controller_->capped_top_level(), 19);
+  EXPECT_EQ(controller_->capped_top_level_for_testing(), 19);
   EncodeParams params;
   ASSERT_EQ(controller_->GetEncodeConfiguration(&params), VSE_S_OK);
   EXPECT_EQ(params.codec_type, 1);
@@ -106,8 +106,8 @@ TEST_F(EncodeControllerTest, LastLevelOfARowHoldsFiveSecondsAndBigStepsAreCleare
   cam.set_max_frame_rate(30.0f);
   controller_->SetDeviceClass(3);
   controller_->SetCaptureCameraCapability(1, &cam, 3);
-  ASSERT_EQ(controller_->spatial_index(), 3);
-  ASSERT_EQ(controller_->capped_top_level(), 37);
+  ASSERT_EQ(controller_->spatial_index_for_testing(), 3);
+  ASSERT_EQ(controller_->capped_top_level_for_testing(), 37);
   ASSERT_EQ(Level(), 19);
   Uplink(3000000);
   const int changes = sinks_.level_changes;
@@ -279,7 +279,7 @@ TEST_F(EncodeControllerTest, CameraModeCarriesTheLevelOverByItsBitRate) {
   ASSERT_EQ(Level(), 16);
   const int changes = sinks_.level_changes;
   EXPECT_EQ(controller_->SetCameraMode(1), VSE_S_OK);
-  EXPECT_EQ(controller_->source_type(), 0);
+  EXPECT_EQ(controller_->source_type_for_testing(), 0);
   EXPECT_EQ(Level(), 15);  // the level of the same bit rate, one below
   EXPECT_EQ(sinks_.level_changes, changes + 1);
   EXPECT_EQ(controller_->SetCameraMode(1), VSE_S_OK);  // already there
@@ -288,7 +288,7 @@ TEST_F(EncodeControllerTest, CameraModeCarriesTheLevelOverByItsBitRate) {
   controller_->GetEncodeConfiguration(&params);
   EXPECT_EQ(params.level.long_term_reference, 1);  // source type 0
   EXPECT_EQ(controller_->SetCameraMode(0), VSE_S_OK);
-  EXPECT_EQ(controller_->source_type(), 1);
+  EXPECT_EQ(controller_->source_type_for_testing(), 1);
   EXPECT_EQ(Level(), 14);
   // Never at or below index 0's top when index 1 or more is in use.
   SubscriptionRecord small{320, 180};
@@ -304,23 +304,23 @@ TEST_F(EncodeControllerTest, CameraModeCarriesTheLevelOverByItsBitRate) {
 TEST_F(EncodeControllerTest, SubscriptionStatusPerSize) {
   SubscriptionRecord small{320, 180};
   controller_->SetSubscription(1, &small);
-  EXPECT_EQ(controller_->spatial_index(), 1);
+  EXPECT_EQ(controller_->spatial_index_for_testing(), 1);
   EXPECT_EQ(Level(), 5);  // the default of index 1
   SubscriptionRecord tiny{160, 90};
   controller_->SetSubscription(1, &tiny);
-  EXPECT_EQ(controller_->spatial_index(), 0);
+  EXPECT_EQ(controller_->spatial_index_for_testing(), 0);
   SubscriptionRecord mixed[2] = {{160, 90}, {640, 360}};
   controller_->SetSubscription(2, mixed);
-  EXPECT_EQ(controller_->spatial_index(), 2);
+  EXPECT_EQ(controller_->spatial_index_for_testing(), 2);
   // A portrait source counts 384x600 as the middle size.
   SourceInfo portrait{3, 384, 600, 24};
   controller_->SetSourceInfo(&portrait);
   SubscriptionRecord tall{384, 600};
   controller_->SetSubscription(1, &tall);
-  EXPECT_EQ(controller_->spatial_index(), 2);
+  EXPECT_EQ(controller_->spatial_index_for_testing(), 2);
   SubscriptionRecord wide{640, 360};
   controller_->SetSubscription(1, &wide);
-  EXPECT_EQ(controller_->spatial_index(), 1);
+  EXPECT_EQ(controller_->spatial_index_for_testing(), 1);
   EXPECT_EQ(controller_->SetSourceInfo(nullptr), VSE_E_INVALIDARG);
 }
 

@@ -45,9 +45,7 @@ class CVzH264SvcEncoder final : public TEngineObject<IVideoEncoder> {
   VseResult SetInputMonitorRate(float rate) override;
 
   // For tests and statistics.
-  const vzh264::EncoderParam& param() const { return param_; }
-  float input_rate() const { return input_.frame_rate; }
-  uint32_t encoded_bytes() const { return byte_count_; }
+  uint32_t encoded_bytes_for_testing() const { return byte_count_; }
 
  private:
   ~CVzH264SvcEncoder() override;

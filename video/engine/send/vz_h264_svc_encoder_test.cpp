@@ -139,7 +139,7 @@ class ScriptedEncoderTest : public ::testing::Test {
     g_codec = &codec_;
     g_created = g_destroyed = 0;
     H264EncoderEntryPoints fake{&CreateScripted, &DestroyScripted};
-    CH264EncoderLibrary::SetForTest(&fake);
+    CH264EncoderLibrary::SetForTesting(&fake);
     encoder_ = new CVzH264SvcEncoder();
     encoder_->AddRef();
     VideoFormat f = I420Format(640, 360, 0);
@@ -147,8 +147,8 @@ class ScriptedEncoderTest : public ::testing::Test {
   }
   void TearDown() override {
     encoder_->Release();
-    EXPECT_EQ(CH264EncoderLibrary::users(), 0);
-    CH264EncoderLibrary::SetForTest(nullptr);
+    EXPECT_EQ(CH264EncoderLibrary::users_for_testing(), 0);
+    CH264EncoderLibrary::SetForTesting(nullptr);
     VZSE_::SetEngineClockForTest(nullptr);
   }
   VseResult Encode(uint32_t ts) {
@@ -169,7 +169,7 @@ TEST_F(ScriptedEncoderTest, InitChecksArgumentsAndConfiguresTheCodecOnce) {
   EXPECT_EQ(encoder_->Init(nullptr, &sink_), VSE_E_POINTER);
   EXPECT_EQ(encoder_->EncodeFrame(nullptr, nullptr, 0), VSE_E_POINTER);  // no sink yet
   ASSERT_EQ(encoder_->Init(&params, &sink_), VSE_S_OK);
-  EXPECT_EQ(CH264EncoderLibrary::users(), 1);
+  EXPECT_EQ(CH264EncoderLibrary::users_for_testing(), 1);
   EXPECT_EQ(encoder_->Init(&params, &sink_), VSE_S_OK);  // already initialised
   EXPECT_EQ(g_created, 1);
   ASSERT_EQ(codec_.params.size(), 1u);
@@ -203,7 +203,7 @@ TEST_F(ScriptedEncoderTest, EveryNalGoesToTheSinkInOrderWithTheFrameTimeStamp) {
   EXPECT_EQ(sink_.nals[1].bytes[0], 10);  // follows the first in the bitstream
   EXPECT_EQ(sink_.nals[2].bytes[0], 30);
   for (size_t i = 0; i < sink_.nals.size(); ++i) EXPECT_EQ(sink_.nals[i].ts, 1234u) << "unit " << i;
-  EXPECT_EQ(encoder_->encoded_bytes(), 35u);
+  EXPECT_EQ(encoder_->encoded_bytes_for_testing(), 35u);
   ASSERT_EQ(codec_.pictures.size(), 1u);
   EXPECT_EQ(codec_.pictures[0].strides[1], 320);
 
@@ -283,16 +283,16 @@ TEST_F(ScriptedEncoderTest, CodecCreationAndInitialisationFailures) {
   EXPECT_EQ(g_destroyed, 1);
   codec_.init_result = 0;
   EXPECT_EQ(encoder_->Init(&params, &sink_), VSE_S_OK);
-  EXPECT_EQ(CH264EncoderLibrary::users(), 1);  // counted once per encoder
+  EXPECT_EQ(CH264EncoderLibrary::users_for_testing(), 1);  // counted once per encoder
 }
 
 TEST(H264EncoderLibrary, MissingEntryPointsAreReported) {
   H264EncoderEntryPoints half{&CreateScripted, nullptr};
-  CH264EncoderLibrary::SetForTest(&half);
+  CH264EncoderLibrary::SetForTesting(&half);
   H264EncoderEntryPoints out;
   EXPECT_EQ(CH264EncoderLibrary::Acquire(&out), CH264EncoderLibrary::kNoEntryPoints);
-  EXPECT_EQ(CH264EncoderLibrary::users(), 0);
-  CH264EncoderLibrary::SetForTest(nullptr);
+  EXPECT_EQ(CH264EncoderLibrary::users_for_testing(), 0);
+  CH264EncoderLibrary::SetForTesting(nullptr);
 }
 
 // ---- Through the codec library itself ---------------------------------------

@@ -36,10 +36,10 @@ class CVzSendAdaptor final : public ISendAdaptor {
   void GenerateBitrateRatio();
 
   // For tests and statistics.
-  int32_t threshold(int priority) const { return thresholds_[priority]; }
-  int32_t occupancy() const { return occupancy_; }
-  bool last_idr_dropped() const { return last_idr_dropped_; }
-  uint32_t rate() const { return rate_; }
+  int32_t threshold_for_testing(int priority) const { return thresholds_[priority]; }
+  int32_t occupancy_for_testing() const { return occupancy_; }
+  bool last_idr_dropped_for_testing() const { return last_idr_dropped_; }
+  uint32_t rate_for_testing() const { return rate_; }
 
  private:
   int64_t NowUs() const;

@@ -45,35 +45,35 @@ class SendAdaptorTest : public ::testing::Test {
 
 TEST_F(SendAdaptorTest, FlatThresholdsAtConstructionAndAfterResets) {
   CVzSendAdaptor a;
-  EXPECT_EQ(a.threshold(0), 157286);
-  EXPECT_EQ(a.threshold(1), 97866);  // the fill truncated before the division
-  EXPECT_EQ(a.threshold(14), 6990);
+  EXPECT_EQ(a.threshold_for_testing(0), 157286);
+  EXPECT_EQ(a.threshold_for_testing(1), 97866);  // the fill truncated before the division
+  EXPECT_EQ(a.threshold_for_testing(14), 6990);
   // An empty bucket passes a priority-1 frame right away.
   EXPECT_EQ(Frame(a, 1, 1000), kAdaptSend);
-  EXPECT_EQ(a.occupancy(), 1000);
+  EXPECT_EQ(a.occupancy_for_testing(), 1000);
 
   a.ResetLevelThreshold(150000);
-  EXPECT_EQ(a.threshold(0), 15000);  // 11,250 x 1.333335
-  EXPECT_EQ(a.threshold(1), 7000);
+  EXPECT_EQ(a.threshold_for_testing(0), 15000);  // 11,250 x 1.333335
+  EXPECT_EQ(a.threshold_for_testing(1), 7000);
   a.ResetLevelThreshold(100000);
-  EXPECT_EQ(a.threshold(0), 12500);
+  EXPECT_EQ(a.threshold_for_testing(0), 12500);
   a.ResetLevelThreshold(300000);
-  EXPECT_EQ(a.threshold(0), 22500);  // no factor above 200 kbit/s
-  EXPECT_EQ(a.rate(), CVzSendAdaptor::kInitialRate);
+  EXPECT_EQ(a.threshold_for_testing(0), 22500);  // no factor above 200 kbit/s
+  EXPECT_EQ(a.rate_for_testing(), CVzSendAdaptor::kInitialRate);
 }
 
 TEST_F(SendAdaptorTest, SetBandwidthScalesWithoutTheLowRateFactor) {
   CVzSendAdaptor a;
   a.SetBandwidth(150000);
-  EXPECT_EQ(a.threshold(0), 11250);
-  EXPECT_EQ(a.threshold(14), 499);
-  for (int k = 1; k < 15; ++k) EXPECT_LE(a.threshold(k), a.threshold(k - 1)) << "class " << k;
+  EXPECT_EQ(a.threshold_for_testing(0), 11250);
+  EXPECT_EQ(a.threshold_for_testing(14), 499);
+  for (int k = 1; k < 15; ++k) EXPECT_LE(a.threshold_for_testing(k), a.threshold_for_testing(k - 1)) << "class " << k;
 }
 
 TEST_F(SendAdaptorTest, RateZeroDropsAllButBaseFrames) {
   CVzSendAdaptor a;
   a.SetBandwidth(0);
-  for (int k = 0; k < 15; ++k) EXPECT_EQ(a.threshold(k), 0) << "class " << k;
+  for (int k = 0; k < 15; ++k) EXPECT_EQ(a.threshold_for_testing(k), 0) << "class " << k;
   EXPECT_EQ(Frame(a, 1, 100), kAdaptDropForRate);
   EXPECT_EQ(Frame(a, 14, 100), kAdaptDropForRate);
   EXPECT_EQ(Frame(a, 0, 100), kAdaptSend);
@@ -88,11 +88,11 @@ TEST_F(SendAdaptorTest, ADroppedBaseFrameBlocksTheOthersUntilOnePasses) {
   CVzSendAdaptor a;
   a.EnableDropP0(true);
   EXPECT_EQ(Frame(a, 0, 200000), kAdaptDropForRate);  // over threshold 0
-  EXPECT_TRUE(a.last_idr_dropped());
+  EXPECT_TRUE(a.last_idr_dropped_for_testing());
   EXPECT_EQ(Frame(a, 5, 10), kAdaptDropForRate);
   EXPECT_EQ(Frame(a, 14, 10), kAdaptDropForRate);
   EXPECT_EQ(Frame(a, 0, 1000), kAdaptSend);
-  EXPECT_FALSE(a.last_idr_dropped());
+  EXPECT_FALSE(a.last_idr_dropped_for_testing());
   EXPECT_EQ(Frame(a, 5, 10), kAdaptSend);
   // A reset with a non-zero fill clears the block too.
   EXPECT_EQ(Frame(a, 0, 200000), kAdaptDropForRate);
@@ -103,14 +103,14 @@ TEST_F(SendAdaptorTest, ADroppedBaseFrameBlocksTheOthersUntilOnePasses) {
 TEST_F(SendAdaptorTest, UnusableFramesOnlyLeak) {
   CVzSendAdaptor a;
   EXPECT_EQ(Frame(a, 2, 50000), kAdaptSend);
-  EXPECT_EQ(a.occupancy(), 50000);
+  EXPECT_EQ(a.occupancy_for_testing(), 50000);
   EXPECT_EQ(Frame(a, -1, 1000), kAdaptUnusable);  // no priority element
   EXPECT_EQ(Frame(a, 15, 1000), kAdaptUnusable);
-  EXPECT_EQ(a.occupancy(), 50000);
+  EXPECT_EQ(a.occupancy_for_testing(), 50000);
   // 100 ms at 2,097,152 bit/s leaks 262 x 100 bytes.
   clock_.AdvanceMs(100);
   EXPECT_EQ(Frame(a, -1, 1000), kAdaptUnusable);
-  EXPECT_EQ(a.occupancy(), 50000 - 26200);
+  EXPECT_EQ(a.occupancy_for_testing(), 50000 - 26200);
 }
 
 TEST_F(SendAdaptorTest, AClockStepBackLeaksNothing) {
@@ -120,17 +120,17 @@ TEST_F(SendAdaptorTest, AClockStepBackLeaksNothing) {
   VZSE_::FakeEngineClock earlier(clock_.MonotonicUs() - 20000);
   VZSE_::SetEngineClockForTest(&earlier);
   EXPECT_EQ(Frame(a, -1, 0), kAdaptUnusable);
-  EXPECT_EQ(a.occupancy(), 40000);
+  EXPECT_EQ(a.occupancy_for_testing(), 40000);
   earlier.AdvanceMs(10);  // leaks from the restarted time
   EXPECT_EQ(Frame(a, -1, 0), kAdaptUnusable);
-  EXPECT_EQ(a.occupancy(), 40000 - 2620);
+  EXPECT_EQ(a.occupancy_for_testing(), 40000 - 2620);
   VZSE_::SetEngineClockForTest(&clock_);
 }
 
 TEST_F(SendAdaptorTest, PacketsOfOneFrameShareOneDecision) {
   CVzSendAdaptor a;
   a.SetBandwidth(80000);  // small thresholds
-  const int32_t t5 = a.threshold(5);
+  const int32_t t5 = a.threshold_for_testing(5);
   const std::vector<uint8_t> p = Packet(5, 1234);
   int32_t out = 15;
   // Fill just under the threshold with the first packet; the next packets of
@@ -171,16 +171,16 @@ TEST_F(SendAdaptorTest, EncoderLayersGiveMonotoneThresholds) {
   }
   a.SetEncoderParam(p);  // word 23 is 0: thresholds from the layers at once
   const int32_t fill = static_cast<int32_t>(2097152 / 8000.0 * 600);
-  EXPECT_EQ(a.threshold(0), fill);  // nothing below priority 0
-  for (int k = 2; k < 15; ++k) EXPECT_LE(a.threshold(k), a.threshold(k - 1)) << k;
+  EXPECT_EQ(a.threshold_for_testing(0), fill);  // nothing below priority 0
+  for (int k = 2; k < 15; ++k) EXPECT_LE(a.threshold_for_testing(k), a.threshold_for_testing(k - 1)) << k;
   // Priorities 0, 4, 5 and 8 carry rate: 64k + 0.6 x 180k + 0.4 x 520k at 0.
   const double b0 = 64000 + 0.6 * 180000 + 0.4 * 520000;
   const int32_t cum0 = static_cast<int32_t>(b0 * 100 / 764000);
-  EXPECT_EQ(a.threshold(4), (100 - cum0) * fill / 100);
-  EXPECT_LT(a.threshold(14), a.threshold(8));
+  EXPECT_EQ(a.threshold_for_testing(4), (100 - cum0) * fill / 100);
+  EXPECT_LT(a.threshold_for_testing(14), a.threshold_for_testing(8));
   // A new rate recomputes from the layers.
   a.SetBandwidth(1000000);
-  EXPECT_EQ(a.threshold(0), static_cast<int32_t>(1000000 / 8000.0 * 600));
+  EXPECT_EQ(a.threshold_for_testing(0), static_cast<int32_t>(1000000 / 8000.0 * 600));
 }
 
 }  // namespace

@@ -203,7 +203,7 @@ void CVzSendController::QueueData(uint32_t time_stamp, const QueuedPacketView* p
   }
 }
 
-int32_t CVzSendController::AssessPacket(uint32_t time_stamp, const uint8_t* data, int32_t length) {
+int32_t CVzSendController::AssessPacketForTesting(uint32_t time_stamp, const uint8_t* data, int32_t length) {
   Lock hold(lock_);
   int32_t priority = 15;
   const int32_t v = adaptor_->AdaptPacket(time_stamp, data, length, &priority);
@@ -275,12 +275,12 @@ size_t CVzSendController::queued() const {
   return queue_ ? queue_->size() : 0;
 }
 
-int32_t CVzSendController::max_queue() const {
+int32_t CVzSendController::max_queue_for_testing() const {
   Lock hold(lock_);
   return max_queue_;
 }
 
-uint32_t CVzSendController::busy_ms() const {
+uint32_t CVzSendController::busy_ms_for_testing() const {
   Lock hold(lock_);
   return busy_ms_;
 }

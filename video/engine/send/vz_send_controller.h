@@ -57,7 +57,7 @@ class CVzSendController : private IVzPacketSender {
   // `use_tick` false leaves the ticking to the caller (OnTick), for tests.
   int32_t Initalize(uint32_t initial_bandwidth, uint32_t time_resolution, bool use_tick = true);
   void QueueData(uint32_t time_stamp, const QueuedPacketView* packets, int32_t count, int32_t* verdict);
-  int32_t AssessPacket(uint32_t time_stamp, const uint8_t* data, int32_t length);
+  int32_t AssessPacketForTesting(uint32_t time_stamp, const uint8_t* data, int32_t length);
   void SetSink(IVzSendControllerSink* sink);
   int32_t quiet() const;
   void UnInitalize();
@@ -68,9 +68,8 @@ class CVzSendController : private IVzPacketSender {
 
   // For tests and statistics.
   size_t queued() const;
-  int32_t max_queue() const;
-  uint32_t busy_ms() const;
-  ISendAdaptor* adaptor() const { return adaptor_.get(); }
+  int32_t max_queue_for_testing() const;
+  uint32_t busy_ms_for_testing() const;
 
  private:
   void SendPacket(uint32_t tick_now, const uint8_t* data, int32_t length) override;

@@ -93,12 +93,12 @@ class SendControllerTest : public ::testing::Test {
 
 TEST_F(SendControllerTest, QueueLengthFollowsTheRate) {
   Start(1000000);
-  EXPECT_EQ(controller_->max_queue(), 62);
+  EXPECT_EQ(controller_->max_queue_for_testing(), 62);
   controller_->RateUpdate(10000);
-  EXPECT_EQ(controller_->max_queue(), 10);
+  EXPECT_EQ(controller_->max_queue_for_testing(), 10);
   uint32_t rate = 2000000;
   EXPECT_EQ(controller_->SetOption(1, &rate), 0);
-  EXPECT_EQ(controller_->max_queue(), 125);
+  EXPECT_EQ(controller_->max_queue_for_testing(), 125);
   EXPECT_EQ(adaptor_->bandwidth, 2000000u);
   EXPECT_EQ(controller_->SetOption(9, &rate), -1);
   EXPECT_EQ(controller_->SetOption(1, nullptr), -1);
@@ -114,7 +114,7 @@ TEST_F(SendControllerTest, BusyTimeFromOvershootAndTheBudgetAfterIt) {
   Queue(0, 1, 1250, 3, 1);
   controller_->OnTick();  // nothing busy: exactly one packet goes
   ASSERT_EQ(sink_.sent.size(), 1u);
-  EXPECT_EQ(controller_->busy_ms(), 20u);  // 1,250 bytes at 500 kbit/s
+  EXPECT_EQ(controller_->busy_ms_for_testing(), 20u);  // 1,250 bytes at 500 kbit/s
   controller_->RateUpdate(1000000);
   Queue(1, 6, 500, 3, 2);
   clock_.AdvanceMs(15);
@@ -124,7 +124,7 @@ TEST_F(SendControllerTest, BusyTimeFromOvershootAndTheBudgetAfterIt) {
   controller_->OnTick();
   ASSERT_EQ(sink_.sent.size(), 4u);  // 500 + 500, and the one that overruns the last 250
   EXPECT_EQ(sink_.bytes, 1250 + 1500);
-  EXPECT_EQ(controller_->busy_ms(), 2u);  // 250 bytes over at 1 Mbit/s
+  EXPECT_EQ(controller_->busy_ms_for_testing(), 2u);  // 250 bytes over at 1 Mbit/s
 
   // 1,500 bytes over at 100 kbit/s is 120 ms, kept to 80.
   CVzSendController slow(std::make_unique<ScriptedAdaptor>());
@@ -134,11 +134,11 @@ TEST_F(SendControllerTest, BusyTimeFromOvershootAndTheBudgetAfterIt) {
   QueuedPacketView view{big.data(), 1500};
   slow.QueueData(5, &view, 1, nullptr);
   slow.OnTick();
-  EXPECT_EQ(slow.busy_ms(), 80u);
+  EXPECT_EQ(slow.busy_ms_for_testing(), 80u);
   // An emptied queue clears the busy time.
   clock_.AdvanceMs(100);
   slow.OnTick();
-  EXPECT_EQ(slow.busy_ms(), 0u);
+  EXPECT_EQ(slow.busy_ms_for_testing(), 0u);
 }
 
 TEST_F(SendControllerTest, FullQueueDropsByPriority) {
@@ -187,7 +187,7 @@ TEST_F(SendControllerTest, RefusedPacketsVerdictsAndTheQuietFlag) {
   EXPECT_EQ(controller_->quiet(), 0);  // 1,000 ms after the drop
   Queue(1021, 1, 100, 3);
   EXPECT_EQ(controller_->quiet(), 1);  // 1,001 ms
-  EXPECT_EQ(controller_->AssessPacket(5, nullptr, 0), kAdaptSend);
+  EXPECT_EQ(controller_->AssessPacketForTesting(5, nullptr, 0), kAdaptSend);
 }
 
 TEST_F(SendControllerTest, PacedOutputStaysWithinTwoPercentOfTheBandwidth) {

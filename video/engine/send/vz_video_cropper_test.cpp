@@ -306,7 +306,7 @@ TEST(VideoCapEngineBase, ConsumersAttachToTheCroppersOutput) {
     TestCaptureEngine engine;
     EXPECT_EQ(engine.AppendVideoDeliverer(sink), VSE_E_FAIL);  // no cropper yet
     EXPECT_EQ(engine.InitCropper(0, 90, allocator), 0);
-    EXPECT_EQ(engine.cropper(), nullptr);
+    EXPECT_EQ(engine.cropper_for_testing(), nullptr);
     ASSERT_EQ(engine.InitCropper(160, 90, allocator), 1);
     ASSERT_EQ(engine.AppendVideoDeliverer(sink), VSE_S_OK);
     IVideoSample* s = nullptr;

@@ -138,10 +138,7 @@ class CVzVideoSourceChannel final : public TEngineObject<IVideoDeliverer>,
   static constexpr int32_t kKindLayerSize = 4;      // top layer width << 16 | height, while sending
   static constexpr int32_t kKindFrameRate = 8;      // the top layer's frame rate, a float's bits
   // For tests and statistics.
-  CVzSendController* send_controller() { return send_controller_.get(); }
   uint32_t last_time_stamp() const { return last_time_stamp_; }
-  int32_t smoothed_min_bw() const { return static_cast<int32_t>(smoothed_min_); }
-  int32_t smoothed_max_bw() const { return static_cast<int32_t>(smoothed_max_); }
 
  private:
   ~CVzVideoSourceChannel() override;

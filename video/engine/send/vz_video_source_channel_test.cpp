@@ -161,7 +161,7 @@ TEST_F(SourceChannelTest, ThreeHundredFramesDecodeBackAboveThirtyDecibels) {
     if (transport_.kinds[i] == IVideoPacketTransport::kMediaPacket) ++media;
     if (transport_.kinds[i] == IVideoPacketTransport::kParameterSetPacket) ++parameter_sets;
   }
-  for (uint32_t ts : stamps) session.FlushFrame(ts * 90);
+  for (uint32_t ts : stamps) session.FlushFrameForTesting(ts * 90);
   EXPECT_GT(media, 300);
   EXPECT_GE(parameter_sets, 2);  // at the start and at the requested key frame
 
