@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "common/trace_client.h"
+#include "platform/file_system.h"
 
 namespace {
 
@@ -21,9 +22,25 @@ void PutField(std::string* out, const std::string& field) {
 
 const char* MemberRoleName(MemberRole role) { return role == MemberRole::kPresenter ? "presenter" : "attendee"; }
 
+bool ReadMemberSecret(const std::string& path, std::string* secret, std::string* why) {
+  std::string bytes;
+  if (!vz::ReadPrivateFile(path, kMaxMemberSecretFile, &bytes, why)) {
+    *why = "the meeting secret: " + *why;
+    return false;
+  }
+  if (!bytes.empty() && bytes.back() == '\n') bytes.pop_back();
+  if (bytes.size() < kMinMemberSecret) {
+    *why = "the secret in " + path + " has " + std::to_string(bytes.size()) + " bytes; at least " +
+           std::to_string(kMinMemberSecret) + " are needed";
+    return false;
+  }
+  *secret = std::move(bytes);
+  return true;
+}
+
 std::string MakeMemberToken(const std::string& secret, const std::string& meeting, const std::string& roster,
                             MemberRole role) {
-  if (secret.size() < kMinMemberSecret) return std::string();
+  if (secret.size() < kMinMemberSecret || roster.empty()) return std::string();
   std::string signed_bytes;
   PutField(&signed_bytes, meeting);
   PutField(&signed_bytes, roster);

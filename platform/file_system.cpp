@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "platform/platform_log.h"
@@ -133,6 +134,57 @@ bool ReadFileBytes(const std::string& path, std::string* bytes) {
     }
     if (n == 0) break;
     bytes->append(buffer, static_cast<size_t>(n));
+  }
+  ::close(fd);
+  if (!ok) bytes->clear();
+  return ok;
+}
+
+bool ReadPrivateFile(const std::string& path, size_t max_bytes, std::string* bytes, std::string* why) {
+  bytes->clear();
+  // O_NOFOLLOW: a link could point anywhere, and its own mode says nothing.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+  if (fd < 0) {
+    *why = errno == ELOOP ? path + " is a symbolic link: give the file itself"
+                          : "cannot open " + path + ": " + std::strerror(errno);
+    return false;
+  }
+  struct stat status {};
+  bool ok = ::fstat(fd, &status) == 0;
+  if (!ok) {
+    *why = "cannot read the state of " + path + ": " + std::strerror(errno);
+  } else if (!S_ISREG(status.st_mode)) {
+    *why = path + " is not a regular file";
+    ok = false;
+  } else if (status.st_uid != ::geteuid()) {
+    *why = path + " belongs to user " + std::to_string(status.st_uid) + ", not to this user (" +
+           std::to_string(::geteuid()) + "): chown it, or write a file of your own";
+    ok = false;
+  } else if ((status.st_mode & 077) != 0) {
+    char mode[8];
+    std::snprintf(mode, sizeof(mode), "%04o", static_cast<unsigned>(status.st_mode & 07777));
+    *why = path + " may be read by others (mode " + mode + "): chmod 600 " + path;
+    ok = false;
+  } else if (static_cast<uint64_t>(status.st_size) > max_bytes) {
+    *why = path + " has " + std::to_string(status.st_size) + " bytes; at most " + std::to_string(max_bytes) +
+           " are read";
+    ok = false;
+  }
+  char buffer[4096];
+  while (ok) {
+    const ssize_t n = ::read(fd, buffer, sizeof(buffer));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      *why = "cannot read " + path + ": " + std::strerror(errno);
+      ok = false;
+    } else if (n == 0) {
+      break;
+    } else if (bytes->size() + static_cast<size_t>(n) > max_bytes) {
+      *why = path + " grew past " + std::to_string(max_bytes) + " bytes while it was read";
+      ok = false;
+    } else {
+      bytes->append(buffer, static_cast<size_t>(n));
+    }
   }
   ::close(fd);
   if (!ok) bytes->clear();

@@ -21,6 +21,11 @@ bool ListDirectory(const std::string& folder, std::vector<DirectoryEntry>* entri
 bool FileExists(const std::string& path);
 bool IsDirectory(const std::string& path);
 bool ReadFileBytes(const std::string& path, std::string* bytes);
+// Reads a file that holds a secret (a key), as servers read their key files:
+// only a regular file, not a symbolic link, owned by this user and readable
+// by no one else, of at most `max_bytes`. False with `why` saying what is
+// wrong and how to mend it (for example "chmod 600 <path>").
+bool ReadPrivateFile(const std::string& path, size_t max_bytes, std::string* bytes, std::string* why);
 // Writes a temporary file beside `path`, syncs it and renames it over `path`,
 // so a reader sees either the old or the new content. `mode` as for chmod.
 bool WriteFileAtomic(const std::string& path, std::string_view bytes, unsigned mode);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 
@@ -51,6 +52,53 @@ TEST(FileSystemTest, AtomicWriteReplacesContentWithTheGivenModeAndLeavesNoTempor
   EXPECT_FALSE(WriteFileAtomic(JoinPath(temp.path(), "missing/data"), "x", 0600));
   EXPECT_FALSE(ReadFileBytes(JoinPath(temp.path(), "missing/data"), &bytes));
   EXPECT_TRUE(bytes.empty());
+}
+
+// A key file is taken whole, and only when no one else may read or swap it.
+TEST(FileSystemTest, APrivateFileIsReadWholeOnlyWhenOthersCannotReadOrSwapIt) {
+  ScopedTestFolder temp;
+  const std::string key = JoinPath(temp.path(), "key");
+  const std::string bytes("line one\nline two\0\r\n", 21);
+  ASSERT_TRUE(WriteFileAtomic(key, bytes, 0600));
+  std::string read, why;
+  ASSERT_TRUE(ReadPrivateFile(key, 64, &read, &why)) << why;
+  EXPECT_EQ(read, bytes);
+
+  struct Case {
+    const char* name;
+    unsigned mode;
+    const char* told;  // a part of `why`
+  };
+  for (const Case& refused : {Case{"group", 0640, "chmod 600"}, Case{"world", 0604, "mode 0604"}}) {
+    const std::string path = JoinPath(temp.path(), refused.name);
+    ASSERT_TRUE(WriteFileAtomic(path, bytes, refused.mode));
+    EXPECT_FALSE(ReadPrivateFile(path, 64, &read, &why)) << refused.name;
+    EXPECT_NE(why.find(refused.told), std::string::npos) << refused.name << ": " << why;
+    EXPECT_TRUE(read.empty()) << refused.name;
+  }
+
+  const std::string link = JoinPath(temp.path(), "link");
+  ASSERT_EQ(::symlink(key.c_str(), link.c_str()), 0);
+  EXPECT_FALSE(ReadPrivateFile(link, 64, &read, &why));
+  EXPECT_NE(why.find("symbolic link"), std::string::npos) << why;
+
+  // A pipe would block a reader, a folder is no key, a file past the limit
+  // is not read into memory.
+  const std::string fifo = JoinPath(temp.path(), "fifo");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_FALSE(ReadPrivateFile(fifo, 64, &read, &why));
+  EXPECT_NE(why.find("not a regular file"), std::string::npos) << why;
+  EXPECT_FALSE(ReadPrivateFile(temp.path(), 64, &read, &why));
+  EXPECT_FALSE(ReadPrivateFile(key, 20, &read, &why));
+  EXPECT_NE(why.find("at most 20"), std::string::npos) << why;
+  EXPECT_FALSE(ReadPrivateFile(JoinPath(temp.path(), "missing"), 64, &read, &why));
+
+  // Someone else's file, however private (only root can make one here).
+  if (::geteuid() == 0) {
+    ASSERT_EQ(::chown(key.c_str(), 65534, 65534), 0);
+    EXPECT_FALSE(ReadPrivateFile(key, 64, &read, &why));
+    EXPECT_NE(why.find("belongs to user 65534"), std::string::npos) << why;
+  }
 }
 
 TEST(FileSystemTest, ListDirectoryDescribesEachEntry) {

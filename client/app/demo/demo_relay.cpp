@@ -74,12 +74,7 @@ bool SignMember(const std::string& secret, const std::string& meeting, const std
 bool DemoMemberToken(const std::string& secret_file, const std::string& meeting, const std::string& roster,
                      bool presenter, std::string* token, std::string* why) {
   std::string secret;
-  if (!vz::ReadFileBytes(secret_file, &secret)) {
-    *why = "cannot read the meeting secret from " + secret_file;
-    return false;
-  }
-  secret = secret.substr(0, secret.find('\n'));
-  if (!secret.empty() && secret.back() == '\r') secret.pop_back();
+  if (!ReadMemberSecret(secret_file, &secret, why)) return false;
   return SignMember(secret, meeting, roster, presenter, token, why);
 }
 

@@ -15,7 +15,7 @@ bool StartDemoRelay(const std::string& bin, const std::vector<std::string>& extr
                     int32_t* port, std::string* why);
 
 // The token the web page hands one member, made in this process from the
-// meeting's secret (the first line of `secret_file`, as vzrelay reads it).
+// meeting's secret (kept in `secret_file`, read as vzrelay reads it).
 // False with `why` when the secret cannot be read or no token was made.
 bool DemoMemberToken(const std::string& secret_file, const std::string& meeting, const std::string& roster,
                      bool presenter, std::string* token, std::string* why);

@@ -209,6 +209,17 @@ bool MeetingHub::TokenAdmits(const Session* session, const JoinRequest& join) co
          SameBytesInConstantTime(join.token, "VDS " + join.meet_id + ":" + expected);
 }
 
+size_t MeetingHub::SessionsHeldBy(const JoinRequest& join, const Session* except) const {
+  size_t held = 0;
+  for (const auto& [key, session] : sessions_) {
+    if (session.get() == except || session->meeting != join.meet_id) continue;
+    held += std::any_of(session->members.begin(), session->members.end(), [&join](const Member* m) {
+      return m->join.roster_id == join.roster_id && m->join.presenter == join.presenter;
+    });
+  }
+  return held;
+}
+
 void MeetingHub::ReplaceRoster(Session& session, const std::string& roster, const Member& newcomer) {
   const std::vector<Member*> members = session.members;
   for (Member* old : members) {
@@ -241,6 +252,10 @@ void MeetingHub::HandleJoin(Member& member, const Frame& frame) {
            "no session of type " + std::to_string(join.session_type) + " and id \"" + join.session_id + "\"");
     return;
   }
+  if (!options_.member_secret.empty() && join.roster_id.empty()) {
+    Refuse(member, kRefusedBadRequest, "no roster id: a member token is for one member");
+    return;
+  }
   Session* session = FindSession(join.session_type, join.session_id);
   if (!TokenAdmits(session, join)) {
     VZ_LOG_ERROR("member %llu asked to join as [%s] (%s)", static_cast<unsigned long long>(member.id),
@@ -248,6 +263,27 @@ void MeetingHub::HandleJoin(Member& member, const Frame& frame) {
     Refuse(member, kRefusedWrongToken,
            std::string("wrong token for ") + TypeName(join.session_type) + " session " + join.session_id);
     return;
+  }
+  if (session != nullptr && session->meeting != join.meet_id) {
+    VZ_LOG_ERROR("member %llu (%s) holds a credential of meeting [%s], but %s session %s belongs to meeting [%s]",
+                 static_cast<unsigned long long>(member.id), join.roster_id.c_str(), join.meet_id.c_str(),
+                 TypeName(session->type), session->id.c_str(), session->meeting.c_str());
+    Refuse(member, kRefusedWrongToken,
+           std::string("wrong token for ") + TypeName(join.session_type) + " session " + join.session_id);
+    return;
+  }
+  const bool reconnection =
+      session != nullptr && !join.roster_id.empty() &&
+      std::any_of(session->members.begin(), session->members.end(),
+                  [&join](const Member* m) { return m->join.roster_id == join.roster_id; });
+  if (!reconnection) {
+    const size_t held = SessionsHeldBy(join, session);
+    if (held >= options_.max_sessions_per_member) {
+      Refuse(member, kRefusedTooManySessions,
+             "[" + join.roster_id + "] (" + (join.presenter ? "presenter" : "attendee") + ") of meeting [" +
+                 join.meet_id + "] is in " + std::to_string(held) + " sessions already, the most one member holds");
+      return;
+    }
   }
   if (session != nullptr && !join.roster_id.empty()) {
     ReplaceRoster(*session, join.roster_id, member);
@@ -257,13 +293,15 @@ void MeetingHub::HandleJoin(Member& member, const Frame& frame) {
     auto created = std::make_unique<Session>();
     created->type = join.session_type;
     created->id = join.session_id;
+    created->meeting = join.meet_id;
     created->token = join.token;
     created->next_ssrc = kFirstSsrc;
     const auto factory = role_factories_.find(join.session_type);
     if (factory != role_factories_.end()) created->role = factory->second(*this);
     session = created.get();
     sessions_.emplace(std::make_pair(join.session_type, join.session_id), std::move(created));
-    VZ_LOG("%s session %s opened", TypeName(session->type), session->id.c_str());
+    VZ_LOG("%s session %s of meeting [%s] opened", TypeName(session->type), session->id.c_str(),
+           session->meeting.c_str());
   }
   const auto in_use = [session](uint32_t ssrc) {
     return std::any_of(session->members.begin(), session->members.end(),

@@ -58,11 +58,16 @@ struct HubOptions {
   size_t member_backlog_limit = 32u << 20;
   // The most media subscriptions (kSubscribe) one member keeps.
   size_t max_subscriptions = 1024;
+  // The most sessions one credential (meeting, roster id and role) is
+  // joined to at a time: a member uses one of each type, so that one token
+  // holder cannot fill its meeting with sessions of its own.
+  size_t max_sessions_per_member = 4;
 };
 
 // Join refusal codes (FrameKind::kJoinRefused).
 constexpr uint32_t kRefusedBadRequest = 400;
 constexpr uint32_t kRefusedWrongToken = 401;
+constexpr uint32_t kRefusedTooManySessions = 429;
 constexpr uint32_t kRefusedMeetingFull = 503;
 
 // A member whose role waits for room is told so below this backlog.
@@ -132,6 +137,9 @@ class SessionRole {
 struct Session {
   uint8_t type = 0;
   std::string id;
+  // The meeting it belongs to: its first member's. Only members of that
+  // meeting join it (roster ids repeat across meetings).
+  std::string meeting;
   std::string token;
   std::vector<Member*> members;
   uint32_t next_ssrc = 0;
@@ -148,10 +156,13 @@ class MeetingHub {
 
   // A new connection. The link is used until Disconnect or the hub closes it.
   MemberId Connect(IMemberLink* link);
-  // One frame from the member (a join first). A roster id is held by one
-  // connection per session: a join naming a roster id already there
-  // replaces that member as a reconnection does (it is closed, and the
-  // others see it leave before the new one joins). A frame that breaks the
+  // One frame from the member (a join first). A session belongs to the
+  // meeting of its first member: a join for another meeting is refused as
+  // a wrong token. A roster id is held by one connection per session: a
+  // join naming a roster id already there replaces that member as a
+  // reconnection does (it is closed, and the others see it leave before
+  // the new one joins). A credential joins at most max_sessions_per_member
+  // sessions at a time; with a meeting secret, every member has a roster id. A frame that breaks the
   // protocol closes that member only. Media and data whose stream is not
   // the one announced to the member (RTP of another SSRC, RTCP sent as or
   // ending another member's stream) is dropped and counted.
@@ -205,6 +216,9 @@ class MeetingHub {
   bool OwnStream(Member& member, const Frame& frame);
   void Refuse(Member& member, uint32_t code, const std::string& reason);
   bool TokenAdmits(const Session* session, const JoinRequest& join) const;
+  // Sessions other than `except` joined by a member with the credential of
+  // `join` (its meeting, roster id and role).
+  size_t SessionsHeldBy(const JoinRequest& join, const Session* except) const;
   // Closes the members of `session` joined as `roster` (a reconnection of
   // theirs is joining); the session stays for the newcomer.
   void ReplaceRoster(Session& session, const std::string& roster, const Member& newcomer);

@@ -1,7 +1,5 @@
 #include "outside/vzwire/relay/member_credential.h"
 
-#include <fstream>
-
 namespace vzrelay {
 namespace {
 
@@ -38,24 +36,6 @@ bool SameBytesInConstantTime(const std::string& a, const std::string& b) {
   unsigned char differ = 0;
   for (size_t i = 0; i < a.size(); ++i) differ |= static_cast<unsigned char>(a[i] ^ b[i]);
   return differ == 0;
-}
-
-bool ReadMemberSecret(const std::string& path, std::string* secret, std::string* why) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) {
-    *why = "cannot read the secret file " + path;
-    return false;
-  }
-  std::string line;
-  std::getline(file, line);
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  if (line.size() < kMinMemberSecret) {
-    *why = "the secret in " + path + " has " + std::to_string(line.size()) + " bytes; at least " +
-           std::to_string(kMinMemberSecret) + " are needed";
-    return false;
-  }
-  *secret = line;
-  return true;
 }
 
 }  // namespace vzrelay

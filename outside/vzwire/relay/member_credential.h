@@ -18,6 +18,7 @@ using ::kMinMemberSecret;
 using ::MakeMemberToken;
 using ::MemberRole;
 using ::MemberRoleName;
+using ::ReadMemberSecret;
 
 // "attendee" or "presenter" (MemberRoleName); false for any other text.
 bool ParseMemberRole(const std::string& text, MemberRole* role);
@@ -30,10 +31,5 @@ bool MemberTokenAdmits(const std::string& secret, const std::string& token, cons
 
 // Equal bytes, in a time that depends on the lengths only.
 bool SameBytesInConstantTime(const std::string& a, const std::string& b);
-
-// The secret from the first line of the file at `path` (without its line
-// end). False with `why` when it cannot be read or is shorter than
-// kMinMemberSecret.
-bool ReadMemberSecret(const std::string& path, std::string* secret, std::string* why);
 
 }  // namespace vzrelay

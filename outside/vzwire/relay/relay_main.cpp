@@ -27,16 +27,22 @@ void PrintUsage() {
   std::printf(
       "usage: vzrelay [options]\n"
       "  --port N            TCP port on 127.0.0.1 (default 0: a free one, printed)\n"
-      "  --secret-file F     the meeting secret: the first line of F (at least 16 bytes). A join is\n"
-      "                      admitted only with the member token it signs for the join's meeting,\n"
-      "                      roster id and role (presenter when the join says so, else attendee):\n"
-      "                      only the member itself then replaces its connection (a roster id is\n"
-      "                      held by one connection; a second join closes the first, as a\n"
-      "                      reconnection does), and only a member whose token carries the\n"
-      "                      presenter role may present\n"
+      "  --secret-file F     the meeting secret: the whole of F but one newline at its end, at\n"
+      "                      least 16 bytes (head -c 32 /dev/urandom > F; chmod 600 F). F must be\n"
+      "                      this user's own file, not a link, and readable by no one else. A join\n"
+      "                      is admitted only with the member token it signs for the join's meeting,\n"
+      "                      roster id (never empty) and role (presenter when the join says so,\n"
+      "                      else attendee): only the member itself then replaces its connection\n"
+      "                      (a roster id is held by one connection; a second join closes the\n"
+      "                      first, as a reconnection does), and only a member whose token carries\n"
+      "                      the presenter role may present\n"
       "  --member-token MEETING ROSTER ROLE\n"
-      "                      with --secret-file: print the member token of ROSTER in MEETING as\n"
-      "                      ROLE (presenter or attendee) and end\n"
+      "                      with --secret-file: print the member token of ROSTER (not empty) in\n"
+      "                      MEETING as ROLE (presenter or attendee) and end\n"
+      "  A session belongs to the meeting of its first member: a member of another meeting is\n"
+      "  refused (code 401) whatever session id it names. One member (meeting, roster id and\n"
+      "  role) is in at most 4 sessions at a time (one of each type is what a member uses);\n"
+      "  a join beyond them is refused (code 429).\n"
       "  --token T           the token of every meeting not named by --meeting. For local tests\n"
       "                      only: a token shared by every member tells members apart by nothing,\n"
       "                      so any holder may join as any roster id (closing the connection that\n"
@@ -210,6 +216,10 @@ int main(int argc, char** argv) {
     vzrelay::MemberRole role = vzrelay::MemberRole::kAttendee;
     if (secret_file.empty()) {
       std::fprintf(stderr, "vzrelay: --member-token needs --secret-file\n");
+      return 2;
+    }
+    if (member_token_roster.empty()) {
+      std::fprintf(stderr, "vzrelay: --member-token needs a roster id: a token is for one member\n");
       return 2;
     }
     if (!vzrelay::ParseMemberRole(member_token_role, &role)) {

@@ -3,7 +3,8 @@
 // not, is played by a raw client of the relay's framing.
 #include <gtest/gtest.h>
 
-#include <fstream>
+#include <unistd.h>
+
 #include <string>
 #include <vector>
 
@@ -11,44 +12,27 @@
 #include "outside/vzwire/relay/member_credential.h"
 #include "outside/vzwire/relay/raw_member_testlib.h"
 #include "outside/vzwire/relay/relay_process_testlib.h"
-#include "platform/scoped_test_folder_testlib.h"
 
 namespace {
 
 using vzrelay::MemberRole;
 using namespace vzrelay_test;  // the raw member, the relay process and the messages they send
 
-constexpr char kSecret[] = "a meeting secret of the test's own";
 constexpr char kPlainToken[] = "VDS meet-1:tok";
 
-std::string Token(const std::string& roster, MemberRole role, const std::string& meeting = "meet-1") {
-  return vzrelay::MakeMemberToken(kSecret, meeting, roster, role);
-}
-
-// A join of meeting meet-1 (its sharing session ds-1) with `token`.
+// A join of `meeting` (by default meet-1) with `token`, into `session` (by
+// default ds-1 for sharing, the meeting's id for video).
 vzrelay::JoinRequest Joining(uint8_t type, const std::string& roster, const std::string& token,
-                             bool presenter = false) {
-  vzrelay::JoinRequest join =
-      PlainJoin(roster, type, type == kSharing ? "ds-1" : "meet-1", "meet-1", presenter);
+                             bool presenter = false, const std::string& meeting = "meet-1",
+                             const std::string& session = "") {
+  vzrelay::JoinRequest join = PlainJoin(roster, type, !session.empty() ? session : type == kSharing ? "ds-1" : meeting,
+                                        meeting, presenter);
   join.token = token;
   return join;
 }
 
 // A block at `position` showing cache 1.
 void AddBlock(DsData* message, uint64_t position) { vzrelay_test::AddBlock(message, position, position, 1, 1); }
-
-// vzrelay with a meeting secret in a file of the test's folder.
-struct SecretRelay {
-  vz::ScopedTestFolder folder;
-  RelayProcess relay;
-  std::string secret_file;
-  bool Start() {
-    secret_file = folder.path() + "/secret";
-    std::ofstream(secret_file) << kSecret << "\n";
-    return relay.Start({"--secret-file", secret_file});
-  }
-  uint16_t Port() const { return relay.Port(); }
-};
 
 TEST(RelayMemberIdentityTest, TheRelaysMemberTokenIsTheLibrarysAndNeedsItsSecret) {
   SecretRelay relay;
@@ -249,6 +233,169 @@ TEST(RelayMemberIdentityTest, RecordsInsideAnyMessageReachAttendeesOnlyFromThePr
   }
   EXPECT_EQ(commands, (std::vector<uint32_t>{7, 8}));
   EXPECT_TRUE(relay.Stop());
+}
+
+// Roster ids such as R1 repeat across meetings: a member of meeting A,
+// holding A's own valid tokens, names meeting B's session ids. Each join is
+// refused, and B's members stay as they were.
+TEST(RelayMemberIdentityTest, ASessionAdmitsOnlyMembersOfItsOwnMeetingWhateverIdTheyName) {
+  SecretRelay relay;
+  ASSERT_TRUE(relay.Start());
+  const auto of_b = [](uint8_t type, const std::string& roster, MemberRole role) {
+    return Joining(type, roster, Token(roster, role, "meet-B"), role == MemberRole::kPresenter, "meet-B", "session-B");
+  };
+  RawMember presenter, attendee, alice, bob;
+  ASSERT_TRUE(presenter.Join(relay.Port(), of_b(kSharing, "R1", MemberRole::kPresenter)));
+  ASSERT_EQ(Ask(presenter, DS_DATA_START), DS_CODE_SUCCESS);
+  ASSERT_TRUE(attendee.Join(relay.Port(), of_b(kSharing, "R2", MemberRole::kAttendee)));
+  ASSERT_EQ(Ask(attendee, DS_DATA_JOIN), DS_CODE_SUCCESS);
+  ASSERT_TRUE(alice.Join(relay.Port(), of_b(kVideo, "alice", MemberRole::kAttendee)));
+  ASSERT_TRUE(bob.Join(relay.Port(), of_b(kVideo, "bob", MemberRole::kAttendee)));
+  ASSERT_TRUE(alice.Send(SubscribeRequest("alice", "bob")));
+  AvData notice;
+  ASSERT_TRUE(bob.Next(AV_SUBSCRIBE_VIDEO_REQUEST, &notice));
+
+  struct Intruder {
+    uint8_t type;
+    std::string roster;
+    MemberRole role;
+  };
+  for (const Intruder& intruder : {Intruder{kSharing, "R3", MemberRole::kAttendee},   // an attendee of A
+                                   Intruder{kSharing, "R1", MemberRole::kPresenter},  // A's presenter
+                                   Intruder{kSharing, "R2", MemberRole::kAttendee},   // A's R2
+                                   Intruder{kVideo, "alice", MemberRole::kAttendee}}) {
+    RawMember of_a;
+    EXPECT_FALSE(of_a.Join(relay.Port(), Joining(intruder.type, intruder.roster,
+                                                 Token(intruder.roster, intruder.role, "meet-A"),
+                                                 intruder.role == MemberRole::kPresenter, "meet-A", "session-B")))
+        << "meeting A's " << intruder.roster << " joined meeting B's session";
+    EXPECT_EQ(of_a.refused, vzrelay::kRefusedWrongToken) << intruder.roster;
+    EXPECT_TRUE(of_a.client.WaitClosed()) << intruder.roster;
+  }
+
+  // B's presenter still presents to B's attendee, and B's alice still gets
+  // bob's stream.
+  DsData screen = Header(DS_DATA_CREATE_BLOCKS);
+  AddBlock(&screen, 5);
+  ASSERT_TRUE(presenter.Send(screen));
+  DsData seen;
+  ASSERT_TRUE(attendee.Next(&seen));
+  EXPECT_EQ(seen.type(), DS_DATA_CREATE_BLOCKS);
+  ASSERT_TRUE(bob.SendRtp(1));
+  EXPECT_TRUE(alice.NextRtp());
+
+  // Meeting A opens sessions of its own, even with B's session ids taken.
+  RawMember own;
+  EXPECT_TRUE(own.Join(relay.Port(), Joining(kVideo, "alice", Token("alice", MemberRole::kAttendee, "meet-A"), false,
+                                             "meet-A", "session-A")));
+  EXPECT_TRUE(relay.relay.Stop());
+}
+
+// The plain token tells members apart by nothing, but keeps meetings apart.
+TEST(RelayMemberIdentityTest, WithAPlainTokenSessionsStayApartByMeeting) {
+  RelayProcess relay;
+  ASSERT_TRUE(relay.Start({"--token", "shared"}));
+  RawMember of_b, of_a;
+  ASSERT_TRUE(of_b.Join(relay.Port(), Joining(kVideo, "R1", "shared", false, "meet-B", "session-B")));
+  EXPECT_FALSE(of_a.Join(relay.Port(), Joining(kVideo, "R1", "shared", false, "meet-A", "session-B")));
+  EXPECT_EQ(of_a.refused, vzrelay::kRefusedWrongToken);
+  ASSERT_TRUE(of_b.Synced()) << "meeting B's R1 was replaced by meeting A's";
+  EXPECT_TRUE(relay.Stop());
+}
+
+// One attendee token on fresh session ids of its meeting took every joined
+// connection the meeting had; now it holds a few sessions, and the
+// meeting's honest members still join.
+TEST(RelayMemberIdentityTest, OneCredentialHoldsAFewSessionsAndCannotFillItsMeeting) {
+  SecretRelay relay;
+  ASSERT_TRUE(relay.Start({"--max-connections", "16"}));
+  const std::string token = Token("mallory", MemberRole::kAttendee);
+  std::vector<RawMember> sessions(20);
+  int confirmed = 0;
+  for (size_t i = 0; i < sessions.size(); ++i) {
+    if (sessions[i].Join(relay.Port(), Joining(kSharing, "mallory", token, false, "meet-1", "ds-" + std::to_string(i)))) {
+      ++confirmed;
+    } else {
+      EXPECT_EQ(sessions[i].refused, vzrelay::kRefusedTooManySessions) << "session " << i;
+    }
+  }
+  EXPECT_EQ(confirmed, 4);
+  // A join of a session it is in already is a reconnection, not one more.
+  RawMember again;
+  EXPECT_TRUE(again.Join(relay.Port(), Joining(kSharing, "mallory", token, false, "meet-1", "ds-0")));
+  EXPECT_TRUE(sessions[0].client.WaitClosed());
+
+  RawMember honest;
+  EXPECT_TRUE(honest.Join(relay.Port(), Joining(kSharing, "bob", Token("bob", MemberRole::kAttendee))))
+      << "refused with " << honest.refused << " " << honest.refusal;
+  EXPECT_TRUE(relay.relay.Stop());
+}
+
+// A token is for one member: with a secret there is none for an empty
+// roster id, and a join without one is refused before its token is read.
+TEST(RelayMemberIdentityTest, WithASecretEveryMemberHasARosterId) {
+  SecretRelay relay;
+  ASSERT_TRUE(relay.Start());
+  vz::PipedChild maker;
+  ASSERT_TRUE(maker.Start(VZ_RELAY_BINARY,
+                          {"vzrelay", "--secret-file", relay.secret_file, "--member-token", "meet-1", "", "attendee"}, {}));
+  int code = -1;
+  ASSERT_TRUE(maker.Wait(10000, &code));
+  EXPECT_EQ(code, 2);
+  RawMember nobody;
+  EXPECT_FALSE(nobody.Join(relay.Port(), Joining(kVideo, "", Token("bob", MemberRole::kAttendee))));
+  EXPECT_EQ(nobody.refused, vzrelay::kRefusedBadRequest);
+  EXPECT_NE(nobody.refusal.find("no roster id"), std::string::npos) << nobody.refusal;
+  EXPECT_TRUE(relay.relay.Stop());
+}
+
+// Without a secret, members without a roster id are members of their own:
+// one leaving is told as a leave, and its stream is not another's.
+TEST(RelayMemberIdentityTest, AMemberWithoutARosterIdThatLeavesIsToldAsLeft) {
+  RelayProcess relay;
+  ASSERT_TRUE(relay.Start({}));
+  RawMember first, second, carol;
+  ASSERT_TRUE(first.Join(relay.Port(), PlainJoin("", kVideo, "v-1")));
+  ASSERT_TRUE(second.Join(relay.Port(), PlainJoin("", kVideo, "v-1")));
+  ASSERT_TRUE(carol.Join(relay.Port(), PlainJoin("carol", kVideo, "v-1")));
+  ASSERT_TRUE(carol.Synced());
+  second.client.Socket().Close();
+  AvData change;
+  do {
+    ASSERT_TRUE(carol.Next(AV_ROSTER_CHANGE, &change)) << "carol was not told of the leave";
+  } while (change.rostertype() == 1);  // the entries as carol joined
+  EXPECT_EQ(change.rostertype(), 2u) << "a leave told as an update";
+  ASSERT_EQ(change.rosters_size(), 1);
+  EXPECT_EQ(change.rosters(0).ssrc(), second.ssrc);
+  EXPECT_TRUE(relay.Stop());
+}
+
+// The secret is refused where others may read it or it is only a link to it.
+TEST(RelayMemberIdentityTest, ASecretFileOthersMayReadOrALinkIsRefused) {
+  vz::ScopedTestFolder folder;
+  const std::string readable = folder.path() + "/readable", link = folder.path() + "/link",
+                    own = folder.path() + "/own";
+  ASSERT_TRUE(vz::WriteFileAtomic(readable, std::string(kSecret) + "\n", 0644));
+  ASSERT_TRUE(vz::WriteFileAtomic(own, std::string(kSecret) + "\n", 0600));
+  ASSERT_EQ(::symlink(own.c_str(), link.c_str()), 0);
+  struct Refused {
+    std::string file, told;
+  };
+  for (const Refused& refused : {Refused{readable, "chmod 600 " + readable}, Refused{link, "symbolic link"}}) {
+    vz::PipedChild relay;
+    // Through a shell, for what vzrelay says on its standard error.
+    ASSERT_TRUE(relay.Start("/bin/sh", {"sh", "-c", "exec \"$0\" --port 0 --secret-file \"$1\" 2>&1", VZ_RELAY_BINARY,
+                                        refused.file}, {}));
+    std::string said(400, '\0');
+    size_t got = 0;
+    bool ended = false;
+    while (got < said.size() && relay.ReadExactly(&said[got], 1, 10000, &ended)) ++got;
+    said.resize(got);
+    int code = -1;
+    ASSERT_TRUE(relay.Wait(10000, &code)) << refused.file;
+    EXPECT_EQ(code, 2) << refused.file;
+    EXPECT_NE(said.find(refused.told), std::string::npos) << said;
+  }
 }
 
 }  // namespace

@@ -10,8 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "contracts/member_token.h"
 #include "outside/vzwire/relay/raw_frame_client_testlib.h"
+#include "platform/file_system.h"
 #include "platform/piped_child_testlib.h"
+#include "platform/scoped_test_folder_testlib.h"
 
 namespace vzrelay_test {
 
@@ -59,6 +62,29 @@ class RelayProcess {
  private:
   std::unique_ptr<vz::PipedChild> child_;
   uint16_t port_ = 0;
+};
+
+// The meeting secret of a test's relay.
+constexpr char kSecret[] = "a meeting secret of the test's own";
+
+// A member's token under kSecret.
+inline std::string Token(const std::string& roster, MemberRole role, const std::string& meeting = "meet-1") {
+  return MakeMemberToken(kSecret, meeting, roster, role);
+}
+
+// vzrelay with kSecret in a file of the test's own folder (owner-only, as
+// the relay asks).
+struct SecretRelay {
+  vz::ScopedTestFolder folder;
+  RelayProcess relay;
+  std::string secret_file;
+  bool Start(std::vector<std::string> args = {}) {
+    secret_file = folder.path() + "/secret";
+    if (!vz::WriteFileAtomic(secret_file, std::string(kSecret) + "\n", 0600)) return false;
+    args.insert(args.begin(), {"--secret-file", secret_file});
+    return relay.Start(args);
+  }
+  uint16_t Port() const { return relay.Port(); }
 };
 
 // KiB of a process's memory by its /proc status field ("VmRSS", "VmHWM");

@@ -30,7 +30,7 @@ constexpr int kFieldCode = 10, kFieldType = 20, kFieldRosterId = 60, kFieldStatu
               kFieldSsrc = 110, kFieldRosterType = 130, kFieldRosters = 140;
 constexpr int kRosterId = 10, kRosterStatus = 20, kRosterVideoType = 30, kRosterSpotlight = 40,
               kRosterActive = 50, kRosterSsrc = 60;
-constexpr uint64_t kEntered = 1, kLeft = 2, kUpdated = 3;
+constexpr uint64_t kEntered = 1, kLeft = 2;
 constexpr uint32_t kNoVideoType = 0xFFFFFFFFu;
 // The subscriptions one participant keeps: beyond this many, only to
 // members present (a meeting has fewer members than its connections), so
@@ -144,16 +144,6 @@ class VideoServerRole : public SessionRole {
   void OnLeaving(Session& session, Member& member) override {
     states_.erase(&member);
     const std::string& roster = member.join.roster_id;
-    const Member* twin = nullptr;  // another connection of the same participant
-    for (const Member* other : session.members) {
-      if (other != &member && other->link != nullptr && other->join.roster_id == roster) twin = other;
-    }
-    if (twin != nullptr) {
-      Out updated = RosterChange(kUpdated);
-      AddRoster(&updated, *twin);
-      SendToOthers(session, &member, updated);
-      return;
-    }
     // Its subscriptions end with it; subscriptions to it wait for its return.
     for (auto it = subscriptions_.begin(); it != subscriptions_.end();) {
       it->second.erase(roster);
