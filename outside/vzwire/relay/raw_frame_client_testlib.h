@@ -34,6 +34,24 @@ class RawClient {
     }
     return true;
   }
+  // Writes what the socket takes within `timeout_ms` (a peer that stops
+  // reading leaves the rest); the bytes written.
+  size_t WriteFor(const std::vector<uint8_t>& bytes, int timeout_ms) {
+    const uint64_t deadline = vz::MonotonicMs() + static_cast<uint64_t>(timeout_ms);
+    size_t done = 0;
+    while (done < bytes.size() && vz::MonotonicMs() < deadline) {
+      const vz::IoResult result = socket_.Write(bytes.data() + done, bytes.size() - done);
+      if (result.status == vz::IoStatus::kOk) {
+        done += result.bytes;
+      } else if (result.status == vz::IoStatus::kWouldBlock) {
+        vz::PollItem item{socket_.Fd(), vz::kPollWritable, 0};
+        vz::PollDescriptors(&item, 1, 50);
+      } else {
+        break;
+      }
+    }
+    return done;
+  }
   bool Send(vzrelay::FrameKind kind, const std::vector<uint8_t>& payload) {
     return WriteAll(vzrelay::MakeFrame(kind, payload.data(), payload.size()));
   }

@@ -1,6 +1,9 @@
 #include "outside/vzwire/relay/relay_frame.h"
 
+#include <algorithm>
 #include <cstring>
+
+#include "platform/big_endian.h"
 
 namespace vzrelay {
 
@@ -44,19 +47,17 @@ const char* FrameKindName(uint16_t kind) {
   return "unknown";
 }
 
+void WriteFrameHeader(uint8_t* at, FrameKind kind, uint32_t size) {
+  vz::Store16(at, static_cast<uint16_t>(kind));
+  vz::Store32(at + 2, size);
+}
+
 bool AppendFrame(std::vector<uint8_t>* out, FrameKind kind, const uint8_t* payload, size_t size) {
   if (size > MaxFramePayload(static_cast<uint16_t>(kind))) return false;
   const size_t start = out->size();
   out->resize(start + kFrameHeaderSize + size);
   uint8_t* at = out->data() + start;
-  const auto k = static_cast<uint16_t>(kind);
-  const auto n = static_cast<uint32_t>(size);
-  at[0] = static_cast<uint8_t>(k >> 8);
-  at[1] = static_cast<uint8_t>(k);
-  at[2] = static_cast<uint8_t>(n >> 24);
-  at[3] = static_cast<uint8_t>(n >> 16);
-  at[4] = static_cast<uint8_t>(n >> 8);
-  at[5] = static_cast<uint8_t>(n);
+  WriteFrameHeader(at, kind, static_cast<uint32_t>(size));
   if (size != 0) std::memcpy(at + kFrameHeaderSize, payload, size);
   return true;
 }
@@ -78,7 +79,22 @@ void FrameReader::Append(const uint8_t* data, size_t size) {
     buffer_.erase(buffer_.begin(), buffer_.begin() + static_cast<ptrdiff_t>(consumed_));
     consumed_ = 0;
   }
+  // A large frame grows its room as it arrives, never past its own size
+  // (doubling past it would leave half the room unused).
+  const size_t needed = buffer_.size() + size;
+  if (needed > buffer_.capacity()) {
+    const size_t frame_end = consumed_ + FrameInProgress();
+    size_t room = std::max(needed, buffer_.capacity() * 2);
+    if (frame_end >= needed && room > frame_end) room = frame_end;
+    buffer_.reserve(room);
+  }
   buffer_.insert(buffer_.end(), data, data + size);
+}
+
+size_t FrameReader::FrameInProgress() const {
+  if (Buffered() < kFrameHeaderSize) return 0;
+  const uint8_t* at = buffer_.data() + consumed_;
+  return kFrameHeaderSize + vz::Load32(at + 2);
 }
 
 FrameReader::Result FrameReader::Next(Frame* frame) {
@@ -86,9 +102,8 @@ FrameReader::Result FrameReader::Next(Frame* frame) {
   const size_t available = buffer_.size() - consumed_;
   if (available < kFrameHeaderSize) return Result::kNeedMore;
   const uint8_t* at = buffer_.data() + consumed_;
-  const uint16_t kind = static_cast<uint16_t>(at[0] << 8 | at[1]);
-  const uint32_t length = static_cast<uint32_t>(at[2]) << 24 | static_cast<uint32_t>(at[3]) << 16 |
-                          static_cast<uint32_t>(at[4]) << 8 | at[5];
+  const uint16_t kind = vz::Load16(at);
+  const uint32_t length = vz::Load32(at + 2);
   const uint32_t max = MaxFramePayload(kind);
   if (max == 0 && kind != static_cast<uint16_t>(FrameKind::kLeave)) {
     error_ = "unknown frame kind " + std::to_string(kind);

@@ -43,6 +43,8 @@ constexpr uint32_t kMaxRecordFramePayload = 0xFFFF + 16;
 uint32_t MaxFramePayload(uint16_t kind);
 const char* FrameKindName(uint16_t kind);
 
+// Writes a frame's header (kFrameHeaderSize bytes) at `at`.
+void WriteFrameHeader(uint8_t* at, FrameKind kind, uint32_t size);
 // Appends one whole frame. False (nothing appended) when the payload passes
 // its kind's limit.
 bool AppendFrame(std::vector<uint8_t>* out, FrameKind kind, const uint8_t* payload, size_t size);
@@ -76,6 +78,9 @@ class FrameReader {
   const std::string& Error() const { return error_; }
   // Bytes held for frames not yet complete.
   size_t Buffered() const { return buffer_.size() - consumed_; }
+  // The whole size (header and payload) the frame in progress says it has;
+  // 0 until its header is in.
+  size_t FrameInProgress() const;
 
  private:
   std::vector<uint8_t> buffer_;

@@ -344,25 +344,30 @@ TEST(RelayHostileMemberTest, ConnectionsThatDoNotJoinAreClosedAndCounted) {
 }
 
 // The unjoined share (a quarter of --max-connections: 2 here) is full: a
-// newcomer closes the oldest unjoined connection at once; members are
-// served on and the newcomer may join.
+// newcomer that sends nothing either closes the oldest connection that sent
+// nothing, while one whose join waits is let in at once and closes no one;
+// members are served on, and the connection left may still join.
 TEST(RelayHostileMemberTest, ANewcomerBeyondTheUnjoinedShareClosesTheOldestAndMembersAreServedOn) {
   RelayProcess relay;
   ASSERT_TRUE(relay.Start({"--join-deadline", "600", "--max-connections", "8"}));
   RawMember alice;
   ASSERT_TRUE(alice.Join(relay.Port(), PlainJoin("alice", kVideo, "meet-v")));
-  std::vector<RawClient> waiting(2);
-  for (RawClient& client : waiting) ASSERT_TRUE(client.Connect(relay.Port()));
+  std::vector<RawClient> waiting(3);
+  for (size_t i = 0; i < 2; ++i) ASSERT_TRUE(waiting[i].Connect(relay.Port()));
   ASSERT_GE(PingMs(alice, 1), 0.0);  // the relay has taken both
-  RawMember newcomer;
-  ASSERT_TRUE(newcomer.Join(relay.Port(), PlainJoin("bob", kVideo, "meet-v")));
+  ASSERT_TRUE(waiting[2].Connect(relay.Port()));
   EXPECT_TRUE(waiting[0].WaitClosed(20000));
   ASSERT_GE(PingMs(alice, 2), 0.0);
-  // The other one is still served: it may join.
-  ASSERT_TRUE(waiting[1].Send(FrameKind::kJoin, vzrelay::EncodeJoinRequest(PlainJoin("carol", kVideo, "meet-v"))));
-  Frame confirm;
-  ASSERT_TRUE(waiting[1].Next(&confirm));
-  EXPECT_EQ(confirm.kind, FrameKind::kJoinConfirm);
+  RawMember newcomer;
+  ASSERT_TRUE(newcomer.Join(relay.Port(), PlainJoin("bob", kVideo, "meet-v")));
+  // The other two are still served: they may join.
+  for (size_t i = 1; i < 3; ++i) {
+    ASSERT_TRUE(waiting[i].Send(FrameKind::kJoin,
+                                vzrelay::EncodeJoinRequest(PlainJoin("carol-" + std::to_string(i), kVideo, "meet-v"))));
+    Frame confirm;
+    ASSERT_TRUE(waiting[i].Next(&confirm)) << "connection " << i << " was closed";
+    EXPECT_EQ(confirm.kind, FrameKind::kJoinConfirm) << "connection " << i;
+  }
   EXPECT_TRUE(relay.Stop());
 }
 

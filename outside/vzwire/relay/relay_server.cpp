@@ -5,6 +5,7 @@
 #include <queue>
 
 #include "common/trace_client.h"
+#include "outside/vzwire/relay/stream_answers.h"
 #include "platform/clock.h"
 
 namespace vzrelay {
@@ -25,6 +26,10 @@ constexpr size_t kWriteQuantum = 256 * 1024;
 // on time.
 constexpr int kHeldPollMs = 100;
 constexpr uint64_t kReadReportBytes = 4096;
+// Connections accepted in one turn of the loop at most, and the listener's
+// queue of connections not yet accepted.
+constexpr size_t kAcceptBatch = 256;
+constexpr int kListenBacklog = 1024;
 }  // namespace
 
 // One transport's connection: its socket, its frame reader, and its queue of
@@ -54,8 +59,18 @@ class RelayServer::Connection : public IMemberLink {
       const size_t before = tail.size();
       if (!AppendFrame(&tail, kind, payload, size)) return true;  // never larger than it came in
       backlog_ += tail.size() - before;
+      appended_ += tail.size() - before;
     }
     return backlog_ <= backlog_limit_;
+  }
+  // A frame that answers one of the member's own (a pong, a count of what
+  // it sent): queued as any other, but not counted as what the member is
+  // sent, so that it cannot fill its own queue (or show progress through
+  // it) by asking for answers.
+  void DeliverAnswer(FrameKind kind, const uint8_t* payload, size_t size) {
+    const uint64_t start = appended_;
+    Deliver(kind, payload, size);
+    answers_.Add(start, appended_);
   }
   bool DeliverShared(FrameKind kind, const SharedPayload& payload) override {
     const bool media = kind == FrameKind::kRtp || kind == FrameKind::kRtcp;
@@ -67,14 +82,11 @@ class RelayServer::Connection : public IMemberLink {
     // a segment of its own, so a payload queued for many members costs
     // each of them a few bytes.
     Segment shared;
-    const auto n = static_cast<uint32_t>(payload->size());
-    const auto code = static_cast<uint16_t>(kind);
-    shared.header[0] = static_cast<uint8_t>(code >> 8);
-    shared.header[1] = static_cast<uint8_t>(code);
-    for (int i = 0; i < 4; ++i) shared.header[2 + i] = static_cast<uint8_t>(n >> (24 - 8 * i));
+    WriteFrameHeader(shared.header, kind, static_cast<uint32_t>(payload->size()));
     shared.shared = payload;
     out_.push_back(std::move(shared));
     backlog_ += kFrameHeaderSize + payload->size();
+    appended_ += kFrameHeaderSize + payload->size();
     return backlog_ <= backlog_limit_;
   }
   size_t Backlog() const override { return backlog_; }
@@ -101,6 +113,7 @@ class RelayServer::Connection : public IMemberLink {
       const std::vector<uint8_t>& frame = delayed_.top().frame;
       std::vector<uint8_t>& tail = OwnedTail(frame.size());
       tail.insert(tail.end(), frame.begin(), frame.end());
+      appended_ += frame.size();
       delayed_.pop();
     }
   }
@@ -169,13 +182,23 @@ class RelayServer::Connection : public IMemberLink {
     std::vector<uint8_t> count;
     PutU64(&count, read_);
     read_reported_ = read_;
-    Deliver(FrameKind::kConsumed, count.data(), count.size());
+    DeliverAnswer(FrameKind::kConsumed, count.data(), count.size());
   }
-  // Written but not yet handed on by the member (in the kernels' buffers or
-  // its own); 0 for a member that does not say.
-  uint64_t Unconsumed() const { return reports_consumed_ ? taken_ - consumed_ : 0; }
-  // What shows the member is taking its queue.
-  uint64_t Progress() const { return reports_consumed_ ? consumed_ : taken_; }
+  // What the member is sent and has not handed on yet: queued here, in the
+  // kernels' buffers or in its own (for a member that says what it handed
+  // on), answers to its own frames left out.
+  size_t Queued() {
+    answers_.TakenThrough(Through());
+    const uint64_t unconsumed = reports_consumed_ ? taken_ - consumed_ : 0;
+    const uint64_t queued = backlog_ + unconsumed;
+    return static_cast<size_t>(queued > answers_.Unread() ? queued - answers_.Unread() : 0);
+  }
+  // What shows the member is taking what it is sent (a running count,
+  // answers left out).
+  uint64_t Progress() {
+    answers_.TakenThrough(Through());
+    return Through() - answers_.Taken();
+  }
   // Pings answered so far.
   uint64_t Pings() const { return pings_; }
   void CountPing() { ++pings_; }
@@ -184,12 +207,18 @@ class RelayServer::Connection : public IMemberLink {
 
   vz::LocalSocket& Socket() { return socket_; }
   FrameReader& Reader() { return reader_; }
+  const FrameReader& Reader() const { return reader_; }
   MemberId member = 0;
   bool gone = false;  // the socket failed or the peer closed: remove
   bool joined = false;  // once joined, the join deadline no longer applies
   bool held = false;  // not read for now: a member it feeds is behind (SenderHold)
   const uint64_t accepted_ms;
-  uint64_t heard_ms = 0;  // when it last sent something (or was held, so not read)
+  uint64_t heard_ms = 0;  // when it last sent a whole frame (or was not read)
+  uint64_t frame_since_ms = 0;  // when its frame in progress began (or it was last held); 0: none
+  // What its frame in progress counts toward the bounds, and where.
+  size_t counted_partial = 0;
+  std::string counted_meeting;
+
   std::string meeting;  // the meeting it joined, once joined
   uint64_t FaultDrops() const { return faults_.Dropped(); }
   uint64_t MediaOffered() const { return media_offered_; }
@@ -215,6 +244,9 @@ class RelayServer::Connection : public IMemberLink {
     size_t header_start = 0;
   };
 
+  // Where the member is in the stream: what it handed on, or what was
+  // written to it when it does not say.
+  uint64_t Through() const { return reports_consumed_ ? consumed_ : taken_; }
   // The owned buffer at the queue's end with room for `more` bytes.
   std::vector<uint8_t>& OwnedTail(size_t more) {
     if (out_.empty() || out_.back().shared || out_.back().owned.size() + more > kOwnedSegment) {
@@ -247,6 +279,10 @@ class RelayServer::Connection : public IMemberLink {
   bool reports_consumed_ = false;
   uint64_t read_ = 0;
   uint64_t read_reported_ = 0;
+  // The stream's bytes queued so far (the write queue's end), and where
+  // answers to the member's own frames lie in it.
+  uint64_t appended_ = 0;
+  StreamAnswers answers_;
 };
 
 namespace {
@@ -268,7 +304,7 @@ bool RelayServer::Start() {
     VZ_LOG_ERROR("no waker: errno %d", waker_.Error());
     return false;
   }
-  if (!listener_.Listen(options_.port, 64)) {
+  if (!listener_.Listen(options_.port, kListenBacklog)) {
     VZ_LOG_ERROR("cannot listen on 127.0.0.1:%u", options_.port);
     return false;
   }
@@ -316,7 +352,7 @@ void RelayServer::RunTasks() {
     tasks.swap(tasks_);
     adopted.swap(adopted_);
   }
-  for (vz::LocalSocket& socket : adopted) AddConnection(std::move(socket));
+  for (vz::LocalSocket& socket : adopted) AddConnection(std::move(socket));  // the loopback's own: no caps
   for (Task* task : tasks) {
     task->run(*this);
     std::lock_guard<std::mutex> lock(handover_mutex_);
@@ -333,46 +369,60 @@ void RelayServer::Stop() {
 }
 
 void RelayServer::Accept() {
-  for (;;) {
-    vz::LocalSocket socket;
-    const vz::IoResult result = listener_.Accept(&socket);
-    if (result.status != vz::IoStatus::kOk) return;
-    if (vz::MonotonicMs() < refuse_until_ms_) continue;  // inside a cut: closed at once
-    AddConnection(std::move(socket));
-  }
-}
-
-bool RelayServer::MakeRoomForNewcomer() {
-  size_t open = 0, unjoined = 0;
-  Connection* oldest_unjoined = nullptr;
+  // What waits to be read was read before this (ServeReads), and each
+  // newcomer is read as it comes: a burst of connections costs the
+  // burster, whose connections send nothing, not the members whose joins
+  // wait. At most kAcceptBatch a turn, so that members are served between.
+  std::deque<Connection*> unjoined;  // oldest first
+  size_t open = 0;
   for (const auto& connection : connections_) {
     if (connection->gone) continue;
     ++open;
     // One that is closing (a refused join) goes once its answer is written.
-    if (connection->joined || connection->Closing()) continue;
-    ++unjoined;
-    if (oldest_unjoined == nullptr || connection->accepted_ms < oldest_unjoined->accepted_ms) {
-      oldest_unjoined = connection.get();
+    if (!connection->joined && !connection->Closing()) unjoined.push_back(connection.get());
+  }
+  size_t unjoined_count = unjoined.size();
+  for (size_t accepted = 0; accepted < kAcceptBatch; ++accepted) {
+    vz::LocalSocket socket;
+    const vz::IoResult result = listener_.Accept(&socket);
+    if (result.status != vz::IoStatus::kOk) return;
+    if (vz::MonotonicMs() < refuse_until_ms_) continue;  // inside a cut: closed at once
+    if (open >= options_.max_total_connections) {
+      // Closed at once: the transport retries later.
+      if (refused_connections_++ % 100 == 0) {
+        VZ_LOG_ERROR("%zu connections already: connection refused (%llu so far)", open,
+                     static_cast<unsigned long long>(refused_connections_));
+      }
+      continue;
+    }
+    Connection& newcomer = AddConnection(std::move(socket));
+    ++open;
+    if (newcomer.joined || newcomer.gone || newcomer.Closing()) continue;
+    unjoined.push_back(&newcomer);
+    ++unjoined_count;
+    // Past the unjoined share, the oldest connection that still has sent
+    // nothing closes (the newcomer itself when every older one has).
+    while (unjoined_count > options_.max_unjoined && !unjoined.empty()) {
+      Connection& oldest = *unjoined.front();
+      unjoined.pop_front();
+      if (oldest.joined || oldest.gone || oldest.Closing()) {
+        --unjoined_count;
+        continue;
+      }
+      if (&oldest != &newcomer) ServeReads(oldest);  // its join may have come meanwhile
+      if (oldest.joined || oldest.gone || oldest.Closing()) {
+        --unjoined_count;
+        continue;
+      }
+      if (oldest.Reader().Buffered() != 0) continue;  // its join is arriving: it stays
+      if (evicted_unjoined_++ % 100 == 0) {
+        VZ_LOG_ERROR("%zu connections sent nothing yet: connection %d, the oldest of them, closes (%llu so far)",
+                     unjoined_count, oldest.Socket().Fd(), static_cast<unsigned long long>(evicted_unjoined_));
+      }
+      CloseConnection(oldest);
+      --unjoined_count;
     }
   }
-  if (unjoined >= options_.max_unjoined && oldest_unjoined != nullptr) {
-    // A join takes a moment: whoever keeps the unjoined share full must
-    // outpace every newcomer's join to keep it out.
-    if (evicted_unjoined_++ % 100 == 0) {
-      VZ_LOG_ERROR("%zu unjoined connections already: the oldest (connection %d) closes for a newcomer (%llu so far)",
-                   unjoined, oldest_unjoined->Socket().Fd(), static_cast<unsigned long long>(evicted_unjoined_));
-    }
-    hub_.Disconnect(oldest_unjoined->member);
-    oldest_unjoined->gone = true;
-    return true;
-  }
-  if (open < options_.max_total_connections) return true;
-  // Closed at once: the transport retries later.
-  if (refused_connections_++ % 100 == 0) {
-    VZ_LOG_ERROR("%zu connections already: connection refused (%llu so far)", open,
-                 static_cast<unsigned long long>(refused_connections_));
-  }
-  return false;
 }
 
 bool RelayServer::MeetingHasRoom(Connection& connection, const Frame& frame) {
@@ -399,21 +449,82 @@ bool RelayServer::MeetingHasRoom(Connection& connection, const Frame& frame) {
   return false;
 }
 
-void RelayServer::AddConnection(vz::LocalSocket socket) {
-  if (!MakeRoomForNewcomer()) return;
-  {
-    auto connection = std::make_unique<Connection>(std::move(socket), options_.backlog_limit, options_.faults,
-                                                   options_.fault_seed + next_seed_++, vz::MonotonicMs());
-    connection->member = hub_.Connect(connection.get());
-    VZ_LOG("connection %d accepted as member %llu", connection->Socket().Fd(),
-           static_cast<unsigned long long>(connection->member));
-    connections_.push_back(std::move(connection));
+RelayServer::Connection& RelayServer::AddConnection(vz::LocalSocket socket) {
+  connections_.push_back(std::make_unique<Connection>(std::move(socket), options_.backlog_limit, options_.faults,
+                                                      options_.fault_seed + next_seed_++, vz::MonotonicMs()));
+  Connection& connection = *connections_.back();
+  connection.member = hub_.Connect(&connection);
+  // Its join is read at once when it is there already.
+  ServeReads(connection);
+  return connection;
+}
+
+bool RelayServer::MakeRoomToRead(Connection& connection) {
+  if (connection.Reader().Buffered() < kFreePartial) return true;
+  for (;;) {
+    const auto meeting = partial_by_meeting_.find(connection.meeting);
+    const size_t in_meeting = meeting != partial_by_meeting_.end() ? meeting->second : 0;
+    const bool meeting_full = in_meeting + kReadChunk > options_.max_partial_per_meeting;
+    if (!meeting_full && partial_total_ + kReadChunk <= options_.max_partial_total) return true;
+    // The oldest frame in progress of those that fill the bound.
+    Connection* oldest = nullptr;
+    for (const auto& other : connections_) {
+      if (other->gone || other->counted_partial == 0) continue;
+      if (meeting_full && other->counted_meeting != connection.meeting) continue;
+      if (oldest == nullptr || other->frame_since_ms < oldest->frame_since_ms) oldest = other.get();
+    }
+    if (oldest == nullptr || connection.frame_since_ms <= oldest->frame_since_ms) oldest = &connection;
+    if (evicted_partial_++ % 100 == 0) {
+      VZ_LOG_ERROR("frames in progress hold %zu bytes (%zu in meeting [%s]): the oldest, of connection %d, is "
+                   "dropped (%llu so far)",
+                   partial_total_, in_meeting, connection.meeting.c_str(), oldest->Socket().Fd(),
+                   static_cast<unsigned long long>(evicted_partial_));
+    }
+    CloseConnection(*oldest);
+    if (oldest == &connection) return false;
+  }
+}
+
+void RelayServer::CloseConnection(Connection& connection) {
+  hub_.Disconnect(connection.member);
+  connection.gone = true;
+  CountPartial(connection);
+}
+
+void RelayServer::CountPartial(Connection& connection) {
+  const size_t buffered = connection.gone ? 0 : connection.Reader().Buffered();
+  const size_t counted = buffered > kFreePartial ? buffered - kFreePartial : 0;
+  if (counted == connection.counted_partial && connection.meeting == connection.counted_meeting) return;
+  if (connection.counted_partial != 0) {
+    const auto old = partial_by_meeting_.find(connection.counted_meeting);
+    old->second -= connection.counted_partial;
+    if (old->second == 0) partial_by_meeting_.erase(old);
+    partial_total_ -= connection.counted_partial;
+  }
+  connection.counted_partial = counted;
+  connection.counted_meeting = connection.meeting;
+  if (counted != 0) {
+    partial_by_meeting_[connection.meeting] += counted;
+    partial_total_ += counted;
   }
 }
 
 void RelayServer::ServeReads(Connection& connection) {
+  if (connection.gone) return;
+  ReadFrames(connection);
+  const uint64_t now = vz::MonotonicMs();
+  if (connection.Reader().Buffered() == 0) {
+    connection.frame_since_ms = 0;
+  } else if (connection.frame_since_ms == 0) {
+    connection.frame_since_ms = now;
+  }
+  CountPartial(connection);
+}
+
+void RelayServer::ReadFrames(Connection& connection) {
   uint8_t buffer[kReadChunk];
   for (int rounds = 0; rounds < 16; ++rounds) {  // then let the others have a turn
+    if (!MakeRoomToRead(connection)) return;
     const vz::IoResult result = connection.Socket().Read(buffer, sizeof(buffer));
     if (result.status == vz::IoStatus::kWouldBlock) {
       connection.ReportRead(true);
@@ -423,13 +534,17 @@ void RelayServer::ServeReads(Connection& connection) {
       connection.gone = true;
       return;
     }
-    connection.heard_ms = vz::MonotonicMs();
     if (connection.Finished() || connection.gone) continue;  // closing: input is ignored
     connection.Reader().Append(buffer, result.bytes);
     Frame frame;
     for (;;) {
       const FrameReader::Result next = connection.Reader().Next(&frame);
       if (next == FrameReader::Result::kNeedMore) break;
+      if (next == FrameReader::Result::kFrame) {
+        // Only a whole frame is heard: a frame that never ends says nothing.
+        connection.heard_ms = vz::MonotonicMs();
+        connection.frame_since_ms = 0;
+      }
       if (next == FrameReader::Result::kBad) {
         VZ_LOG_ERROR("member %llu sent a bad frame: %s; closing it",
                      static_cast<unsigned long long>(connection.member), connection.Reader().Error().c_str());
@@ -447,7 +562,7 @@ void RelayServer::ServeReads(Connection& connection) {
         const uint64_t held_back = member ? member->media_dropped : 0;
         PutU32(&pong, static_cast<uint32_t>(held_back + connection.FaultDrops()));
         PutU32(&pong, static_cast<uint32_t>(held_back + connection.MediaOffered()));
-        connection.Deliver(FrameKind::kPong, pong.data(), pong.size());
+        connection.DeliverAnswer(FrameKind::kPong, pong.data(), pong.size());
         connection.CountPing();
         continue;
       }
@@ -506,16 +621,36 @@ void RelayServer::CloseLateJoiners(uint64_t now_ms) {
   }
 }
 
+uint64_t RelayServer::FrameDeadline(const Connection& connection) const {
+  if (connection.frame_since_ms == 0) return UINT64_MAX;
+  return connection.frame_since_ms + options_.frame_grace_ms +
+         connection.Reader().FrameInProgress() / options_.frame_floor_bytes_per_ms;
+}
+
 void RelayServer::CloseSilentMembers(uint64_t now_ms) {
   for (auto& connection : connections_) {
-    if (!connection->joined || connection->gone || connection->Finished()) continue;
-    if (connection->held) connection->heard_ms = now_ms;  // not read: its pings wait unread
-    if (now_ms < connection->heard_ms + options_.silence_deadline_ms) continue;
-    VZ_LOG_ERROR("member %llu sent nothing for %llu ms, not even a ping; closing it",
-                 static_cast<unsigned long long>(connection->member),
-                 static_cast<unsigned long long>(now_ms - connection->heard_ms));
-    hub_.Disconnect(connection->member);
-    connection->gone = true;
+    if (connection->gone || connection->Finished()) continue;
+    if (connection->held) {
+      // Not read: its pings and the rest of its frame wait unread.
+      connection->heard_ms = now_ms;
+      if (connection->frame_since_ms != 0) connection->frame_since_ms = now_ms;
+      continue;
+    }
+    if (now_ms >= FrameDeadline(*connection)) {
+      VZ_LOG_ERROR("connection %d (member %llu) sent %zu bytes of a %zu-byte frame in %llu ms, slower than %u KiB a "
+                   "second; closing it",
+                   connection->Socket().Fd(), static_cast<unsigned long long>(connection->member),
+                   connection->Reader().Buffered(), connection->Reader().FrameInProgress(),
+                   static_cast<unsigned long long>(now_ms - connection->frame_since_ms),
+                   options_.frame_floor_bytes_per_ms * 1000 / 1024);
+    } else if (!connection->joined || now_ms < connection->heard_ms + options_.silence_deadline_ms) {
+      continue;
+    } else {
+      VZ_LOG_ERROR("member %llu sent no whole frame for %llu ms, not even a ping; closing it",
+                   static_cast<unsigned long long>(connection->member),
+                   static_cast<unsigned long long>(now_ms - connection->heard_ms));
+    }
+    CloseConnection(*connection);
   }
 }
 
@@ -541,8 +676,8 @@ void RelayServer::DecideHolds(uint64_t now_ms) {
     if (member == nullptr || member->session == nullptr) continue;
     const SessionRole* role = member->session->role.get();
     const size_t held = role != nullptr ? role->HeldFor(*member) : 0;
-    const SenderHold::Change change = hold_.OnQueue(
-        connection->member, connection->Backlog() + held + connection->Unconsumed(), connection->Progress(), now_ms);
+    const SenderHold::Change change =
+        hold_.OnQueue(connection->member, connection->Queued() + held, connection->Progress(), now_ms);
     // The role may drop members here: only the connection is used after.
     if (change == SenderHold::Change::kFellBehind) hub_.OnBehind(connection->member);
     if (change == SenderHold::Change::kCaughtUp) hub_.OnCaughtUp(connection->member);
@@ -567,6 +702,7 @@ int RelayServer::NextTimeoutMs(uint64_t now_ms) const {
     next = std::min(next, connection->NextDue());
     if (!connection->joined) next = std::min(next, connection->accepted_ms + options_.join_deadline_ms);
     if (connection->joined) next = std::min(next, connection->heard_ms + options_.silence_deadline_ms);
+    next = std::min(next, FrameDeadline(*connection));
   }
   if (options_.faults.cut_after_s != 0 && !cut_done_ && cut_from_ms_ != 0) {
     next = std::min(next, cut_from_ms_ + static_cast<uint64_t>(options_.faults.cut_after_s) * 1000);
@@ -603,15 +739,16 @@ void RelayServer::Run() {
     if (items[0].ready != 0) waker_.Drain();
     if (stopping_) break;
     now = vz::MonotonicMs();
-    if (items[1].ready != 0) Accept();
-    RunTasks();
-    // Reads first (they fill queues), then every queue is written.
+    // Reads first (they fill queues; the joins that wait are read before
+    // newcomers are let in), then every queue is written.
     const size_t polled = items.size() - 2;
     for (size_t i = 0; i < polled && i < connections_.size(); ++i) {
       Connection& connection = *connections_[i];
       const unsigned ready = items[i + 2].ready;
       if ((ready & (vz::kPollReadable | vz::kPollHangup | vz::kPollError)) != 0) ServeReads(connection);
     }
+    if (items[1].ready != 0) Accept();
+    RunTasks();
     if (options_.faults.cut_after_s != 0 && !cut_done_ && cut_from_ms_ != 0 &&
         now >= cut_from_ms_ + static_cast<uint64_t>(options_.faults.cut_after_s) * 1000) {
       cut_done_ = true;
@@ -632,6 +769,8 @@ void RelayServer::Run() {
       if (connection->gone || connection->Finished()) {
         hub_.Disconnect(connection->member);
         hold_.Forget(connection->member);
+        connection->gone = true;
+        CountPartial(*connection);
         connection.reset();
       }
     }

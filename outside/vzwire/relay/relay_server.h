@@ -12,8 +12,10 @@
 // others: joined connections count per meeting (a join past the meeting's
 // cap is refused), unjoined ones have a share of their own (a newcomer past
 // it closes the oldest unjoined one), and connections beyond the total are
-// closed at once. A member that falls behind (SenderHold) is reported to
-// the hub, and again when it caught up. Media can be degraded
+// closed at once. Only whole frames count as being heard from; a frame
+// that arrives slower than a floor rate closes its connection, and frames
+// in progress are bounded per meeting and in all. A member that falls
+// behind (SenderHold) is reported to the hub, and again when it caught up. Media can be degraded
 // on purpose (FaultOptions); a cut counts from the join of the member it
 // is for (any member's, without a cut roster).
 //
@@ -23,8 +25,10 @@
 #include <atomic>
 #include <condition_variable>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -62,7 +66,24 @@ struct RelayOptions {
   uint32_t silence_deadline_ms = 5000;
   // Bytes taken from a connection before its join: a join and little more.
   size_t unjoined_buffer_limit = 64u << 10;
+  // Frames in progress (what a connection has sent of a frame not yet
+  // whole) beyond the first kFreePartial bytes of each connection, in one
+  // meeting and in all: a read that would pass them closes the connection
+  // whose frame in progress is the oldest (an honest frame is whole within
+  // moments; one that lingers is a member pinning memory).
+  size_t max_partial_per_meeting = 64u << 20;
+  size_t max_partial_total = 256u << 20;
+  // A frame in progress must be whole within frame_grace_ms and a
+  // millisecond for every frame_floor_bytes_per_ms of its size (not
+  // counting the time its connection is not read); else the connection is
+  // closed.
+  uint32_t frame_grace_ms = 1000;
+  uint32_t frame_floor_bytes_per_ms = 1024;  // 1 MiB a second
 };
+
+// The bytes of a frame in progress every connection may hold whatever the
+// others hold: a read's worth, so small frames always arrive.
+constexpr size_t kFreePartial = 64u << 10;
 
 class RelayServer {
  public:
@@ -92,16 +113,30 @@ class RelayServer {
 
  private:
   class Connection;
+  // Accepts what waits (a batch a turn), keeping the unjoined share.
   void Accept();
-  void AddConnection(vz::LocalSocket socket);
+  // Serves a new connection, reading its join when it is there already.
+  Connection& AddConnection(vz::LocalSocket socket);
   void RunTasks();
   void ServeReads(Connection& connection);
   // After a join frame: marks the connection joined when the hub took it.
   void Joined(Connection& connection);
   void CloseLateJoiners(uint64_t now_ms);
+  // Closes joined members that sent no whole frame for the silence
+  // deadline, and connections whose frame in progress is late.
   void CloseSilentMembers(uint64_t now_ms);
-  // Whether a newcomer may be served (it may close the oldest unjoined one).
-  bool MakeRoomForNewcomer();
+  void ReadFrames(Connection& connection);
+  // Makes room for one more chunk of the connection's frame in progress
+  // within the bounds, closing the oldest frames in progress as needed.
+  // False when the connection itself was the oldest, and closed.
+  bool MakeRoomToRead(Connection& connection);
+  // When the connection's frame in progress is late (UINT64_MAX: none).
+  uint64_t FrameDeadline(const Connection& connection) const;
+  // Closes a connection (the caller logs why) and forgets its frame in
+  // progress.
+  void CloseConnection(Connection& connection);
+  // Brings the counts of frames in progress up to the connection's.
+  void CountPartial(Connection& connection);
   // Whether a join into `meeting` fits its cap; else refuses it (logged).
   bool MeetingHasRoom(Connection& connection, const Frame& join);
   void CutEverything(uint64_t now_ms);
@@ -121,6 +156,11 @@ class RelayServer {
   uint64_t refused_connections_ = 0;
   uint64_t evicted_unjoined_ = 0;
   uint64_t refused_joins_ = 0;
+  uint64_t evicted_partial_ = 0;
+  // Bytes of frames in progress beyond kFreePartial, by meeting ("" before
+  // the join) and in all.
+  std::map<std::string, size_t> partial_by_meeting_;
+  size_t partial_total_ = 0;
   uint64_t refuse_until_ms_ = 0;
   bool cut_done_ = false;
   uint64_t next_seed_ = 0;

@@ -1,11 +1,38 @@
 #include "outside/vzwire/relay/sender_hold.h"
 
+#include <algorithm>
+
 #include "common/trace_client.h"
 
 namespace vzrelay {
 
+void SenderHold::Account(MemberState& state, uint64_t now_ms) {
+  const int64_t full_credit = static_cast<int64_t>(options_.hold_budget_ms) * options_.hold_refill;
+  if (!state.seen) {
+    state.seen = true;
+    state.hold_credit = full_credit;
+    state.credit_at_ms = now_ms;
+    return;
+  }
+  const int64_t elapsed = static_cast<int64_t>(now_ms > state.credit_at_ms ? now_ms - state.credit_at_ms : 0);
+  state.credit_at_ms = now_ms;
+  if (Holding(state)) {
+    state.hold_credit -= elapsed * options_.hold_refill;
+  } else {
+    state.hold_credit = std::min(full_credit, state.hold_credit + elapsed);
+  }
+}
+
 SenderHold::Change SenderHold::OnQueue(Id member, size_t pending, uint64_t taken, uint64_t now_ms) {
   MemberState& state = members_[member];
+  const bool was_holding = state.seen && Holding(state);
+  Account(state, now_ms);
+  if (was_holding && state.hold_credit <= 0 && spent_++ % 100 == 0) {
+    VZ_LOG_ERROR("member %llu held its senders for the %u ms it may: it holds no one until that time comes back "
+                 "(%llu so far)",
+                 static_cast<unsigned long long>(member), options_.hold_budget_ms,
+                 static_cast<unsigned long long>(spent_));
+  }
   state.taken = taken;
   state.pending = pending;
   if (pending < options_.low_mark) {
@@ -83,7 +110,7 @@ void SenderHold::Forget(Id id) {
 
 bool SenderHold::Full(Id member) const {
   const auto found = members_.find(member);
-  return found != members_.end() && found->second.queue == Queue::kFull;
+  return found != members_.end() && Holding(found->second);
 }
 
 bool SenderHold::Behind(Id member) const {

@@ -7,11 +7,15 @@
 // Nothing is dropped: a held sender's data waits in its own queue.
 //
 // A member's queue is full from the high mark until it drains below the low
-// mark. One slow or lying member must not slow the others: a member whose
-// queue is full and that takes next to nothing for stall_ms (it takes much
-// less than it is sent, or says it does), or whose queue stays full for
-// lag_ms however it takes, is behind and holds no one until it drains below
-// the low mark;
+// mark. One slow or lying member must not slow the others: a full member
+// holds its senders for at most hold_budget_ms of holding time, which
+// comes back at a quarter of the time it holds no one (its holding over a
+// window, so that a member that drains a moment and fills again, over and
+// over, holds no longer than one that stays full); past it, it stays full
+// but holds no one. A member whose queue is full and that takes next to
+// nothing for stall_ms (it takes much less than it is sent, or says it
+// does), or whose queue stays full for lag_ms however it takes, is behind
+// and holds no one until it drains below the low mark;
 // OnQueue reports both changes, so the session's role can stop queueing
 // what it would not take and bring it up to date once it caught up. A hold
 // lasts at most max_hold_ms at a time as well (the sender's transport
@@ -48,6 +52,11 @@ struct HoldOptions {
   // for a moment (a loaded machine) but still taking stays in step, one
   // that takes much less than it is sent is let go.
   uint32_t lag_ms = 1000;
+  // The most holding time a member has (the others' frames wait while it
+  // holds): one hold of it is a gap the others can bear. It comes back at
+  // one part in hold_refill of the time the member holds no one.
+  uint32_t hold_budget_ms = 250;
+  uint32_t hold_refill = 4;
 };
 
 class SenderHold {
@@ -67,7 +76,8 @@ class SenderHold {
   // The member or sender is gone.
   void Forget(Id id);
 
-  // Whether the member's queue holds its senders now.
+  // Whether the member's queue holds its senders now: it is full and has
+  // holding time left.
   bool Full(Id member) const;
   // Whether the member fell behind and has not drained since.
   bool Behind(Id member) const;
@@ -84,7 +94,17 @@ class SenderHold {
     uint64_t window_since_ms = 0;  // the stall check's window: its start,
     uint64_t window_taken = 0;     // and the count taken then
     size_t pending = 0;
+    // Holding time left, in ms times hold_refill (so that it comes back in
+    // whole units), and when it was last brought up to date. A hold runs
+    // to the end of a turn: what it overran is owed (below 0).
+    int64_t hold_credit = 0;
+    uint64_t credit_at_ms = 0;
+    bool seen = false;
   };
+  // Brings a member's holding time up to `now_ms`: spent while it was
+  // holding, coming back while it was not.
+  void Account(MemberState& state, uint64_t now_ms);
+  static bool Holding(const MemberState& state) { return state.queue == Queue::kFull && state.hold_credit > 0; }
   struct SenderState {
     uint64_t held_since_ms = 0;  // 0: not held
     bool awaiting_ping = false;  // a hold ran out: read until the next ping
@@ -97,6 +117,7 @@ class SenderHold {
   uint64_t holds_ = 0;
   uint64_t expired_ = 0;
   uint64_t fell_behind_ = 0;
+  uint64_t spent_ = 0;
 };
 
 }  // namespace vzrelay

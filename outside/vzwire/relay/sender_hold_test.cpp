@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 using vzrelay::HoldOptions;
@@ -14,6 +16,8 @@ HoldOptions Marks() {
   options.high_mark = 1000;
   options.low_mark = 400;
   options.max_hold_ms = 2500;
+  // The holding time is a test of its own.
+  options.hold_budget_ms = 1000000;
   return options;
 }
 
@@ -114,6 +118,52 @@ TEST(SenderHoldTest, AHoldEndsOnTimeAndResumesAfterTheNextPing) {
   EXPECT_FALSE(hold.Decide(kPresenter, fed, 7, 2600));
   EXPECT_TRUE(hold.Decide(kPresenter, fed, 8, 2700));
   EXPECT_EQ(hold.Holds(), 2u);
+}
+
+// A member that stays just full for most of a second, drains a moment and
+// fills again, over and over, held the presenter almost all the time
+// without ever being behind. Its holding time counts across such cycles:
+// it holds at most the budget at once, then only as the time comes back.
+TEST(SenderHoldTest, AMemberThatDrainsAMomentAndFillsAgainHoldsOnlyItsHoldingTime) {
+  HoldOptions options = Marks();
+  options.hold_budget_ms = 250;
+  options.hold_refill = 4;
+  options.lag_ms = 1000;
+  options.stall_ms = 250;
+  options.stall_bytes = 4096;
+  SenderHold hold(options);
+  const std::vector<SenderHold::Id> fed = {kPresenter, kSlow, kFast};
+  uint64_t taken = 0;
+  uint64_t longest_hold = 0, held_ms = 0, hold_began = 0;
+  bool held = false;
+  constexpr uint64_t kTurn = 10, kEnd = 15000;
+  for (uint64_t now = 1000; now <= kEnd; now += kTurn) {
+    // 900 ms just full, taking enough not to stall, then one turn drained.
+    const bool drained = (now - 1000) % 1000 >= 900 && (now - 1000) % 1000 < 910;
+    EXPECT_EQ(hold.OnQueue(kSlow, drained ? 0 : 1500, taken += 200, now), SenderHold::Change::kNone) << now;
+    hold.OnQueue(kFast, 0, 0, now);
+    const bool now_held = hold.Decide(kPresenter, fed, now / 1000, now);
+    if (now_held && !held) hold_began = now;
+    if (now_held) held_ms += kTurn;
+    if (!now_held && held) longest_hold = std::max(longest_hold, now - hold_began);
+    held = now_held;
+  }
+  EXPECT_LE(longest_hold, 260u) << "one hold outlasted the holding time";
+  // About a fifth of the time: a quarter of what it does not hold.
+  EXPECT_LT(held_ms, kEnd / 4) << "held " << held_ms << " ms of " << kEnd;
+  EXPECT_GT(held_ms, kEnd / 10) << "an honest slow member must still hold a while";
+  EXPECT_FALSE(hold.Behind(kSlow));
+
+  // Once it holds no one for a second, it has its whole holding time again.
+  for (uint64_t now = kEnd + kTurn; now <= kEnd + 1000; now += kTurn) hold.OnQueue(kSlow, 0, taken, now);
+  hold.OnQueue(kSlow, 1500, taken += 4096, kEnd + 1010);
+  EXPECT_TRUE(hold.Full(kSlow));
+  for (uint64_t now = kEnd + 1020; now < kEnd + 1250; now += kTurn) {
+    EXPECT_TRUE(hold.Decide(kPresenter, fed, 99, now)) << now;
+    hold.OnQueue(kSlow, 1500, taken += 4096, now + kTurn);
+  }
+  hold.OnQueue(kSlow, 1500, taken += 4096, kEnd + 1270);
+  EXPECT_FALSE(hold.Full(kSlow)) << "it held past its holding time";
 }
 
 }  // namespace
