@@ -73,6 +73,7 @@ bool SignMember(const std::string& secret, const std::string& meeting, const std
 
 bool DemoMemberToken(const std::string& secret_file, const std::string& meeting, const std::string& roster,
                      bool presenter, std::string* token, std::string* why) {
+  token->clear();
   std::string secret;
   if (!ReadMemberSecret(secret_file, &secret, why)) return false;
   return SignMember(secret, meeting, roster, presenter, token, why);

@@ -24,6 +24,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       }
     }
     if (!reader.Error().empty()) break;
+    // A frame in progress is known by its header, and never held past it
+    // and what came after.
+    const size_t in_progress = reader.FrameInProgress();
+    if (in_progress != 0 && (in_progress < vzrelay::kFrameHeaderSize || reader.Buffered() < vzrelay::kFrameHeaderSize)) {
+      __builtin_trap();
+    }
   }
   return 0;
 }

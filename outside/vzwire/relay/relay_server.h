@@ -5,19 +5,23 @@
 // A member whose queue passes the backlog limit is dropped (logged); the
 // others go on. A sharing presenter is not read while an attendee has too
 // much queued (SenderHold: back-pressure, nothing dropped); audio, video
-// and other sessions use connections of their own and are never held. A payload relayed to many members is queued once for all.
+// and other sessions use connections of their own and are never held. A
+// payload relayed to many members is queued once for all.
+//
 // A connection must join within the join deadline, sending little before
-// it, and a joined member that sends nothing (not even its pings) for the
-// silence deadline is closed. No meeting can take the connections of the
-// others: joined connections count per meeting (a join past the meeting's
-// cap is refused), unjoined ones have a share of their own (a newcomer past
-// it closes the oldest unjoined one), and connections beyond the total are
-// closed at once. Only whole frames count as being heard from; a frame
-// that arrives slower than a floor rate closes its connection, and frames
-// in progress are bounded per meeting and in all. A member that falls
-// behind (SenderHold) is reported to the hub, and again when it caught up. Media can be degraded
-// on purpose (FaultOptions); a cut counts from the join of the member it
-// is for (any member's, without a cut roster).
+// it, and a joined member that sends no whole frame (not even its pings)
+// for the silence deadline is closed; a frame that arrives slower than a
+// floor rate closes its connection, and frames in progress are bounded per
+// meeting and in all. No meeting can take the connections of the others:
+// joined connections count per meeting (a join past the meeting's cap is
+// refused), unjoined ones have a share of their own, and connections
+// beyond the total are closed at once. What waits to be read is read
+// before newcomers are accepted, and each newcomer as it comes: past the
+// unjoined share, the oldest connection that has sent nothing closes. A
+// member that falls behind (SenderHold) is reported to the hub, and again
+// when it caught up. Media can be degraded on purpose (FaultOptions); a cut
+// counts from the join of the member it is for (any member's, without a
+// cut roster).
 //
 // Threads: Run blocks the calling thread until Stop (from any thread or a
 // signal handler through the waker).
