@@ -684,7 +684,9 @@ class VideoDemo {
   static std::string PanelPng(const Member& member) { return member.pictures + "/panel.png"; }
 
   // Takes the new lines of both logs: picture reports of the other's
-  // pictures, key-frame requests to this one's sender.
+  // pictures, key-frame requests to this one's sender, and whether the
+  // panel's overlay controls show (they may have shown long before they are
+  // looked for, and stay so while the pointer rests on them).
   void ReadLogs() {
     for (Member* member : {&alice_, &bob_}) {
       const Member& other = member == &alice_ ? bob_ : alice_;
@@ -696,6 +698,10 @@ class VideoDemo {
           ++member->key_requests;
           uint64_t ms = 0;
           if (member->first_key_request == 0 && LogLineTime(line, &ms)) member->first_key_request = ms;
+        } else if (line.find("overlay controls shown") != std::string::npos) {
+          member->overlay = true;
+        } else if (line.find("overlay controls hidden") != std::string::npos) {
+          member->overlay = false;
         }
       }
     }
