@@ -35,6 +35,12 @@
 # de-de; en-us unless given): VelzarHub's windows and panels speak it.
 # Every message is printed both ways. The temporary folder (install,
 # sandboxes, logs, pictures) is removed at the end unless --keep is given.
+# First the Debian packages it needs are installed where missing
+# (scripts/setup.sh: as root, or through sudo, which may ask for the
+# password). Exit 0 when the meetings passed; 2 for a wrong option; 3 when
+# packages are missing and cannot be installed (no sudo, or sudo refused):
+# their names and the one command an administrator runs are printed; another
+# non-zero code when a build or a meeting failed.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 keep=0

@@ -8,7 +8,11 @@ usage="usage: $0 [--help]
   Builds the default configuration (everything), the asan and tsan ones (what their tests run) under
   build/<configuration>, runs their tests, the layer check and the fuzz targets. Environment:
   VZ_JOBS (parallel builds, default: the number of cores), VZ_FUZZ_BUDGET (CPU seconds of fuzzing
-  shared by all the fuzz targets, default 480), VZ_WERROR (ON)."
+  shared by all the fuzz targets, default 480), VZ_WERROR (ON).
+  First installs the Debian packages it needs where missing (scripts/setup.sh: as root, or through
+  sudo, which may ask for the password). Exit 0 when everything passed; 2 for a wrong option; 3 when
+  packages are missing and cannot be installed (no sudo, or sudo refused): their names and the one
+  command an administrator runs are printed; another non-zero code when anything failed."
 case "${1:-}" in
   '') ;;
   --help|-h) echo "$usage"; exit 0 ;;

@@ -63,6 +63,12 @@ constexpr int kStepTimeoutMs = 30000;
 // A window manager answers a move in moments; one that says nothing is
 // waited for this long, then its window is watched until it stops moving.
 constexpr int kMoveAnswerMs = 5000;
+// A panel whose move was not answered is taken where it is once it stood
+// unmoved this long; one whose move the manager answered, where it then
+// holds still: that must take well under this wait (a place taken only
+// after it would be the wait spent where the answer already told it).
+constexpr uint64_t kUnmovedMs = 5000;
+constexpr uint64_t kAnsweredPlacedMs = 4000;
 // Pictures are reported every 30th: two reports hold a rise of the counter.
 constexpr int kReportsWanted = 2;
 // The video panel's and the full-screen window's classes (WM_CLASS: the
@@ -326,13 +332,22 @@ class VideoDemo {
       // The panel's own frame edge lands on the right of alice's frame.
       asked.x = left.frame_x + left.frame_width + (found.x - found.frame_x);
     }
+    const uint64_t move_since = vz::MonotonicMs();
     const vz::DisplayMoveResult moved =
         vz::MoveDisplayWindow(display_.name().c_str(), member.panel, asked, kMoveAnswerMs);
     if (moved == vz::DisplayMoveResult::kFailed) {
       return Stop(member.name + " panel", "its panel window could not be moved", member.programs->HubLog());
     }
+    const bool answered = moved == vz::DisplayMoveResult::kAnswered;
     vz::X11TopWindow placed;
-    if (!WaitPlaced(member, asked, moved == vz::DisplayMoveResult::kAnswered, &placed)) return false;
+    if (!WaitPlaced(member, asked, answered, &placed)) return false;
+    const uint64_t took = vz::MonotonicMs() - move_since;
+    if (answered && took > kAnsweredPlacedMs) {
+      return Stop(member.name + " panel",
+                  "the window manager answered its move, yet its place was taken only " + std::to_string(took) +
+                      " ms after the move was asked (within " + std::to_string(kAnsweredPlacedMs) + " wanted)",
+                  member.programs->HubLog());
+    }
     const bool overlap = placed.frame_x < left.frame_x + left.frame_width &&
                          left.frame_x < placed.frame_x + placed.frame_width &&
                          placed.frame_y < left.frame_y + left.frame_height &&
@@ -350,6 +365,8 @@ class VideoDemo {
                          std::to_string(placed.y) + " " + std::to_string(placed.width) + "x" +
                          std::to_string(placed.height);
     if (placed.frame != placed.id) detail += " in the window manager's frame 0x" + Hex(placed.frame);
+    detail += std::string(", placed ") + std::to_string(took) + " ms after the move was asked" +
+              (answered ? "" : " (the move not answered)");
     Stage(member.name + " panel", detail);
     return true;
   }
@@ -361,7 +378,6 @@ class VideoDemo {
   // from one that did not answer, once it moved or after a while unmoved.
   bool WaitPlaced(Member& member, vz::Point asked, bool answered, vz::X11TopWindow* placed) {
     constexpr int kSettledReads = 5;
-    constexpr uint64_t kUnmovedMs = 5000;
     const uint64_t since = vz::MonotonicMs();
     if (!PanelWindow(member, placed)) return false;
     const vz::Point before{placed->x, placed->y};
@@ -684,7 +700,9 @@ class VideoDemo {
   static std::string PanelPng(const Member& member) { return member.pictures + "/panel.png"; }
 
   // Takes the new lines of both logs: picture reports of the other's
-  // pictures, key-frame requests to this one's sender.
+  // pictures, key-frame requests to this one's sender, and whether the
+  // panel's overlay controls show (they may have shown long before they are
+  // looked for, and stay so while the pointer rests on them).
   void ReadLogs() {
     for (Member* member : {&alice_, &bob_}) {
       const Member& other = member == &alice_ ? bob_ : alice_;
@@ -696,6 +714,10 @@ class VideoDemo {
           ++member->key_requests;
           uint64_t ms = 0;
           if (member->first_key_request == 0 && LogLineTime(line, &ms)) member->first_key_request = ms;
+        } else if (line.find("overlay controls shown") != std::string::npos) {
+          member->overlay = true;
+        } else if (line.find("overlay controls hidden") != std::string::npos) {
+          member->overlay = false;
         }
       }
     }
