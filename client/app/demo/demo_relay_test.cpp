@@ -8,6 +8,7 @@
 #include <map>
 #include <string>
 
+#include "platform/file_system.h"
 #include "platform/scoped_test_folder_testlib.h"
 
 namespace {
