@@ -6,6 +6,7 @@
 #include "common/trace_client.h"
 #include "video/devices/capture/capture_capabilities.h"
 #include "video/devices/capture/capture_format_choice.h"
+#include "video/devices/capture/sample_room.h"
 #include "video/engine/core/engine_clock.h"
 
 namespace vzcapture {
@@ -275,14 +276,12 @@ void CV4l2CapEngine::DeliverFrame(const GrabberFrame& frame) {
     return;
   }
   frame_seen_ = true;
-  IVideoSample* sample = nullptr;
-  if (allocator_->GetSample(static_cast<int32_t>(picture), &sample) != VSE_S_OK || sample == nullptr) {
-    VZ_LOG_ERROR("Failed to GetSample on VideoSampleAllocator!");
+  void* memory = nullptr;
+  IVideoSample* sample = GetSampleWithRoom(allocator_, picture, &memory);
+  if (sample == nullptr) {
     dropped_.fetch_add(1);
     return;
   }
-  void* memory = nullptr;
-  sample->GetPointer(&memory);
   std::memcpy(memory, frame.data, static_cast<size_t>(picture));
   sample->SetActualDataLength(static_cast<int32_t>(picture));
   sample->SetFormat(&format);
