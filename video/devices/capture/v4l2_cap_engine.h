@@ -40,7 +40,7 @@ class CV4l2CapEngine final : public TEngineObject<IVideoCapEngine, IVideoCrossba
  public:
   CV4l2CapEngine() = default;
 
-  // `strict` is shared by the factory's tries (see capture_factory.h).
+  // `strict` is shared by the factory's tries (see cap_engine_retries.h).
   VseResult Init(IVideoCapDevice* device, const VideoFormat* format, IVideoSampleAllocator* allocator,
                  int32_t* strict);
 
