@@ -12,12 +12,12 @@
 #include <utility>
 #include <vector>
 
+#include "common/log_capture_testlib.h"
 #include "platform/camera/emulated/v4l2_emulation.h"
 #include "platform/clock.h"
 #include "platform/run_loop.h"
 #include "video/devices/capture/capture_backend.h"
 #include "video/devices/capture/capture_capabilities.h"
-#include "video/devices/capture/collected_lines_testlib.h"
 #include "video/engine/core/vz_video_sample_allocator.h"
 
 namespace vzcapture {
@@ -358,10 +358,10 @@ TEST_F(CapEngineTest, AWantedTypeTheCameraLacksIsRetriedAsTypeZero) {
   engine_ = nullptr;
   const VideoFormat odd{9, 640, 480, 30.0f, 0};
   {
-    CollectedLines collected;
+    vz::LogLineCapture collected;
     ASSERT_EQ(Make(&odd), VSE_S_OK);
     // The refusal also reaches the trace collector.
-    EXPECT_TRUE(collected.Contains("video type wrong value: [9]"));
+    EXPECT_TRUE(collected.Has("video type wrong value: [9]", vz::kCollectLines));
   }
 }
 
