@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "client/controller/recording_tracer_testlib.h"
+#include "common/log_capture_testlib.h"
 #include "platform/clock.h"
 #include "platform/file_system.h"
 #include "platform/process.h"
@@ -245,10 +245,10 @@ TEST_F(MainFrame, ARemovalRejoinsAfter200MsAndNothingHappensWhileNotJoined) {
   Advance(1);
   EXPECT_EQ(calls_, (Calls{"LeaveAudio", "JoinAudio"}));
   // Other device events are only logged.
-  vz::RecordingTracer tracer;
+  vz::LogLineCapture log_lines;
   EXPECT_EQ(frame_->OnDeviceChange(0x0007, kDeviceTypeInterface, u"x"), 1);
   EXPECT_EQ(calls_.size(), 2u);
-  EXPECT_EQ(tracer.CountLines("nEventType=7, dwData=0"), 1);
+  EXPECT_EQ(log_lines.Count("nEventType=7, dwData=0", vz::kFileLines), 1u);
 }
 
 TEST_F(MainFrame, TheWebPagesLeaveCancelsAPendingRejoin) {
@@ -263,10 +263,10 @@ TEST_F(MainFrame, TheWebPagesLeaveCancelsAPendingRejoin) {
 }
 
 TEST_F(MainFrame, WithoutDeviceNotificationsTheFailureIsLoggedAndStartUpGoesOn) {
-  vz::RecordingTracer tracer;
+  vz::LogLineCapture log_lines;
   devices_.available = false;
   EXPECT_EQ(frame_->OnCreate(), 0);
-  EXPECT_EQ(tracer.CountLines("Failed to register device notification. error [19]"), 1);
+  EXPECT_EQ(log_lines.Count("Failed to register device notification. error [19]", vz::kFileLines), 1u);
 }
 
 TEST_F(MainFrame, ProxyErrorsWhileTheDialogIsOpenShareOneDialogAndRestartInOrder) {
@@ -341,7 +341,7 @@ TEST_F(MainFrame, ALostPipeClosesTheDialogAndQuits) {
 }
 
 TEST_F(MainFrame, GivingUpInTheConnectingDialogQuitsAndRemovesTheHandOffFile) {
-  vz::RecordingTracer tracer;
+  vz::LogLineCapture log_lines;
   AppPeerConfig waiting{};
   frame_->SetAppConfig(&waiting);
   PlantHandOff("");
@@ -349,7 +349,7 @@ TEST_F(MainFrame, GivingUpInTheConnectingDialogQuitsAndRemovesTheHandOffFile) {
   dialogs_.give_up();
   EXPECT_EQ(calls_.size(), 1u);  // handled from the loop, as a posted message
   loop_.RunUntilIdle();
-  EXPECT_EQ(tracer.CountLines("user cancelled application connection."), 1);
+  EXPECT_EQ(log_lines.Count("user cancelled application connection.", vz::kFileLines), 1u);
   EXPECT_EQ(calls_.back(), "connecting dialog closed");
   EXPECT_FALSE(vz::FileExists(hand_off_->GetHandOffFilePath()));
   EXPECT_TRUE(frame_->IsClosedForTesting());
