@@ -113,7 +113,7 @@ TEST_F(AnnotationFrameTest, WithoutAToolClicksReachTheWindowBelowWithAPenTheyDra
     EXPECT_TRUE(frame_.HasToolCursorForTesting()) << tool;
   }
   frame_.setDrawTool(3);
-  EXPECT_EQ(frame_.toolCursor()->hotspot, (Point{12, 29}));
+  EXPECT_EQ(frame_.toolCursorForTesting()->hotspot, (Point{12, 29}));
 }
 
 TEST_F(AnnotationFrameTest, ColoursAndWeightsOfLocalTools) {

@@ -85,7 +85,7 @@ TEST_F(HandOff, BothSidesRoundTripTheArgumentsAndLongLinesAreCut) {
 TEST_F(HandOff, TheDefaultFileIsInThePrivateRuntimeFolder) {
   vz::ScopedEnvironmentVariable runtime("XDG_RUNTIME_DIR", folder_.c_str());
   const HandOffFile file = HandOffFile::Default();
-  EXPECT_EQ(file.GetHandOffFilePath(), (folder_ / "velzar" / kHandOffFileName).string());
+  EXPECT_EQ(file.GetHandOffFilePathForTesting(), (folder_ / "velzar" / kHandOffFileName).string());
   EXPECT_EQ(fs::status(folder_ / "velzar").permissions() & fs::perms::all, fs::perms::owner_all);
   // No folder, no hand-off: nothing is written anywhere.
   const HandOffFile none{std::string()};

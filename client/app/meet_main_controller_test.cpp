@@ -172,7 +172,7 @@ class MainFrame : public ::testing::Test {
     controller_->CAppComponentsController::SetNetworkProxyEntry(&proxy);
   }
   void PlantHandOff(const std::string& line) {
-    ASSERT_TRUE(vz::WriteFileAtomic(hand_off_->GetHandOffFilePath(), line, 0600));
+    ASSERT_TRUE(vz::WriteFileAtomic(hand_off_->GetHandOffFilePathForTesting(), line, 0600));
   }
 
   static inline vz::FakeClock fake_clock_{0};
@@ -197,7 +197,7 @@ TEST_F(MainFrameQuit, StopsVideoSharingAudioWithTheirReportsRemovesTheHandOffAnd
   PlantHandOff("");
   bool hand_off_present_at_last_report = false;
   controller_->on_report_ac = [&] {
-    hand_off_present_at_last_report = vz::FileExists(hand_off_->GetHandOffFilePath());
+    hand_off_present_at_last_report = vz::FileExists(hand_off_->GetHandOffFilePathForTesting());
   };
   bool timed_out = false;
   int watchdog = 0;
@@ -212,7 +212,7 @@ TEST_F(MainFrameQuit, StopsVideoSharingAudioWithTheirReportsRemovesTheHandOffAnd
   // All three reports go out even though no road ever started.
   EXPECT_EQ(calls_, (Calls{"LeaveVideo", "ReportAV 4", "StopDs", "ReportDS 4", "LeaveAudio", "ReportAC 4"}));
   EXPECT_TRUE(hand_off_present_at_last_report);
-  EXPECT_FALSE(vz::FileExists(hand_off_->GetHandOffFilePath()));
+  EXPECT_FALSE(vz::FileExists(hand_off_->GetHandOffFilePathForTesting()));
   EXPECT_TRUE(frame_->IsClosedForTesting());
   // A second quit (another lost pipe) does nothing more.
   frame_->quitApplication();
@@ -318,7 +318,7 @@ TEST_F(MainFrame, AWaitingStartTakesTheMeetingFromTheHandOffFile) {
   Advance(1000);
   EXPECT_EQ(calls_, (Calls{"connecting dialog shown", "StartAppPeerListen h"}));
   EXPECT_EQ(std::u16string(controller_->listened_[0].PipeName), u"pipe");
-  EXPECT_FALSE(vz::FileExists(hand_off_->GetHandOffFilePath()));
+  EXPECT_FALSE(vz::FileExists(hand_off_->GetHandOffFilePathForTesting()));
   PlantHandOff("/MEET:again");
   Advance(5000);  // the poll has stopped
   EXPECT_EQ(calls_.size(), 2u);
@@ -351,7 +351,7 @@ TEST_F(MainFrame, GivingUpInTheConnectingDialogQuitsAndRemovesTheHandOffFile) {
   loop_.RunUntilIdle();
   EXPECT_EQ(log_lines.Count("user cancelled application connection.", vz::kFileLines), 1u);
   EXPECT_EQ(calls_.back(), "connecting dialog closed");
-  EXPECT_FALSE(vz::FileExists(hand_off_->GetHandOffFilePath()));
+  EXPECT_FALSE(vz::FileExists(hand_off_->GetHandOffFilePathForTesting()));
   EXPECT_TRUE(frame_->IsClosedForTesting());
 }
 

@@ -282,9 +282,9 @@ TEST_F(Controller, TheRosterFollowsUtf16CodeUnitOrder) {
 TEST_F(Controller, RosterLookupsAndTheStoredAudioStatus) {
   EXPECT_EQ(controller_->FindRoster(nullptr), nullptr);
   EXPECT_EQ(controller_->FindRoster(u""), nullptr);
-  EXPECT_EQ(CAppComponentsController::IsNativeRosterId(u"x-vzweb-1"), 0);
-  EXPECT_EQ(CAppComponentsController::IsNativeRosterId(u"R1"), 1);
-  EXPECT_EQ(CAppComponentsController::IsNativeRosterId(nullptr), 0);
+  EXPECT_EQ(CAppComponentsController::IsNativeRosterIdForTesting(u"x-vzweb-1"), 0);
+  EXPECT_EQ(CAppComponentsController::IsNativeRosterIdForTesting(u"R1"), 1);
+  EXPECT_EQ(CAppComponentsController::IsNativeRosterIdForTesting(nullptr), 0);
 
   RosterRecord joined = Roster(u"R1");  // audio status 0
   controller_->OnAppCmdUserJoined(&joined);
@@ -311,7 +311,7 @@ TEST_F(Controller, RosterLookupsAndTheStoredAudioStatus) {
   EXPECT_EQ(controller_->IsMyRosterId(u""), 0);
   EXPECT_EQ(controller_->IsMyRosterInvisible(), 0);
   std::vector<uint32_t> colors;
-  controller_->GetRosterColors(&colors);
+  controller_->GetRosterColorsForTesting(&colors);
   ASSERT_EQ(colors.size(), 16u);
   EXPECT_EQ(colors[0], 0xFFC02E30u);
   EXPECT_EQ(colors[15], 0xFFAEF2FFu);

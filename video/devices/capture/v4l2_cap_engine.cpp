@@ -151,7 +151,7 @@ VseResult CV4l2CapEngine::Start(bool synchronous) {
   if (thread_.joinable()) {
     // Running once the stream is on; a start still pending otherwise.
     if (start_result_ready_.load() && start_result_.load() == VSE_S_OK && !lost_.load()) return VSE_S_OK;
-    if (synchronous) return WaitForStreamResult(5000) && start_result_.load() == VSE_S_OK ? VSE_S_OK : VSE_E_FAIL;
+    if (synchronous) return WaitForStreamResultForTesting(5000) && start_result_.load() == VSE_S_OK ? VSE_S_OK : VSE_E_FAIL;
     return 1;
   }
   start_result_ready_ = false;
@@ -180,10 +180,10 @@ VseResult CV4l2CapEngine::Start(bool synchronous) {
   grabber_.SetRunning(true);
   thread_ = std::thread([this] { CaptureThread(); });
   if (!synchronous) return 1;
-  return WaitForStreamResult(5000) && start_result_.load() == VSE_S_OK ? VSE_S_OK : VSE_E_FAIL;
+  return WaitForStreamResultForTesting(5000) && start_result_.load() == VSE_S_OK ? VSE_S_OK : VSE_E_FAIL;
 }
 
-bool CV4l2CapEngine::WaitForStreamResult(int timeout_ms) {
+bool CV4l2CapEngine::WaitForStreamResultForTesting(int timeout_ms) {
   std::unique_lock<std::mutex> hold(lock_);
   return stream_result_cv_.wait_for(hold, std::chrono::milliseconds(timeout_ms),
                                     [this] { return start_result_ready_.load(); });
