@@ -1,4 +1,4 @@
-#include "platform/screen/screen_double.h"
+#include "platform/screen/screen_double_testlib.h"
 
 #include <gtest/gtest.h>
 
