@@ -23,10 +23,10 @@ class HandOff : public ::testing::Test {
   void TearDown() override { fs::remove_all(folder_); }
 
   std::string Path() const { return (folder_ / kHandOffFileName).string(); }
-  void Plant(const std::string& bytes) const { ASSERT_TRUE(vz::WriteFileAtomic(Path(), bytes, 0600)); }
+  void Plant(const std::string& bytes) const { ASSERT_TRUE(vz::WriteFileAtomic(Path(), bytes, 0600)) << Path(); }
   std::string Content() const {
     std::string bytes;
-    EXPECT_TRUE(vz::ReadFileBytes(Path(), &bytes));
+    EXPECT_TRUE(vz::ReadFileBytes(Path(), &bytes)) << Path();
     return bytes;
   }
 

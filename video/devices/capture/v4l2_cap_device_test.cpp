@@ -94,6 +94,8 @@ TEST(V4l2CapDeviceTest, CapabilitiesComeFromTheFormatsFittedWithinTheirRanges) {
   EXPECT_EQ(caps[0].width, 640);
   bool saw_fitted = false;
   for (const VideoFormat& cap : caps) {
+    SCOPED_TRACE("type " + std::to_string(cap.video_type) + ", " + std::to_string(cap.width) + "x" +
+                 std::to_string(cap.height));
     EXPECT_LE(cap.width, 1280);
     EXPECT_LE(cap.height, 720);
     EXPECT_FLOAT_EQ(cap.max_frame_rate(), 30.0f);

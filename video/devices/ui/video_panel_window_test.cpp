@@ -196,7 +196,8 @@ TEST_F(PanelWindowTest, TheToolbarKeepsItsStateAcrossFullScreenChanges) {
     panel_->toggleFullScreen();
     check("full screen", 5, false, true);
     EXPECT_EQ(panel_->panelToolbar()->button(vzres::IDC_VIDEO_MY_VIDEO)->GetCurrentImageForTesting(),
-              vzres::IDB_VIDEO_STARTED);
+              vzres::IDB_VIDEO_STARTED)
+        << "round " << round;
     panel_->toggleFullScreen();
     check("back", 5, false, true);
   }

@@ -480,7 +480,7 @@ TEST_F(SourceChannelTest, TimerRoundsReportChangedValuesAndKeyFrameRequests) {
       EXPECT_EQ(c.second, (640 << 16) | 360);
     }
     if (c.first == CVzVideoSourceChannel::kKindSendRate) {
-      EXPECT_GT(c.second, 0);
+      EXPECT_GT(c.second, 0) << "a send rate change";
     }
   }
   EXPECT_TRUE(sink.key_requests.empty());
