@@ -3,11 +3,10 @@
 // thread that waits for them.
 //
 // X11 has no such switches: OpenDesktopSwitchEvents gives null there, and the
-// waiting thread simply ends. ScriptedDesktopSwitchEvents lets tests fire
-// switches. Wait and Cancel may be called from different threads.
-#include <condition_variable>
+// waiting thread simply ends (tests fire switches by hand through
+// desktop_switch_testlib.h). Wait and Cancel may be called from different
+// threads.
 #include <memory>
-#include <mutex>
 
 namespace vz {
 
@@ -22,19 +21,5 @@ class DesktopSwitchEvents {
 
 // Null when the system has no desktop switches (X11).
 std::unique_ptr<DesktopSwitchEvents> OpenDesktopSwitchEvents();
-
-// A switch source the test fires by hand; each Fire wakes one Wait.
-class ScriptedDesktopSwitchEvents : public DesktopSwitchEvents {
- public:
-  void Fire();
-  bool Wait() override;
-  void Cancel() override;
-
- private:
-  std::mutex mutex_;
-  std::condition_variable cv_;
-  int pending_ = 0;
-  bool cancelled_ = false;
-};
 
 }  // namespace vz

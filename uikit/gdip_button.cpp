@@ -24,7 +24,7 @@ void CGdipButton::SetCurrentImage(uint32_t key) {
   Invalidate();
 }
 
-void CGdipButton::SetImageColor(uint32_t colorref) {
+void CGdipButton::SetImageColorForTesting(uint32_t colorref) {
   for (auto& [key, image] : images_) TintImage(*image, colorref);
   Invalidate();
 }

@@ -33,7 +33,7 @@ class CGdipButton : public CVzControl {
   void SetCurrentImage(uint32_t key);
   uint32_t GetCurrentImageForTesting() const { return current_key_; }
   // Tints every image of the button, then repaints.
-  void SetImageColor(uint32_t colorref);
+  void SetImageColorForTesting(uint32_t colorref);
   // Tints the image under one key only; false when the key has none.
   bool TintKeyImage(uint32_t key, uint32_t colorref);
   // The background: a copy of the given surface's pixels under the button

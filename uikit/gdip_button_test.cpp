@@ -121,7 +121,7 @@ TEST_F(ButtonTest, BackgroundColourAndTint) {
   button.SetBackgroundColor(0x00FF00);  // COLORREF green
   EXPECT_EQ(Render().GetPixel(1, 1), 0xFF00FF00u);
   button.AddImage(13, 1);  // translucent white 60x40, larger than the button
-  button.SetImageColor(0x0000FF);
+  button.SetImageColorForTesting(0x0000FF);
   const vz::Color tinted = Render().GetPixel(1, 1);
   EXPECT_GT(vz::ColorR(tinted), 0);  // red tint over green, blended
   EXPECT_GT(vz::ColorG(tinted), 0);

@@ -130,7 +130,10 @@ TEST_F(CaptureRecordsTest, ABoxReachingOutsideTheMonitorIsNeitherCopiedNorSent) 
       {10, 10, 10, 20},  // no width
       {10, 12, 20, 11},  // upside down
   };
-  for (const VzRect& box : bad_boxes) EXPECT_FALSE(controller_->SendScreenData(1, &monitor, 32, &box, source));
+  for (const VzRect& box : bad_boxes) {
+    EXPECT_FALSE(controller_->SendScreenData(1, &monitor, 32, &box, source))
+        << "box " << box.left << "," << box.top << " to " << box.right << "," << box.bottom;
+  }
   const VzRect fine{0, 0, 64, 64};
   EXPECT_FALSE(controller_->SendScreenData(1, &monitor, 24, &fine, source));  // not 32 bits a pixel
   EXPECT_FALSE(controller_->SendScreenData(1, &monitor, 32, nullptr, source));

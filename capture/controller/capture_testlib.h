@@ -15,7 +15,7 @@
 #include "contracts/vz_grab_provider.h"
 #include "platform/clock.h"
 #include "platform/run_loop.h"
-#include "platform/screen/screen_double.h"
+#include "platform/screen/screen_double_testlib.h"
 
 namespace capture_test {
 

@@ -13,7 +13,7 @@
 #include "capture/controller/capture_messages.h"
 #include "capture/controller/capture_testlib.h"
 #include "capture/controller/sharing_base_controller.h"
-#include "platform/desktop_switch.h"
+#include "platform/desktop_switch_testlib.h"
 #include "platform/screen/display_changes.h"
 #include "platform/screen/screen_damage.h"
 #include "platform/ui/headless.h"

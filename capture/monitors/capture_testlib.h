@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "capture/monitors/changed_box_sender.h"
-#include "platform/screen/screen_double.h"
+#include "platform/screen/screen_double_testlib.h"
 
 namespace capture_test {
 

@@ -10,7 +10,7 @@
 #include "capture/monitors/pixel_compare.h"
 #include "capture/monitors/sharing_rgn_controller.h"
 #include "capture/monitors/shared_monitor.h"
-#include "platform/screen/screen_double.h"
+#include "platform/screen/screen_double_testlib.h"
 
 namespace {
 

@@ -180,7 +180,7 @@ TEST_P(WindowListDisplayTest, OtherProgramsWindowsAreListedThisProgramsOwnAreNot
   // A record carries the other program's title.
   for (int i = 0; i < list->Count; ++i) {
     if (list->Applications[i].Window != static_cast<VzWindowHandle>(editor)) continue;
-    EXPECT_EQ(std::u16string(list->Applications[i].Title), u"Editor");
+    EXPECT_EQ(std::u16string(list->Applications[i].Title), u"Editor") << "under " << manager_name;
   }
   own.clear();
   system.reset();

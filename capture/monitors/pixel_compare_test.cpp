@@ -61,7 +61,7 @@ TEST(PixelCompareTest, TheBlockScanAgreesWithThePixelRuleForEveryChannelValue) {
         const bool found = FindRowChange(previous.data(), current.data(), 16, &first, &end);
         ASSERT_EQ(found, !PixelsAlike(previous[9], current[9])) << shift << " " << a << " " << b;
         if (found) {
-          ASSERT_EQ(first, 9);
+          ASSERT_EQ(first, 9) << shift << " " << a << " " << b;
         }
       }
     }

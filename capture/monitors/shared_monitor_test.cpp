@@ -119,8 +119,11 @@ TEST_F(SharedMonitorTest, TheBoxGrowsOverAChangedAreaFromOneSeedRow) {
   EXPECT_GE(box.bottom, 140);
   EXPECT_LE(box.right, 251);
   EXPECT_LE(box.bottom, 141);
-  for (int y = 100; y < 140; ++y)
-    for (int x = 200; x < 250; ++x) ASSERT_EQ(grabber_.previous_bits_for_testing()[y * 1920 + x], 0xFF00FF00u);
+  for (int y = 100; y < 140; ++y) {
+    for (int x = 200; x < 250; ++x) {
+      ASSERT_EQ(grabber_.previous_bits_for_testing()[y * 1920 + x], 0xFF00FF00u) << "pixel " << x << "," << y;
+    }
+  }
 }
 
 // Rows probed at random miss a short vertical line; the column probe that
@@ -172,8 +175,11 @@ TEST_F(SharedMonitorTest, AReportSmallerThanTheChangeGrowsToAllOfItAndSnapsToThe
   VzRect box = grabber_.changed_box_for_testing();
   EXPECT_TRUE(box.left <= 200 && box.top <= 100 && box.right >= 250 && box.bottom >= 140) << Text(box);
   EXPECT_TRUE(box.right <= 251 && box.bottom <= 141) << Text(box);
-  for (int y = 100; y < 140; ++y)
-    for (int x = 200; x < 250; ++x) ASSERT_EQ(grabber_.previous_bits_for_testing()[y * 1920 + x], 0xFF00FF00u);
+  for (int y = 100; y < 140; ++y) {
+    for (int x = 200; x < 250; ++x) {
+      ASSERT_EQ(grabber_.previous_bits_for_testing()[y * 1920 + x], 0xFF00FF00u) << "pixel " << x << "," << y;
+    }
+  }
 
   screen_.SetPixel(1300, 700, 0xFFFFFFFF);
   grabber_.AddDamage({{1300, 700, 1301, 701}});
@@ -231,7 +237,7 @@ TEST_F(SharedMonitorTest, ChangesWithinFourPerChannelAreNotSeen) {
   phase_ = 0;
   for (int round = 0; round < 2; ++round) {  // one of them probes the cursor's row
     phase_ = 0;
-    EXPECT_EQ(grabber_.ScanScreenChanged(false, Cursor(10, 300, 0)), 0);
+    EXPECT_EQ(grabber_.ScanScreenChanged(false, Cursor(10, 300, 0)), 0) << "round " << round;
   }
   EXPECT_EQ(grabber_.ScanScreenChanged(true, Cursor(10, 300, 0)), 0);
   screen_.SetPixel(900, 300, 0xFF000500);  // one channel by 5

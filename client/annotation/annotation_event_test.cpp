@@ -8,7 +8,7 @@
 #include <limits>
 
 #include "client/annotation/draw_objects.h"
-#include "client/controller/recording_tracer_testlib.h"
+#include "common/log_capture_testlib.h"
 
 namespace {
 
@@ -25,24 +25,24 @@ DSCommandRecord Record(int32_t type, std::vector<VzPoint>& points, uint32_t colo
 }
 
 TEST(AnnotationEventTest, MalformedRecordsAreRefusedWithALogLine) {
-  vz::RecordingTracer tracer;
+  vz::LogLineCapture log_lines;
   std::vector<VzPoint> points{{1, 2}, {3, 4}};
   DSAnnotationEvent event;
 
   DSCommandRecord longer = Record(DSAnnotationStroke, points);
   EXPECT_FALSE(ReadAnnotationEvent(longer, std::span<const VzPoint>(points.data(), 1), &event));
-  EXPECT_EQ(tracer.CountLines("point count [2] above its array [1]"), 1);
+  EXPECT_EQ(log_lines.Count("point count [2] above its array [1]", vz::kFileLines), 1u);
 
   DSCommandRecord no_array = Record(DSAnnotationStroke, points);
   no_array.Points = nullptr;
   EXPECT_FALSE(ReadAnnotationEvent(no_array, &event));
-  EXPECT_EQ(tracer.CountLines("point count [2] above its array [0]"), 1);
+  EXPECT_EQ(log_lines.Count("point count [2] above its array [0]", vz::kFileLines), 1u);
 
   // A huge count, even with an array that claims to hold it, is not walked.
   std::vector<VzPoint> many(kMaxAnnotationPoints + 1);
   DSCommandRecord huge = Record(DSAnnotationStroke, many);
   EXPECT_FALSE(ReadAnnotationEvent(huge, &event));
-  EXPECT_EQ(tracer.CountLines("above [65536]: event refused"), 1);
+  EXPECT_EQ(log_lines.Count("above [65536]: event refused", vz::kFileLines), 1u);
   DSCommandRecord wild = Record(DSAnnotationStroke, points);
   wild.PointCount = 0xFFFFFFFF;
   EXPECT_FALSE(ReadAnnotationEvent(wild, std::span<const VzPoint>(points), &event));
@@ -51,7 +51,7 @@ TEST(AnnotationEventTest, MalformedRecordsAreRefusedWithALogLine) {
     DSCommandRecord unknown = Record(type, points);
     EXPECT_FALSE(ReadAnnotationEvent(unknown, &event)) << type;
   }
-  EXPECT_EQ(tracer.CountLines("unknown: event refused"), 9);
+  EXPECT_EQ(log_lines.Count("unknown: event refused", vz::kFileLines), 9u);
 }
 
 TEST(AnnotationEventTest, GoodRecordsAreReadWithTheWeightClamped) {

@@ -87,7 +87,7 @@ class CDSAnnotationFrame : public vz::WindowDelegate {
   uint32_t color() const { return color_; }
   bool IsClickThroughForTesting() const { return passThrough_; }
   bool HasToolCursorForTesting() const { return toolCursor_.has_value(); }
-  const std::optional<AlphaCursor>& toolCursor() const { return toolCursor_; }
+  const std::optional<AlphaCursor>& toolCursorForTesting() const { return toolCursor_; }
   const CDrawObjects& drawing() const { return drawing_; }
   const std::string& myRosterId() const { return myRosterId_; }
 

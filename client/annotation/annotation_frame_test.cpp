@@ -10,7 +10,7 @@
 
 #include "client/annotation/annotation_painter.h"
 #include "uikit/test_bundle_testlib.h"
-#include "client/controller/recording_tracer_testlib.h"
+#include "common/log_capture_testlib.h"
 #include "outside/vzres/vzres_ids.h"
 #include "platform/clock.h"
 #include "platform/run_loop.h"
@@ -113,7 +113,7 @@ TEST_F(AnnotationFrameTest, WithoutAToolClicksReachTheWindowBelowWithAPenTheyDra
     EXPECT_TRUE(frame_.HasToolCursorForTesting()) << tool;
   }
   frame_.setDrawTool(3);
-  EXPECT_EQ(frame_.toolCursor()->hotspot, (Point{12, 29}));
+  EXPECT_EQ(frame_.toolCursorForTesting()->hotspot, (Point{12, 29}));
 }
 
 TEST_F(AnnotationFrameTest, ColoursAndWeightsOfLocalTools) {
@@ -148,11 +148,11 @@ TEST_F(AnnotationFrameTest, WithoutOwnerOrCursorThePointerDoesNothing) {
   // A cursor image that cannot load: the press takes the capture, no more.
   TestBundle empty;
   empty.Install();
-  vz::RecordingTracer tracer;
+  vz::LogLineCapture log_lines;
   frame_.setDrawTool(4);
   EXPECT_FALSE(frame_.HasToolCursorForTesting());
   EXPECT_FALSE(frame_.IsClickThroughForTesting());
-  EXPECT_EQ(tracer.CountLines("tool=[4]"), 1);
+  EXPECT_EQ(log_lines.Count("tool=[4]", vz::kFileLines), 1u);
   system_->SendMouse(vz::MouseAction::kPress, vz::MouseButton::kLeft, {200, 100});
   EXPECT_TRUE(frame_.window()->HasCapture());
   system_->SendMouse(vz::MouseAction::kMove, vz::MouseButton::kNone, {260, 100});

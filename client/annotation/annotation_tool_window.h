@@ -15,6 +15,7 @@
 #include <optional>
 
 #include "client/annotation/annotation_owner.h"
+#include "contracts/session_records.h"
 #include "uikit/gdip_button.h"
 #include "uikit/gdiplus_bitmap.h"
 #include "uikit/vz_dialog.h"
@@ -23,8 +24,6 @@ class DSAnnotationToolWindow : public CVzDialog {
  public:
   // The button message of the system the bar was made for.
   static constexpr uint32_t WM_ANNOTATION_TOOL_BUTTON = 8000;
-  static constexpr uint32_t kDefaultHeaderBgColor = 0xFF0084FF;
-  static constexpr uint32_t kDefaultHeaderTextColor = 0xFFFFFFFF;
   static constexpr int kMarginSide = 6;
   static constexpr int kMarginTop = 52;
   static constexpr int kMarginBottom = 36;
@@ -95,8 +94,9 @@ class DSAnnotationToolWindow : public CVzDialog {
 
   IDSAnnotationToolWindowOwner* owner_ = nullptr;
   CGdiPlusBitmapResource background_;
-  uint32_t headerBgColor_ = kDefaultHeaderBgColor;
-  uint32_t headerTextColor_ = kDefaultHeaderTextColor;
+  // The meeting's header colours until its configuration sets them.
+  uint32_t headerBgColor_ = kDefaultMeetConfig.HeaderBgColor;
+  uint32_t headerTextColor_ = kDefaultMeetConfig.HeaderTextColor;
   std::map<uint32_t, ButtonState> states_;
   bool dragging_ = false;
   vz::Point dragOffset_;

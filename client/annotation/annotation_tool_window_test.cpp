@@ -146,7 +146,7 @@ TEST(ColorMenuTest, PaletteInFourColumnsWithTheCurrentColourChecked) {
     EXPECT_EQ(item.id, 9700 + i) << i;
     EXPECT_EQ((item.flags & MF_MENUBREAK) != 0, i == 4 || i == 8 || i == 12) << i;
     EXPECT_EQ((item.flags & MF_CHECKED) != 0, i == 5) << i;
-    EXPECT_EQ(menu.swatches().at(9700 + static_cast<uint32_t>(i)), kAnnotationPalette[i] & 0xFFFFFF) << i;
+    EXPECT_EQ(menu.swatchesForTesting().at(9700 + static_cast<uint32_t>(i)), kAnnotationPalette[i] & 0xFFFFFF) << i;
   }
   EXPECT_EQ(menu.MenuSize(), (vz::Size{96, 96}));
   EXPECT_EQ(menu.background_color(), 0x212121u);
@@ -156,8 +156,8 @@ TEST(ColorMenuTest, PaletteInFourColumnsWithTheCurrentColourChecked) {
   small.AppendColorItem(MF_STRING, 0, 0xFF112233);
   small.AppendColorItem(MF_STRING, 7, 0xFF112233);
   small.AppendColorItem(MF_STRING, 7, 0x80445566);
-  EXPECT_EQ(small.swatches().size(), 1u);
-  EXPECT_EQ(small.swatches().at(7), 0x445566u);
+  EXPECT_EQ(small.swatchesForTesting().size(), 1u);
+  EXPECT_EQ(small.swatchesForTesting().at(7), 0x445566u);
 }
 
 TEST(ColorMenuTest, SwatchesDrawWithTheHighlightWhenSelectedOrChecked) {

@@ -29,7 +29,7 @@ class CDSColorPopupMenu : public CVzPopupMenuT<CDSColorPopupMenu> {
   void BuildPalette(uint32_t current);
 
   // The swatch colour (COLORREF) of an id, if any.
-  const std::map<uint32_t, uint32_t>& swatches() const { return swatches_; }
+  const std::map<uint32_t, uint32_t>& swatchesForTesting() const { return swatches_; }
 
   void MeasureItem(MeasureItemRecord* record) override;
   void DrawItem(const DrawItemRecord& record) override;

@@ -93,10 +93,12 @@ void CDrawObjects::destroyAt(int32_t index) {
   delete gone;
 }
 
-int32_t CDrawObjects::countOf(const std::string& rosterId) const {
+bool CDrawObjects::hasRoomFor(const std::string& rosterId) const {
   int32_t n = 0;
   for (int32_t i = 0; i < count(); ++i) n += at(i)->rosterId == rosterId ? 1 : 0;
-  return n;
+  if (n < kMaxElementsPerRoster) return true;
+  VZ_LOG_ERROR("roster [%s] has %d elements: element refused", rosterId.c_str(), kMaxElementsPerRoster);
+  return false;
 }
 
 vz::Rect CDrawObjects::createElement(int32_t code, const std::vector<vz::Point>& points, uint32_t color,
@@ -121,10 +123,7 @@ vz::Rect CDrawObjects::createElement(int32_t code, const std::vector<vz::Point>&
     default:
       return {};
   }
-  if (countOf(rosterId) >= kMaxElementsPerRoster) {
-    VZ_LOG_ERROR("roster [%s] has %d elements: element refused", rosterId.c_str(), kMaxElementsPerRoster);
-    return {};
-  }
+  if (!hasRoomFor(rosterId)) return {};
   const vz::Rect bounds = made->getBounds();
   const CDrawElement* kept = made.get();
   if (!append(std::move(made))) return {};
@@ -161,10 +160,7 @@ vz::Rect CDrawObjects::beginElement(int32_t x, int32_t y, uint32_t color, int32_
     default:
       return {};
   }
-  if (countOf(rosterId) >= kMaxElementsPerRoster) {
-    VZ_LOG_ERROR("roster [%s] has %d elements: element refused", rosterId.c_str(), kMaxElementsPerRoster);
-    return {};
-  }
+  if (!hasRoomFor(rosterId)) return {};
   CDrawElement* started = made.get();
   if (!append(std::move(made))) return {};
   current_ = started;

@@ -104,7 +104,9 @@ class CDrawObjects : public CVZObject {
   // Takes the element at the index out and deletes it, forgetting it as the
   // element in progress.
   void destroyAt(int32_t index);
-  int32_t countOf(const std::string& rosterId) const;
+  // False, logged, when the participant already holds
+  // kMaxElementsPerRoster live elements.
+  bool hasRoomFor(const std::string& rosterId) const;
 
   CVzArrayBase elements_;
   std::map<std::string, std::unique_ptr<CDrawRosterUndo>> undoByRoster_;

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "client/controller/recording_tracer_testlib.h"
+#include "common/log_capture_testlib.h"
 
 namespace {
 
@@ -165,12 +165,12 @@ TEST(DrawObjectsTest, CodesAndToolsOutsideTheTablesCreateNothing) {
 }
 
 TEST(DrawObjectsTest, UndoRecordsRefuseUnknownActionsAndStepOverUpdates) {
-  vz::RecordingTracer tracer;
+  vz::LogLineCapture log_lines;
   CDrawObjects objects;
   CDrawPoints element({{0, 0}, {10, 0}}, 0, 1, false, "a");
   objects.pushUndo(element, 4);
   objects.pushUndo(element, 0);
-  EXPECT_EQ(tracer.CountLines("Undo only support ADDED/REMOVED/UPDATE!"), 2);
+  EXPECT_EQ(log_lines.Count("Undo only support ADDED/REMOVED/UPDATE!", vz::kFileLines), 2u);
   EXPECT_EQ(objects.getRosterUndo("a").recordCountForTesting(), 0);
   objects.pushUndo(element, UPDATE);
   objects.undo("a");
@@ -209,7 +209,7 @@ TEST(DrawObjectsTest, ClearOrEraseDuringAStrokeEndsItSafely) {
 }
 
 TEST(DrawObjectsTest, OneParticipantCannotGrowTheListWithoutBound) {
-  vz::RecordingTracer tracer;
+  vz::LogLineCapture log_lines;
   CDrawObjects objects;
   for (int32_t i = 0; i < CDrawObjects::kMaxElementsPerRoster; ++i) {
     objects.createElement(8, {{i % 100, 0}}, 0xFF000000, 1, "flood");
@@ -217,7 +217,7 @@ TEST(DrawObjectsTest, OneParticipantCannotGrowTheListWithoutBound) {
   EXPECT_EQ(objects.count(), CDrawObjects::kMaxElementsPerRoster);
   EXPECT_EQ(objects.createElement(8, {{0, 0}}, 0xFF000000, 1, "flood"), Rect{});
   EXPECT_EQ(objects.beginElement(0, 0, 0xFF000000, 1, 4, "flood"), Rect{});
-  EXPECT_EQ(tracer.CountLines("element refused"), 2);
+  EXPECT_EQ(log_lines.Count("element refused", vz::kFileLines), 2u);
   // Others still draw.
   EXPECT_FALSE(objects.createElement(8, {{0, 0}}, 0xFF000000, 1, "other").IsEmpty());
 }

@@ -7,7 +7,7 @@
 
 #include "client/app/command_line_text.h"
 #include "client/app/language_table.h"
-#include "client/controller/recording_tracer_testlib.h"
+#include "common/log_capture_testlib.h"
 #include "platform/process.h"
 #include "platform/text.h"
 
@@ -25,7 +25,7 @@ AppPeerConfig Read(const std::vector<std::u16string>& arguments) {
 }
 
 TEST(ReadAppPeerConfig, ReadsTheLaunchersCommandLine) {
-  vz::RecordingTracer tracer;
+  vz::LogLineCapture log_lines;
   const AppPeerConfig config =
       Read({u"/P:4242", u"/W:0", u"/LAN:de-ch", u"/PN:/run/velzar/pipe-1", u"/MEET:abc", u"/ROSTER:r1"});
   EXPECT_EQ(Field(config.MeetId), u"abc");
@@ -34,8 +34,8 @@ TEST(ReadAppPeerConfig, ReadsTheLaunchersCommandLine) {
   EXPECT_EQ(Field(config.PipeName), u"/run/velzar/pipe-1");
   EXPECT_EQ(config.BrowserProcessId, 77u);
   EXPECT_EQ(config.ContainerWindow, 0);
-  EXPECT_EQ(tracer.CountLines("arg [0] arv [/P:4242]"), 1);
-  EXPECT_EQ(tracer.CountLines("ReadAppPeerConfig PipeName=/run/velzar/pipe-1"), 1);
+  EXPECT_EQ(log_lines.Count("arg [0] arv [/P:4242]", vz::kFileLines), 1u);
+  EXPECT_EQ(log_lines.Count("ReadAppPeerConfig PipeName=/run/velzar/pipe-1", vz::kFileLines), 1u);
 }
 
 TEST(ReadAppPeerConfig, TakesValuesAtFixedPositionsFromTheArgumentsStart) {

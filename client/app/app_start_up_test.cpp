@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "client/controller/recording_tracer_testlib.h"
+#include "common/log_capture_testlib.h"
 #include "common/trace_client_test_hooks.h"
 #include "outside/vzres/vzres.h"
 #include "platform/file_system.h"
@@ -68,12 +68,12 @@ class StartUp : public ::testing::Test {
 };
 
 TEST_F(StartUp, AnEmptyCommandLineStopsAtOnce) {
-  vz::RecordingTracer tracer;
+  vz::LogLineCapture log_lines;
   EXPECT_EQ(VelzarHubMain({}, ports_), 0);
   EXPECT_TRUE(runs_.empty());
   EXPECT_FALSE(fs::exists(root_ / "appruntime.plist"));
-  EXPECT_EQ(tracer.CountLines("Application version [1.2.3.4]"), 1);
-  EXPECT_EQ(tracer.CountLines("App is running at debug time."), 1);
+  EXPECT_EQ(log_lines.Count("Application version [1.2.3.4]", vz::kFileLines), 1u);
+  EXPECT_EQ(log_lines.Count("App is running at debug time.", vz::kFileLines), 1u);
 }
 
 TEST_F(StartUp, InstallerModeWinsAndTakesTheRestOfTheLine) {

@@ -27,10 +27,10 @@ class ConvertToUtf8 : public ::testing::Test {
     path_ = (fs::temp_directory_path() / ("utf8-test-" + std::to_string(vz::ProcessId()) + ".txt")).string();
   }
   void TearDown() override { fs::remove(path_); }
-  void Write(const std::string& bytes) { ASSERT_TRUE(vz::WriteFileAtomic(path_, bytes, 0640)); }
+  void Write(const std::string& bytes) { ASSERT_TRUE(vz::WriteFileAtomic(path_, bytes, 0640)) << path_; }
   std::string Read() const {
     std::string bytes;
-    EXPECT_TRUE(vz::ReadFileBytes(path_, &bytes));
+    EXPECT_TRUE(vz::ReadFileBytes(path_, &bytes)) << path_;
     return bytes;
   }
   std::string path_;

@@ -27,7 +27,7 @@ class HandOffFile {
   // RuntimeFolder()/appruntime.plist.
   static HandOffFile Default();
 
-  const std::string& GetHandOffFilePath() const { return path_; }
+  const std::string& GetHandOffFilePathForTesting() const { return path_; }
 
   // The file's first line, cut at kMaxHandOffLine units; nothing when the
   // file cannot be read (it does not exist).

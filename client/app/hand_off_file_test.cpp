@@ -23,10 +23,10 @@ class HandOff : public ::testing::Test {
   void TearDown() override { fs::remove_all(folder_); }
 
   std::string Path() const { return (folder_ / kHandOffFileName).string(); }
-  void Plant(const std::string& bytes) const { ASSERT_TRUE(vz::WriteFileAtomic(Path(), bytes, 0600)); }
+  void Plant(const std::string& bytes) const { ASSERT_TRUE(vz::WriteFileAtomic(Path(), bytes, 0600)) << Path(); }
   std::string Content() const {
     std::string bytes;
-    EXPECT_TRUE(vz::ReadFileBytes(Path(), &bytes));
+    EXPECT_TRUE(vz::ReadFileBytes(Path(), &bytes)) << Path();
     return bytes;
   }
 
@@ -85,7 +85,7 @@ TEST_F(HandOff, BothSidesRoundTripTheArgumentsAndLongLinesAreCut) {
 TEST_F(HandOff, TheDefaultFileIsInThePrivateRuntimeFolder) {
   vz::ScopedEnvironmentVariable runtime("XDG_RUNTIME_DIR", folder_.c_str());
   const HandOffFile file = HandOffFile::Default();
-  EXPECT_EQ(file.GetHandOffFilePath(), (folder_ / "velzar" / kHandOffFileName).string());
+  EXPECT_EQ(file.GetHandOffFilePathForTesting(), (folder_ / "velzar" / kHandOffFileName).string());
   EXPECT_EQ(fs::status(folder_ / "velzar").permissions() & fs::perms::all, fs::perms::owner_all);
   // No folder, no hand-off: nothing is written anywhere.
   const HandOffFile none{std::string()};

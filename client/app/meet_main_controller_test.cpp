@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "client/controller/recording_tracer_testlib.h"
+#include "common/log_capture_testlib.h"
 #include "platform/clock.h"
 #include "platform/file_system.h"
 #include "platform/process.h"
@@ -172,7 +172,7 @@ class MainFrame : public ::testing::Test {
     controller_->CAppComponentsController::SetNetworkProxyEntry(&proxy);
   }
   void PlantHandOff(const std::string& line) {
-    ASSERT_TRUE(vz::WriteFileAtomic(hand_off_->GetHandOffFilePath(), line, 0600));
+    ASSERT_TRUE(vz::WriteFileAtomic(hand_off_->GetHandOffFilePathForTesting(), line, 0600));
   }
 
   static inline vz::FakeClock fake_clock_{0};
@@ -197,7 +197,7 @@ TEST_F(MainFrameQuit, StopsVideoSharingAudioWithTheirReportsRemovesTheHandOffAnd
   PlantHandOff("");
   bool hand_off_present_at_last_report = false;
   controller_->on_report_ac = [&] {
-    hand_off_present_at_last_report = vz::FileExists(hand_off_->GetHandOffFilePath());
+    hand_off_present_at_last_report = vz::FileExists(hand_off_->GetHandOffFilePathForTesting());
   };
   bool timed_out = false;
   int watchdog = 0;
@@ -212,7 +212,7 @@ TEST_F(MainFrameQuit, StopsVideoSharingAudioWithTheirReportsRemovesTheHandOffAnd
   // All three reports go out even though no road ever started.
   EXPECT_EQ(calls_, (Calls{"LeaveVideo", "ReportAV 4", "StopDs", "ReportDS 4", "LeaveAudio", "ReportAC 4"}));
   EXPECT_TRUE(hand_off_present_at_last_report);
-  EXPECT_FALSE(vz::FileExists(hand_off_->GetHandOffFilePath()));
+  EXPECT_FALSE(vz::FileExists(hand_off_->GetHandOffFilePathForTesting()));
   EXPECT_TRUE(frame_->IsClosedForTesting());
   // A second quit (another lost pipe) does nothing more.
   frame_->quitApplication();
@@ -245,10 +245,10 @@ TEST_F(MainFrame, ARemovalRejoinsAfter200MsAndNothingHappensWhileNotJoined) {
   Advance(1);
   EXPECT_EQ(calls_, (Calls{"LeaveAudio", "JoinAudio"}));
   // Other device events are only logged.
-  vz::RecordingTracer tracer;
+  vz::LogLineCapture log_lines;
   EXPECT_EQ(frame_->OnDeviceChange(0x0007, kDeviceTypeInterface, u"x"), 1);
   EXPECT_EQ(calls_.size(), 2u);
-  EXPECT_EQ(tracer.CountLines("nEventType=7, dwData=0"), 1);
+  EXPECT_EQ(log_lines.Count("nEventType=7, dwData=0", vz::kFileLines), 1u);
 }
 
 TEST_F(MainFrame, TheWebPagesLeaveCancelsAPendingRejoin) {
@@ -263,10 +263,10 @@ TEST_F(MainFrame, TheWebPagesLeaveCancelsAPendingRejoin) {
 }
 
 TEST_F(MainFrame, WithoutDeviceNotificationsTheFailureIsLoggedAndStartUpGoesOn) {
-  vz::RecordingTracer tracer;
+  vz::LogLineCapture log_lines;
   devices_.available = false;
   EXPECT_EQ(frame_->OnCreate(), 0);
-  EXPECT_EQ(tracer.CountLines("Failed to register device notification. error [19]"), 1);
+  EXPECT_EQ(log_lines.Count("Failed to register device notification. error [19]", vz::kFileLines), 1u);
 }
 
 TEST_F(MainFrame, ProxyErrorsWhileTheDialogIsOpenShareOneDialogAndRestartInOrder) {
@@ -318,7 +318,7 @@ TEST_F(MainFrame, AWaitingStartTakesTheMeetingFromTheHandOffFile) {
   Advance(1000);
   EXPECT_EQ(calls_, (Calls{"connecting dialog shown", "StartAppPeerListen h"}));
   EXPECT_EQ(std::u16string(controller_->listened_[0].PipeName), u"pipe");
-  EXPECT_FALSE(vz::FileExists(hand_off_->GetHandOffFilePath()));
+  EXPECT_FALSE(vz::FileExists(hand_off_->GetHandOffFilePathForTesting()));
   PlantHandOff("/MEET:again");
   Advance(5000);  // the poll has stopped
   EXPECT_EQ(calls_.size(), 2u);
@@ -341,7 +341,7 @@ TEST_F(MainFrame, ALostPipeClosesTheDialogAndQuits) {
 }
 
 TEST_F(MainFrame, GivingUpInTheConnectingDialogQuitsAndRemovesTheHandOffFile) {
-  vz::RecordingTracer tracer;
+  vz::LogLineCapture log_lines;
   AppPeerConfig waiting{};
   frame_->SetAppConfig(&waiting);
   PlantHandOff("");
@@ -349,9 +349,9 @@ TEST_F(MainFrame, GivingUpInTheConnectingDialogQuitsAndRemovesTheHandOffFile) {
   dialogs_.give_up();
   EXPECT_EQ(calls_.size(), 1u);  // handled from the loop, as a posted message
   loop_.RunUntilIdle();
-  EXPECT_EQ(tracer.CountLines("user cancelled application connection."), 1);
+  EXPECT_EQ(log_lines.Count("user cancelled application connection.", vz::kFileLines), 1u);
   EXPECT_EQ(calls_.back(), "connecting dialog closed");
-  EXPECT_FALSE(vz::FileExists(hand_off_->GetHandOffFilePath()));
+  EXPECT_FALSE(vz::FileExists(hand_off_->GetHandOffFilePathForTesting()));
   EXPECT_TRUE(frame_->IsClosedForTesting());
 }
 

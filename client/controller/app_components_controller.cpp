@@ -289,7 +289,7 @@ int32_t CAppComponentsController::IsRemoteControlRoster(const char16_t* roster_i
              : 0;
 }
 
-int32_t CAppComponentsController::IsNativeRosterId(const char16_t* roster_id) {
+int32_t CAppComponentsController::IsNativeRosterIdForTesting(const char16_t* roster_id) {
   if (roster_id == nullptr) return 0;
   return std::u16string_view(roster_id).find(u"vzweb-") == std::u16string_view::npos ? 1 : 0;
 }
@@ -300,7 +300,7 @@ void CAppComponentsController::GetRosterList(std::vector<RosterRecord*>* list) {
   for (auto& [id, record] : rosters_) list->push_back(&record);
 }
 
-void CAppComponentsController::GetRosterColors(std::vector<uint32_t>* colors) const {
+void CAppComponentsController::GetRosterColorsForTesting(std::vector<uint32_t>* colors) const {
   if (colors == nullptr) return;
   colors->assign(std::begin(kAnnotationPalette), std::end(kAnnotationPalette));
 }

@@ -232,7 +232,7 @@ class CAppComponentsController : public IDSProviderSink,
   int32_t IsMyRosterId(const char16_t* roster_id) const;
   int32_t IsRemoteControlRoster(const char16_t* roster_id) const;
   // 1 unless the id contains "vzweb-" (a participant in the web page); 0 for null.
-  static int32_t IsNativeRosterId(const char16_t* roster_id);
+  static int32_t IsNativeRosterIdForTesting(const char16_t* roster_id);
   int32_t HasAudioEngine() const { return audio_.engine() ? 1 : 0; }
   // Every stored roster in key order (UTF-16 code units); the list is cleared first.
   void GetRosterList(std::vector<RosterRecord*>* list);
@@ -240,7 +240,7 @@ class CAppComponentsController : public IDSProviderSink,
   virtual NetworkProxyEntry* GetNetworkProxyEntry();
   // Copies the 796 bytes; null zero-fills the proxy.
   virtual void SetNetworkProxyEntry(const NetworkProxyEntry* entry);
-  void GetRosterColors(std::vector<uint32_t>* colors) const;
+  void GetRosterColorsForTesting(std::vector<uint32_t>* colors) const;
 
   // The records and states, for the subclass, the frame and tests.
   int32_t GetDSState() const { return sharing_.status(); }

@@ -2,7 +2,7 @@
 // of known ids, leaves of unknown ones, and ids that fill their field.
 #include <gtest/gtest.h>
 
-#include "client/controller/recording_tracer_testlib.h"
+#include "common/log_capture_testlib.h"
 #include "client/controller/road_scenario_testlib.h"
 
 namespace vz {
@@ -54,7 +54,7 @@ TEST_F(Rosters, AJoinOfAKnownIdIsAnUpdate) {
 }
 
 TEST_F(Rosters, LeavingAnUnknownIdChangesNothing) {
-  vz::RecordingTracer tracer;
+  vz::LogLineCapture log_lines;
   AddRoster(u"R1");
   hub_.Take();
   RosterRecord stranger = Roster(u"R9");
@@ -62,7 +62,7 @@ TEST_F(Rosters, LeavingAnUnknownIdChangesNothing) {
   EXPECT_EQ(controller_->OnAppCmdUserLeft(nullptr), 0);
   EXPECT_EQ(controller_->OnAppCmdUserUpdated(nullptr), 0);
   EXPECT_EQ(hub_.Take(), Journal{});
-  EXPECT_EQ(tracer.CountLines("roster id [R9] not in meet."), 1);
+  EXPECT_EQ(log_lines.Count("roster id [R9] not in meet.", vz::kFileLines), 1u);
   EXPECT_NE(controller_->FindRoster(u"R1"), nullptr);
 }
 

@@ -12,7 +12,7 @@
 
 #include "client/controller/fake_module_loader_testlib.h"
 #include "contracts/mock_engines_testlib.h"
-#include "client/controller/recording_tracer_testlib.h"
+#include "common/log_capture_testlib.h"
 #include "platform/clock.h"
 #include "platform/run_loop.h"
 #include "platform/text.h"
@@ -191,34 +191,34 @@ TEST_F(Controller, BeforeAnyMeetingConfigEverythingIsEnabledAndANullConfigChange
 }
 
 TEST_F(Controller, AConnectedPipeSendsTheVersionAndProxyCollectLinesOnce) {
-  vz::RecordingTracer tracer;
+  vz::LogLineCapture log_lines;
   proxies_.Add(u"proxy.one", 8080, 1, 0);
   proxies_.Add(u"10.0.0.2", 3128, 0, 1);
   Listen();
-  tracer.Clear();
+  log_lines.Clear();
   EXPECT_EQ(controller_->OnAppSocketListener(2, 0), 1);
-  const std::vector<std::string> lines = tracer.collect_lines();
+  const std::vector<std::string> lines = log_lines.lines(vz::kCollectLines);
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_THAT(lines[0], ::testing::EndsWith(">Velzar Meet Application version [9.8.7.6] meet [M1] roster id [R1]"));
   EXPECT_THAT(lines[1], ::testing::EndsWith(
                             ">proxy info [proxy index:[0]:[proxy.one]:[8080:[Auth(1)]:[Success(0)]"
                             "proxy index:[1]:[10.0.0.2]:[3128:[Auth(0)]:[Success(0)]]"));
-  EXPECT_EQ(tracer.CountLines("proxy index:[1]:[10.0.0.2]:[3128:[Auth(0)]:[Success(0)]"), 1);
+  EXPECT_EQ(log_lines.Count("proxy index:[1]:[10.0.0.2]:[3128:[Auth(0)]:[Success(0)]", vz::kFileLines), 1u);
   // The first entry became the proxy of the next starts.
   ASSERT_NE(controller_->GetNetworkProxyEntry(), nullptr);
   EXPECT_EQ(controller_->GetNetworkProxyEntry()->Port, 8080);
 
-  tracer.Clear();
+  log_lines.Clear();
   EXPECT_EQ(controller_->OnAppSocketListener(1, 0), 1);
-  EXPECT_TRUE(tracer.collect_lines().empty());
-  EXPECT_EQ(tracer.CountLines("pipe connection disconnected!"), 1);
+  EXPECT_TRUE(log_lines.lines(vz::kCollectLines).empty());
+  EXPECT_EQ(log_lines.Count("pipe connection disconnected!", vz::kFileLines), 1u);
   EXPECT_EQ(proxies_.handouts, 1);
 }
 
 TEST_F(Controller, WithoutProxiesTheProxyLineIsEmptyAndNoProxyIsUsed) {
-  vz::RecordingTracer tracer;
+  vz::LogLineCapture log_lines;
   controller_->OnAppSocketListener(2, 0);
-  const std::vector<std::string> lines = tracer.collect_lines();
+  const std::vector<std::string> lines = log_lines.lines(vz::kCollectLines);
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_THAT(lines[0], ::testing::EndsWith("meet [] roster id []"));
   EXPECT_THAT(lines[1], ::testing::EndsWith(">proxy info []"));
@@ -245,11 +245,11 @@ TEST_F(Controller, WithoutALinkEveryReportReturnsZero) {
 }
 
 TEST_F(Controller, StartListeningNeedsAMeetingOrAPipeAndGivesTheLinkItsOwnCopy) {
-  vz::RecordingTracer tracer;
+  vz::LogLineCapture log_lines;
   AppPeerConfig empty{};
   EXPECT_EQ(controller_->StartAppPeerListen(&empty), 0);
   EXPECT_EQ(controller_->StartAppPeerListen(nullptr), 0);
-  EXPECT_EQ(tracer.CountLines("Application can't start listen, meet id is empty."), 1);
+  EXPECT_EQ(log_lines.Count("Application can't start listen, meet id is empty.", vz::kFileLines), 1u);
   EXPECT_EQ(loader_.open_count("vzlink.dll"), 0);
 
   AppPeerConfig config{};
@@ -282,9 +282,9 @@ TEST_F(Controller, TheRosterFollowsUtf16CodeUnitOrder) {
 TEST_F(Controller, RosterLookupsAndTheStoredAudioStatus) {
   EXPECT_EQ(controller_->FindRoster(nullptr), nullptr);
   EXPECT_EQ(controller_->FindRoster(u""), nullptr);
-  EXPECT_EQ(CAppComponentsController::IsNativeRosterId(u"x-vzweb-1"), 0);
-  EXPECT_EQ(CAppComponentsController::IsNativeRosterId(u"R1"), 1);
-  EXPECT_EQ(CAppComponentsController::IsNativeRosterId(nullptr), 0);
+  EXPECT_EQ(CAppComponentsController::IsNativeRosterIdForTesting(u"x-vzweb-1"), 0);
+  EXPECT_EQ(CAppComponentsController::IsNativeRosterIdForTesting(u"R1"), 1);
+  EXPECT_EQ(CAppComponentsController::IsNativeRosterIdForTesting(nullptr), 0);
 
   RosterRecord joined = Roster(u"R1");  // audio status 0
   controller_->OnAppCmdUserJoined(&joined);
@@ -311,7 +311,7 @@ TEST_F(Controller, RosterLookupsAndTheStoredAudioStatus) {
   EXPECT_EQ(controller_->IsMyRosterId(u""), 0);
   EXPECT_EQ(controller_->IsMyRosterInvisible(), 0);
   std::vector<uint32_t> colors;
-  controller_->GetRosterColors(&colors);
+  controller_->GetRosterColorsForTesting(&colors);
   ASSERT_EQ(colors.size(), 16u);
   EXPECT_EQ(colors[0], 0xFFC02E30u);
   EXPECT_EQ(colors[15], 0xFFAEF2FFu);

@@ -5,7 +5,7 @@
 #include <string>
 #include <thread>
 
-#include "client/controller/recording_tracer_testlib.h"
+#include "common/log_capture_testlib.h"
 #include "client/controller/road_scenario_testlib.h"
 
 namespace vz {
@@ -14,32 +14,32 @@ namespace {
 using ControllerThread = RoadScenario;
 
 // Wrong-thread lines written by `function`.
-int FlaggedIn(const RecordingTracer& tracer, const std::string& function) {
+int FlaggedIn(LogLineCapture& log_lines, const std::string& function) {
   int count = 0;
-  for (const std::string& line : tracer.lines()) {
+  for (const std::string& line : log_lines.lines(vz::kFileLines)) {
     if (line.find(function) != std::string::npos && line.find("called off the UI thread") != std::string::npos) ++count;
   }
   return count;
 }
 
 TEST_F(ControllerThread, CallsOnTheUIThreadAreNotFlagged) {
-  RecordingTracer tracer;
+  LogLineCapture log_lines;
   Connect();
   ACSessionConfig audio = AudioRequest();
   controller_->OnACSessionRequestJoin(&audio);
   hub_.audio()->EmitStatus(kSessionJoined);
   controller_->OnACSessionRequestLeave(u"M1");
-  EXPECT_EQ(tracer.CountLines("called off the UI thread"), 0);
+  EXPECT_EQ(log_lines.Count("called off the UI thread", vz::kFileLines), 0u);
 }
 
 TEST_F(ControllerThread, AWebRequestFromAnotherThreadIsLoggedAndStillHandled) {
   Connect();
-  RecordingTracer tracer;
+  LogLineCapture log_lines;
   MeetConfig config = controller_->GetMeetConfig();
   config.AudioEnabled = 0;
   std::thread([&] { EXPECT_EQ(controller_->OnAppCmdMeetConfig(&config), 1); }).join();
-  EXPECT_EQ(FlaggedIn(tracer, "CAppComponentsController::OnAppCmdMeetConfig [line# "), 1) << "the entry names itself";
-  EXPECT_EQ(tracer.CountLines("*** ERROR ****** >called off the UI thread (thread "), 1);
+  EXPECT_EQ(FlaggedIn(log_lines, "CAppComponentsController::OnAppCmdMeetConfig [line# "), 1) << "the entry names itself";
+  EXPECT_EQ(log_lines.Count("*** ERROR ****** >called off the UI thread (thread ", vz::kFileLines), 1u);
   EXPECT_EQ(controller_->GetMeetConfig().AudioEnabled, 0) << "a release build goes on with the call";
 }
 
@@ -47,12 +47,12 @@ TEST_F(ControllerThread, AnEngineCallbackFromAnotherThreadIsLoggedAtTheRelay) {
   Connect();
   ACSessionConfig audio = AudioRequest();
   controller_->OnACSessionRequestJoin(&audio);
-  RecordingTracer tracer;
+  LogLineCapture log_lines;
   FakeAudioEngine* engine = hub_.audio();
   ASSERT_NE(engine, nullptr);
   std::thread([&] { engine->EmitStatus(kSessionJoined); }).join();
-  EXPECT_EQ(FlaggedIn(tracer, "ACProviderSinkRelay::OnACStatusNotification [line# "), 1);
-  EXPECT_EQ(tracer.CountLines("called off the UI thread"), 1);
+  EXPECT_EQ(FlaggedIn(log_lines, "ACProviderSinkRelay::OnACStatusNotification [line# "), 1);
+  EXPECT_EQ(log_lines.Count("called off the UI thread", vz::kFileLines), 1u);
   EXPECT_EQ(controller_->GetACState(), kSessionJoined);
 }
 
@@ -66,11 +66,11 @@ TEST_F(ControllerThread, TheUIThreadIsTheGivenLoopsNotTheConstructingThreads) {
     ports.ui_loop = &loop_;
     made = std::make_unique<CAppWinComponentsController>(ports);
   }).join();
-  RecordingTracer tracer;
+  LogLineCapture log_lines;
   MeetConfig config = made->GetMeetConfig();
   EXPECT_EQ(made->OnAppCmdMeetConfig(&config), 1);
   made.reset();
-  EXPECT_EQ(tracer.CountLines("called off the UI thread"), 0);
+  EXPECT_EQ(log_lines.Count("called off the UI thread", vz::kFileLines), 0u);
 }
 
 }  // namespace

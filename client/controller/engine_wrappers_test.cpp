@@ -8,7 +8,7 @@
 #include "client/controller/av_engine_wrapper.h"
 #include "client/controller/fake_engine_library_testlib.h"
 #include "client/controller/fake_module_loader_testlib.h"
-#include "client/controller/recording_tracer_testlib.h"
+#include "common/log_capture_testlib.h"
 #include "client/controller/vz_link_wrapper.h"
 #include "client/controller/vz_share_wrapper.h"
 #include "contracts/mock_engines_testlib.h"
@@ -47,7 +47,7 @@ class EngineWrappersTest : public ::testing::Test {
     loader_.AddLibrary("vzlink.dll", LinkLibrary::Exports());
   }
 
-  vz::RecordingTracer tracer_;
+  vz::LogLineCapture log_lines_;
   vz::FakeModuleLoader loader_;
 };
 
@@ -132,16 +132,16 @@ TEST_F(EngineWrappersTest, MissingLibraryLogsOnceAndEveryOperationReturnsItsDefa
   EXPECT_EQ(loader_.open_count("vzshare.dll"), 1);
   EXPECT_EQ(loader_.open_count("vzlink.dll"), 1);
 
-  EXPECT_EQ(tracer_.CountLines("Can't find"), 4);
-  EXPECT_EQ(tracer_.CountLines("CACEngineWrapper::CACEngineWrapper [line# "), 2);  // entry and error line
-  EXPECT_EQ(tracer_.CountLines("*** ERROR ****** >Can't find AC engine dll!< *************"), 1);
-  EXPECT_EQ(tracer_.CountLines("*** ERROR ****** >Can't find AV engine dll! error [2]<"), 1);  // the loader's ENOENT
-  EXPECT_EQ(tracer_.CountLines("*** ERROR ****** >Can't find DS engine dll!<"), 1);
-  EXPECT_EQ(tracer_.CountLines("*** ERROR ****** >Can't find app socket sdk dll!<"), 1);
+  EXPECT_EQ(log_lines_.Count("Can't find", vz::kFileLines), 4u);
+  EXPECT_EQ(log_lines_.Count("CACEngineWrapper::CACEngineWrapper [line# ", vz::kFileLines), 2u);  // entry and error line
+  EXPECT_EQ(log_lines_.Count("*** ERROR ****** >Can't find AC engine dll!< *************", vz::kFileLines), 1u);
+  EXPECT_EQ(log_lines_.Count("*** ERROR ****** >Can't find AV engine dll! error [2]<", vz::kFileLines), 1u);  // the loader's ENOENT
+  EXPECT_EQ(log_lines_.Count("*** ERROR ****** >Can't find DS engine dll!<", vz::kFileLines), 1u);
+  EXPECT_EQ(log_lines_.Count("*** ERROR ****** >Can't find app socket sdk dll!<", vz::kFileLines), 1u);
   // The link wrapper's destructor line is an error line naming itself.
-  EXPECT_EQ(tracer_.CountLines("CVzLinkWrapper::~CVzLinkWrapper [line# "), 1);
-  EXPECT_EQ(tracer_.CountLines("*** ERROR ****** >CVzLinkWrapper::~CVzLinkWrapper<"), 1);
-  EXPECT_EQ(tracer_.CountLines("CAVEngineWrapper::ReleaseInstance [line# "), 1);  // from the destructor
+  EXPECT_EQ(log_lines_.Count("CVzLinkWrapper::~CVzLinkWrapper [line# ", vz::kFileLines), 1u);
+  EXPECT_EQ(log_lines_.Count("*** ERROR ****** >CVzLinkWrapper::~CVzLinkWrapper<", vz::kFileLines), 1u);
+  EXPECT_EQ(log_lines_.Count("CAVEngineWrapper::ReleaseInstance [line# ", vz::kFileLines), 1u);  // from the destructor
 }
 
 TEST_F(EngineWrappersTest, CreateInstanceChecksTheSinkExceptForTheLink) {
@@ -224,7 +224,7 @@ TEST_F(EngineWrappersTest, ReleaseHandsTheEngineBackOnceAndTheDestructorReleases
   }
   EXPECT_EQ(ShareLibrary::release_calls, 1);
   EXPECT_EQ(ShareLibrary::last_released, &share_engine);
-  EXPECT_EQ(tracer_.CountLines("CVzShareWrapper::~CVzShareWrapper [line# "), 1);
+  EXPECT_EQ(log_lines_.Count("CVzShareWrapper::~CVzShareWrapper [line# ", vz::kFileLines), 1u);
 }
 
 TEST_F(EngineWrappersTest, WithoutAReleaseExportTheEngineStaysHeldAndIsOnlyForgotten) {
@@ -239,7 +239,7 @@ TEST_F(EngineWrappersTest, WithoutAReleaseExportTheEngineStaysHeldAndIsOnlyForgo
     EXPECT_EQ(link.WSSendValue1(5), 1);  // still held
   }
   EXPECT_EQ(LinkLibrary::release_calls, 0);
-  EXPECT_EQ(tracer_.CountLines("no release export"), 2);  // the release and the destructor's
+  EXPECT_EQ(log_lines_.Count("no release export", vz::kFileLines), 2u);  // the release and the destructor's
 }
 
 TEST_F(EngineWrappersTest, ASecondCreateInstanceReleasesTheFirstEngine) {

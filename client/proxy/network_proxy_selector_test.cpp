@@ -2,59 +2,20 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "client/proxy/proxy_credentials.h"
-#include "common/trace_client_test_hooks.h"
+#include "common/log_capture_testlib.h"
 #include "platform/proxy_discovery_scripted_testlib.h"
 #include "platform/scoped_environment_testlib.h"
 #include "platform/text.h"
-#include "platform/wide_format.h"
 
 namespace {
 
-// Records the tracer's lines by kind: narrow file lines, wide file lines and
-// collect lines.
-struct TracedLines {
-  std::vector<std::string> narrow;
-  std::vector<std::string> wide;
-  std::vector<std::string> collect;
-};
-TracedLines g_traced;
-
-std::string FormatNarrow(const char* format, va_list args) {
-  char text[2048];
-  std::vsnprintf(text, sizeof(text), format, args);
-  return text;
-}
-void RecordLogA(const char*, const char* format, va_list args) { g_traced.narrow.push_back(FormatNarrow(format, args)); }
-void RecordLogW(const char16_t*, const char16_t* format, va_list args) {
-  g_traced.wide.push_back(vz::Utf16ToUtf8(vz::FormatWideStringV(format, args)));
-}
-void RecordCollect(const char*, const char* format, va_list args) {
-  g_traced.collect.push_back(FormatNarrow(format, args));
-}
-
-int CountContaining(const std::vector<std::string>& lines, const std::string& text) {
-  int count = 0;
-  for (const std::string& line : lines) count += line.find(text) != std::string::npos ? 1 : 0;
-  return count;
-}
-
 class NetworkProxySelectorTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    g_traced = TracedLines();
-    entries_.log_a = RecordLogA;
-    entries_.log_w = RecordLogW;
-    entries_.collect_a = RecordCollect;
-    vz::BindTracerForTest(&entries_);
-  }
-  void TearDown() override { vz::RestoreTracerForTest(); }
-
   void StoreCredentials(const char16_t* host, const char16_t* name, const char16_t* password) {
     NetworkProxyEntry entry{};
     vz::CopyUtf16(entry.Host, 128, host);
@@ -63,7 +24,7 @@ class NetworkProxySelectorTest : public ::testing::Test {
     SaveProxyCredentials(&entry, *store_);
   }
 
-  vz::TracerEntries entries_;
+  vz::LogLineCapture log_;
   vz::ScriptedProxyDiscovery discovery_;
   std::unique_ptr<vz::SettingsStore> store_ = vz::CreateMemorySettingsStore();
 };
@@ -98,8 +59,8 @@ TEST_F(NetworkProxySelectorTest, NothingFoundIsFinal) {
   EXPECT_EQ(discovery_.calls(), 1);
   EXPECT_TRUE(selector.GetNetworkProxyTable()->Initialised);
   EXPECT_EQ(selector.GetNetworkProxyTable()->Count, 0);
-  EXPECT_EQ(CountContaining(g_traced.narrow, "don't have proxy for current network."), 1);
-  EXPECT_EQ(CountContaining(g_traced.collect, "don't have proxy for current network."), 1);
+  EXPECT_EQ(log_.Count("don't have proxy for current network.", vz::kNarrowFileLines), 1u);
+  EXPECT_EQ(log_.Count("don't have proxy for current network.", vz::kCollectLines), 1u);
 }
 
 TEST_F(NetworkProxySelectorTest, LoadsStoredCredentialsForEveryEntryOnTheFirstCall) {
@@ -133,17 +94,17 @@ TEST_F(NetworkProxySelectorTest, LogLinesGoToTheFileAndTheWebPagesLog) {
   selector.VZGetNetworkProxy();
 
   // "found proxy": wide to the file, narrow to the collect sink, one per entry.
-  EXPECT_EQ(CountContaining(g_traced.wide, "found proxy [HTTP]=[pr\u00f6xy]:[80] anthentication [0]"), 1);
-  EXPECT_EQ(CountContaining(g_traced.wide, "found proxy [HTTPS]=[b]:[443] anthentication [0]"), 1);
-  EXPECT_EQ(CountContaining(g_traced.collect, "found proxy [HTTP]=[pr\u00f6xy]:[80] anthentication [0]"), 1);
-  EXPECT_EQ(CountContaining(g_traced.narrow, "found proxy"), 0);
+  EXPECT_EQ(log_.Count("found proxy [HTTP]=[pr\u00f6xy]:[80] anthentication [0]", vz::kWideFileLines), 1u);
+  EXPECT_EQ(log_.Count("found proxy [HTTPS]=[b]:[443] anthentication [0]", vz::kWideFileLines), 1u);
+  EXPECT_EQ(log_.Count("found proxy [HTTP]=[pr\u00f6xy]:[80] anthentication [0]", vz::kCollectLines), 1u);
+  EXPECT_EQ(log_.Count("found proxy", vz::kNarrowFileLines), 0u);
   // The count line on both calls, to both logs.
-  EXPECT_EQ(CountContaining(g_traced.narrow, "proxy count [2], current [0]"), 2);
-  EXPECT_EQ(CountContaining(g_traced.collect, "proxy count [2], current [0]"), 2);
+  EXPECT_EQ(log_.Count("proxy count [2], current [0]", vz::kNarrowFileLines), 2u);
+  EXPECT_EQ(log_.Count("proxy count [2], current [0]", vz::kCollectLines), 2u);
   // The parser's lines go to the file.
-  EXPECT_EQ(CountContaining(g_traced.wide, "proxy : http=pr\u00f6xy:80;b:443"), 1);
-  EXPECT_EQ(CountContaining(g_traced.wide, "  [1] = [b:443]"), 1);
-  EXPECT_EQ(CountContaining(g_traced.wide, "PROXY: [https] [b] = [443]"), 1);
+  EXPECT_EQ(log_.Count("proxy : http=pr\u00f6xy:80;b:443", vz::kWideFileLines), 1u);
+  EXPECT_EQ(log_.Count("  [1] = [b:443]", vz::kWideFileLines), 1u);
+  EXPECT_EQ(log_.Count("PROXY: [https] [b] = [443]", vz::kWideFileLines), 1u);
 }
 
 // The environment as the platform's discovery reads it: no proxy variables
@@ -181,7 +142,7 @@ TEST_F(NetworkProxySelectorTest, DiscoversTheEnvironmentsProxyThroughThePlatform
   EXPECT_EQ(std::u16string(entry->UserName), u"stored");
   EXPECT_EQ(entry->Authentication, 1);
   EXPECT_EQ(selector.VZGetNetworkProxy(), nullptr);
-  EXPECT_EQ(CountContaining(g_traced.wide, "proxy : http=proxy.invalid:3128"), 1);
+  EXPECT_EQ(log_.Count("proxy : http=proxy.invalid:3128", vz::kWideFileLines), 1u);
 }
 
 TEST_F(NetworkProxySelectorTest, PlatformAnswersNothingForADirectConnection) {

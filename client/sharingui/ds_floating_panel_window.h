@@ -19,6 +19,7 @@
 
 #include "client/sharingui/ds_floating_shadow_wnd.h"
 #include "client/sharingui/panel_messages.h"
+#include "contracts/session_records.h"
 #include "uikit/gdip_button.h"
 #include "uikit/vz_dialog.h"
 
@@ -28,8 +29,6 @@ class CDSFloatingPanelWindow : public CVzDialog {
   static constexpr uint32_t kHideDelayMs = 2000;
   static constexpr uintptr_t kSlideTimer = 2;
   static constexpr uint32_t kSlideIntervalMs = 20;
-  static constexpr uint32_t kDefaultBackground = 0xFF0084FF;  // a COLORREF with 0xFF on top
-  static constexpr uint32_t kDefaultText = 0xFFFFFFFF;
 
   CDSFloatingPanelWindow();
   ~CDSFloatingPanelWindow() override;
@@ -113,8 +112,9 @@ class CDSFloatingPanelWindow : public CVzDialog {
   bool menu_open_ = false;
   vz::Point drag_origin_;
   bool shown_once_ = false;
-  uint32_t background_color_ = kDefaultBackground;
-  uint32_t text_color_ = kDefaultText;
+  // The meeting's header colours until setColors gives others.
+  uint32_t background_color_ = kDefaultMeetConfig.HeaderBgColor;
+  uint32_t text_color_ = kDefaultMeetConfig.HeaderTextColor;
   CDSFloatingShadowWnd background_window_;
   vz::Image background_cache_;
   bool mouse_tracked_ = false;

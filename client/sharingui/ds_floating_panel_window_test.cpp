@@ -201,7 +201,7 @@ TEST_F(PanelTest, ItHidesTwoSecondsAfterTheMouseLeftAndSlidesBackWhenTouched) {
   EXPECT_EQ(Top(), 0);
   for (int tick = 1; tick <= 8; ++tick) {
     Advance(20);
-    EXPECT_EQ(Top(), -6 * tick);
+    EXPECT_EQ(Top(), -6 * tick) << "tick " << tick;
   }
   Advance(20);
   EXPECT_EQ(Top(), -52);

@@ -119,7 +119,7 @@ class SelectTest : public ::testing::Test {
     return texts;
   }
   bool ShareEnabled() { return window_->GetDlgItem(1021)->IsWindowEnabled(); }
-  void Select(int index) { ASSERT_TRUE(window_->list()->SetSelectedIndex(index)); }
+  void Select(int index) { ASSERT_TRUE(window_->list()->SetSelectedIndex(index)) << "row " << index; }
 
   vz::FakeClock clock_;
   vz::RunLoop loop_{clock_};

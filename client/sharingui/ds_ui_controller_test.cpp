@@ -7,7 +7,7 @@
 #include <functional>
 #include <map>
 
-#include "client/controller/recording_tracer_testlib.h"
+#include "common/log_capture_testlib.h"
 #include "client/sharingui/ds_ui_controller.h"
 #include "client/sharingui/recording_ds_ui_owner_testlib.h"
 #include "outside/vzres/vzres.h"
@@ -335,14 +335,14 @@ TEST_F(UIControllerTest, AnnotationShapesLandOnTheOverlayAtScreenPointsAndACaptu
   // The sender's monitor: scale 2, its logical area 50 pixels right of the origin.
   owner_.monitors.Monitors[0].DpiScale = 2.0f;
   owner_.monitors.Monitors[0].LogicalRect = {50, 0, 1010, 540};
-  vz::RecordingTracer tracer;
+  vz::LogLineCapture log_lines;
   std::vector<VzPoint> points{{400, 400}, {1001, 801}};
   DSCommandRecord shape = Annotation(u"p1", DSAnnotationRectangle, points);
   ui_->updateDSCommand(&shape);
   EXPECT_EQ(owner_.captures, 1);
-  EXPECT_EQ(tracer.CountLines("type [13], color [0xFF0000FF], weight [4] count [2]"), 1);
-  EXPECT_EQ(tracer.CountLines("monitor id [1] points [400, 400]"), 1);  // device pixels, before the conversion
-  EXPECT_EQ(tracer.CountLines("monitor id [1] points [1001, 801]"), 1);
+  EXPECT_EQ(log_lines.Count("type [13], color [0xFF0000FF], weight [4] count [2]", vz::kFileLines), 1u);
+  EXPECT_EQ(log_lines.Count("monitor id [1] points [400, 400]", vz::kFileLines), 1u);  // device pixels, before the conversion
+  EXPECT_EQ(log_lines.Count("monitor id [1] points [1001, 801]", vz::kFileLines), 1u);
   const CDrawObjects& drawing = ui_->overlay_for_testing().drawing();
   ASSERT_EQ(drawing.count(), 1);
   // Device (1001, 801) at scale 2 is screen (50 + 500, 400) truncated, the overlay's (450, 300).
@@ -388,30 +388,30 @@ TEST_F(UIControllerTest, UnknownMonitorsAndMalformedAnnotationsDrawNothing) {
   ui_->updateDSSharingInfo(&info);
   ASSERT_TRUE(ui_->overlay_for_testing().IsWindow());
   Take();
-  vz::RecordingTracer tracer;
+  vz::LogLineCapture log_lines;
   std::vector<VzPoint> points{{200, 150}, {600, 300}};
   // Another monitor than any known: not even a capture, but the line is logged.
   DSCommandRecord elsewhere = Annotation(u"p1", DSAnnotationEllipse, points);
   elsewhere.AnnotationMonitorId = 9;
   ui_->updateDSCommand(&elsewhere);
   EXPECT_EQ(owner_.captures, 0);
-  EXPECT_EQ(tracer.CountLines("type [15], color [0xFF0000FF], weight [4] count [2]"), 1);
+  EXPECT_EQ(log_lines.Count("type [15], color [0xFF0000FF], weight [4] count [2]", vz::kFileLines), 1u);
   // A count with no array, and a type nobody knows: refused, logged, captured.
   DSCommandRecord lying = Annotation(u"p1", DSAnnotationEllipse, points);
   lying.Points = nullptr;
   ui_->updateDSCommand(&lying);
   DSCommandRecord unknown = Annotation(u"p1", 9, points);
   ui_->updateDSCommand(&unknown);
-  EXPECT_EQ(tracer.CountLines("event refused"), 2);
-  EXPECT_EQ(tracer.CountLines("type [9], color [0xFF0000FF], weight [4] count [2]"), 1);
-  EXPECT_EQ(tracer.CountLines("monitor id [1] points"), 0);
+  EXPECT_EQ(log_lines.Count("event refused", vz::kFileLines), 2u);
+  EXPECT_EQ(log_lines.Count("type [9], color [0xFF0000FF], weight [4] count [2]", vz::kFileLines), 1u);
+  EXPECT_EQ(log_lines.Count("monitor id [1] points", vz::kFileLines), 0u);
   EXPECT_EQ(owner_.captures, 2);
   EXPECT_EQ(ui_->overlay_for_testing().drawing().count(), 0);
   EXPECT_TRUE(Take().empty());
 }
 
 TEST_F(UIControllerTest, TheCaptureSidesMonitorAndMouseCallbacksLogTheirNames) {
-  vz::RecordingTracer tracer;
+  vz::LogLineCapture log_lines;
   MonitorInfo monitor = owner_.monitors.Monitors[0];
   VzRect rect{0, 0, 10, 10};
   ui_->monitorShared(&monitor, nullptr);
@@ -419,7 +419,7 @@ TEST_F(UIControllerTest, TheCaptureSidesMonitorAndMouseCallbacksLogTheirNames) {
   ui_->monitorUpdated(&monitor, &rect);
   ui_->mouseUpdated(nullptr);
   for (const char* name : {"monitorShared", "monitorUnShared", "monitorUpdated", "mouseUpdated"}) {
-    EXPECT_EQ(tracer.CountLines(name), 1) << name;
+    EXPECT_EQ(log_lines.Count(name, vz::kFileLines), 1u) << name;
   }
 }
 

@@ -91,7 +91,7 @@ TEST_F(TextsFitTest, EveryTemplateAndCodeTextFitsItsControlInEveryLanguage) {
   }
   for (const Place& place : kCodePlaces) {
     const std::optional<vzres::DialogDescription> dialog = vzres::LoadResDialog(place.dialog);
-    ASSERT_TRUE(dialog.has_value());
+    ASSERT_TRUE(dialog.has_value()) << "dialog " << place.dialog;
     const vzres::DialogControl* control = nullptr;
     for (const vzres::DialogControl& c : dialog->controls) {
       if (c.id == place.control) control = &c;

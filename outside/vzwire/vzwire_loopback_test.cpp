@@ -12,6 +12,7 @@
 #include "common/transport_records.h"
 #include "outside/vzwire/recording_sink_testlib.h"
 #include "contracts/vzwire_loopback.h"
+#include "platform/big_endian.h"
 #include "platform/module_loader.h"
 
 namespace {
@@ -142,10 +143,7 @@ TEST_F(VzwireLoopbackTest, CutConnectionsReconnectAndConfirmAgainWithTheSameSsrc
   CByteStream rtp(nullptr, 1024, false);
   std::vector<uint8_t> packet(12, 0);
   packet[0] = 0x80;
-  packet[8] = static_cast<uint8_t>(ssrc_a >> 24);
-  packet[9] = static_cast<uint8_t>(ssrc_a >> 16);
-  packet[10] = static_cast<uint8_t>(ssrc_a >> 8);
-  packet[11] = static_cast<uint8_t>(ssrc_a);
+  vz::Store32(&packet[8], ssrc_a);
   ASSERT_TRUE(WriteRtpRecord(&rtp, 1, packet.data(), static_cast<uint32_t>(packet.size())));
   ASSERT_EQ(a.wrapper.SendRtpData(&rtp), 1);
   ASSERT_TRUE(b.sink.WaitFor("rtp"));

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <string>
 
 namespace vz {
 namespace {
@@ -20,7 +21,7 @@ TEST(DamageRectsTest, AFloodOfReportsStaysBoundedAndEveryReportStaysCovered) {
     const ScreenRect r{(i * 97) % 3800, (i * 61) % 2100, 1 + i % 40, 1 + i % 25};
     added.push_back(r);
     AddDamageRect(&rects, r);
-    ASSERT_LE(rects.size(), kMaxDamageRects);
+    ASSERT_LE(rects.size(), kMaxDamageRects) << "after report " << i;
   }
   for (const ScreenRect& r : added) EXPECT_TRUE(Covered(rects, r)) << r.x << "," << r.y;
   // A bound of 0 still keeps one box.
@@ -52,6 +53,7 @@ TEST(DamageRectsTest, EmptyAndExtremeReportsAreSafe) {
   AddDamageRect(&rects, {INT_MAX - 1, INT_MAX - 1, INT_MAX, INT_MAX});
   AddDamageRect(&rects, {INT_MIN, INT_MIN, INT_MAX, INT_MAX});
   for (const ScreenRect& r : rects) {
+    SCOPED_TRACE("box at " + std::to_string(r.x) + "," + std::to_string(r.y));
     EXPECT_GT(r.width, 0);
     EXPECT_GT(r.height, 0);
     EXPECT_LE(static_cast<long long>(r.x) + r.width, INT_MAX);

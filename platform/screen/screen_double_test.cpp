@@ -1,6 +1,8 @@
-#include "platform/screen/screen_double.h"
+#include "platform/screen/screen_double_testlib.h"
 
 #include <gtest/gtest.h>
+
+#include <string>
 
 namespace vz {
 namespace {
@@ -16,6 +18,7 @@ TEST(ScreenDoubleTest, ReadsCarryBgraBytesAtTheirOwnStride) {
   EXPECT_EQ(pixels.stride, 6 * 4 + 12);
   ASSERT_EQ(pixels.bytes.size(), static_cast<size_t>(pixels.stride) * 3);
   for (int y = 0; y < 3; ++y) {
+    SCOPED_TRACE("row " + std::to_string(y));
     const uint8_t* row = pixels.Row(y);
     // Column 0 is outside the filled box, columns 1..4 inside, 5 outside.
     EXPECT_EQ(row[0], 0);

@@ -1,10 +1,10 @@
-// Heap images and the read-and-copy path every screen source has.
+// Heap images, the bounds check and the read-and-copy path every screen
+// source has.
 #include <cstring>
 #include <new>
 #include <vector>
 
 #include "platform/platform_log.h"
-#include "platform/screen/screen_double.h"
 #include "platform/screen/screen_source.h"
 
 namespace vz {
@@ -20,6 +20,15 @@ class HeapScreenImage : public ScreenImage {
 };
 
 }  // namespace
+
+bool ScreenRectInside(const ScreenRect& rect, const ScreenRect& bounds) {
+  if (rect.empty()) return false;
+  // 64-bit sums so huge widths cannot wrap past the check.
+  const int64_t right = int64_t{rect.x} + rect.width;
+  const int64_t bottom = int64_t{rect.y} + rect.height;
+  return rect.x >= bounds.x && rect.y >= bounds.y && right <= int64_t{bounds.x} + bounds.width &&
+         bottom <= int64_t{bounds.y} + bounds.height;
+}
 
 std::unique_ptr<ScreenImage> NewHeapScreenImage(int width, int height) {
   if (width <= 0 || height <= 0) return nullptr;

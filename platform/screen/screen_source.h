@@ -23,6 +23,9 @@ struct ScreenRect {
   bool operator==(const ScreenRect&) const = default;
 };
 
+// Whether `rect` is non-empty and lies wholly inside `bounds`.
+bool ScreenRectInside(const ScreenRect& rect, const ScreenRect& bounds);
+
 struct ScreenMonitor {
   ScreenRect bounds;     // in root-window coordinates
   std::string name;      // output name, e.g. "screen"; UTF-8

@@ -57,6 +57,7 @@ class X11ScreenSourceTest : public ::testing::Test {
 };
 
 void ExpectRectangleReadBack(const std::string& display, bool use_shm, uint32_t rgb) {
+  SCOPED_TRACE(use_shm ? "through shared memory" : "through the plain read");
   ASSERT_TRUE(FillRootRectangle(display, 0, 0, 300, 200, 0x000000));
   ASSERT_TRUE(FillRootRectangle(display, 40, 30, 50, 20, rgb));
 

@@ -17,7 +17,7 @@
 #include <string>
 
 #include "platform/platform_log.h"
-#include "platform/screen/screen_double.h"
+#include "platform/screen/screen_source.h"
 #include "platform/screen/x11_client_windows.h"
 #include "platform/ui/x11_client_identity.h"
 #include "platform/ui/x11_error_trap.h"

@@ -21,7 +21,9 @@ TEST(OpaqueTranslucency, TheShapeKeepsAShareOfPixelsThatFollowsAlpha) {
   // A highlighter (alpha 96) is not cut away whole, nor kept whole.
   EXPECT_EQ(KeptIn4x4(96), 6);
   EXPECT_EQ(KeptIn4x4(128), 8);
-  for (int a = 1; a < 255; ++a) EXPECT_LE(KeptIn4x4(static_cast<uint8_t>(a - 1)), KeptIn4x4(static_cast<uint8_t>(a)));
+  for (int a = 1; a < 255; ++a) {
+    EXPECT_LE(KeptIn4x4(static_cast<uint8_t>(a - 1)), KeptIn4x4(static_cast<uint8_t>(a))) << "alpha " << a;
+  }
 
   // The mask's bit order and row stride: 9 pixels wide is 2 bytes a row.
   Image image(9, 2);

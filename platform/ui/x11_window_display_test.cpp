@@ -5,6 +5,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "platform/run_loop.h"
 #include "platform/ui/display_probe.h"
@@ -236,6 +237,7 @@ TEST_F(X11WindowTest, EveryTopLevelWindowNamesItsProcessAndMachine) {
   ASSERT_FALSE(host.empty());
   for (const auto& window : windows) {
     const auto id = static_cast<::Window>(window->NativeId());
+    SCOPED_TRACE("window " + std::to_string(id));
     Atom type = 0;
     int format = 0;
     unsigned long count = 0, after = 0;

@@ -49,7 +49,7 @@ uint8_t* CCodecMgrWin::Decompress(const uint8_t* data, int size, int bits_per_pi
   return decompress_(data, size, bits_per_pixel, out);
 }
 
-void CCodecMgrWin::FreeMem(void* memory) {
+void CCodecMgrWin::FreeMemForTesting(void* memory) {
   if (free_ != nullptr) free_(memory);
 }
 

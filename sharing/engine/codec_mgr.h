@@ -32,7 +32,7 @@ class CCodecMgrWin {
   virtual uint8_t* DoCompress(int width, int height, int bits_per_pixel, int quality, int stride,
                               const uint8_t* pixels, int* out_size);
   virtual uint8_t* Decompress(const uint8_t* data, int size, int bits_per_pixel, int* out);
-  virtual void FreeMem(void* memory);
+  virtual void FreeMemForTesting(void* memory);
   // Compresses `rect` of the frame at `base` (rows `stride` bytes apart).
   virtual uint8_t* CompressRect(const uint8_t* base, const VzRect* rect, int quality, int stride,
                                 int bits_per_pixel, int* out_size);

@@ -67,7 +67,7 @@ TEST(CodecMgrTest, MissingLibraryGivesEmptyResultsAndSharingGoesOn) {
   EXPECT_EQ(0, size);
   int out = 0;
   EXPECT_EQ(nullptr, missing.DecompressRect(frame.data(), 16, 32, &out));
-  missing.FreeMem(nullptr);  // unbound: does nothing
+  missing.FreeMemForTesting(nullptr);  // unbound: does nothing
 }
 
 // A white 128 x 64 JPEG, as a block of the right half of a frame.

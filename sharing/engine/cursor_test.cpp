@@ -4,6 +4,7 @@
 #include <png.h>
 #include <zlib.h>
 
+#include "platform/big_endian.h"
 #include "sharing/engine/cursor_png.h"
 #include "sharing/engine/engine_rig_testlib.h"
 
@@ -125,15 +126,9 @@ TEST(CursorPngTest, GarbageTruncatedAndOversizedImagesAreRefused) {
   EXPECT_FALSE(DecodeCursorPng(damaged.data(), damaged.size(), &w, &h, nullptr));
   // The header says 20000 x 64: refused before the pixels are allocated.
   std::vector<uint8_t> huge(png, png + size);
-  huge[16] = 0;
-  huge[17] = 0;
-  huge[18] = 0x4E;
-  huge[19] = 0x20;
+  vz::Store32(&huge[16], 20000);  // the width
   const uLong crc = crc32(crc32(0, nullptr, 0), huge.data() + 12, 17);
-  huge[29] = static_cast<uint8_t>(crc >> 24);
-  huge[30] = static_cast<uint8_t>(crc >> 16);
-  huge[31] = static_cast<uint8_t>(crc >> 8);
-  huge[32] = static_cast<uint8_t>(crc);
+  vz::Store32(&huge[29], static_cast<uint32_t>(crc));
   EXPECT_FALSE(DecodeCursorPng(huge.data(), huge.size(), &w, &h, nullptr));
   std::free(png);
 }

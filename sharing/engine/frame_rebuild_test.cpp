@@ -408,7 +408,7 @@ void RebuildsAbove35DbAndRefusesTilesOfAnotherSize(CCodecMgrWin& attendee_codec)
   const std::vector<uint8_t> before(frame->pixels(), frame->pixels() + frame->Size());
   CKeyframeEntry* blocks[1] = {block.get()};
   attendee.rebuild.OnBlocks(blocks, 1, nullptr, &client);
-  EXPECT_TRUE(std::equal(before.begin(), before.end(), frame->pixels()));
+  EXPECT_TRUE(std::equal(before.begin(), before.end(), frame->pixels())) << "the refused tile changed the frame";
 }
 
 TEST(FrameRebuildJpegTest, JpegTilesRebuildTheFrameAbove35DbAndTilesOfAnotherSizeAreRefused) {

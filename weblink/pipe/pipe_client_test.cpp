@@ -152,9 +152,9 @@ TEST_F(PipeClientTest, FramesArriveWholeWhateverTheChunkSize) {
     ASSERT_TRUE(client.Start(name_));
     ASSERT_TRUE(peer.Accept());
     for (size_t at = 0; at < stream.size(); at += chunk) {
-      ASSERT_TRUE(peer.WriteAll(std::string_view(stream).substr(at, chunk)));
+      ASSERT_TRUE(peer.WriteAll(std::string_view(stream).substr(at, chunk))) << "piece at " << at;
       // The client reads this piece before the next one is written.
-      ASSERT_TRUE(peer.WaitConsumed());
+      ASSERT_TRUE(peer.WaitConsumed()) << "piece at " << at;
     }
     ASSERT_TRUE(callback.WaitForCount(expected.size()));
     client.Stop();
@@ -180,7 +180,10 @@ TEST_F(PipeClientTest, MegabyteFramesBothWaysArriveByteExact) {
       {PIPE_KIND_BASE64_DATA, Pattern(kMiB + 3, 3)},
       {PIPE_KIND_JSON_TEXT, "{\"after\":true}"},
   };
-  for (const PipeTestFrame& frame : to_peer) ASSERT_TRUE(SendLocked(client, frame.payload, frame.kind));
+  for (const PipeTestFrame& frame : to_peer) {
+    ASSERT_TRUE(SendLocked(client, frame.payload, frame.kind))
+        << "a frame of kind " << frame.kind << ", " << frame.payload.size() << " bytes";
+  }
   const std::string text1 = Pattern(kMiB, 4);
   const std::string binary = Pattern(kMiB, 5);
   const std::string to_client = BuildPipeFrame(PIPE_KIND_JSON_TEXT, text1) +

@@ -3,9 +3,9 @@
 #include <atomic>
 
 #include "common/trace_client.h"
-#include "video/devices/capture/capture_factory.h"
 #include "video/devices/capture/v4l2_cap_device.h"
 #include "video/devices/capture/v4l2_cap_engine.h"
+#include "video/engine/core/cap_engine_retries.h"
 
 namespace vzcapture {
 namespace {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -38,6 +39,7 @@ TEST(CaptureCapabilitiesTest, ASteppedRangeGivesItsEndsThenThePreferredSizesFitt
                                                              {704, 576}, {320, 184},  {640, 360}};
   EXPECT_EQ(Sizes(list), expected);
   for (const VideoFormat& format : list) {
+    SCOPED_TRACE(std::to_string(format.width) + "x" + std::to_string(format.height));
     EXPECT_EQ(format.video_type, kVideoTypeYuy2);
     EXPECT_FLOAT_EQ(format.frame_rate, 5.0f);
     EXPECT_FLOAT_EQ(format.max_frame_rate(), 30.0f);
@@ -53,8 +55,8 @@ TEST(CaptureCapabilitiesTest, AFittedSizeThatStepsPastTheMaximumIsNotOffered) {
   std::vector<VideoFormat> list;
   AddCapabilities(Range(160, 700, 16, 120, 570, 10), &list);
   for (const VideoFormat& format : list) {
-    EXPECT_LE(format.width, 700);
-    EXPECT_LE(format.height, 570);
+    EXPECT_LE(format.width, 700) << format.width << "x" << format.height;
+    EXPECT_LE(format.height, 570) << format.width << "x" << format.height;
   }
 }
 

@@ -71,7 +71,7 @@ void BM_KindZeroCopyPath(benchmark::State& state) {
     return;
   }
   std::vector<uint8_t> frame(static_cast<size_t>(kWidth) * kHeight * 2, 0x80);
-  for (auto _ : state) rig.capture->OnCameraBuffer(frame.data(), static_cast<uint32_t>(frame.size()));
+  for (auto _ : state) rig.capture->OnCameraBufferForTesting(frame.data(), static_cast<uint32_t>(frame.size()));
   rig.Report(state, static_cast<int64_t>(frame.size()));
 }
 BENCHMARK(BM_KindZeroCopyPath)->Unit(benchmark::kMicrosecond);
@@ -90,7 +90,7 @@ void BM_LentSamplePath(benchmark::State& state) {
     void* memory = nullptr;
     rig.allocator->GetSample(size, &sample);
     sample->GetPointer(&memory);
-    rig.capture->OnCameraBuffer(static_cast<const uint8_t*>(memory), static_cast<uint32_t>(size), sample);
+    rig.capture->OnCameraBufferForTesting(static_cast<const uint8_t*>(memory), static_cast<uint32_t>(size), sample);
     sample->Release();
   }
   rig.Report(state, size);

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "video/devices/capture/capture_capabilities.h"
-#include "video/devices/capture/capture_factory.h"
 
 namespace vzcapture {
 namespace {
@@ -159,39 +158,6 @@ TEST(CaptureFormatChoiceTest, TheAcceptedTypesFollowTheWantedFormat) {
   const VideoFormat smaller = Wanted(kVideoTypeOther, 320, 240);
   EXPECT_FALSE(AcceptsFormat(AcceptedTypesFor(&smaller), yuyv));
   EXPECT_TRUE(AcceptsFormat(AcceptedTypesFor(nullptr), yuyv));
-}
-
-TEST(CaptureFactoryTest, TheTriesGoTypeZeroThenNoFormatAndShareTheStrictFlag) {
-  int32_t strict = 0;
-  std::vector<std::string> tries;
-  const VideoFormat wanted = Wanted(kVideoTypeI420, 640, 480);
-  const VseResult made = MakeEngineWithRetries(&wanted, [&](const VideoFormat* format) -> VseResult {
-    tries.push_back(format == nullptr ? "none" : std::to_string(format->video_type) + "/" + std::to_string(strict));
-    if (format == nullptr) return VSE_S_OK;
-    if (format->video_type != 0) {
-      strict = 1;  // the format was set, the connection then refused
-      return VSE_E_INVALIDARG;
-    }
-    return VSE_E_FAIL;
-  });
-  EXPECT_EQ(made, VSE_S_OK);
-  // The second try sees the flag the first one left.
-  EXPECT_EQ(tries, (std::vector<std::string>{"2/0", "0/1", "none"}));
-
-  tries.clear();
-  EXPECT_EQ(MakeEngineWithRetries(&wanted, [&](const VideoFormat* format) -> VseResult {
-              tries.push_back(format == nullptr ? "none" : "format");
-              return VSE_E_FAIL;
-            }),
-            VSE_E_FAIL);
-  EXPECT_EQ(tries, (std::vector<std::string>{"format", "none"}));
-  tries.clear();
-  EXPECT_EQ(MakeEngineWithRetries(nullptr, [&](const VideoFormat*) -> VseResult {
-              tries.push_back("none");
-              return VSE_E_INVALIDARG;
-            }),
-            VSE_E_FAIL);
-  EXPECT_EQ(tries.size(), 1u);
 }
 
 }  // namespace

@@ -3,37 +3,11 @@
 #include "common/trace_client.h"
 #include "video/devices/capture/frame_rows.h"
 #include "video/devices/capture/mjpeg_frame.h"
+#include "video/devices/capture/sample_room.h"
 
 namespace vzcapture {
 
 namespace {
-
-// The memory of `sample` when it holds at least `length` bytes, else null.
-void* RoomOf(IVideoSample* sample, int64_t length) {
-  void* memory = nullptr;
-  int32_t size = 0;
-  sample->GetPointer(&memory);
-  sample->GetSize(&size);
-  return memory != nullptr && size >= length ? memory : nullptr;
-}
-
-// A new sample of the allocator with room for `length` bytes (at most
-// 0x7FFFFFFF), and its memory; null, logged, when none could be had (a
-// sample too small is given back).
-IVideoSample* GetSampleWithRoom(IVideoSampleAllocator* allocator, int64_t length, void** memory) {
-  *memory = nullptr;
-  IVideoSample* sample = nullptr;
-  if (allocator != nullptr && allocator->GetSample(static_cast<int32_t>(length), &sample) == VSE_S_OK &&
-      sample != nullptr) {
-    *memory = RoomOf(sample, length);
-  }
-  if (*memory == nullptr) {
-    VZ_LOG_ERROR("Failed to GetSample on VideoSampleAllocator!");
-    if (sample != nullptr) sample->Release();
-    return nullptr;
-  }
-  return sample;
-}
 
 // A padded frame as a sample of unpadded rows: the lent sample itself,
 // its rows moved up in place, else a new sample of the allocator.
@@ -195,8 +169,6 @@ void CFrameGrabber::OnBuffer(const uint8_t* data, uint32_t length, void* lent) {
       VZ_LOG_ERROR("no MJPEG decoder in this build: MJPEG frames are dropped");
     } else if (result == MjpegResult::kWrongSize) {
       VZ_LOG_WARN("an MJPEG frame of another size than %dx%d dropped", frame.width, frame.height);
-    } else if (result == MjpegResult::kNoSample) {
-      VZ_LOG_ERROR("Failed to GetSample on VideoSampleAllocator!");
     }
     return;
   }

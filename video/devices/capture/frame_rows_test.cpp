@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "platform/camera/camera_records.h"
@@ -37,6 +38,7 @@ void MakeFrame(const FrameRows& rows, std::vector<uint8_t>* padded, std::vector<
 
 TEST(FrameRowsTest, APaddedPlanarFrameHasEachChromaPlaneAtHalfTheLumaStride) {
   for (uint32_t fourcc : {vz::kFourccI420, vz::kFourccYv12}) {
+    SCOPED_TRACE(fourcc == vz::kFourccI420 ? "I420" : "YV12");
     FrameRows rows;
     ASSERT_TRUE(RawFrameRows(fourcc, 640, 360, 704, &rows));
     ASSERT_EQ(rows.count, 3);
@@ -44,6 +46,7 @@ TEST(FrameRowsTest, APaddedPlanarFrameHasEachChromaPlaneAtHalfTheLumaStride) {
     EXPECT_EQ(rows.planes[0].rows, 360u);
     EXPECT_EQ(rows.planes[0].stride, 704u);
     for (int chroma : {1, 2}) {
+      SCOPED_TRACE("plane " + std::to_string(chroma));
       EXPECT_EQ(rows.planes[chroma].row_bytes, 320u);
       EXPECT_EQ(rows.planes[chroma].rows, 180u);
       EXPECT_EQ(rows.planes[chroma].stride, 352u);

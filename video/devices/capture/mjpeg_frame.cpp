@@ -1,6 +1,6 @@
 #include "video/devices/capture/mjpeg_frame.h"
 
-#include "common/trace_client.h"
+#include "video/devices/capture/sample_room.h"
 #if defined(VZ_HAVE_MJPEG_DECODER)
 #include "video/devices/mjpeg/mjpeg_decoder.h"
 #endif
@@ -32,16 +32,10 @@ MjpegResult CMjpegFrameDecoder::Decode(const uint8_t* data, uint32_t length, int
   if (picture_width != width || picture_height != height) return MjpegResult::kWrongSize;
   const int64_t expected = static_cast<int64_t>(width) * height * 3 / 2;
   if (size < expected || size > (1u << 28)) return MjpegResult::kBadFrame;
-  IVideoSample* sample = nullptr;
-  if (allocator->GetSample(static_cast<int32_t>(size), &sample) != VSE_S_OK || sample == nullptr) {
-    return MjpegResult::kNoSample;
-  }
   void* memory = nullptr;
-  int32_t capacity = 0;
-  sample->GetPointer(&memory);
-  sample->GetSize(&capacity);
-  if (memory == nullptr || capacity < static_cast<int64_t>(size) ||
-      decoder.Decode(length, data, static_cast<uint8_t*>(memory), size) != nsVZVP::CMjpegDecoder::kOk) {
+  IVideoSample* sample = GetSampleWithRoom(allocator, size, &memory);
+  if (sample == nullptr) return MjpegResult::kNoSample;
+  if (decoder.Decode(length, data, static_cast<uint8_t*>(memory), size) != nsVZVP::CMjpegDecoder::kOk) {
     sample->Release();
     return MjpegResult::kBadFrame;
   }

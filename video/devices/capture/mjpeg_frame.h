@@ -11,6 +11,7 @@
 
 namespace vzcapture {
 
+// kNoSample: the allocator gave no sample with room for the picture (logged).
 enum class MjpegResult { kDecoded, kNoDecoder, kBadFrame, kWrongSize, kNoSample };
 
 class CMjpegFrameDecoder {

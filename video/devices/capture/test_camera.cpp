@@ -10,6 +10,7 @@
 #include "common/trace_client.h"
 #include "platform/settings_store.h"
 #include "contracts/test_pattern.h"
+#include "video/devices/capture/sample_room.h"
 #include "video/engine/core/engine_clock.h"
 #include "video/engine/core/video_factories.h"
 #include "video/engine/send/video_cap_engine_base.h"
@@ -118,10 +119,9 @@ class CTestCameraEngine final : public TEngineObject<IVideoCapEngine>, public CV
       if (!started_) return false;
     }
     const int32_t size = kTestCameraWidth * kTestCameraHeight * 3 / 2;
-    IVideoSample* sample = nullptr;
-    if (allocator_->GetSample(size, &sample) != VSE_S_OK || sample == nullptr) return false;
     void* data = nullptr;
-    sample->GetPointer(&data);
+    IVideoSample* sample = vzcapture::GetSampleWithRoom(allocator_, size, &data);
+    if (sample == nullptr) return false;
     FillTestPattern(static_cast<uint8_t*>(data), kTestCameraWidth, kTestCameraHeight, counter_++);
     sample->SetActualDataLength(size);
     VideoFormat format{kVideoTypeI420, kTestCameraWidth, kTestCameraHeight, kTestCameraFrameRate, 0};

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "common/log_capture_testlib.h"
 #include "platform/camera/emulated/v4l2_emulation.h"
 #include "platform/camera/v4l2_camera.h"
 #include "platform/clock.h"
@@ -12,7 +13,6 @@
 #include "platform/text.h"
 #include "video/devices/capture/camera_controls.h"
 #include "video/devices/capture/capture_backend.h"
-#include "video/devices/capture/collected_lines_testlib.h"
 
 namespace vzcapture {
 namespace {
@@ -35,11 +35,11 @@ struct Listed {
 
 TEST(V4l2CapDeviceTest, WithoutACameraTheListIsEmpty) {
   vz::EmulatedV4l2 port;
-  CollectedLines collected;
+  vz::LogLineCapture collected;
   Listed listed(port);
   EXPECT_EQ(listed.devices->GetNextDevice(), nullptr);
   // The count also reaches the trace collector.
-  EXPECT_TRUE(collected.Contains("Camera device count: [0]"));
+  EXPECT_TRUE(collected.Has("Camera device count: [0]", vz::kCollectLines));
 }
 
 TEST(V4l2CapDeviceTest, CamerasAreListedWithNamesThatSurviveReplugging) {
@@ -94,6 +94,8 @@ TEST(V4l2CapDeviceTest, CapabilitiesComeFromTheFormatsFittedWithinTheirRanges) {
   EXPECT_EQ(caps[0].width, 640);
   bool saw_fitted = false;
   for (const VideoFormat& cap : caps) {
+    SCOPED_TRACE("type " + std::to_string(cap.video_type) + ", " + std::to_string(cap.width) + "x" +
+                 std::to_string(cap.height));
     EXPECT_LE(cap.width, 1280);
     EXPECT_LE(cap.height, 720);
     EXPECT_FLOAT_EQ(cap.max_frame_rate(), 30.0f);

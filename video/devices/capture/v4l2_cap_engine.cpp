@@ -6,6 +6,7 @@
 #include "common/trace_client.h"
 #include "video/devices/capture/capture_capabilities.h"
 #include "video/devices/capture/capture_format_choice.h"
+#include "video/devices/capture/sample_room.h"
 #include "video/engine/core/engine_clock.h"
 
 namespace vzcapture {
@@ -150,7 +151,7 @@ VseResult CV4l2CapEngine::Start(bool synchronous) {
   if (thread_.joinable()) {
     // Running once the stream is on; a start still pending otherwise.
     if (start_result_ready_.load() && start_result_.load() == VSE_S_OK && !lost_.load()) return VSE_S_OK;
-    if (synchronous) return WaitForStreamResult(5000) && start_result_.load() == VSE_S_OK ? VSE_S_OK : VSE_E_FAIL;
+    if (synchronous) return WaitForStreamResultForTesting(5000) && start_result_.load() == VSE_S_OK ? VSE_S_OK : VSE_E_FAIL;
     return 1;
   }
   start_result_ready_ = false;
@@ -179,10 +180,10 @@ VseResult CV4l2CapEngine::Start(bool synchronous) {
   grabber_.SetRunning(true);
   thread_ = std::thread([this] { CaptureThread(); });
   if (!synchronous) return 1;
-  return WaitForStreamResult(5000) && start_result_.load() == VSE_S_OK ? VSE_S_OK : VSE_E_FAIL;
+  return WaitForStreamResultForTesting(5000) && start_result_.load() == VSE_S_OK ? VSE_S_OK : VSE_E_FAIL;
 }
 
-bool CV4l2CapEngine::WaitForStreamResult(int timeout_ms) {
+bool CV4l2CapEngine::WaitForStreamResultForTesting(int timeout_ms) {
   std::unique_lock<std::mutex> hold(lock_);
   return stream_result_cv_.wait_for(hold, std::chrono::milliseconds(timeout_ms),
                                     [this] { return start_result_ready_.load(); });
@@ -275,14 +276,12 @@ void CV4l2CapEngine::DeliverFrame(const GrabberFrame& frame) {
     return;
   }
   frame_seen_ = true;
-  IVideoSample* sample = nullptr;
-  if (allocator_->GetSample(static_cast<int32_t>(picture), &sample) != VSE_S_OK || sample == nullptr) {
-    VZ_LOG_ERROR("Failed to GetSample on VideoSampleAllocator!");
+  void* memory = nullptr;
+  IVideoSample* sample = GetSampleWithRoom(allocator_, picture, &memory);
+  if (sample == nullptr) {
     dropped_.fetch_add(1);
     return;
   }
-  void* memory = nullptr;
-  sample->GetPointer(&memory);
   std::memcpy(memory, frame.data, static_cast<size_t>(picture));
   sample->SetActualDataLength(static_cast<int32_t>(picture));
   sample->SetFormat(&format);

@@ -40,7 +40,7 @@ class CV4l2CapEngine final : public TEngineObject<IVideoCapEngine, IVideoCrossba
  public:
   CV4l2CapEngine() = default;
 
-  // `strict` is shared by the factory's tries (see capture_factory.h).
+  // `strict` is shared by the factory's tries (see cap_engine_retries.h).
   VseResult Init(IVideoCapDevice* device, const VideoFormat* format, IVideoSampleAllocator* allocator,
                  int32_t* strict);
 
@@ -69,16 +69,17 @@ class CV4l2CapEngine final : public TEngineObject<IVideoCapEngine, IVideoCrossba
   VseResult GetCrossBarConnectedTo(int32_t* index, int32_t* flag) override;
 
   // One filled buffer as the capture thread hands it over: through the
-  // grabber into the engine's deliverers (benchmarks feed it directly);
-  // `lent` as the grabber's buffer lender gave it, or null.
-  void OnCameraBuffer(const uint8_t* data, uint32_t length, void* lent = nullptr) {
+  // grabber into the engine's deliverers; `lent` as the grabber's buffer
+  // lender gave it, or null. Benchmarks feed frames through it without a
+  // camera; the capture thread calls the grabber itself.
+  void OnCameraBufferForTesting(const uint8_t* data, uint32_t length, void* lent = nullptr) {
     grabber_.OnBuffer(data, length, lent);
   }
 
-  // For tests: waits (real time) until the capture thread has the stream's
+  // Waits (real time) until the capture thread has the stream's
   // outcome; false on time-out.
-  bool WaitForStreamResult(int timeout_ms);
-  bool restart_done() const { return restart_done_; }
+  bool WaitForStreamResultForTesting(int timeout_ms);
+  bool restart_done_for_testing() const { return restart_done_; }
   // True once the stream is on with the grabber's samples as the driver's
   // buffers (raw frames then go on without a copy).
   bool StreamsIntoSamplesForTesting() const { return streams_into_samples_.load(); }

@@ -12,12 +12,12 @@
 #include <utility>
 #include <vector>
 
+#include "common/log_capture_testlib.h"
 #include "platform/camera/emulated/v4l2_emulation.h"
 #include "platform/clock.h"
 #include "platform/run_loop.h"
 #include "video/devices/capture/capture_backend.h"
 #include "video/devices/capture/capture_capabilities.h"
-#include "video/devices/capture/collected_lines_testlib.h"
 #include "video/engine/core/vz_video_sample_allocator.h"
 
 namespace vzcapture {
@@ -162,7 +162,7 @@ TEST_F(CapEngineTest, ACameraThatStreamsIsReportedStartedOnceAndItsFramesGoOn) {
   // thread has the stream on: which one depends on that thread's progress.
   const VseResult again = engine_->Start(false);
   if (again == VSE_S_OK) {
-    EXPECT_TRUE(engine()->WaitForStreamResult(0));
+    EXPECT_TRUE(engine()->WaitForStreamResultForTesting(0));
   } else {
     EXPECT_EQ(again, 1u);
   }
@@ -200,13 +200,13 @@ TEST_F(CapEngineTest, ASilentCameraIsRestartedWithItsDefaultFormatAfterFiveSecon
   const VideoFormat wanted{3, 1280, 720, 30.0f, 0};
   ASSERT_EQ(Make(&wanted), VSE_S_OK);
   ASSERT_EQ(engine_->Start(false), 1u);
-  ASSERT_TRUE(engine()->WaitForStreamResult(30000));
+  ASSERT_TRUE(engine()->WaitForStreamResultForTesting(30000));
   Check();  // the stream is on: the deadline counts from here
   CheckFor(kFirstFrameDeadlineMs - kStartCheckMs);
-  EXPECT_FALSE(engine()->restart_done());
+  EXPECT_FALSE(engine()->restart_done_for_testing());
   EXPECT_TRUE(sink_.results.empty());
   Check();
-  EXPECT_TRUE(engine()->restart_done());
+  EXPECT_TRUE(engine()->restart_done_for_testing());
   EXPECT_TRUE(sink_.results.empty());  // the second start's outcome is the one told
   ASSERT_TRUE(WaitFor([&] { return deliverer_->count() >= 1; }));
   Check();
@@ -223,10 +223,10 @@ TEST_F(CapEngineTest, ASecondSilentStartIsReportedAsAFailure) {
   const VideoFormat wanted{3, 640, 480, 30.0f, 0};
   ASSERT_EQ(Make(&wanted), VSE_S_OK);
   ASSERT_EQ(engine_->Start(false), 1u);
-  ASSERT_TRUE(engine()->WaitForStreamResult(30000));
+  ASSERT_TRUE(engine()->WaitForStreamResultForTesting(30000));
   CheckFor(kFirstFrameDeadlineMs + kStartCheckMs);
-  ASSERT_TRUE(engine()->restart_done());
-  ASSERT_TRUE(engine()->WaitForStreamResult(30000));
+  ASSERT_TRUE(engine()->restart_done_for_testing());
+  ASSERT_TRUE(engine()->WaitForStreamResultForTesting(30000));
   CheckFor(kFirstFrameDeadlineMs + kStartCheckMs);
   EXPECT_EQ(sink_.results, std::vector<int32_t>{kFail});
   CheckFor(kFirstFrameDeadlineMs * 2);
@@ -238,9 +238,9 @@ TEST_F(CapEngineTest, AnEngineMadeWithoutAFormatNeverRestarts) {
   script.never_sends = true;
   port_.Plug(script);
   ASSERT_EQ(Make(nullptr), VSE_S_OK);
-  EXPECT_TRUE(engine()->restart_done());
+  EXPECT_TRUE(engine()->restart_done_for_testing());
   ASSERT_EQ(engine_->Start(false), 1u);
-  ASSERT_TRUE(engine()->WaitForStreamResult(30000));
+  ASSERT_TRUE(engine()->WaitForStreamResultForTesting(30000));
   CheckFor(kFirstFrameDeadlineMs + kStartCheckMs);
   EXPECT_EQ(sink_.results, std::vector<int32_t>{kFail});
 }
@@ -252,10 +252,10 @@ TEST_F(CapEngineTest, AStreamThatFailsToStartIsRetriedOnceThenReported) {
   const VideoFormat wanted{3, 640, 480, 30.0f, 0};
   ASSERT_EQ(Make(&wanted), VSE_S_OK);
   ASSERT_EQ(engine_->Start(false), 1u);
-  ASSERT_TRUE(engine()->WaitForStreamResult(30000));
+  ASSERT_TRUE(engine()->WaitForStreamResultForTesting(30000));
   Check();
-  ASSERT_TRUE(engine()->restart_done());
-  ASSERT_TRUE(engine()->WaitForStreamResult(30000));
+  ASSERT_TRUE(engine()->restart_done_for_testing());
+  ASSERT_TRUE(engine()->WaitForStreamResultForTesting(30000));
   Check();
   EXPECT_EQ(sink_.results, std::vector<int32_t>{kFail});
 }
@@ -290,7 +290,7 @@ TEST_F(CapEngineTest, ACameraPulledOutWhileStreamingIsReported) {
   // Plugged in again at the same node: a new start opens nothing new, it
   // fails and says so rather than staying pending.
   EXPECT_EQ(engine_->Start(false), 1u);
-  ASSERT_TRUE(engine()->WaitForStreamResult(30000));
+  ASSERT_TRUE(engine()->WaitForStreamResultForTesting(30000));
   Check();
   EXPECT_EQ(sink_.results.back(), kFail);
 }
@@ -313,14 +313,14 @@ TEST_F(CapEngineTest, APullOutBeforeTheFirstCheckFailsTheStartWithoutARestart) {
   const VideoFormat wanted{3, 640, 480, 30.0f, 0};
   ASSERT_EQ(Make(&wanted), VSE_S_OK);
   ASSERT_EQ(engine_->Start(false), 1u);
-  ASSERT_TRUE(engine()->WaitForStreamResult(30000));
+  ASSERT_TRUE(engine()->WaitForStreamResultForTesting(30000));
   port_.UnplugForTesting(node);
   ASSERT_TRUE(WaitFor([&] {
     Check();
     return !sink_.results.empty();
   }));
   EXPECT_EQ(sink_.results, std::vector<int32_t>{kFail});
-  EXPECT_FALSE(engine()->restart_done());
+  EXPECT_FALSE(engine()->restart_done_for_testing());
 }
 
 TEST_F(CapEngineTest, StopWhileTheStartIsPendingEndsCleanly) {
@@ -358,10 +358,10 @@ TEST_F(CapEngineTest, AWantedTypeTheCameraLacksIsRetriedAsTypeZero) {
   engine_ = nullptr;
   const VideoFormat odd{9, 640, 480, 30.0f, 0};
   {
-    CollectedLines collected;
+    vz::LogLineCapture collected;
     ASSERT_EQ(Make(&odd), VSE_S_OK);
     // The refusal also reaches the trace collector.
-    EXPECT_TRUE(collected.Contains("video type wrong value: [9]"));
+    EXPECT_TRUE(collected.Has("video type wrong value: [9]", vz::kCollectLines));
   }
 }
 

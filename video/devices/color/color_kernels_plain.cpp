@@ -4,6 +4,7 @@
 
 #include "video/devices/color/color_kernels.h"
 #include "video/devices/color/packed_layout.h"
+#include "video/devices/color/rgb_to_planar_scalar.h"
 
 namespace nsVZVP {
 namespace {
@@ -68,34 +69,11 @@ void PlanarToRgb(uint8_t* dst, int dst_stride, const uint8_t* src_y, const uint8
   }
 }
 
+// BT.601 studio range in 8-bit weights (10-bit for the block sums).
+constexpr RgbToYuvWeights kWeights8 = {66, 129, 25, 8, 38, 74, 112, 112, 94, 18, 10};
+
 template <PackedIndex kIndex>
-void RgbToPlanar(const uint8_t* src, int src_stride, uint8_t* dst_y, uint8_t* dst_u, uint8_t* dst_v, int stride_y,
-                 int stride_uv, int width, int height, int flip) {
-  constexpr PackedLayout L = LayoutOf(kIndex);
-  for (int row = 0; row + 1 < height; row += 2) {
-    const uint8_t* s[2] = {PackedRow(src, src_stride, row, height, flip),
-                           PackedRow(src, src_stride, row + 1, height, flip)};
-    uint8_t* y[2] = {dst_y + static_cast<intptr_t>(row) * stride_y,
-                     dst_y + static_cast<intptr_t>(row + 1) * stride_y};
-    uint8_t* u = dst_u + static_cast<intptr_t>(row / 2) * stride_uv;
-    uint8_t* v = dst_v + static_cast<intptr_t>(row / 2) * stride_uv;
-    for (int x = 0; x + 1 < width; x += 2) {
-      int32_t sr = 0, sg = 0, sb = 0;
-      for (int r = 0; r < 2; ++r) {
-        for (int c = 0; c < 2; ++c) {
-          const uint8_t* p = s[r] + (x + c) * L.bytes;
-          const int32_t R = p[L.r], G = p[L.g], B = p[L.b];
-          y[r][x + c] = static_cast<uint8_t>(((66 * R + 129 * G + 25 * B + 128) >> 8) + 16);
-          sr += R;
-          sg += G;
-          sb += B;
-        }
-      }
-      u[x / 2] = static_cast<uint8_t>(((112 * sb - 74 * sg - 38 * sr + 512) >> 10) + 128);
-      v[x / 2] = static_cast<uint8_t>(((112 * sr - 94 * sg - 18 * sb + 512) >> 10) + 128);
-    }
-  }
-}
+constexpr ToPlanarKernel RgbToPlanar = RgbToPlanarWeighted<kIndex, kWeights8>;
 
 // kUyvy false: Y0 U Y1 V; true: U Y0 V Y1.
 template <bool kUyvy>

@@ -8,6 +8,8 @@
 
 #include <jpeglib.h>
 
+#include "platform/big_endian.h"
+
 namespace nsVZVP::mjpeg_testing {
 
 namespace {
@@ -74,7 +76,7 @@ long FindMarker(const std::vector<uint8_t>& frame, uint8_t code) {
   while (pos + 4 <= frame.size() && frame[pos] == 0xFF) {
     if (frame[pos + 1] == code) return static_cast<long>(pos);
     if (frame[pos + 1] == 0xDA) break;
-    pos += 2 + ((frame[pos + 2] << 8) | frame[pos + 3]);
+    pos += 2 + vz::Load16(&frame[pos + 2]);
   }
   return -1;
 }
@@ -82,7 +84,7 @@ long FindMarker(const std::vector<uint8_t>& frame, uint8_t code) {
 std::vector<uint8_t> StripSegments(const std::vector<uint8_t>& frame, uint8_t code) {
   std::vector<uint8_t> out = frame;
   for (long at = FindMarker(out, code); at >= 0; at = FindMarker(out, code)) {
-    const size_t length = 2 + ((out[at + 2] << 8) | out[at + 3]);
+    const size_t length = 2 + vz::Load16(&out[at + 2]);
     out.erase(out.begin() + at, out.begin() + at + static_cast<long>(length));
   }
   return out;
@@ -93,12 +95,12 @@ std::vector<uint8_t> MergeQuantSegments(const std::vector<uint8_t>& frame) {
   std::vector<uint8_t> rest = frame;
   long first = FindMarker(rest, 0xDB);
   for (long at = first; at >= 0; at = FindMarker(rest, 0xDB)) {
-    const size_t length = 2 + ((rest[at + 2] << 8) | rest[at + 3]);
+    const size_t length = 2 + vz::Load16(&rest[at + 2]);
     tables.insert(tables.end(), rest.begin() + at + 4, rest.begin() + at + static_cast<long>(length));
     rest.erase(rest.begin() + at, rest.begin() + at + static_cast<long>(length));
   }
-  std::vector<uint8_t> segment = {0xFF, 0xDB, static_cast<uint8_t>((tables.size() + 2) >> 8),
-                                  static_cast<uint8_t>(tables.size() + 2)};
+  std::vector<uint8_t> segment = {0xFF, 0xDB, 0, 0};
+  vz::Store16(&segment[2], static_cast<uint16_t>(tables.size() + 2));
   segment.insert(segment.end(), tables.begin(), tables.end());
   rest.insert(rest.begin() + first, segment.begin(), segment.end());
   return rest;

@@ -28,9 +28,9 @@ class CVzOpenGLContainerView : public vz::WindowDelegate {
   void SetBounds(const vz::Rect& rect);
   // Picks up what the state asks for now (animation on or off, hint) and repaints.
   void Sync();
-  // Deletes the placeholder: later paints show black only. Part of the
-  // container's contract; no view of the panel drops it today.
-  void dropPlaceholder() { placeholder_.Reset(); }
+  // Deletes the placeholder: later paints show black only. No view of the
+  // panel drops it; the test checks the black container.
+  void dropPlaceholderForTesting() { placeholder_.Reset(); }
   // The hint label's window while the hint shows (a child over the video).
   vz::Window* hintWindowForTesting() const { return hint_.window(); }
   std::function<void(const vz::MouseEvent&)> on_mouse;

@@ -52,7 +52,7 @@ TEST(VideoContainerView, ShowsItsPlaceholderCentredUntilItIsDropped) {
     EXPECT_EQ(LitPixels(system->Render(top.get()), whole), LitPixels(system->Render(top.get()), image))
         << "nothing but the placeholder is lit";
 
-    container.dropPlaceholder();
+    container.dropPlaceholderForTesting();
     container.Sync();
     EXPECT_EQ(LitPixels(system->Render(top.get()), whole), 0) << "after the drop the container is black";
     container.Destroy();

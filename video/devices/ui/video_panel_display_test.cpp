@@ -306,7 +306,7 @@ TEST_F(PanelDisplayTest, TheWaitingAnimationAndThePausedHintShowAboveTheVideo) {
   std::vector<vz::Image> frames;
   for (int i = 0; i < kWaitingFrameCount; ++i) {
     CGdiPlusBitmapResource frame;
-    ASSERT_TRUE(frame.Load(WaitingFrameImage(i)));
+    ASSERT_TRUE(frame.Load(WaitingFrameImage(i))) << "frame " << i;
     frames.push_back(*frame.bitmap());
   }
   PatternRenderService render;

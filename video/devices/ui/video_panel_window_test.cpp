@@ -6,13 +6,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdarg>
-#include <cstdio>
 #include <string>
 #include <vector>
 
-#include "common/trace_client_test_hooks.h"
-
+#include "common/log_capture_testlib.h"
 #include "outside/vzres/vzres.h"
 #include "platform/clock.h"
 #include "platform/run_loop.h"
@@ -26,15 +23,6 @@ namespace {
 using testing::FakeClient;
 using testing::FakeRenderService;
 using testing::Participant;
-
-// The panel's log lines that speak of the overlay controls.
-std::vector<std::string> g_overlay_lines;
-void CaptureOverlayLine(const char*, const char* format, va_list args) {
-  char line[512];
-  std::vsnprintf(line, sizeof(line), format, args);
-  const std::string text = line;
-  if (text.find("overlay controls") != std::string::npos) g_overlay_lines.push_back(text);
-}
 
 class PanelWindowTest : public ::testing::Test {
  protected:
@@ -208,7 +196,8 @@ TEST_F(PanelWindowTest, TheToolbarKeepsItsStateAcrossFullScreenChanges) {
     panel_->toggleFullScreen();
     check("full screen", 5, false, true);
     EXPECT_EQ(panel_->panelToolbar()->button(vzres::IDC_VIDEO_MY_VIDEO)->GetCurrentImageForTesting(),
-              vzres::IDB_VIDEO_STARTED);
+              vzres::IDB_VIDEO_STARTED)
+        << "round " << round;
     panel_->toggleFullScreen();
     check("back", 5, false, true);
   }
@@ -267,14 +256,13 @@ TEST_F(PanelWindowTest, TheNameLabelOfTheLargeViewIsNeverUnderTheToolbarOrTheStr
 // them: a roster event as well as the pointer. (Someone who waits for the
 // controls reads it.)
 TEST_F(PanelWindowTest, EveryShowAndHideOfTheOverlayIsLoggedOnce) {
-  vz::TracerEntries entries;
-  entries.log_a = &CaptureOverlayLine;
-  vz::BindTracerForTest(&entries);
-  g_overlay_lines.clear();
-  auto said = [](const char* what) {
-    const bool found = !g_overlay_lines.empty() && g_overlay_lines.back().find(what) != std::string::npos;
-    g_overlay_lines.clear();
-    return found;
+  vz::LogLineCapture log;
+  // Whether the last line of the overlay controls since the last asking
+  // says `what`.
+  auto said = [&log](const char* what) {
+    const std::vector<std::string> overlay = log.Matching("overlay controls", vz::kNarrowFileLines);
+    log.Clear();
+    return !overlay.empty() && overlay.back().find(what) != std::string::npos;
   };
   ASSERT_TRUE(panel_->createVideoWindow(0, 0));
   Join({Participant("me"), Participant("p1"), Participant("p2")});
@@ -295,8 +283,7 @@ TEST_F(PanelWindowTest, EveryShowAndHideOfTheOverlayIsLoggedOnce) {
   const VideoRosterInfo p3 = Participant("p3");
   panel_->mainView()->addVideoRoster(&p3, true);
   panel_->refresh();
-  EXPECT_TRUE(g_overlay_lines.empty());
-  vz::RestoreTracerForTest();
+  EXPECT_FALSE(log.Has("overlay controls", vz::kNarrowFileLines));
 }
 
 TEST_F(PanelWindowTest, WithoutAToolbarFullScreenAndTeardownStillWork) {

@@ -109,19 +109,19 @@ TEST(ComTaskThreadTest, AtMostFiveEventsAreTakenPerRound) {
   for (int i = 0; i < 7; ++i) queue.PostEvent(new RecordingEvent(&record, 0, i));
   std::vector<Event*> taken;
   int remaining = -1;
-  ASSERT_EQ(queue.PopPendingEvents(&taken, ComTaskThread::kEventsPerRound, &remaining), VSE_S_OK);
+  ASSERT_EQ(queue.PopPendingEventsForTesting(&taken, ComTaskThread::kEventsPerRound, &remaining), VSE_S_OK);
   EXPECT_EQ(taken.size(), 5u);
   EXPECT_EQ(remaining, 2);
-  EXPECT_EQ(queue.PopPendingEvents(&taken, 5), VSE_E_FAIL) << "the out list must be empty";
+  EXPECT_EQ(queue.PopPendingEventsForTesting(&taken, 5), VSE_E_FAIL) << "the out list must be empty";
   for (Event* e : taken) e->OnDestroy();
   taken.clear();
-  EXPECT_EQ(queue.PopPendingEvents(&taken, 0), VSE_E_FAIL);
-  ASSERT_EQ(queue.PopPendingEvents(&taken, 5, &remaining), VSE_S_OK);
+  EXPECT_EQ(queue.PopPendingEventsForTesting(&taken, 0), VSE_E_FAIL);
+  ASSERT_EQ(queue.PopPendingEventsForTesting(&taken, 5, &remaining), VSE_S_OK);
   EXPECT_EQ(taken.size(), 2u);
   EXPECT_EQ(remaining, 0);
   for (Event* e : taken) e->OnDestroy();
   taken.clear();
-  EXPECT_EQ(queue.PopPendingEvents(&taken, 5), VSE_E_FAIL) << "empty";
+  EXPECT_EQ(queue.PopPendingEventsForTesting(&taken, 5), VSE_E_FAIL) << "empty";
   EXPECT_EQ(queue.PostEvent(nullptr), VSE_E_FAIL);
 }
 

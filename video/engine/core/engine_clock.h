@@ -33,7 +33,7 @@ class FakeEngineClock final : public EngineClock {
   void AdvanceMs(int64_t ms) { AdvanceUs(ms * 1000); }
   // A wall-clock step (the user or NTP setting the time); monotonic time
   // does not move.
-  void StepWallUs(int64_t us) { wall_us_ += us; }
+  void StepWallUsForTesting(int64_t us) { wall_us_ += us; }
 
  private:
   std::atomic<int64_t> monotonic_us_;

@@ -8,35 +8,24 @@ namespace VZSE_ {
 
 EventQueueBase::~EventQueueBase() { DestroyAll(); }
 
-VseResult EventQueueBase::PostEvent(Event* event) {
-  if (event == nullptr) return VSE_E_FAIL;
-  {
-    std::unique_lock<std::mutex> lock(mutex_);
-    if (!stopped_) {
-      events_.push_back(event);
-      lock.unlock();
-      posted_.notify_one();
-      return VSE_S_OK;
-    }
-  }
-  VZ_LOG_WARN("EventQueueBase::PostEvent, has been stopped.");
-  event->OnDestroy();
-  return VSE_E_FAIL;
-}
+VseResult EventQueueBase::PostEvent(Event* event) { return Post(event, false, "PostEvent"); }
 
-VseResult EventQueueBase::PostLastEvent(Event* event) {
+VseResult EventQueueBase::PostLastEvent(Event* event) { return Post(event, true, "PostLastEvent"); }
+
+VseResult EventQueueBase::Post(Event* event, bool last, const char* caller) {
   if (event == nullptr) return VSE_E_FAIL;
   {
     std::unique_lock<std::mutex> lock(mutex_);
     if (!stopped_) {
       events_.push_back(event);
-      stopped_ = true;
+      // In the same hold as the push: no other post can follow the last.
+      if (last) stopped_ = true;
       lock.unlock();
       posted_.notify_one();
       return VSE_S_OK;
     }
   }
-  VZ_LOG_WARN("EventQueueBase::PostEvent, has been stopped.");
+  VZ_LOG_WARN("EventQueueBase::%s, has been stopped.", caller);
   event->OnDestroy();
   return VSE_E_FAIL;
 }
@@ -63,7 +52,7 @@ VseResult EventQueueBase::PopLocked(std::vector<Event*>* out, int max_count, int
   return VSE_S_OK;
 }
 
-VseResult EventQueueBase::PopPendingEvents(std::vector<Event*>* out, int max_count, int* remaining) {
+VseResult EventQueueBase::PopPendingEventsForTesting(std::vector<Event*>* out, int max_count, int* remaining) {
   std::lock_guard<std::mutex> lock(mutex_);
   return PopLocked(out, max_count, remaining);
 }

@@ -29,9 +29,10 @@ class EventQueueBase {
   bool IsStopped();
 
   // Moves up to max_count events (max_count > 0) to `out` (which must be
-  // empty); VSE_E_FAIL when the queue is empty. *remaining, when given,
-  // receives how many stay queued.
-  VseResult PopPendingEvents(std::vector<Event*>* out, int max_count, int* remaining = nullptr);
+  // empty) without waiting; VSE_E_FAIL when the queue is empty. *remaining,
+  // when given, receives how many stay queued. The queue's thread pops
+  // through WaitAndPop; tests look at the queue through this.
+  VseResult PopPendingEventsForTesting(std::vector<Event*>* out, int max_count, int* remaining = nullptr);
   // When the queue is empty, waits once for a post for at most `timeout`
   // (Infinite(): no limit; the time is real time), then pops as above.
   VseResult WaitAndPop(std::vector<Event*>* out, int max_count, const TimeValue& timeout);
@@ -39,6 +40,8 @@ class EventQueueBase {
   void DestroyAll();
 
  private:
+  // PostEvent, or with `last` PostLastEvent; `caller` names it in the log.
+  VseResult Post(Event* event, bool last, const char* caller);
   VseResult PopLocked(std::vector<Event*>* out, int max_count, int* remaining);
 
   std::mutex mutex_;

@@ -3,6 +3,7 @@
 #include <atomic>
 
 #include "common/trace_client.h"
+#include "video/engine/core/cap_engine_retries.h"
 
 namespace {
 
@@ -55,25 +56,10 @@ VseResult CreateVideoCapEngine(IVideoCapDevice* device, const VideoFormat* forma
   if (out == nullptr) return VSE_E_INVALIDARG;
   *out = nullptr;
   const VideoDeviceFactories& table = Table();
-  VseResult made = table.make_cap_engine(device, format, allocator, out);
-  if (made == VSE_S_OK || made == VSE_E_OUTOFMEMORY) return made;
-  if (table.cap_engine_makes_retries) return VSE_E_FAIL;
-  if (format == nullptr) {
-    VZ_LOG_ERROR("capture engine failed without a format, hr=0x%08X", made);
-    return VSE_E_FAIL;
-  }
-  if (made == VSE_E_INVALIDARG) {
-    VideoFormat any_type = *format;
-    any_type.video_type = 0;
-    VZ_LOG_WARN("format refused, trying the device's own video type");
-    made = table.make_cap_engine(device, &any_type, allocator, out);
-    if (made == VSE_S_OK || made == VSE_E_OUTOFMEMORY) return made;
-  }
-  VZ_LOG_WARN("trying the capture engine without a format, hr=0x%08X", made);
-  made = table.make_cap_engine(device, nullptr, allocator, out);
-  if (made == VSE_S_OK || made == VSE_E_OUTOFMEMORY) return made;
-  VZ_LOG_ERROR("capture engine failed, hr=0x%08X", made);
-  return VSE_E_FAIL;
+  if (table.cap_engine_makes_retries) return FactoryResult(table.make_cap_engine(device, format, allocator, out));
+  return MakeEngineWithRetries(format, [&](const VideoFormat* wanted) {
+    return table.make_cap_engine(device, wanted, allocator, out);
+  });
 }
 
 void SetDefaultVideoRendererMaker(VseResult (*maker)(void* owner_view, IVideoRenderer** out)) {

@@ -61,7 +61,7 @@ class CVseRtpMonitor {
   // kFecPacket for FEC, else the manager's OnPacket answer.
   VseResult InputReceivedRtpData(const uint8_t* packet, int32_t length, uint32_t receive_ms);
   // 0 when flag is non-zero and n > 0, else -1.
-  static int32_t IsReady(int32_t flag, int32_t n) { return flag != 0 && n > 0 ? 0 : -1; }
+  static int32_t IsReadyForTesting(int32_t flag, int32_t n) { return flag != 0 && n > 0 ? 0 : -1; }
   // The 16-byte feedback block (send time of the last analysed packet,
   // now - that analysis, delay variation, kbit/s << 8 | loss8) into `buffer`
   // (at least 16 bytes); clears the analysed count. VSE_E_INVALIDARG for a

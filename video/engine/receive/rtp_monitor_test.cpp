@@ -84,9 +84,9 @@ TEST_F(RtpMonitorTest, NetworkClassTableAndLossScale) {
   EXPECT_EQ(CVseRtpMonitor::Loss8(1000), 255);
   EXPECT_EQ(CVseRtpMonitor::Loss8(333), 85);
   EXPECT_EQ(CVseRtpMonitor::Loss8(0), 0);
-  EXPECT_EQ(CVseRtpMonitor::IsReady(1, 1), 0);
-  EXPECT_EQ(CVseRtpMonitor::IsReady(0, 1), -1);
-  EXPECT_EQ(CVseRtpMonitor::IsReady(1, 0), -1);
+  EXPECT_EQ(CVseRtpMonitor::IsReadyForTesting(1, 1), 0);
+  EXPECT_EQ(CVseRtpMonitor::IsReadyForTesting(0, 1), -1);
+  EXPECT_EQ(CVseRtpMonitor::IsReadyForTesting(1, 0), -1);
 }
 
 TEST_F(RtpMonitorTest, RefusedInputCountsForNothing) {

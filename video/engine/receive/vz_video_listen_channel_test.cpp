@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/big_endian.h"
 #include "video/engine/core/engine_clock.h"
 #include "video/engine/core/va_image_content.h"
 #include "video/engine/core/vz_video_sample_allocator.h"
@@ -116,10 +117,12 @@ struct EventSink final : IVideoListenChannelSink {
 std::vector<uint8_t> Packet(uint16_t seq, uint32_t ts90, uint8_t nal, const std::string& body,
                             uint32_t ssrc = kSsrc) {
   std::vector<uint8_t> p(13 + body.size());
-  const uint8_t header[13] = {0x80, 98, uint8_t(seq >> 8), uint8_t(seq), uint8_t(ts90 >> 24), uint8_t(ts90 >> 16),
-                              uint8_t(ts90 >> 8), uint8_t(ts90), uint8_t(ssrc >> 24), uint8_t(ssrc >> 16),
-                              uint8_t(ssrc >> 8), uint8_t(ssrc), nal};
-  std::memcpy(p.data(), header, sizeof header);
+  p[0] = 0x80;
+  p[1] = 98;
+  vz::Store16(&p[2], seq);
+  vz::Store32(&p[4], ts90);
+  vz::Store32(&p[8], ssrc);
+  p[12] = nal;
   if (!body.empty()) std::memcpy(p.data() + 13, body.data(), body.size());
   return p;
 }

@@ -51,7 +51,7 @@ void ReedSolomonSessionEnded() {
   if (cache.sessions > 0 && --cache.sessions == 0) cache.codecs.clear();
 }
 
-size_t ReedSolomonCacheSize() {
+size_t ReedSolomonCacheSizeForTesting() {
   Cache& cache = TheCache();
   std::lock_guard<std::mutex> guard(cache.lock);
   return cache.codecs.size();

@@ -19,6 +19,6 @@ std::shared_ptr<const CReedSolomonCodec> GetReedSolomonCodec(int k, int n);
 void ReedSolomonSessionStarted();
 void ReedSolomonSessionEnded();
 
-size_t ReedSolomonCacheSize();
+size_t ReedSolomonCacheSizeForTesting();
 
 }  // namespace vz::rtp

@@ -9,9 +9,9 @@ class CRTPFECPacket final : public CVseRtpPacket {
  public:
   using CVseRtpPacket::CVseRtpPacket;
 
-  uint32_t get_contrib_source(int) const override { return 0; }
-  bool set_contrib_source(int, uint32_t) override { return false; }
+  uint32_t get_contrib_source_for_testing(int) const override { return 0; }
+  bool set_contrib_source_for_testing(int, uint32_t) override { return false; }
   int HeaderLength() const override { return kFixedHeaderLength; }
-  bool GetExtension(uint16_t, uint8_t*, int*) const override { return false; }
-  bool SetExtension(uint16_t, const uint8_t*, int) override { return false; }
+  bool GetExtensionForTesting(uint16_t, uint8_t*, int*) const override { return false; }
+  bool SetExtensionForTesting(uint16_t, const uint8_t*, int) override { return false; }
 };

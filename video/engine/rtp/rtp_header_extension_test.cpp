@@ -127,7 +127,7 @@ TEST(OneByteExtension, RefusesBadElementsAndForeignProfiles) {
   EXPECT_EQ(Bytes(p), before);
 
   const uint8_t other[4] = {1, 2, 3, 4};
-  ASSERT_TRUE(p.SetExtension(0x1000, other, 4));
+  ASSERT_TRUE(p.SetExtensionForTesting(0x1000, other, 4));
   const uint8_t ok[2] = {0x40, 1};
   const uint8_t* e2[] = {ok};
   EXPECT_FALSE(AddOneByteElements(&p, e2, lengths, 1));

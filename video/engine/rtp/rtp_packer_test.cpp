@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "platform/big_endian.h"
 #include "video/engine/core/fec_tables.h"
 #include "video/engine/rtp/rtp_extension_elements.h"
 #include "video/engine/rtp/rtp_header_extension.h"
@@ -128,7 +129,7 @@ TEST_F(PackerFixture, ExtensionElementsOfMediaAndFecPackets) {
     EXPECT_EQ(CRtpOneByteHeaderExtend_Timing::GetTimeMsForTesting(e), 0x01020304u);
     EXPECT_EQ(p[1] & 0x7F, 98);
     // RTP time stamp in 90 kHz units.
-    EXPECT_EQ((uint32_t(p[4]) << 24 | uint32_t(p[5]) << 16 | uint32_t(p[6]) << 8 | p[7]), 0x01020304u * 90u);
+    EXPECT_EQ(vz::Load32(&p[4]), 0x01020304u * 90u);
     EXPECT_EQ(p[12], 0xBE);
     EXPECT_EQ(p[15], 4);  // L = 4: 14 bytes of elements padded to 16
   }

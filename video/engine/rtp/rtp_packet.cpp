@@ -92,7 +92,7 @@ int CVseRtpPacket::HeaderLength() const {
   return length;
 }
 
-bool CVseRtpPacket::set_contrib_src_count(int count) {
+bool CVseRtpPacket::set_contrib_src_count_for_testing(int count) {
   if (count < 0 || count > kMaxContribSources) {
     VZ_LOG_ERROR("count <= 0xf");
     return false;
@@ -117,7 +117,7 @@ void CVseRtpPacket::set_timestamp(uint32_t timestamp) { Store32(buffer_ + 4, tim
 uint32_t CVseRtpPacket::ssrc() const { return Load32(buffer_ + 8); }
 void CVseRtpPacket::set_ssrc(uint32_t ssrc) { Store32(buffer_ + 8, ssrc); }
 
-uint32_t CVseRtpPacket::get_contrib_source(int idx) const {
+uint32_t CVseRtpPacket::get_contrib_source_for_testing(int idx) const {
   if (idx < 0 || idx >= get_contrib_src_count()) {
     VZ_LOG_ERROR("idx < get_contrib_src_count()");
     return 0;
@@ -125,7 +125,7 @@ uint32_t CVseRtpPacket::get_contrib_source(int idx) const {
   return Load32(buffer_ + kFixedHeaderLength + 4 * idx);
 }
 
-bool CVseRtpPacket::set_contrib_source(int idx, uint32_t csrc) {
+bool CVseRtpPacket::set_contrib_source_for_testing(int idx, uint32_t csrc) {
   if (idx < 0 || idx > kMaxContribSources) {
     VZ_LOG_ERROR("idx <= 15");
     return false;
@@ -154,7 +154,7 @@ bool CVseRtpPacket::MovePayload(int old_header_length, int new_header_length) {
   return true;
 }
 
-bool CVseRtpPacket::GetExtension(uint16_t profile, uint8_t* data, int* length) const {
+bool CVseRtpPacket::GetExtensionForTesting(uint16_t profile, uint8_t* data, int* length) const {
   if (!extension() || data == nullptr || length == nullptr) return false;
   const int at = kFixedHeaderLength + 4 * get_contrib_src_count();
   if (at + 4 > total_length_ || Load16(buffer_ + at) != profile) return false;
@@ -165,7 +165,7 @@ bool CVseRtpPacket::GetExtension(uint16_t profile, uint8_t* data, int* length) c
   return true;
 }
 
-bool CVseRtpPacket::SetExtension(uint16_t profile, const uint8_t* data, int length) {
+bool CVseRtpPacket::SetExtensionForTesting(uint16_t profile, const uint8_t* data, int length) {
   if (extension() || data == nullptr || length <= 0 || length > 4 * 0xFFFF) return false;
   const int words = (length + 3) / 4;
   const int old_header = HeaderLength();

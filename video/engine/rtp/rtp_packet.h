@@ -30,19 +30,19 @@ class CVseRtpPacket {
   CVseRtpPacket& operator=(const CVseRtpPacket&) = delete;
 
   // CSRC at idx in host order; 0 (logged) when idx >= CC.
-  virtual uint32_t get_contrib_source(int idx) const;
+  virtual uint32_t get_contrib_source_for_testing(int idx) const;
   // Stores a CSRC, growing CC to idx + 1 and moving the payload back. Refused
   // (logged, false) when idx > 15 or the packet carries an extension, whose
   // bytes would otherwise be overwritten.
-  virtual bool set_contrib_source(int idx, uint32_t csrc);
+  virtual bool set_contrib_source_for_testing(int idx, uint32_t csrc);
   // 12 + 4 x CC, plus 4 + 4 x L when the extension bit is set.
   virtual int HeaderLength() const;
   // Copies min(4 x L, *length) bytes of extension data when the extension's
   // profile is `profile`; false (nothing copied) otherwise.
-  virtual bool GetExtension(uint16_t profile, uint8_t* data, int* length) const;
+  virtual bool GetExtensionForTesting(uint16_t profile, uint8_t* data, int* length) const;
   // Adds an extension (only when there is none); data is zero-padded to whole
   // words and the payload moves back behind it.
-  virtual bool SetExtension(uint16_t profile, const uint8_t* data, int length);
+  virtual bool SetExtensionForTesting(uint16_t profile, const uint8_t* data, int length);
   // Received-packet check: version 2, not an RTCP type (200-204) in the
   // second byte, the header within the packet and sane padding.
   virtual bool IsValid() const;
@@ -60,7 +60,7 @@ class CVseRtpPacket {
   bool extension() const { return (buffer_[0] & 0x10) != 0; }
   void set_extension_bit(bool on) { SetBit(0, 0x10, on); }
   int get_contrib_src_count() const { return buffer_[0] & 0x0F; }
-  bool set_contrib_src_count(int count);
+  bool set_contrib_src_count_for_testing(int count);
   bool marker_for_testing() const { return (buffer_[1] & 0x80) != 0; }
   void set_marker(bool on) { SetBit(1, 0x80, on); }
   int payload_type() const { return buffer_[1] & 0x7F; }

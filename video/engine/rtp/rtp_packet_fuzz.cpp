@@ -15,10 +15,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (packet.HeaderLength() + packet.PayloadLength() != packet.TotalLength()) std::abort();
     if (packet.TotalLength() != n) std::abort();
     packet.IsValid();
-    for (int i = 0; i < packet.get_contrib_src_count(); ++i) packet.get_contrib_source(i);
+    for (int i = 0; i < packet.get_contrib_src_count(); ++i) packet.get_contrib_source_for_testing(i);
     uint8_t extension[512];
     int length = sizeof(extension);
-    packet.GetExtension(0xBEDE, extension, &length);
+    packet.GetExtensionForTesting(0xBEDE, extension, &length);
     if (length < 0 || length > static_cast<int>(sizeof(extension))) std::abort();
     volatile uint8_t sink = 0;
     for (int i = 0; i < packet.PayloadLength(); ++i) sink = sink ^ packet.Payload()[i];

@@ -39,7 +39,7 @@ TEST(RtpPacket, SettersKeepTheNeighbouringBitsAndRefuseOutOfRangeValues) {
   p.set_padding_for_testing(true);
   p.set_extension_bit(true);
   p.set_extension_bit(false);
-  EXPECT_FALSE(p.set_contrib_src_count(16));  // would spill into X and P
+  EXPECT_FALSE(p.set_contrib_src_count_for_testing(16));  // would spill into X and P
   EXPECT_EQ(p.Data()[0], 0xA0);
   EXPECT_EQ(p.version(), 2);
 }
@@ -48,35 +48,35 @@ TEST(RtpPacket, CsrcListAndExtensionGiveTheHeaderLength) {
   CVseRtpPacket p;
   const uint8_t payload[] = {1, 2, 3};
   ASSERT_TRUE(p.SetPayload(payload, 3));
-  ASSERT_TRUE(p.set_contrib_source(1, 0xCAFEBABE));  // CC becomes 2, payload moves back
+  ASSERT_TRUE(p.set_contrib_source_for_testing(1, 0xCAFEBABE));  // CC becomes 2, payload moves back
   EXPECT_EQ(p.get_contrib_src_count(), 2);
-  EXPECT_EQ(p.get_contrib_source(0), 0u);
-  EXPECT_EQ(p.get_contrib_source(1), 0xCAFEBABEu);
-  EXPECT_EQ(p.get_contrib_source(2), 0u);  // past the list: logged, 0
+  EXPECT_EQ(p.get_contrib_source_for_testing(0), 0u);
+  EXPECT_EQ(p.get_contrib_source_for_testing(1), 0xCAFEBABEu);
+  EXPECT_EQ(p.get_contrib_source_for_testing(2), 0u);  // past the list: logged, 0
   EXPECT_EQ(p.Payload()[0], 1);
   std::vector<uint8_t> ext(20, 0x5A);
-  ASSERT_TRUE(p.SetExtension(0x1000, ext.data(), 20));
+  ASSERT_TRUE(p.SetExtensionForTesting(0x1000, ext.data(), 20));
   EXPECT_EQ(p.HeaderLength(), 12 + 8 + 24);
   EXPECT_EQ(p.TotalLength(), 44 + 3);
   EXPECT_EQ(p.Payload()[2], 3);
   // A CSRC cannot be added in front of an extension, nor past 15.
-  EXPECT_FALSE(p.set_contrib_source(2, 7));
-  EXPECT_FALSE(p.set_contrib_source(16, 7));
+  EXPECT_FALSE(p.set_contrib_source_for_testing(2, 7));
+  EXPECT_FALSE(p.set_contrib_source_for_testing(16, 7));
   EXPECT_EQ(p.get_contrib_src_count(), 2);
   uint8_t out[64];
   int length = 64;
-  ASSERT_TRUE(p.GetExtension(0x1000, out, &length));
+  ASSERT_TRUE(p.GetExtensionForTesting(0x1000, out, &length));
   EXPECT_EQ(length, 20);
   EXPECT_EQ(out[19], 0x5A);
   length = 64;
-  EXPECT_FALSE(p.GetExtension(0xBEDE, out, &length));
-  EXPECT_FALSE(p.SetExtension(0x1000, ext.data(), 4));  // only one extension
+  EXPECT_FALSE(p.GetExtensionForTesting(0xBEDE, out, &length));
+  EXPECT_FALSE(p.SetExtensionForTesting(0x1000, ext.data(), 4));  // only one extension
 }
 
 TEST(RtpPacket, SetExtensionPadsToWholeWords) {
   CVseRtpPacket p;
   const uint8_t ext[] = {9, 8, 7, 6, 5};
-  ASSERT_TRUE(p.SetExtension(0xABCD, ext, 5));
+  ASSERT_TRUE(p.SetExtensionForTesting(0xABCD, ext, 5));
   const std::vector<uint8_t> golden = {0x90, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
                                        0xAB, 0xCD, 0x00, 0x02, 9, 8, 7, 6, 5, 0, 0, 0};
   EXPECT_EQ(Bytes(p), golden);
@@ -156,8 +156,8 @@ TEST(RtpFecPacket, HeaderIsAlwaysTheFixedHeader) {
   ASSERT_EQ(p.from_buffer(bytes.data(), 40), 12);
   EXPECT_EQ(p.HeaderLength(), 12);
   EXPECT_EQ(p.PayloadLength(), 28);
-  EXPECT_EQ(p.get_contrib_source(0), 0u);
-  EXPECT_FALSE(p.set_contrib_source(0, 1));
+  EXPECT_EQ(p.get_contrib_source_for_testing(0), 0u);
+  EXPECT_FALSE(p.set_contrib_source_for_testing(0, 1));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "platform/big_endian.h"
 #include "video/engine/rtp/rtp_packet.h"
 
 namespace {
@@ -137,7 +138,7 @@ TEST(SvcSessionSend, ReedSolomonHeaderAndRuns) {
   EXPECT_EQ(h[6], 3);  // k
   EXPECT_EQ(h[7], 0);
   // Parity of the lengths 22, 23, 24 with row 4 of the (3, 5) code, little-endian low bytes.
-  EXPECT_NE((h[2] << 8) | h[3], 0);
+  EXPECT_NE(vz::Load16(&h[2]), 0);
 
   media.ptrs[2]->set_sequence(2);  // 65534, 65535, 2: a gap
   EXPECT_EQ(session.MakeReedSolomonFec(media.ptrs.data(), 3, fec.ptrs.data(), 2), -1);
@@ -308,8 +309,8 @@ TEST(SvcSessionXor, MaskBitsAndSingleLossRecovery) {
   CVseRtpPacket fec;
   ASSERT_EQ(sender.MakeXorFecForTesting(media.ptrs.data(), 3, 0x5, &fec), 0);  // packets 0 and 2
   const uint8_t* h = fec.Data() + 12;
-  EXPECT_EQ((h[0] << 8) | h[1], 1000);
-  EXPECT_EQ((h[5] << 16) | (h[6] << 8) | h[7], (1 << 23) | (1 << 21));
+  EXPECT_EQ(vz::Load16(&h[0]), 1000);
+  EXPECT_EQ(vz::Load24(&h[5]), (1u << 23) | (1u << 21));
   EXPECT_EQ(sender.MakeXorFecForTesting(media.ptrs.data(), 3, 0, &fec), -1);
   EXPECT_EQ(fec.TotalLength(), 12 + 12 + (media.ptrs[0]->TotalLength() - 12));
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "contracts/vzh264_codec.h"
+#include "platform/big_endian.h"
 #include "platform/module_loader.h"
 #include "video/engine/core/engine_clock.h"
 #include "video/engine/core/vz_video_sample_allocator.h"
@@ -328,7 +329,7 @@ TEST_F(SourceChannelTest, AKeyFrameRequestStormGivesAtMostOneKeyFramePerGap) {
     if (transport_.kinds[i] != IVideoPacketTransport::kParameterSetPacket) continue;
     const std::vector<uint8_t>& p = transport_.packets[i];
     ASSERT_GE(p.size(), 12u) << "packet " << i;
-    const uint32_t stamp = uint32_t(p[4]) << 24 | uint32_t(p[5]) << 16 | uint32_t(p[6]) << 8 | p[7];
+    const uint32_t stamp = vz::Load32(&p[4]);
     if (key_frames.empty() || key_frames.back() != stamp) key_frames.push_back(stamp);
   }
   EXPECT_GE(key_frames.size(), 10u);  // the requests are still honoured, once per gap
@@ -479,7 +480,7 @@ TEST_F(SourceChannelTest, TimerRoundsReportChangedValuesAndKeyFrameRequests) {
       EXPECT_EQ(c.second, (640 << 16) | 360);
     }
     if (c.first == CVzVideoSourceChannel::kKindSendRate) {
-      EXPECT_GT(c.second, 0);
+      EXPECT_GT(c.second, 0) << "a send rate change";
     }
   }
   EXPECT_TRUE(sink.key_requests.empty());

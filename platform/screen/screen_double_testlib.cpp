@@ -1,4 +1,4 @@
-#include "platform/screen/screen_double.h"
+#include "platform/screen/screen_double_testlib.h"
 
 #include <algorithm>
 #include <cstring>
@@ -6,15 +6,6 @@
 #include "platform/platform_log.h"
 
 namespace vz {
-
-bool ScreenRectInside(const ScreenRect& rect, const ScreenRect& bounds) {
-  if (rect.empty()) return false;
-  // 64-bit sums so huge widths cannot wrap past the check.
-  const int64_t right = int64_t{rect.x} + rect.width;
-  const int64_t bottom = int64_t{rect.y} + rect.height;
-  return rect.x >= bounds.x && rect.y >= bounds.y && right <= int64_t{bounds.x} + bounds.width &&
-         bottom <= int64_t{bounds.y} + bounds.height;
-}
 
 ScreenDouble::ScreenDouble(int width, int height)
     : width_(std::max(0, width)),

@@ -1,8 +1,6 @@
-#include "video/devices/capture/capture_factory.h"
+#include "video/engine/core/cap_engine_retries.h"
 
 #include "common/trace_client.h"
-
-namespace vzcapture {
 
 VseResult MakeEngineWithRetries(const VideoFormat* format, const EngineTry& try_once) {
   VseResult made = try_once(format);
@@ -24,5 +22,3 @@ VseResult MakeEngineWithRetries(const VideoFormat* format, const EngineTry& try_
   VZ_LOG_ERROR("capture engine failed, hr=0x%08X", made);
   return VSE_E_FAIL;
 }
-
-}  // namespace vzcapture

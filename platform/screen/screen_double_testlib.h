@@ -1,5 +1,5 @@
 #pragma once
-// An in-memory screen for unit tests of the capture side: a pixel buffer the
+// Test support: an in-memory screen for unit tests of the capture side: a pixel buffer the
 // test paints, monitors, a cursor and a window list it sets, and counters of
 // the calls made. Reads behave as the X11 source's do (same bounds checks,
 // same pixel layout), and a read can be made to fail on demand.
@@ -71,8 +71,5 @@ class ScreenDouble : public ScreenSource {
   size_t scripted_next_ = 0;
   std::vector<ScreenRect> block_reads_;
 };
-
-// Whether `rect` is non-empty and lies wholly inside `bounds`.
-bool ScreenRectInside(const ScreenRect& rect, const ScreenRect& bounds);
 
 }  // namespace vz
