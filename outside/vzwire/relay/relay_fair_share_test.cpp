@@ -26,19 +26,19 @@ using vzrelay::FrameKind;
 using namespace vzrelay_test;  // the raw member, the relay process and the messages they send
 
 
-// The relay's memory is checked only where it means something: the
-// sanitizers' shadow memory (and the quarantine of freed blocks) take
-// hundreds of MiB.
+// The relay's memory and speed are checked only where they mean something:
+// the sanitizers' shadow memory (and the quarantine of freed blocks) take
+// hundreds of MiB, and their checks slow the relay several times.
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-constexpr bool kMemoryChecked = false;
+constexpr bool kUnsanitized = false;
 #elif defined(__has_feature)
 #if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-constexpr bool kMemoryChecked = false;
+constexpr bool kUnsanitized = false;
 #else
-constexpr bool kMemoryChecked = true;
+constexpr bool kUnsanitized = true;
 #endif
 #else
-constexpr bool kMemoryChecked = true;
+constexpr bool kUnsanitized = true;
 #endif
 
 // A sharing message of one cache: `size` bytes of one letter.
@@ -101,7 +101,7 @@ TEST(RelayFairShareTest, LateJoinersThatNeverReadShareTheReplayAndAreDroppedAtTh
   std::printf("relay with %d caches of %zu KiB kept: VmRSS %zu KiB; with %d late joiners that never read: VmRSS %zu "
               "KiB, VmHWM %zu KiB\n",
               kCaches, kCacheBytes >> 10, before, kJoiners, with_joiners, ProcessKib(relay.Pid(), "VmHWM"));
-  if (kMemoryChecked) {
+  if (kUnsanitized) {
     EXPECT_LT(ProcessKib(relay.Pid(), "VmHWM"), 256u << 10);
     EXPECT_LT(with_joiners - std::min(with_joiners, before), 64u << 10) << "the joiners' replays are copies";
   }
@@ -351,7 +351,7 @@ TEST(RelayFairShareTest, SubscriptionsAreBoundedPerMemberWhateverItAsks) {
   std::printf("relay after %d subscriptions of %zu-byte roster ids and 2 million SSRC subscriptions: VmRSS %zu KiB "
               "(%zu before), VmHWM %zu KiB\n",
               kPerRecord * kRecords, kIdBytes, after, before, ProcessKib(relay.Pid(), "VmHWM"));
-  if (kMemoryChecked) {
+  if (kUnsanitized) {
     EXPECT_LT(after - std::min(after, before), 64u << 10);
   }
 
@@ -500,7 +500,7 @@ TEST(RelayFairShareTest, FramesThatNeverEndPinLittleMemoryAndTheirConnectionsClo
   std::printf("relay with %d frames of 8 MiB that never end: VmHWM %zu KiB before, %zu KiB after; %d closed in %.1f s\n",
               kPinners, before, peak, closed_count, static_cast<double>(vz::MonotonicMs() - start) / 1000.0);
   EXPECT_EQ(closed_count, kPinners) << "connections whose frames never end stay open";
-  if (kMemoryChecked) {
+  if (kUnsanitized) {
     // 64 MiB of frames in progress in one meeting, and what each connection
     // may hold besides; 24 x 8 MiB without the bound.
     EXPECT_LT(peak - std::min(peak, before), 128u << 10) << "the frames in progress are not bounded";
@@ -514,8 +514,10 @@ TEST(RelayFairShareTest, FramesThatNeverEndPinLittleMemoryAndTheirConnectionsClo
 // Threads that open connections without end and never join, as fast as
 // the relay lets them, while honest members join one after another: every
 // join that waits is read before more connections are let in, so nearly
-// all honest joins are confirmed, each within a second.
+// all honest joins are confirmed, each within a second (a sanitized relay
+// accepts too slowly for the second to mean anything: there, within 5 s).
 TEST(RelayFairShareTest, ABurstOfConnectionsDoesNotKeepHonestJoinsOut) {
+  const uint64_t kJoinWithinMs = kUnsanitized ? 1000 : 5000;
   RelayProcess relay;
   ASSERT_TRUE(relay.Start({}));
   std::atomic<bool> bursting{true};
@@ -546,15 +548,16 @@ TEST(RelayFairShareTest, ABurstOfConnectionsDoesNotKeepHonestJoinsOut) {
     const uint64_t asked = vz::MonotonicMs();
     const bool joined = member.Join(relay.Port(), PlainJoin("honest-" + std::to_string(i), kVideo, "v-1"));
     const uint64_t took = vz::MonotonicMs() - asked;
-    if (joined && took <= 1000) ++confirmed;
+    if (joined && took <= kJoinWithinMs) ++confirmed;
     if (joined) slowest = std::max(slowest, took);
   }
   const uint64_t burst = opened;
   bursting = false;
   for (std::thread& burster : bursters) burster.join();
-  std::printf("honest joins beside %llu connections asked for by 3 threads: %d of %d confirmed within 1 s, slowest %llu "
-              "ms\n",
-              static_cast<unsigned long long>(burst), confirmed, kHonest, static_cast<unsigned long long>(slowest));
+  std::printf("honest joins beside %llu connections asked for by 3 threads: %d of %d confirmed within %llu ms, slowest "
+              "%llu ms\n",
+              static_cast<unsigned long long>(burst), confirmed, kHonest, static_cast<unsigned long long>(kJoinWithinMs),
+              static_cast<unsigned long long>(slowest));
   EXPECT_GE(confirmed, 38);
   EXPECT_TRUE(relay.Stop());
 }
