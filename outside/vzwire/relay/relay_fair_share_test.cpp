@@ -470,6 +470,13 @@ TEST(RelayFairShareTest, FramesThatNeverEndPinLittleMemoryAndTheirConnectionsClo
     ASSERT_TRUE(pinners[i].Join(relay.Port(), PlainJoin("pin-" + std::to_string(i), kVideo, "v-1"))) << i;
     pinners[i].client.WriteFor(almost, 2000);
   }
+  // An honest member's large frame passes while they hold the meeting's
+  // bound: the oldest frames in progress give way, not the newest.
+  const std::vector<uint8_t> large(4u << 20, 0x33);
+  ASSERT_TRUE(bob.client.Send(FrameKind::kDataBinary, large));
+  Frame passed;
+  ASSERT_TRUE(alice.NextOfKind(FrameKind::kDataBinary, &passed)) << "an honest member's large frame was refused";
+  EXPECT_EQ(passed.payload.size(), large.size());
   // A byte every 2 s from each, while alice and bob ping each other.
   std::vector<bool> closed(kPinners, false);
   const uint64_t start = vz::MonotonicMs();

@@ -512,12 +512,6 @@ void RelayServer::CountPartial(Connection& connection) {
 void RelayServer::ServeReads(Connection& connection) {
   if (connection.gone) return;
   ReadFrames(connection);
-  const uint64_t now = vz::MonotonicMs();
-  if (connection.Reader().Buffered() == 0) {
-    connection.frame_since_ms = 0;
-  } else if (connection.frame_since_ms == 0) {
-    connection.frame_since_ms = now;
-  }
   CountPartial(connection);
 }
 
@@ -582,6 +576,10 @@ void RelayServer::ReadFrames(Connection& connection) {
       if (join && !connection.joined && !MeetingHasRoom(connection, frame)) return;
       hub_.OnFrame(connection.member, std::move(frame));
       if (join) Joined(connection);
+    }
+    // A frame in progress is timed from the read that began it.
+    if (connection.Reader().Buffered() != 0 && connection.frame_since_ms == 0) {
+      connection.frame_since_ms = vz::MonotonicMs();
     }
     if (!connection.joined && connection.Reader().Buffered() > options_.unjoined_buffer_limit) {
       // Nothing but a join is taken before the join, and a join is small.
