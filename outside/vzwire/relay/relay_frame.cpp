@@ -132,13 +132,15 @@ FrameReader::Result FrameReader::Next(Frame* frame) {
 }
 
 void PutU16(std::vector<uint8_t>* out, uint16_t value) {
-  out->push_back(static_cast<uint8_t>(value >> 8));
-  out->push_back(static_cast<uint8_t>(value));
+  uint8_t bytes[2];
+  vz::Store16(bytes, value);
+  out->insert(out->end(), bytes, bytes + sizeof(bytes));
 }
 
 void PutU32(std::vector<uint8_t>* out, uint32_t value) {
-  PutU16(out, static_cast<uint16_t>(value >> 16));
-  PutU16(out, static_cast<uint16_t>(value));
+  uint8_t bytes[4];
+  vz::Store32(bytes, value);
+  out->insert(out->end(), bytes, bytes + sizeof(bytes));
 }
 
 void PutU64(std::vector<uint8_t>* out, uint64_t value) {
@@ -160,17 +162,15 @@ bool PayloadReader::GetU8(uint8_t* value) {
 
 bool PayloadReader::GetU16(uint16_t* value) {
   if (Remaining() < 2) return false;
-  *value = static_cast<uint16_t>(data_[at_] << 8 | data_[at_ + 1]);
+  *value = vz::Load16(data_ + at_);
   at_ += 2;
   return true;
 }
 
 bool PayloadReader::GetU32(uint32_t* value) {
-  uint16_t high = 0, low = 0;
   if (Remaining() < 4) return false;
-  GetU16(&high);
-  GetU16(&low);
-  *value = static_cast<uint32_t>(high) << 16 | low;
+  *value = vz::Load32(data_ + at_);
+  at_ += 4;
   return true;
 }
 
