@@ -4,6 +4,8 @@
 
 #include "common/trace_client.h"
 #include "outside/vzwire/relay/member_credential.h"
+#include "outside/vzwire/relay/rtcp_record.h"
+#include "platform/big_endian.h"
 
 namespace vzrelay {
 namespace {
@@ -14,15 +16,8 @@ constexpr uint32_t kFirstSsrc = 0x1000;
 // Where an RTP record keeps its packet's SSRC: the record's 11-byte header,
 // then bytes 8 to 11 of the packet.
 constexpr size_t kRtpRecordSsrcOffset = 11 + 8;
-// An RTCP record: kind 9, a 16-bit length, then the compound packet.
-constexpr uint16_t kRtcpRecordKind = 9;
-constexpr size_t kRtcpRecordHeader = 4;
-constexpr uint8_t kRtcpBye = 203;
-
-uint32_t ReadU32(const uint8_t* at) {
-  return static_cast<uint32_t>(at[0]) << 24 | static_cast<uint32_t>(at[1]) << 16 |
-         static_cast<uint32_t>(at[2]) << 8 | at[3];
-}
+// The smallest RTCP packet the hub reads: a header and its sender's SSRC.
+constexpr size_t kRtcpPacketWithSender = 8;
 
 const char* TypeName(uint8_t type) {
   return type == kVideoSession ? "video" : type == kSharingSession ? "sharing" : "unknown";
@@ -333,29 +328,23 @@ bool MeetingHub::OwnStream(Member& member, const Frame& frame) {
   bool own = true;
   uint32_t named = 0;
   if (frame.kind == FrameKind::kRtp) {
-    own = size >= kRtpRecordSsrcOffset + 4 && (named = ReadU32(data + kRtpRecordSsrcOffset)) == member.ssrc;
-  } else if (frame.kind == FrameKind::kRtcp && size >= kRtcpRecordHeader &&
-             (data[0] << 8 | data[1]) == kRtcpRecordKind) {
+    own = size >= kRtpRecordSsrcOffset + 4 && (named = vz::Load32(data + kRtpRecordSsrcOffset)) == member.ssrc;
+  } else if (frame.kind == FrameKind::kRtcp) {
     // Each packet's first SSRC is its sender (0 where an engine sends
-    // feedback without one); a BYE lists the streams it ends. A packet's
-    // length counts its 32-bit words, header included.
-    const uint8_t* packet = data + kRtcpRecordHeader;
-    size_t left = std::min<size_t>(size - kRtcpRecordHeader, static_cast<size_t>(data[2] << 8 | data[3]));
-    while (own && left >= 8) {
-      const size_t counted = static_cast<size_t>(packet[2] << 8 | packet[3]) * 4;
-      const size_t bytes = counted < 8 || counted > left ? left : counted;
-      if (packet[1] == kRtcpBye) {
-        const size_t listed = packet[0] & 0x1F;
-        for (size_t i = 0; i < listed && 4 + i * 4 + 4 <= bytes && own; ++i) {
-          named = ReadU32(packet + 4 + i * 4);
+    // feedback without one); a BYE lists the streams it ends.
+    RtcpPackets packets(data, size, kRtcpPacketWithSender);
+    RtcpPacket packet;
+    while (own && packets.Next(&packet)) {
+      if (packet.Type() == kRtcpBye) {
+        const size_t listed = packet.data[0] & 0x1F;
+        for (size_t i = 0; i < listed && 4 + i * 4 + 4 <= packet.bytes && own; ++i) {
+          named = vz::Load32(packet.data + 4 + i * 4);
           own = named == member.ssrc;
         }
       } else {
-        named = ReadU32(packet + 4);
+        named = vz::Load32(packet.data + 4);
         own = named == 0 || named == member.ssrc;
       }
-      packet += bytes;
-      left -= bytes;
     }
   }
   if (!own && member.media_refused++ % 1000 == 0) {

@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "common/trace_client.h"
+#include "outside/vzwire/relay/rtcp_record.h"
+#include "platform/big_endian.h"
 
 // The server reads and writes the signalling messages through protobuf's
 // schema-free field sets: the generated classes belong to the video engine,
@@ -40,7 +42,8 @@ constexpr size_t kMaxSubscriptionsPerMember = 512;
 
 constexpr uint16_t kCommandKind = 7;
 constexpr uint16_t kRtcpKind = 9;
-constexpr uint8_t kRtcpRtpFeedback = 205, kRtcpPayloadFeedback = 206;
+// The smallest RTCP packet the role reads: a header.
+constexpr size_t kRtcpPacketHeader = 4;
 
 bool FindVarint(const UnknownFieldSet& set, int number, uint64_t* value) {
   for (int i = 0; i < set.field_count(); ++i) {
@@ -106,11 +109,6 @@ class Out {
   }
   std::string bytes_;
 };
-
-uint32_t ReadU32(const uint8_t* at) {
-  return static_cast<uint32_t>(at[0]) << 24 | static_cast<uint32_t>(at[1]) << 16 |
-         static_cast<uint32_t>(at[2]) << 8 | at[3];
-}
 
 void PutU32At(std::vector<uint8_t>* out, uint32_t value) {
   for (int shift = 24; shift >= 0; shift -= 8) out->push_back(static_cast<uint8_t>(value >> shift));
@@ -220,27 +218,24 @@ class VideoServerRole : public SessionRole {
   }
 
   bool OnRtcp(Session& session, Member& member, const uint8_t* record, size_t size) override {
-    // kind, length, then a compound packet; each packet's length field
-    // counts its 32-bit words, header included. A feedback packet names its
-    // stream at bytes 8 to 11 whichever way its sender counted.
-    if (size < 4 || (record[0] << 8 | record[1]) != kRtcpKind) return true;
-    const uint8_t* packet = record + 4;
-    size_t left = std::min<size_t>(size - 4, static_cast<size_t>(record[2] << 8 | record[3]));
+    // Every packet of at least a header is read, and a length of one word
+    // (a bare header) is stepped over, where the hub's check of senders
+    // takes it as the rest of the compound. A feedback packet names its
+    // stream at bytes 8 to 11 whichever way its sender counted its length,
+    // so those are read wherever they fall in what is left.
+    RtcpPackets packets(record, size, kRtcpPacketHeader);
+    RtcpPacket packet;
     std::vector<Member*> targets;
     bool feedback = false;
-    while (left >= 4) {
-      const size_t bytes = static_cast<size_t>(packet[2] << 8 | packet[3]) * 4;
-      if ((packet[1] == kRtcpRtpFeedback || packet[1] == kRtcpPayloadFeedback) && left >= 12) {
+    while (packets.Next(&packet)) {
+      if ((packet.Type() == kRtcpRtpFeedback || packet.Type() == kRtcpPayloadFeedback) && packet.left >= 12) {
         feedback = true;
-        Member* target = WithSsrc(session, ReadU32(packet + 8));
+        Member* target = WithSsrc(session, vz::Load32(packet.data + 8));
         if (target != nullptr && target != &member &&
             std::find(targets.begin(), targets.end(), target) == targets.end()) {
           targets.push_back(target);
         }
       }
-      if (bytes == 0 || bytes > left) break;
-      packet += bytes;
-      left -= bytes;
     }
     if (!feedback) return true;
     if (targets.empty()) {
