@@ -17,6 +17,7 @@
 #include "outside/vzwire/relay/meeting_hub.h"
 #include "outside/vzwire/relay/member_credential.h"
 #include "outside/vzwire/relay/relay_roles.h"
+#include "platform/big_endian.h"
 
 namespace {
 
@@ -83,7 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   size_t at = 0;
   while (at + 3 <= size) {
     const uint8_t head = data[at];
-    const size_t length = std::min<size_t>(static_cast<size_t>(data[at + 1] << 8 | data[at + 2]), size - at - 3);
+    const size_t length = std::min<size_t>(vz::Load16(data + at + 1), size - at - 3);
     const std::vector<uint8_t> payload(data + at + 3, data + at + 3 + length);
     at += 3 + length;
     const size_t index = head & 3;

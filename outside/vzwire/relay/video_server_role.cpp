@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/trace_client.h"
+#include "common/transport_records.h"
 #include "outside/vzwire/relay/rtcp_record.h"
 #include "platform/big_endian.h"
 
@@ -40,8 +41,6 @@ constexpr uint32_t kNoVideoType = 0xFFFFFFFFu;
 // carries names no member.
 constexpr size_t kMaxSubscriptionsPerMember = 512;
 
-constexpr uint16_t kCommandKind = 7;
-constexpr uint16_t kRtcpKind = 9;
 // The smallest RTCP packet the role reads: a header.
 constexpr size_t kRtcpPacketHeader = 4;
 
@@ -110,10 +109,6 @@ class Out {
   std::string bytes_;
 };
 
-void PutU32At(std::vector<uint8_t>* out, uint32_t value) {
-  for (int shift = 24; shift >= 0; shift -= 8) out->push_back(static_cast<uint8_t>(value >> shift));
-}
-
 class VideoServerRole : public SessionRole {
  public:
   explicit VideoServerRole(MeetingHub& hub) : hub_(hub) {}
@@ -154,8 +149,8 @@ class VideoServerRole : public SessionRole {
   }
 
   bool OnCommand(Session& session, Member& member, const uint8_t* record, size_t size) override {
-    const int kind = size < 2 ? -1 : record[0] << 8 | record[1];
-    if (kind != kCommandKind) {
+    const int kind = size < 2 ? -1 : vz::Load16(record);
+    if (kind != kCommandRecordKind) {
       VZ_LOG_ERROR("member %s sent a command record of kind %d; dropped", member.join.roster_id.c_str(), kind);
       return false;
     }
@@ -344,10 +339,17 @@ class VideoServerRole : public SessionRole {
              roster.c_str(), static_cast<unsigned long long>(ssrc));
       return;
     }
-    // A picture-loss indication, as the sender's engine reads one.
-    std::vector<uint8_t> record = {0, static_cast<uint8_t>(kRtcpKind), 0, 12, 0x81, kRtcpPayloadFeedback, 0, 3};
-    PutU32At(&record, requester.ssrc);
-    PutU32At(&record, sender->ssrc);
+    // A picture-loss indication, as the sender's engine reads one: a record
+    // of one 12-byte payload-feedback packet of format 1, its length in
+    // words with the header, from the requester about the sender.
+    std::vector<uint8_t> record;
+    PutU16(&record, kRtcpRecordKind);
+    PutU16(&record, 12);
+    record.push_back(0x81);  // version 2, format 1
+    record.push_back(kRtcpPayloadFeedback);
+    PutU16(&record, 3);
+    PutU32(&record, requester.ssrc);
+    PutU32(&record, sender->ssrc);
     hub_.SendMedia(*sender, FrameKind::kRtcp, record.data(), record.size());
   }
 
@@ -365,7 +367,12 @@ class VideoServerRole : public SessionRole {
     return nullptr;
   }
 
-  static std::string Record(const Out& message) { return std::string("\x00\x07", 2) + message.Bytes(); }
+  // A command record: its kind, then the message.
+  static std::string Record(const Out& message) {
+    uint8_t kind[2];
+    vz::Store16(kind, kCommandRecordKind);
+    return std::string(kind, kind + sizeof(kind)) + message.Bytes();
+  }
 
   void SendCommand(Member& member, const Out& message) {
     const std::string record = Record(message);

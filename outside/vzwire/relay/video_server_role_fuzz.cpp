@@ -11,6 +11,7 @@
 #include "common/trace_client_test_hooks.h"
 #include "outside/vzwire/relay/meeting_hub.h"
 #include "outside/vzwire/relay/relay_roles.h"
+#include "platform/big_endian.h"
 
 namespace {
 
@@ -52,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   size_t at = 0;
   while (at + 3 <= size) {
     const uint8_t head = data[at];
-    const size_t length = std::min<size_t>(static_cast<size_t>(data[at + 1] << 8 | data[at + 2]), size - at - 3);
+    const size_t length = std::min<size_t>(vz::Load16(data + at + 1), size - at - 3);
     vzrelay::Frame frame;
     frame.kind = kinds[(head >> 2) % 4];
     if (frame.kind != vzrelay::FrameKind::kLeave) frame.payload.assign(data + at + 3, data + at + 3 + length);
