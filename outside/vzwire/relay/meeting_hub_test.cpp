@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "outside/vzwire/relay/member_credential.h"
+#include "outside/vzwire/relay/relay_records_testlib.h"
 
 #include <string>
 #include <vector>
@@ -59,10 +60,9 @@ uint32_t ConfirmedSsrc(const FakeLink& link) {
   return ssrc;
 }
 
+// An RTP record of a packet of stream `ssrc` that is all header.
 std::vector<uint8_t> RtpRecordFrom(uint32_t ssrc) {
-  std::vector<uint8_t> record = {0, 8, 0, 0, 0, 0, 0, 0, 1, 0, 12, 0x80, 0x60, 0, 1, 0, 0, 0, 0};
-  PutU32(&record, ssrc);
-  return record;
+  return vzrelay_test::RtpRecord(ssrc, 1, vzrelay_test::kRtpHeaderSize);
 }
 
 TEST(MeetingHubTest, SessionsAreKeyedByTypeAndIdAndRelayToTheOthersOnly) {
@@ -161,7 +161,7 @@ TEST(MeetingHubTest, SubscriptionsFilterRtpByTheSendersSsrc) {
   hub.OnFrame(iv, {FrameKind::kSubscribe, subscribe});
   hub.OnFrame(ia, {FrameKind::kRtp, RtpRecordFrom(ConfirmedSsrc(a))});
   hub.OnFrame(ib, {FrameKind::kRtp, RtpRecordFrom(ConfirmedSsrc(b))});
-  hub.OnFrame(ib, {FrameKind::kRtcp, {0, 9, 0, 0}});
+  hub.OnFrame(ib, {FrameKind::kRtcp, vzrelay_test::RtcpRecord({})});
   EXPECT_EQ(viewer.Of(FrameKind::kRtp).size(), 1u);
   EXPECT_EQ(viewer.Of(FrameKind::kRtcp).size(), 1u);  // RTCP is not filtered
   EXPECT_EQ(a.Of(FrameKind::kRtp).size(), 1u);        // b's, unfiltered

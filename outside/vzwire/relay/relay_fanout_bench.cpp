@@ -17,6 +17,7 @@
 
 #include "outside/vzwire/relay/join_request.h"
 #include "outside/vzwire/relay/raw_frame_client_testlib.h"
+#include "outside/vzwire/relay/relay_records_testlib.h"
 #include "outside/vzwire/relay/relay_roles.h"
 #include "outside/vzwire/relay/relay_server.h"
 
@@ -28,13 +29,7 @@ constexpr size_t kPacketSize = 1200;
 constexpr size_t kPacketsPerMegabyte = (1u << 20) / kPacketSize;  // 873
 
 std::vector<uint8_t> RtpFrame(uint32_t ssrc, uint16_t sequence) {
-  std::vector<uint8_t> record = {0, 8, 0, 0, 0, 0, 0, 0, 1, kPacketSize >> 8, kPacketSize & 0xFF};
-  std::vector<uint8_t> packet(kPacketSize, 0x42);
-  packet[0] = 0x80;
-  packet[2] = static_cast<uint8_t>(sequence >> 8);
-  packet[3] = static_cast<uint8_t>(sequence);
-  for (int i = 0; i < 4; ++i) packet[8 + i] = static_cast<uint8_t>(ssrc >> (24 - 8 * i));
-  record.insert(record.end(), packet.begin(), packet.end());
+  const std::vector<uint8_t> record = vzrelay_test::RtpRecord(ssrc, sequence, kPacketSize);
   return vzrelay::MakeFrame(FrameKind::kRtp, record.data(), record.size());
 }
 
@@ -113,9 +108,10 @@ void SetCounters(benchmark::State& state, int members, uint64_t packets_delivere
 // A subscription of `subscriber` to the sender's video, as a client sends it.
 std::vector<uint8_t> SubscribeFrame(const std::string& subscriber) {
   const std::string entry = std::string("\x52\x06sender\xF0\x01\x02", 11);
-  std::string record = std::string("\x00\x07\xA0\x01\x0B\xE2\x03", 7) + static_cast<char>(subscriber.size()) +
-                       subscriber + "\xE2\x08" + static_cast<char>(entry.size()) + entry;
-  return vzrelay::MakeFrame(FrameKind::kCommand, reinterpret_cast<const uint8_t*>(record.data()), record.size());
+  const std::string message = std::string("\xA0\x01\x0B\xE2\x03", 5) + static_cast<char>(subscriber.size()) +
+                              subscriber + "\xE2\x08" + static_cast<char>(entry.size()) + entry;
+  const std::vector<uint8_t> record = vzrelay_test::CommandRecord(message);
+  return vzrelay::MakeFrame(FrameKind::kCommand, record.data(), record.size());
 }
 
 // A relay serving on loopback on a thread of its own, and members joined to
@@ -151,8 +147,7 @@ class RelayRig {
           !client->Next(&confirm) || confirm.kind != FrameKind::kJoinConfirm) {
         return "join failed";
       }
-      if (i == 0) sender_ssrc = static_cast<uint32_t>(confirm.payload[0] << 24 | confirm.payload[1] << 16 |
-                                                      confirm.payload[2] << 8 | confirm.payload[3]);
+      if (i == 0) sender_ssrc = vz::Load32(confirm.payload.data());
       clients.push_back(std::move(client));
     }
     return nullptr;

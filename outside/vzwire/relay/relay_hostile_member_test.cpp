@@ -284,11 +284,7 @@ TEST(RelayHostileMemberTest, ThreeMillionBlockPositionsKeepABoundedFrame) {
 }
 
 // An RTCP record holding a BYE for `ssrc` (lengths in words, header included).
-std::vector<uint8_t> Bye(uint32_t ssrc) {
-  std::vector<uint8_t> record = {0, 9, 0, 8, 0x81, 203, 0, 2};
-  for (int i = 0; i < 4; ++i) record.push_back(static_cast<uint8_t>(ssrc >> (24 - 8 * i)));
-  return record;
-}
+std::vector<uint8_t> Bye(uint32_t ssrc) { return RtcpRecord(RtcpPacketBytes(kRtcpBye, 1, 2, {ssrc})); }
 
 TEST(RelayHostileMemberTest, MediaAndReportsAreTiedToTheSsrcAnnouncedForTheirSender) {
   RelayProcess relay;
@@ -301,10 +297,13 @@ TEST(RelayHostileMemberTest, MediaAndReportsAreTiedToTheSsrcAnnouncedForTheirSen
 
   ASSERT_TRUE(mallory.client.Send(FrameKind::kRtp, RtpRecord(bob.ssrc, 1)));     // as bob
   ASSERT_TRUE(mallory.client.Send(FrameKind::kRtcp, Bye(bob.ssrc)));      // ends bob's stream
-  std::vector<uint8_t> sender_report = {0, 9, 0, 12, 0x80, 200, 0, 2};    // a report as bob
-  for (int i = 0; i < 4; ++i) sender_report.push_back(static_cast<uint8_t>(bob.ssrc >> (24 - 8 * i)));
+  // A report as bob, in a record whose length says 12 bytes where 8 follow.
+  std::vector<uint8_t> sender_report = RtcpRecord(RtcpPacketBytes(kRtcpSenderReport, 0, 2, {bob.ssrc}));
+  vz::Store16(&sender_report[2], 12);
   ASSERT_TRUE(mallory.client.Send(FrameKind::kRtcp, sender_report));
-  ASSERT_TRUE(mallory.client.Send(FrameKind::kRtp, {0, 8, 0, 0}));        // too short to name one
+  std::vector<uint8_t> too_short = RtpRecord(bob.ssrc, 3);
+  too_short.resize(4);  // too short to name one
+  ASSERT_TRUE(mallory.client.Send(FrameKind::kRtp, too_short));
   ASSERT_TRUE(mallory.client.Send(FrameKind::kRtp, RtpRecord(mallory.ssrc, 2)));  // its own
   ASSERT_TRUE(mallory.client.Send(FrameKind::kRtcp, Bye(mallory.ssrc)));
 
@@ -328,7 +327,7 @@ TEST(RelayHostileMemberTest, ConnectionsThatDoNotJoinAreClosedAndCounted) {
   // An 8 MiB data frame before any join: closed long before the deadline
   // would matter, as soon as it passes the little taken before a join.
   std::vector<RawClient> loud(60);
-  const std::vector<uint8_t> header = {0, 9, 0, 0x80, 0, 0};
+  const std::vector<uint8_t> header = RawFrame(FrameKind::kDataBinary, vzrelay::kMaxDataPayload, {});
   const std::vector<uint8_t> junk(256u << 10, 0x55);
   for (RawClient& client : loud) {
     ASSERT_TRUE(client.Connect(relay.Port()));

@@ -1,14 +1,14 @@
 #pragma once
-// Test support: the sharing and video messages a test's members send, and
-// the payloads of the relay's own frames (ping, byte count, RTP record,
-// signalling record), built as a real member would write them.
+// Test support: the sharing and video messages a test's members send, built
+// as a real member would write them; the records that carry them and the
+// payloads of the relay's own frames are relay_records_testlib.h's.
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "avdef.pb.h"
 #include "dsdef.pb.h"
-#include "outside/vzwire/relay/relay_frame.h"
+#include "outside/vzwire/relay/relay_records_testlib.h"
 
 namespace vzrelay_test {
 
@@ -71,49 +71,9 @@ inline AvData SubscribeRequest(const std::string& subscriber, const std::string&
   return message;
 }
 
-// Payloads of the relay's frames.
-
-// A command record: kind 7, then the message.
+// A command record holding `message`.
 inline std::vector<uint8_t> SignallingRecord(const AvData& message) {
-  std::vector<uint8_t> record = {0, 7};
-  const std::string bytes = message.SerializeAsString();
-  record.insert(record.end(), bytes.begin(), bytes.end());
-  return record;
-}
-
-// An RTP packet of `packet_bytes` (at least 12) of stream `ssrc`: its
-// header, then zeros.
-inline std::vector<uint8_t> RtpPacket(uint32_t ssrc, uint16_t sequence, uint16_t packet_bytes) {
-  std::vector<uint8_t> packet(packet_bytes, 0);
-  packet[0] = 0x80;
-  packet[2] = static_cast<uint8_t>(sequence >> 8);
-  packet[3] = static_cast<uint8_t>(sequence);
-  for (int i = 0; i < 4; ++i) packet[8 + i] = static_cast<uint8_t>(ssrc >> (24 - 8 * i));
-  return packet;
-}
-
-// An RTP record: kind 8, 9 header bytes, then the packet.
-inline std::vector<uint8_t> RtpRecord(uint32_t ssrc, uint16_t sequence, uint16_t packet_bytes = 24) {
-  std::vector<uint8_t> record = {0, 8, 0, 0, 0, 0, 0, 0, 1};
-  vzrelay::PutU16(&record, packet_bytes);
-  const std::vector<uint8_t> packet = RtpPacket(ssrc, sequence, packet_bytes);
-  record.insert(record.end(), packet.begin(), packet.end());
-  return record;
-}
-
-// A ping's payload: its sequence and a send time of 0.
-inline std::vector<uint8_t> PingPayload(uint32_t sequence) {
-  std::vector<uint8_t> payload;
-  vzrelay::PutU32(&payload, sequence);
-  vzrelay::PutU64(&payload, 0);
-  return payload;
-}
-
-// A byte count (frame kind 14): what the member says it took so far.
-inline std::vector<uint8_t> ConsumedCount(uint64_t bytes) {
-  std::vector<uint8_t> payload;
-  vzrelay::PutU64(&payload, bytes);
-  return payload;
+  return CommandRecord(message.SerializeAsString());
 }
 
 }  // namespace vzrelay_test

@@ -60,7 +60,8 @@ TEST(RelayProcessTest, TwoMembersExchangeCommandsAndDataByteExactInOrder) {
   ASSERT_TRUE(b.sink.WaitFor("command", 6));
   const auto commands = b.sink.Events("command");
   for (size_t i = 0; i < commands.size(); ++i) {
-    EXPECT_EQ(commands[i].bytes, std::string("\x00\x07\x08", 3) + static_cast<char>(i * 50));
+    const std::vector<uint8_t> record = vzrelay_test::CommandRecord(std::string("\x08", 1) + static_cast<char>(i * 50));
+    EXPECT_EQ(commands[i].bytes, std::string(record.begin(), record.end())) << "command " << i;
   }
   EXPECT_TRUE(relay.Stop());
 }
@@ -110,11 +111,13 @@ TEST(RelayProcessTest, HostileFramesCloseThatMemberOnly) {
   Peer a, b;
   ASSERT_TRUE(a.Join(Sharing(relay.Port(), "alice", true)));
   ASSERT_TRUE(b.Join(Sharing(relay.Port(), "bob", false)));
+  using vzrelay::FrameKind;
+  using vzrelay_test::RawFrame;
   const std::vector<std::vector<uint8_t>> hostile = {
-      {0x00, 0x09, 0xFF, 0xFF, 0xFF, 0xFF, 1, 2, 3},  // a length of 0xFFFFFFFF
-      {0x7F, 0x01, 0x00, 0x00, 0x00, 0x01, 0x00},      // an unknown kind
-      {0x00, 0x09, 0x00, 0x00, 0x00, 0x64, 1, 2, 3},  // 100 bytes announced, 3 sent, then the end
-      {0x00, 0x02, 0x00, 0x00, 0x00, 0x08, 0, 0, 0, 1, 0, 0, 0, 1},  // a frame only the server sends
+      RawFrame(FrameKind::kDataBinary, 0xFFFFFFFF, {1, 2, 3}),
+      RawFrame(static_cast<FrameKind>(0x7F01), 1, {0}),  // an unknown kind
+      RawFrame(FrameKind::kDataBinary, 100, {1, 2, 3}),  // 100 bytes announced, 3 sent, then the end
+      RawFrame(FrameKind::kJoinConfirm, 8, {0, 0, 0, 1, 0, 0, 0, 1}),  // a frame only the server sends
   };
   size_t round = 0;
   for (const auto& bytes : hostile) {
@@ -332,8 +335,7 @@ namespace {
 std::vector<int> SequencesReceived(RecordingSink& sink) {
   std::vector<int> sequences;
   for (const auto& event : sink.Events("rtp")) {
-    const auto* bytes = reinterpret_cast<const uint8_t*>(event.bytes.data());
-    sequences.push_back(bytes[11 + 2] << 8 | bytes[11 + 3]);  // after the record's 11-byte header
+    sequences.push_back(vzrelay_test::RtpRecordSequence(reinterpret_cast<const uint8_t*>(event.bytes.data())));
   }
   return sequences;
 }

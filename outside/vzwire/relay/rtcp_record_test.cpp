@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "outside/vzwire/relay/relay_frame.h"
+#include "outside/vzwire/relay/relay_records_testlib.h"
+#include "platform/big_endian.h"
 
 namespace vzrelay {
 namespace {
@@ -17,19 +19,18 @@ std::vector<uint8_t> Packet(uint8_t type, uint16_t words, size_t size) {
   return packet;
 }
 
-// An RTCP record whose length field says `length`, holding `packets`.
-std::vector<uint8_t> Record(uint16_t length, const std::vector<std::vector<uint8_t>>& packets) {
-  std::vector<uint8_t> record;
-  PutU16(&record, 9);
-  PutU16(&record, length);
-  for (const auto& packet : packets) record.insert(record.end(), packet.begin(), packet.end());
-  return record;
+// An RTCP record holding `packets`.
+std::vector<uint8_t> Record(const std::vector<std::vector<uint8_t>>& packets) {
+  std::vector<uint8_t> compound;
+  for (const auto& packet : packets) compound.insert(compound.end(), packet.begin(), packet.end());
+  return vzrelay_test::RtcpRecord(compound);
 }
 
-std::vector<uint8_t> Record(const std::vector<std::vector<uint8_t>>& packets) {
-  size_t size = 0;
-  for (const auto& packet : packets) size += packet.size();
-  return Record(static_cast<uint16_t>(size), packets);
+// The same, its length field saying `length`.
+std::vector<uint8_t> Record(uint16_t length, const std::vector<std::vector<uint8_t>>& packets) {
+  std::vector<uint8_t> record = Record(packets);
+  vz::Store16(&record[2], length);
+  return record;
 }
 
 // The sizes of the packets found, in order.
@@ -43,9 +44,10 @@ std::vector<size_t> Sizes(const std::vector<uint8_t>& record, size_t smallest) {
 
 TEST(RtcpRecordTest, OnlyAnRtcpRecordHoldsPackets) {
   std::vector<uint8_t> rtp = Record({Packet(200, 2, 8)});
-  rtp[1] = 8;
+  vz::Store16(rtp.data(), vzrelay_test::kRtpRecordKind);
   EXPECT_TRUE(Sizes(rtp, 4).empty());
-  const std::vector<uint8_t> cut = {0, 9, 0};
+  std::vector<uint8_t> cut = Record({});
+  cut.resize(kRtcpRecordHeaderSize - 1);
   EXPECT_TRUE(Sizes(cut, 4).empty());
   EXPECT_TRUE(Sizes(Record({}), 4).empty());
 }

@@ -89,16 +89,18 @@ TEST(VideoServerProcessTest, RostersSubscriptionsRtpAndKeyFrameRequestsThroughTh
 
   for (uint16_t i = 0; i < 50; ++i) alice.SendRtp(i);
   ASSERT_TRUE(bob.sink.WaitFor("rtp", 50));
-  // A record: kind 8, its 9 header bytes, then the packet as sent.
-  EXPECT_EQ(bob.sink.Events("rtp")[49].bytes.size(), 11u + 200u);
+  // A record: its header, then the packet as sent.
+  EXPECT_EQ(bob.sink.Events("rtp")[49].bytes.size(), vzrelay_test::kRtpRecordHeaderSize + 200u);
 
   bob.Send(AvRequest(AV_KEY_FRAME_REQUEST, "alice"));
   ASSERT_TRUE(alice.sink.WaitFor("rtcp"));
   const std::string pli = alice.sink.Events("rtcp")[0].bytes;
-  ASSERT_EQ(pli.size(), 16u);  // kind, length, 12 bytes of picture-loss request
-  EXPECT_EQ(static_cast<uint8_t>(pli[5]), 206);
-  EXPECT_EQ(pli.substr(12, 4), std::string({static_cast<char>(alice.ssrc >> 24), static_cast<char>(alice.ssrc >> 16),
-                                            static_cast<char>(alice.ssrc >> 8), static_cast<char>(alice.ssrc)}));
+  // Its header, then 12 bytes of picture-loss request naming alice's stream
+  // at bytes 8 to 11.
+  ASSERT_EQ(pli.size(), vzrelay_test::kRtcpRecordHeaderSize + 12);
+  const auto* packet = reinterpret_cast<const uint8_t*>(pli.data()) + vzrelay_test::kRtcpRecordHeaderSize;
+  EXPECT_EQ(packet[1], vzrelay_test::kRtcpPayloadFeedback);
+  EXPECT_EQ(vz::Load32(packet + 8), alice.ssrc);
 
   bob.wrapper.Leave();
   ASSERT_TRUE(alice.sink.WaitUntil([&](const auto& events, const auto&) {

@@ -11,6 +11,7 @@
 #include "avdef.pb.h"
 #include "outside/vzwire/relay/join_request.h"
 #include "outside/vzwire/relay/raw_frame_client_testlib.h"
+#include "outside/vzwire/relay/relay_records_testlib.h"
 #include "outside/vzwire/relay/relay_roles.h"
 #include "outside/vzwire/relay/relay_server.h"
 
@@ -18,8 +19,10 @@ namespace {
 
 using vzrelay::Frame;
 using vzrelay::FrameKind;
-
-uint32_t U32(const uint8_t* at) { return uint32_t{at[0]} << 24 | uint32_t{at[1]} << 16 | uint32_t{at[2]} << 8 | at[3]; }
+using vzrelay_test::kCommandRecordHeaderSize;
+using vzrelay_test::kRtcpRecordHeaderSize;
+using vzrelay_test::kRtcpPayloadFeedback;
+using vzrelay_test::RtcpPacketBytes;
 
 // One participant: a raw connection and everything it received so far.
 class Participant {
@@ -38,27 +41,22 @@ class Participant {
         !client_.Next(&confirm) || confirm.kind != FrameKind::kJoinConfirm) {
       return false;
     }
-    ssrc_ = U32(confirm.payload.data());
+    ssrc_ = vz::Load32(confirm.payload.data());
     return true;
   }
   void Send(const AvData& message) {
-    std::string record("\x00\x07", 2);
-    record += message.SerializeAsString();
-    SendCommandRecord(record);
+    ASSERT_TRUE(client_.Send(FrameKind::kCommand, vzrelay_test::CommandRecord(message.SerializeAsString())));
   }
   void SendCommandRecord(const std::string& record) {
     ASSERT_TRUE(client_.Send(FrameKind::kCommand, std::vector<uint8_t>(record.begin(), record.end())));
   }
+  // A packet of its own stream that is all header.
   void SendRtp(uint16_t sequence) {
-    std::vector<uint8_t> record = {0, 8, 0, 0, 0, 0, 0, 0, 1, 0, 12, 0x80, 98, static_cast<uint8_t>(sequence >> 8),
-                                   static_cast<uint8_t>(sequence), 0, 0, 0, 0};
-    for (int shift = 24; shift >= 0; shift -= 8) record.push_back(static_cast<uint8_t>(ssrc_ >> shift));
-    ASSERT_TRUE(client_.Send(FrameKind::kRtp, record));
+    ASSERT_TRUE(
+        client_.Send(FrameKind::kRtp, vzrelay_test::RtpRecord(ssrc_, sequence, vzrelay_test::kRtpHeaderSize)));
   }
   void SendRtcp(const std::vector<uint8_t>& packet) {
-    std::vector<uint8_t> record = {0, 9, static_cast<uint8_t>(packet.size() >> 8), static_cast<uint8_t>(packet.size())};
-    record.insert(record.end(), packet.begin(), packet.end());
-    ASSERT_TRUE(client_.Send(FrameKind::kRtcp, record));
+    ASSERT_TRUE(client_.Send(FrameKind::kRtcp, vzrelay_test::RtcpRecord(packet)));
   }
   // Everything before an active-speaker notice naming `marker`, which the
   // server sends to every member in the order it handles frames.
@@ -88,10 +86,11 @@ class Participant {
     std::vector<AvData> messages;
     for (const Frame& frame : frames_) {
       if (frame.kind != FrameKind::kCommand) continue;
-      EXPECT_GE(frame.payload.size(), 2u);
-      EXPECT_EQ(frame.payload[1], 7);
+      EXPECT_GE(frame.payload.size(), kCommandRecordHeaderSize);
+      EXPECT_EQ(vz::Load16(frame.payload.data()), vzrelay_test::kCommandRecordKind);
       AvData message;
-      EXPECT_TRUE(message.ParseFromArray(frame.payload.data() + 2, static_cast<int>(frame.payload.size() - 2)));
+      EXPECT_TRUE(message.ParseFromArray(frame.payload.data() + kCommandRecordHeaderSize,
+                                         static_cast<int>(frame.payload.size() - kCommandRecordHeaderSize)));
       messages.push_back(message);
     }
     return messages;
@@ -107,22 +106,23 @@ class Participant {
   std::vector<int> RtpSequences() const {
     std::vector<int> sequences;
     for (const Frame& frame : frames_) {
-      if (frame.kind == FrameKind::kRtp) sequences.push_back(frame.payload[11 + 2] << 8 | frame.payload[11 + 3]);
+      if (frame.kind == FrameKind::kRtp) sequences.push_back(vzrelay_test::RtpRecordSequence(frame.payload.data()));
     }
     return sequences;
   }
   std::vector<std::vector<uint8_t>> Rtcp() const {
     std::vector<std::vector<uint8_t>> packets;
     for (const Frame& frame : frames_) {
-      if (frame.kind == FrameKind::kRtcp) packets.emplace_back(frame.payload.begin() + 4, frame.payload.end());
+      if (frame.kind == FrameKind::kRtcp) {
+        packets.emplace_back(frame.payload.begin() + kRtcpRecordHeaderSize, frame.payload.end());
+      }
     }
     return packets;
   }
   // The relay's answer to a ping: media it dropped for me, media it meant
   // for me.
   bool Ping(uint8_t sequence, uint32_t* dropped, uint32_t* offered) {
-    const std::vector<uint8_t> ping = {0, 0, 0, sequence, 0, 0, 0, 0, 0, 0, 0, 0};
-    if (!client_.Send(FrameKind::kPing, ping)) return false;
+    if (!client_.Send(FrameKind::kPing, vzrelay_test::PingPayload(sequence))) return false;
     const Frame* pong = nullptr;
     if (!ReadUntil([&] {
           for (const Frame& frame : frames_) {
@@ -132,8 +132,9 @@ class Participant {
         })) {
       return false;
     }
-    *dropped = U32(pong->payload.data() + 12);
-    *offered = U32(pong->payload.data() + 16);
+    // The ping's 12 bytes, then the two counts.
+    *dropped = vz::Load32(pong->payload.data() + 12);
+    *offered = vz::Load32(pong->payload.data() + 16);
     return true;
   }
   void Leave() { ASSERT_TRUE(client_.Send(FrameKind::kLeave, {})); }
@@ -164,12 +165,10 @@ AvData Subscription(AvDataType type, const std::string& me, const std::string& t
   return message;
 }
 
+// A picture-loss request (payload feedback of format 1) from `sender`
+// about `media`, its length in words with the header.
 std::vector<uint8_t> Pli(uint32_t sender, uint32_t media) {
-  std::vector<uint8_t> packet = {0x81, 206, 0, 3};
-  for (uint32_t value : {sender, media}) {
-    for (int shift = 24; shift >= 0; shift -= 8) packet.push_back(static_cast<uint8_t>(value >> shift));
-  }
-  return packet;
+  return RtcpPacketBytes(kRtcpPayloadFeedback, 1, 3, {sender, media});
 }
 
 class VideoServerRoleTest : public ::testing::Test {
@@ -334,17 +333,15 @@ TEST_F(VideoServerRoleTest, KeyFrameRequestsAndFeedbackReachTheSenderAndOtherRtc
   // (sender SSRC 0), goes to alice alone.
   bob->SendRtcp(Pli(0, alice->Ssrc()));
   // The same with its length counted the other way (words less one).
-  std::vector<uint8_t> counted_less_one = Pli(0, alice->Ssrc());
-  counted_less_one[3] = 2;
+  const std::vector<uint8_t> counted_less_one = RtcpPacketBytes(kRtcpPayloadFeedback, 1, 2, {0, alice->Ssrc()});
   bob->SendRtcp(counted_less_one);
   // A key-frame request message naming alice reaches her as a picture-loss
   // request from carol's SSRC.
   carol->Send(Request(AV_KEY_FRAME_REQUEST, "alice"));
   // A sender report (from alice's own SSRC) goes to everyone else.
   const uint32_t own = alice->Ssrc();
-  const std::vector<uint8_t> report = {0x80, 200, 0, 7, static_cast<uint8_t>(own >> 24), static_cast<uint8_t>(own >> 16),
-                                       static_cast<uint8_t>(own >> 8), static_cast<uint8_t>(own), 1, 2, 3, 4, 5, 6, 7, 8,
-                                       0, 0, 0, 9, 0, 0, 0, 10, 0, 0, 0, 11};
+  const std::vector<uint8_t> report =
+      RtcpPacketBytes(vzrelay_test::kRtcpSenderReport, 0, 7, {own, 0x01020304, 0x05060708, 9, 10, 11});
   alice->SendRtcp(report);
   // Feedback about a stream nobody sends is dropped.
   bob->SendRtcp(Pli(0, 0xDEAD));
