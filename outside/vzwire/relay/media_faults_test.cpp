@@ -23,10 +23,10 @@ TEST(MediaFaultsTest, JitterDelaysWithoutReorderingUnlessAsked) {
   MediaFaultInjector in_order(options, 3);
   uint64_t last = 0, due = 0;
   for (uint64_t now = 0; now < 2000; now += 2) {
-    ASSERT_TRUE(in_order.Admit(now, &due));
-    EXPECT_GE(due, now + 50);
-    EXPECT_LE(due, now + 50 + 30 + 2);  // the floor of the one before may add a little
-    EXPECT_GE(due, last);
+    ASSERT_TRUE(in_order.Admit(now, &due)) << "at " << now << " ms";
+    EXPECT_GE(due, now + 50) << "at " << now << " ms";
+    EXPECT_LE(due, now + 50 + 30 + 2) << "at " << now << " ms";  // the floor of the one before may add a little
+    EXPECT_GE(due, last) << "at " << now << " ms";
     last = due;
   }
   options.reorder_rate = 0.1;
@@ -34,7 +34,7 @@ TEST(MediaFaultsTest, JitterDelaysWithoutReorderingUnlessAsked) {
   int overtaken = 0;
   last = 0;
   for (uint64_t now = 0; now < 2000; now += 2) {
-    ASSERT_TRUE(reordering.Admit(now, &due));
+    ASSERT_TRUE(reordering.Admit(now, &due)) << "at " << now << " ms";
     overtaken += due < last ? 1 : 0;
     last = due;
   }
@@ -48,8 +48,8 @@ TEST(MediaFaultsTest, SameSeedSameDecisions) {
   MediaFaultInjector a(options, 42), b(options, 42);
   for (int i = 0; i < 100; ++i) {
     uint64_t due_a = 0, due_b = 0;
-    ASSERT_EQ(a.Admit(i, &due_a), b.Admit(i, &due_b));
-    ASSERT_EQ(due_a, due_b);
+    ASSERT_EQ(a.Admit(i, &due_a), b.Admit(i, &due_b)) << "decision " << i;
+    ASSERT_EQ(due_a, due_b) << "decision " << i;
   }
 }
 

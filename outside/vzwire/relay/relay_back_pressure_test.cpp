@@ -104,10 +104,11 @@ void ExpectEveryTileInOrder(PacedReader* attendee, int timeout_ms = 60000) {
   for (int i = 1; i <= kTiles; ++i) {
     DsData message;
     ASSERT_TRUE(attendee->Next(&message, timeout_ms)) << "tile " << i << " never came";
-    ASSERT_EQ(message.type(), DS_DATA_CREATE_CACHES);
-    ASSERT_EQ(message.caches_size(), 1);
+    ASSERT_EQ(message.type(), DS_DATA_CREATE_CACHES) << "tile " << i;
+    ASSERT_EQ(message.caches_size(), 1) << "tile " << i;
     ASSERT_EQ(message.caches(0).index(), static_cast<uint64_t>(i)) << "out of order";
-    ASSERT_EQ(message.caches(0).cache_data(0).data(), std::string(kTileBytes, static_cast<char>('A' + i % 26)));
+    ASSERT_EQ(message.caches(0).cache_data(0).data(), std::string(kTileBytes, static_cast<char>('A' + i % 26)))
+        << "tile " << i << " torn";
   }
 }
 
@@ -140,7 +141,9 @@ TEST(RelayBackPressureTest, ASlowAttendeeDoesNotHoldThePresenterAndStillGetsEver
   EXPECT_EQ(writer.Tiles(), kTiles) << "the slow attendee held the presenter back";
 
   // Meanwhile: the video session and Carol's command to the presenter.
-  for (int i = 0; i < 20; ++i) ASSERT_TRUE(video_a.client.Send(FrameKind::kDataBinary, std::vector<uint8_t>(1024, 'v')));
+  for (int i = 0; i < 20; ++i) {
+    ASSERT_TRUE(video_a.client.Send(FrameKind::kDataBinary, std::vector<uint8_t>(1024, 'v'))) << "video payload " << i;
+  }
   for (int i = 0; i < 20; ++i) {
     Frame frame;
     ASSERT_TRUE(video_b.client.Next(&frame, nullptr, 10000)) << "the video session stalled at " << i;
@@ -203,7 +206,9 @@ TEST(RelayBackPressureTest, ThePresentersBacklogCountsWhatTheRelayHasNotTakenAnd
   DsData answer;
   ASSERT_TRUE(attendee.Next(&answer));
 
-  for (int i = 1; i <= kTiles / 4; ++i) ASSERT_EQ(presenter.SendDataBinary(Tile(i).SerializeAsString()), 1);
+  for (int i = 1; i <= kTiles / 4; ++i) {
+    ASSERT_EQ(presenter.SendDataBinary(Tile(i).SerializeAsString()), 1) << "tile " << i;
+  }
   const auto last_backlog = [&sink] {
     const auto events = sink.Events("backlog");
     return events.empty() ? int64_t{-1} : events.back().a;
@@ -217,7 +222,7 @@ TEST(RelayBackPressureTest, ThePresentersBacklogCountsWhatTheRelayHasNotTakenAnd
   for (int i = 1; i <= kTiles / 4; ++i) {
     DsData message;
     ASSERT_TRUE(reader.Next(&message, 60000)) << "tile " << i << " never came";
-    ASSERT_EQ(message.caches(0).index(), static_cast<uint64_t>(i));
+    ASSERT_EQ(message.caches(0).index(), static_cast<uint64_t>(i)) << "out of order";
   }
   const uint64_t deadline = vz::MonotonicMs() + 20000;
   while (last_backlog() != 0 && vz::MonotonicMs() < deadline) vz::SleepMs(5);

@@ -77,7 +77,9 @@ TEST(RelayFairShareTest, LateJoinersThatNeverReadShareTheReplayAndAreDroppedAtTh
   ASSERT_TRUE(StartPresenting(&presenter, relay.Port()));
   constexpr int kCaches = 250;
   constexpr size_t kCacheBytes = 256u << 10;
-  for (int i = 1; i <= kCaches; ++i) ASSERT_TRUE(presenter.Send(Cache(static_cast<uint64_t>(i), 1, kCacheBytes)));
+  for (int i = 1; i <= kCaches; ++i) {
+    ASSERT_TRUE(presenter.Send(Cache(static_cast<uint64_t>(i), 1, kCacheBytes))) << "cache " << i;
+  }
   ASSERT_TRUE(presenter.Send(Block(1, 1, 1)));
   ASSERT_TRUE(presenter.Synced());
   const size_t before = ProcessKib(relay.Pid(), "VmRSS");
@@ -85,16 +87,16 @@ TEST(RelayFairShareTest, LateJoinersThatNeverReadShareTheReplayAndAreDroppedAtTh
   constexpr int kJoiners = 200;
   std::vector<RawMember> joiners(kJoiners);
   for (int i = 0; i < kJoiners; ++i) {
-    ASSERT_TRUE(joiners[i].Join(relay.Port(), PlainJoin("late-" + std::to_string(i)))) << i;
-    ASSERT_TRUE(joiners[i].Send(Header(DS_DATA_JOIN)));
+    ASSERT_TRUE(joiners[i].Join(relay.Port(), PlainJoin("late-" + std::to_string(i)))) << "joiner " << i;
+    ASSERT_TRUE(joiners[i].Send(Header(DS_DATA_JOIN))) << "joiner " << i;
   }
   // Each one's join answer waits in its socket: the relay queued its
   // replay in the same turn (what the kernel then takes of it depends on
   // its buffers, not on the relay).
   const uint64_t deadline = vz::MonotonicMs() + 60000;
-  for (RawMember& joiner : joiners) {
-    while (Unread(joiner.client) == 0 && vz::MonotonicMs() < deadline) vz::SleepMs(10);
-    ASSERT_GT(Unread(joiner.client), 0) << "a join was not answered";
+  for (int i = 0; i < kJoiners; ++i) {
+    while (Unread(joiners[i].client) == 0 && vz::MonotonicMs() < deadline) vz::SleepMs(10);
+    ASSERT_GT(Unread(joiners[i].client), 0) << "the join of joiner " << i << " was not answered";
   }
   ASSERT_TRUE(presenter.Synced());
   const size_t with_joiners = ProcessKib(relay.Pid(), "VmRSS");
@@ -108,7 +110,9 @@ TEST(RelayFairShareTest, LateJoinersThatNeverReadShareTheReplayAndAreDroppedAtTh
 
   // The presenter goes on with 40 MiB of new caches: past the backlog limit
   // of every joiner that takes none of it.
-  for (int i = 1; i <= 160; ++i) ASSERT_TRUE(presenter.Send(Cache(static_cast<uint64_t>(i), 2, kCacheBytes)));
+  for (int i = 1; i <= 160; ++i) {
+    ASSERT_TRUE(presenter.Send(Cache(static_cast<uint64_t>(i), 2, kCacheBytes))) << "new cache " << i;
+  }
   ASSERT_TRUE(presenter.Synced());
   for (int i = 0; i < kJoiners; ++i) EXPECT_TRUE(joiners[i].client.WaitClosed(60000)) << "joiner " << i;
   // The presenter is still served: a late joiner that reads gets the latest.
@@ -191,7 +195,8 @@ TEST(RelayFairShareTest, AMemberThatTakesAByteASecondDoesNotHoldThePresenter) {
   const uint64_t deadline = vz::MonotonicMs() + 120000;
   while (last_block < kFrames && vz::MonotonicMs() < deadline) {
     if (vz::MonotonicMs() >= next_count) {
-      ASSERT_TRUE(liar.client.Send(FrameKind::kConsumed, ConsumedCount(said++)));
+      ASSERT_TRUE(liar.client.Send(FrameKind::kConsumed, ConsumedCount(said))) << "a count of " << said;
+      ++said;
       next_count += 1000;
     }
     if (!honest.Next(&seen, 200)) continue;
@@ -239,7 +244,7 @@ TEST(RelayFairShareTest, AMemberThatTakesAByteASecondDoesNotHoldThePresenter) {
       }
     }
     if (taken - reported >= 4096) {
-      ASSERT_TRUE(liar.client.Send(FrameKind::kConsumed, ConsumedCount(taken)));
+      ASSERT_TRUE(liar.client.Send(FrameKind::kConsumed, ConsumedCount(taken))) << "a count of " << taken;
       reported = taken;
     }
   }
@@ -255,13 +260,14 @@ TEST(RelayFairShareTest, AMeetingFullOfIdleConnectionsLeavesOtherMeetingsJoinabl
   ASSERT_TRUE(relay.Start({}));
   std::vector<RawMember> hoard(256);
   for (size_t i = 0; i < hoard.size(); ++i) {
-    ASSERT_TRUE(hoard[i].Join(relay.Port(), PlainJoin("idle-" + std::to_string(i), kVideo, "v-a", "meet-a"))) << i;
+    ASSERT_TRUE(hoard[i].Join(relay.Port(), PlainJoin("idle-" + std::to_string(i), kVideo, "v-a", "meet-a")))
+        << "idle member " << i;
   }
   RawMember one_more;
   EXPECT_FALSE(one_more.Join(relay.Port(), PlainJoin("idle-more", kVideo, "v-a", "meet-a")));
   EXPECT_EQ(one_more.refused, vzrelay::kRefusedMeetingFull);
   std::vector<RawClient> unjoined(300);
-  for (RawClient& client : unjoined) ASSERT_TRUE(client.Connect(relay.Port()));
+  for (size_t i = 0; i < unjoined.size(); ++i) ASSERT_TRUE(unjoined[i].Connect(relay.Port())) << "connection " << i;
 
   int joined = 0;
   std::vector<RawMember> honest(22);
@@ -290,7 +296,8 @@ TEST(RelayFairShareTest, AJoinedMemberThatSendsNothingIsClosedAfterTheSilenceDea
   std::atomic<bool> closed{false};
   std::thread waiter([&] { closed = silent.client.WaitClosed(60000); });
   while (!closed && vz::MonotonicMs() < joined + 60000) {
-    ASSERT_TRUE(pinging.Synced());
+    ASSERT_TRUE(pinging.Synced()) << "the member that pings was not answered after "
+                                  << vz::MonotonicMs() - joined << " ms";
     vz::SleepMs(300);
   }
   waiter.join();
@@ -329,9 +336,9 @@ TEST(RelayFairShareTest, SubscriptionsAreBoundedPerMemberWhateverItAsks) {
   std::vector<uint8_t> frames;
   for (int r = 0; r < kRecords; ++r) {
     const std::vector<uint8_t> record = SubscribeRecord("sub", r * kPerRecord, kPerRecord, kIdBytes);
-    ASSERT_TRUE(vzrelay::AppendFrame(&frames, FrameKind::kCommand, record.data(), record.size()));
+    ASSERT_TRUE(vzrelay::AppendFrame(&frames, FrameKind::kCommand, record.data(), record.size())) << "record " << r;
     if (frames.size() > (4u << 20)) {
-      ASSERT_TRUE(subscriber.client.WriteAll(frames));
+      ASSERT_TRUE(subscriber.client.WriteAll(frames)) << "up to record " << r;
       frames.clear();
     }
   }
@@ -341,7 +348,7 @@ TEST(RelayFairShareTest, SubscriptionsAreBoundedPerMemberWhateverItAsks) {
     payload.push_back(1);
     vzrelay::AppendFrame(&frames, FrameKind::kSubscribe, payload.data(), payload.size());
     if (frames.size() > (4u << 20)) {
-      ASSERT_TRUE(subscriber.client.WriteAll(frames));
+      ASSERT_TRUE(subscriber.client.WriteAll(frames)) << "up to ssrc " << ssrc;
       frames.clear();
     }
   }
@@ -489,8 +496,8 @@ TEST(RelayFairShareTest, FramesThatNeverEndPinLittleMemoryAndTheirConnectionsClo
         if (!closed[i]) pinners[i].client.WriteFor({0x5A}, 100);
       }
     }
-    ASSERT_TRUE(alice.Synced()) << "an honest member was not answered";
-    ASSERT_TRUE(bob.Synced()) << "an honest member was not answered";
+    ASSERT_TRUE(alice.Synced()) << "alice was not answered, " << closed_count << " connections closed so far";
+    ASSERT_TRUE(bob.Synced()) << "bob was not answered, " << closed_count << " connections closed so far";
     for (int i = 0; i < kPinners; ++i) {
       if (closed[i]) continue;
       vzrelay::Frame frame;

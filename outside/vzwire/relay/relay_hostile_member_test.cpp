@@ -70,6 +70,7 @@ TEST(RelayHostileMemberTest, ACommandCarriesTheRosterIdItsSenderJoinedWith) {
   // No addressee: everyone else hears it, still as mallory's.
   ASSERT_TRUE(mallory.Send(Command(4, "alice", "")));
   for (RawMember* member : {&pair.attendee, &pair.presenter}) {
+    SCOPED_TRACE(member == &pair.attendee ? "the attendee" : "the presenter");
     ASSERT_TRUE(member->Next(&seen));
     EXPECT_EQ(seen.command().type(), 4u);
     EXPECT_EQ(seen.command().src_roster_id(), "mallory");
@@ -160,8 +161,8 @@ TEST(RelayHostileMemberTest, ALateJoinerGetsFortyMebibytesOfKeptCachesPacedAndSt
     DsData caches = Header(DS_DATA_CREATE_CACHES);
     AddCache(&caches, static_cast<uint64_t>(i), static_cast<uint64_t>(i * 10),
              std::string(4u << 20, static_cast<char>('a' + i)));
-    ASSERT_TRUE(pair.presenter.Send(caches));
-    ASSERT_TRUE(pair.attendee.Next(&seen));  // relayed: the relay has it
+    ASSERT_TRUE(pair.presenter.Send(caches)) << "tile " << i;
+    ASSERT_TRUE(pair.attendee.Next(&seen)) << "tile " << i;  // relayed: the relay has it
     AddBlock(&blocks, static_cast<uint64_t>(i), 10101 + static_cast<uint64_t>(i), static_cast<uint64_t>(i),
              static_cast<uint64_t>(i * 10));
   }
@@ -189,7 +190,7 @@ TEST(RelayHostileMemberTest, ALateJoinerGetsFortyMebibytesOfKeptCachesPacedAndSt
     } else if (seen.type() == DS_DATA_CREATE_CACHES) {
       EXPECT_EQ(blocks_seen, 0) << "caches come before the blocks that show them";
       for (const DsCache& cache : seen.caches()) {
-        EXPECT_EQ(cache.cache_data(0).data().size(), 4u << 20);
+        EXPECT_EQ(cache.cache_data(0).data().size(), 4u << 20) << "cache " << cache.index();
         tiles.push_back(cache.index());
       }
     } else if (seen.type() == DS_DATA_CREATE_BLOCKS) {
@@ -230,7 +231,7 @@ TEST(RelayHostileMemberTest, ALateJoinerGetsTheLatestBlockOfEachPositionAndTheCa
   AddBlock(&many, 1, 102, 3, 30);
   ASSERT_TRUE(pair.presenter.Send(many));
   DsData seen;
-  for (int i = 0; i < 4; ++i) ASSERT_TRUE(pair.attendee.Next(&seen));
+  for (int i = 0; i < 4; ++i) ASSERT_TRUE(pair.attendee.Next(&seen)) << "message " << i;
 
   RawMember late;
   ASSERT_TRUE(late.Join(relay.Port(), PlainJoin("carol")));
@@ -239,6 +240,7 @@ TEST(RelayHostileMemberTest, ALateJoinerGetsTheLatestBlockOfEachPositionAndTheCa
   // Cache 1 no block shows now, but the presenter may show it again
   // without sending it again. One cache a message.
   for (uint64_t index = 1; index <= 3; ++index) {
+    SCOPED_TRACE("cache " + std::to_string(index));
     ASSERT_TRUE(late.Next(&seen));
     ASSERT_EQ(seen.type(), DS_DATA_CREATE_CACHES);
     ASSERT_EQ(seen.caches_size(), 1);
@@ -264,7 +266,7 @@ TEST(RelayHostileMemberTest, ThreeMillionBlockPositionsKeepABoundedFrame) {
   for (uint64_t first = 0; first < kBlocks; first += kPerMessage) {
     DsData blocks = Header(DS_DATA_CREATE_BLOCKS);
     for (uint64_t index = first; index < first + kPerMessage; ++index) AddBlock(&blocks, index, 101 + index, 0, 0);
-    ASSERT_TRUE(presenter.Send(blocks));
+    ASSERT_TRUE(presenter.Send(blocks)) << "blocks from index " << first;
   }
   ASSERT_TRUE(presenter.Synced());  // all taken, however slow the machine
   RawMember late;
@@ -274,7 +276,7 @@ TEST(RelayHostileMemberTest, ThreeMillionBlockPositionsKeepABoundedFrame) {
   ASSERT_TRUE(late.Next(&seen));
   size_t replayed = 0;
   while (replayed < vzrelay::kMaxKeptBlocks && late.Next(&seen)) {
-    ASSERT_EQ(seen.type(), DS_DATA_CREATE_BLOCKS);
+    ASSERT_EQ(seen.type(), DS_DATA_CREATE_BLOCKS) << "after " << replayed << " blocks replayed";
     replayed += static_cast<size_t>(seen.blocks_size());
   }
   EXPECT_EQ(replayed, vzrelay::kMaxKeptBlocks);
@@ -329,14 +331,14 @@ TEST(RelayHostileMemberTest, ConnectionsThatDoNotJoinAreClosedAndCounted) {
   std::vector<RawClient> loud(60);
   const std::vector<uint8_t> header = RawFrame(FrameKind::kDataBinary, vzrelay::kMaxDataPayload, {});
   const std::vector<uint8_t> junk(256u << 10, 0x55);
-  for (RawClient& client : loud) {
-    ASSERT_TRUE(client.Connect(relay.Port()));
-    ASSERT_TRUE(client.WriteAll(header));
-    client.WriteAll(junk);  // may fail once the relay has closed it
+  for (size_t i = 0; i < loud.size(); ++i) {
+    ASSERT_TRUE(loud[i].Connect(relay.Port())) << "connection " << i;
+    ASSERT_TRUE(loud[i].WriteAll(header)) << "connection " << i;
+    loud[i].WriteAll(junk);  // may fail once the relay has closed it
   }
   std::printf("relay with 60 unjoined connections that sent 256 KiB each: VmRSS %zu KiB, VmHWM %zu KiB\n",
               ProcessKib(relay.Pid(), "VmRSS"), ProcessKib(relay.Pid(), "VmHWM"));
-  for (RawClient& client : loud) EXPECT_TRUE(client.WaitClosed(20000));
+  for (size_t i = 0; i < loud.size(); ++i) EXPECT_TRUE(loud[i].WaitClosed(20000)) << "connection " << i;
   EXPECT_TRUE(silent.WaitClosed(20000));
 
   EXPECT_TRUE(relay.Stop());
@@ -352,14 +354,15 @@ TEST(RelayHostileMemberTest, ANewcomerBeyondTheUnjoinedShareClosesTheOldestAndMe
   RawMember alice;
   ASSERT_TRUE(alice.Join(relay.Port(), PlainJoin("alice", kVideo, "meet-v")));
   std::vector<RawClient> waiting(3);
-  for (size_t i = 0; i < 2; ++i) ASSERT_TRUE(waiting[i].Connect(relay.Port()));
+  for (size_t i = 0; i < 2; ++i) ASSERT_TRUE(waiting[i].Connect(relay.Port())) << "connection " << i;
   ASSERT_GE(PingMs(alice, 1), 0.0);  // the relay has taken both
   ASSERT_TRUE(waiting[2].Connect(relay.Port()));
   EXPECT_TRUE(waiting[0].WaitClosed(20000));
   ASSERT_GE(PingMs(alice, 2), 0.0);
   for (size_t i = 1; i < 3; ++i) {
     ASSERT_TRUE(waiting[i].Send(FrameKind::kJoin,
-                                vzrelay::EncodeJoinRequest(PlainJoin("carol-" + std::to_string(i), kVideo, "meet-v"))));
+                                vzrelay::EncodeJoinRequest(PlainJoin("carol-" + std::to_string(i), kVideo, "meet-v"))))
+        << "connection " << i;
     Frame confirm;
     ASSERT_TRUE(waiting[i].Next(&confirm)) << "connection " << i << " was closed";
     EXPECT_EQ(confirm.kind, FrameKind::kJoinConfirm) << "connection " << i;
@@ -379,7 +382,8 @@ TEST(RelayHostileMemberTest, AFloodInOneSessionLeavesAnotherSessionsMembersAnswe
   ASSERT_TRUE(sender.Join(relay.Port(), PlainJoin("sender", kVideo, "meet-flood")));
   std::vector<RawMember> sleepers(40);  // join, then never read
   for (size_t i = 0; i < sleepers.size(); ++i) {
-    ASSERT_TRUE(sleepers[i].Join(relay.Port(), PlainJoin("sleeper-" + std::to_string(i), kVideo, "meet-flood")));
+    ASSERT_TRUE(sleepers[i].Join(relay.Port(), PlainJoin("sleeper-" + std::to_string(i), kVideo, "meet-flood")))
+        << "sleeper " << i << " refused (" << sleepers[i].refused << ") " << sleepers[i].refusal;
   }
   constexpr int kPayloads = 12;
   std::atomic<bool> done{false};

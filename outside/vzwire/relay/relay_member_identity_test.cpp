@@ -52,6 +52,9 @@ TEST(RelayMemberIdentityTest, TheRelaysMemberTokenIsTheLibrarysAndNeedsItsSecret
        {std::vector<std::string>{"vzrelay", "--member-token", "meet-1", "alice", "presenter"},
         std::vector<std::string>{"vzrelay", "--secret-file", relay.secret_file, "--member-token", "meet-1", "alice",
                                  "host"}}) {
+    std::string command;
+    for (const std::string& arg : args) command += arg + " ";
+    SCOPED_TRACE(command);
     vz::PipedChild refused;
     ASSERT_TRUE(refused.Start(VZ_RELAY_BINARY, args, {}));
     ASSERT_TRUE(refused.Wait(10000, &code));
@@ -88,8 +91,8 @@ TEST(RelayMemberIdentityTest, WithASecretNoMemberJoinsAsAnotherRosterIdOrRole) {
     RawMember mallory;
     EXPECT_FALSE(mallory.Join(relay.Port(), Joining(kSharing, attempt.roster, attempt.token, attempt.presenter)))
         << attempt.roster << " " << attempt.token;
-    EXPECT_EQ(mallory.refused, vzrelay::kRefusedWrongToken);
-    EXPECT_TRUE(mallory.client.WaitClosed());
+    EXPECT_EQ(mallory.refused, vzrelay::kRefusedWrongToken) << attempt.roster << " " << attempt.token;
+    EXPECT_TRUE(mallory.client.WaitClosed()) << attempt.roster << " " << attempt.token;
   }
 
   // alice and bob are still the only ones who hold their roster ids: a
@@ -211,7 +214,9 @@ TEST(RelayMemberIdentityTest, RecordsInsideAnyMessageReachAttendeesOnlyFromThePr
   DsData unaddressed = records;
   unaddressed.mutable_command()->set_type(8);
   ASSERT_TRUE(mallory.SendBytes(undefined));
-  for (const DsData* message : {&untyped, &addressed, &unaddressed}) ASSERT_TRUE(mallory.Send(*message));
+  for (const DsData* message : {&untyped, &addressed, &unaddressed}) {
+    ASSERT_TRUE(mallory.Send(*message)) << "the message of command type " << message->command().type();
+  }
   ASSERT_TRUE(mallory.Synced());
 
   // Then the presenter's own block, the last thing bob is to see.
@@ -222,6 +227,7 @@ TEST(RelayMemberIdentityTest, RecordsInsideAnyMessageReachAttendeesOnlyFromThePr
   std::vector<uint32_t> commands;
   DsData seen;
   for (;;) {
+    SCOPED_TRACE("after " + std::to_string(commands.size()) + " commands");
     ASSERT_TRUE(bob.Next(&seen));
     if (seen.type() == DS_DATA_CREATE_BLOCKS && seen.blocks_size() == 1 && seen.blocks(0).position() == 1) break;
     EXPECT_EQ(seen.type(), DS_DATA_COMMAND);
@@ -385,7 +391,8 @@ TEST(RelayMemberIdentityTest, ASecretFileOthersMayReadOrALinkIsRefused) {
     vz::PipedChild relay;
     // Through a shell, for what vzrelay says on its standard error.
     ASSERT_TRUE(relay.Start("/bin/sh", {"sh", "-c", "exec \"$0\" --port 0 --secret-file \"$1\" 2>&1", VZ_RELAY_BINARY,
-                                        refused.file}, {}));
+                                        refused.file}, {}))
+        << refused.file;
     std::string said(400, '\0');
     size_t got = 0;
     bool ended = false;
@@ -394,7 +401,7 @@ TEST(RelayMemberIdentityTest, ASecretFileOthersMayReadOrALinkIsRefused) {
     int code = -1;
     ASSERT_TRUE(relay.Wait(10000, &code)) << refused.file;
     EXPECT_EQ(code, 2) << refused.file;
-    EXPECT_NE(said.find(refused.told), std::string::npos) << said;
+    EXPECT_NE(said.find(refused.told), std::string::npos) << refused.file << ": " << said;
   }
 }
 

@@ -45,12 +45,12 @@ TEST(RelayProcessTest, TwoMembersExchangeCommandsAndDataByteExactInOrder) {
     std::string payload(static_cast<size_t>(1 + i * 997 % 70000), '\0');
     for (size_t j = 0; j < payload.size(); ++j) payload[j] = static_cast<char>((i * 31 + j) & 0xFF);
     sent.push_back(SharingPayload(payload));
-    ASSERT_EQ(a.wrapper.SendDataBinary(sent.back()), 1);
+    ASSERT_EQ(a.wrapper.SendDataBinary(sent.back()), 1) << "payload " << i;
     if (i % 50 == 0) {
       CByteStream command(nullptr, 64, false);
       const uint8_t message[] = {0x08, static_cast<uint8_t>(i)};
-      ASSERT_TRUE(WriteCommandRecord(&command, message, 2));
-      ASSERT_EQ(a.wrapper.SendCommandData(&command), 1);
+      ASSERT_TRUE(WriteCommandRecord(&command, message, 2)) << "command after payload " << i;
+      ASSERT_EQ(a.wrapper.SendCommandData(&command), 1) << "command after payload " << i;
     }
   }
   ASSERT_TRUE(b.sink.WaitFor("binary", sent.size(), 30000));
@@ -158,8 +158,8 @@ void SendRtpRun(Peer& sender, int count) {
   for (int i = 0; i < count; ++i) {
     stream.Clear();
     const std::vector<uint8_t> packet = vzrelay_test::RtpPacket(ssrc, static_cast<uint16_t>(i), 1200);
-    ASSERT_TRUE(WriteRtpRecord(&stream, 1, packet.data(), static_cast<uint32_t>(packet.size())));
-    ASSERT_EQ(sender.wrapper.SendRtpData(&stream), 1);
+    ASSERT_TRUE(WriteRtpRecord(&stream, 1, packet.data(), static_cast<uint32_t>(packet.size()))) << "packet " << i;
+    ASSERT_EQ(sender.wrapper.SendRtpData(&stream), 1) << "packet " << i;
   }
 }
 
@@ -183,7 +183,8 @@ TEST(RelayProcessTest, InjectedLossIsMeasuredAndReportedOnTheTransportsThread) {
   bool sender_counted = false;
   ASSERT_TRUE(a.sink.WaitUntil([&](const auto&, const auto& adjustments) {
     for (const auto& adjustment : adjustments) {
-      EXPECT_NE(adjustment.thread, std::this_thread::get_id());
+      EXPECT_NE(adjustment.thread, std::this_thread::get_id())
+          << "an adjustment of loss " << adjustment.lossrate << " came on the test's thread";
       // What went out counts in the sent-and-received rate (bits/s).
       sender_counted = sender_counted || adjustment.totalbw > 8 * 500 * 1200 / 2;
     }
@@ -198,7 +199,7 @@ TEST(RelayProcessTest, SendBacklogFollowsTheRealQueue) {
   ASSERT_TRUE(a.Join(Video(relay.Port(), "alice")));
   ASSERT_TRUE(b.Join(Video(relay.Port(), "bob")));
   const std::string chunk(4u << 20, 'x');
-  for (int i = 0; i < 3; ++i) ASSERT_EQ(a.wrapper.SendDataBinary(chunk), 1);
+  for (int i = 0; i < 3; ++i) ASSERT_EQ(a.wrapper.SendDataBinary(chunk), 1) << "chunk " << i;
   // A queue that grew is reported, and so is its emptying.
   ASSERT_TRUE(a.sink.WaitUntil([](const auto& events, const auto&) {
     bool grew = false;
@@ -317,8 +318,8 @@ TEST(RelayProcessTest, AMemberThatStopsReadingIsDroppedAloneAndTheOthersGetEvery
   // the kernel's buffers.
   const std::string payload(1u << 20, 'p');
   for (int i = 0; i < 48; ++i) {
-    ASSERT_EQ(a.wrapper.SendDataBinary(payload), 1);
-    ASSERT_TRUE(b.sink.WaitFor("binary", static_cast<size_t>(i + 1), 30000));
+    ASSERT_EQ(a.wrapper.SendDataBinary(payload), 1) << "payload " << i;
+    ASSERT_TRUE(b.sink.WaitFor("binary", static_cast<size_t>(i + 1), 30000)) << "payload " << i;
   }
   EXPECT_EQ(b.sink.Count("binary"), 48u);
   EXPECT_TRUE(stalled.client.WaitClosed());  // what it had got, then the end

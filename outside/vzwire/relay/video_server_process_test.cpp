@@ -33,15 +33,17 @@ struct Member : vzwire_test::TransportPeer {
     const std::string bytes = message.SerializeAsString();
     CByteStream stream(nullptr, 1024, false);
     ASSERT_TRUE(WriteCommandRecord(&stream, reinterpret_cast<const uint8_t*>(bytes.data()),
-                                   static_cast<uint32_t>(bytes.size())));
-    ASSERT_EQ(wrapper.SendCommandData(&stream), 1);
+                                   static_cast<uint32_t>(bytes.size())))
+        << "a message of type " << message.type();
+    ASSERT_EQ(wrapper.SendCommandData(&stream), 1) << "a message of type " << message.type();
   }
   void SendRtp(uint16_t sequence) {
     std::vector<uint8_t> packet = vzrelay_test::RtpPacket(ssrc, sequence, 200);
     packet[1] = 98;  // the payload type
     CByteStream stream(nullptr, 1024, false);
-    ASSERT_TRUE(WriteRtpRecord(&stream, 1, packet.data(), static_cast<uint32_t>(packet.size())));
-    ASSERT_EQ(wrapper.SendRtpData(&stream), 1);
+    ASSERT_TRUE(WriteRtpRecord(&stream, 1, packet.data(), static_cast<uint32_t>(packet.size())))
+        << "packet " << sequence;
+    ASSERT_EQ(wrapper.SendRtpData(&stream), 1) << "packet " << sequence;
   }
   // The signalling among `events`, parsed, of one type.
   static std::vector<AvData> Parsed(const std::vector<vzwire_test::SinkEvent>& events, AvDataType type) {

@@ -45,18 +45,21 @@ class Participant {
     return true;
   }
   void Send(const AvData& message) {
-    ASSERT_TRUE(client_.Send(FrameKind::kCommand, vzrelay_test::CommandRecord(message.SerializeAsString())));
+    ASSERT_TRUE(client_.Send(FrameKind::kCommand, vzrelay_test::CommandRecord(message.SerializeAsString())))
+        << roster_ << " sending a message of type " << message.type();
   }
   void SendCommandRecord(const std::string& record) {
-    ASSERT_TRUE(client_.Send(FrameKind::kCommand, std::vector<uint8_t>(record.begin(), record.end())));
+    ASSERT_TRUE(client_.Send(FrameKind::kCommand, std::vector<uint8_t>(record.begin(), record.end())))
+        << roster_ << " sending a command record of " << record.size() << " bytes";
   }
   // A packet of its own stream that is all header.
   void SendRtp(uint16_t sequence) {
-    ASSERT_TRUE(
-        client_.Send(FrameKind::kRtp, vzrelay_test::RtpRecord(ssrc_, sequence, vzrelay_test::kRtpHeaderSize)));
+    ASSERT_TRUE(client_.Send(FrameKind::kRtp, vzrelay_test::RtpRecord(ssrc_, sequence, vzrelay_test::kRtpHeaderSize)))
+        << roster_ << " sending RTP packet " << sequence;
   }
   void SendRtcp(const std::vector<uint8_t>& packet) {
-    ASSERT_TRUE(client_.Send(FrameKind::kRtcp, vzrelay_test::RtcpRecord(packet)));
+    ASSERT_TRUE(client_.Send(FrameKind::kRtcp, vzrelay_test::RtcpRecord(packet)))
+        << roster_ << " sending an RTCP packet of " << packet.size() << " bytes";
   }
   // Everything before an active-speaker notice naming `marker`, which the
   // server sends to every member in the order it handles frames.
@@ -84,13 +87,16 @@ class Participant {
   }
   std::vector<AvData> Signalling() const {
     std::vector<AvData> messages;
-    for (const Frame& frame : frames_) {
+    for (size_t i = 0; i < frames_.size(); ++i) {
+      const Frame& frame = frames_[i];
       if (frame.kind != FrameKind::kCommand) continue;
-      EXPECT_GE(frame.payload.size(), kCommandRecordHeaderSize);
-      EXPECT_EQ(vz::Load16(frame.payload.data()), vzrelay_test::kCommandRecordKind);
+      EXPECT_GE(frame.payload.size(), kCommandRecordHeaderSize) << "frame " << i << " to " << roster_;
+      EXPECT_EQ(vz::Load16(frame.payload.data()), vzrelay_test::kCommandRecordKind)
+          << "frame " << i << " to " << roster_;
       AvData message;
       EXPECT_TRUE(message.ParseFromArray(frame.payload.data() + kCommandRecordHeaderSize,
-                                         static_cast<int>(frame.payload.size() - kCommandRecordHeaderSize)));
+                                         static_cast<int>(frame.payload.size() - kCommandRecordHeaderSize)))
+          << "frame " << i << " to " << roster_;
       messages.push_back(message);
     }
     return messages;
@@ -188,7 +194,7 @@ class VideoServerRoleTest : public ::testing::Test {
   }
   std::unique_ptr<Participant> Joined(const std::string& roster) {
     auto participant = std::make_unique<Participant>(roster);
-    EXPECT_TRUE(participant->Join(server_->Port()));
+    EXPECT_TRUE(participant->Join(server_->Port())) << roster << " did not join";
     return participant;
   }
   // Every participant has seen `marker` from `from`.
@@ -376,7 +382,7 @@ TEST_F(VideoServerRoleTest, SpotlightAndActiveSpeakerReachEveryoneAndLateJoiners
   unset.set_type(AV_UNSET_SPOTLIGHT_REQUEST);
   carol->Send(unset);
   for (Participant* p : {alice.get(), bob.get(), carol.get()}) {
-    ASSERT_TRUE(p->ReadUntil([&] { return !p->Of(AV_UNSET_SPOTLIGHT_REQUEST).empty(); }));
+    ASSERT_TRUE(p->ReadUntil([&] { return !p->Of(AV_UNSET_SPOTLIGHT_REQUEST).empty(); })) << p->Roster();
   }
   // A keep-alive is answered to its sender only.
   AvData keepalive;
@@ -423,7 +429,8 @@ TEST_F(VideoServerRoleTest, InjectedLossTakesMediaButNeverSignalling) {
   // meant for bob and how much it dropped; what it let through arrives.
   uint32_t dropped = 0, offered = 0;
   for (uint8_t sequence = 1; offered < kPackets && sequence < 200; ++sequence) {
-    ASSERT_TRUE(bob->Ping(sequence, &dropped, &offered));
+    ASSERT_TRUE(bob->Ping(sequence, &dropped, &offered))
+        << "ping " << static_cast<int>(sequence) << ", " << offered << " packets offered so far";
   }
   ASSERT_EQ(offered, static_cast<uint32_t>(kPackets));
   EXPECT_GT(dropped, kPackets * 3 / 10);
