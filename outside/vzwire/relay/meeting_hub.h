@@ -200,8 +200,8 @@ class MeetingHub {
   // The options, changeable between calls (tokens apply to later joins).
   HubOptions& Options() { return options_; }
 
-  size_t SessionCount() const { return sessions_.size(); }
-  size_t MemberCount() const { return members_.size(); }
+  size_t SessionCountForTesting() const { return sessions_.size(); }
+  size_t MemberCountForTesting() const { return members_.size(); }
   Session* FindSession(uint8_t type, const std::string& id);
   Member* FindMember(MemberId id);
 

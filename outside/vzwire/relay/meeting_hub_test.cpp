@@ -74,7 +74,7 @@ TEST(MeetingHubTest, SessionsAreKeyedByTypeAndIdAndRelayToTheOthersOnly) {
   hub.OnFrame(ib, JoinFrame(3, "ds-1", "t"));
   hub.OnFrame(it, JoinFrame(2, "ds-1", "t"));
   hub.OnFrame(ii, JoinFrame(3, "ds-2", "t"));
-  EXPECT_EQ(hub.SessionCount(), 3u);
+  EXPECT_EQ(hub.SessionCountForTesting(), 3u);
   hub.OnFrame(ia, {FrameKind::kDataUtf8, {'h', 'i'}});
   ASSERT_EQ(b.Of(FrameKind::kDataUtf8).size(), 1u);
   EXPECT_EQ(b.Of(FrameKind::kDataUtf8)[0].payload, (std::vector<uint8_t>{'h', 'i'}));
@@ -247,8 +247,8 @@ TEST(MeetingHubTest, EndingASessionTellsEveryMemberAndForgetsIt) {
   hub.EndSession(*hub.FindSession(3, "ds"), 9, 1);
   EXPECT_EQ(a.Of(FrameKind::kSessionEnded).size(), 1u);
   EXPECT_TRUE(b.closed);
-  EXPECT_EQ(hub.SessionCount(), 0u);
-  EXPECT_EQ(hub.MemberCount(), 0u);
+  EXPECT_EQ(hub.SessionCountForTesting(), 0u);
+  EXPECT_EQ(hub.MemberCountForTesting(), 0u);
 }
 
 }  // namespace

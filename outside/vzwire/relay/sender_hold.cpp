@@ -113,7 +113,7 @@ bool SenderHold::Full(Id member) const {
   return found != members_.end() && Holding(found->second);
 }
 
-bool SenderHold::Behind(Id member) const {
+bool SenderHold::BehindForTesting(Id member) const {
   const auto found = members_.find(member);
   return found != members_.end() && found->second.queue == Queue::kBehind;
 }

@@ -80,10 +80,10 @@ class SenderHold {
   // holding time left.
   bool Full(Id member) const;
   // Whether the member fell behind and has not drained since.
-  bool Behind(Id member) const;
+  bool BehindForTesting(Id member) const;
   // Holds begun so far, and holds that ran out of time.
-  uint64_t Holds() const { return holds_; }
-  uint64_t Expired() const { return expired_; }
+  uint64_t HoldsForTesting() const { return holds_; }
+  uint64_t ExpiredForTesting() const { return expired_; }
 
  private:
   enum class Queue { kFlowing, kFull, kBehind };

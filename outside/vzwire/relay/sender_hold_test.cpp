@@ -36,7 +36,7 @@ TEST(SenderHoldTest, ASenderIsHeldFromTheHighMarkUntilItsMembersDrainBelowTheLow
   EXPECT_FALSE(turn(399));
   EXPECT_FALSE(turn(999));  // between the marks from below: not yet behind
   EXPECT_TRUE(turn(5000));
-  EXPECT_EQ(hold.Holds(), 2u);
+  EXPECT_EQ(hold.HoldsForTesting(), 2u);
 
   // A full queue holds only the senders that feed it, and never itself.
   EXPECT_FALSE(hold.Decide(kPresenter, {kPresenter, kFast}, 0, now));
@@ -68,14 +68,14 @@ TEST(SenderHoldTest, AFullMemberThatStallsOrStaysFullStopsHoldingUntilItDrains) 
   EXPECT_TRUE(hold.Decide(kPresenter, fed, 0, 1249));
   EXPECT_EQ(hold.OnQueue(kSlow, 1998, 3, 1250), Change::kFellBehind);
   EXPECT_FALSE(hold.Decide(kPresenter, fed, 0, 1250));
-  EXPECT_TRUE(hold.Behind(kSlow));
+  EXPECT_TRUE(hold.BehindForTesting(kSlow));
   EXPECT_FALSE(hold.Full(kSlow));
   EXPECT_EQ(hold.OnQueue(kSlow, 1u << 20, 4, 5000), Change::kNone);  // reported once
   EXPECT_FALSE(hold.Decide(kPresenter, fed, 0, 5000));
   // Between the marks it is still behind; below the low mark it caught up.
   EXPECT_EQ(hold.OnQueue(kSlow, 500, 5, 5100), Change::kNone);
   EXPECT_EQ(hold.OnQueue(kSlow, 399, 6, 5200), Change::kCaughtUp);
-  EXPECT_FALSE(hold.Behind(kSlow));
+  EXPECT_FALSE(hold.BehindForTesting(kSlow));
 
   // Full again and taking a relay frame at a time: it holds until the lag
   // time, however long each window, and not after.
@@ -93,7 +93,7 @@ TEST(SenderHoldTest, AFullMemberThatStallsOrStaysFullStopsHoldingUntilItDrains) 
   EXPECT_TRUE(hold.Decide(kPresenter, fed, 0, 8000));
   EXPECT_EQ(hold.OnQueue(kSlow, 300, taken += 700, 8200), Change::kNone);
   EXPECT_FALSE(hold.Decide(kPresenter, fed, 0, 8200));
-  EXPECT_FALSE(hold.Behind(kSlow));
+  EXPECT_FALSE(hold.BehindForTesting(kSlow));
 }
 
 // A hold never outlasts the sender's transport's patience, however the
@@ -112,12 +112,12 @@ TEST(SenderHoldTest, AHoldEndsOnTimeAndResumesAfterTheNextPing) {
     EXPECT_TRUE(hold.Decide(kPresenter, fed, 7, now)) << now;
   }
   EXPECT_FALSE(hold.Decide(kPresenter, fed, 7, 2501));
-  EXPECT_EQ(hold.Expired(), 1u);
+  EXPECT_EQ(hold.ExpiredForTesting(), 1u);
   EXPECT_TRUE(hold.Full(kSlow));
   // Read until the next ping is answered, however full the slow member.
   EXPECT_FALSE(hold.Decide(kPresenter, fed, 7, 2600));
   EXPECT_TRUE(hold.Decide(kPresenter, fed, 8, 2700));
-  EXPECT_EQ(hold.Holds(), 2u);
+  EXPECT_EQ(hold.HoldsForTesting(), 2u);
 }
 
 // A member that stays just full for most of a second, drains a moment and
@@ -152,7 +152,7 @@ TEST(SenderHoldTest, AMemberThatDrainsAMomentAndFillsAgainHoldsOnlyItsHoldingTim
   // About a fifth of the time: a quarter of what it does not hold.
   EXPECT_LT(held_ms, kEnd / 4) << "held " << held_ms << " ms of " << kEnd;
   EXPECT_GT(held_ms, kEnd / 10) << "an honest slow member must still hold a while";
-  EXPECT_FALSE(hold.Behind(kSlow));
+  EXPECT_FALSE(hold.BehindForTesting(kSlow));
 
   // Once it holds no one for a second, it has its whole holding time again.
   for (uint64_t now = kEnd + kTurn; now <= kEnd + 1000; now += kTurn) hold.OnQueue(kSlow, 0, taken, now);
