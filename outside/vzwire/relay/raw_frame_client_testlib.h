@@ -19,21 +19,6 @@ class RawClient {
   bool Connect(uint16_t port) {
     return vz::ConnectLoopbackTcp(port, 2000, &socket_).status == vz::ConnectStatus::kConnected;
   }
-  bool WriteAll(const std::vector<uint8_t>& bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-      const vz::IoResult result = socket_.Write(bytes.data() + done, bytes.size() - done);
-      if (result.status == vz::IoStatus::kOk) {
-        done += result.bytes;
-      } else if (result.status == vz::IoStatus::kWouldBlock) {
-        vz::PollItem item{socket_.Fd(), vz::kPollWritable, 0};
-        vz::PollDescriptors(&item, 1, 1000);
-      } else {
-        return false;
-      }
-    }
-    return true;
-  }
   // Writes what the socket takes within `timeout_ms` (a peer that stops
   // reading leaves the rest); the bytes written.
   size_t WriteFor(const std::vector<uint8_t>& bytes, int timeout_ms) {
@@ -52,6 +37,9 @@ class RawClient {
     }
     return done;
   }
+  // Every byte, however long the peer takes to read them (up to ten
+  // minutes: a test never waits for ever).
+  bool WriteAll(const std::vector<uint8_t>& bytes) { return WriteFor(bytes, 600000) == bytes.size(); }
   bool Send(vzrelay::FrameKind kind, const std::vector<uint8_t>& payload) {
     return WriteAll(vzrelay::MakeFrame(kind, payload.data(), payload.size()));
   }

@@ -167,6 +167,40 @@ class FrameWriter {
   std::atomic<uint64_t> written_{0};
 };
 
+// The gaps between the blocks an honest attendee gets while the presenter
+// writes `frames` frames, with `beside` doing its part every 10 ms or so
+// meanwhile (it returns false to end early, failing the test).
+struct Gaps {
+  uint64_t largest = 0;  // ms
+  size_t over_half_second = 0;
+  size_t frames = 0;
+  double seconds = 0;  // from the first frame to the last
+};
+Gaps GapsBeside(RawMember& presenter, RawMember& honest, uint64_t frames, const std::function<bool()>& beside) {
+  FrameWriter writer(&presenter, frames);
+  writer.Start();
+  std::vector<uint64_t> arrivals;
+  uint64_t last_block = 0;
+  const uint64_t deadline = vz::MonotonicMs() + 120000;
+  DsData seen;
+  while (last_block < frames && vz::MonotonicMs() < deadline) {
+    if (!beside()) break;
+    if (!honest.Next(&seen, 10) || seen.type() != DS_DATA_CREATE_BLOCKS) continue;
+    last_block = seen.blocks(0).cache_pdu_id();
+    arrivals.push_back(vz::MonotonicMs());
+  }
+  writer.Join();
+  EXPECT_EQ(last_block, frames) << "the honest attendee did not get the last frame";
+  Gaps gaps;
+  gaps.frames = arrivals.size();
+  if (!arrivals.empty()) gaps.seconds = static_cast<double>(arrivals.back() - arrivals.front()) / 1000.0;
+  for (size_t i = 1; i < arrivals.size(); ++i) {
+    gaps.largest = std::max(gaps.largest, arrivals[i] - arrivals[i - 1]);
+    gaps.over_half_second += arrivals[i] - arrivals[i - 1] > 500;
+  }
+  return gaps;
+}
+
 // A member that never reads and says it took one byte more every second
 // held the presenter 2.5 s at a time for as long as it stayed. Now it is
 // found behind at once and holds no one: the honest attendee beside it
@@ -185,32 +219,17 @@ TEST(RelayFairShareTest, AMemberThatTakesAByteASecondDoesNotHoldThePresenter) {
   ASSERT_TRUE(honest.Next(&seen));  // its join answer
 
   constexpr uint64_t kFrames = 60;
-  FrameWriter writer(&presenter, kFrames);
-  writer.Start();
   // The liar's count: one byte more every second (of the join confirm's 14).
   uint64_t said = 1;
   uint64_t next_count = vz::MonotonicMs();
-  std::vector<uint64_t> arrivals;
-  uint64_t last_block = 0;
-  const uint64_t deadline = vz::MonotonicMs() + 120000;
-  while (last_block < kFrames && vz::MonotonicMs() < deadline) {
-    if (vz::MonotonicMs() >= next_count) {
-      ASSERT_TRUE(liar.client.Send(FrameKind::kConsumed, ConsumedCount(said))) << "a count of " << said;
-      ++said;
-      next_count += 1000;
-    }
-    if (!honest.Next(&seen, 200)) continue;
-    if (seen.type() != DS_DATA_CREATE_BLOCKS) continue;
-    last_block = seen.blocks(0).cache_pdu_id();
-    arrivals.push_back(vz::MonotonicMs());
-  }
-  writer.Join();
-  ASSERT_EQ(last_block, kFrames) << "the honest attendee did not get the last frame";
-  uint64_t largest_gap = 0;
-  for (size_t i = 1; i < arrivals.size(); ++i) largest_gap = std::max(largest_gap, arrivals[i] - arrivals[i - 1]);
+  const Gaps gaps = GapsBeside(presenter, honest, kFrames, [&] {
+    if (vz::MonotonicMs() < next_count) return true;
+    next_count += 1000;
+    return liar.client.Send(FrameKind::kConsumed, ConsumedCount(said++));
+  });
+  const uint64_t largest_gap = gaps.largest;
   std::printf("honest attendee beside a member that takes a byte a second: %zu frames in %.1f s, largest gap %llu ms\n",
-              arrivals.size(), static_cast<double>(arrivals.back() - arrivals.front()) / 1000.0,
-              static_cast<unsigned long long>(largest_gap));
+              gaps.frames, gaps.seconds, static_cast<unsigned long long>(largest_gap));
   // About 300 ms here; generous for a loaded machine, and still below the
   // second a member that takes steadily may stay full, and far below the
   // 2.5 s a hold ran.
@@ -376,34 +395,6 @@ TEST(RelayFairShareTest, SubscriptionsAreBoundedPerMemberWhateverItAsks) {
   EXPECT_TRUE(relay.Stop());
 }
 
-// The largest gap between the blocks an honest attendee gets while the
-// presenter writes `frames` frames, with `beside` doing its part every
-// 10 ms meanwhile (it returns false to fail the test).
-uint64_t LargestGapBeside(RawMember& presenter, RawMember& honest, uint64_t frames,
-                          const std::function<bool()>& beside, size_t* long_gaps) {
-  FrameWriter writer(&presenter, frames);
-  writer.Start();
-  std::vector<uint64_t> arrivals;
-  uint64_t last_block = 0;
-  const uint64_t deadline = vz::MonotonicMs() + 120000;
-  DsData seen;
-  while (last_block < frames && vz::MonotonicMs() < deadline) {
-    if (!beside()) break;
-    if (!honest.Next(&seen, 10) || seen.type() != DS_DATA_CREATE_BLOCKS) continue;
-    last_block = seen.blocks(0).cache_pdu_id();
-    arrivals.push_back(vz::MonotonicMs());
-  }
-  writer.Join();
-  EXPECT_EQ(last_block, frames) << "the honest attendee did not get the last frame";
-  uint64_t largest = 0;
-  *long_gaps = 0;
-  for (size_t i = 1; i < arrivals.size(); ++i) {
-    largest = std::max(largest, arrivals[i] - arrivals[i - 1]);
-    *long_gaps += arrivals[i] - arrivals[i - 1] > 500;
-  }
-  return largest;
-}
-
 // A member that reads everything but says it stays just full for 0.9 s
 // (taking 4 KiB every quarter second, so it never stalls), then says it
 // took everything and fills again, was never behind and held the presenter
@@ -444,15 +435,14 @@ TEST(RelayFairShareTest, AMemberThatDrainsAMomentAndFillsAgainHoldsThePresenterO
     }
     return liar.client.Send(FrameKind::kConsumed, ConsumedCount(said));
   };
-  size_t long_gaps = 0;
-  const uint64_t largest = LargestGapBeside(presenter, honest, 80, lie, &long_gaps);
+  const Gaps gaps = GapsBeside(presenter, honest, 80, lie);
   std::printf("honest attendee beside a member that stays just full 0.9 s at a time: largest gap %llu ms, %zu gaps "
               "over 0.5 s\n",
-              static_cast<unsigned long long>(largest), long_gaps);
+              static_cast<unsigned long long>(gaps.largest), gaps.over_half_second);
   // About 350 ms on an idle machine (the holding time, a frame's 100 ms);
   // generous for a loaded one, and below the 0.9 s the member held before.
-  EXPECT_LT(largest, 700u);
-  EXPECT_LE(long_gaps, 2u);
+  EXPECT_LT(gaps.largest, 700u);
+  EXPECT_LE(gaps.over_half_second, 2u);
   EXPECT_TRUE(relay.Stop());
 }
 
