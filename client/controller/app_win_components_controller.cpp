@@ -107,6 +107,15 @@ int32_t CAppWinComponentsController::StartDS() {
 }
 
 int32_t CAppWinComponentsController::StopDs() {
+  // The engine frees its frames at the stop without telling us: an update
+  // held back is written while the frame is still there, then the dump lets
+  // the frame go (and its flush with it).
+  if (frame_dump_loop_ != nullptr) {
+    frame_dump_loop_->KillTimer(this, kFrameDumpTimer);
+    frame_dump_loop_ = nullptr;
+  }
+  frame_dump_.Flush(vz::MonotonicUs());
+  frame_dump_.Forget();
   CAppComponentsController::StopDs();
   if (!sharing_ui_) return 0;
   sharing_ui_->cleanUp();

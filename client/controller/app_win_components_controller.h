@@ -72,7 +72,8 @@ class CAppWinComponentsController : public CAppComponentsController {
   // The base start; a start the engine took gets a new UI, a repeated start
   // of the running session brings its selection window back. Always 1.
   int32_t StartDS() override;
-  // The base stop, then the UI goes: 1 when there was one, else 0.
+  // The frame dump lets the session's frame go, the base stop runs, then
+  // the UI goes: 1 when there was one, else 0.
   int32_t StopDs() override;
   void SetRemoteControlRosterId(const char16_t* roster_id) override;
 

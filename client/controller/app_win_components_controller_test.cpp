@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -128,6 +129,50 @@ TEST(WinControllerFrameDump, AnUpdateHeldBackIsWrittenWhenItsIntervalEnds) {
   EXPECT_EQ(frame.header.sequence, 2u);
   EXPECT_EQ(frame.bgra, pixels);
   controller.OnMonitorUnshared(&monitor);
+}
+
+// A stopped engine frees its frames and tells the client nothing: the dump
+// must neither read the freed frame (an update still held back) nor keep
+// holding it, or the next session's monitor is never written.
+TEST(WinControllerFrameDump, AStoppedSessionsFrameIsLetGoAndTheNextSessionsWritten) {
+  vz::ScopedTestFolder folder;
+  const std::string path = folder.path() + "/frame.vzfd";
+  vz::ScopedEnv env("VZ_SHARE_FRAME_DUMP", path.c_str());
+  vz::RunLoop& loop = vz::RunLoop::ForCurrentThread();
+  vz::FakeModuleLoader loader;
+  EngineFactory factory(loader);
+  ControllerPorts ports;
+  ports.engines = &factory;
+  CAppWinComponentsController controller(ports);
+  MonitorInfo first{};
+  first.MonitorId = 1;
+  first.Rect = {0, 0, 4, 2};
+  auto first_pixels = std::make_unique<std::vector<uint8_t>>(4 * 2 * 4, 0x5a);
+  controller.OnMonitorShared(&first, first_pixels->data());
+  controller.OnMonitorUpdated(&first, nullptr);
+  controller.OnMonitorUpdated(&first, nullptr);  // inside the interval: held back
+  controller.StopDs();
+  first_pixels.reset();  // as the stopped engine frees its frame
+
+  MonitorInfo second{};
+  second.MonitorId = 2;
+  second.Rect = {0, 0, 2, 2};
+  const std::vector<uint8_t> second_pixels(2 * 2 * 4, 0x33);
+  controller.OnMonitorShared(&second, const_cast<uint8_t*>(second_pixels.data()));
+  controller.OnMonitorUpdated(&second, nullptr);
+  FrameDumpHeader header{};
+  const uint64_t deadline = vz::MonotonicMs() + 20000;
+  while (vz::MonotonicMs() < deadline) {
+    loop.RunPending();
+    if (ReadFrameDumpHeader(path, &header) && header.width == 2) break;
+    std::this_thread::yield();
+  }
+  DumpedFrame frame;
+  std::string why;
+  ASSERT_TRUE(ReadFrameDump(path, &frame, &why)) << why;
+  EXPECT_EQ(frame.header.width, 2u);
+  EXPECT_EQ(frame.bgra, second_pixels);
+  controller.OnMonitorUnshared(&second);
 }
 
 TEST_F(WinController, ListenerStatusAndRequestsReachTheFrame) {

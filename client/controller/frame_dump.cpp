@@ -56,6 +56,12 @@ void CFrameDump::Flush(uint64_t now_us) {
   if (pending()) Write(now_us);
 }
 
+void CFrameDump::Forget() {
+  pixels_ = nullptr;
+  monitor_id_ = -1;
+  pending_ = false;
+}
+
 bool CFrameDump::Write(uint64_t now_us) {
   pending_ = false;
   last_write_us_ = now_us;

@@ -68,6 +68,10 @@ class CFrameDump {
   uint64_t DueUs() const { return last_write_us_ + Interval(); }
   // Writes a held-back update now (nothing when none is held back).
   void Flush(uint64_t now_us);
+  // The session's frames go without a word (a stopped engine frees them and
+  // tells the client nothing): the frame written is let go, so the next
+  // session's first shared monitor is written. Nothing is held back after.
+  void Forget();
 
  private:
   bool Write(uint64_t now_us);

@@ -122,6 +122,9 @@ class CEnginController : public IDSProvider,
   int32_t OnDSKeSharingStatus(int32_t paused) override;
 
   // IDSTpSink (the transport connection, on the engine's thread).
+  // A sharing info (received, or the capture's) is refused whole, 0 with a
+  // log line, when it holds more than 16 monitors or 65 applications or
+  // names one monitor id twice; the last one taken stays.
   int32_t OnTPStatusNotification(int32_t status) override;
   int32_t OnTPErrorNotification(int32_t code, int32_t code_type) override;
   int32_t OnDSTpSharingInfo(SharingInfo* info) override;

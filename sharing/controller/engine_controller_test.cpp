@@ -311,6 +311,48 @@ TEST_F(EngineControllerTest, ASharingInfoWithTooManyMonitorsIsRefused) {
   EXPECT_NE(engine_->GetMonitorInfo(1), nullptr);
 }
 
+// A hostile presenter's sharing info that names the shared monitor twice
+// (once as it is, once with another size) is refused: otherwise the client
+// hears of a second frame of monitor 1 that blocks are never drawn into, and
+// when the next good sharing info drops it, hears that monitor 1 went while
+// its frame stays and goes on being drawn.
+TEST_F(EngineControllerTest, ASharingInfoNamingAMonitorTwiceIsRefusedWhole) {
+  config_.IsPresenter = 0;
+  Started();
+  SharingInfo info = OneMonitorInfo(1, {0, 0, 256, 128});
+  ASSERT_EQ(engine_->OnDSTpSharingInfo(&info), 1);
+  host_.calls.clear();
+
+  LogCapture log;
+  SharingInfo twice = info;
+  twice.MonitorCount = 2;
+  twice.Monitors[1] = info.Monitors[0];
+  twice.Monitors[1].Rect = {0, 0, 64, 64};
+  EXPECT_EQ(engine_->OnDSTpSharingInfo(&twice), 0);
+  EXPECT_EQ(engine_->OnDSKeSharingInfo(&twice), 0);
+  EXPECT_EQ(log.Count("naming monitor [1] twice"), 2u);
+  EXPECT_TRUE(host_.calls.empty());
+  EXPECT_EQ(engine_->MonitorFrameCountForTesting(), 1);
+
+  // The presenter's next sharing info and block: monitor 1 is there all along.
+  ASSERT_EQ(engine_->OnDSTpSharingInfo(&info), 1);
+  auto* cache = new CCacheEntry(25);
+  cache->PduId = 7;
+  cache->SetSlot(0, 30, "png", 3);
+  engine_->OnDSTpCaches(&cache, 1);
+  cache->Release();
+  auto* block = new CKeyframeEntry(0);
+  block->PduId = 10;
+  block->Position = 10101;
+  block->CacheIndex = 25;
+  block->CachePduId = 7;
+  block->MonitorId = 1;
+  block->Rect = {128, 0, 256, 128};
+  ASSERT_EQ(engine_->OnDSTpBlocks(&block, 1), 1);
+  block->Release();
+  EXPECT_EQ(host_.calls, (Calls{"updated 1 {0,0,256,128}", "sharing_info 1", "updated 1 {128,0,256,128}"}));
+}
+
 // The process's peak resident memory so far, in bytes (0 when unknown).
 size_t PeakResidentBytes() {
   std::ifstream status("/proc/self/status");

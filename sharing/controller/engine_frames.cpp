@@ -12,14 +12,27 @@ namespace {
 // malformed record, refused whole rather than cut.
 constexpr int32_t kMaxSharedMonitors = kMonitorListCapacity - 1;
 
-bool CountsAcceptable(const SharingInfo& info) {
-  if (info.MonitorCount >= 0 && info.MonitorCount <= kMaxSharedMonitors && info.ApplicationCount >= 0 &&
-      info.ApplicationCount <= kApplicationListCapacity) {
-    return true;
+// A monitor id names one frame: blocks are drawn into the frame of their
+// monitor id, and the client hears of frames by it. A record naming one id
+// twice would make a second frame of that id that is never drawn into, and
+// whose going would tell the client the first one went; it is refused whole.
+bool Acceptable(const SharingInfo& info) {
+  if (info.MonitorCount < 0 || info.MonitorCount > kMaxSharedMonitors || info.ApplicationCount < 0 ||
+      info.ApplicationCount > kApplicationListCapacity) {
+    VZ_LOG_ERROR("sharing info with [%d] monitors and [%d] applications refused", info.MonitorCount,
+                 info.ApplicationCount);
+    return false;
   }
-  VZ_LOG_ERROR("sharing info with [%d] monitors and [%d] applications refused", info.MonitorCount,
-               info.ApplicationCount);
-  return false;
+  for (int32_t i = 1; i < info.MonitorCount; ++i) {
+    for (int32_t j = 0; j < i; ++j) {
+      if (info.Monitors[i].MonitorId == info.Monitors[j].MonitorId) {
+        VZ_LOG_ERROR("sharing info naming monitor [%d] twice (at [%d] and [%d]) refused", info.Monitors[i].MonitorId,
+                     j, i);
+        return false;
+      }
+    }
+  }
+  return true;
 }
 
 }  // namespace
@@ -30,13 +43,13 @@ DsScreenState CEnginController::ScreenState() {
 
 int32_t CEnginController::OnDSKeSharingInfo(SharingInfo* info) {
   EntryScope scope(this);
-  if (info == nullptr || !CountsAcceptable(*info)) return 0;
+  if (info == nullptr || !Acceptable(*info)) return 0;
   return HandleCapturedSharingInfo(info, ScreenState(), this, Connection());
 }
 
 int32_t CEnginController::OnDSTpSharingInfo(SharingInfo* info) {
   EntryScope scope(this);
-  if (info == nullptr || !CountsAcceptable(*info)) return 0;
+  if (info == nullptr || !Acceptable(*info)) return 0;
   return HandleSharingInfo(info, ScreenState(), this);
 }
 

@@ -2,8 +2,17 @@
 // attendee's engine: whatever the bytes, the engine must neither crash nor
 // write outside its frames. Each input is delivered twice to one fresh
 // engine, so the second delivery meets the state the first one left.
+//
+// Two properties are checked besides:
+// - the client is told of frames consistently, by monitor id: a monitor is
+//   shared before it is updated or unshared, and not shared twice without
+//   being unshared in between;
+// - whatever the input left behind, a whole valid screen update after it (a
+//   sharing info, a cache and a block naming it) is drawn: the client hears
+//   of the block's rectangle on its monitor.
 #include <cstddef>
 #include <cstdint>
+#include <map>
 
 #include "common/trace_client_test_hooks.h"
 #include "platform/module_loader.h"
@@ -12,25 +21,74 @@
 
 namespace {
 
+// The valid update played after the input: one monitor, one block.
+constexpr int32_t kValidMonitor = 1;
+constexpr VzRect kValidMonitorRect{0, 0, 256, 128};
+constexpr VzRect kValidBlockRect{64, 0, 128, 64};
+
 class QuietClient : public IDSProviderSink {
  public:
   int32_t OnDSStatusNotification(int32_t) override { return 1; }
   int32_t OnDSErrorNotification(int32_t, int32_t) override { return 1; }
   int32_t OnDSCommand(DSCommandRecord*) override { return 1; }
   int32_t OnDSWebBinary(CVZBinaryData*) override { return 1; }
-  int32_t OnMonitorUnshared(MonitorInfo*) override { return 1; }
-  int32_t OnMonitorShared(MonitorInfo*, uint8_t*) override { return 1; }
+  int32_t OnMonitorUnshared(MonitorInfo* monitor) override {
+    if (shared_[monitor->MonitorId]-- != 1) __builtin_trap();
+    return 1;
+  }
+  int32_t OnMonitorShared(MonitorInfo* monitor, uint8_t*) override {
+    if (shared_[monitor->MonitorId]++ != 0) __builtin_trap();
+    return 1;
+  }
   int32_t OnMonitorUpdated(MonitorInfo* monitor, VzRect* rect) override {
+    if (shared_[monitor->MonitorId] != 1) __builtin_trap();
     // A reported change lies inside its monitor.
     const int32_t width = monitor->Rect.right - monitor->Rect.left;
     const int32_t height = monitor->Rect.bottom - monitor->Rect.top;
     if (rect->left < 0 || rect->top < 0 || rect->right > width || rect->bottom > height) __builtin_trap();
+    if (monitor->MonitorId == kValidMonitor && rect->left <= kValidBlockRect.left && rect->top <= kValidBlockRect.top &&
+        rect->right >= kValidBlockRect.right && rect->bottom >= kValidBlockRect.bottom) {
+      valid_block_drawn = true;
+    }
     return 1;
   }
   int32_t OnMouseUpdated(CursorInfo*) override { return 1; }
   int32_t OnSharingInfo(SharingInfo*) override { return 1; }
   int32_t OnSharingStatus(int32_t) override { return 1; }
+
+  bool valid_block_drawn = false;
+
+ private:
+  std::map<int32_t, int> shared_;  // frames the client was told of, by monitor id
 };
+
+// A presenter's whole update of one monitor, as an attendee that has just
+// joined gets it: the sharing info, a cache, a block that shows it.
+void DeliverValidUpdate(IDSTpSink* sink) {
+  SharingInfo info{};
+  info.BlockWidth = info.BlockHeight = 64;
+  info.IsDesktopSharing = 1;
+  info.SharedRect = kValidMonitorRect;
+  info.MonitorCount = 1;
+  info.Monitors[0].MonitorId = kValidMonitor;
+  info.Monitors[0].Rect = kValidMonitorRect;
+  info.Monitors[0].BitsPerPixel = 32;
+  sink->OnDSTpSharingInfo(&info);
+  VzObjectPtr<CCacheEntry> cache(new CCacheEntry(20));
+  cache->PduId = 7;
+  cache->SetSlot(0, 30, "png", 3);  // not a tile: not painted, still reported
+  CCacheEntry* caches[] = {cache.get()};
+  sink->OnDSTpCaches(caches, 1);
+  VzObjectPtr<CKeyframeEntry> block(new CKeyframeEntry(0));
+  block->PduId = 8;
+  block->Position = 10102;
+  block->CacheIndex = 20;
+  block->CachePduId = 7;
+  block->MonitorId = kValidMonitor;
+  block->Rect = kValidBlockRect;
+  CKeyframeEntry* blocks[] = {block.get()};
+  sink->OnDSTpBlocks(blocks, 1);
+}
 
 // What the connection's helper window does with each event.
 void Deliver(IDSTpSink* sink, DsReceivedEvent& event) {
@@ -80,5 +138,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     auto events = ReadDsReception(data, size, false);
     for (DsReceivedEvent& event : events) Deliver(&engine, event);
   }
+  DeliverValidUpdate(&engine);
+  if (!client.valid_block_drawn) __builtin_trap();
   return 0;
 }

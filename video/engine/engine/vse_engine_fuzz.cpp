@@ -3,6 +3,10 @@
 // length; a clock step of up to 255 ms), RTP datagrams get the channel's
 // SSRC so they pass the check and reach assembly. A null decoder keeps the
 // codec out of it (it has a fuzz target of its own).
+//
+// Whatever the input left behind, a valid stream some seconds later (three
+// frames of one NAL unit, on sequence numbers and time stamps of its own)
+// must reach the decoder: at least one of its frames is decoded.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -22,6 +26,8 @@ struct NullTransport final : IVideoPacketTransport {
   int32_t SendRtcpPacket(const uint8_t*, int32_t, int32_t) override { return 0; }
 };
 
+int g_decoded = 0;
+
 struct CountingDecoder final : IVideoDecoder {
   VseResult Init(int32_t, int32_t) override { return VSE_S_OK; }
   VseResult Uninit() override { return VSE_S_OK; }
@@ -31,6 +37,7 @@ struct CountingDecoder final : IVideoDecoder {
     // Touch every byte handed over, so a bad length shows under ASan.
     uint32_t sum = 0;
     for (int32_t i = 0; i < length; ++i) sum += data[i];
+    ++g_decoded;
     return sum == 0xFFFFFFFFu ? VSE_E_FAIL : VSE_S_OK;
   }
   VseResult SetLossRecovery(int32_t) override { return VSE_S_OK; }
@@ -82,6 +89,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   clock.AdvanceMs(1100);
   static_cast<CVzVideoListenChannel*>(listen)->RunDataTimer();
   static_cast<CVzVideoListenChannel*>(listen)->RunTimerRound();
+  // Past every lifetime of what was kept (the session's 5 s, the channel's
+  // 10 s), the valid stream.
+  clock.AdvanceMs(11000);
+  static_cast<CVzVideoListenChannel*>(listen)->RunDataTimer();
+  const int decoded_before = g_decoded;
+  for (uint16_t f = 0; f < 3; ++f) {
+    const uint16_t sequence = static_cast<uint16_t>(40000 + f);
+    const uint32_t time_stamp = 0x12340000u + f * 3000u;
+    const uint8_t packet[] = {0x80, 98, uint8_t(sequence >> 8), uint8_t(sequence), uint8_t(time_stamp >> 24),
+                              uint8_t(time_stamp >> 16), uint8_t(time_stamp >> 8), uint8_t(time_stamp),
+                              0x0A, 0x0B, 0x0C, 0x0D, 0x65, 0x88, 0x84, uint8_t(f)};
+    listen->InputPacket(packet, static_cast<int32_t>(sizeof packet), VZSE_::NowMs(), 0);
+    clock.AdvanceMs(33);
+  }
+  if (g_decoded == decoded_before) __builtin_trap();
   listen->Release();
   DestroyVseEngine(engine);
   allocator->Release();

@@ -245,6 +245,33 @@ TEST_F(ListenChannelTest, AFrameAfterAPauseWaitsForItsOwnUnits) {
   EXPECT_EQ(Decoded(1), kStart + "\x61" "b0" + kStart + "\x61" "b1" + kStart + "\x61" "b2");
 }
 
+// A sender plays a stream, then the same stream with a wrong RTP version for
+// six seconds, then the same stream again (the same sequence numbers): the
+// second playing makes pictures again.
+TEST_F(ListenChannelTest, AStreamPlayedAgainAfterMalformedPacketsMakesPictures) {
+  Open(0);
+  auto play = [this](uint8_t first_byte) {
+    for (uint16_t f = 0; f < 5; ++f) {
+      std::vector<uint8_t> p = Packet(static_cast<uint16_t>(500 + f), 90000 + f * 3000u, 0x61, "f" + std::to_string(f));
+      p[0] = first_byte;
+      Send(p);
+      clock_.AdvanceMs(33);
+    }
+  };
+  play(0x80);
+  clock_.AdvanceMs(1001);
+  channel_->RunDataTimer();
+  ASSERT_EQ(g_decoder->decoded.size(), 5u);
+  for (int round = 0; round < 6000 / (5 * 33); ++round) play(0x40);
+  EXPECT_EQ(g_decoder->decoded.size(), 5u);
+  play(0x80);
+  // The frame decoded last is not decoded again (a late copy of it is
+  // dropped); the four before it are.
+  ASSERT_EQ(g_decoder->decoded.size(), 5u + 4u);
+  EXPECT_EQ(Decoded(5), kStart + "\x61" "f0");
+  EXPECT_EQ(Decoded(8), kStart + "\x61" "f3");
+}
+
 TEST_F(ListenChannelTest, PacketsAreCheckedBeforeAnythingIsKept) {
   channel_ = new CVzVideoListenChannel(&owner_, kSsrc, nullptr, allocator_);
   channel_->AddRef();

@@ -9,7 +9,8 @@
 // Receive side (a listen channel's): Input() stores media and FEC packets,
 // repairs losses, rebuilds NAL units behind a 00 00 00 01 start code and
 // hands each to the sink; frames are dropped 5,000 ms after their first
-// packet. Every received byte is distrusted: packets failing the RTP check,
+// packet, by the arrival time of any later input, stored or not. Every
+// received byte is distrusted: packets failing the RTP check,
 // FEC headers that contradict themselves and rebuilt packets whose length
 // exceeds their buffer are dropped.
 //
@@ -108,7 +109,7 @@ class CMMRTPSession4SVC : public CMMRTPSessionBase {
   bool TryXor(const CVseRtpPacket& fec);
   void FecPass();
   void ProcessRecovered();
-  void RepairAndAge();
+  void Repair();
   void Age();
   const CVseRtpPacket* Present(uint16_t sequence) const;
   void RecordInFrame(const CVseRtpPacket& packet);

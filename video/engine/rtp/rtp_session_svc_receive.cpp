@@ -66,6 +66,10 @@ int CMMRTPSession4SVC::Input(const uint8_t* data, int size, uint32_t arrival_ms)
     first_input_ms_ = arrival_ms;
   }
   latest_input_ms_ = arrival_ms;
+  // Frames age by every arrival, not only by packets that are stored: a
+  // stream of refused packets or copies must not keep old frames (and their
+  // sequence numbers, which a packet then counts as a copy of) for good.
+  Age();
   ++stats_.packets_received;
   stats_.bytes_received += static_cast<uint64_t>(std::max(size, 0));
   if (size < CVseRtpPacket::kFixedHeaderLength) return 1;
@@ -99,7 +103,7 @@ void CMMRTPSession4SVC::MediaInput(std::unique_ptr<CVseRtpPacket> packet) {
   media_[sequence] = std::move(packet);
   RecordInFrame(stored);
   ProcessPacket(stored);
-  RepairAndAge();
+  Repair();
 }
 
 void CMMRTPSession4SVC::FecInput(std::unique_ptr<CVseRtpPacket> packet) {
@@ -114,10 +118,10 @@ void CMMRTPSession4SVC::FecInput(std::unique_ptr<CVseRtpPacket> packet) {
     fec_[sequence] = std::move(packet);
   }
   ProcessRecovered();
-  RepairAndAge();
+  Repair();
 }
 
-void CMMRTPSession4SVC::RepairAndAge() {
+void CMMRTPSession4SVC::Repair() {
   // Each recovery can enable another (a rebuilt packet completes a second
   // group); the loop ends because every round consumes recovered packets.
   for (int round = 0; round < kMaxGroupPackets; ++round) {
@@ -125,7 +129,6 @@ void CMMRTPSession4SVC::RepairAndAge() {
     if (recovered_.empty()) break;
     ProcessRecovered();
   }
-  Age();
 }
 
 void CMMRTPSession4SVC::FecPass() {

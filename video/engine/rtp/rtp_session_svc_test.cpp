@@ -255,6 +255,44 @@ TEST(SvcSessionReceive, FramesAgeOutAfterFiveSeconds) {
   EXPECT_EQ(receiver.stored_media_for_testing(), 2u);
 }
 
+// What a frame's packets keep (their sequence numbers, taken by any later
+// packet as a duplicate) goes 5,000 ms after the frame began whatever comes
+// next: packets that fail the RTP check (version 1 here), or copies of
+// packets still kept. A stream sent again with the same numbers after that
+// is rebuilt again, media and FEC alike.
+TEST(SvcSessionReceive, FramesAgeOutWhenOnlyMalformedPacketsOrCopiesFollow) {
+  CMMRTPSession4SVC sender(nullptr, 5);
+  sender.SetSequencesForTesting(300, 40);
+  const Bytes nal = Nal(3000, 0x65, 3);
+  Group g = MakeGroup(&sender, nal, 3, 1, 9000);
+  CollectingSink sink;
+  CMMRTPSession4SVC receiver(&sink, 5);
+  for (const Bytes& p : g.media) Feed(&receiver, p, 1000);
+  Feed(&receiver, g.fec[0], 1000);
+  ASSERT_EQ(sink.nals.size(), 1u);
+
+  // Six seconds of the same stream with a wrong RTP version: all refused.
+  for (uint32_t at = 1000; at <= 7000; at += 500) {
+    for (Bytes p : g.media) {
+      p[0] = static_cast<uint8_t>((p[0] & 0x3F) | 0x40);
+      EXPECT_EQ(Feed(&receiver, p, at), 1);
+    }
+  }
+  // The valid stream again, its first packet lost: the FEC packet is
+  // taken, not a copy, and rebuilds it.
+  Feed(&receiver, g.fec[0], 7100);
+  for (size_t i = 1; i < g.media.size(); ++i) Feed(&receiver, g.media[i], 7100);
+  ASSERT_EQ(sink.nals.size(), 2u);
+  EXPECT_EQ(sink.nals[1], WithStartCode(nal));
+  EXPECT_EQ(receiver.stats().packets_recovered, 1u);
+
+  // Copies of one kept packet, for six seconds: the frame still goes.
+  for (uint32_t at = 7100; at <= 13100; at += 500) Feed(&receiver, g.media[1], at);
+  for (const Bytes& p : g.media) Feed(&receiver, p, 13200);
+  ASSERT_EQ(sink.nals.size(), 3u);
+  EXPECT_EQ(sink.nals[2], WithStartCode(nal));
+}
+
 TEST(SvcSessionReceive, MalformedDatagramsAreDropped) {
   CollectingSink sink;
   CMMRTPSession4SVC receiver(&sink, 5);
