@@ -241,6 +241,40 @@ TEST(RelayMemberIdentityTest, RecordsInsideAnyMessageReachAttendeesOnlyFromThePr
   EXPECT_TRUE(relay.Stop());
 }
 
+// A command rides only in a command message, which the relay stamps with
+// its sender: one tucked into the presenter's blocks, naming another member
+// as its sender, reaches attendees without it.
+TEST(RelayMemberIdentityTest, ACommandInsideThePresentersRecordsDoesNotReachAttendees) {
+  RelayProcess relay;
+  ASSERT_TRUE(relay.Start({}));
+  SharingPair pair;
+  ASSERT_TRUE(pair.Start(relay.Port()));
+  DsData screen = Header(DS_DATA_CREATE_BLOCKS);
+  AddBlock(&screen, 4);
+  screen.mutable_command()->set_type(7);
+  screen.mutable_command()->set_src_roster_id("carol");
+  screen.mutable_command()->set_dst_roster_id("bob");
+  ASSERT_TRUE(pair.presenter.Send(screen));
+  DsData seen;
+  ASSERT_TRUE(pair.attendee.Next(&seen));
+  EXPECT_EQ(seen.type(), DS_DATA_CREATE_BLOCKS);
+  ASSERT_EQ(seen.blocks_size(), 1);
+  EXPECT_FALSE(seen.has_command()) << "a command as carol reached bob: " << seen.command().ShortDebugString();
+
+  // A late joiner's replay of the kept blocks holds none either.
+  RawMember late;
+  ASSERT_TRUE(late.Join(relay.Port(), PlainJoin("dave")));
+  ASSERT_TRUE(late.Send(Header(DS_DATA_JOIN)));
+  bool blocks_seen = false;
+  while (!blocks_seen && late.Next(&seen)) {
+    if (seen.type() != DS_DATA_CREATE_BLOCKS) continue;
+    blocks_seen = true;
+    EXPECT_FALSE(seen.has_command()) << "the replay kept the command";
+  }
+  EXPECT_TRUE(blocks_seen);
+  EXPECT_TRUE(relay.Stop());
+}
+
 // Roster ids such as R1 repeat across meetings: a member of meeting A,
 // holding A's own valid tokens, names meeting B's session ids. Each join is
 // refused, and B's members stay as they were.

@@ -139,6 +139,19 @@ class SharingServerRole : public SessionRole {
       return false;
     }
     const uint64_t type = Varint(message, kFieldType);
+    // A command travels as a command message, which the relay stamps with
+    // its sender and addresses; one riding in another message would reach
+    // attendees as whoever it names.
+    SharedPayload carried = payload;
+    if (type != kCommand && HasField(message, kFieldCommand)) {
+      message.DeleteByNumber(kFieldCommand);
+      carried = Serialized(message);
+      if (stowaway_commands_++ % 1000 == 0) {
+        VZ_LOG_ERROR("member %s sent a command inside a sharing message of type %llu; relayed without it (%llu so "
+                     "far)", member.join.roster_id.c_str(), static_cast<unsigned long long>(type),
+                     static_cast<unsigned long long>(stowaway_commands_));
+      }
+    }
     switch (type) {
       case kStart: return Start(session, member);
       case kJoin: return Join(session, member);
@@ -160,15 +173,15 @@ class SharingServerRole : public SessionRole {
           }
           return false;
         }
-        Keep(session, type, message, payload);
-        Relay(session, member, message, payload, true);
+        Keep(session, type, message, carried);
+        Relay(session, member, message, carried, true);
         return false;
       case kGetKeyFrame:
         if (presenter_ != nullptr && presenter_ != &member) {
-          hub_.SendTo(*presenter_, kind, WithoutDrawnFields(member, message, payload));
+          hub_.SendTo(*presenter_, kind, WithoutDrawnFields(member, message, carried));
         }
         return false;
-      case kGetCaches: return GetCaches(session, member, message, payload);
+      case kGetCaches: return GetCaches(session, member, message, carried);
       case kCommand: return Command(session, member, message);
       default:
         if (undefined_types_++ % 1000 == 0) {
@@ -657,6 +670,7 @@ class SharingServerRole : public SessionRole {
   uint64_t blocks_refused_ = 0;
   uint64_t refused_records_ = 0;
   uint64_t undefined_types_ = 0;
+  uint64_t stowaway_commands_ = 0;
   std::vector<SharedPayload> blocks_replay_;  // BlocksReplay's messages
   bool blocks_replay_fresh_ = false;
   uint64_t next_cache_seq_ = 1;
