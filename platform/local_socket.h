@@ -45,7 +45,7 @@ class LocalSocket {
 
   // The kernel's send buffer size (SO_SNDBUF); tests shrink it to force short
   // writes. False with a platform log line on failure.
-  bool SetSendBufferSize(int bytes);
+  bool SetSendBufferSizeForTesting(int bytes);
   // Bytes written here that the peer has not read yet (SIOCOUTQ). Tests wait
   // for 0 to know the peer has consumed what was sent.
   bool UnreadSentBytesForTesting(size_t* bytes) const;
