@@ -252,19 +252,21 @@ void MeetingHub::HandleJoin(Member& member, const Frame& frame) {
     return;
   }
   Session* session = FindSession(join.session_type, join.session_id);
+  // The same answer whichever check refuses: a member is not told which
+  // meeting holds a session id.
+  const std::string wrong_token =
+      std::string("wrong token for ") + TypeName(join.session_type) + " session " + join.session_id;
   if (!TokenAdmits(session, join)) {
     VZ_LOG_ERROR("member %llu asked to join as [%s] (%s)", static_cast<unsigned long long>(member.id),
                  join.roster_id.c_str(), join.presenter ? "presenter" : "attendee");
-    Refuse(member, kRefusedWrongToken,
-           std::string("wrong token for ") + TypeName(join.session_type) + " session " + join.session_id);
+    Refuse(member, kRefusedWrongToken, wrong_token);
     return;
   }
   if (session != nullptr && session->meeting != join.meet_id) {
     VZ_LOG_ERROR("member %llu (%s) holds a credential of meeting [%s], but %s session %s belongs to meeting [%s]",
                  static_cast<unsigned long long>(member.id), join.roster_id.c_str(), join.meet_id.c_str(),
                  TypeName(session->type), session->id.c_str(), session->meeting.c_str());
-    Refuse(member, kRefusedWrongToken,
-           std::string("wrong token for ") + TypeName(join.session_type) + " session " + join.session_id);
+    Refuse(member, kRefusedWrongToken, wrong_token);
     return;
   }
   const bool reconnection =

@@ -402,15 +402,13 @@ void RelayServer::Accept() {
     ++unjoined_count;
     // Past the unjoined share, the oldest connection that still has sent
     // nothing closes (the newcomer itself when every older one has).
+    const auto left_the_share = [](const Connection& c) { return c.joined || c.gone || c.Closing(); };
     while (unjoined_count > options_.max_unjoined && !unjoined.empty()) {
       Connection& oldest = *unjoined.front();
       unjoined.pop_front();
-      if (oldest.joined || oldest.gone || oldest.Closing()) {
-        --unjoined_count;
-        continue;
-      }
-      if (&oldest != &newcomer) ServeReads(oldest);  // its join may have come meanwhile
-      if (oldest.joined || oldest.gone || oldest.Closing()) {
+      // Its join may have come meanwhile.
+      if (!left_the_share(oldest) && &oldest != &newcomer) ServeReads(oldest);
+      if (left_the_share(oldest)) {
         --unjoined_count;
         continue;
       }
