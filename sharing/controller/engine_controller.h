@@ -125,6 +125,10 @@ class CEnginController : public IDSProvider,
   // A sharing info (received, or the capture's) is refused whole, 0 with a
   // log line, when it holds more than 16 monitors or 65 applications or
   // names one monitor id twice; the last one taken stays.
+  // A presenter's session is the source of sharing infos, caches, blocks
+  // and the cursor: the same records from the connection are another
+  // member's, and are dropped (0, logged) so that its screen, tables and
+  // cursor stay its own.
   int32_t OnTPStatusNotification(int32_t status) override;
   int32_t OnTPErrorNotification(int32_t code, int32_t code_type) override;
   int32_t OnDSTpSharingInfo(SharingInfo* info) override;
@@ -181,6 +185,9 @@ class CEnginController : public IDSProvider,
   void OnWaitTimer();
   // What the sharing-info handler changes.
   DsScreenState ScreenState();
+  // True (logged) when this is a presenter's session, which takes `records`
+  // from no one: they are dropped.
+  bool PresenterDrops(const char* records);
 
   EngineOptions options_;
   CCodecMgrWin* codec_ = nullptr;  // made first: the tile classes below borrow it
@@ -196,6 +203,7 @@ class CEnginController : public IDSProvider,
   CFrameRebuild rebuild_;   // attendee
   int32_t constructed_ = 0;
 
+  uint64_t presenter_drops_ = 0;  // records from the connection a presenter dropped
   vz::RunLoop* wait_loop_ = nullptr;  // set while the wait timer runs
   int depth_ = 0;
   bool stop_pending_ = false;

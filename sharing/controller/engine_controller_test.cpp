@@ -16,6 +16,8 @@
 #include "platform/clock.h"
 #include "platform/run_loop.h"
 #include "sharing/controller/engine_testlib.h"
+#include "sharing/controller/screen_picture_testlib.h"
+#include "sharing/protocol/ds_record_owners.h"
 
 namespace {
 
@@ -69,7 +71,7 @@ class EngineControllerTest : public ::testing::Test {
   void HoldACache() {
     auto* cache = new CCacheEntry(30);
     cache->PduId = 9;
-    engine_->OnDSTpCaches(&cache, 1);
+    engine_->caches().Store(cache);
     cache->Release();
     ASSERT_NE(engine_->caches().Find(30, 9), nullptr);
   }
@@ -293,6 +295,7 @@ TEST_F(EngineControllerTest, TheCapturesSharingInfoIsStoredGreyedSentAndReported
 }
 
 TEST_F(EngineControllerTest, ASharingInfoWithTooManyMonitorsIsRefused) {
+  config_.IsPresenter = 0;
   Started();
   LogCapture log;
   SharingInfo info = OneMonitorInfo(1, {0, 0, 800, 600});
@@ -367,6 +370,7 @@ size_t PeakResidentBytes() {
 // each): the attendee makes frames only up to its budget, each refused
 // monitor logged, and its peak memory grows by far less than 512 MiB.
 TEST_F(EngineControllerTest, AnAttendeesFramesStayWithinTheBudgetWhateverASharingInfoAnnounces) {
+  config_.IsPresenter = 0;
   Started();
   LogCapture log;
   SharingInfo info = OneMonitorInfo(1, {0, 0, 8192, 8192});
@@ -420,6 +424,75 @@ TEST_F(EngineControllerTest, TheCursorEntryOfTheClientReachesTheCapturePath) {
   mouse->Y = 34;
   EXPECT_EQ(engine_->OnCaptureMouseInfo(mouse), 1);
   EXPECT_EQ(tp_.sent.back(), "mouse 1 12,34 cache 0");
+}
+
+// A presenter is the source of the sharing info, caches, blocks and cursor:
+// the same records from the connection are another member's. Taken, a
+// sharing info naming its monitor at 64 x 64 made every later capture of
+// that monitor "wrong", a cache answer cleared the table of the blocks it
+// had sent, and a cursor record put another cache under its pointer.
+TEST_F(EngineControllerTest, APresenterKeepsItsOwnScreenWhateverTheConnectionBrings) {
+  Started();
+  ASSERT_EQ(engine_->StartCapture(nullptr, 3), 1);
+  engine_test::Screen screen(512, 384);
+  SharingInfo own = engine_test::Desktop(screen.width, screen.height);
+  ASSERT_EQ(engine_->OnDSKeSharingInfo(&own), 1);
+  std::vector<uint8_t> left = screen.Update({0, 0, 127, 127});  // the grid takes a box out to the next block edge
+  ASSERT_EQ(engine_->OnDSKeScreenData(reinterpret_cast<CaptureScreenData*>(left.data())), 1);
+  EXPECT_EQ(tp_.sent.back(), "blocks 10101");
+  ASSERT_NE(engine_->caches().Find(21, 1), nullptr);
+  tp_.sent.clear();
+  host_.calls.clear();
+
+  LogCapture log;
+  SharingInfo forged = OneMonitorInfo(1, {0, 0, 64, 64});
+  EXPECT_EQ(engine_->OnDSTpSharingInfo(&forged), 0);
+  VzObjectPtr<CCacheEntry> cache(new CCacheEntry(21));
+  cache->PduId = 999;
+  cache->SetSlot(0, 10, "forged", 6);
+  CCacheEntry* caches[] = {cache.get()};
+  EXPECT_EQ(engine_->OnDSTpCaches(caches, 1), 0);
+  VzObjectPtr<CKeyframeEntry> block(new CKeyframeEntry(0));
+  block->PduId = 1000;
+  block->Position = 10101;
+  block->CacheIndex = 21;
+  block->CachePduId = 999;
+  block->MonitorId = 1;
+  block->Rect = {0, 0, 64, 64};
+  CKeyframeEntry* blocks[] = {block.get()};
+  EXPECT_EQ(engine_->OnDSTpBlocks(blocks, 1), 0);
+  EXPECT_EQ(engine_->OnDSTpRequestCaches(blocks, 1), 0);
+  VzObjectPtr<CMouseEntry> mouse(new CMouseEntry());
+  mouse->MonitorId = 1;
+  mouse->CacheIndex = 5;
+  mouse->CachePduId = 77;
+  EXPECT_EQ(engine_->OnDSTpMouseInfo(mouse.get()), 0);
+  // Logged at the first and then every thousandth, so no member floods the log.
+  EXPECT_EQ(log.Count("a presenter takes no sharing info from the connection"), 1u);
+  EXPECT_EQ(log.Count("a presenter takes no"), 1u);
+  EXPECT_TRUE(host_.calls.empty());
+  EXPECT_TRUE(tp_.sent.empty());
+
+  // Its monitor, its caches, its keyframe and its cursor are as they were:
+  // the same capture again sends nothing, the next change is taken, the
+  // pointer keeps its own (empty) cache.
+  const MonitorInfo* monitor = engine_->GetMonitorInfo(1);
+  ASSERT_NE(monitor, nullptr);
+  EXPECT_EQ(monitor->Rect.right, 512);
+  EXPECT_NE(engine_->caches().Find(21, 1), nullptr);
+  ASSERT_EQ(engine_->OnDSKeScreenData(reinterpret_cast<CaptureScreenData*>(left.data())), 1);
+  EXPECT_TRUE(tp_.sent.empty());
+  screen.Fill({128, 0, 256, 128}, 1, 2, 3);
+  std::vector<uint8_t> right = screen.Update({128, 0, 255, 127});
+  ASSERT_EQ(engine_->OnDSKeScreenData(reinterpret_cast<CaptureScreenData*>(right.data())), 1);
+  std::vector<uint8_t> pointer(kCaptureMousePixelsOffset);
+  auto* moved = reinterpret_cast<CaptureMouseInfo*>(pointer.data());
+  moved->MonitorId = 1;
+  moved->X = 12;
+  moved->Y = 34;
+  EXPECT_EQ(engine_->OnCaptureMouseInfo(moved), 1);
+  EXPECT_EQ(tp_.sent, (Calls{"caches 22", "blocks 10102", "mouse 1 12,34 cache 0"}));
+  EXPECT_FALSE(log.Has("wrong moinitor"));
 }
 
 // An attendee whose blocks name a cache it lacks asks for it once, draws

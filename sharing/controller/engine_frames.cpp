@@ -41,6 +41,19 @@ DsScreenState CEnginController::ScreenState() {
   return DsScreenState{sharing_info_, &keyframes_, &cursor_, &frames_};
 }
 
+// A presenter's sharing info, frames, keyframe table, caches and cursor are
+// what it captured and sent: taken from another member, they would replace
+// its monitors (its captures then fit none and are dropped), make it forget
+// which blocks it sent, or point its cursor at an image it never made.
+bool CEnginController::PresenterDrops(const char* records) {
+  if (session_ == nullptr || session_->IsPresenter == 0) return false;
+  if (presenter_drops_++ % 1000 == 0) {
+    VZ_LOG_ERROR("a presenter takes no %s from the connection; dropped (%llu so far)", records,
+                 static_cast<unsigned long long>(presenter_drops_));
+  }
+  return true;
+}
+
 int32_t CEnginController::OnDSKeSharingInfo(SharingInfo* info) {
   EntryScope scope(this);
   if (info == nullptr || !Acceptable(*info)) return 0;
@@ -49,7 +62,7 @@ int32_t CEnginController::OnDSKeSharingInfo(SharingInfo* info) {
 
 int32_t CEnginController::OnDSTpSharingInfo(SharingInfo* info) {
   EntryScope scope(this);
-  if (info == nullptr || !Acceptable(*info)) return 0;
+  if (info == nullptr || PresenterDrops("sharing info") || !Acceptable(*info)) return 0;
   return HandleSharingInfo(info, ScreenState(), this);
 }
 
@@ -67,18 +80,20 @@ int32_t CEnginController::OnDSKeMouseInfo(CaptureMouseInfo* mouse) {
 
 int32_t CEnginController::OnDSTpMouseInfo(CMouseEntry* mouse) {
   EntryScope scope(this);
-  if (mouse == nullptr) return 0;
+  if (mouse == nullptr || PresenterDrops("cursor")) return 0;
   return cursor_.OnReceivedMouse(mouse, Connection(), this);
 }
 
 int32_t CEnginController::OnDSTpCaches(CCacheEntry** list, int32_t count) {
   EntryScope scope(this);
+  if (PresenterDrops("caches")) return 0;
   if (list == nullptr) return 1;
   return rebuild_.OnCaches(list, count);
 }
 
 int32_t CEnginController::OnDSTpBlocks(CKeyframeEntry** list, int32_t count) {
   EntryScope scope(this);
+  if (PresenterDrops("blocks")) return 0;
   const int32_t result = rebuild_.OnBlocks(list, count, Connection(), this);
   ArmWaitTimer();
   return result;
@@ -105,5 +120,8 @@ void CEnginController::OnWaitTimer() {
 
 int32_t CEnginController::OnDSTpRequestCaches(CKeyframeEntry** list, int32_t count) {
   EntryScope scope(this);
+  // The answer to an attendee's request: a presenter asks for no caches, and
+  // drawing "pending" blocks would clear its keyframe table.
+  if (PresenterDrops("answer to a cache request")) return 0;
   return rebuild_.OnRequestCaches(list, count, cursor_, this);
 }

@@ -9,10 +9,16 @@
 //   being unshared in between;
 // - whatever the input left behind, a whole valid screen update after it (a
 //   sharing info, a cache and a block naming it) is drawn: the client hears
-//   of the block's rectangle on its monitor.
+//   of the block's rectangle on its monitor;
+// - delivered to a presenter (all but the server's session answers), the
+//   input changes nothing of its screen: its sharing info stays as its
+//   capture gave it, a capture it sent before sends nothing again (its
+//   keyframe and caches stay), and its next capture of that monitor is taken.
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <map>
+#include <vector>
 
 #include "common/trace_client_test_hooks.h"
 #include "platform/module_loader.h"
@@ -90,6 +96,40 @@ void DeliverValidUpdate(IDSTpSink* sink) {
   sink->OnDSTpBlocks(blocks, 1);
 }
 
+// A presenter's connection that sends nowhere.
+class NullTp : public IDSTp {
+ public:
+  int32_t DSConnect(const DSSessionConfig*, const NetworkProxyEntry*) override { return 1; }
+  int32_t DSDisconnect() override { return 1; }
+  int32_t DSSendSharingInfo(const SharingInfo*) override { return 1; }
+  int32_t DSSendMouseInfo(const CMouseEntry*) override { return 1; }
+  int32_t DSSendCaches(CCacheEntry* const*, int32_t) override { return 1; }
+  int32_t DSSendBlocks(CKeyframeEntry* const*, int32_t) override {
+    ++block_messages;
+    return 1;
+  }
+  int32_t DSRequestKeyFrame() override { return 1; }
+  int32_t DSRequestCaches(CKeyframeEntry* const*, int32_t) override { return 1; }
+  int32_t DSSendCommand(const DSCommandRecord*) override { return 1; }
+  int32_t DSSendWebBinary(const CVZBinaryData*) override { return 1; }
+  int block_messages = 0;
+};
+
+// The presenter's capture of one changed box of the valid monitor.
+std::vector<uint8_t> CapturedBox(VzRect box) {
+  const size_t bytes = static_cast<size_t>(box.right - box.left) * static_cast<size_t>(box.bottom - box.top) * 4;
+  std::vector<uint8_t> record(kCaptureScreenHeaderSize + bytes, 0x5a);
+  auto* data = reinterpret_cast<CaptureScreenData*>(record.data());
+  std::memset(data, 0, kCaptureScreenHeaderSize);
+  data->MonitorId = kValidMonitor;
+  data->MonitorRect = kValidMonitorRect;
+  data->DirtyRect = box;
+  data->BitsPerPixel = 32;
+  data->DataSize = static_cast<int32_t>(bytes);
+  data->Data = kCaptureScreenHeaderSize;
+  return record;
+}
+
 // What the connection's helper window does with each event.
 void Deliver(IDSTpSink* sink, DsReceivedEvent& event) {
   using Kind = DsReceivedEvent::Kind;
@@ -140,5 +180,41 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   DeliverValidUpdate(&engine);
   if (!client.valid_block_drawn) __builtin_trap();
+
+  QuietClient presenter_client;
+  NullTp tp;
+  EngineOptions presenter_options;
+  presenter_options.create_tp = [&tp](IDSTpSink*) -> IDSTp* { return &tp; };
+  presenter_options.release_tp = [](IDSTp*) {};
+  presenter_options.grab_library = "vzgrabnotthere";
+  CEnginController presenter(&presenter_client, presenter_options);
+  DSSessionConfig config{};
+  config.IsPresenter = 1;
+  if (presenter.StartDS(nullptr, &config, nullptr) != 1) __builtin_trap();
+  SharingInfo own{};
+  own.BlockWidth = own.BlockHeight = 64;
+  own.IsDesktopSharing = 1;
+  own.SharedRect = kValidMonitorRect;
+  own.MonitorCount = 1;
+  own.Monitors[0].MonitorId = kValidMonitor;
+  own.Monitors[0].Rect = kValidMonitorRect;
+  own.Monitors[0].BitsPerPixel = 32;
+  if (presenter.OnDSKeSharingInfo(&own) != 1) __builtin_trap();
+  std::vector<uint8_t> capture = CapturedBox({0, 0, 63, 63});
+  if (presenter.OnDSKeScreenData(reinterpret_cast<CaptureScreenData*>(capture.data())) != 1) __builtin_trap();
+  static SharingInfo kept;
+  std::memcpy(&kept, &presenter.sharing_info(), sizeof kept);
+  const int blocks_sent = tp.block_messages;
+  for (DsReceivedEvent& event : ReadDsReception(data, size, false)) {
+    // The server's answers start and end sessions by design.
+    if (event.kind != DsReceivedEvent::Kind::kStatus && event.kind != DsReceivedEvent::Kind::kError) {
+      Deliver(&presenter, event);
+    }
+  }
+  if (std::memcmp(&kept, &presenter.sharing_info(), sizeof kept) != 0) __builtin_trap();
+  if (presenter.OnDSKeScreenData(reinterpret_cast<CaptureScreenData*>(capture.data())) != 1) __builtin_trap();
+  if (tp.block_messages != blocks_sent) __builtin_trap();
+  std::vector<uint8_t> next = CapturedBox({64, 0, 127, 63});
+  if (presenter.OnDSKeScreenData(reinterpret_cast<CaptureScreenData*>(next.data())) != 1) __builtin_trap();
   return 0;
 }

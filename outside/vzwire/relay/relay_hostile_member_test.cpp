@@ -148,6 +148,77 @@ TEST(RelayHostileMemberTest, OnlyThePresenterSendsItsRecordsAndCodesAreTheServer
   EXPECT_TRUE(relay.Stop());
 }
 
+// The presenter's engine would take a sharing info, caches, blocks or a
+// cursor in any message as its own screen's, and a code as the end of its
+// session: what an attendee sends reaches it without any of them.
+TEST(RelayHostileMemberTest, AnAttendeesMessagesReachThePresenterWithoutDrawnFieldsOrACode) {
+  RelayProcess relay;
+  ASSERT_TRUE(relay.Start({}));
+  SharingPair pair;
+  ASSERT_TRUE(pair.Start(relay.Port()));
+  RawMember mallory;
+  ASSERT_TRUE(mallory.Join(relay.Port(), PlainJoin("mallory")));
+
+  // Every type, and one the protocol lacks (77, written behind the first
+  // as a parser reads the last), each with a code, the presenter's monitor
+  // as 64 x 64, a cursor, a cache and a block naming a cache nobody has.
+  const DsDataType kTypes[] = {DS_DATA_KEEPALIVE, DS_DATA_START, DS_DATA_STOP, DS_DATA_JOIN, DS_DATA_LEAVE,
+                               DS_DATA_CREATE_CACHES, DS_DATA_CREATE_BLOCKS, DS_DATA_CREATE_SHARINGINFO,
+                               DS_DATA_CREATE_MOUSEINFO, DS_DATA_GET_KEYFRAME, DS_DATA_GET_CACHES, DS_DATA_COMMAND,
+                               DS_DATA_SERVER_DISCONNECT};
+  for (int undefined = 0; undefined < 2; ++undefined) {
+    for (const DsDataType type : kTypes) {
+      DsData forged = Header(type);
+      forged.set_code(DS_CODE_INVALID_DSID);
+      DsSharingInfo* info = forged.mutable_sharing_info();
+      info->mutable_rect()->set_width(64);
+      info->mutable_rect()->set_height(64);
+      DsMonitor* monitor = info->add_monitors();
+      monitor->set_monitor_id(1);
+      monitor->mutable_rect()->set_width(64);
+      monitor->mutable_rect()->set_height(64);
+      monitor->set_bits_pixel(32);
+      forged.mutable_mouse_info()->set_monitor_id(1);
+      forged.mutable_mouse_info()->set_cache_index(5);
+      forged.mutable_mouse_info()->set_cache_pdu_id(77);
+      AddCache(&forged, 30, 300, "forged tile");
+      AddBlock(&forged, 0, 10101, 4000, 999999);
+      if (type == DS_DATA_COMMAND) *forged.mutable_command() = Command(41, "", "alice").command();
+      std::string bytes = forged.SerializeAsString();
+      if (undefined == 1) bytes += std::string("\xA0\x01\x4D", 3);  // type 77
+      ASSERT_TRUE(mallory.SendBytes(bytes)) << "type " << type;
+    }
+  }
+  // Behind them, a command for everyone: what came before it has been relayed.
+  ASSERT_TRUE(mallory.Send(Command(42, "", "")));
+
+  for (RawMember* member : {&pair.presenter, &pair.attendee}) {
+    const bool presenter = member == &pair.presenter;
+    SCOPED_TRACE(presenter ? "the presenter" : "the attendee");
+    std::vector<int> types;
+    DsData seen;
+    do {
+      ASSERT_TRUE(member->Next(&seen)) << types.size() << " messages so far";
+      types.push_back(seen.type());
+      SCOPED_TRACE("message " + std::to_string(types.size()) + " of type " + std::to_string(seen.type()));
+      EXPECT_FALSE(seen.has_code());
+      EXPECT_FALSE(seen.has_sharing_info());
+      EXPECT_FALSE(seen.has_mouse_info());
+      EXPECT_EQ(seen.caches_size(), 0);
+      EXPECT_EQ(seen.blocks_size(), 0);
+    } while (!(seen.type() == DS_DATA_COMMAND && seen.command().type() == 42));
+    // The requests and the command addressed to the presenter still reach
+    // it, once (their copies retyped 77 are dropped); the last command
+    // reaches everyone.
+    const auto count = [&types](int type) { return std::count(types.begin(), types.end(), type); };
+    EXPECT_EQ(count(DS_DATA_GET_KEYFRAME), presenter ? 1 : 0);
+    EXPECT_EQ(count(DS_DATA_GET_CACHES), presenter ? 1 : 0);
+    EXPECT_EQ(count(DS_DATA_COMMAND), presenter ? 2 : 1);
+    EXPECT_EQ(types.size(), presenter ? 4u : 1u);
+  }
+  EXPECT_TRUE(relay.Stop());
+}
+
 TEST(RelayHostileMemberTest, ALateJoinerGetsFortyMebibytesOfKeptCachesPacedAndStarts) {
   RelayProcess relay;
   ASSERT_TRUE(relay.Start({}));

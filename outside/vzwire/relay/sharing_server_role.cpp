@@ -177,9 +177,7 @@ class SharingServerRole : public SessionRole {
         Relay(session, member, message, carried, true);
         return false;
       case kGetKeyFrame:
-        if (presenter_ != nullptr && presenter_ != &member) {
-          hub_.SendTo(*presenter_, kind, WithoutDrawnFields(member, message, carried));
-        }
+        ToPresenter(member, type, message, carried);
         return false;
       case kGetCaches: return GetCaches(session, member, message, carried);
       case kCommand: return Command(session, member, message);
@@ -213,17 +211,30 @@ class SharingServerRole : public SessionRole {
 
   bool IsPresenter(const Member& member) const { return presenter_ == &member; }
 
-  // A message of a member that is not the presenter without the fields an
-  // attendee would draw (caches, blocks, sharing info, cursor): the same
-  // payload when it has none.
-  SharedPayload WithoutDrawnFields(const Member& member, const UnknownFieldSet& message,
-                                   const SharedPayload& payload) {
-    if (IsPresenter(member) || !HasDrawnField(message)) return payload;
+  // A member's request passed on to the presenter, without a code (the
+  // server's alone) and without caches, blocks, a sharing info or a cursor:
+  // the presenter is their only source, and its engine would take them as
+  // its own screen (a sharing info naming its monitor at another size
+  // stops its capture being sent), a code as the end of its session. The
+  // blocks of a GET_CACHES are the request's own: the server answered what
+  // it keeps, the presenter only hears that caches were missing.
+  void ToPresenter(const Member& from, uint64_t type, const UnknownFieldSet& message, const SharedPayload& payload) {
+    if (presenter_ == nullptr || presenter_ == &from) return;
+    bool forged = false;
+    for (int i = 0; i < message.field_count(); ++i) {
+      const int number = message.field(i).number();
+      if (IsDrawnField(number) && !(type == kGetCaches && number == kFieldBlocks)) forged = true;
+    }
+    if (forged) CountDrawnFieldsRemoved(from);
+    if (!HasDrawnField(message) && !HasField(message, kFieldCode)) {
+      hub_.SendTo(*presenter_, FrameKind::kDataBinary, payload);
+      return;
+    }
     UnknownFieldSet stripped;
     stripped.MergeFrom(message);
     for (const int number : kDrawnFields) stripped.DeleteByNumber(number);
-    CountDrawnFieldsRemoved(member);
-    return Serialized(stripped);
+    stripped.DeleteByNumber(kFieldCode);
+    hub_.SendTo(*presenter_, FrameKind::kDataBinary, Serialized(stripped));
   }
 
   static bool IsDrawnField(int number) {
@@ -504,12 +515,7 @@ class SharingServerRole : public SessionRole {
     // The same blocks follow the caches, as the field order has it.
     for (const std::string* block : blocks) answer.AddLengthDelimited(kFieldBlocks, *block);
     if (found_any) Send(member, answer);
-    if (missing && presenter_ != nullptr && presenter_ != &member) {
-      UnknownFieldSet ask;
-      ask.MergeFrom(request);
-      ask.DeleteByNumber(kFieldCode);
-      hub_.SendTo(*presenter_, FrameKind::kDataBinary, HasField(request, kFieldCode) ? Serialized(ask) : payload);
-    }
+    if (missing) ToPresenter(member, kGetCaches, request, payload);
     return false;
   }
 

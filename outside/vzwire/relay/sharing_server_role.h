@@ -27,8 +27,12 @@
 //   bytes: the oldest that the kept blocks and cursor do not show go
 //   first. (The presenter shows a cache it sent long ago again without
 //   sending it again, so a cache no block shows now is still needed.)
-// - GET_CACHES is answered from the kept caches with the same blocks; what
-//   is not kept is asked of the presenter;
+// - GET_CACHES is answered from the kept caches with the same blocks; when
+//   some are not kept, the presenter hears of the request; GET_KEYFRAME
+//   goes to the presenter. What a member sends the presenter (these and
+//   commands) reaches it without caches, blocks, a sharing info, a cursor
+//   or a code, whatever its type: the presenter's engine would take them
+//   as its own screen's, and a code as its session's end;
 // - STOP from the presenter sends SERVER_DISCONNECT with code 80 to the
 //   others and forgets what was kept; LEAVE and keep-alives end here;
 // - a COMMAND is relayed with its sender (src_roster_id) set to the roster
