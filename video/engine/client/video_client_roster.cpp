@@ -6,11 +6,12 @@
 
 #include "common/trace_client.h"
 #include "video/engine/client/video_client_controller.h"
+#include "video/engine/core/video_types.h"
 
 namespace {
 
 constexpr int32_t kListenLctm = 1;
-constexpr int32_t kRenderVideoType = 7;
+constexpr int32_t kRenderVideoType = kVideoTypeBgr24BottomUp;
 constexpr int32_t kDecoderMode = 1;
 constexpr char kRecordingServer[] = "recordingserver";
 
