@@ -237,13 +237,13 @@ void CVideoClientController::OnRosterChanged(uint32_t rosterType, const ServerRo
   if (rosters == nullptr) return;
   for (uint32_t i = 0; i < count; ++i) {
     switch (rosterType) {
-      case 1:
+      case kServerRosterEntered:
         OnServerRosterEnter(rosters[i]);
         break;
-      case 2:
+      case kServerRosterLeft:
         OnServerRosterLeft(rosters[i]);
         break;
-      case 3:
+      case kServerRosterUpdated:
         OnServerRosterUpdated(rosters[i]);
         break;
       default:
