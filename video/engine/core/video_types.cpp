@@ -39,7 +39,7 @@ uint32_t GetColorSpace(int32_t video_type) {
     case kVideoTypeBgra32BottomUp:
     case kVideoTypeAbgr32BottomUp: return kBottomUp | kCodeBgra32;
     default:
-      VZ_LOG_ERROR("0");
+      VZ_LOG_ERROR("video type %d has no colour format", video_type);
       return kNoColorSpace;
   }
 }
@@ -62,7 +62,7 @@ int32_t GetVideoType(uint32_t color_space) {
     case kBottomUp | kCodeAbgr32: return kVideoTypeAbgr32BottomUp;
     case kBottomUp | kCodeArgb32: return kVideoTypeArgb32BottomUp;
     default:
-      VZ_LOG_ERROR("0");
+      VZ_LOG_ERROR("colour format 0x%08x has no video type", color_space);
       return kVideoTypeOther;
   }
 }

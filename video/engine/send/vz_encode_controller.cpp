@@ -425,7 +425,10 @@ VseResult CVzEncodeController::SetProbingBandwidth(int32_t bandwidth) {
 }
 
 int CVzEncodeController::CaptureRequirement() {
-  if (source_type_ == 2) VZ_LOG_ERROR("0");
+  if (source_type_ == 2) {
+    VZ_LOG_ERROR("capture requirement asked while the source type is %d (a described source, not a camera)",
+                 source_type_);
+  }
   if (device_class_ == 0) return 0;
   if (device_class_ == 1) return 1;
   int requirement = 2;
