@@ -63,6 +63,14 @@ bool ParseWhole(const char* text, double low, double high, T* out) {
   return true;
 }
 
+// Whole seconds in [low, high], kept as milliseconds.
+bool ParseSecondsAsMs(const char* text, double low, double high, uint32_t* ms) {
+  uint32_t seconds = 0;
+  if (!ParseWhole(text, low, high, &seconds)) return false;
+  *ms = seconds * 1000;
+  return true;
+}
+
 // What the command line asks for.
 struct Command {
   vzrelay::RelayOptions options;
@@ -165,23 +173,13 @@ const Option kOptions[] = {
     {"--seed", nullptr, 1, "N", "seed of the fault decisions (default 1)",
      [](const char* const* v, Command* c) { return ParseWhole(v[0], 0, 1e15, &c->options.fault_seed); }},
     {"--join-deadline", nullptr, 1, "S", "close a connection that has not joined after S seconds (default 10)",
-     [](const char* const* v, Command* c) {
-       uint32_t seconds = 0;
-       if (!ParseWhole(v[0], 1, 3600, &seconds)) return false;
-       c->options.join_deadline_ms = seconds * 1000;
-       return true;
-     }},
+     [](const char* const* v, Command* c) { return ParseSecondsAsMs(v[0], 1, 3600, &c->options.join_deadline_ms); }},
     {"--silence-deadline", nullptr, 1, "S",
      "close a joined member that sent no whole frame, not even a\n"
      "ping, for S seconds (default 5). Any frame must arrive within 1 s\n"
      "and a second more for each MiB of its size; frames in progress hold\n"
      "at most 64 MiB in one meeting and 256 MiB in all (the oldest closes)",
-     [](const char* const* v, Command* c) {
-       uint32_t seconds = 0;
-       if (!ParseWhole(v[0], 1, 3600, &seconds)) return false;
-       c->options.silence_deadline_ms = seconds * 1000;
-       return true;
-     }},
+     [](const char* const* v, Command* c) { return ParseSecondsAsMs(v[0], 1, 3600, &c->options.silence_deadline_ms); }},
     {"--max-connections", nullptr, 1, "N",
      "joined connections of one meeting; a join beyond them is\n"
      "refused (default 256). Unjoined connections: a quarter of N at\n"
