@@ -17,6 +17,7 @@
 #include "platform/pipe_name_testlib.h"
 #include "platform/process.h"
 #include "platform/program_launch.h"
+#include "platform/test_requirement_testlib.h"
 #include "platform/text.h"
 #include "weblink/pipe/pipe_frame.h"
 
@@ -279,7 +280,9 @@ std::string FirstFolderOthersCannotPass(std::filesystem::path from) {
 // waiting for its own. The client runs as the unprivileged user 65534, which
 // only root can switch to.
 TEST(PipeServerPeers, AClientOfAnotherUserIsRefusedAndTheOwnOneStillComes) {
-  if (vz::CurrentUserId() != 0) GTEST_SKIP() << "needs root to run a client as another user (uid 65534)";
+  if (vz::CurrentUserId() != 0) {
+    VZ_SKIP_TEST_WITHOUT(vz::kNeedsRoot) << "only root runs a client as another user (uid 65534)";
+  }
   vz::ScopedPipeTestFolder folder;
   ASSERT_FALSE(folder.Path().empty());
   // The other user reaches the socket only through folders it may pass; the
@@ -287,7 +290,7 @@ TEST(PipeServerPeers, AClientOfAnotherUserIsRefusedAndTheOwnOneStillComes) {
   namespace fs = std::filesystem;
   const std::string closed = FirstFolderOthersCannotPass(fs::path(folder.Path()).parent_path());
   if (!closed.empty()) {
-    GTEST_SKIP() << closed << ", above the temporary folder " << folder.Path()
+    VZ_SKIP_TEST_WITHOUT(vz::kNeedsReachableTemp) << closed << ", above the temporary folder " << folder.Path()
                  << ", does not let another user pass (set TMPDIR to a folder that does)";
   }
   RecordingPipeSink sink;
@@ -311,7 +314,9 @@ TEST(PipeServerPeers, AClientOfAnotherUserIsRefusedAndTheOwnOneStillComes) {
     vz::WaitForProcess(pid, 60000, &exit_code);
     FAIL() << "the other user's client did not end within a minute";
   }
-  if (exit_code == 2) GTEST_SKIP() << "this system does not let the test switch to uid 65534";
+  if (exit_code == 2) {
+    VZ_SKIP_TEST_WITHOUT(vz::kNeedsUserSwitch) << "this system does not let the test switch to uid 65534";
+  }
   EXPECT_EQ(exit_code, 0) << "1: the link stayed open; 3: no connection was made";
   EXPECT_TRUE(sink.Calls().empty());
 

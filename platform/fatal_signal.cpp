@@ -208,8 +208,6 @@ void UninstallFatalSignalHandler() {
   g_callback.store(nullptr);
 }
 
-bool IsFatalSignalHandlerInstalled() { return g_installed.load(); }
-
 bool RunGuardedSection(void (*body)(void*), void* arg) {
   GuardFrame frame;
   frame.previous = t_guard;

@@ -72,7 +72,6 @@ using FatalSignalCallback = FatalSignalVerdict (*)(const FatalSignalInfo& info);
 bool InstallFatalSignalHandler(FatalSignalCallback callback, int exit_code);
 // Restores the actions and the terminate handler that were in place before the install.
 void UninstallFatalSignalHandler();
-bool IsFatalSignalHandlerInstalled();
 
 // Runs body(arg); a fault inside it ends only the body. Returns false when a
 // fault ended it. Sections may nest; each thread has its own.

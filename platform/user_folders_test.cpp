@@ -7,6 +7,7 @@
 #include "platform/file_system.h"
 #include "platform/platform_log_sink_testlib.h"
 #include "platform/scoped_test_folder_testlib.h"
+#include "platform/test_requirement_testlib.h"
 
 namespace vz {
 namespace {
@@ -73,7 +74,7 @@ TEST(UserFoldersTest, ARuntimeFolderThatIsALinkOrNotAFolderIsRefused) {
 }
 
 TEST(UserFoldersTest, AFolderOfAnotherUserIsRefused) {
-  if (::geteuid() != 0) GTEST_SKIP() << "needs root to give a folder to another user";
+  if (::geteuid() != 0) VZ_SKIP_TEST_WITHOUT(vz::kNeedsRoot) << "only root gives a folder to another user";
   ScopedTestFolder temp;
   std::string folder = temp.path() + "/velzar";
   ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);

@@ -1,14 +1,19 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test: the plain configuration, the address +
 # undefined-behaviour sanitized one, the thread-sanitized one for the threaded
-# code, the layer check, then the fuzz targets on one shared budget.
-# Warnings are errors in every configuration. Exits non-zero when anything fails.
+# code, the layer check, then the fuzz targets on one shared budget. After
+# each configuration it prints how many tests were skipped and why; in CI
+# (CI=true) a skip for want of a package that scripts/packages.txt installs
+# fails the run. Warnings are errors in every configuration. Exits non-zero
+# when anything fails.
 set -euo pipefail
 usage="usage: $0 [--help]
   Builds the default configuration (everything), the asan and tsan ones (what their tests run) under
   build/<configuration>, runs their tests, the layer check and the fuzz targets. Environment:
   VZ_JOBS (parallel builds, default: the number of cores), VZ_FUZZ_BUDGET (CPU seconds of fuzzing
-  shared by all the fuzz targets, default 480), VZ_WERROR (ON).
+  shared by all the fuzz targets, default 480), VZ_WERROR (ON). After each configuration the tests
+  it skipped are counted by what they require (scripts/skipped_tests.sh); with CI=true a test skipped
+  for want of a package that scripts/packages.txt installs, or without saying why, is a failure.
   First installs the Debian packages it needs where missing (scripts/setup.sh: as root, or through
   sudo, which may ask for the password). Exit 0 when everything passed; 2 for a wrong option; 3 when
   packages are missing and cannot be installed (no sudo, or sudo refused): their names and the one
@@ -48,6 +53,9 @@ for config in default asan tsan; do
     export GTEST_FILTER="-*DeathTest*:ReedSolomon.AnyKOfNRecoverTheSourcesInTwoThousandRandomTrials"
   (cd "$top/build/$config" && ctest --output-on-failure -j "$(nproc)" "${select[@]}") || status=1
   echo "=== $config: built in $((built - started)) s, tested in $((SECONDS - built)) s ==="
+  ci=(); [ "${CI:-}" = true ] && ci=(--ci)
+  echo "=== $config: skipped ==="
+  "$top/scripts/skipped_tests.sh" "${ci[@]}" "$top/build/$config/Testing/Temporary/LastTest.log" || status=1
 done
 echo "=== fuzz ==="
 "$top/scripts/fuzz.sh" "${VZ_FUZZ_BUDGET:-480}" || status=1

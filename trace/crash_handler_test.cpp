@@ -17,6 +17,7 @@
 #include "platform/process.h"
 #include "platform/scoped_test_folder_testlib.h"  // ScopedEnv
 #include "platform/settings_store.h"
+#include "platform/test_requirement_testlib.h"
 #include "platform/user_folders.h"
 #include "trace/crash_report_folder_testlib.h"
 #include "trace/linked_tracer.h"
@@ -230,7 +231,9 @@ void CrashWithFolders(const std::string& temp, const char* cache) {
 // The child re-runs the test from its start: the folders must have fixed names.
 TEST_F(CrashHandlerDeathTest, WithoutAWritableFolderTheLogStaysAndTheExitCodeIs13) {
   const std::string temp = folder_ + "/unwritable-temp";
-  if (!CanMakeUnwritableFolder(temp)) GTEST_SKIP() << "this user may write any folder";
+  if (!CanMakeUnwritableFolder(temp)) {
+    VZ_SKIP_TEST_WITHOUT(vz::kNeedsUserOtherThanRoot) << "this user may write any folder";
+  }
   EXPECT_EXIT(CrashWithFolders(temp, "/nonexistent-cache"), ::testing::ExitedWithCode(13), "");
   std::filesystem::permissions(temp, std::filesystem::perms::owner_all);
   const std::vector<std::string> logs = FilesStartingWith(temp, "vzmeet-app.");
@@ -242,7 +245,9 @@ TEST_F(CrashHandlerDeathTest, WithoutAWritableFolderTheLogStaysAndTheExitCodeIs1
 
 TEST_F(CrashHandlerDeathTest, AWritableCacheFolderStillGetsTheReportWritten) {
   const std::string temp = folder_ + "/unwritable-temp";
-  if (!CanMakeUnwritableFolder(temp)) GTEST_SKIP() << "this user may write any folder";
+  if (!CanMakeUnwritableFolder(temp)) {
+    VZ_SKIP_TEST_WITHOUT(vz::kNeedsUserOtherThanRoot) << "this user may write any folder";
+  }
   EXPECT_EXIT(CrashWithFolders(temp, folder_.c_str()), ::testing::ExitedWithCode(13), "");
   std::filesystem::permissions(temp, std::filesystem::perms::owner_all);
   // The log cannot be moved inside a folder that refuses writes: it stays, with the report.

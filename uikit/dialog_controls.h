@@ -59,6 +59,9 @@ class CCheckBox : public CVzControl {
   bool pressed_ = false;
 };
 
+// What a dialog description's progress control becomes. The dialog that has
+// one is the launcher's upgrade dialog, which is never shown, so nothing but
+// tests sets a bar's range or position yet.
 class CProgressBar : public CVzControl {
  public:
   void SetRangeForTesting(int low, int high);

@@ -11,6 +11,7 @@
 #include "platform/screen/display_changes.h"
 #include "platform/scoped_environment_testlib.h"
 #include "platform/screen/x11_test_windows_testlib.h"
+#include "platform/test_requirement_testlib.h"
 #include "platform/ui/x11_root_paint_testlib.h"
 #include "platform/ui/xvfb_testlib.h"
 
@@ -34,7 +35,7 @@ class VzGrabDisplayTest : public ::testing::Test {
   }
 
   void SetUp() override {
-    if (server_ == nullptr) GTEST_SKIP() << why_;
+    if (server_ == nullptr) VZ_SKIP_TEST_WITHOUT(vz::kNeedsXvfb) << why_;
     display_ = std::make_unique<vz::ScopedEnvironmentVariable>("DISPLAY", server_->display().c_str());
     if (module_ == nullptr) {
       vz::ModuleLoad load = vz::LoadModule("vzgrab");
@@ -174,7 +175,9 @@ TEST_F(VzGrabDisplayTest, AModeSetOfTheServerIsReportedAsADisplayChange) {
   loop_.RunUntilIdle();
   EXPECT_EQ(changes, 0);
   // A smaller mode on the monitor, then back.
-  if (!vz::SetScreenSize(server_->display(), 1024, 768)) GTEST_SKIP() << "the X server keeps its mode";
+  if (!vz::SetScreenSize(server_->display(), 1024, 768)) {
+    VZ_SKIP_TEST_WITHOUT(vz::kNeedsScreenResize) << "the X server keeps its mode";
+  }
   EXPECT_TRUE(ServeUntil(loop_, [&] { return changes > 0; }));
   const int after_first = changes;
   ASSERT_TRUE(vz::SetScreenSize(server_->display(), 1280, 1024));
@@ -186,7 +189,9 @@ TEST_F(VzGrabDisplayTest, AModeChangeRebuildsTheCaptureWithTheNewMonitorSize) {
   ASSERT_NE(provider, nullptr);
   const size_t infos = sink_.infos.size();
   const size_t screens = sink_.screens.size();
-  if (!vz::SetScreenSize(server_->display(), 1024, 768)) GTEST_SKIP() << "the X server keeps its mode";
+  if (!vz::SetScreenSize(server_->display(), 1024, 768)) {
+    VZ_SKIP_TEST_WITHOUT(vz::kNeedsScreenResize) << "the X server keeps its mode";
+  }
   EXPECT_TRUE(ServeUntil(loop_, [&] {
     provider->CaptureNow();
     return sink_.infos.size() > infos && sink_.infos.back()->Monitors[0].Rect.right == 1024;

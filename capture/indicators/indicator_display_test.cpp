@@ -10,6 +10,7 @@
 #include "capture/indicators/indicator_testlib.h"
 #include "capture/indicators/spotlight_indicators.h"
 #include "platform/run_loop.h"
+#include "platform/test_requirement_testlib.h"
 #include "platform/ui/canvas.h"
 #include "platform/ui/display_probe.h"
 #include "platform/ui/display_test_env_testlib.h"
@@ -47,7 +48,7 @@ class Painted : public vz::WindowDelegate {
 class IndicatorDisplayTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!env_.available()) GTEST_SKIP() << env_.why();
+    if (!env_.available()) VZ_SKIP_TEST_WITHOUT(vz::kNeedsXvfb) << env_.why();
     system_ = vz::OpenDisplayWindowSystem(env_.display().c_str());
     ASSERT_TRUE(system_);
     vz::WindowSystem::SetCurrent(system_.get());

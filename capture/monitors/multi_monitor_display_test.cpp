@@ -21,6 +21,7 @@
 #include "platform/screen/screen_source.h"
 #include "platform/screen/x11_picture_windows_testlib.h"
 #include "platform/screen/x11_test_windows_testlib.h"
+#include "platform/test_requirement_testlib.h"
 #include "platform/ui/window.h"
 #include "platform/ui/x11_window_manager_testlib.h"
 #include "platform/ui/xvfb_testlib.h"
@@ -51,7 +52,7 @@ class KeepingHandOver : public IChangedBoxSender {
 TEST(MultiMonitorDisplayTest, TheCoveredPartOfASharedWindowArrivesInTheHeaderColour) {
   vz::XvfbServer server;
   std::string why;
-  if (!server.Start(&why)) GTEST_SKIP() << why;
+  if (!server.Start(&why)) VZ_SKIP_TEST_WITHOUT(vz::kNeedsXvfb) << why;
   auto windows = vz::X11TestWindows::Open(server.display());
   ASSERT_NE(windows, nullptr);
   const uint64_t shared = windows->Create(100, 100, 300, 200, 0x2080C0, 4242);
@@ -125,12 +126,12 @@ class WindowListDisplayTest : public ::testing::TestWithParam<const char*> {};
 TEST_P(WindowListDisplayTest, OtherProgramsWindowsAreListedThisProgramsOwnAreNot) {
   vz::XvfbServer server;
   std::string why;
-  if (!server.Start(&why, 1024, 768)) GTEST_SKIP() << why;
+  if (!server.Start(&why, 1024, 768)) VZ_SKIP_TEST_WITHOUT(vz::kNeedsXvfb) << why;
   const std::string manager_name = GetParam();
   std::unique_ptr<vz::X11WindowManager> manager;
   if (manager_name != "none") {
     manager = vz::X11WindowManager::Start(manager_name, server.display(), 30000, &why);
-    if (!manager) GTEST_SKIP() << why;
+    if (!manager) VZ_SKIP_TEST_WITHOUT(vz::NeedsPackage(manager_name)) << why;
   }
   auto others = vz::X11PictureWindows::Open(server.display());
   ASSERT_NE(others, nullptr);

@@ -7,6 +7,7 @@
 #include "uikit/test_bundle_testlib.h"
 #include "outside/vzres/vzres_ids.h"
 #include "platform/run_loop.h"
+#include "platform/test_requirement_testlib.h"
 #include "platform/ui/display_probe.h"
 #include "platform/ui/display_test_env_testlib.h"
 #include "platform/ui/input_injector.h"
@@ -36,7 +37,7 @@ class Owner : public IDSAnnotationFrameOwner {
 class AnnotationDisplayTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!env_.available()) GTEST_SKIP() << env_.why();
+    if (!env_.available()) VZ_SKIP_TEST_WITHOUT(vz::kNeedsXvfb) << env_.why();
     bundle_.Png(vzres::IDB_CURSOR_PEN, 32, 32, 0xFF000000).Install();
     system_ = vz::OpenDisplayWindowSystem(env_.display().c_str());
     ASSERT_TRUE(system_);

@@ -51,8 +51,6 @@ class DSAnnotationToolWindow : public CVzDialog {
   void setOwner(IDSAnnotationToolWindowOwner* owner) { owner_ = owner; }
 
   void setHeaderColors(uint32_t background, uint32_t text);
-  uint32_t headerBgColor() const { return headerBgColor_; }
-  uint32_t headerTextColor() const { return headerTextColor_; }
   // The background image's size (0 by 0 without it).
   vz::Size getBackgroundSize() const { return GetImageSize(background_); }
   // Hands every button its part of the background and repaints.
@@ -94,7 +92,9 @@ class DSAnnotationToolWindow : public CVzDialog {
 
   IDSAnnotationToolWindowOwner* owner_ = nullptr;
   CGdiPlusBitmapResource background_;
-  // The meeting's header colours until its configuration sets them.
+  // The meeting's header colours until its configuration sets them. The
+  // background tints the selected images; the text colour is only kept (the
+  // bar writes no text).
   uint32_t headerBgColor_ = kDefaultMeetConfig.HeaderBgColor;
   uint32_t headerTextColor_ = kDefaultMeetConfig.HeaderTextColor;
   std::map<uint32_t, ButtonState> states_;

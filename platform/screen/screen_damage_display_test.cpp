@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "platform/screen/screen_damage.h"
+#include "platform/test_requirement_testlib.h"
 #include "platform/ui/display_test_env_testlib.h"
 
 #include <X11/Xlib.h>
@@ -36,7 +37,7 @@ bool WaitFor(const std::function<bool()>& done) {
 
 TEST(ScreenDamageWatchTest, DrawingInTheAreaReportsAndASecondReportWaitsForTheInterval) {
   DisplayTestEnv& env = DisplayTestEnv::Get();
-  if (!env.available()) GTEST_SKIP() << env.why();
+  if (!env.available()) VZ_SKIP_TEST_WITHOUT(vz::kNeedsXvfb) << env.why();
   Display* client = XOpenDisplay(env.display().c_str());
   ASSERT_NE(client, nullptr);
   std::atomic<int> calls{0};
@@ -62,7 +63,7 @@ TEST(ScreenDamageWatchTest, DrawingInTheAreaReportsAndASecondReportWaitsForTheIn
 // is not handed over, and a second take finds nothing new.
 TEST(ScreenDamageWatchTest, TheDrawnRectanglesInTheAreaAreHandedOverOnce) {
   DisplayTestEnv& env = DisplayTestEnv::Get();
-  if (!env.available()) GTEST_SKIP() << env.why();
+  if (!env.available()) VZ_SKIP_TEST_WITHOUT(vz::kNeedsXvfb) << env.why();
   Display* client = XOpenDisplay(env.display().c_str());
   ASSERT_NE(client, nullptr);
   std::atomic<int> calls{0};

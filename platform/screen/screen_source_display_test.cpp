@@ -11,6 +11,7 @@
 
 #include "platform/screen/screen_source.h"
 #include "platform/clock.h"
+#include "platform/test_requirement_testlib.h"
 #include "platform/ui/display_probe.h"
 #include "platform/ui/display_test_env_testlib.h"
 #include "platform/ui/x11_client_identity.h"
@@ -34,7 +35,7 @@ namespace {
 class X11ScreenSourceTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!env_.available()) GTEST_SKIP() << env_.why();
+    if (!env_.available()) VZ_SKIP_TEST_WITHOUT(vz::kNeedsXvfb) << env_.why();
     d = XOpenDisplay(env_.display().c_str());
     ASSERT_NE(d, nullptr);
     root = DefaultRootWindow(d);
@@ -338,9 +339,9 @@ TEST_F(X11ScreenSourceTest, WithoutAManagerTheWindowsAreTheRootsMappedChildren) 
 TEST(X11ScreenSourceTwmTest, UnderAManagerWithoutEwmhTheClientsAreFoundInsideTheirFrames) {
   XvfbServer server;
   std::string why;
-  if (!server.Start(&why, 1024, 768)) GTEST_SKIP() << why;
+  if (!server.Start(&why, 1024, 768)) VZ_SKIP_TEST_WITHOUT(vz::kNeedsXvfb) << why;
   auto twm = X11WindowManager::Start("twm", server.display(), 30000, &why);
-  if (!twm) GTEST_SKIP() << why;
+  if (!twm) VZ_SKIP_TEST_WITHOUT(NeedsPackage("twm")) << why;
   Display* d = XOpenDisplay(server.display().c_str());
   ASSERT_NE(d, nullptr);
   std::vector<Window> clients;

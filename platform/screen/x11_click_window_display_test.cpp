@@ -9,6 +9,7 @@
 #include "platform/screen/x11_click_window_testlib.h"
 #include "platform/screen/x11_picture_windows_testlib.h"
 #include "platform/screen/x11_top_windows_testlib.h"
+#include "platform/test_requirement_testlib.h"
 #include "platform/ui/display_test_env_testlib.h"
 #include "platform/ui/input_injector.h"
 #include "platform/ui/x11_window_manager_testlib.h"
@@ -19,7 +20,7 @@ namespace {
 
 TEST(X11ClickWindowDisplayTest, RecordsPressesOnItselfOnlyInWindowAndScreenCoordinates) {
   DisplayTestEnv& env = DisplayTestEnv::Get();
-  if (!env.available()) GTEST_SKIP() << env.why();
+  if (!env.available()) VZ_SKIP_TEST_WITHOUT(vz::kNeedsXvfb) << env.why();
   auto window = X11ClickWindow::Open(env.display(), 120, 90, 60, 40, 0x2060C0);
   ASSERT_NE(window, nullptr);
   auto injector = InputInjector::Open(env.display().c_str());
@@ -51,7 +52,7 @@ TEST(X11ClickWindowDisplayTest, RecordsPressesOnItselfOnlyInWindowAndScreenCoord
 
 TEST(X11ClickWindowDisplayTest, TheTopWindowListShowsItWhereItIsByTitleUntilItGoes) {
   DisplayTestEnv& env = DisplayTestEnv::Get();
-  if (!env.available()) GTEST_SKIP() << env.why();
+  if (!env.available()) VZ_SKIP_TEST_WITHOUT(vz::kNeedsXvfb) << env.why();
   auto window = X11ClickWindow::Open(env.display(), 33, 44, 55, 66, 0xFF0000);
   ASSERT_NE(window, nullptr);
   const uint64_t id = window->id();
@@ -74,7 +75,7 @@ TEST(X11ClickWindowDisplayTest, TheTopWindowListShowsItWhereItIsByTitleUntilItGo
 
 TEST(X11ClickWindowDisplayTest, AnEmptyWindowIsRefused) {
   DisplayTestEnv& env = DisplayTestEnv::Get();
-  if (!env.available()) GTEST_SKIP() << env.why();
+  if (!env.available()) VZ_SKIP_TEST_WITHOUT(vz::kNeedsXvfb) << env.why();
   EXPECT_EQ(X11ClickWindow::Open(env.display(), 0, 0, 0, 10, 0), nullptr);
 }
 
@@ -110,11 +111,11 @@ TEST(X11ClickWindowDisplayTest, TheTopWindowListFindsClientAreasInsideWindowMana
     SCOPED_TRACE(manager_name);
     XvfbServer server;
     std::string why;
-    if (!server.Start(&why, 1024, 768)) GTEST_SKIP() << why;
+    if (!server.Start(&why, 1024, 768)) VZ_SKIP_TEST_WITHOUT(vz::kNeedsXvfb) << why;
     std::unique_ptr<X11WindowManager> manager;
     if (manager_name != "bare") {
       manager = X11WindowManager::Start(manager_name, server.display(), 30000, &why);
-      if (!manager) GTEST_SKIP() << why;
+      if (!manager) VZ_SKIP_TEST_WITHOUT(NeedsPackage(manager_name)) << why;
     }
     auto target = X11ClickWindow::Open(server.display(), 300, 200, 120, 80, 0x2060C0);
     ASSERT_NE(target, nullptr);

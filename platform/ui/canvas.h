@@ -93,7 +93,6 @@ class Canvas {
   // what lies outside it cannot change, so a painter may skip it.
   virtual Rect ClipBounds() const = 0;
   virtual void Translate(int dx, int dy) = 0;
-  virtual void SetAntialias(bool on) = 0;  // on at start
 
   // Replaces the pixels of the rectangle (alpha included), blending nothing.
   virtual void ClearRect(const Rect& rect, Color color) = 0;
@@ -111,8 +110,6 @@ class Canvas {
   // Images, over what is there (alpha blended), `opacity` 0..1.
   virtual void DrawImage(const Image& image, int x, int y, double opacity = 1.0) = 0;
   virtual void DrawImageScaled(const Image& image, const Rect& dest, double opacity = 1.0) = 0;
-  // The part `source` of the image into `dest`.
-  virtual void DrawImagePart(const Image& image, const Rect& source, const Rect& dest) = 0;
 
   // Text in the box, aligned and optionally ellipsised, on one line unless
   // the style wraps it; clipped to the box.

@@ -108,9 +108,6 @@ class CairoCanvas : public Canvas {
     cairo_clip(cr_);
   }
   void Translate(int dx, int dy) override { cairo_translate(cr_, dx, dy); }
-  void SetAntialias(bool on) override {
-    cairo_set_antialias(cr_, on ? CAIRO_ANTIALIAS_DEFAULT : CAIRO_ANTIALIAS_NONE);
-  }
 
   void ClearRect(const Rect& rect, Color color) override {
     if (rect.IsEmpty()) return;
@@ -190,9 +187,6 @@ class CairoCanvas : public Canvas {
   }
   void DrawImageScaled(const Image& image, const Rect& dest, double opacity) override {
     DrawImagePartWithOpacity(image, Rect{0, 0, image.width(), image.height()}, dest, opacity);
-  }
-  void DrawImagePart(const Image& image, const Rect& source, const Rect& dest) override {
-    DrawImagePartWithOpacity(image, source, dest, 1.0);
   }
 
   void DrawText(std::string_view utf8, const Rect& box, const TextStyle& style) override {

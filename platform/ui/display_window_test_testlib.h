@@ -13,6 +13,7 @@
 #include <string>
 
 #include "platform/run_loop.h"
+#include "platform/test_requirement_testlib.h"
 #include "platform/ui/display_probe.h"
 #include "platform/ui/display_test_env_testlib.h"
 #include "platform/ui/input_injector.h"
@@ -26,7 +27,7 @@ namespace vz {
 class DisplayWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!env_.available()) GTEST_SKIP() << env_.why();
+    if (!env_.available()) VZ_SKIP_TEST_WITHOUT(vz::kNeedsXvfb) << env_.why();
     OpenWindowSystem(env_.display());
   }
   // The window system goes before the display it was opened on.
@@ -71,9 +72,9 @@ class TwmDisplayWindowTest : public DisplayWindowTest {
  protected:
   void SetUp() override {
     std::string why;
-    if (!server_.Start(&why, 1024, 768)) GTEST_SKIP() << why;
+    if (!server_.Start(&why, 1024, 768)) VZ_SKIP_TEST_WITHOUT(vz::kNeedsXvfb) << why;
     twm_ = X11WindowManager::Start("twm", server_.display(), 30000, &why);
-    if (!twm_) GTEST_SKIP() << why;
+    if (!twm_) VZ_SKIP_TEST_WITHOUT(NeedsPackage("twm")) << why;
     OpenWindowSystem(server_.display());
   }
 

@@ -35,7 +35,6 @@ struct GlesApi {
   PFNEGLMAKECURRENTPROC eglMakeCurrent = nullptr;
   PFNEGLSWAPBUFFERSPROC eglSwapBuffers = nullptr;
   PFNEGLSWAPINTERVALPROC eglSwapInterval = nullptr;
-  PFNEGLQUERYSURFACEPROC eglQuerySurface = nullptr;
   PFNEGLGETERRORPROC eglGetError = nullptr;
   PFNEGLRELEASETHREADPROC eglReleaseThread = nullptr;
   PFNGLCREATESHADERPROC glCreateShader = nullptr;
@@ -104,7 +103,7 @@ const GlesApi& Api() {
               Find(e, "eglDestroyContext", &api.eglDestroyContext) &&
               Find(e, "eglDestroySurface", &api.eglDestroySurface) && Find(e, "eglMakeCurrent", &api.eglMakeCurrent) &&
               Find(e, "eglSwapBuffers", &api.eglSwapBuffers) && Find(e, "eglSwapInterval", &api.eglSwapInterval) &&
-              Find(e, "eglQuerySurface", &api.eglQuerySurface) && Find(e, "eglGetError", &api.eglGetError) &&
+              Find(e, "eglGetError", &api.eglGetError) &&
               Find(e, "eglReleaseThread", &api.eglReleaseThread);
     ok = ok && Find(g, "glCreateShader", &api.glCreateShader) && Find(g, "glShaderSource", &api.glShaderSource) &&
          Find(g, "glCompileShader", &api.glCompileShader) && Find(g, "glGetShaderiv", &api.glGetShaderiv) &&
@@ -222,13 +221,6 @@ class GlesVideoDeviceImpl : public GlesVideoDevice {
     const bool built = BuildProgram(why);
     Release();
     return built;
-  }
-
-  Size SurfaceSize() override {
-    EGLint w = 0, h = 0;
-    gl_.eglQuerySurface(display_, surface_, EGL_WIDTH, &w);
-    gl_.eglQuerySurface(display_, surface_, EGL_HEIGHT, &h);
-    return {w, h};
   }
 
   bool Upload(const GpuPicture& p) override {

@@ -45,8 +45,6 @@ class GlesVideoDevice {
                                                  std::string* why);
   virtual ~GlesVideoDevice() = default;
 
-  // The window surface's size now.
-  virtual Size SurfaceSize() = 0;
   // Keeps the picture in textures (replacing any); false when the upload
   // failed. The pixels are read here only.
   virtual bool Upload(const GpuPicture& picture) = 0;

@@ -14,8 +14,6 @@ class HeadlessWindowSystem : public WindowSystem {
   // Screen and work area default to 1920x1080 with no panels.
   static std::unique_ptr<HeadlessWindowSystem> Create(Size screen = {1920, 1080});
 
-  virtual void SetWorkArea(const Rect& work_area) = 0;
-  virtual void SetCompositor(bool present) = 0;
   // The monitors the screen is divided into; empty (the start): the whole
   // screen is one monitor with the work area.
   virtual void SetMonitors(std::vector<MonitorArea> monitors) = 0;

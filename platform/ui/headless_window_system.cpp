@@ -78,8 +78,6 @@ class HeadlessSystem : public HeadlessWindowSystem {
   void SetClipboardText(const std::string& utf8) override { clipboard_ = utf8; }
   void Sync() override {}
 
-  void SetWorkArea(const Rect& work_area) override { work_area_ = work_area; }
-  void SetCompositor(bool present) override { compositor_ = present; }
   void SetMonitors(std::vector<MonitorArea> monitors) override { monitors_ = std::move(monitors); }
   void SetPointerPosition(Point screen) override { pointer_ = screen; }
 

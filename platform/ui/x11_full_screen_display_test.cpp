@@ -13,6 +13,7 @@
 #include <string>
 
 #include "platform/run_loop.h"
+#include "platform/test_requirement_testlib.h"
 #include "platform/ui/display_probe.h"
 #include "platform/ui/display_test_env_testlib.h"
 #include "platform/ui/input_injector.h"
@@ -64,7 +65,7 @@ class FullScreenDisplayTest : public ::testing::TestWithParam<std::string> {
     std::string why;
     bool missing = false;
     if (!desk_.Start(GetParam(), kDeadlineMs, &why, &missing)) {
-      if (missing) GTEST_SKIP() << why;
+      if (missing) VZ_SKIP_TEST_WITHOUT(NeedsXvfbAndManager(GetParam())) << why;
       FAIL() << why;
     }
     system_ = OpenDisplayWindowSystem(desk_.display().c_str());

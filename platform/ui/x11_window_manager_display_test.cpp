@@ -9,6 +9,7 @@
 
 #include "platform/clock.h"
 #include "platform/screen/x11_picture_windows_testlib.h"
+#include "platform/test_requirement_testlib.h"
 #include "platform/ui/display_probe.h"
 #include "platform/ui/x11_window_manager_testlib.h"
 #include "platform/ui/xvfb_testlib.h"
@@ -23,10 +24,10 @@ TEST(X11WindowManagerDisplayTest, ManagesTheScreenWhileItLivesAndEndsWithTheObje
     SCOPED_TRACE(name);
     XvfbServer server;
     std::string why;
-    if (!server.Start(&why, 800, 600)) GTEST_SKIP() << why;
+    if (!server.Start(&why, 800, 600)) VZ_SKIP_TEST_WITHOUT(vz::kNeedsXvfb) << why;
     EXPECT_FALSE(DisplayHasWindowManager(server.display()));
     auto manager = X11WindowManager::Start(name, server.display(), 30000, &why);
-    if (!manager && why.find("not installed") != std::string::npos) GTEST_SKIP() << why;
+    if (!manager && why.find("not installed") != std::string::npos) VZ_SKIP_TEST_WITHOUT(NeedsPackage(name)) << why;
     ASSERT_NE(manager, nullptr) << why;
     EXPECT_TRUE(DisplayHasWindowManager(server.display()));
     const int pid = manager->pid();
@@ -50,7 +51,7 @@ TEST(X11WindowManagerDisplayTest, AMoveIsAnsweredWhereverTheManagerPutsTheWindow
     SCOPED_TRACE(name);
     XvfbServer server;
     std::string why;
-    if (!server.Start(&why, 800, 600)) GTEST_SKIP() << why;
+    if (!server.Start(&why, 800, 600)) VZ_SKIP_TEST_WITHOUT(vz::kNeedsXvfb) << why;
     std::unique_ptr<X11WindowManager> manager;
     if (name != "none") {
       manager = X11WindowManager::Start(name, server.display(), 30000, &why);
@@ -87,7 +88,7 @@ TEST(X11WindowManagerDisplayTest, AMoveIsAnsweredWhereverTheManagerPutsTheWindow
   }
   XvfbServer server;
   std::string why;
-  if (!server.Start(&why, 800, 600)) GTEST_SKIP() << why;
+  if (!server.Start(&why, 800, 600)) VZ_SKIP_TEST_WITHOUT(vz::kNeedsXvfb) << why;
   auto windows = X11PictureWindows::Open(server.display());
   ASSERT_NE(windows, nullptr);
   const uint64_t window = windows->CreateWindow(100, 100, 300, 200, "unanswered");

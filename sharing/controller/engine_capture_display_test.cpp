@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/scoped_environment_testlib.h"
+#include "platform/test_requirement_testlib.h"
 #include "platform/ui/x11_root_paint_testlib.h"
 #include "platform/ui/xvfb_testlib.h"
 #include "sharing/controller/engine_loopback_rig_testlib.h"
@@ -31,7 +32,7 @@ class EngineCaptureDisplayTest : public engine_test::EngineLoopbackRig {
     server_ = nullptr;
   }
   void SetUp() override {
-    if (server_ == nullptr) GTEST_SKIP() << why_;
+    if (server_ == nullptr) VZ_SKIP_TEST_WITHOUT(vz::kNeedsXvfb) << why_;
     EngineLoopbackRig::SetUp();
     display_ = std::make_unique<vz::ScopedEnvironmentVariable>("DISPLAY", server_->display().c_str());
   }

@@ -130,6 +130,36 @@ TEST_F(TilePipelineTest, AnUnchangedFrameCostsNothingAndAReturningImageCostsOneB
   EXPECT_EQ(compressions + 1, codec_.compressions);
 }
 
+// The key covers every byte of every row: a block that changed only in its
+// rightmost pixels, or only in its last row, is a new image.
+TEST_F(TilePipelineTest, ABlockChangedOnlyAtItsRightOrBottomEdgeGetsANewCache) {
+  Share(1, 256, 128);
+  screen_->Fill(VzRect{0, 0, 256, 128}, 0xFF204060u);
+  ASSERT_EQ(1, Update(VzRect{0, 0, 256, 128}));
+  ASSERT_EQ(1u, Caches().size());
+  const uint32_t first = Caches()[0].index;
+  struct Change {
+    const char* where;
+    VzRect box;
+  };
+  // The right block is x 128..256; each change lies inside it alone.
+  for (const Change& change : {Change{"the last column", VzRect{255, 0, 256, 128}},
+                               Change{"the right quarter of one row", VzRect{224, 60, 256, 61}},
+                               Change{"the last pixel", VzRect{255, 127, 256, 128}}}) {
+    SCOPED_TRACE(change.where);
+    screen_->Fill(VzRect{0, 0, 256, 128}, 0xFF204060u);
+    ASSERT_EQ(1, Update(VzRect{128, 0, 256, 128}));  // back to the shared image
+    tp_.Clear();
+    screen_->Fill(change.box, 0xFF204061u);  // one step of blue
+    ASSERT_EQ(1, Update(change.box));
+    ASSERT_EQ(1u, Caches().size()) << "the changed block kept the old image's key";
+    EXPECT_NE(Caches()[0].index, first);
+    ASSERT_EQ(1u, Blocks().size());
+    EXPECT_EQ(128, Blocks()[0].rect.left);
+    tp_.Clear();
+  }
+}
+
 TEST_F(TilePipelineTest, BlocksOfDifferentShapeWithTheSameBytesDoNotShareACache) {
   // On a 192 x 192 monitor the right column is 64 x 128 and the bottom
   // row 128 x 64: the same bytes when both are black.

@@ -161,7 +161,7 @@ TEST_F(VideoConferenceTest, NoSendChannelEndsTheJoinWithAnEngineError) {
 TEST_F(VideoConferenceTest, TheServerRosterBeforeTheApplicationRosterIsAppliedWhenItComes) {
   Join();
   const ServerRoster bob{"bob", 1, 0, 0, 0x2222};
-  OnTransportThread([&] { session()->sink()->OnRosterChanged(1, &bob, 1); });
+  OnTransportThread([&] { session()->sink()->OnRosterChanged(kServerRosterEntered, &bob, 1); });
   VideoRosterInfo info;
   EXPECT_FALSE(client()->CopyUser("bob", &info));
   RosterRecord record = MakeRoster("bob");
@@ -171,7 +171,7 @@ TEST_F(VideoConferenceTest, TheServerRosterBeforeTheApplicationRosterIsAppliedWh
   EXPECT_EQ(info.videoStatus, 1);
   // An update without an ssrc keeps the one known.
   const ServerRoster update{"bob", 0, 1, 0, 0};
-  OnTransportThread([&] { session()->sink()->OnRosterChanged(3, &update, 1); });
+  OnTransportThread([&] { session()->sink()->OnRosterChanged(kServerRosterUpdated, &update, 1); });
   ASSERT_TRUE(client()->CopyUser("bob", &info));
   EXPECT_EQ(info.ssrc, 0x2222u);
   EXPECT_EQ(info.videoStatus, 0);
@@ -200,7 +200,7 @@ class SubscriptionTest : public VideoConferenceTest {
     RosterRecord record = MakeRoster("bob");
     provider_->AppRosterJoined(&record, 0);
     const ServerRoster bob{"bob", 1, 0, 0, 0x2222};
-    OnTransportThread([&] { session()->sink()->OnRosterChanged(1, &bob, 1); });
+    OnTransportThread([&] { session()->sink()->OnRosterChanged(kServerRosterEntered, &bob, 1); });
     session()->Take();
   }
   void TearDown() override {

@@ -9,6 +9,7 @@
 #include "platform/screen/screen_source.h"
 #include "platform/screen/x11_picture_windows_testlib.h"
 #include "platform/screen/x11_top_windows_testlib.h"
+#include "platform/test_requirement_testlib.h"
 #include "platform/ui/display_test_env_testlib.h"
 #include "platform/ui/ui_types.h"
 #include "platform/ui/x11_window_manager_testlib.h"
@@ -28,7 +29,7 @@ uint32_t ScreenColour(vz::ScreenSource& screen, int x, int y) {
 
 TEST(DesktopPictureDisplayTest, TheScreenShowsTheGradientTheClockStampAndTheMovingWindow) {
   vz::DisplayTestEnv& env = vz::DisplayTestEnv::Get();
-  if (!env.available()) GTEST_SKIP() << env.why();
+  if (!env.available()) VZ_SKIP_TEST_WITHOUT(vz::kNeedsXvfb) << env.why();
   std::string why;
   auto desktop = DesktopPicture::Open(env.display(), &why);
   ASSERT_NE(desktop, nullptr) << why;
@@ -73,9 +74,9 @@ TEST(DesktopPictureDisplayTest, TheScreenShowsTheGradientTheClockStampAndTheMovi
 TEST(DesktopPictureDisplayTest, TheStampIsFoundInsideTheWindowManagersFrame) {
   vz::XvfbServer server;
   std::string why;
-  if (!server.Start(&why, 1280, 720)) GTEST_SKIP() << why;
+  if (!server.Start(&why, 1280, 720)) VZ_SKIP_TEST_WITHOUT(vz::kNeedsXvfb) << why;
   auto manager = vz::X11WindowManager::Start("openbox", server.display(), 30000, &why);
-  if (!manager) GTEST_SKIP() << why;
+  if (!manager) VZ_SKIP_TEST_WITHOUT(vz::NeedsPackage("openbox")) << why;
   auto desktop = DesktopPicture::Open(server.display(), &why);
   ASSERT_NE(desktop, nullptr) << why;
   auto screen = vz::OpenX11ScreenSource(vz::X11ScreenOptions{server.display(), false});
@@ -118,7 +119,7 @@ TEST(DesktopPictureDisplayTest, TheStampIsFoundInsideTheWindowManagersFrame) {
 TEST(DesktopPictureDisplayTest, ACompositingManagerDrawsTheGradientItIsPublishedAs) {
   vz::XvfbServer server;
   std::string why;
-  if (!server.Start(&why, 1280, 720)) GTEST_SKIP() << why;
+  if (!server.Start(&why, 1280, 720)) VZ_SKIP_TEST_WITHOUT(vz::kNeedsXvfb) << why;
   Display* d = XOpenDisplay(server.display().c_str());
   ASSERT_NE(d, nullptr);
   // The desktop's own picture, as a user's desktop has one.
@@ -128,7 +129,7 @@ TEST(DesktopPictureDisplayTest, ACompositingManagerDrawsTheGradientItIsPublished
   auto compositor = vz::X11CompositingManager::Start(server.display(), 30000, &why);
   if (!compositor) {
     XCloseDisplay(d);
-    GTEST_SKIP() << why;
+    VZ_SKIP_TEST_WITHOUT(vz::kNeedsXcompmgr) << why;
   }
   auto desktop = DesktopPicture::Open(server.display(), &why);
   ASSERT_NE(desktop, nullptr) << why;

@@ -19,6 +19,7 @@
 #include "platform/process.h"
 #include "platform/clock.h"
 #include "platform/run_loop.h"
+#include "platform/test_requirement_testlib.h"
 #include "platform/text.h"
 #include "platform/ui/display_probe.h"
 #include "platform/ui/display_test_env_testlib.h"
@@ -62,7 +63,7 @@ class ProxyHost : public INetworkProxySettingHost, public IProxyProvider {
 class FrameDialogsOnDisplay : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!env_.available()) GTEST_SKIP() << env_.why();
+    if (!env_.available()) VZ_SKIP_TEST_WITHOUT(vz::kNeedsXvfb) << env_.why();
     ASSERT_TRUE(vzres::LoadResourceLibrary("vzres"));
     vzres::SetResourceLanguage(vzres::kLanguageEnglish);
     system_ = vz::OpenDisplayWindowSystem(env_.display().c_str());
@@ -169,7 +170,7 @@ TEST_F(FrameDialogsOnDisplay, OkWithAnEmptyPasswordKeepsTheDialogOpen) {
 // meeting is handed to it.
 TEST(WaitingVelzarHubOnDisplay, ShowsTheConnectingDialogUntilAMeetingArrives) {
   vz::DisplayTestEnv& env = vz::DisplayTestEnv::Get();
-  if (!env.available()) GTEST_SKIP() << env.why();
+  if (!env.available()) VZ_SKIP_TEST_WITHOUT(vz::kNeedsXvfb) << env.why();
   const fs::path root = fs::temp_directory_path() / ("velzarhub-waiting-" + std::to_string(vz::ProcessId()));
   fs::remove_all(root);
   fs::create_directories(root / "velzar");

@@ -4,6 +4,7 @@
 #include "uikit/vz_popup_menu.h"
 #include "outside/vzres/vzres.h"
 #include "platform/run_loop.h"
+#include "platform/test_requirement_testlib.h"
 #include "platform/ui/display_test_env_testlib.h"
 #include "platform/ui/input_injector.h"
 #include "platform/ui/window.h"
@@ -13,7 +14,7 @@ namespace {
 class PopupMenuOnDisplay : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!env_.available()) GTEST_SKIP() << env_.why();
+    if (!env_.available()) VZ_SKIP_TEST_WITHOUT(vz::kNeedsXvfb) << env_.why();
     ASSERT_TRUE(vzres::LoadResourceLibrary("vzres"));
     system_ = vz::OpenDisplayWindowSystem(env_.display().c_str());
     ASSERT_TRUE(system_);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "contracts/av_roster_change.h"
 #include "outside/vzwire/relay/meeting_hub.h"
 #include "outside/vzwire/relay/member_credential.h"
 #include "outside/vzwire/relay/raw_member_testlib.h"
@@ -136,9 +137,9 @@ TEST(RelayMemberIdentityTest, ASecondJoinWithTheSameCredentialReplacesTheFirstAs
   EXPECT_EQ(again.members, 2u);
   EXPECT_TRUE(alice.client.WaitClosed());
   ASSERT_TRUE(bob.Next(AV_ROSTER_CHANGE, &seen));
-  EXPECT_EQ(seen.rostertype(), 2u);
+  EXPECT_EQ(seen.rostertype(), kServerRosterLeft);
   ASSERT_TRUE(bob.Next(AV_ROSTER_CHANGE, &seen));
-  EXPECT_EQ(seen.rostertype(), 1u);
+  EXPECT_EQ(seen.rostertype(), kServerRosterEntered);
   ASSERT_EQ(seen.rosters_size(), 1);
   EXPECT_EQ(seen.rosters(0).roster_id(), "alice");
   EXPECT_EQ(seen.rosters(0).ssrc(), again.ssrc);
@@ -403,8 +404,8 @@ TEST(RelayMemberIdentityTest, AMemberWithoutARosterIdThatLeavesIsToldAsLeft) {
   AvData change;
   do {
     ASSERT_TRUE(carol.Next(AV_ROSTER_CHANGE, &change)) << "carol was not told of the leave";
-  } while (change.rostertype() == 1);  // the entries as carol joined
-  EXPECT_EQ(change.rostertype(), 2u) << "a leave told as an update";
+  } while (change.rostertype() == kServerRosterEntered);  // the entries as carol joined
+  EXPECT_EQ(change.rostertype(), kServerRosterLeft) << "a leave told as an update";
   ASSERT_EQ(change.rosters_size(), 1);
   EXPECT_EQ(change.rosters(0).ssrc(), second.ssrc);
   EXPECT_TRUE(relay.Stop());

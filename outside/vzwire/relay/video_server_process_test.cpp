@@ -7,6 +7,7 @@
 
 #include "common/byte_stream.h"
 #include "common/transport_records.h"
+#include "contracts/av_roster_change.h"
 #include "contracts/vz_transport_wrapper.h"
 #include "outside/vzwire/recording_sink_testlib.h"
 #include "outside/vzwire/transport_peer_testlib.h"
@@ -107,7 +108,7 @@ TEST(VideoServerProcessTest, RostersSubscriptionsRtpAndKeyFrameRequestsThroughTh
   bob.wrapper.Leave();
   ASSERT_TRUE(alice.sink.WaitUntil([&](const auto& events, const auto&) {
     for (const AvData& m : Member::Parsed(events, AV_ROSTER_CHANGE)) {
-      if (m.rostertype() == 2 && m.rosters(0).roster_id() == "bob") return true;
+      if (m.rostertype() == kServerRosterLeft && m.rosters(0).roster_id() == "bob") return true;
     }
     return false;
   }));

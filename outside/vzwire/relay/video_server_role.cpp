@@ -10,6 +10,7 @@
 
 #include "common/trace_client.h"
 #include "common/transport_records.h"
+#include "contracts/av_roster_change.h"
 #include "outside/vzwire/relay/rtcp_record.h"
 #include "platform/big_endian.h"
 
@@ -33,7 +34,6 @@ constexpr int kFieldCode = 10, kFieldType = 20, kFieldRosterId = 60, kFieldStatu
               kFieldSsrc = 110, kFieldRosterType = 130, kFieldRosters = 140;
 constexpr int kRosterId = 10, kRosterStatus = 20, kRosterVideoType = 30, kRosterSpotlight = 40,
               kRosterActive = 50, kRosterSsrc = 60;
-constexpr uint64_t kEntered = 1, kLeft = 2;
 constexpr uint32_t kNoVideoType = 0xFFFFFFFFu;
 // The subscriptions one participant keeps: beyond this many, only to
 // members present (a meeting has fewer members than its connections), so
@@ -116,10 +116,10 @@ class VideoServerRole : public SessionRole {
   void OnJoined(Session& session, Member& member) override {
     states_[&member] = State{};
     // The newcomer hears of everyone, itself included; the others of it.
-    Out everyone = RosterChange(kEntered);
+    Out everyone = RosterChange(kServerRosterEntered);
     for (const Member* other : session.members) AddRoster(&everyone, *other);
     SendCommand(member, everyone);
-    Out newcomer = RosterChange(kEntered);
+    Out newcomer = RosterChange(kServerRosterEntered);
     AddRoster(&newcomer, member);
     SendToOthers(session, &member, newcomer);
     // Who subscribed to it before it came (or before it reconnected).
@@ -143,7 +143,7 @@ class VideoServerRole : public SessionRole {
       it = it->second.empty() ? subscriptions_.erase(it) : std::next(it);
     }
     subscription_counts_.erase(roster);
-    Out left = RosterChange(kLeft);
+    Out left = RosterChange(kServerRosterLeft);
     left.Text(kFieldRosters, Out().Text(kRosterId, roster).Varint(kRosterSsrc, member.ssrc).Bytes());
     SendToOthers(session, &member, left);
   }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "avdef.pb.h"
+#include "contracts/av_roster_change.h"
 #include "outside/vzwire/relay/join_request.h"
 #include "outside/vzwire/relay/raw_frame_client_testlib.h"
 #include "outside/vzwire/relay/relay_records_testlib.h"
@@ -212,7 +213,7 @@ TEST_F(VideoServerRoleTest, JoinsAreAnnouncedWithSsrcsAndStatusAndLeavesToo) {
   auto alice = Joined("alice");
   ASSERT_TRUE(alice->ReadUntil([&] { return !alice->Of(AV_ROSTER_CHANGE).empty(); }));
   AvData own = alice->Of(AV_ROSTER_CHANGE)[0];
-  EXPECT_EQ(own.rostertype(), 1u);
+  EXPECT_EQ(own.rostertype(), kServerRosterEntered);
   ASSERT_EQ(own.rosters_size(), 1);
   EXPECT_EQ(own.rosters(0).roster_id(), "alice");
   EXPECT_EQ(own.rosters(0).ssrc(), alice->Ssrc());
@@ -237,7 +238,7 @@ TEST_F(VideoServerRoleTest, JoinsAreAnnouncedWithSsrcsAndStatusAndLeavesToo) {
   // The others hear of the newcomer.
   ASSERT_TRUE(alice->ReadUntil([&] { return alice->Of(AV_ROSTER_CHANGE).size() == 2; }));
   const AvData entered = alice->Of(AV_ROSTER_CHANGE)[1];
-  EXPECT_EQ(entered.rostertype(), 1u);
+  EXPECT_EQ(entered.rostertype(), kServerRosterEntered);
   ASSERT_EQ(entered.rosters_size(), 1);
   EXPECT_EQ(entered.rosters(0).roster_id(), "bob");
   EXPECT_EQ(entered.rosters(0).ssrc(), bob->Ssrc());
@@ -251,7 +252,7 @@ TEST_F(VideoServerRoleTest, JoinsAreAnnouncedWithSsrcsAndStatusAndLeavesToo) {
   bob->Leave();
   ASSERT_TRUE(alice->ReadUntil([&] { return alice->Of(AV_ROSTER_CHANGE).size() == 3; }));
   const AvData left = alice->Of(AV_ROSTER_CHANGE)[2];
-  EXPECT_EQ(left.rostertype(), 2u);
+  EXPECT_EQ(left.rostertype(), kServerRosterLeft);
   ASSERT_EQ(left.rosters_size(), 1);
   EXPECT_EQ(left.rosters(0).roster_id(), "bob");
   EXPECT_EQ(left.rosters(0).ssrc(), bob->Ssrc());
@@ -320,7 +321,7 @@ TEST_F(VideoServerRoleTest, SubscriptionsWaitForTheirTargetAndEndWithTheSubscrib
   bob->Leave();
   ASSERT_TRUE(alice->ReadUntil([&] {
     for (const AvData& m : alice->Of(AV_ROSTER_CHANGE)) {
-      if (m.rostertype() == 2) return true;
+      if (m.rostertype() == kServerRosterLeft) return true;
     }
     return false;
   }));
@@ -450,11 +451,11 @@ TEST_F(VideoServerRoleTest, AParticipantBackBeforeItsOldConnectionWentReplacesIt
   // alice hears bob leave and come back with his new stream, never two bobs.
   ASSERT_TRUE(alice->ReadUntil([&] { return alice->Of(AV_ROSTER_CHANGE).size() == 4; }));
   const AvData left = alice->Of(AV_ROSTER_CHANGE)[2];
-  EXPECT_EQ(left.rostertype(), 2u);
+  EXPECT_EQ(left.rostertype(), kServerRosterLeft);
   ASSERT_EQ(left.rosters_size(), 1);
   EXPECT_EQ(left.rosters(0).roster_id(), "bob");
   const AvData back = alice->Of(AV_ROSTER_CHANGE)[3];
-  EXPECT_EQ(back.rostertype(), 1u);
+  EXPECT_EQ(back.rostertype(), kServerRosterEntered);
   ASSERT_EQ(back.rosters_size(), 1);
   EXPECT_EQ(back.rosters(0).roster_id(), "bob");
   EXPECT_EQ(back.rosters(0).ssrc(), bob_new->Ssrc());

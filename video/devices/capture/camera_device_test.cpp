@@ -10,6 +10,7 @@
 
 #include "platform/camera/v4l2_camera.h"
 #include "platform/run_loop.h"
+#include "platform/test_requirement_testlib.h"
 #include "video/devices/capture/capture_backend.h"
 #include "video/devices/capture/v4l2_cap_engine.h"
 #include "video/engine/core/vz_video_sample_allocator.h"
@@ -35,7 +36,9 @@ std::string FourccText(uint32_t fourcc) {
 TEST(CameraDeviceTest, ARealCameraListsItsFormatsAndStreamsOneHundredFrames) {
   vz::V4l2Port& port = vz::SystemV4l2Port();
   const auto cameras = vz::ListV4l2Cameras(port);
-  if (cameras.empty()) GTEST_SKIP() << "this machine has no V4L2 capture device (no webcam, no vivid node)";
+  if (cameras.empty()) {
+    VZ_SKIP_TEST_WITHOUT(vz::kNeedsCamera) << "this machine has no V4L2 capture device (no webcam, no vivid node)";
+  }
   std::printf("camera %s: %s (%s, %s)\n", cameras[0].node.c_str(), cameras[0].display_name.c_str(),
               cameras[0].driver.c_str(), cameras[0].unique_name.c_str());
   {

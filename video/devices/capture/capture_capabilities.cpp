@@ -45,7 +45,7 @@ int32_t VideoTypeOfFourcc(uint32_t fourcc) {
     case vz::kFourccYv12:
       return kVideoTypeYv12;
     case vz::kFourccBgr24:
-      return kVideoTypeRgb24TopDown;  // the kernel's rows are top-down
+      return kVideoTypeBgr24;  // the kernel's rows are top-down
     default:
       return kVideoTypeOther;
   }
@@ -59,8 +59,8 @@ uint32_t FourccOfVideoType(int32_t video_type) {
       return vz::kFourccYuyv;
     case kVideoTypeYv12:
       return vz::kFourccYv12;
-    case kVideoTypeRgb24TopDown:
-    case kVideoTypeRgb24BottomUp:
+    case kVideoTypeBgr24:
+    case kVideoTypeBgr24BottomUp:
       return vz::kFourccBgr24;
     default:
       return 0;
@@ -76,8 +76,8 @@ int64_t PictureBytes(int32_t video_type, int32_t width, int32_t height) {
       return pixels + 2 * (static_cast<int64_t>((width + 1) / 2) * ((height + 1) / 2));
     case kVideoTypeYuy2:
       return static_cast<int64_t>((width + 1) & ~1) * 2 * height;
-    case kVideoTypeRgb24TopDown:
-    case kVideoTypeRgb24BottomUp:
+    case kVideoTypeBgr24:
+    case kVideoTypeBgr24BottomUp:
       return pixels * 3;
     default:
       return 0;

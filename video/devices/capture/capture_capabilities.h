@@ -7,16 +7,12 @@
 
 #include "platform/camera/camera_records.h"
 #include "video/engine/core/video_format.h"
+#include "video/engine/core/video_types.h"
 
 namespace vzcapture {
 
-// The engine's video types of the capture side.
-inline constexpr int32_t kVideoTypeOther = 0;  // MJPEG among them
-inline constexpr int32_t kVideoTypeI420 = 2;
-inline constexpr int32_t kVideoTypeYuy2 = 3;
-inline constexpr int32_t kVideoTypeRgb24TopDown = 4;
-inline constexpr int32_t kVideoTypeYv12 = 5;
-inline constexpr int32_t kVideoTypeRgb24BottomUp = 7;
+// A camera delivers pictures of kVideoTypeOther (MJPEG among them), I420,
+// YUY2, YV12, or 24-bit BGR in either row order.
 
 // 0 for a pixel format without a type of its own (MJPEG).
 int32_t VideoTypeOfFourcc(uint32_t fourcc);

@@ -92,7 +92,7 @@ TEST(CaptureCapabilitiesTest, FrameRatesSnapToTheKnownRates) {
 
 TEST(CaptureCapabilitiesTest, PixelFormatsMapToVideoTypesAndPictureSizes) {
   EXPECT_EQ(VideoTypeOfFourcc(vz::kFourccMjpeg), kVideoTypeOther);
-  EXPECT_EQ(FourccOfVideoType(kVideoTypeRgb24BottomUp), vz::kFourccBgr24);
+  EXPECT_EQ(FourccOfVideoType(kVideoTypeBgr24BottomUp), vz::kFourccBgr24);
   EXPECT_EQ(FourccOfVideoType(9), 0u);
   EXPECT_EQ(PictureBytes(kVideoTypeI420, 640, 360), 345600);
   EXPECT_EQ(PictureBytes(kVideoTypeYuy2, 640, 480), 614400);

@@ -101,8 +101,8 @@ AcceptedTypes AcceptedTypesFor(const VideoFormat* format) {
       break;
     case kVideoTypeI420:
     case kVideoTypeYuy2:
-    case kVideoTypeRgb24TopDown:
-    case kVideoTypeRgb24BottomUp:
+    case kVideoTypeBgr24:
+    case kVideoTypeBgr24BottomUp:
       accepted.fourccs = {FourccOfVideoType(format->video_type)};
       break;
     default:

@@ -8,16 +8,16 @@
 #include <thread>
 
 #include "common/trace_client.h"
-#include "platform/settings_store.h"
 #include "contracts/test_pattern.h"
+#include "platform/settings_store.h"
 #include "video/devices/capture/sample_room.h"
 #include "video/engine/core/engine_clock.h"
 #include "video/engine/core/video_factories.h"
+#include "video/engine/core/video_types.h"
 #include "video/engine/send/video_cap_engine_base.h"
 
 namespace {
 
-constexpr int32_t kVideoTypeI420 = 2;
 constexpr char16_t kDeviceName[] = u"Velzar Test Camera";
 constexpr char16_t kUniqueName[] = u"velzar-test-camera-0";
 

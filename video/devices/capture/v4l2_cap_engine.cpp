@@ -48,7 +48,7 @@ class CameraFormatSetter : public ICaptureFormatSetter {
 
 bool KnownVideoType(int32_t type) {
   return type == kVideoTypeOther || type == kVideoTypeI420 || type == kVideoTypeYuy2 ||
-         type == kVideoTypeRgb24TopDown || type == kVideoTypeYv12 || type == kVideoTypeRgb24BottomUp;
+         type == kVideoTypeBgr24 || type == kVideoTypeYv12 || type == kVideoTypeBgr24BottomUp;
 }
 
 }  // namespace
@@ -247,7 +247,7 @@ void CV4l2CapEngine::OnGrabberFrame(const GrabberFrame& frame) {
 
 void CV4l2CapEngine::DeliverFrame(const GrabberFrame& frame) {
   int32_t type = VideoTypeOfFourcc(frame.fourcc);
-  if (frame.fourcc == vz::kFourccBgr24) type = frame.height < 0 ? kVideoTypeRgb24TopDown : kVideoTypeRgb24BottomUp;
+  if (frame.fourcc == vz::kFourccBgr24) type = frame.height < 0 ? kVideoTypeBgr24 : kVideoTypeBgr24BottomUp;
   if (type == kVideoTypeOther) {
     VZ_LOG_ERROR("unknown subtype!");
     dropped_.fetch_add(1);

@@ -90,6 +90,60 @@ TEST(ColorSpaceConvertorTest, KnownYuvValuesGiveKnownColoursInEveryRgbFormat) {
   }
 }
 
+// A source whose chroma rows are padded past half the width, as a decoder's
+// picture is: every kernel steps chroma rows by the chroma stride, so the
+// padding (colours of its own) never shows and the second chroma row lands
+// on the picture's lower half.
+TEST(ColorSpaceConvertorTest, PlanarToPackedStepsChromaRowsByTheirOwnPaddedStride) {
+  struct Packed {
+    uint32_t code;
+    int bytes, r, g, b;  // byte offsets; YUY2 has none
+  };
+  const Packed outputs[] = {{CSP_BGR24, 3, 2, 1, 0}, {CSP_BGRA32, 4, 2, 1, 0}, {CSP_RGB24, 3, 0, 1, 2},
+                            {CSP_YUY2, 2, -1, -1, -1}};
+  const int h = 4, pad = 5;
+  const uint32_t widest = kMmxSse2 | (DetectCpuFeatures() & (kCpuSsse3 | kCpuAvx2));
+  for (uint32_t features : {kPlainOnly, kMmxOnly, kMmxSse2, widest}) {
+    for (const Packed& out : outputs) {
+      for (int w : {6, 16, 64}) {  // plain and vector entries
+        SCOPED_TRACE(::testing::Message() << "features 0x" << std::hex << features << std::dec << ", format "
+                                        << out.code << ", width " << w);
+        const int luma_stride = w + 3, chroma_stride = w / 2 + pad;
+        // Upper half red (Y 82, U 90, V 240), lower half black (16, 128,
+        // 128); the chroma padding holds U 0 and V 255.
+        std::vector<uint8_t> y(static_cast<size_t>(luma_stride) * h, 0xEE);
+        std::vector<uint8_t> u(static_cast<size_t>(chroma_stride) * h / 2, 0);
+        std::vector<uint8_t> v(u.size(), 255);
+        for (int row = 0; row < h; ++row) std::memset(&y[row * luma_stride], row < 2 ? 82 : 16, w);
+        for (int row = 0; row < h / 2; ++row) {
+          std::memset(&u[row * chroma_stride], row == 0 ? 90 : 128, w / 2);
+          std::memset(&v[row * chroma_stride], row == 0 ? 240 : 128, w / 2);
+        }
+        ImageDesc src{};
+        src.width = w, src.height = h, src.format = CSP_I420;
+        src.plane[0] = y.data(), src.plane[1] = u.data(), src.plane[2] = v.data();
+        src.stride[0] = luma_stride, src.stride[1] = src.stride[2] = chroma_stride;
+        PackedImage dst(w, h, out.code, out.bytes);
+        ASSERT_EQ(Convert(features, src, dst.desc), kConvertOk);
+        for (int row = 0; row < h; ++row) {
+          const bool red = row < 2;
+          for (int x = 0; x < w; ++x) {
+            const uint8_t* p = dst.bytes.data() + (row * w + x) * out.bytes;
+            if (out.code == CSP_YUY2) {
+              EXPECT_EQ(p[0], red ? 82 : 16) << x << "," << row;
+              EXPECT_EQ(p[1], (x % 2 == 0 ? (red ? 90 : 128) : (red ? 240 : 128))) << x << "," << row;
+              continue;
+            }
+            EXPECT_NEAR(p[out.r], red ? 255 : 0, 3) << x << "," << row;
+            EXPECT_EQ(p[out.g], 0) << x << "," << row;
+            EXPECT_EQ(p[out.b], 0) << x << "," << row;
+          }
+        }
+      }
+    }
+  }
+}
+
 TEST(ColorSpaceConvertorTest, KnownColoursLandOnKnownYuvValues) {
   struct Known {
     uint8_t r, g, b;

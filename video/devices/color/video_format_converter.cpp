@@ -4,6 +4,7 @@
 
 #include "common/trace_client.h"
 #include "video/devices/color/cpu_features.h"
+#include "video/engine/core/video_types.h"
 
 using namespace nsVZVP;
 
@@ -144,7 +145,7 @@ IVideoSample* CVideoFormatConverter::ConvertRenderImage(uint32_t wanted, IVideoS
 
 const uint8_t* CVideoFormatConverter::ConvertEncoderInput(const VideoFormat& format, const uint8_t* data,
                                                           int32_t length) {
-  if (format.video_type == 2) return data;
+  if (format.video_type == kVideoTypeI420) return data;
   const int32_t w = format.width, h = format.height;
   if (data == nullptr || !SaneSize(w, h)) {
     VZ_LOG_ERROR("captured frame %dx%d refused", w, h);
@@ -162,12 +163,12 @@ const uint8_t* CVideoFormatConverter::ConvertEncoderInput(const VideoFormat& for
     needed = static_cast<int64_t>(stride) * h;
   };
   switch (format.video_type) {
-    case 1: packed(CSP_RGB24, 24); break;
-    case 3: packed(CSP_YUY2, 16); break;
-    case 4: packed(CSP_BGR24, 24); break;
-    case 6: packed(CSP_RGB24 | CSP_BOTTOM_UP, 24); break;
-    case 7: packed(CSP_BGR24 | CSP_BOTTOM_UP, 24); break;
-    case 5:
+    case kVideoTypeRgb24: packed(CSP_RGB24, 24); break;
+    case kVideoTypeYuy2: packed(CSP_YUY2, 16); break;
+    case kVideoTypeBgr24: packed(CSP_BGR24, 24); break;
+    case kVideoTypeRgb24BottomUp: packed(CSP_RGB24 | CSP_BOTTOM_UP, 24); break;
+    case kVideoTypeBgr24BottomUp: packed(CSP_BGR24 | CSP_BOTTOM_UP, 24); break;
+    case kVideoTypeYv12:
       src.format = CSP_YV12;
       src.plane[0] = bytes;
       src.plane[1] = bytes + w * h;

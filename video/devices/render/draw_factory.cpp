@@ -16,7 +16,7 @@ IVideoDraw* CreateDirect3D9ExDraw(IVideoWindowPort* window, IDrawHost* host) {
   VZ_LOG("Create GPU draw");
   auto* draw = new CDirect3D9ExDraw();
   if (!draw->Init(window, host)) {
-    VZ_LOG_ERROR("");
+    VZ_LOG_ERROR("the GPU draw could not be set up on its window");
     DestoryDraw(draw);
     return nullptr;
   }
@@ -26,7 +26,7 @@ IVideoDraw* CreateDirect3D7Draw(IVideoWindowPort* window, IDrawHost* host) {
   VZ_LOG("Create XRender draw");
   auto* draw = new CDirect3D7Draw();
   if (!draw->Init(window, host)) {
-    VZ_LOG_ERROR("");
+    VZ_LOG_ERROR("the XRender draw could not be set up on its window");
     DestoryDraw(draw);
     return nullptr;
   }
@@ -36,7 +36,7 @@ IVideoDraw* CreateGDIDraw(IVideoWindowPort* window, IDrawHost* host) {
   VZ_LOG("Create GDI draw");
   auto* draw = new CGDIDraw();
   if (!draw->Init(window, host)) {
-    VZ_LOG_ERROR("");
+    VZ_LOG_ERROR("the GDI draw could not be set up on its window");
     DestoryDraw(draw);
     return nullptr;
   }

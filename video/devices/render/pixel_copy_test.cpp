@@ -174,6 +174,8 @@ TEST(FitRectTest, LetterboxPillarboxAndEqualAspect) {
   EXPECT_EQ(out, (Rect{10, 80, 650, 440}));
   FitRect(&out, Rect{0, 0, 480, 640}, Rect{0, 0, 400, 400});  // tall into square → pillarbox
   EXPECT_EQ(out, (Rect{50, 0, 350, 400}));
+  FitRect(&out, Rect{0, 0, 480, 640}, Rect{30, 40, 430, 440});  // the same, in a target away from (0,0)
+  EXPECT_EQ(out, (Rect{80, 40, 380, 440}));
   FitRect(&out, Rect{0, 0, 320, 240}, Rect{5, 5, 645, 485});
   EXPECT_EQ(out, (Rect{5, 5, 645, 485}));
   FitRect(&out, Rect{}, Rect{0, 0, 10, 10});

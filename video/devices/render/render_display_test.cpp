@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/run_loop.h"
+#include "platform/test_requirement_testlib.h"
 #include "platform/ui/display_test_env_testlib.h"
 #include "platform/ui/gles_video_device.h"
 #include "platform/ui/window.h"
@@ -131,7 +132,7 @@ class RenderDisplayTest : public ::testing::Test {
 
   void SetUp() override {
     vz::DisplayTestEnv& env = vz::DisplayTestEnv::Get();
-    if (!env.available()) GTEST_SKIP() << env.why();
+    if (!env.available()) VZ_SKIP_TEST_WITHOUT(vz::kNeedsXvfb) << env.why();
     system_ = vz::OpenDisplayWindowSystem(env.display().c_str());
     ASSERT_TRUE(system_);
     vz::WindowParams params;
@@ -230,7 +231,7 @@ TEST_F(RenderDisplayTest, RendererFallsBackToTheSoftwareDrawWhenTheFirstChoiceCa
 
 TEST_F(RenderDisplayTest, GpuDrawShowsEachFormatAsTheReferenceWithinAFewLevels) {
   std::string why;
-  if (!vz::GlesVideoDevice::Available(&why)) GTEST_SKIP() << "no OpenGL ES: " << why;
+  if (!vz::GlesVideoDevice::Available(&why)) VZ_SKIP_TEST_WITHOUT(vz::kNeedsMesaGles) << "no OpenGL ES: " << why;
   VideoDrawFactory gpu_only;
   gpu_only.create_software = [](IVideoWindowPort*, IDrawHost*) -> IVideoDraw* { return nullptr; };
   ASSERT_TRUE(MakeRenderer(gpu_only, CWinVideoRenderer::kRenderTypeGpu));
@@ -238,7 +239,8 @@ TEST_F(RenderDisplayTest, GpuDrawShowsEachFormatAsTheReferenceWithinAFewLevels) 
   // display where no context can be made leaves the draw failed.
   Deliver(7);
   if (renderer_->current_render_type() != CWinVideoRenderer::kRenderTypeGpu || renderer_->Redraw() != VSE_S_OK) {
-    GTEST_SKIP() << "no GL context can be made on this display (the renderer falls back; see the fallback test)";
+    VZ_SKIP_TEST_WITHOUT(vz::kNeedsMesaGles)
+        << "no GL context can be made on this display (the renderer falls back; see the fallback test)";
   }
   ExpectFormatsMatch(4);
   EXPECT_EQ(renderer_->current_render_type(), CWinVideoRenderer::kRenderTypeGpu);
@@ -246,7 +248,7 @@ TEST_F(RenderDisplayTest, GpuDrawShowsEachFormatAsTheReferenceWithinAFewLevels) 
 
 TEST_F(RenderDisplayTest, FramesFromADataThreadGetTheGpuDeviceMadeThroughTheWindowThreadsLoop) {
   std::string why;
-  if (!vz::GlesVideoDevice::Available(&why)) GTEST_SKIP() << "no OpenGL ES: " << why;
+  if (!vz::GlesVideoDevice::Available(&why)) VZ_SKIP_TEST_WITHOUT(vz::kNeedsMesaGles) << "no OpenGL ES: " << why;
   VideoDrawFactory gpu_only;
   gpu_only.create_software = [](IVideoWindowPort*, IDrawHost*) -> IVideoDraw* { return nullptr; };
   ASSERT_TRUE(MakeRenderer(gpu_only, CWinVideoRenderer::kRenderTypeGpu));
@@ -256,7 +258,9 @@ TEST_F(RenderDisplayTest, FramesFromADataThreadGetTheGpuDeviceMadeThroughTheWind
   std::thread first([&] { Deliver(7); });
   first.join();
   vz::RunLoop::ForCurrentThread().RunUntilIdle();
-  if (renderer_->current_render_type() != CWinVideoRenderer::kRenderTypeGpu) GTEST_SKIP() << "no GL context";
+  if (renderer_->current_render_type() != CWinVideoRenderer::kRenderTypeGpu) {
+    VZ_SKIP_TEST_WITHOUT(vz::kNeedsMesaGles) << "no GL context";
+  }
   std::thread second([&] { Deliver(7); });
   second.join();
   const int difference = Difference(Reference(7), false, 4);
@@ -279,12 +283,14 @@ TEST_F(RenderDisplayTest, XRenderDrawShowsEachFormatAsTheReference) {
 
 TEST_F(RenderDisplayTest, GpuDrawFollowsAResizeOfItsWindow) {
   std::string why;
-  if (!vz::GlesVideoDevice::Available(&why)) GTEST_SKIP() << "no OpenGL ES: " << why;
+  if (!vz::GlesVideoDevice::Available(&why)) VZ_SKIP_TEST_WITHOUT(vz::kNeedsMesaGles) << "no OpenGL ES: " << why;
   VideoDrawFactory gpu_only;
   gpu_only.create_software = [](IVideoWindowPort*, IDrawHost*) -> IVideoDraw* { return nullptr; };
   ASSERT_TRUE(MakeRenderer(gpu_only, CWinVideoRenderer::kRenderTypeGpu));
   Deliver(7);
-  if (renderer_->current_render_type() != CWinVideoRenderer::kRenderTypeGpu) GTEST_SKIP() << "no GL context";
+  if (renderer_->current_render_type() != CWinVideoRenderer::kRenderTypeGpu) {
+    VZ_SKIP_TEST_WITHOUT(vz::kNeedsMesaGles) << "no GL context";
+  }
   // Twice the size: the picture is scaled 2x into the new target.
   window_->SetBounds(vz::Rect::FromXYWH(50, 50, 2 * kWidth, 2 * kHeight));
   system_->Sync();

@@ -137,9 +137,9 @@ VseResult TestSample::SetFormat(const VideoFormat* format) {
 TestSample* MakeTestSample(int32_t video_type, int32_t width, int32_t height, int32_t short_by) {
   int64_t bytes = 0;
   switch (video_type) {
-    case 2:
-    case 5: bytes = int64_t{width} * height + 2 * (width / 2) * (height / 2); break;
-    case 3: bytes = 2 * int64_t{width} * height; break;
+    case kVideoTypeI420:
+    case kVideoTypeYv12: bytes = int64_t{width} * height + 2 * (width / 2) * (height / 2); break;
+    case kVideoTypeYuy2: bytes = 2 * int64_t{width} * height; break;
     default: bytes = int64_t{((width * 24 + 31) / 32) * 4} * height; break;
   }
   std::vector<uint8_t> data(static_cast<size_t>(bytes - short_by));

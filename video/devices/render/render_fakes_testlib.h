@@ -14,6 +14,7 @@
 #include "video/devices/render/video_draw_base.h"
 #include "video/devices/render/video_window_port.h"
 #include "video/engine/core/video_interfaces.h"
+#include "video/engine/core/video_types.h"
 
 // What was posted to the fake window's thread; owned by the test, so it
 // outlives the port (which dies with its renderer).
@@ -146,7 +147,7 @@ class TestSample final : public IVideoSample {
   std::vector<uint8_t> data_;
 };
 
-// A sample of `video_type` (2 I420, 3 YUY2, 5 YV12, 4/7 BGR24) filled with
+// A sample of `video_type` (I420, YUY2, YV12 or 24-bit BGR) filled with
 // a pattern; one reference for the caller. `short_by` bytes fewer than the
 // format needs.
 TestSample* MakeTestSample(int32_t video_type, int32_t width, int32_t height, int32_t short_by = 0);

@@ -2,14 +2,16 @@
 
 #include "common/scoped_lock.h"
 #include "common/trace_client.h"
+#include "video/devices/color/color_space.h"
+#include "video/engine/core/video_types.h"
 
 int32_t VideoTypeOfRenderFormat(int32_t render_format) {
   switch (render_format) {
-    case 1: return 1;
-    case 2: return 8;
-    case 5: return 4;
-    case 8: return 10;
-    default: return 0;
+    case nsVZVP::CSP_RGB24: return kVideoTypeRgb24;
+    case nsVZVP::CSP_RGBA32: return kVideoTypeRgba32;
+    case nsVZVP::CSP_BGR24: return kVideoTypeBgr24;
+    case nsVZVP::CSP_ARGB32: return kVideoTypeArgb32;
+    default: return kVideoTypeOther;
   }
 }
 

@@ -47,6 +47,6 @@ class CVideoRenderer : public TEngineObject<IVideoRenderer> {
   IVideoSampleAllocator* allocator_ = nullptr;
 };
 
-// The video type a sample converted to a render format gets: 1 from 1,
-// 8 from 2, 4 from 5, 10 from 8; 0 for any other.
+// The video type a sample converted to a render format (a colour format
+// code) gets: RGB24, RGBA32, BGR24 or ARGB32; kVideoTypeOther for any other.
 int32_t VideoTypeOfRenderFormat(int32_t render_format);

@@ -8,15 +8,16 @@
 #include "video/devices/color/cpu_features.h"
 #include "video/devices/render/planar_frame_draw.h"
 #include "video/devices/render/view_window_port.h"
+#include "video/engine/core/video_types.h"
 
 namespace {
 
 // Bytes of a YUV frame of the engine's video types, packed without padding.
 int64_t PackedYuvBytes(int32_t video_type, int64_t w, int64_t h) {
   switch (video_type) {
-    case 2:
-    case 5: return w * h + 2 * (w / 2) * (h / 2);
-    case 3: return 2 * w * h;
+    case kVideoTypeI420:
+    case kVideoTypeYv12: return w * h + 2 * (w / 2) * (h / 2);
+    case kVideoTypeYuy2: return 2 * w * h;
     default: return 0;
   }
 }
@@ -244,11 +245,11 @@ VseResult CWinVideoRenderer::RenderFrame(bool repaint) {
         header.width = format_.width;
         header.height = format_.height;
         switch (format_.video_type) {
-          case 2: header.compression = MakeFourCC('I', '4', '2', '0'), header.bit_count = 12; break;
-          case 3: header.compression = MakeFourCC('Y', 'U', 'Y', '2'), header.bit_count = 16; break;
-          case 5: header.compression = MakeFourCC('Y', 'V', '1', '2'), header.bit_count = 12; break;
-          case 4: header.bit_count = 24, header.height = -format_.height; break;
-          case 7: header.bit_count = 24; break;
+          case kVideoTypeI420: header.compression = MakeFourCC('I', '4', '2', '0'), header.bit_count = 12; break;
+          case kVideoTypeYuy2: header.compression = MakeFourCC('Y', 'U', 'Y', '2'), header.bit_count = 16; break;
+          case kVideoTypeYv12: header.compression = MakeFourCC('Y', 'V', '1', '2'), header.bit_count = 12; break;
+          case kVideoTypeBgr24: header.bit_count = 24, header.height = -format_.height; break;
+          case kVideoTypeBgr24BottomUp: header.bit_count = 24; break;
           default:
             VZ_LOG_ERROR("video type %d cannot be drawn", format_.video_type);
             return VSE_E_FAIL;
@@ -294,7 +295,7 @@ VseResult CWinVideoRenderer::RenderFrame(bool repaint) {
 }
 
 int32_t CWinVideoRenderer::DrawPlanarFrame(const Rect& target) {
-  if (format_.video_type != 2 && format_.video_type != 5) return 0;
+  if (format_.video_type != kVideoTypeI420 && format_.video_type != kVideoTypeYv12) return 0;
   auto* draw = dynamic_cast<IPlanarFrameDraw*>(draw_);
   IVideoSample* sample = held_sample();
   if (draw == nullptr || sample == nullptr) return 0;
@@ -311,8 +312,8 @@ int32_t CWinVideoRenderer::DrawPlanarFrame(const Rect& target) {
   frame.y = static_cast<const uint8_t*>(p);
   const uint8_t* first = frame.y + static_cast<int64_t>(w) * h;
   const uint8_t* second = first + static_cast<int64_t>(w / 2) * (h / 2);
-  frame.u = format_.video_type == 5 ? second : first;  // YV12 stores V first
-  frame.v = format_.video_type == 5 ? first : second;
+  frame.u = format_.video_type == kVideoTypeYv12 ? second : first;  // YV12 stores V first
+  frame.v = format_.video_type == kVideoTypeYv12 ? first : second;
   frame.stride_y = w;
   frame.stride_uv = w / 2;
   frame.width = w;
@@ -350,7 +351,7 @@ VseResult CWinVideoRenderer::ConvertToRGB24() {
   in.width = w;
   in.height = h;
   std::unique_ptr<uint8_t[]> planar;
-  if (format_.video_type == 3) {
+  if (format_.video_type == kVideoTypeYuy2) {
     // No kernel goes from packed 4:2:2 to RGB: through planar 4:2:0.
     nsVZVP::ImageDesc yuy2{};
     yuy2.plane[0] = yuy2.plane[1] = yuy2.plane[2] = src;
@@ -358,7 +359,7 @@ VseResult CWinVideoRenderer::ConvertToRGB24() {
     yuy2.width = w;
     yuy2.height = h;
     yuy2.format = nsVZVP::CSP_YUY2;
-    planar.reset(new (std::nothrow) uint8_t[static_cast<size_t>(PackedYuvBytes(2, w, h))]);
+    planar.reset(new (std::nothrow) uint8_t[static_cast<size_t>(PackedYuvBytes(kVideoTypeI420, w, h))]);
     if (!planar) return VSE_E_OUTOFMEMORY;
     in.plane[0] = planar.get();
     in.plane[1] = in.plane[0] + static_cast<int64_t>(w) * h;
@@ -376,7 +377,7 @@ VseResult CWinVideoRenderer::ConvertToRGB24() {
     in.plane[2] = in.plane[1] + static_cast<int64_t>(w / 2) * (h / 2);
     in.stride[0] = w;
     in.stride[1] = in.stride[2] = w / 2;
-    in.format = format_.video_type == 5 ? nsVZVP::CSP_YV12 : nsVZVP::CSP_I420;
+    in.format = format_.video_type == kVideoTypeYv12 ? nsVZVP::CSP_YV12 : nsVZVP::CSP_I420;
   }
   nsVZVP::ImageDesc out{};
   out.plane[0] = out.plane[1] = out.plane[2] = conversion_.get();
@@ -388,7 +389,7 @@ VseResult CWinVideoRenderer::ConvertToRGB24() {
     VZ_LOG_ERROR("type %d %dx%d to 24-bit BGR failed", format_.video_type, w, h);
     return VSE_E_FAIL;
   }
-  format_.video_type = 7;
+  format_.video_type = kVideoTypeBgr24BottomUp;
   CVideoRenderer::ClearStream();  // the held sample goes; the buffer is the picture now
   return VSE_S_OK;
 }

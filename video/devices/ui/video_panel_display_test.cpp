@@ -19,6 +19,7 @@
 #include "contracts/test_pattern.h"
 #include "platform/clock.h"
 #include "platform/process.h"
+#include "platform/test_requirement_testlib.h"
 #include "platform/text.h"
 #include "platform/run_loop.h"
 #include "platform/ui/display_probe.h"
@@ -118,7 +119,7 @@ class Compositor {
 class PanelDisplayTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!env_.available()) GTEST_SKIP() << env_.why();
+    if (!env_.available()) VZ_SKIP_TEST_WITHOUT(vz::kNeedsXvfb) << env_.why();
     ASSERT_TRUE(vzres::LoadResourceLibrary("vzres"));
     system_ = vz::OpenDisplayWindowSystem(env_.display().c_str());
     ASSERT_TRUE(system_);
@@ -202,9 +203,11 @@ TEST_F(PanelDisplayTest, ControlsOverTheVideoShowAboveItBareUnderAManagerAndUnde
     std::string why;
     if (round == "twm") {
       twm = vz::X11WindowManager::Start("twm", env_.display(), 30000, &why);
-      if (!twm) GTEST_SKIP() << why;
+      if (!twm) VZ_SKIP_TEST_WITHOUT(vz::NeedsPackage("twm")) << why;
     } else if (round == "twm+xcompmgr") {
-      if (::access("/usr/bin/xcompmgr", X_OK) != 0) GTEST_SKIP() << "xcompmgr is not installed";
+      if (::access("/usr/bin/xcompmgr", X_OK) != 0) {
+        VZ_SKIP_TEST_WITHOUT(vz::kNeedsXcompmgr) << "xcompmgr is not installed";
+      }
       compositor = std::make_unique<Compositor>(env_.display(), &why);
       ASSERT_TRUE(compositor->started()) << why;
     }
@@ -424,7 +427,7 @@ class PanelFullScreenDisplayTest : public ::testing::TestWithParam<std::string> 
     std::string why;
     bool missing = false;
     if (!desk_.Start(GetParam(), 30000, &why, &missing)) {
-      if (missing) GTEST_SKIP() << why;
+      if (missing) VZ_SKIP_TEST_WITHOUT(vz::NeedsXvfbAndManager(GetParam())) << why;
       FAIL() << why;
     }
     ASSERT_TRUE(vzres::LoadResourceLibrary("vzres"));
@@ -590,9 +593,9 @@ TEST_F(PanelDisplayTest, InsideAContainerItFillsItFollowsItsSizeAndClosesWhenItG
 TEST(PanelWindowManagerTest, MinimisedItReleasesItsRenderersAndRestoredTakesThemBack) {
   vz::XvfbServer server;
   std::string why;
-  if (!server.Start(&why, 1280, 1024)) GTEST_SKIP() << why;
+  if (!server.Start(&why, 1280, 1024)) VZ_SKIP_TEST_WITHOUT(vz::kNeedsXvfb) << why;
   std::unique_ptr<vz::X11WindowManager> twm = vz::X11WindowManager::Start("twm", server.display(), 30000, &why);
-  if (!twm) GTEST_SKIP() << why;
+  if (!twm) VZ_SKIP_TEST_WITHOUT(vz::NeedsPackage("twm")) << why;
   ASSERT_TRUE(vzres::LoadResourceLibrary("vzres"));
   vz::DisplayTestEnv& env = vz::DisplayTestEnv::Get();
   vz::RunLoop& loop = vz::RunLoop::ForCurrentThread();

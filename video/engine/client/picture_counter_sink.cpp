@@ -5,14 +5,12 @@
 #include <cstdio>
 
 #include "common/trace_client.h"
-#include "video/devices/capture/test_camera.h"
 #include "contracts/test_pattern.h"
+#include "video/devices/capture/test_camera.h"
+#include "video/engine/core/video_types.h"
 
 namespace {
 
-constexpr int32_t kVideoTypeI420 = 2;
-constexpr int32_t kVideoTypeBgr24 = 4;
-constexpr int32_t kVideoTypeBgr24BottomUp = 7;
 constexpr int64_t kLogEvery = 30;
 
 uint8_t LumaOf(uint8_t b, uint8_t g, uint8_t r) {

@@ -6,11 +6,12 @@
 
 #include "common/trace_client.h"
 #include "video/engine/client/video_client_controller.h"
+#include "video/engine/core/video_types.h"
 
 namespace {
 
 constexpr int32_t kListenLctm = 1;
-constexpr int32_t kRenderVideoType = 7;
+constexpr int32_t kRenderVideoType = kVideoTypeBgr24BottomUp;
 constexpr int32_t kDecoderMode = 1;
 constexpr char kRecordingServer[] = "recordingserver";
 
@@ -236,13 +237,13 @@ void CVideoClientController::OnRosterChanged(uint32_t rosterType, const ServerRo
   if (rosters == nullptr) return;
   for (uint32_t i = 0; i < count; ++i) {
     switch (rosterType) {
-      case 1:
+      case kServerRosterEntered:
         OnServerRosterEnter(rosters[i]);
         break;
-      case 2:
+      case kServerRosterLeft:
         OnServerRosterLeft(rosters[i]);
         break;
-      case 3:
+      case kServerRosterUpdated:
         OnServerRosterUpdated(rosters[i]);
         break;
       default:

@@ -95,7 +95,7 @@ TEST_F(VideoControllerTest, ANullMeetConfigKeepsTheDefaultsAndAnUnknownQualityKe
   EXPECT_EQ(controller_->meet_config().ShowPoweredBy, 0);
   // Mode 1 still holds: a request for the largest size asks for the middle.
   const ServerRoster bob{"bob", 1, 0, 0, 0x2222};
-  std::thread([&] { FakeVideoSession::live->sink()->OnRosterChanged(1, &bob, 1); }).join();
+  std::thread([&] { FakeVideoSession::live->sink()->OnRosterChanged(kServerRosterEntered, &bob, 1); }).join();
   FakeVideoSession::live->Take();
   EXPECT_EQ(controller_->RequestSourceVideo("bob", 2, 0), 0);
   auto requests = FakeVideoSession::live->Take();
@@ -151,7 +151,7 @@ TEST_F(VideoControllerTest, ParticipantEventsReachThePanelWithCopiesOfTheirRecor
 TEST_F(VideoControllerTest, ALeavingParticipantsChannelIsDestroyed) {
   Join();
   const ServerRoster bob{"bob", 1, 0, 0, 0x2222};
-  std::thread([&] { FakeVideoSession::live->sink()->OnRosterChanged(1, &bob, 1); }).join();
+  std::thread([&] { FakeVideoSession::live->sink()->OnRosterChanged(kServerRosterEntered, &bob, 1); }).join();
   ASSERT_EQ(controller_->RequestSourceVideo("bob", 1, 0), 0);
   ASSERT_NE(FakeVideoEngine::live->listen_of(0x2222), nullptr);
   RosterRecord record = MakeRoster("bob");
@@ -176,7 +176,7 @@ TEST_F(VideoControllerTest, MessagesQueuedWhenTheControllerStopsAreFreedUnhandle
 TEST_F(VideoControllerTest, AVideoSizeFromAListenChannelReachesThePanel) {
   Join();
   const ServerRoster bob{"bob", 1, 0, 0, 0x2222};
-  std::thread([&] { FakeVideoSession::live->sink()->OnRosterChanged(1, &bob, 1); }).join();
+  std::thread([&] { FakeVideoSession::live->sink()->OnRosterChanged(kServerRosterEntered, &bob, 1); }).join();
   ASSERT_EQ(controller_->RequestSourceVideo("bob", 1, 0), 0);
   loop_.RunUntilIdle();
   controller_->events.clear();

@@ -46,7 +46,6 @@ EngineClock* SetEngineClockForTest(EngineClock* clock) {
 }
 
 int64_t MonotonicMicroseconds() { return CurrentEngineClock().MonotonicUs(); }
-TimeValue MonotonicTime() { return TimeValue::FromUs(MonotonicMicroseconds()); }
 uint32_t NowMs() { return static_cast<uint32_t>(static_cast<uint64_t>(MonotonicMicroseconds() / 1000)); }
 TimeValue NowTime() { return TimeValue::FromUs(CurrentEngineClock().WallUs()); }
 

@@ -47,11 +47,11 @@ EngineClock& CurrentEngineClock();
 EngineClock* SetEngineClockForTest(EngineClock* clock);
 
 int64_t MonotonicMicroseconds();
-TimeValue MonotonicTime();
 // Monotonic milliseconds as 32 bits; callers compare with unsigned
 // differences, which stay right across the wrap.
 uint32_t NowMs();
-// Wall clock.
+// Wall clock: one of the runtime's clocks. Every engine timing uses the
+// monotonic clock instead (NowMs), so nothing in the engine calls it.
 TimeValue NowTime();
 // Wall-clock microseconds advanced by the monotonic clock from a base taken
 // on first use, so it never steps with the wall clock.

@@ -2,50 +2,67 @@
 
 #include "common/trace_client.h"
 
+namespace {
+
+// The colour converter's format codes (its own header lies above the core);
+// the top bit marks bottom-up rows.
+constexpr uint32_t kBottomUp = 0x80000000u;
+constexpr uint32_t kCodeRgb24 = 1;
+constexpr uint32_t kCodeRgba32 = 2;
+constexpr uint32_t kCodeBgr24 = 5;
+constexpr uint32_t kCodeBgra32 = 6;
+constexpr uint32_t kCodeAbgr32 = 7;
+constexpr uint32_t kCodeArgb32 = 8;
+constexpr uint32_t kCodeYuy2 = 20;
+constexpr uint32_t kCodeI420 = 23;
+constexpr uint32_t kCodeYv12 = 24;
+
+}  // namespace
+
 uint32_t GetColorSpace(int32_t video_type) {
   switch (video_type) {
-    case 1: return 1;
-    case 2: return 23;
-    case 3: return 20;
-    case 4: return 5;
+    case kVideoTypeRgb24: return kCodeRgb24;
+    case kVideoTypeI420: return kCodeI420;
+    case kVideoTypeYuy2: return kCodeYuy2;
+    case kVideoTypeBgr24: return kCodeBgr24;
     // YV12 has a code like every type the cropper and the decoder accept;
     // without it a YV12 picture could not be converted at all.
-    case 5: return 24;
-    case 6: return 0x80000001u;
-    case 7: return 0x80000005u;
-    case 8:
-    case 10: return 2;
-    case 9:
-    case 11: return 6;
-    case 12:
-    case 14: return 0x80000002u;
-    case 13:
-    case 15: return 0x80000006u;
+    case kVideoTypeYv12: return kCodeYv12;
+    case kVideoTypeRgb24BottomUp: return kBottomUp | kCodeRgb24;
+    case kVideoTypeBgr24BottomUp: return kBottomUp | kCodeBgr24;
+    case kVideoTypeRgba32:
+    case kVideoTypeArgb32: return kCodeRgba32;
+    case kVideoTypeBgra32:
+    case kVideoTypeAbgr32: return kCodeBgra32;
+    case kVideoTypeRgba32BottomUp:
+    case kVideoTypeArgb32BottomUp: return kBottomUp | kCodeRgba32;
+    case kVideoTypeBgra32BottomUp:
+    case kVideoTypeAbgr32BottomUp: return kBottomUp | kCodeBgra32;
     default:
-      VZ_LOG_ERROR("0");
+      VZ_LOG_ERROR("video type %d has no colour format", video_type);
       return kNoColorSpace;
   }
 }
 
 int32_t GetVideoType(uint32_t color_space) {
   switch (color_space) {
-    case 1: return 1;
-    case 2: return 8;
-    case 5: return 4;
-    case 6: return 9;
-    case 7: return 11;
-    case 8: return 10;
-    case 20: return 3;
-    case 23: return 2;
-    case 24: return 5;
-    case 0x80000001u: return 6;
-    case 0x80000002u: return 12;
-    case 0x80000005u: return 7;
-    case 0x80000006u: return 13;
-    case 0x80000007u: return 15;
-    case 0x80000008u: return 14;
+    case kCodeRgb24: return kVideoTypeRgb24;
+    case kCodeRgba32: return kVideoTypeRgba32;
+    case kCodeBgr24: return kVideoTypeBgr24;
+    case kCodeBgra32: return kVideoTypeBgra32;
+    case kCodeAbgr32: return kVideoTypeAbgr32;
+    case kCodeArgb32: return kVideoTypeArgb32;
+    case kCodeYuy2: return kVideoTypeYuy2;
+    case kCodeI420: return kVideoTypeI420;
+    case kCodeYv12: return kVideoTypeYv12;
+    case kBottomUp | kCodeRgb24: return kVideoTypeRgb24BottomUp;
+    case kBottomUp | kCodeRgba32: return kVideoTypeRgba32BottomUp;
+    case kBottomUp | kCodeBgr24: return kVideoTypeBgr24BottomUp;
+    case kBottomUp | kCodeBgra32: return kVideoTypeBgra32BottomUp;
+    case kBottomUp | kCodeAbgr32: return kVideoTypeAbgr32BottomUp;
+    case kBottomUp | kCodeArgb32: return kVideoTypeArgb32BottomUp;
     default:
-      VZ_LOG_ERROR("0");
-      return 0;
+      VZ_LOG_ERROR("colour format 0x%08x has no video type", color_space);
+      return kVideoTypeOther;
   }
 }

@@ -10,6 +10,7 @@
 
 #include "common/trace_client.h"
 #include "video/engine/core/engine_clock.h"
+#include "video/engine/core/video_types.h"
 #include "video/engine/core/vz_video_sample_allocator.h"
 #include "video/engine/engine/vse_engine.h"
 #include "video/engine/send/encode_param_generator.h"
@@ -121,7 +122,7 @@ LoopbackFigures RunVideoLoopback(const LoopbackOptions& options) {
     sender->SetTransportSink(&back);  // the sender's own RTCP is not needed here
     receiver->SetTransportSink(&back);
     ready = sender->CreateVideoSourceChannel(kSsrc, 1, &wire, allocator, &source) == VSE_S_OK &&
-            receiver->CreateVideoListenChannel(kSsrc, 0, 2 /* I420 pictures */, 1, allocator, &listen) == VSE_S_OK;
+            receiver->CreateVideoListenChannel(kSsrc, 0, kVideoTypeI420, 1, allocator, &listen) == VSE_S_OK;
   }
   NetworkOption network;
   if (ready) {
@@ -163,7 +164,7 @@ LoopbackFigures RunVideoLoopback(const LoopbackOptions& options) {
     for (int i = 0; i < options.frames; ++i) {
       if (i % 30 == 0) source->UpdateUpLinkNetStat(&uplink);
       const std::vector<uint8_t> yuv = CameraPicture(i, options.width, options.height);
-      VideoFormat f{2, options.width, options.height, 30.0f, 0};
+      VideoFormat f{kVideoTypeI420, options.width, options.height, 30.0f, 0};
       if (source->InputFrame(&f, yuv.data(), static_cast<int32_t>(yuv.size())) != VSE_S_OK) continue;
       if (frame_of.emplace(source->last_time_stamp(), i).second) ++figures.frames_sent;
       for (int k = 0; k < 4; ++k) {

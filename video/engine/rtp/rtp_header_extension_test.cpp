@@ -156,6 +156,43 @@ TEST(OneByteExtension, FindSkipsPaddingAndRefusesOverrunningElements) {
   EXPECT_FALSE(FindOneByteElement(bytes.data(), 11, 4, &found, &length));
 }
 
+// Contributing sources lie between the fixed header and the extension: the
+// block starts 4 bytes later for each one the CSRC count names.
+TEST(OneByteExtension, FindLooksBehindTheContributingSources) {
+  for (int csrcs : {1, 2, 15}) {
+    SCOPED_TRACE(csrcs);
+    std::vector<uint8_t> bytes = {static_cast<uint8_t>(0x90 | csrcs), 98, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0};
+    // Sources that read as a 0xBEDE block would be found if they were skipped
+    // wrongly: an element of id 4 right behind a profile-like word.
+    for (int i = 0; i < csrcs; ++i) bytes.insert(bytes.end(), {0xBE, 0xDE, 0x00, 0x01});
+    const size_t block = bytes.size();
+    bytes.insert(bytes.end(), {0xBE, 0xDE, 0x00, 0x01, 0x10, 0xAB, 0x40, 0x07, 0x55});  // + payload
+    const uint8_t* found = nullptr;
+    int length = 0;
+    ASSERT_TRUE(FindOneByteElement(bytes.data(), static_cast<int>(bytes.size()), 4, &found, &length));
+    EXPECT_EQ(found, bytes.data() + block + 6);
+    EXPECT_EQ(length, 2);
+    ASSERT_TRUE(FindOneByteElementOfLength(bytes.data(), static_cast<int>(bytes.size()), 1, 2, &found));
+    EXPECT_EQ(found, bytes.data() + block + 4);
+    // The block's header cut off by the end of the datagram.
+    EXPECT_FALSE(FindOneByteElement(bytes.data(), static_cast<int>(block) + 3, 4, &found, &length));
+  }
+  // The same with a packet built with sources: what is added is found.
+  CVseRtpPacket p;
+  const uint8_t payload[] = {7, 7};
+  p.SetPayload(payload, 2);
+  ASSERT_TRUE(p.set_contrib_source_for_testing(0, 0x01020304u));
+  ASSERT_TRUE(p.set_contrib_source_for_testing(1, 0x05060708u));
+  const uint8_t level[2] = {0x40, 0x03};
+  const uint8_t* e[] = {level};
+  const int l[] = {2};
+  ASSERT_TRUE(AddOneByteElements(&p, e, l, 1));
+  const uint8_t* found = nullptr;
+  ASSERT_TRUE(FindOneByteElementOfLength(p.Data(), p.TotalLength(), 4, 2, &found));
+  EXPECT_EQ(found, p.Data() + 12 + 8 + 4);
+  EXPECT_EQ(found[1], 0x03);
+}
+
 int64_t g_unix_us = 0;
 uint64_t g_tick_ms = 0;
 int64_t FakeUnixMicros() { return g_unix_us; }

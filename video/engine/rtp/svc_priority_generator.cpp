@@ -9,8 +9,17 @@ using vz::rtp::SvcLayerInfo;
 using vz::rtp::SvcScalabilityInfo;
 
 namespace {
+// The layer table covers temporal ids 0..4 and quality ids 0..7.
 constexpr int kTableT = 5;
 constexpr int kTableQ = 8;
+// The highest ids an operating point may have: those the table covers.
+constexpr int kMaxOperatingT = kTableT - 1;
+constexpr int kMaxOperatingQ = kTableQ - 1;
+// A layer depends directly on at most this many others.
+constexpr int kMaxDirectDependencies = 2;
+// The size an output takes when no layer gives one.
+constexpr int kDefaultWidth = 640;
+constexpr int kDefaultHeight = 480;
 }  // namespace
 
 int CSvcPriorityGenerator::SetOutputs(int count, const SvcOutput* outputs) {
@@ -100,41 +109,72 @@ void CSvcPriorityGenerator::Rebuild() {
 }
 
 bool CSvcPriorityGenerator::BuildOutput(const SvcOutput& output, OutputTable* table) {
-  const auto& layers = info_.layers;
-  const int count = static_cast<int>(layers.size());
+  const int count = static_cast<int>(info_.layers.size());
   if (count == 0 || count > SvcScalabilityInfo::kMaxLayers) return false;
-  // Size: the least |W - w| / W + |H - h| / H; a later layer wins ties.
+  int size_w = 0, size_h = 0;
+  ChooseSize(output, &size_w, &size_h);
+  const int chosen = ChooseOperatingLayer(output, size_w, size_h);
+  if (chosen < 0) return false;
+  const int op_d = info_.layers[chosen].dependency_id;
+  const int op_t = info_.layers[chosen].temporal_id;
+  if (op_d >= kMaxD || op_t > kMaxOperatingT || greatest_q_[op_d] > kMaxOperatingQ) return false;
+  std::vector<std::vector<int>> deps;
+  if (!FindDependencies(&deps)) return false;
+  std::vector<int>& values = table->values;
+  const std::vector<int> needed = MarkNeededLayers(op_d, deps, &values);
+  switch (output.priority_mode) {
+    case kSvcPriorityQualityFirst:
+      if (!NumberQualityFirst(needed, &values)) return false;
+      break;
+    case kSvcPriorityTemporalFirst:
+      if (!NumberTemporalFirst(needed, &values)) return false;
+      break;
+    case kSvcPriorityByTemporalLevel:
+      NumberByTemporalLevel(needed, &values);
+      break;
+    default:
+      break;
+  }
+  BuildPriorityMap(output, table);
+  return true;
+}
+
+void CSvcPriorityGenerator::ChooseSize(const SvcOutput& output, int* width, int* height) const {
+  // The least |W - w| / W + |H - h| / H; a later layer wins ties.
   const double W = std::max(output.width, 1);
   const double H = std::max(output.height, 1);
-  int size_w = 640, size_h = 480;
+  *width = kDefaultWidth;
+  *height = kDefaultHeight;
   double best = 0;
   bool found = false;
-  for (const SvcLayerInfo& l : layers) {
+  for (const SvcLayerInfo& l : info_.layers) {
     if (!l.has_frame_size) continue;
     const int w = (l.width_in_mbs_minus1 + 1) * 16;
     const int h = (l.height_in_mbs_minus1 + 1) * 16;
     const double cost = std::abs(W - w) / W + std::abs(H - h) / H;
     if (!found || cost <= best) {
       best = cost;
-      size_w = w;
-      size_h = h;
+      *width = w;
+      *height = h;
       found = true;
     }
   }
-  // Frame rate: the choice only moves forward through the layers.
+}
+
+int CSvcPriorityGenerator::ChooseOperatingLayer(const SvcOutput& output, int width, int height) const {
+  // The choice only moves forward through the layers.
+  const auto& layers = info_.layers;
   const double F = output.frame_rate > 0 ? output.frame_rate : 1.0;
   int chosen = -1;
   double best_rate = 0;
   bool rate_found = false;
-  for (int i = 0; i < count; ++i) {
+  for (int i = 0; i < static_cast<int>(layers.size()); ++i) {
     const SvcLayerInfo& l = layers[i];
     if (!l.has_frame_rate || !l.has_frame_size) {
       chosen = i;
       continue;
     }
-    if ((l.width_in_mbs_minus1 + 1) * 16 != size_w || (l.height_in_mbs_minus1 + 1) * 16 != size_h) {
-      continue;
-    }
+    if ((l.width_in_mbs_minus1 + 1) * 16 != width || (l.height_in_mbs_minus1 + 1) * 16 != height) continue;
     const double rate = std::abs(F - l.avg_frame_rate / 256.0) / F;
     if (!rate_found || rate <= best_rate) {
       best_rate = rate;
@@ -142,107 +182,117 @@ bool CSvcPriorityGenerator::BuildOutput(const SvcOutput& output, OutputTable* ta
       chosen = i;
     }
   }
-  if (chosen < 0) return false;
-  const int op_d = layers[chosen].dependency_id;
-  const int op_t = layers[chosen].temporal_id;
-  if (op_d >= kMaxD || op_t > 4 || greatest_q_[op_d] > 7) return false;
-  // Direct dependencies as layer indices (at most two per layer).
-  std::vector<std::vector<int>> deps(static_cast<size_t>(count));
+  return chosen;
+}
+
+bool CSvcPriorityGenerator::FindDependencies(std::vector<std::vector<int>>* deps) const {
+  const auto& layers = info_.layers;
+  const int count = static_cast<int>(layers.size());
+  deps->assign(static_cast<size_t>(count), {});
   for (int i = 0; i < count; ++i) {
-    if (layers[i].dependency_deltas.size() > 2) return false;
+    if (static_cast<int>(layers[i].dependency_deltas.size()) > kMaxDirectDependencies) return false;
     for (uint32_t delta : layers[i].dependency_deltas) {
       const int64_t id = static_cast<int64_t>(layers[i].layer_id) - (static_cast<int64_t>(delta) + 1);
       for (int k = 0; k < count; ++k) {
         if (static_cast<int64_t>(layers[k].layer_id) == id) {
-          deps[i].push_back(k);
+          (*deps)[i].push_back(k);
           break;
         }
       }
     }
   }
-  // Needed layers, walking down from the highest index.
-  std::vector<int>& values = table->values;
-  values.assign(static_cast<size_t>(count), -1);
+  return true;
+}
+
+std::vector<int> CSvcPriorityGenerator::MarkNeededLayers(int op_d, const std::vector<std::vector<int>>& deps,
+                                                         std::vector<int>* values) const {
+  const auto& layers = info_.layers;
+  const int count = static_cast<int>(layers.size());
+  // Walking down from the highest index: a layer with dependencies is needed
+  // with them; the first layer without any ends the walk.
+  values->assign(static_cast<size_t>(count), -1);
   for (int i = count - 1; i >= 0; --i) {
     if (layers[i].dependency_id > op_d) continue;
-    if (!deps[i].empty()) {
-      values[i] = 0;
-      for (int k : deps[i]) values[k] = 0;
-      continue;
-    }
-    values[i] = 0;
-    break;
+    (*values)[i] = 0;
+    if (deps[i].empty()) break;
+    for (int k : deps[i]) (*values)[k] = 0;
   }
-  std::array<bool, kMaxD> needed{};
+  std::array<bool, kMaxD> flagged{};
   for (int i = 1; i < count; ++i) {
-    if (values[i] == 0) needed[layers[i].dependency_id] = true;
+    if ((*values)[i] == 0) flagged[layers[i].dependency_id] = true;
   }
-  std::vector<int> flagged;
+  std::vector<int> needed;
   for (int d = 0; d < kMaxD; ++d) {
-    if (needed[d]) flagged.push_back(d);
+    if (flagged[d]) needed.push_back(d);
   }
+  return needed;
+}
+
+bool CSvcPriorityGenerator::NumberQualityFirst(const std::vector<int>& needed, std::vector<int>* values) const {
   int running = 0;
   int previous_t = -1;
-  switch (output.priority_mode) {
-    case 0:
-      for (int d : flagged) {
-        if (greatest_q_[d] > kMaxQ || greatest_t_[d] > kMaxT) return false;
-        for (int q = 0; q <= greatest_q_[d]; ++q) {
-          for (int t = 0; t <= greatest_t_[d]; ++t) {
-            const int i = LayerIndex(d, t, q);
-            if (i < 0 || values[i] == -1) continue;
-            values[i] = running;
-            if (!(q == 0 && t < previous_t)) ++running;
-          }
-        }
-        previous_t = greatest_t_[d];
+  for (int d : needed) {
+    if (greatest_q_[d] > kMaxQ || greatest_t_[d] > kMaxT) return false;
+    for (int q = 0; q <= greatest_q_[d]; ++q) {
+      for (int t = 0; t <= greatest_t_[d]; ++t) {
+        const int i = LayerIndex(d, t, q);
+        if (i < 0 || (*values)[i] == -1) continue;
+        (*values)[i] = running;
+        if (!(q == 0 && t < previous_t)) ++running;
       }
-      break;
-    case 1:
-      for (int d : flagged) {
-        if (greatest_q_[d] > kMaxQ || greatest_t_[d] > kMaxT) return false;
-        for (int t = 0; t <= greatest_t_[d]; ++t) {
-          for (int q = 0; q <= greatest_q_[d]; ++q) {
-            const int i = LayerIndex(d, t, q);
-            if (i < 0 || values[i] == -1) continue;
-            const int base = LayerIndex(d, 0, 0);
-            if (q == 0 && t >= 1 && t <= previous_t && base >= 0) {
-              values[i] = values[base];
-            } else {
-              values[i] = running++;
-            }
-          }
-        }
-        previous_t = greatest_t_[d];
-      }
-      break;
-    case 2: {
-      const int h = flagged.empty() ? 0 : flagged.back();
-      for (int t = 0; t <= greatest_t_[h]; ++t) {
-        for (int d : flagged) {
-          if (d == h || greatest_t_[d] < t) continue;
-          for (int q = 0; q <= greatest_q_[d]; ++q) {
-            const int i = LayerIndex(d, t, q);
-            if (i >= 0) values[i] = t;
-          }
-        }
-        const int i = LayerIndex(h, t, 0);
-        if (i >= 0) values[i] = t;
-      }
-      running = greatest_t_[h] + 1;
-      for (int t = 0; t <= greatest_t_[h]; ++t) {
-        for (int q = 1; q <= greatest_q_[h]; ++q) {
-          const int i = LayerIndex(h, t, q);
-          if (i >= 0) values[i] = running++;
-        }
-      }
-      break;
     }
-    default:
-      break;
+    previous_t = greatest_t_[d];
   }
+  return true;
+}
+
+bool CSvcPriorityGenerator::NumberTemporalFirst(const std::vector<int>& needed, std::vector<int>* values) const {
+  int running = 0;
+  int previous_t = -1;
+  for (int d : needed) {
+    if (greatest_q_[d] > kMaxQ || greatest_t_[d] > kMaxT) return false;
+    for (int t = 0; t <= greatest_t_[d]; ++t) {
+      for (int q = 0; q <= greatest_q_[d]; ++q) {
+        const int i = LayerIndex(d, t, q);
+        if (i < 0 || (*values)[i] == -1) continue;
+        const int base = LayerIndex(d, 0, 0);
+        if (q == 0 && t >= 1 && t <= previous_t && base >= 0) {
+          (*values)[i] = (*values)[base];
+        } else {
+          (*values)[i] = running++;
+        }
+      }
+    }
+    previous_t = greatest_t_[d];
+  }
+  return true;
+}
+
+void CSvcPriorityGenerator::NumberByTemporalLevel(const std::vector<int>& needed, std::vector<int>* values) const {
+  const int h = needed.empty() ? 0 : needed.back();
+  for (int t = 0; t <= greatest_t_[h]; ++t) {
+    for (int d : needed) {
+      if (d == h || greatest_t_[d] < t) continue;
+      for (int q = 0; q <= greatest_q_[d]; ++q) {
+        const int i = LayerIndex(d, t, q);
+        if (i >= 0) (*values)[i] = t;
+      }
+    }
+    const int i = LayerIndex(h, t, 0);
+    if (i >= 0) (*values)[i] = t;
+  }
+  int running = greatest_t_[h] + 1;
+  for (int t = 0; t <= greatest_t_[h]; ++t) {
+    for (int q = 1; q <= greatest_q_[h]; ++q) {
+      const int i = LayerIndex(h, t, q);
+      if (i >= 0) (*values)[i] = running++;
+    }
+  }
+}
+
+void CSvcPriorityGenerator::BuildPriorityMap(const SvcOutput& output, OutputTable* table) {
   table->greatest = 0;
-  for (int v : values) table->greatest = std::max(table->greatest, v);
+  for (int v : table->values) table->greatest = std::max(table->greatest, v);
   // value j -> (highest + 1 - lowest) / (G + 2) x j + lowest, rounded half up.
   const int lo = output.lowest_priority;
   const int hi = output.highest_priority;
@@ -253,7 +303,6 @@ bool CSvcPriorityGenerator::BuildOutput(const SvcOutput& output, OutputTable* ta
                     static_cast<float>(lo);
     table->map[j] = static_cast<int>(v + 0.5f);
   }
-  return true;
 }
 
 int CSvcPriorityGenerator::PriorityOf(int o) const {

@@ -18,6 +18,23 @@
 #include "video/engine/rtp/svc_priority_source.h"
 #include "video/engine/rtp/svc_scalability_info.h"
 
+// How an output orders the layers it needs into priority values, for each
+// needed dependency id in increasing order:
+enum SvcPriorityMode : int {
+  // quality level by quality level, the temporal levels inside each; base
+  // quality layers at or below the previous dependency id's temporal levels
+  // share one value;
+  kSvcPriorityQualityFirst = 0,
+  // temporal level by temporal level, the quality levels inside each; a base
+  // quality layer at or below the previous dependency id's temporal levels
+  // takes the value of its dependency id's base layer;
+  kSvcPriorityTemporalFirst = 1,
+  // every layer of temporal level t gets t (of the highest dependency id
+  // only its base quality), then the highest dependency id's quality layers
+  // follow. Any other mode leaves every needed layer at 0.
+  kSvcPriorityByTemporalLevel = 2,
+};
+
 struct SvcOutput {
   int index = 0;
   int width = 0;
@@ -25,7 +42,7 @@ struct SvcOutput {
   float frame_rate = 0;
   int lowest_priority = 0;
   int highest_priority = 14;
-  int priority_mode = 0;
+  int priority_mode = kSvcPriorityQualityFirst;
 };
 
 class CSvcPriorityGenerator final : public ISvcPrioritySource {
@@ -56,7 +73,28 @@ class CSvcPriorityGenerator final : public ISvcPrioritySource {
     std::vector<int> map;  // value -> priority
   };
   void Rebuild();
+  // One output's table from the scalability information, step by step;
+  // false when the output has no usable operating point.
   bool BuildOutput(const SvcOutput& output, OutputTable* table);
+  // The layer size nearest the output's (640 x 480 when no layer has one).
+  void ChooseSize(const SvcOutput& output, int* width, int* height) const;
+  // The layer whose frame rate is nearest the output's among those of that
+  // size; -1 when there is none.
+  int ChooseOperatingLayer(const SvcOutput& output, int width, int height) const;
+  // Each layer's direct dependencies as layer indices; false when a layer
+  // has more than kMaxDirectDependencies.
+  bool FindDependencies(std::vector<std::vector<int>>* deps) const;
+  // Value 0 for the layers the operating point's dependency id needs (-1
+  // for the others); gives the needed dependency ids in increasing order.
+  std::vector<int> MarkNeededLayers(int op_d, const std::vector<std::vector<int>>& deps,
+                                    std::vector<int>* values) const;
+  // The numbering of the priority modes; false when a needed dependency id
+  // has more temporal or quality levels than an SVC header can carry.
+  bool NumberQualityFirst(const std::vector<int>& needed, std::vector<int>* values) const;
+  bool NumberTemporalFirst(const std::vector<int>& needed, std::vector<int>* values) const;
+  void NumberByTemporalLevel(const std::vector<int>& needed, std::vector<int>* values) const;
+  // The greatest value and the map from values to the output's priorities.
+  static void BuildPriorityMap(const SvcOutput& output, OutputTable* table);
   int LayerIndex(int d, int t, int q) const;
   int PriorityOf(int output) const;
 

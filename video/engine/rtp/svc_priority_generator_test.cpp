@@ -87,8 +87,9 @@ struct GridFixture : ::testing::Test {
 };
 
 TEST_F(GridFixture, NumberingModesForTheSameLayers) {
-  const SvcOutput outputs[] = {Output(0, 640, 360, 30, 0), Output(1, 640, 360, 30, 1),
-                               Output(2, 640, 360, 30, 2), Output(3, 640, 360, 30, 9)};
+  const SvcOutput outputs[] = {
+      Output(0, 640, 360, 30, kSvcPriorityQualityFirst), Output(1, 640, 360, 30, kSvcPriorityTemporalFirst),
+      Output(2, 640, 360, 30, kSvcPriorityByTemporalLevel), Output(3, 640, 360, 30, 9)};  // 9: no such mode
   ASSERT_EQ(g.SetOutputs(4, outputs), 0);
   // 640 x 360 picks the 640 x 368 layers; 30 fps the top temporal layer.
   EXPECT_EQ(g.LayerValuesForTesting(0), (std::vector<int>{0, 1, 2, 3, 3, 3, -1, -1, -1}));

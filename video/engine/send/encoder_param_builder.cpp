@@ -30,7 +30,7 @@ float LayerFrameRate(float stream_rate, float wanted, int temporal_levels) {
 
 VseResult BuildEncoderParam(const EncodeLevel& level, const EncoderInputFormat& input,
                             const EncoderSwitches& switches, vzh264::EncoderParam* p, float* stream_rate) {
-  if (input.video_type < 1 || input.video_type > 15) return VSE_E_FAIL;
+  if (input.video_type <= kVideoTypeOther || input.video_type > kLastVideoType) return VSE_E_FAIL;
   p->At(W::kWidth) = static_cast<uint32_t>(input.width);
   p->At(W::kHeight) = static_cast<uint32_t>(input.height);
   p->At(W::kTotalBitrate) = 0;

@@ -7,10 +7,11 @@
 // Threads: none; a function of its arguments.
 #include "contracts/vzh264_codec.h"
 #include "video/engine/core/engine_result.h"
+#include "video/engine/core/video_types.h"
 #include "video/engine/send/encode_level.h"
 
 struct EncoderInputFormat {
-  int32_t video_type = 4;
+  int32_t video_type = kVideoTypeBgr24;
   int32_t width = 720;
   int32_t height = 1280;
   float frame_rate = 24.0f;

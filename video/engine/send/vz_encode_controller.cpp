@@ -7,19 +7,22 @@
 #include "common/trace_client.h"
 #include "video/engine/core/engine_clock.h"
 #include "video/engine/core/fec_tables.h"
+#include "video/engine/core/video_types.h"
 
 namespace {
 
 using Lock = std::lock_guard<std::recursive_mutex>;
 
 // Video types by preference when two camera formats fit equally well:
-// I420, then YUY2, then the packed RGB orders.
+// I420, then YV12, then YUY2, then top-down 24-bit RGB or BGR; any other
+// type last.
 int FormatRank(int32_t type) {
   switch (type) {
-    case 2: return 0;
-    case 5: return 1;
-    case 3: return 2;
-    case 4: case 1: return 3;
+    case kVideoTypeI420: return 0;
+    case kVideoTypeYv12: return 1;
+    case kVideoTypeYuy2: return 2;
+    case kVideoTypeBgr24:
+    case kVideoTypeRgb24: return 3;
     default: return 4;
   }
 }
@@ -422,7 +425,10 @@ VseResult CVzEncodeController::SetProbingBandwidth(int32_t bandwidth) {
 }
 
 int CVzEncodeController::CaptureRequirement() {
-  if (source_type_ == 2) VZ_LOG_ERROR("0");
+  if (source_type_ == 2) {
+    VZ_LOG_ERROR("capture requirement asked while the source type is %d (a described source, not a camera)",
+                 source_type_);
+  }
   if (device_class_ == 0) return 0;
   if (device_class_ == 1) return 1;
   int requirement = 2;
@@ -450,7 +456,7 @@ bool CVzEncodeController::ChooseCapture(int32_t count, const VideoFormat* caps, 
         best = i;
         best_diff = diff;
       } else if (diff == best_diff) {
-        if (f.video_type > 15) break;
+        if (f.video_type > kLastVideoType) break;
         const VideoFormat& b = caps[best];
         if (FormatRank(f.video_type) < FormatRank(b.video_type) ||
             (FormatRank(f.video_type) == FormatRank(b.video_type) && top > b.max_frame_rate())) {

@@ -7,6 +7,7 @@
 #include "common/trace_client.h"
 #include "video/devices/color/video_format_converter.h"
 #include "video/engine/core/engine_clock.h"
+#include "video/engine/core/video_types.h"
 
 namespace {
 
@@ -134,7 +135,7 @@ VseResult CVzH264SvcEncoder::EncodeFrame(const VideoFormat* format, const uint8_
   }
   const int32_t w = format->width, h = format->height;
   // An I420 frame goes to the codec as it is, so its length is checked here.
-  if (format->video_type == 2 && length < I420Bytes(w, h)) {
+  if (format->video_type == kVideoTypeI420 && length < I420Bytes(w, h)) {
     VZ_LOG_ERROR("I420 frame of %d bytes for %dx%d", length, w, h);
     return VSE_E_INVALIDARG;
   }

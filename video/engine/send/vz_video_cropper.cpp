@@ -4,6 +4,7 @@
 
 #include "common/trace_client.h"
 #include "video/engine/core/va_image_content.h"
+#include "video/engine/core/video_types.h"
 
 namespace {
 
@@ -17,9 +18,13 @@ struct Layout {
 
 Layout LayoutOf(int32_t type) {
   switch (type) {
-    case 1: case 4: case 6: case 7: return {true, false, 3};
-    case 3: return {true, false, 2};
-    case 2: case 5: return {true, true, 1};
+    case kVideoTypeRgb24:
+    case kVideoTypeBgr24:
+    case kVideoTypeRgb24BottomUp:
+    case kVideoTypeBgr24BottomUp: return {true, false, 3};
+    case kVideoTypeYuy2: return {true, false, 2};
+    case kVideoTypeI420:
+    case kVideoTypeYv12: return {true, true, 1};
     default: return {};
   }
 }
@@ -157,7 +162,7 @@ VseResult CVzVideoCropper::Crop(IVideoSample* sample, bool in_place, IVideoSampl
   int32_t x = (W - w) / 2, y = (H - h) / 2;
   // Chroma is shared by pixel pairs (and row pairs in 4:2:0): an odd offset
   // would swap U and V.
-  if (format.video_type == 3 || layout.planar) x &= ~1;
+  if (format.video_type == kVideoTypeYuy2 || layout.planar) x &= ~1;
   if (layout.planar) y &= ~1;
   auto* src = static_cast<uint8_t*>(pointer);
 

@@ -98,6 +98,7 @@ class CVzVideoSourceChannel final : public TEngineObject<IVideoDeliverer>,
   VseResult SetEncodeParam(const EncodeParams* params);
   VseResult SetSingleTemporalLayer(bool on);
   VseResult SetFecSwitch(bool on);
+  // The source channel's "get FEC switch" operation; no caller reads it yet.
   bool fec_switch() const { return fec_on_; }
   int fec_level();
   // A loss value mapped to its class (negative: none), and the manual flag.
@@ -115,7 +116,8 @@ class CVzVideoSourceChannel final : public TEngineObject<IVideoDeliverer>,
   // -1 without packer or send controller.
   int32_t ConfigureOutputs(int32_t count, const OutputRecord* outputs);
   VseResult UpdateUpLinkNetStat(const UplinkStat* stat);
-  // Non-zero: the simple policy (the default); zero: the estimator.
+  // Non-zero: the simple policy (the default); zero: the estimator. An
+  // operation of the source channel's interface that no caller uses yet.
   VseResult ChooseNetworkPolicy(int32_t simple);
   VseResult SetEncodeController(IVideoEncodeController* controller);
   VseResult SetLimitToCapture(bool on);

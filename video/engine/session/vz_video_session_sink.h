@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <string>
 
+#include "contracts/av_roster_change.h"
+
 // A participant as the video server last described it (one entry of an
 // AV_ROSTER_CHANGE). The size type the server may add is not kept.
 struct ServerRoster {
@@ -20,11 +22,6 @@ struct ServerRoster {
   uint32_t active = 0;
   uint32_t ssrc = 0;       // 0: the server did not say
 };
-
-// rosterType of OnRosterChanged.
-constexpr uint32_t kServerRosterEntered = 1;
-constexpr uint32_t kServerRosterLeft = 2;
-constexpr uint32_t kServerRosterUpdated = 3;
 
 class IVZVideoSessionSink {
  public:
