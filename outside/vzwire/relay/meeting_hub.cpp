@@ -16,8 +16,6 @@ constexpr uint32_t kFirstSsrc = 0x1000;
 // Where an RTP record keeps its packet's SSRC: the record's 11-byte header,
 // then bytes 8 to 11 of the packet.
 constexpr size_t kRtpRecordSsrcOffset = 11 + 8;
-// The smallest RTCP packet the hub reads: a header and its sender's SSRC.
-constexpr size_t kRtcpPacketWithSender = 8;
 
 const char* TypeName(uint8_t type) {
   return type == kVideoSession ? "video" : type == kSharingSession ? "sharing" : "unknown";
@@ -329,31 +327,31 @@ bool MeetingHub::OwnStream(Member& member, const Frame& frame) {
   const size_t size = frame.payload.size();
   bool own = true;
   uint32_t named = 0;
+  const char* fault = nullptr;
   if (frame.kind == FrameKind::kRtp) {
     own = size >= kRtpRecordSsrcOffset + 4 && (named = vz::Load32(data + kRtpRecordSsrcOffset)) == member.ssrc;
   } else if (frame.kind == FrameKind::kRtcp) {
-    // Each packet's first SSRC is its sender (0 where an engine sends
-    // feedback without one); a BYE lists the streams it ends.
-    RtcpPackets packets(data, size, kRtcpPacketWithSender);
+    // Walked as the members' engines walk it, and relayed only whole, with
+    // every packet speaking for the member's own stream.
+    RtcpCompound compound(data, size);
+    fault = compound.fault();
+    own = compound.whole();
     RtcpPacket packet;
-    while (own && packets.Next(&packet)) {
-      if (packet.Type() == kRtcpBye) {
-        const size_t listed = packet.data[0] & 0x1F;
-        for (size_t i = 0; i < listed && 4 + i * 4 + 4 <= packet.bytes && own; ++i) {
-          named = vz::Load32(packet.data + 4 + i * 4);
-          own = named == member.ssrc;
-        }
-      } else {
-        named = vz::Load32(packet.data + 4);
-        own = named == 0 || named == member.ssrc;
-      }
+    while (own && compound.Next(&packet)) {
+      own = ForEachSource(packet, [&](uint32_t ssrc) { return (named = ssrc) == member.ssrc; });
     }
   }
   if (!own && member.media_refused++ % 1000 == 0) {
-    VZ_LOG_ERROR("member %llu (%s) sent %s for ssrc %u, not its own %u: dropped (%llu so far)",
-                 static_cast<unsigned long long>(member.id), member.join.roster_id.c_str(),
-                 FrameKindName(static_cast<uint16_t>(frame.kind)), named, member.ssrc,
-                 static_cast<unsigned long long>(member.media_refused));
+    if (fault != nullptr) {
+      VZ_LOG_ERROR("member %llu (%s) sent an RTCP record that is not whole (%s): dropped (%llu so far)",
+                   static_cast<unsigned long long>(member.id), member.join.roster_id.c_str(), fault,
+                   static_cast<unsigned long long>(member.media_refused));
+    } else {
+      VZ_LOG_ERROR("member %llu (%s) sent %s for ssrc %u, not its own %u: dropped (%llu so far)",
+                   static_cast<unsigned long long>(member.id), member.join.roster_id.c_str(),
+                   FrameKindName(static_cast<uint16_t>(frame.kind)), named, member.ssrc,
+                   static_cast<unsigned long long>(member.media_refused));
+    }
   }
   return own;
 }
