@@ -9,10 +9,13 @@
 #include <system_error>
 
 #include "bridge/command_line_split.h"
+#include "bridge/log_masking.h"
 #include "bridge/system_error_code.h"
 #include "common/trace_client.h"
 #include "platform/file_system.h"
 #include "platform/text.h"
+
+using vzbridge::MaskedAddressForLog;
 
 namespace {
 
@@ -121,7 +124,8 @@ int CLauncherDlg::StartChecked(const LaunchRequest& request) {
                             folder = request.folder, name = request.name, language = request.language,
                             pipe_name = request.pipe_name, meet_id = request.meet_id, roster_id = request.roster_id;
   const std::string domain8 = Narrow(domain), package8 = Narrow(package);
-  VZ_LOG_OBJ("domain[%s], pkg[%s], ver[%s], folder[%s] name[%s] lang [%s]", domain8.c_str(), package8.c_str(),
+  VZ_LOG_OBJ("domain[%s], pkg[%s], ver[%s], folder[%s] name[%s] lang [%s]", MaskedAddressForLog(domain8).c_str(),
+             MaskedAddressForLog(package8).c_str(),
              Narrow(version).c_str(), Narrow(folder).c_str(), Narrow(name).c_str(), Narrow(language).c_str());
   started_pid_ = -1;
   {
@@ -173,8 +177,9 @@ int CLauncherDlg::StartChecked(const LaunchRequest& request) {
     refusal = "the package path is too long";
   }
   if (!refusal.empty()) {
-    VZ_LOG_ERROR("package [%s] refused: %s", package8.c_str(), refusal.c_str());
-    Log("StartVelzarApplication can't upgrade from package [%s]: %s.", package8.c_str(), refusal.c_str());
+    VZ_LOG_ERROR("package [%s] refused: %s", MaskedAddressForLog(package8).c_str(), refusal.c_str());
+    Log("StartVelzarApplication can't upgrade from package [%s]: %s.", MaskedAddressForLog(package8).c_str(),
+        refusal.c_str());
     ReportResult(2);  // the required client cannot be put in place
     return 0;
   }
@@ -184,7 +189,7 @@ int CLauncherDlg::StartChecked(const LaunchRequest& request) {
     package_file_ = package_file;
   }
   if (vz::FileExists(package_file)) vz::RemoveFile(package_file);
-  VZ_LOG_OBJ("URL [%s] file [%s]", download_url_.c_str(), package_file.c_str());
+  VZ_LOG_OBJ("URL [%s] file [%s]", MaskedAddressForLog(download_url_).c_str(), package_file.c_str());
   Log("StartVelzarApplication different version, upgrade automatically.");
   CreateUpgradeDialog();
   return 1;
@@ -287,7 +292,8 @@ void CLauncherDlg::DownloadThreadRun(std::string url, std::string file) {
 }
 
 vz::DownloadResult CLauncherDlg::DownloadAndLog(const std::string& url, const std::string& file) {
-  VZ_LOG_OBJ("m_szDownloadPkgURL=%s m_szDownloadPkgFile=%s", url.c_str(), file.c_str());
+  const std::string logged_url = MaskedAddressForLog(url);
+  VZ_LOG_OBJ("m_szDownloadPkgURL=%s m_szDownloadPkgFile=%s", logged_url.c_str(), file.c_str());
   vz::DownloadResult result;
   try {
     result = ports_.downloader->DownloadToFile(url, file, 0700, this);
@@ -297,9 +303,9 @@ vz::DownloadResult CLauncherDlg::DownloadAndLog(const std::string& url, const st
     result.detail = ENOMEM;
     result.message = error.what();
   }
-  VZ_LOG_OBJ("download [%s] finished with result [0x%08x] (%d) %s", url.c_str(), static_cast<unsigned>(result.code),
-             result.detail, result.message.c_str());
-  Log("download [%s] finished with result [0x%08x] (%d)", url.c_str(), static_cast<unsigned>(result.code),
+  VZ_LOG_OBJ("download [%s] finished with result [0x%08x] (%d) %s", logged_url.c_str(),
+             static_cast<unsigned>(result.code), result.detail, result.message.c_str());
+  Log("download [%s] finished with result [0x%08x] (%d)", logged_url.c_str(), static_cast<unsigned>(result.code),
       result.detail);
   if (result.code != vz::kDownloadOk) {
     Log("download result 1 is a cancel, 2 a transfer failure (the number is a libcurl error, see libcurl-errors(3)), "

@@ -7,6 +7,7 @@
 
 #include "bridge/extension_messages.h"
 #include "bridge/json_plain_run.h"
+#include "bridge/log_masking.h"
 #include "bridge/message_type_scan.h"
 #include "bridge/native_message.h"
 #include "common/scoped_lock.h"
@@ -23,19 +24,20 @@ namespace {
 constexpr uint32_t kClientDeadlineSeconds = 15;
 
 // The log's view of an incoming message: more than 1,023 bytes are cut to
-// 1,016 and the full length.
+// 1,016 and the full length; secrets masked (log_masking.h).
 std::string InputForLog(std::string_view text) {
-  if (text.size() <= 1023) return std::string(text);
-  return std::string(text.substr(0, 1016)) + "...[" + std::to_string(text.size()) + "]";
+  if (text.size() <= 1023) return vzbridge::MaskedMessageForLog(text);
+  return vzbridge::MaskedMessageForLog(text.substr(0, 1016)) + "...[" + std::to_string(text.size()) + "]";
 }
 
 // The log's view of an outgoing message (made of parts): more than 255
-// bytes are cut to 250.
+// bytes are cut to 250; secrets masked.
 std::string OutputForLog(const std::string_view* parts, size_t count, size_t size) {
   const size_t keep = size <= 255 ? size : 250;
   std::string line;
   line.reserve(keep + 3);
   for (size_t i = 0; i < count && line.size() < keep; ++i) line.append(parts[i].substr(0, keep - line.size()));
+  line = vzbridge::MaskedMessageForLog(line);
   if (size > keep) line += "...";
   return line;
 }

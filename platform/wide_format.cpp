@@ -177,7 +177,7 @@ void FormatText(Output& out, const Spec& spec, const char16_t* text, size_t leng
       out, spec, length, false, [] {}, [&] { out.PutText(text, length); });
 }
 
-void FormatWideArgument(Output& out, const Spec& spec, const char16_t* text) {
+void FormatWideArgument(Output& out, const Spec& spec, const char16_t* text, const WideFormatFields* fields) {
   if (text == nullptr) text = u"(null)";
   size_t length = 0;
   if (spec.precision < 0) {
@@ -188,13 +188,23 @@ void FormatWideArgument(Output& out, const Spec& spec, const char16_t* text) {
     while (length < limit && text[length] != u'\0') ++length;
     if (length == limit && length > 0 && IsHighSurrogate(text[length - 1])) --length;
   }
+  if (fields != nullptr && fields->wide != nullptr) {
+    const std::u16string changed = fields->wide(std::u16string_view(text, length));
+    FormatText(out, spec, changed.data(), changed.size());
+    return;
+  }
   FormatText(out, spec, text, length);
 }
 
 // Precision of a narrow argument counts its bytes, so "%.*S" prints a slice.
-void FormatNarrowArgument(Output& out, const Spec& spec, const char* text) {
+void FormatNarrowArgument(Output& out, const Spec& spec, const char* text, const WideFormatFields* fields) {
   if (text == nullptr) text = "(null)";
   size_t length = spec.precision < 0 ? std::strlen(text) : strnlen(text, static_cast<size_t>(spec.precision));
+  if (fields != nullptr && fields->narrow != nullptr) {
+    const std::u16string wide = Utf8ToUtf16(fields->narrow(std::string_view(text, length)));
+    FormatText(out, spec, wide.data(), wide.size());
+    return;
+  }
   std::u16string wide = Utf8ToUtf16(std::string_view(text, length));
   FormatText(out, spec, wide.data(), wide.size());
 }
@@ -233,7 +243,7 @@ void FormatDouble(Output& out, const Spec& spec, double value) {
       [&] { out.PutAscii(digits, count); });
 }
 
-size_t Format(Output& out, const char16_t* format, va_list args) {
+size_t Format(Output& out, const char16_t* format, va_list args, const WideFormatFields* fields) {
   if (format == nullptr) return out.Finish();
   const char16_t* cursor = format;
   while (*cursor != u'\0') {
@@ -338,7 +348,12 @@ size_t Format(Output& out, const char16_t* format, va_list args) {
       }
       case u'c': {
         char16_t unit = static_cast<char16_t>(va_arg(args, int));
-        FormatText(out, spec, &unit, 1);
+        if (fields != nullptr && fields->wide != nullptr) {
+          const std::u16string changed = fields->wide(std::u16string_view(&unit, 1));
+          FormatText(out, spec, changed.data(), changed.size());
+        } else {
+          FormatText(out, spec, &unit, 1);
+        }
         break;
       }
       case u's':
@@ -349,9 +364,9 @@ size_t Format(Output& out, const char16_t* format, va_list args) {
         if (spec.size == Size::kShort) wide = false;
         if (spec.size == Size::kLong) wide = true;
         if (wide) {
-          FormatWideArgument(out, spec, va_arg(args, const char16_t*));
+          FormatWideArgument(out, spec, va_arg(args, const char16_t*), fields);
         } else {
-          FormatNarrowArgument(out, spec, va_arg(args, const char*));
+          FormatNarrowArgument(out, spec, va_arg(args, const char*), fields);
         }
         break;
       }
@@ -380,7 +395,13 @@ size_t Format(Output& out, const char16_t* format, va_list args) {
 
 size_t FormatWideV(char16_t* out, size_t capacity, const char16_t* format, va_list args) {
   Output output(out, capacity);
-  return Format(output, format, args);
+  return Format(output, format, args, nullptr);
+}
+
+size_t FormatWideV(char16_t* out, size_t capacity, const char16_t* format, va_list args,
+                   const WideFormatFields& fields) {
+  Output output(out, capacity);
+  return Format(output, format, args, &fields);
 }
 
 size_t FormatWide(char16_t* out, size_t capacity, const char16_t* format, ...) {
@@ -394,7 +415,7 @@ size_t FormatWide(char16_t* out, size_t capacity, const char16_t* format, ...) {
 std::u16string FormatWideStringV(const char16_t* format, va_list args) {
   std::u16string text;
   Output output(&text);
-  Format(output, format, args);
+  Format(output, format, args, nullptr);
   return text;
 }
 

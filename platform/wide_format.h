@@ -13,6 +13,7 @@
 #include <cstdarg>
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace vz {
 
@@ -20,6 +21,17 @@ namespace vz {
 // Returns the number of units written (without the terminator).
 size_t FormatWide(char16_t* out, size_t capacity, const char16_t* format, ...);
 size_t FormatWideV(char16_t* out, size_t capacity, const char16_t* format, va_list args);
+
+// What becomes of each text and character argument before it is written
+// (the log writer escapes them): `narrow` takes a narrow text as it came
+// (UTF-8, after its precision), `wide` a wide text or character. A null
+// function leaves its arguments as they are; width is applied afterwards.
+struct WideFormatFields {
+  std::string (*narrow)(std::string_view text) = nullptr;
+  std::u16string (*wide)(std::u16string_view text) = nullptr;
+};
+size_t FormatWideV(char16_t* out, size_t capacity, const char16_t* format, va_list args,
+                   const WideFormatFields& fields);
 
 // Formats into a string with no limit.
 std::u16string FormatWideString(const char16_t* format, ...);

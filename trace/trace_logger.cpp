@@ -5,11 +5,13 @@
 #include <cstring>
 #include <thread>
 
+#include "common/log_text.h"
 #include "platform/clock.h"
 #include "platform/fatal_signal_safe_io.h"
 #include "platform/process.h"
 #include "platform/text.h"
 #include "platform/wide_format.h"
+#include "trace/log_text_format.h"
 #include "trace/signal_safe_format.h"
 
 namespace vz {
@@ -73,16 +75,22 @@ size_t TraceLogger::FormatPrefix(char* out, size_t capacity) const {
 void TraceLogger::LogA(const char* format, va_list args) {
   if (format == nullptr) return;
   char text[kTraceBufferSize];
-  const int n = std::vsnprintf(text, sizeof(text), format, args);
-  if (n < 0) return;
+  const size_t n = FormatLogTextV(text, sizeof(text), format, args);
   // WriteLine cuts the text again where the whole line would not fit.
-  WriteLine(std::string_view(text, static_cast<size_t>(n) < sizeof(text) ? static_cast<size_t>(n) : sizeof(text) - 1));
+  WriteLine(std::string_view(text, n));
 }
 
 void TraceLogger::LogW(const char16_t* format, va_list args) {
   if (format == nullptr) return;
   char16_t text[kTraceBufferSize];
-  FormatWideV(text, kTraceBufferSize, format, args);
+  WideFormatFields escaped;
+  escaped.narrow = [](std::string_view field) {
+    std::string safe;
+    AppendLineSafeText(&safe, field);
+    return safe;
+  };
+  escaped.wide = [](std::u16string_view field) { return LineSafeText(field); };
+  FormatWideV(text, kTraceBufferSize, format, args, escaped);
   WriteLine(Utf16ToUtf8(text));
 }
 
@@ -118,8 +126,7 @@ size_t TraceLogger::FormatCollectLine(char* out, size_t capacity, const char* fo
   out[0] = '\0';
   if (format == nullptr) return 0;
   char text[kTraceBufferSize];
-  const int n = std::vsnprintf(text, sizeof(text), format, args);
-  const size_t length = n < 0 ? 0 : (static_cast<size_t>(n) < sizeof(text) ? static_cast<size_t>(n) : sizeof(text) - 1);
+  const size_t length = FormatLogTextV(text, sizeof(text), format, args);
   const size_t prefix = FormatPrefix(out, capacity);
   const size_t taken = CutAtCharacter(std::string_view(text, length), capacity - 1 - prefix);
   std::memcpy(out + prefix, text, taken);

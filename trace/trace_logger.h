@@ -36,12 +36,15 @@ class TraceLogger {
 
   // Lines: the time, " [pid:tid] ", the text and "\r\n". A line that does not
   // fit in 4,096 bytes is cut (never inside a UTF-8 sequence), keeping "\r\n".
+  // Every text and character argument of the format is made safe for the
+  // line (common/log_text.h), so whatever a value holds stays inside it.
   void LogA(const char* format, va_list args);
-  // The wide text is converted to UTF-8 exactly.
+  // The wide text is converted to UTF-8 exactly; its arguments escaped as above.
   void LogW(const char16_t* format, va_list args);
   void WriteLine(std::string_view text);
 
-  // A collect line: the time, " [pid:tid] " and the text, cut to fit `capacity`.
+  // A collect line: the time, " [pid:tid] " and the text (its arguments
+  // escaped as above), cut to fit `capacity`.
   size_t FormatCollectLine(char* out, size_t capacity, const char* format, va_list args) const;
 
   // Each value that is neither null nor empty replaces the stored one.

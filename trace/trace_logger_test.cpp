@@ -5,11 +5,13 @@
 #include <cstdarg>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "common/log_text.h"
 #include "platform/event.h"
 #include "platform/process.h"
 #include "platform/scoped_test_folder_testlib.h"
@@ -233,6 +235,97 @@ TEST_F(TraceLoggerTest, IdentityKeepsEarlierValuesForNullOrEmptyOnes) {
   host.SetAppInfo("VelzarHub", "3.1");
   host.FormatPendingName(name, sizeof(name), t);
   EXPECT_STREQ(name, "native.crash.win.app.host.3.1.2024-01-02.03.04.05.exception");
+}
+
+// At most `length` bytes of the file from `offset`.
+std::string ReadAt(const std::string& path, size_t offset, size_t length) {
+  std::ifstream in(path, std::ios::binary);
+  in.seekg(static_cast<std::streamoff>(offset));
+  std::string bytes(length, '\0');
+  in.read(bytes.data(), static_cast<std::streamsize>(length));
+  bytes.resize(static_cast<size_t>(in.gcount()));
+  return bytes;
+}
+
+// The log line that starts at `offset`, without its "\r\n"; empty when none
+// ends within a line's size.
+std::string LineAt(const std::string& path, size_t offset) {
+  const std::string bytes = ReadAt(path, offset, kTraceBufferSize);
+  const size_t end = bytes.find("\r\n");
+  return end == std::string::npos ? std::string() : bytes.substr(0, end);
+}
+
+// Lines of differing lengths, each naming its number.
+std::string NumberedLine(int number) {
+  return "after the wrap " + std::to_string(number) + " " + std::string(static_cast<size_t>(number * 37 % 211), 'w');
+}
+
+TEST_F(TraceLoggerTest, AfterEachWrapEveryLineFollowsTheOneBeforeItAndTheCrashFileEndsTheRound) {
+  TraceLogger logger(Options());
+  int written = 0;
+  while (std::filesystem::file_size(LogPath()) <= static_cast<std::uintmax_t>(kLogWrapSize)) {
+    Log(logger, "filler %06d %s", written++, std::string(100, 'f').c_str());
+  }
+  const std::uintmax_t largest = std::filesystem::file_size(LogPath());
+  // Two more wraps' worth of lines of differing lengths: each round starts
+  // at offset 0 and holds its lines in order, back to back.
+  int number = 0;
+  for (int round = 0; round < 2; ++round) {
+    const int round_start = number;
+    size_t round_bytes = 0;
+    while (round_bytes <= static_cast<size_t>(kLogWrapSize)) {  // past it, the next line wraps
+      Log(logger, "%s", NumberedLine(number).c_str());
+      const std::string line = LineAt(LogPath(), round_bytes);
+      ASSERT_TRUE(IsLogLine(line)) << "line " << number << ": " << line;
+      ASSERT_EQ(TextOf(line), NumberedLine(number)) << "line " << number;
+      round_bytes += line.size() + 2;
+      ++number;
+    }
+    ASSERT_GT(number - round_start, 1000) << "round " << round;
+  }
+  EXPECT_LE(std::filesystem::file_size(LogPath()), largest + kTraceBufferSize) << "the file never grows on";
+  // A third round begins.
+  size_t at = 0;
+  for (int n = number; n < number + 40; ++n) {
+    Log(logger, "%s", NumberedLine(n).c_str());
+    const std::string line = LineAt(LogPath(), at);
+    ASSERT_TRUE(IsLogLine(line)) << line;
+    ASSERT_EQ(TextOf(line), NumberedLine(n));
+    at += line.size() + 2;
+  }
+  // A crash now: the report, the header and the end marker follow the last
+  // line, and the older round's bytes stay behind them.
+  logger.SetAppInfo("app", "1.2");
+  const char report[] = "report line\r\n";
+  logger.WriteRaw(report, sizeof(report) - 1);
+  ASSERT_TRUE(logger.FinishCrashLog(CivilTime{2025, 11, 30, 23, 58, 7, 0}));
+  const std::string pending = ReadWholeFile(folder_.path() + "/native.crash.win.app.1.2.2025-11-30.23.58.07.exception");
+  const std::string ending = std::string(report) + "[app] [1.2] \nMeetId: [] \nRosterId: []\n\n" + kTraceEndMarker;
+  ASSERT_GE(pending.size(), at + ending.size());
+  EXPECT_EQ(pending.substr(at, ending.size()), ending);
+  const std::vector<std::string> lines = SplitCrLfLines(pending.substr(0, at));
+  ASSERT_EQ(lines.size(), 40u);
+  for (size_t i = 0; i < lines.size(); ++i) {
+    EXPECT_EQ(TextOf(lines[i]), NumberedLine(number + static_cast<int>(i))) << "line " << i;
+  }
+  EXPECT_NE(pending.find(NumberedLine(number - 1)), std::string::npos) << "the older round is kept behind";
+}
+
+TEST_F(TraceLoggerTest, AValueFromOutsideStaysInsideItsLineAndReadsBackAsItCame) {
+  TraceLogger logger(Options());
+  const std::string forged = "s1\r\n2026-01-01 00:00:00.000 [1:1] a line of its own";
+  Log(logger, "no session of type %d and id \"%s\"", 9, forged.c_str());
+  Log(logger, "meeting [%s], meeting [%s]", "B", LogText(std::string("B\0\\", 3)).c_str());
+  LogWide(logger, u"wide [%s] narrow [%S] unit [%c]", u"a\u2028b", "c\xFF\\", u'\n');
+  const std::vector<std::string> lines = SplitCrLfLines(ReadWholeFile(LogPath()));
+  ASSERT_EQ(lines.size(), 3u);
+  for (const std::string& line : lines) EXPECT_TRUE(IsLogLine(line)) << line;
+  EXPECT_EQ(TextOf(lines[0]), "no session of type 9 and id \"s1\\x0D\\x0A2026-01-01 00:00:00.000 [1:1] a line of its own\"");
+  EXPECT_EQ(TextOf(lines[1]), "meeting [B], meeting [B\\x00\\\\]");
+  EXPECT_EQ(TextOf(lines[2]), "wide [a\\u2028b] narrow [c\\xFF\\] unit [\\x0A]");
+  char line[kTraceBufferSize];
+  Collect(logger, line, sizeof(line), "collected [%s]", "x\ny");
+  EXPECT_EQ(TextOf(line), "collected [x\\x0Ay]");
 }
 
 TEST_F(TraceLoggerTest, CollectLinesCarryThePrefixButNoLineEnd) {

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 
+#include "common/log_text.h"
 #include "common/trace_client.h"
 #include "outside/vzwire/relay/member_credential.h"
 #include "outside/vzwire/relay/rtcp_record.h"
 #include "platform/big_endian.h"
+#include "platform/clock.h"
 
 namespace vzrelay {
 namespace {
@@ -16,8 +18,6 @@ constexpr uint32_t kFirstSsrc = 0x1000;
 // Where an RTP record keeps its packet's SSRC: the record's 11-byte header,
 // then bytes 8 to 11 of the packet.
 constexpr size_t kRtpRecordSsrcOffset = 11 + 8;
-// The smallest RTCP packet the hub reads: a header and its sender's SSRC.
-constexpr size_t kRtcpPacketWithSender = 8;
 
 const char* TypeName(uint8_t type) {
   return type == kVideoSession ? "video" : type == kSharingSession ? "sharing" : "unknown";
@@ -38,7 +38,10 @@ class DepthGuard {
 
 }  // namespace
 
-MeetingHub::MeetingHub(HubOptions options) : options_(std::move(options)) {}
+MeetingHub::MeetingHub(HubOptions options)
+    : options_(std::move(options)),
+      unproven_log_(options_.refusal_log_burst, options_.refusal_log_refill_ms),
+      admitted_refusal_log_(options_.refusal_log_burst, options_.refusal_log_refill_ms) {}
 
 // The links belong to their connections, which may already be gone.
 MeetingHub::~MeetingHub() = default;
@@ -257,16 +260,15 @@ void MeetingHub::HandleJoin(Member& member, const Frame& frame) {
   const std::string wrong_token =
       std::string("wrong token for ") + TypeName(join.session_type) + " session " + join.session_id;
   if (!TokenAdmits(session, join)) {
-    VZ_LOG_ERROR("member %llu asked to join as [%s] (%s)", static_cast<unsigned long long>(member.id),
-                 join.roster_id.c_str(), join.presenter ? "presenter" : "attendee");
-    Refuse(member, kRefusedWrongToken, wrong_token);
+    Refuse(member, kRefusedWrongToken, wrong_token, false,
+           "asked to join as [" + vz::LogText(join.roster_id) + "] (" + (join.presenter ? "presenter" : "attendee") +
+               ")");
     return;
   }
   if (session != nullptr && session->meeting != join.meet_id) {
-    VZ_LOG_ERROR("member %llu (%s) holds a credential of meeting [%s], but %s session %s belongs to meeting [%s]",
-                 static_cast<unsigned long long>(member.id), join.roster_id.c_str(), join.meet_id.c_str(),
-                 TypeName(session->type), session->id.c_str(), session->meeting.c_str());
-    Refuse(member, kRefusedWrongToken, wrong_token);
+    Refuse(member, kRefusedWrongToken, wrong_token, true,
+           "[" + vz::LogText(join.roster_id) + "] holds a credential of meeting [" + vz::LogText(join.meet_id) +
+               "], but the session belongs to meeting [" + vz::LogText(session->meeting) + "]");
     return;
   }
   const bool reconnection =
@@ -278,7 +280,8 @@ void MeetingHub::HandleJoin(Member& member, const Frame& frame) {
     if (held >= options_.max_sessions_per_member) {
       Refuse(member, kRefusedTooManySessions,
              "[" + join.roster_id + "] (" + (join.presenter ? "presenter" : "attendee") + ") of meeting [" +
-                 join.meet_id + "] is in " + std::to_string(held) + " sessions already, the most one member holds");
+                 join.meet_id + "] is in " + std::to_string(held) + " sessions already, the most one member holds",
+             true);
       return;
     }
   }
@@ -297,8 +300,8 @@ void MeetingHub::HandleJoin(Member& member, const Frame& frame) {
     if (factory != role_factories_.end()) created->role = factory->second(*this);
     session = created.get();
     sessions_.emplace(std::make_pair(join.session_type, join.session_id), std::move(created));
-    VZ_LOG("%s session %s of meeting [%s] opened", TypeName(session->type), session->id.c_str(),
-           session->meeting.c_str());
+    VZ_LOG("%s session %s of meeting [%s] opened", TypeName(session->type), vz::LogText(session->id).c_str(),
+           vz::LogText(session->meeting).c_str());
   }
   const auto in_use = [session](uint32_t ssrc) {
     return std::any_of(session->members.begin(), session->members.end(),
@@ -315,8 +318,8 @@ void MeetingHub::HandleJoin(Member& member, const Frame& frame) {
   member.session = session;
   session->members.push_back(&member);
   VZ_LOG("member %llu (%s) joined %s session %s with ssrc %u, %zu members",
-         static_cast<unsigned long long>(member.id), member.join.roster_id.c_str(), TypeName(session->type),
-         session->id.c_str(), ssrc, session->members.size());
+         static_cast<unsigned long long>(member.id), vz::LogText(member.join.roster_id).c_str(),
+         TypeName(session->type), vz::LogText(session->id).c_str(), ssrc, session->members.size());
   std::vector<uint8_t> confirm;
   PutU32(&confirm, ssrc);
   PutU32(&confirm, static_cast<uint32_t>(session->members.size()));
@@ -329,31 +332,31 @@ bool MeetingHub::OwnStream(Member& member, const Frame& frame) {
   const size_t size = frame.payload.size();
   bool own = true;
   uint32_t named = 0;
+  const char* fault = nullptr;
   if (frame.kind == FrameKind::kRtp) {
     own = size >= kRtpRecordSsrcOffset + 4 && (named = vz::Load32(data + kRtpRecordSsrcOffset)) == member.ssrc;
   } else if (frame.kind == FrameKind::kRtcp) {
-    // Each packet's first SSRC is its sender (0 where an engine sends
-    // feedback without one); a BYE lists the streams it ends.
-    RtcpPackets packets(data, size, kRtcpPacketWithSender);
+    // Walked as the members' engines walk it, and relayed only whole, with
+    // every packet speaking for the member's own stream.
+    RtcpCompound compound(data, size);
+    fault = compound.fault();
+    own = compound.whole();
     RtcpPacket packet;
-    while (own && packets.Next(&packet)) {
-      if (packet.Type() == kRtcpBye) {
-        const size_t listed = packet.data[0] & 0x1F;
-        for (size_t i = 0; i < listed && 4 + i * 4 + 4 <= packet.bytes && own; ++i) {
-          named = vz::Load32(packet.data + 4 + i * 4);
-          own = named == member.ssrc;
-        }
-      } else {
-        named = vz::Load32(packet.data + 4);
-        own = named == 0 || named == member.ssrc;
-      }
+    while (own && compound.Next(&packet)) {
+      own = ForEachSource(packet, [&](uint32_t ssrc) { return (named = ssrc) == member.ssrc; });
     }
   }
   if (!own && member.media_refused++ % 1000 == 0) {
-    VZ_LOG_ERROR("member %llu (%s) sent %s for ssrc %u, not its own %u: dropped (%llu so far)",
-                 static_cast<unsigned long long>(member.id), member.join.roster_id.c_str(),
-                 FrameKindName(static_cast<uint16_t>(frame.kind)), named, member.ssrc,
-                 static_cast<unsigned long long>(member.media_refused));
+    if (fault != nullptr) {
+      VZ_LOG_ERROR("member %llu (%s) sent an RTCP record that is not whole (%s): dropped (%llu so far)",
+                   static_cast<unsigned long long>(member.id), member.join.roster_id.c_str(), fault,
+                   static_cast<unsigned long long>(member.media_refused));
+    } else {
+      VZ_LOG_ERROR("member %llu (%s) sent %s for ssrc %u, not its own %u: dropped (%llu so far)",
+                   static_cast<unsigned long long>(member.id), member.join.roster_id.c_str(),
+                   FrameKindName(static_cast<uint16_t>(frame.kind)), named, member.ssrc,
+                   static_cast<unsigned long long>(member.media_refused));
+    }
   }
   return own;
 }
@@ -469,9 +472,13 @@ void MeetingHub::EndSessionInside(Session& session, uint32_t reason, uint32_t ar
   RetireSession(session);
 }
 
-void MeetingHub::Refuse(Member& member, uint32_t code, const std::string& reason) {
-  VZ_LOG_ERROR("join of member %llu refused (%u): %s", static_cast<unsigned long long>(member.id), code,
-               reason.c_str());
+void MeetingHub::Refuse(Member& member, uint32_t code, const std::string& reason, bool admitted,
+                        const std::string& detail) {
+  LogBudget& log = admitted ? admitted_refusal_log_ : unproven_log_;
+  if (log.Take(vz::MonotonicMs())) {
+    VZ_LOG_ERROR("join of member %llu refused (%u): %s%s%s%s", static_cast<unsigned long long>(member.id), code,
+                 vz::LogText(reason).c_str(), detail.empty() ? "" : "; ", detail.c_str(), log.LeftOutNote().c_str());
+  }
   std::vector<uint8_t> payload;
   PutU32(&payload, code);
   payload.insert(payload.end(), reason.begin(), reason.begin() + std::min<size_t>(reason.size(), 1024));
@@ -498,8 +505,12 @@ void MeetingHub::Leave(Member& member) {
 
 void MeetingHub::Drop(Member& member, const char* why) {
   if (member.link == nullptr) return;
-  VZ_LOG_ERROR("member %llu (%s) dropped: %s", static_cast<unsigned long long>(member.id),
-               member.join.roster_id.c_str(), why);
+  // One that never joined has proven nothing: within the unproven budget.
+  if (member.session != nullptr || unproven_log_.Take(vz::MonotonicMs())) {
+    VZ_LOG_ERROR("member %llu (%s) dropped: %s%s", static_cast<unsigned long long>(member.id),
+                 vz::LogText(member.join.roster_id).c_str(), why,
+                 member.session != nullptr ? "" : unproven_log_.LeftOutNote().c_str());
+  }
   DepthGuard guard(&depth_);
   Leave(member);
   if (member.link != nullptr) member.link->Close(why);

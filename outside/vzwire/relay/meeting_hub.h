@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "outside/vzwire/relay/join_request.h"
+#include "outside/vzwire/relay/log_budget.h"
 #include "outside/vzwire/relay/relay_frame.h"
 
 namespace vzrelay {
@@ -62,6 +63,11 @@ struct HubOptions {
   // joined to at a time: a member uses one of each type, so that one token
   // holder cannot fill its meeting with sessions of its own.
   size_t max_sessions_per_member = 4;
+  // The log's budget for lines about members that have proven nothing, and
+  // the one for refusals of good credentials (log_budget.h): this many
+  // lines at once, then one more every this many milliseconds.
+  uint32_t refusal_log_burst = kUnprovenLogBurst;
+  uint64_t refusal_log_refill_ms = kUnprovenLogRefillMs;
 };
 
 // Join refusal codes (FrameKind::kJoinRefused).
@@ -209,12 +215,22 @@ class MeetingHub {
   using RoleFactory = std::unique_ptr<SessionRole> (*)(MeetingHub& hub);
   void SetRoleFactory(uint8_t session_type, RoleFactory factory);
 
+  // The budget of log lines about connections that have proven nothing
+  // (joins refused before a good credential, frames before a join): the
+  // hub's and the server's lines about them share it.
+  LogBudget& UnprovenLog() { return unproven_log_; }
+
  private:
   void HandleJoin(Member& member, const Frame& frame);
   void HandleMedia(Member& member, Frame& frame);
   // Whether the member's RTP or RTCP speaks only for its own stream.
   bool OwnStream(Member& member, const Frame& frame);
-  void Refuse(Member& member, uint32_t code, const std::string& reason);
+  // Answers a join with `code` and `reason` and closes the member. Logged,
+  // with `detail` (which the member is not told), within the unproven
+  // budget, or within a budget of its own when the member's credential was
+  // good (`admitted`), so that no flood without one hides such a refusal.
+  void Refuse(Member& member, uint32_t code, const std::string& reason, bool admitted = false,
+              const std::string& detail = std::string());
   bool TokenAdmits(const Session* session, const JoinRequest& join) const;
   // Sessions other than `except` joined by a member with the credential of
   // `join` (its meeting, roster id and role).
@@ -235,6 +251,8 @@ class MeetingHub {
   std::vector<MemberId> dropped_;  // closed members, forgotten after the call in progress
   MemberId next_member_ = 1;
   int depth_ = 0;
+  LogBudget unproven_log_;
+  LogBudget admitted_refusal_log_;
 };
 
 }  // namespace vzrelay

@@ -161,7 +161,8 @@ TEST(MeetingHubTest, SubscriptionsFilterRtpByTheSendersSsrc) {
   hub.OnFrame(iv, {FrameKind::kSubscribe, subscribe});
   hub.OnFrame(ia, {FrameKind::kRtp, RtpRecordFrom(ConfirmedSsrc(a))});
   hub.OnFrame(ib, {FrameKind::kRtp, RtpRecordFrom(ConfirmedSsrc(b))});
-  hub.OnFrame(ib, {FrameKind::kRtcp, vzrelay_test::RtcpRecord({})});
+  hub.OnFrame(ib, {FrameKind::kRtcp, vzrelay_test::RtcpRecord(vzrelay_test::RtcpPacketBytes(
+                                         vzrelay_test::kRtcpBye, 1, 2, {ConfirmedSsrc(b)}))});
   EXPECT_EQ(viewer.Of(FrameKind::kRtp).size(), 1u);
   EXPECT_EQ(viewer.Of(FrameKind::kRtcp).size(), 1u);  // RTCP is not filtered
   EXPECT_EQ(a.Of(FrameKind::kRtp).size(), 1u);        // b's, unfiltered

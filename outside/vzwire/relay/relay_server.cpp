@@ -91,7 +91,9 @@ class RelayServer::Connection : public IMemberLink {
   }
   size_t Backlog() const override { return backlog_; }
   void Close(const char* why) override {
-    if (!closing_) VZ_LOG("connection %d closes: %s", socket_.Fd(), why);
+    // One that never joined was refused or dropped by the hub, which said
+    // why within its budget of such lines.
+    if (!closing_ && joined) VZ_LOG("connection %d closes: %s", socket_.Fd(), why);
     closing_ = true;
     // What is queued for a closing member is still written (a refusal, a
     // session end), but media waiting on faults is not.
@@ -538,8 +540,11 @@ void RelayServer::ReadFrames(Connection& connection) {
         connection.frame_since_ms = 0;
       }
       if (next == FrameReader::Result::kBad) {
-        VZ_LOG_ERROR("member %llu sent a bad frame: %s; closing it",
-                     static_cast<unsigned long long>(connection.member), connection.Reader().Error().c_str());
+        if (connection.joined || hub_.UnprovenLog().Take(vz::MonotonicMs())) {
+          VZ_LOG_ERROR("member %llu sent a bad frame: %s; closing it%s",
+                       static_cast<unsigned long long>(connection.member), connection.Reader().Error().c_str(),
+                       connection.joined ? "" : hub_.UnprovenLog().LeftOutNote().c_str());
+        }
         connection.gone = true;
         return;
       }
@@ -581,8 +586,10 @@ void RelayServer::ReadFrames(Connection& connection) {
     }
     if (!connection.joined && connection.Reader().Buffered() > options_.unjoined_buffer_limit) {
       // Nothing but a join is taken before the join, and a join is small.
-      VZ_LOG_ERROR("connection %d sent %zu bytes without joining; closing it", connection.Socket().Fd(),
-                   connection.Reader().Buffered());
+      if (hub_.UnprovenLog().Take(vz::MonotonicMs())) {
+        VZ_LOG_ERROR("connection %d sent %zu bytes without joining; closing it%s", connection.Socket().Fd(),
+                     connection.Reader().Buffered(), hub_.UnprovenLog().LeftOutNote().c_str());
+      }
       connection.gone = true;
       return;
     }
@@ -610,8 +617,10 @@ void RelayServer::CloseLateJoiners(uint64_t now_ms) {
     if (connection->joined || connection->gone || now_ms < connection->accepted_ms + options_.join_deadline_ms) {
       continue;
     }
-    VZ_LOG_ERROR("connection %d did not join within %u ms; closing it", connection->Socket().Fd(),
-                 options_.join_deadline_ms);
+    if (hub_.UnprovenLog().Take(now_ms)) {
+      VZ_LOG_ERROR("connection %d did not join within %u ms; closing it%s", connection->Socket().Fd(),
+                   options_.join_deadline_ms, hub_.UnprovenLog().LeftOutNote().c_str());
+    }
     hub_.Disconnect(connection->member);
     connection->gone = true;
   }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "outside/vzwire/relay/relay_frame.h"
@@ -11,89 +12,140 @@
 namespace vzrelay {
 namespace {
 
-// A packet of `size` bytes whose length field says `words`.
-std::vector<uint8_t> Packet(uint8_t type, uint16_t words, size_t size) {
-  std::vector<uint8_t> packet = {0x80, type};
-  PutU16(&packet, words);
-  packet.resize(size, 0xAB);
-  return packet;
+using Bytes = std::vector<uint8_t>;
+
+// A packet of version 2: its first byte's count, its type, its length field
+// `words`, then `body` words.
+Bytes Packet(uint8_t type, uint8_t count, uint16_t words, const std::vector<uint32_t>& body = {}) {
+  return vzrelay_test::RtcpPacketBytes(type, count, words, body);
 }
 
-// An RTCP record holding `packets`.
-std::vector<uint8_t> Record(const std::vector<std::vector<uint8_t>>& packets) {
-  std::vector<uint8_t> compound;
-  for (const auto& packet : packets) compound.insert(compound.end(), packet.begin(), packet.end());
+// An RTCP record holding `packets` one after the other.
+Bytes Record(const std::vector<Bytes>& packets) {
+  Bytes compound;
+  for (const Bytes& packet : packets) compound.insert(compound.end(), packet.begin(), packet.end());
   return vzrelay_test::RtcpRecord(compound);
 }
 
-// The same, its length field saying `length`.
-std::vector<uint8_t> Record(uint16_t length, const std::vector<std::vector<uint8_t>>& packets) {
-  std::vector<uint8_t> record = Record(packets);
-  vz::Store16(&record[2], length);
-  return record;
-}
-
-// The sizes of the packets found, in order.
-std::vector<size_t> Sizes(const std::vector<uint8_t>& record, size_t smallest) {
-  RtcpPackets packets(record.data(), record.size(), smallest);
+// The sizes of the packets found, in order; empty when it is not whole.
+std::vector<size_t> Sizes(const Bytes& record) {
+  RtcpCompound compound(record.data(), record.size());
   RtcpPacket packet;
   std::vector<size_t> sizes;
-  while (packets.Next(&packet) && sizes.size() < 100) sizes.push_back(packet.bytes);
+  while (compound.Next(&packet) && sizes.size() < 100) sizes.push_back(packet.bytes);
+  EXPECT_EQ(compound.whole(), !sizes.empty());
   return sizes;
 }
 
-TEST(RtcpRecordTest, OnlyAnRtcpRecordHoldsPackets) {
-  std::vector<uint8_t> rtp = Record({Packet(200, 2, 8)});
-  vz::Store16(rtp.data(), vzrelay_test::kRtpRecordKind);
-  EXPECT_TRUE(Sizes(rtp, 4).empty());
-  std::vector<uint8_t> cut = Record({});
-  cut.resize(kRtcpRecordHeaderSize - 1);
-  EXPECT_TRUE(Sizes(cut, 4).empty());
-  EXPECT_TRUE(Sizes(Record({}), 4).empty());
-}
+bool Whole(const Bytes& record) { return RtcpCompound(record.data(), record.size()).whole(); }
 
-TEST(RtcpRecordTest, PacketsFollowTheirLengthsWithinTheRecordsLength) {
-  const std::vector<uint8_t> record = Record({Packet(200, 7, 28), Packet(203, 2, 8)});
-  RtcpPackets packets(record.data(), record.size(), 8);
+// Every stream the record's packets speak for.
+std::vector<uint32_t> Sources(const Bytes& record) {
+  RtcpCompound compound(record.data(), record.size());
   RtcpPacket packet;
-  ASSERT_TRUE(packets.Next(&packet));
-  EXPECT_EQ(packet.data, record.data() + kRtcpRecordHeaderSize);
-  EXPECT_EQ(packet.Type(), 200);
-  EXPECT_EQ(packet.bytes, 28u);
-  EXPECT_EQ(packet.left, 36u);
-  ASSERT_TRUE(packets.Next(&packet));
-  EXPECT_EQ(packet.Type(), 203);
-  EXPECT_EQ(packet.bytes, 8u);
-  EXPECT_EQ(packet.left, 8u);
-  EXPECT_FALSE(packets.Next(&packet));
-  // The record's length bounds the compound, whatever follows it; a length
-  // past the record's end is cut to it.
-  EXPECT_EQ(Sizes(Record(28, {Packet(200, 7, 28), Packet(203, 2, 8)}), 8), std::vector<size_t>{28});
-  EXPECT_EQ(Sizes(Record(500, {Packet(200, 7, 28), Packet(203, 2, 8)}), 8), (std::vector<size_t>{28, 8}));
-}
-
-TEST(RtcpRecordTest, ALengthBelowTheSmallestOrPastTheEndIsTheRestOfTheCompound) {
-  // A bare header (one word) before a packet: the rest for a reader of 8
-  // bytes at the least, stepped over by a reader of headers.
-  const std::vector<uint8_t> bare = Record({Packet(204, 1, 4), Packet(206, 3, 12)});
-  EXPECT_EQ(Sizes(bare, 8), std::vector<size_t>{16});
-  EXPECT_EQ(Sizes(bare, 4), (std::vector<size_t>{4, 12}));
-  // No length at all, or one past the end: the rest for either.
-  for (const size_t smallest : {4u, 8u}) {
-    EXPECT_EQ(Sizes(Record({Packet(200, 0, 8), Packet(206, 3, 12)}), smallest), std::vector<size_t>{20})
-        << "smallest " << smallest;
-    EXPECT_EQ(Sizes(Record({Packet(200, 2, 8), Packet(206, 9, 12)}), smallest), (std::vector<size_t>{8, 12}))
-        << "smallest " << smallest;
+  std::vector<uint32_t> sources;
+  while (compound.Next(&packet)) {
+    ForEachSource(packet, [&](uint32_t ssrc) {
+      sources.push_back(ssrc);
+      return true;
+    });
   }
-  // Below a header is a header: a length of 0 still ends the walk.
-  EXPECT_EQ(Sizes(Record({Packet(200, 0, 8), Packet(206, 3, 12)}), 0), std::vector<size_t>{20});
+  return sources;
 }
 
-TEST(RtcpRecordTest, FewerBytesThanTheSmallestLeftEndTheWalk) {
-  const std::vector<uint8_t> record = Record({Packet(200, 2, 8), Packet(200, 1, 4)});
-  EXPECT_EQ(Sizes(record, 8), std::vector<size_t>{8});
-  EXPECT_EQ(Sizes(record, 4), (std::vector<size_t>{8, 4}));
-  EXPECT_TRUE(Sizes(Record({Packet(200, 1, 4)}), 8).empty());
+TEST(RtcpRecordTest, OnlyARecordOfTheRtcpKindWhoseLengthIsItsSizeHoldsPackets) {
+  const Bytes bye = Packet(kRtcpBye, 1, 2, {7});
+  EXPECT_EQ(Sizes(Record({bye})), std::vector<size_t>{8});
+  Bytes rtp = Record({bye});
+  vz::Store16(rtp.data(), vzrelay_test::kRtpRecordKind);
+  EXPECT_FALSE(Whole(rtp));
+  for (const uint16_t length : {0, 4, 12, 0xFFFF}) {
+    Bytes record = Record({bye});
+    vz::Store16(&record[2], length);
+    EXPECT_FALSE(Whole(record)) << "length " << length;
+  }
+  Bytes cut = Record({});
+  cut.resize(kRtcpRecordHeaderSize - 1);
+  EXPECT_FALSE(Whole(cut));
+  EXPECT_FALSE(Whole(Record({})));  // no packet at all
+  EXPECT_FALSE(RtcpCompound(nullptr, 0).whole());
+}
+
+TEST(RtcpRecordTest, PacketsFollowTheirLengthsHeaderIncluded) {
+  // SR with a report block, SDES of two chunks (texts of 5 and 0 bytes),
+  // BYE of three, APP, PSFB with application feedback.
+  const Bytes sr = Packet(kRtcpSenderReport, 1, 13, {1, 0, 0, 0, 0, 0, 9, 0, 0, 0, 0, 0});
+  const Bytes sdes = Packet(kRtcpSourceDescription, 2, 6, {2, 0x01056162, 0x63646500, 3, 0x01000000});
+  const Bytes bye = Packet(kRtcpBye, 3, 4, {4, 5, 6});
+  const Bytes app = Packet(kRtcpApplication, 0, 3, {7, 0x4E414D45});
+  const Bytes feedback = Packet(kRtcpPayloadFeedback, 15, 6, {8, 9, 1, 2, 3});
+  const Bytes record = Record({sr, sdes, bye, app, feedback});
+  EXPECT_EQ(Sizes(record), (std::vector<size_t>{52, 24, 16, 12, 24}));
+  RtcpCompound compound(record.data(), record.size());
+  RtcpPacket packet;
+  ASSERT_TRUE(compound.Next(&packet));
+  EXPECT_EQ(packet.data, record.data() + kRtcpRecordHeaderSize);
+  EXPECT_EQ(packet.Type(), kRtcpSenderReport);
+  EXPECT_EQ(packet.Count(), 1);
+  EXPECT_EQ(Sources(record), (std::vector<uint32_t>{1, 2, 3, 4, 5, 6, 7, 8}));
+  // A feedback packet without a sender speaks for no stream.
+  EXPECT_TRUE(Sources(Record({Packet(kRtcpRtpFeedback, 1, 3, {0, 9})})).empty());
+}
+
+TEST(RtcpRecordTest, APacketShorterThanItsTypeAllowsMakesTheWholeCompoundMalformed) {
+  const Bytes pli = Packet(kRtcpPayloadFeedback, 1, 3, {1, 2});
+  const struct {
+    const char* what;
+    Bytes record;
+  } cases[] = {
+      // A one-word header of each type, before a packet, after it or alone.
+      {"bare RR before", Record({Packet(kRtcpReceiverReport, 0, 1), pli})},
+      {"bare SR after", Record({pli, Packet(kRtcpSenderReport, 0, 1)})},
+      {"bare SDES", Record({Packet(kRtcpSourceDescription, 0, 1)})},
+      {"bare BYE", Record({Packet(kRtcpBye, 0, 1)})},
+      {"bare APP", Record({Packet(kRtcpApplication, 0, 1)})},
+      {"bare RTPFB", Record({Packet(kRtcpRtpFeedback, 1, 1)})},
+      {"bare PSFB", Record({Packet(kRtcpPayloadFeedback, 1, 1)})},
+      // Lengths that do not tile the compound.
+      {"length 0", Record({Packet(kRtcpBye, 1, 0, {1}), pli})},
+      {"length past the end", Record({Packet(kRtcpBye, 1, 3, {1})})},
+      {"words less one", Record({Packet(kRtcpPayloadFeedback, 1, 2, {1, 2})})},
+      {"stray bytes", [&] {
+         Bytes packet = pli;
+         packet.resize(14);
+         return Record({packet});
+       }()},
+      // Shorter than its count.
+      {"SR of one report", Record({Packet(kRtcpSenderReport, 1, 7, {1, 0, 0, 0, 0, 0})})},
+      {"RR of one report", Record({Packet(kRtcpReceiverReport, 1, 2, {1})})},
+      {"BYE of two", Record({Packet(kRtcpBye, 2, 2, {1})})},
+      {"SDES text past its end", Record({Packet(kRtcpSourceDescription, 1, 3, {1, 0x01056162})})},
+      {"SDES of two chunks, one there", Record({Packet(kRtcpSourceDescription, 2, 3, {1, 0x01024142})})},
+      // Not RTCP of the members' engines.
+      {"version 1", Record({Bytes{0x41, kRtcpBye, 0, 2, 0, 0, 0, 1}})},
+      {"type 199", Record({Packet(199, 0, 2, {1})})},
+      {"type 207", Record({Packet(207, 0, 2, {1})})},
+  };
+  for (const auto& c : cases) {
+    RtcpCompound compound(c.record.data(), c.record.size());
+    EXPECT_FALSE(compound.whole()) << c.what;
+    EXPECT_NE(compound.fault(), nullptr) << c.what;
+    RtcpPacket packet;
+    EXPECT_FALSE(compound.Next(&packet)) << c.what << ": no packet of it may be relayed";
+  }
+}
+
+TEST(RtcpRecordTest, SourcesStopAtTheFirstTheCallerRefuses) {
+  const Bytes record = Record({Packet(kRtcpBye, 3, 4, {4, 5, 6})});
+  RtcpCompound compound(record.data(), record.size());
+  RtcpPacket packet;
+  ASSERT_TRUE(compound.Next(&packet));
+  std::vector<uint32_t> seen;
+  EXPECT_FALSE(ForEachSource(packet, [&](uint32_t ssrc) {
+    seen.push_back(ssrc);
+    return ssrc != 5;
+  }));
+  EXPECT_EQ(seen, (std::vector<uint32_t>{4, 5}));
 }
 
 }  // namespace

@@ -41,9 +41,6 @@ constexpr uint32_t kNoVideoType = 0xFFFFFFFFu;
 // carries names no member.
 constexpr size_t kMaxSubscriptionsPerMember = 512;
 
-// The smallest RTCP packet the role reads: a header.
-constexpr size_t kRtcpPacketHeader = 4;
-
 bool FindVarint(const UnknownFieldSet& set, int number, uint64_t* value) {
   for (int i = 0; i < set.field_count(); ++i) {
     const UnknownField& field = set.field(i);
@@ -213,19 +210,17 @@ class VideoServerRole : public SessionRole {
   }
 
   bool OnRtcp(Session& session, Member& member, const uint8_t* record, size_t size) override {
-    // Every packet of at least a header is read, and a length of one word
-    // (a bare header) is stepped over, where the hub's check of senders
-    // takes it as the rest of the compound. A feedback packet names its
-    // stream at bytes 8 to 11 whichever way its sender counted its length,
-    // so those are read wherever they fall in what is left.
-    RtcpPackets packets(record, size, kRtcpPacketHeader);
+    // The hub relays only whole compounds (rtcp_record.h), so each feedback
+    // packet holds the stream it is about at bytes 8 to 11.
+    RtcpCompound compound(record, size);
+    if (!compound.whole()) return false;
     RtcpPacket packet;
     std::vector<Member*> targets;
     bool feedback = false;
-    while (packets.Next(&packet)) {
-      if ((packet.Type() == kRtcpRtpFeedback || packet.Type() == kRtcpPayloadFeedback) && packet.left >= 12) {
+    while (compound.Next(&packet)) {
+      if (packet.Type() == kRtcpRtpFeedback || packet.Type() == kRtcpPayloadFeedback) {
         feedback = true;
-        Member* target = WithSsrc(session, vz::Load32(packet.data + 8));
+        Member* target = WithSsrc(session, RtcpWord(packet, 8));
         if (target != nullptr && target != &member &&
             std::find(targets.begin(), targets.end(), target) == targets.end()) {
           targets.push_back(target);

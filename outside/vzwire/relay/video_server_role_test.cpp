@@ -339,9 +339,9 @@ TEST_F(VideoServerRoleTest, KeyFrameRequestsAndFeedbackReachTheSenderAndOtherRtc
   // A picture-loss request about alice's stream, as bob's engine sends it
   // (sender SSRC 0), goes to alice alone.
   bob->SendRtcp(Pli(0, alice->Ssrc()));
-  // The same with its length counted the other way (words less one).
-  const std::vector<uint8_t> counted_less_one = RtcpPacketBytes(kRtcpPayloadFeedback, 1, 2, {0, alice->Ssrc()});
-  bob->SendRtcp(counted_less_one);
+  // The same with its length counted the other way (words less one) is
+  // not whole as the members' engines read it: dropped.
+  bob->SendRtcp(RtcpPacketBytes(kRtcpPayloadFeedback, 1, 2, {0, alice->Ssrc()}));
   // A key-frame request message naming alice reaches her as a picture-loss
   // request from carol's SSRC.
   carol->Send(Request(AV_KEY_FRAME_REQUEST, "alice"));
@@ -355,10 +355,9 @@ TEST_F(VideoServerRoleTest, KeyFrameRequestsAndFeedbackReachTheSenderAndOtherRtc
   Sync(*bob, "m1", {alice.get(), bob.get(), carol.get()});
   Sync(*carol, "m2", {alice.get(), bob.get(), carol.get()});
   Sync(*alice, "m3", {alice.get(), bob.get(), carol.get()});
-  ASSERT_EQ(alice->Rtcp().size(), 3u);
+  ASSERT_EQ(alice->Rtcp().size(), 2u);
   EXPECT_EQ(alice->Rtcp()[0], Pli(0, alice->Ssrc()));
-  EXPECT_EQ(alice->Rtcp()[1], counted_less_one);
-  EXPECT_EQ(alice->Rtcp()[2], Pli(carol->Ssrc(), alice->Ssrc()));
+  EXPECT_EQ(alice->Rtcp()[1], Pli(carol->Ssrc(), alice->Ssrc()));
   EXPECT_EQ(bob->Rtcp(), std::vector<std::vector<uint8_t>>{report});
   EXPECT_EQ(carol->Rtcp(), std::vector<std::vector<uint8_t>>{report});
   // The request message itself is the server's business.

@@ -1,0 +1,133 @@
+#include "common/log_text.h"
+
+#include <cstdint>
+
+namespace vz {
+namespace {
+
+constexpr char kHex[] = "0123456789ABCDEF";
+
+// Characters that would end a line, or make it read as something else.
+bool IsEscapedCharacter(uint32_t c) {
+  return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029 || c == 0x200E || c == 0x200F ||
+         (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+}
+
+template <typename Text>
+void AppendByteEscape(Text* out, uint8_t byte) {
+  out->push_back('\\');
+  out->push_back('x');
+  out->push_back(kHex[byte >> 4]);
+  out->push_back(kHex[byte & 0xF]);
+}
+
+template <typename Text>
+void AppendUnitEscape(Text* out, uint32_t unit) {
+  out->push_back('\\');
+  out->push_back('u');
+  for (int shift = 12; shift >= 0; shift -= 4) out->push_back(kHex[(unit >> shift) & 0xF]);
+}
+
+// The control bytes as bytes, the other escaped characters as code points.
+template <typename Text>
+void AppendCharacterEscape(Text* out, uint32_t c) {
+  if (c < 0x80) {
+    AppendByteEscape(out, static_cast<uint8_t>(c));
+  } else {
+    AppendUnitEscape(out, c);
+  }
+}
+
+// The length of the well-formed UTF-8 sequence at `at` (2 to 4 bytes) and its
+// code point, or 0 when the bytes there are not one.
+size_t Utf8Sequence(std::string_view text, size_t at, uint32_t* c) {
+  const auto byte = [&](size_t i) { return static_cast<uint8_t>(text[at + i]); };
+  const uint8_t lead = byte(0);
+  size_t length = 0;
+  uint8_t low = 0x80, high = 0xBF;  // the range of the second byte
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;   // no overlong form
+    if (lead == 0xED) high = 0x9F;  // no surrogate
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;   // no overlong form
+    if (lead == 0xF4) high = 0x8F;  // nothing past U+10FFFF
+  } else {
+    return 0;
+  }
+  if (text.size() - at < length || byte(1) < low || byte(1) > high) return 0;
+  uint32_t value = lead & (0x7F >> length);
+  for (size_t i = 1; i < length; ++i) {
+    if ((byte(i) & 0xC0) != 0x80) return 0;
+    value = (value << 6) | (byte(i) & 0x3F);
+  }
+  *c = value;
+  return length;
+}
+
+// Escapes `text` into `out`; `exact` also writes each backslash as two.
+void AppendEscaped(std::string* out, std::string_view text, bool exact) {
+  out->reserve(out->size() + text.size());
+  size_t at = 0;
+  while (at < text.size()) {
+    const auto byte = static_cast<uint8_t>(text[at]);
+    if (byte < 0x80) {
+      if (IsEscapedCharacter(byte)) {
+        AppendByteEscape(out, byte);
+      } else {
+        if (exact && byte == '\\') out->push_back('\\');
+        out->push_back(static_cast<char>(byte));
+      }
+      ++at;
+      continue;
+    }
+    uint32_t c = 0;
+    const size_t length = Utf8Sequence(text, at, &c);
+    if (length == 0) {
+      AppendByteEscape(out, byte);
+      ++at;
+    } else if (IsEscapedCharacter(c)) {
+      AppendCharacterEscape(out, c);
+      at += length;
+    } else {
+      out->append(text.substr(at, length));
+      at += length;
+    }
+  }
+}
+
+}  // namespace
+
+std::string LogText(std::string_view value) {
+  std::string out;
+  AppendEscaped(&out, value, true);
+  return out;
+}
+
+void AppendLineSafeText(std::string* out, std::string_view text) { AppendEscaped(out, text, false); }
+
+std::u16string LineSafeText(std::u16string_view text) {
+  std::u16string out;
+  out.reserve(text.size());
+  for (size_t at = 0; at < text.size(); ++at) {
+    const char16_t unit = text[at];
+    const bool high = unit >= 0xD800 && unit <= 0xDBFF;
+    const bool low = unit >= 0xDC00 && unit <= 0xDFFF;
+    if (high && at + 1 < text.size() && text[at + 1] >= 0xDC00 && text[at + 1] <= 0xDFFF) {
+      out.push_back(unit);
+      out.push_back(text[++at]);  // a pair: beyond every escaped character
+    } else if (high || low) {
+      AppendUnitEscape(&out, unit);
+    } else if (IsEscapedCharacter(unit)) {
+      AppendCharacterEscape(&out, unit);
+    } else {
+      out.push_back(unit);
+    }
+  }
+  return out;
+}
+
+}  // namespace vz

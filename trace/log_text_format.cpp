@@ -1,0 +1,278 @@
+#include "trace/log_text_format.h"
+
+#include <sys/types.h>
+
+#include <climits>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <cwchar>
+#include <string>
+#include <string_view>
+
+#include "common/log_text.h"
+
+namespace vz {
+namespace {
+
+// A caller's buffer, filled up to its capacity less the terminator.
+class Output {
+ public:
+  Output(char* buffer, size_t capacity)
+      : buffer_(capacity > 0 ? buffer : nullptr), limit_(buffer_ != nullptr ? capacity - 1 : 0) {}
+  void Append(const char* text, size_t length) {
+    const size_t taken = length < limit_ - size_ ? length : limit_ - size_;
+    if (taken > 0) std::memcpy(buffer_ + size_, text, taken);
+    size_ += taken;
+  }
+  void Append(std::string_view text) { Append(text.data(), text.size()); }
+  void Repeat(char c, size_t count) {
+    while (count-- > 0 && size_ < limit_) buffer_[size_++] = c;
+  }
+  size_t Finish() {
+    if (buffer_ != nullptr) buffer_[size_] = '\0';
+    return size_;
+  }
+
+ private:
+  char* buffer_;
+  size_t limit_;
+  size_t size_ = 0;
+};
+
+enum class Size { kDefault, kChar, kShort, kLong, kLongLong, kMax, kSizeT, kPtrDiff, kLongDouble };
+
+struct Spec {
+  std::string flags;
+  bool left = false;
+  int width = -1;      // -1: none
+  int precision = -1;  // -1: none
+  Size size = Size::kDefault;
+  std::string size_text;
+  char conversion = 0;
+
+  // The spec for snprintf, with any '*' already read into a number.
+  std::string Text() const {
+    std::string text = "%" + flags;
+    if (width >= 0) text += std::to_string(width);
+    if (precision >= 0) text += "." + std::to_string(precision);
+    return text + size_text + conversion;
+  }
+};
+
+int ReadNumber(const char** cursor) {
+  long long value = 0;
+  while (**cursor >= '0' && **cursor <= '9') {
+    value = value * 10 + (**cursor - '0');
+    if (value > INT_MAX) value = INT_MAX;
+    ++*cursor;
+  }
+  return static_cast<int>(value);
+}
+
+// A text made safe for the line, padded to the spec's width (which counts
+// bytes).
+void AppendField(Output& out, const Spec& spec, std::string_view value) {
+  std::string escaped;
+  AppendLineSafeText(&escaped, value);
+  const size_t width = spec.width > 0 ? static_cast<size_t>(spec.width) : 0;
+  const size_t pad = width > escaped.size() ? width - escaped.size() : 0;
+  if (!spec.left) out.Repeat(' ', pad);
+  out.Append(escaped);
+  if (spec.left) out.Repeat(' ', pad);
+}
+
+void AppendUtf8(std::string* text, uint32_t c) {
+  if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
+  if (c < 0x80) {
+    text->push_back(static_cast<char>(c));
+  } else if (c < 0x800) {
+    text->push_back(static_cast<char>(0xC0 | (c >> 6)));
+    text->push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else if (c < 0x10000) {
+    text->push_back(static_cast<char>(0xE0 | (c >> 12)));
+    text->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    text->push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else {
+    text->push_back(static_cast<char>(0xF0 | (c >> 18)));
+    text->push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+    text->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    text->push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  }
+}
+
+// A wide text as UTF-8, at most `precision` bytes of whole characters when
+// one is given (as printf counts %ls).
+std::string WideText(const wchar_t* text, int precision) {
+  std::string utf8;
+  for (; *text != L'\0'; ++text) {
+    std::string one;
+    AppendUtf8(&one, static_cast<uint32_t>(*text));
+    if (precision >= 0 && utf8.size() + one.size() > static_cast<size_t>(precision)) break;
+    utf8 += one;
+  }
+  return utf8;
+}
+
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+// One number or pointer as snprintf writes it by the spec.
+template <typename Value>
+void AppendFormatted(Output& out, const Spec& spec, Value value) {
+  char text[512];
+  const int n = std::snprintf(text, sizeof(text), spec.Text().c_str(), value);
+  if (n <= 0) return;
+  if (static_cast<size_t>(n) < sizeof(text)) {
+    out.Append(text, static_cast<size_t>(n));
+    return;
+  }
+  // A wide field: formatted again at its full size.
+  std::string wide(static_cast<size_t>(n) + 1, '\0');
+  std::snprintf(wide.data(), wide.size(), spec.Text().c_str(), value);
+  out.Append(wide.data(), static_cast<size_t>(n));
+}
+#pragma GCC diagnostic pop
+
+}  // namespace
+
+size_t FormatLogTextV(char* out_buffer, size_t capacity, const char* format, va_list args) {
+  Output out(out_buffer, capacity);
+  if (format == nullptr) return out.Finish();
+  const char* cursor = format;
+  while (*cursor != '\0') {
+    if (*cursor != '%') {
+      const char* run = cursor;
+      while (*cursor != '\0' && *cursor != '%') ++cursor;
+      out.Append(run, static_cast<size_t>(cursor - run));
+      continue;
+    }
+    const char* spec_start = cursor++;
+    if (*cursor == '%') {
+      out.Append("%", 1);
+      ++cursor;
+      continue;
+    }
+    Spec spec;
+    while (*cursor != '\0' && std::strchr("-+ #0'", *cursor) != nullptr) {
+      if (*cursor == '-') spec.left = true;
+      spec.flags.push_back(*cursor++);
+    }
+    if (*cursor == '*') {
+      ++cursor;
+      const int width = va_arg(args, int);
+      if (width < 0) {
+        spec.left = true;
+        spec.flags.push_back('-');
+      }
+      spec.width = width < 0 ? (width == INT_MIN ? INT_MAX : -width) : width;
+    } else if (*cursor >= '0' && *cursor <= '9') {
+      spec.width = ReadNumber(&cursor);
+    }
+    if (*cursor == '.') {
+      ++cursor;
+      if (*cursor == '*') {
+        ++cursor;
+        const int precision = va_arg(args, int);
+        spec.precision = precision < 0 ? -1 : precision;
+      } else {
+        spec.precision = ReadNumber(&cursor);
+      }
+    }
+    const char* size_start = cursor;
+    switch (*cursor) {
+      case 'h':
+        spec.size = cursor[1] == 'h' ? Size::kChar : Size::kShort;
+        cursor += cursor[1] == 'h' ? 2 : 1;
+        break;
+      case 'l':
+        spec.size = cursor[1] == 'l' ? Size::kLongLong : Size::kLong;
+        cursor += cursor[1] == 'l' ? 2 : 1;
+        break;
+      case 'q': spec.size = Size::kLongLong; ++cursor; break;
+      case 'j': spec.size = Size::kMax; ++cursor; break;
+      case 'z':
+      case 'Z': spec.size = Size::kSizeT; ++cursor; break;
+      case 't': spec.size = Size::kPtrDiff; ++cursor; break;
+      case 'L': spec.size = Size::kLongDouble; ++cursor; break;
+      default: break;
+    }
+    spec.size_text.assign(size_start, cursor);
+    spec.conversion = *cursor;
+    if (spec.conversion != '\0') ++cursor;
+    switch (spec.conversion) {
+      case 'd':
+      case 'i':
+        switch (spec.size) {
+          case Size::kLong: AppendFormatted(out, spec, va_arg(args, long)); break;
+          case Size::kLongLong: AppendFormatted(out, spec, va_arg(args, long long)); break;
+          case Size::kMax: AppendFormatted(out, spec, va_arg(args, intmax_t)); break;
+          case Size::kSizeT: AppendFormatted(out, spec, va_arg(args, ssize_t)); break;
+          case Size::kPtrDiff: AppendFormatted(out, spec, va_arg(args, ptrdiff_t)); break;
+          default: AppendFormatted(out, spec, va_arg(args, int)); break;
+        }
+        break;
+      case 'o':
+      case 'u':
+      case 'x':
+      case 'X':
+        switch (spec.size) {
+          case Size::kLong: AppendFormatted(out, spec, va_arg(args, unsigned long)); break;
+          case Size::kLongLong: AppendFormatted(out, spec, va_arg(args, unsigned long long)); break;
+          case Size::kMax: AppendFormatted(out, spec, va_arg(args, uintmax_t)); break;
+          case Size::kSizeT: AppendFormatted(out, spec, va_arg(args, size_t)); break;
+          case Size::kPtrDiff: AppendFormatted(out, spec, va_arg(args, ptrdiff_t)); break;
+          default: AppendFormatted(out, spec, va_arg(args, unsigned)); break;
+        }
+        break;
+      case 'e':
+      case 'E':
+      case 'f':
+      case 'F':
+      case 'g':
+      case 'G':
+      case 'a':
+      case 'A':
+        if (spec.size == Size::kLongDouble) {
+          AppendFormatted(out, spec, va_arg(args, long double));
+        } else {
+          AppendFormatted(out, spec, va_arg(args, double));
+        }
+        break;
+      case 'p':
+        AppendFormatted(out, spec, va_arg(args, void*));
+        break;
+      case 'c': {
+        std::string one;
+        if (spec.size == Size::kLong) {
+          AppendUtf8(&one, static_cast<uint32_t>(va_arg(args, wint_t)));
+        } else {
+          one.push_back(static_cast<char>(va_arg(args, int)));
+        }
+        AppendField(out, spec, one);
+        break;
+      }
+      case 's':
+        if (spec.size == Size::kLong) {
+          const wchar_t* text = va_arg(args, const wchar_t*);
+          AppendField(out, spec, text == nullptr ? std::string("(null)") : WideText(text, spec.precision));
+        } else {
+          const char* text = va_arg(args, const char*);
+          if (text == nullptr) text = "(null)";
+          const size_t length =
+              spec.precision < 0 ? std::strlen(text) : strnlen(text, static_cast<size_t>(spec.precision));
+          AppendField(out, spec, std::string_view(text, length));
+        }
+        break;
+      case 'n':
+        va_arg(args, void*);  // stores nothing
+        break;
+      default:
+        // Unknown: what follows cannot be matched to the arguments.
+        out.Append(spec_start, std::strlen(spec_start));
+        return out.Finish();
+    }
+  }
+  return out.Finish();
+}
+
+}  // namespace vz
