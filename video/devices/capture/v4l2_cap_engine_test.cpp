@@ -308,6 +308,18 @@ TEST_F(CapEngineTest, AStopOffTheStartingThreadLeavesNoCheckBehind) {
   EXPECT_TRUE(sink_.results.empty());
 }
 
+// Started on a thread that has ended since (its loop gone with it), the
+// engine is stopped and released elsewhere without touching that loop.
+TEST_F(CapEngineTest, AStopAfterTheStartingThreadEndedTouchesNothingOfItsLoop) {
+  port_.Plug(vz::LaptopYuyvCamera());
+  ASSERT_EQ(Make(nullptr), VSE_S_OK);
+  std::thread([this] { EXPECT_EQ(engine_->Start(false), 1u); }).join();
+  ASSERT_TRUE(WaitFor([&] { return deliverer_->count() >= 1; }));
+  EXPECT_EQ(engine_->Stop(), VSE_S_OK);
+  engine_->Release();
+  engine_ = nullptr;
+}
+
 TEST_F(CapEngineTest, APullOutBeforeTheFirstCheckFailsTheStartWithoutARestart) {
   const std::string node = port_.Plug(vz::LaptopYuyvCamera());
   const VideoFormat wanted{3, 640, 480, 30.0f, 0};
