@@ -79,8 +79,16 @@ class CVzVideoSourceChannel final : public TEngineObject<IVideoDeliverer>,
   // failure. `data_thread` false encodes on the delivering thread; `shared_tick`
   // false leaves pacing to PumpSendController (tests and benchmarks).
   VseResult Initialize(int32_t codec_type, bool data_thread = true, bool shared_tick = true);
+  // Stops the channel for good. When it returns (called off the data
+  // thread), the data thread has ended, the waiting picture and the queued
+  // frame tasks are dropped, the timer is cancelled and the pacing tick no
+  // longer calls the channel: nothing of it runs any more, whoever still
+  // holds a reference. The engine calls it, on the thread that made the
+  // channel, before letting the channel go.
   void Uninitialize();
 
+  // With a data thread: the picture waits for it (VSE_E_FAIL once the
+  // channel has stopped). Without: encoded at once on the calling thread.
   VseResult DeliverSample(IVideoSample* sample) override;
   // One picture, encoded at once on the calling thread (only while started).
   VseResult InputFrame(const VideoFormat* format, const uint8_t* data, int32_t length);
@@ -185,8 +193,9 @@ class CVzVideoSourceChannel final : public TEngineObject<IVideoDeliverer>,
   uint32_t policy_bw_[3] = {800000, 32000, 1280000};  // default, min, max
   CVzH264SvcEncoder* encoder_ = nullptr;
   IVideoEncodeController* encode_controller_ = nullptr;
-  std::unique_ptr<VZSE_::ComTaskThread> thread_;
-  IVideoSample* waiting_ = nullptr;
+  std::atomic<bool> data_thread_{false};  // frames go through a data thread
+  std::unique_ptr<VZSE_::ComTaskThread> thread_;  // under queue_lock_
+  IVideoSample* waiting_ = nullptr;  // under queue_lock_
   std::vector<uint8_t> work_buffer_;
   IVideoSourceChannelSink* sink_ = nullptr;
   IVideoPacketTransport* transport_ = nullptr;
