@@ -219,7 +219,11 @@ VseResult CVzVideoSourceChannel::InputFrame(const VideoFormat* format, const uin
   if (params_pending_.exchange(false) && encode_controller_ != nullptr) {
     EncodeParams p;
     if (encode_controller_->GetEncodeConfiguration(&p) == VSE_S_OK) {
-      SetRequiredMinMaxBw();
+      {
+        // Shared with the statistics period's end on the tick thread.
+        std::lock_guard<std::mutex> stats(stats_lock_);
+        SetRequiredMinMaxBw();
+      }
       bool changed = !has_params_ || p.level.layer_count != params_.level.layer_count;
       for (int i = 0; !changed && i < p.level.layer_count && i < EncodeLevel::kMaxLayers; ++i) {
         changed = p.level.widths[i] != params_.level.widths[i] || p.level.heights[i] != params_.level.heights[i];

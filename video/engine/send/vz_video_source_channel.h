@@ -171,6 +171,8 @@ class CVzVideoSourceChannel final : public TEngineObject<IVideoDeliverer>,
   // Under the channel lock, with an encoder.
   VseResult ForceKeyFrame();
   void UpdateFecLevel(bool from_statistics);
+  // Under the statistics lock: the FEC share, the measured rate and the
+  // smoothed bounds are the statistics period's, ended on the tick thread.
   VseResult SetRequiredMinMaxBw();
   void EndStatisticsPeriod(uint32_t now);
   VseResult ApplyEncodeParam(const EncodeParams& params);
@@ -180,7 +182,7 @@ class CVzVideoSourceChannel final : public TEngineObject<IVideoDeliverer>,
   // taken inside this one.
   std::recursive_mutex lock_;
   std::mutex queue_lock_;  // the waiting sample
-  std::mutex stats_lock_;  // the statistics period, on the tick thread
+  std::mutex stats_lock_;  // the statistics period, on the tick thread (taken after lock_)
   uint32_t client_id_;
   int32_t codec_type_ = 1;
   bool initialized_ = false;
