@@ -327,6 +327,10 @@ TEST_F(CapEngineTest, APullOutBeforeTheFirstCheckFailsTheStartWithoutARestart) {
   ASSERT_EQ(engine_->Start(false), 1u);
   ASSERT_TRUE(engine()->WaitForStreamResultForTesting(30000));
   port_.UnplugForTesting(node);
+  // The capture thread sees the loss in its own time (late beside busy
+  // loops); the checks run only then, so that the fake clock cannot reach
+  // the first frame's deadline before it.
+  ASSERT_TRUE(WaitFor([&] { return engine()->StreamLostForTesting(); }));
   ASSERT_TRUE(WaitFor([&] {
     Check();
     return !sink_.results.empty();
