@@ -20,51 +20,16 @@
 #include "platform/piped_child_testlib.h"
 #include "platform/run_loop.h"
 #include "video/devices/capture/test_camera.h"
-#include "video/engine/client/fake_video_conference_testlib.h"
-#include "video/engine/client/video_controller.h"
 #include "video/engine/core/video_factories.h"
-
-extern "C" IAVProvider* VideoCreateInstance(IAVProviderSink* sink);
-extern "C" int32_t VideoDeleteInstance(IAVProvider* provider);
+#include "video/library/loopback_conference_testlib.h"
 
 namespace {
 
-class StatusSink : public IAVProviderSink {
- public:
-  int32_t OnAVStatusNotification(int32_t status, int32_t) override {
-    last_status = status;
-    return 1;
-  }
-  int32_t OnAVVideoBroadcasted(int32_t, const char*) override { return 1; }
-  int32_t OnAVVideoErrorCode(int32_t code, int32_t) override {
-    last_error = code;
-    return 1;
-  }
-  int32_t OnAVMyStatusChanged(const char16_t*, int32_t) override { return 1; }
-  int last_status = -1;
-  int last_error = 0;
-};
-
-AVSessionConfig ConferenceJoin(const char* my_id, const char16_t* server, int32_t port) {
-  AVSessionConfig join = MakeJoin(my_id, 1, 1);
-  for (size_t i = 0; server[i] != 0; ++i) join.ServerAddr[i] = server[i];
-  join.TcpPort = port;
-  const char16_t meet[] = u"meet-e2e";
-  std::memcpy(join.MeetId, meet, sizeof(meet));
-  return join;
-}
-
-struct Seen {
-  int64_t pictures = 0, counter = -1, rising = 0, sharp = 0;
-  double min_psnr = 0;
-};
-
-Seen SeenBy(IAVProvider* provider, const char* other) {
-  Seen s;
-  static_cast<CVideoController*>(provider)->ViewFiguresForTesting(other, &s.pictures, &s.counter, &s.rising,
-                                                                  &s.min_psnr, &s.sharp);
-  return s;
-}
+using vz_test::ConferenceJoin;
+using vz_test::Seen;
+using vz_test::SeenBy;
+using vz_test::StatusSink;
+using vz_test::TurnUntil;
 
 // VZ_TEST_LOG=1 prints the libraries' log lines.
 void PrintLine(const char*, const char* format, va_list args) {
@@ -164,18 +129,6 @@ TEST(VideoConferenceRelayTest, PicturesStillArriveThroughTenPercentMediaLoss) {
   ::kill(relay.Pid(), SIGTERM);
   int code = -1;
   EXPECT_TRUE(relay.Wait(60000, &code));
-}
-
-// Turns the thread's loop until `done` or the deadline; the last answer.
-bool TurnUntil(vz::RunLoop& loop, const std::function<bool()>& done, int seconds) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-  int owner = 0;
-  loop.StartTimer(&owner, 1, 50, [&] {
-    if (done() || std::chrono::steady_clock::now() > deadline) loop.Quit();
-  });
-  loop.Run();
-  loop.KillTimers(&owner);
-  return done();
 }
 
 // The server vanishes while pictures flow both ways: each side hears that

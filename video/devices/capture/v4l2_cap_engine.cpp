@@ -167,10 +167,16 @@ VseResult CV4l2CapEngine::Start(bool synchronous) {
   } else {
     check_loop_ = &vz::RunLoop::ForCurrentThread();
     // The flag outlives the engine: a check that fires after an off-thread
-    // stop finds it set.
+    // stop finds it set and ends its timer there (`this` then only names
+    // the timer: the engine may be gone).
     auto stopped = stopped_;
-    if (!check_loop_->StartTimer(this, kStartCheckTimer, kStartCheckMs, [this, stopped] {
-          if (!stopped->load()) OnStartCheck();
+    vz::RunLoop* loop = check_loop_;
+    if (!check_loop_->StartTimer(this, kStartCheckTimer, kStartCheckMs, [this, stopped, loop] {
+          if (stopped->load()) {
+            loop->KillTimer(this, kStartCheckTimer);
+            return;
+          }
+          OnStartCheck();
         })) {
       VZ_LOG_ERROR("Failed to SetTimer.   errorcode=%d", 0);
       return VSE_E_FAIL;
@@ -352,13 +358,13 @@ VseResult CV4l2CapEngine::RestartWithDefaultFormat() {
 void CV4l2CapEngine::StopCheckTimer() {
   checking_ = false;
   if (check_loop_ == nullptr) return;
-  if (check_loop_->BelongsToCurrentThread()) {
+  // On the starting thread the check goes at once. Elsewhere the starting
+  // thread's loop is not touched (that thread may have ended, and its loop
+  // with it): the stopped flag ends the check at its next round there.
+  if (vz::RunLoop::Current() == check_loop_) {
     check_loop_->KillTimer(this, kStartCheckTimer);
   } else {
     VZ_LOG_WARN("the capture engine stopped off its starting thread");
-    vz::RunLoop* loop = check_loop_;
-    const void* owner = this;
-    loop->Post([loop, owner] { loop->KillTimer(owner, kStartCheckTimer); });
   }
 }
 

@@ -85,6 +85,8 @@ class CV4l2CapEngine final : public TEngineObject<IVideoCapEngine, IVideoCrossba
   bool StreamsIntoSamplesForTesting() const { return streams_into_samples_.load(); }
   uint64_t DroppedFramesForTesting() const { return grabber_.DroppedFrames() + dropped_.load(); }
   uint64_t DeliveredFramesForTesting() const { return delivered_.load(); }
+  // The capture thread has seen the stream end (the camera pulled out).
+  bool StreamLostForTesting() const { return lost_.load(); }
   // Of those, the frames whose bytes were copied into a sample.
   uint64_t CopiedFramesForTesting() const { return copied_.load(); }
 

@@ -308,6 +308,18 @@ TEST_F(CapEngineTest, AStopOffTheStartingThreadLeavesNoCheckBehind) {
   EXPECT_TRUE(sink_.results.empty());
 }
 
+// Started on a thread that has ended since (its loop gone with it), the
+// engine is stopped and released elsewhere without touching that loop.
+TEST_F(CapEngineTest, AStopAfterTheStartingThreadEndedTouchesNothingOfItsLoop) {
+  port_.Plug(vz::LaptopYuyvCamera());
+  ASSERT_EQ(Make(nullptr), VSE_S_OK);
+  std::thread([this] { EXPECT_EQ(engine_->Start(false), 1u); }).join();
+  ASSERT_TRUE(WaitFor([&] { return deliverer_->count() >= 1; }));
+  EXPECT_EQ(engine_->Stop(), VSE_S_OK);
+  engine_->Release();
+  engine_ = nullptr;
+}
+
 TEST_F(CapEngineTest, APullOutBeforeTheFirstCheckFailsTheStartWithoutARestart) {
   const std::string node = port_.Plug(vz::LaptopYuyvCamera());
   const VideoFormat wanted{3, 640, 480, 30.0f, 0};
@@ -315,6 +327,10 @@ TEST_F(CapEngineTest, APullOutBeforeTheFirstCheckFailsTheStartWithoutARestart) {
   ASSERT_EQ(engine_->Start(false), 1u);
   ASSERT_TRUE(engine()->WaitForStreamResultForTesting(30000));
   port_.UnplugForTesting(node);
+  // The capture thread sees the loss in its own time (late beside busy
+  // loops); the checks run only then, so that the fake clock cannot reach
+  // the first frame's deadline before it.
+  ASSERT_TRUE(WaitFor([&] { return engine()->StreamLostForTesting(); }));
   ASSERT_TRUE(WaitFor([&] {
     Check();
     return !sink_.results.empty();

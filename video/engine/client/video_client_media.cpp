@@ -165,14 +165,20 @@ bool CVideoClientController::InitSourceChannel() {
 }
 
 void CVideoClientController::DestroySourceChannel() {
-  std::lock_guard<std::recursive_mutex> hold(lock_);
-  // A leave arrives more than once (our own, the transport's confirmation,
-  // the session's deletion): only the first finds a channel to destroy.
-  if (source_channel_ == nullptr) return;
-  if (capture_engine_ != nullptr) capture_engine_->RemoveVideoDeliverer(source_channel_->Deliverer());
-  source_channel_->StopSend();
-  if (engine() != nullptr) engine()->DestroyVideoSourceChannel(source_channel_->ClientId());
-  source_channel_ = nullptr;
+  IClientSourceChannel* channel = nullptr;
+  {
+    std::lock_guard<std::recursive_mutex> hold(lock_);
+    // A leave arrives more than once (our own, the transport's confirmation,
+    // the session's deletion): only the first finds a channel to destroy.
+    if (source_channel_ == nullptr) return;
+    channel = source_channel_;
+    source_channel_ = nullptr;
+    if (capture_engine_ != nullptr) capture_engine_->RemoveVideoDeliverer(channel->Deliverer());
+    channel->StopSend();
+  }
+  // Outside the participants' lock: the engine stops the channel, waiting
+  // for the frame its data thread is encoding.
+  if (engine() != nullptr) engine()->DestroyVideoSourceChannel(channel->ClientId());
 }
 
 void CVideoClientController::OnSessionLeave(int32_t code, int32_t codetype) {

@@ -1,5 +1,6 @@
 #include "video/engine/core/com_task_thread.h"
 
+#include <atomic>
 #include <future>
 #include <new>
 #include <vector>
@@ -7,6 +8,11 @@
 #include "common/trace_client.h"
 
 namespace VZSE_ {
+namespace {
+std::atomic<int> g_running_threads{0};
+}  // namespace
+
+int BaseThread::RunningCountForTesting() { return g_running_threads.load(); }
 
 BaseThread::~BaseThread() {
   if (thread_.joinable()) {
@@ -29,6 +35,7 @@ VseResult BaseThread::Create(void* argument, int type) {
   type_ = type;
   std::promise<void> started;
   std::future<void> started_future = started.get_future();
+  ++g_running_threads;
   try {
     thread_ = std::thread([this, &started] {
       std_id_ = std::this_thread::get_id();
@@ -41,8 +48,10 @@ VseResult BaseThread::Create(void* argument, int type) {
         thread_.detach();
         delete this;
       }
+      --g_running_threads;
     });
   } catch (const std::system_error&) {
+    --g_running_threads;
     VZ_LOG_ERROR("thread could not be started");
     return VSE_E_FAIL;
   }

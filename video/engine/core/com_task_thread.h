@@ -41,6 +41,9 @@ class BaseThread {
   VseResult Join();
   uint64_t thread_id() const { return thread_id_; }
   bool IsCurrentThread() const { return std::this_thread::get_id() == std_id_; }
+  // Engine threads of the process whose run has not ended yet, joined or
+  // not (for tests: what a release left running).
+  static int RunningCountForTesting();
 
  protected:
   virtual void OnThreadInit() = 0;

@@ -31,12 +31,15 @@ class IEngineUnknown {
 // The count and its rules; the object's interfaces come from TEngineObject.
 class CEngineObject {
  public:
-  CEngineObject() = default;
+  CEngineObject() { live_.fetch_add(1, std::memory_order_relaxed); }
   CEngineObject(const CEngineObject&) = delete;
   CEngineObject& operator=(const CEngineObject&) = delete;
 
+  // Engine objects alive in the process: what a release left behind.
+  static int32_t LiveCountForTesting() { return live_.load(std::memory_order_acquire); }
+
  protected:
-  virtual ~CEngineObject() = default;
+  virtual ~CEngineObject() { live_.fetch_sub(1, std::memory_order_acq_rel); }
 
   int32_t AddRefObject() { return count_.fetch_add(1, std::memory_order_relaxed) + 1; }
   int32_t ReleaseObject() {
@@ -50,6 +53,7 @@ class CEngineObject {
 
  private:
   std::atomic<int32_t> count_{0};
+  inline static std::atomic<int32_t> live_{0};
 };
 
 // An engine object with the interfaces I0, I1, ...; each must declare

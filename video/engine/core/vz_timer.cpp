@@ -13,8 +13,11 @@ std::atomic<int> g_live_timers{0};
 std::atomic<uintptr_t> g_next_timer_id{1};
 }  // namespace
 
-// Shared with the loop's timer task, which may still be queued when the
-// timer is cancelled: it then finds the state inactive and does nothing.
+// Shared with the loop's timer task, which stays in the loop when the timer
+// is cancelled on another thread: at its next round it finds the state
+// inactive (or gone, or scheduled anew under another id) and removes itself
+// there, on the loop's own thread. So a Cancel off that thread never touches
+// the loop, which may be gone by then (its thread ended).
 // A round in progress is counted, so that a Cancel on another thread waits
 // for it (the handler may be going away); the handler runs without the
 // mutex, and a handler that cancels its own timer does not wait for itself.
@@ -23,6 +26,7 @@ struct CVzTimer::State {
   std::condition_variable idle;
   IVideoTimerSink* handler = nullptr;
   bool active = false;
+  uintptr_t timer_id = 0;  // the loop timer of the current schedule
   int firing = 0;
   std::thread::id firing_thread;
 };
@@ -48,16 +52,23 @@ VseResult CVzTimer::Schedule(IVideoTimerSink* handler, const VZSE_::TimeValue* i
   const uintptr_t id = g_next_timer_id.fetch_add(1);
   std::weak_ptr<State> weak = state_;
   CVzTimer* self = this;
-  const bool started = loop.StartTimer(this, id, static_cast<uint32_t>(ms), [weak, self] {
+  vz::RunLoop* owner_loop = &loop;
+  const bool started = loop.StartTimer(this, id, static_cast<uint32_t>(ms), [weak, self, owner_loop, id] {
     std::shared_ptr<State> state = weak.lock();
-    if (!state) return;
     IVideoTimerSink* handler = nullptr;
-    {
+    if (state) {
       std::lock_guard<std::mutex> lock(state->mutex);
-      if (!state->active) return;
-      handler = state->handler;
-      ++state->firing;
-      state->firing_thread = std::this_thread::get_id();
+      if (state->active && state->timer_id == id) {
+        handler = state->handler;
+        ++state->firing;
+        state->firing_thread = std::this_thread::get_id();
+      }
+    }
+    if (handler == nullptr) {
+      // Cancelled (or destroyed) on another thread: the timer ends here.
+      // `self` is only the timer's name in the loop.
+      owner_loop->KillTimer(self, id);
+      return;
     }
     handler->OnTimer(self);  // may cancel and destroy the timer (the state stays)
     {
@@ -73,6 +84,7 @@ VseResult CVzTimer::Schedule(IVideoTimerSink* handler, const VZSE_::TimeValue* i
   std::lock_guard<std::mutex> lock(state_->mutex);
   state_->handler = handler;
   state_->active = true;
+  state_->timer_id = id;
   loop_ = &loop;
   timer_id_ = id;
   return VSE_S_OK;
@@ -89,18 +101,10 @@ void CVzTimer::Cancel() {
     }
     if (!was_active) return;
   }
-  if (loop_ != nullptr) {
-    if (loop_->BelongsToCurrentThread()) {
-      loop_->KillTimer(this, timer_id_);
-    } else {
-      // Silent from now on (the state is inactive); the loop drops it on
-      // its own thread.
-      vz::RunLoop* loop = loop_;
-      const void* key = this;
-      const uintptr_t id = timer_id_;
-      loop->Post([loop, key, id] { loop->KillTimer(key, id); });
-    }
-  }
+  // On the loop's own thread the loop is alive (it is this thread's): the
+  // timer goes at once. Elsewhere the loop is not touched, not even asked
+  // whose it is (it may be gone): the inactive state ends the timer there.
+  if (loop_ != nullptr && vz::RunLoop::Current() == loop_) loop_->KillTimer(this, timer_id_);
   loop_ = nullptr;
   VZ_LOG("Timer cancelled");
 }

@@ -4,7 +4,11 @@
 // scheduling thread; Cancel and the destructor may run on another thread,
 // and then wait for a round in progress, so that the handler is never
 // called after Cancel returned. A caller that cancels from another thread
-// must hold nothing the handler takes.
+// must hold nothing the handler takes. Off the scheduling thread they never
+// touch its loop, so a timer may be cancelled or destroyed there after that
+// thread has ended and its loop is gone (the last reference to its owner
+// dropped on an engine thread); the loop, while it lives, lets go of the
+// cancelled timer at its next round.
 #include <atomic>
 #include <cstdint>
 #include <memory>

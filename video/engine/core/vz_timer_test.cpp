@@ -6,11 +6,13 @@
 #include <chrono>
 #include <condition_variable>
 #include <future>
+#include <memory>
 #include <mutex>
 #include <thread>
 
 #include "platform/clock.h"
 #include "platform/run_loop.h"
+#include "video/engine/core/com_task_thread.h"
 
 namespace {
 
@@ -140,6 +142,49 @@ TEST(VzTimerTest, CancelOnAnotherThreadWaitsForTheRoundInProgress) {
   clock.AdvanceMs(50);
   loop.RunUntilIdle();
   EXPECT_EQ(sink.fired.load(), 1);
+}
+
+// What a library's release at exit met: the last reference to an object
+// that owns a timer went inside a task on an engine thread after the thread
+// whose loop ran the timer had ended, and its loop with it. The timer is
+// cancelled and destroyed there without touching that loop (the address
+// sanitizer reports any read of it).
+TEST(VzTimerTest, AnOwnerDroppedOnAnEngineThreadAfterItsTimersLoopIsGoneTouchesNothingOfIt) {
+  struct TimerOwner : IVideoTimerSink {
+    void OnTimer(CVzTimer*) override {}
+    CVzTimer timer;
+  };
+  // Holds the owner's last reference and lets go of it on the thread.
+  class HoldingTask final : public VZSE_::Event {
+   public:
+    HoldingTask(std::unique_ptr<TimerOwner> owner, std::promise<void>* dropped)
+        : owner_(std::move(owner)), dropped_(dropped) {}
+    ~HoldingTask() override {
+      owner_.reset();
+      dropped_->set_value();
+    }
+    void OnEventFire() override {}
+
+   private:
+    std::unique_ptr<TimerOwner> owner_;
+    std::promise<void>* dropped_;
+  };
+  const int before = CVzTimer::LiveCountForTesting();
+  auto owner = std::make_unique<TimerOwner>();
+  std::thread loop_thread([&] {
+    const VZSE_::TimeValue interval = VZSE_::TimeValue::FromMsForTesting(30);
+    EXPECT_EQ(owner->timer.Schedule(owner.get(), &interval), VSE_S_OK);
+  });
+  loop_thread.join();  // the thread's loop is destroyed as it ends
+  VZSE_::ComTaskThread engine_thread;
+  ASSERT_EQ(engine_thread.Create(nullptr, 1), VSE_S_OK);
+  std::promise<void> dropped;
+  std::future<void> done = dropped.get_future();
+  ASSERT_EQ(engine_thread.GetEventQueue()->PostEvent(new HoldingTask(std::move(owner), &dropped)), VSE_S_OK);
+  done.wait();
+  engine_thread.Stop();
+  engine_thread.Join();
+  EXPECT_EQ(CVzTimer::LiveCountForTesting(), before);
 }
 
 }  // namespace

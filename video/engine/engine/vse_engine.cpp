@@ -28,27 +28,38 @@ VseResult CVseEngineImp::Initialize() {
 
 void CVseEngineImp::Uninitialize() {
   timer_.reset();
+  // Every channel is stopped before it is released, outside the maps' locks
+  // (stopping joins its data thread, which finishes the frame in progress):
+  // whatever still holds one, nothing of it runs once the engine is gone.
+  std::map<uint32_t, CVzVideoSourceChannel*> sources;
   {
     std::lock_guard<std::recursive_mutex> lock(source_lock_);
-    for (auto& [ssrc, channel] : sources_) {
-      if (channel) {
-        channel->SetOwner(nullptr);
-        channel->Release();
-      }
-      NotifySourceRemoved(ssrc);
+    sources.swap(sources_);
+    for (auto& [ssrc, channel] : sources) {
+      if (channel) channel->SetOwner(nullptr);
     }
-    sources_.clear();
   }
+  for (auto& [ssrc, channel] : sources) {
+    if (channel) {
+      channel->Uninitialize();
+      channel->Release();
+    }
+    NotifySourceRemoved(ssrc);
+  }
+  std::map<uint32_t, CVzVideoListenChannel*> listeners;
   {
     std::lock_guard<std::recursive_mutex> lock(listen_lock_);
-    for (auto& [ssrc, channel] : listeners_) {
-      if (channel) {
-        channel->DetachMonitor();
-        channel->Release();
-      }
+    listeners.swap(listeners_);
+    for (auto& [ssrc, channel] : listeners) {
+      if (channel) channel->DetachMonitor();
       if (monitors_) monitors_->RemoveMonitor(ssrc);
     }
-    listeners_.clear();
+  }
+  for (auto& [ssrc, channel] : listeners) {
+    if (channel) {
+      channel->Uninitialize();
+      channel->Release();
+    }
   }
   if (rtcp_) rtcp_->Release();
   rtcp_ = nullptr;
@@ -137,7 +148,12 @@ VseResult CVseEngineImp::DestroyVideoListenChannel(uint32_t ssrc) {
     if (channel) channel->DetachMonitor();
     if (monitors_) monitors_->RemoveMonitor(ssrc);
   }
-  if (channel) channel->Release();
+  // Stopped before it is released, outside the lock (stopping joins its
+  // data thread): nothing of it runs after this call, whoever holds it.
+  if (channel) {
+    channel->Uninitialize();
+    channel->Release();
+  }
   return VSE_S_OK;
 }
 
@@ -182,13 +198,21 @@ VseResult CVseEngineImp::CreateVideoSourceChannel(uint32_t ssrc, int32_t codec_t
 }
 
 VseResult CVseEngineImp::DestroyVideoSourceChannel(uint32_t ssrc) {
-  std::lock_guard<std::recursive_mutex> lock(source_lock_);
-  auto found = sources_.find(ssrc);
-  if (found == sources_.end()) return VSE_E_FAIL;
-  CVzVideoSourceChannel* channel = found->second;
-  sources_.erase(found);
-  if (channel == nullptr) return VSE_E_POINTER;
-  channel->SetOwner(nullptr);
+  CVzVideoSourceChannel* channel = nullptr;
+  {
+    std::lock_guard<std::recursive_mutex> lock(source_lock_);
+    auto found = sources_.find(ssrc);
+    if (found == sources_.end()) return VSE_E_FAIL;
+    channel = found->second;
+    sources_.erase(found);
+    if (channel == nullptr) return VSE_E_POINTER;
+    channel->SetOwner(nullptr);
+  }
+  // Stopped before it is released, outside the lock (stopping joins its
+  // data thread, which finishes the frame in progress): the frames waiting
+  // there hold the channel, and would otherwise destroy it on that thread
+  // after this call, with its timer of this thread's loop.
+  channel->Uninitialize();
   channel->Release();
   NotifySourceRemoved(ssrc);
   return VSE_S_OK;

@@ -5,11 +5,16 @@
 // channel it names; listen channels' requests leave as RTCP feedback.
 //
 // Made by CreateVseEngine (initialised there), freed by DestroyVseEngine.
+// A channel the engine lets go (its destroy call, or the engine's end) is
+// stopped before it is released: when the call returns its data thread has
+// ended and its waiting frames are dropped, so nothing of it runs any more,
+// whoever still holds a reference.
 // What failure looks like: VSE_ codes, each logged.
 // Threads: channels are made and destroyed on the client's thread (the one
 // whose run loop runs the channels' timers); InputRtcpPacket on the
 // transport's receive thread. The listen map and the source map each have
-// their own lock; channels never call back into the maps.
+// their own lock; channels never call back into the maps, and are stopped
+// outside them.
 #include <cstdint>
 #include <map>
 #include <memory>

@@ -2,11 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstring>
+#include <future>
 #include <memory>
+#include <thread>
 #include <vector>
 
+#include "video/engine/core/com_task_thread.h"
 #include "video/engine/core/engine_clock.h"
+#include "video/engine/core/engine_test_objects_testlib.h"
+#include "video/engine/core/vz_timer.h"
+#include "video/engine/send/multimedia_tick.h"
 #include "video/engine/core/vz_video_sample_allocator.h"
 #include "video/engine/send/encode_param_generator.h"
 #include "platform/big_endian.h"
@@ -231,6 +239,82 @@ TEST_F(EngineTest, EncodedFramesOfASourceChannelSendThePeriodicReport) {
   ASSERT_EQ(ch->InputFrame(&format, picture.data(), static_cast<int32_t>(picture.size())), VSE_S_OK);
   EXPECT_EQ(sdes_count(), 2);
   ch->Release();
+}
+
+// The engine lets a send channel go (destroying it, or going itself) while
+// frames wait for the channel's data thread, each holding the channel: by
+// the time the call returns, the data thread has ended, the waiting frames
+// are dropped, the pacing tick has stopped and the channel is gone with its
+// timer. Nothing of it may run later on the data thread: its timer belongs
+// to this thread's loop, which may be gone by then (at exit).
+TEST(EngineRelease, ASendChannelWithFramesInFlightIsGoneWhenTheEngineLetsItGo) {
+  for (const bool whole_engine : {false, true}) {
+    SCOPED_TRACE(whole_engine ? "DestroyVseEngine" : "DestroyVideoSourceChannel");
+    auto* allocator = new CVzVideoSampleAllocator(64, 0, 0);
+    allocator->AddRef();
+    std::promise<void> open;
+    auto* held = new vz_test::GateSample;  // holds the data thread
+    held->AddRef();
+    held->opened = open.get_future().share();
+    auto* waiting = new vz_test::GateSample;  // waits behind it
+    waiting->AddRef();
+    waiting->opened = held->opened;
+    const int objects = CEngineObject::LiveCountForTesting();
+    const int timers = CVzTimer::LiveCountForTesting();
+    const int threads = VZSE_::BaseThread::RunningCountForTesting();
+    IVseEngine* engine = nullptr;
+    ASSERT_EQ(CreateVseEngine(&engine), VSE_S_OK);
+    Transport transport;
+    engine->SetTransportSink(&transport);
+    // What stays of the engine itself when only the channel goes.
+    const int engine_objects = whole_engine ? 0 : CEngineObject::LiveCountForTesting() - objects;
+    const int engine_timers = whole_engine ? 0 : CVzTimer::LiveCountForTesting() - timers;
+
+    CVzVideoSourceChannel* channel = nullptr;
+    ASSERT_EQ(engine->CreateVideoSourceChannel(5, 1, &transport, allocator, &channel), VSE_S_OK);
+    ASSERT_EQ(channel->DeliverSample(held), VSE_S_OK);
+    ASSERT_EQ(held->entered.get_future().wait_for(std::chrono::seconds(60)), std::future_status::ready);
+    ASSERT_EQ(channel->DeliverSample(waiting), VSE_S_OK);
+    channel->Release();  // the engine's reference and the two frames' are left
+
+    // The held frame goes on once the channel's timer is gone (as the
+    // channel stops), or once the call returned without stopping it.
+    std::atomic<bool> returned{false};
+    std::thread opener([&] {
+      while (CVzTimer::LiveCountForTesting() > timers + engine_timers && !returned.load()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      }
+      open.set_value();
+    });
+    if (whole_engine) {
+      EXPECT_EQ(DestroyVseEngine(engine), VSE_S_OK);
+    } else {
+      EXPECT_EQ(engine->DestroyVideoSourceChannel(5), VSE_S_OK);
+    }
+    const int objects_left = CEngineObject::LiveCountForTesting() - objects;
+    const int timers_left = CVzTimer::LiveCountForTesting() - timers;
+    const int threads_left = VZSE_::BaseThread::RunningCountForTesting() - threads;
+    const bool tick_left = VZSE_::MultimediaTickThreadRunning();
+    returned = true;
+    opener.join();
+    EXPECT_EQ(objects_left, engine_objects);
+    EXPECT_EQ(timers_left, engine_timers);
+    EXPECT_EQ(threads_left, 0);
+    EXPECT_FALSE(tick_left);
+    EXPECT_EQ(waiting->GetRefCount(), 1);  // dropped, not kept
+
+    // Whatever was left ends before the next round.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (VZSE_::BaseThread::RunningCountForTesting() > threads && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    if (!whole_engine) {
+      EXPECT_EQ(DestroyVseEngine(engine), VSE_S_OK);
+    }
+    held->Release();
+    waiting->Release();
+    allocator->Release();
+  }
 }
 
 TEST(EngineFactory, NullArgumentsAndTheVersion) {

@@ -87,6 +87,7 @@ VseResult CVzVideoSourceChannel::Initialize(int32_t codec_type, bool data_thread
       timer_.reset();
     }
   }
+  data_thread_ = data_thread;
   if (data_thread) {
     auto thread = std::make_unique<VZSE_::ComTaskThread>();
     if (thread->Create(nullptr, 1) != VSE_S_OK) {
@@ -94,6 +95,7 @@ VseResult CVzVideoSourceChannel::Initialize(int32_t codec_type, bool data_thread
       Uninitialize();
       return VSE_E_FAIL;
     }
+    std::lock_guard<std::mutex> queue(queue_lock_);
     thread_ = std::move(thread);
   }
   Lock hold(lock_);
@@ -103,9 +105,34 @@ VseResult CVzVideoSourceChannel::Initialize(int32_t codec_type, bool data_thread
 
 void CVzVideoSourceChannel::Uninitialize() {
   VZ_LOG_OBJ("begin");
-  // The last reference may go inside a frame task, on the data thread
-  // itself: the thread then ends on its own after this task.
-  VZSE_::ComTaskThread::Dispose(std::move(thread_));
+  // From here on no picture is taken: the waiting one is dropped, and the
+  // frame tasks still queued find nothing to encode.
+  std::unique_ptr<VZSE_::ComTaskThread> thread;
+  IVideoSample* dropped = nullptr;
+  {
+    std::lock_guard<std::mutex> queue(queue_lock_);
+    thread = std::move(thread_);
+    dropped = waiting_;
+    waiting_ = nullptr;
+  }
+  if (dropped != nullptr) dropped->Release();
+  // The timer first, on the calling thread (the loop's own, when the owner
+  // stops the channel), outside the channel's lock: cancelling from another
+  // thread waits for a timer round in progress, which takes that lock.
+  std::unique_ptr<CVzTimer> timer;
+  {
+    Lock hold(lock_);
+    timer = std::move(timer_);
+  }
+  if (timer) {
+    timer->Cancel();
+    timer.reset();
+  }
+  // Then the data thread: from any other thread it is joined here, the frame
+  // in progress ending first. On the data thread itself (the last reference
+  // went inside a frame task without an owner stopping the channel first)
+  // it ends on its own after this task.
+  VZSE_::ComTaskThread::Dispose(std::move(thread));
   std::unique_ptr<CVzSendController> controller;
   {
     Lock hold(lock_);
@@ -117,17 +144,6 @@ void CVzVideoSourceChannel::Uninitialize() {
     controller.reset();
     VZ_LOG("send controller deleted.");
   }
-  // Outside the channel's lock too: cancelling from the data thread waits
-  // for a timer round in progress, which takes that lock.
-  std::unique_ptr<CVzTimer> timer;
-  {
-    Lock hold(lock_);
-    timer = std::move(timer_);
-  }
-  if (timer) {
-    timer->Cancel();
-    timer.reset();
-  }
   Lock hold(lock_);
   VZ_LOG("Congest controller deleted.");
   if (encoder_ != nullptr) {
@@ -137,18 +153,14 @@ void CVzVideoSourceChannel::Uninitialize() {
   packer_.reset();
   policy_.reset();
   work_buffer_.clear();
-  {
-    std::lock_guard<std::mutex> queue(queue_lock_);
-    if (waiting_ != nullptr) waiting_->Release();
-    waiting_ = nullptr;
-  }
+  started_ = false;  // an uninitialised channel sends nothing
   initialized_ = false;
   VZ_LOG_OBJ("end");
 }
 
 VseResult CVzVideoSourceChannel::DeliverSample(IVideoSample* sample) {
   if (sample == nullptr) return VSE_E_POINTER;
-  if (!thread_) {
+  if (!data_thread_) {
     void* pointer = nullptr;
     int32_t length = 0;
     VideoFormat format{};
@@ -157,15 +169,16 @@ VseResult CVzVideoSourceChannel::DeliverSample(IVideoSample* sample) {
     sample->GetFormat(&format);
     return InputFrame(&format, static_cast<const uint8_t*>(pointer), length);
   }
-  {
-    // Only the newest picture waits: an older one not yet taken is dropped.
-    std::lock_guard<std::mutex> queue(queue_lock_);
-    if (waiting_ != nullptr) waiting_->Release();
-    sample->AddRef();
-    waiting_ = sample;
-  }
+  // Under the queue lock, so that the thread cannot go while a task is
+  // posted to it (the caller's reference keeps the channel meanwhile).
+  std::lock_guard<std::mutex> queue(queue_lock_);
+  if (!thread_) return VSE_E_FAIL;  // stopped, or not started yet: not taken
   auto* task = new (std::nothrow) FrameTask(this);
   if (task == nullptr) return VSE_E_OUTOFMEMORY;
+  // Only the newest picture waits: an older one not yet taken is dropped.
+  if (waiting_ != nullptr) waiting_->Release();
+  sample->AddRef();
+  waiting_ = sample;
   if (thread_->GetEventQueue()->PostEvent(task) != VSE_S_OK) return VSE_E_POINTER;
   return VSE_S_OK;
 }
@@ -206,7 +219,11 @@ VseResult CVzVideoSourceChannel::InputFrame(const VideoFormat* format, const uin
   if (params_pending_.exchange(false) && encode_controller_ != nullptr) {
     EncodeParams p;
     if (encode_controller_->GetEncodeConfiguration(&p) == VSE_S_OK) {
-      SetRequiredMinMaxBw();
+      {
+        // Shared with the statistics period's end on the tick thread.
+        std::lock_guard<std::mutex> stats(stats_lock_);
+        SetRequiredMinMaxBw();
+      }
       bool changed = !has_params_ || p.level.layer_count != params_.level.layer_count;
       for (int i = 0; !changed && i < p.level.layer_count && i < EncodeLevel::kMaxLayers; ++i) {
         changed = p.level.widths[i] != params_.level.widths[i] || p.level.heights[i] != params_.level.heights[i];

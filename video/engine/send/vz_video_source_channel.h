@@ -79,8 +79,16 @@ class CVzVideoSourceChannel final : public TEngineObject<IVideoDeliverer>,
   // failure. `data_thread` false encodes on the delivering thread; `shared_tick`
   // false leaves pacing to PumpSendController (tests and benchmarks).
   VseResult Initialize(int32_t codec_type, bool data_thread = true, bool shared_tick = true);
+  // Stops the channel for good. When it returns (called off the data
+  // thread), the data thread has ended, the waiting picture and the queued
+  // frame tasks are dropped, the timer is cancelled and the pacing tick no
+  // longer calls the channel: nothing of it runs any more, whoever still
+  // holds a reference. The engine calls it, on the thread that made the
+  // channel, before letting the channel go.
   void Uninitialize();
 
+  // With a data thread: the picture waits for it (VSE_E_FAIL once the
+  // channel has stopped). Without: encoded at once on the calling thread.
   VseResult DeliverSample(IVideoSample* sample) override;
   // One picture, encoded at once on the calling thread (only while started).
   VseResult InputFrame(const VideoFormat* format, const uint8_t* data, int32_t length);
@@ -165,6 +173,8 @@ class CVzVideoSourceChannel final : public TEngineObject<IVideoDeliverer>,
   // Under the channel lock, with an encoder.
   VseResult ForceKeyFrame();
   void UpdateFecLevel(bool from_statistics);
+  // Under the statistics lock: the FEC share, the measured rate and the
+  // smoothed bounds are the statistics period's, ended on the tick thread.
   VseResult SetRequiredMinMaxBw();
   void EndStatisticsPeriod(uint32_t now);
   VseResult ApplyEncodeParam(const EncodeParams& params);
@@ -174,7 +184,7 @@ class CVzVideoSourceChannel final : public TEngineObject<IVideoDeliverer>,
   // taken inside this one.
   std::recursive_mutex lock_;
   std::mutex queue_lock_;  // the waiting sample
-  std::mutex stats_lock_;  // the statistics period, on the tick thread
+  std::mutex stats_lock_;  // the statistics period, on the tick thread (taken after lock_)
   uint32_t client_id_;
   int32_t codec_type_ = 1;
   bool initialized_ = false;
@@ -187,8 +197,9 @@ class CVzVideoSourceChannel final : public TEngineObject<IVideoDeliverer>,
   uint32_t policy_bw_[3] = {800000, 32000, 1280000};  // default, min, max
   CVzH264SvcEncoder* encoder_ = nullptr;
   IVideoEncodeController* encode_controller_ = nullptr;
-  std::unique_ptr<VZSE_::ComTaskThread> thread_;
-  IVideoSample* waiting_ = nullptr;
+  std::atomic<bool> data_thread_{false};  // frames go through a data thread
+  std::unique_ptr<VZSE_::ComTaskThread> thread_;  // under queue_lock_
+  IVideoSample* waiting_ = nullptr;  // under queue_lock_
   std::vector<uint8_t> work_buffer_;
   IVideoSourceChannelSink* sink_ = nullptr;
   IVideoPacketTransport* transport_ = nullptr;

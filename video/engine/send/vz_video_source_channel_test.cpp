@@ -14,6 +14,7 @@
 #include "platform/big_endian.h"
 #include "platform/module_loader.h"
 #include "video/engine/core/engine_clock.h"
+#include "video/engine/core/engine_test_objects_testlib.h"
 #include "video/engine/core/vz_video_sample_allocator.h"
 #include "video/engine/rtp/rtp_packet.h"
 #include "video/engine/rtp/rtp_session_svc.h"
@@ -339,34 +340,7 @@ TEST_F(SourceChannelTest, AKeyFrameRequestStormGivesAtMostOneKeyFramePerGap) {
   }
 }
 
-// A sample that holds the data thread until the test lets it go.
-class GateSample final : public TEngineObject<IVideoSample> {
- public:
-  VseResult GetSize(int32_t* size) override { return Out(size, 0); }
-  VseResult GetBase(void** base) override { return Out(base, static_cast<void*>(nullptr)); }
-  VseResult GetPointer(void** pointer) override {
-    entered.set_value();
-    opened.wait();
-    return Out(pointer, static_cast<void*>(byte_));
-  }
-  VseResult GetActualDataLength(int32_t* length) override { return Out(length, 1); }
-  VseResult GetFormat(VideoFormat* format) override { return Out(format, VideoFormat{2, kW, kH, 30.0f, 0}); }
-  VseResult SetPointer(void*) override { return VSE_E_FAIL; }
-  VseResult SetActualDataLength(int32_t) override { return VSE_E_FAIL; }
-  VseResult SetFormat(const VideoFormat*) override { return VSE_E_FAIL; }
-
-  std::promise<void> entered;
-  std::shared_future<void> opened;
-
- private:
-  template <typename T>
-  static VseResult Out(T* out, T value) {
-    if (out == nullptr) return VSE_E_INVALIDARG;
-    *out = value;
-    return VSE_S_OK;
-  }
-  uint8_t byte_[1] = {0};
-};
+using vz_test::GateSample;
 
 // The channel's last reference goes inside its own frame task, on its data
 // thread: the channel is destroyed there and the thread ends by itself

@@ -1,0 +1,77 @@
+// The library's release while pictures flow: two controllers on the
+// transport's in-process server are released, round after round, with the
+// cameras' frames on their way to the send channels' data threads and the
+// other's pictures in the listen channels. When VideoDeleteInstance has
+// returned, nothing of the engine may run any more: its threads have ended,
+// the paced senders' tick has stopped, and no engine object, timer or
+// waiting task is left (a task left on a data thread would run after the
+// meeting client let go, and at exit after the thread loops were freed).
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/run_loop.h"
+#include "video/devices/capture/test_camera.h"
+#include "video/engine/core/com_task_thread.h"
+#include "video/engine/core/engine_object.h"
+#include "video/engine/core/video_factories.h"
+#include "video/engine/core/vz_timer.h"
+#include "video/engine/send/multimedia_tick.h"
+#include "video/library/loopback_conference_testlib.h"
+
+namespace {
+
+using vz_test::ConferenceJoin;
+using vz_test::SeenBy;
+using vz_test::StatusSink;
+using vz_test::TurnUntil;
+
+constexpr int kRounds = 8;
+constexpr int kSeconds = 90;  // for each wait: a sanitized build beside busy loops is slow
+
+TEST(VideoLibraryReleaseTest, ReleasedWhileFramesAreInFlightLeavesNothingOfTheEngineRunning) {
+  const VideoDeviceFactories* previous = SetVideoDeviceFactories(TestCameraFactories(true));
+  vz::RunLoop& loop = vz::RunLoop::ForCurrentThread();
+  const int objects_before = CEngineObject::LiveCountForTesting();
+  const int timers_before = CVzTimer::LiveCountForTesting();
+  for (int round = 0; round < kRounds; ++round) {
+    SCOPED_TRACE(testing::Message() << "round " << round);
+    StatusSink alice_sink, bob_sink;
+    IAVProvider* alice = VideoCreateInstance(&alice_sink);
+    IAVProvider* bob = VideoCreateInstance(&bob_sink);
+    ASSERT_NE(alice, nullptr);
+    ASSERT_NE(bob, nullptr);
+    RosterRecord a = MakeRoster("alice");
+    RosterRecord b = MakeRoster("bob");
+    for (IAVProvider* p : {alice, bob}) {
+      p->AppRosterJoined(&a, 0);
+      p->AppRosterJoined(&b, 1);
+    }
+    // A meeting of its own: the last round's may still be ending on the server.
+    const std::u16string meet = u"meet-release-" + std::u16string(1, static_cast<char16_t>(u'a' + round));
+    AVSessionConfig alice_join = ConferenceJoin("alice", u"loopback", 0, meet);
+    AVSessionConfig bob_join = ConferenceJoin("bob", u"loopback", 0, meet);
+    EXPECT_EQ(alice->JoinVideo(nullptr, &alice_join, nullptr, 0), 1);
+    EXPECT_EQ(bob->JoinVideo(nullptr, &bob_join, nullptr, 0), 1);
+    // Released at different depths of the flow: just joined (the cameras
+    // starting, frames waiting for the send channels), at the first
+    // pictures, and with pictures flowing both ways.
+    EXPECT_TRUE(TurnUntil(loop, [&] { return alice_sink.last_status == 2 && bob_sink.last_status == 2; }, kSeconds));
+    const int64_t wanted = round % 3;
+    EXPECT_TRUE(TurnUntil(loop, [&] {
+      return SeenBy(alice, "bob").pictures >= wanted && SeenBy(bob, "alice").pictures >= wanted;
+    }, kSeconds));
+    const bool alice_first = round % 2 == 0;
+    VideoDeleteInstance(alice_first ? alice : bob);
+    VideoDeleteInstance(alice_first ? bob : alice);
+    // Looked at once, at once: the release itself must have ended everything.
+    EXPECT_EQ(VZSE_::BaseThread::RunningCountForTesting(), 0);
+    EXPECT_FALSE(VZSE_::MultimediaTickThreadRunning());
+    EXPECT_EQ(CVzTimer::LiveCountForTesting(), timers_before);
+    EXPECT_EQ(CEngineObject::LiveCountForTesting(), objects_before);
+    loop.RunUntilIdle();
+  }
+  SetVideoDeviceFactories(previous);
+}
+
+}  // namespace
