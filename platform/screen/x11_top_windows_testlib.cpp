@@ -6,6 +6,7 @@
 
 #include "platform/screen/x11_client_windows.h"
 #include "platform/ui/x11_error_trap.h"
+#include "platform/ui/x11_window_name.h"
 #include "platform/ui/xlib_threads.h"
 
 namespace vz {
@@ -27,25 +28,7 @@ std::vector<unsigned long> Property32(Display* d, Window window, Atom name, Atom
   return items;
 }
 
-std::string Title(Display* d, Window window) {
-  Atom actual = 0;
-  int format = 0;
-  unsigned long count = 0, after = 0;
-  unsigned char* data = nullptr;
-  std::string title;
-  if (XGetWindowProperty(d, window, XInternAtom(d, "_NET_WM_NAME", False), 0, 1024, False,
-                         XInternAtom(d, "UTF8_STRING", False), &actual, &format, &count, &after, &data) == Success &&
-      data != nullptr && format == 8) {
-    title.assign(reinterpret_cast<const char*>(data), count);
-  }
-  if (data) XFree(data);
-  if (title.empty()) {
-    char* name = nullptr;
-    if (XFetchName(d, window, &name) && name != nullptr) title = name;
-    if (name) XFree(name);
-  }
-  return title;
-}
+std::string Title(Display* d, Window window) { return ReadX11WindowName(d, window, 4096); }
 
 }  // namespace
 

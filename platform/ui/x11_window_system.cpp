@@ -24,6 +24,7 @@
 #include "platform/ui/window_core.h"
 #include "platform/ui/x11_client_identity.h"
 #include "platform/ui/x11_error_trap.h"
+#include "platform/ui/x11_window_name.h"
 
 namespace vz {
 
@@ -490,10 +491,7 @@ bool X11Native::SetCursorImage(const Image& image, Point hotspot) {
 }
 
 void X11Native::SetTitle(const std::string& utf8) {
-  XChangeProperty(system_.display(), window_, system_.atom("_NET_WM_NAME"), system_.atom("UTF8_STRING"), 8,
-                  PropModeReplace, reinterpret_cast<const unsigned char*>(utf8.data()),
-                  static_cast<int>(utf8.size()));
-  XStoreName(system_.display(), window_, utf8.c_str());
+  WriteX11WindowName(system_.display(), window_, utf8);
   system_.Flush();
 }
 
