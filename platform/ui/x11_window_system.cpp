@@ -144,6 +144,14 @@ class X11Native : public NativeWindow {
   // window manager that maps its frame later).
   void FocusIfAskedAndViewable();
   void set_known_bounds(const Rect& r) { bounds_ = r; }
+  // The manager placed the window (it mapped or configured it): where its
+  // client area is on the root now. A window the manager let go and maps
+  // again, or made full screen, that it left elsewhere than the program
+  // has it is asked there again, a few times at most (xfwm4 and jwm keep a
+  // frame on the screen when they map it, fluxbox may keep the title bar's
+  // place inside a full-screen frame).
+  void OnManagerPlaced(const Rect& client_on_root);
+  bool holding() const { return hold_to_.has_value(); }
 
  private:
   void ShapeFromAlpha(const Image& buffer);
@@ -152,7 +160,20 @@ class X11Native : public NativeWindow {
   // mapped), or asked of the window manager (once it is).
   void WriteFullScreenState(bool full);
   void AskFullScreenState(bool full);
+  // Names the monitor `r` is (by the index managers know it by) as the one
+  // the window is full screen on: a manager may otherwise choose by its own
+  // rules (xfwm4 takes the first). Nothing when `r` is no monitor.
+  void NameFullScreenMonitor(const Rect& r, bool shown);
   void SetOverrideRedirect(bool on);
+  // Managed by the window manager (not inside a host, not unmanaged).
+  bool Managed() const {
+    return host_ == 0 && !(flags_ & kWindowOverrideRedirect) && !unmanaged_full_screen_;
+  }
+  // Gives the window the focus: under a manager of the desktop conventions
+  // it is asked to activate it (with the time of the user's last input, by
+  // which it decides whether the window may take the focus), and the
+  // server is asked too, as without one.
+  void Activate();
 
   X11System& system_;
   ::Window window_;
@@ -166,6 +187,12 @@ class X11Native : public NativeWindow {
   bool focus_on_map_ = false;
   bool has_shape_ = false;
   bool mapped_ = false;  // mapped by us (Show), not withdrawn since (Hide)
+  bool shown_before_ = false;  // mapped by us at some time
+  bool full_screen_ = false;   // the full-screen state asked for
+  // The place the manager is held to (see OnManagerPlaced), and how often
+  // it may still be asked.
+  std::optional<Rect> hold_to_;
+  int asks_left_ = 0;
   // Set while full screen under a manager without the conventions for it.
   bool unmanaged_full_screen_ = false;
   ::Window host_ = 0;
@@ -213,7 +240,22 @@ class X11System : public WindowSystem {
   // Up to `most` 32-bit items of a property of that type (a window that is
   // gone, or another type, gives none).
   std::vector<long> ReadCardinals(::Window window, Atom property, Atom type, long most);
+  // Whether the manager of the desktop conventions now running says it
+  // supports the hint `name` (false with none, or a stale one).
+  bool ManagerSupports(const char* name);
+  // The time of the user's last input to this program (a key or button
+  // pressed or released), by which a manager judges a window's asking for
+  // the focus; before any, the server's time now, read with a round trip.
+  Time UserTime();
+  void NoteUserTime(Time time) {
+    if (time != CurrentTime && (user_time_ == CurrentTime || static_cast<long>(time - user_time_) > 0)) {
+      user_time_ = time;
+    }
+  }
+  // The window the program's focus is in (0: none of ours).
+  ::Window ActiveNative();
   ::Window root() const { return root_; }
+  int screen() const { return screen_; }
   // Sends what is buffered. Any call may have read events into Xlib's queue
   // (cairo and the input method make round trips), where the descriptor
   // does not show them: they are served from the loop.
@@ -249,6 +291,7 @@ class X11System : public WindowSystem {
   std::function<void(std::string)> clipboard_done_;
   std::string clipboard_text_;
   bool drain_posted_ = false;
+  Time user_time_ = CurrentTime;
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 
   friend class X11Native;
@@ -286,25 +329,48 @@ void X11Native::Show(bool activate) {
   // Inside another program's window the focus stays where that program has
   // it until the window is focused on purpose.
   focus_on_map_ = activate && host_ == 0;
+  const bool again = mapped_;  // shown already (a map asks a manager to restore it)
   mapped_ = true;
   if ((flags_ & kWindowOverrideRedirect) || unmanaged_full_screen_) {
     XMapRaised(system_.display(), window_);
   } else {
-    // A manager that let the window go may have left it elsewhere (metacity
-    // leaves it where its frame was): it maps again where the program has it.
     if (host_ == 0) {
+      // A manager that let the window go may have left it elsewhere
+      // (metacity leaves it where its frame was): it maps again where the
+      // program has it, and is held there once the manager placed it.
       XMoveResizeWindow(system_.display(), window_, bounds_.left, bounds_.top,
                         static_cast<unsigned>(std::max(1, bounds_.Width())),
                         static_cast<unsigned>(std::max(1, bounds_.Height())));
+      if (!again && (shown_before_ || full_screen_)) {
+        hold_to_ = bounds_;
+        asks_left_ = 3;
+      }
+      // The user's time of the input that asked for it, by which a manager
+      // decides whether a new window may take the focus from another's.
+      if (focus_on_map_ && !again) {
+        const long time = static_cast<long>(system_.UserTime());
+        XChangeProperty(system_.display(), window_, system_.atom("_NET_WM_USER_TIME"), XA_CARDINAL, 32,
+                        PropModeReplace, reinterpret_cast<const unsigned char*>(&time), 1);
+      }
     }
     XMapWindow(system_.display(), window_);
   }
+  shown_before_ = true;
   system_.Flush();
 }
 
+// A window the manager holds is withdrawn through it (the unmap, and the
+// synthetic notice the conventions ask for), so a manager that has not yet
+// mapped it does not map it later, and none keeps it as iconic.
 void X11Native::Hide() {
   mapped_ = false;
-  XUnmapWindow(system_.display(), window_);
+  focus_on_map_ = false;
+  hold_to_.reset();
+  if (Managed()) {
+    XWithdrawWindow(system_.display(), window_, system_.screen());
+  } else {
+    XUnmapWindow(system_.display(), window_);
+  }
   system_.Flush();
 }
 
@@ -374,7 +440,31 @@ void X11Native::Focus() {
     focus_on_map_ = true;
     return;
   }
-  XSetInputFocus(system_.display(), window_, RevertToParent, CurrentTime);
+  Activate();
+}
+
+void X11Native::Activate() {
+  Display* d = system_.display();
+  const Time time = system_.UserTime();
+  if (Managed() && system_.ManagerSupports("_NET_ACTIVE_WINDOW")) {
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window_;
+    event.xclient.message_type = system_.atom("_NET_ACTIVE_WINDOW");
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = 1;  // asked by an application
+    event.xclient.data.l[1] = static_cast<long>(time);
+    event.xclient.data.l[2] = static_cast<long>(system_.ActiveNative());
+    XSendEvent(d, system_.root(), False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
+  }
+  // The server's focus too, at once (a manager that focused the window
+  // clicked last did so after the user's time, which the server would take
+  // as a stale request). It refuses a window that is not viewable (the map
+  // may have been undone since): its error is trapped, not logged.
+  {
+    X11ErrorTrap trap(d);
+    XSetInputFocus(d, window_, RevertToParent, CurrentTime);
+  }
   system_.Flush();
 }
 
@@ -386,7 +476,29 @@ bool X11Native::Viewable() {
 void X11Native::FocusIfAskedAndViewable() {
   if (!focus_on_map_ || !Viewable()) return;
   focus_on_map_ = false;
-  XSetInputFocus(system_.display(), window_, RevertToParent, CurrentTime);
+  Activate();
+}
+
+void X11Native::OnManagerPlaced(const Rect& client_on_root) {
+  if (!hold_to_ || !mapped_) return;
+  // A full-screen window is held while it is one (a manager may move it
+  // inside its frame after it first put it right); another, until it is
+  // where the program has it, after which it is the user's to move.
+  if (client_on_root == *hold_to_) {
+    if (!full_screen_) hold_to_.reset();
+    return;
+  }
+  if (asks_left_ <= 0) {
+    hold_to_.reset();
+    return;
+  }
+  --asks_left_;
+  const Rect& r = *hold_to_;
+  PlatformLog("window layer: the manager put window 0x%lx at %d,%d %dx%d, not %d,%d %dx%d: asked again",
+              static_cast<unsigned long>(window_), client_on_root.left, client_on_root.top, client_on_root.Width(),
+              client_on_root.Height(), r.left, r.top, r.Width(), r.Height());
+  XMoveResizeWindow(system_.display(), window_, r.left, r.top, static_cast<unsigned>(std::max(1, r.Width())),
+                    static_cast<unsigned>(std::max(1, r.Height())));
   system_.Flush();
 }
 
@@ -533,12 +645,14 @@ bool X11Native::SetFullScreen(bool full, const Rect& r) {
   const bool shown = mapped_ && !remap;
   const bool ask = shown && manager == X11System::Manager::kFullScreenAware;
   if (!ask) WriteFullScreenState(full);
+  if (full && manager == X11System::Manager::kFullScreenAware) NameFullScreenMonitor(r, ask);
   if (!shown) SetOverrideRedirect(full && manager == X11System::Manager::kOther);
   auto move = [&] {
     XMoveResizeWindow(d, window_, r.left, r.top, static_cast<unsigned>(std::max(1, r.Width())),
                       static_cast<unsigned>(std::max(1, r.Height())));
   };
   bounds_ = r;
+  full_screen_ = full;
   // Shown, a manager makes the window full screen on the monitor it is on,
   // and its own bounds go once the state is gone: the ones to go back to
   // are asked after it.
@@ -547,6 +661,13 @@ bool X11Native::SetFullScreen(bool full, const Rect& r) {
   if (ask && !full) move();
   if (shown && full && !ask) XRaiseWindow(d, window_);
   if (remap) XMapWindow(d, window_);
+  if (ask) {
+    hold_to_ = r;
+    asks_left_ = 3;
+  }
+  // A full-screen window lies above the desktop's panels only while it is
+  // the active one: asked for it (a manager raises the window it activates).
+  if (ask && full) Activate();
   system_.Flush();
   return true;
 }
@@ -560,6 +681,30 @@ void X11Native::WriteFullScreenState(bool full) {
   XChangeProperty(system_.display(), window_, state, XA_ATOM, 32, PropModeReplace,
                   reinterpret_cast<const unsigned char*>(states.data()), static_cast<int>(states.size()));
   system_.DrainSoon();
+}
+
+void X11Native::NameFullScreenMonitor(const Rect& r, bool shown) {
+  const std::vector<MonitorArea> monitors = system_.Monitors();
+  long index = -1;
+  for (size_t i = 0; i < monitors.size(); ++i) {
+    if (monitors[i].bounds == r) index = static_cast<long>(i);
+  }
+  if (index < 0) return;
+  const Atom property = system_.atom("_NET_WM_FULLSCREEN_MONITORS");
+  if (!shown) {
+    const long items[4] = {index, index, index, index};  // top, bottom, left, right
+    XChangeProperty(system_.display(), window_, property, XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(items), 4);
+    return;
+  }
+  XEvent event{};
+  event.xclient.type = ClientMessage;
+  event.xclient.window = window_;
+  event.xclient.message_type = property;
+  event.xclient.format = 32;
+  for (int i = 0; i < 4; ++i) event.xclient.data.l[i] = index;
+  event.xclient.data.l[4] = 1;  // asked by an application
+  XSendEvent(system_.display(), system_.root(), False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
 }
 
 void X11Native::AskFullScreenState(bool full) {
@@ -958,6 +1103,42 @@ X11System::Manager X11System::ScreenManager() {
   return manager;
 }
 
+bool X11System::ManagerSupports(const char* name) {
+  const auto check = ReadCardinals(root_, atom("_NET_SUPPORTING_WM_CHECK"), XA_WINDOW, 1);
+  const bool alive = check.size() == 1 && ReadCardinals(static_cast<::Window>(check[0]),
+                                                        atom("_NET_SUPPORTING_WM_CHECK"), XA_WINDOW, 1) == check;
+  const auto supported = alive ? ReadCardinals(root_, atom("_NET_SUPPORTED"), XA_ATOM, 4096) : std::vector<long>{};
+  DrainSoon();
+  return std::find(supported.begin(), supported.end(), static_cast<long>(atom(name))) != supported.end();
+}
+
+Time X11System::UserTime() {
+  if (user_time_ != CurrentTime) return user_time_;
+  // The server's time: an empty append to a property of our own window,
+  // whose notice carries it.
+  const Atom stamp = atom("VZ_TIME_STAMP");
+  XChangeProperty(display_, utility_, stamp, XA_STRING, 8, PropModeAppend, nullptr, 0);
+  struct Match {
+    ::Window window;
+    Atom atom;
+  } match{utility_, stamp};
+  XEvent event;
+  XIfEvent(
+      display_, &event,
+      [](Display*, XEvent* e, XPointer arg) -> Bool {
+        const auto* m = reinterpret_cast<const Match*>(arg);
+        return e->type == PropertyNotify && e->xproperty.window == m->window && e->xproperty.atom == m->atom;
+      },
+      reinterpret_cast<XPointer>(&match));
+  DrainSoon();
+  return event.xproperty.time;
+}
+
+::Window X11System::ActiveNative() {
+  WindowNode* active = core_.active();
+  return active != nullptr ? static_cast<::Window>(active->NativeId()) : 0;
+}
+
 std::vector<long> X11System::ReadCardinals(::Window window, Atom property, Atom type, long most) {
   std::vector<long> values;
   X11ErrorTrap trap(display_);
@@ -1155,6 +1336,18 @@ void X11System::Dispatch(XEvent& event) {
   }
   auto* native = static_cast<X11Native*>(node->native());
   switch (event.type) {
+    case ButtonPress:
+    case ButtonRelease:
+      NoteUserTime(event.xbutton.time);
+      break;
+    case KeyPress:
+    case KeyRelease:
+      NoteUserTime(event.xkey.time);
+      break;
+    default:
+      break;
+  }
+  switch (event.type) {
     case Expose: {
       native->FocusIfAskedAndViewable();
       const Rect area = Rect::FromXYWH(event.xexpose.x, event.xexpose.y, event.xexpose.width, event.xexpose.height);
@@ -1172,6 +1365,14 @@ void X11System::Dispatch(XEvent& event) {
       const Rect bounds = Rect::FromXYWH(x, y, event.xconfigure.width, event.xconfigure.height);
       native->set_known_bounds(bounds);
       if (bounds != node->bounds()) node->OnNativeBounds(bounds);
+      // Where it really is: a manager's own notice may tell the place it
+      // meant, not the one the window has in its frame.
+      if (native->holding()) {
+        ::Window child = 0;
+        if (XTranslateCoordinates(display_, native->window(), root_, 0, 0, &x, &y, &child)) {
+          native->OnManagerPlaced(Rect::FromXYWH(x, y, event.xconfigure.width, event.xconfigure.height));
+        }
+      }
       break;
     }
     case DestroyNotify:
