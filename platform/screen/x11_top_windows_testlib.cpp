@@ -65,6 +65,7 @@ std::vector<X11TopWindow> ListX11TopWindows(const std::string& display) {
       w.frame_y = frame.y;
       w.frame_width = frame.width + 2 * frame.border_width;
       w.frame_height = frame.height + 2 * frame.border_width;
+      w.frame_input_output = frame.c_class == InputOutput;
       w.viewable = attributes.map_state == IsViewable;
       w.title = Title(d, client);
       XClassHint hint{};
