@@ -43,6 +43,12 @@ constexpr char kI3Config[] =
     "font pango:DejaVu Sans Mono 8\n"
     "bar {\n  position bottom\n  status_command true\n}\n";
 
+// fluxbox with a plain background: its style's picture would have it start
+// a program that puts up a message when it finds no tool to draw one.
+// "@FOLDER@" is its folder.
+constexpr char kFluxboxConfig[] = "session.styleOverlay: @FOLDER@/fluxbox-overlay\n";
+constexpr char kFluxboxOverlay[] = "background: none\n";
+
 // A manager known to Start: its program and what it is started with; a
 // configuration file of its own where it needs one, written into its folder.
 struct KnownManager {
@@ -53,7 +59,7 @@ struct KnownManager {
 
 constexpr KnownManager kManagers[] = {
     {"openbox", nullptr, nullptr}, {"twm", kTwmConfig, "-f"},      {"metacity", nullptr, nullptr},
-    {"fluxbox", nullptr, nullptr}, {"icewm", nullptr, nullptr},    {"xfwm4", nullptr, nullptr},
+    {"fluxbox", kFluxboxConfig, "-rc"}, {"icewm", nullptr, nullptr},    {"xfwm4", nullptr, nullptr},
     {"jwm", kJwmConfig, "-f"},     {"i3", kI3Config, "-c"},
 };
 
@@ -220,7 +226,12 @@ std::unique_ptr<X11WindowManager> X11WindowManager::Start(const std::string& nam
   args.push_back(program);
   if (known->config != nullptr) {
     const std::string rc = folder + "/" + name + "rc";
-    if (!WriteFile(rc, known->config)) {
+    std::string config = known->config;
+    for (size_t at = config.find("@FOLDER@"); at != std::string::npos; at = config.find("@FOLDER@")) {
+      config.replace(at, 8, folder);
+    }
+    if (!WriteFile(rc, config.c_str()) ||
+        (name == "fluxbox" && !WriteFile(folder + "/fluxbox-overlay", kFluxboxOverlay))) {
       *why = "cannot write " + rc;
       return nullptr;
     }
