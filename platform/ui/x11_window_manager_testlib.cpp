@@ -2,9 +2,11 @@
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 #include "platform/clock.h"
@@ -43,11 +45,10 @@ constexpr char kI3Config[] =
     "font pango:DejaVu Sans Mono 8\n"
     "bar {\n  position bottom\n  status_command true\n}\n";
 
-// fluxbox with a plain background: its style's picture would have it start
-// a program that puts up a message when it finds no tool to draw one.
-// "@FOLDER@" is its folder.
-constexpr char kFluxboxConfig[] = "session.styleOverlay: @FOLDER@/fluxbox-overlay\n";
-constexpr char kFluxboxOverlay[] = "background: none\n";
+// fluxbox draws the desktop's picture through fbsetbg, which puts up a
+// message (a window that takes the focus) when it finds no tool to draw it
+// with: the manager finds one in its folder that draws nothing.
+constexpr char kFluxboxBackgroundSetter[] = "#!/bin/sh\nexit 0\n";
 
 // A manager known to Start: its program and what it is started with; a
 // configuration file of its own where it needs one, written into its folder.
@@ -59,7 +60,7 @@ struct KnownManager {
 
 constexpr KnownManager kManagers[] = {
     {"openbox", nullptr, nullptr}, {"twm", kTwmConfig, "-f"},      {"metacity", nullptr, nullptr},
-    {"fluxbox", kFluxboxConfig, "-rc"}, {"icewm", nullptr, nullptr},    {"xfwm4", nullptr, nullptr},
+    {"fluxbox", nullptr, nullptr}, {"icewm", nullptr, nullptr},    {"xfwm4", nullptr, nullptr},
     {"jwm", kJwmConfig, "-f"},     {"i3", kI3Config, "-c"},
 };
 
@@ -223,15 +224,20 @@ std::unique_ptr<X11WindowManager> X11WindowManager::Start(const std::string& nam
     // Nothing reached through the user's session bus.
     args.push_back("DBUS_SESSION_BUS_ADDRESS=unix:path=" + folder + "/no-session-bus");
   }
+  if (name == "fluxbox") {
+    const std::string setter = folder + "/bin/fbsetbg";
+    if (::mkdir((folder + "/bin").c_str(), 0700) != 0 || !WriteFile(setter, kFluxboxBackgroundSetter) ||
+        ::chmod(setter.c_str(), 0700) != 0) {
+      *why = "cannot write " + setter;
+      return nullptr;
+    }
+    const char* path = std::getenv("PATH");
+    args.push_back("PATH=" + folder + "/bin:" + (path != nullptr ? path : "/usr/bin:/bin"));
+  }
   args.push_back(program);
   if (known->config != nullptr) {
     const std::string rc = folder + "/" + name + "rc";
-    std::string config = known->config;
-    for (size_t at = config.find("@FOLDER@"); at != std::string::npos; at = config.find("@FOLDER@")) {
-      config.replace(at, 8, folder);
-    }
-    if (!WriteFile(rc, config.c_str()) ||
-        (name == "fluxbox" && !WriteFile(folder + "/fluxbox-overlay", kFluxboxOverlay))) {
+    if (!WriteFile(rc, known->config)) {
       *why = "cannot write " + rc;
       return nullptr;
     }
