@@ -2,8 +2,11 @@
 // window manager, as on a user's desktop, for the tests of programs that
 // must work there too.
 //
-//   vz_managed_display --manager openbox|twm|metacity [--size WxH] -- <program> [args...]
+//   vz_managed_display --manager M [--size WxH] -- <program> [args...]
 //
+// M: a window manager (openbox, twm, metacity, fluxbox, icewm, xfwm4 with
+// its compositor, jwm, i3), a compositing manager alone (picom, xcompmgr),
+// or none (the bare server).
 // The program gets DISPLAY; its exit code is this one's. Exit code 77 (a
 // skip) when Xvfb or the manager is not installed, 2 on a wrong command
 // line, 1 when the server or the manager would not start. The manager and
@@ -25,15 +28,17 @@ namespace {
 constexpr int kSkipped = 77;
 constexpr int kManagerStartMs = 30000;
 
+constexpr char kManagers[] = "openbox|twm|metacity|fluxbox|icewm|xfwm4|jwm|i3|picom|xcompmgr|none";
+
 volatile sig_atomic_t g_stop_signal = 0;
 
 void NoteStop(int signal_number) { g_stop_signal = signal_number; }
 
 int Usage(const char* why) {
   std::fprintf(stderr,
-               "vz_managed_display: %s\nusage: vz_managed_display --manager openbox|twm|metacity "
+               "vz_managed_display: %s\nusage: vz_managed_display --manager %s "
                "[--size WxH] -- <program> [args...]\n",
-               why);
+               why, kManagers);
   return 2;
 }
 
@@ -61,14 +66,16 @@ int main(int argc, char** argv) {
       break;
     }
     if (arg == "--help" || arg == "-h") {
-      std::printf("usage: vz_managed_display --manager openbox|twm|metacity [--size WxH] -- <program> "
-                  "[args...]\n");
+      std::printf("usage: vz_managed_display --manager %s [--size WxH] -- <program> [args...]\n", kManagers);
       return 0;
     }
     if (i + 1 >= argc) return Usage(("\"" + arg + "\" needs a value or is unknown").c_str());
     if (arg == "--manager") {
       manager_name = argv[++i];
-      if (!vz::X11WindowManager::IsKnown(manager_name)) return Usage("the manager is openbox, twm or metacity");
+      if (!vz::X11WindowManager::IsKnown(manager_name) && !vz::X11CompositingManager::IsKnown(manager_name) &&
+          manager_name != "none") {
+        return Usage("unknown manager");
+      }
     } else if (arg == "--size") {
       if (!ParseSize(argv[++i], &width, &height)) return Usage("the size is WxH, from 320x240 to 8192x8192");
     } else {
@@ -84,14 +91,19 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "vz_managed_display: %s\n", why.c_str());
     return why.find("not installed") != std::string::npos ? kSkipped : 1;
   }
-  std::unique_ptr<vz::X11WindowManager> manager =
-      vz::X11WindowManager::Start(manager_name, server.display(), kManagerStartMs, &why);
-  if (!manager) {
+  std::unique_ptr<vz::X11WindowManager> manager;
+  std::unique_ptr<vz::X11CompositingManager> compositor;
+  if (vz::X11CompositingManager::IsKnown(manager_name)) {
+    compositor = vz::X11CompositingManager::Start(server.display(), kManagerStartMs, &why, manager_name);
+  } else if (manager_name != "none") {
+    manager = vz::X11WindowManager::Start(manager_name, server.display(), kManagerStartMs, &why);
+  }
+  if (manager_name != "none" && !manager && !compositor) {
     std::fprintf(stderr, "vz_managed_display: %s\n", why.c_str());
     return why.find("not installed") != std::string::npos ? kSkipped : 1;
   }
-  std::printf("vz_managed_display: Xvfb %s of %dx%d under %s (process %d)\n", server.display().c_str(), width,
-              height, manager_name.c_str(), manager->pid());
+  std::printf("vz_managed_display: Xvfb %s of %dx%d under %s\n", server.display().c_str(), width, height,
+              manager_name.c_str());
   std::fflush(stdout);
 
   struct sigaction action {};

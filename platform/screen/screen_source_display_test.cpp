@@ -250,6 +250,56 @@ TEST_F(X11ScreenSourceTest, WindowsComeInStackingOrderWithTitleAndPid) {
   XSync(d, False);
 }
 
+// Other programs' names as they write them: _NET_WM_NAME first; else
+// WM_NAME by its type, Latin-1 (STRING), compound text, or UTF-8 (as some
+// programs write it).
+TEST_F(X11ScreenSourceTest, NamesAreReadByTheirType) {
+  const Atom utf8 = XInternAtom(d, "UTF8_STRING", False);
+  auto named = [&](int x, Atom type, const std::string& bytes) {
+    Window w = XCreateSimpleWindow(d, root, x, 40, 60, 40, 0, 0, 0);
+    XChangeProperty(d, w, XA_WM_NAME, type, 8, PropModeReplace, reinterpret_cast<const unsigned char*>(bytes.data()),
+                    static_cast<int>(bytes.size()));
+    XMapWindow(d, w);
+    return w;
+  };
+  const Window latin1 = named(0, XA_STRING, "Caf\xE9 cr\xE8me");
+  // Compound text, made by Xlib from UTF-8 (Cyrillic and Han: no Latin-1).
+  const std::string mixed = "Réunion Встреча 会议";
+  char* list[] = {const_cast<char*>(mixed.c_str())};
+  XTextProperty compound{};
+  ASSERT_EQ(Xutf8TextListToTextProperty(d, list, 1, XCompoundTextStyle, &compound), Success);
+  const Window compound_window = XCreateSimpleWindow(d, root, 80, 40, 60, 40, 0, 0, 0);
+  XSetWMName(d, compound_window, &compound);
+  XFree(compound.value);
+  XMapWindow(d, compound_window);
+  const Window utf8_window = named(160, utf8, "Grüße");
+  const Window both = named(240, XA_STRING, "old");
+  const std::string net = "Neu — ново";
+  XChangeProperty(d, both, XInternAtom(d, "_NET_WM_NAME", False), utf8, 8, PropModeReplace,
+                  reinterpret_cast<const unsigned char*>(net.data()), static_cast<int>(net.size()));
+  // Of a type no name has: no name.
+  const Window odd = XCreateSimpleWindow(d, root, 320, 40, 60, 40, 0, 0, 0);
+  const long number = 7;
+  XChangeProperty(d, odd, XA_WM_NAME, XA_CARDINAL, 32, PropModeReplace, reinterpret_cast<const unsigned char*>(&number),
+                  1);
+  XMapWindow(d, odd);
+  PublishStacking({latin1, compound_window, utf8_window, both, odd});
+
+  auto source = OpenX11ScreenSource({env_.display(), true});
+  ASSERT_NE(source, nullptr);
+  const auto windows = source->Windows();
+  ASSERT_EQ(windows.size(), 5u);
+  EXPECT_EQ(windows[0].title, "Café crème");
+  EXPECT_EQ(windows[1].title, mixed);
+  EXPECT_EQ(windows[2].title, "Grüße");
+  EXPECT_EQ(windows[3].title, net);
+  EXPECT_EQ(windows[4].title, "");
+
+  ForgetStacking();
+  for (Window w : {latin1, compound_window, utf8_window, both, odd}) XDestroyWindow(d, w);
+  XSync(d, False);
+}
+
 // A process id counts only with the machine it is of: a window of another
 // host (WM_CLIENT_MACHINE) names no process here.
 TEST_F(X11ScreenSourceTest, AProcessIdCountsOnlyForAWindowOfThisMachine) {

@@ -20,6 +20,7 @@
 #include "platform/screen/screen_source.h"
 #include "platform/screen/x11_client_windows.h"
 #include "platform/ui/x11_client_identity.h"
+#include "platform/ui/x11_window_name.h"
 #include "platform/ui/x11_error_trap.h"
 #include "platform/ui/xlib_threads.h"
 
@@ -527,30 +528,7 @@ class X11ScreenSource : public ScreenSource {
     return ScreenWindowKind::kNormal;
   }
 
-  std::string Title(Window window) {
-    Atom actual = None;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* data = nullptr;
-    std::string title;
-    const Atom utf8 = XInternAtom(display_, "UTF8_STRING", False);
-    const Atom net_name = XInternAtom(display_, "_NET_WM_NAME", False);
-    if (XGetWindowProperty(display_, window, net_name, 0, kMaxTitleBytes / 4, False, utf8, &actual, &format, &count,
-                           &after, &data) == Success &&
-        data && actual == utf8 && format == 8) {
-      title.assign(reinterpret_cast<const char*>(data), count);
-    }
-    if (data) XFree(data);
-    if (!title.empty()) return title;
-    // Older clients only set WM_NAME (Latin-1 or compound text).
-    XTextProperty text;
-    if (XGetWMName(display_, window, &text) && text.value) {
-      if (text.encoding == XA_STRING && text.format == 8)
-        title.assign(reinterpret_cast<const char*>(text.value), std::min<unsigned long>(text.nitems, kMaxTitleBytes));
-      XFree(text.value);
-    }
-    return title;
-  }
+  std::string Title(Window window) { return ReadX11WindowName(display_, window, kMaxTitleBytes); }
 
   std::shared_ptr<X11Connection> connection_;
   Display* display_;

@@ -6,6 +6,7 @@
 
 #include "platform/screen/x11_client_windows.h"
 #include "platform/ui/x11_error_trap.h"
+#include "platform/ui/x11_window_name.h"
 #include "platform/ui/xlib_threads.h"
 
 namespace vz {
@@ -27,25 +28,7 @@ std::vector<unsigned long> Property32(Display* d, Window window, Atom name, Atom
   return items;
 }
 
-std::string Title(Display* d, Window window) {
-  Atom actual = 0;
-  int format = 0;
-  unsigned long count = 0, after = 0;
-  unsigned char* data = nullptr;
-  std::string title;
-  if (XGetWindowProperty(d, window, XInternAtom(d, "_NET_WM_NAME", False), 0, 1024, False,
-                         XInternAtom(d, "UTF8_STRING", False), &actual, &format, &count, &after, &data) == Success &&
-      data != nullptr && format == 8) {
-    title.assign(reinterpret_cast<const char*>(data), count);
-  }
-  if (data) XFree(data);
-  if (title.empty()) {
-    char* name = nullptr;
-    if (XFetchName(d, window, &name) && name != nullptr) title = name;
-    if (name) XFree(name);
-  }
-  return title;
-}
+std::string Title(Display* d, Window window) { return ReadX11WindowName(d, window, 4096); }
 
 }  // namespace
 
@@ -82,6 +65,7 @@ std::vector<X11TopWindow> ListX11TopWindows(const std::string& display) {
       w.frame_y = frame.y;
       w.frame_width = frame.width + 2 * frame.border_width;
       w.frame_height = frame.height + 2 * frame.border_width;
+      w.frame_input_output = frame.c_class == InputOutput;
       w.viewable = attributes.map_state == IsViewable;
       w.title = Title(d, client);
       XClassHint hint{};

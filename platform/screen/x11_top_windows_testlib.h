@@ -27,6 +27,9 @@ struct X11TopWindow {
   int frame_y = 0;
   int frame_width = 0;
   int frame_height = 0;
+  // The root child draws on the screen (InputOutput); an input-only one (a
+  // manager's edge that catches the pointer) shows nothing.
+  bool frame_input_output = true;
   bool viewable = false;
   std::string title;      // _NET_WM_NAME, else WM_NAME
   std::string res_name;   // WM_CLASS's instance name, empty when not set

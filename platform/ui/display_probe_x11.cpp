@@ -11,35 +11,14 @@
 #include "platform/platform_log.h"
 #include "platform/ui/display_probe.h"
 #include "platform/ui/x11_error_trap.h"
+#include "platform/ui/x11_window_name.h"
 #include "platform/ui/xlib_threads.h"
 
 namespace vz {
 
 namespace {
 
-std::string TitleOf(Display* display, ::Window window) {
-  const Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
-  const Atom net_name = XInternAtom(display, "_NET_WM_NAME", False);
-  Atom type = 0;
-  int format = 0;
-  unsigned long count = 0, after = 0;
-  unsigned char* data = nullptr;
-  std::string title;
-  if (XGetWindowProperty(display, window, net_name, 0, 1024, False, utf8, &type, &format, &count, &after, &data) ==
-          Success &&
-      data != nullptr) {
-    if (format == 8) title.assign(reinterpret_cast<const char*>(data), count);
-    XFree(data);
-  }
-  if (title.empty()) {
-    char* name = nullptr;
-    if (XFetchName(display, window, &name) && name != nullptr) {
-      title = name;
-      XFree(name);
-    }
-  }
-  return title;
-}
+std::string TitleOf(Display* display, ::Window window) { return ReadX11WindowName(display, window, 4096); }
 
 }  // namespace
 

@@ -19,6 +19,10 @@ class DisplayTestEnv {
   const std::string& display() const { return server_.display(); }
   // Serves the loop until `done` holds or 5 seconds pass.
   bool RunUntil(RunLoop& loop, const std::function<bool()>& done, int timeout_ms = 5000);
+  // Serves the loop for `duration_ms`, asking `holds` every few ticks: false
+  // at the first time it does not (what a manager does a moment after it
+  // answered shows here), true when it held throughout.
+  bool HoldsFor(RunLoop& loop, const std::function<bool()>& holds, int duration_ms);
 
  private:
   DisplayTestEnv();

@@ -202,7 +202,10 @@ bool X11TestDesk::Start(const std::string& manager, int timeout_ms, std::string*
   }
   parts_->display = Open(display());
   Display* d = parts_->display;
-  if (d == nullptr || !SetMonitors(d, {kLeftMonitor, kRightMonitor})) {
+  // The right monitor, where the desk's windows are, takes the server's
+  // output: a manager that knows monitors only by their outputs (xfwm4)
+  // sees that one.
+  if (d == nullptr || !SetMonitors(d, {kRightMonitor, kLeftMonitor})) {
     *why = "the server cannot be divided into monitors";
     return false;
   }

@@ -11,7 +11,8 @@
 
 namespace vz {
 
-// A desk of two monitors side by side on a server of its own, a desktop
+// A desk of two monitors side by side on a server of its own (the right
+// one primary, holding the server's output), a desktop
 // panel (a dock that keeps the area it lies on from other windows, as task
 // bars do) along the top of the right one and a plain window on it, under a
 // window manager ("none": without one). Before twm starts, the root is

@@ -1,10 +1,14 @@
 // Full screen on a real display of two monitors with a desktop panel along
-// the top of the right one and another program's window on it, with no
-// window manager and under twm (no desktop conventions), openbox and
-// metacity (which keeps title bars on the screen): the window's client area
+// the top of the right one (a dock that reserves its strip) and another
+// program's window on it, with no window manager and under twm (no desktop
+// conventions), openbox, metacity (keeps title bars on the screen), fluxbox
+// and jwm (tool bars of their own), icewm (input-only windows along the
+// screen's edges) and xfwm4 (composes the screen): the window's client area
 // is the whole monitor it was on, nothing is stacked over it, the screen
-// shows it there, no frame is around it, and it takes the keys; leaving
-// gives it its place back.
+// shows it there, no frame is around it, it takes the keys, and it stays so
+// for two seconds (what a manager does a moment after it answered);
+// leaving gives it its place back. A window made full screen and normal
+// again before it shows is a normal window.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -27,6 +31,8 @@ constexpr Rect kLeftMonitor = X11TestDesk::kLeftMonitor;
 constexpr Rect kRightMonitor = X11TestDesk::kRightMonitor;
 constexpr Color kColour = 0xFF2E8B57;
 constexpr int kDeadlineMs = 30000;
+// How long full screen must hold once it shows.
+constexpr int kHoldMs = 2000;
 
 class Painted : public WindowDelegate {
  public:
@@ -85,33 +91,42 @@ class FullScreenDisplayTest : public ::testing::TestWithParam<std::string> {
     params.title = "full screen probe";
     return system_->CreateWindow(params, delegate);
   }
-  // Waits until the window covers the right monitor, nothing over it and,
-  // when `frameless`, no frame around it; says what it last saw when it
-  // does not.
-  ::testing::AssertionResult CoversTheRightMonitor(Window* window, bool frameless = true) {
-    X11Cover cover;
+  // Whether the window covers the right monitor now, nothing over it and,
+  // when `frameless`, no frame around it; what it saw into `seen`.
+  bool CoversNow(Window* window, bool frameless, std::string* seen) {
+    const X11Cover cover = ReadX11Cover(desk_.display(), window->NativeId());
     double shown = 0;
-    const bool covered = RunUntil([&] {
-      cover = ReadX11Cover(desk_.display(), window->NativeId());
-      // No frame around it either, not even off the screen.
-      if (!cover.viewable || cover.client != kRightMonitor || (frameless && cover.frame != cover.client) ||
-          !cover.above.empty()) {
-        return false;
-      }
+    bool covers = cover.viewable && cover.client == kRightMonitor && (!frameless || cover.frame == cover.client) &&
+                  cover.above.empty();
+    if (covers) {
       shown = ShownShare(desk_.display(), kRightMonitor);
-      return shown == 1.0 && window->bounds() == kRightMonitor;
-    });
-    if (covered) return ::testing::AssertionSuccess();
+      covers = shown == 1.0 && window->bounds() == kRightMonitor;
+    }
+    if (covers) return true;
     auto text = [](const Rect& r) {
       return std::to_string(r.left) + "," + std::to_string(r.top) + " " + std::to_string(r.Width()) + "x" +
              std::to_string(r.Height());
     };
-    ::testing::AssertionResult failure = ::testing::AssertionFailure();
-    failure << "client area " << text(cover.client) << " (viewable " << cover.viewable << "), frame "
-            << text(cover.frame) << ", bounds "
-            << text(window->bounds()) << ", shown " << shown << ", " << cover.above.size() << " above";
-    for (const Rect& overlap : cover.overlaps) failure << "; covers " << text(overlap);
-    return failure;
+    *seen = "client area " + text(cover.client) + " (viewable " + std::to_string(cover.viewable) + "), frame " +
+            text(cover.frame) + ", bounds " + text(window->bounds()) + ", shown " + std::to_string(shown) + ", " +
+            std::to_string(cover.above.size()) + " above";
+    for (const Rect& overlap : cover.overlaps) *seen += "; covers " + text(overlap);
+    return false;
+  }
+  // Waits until the window covers the right monitor (CoversNow), then
+  // watches that it keeps covering it for kHoldMs.
+  ::testing::AssertionResult CoversTheRightMonitor(Window* window, bool frameless = true) {
+    std::string seen;
+    if (!RunUntil([&] { return CoversNow(window, frameless, &seen); })) {
+      return ::testing::AssertionFailure() << seen;
+    }
+    if (!env_.HoldsFor(loop_, [&] {
+          system_->Sync();
+          return CoversNow(window, frameless, &seen);
+        }, kHoldMs)) {
+      return ::testing::AssertionFailure() << "it stopped covering the monitor: " << seen;
+    }
+    return ::testing::AssertionSuccess();
   }
 
   static constexpr Rect kPlace = Rect{900, 150, 1300, 450};
@@ -168,7 +183,41 @@ TEST_P(FullScreenDisplayTest, MadeFullScreenWhileShownItCoversItsMonitor) {
   }));
 }
 
-INSTANTIATE_TEST_SUITE_P(Managers, FullScreenDisplayTest, ::testing::Values("none", "twm", "openbox", "metacity"),
+// Made full screen and normal again before it shows: it shows as a normal
+// window at its place (no full-screen state left for the manager to honour,
+// not unmanaged), and can then be made full screen as any other.
+TEST_P(FullScreenDisplayTest, FullScreenAndBackBeforeItShowsLeavesANormalWindow) {
+  Painted painted;
+  std::unique_ptr<Window> window = MakeWindow(&painted);
+  ASSERT_TRUE(window);
+  ASSERT_TRUE(window->SetFullScreen(true));
+  ASSERT_TRUE(window->SetFullScreen(false));
+  EXPECT_FALSE(window->IsFullScreen());
+  EXPECT_EQ(window->bounds(), kPlace);
+  window->Show(true);
+  X11Cover cover;
+  auto normal = [&] {
+    cover = ReadX11Cover(desk_.display(), window->NativeId());
+    // A manager may place it anew (openbox keeps it off the dock), but at its size.
+    return cover.viewable && cover.client.GetSize() == kPlace.GetSize() && cover.client != kRightMonitor;
+  };
+  ASSERT_TRUE(RunUntil(normal)) << cover.client.left << "," << cover.client.top << " " << cover.client.Width() << "x"
+                                << cover.client.Height();
+  EXPECT_TRUE(env_.HoldsFor(loop_, [&] {
+    system_->Sync();
+    return normal();
+  }, kHoldMs)) << cover.client.left << "," << cover.client.top << " " << cover.client.Width() << "x"
+               << cover.client.Height();
+  // Under a manager it is the manager's window, framed (twm, openbox, ...).
+  if (GetParam() != "none") {
+    EXPECT_NE(cover.frame, cover.client);
+  }
+  ASSERT_TRUE(window->SetFullScreen(true));
+  EXPECT_TRUE(CoversTheRightMonitor(window.get(), GetParam() != "twm"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Managers, FullScreenDisplayTest,
+                         ::testing::Values("none", "twm", "openbox", "metacity", "fluxbox", "icewm", "xfwm4", "jwm"),
                          [](const ::testing::TestParamInfo<std::string>& info) { return info.param; });
 
 }  // namespace

@@ -2,9 +2,11 @@
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 #include "platform/clock.h"
@@ -18,6 +20,92 @@ namespace {
 // twm's own default fonts may be missing on Xvfb.
 constexpr char kTwmConfig[] =
     "TitleFont \"fixed\"\nResizeFont \"fixed\"\nMenuFont \"fixed\"\nIconFont \"fixed\"\nIconManagerFont \"fixed\"\n";
+
+// jwm as Debian sets it up (a tray along the bottom that keeps its strip
+// from other windows, focus following the pointer, new windows placed
+// side by side), without the programs its own file starts.
+constexpr char kJwmConfig[] = R"(<?xml version="1.0"?>
+<JWM>
+  <Group><Option>tiled</Option></Group>
+  <Tray x="0" y="-1" height="25" autohide="off">
+    <TrayButton label="_">showdesktop</TrayButton>
+    <Pager labeled="true"/>
+    <TaskList maxwidth="256"/>
+    <Dock/>
+    <Clock format="%H:%M"/>
+  </Tray>
+  <Desktops width="4" height="1"><Background type="solid">#111111</Background></Desktops>
+  <FocusModel>sloppy</FocusModel>
+</JWM>
+)";
+
+// i3 with a bar along the bottom and nothing started (its own file would
+// start its configuration wizard).
+constexpr char kI3Config[] =
+    "font pango:DejaVu Sans Mono 8\n"
+    "bar {\n  position bottom\n  status_command true\n}\n";
+
+// fluxbox draws the desktop's picture through fbsetbg, which puts up a
+// message (a window that takes the focus) when it finds no tool to draw it
+// with: the manager finds one in its folder that draws nothing.
+constexpr char kFluxboxBackgroundSetter[] = "#!/bin/sh\nexit 0\n";
+
+// A manager known to Start: its program and what it is started with; a
+// configuration file of its own where it needs one, written into its folder.
+struct KnownManager {
+  const char* name;
+  const char* config;       // contents of the file, or null
+  const char* config_flag;  // the option naming that file
+};
+
+constexpr KnownManager kManagers[] = {
+    {"openbox", nullptr, nullptr}, {"twm", kTwmConfig, "-f"},      {"metacity", nullptr, nullptr},
+    {"fluxbox", nullptr, nullptr}, {"icewm", nullptr, nullptr},    {"xfwm4", nullptr, nullptr},
+    {"jwm", kJwmConfig, "-f"},     {"i3", kI3Config, "-c"},
+};
+
+std::string KnownNames() {
+  std::string names;
+  for (const KnownManager& manager : kManagers) names += (names.empty() ? "" : ", ") + std::string(manager.name);
+  return names;
+}
+
+const KnownManager* FindManager(const std::string& name) {
+  for (const KnownManager& manager : kManagers) {
+    if (name == manager.name) return &manager;
+  }
+  return nullptr;
+}
+
+bool WriteFile(const std::string& path, const char* text) {
+  std::FILE* file = std::fopen(path.c_str(), "w");
+  if (file == nullptr) return false;
+  const bool written = std::fputs(text, file) >= 0;
+  return std::fclose(file) == 0 && written;
+}
+
+// A session bus of the test's own in `folder`, for a manager that keeps its
+// settings behind one (xfwm4); its address, empty when it did not start.
+// The settings service it starts for the manager ends with it.
+std::string StartSessionBus(const std::string& folder, int* pid, std::string* why) {
+  const std::string socket = folder + "/session-bus";
+  *pid = SpawnProcess("/bin/sh",
+                      {"sh", "-c", "exec /usr/bin/dbus-daemon --session --nofork --nopidfile --address=unix:path=\"$0\" "
+                                   ">\"$0.log\" 2>&1",
+                       socket},
+                      why);
+  if (*pid <= 0) return "";
+  const uint64_t deadline = MonotonicMs() + 10000;
+  while (::access(socket.c_str(), F_OK) != 0) {
+    if (WaitForProcess(*pid, 0, nullptr)) *pid = -1;
+    if (*pid <= 0 || MonotonicMs() > deadline) {
+      *why = "the session bus for the manager did not start";
+      return "";
+    }
+    SleepMs(20);
+  }
+  return "unix:path=" + socket;
+}
 
 // Maps a small window and waits until the manager has taken it (set its
 // WM_STATE): a manager may hold the redirection a while before it handles
@@ -94,15 +182,18 @@ bool DisplayHasWindowManager(const std::string& display) {
   return managed;
 }
 
+bool X11WindowManager::IsKnown(const std::string& name) { return FindManager(name) != nullptr; }
+
 std::unique_ptr<X11WindowManager> X11WindowManager::Start(const std::string& name, const std::string& display,
                                                           int timeout_ms, std::string* why) {
-  if (!IsKnown(name)) {
-    *why = "unknown window manager \"" + name + "\" (openbox, twm or metacity)";
+  const KnownManager* known = FindManager(name);
+  if (known == nullptr) {
+    *why = "unknown window manager \"" + name + "\" (" + KnownNames() + ")";
     return nullptr;
   }
   const std::string program = "/usr/bin/" + name;
   if (::access(program.c_str(), X_OK) != 0) {
-    *why = name + " is not installed (apt-get install " + name + ")";
+    *why = name + " is not installed (apt-get install " + (name == "i3" ? std::string("i3-wm") : name) + ")";
     return nullptr;
   }
   std::unique_ptr<X11WindowManager> manager(new X11WindowManager());
@@ -112,30 +203,53 @@ std::unique_ptr<X11WindowManager> X11WindowManager::Start(const std::string& nam
     return nullptr;
   }
   // Its configuration, cache and session files in its own folder, never the user's.
-  std::vector<std::string> args = {"env",
+  std::vector<std::string> args = {"/usr/bin/env",
                                    "LC_ALL=C",
                                    "DISPLAY=" + display,
                                    "HOME=" + folder,
                                    "XDG_CONFIG_HOME=" + folder,
                                    "XDG_CACHE_HOME=" + folder,
                                    "XDG_DATA_HOME=" + folder,
+                                   "XDG_RUNTIME_DIR=" + folder,
                                    // Its settings in memory: no settings daemon to ask.
                                    "GSETTINGS_BACKEND=memory",
-                                   program};
-  if (name == "twm") {
-    const std::string rc = folder + "/twmrc";
-    std::FILE* file = std::fopen(rc.c_str(), "w");
-    if (file == nullptr || std::fputs(kTwmConfig, file) < 0) {
-      if (file != nullptr) std::fclose(file);
+                                   // No accessibility bus started on its behalf (it would outlive it).
+                                   "NO_AT_BRIDGE=1"};
+  const std::string log = folder + "/manager.log";
+  if (name == "xfwm4") {
+    const std::string bus = StartSessionBus(folder, &manager->bus_pid_, why);
+    if (bus.empty()) return nullptr;
+    args.push_back("DBUS_SESSION_BUS_ADDRESS=" + bus);
+  } else {
+    // Nothing reached through the user's session bus.
+    args.push_back("DBUS_SESSION_BUS_ADDRESS=unix:path=" + folder + "/no-session-bus");
+  }
+  if (name == "fluxbox") {
+    const std::string setter = folder + "/bin/fbsetbg";
+    if (::mkdir((folder + "/bin").c_str(), 0700) != 0 || !WriteFile(setter, kFluxboxBackgroundSetter) ||
+        ::chmod(setter.c_str(), 0700) != 0) {
+      *why = "cannot write " + setter;
+      return nullptr;
+    }
+    const char* path = std::getenv("PATH");
+    args.push_back("PATH=" + folder + "/bin:" + (path != nullptr ? path : "/usr/bin:/bin"));
+  }
+  args.push_back(program);
+  if (known->config != nullptr) {
+    const std::string rc = folder + "/" + name + "rc";
+    if (!WriteFile(rc, known->config)) {
       *why = "cannot write " + rc;
       return nullptr;
     }
-    std::fclose(file);
-    args.insert(args.end(), {"-f", rc});
-  } else {
-    args.emplace_back("--sm-disable");
+    args.insert(args.end(), {known->config_flag, rc});
   }
-  manager->pid_ = SpawnProcess("/usr/bin/env", args, why);
+  if (name == "openbox" || name == "metacity") args.emplace_back("--sm-disable");
+  // xfwm4 draws the screen itself, as it does on a user's desktop.
+  if (name == "xfwm4") args.emplace_back("--compositor=on");
+  // What it says (fluxbox, a line for each setting it lacks) goes to a log
+  // in its folder; the shell becomes the manager, so the process is its.
+  args.insert(args.begin(), {"sh", "-c", "exec \"$0\" \"$@\" >\"" + log + "\" 2>&1"});
+  manager->pid_ = SpawnProcess("/bin/sh", args, why);
   if (manager->pid_ <= 0) return nullptr;
   const uint64_t deadline = MonotonicMs() + static_cast<uint64_t>(timeout_ms);
   while (!DisplayHasWindowManager(display)) {
@@ -160,14 +274,23 @@ std::unique_ptr<X11WindowManager> X11WindowManager::Start(const std::string& nam
 }
 
 std::unique_ptr<X11CompositingManager> X11CompositingManager::Start(const std::string& display, int timeout_ms,
-                                                                    std::string* why) {
-  constexpr char kProgram[] = "/usr/bin/xcompmgr";
-  if (::access(kProgram, X_OK) != 0) {
-    *why = "xcompmgr is not installed (apt-get install xcompmgr)";
+                                                                    std::string* why, const std::string& program) {
+  if (!IsKnown(program)) {
+    *why = "unknown compositing manager \"" + program + "\" (xcompmgr or picom)";
+    return nullptr;
+  }
+  const std::string path = "/usr/bin/" + program;
+  if (::access(path.c_str(), X_OK) != 0) {
+    *why = program + " is not installed (apt-get install " + program + ")";
     return nullptr;
   }
   std::unique_ptr<X11CompositingManager> manager(new X11CompositingManager());
-  manager->pid_ = SpawnProcess(kProgram, {"xcompmgr", "-d", display}, why);
+  // picom: drawn with XRender (no GPU on a virtual server), no file of the user's read.
+  const std::vector<std::string> args =
+      program == "picom"
+          ? std::vector<std::string>{"env", "DISPLAY=" + display, path, "--backend", "xrender", "--config", "/dev/null"}
+          : std::vector<std::string>{"env", path, "-d", display};
+  manager->pid_ = SpawnProcess("/usr/bin/env", args, why);
   if (manager->pid_ <= 0) return nullptr;
   EnsureXlibThreads();
   Display* d = XOpenDisplay(display.c_str());
@@ -183,7 +306,7 @@ std::unique_ptr<X11CompositingManager> X11CompositingManager::Start(const std::s
     int code = 0;
     if (WaitForProcess(manager->pid_, 0, &code)) {
       manager->pid_ = -1;
-      *why = "xcompmgr ended (" + std::to_string(code) + ") before it composed " + display;
+      *why = program + " ended (" + std::to_string(code) + ") before it composed " + display;
       break;
     }
     SleepMs(20);
@@ -191,7 +314,7 @@ std::unique_ptr<X11CompositingManager> X11CompositingManager::Start(const std::s
   XCloseDisplay(d);
   if (!composing) {
     if (manager->pid_ > 0) {
-      *why = "xcompmgr did not compose " + display + " within " + std::to_string(timeout_ms / 1000) + " s";
+      *why = program + " did not compose " + display + " within " + std::to_string(timeout_ms / 1000) + " s";
     }
     return nullptr;
   }
@@ -204,10 +327,13 @@ X11CompositingManager::~X11CompositingManager() {
   WaitForProcess(pid_, 30000, nullptr);
 }
 
+// The manager before its session bus, which the settings service leaves with.
 X11WindowManager::~X11WindowManager() {
-  if (pid_ <= 0) return;
-  KillProcess(pid_);
-  WaitForProcess(pid_, 30000, nullptr);
+  for (int pid : {pid_, bus_pid_}) {
+    if (pid <= 0) continue;
+    KillProcess(pid);
+    WaitForProcess(pid, 30000, nullptr);
+  }
 }
 
 }  // namespace vz

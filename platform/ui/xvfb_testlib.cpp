@@ -121,4 +121,17 @@ bool DisplayTestEnv::RunUntil(RunLoop& loop, const std::function<bool()>& done, 
   return met;
 }
 
+bool DisplayTestEnv::HoldsFor(RunLoop& loop, const std::function<bool()>& holds, int duration_ms) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(duration_ms);
+  bool held = holds();
+  if (!held) return false;
+  loop.StartTimer(this, 2, 50, [&] {
+    held = holds();
+    if (!held || std::chrono::steady_clock::now() > end) loop.Quit();
+  });
+  loop.Run();
+  loop.KillTimer(this, 2);
+  return held;
+}
+
 }  // namespace vz

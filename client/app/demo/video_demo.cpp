@@ -90,6 +90,10 @@ constexpr int kFullScreenButtonSize = 24;
 // The tool bar's background (0xRRGGBB).
 constexpr uint32_t kToolbarBackground = 0x151515;
 constexpr uint32_t kEscapeKeysym = 0xFF1B;
+// How long the full-screen window must keep covering its monitor once it
+// does: a manager that answers the state at once may still restack or
+// frame the window a moment later.
+constexpr uint64_t kFullScreenHoldMs = 2000;
 
 struct Options {
   std::string bin;
@@ -494,7 +498,8 @@ class VideoDemo {
     Stage(member.name + " full screen", "\"" + full.title + "\" window 0x" + Hex(full.id) + " shown over the panel's monitor, " +
                                             std::to_string(monitor.width) + "x" + std::to_string(monitor.height) +
                                             " at " + std::to_string(monitor.x) + "," + std::to_string(monitor.y) +
-                                            ", without a frame, nothing over it");
+                                            ", without a frame, nothing over it for " +
+                                            std::to_string(kFullScreenHoldMs) + " ms");
     // Keys go to the window under the pointer (no window manager), or to
     // the one with the focus, which a manager gives the new window: the
     // pointer rests in the middle of the full-screen window's client area.
@@ -504,7 +509,23 @@ class VideoDemo {
     injector_->Sync();
     if (!WaitWindow(member, full.id, "", false, member.name + " Escape")) return false;
     if (!WaitWindow(member, member.panel, "", true, member.name + " Escape")) return false;
-    Stage(member.name + " Escape", "the full-screen window went and the panel shows again");
+    // Where it was, at the size it had.
+    const uint64_t since = vz::MonotonicMs();
+    vz::X11TopWindow back;
+    for (;;) {
+      if (!PanelWindow(member, &back)) return false;
+      if (back.x == panel.x && back.y == panel.y && back.width == panel.width && back.height == panel.height) break;
+      if (vz::MonotonicMs() - since > static_cast<uint64_t>(kStepTimeoutMs)) {
+        return Stop(member.name + " Escape",
+                    "the panel came back " + std::to_string(back.width) + "x" + std::to_string(back.height) + " at " +
+                        std::to_string(back.x) + "," + std::to_string(back.y) + ", not where it was (" +
+                        std::to_string(panel.width) + "x" + std::to_string(panel.height) + " at " +
+                        std::to_string(panel.x) + "," + std::to_string(panel.y) + ")",
+                    member.programs->HubLog());
+      }
+      vz::SleepMs(100);
+    }
+    Stage(member.name + " Escape", "the full-screen window went and the panel shows again where it was");
     return true;
   }
 
@@ -527,40 +548,61 @@ class VideoDemo {
     return best;
   }
 
-  // Waits until the full-screen window's client area is the monitor, with
-  // no frame around it and no shown window stacked over it.
+  // Whether the full-screen window's client area is the monitor, with no
+  // frame around it and no window that shows (drawn, viewable) stacked
+  // over it; what was seen into `seen` when not.
+  bool Covers(uint64_t id, const vz::ScreenRect& monitor, vz::X11TopWindow* full, std::string* seen) {
+    const std::vector<vz::X11TopWindow> windows = vz::ListX11TopWindows(display_.name());
+    auto it = std::find_if(windows.begin(), windows.end(), [&](const vz::X11TopWindow& w) { return w.id == id; });
+    if (it == windows.end() || !it->viewable) {
+      *seen = "the window is not shown";
+      return false;
+    }
+    *full = *it;
+    const vz::ScreenRect client{it->x, it->y, it->width, it->height};
+    const vz::ScreenRect frame{it->frame_x, it->frame_y, it->frame_width, it->frame_height};
+    std::string over;
+    for (auto above = it + 1; above != windows.end(); ++above) {
+      // A manager's input-only windows (icewm's screen edges) draw nothing.
+      const bool meets = above->viewable && above->frame_input_output &&
+                         above->frame_x < monitor.x + monitor.width && monitor.x < above->frame_x + above->frame_width &&
+                         above->frame_y < monitor.y + monitor.height && monitor.y < above->frame_y + above->frame_height;
+      if (meets) over += " \"" + above->title + "\"";
+    }
+    if (client == monitor && frame == client && over.empty()) return true;
+    *seen = "client area " + std::to_string(client.width) + "x" + std::to_string(client.height) + " at " +
+            std::to_string(client.x) + "," + std::to_string(client.y) + ", frame " + std::to_string(frame.width) + "x" +
+            std::to_string(frame.height) + " at " + std::to_string(frame.x) + "," + std::to_string(frame.y) +
+            (over.empty() ? "" : ", under" + over);
+    return false;
+  }
+
+  // Waits until the full-screen window covers the monitor (Covers), then
+  // watches that it stays so for kFullScreenHoldMs, as a user looks at it:
+  // a manager that restacks or frames it a moment after it mapped fails
+  // here.
   bool WaitCovers(Member& member, uint64_t id, const vz::ScreenRect& monitor, vz::X11TopWindow* full) {
     const uint64_t since = vz::MonotonicMs();
     std::string seen = "no such window";
-    for (;;) {
-      const std::vector<vz::X11TopWindow> windows = vz::ListX11TopWindows(display_.name());
-      auto it = std::find_if(windows.begin(), windows.end(), [&](const vz::X11TopWindow& w) { return w.id == id; });
-      if (it != windows.end()) {
-        *full = *it;
-        const vz::ScreenRect client{it->x, it->y, it->width, it->height};
-        const vz::ScreenRect frame{it->frame_x, it->frame_y, it->frame_width, it->frame_height};
-        std::string over;
-        for (auto above = it + 1; above != windows.end(); ++above) {
-          const bool meets = above->viewable && above->frame_x < monitor.x + monitor.width &&
-                             monitor.x < above->frame_x + above->frame_width &&
-                             above->frame_y < monitor.y + monitor.height && monitor.y < above->frame_y + above->frame_height;
-          if (meets) over += " \"" + above->title + "\"";
-        }
-        if (client == monitor && frame == client && over.empty()) return true;
-        seen = "client area " + std::to_string(client.width) + "x" + std::to_string(client.height) + " at " +
-               std::to_string(client.x) + "," + std::to_string(client.y) + ", frame " + std::to_string(frame.width) +
-               "x" + std::to_string(frame.height) + " at " + std::to_string(frame.x) + "," + std::to_string(frame.y) +
-               (over.empty() ? "" : ", under" + over);
-      }
-      if (vz::MonotonicMs() - since > static_cast<uint64_t>(kStepTimeoutMs)) {
-        return Stop(member.name + " full screen",
-                    "it does not cover the panel's monitor " + std::to_string(monitor.width) + "x" +
-                        std::to_string(monitor.height) + " at " + std::to_string(monitor.x) + "," +
-                        std::to_string(monitor.y) + ": " + seen,
-                    member.programs->HubLog());
-      }
+    auto stop = [&](const std::string& what) {
+      return Stop(member.name + " full screen",
+                  what + " the panel's monitor " + std::to_string(monitor.width) + "x" +
+                      std::to_string(monitor.height) + " at " + std::to_string(monitor.x) + "," +
+                      std::to_string(monitor.y) + ": " + seen,
+                  member.programs->HubLog());
+    };
+    while (!Covers(id, monitor, full, &seen)) {
+      if (vz::MonotonicMs() - since > static_cast<uint64_t>(kStepTimeoutMs)) return stop("it does not cover");
       vz::SleepMs(100);
     }
+    const uint64_t covered = vz::MonotonicMs();
+    while (vz::MonotonicMs() - covered < kFullScreenHoldMs) {
+      vz::SleepMs(100);
+      if (!Covers(id, monitor, full, &seen)) {
+        return stop("after " + std::to_string(vz::MonotonicMs() - covered) + " ms it no longer covers");
+      }
+    }
+    return true;
   }
 
   static bool IsOfClass(const vz::X11TopWindow& window, const char* instance) {

@@ -414,11 +414,13 @@ TEST_F(PanelDisplayTest, OpensWithItsToolbarAndEscapeLeavesFullScreen) {
 }
 
 // The full-screen button on a desk of two monitors, a desktop panel along
-// the top of the right one and another program's window on it, with no
-// window manager and under twm, openbox and metacity (which keeps title bars
-// on the screen): the full-screen window's client area is the whole monitor
-// the panel is on, without a frame, nothing over it, with the tool bar
-// shown at its bottom left; Escape, and the full-screen button, bring the
+// the top of the right one (a dock that reserves its strip) and another
+// program's window on it, with no window manager and under twm, openbox,
+// metacity (which keeps title bars on the screen), fluxbox, icewm, xfwm4
+// and jwm: the full-screen window's client area is the whole monitor the
+// panel is on, without a frame, nothing over it, with the tool bar shown at
+// its bottom left, and it stays so for two seconds (what a manager does a
+// moment after it answered); Escape, and the full-screen button, bring the
 // panel back where it was.
 class PanelFullScreenDisplayTest : public ::testing::TestWithParam<std::string> {
  protected:
@@ -444,6 +446,7 @@ class PanelFullScreenDisplayTest : public ::testing::TestWithParam<std::string> 
       return done();
     }, 30000);
   }
+  bool Viewable(vz::Window* window) { return vz::ReadX11Cover(desk_.display(), window->NativeId()).viewable; }
   // The screen's pixel at a point of a window.
   vz::Color PixelOf(vz::Window* window, vz::Point at) {
     const vz::Point p = window->ToScreen(at);
@@ -466,30 +469,50 @@ TEST_P(PanelFullScreenDisplayTest, FullScreenCoversThePanelsMonitorAboveEverythi
   const std::vector<VideoRosterInfo> people = {Participant("me"), Participant("p1"), Participant("p2")};
   for (size_t i = 0; i < people.size(); ++i) panel->mainView()->addVideoRoster(&people[i], i + 1 == people.size());
   // The user took the panel to the right monitor.
-  const vz::Rect placed = vz::Rect::FromXYWH(880, 80, 640, 480);
+  const vz::Rect placed = vz::Rect::FromXYWH(880, 80, 642, 480);  // its smallest width
   panel->window()->SetBounds(placed);
   panel->refresh();
-  // (A manager widens it to its smallest width, two pixels more.)
+  // (A manager may settle it a moment later; jwm snaps it to the edges of
+  // others near it.) Where it then stays is where it was.
   vz::X11Cover cover;
-  ASSERT_TRUE(Settle([&] {
+  auto placed_there = [&] {
     cover = vz::ReadX11Cover(desk_.display(), panel->window()->NativeId());
-    return cover.viewable && cover.client.left == placed.left && cover.client.top == placed.top &&
-           cover.client == panel->window()->bounds();
-  })) << cover.client.left << "," << cover.client.top << " " << cover.client.Width() << "x" << cover.client.Height();
+    return cover.viewable && std::abs(cover.client.left - placed.left) <= 16 &&
+           std::abs(cover.client.top - placed.top) <= 16 && cover.client == panel->window()->bounds();
+  };
+  bool settled = false;
+  for (int tries = 0; tries < 5 && !settled; ++tries) {
+    ASSERT_TRUE(Settle(placed_there)) << cover.client.left << "," << cover.client.top << " " << cover.client.Width()
+                                      << "x" << cover.client.Height();
+    const vz::Rect seen = cover.client;
+    settled = env_.HoldsFor(loop_, [&] {
+      system_->Sync();
+      return placed_there() && cover.client == seen;
+    }, 1000);
+  }
+  ASSERT_TRUE(settled);
   const vz::Rect shown = cover.client;
 
   std::unique_ptr<vz::InputInjector> injector = vz::InputInjector::Open(desk_.display().c_str());
   ASSERT_TRUE(injector);
-  // The full-screen button, in the panel or in the full-screen window.
+  // The full-screen button, in the panel or in the full-screen window,
+  // clicked until the panel goes in or out of full screen: a manager that
+  // focuses a window on a click may keep that click's press for itself
+  // (fluxbox, while it has not yet seen the window it mapped again take
+  // the focus), as a user who clicks again finds.
   auto click_button = [&] {
-    const vz::Rect button = panel->mainView()->layout().fullscreen_button;
-    injector->Click(panel->mainScreenViewForTesting()->window()->ToScreen(
-        {button.left + button.Width() / 2, button.top + button.Height() / 2}));
-    injector->Sync();
+    const bool was_full = panel->isFullScreen();
+    for (int tries = 0; tries < 3 && panel->isFullScreen() == was_full; ++tries) {
+      const vz::Rect button = panel->mainView()->layout().fullscreen_button;
+      injector->Click(panel->mainScreenViewForTesting()->window()->ToScreen(
+          {button.left + button.Width() / 2, button.top + button.Height() / 2}));
+      injector->Sync();
+      env_.RunUntil(loop_, [&] { return panel->isFullScreen() != was_full; }, 5000);
+    }
   };
   click_button();
   vz::Color toolbar_pixel = 0;
-  const bool covered = Settle([&] {
+  auto covers = [&] {
     vz::Window* full = panel->fullScreenWindow();
     if (full == nullptr) return false;
     cover = vz::ReadX11Cover(desk_.display(), full->NativeId());
@@ -499,8 +522,13 @@ TEST_P(PanelFullScreenDisplayTest, FullScreenCoversThePanelsMonitorAboveEverythi
     // The tool bar at the video's bottom left, on the screen.
     vz::Window* toolbar = panel->panelToolbar()->window();
     toolbar_pixel = PixelOf(toolbar, {2, 2});
-    return toolbar->TopLevel() == full && toolbar_pixel == 0xFF151515u;
-  });
+    return toolbar->TopLevel() == full && toolbar_pixel == 0xFF151515u && !panel->window()->IsVisible() &&
+           !Viewable(panel->window());
+  };
+  const bool covered = Settle(covers) && env_.HoldsFor(loop_, [&] {
+    system_->Sync();
+    return covers();
+  }, 2000);
   EXPECT_TRUE(covered) << "client area " << cover.client.left << "," << cover.client.top << " "
                        << cover.client.Width() << "x" << cover.client.Height() << ", frame " << cover.frame.left << ","
                        << cover.frame.top << " " << cover.frame.Width() << "x" << cover.frame.Height() << ", "
@@ -514,15 +542,21 @@ TEST_P(PanelFullScreenDisplayTest, FullScreenCoversThePanelsMonitorAboveEverythi
   ASSERT_TRUE(Settle([&] {
     cover = vz::ReadX11Cover(desk_.display(), panel->window()->NativeId());
     return !panel->isFullScreen() && cover.viewable && cover.client == shown;
-  })) << cover.client.left << "," << cover.client.top << " " << cover.client.Width() << "x" << cover.client.Height();
+  })) << "full screen " << panel->isFullScreen() << ", viewable " << cover.viewable << ", at " << cover.client.left
+      << "," << cover.client.top << " " << cover.client.Width() << "x" << cover.client.Height() << ", was at "
+      << shown.left << "," << shown.top;
   EXPECT_EQ(panel->mainView()->fullscreenButtonImage(), vzres::IDB_VIDEO_FULLSCREEN);
 
   // In again, and out with the button the full-screen window shows.
   click_button();
   ASSERT_TRUE(Settle([&] {
     vz::Window* full = panel->fullScreenWindow();
-    return full != nullptr && vz::ReadX11Cover(desk_.display(), full->NativeId()).client == kRightMonitor;
-  }));
+    if (full == nullptr) return false;
+    cover = vz::ReadX11Cover(desk_.display(), full->NativeId());
+    return cover.client == kRightMonitor;
+  })) << "full screen " << panel->isFullScreen() << ", viewable " << cover.viewable << ", at " << cover.client.left
+      << "," << cover.client.top << " " << cover.client.Width() << "x" << cover.client.Height() << " in a frame at "
+      << cover.frame.left << "," << cover.frame.top << " " << cover.frame.Width() << "x" << cover.frame.Height();
   click_button();
   EXPECT_TRUE(Settle([&] {
     cover = vz::ReadX11Cover(desk_.display(), panel->window()->NativeId());
@@ -533,7 +567,7 @@ TEST_P(PanelFullScreenDisplayTest, FullScreenCoversThePanelsMonitorAboveEverythi
 }
 
 INSTANTIATE_TEST_SUITE_P(Managers, PanelFullScreenDisplayTest,
-                         ::testing::Values("none", "twm", "openbox", "metacity"),
+                         ::testing::Values("none", "twm", "openbox", "metacity", "fluxbox", "icewm", "xfwm4", "jwm"),
                          [](const ::testing::TestParamInfo<std::string>& info) { return info.param; });
 
 TEST_F(PanelDisplayTest, InsideAContainerItFillsItFollowsItsSizeAndClosesWhenItGoes) {

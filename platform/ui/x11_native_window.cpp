@@ -1,0 +1,312 @@
+// The X11 window: shown, hidden and withdrawn through the window manager,
+// moved, stacked, focused (activated through the manager), grabbed, named
+// and given its icon; where its host is; what the manager says of it.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <algorithm>
+#include <optional>
+#include <vector>
+
+#include "platform/platform_log.h"
+#include "platform/ui/x11_error_trap.h"
+#include "platform/ui/x11_window_name.h"
+#include "platform/ui/x11_system.h"
+
+namespace vz {
+
+X11Native::X11Native(X11System& system, ::Window window, Visual* visual, int depth, Colormap colormap,
+                     uint32_t flags, Rect bounds, ::Window host)
+    : system_(system),
+      window_(window),
+      visual_(visual),
+      depth_(depth),
+      colormap_(colormap),
+      flags_(flags),
+      bounds_(bounds),
+      host_(host) {
+  system_.natives_[window_] = this;
+  if (system_.im() != nullptr && !(flags_ & kWindowNoActivate)) {
+    ic_ = XCreateIC(system_.im(), XNInputStyle, XIMPreeditNothing | XIMStatusNothing, XNClientWindow, window_,
+                    XNFocusWindow, window_, nullptr);
+  }
+}
+
+X11Native::~X11Native() {
+  system_.natives_.erase(window_);
+  if (ic_ != nullptr) XDestroyIC(ic_);
+  if (image_cursor_ != 0) XFreeCursor(system_.display(), image_cursor_);
+  if (!destroyed_) XDestroyWindow(system_.display(), window_);
+  if (colormap_ != 0) XFreeColormap(system_.display(), colormap_);
+  system_.Flush();
+}
+
+void X11Native::Show(bool activate) {
+  // Inside another program's window the focus stays where that program has
+  // it until the window is focused on purpose.
+  focus_on_map_ = activate && host_ == 0;
+  const bool again = mapped_;  // shown already (a map asks a manager to restore it)
+  mapped_ = true;
+  if ((flags_ & kWindowOverrideRedirect) || unmanaged_full_screen_) {
+    XMapRaised(system_.display(), window_);
+  } else {
+    if (host_ == 0) {
+      // A manager that let the window go may have left it elsewhere
+      // (metacity leaves it where its frame was): it maps again where the
+      // program has it, and is held there once the manager placed it.
+      XMoveResizeWindow(system_.display(), window_, bounds_.left, bounds_.top,
+                        static_cast<unsigned>(std::max(1, bounds_.Width())),
+                        static_cast<unsigned>(std::max(1, bounds_.Height())));
+      if (!again && (shown_before_ || full_screen_)) {
+        hold_to_ = bounds_;
+        asks_left_ = 3;
+      }
+      // The user's time of the input that asked for it, by which a manager
+      // decides whether a new window may take the focus from another's.
+      if (focus_on_map_ && !again) {
+        const long time = static_cast<long>(system_.UserTime());
+        XChangeProperty(system_.display(), window_, system_.atom("_NET_WM_USER_TIME"), XA_CARDINAL, 32,
+                        PropModeReplace, reinterpret_cast<const unsigned char*>(&time), 1);
+      }
+    }
+    XMapWindow(system_.display(), window_);
+  }
+  shown_before_ = true;
+  system_.Flush();
+}
+
+// A window the manager holds is withdrawn through it (the unmap, and the
+// synthetic notice the conventions ask for), so a manager that has not yet
+// mapped it does not map it later, and none keeps it as iconic.
+void X11Native::Hide() {
+  mapped_ = false;
+  focus_on_map_ = false;
+  hold_to_.reset();
+  if (Managed()) {
+    XWithdrawWindow(system_.display(), window_, system_.screen());
+  } else {
+    XUnmapWindow(system_.display(), window_);
+  }
+  system_.Flush();
+}
+
+void X11Native::SetBounds(const Rect& r) {
+  bounds_ = r;
+  XMoveResizeWindow(system_.display(), window_, r.left, r.top, static_cast<unsigned>(std::max(1, r.Width())),
+                    static_cast<unsigned>(std::max(1, r.Height())));
+  system_.Flush();
+}
+
+void X11Native::Raise() {
+  XRaiseWindow(system_.display(), window_);
+  system_.Flush();
+}
+
+void X11Native::Lower() {
+  XLowerWindow(system_.display(), window_);
+  system_.Flush();
+}
+
+void X11Native::StackBelow(NativeWindow* sibling) {
+  auto* other = static_cast<X11Native*>(sibling);
+  XWindowChanges changes{};
+  changes.sibling = other->window_;
+  changes.stack_mode = Below;
+  XConfigureWindow(system_.display(), window_, CWSibling | CWStackMode, &changes);
+  system_.Flush();
+}
+
+// A window of another program is usually a child of its window manager's
+// frame; stacking works among the root's children, so the frame it is in
+// is the sibling to go below.
+bool X11Native::StackBelowNative(uint64_t native_id) {
+  Display* d = system_.display();
+  ::Window current = static_cast<::Window>(native_id);
+  ::Window sibling = 0;
+  for (int depth = 0; depth < 64; ++depth) {
+    ::Window root = 0, parent = 0;
+    ::Window* children = nullptr;
+    unsigned int count = 0;
+    if (!XQueryTree(d, current, &root, &parent, &children, &count)) break;
+    if (children != nullptr) XFree(children);
+    if (parent == root) {
+      sibling = current;
+      break;
+    }
+    current = parent;
+  }
+  system_.DrainSoon();
+  if (sibling == 0 || sibling == window_) {
+    PlatformLog("window layer: no display window 0x%lx to stack below", static_cast<unsigned long>(native_id));
+    return false;
+  }
+  XWindowChanges changes{};
+  changes.sibling = sibling;
+  changes.stack_mode = Below;
+  XConfigureWindow(d, window_, CWSibling | CWStackMode, &changes);
+  system_.Flush();
+  return true;
+}
+
+void X11Native::Focus() {
+  // The server refuses the focus (BadMatch) to a window that is not yet
+  // viewable, as a new window is until the window manager has mapped it:
+  // the focus is then given once it is.
+  if (!Viewable()) {
+    focus_on_map_ = true;
+    return;
+  }
+  Activate();
+}
+
+void X11Native::Activate() {
+  Display* d = system_.display();
+  const Time time = system_.UserTime();
+  if (Managed() && system_.ManagerSupports("_NET_ACTIVE_WINDOW")) {
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window_;
+    event.xclient.message_type = system_.atom("_NET_ACTIVE_WINDOW");
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = 1;  // asked by an application
+    event.xclient.data.l[1] = static_cast<long>(time);
+    event.xclient.data.l[2] = static_cast<long>(system_.ActiveNative());
+    XSendEvent(d, system_.root(), False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
+  }
+  // The server's focus too, at once (a manager that focused the window
+  // clicked last did so after the user's time, which the server would take
+  // as a stale request). It refuses a window that is not viewable (the map
+  // may have been undone since): its error is trapped, not logged.
+  {
+    X11ErrorTrap trap(d);
+    XSetInputFocus(d, window_, RevertToParent, CurrentTime);
+  }
+  system_.Flush();
+}
+
+bool X11Native::Viewable() {
+  XWindowAttributes attributes{};
+  return XGetWindowAttributes(system_.display(), window_, &attributes) != 0 && attributes.map_state == IsViewable;
+}
+
+void X11Native::FocusIfAskedAndViewable() {
+  if (!focus_on_map_ || !Viewable()) return;
+  focus_on_map_ = false;
+  Activate();
+}
+
+void X11Native::OnManagerPlaced(const Rect& client_on_root) {
+  if (!hold_to_ || !mapped_) return;
+  // A full-screen window is held while it is one (a manager may move it
+  // inside its frame after it first put it right); another, until it is
+  // where the program has it, after which it is the user's to move.
+  if (client_on_root == *hold_to_) {
+    if (!full_screen_) hold_to_.reset();
+    return;
+  }
+  if (asks_left_ <= 0) {
+    hold_to_.reset();
+    return;
+  }
+  --asks_left_;
+  const Rect& r = *hold_to_;
+  PlatformLog("window layer: the manager put window 0x%lx at %d,%d %dx%d, not %d,%d %dx%d: asked again",
+              static_cast<unsigned long>(window_), client_on_root.left, client_on_root.top, client_on_root.Width(),
+              client_on_root.Height(), r.left, r.top, r.Width(), r.Height());
+  XMoveResizeWindow(system_.display(), window_, r.left, r.top, static_cast<unsigned>(std::max(1, r.Width())),
+                    static_cast<unsigned>(std::max(1, r.Height())));
+  system_.Flush();
+}
+
+bool X11Native::Grab() {
+  Display* d = system_.display();
+  const int pointer = XGrabPointer(d, window_, False, ButtonPressMask | ButtonReleaseMask | PointerMotionMask,
+                                   GrabModeAsync, GrabModeAsync, None, None, CurrentTime);
+  const int keyboard = XGrabKeyboard(d, window_, False, GrabModeAsync, GrabModeAsync, CurrentTime);
+  system_.DrainSoon();
+  if (pointer != GrabSuccess || keyboard != GrabSuccess) {
+    PlatformLog("window layer: grab refused (pointer %d, keyboard %d)", pointer, keyboard);
+    if (pointer == GrabSuccess) XUngrabPointer(d, CurrentTime);
+    if (keyboard == GrabSuccess) XUngrabKeyboard(d, CurrentTime);
+    system_.Flush();
+    return false;
+  }
+  return true;
+}
+
+void X11Native::Ungrab() {
+  XUngrabPointer(system_.display(), CurrentTime);
+  XUngrabKeyboard(system_.display(), CurrentTime);
+  system_.Flush();
+}
+
+void X11Native::SetTitle(const std::string& utf8) {
+  WriteX11WindowName(system_.display(), window_, utf8);
+  system_.Flush();
+}
+
+// _NET_WM_ICON: width, height, then the pixels as plain (not premultiplied)
+// 0xAARRGGBB, each in a long as Xlib's 32-bit properties are.
+bool X11Native::SetIcon(const Image& icon) {
+  std::vector<long> cardinals;
+  cardinals.reserve(2 + static_cast<size_t>(icon.width()) * static_cast<size_t>(icon.height()));
+  cardinals.push_back(icon.width());
+  cardinals.push_back(icon.height());
+  for (int y = 0; y < icon.height(); ++y) {
+    for (int x = 0; x < icon.width(); ++x) cardinals.push_back(static_cast<long>(icon.GetPixel(x, y)));
+  }
+  XChangeProperty(system_.display(), window_, system_.atom("_NET_WM_ICON"), XA_CARDINAL, 32, PropModeReplace,
+                  reinterpret_cast<const unsigned char*>(cardinals.data()), static_cast<int>(cardinals.size()));
+  system_.Flush();
+  return true;
+}
+
+void X11Native::UpdateHostOrigin() {
+  if (host_ == 0) return;
+  Display* d = system_.display();
+  X11ErrorTrap trap(d);
+  ::Window child = 0;
+  int x = 0, y = 0;
+  const bool known = XTranslateCoordinates(d, host_, system_.root(), 0, 0, &x, &y, &child) != 0;
+  if (!trap.Failed() && known) host_origin_ = {x, y};
+  system_.DrainSoon();
+}
+
+std::optional<bool> X11Native::ReadMinimized() {
+  Display* d = system_.display();
+  std::optional<bool> minimized;
+  Atom type = 0;
+  int format = 0;
+  unsigned long count = 0, after = 0;
+  unsigned char* data = nullptr;
+  const Atom wm_state = system_.atom("WM_STATE");
+  if (XGetWindowProperty(d, window_, wm_state, 0, 2, False, wm_state, &type, &format, &count, &after, &data) ==
+          Success &&
+      data != nullptr) {
+    if (format == 32 && count >= 1) {
+      const long state = reinterpret_cast<const long*>(data)[0];
+      if (state == IconicState) minimized = true;
+      if (state == NormalState) minimized = false;
+    }
+    XFree(data);
+  }
+  data = nullptr;
+  // A manager of the newer conventions may say it only as a hidden state.
+  if (XGetWindowProperty(d, window_, system_.atom("_NET_WM_STATE"), 0, 64, False, XA_ATOM, &type, &format, &count,
+                         &after, &data) == Success &&
+      data != nullptr) {
+    const Atom hidden = system_.atom("_NET_WM_STATE_HIDDEN");
+    if (format == 32) {
+      const auto* atoms = reinterpret_cast<const Atom*>(data);
+      for (unsigned long i = 0; i < count; ++i) {
+        if (atoms[i] == hidden) minimized = true;
+      }
+    }
+    XFree(data);
+  }
+  system_.DrainSoon();
+  return minimized;
+}
+
+}  // namespace vz
