@@ -466,6 +466,10 @@ TEST(RelayFairShareTest, FramesThatNeverEndPinLittleMemoryAndTheirConnectionsClo
   for (int i = 0; i < kPinners; ++i) {
     ASSERT_TRUE(pinners[i].Join(relay.Port(), PlainJoin("pin-" + std::to_string(i), kVideo, "v-1"))) << i;
     pinners[i].client.WriteFor(almost, 2000);
+    // alice and bob ping as the transport does: on a loaded machine the
+    // pinners' writes take longer than the silence deadline.
+    ASSERT_TRUE(alice.Synced()) << "alice was not answered after pinner " << i;
+    ASSERT_TRUE(bob.Synced()) << "bob was not answered after pinner " << i;
   }
   // An honest member's large frame passes while they hold the meeting's
   // bound: the oldest frames in progress give way, not the newest.
