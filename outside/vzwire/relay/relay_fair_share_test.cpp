@@ -230,10 +230,10 @@ TEST(RelayFairShareTest, AMemberThatTakesAByteASecondDoesNotHoldThePresenter) {
   const uint64_t largest_gap = gaps.largest;
   std::printf("honest attendee beside a member that takes a byte a second: %zu frames in %.1f s, largest gap %llu ms\n",
               gaps.frames, gaps.seconds, static_cast<unsigned long long>(largest_gap));
-  // About 300 ms here; generous for a loaded machine, and still below the
-  // second a member that takes steadily may stay full, and far below the
-  // 2.5 s a hold ran.
-  EXPECT_LT(largest_gap, 900u);
+  // About 300 ms here, up to a second beside busy loops under the address
+  // sanitizer; still far below the 2.5 s a hold ran. That the member is
+  // behind within the stall time is SenderHold's own test.
+  EXPECT_LT(largest_gap, 1500u);
 
   // The liar reads now, saying truly what it took: it ends with the latest
   // screen, the last frame's block and its cache.
