@@ -88,7 +88,7 @@ TEST(LauncherIntegration, DownloadsOverFileInstallsTheFakeClientAndStartsIt) {
   // The client was started with the meeting's command line (and ends at
   // once: its pipe is not there).
   std::string argv;
-  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
   while (argv.empty() && std::chrono::steady_clock::now() < until) {
     vz::ReadFileBytes(root.path() + "/argv.txt", &argv);
     std::this_thread::sleep_for(std::chrono::milliseconds(5));

@@ -49,9 +49,9 @@ class MessageSink : public IByteOutput {
     }
     return messages;
   }
-  // Waits (up to 5 s) until a message holds `text`.
+  // Waits (up to 30 s: a loaded machine) until a message holds `text`.
   bool WaitFor(const std::string& text) {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (std::chrono::steady_clock::now() < until) {
       for (const std::string& message : Messages()) {
         if (message.find(text) != std::string::npos) return true;
@@ -85,9 +85,9 @@ class RecordingExit : public IProcessExit {
     std::lock_guard<std::mutex> lock(mutex_);
     return codes;
   }
-  // Waits (up to 5 s) for a call from another thread.
+  // Waits (up to 30 s: a loaded machine) for a call from another thread.
   std::vector<int> WaitForCodes() {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (Codes().empty() && std::chrono::steady_clock::now() < until) std::this_thread::yield();
     return Codes();
   }

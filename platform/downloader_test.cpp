@@ -226,7 +226,8 @@ TEST(DownloaderCancel, AStalledTransferAbortsThroughTheSink) {
   const auto started = std::chrono::steady_clock::now();
   const DownloadResult result = CreateDownloader()->DownloadToFile(server.Url("/slow"), target, 0600, &sink);
   EXPECT_EQ(result.code, kDownloadCancelled);
-  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+  // Well below the minute a stalled transfer lasts when nothing aborts it.
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(30));
   EXPECT_EQ(sink.last_received, 200000u);
   EXPECT_FALSE(Exists(target));
 }

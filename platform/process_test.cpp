@@ -70,7 +70,8 @@ TEST(ProcessTest, WaitGivesUpAtItsTimeoutAndTheChildLivesOn) {
   uint64_t start = MonotonicMs();
   int exit_code = -1;
   EXPECT_FALSE(WaitForProcess(pid, 50, &exit_code));
-  EXPECT_LT(MonotonicMs() - start, 2000u);
+  // Far below the child's 30 s, however loaded the machine.
+  EXPECT_LT(MonotonicMs() - start, 10000u);
   EXPECT_TRUE(IsProcessAlive(pid));
 
   ASSERT_EQ(::kill(pid, SIGKILL), 0);

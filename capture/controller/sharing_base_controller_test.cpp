@@ -201,7 +201,9 @@ TEST_F(CaptureControllerTest, StopWhileAHandOverWaitsCompletesAndDeliversNothing
   ASSERT_TRUE(WaitUntil([&] { return Reads() > reads; }));
   const uint64_t begin = vz::MonotonicMs();
   EXPECT_EQ(provider_->StopCapture(), 1);
-  EXPECT_LT(vz::MonotonicMs() - begin, 2000u);
+  // A stop that waited for the hand-over would never return; this one
+  // returns at once, however loaded the machine.
+  EXPECT_LT(vz::MonotonicMs() - begin, 20000u);
   EXPECT_EQ(controller_->exit_code_for_testing(), 0);
   loop_.RunUntilIdle();
   EXPECT_EQ(sink_.screens.size(), screens);

@@ -284,7 +284,9 @@ TEST_F(PipeClientTest, StopDuringTheBusyWaitReturnsPromptlyWithoutCallback) {
   ASSERT_TRUE(clock_.WaitForReads(3));
   const auto before = std::chrono::steady_clock::now();
   client.Stop();
-  EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(1));
+  // The wait would never end of itself: a stop at once, however loaded
+  // the machine.
+  EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(20));
   EXPECT_TRUE(callback_.Events().empty());
 }
 

@@ -1,4 +1,6 @@
 // vzrelay as a process, with the transport library as the system loads it.
+#include <signal.h>
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -192,25 +194,54 @@ TEST(RelayProcessTest, InjectedLossIsMeasuredAndReportedOnTheTransportsThread) {
   }));
 }
 
+// The relay is stopped while a member sends until its queue grows (the
+// kernel's buffers take megabytes first); once the relay goes on, the
+// queue empties. Each report is waited for as it comes, however slowly the
+// relay forwards.
 TEST(RelayProcessTest, SendBacklogFollowsTheRealQueue) {
   RelayProcess relay;
   ASSERT_TRUE(relay.Start({}));
   Peer a(kTransportSessionVideo), b(kTransportSessionVideo);
   ASSERT_TRUE(a.Join(Video(relay.Port(), "alice")));
   ASSERT_TRUE(b.Join(Video(relay.Port(), "bob")));
-  const std::string chunk(4u << 20, 'x');
-  for (int i = 0; i < 3; ++i) ASSERT_EQ(a.wrapper.SendDataBinary(chunk), 1) << "chunk " << i;
-  // A queue that grew is reported, and so is its emptying.
-  ASSERT_TRUE(a.sink.WaitUntil([](const auto& events, const auto&) {
-    bool grew = false;
-    for (const auto& event : events) {
-      if (event.name != "backlog") continue;
-      if (event.a > 16000) grew = true;
-      if (grew && event.a == 0) return true;
+  ASSERT_EQ(::kill(relay.Pid(), SIGSTOP), 0);
+  // Going on whatever happens below (a stopped relay would not end).
+  struct GoesOn {
+    int pid;
+    ~GoesOn() { ::kill(pid, SIGCONT); }
+  } goes_on{relay.Pid()};
+  // A queue that grew is reported...
+  const auto grown = [](const std::vector<vzwire_test::SinkEvent>& events, size_t* at) {
+    for (size_t i = 0; i < events.size(); ++i) {
+      if (events[i].name == "backlog" && events[i].a > 16000) {
+        *at = i;
+        return true;
+      }
     }
     return false;
-  }, 30000));
-  ASSERT_TRUE(b.sink.WaitFor("binary", 3, 30000));
+  };
+  size_t grown_at = 0;
+  const auto reported_growth = [&](int timeout_ms) {
+    return a.sink.WaitUntil([&](const auto& events, const auto&) { return grown(events, &grown_at); }, timeout_ms);
+  };
+  // A MiB at a time until the growth is reported, within the transport's
+  // queue limit (16 MiB).
+  const std::string chunk(1u << 20, 'x');
+  size_t sent = 0;
+  while (sent < 12 && !reported_growth(200)) {
+    ASSERT_EQ(a.wrapper.SendDataBinary(chunk), 1) << "chunk " << sent;
+    ++sent;
+  }
+  ASSERT_TRUE(reported_growth(120000)) << "no growth reported after " << sent << " MiB";
+  // ...and so is its emptying, once the relay reads again.
+  ASSERT_EQ(::kill(relay.Pid(), SIGCONT), 0);
+  ASSERT_TRUE(a.sink.WaitUntil([&](const auto& events, const auto&) {
+    for (size_t i = grown_at; i < events.size(); ++i) {
+      if (events[i].name == "backlog" && events[i].a == 0) return true;
+    }
+    return false;
+  }, 120000));
+  ASSERT_TRUE(b.sink.WaitFor("binary", sent, 120000));
 }
 
 }  // namespace

@@ -14,7 +14,11 @@ constexpr size_t kReadChunk = 64 * 1024;
 // Payloads up to this size are copied into the write queue's own buffer
 // (few writes for many small frames); larger ones are queued by reference.
 constexpr size_t kCopiedPayload = 16 * 1024;
-// The write queue's own buffers grow to about this before a new one starts.
+// The write queue's own buffers: a connection's first is small (most
+// connections are sent a join answer and little else, and one that is
+// refused must cost next to nothing), each next one twice the last, up to
+// kOwnedSegment.
+constexpr size_t kFirstOwnedSegment = 4 * 1024;
 constexpr size_t kOwnedSegment = 256 * 1024;
 // Emptied buffers a connection keeps for its next frames (at most 1 MiB).
 constexpr size_t kSpareSegments = 4;
@@ -250,14 +254,17 @@ class RelayServer::Connection : public IMemberLink {
   // written to it when it does not say.
   uint64_t Through() const { return reports_consumed_ ? consumed_ : taken_; }
   // The owned buffer at the queue's end with room for `more` bytes.
+  // A new buffer starts where the last has no room left: queued bytes are
+  // never copied again.
   std::vector<uint8_t>& OwnedTail(size_t more) {
-    if (out_.empty() || out_.back().shared || out_.back().owned.size() + more > kOwnedSegment) {
+    if (out_.empty() || out_.back().shared || out_.back().owned.size() + more > out_.back().owned.capacity()) {
       out_.emplace_back();
-      if (!spare_.empty()) {
+      if (!spare_.empty() && more <= kOwnedSegment) {
         out_.back().owned.swap(spare_.back());
         spare_.pop_back();
-      } else if (more <= kOwnedSegment) {
-        out_.back().owned.reserve(kOwnedSegment);
+      } else {
+        out_.back().owned.reserve(std::max(more, next_segment_));
+        next_segment_ = std::min(next_segment_ * 2, kOwnedSegment);
       }
     }
     return out_.back().owned;
@@ -267,6 +274,7 @@ class RelayServer::Connection : public IMemberLink {
   FrameReader reader_;
   std::deque<Segment> out_;  // frames to write
   std::vector<std::vector<uint8_t>> spare_;  // emptied buffers for the next segments
+  size_t next_segment_ = kFirstOwnedSegment;  // the size of the next new buffer
   std::priority_queue<Delayed, std::vector<Delayed>, std::greater<Delayed>> delayed_;
   size_t backlog_ = 0;
   size_t backlog_limit_;
