@@ -608,6 +608,56 @@ TEST(RelayFairShareTest, FramesThatNeverEndPinLittleMemoryAndTheirConnectionsClo
   EXPECT_TRUE(relay.Stop());
 }
 
+// The floor rate alone closes a frame that arrives too slowly: the silence
+// deadline is far off here (600 s), so only the floor rate can close a 4 MiB
+// frame trickled at 128 KiB a second, when its allowance (a second, and a
+// second a MiB) ends. A frame of the same size at 4 MiB a second passes.
+TEST(RelayFairShareTest, AFrameSlowerThanTheFloorRateIsClosedLongBeforeTheSilenceDeadline) {
+  RelayProcess relay;
+  ASSERT_TRUE(relay.Start({}));
+  RawMember alice, bob, trickler;
+  ASSERT_TRUE(alice.Join(relay.Port(), PlainJoin("alice", kVideo, "v-1")));
+  ASSERT_TRUE(bob.Join(relay.Port(), PlainJoin("bob", kVideo, "v-1")));
+  ASSERT_TRUE(trickler.Join(relay.Port(), PlainJoin("trickler", kVideo, "v-1")));
+  constexpr size_t kFrameBytes = 4u << 20, kChunk = 32u << 10;
+  const std::vector<uint8_t> frame = vzrelay::MakeFrame(FrameKind::kDataBinary,
+                                                        std::vector<uint8_t>(kFrameBytes, 0x42).data(), kFrameBytes);
+
+  // bob's at 4 MiB a second: 256 KiB every 60 ms.
+  const uint64_t bob_began = vz::MonotonicMs();
+  for (size_t done = 0; done < frame.size(); done += 8 * kChunk) {
+    const size_t end = std::min(frame.size(), done + 8 * kChunk);
+    ASSERT_TRUE(bob.client.WriteAll(std::vector<uint8_t>(frame.begin() + done, frame.begin() + end)));
+    vz::SleepMs(60);
+  }
+  Frame passed;
+  ASSERT_TRUE(alice.NextOfKind(FrameKind::kDataBinary, &passed)) << "a frame above the floor rate was refused";
+  EXPECT_EQ(passed.payload.size(), kFrameBytes);
+  const uint64_t bob_took = vz::MonotonicMs() - bob_began;
+
+  // The trickler's at 128 KiB a second: 32 KiB every 250 ms, until it is
+  // closed (it would take 32 s to finish).
+  const uint64_t began = vz::MonotonicMs();
+  bool closed = false;
+  for (size_t done = 0; !closed && done < frame.size() && vz::MonotonicMs() < began + 60000; done += kChunk) {
+    const size_t end = std::min(frame.size(), done + kChunk);
+    trickler.client.WriteFor(std::vector<uint8_t>(frame.begin() + done, frame.begin() + end), 100);
+    Frame unused;
+    const uint64_t next = vz::MonotonicMs() + 250;
+    while (!closed && vz::MonotonicMs() < next) trickler.client.Next(&unused, &closed, 50);
+  }
+  const uint64_t took = vz::MonotonicMs() - began;
+  std::printf("a 4 MiB frame at 128 KiB a second beside a silence deadline of 600 s: %s after %llu ms; one at 4 MiB a "
+              "second passed in %llu ms\n",
+              closed ? "closed" : "still open", static_cast<unsigned long long>(took),
+              static_cast<unsigned long long>(bob_took));
+  EXPECT_TRUE(closed) << "only the silence deadline would close a frame slower than the floor rate";
+  EXPECT_GE(took, 5000u) << "closed before its allowance of 1 s and 1 s a MiB";
+  ASSERT_TRUE(alice.Synced());
+  ASSERT_TRUE(bob.Synced());
+  EXPECT_TRUE(relay.Stop());
+}
+
 // Threads that open connections without end and never join, as fast as
 // the relay lets them, while honest members join one after another: every
 // join that waits is read before more connections are let in, so nearly
