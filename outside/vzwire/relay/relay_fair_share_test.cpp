@@ -3,13 +3,17 @@
 // connections by the hundred, a member that sends nothing, subscriptions
 // without end. Each is played over the relay's real socket; the others must
 // be served on, and the relay's memory stay bounded.
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <sys/ioctl.h>
+#include <sys/socket.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
@@ -655,6 +659,68 @@ TEST(RelayFairShareTest, AFrameSlowerThanTheFloorRateIsClosedLongBeforeTheSilenc
   EXPECT_GE(took, 5000u) << "closed before its allowance of 1 s and 1 s a MiB";
   ASSERT_TRUE(alice.Synced());
   ASSERT_TRUE(bob.Synced());
+  EXPECT_TRUE(relay.Stop());
+}
+
+// The local port of a connected socket.
+uint16_t LocalPort(vz::LocalSocket& socket) {
+  sockaddr_in address{};
+  socklen_t length = sizeof(address);
+  if (::getsockname(socket.Fd(), reinterpret_cast<sockaddr*>(&address), &length) != 0) return 0;
+  return ntohs(address.sin_port);
+}
+
+// The bytes the kernel keeps in the send queue of the loopback TCP socket
+// from port `local` to port `remote` (/proc/net/tcp); 0 when there is none.
+size_t KernelSendQueue(uint16_t local, uint16_t remote) {
+  std::ifstream table("/proc/net/tcp");
+  std::string line;
+  std::getline(table, line);  // the heading
+  while (std::getline(table, line)) {
+    unsigned slot = 0, local_ip = 0, local_port = 0, remote_ip = 0, remote_port = 0, state = 0;
+    unsigned long send_queue = 0, receive_queue = 0;
+    if (std::sscanf(line.c_str(), " %u: %x:%x %x:%x %x %lx:%lx", &slot, &local_ip, &local_port, &remote_ip,
+                    &remote_port, &state, &send_queue, &receive_queue) == 8 &&
+        local_port == local && remote_port == remote) {
+      return send_queue;
+    }
+  }
+  return 0;
+}
+
+// A member that never reads: what the kernel keeps queued for it on the
+// relay's side (its connection's send queue, which the relay's backlog
+// limit does not count) was up to 4 MiB; it is bounded by the small send
+// buffer the relay gives each member's connection.
+TEST(RelayFairShareTest, AMemberThatNeverReadsTiesUpLittleOfTheRelaysKernelSendQueue) {
+  RelayProcess relay;
+  ASSERT_TRUE(relay.Start({}));
+  RawMember alice, idle;
+  ASSERT_TRUE(alice.Join(relay.Port(), PlainJoin("alice", kVideo, "v-1")));
+  ASSERT_TRUE(idle.Join(relay.Port(), PlainJoin("idle", kVideo, "v-1")));
+  const uint16_t idle_port = LocalPort(idle.client.Socket());
+  ASSERT_NE(idle_port, 0);
+  for (int i = 0; i < 256; ++i) {  // 16 MiB, well below the backlog limit
+    ASSERT_TRUE(alice.client.Send(FrameKind::kDataBinary, std::vector<uint8_t>(64u << 10, 'd'))) << "frame " << i;
+  }
+  ASSERT_TRUE(alice.Synced());
+  // The relay writes what the kernel takes: the queue grows, then stays.
+  size_t largest = 0, last = 0;
+  uint64_t steady_since = vz::MonotonicMs();
+  const uint64_t deadline = steady_since + 30000;
+  while (vz::MonotonicMs() < steady_since + 1000 && vz::MonotonicMs() < deadline) {
+    const size_t queued = KernelSendQueue(relay.Port(), idle_port);
+    if (queued != last) steady_since = vz::MonotonicMs();
+    last = queued;
+    largest = std::max(largest, queued);
+    vz::SleepMs(20);
+  }
+  std::printf("kernel send queue of the relay's connection to a member that never reads, 16 MiB sent: %zu KiB "
+              "(its own receive queue: %d KiB)\n",
+              largest >> 10, Unread(idle.client) >> 10);
+  EXPECT_GT(largest, 0u) << "no queue found for port " << idle_port;
+  EXPECT_LE(largest, 1u << 20);
+  ASSERT_TRUE(alice.Synced());
   EXPECT_TRUE(relay.Stop());
 }
 

@@ -459,6 +459,9 @@ bool RelayServer::MeetingHasRoom(Connection& connection, const Frame& frame) {
 }
 
 RelayServer::Connection& RelayServer::AddConnection(vz::LocalSocket socket) {
+  // A member that never reads ties up no more of the kernel's memory than
+  // this beside its counted backlog (logged by the platform if refused).
+  socket.SetSendBufferSize(options_.member_send_buffer);
   connections_.push_back(std::make_unique<Connection>(std::move(socket), options_.backlog_limit, options_.faults,
                                                       options_.fault_seed + next_seed_++, vz::MonotonicMs()));
   Connection& connection = *connections_.back();
