@@ -459,9 +459,6 @@ bool RelayServer::MeetingHasRoom(Connection& connection, const Frame& frame) {
 }
 
 RelayServer::Connection& RelayServer::AddConnection(vz::LocalSocket socket) {
-  // A member that never reads ties up no more of the kernel's memory than
-  // this beside its counted backlog (logged by the platform if refused).
-  socket.SetSendBufferSize(options_.member_send_buffer);
   connections_.push_back(std::make_unique<Connection>(std::move(socket), options_.backlog_limit, options_.faults,
                                                       options_.fault_seed + next_seed_++, vz::MonotonicMs()));
   Connection& connection = *connections_.back();
@@ -615,6 +612,11 @@ void RelayServer::Joined(Connection& connection) {
   connection.joined = true;
   connection.meeting = member->join.meet_id;
   connection.hold_account = HoldAccount(member->join);
+  // A member that never reads ties up no more of the kernel's memory than
+  // this beside its counted backlog (the platform logs a refusal). Set at
+  // the join: a connection is sent nothing before it but its answer, and
+  // connections that never join cost no call.
+  connection.Socket().SetSendBufferSize(options_.member_send_buffer);
   // A cut counts from the join of the member it is meant for, so a slow
   // start does not cut before anyone is there.
   const std::string& roster = options_.faults.cut_roster;
