@@ -729,6 +729,8 @@ int RelayServer::NextTimeoutMs(uint64_t now_ms) const {
     if (connection->joined) next = std::min(next, connection->heard_ms + options_.silence_deadline_ms);
     next = std::min(next, FrameDeadline(*connection));
   }
+  // A hold ends when its holding time does, not at the next wake.
+  next = std::min(next, hold_.HoldEndsMs());
   if (options_.faults.cut_after_s != 0 && !cut_done_ && cut_from_ms_ != 0) {
     next = std::min(next, cut_from_ms_ + static_cast<uint64_t>(options_.faults.cut_after_s) * 1000);
   }

@@ -174,6 +174,23 @@ void SenderHold::Forget(Id id, uint64_t now_ms) {
   }
 }
 
+uint64_t SenderHold::HoldEndsMs() const {
+  // The time's end at the rate its connections spend it, rounded up.
+  const auto ends = [this](const HoldingTime& time) {
+    if (time.spending == 0 || time.credit <= 0) return UINT64_MAX;
+    const int64_t rate = static_cast<int64_t>(options_.hold_refill) * static_cast<int64_t>(time.spending);
+    return time.at_ms + static_cast<uint64_t>((time.credit + rate - 1) / rate);
+  };
+  uint64_t next = UINT64_MAX;
+  for (const auto& [id, state] : senders_) {
+    if (state.held_since_ms == 0) continue;
+    next = std::min({next, state.held_since_ms + options_.max_hold_ms, ends(*state.time)});
+  }
+  if (next == UINT64_MAX) return next;  // no one held: no member's time is spent holding
+  for (const auto& [account, time] : member_time_) next = std::min(next, ends(time));
+  return next;
+}
+
 bool SenderHold::Full(Id member) const {
   const auto found = members_.find(member);
   return found != members_.end() && Holding(found->second);

@@ -97,6 +97,10 @@ class SenderHold {
   // Whether the member's queue holds its senders now: it is full and has
   // holding time left.
   bool Full(Id member) const;
+  // When the holds in force run out of time next (a member's holding time,
+  // a held sender's, or the longest hold), so that the server looks again
+  // then and a hold ends on time; UINT64_MAX when nothing is held.
+  uint64_t HoldEndsMs() const;
   // Whether the member fell behind and has not drained since.
   bool BehindForTesting(Id member) const;
   // Holds begun so far, and holds that ran out of time.

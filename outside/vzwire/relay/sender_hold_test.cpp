@@ -248,4 +248,33 @@ TEST(SenderHoldTest, MembersTakingTurnsHoldASenderOnlyForTheSendersHoldingTime) 
   EXPECT_GT(holds.total, 15000u / 10);
 }
 
+// The server waits for a hold's end no longer than its holding time: it
+// is told when the time of the member holding, or of the sender held, runs
+// out, whichever comes first.
+TEST(SenderHoldTest, TheServerIsToldWhenAHoldRunsOutOfTime) {
+  HoldOptions options = Budgets();
+  options.sender_hold_budget_ms = 400;
+  SenderHold hold(options);
+  const std::vector<SenderHold::Id> fed = {kPresenter, kSlow, kFast};
+  EXPECT_EQ(hold.HoldEndsMs(), UINT64_MAX);
+  hold.OnQueue(kSlow, Who(kSlow), 1u << 20, 0, 1000);
+  EXPECT_EQ(hold.HoldEndsMs(), UINT64_MAX) << "full, but no one held yet";
+  ASSERT_TRUE(hold.Decide(kPresenter, Who(kPresenter), fed, 0, 1000));
+  EXPECT_EQ(hold.HoldEndsMs(), 1250u);  // the member's 250 ms before the sender's 400
+  hold.OnQueue(kSlow, Who(kSlow), 1u << 20, 10000, 1100);
+  ASSERT_TRUE(hold.Decide(kPresenter, Who(kPresenter), fed, 0, 1100));
+  EXPECT_EQ(hold.HoldEndsMs(), 1250u);
+  hold.OnQueue(kSlow, Who(kSlow), 1u << 20, 20000, 1250);
+  EXPECT_FALSE(hold.Decide(kPresenter, Who(kPresenter), fed, 0, 1250));
+  EXPECT_EQ(hold.HoldEndsMs(), UINT64_MAX);
+
+  // A sender whose own time is shorter is let go at its end.
+  HoldOptions short_sender = Budgets();
+  short_sender.sender_hold_budget_ms = 100;
+  SenderHold other(short_sender);
+  other.OnQueue(kSlow, Who(kSlow), 1u << 20, 0, 1000);
+  ASSERT_TRUE(other.Decide(kPresenter, Who(kPresenter), fed, 0, 1000));
+  EXPECT_EQ(other.HoldEndsMs(), 1100u);
+}
+
 }  // namespace
