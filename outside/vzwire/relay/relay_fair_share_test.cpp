@@ -3,24 +3,20 @@
 // connections by the hundred, a member that sends nothing, subscriptions
 // without end. Each is played over the relay's real socket; the others must
 // be served on, and the relay's memory stay bounded.
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <sys/ioctl.h>
-#include <sys/socket.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
-#include <fstream>
 #include <functional>
-#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "outside/vzwire/relay/meeting_hub.h"
+#include "outside/vzwire/relay/presenter_frames_testlib.h"
 #include "outside/vzwire/relay/raw_member_testlib.h"
 #include "outside/vzwire/relay/relay_process_testlib.h"
 
@@ -45,20 +41,6 @@ constexpr bool kUnsanitized = true;
 #else
 constexpr bool kUnsanitized = true;
 #endif
-
-// A sharing message of one cache: `size` bytes of one letter.
-DsData Cache(uint64_t index, uint64_t pdu_id, size_t size) {
-  DsData message = Header(DS_DATA_CREATE_CACHES);
-  AddCache(&message, index, pdu_id, std::string(size, static_cast<char>('a' + pdu_id % 26)));
-  return message;
-}
-
-// A sharing message of one block at `position`.
-DsData Block(uint64_t position, uint64_t cache_index, uint64_t cache_pdu_id) {
-  DsData message = Header(DS_DATA_CREATE_BLOCKS);
-  AddBlock(&message, cache_pdu_id, position, cache_index, cache_pdu_id);
-  return message;
-}
 
 // Bytes that wait in a socket's receive buffer, not read.
 int Unread(RawClient& client) {
@@ -132,78 +114,6 @@ TEST(RelayFairShareTest, LateJoinersThatNeverReadShareTheReplayAndAreDroppedAtTh
   EXPECT_EQ(seen.caches(0).index(), 1u);
   EXPECT_EQ(seen.caches(0).pdu_id(), 2u);
   EXPECT_TRUE(relay.Stop());
-}
-
-// The presenter's frames: each a cache of 40 KB (indices 1 to 50 in turn,
-// its pdu id the frame's number) and a block at position 7 showing it; a
-// ping every second, as the transport pings.
-class FrameWriter {
- public:
-  FrameWriter(RawMember* presenter, uint64_t frames) : presenter_(presenter), frames_(frames) {}
-  ~FrameWriter() { Join(); }
-  void Start() {
-    thread_ = std::thread([this] {
-      uint64_t next_ping = vz::MonotonicMs() + 1000;
-      for (uint64_t frame = 1; frame <= frames_; ++frame) {
-        if (!presenter_->Send(Cache(frame % 50 + 1, frame, 40000)) ||
-            !presenter_->Send(Block(7, frame % 50 + 1, frame))) {
-          return;
-        }
-        written_ = frame;
-        if (vz::MonotonicMs() >= next_ping) {
-          next_ping += 1000;
-          if (!presenter_->client.Send(FrameKind::kPing, PingPayload(static_cast<uint32_t>(frame)))) {
-            return;
-          }
-        }
-        vz::SleepMs(100);
-      }
-    });
-  }
-  void Join() {
-    if (thread_.joinable()) thread_.join();
-  }
-  uint64_t Written() const { return written_.load(); }
-
- private:
-  RawMember* presenter_;
-  const uint64_t frames_;
-  std::thread thread_;
-  std::atomic<uint64_t> written_{0};
-};
-
-// The gaps between the blocks an honest attendee gets while the presenter
-// writes `frames` frames, with `beside` doing its part every 10 ms or so
-// meanwhile (it returns false to end early, failing the test).
-struct Gaps {
-  uint64_t largest = 0;  // ms
-  size_t over_half_second = 0;
-  size_t frames = 0;
-  double seconds = 0;  // from the first frame to the last
-};
-Gaps GapsBeside(RawMember& presenter, RawMember& honest, uint64_t frames, const std::function<bool()>& beside) {
-  FrameWriter writer(&presenter, frames);
-  writer.Start();
-  std::vector<uint64_t> arrivals;
-  uint64_t last_block = 0;
-  const uint64_t deadline = vz::MonotonicMs() + 120000;
-  DsData seen;
-  while (last_block < frames && vz::MonotonicMs() < deadline) {
-    if (!beside()) break;
-    if (!honest.Next(&seen, 10) || seen.type() != DS_DATA_CREATE_BLOCKS) continue;
-    last_block = seen.blocks(0).cache_pdu_id();
-    arrivals.push_back(vz::MonotonicMs());
-  }
-  writer.Join();
-  EXPECT_EQ(last_block, frames) << "the honest attendee did not get the last frame";
-  Gaps gaps;
-  gaps.frames = arrivals.size();
-  if (!arrivals.empty()) gaps.seconds = static_cast<double>(arrivals.back() - arrivals.front()) / 1000.0;
-  for (size_t i = 1; i < arrivals.size(); ++i) {
-    gaps.largest = std::max(gaps.largest, arrivals[i] - arrivals[i - 1]);
-    gaps.over_half_second += arrivals[i] - arrivals[i - 1] > 500;
-  }
-  return gaps;
 }
 
 // A member that never reads and says it took one byte more every second
@@ -451,98 +361,6 @@ TEST(RelayFairShareTest, AMemberThatDrainsAMomentAndFillsAgainHoldsThePresenterO
   EXPECT_TRUE(relay.Stop());
 }
 
-// A join of session ds-1 with the member token of `roster` in `role`.
-vzrelay::JoinRequest TokenJoin(const std::string& roster, MemberRole role) {
-  vzrelay::JoinRequest join = PlainJoin(roster, kSharing, "ds-1", "meet-1", role == MemberRole::kPresenter);
-  join.token = Token(roster, role);
-  return join;
-}
-
-// Attendee tokens that take turns opening a new connection every `every_ms`
-// (one token: that token again and again): each asks for the screen, says
-// it took nothing and reads nothing, so the late joiner's replay makes it
-// full at once. Its last connection is replaced as a reconnection's is.
-class ReconnectingMembers {
- public:
-  ReconnectingMembers(uint16_t port, int tokens, uint64_t every_ms) : port_(port), every_ms_(every_ms) {
-    for (int i = 0; i < tokens; ++i) rosters_.push_back("mallory-" + std::to_string(i));
-    open_.resize(rosters_.size());
-  }
-  // Opens the next connection when its time came; false when one failed.
-  bool Step() {
-    const uint64_t now = vz::MonotonicMs();
-    if (now < next_ms_) return true;
-    next_ms_ = std::max(next_ms_, now) + every_ms_;
-    const size_t turn = connections_++ % rosters_.size();
-    // The join, the request for the screen and the count in one write: the
-    // relay reads them in one turn, so the last connection's place is
-    // taken by a full one at once.
-    const std::vector<uint8_t> join = vzrelay::EncodeJoinRequest(TokenJoin(rosters_[turn], MemberRole::kAttendee));
-    const std::string ask = Header(DS_DATA_JOIN).SerializeAsString();
-    const std::vector<uint8_t> count = ConsumedCount(0);
-    std::vector<uint8_t> bytes;
-    vzrelay::AppendFrame(&bytes, FrameKind::kJoin, join.data(), join.size());
-    vzrelay::AppendFrame(&bytes, FrameKind::kDataBinary, reinterpret_cast<const uint8_t*>(ask.data()), ask.size());
-    vzrelay::AppendFrame(&bytes, FrameKind::kConsumed, count.data(), count.size());
-    auto member = std::make_unique<RawClient>();
-    Frame answer;
-    if (!member->Connect(port_) || !member->WriteAll(bytes) || !member->Next(&answer, nullptr, 30000) ||
-        answer.kind != FrameKind::kJoinConfirm) {
-      ADD_FAILURE() << "connection " << connections_ << " of " << rosters_[turn] << " was not confirmed";
-      return false;
-    }
-    open_[turn] = std::move(member);  // the relay closed the last one
-    return true;
-  }
-  uint64_t Connections() const { return connections_; }
-
- private:
-  const uint16_t port_;
-  const uint64_t every_ms_;
-  std::vector<std::string> rosters_;
-  std::vector<std::unique_ptr<RawClient>> open_;
-  uint64_t next_ms_ = 0;
-  uint64_t connections_ = 0;
-};
-
-// The gaps of an honest attendee while `tokens` attendee tokens of the
-// meeting take turns connecting anew every 230 ms.
-Gaps GapsBesideReconnectingMembers(int tokens) {
-  SecretRelay relay;
-  EXPECT_TRUE(relay.Start());
-  RawMember presenter, honest;
-  EXPECT_TRUE(presenter.Join(relay.Port(), TokenJoin("alice", MemberRole::kPresenter)));
-  EXPECT_EQ(Ask(presenter, DS_DATA_START), DS_CODE_SUCCESS);
-  EXPECT_TRUE(honest.Join(relay.Port(), TokenJoin("bob", MemberRole::kAttendee)));
-  EXPECT_EQ(Ask(honest, DS_DATA_JOIN), DS_CODE_SUCCESS);
-  ReconnectingMembers hostile(relay.Port(), tokens, 230);
-  const Gaps gaps = GapsBeside(presenter, honest, 120, [&] { return hostile.Step(); });
-  std::printf("honest attendee beside %d attendee token%s connecting anew every 230 ms (%llu connections): %zu "
-              "frames in %.1f s, largest gap %llu ms, %zu gaps over 0.5 s\n",
-              tokens, tokens == 1 ? "" : "s", static_cast<unsigned long long>(hostile.Connections()), gaps.frames,
-              gaps.seconds, static_cast<unsigned long long>(gaps.largest), gaps.over_half_second);
-  EXPECT_TRUE(relay.relay.Stop());
-  return gaps;
-}
-
-// Each new connection of one attendee token had a holding time of its own,
-// and the late joiner's replay made it full at once: the presenter was held
-// 2.5 s at a time. The holding time is the credential's now.
-TEST(RelayFairShareTest, AnAttendeeThatConnectsAnewEveryMomentHoldsThePresenterOnlyItsCredentialsTime) {
-  const Gaps gaps = GapsBesideReconnectingMembers(1);
-  EXPECT_LT(gaps.largest, 500u);
-  EXPECT_EQ(gaps.over_half_second, 0u);
-}
-
-// Five tokens of one meeting taking turns added their holding times up and
-// held the presenter nearly every second; all the members together hold it
-// no longer than one may now.
-TEST(RelayFairShareTest, FiveAttendeesTakingTurnsHoldThePresenterNoLongerThanOneMay) {
-  const Gaps gaps = GapsBesideReconnectingMembers(5);
-  EXPECT_LT(gaps.largest, 500u);
-  EXPECT_EQ(gaps.over_half_second, 0u);
-}
-
 // A frame of 8 MiB sent but for its last 4 KiB, then a byte every 2 s: each
 // such connection pinned 8 MiB for as long as it trickled. Only whole
 // frames count as heard now, a frame must arrive at a floor rate, and the
@@ -609,118 +427,6 @@ TEST(RelayFairShareTest, FramesThatNeverEndPinLittleMemoryAndTheirConnectionsClo
   ASSERT_TRUE(bob.client.Send(FrameKind::kDataBinary, {1, 2, 3}));
   Frame frame;
   EXPECT_TRUE(alice.NextOfKind(FrameKind::kDataBinary, &frame));
-  EXPECT_TRUE(relay.Stop());
-}
-
-// The floor rate alone closes a frame that arrives too slowly: the silence
-// deadline is far off here (600 s), so only the floor rate can close a 4 MiB
-// frame trickled at 128 KiB a second, when its allowance (a second, and a
-// second a MiB) ends. A frame of the same size at 4 MiB a second passes.
-TEST(RelayFairShareTest, AFrameSlowerThanTheFloorRateIsClosedLongBeforeTheSilenceDeadline) {
-  RelayProcess relay;
-  ASSERT_TRUE(relay.Start({}));
-  RawMember alice, bob, trickler;
-  ASSERT_TRUE(alice.Join(relay.Port(), PlainJoin("alice", kVideo, "v-1")));
-  ASSERT_TRUE(bob.Join(relay.Port(), PlainJoin("bob", kVideo, "v-1")));
-  ASSERT_TRUE(trickler.Join(relay.Port(), PlainJoin("trickler", kVideo, "v-1")));
-  constexpr size_t kFrameBytes = 4u << 20, kChunk = 32u << 10;
-  const std::vector<uint8_t> frame = vzrelay::MakeFrame(FrameKind::kDataBinary,
-                                                        std::vector<uint8_t>(kFrameBytes, 0x42).data(), kFrameBytes);
-
-  // bob's at 4 MiB a second: 256 KiB every 60 ms.
-  const uint64_t bob_began = vz::MonotonicMs();
-  for (size_t done = 0; done < frame.size(); done += 8 * kChunk) {
-    const size_t end = std::min(frame.size(), done + 8 * kChunk);
-    ASSERT_TRUE(bob.client.WriteAll(std::vector<uint8_t>(frame.begin() + done, frame.begin() + end)));
-    vz::SleepMs(60);
-  }
-  Frame passed;
-  ASSERT_TRUE(alice.NextOfKind(FrameKind::kDataBinary, &passed)) << "a frame above the floor rate was refused";
-  EXPECT_EQ(passed.payload.size(), kFrameBytes);
-  const uint64_t bob_took = vz::MonotonicMs() - bob_began;
-
-  // The trickler's at 128 KiB a second: 32 KiB every 250 ms, until it is
-  // closed (it would take 32 s to finish).
-  const uint64_t began = vz::MonotonicMs();
-  bool closed = false;
-  for (size_t done = 0; !closed && done < frame.size() && vz::MonotonicMs() < began + 60000; done += kChunk) {
-    const size_t end = std::min(frame.size(), done + kChunk);
-    trickler.client.WriteFor(std::vector<uint8_t>(frame.begin() + done, frame.begin() + end), 100);
-    Frame unused;
-    const uint64_t next = vz::MonotonicMs() + 250;
-    while (!closed && vz::MonotonicMs() < next) trickler.client.Next(&unused, &closed, 50);
-  }
-  const uint64_t took = vz::MonotonicMs() - began;
-  std::printf("a 4 MiB frame at 128 KiB a second beside a silence deadline of 600 s: %s after %llu ms; one at 4 MiB a "
-              "second passed in %llu ms\n",
-              closed ? "closed" : "still open", static_cast<unsigned long long>(took),
-              static_cast<unsigned long long>(bob_took));
-  EXPECT_TRUE(closed) << "only the silence deadline would close a frame slower than the floor rate";
-  EXPECT_GE(took, 5000u) << "closed before its allowance of 1 s and 1 s a MiB";
-  ASSERT_TRUE(alice.Synced());
-  ASSERT_TRUE(bob.Synced());
-  EXPECT_TRUE(relay.Stop());
-}
-
-// The local port of a connected socket.
-uint16_t LocalPort(vz::LocalSocket& socket) {
-  sockaddr_in address{};
-  socklen_t length = sizeof(address);
-  if (::getsockname(socket.Fd(), reinterpret_cast<sockaddr*>(&address), &length) != 0) return 0;
-  return ntohs(address.sin_port);
-}
-
-// The bytes the kernel keeps in the send queue of the loopback TCP socket
-// from port `local` to port `remote` (/proc/net/tcp); 0 when there is none.
-size_t KernelSendQueue(uint16_t local, uint16_t remote) {
-  std::ifstream table("/proc/net/tcp");
-  std::string line;
-  std::getline(table, line);  // the heading
-  while (std::getline(table, line)) {
-    unsigned slot = 0, local_ip = 0, local_port = 0, remote_ip = 0, remote_port = 0, state = 0;
-    unsigned long send_queue = 0, receive_queue = 0;
-    if (std::sscanf(line.c_str(), " %u: %x:%x %x:%x %x %lx:%lx", &slot, &local_ip, &local_port, &remote_ip,
-                    &remote_port, &state, &send_queue, &receive_queue) == 8 &&
-        local_port == local && remote_port == remote) {
-      return send_queue;
-    }
-  }
-  return 0;
-}
-
-// A member that never reads: what the kernel keeps queued for it on the
-// relay's side (its connection's send queue, which the relay's backlog
-// limit does not count) was up to 4 MiB; it is bounded by the small send
-// buffer the relay gives each member's connection.
-TEST(RelayFairShareTest, AMemberThatNeverReadsTiesUpLittleOfTheRelaysKernelSendQueue) {
-  RelayProcess relay;
-  ASSERT_TRUE(relay.Start({}));
-  RawMember alice, idle;
-  ASSERT_TRUE(alice.Join(relay.Port(), PlainJoin("alice", kVideo, "v-1")));
-  ASSERT_TRUE(idle.Join(relay.Port(), PlainJoin("idle", kVideo, "v-1")));
-  const uint16_t idle_port = LocalPort(idle.client.Socket());
-  ASSERT_NE(idle_port, 0);
-  for (int i = 0; i < 256; ++i) {  // 16 MiB, well below the backlog limit
-    ASSERT_TRUE(alice.client.Send(FrameKind::kDataBinary, std::vector<uint8_t>(64u << 10, 'd'))) << "frame " << i;
-  }
-  ASSERT_TRUE(alice.Synced());
-  // The relay writes what the kernel takes: the queue grows, then stays.
-  size_t largest = 0, last = 0;
-  uint64_t steady_since = vz::MonotonicMs();
-  const uint64_t deadline = steady_since + 30000;
-  while (vz::MonotonicMs() < steady_since + 1000 && vz::MonotonicMs() < deadline) {
-    const size_t queued = KernelSendQueue(relay.Port(), idle_port);
-    if (queued != last) steady_since = vz::MonotonicMs();
-    last = queued;
-    largest = std::max(largest, queued);
-    vz::SleepMs(20);
-  }
-  std::printf("kernel send queue of the relay's connection to a member that never reads, 16 MiB sent: %zu KiB "
-              "(its own receive queue: %d KiB)\n",
-              largest >> 10, Unread(idle.client) >> 10);
-  EXPECT_GT(largest, 0u) << "no queue found for port " << idle_port;
-  EXPECT_LE(largest, 1u << 20);
-  ASSERT_TRUE(alice.Synced());
   EXPECT_TRUE(relay.Stop());
 }
 
