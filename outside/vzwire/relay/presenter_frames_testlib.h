@@ -32,10 +32,12 @@ inline DsData Block(uint64_t position, uint64_t cache_index, uint64_t cache_pdu_
 
 // The presenter's frames: each a cache of 40 KB (indices 1 to 50 in turn,
 // its pdu id the frame's number) and a block at position 7 showing it; a
-// ping every second, as the transport pings.
+// ping every second, as the transport pings. When each was written is
+// kept: a loaded machine delays the writer too.
 class FrameWriter {
  public:
-  FrameWriter(RawMember* presenter, uint64_t frames) : presenter_(presenter), frames_(frames) {}
+  FrameWriter(RawMember* presenter, uint64_t frames)
+      : presenter_(presenter), frames_(frames), written_at_(frames + 1, 0) {}
   ~FrameWriter() { Join(); }
   void Start() {
     thread_ = std::thread([this] {
@@ -45,6 +47,7 @@ class FrameWriter {
             !presenter_->Send(Block(7, frame % 50 + 1, frame))) {
           return;
         }
+        written_at_[frame] = vz::MonotonicMs();
         written_ = frame;
         if (vz::MonotonicMs() >= next_ping) {
           next_ping += 1000;
@@ -60,10 +63,13 @@ class FrameWriter {
     if (thread_.joinable()) thread_.join();
   }
   uint64_t Written() const { return written_.load(); }
+  // When frame `frame` was written; after Join only.
+  uint64_t WrittenAtMs(uint64_t frame) const { return frame < written_at_.size() ? written_at_[frame] : 0; }
 
  private:
   RawMember* presenter_;
   const uint64_t frames_;
+  std::vector<uint64_t> written_at_;  // the writer's until Join
   std::thread thread_;
   std::atomic<uint64_t> written_{0};
 };
@@ -74,13 +80,17 @@ class FrameWriter {
 struct Gaps {
   uint64_t largest = 0;  // ms
   size_t over_half_second = 0;
+  // The same without what the writer itself was late (past its 100 ms
+  // between frames): the gaps that are not the presenter's own making.
+  uint64_t largest_not_the_writers = 0;
+  size_t not_the_writers_over_half_second = 0;
   size_t frames = 0;
   double seconds = 0;  // from the first frame to the last
 };
 inline Gaps GapsBeside(RawMember& presenter, RawMember& honest, uint64_t frames, const std::function<bool()>& beside) {
   FrameWriter writer(&presenter, frames);
   writer.Start();
-  std::vector<uint64_t> arrivals;
+  std::vector<uint64_t> arrivals, arrived_frames;
   uint64_t last_block = 0;
   const uint64_t deadline = vz::MonotonicMs() + 120000;
   DsData seen;
@@ -89,6 +99,7 @@ inline Gaps GapsBeside(RawMember& presenter, RawMember& honest, uint64_t frames,
     if (!honest.Next(&seen, 10) || seen.type() != DS_DATA_CREATE_BLOCKS) continue;
     last_block = seen.blocks(0).cache_pdu_id();
     arrivals.push_back(vz::MonotonicMs());
+    arrived_frames.push_back(last_block);
   }
   writer.Join();
   EXPECT_EQ(last_block, frames) << "the honest attendee did not get the last frame";
@@ -96,8 +107,15 @@ inline Gaps GapsBeside(RawMember& presenter, RawMember& honest, uint64_t frames,
   gaps.frames = arrivals.size();
   if (!arrivals.empty()) gaps.seconds = static_cast<double>(arrivals.back() - arrivals.front()) / 1000.0;
   for (size_t i = 1; i < arrivals.size(); ++i) {
-    gaps.largest = std::max(gaps.largest, arrivals[i] - arrivals[i - 1]);
-    gaps.over_half_second += arrivals[i] - arrivals[i - 1] > 500;
+    const uint64_t gap = arrivals[i] - arrivals[i - 1];
+    gaps.largest = std::max(gaps.largest, gap);
+    gaps.over_half_second += gap > 500;
+    const uint64_t from = writer.WrittenAtMs(arrived_frames[i - 1]), to = writer.WrittenAtMs(arrived_frames[i]);
+    const uint64_t frames_apart = arrived_frames[i] - arrived_frames[i - 1];
+    const uint64_t writer_late = to > from + 100 * frames_apart ? to - from - 100 * frames_apart : 0;
+    const uint64_t not_the_writers = gap > writer_late ? gap - writer_late : 0;
+    gaps.largest_not_the_writers = std::max(gaps.largest_not_the_writers, not_the_writers);
+    gaps.not_the_writers_over_half_second += not_the_writers > 500;
   }
   return gaps;
 }
