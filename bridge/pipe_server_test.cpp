@@ -156,7 +156,7 @@ TEST_F(PipeServerTest, OversizedAnnouncementsDisconnectWithoutReading) {
 
 TEST_F(PipeServerTest, AMegabyteArrivesIntactBothWaysThroughSmallBuffers) {
   Connect();
-  ASSERT_TRUE(client_.Socket().SetSendBufferSizeForTesting(4096));
+  ASSERT_TRUE(client_.Socket().SetSendBufferSize(4096));
   std::string big(1 << 20, '\0');
   for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>('a' + (i * 7 + i / 4096) % 26);
   ASSERT_TRUE(client_.WriteAll(Frame(1000, big)));

@@ -22,6 +22,9 @@ class IVzWireLoopback {
   // The token every later join of `meet_id` must carry (raw, or for sharing
   // "VDS <meet id>:<token>"). Without one, a session's first member sets it.
   virtual void SetMeetingToken(const char* meet_id, const char* token) = 0;
+  // The calls below name a session by its type and id: each meeting has
+  // sessions of its own, and they act on the sessions of that type and id
+  // of every meeting (a test's members are of one meeting).
   // Members joined to the session now (0 when there is no such session).
   virtual int32_t MemberCount(uint8_t session_type, const char* session_id) = 0;
   // Drops every transport's connection: each reports OnSessionReconnecting,

@@ -66,7 +66,7 @@ IoResult LocalSocket::Write(const void* data, size_t size) {
   }
 }
 
-bool LocalSocket::SetSendBufferSizeForTesting(int bytes) {
+bool LocalSocket::SetSendBufferSize(int bytes) {
   if (::setsockopt(fd_, SOL_SOCKET, SO_SNDBUF, &bytes, sizeof(bytes)) != 0) {
     PlatformLog("LocalSocket: SO_SNDBUF %d failed, errno %d", bytes, errno);
     return false;

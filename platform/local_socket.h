@@ -43,9 +43,11 @@ class LocalSocket {
   // peer gives kError with EPIPE, never SIGPIPE.
   IoResult Write(const void* data, size_t size);
 
-  // The kernel's send buffer size (SO_SNDBUF); tests shrink it to force short
-  // writes. False with a platform log line on failure.
-  bool SetSendBufferSizeForTesting(int bytes);
+  // The kernel's send buffer size (SO_SNDBUF; the kernel keeps twice it for
+  // its bookkeeping): what the kernel holds of what was written and the
+  // peer has not read. The relay bounds its members' with it; tests shrink
+  // it to force short writes. False with a platform log line on failure.
+  bool SetSendBufferSize(int bytes);
   // Bytes written here that the peer has not read yet (SIOCOUTQ). Tests wait
   // for 0 to know the peer has consumed what was sent.
   bool UnreadSentBytesForTesting(size_t* bytes) const;

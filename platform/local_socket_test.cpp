@@ -110,7 +110,7 @@ TEST_F(LocalSocketTest, ReadAndWriteTellWouldBlockEndAndError) {
 TEST_F(LocalSocketTest, SmallSendBufferMakesWritesShort) {
   vz::LocalSocket a, b;
   ASSERT_TRUE(vz::CreateLocalSocketPair(&a, &b));
-  ASSERT_TRUE(a.SetSendBufferSizeForTesting(4096));
+  ASSERT_TRUE(a.SetSendBufferSize(4096));
   const std::string big(1024 * 1024, 'z');
   const vz::IoResult first = a.Write(big.data(), big.size());
   ASSERT_EQ(first.status, vz::IoStatus::kOk);

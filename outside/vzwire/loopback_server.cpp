@@ -60,8 +60,9 @@ class LoopbackServer : public IVzWireLoopback {
     int32_t count = 0;
     const std::string id = session_id ? session_id : "";
     Run([&](vzrelay::RelayServer& server) {
-      const vzrelay::Session* session = server.Hub().FindSession(session_type, id);
-      count = session ? static_cast<int32_t>(session->members.size()) : 0;
+      for (const vzrelay::Session* session : server.Hub().SessionsNamed(session_type, id)) {
+        count += static_cast<int32_t>(session->members.size());
+      }
     });
     return count;
   }
@@ -73,8 +74,9 @@ class LoopbackServer : public IVzWireLoopback {
   void EndSession(uint8_t session_type, const char* session_id, uint32_t reason) override {
     const std::string id = session_id ? session_id : "";
     Run([&](vzrelay::RelayServer& server) {
-      vzrelay::Session* session = server.Hub().FindSession(session_type, id);
-      if (session != nullptr) server.Hub().EndSession(*session, reason, 0);
+      for (vzrelay::Session* session : server.Hub().SessionsNamed(session_type, id)) {
+        server.Hub().EndSession(*session, reason, 0);
+      }
     });
   }
 
@@ -82,8 +84,7 @@ class LoopbackServer : public IVzWireLoopback {
                      uint32_t size) override {
     const std::string id = session_id ? session_id : "";
     Run([&](vzrelay::RelayServer& server) {
-      vzrelay::Session* session = server.Hub().FindSession(session_type, id);
-      if (session != nullptr) {
+      for (vzrelay::Session* session : server.Hub().SessionsNamed(session_type, id)) {
         server.Hub().SendToOthers(*session, nullptr, vzrelay::FrameKind::kDataBinary, data, size);
       }
     });

@@ -171,7 +171,7 @@ TEST_F(PipeClientTest, MegabyteFramesBothWaysArriveByteExact) {
   ASSERT_TRUE(peer.Accept());
   ASSERT_TRUE(callback_.WaitForCount(1));
   // A small socket buffer makes every write of the client and the peer short.
-  ASSERT_TRUE(peer.Connection().SetSendBufferSizeForTesting(4096));
+  ASSERT_TRUE(peer.Connection().SetSendBufferSize(4096));
 
   const size_t kMiB = 1024 * 1024;
   std::vector<PipeTestFrame> to_peer = {

@@ -48,7 +48,7 @@ TEST(PipeStreamChannelTest, WritesAtOnceWhenNothingWaitsQueuesTheRestAndKeepsThe
   ASSERT_TRUE(channel.CreateWaker(&error));
   vz::LocalSocket peer;
   ASSERT_TRUE(vz::CreateLocalSocketPair(&channel.Socket(), &peer));
-  ASSERT_TRUE(channel.Socket().SetSendBufferSizeForTesting(4096));
+  ASSERT_TRUE(channel.Socket().SetSendBufferSize(4096));
 
   // Nothing queued and room in the socket: written from this thread.
   const std::string a = Frame('a', 100);

@@ -64,9 +64,17 @@ Member* MeetingHub::FindMember(MemberId id) {
   return found == members_.end() || found->second->link == nullptr ? nullptr : found->second.get();
 }
 
-Session* MeetingHub::FindSession(uint8_t type, const std::string& id) {
-  const auto found = sessions_.find({type, id});
+Session* MeetingHub::FindSession(uint8_t type, const std::string& meeting, const std::string& id) {
+  const auto found = sessions_.find(SessionKey{type, meeting, id});
   return found == sessions_.end() ? nullptr : found->second.get();
+}
+
+std::vector<Session*> MeetingHub::SessionsNamed(uint8_t type, const std::string& id) {
+  std::vector<Session*> named;
+  for (const auto& [key, session] : sessions_) {
+    if (session->type == type && session->id == id) named.push_back(session.get());
+  }
+  return named;
 }
 
 void MeetingHub::OnFrame(MemberId id, Frame frame) {
@@ -234,7 +242,7 @@ void MeetingHub::ReplaceRoster(Session& session, const std::string& roster, cons
     if (old->link != nullptr) old->link->Close("replaced by a new connection of the same member");
     old->link = nullptr;
     dropped_.push_back(old->id);
-    if (FindSession(session.type, session.id) != &session) return;
+    if (FindSession(session.type, session.meeting, session.id) != &session) return;
   }
 }
 
@@ -254,21 +262,13 @@ void MeetingHub::HandleJoin(Member& member, const Frame& frame) {
     Refuse(member, kRefusedBadRequest, "no roster id: a member token is for one member");
     return;
   }
-  Session* session = FindSession(join.session_type, join.session_id);
-  // The same answer whichever check refuses: a member is not told which
-  // meeting holds a session id.
-  const std::string wrong_token =
-      std::string("wrong token for ") + TypeName(join.session_type) + " session " + join.session_id;
+  // The join's own meeting's session: the credential proves the meeting.
+  Session* session = FindSession(join.session_type, join.meet_id, join.session_id);
   if (!TokenAdmits(session, join)) {
-    Refuse(member, kRefusedWrongToken, wrong_token, false,
+    Refuse(member, kRefusedWrongToken,
+           std::string("wrong token for ") + TypeName(join.session_type) + " session " + join.session_id, false,
            "asked to join as [" + vz::LogText(join.roster_id) + "] (" + (join.presenter ? "presenter" : "attendee") +
                ")");
-    return;
-  }
-  if (session != nullptr && session->meeting != join.meet_id) {
-    Refuse(member, kRefusedWrongToken, wrong_token, true,
-           "[" + vz::LogText(join.roster_id) + "] holds a credential of meeting [" + vz::LogText(join.meet_id) +
-               "], but the session belongs to meeting [" + vz::LogText(session->meeting) + "]");
     return;
   }
   const bool reconnection =
@@ -287,7 +287,7 @@ void MeetingHub::HandleJoin(Member& member, const Frame& frame) {
   }
   if (session != nullptr && !join.roster_id.empty()) {
     ReplaceRoster(*session, join.roster_id, member);
-    session = FindSession(join.session_type, join.session_id);
+    session = FindSession(join.session_type, join.meet_id, join.session_id);
   }
   if (session == nullptr) {
     auto created = std::make_unique<Session>();
@@ -299,7 +299,7 @@ void MeetingHub::HandleJoin(Member& member, const Frame& frame) {
     const auto factory = role_factories_.find(join.session_type);
     if (factory != role_factories_.end()) created->role = factory->second(*this);
     session = created.get();
-    sessions_.emplace(std::make_pair(join.session_type, join.session_id), std::move(created));
+    sessions_.emplace(SessionKey{join.session_type, join.meet_id, join.session_id}, std::move(created));
     VZ_LOG("%s session %s of meeting [%s] opened", TypeName(session->type), vz::LogText(session->id).c_str(),
            vz::LogText(session->meeting).c_str());
   }
@@ -498,7 +498,8 @@ void MeetingHub::Leave(Member& member) {
   list.erase(std::remove(list.begin(), list.end(), &member), list.end());
   member.session = nullptr;
   if (list.empty()) {
-    VZ_LOG("%s session %s closed: no members left", TypeName(session->type), session->id.c_str());
+    VZ_LOG("%s session %s of meeting [%s] closed: no members left", TypeName(session->type),
+           vz::LogText(session->id).c_str(), vz::LogText(session->meeting).c_str());
     RetireSession(*session);
   }
 }
@@ -519,7 +520,7 @@ void MeetingHub::Drop(Member& member, const char* why) {
 }
 
 void MeetingHub::RetireSession(Session& session) {
-  const auto found = sessions_.find({session.type, session.id});
+  const auto found = sessions_.find(SessionKey{session.type, session.meeting, session.id});
   if (found == sessions_.end()) return;
   // Its role may be the caller: destroyed when the outermost call ends.
   retired_.push_back(std::move(found->second));

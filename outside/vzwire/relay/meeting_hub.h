@@ -1,7 +1,7 @@
 #pragma once
 // The meeting server's sessions, without any I/O: members join sessions
-// keyed by session type and id with the session's token, and whatever one
-// member sends is relayed to the others through their links. The socket
+// keyed by session type, meeting and id with the session's token, and
+// whatever one member sends is relayed to the others through their links. The socket
 // server (vzrelay) and the transport's in-process loopback both drive it.
 //
 // Threads: not thread-safe; one caller at a time (the server's loop, or the
@@ -12,6 +12,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "outside/vzwire/relay/join_request.h"
@@ -143,8 +144,10 @@ class SessionRole {
 struct Session {
   uint8_t type = 0;
   std::string id;
-  // The meeting it belongs to: its first member's. Only members of that
-  // meeting join it (roster ids repeat across meetings).
+  // The meeting it belongs to. Only that meeting's members find it: session
+  // ids (a video session's is its meeting's id) and roster ids repeat
+  // across meetings, so whatever ids another meeting's members open, they
+  // open sessions of their own meeting.
   std::string meeting;
   std::string token;
   std::vector<Member*> members;
@@ -162,9 +165,10 @@ class MeetingHub {
 
   // A new connection. The link is used until Disconnect or the hub closes it.
   MemberId Connect(IMemberLink* link);
-  // One frame from the member (a join first). A session belongs to the
-  // meeting of its first member: a join for another meeting is refused as
-  // a wrong token. A roster id is held by one connection per session: a
+  // One frame from the member (a join first). A join finds the session of
+  // its type and id in its own meeting (and opens it when there is none):
+  // sessions of other meetings bearing the same id are not its business,
+  // and no member of theirs keeps it out. A roster id is held by one connection per session: a
   // join naming a roster id already there replaces that member as a
   // reconnection does (it is closed, and the others see it leave before
   // the new one joins). A credential joins at most max_sessions_per_member
@@ -208,7 +212,11 @@ class MeetingHub {
 
   size_t SessionCountForTesting() const { return sessions_.size(); }
   size_t MemberCountForTesting() const { return members_.size(); }
-  Session* FindSession(uint8_t type, const std::string& id);
+  // The session of `meeting` with that type and id; null when none is open.
+  Session* FindSession(uint8_t type, const std::string& meeting, const std::string& id);
+  // The sessions of every meeting with that type and id (for a caller that
+  // knows no meeting: the in-process loopback's controls).
+  std::vector<Session*> SessionsNamed(uint8_t type, const std::string& id);
   Member* FindMember(MemberId id);
 
   // Makes a role for each new session of a type (none: plain relaying).
@@ -245,7 +253,9 @@ class MeetingHub {
 
   HubOptions options_;
   std::map<MemberId, std::unique_ptr<Member>> members_;
-  std::map<std::pair<uint8_t, std::string>, std::unique_ptr<Session>> sessions_;
+  // By type, meeting and id.
+  using SessionKey = std::tuple<uint8_t, std::string, std::string>;
+  std::map<SessionKey, std::unique_ptr<Session>> sessions_;
   std::map<uint8_t, RoleFactory> role_factories_;
   std::vector<std::unique_ptr<Session>> retired_;  // ended, destroyed after the call in progress
   std::vector<MemberId> dropped_;  // closed members, forgotten after the call in progress

@@ -46,18 +46,20 @@ struct Slot {
 
 constexpr char kSecret[] = "the fuzzer's meeting secret";
 
-// Slot 0 joins as the presenter.
+// Slot 0 joins as the presenter; slot 3 is of another meeting, naming the
+// same session ids (its own meeting's sessions of those ids).
 std::vector<uint8_t> Join(uint8_t type, size_t slot, bool with_secret) {
   vzrelay::JoinRequest join;
   join.session_type = type;
   join.session_id = type == 3 ? "ds-1" : "meet-1";
-  join.meet_id = "meet-1";
+  join.meet_id = slot == 3 ? "meet-2" : "meet-1";
   join.roster_id = "r" + std::to_string(slot % 3);  // two slots share a roster id
   join.presenter = slot == 0;
-  join.token = with_secret ? "VDS meet-1:" + vzrelay::MakeMemberToken(kSecret, join.meet_id, join.roster_id,
-                                                                      join.presenter ? vzrelay::MemberRole::kPresenter
-                                                                                     : vzrelay::MemberRole::kAttendee)
-                           : "VDS meet-1:t";
+  join.token = "VDS " + join.meet_id + ":" +
+               (with_secret ? vzrelay::MakeMemberToken(kSecret, join.meet_id, join.roster_id,
+                                                       join.presenter ? vzrelay::MemberRole::kPresenter
+                                                                      : vzrelay::MemberRole::kAttendee)
+                            : "t");
   return vzrelay::EncodeJoinRequest(join);
 }
 

@@ -84,7 +84,7 @@ TEST(MeetingHubTest, SessionsAreKeyedByTypeAndIdAndRelayToTheOthersOnly) {
   // The last member out closes the session.
   hub.OnFrame(ia, {FrameKind::kLeave, {}});
   hub.Disconnect(ib);
-  EXPECT_EQ(hub.FindSession(3, "ds-1"), nullptr);
+  EXPECT_EQ(hub.FindSession(3, "meet-1", "ds-1"), nullptr);
   EXPECT_TRUE(a.closed);
 }
 
@@ -116,6 +116,72 @@ TEST(MeetingHubTest, TokensFromOptionsOrFromTheFirstMember) {
   EXPECT_NE(ConfirmedSsrc(third), 0u);
 }
 
+// A join of `meeting`'s video session `id` as `roster`, an attendee.
+Frame VideoJoin(const std::string& meeting, const std::string& id, const std::string& roster, const std::string& token) {
+  JoinRequest join;
+  join.session_type = 2;
+  join.session_id = id;
+  join.meet_id = meeting;
+  join.token = token;
+  join.roster_id = roster;
+  return {FrameKind::kJoin, EncodeJoinRequest(join)};
+}
+
+// The members a join confirm counted, 0 without a confirm.
+uint32_t ConfirmedMembers(const FakeLink& link) {
+  const auto confirms = link.Of(FrameKind::kJoinConfirm);
+  if (confirms.empty()) return 0;
+  PayloadReader reader(confirms.back().payload.data(), confirms.back().payload.size());
+  uint32_t ssrc = 0, members = 0;
+  reader.GetU32(&ssrc);
+  reader.GetU32(&members);
+  return members;
+}
+
+// Session ids repeat across meetings (a video session's id is its
+// meeting's), and so do roster ids: each meeting's members join a session
+// of their own whichever meeting opened the id first, what one sends stays
+// in its meeting, and an emptied session is its own meeting's to open again.
+TEST(MeetingHubTest, ASessionIdOpenedByAnotherMeetingLeavesAMeetingItsOwnSession) {
+  HubOptions options;
+  options.member_secret = "sixteen or more bytes";
+  MeetingHub hub(options);
+  const auto token = [&](const std::string& meeting) {
+    return MakeMemberToken(options.member_secret, meeting, "r1", MemberRole::kAttendee);
+  };
+  FakeLink of_a, of_b, of_b_again;
+  const MemberId ia = hub.Connect(&of_a), ib = hub.Connect(&of_b);
+  hub.OnFrame(ia, VideoJoin("meet-A", "meet-B", "r1", token("meet-A")));
+  hub.OnFrame(ib, VideoJoin("meet-B", "meet-B", "r1", token("meet-B")));
+  EXPECT_EQ(ConfirmedMembers(of_a), 1u);
+  EXPECT_EQ(ConfirmedMembers(of_b), 1u) << "meeting B's member joined A's session, or was refused";
+  Session* own = hub.FindSession(2, "meet-B", "meet-B");
+  ASSERT_NE(own, nullptr);
+  EXPECT_NE(hub.FindSession(2, "meet-A", "meet-B"), own);
+  EXPECT_FALSE(of_a.closed) << "the same roster id of another meeting replaced A's member";
+  hub.OnFrame(ia, {FrameKind::kDataBinary, {1}});
+  hub.OnFrame(ib, {FrameKind::kDataBinary, {2}});
+  EXPECT_TRUE(of_a.Of(FrameKind::kDataBinary).empty());
+  EXPECT_TRUE(of_b.Of(FrameKind::kDataBinary).empty());
+
+  // B's only member goes: B's session goes, A's stays; B's member is back in
+  // a session of B's.
+  hub.Disconnect(ib);
+  EXPECT_EQ(hub.FindSession(2, "meet-B", "meet-B"), nullptr);
+  ASSERT_NE(hub.FindSession(2, "meet-A", "meet-B"), nullptr);
+  hub.OnFrame(hub.Connect(&of_b_again), VideoJoin("meet-B", "meet-B", "r1", token("meet-B")));
+  EXPECT_EQ(ConfirmedMembers(of_b_again), 1u);
+  EXPECT_EQ(hub.SessionsNamed(2, "meet-B").size(), 2u);
+
+  // Where the first member sets the token, it sets its own meeting's.
+  MeetingHub open(HubOptions{});
+  FakeLink first, other_meeting;
+  open.OnFrame(open.Connect(&first), VideoJoin("meet-A", "v", "r1", "one"));
+  open.OnFrame(open.Connect(&other_meeting), VideoJoin("meet-B", "v", "r1", "two"));
+  EXPECT_EQ(ConfirmedMembers(first), 1u);
+  EXPECT_EQ(ConfirmedMembers(other_meeting), 1u);
+}
+
 TEST(MeetingHubTest, MalformedOrMisplacedFramesCloseThatMemberOnly) {
   MeetingHub hub(HubOptions{});
   FakeLink early, bad_join, server_kind, good;
@@ -129,7 +195,7 @@ TEST(MeetingHubTest, MalformedOrMisplacedFramesCloseThatMemberOnly) {
   EXPECT_EQ(bad_join.Of(FrameKind::kJoinRefused).size(), 1u);
   EXPECT_TRUE(server_kind.closed);
   EXPECT_FALSE(good.closed);
-  EXPECT_EQ(hub.FindSession(3, "ds")->members.size(), 1u);
+  EXPECT_EQ(hub.FindSession(3, "meet-1", "ds")->members.size(), 1u);
 }
 
 TEST(MeetingHubTest, SsrcsAreDistinctAndKeptAcrossAReconnection) {
@@ -196,7 +262,7 @@ TEST(MeetingHubTest, ASlowMemberLosesMediaThenIsDroppedAloneWithTheSessionIntact
   hub.OnFrame(is, {FrameKind::kCommand, big});
   EXPECT_TRUE(slow.closed);
   EXPECT_FALSE(fine.closed);
-  EXPECT_EQ(hub.FindSession(2, "m")->members.size(), 2u);
+  EXPECT_EQ(hub.FindSession(2, "meet-1", "m")->members.size(), 2u);
   EXPECT_EQ(fine.Of(FrameKind::kCommand).size(), 2u);
 }
 
@@ -215,12 +281,12 @@ TEST(MeetingHubTest, ARosterIdIsHeldByOneConnectionAndTheLastOnesSessionStaysFor
   MeetingHub hub(HubOptions{});
   FakeLink first, second;
   hub.OnFrame(hub.Connect(&first), MemberJoin("x", "t", true));
-  Session* session = hub.FindSession(3, "ds");
+  Session* session = hub.FindSession(3, "meet-1", "ds");
   hub.OnFrame(hub.Connect(&second), MemberJoin("x", "t", true));
   EXPECT_TRUE(first.closed);
   EXPECT_EQ(first.close_reason, "replaced by a new connection of the same member");
   EXPECT_FALSE(second.closed);
-  ASSERT_EQ(hub.FindSession(3, "ds"), session);  // not closed and opened again between them
+  ASSERT_EQ(hub.FindSession(3, "meet-1", "ds"), session);  // not closed and opened again between them
   ASSERT_EQ(session->members.size(), 1u);
   EXPECT_EQ(session->members[0]->link, &second);
 }
@@ -245,7 +311,7 @@ TEST(MeetingHubTest, EndingASessionTellsEveryMemberAndForgetsIt) {
   FakeLink a, b;
   hub.OnFrame(hub.Connect(&a), JoinFrame(3, "ds", "t"));
   hub.OnFrame(hub.Connect(&b), JoinFrame(3, "ds", "t"));
-  hub.EndSession(*hub.FindSession(3, "ds"), 9, 1);
+  hub.EndSession(*hub.FindSession(3, "meet-1", "ds"), 9, 1);
   EXPECT_EQ(a.Of(FrameKind::kSessionEnded).size(), 1u);
   EXPECT_TRUE(b.closed);
   EXPECT_EQ(hub.SessionCountForTesting(), 0u);

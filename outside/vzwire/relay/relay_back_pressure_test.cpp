@@ -126,7 +126,7 @@ TEST(RelayBackPressureTest, ASlowAttendeeDoesNotHoldThePresenterAndStillGetsEver
 
   // The kernel's buffers on the presenter's side stay small, so what the
   // presenter got written says what the relay read.
-  sharing.presenter.client.Socket().SetSendBufferSizeForTesting(256 << 10);
+  sharing.presenter.client.Socket().SetSendBufferSize(256 << 10);
   TileWriter writer(&sharing.presenter);
   writer.Start();
   // Bob reads slowly: he takes something, but far less than is sent, so he

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "outside/vzwire/relay/meeting_hub.h"
+#include "outside/vzwire/relay/presenter_frames_testlib.h"
 #include "outside/vzwire/relay/raw_member_testlib.h"
 #include "outside/vzwire/relay/relay_process_testlib.h"
 
@@ -40,20 +41,6 @@ constexpr bool kUnsanitized = true;
 #else
 constexpr bool kUnsanitized = true;
 #endif
-
-// A sharing message of one cache: `size` bytes of one letter.
-DsData Cache(uint64_t index, uint64_t pdu_id, size_t size) {
-  DsData message = Header(DS_DATA_CREATE_CACHES);
-  AddCache(&message, index, pdu_id, std::string(size, static_cast<char>('a' + pdu_id % 26)));
-  return message;
-}
-
-// A sharing message of one block at `position`.
-DsData Block(uint64_t position, uint64_t cache_index, uint64_t cache_pdu_id) {
-  DsData message = Header(DS_DATA_CREATE_BLOCKS);
-  AddBlock(&message, cache_pdu_id, position, cache_index, cache_pdu_id);
-  return message;
-}
 
 // Bytes that wait in a socket's receive buffer, not read.
 int Unread(RawClient& client) {
@@ -127,78 +114,6 @@ TEST(RelayFairShareTest, LateJoinersThatNeverReadShareTheReplayAndAreDroppedAtTh
   EXPECT_EQ(seen.caches(0).index(), 1u);
   EXPECT_EQ(seen.caches(0).pdu_id(), 2u);
   EXPECT_TRUE(relay.Stop());
-}
-
-// The presenter's frames: each a cache of 40 KB (indices 1 to 50 in turn,
-// its pdu id the frame's number) and a block at position 7 showing it; a
-// ping every second, as the transport pings.
-class FrameWriter {
- public:
-  FrameWriter(RawMember* presenter, uint64_t frames) : presenter_(presenter), frames_(frames) {}
-  ~FrameWriter() { Join(); }
-  void Start() {
-    thread_ = std::thread([this] {
-      uint64_t next_ping = vz::MonotonicMs() + 1000;
-      for (uint64_t frame = 1; frame <= frames_; ++frame) {
-        if (!presenter_->Send(Cache(frame % 50 + 1, frame, 40000)) ||
-            !presenter_->Send(Block(7, frame % 50 + 1, frame))) {
-          return;
-        }
-        written_ = frame;
-        if (vz::MonotonicMs() >= next_ping) {
-          next_ping += 1000;
-          if (!presenter_->client.Send(FrameKind::kPing, PingPayload(static_cast<uint32_t>(frame)))) {
-            return;
-          }
-        }
-        vz::SleepMs(100);
-      }
-    });
-  }
-  void Join() {
-    if (thread_.joinable()) thread_.join();
-  }
-  uint64_t Written() const { return written_.load(); }
-
- private:
-  RawMember* presenter_;
-  const uint64_t frames_;
-  std::thread thread_;
-  std::atomic<uint64_t> written_{0};
-};
-
-// The gaps between the blocks an honest attendee gets while the presenter
-// writes `frames` frames, with `beside` doing its part every 10 ms or so
-// meanwhile (it returns false to end early, failing the test).
-struct Gaps {
-  uint64_t largest = 0;  // ms
-  size_t over_half_second = 0;
-  size_t frames = 0;
-  double seconds = 0;  // from the first frame to the last
-};
-Gaps GapsBeside(RawMember& presenter, RawMember& honest, uint64_t frames, const std::function<bool()>& beside) {
-  FrameWriter writer(&presenter, frames);
-  writer.Start();
-  std::vector<uint64_t> arrivals;
-  uint64_t last_block = 0;
-  const uint64_t deadline = vz::MonotonicMs() + 120000;
-  DsData seen;
-  while (last_block < frames && vz::MonotonicMs() < deadline) {
-    if (!beside()) break;
-    if (!honest.Next(&seen, 10) || seen.type() != DS_DATA_CREATE_BLOCKS) continue;
-    last_block = seen.blocks(0).cache_pdu_id();
-    arrivals.push_back(vz::MonotonicMs());
-  }
-  writer.Join();
-  EXPECT_EQ(last_block, frames) << "the honest attendee did not get the last frame";
-  Gaps gaps;
-  gaps.frames = arrivals.size();
-  if (!arrivals.empty()) gaps.seconds = static_cast<double>(arrivals.back() - arrivals.front()) / 1000.0;
-  for (size_t i = 1; i < arrivals.size(); ++i) {
-    gaps.largest = std::max(gaps.largest, arrivals[i] - arrivals[i - 1]);
-    gaps.over_half_second += arrivals[i] - arrivals[i - 1] > 500;
-  }
-  return gaps;
 }
 
 // A member that never reads and says it took one byte more every second

@@ -218,6 +218,7 @@ class RelayServer::Connection : public IMemberLink {
   bool gone = false;  // the socket failed or the peer closed: remove
   bool joined = false;  // once joined, the join deadline no longer applies
   bool held = false;  // not read for now: a member it feeds is behind (SenderHold)
+  bool paced = false;  // a bulk sender whose members may hold it (SenderHold)
   const uint64_t accepted_ms;
   uint64_t heard_ms = 0;  // when it last sent a whole frame (or was not read)
   uint64_t frame_since_ms = 0;  // when its frame in progress began (or it was last held); 0: none
@@ -226,6 +227,9 @@ class RelayServer::Connection : public IMemberLink {
   std::string counted_meeting;
 
   std::string meeting;  // the meeting it joined, once joined
+  // Whose holding time it spends (SenderHold), once joined: its member's
+  // credential, the same across the member's reconnections.
+  std::string hold_account;
   uint64_t FaultDrops() const { return faults_.Dropped(); }
   uint64_t MediaOffered() const { return media_offered_; }
 
@@ -296,6 +300,13 @@ class RelayServer::Connection : public IMemberLink {
 };
 
 namespace {
+// A credential (meeting, roster id and role) as one text, each field after
+// its length so that no two credentials read alike.
+std::string HoldAccount(const JoinRequest& join) {
+  return std::to_string(join.meet_id.size()) + ":" + join.meet_id + std::to_string(join.roster_id.size()) + ":" +
+         join.roster_id + (join.presenter ? "presenter" : "attendee");
+}
+
 RelayOptions Completed(RelayOptions options) {
   if (options.max_unjoined == 0) options.max_unjoined = std::max<size_t>(1, options.max_connections / 4);
   if (options.max_total_connections == 0) options.max_total_connections = options.max_connections * 4;
@@ -525,7 +536,12 @@ void RelayServer::ServeReads(Connection& connection) {
 
 void RelayServer::ReadFrames(Connection& connection) {
   uint8_t buffer[kReadChunk];
-  for (int rounds = 0; rounds < 16; ++rounds) {  // then let the others have a turn
+  // Then let the others have a turn. A paced sender is read no faster than
+  // the server writes to each of its members: a member that takes all it
+  // is written then keeps up without holding it, so that none falls behind
+  // for the server's own pace while the sender's holding time is out.
+  const int most_rounds = connection.paced ? static_cast<int>(kWriteQuantum / kReadChunk) : 16;
+  for (int rounds = 0; rounds < most_rounds; ++rounds) {
     if (!MakeRoomToRead(connection)) return;
     const vz::IoResult result = connection.Socket().Read(buffer, sizeof(buffer));
     if (result.status == vz::IoStatus::kWouldBlock) {
@@ -610,6 +626,12 @@ void RelayServer::Joined(Connection& connection) {
   if (member == nullptr || member->session == nullptr) return;
   connection.joined = true;
   connection.meeting = member->join.meet_id;
+  connection.hold_account = HoldAccount(member->join);
+  // A member that never reads ties up no more of the kernel's memory than
+  // this beside its counted backlog (the platform logs a refusal). Set at
+  // the join: a connection is sent nothing before it but its answer, and
+  // connections that never join cost no call.
+  connection.Socket().SetSendBufferSize(options_.member_send_buffer);
   // A cut counts from the join of the member it is meant for, so a slow
   // start does not cut before anyone is there.
   const std::string& roster = options_.faults.cut_roster;
@@ -686,11 +708,16 @@ void RelayServer::DecideHolds(uint64_t now_ms) {
   // Every member's queue first, the role's held bytes with it...
   for (const auto& connection : connections_) {
     const Member* member = hub_.FindMember(connection->member);
-    if (member == nullptr || member->session == nullptr) continue;
+    if (member == nullptr || member->session == nullptr) {
+      // Closing (replaced, refused, left): what it holds no one with spends
+      // no holding time of its member's either.
+      if (connection->joined) hold_.Forget(connection->member, now_ms);
+      continue;
+    }
     const SessionRole* role = member->session->role.get();
     const size_t held = role != nullptr ? role->HeldFor(*member) : 0;
-    const SenderHold::Change change =
-        hold_.OnQueue(connection->member, connection->Queued() + held, connection->Progress(), now_ms);
+    const SenderHold::Change change = hold_.OnQueue(connection->member, connection->hold_account,
+                                                    connection->Queued() + held, connection->Progress(), now_ms);
     // The role may drop members here: only the connection is used after.
     if (change == SenderHold::Change::kFellBehind) hub_.OnBehind(connection->member);
     if (change == SenderHold::Change::kCaughtUp) hub_.OnCaughtUp(connection->member);
@@ -699,13 +726,15 @@ void RelayServer::DecideHolds(uint64_t now_ms) {
   std::vector<MemberId> fed;
   for (const auto& connection : connections_) {
     connection->held = false;
+    connection->paced = false;
     const Member* member = hub_.FindMember(connection->member);
     if (connection->gone || member == nullptr || member->session == nullptr) continue;
     const Session& session = *member->session;
     if (!session.role || !session.role->Paces(session, *member)) continue;
+    connection->paced = true;
     fed.clear();
     for (const Member* other : session.members) fed.push_back(other->id);
-    connection->held = hold_.Decide(connection->member, fed, connection->Pings(), now_ms);
+    connection->held = hold_.Decide(connection->member, connection->hold_account, fed, connection->Pings(), now_ms);
   }
 }
 
@@ -717,6 +746,8 @@ int RelayServer::NextTimeoutMs(uint64_t now_ms) const {
     if (connection->joined) next = std::min(next, connection->heard_ms + options_.silence_deadline_ms);
     next = std::min(next, FrameDeadline(*connection));
   }
+  // A hold ends when its holding time does, not at the next wake.
+  next = std::min(next, hold_.HoldEndsMs());
   if (options_.faults.cut_after_s != 0 && !cut_done_ && cut_from_ms_ != 0) {
     next = std::min(next, cut_from_ms_ + static_cast<uint64_t>(options_.faults.cut_after_s) * 1000);
   }
@@ -781,7 +812,7 @@ void RelayServer::Run() {
     for (auto& connection : connections_) {
       if (connection->gone || connection->Finished()) {
         hub_.Disconnect(connection->member);
-        hold_.Forget(connection->member);
+        hold_.Forget(connection->member, now);
         connection->gone = true;
         CountPartial(*connection);
         connection.reset();

@@ -53,6 +53,10 @@ struct RelayOptions {
   size_t backlog_limit = 32u << 20;
   // When a paced sender (a sharing presenter) is not read.
   HoldOptions hold;
+  // The kernel's send buffer of each member's connection (SO_SNDBUF): what
+  // the kernel keeps of what was written to a member that does not read,
+  // which the backlog limit does not count (the kernel's own grows to 4 MiB).
+  int member_send_buffer = 256 << 10;
   uint64_t fault_seed = 1;
   // Joined connections of one meeting (join request's meeting id); a join
   // beyond them is refused (kRefusedMeetingFull).

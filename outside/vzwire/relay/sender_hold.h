@@ -12,7 +12,14 @@
 // comes back at a quarter of the time it holds no one (its holding over a
 // window, so that a member that drains a moment and fills again, over and
 // over, holds no longer than one that stays full); past it, it stays full
-// but holds no one. A member whose queue is full and that takes next to
+// but holds no one. The holding time is the member's, not its
+// connection's: every connection of one account (the server's: the
+// member's credential) spends the same, and it is kept while the member
+// is away, so a member that connects anew (a late joiner's replay makes it
+// full at once) has no more than it left with. Members taking turns do
+// not add theirs up either: a sender is held by all of them together for
+// at most sender_hold_budget_ms, which comes back at the same quarter of
+// the time it is read. A member whose queue is full and that takes next to
 // nothing for stall_ms (it takes much less than it is sent, or says it
 // does), or whose queue stays full for lag_ms however it takes, is behind
 // and holds no one until it drains below the low mark;
@@ -28,6 +35,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <string>
 #include <vector>
 
 namespace vzrelay {
@@ -57,35 +65,71 @@ struct HoldOptions {
   // one part in hold_refill of the time the member holds no one.
   uint32_t hold_budget_ms = 250;
   uint32_t hold_refill = 4;
+  // The most time a sender is held by all the members it feeds together
+  // (one hold of it is a gap its members can bear), coming back at one
+  // part in hold_refill of the time it is read.
+  uint32_t sender_hold_budget_ms = 250;
 };
 
 class SenderHold {
  public:
+  // A connection.
   using Id = uint64_t;
+  // Whose holding time a connection spends, the same across its
+  // reconnections (the server names the member's credential).
+  using Account = std::string;
   explicit SenderHold(HoldOptions options) : options_(options) {}
 
   // What a member's queue did this turn.
   enum class Change { kNone, kFellBehind, kCaughtUp };
   // A member's queue: `pending` bytes not yet taken, `taken` bytes taken so
-  // far (a running count).
-  Change OnQueue(Id member, size_t pending, uint64_t taken, uint64_t now_ms);
+  // far (a running count). A connection keeps the account of its first call.
+  Change OnQueue(Id member, const Account& account, size_t pending, uint64_t taken, uint64_t now_ms);
   // Whether `sender` is to be held (not read) now. `fed` lists the members
   // its data goes to (the sender itself is skipped); `pings` is the running
-  // count of the sender's pings the server answered.
-  bool Decide(Id sender, const std::vector<Id>& fed, uint64_t pings, uint64_t now_ms);
-  // The member or sender is gone.
-  void Forget(Id id);
+  // count of the sender's pings the server answered. A connection keeps
+  // the account of its first call.
+  bool Decide(Id sender, const Account& account, const std::vector<Id>& fed, uint64_t pings, uint64_t now_ms);
+  // The connection is gone; what it held is charged to its account up to
+  // `now_ms`, and the account's holding time is kept until it came back.
+  void Forget(Id id, uint64_t now_ms);
 
   // Whether the member's queue holds its senders now: it is full and has
   // holding time left.
   bool Full(Id member) const;
+  // When the holds in force run out of time next (a member's holding time,
+  // a held sender's, or the longest hold), so that the server looks again
+  // then and a hold ends on time; UINT64_MAX when nothing is held.
+  uint64_t HoldEndsMs() const;
   // Whether the member fell behind and has not drained since.
   bool BehindForTesting(Id member) const;
   // Holds begun so far, and holds that ran out of time.
   uint64_t HoldsForTesting() const { return holds_; }
   uint64_t ExpiredForTesting() const { return expired_; }
+  // Accounts whose holding time is kept (members' and senders').
+  size_t AccountsForTesting() const { return member_time_.size() + sender_time_.size(); }
 
  private:
+  // An account's holding time left, in ms times hold_refill (so that it
+  // comes back in whole units), and when it was last brought up to date.
+  // It is spent for each of its connections that holds (or is held) while
+  // some is left; a hold runs to the end of a turn, and what it overran is
+  // owed (below 0).
+  struct HoldingTime {
+    int64_t credit = 0;
+    uint64_t at_ms = 0;
+    size_t spending = 0;  // its connections that spend it now
+    size_t connections = 0;  // its connections known here
+  };
+  using Accounts = std::map<Account, HoldingTime>;
+  // The account's time (a new one with `budget_ms` left), one connection more.
+  HoldingTime& Attach(Accounts& accounts, const Account& account, uint32_t budget_ms, uint64_t now_ms);
+  // Brings an account's time up to `now_ms`: spent while its connections
+  // spent it, coming back while none did, up to `budget_ms`.
+  void Bring(HoldingTime& time, uint32_t budget_ms, uint64_t now_ms) const;
+  // Forgets accounts without connections whose time came back whole.
+  void Tidy(uint64_t now_ms);
+
   enum class Queue { kFlowing, kFull, kBehind };
   struct MemberState {
     Queue queue = Queue::kFlowing;
@@ -94,30 +138,30 @@ class SenderHold {
     uint64_t window_since_ms = 0;  // the stall check's window: its start,
     uint64_t window_taken = 0;     // and the count taken then
     size_t pending = 0;
-    // Holding time left, in ms times hold_refill (so that it comes back in
-    // whole units), and when it was last brought up to date. A hold runs
-    // to the end of a turn: what it overran is owed (below 0).
-    int64_t hold_credit = 0;
-    uint64_t credit_at_ms = 0;
-    bool seen = false;
+    HoldingTime* time = nullptr;  // its account's
   };
-  // Brings a member's holding time up to `now_ms`: spent while it was
-  // holding, coming back while it was not.
-  void Account(MemberState& state, uint64_t now_ms);
-  static bool Holding(const MemberState& state) { return state.queue == Queue::kFull && state.hold_credit > 0; }
+  // Moves a member's queue to `queue`, counting it as spending its
+  // account's time while full.
+  static void SetQueue(MemberState& state, Queue queue);
+  static bool Holding(const MemberState& state) { return state.queue == Queue::kFull && state.time->credit > 0; }
   struct SenderState {
     uint64_t held_since_ms = 0;  // 0: not held
     bool awaiting_ping = false;  // a hold ran out: read until the next ping
     uint64_t pings_at_release = 0;
+    HoldingTime* time = nullptr;  // its account's
   };
 
   HoldOptions options_;
   std::map<Id, MemberState> members_;
   std::map<Id, SenderState> senders_;
+  Accounts member_time_;
+  Accounts sender_time_;
+  uint64_t next_tidy_ms_ = 0;
   uint64_t holds_ = 0;
   uint64_t expired_ = 0;
   uint64_t fell_behind_ = 0;
   uint64_t spent_ = 0;
+  uint64_t sender_spent_ = 0;
 };
 
 }  // namespace vzrelay

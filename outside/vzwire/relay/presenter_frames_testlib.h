@@ -1,0 +1,123 @@
+#pragma once
+// Test support: a presenter's frames, written at a steady pace by a thread
+// of their own, and the gaps between them as an attendee gets them.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "outside/vzwire/relay/raw_member_testlib.h"
+#include "platform/clock.h"
+
+namespace vzrelay_test {
+
+// A sharing message of one cache: `size` bytes of one letter.
+inline DsData Cache(uint64_t index, uint64_t pdu_id, size_t size) {
+  DsData message = Header(DS_DATA_CREATE_CACHES);
+  AddCache(&message, index, pdu_id, std::string(size, static_cast<char>('a' + pdu_id % 26)));
+  return message;
+}
+
+// A sharing message of one block at `position`.
+inline DsData Block(uint64_t position, uint64_t cache_index, uint64_t cache_pdu_id) {
+  DsData message = Header(DS_DATA_CREATE_BLOCKS);
+  AddBlock(&message, cache_pdu_id, position, cache_index, cache_pdu_id);
+  return message;
+}
+
+// The presenter's frames: each a cache of 40 KB (indices 1 to 50 in turn,
+// its pdu id the frame's number) and a block at position 7 showing it; a
+// ping every second, as the transport pings. When each was written is
+// kept: a loaded machine delays the writer too.
+class FrameWriter {
+ public:
+  FrameWriter(RawMember* presenter, uint64_t frames)
+      : presenter_(presenter), frames_(frames), written_at_(frames + 1, 0) {}
+  ~FrameWriter() { Join(); }
+  void Start() {
+    thread_ = std::thread([this] {
+      uint64_t next_ping = vz::MonotonicMs() + 1000;
+      for (uint64_t frame = 1; frame <= frames_; ++frame) {
+        if (!presenter_->Send(Cache(frame % 50 + 1, frame, 40000)) ||
+            !presenter_->Send(Block(7, frame % 50 + 1, frame))) {
+          return;
+        }
+        written_at_[frame] = vz::MonotonicMs();
+        written_ = frame;
+        if (vz::MonotonicMs() >= next_ping) {
+          next_ping += 1000;
+          if (!presenter_->client.Send(vzrelay::FrameKind::kPing, PingPayload(static_cast<uint32_t>(frame)))) {
+            return;
+          }
+        }
+        vz::SleepMs(100);
+      }
+    });
+  }
+  void Join() {
+    if (thread_.joinable()) thread_.join();
+  }
+  uint64_t Written() const { return written_.load(); }
+  // When frame `frame` was written; after Join only.
+  uint64_t WrittenAtMs(uint64_t frame) const { return frame < written_at_.size() ? written_at_[frame] : 0; }
+
+ private:
+  RawMember* presenter_;
+  const uint64_t frames_;
+  std::vector<uint64_t> written_at_;  // the writer's until Join
+  std::thread thread_;
+  std::atomic<uint64_t> written_{0};
+};
+
+// The gaps between the blocks an honest attendee gets while the presenter
+// writes `frames` frames, with `beside` doing its part every 10 ms or so
+// meanwhile (it returns false to end early, failing the test).
+struct Gaps {
+  uint64_t largest = 0;  // ms
+  size_t over_half_second = 0;
+  // The same without what the writer itself was late (past its 100 ms
+  // between frames): the gaps that are not the presenter's own making.
+  uint64_t largest_not_the_writers = 0;
+  size_t not_the_writers_over_half_second = 0;
+  size_t frames = 0;
+  double seconds = 0;  // from the first frame to the last
+};
+inline Gaps GapsBeside(RawMember& presenter, RawMember& honest, uint64_t frames, const std::function<bool()>& beside) {
+  FrameWriter writer(&presenter, frames);
+  writer.Start();
+  std::vector<uint64_t> arrivals, arrived_frames;
+  uint64_t last_block = 0;
+  const uint64_t deadline = vz::MonotonicMs() + 120000;
+  DsData seen;
+  while (last_block < frames && vz::MonotonicMs() < deadline) {
+    if (!beside()) break;
+    if (!honest.Next(&seen, 10) || seen.type() != DS_DATA_CREATE_BLOCKS) continue;
+    last_block = seen.blocks(0).cache_pdu_id();
+    arrivals.push_back(vz::MonotonicMs());
+    arrived_frames.push_back(last_block);
+  }
+  writer.Join();
+  EXPECT_EQ(last_block, frames) << "the honest attendee did not get the last frame";
+  Gaps gaps;
+  gaps.frames = arrivals.size();
+  if (!arrivals.empty()) gaps.seconds = static_cast<double>(arrivals.back() - arrivals.front()) / 1000.0;
+  for (size_t i = 1; i < arrivals.size(); ++i) {
+    const uint64_t gap = arrivals[i] - arrivals[i - 1];
+    gaps.largest = std::max(gaps.largest, gap);
+    gaps.over_half_second += gap > 500;
+    const uint64_t from = writer.WrittenAtMs(arrived_frames[i - 1]), to = writer.WrittenAtMs(arrived_frames[i]);
+    const uint64_t frames_apart = arrived_frames[i] - arrived_frames[i - 1];
+    const uint64_t writer_late = to > from + 100 * frames_apart ? to - from - 100 * frames_apart : 0;
+    const uint64_t not_the_writers = gap > writer_late ? gap - writer_late : 0;
+    gaps.largest_not_the_writers = std::max(gaps.largest_not_the_writers, not_the_writers);
+    gaps.not_the_writers_over_half_second += not_the_writers > 500;
+  }
+  return gaps;
+}
+
+}  // namespace vzrelay_test
