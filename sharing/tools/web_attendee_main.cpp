@@ -26,6 +26,7 @@
 #include "platform/standard_io.h"
 #include "platform/text.h"
 #include "sharing/tools/web_attendee_command.h"
+#include "sharing/tools/web_attendee_version.h"
 #include "sharing/transport/ds_tp_controller.h"
 
 namespace {
@@ -149,7 +150,7 @@ bool Store(char16_t* field, size_t capacity, const std::string& value) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  TraceSetAppInfo("vzwebattendee", "1.0.0");
+  TraceSetAppInfo("vzwebattendee", VZ_WEB_ATTENDEE_VERSION);
   vz::IgnoreBrokenPipe();
   std::string port, meet, token, ds_id, roster, presenter;
   for (int i = 1; i + 1 < argc; i += 2) {

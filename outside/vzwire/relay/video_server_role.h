@@ -4,8 +4,8 @@
 // - a member that joins (with the SSRC the hub gave it) gets a roster
 //   change "entered" (rosterType 1) listing every member, itself included,
 //   with status, spotlight, active and SSRC; the others get one naming it.
-//   When it leaves, the others get "left" (2), or "updated" (3) while
-//   another connection of the same roster id is still there;
+//   When it leaves, the others get "left" (2); a roster id is held by one
+//   connection at a time, so a reconnection is a leave, then an entry;
 // - START_VIDEO and STOP_VIDEO set the member's status and are passed to
 //   the others under the sender's roster id;
 // - SUBSCRIBE and UNSUBSCRIBE are kept (by roster id, so they outlive a
