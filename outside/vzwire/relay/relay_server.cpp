@@ -5,6 +5,7 @@
 #include <queue>
 
 #include "common/trace_client.h"
+#include "outside/vzwire/relay/hold_account.h"
 #include "outside/vzwire/relay/stream_answers.h"
 #include "platform/clock.h"
 
@@ -228,8 +229,8 @@ class RelayServer::Connection : public IMemberLink {
 
   std::string meeting;  // the meeting it joined, once joined
   // Whose holding time it spends (SenderHold), once joined: its member's
-  // credential, the same across the member's reconnections.
-  std::string hold_account;
+  // credential's for its kind of session, the same across reconnections.
+  SenderHold::Account hold_account;
   uint64_t FaultDrops() const { return faults_.Dropped(); }
   uint64_t MediaOffered() const { return media_offered_; }
 
@@ -300,13 +301,6 @@ class RelayServer::Connection : public IMemberLink {
 };
 
 namespace {
-// A credential (meeting, roster id and role) as one text, each field after
-// its length so that no two credentials read alike.
-std::string HoldAccount(const JoinRequest& join) {
-  return std::to_string(join.meet_id.size()) + ":" + join.meet_id + std::to_string(join.roster_id.size()) + ":" +
-         join.roster_id + (join.presenter ? "presenter" : "attendee");
-}
-
 RelayOptions Completed(RelayOptions options) {
   if (options.max_unjoined == 0) options.max_unjoined = std::max<size_t>(1, options.max_connections / 4);
   if (options.max_total_connections == 0) options.max_total_connections = options.max_connections * 4;
@@ -626,7 +620,7 @@ void RelayServer::Joined(Connection& connection) {
   if (member == nullptr || member->session == nullptr) return;
   connection.joined = true;
   connection.meeting = member->join.meet_id;
-  connection.hold_account = HoldAccount(member->join);
+  connection.hold_account = HoldAccountOf(member->join);
   // A member that never reads ties up no more of the kernel's memory than
   // this beside its counted backlog (the platform logs a refusal). Set at
   // the join: a connection is sent nothing before it but its answer, and

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <string>
 
+#include "outside/vzwire/relay/hold_account.h"
+
 namespace {
 
 using vzrelay::HoldOptions;
@@ -275,6 +277,56 @@ TEST(SenderHoldTest, TheServerIsToldWhenAHoldRunsOutOfTime) {
   other.OnQueue(kSlow, Who(kSlow), 1u << 20, 0, 1000);
   ASSERT_TRUE(other.Decide(kPresenter, Who(kPresenter), fed, 0, 1000));
   EXPECT_EQ(other.HoldEndsMs(), 1100u);
+}
+
+// Whose time a connection spends: a member's reconnections and its other
+// sessions of one kind spend one time, no two credentials share one (the
+// meeting's and roster id's texts cannot run into each other), and the
+// video connection's queue, full with each key frame, leaves the sharing
+// connection's time whole.
+TEST(SenderHoldTest, ACredentialsConnectionsOfOneKindShareAnAccountAndNoOtherCredentialDoes) {
+  using vzrelay::HoldAccountOf;
+  using vzrelay::JoinRequest;
+  const auto join = [](const std::string& meeting, const std::string& roster, bool presenter, uint8_t type) {
+    JoinRequest request;
+    request.session_type = type;
+    request.meet_id = meeting;
+    request.roster_id = roster;
+    request.presenter = presenter;
+    request.session_id = type == 2 ? meeting : "DS-1";
+    return request;
+  };
+  const JoinRequest sharing = join("meet-1", "bob", false, 3);
+  JoinRequest again = sharing;
+  again.session_id = "DS-2";
+  again.previous_ssrc = 7;
+  again.token = "another connection's copy";
+  EXPECT_EQ(HoldAccountOf(again), HoldAccountOf(sharing));
+  for (const JoinRequest& other : {join("meet-2", "bob", false, 3), join("meet-1", "alice", false, 3),
+                                   join("meet-1", "bob", true, 3), join("meet-1", "bob", false, 2),
+                                   join("meet-1b", "ob", false, 3), join("meet-", "1bob", false, 3),
+                                   join("meet-14:bob", "", false, 3)}) {
+    EXPECT_NE(HoldAccountOf(other), HoldAccountOf(sharing)) << other.meet_id << " / " << other.roster_id;
+  }
+
+  // bob's video connection is full for a second, taking what it is sent:
+  // his sharing connection, full after it, still holds the presenter for
+  // all of his holding time.
+  HoldOptions options = Marks();
+  options.hold_budget_ms = 250;
+  SenderHold hold(options);
+  const SenderHold::Id video = 10, screen = 11;
+  const std::vector<SenderHold::Id> fed = {kPresenter, screen};
+  for (uint64_t now = 0; now <= 1000; now += 10) {
+    hold.OnQueue(video, HoldAccountOf(join("meet-1", "bob", false, 2)), 1u << 20, now * 1000, now);
+    hold.OnQueue(screen, HoldAccountOf(sharing), 0, 0, now);
+    EXPECT_FALSE(hold.Decide(kPresenter, Who(kPresenter), fed, 0, now));
+  }
+  for (uint64_t now = 1010; now < 1250; now += 10) {
+    hold.OnQueue(screen, HoldAccountOf(sharing), 1u << 20, now * 1000, now);
+    ASSERT_TRUE(hold.Decide(kPresenter, Who(kPresenter), fed, 0, now))
+        << "the video connection spent the sharing connection's holding time: let go after " << now - 1010 << " ms";
+  }
 }
 
 }  // namespace
