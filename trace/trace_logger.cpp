@@ -97,12 +97,15 @@ void TraceLogger::LogW(const char16_t* format, va_list args) {
 void TraceLogger::WriteLine(std::string_view text) {
   if (fd_.load() < 0) return;
   char line[kTraceBufferSize];
+  // Stamped under the lock, so the file's lines are in time order: a line
+  // stamped before it waited for another thread's write would land after a
+  // newer one, and a reader of the wrapped file finds the round's end by time.
+  std::lock_guard<std::recursive_mutex> hold(lock_);
   const size_t prefix = FormatPrefix(line, sizeof(line));
   const size_t room = sizeof(line) - 1 - prefix - kLineEndSize;
   const size_t taken = CutAtCharacter(text, room);
   std::memcpy(line + prefix, text.data(), taken);
   std::memcpy(line + prefix + taken, kLineEnd, kLineEndSize);
-  std::lock_guard<std::recursive_mutex> hold(lock_);
   WriteLocked(line, prefix + taken + kLineEndSize);
 }
 

@@ -1,8 +1,9 @@
 #pragma once
 // TraceLogger: the process's log writer. One file "vzmeet-app.<pid>.log" in the
 // temporary folder, created (or emptied) at construction; one time-stamped
-// line per call, written and flushed under the logger lock; wrapped in place
-// when it passes 256,000 bytes. Keeps the application and meeting identity
+// line per call, stamped, written and flushed under the logger lock (so the
+// lines of the file are in time order); wrapped in place when it passes
+// 256,000 bytes. Keeps the application and meeting identity
 // that names and heads a crash report. Any thread may call it.
 #include <atomic>
 #include <cstdarg>

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdarg>
 #include <cstdio>
 #include <filesystem>
@@ -137,14 +138,44 @@ TEST_F(TraceLoggerTest, EightThreadsWriteWholeLinesThatNeverInterleave) {
       EXPECT_EQ(thread_ids[t], ids) << line;
     }
     thread_ids[t] = ids;
-    // Within the current round each writer's lines keep their order.
+    // Within the current round each writer's lines keep their order, and
+    // every line is stamped no earlier than the line before it: a reader of
+    // the wrapped file finds where the round ends by time.
     if (i < round_lines) {
+      if (i > 0) {
+        EXPECT_GE(line.substr(0, 23), lines[i - 1].substr(0, 23)) << "line " << i << " is older than the one before";
+      }
       if (last_number.count(t)) {
         EXPECT_GT(n, last_number[t]) << line;
       }
       last_number[t] = n;
     }
   }
+}
+
+TEST_F(TraceLoggerTest, ALineThatWaitedForTheLoggerIsStampedWhenItIsWritten) {
+  TraceLogger logger(Options());
+  // The test holds the logger while another thread logs; the waiting line
+  // must not carry the time it was asked for, or it lands after a newer one.
+  logger.lock_for_testing().lock();
+  Event asked(true, false);
+  std::thread waiter([&] {
+    asked.Set();
+    Log(logger, "waited");
+  });
+  asked.Wait(Event::kInfinite);
+  // Long enough for the clock to pass a millisecond while the waiter waits;
+  // on a machine slower than that the waiter stamps later and the test
+  // cannot fail wrongly.
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  Log(logger, "held");
+  logger.lock_for_testing().unlock();
+  waiter.join();
+  const std::vector<std::string> lines = SplitCrLfLines(ReadWholeFile(LogPath()));
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(TextOf(lines[0]), "held");
+  EXPECT_EQ(TextOf(lines[1]), "waited");
+  EXPECT_GE(lines[1].substr(0, 23), lines[0].substr(0, 23)) << "the later line is stamped earlier";
 }
 
 TEST_F(TraceLoggerTest, TheFirstLineAfter256000BytesLandsAtOffsetZero) {
