@@ -42,7 +42,8 @@ class Output {
 
 enum class Size { kDefault, kChar, kShort, kLong, kLongLong, kMax, kSizeT, kPtrDiff, kLongDouble };
 
-struct Spec {
+// One "%..." directive of a format: flags, width, precision, size, conversion.
+struct Directive {
   std::string flags;
   bool left = false;
   int width = -1;      // -1: none
@@ -51,7 +52,7 @@ struct Spec {
   std::string size_text;
   char conversion = 0;
 
-  // The spec for snprintf, with any '*' already read into a number.
+  // The directive for snprintf, with any '*' already read into a number.
   std::string Text() const {
     std::string text = "%" + flags;
     if (width >= 0) text += std::to_string(width);
@@ -70,16 +71,16 @@ int ReadNumber(const char** cursor) {
   return static_cast<int>(value);
 }
 
-// A text made safe for the line, padded to the spec's width (which counts
+// A text made safe for the line, padded to the directive's width (which counts
 // bytes).
-void AppendField(Output& out, const Spec& spec, std::string_view value) {
+void AppendField(Output& out, const Directive& directive, std::string_view value) {
   std::string escaped;
   AppendLineSafeText(&escaped, value);
-  const size_t width = spec.width > 0 ? static_cast<size_t>(spec.width) : 0;
+  const size_t width = directive.width > 0 ? static_cast<size_t>(directive.width) : 0;
   const size_t pad = width > escaped.size() ? width - escaped.size() : 0;
-  if (!spec.left) out.Repeat(' ', pad);
+  if (!directive.left) out.Repeat(' ', pad);
   out.Append(escaped);
-  if (spec.left) out.Repeat(' ', pad);
+  if (directive.left) out.Repeat(' ', pad);
 }
 
 void AppendUtf8(std::string* text, uint32_t c) {
@@ -116,11 +117,11 @@ std::string WideText(const wchar_t* text, int precision) {
 
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
-// One number or pointer as snprintf writes it by the spec.
+// One number or pointer as snprintf writes it by its format directive.
 template <typename Value>
-void AppendFormatted(Output& out, const Spec& spec, Value value) {
+void AppendFormatted(Output& out, const Directive& directive, Value value) {
   char text[512];
-  const int n = std::snprintf(text, sizeof(text), spec.Text().c_str(), value);
+  const int n = std::snprintf(text, sizeof(text), directive.Text().c_str(), value);
   if (n <= 0) return;
   if (static_cast<size_t>(n) < sizeof(text)) {
     out.Append(text, static_cast<size_t>(n));
@@ -128,7 +129,7 @@ void AppendFormatted(Output& out, const Spec& spec, Value value) {
   }
   // A wide field: formatted again at its full size.
   std::string wide(static_cast<size_t>(n) + 1, '\0');
-  std::snprintf(wide.data(), wide.size(), spec.Text().c_str(), value);
+  std::snprintf(wide.data(), wide.size(), directive.Text().c_str(), value);
   out.Append(wide.data(), static_cast<size_t>(n));
 }
 #pragma GCC diagnostic pop
@@ -146,82 +147,82 @@ size_t FormatLogTextV(char* out_buffer, size_t capacity, const char* format, va_
       out.Append(run, static_cast<size_t>(cursor - run));
       continue;
     }
-    const char* spec_start = cursor++;
+    const char* directive_start = cursor++;
     if (*cursor == '%') {
       out.Append("%", 1);
       ++cursor;
       continue;
     }
-    Spec spec;
+    Directive directive;
     while (*cursor != '\0' && std::strchr("-+ #0'", *cursor) != nullptr) {
-      if (*cursor == '-') spec.left = true;
-      spec.flags.push_back(*cursor++);
+      if (*cursor == '-') directive.left = true;
+      directive.flags.push_back(*cursor++);
     }
     if (*cursor == '*') {
       ++cursor;
       const int width = va_arg(args, int);
       if (width < 0) {
-        spec.left = true;
-        spec.flags.push_back('-');
+        directive.left = true;
+        directive.flags.push_back('-');
       }
-      spec.width = width < 0 ? (width == INT_MIN ? INT_MAX : -width) : width;
+      directive.width = width < 0 ? (width == INT_MIN ? INT_MAX : -width) : width;
     } else if (*cursor >= '0' && *cursor <= '9') {
-      spec.width = ReadNumber(&cursor);
+      directive.width = ReadNumber(&cursor);
     }
     if (*cursor == '.') {
       ++cursor;
       if (*cursor == '*') {
         ++cursor;
         const int precision = va_arg(args, int);
-        spec.precision = precision < 0 ? -1 : precision;
+        directive.precision = precision < 0 ? -1 : precision;
       } else {
-        spec.precision = ReadNumber(&cursor);
+        directive.precision = ReadNumber(&cursor);
       }
     }
     const char* size_start = cursor;
     switch (*cursor) {
       case 'h':
-        spec.size = cursor[1] == 'h' ? Size::kChar : Size::kShort;
+        directive.size = cursor[1] == 'h' ? Size::kChar : Size::kShort;
         cursor += cursor[1] == 'h' ? 2 : 1;
         break;
       case 'l':
-        spec.size = cursor[1] == 'l' ? Size::kLongLong : Size::kLong;
+        directive.size = cursor[1] == 'l' ? Size::kLongLong : Size::kLong;
         cursor += cursor[1] == 'l' ? 2 : 1;
         break;
-      case 'q': spec.size = Size::kLongLong; ++cursor; break;
-      case 'j': spec.size = Size::kMax; ++cursor; break;
+      case 'q': directive.size = Size::kLongLong; ++cursor; break;
+      case 'j': directive.size = Size::kMax; ++cursor; break;
       case 'z':
-      case 'Z': spec.size = Size::kSizeT; ++cursor; break;
-      case 't': spec.size = Size::kPtrDiff; ++cursor; break;
-      case 'L': spec.size = Size::kLongDouble; ++cursor; break;
+      case 'Z': directive.size = Size::kSizeT; ++cursor; break;
+      case 't': directive.size = Size::kPtrDiff; ++cursor; break;
+      case 'L': directive.size = Size::kLongDouble; ++cursor; break;
       default: break;
     }
-    spec.size_text.assign(size_start, cursor);
-    spec.conversion = *cursor;
-    if (spec.conversion != '\0') ++cursor;
-    switch (spec.conversion) {
+    directive.size_text.assign(size_start, cursor);
+    directive.conversion = *cursor;
+    if (directive.conversion != '\0') ++cursor;
+    switch (directive.conversion) {
       case 'd':
       case 'i':
-        switch (spec.size) {
-          case Size::kLong: AppendFormatted(out, spec, va_arg(args, long)); break;
-          case Size::kLongLong: AppendFormatted(out, spec, va_arg(args, long long)); break;
-          case Size::kMax: AppendFormatted(out, spec, va_arg(args, intmax_t)); break;
-          case Size::kSizeT: AppendFormatted(out, spec, va_arg(args, ssize_t)); break;
-          case Size::kPtrDiff: AppendFormatted(out, spec, va_arg(args, ptrdiff_t)); break;
-          default: AppendFormatted(out, spec, va_arg(args, int)); break;
+        switch (directive.size) {
+          case Size::kLong: AppendFormatted(out, directive, va_arg(args, long)); break;
+          case Size::kLongLong: AppendFormatted(out, directive, va_arg(args, long long)); break;
+          case Size::kMax: AppendFormatted(out, directive, va_arg(args, intmax_t)); break;
+          case Size::kSizeT: AppendFormatted(out, directive, va_arg(args, ssize_t)); break;
+          case Size::kPtrDiff: AppendFormatted(out, directive, va_arg(args, ptrdiff_t)); break;
+          default: AppendFormatted(out, directive, va_arg(args, int)); break;
         }
         break;
       case 'o':
       case 'u':
       case 'x':
       case 'X':
-        switch (spec.size) {
-          case Size::kLong: AppendFormatted(out, spec, va_arg(args, unsigned long)); break;
-          case Size::kLongLong: AppendFormatted(out, spec, va_arg(args, unsigned long long)); break;
-          case Size::kMax: AppendFormatted(out, spec, va_arg(args, uintmax_t)); break;
-          case Size::kSizeT: AppendFormatted(out, spec, va_arg(args, size_t)); break;
-          case Size::kPtrDiff: AppendFormatted(out, spec, va_arg(args, ptrdiff_t)); break;
-          default: AppendFormatted(out, spec, va_arg(args, unsigned)); break;
+        switch (directive.size) {
+          case Size::kLong: AppendFormatted(out, directive, va_arg(args, unsigned long)); break;
+          case Size::kLongLong: AppendFormatted(out, directive, va_arg(args, unsigned long long)); break;
+          case Size::kMax: AppendFormatted(out, directive, va_arg(args, uintmax_t)); break;
+          case Size::kSizeT: AppendFormatted(out, directive, va_arg(args, size_t)); break;
+          case Size::kPtrDiff: AppendFormatted(out, directive, va_arg(args, ptrdiff_t)); break;
+          default: AppendFormatted(out, directive, va_arg(args, unsigned)); break;
         }
         break;
       case 'e':
@@ -232,35 +233,36 @@ size_t FormatLogTextV(char* out_buffer, size_t capacity, const char* format, va_
       case 'G':
       case 'a':
       case 'A':
-        if (spec.size == Size::kLongDouble) {
-          AppendFormatted(out, spec, va_arg(args, long double));
+        if (directive.size == Size::kLongDouble) {
+          AppendFormatted(out, directive, va_arg(args, long double));
         } else {
-          AppendFormatted(out, spec, va_arg(args, double));
+          AppendFormatted(out, directive, va_arg(args, double));
         }
         break;
       case 'p':
-        AppendFormatted(out, spec, va_arg(args, void*));
+        AppendFormatted(out, directive, va_arg(args, void*));
         break;
       case 'c': {
         std::string one;
-        if (spec.size == Size::kLong) {
+        if (directive.size == Size::kLong) {
           AppendUtf8(&one, static_cast<uint32_t>(va_arg(args, wint_t)));
         } else {
           one.push_back(static_cast<char>(va_arg(args, int)));
         }
-        AppendField(out, spec, one);
+        AppendField(out, directive, one);
         break;
       }
       case 's':
-        if (spec.size == Size::kLong) {
+        if (directive.size == Size::kLong) {
           const wchar_t* text = va_arg(args, const wchar_t*);
-          AppendField(out, spec, text == nullptr ? std::string("(null)") : WideText(text, spec.precision));
+          AppendField(out, directive,
+                      text == nullptr ? std::string("(null)") : WideText(text, directive.precision));
         } else {
           const char* text = va_arg(args, const char*);
           if (text == nullptr) text = "(null)";
           const size_t length =
-              spec.precision < 0 ? std::strlen(text) : strnlen(text, static_cast<size_t>(spec.precision));
-          AppendField(out, spec, std::string_view(text, length));
+              directive.precision < 0 ? std::strlen(text) : strnlen(text, static_cast<size_t>(directive.precision));
+          AppendField(out, directive, std::string_view(text, length));
         }
         break;
       case 'n':
@@ -268,7 +270,7 @@ size_t FormatLogTextV(char* out_buffer, size_t capacity, const char* format, va_
         break;
       default:
         // Unknown: what follows cannot be matched to the arguments.
-        out.Append(spec_start, std::strlen(spec_start));
+        out.Append(directive_start, std::strlen(directive_start));
         return out.Finish();
     }
   }
