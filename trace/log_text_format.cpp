@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "common/log_text.h"
+#include "platform/text.h"
 
 namespace vz {
 namespace {
@@ -83,32 +84,13 @@ void AppendField(Output& out, const Directive& directive, std::string_view value
   if (directive.left) out.Repeat(' ', pad);
 }
 
-void AppendUtf8(std::string* text, uint32_t c) {
-  if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
-  if (c < 0x80) {
-    text->push_back(static_cast<char>(c));
-  } else if (c < 0x800) {
-    text->push_back(static_cast<char>(0xC0 | (c >> 6)));
-    text->push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else if (c < 0x10000) {
-    text->push_back(static_cast<char>(0xE0 | (c >> 12)));
-    text->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    text->push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else {
-    text->push_back(static_cast<char>(0xF0 | (c >> 18)));
-    text->push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-    text->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    text->push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  }
-}
-
 // A wide text as UTF-8, at most `precision` bytes of whole characters when
 // one is given (as printf counts %ls).
 std::string WideText(const wchar_t* text, int precision) {
   std::string utf8;
   for (; *text != L'\0'; ++text) {
     std::string one;
-    AppendUtf8(&one, static_cast<uint32_t>(*text));
+    AppendUtf8(one, static_cast<char32_t>(*text));
     if (precision >= 0 && utf8.size() + one.size() > static_cast<size_t>(precision)) break;
     utf8 += one;
   }
@@ -245,7 +227,7 @@ size_t FormatLogTextV(char* out_buffer, size_t capacity, const char* format, va_
       case 'c': {
         std::string one;
         if (directive.size == Size::kLong) {
-          AppendUtf8(&one, static_cast<uint32_t>(va_arg(args, wint_t)));
+          AppendUtf8(one, static_cast<char32_t>(va_arg(args, wint_t)));
         } else {
           one.push_back(static_cast<char>(va_arg(args, int)));
         }
