@@ -3,7 +3,7 @@
 // write outside its frames. Each input is delivered twice to one fresh
 // engine, so the second delivery meets the state the first one left.
 //
-// Two properties are checked besides:
+// Three properties are checked besides:
 // - the client is told of frames consistently, by monitor id: a monitor is
 //   shared before it is updated or unshared, and not shared twice without
 //   being unshared in between;
@@ -14,15 +14,18 @@
 //   input changes nothing of its screen: its sharing info stays as its
 //   capture gave it, a capture it sent before sends nothing again (its
 //   keyframe and caches stay), and its next capture of that monitor is taken.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <map>
+#include <string>
 #include <vector>
 
 #include "common/trace_client_test_hooks.h"
 #include "platform/module_loader.h"
 #include "sharing/controller/engine_controller.h"
+#include "sharing/controller/engine_testlib.h"
 #include "sharing/protocol/ds_reception.h"
 
 namespace {
@@ -68,9 +71,8 @@ class QuietClient : public IDSProviderSink {
   std::map<int32_t, int> shared_;  // frames the client was told of, by monitor id
 };
 
-// A presenter's whole update of one monitor, as an attendee that has just
-// joined gets it: the sharing info, a cache, a block that shows it.
-void DeliverValidUpdate(IDSTpSink* sink) {
+// The sharing info of the valid monitor, in blocks of 64 x 64.
+SharingInfo ValidMonitorInfo() {
   SharingInfo info{};
   info.BlockWidth = info.BlockHeight = 64;
   info.IsDesktopSharing = 1;
@@ -79,6 +81,13 @@ void DeliverValidUpdate(IDSTpSink* sink) {
   info.Monitors[0].MonitorId = kValidMonitor;
   info.Monitors[0].Rect = kValidMonitorRect;
   info.Monitors[0].BitsPerPixel = 32;
+  return info;
+}
+
+// A presenter's whole update of one monitor, as an attendee that has just
+// joined gets it: the sharing info, a cache, a block that shows it.
+void DeliverValidUpdate(IDSTpSink* sink) {
+  SharingInfo info = ValidMonitorInfo();
   sink->OnDSTpSharingInfo(&info);
   VzObjectPtr<CCacheEntry> cache(new CCacheEntry(20));
   cache->PduId = 7;
@@ -96,25 +105,6 @@ void DeliverValidUpdate(IDSTpSink* sink) {
   sink->OnDSTpBlocks(blocks, 1);
 }
 
-// A presenter's connection that sends nowhere.
-class NullTp : public IDSTp {
- public:
-  int32_t DSConnect(const DSSessionConfig*, const NetworkProxyEntry*) override { return 1; }
-  int32_t DSDisconnect() override { return 1; }
-  int32_t DSSendSharingInfo(const SharingInfo*) override { return 1; }
-  int32_t DSSendMouseInfo(const CMouseEntry*) override { return 1; }
-  int32_t DSSendCaches(CCacheEntry* const*, int32_t) override { return 1; }
-  int32_t DSSendBlocks(CKeyframeEntry* const*, int32_t) override {
-    ++block_messages;
-    return 1;
-  }
-  int32_t DSRequestKeyFrame() override { return 1; }
-  int32_t DSRequestCaches(CKeyframeEntry* const*, int32_t) override { return 1; }
-  int32_t DSSendCommand(const DSCommandRecord*) override { return 1; }
-  int32_t DSSendWebBinary(const CVZBinaryData*) override { return 1; }
-  int block_messages = 0;
-};
-
 // The presenter's capture of one changed box of the valid monitor.
 std::vector<uint8_t> CapturedBox(VzRect box) {
   const size_t bytes = static_cast<size_t>(box.right - box.left) * static_cast<size_t>(box.bottom - box.top) * 4;
@@ -128,6 +118,12 @@ std::vector<uint8_t> CapturedBox(VzRect box) {
   data->DataSize = static_cast<int32_t>(bytes);
   data->Data = kCaptureScreenHeaderSize;
   return record;
+}
+
+// The block messages a presenter sent.
+size_t BlockMessages(const engine_test::FakeDsTp& tp) {
+  return static_cast<size_t>(std::count_if(tp.sent.begin(), tp.sent.end(),
+                                           [](const std::string& sent) { return sent.rfind("blocks", 0) == 0; }));
 }
 
 // What the connection's helper window does with each event.
@@ -182,7 +178,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!client.valid_block_drawn) __builtin_trap();
 
   QuietClient presenter_client;
-  NullTp tp;
+  engine_test::FakeDsTp tp;  // records what the presenter sends
   EngineOptions presenter_options;
   presenter_options.create_tp = [&tp](IDSTpSink*) -> IDSTp* { return &tp; };
   presenter_options.release_tp = [](IDSTp*) {};
@@ -191,20 +187,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   DSSessionConfig config{};
   config.IsPresenter = 1;
   if (presenter.StartDS(nullptr, &config, nullptr) != 1) __builtin_trap();
-  SharingInfo own{};
-  own.BlockWidth = own.BlockHeight = 64;
-  own.IsDesktopSharing = 1;
-  own.SharedRect = kValidMonitorRect;
-  own.MonitorCount = 1;
-  own.Monitors[0].MonitorId = kValidMonitor;
-  own.Monitors[0].Rect = kValidMonitorRect;
-  own.Monitors[0].BitsPerPixel = 32;
+  SharingInfo own = ValidMonitorInfo();
   if (presenter.OnDSKeSharingInfo(&own) != 1) __builtin_trap();
   std::vector<uint8_t> capture = CapturedBox({0, 0, 63, 63});
   if (presenter.OnDSKeScreenData(reinterpret_cast<CaptureScreenData*>(capture.data())) != 1) __builtin_trap();
   static SharingInfo kept;
   std::memcpy(&kept, &presenter.sharing_info(), sizeof kept);
-  const int blocks_sent = tp.block_messages;
+  const size_t blocks_sent = BlockMessages(tp);
   for (DsReceivedEvent& event : ReadDsReception(data, size, false)) {
     // The server's answers start and end sessions by design.
     if (event.kind != DsReceivedEvent::Kind::kStatus && event.kind != DsReceivedEvent::Kind::kError) {
@@ -213,7 +202,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   if (std::memcmp(&kept, &presenter.sharing_info(), sizeof kept) != 0) __builtin_trap();
   if (presenter.OnDSKeScreenData(reinterpret_cast<CaptureScreenData*>(capture.data())) != 1) __builtin_trap();
-  if (tp.block_messages != blocks_sent) __builtin_trap();
+  if (BlockMessages(tp) != blocks_sent) __builtin_trap();
   std::vector<uint8_t> next = CapturedBox({64, 0, 127, 63});
   if (presenter.OnDSKeScreenData(reinterpret_cast<CaptureScreenData*>(next.data())) != 1) __builtin_trap();
   return 0;
