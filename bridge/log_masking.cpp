@@ -4,6 +4,8 @@
 #include <cctype>
 #include <cstddef>
 
+#include "platform/address_credentials.h"
+
 namespace vzbridge {
 namespace {
 
@@ -107,15 +109,7 @@ std::string MaskedMessageForLog(std::string_view text) {
 }
 
 std::string MaskedAddressForLog(std::string_view address) {
-  std::string out(address);
-  // Credentials before the host: between "://" and the first "@" before the path.
-  const size_t scheme = out.find("://");
-  const size_t authority = scheme == std::string::npos ? 0 : scheme + 3;
-  const size_t path = out.find_first_of("/?#", authority);
-  const size_t at = out.rfind('@', path == std::string::npos ? std::string::npos : path);
-  if (at != std::string::npos && at >= authority && (path == std::string::npos || at < path)) {
-    out.replace(authority, at - authority, kMask);
-  }
+  const std::string out = vz::AddressWithMaskedCredentials(address);
   // Query parameters that name a secret.
   const size_t query = out.find('?');
   if (query == std::string::npos) return out;

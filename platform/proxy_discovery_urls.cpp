@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/address_credentials.h"
 #include "platform/platform_log.h"
 #include "platform/proxy_discovery.h"
 #include "platform/text.h"
@@ -54,12 +55,7 @@ std::optional<std::string> PieceFor(std::string_view url) {
   const size_t path = rest.find_first_of("/?#");
   if (path != std::string_view::npos) rest = rest.substr(0, path);
   const size_t at = rest.rfind('@');
-  // Credentials are not carried, nor logged.
-  const std::string logged = at == std::string_view::npos
-                                 ? std::string(url)
-                                 : std::string(url.substr(0, static_cast<size_t>(rest.data() - url.data()))) + "***" +
-                                       std::string(url.substr(static_cast<size_t>(rest.data() - url.data()) + at));
-  if (at != std::string_view::npos) rest = rest.substr(at + 1);
+  if (at != std::string_view::npos) rest = rest.substr(at + 1);  // credentials are not carried, nor logged
 
   std::string_view host = rest;
   std::string port;
@@ -74,7 +70,7 @@ std::optional<std::string> PieceFor(std::string_view url) {
     else if (scheme == "socks") port = "1080";
   }
   if (!IsUsableHost(host) || !IsDigits(port) || scheme.empty() || !IsUsableHost(scheme)) {
-    PlatformLog("proxy discovery: the proxy [%s] cannot be used, skipped", logged.c_str());
+    PlatformLog("proxy discovery: the proxy [%s] cannot be used, skipped", AddressWithMaskedCredentials(url).c_str());
     return std::nullopt;
   }
   return scheme + "=" + std::string(host) + ":" + port;
