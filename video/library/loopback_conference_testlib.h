@@ -1,8 +1,8 @@
 #pragma once
 // What the library's loopback tests share: a meeting client's sink that
-// keeps the last status and error, the join record for a server, what one
-// controller saw of another, and turning the thread's loop until a
-// condition holds.
+// keeps the last status and error, the join record for a server, Alice and
+// Bob joined to one meeting, what one controller saw of another, and
+// turning the thread's loop until a condition holds.
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
@@ -48,6 +48,34 @@ inline AVSessionConfig ConferenceJoin(const char* my_id, const char16_t* server,
   std::fill(std::begin(join.MeetId), std::end(join.MeetId), u'\0');
   std::memcpy(join.MeetId, meet.data(), std::min(meet.size(), room) * sizeof(char16_t));
   return join;
+}
+
+// Alice and Bob as two controllers on their sinks, each told of both, each
+// asked to join `meet` at `server` (see ConferenceJoin). When either could
+// not be made, that one is null and neither is asked to join.
+struct JoinedPair {
+  IAVProvider* alice = nullptr;
+  IAVProvider* bob = nullptr;
+  int32_t alice_join = 0;  // JoinVideo's answers (1: the join is under way)
+  int32_t bob_join = 0;
+};
+inline JoinedPair JoinAliceAndBob(IAVProviderSink* alice_sink, IAVProviderSink* bob_sink, const char16_t* server,
+                                  int32_t port, std::u16string_view meet = u"meet-e2e") {
+  JoinedPair pair;
+  pair.alice = VideoCreateInstance(alice_sink);
+  pair.bob = VideoCreateInstance(bob_sink);
+  if (pair.alice == nullptr || pair.bob == nullptr) return pair;
+  RosterRecord a = MakeRoster("alice");
+  RosterRecord b = MakeRoster("bob");
+  for (IAVProvider* p : {pair.alice, pair.bob}) {
+    p->AppRosterJoined(&a, 0);
+    p->AppRosterJoined(&b, 1);
+  }
+  AVSessionConfig alice_join = ConferenceJoin("alice", server, port, meet);
+  AVSessionConfig bob_join = ConferenceJoin("bob", server, port, meet);
+  pair.alice_join = pair.alice->JoinVideo(nullptr, &alice_join, nullptr, 0);
+  pair.bob_join = pair.bob->JoinVideo(nullptr, &bob_join, nullptr, 0);
+  return pair;
 }
 
 struct Seen {

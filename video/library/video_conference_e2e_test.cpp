@@ -5,7 +5,6 @@
 // the run loop turns until the pictures are there (bounded).
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -25,7 +24,7 @@
 
 namespace {
 
-using vz_test::ConferenceJoin;
+using vz_test::JoinAliceAndBob;
 using vz_test::Seen;
 using vz_test::SeenBy;
 using vz_test::StatusSink;
@@ -46,29 +45,14 @@ void RunConference(const char16_t* server, int32_t port, int64_t wanted, Seen* a
   if (std::getenv("VZ_TEST_LOG") != nullptr) vz::BindTracerForTest(&printing);
   const VideoDeviceFactories* previous = SetVideoDeviceFactories(TestCameraFactories(true));
   vz::RunLoop& loop = vz::RunLoop::ForCurrentThread();
-  IAVProvider* alice = VideoCreateInstance(alice_sink);
-  IAVProvider* bob = VideoCreateInstance(bob_sink);
+  const auto [alice, bob, alice_join, bob_join] = JoinAliceAndBob(alice_sink, bob_sink, server, port);
   ASSERT_NE(alice, nullptr);
   ASSERT_NE(bob, nullptr);
-  RosterRecord a = MakeRoster("alice");
-  RosterRecord b = MakeRoster("bob");
-  for (IAVProvider* p : {alice, bob}) {
-    p->AppRosterJoined(&a, 0);
-    p->AppRosterJoined(&b, 1);
-  }
-  AVSessionConfig alice_join = ConferenceJoin("alice", server, port);
-  AVSessionConfig bob_join = ConferenceJoin("bob", server, port);
-  ASSERT_EQ(alice->JoinVideo(nullptr, &alice_join, nullptr, 0), 1);
-  ASSERT_EQ(bob->JoinVideo(nullptr, &bob_join, nullptr, 0), 1);
+  ASSERT_EQ(alice_join, 1);
+  ASSERT_EQ(bob_join, 1);
 
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(40);
-  int owner = 0;
-  loop.StartTimer(&owner, 1, 50, [&] {
-    const bool done = SeenBy(alice, "bob").pictures >= wanted && SeenBy(bob, "alice").pictures >= wanted;
-    if (done || std::chrono::steady_clock::now() > deadline) loop.Quit();
-  });
-  loop.Run();
-  loop.KillTimers(&owner);
+  TurnUntil(loop, [&] { return SeenBy(alice, "bob").pictures >= wanted && SeenBy(bob, "alice").pictures >= wanted; },
+            40);
   *alice_saw = SeenBy(alice, "bob");
   *bob_saw = SeenBy(bob, "alice");
   for (auto [saw, other] : {std::pair{*alice_saw, "bob"}, std::pair{*bob_saw, "alice"}}) {
@@ -150,20 +134,11 @@ TEST(VideoConferenceRelayTest, TheServerVanishingMidSessionEndsBothSidesCleanly)
   const VideoDeviceFactories* previous = SetVideoDeviceFactories(TestCameraFactories(true));
   vz::RunLoop& loop = vz::RunLoop::ForCurrentThread();
   StatusSink alice_sink, bob_sink;
-  IAVProvider* alice = VideoCreateInstance(&alice_sink);
-  IAVProvider* bob = VideoCreateInstance(&bob_sink);
+  const auto [alice, bob, alice_join, bob_join] = JoinAliceAndBob(&alice_sink, &bob_sink, u"127.0.0.1", port);
   ASSERT_NE(alice, nullptr);
   ASSERT_NE(bob, nullptr);
-  RosterRecord a = MakeRoster("alice");
-  RosterRecord b = MakeRoster("bob");
-  for (IAVProvider* p : {alice, bob}) {
-    p->AppRosterJoined(&a, 0);
-    p->AppRosterJoined(&b, 1);
-  }
-  AVSessionConfig alice_join = ConferenceJoin("alice", u"127.0.0.1", port);
-  AVSessionConfig bob_join = ConferenceJoin("bob", u"127.0.0.1", port);
-  EXPECT_EQ(alice->JoinVideo(nullptr, &alice_join, nullptr, 0), 1);
-  EXPECT_EQ(bob->JoinVideo(nullptr, &bob_join, nullptr, 0), 1);
+  EXPECT_EQ(alice_join, 1);
+  EXPECT_EQ(bob_join, 1);
   EXPECT_TRUE(TurnUntil(loop, [&] {
     return SeenBy(alice, "bob").pictures >= 10 && SeenBy(bob, "alice").pictures >= 10;
   }, 120));

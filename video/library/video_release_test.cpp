@@ -21,7 +21,7 @@
 
 namespace {
 
-using vz_test::ConferenceJoin;
+using vz_test::JoinAliceAndBob;
 using vz_test::SeenBy;
 using vz_test::StatusSink;
 using vz_test::TurnUntil;
@@ -37,22 +37,13 @@ TEST(VideoLibraryReleaseTest, ReleasedWhileFramesAreInFlightLeavesNothingOfTheEn
   for (int round = 0; round < kRounds; ++round) {
     SCOPED_TRACE(testing::Message() << "round " << round);
     StatusSink alice_sink, bob_sink;
-    IAVProvider* alice = VideoCreateInstance(&alice_sink);
-    IAVProvider* bob = VideoCreateInstance(&bob_sink);
-    ASSERT_NE(alice, nullptr);
-    ASSERT_NE(bob, nullptr);
-    RosterRecord a = MakeRoster("alice");
-    RosterRecord b = MakeRoster("bob");
-    for (IAVProvider* p : {alice, bob}) {
-      p->AppRosterJoined(&a, 0);
-      p->AppRosterJoined(&b, 1);
-    }
     // A meeting of its own: the last round's may still be ending on the server.
     const std::u16string meet = u"meet-release-" + std::u16string(1, static_cast<char16_t>(u'a' + round));
-    AVSessionConfig alice_join = ConferenceJoin("alice", u"loopback", 0, meet);
-    AVSessionConfig bob_join = ConferenceJoin("bob", u"loopback", 0, meet);
-    EXPECT_EQ(alice->JoinVideo(nullptr, &alice_join, nullptr, 0), 1);
-    EXPECT_EQ(bob->JoinVideo(nullptr, &bob_join, nullptr, 0), 1);
+    const auto [alice, bob, alice_join, bob_join] = JoinAliceAndBob(&alice_sink, &bob_sink, u"loopback", 0, meet);
+    ASSERT_NE(alice, nullptr);
+    ASSERT_NE(bob, nullptr);
+    EXPECT_EQ(alice_join, 1);
+    EXPECT_EQ(bob_join, 1);
     // Released at different depths of the flow: just joined (the cameras
     // starting, frames waiting for the send channels), at the first
     // pictures, and with pictures flowing both ways.

@@ -9,17 +9,19 @@ using vz::rtp::SvcLayerInfo;
 using vz::rtp::SvcScalabilityInfo;
 
 namespace {
-// The layer table covers temporal ids 0..4 and quality ids 0..7.
-constexpr int kTableT = 5;
-constexpr int kTableQ = 8;
-// The highest ids an operating point may have: those the table covers.
-constexpr int kMaxOperatingT = kTableT - 1;
-constexpr int kMaxOperatingQ = kTableQ - 1;
+// The highest ids an operating point may have: those the layer table covers.
+constexpr int kMaxOperatingT = CSvcPriorityGenerator::kMaxT - 1;
+constexpr int kMaxOperatingQ = CSvcPriorityGenerator::kMaxQ - 1;
 // A layer depends directly on at most this many others.
 constexpr int kMaxDirectDependencies = 2;
 // The size an output takes when no layer gives one.
 constexpr int kDefaultWidth = 640;
 constexpr int kDefaultHeight = 480;
+
+// Where layer (d, t, q) sits in the layer table; the ids must be covered.
+size_t TableSlot(int d, int t, int q) {
+  return static_cast<size_t>((d * CSvcPriorityGenerator::kMaxT + t) * CSvcPriorityGenerator::kMaxQ + q);
+}
 }  // namespace
 
 int CSvcPriorityGenerator::SetOutputs(int count, const SvcOutput* outputs) {
@@ -30,10 +32,10 @@ int CSvcPriorityGenerator::SetOutputs(int count, const SvcOutput* outputs) {
 }
 
 int CSvcPriorityGenerator::LayerIndex(int d, int t, int q) const {
-  if (d < 0 || d >= kMaxD || t < 0 || t >= kTableT || q < 0 || q >= kTableQ || index_.empty()) {
+  if (d < 0 || d >= kMaxD || t < 0 || t >= kMaxT || q < 0 || q >= kMaxQ || index_.empty()) {
     return -1;
   }
-  return index_[(d * kTableT + t) * kTableQ + q];
+  return index_[TableSlot(d, t, q)];
 }
 
 int CSvcPriorityGenerator::InputNal(const uint8_t* nal, int length) {
@@ -89,7 +91,7 @@ void CSvcPriorityGenerator::Rebuild() {
   greatest_d_ = -1;
   greatest_t_.fill(0);
   greatest_q_.fill(0);
-  index_.assign(static_cast<size_t>(kMaxD * kTableT * kTableQ), -1);
+  index_.assign(static_cast<size_t>(kMaxD * kMaxT * kMaxQ), -1);
   const auto& layers = info_.layers;
   for (size_t i = 0; i < layers.size(); ++i) {
     const SvcLayerInfo& l = layers[i];
@@ -97,9 +99,8 @@ void CSvcPriorityGenerator::Rebuild() {
     greatest_d_ = std::max(greatest_d_, l.dependency_id);
     greatest_t_[l.dependency_id] = std::max(greatest_t_[l.dependency_id], l.temporal_id);
     greatest_q_[l.dependency_id] = std::max(greatest_q_[l.dependency_id], l.quality_id);
-    if (l.temporal_id < kTableT && l.quality_id < kTableQ) {
-      index_[(l.dependency_id * kTableT + l.temporal_id) * kTableQ + l.quality_id] =
-          static_cast<int>(i);
+    if (l.temporal_id < kMaxT && l.quality_id < kMaxQ) {
+      index_[TableSlot(l.dependency_id, l.temporal_id, l.quality_id)] = static_cast<int>(i);
     }
   }
   for (size_t o = 0; o < outputs_.size(); ++o) {

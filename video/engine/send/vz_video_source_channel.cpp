@@ -160,15 +160,7 @@ void CVzVideoSourceChannel::Uninitialize() {
 
 VseResult CVzVideoSourceChannel::DeliverSample(IVideoSample* sample) {
   if (sample == nullptr) return VSE_E_POINTER;
-  if (!data_thread_) {
-    void* pointer = nullptr;
-    int32_t length = 0;
-    VideoFormat format{};
-    sample->GetPointer(&pointer);
-    sample->GetActualDataLength(&length);
-    sample->GetFormat(&format);
-    return InputFrame(&format, static_cast<const uint8_t*>(pointer), length);
-  }
+  if (!data_thread_) return InputSample(sample);
   // Under the queue lock, so that the thread cannot go while a task is
   // posted to it (the caller's reference keeps the channel meanwhile).
   std::lock_guard<std::mutex> queue(queue_lock_);
@@ -191,14 +183,18 @@ void CVzVideoSourceChannel::RunWaitingSample() {
     waiting_ = nullptr;
   }
   if (sample == nullptr) return;  // taken by an earlier task
+  InputSample(sample);
+  sample->Release();
+}
+
+VseResult CVzVideoSourceChannel::InputSample(IVideoSample* sample) {
   void* pointer = nullptr;
   int32_t length = 0;
   VideoFormat format{};
   sample->GetPointer(&pointer);
   sample->GetActualDataLength(&length);
   sample->GetFormat(&format);
-  InputFrame(&format, static_cast<const uint8_t*>(pointer), length);
-  sample->Release();
+  return InputFrame(&format, static_cast<const uint8_t*>(pointer), length);
 }
 
 VseResult CVzVideoSourceChannel::InputFrame(const VideoFormat* format, const uint8_t* data, int32_t length) {

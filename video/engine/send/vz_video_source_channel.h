@@ -170,6 +170,8 @@ class CVzVideoSourceChannel final : public TEngineObject<IVideoDeliverer>,
   void OnTimer(CVzTimer* timer) override;
 
   void RunWaitingSample();
+  // The sample's picture through InputFrame, on the calling thread.
+  VseResult InputSample(IVideoSample* sample);
   // Under the channel lock, with an encoder.
   VseResult ForceKeyFrame();
   void UpdateFecLevel(bool from_statistics);
