@@ -206,10 +206,11 @@ void PrintUsage() {
     std::printf("%s%s\n", head.c_str(), help.c_str());
   }
   std::printf(
-      "A session belongs to the meeting of its first member: a member of another meeting is\n"
-      "refused (code 401) whatever session id it names. One member (meeting, roster id and\n"
-      "role) is in at most 4 sessions at a time (one of each type is what a member uses);\n"
-      "a join beyond them is refused (code 429).\n"
+      "A session belongs to one meeting: a join finds the session of its type and id in the\n"
+      "meeting it names, so a member of another meeting naming the same session id opens a\n"
+      "session of its own meeting and reaches no one of this one. One member (meeting, roster\n"
+      "id and role) is in at most 4 sessions at a time (one of each type is what a member\n"
+      "uses); a join beyond them is refused (code 429).\n"
       "Prints \"vzrelay listening on 127.0.0.1:PORT\" once ready; stops on SIGTERM or SIGINT.\n");
 }
 

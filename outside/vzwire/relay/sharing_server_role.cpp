@@ -220,13 +220,16 @@ class SharingServerRole : public SessionRole {
   // it keeps, the presenter only hears that caches were missing.
   void ToPresenter(const Member& from, uint64_t type, const UnknownFieldSet& message, const SharedPayload& payload) {
     if (presenter_ == nullptr || presenter_ == &from) return;
-    bool forged = false;
+    bool forged = false;  // a drawn field that is not the request's own
+    bool stripped_any = false;
     for (int i = 0; i < message.field_count(); ++i) {
       const int number = message.field(i).number();
-      if (IsDrawnField(number) && !(type == kGetCaches && number == kFieldBlocks)) forged = true;
+      const bool drawn = IsDrawnField(number);
+      stripped_any = stripped_any || drawn || number == kFieldCode;
+      forged = forged || (drawn && !(type == kGetCaches && number == kFieldBlocks));
     }
     if (forged) CountDrawnFieldsRemoved(from);
-    if (!HasDrawnField(message) && !HasField(message, kFieldCode)) {
+    if (!stripped_any) {
       hub_.SendTo(*presenter_, FrameKind::kDataBinary, payload);
       return;
     }
