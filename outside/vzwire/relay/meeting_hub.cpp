@@ -118,7 +118,7 @@ void MeetingHub::OnFrame(MemberId id, Frame frame) {
               member->subscriptions.insert(ssrc);
             } else if (member->subscriptions_refused++ % 1000 == 0) {
               VZ_LOG_ERROR("member %llu (%s) asked for more than %zu subscriptions; ssrc %u refused (%llu so far)",
-                           static_cast<unsigned long long>(member->id), member->join.roster_id.c_str(),
+                           static_cast<unsigned long long>(member->id), vz::LogText(member->join.roster_id).c_str(),
                            options_.max_subscriptions, ssrc,
                            static_cast<unsigned long long>(member->subscriptions_refused));
             }
@@ -131,8 +131,8 @@ void MeetingHub::OnFrame(MemberId id, Frame frame) {
         }
         case FrameKind::kLeave:
           VZ_LOG("member %llu (%s) leaves %s session %s", static_cast<unsigned long long>(member->id),
-                 member->join.roster_id.c_str(), TypeName(member->session->type),
-                 member->session->id.c_str());
+                 vz::LogText(member->join.roster_id).c_str(), TypeName(member->session->type),
+                 vz::LogText(member->session->id).c_str());
           Leave(*member);
           if (member->link != nullptr) member->link->Close("left");
           member->link = nullptr;
@@ -188,7 +188,7 @@ void MeetingHub::Disconnect(MemberId id) {
     DepthGuard guard(&depth_);
     if (member->session != nullptr) {
       VZ_LOG("member %llu (%s) lost its connection", static_cast<unsigned long long>(member->id),
-             member->join.roster_id.c_str());
+             vz::LogText(member->join.roster_id).c_str());
       Leave(*member);
     }
     member->link = nullptr;
@@ -231,7 +231,8 @@ void MeetingHub::ReplaceRoster(Session& session, const std::string& roster, cons
   for (Member* old : members) {
     if (old == &newcomer || old->join.roster_id != roster || old->session != &session) continue;
     VZ_LOG("member %llu (%s) is replaced by member %llu, a new connection of the same member",
-           static_cast<unsigned long long>(old->id), roster.c_str(), static_cast<unsigned long long>(newcomer.id));
+           static_cast<unsigned long long>(old->id), vz::LogText(roster).c_str(),
+           static_cast<unsigned long long>(newcomer.id));
     if (session.role) session.role->OnLeaving(session, *old);
     // The role may have ended the session, which let every member go.
     if (old->session == &session) {
@@ -349,11 +350,11 @@ bool MeetingHub::OwnStream(Member& member, const Frame& frame) {
   if (!own && member.media_refused++ % 1000 == 0) {
     if (fault != nullptr) {
       VZ_LOG_ERROR("member %llu (%s) sent an RTCP record that is not whole (%s): dropped (%llu so far)",
-                   static_cast<unsigned long long>(member.id), member.join.roster_id.c_str(), fault,
+                   static_cast<unsigned long long>(member.id), vz::LogText(member.join.roster_id).c_str(), fault,
                    static_cast<unsigned long long>(member.media_refused));
     } else {
       VZ_LOG_ERROR("member %llu (%s) sent %s for ssrc %u, not its own %u: dropped (%llu so far)",
-                   static_cast<unsigned long long>(member.id), member.join.roster_id.c_str(),
+                   static_cast<unsigned long long>(member.id), vz::LogText(member.join.roster_id).c_str(),
                    FrameKindName(static_cast<uint16_t>(frame.kind)), named, member.ssrc,
                    static_cast<unsigned long long>(member.media_refused));
     }
@@ -401,8 +402,8 @@ bool MeetingHub::SendMedia(Member& member, FrameKind kind, const uint8_t* data, 
     // packets, not the session.
     if (member.media_dropped++ % 1000 == 0) {
       VZ_LOG("member %llu (%s) is behind by %zu bytes: media dropped (%llu so far)",
-             static_cast<unsigned long long>(member.id), member.join.roster_id.c_str(), member.link->Backlog(),
-             static_cast<unsigned long long>(member.media_dropped));
+             static_cast<unsigned long long>(member.id), vz::LogText(member.join.roster_id).c_str(),
+             member.link->Backlog(), static_cast<unsigned long long>(member.media_dropped));
     }
     return false;
   }
@@ -456,7 +457,7 @@ void MeetingHub::EndAllSessions(uint32_t reason, uint32_t arg) {
 }
 
 void MeetingHub::EndSessionInside(Session& session, uint32_t reason, uint32_t arg) {
-  VZ_LOG("%s session %s ended (reason %u, %u)", TypeName(session.type), session.id.c_str(), reason, arg);
+  VZ_LOG("%s session %s ended (reason %u, %u)", TypeName(session.type), vz::LogText(session.id).c_str(), reason, arg);
   std::vector<uint8_t> payload;
   PutU32(&payload, reason);
   PutU32(&payload, arg);

@@ -76,11 +76,15 @@ TEST(MeetingHubLogTest, IdsFromAJoinAreWrittenWholeAndTwoIdsNeverLogAlike) {
   MeetingHub hub(HubOptions{});
   SilentLink b, b_nul, forged, unknown;
   hub.OnFrame(hub.Connect(&b), Join("B", "B", "alice", "t"));
-  hub.OnFrame(hub.Connect(&b_nul), Join("B\0"s, "B\0"s, "alice\0"s, "t"));
+  const MemberId b_nul_id = hub.Connect(&b_nul);
+  hub.OnFrame(b_nul_id, Join("B\0"s, "B\0"s, "alice\0"s, "t"));
   ASSERT_TRUE(b.confirmed && b_nul.confirmed);
   EXPECT_TRUE(log.Has("video session B of meeting [B] opened"));
   EXPECT_TRUE(log.Has("video session B\\x00 of meeting [B\\x00] opened"));
   EXPECT_TRUE(log.Has("(alice\\x00) joined video session B\\x00 "));
+  // The lines about what a member does later name it whole too.
+  hub.OnFrame(b_nul_id, {FrameKind::kLeave, {}});
+  EXPECT_TRUE(log.Has("(alice\\x00) leaves video session B\\x00"));
   // A line end or a backslash in an id stays in its line, read back exactly.
   hub.OnFrame(hub.Connect(&unknown), Join("s\r\n2026-01-01 00:00:00.000 [1:1] x\\y", "m", "r", "t", 9));
   EXPECT_TRUE(log.Has("no session of type 9 and id \"s\\x0D\\x0A2026-01-01 00:00:00.000 [1:1] x\\\\y\""));

@@ -4,6 +4,7 @@
 #include <deque>
 #include <queue>
 
+#include "common/log_text.h"
 #include "common/trace_client.h"
 #include "outside/vzwire/relay/hold_account.h"
 #include "outside/vzwire/relay/stream_answers.h"
@@ -449,7 +450,7 @@ bool RelayServer::MeetingHasRoom(Connection& connection, const Frame& frame) {
   if (joined < options_.max_connections) return true;
   if (refused_joins_++ % 100 == 0) {
     VZ_LOG_ERROR("meeting %s has %zu connections already: join of member %llu refused (%llu so far)",
-                 join.meet_id.c_str(), joined, static_cast<unsigned long long>(connection.member),
+                 vz::LogText(join.meet_id).c_str(), joined, static_cast<unsigned long long>(connection.member),
                  static_cast<unsigned long long>(refused_joins_));
   }
   std::vector<uint8_t> refusal;
@@ -490,7 +491,7 @@ bool RelayServer::MakeRoomToRead(Connection& connection) {
     if (evicted_partial_++ % 100 == 0) {
       VZ_LOG_ERROR("frames in progress hold %zu bytes (%zu in meeting [%s]): the oldest, of connection %d, is "
                    "dropped (%llu so far)",
-                   partial_total_, in_meeting, connection.meeting.c_str(), oldest->Socket().Fd(),
+                   partial_total_, in_meeting, vz::LogText(connection.meeting).c_str(), oldest->Socket().Fd(),
                    static_cast<unsigned long long>(evicted_partial_));
     }
     CloseConnection(*oldest);
@@ -632,7 +633,7 @@ void RelayServer::Joined(Connection& connection) {
   if (options_.faults.cut_after_s != 0 && cut_from_ms_ == 0 && (roster.empty() || member->join.roster_id == roster)) {
     cut_from_ms_ = vz::MonotonicMs();
     VZ_LOG("the cut comes %u s after this join of member %llu (%s)", options_.faults.cut_after_s,
-           static_cast<unsigned long long>(member->id), member->join.roster_id.c_str());
+           static_cast<unsigned long long>(member->id), vz::LogText(member->join.roster_id).c_str());
   }
 }
 

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/log_text.h"
 #include "common/trace_client.h"
 
 // The server reads and writes the sharing messages through protobuf's
@@ -104,7 +105,7 @@ class SharingServerRole : public SessionRole {
     if (&member == presenter_ || replays_.count(&member) != 0 || lagging_.count(&member) != 0) return;
     lagging_[&member] = Lag{next_cache_seq_, 0};
     VZ_LOG("%s is behind in session %s: the presenter's records wait until it caught up",
-           member.join.roster_id.c_str(), session.id.c_str());
+           vz::LogText(member.join.roster_id).c_str(), vz::LogText(session.id).c_str());
   }
 
   void OnCaughtUp(Session& session, Member& member) override {
@@ -112,7 +113,7 @@ class SharingServerRole : public SessionRole {
     if (lag == lagging_.end()) return;
     const uint64_t since = lag->second.since_seq;
     VZ_LOG("%s caught up in session %s after %zu bytes of records passed it by: it gets the latest screen",
-           member.join.roster_id.c_str(), session.id.c_str(), lag->second.skipped);
+           vz::LogText(member.join.roster_id).c_str(), vz::LogText(session.id).c_str(), lag->second.skipped);
     lagging_.erase(lag);
     StartReplay(session, member, since);
   }
@@ -135,7 +136,7 @@ class SharingServerRole : public SessionRole {
     UnknownFieldSet message;
     if (size > static_cast<size_t>(INT32_MAX) || !message.ParseFromArray(data, static_cast<int>(size))) {
       VZ_LOG_ERROR("member %s sent %zu bytes that are not a sharing message; dropped",
-                   member.join.roster_id.c_str(), size);
+                   vz::LogText(member.join.roster_id).c_str(), size);
       return false;
     }
     const uint64_t type = Varint(message, kFieldType);
@@ -148,7 +149,7 @@ class SharingServerRole : public SessionRole {
       carried = Serialized(message);
       if (stowaway_commands_++ % 1000 == 0) {
         VZ_LOG_ERROR("member %s sent a command inside a sharing message of type %llu; relayed without it (%llu so "
-                     "far)", member.join.roster_id.c_str(), static_cast<unsigned long long>(type),
+                     "far)", vz::LogText(member.join.roster_id).c_str(), static_cast<unsigned long long>(type),
                      static_cast<unsigned long long>(stowaway_commands_));
       }
     }
@@ -159,7 +160,7 @@ class SharingServerRole : public SessionRole {
       case kLeave:
       case kKeepAlive: return false;
       case kServerDisconnect:
-        VZ_LOG_ERROR("member %s sent a server's message; dropped", member.join.roster_id.c_str());
+        VZ_LOG_ERROR("member %s sent a server's message; dropped", vz::LogText(member.join.roster_id).c_str());
         return false;
       case kCreateCaches:
       case kCreateBlocks:
@@ -167,9 +168,11 @@ class SharingServerRole : public SessionRole {
       case kCreateMouseInfo:
         if (!IsPresenter(member)) {
           if (refused_records_++ % 1000 == 0) {
-            VZ_LOG_ERROR("member %s is not the presenter of session %s and sent a presenter's message of type "
-                         "%llu; dropped (%llu so far)", member.join.roster_id.c_str(), session.id.c_str(),
-                         static_cast<unsigned long long>(type), static_cast<unsigned long long>(refused_records_));
+            VZ_LOG_ERROR(
+                "member %s is not the presenter of session %s and sent a presenter's message of type "
+                "%llu; dropped (%llu so far)",
+                vz::LogText(member.join.roster_id).c_str(), vz::LogText(session.id).c_str(),
+                static_cast<unsigned long long>(type), static_cast<unsigned long long>(refused_records_));
           }
           return false;
         }
@@ -183,9 +186,11 @@ class SharingServerRole : public SessionRole {
       case kCommand: return Command(session, member, message);
       default:
         if (undefined_types_++ % 1000 == 0) {
-          VZ_LOG_ERROR("member %s sent a sharing message of type %llu, which the protocol does not define; "
-                       "dropped (%llu so far)", member.join.roster_id.c_str(), static_cast<unsigned long long>(type),
-                       static_cast<unsigned long long>(undefined_types_));
+          VZ_LOG_ERROR(
+              "member %s sent a sharing message of type %llu, which the protocol does not define; "
+              "dropped (%llu so far)",
+              vz::LogText(member.join.roster_id).c_str(), static_cast<unsigned long long>(type),
+              static_cast<unsigned long long>(undefined_types_));
         }
         return false;
     }
@@ -254,7 +259,7 @@ class SharingServerRole : public SessionRole {
   void CountDrawnFieldsRemoved(const Member& member) {
     if (refused_records_++ % 1000 == 0) {
       VZ_LOG_ERROR("member %s is not the presenter and sent caches, blocks, a sharing info or a cursor inside "
-                   "another message; relayed without them (%llu so far)", member.join.roster_id.c_str(),
+                   "another message; relayed without them (%llu so far)", vz::LogText(member.join.roster_id).c_str(),
                    static_cast<unsigned long long>(refused_records_));
     }
   }
@@ -276,7 +281,7 @@ class SharingServerRole : public SessionRole {
     SharedPayload relayed = payload;
     if (HasField(message, kFieldCode)) {
       VZ_LOG_ERROR("member %s sent a code, which only the server sends; relayed without it",
-                   from.join.roster_id.c_str());
+                   vz::LogText(from.join.roster_id).c_str());
       UnknownFieldSet stripped;
       stripped.MergeFrom(message);
       stripped.DeleteByNumber(kFieldCode);
@@ -317,7 +322,7 @@ class SharingServerRole : public SessionRole {
   bool Command(Session& session, Member& from, const UnknownFieldSet& message) {
     UnknownFieldSet command;
     if (!MergedSubmessage(message, kFieldCommand, &command)) {
-      VZ_LOG_ERROR("member %s sent a command that cannot be read; dropped", from.join.roster_id.c_str());
+      VZ_LOG_ERROR("member %s sent a command that cannot be read; dropped", vz::LogText(from.join.roster_id).c_str());
       return false;
     }
     const std::vector<const std::string*> addressees = Submessages(command, kCommandDstRosterId);
@@ -399,20 +404,20 @@ class SharingServerRole : public SessionRole {
       // Presenting is the role the member joined with (its credential's,
       // when the relay has a meeting secret), never taken by asking.
       VZ_LOG_ERROR("%s asked to present in session %s but did not join as its presenter; refused",
-                   member.join.roster_id.c_str(), session.id.c_str());
+                   vz::LogText(member.join.roster_id).c_str(), vz::LogText(session.id).c_str());
       Answer(member, session, kStart, kCodeError);
       return false;
     }
     if (presenter_ != nullptr && presenter_ != &member) {
-      VZ_LOG_ERROR("%s asked to present in session %s, where %s presents", member.join.roster_id.c_str(),
-                   session.id.c_str(), presenter_->join.roster_id.c_str());
+      VZ_LOG_ERROR("%s asked to present in session %s, where %s presents", vz::LogText(member.join.roster_id).c_str(),
+                   vz::LogText(session.id).c_str(), vz::LogText(presenter_->join.roster_id).c_str());
       Answer(member, session, kStart, kCodeAlreadyStarted);
       return false;
     }
     if (presenter_roster_ != member.join.roster_id) ForgetShared();  // a new presenter's screen
     presenter_ = &member;
     presenter_roster_ = member.join.roster_id;
-    VZ_LOG("%s presents in session %s", member.join.roster_id.c_str(), session.id.c_str());
+    VZ_LOG("%s presents in session %s", vz::LogText(member.join.roster_id).c_str(), vz::LogText(session.id).c_str());
     Answer(member, session, kStart, kCodeSuccess);
     return false;
   }
@@ -485,7 +490,8 @@ class SharingServerRole : public SessionRole {
 
   bool Stop(Session& session, Member& member) {
     if (!IsPresenter(member)) return false;
-    VZ_LOG("%s stopped presenting in session %s", member.join.roster_id.c_str(), session.id.c_str());
+    VZ_LOG("%s stopped presenting in session %s", vz::LogText(member.join.roster_id).c_str(),
+           vz::LogText(session.id).c_str());
     presenter_ = nullptr;
     presenter_roster_.clear();
     ForgetShared();

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/log_text.h"
 #include "common/trace_client.h"
 #include "common/transport_records.h"
 #include "contracts/av_roster_change.h"
@@ -128,7 +129,9 @@ class VideoServerRole : public SessionRole {
         }
       }
     }
-    if (!spotlight_.empty()) SendCommand(member, Out().Varint(kFieldType, kSetSpotlight).Text(kFieldRosterId, spotlight_));
+    if (!spotlight_.empty()) {
+      SendCommand(member, Out().Varint(kFieldType, kSetSpotlight).Text(kFieldRosterId, spotlight_));
+    }
   }
 
   void OnLeaving(Session& session, Member& member) override {
@@ -148,14 +151,15 @@ class VideoServerRole : public SessionRole {
   bool OnCommand(Session& session, Member& member, const uint8_t* record, size_t size) override {
     const int kind = size < 2 ? -1 : vz::Load16(record);
     if (kind != kCommandRecordKind) {
-      VZ_LOG_ERROR("member %s sent a command record of kind %d; dropped", member.join.roster_id.c_str(), kind);
+      VZ_LOG_ERROR("member %s sent a command record of kind %d; dropped", vz::LogText(member.join.roster_id).c_str(),
+                   kind);
       return false;
     }
     UnknownFieldSet message;
     if (size - 2 > static_cast<size_t>(INT32_MAX) ||
         !message.ParseFromArray(record + 2, static_cast<int>(size - 2))) {
       VZ_LOG_ERROR("member %s sent %zu bytes that are not a signalling message; dropped",
-                   member.join.roster_id.c_str(), size - 2);
+                   vz::LogText(member.join.roster_id).c_str(), size - 2);
       return false;
     }
     const std::string& me = member.join.roster_id;
@@ -168,8 +172,11 @@ class VideoServerRole : public SessionRole {
         state.status = type == kStartVideo ? 1 : 0;
         uint64_t size_type = 0;
         if (FindVarint(message, kFieldVideoType, &size_type)) state.video_type = static_cast<uint32_t>(size_type);
-        if (!named.empty() && named != me) VZ_LOG("%s announced its video as \"%s\"", me.c_str(), named.c_str());
-        VZ_LOG("%s %s its video (size %u)", me.c_str(), type == kStartVideo ? "starts" : "stops", state.video_type);
+        if (!named.empty() && named != me) {
+          VZ_LOG("%s announced its video as \"%s\"", vz::LogText(me).c_str(), vz::LogText(named).c_str());
+        }
+        VZ_LOG("%s %s its video (size %u)", vz::LogText(me).c_str(), type == kStartVideo ? "starts" : "stops",
+               state.video_type);
         Out notice;
         notice.Varint(kFieldType, type).Text(kFieldRosterId, me).Varint(kFieldStatus, state.status);
         if (type == kStartVideo) notice.Varint(kFieldVideoType, state.video_type);
@@ -204,7 +211,7 @@ class VideoServerRole : public SessionRole {
         return false;
       default:
         VZ_LOG_ERROR("member %s sent a signalling message of type %llu, which a server does not take; dropped",
-                     me.c_str(), static_cast<unsigned long long>(type));
+                     vz::LogText(me).c_str(), static_cast<unsigned long long>(type));
         return false;
     }
   }
@@ -229,7 +236,8 @@ class VideoServerRole : public SessionRole {
     }
     if (!feedback) return true;
     if (targets.empty()) {
-      VZ_LOG("member %s sent feedback about a stream nobody here sends; dropped", member.join.roster_id.c_str());
+      VZ_LOG("member %s sent feedback about a stream nobody here sends; dropped",
+             vz::LogText(member.join.roster_id).c_str());
     }
     for (Member* target : targets) hub_.SendMedia(*target, FrameKind::kRtcp, record, size);
     return false;
@@ -285,7 +293,7 @@ class VideoServerRole : public SessionRole {
         if (size == kNoVideoType) continue;  // "none" is no subscription
         if (!MaySubscribe(session, subscriber, target)) continue;
         subscriptions_[target][subscriber] = size;
-        VZ_LOG("%s subscribes %s at size %u%s", subscriber.c_str(), target.c_str(), size,
+        VZ_LOG("%s subscribes %s at size %u%s", vz::LogText(subscriber).c_str(), vz::LogText(target).c_str(), size,
                Present(session, target) ? "" : " (not here yet)");
         SendToRoster(session, target, Subscription(kSubscribe, subscriber, target, size));
         continue;
@@ -299,7 +307,7 @@ class VideoServerRole : public SessionRole {
       if (subscribers->second.empty()) subscriptions_.erase(subscribers);
       const auto count = subscription_counts_.find(subscriber);
       if (count != subscription_counts_.end() && --count->second == 0) subscription_counts_.erase(count);
-      VZ_LOG("%s unsubscribes %s", subscriber.c_str(), target.c_str());
+      VZ_LOG("%s unsubscribes %s", vz::LogText(subscriber).c_str(), vz::LogText(target).c_str());
       SendToRoster(session, target, Subscription(kUnsubscribe, subscriber, target, was));
     }
   }
@@ -317,7 +325,7 @@ class VideoServerRole : public SessionRole {
     if (count == 0) subscription_counts_.erase(subscriber);
     if (subscriptions_refused_++ % 1000 == 0) {
       VZ_LOG_ERROR("%s asked for a subscription beyond its %zu, or to a roster id of %zu bytes; refused (%llu so far)",
-                   subscriber.c_str(), kMaxSubscriptionsPerMember, target.size(),
+                   vz::LogText(subscriber).c_str(), kMaxSubscriptionsPerMember, target.size(),
                    static_cast<unsigned long long>(subscriptions_refused_));
     }
     return false;
@@ -330,8 +338,9 @@ class VideoServerRole : public SessionRole {
       if ((!roster.empty() && other->join.roster_id == roster) || (ssrc != 0 && other->ssrc == ssrc)) sender = other;
     }
     if (sender == nullptr) {
-      VZ_LOG("%s asked for a key frame of %s (ssrc %llu), who is not here", requester.join.roster_id.c_str(),
-             roster.c_str(), static_cast<unsigned long long>(ssrc));
+      VZ_LOG("%s asked for a key frame of %s (ssrc %llu), who is not here",
+             vz::LogText(requester.join.roster_id).c_str(), vz::LogText(roster).c_str(),
+             static_cast<unsigned long long>(ssrc));
       return;
     }
     // A picture-loss indication, as the sender's engine reads one: a record
