@@ -9,6 +9,7 @@
 #include "outside/vzwire/relay/member_credential.h"
 #include "outside/vzwire/relay/raw_member_testlib.h"
 #include "outside/vzwire/relay/relay_process_testlib.h"
+#include "outside/vzwire/relay/token_join_testlib.h"
 
 namespace {
 
@@ -19,8 +20,7 @@ using namespace vzrelay_test;  // the raw member, the relay process and the reco
 
 // A video join of meet-1 under the test relay's secret.
 vzrelay::JoinRequest VideoJoin(const std::string& roster, uint32_t previous_ssrc = 0) {
-  vzrelay::JoinRequest join = PlainJoin(roster, kVideo, "meet-1", "meet-1");
-  join.token = Token(roster, MemberRole::kAttendee);
+  vzrelay::JoinRequest join = Joining(kVideo, roster, Token(roster, MemberRole::kAttendee));
   join.previous_ssrc = previous_ssrc;
   return join;
 }
