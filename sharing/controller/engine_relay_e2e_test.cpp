@@ -186,6 +186,8 @@ TEST_F(EngineRelayTest, AnAttendeesMessageLeavesThePresentersScreenItsOwn) {
     tiles.inner = sink;
     return DSCreateTpInstance(&tiles);
   };
+  // Its calls are checked for their thread as the rig checks the presenter's.
+  attendee.after_call = [&attendee](const std::string&) { attendee.Check(); };
   attendee.engine = new CEnginController(&attendee, options);
   clients_.push_back(&attendee);
   DSSessionConfig attendee_config = RelayConfig(relay.Port(), u"bob", false);

@@ -51,14 +51,23 @@ Frame JoinFrame(uint8_t type, const std::string& id, const std::string& token, u
   return {FrameKind::kJoin, EncodeJoinRequest(join)};
 }
 
-uint32_t ConfirmedSsrc(const FakeLink& link) {
-  const auto confirms = link.Of(FrameKind::kJoinConfirm);
-  if (confirms.empty()) return 0;
-  PayloadReader reader(confirms.back().payload.data(), confirms.back().payload.size());
+// What the link's last join confirm said: its SSRC and the members it
+// counted; zeros without a confirm.
+struct Confirm {
   uint32_t ssrc = 0;
-  reader.GetU32(&ssrc);
-  return ssrc;
+  uint32_t members = 0;
+};
+Confirm LastConfirm(const FakeLink& link) {
+  Confirm confirm;
+  const auto confirms = link.Of(FrameKind::kJoinConfirm);
+  if (confirms.empty()) return confirm;
+  PayloadReader reader(confirms.back().payload.data(), confirms.back().payload.size());
+  reader.GetU32(&confirm.ssrc);
+  reader.GetU32(&confirm.members);
+  return confirm;
 }
+
+uint32_t ConfirmedSsrc(const FakeLink& link) { return LastConfirm(link).ssrc; }
 
 // An RTP record of a packet of stream `ssrc` that is all header.
 std::vector<uint8_t> RtpRecordFrom(uint32_t ssrc) {
@@ -127,17 +136,6 @@ Frame VideoJoin(const std::string& meeting, const std::string& id, const std::st
   return {FrameKind::kJoin, EncodeJoinRequest(join)};
 }
 
-// The members a join confirm counted, 0 without a confirm.
-uint32_t ConfirmedMembers(const FakeLink& link) {
-  const auto confirms = link.Of(FrameKind::kJoinConfirm);
-  if (confirms.empty()) return 0;
-  PayloadReader reader(confirms.back().payload.data(), confirms.back().payload.size());
-  uint32_t ssrc = 0, members = 0;
-  reader.GetU32(&ssrc);
-  reader.GetU32(&members);
-  return members;
-}
-
 // Session ids repeat across meetings (a video session's id is its
 // meeting's), and so do roster ids: each meeting's members join a session
 // of their own whichever meeting opened the id first, what one sends stays
@@ -153,8 +151,8 @@ TEST(MeetingHubTest, ASessionIdOpenedByAnotherMeetingLeavesAMeetingItsOwnSession
   const MemberId ia = hub.Connect(&of_a), ib = hub.Connect(&of_b);
   hub.OnFrame(ia, VideoJoin("meet-A", "meet-B", "r1", token("meet-A")));
   hub.OnFrame(ib, VideoJoin("meet-B", "meet-B", "r1", token("meet-B")));
-  EXPECT_EQ(ConfirmedMembers(of_a), 1u);
-  EXPECT_EQ(ConfirmedMembers(of_b), 1u) << "meeting B's member joined A's session, or was refused";
+  EXPECT_EQ(LastConfirm(of_a).members, 1u);
+  EXPECT_EQ(LastConfirm(of_b).members, 1u) << "meeting B's member joined A's session, or was refused";
   Session* own = hub.FindSession(2, "meet-B", "meet-B");
   ASSERT_NE(own, nullptr);
   EXPECT_NE(hub.FindSession(2, "meet-A", "meet-B"), own);
@@ -170,7 +168,7 @@ TEST(MeetingHubTest, ASessionIdOpenedByAnotherMeetingLeavesAMeetingItsOwnSession
   EXPECT_EQ(hub.FindSession(2, "meet-B", "meet-B"), nullptr);
   ASSERT_NE(hub.FindSession(2, "meet-A", "meet-B"), nullptr);
   hub.OnFrame(hub.Connect(&of_b_again), VideoJoin("meet-B", "meet-B", "r1", token("meet-B")));
-  EXPECT_EQ(ConfirmedMembers(of_b_again), 1u);
+  EXPECT_EQ(LastConfirm(of_b_again).members, 1u);
   EXPECT_EQ(hub.SessionsNamed(2, "meet-B").size(), 2u);
 
   // Where the first member sets the token, it sets its own meeting's.
@@ -178,8 +176,8 @@ TEST(MeetingHubTest, ASessionIdOpenedByAnotherMeetingLeavesAMeetingItsOwnSession
   FakeLink first, other_meeting;
   open.OnFrame(open.Connect(&first), VideoJoin("meet-A", "v", "r1", "one"));
   open.OnFrame(open.Connect(&other_meeting), VideoJoin("meet-B", "v", "r1", "two"));
-  EXPECT_EQ(ConfirmedMembers(first), 1u);
-  EXPECT_EQ(ConfirmedMembers(other_meeting), 1u);
+  EXPECT_EQ(LastConfirm(first).members, 1u);
+  EXPECT_EQ(LastConfirm(other_meeting).members, 1u);
 }
 
 TEST(MeetingHubTest, MalformedOrMisplacedFramesCloseThatMemberOnly) {

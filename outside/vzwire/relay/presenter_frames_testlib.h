@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -52,7 +51,6 @@ class FrameWriter {
             !presenter_->Send(Block(7, frame % 50 + 1, frame))) {
           return;
         }
-        written_ = frame;
         if (vz::MonotonicMs() >= next_ping) {
           next_ping += 1000;
           if (!presenter_->client.Send(vzrelay::FrameKind::kPing, PingPayload(static_cast<uint32_t>(frame)))) {
@@ -68,7 +66,6 @@ class FrameWriter {
   void Join() {
     if (thread_.joinable()) thread_.join();
   }
-  uint64_t Written() const { return written_.load(); }
   // How late the writer woke from its pauses, in all, before it wrote
   // frame `frame`; after Join only.
   uint64_t LateBeforeMs(uint64_t frame) const { return late_before_[std::min(frame, late_before_.size() - 1)]; }
@@ -78,7 +75,6 @@ class FrameWriter {
   const uint64_t frames_;
   std::vector<uint64_t> late_before_;  // the writer's until Join
   std::thread thread_;
-  std::atomic<uint64_t> written_{0};
 };
 
 // The gaps between the blocks an honest attendee gets while the presenter

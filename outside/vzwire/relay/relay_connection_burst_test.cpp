@@ -22,6 +22,7 @@
 
 #include "outside/vzwire/relay/raw_member_testlib.h"
 #include "outside/vzwire/relay/relay_process_testlib.h"
+#include "outside/vzwire/relay/token_join_testlib.h"
 
 namespace {
 
@@ -148,9 +149,8 @@ struct JoinOutcome {
 };
 
 JoinOutcome JoinAsTheTransportDoes(uint16_t port, const std::string& roster, uint64_t budget_ms) {
-  vzrelay::JoinRequest join = PlainJoin(roster, kVideo, "v-1");
-  join.token = Token(roster, MemberRole::kAttendee);
-  const std::vector<uint8_t> request = vzrelay::EncodeJoinRequest(join);
+  const std::vector<uint8_t> request =
+      vzrelay::EncodeJoinRequest(Joining(kVideo, roster, Token(roster, MemberRole::kAttendee), false, "meet-1", "v-1"));
   JoinOutcome outcome;
   const uint64_t asked = vz::MonotonicMs();
   int backoff_ms = 100;

@@ -16,6 +16,7 @@
 #include "outside/vzwire/relay/presenter_frames_testlib.h"
 #include "outside/vzwire/relay/raw_member_testlib.h"
 #include "outside/vzwire/relay/relay_process_testlib.h"
+#include "outside/vzwire/relay/token_join_testlib.h"
 
 namespace {
 
@@ -25,9 +26,7 @@ using namespace vzrelay_test;  // the raw member, the relay process and the mess
 
 // A join of session ds-1 with the member token of `roster` in `role`.
 vzrelay::JoinRequest TokenJoin(const std::string& roster, MemberRole role) {
-  vzrelay::JoinRequest join = PlainJoin(roster, kSharing, "ds-1", "meet-1", role == MemberRole::kPresenter);
-  join.token = Token(roster, role);
-  return join;
+  return Joining(kSharing, roster, Token(roster, role), role == MemberRole::kPresenter);
 }
 
 // Attendee tokens that take turns opening a new connection every `every_ms`

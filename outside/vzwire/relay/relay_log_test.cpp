@@ -11,6 +11,7 @@
 #include "outside/vzwire/relay/member_credential.h"
 #include "outside/vzwire/relay/raw_member_testlib.h"
 #include "outside/vzwire/relay/relay_process_testlib.h"
+#include "outside/vzwire/relay/token_join_testlib.h"
 #include "platform/file_system.h"
 
 namespace {
@@ -48,13 +49,6 @@ bool StartsAsALogLine(const std::string& line, int pid) {
          line.compare(23, std::to_string(pid).size() + 2, " [" + std::to_string(pid)) == 0;
 }
 
-vzrelay::JoinRequest Joining(uint8_t type, const std::string& session, const std::string& meeting,
-                             const std::string& roster, const std::string& token) {
-  vzrelay::JoinRequest join = PlainJoin(roster, type, session, meeting);
-  join.token = token;
-  return join;
-}
-
 // Joins and expects a refusal.
 void Refused(uint16_t port, const vzrelay::JoinRequest& join) {
   RawMember member;
@@ -68,12 +62,12 @@ TEST(RelayLogTest, IdsThatHoldLineEndsOrNulsStayInsideTheirLines) {
   const uint16_t port = secret.Port();
   const int pid = secret.relay.Pid();
   const std::string forged = "\r\n1999-09-09 09:09:09.999 [" + std::to_string(pid) + ":1] a line of its own";
-  Refused(port, Joining(9, "s1" + forged, "meet-1", "r", ""));                               // unknown type
-  Refused(port, Joining(kVideo, "meet-1" + forged, "meet-1", "mallory" + forged, "wrong"));  // wrong token
+  Refused(port, Joining(9, "r", "", false, "meet-1", "s1" + forged));                               // unknown type
+  Refused(port, Joining(kVideo, "mallory" + forged, "wrong", false, "meet-1", "meet-1" + forged));  // wrong token
   // Meetings "B" and "B\0", each with its own good token.
   RawMember b, b_nul;
-  ASSERT_TRUE(b.Join(port, Joining(kVideo, "B", "B", "alice", Token("alice", MemberRole::kAttendee, "B"))));
-  ASSERT_TRUE(b_nul.Join(port, Joining(kVideo, "B\0"s, "B\0"s, "alice", Token("alice", MemberRole::kAttendee, "B\0"s))));
+  ASSERT_TRUE(b.Join(port, Joining(kVideo, "alice", Token("alice", MemberRole::kAttendee, "B"), false, "B")));
+  ASSERT_TRUE(b_nul.Join(port, Joining(kVideo, "alice", Token("alice", MemberRole::kAttendee, "B\0"s), false, "B\0"s)));
   ASSERT_TRUE(b_nul.Synced());
 
   const std::string log = RelayLog(secret.relay);
@@ -95,18 +89,18 @@ TEST(RelayLogTest, AFloodOfJoinsWithoutATokenNeitherWrapsTheLogNorErasesWhatCame
   // What came just before: an honest member's join, and a good credential
   // refused its fifth session.
   RawMember alice;
-  ASSERT_TRUE(alice.Join(port, Joining(kVideo, "meet-1", "meet-1", "alice", Token("alice", MemberRole::kAttendee))));
+  ASSERT_TRUE(alice.Join(port, Joining(kVideo, "alice", Token("alice", MemberRole::kAttendee))));
   std::vector<RawMember> sessions(4);
   for (size_t i = 0; i < sessions.size(); ++i) {
-    ASSERT_TRUE(sessions[i].Join(port, Joining(kSharing, "ds-" + std::to_string(i), "meet-1", "bob",
-                                               Token("bob", MemberRole::kAttendee))));
+    ASSERT_TRUE(sessions[i].Join(port, Joining(kSharing, "bob", Token("bob", MemberRole::kAttendee), false, "meet-1",
+                                               "ds-" + std::to_string(i))));
   }
-  Refused(port, Joining(kSharing, "ds-fifth", "meet-1", "bob", Token("bob", MemberRole::kAttendee)));
+  Refused(port, Joining(kSharing, "bob", Token("bob", MemberRole::kAttendee), false, "meet-1", "ds-fifth"));
   const size_t before = RelayLog(secret.relay).size();
 
   for (int i = 0; i < 3000; ++i) {
     RawMember nobody;
-    ASSERT_FALSE(nobody.Join(port, Joining(kVideo, "meet-1", "meet-1", "n" + std::to_string(i), "")));
+    ASSERT_FALSE(nobody.Join(port, Joining(kVideo, "n" + std::to_string(i), "")));
     ASSERT_EQ(nobody.refused, 401u) << "join " << i;
   }
   ASSERT_TRUE(alice.Synced());

@@ -17,6 +17,7 @@
 #include "outside/vzwire/relay/member_credential.h"
 #include "outside/vzwire/relay/raw_member_testlib.h"
 #include "outside/vzwire/relay/relay_process_testlib.h"
+#include "outside/vzwire/relay/token_join_testlib.h"
 
 namespace {
 
@@ -24,17 +25,6 @@ using vzrelay::MemberRole;
 using namespace vzrelay_test;  // the raw member, the relay process and the messages they send
 
 constexpr char kPlainToken[] = "VDS meet-1:tok";
-
-// A join of `meeting` (by default meet-1) with `token`, into `session` (by
-// default ds-1 for sharing, the meeting's id for video).
-vzrelay::JoinRequest Joining(uint8_t type, const std::string& roster, const std::string& token,
-                             bool presenter = false, const std::string& meeting = "meet-1",
-                             const std::string& session = "") {
-  vzrelay::JoinRequest join = PlainJoin(roster, type, !session.empty() ? session : type == kSharing ? "ds-1" : meeting,
-                                        meeting, presenter);
-  join.token = token;
-  return join;
-}
 
 // A block at `position` showing cache 1.
 void AddBlock(DsData* message, uint64_t position) { vzrelay_test::AddBlock(message, position, position, 1, 1); }

@@ -9,6 +9,7 @@
 #include "outside/vzwire/relay/member_credential.h"
 #include "outside/vzwire/relay/raw_member_testlib.h"
 #include "outside/vzwire/relay/relay_process_testlib.h"
+#include "outside/vzwire/relay/token_join_testlib.h"
 
 namespace {
 
@@ -19,8 +20,7 @@ using namespace vzrelay_test;  // the raw member, the relay process and the reco
 
 // A video join of meet-1 under the test relay's secret.
 vzrelay::JoinRequest VideoJoin(const std::string& roster, uint32_t previous_ssrc = 0) {
-  vzrelay::JoinRequest join = PlainJoin(roster, kVideo, "meet-1", "meet-1");
-  join.token = Token(roster, MemberRole::kAttendee);
+  vzrelay::JoinRequest join = Joining(kVideo, roster, Token(roster, MemberRole::kAttendee));
   join.previous_ssrc = previous_ssrc;
   return join;
 }
@@ -50,13 +50,20 @@ std::vector<std::vector<uint8_t>> RtcpBefore(RawMember& member, const std::vecto
   return before;
 }
 
-TEST(RelayRtcpTest, ABareHeaderBeforeAPacketDoesNotLetAMemberSpeakForAnother) {
-  SecretRelay relay;
-  ASSERT_TRUE(relay.Start());
-  RawMember alice, bob;
-  ASSERT_TRUE(alice.Join(relay.Port(), VideoJoin("alice")));
-  ASSERT_TRUE(bob.Join(relay.Port(), VideoJoin("bob")));
+// alice and bob in the video session of meet-1, under the relay's secret.
+class RelayRtcpTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(relay.Start());
+    ASSERT_TRUE(alice.Join(relay.Port(), VideoJoin("alice")));
+    ASSERT_TRUE(bob.Join(relay.Port(), VideoJoin("bob")));
+  }
 
+  SecretRelay relay;
+  RawMember alice, bob;
+};
+
+TEST_F(RelayRtcpTest, ABareHeaderBeforeAPacketDoesNotLetAMemberSpeakForAnother) {
   // Each packet speaks for alice; bob is the PLI's media stream, so it is
   // the one the PLI would reach. A member whose SSRC is the packet's first
   // word puts a one-word header before it.
@@ -91,12 +98,7 @@ TEST(RelayRtcpTest, ABareHeaderBeforeAPacketDoesNotLetAMemberSpeakForAnother) {
   EXPECT_TRUE(relay.relay.Stop());
 }
 
-TEST(RelayRtcpTest, AWholeCompoundOfAMembersOwnPacketsIsRelayedAsItCame) {
-  SecretRelay relay;
-  ASSERT_TRUE(relay.Start());
-  RawMember alice, bob;
-  ASSERT_TRUE(alice.Join(relay.Port(), VideoJoin("alice")));
-  ASSERT_TRUE(bob.Join(relay.Port(), VideoJoin("bob")));
+TEST_F(RelayRtcpTest, AWholeCompoundOfAMembersOwnPacketsIsRelayedAsItCame) {
   // An engine's report, description and goodbye in one compound, and its
   // picture-loss request about bob's stream without a sender.
   const std::vector<uint8_t> own = RtcpRecord(Concatenated(
