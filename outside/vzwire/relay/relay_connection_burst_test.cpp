@@ -23,6 +23,7 @@
 #include "outside/vzwire/relay/raw_member_testlib.h"
 #include "outside/vzwire/relay/relay_process_testlib.h"
 #include "outside/vzwire/relay/token_join_testlib.h"
+#include "platform/clock.h"
 
 namespace {
 
@@ -49,6 +50,20 @@ constexpr size_t kHeldPerThread = 128;
 // Two threads asking without waiting outpace even the unsanitized relay:
 // about half their attempts find the listener's queue full.
 constexpr int kFloodThreads = 2;
+// How long a burst may take to get going: far longer than a loaded,
+// sanitized relay needs, so only a relay that stalled fails the wait.
+constexpr int kBurstStartsWithinMs = 120000;
+
+// Polls `done` until it holds or `timeout_ms` passed; true when it held.
+template <typename Done>
+bool WaitFor(Done done, int timeout_ms) {
+  const uint64_t deadline = vz::MonotonicMs() + static_cast<uint64_t>(timeout_ms);
+  while (!done()) {
+    if (vz::MonotonicMs() > deadline) return false;
+    vz::SleepMs(10);
+  }
+  return true;
+}
 
 // Threads asking the relay for connections until stopped.
 class ConnectionBurst {
@@ -216,7 +231,10 @@ void ExpectHonestJoinsBesideAHeldBurst(Speech speech) {
   ConnectionBurst burst(relay.Port(), Shape::kHeld, speech);
   burst.Start();
   constexpr size_t kHeldConnections = kHeldThreads * kHeldPerThread;
-  while (burst.ClosedByRelay() < kHeldConnections) vz::SleepMs(10);  // the burst is on
+  // The burst is on once the relay closed as many as it holds; a relay that
+  // never closes any fails here rather than at ctest's time-out.
+  ASSERT_TRUE(WaitFor([&] { return burst.ClosedByRelay() >= kHeldConnections; }, kBurstStartsWithinMs))
+      << "the relay closed " << burst.ClosedByRelay() << " of the burst's connections";
   const uint64_t closed_before = burst.ClosedByRelay();
   const uint64_t started = vz::MonotonicMs();
   constexpr int kHonest = 40;
@@ -255,7 +273,8 @@ void ExpectHonestMembersGetInBesideAFlood(Speech speech) {
   ASSERT_TRUE(relay.Start());
   ConnectionBurst burst(relay.Port(), Shape::kFlood, speech);
   burst.Start();
-  while (burst.Asked() < 30000) vz::SleepMs(10);  // the flood is on
+  ASSERT_TRUE(WaitFor([&] { return burst.Asked() >= 30000; }, kBurstStartsWithinMs))  // the flood is on
+      << "the flood asked for " << burst.Asked() << " connections";
   constexpr int kHonest = 10;
   const HonestJoins joins = JoinOneAfterAnother(relay.Port(), kHonest, 60000);
   const uint64_t asked = burst.Asked(), no_room = burst.FoundNoRoom();
