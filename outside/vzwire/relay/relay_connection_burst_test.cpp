@@ -53,6 +53,22 @@ constexpr int kFloodThreads = 2;
 // How long a burst may take to get going: far longer than a loaded,
 // sanitized relay needs, so only a relay that stalled fails the wait.
 constexpr int kBurstStartsWithinMs = 120000;
+// Under the sanitizers this test program's own threads (the flood's and the
+// honest member's) are slowed too: a thread descheduled between its connect
+// and its write leaves a connection that has sent nothing yet, so flood
+// connections count toward the unjoined share, and an honest join written
+// late can be closed unanswered (it then connects again and gets in).
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool kSanitized = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
+#else
+constexpr bool kSanitized = false;
+#endif
 
 // Polls `done` until it holds or `timeout_ms` passed; true when it held.
 template <typename Done>
@@ -267,7 +283,8 @@ TEST(RelayConnectionBurstTest, AHeldChurnOfTokenlessJoinsHoldsHonestJoinsUpOnlyB
 // come with their connection are never closed for the flood's connections
 // that send joins of their own; beside connections that send nothing, a
 // join closed unanswered is possible (its connection was taken before its
-// join came, and the share of connections that sent nothing passed it).
+// join came, and the share of connections that sent nothing passed it), and
+// under the sanitizers beside joins too (kSanitized).
 void ExpectHonestMembersGetInBesideAFlood(Speech speech) {
   SecretRelay relay;
   ASSERT_TRUE(relay.Start());
@@ -287,7 +304,7 @@ void ExpectHonestMembersGetInBesideAFlood(Speech speech) {
               joins.failed_connects, joins.closed_unanswered, static_cast<unsigned long long>(joins.slowest_ms));
   EXPECT_EQ(joins.confirmed, kHonest);
   EXPECT_EQ(joins.refusal, 0u);
-  if (speech == Speech::kTokenlessJoin) {
+  if (speech == Speech::kTokenlessJoin && !kSanitized) {
     EXPECT_EQ(joins.closed_unanswered, 0);
   }
   EXPECT_TRUE(relay.relay.Stop());
