@@ -475,7 +475,7 @@ void MeetingHub::EndSessionInside(Session& session, uint32_t reason, uint32_t ar
 
 void MeetingHub::Refuse(Member& member, uint32_t code, const std::string& reason, bool admitted,
                         const std::string& detail) {
-  LogBudget& log = admitted ? admitted_refusal_log_ : unproven_log_;
+  vz::LogBudget& log = admitted ? admitted_refusal_log_ : unproven_log_;
   if (log.Take(vz::MonotonicMs())) {
     VZ_LOG_ERROR("join of member %llu refused (%u): %s%s%s%s", static_cast<unsigned long long>(member.id), code,
                  vz::LogText(reason).c_str(), detail.empty() ? "" : "; ", detail.c_str(), log.LeftOutNote().c_str());

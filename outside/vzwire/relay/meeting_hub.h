@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "outside/vzwire/relay/join_request.h"
-#include "outside/vzwire/relay/log_budget.h"
+#include "common/log_budget.h"
 #include "outside/vzwire/relay/relay_frame.h"
 
 namespace vzrelay {
@@ -65,10 +65,11 @@ struct HubOptions {
   // holder cannot fill its meeting with sessions of its own.
   size_t max_sessions_per_member = 4;
   // The log's budget for lines about members that have proven nothing, and
-  // the one for refusals of good credentials (log_budget.h): this many
-  // lines at once, then one more every this many milliseconds.
-  uint32_t refusal_log_burst = kUnprovenLogBurst;
-  uint64_t refusal_log_refill_ms = kUnprovenLogRefillMs;
+  // the one for refusals of good credentials (common/log_budget.h): this
+  // many lines at once, then one more every this many milliseconds (20,
+  // then one every 15 s: 240 an hour, about 40 KB of a 256,000-byte log).
+  uint32_t refusal_log_burst = 20;
+  uint64_t refusal_log_refill_ms = 15000;
 };
 
 // Join refusal codes (FrameKind::kJoinRefused).
@@ -226,7 +227,7 @@ class MeetingHub {
   // The budget of log lines about connections that have proven nothing
   // (joins refused before a good credential, frames before a join): the
   // hub's and the server's lines about them share it.
-  LogBudget& UnprovenLog() { return unproven_log_; }
+  vz::LogBudget& UnprovenLog() { return unproven_log_; }
 
  private:
   void HandleJoin(Member& member, const Frame& frame);
@@ -261,8 +262,8 @@ class MeetingHub {
   std::vector<MemberId> dropped_;  // closed members, forgotten after the call in progress
   MemberId next_member_ = 1;
   int depth_ = 0;
-  LogBudget unproven_log_;
-  LogBudget admitted_refusal_log_;
+  vz::LogBudget unproven_log_;
+  vz::LogBudget admitted_refusal_log_;
 };
 
 }  // namespace vzrelay

@@ -4,6 +4,7 @@
 #include <new>
 #include <string>
 
+#include "common/budgeted_log.h"
 #include "common/trace_client.h"
 #include "video/engine/core/engine_clock.h"
 
@@ -305,15 +306,15 @@ void CVseEngineImp::OnKeyFrameRequest(uint32_t media_ssrc) {
     c->NoteKeyFrameRequested();
     return c->RequestKeyFrame();
   });
-  if (r != VSE_S_OK) VZ_LOG("key frame asked of ssrc %u: ret=0x%08x", media_ssrc, r);
+  if (r != VSE_S_OK) VZ_LOG_BUDGETED("key frame asked of ssrc %u: ret=0x%08x", media_ssrc, r);
 }
 
 void CVseEngineImp::OnFeedback12(uint32_t media_ssrc, const vz::rtcp::Feedback12& feedback) {
-  VZ_LOG("decoder event for ssrc %u: %u %u %u", media_ssrc, feedback.words[0], feedback.words[1], feedback.words[2]);
+  VZ_LOG_BUDGETED("decoder event for ssrc %u: %u %u %u", media_ssrc, feedback.words[0], feedback.words[1], feedback.words[2]);
 }
 
 void CVseEngineImp::OnFeedback16(uint32_t media_ssrc, const vz::rtcp::Feedback16& feedback) {
-  VZ_LOG("refresh for ssrc %u: %u %u %u %u", media_ssrc, feedback.words[0], feedback.words[1], feedback.words[2],
+  VZ_LOG_BUDGETED("refresh for ssrc %u: %u %u %u %u", media_ssrc, feedback.words[0], feedback.words[1], feedback.words[2],
          feedback.words[3]);
 }
 

@@ -10,10 +10,12 @@
 #include <thread>
 #include <vector>
 
+#include "common/log_capture_testlib.h"
 #include "video/engine/core/com_task_thread.h"
 #include "video/engine/core/engine_clock.h"
 #include "video/engine/core/engine_test_objects_testlib.h"
 #include "video/engine/core/vz_timer.h"
+#include "common/budgeted_log.h"
 #include "video/engine/send/multimedia_tick.h"
 #include "video/engine/core/vz_video_sample_allocator.h"
 #include "video/engine/send/encode_param_generator.h"
@@ -153,6 +155,28 @@ TEST_F(EngineTest, RtcpReachesTheChannelItNames) {
   listen->Release();
   first->Release();
   second->Release();
+}
+
+// A member's packets must not fill this member's log: the per-packet lines
+// (decoder events, refreshes, key-frame requests that find no stream) come
+// in a burst, then one now and then counting what was left out.
+TEST_F(EngineTest, AFloodOfAMembersFeedbackWritesABurstOfLinesNotOneAPacket) {
+  // A decoder event as a listen channel sends it: application feedback of
+  // 12 bytes naming the stream 0x300.
+  IVideoListenChannel* listen = nullptr;
+  ASSERT_EQ(engine_->CreateVideoListenChannel(0x300, 1, 7, 1, allocator_, &listen), VSE_S_OK);
+  const uint8_t words[12] = {0, 0, 0, 5, 0, 0, 0, 6, 0, 0, 0, 7};
+  g_sink->ReportDecoderEvent(words);
+  ASSERT_EQ(transport_.rtcp.size(), 1u);
+  const std::vector<uint8_t> event = transport_.rtcp[0];
+  vz::LogLineCapture log;
+  for (int i = 0; i < 5000; ++i) {
+    ASSERT_EQ(engine_->InputRtcpPacket(event.data(), static_cast<int32_t>(event.size()), 0), VSE_S_OK);
+  }
+  const size_t lines = log.Count("decoder event for ssrc 768");
+  EXPECT_GE(lines, 1u);
+  EXPECT_LE(lines, static_cast<size_t>(vz::kBudgetedLogBurst));
+  listen->Release();
 }
 
 TEST_F(EngineTest, SourceChannelsByKeyWithByeAndPeriodicReports) {

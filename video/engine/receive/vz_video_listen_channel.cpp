@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "common/budgeted_log.h"
 #include "common/trace_client.h"
 #include "platform/big_endian.h"
 #include "video/engine/core/engine_clock.h"
@@ -519,12 +520,12 @@ void CVzVideoListenChannel::OnNalUnit(std::unique_ptr<CVseRtpPacket> packet) {
     if (length <= 4) return;
     const int tid = NalTemporalId(payload, length);
     if ((drop_t1_ && tid >= 1) || (drop_t2_ && tid >= 2)) {
-      VZ_LOG("packet dropped!! Temporal_id = %d. T1/T2 drop is enabled!", tid);
+      VZ_LOG_BUDGETED("packet dropped!! Temporal_id = %d. T1/T2 drop is enabled!", tid);
       ++dropped_layers_;
       return;
     }
   }
-  if (length > 4 && (payload[4] & 0x1F) == 6) VZ_LOG("Received a SSEI layer, time_stamp=%u", packet->timestamp());
+  if (length > 4 && (payload[4] & 0x1F) == 6) VZ_LOG_BUDGETED("Received a SSEI layer, time_stamp=%u", packet->timestamp());
   int length_now = length;
   if (!TransformPayload(&payload, &length_now)) return;
   const uint32_t key = packet->timestamp() / 90;
@@ -637,7 +638,7 @@ int32_t CVzVideoListenChannel::PopFrame(const EncodedFrame& frame) {
   for (const Layer& layer : frame.layers) {
     const auto size = static_cast<size_t>(layer.payload->length());
     if (size <= 4) {
-      VZ_LOG("SrcLen>4");
+      VZ_LOG_BUDGETED("SrcLen>4");
       continue;
     }
     if (used + size > decode_buffer_.size()) return -1;

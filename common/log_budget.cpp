@@ -1,8 +1,8 @@
-#include "outside/vzwire/relay/log_budget.h"
+#include "common/log_budget.h"
 
 #include <algorithm>
 
-namespace vzrelay {
+namespace vz {
 
 LogBudget::LogBudget(uint32_t burst, uint64_t refill_ms)
     : burst_(std::max<uint32_t>(burst, 1)), refill_ms_(std::max<uint64_t>(refill_ms, 1)), lines_(burst_) {}
@@ -30,4 +30,4 @@ std::string LogBudget::LeftOutNote() const {
   return " (" + std::to_string(reported_) + " more like it left out of the log before this one)";
 }
 
-}  // namespace vzrelay
+}  // namespace vz

@@ -1,25 +1,20 @@
 #pragma once
-// A budget of log lines for what members can make the relay write without
-// proving anything (a join without a good token, frames before a join), so
-// that a flood of them never wraps the log over what came before: up to
-// `burst` lines at once, then one more for every `refill_ms`. A line past the
-// budget is left out and counted; the next line written says how many were
-// left out before it.
+// A budget of log lines for what another party can make a program write as
+// often as it likes (a relay's refused joins, a member's packets in a video
+// engine), so that a flood of them never wraps the log over what came
+// before: up to `burst` lines at once, then one more for every `refill_ms`.
+// A line past the budget is left out and counted; the next line written
+// says how many were left out before it.
 //
-// Threads: not thread-safe; the relay's loop.
+// Threads: not thread-safe; its owner serializes the calls.
 #include <cstdint>
 #include <string>
 
-namespace vzrelay {
-
-// What the relay allows itself for each kind of such lines: 20 at once, then
-// one every 15 s (240 an hour, about 40 KB of a 256,000-byte log).
-constexpr uint32_t kUnprovenLogBurst = 20;
-constexpr uint64_t kUnprovenLogRefillMs = 15000;
+namespace vz {
 
 class LogBudget {
  public:
-  LogBudget(uint32_t burst = kUnprovenLogBurst, uint64_t refill_ms = kUnprovenLogRefillMs);
+  LogBudget(uint32_t burst, uint64_t refill_ms);
 
   // True when a line may be written at `now_ms` (a monotonic clock); the
   // lines left out since the last one written are then in LeftOut() until
@@ -39,4 +34,4 @@ class LogBudget {
   uint64_t reported_ = 0;     // left out before the last line written
 };
 
-}  // namespace vzrelay
+}  // namespace vz

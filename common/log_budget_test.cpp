@@ -1,10 +1,10 @@
-#include "outside/vzwire/relay/log_budget.h"
+#include "common/log_budget.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 
-namespace vzrelay {
+namespace vz {
 namespace {
 
 TEST(LogBudgetTest, ABurstThenOneLineEachRefillAndTheNextLineCountsThoseLeftOut) {
@@ -39,4 +39,4 @@ TEST(LogBudgetTest, AFloodAtAnyPaceWritesNoMoreThanTheBurstAndOneLinePerRefill) 
 }
 
 }  // namespace
-}  // namespace vzrelay
+}  // namespace vz
