@@ -12,6 +12,7 @@ namespace {
 constexpr size_t kMaxUnreadLines = 200000;
 // "2026-12-10 06:49:13.441": the log's time stamp, which sorts as text.
 constexpr size_t kStampSize = 23;
+constexpr int kPollMs = 20;
 
 std::string ReadWhole(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
@@ -40,44 +41,107 @@ std::string FirstLine(const std::string& content) {
 
 LogWatch::LogWatch(std::string path) : path_(std::move(path)) {
   const std::string content = ReadWhole(path_);
+  first_line_ = FirstLine(content);
   from_ = content.size();
-  head_ = FirstLine(content);
+  // In a file that wrapped already, the writer is just past the newest line:
+  // the last before the first whose stamp goes back.
+  size_t begin = 0;
+  size_t newest_end = 0;
+  for (size_t end = content.find('\n'); end != std::string::npos; end = content.find('\n', begin)) {
+    const std::string stamp = StampOf(content.substr(begin, end - begin));
+    begin = end + 1;
+    if (stamp.empty()) continue;
+    if (stamp < last_stamp_) {
+      from_ = newest_end;
+      wrapped_ = true;
+      break;
+    }
+    last_stamp_ = stamp;
+    newest_end = begin;
+  }
 }
 
-size_t LogWatch::TakeLines(const std::string& content, size_t from, bool stop_at_older) {
+void LogWatch::Queue(std::string line, size_t begin) {
+  if (begin == 0) first_line_ = line + '\n';
+  if (unread_.size() >= kMaxUnreadLines) unread_.pop_front();
+  unread_.push_back(std::move(line));
+}
+
+size_t LogWatch::TakeLines(const std::string& content, size_t from) {
   size_t begin = from;
   size_t taken_to = from;  // where the last queued line ends
+  // After a wrap the newest line is queued once a line after it is, or the
+  // next read finds it the same: the writer may be half-way through it (the
+  // kernel copies a write that crosses a page in pieces, and a writer can be
+  // preempted in between), and its start then runs on into the rest of the
+  // line it writes over.
+  std::string newest;
+  size_t newest_begin = 0;
+  bool newest_pending = false;
   for (size_t end = content.find('\n', begin); end != std::string::npos; end = content.find('\n', begin)) {
     std::string line = content.substr(begin, end - begin);
+    const size_t line_begin = begin;
     const std::string stamp = StampOf(line);
     begin = end + 1;
-    if (stop_at_older) {
-      // An older stamp is past the newest line. A line without one is the
-      // rest of a line written over: passed over, but the next read starts
-      // before it again, where the writer goes on.
-      if (!stamp.empty() && stamp < last_stamp_) break;
-      if (stamp.empty()) continue;
+    if (!wrapped_) {
+      if (!stamp.empty()) last_stamp_ = stamp;
+      Queue(std::move(line), line_begin);
+      taken_to = begin;
+      continue;
     }
-    if (!stamp.empty()) last_stamp_ = stamp;
-    if (unread_.size() >= kMaxUnreadLines) unread_.pop_front();
-    unread_.push_back(std::move(line));
-    taken_to = begin;
+    // An older stamp is past the newest line, and so is a line without one:
+    // the rest of a line written over, where the writer goes on. (A line
+    // without a stamp before newer ones is a read that caught the writer
+    // between two of its pieces: the next read starts there again.)
+    if (stamp.empty() || stamp < last_stamp_) break;
+    if (newest_pending) {
+      Queue(std::move(newest), newest_begin);
+      taken_to = line_begin;
+    }
+    last_stamp_ = stamp;
+    newest = std::move(line);
+    newest_begin = line_begin;
+    newest_pending = true;
+  }
+  if (newest_pending) {
+    if (held_begin_ == newest_begin && held_ == newest) {
+      taken_to = newest_begin + newest.size() + 1;
+      Queue(std::move(newest), newest_begin);
+      held_.clear();
+    } else {
+      // Read again from where it starts.
+      held_begin_ = newest_begin;
+      held_ = std::move(newest);
+      taken_to = newest_begin;
+    }
   }
   return taken_to;
 }
 
 void LogWatch::Refill() {
   const std::string content = ReadWhole(path_);
-  const std::string head = FirstLine(content);
-  const bool went_back = content.size() < from_ || (!head_.empty() && head != head_);
-  if (went_back) {
-    // What was written before the wrap and not yet taken comes first.
-    if (from_ < content.size()) TakeLines(content, static_cast<size_t>(from_), true);
-    wrapped_ = true;
+  if (content.size() < from_) {
+    // A new file in its place: read it whole.
     from_ = 0;
+    wrapped_ = false;
+    last_stamp_.clear();
+    first_line_.clear();
   }
-  head_ = head;
-  from_ = TakeLines(content, static_cast<size_t>(from_), wrapped_);
+  const uint64_t read_from = from_;
+  from_ = TakeLines(content, static_cast<size_t>(from_));
+  // The writer went back to the start when the file begins with a line not
+  // accounted for that is no older than the newest taken. (The first line
+  // alone is not enough: one caught half-written changes again when whole.)
+  const std::string first = FirstLine(content);
+  const std::string first_stamp = StampOf(first);
+  if (read_from > 0 && !first.empty() && first != first_line_ &&
+      (first_stamp.empty() || first_stamp >= last_stamp_)) {
+    // The newest line before the start was whole: the writer went on past it.
+    if (!held_.empty() && held_begin_ == from_) Queue(std::move(held_), held_begin_);
+    held_.clear();
+    wrapped_ = true;
+    from_ = TakeLines(content, 0);
+  }
   partial_.clear();
   if (!wrapped_ && from_ < content.size()) partial_ = content.substr(static_cast<size_t>(from_));
 }
@@ -104,7 +168,7 @@ bool LogWatch::Wait(const std::string& text, int timeout_ms) {
   for (;;) {
     if (Found(text)) return true;
     if (vz::MonotonicMs() >= deadline) return false;
-    vz::SleepMs(20);
+    vz::SleepMs(kPollMs);
   }
 }
 

@@ -4,11 +4,15 @@
 // does not count). The file may not exist yet when the watch begins.
 //
 // The program's log is wrapped in place: past its size limit the writer goes
-// back to the start of the file and writes over the oldest lines. The watch
-// notices when the file's first line changed, takes what was still unread
-// before the wrap, then the new lines from the start up to where the older
-// ones begin (their time stamps go back); after a wrap, lines without a time
-// stamp (the rest of a line written over) are passed over.
+// back to the start of the file and writes over the oldest lines, so the
+// newest line is where the time stamps go back, not at the file's end. The
+// watch starts where the writer is (also in a file that wrapped before the
+// watch began), takes what is still unread before a wrap, then the new lines
+// from the start up to where the older ones begin or a line without a time
+// stamp (the rest of a line written over) stands. The newest line is taken
+// once a newer one follows it or the next read finds it the same, so a line
+// caught while it is being written over an older one is taken only whole
+// (a poll later than the lines before it).
 #include <cstdint>
 #include <deque>
 #include <string>
@@ -16,7 +20,7 @@
 
 class LogWatch {
  public:
-  // Watches `path` from its present end.
+  // Watches `path` from where its writer is now.
   explicit LogWatch(std::string path);
 
   // True once `text` appears after the watch's start within the time-out
@@ -30,16 +34,19 @@ class LogWatch {
   bool Found(const std::string& text);
   // Reads the file and queues the whole lines written since the last read.
   void Refill();
-  // Queues the whole lines of `content` from `from` on; after a wrap
-  // (`stop_at_older`) stops at the first older than the last queued and
-  // passes over lines without a time stamp. Returns where it stopped.
-  size_t TakeLines(const std::string& content, size_t from, bool stop_at_older);
+  // Queues the whole lines of `content` from `from` on; after a wrap stops
+  // at the first line older than the last queued or without a time stamp.
+  // Returns where the next read goes on.
+  size_t TakeLines(const std::string& content, size_t from);
+  void Queue(std::string line, size_t begin);
 
   std::string path_;
-  uint64_t from_ = 0;       // bytes of the file already taken
-  std::string head_;        // the file's first line when last read
+  uint64_t from_ = 0;       // where the next read goes on
   bool wrapped_ = false;    // the writer went back to the start at least once
-  std::string last_stamp_;  // the time stamp of the last line queued
+  std::string last_stamp_;  // the time stamp of the newest line taken
+  std::string first_line_;  // the file's first line as last accounted for
   std::deque<std::string> unread_;
   std::string partial_;     // a line still being written, at the read end
+  std::string held_;        // after a wrap, the newest line as last read
+  size_t held_begin_ = 0;   // and where it starts
 };
