@@ -5,7 +5,11 @@
 # Inputs: VZ_BUILD_DIR, VZ_WORK_DIR, VZ_DEMO, VZ_DEMO_ARGS (a list, optional:
 # the demonstration's options after --bin and --work), VZ_DEMO_WRAPPER (a
 # list, optional: a command the demonstration runs under, which gives it its
-# display).
+# display), VZ_DEMO_TIMEOUT (seconds the demonstration may take, 150 if not
+# given).
+if(NOT VZ_DEMO_TIMEOUT)
+  set(VZ_DEMO_TIMEOUT 150)
+endif()
 file(REMOVE_RECURSE "${VZ_WORK_DIR}")
 file(MAKE_DIRECTORY "${VZ_WORK_DIR}")
 set(prefix "${VZ_WORK_DIR}/prefix")
@@ -38,7 +42,7 @@ execute_process(
   RESULT_VARIABLE result
   OUTPUT_VARIABLE output
   ERROR_VARIABLE output
-  TIMEOUT 150)
+  TIMEOUT ${VZ_DEMO_TIMEOUT})
 message("${output}")
 # The sandbox goes whatever the outcome; after a failure its files (not its
 # sockets) are kept in the work folder, inside the build.
