@@ -2,6 +2,7 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/file_system.h"
@@ -34,7 +35,12 @@ bool IsWord(const char* bytes, size_t size, const char* word) {
 }  // namespace
 
 std::string UserSettingsFilePath() {
-  const std::string folder = ConfigFolder();
+  // Taken when the crash handler is set up, in every program: a folder not
+  // there yet is not made for it (a store that writes later makes it where
+  // this path points); one that is there must be private to count.
+  std::string folder = ConfigFolderPath();
+  struct stat info {};
+  if (!folder.empty() && ::stat(folder.c_str(), &info) == 0) folder = ConfigFolder();
   return folder.empty() ? std::string() : JoinPath(folder, "settings");
 }
 

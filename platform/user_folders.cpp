@@ -97,14 +97,19 @@ std::string RuntimeFolder() {
   return PrivateFolderOrEmpty(path);
 }
 
-std::string ConfigFolder() {
+std::string ConfigFolderPath() {
   std::string base = AbsoluteEnv("XDG_CONFIG_HOME");
   if (base.empty()) {
     std::string home = HomeFolder();
     if (home.empty()) return std::string();
     base = JoinPath(home, ".config");
   }
-  return PrivateFolderOrEmpty(JoinPath(base, "velzar"));
+  return JoinPath(base, "velzar");
+}
+
+std::string ConfigFolder() {
+  const std::string path = ConfigFolderPath();
+  return path.empty() ? std::string() : PrivateFolderOrEmpty(path);
 }
 
 std::string DataFolder() {

@@ -11,6 +11,10 @@ namespace vz {
 std::string RuntimeFolder();
 // Stored settings: $XDG_CONFIG_HOME/velzar, else $HOME/.config/velzar.
 std::string ConfigFolder();
+// Where ConfigFolder() is, without making it: a reader that finds no folder
+// finds no settings, and a program that only reads (or only prints its help)
+// leaves the user's folders as they were. "" without a home folder.
+std::string ConfigFolderPath();
 // Installed programs and downloads: $XDG_DATA_HOME/velzar, else $HOME/.local/share/velzar.
 std::string DataFolder();
 

@@ -21,7 +21,7 @@ cmake --build "$build" -j "${VZ_JOBS:-$(nproc)}" --target all_fuzzers
 count=$(echo "$names" | wc -l)
 seconds=$(( budget / count ))
 [ "$seconds" -ge 10 ] || seconds=10
-echo "fuzz: $count targets, ${seconds}s each, $(nproc) at a time"
+echo "fuzz: $count targets, ${seconds}s each, ${VZ_JOBS:-$(nproc)} at a time"
 
 run_one() {
   local name=$1 corpus work
@@ -37,4 +37,4 @@ run_one() {
 }
 export -f run_one
 export build seconds
-echo "$names" | xargs -P "$(nproc)" -I{} bash -c 'run_one {}'
+echo "$names" | xargs -P "${VZ_JOBS:-$(nproc)}" -I{} bash -c 'run_one {}'

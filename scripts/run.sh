@@ -34,7 +34,8 @@
 # --language is the web page's language in the start requests (for example
 # de-de; en-us unless given): VelzarHub's windows and panels speak it.
 # Every message is printed both ways. The temporary folder (install,
-# sandboxes, logs, pictures) is removed at the end unless --keep is given.
+# sandboxes, logs, pictures) is removed at the end of a run that passed
+# unless --keep is given; a failed run keeps it and says so.
 # First the Debian packages it needs are installed where missing
 # (scripts/setup.sh: as root, or through sudo, which may ask for the
 # password). Exit 0 when the meetings passed; 2 for a wrong option; 3 when
@@ -72,15 +73,20 @@ done
 # installed programs, the sandboxes, the pictures, and the logs of the
 # demonstrations, vzrelay and the web attendee (their runtime folder).
 work=$(mktemp -d "${TMPDIR:-/tmp}/velzar-meeting.XXXXXX")
+# A failed run keeps the folder whatever --keep says: its messages name the
+# logs in it to read.
 cleanup() {
-  if [ $keep -eq 1 ]; then
+  local status=$?
+  if [ $keep -eq 1 ] || [ $status -ne 0 ]; then
+    [ $status -ne 0 ] && echo "the run failed (exit code $status); its folder is kept for the logs it names"
     echo "kept: $work (installed programs in prefix/bin, the audio meeting's logs in sandbox/run/velzar, the"
     echo "      sharing meeting's in sharing/presenter and sharing/attendee, its pictures in sharing/*.png,"
     echo "      the video meeting's in video/alice and video/bob, its pictures in video/*-pictures,"
     echo "      the demonstrations' own logs in own/velzar, the build's output in build.log)"
   else
     rm -rf "$work"
-    echo "removed the temporary folder (run with --keep to keep the installed programs and their logs)"
+    echo "removed $work with every file named above (run with --keep to keep the installed programs," \
+         "their logs and the pictures)"
   fi
 }
 trap cleanup EXIT
@@ -90,7 +96,7 @@ export XDG_RUNTIME_DIR="$work/own"
 # The build's own step counter as it goes (one line, rewritten on a terminal);
 # its whole output is in build.log, and shown when the build fails.
 echo "building the meeting's programs (vzbridge, VelzarHub and the libraries it loads, vzrelay, the"
-echo "demonstrations) into build/default; the first build on a fresh machine takes several minutes"
+echo "demonstrations) into build/default; the first build on a fresh machine takes about 15 minutes"
 show_progress() {
   if [ -t 1 ]; then
     awk '/^\[[0-9]+\/[0-9]+\]/ { printf "\r  build step %s   ", $1; fflush() } END { printf "\n" }'
@@ -99,8 +105,11 @@ show_progress() {
            if (p >= next_p) { printf "  build step %s (%d %%)\n", $1, p; fflush(); next_p = p + 10 } }'
   fi
 }
-if ! "$top/scripts/build.sh" default meeting 2>&1 | tee "$work/build.log" | show_progress; then
-  echo "the build failed; its output:" >&2
+# Besides the meeting, the tools the README names: a display under a window
+# manager, the video renderer alone, and the pictures of every window.
+if ! "$top/scripts/build.sh" default meeting vz_managed_display vz_render_demo vzpictures 2>&1 | tee "$work/build.log" |
+    show_progress; then
+  echo "the build failed; the end of its output (all of it in $work/build.log):" >&2
   tail -50 "$work/build.log" >&2
   exit 1
 fi

@@ -10,7 +10,8 @@ set -euo pipefail
 usage="usage: $0 [--help]
   Builds the default configuration (everything), the asan and tsan ones (what their tests run) under
   build/<configuration>, runs their tests, the layer check and the fuzz targets. Environment:
-  VZ_JOBS (parallel builds, default: the number of cores), VZ_FUZZ_BUDGET (CPU seconds of fuzzing
+  VZ_JOBS (how much of the machine it takes: parallel build jobs, tests ctest runs at once and fuzz
+  targets run at once; default: the number of cores; a shared machine passes VZ_JOBS=3), VZ_FUZZ_BUDGET (CPU seconds of fuzzing
   shared by all the fuzz targets, default 480), VZ_WERROR (ON). After each configuration the tests
   it skipped are counted by what they require (scripts/skipped_tests.sh); with CI=true a test skipped
   for want of a package that scripts/packages.txt installs, or without saying why, is a failure.
@@ -51,7 +52,7 @@ for config in default asan tsan; do
   # minutes under it (they run in the other two configurations).
   [ "$config" = tsan ] && select=(-L "$threaded" -LE fuzz) &&
     export GTEST_FILTER="-*DeathTest*:ReedSolomon.AnyKOfNRecoverTheSourcesInTwoThousandRandomTrials"
-  (cd "$top/build/$config" && ctest --output-on-failure -j "$(nproc)" "${select[@]}") || status=1
+  (cd "$top/build/$config" && ctest --output-on-failure -j "${VZ_JOBS:-$(nproc)}" "${select[@]}") || status=1
   echo "=== $config: built in $((built - started)) s, tested in $((SECONDS - built)) s ==="
   ci=(); [ "${CI:-}" = true ] && ci=(--ci)
   echo "=== $config: skipped ==="

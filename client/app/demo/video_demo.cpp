@@ -364,6 +364,22 @@ class VideoDemo {
                       std::to_string(left.frame_height) + "): the screen is too small for both side by side",
                   member.programs->HubLog());
     }
+    // Both panels must show whole: they are grabbed from the screen, and a
+    // panel partly off it fails every later stage with nothing to say why.
+    const vz::ScreenRect screen = ScreenBounds();
+    const bool off_screen = placed.x < screen.x || placed.y < screen.y ||
+                            placed.x + placed.width > screen.x + screen.width ||
+                            placed.y + placed.height > screen.y + screen.height;
+    if (screen.width > 0 && off_screen) {
+      return Stop(member.name + " panel",
+                  "the screen is " + std::to_string(screen.width) + "x" + std::to_string(screen.height) + ": " +
+                      member.name + "'s panel, shown at " + std::to_string(placed.x) + "," +
+                      std::to_string(placed.y) + " " + std::to_string(placed.width) + "x" +
+                      std::to_string(placed.height) + ", reaches past its edge; the meeting shows both panels side by side, so the "
+                      "screen must be at least " +
+                      std::to_string(left.frame_width + placed.frame_width) + " wide (--display or a larger screen)",
+                  member.programs->HubLog());
+    }
     std::string detail = "\"" + placed.title + "\", window 0x" + Hex(member.panel) + " asked at " + std::to_string(asked.x) + "," +
                          std::to_string(asked.y) + ", shown at " + std::to_string(placed.x) + "," +
                          std::to_string(placed.y) + " " + std::to_string(placed.width) + "x" +
@@ -527,6 +543,12 @@ class VideoDemo {
     }
     Stage(member.name + " Escape", "the full-screen window went and the panel shows again where it was");
     return true;
+  }
+
+  // The whole screen of the display (empty when it cannot be read).
+  vz::ScreenRect ScreenBounds() {
+    auto screen = vz::OpenX11ScreenSource(vz::X11ScreenOptions{display_.name(), false});
+    return screen ? screen->Bounds() : vz::ScreenRect{};
   }
 
   // The monitor a window's client area is most on; the whole screen when
