@@ -11,8 +11,16 @@
 
 namespace {
 
+int32_t WidthOf(const VzRect& rect) { return rect.right - rect.left; }
+int32_t HeightOf(const VzRect& rect) { return rect.bottom - rect.top; }
+
 uint64_t AreaOf(const VzRect& rect) {
-  return static_cast<uint64_t>(rect.right - rect.left) * static_cast<uint64_t>(rect.bottom - rect.top);
+  return static_cast<uint64_t>(WidthOf(rect)) * static_cast<uint64_t>(HeightOf(rect));
+}
+
+// The same picture at the same size: decoding one gives the other's pixels.
+bool SamePicture(const CBlockPainter::Tile& a, const CBlockPainter::Tile& b) {
+  return a.cache == b.cache && WidthOf(a.rect) == WidthOf(b.rect) && HeightOf(a.rect) == HeightOf(b.rect);
 }
 
 bool Holds(const VzRect& outer, const VzRect& inner) {
@@ -126,50 +134,41 @@ bool CBlockPainter::AnyOverlap(const std::vector<Tile>& tiles) {
   return false;
 }
 
-void CBlockPainter::PaintSharing(const std::vector<Tile>& tiles, Counts* counts) {
-  // The tiles grouped by picture and size, each group in drawing order.
+void CBlockPainter::SortByPicture(const std::vector<Tile>& tiles) {
   source_.clear();
   for (uint32_t i = 0; i < tiles.size(); ++i) {
     if (skip_[i] == 0) source_.push_back(i);
   }
-  auto image = [&tiles](uint32_t i) {
-    const VzRect& r = tiles[i].rect;
-    return std::make_tuple(tiles[i].cache, r.right - r.left, r.bottom - r.top);
-  };
   std::sort(source_.begin(), source_.end(), [&](uint32_t a, uint32_t b) {
-    const auto ia = image(a);
-    const auto ib = image(b);
-    if (std::get<0>(ia) != std::get<0>(ib)) {
-      return std::less<const CCacheEntry*>()(std::get<0>(ia), std::get<0>(ib));
+    if (!SamePicture(tiles[a], tiles[b])) {
+      if (tiles[a].cache != tiles[b].cache) return std::less<const CCacheEntry*>()(tiles[a].cache, tiles[b].cache);
+      return std::make_pair(WidthOf(tiles[a].rect), HeightOf(tiles[a].rect)) <
+             std::make_pair(WidthOf(tiles[b].rect), HeightOf(tiles[b].rect));
     }
-    if (ia != ib) return ia < ib;
     return a < b;
   });
+}
+
+void CBlockPainter::PaintSharing(const std::vector<Tile>& tiles, Counts* counts) {
+  SortByPicture(tiles);
   // No two tiles overlap: the first of a group keeps its pixels while the
   // others are copied from it, whatever the order.
   for (size_t n = 0; n < source_.size();) {
     const Tile& first = tiles[source_[n]];
     const bool painted = Decode(first);
     size_t end = n + 1;
-    while (end < source_.size() && image(source_[end]) == image(source_[n])) ++end;
+    while (end < source_.size() && SamePicture(tiles[source_[end]], first)) ++end;
     if (!painted) {
       counts->failed += static_cast<int32_t>(end - n);
       n = end;
       continue;
     }
     ++counts->decoded;
-    const VzRect& from = first.rect;
-    const size_t row_bytes = static_cast<size_t>(from.right - from.left) * 4;
-    const uint8_t* source = first.frame->BlockTarget(from);
-    counts->painted_pixels += AreaOf(from);
+    counts->painted_pixels += AreaOf(first.rect);
+    const uint8_t* source = first.frame->BlockTarget(first.rect);
     for (size_t k = n + 1; k < end; ++k) {
       const Tile& copy = tiles[source_[k]];
-      uint8_t* target = copy.frame->BlockTarget(copy.rect);
-      if (target == nullptr) continue;
-      for (int32_t y = 0; y < from.bottom - from.top; ++y) {
-        std::memcpy(target + copy.frame->Stride() * static_cast<size_t>(y),
-                    source + first.frame->Stride() * static_cast<size_t>(y), row_bytes);
-      }
+      CopyRows(source, first.frame->Stride(), copy);
       ++counts->copied;
       counts->painted_pixels += AreaOf(copy.rect);
     }
@@ -178,6 +177,14 @@ void CBlockPainter::PaintSharing(const std::vector<Tile>& tiles, Counts* counts)
 }
 
 void CBlockPainter::PaintEach(const std::vector<Tile>& tiles, uint64_t budget_pixels, Counts* counts) {
+  // Which tiles' picture a later tile names again: those are kept aside
+  // once decoded (one picture at a time), and the later tiles copy it.
+  SortByPicture(tiles);
+  again_.assign(tiles.size(), 0);
+  for (size_t n = 0; n + 1 < source_.size(); ++n) {
+    if (SamePicture(tiles[source_[n]], tiles[source_[n + 1]])) again_[source_[n]] = 1;
+  }
+  const Tile* kept = nullptr;  // whose pixels `kept_pixels_` holds
   for (size_t n = 0; n < tiles.size(); ++n) {
     if (skip_[n] != 0) continue;
     const Tile& tile = tiles[n];
@@ -187,11 +194,38 @@ void CBlockPainter::PaintEach(const std::vector<Tile>& tiles, uint64_t budget_pi
       continue;
     }
     counts->painted_pixels += area;
-    if (Decode(tile)) {
-      ++counts->decoded;
-    } else {
-      ++counts->failed;
+    const size_t row_bytes = static_cast<size_t>(WidthOf(tile.rect)) * 4;
+    if (kept != nullptr && SamePicture(*kept, tile)) {
+      CopyRows(kept_pixels_.data(), row_bytes, tile);
+      ++counts->copied;
+      continue;
     }
+    if (!Decode(tile)) {
+      ++counts->failed;
+      continue;
+    }
+    ++counts->decoded;
+    if (again_[n] == 0) continue;
+    // Taken from the frame at once, before a later tile paints over it.
+    kept_pixels_.resize(row_bytes * static_cast<size_t>(HeightOf(tile.rect)));
+    const uint8_t* from = tile.frame->BlockTarget(tile.rect);
+    for (int32_t y = 0; y < HeightOf(tile.rect); ++y) {
+      std::memcpy(kept_pixels_.data() + row_bytes * static_cast<size_t>(y),
+                  from + tile.frame->Stride() * static_cast<size_t>(y), row_bytes);
+    }
+    kept = &tile;
+  }
+  // A picture kept aside may be a whole monitor's: not held between drawings.
+  std::vector<uint8_t>().swap(kept_pixels_);
+}
+
+void CBlockPainter::CopyRows(const uint8_t* source, size_t source_stride, const Tile& to) {
+  uint8_t* target = to.frame->BlockTarget(to.rect);
+  if (target == nullptr) return;
+  const size_t row_bytes = static_cast<size_t>(WidthOf(to.rect)) * 4;
+  for (int32_t y = 0; y < HeightOf(to.rect); ++y) {
+    std::memcpy(target + to.frame->Stride() * static_cast<size_t>(y), source + source_stride * static_cast<size_t>(y),
+                row_bytes);
   }
 }
 

@@ -11,16 +11,18 @@
 //   picture named by several tiles of one size is decoded once, into the
 //   first, and copied from there into the others;
 // - when some do overlap (no honest presenter sends that), every tile is
-//   decoded on its own, in order, and the pixels painted are held to the
-//   budget given; the tiles beyond it are refused (counted for the caller's
-//   log line).
+//   painted in order, a picture named again kept aside once decoded (one
+//   at a time) and copied, and the pixels painted (decoded or copied) are
+//   held to the budget given; the tiles beyond it are refused (counted for
+//   the caller's log line).
 // Without overlaps the pixels painted are at most the frames' pixels, so
 // the budget binds only where tiles overlap.
 //
 // A tile that does not decode, or decodes to another size than its
-// rectangle, leaves its place as it was (logged); the other tiles naming
-// the same picture at that size are then left as well. A tile covered by a
-// later one whose picture then fails keeps what was there before.
+// rectangle, leaves its place as it was (logged); without overlaps the
+// other tiles naming the same picture at that size are then left as well.
+// A tile covered by a later one whose picture then fails keeps what was
+// there before.
 //
 // Works on the codec and the frames the caller lends for each call; keeps
 // its scratch lists between calls (no allocation once they have grown).
@@ -74,8 +76,13 @@ class CBlockPainter {
   bool AnyOverlap(const std::vector<Tile>& tiles);
   // Each picture once per size, copied for the other tiles (no overlaps).
   void PaintSharing(const std::vector<Tile>& tiles, Counts* counts);
-  // Each tile on its own, in order, within the budget (overlaps).
+  // Each tile in order, within the budget (overlaps).
   void PaintEach(const std::vector<Tile>& tiles, uint64_t budget_pixels, Counts* counts);
+  // Fills source_ with the tiles not skipped, by picture and size, each
+  // picture's tiles in drawing order.
+  void SortByPicture(const std::vector<Tile>& tiles);
+  // Copies packed or framed rows (`source_stride` apart) into `to`'s place.
+  static void CopyRows(const uint8_t* source, size_t source_stride, const Tile& to);
   // Decodes the tile's picture into its place; false (logged) when it did
   // not paint it.
   bool Decode(const Tile& tile);
@@ -93,4 +100,8 @@ class CBlockPainter {
   // decoded), or kNoSource.
   static constexpr uint32_t kNoSource = UINT32_MAX;
   std::vector<uint32_t> source_;
+  // Tiles whose picture a later tile names again (overlaps only), and the
+  // pixels of the one last kept aside.
+  std::vector<uint8_t> again_;
+  std::vector<uint8_t> kept_pixels_;
 };

@@ -414,26 +414,32 @@ TEST_F(FrameRebuildTest, APictureNamedByManyCellsIsDecodedOnceAndCopied) {
 }
 
 // Blocks that overlap without covering one another (no honest presenter
-// sends them) are drawn in order up to a few monitor areas; the rest are
-// refused.
+// sends them) are drawn in order up to a few monitor areas, their one
+// picture decoded once; the rest are refused.
 TEST_F(FrameRebuildTest, OverlappingBlocksPaintAFewMonitorAreasAtMost) {
   Screen screen(1, VzRect{0, 0, 256, 256});
   Share({&screen});
   auto tile = Tile(30, 9, 128, 128, 0xFF445566u);
-  Caches({tile.get()});
+  auto last = Tile(31, 10, 128, 128, 0xFF00FF00u);
+  Caches({tile.get(), last.get()});
+  constexpr uint32_t kBlocks = 2000;
   std::vector<VzObjectPtr<CKeyframeEntry>> held;
   std::vector<CKeyframeEntry*> blocks;
-  for (uint32_t i = 0; i < 2000; ++i) {
+  for (uint32_t i = 0; i < kBlocks; ++i) {
     const auto x = static_cast<int32_t>(i % 128);
     const auto y = static_cast<int32_t>(i / 128 % 128);
-    held.push_back(Block(i, 10 + i, 1, 30, 9, VzRect{x, y, x + 128, y + 128}));
+    const bool is_last = i + 1 == kBlocks;
+    held.push_back(Block(i, 10 + i, 1, is_last ? 31 : 30, is_last ? 10 : 9, VzRect{x, y, x + 128, y + 128}));
     blocks.push_back(held.back().get());
   }
-  codec_.decompressed_pixels = 0;
+  codec_.decompressions = 0;
   Blocks(blocks);
-  EXPECT_LE(codec_.decompressed_pixels, CFrameRebuild::kDrawAreas * 256 * 256);
+  EXPECT_EQ(1, codec_.decompressions);
   EXPECT_EQ(CFrameRebuild::kDrawAreas * 256 * 256, attendee_.rebuild.DrawBudgetPixels());
-  EXPECT_EQ(0xFF445566u, PixelAt(1, 0, 0));  // the first block is drawn
+  EXPECT_EQ(0xFF445566u, PixelAt(1, 0, 0));  // the first blocks are drawn
+  // The last block, past the budget, is not: its corner beyond the blocks
+  // drawn keeps the frame's first grey.
+  EXPECT_EQ(0xFF606060u, PixelAt(1, 79 + 127, 15 + 127));
 }
 
 // The real JPEG codec (jpeg9b, loaded as the engine loads it). One manager
