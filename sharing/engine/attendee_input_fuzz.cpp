@@ -54,7 +54,8 @@ class PlainPictureCodec : public ds_test::LosslessCodec {
     // picture costs the fuzzer little.
     for (int x = 0; x < width; ++x) std::memcpy(target + static_cast<size_t>(x) * 4, &colour, 4);
     for (int y = 1; y < height; ++y) {
-      std::memcpy(target + static_cast<size_t>(stride) * static_cast<size_t>(y), target, static_cast<size_t>(width) * 4);
+      std::memcpy(target + static_cast<size_t>(stride) * static_cast<size_t>(y), target,
+                  static_cast<size_t>(width) * 4);
     }
     decoded_pixels += static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
     return kDecodedInto;
