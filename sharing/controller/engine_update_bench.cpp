@@ -14,12 +14,19 @@
 //
 // Attendee: ms to apply a full 1080p update (caches and blocks) into its
 // frame. Floor: TurboJPEG decoding the same tiles straight into a frame.
+// And a hostile presenter's message: one single-colour JPEG of a 4096x4096
+// monitor named by 150 blocks that each cover the monitor (an attendee that
+// decodes every block pays 150 decodes of the monitor; the message
+// had 1,500). Floor: one TurboJPEG decode of that picture into a frame.
 #include <benchmark/benchmark.h>
 #include <openssl/evp.h>
 #include <turbojpeg.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <string>
 #include <vector>
 
 #include "common/trace_client_test_hooks.h"
@@ -94,14 +101,14 @@ class DroppingTp : public IDSTp {
   std::vector<CKeyframeEntry*> blocks;
 };
 
-SharingInfo Desktop() {
+SharingInfo Desktop(int32_t width = kWidth, int32_t height = kHeight) {
   SharingInfo info{};
   info.BlockWidth = info.BlockHeight = kSide;
   info.IsDesktopSharing = 1;
-  info.SharedRect = {0, 0, kWidth, kHeight};
+  info.SharedRect = {0, 0, width, height};
   info.MonitorCount = 1;
   info.Monitors[0].MonitorId = 1;
-  info.Monitors[0].Rect = {0, 0, kWidth, kHeight};
+  info.Monitors[0].Rect = {0, 0, width, height};
   info.Monitors[0].BitsPerPixel = 32;
   return info;
 }
@@ -361,6 +368,85 @@ void BM_AttendeeFloor(benchmark::State& state) {
   state.SetLabel(std::to_string(update.blocks.size()) + " tiles");
 }
 BENCHMARK(BM_AttendeeFloor)->Unit(benchmark::kMillisecond);
+
+// The hostile message (see the top of the file).
+constexpr int32_t kLargeSide = 4096;
+constexpr int kCoveringBlocks = 150;
+
+// One single-colour picture of the large monitor, as jpeg9b encodes it.
+std::vector<uint8_t> PlainLargeJpeg() {
+  std::unique_ptr<CCodecMgrWin> codec(CreateCodecMgr());
+  std::vector<uint32_t> pixels(static_cast<size_t>(kLargeSide) * kLargeSide, 0xff336699u);
+  int size = 0;
+  uint8_t* jpeg = codec->DoCompress(kLargeSide, kLargeSide, 32, kQuality, kLargeSide * 4,
+                                    reinterpret_cast<const uint8_t*>(pixels.data()), &size);
+  std::vector<uint8_t> bytes(jpeg, jpeg + (jpeg != nullptr ? size : 0));
+  std::free(jpeg);
+  return bytes;
+}
+
+void BM_AttendeeOnePictureCoveringTheMonitorManyTimes(benchmark::State& state) {
+  const std::vector<uint8_t> jpeg = PlainLargeJpeg();
+  if (jpeg.empty()) {
+    state.SkipWithError("jpeg9b did not encode");
+    return;
+  }
+  vz::BindTracerForTest(nullptr);
+  QuietClient client;
+  EngineOptions options;
+  options.create_tp = [](IDSTpSink*) -> IDSTp* { return nullptr; };
+  options.grab_library = "vzgrabnotthere";
+  auto* engine = new CEnginController(&client, options);
+  SharingInfo info = Desktop(kLargeSide, kLargeSide);
+  engine->OnDSTpSharingInfo(&info);
+  auto* cache = new CCacheEntry(CCacheController::kTileIndexStart);
+  cache->PduId = 7;
+  cache->SetSlot(0, 10, jpeg.data(), static_cast<uint32_t>(jpeg.size()));
+  uint32_t pdu = 1000;
+  const int updates_before = client.updates;
+  for (auto _ : state) {
+    state.PauseTiming();
+    CCacheEntry* caches[1] = {cache};
+    engine->OnDSTpCaches(caches, 1);
+    std::vector<CKeyframeEntry*> blocks;
+    for (int i = 0; i < kCoveringBlocks; ++i) {
+      auto* block = new CKeyframeEntry(static_cast<uint32_t>(i));
+      block->PduId = ++pdu;
+      block->Position = static_cast<uint32_t>(i) + 1;
+      block->CacheIndex = cache->Index;
+      block->CachePduId = cache->PduId;
+      block->MonitorId = 1;
+      block->Rect = VzRect{0, 0, kLargeSide, kLargeSide};
+      blocks.push_back(block);
+    }
+    state.ResumeTiming();
+    engine->OnDSTpBlocks(blocks.data(), static_cast<int32_t>(blocks.size()));
+    state.PauseTiming();
+    for (auto* block : blocks) block->Release();
+    state.ResumeTiming();
+  }
+  state.SetLabel(std::to_string(kCoveringBlocks) + " blocks over 4096x4096, one " + std::to_string(jpeg.size()) +
+                 "-byte picture");
+  if (client.updates == updates_before) state.SkipWithError("nothing was drawn");
+  cache->Release();
+  engine->DeleteInstance();
+  vz::RestoreTracerForTest();
+}
+BENCHMARK(BM_AttendeeOnePictureCoveringTheMonitorManyTimes)->Unit(benchmark::kMillisecond);
+
+// TurboJPEG decoding the picture once into a frame of the monitor.
+void BM_AttendeeOnePictureFloor(benchmark::State& state) {
+  const std::vector<uint8_t> jpeg = PlainLargeJpeg();
+  tjhandle handle = tjInitDecompress();
+  std::vector<uint8_t> frame(static_cast<size_t>(kLargeSide) * kLargeSide * 4);
+  for (auto _ : state) {
+    tjDecompress2(handle, jpeg.data(), static_cast<unsigned long>(jpeg.size()), frame.data(), kLargeSide,
+                  kLargeSide * 4, kLargeSide, TJPF_BGRX, 0);
+    benchmark::DoNotOptimize(frame.data());
+  }
+  tjDestroy(handle);
+}
+BENCHMARK(BM_AttendeeOnePictureFloor)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -193,6 +193,8 @@ class LosslessCodec : public CCodecMgrWin {
  public:
   LosslessCodec() : CCodecMgrWin("") {}
   int compressions = 0;
+  int decompressions = 0;            // images decoded
+  uint64_t decompressed_pixels = 0;  // their pixels
 
   uint8_t* DoCompress(int width, int height, int, int, int stride, const uint8_t* pixels, int* out_size) override {
     ++compressions;
@@ -218,6 +220,8 @@ class LosslessCodec : public CCodecMgrWin {
     auto* pixels = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(size - 8)));
     std::memcpy(pixels, data + 8, static_cast<size_t>(size - 8));
     *out = size - 8;
+    ++decompressions;
+    decompressed_pixels += static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
     return pixels;
   }
 };

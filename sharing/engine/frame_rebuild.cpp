@@ -1,7 +1,6 @@
 #include "sharing/engine/frame_rebuild.h"
 
 #include <algorithm>
-#include <climits>
 #include <cstdlib>
 #include <set>
 
@@ -184,28 +183,22 @@ int32_t CFrameRebuild::OnRequestCaches(CKeyframeEntry* const* list, int32_t coun
   return 1;
 }
 
-bool CFrameRebuild::Paint(CMonitorData* frame, const CKeyframeEntry& block, const CCacheEntry& cache) {
-  const CacheSlot& image = cache.Slots[0];
-  if (codec_ == nullptr || image.Data == nullptr || image.Size == 0 || image.Size > INT_MAX) return false;
-  // Decoded straight into the frame: no buffer per tile, no copy after.
-  uint8_t* target = frame->BlockTarget(block.Rect);
-  if (target == nullptr) return false;
-  const int width = block.Rect.right - block.Rect.left;
-  const int height = block.Rect.bottom - block.Rect.top;
-  size_t decoded_bytes = 0;
-  const CCodecMgrWin::IntoResult result = codec_->DecompressRectInto(
-      image.Data, static_cast<int>(image.Size), 32, target, static_cast<int>(frame->Stride()), width, height,
-      &decoded_bytes);
-  if (result == CCodecMgrWin::kWrongSize) {
-    VZ_LOG_ERROR("monitor [%d]: [%zu] decoded bytes for a block of [%zu].", frame->MonitorId(), decoded_bytes,
-                 static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
-    return false;
+uint64_t CFrameRebuild::DrawBudgetPixels() const {
+  uint64_t pixels = 0;
+  for (int32_t i = 0; i < frames_.GetCount(); ++i) {
+    const CMonitorData* frame = frames_.GetAt(i);
+    pixels += static_cast<uint64_t>(frame->Width()) * static_cast<uint64_t>(frame->Height());
   }
-  if (result != CCodecMgrWin::kDecodedInto) {
-    VZ_LOG_ERROR("cache [%u] pduid [%u] does not decode; block left as it was.", cache.Index, cache.PduId);
-    return false;
+  return kDrawAreas * pixels;
+}
+
+void CFrameRebuild::LogPainted(const CBlockPainter::Counts& counts, uint64_t budget) {
+  if (counts.refused > 0) {
+    VZ_LOG_ERROR("[%d] overlapping blocks from block index [%u] on past the drawing's budget of [%llu] pixels; "
+                 "not drawn.",
+                 counts.refused, counts.first_refused, static_cast<unsigned long long>(budget));
   }
-  return true;
+  if (counts.covered > 0) VZ_LOG("[%d] blocks under later ones not drawn.", counts.covered);
 }
 
 int32_t CFrameRebuild::CheckPendingKeyframe(IDSProviderSink* client) {
@@ -219,6 +212,7 @@ int32_t CFrameRebuild::CheckPendingKeyframe(IDSProviderSink* client) {
     }
   }
   VzRect changed{0, 0, 0, 0};
+  tiles_.clear();
   for (int32_t i = 0; i < keyframes_.GetCount(); ++i) {
     const CKeyframeEntry* block = keyframes_.GetAt(i);
     if (block->MonitorId == 0 || block->CachePduId == 0 || block->CacheIndex == 0) continue;
@@ -239,11 +233,13 @@ int32_t CFrameRebuild::CheckPendingKeyframe(IDSProviderSink* client) {
       continue;
     }
     // Only JPEG tiles are drawn; other caches still count as changed.
-    if (cache->Slots[0].Type == kDsCacheJpeg) Paint(frame, *block, *cache);
+    if (cache->Slots[0].Type == kDsCacheJpeg) tiles_.push_back(CBlockPainter::Tile{frame, rect, cache, block->Index});
     const VzRect& origin = frame->info().Rect;
     Unite(VzRect{origin.left + rect.left, origin.top + rect.top, origin.left + rect.right, origin.top + rect.bottom},
           &changed);
   }
+  const uint64_t budget = DrawBudgetPixels();
+  LogPainted(painter_.Paint(tiles_, budget), budget);
   keyframes_.ClearAll();
   waits_.clear();
   if (IsEmpty(changed)) return 1;

@@ -15,6 +15,12 @@
 // naming that same cache are dropped at once. The schedule
 // moves on every block message and on OnWaitTick (the engine's timer).
 //
+// A drawing costs what it shows (sharing/engine/block_painter.h): a block
+// that a later one covers wholly is not drawn, a picture that several
+// blocks name is decoded once and copied, and where blocks overlap the
+// pixels drawn are held to kDrawAreas times the shared monitors' pixels
+// (the blocks beyond that are refused with a log line).
+//
 // Caches are bounded too: one larger than the largest shared monitor's
 // frame (and than a cursor image can be) is refused with a log line; the
 // table itself keeps to its byte budget.
@@ -36,6 +42,7 @@
 #include "platform/clock.h"
 
 #include "contracts/ds_provider.h"
+#include "sharing/engine/block_painter.h"
 #include "sharing/engine/cache_controller.h"
 #include "sharing/engine/codec_mgr.h"
 #include "sharing/engine/cursor_channel.h"
@@ -53,13 +60,16 @@ class CFrameRebuild {
   // The largest cache taken before any monitor is shared: more than any
   // tile or cursor image needs.
   static constexpr uint64_t kMinCacheLimitBytes = 1u << 20;
+  // The pixels one drawing of overlapping blocks may paint, in shared
+  // monitors' areas: an honest message paints each monitor's cells once.
+  static constexpr uint64_t kDrawAreas = 4;
 
   // `codec` may be null: tiles are then not painted (their blocks are still
   // reported). `clock` null: the monotonic clock.
   CFrameRebuild(CCacheController& caches, CKeyframeController& keyframes, CCodecMgrWin* codec,
                 CMonitorFrames& frames, const vz::Clock* clock = nullptr)
-      : caches_(caches), keyframes_(keyframes), codec_(codec), frames_(frames),
-        clock_(clock != nullptr ? *clock : vz::SystemClock()) {}
+      : caches_(caches), keyframes_(keyframes), frames_(frames),
+        clock_(clock != nullptr ? *clock : vz::SystemClock()), painter_(codec) {}
   CFrameRebuild(const CFrameRebuild&) = delete;
   CFrameRebuild& operator=(const CFrameRebuild&) = delete;
 
@@ -69,6 +79,9 @@ class CFrameRebuild {
   // The most bytes one cache may hold: the largest shared monitor's frame,
   // at least kMinCacheLimitBytes.
   uint64_t CacheLimitBytes() const;
+  // The most pixels one drawing paints: kDrawAreas times the pixels of every
+  // shared monitor's frame.
+  uint64_t DrawBudgetPixels() const;
 
   // Queues the blocks; asks for the caches missing (when there is a
   // transport) or else draws what it can. 1.
@@ -114,14 +127,15 @@ class CFrameRebuild {
   // block was given up.
   bool RunSchedule(uint64_t now, IDSTp* transport);
 
-  // Paints one block's tile; false when it was not painted.
-  bool Paint(CMonitorData* frame, const CKeyframeEntry& block, const CCacheEntry& cache);
+  // Logs what a drawing left out.
+  static void LogPainted(const CBlockPainter::Counts& counts, uint64_t budget);
 
   CCacheController& caches_;
   CKeyframeController& keyframes_;
-  CCodecMgrWin* codec_;
   CMonitorFrames& frames_;
   const vz::Clock& clock_;
+  CBlockPainter painter_;
+  std::vector<CBlockPainter::Tile> tiles_;  // the drawing's tiles, kept between drawings
   std::vector<CKeyframeEntry*> missing_;
   std::map<uint64_t, Wait> waits_;
   // The caches given up on, so that blocks naming them again are dropped

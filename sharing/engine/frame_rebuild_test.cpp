@@ -342,6 +342,106 @@ TEST_F(FrameRebuildTest, NonJpegCachesAreNotPaintedButCountAsChanged) {
   EXPECT_EQ(0xFF606060u, PixelAt(1, 130, 0));
 }
 
+// A presenter naming one picture in block after block over the same place:
+// the picture is decoded once, for the last block, and what the attendee
+// sees is what the last block shows. An earlier block under a later,
+// smaller one still shows round it.
+TEST_F(FrameRebuildTest, BlocksUnderALaterBlockAreNotDrawn) {
+  Screen screen(1, VzRect{0, 0, 256, 256});
+  Share({&screen});
+  client_.updates.clear();
+  auto whole = Tile(30, 9, 256, 256, 0xFF0000FFu);
+  Caches({whole.get()});
+  constexpr uint32_t kRepeats = 1500;
+  std::vector<VzObjectPtr<CKeyframeEntry>> held;
+  std::vector<CKeyframeEntry*> blocks;
+  for (uint32_t i = 0; i < kRepeats; ++i) {
+    held.push_back(Block(i, 100 + i, 1, 30, 9, VzRect{0, 0, 256, 256}));
+    blocks.push_back(held.back().get());
+  }
+  codec_.decompressions = 0;
+  Blocks(blocks);
+  EXPECT_EQ(1, codec_.decompressions);
+  EXPECT_EQ(0xFF0000FFu, PixelAt(1, 0, 0));
+  EXPECT_EQ(0xFF0000FFu, PixelAt(1, 255, 255));
+  ASSERT_EQ(1u, client_.updates.size());
+  EXPECT_EQ(256, client_.updates[0].rect.right);
+  EXPECT_EQ(256, client_.updates[0].rect.bottom);
+
+  // Earlier and larger, then later and smaller inside it: both drawn, the
+  // later one on top.
+  auto small = Tile(31, 10, 128, 128, 0xFF00FF00u);
+  Caches({small.get()});
+  auto under = Block(0, 5000, 1, 30, 9, VzRect{0, 0, 256, 256});
+  auto over = Block(1, 5001, 1, 31, 10, VzRect{64, 64, 192, 192});
+  codec_.decompressions = 0;
+  Blocks({under.get(), over.get()});
+  EXPECT_EQ(2, codec_.decompressions);
+  EXPECT_EQ(0xFF0000FFu, PixelAt(1, 10, 10));
+  EXPECT_EQ(0xFF00FF00u, PixelAt(1, 100, 100));
+  EXPECT_EQ(0xFF0000FFu, PixelAt(1, 200, 200));
+}
+
+// The cells of a screen that show the same picture (a plain background)
+// cost one decode, and every cell shows its picture.
+TEST_F(FrameRebuildTest, APictureNamedByManyCellsIsDecodedOnceAndCopied) {
+  Screen screen(1, VzRect{0, 0, 512, 256});
+  Share({&screen});
+  auto plain = Tile(30, 9, 128, 128, 0xFF203040u);
+  auto other = Tile(31, 10, 128, 128, 0xFF506070u);
+  Caches({plain.get(), other.get()});
+  std::vector<VzObjectPtr<CKeyframeEntry>> held;
+  std::vector<CKeyframeEntry*> blocks;
+  for (int cell = 0; cell < 8; ++cell) {
+    const int x = cell % 4 * 128;
+    const int y = cell / 4 * 128;
+    const bool odd_one = cell == 5;
+    held.push_back(Block(static_cast<uint32_t>(cell), 10 + static_cast<uint32_t>(cell), 1, odd_one ? 31 : 30,
+                         odd_one ? 10 : 9, VzRect{x, y, x + 128, y + 128}));
+    blocks.push_back(held.back().get());
+  }
+  codec_.decompressions = 0;
+  Blocks(blocks);
+  EXPECT_EQ(2, codec_.decompressions);
+  for (int cell = 0; cell < 8; ++cell) {
+    const uint32_t want = cell == 5 ? 0xFF506070u : 0xFF203040u;
+    for (int corner = 0; corner < 4; ++corner) {
+      const int x = cell % 4 * 128 + (corner % 2) * 127;
+      const int y = cell / 4 * 128 + (corner / 2) * 127;
+      EXPECT_EQ(want, PixelAt(1, x, y)) << "cell " << cell << " at (" << x << ", " << y << ")";
+    }
+  }
+}
+
+// Blocks that overlap without covering one another (no honest presenter
+// sends them) are drawn in order up to a few monitor areas, their one
+// picture decoded once; the rest are refused.
+TEST_F(FrameRebuildTest, OverlappingBlocksPaintAFewMonitorAreasAtMost) {
+  Screen screen(1, VzRect{0, 0, 256, 256});
+  Share({&screen});
+  auto tile = Tile(30, 9, 128, 128, 0xFF445566u);
+  auto last = Tile(31, 10, 128, 128, 0xFF00FF00u);
+  Caches({tile.get(), last.get()});
+  constexpr uint32_t kBlocks = 2000;
+  std::vector<VzObjectPtr<CKeyframeEntry>> held;
+  std::vector<CKeyframeEntry*> blocks;
+  for (uint32_t i = 0; i < kBlocks; ++i) {
+    const auto x = static_cast<int32_t>(i % 128);
+    const auto y = static_cast<int32_t>(i / 128 % 128);
+    const bool is_last = i + 1 == kBlocks;
+    held.push_back(Block(i, 10 + i, 1, is_last ? 31 : 30, is_last ? 10 : 9, VzRect{x, y, x + 128, y + 128}));
+    blocks.push_back(held.back().get());
+  }
+  codec_.decompressions = 0;
+  Blocks(blocks);
+  EXPECT_EQ(1, codec_.decompressions);
+  EXPECT_EQ(CFrameRebuild::kDrawAreas * 256 * 256, attendee_.rebuild.DrawBudgetPixels());
+  EXPECT_EQ(0xFF445566u, PixelAt(1, 0, 0));  // the first blocks are drawn
+  // The last block, past the budget, is not: its corner beyond the blocks
+  // drawn keeps the frame's first grey.
+  EXPECT_EQ(0xFF606060u, PixelAt(1, 79 + 127, 15 + 127));
+}
+
 // The real JPEG codec (jpeg9b, loaded as the engine loads it). One manager
 // for the run: the library stays loaded, as in the engine.
 CCodecMgrWin& Jpeg() {
