@@ -120,7 +120,9 @@ void FullScreenWatcher::Watch() {
     had_focus = had_focus || focused;
     clear_seen = clear_seen || cover.above.empty();
     if (now - first > static_cast<uint64_t>(watch_.watch_ms)) {
-      if (!focused) fault = "it did not have the keyboard focus " + std::to_string(watch_.watch_ms) + " ms after it showed";
+      if (!focused) {
+        fault = "it did not have the keyboard focus " + std::to_string(watch_.watch_ms) + " ms after it showed";
+      }
       break;
     }
     SleepMs(kReadEveryMs);

@@ -626,7 +626,9 @@ class VideoDemo {
         }
         const bool focused = vz::X11FocusIsIn(display_.name(), full->id);
         if (had_focus && !focused) return stop("it lost the keyboard focus");
-        if (!focused && !panel_shown) return stop("the panel went before the full-screen window had the keyboard focus");
+        if (!focused && !panel_shown) {
+          return stop("the panel went before the full-screen window had the keyboard focus");
+        }
         had_focus = had_focus || focused;
         if (now - first >= kFullScreenWatchMs) {
           return had_focus ? true : stop("the full-screen window does not have the keyboard focus");
