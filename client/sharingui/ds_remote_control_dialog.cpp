@@ -63,8 +63,11 @@ bool CDSRemoteControlDialog::OnInitDialog() {
     icon->EnableWindow(false);
   }
   CenterWindow(nullptr);
-  // Take the focus only when one of this program's windows has it now.
+  // Take the focus only when one of this program's windows has it now;
+  // otherwise the window manager is told not to give it the focus (shown
+  // without activating) and asked to draw the user's attention to it.
   activate_on_show_ = window() != nullptr && window()->system().ActiveWindow() != nullptr;
+  if (window() != nullptr && !activate_on_show_) window()->RequestAttention();
   GotoDlgCtrl(IDCANCEL);
   return false;  // the focus is chosen: the refusing button
 }

@@ -11,7 +11,9 @@
 //
 // The refusing button is the default and has the focus, and the question
 // takes the keyboard focus only from this program's own windows: someone
-// typing elsewhere who presses Enter must not hand over the screen.
+// typing elsewhere who presses Enter must not hand over the screen. When
+// another program has the focus, the question asks for the user's attention
+// instead (a task bar marks it).
 //
 // UI thread only.
 #include <cstdint>

@@ -104,7 +104,8 @@ class Window {
   virtual std::shared_ptr<const bool> Alive() const = 0;
 
   // Visibility and placement. Bounds of a top-level window are on the
-  // screen; a child's are in its parent.
+  // screen; a child's are in its parent. A top-level window shown without
+  // `activate` tells the window manager that it is not to take the focus.
   virtual void Show(bool activate = true) = 0;
   virtual void Hide() = 0;
   virtual bool IsVisible() const = 0;
@@ -135,7 +136,11 @@ class Window {
   // and resize; under a manager without them, a window made full screen
   // before Show opens unmanaged over the monitor, one already shown is only
   // moved over it and raised; with no manager it is placed over the
-  // monitor. False, logged, for a child window or one inside a host.
+  // monitor. Made full screen before Show, it maps there in that state and
+  // without a frame from its first moment; leaving, it asks for its frame
+  // back, which a manager that reads the frame hints only when it maps a
+  // window (jwm) does not give. False, logged, for a child window or one
+  // inside a host.
   virtual bool SetFullScreen(bool full) = 0;
   virtual bool IsFullScreen() const = 0;
 
@@ -153,6 +158,11 @@ class Window {
   // the focus inside its top-level window.
   virtual void Focus() = 0;
   virtual bool HasFocus() const = 0;
+  // Asks for the user's attention to a top-level window that did not take
+  // the focus (a task bar marks it) until the user activates it. Best asked
+  // before Show; nothing for a child, or without a window manager of the
+  // desktop conventions (always headless).
+  virtual void RequestAttention() = 0;
   // Mouse capture: every mouse event goes to this window until released.
   virtual void SetCapture() = 0;
   virtual void ReleaseCapture() = 0;

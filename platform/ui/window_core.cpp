@@ -569,6 +569,11 @@ void WindowNode::Focus() {
   if (*alive) delegate_->OnFocus(true);
 }
 
+void WindowNode::RequestAttention() {
+  if (!core_.CheckThread("RequestAttention")) return;
+  if (top_level_ && native_) native_->RequestAttention();
+}
+
 bool WindowNode::HasFocus() const {
   const WindowNode* top = this;
   while (top->parent_ != nullptr) top = top->parent_;

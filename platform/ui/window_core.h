@@ -30,6 +30,7 @@ class NativeWindow {
   virtual void StackBelow(NativeWindow* sibling) = 0;
   virtual bool StackBelowNative(uint64_t native_id) = 0;
   virtual void Focus() = 0;
+  virtual void RequestAttention() {}
   virtual bool Grab() = 0;
   virtual void Ungrab() = 0;
   // Null clears the shape.
@@ -185,6 +186,7 @@ class WindowNode : public Window {
   bool StackBelowNative(uint64_t native_id) override;
   void Focus() override;
   bool HasFocus() const override;
+  void RequestAttention() override;
   void SetCapture() override { core_.SetCapture(this); }
   void ReleaseCapture() override { core_.ReleaseCapture(this); }
   bool HasCapture() const override { return core_.capture() == this; }

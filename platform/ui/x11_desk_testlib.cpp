@@ -176,6 +176,95 @@ X11Cover ReadX11Cover(const std::string& display, uint64_t window) {
   return cover;
 }
 
+uint64_t ReadX11Focus(const std::string& display) {
+  Display* d = Open(display);
+  if (d == nullptr) return 0;
+  ::Window focus = 0;
+  int revert = 0;
+  XGetInputFocus(d, &focus, &revert);
+  XCloseDisplay(d);
+  return focus;
+}
+
+uint64_t InternX11Atom(const std::string& display, const std::string& name) {
+  Display* d = Open(display);
+  if (d == nullptr) return 0;
+  const Atom atom = XInternAtom(d, name.c_str(), False);
+  XCloseDisplay(d);
+  return atom;
+}
+
+bool FocusX11Window(const std::string& display, uint64_t window, int timeout_ms) {
+  Display* d = Open(display);
+  if (d == nullptr) return false;
+  const ::Window root = DefaultRootWindow(d);
+  const auto target = static_cast<::Window>(window);
+  const uint64_t deadline = MonotonicMs() + static_cast<uint64_t>(timeout_ms);
+  bool focused = false;
+  for (;;) {
+    ::Window focus = 0;
+    int revert = 0;
+    XGetInputFocus(d, &focus, &revert);
+    focused = focus == target;
+    if (focused || MonotonicMs() > deadline) break;
+    // A request from a pager or task bar, which every manager of the
+    // desktop conventions honours.
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = target;
+    event.xclient.message_type = XInternAtom(d, "_NET_ACTIVE_WINDOW", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = 2;
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(d, root, False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
+    // A manager without them (twm), or none: the server's focus.
+    {
+      X11ErrorTrap trap(d);
+      XSetInputFocus(d, target, RevertToPointerRoot, CurrentTime);
+    }
+    XSync(d, False);
+    SleepMs(50);
+  }
+  XCloseDisplay(d);
+  return focused;
+}
+
+std::optional<std::vector<long>> ReadX11Property(const std::string& display, uint64_t window,
+                                                 const std::string& property) {
+  Display* d = Open(display);
+  if (d == nullptr) return std::nullopt;
+  std::optional<std::vector<long>> items;
+  {
+    X11ErrorTrap trap(d);
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(d, static_cast<::Window>(window), XInternAtom(d, property.c_str(), False), 0, 4096, False,
+                           AnyPropertyType, &type, &format, &count, &after, &data) == Success &&
+        data != nullptr) {
+      if (format == 32) {
+        const auto* longs = reinterpret_cast<const long*>(data);
+        items = std::vector<long>(longs, longs + count);
+      }
+      XFree(data);
+    }
+    if (trap.Failed()) items.reset();
+  }
+  XCloseDisplay(d);
+  return items;
+}
+
+std::optional<std::vector<uint64_t>> ReadX11ClientList(const std::string& display) {
+  Display* d = Open(display);
+  if (d == nullptr) return std::nullopt;
+  const uint64_t root = DefaultRootWindow(d);
+  XCloseDisplay(d);
+  std::optional<std::vector<long>> items = ReadX11Property(display, root, "_NET_CLIENT_LIST");
+  if (!items) return std::nullopt;
+  return std::vector<uint64_t>(items->begin(), items->end());
+}
+
 struct X11TestDesk::Parts {
   XvfbServer server;
   std::unique_ptr<X11WindowManager> manager;
@@ -193,6 +282,10 @@ X11TestDesk::~X11TestDesk() {
 }
 
 const std::string& X11TestDesk::display() const { return parts_->server.display(); }
+
+uint64_t X11TestDesk::plain_window() const { return parts_->plain; }
+
+bool X11TestDesk::FocusPlainWindow(int timeout_ms) { return FocusX11Window(display(), parts_->plain, timeout_ms); }
 
 bool X11TestDesk::Start(const std::string& manager, int timeout_ms, std::string* why, bool* missing) {
   *missing = false;

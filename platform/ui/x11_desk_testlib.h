@@ -4,6 +4,7 @@
 // takes, and what covers a window on the screen.
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,12 @@ class X11TestDesk {
   // `why`; `missing` then says whether Xvfb or the manager is not installed.
   bool Start(const std::string& manager, int timeout_ms, std::string* why, bool* missing);
   const std::string& display() const;
+  // The plain window, another program's.
+  uint64_t plain_window() const;
+  // Gives the plain window the keyboard focus as the user would (through
+  // the manager, as a task bar asks it), and waits until it has it; false
+  // when it did not get it within `timeout_ms`.
+  bool FocusPlainWindow(int timeout_ms);
 
  private:
   struct Parts;
@@ -51,5 +58,28 @@ struct X11Cover {
 // What covers a window now, through a connection of its own; not viewable
 // when it is gone. Any thread.
 X11Cover ReadX11Cover(const std::string& display, uint64_t window);
+
+// The window with the keyboard focus (0: none, 1: the pointer's root), as
+// the server has it now.
+uint64_t ReadX11Focus(const std::string& display);
+
+// Gives a top-level window (a client's own, inside its frame if any) the
+// keyboard focus as the user would: through the window manager, as a task
+// bar asks it, and through the server where no manager of the desktop
+// conventions answers. Waits until it has it; false when it did not get it
+// within `timeout_ms`.
+bool FocusX11Window(const std::string& display, uint64_t window, int timeout_ms);
+
+// The window manager's list of the windows it manages (_NET_CLIENT_LIST,
+// what task bars and window switching read); nothing when it keeps none.
+std::optional<std::vector<uint64_t>> ReadX11ClientList(const std::string& display);
+
+// The display's atom of that name (made when it has none).
+uint64_t InternX11Atom(const std::string& display, const std::string& name);
+
+// The 32-bit items of a window's property (atoms, cardinals); nothing when
+// it has none of that name.
+std::optional<std::vector<long>> ReadX11Property(const std::string& display, uint64_t window,
+                                                 const std::string& property);
 
 }  // namespace vz

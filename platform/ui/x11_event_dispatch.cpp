@@ -187,6 +187,7 @@ void X11System::Dispatch(XEvent& event) {
       }
       break;
     case MapNotify:
+      native->EndHoldIfPlaced();
       native->FocusIfAskedAndViewable();
       node->Invalidate({});
       break;

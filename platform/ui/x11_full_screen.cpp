@@ -3,6 +3,7 @@
 // unmanaged window that stands in under a manager without the conventions.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 #include <algorithm>
 #include <vector>
@@ -33,7 +34,14 @@ bool X11Native::SetFullScreen(bool full, const Rect& r) {
   if (remap) XUnmapWindow(d, window_);
   const bool shown = mapped_ && !remap;
   const bool ask = shown && manager == X11System::Manager::kFullScreenAware;
-  if (!ask) WriteFullScreenState(full);
+  if (!ask) WriteState("_NET_WM_STATE_FULLSCREEN", full);
+  // Not yet mapped: the place the manager reads when it maps the window is
+  // the one it will have, so none maps it elsewhere first.
+  if (!shown) WritePlaceHints(r);
+  // Nor with a frame first: a manager that frames a window before it takes
+  // the state (fluxbox) would show the client below a title bar until then.
+  // Leaving, the window gets its frame back.
+  if (!full || !shown) WriteUndecorated(full);
   if (full && manager == X11System::Manager::kFullScreenAware) NameFullScreenMonitor(r, ask);
   if (!shown) SetOverrideRedirect(full && manager == X11System::Manager::kOther);
   auto move = [&] {
@@ -61,14 +69,39 @@ bool X11Native::SetFullScreen(bool full, const Rect& r) {
   return true;
 }
 
-void X11Native::WriteFullScreenState(bool full) {
+void X11Native::WriteState(const char* name, bool on) {
   const Atom state = system_.atom("_NET_WM_STATE");
-  const long fullscreen = static_cast<long>(system_.atom("_NET_WM_STATE_FULLSCREEN"));
+  const long item = static_cast<long>(system_.atom(name));
   std::vector<long> states = system_.ReadCardinals(window_, state, XA_ATOM, 64);
-  states.erase(std::remove(states.begin(), states.end(), fullscreen), states.end());
-  if (full) states.push_back(fullscreen);
+  states.erase(std::remove(states.begin(), states.end(), item), states.end());
+  if (on) states.push_back(item);
   XChangeProperty(system_.display(), window_, state, XA_ATOM, 32, PropModeReplace,
                   reinterpret_cast<const unsigned char*>(states.data()), static_cast<int>(states.size()));
+  system_.DrainSoon();
+}
+
+void X11Native::WriteUndecorated(bool undecorated) {
+  const Atom hints = system_.atom("_MOTIF_WM_HINTS");
+  // flags (decorations given), functions, decorations (none, or all: a
+  // manager that took the first may not read a deleted property as the
+  // second), input mode, status.
+  const long items[5] = {2, 0, undecorated ? 0 : 1, 0, 0};
+  XChangeProperty(system_.display(), window_, hints, hints, 32, PropModeReplace,
+                  reinterpret_cast<const unsigned char*>(items), 5);
+}
+
+void X11Native::WritePlaceHints(const Rect& r) {
+  XSizeHints* hints = XAllocSizeHints();
+  if (hints == nullptr) return;
+  long supplied = 0;
+  XGetWMNormalHints(system_.display(), window_, hints, &supplied);
+  hints->flags |= USPosition | USSize | PPosition | PSize;
+  hints->x = r.left;
+  hints->y = r.top;
+  hints->width = std::max(1, r.Width());
+  hints->height = std::max(1, r.Height());
+  XSetWMNormalHints(system_.display(), window_, hints);
+  XFree(hints);
   system_.DrainSoon();
 }
 

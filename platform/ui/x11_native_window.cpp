@@ -58,16 +58,27 @@ void X11Native::Show(bool activate) {
       XMoveResizeWindow(system_.display(), window_, bounds_.left, bounds_.top,
                         static_cast<unsigned>(std::max(1, bounds_.Width())),
                         static_cast<unsigned>(std::max(1, bounds_.Height())));
-      if (!again && (shown_before_ || full_screen_)) {
+      // Without a manager the server puts it there: nothing to hold (and a
+      // hold would undo other programs' moves).
+      if (!again && (shown_before_ || full_screen_) && system_.ScreenManager() != X11System::Manager::kNone) {
         hold_to_ = bounds_;
         asks_left_ = 3;
       }
       // The user's time of the input that asked for it, by which a manager
-      // decides whether a new window may take the focus from another's.
-      if (focus_on_map_ && !again) {
-        const long time = static_cast<long>(system_.UserTime());
+      // decides whether a new window may take the focus from another's; 0
+      // says it is not to take it (managers focus a new window that says
+      // nothing as if the user had just asked for it).
+      if (!again) {
+        const long time = focus_on_map_ ? static_cast<long>(system_.UserTime()) : 0;
         XChangeProperty(system_.display(), window_, system_.atom("_NET_WM_USER_TIME"), XA_CARDINAL, 32,
                         PropModeReplace, reinterpret_cast<const unsigned char*>(&time), 1);
+        // A manager that does not read it (fluxbox) focuses every new
+        // window that takes input: this one takes none until it is shown.
+        if (!focus_on_map_ && !(flags_ & kWindowNoActivate) && system_.ScreenManager() != X11System::Manager::kNone &&
+            !system_.ManagerSupports("_NET_WM_USER_TIME")) {
+          WriteInputHint(false);
+          input_after_map_ = true;
+        }
       }
     }
     XMapWindow(system_.display(), window_);
@@ -83,6 +94,11 @@ void X11Native::Hide() {
   mapped_ = false;
   focus_on_map_ = false;
   hold_to_.reset();
+  attention_after_map_ = false;
+  if (input_after_map_) {
+    input_after_map_ = false;
+    WriteInputHint(true);
+  }
   if (Managed()) {
     XWithdrawWindow(system_.display(), window_, system_.screen());
   } else {
@@ -152,28 +168,35 @@ bool X11Native::StackBelowNative(uint64_t native_id) {
 void X11Native::Focus() {
   // The server refuses the focus (BadMatch) to a window that is not yet
   // viewable, as a new window is until the window manager has mapped it:
-  // the focus is then given once it is.
+  // the focus is then given once it is. The manager is asked at once (it
+  // takes the request after the map asked before it): the program may be
+  // busy when the window maps, and a manager keeps a full-screen window
+  // above docks only while it is the active one.
   if (!Viewable()) {
     focus_on_map_ = true;
+    if (mapped_) AskManagerToActivate();
+    system_.Flush();
     return;
   }
   Activate();
 }
 
+void X11Native::AskManagerToActivate() {
+  if (!Managed() || !system_.ManagerSupports("_NET_ACTIVE_WINDOW")) return;
+  XEvent event{};
+  event.xclient.type = ClientMessage;
+  event.xclient.window = window_;
+  event.xclient.message_type = system_.atom("_NET_ACTIVE_WINDOW");
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = 1;  // asked by an application
+  event.xclient.data.l[1] = static_cast<long>(system_.UserTime());
+  event.xclient.data.l[2] = static_cast<long>(system_.ActiveNative());
+  XSendEvent(system_.display(), system_.root(), False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
+}
+
 void X11Native::Activate() {
   Display* d = system_.display();
-  const Time time = system_.UserTime();
-  if (Managed() && system_.ManagerSupports("_NET_ACTIVE_WINDOW")) {
-    XEvent event{};
-    event.xclient.type = ClientMessage;
-    event.xclient.window = window_;
-    event.xclient.message_type = system_.atom("_NET_ACTIVE_WINDOW");
-    event.xclient.format = 32;
-    event.xclient.data.l[0] = 1;  // asked by an application
-    event.xclient.data.l[1] = static_cast<long>(time);
-    event.xclient.data.l[2] = static_cast<long>(system_.ActiveNative());
-    XSendEvent(d, system_.root(), False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
-  }
+  AskManagerToActivate();
   // The server's focus too, at once (a manager that focused the window
   // clicked last did so after the user's time, which the server would take
   // as a stale request). It refuses a window that is not viewable (the map
@@ -190,10 +213,61 @@ bool X11Native::Viewable() {
   return XGetWindowAttributes(system_.display(), window_, &attributes) != 0 && attributes.map_state == IsViewable;
 }
 
+void X11Native::WriteInputHint(bool input) {
+  XWMHints hints{};
+  hints.flags = InputHint;
+  hints.input = input ? True : False;
+  XSetWMHints(system_.display(), window_, &hints);
+}
+
 void X11Native::FocusIfAskedAndViewable() {
+  if ((input_after_map_ || attention_after_map_) && Viewable()) {
+    if (input_after_map_) WriteInputHint(true);
+    input_after_map_ = false;
+    if (attention_after_map_) {
+      attention_after_map_ = false;
+      RequestAttention();
+    }
+    system_.Flush();
+  }
   if (!focus_on_map_ || !Viewable()) return;
   focus_on_map_ = false;
   Activate();
+}
+
+void X11Native::EndHoldIfPlaced() {
+  if (!hold_to_ || !mapped_ || full_screen_) return;
+  Display* d = system_.display();
+  XWindowAttributes attributes{};
+  ::Window child = 0;
+  int x = 0, y = 0;
+  if (XGetWindowAttributes(d, window_, &attributes) != 0 &&
+      XTranslateCoordinates(d, window_, system_.root(), 0, 0, &x, &y, &child) &&
+      Rect::FromXYWH(x, y, attributes.width, attributes.height) == *hold_to_) {
+    hold_to_.reset();
+  }
+  system_.DrainSoon();
+}
+
+void X11Native::RequestAttention() {
+  if (!Managed()) return;
+  if (!mapped_) {
+    // In its state as it maps, and asked again once it is shown, since a
+    // manager may set the state of a window it takes anew (fluxbox).
+    WriteState("_NET_WM_STATE_DEMANDS_ATTENTION", true);
+    attention_after_map_ = true;
+    return;
+  }
+  XEvent event{};
+  event.xclient.type = ClientMessage;
+  event.xclient.window = window_;
+  event.xclient.message_type = system_.atom("_NET_WM_STATE");
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = 1;  // add
+  event.xclient.data.l[1] = static_cast<long>(system_.atom("_NET_WM_STATE_DEMANDS_ATTENTION"));
+  event.xclient.data.l[3] = 1;  // asked by an application
+  XSendEvent(system_.display(), system_.root(), False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
+  system_.Flush();
 }
 
 void X11Native::OnManagerPlaced(const Rect& client_on_root) {

@@ -70,7 +70,8 @@ class X11Native : public NativeWindow {
   XIC ic() const { return ic_; }
   // The focus asked for (Show with activate, or Focus) before the window was
   // viewable: given once it is (its map, or its first exposure under a
-  // window manager that maps its frame later).
+  // window manager that maps its frame later). A window shown without it
+  // takes input again then.
   void FocusIfAskedAndViewable();
   void set_known_bounds(const Rect& r) { bounds_ = r; }
   // The manager placed the window (it mapped or configured it): where its
@@ -81,14 +82,25 @@ class X11Native : public NativeWindow {
   // place inside a full-screen frame).
   void OnManagerPlaced(const Rect& client_on_root);
   bool holding() const { return hold_to_.has_value(); }
+  // The hold ends once the window is where the program has it, however that
+  // is learned: a move to the place it already has sends no notice (read
+  // when the window maps).
+  void EndHoldIfPlaced();
+  void RequestAttention() override;
 
  private:
   void ShapeFromAlpha(const Image& buffer);
   bool Viewable();
-  // The full-screen state in the window's own _NET_WM_STATE (before it is
-  // mapped), or asked of the window manager (once it is).
-  void WriteFullScreenState(bool full);
+  // A state in the window's own _NET_WM_STATE (before it is mapped), or
+  // the full-screen state asked of the window manager (once it is).
+  void WriteState(const char* name, bool on);
   void AskFullScreenState(bool full);
+  // The place in the window's size hints, which a manager reads when it
+  // maps the window.
+  void WritePlaceHints(const Rect& r);
+  // Asks the manager for no frame (the Motif hints managers read), or
+  // takes that back.
+  void WriteUndecorated(bool undecorated);
   // Names the monitor `r` is (by the index managers know it by) as the one
   // the window is full screen on: a manager may otherwise choose by its own
   // rules (xfwm4 takes the first). Nothing when `r` is no monitor.
@@ -103,6 +115,11 @@ class X11Native : public NativeWindow {
   // which it decides whether the window may take the focus), and the
   // server is asked too, as without one.
   void Activate();
+  // The manager's part of it: _NET_ACTIVE_WINDOW with the user's time,
+  // where a manager of the desktop conventions takes it.
+  void AskManagerToActivate();
+  // Whether the window takes the keyboard focus (WM_HINTS' input).
+  void WriteInputHint(bool input);
 
   X11System& system_;
   ::Window window_;
@@ -114,6 +131,10 @@ class X11Native : public NativeWindow {
   XIC ic_ = nullptr;
   Cursor image_cursor_ = 0;  // owned: made from an image
   bool focus_on_map_ = false;
+  // Shown without the focus under a manager that reads no user time: the
+  // window takes input again once it is viewable.
+  bool input_after_map_ = false;
+  bool attention_after_map_ = false;  // asked before Show: asked again once shown
   bool has_shape_ = false;
   bool mapped_ = false;  // mapped by us (Show), not withdrawn since (Hide)
   bool shown_before_ = false;  // mapped by us at some time

@@ -14,6 +14,7 @@
 #include "platform/ui/window.h"
 #include "platform/screen/screen_source.h"
 #include "platform/ui/x11_client_identity.h"
+#include "platform/ui/x11_desk_testlib.h"
 #include "platform/ui/x11_error_trap.h"
 
 #include <X11/Xatom.h>
@@ -442,6 +443,59 @@ TEST_F(X11WindowManagerTest, AMovedWindowLandsWhereAskedUnderADecoratingManager)
   system_->Sync();
   RunUntil([] { return false; }, 300);
   EXPECT_EQ(window->bounds(), placed.Offset(40, 30));
+}
+
+}  // namespace
+}  // namespace vz
+
+namespace vz {
+namespace {
+
+// A window shown again (as the video panel is, back from full screen) is
+// asked to be where the program had it; once it is there, it is another
+// program's to move: such a move is not undone, though asking for a place
+// the window already had brought no notice (neither the server nor twm
+// answers a move that changes nothing).
+void ShownAgainItIsLeftWhereAnotherProgramMovesIt(WindowSystem& system, const std::string& display,
+                                                 const std::function<bool(const std::function<bool()>&)>& run_until) {
+  Probe probe(0xFF336699);
+  WindowParams params;
+  params.bounds = Rect::FromXYWH(300, 200, 320, 240);
+  params.title = "moved by another program";
+  auto window = system.CreateWindow(params, &probe);
+  ASSERT_TRUE(window);
+  X11Cover cover;
+  auto at = [&](Point p) {
+    system.Sync();
+    cover = ReadX11Cover(display, window->NativeId());
+    return cover.viewable && cover.client.left == p.x && cover.client.top == p.y;
+  };
+  window->Show(true);
+  ASSERT_TRUE(run_until([&] { return at({300, 200}); }));
+  window->Hide();
+  ASSERT_TRUE(run_until([&] { return !ReadX11Cover(display, window->NativeId()).viewable; }));
+  window->Show(true);
+  ASSERT_TRUE(run_until([&] { return at({300, 200}) && window->bounds().left == 300; }));
+
+  const Point to{520, 330};
+  ASSERT_EQ(MoveDisplayWindow(display.c_str(), window->NativeId(), to, 30000), DisplayMoveResult::kAnswered);
+  // The program hears of the move; whatever it asked in answer, the server
+  // has done once the connection is synced.
+  EXPECT_TRUE(run_until([&] { return window->bounds().left == to.x && window->bounds().top == to.y; }))
+      << "the program has the window at " << window->bounds().left << "," << window->bounds().top;
+  EXPECT_TRUE(at(to)) << "the window went back to " << cover.client.left << "," << cover.client.top;
+}
+
+TEST_F(X11WindowTest, ShownAgainItIsLeftWhereAnotherProgramMovesIt) {
+  ShownAgainItIsLeftWhereAnotherProgramMovesIt(*system_, display(), [&](const std::function<bool()>& done) {
+    return RunUntil(done, 30000);
+  });
+}
+
+TEST_F(X11WindowManagerTest, ShownAgainItIsLeftWhereAnotherProgramMovesIt) {
+  ShownAgainItIsLeftWhereAnotherProgramMovesIt(*system_, display(), [&](const std::function<bool()>& done) {
+    return RunUntil(done, 30000);
+  });
 }
 
 }  // namespace

@@ -54,6 +54,8 @@
 #include "platform/screen/x11_top_windows_testlib.h"
 #include "platform/ui/display_probe.h"
 #include "platform/ui/input_injector.h"
+#include "platform/ui/x11_desk_testlib.h"
+#include "platform/ui/x11_full_screen_watch_testlib.h"
 #include "platform/ui/x11_window_grab.h"
 
 namespace {
@@ -90,10 +92,13 @@ constexpr int kFullScreenButtonSize = 24;
 // The tool bar's background (0xRRGGBB).
 constexpr uint32_t kToolbarBackground = 0x151515;
 constexpr uint32_t kEscapeKeysym = 0xFF1B;
-// How long the full-screen window must keep covering its monitor once it
-// does: a manager that answers the state at once may still restack or
-// frame the window a moment later.
-constexpr uint64_t kFullScreenHoldMs = 2000;
+// How long the full-screen window is watched from the first moment it
+// shows: it must cover its monitor from then on, while a manager that
+// answers the state at once may still restack or frame it a moment later,
+// or hand the focus back to the window that had it before.
+constexpr uint64_t kFullScreenWatchMs = 3000;
+// How often it is read meanwhile: a moment out of place is a fault.
+constexpr uint64_t kFullScreenReadEveryMs = 10;
 
 struct Options {
   std::string bin;
@@ -221,7 +226,7 @@ class VideoDemo {
     for (Member* member : {&alice_, &bob_}) {
       if (!CheckPanel(*member)) return Fail(stage_, why_, stage_log_);
     }
-    if (!ToggleMyVideo(alice_) || !CheckPanel(bob_) || !FullScreenAndBack(alice_)) {
+    if (!ToggleMyVideo(alice_) || !CheckPanel(bob_) || !FullScreenAndBack(alice_, bob_)) {
       return Fail(stage_, why_, stage_log_);
     }
     for (const Member* member : {&alice_, &bob_}) {
@@ -498,8 +503,9 @@ class VideoDemo {
   }
 
   // The full-screen button opens the full-screen window, Escape closes it
-  // and the panel shows again.
-  bool FullScreenAndBack(Member& member) {
+  // and the panel shows again. The other member's panel (another program's
+  // window) has the focus before the click.
+  bool FullScreenAndBack(Member& member, const Member& other) {
     vz::Size client;
     if (!PanelSize(member, &client)) return false;
     const vz::Rect large = PanelLargeViewRect(client);
@@ -507,15 +513,19 @@ class VideoDemo {
     vz::X11TopWindow panel;
     if (!PanelWindow(member, &panel)) return false;
     const vz::ScreenRect monitor = MonitorOf(panel);
+    if (!vz::FocusX11Window(display_.name(), other.panel, kStepTimeoutMs)) {
+      return Stop(member.name + " full screen", other.name + "'s panel did not get the focus", "");
+    }
     if (!ClickInPanel(member, large, button)) return false;
     vz::X11TopWindow full;
-    if (!WaitWindow(member, 0, kFullScreenClass, true, member.name + " full screen", &full)) return false;
-    if (!WaitCovers(member, full.id, monitor, &full)) return false;
-    Stage(member.name + " full screen", "\"" + full.title + "\" window 0x" + Hex(full.id) + " shown over the panel's monitor, " +
-                                            std::to_string(monitor.width) + "x" + std::to_string(monitor.height) +
-                                            " at " + std::to_string(monitor.x) + "," + std::to_string(monitor.y) +
-                                            ", without a frame, nothing over it for " +
-                                            std::to_string(kFullScreenHoldMs) + " ms");
+    if (!WatchFullScreen(member, monitor, &full)) return false;
+    Stage(member.name + " full screen", "\"" + full.title + "\" window 0x" + Hex(full.id) +
+                                            " over the panel's monitor, " + std::to_string(monitor.width) + "x" +
+                                            std::to_string(monitor.height) + " at " + std::to_string(monitor.x) +
+                                            "," + std::to_string(monitor.y) +
+                                            ", without a frame, nothing over it and its keys taken from " +
+                                            other.name + "'s panel, from its first moment on the screen for " +
+                                            std::to_string(kFullScreenWatchMs) + " ms");
     // Keys go to the window under the pointer (no window manager), or to
     // the one with the focus, which a manager gives the new window: the
     // pointer rests in the middle of the full-screen window's client area.
@@ -599,32 +609,55 @@ class VideoDemo {
     return false;
   }
 
-  // Waits until the full-screen window covers the monitor (Covers), then
-  // watches that it stays so for kFullScreenHoldMs, as a user looks at it:
-  // a manager that restacks or frames it a moment after it mapped fails
-  // here.
-  bool WaitCovers(Member& member, uint64_t id, const vz::ScreenRect& monitor, vz::X11TopWindow* full) {
-    const uint64_t since = vz::MonotonicMs();
-    std::string seen = "no such window";
+  // Waits for the member's full-screen window and watches it from the
+  // first read that finds it shown, for kFullScreenWatchMs: at every read
+  // it covers the monitor (Covers); the member's panel is still shown
+  // unless the full-screen window has the keyboard focus (a panel that goes
+  // first hands the focus back to the window that had it before); the
+  // focus, once the full-screen window's, stays; by the end it has it.
+  bool WatchFullScreen(Member& member, const vz::ScreenRect& monitor, vz::X11TopWindow* full) {
+    const uint64_t asked = vz::MonotonicMs();
+    uint64_t first = 0;
+    bool had_focus = false;
+    std::string seen;
     auto stop = [&](const std::string& what) {
-      return Stop(member.name + " full screen",
-                  what + " the panel's monitor " + std::to_string(monitor.width) + "x" +
-                      std::to_string(monitor.height) + " at " + std::to_string(monitor.x) + "," +
-                      std::to_string(monitor.y) + ": " + seen,
-                  member.programs->HubLog());
+      const std::string when = first == 0 ? "" : std::to_string(vz::MonotonicMs() - first) + " ms after it showed, ";
+      return Stop(member.name + " full screen", when + what, member.programs->HubLog());
     };
-    while (!Covers(id, monitor, full, &seen)) {
-      if (vz::MonotonicMs() - since > static_cast<uint64_t>(kStepTimeoutMs)) return stop("it does not cover");
-      vz::SleepMs(100);
-    }
-    const uint64_t covered = vz::MonotonicMs();
-    while (vz::MonotonicMs() - covered < kFullScreenHoldMs) {
-      vz::SleepMs(100);
-      if (!Covers(id, monitor, full, &seen)) {
-        return stop("after " + std::to_string(vz::MonotonicMs() - covered) + " ms it no longer covers");
+    for (;;) {
+      const std::vector<vz::X11TopWindow> windows = vz::ListX11TopWindows(display_.name());
+      bool panel_shown = false;
+      full->id = 0;
+      for (const vz::X11TopWindow& window : windows) {
+        if (window.id == member.panel) panel_shown = window.viewable;
+        if (IsOfClass(window, kFullScreenClass) && window.viewable) *full = window;
       }
+      const uint64_t now = vz::MonotonicMs();
+      if (first == 0 && full->id != 0) first = now;
+      if (first == 0) {
+        if (!member.programs->Alive()) return stop("the programs ended");
+        if (now - asked > static_cast<uint64_t>(kStepTimeoutMs)) {
+          return stop("no full-screen window showed within " + std::to_string(kStepTimeoutMs / 1000) + " s");
+        }
+      } else {
+        if (full->id == 0) return stop("the full-screen window is not shown");
+        if (!Covers(full->id, monitor, full, &seen)) {
+          return stop("it does not cover the panel's monitor " + std::to_string(monitor.width) + "x" +
+                      std::to_string(monitor.height) + " at " + std::to_string(monitor.x) + "," +
+                      std::to_string(monitor.y) + ": " + seen);
+        }
+        const bool focused = vz::X11FocusIsIn(display_.name(), full->id);
+        if (had_focus && !focused) return stop("it lost the keyboard focus");
+        if (!focused && !panel_shown) {
+          return stop("the panel went before the full-screen window had the keyboard focus");
+        }
+        had_focus = had_focus || focused;
+        if (now - first >= kFullScreenWatchMs) {
+          return had_focus ? true : stop("the full-screen window does not have the keyboard focus");
+        }
+      }
+      vz::SleepMs(kFullScreenReadEveryMs);
     }
-    return true;
   }
 
   static bool IsOfClass(const vz::X11TopWindow& window, const char* instance) {

@@ -241,8 +241,17 @@ void VideoMainPanelWindow::toggleFullScreen() {
     main_view_->model().setFullscreenState(true);
     fullscreen_->window->Show(true);
     fullscreen_->window->Focus();
-    window_->Hide();
+    // The panel goes once the full-screen window has the focus: hidden
+    // before, it would hand the focus back to whatever window had it
+    // before the panel, and a manager keeps a full-screen window above
+    // docks and other windows only while it is the active one.
+    if (fullscreen_->window->HasFocus()) {
+      window_->Hide();
+    } else {
+      AwaitFullScreenFocus();
+    }
   } else {
+    CancelPanelHide();
     window_->Show(true);
     BuildViews(window_.get());
     fullscreen_.reset();
@@ -251,6 +260,34 @@ void VideoMainPanelWindow::toggleFullScreen() {
   main_view_->model().relayoutViewContent();
   main_view_->model().restoreAllVideoRender();
   refresh();
+}
+
+void VideoMainPanelWindow::AwaitFullScreenFocus() {
+  panel_hide_pending_ = true;
+  vz::RunLoop* loop = vz::RunLoop::Current();
+  if (loop == nullptr) return;
+  std::weak_ptr<bool> alive = alive_;
+  loop->StartTimer(this, kPanelHideTimer, kPanelHideDeadlineMs, [this, alive] {
+    if (!alive.lock()) return;
+    VZ_LOG_WARN("the full-screen window has not had the focus for %u ms: the panel goes all the same",
+                kPanelHideDeadlineMs);
+    HidePanelBehindFullScreen();
+  });
+}
+
+void VideoMainPanelWindow::HidePanelBehindFullScreen() {
+  if (!panel_hide_pending_) return;
+  CancelPanelHide();
+  if (fullscreen_ && window_) window_->Hide();
+}
+
+void VideoMainPanelWindow::CancelPanelHide() {
+  panel_hide_pending_ = false;
+  if (vz::RunLoop* loop = vz::RunLoop::Current()) loop->KillTimer(this, kPanelHideTimer);
+}
+
+void VideoMainPanelWindow::FullScreenWindow::OnFocus(bool focused) {
+  if (focused && window && window->system().ActiveWindow() == window.get()) panel->HidePanelBehindFullScreen();
 }
 
 bool VideoMainPanelWindow::FullScreenWindow::OnKey(const vz::KeyEvent& event) {
@@ -266,6 +303,7 @@ void VideoMainPanelWindow::FullScreenWindow::OnCloseRequest() { panel->PostToggl
 
 void VideoMainPanelWindow::destroyVideoWindow() {
   VZ_LOG("");
+  CancelPanelHide();
   // Each part is cleared as it goes, so a second call (the destructor after
   // the controller's leave) finds nothing to delete again.
   if (main_view_) {

@@ -4,9 +4,9 @@
 // window, a window inside it that follows its size; full screen moves both
 // into a window that covers the monitor the panel is on ("Velzar
 // Full-Screen Video", the window layer's full-screen state), which Escape
-// leaves. The frame's close box, and the container going away, ask
-// the controller to leave (WMVC_STATUS 4); the window goes when the
-// controller destroys the panel. Minimised, the panel releases every
+// leaves; the panel is hidden once that window has the focus. The frame's
+// close box, and the container going away, ask the controller to leave
+// (WMVC_STATUS 4); the window goes when the controller destroys the panel. Minimised, the panel releases every
 // renderer (and so every subscription); restored, it takes them again.
 // UI thread only.
 #include <memory>
@@ -73,6 +73,7 @@ class VideoMainPanelWindow : public vz::WindowDelegate, public IVideoPanel {
     explicit FullScreenWindow(VideoMainPanelWindow* panel) : panel(panel) {}
     void OnPaint(vz::Canvas&) override {}
     bool OnKey(const vz::KeyEvent& event) override;
+    void OnFocus(bool focused) override;
     void OnResize(vz::Size size) override;
     void OnCloseRequest() override;
     VideoMainPanelWindow* panel;
@@ -85,6 +86,12 @@ class VideoMainPanelWindow : public vz::WindowDelegate, public IVideoPanel {
   void SetPanelIcon();
   void OnToolbarCommand(uint32_t id);
   void PostToggle();
+  // Entering full screen, the panel is hidden once the full-screen window
+  // has the focus, or after kPanelHideDeadlineMs without it (a manager that
+  // refuses it the focus must not leave the panel shown for ever).
+  void AwaitFullScreenFocus();
+  void HidePanelBehindFullScreen();
+  void CancelPanelHide();
 
   CWinVideoController* controller_;
   vz::WindowSystem* system_;
@@ -96,6 +103,9 @@ class VideoMainPanelWindow : public vz::WindowDelegate, public IVideoPanel {
   bool hidden_ = false;     // minimised: every renderer released
   uint64_t container_ = 0;  // the container window holding the panel
   std::unique_ptr<FullScreenWindow> fullscreen_;
+  static constexpr uintptr_t kPanelHideTimer = 1;
+  static constexpr uint32_t kPanelHideDeadlineMs = 5000;
+  bool panel_hide_pending_ = false;
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
