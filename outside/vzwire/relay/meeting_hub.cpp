@@ -41,7 +41,8 @@ class DepthGuard {
 MeetingHub::MeetingHub(HubOptions options)
     : options_(std::move(options)),
       unproven_log_(options_.refusal_log_burst, options_.refusal_log_refill_ms),
-      admitted_refusal_log_(options_.refusal_log_burst, options_.refusal_log_refill_ms) {}
+      admitted_refusal_log_(options_.refusal_log_burst, options_.refusal_log_refill_ms),
+      join_budget_(options_.join_burst, options_.join_refill_ms) {}
 
 // The links belong to their connections, which may already be gone.
 MeetingHub::~MeetingHub() = default;
@@ -226,14 +227,15 @@ size_t MeetingHub::SessionsHeldBy(const JoinRequest& join, const Session* except
   return held;
 }
 
-void MeetingHub::ReplaceRoster(Session& session, const std::string& roster, const Member& newcomer) {
+void MeetingHub::ReplaceRoster(Session& session, const JoinRequest& join, const Member& newcomer) {
+  const std::string& roster = join.roster_id;
   const std::vector<Member*> members = session.members;
   for (Member* old : members) {
     if (old == &newcomer || old->join.roster_id != roster || old->session != &session) continue;
     VZ_LOG("member %llu (%s) is replaced by member %llu, a new connection of the same member",
            static_cast<unsigned long long>(old->id), vz::LogText(roster).c_str(),
            static_cast<unsigned long long>(newcomer.id));
-    if (session.role) session.role->OnLeaving(session, *old);
+    if (session.role) session.role->OnReplaced(session, *old, join);
     // The role may have ended the session, which let every member go.
     if (old->session == &session) {
       auto& list = session.members;
@@ -286,8 +288,19 @@ void MeetingHub::HandleJoin(Member& member, const Frame& frame) {
       return;
     }
   }
+  // Every join admitted of a roster id tells the session's others of a change: how
+  // often a credential may do that is bounded (with a shared token, roster
+  // ids prove nothing and a member without one replaces no one).
+  if (!join.roster_id.empty() && !join_budget_.Take(CredentialOf(join), vz::MonotonicMs())) {
+    Refuse(member, kRefusedJoinsTooOften,
+           "[" + join.roster_id + "] (" + (join.presenter ? "presenter" : "attendee") + ") of meeting [" +
+               join.meet_id + "] joins too often: at most " + std::to_string(options_.join_burst) +
+               " joins at once, then one every " + std::to_string(options_.join_refill_ms) + " ms",
+           true);
+    return;
+  }
   if (session != nullptr && !join.roster_id.empty()) {
-    ReplaceRoster(*session, join.roster_id, member);
+    ReplaceRoster(*session, join, member);
     session = FindSession(join.session_type, join.meet_id, join.session_id);
   }
   if (session == nullptr) {

@@ -15,6 +15,7 @@
 #include <tuple>
 #include <vector>
 
+#include "outside/vzwire/relay/join_budget.h"
 #include "outside/vzwire/relay/join_request.h"
 #include "common/log_budget.h"
 #include "outside/vzwire/relay/relay_frame.h"
@@ -64,6 +65,11 @@ struct HubOptions {
   // joined to at a time: a member uses one of each type, so that one token
   // holder cannot fill its meeting with sessions of its own.
   size_t max_sessions_per_member = 4;
+  // How often one credential with a roster id may join (join_budget.h):
+  // this many joins at once, then one more every this many milliseconds.
+  // Past it a join is refused and the connection it would replace stays.
+  uint32_t join_burst = kJoinBurst;
+  uint64_t join_refill_ms = kJoinRefillMs;
   // The log's budget for lines about members that have proven nothing, and
   // the one for refusals of good credentials (common/log_budget.h): this
   // many lines at once, then one more every this many milliseconds (20,
@@ -76,6 +82,8 @@ struct HubOptions {
 constexpr uint32_t kRefusedBadRequest = 400;
 constexpr uint32_t kRefusedWrongToken = 401;
 constexpr uint32_t kRefusedTooManySessions = 429;
+// The same "too many", in time: the credential joined too often of late.
+constexpr uint32_t kRefusedJoinsTooOften = 429;
 constexpr uint32_t kRefusedMeetingFull = 503;
 
 // A member whose role waits for room is told so below this backlog.
@@ -112,6 +120,13 @@ class SessionRole {
   virtual void OnDrained(Session& /*session*/, Member& /*member*/) {}
   // The member left or was dropped (still listed in the session).
   virtual void OnLeaving(Session& /*session*/, Member& /*member*/) {}
+  // A new connection of the same roster id, joining with `by`, takes the
+  // member's place (still listed in the session); OnJoined follows for the
+  // newcomer unless its join fails, and then OnLeaving does. By default the
+  // member leaves.
+  virtual void OnReplaced(Session& session, Member& member, const JoinRequest& /*by*/) {
+    OnLeaving(session, member);
+  }
   // The member takes much less than it is sent (the server no longer holds
   // senders for it): the role may stop queueing what it can send anew later.
   virtual void OnBehind(Session& /*session*/, Member& /*member*/) {}
@@ -173,7 +188,9 @@ class MeetingHub {
   // join naming a roster id already there replaces that member as a
   // reconnection does (it is closed, and the others see it leave before
   // the new one joins). A credential joins at most max_sessions_per_member
-  // sessions at a time; with a meeting secret, every member has a roster id. A frame that breaks the
+  // sessions at a time, and joins at most join_burst times at once, then
+  // once every join_refill_ms (a join past that is refused, and the
+  // connection it would have replaced stays); with a meeting secret, every member has a roster id. A frame that breaks the
   // protocol closes that member only. Media and data whose stream is not
   // the one announced to the member (RTP of another SSRC, RTCP sent as or
   // ending another member's stream) is dropped and counted.
@@ -244,9 +261,9 @@ class MeetingHub {
   // Sessions other than `except` joined by a member with the credential of
   // `join` (its meeting, roster id and role).
   size_t SessionsHeldBy(const JoinRequest& join, const Session* except) const;
-  // Closes the members of `session` joined as `roster` (a reconnection of
-  // theirs is joining); the session stays for the newcomer.
-  void ReplaceRoster(Session& session, const std::string& roster, const Member& newcomer);
+  // Closes the members of `session` joined with the roster id of `join` (a
+  // reconnection of theirs is joining); the session stays for the newcomer.
+  void ReplaceRoster(Session& session, const JoinRequest& join, const Member& newcomer);
   void Leave(Member& member);
   void EndSessionInside(Session& session, uint32_t reason, uint32_t arg);
   void RetireSession(Session& session);
@@ -264,6 +281,7 @@ class MeetingHub {
   int depth_ = 0;
   vz::LogBudget unproven_log_;
   vz::LogBudget admitted_refusal_log_;
+  JoinBudget join_budget_;
 };
 
 }  // namespace vzrelay

@@ -48,12 +48,16 @@ constexpr char kSecret[] = "the fuzzer's meeting secret";
 
 // Slot 0 joins as the presenter; slot 3 is of another meeting, naming the
 // same session ids (its own meeting's sessions of those ids).
-std::vector<uint8_t> Join(uint8_t type, size_t slot, bool with_secret) {
+// `previous_ssrc`: the stream a reconnecting transport names (0: none);
+// `roster`: the roster id joined as, when not the slot's own.
+std::vector<uint8_t> Join(uint8_t type, size_t slot, bool with_secret, uint32_t previous_ssrc = 0,
+                          const std::string& roster = std::string()) {
   vzrelay::JoinRequest join;
+  join.previous_ssrc = previous_ssrc;
   join.session_type = type;
   join.session_id = type == 3 ? "ds-1" : "meet-1";
   join.meet_id = slot == 3 ? "meet-2" : "meet-1";
-  join.roster_id = "r" + std::to_string(slot % 3);  // two slots share a roster id
+  join.roster_id = !roster.empty() ? roster : "r" + std::to_string(slot % 3);  // two slots share a roster id
   join.presenter = slot == 0;
   join.token = "VDS " + join.meet_id + ":" +
                (with_secret ? vzrelay::MakeMemberToken(kSecret, join.meet_id, join.roster_id,
@@ -97,6 +101,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       case 0: connect(slot); hub.OnFrame(slot.id, {FrameKind::kJoin, Join(3, index, with_secret)}); continue;
       case 1: connect(slot); hub.OnFrame(slot.id, {FrameKind::kJoin, Join(2, index, with_secret)}); continue;
       case 2: connect(slot); frame.kind = FrameKind::kJoin; break;
+      case 14: {
+        // A new connection of the slot joining video as the roster id the
+        // payload picks, continuing the stream that roster id has now (a
+        // join naming that SSRC), as a reconnecting transport's does.
+        uint32_t ssrc = 0;
+        const std::string roster = "r" + std::to_string((payload.empty() ? index + 1 : payload[0]) % 3);
+        if (vzrelay::Session* video = hub.FindSession(2, index == 3 ? "meet-2" : "meet-1", "meet-1")) {
+          for (const vzrelay::Member* member : video->members) {
+            if (member->join.roster_id == roster) ssrc = member->ssrc;
+          }
+        }
+        if (slot.id != 0) hub.Disconnect(slot.id);
+        slot.id = 0;
+        connect(slot);
+        hub.OnFrame(slot.id, {FrameKind::kJoin, Join(2, index, with_secret, ssrc, roster)});
+        continue;
+      }
       case 3: frame.kind = FrameKind::kLeave; frame.payload.clear(); break;
       case 4: frame.kind = FrameKind::kCommand; break;
       case 5: frame.kind = FrameKind::kRtp; break;

@@ -289,6 +289,35 @@ TEST(MeetingHubTest, ARosterIdIsHeldByOneConnectionAndTheLastOnesSessionStaysFor
   EXPECT_EQ(session->members[0]->link, &second);
 }
 
+// One member reconnecting thousands of times a second (each connection
+// replacing the last) kept every other member's program busy. Past its
+// credential's budget a join is refused, and the connection it would have
+// replaced stays; others' joins are not touched.
+TEST(MeetingHubTest, ACredentialThatJoinsTooOftenIsRefusedAndItsLastConnectionStays) {
+  HubOptions options;
+  options.join_burst = 3;
+  options.join_refill_ms = 3600 * 1000;
+  MeetingHub hub(options);
+  FakeLink links[4], other;
+  for (FakeLink& link : links) hub.OnFrame(hub.Connect(&link), MemberJoin("x", "t", false));
+  for (int i = 0; i < 2; ++i) EXPECT_TRUE(links[i].closed) << i;
+  EXPECT_FALSE(links[2].closed);
+  EXPECT_NE(ConfirmedSsrc(links[2]), 0u);
+  const auto refused = links[3].Of(FrameKind::kJoinRefused);
+  ASSERT_EQ(refused.size(), 1u);
+  PayloadReader reader(refused[0].payload.data(), refused[0].payload.size());
+  uint32_t code = 0;
+  ASSERT_TRUE(reader.GetU32(&code));
+  EXPECT_EQ(code, kRefusedJoinsTooOften);
+  Session* session = hub.FindSession(3, "meet-1", "ds");
+  ASSERT_NE(session, nullptr);
+  ASSERT_EQ(session->members.size(), 1u);
+  EXPECT_EQ(session->members[0]->link, &links[2]);
+  // Its presenter credential, and other members, join as before.
+  hub.OnFrame(hub.Connect(&other), MemberJoin("x", "t", true));
+  EXPECT_NE(ConfirmedSsrc(other), 0u);
+}
+
 TEST(MeetingHubTest, WithASecretTheRoleIsTheTokensAndTheSharedTokenAdmitsNobody) {
   HubOptions options;
   options.member_secret = "sixteen or more bytes";

@@ -18,6 +18,7 @@
 #include "outside/vzwire/relay/raw_member_testlib.h"
 #include "outside/vzwire/relay/relay_process_testlib.h"
 #include "outside/vzwire/relay/token_join_testlib.h"
+#include "platform/clock.h"
 
 namespace {
 
@@ -548,6 +549,85 @@ TEST(RelayMemberIdentityTest, ASecretFileOthersMayReadOrALinkIsRefused) {
     EXPECT_EQ(code, 2) << refused.file;
     EXPECT_NE(said.find(refused.told), std::string::npos) << refused.file << ": " << said;
   }
+}
+
+}  // namespace
+
+namespace {
+
+// Roster changes `member` was sent up to now (the relay answers its ping
+// after everything sent to it before).
+int RosterChangesUntilSynced(RawMember& member) {
+  if (!member.client.Send(vzrelay::FrameKind::kPing, std::vector<uint8_t>(12, 7))) return -1;
+  int changes = 0;
+  vzrelay::Frame frame;
+  while (member.client.Next(&frame, nullptr, 30000)) {
+    if (frame.kind == vzrelay::FrameKind::kPong) return changes;
+    AvData message;
+    if (frame.kind == vzrelay::FrameKind::kCommand && frame.payload.size() >= 2 &&
+        message.ParseFromArray(frame.payload.data() + 2, static_cast<int>(frame.payload.size() - 2)) &&
+        message.type() == AV_ROSTER_CHANGE) {
+      ++changes;
+    }
+  }
+  return -1;
+}
+
+// One video member reconnecting 6,000-11,000 times in 15 s, each connection
+// replacing the last, sent every other member a leave and an entry each
+// time. Now its credential joins a few times a second at most, and a
+// reconnection that continues its stream tells the others nothing.
+TEST(RelayMemberIdentityTest, AMemberReconnectingInALoopReachesTheOthersAFewTimesASecondOrNotAtAll) {
+  SecretRelay relay;
+  ASSERT_TRUE(relay.Start());
+  RawMember alice;
+  ASSERT_TRUE(alice.Join(relay.Port(), Joining(kVideo, "alice", Token("alice", MemberRole::kAttendee))));
+  ASSERT_GE(RosterChangesUntilSynced(alice), 1);  // the roster as she joined
+
+  // Fresh joins (no stream named), one after another as fast as the relay answers.
+  const vzrelay::JoinRequest fresh = Joining(kVideo, "mallory", Token("mallory", MemberRole::kAttendee));
+  // Two seconds, or longer until one is refused (a loaded machine answers slowly).
+  constexpr uint64_t kLoopMs = 2000, kLongestLoopMs = 20000;
+  int attempts = 0, confirmed = 0, refused = 0;
+  std::unique_ptr<RawMember> last;
+  const uint64_t began = vz::MonotonicMs();
+  while (vz::MonotonicMs() - began < (refused == 0 ? kLongestLoopMs : kLoopMs)) {
+    auto member = std::make_unique<RawMember>();
+    ++attempts;
+    if (member->Join(relay.Port(), fresh)) {
+      ++confirmed;
+      last = std::move(member);
+    } else {
+      ASSERT_EQ(member->refused, vzrelay::kRefusedJoinsTooOften) << member->refusal;
+      ++refused;
+    }
+  }
+  const uint64_t took_ms = vz::MonotonicMs() - began;
+  const int heard = RosterChangesUntilSynced(alice);
+  std::printf("a member joining anew for %llu ms: %d attempts, %d confirmed, %d refused; the other member was sent "
+              "%d roster changes\n",
+              static_cast<unsigned long long>(took_ms), attempts, confirmed, refused, heard);
+  EXPECT_GT(refused, 0);
+  EXPECT_LE(confirmed, static_cast<int>(vzrelay::kJoinBurst + took_ms / vzrelay::kJoinRefillMs + 1));
+  EXPECT_LE(heard, 2 * confirmed);
+  ASSERT_NE(last, nullptr);
+  EXPECT_TRUE(last->Synced()) << "the last connection admitted stays";
+
+  // Reconnections that continue their stream: the other member hears of
+  // the first join only.
+  const vzrelay::JoinRequest first = Joining(kVideo, "trudy", Token("trudy", MemberRole::kAttendee));
+  auto trudy = std::make_unique<RawMember>();
+  ASSERT_TRUE(trudy->Join(relay.Port(), first));
+  for (int i = 0; i < 10; ++i) {
+    vzrelay::JoinRequest again = first;
+    again.previous_ssrc = trudy->ssrc;
+    auto next = std::make_unique<RawMember>();
+    ASSERT_TRUE(next->Join(relay.Port(), again)) << "reconnection " << i << ": " << next->refusal;
+    EXPECT_EQ(next->ssrc, trudy->ssrc);
+    trudy = std::move(next);
+  }
+  EXPECT_EQ(RosterChangesUntilSynced(alice), 1);
+  EXPECT_TRUE(relay.relay.Stop());
 }
 
 }  // namespace

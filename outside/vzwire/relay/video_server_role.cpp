@@ -112,14 +112,20 @@ class VideoServerRole : public SessionRole {
   explicit VideoServerRole(MeetingHub& hub) : hub_(hub) {}
 
   void OnJoined(Session& session, Member& member) override {
-    states_[&member] = State{};
-    // The newcomer hears of everyone, itself included; the others of it.
+    const auto carried = carried_.find(member.join.roster_id);
+    const bool continued = carried != carried_.end() && carried->second.ssrc == member.ssrc;
+    states_[&member] = continued ? carried->second.state : State{};
+    if (carried != carried_.end()) carried_.erase(carried);
+    // The newcomer hears of everyone, itself included; the others of it,
+    // unless it continues a member they know as it is.
     Out everyone = RosterChange(kServerRosterEntered);
     for (const Member* other : session.members) AddRoster(&everyone, *other);
     SendCommand(member, everyone);
-    Out newcomer = RosterChange(kServerRosterEntered);
-    AddRoster(&newcomer, member);
-    SendToOthers(session, &member, newcomer);
+    if (!continued) {
+      Out newcomer = RosterChange(kServerRosterEntered);
+      AddRoster(&newcomer, member);
+      SendToOthers(session, &member, newcomer);
+    }
     // Who subscribed to it before it came (or before it reconnected).
     const auto wanted = subscriptions_.find(member.join.roster_id);
     if (wanted != subscriptions_.end()) {
@@ -134,9 +140,26 @@ class VideoServerRole : public SessionRole {
     }
   }
 
+  // A new connection that names the SSRC the member had (the transport
+  // reconnecting its session) continues the member: its video state and its
+  // subscriptions pass to it, and the others hear nothing of the change, so
+  // that a member reconnecting costs them nothing. Any other new connection
+  // of the roster id starts afresh: the member leaves, and the newcomer
+  // enters.
+  void OnReplaced(Session& session, Member& member, const JoinRequest& by) override {
+    if (by.previous_ssrc == 0 || by.previous_ssrc != member.ssrc) {
+      OnLeaving(session, member);
+      return;
+    }
+    const auto state = states_.find(&member);
+    carried_[member.join.roster_id] = Carried{state == states_.end() ? State{} : state->second, member.ssrc};
+    if (state != states_.end()) states_.erase(state);
+  }
+
   void OnLeaving(Session& session, Member& member) override {
     states_.erase(&member);
     const std::string& roster = member.join.roster_id;
+    carried_.erase(roster);  // a newcomer whose join failed: the member is gone
     // Its subscriptions end with it; subscriptions to it wait for its return.
     for (auto it = subscriptions_.begin(); it != subscriptions_.end();) {
       it->second.erase(roster);
@@ -253,6 +276,11 @@ class VideoServerRole : public SessionRole {
     uint32_t status = 0;
     uint32_t video_type = 0;
   };
+  // What a replaced member leaves to the connection that continues it.
+  struct Carried {
+    State state;
+    uint32_t ssrc = 0;
+  };
 
   static Out RosterChange(uint64_t roster_type) {
     Out message;
@@ -292,7 +320,9 @@ class VideoServerRole : public SessionRole {
       if (subscribe) {
         if (size == kNoVideoType) continue;  // "none" is no subscription
         if (!MaySubscribe(session, subscriber, target)) continue;
-        subscriptions_[target][subscriber] = size;
+        uint32_t& kept = subscriptions_[target].try_emplace(subscriber, kNoVideoType).first->second;
+        if (kept == size) continue;  // asked again (a reconnection): nothing the target does not know
+        kept = size;
         VZ_LOG("%s subscribes %s at size %u%s", vz::LogText(subscriber).c_str(), vz::LogText(target).c_str(), size,
                Present(session, target) ? "" : " (not here yet)");
         SendToRoster(session, target, Subscription(kSubscribe, subscriber, target, size));
@@ -398,6 +428,9 @@ class VideoServerRole : public SessionRole {
 
   MeetingHub& hub_;
   std::map<const Member*, State> states_;
+  // roster id -> the state of a member replaced in this join, until its
+  // newcomer has joined (or failed to)
+  std::map<std::string, Carried> carried_;
   // target roster id -> subscriber roster id -> size type
   std::map<std::string, std::map<std::string, uint32_t>> subscriptions_;
   std::map<std::string, size_t> subscription_counts_;  // subscriber roster id -> subscriptions kept

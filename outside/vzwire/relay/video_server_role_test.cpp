@@ -30,8 +30,10 @@ class Participant {
  public:
   explicit Participant(std::string roster) : roster_(std::move(roster)) {}
 
-  bool Join(uint16_t port) {
+  // `previous_ssrc`: the stream a reconnecting transport had (0: none).
+  bool Join(uint16_t port, uint32_t previous_ssrc = 0) {
     vzrelay::JoinRequest join;
+    join.previous_ssrc = previous_ssrc;
     join.session_type = 2;
     join.session_id = "meet-v";
     join.meet_id = "meet-v";
@@ -458,6 +460,66 @@ TEST_F(VideoServerRoleTest, AParticipantBackBeforeItsOldConnectionWentReplacesIt
   ASSERT_EQ(back.rosters_size(), 1);
   EXPECT_EQ(back.rosters(0).roster_id(), "bob");
   EXPECT_EQ(back.rosters(0).ssrc(), bob_new->Ssrc());
+}
+
+}  // namespace
+
+namespace {
+
+// A member reconnecting in a loop (each connection replacing the last) sent
+// every other member a "left" and an "entered" each time, which each of
+// their programs handled on its UI thread. A reconnection that continues
+// the member's stream tells the others nothing; the member keeps its video
+// state and its subscriptions, and gets what it needs anew.
+TEST_F(VideoServerRoleTest, AReconnectionThatContinuesItsStreamTellsTheOthersNothing) {
+  StartServer();
+  auto alice = Joined("alice");
+  auto bob = Joined("bob");
+  AvData start = Request(AV_START_VIDEO_REQUEST, "bob");
+  start.set_status(1);
+  start.set_videotype(1);
+  bob->Send(start);
+  bob->Send(Subscription(AV_SUBSCRIBE_VIDEO_REQUEST, "bob", "alice", 1));
+  alice->Send(Subscription(AV_SUBSCRIBE_VIDEO_REQUEST, "alice", "bob", 1));
+  Sync(*bob, "bob's", {alice.get(), bob.get()});  // each one's frames handled
+  Sync(*alice, "before", {alice.get(), bob.get()});
+  const size_t heard_before = alice->Signalling().size();
+
+  std::vector<std::unique_ptr<Participant>> connections;
+  for (int i = 0; i < 5; ++i) {
+    auto again = std::make_unique<Participant>("bob");
+    ASSERT_TRUE(again->Join(server_->Port(), bob->Ssrc())) << "reconnection " << i;
+    EXPECT_EQ(again->Ssrc(), bob->Ssrc());
+    // What the member's program says again once it is back (its video
+    // runs: a start, which the others' programs take as nothing new).
+    again->Send(Subscription(AV_SUBSCRIBE_VIDEO_REQUEST, "bob", "alice", 1));
+    connections.push_back(std::move(again));
+  }
+  Participant& last = *connections.back();
+  Sync(last, "after", {alice.get(), &last});
+  // Between the two marks alice heard only the marks.
+  const std::vector<AvData> heard = alice->Signalling();
+  for (size_t i = heard_before; i + 1 < heard.size(); ++i) {
+    if (heard[i].type() != AV_START_VIDEO_REQUEST) ADD_FAILURE() << "alice heard " << heard[i].DebugString();
+  }
+  EXPECT_EQ(heard.back().type(), AV_ACTIVE_SPEAKER);
+
+  // The newcomer hears everyone as they are, bob's video running, and who
+  // subscribes to it; alice's stream still reaches it.
+  ASSERT_TRUE(last.ReadUntil([&] { return !last.Of(AV_ROSTER_CHANGE).empty() && !last.Of(AV_SUBSCRIBE_VIDEO_REQUEST).empty(); }));
+  const AvData everyone = last.Of(AV_ROSTER_CHANGE)[0];
+  ASSERT_EQ(everyone.rosters_size(), 2);
+  EXPECT_EQ(everyone.rosters(1).roster_id(), "bob");
+  EXPECT_EQ(everyone.rosters(1).status(), 1u);
+  EXPECT_EQ(last.Of(AV_SUBSCRIBE_VIDEO_REQUEST)[0].roster_id(), "alice");
+  alice->SendRtp(7);
+  ASSERT_TRUE(last.ReadUntil([&] { return !last.RtpSequences().empty(); }));
+  EXPECT_EQ(last.RtpSequences()[0], 7);
+
+  // Once it leaves, alice hears it go, as always.
+  last.Leave();
+  ASSERT_TRUE(alice->ReadUntil([&] { return alice->Of(AV_ROSTER_CHANGE).size() == 3; }));
+  EXPECT_EQ(alice->Of(AV_ROSTER_CHANGE)[2].rostertype(), kServerRosterLeft);
 }
 
 }  // namespace

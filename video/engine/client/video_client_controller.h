@@ -155,6 +155,8 @@ class CVideoClientController : public IVideoCapEngineSink,
   void RebuildSsrcIndex_l();
   bool IsMe_l(const VideoRosterInfo* user) const { return user != nullptr && user == my_info_; }
   void ApplyKnownServerRoster_l(VideoRosterInfo* user);
+  // Whether the server's entry changes what the panel shows of `user`.
+  static bool ShownStateChanges(const VideoRosterInfo& user, const ServerRoster& r);
   void DeriveEncodeLayers_l();
   void DestroyListenChannel_l(VideoRosterInfo* user);
   int32_t GetSuitableSubscribingSize(int32_t* size);

@@ -233,6 +233,11 @@ void CVideoClientController::DestroyListenChannel_l(VideoRosterInfo* user) {
 // ---------------------------------------------------------------------------
 // The video server's rosters.
 
+bool CVideoClientController::ShownStateChanges(const VideoRosterInfo& user, const ServerRoster& r) {
+  return user.videoStatus != static_cast<int32_t>(r.status) || user.spotlight != static_cast<int32_t>(r.spotlight) ||
+         user.active != static_cast<int32_t>(r.active) || (r.ssrc != 0 && user.ssrc != r.ssrc);
+}
+
 void CVideoClientController::OnRosterChanged(uint32_t rosterType, const ServerRoster* rosters, uint32_t count) {
   if (rosters == nullptr) return;
   for (uint32_t i = 0; i < count; ++i) {
@@ -264,9 +269,12 @@ int32_t CVideoClientController::OnServerRosterEnter(const ServerRoster& r) {
   }
   server_rosters_[r.rosterId] = r;
   if (user != nullptr && !IsMe_l(user)) {
+    const bool changed = ShownStateChanges(*user, r);
     user->ApplyServerRoster(r);
     RebuildSsrcIndex_l();
-    sink_->OnUserStateUpdated(r.rosterId);
+    // A member the server announces again as it was (a reconnection) costs
+    // the panel nothing.
+    if (changed) sink_->OnUserStateUpdated(r.rosterId);
   } else {
     VZ_LOG_WARN("APP Roster doesn't come yet, do nothing!!!");
   }
@@ -314,6 +322,7 @@ void CVideoClientController::OnStartBroadcastNotify(const std::string& rosterId)
     VZ_LOG("It is my roster!!!");
     return;
   }
+  if (user->videoStatus == 1) return;  // said again (a reconnection): nothing new for the panel
   user->videoStatus = 1;
   sink_->OnUserStateUpdated(rosterId);
 }
@@ -325,7 +334,7 @@ void CVideoClientController::OnStopBroadcastNotify(const std::string& rosterId) 
     VZ_LOG("Can't find the user rosterId=%s", rosterId.c_str());
     return;
   }
-  if (IsMe_l(user)) return;
+  if (IsMe_l(user) || user->videoStatus == 0) return;
   user->videoStatus = 0;
   sink_->OnUserStateUpdated(rosterId);
 }

@@ -148,6 +148,32 @@ TEST_F(VideoControllerTest, ParticipantEventsReachThePanelWithCopiesOfTheirRecor
   EXPECT_EQ(mine.ssrc, 0x1111u);
 }
 
+// Every reconnection of another member was a post to the owner thread for
+// each announcement, and the panel redrawn for each: a member the server
+// announces again as it was, or whose video it says starts again while it
+// runs, costs the panel nothing; a change still reaches it.
+TEST_F(VideoControllerTest, AMemberAnnouncedAgainAsItWasCostsThePanelNothing) {
+  Join();
+  const ServerRoster bob{"bob", 1, 0, 0, 0x2222};
+  std::thread([&] { FakeVideoSession::live->sink()->OnRosterChanged(kServerRosterEntered, &bob, 1); }).join();
+  loop_.RunUntilIdle();
+  controller_->events.clear();
+  std::thread([&] {
+    IVZVideoSessionSink* s = FakeVideoSession::live->sink();
+    for (int i = 0; i < 100; ++i) {
+      s->OnRosterChanged(kServerRosterEntered, &bob, 1);
+      s->OnStartBroadcastNotify("bob");
+    }
+  }).join();
+  loop_.RunUntilIdle();
+  EXPECT_TRUE(controller_->events.empty()) << controller_->events.size() << " panel updates";
+  std::thread([] { FakeVideoSession::live->sink()->OnStopBroadcastNotify("bob"); }).join();
+  const ServerRoster moved{"bob", 1, 0, 0, 0x3333};
+  std::thread([&] { FakeVideoSession::live->sink()->OnRosterChanged(kServerRosterEntered, &moved, 1); }).join();
+  loop_.RunUntilIdle();
+  EXPECT_EQ(controller_->events, (std::vector<std::string>{"1136 bob 0", "1136 bob 0"}));
+}
+
 TEST_F(VideoControllerTest, ALeavingParticipantsChannelIsDestroyed) {
   Join();
   const ServerRoster bob{"bob", 1, 0, 0, 0x2222};

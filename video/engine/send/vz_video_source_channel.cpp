@@ -234,8 +234,8 @@ VseResult CVzVideoSourceChannel::InputFrame(const VideoFormat* format, const uin
   // The encoder is made once the first picture tells its format and rate.
   if (encoder_ == nullptr && has_params_) ApplyEncodeParam(params_);
   if (encoder_ == nullptr) return VSE_E_POINTER;
-  // A request that came inside the gap is served once the gap is over.
-  if (key_frame_deferred_ && VZSE_::NowMs() - key_frame_ms_ >= kKeyFrameGapMs) ForceKeyFrame();
+  // Requests the budget could not serve are served once it allows.
+  if (key_frame_deferred_ && key_frame_budget_.Ready(VZSE_::NowMs())) ForceKeyFrame();
   VideoFormat stamped = *format;
   stamped.set_time_stamp_ms(ts);
   return encoder_->EncodeFrame(&stamped, data, length);
@@ -582,8 +582,8 @@ VseResult CVzVideoSourceChannel::StopSend() {
 VseResult CVzVideoSourceChannel::RequestKeyFrame() {
   Lock hold(lock_);
   if (encoder_ == nullptr) return VSE_E_INVALIDARG;
-  if (key_frame_forced_ && VZSE_::NowMs() - key_frame_ms_ < kKeyFrameGapMs) {
-    // Inside the gap: one key frame when it is over serves them all.
+  if (!key_frame_budget_.Ready(VZSE_::NowMs())) {
+    // Beyond the budget: one key frame once it allows serves them all.
     key_frame_deferred_ = true;
     ++key_frames_spared_;
     return VSE_S_OK;
@@ -593,12 +593,11 @@ VseResult CVzVideoSourceChannel::RequestKeyFrame() {
 
 VseResult CVzVideoSourceChannel::ForceKeyFrame() {
   if (key_frames_spared_ > 1) {
-    VZ_LOG("key frame forced; [%u] requests inside the gap were served by one", key_frames_spared_);
+    VZ_LOG("key frame forced; [%u] requests beyond the budget were served by one", key_frames_spared_);
   }
   key_frames_spared_ = 0;
   key_frame_deferred_ = false;
-  key_frame_forced_ = true;
-  key_frame_ms_ = VZSE_::NowMs();
+  key_frame_budget_.Spend(VZSE_::NowMs());
   return encoder_->EncodeKeyFrame();
 }
 

@@ -27,6 +27,7 @@
 #include "video/engine/core/vz_timer.h"
 #include "video/engine/rtp/rtp_packer.h"
 #include "video/engine/send/fec_level_state.h"
+#include "video/engine/send/key_frame_budget.h"
 #include "video/engine/send/network_policy.h"
 #include "video/engine/send/vz_encode_controller.h"
 #include "video/engine/send/vz_h264_svc_encoder.h"
@@ -113,13 +114,14 @@ class CVzVideoSourceChannel final : public TEngineObject<IVideoDeliverer>,
   VseResult SetFecLevel(int32_t loss, bool manual);
   VseResult StartSend();
   VseResult StopSend();
-  // Forces a key frame for a request, at most one per kKeyFrameGapMs:
-  // requests inside the gap are served together by one key frame at the
-  // first picture after it, so a storm of requests from one member cannot
-  // fill the uplink with key frames and no request is lost. (The key frame
-  // that starts a stream answers no request: a receiver that lost it is
-  // served at once.) VSE_S_OK then; VSE_E_INVALIDARG without an encoder.
-  static constexpr uint32_t kKeyFrameGapMs = 500;
+  // Forces a key frame for a request, within the requested key frames'
+  // budget (key_frame_budget.h: four at once, 500 ms apart, then one a
+  // second): requests the budget cannot serve yet are served together by one
+  // key frame at the first picture it allows, so requests from any number
+  // of members, however often, cannot fill the uplink with key frames and
+  // no request is lost. (The key frame that starts a stream answers no
+  // request and spends none of it.) VSE_S_OK then; VSE_E_INVALIDARG
+  // without an encoder.
   VseResult RequestKeyFrame();
   // -1 without packer or send controller.
   int32_t ConfigureOutputs(int32_t count, const OutputRecord* outputs);
@@ -247,9 +249,8 @@ class CVzVideoSourceChannel final : public TEngineObject<IVideoDeliverer>,
   int32_t reported_[9] = {-1, -1, -1, -1, -1, -1, -1, -1, -1};
   std::atomic<bool> key_frame_requested_{false};
   // The last key frame forced, and the requests served by it since.
-  bool key_frame_forced_ = false;
-  bool key_frame_deferred_ = false;  // asked inside the gap: forced once it is over
-  uint32_t key_frame_ms_ = 0;
+  KeyFrameBudget key_frame_budget_;
+  bool key_frame_deferred_ = false;  // asked beyond the budget: forced once it allows
   uint32_t key_frames_spared_ = 0;
   std::unique_ptr<CVzTimer> timer_;
   // Timing element.

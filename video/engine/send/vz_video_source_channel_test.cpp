@@ -314,30 +314,56 @@ TEST_F(SourceChannelTest, EncodeControllerLevelsReachTheEncoder) {
   controller->Release();
 }
 
-// A member asking for key frames three times a frame for five seconds gets
-// the start's and at most one per gap for its requests.
-TEST_F(SourceChannelTest, AKeyFrameRequestStormGivesAtMostOneKeyFramePerGap) {
-  const EncodeParams params = Level(19);
-  ASSERT_EQ(channel_->SetEncodeParam(&params), VSE_S_OK);
-  ASSERT_EQ(channel_->StartSend(), VSE_S_OK);
-  for (int i = 0; i < 148; ++i) {  // 5 s at 34 ms a frame
-    for (int k = 0; k < 3; ++k) channel_->RequestKeyFrame();  // no encoder before the first frame
-    ASSERT_EQ(Frame(i), VSE_S_OK) << i;
-  }
-  // Parameter sets go out with every key frame: count their pictures.
+// Pictures (by RTP time stamp) that went out as key frames: parameter sets
+// go out with every key frame.
+std::vector<uint32_t> KeyFrameStamps(const Transport& transport) {
   std::vector<uint32_t> key_frames;
-  for (size_t i = 0; i < transport_.packets.size(); ++i) {
-    if (transport_.kinds[i] != IVideoPacketTransport::kParameterSetPacket) continue;
-    const std::vector<uint8_t>& p = transport_.packets[i];
-    ASSERT_GE(p.size(), 12u) << "packet " << i;
+  for (size_t i = 0; i < transport.packets.size(); ++i) {
+    if (transport.kinds[i] != IVideoPacketTransport::kParameterSetPacket) continue;
+    const std::vector<uint8_t>& p = transport.packets[i];
+    EXPECT_GE(p.size(), 12u) << "packet " << i;
+    if (p.size() < 12) continue;
     const uint32_t stamp = vz::Load32(&p[4]);
     if (key_frames.empty() || key_frames.back() != stamp) key_frames.push_back(stamp);
   }
-  EXPECT_GE(key_frames.size(), 10u);  // the requests are still honoured, once per gap
-  EXPECT_LE(key_frames.size(), 12u);  // the start, then one per 500 ms
-  for (size_t i = 2; i < key_frames.size(); ++i) {
-    EXPECT_GE(key_frames[i] - key_frames[i - 1], 90u * CVzVideoSourceChannel::kKeyFrameGapMs) << i;
+  return key_frames;
+}
+
+// A member asking for key frames three times a frame made its sender send
+// one every 500 ms to every receiver, about twice a small stream's rate.
+// For ten seconds of such requests the sender makes the start's, the
+// budget's burst and then one each refill; after a quiet time a single request (a
+// lost picture) is answered at the next picture again.
+TEST_F(SourceChannelTest, KeyFrameRequestsAreServedFromABudgetAndALossAfterAQuietTimeAtOnce) {
+  constexpr uint32_t kRtpMs = 90;  // RTP time stamp units a millisecond
+  const EncodeParams params = Level(19);
+  ASSERT_EQ(channel_->SetEncodeParam(&params), VSE_S_OK);
+  ASSERT_EQ(channel_->StartSend(), VSE_S_OK);
+  int frame = 0;
+  for (; frame < 296; ++frame) {  // 10 s at 34 ms a frame
+    for (int k = 0; k < 3; ++k) channel_->RequestKeyFrame();  // no encoder before the first frame
+    ASSERT_EQ(Frame(frame), VSE_S_OK) << frame;
   }
+  std::vector<uint32_t> key_frames = KeyFrameStamps(transport_);
+  // The start, the burst, then one each refill of the rest.
+  constexpr uint32_t kStormMs = 296 * 34;
+  EXPECT_GE(key_frames.size(), 1u + kRequestedKeyFrameBurst + kStormMs / kRequestedKeyFrameRefillMs - 2);
+  EXPECT_LE(key_frames.size(), 1u + kRequestedKeyFrameBurst + kStormMs / kRequestedKeyFrameRefillMs);
+  for (size_t i = 2; i < key_frames.size(); ++i) {
+    EXPECT_GE(key_frames[i] - key_frames[i - 1], kRtpMs * kRequestedKeyFrameGapMs) << i;
+  }
+  const size_t stormed = key_frames.size();
+  // Five seconds without requests (the last ones, waiting, are served in them).
+  for (; frame < 296 + 148; ++frame) ASSERT_EQ(Frame(frame), VSE_S_OK) << frame;
+  key_frames = KeyFrameStamps(transport_);
+  ASSERT_GE(key_frames.size(), stormed);
+  const size_t quiet = key_frames.size();
+  const size_t packets_before = transport_.packets.size();
+  channel_->RequestKeyFrame();
+  ASSERT_EQ(Frame(frame), VSE_S_OK);
+  key_frames = KeyFrameStamps(transport_);
+  ASSERT_EQ(key_frames.size(), quiet + 1) << "a request after a quiet time waits";
+  EXPECT_GT(transport_.packets.size(), packets_before);
 }
 
 using vz_test::GateSample;
