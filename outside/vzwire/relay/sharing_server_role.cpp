@@ -669,16 +669,23 @@ class SharingServerRole : public SessionRole {
     blocks_replay_.clear();
     UnknownFieldSet blocks;
     AddHeader(&blocks, session, kCreateBlocks, false, 0);
-    size_t count = 0;
+    const size_t header = Serialized(blocks)->size();
+    size_t count = 0, bytes = header;
     for (const auto& [position, block] : blocks_) {
-      blocks.AddLengthDelimited(kFieldBlocks, block.bytes);
-      if (++count % kReplayBlocks == 0) {
+      // Each message fits a data frame (a block came in one).
+      const size_t more = DelimitedSize(kFieldBlocks, block.bytes.size());
+      if (count == kReplayBlocks || (count != 0 && bytes + more > kMaxDataPayload)) {
         blocks_replay_.push_back(Serialized(blocks));
         blocks.Clear();
         AddHeader(&blocks, session, kCreateBlocks, false, 0);
+        count = 0;
+        bytes = header;
       }
+      blocks.AddLengthDelimited(kFieldBlocks, block.bytes);
+      ++count;
+      bytes += more;
     }
-    if (count % kReplayBlocks != 0) blocks_replay_.push_back(Serialized(blocks));
+    if (count != 0) blocks_replay_.push_back(Serialized(blocks));
     blocks_replay_fresh_ = true;
     return blocks_replay_;
   }

@@ -238,5 +238,29 @@ TEST_F(SharingServerRoleTest, AJoinWhileTheReplayRunsRestartsNothing) {
   EXPECT_EQ(CacheCounts(attendee.Of(DS_DATA_CREATE_CACHES))[39], 2);
 }
 
+// Blocks a presenter sent in several messages of its own: a late joiner
+// gets them in messages that each fit a data frame (one larger would never
+// be written).
+TEST_F(SharingServerRoleTest, ALateJoinersBlocksComeInMessagesThatFitAFrame) {
+  const MemberId presenter = Present(1, 16);
+  for (uint64_t part = 0; part < 3; ++part) {
+    DsData blocks = Header(DS_DATA_CREATE_BLOCKS);
+    for (uint64_t i = 0; i < 4; ++i) {
+      AddBlock(&blocks, part * 4 + i, part * 4 + i, 1, 10);
+      DsBlock* block = blocks.mutable_blocks(static_cast<int>(i));
+      block->GetReflection()->MutableUnknownFields(block)->AddLengthDelimited(99, std::string(1 << 20, 'p'));
+    }
+    Send(presenter, blocks);
+  }
+  QueueLink late;
+  const MemberId id = Join(late, "carol", false);
+  Send(id, Header(DS_DATA_JOIN));
+  DrainAll(late, id);
+  size_t blocks = 0;
+  for (const DsData& message : late.Of(DS_DATA_CREATE_BLOCKS)) blocks += static_cast<size_t>(message.blocks_size());
+  EXPECT_EQ(blocks, 12u);
+  EXPECT_LE(late.largest, kMaxDataPayload);
+}
+
 }  // namespace
 }  // namespace vzrelay
