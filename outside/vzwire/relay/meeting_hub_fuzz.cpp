@@ -32,13 +32,20 @@ namespace {
 
 using vzrelay::FrameKind;
 
+// The members' backlog limit, low enough that a few steps fill it (what
+// a member may be sent then runs short of what it asks for).
+constexpr size_t kBacklogLimit = 2u << 20;
+
 // Field numbers of the sharing messages built here.
 constexpr int kFieldType = 20, kFieldDsId = 40, kFieldCaches = 50, kFieldBlocks = 80;
 constexpr uint64_t kGetCaches = 100;
 
 // Stops the run: what a member was given breaks the server's promises.
-void CheckAnswer(const uint8_t* payload, size_t size) {
+// Only the sharing server's answers are known to name each cache once (a
+// session of another type relays what its members send as it stands).
+void CheckAnswer(const uint8_t* payload, size_t size, bool sharing) {
   if (size > vzrelay::kMaxDataPayload) std::abort();
+  if (!sharing) return;
   google::protobuf::UnknownFieldSet message;
   if (!message.ParseFromArray(payload, static_cast<int>(size))) return;
   bool answer = false;
@@ -70,14 +77,15 @@ class QueueLink : public vzrelay::IMemberLink {
  public:
   bool Deliver(FrameKind kind, const uint8_t* payload, size_t size) override {
     for (size_t i = 0; i < size; ++i) sum += payload[i];
-    if (kind == FrameKind::kDataBinary) CheckAnswer(payload, size);
+    if (kind == FrameKind::kDataBinary) CheckAnswer(payload, size, sharing);
     backlog += size;
-    return backlog <= (32u << 20);
+    return backlog <= kBacklogLimit;
   }
   size_t Backlog() const override { return backlog; }
   void Close(const char*) override { closed = true; }
   size_t backlog = 0;
   bool closed = false;
+  bool sharing = false;  // joined to the sharing session by the fuzzer's own join
   unsigned sum = 0;
 };
 
@@ -119,16 +127,19 @@ void PutField(std::vector<uint8_t>* out, int number, uint64_t value) {
   PutVarint(out, value);
 }
 
-// The most parts one built message repeats.
+// The most parts one built message repeats, and the bytes it repeats
+// them up to (a few large caches, so that a run stays quick).
 constexpr size_t kMostRepeatedParts = 20000;
+constexpr size_t kMostRepeatedBytes = 256u << 10;
 
 // A sharing message from `spec`: its first byte chooses caches, blocks or
 // a cache request (the blocks a request names), its second how often the
 // parts repeat; each further three bytes make one part: a cache index of
 // 0 to 15 (so that parts name the same caches), a PDU id of 0 to 3, and a
-// position or a cache's size in units of 4 KiB (so that the caches a
-// request names can pass a frame). The message stops at a frame's size,
-// as a member's would.
+// position or a cache's size in units of 256 bytes. The parts are
+// repeated up to kMostRepeatedBytes. (An answer stops at a frame or at the
+// member's backlog room by the same rule: a member's queue filling up
+// brings the room below what a request names.)
 std::vector<uint8_t> RepeatedParts(const std::vector<uint8_t>& spec) {
   std::vector<uint8_t> message;
   if (spec.size() < 2) return message;
@@ -145,7 +156,7 @@ std::vector<uint8_t> RepeatedParts(const std::vector<uint8_t>& spec) {
       PutField(&part, 20, pdu_id);
       std::vector<uint8_t> slot;
       PutField(&slot, 10, 10);
-      PutDelimited(&slot, 30, std::vector<uint8_t>(static_cast<size_t>(spec[at + 2]) << 12, 0x5A));
+      PutDelimited(&slot, 30, std::vector<uint8_t>(static_cast<size_t>(spec[at + 2]) << 8, 0x5A));
       PutDelimited(&part, 30, slot);
     } else {
       PutField(&part, 10, spec[at + 2]);  // the block's own index
@@ -158,9 +169,10 @@ std::vector<uint8_t> RepeatedParts(const std::vector<uint8_t>& spec) {
   if (parts.empty()) return message;
   const size_t repeats = std::min<size_t>(1 + spec[1] * 16u, kMostRepeatedParts / parts.size());
   const int field = type == 50 ? kFieldCaches : kFieldBlocks;
+  size_t added = 0;
   for (size_t r = 0; r < repeats; ++r) {
     for (const std::vector<uint8_t>& part : parts) {
-      if (message.size() + part.size() + 8 > vzrelay::kMaxDataPayload) return message;
+      if (added++ != 0 && message.size() + part.size() > kMostRepeatedBytes) return message;
       PutDelimited(&message, field, part);
     }
   }
@@ -179,6 +191,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const bool with_secret = size % 2 == 1;
   vzrelay::HubOptions options;
   if (with_secret) options.member_secret = kSecret;
+  options.member_backlog_limit = kBacklogLimit;
   vzrelay::MeetingHub hub(options);
   vzrelay::InstallRelayRoles(hub);
   const auto connect = [&](Slot& slot) {
@@ -186,6 +199,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     slot.link.backlog = 0;
     slot.link.closed = false;
     slot.id = hub.Connect(&slot.link);
+    slot.link.sharing = false;
+  };
+  const auto note_session = [&](Slot& slot) {
+    const vzrelay::Member* member = hub.FindMember(slot.id);
+    slot.link.sharing = member != nullptr && member->session != nullptr && member->session->type == 3;
   };
   size_t at = 0;
   while (at + 3 <= size) {
@@ -198,8 +216,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     vzrelay::Frame frame;
     frame.payload = payload;
     switch (head >> 4) {
-      case 0: connect(slot); hub.OnFrame(slot.id, {FrameKind::kJoin, Join(3, index, with_secret)}); continue;
-      case 1: connect(slot); hub.OnFrame(slot.id, {FrameKind::kJoin, Join(2, index, with_secret)}); continue;
+      case 0:
+      case 1:
+        connect(slot);
+        hub.OnFrame(slot.id, {FrameKind::kJoin, Join(head >> 4 == 0 ? 3 : 2, index, with_secret)});
+        note_session(slot);
+        continue;
       case 2: connect(slot); frame.kind = FrameKind::kJoin; break;
       case 3: frame.kind = FrameKind::kLeave; frame.payload.clear(); break;
       case 4: frame.kind = FrameKind::kCommand; break;
@@ -246,6 +268,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       default: frame.kind = FrameKind::kPing; break;
     }
     if (slot.id != 0) hub.OnFrame(slot.id, frame);
+    if (frame.kind == FrameKind::kJoin) note_session(slot);
   }
   for (Slot& slot : slots) {
     if (slot.id != 0) hub.Disconnect(slot.id);
