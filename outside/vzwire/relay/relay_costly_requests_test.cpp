@@ -132,7 +132,7 @@ TEST(RelayCostlyRequestsTest, AFloodOfJoinsCostsTheOthersNoMoreThanAFloodOfKeepA
               static_cast<unsigned long long>(baseline.largest_not_the_writers), static_cast<unsigned long long>(joins),
               static_cast<unsigned long long>(flooded.largest),
               static_cast<unsigned long long>(flooded.largest_not_the_writers));
-  EXPECT_GT(joins, 100000u);
+  EXPECT_GT(joins, kUnsanitized ? 100000u : 10000u);  // a flood, at the relay's pace
   if (kUnsanitized) {
     EXPECT_LT(flooded.largest_not_the_writers, 2 * baseline.largest_not_the_writers + 1000);
   }
@@ -170,7 +170,7 @@ TEST(RelayCostlyRequestsTest, CacheRequestsNamingOneCacheInEveryBlockAreAnswered
               static_cast<unsigned long long>(requests), request.ByteSizeLong(),
               static_cast<unsigned long long>(gaps.largest), static_cast<unsigned long long>(gaps.largest_not_the_writers),
               before, after);
-  EXPECT_GT(requests, 100u);
+  EXPECT_GT(requests, kUnsanitized ? 100u : 10u);
   if (kUnsanitized) {
     EXPECT_LT(after - std::min(after, before), 64u << 10);
     EXPECT_LT(gaps.largest_not_the_writers, 1500u);
