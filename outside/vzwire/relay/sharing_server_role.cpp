@@ -233,7 +233,7 @@ class SharingServerRole : public SessionRole {
       case kGetKeyFrame:
         ToPresenter(member, type, message, carried);
         return false;
-      case kGetCaches: return GetCaches(session, member, message);
+      case kGetCaches: return GetCaches(session, member, message, carried);
       case kCommand: return Command(session, member, message);
       default:
         if (undefined_types_++ % 1000 == 0) {
@@ -292,10 +292,12 @@ class SharingServerRole : public SessionRole {
       hub_.SendTo(*presenter_, FrameKind::kDataBinary, payload);
       return;
     }
+    // The fields kept, copied alone: a request's blocks may be thousands.
     UnknownFieldSet stripped;
-    stripped.MergeFrom(message);
-    for (const int number : kDrawnFields) stripped.DeleteByNumber(number);
-    stripped.DeleteByNumber(kFieldCode);
+    for (int i = 0; i < message.field_count(); ++i) {
+      const int number = message.field(i).number();
+      if (!IsDrawnField(number) && number != kFieldCode) stripped.AddField(message.field(i));
+    }
     hub_.SendTo(*presenter_, FrameKind::kDataBinary, Serialized(stripped));
   }
 
@@ -574,9 +576,10 @@ class SharingServerRole : public SessionRole {
   // the order named) with one block naming it, up to what the member may
   // be sent: the frame limit and its backlog room, counted before the
   // answer is built. The caches past that are not answered: the member
-  // asks again for what it still misses. The presenter hears of the
-  // caches named before that point that are not kept, each once.
-  bool GetCaches(Session& session, Member& member, const UnknownFieldSet& request) {
+  // asks again for what it still misses. When a cache named before that
+  // point is not kept, the presenter hears of the request (without its
+  // blocks: see ToPresenter).
+  bool GetCaches(Session& session, Member& member, const UnknownFieldSet& request, const SharedPayload& payload) {
     if (member.link == nullptr) return false;
     const size_t queued = member.link->Backlog() + HeldFor(member);
     const size_t limit = hub_.Options().member_backlog_limit;
@@ -585,8 +588,8 @@ class SharingServerRole : public SessionRole {
                   DelimitedSize(kFieldDsId, session.id.size());
     std::set<std::pair<uint64_t, uint64_t>> named;
     std::vector<const KeptCache*> answered;
-    std::vector<const std::string*> echoed, missing;
-    bool cut = false;
+    std::vector<const std::string*> echoed;
+    bool cut = false, missing = false;
     for (const std::string* block : Submessages(request, kFieldBlocks)) {
       uint64_t index = 0, pdu_id = 0;
       // Indices no attendee keeps are never kept here either.
@@ -607,11 +610,8 @@ class SharingServerRole : public SessionRole {
       named.emplace(index, pdu_id);
       size += more;
       echoed.push_back(block);
-      if (have) {
-        answered.push_back(&kept->second);
-      } else {
-        missing.push_back(block);
-      }
+      if (have) answered.push_back(&kept->second);
+      missing = missing || !have;
     }
     if (cut && cut_answers_++ % 1000 == 0) {
       VZ_LOG("member %s asked for more caches than one answer may carry (%zu bytes of room); answered %zu, the rest "
@@ -633,14 +633,7 @@ class SharingServerRole : public SessionRole {
       }
       hub_.SendTo(member, FrameKind::kDataBinary, MakeSharedPayload(std::move(answer)));
     }
-    if (!missing.empty()) {
-      UnknownFieldSet ask;
-      for (int i = 0; i < request.field_count(); ++i) {
-        if (request.field(i).number() != kFieldBlocks) ask.AddField(request.field(i));
-      }
-      for (const std::string* block : missing) ask.AddLengthDelimited(kFieldBlocks, *block);
-      ToPresenter(member, kGetCaches, ask, Serialized(ask));
-    }
+    if (missing) ToPresenter(member, kGetCaches, request, payload);
     return false;
   }
 

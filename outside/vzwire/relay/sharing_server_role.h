@@ -35,8 +35,8 @@
 //   room left under its backlog limit, weighed before the answer is
 //   built); the caches past that are not answered, and the member asks
 //   again for what it still misses (the attendee's engine does, every
-//   second for a while). The presenter hears of the caches named that are
-//   not kept (each once, without the rest); GET_KEYFRAME
+//   second for a while). When some named before that point are not kept,
+//   the presenter hears of the request; GET_KEYFRAME
 //   goes to the presenter. What a member sends the presenter (these and
 //   commands) reaches it without caches, blocks, a sharing info, a cursor
 //   or a code, whatever its type: the presenter's engine would take them
