@@ -42,6 +42,10 @@ constexpr int kFieldCommand = 90, kCommandType = 10, kCommandSrcRosterId = 20, k
 
 // The most blocks in one late-joiner blocks message.
 constexpr size_t kReplayBlocks = 16384;
+// The blocks of a cache request looked at: an attendee asks for each cache
+// it misses once, and its table holds fewer, so that the rest of a larger
+// request (repeats) costs nothing beyond its reading; it is not answered.
+constexpr size_t kMostBlocksLookedAt = kKeptCacheIndexEnd;
 // A replay is queued while the member has less than this queued: small
 // payloads are copied into each member's queue, so this bounds what a
 // member that never reads costs beyond the payloads all members share.
@@ -575,7 +579,7 @@ class SharingServerRole : public SessionRole {
   // Answers from the kept caches, each cache the request names once (in
   // the order named) with one block naming it, up to what the member may
   // be sent: the frame limit and its backlog room, counted before the
-  // answer is built. The caches past that are not answered: the member
+  // answer is built; of its first kMostBlocksLookedAt blocks only. The caches past that are not answered: the member
   // asks again for what it still misses. When a cache named before that
   // point is not kept, the presenter hears of the request (without its
   // blocks: see ToPresenter).
@@ -590,15 +594,19 @@ class SharingServerRole : public SessionRole {
     std::vector<const KeptCache*> answered;
     std::vector<const std::string*> echoed;
     bool cut = false, missing = false;
-    for (const std::string* block : Submessages(request, kFieldBlocks)) {
+    size_t looked_at = 0;
+    for (int i = 0; i < request.field_count(); ++i) {
+      const UnknownField& field = request.field(i);
+      if (field.number() != kFieldBlocks || field.type() != UnknownField::TYPE_LENGTH_DELIMITED) continue;
+      if (looked_at++ == kMostBlocksLookedAt) {
+        cut = true;
+        break;
+      }
+      const std::string* block = &field.length_delimited();
       uint64_t index = 0, pdu_id = 0;
       // Indices no attendee keeps are never kept here either.
       if (!BlockCache(*block, &index, &pdu_id) || index == 0 || index >= kKeptCacheIndexEnd) continue;
       if (named.count({index, pdu_id}) != 0) continue;
-      if (named.size() == kKeptCacheIndexEnd) {  // more than an attendee's table holds
-        cut = true;
-        break;
-      }
       const auto kept = caches_.find(index);
       const bool have = kept != caches_.end() && kept->second.pdu_id == pdu_id;
       const size_t more = DelimitedSize(kFieldBlocks, block->size()) +

@@ -29,8 +29,9 @@
 //   bytes: the oldest that the kept blocks and cursor do not show go
 //   first. (The presenter shows a cache it sent long ago again without
 //   sending it again, so a cache no block shows now is still needed.)
-// - GET_CACHES is answered from the kept caches: each cache it names
-//   once, with one of the blocks naming it, in the order named, up to
+// - GET_CACHES is answered from the kept caches: each cache its first
+//   kKeptCacheIndexEnd blocks name (an attendee names each cache it misses
+//   once) once, with one of the blocks naming it, in the order named, up to
 //   what the member may be sent (a data frame, kMaxDataPayload, and the
 //   room left under its backlog limit, weighed before the answer is
 //   built); the caches past that are not answered, and the member asks

@@ -146,6 +146,15 @@ TEST_F(SharingServerRoleTest, ARequestNamingKeptCachesOverAndOverIsAnsweredWithE
   EXPECT_EQ(answers[0].blocks(2).cache_index(), 2u);
   EXPECT_LT(attendee.largest, 32u << 10);
   EXPECT_TRUE(presenter_.received.empty());  // every cache named is kept
+
+  // Only the first blocks of a request are looked at (an attendee names
+  // fewer caches than that): the cache named behind them waits for the
+  // next request.
+  std::vector<uint64_t> long_request(kKeptCacheIndexEnd, 1);
+  long_request.push_back(2);
+  Send(id, Ask(long_request));
+  ASSERT_EQ(attendee.Of(DS_DATA_GET_CACHES).size(), 2u);
+  EXPECT_EQ(CacheCounts({attendee.Of(DS_DATA_GET_CACHES)[1]}), (std::map<uint64_t, int>{{1, 1}}));
 }
 
 // The caches asked for are more than a frame holds: the answer stops
