@@ -29,16 +29,16 @@
 //   bytes: the oldest that the kept blocks and cursor do not show go
 //   first. (The presenter shows a cache it sent long ago again without
 //   sending it again, so a cache no block shows now is still needed.)
-// - GET_CACHES is answered from the kept caches: each cache its first
-//   kKeptCacheIndexEnd blocks name (an attendee names each cache it misses
-//   once) once, with one of the blocks naming it, in the order named, up to
-//   what the member may be sent (a data frame, kMaxDataPayload, and the
-//   room left under its backlog limit, weighed before the answer is
-//   built); the caches past that are not answered, and the member asks
-//   again for what it still misses (the attendee's engine does, every
-//   second for a while). When some named before that point are not kept,
-//   the presenter hears of the request; GET_KEYFRAME
-//   goes to the presenter. What a member sends the presenter (these and
+// - GET_CACHES is answered from the kept caches, each cache named once
+//   with one of the blocks naming it, in the order named, up to what the
+//   member may be sent (a data frame, kMaxDataPayload, and the room left
+//   under its backlog limit, weighed before the answer is built), of the
+//   request's first kKeptCacheIndexEnd blocks (an attendee names each
+//   cache it misses once, and keeps fewer); the caches past that are not
+//   answered, and the member asks again for what it still misses (the
+//   attendee's engine does, every second for a while). When some named
+//   before that point are not kept, the presenter hears of the request;
+//   GET_KEYFRAME goes to the presenter. What a member sends the presenter (these and
 //   commands) reaches it without caches, blocks, a sharing info, a cursor
 //   or a code, whatever its type: the presenter's engine would take them
 //   as its own screen's, and a code as its session's end;
