@@ -4,12 +4,21 @@
 // and the payload: joins of the sharing or the video session (or the
 // payload as a join request), leaves, commands, RTP, RTCP, text and binary
 // data, sharing messages of a chosen type, subscriptions, a member's queue
-// emptying, and lost connections. Inputs of odd length run against a hub
-// with a meeting secret, whose joins carry member tokens (and raw joins
-// whatever token the input holds).
+// emptying, and lost connections; and sharing messages built from a few
+// caches, blocks or JOINs repeated many times, whose blocks name a small
+// set of caches so that they repeat and overlap the ones kept. Inputs of
+// odd length run against a hub with a meeting secret, whose joins carry
+// member tokens (and raw joins whatever token the input holds).
+//
+// Whatever the input, no member is given a data payload larger than a
+// frame, and no answer to a cache request names a cache twice.
+#include <google/protobuf/unknown_field_set.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <algorithm>
+#include <cstdlib>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -23,19 +32,60 @@ namespace {
 
 using vzrelay::FrameKind;
 
+// The members' backlog limit, low enough that a few steps fill it (what
+// a member may be sent then runs short of what it asks for).
+constexpr size_t kBacklogLimit = 2u << 20;
+
+// Field numbers of the sharing messages built here.
+constexpr int kFieldType = 20, kFieldDsId = 40, kFieldCaches = 50, kFieldBlocks = 80;
+constexpr uint64_t kGetCaches = 100;
+
+// Stops the run: what a member was given breaks the server's promises.
+// Only the sharing server's answers are known to name each cache once (a
+// session of another type relays what its members send as it stands).
+void CheckAnswer(const uint8_t* payload, size_t size, bool sharing) {
+  if (size > vzrelay::kMaxDataPayload) std::abort();
+  if (!sharing) return;
+  google::protobuf::UnknownFieldSet message;
+  if (!message.ParseFromArray(payload, static_cast<int>(size))) return;
+  bool answer = false;
+  std::set<uint64_t> named;
+  size_t caches = 0;
+  for (int i = 0; i < message.field_count(); ++i) {
+    const google::protobuf::UnknownField& field = message.field(i);
+    if (field.number() == kFieldType && field.type() == google::protobuf::UnknownField::TYPE_VARINT) {
+      answer = field.varint() == kGetCaches;
+    }
+    if (field.number() != kFieldCaches || field.type() != google::protobuf::UnknownField::TYPE_LENGTH_DELIMITED) {
+      continue;
+    }
+    google::protobuf::UnknownFieldSet cache;
+    if (!cache.ParseFromString(field.length_delimited())) continue;
+    for (int j = 0; j < cache.field_count(); ++j) {
+      if (cache.field(j).number() == 10 && cache.field(j).type() == google::protobuf::UnknownField::TYPE_VARINT) {
+        named.insert(cache.field(j).varint());
+      }
+    }
+    ++caches;
+  }
+  if (answer && named.size() != caches) std::abort();
+}
+
 // Reads every frame it is given, so a bad length shows under the
 // sanitizers, and queues it until the fuzzer empties the queue.
 class QueueLink : public vzrelay::IMemberLink {
  public:
-  bool Deliver(FrameKind, const uint8_t* payload, size_t size) override {
+  bool Deliver(FrameKind kind, const uint8_t* payload, size_t size) override {
     for (size_t i = 0; i < size; ++i) sum += payload[i];
+    if (kind == FrameKind::kDataBinary) CheckAnswer(payload, size, sharing);
     backlog += size;
-    return backlog <= (32u << 20);
+    return backlog <= kBacklogLimit;
   }
   size_t Backlog() const override { return backlog; }
   void Close(const char*) override { closed = true; }
   size_t backlog = 0;
   bool closed = false;
+  bool sharing = false;  // joined to the sharing session by the fuzzer's own join
   unsigned sum = 0;
 };
 
@@ -67,6 +117,72 @@ std::vector<uint8_t> Join(uint8_t type, size_t slot, bool with_secret, uint32_t 
   return vzrelay::EncodeJoinRequest(join);
 }
 
+void PutVarint(std::vector<uint8_t>* out, uint64_t value) {
+  for (; value >= 0x80; value >>= 7) out->push_back(static_cast<uint8_t>(value | 0x80));
+  out->push_back(static_cast<uint8_t>(value));
+}
+void PutDelimited(std::vector<uint8_t>* out, int number, const std::vector<uint8_t>& bytes) {
+  PutVarint(out, static_cast<uint64_t>(number) << 3 | 2);
+  PutVarint(out, bytes.size());
+  out->insert(out->end(), bytes.begin(), bytes.end());
+}
+void PutField(std::vector<uint8_t>* out, int number, uint64_t value) {
+  PutVarint(out, static_cast<uint64_t>(number) << 3);
+  PutVarint(out, value);
+}
+
+// The most parts one built message repeats, and the bytes it repeats
+// them up to (a few large caches, so that a run stays quick).
+constexpr size_t kMostRepeatedParts = 20000;
+constexpr size_t kMostRepeatedBytes = 256u << 10;
+
+// A sharing message from `spec`: its first byte chooses caches, blocks or
+// a cache request (the blocks a request names), its second how often the
+// parts repeat; each further three bytes make one part: a cache index of
+// 0 to 15 (so that parts name the same caches), a PDU id of 0 to 3, and a
+// position or a cache's size in units of 256 bytes. The parts are
+// repeated up to kMostRepeatedBytes. (An answer stops at a frame or at the
+// member's backlog room by the same rule: a member's queue filling up
+// brings the room below what a request names.)
+std::vector<uint8_t> RepeatedParts(const std::vector<uint8_t>& spec) {
+  std::vector<uint8_t> message;
+  if (spec.size() < 2) return message;
+  static constexpr uint64_t kTypes[] = {kGetCaches, 60, 50};  // request, blocks, caches
+  const uint64_t type = kTypes[spec[0] % 3];
+  PutField(&message, kFieldType, type);
+  PutDelimited(&message, kFieldDsId, {'d', 's', '-', '1'});
+  std::vector<std::vector<uint8_t>> parts;
+  for (size_t at = 2; at + 3 <= spec.size(); at += 3) {
+    std::vector<uint8_t> part;
+    const uint64_t index = spec[at] % 16, pdu_id = spec[at + 1] % 4;
+    if (type == 50) {
+      PutField(&part, 10, index);
+      PutField(&part, 20, pdu_id);
+      std::vector<uint8_t> slot;
+      PutField(&slot, 10, 10);
+      PutDelimited(&slot, 30, std::vector<uint8_t>(static_cast<size_t>(spec[at + 2]) << 8, 0x5A));
+      PutDelimited(&part, 30, slot);
+    } else {
+      PutField(&part, 10, spec[at + 2]);  // the block's own index
+      PutField(&part, 40, spec[at + 2]);  // its position
+      PutField(&part, 50, index);
+      PutField(&part, 60, pdu_id);
+    }
+    parts.push_back(std::move(part));
+  }
+  if (parts.empty()) return message;
+  const size_t repeats = std::min<size_t>(1 + spec[1] * 16u, kMostRepeatedParts / parts.size());
+  const int field = type == 50 ? kFieldCaches : kFieldBlocks;
+  size_t added = 0;
+  for (size_t r = 0; r < repeats; ++r) {
+    for (const std::vector<uint8_t>& part : parts) {
+      if (added++ != 0 && message.size() + part.size() > kMostRepeatedBytes) return message;
+      PutDelimited(&message, field, part);
+    }
+  }
+  return message;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -79,6 +195,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const bool with_secret = size % 2 == 1;
   vzrelay::HubOptions options;
   if (with_secret) options.member_secret = kSecret;
+  options.member_backlog_limit = kBacklogLimit;
   vzrelay::MeetingHub hub(options);
   vzrelay::InstallRelayRoles(hub);
   const auto connect = [&](Slot& slot) {
@@ -86,6 +203,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     slot.link.backlog = 0;
     slot.link.closed = false;
     slot.id = hub.Connect(&slot.link);
+    slot.link.sharing = false;
+  };
+  const auto note_session = [&](Slot& slot) {
+    const vzrelay::Member* member = hub.FindMember(slot.id);
+    slot.link.sharing = member != nullptr && member->session != nullptr && member->session->type == 3;
   };
   size_t at = 0;
   while (at + 3 <= size) {
@@ -98,8 +220,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     vzrelay::Frame frame;
     frame.payload = payload;
     switch (head >> 4) {
-      case 0: connect(slot); hub.OnFrame(slot.id, {FrameKind::kJoin, Join(3, index, with_secret)}); continue;
-      case 1: connect(slot); hub.OnFrame(slot.id, {FrameKind::kJoin, Join(2, index, with_secret)}); continue;
+      case 0:
+      case 1:
+        connect(slot);
+        hub.OnFrame(slot.id, {FrameKind::kJoin, Join(head >> 4 == 0 ? 3 : 2, index, with_secret)});
+        note_session(slot);
+        continue;
       case 2: connect(slot); frame.kind = FrameKind::kJoin; break;
       case 14: {
         // A new connection of the slot joining video as the roster id the
@@ -148,9 +274,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         // The member's queue fills up (a member that stops reading).
         slot.link.backlog += static_cast<size_t>(length) << 10;
         continue;
+      case 14:
+        if (!payload.empty() && payload[0] >= 0xF0) {
+          // JOINs, many at once, as one member may send them.
+          const uint8_t join[] = {0xA0, 0x01, 30};
+          for (int i = 0; i < 1 + (payload[0] & 0x0F) * 64 && slot.id != 0; ++i) {
+            hub.OnFrame(slot.id, {FrameKind::kDataBinary, std::vector<uint8_t>(join, join + sizeof(join))});
+          }
+          continue;
+        }
+        frame.kind = FrameKind::kDataBinary;
+        frame.payload = RepeatedParts(payload);
+        break;
       default: frame.kind = FrameKind::kPing; break;
     }
     if (slot.id != 0) hub.OnFrame(slot.id, frame);
+    if (frame.kind == FrameKind::kJoin) note_session(slot);
   }
   for (Slot& slot : slots) {
     if (slot.id != 0) hub.Disconnect(slot.id);

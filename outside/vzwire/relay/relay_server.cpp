@@ -13,6 +13,11 @@
 namespace vzrelay {
 namespace {
 constexpr size_t kReadChunk = 64 * 1024;
+// The frames of one connection handled in a turn of the loop, beside its
+// bytes: the next read stops once they are reached. Each frame is work
+// (parsing, a role's answer) whatever its size, and a turn spent on one
+// member's 65,000 smallest frames held up everyone else's.
+constexpr size_t kFramesATurn = 4096;
 // Payloads up to this size are copied into the write queue's own buffer
 // (few writes for many small frames); larger ones are queued by reference.
 constexpr size_t kCopiedPayload = 16 * 1024;
@@ -536,7 +541,8 @@ void RelayServer::ReadFrames(Connection& connection) {
   // is written then keeps up without holding it, so that none falls behind
   // for the server's own pace while the sender's holding time is out.
   const int most_rounds = connection.paced ? static_cast<int>(kWriteQuantum / kReadChunk) : 16;
-  for (int rounds = 0; rounds < most_rounds; ++rounds) {
+  size_t frames = 0;
+  for (int rounds = 0; rounds < most_rounds && frames < kFramesATurn; ++rounds) {
     if (!MakeRoomToRead(connection)) return;
     const vz::IoResult result = connection.Socket().Read(buffer, sizeof(buffer));
     if (result.status == vz::IoStatus::kWouldBlock) {
@@ -554,6 +560,7 @@ void RelayServer::ReadFrames(Connection& connection) {
       const FrameReader::Result next = connection.Reader().Next(&frame);
       if (next == FrameReader::Result::kNeedMore) break;
       if (next == FrameReader::Result::kFrame) {
+        ++frames;
         // Only a whole frame is heard: a frame that never ends says nothing.
         connection.heard_ms = vz::MonotonicMs();
         connection.frame_since_ms = 0;

@@ -1,6 +1,8 @@
 #include "outside/vzwire/relay/sharing_server_role.h"
 
+#include <google/protobuf/io/coded_stream.h>
 #include <google/protobuf/unknown_field_set.h>
+#include <google/protobuf/wire_format_lite.h>
 
 #include <algorithm>
 #include <deque>
@@ -40,6 +42,10 @@ constexpr int kFieldCommand = 90, kCommandType = 10, kCommandSrcRosterId = 20, k
 
 // The most blocks in one late-joiner blocks message.
 constexpr size_t kReplayBlocks = 16384;
+// The blocks of a cache request looked at: an attendee asks for each cache
+// it misses once, and its table holds fewer, so that the rest of a larger
+// request (repeats) costs nothing beyond its reading; it is not answered.
+constexpr size_t kMostBlocksLookedAt = kKeptCacheIndexEnd;
 // A replay is queued while the member has less than this queued: small
 // payloads are copied into each member's queue, so this bounds what a
 // member that never reads costs beyond the payloads all members share.
@@ -79,6 +85,55 @@ bool MergedSubmessage(const UnknownFieldSet& set, int number, UnknownFieldSet* m
   for (const std::string* part : Submessages(set, number)) bytes += *part;
   merged->Clear();
   return merged->ParseFromString(bytes);
+}
+
+// The cache a DsBlock names (the last of each field, as a parser reads
+// it), read without building anything: a request may name thousands.
+// False when the bytes are not a message.
+bool BlockCache(const std::string& block, uint64_t* index, uint64_t* pdu_id) {
+  using google::protobuf::internal::WireFormatLite;
+  google::protobuf::io::CodedInputStream input(reinterpret_cast<const uint8_t*>(block.data()),
+                                               static_cast<int>(block.size()));
+  *index = 0;
+  *pdu_id = 0;
+  for (;;) {
+    const uint32_t tag = input.ReadTag();
+    if (tag == 0) return input.CurrentPosition() == static_cast<int>(block.size());
+    const int number = static_cast<int>(WireFormatLite::GetTagFieldNumber(tag));
+    if (number == 0) return false;  // no field has it
+    const bool varint = WireFormatLite::GetTagWireType(tag) == WireFormatLite::WIRETYPE_VARINT;
+    if (varint && (number == kBlockCacheIndex || number == kBlockCachePduId)) {
+      uint64_t value = 0;
+      if (!input.ReadVarint64(&value)) return false;
+      *(number == kBlockCacheIndex ? index : pdu_id) = value;
+    } else if (!WireFormatLite::SkipField(&input, tag)) {
+      return false;
+    }
+  }
+}
+
+// Protobuf's wire form, for an answer written straight into its buffer.
+size_t VarintSize(uint64_t value) {
+  size_t size = 1;
+  while (value >= 0x80) {
+    value >>= 7;
+    ++size;
+  }
+  return size;
+}
+void PutVarint(std::vector<uint8_t>* out, uint64_t value) {
+  while (value >= 0x80) {
+    out->push_back(static_cast<uint8_t>(value | 0x80));
+    value >>= 7;
+  }
+  out->push_back(static_cast<uint8_t>(value));
+}
+constexpr uint64_t DelimitedTag(int number) { return static_cast<uint64_t>(number) << 3 | 2; }
+size_t DelimitedSize(int number, size_t size) { return VarintSize(DelimitedTag(number)) + VarintSize(size) + size; }
+void PutDelimited(std::vector<uint8_t>* out, int number, const uint8_t* data, size_t size) {
+  PutVarint(out, DelimitedTag(number));
+  PutVarint(out, size);
+  out->insert(out->end(), data, data + size);
 }
 
 SharedPayload Serialized(const UnknownFieldSet& message) {
@@ -198,10 +253,13 @@ class SharingServerRole : public SessionRole {
 
  private:
   // What a late joiner is still to get, and what came for it meanwhile.
+  // The caches are walked as they are sent, never listed ahead: starting a
+  // replay costs the same however many caches are kept.
   struct Replay {
-    std::vector<uint64_t> caches;  // indices kept when it joined (or that it missed)
     uint64_t since_seq = 0;  // caches kept before this it has already
-    size_t next_cache = 0;
+    uint64_t until_seq = 0;  // caches kept from this on reach it as relayed (held behind the replay)
+    uint64_t next_index = 0;  // the next cache index to look at
+    bool caches_sent = false;
     bool blocks_sent = false;
     bool mouse_sent = false;
     std::deque<SharedPayload> held;
@@ -238,10 +296,12 @@ class SharingServerRole : public SessionRole {
       hub_.SendTo(*presenter_, FrameKind::kDataBinary, payload);
       return;
     }
+    // The fields kept, copied alone: a request's blocks may be thousands.
     UnknownFieldSet stripped;
-    stripped.MergeFrom(message);
-    for (const int number : kDrawnFields) stripped.DeleteByNumber(number);
-    stripped.DeleteByNumber(kFieldCode);
+    for (int i = 0; i < message.field_count(); ++i) {
+      const int number = message.field(i).number();
+      if (!IsDrawnField(number) && number != kFieldCode) stripped.AddField(message.field(i));
+    }
     hub_.SendTo(*presenter_, FrameKind::kDataBinary, Serialized(stripped));
   }
 
@@ -422,9 +482,19 @@ class SharingServerRole : public SessionRole {
     return false;
   }
 
+  // A JOIN while the member's replay runs is answered and restarts
+  // nothing: the replay under way brings the whole screen, and what the
+  // presenter sent meanwhile waits behind it. (Restarting it on every JOIN
+  // let one member make the server walk and send the kept screen as often
+  // as it could write 12 bytes.)
   bool Join(Session& session, Member& member) {
-    Answer(member, session, kJoin, kCodeSuccess);
-    if (member.link == nullptr) return false;
+    if (!join_answer_) {
+      UnknownFieldSet answer;
+      AddHeader(&answer, session, kJoin, true, kCodeSuccess);
+      join_answer_ = Serialized(answer);
+    }
+    hub_.SendTo(member, FrameKind::kDataBinary, join_answer_);
+    if (member.link == nullptr || replays_.count(&member) != 0) return false;
     lagging_.erase(&member);  // the whole screen follows
     StartReplay(session, member, 0);
     return false;
@@ -437,16 +507,9 @@ class SharingServerRole : public SessionRole {
   void StartReplay(Session& session, Member& member, uint64_t since_seq) {
     if (sharing_info_) hub_.SendTo(member, FrameKind::kDataBinary, sharing_info_);
     if (member.link == nullptr) return;
-    Replay replay;
+    Replay& replay = replays_[&member];
     replay.since_seq = since_seq;
-    for (const auto& [index, kept] : caches_) {
-      if (kept.seq >= since_seq) replay.caches.push_back(index);
-    }
-    // A second JOIN starts the replay again; what waits behind it stays.
-    Replay& slot = replays_[&member];
-    replay.held.swap(slot.held);
-    replay.held_bytes = slot.held_bytes;
-    slot = std::move(replay);
+    replay.until_seq = next_cache_seq_;
     Pump(session, member);
   }
 
@@ -461,12 +524,20 @@ class SharingServerRole : public SessionRole {
         return;
       }
       Replay& replay = found->second;
-      if (replay.next_cache < replay.caches.size()) {
-        // One kept cache a message, as it was kept.
-        const auto kept = caches_.find(replay.caches[replay.next_cache++]);
-        if (kept != caches_.end() && kept->second.seq >= replay.since_seq) {
-          hub_.SendTo(member, FrameKind::kDataBinary, kept->second.message);
+      if (!replay.caches_sent) {
+        // One kept cache a message, as it was kept, in the order of their
+        // indices; those kept since the replay began came as relayed.
+        auto kept = caches_.lower_bound(replay.next_index);
+        while (kept != caches_.end() &&
+               (kept->second.seq < replay.since_seq || kept->second.seq >= replay.until_seq)) {
+          ++kept;
         }
+        if (kept == caches_.end()) {
+          replay.caches_sent = true;
+          continue;
+        }
+        replay.next_index = kept->first + 1;
+        hub_.SendTo(member, FrameKind::kDataBinary, kept->second.message);
       } else if (!replay.blocks_sent) {
         replay.blocks_sent = true;
         for (const SharedPayload& blocks : BlocksReplay(session)) {
@@ -505,25 +576,71 @@ class SharingServerRole : public SessionRole {
     return false;
   }
 
+  // Answers from the kept caches, each cache the request names once (in
+  // the order named) with one block naming it, up to what the member may
+  // be sent: the frame limit and its backlog room, counted before the
+  // answer is built; of its first kMostBlocksLookedAt blocks only. The caches past that are not answered: the member
+  // asks again for what it still misses. When a cache named before that
+  // point is not kept, the presenter hears of the request (without its
+  // blocks: see ToPresenter).
   bool GetCaches(Session& session, Member& member, const UnknownFieldSet& request, const SharedPayload& payload) {
-    UnknownFieldSet answer;
-    AddHeader(&answer, session, kGetCaches, false, 0);
-    std::vector<const std::string*> blocks = Submessages(request, kFieldBlocks);
-    bool found_any = false, missing = false;
-    for (const std::string* block : blocks) {
-      UnknownFieldSet fields;
-      if (!fields.ParseFromString(*block)) continue;
-      const auto kept = caches_.find(Varint(fields, kBlockCacheIndex));
-      if (kept != caches_.end() && kept->second.pdu_id == Varint(fields, kBlockCachePduId)) {
-        answer.AddLengthDelimited(kFieldCaches, kept->second.Bytes());
-        found_any = true;
-      } else {
-        missing = true;
+    if (member.link == nullptr) return false;
+    const size_t queued = member.link->Backlog() + HeldFor(member);
+    const size_t limit = hub_.Options().member_backlog_limit;
+    const size_t room = std::min<size_t>(kMaxDataPayload, queued < limit ? limit - queued : 0);
+    size_t size = VarintSize(uint64_t{kFieldType} << 3) + VarintSize(kGetCaches) +
+                  DelimitedSize(kFieldDsId, session.id.size());
+    std::set<std::pair<uint64_t, uint64_t>> named;
+    std::vector<const KeptCache*> answered;
+    std::vector<const std::string*> echoed;
+    bool cut = false, missing = false;
+    size_t looked_at = 0;
+    for (int i = 0; i < request.field_count(); ++i) {
+      const UnknownField& field = request.field(i);
+      if (field.number() != kFieldBlocks || field.type() != UnknownField::TYPE_LENGTH_DELIMITED) continue;
+      if (looked_at++ == kMostBlocksLookedAt) {
+        cut = true;
+        break;
       }
+      const std::string* block = &field.length_delimited();
+      uint64_t index = 0, pdu_id = 0;
+      // Indices no attendee keeps are never kept here either.
+      if (!BlockCache(*block, &index, &pdu_id) || index == 0 || index >= kKeptCacheIndexEnd) continue;
+      if (named.count({index, pdu_id}) != 0) continue;
+      const auto kept = caches_.find(index);
+      const bool have = kept != caches_.end() && kept->second.pdu_id == pdu_id;
+      const size_t more = DelimitedSize(kFieldBlocks, block->size()) +
+                          (have ? DelimitedSize(kFieldCaches, kept->second.CacheSize()) : 0);
+      if (size + more > room) {
+        cut = true;
+        break;
+      }
+      named.emplace(index, pdu_id);
+      size += more;
+      echoed.push_back(block);
+      if (have) answered.push_back(&kept->second);
+      missing = missing || !have;
     }
-    // The same blocks follow the caches, as the field order has it.
-    for (const std::string* block : blocks) answer.AddLengthDelimited(kFieldBlocks, *block);
-    if (found_any) Send(member, answer);
+    if (cut && cut_answers_++ % 1000 == 0) {
+      VZ_LOG("member %s asked for more caches than one answer may carry (%zu bytes of room); answered %zu, the rest "
+             "is asked again (%llu answers cut so far)", vz::LogText(member.join.roster_id).c_str(), room,
+             answered.size(), static_cast<unsigned long long>(cut_answers_));
+    }
+    if (!answered.empty()) {
+      // The same blocks follow the caches, as the field order has it.
+      std::vector<uint8_t> answer;
+      answer.reserve(size);
+      PutVarint(&answer, uint64_t{kFieldType} << 3);
+      PutVarint(&answer, kGetCaches);
+      PutDelimited(&answer, kFieldDsId, reinterpret_cast<const uint8_t*>(session.id.data()), session.id.size());
+      for (const KeptCache* cache : answered) {
+        PutDelimited(&answer, kFieldCaches, cache->message->data() + cache->cache_at, cache->CacheSize());
+      }
+      for (const std::string* block : echoed) {
+        PutDelimited(&answer, kFieldBlocks, reinterpret_cast<const uint8_t*>(block->data()), block->size());
+      }
+      hub_.SendTo(member, FrameKind::kDataBinary, MakeSharedPayload(std::move(answer)));
+    }
     if (missing) ToPresenter(member, kGetCaches, request, payload);
     return false;
   }
@@ -553,16 +670,23 @@ class SharingServerRole : public SessionRole {
     blocks_replay_.clear();
     UnknownFieldSet blocks;
     AddHeader(&blocks, session, kCreateBlocks, false, 0);
-    size_t count = 0;
+    const size_t header = Serialized(blocks)->size();
+    size_t count = 0, bytes = header;
     for (const auto& [position, block] : blocks_) {
-      blocks.AddLengthDelimited(kFieldBlocks, block.bytes);
-      if (++count % kReplayBlocks == 0) {
+      // Each message fits a data frame (a block came in one).
+      const size_t more = DelimitedSize(kFieldBlocks, block.bytes.size());
+      if (count == kReplayBlocks || (count != 0 && bytes + more > kMaxDataPayload)) {
         blocks_replay_.push_back(Serialized(blocks));
         blocks.Clear();
         AddHeader(&blocks, session, kCreateBlocks, false, 0);
+        count = 0;
+        bytes = header;
       }
+      blocks.AddLengthDelimited(kFieldBlocks, block.bytes);
+      ++count;
+      bytes += more;
     }
-    if (count % kReplayBlocks != 0) blocks_replay_.push_back(Serialized(blocks));
+    if (count != 0) blocks_replay_.push_back(Serialized(blocks));
     blocks_replay_fresh_ = true;
     return blocks_replay_;
   }
@@ -664,9 +788,7 @@ class SharingServerRole : public SessionRole {
     size_t cache_at = 0;    // where the DsCache starts in it (it ends with it)
     uint64_t pdu_id = 0;
     uint64_t seq = 0;       // the order it was kept in
-    std::string Bytes() const {
-      return std::string(reinterpret_cast<const char*>(message->data()) + cache_at, message->size() - cache_at);
-    }
+    size_t CacheSize() const { return message->size() - cache_at; }
   };
   struct KeptBlock {
     std::string bytes;  // the DsBlock as the presenter sent it
@@ -686,9 +808,11 @@ class SharingServerRole : public SessionRole {
   uint64_t refused_records_ = 0;
   uint64_t undefined_types_ = 0;
   uint64_t stowaway_commands_ = 0;
+  uint64_t cut_answers_ = 0;
   std::vector<SharedPayload> blocks_replay_;  // BlocksReplay's messages
   bool blocks_replay_fresh_ = false;
   uint64_t next_cache_seq_ = 1;
+  SharedPayload join_answer_;  // made at the first JOIN
   SharedPayload sharing_info_;
   SharedPayload mouse_info_;
   std::pair<uint64_t, uint64_t> mouse_cache_{0, 0};  // the cache the cursor shows

@@ -11,7 +11,9 @@
 //   every member they are queued for, paced so that the member's queue
 //   stays short (what the presenter sends meanwhile waits behind the
 //   replay, counted toward the member's backlog limit: a member that takes
-//   too little of it is dropped there);
+//   too little of it is dropped there). A JOIN while the member's replay
+//   runs is answered and restarts nothing; starting a replay costs the
+//   same however many caches are kept (they are walked as they are sent);
 // - a member that falls behind (the server reports it: it takes much less
 //   than it is sent) no longer gets the presenter's records; once it caught
 //   up it gets the screen anew as a late joiner does, of the caches those
@@ -27,9 +29,16 @@
 //   bytes: the oldest that the kept blocks and cursor do not show go
 //   first. (The presenter shows a cache it sent long ago again without
 //   sending it again, so a cache no block shows now is still needed.)
-// - GET_CACHES is answered from the kept caches with the same blocks; when
-//   some are not kept, the presenter hears of the request; GET_KEYFRAME
-//   goes to the presenter. What a member sends the presenter (these and
+// - GET_CACHES is answered from the kept caches, each cache named once
+//   with one of the blocks naming it, in the order named, up to what the
+//   member may be sent (a data frame, kMaxDataPayload, and the room left
+//   under its backlog limit, weighed before the answer is built), of the
+//   request's first kKeptCacheIndexEnd blocks (an attendee names each
+//   cache it misses once, and keeps fewer); the caches past that are not
+//   answered, and the member asks again for what it still misses (the
+//   attendee's engine does, every second for a while). When some named
+//   before that point are not kept, the presenter hears of the request;
+//   GET_KEYFRAME goes to the presenter. What a member sends the presenter (these and
 //   commands) reaches it without caches, blocks, a sharing info, a cursor
 //   or a code, whatever its type: the presenter's engine would take them
 //   as its own screen's, and a code as its session's end;
