@@ -32,6 +32,10 @@ constexpr size_t kWriteQuantum = 256 * 1024;
 // on time.
 constexpr int kHeldPollMs = 100;
 constexpr uint64_t kReadReportBytes = 4096;
+// A connection keeps the room its last large frame grew this long after
+// that frame, for its next one (a sharing presenter sends one every few
+// dozen milliseconds); then it is given back.
+constexpr uint64_t kRoomKeptMs = 1000;
 // Connections accepted in one turn of the loop at most, and the listener's
 // queue of connections not yet accepted.
 constexpr size_t kAcceptBatch = 256;
@@ -224,6 +228,7 @@ class RelayServer::Connection : public IMemberLink {
   const uint64_t accepted_ms;
   uint64_t heard_ms = 0;  // when it last sent a whole frame (or was not read)
   uint64_t frame_since_ms = 0;  // when its frame in progress began (or it was last held); 0: none
+  uint64_t room_used_ms = 0;  // when its reader last held more than kFreePartial
   // What its frame in progress counts toward the bounds, and where.
   size_t counted_partial = 0;
   std::string counted_meeting;
@@ -480,10 +485,20 @@ bool RelayServer::MakeRoomToRead(Connection& connection) {
     const size_t in_meeting = meeting != partial_by_meeting_.end() ? meeting->second : 0;
     const bool meeting_full = in_meeting + kReadChunk > options_.max_partial_per_meeting;
     if (!meeting_full && partial_total_ + kReadChunk <= options_.max_partial_total) return true;
+    // Room kept after whole frames goes first: no one is closed for it.
+    bool released = false;
+    for (const auto& other : connections_) {
+      if (other->gone || other->counted_partial == 0 || other->Reader().Buffered() != 0) continue;
+      if (meeting_full && other->counted_meeting != connection.meeting) continue;
+      other->Reader().ReleaseRoom();
+      CountPartial(*other);
+      released = true;
+    }
+    if (released) continue;
     // The oldest frame in progress of those that fill the bound.
     Connection* oldest = nullptr;
     for (const auto& other : connections_) {
-      if (other->gone || other->counted_partial == 0) continue;
+      if (other->gone || other->counted_partial == 0 || other->frame_since_ms == 0) continue;
       if (meeting_full && other->counted_meeting != connection.meeting) continue;
       if (oldest == nullptr || other->frame_since_ms < oldest->frame_since_ms) oldest = other.get();
     }
@@ -506,8 +521,10 @@ void RelayServer::CloseConnection(Connection& connection) {
 }
 
 void RelayServer::CountPartial(Connection& connection) {
-  const size_t buffered = connection.gone ? 0 : connection.Reader().Buffered();
-  const size_t counted = buffered > kFreePartial ? buffered - kFreePartial : 0;
+  // What the reader holds, not only what arrived: its room grows ahead of
+  // a frame's bytes, and is kept for a while after the frame.
+  const size_t held = connection.gone ? 0 : connection.Reader().Room();
+  const size_t counted = held > kFreePartial ? held - kFreePartial : 0;
   if (counted == connection.counted_partial && connection.meeting == connection.counted_meeting) return;
   if (connection.counted_partial != 0) {
     const auto old = partial_by_meeting_.find(connection.counted_meeting);
@@ -549,6 +566,7 @@ void RelayServer::ReadFrames(Connection& connection) {
     }
     if (connection.Finished() || connection.gone) continue;  // closing: input is ignored
     connection.Reader().Append(buffer, result.bytes);
+    if (connection.Reader().Buffered() > kFreePartial) connection.room_used_ms = vz::MonotonicMs();
     Frame frame;
     for (;;) {
       const FrameReader::Result next = connection.Reader().Next(&frame);
@@ -660,6 +678,12 @@ uint64_t RelayServer::FrameDeadline(const Connection& connection) const {
 void RelayServer::CloseSilentMembers(uint64_t now_ms) {
   for (auto& connection : connections_) {
     if (connection->gone || connection->Finished()) continue;
+    if (connection->counted_partial != 0 && connection->Reader().Buffered() == 0 &&
+        now_ms >= connection->room_used_ms + kRoomKeptMs) {
+      // Quiet since its last large frame: its room goes back.
+      connection->Reader().ReleaseRoom();
+      CountPartial(*connection);
+    }
     if (connection->held) {
       // Not read: its pings and the rest of its frame wait unread.
       connection->heard_ms = now_ms;

@@ -74,11 +74,13 @@ struct RelayOptions {
   uint32_t silence_deadline_ms = 5000;
   // Bytes taken from a connection before its join: a join and little more.
   size_t unjoined_buffer_limit = 64u << 10;
-  // Frames in progress (what a connection has sent of a frame not yet
-  // whole) beyond the first kFreePartial bytes of each connection, in one
-  // meeting and in all: a read that would pass them closes the connection
-  // whose frame in progress is the oldest (an honest frame is whole within
-  // moments; one that lingers is a member pinning memory).
+  // Frames in progress (the room a connection's reader holds for a frame
+  // not yet whole, and keeps a second after a large one for the next)
+  // beyond the first kFreePartial bytes of each connection, in one meeting
+  // and in all: a read that would pass them takes back kept room first,
+  // then closes the connection whose frame in progress is the oldest (an
+  // honest frame is whole within moments; one that lingers is a member
+  // pinning memory).
   size_t max_partial_per_meeting = 64u << 20;
   size_t max_partial_total = 256u << 20;
   // A frame in progress must be whole within frame_grace_ms and a
