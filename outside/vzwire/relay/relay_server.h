@@ -153,6 +153,9 @@ class RelayServer {
   int NextTimeoutMs(uint64_t now_ms) const;
   // Sets each connection's `held` for this turn from the members' queues.
   void DecideHolds(uint64_t now_ms);
+  // Whether a sender that is not paced is held this turn, when members that
+  // take what they are sent have `too_much` of its frames queued.
+  bool HeldForOthers(Connection& connection, bool too_much, uint64_t now_ms);
 
   RelayOptions options_;
   MeetingHub hub_;
@@ -167,6 +170,10 @@ class RelayServer {
   uint64_t evicted_unjoined_ = 0;
   uint64_t refused_joins_ = 0;
   uint64_t evicted_partial_ = 0;
+  uint64_t sender_holds_ = 0;
+  // The member whose frame the hub is handling (0: none): what the others
+  // are sent meanwhile counts as its.
+  MemberId handling_ = 0;
   // Bytes of frames in progress beyond kFreePartial, by meeting ("" before
   // the join) and in all.
   std::map<std::string, size_t> partial_by_meeting_;
