@@ -4,9 +4,12 @@
 // meeting hub, and writes each member's queue as fast as the member reads.
 // A member whose queue passes the backlog limit is dropped (logged); the
 // others go on. A sharing presenter is not read while an attendee has too
-// much queued (SenderHold: back-pressure, nothing dropped); audio, video
-// and other sessions use connections of their own and are never held. A
-// payload relayed to many members is queued once for all.
+// much queued (SenderHold: back-pressure, nothing dropped, within holding
+// times); any other member is not read while a member that takes what it
+// is sent has too much of its frames queued (StreamSenders: the member
+// whose frames the others cannot take is held, not the others dropped).
+// Media never count toward either. A payload relayed to many members is
+// queued once for all.
 //
 // A connection must join within the join deadline, sending little before
 // it, and a joined member that sends no whole frame (not even its pings)
