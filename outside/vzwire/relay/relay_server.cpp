@@ -35,11 +35,12 @@ constexpr size_t kWriteQuantum = 256 * 1024;
 // on time.
 constexpr int kHeldPollMs = 100;
 // A sender other than a paced one is not read while a member that takes
-// what it is sent has more than this of its frames queued (an honest
-// member's commands and requests are a few hundred bytes each)...
-constexpr uint64_t kSenderWaitingLimit = 1u << 20;
-// ...where a member that took nothing of its queue this long holds no one
-// (it is dropped at its backlog limit, or for its silence)...
+// what it is sent has more of its frames queued than the presenter's low
+// mark (HoldOptions), so that such a member's queue falls below that mark
+// between the sender's frames: it then holds the presenter as any member
+// does, and its queue is not taken as one that lags. A member that took
+// nothing of its queue this long holds no one (it is dropped at its
+// backlog limit, or for its silence)...
 constexpr uint64_t kTakesNothingMs = 1000;
 // ...and such a hold lasts at most this long before the sender is read for
 // a turn, so that its pings are answered before its transport gives up.
@@ -792,7 +793,7 @@ void RelayServer::DecideHolds(uint64_t now_ms) {
       connection->moved_ms = now_ms;
     }
     if (now_ms >= connection->moved_ms + kTakesNothingMs) continue;
-    connection->ForEachSenderOver(kSenderWaitingLimit, [&](MemberId sender) { too_much.insert(sender); });
+    connection->ForEachSenderOver(options_.hold.low_mark, [&](MemberId sender) { too_much.insert(sender); });
   }
   // ...then whether each sender is read this turn.
   std::vector<MemberId> fed;
@@ -821,10 +822,9 @@ bool RelayServer::HeldForOthers(Connection& connection, bool too_much, uint64_t 
   if (connection.sender_held_since_ms == 0) {
     connection.sender_held_since_ms = now_ms;
     if (sender_holds_++ % 100 == 0) {
-      VZ_LOG("member %llu is not read while members that take what they are sent have more than %llu KiB of its "
+      VZ_LOG("member %llu is not read while members that take what they are sent have more than %zu KiB of its "
              "frames queued (%llu holds so far)",
-             static_cast<unsigned long long>(connection.member),
-             static_cast<unsigned long long>(kSenderWaitingLimit >> 10),
+             static_cast<unsigned long long>(connection.member), options_.hold.low_mark >> 10,
              static_cast<unsigned long long>(sender_holds_));
     }
     return true;
