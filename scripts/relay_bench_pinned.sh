@@ -1,15 +1,22 @@
 #!/usr/bin/env bash
 # Runs vzbridge's relay benchmark with every process on a core of its own:
-#   scripts/relay_bench_pinned.sh [bench-core relay-core client-core] [benchmark arguments...]
-# (default cores 2 3 4). The benchmark runs on the first core; once both
+#   scripts/relay_bench_pinned.sh [--build DIR] [bench-core relay-core client-core] [benchmark arguments...]
+# (default cores 2 3 4; DIR is a build folder, build/default of this checkout
+# unless given, so that another checkout's build can be run the same way). The benchmark runs on the first core; once both
 # relays (vzbridge and the byte forwarder, every thread of each) and their
 # fake clients are up, the relays go to the second core and the clients to
 # the third. Rounds alternate between the two relays, so the one relay core
 # serves whichever relay is working. Prints the benchmark's output.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-bench="$top/build/default/bin/vzbridge_relay_bench"
-[ -x "$bench" ] || { echo "build it first: scripts/build.sh default vzbridge_relay_bench" >&2; exit 2; }
+build="$top/build/default"
+if [ "${1:-}" = --build ]; then
+  [ $# -ge 2 ] || { echo "--build needs a build folder" >&2; exit 2; }
+  build=$2
+  shift 2
+fi
+bench="$build/bin/vzbridge_relay_bench"
+[ -x "$bench" ] || { echo "no $bench: build it first (scripts/build.sh default vzbridge_relay_bench)" >&2; exit 2; }
 cores=(2 3 4)
 if [ $# -ge 3 ] && [[ "$1$2$3" =~ ^[0-9]+$ ]]; then cores=("$1" "$2" "$3"); shift 3; fi
 [ $# -gt 0 ] || set -- --benchmark_filter=Alternated

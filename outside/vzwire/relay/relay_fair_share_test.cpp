@@ -360,6 +360,65 @@ TEST(RelayFairShareTest, AMemberThatDrainsAMomentAndFillsAgainHoldsThePresenterO
   EXPECT_TRUE(relay.Stop());
 }
 
+// An attendee writing 1 MiB text frames as fast as its socket takes them,
+// which the relay passes to every other member: it used to be read a
+// mebibyte a turn while each of the others was written a quarter of that,
+// so the others' queues passed their limit and they were closed within a
+// second, the presenter first. Its frames now wait in its own socket while
+// those of them that take what they are sent have a mebibyte of them
+// queued: the presenter and an honest attendee, both reading all they get,
+// are served on with their usual gaps.
+TEST(RelayFairShareTest, AnAttendeeWritingLargeFramesAsFastAsItCanIsHeldNotTheOthersClosed) {
+  RelayProcess relay;
+  ASSERT_TRUE(relay.Start({}));
+  RawMember presenter, honest, flooder;
+  ASSERT_TRUE(StartPresenting(&presenter, relay.Port()));
+  ASSERT_TRUE(honest.Join(relay.Port(), PlainJoin("bob")));
+  ASSERT_TRUE(honest.Send(Header(DS_DATA_JOIN)));
+  ASSERT_TRUE(flooder.Join(relay.Port(), PlainJoin("mallory")));
+  ASSERT_TRUE(flooder.Send(Header(DS_DATA_JOIN)));
+  DsData seen;
+  ASSERT_TRUE(honest.Next(&seen));  // its join answer
+
+  // The presenter's program reads all it is sent, as its writer writes.
+  std::atomic<bool> done{false}, presenter_closed{false};
+  std::thread presenter_reader([&] {
+    Frame frame;
+    bool ended = false;
+    while (!done && !ended) presenter.client.Next(&frame, &ended, 50);
+    presenter_closed = ended;
+  });
+  // The same run's baseline: the honest attendee's gaps without the flood.
+  const Gaps baseline = GapsBeside(presenter, honest, 20, [&] { return !presenter_closed; });
+  std::atomic<uint64_t> flooded{0};
+  std::thread flood([&] {
+    const std::vector<uint8_t> text(1u << 20, 'x');
+    const std::vector<uint8_t> frame = vzrelay::MakeFrame(FrameKind::kDataUtf8, text.data(), text.size());
+    size_t at = 0;
+    while (!done) {
+      const size_t written = flooder.client.WriteFor({frame.begin() + static_cast<ptrdiff_t>(at), frame.end()}, 50);
+      flooded += written;
+      at = (at + written) % frame.size();
+    }
+  });
+  constexpr uint64_t kFrames = 40;
+  const Gaps gaps = GapsBeside(presenter, honest, kFrames, [&] { return !presenter_closed; });
+  done = true;
+  flood.join();
+  presenter_reader.join();
+  std::printf("honest attendee beside an attendee flooding 1 MiB text frames: %zu frames in %.1f s, largest gap %llu "
+              "ms (%llu ms not the writer's; %llu ms without the flood); %.1f MiB flooded\n",
+              gaps.frames, gaps.seconds, static_cast<unsigned long long>(gaps.largest),
+              static_cast<unsigned long long>(gaps.largest_not_the_writers),
+              static_cast<unsigned long long>(baseline.largest_not_the_writers),
+              static_cast<double>(flooded.load()) / (1 << 20));
+  EXPECT_FALSE(presenter_closed) << "the presenter was closed";
+  EXPECT_LT(gaps.largest_not_the_writers, 1500u);
+  EXPECT_TRUE(presenter.Synced()) << "the presenter is not answered";
+  EXPECT_TRUE(honest.Synced(120000)) << "the honest attendee is not answered";
+  EXPECT_TRUE(relay.Stop());
+}
+
 // A frame of 8 MiB sent but for its last 4 KiB, then a byte every 2 s: each
 // such connection pinned 8 MiB for as long as it trickled. Only whole
 // frames count as heard now, a frame must arrive at a floor rate, and the

@@ -91,6 +91,12 @@ void FrameReader::Append(const uint8_t* data, size_t size) {
   buffer_.insert(buffer_.end(), data, data + size);
 }
 
+void FrameReader::ReleaseRoom() {
+  if (Buffered() != 0) return;
+  std::vector<uint8_t>().swap(buffer_);
+  consumed_ = 0;
+}
+
 size_t FrameReader::FrameInProgress() const {
   if (Buffered() < kFrameHeaderSize) return 0;
   const uint8_t* at = buffer_.data() + consumed_;
@@ -119,13 +125,12 @@ FrameReader::Result FrameReader::Next(Frame* frame) {
   frame->payload.assign(at + kFrameHeaderSize, at + kFrameHeaderSize + length);
   consumed_ += kFrameHeaderSize + length;
   if (consumed_ == buffer_.size()) {
-    // Nothing behind it: a large frame's room is given back at once, so a
-    // member that sent one and went quiet holds little.
-    if (buffer_.capacity() > (1u << 20)) {
-      std::vector<uint8_t>().swap(buffer_);
-    } else {
-      buffer_.clear();
-    }
+    // Nothing behind it: the room is kept for the next frame. Memory the
+    // system hands out afresh costs a page fault a page on first touch
+    // (tens of microseconds each on some machines), so a room grown anew
+    // for every large frame cost more than the frame's copying; the owner
+    // gives it back when the connection goes quiet (ReleaseRoom).
+    buffer_.clear();
     consumed_ = 0;
   }
   return Result::kFrame;

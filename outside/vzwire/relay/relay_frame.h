@@ -81,6 +81,11 @@ class FrameReader {
   // The whole size (header and payload) the frame in progress says it has;
   // 0 until its header is in.
   size_t FrameInProgress() const;
+  // The memory held for frames: at least Buffered(), and the room the
+  // largest recent frame grew, which is kept after it for the next one.
+  size_t Room() const { return buffer_.capacity(); }
+  // Gives the room back when nothing is buffered (else keeps it).
+  void ReleaseRoom();
 
  private:
   std::vector<uint8_t> buffer_;

@@ -30,6 +30,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (in_progress != 0 && (in_progress < vzrelay::kFrameHeaderSize || reader.Buffered() < vzrelay::kFrameHeaderSize)) {
       __builtin_trap();
     }
+    // The room kept after whole frames holds what is buffered, and giving
+    // it back (as the server does when a connection goes quiet) keeps what
+    // is buffered.
+    if (reader.Room() < reader.Buffered()) __builtin_trap();
+    if (data[0] & 0x80) {
+      const size_t buffered = reader.Buffered();
+      reader.ReleaseRoom();
+      if (reader.Buffered() != buffered || (buffered == 0 && reader.Room() != 0)) __builtin_trap();
+    }
   }
   return 0;
 }

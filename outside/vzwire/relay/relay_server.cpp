@@ -2,12 +2,15 @@
 
 #include <algorithm>
 #include <deque>
+#include <functional>
 #include <queue>
+#include <set>
 
 #include "common/log_text.h"
 #include "common/trace_client.h"
 #include "outside/vzwire/relay/hold_account.h"
 #include "outside/vzwire/relay/stream_answers.h"
+#include "outside/vzwire/relay/stream_senders.h"
 #include "platform/clock.h"
 
 namespace vzrelay {
@@ -36,7 +39,22 @@ constexpr size_t kWriteQuantum = 256 * 1024;
 // The longest wait of the loop while a sender is held, so that a hold ends
 // on time.
 constexpr int kHeldPollMs = 100;
+// A sender other than a paced one is not read while a member that takes
+// what it is sent has more of its frames queued than the presenter's low
+// mark (HoldOptions), so that such a member's queue falls below that mark
+// between the sender's frames: it then holds the presenter as any member
+// does, and its queue is not taken as one that lags. A member that took
+// nothing of its queue this long holds no one (it is dropped at its
+// backlog limit, or for its silence)...
+constexpr uint64_t kTakesNothingMs = 1000;
+// ...and such a hold lasts at most this long before the sender is read for
+// a turn, so that its pings are answered before its transport gives up.
+constexpr uint64_t kLongestSenderHoldMs = 2500;
 constexpr uint64_t kReadReportBytes = 4096;
+// A connection keeps the room its last large frame grew this long after
+// that frame, for its next one (a sharing presenter sends one every few
+// dozen milliseconds); then it is given back.
+constexpr uint64_t kRoomKeptMs = 1000;
 // Connections accepted in one turn of the loop at most, and the listener's
 // queue of connections not yet accepted.
 constexpr size_t kAcceptBatch = 256;
@@ -70,7 +88,7 @@ class RelayServer::Connection : public IMemberLink {
       const size_t before = tail.size();
       if (!AppendFrame(&tail, kind, payload, size)) return true;  // never larger than it came in
       backlog_ += tail.size() - before;
-      appended_ += tail.size() - before;
+      Appended(tail.size() - before, media);
     }
     return backlog_ <= backlog_limit_;
   }
@@ -97,7 +115,7 @@ class RelayServer::Connection : public IMemberLink {
     shared.shared = payload;
     out_.push_back(std::move(shared));
     backlog_ += kFrameHeaderSize + payload->size();
-    appended_ += kFrameHeaderSize + payload->size();
+    Appended(kFrameHeaderSize + payload->size(), false);
     return backlog_ <= backlog_limit_;
   }
   size_t Backlog() const override { return backlog_; }
@@ -212,6 +230,14 @@ class RelayServer::Connection : public IMemberLink {
     answers_.TakenThrough(Through());
     return Through() - answers_.Taken();
   }
+  // Calls `over` for each other member with more than `limit` bytes of its
+  // frames queued here and not yet taken.
+  void ForEachSenderOver(uint64_t limit, const std::function<void(MemberId)>& over) {
+    senders_.TakenThrough(Through());
+    senders_.ForEachOver(limit, [&](MemberId sender) {
+      if (sender != member) over(sender);
+    });
+  }
   // Pings answered so far.
   uint64_t Pings() const { return pings_; }
   void CountPing() { ++pings_; }
@@ -226,9 +252,19 @@ class RelayServer::Connection : public IMemberLink {
   bool joined = false;  // once joined, the join deadline no longer applies
   bool held = false;  // not read for now: a member it feeds is behind (SenderHold)
   bool paced = false;  // a bulk sender whose members may hold it (SenderHold)
+  // The member whose frame the server is handling while this connection is
+  // sent something (the server's; 0: none): what it is sent is that one's.
+  const MemberId* handling = nullptr;
+  // When its queue was last seen moving (or empty), and where it was then.
+  uint64_t moved_ms = 0;
+  uint64_t progress_seen = 0;
+  // Since when it is held for what its frames fill the others' queues
+  // with (0: it is not).
+  uint64_t sender_held_since_ms = 0;
   const uint64_t accepted_ms;
   uint64_t heard_ms = 0;  // when it last sent a whole frame (or was not read)
   uint64_t frame_since_ms = 0;  // when its frame in progress began (or it was last held); 0: none
+  uint64_t room_used_ms = 0;  // when its reader last held more than kFreePartial
   // What its frame in progress counts toward the bounds, and where.
   size_t counted_partial = 0;
   std::string counted_meeting;
@@ -264,6 +300,12 @@ class RelayServer::Connection : public IMemberLink {
   // Where the member is in the stream: what it handed on, or what was
   // written to it when it does not say.
   uint64_t Through() const { return reports_consumed_ ? consumed_ : taken_; }
+  // `bytes` more at the queue's end, the handled member's unless media
+  // (whose excess the hub drops instead).
+  void Appended(size_t bytes, bool media) {
+    if (!media && handling != nullptr && *handling != 0) senders_.Add(*handling, appended_, appended_ + bytes);
+    appended_ += bytes;
+  }
   // The owned buffer at the queue's end with room for `more` bytes.
   // A new buffer starts where the last has no room left: queued bytes are
   // never copied again.
@@ -304,6 +346,7 @@ class RelayServer::Connection : public IMemberLink {
   // answers to the member's own frames lie in it.
   uint64_t appended_ = 0;
   StreamAnswers answers_;
+  StreamSenders senders_;  // whose frames lie where in it
 };
 
 namespace {
@@ -473,6 +516,7 @@ RelayServer::Connection& RelayServer::AddConnection(vz::LocalSocket socket) {
                                                       options_.fault_seed + next_seed_++, vz::MonotonicMs()));
   Connection& connection = *connections_.back();
   connection.member = hub_.Connect(&connection);
+  connection.handling = &handling_;
   // Its join is read at once when it is there already.
   ServeReads(connection);
   return connection;
@@ -485,10 +529,20 @@ bool RelayServer::MakeRoomToRead(Connection& connection) {
     const size_t in_meeting = meeting != partial_by_meeting_.end() ? meeting->second : 0;
     const bool meeting_full = in_meeting + kReadChunk > options_.max_partial_per_meeting;
     if (!meeting_full && partial_total_ + kReadChunk <= options_.max_partial_total) return true;
+    // Room kept after whole frames goes first: no one is closed for it.
+    bool released = false;
+    for (const auto& other : connections_) {
+      if (other->gone || other->counted_partial == 0 || other->Reader().Buffered() != 0) continue;
+      if (meeting_full && other->counted_meeting != connection.meeting) continue;
+      other->Reader().ReleaseRoom();
+      CountPartial(*other);
+      released = true;
+    }
+    if (released) continue;
     // The oldest frame in progress of those that fill the bound.
     Connection* oldest = nullptr;
     for (const auto& other : connections_) {
-      if (other->gone || other->counted_partial == 0) continue;
+      if (other->gone || other->counted_partial == 0 || other->frame_since_ms == 0) continue;
       if (meeting_full && other->counted_meeting != connection.meeting) continue;
       if (oldest == nullptr || other->frame_since_ms < oldest->frame_since_ms) oldest = other.get();
     }
@@ -511,8 +565,10 @@ void RelayServer::CloseConnection(Connection& connection) {
 }
 
 void RelayServer::CountPartial(Connection& connection) {
-  const size_t buffered = connection.gone ? 0 : connection.Reader().Buffered();
-  const size_t counted = buffered > kFreePartial ? buffered - kFreePartial : 0;
+  // What the reader holds, not only what arrived: its room grows ahead of
+  // a frame's bytes, and is kept for a while after the frame.
+  const size_t held = connection.gone ? 0 : connection.Reader().Room();
+  const size_t counted = held > kFreePartial ? held - kFreePartial : 0;
   if (counted == connection.counted_partial && connection.meeting == connection.counted_meeting) return;
   if (connection.counted_partial != 0) {
     const auto old = partial_by_meeting_.find(connection.counted_meeting);
@@ -555,6 +611,7 @@ void RelayServer::ReadFrames(Connection& connection) {
     }
     if (connection.Finished() || connection.gone) continue;  // closing: input is ignored
     connection.Reader().Append(buffer, result.bytes);
+    if (connection.Reader().Buffered() > kFreePartial) connection.room_used_ms = vz::MonotonicMs();
     Frame frame;
     for (;;) {
       const FrameReader::Result next = connection.Reader().Next(&frame);
@@ -603,7 +660,9 @@ void RelayServer::ReadFrames(Connection& connection) {
       }
       const bool join = frame.kind == FrameKind::kJoin;
       if (join && !connection.joined && !MeetingHasRoom(connection, frame)) return;
+      handling_ = connection.member;
       hub_.OnFrame(connection.member, std::move(frame));
+      handling_ = 0;
       if (join) Joined(connection);
     }
     // A frame in progress is timed from the read that began it.
@@ -667,6 +726,12 @@ uint64_t RelayServer::FrameDeadline(const Connection& connection) const {
 void RelayServer::CloseSilentMembers(uint64_t now_ms) {
   for (auto& connection : connections_) {
     if (connection->gone || connection->Finished()) continue;
+    if (connection->counted_partial != 0 && connection->Reader().Buffered() == 0 &&
+        now_ms >= connection->room_used_ms + kRoomKeptMs) {
+      // Quiet since its last large frame: its room goes back.
+      connection->Reader().ReleaseRoom();
+      CountPartial(*connection);
+    }
     if (connection->held) {
       // Not read: its pings and the rest of its frame wait unread.
       connection->heard_ms = now_ms;
@@ -724,7 +789,20 @@ void RelayServer::DecideHolds(uint64_t now_ms) {
     if (change == SenderHold::Change::kFellBehind) hub_.OnBehind(connection->member);
     if (change == SenderHold::Change::kCaughtUp) hub_.OnCaughtUp(connection->member);
   }
-  // ...then whether each bulk sender is read this turn.
+  // ...then the senders that members taking what they are sent have too
+  // much of...
+  std::set<MemberId> too_much;
+  for (const auto& connection : connections_) {
+    if (connection->gone || !connection->joined) continue;
+    const uint64_t progress = connection->Progress();
+    if (progress != connection->progress_seen || connection->Queued() == 0) {
+      connection->progress_seen = progress;
+      connection->moved_ms = now_ms;
+    }
+    if (now_ms >= connection->moved_ms + kTakesNothingMs) continue;
+    connection->ForEachSenderOver(options_.hold.low_mark, [&](MemberId sender) { too_much.insert(sender); });
+  }
+  // ...then whether each sender is read this turn.
   std::vector<MemberId> fed;
   for (const auto& connection : connections_) {
     connection->held = false;
@@ -732,12 +810,35 @@ void RelayServer::DecideHolds(uint64_t now_ms) {
     const Member* member = hub_.FindMember(connection->member);
     if (connection->gone || member == nullptr || member->session == nullptr) continue;
     const Session& session = *member->session;
-    if (!session.role || !session.role->Paces(session, *member)) continue;
+    if (!session.role || !session.role->Paces(session, *member)) {
+      connection->held = HeldForOthers(*connection, too_much.count(connection->member) != 0, now_ms);
+      continue;
+    }
     connection->paced = true;
     fed.clear();
     for (const Member* other : session.members) fed.push_back(other->id);
     connection->held = hold_.Decide(connection->member, connection->hold_account, fed, connection->Pings(), now_ms);
   }
+}
+
+bool RelayServer::HeldForOthers(Connection& connection, bool too_much, uint64_t now_ms) {
+  if (!too_much) {
+    connection.sender_held_since_ms = 0;
+    return false;
+  }
+  if (connection.sender_held_since_ms == 0) {
+    connection.sender_held_since_ms = now_ms;
+    if (sender_holds_++ % 100 == 0) {
+      VZ_LOG("member %llu is not read while members that take what they are sent have more than %zu KiB of its "
+             "frames queued (%llu holds so far)",
+             static_cast<unsigned long long>(connection.member), options_.hold.low_mark >> 10,
+             static_cast<unsigned long long>(sender_holds_));
+    }
+    return true;
+  }
+  if (now_ms < connection.sender_held_since_ms + kLongestSenderHoldMs) return true;
+  connection.sender_held_since_ms = 0;  // read this turn: its pings are answered
+  return false;
 }
 
 int RelayServer::NextTimeoutMs(uint64_t now_ms) const {

@@ -4,9 +4,12 @@
 // meeting hub, and writes each member's queue as fast as the member reads.
 // A member whose queue passes the backlog limit is dropped (logged); the
 // others go on. A sharing presenter is not read while an attendee has too
-// much queued (SenderHold: back-pressure, nothing dropped); audio, video
-// and other sessions use connections of their own and are never held. A
-// payload relayed to many members is queued once for all.
+// much queued (SenderHold: back-pressure, nothing dropped, within holding
+// times); any other member is not read while a member that takes what it
+// is sent has too much of its frames queued (StreamSenders: the member
+// whose frames the others cannot take is held, not the others dropped).
+// Media never count toward either. A payload relayed to many members is
+// queued once for all.
 //
 // A connection must join within the join deadline, sending little before
 // it, and a joined member that sends no whole frame (not even its pings)
@@ -74,11 +77,13 @@ struct RelayOptions {
   uint32_t silence_deadline_ms = 5000;
   // Bytes taken from a connection before its join: a join and little more.
   size_t unjoined_buffer_limit = 64u << 10;
-  // Frames in progress (what a connection has sent of a frame not yet
-  // whole) beyond the first kFreePartial bytes of each connection, in one
-  // meeting and in all: a read that would pass them closes the connection
-  // whose frame in progress is the oldest (an honest frame is whole within
-  // moments; one that lingers is a member pinning memory).
+  // Frames in progress (the room a connection's reader holds for a frame
+  // not yet whole, and keeps a second after a large one for the next)
+  // beyond the first kFreePartial bytes of each connection, in one meeting
+  // and in all: a read that would pass them takes back kept room first,
+  // then closes the connection whose frame in progress is the oldest (an
+  // honest frame is whole within moments; one that lingers is a member
+  // pinning memory).
   size_t max_partial_per_meeting = 64u << 20;
   size_t max_partial_total = 256u << 20;
   // A frame in progress must be whole within frame_grace_ms and a
@@ -151,6 +156,9 @@ class RelayServer {
   int NextTimeoutMs(uint64_t now_ms) const;
   // Sets each connection's `held` for this turn from the members' queues.
   void DecideHolds(uint64_t now_ms);
+  // Whether a sender that is not paced is held this turn, when members that
+  // take what they are sent have `too_much` of its frames queued.
+  bool HeldForOthers(Connection& connection, bool too_much, uint64_t now_ms);
 
   RelayOptions options_;
   MeetingHub hub_;
@@ -165,6 +173,10 @@ class RelayServer {
   uint64_t evicted_unjoined_ = 0;
   uint64_t refused_joins_ = 0;
   uint64_t evicted_partial_ = 0;
+  uint64_t sender_holds_ = 0;
+  // The member whose frame the hub is handling (0: none): what the others
+  // are sent meanwhile counts as its.
+  MemberId handling_ = 0;
   // Bytes of frames in progress beyond kFreePartial, by meeting ("" before
   // the join) and in all.
   std::map<std::string, size_t> partial_by_meeting_;

@@ -68,13 +68,25 @@ struct Display {
   }
 };
 
+// Made on first use, and ended by main once the benchmarks ran (its window
+// and connection before its Xvfb): not left to the exit's destructors,
+// whose order among the other statics is not ours.
+Display* the_display = nullptr;
+
 Display& TheDisplay() {
-  static Display* display = [] {
-    auto* d = new Display();
-    if (!d->Open()) d->window.reset();
-    return d;
-  }();
-  return *display;
+  if (the_display == nullptr) {
+    the_display = new Display();
+    if (!the_display->Open()) the_display->window.reset();
+  }
+  return *the_display;
+}
+
+void CloseTheDisplay() {
+  if (the_display == nullptr) return;
+  the_display->window.reset();
+  the_display->system.reset();
+  delete the_display;  // stops its Xvfb
+  the_display = nullptr;
 }
 
 std::vector<uint8_t> I420Frame(int seed) {
@@ -367,4 +379,11 @@ BENCHMARK(BM_PairSoftwareDrawVsFloor)
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  CloseTheDisplay();
+  return 0;
+}
