@@ -45,7 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   MonitorInfo monitor{};
   monitor.DpiScale = scale;
   monitor.LogicalRect = {-100, -100, 1820, 980};
-  if (MonitorPointsToScreen(monitor, &event.points)) {
+  static vz::LogBudget point_log(kPointLogBurst, kPointLogRefillMs);
+  if (MonitorPointsToScreen(monitor, &event.points, point_log, 0)) {
     for (const vz::Point& p : event.points) {
       if (p.x < -kMaxAnnotationCoordinate || p.x > kMaxAnnotationCoordinate) std::abort();
       if (p.y < -kMaxAnnotationCoordinate || p.y > kMaxAnnotationCoordinate) std::abort();

@@ -14,6 +14,9 @@
 // before it acts. The controller destroys it after cleanUp, deferred while
 // a nested loop runs.
 //
+// The lines logged for what peers send over and over (annotation events and
+// their points) are budgeted.
+//
 // Only the presenter's UI places an overlay (an attendee's sharing info
 // comes from the wire without a monitor scale). UI thread only.
 #include <cstdint>
@@ -29,6 +32,8 @@
 #include "client/sharingui/ds_sharing_select_window.h"
 #include "client/sharingui/ds_ui_owner.h"
 #include "client/sharingui/remote_control_input.h"
+#include "common/log_budget.h"
+#include "platform/clock.h"
 
 class CDSUIController : public CDSFloatingPanelWindow,
                         public IDSUIController,
@@ -145,6 +150,9 @@ class CDSUIController : public CDSFloatingPanelWindow,
   CDSRemoteControlInput input_;
   bool finished_ = false;
   bool consent_pending_ = false;
+  vz::Clock* clock_;
+  vz::LogBudget annotation_log_;  // a line per annotation event
+  vz::LogBudget point_log_;       // a line per annotation point
   vz::AliveFlag alive_;
 };
 

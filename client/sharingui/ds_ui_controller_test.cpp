@@ -361,6 +361,32 @@ TEST_F(UIControllerTest, AnnotationShapesLandOnTheOverlayAtScreenPointsAndACaptu
   EXPECT_TRUE(Take().empty());
 }
 
+// One participant's strokes of thousands of points wrote a line a point
+// and wrapped the presenter's log: the first lines are written, then one
+// now and then that says how many were left out.
+TEST_F(UIControllerTest, AnnotationLinesAreBudgetedAndSayWhatWasLeftOut) {
+  vz::LogLineCapture log_lines;
+  std::vector<VzPoint> points;
+  for (int i = 0; i < 5000; ++i) points.push_back({i % 1900, i % 1000});
+  DSCommandRecord flood = Annotation(u"p1", DSAnnotationStroke, points);
+  for (int i = 0; i < 100; ++i) ui_->updateDSCommand(&flood);
+  EXPECT_EQ(owner_.captures, 100);
+  EXPECT_EQ(log_lines.Count("monitor id [1] points [", vz::kFileLines), kPointLogBurst);
+  const size_t events = log_lines.Count("type [11], color [0xFF0000FF], weight [4] count [5000]", vz::kFileLines);
+  EXPECT_GE(events, 1u);
+  EXPECT_LE(events, 50u);
+  // Later, one more line of each, with what was left out before it.
+  clock_.AdvanceMs(kPointLogRefillMs);
+  std::vector<VzPoint> one{{7, 8}};
+  DSCommandRecord dot = Annotation(u"p1", DSAnnotationStroke, one);
+  ui_->updateDSCommand(&dot);
+  EXPECT_EQ(log_lines.Count("monitor id [1] points [7, 8] (" + std::to_string(100 * 5000 - kPointLogBurst) +
+                                " more like it left out of the log before this one)",
+                            vz::kFileLines),
+            1u);
+  EXPECT_EQ(log_lines.Count("type [11], color [0xFF0000FF], weight [4] count [1] (", vz::kFileLines), 1u);
+}
+
 TEST_F(UIControllerTest, ThePointerShowsTheSendersNameAndColourAtTheFirstScreenPoint) {
   owner_.monitors.Monitors[0].DpiScale = 2.0f;
   owner_.monitors.Monitors[0].LogicalRect = {1000, 0, 1960, 540};
