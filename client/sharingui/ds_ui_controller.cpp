@@ -21,6 +21,9 @@ constexpr uint32_t kMonitorShared = 4;
 // Annotation events come one a stroke: 50 lines at once, then one every 5 s.
 constexpr uint32_t kAnnotationLogBurst = 50;
 constexpr uint64_t kAnnotationLogRefillMs = 5000;
+// Held-back requests: 10 lines at once, then one every 15 s.
+constexpr uint32_t kRequestLogBurst = 10;
+constexpr uint64_t kRequestLogRefillMs = 15000;
 constexpr int32_t kShapeTools[] = {6, 7, 10, 11, 12, 13, 14, 15};
 
 std::u16string Bounded(const char16_t* text, size_t capacity) {
@@ -41,7 +44,8 @@ CDSUIController::CDSUIController(const Ports& ports)
       input_(this, ports.injector),
       clock_(ports.clock != nullptr ? ports.clock : &vz::SystemClock()),
       annotation_log_(kAnnotationLogBurst, kAnnotationLogRefillMs),
-      point_log_(kPointLogBurst, kPointLogRefillMs) {
+      point_log_(kPointLogBurst, kPointLogRefillMs),
+      request_log_(kRequestLogBurst, kRequestLogRefillMs) {
   std::memset(sharing_info_.get(), 0, sizeof(SharingInfo));
   if (owner_ == nullptr || dialogs_ == nullptr) {
     VZ_LOG_ERROR("sharing UI without an owner: inert");
@@ -419,6 +423,7 @@ void CDSUIController::HandleControlRequest(const DSCommandRecord& record, const 
     SendRefusal(requester, addressee);
     return;
   }
+  if (HoldBackRequest(requester, addressee)) return;
   consent_pending_ = true;
   std::shared_ptr<const bool> alive = alive_.Watch();
   const bool yes = dialogs_->AskRemoteControl(RemoteControlRequestText(Bounded(sender.Name, 127)),
@@ -432,7 +437,27 @@ void CDSUIController::HandleControlRequest(const DSCommandRecord& record, const 
     owner_->SetRemoteControlRosterId(requester.c_str());
   } else {
     SendRefusal(requester, addressee);
+    refused_[requester] = Refusal{clock_->NowMs(), false};
   }
+}
+
+bool CDSUIController::HoldBackRequest(const std::u16string& requester, const std::u16string& addressee) {
+  const uint64_t now = clock_->NowMs();
+  std::erase_if(refused_, [now](const auto& entry) { return now - entry.second.at_ms >= kRequestWaitAfterRefusalMs; });
+  auto it = refused_.find(requester);
+  if (it == refused_.end()) return false;
+  const uint64_t left = kRequestWaitAfterRefusalMs - (now - it->second.at_ms);
+  if (request_log_.Take(now)) {
+    VZ_LOG("control request of [%s] held back: refused %llu ms ago, asked about again in %llu ms%s",
+           vz::Utf16ToUtf8(requester).c_str(), static_cast<unsigned long long>(now - it->second.at_ms),
+           static_cast<unsigned long long>(left), request_log_.LeftOutNote().c_str());
+  }
+  SendRefusal(requester, addressee);
+  if (!it->second.page_told) {
+    it->second.page_told = true;
+    owner_->ReportRemoteControlDenied();
+  }
+  return true;
 }
 
 void CDSUIController::ExecuteAnnotationControl(const DSCommandRecord& record, const RosterRecord& sender) {

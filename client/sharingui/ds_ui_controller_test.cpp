@@ -203,6 +203,40 @@ TEST_F(UIControllerTest, ASecondRequestWhileOneIsAskedIsRefusedAtOnce) {
   EXPECT_EQ(Take(), (Journal{"send 12 me->vzweb-ann", "control p1"}));
 }
 
+// Asking again on every refusal brought the question back many times a
+// second: after a refusal the same participant waits before being asked
+// about, and only that participant.
+TEST_F(UIControllerTest, ARefusedParticipantAsksAgainOnlyAfterAWait) {
+  vz::LogLineCapture log_lines;
+  dialogs_.answer = false;
+  DSCommandRecord request = Command(u"p1", DSCommandRequestControl);
+  ui_->updateDSCommand(&request);
+  ASSERT_EQ(dialogs_.asked.size(), 1u);
+  EXPECT_EQ(Take(), (Journal{"send 12 me->p1"}));
+  // Twenty more within the wait: each refused at once, the page told once.
+  for (int i = 0; i < 20; ++i) {
+    clock_.AdvanceMs(CDSUIController::kRequestWaitAfterRefusalMs / 25);
+    ui_->updateDSCommand(&request);
+  }
+  EXPECT_EQ(dialogs_.asked.size(), 1u);
+  Journal expected(20, "send 12 me->p1");
+  expected.insert(expected.begin() + 1, "page: control denied");
+  EXPECT_EQ(Take(), expected);
+  EXPECT_GE(log_lines.Count("control request of [p1] held back", vz::kFileLines), 1u);
+  EXPECT_LT(log_lines.Count("control request of [p1] held back", vz::kFileLines), 20u) << "budgeted";
+  // Another participant is asked about meanwhile.
+  dialogs_.answer = true;
+  DSCommandRecord other = Command(u"vzweb-ann", DSCommandRequestControl);
+  ui_->updateDSCommand(&other);
+  EXPECT_EQ(dialogs_.asked.size(), 2u);
+  EXPECT_EQ(Take(), (Journal{"control vzweb-ann"}));
+  // Once the wait since the refusal is over, p1 is asked about again.
+  clock_.AdvanceMs(CDSUIController::kRequestWaitAfterRefusalMs / 5);
+  ui_->updateDSCommand(&request);
+  EXPECT_EQ(dialogs_.asked.size(), 3u);
+  EXPECT_EQ(Take(), (Journal{"control p1"}));
+}
+
 TEST_F(UIControllerTest, ASessionStopWhileTheConsentIsOpenLeavesTheUIUntouched) {
   // The stop as the program makes it: clean-up, then the deletion deferred
   // because a nested loop runs.
