@@ -62,7 +62,11 @@ class CDSAnnotationFrame : public vz::WindowDelegate {
 
   // Set by the owner.
   void setOwner(IDSAnnotationFrameOwner* owner) { owner_ = owner; }
-  void setMyRosterId(const std::string& narrow_roster_id) { myRosterId_ = narrow_roster_id; }
+  // The local participant, whose drawing the model does not limit.
+  void setMyRosterId(const std::string& narrow_roster_id) {
+    myRosterId_ = narrow_roster_id;
+    drawing_.setLocalRoster(narrow_roster_id);
+  }
   // Companion windows kept above the overlay by the timer; null clears.
   void setPanelWindow(vz::Window* panel);
   void setToolWindow(vz::Window* tool_window);
@@ -135,7 +139,7 @@ class CDSAnnotationFrame : public vz::WindowDelegate {
   std::optional<AlphaCursor> toolCursor_;
   Companion panelWindow_;
   Companion toolWindow_;
-  CDrawObjects drawing_;
+  CDrawObjects drawing_{clock_};
   CAnnotationLayer layer_;
   vz::LogBudget elementLog_{kElementLogBurst, kElementLogRefillMs};
   int32_t weightIndex_ = 0;

@@ -5,7 +5,6 @@
 #include "client/annotation/element_ink.h"
 #include "client/annotation/stroke_simplify.h"
 #include "common/trace_client.h"
-#include "platform/clock.h"
 
 namespace {
 
@@ -95,7 +94,8 @@ void CDrawRosterUndo::redo(CDrawObjects& objects) {
 
 // ---------------------------------------------------------------------------
 
-CDrawObjects::CDrawObjects() : refusalLog_(kRefusalLogBurst, kRefusalLogRefillMs) {}
+CDrawObjects::CDrawObjects(const vz::Clock& clock)
+    : refusalLog_(kRefusalLogBurst, kRefusalLogRefillMs), clock_(clock) {}
 
 CDrawObjects::~CDrawObjects() {
   current_ = nullptr;
@@ -123,6 +123,7 @@ void CDrawObjects::destroyAt(int32_t index) {
 
 bool CDrawObjects::hasRoomFor(const CDrawElement& added) {
   const std::string& rosterId = added.rosterId;
+  if (!localRoster_.empty() && rosterId == localRoster_) return true;
   int32_t n = 0;
   int64_t points = 0;
   int64_t ink = 0;
@@ -131,21 +132,39 @@ bool CDrawObjects::hasRoomFor(const CDrawElement& added) {
     if (e.rosterId != rosterId) continue;
     ++n;
     points += static_cast<int64_t>(e.points.size());
-    // Saturated near the limit: a local stroke in progress grows unchecked.
+    // Saturated near the limit: elements of the local participant that an
+    // eraser handed over may be larger.
     ink = std::min(ink, kMaxInkPerRoster) + std::min(vzannotation::InkOf(e), kMaxInkPerRoster);
   }
   // An element just begun has no points yet: it needs room for one.
   const int64_t more_points = std::max<int64_t>(1, static_cast<int64_t>(added.points.size()));
   const int64_t more_ink = std::max<int64_t>(1, vzannotation::InkOf(added));
-  if (n < kMaxElementsPerRoster && more_points <= kMaxPointsPerRoster - points && more_ink <= kMaxInkPerRoster - ink) {
+  const uint64_t now = clock_.NowMs();
+  InkAllowance& allowance = inkAllowance_[rosterId];
+  if (now < allowance.atMs) allowance.atMs = now;  // a clock that went back earns nothing
+  const uint64_t earned_ms = std::min<uint64_t>(now - allowance.atMs, 1000 * kMaxInkPerRoster / kInkPerSecond);
+  allowance.ink = std::min(kMaxInkPerRoster, allowance.ink + static_cast<int64_t>(earned_ms) * kInkPerSecond / 1000);
+  allowance.atMs = now;
+  const char* limit = nullptr;
+  if (n >= kMaxElementsPerRoster) {
+    limit = "elements";
+  } else if (more_points > kMaxPointsPerRoster - points) {
+    limit = "points";
+  } else if (more_ink > kMaxInkPerRoster - ink) {
+    limit = "ink";
+  } else if (more_ink > allowance.ink) {
+    limit = "ink added lately";
+  }
+  if (limit == nullptr) {
+    allowance.ink -= more_ink;
     return true;
   }
-  if (refusalLog_.Take(vz::MonotonicMs())) {
-    VZ_LOG_ERROR("roster [%s] has %d elements of %lld points and %lld ink, one of %lld and %lld more: element "
-                 "refused%s",
+  if (refusalLog_.Take(now)) {
+    VZ_LOG_ERROR("roster [%s] has %d elements of %lld points and %lld ink, may add %lld ink now; one of %lld "
+                 "points and %lld ink is past its %s: element refused%s",
                  rosterId.c_str(), n, static_cast<long long>(points), static_cast<long long>(ink),
-                 static_cast<long long>(more_points), static_cast<long long>(more_ink),
-                 refusalLog_.LeftOutNote().c_str());
+                 static_cast<long long>(allowance.ink), static_cast<long long>(more_points),
+                 static_cast<long long>(more_ink), limit, refusalLog_.LeftOutNote().c_str());
   }
   return false;
 }

@@ -6,10 +6,15 @@
 // repaint (the all-zero rectangle when nothing changed).
 //
 // Limits: a participant holds at most kMaxElementsPerRoster live elements
-// of kMaxPointsPerRoster points and kMaxInkPerRoster ink in all (an element
-// past one is refused with a log line, budgeted), and a history keeps at
-// most kMaxUndoRecords records of kMaxUndoPoints points in all (the oldest are dropped), so one
-// peer cannot grow memory or paint time without bound. A peer's strokes are
+// of kMaxPointsPerRoster points and kMaxInkPerRoster ink in all, and adds
+// ink (new elements, and elements put back by undo and redo) no faster than
+// kInkPerSecond once kMaxInkPerRoster is spent; an element past one of
+// these is refused with a log line (budgeted). A history keeps at most
+// kMaxUndoRecords records of kMaxUndoPoints points in all (the oldest are
+// dropped). So one peer cannot grow memory or paint time without bound, nor
+// make the overlay paint again and again by taking its elements away and
+// putting them back. The local participant (setLocalRoster) draws with its
+// own hand and is not limited: its undo of a clear puts back everything. A peer's strokes are
 // kept as the overlay draws them (SimplifyStroke), so points that draw
 // nothing spend none of that budget.
 //
@@ -24,6 +29,7 @@
 #include "common/log_budget.h"
 #include "common/vz_array.h"
 #include "common/vz_object.h"
+#include "platform/clock.h"
 
 // Undo actions.
 inline constexpr int32_t ADDED = 1;
@@ -71,8 +77,14 @@ class CDrawObjects : public CVZObject {
   // lets a hand-held pen cover, and what bounds the time one participant's
   // elements take to paint again at once (about 0.1 s, docs/sharing.md).
   static constexpr int64_t kMaxInkPerRoster = 4LL * 1920 * 1080;
+  // A screen's worth every 10 s: a hand-held pen covers a few thousand
+  // pixels a second.
+  static constexpr int64_t kInkPerSecond = 1920 * 1080 / 10;
 
-  CDrawObjects();
+  // `clock` paces the participants' ink.
+  explicit CDrawObjects(const vz::Clock& clock = vz::SystemClock());
+  // The local participant's roster id: its elements are not limited.
+  void setLocalRoster(const std::string& rosterId) { localRoster_ = rosterId; }
   ~CDrawObjects() override;
 
   // An element from another participant's command: codes 8/9 stroke
@@ -122,10 +134,18 @@ class CDrawObjects : public CVZObject {
   void destroyAt(int32_t index);
   // False, logged (budgeted), when the live elements of the element's
   // participant and the element would pass one of the participant's limits.
+  // Spends the element's ink from its participant's allowance when true.
   bool hasRoomFor(const CDrawElement& added);
 
   CVzArrayBase elements_;
   std::map<std::string, std::unique_ptr<CDrawRosterUndo>> undoByRoster_;
   CDrawElement* current_ = nullptr;
   vz::LogBudget refusalLog_;
+  const vz::Clock& clock_;
+  std::string localRoster_;
+  struct InkAllowance {
+    int64_t ink = kMaxInkPerRoster;  // what may be added now
+    uint64_t atMs = 0;               // when it was last earned
+  };
+  std::map<std::string, InkAllowance> inkAllowance_;  // participants who drew
 };

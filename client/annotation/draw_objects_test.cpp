@@ -294,4 +294,39 @@ TEST(DrawObjectsTest, APeerShowsNoMoreThanItsPointsAndInkAllow) {
   EXPECT_LE(shown, CDrawObjects::kMaxPointsPerRoster);
 }
 
+int32_t CountOf(const CDrawObjects& objects, const std::string& who) {
+  int32_t n = 0;
+  for (int32_t i = 0; i < objects.count(); ++i) n += objects.at(i)->rosterId == who ? 1 : 0;
+  return n;
+}
+
+// Taking elements away and putting them back made the overlay paint them
+// again as often as a peer liked: what a peer adds, put back included, is
+// paced; the local participant's own hand is not.
+TEST(DrawObjectsTest, APeerAddsInkAtAPaceButTheLocalParticipantDrawsAndUndoesFreely) {
+  vz::FakeClock clock(5000);
+  CDrawObjects objects(clock);
+  objects.setLocalRoster("me");
+  const std::vector<Point> wide = Zigzag(20, 19, 1000);  // a 100-pixel pen up and down the screen
+  int32_t added = 0;
+  while (!objects.createElement(8, wide, 0xFF0000FF, 100, "peer").IsEmpty()) ++added;
+  ASSERT_GE(added, 1);
+  objects.removeRosterElements("peer");
+  objects.undo("peer");
+  EXPECT_EQ(CountOf(objects, "peer"), 0) << "put back as fast as taken away";
+  EXPECT_TRUE(objects.createElement(8, wide, 0xFF0000FF, 100, "peer").IsEmpty());
+  clock.AdvanceMs(1000 * CDrawObjects::kMaxInkPerRoster / CDrawObjects::kInkPerSecond);
+  EXPECT_EQ(objects.createElement(8, wide, 0xFF0000FF, 100, "peer").IsEmpty(), false) << "earned again";
+
+  // The local participant draws past every peer limit, and its undo of a
+  // clear puts everyone's elements back.
+  for (int32_t i = 0; i < 3 * added + 3; ++i) {
+    ASSERT_FALSE(objects.createElement(8, wide, 0xFF0000FF, 100, "me").IsEmpty()) << i;
+  }
+  const int32_t shown = objects.count();
+  objects.removeAllElements("me");
+  objects.undo("me");
+  EXPECT_EQ(objects.count(), shown);
+}
+
 }  // namespace
