@@ -155,7 +155,9 @@ void CDSAnnotationFrame::addElement(int32_t code, const vz::Point* points, uint3
   }
   const vz::Rect damage = drawing_.createElement(code, local, color, weight, NarrowRosterId(rosterId));
   if (IsEmpty(damage)) return;
-  // The new element is the model's last: painted over what is kept.
+  // The new element is the model's last: painted over what is kept, and
+  // nothing under it again.
+  drawing_.takeDamage();
   layer_.AddedOnTop(drawing_.at(drawing_.count() - 1)->elementId);
   if (window_) window_->Invalidate(AnnotationPaintReach(damage).Intersect(window_->ClientRect()));
 }
@@ -168,25 +170,27 @@ void CDSAnnotationFrame::eraseRosterElementAt(const vz::Point* point, const char
   Changed(damage);
 }
 
+// Each repaints only where elements went or came back: a peer's command
+// that changes nothing paints nothing.
 void CDSAnnotationFrame::removeRosterElements(const char16_t* rosterId) {
   drawing_.removeRosterElements(NarrowRosterId(rosterId));
-  ChangedAll();
+  Changed({});
 }
 
 void CDSAnnotationFrame::undo(const char16_t* rosterId) {
   drawing_.undo(NarrowRosterId(rosterId));
-  ChangedAll();
+  Changed({});
 }
 
 void CDSAnnotationFrame::redo(const char16_t* rosterId) {
   drawing_.redo(NarrowRosterId(rosterId));
-  ChangedAll();
+  Changed({});
 }
 
 void CDSAnnotationFrame::clearAll() {
   TraceA("%s", VZ_FUNC);
   drawing_.removeAllElements(myRosterId_);
-  ChangedAll();
+  Changed({});
 }
 
 bool CDSAnnotationFrame::applyRemoteEvent(const DSAnnotationEvent& event, const char16_t* sender) {
@@ -243,21 +247,17 @@ void CDSAnnotationFrame::InvalidateAll() {
 }
 
 void CDSAnnotationFrame::Changed(const vz::Rect& damage) {
-  if (IsEmpty(damage)) return;
-  layer_.Damage(damage);
-  if (window_) window_->Invalidate(AnnotationPaintReach(damage).Intersect(window_->ClientRect()));
-}
-
-void CDSAnnotationFrame::ChangedAll() {
-  layer_.DamageAll();
-  InvalidateAll();
+  const vz::Rect area = damage.Union(drawing_.takeDamage());
+  if (IsEmpty(area)) return;
+  layer_.Damage(area);
+  if (window_) window_->Invalidate(AnnotationPaintReach(area).Intersect(window_->ClientRect()));
 }
 
 void CDSAnnotationFrame::PaintNow(const vz::Rect& damage) {
   if (!window_) return;
   // Only the damage is repainted: the same pixels as a whole repaint, at
   // the cost of the elements that reach into it.
-  layer_.Damage(damage);
+  layer_.Damage(damage.Union(drawing_.takeDamage()));
   const vz::Rect area = AnnotationPaintReach(damage).Intersect(window_->ClientRect());
   if (area.IsEmpty()) return;
   window_->Invalidate(area);

@@ -128,10 +128,9 @@ class CDSAnnotationFrame : public vz::WindowDelegate {
   bool IsDoubleClick(const vz::MouseEvent& event);
   void ApplyInputMode(bool pass_through);
   void InvalidateAll();
-  // The model changed within `damage` (all of it): the kept layer and the
-  // window are painted again there.
+  // The model changed within `damage` and the model's own damage: the kept
+  // layer and the window are painted again there.
   void Changed(const vz::Rect& damage);
-  void ChangedAll();
   void PaintNow(const vz::Rect& damage);
 
   vz::Clock& clock_;

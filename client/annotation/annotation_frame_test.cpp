@@ -325,6 +325,40 @@ TEST_F(AnnotationFrameTest, KeptPaintingRepaintsOnlyWhatChangedAndShowsWhatAFres
   expect_fresh_pixels("a local stroke under a peer's");
 }
 
+// A peer's undo, redo or removal paints again only where elements went or
+// came back; one that changes nothing paints nothing, however often sent.
+TEST_F(AnnotationFrameTest, UndoRedoAndRemovalsPaintOnlyWhereElementsWentOrCameBack) {
+  auto paints = [this] { return frame_.layerForTesting().elementPaintsForTesting(); };
+  DSAnnotationEvent stroke;
+  stroke.type = DSAnnotationStroke;
+  stroke.color = 0xFF0000FF;
+  stroke.weight = 5;
+  for (int x : {120, 280, 440}) {  // three columns apart
+    stroke.points = {{x, 60}, {x + 30, 330}};
+    frame_.applyRemoteEvent(stroke, u"peer");
+  }
+  Render();
+  const uint64_t at_start = paints();
+  DSAnnotationEvent undo;
+  undo.type = DSAnnotationUndo;
+  DSAnnotationEvent remove;
+  remove.type = DSAnnotationRemove;
+  for (int i = 0; i < 50; ++i) {
+    frame_.applyRemoteEvent(undo, u"someone");  // nothing to undo
+    frame_.applyRemoteEvent(remove, u"someone");
+    Render();
+  }
+  EXPECT_EQ(paints(), at_start);
+  frame_.applyRemoteEvent(undo, u"peer");  // the right column goes
+  Render();
+  EXPECT_EQ(paints(), at_start) << "nothing else reaches where it was";
+  DSAnnotationEvent redo;
+  redo.type = DSAnnotationRedo;
+  frame_.applyRemoteEvent(redo, u"peer");
+  EXPECT_EQ(Render().GetPixel(440 - 100 + 15, 150), 0xFFFF0000u);
+  EXPECT_EQ(paints(), at_start + 1) << "only the column put back";
+}
+
 TEST_F(AnnotationFrameTest, ARecreatedWindowStillShowsTheElements) {
   DSAnnotationEvent rect;
   rect.type = DSAnnotationFilledRectangle;

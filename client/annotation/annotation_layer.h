@@ -21,8 +21,6 @@ class CAnnotationLayer {
   // The model changed within `area` (the damage rectangle it returned,
   // window coordinates; empty changes nothing).
   void Damage(const vz::Rect& area);
-  // Everything is to be painted again.
-  void DamageAll();
   // The model's last element, with this id, was just added.
   void AddedOnTop(int32_t element_id);
 
@@ -36,6 +34,8 @@ class CAnnotationLayer {
   uint64_t elementPaintsForTesting() const { return elementPaints_; }
 
  private:
+  // Everything is to be painted again (a new size).
+  void DamageAll();
   bool TailIsPending(const CDrawObjects& objects) const;
 
   vz::Image image_;

@@ -109,7 +109,7 @@ bool CDrawObjects::append(std::unique_ptr<CDrawElement> element) {
     VZ_LOG_ERROR("element [%d] not stored", element->elementId);
     return false;
   }
-  element.release();
+  damage_ = damage_.Union(element.release()->getBounds());
   return true;
 }
 
@@ -118,6 +118,7 @@ void CDrawObjects::destroyAt(int32_t index) {
   if (gone == nullptr) return;
   elements_.RemoveAt(index);
   if (gone == current_) current_ = nullptr;
+  damage_ = damage_.Union(gone->getBounds());
   delete gone;
 }
 
@@ -285,7 +286,10 @@ void CDrawObjects::removeRosterElements(const std::string& rosterId) {
   }
   if (taken.empty()) return;
   std::vector<const CDrawElement*> list;
-  for (const auto& e : taken) list.push_back(e.get());
+  for (const auto& e : taken) {
+    list.push_back(e.get());
+    damage_ = damage_.Union(e->getBounds());
+  }
   pushUndoList(list, REMOVED);
 }
 
@@ -300,7 +304,10 @@ void CDrawObjects::removeAllElements(const std::string& rosterId) {
   current_ = nullptr;
   if (taken.empty()) return;
   std::vector<const CDrawElement*> list;
-  for (const auto& e : taken) list.push_back(e.get());
+  for (const auto& e : taken) {
+    list.push_back(e.get());
+    damage_ = damage_.Union(e->getBounds());
+  }
   pushUndoList(list, REMOVED);
 }
 

@@ -121,6 +121,15 @@ class CDrawObjects : public CVZObject {
   vz::Rect addElementCopy(const CDrawElement& record);
   vz::Rect removeElementById(const CDrawElement& record);
 
+  // The area of every element put into or taken out of the list since the
+  // last call (undo, redo and removals return no damage of their own);
+  // all-zero when the list did not change.
+  vz::Rect takeDamage() {
+    const vz::Rect damage = damage_;
+    damage_ = {};
+    return damage;
+  }
+
   int32_t count() const { return elements_.GetCount(); }
   const CDrawElement* at(int32_t index) const { return static_cast<const CDrawElement*>(elements_.GetAt(index)); }
 
@@ -138,6 +147,7 @@ class CDrawObjects : public CVZObject {
   bool hasRoomFor(const CDrawElement& added);
 
   CVzArrayBase elements_;
+  vz::Rect damage_;
   std::map<std::string, std::unique_ptr<CDrawRosterUndo>> undoByRoster_;
   CDrawElement* current_ = nullptr;
   vz::LogBudget refusalLog_;
