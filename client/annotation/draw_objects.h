@@ -14,9 +14,9 @@
 // dropped). So one peer cannot grow memory or paint time without bound, nor
 // make the overlay paint again and again by taking its elements away and
 // putting them back. The local participant (setLocalRoster) draws with its
-// own hand and is not limited: its undo of a clear puts back everything. A peer's strokes are
-// kept as the overlay draws them (SimplifyStroke), so points that draw
-// nothing spend none of that budget.
+// own hand and is not limited: its undo of a clear puts back everything. A
+// peer's strokes are kept as the overlay draws them (SimplifyStroke), so
+// points that draw nothing spend none of that budget.
 //
 // UI thread only.
 #include <cstdint>
@@ -41,8 +41,9 @@ class CDrawObjects;
 class CDrawRosterUndo : public CVZObject {
  public:
   static constexpr int32_t kMaxUndoRecords = 20000;
-  // Four times the points a participant may show at once.
-  static constexpr int64_t kMaxUndoPoints = 80000;
+  // Twenty participants at their point limit: the local participant's undo
+  // of a clear of a busy meeting still puts everything back (3.2 MB).
+  static constexpr int64_t kMaxUndoPoints = 400000;
 
   explicit CDrawRosterUndo(const std::string& roster_id) : rosterId(roster_id) {}
   ~CDrawRosterUndo() override;

@@ -319,9 +319,13 @@ TEST(DrawObjectsTest, APeerAddsInkAtAPaceButTheLocalParticipantDrawsAndUndoesFre
   EXPECT_EQ(objects.createElement(8, wide, 0xFF0000FF, 100, "peer").IsEmpty(), false) << "earned again";
 
   // The local participant draws past every peer limit, and its undo of a
-  // clear puts everyone's elements back.
+  // clear puts everyone's elements back, five busy peers' included.
   for (int32_t i = 0; i < 3 * added + 3; ++i) {
     ASSERT_FALSE(objects.createElement(8, wide, 0xFF0000FF, 100, "me").IsEmpty()) << i;
+  }
+  for (const char* busy : {"b1", "b2", "b3", "b4", "b5"}) {
+    while (!objects.createElement(8, Zigzag(1000, 2, 3), 0xFF0000FF, 1, busy).IsEmpty()) {
+    }
   }
   const int32_t shown = objects.count();
   objects.removeAllElements("me");
