@@ -134,6 +134,20 @@ void BM_PaintPeerFlood_KeptLayer(benchmark::State& state) {
 }
 BENCHMARK(BM_PaintPeerFlood_KeptLayer)->Arg(20)->Unit(benchmark::kMillisecond);
 
+// What the flood's stroke costs the presenter now: read into the model,
+// simplified, its ink counted, and refused (one such stroke is past a
+// participant's ink alone).
+void BM_PeerFloodStrokeRefused(benchmark::State& state) {
+  CDrawObjects objects;
+  CDrawObjects source;
+  source.setLocalRoster("peer");
+  Fill(source, 1, 10000, 64, 100, true);
+  const std::vector<vz::Point> stroke = source.at(0)->points;
+  for (auto _ : state) benchmark::DoNotOptimize(objects.createElement(8, stroke, 0xFF0000FF, 100, "peer"));
+  state.counters["shown"] = objects.count();
+}
+BENCHMARK(BM_PeerFloodStrokeRefused)->Unit(benchmark::kMicrosecond);
+
 // The most one participant can make the overlay paint again at once, after
 // an undo or a removal under its elements: all it may show, sent as strokes
 // of 100 points of the pen weight range(0) wandering in steps of up to
