@@ -10,14 +10,16 @@
 #include <string>
 #include <vector>
 
+#include "client/annotation/annotation_layer.h"
 #include "client/annotation/annotation_painter.h"
 #include "client/annotation/draw_objects.h"
 #include "platform/ui/canvas.h"
 
 namespace {
 
-// Strokes of `points` points wandering over a 1920x1080 screen.
-void Fill(CDrawObjects& objects, int strokes, int points) {
+// Strokes of `points` points wandering over a 1920x1080 screen in steps of
+// up to `step` pixels, each of its own participant's unless `one_roster`.
+void Fill(CDrawObjects& objects, int strokes, int points, int step = 4, int32_t weight = 5, bool one_roster = false) {
   uint32_t seed = 12345;
   auto next = [&seed] {
     seed = seed * 1103515245u + 12345u;
@@ -27,11 +29,11 @@ void Fill(CDrawObjects& objects, int strokes, int points) {
     std::vector<vz::Point> path;
     vz::Point p{static_cast<int>(next() % 1900), static_cast<int>(next() % 1060)};
     for (int i = 0; i < points; ++i) {
-      p.x = std::clamp(p.x + static_cast<int>(next() % 9) - 4, 0, 1919);
-      p.y = std::clamp(p.y + static_cast<int>(next() % 9) - 4, 0, 1079);
+      p.x = std::clamp(p.x + static_cast<int>(next() % (2 * step + 1)) - step, 0, 1919);
+      p.y = std::clamp(p.y + static_cast<int>(next() % (2 * step + 1)) - step, 0, 1079);
       path.push_back(p);
     }
-    objects.createElement(8, path, 0xFF0000FF, 5, "peer" + std::to_string(s % 40));
+    objects.createElement(8, path, 0xFF0000FF, weight, one_roster ? "peer" : "peer" + std::to_string(s));
   }
 }
 
@@ -96,6 +98,86 @@ void BM_PeerCanvasStrokes_1920x1080(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_PeerCanvasStrokes_1920x1080)->Arg(10)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond);
+
+// A peer's flood: strokes of 10,000 points, weight 100, wandering over the
+// screen in steps of up to 64 pixels, as the model took them before it
+// limited a participant (here they are the local participant's, whom no
+// limit holds). Painted whole, as every repaint of the overlay did before
+// its painted elements were kept.
+void BM_PaintPeerFlood_Whole(benchmark::State& state) {
+  CDrawObjects objects;
+  objects.setLocalRoster("peer");
+  Fill(objects, static_cast<int>(state.range(0)), 10000, 64, 100, true);
+  vz::Image image(1920, 1080);
+  auto canvas = vz::CreateImageCanvas(image);
+  for (auto _ : state) {
+    PaintAnnotationElements(*canvas, objects);
+    benchmark::DoNotOptimize(image.data());
+  }
+}
+BENCHMARK(BM_PaintPeerFlood_Whole)->Arg(1)->Arg(20)->Unit(benchmark::kMillisecond);
+
+// The same with the kept layer: a repaint of the whole window once the
+// layer holds the elements.
+void BM_PaintPeerFlood_KeptLayer(benchmark::State& state) {
+  CDrawObjects objects;
+  objects.setLocalRoster("peer");
+  Fill(objects, static_cast<int>(state.range(0)), 10000, 64, 100, true);
+  vz::Image image(1920, 1080);
+  auto canvas = vz::CreateImageCanvas(image);
+  CAnnotationLayer layer;
+  layer.Paint(*canvas, objects);
+  for (auto _ : state) {
+    layer.Paint(*canvas, objects);
+    benchmark::DoNotOptimize(image.data());
+  }
+}
+BENCHMARK(BM_PaintPeerFlood_KeptLayer)->Arg(20)->Unit(benchmark::kMillisecond);
+
+// What the flood's stroke costs the presenter now: read into the model,
+// simplified, its ink counted, and refused (one such stroke is past a
+// participant's ink alone).
+void BM_PeerFloodStrokeRefused(benchmark::State& state) {
+  CDrawObjects objects;
+  CDrawObjects source;
+  source.setLocalRoster("peer");
+  Fill(source, 1, 10000, 64, 100, true);
+  const std::vector<vz::Point> stroke = source.at(0)->points;
+  for (auto _ : state) benchmark::DoNotOptimize(objects.createElement(8, stroke, 0xFF0000FF, 100, "peer"));
+  state.counters["shown"] = objects.count();
+}
+BENCHMARK(BM_PeerFloodStrokeRefused)->Unit(benchmark::kMicrosecond);
+
+// The most one participant can make the overlay paint again at once, after
+// an undo or a removal under its elements: all it may show, sent as strokes
+// of 100 points of the pen weight range(0) wandering in steps of up to
+// range(1) pixels, until the model refuses them.
+void BM_PaintOneParticipantAtItsLimit(benchmark::State& state) {
+  CDrawObjects objects;
+  const int32_t weight = static_cast<int32_t>(state.range(0));
+  const int step = static_cast<int>(state.range(1));
+  for (int before = -1; before != objects.count();) {
+    before = objects.count();
+    Fill(objects, 1, 100, step, weight, true);
+  }
+  vz::Image image(1920, 1080);
+  auto canvas = vz::CreateImageCanvas(image);
+  for (auto _ : state) {
+    PaintAnnotationElements(*canvas, objects);
+    benchmark::DoNotOptimize(image.data());
+  }
+  double points = 0;
+  for (int32_t i = 0; i < objects.count(); ++i) points += static_cast<double>(objects.at(i)->points.size());
+  state.counters["points"] = points;
+}
+BENCHMARK(BM_PaintOneParticipantAtItsLimit)
+    ->Args({2, 4})
+    ->Args({11, 4})
+    ->Args({100, 4})
+    ->Args({100, 64})
+    ->Args({100, 1000})
+    ->Args({30, 64})
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

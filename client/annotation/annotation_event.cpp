@@ -72,14 +72,17 @@ int32_t AnnotationElementCode(int32_t type) {
   }
 }
 
-bool MonitorPointsToScreen(const MonitorInfo& monitor, std::vector<vz::Point>* points) {
+bool MonitorPointsToScreen(const MonitorInfo& monitor, std::vector<vz::Point>* points, vz::LogBudget& point_log,
+                           uint64_t now_ms) {
   const float scale = monitor.DpiScale;
   if (!(scale > 0.0f) || !std::isfinite(scale)) {
     VZ_LOG_ERROR("monitor id [%d]: scale [%f] not usable", monitor.MonitorId, static_cast<double>(scale));
     return false;
   }
   for (vz::Point& p : *points) {
-    VZ_LOG("monitor id [%d] points [%d, %d]", monitor.MonitorId, p.x, p.y);
+    if (point_log.Take(now_ms)) {
+      VZ_LOG("monitor id [%d] points [%d, %d]%s", monitor.MonitorId, p.x, p.y, point_log.LeftOutNote().c_str());
+    }
     const float x = static_cast<float>(p.x) / scale + static_cast<float>(monitor.LogicalRect.left);
     const float y = static_cast<float>(p.y) / scale + static_cast<float>(monitor.LogicalRect.top);
     p = {ClampCoordinate(x), ClampCoordinate(y)};

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "common/log_budget.h"
 #include "contracts/capture_records.h"
 #include "contracts/ds_command_record.h"
 #include "platform/ui/ui_types.h"
@@ -58,11 +59,21 @@ bool ReadAnnotationEvent(const DSCommandRecord& record, DSAnnotationEvent* event
 // The element code of the drawing model for a shape type (11 to 16), or 0.
 int32_t AnnotationElementCode(int32_t type);
 
+// The line logged for each point converted comes from peers by the
+// thousand and would wrap the log over everything else: the sharing UI
+// lets 20 be written at once, then one every 15 s, which says how many
+// were left out before it.
+inline constexpr uint32_t kPointLogBurst = 20;
+inline constexpr uint64_t kPointLogRefillMs = 15000;
+
 // Turns every point from the monitor's device pixels into screen
 // coordinates: x / DpiScale + logical left (single precision, truncated),
-// the same for y, clamped to kMaxAnnotationCoordinate. False (logged, points
-// unchanged) when the monitor's scale is not positive.
-bool MonitorPointsToScreen(const MonitorInfo& monitor, std::vector<vz::Point>* points);
+// the same for y, clamped to kMaxAnnotationCoordinate; logs "monitor id
+// [%d] points [%d, %d]" before each point as far as `point_log` allows at
+// `now_ms`. False (logged, points unchanged) when the monitor's scale is not
+// positive.
+bool MonitorPointsToScreen(const MonitorInfo& monitor, std::vector<vz::Point>* points, vz::LogBudget& point_log,
+                           uint64_t now_ms);
 
 // The wide roster id of a record as narrow (UTF-8) text, at most 127 units.
 std::string NarrowRosterId(const char16_t* wide);

@@ -1,6 +1,9 @@
 // Annotation events come from other participants: any record and point
 // array must be refused or read without fault, and what is read must stay
-// within the limits before the drawing model and its hit tests see it.
+// within the limits before the drawing model and its hit tests see it; a
+// stroke is kept as a part of its points, ends included, and however often
+// the same event comes, the participant's elements stay within the model's
+// point and ink limits.
 // Input: type, monitor id, colour, weight, point count, monitor scale (six
 // little-endian 32-bit values), then the point array (x, y pairs).
 #include <cstddef>
@@ -11,6 +14,8 @@
 
 #include "client/annotation/annotation_event.h"
 #include "client/annotation/draw_objects.h"
+#include "client/annotation/element_ink.h"
+#include "client/annotation/stroke_simplify.h"
 #include "common/trace_client_test_hooks.h"
 
 namespace {
@@ -45,14 +50,31 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   MonitorInfo monitor{};
   monitor.DpiScale = scale;
   monitor.LogicalRect = {-100, -100, 1820, 980};
-  if (MonitorPointsToScreen(monitor, &event.points)) {
+  static vz::LogBudget point_log(kPointLogBurst, kPointLogRefillMs);
+  if (MonitorPointsToScreen(monitor, &event.points, point_log, 0)) {
     for (const vz::Point& p : event.points) {
       if (p.x < -kMaxAnnotationCoordinate || p.x > kMaxAnnotationCoordinate) std::abort();
       if (p.y < -kMaxAnnotationCoordinate || p.y > kMaxAnnotationCoordinate) std::abort();
     }
   }
+  const std::vector<vz::Point> kept = vzannotation::SimplifyStroke(event.points);
+  if (kept.size() > event.points.size()) std::abort();
+  if (!kept.empty() && (kept.front() != event.points.front() || kept.back() != event.points.back())) std::abort();
+  for (size_t i = 0, j = 0; i < kept.size(); ++i, ++j) {  // in order, each one sent
+    while (j < event.points.size() && event.points[j] != kept[i]) ++j;
+    if (j == event.points.size()) std::abort();
+  }
+
   CDrawObjects objects;
-  objects.createElement(AnnotationElementCode(event.type), event.points, event.color, event.weight, "peer");
+  for (int i = 0; i < 4; ++i) {
+    objects.createElement(AnnotationElementCode(event.type), event.points, event.color, event.weight, "peer");
+  }
+  int64_t points = 0, ink = 0;
+  for (int32_t i = 0; i < objects.count(); ++i) {
+    points += static_cast<int64_t>(objects.at(i)->points.size());
+    ink += vzannotation::InkOf(*objects.at(i));
+  }
+  if (points > CDrawObjects::kMaxPointsPerRoster || ink > CDrawObjects::kMaxInkPerRoster) std::abort();
   if (!event.points.empty()) {
     objects.eraseRosterElementAt(event.points[0].x, event.points[0].y, "peer");
     objects.undo("peer");

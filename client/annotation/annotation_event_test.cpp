@@ -84,14 +84,15 @@ TEST(AnnotationEventTest, MonitorPointsBecomeScreenPoints) {
   monitor.LogicalRect = {1920, 0, 3200, 720};
   monitor.DpiScale = 1.5f;
   std::vector<vz::Point> points{{0, 0}, {100, 301}, {-3, 2}, {std::numeric_limits<int32_t>::max(), 0}};
-  ASSERT_TRUE(MonitorPointsToScreen(monitor, &points));
+  vz::LogBudget point_log(kPointLogBurst, kPointLogRefillMs);
+  ASSERT_TRUE(MonitorPointsToScreen(monitor, &points, point_log, 0));
   EXPECT_EQ(points[0], (vz::Point{1920, 0}));
   EXPECT_EQ(points[1], (vz::Point{1986, 200}));  // 66.67 and 200.67 truncated
   EXPECT_EQ(points[2], (vz::Point{1918, 1}));
   EXPECT_EQ(points[3].x, kMaxAnnotationCoordinate);  // clamped, never wrapped
   monitor.DpiScale = 0.0f;
   std::vector<vz::Point> kept{{5, 5}};
-  EXPECT_FALSE(MonitorPointsToScreen(monitor, &kept));
+  EXPECT_FALSE(MonitorPointsToScreen(monitor, &kept, point_log, 0));
   EXPECT_EQ(kept[0], (vz::Point{5, 5}));
 }
 

@@ -143,7 +143,10 @@ int32_t CDSAnnotationFrame::ElementWeight(int32_t tool, int32_t weightIndex) {
 
 void CDSAnnotationFrame::addElement(int32_t code, const vz::Point* points, uint32_t count, uint32_t color,
                                     int32_t weight, const char16_t* rosterId) {
-  VZ_LOG("pen [%d] color [0x%08X], weight [%d], counts [%d]", code, color, weight, static_cast<int>(count));
+  if (elementLog_.Take(clock_.NowMs())) {
+    VZ_LOG("pen [%d] color [0x%08X], weight [%d], counts [%d]%s", code, color, weight, static_cast<int>(count),
+           elementLog_.LeftOutNote().c_str());
+  }
   const vz::Rect origin = window_ ? window_->bounds() : vz::Rect{};
   std::vector<vz::Point> local;
   if (points != nullptr) {
@@ -151,7 +154,12 @@ void CDSAnnotationFrame::addElement(int32_t code, const vz::Point* points, uint3
     for (uint32_t i = 0; i < count; ++i) local.push_back({points[i].x - origin.left, points[i].y - origin.top});
   }
   const vz::Rect damage = drawing_.createElement(code, local, color, weight, NarrowRosterId(rosterId));
-  if (!IsEmpty(damage)) InvalidateAll();
+  if (IsEmpty(damage)) return;
+  // The new element is the model's last: painted over what is kept, and
+  // nothing under it again.
+  drawing_.takeDamage();
+  layer_.AddedOnTop(drawing_.at(drawing_.count() - 1)->elementId);
+  if (window_) window_->Invalidate(AnnotationPaintReach(damage).Intersect(window_->ClientRect()));
 }
 
 void CDSAnnotationFrame::eraseRosterElementAt(const vz::Point* point, const char16_t* rosterId) {
@@ -159,28 +167,30 @@ void CDSAnnotationFrame::eraseRosterElementAt(const vz::Point* point, const char
   const vz::Rect origin = window_ ? window_->bounds() : vz::Rect{};
   const vz::Rect damage =
       drawing_.eraseRosterElementAt(point->x - origin.left, point->y - origin.top, NarrowRosterId(rosterId));
-  if (!IsEmpty(damage)) InvalidateAll();
+  Changed(damage);
 }
 
+// Each repaints only where elements went or came back: a peer's command
+// that changes nothing paints nothing.
 void CDSAnnotationFrame::removeRosterElements(const char16_t* rosterId) {
   drawing_.removeRosterElements(NarrowRosterId(rosterId));
-  InvalidateAll();
+  Changed({});
 }
 
 void CDSAnnotationFrame::undo(const char16_t* rosterId) {
   drawing_.undo(NarrowRosterId(rosterId));
-  InvalidateAll();
+  Changed({});
 }
 
 void CDSAnnotationFrame::redo(const char16_t* rosterId) {
   drawing_.redo(NarrowRosterId(rosterId));
-  InvalidateAll();
+  Changed({});
 }
 
 void CDSAnnotationFrame::clearAll() {
   TraceA("%s", VZ_FUNC);
   drawing_.removeAllElements(myRosterId_);
-  InvalidateAll();
+  Changed({});
 }
 
 bool CDSAnnotationFrame::applyRemoteEvent(const DSAnnotationEvent& event, const char16_t* sender) {
@@ -236,17 +246,25 @@ void CDSAnnotationFrame::InvalidateAll() {
   if (window_) window_->Invalidate();
 }
 
+void CDSAnnotationFrame::Changed(const vz::Rect& damage) {
+  const vz::Rect area = damage.Union(drawing_.takeDamage());
+  if (IsEmpty(area)) return;
+  layer_.Damage(area);
+  if (window_) window_->Invalidate(AnnotationPaintReach(area).Intersect(window_->ClientRect()));
+}
+
 void CDSAnnotationFrame::PaintNow(const vz::Rect& damage) {
   if (!window_) return;
   // Only the damage is repainted: the same pixels as a whole repaint, at
   // the cost of the elements that reach into it.
-  const vz::Rect area = damage.Intersect(window_->ClientRect());
+  layer_.Damage(damage.Union(drawing_.takeDamage()));
+  const vz::Rect area = AnnotationPaintReach(damage).Intersect(window_->ClientRect());
   if (area.IsEmpty()) return;
   window_->Invalidate(area);
   window_->Update();
 }
 
-void CDSAnnotationFrame::OnPaint(vz::Canvas& canvas) { PaintAnnotationElements(canvas, drawing_); }
+void CDSAnnotationFrame::OnPaint(vz::Canvas& canvas) { layer_.Paint(canvas, drawing_); }
 
 void CDSAnnotationFrame::OnResize(vz::Size) {
   if (window_ && !passThrough_) window_->SetInputShape({window_->ClientRect()});
@@ -293,13 +311,12 @@ void CDSAnnotationFrame::PointerDown(const vz::MouseEvent& event) {
     return;
   }
   if (tool_ == 3) {
-    if (!IsEmpty(drawing_.eraseElementAt(p.x, p.y, myRosterId_))) InvalidateAll();
+    Changed(drawing_.eraseElementAt(p.x, p.y, myRosterId_));
     return;
   }
   if (!IsDrawingTool(tool_)) return;
-  const vz::Rect damage = drawing_.beginElement(p.x, p.y, ElementColor(tool_, color_),
-                                                ElementWeight(tool_, weightIndex_), tool_, myRosterId_);
-  if (!IsEmpty(damage)) InvalidateAll();
+  Changed(drawing_.beginElement(p.x, p.y, ElementColor(tool_, color_), ElementWeight(tool_, weightIndex_), tool_,
+                                myRosterId_));
 }
 
 void CDSAnnotationFrame::PointerMove(const vz::MouseEvent& event) {

@@ -7,6 +7,11 @@
 // events of other participants, already in screen coordinates, and keeps
 // itself, the tool window and the panel on top once a second.
 //
+// What is painted is kept (CAnnotationLayer): a repaint of the window copies
+// it, and a change paints again only where it reaches; a peer's element is
+// painted once, over what is there. The line logged for each peer's element
+// is budgeted, as peers send them as fast as they like.
+//
 // Per-pixel alpha needs a compositing manager; without one the window layer
 // cuts the window to its painted pixels, which then also limits where a tool
 // can draw to the painted pixels.
@@ -23,8 +28,10 @@
 
 #include "client/annotation/alpha_cursor.h"
 #include "client/annotation/annotation_event.h"
+#include "client/annotation/annotation_layer.h"
 #include "client/annotation/annotation_owner.h"
 #include "client/annotation/draw_objects.h"
+#include "common/log_budget.h"
 #include "platform/clock.h"
 #include "platform/ui/window.h"
 
@@ -33,6 +40,9 @@ class CDSAnnotationFrame : public vz::WindowDelegate {
   static constexpr const char* kClassName = "VELZAR_ANNOTATIONFRAME";
   static constexpr uintptr_t kKeepOnTopTimer = 1;
   static constexpr uint32_t kKeepOnTopMs = 1000;
+  // The line of each peer's element: 50 at once, then one every 5 s.
+  static constexpr uint32_t kElementLogBurst = 50;
+  static constexpr uint64_t kElementLogRefillMs = 5000;
 
   // `clock` times the double click (two presses within 500 ms and 4 pixels).
   explicit CDSAnnotationFrame(vz::Clock& clock = vz::SystemClock());
@@ -52,7 +62,11 @@ class CDSAnnotationFrame : public vz::WindowDelegate {
 
   // Set by the owner.
   void setOwner(IDSAnnotationFrameOwner* owner) { owner_ = owner; }
-  void setMyRosterId(const std::string& narrow_roster_id) { myRosterId_ = narrow_roster_id; }
+  // The local participant, whose drawing the model does not limit.
+  void setMyRosterId(const std::string& narrow_roster_id) {
+    myRosterId_ = narrow_roster_id;
+    drawing_.setLocalRoster(narrow_roster_id);
+  }
   // Companion windows kept above the overlay by the timer; null clears.
   void setPanelWindow(vz::Window* panel);
   void setToolWindow(vz::Window* tool_window);
@@ -89,6 +103,7 @@ class CDSAnnotationFrame : public vz::WindowDelegate {
   bool HasToolCursorForTesting() const { return toolCursor_.has_value(); }
   const std::optional<AlphaCursor>& toolCursorForTesting() const { return toolCursor_; }
   const CDrawObjects& drawing() const { return drawing_; }
+  const CAnnotationLayer& layerForTesting() const { return layer_; }
   const std::string& myRosterId() const { return myRosterId_; }
 
   // The element colour and weight a local tool draws with.
@@ -113,6 +128,9 @@ class CDSAnnotationFrame : public vz::WindowDelegate {
   bool IsDoubleClick(const vz::MouseEvent& event);
   void ApplyInputMode(bool pass_through);
   void InvalidateAll();
+  // The model changed within `damage` and the model's own damage: the kept
+  // layer and the window are painted again there.
+  void Changed(const vz::Rect& damage);
   void PaintNow(const vz::Rect& damage);
 
   vz::Clock& clock_;
@@ -120,7 +138,9 @@ class CDSAnnotationFrame : public vz::WindowDelegate {
   std::optional<AlphaCursor> toolCursor_;
   Companion panelWindow_;
   Companion toolWindow_;
-  CDrawObjects drawing_;
+  CDrawObjects drawing_{clock_};
+  CAnnotationLayer layer_;
+  vz::LogBudget elementLog_{kElementLogBurst, kElementLogRefillMs};
   int32_t weightIndex_ = 0;
   int32_t tool_ = 0;
   uint32_t color_ = 0;

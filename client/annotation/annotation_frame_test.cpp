@@ -260,6 +260,105 @@ TEST_F(AnnotationFrameTest, RemoteEventsApplyToTheSendersElementsInWindowCoordin
   frame_.eraseRosterElementAt(nullptr, u"peer");
 }
 
+// A peer's strokes across the overlay are painted once: a new element over
+// what is kept, an expose from what is kept, and after every change the
+// window shows what painting every element afresh shows.
+TEST_F(AnnotationFrameTest, KeptPaintingRepaintsOnlyWhatChangedAndShowsWhatAFreshPaintShows) {
+  // Painting in pieces and at once may round anti-aliased edges apart
+  // (as in the partial repaint below); a stale or doubled element is far off.
+  auto expect_fresh_pixels = [this](const char* step) {
+    const vz::Image& shown = Render();
+    vz::Image fresh(shown.width(), shown.height());
+    PaintAnnotationElements(*vz::CreateImageCanvas(fresh), frame_.drawing());
+    int far_off = 0, differing = 0;
+    for (int y = 0; y < shown.height(); ++y) {
+      for (int x = 0; x < shown.width(); ++x) {
+        // Premultiplied: a nearly transparent pixel's colour means nothing.
+        const uint32_t p = vz::PremultiplyColor(shown.GetPixel(x, y)), q = vz::PremultiplyColor(fresh.GetPixel(x, y));
+        differing += p != q ? 1 : 0;
+        for (int shift : {0, 8, 16, 24}) {
+          far_off += std::abs(static_cast<int>((p >> shift) & 0xFF) - static_cast<int>((q >> shift) & 0xFF)) > 8;
+        }
+      }
+    }
+    EXPECT_EQ(far_off, 0) << step;
+    EXPECT_LT(differing, shown.width() * shown.height() / 100) << step;
+  };
+  auto paints = [this] { return frame_.layerForTesting().elementPaintsForTesting(); };
+  DSAnnotationEvent stroke;
+  stroke.type = DSAnnotationStroke;
+  stroke.weight = 30;
+  for (int i = 0; i < 4; ++i) {
+    stroke.color = 0x80000000u | (0x3F << (8 * (i % 3)));  // translucent: painted twice would show
+    stroke.points = {{110 + 20 * i, 60}, {480, 330 - 40 * i}, {120, 320}, {470 + i, 70}};
+    frame_.applyRemoteEvent(stroke, u"peer");
+  }
+  expect_fresh_pixels("four strokes");
+  const uint64_t at_start = paints();
+
+  stroke.points = {{105, 55}, {495, 345}};
+  frame_.applyRemoteEvent(stroke, u"peer");
+  expect_fresh_pixels("a fifth over them");
+  EXPECT_EQ(paints() - at_start, 1u) << "only the new stroke is painted; those under it are kept";
+
+  frame_.window()->Invalidate();  // an expose of the whole window
+  expect_fresh_pixels("exposed");
+  EXPECT_EQ(paints() - at_start, 1u) << "an expose copies what is kept";
+
+  // Changes under the top: an eraser, an undo, a local stroke beneath a
+  // peer's element added while it is drawn.
+  DSAnnotationEvent erase;
+  erase.type = DSAnnotationErase;
+  erase.points = {{300, 200}};
+  frame_.applyRemoteEvent(erase, u"peer");
+  expect_fresh_pixels("erased");
+  DSAnnotationEvent undo;
+  undo.type = DSAnnotationUndo;
+  frame_.applyRemoteEvent(undo, u"peer");
+  expect_fresh_pixels("undone");
+  frame_.setDrawTool(4);
+  system_->SendMouse(vz::MouseAction::kPress, vz::MouseButton::kLeft, {150, 250});
+  system_->SendMouse(vz::MouseAction::kMove, vz::MouseButton::kNone, {250, 260});
+  frame_.applyRemoteEvent(stroke, u"peer");
+  system_->SendMouse(vz::MouseAction::kMove, vz::MouseButton::kNone, {350, 200});
+  system_->SendMouse(vz::MouseAction::kRelease, vz::MouseButton::kLeft, {350, 200});
+  expect_fresh_pixels("a local stroke under a peer's");
+}
+
+// A peer's undo, redo or removal paints again only where elements went or
+// came back; one that changes nothing paints nothing, however often sent.
+TEST_F(AnnotationFrameTest, UndoRedoAndRemovalsPaintOnlyWhereElementsWentOrCameBack) {
+  auto paints = [this] { return frame_.layerForTesting().elementPaintsForTesting(); };
+  DSAnnotationEvent stroke;
+  stroke.type = DSAnnotationStroke;
+  stroke.color = 0xFF0000FF;
+  stroke.weight = 5;
+  for (int x : {120, 280, 440}) {  // three columns apart
+    stroke.points = {{x, 60}, {x + 30, 330}};
+    frame_.applyRemoteEvent(stroke, u"peer");
+  }
+  Render();
+  const uint64_t at_start = paints();
+  DSAnnotationEvent undo;
+  undo.type = DSAnnotationUndo;
+  DSAnnotationEvent remove;
+  remove.type = DSAnnotationRemove;
+  for (int i = 0; i < 50; ++i) {
+    frame_.applyRemoteEvent(undo, u"someone");  // nothing to undo
+    frame_.applyRemoteEvent(remove, u"someone");
+    Render();
+  }
+  EXPECT_EQ(paints(), at_start);
+  frame_.applyRemoteEvent(undo, u"peer");  // the right column goes
+  Render();
+  EXPECT_EQ(paints(), at_start) << "nothing else reaches where it was";
+  DSAnnotationEvent redo;
+  redo.type = DSAnnotationRedo;
+  frame_.applyRemoteEvent(redo, u"peer");
+  EXPECT_EQ(Render().GetPixel(440 - 100 + 15, 150), 0xFFFF0000u);
+  EXPECT_EQ(paints(), at_start + 1) << "only the column put back";
+}
+
 TEST_F(AnnotationFrameTest, ARecreatedWindowStillShowsTheElements) {
   DSAnnotationEvent rect;
   rect.type = DSAnnotationFilledRectangle;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 namespace {
 
@@ -10,6 +11,7 @@ namespace {
 constexpr double kCentre = 0.5;
 // Four cubic arcs approximate an ellipse with this control distance.
 constexpr double kKappa = 0.5522847498;
+constexpr int64_t kAntiAliasReach = 2;
 
 void AddEllipse(vz::Path& path, double left, double top, double width, double height) {
   const double rx = width / 2, ry = height / 2;
@@ -63,18 +65,27 @@ void PaintAnnotationElement(vz::Canvas& canvas, const CDrawElement& element) {
   canvas.StrokePath(path, pen);
 }
 
-void PaintAnnotationElements(vz::Canvas& canvas, const CDrawObjects& objects) {
+vz::Rect AnnotationPaintReach(const vz::Rect& bounds) {
+  // The bounds hold the pen's reach; 2 more pixels cover anti-aliasing and
+  // the dot that starts a one-pixel stroke.
+  const auto out = [](int64_t v) {
+    return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
+  };
+  return {out(bounds.left - kAntiAliasReach), out(bounds.top - kAntiAliasReach), out(bounds.right + kAntiAliasReach),
+          out(bounds.bottom + kAntiAliasReach)};
+}
+
+int32_t PaintAnnotationElements(vz::Canvas& canvas, const CDrawObjects& objects) {
   const vz::Size size = canvas.size();
   const vz::Rect area = canvas.ClipBounds().Intersect({0, 0, size.width, size.height});
-  if (area.IsEmpty()) return;
+  if (area.IsEmpty()) return 0;
   canvas.ClearRect(area, 0x00000000);
+  int32_t painted = 0;
   for (int32_t i = 0; i < objects.count(); ++i) {
     const CDrawElement& element = *objects.at(i);
-    // The bounds hold the pen's reach; 2 more pixels cover anti-aliasing
-    // and the dot that starts a one-pixel stroke.
-    const vz::Rect bounds = element.getBounds();
-    const vz::Rect reach{bounds.left - 2, bounds.top - 2, bounds.right + 2, bounds.bottom + 2};
-    if (reach.Intersect(area).IsEmpty()) continue;
+    if (AnnotationPaintReach(element.getBounds()).Intersect(area).IsEmpty()) continue;
     PaintAnnotationElement(canvas, element);
+    ++painted;
   }
+  return painted;
 }

@@ -14,7 +14,13 @@
 // An element colour 0xAABBGGRR as the canvas colour 0xAARRGGBB (alpha kept).
 vz::Color AnnotationColorToArgb(uint32_t color);
 
+// The pixels an element with these bounds (CDrawElement::getBounds, or a
+// damage rectangle of the model) may touch: its anti-aliased edge and the
+// dot that starts a one-pixel stroke included.
+vz::Rect AnnotationPaintReach(const vz::Rect& bounds);
+
 void PaintAnnotationElement(vz::Canvas& canvas, const CDrawElement& element);
 // Clears the canvas's clip area to transparent and paints every element
-// that reaches into it (a partial repaint gives the pixels a whole one would).
-void PaintAnnotationElements(vz::Canvas& canvas, const CDrawObjects& objects);
+// that reaches into it (a partial repaint gives the pixels a whole one
+// would). Returns the number of elements painted.
+int32_t PaintAnnotationElements(vz::Canvas& canvas, const CDrawObjects& objects);

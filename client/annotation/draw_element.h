@@ -64,6 +64,9 @@ class CDrawElement {
   std::vector<vz::Point> points;
   int32_t undoAction = 0;
   int32_t undoGroup = -1;
+  // In a history: the points of the records before this one since the
+  // history began (for its limit, without a walk).
+  int64_t undoPointsBefore = 0;
   int32_t elementId;
 
  protected:

@@ -1,6 +1,19 @@
 #include "client/annotation/draw_objects.h"
 
+#include <algorithm>
+
+#include "client/annotation/element_ink.h"
+#include "client/annotation/stroke_simplify.h"
 #include "common/trace_client.h"
+
+namespace {
+
+// Refused elements come from peers as fast as they send: their lines are
+// budgeted (20 at once, then one every 15 s).
+constexpr uint32_t kRefusalLogBurst = 20;
+constexpr uint64_t kRefusalLogRefillMs = 15000;
+
+}  // namespace
 
 CDrawRosterUndo::~CDrawRosterUndo() {
   for (int32_t i = records.GetCount() - 1; i >= 0; --i) delete static_cast<CDrawElement*>(records.GetAt(i));
@@ -26,12 +39,24 @@ void CDrawRosterUndo::pushUndoObject(const CDrawElement& element, int32_t action
     return;
   }
   copy.release();
+  if (const int32_t last = records.GetCount() - 1; last > 0) {
+    const CDrawElement& before = *record(last - 1);
+    static_cast<CDrawElement*>(records.GetAt(last))->undoPointsBefore =
+        before.undoPointsBefore + static_cast<int64_t>(before.points.size());
+  }
   // The oldest records go when the history is full.
-  while (records.GetCount() > kMaxUndoRecords) {
+  while (records.GetCount() > kMaxUndoRecords || (records.GetCount() > 1 && pointsHeld() > kMaxUndoPoints)) {
     delete static_cast<CDrawElement*>(records.GetAt(0));
     records.RemoveAt(0);
   }
   position = records.GetCount();
+}
+
+int64_t CDrawRosterUndo::pointsHeld() const {
+  const int32_t n = records.GetCount();
+  if (n == 0) return 0;
+  const CDrawElement& last = *record(n - 1);
+  return last.undoPointsBefore + static_cast<int64_t>(last.points.size()) - record(0)->undoPointsBefore;
 }
 
 void CDrawRosterUndo::pushUndoObjects(const std::vector<const CDrawElement*>& list, int32_t action) {
@@ -69,6 +94,9 @@ void CDrawRosterUndo::redo(CDrawObjects& objects) {
 
 // ---------------------------------------------------------------------------
 
+CDrawObjects::CDrawObjects(const vz::Clock& clock)
+    : refusalLog_(kRefusalLogBurst, kRefusalLogRefillMs), clock_(clock) {}
+
 CDrawObjects::~CDrawObjects() {
   current_ = nullptr;
   for (int32_t i = elements_.GetCount() - 1; i >= 0; --i) delete element(i);
@@ -81,7 +109,7 @@ bool CDrawObjects::append(std::unique_ptr<CDrawElement> element) {
     VZ_LOG_ERROR("element [%d] not stored", element->elementId);
     return false;
   }
-  element.release();
+  damage_ = damage_.Union(element.release()->getBounds());
   return true;
 }
 
@@ -90,14 +118,55 @@ void CDrawObjects::destroyAt(int32_t index) {
   if (gone == nullptr) return;
   elements_.RemoveAt(index);
   if (gone == current_) current_ = nullptr;
+  damage_ = damage_.Union(gone->getBounds());
   delete gone;
 }
 
-bool CDrawObjects::hasRoomFor(const std::string& rosterId) const {
+bool CDrawObjects::hasRoomFor(const CDrawElement& added) {
+  const std::string& rosterId = added.rosterId;
+  if (!localRoster_.empty() && rosterId == localRoster_) return true;
   int32_t n = 0;
-  for (int32_t i = 0; i < count(); ++i) n += at(i)->rosterId == rosterId ? 1 : 0;
-  if (n < kMaxElementsPerRoster) return true;
-  VZ_LOG_ERROR("roster [%s] has %d elements: element refused", rosterId.c_str(), kMaxElementsPerRoster);
+  int64_t points = 0;
+  int64_t ink = 0;
+  for (int32_t i = 0; i < count(); ++i) {
+    const CDrawElement& e = *at(i);
+    if (e.rosterId != rosterId) continue;
+    ++n;
+    points += static_cast<int64_t>(e.points.size());
+    // Saturated near the limit: elements of the local participant that an
+    // eraser handed over may be larger.
+    ink = std::min(ink, kMaxInkPerRoster) + std::min(vzannotation::InkOf(e), kMaxInkPerRoster);
+  }
+  // An element just begun has no points yet: it needs room for one.
+  const int64_t more_points = std::max<int64_t>(1, static_cast<int64_t>(added.points.size()));
+  const int64_t more_ink = std::max<int64_t>(1, vzannotation::InkOf(added));
+  const uint64_t now = clock_.NowMs();
+  InkAllowance& allowance = inkAllowance_[rosterId];
+  if (now < allowance.atMs) allowance.atMs = now;  // a clock that went back earns nothing
+  const uint64_t earned_ms = std::min<uint64_t>(now - allowance.atMs, 1000 * kMaxInkPerRoster / kInkPerSecond);
+  allowance.ink = std::min(kMaxInkPerRoster, allowance.ink + static_cast<int64_t>(earned_ms) * kInkPerSecond / 1000);
+  allowance.atMs = now;
+  const char* limit = nullptr;
+  if (n >= kMaxElementsPerRoster) {
+    limit = "elements";
+  } else if (more_points > kMaxPointsPerRoster - points) {
+    limit = "points";
+  } else if (more_ink > kMaxInkPerRoster - ink) {
+    limit = "ink";
+  } else if (more_ink > allowance.ink) {
+    limit = "ink added lately";
+  }
+  if (limit == nullptr) {
+    allowance.ink -= more_ink;
+    return true;
+  }
+  if (refusalLog_.Take(now)) {
+    VZ_LOG_ERROR("roster [%s] has %d elements of %lld points and %lld ink, may add %lld ink now; one of %lld "
+                 "points and %lld ink is past its %s: element refused%s",
+                 rosterId.c_str(), n, static_cast<long long>(points), static_cast<long long>(ink),
+                 static_cast<long long>(allowance.ink), static_cast<long long>(more_points),
+                 static_cast<long long>(more_ink), limit, refusalLog_.LeftOutNote().c_str());
+  }
   return false;
 }
 
@@ -108,7 +177,7 @@ vz::Rect CDrawObjects::createElement(int32_t code, const std::vector<vz::Point>&
     case 8:
     case 9:
       if (points.empty()) return {};
-      made = std::make_unique<CDrawPoints>(points, color, weight, code == 9, rosterId);
+      made = std::make_unique<CDrawPoints>(vzannotation::SimplifyStroke(points), color, weight, code == 9, rosterId);
       break;
     case 10:
     case 12:
@@ -123,7 +192,7 @@ vz::Rect CDrawObjects::createElement(int32_t code, const std::vector<vz::Point>&
     default:
       return {};
   }
-  if (!hasRoomFor(rosterId)) return {};
+  if (!hasRoomFor(*made)) return {};
   const vz::Rect bounds = made->getBounds();
   const CDrawElement* kept = made.get();
   if (!append(std::move(made))) return {};
@@ -160,7 +229,7 @@ vz::Rect CDrawObjects::beginElement(int32_t x, int32_t y, uint32_t color, int32_
     default:
       return {};
   }
-  if (!hasRoomFor(rosterId)) return {};
+  if (!hasRoomFor(*made)) return {};
   CDrawElement* started = made.get();
   if (!append(std::move(made))) return {};
   current_ = started;
@@ -217,7 +286,10 @@ void CDrawObjects::removeRosterElements(const std::string& rosterId) {
   }
   if (taken.empty()) return;
   std::vector<const CDrawElement*> list;
-  for (const auto& e : taken) list.push_back(e.get());
+  for (const auto& e : taken) {
+    list.push_back(e.get());
+    damage_ = damage_.Union(e->getBounds());
+  }
   pushUndoList(list, REMOVED);
 }
 
@@ -232,7 +304,10 @@ void CDrawObjects::removeAllElements(const std::string& rosterId) {
   current_ = nullptr;
   if (taken.empty()) return;
   std::vector<const CDrawElement*> list;
-  for (const auto& e : taken) list.push_back(e.get());
+  for (const auto& e : taken) {
+    list.push_back(e.get());
+    damage_ = damage_.Union(e->getBounds());
+  }
   pushUndoList(list, REMOVED);
 }
 
@@ -260,6 +335,8 @@ void CDrawObjects::pushUndoList(const std::vector<const CDrawElement*>& list, in
 }
 
 vz::Rect CDrawObjects::addElementCopy(const CDrawElement& record) {
+  // What a participant took away and put back may not pass its limits.
+  if (!hasRoomFor(record)) return {};
   std::unique_ptr<CDrawElement> copy = record.clone();
   const vz::Rect bounds = copy->getBounds();
   if (!append(std::move(copy))) return {};

@@ -228,6 +228,109 @@ TEST(DrawObjectsTest, AFullHistoryDropsItsOldestRecords) {
   for (int32_t i = 0; i < CDrawRosterUndo::kMaxUndoRecords + 10; ++i) objects.pushUndo(element, UPDATE);
   EXPECT_EQ(objects.getRosterUndo("a").recordCountForTesting(), CDrawRosterUndo::kMaxUndoRecords);
   EXPECT_EQ(objects.getRosterUndo("a").position, CDrawRosterUndo::kMaxUndoRecords);
+
+  // Few records of many points fill it as well: a peer's add and remove,
+  // again and again, keeps no more than the limit's points.
+  CDrawPoints big(std::vector<Point>(5000, Point{1, 1}), 0, 1, false, "b");
+  const int64_t each = static_cast<int64_t>(big.points.size());
+  for (int32_t i = 0; i < 100; ++i) objects.pushUndo(big, i % 2 == 0 ? ADDED : REMOVED);
+  const CDrawRosterUndo& history = objects.getRosterUndo("b");
+  EXPECT_EQ(history.pointsHeld(), CDrawRosterUndo::kMaxUndoPoints / each * each);
+  EXPECT_EQ(history.recordCountForTesting(), CDrawRosterUndo::kMaxUndoPoints / each);
+  // What it keeps are the newest, and they still undo.
+  EXPECT_EQ(history.record(history.recordCountForTesting() - 1)->undoAction, REMOVED);
+}
+
+// A zigzag of `n` points between two rows `height` apart, `step` pixels
+// apart along x: every point a corner, none dropped as drawing nothing.
+std::vector<Point> Zigzag(int n, int step, int height) {
+  std::vector<Point> points;
+  for (int i = 0; i < n; ++i) points.push_back({(i * step) % 1900, i % 2 == 0 ? 100 : 100 + height});
+  return points;
+}
+
+TEST(DrawObjectsTest, APeersStrokesKeepOnlyThePointsThatDraw) {
+  CDrawObjects objects;
+  // Repeats, points along straight runs, and a run that turns back: only
+  // the corners and the ends stay, and a turn back is a corner.
+  const std::vector<Point> sent{{10, 10}, {10, 10}, {11, 10}, {12, 10}, {20, 10}, {20, 10}, {20, 14},
+                                {20, 30}, {25, 35}, {30, 40}, {26, 36}, {26, 36}, {26, 36}};
+  ASSERT_FALSE(objects.createElement(8, sent, 0xFF0000FF, 3, "peer").IsEmpty());
+  EXPECT_EQ(objects.at(0)->points, (std::vector<Point>{{10, 10}, {20, 10}, {20, 30}, {30, 40}, {26, 36}}));
+  // A point sent alone, or many times over, is still the dot.
+  ASSERT_FALSE(objects.createElement(8, std::vector<Point>(500, Point{7, 7}), 0xFF0000FF, 3, "peer").IsEmpty());
+  EXPECT_EQ(objects.at(1)->points, (std::vector<Point>{{7, 7}, {7, 7}}));
+}
+
+TEST(DrawObjectsTest, APeerShowsNoMoreThanItsPointsAndInkAllow) {
+  vz::LogLineCapture log_lines;
+  CDrawObjects objects;
+  // Thin strokes of 1,000 corners: the point limit stops them.
+  int64_t points = 0;
+  while (!objects.createElement(8, Zigzag(1000, 2, 3), 0xFF0000FF, 1, "thin").IsEmpty()) points += 1000;
+  EXPECT_EQ(points, CDrawObjects::kMaxPointsPerRoster);
+  // Wide strokes across the screen: the ink stops them long before.
+  int32_t wide = 0;
+  while (!objects.createElement(8, Zigzag(20, 19, 1000), 0xFF0000FF, 100, "wide").IsEmpty()) ++wide;
+  EXPECT_GE(wide, 1);
+  EXPECT_LE(wide * 20, 100) << "corners of a 100-pixel pen across the screen cost as much as thousands of thin ones";
+  // A wide stroke too large alone is refused whole; a small one still fits
+  // beside what is there, and others still draw.
+  EXPECT_TRUE(objects.createElement(8, Zigzag(10000, 19, 1000), 0xFF0000FF, 100, "other").IsEmpty());
+  EXPECT_FALSE(objects.createElement(8, {{5, 5}, {9, 9}}, 0xFF0000FF, 2, "other").IsEmpty());
+  EXPECT_GE(log_lines.Count("element refused", vz::kFileLines), 3u);
+
+  // What was taken away and is put back counts too: "thin" clears its
+  // strokes, draws as much again, and its undo cannot bring the old back.
+  objects.removeRosterElements("thin");
+  while (!objects.createElement(8, Zigzag(1000, 2, 3), 0xFF0000FF, 1, "thin").IsEmpty()) {
+  }
+  objects.undo("thin");  // the last stroke goes ...
+  objects.undo("thin");  // ... and the removal's strokes would come back
+  int64_t shown = 0;
+  for (int32_t i = 0; i < objects.count(); ++i) {
+    if (objects.at(i)->rosterId == "thin") shown += static_cast<int64_t>(objects.at(i)->points.size());
+  }
+  EXPECT_LE(shown, CDrawObjects::kMaxPointsPerRoster);
+}
+
+int32_t CountOf(const CDrawObjects& objects, const std::string& who) {
+  int32_t n = 0;
+  for (int32_t i = 0; i < objects.count(); ++i) n += objects.at(i)->rosterId == who ? 1 : 0;
+  return n;
+}
+
+// Taking elements away and putting them back made the overlay paint them
+// again as often as a peer liked: what a peer adds, put back included, is
+// paced; the local participant's own hand is not.
+TEST(DrawObjectsTest, APeerAddsInkAtAPaceButTheLocalParticipantDrawsAndUndoesFreely) {
+  vz::FakeClock clock(5000);
+  CDrawObjects objects(clock);
+  objects.setLocalRoster("me");
+  const std::vector<Point> wide = Zigzag(20, 19, 1000);  // a 100-pixel pen up and down the screen
+  int32_t added = 0;
+  while (!objects.createElement(8, wide, 0xFF0000FF, 100, "peer").IsEmpty()) ++added;
+  ASSERT_GE(added, 1);
+  objects.removeRosterElements("peer");
+  objects.undo("peer");
+  EXPECT_EQ(CountOf(objects, "peer"), 0) << "put back as fast as taken away";
+  EXPECT_TRUE(objects.createElement(8, wide, 0xFF0000FF, 100, "peer").IsEmpty());
+  clock.AdvanceMs(1000 * CDrawObjects::kMaxInkPerRoster / CDrawObjects::kInkPerSecond);
+  EXPECT_EQ(objects.createElement(8, wide, 0xFF0000FF, 100, "peer").IsEmpty(), false) << "earned again";
+
+  // The local participant draws past every peer limit, and its undo of a
+  // clear puts everyone's elements back, five busy peers' included.
+  for (int32_t i = 0; i < 3 * added + 3; ++i) {
+    ASSERT_FALSE(objects.createElement(8, wide, 0xFF0000FF, 100, "me").IsEmpty()) << i;
+  }
+  for (const char* busy : {"b1", "b2", "b3", "b4", "b5"}) {
+    while (!objects.createElement(8, Zigzag(1000, 2, 3), 0xFF0000FF, 1, busy).IsEmpty()) {
+    }
+  }
+  const int32_t shown = objects.count();
+  objects.removeAllElements("me");
+  objects.undo("me");
+  EXPECT_EQ(objects.count(), shown);
 }
 
 }  // namespace

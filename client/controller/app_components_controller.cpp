@@ -183,6 +183,12 @@ int32_t CAppComponentsController::ReportDSSessionError(int32_t code, int32_t cod
                : 0;
 }
 
+int32_t CAppComponentsController::ReportDSRemoteControl(int32_t approved) {
+  return link_ ? link_->WSDSSessionResponseRemoteControl(0, approved, sharing_.request().MeetId,
+                                                         sharing_.request().DSId)
+               : 0;
+}
+
 int32_t CAppComponentsController::ReportACSessionJoined(int32_t muted, int32_t ssrc) {
   return link_ ? link_->WSACSessionResponseJoined(muted, ssrc, audio_.request().MeetId) : 0;
 }

@@ -96,6 +96,8 @@ class CAppComponentsController : public IDSProviderSink,
   // Reports to the web page; each returns the link's result, 0 without a link.
   virtual int32_t ReportDSSessionStatus(int32_t status);
   virtual int32_t ReportDSSessionError(int32_t code, int32_t code_type);
+  // A control request approved (non-zero) or denied.
+  virtual int32_t ReportDSRemoteControl(int32_t approved);
   virtual int32_t ReportACSessionJoined(int32_t muted, int32_t ssrc);
   virtual int32_t ReportACSessionStatus(int32_t status);
   virtual int32_t ReportACSessionError(int32_t code, int32_t code_type);

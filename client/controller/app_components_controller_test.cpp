@@ -228,6 +228,7 @@ TEST_F(Controller, WithoutProxiesTheProxyLineIsEmptyAndNoProxyIsUsed) {
 TEST_F(Controller, WithoutALinkEveryReportReturnsZero) {
   EXPECT_EQ(controller_->ReportDSSessionStatus(2), 0);
   EXPECT_EQ(controller_->ReportDSSessionError(9, 1), 0);
+  EXPECT_EQ(controller_->ReportDSRemoteControl(0), 0);
   EXPECT_EQ(controller_->ReportACSessionJoined(0, 5), 0);
   EXPECT_EQ(controller_->ReportACSessionStatus(1), 0);
   EXPECT_EQ(controller_->ReportACSessionError(9, 1), 0);
@@ -242,6 +243,8 @@ TEST_F(Controller, WithoutALinkEveryReportReturnsZero) {
   Listen();
   EXPECT_CALL(link_, WSACSessionResponseMuted(1, _)).WillOnce(Return(7));
   EXPECT_EQ(controller_->ReportACSessionMuted(1), 7);
+  EXPECT_CALL(link_, WSDSSessionResponseRemoteControl(0, 0, _, _)).WillOnce(Return(8));
+  EXPECT_EQ(controller_->ReportDSRemoteControl(0), 8);
 }
 
 TEST_F(Controller, StartListeningNeedsAMeetingOrAPipeAndGivesTheLinkItsOwnCopy) {

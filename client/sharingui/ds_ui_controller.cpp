@@ -18,6 +18,12 @@ namespace {
 using namespace vzres;
 
 constexpr uint32_t kMonitorShared = 4;
+// Annotation events come one a stroke: 50 lines at once, then one every 5 s.
+constexpr uint32_t kAnnotationLogBurst = 50;
+constexpr uint64_t kAnnotationLogRefillMs = 5000;
+// Held-back requests: 10 lines at once, then one every 15 s.
+constexpr uint32_t kRequestLogBurst = 10;
+constexpr uint64_t kRequestLogRefillMs = 15000;
 constexpr int32_t kShapeTools[] = {6, 7, 10, 11, 12, 13, 14, 15};
 
 std::u16string Bounded(const char16_t* text, size_t capacity) {
@@ -35,7 +41,11 @@ CDSUIController::CDSUIController(const Ports& ports)
       dialogs_(ports.dialogs),
       select_(ports.thumbnails, [this](uint32_t message) { PostPanelMessage(message); }),
       sharing_info_(std::make_unique<SharingInfo>()),
-      input_(this, ports.injector) {
+      input_(this, ports.injector),
+      clock_(ports.clock != nullptr ? ports.clock : &vz::SystemClock()),
+      annotation_log_(kAnnotationLogBurst, kAnnotationLogRefillMs),
+      point_log_(kPointLogBurst, kPointLogRefillMs),
+      request_log_(kRequestLogBurst, kRequestLogRefillMs) {
   std::memset(sharing_info_.get(), 0, sizeof(SharingInfo));
   if (owner_ == nullptr || dialogs_ == nullptr) {
     VZ_LOG_ERROR("sharing UI without an owner: inert");
@@ -46,7 +56,7 @@ CDSUIController::CDSUIController(const Ports& ports)
   frame_.setMyRosterId(vz::Utf16ToUtf8(owner_->MyRosterId()));
   CreatePanel(ports.system);
   palette_.assign(kAnnotationPalette.begin(), kAnnotationPalette.end());
-  const uint64_t tick = ports.clock != nullptr ? ports.clock->NowMs() : vz::SystemClock().NowMs();
+  const uint64_t tick = clock_->NowMs();
   color_ = palette_[tick % 8];
   weight_ = 0;
   tool_ = 0;
@@ -413,6 +423,7 @@ void CDSUIController::HandleControlRequest(const DSCommandRecord& record, const 
     SendRefusal(requester, addressee);
     return;
   }
+  if (HoldBackRequest(requester, addressee)) return;
   consent_pending_ = true;
   std::shared_ptr<const bool> alive = alive_.Watch();
   const bool yes = dialogs_->AskRemoteControl(RemoteControlRequestText(Bounded(sender.Name, 127)),
@@ -426,21 +437,44 @@ void CDSUIController::HandleControlRequest(const DSCommandRecord& record, const 
     owner_->SetRemoteControlRosterId(requester.c_str());
   } else {
     SendRefusal(requester, addressee);
+    refused_[requester] = Refusal{clock_->NowMs(), false};
   }
+}
+
+bool CDSUIController::HoldBackRequest(const std::u16string& requester, const std::u16string& addressee) {
+  const uint64_t now = clock_->NowMs();
+  std::erase_if(refused_, [now](const auto& entry) { return now - entry.second.at_ms >= kRequestWaitAfterRefusalMs; });
+  auto it = refused_.find(requester);
+  if (it == refused_.end()) return false;
+  const uint64_t left = kRequestWaitAfterRefusalMs - (now - it->second.at_ms);
+  if (request_log_.Take(now)) {
+    VZ_LOG("control request of [%s] held back: refused %llu ms ago, asked about again in %llu ms%s",
+           vz::Utf16ToUtf8(requester).c_str(), static_cast<unsigned long long>(now - it->second.at_ms),
+           static_cast<unsigned long long>(left), request_log_.LeftOutNote().c_str());
+  }
+  SendRefusal(requester, addressee);
+  if (!it->second.page_told) {
+    it->second.page_told = true;
+    owner_->ReportRemoteControlDenied();
+  }
+  return true;
 }
 
 void CDSUIController::ExecuteAnnotationControl(const DSCommandRecord& record, const RosterRecord& sender) {
   // The record's own claims are logged before anything is trusted.
-  VZ_LOG("type [%d], color [0x%08X], weight [%d] count [%d]", record.AnnotationType, record.AnnotationColor,
-         record.AnnotationWeight, static_cast<int>(record.PointCount));
+  const uint64_t now = clock_->NowMs();
+  if (annotation_log_.Take(now)) {
+    VZ_LOG("type [%d], color [0x%08X], weight [%d] count [%d]%s", record.AnnotationType, record.AnnotationColor,
+           record.AnnotationWeight, static_cast<int>(record.PointCount), annotation_log_.LeftOutNote().c_str());
+  }
   const MonitorInfo* monitor = owner_->GetMonitorInfo(record.AnnotationMonitorId);
   if (monitor == nullptr) return;
   // A malformed or unknown event draws nothing (logged by the reader), but
   // the capture follows whenever the monitor is known. The conversion logs
-  // each point.
+  // the points, as far as their budget goes.
   DSAnnotationEvent event;
   if (ReadAnnotationEvent(record, &event)) {
-    if (MonitorPointsToScreen(*monitor, &event.points)) {
+    if (MonitorPointsToScreen(*monitor, &event.points, point_log_, now)) {
       if (event.type == DSAnnotationPointer) {
         if (!event.points.empty()) {
           VzPoint at{event.points[0].x, event.points[0].y};

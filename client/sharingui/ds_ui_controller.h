@@ -14,9 +14,17 @@
 // before it acts. The controller destroys it after cleanUp, deferred while
 // a nested loop runs.
 //
+// A participant the presenter refused control waits kRequestWaitAfterRefusalMs
+// before being asked about again: a request within that time is refused
+// without a question, logged, and the web page told (once a wait), so that
+// asking again on every refusal cannot keep the question on the screen.
+// The lines logged for what peers send over and over (annotation events and
+// their points, held-back requests) are budgeted.
+//
 // Only the presenter's UI places an overlay (an attendee's sharing info
 // comes from the wire without a monitor scale). UI thread only.
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -29,6 +37,8 @@
 #include "client/sharingui/ds_sharing_select_window.h"
 #include "client/sharingui/ds_ui_owner.h"
 #include "client/sharingui/remote_control_input.h"
+#include "common/log_budget.h"
+#include "platform/clock.h"
 
 class CDSUIController : public CDSFloatingPanelWindow,
                         public IDSUIController,
@@ -40,6 +50,8 @@ class CDSUIController : public CDSFloatingPanelWindow,
   static constexpr uint32_t kControlFirstId = 9000;
   static constexpr uint32_t kControlStopId = 9499;
   static constexpr size_t kMaxControlCandidates = kControlStopId - kControlFirstId;
+  // Time enough to read the refusal and decide to ask again.
+  static constexpr uint64_t kRequestWaitAfterRefusalMs = 30000;
 
   struct Ports {
     IDSUIOwner* owner = nullptr;         // null: the object stays inert
@@ -119,6 +131,9 @@ class CDSUIController : public CDSFloatingPanelWindow,
   bool NothingShared(const MonitorInfo* monitors, int monitor_count, const ApplicationInfo* windows,
                      int window_count);
   void HandleControlRequest(const DSCommandRecord& record, const RosterRecord& sender);
+  // True (the request refused, logged, the page told once) while the
+  // requester waits after a refusal.
+  bool HoldBackRequest(const std::u16string& requester, const std::u16string& addressee);
   void SendRefusal(const std::u16string& requester, const std::u16string& addressee);
   // A participant's annotation command: logged as it came, carried out over
   // the overlay (or as the sender's pointer) when its monitor is known and
@@ -145,6 +160,15 @@ class CDSUIController : public CDSFloatingPanelWindow,
   CDSRemoteControlInput input_;
   bool finished_ = false;
   bool consent_pending_ = false;
+  struct Refusal {
+    uint64_t at_ms = 0;
+    bool page_told = false;
+  };
+  std::map<std::u16string, Refusal> refused_;  // by requester; known participants only
+  vz::Clock* clock_;
+  vz::LogBudget annotation_log_;  // a line per annotation event
+  vz::LogBudget point_log_;       // a line per annotation point
+  vz::LogBudget request_log_;     // a line per held-back control request
   vz::AliveFlag alive_;
 };
 

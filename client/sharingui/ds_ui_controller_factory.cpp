@@ -62,6 +62,7 @@ class CAppDSUIOwner : public IDSUIOwner {
   void SetRemoteControlRosterId(const char16_t* roster_id) override { c_.SetRemoteControlRosterId(roster_id); }
   void SetRemoteControlPaused() override { c_.SetRemoteControlPaused(); }
   void StopRemoteControlTo(const char16_t* roster_id) override { c_.StopRemoteControlTo(roster_id); }
+  void ReportRemoteControlDenied() override { c_.ReportDSRemoteControl(0); }
   void CommandAudioJoin() override { c_.CommandAudioJoin(); }
   void CommandAudioMute() override { c_.CommandAudioMute(); }
   void CommandAudioUnmute() override { c_.CommandAudioUnmute(); }

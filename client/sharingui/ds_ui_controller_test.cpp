@@ -203,6 +203,40 @@ TEST_F(UIControllerTest, ASecondRequestWhileOneIsAskedIsRefusedAtOnce) {
   EXPECT_EQ(Take(), (Journal{"send 12 me->vzweb-ann", "control p1"}));
 }
 
+// Asking again on every refusal brought the question back many times a
+// second: after a refusal the same participant waits before being asked
+// about, and only that participant.
+TEST_F(UIControllerTest, ARefusedParticipantAsksAgainOnlyAfterAWait) {
+  vz::LogLineCapture log_lines;
+  dialogs_.answer = false;
+  DSCommandRecord request = Command(u"p1", DSCommandRequestControl);
+  ui_->updateDSCommand(&request);
+  ASSERT_EQ(dialogs_.asked.size(), 1u);
+  EXPECT_EQ(Take(), (Journal{"send 12 me->p1"}));
+  // Twenty more within the wait: each refused at once, the page told once.
+  for (int i = 0; i < 20; ++i) {
+    clock_.AdvanceMs(CDSUIController::kRequestWaitAfterRefusalMs / 25);
+    ui_->updateDSCommand(&request);
+  }
+  EXPECT_EQ(dialogs_.asked.size(), 1u);
+  Journal expected(20, "send 12 me->p1");
+  expected.insert(expected.begin() + 1, "page: control denied");
+  EXPECT_EQ(Take(), expected);
+  EXPECT_GE(log_lines.Count("control request of [p1] held back", vz::kFileLines), 1u);
+  EXPECT_LT(log_lines.Count("control request of [p1] held back", vz::kFileLines), 20u) << "budgeted";
+  // Another participant is asked about meanwhile.
+  dialogs_.answer = true;
+  DSCommandRecord other = Command(u"vzweb-ann", DSCommandRequestControl);
+  ui_->updateDSCommand(&other);
+  EXPECT_EQ(dialogs_.asked.size(), 2u);
+  EXPECT_EQ(Take(), (Journal{"control vzweb-ann"}));
+  // Once the wait since the refusal is over, p1 is asked about again.
+  clock_.AdvanceMs(CDSUIController::kRequestWaitAfterRefusalMs / 5);
+  ui_->updateDSCommand(&request);
+  EXPECT_EQ(dialogs_.asked.size(), 3u);
+  EXPECT_EQ(Take(), (Journal{"control p1"}));
+}
+
 TEST_F(UIControllerTest, ASessionStopWhileTheConsentIsOpenLeavesTheUIUntouched) {
   // The stop as the program makes it: clean-up, then the deletion deferred
   // because a nested loop runs.
@@ -359,6 +393,32 @@ TEST_F(UIControllerTest, AnnotationShapesLandOnTheOverlayAtScreenPointsAndACaptu
   EXPECT_EQ(drawing.count(), 0);
   EXPECT_EQ(owner_.captures, 3);
   EXPECT_TRUE(Take().empty());
+}
+
+// One participant's strokes of thousands of points wrote a line a point
+// and wrapped the presenter's log: the first lines are written, then one
+// now and then that says how many were left out.
+TEST_F(UIControllerTest, AnnotationLinesAreBudgetedAndSayWhatWasLeftOut) {
+  vz::LogLineCapture log_lines;
+  std::vector<VzPoint> points;
+  for (int i = 0; i < 5000; ++i) points.push_back({i % 1900, i % 1000});
+  DSCommandRecord flood = Annotation(u"p1", DSAnnotationStroke, points);
+  for (int i = 0; i < 100; ++i) ui_->updateDSCommand(&flood);
+  EXPECT_EQ(owner_.captures, 100);
+  EXPECT_EQ(log_lines.Count("monitor id [1] points [", vz::kFileLines), kPointLogBurst);
+  const size_t events = log_lines.Count("type [11], color [0xFF0000FF], weight [4] count [5000]", vz::kFileLines);
+  EXPECT_GE(events, 1u);
+  EXPECT_LE(events, 50u);
+  // Later, one more line of each, with what was left out before it.
+  clock_.AdvanceMs(kPointLogRefillMs);
+  std::vector<VzPoint> one{{7, 8}};
+  DSCommandRecord dot = Annotation(u"p1", DSAnnotationStroke, one);
+  ui_->updateDSCommand(&dot);
+  EXPECT_EQ(log_lines.Count("monitor id [1] points [7, 8] (" + std::to_string(100 * 5000 - kPointLogBurst) +
+                                " more like it left out of the log before this one)",
+                            vz::kFileLines),
+            1u);
+  EXPECT_EQ(log_lines.Count("type [11], color [0xFF0000FF], weight [4] count [1] (", vz::kFileLines), 1u);
 }
 
 TEST_F(UIControllerTest, ThePointerShowsTheSendersNameAndColourAtTheFirstScreenPoint) {

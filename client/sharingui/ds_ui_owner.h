@@ -57,6 +57,9 @@ class IDSUIOwner {
   virtual void SetRemoteControlRosterId(const char16_t* roster_id) = 0;
   virtual void SetRemoteControlPaused() = 0;
   virtual void StopRemoteControlTo(const char16_t* roster_id) = 0;
+  // Tells the web page that a control request was refused (the report of
+  // a denied request).
+  virtual void ReportRemoteControlDenied() = 0;
 
   // Audio, asked of the web page.
   virtual void CommandAudioJoin() = 0;

@@ -111,6 +111,7 @@ class RecordingOwner : public IDSUIOwner {
   }
   void SetRemoteControlPaused() override { Add("paused"); }
   void StopRemoteControlTo(const char16_t* id) override { Add("stop control " + U8(id)); }
+  void ReportRemoteControlDenied() override { Add("page: control denied"); }
   void CommandAudioJoin() override { Add("audio join"); }
   void CommandAudioMute() override { Add("audio mute"); }
   void CommandAudioUnmute() override { Add("audio unmute"); }
