@@ -8,6 +8,7 @@
 #include "client/annotation/color_popup_menu.h"
 #include "client/sharingui/tool_menus.h"
 #include "common/trace_client.h"
+#include "contracts/session_status.h"
 #include "outside/vzres/vzres.h"
 #include "outside/vzres/vzres_ids.h"
 #include "platform/clock.h"
@@ -74,16 +75,16 @@ void CDSUIController::updateAudioStatus(int32_t status, int32_t muted) {
   CImageButton* audio = Button(IDC_PANEL_AUDIO);
   if (audio == nullptr) return;
   switch (status) {
-    case 0:
-    case 4:
+    case kSessionIdle:
+    case kSessionEnded:
       audio->EnableWindow(true);
       audio->SetImageState(2);
       break;
-    case 1:
+    case kSessionConnecting:
       audio->EnableWindow(false);
       audio->SetImageState(2);
       break;
-    case 2:
+    case kSessionJoined:
       audio->EnableWindow(true);
       audio->SetImageState(muted ? 4 : 3);
       break;
@@ -105,11 +106,11 @@ void CDSUIController::updateDSSessionStatus(int32_t status) {
   if (!Usable()) return;
   VZ_LOG("update DS session status [%d]", status);
   switch (status) {
-    case 1:
+    case kSessionConnecting:
       showAnnotationToolWindow(false);
       showDSSelectionWindow(1);
       break;
-    case 2: {
+    case kSessionJoined: {
       if (!IsPresenter()) {
         VZ_LOG("Not presenter.");
         showDSSelectionWindow(0);
@@ -131,8 +132,8 @@ void CDSUIController::updateDSSessionStatus(int32_t status) {
       }
       break;
     }
-    case 0:
-    case 4:
+    case kSessionIdle:
+    case kSessionEnded:
       showDSSelectionWindow(0);
       showDSFloationgPanelWindow(false);
       RemoveOverlay();
