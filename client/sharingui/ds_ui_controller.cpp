@@ -5,6 +5,7 @@
 
 #include "client/annotation/annotation_event.h"
 #include "client/annotation/annotation_palette.h"
+#include "client/annotation/annotation_tools.h"
 #include "client/annotation/color_popup_menu.h"
 #include "client/sharingui/tool_menus.h"
 #include "common/trace_client.h"
@@ -19,7 +20,9 @@ namespace {
 using namespace vzres;
 
 constexpr uint32_t kMonitorShared = 4;
-constexpr int32_t kShapeTools[] = {6, 7, 10, 11, 12, 13, 14, 15};
+// The shapes menu's items, in order.
+constexpr int32_t kShapeTools[] = {kToolLine, kToolArrow, kToolRectangle, kToolTranslucentRectangle,
+                                   kToolFilledRectangle, kToolEllipse, kToolTranslucentEllipse, kToolFilledEllipse};
 
 std::u16string Bounded(const char16_t* text, size_t capacity) {
   size_t n = 0;
@@ -50,7 +53,7 @@ CDSUIController::CDSUIController(const Ports& ports)
   const uint64_t tick = ports.clock != nullptr ? ports.clock->NowMs() : vz::SystemClock().NowMs();
   color_ = palette_[tick % 8];
   weight_ = 0;
-  tool_ = 0;
+  tool_ = kToolNone;
 }
 
 CDSUIController::~CDSUIController() {
@@ -538,7 +541,7 @@ void CDSUIController::OnPopupMenuCommandClicked(int, uint32_t id) {
     weight_ = static_cast<int32_t>(id - 9550);
     ApplyPen();
   } else if (id == 9600) {
-    setAnnotationTool(3);
+    setAnnotationTool(kToolEraser);
   } else if (id == 9601) {
     frame_.removeRosterElements(owner_->MyRosterId().c_str());
   } else if (id == 9602) {
@@ -565,8 +568,8 @@ void CDSUIController::setAnnotationTool(int32_t tool) {
   tool_ = tool;
   frame_.setDrawTool(tool);
   if (tool_window_.IsWindow()) tool_window_.updateToolButtons(tool);
-  owner_->ShowPointerWindow(tool == 2 ? 1 : 0);
-  SetLaserPressed(tool == 2);
+  owner_->ShowPointerWindow(tool == kToolLaserPointer ? 1 : 0);
+  SetLaserPressed(tool == kToolLaserPointer);
 }
 
 void CDSUIController::OnLaserpointerClicked() { setAnnotationTool(tool_ == 2 ? 0 : 2); }
