@@ -342,7 +342,7 @@ int32_t CVideoClientController::OnCaptureVideoSizeChanged(int32_t width, int32_t
 
 int32_t CVideoClientController::OnDevicePortrait(int32_t isLandscape) {
   SourceInfo info;
-  info.type = isLandscape != 0 ? 1 : 3;
+  info.type = isLandscape != 0 ? kSourceCameraLandscape : kSourceCameraPortrait;
   VZ_LOG("isLandscape=%d srcInfoType=%d", isLandscape, info.type);
   std::lock_guard<std::recursive_mutex> hold(lock_);  // the channel goes under it
   if (source_channel_ != nullptr) source_channel_->SetSourceInfo(&info);

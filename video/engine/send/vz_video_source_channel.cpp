@@ -645,7 +645,7 @@ VseResult CVzVideoSourceChannel::SetSourceInfo(const SourceInfo* info) {
   Lock hold(lock_);
   VZ_LOG("pSourceInfo type=%d", info->type);
   if (encode_controller_ != nullptr) encode_controller_->SetSourceInfo(info);
-  if (info->type == 2) input_rate_ = static_cast<float>(info->frame_rate);
+  if (info->type == kSourceDescribed) input_rate_ = static_cast<float>(info->frame_rate);
   return VSE_S_OK;
 }
 
