@@ -426,10 +426,7 @@ VseResult CVzEncodeController::SetProbingBandwidth(int32_t bandwidth) {
 }
 
 int CVzEncodeController::CaptureRequirement() {
-  if (source_type_ == kSourceDescribed) {
-    VZ_LOG_ERROR("capture requirement asked while the source type is %d (a described source, not a camera)",
-                 source_type_);
-  }
+  if (source_type_ == kSourceDescribed) VZ_LOG_ERROR("0");  // the system's own text: a described source has no camera
   if (device_class_ == 0) return 0;
   if (device_class_ == 1) return 1;
   int requirement = 2;
