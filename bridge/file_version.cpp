@@ -5,6 +5,10 @@
 #include "common/trace_client.h"
 #include "platform/file_system.h"
 
+namespace {
+constexpr size_t kMaxVersionFileBytes = 64;
+}  // namespace
+
 std::string ParseVersionText(std::string_view text) {
   auto is_space = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
   while (!text.empty() && is_space(text.front())) text.remove_prefix(1);
@@ -39,8 +43,9 @@ std::string SidecarVersionSource::FileVersion(const std::string& program_path) {
     VZ_LOG_ERROR("no version file %s", sidecar.c_str());
     return std::string();
   }
-  if (text.size() > 64) text.resize(64);  // a version never needs more; the rest is not ours
-  const std::string version = ParseVersionText(text);
+  // A version never needs more; a longer file is damaged, even when its
+  // first bytes hold a version.
+  const std::string version = text.size() > kMaxVersionFileBytes ? std::string() : ParseVersionText(text);
   if (version.empty()) VZ_LOG_ERROR("version file %s holds no version", sidecar.c_str());
   return version;
 }

@@ -54,6 +54,64 @@ size_t StringEnd(std::string_view text, size_t open, std::string* decoded) {
   return at < text.size() ? at : text.size();
 }
 
+// The end of the object or array that opens at `open`: one past its closing
+// bracket, or the text's size when it is cut short. Strings inside are
+// stepped over whole, so a bracket in a string does not count.
+size_t NestedEnd(std::string_view text, size_t open) {
+  int depth = 0;
+  size_t at = open;
+  while (at < text.size()) {
+    const char c = text[at];
+    if (c == '"') {
+      std::string ignored;
+      const size_t close = StringEnd(text, at, &ignored);
+      at = close < text.size() ? close + 1 : close;
+      continue;
+    }
+    if (c == '{' || c == '[') ++depth;
+    if ((c == '}' || c == ']') && --depth == 0) return at + 1;
+    ++at;
+  }
+  return text.size();
+}
+
+// A string's content as it stands in the JSON text, with an address in it
+// masked. JSON may write each slash as "\/" ("https:\/\/user:pw@host"):
+// the address is then read with plain slashes and written back escaped.
+std::string MaskedStringContent(std::string_view content) {
+  std::string plain;
+  plain.reserve(content.size());
+  bool escaped_slash = false;
+  for (size_t at = 0; at < content.size();) {
+    if (content[at] == '\\' && at + 1 < content.size()) {
+      if (content[at + 1] == '/') {
+        plain += '/';
+        escaped_slash = true;
+      } else {
+        plain.append(content.substr(at, 2));  // other escapes stay as they are
+      }
+      at += 2;
+    } else {
+      plain += content[at++];
+    }
+  }
+  if (plain.find("://") == std::string::npos) return std::string(content);
+  const std::string masked = MaskedAddressForLog(plain);
+  if (!escaped_slash) return masked;
+  std::string out;
+  out.reserve(masked.size() + 8);
+  for (size_t at = 0; at < masked.size();) {
+    if (masked[at] == '\\' && at + 1 < masked.size()) {
+      out.append(masked, at, 2);
+      at += 2;
+    } else {
+      if (masked[at] == '/') out += '\\';
+      out += masked[at++];
+    }
+  }
+  return out;
+}
+
 }  // namespace
 
 bool IsSecretName(std::string_view name) {
@@ -79,7 +137,7 @@ std::string MaskedMessageForLog(std::string_view text) {
     // An address in a string keeps its credentials to itself.
     const std::string_view content = text.substr(at + 1, close - at - 1);
     out += '"';
-    out += content.find("://") != std::string_view::npos ? MaskedAddressForLog(content) : std::string(content);
+    out += MaskedStringContent(content);
     if (close < text.size()) out += '"';
     at = after;
     // A key is a string followed by a colon.
@@ -98,12 +156,16 @@ std::string MaskedMessageForLog(std::string_view text) {
       out += kMask;
       if (end < text.size()) out += '"';
       at = end < text.size() ? end + 1 : end;
-    } else if (text[at] != '{' && text[at] != '[') {
+    } else if (text[at] == '{' || text[at] == '[') {
+      // An object or array (a list of tokens, a credential with its parts):
+      // the whole value is the secret.
+      at = NestedEnd(text, at);
+      out += kMask;
+    } else {
       // A number or a word: masked up to what ends it.
       while (at < text.size() && text[at] != ',' && text[at] != '}' && text[at] != ']' && !IsSpace(text[at])) ++at;
       out += kMask;
     }
-    // An object or array is walked on: its own secrets are masked inside it.
   }
   return out;
 }

@@ -20,7 +20,12 @@ TEST(LogMaskingTest, TheValueOfEveryKeyThatNamesASecretIsMaskedAndNothingElse) {
       // Other names of secrets, and a value that is not a string.
       {R"({"Access_Token":"a","proxy":{"user":"u","password":"p","pass":"q","pwd":"r"},"secret":42})",
        R"({"Access_Token":"***","proxy":{"user":"u","password":"***","pass":"***","pwd":"***"},"secret":***})"},
-      {R"({"\u0074oken":"t","credentials":{"key":"k"}})", R"({"\u0074oken":"***","credentials":{"key":"k"}})"},
+      {R"({"\u0074oken":"t","credentials":{"key":"k"}})", R"({"\u0074oken":"***","credentials":***})"},
+      // A secret that is a list or an object goes whole, brackets in its
+      // strings and all; cut short, to the end.
+      {R"({"tokens":["a","b]"],"credential":{"value":"s","parts":{"x":[1]}},"type":"X"})",
+       R"({"tokens":***,"credential":***,"type":"X"})"},
+      {R"({"type":"X","tokens":["a",)", R"({"type":"X","tokens":***)"},
       // A word that names a secret but is a value, not a key, stays.
       {R"({"type":"token","list":["password",1]})", R"({"type":"token","list":["password",1]})"},
       // Cut short: inside the value, or before it.
@@ -32,6 +37,9 @@ TEST(LogMaskingTest, TheValueOfEveryKeyThatNamesASecretIsMaskedAndNothingElse) {
       // An address keeps its credentials to itself wherever it stands.
       {R"({"domain":"https://user:pw@meet.example/x?sig=abc&lang=en"})",
        R"({"domain":"https://***@meet.example/x?sig=abc&lang=en"})"},
+      // ... its slashes escaped as JSON may write them, too.
+      {R"({"domain":"https:\/\/user:pw@meet.example\/x?token=t&lang=\"en\""})",
+       R"({"domain":"https:\/\/***@meet.example\/x?token=***&lang=\"en\""})"},
   };
   for (const auto& c : cases) EXPECT_EQ(MaskedMessageForLog(c.text), c.masked) << c.text;
 }

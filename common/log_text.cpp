@@ -1,5 +1,6 @@
 #include "common/log_text.h"
 
+#include <cstddef>
 #include <cstdint>
 
 namespace vz {
@@ -68,11 +69,46 @@ size_t Utf8Sequence(std::string_view text, size_t at, uint32_t* c) {
   return length;
 }
 
+// A caller's fixed buffer as an escape's output: it takes bytes while they
+// fit, and remembers where the last whole character or escape ended, so a
+// text cut for room never ends inside an escape or a UTF-8 sequence.
+class FixedText {
+ public:
+  FixedText(char* buffer, size_t capacity) : buffer_(buffer), limit_(capacity > 0 ? capacity - 1 : 0) {}
+  void push_back(char c) {
+    if (size_ < limit_) {
+      buffer_[size_++] = c;
+    } else {
+      full_ = true;
+    }
+  }
+  void append(std::string_view bytes) {
+    for (const char c : bytes) push_back(c);
+  }
+  void MarkWhole() {
+    if (!full_) whole_ = size_;
+  }
+  bool full() const { return full_; }
+  size_t whole() const { return whole_; }
+
+ private:
+  char* buffer_;
+  size_t limit_;
+  size_t size_ = 0;
+  size_t whole_ = 0;
+  bool full_ = false;
+};
+
+void MarkWhole(std::string*) {}
+void MarkWhole(FixedText* out) { out->MarkWhole(); }
+bool Full(const std::string*) { return false; }
+bool Full(const FixedText* out) { return out->full(); }
+
 // Escapes `text` into `out`; `exact` also writes each backslash as two.
-void AppendEscaped(std::string* out, std::string_view text, bool exact) {
-  out->reserve(out->size() + text.size());
+template <typename Text>
+void AppendEscaped(Text* out, std::string_view text, bool exact) {
   size_t at = 0;
-  while (at < text.size()) {
+  while (at < text.size() && !Full(out)) {
     const auto byte = static_cast<uint8_t>(text[at]);
     if (byte < 0x80) {
       if (IsEscapedCharacter(byte)) {
@@ -82,20 +118,21 @@ void AppendEscaped(std::string* out, std::string_view text, bool exact) {
         out->push_back(static_cast<char>(byte));
       }
       ++at;
-      continue;
-    }
-    uint32_t c = 0;
-    const size_t length = Utf8Sequence(text, at, &c);
-    if (length == 0) {
-      AppendByteEscape(out, byte);
-      ++at;
-    } else if (IsEscapedCharacter(c)) {
-      AppendCharacterEscape(out, c);
-      at += length;
     } else {
-      out->append(text.substr(at, length));
-      at += length;
+      uint32_t c = 0;
+      const size_t length = Utf8Sequence(text, at, &c);
+      if (length == 0) {
+        AppendByteEscape(out, byte);
+        ++at;
+      } else if (IsEscapedCharacter(c)) {
+        AppendCharacterEscape(out, c);
+        at += length;
+      } else {
+        out->append(text.substr(at, length));
+        at += length;
+      }
     }
+    MarkWhole(out);
   }
 }
 
@@ -103,11 +140,23 @@ void AppendEscaped(std::string* out, std::string_view text, bool exact) {
 
 std::string LogText(std::string_view value) {
   std::string out;
+  out.reserve(value.size());
   AppendEscaped(&out, value, true);
   return out;
 }
 
-void AppendLineSafeText(std::string* out, std::string_view text) { AppendEscaped(out, text, false); }
+void AppendLineSafeText(std::string* out, std::string_view text) {
+  out->reserve(out->size() + text.size());
+  AppendEscaped(out, text, false);
+}
+
+size_t WriteLineSafeText(char* out, size_t capacity, std::string_view text) {
+  if (capacity == 0) return 0;
+  FixedText fixed(out, capacity);
+  AppendEscaped(&fixed, text, false);
+  out[fixed.whole()] = '\0';
+  return fixed.whole();
+}
 
 std::u16string LineSafeText(std::u16string_view text) {
   std::u16string out;

@@ -19,6 +19,7 @@
 // values never log alike. The writer then finds nothing more to escape.
 //
 // Threads: none; functions of their arguments.
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -29,6 +30,12 @@ std::string LogText(std::string_view value);
 
 // The log writer's pass over a narrow text argument.
 void AppendLineSafeText(std::string* out, std::string_view text);
+// The same pass into a caller's buffer, for the crash report: it allocates
+// nothing and takes no lock (async-signal-safe). Writes at most capacity - 1
+// bytes and a terminating zero when capacity > 0, and returns the bytes
+// written; text that does not fit is cut before the first character or
+// escape that does not fit whole.
+size_t WriteLineSafeText(char* out, size_t capacity, std::string_view text);
 // The same for a UTF-16 text argument; a unit of a surrogate pair that is not
 // whole is written as "\u" and its four hex digits.
 std::u16string LineSafeText(std::u16string_view text);

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "common/log_text_testlib.h"
 
@@ -40,9 +43,23 @@ TEST(LogTextTest, ControlBytesBrokenUtf8AndCharactersThatBreakALineAreEscapedAnd
       {"\xE2\x80\xAE" "fdp.exe", "\\u202Efdp.exe"},   // right-to-left override
       {"\xE2\x81\xA6x\xE2\x81\xA9", "\\u2066x\\u2069"},
   };
+  char buffer[64];
   for (const auto& c : cases) {
     EXPECT_EQ(LineSafe(c.text), c.safe) << ::testing::PrintToString(c.text);
+    // The crash report's form, into a fixed buffer, writes the same.
+    EXPECT_EQ(std::string(buffer, WriteLineSafeText(buffer, sizeof(buffer), c.text)), c.safe)
+        << ::testing::PrintToString(c.text);
   }
+  // Cut for room, it ends between whole characters and escapes.
+  const std::string text = "a\n\xE2\x80\xA8\xC3\xA9";  // a, line end, line separator, é
+  for (const auto& [capacity, cut] : std::vector<std::pair<size_t, std::string>>{
+           {1, ""}, {5, "a"}, {6, "a\\x0A"}, {11, "a\\x0A"}, {12, "a\\x0A\\u2028"}, {13, "a\\x0A\\u2028"},
+           {14, "a\\x0A\\u2028\xC3\xA9"}}) {
+    std::fill(std::begin(buffer), std::end(buffer), 'z');
+    EXPECT_EQ(WriteLineSafeText(buffer, capacity, text), cut.size()) << capacity;
+    EXPECT_EQ(std::string(buffer), cut) << capacity;
+  }
+  EXPECT_EQ(WriteLineSafeText(buffer, 0, text), 0u);
   std::string out = "kept ";
   AppendLineSafeText(&out, "\n");
   EXPECT_EQ(out, "kept \\x0A");

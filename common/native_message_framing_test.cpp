@@ -53,12 +53,17 @@ TEST(NativeMessageFraming, FramesWithANativeOrderLengthBothWays) {
   EXPECT_EQ(ReadNativeMessage(source, &text, &announced), NativeReadResult::kEnd);
 }
 
-TEST(NativeMessageFraming, TheBufferIsReusedAcrossMessagesOfUpToItsSize) {
-  const std::string big(300 * 1024, 'b');
+// The room grows step by step while a long message arrives: every byte read
+// before a step is kept through it, and the grown room serves later messages.
+TEST(NativeMessageFraming, AMessageThatGrowsTheBufferKeepsAllItsTextAndTheRoomIsReused) {
+  std::string big(600 * 1024, '\0');  // three reading steps, so the room grows twice
+  for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>('a' + i % 23);
   MemorySource source(FrameNativeMessage(big) + FrameNativeMessage("small") + FrameNativeMessage(big));
   NativeMessageBuffer text;
   uint32_t announced = 0;
   ASSERT_EQ(ReadNativeMessage(source, &text, &announced), NativeReadResult::kMessage);
+  EXPECT_TRUE(text.view() == big);
+  EXPECT_EQ(text.data()[big.size()], '\0');
   const char* room = text.data();
   ASSERT_EQ(ReadNativeMessage(source, &text, &announced), NativeReadResult::kMessage);
   EXPECT_EQ(text.view(), "small");

@@ -7,12 +7,13 @@
 #include "contracts/network_proxy_entry.h"
 #include "contracts/ac_report_entries.h"
 #include "contracts/session_records.h"
+#include "contracts/session_status.h"
 
 // Implemented by the meeting client. Every call arrives on the thread that
 // called the engine's first export, never from inside an engine operation.
 class IACProviderSink {
  public:
-  // 1 connecting, 2 joined, 4 or 0 ended.
+  // status: a SessionStatus (connecting, joined; ended or idle when over).
   virtual int32_t OnACStatusNotification(int32_t status, int32_t muted) = 0;
   virtual int32_t OnACActivedSpeaker(ACSpeakerEntry* speakers, int32_t count) = 0;
   virtual int32_t OnACRostersNetwork(ACRosterNetworkEntry* rosters, int32_t count) = 0;

@@ -6,12 +6,13 @@
 
 #include "contracts/network_proxy_entry.h"
 #include "contracts/session_records.h"
+#include "contracts/session_status.h"
 
 // Implemented by the meeting client; called only on the thread that created
 // the engine. Results are not used.
 class IAVProviderSink {
  public:
-  // status 0 idle, 1 connecting or reconnecting, 2 joined, 4 left.
+  // status: a SessionStatus (idle, connecting or reconnecting, joined, left).
   virtual int32_t OnAVStatusNotification(int32_t status, int32_t broadcasted) = 0;
   virtual int32_t OnAVVideoBroadcasted(int32_t broadcasted, const char* roster_id) = 0;
   virtual int32_t OnAVVideoErrorCode(int32_t code, int32_t code_type) = 0;

@@ -11,6 +11,7 @@
 #include "common/vz_binary_data.h"
 #include "contracts/ds_command_record.h"
 #include "contracts/session_records.h"
+#include "contracts/session_status.h"
 
 // An attendee's cursor: the layout of CaptureMouseInfo, with a PNG image
 // (Format 30) when a new shape arrives and only MonitorId, X and Y when a
@@ -32,7 +33,7 @@ struct CursorInfo {
 // engine. Records are the engine's and valid only during the call.
 class IDSProviderSink {
  public:
-  virtual int32_t OnDSStatusNotification(int32_t status) = 0;                   // 0
+  virtual int32_t OnDSStatusNotification(int32_t status) = 0;                   // 0; a SessionStatus
   virtual int32_t OnDSErrorNotification(int32_t code, int32_t code_type) = 0;   // 1
   virtual int32_t OnDSCommand(DSCommandRecord* command) = 0;                     // 2
   virtual int32_t OnDSWebBinary(CVZBinaryData* data) = 0;                       // 3

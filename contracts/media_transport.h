@@ -16,12 +16,10 @@
 #include <cstdint>
 #include <string>
 
+#include "contracts/transport_session_types.h"
+
 class CByteStream;
 struct NetworkProxyEntry;
-
-// VzCreateTransport's session types.
-constexpr uint8_t kTransportSessionVideo = 2;
-constexpr uint8_t kTransportSessionSharing = 3;
 
 // IMediaTransportFilter::QueryValue kinds.
 constexpr uint8_t kTransportQueryMaxSendBandwidth = 0;

@@ -45,6 +45,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   vz::AppendLineSafeText(&safe, text);
   if (std::string(line, n).compare(0, safe.size() + 1, ("[" + safe).substr(0, sizeof(line) - 1)) != 0) std::abort();
   CheckNoControlByte(std::string(line, n));
+  // The crash report's form of the same pass: the whole value when the room
+  // is there, a prefix of it ending between escapes when it is not.
+  std::string whole;
+  vz::AppendLineSafeText(&whole, value);
+  std::string fixed(4 * size + 1, 'z');
+  if (std::string(fixed.data(), vz::WriteLineSafeText(fixed.data(), fixed.size(), value)) != whole) std::abort();
+  const size_t cut = vz::WriteLineSafeText(fixed.data(), size / 2 + 1, value);
+  if (whole.compare(0, cut, fixed.data(), cut) != 0 || fixed[cut] != '\0') std::abort();
 
   // As UTF-16 units: made line-safe, then written as UTF-8.
   std::u16string units(size / 2, u'\0');

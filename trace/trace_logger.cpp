@@ -190,11 +190,21 @@ size_t TraceLogger::FormatPendingName(char* out, size_t capacity, const CivilTim
 
 bool TraceLogger::FinishCrashLog(const CivilTime& local_now) {
   if (fd_.load() < 0) return false;
-  char header[kCrashHeaderSize];
+  // The identity came from outside (a roster id is the member's choice): each
+  // value is made line-safe as every logged text is, so that it cannot start
+  // a line of its own in the report. Room for the worst case, four bytes of
+  // escape a byte, and the header's own text.
+  constexpr size_t kEscapedIdentity = sizeof(meet_id_) * 4;
+  char app[kEscapedIdentity], version[kEscapedIdentity], meet[kEscapedIdentity], roster[kEscapedIdentity];
   const bool identity_locked = identity_lock_.try_lock();
-  const size_t header_length = SafeFormat(header, sizeof(header), "[%s] [%s] \nMeetId: [%s] \nRosterId: [%s]\n\n",
-                                          app_name_, version_, meet_id_, roster_id_);
+  WriteLineSafeText(app, sizeof(app), app_name_);
+  WriteLineSafeText(version, sizeof(version), version_);
+  WriteLineSafeText(meet, sizeof(meet), meet_id_);
+  WriteLineSafeText(roster, sizeof(roster), roster_id_);
   if (identity_locked) identity_lock_.unlock();
+  char header[kCrashHeaderSize + 4 * kEscapedIdentity];
+  const size_t header_length = SafeFormat(header, sizeof(header), "[%s] [%s] \nMeetId: [%s] \nRosterId: [%s]\n\n",
+                                          app, version, meet, roster);
 
   const bool locked = LockForCrash();
   const int fd = fd_.exchange(-1);

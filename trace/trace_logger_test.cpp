@@ -394,6 +394,23 @@ TEST_F(TraceLoggerTest, TheCrashPathAddsTheHeaderAndTheMarkerAndMovesTheLogAside
   EXPECT_FALSE(logger.FinishCrashLog(CivilTime{})) << "the log is gone already";
 }
 
+// Ids from outside cannot add lines to the crash report's header: they are
+// escaped as in every log line, whole even when every byte is escaped.
+TEST_F(TraceLoggerTest, TheCrashHeaderKeepsEachIdInsideItsLine) {
+  TraceLogger logger(Options());
+  logger.SetAppInfo("app", "1.2");
+  const std::string roster(255, '\n');
+  logger.SetMeetInfo("M-1\r\nRosterId: [forged]", roster.c_str());
+  ASSERT_TRUE(logger.FinishCrashLog(CivilTime{2025, 11, 30, 23, 58, 7, 0}));
+  const std::string file = ReadWholeFile(folder_.path() + "/native.crash.win.app.1.2.2025-11-30.23.58.07.exception");
+  std::string escaped_roster;
+  for (size_t i = 0; i < roster.size(); ++i) escaped_roster += "\\x0A";
+  const std::string tail = "[app] [1.2] \nMeetId: [M-1\\x0D\\x0ARosterId: [forged]] \nRosterId: [" + escaped_roster +
+                           "]\n\n" + kTraceEndMarker;
+  ASSERT_GE(file.size(), tail.size());
+  EXPECT_EQ(file.substr(file.size() - tail.size()), tail);
+}
+
 TEST_F(TraceLoggerTest, WithoutAUsableFolderTheLoggerDropsLines) {
   TraceLogger::Options options = Options();
   options.folder = folder_.path() + "/missing";

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "client/annotation/annotation_tools.h"
 #include "common/trace_client.h"
 #include "platform/text.h"
 
@@ -56,17 +57,17 @@ bool ReadAnnotationEvent(const DSCommandRecord& record, DSAnnotationEvent* event
 int32_t AnnotationElementCode(int32_t type) {
   switch (type) {
     case DSAnnotationStroke:
-      return 8;
+      return kElementStroke;
     case DSAnnotationFilledStroke:
-      return 9;
+      return kElementFilledStroke;
     case DSAnnotationRectangle:
-      return 10;
+      return kToolRectangle;
     case DSAnnotationFilledRectangle:
-      return 12;
+      return kToolFilledRectangle;
     case DSAnnotationEllipse:
-      return 13;
+      return kToolEllipse;
     case DSAnnotationFilledEllipse:
-      return 15;
+      return kToolFilledEllipse;
     default:
       return 0;
   }

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "client/annotation/annotation_painter.h"
+#include "client/annotation/annotation_tools.h"
 #include "common/trace_client.h"
 #include "outside/vzres/vzres_ids.h"
 #include "platform/run_loop.h"
@@ -14,10 +15,13 @@ constexpr uint64_t kDoubleClickMs = 500;
 constexpr int kDoubleClickSlop = 4;
 
 bool IsInteractiveTool(int32_t tool) {
-  return tool == 1 || (tool >= 3 && tool <= 7) || (tool >= 10 && tool <= 15);
+  return tool == kToolPointerIndicator || (tool >= kToolEraser && tool <= kToolArrow) ||
+         (tool >= kToolRectangle && tool <= kToolFilledEllipse);
 }
 
-bool IsDrawingTool(int32_t tool) { return (tool >= 4 && tool <= 7) || (tool >= 10 && tool <= 15); }
+bool IsDrawingTool(int32_t tool) {
+  return (tool >= kToolPen && tool <= kToolArrow) || (tool >= kToolRectangle && tool <= kToolFilledEllipse);
+}
 
 struct CursorEntry {
   uint32_t resource;
@@ -26,13 +30,13 @@ struct CursorEntry {
 
 CursorEntry CursorOf(int32_t tool) {
   switch (tool) {
-    case 1:
+    case kToolPointerIndicator:
       return {vzres::IDB_CURSOR_POINTER, {16, 16}};
-    case 3:
+    case kToolEraser:
       return {vzres::IDB_CURSOR_ERASER, {12, 29}};
-    case 4:
+    case kToolPen:
       return {vzres::IDB_CURSOR_PEN, {5, 28}};
-    case 5:
+    case kToolHighlighter:
       return {vzres::IDB_CURSOR_HIGHLIGHTER, {7, 28}};
     default:
       return {vzres::IDB_CURSOR_SHAPE, {16, 16}};
@@ -109,7 +113,7 @@ void CDSAnnotationFrame::setDrawTool(int32_t tool) {
   VZ_LOG("tool=[%d]", tool);
   toolCursor_.reset();
   if (!IsInteractiveTool(tool)) {
-    tool_ = 0;
+    tool_ = kToolNone;
     ApplyInputMode(true);
     if (window_) window_->SetCursor(vz::CursorKind::kArrow);
     return;
@@ -128,13 +132,18 @@ void CDSAnnotationFrame::setPen(int32_t weightIndex, uint32_t color) {
 
 uint32_t CDSAnnotationFrame::ElementColor(int32_t tool, uint32_t color) {
   const uint32_t rgb = color & 0x00FFFFFFu;
-  if (tool == 5 || tool == 11 || tool == 14) return rgb | 0x7F000000u;
+  if (tool == kToolHighlighter || tool == kToolTranslucentRectangle || tool == kToolTranslucentEllipse) {
+    return rgb | 0x7F000000u;
+  }
   return rgb | 0xFF000000u;
 }
 
 int32_t CDSAnnotationFrame::ElementWeight(int32_t tool, int32_t weightIndex) {
-  if (tool == 5) return 11;
-  if (tool == 11 || tool == 12 || tool == 14 || tool == 15) return 1;
+  if (tool == kToolHighlighter) return 11;
+  if (tool == kToolTranslucentRectangle || tool == kToolFilledRectangle || tool == kToolTranslucentEllipse ||
+      tool == kToolFilledEllipse) {
+    return 1;
+  }
   return weightIndex == 0 ? 2 : (weightIndex == 1 ? 5 : 9);
 }
 
@@ -306,11 +315,11 @@ void CDSAnnotationFrame::PointerDown(const vz::MouseEvent& event) {
   window_->SetCapture();
   if (!toolCursor_) return;
   const vz::Point p = event.position;
-  if (tool_ == 1) {
+  if (tool_ == kToolPointerIndicator) {
     owner_->onMoveArrowIndicator(event.screen_position.x, event.screen_position.y);
     return;
   }
-  if (tool_ == 3) {
+  if (tool_ == kToolEraser) {
     Changed(drawing_.eraseElementAt(p.x, p.y, myRosterId_));
     return;
   }
@@ -329,9 +338,9 @@ void CDSAnnotationFrame::PointerMove(const vz::MouseEvent& event) {
     return;
   }
   if (!toolCursor_ || owner_ == nullptr) return;
-  if (tool_ == 1) {
+  if (tool_ == kToolPointerIndicator) {
     owner_->onMoveArrowIndicator(event.screen_position.x, event.screen_position.y);
-  } else if (tool_ == 3) {
+  } else if (tool_ == kToolEraser) {
     const vz::Rect damage = drawing_.eraseElementAt(p.x, p.y, myRosterId_);
     if (!IsEmpty(damage)) PaintNow(damage);
   }

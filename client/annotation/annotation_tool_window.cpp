@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "client/annotation/annotation_tools.h"
 #include "common/trace_client.h"
 #include "outside/vzres/vzres_ids.h"
 #include "platform/text.h"
@@ -45,21 +46,21 @@ DSAnnotationToolWindow::~DSAnnotationToolWindow() = default;
 
 uint32_t DSAnnotationToolWindow::ShapeImage(int32_t tool) {
   switch (tool) {
-    case 6:
+    case kToolLine:
       return vzres::IDB_SHAPE_LINE;
-    case 7:
+    case kToolArrow:
       return vzres::IDB_SHAPE_ARROW;
-    case 10:
+    case kToolRectangle:
       return vzres::IDB_SHAPE_RECTANGLE;
-    case 11:
+    case kToolTranslucentRectangle:
       return vzres::IDB_SHAPE_TRANSLUCENT_RECTANGLE;
-    case 12:
+    case kToolFilledRectangle:
       return vzres::IDB_SHAPE_FILLED_RECTANGLE;
-    case 13:
+    case kToolEllipse:
       return vzres::IDB_SHAPE_ELLIPSE;
-    case 14:
+    case kToolTranslucentEllipse:
       return vzres::IDB_SHAPE_TRANSLUCENT_ELLIPSE;
-    case 15:
+    case kToolFilledEllipse:
       return vzres::IDB_SHAPE_FILLED_ELLIPSE;
     default:
       return 0;
@@ -168,11 +169,11 @@ void DSAnnotationToolWindow::updateToolButtons(int32_t tool) {
   const struct {
     uint32_t id;
     int32_t tool;
-  } singles[] = {{vzres::IDC_TOOL_SELECT, 0},
-                 {vzres::IDC_TOOL_PEN, 4},
-                 {vzres::IDC_TOOL_HIGHLIGHTER, 5},
-                 {vzres::IDC_TOOL_ERASER, 3},
-                 {vzres::IDC_TOOL_POINTER, 1}};
+  } singles[] = {{vzres::IDC_TOOL_SELECT, kToolNone},
+                 {vzres::IDC_TOOL_PEN, kToolPen},
+                 {vzres::IDC_TOOL_HIGHLIGHTER, kToolHighlighter},
+                 {vzres::IDC_TOOL_ERASER, kToolEraser},
+                 {vzres::IDC_TOOL_POINTER, kToolPointerIndicator}};
   for (const auto& single : singles) {
     const bool on = tool == single.tool;
     SetState(single.id, on ? 2 : 1, on);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "client/annotation/annotation_tools.h"
 #include "client/annotation/element_ink.h"
 #include "client/annotation/stroke_simplify.h"
 #include "common/trace_client.h"
@@ -174,20 +175,21 @@ vz::Rect CDrawObjects::createElement(int32_t code, const std::vector<vz::Point>&
                                      int32_t weight, const std::string& rosterId) {
   std::unique_ptr<CDrawElement> made;
   switch (code) {
-    case 8:
-    case 9:
+    case kElementStroke:
+    case kElementFilledStroke:
       if (points.empty()) return {};
-      made = std::make_unique<CDrawPoints>(vzannotation::SimplifyStroke(points), color, weight, code == 9, rosterId);
+      made = std::make_unique<CDrawPoints>(vzannotation::SimplifyStroke(points), color, weight,
+                                           code == kElementFilledStroke, rosterId);
       break;
-    case 10:
-    case 12:
+    case kToolRectangle:
+    case kToolFilledRectangle:
       if (points.size() < 2) return {};
-      made = std::make_unique<CDrawRectangle>(points, color, weight, code == 12, rosterId);
+      made = std::make_unique<CDrawRectangle>(points, color, weight, code == kToolFilledRectangle, rosterId);
       break;
-    case 13:
-    case 15:
+    case kToolEllipse:
+    case kToolFilledEllipse:
       if (points.size() < 2) return {};
-      made = std::make_unique<CDrawEllipse>(points, color, weight, code == 15, rosterId);
+      made = std::make_unique<CDrawEllipse>(points, color, weight, code == kToolFilledEllipse, rosterId);
       break;
     default:
       return {};
@@ -206,25 +208,25 @@ vz::Rect CDrawObjects::beginElement(int32_t x, int32_t y, uint32_t color, int32_
   const std::vector<vz::Point> none;
   std::unique_ptr<CDrawElement> made;
   switch (tool) {
-    case 4:
-    case 5:
+    case kToolPen:
+    case kToolHighlighter:
       made = std::make_unique<CDrawPoints>(none, color, weight, false, rosterId);
       break;
-    case 6:
+    case kToolLine:
       made = std::make_unique<CDrawLine>(none, color, weight, false, rosterId);
       break;
-    case 7:
+    case kToolArrow:
       made = std::make_unique<CDrawArrow>(none, color, 1, true, rosterId);
       break;
-    case 10:
-    case 11:
-    case 12:
-      made = std::make_unique<CDrawRectangle>(none, color, weight, tool != 10, rosterId);
+    case kToolRectangle:
+    case kToolTranslucentRectangle:
+    case kToolFilledRectangle:
+      made = std::make_unique<CDrawRectangle>(none, color, weight, tool != kToolRectangle, rosterId);
       break;
-    case 13:
-    case 14:
-    case 15:
-      made = std::make_unique<CDrawEllipse>(none, color, weight, tool != 13, rosterId);
+    case kToolEllipse:
+    case kToolTranslucentEllipse:
+    case kToolFilledEllipse:
+      made = std::make_unique<CDrawEllipse>(none, color, weight, tool != kToolEllipse, rosterId);
       break;
     default:
       return {};

@@ -71,6 +71,24 @@ TEST(DrawObjectsTest, ThreeParticipantsInterleavedUndoAndRedoOnlyTheirOwn) {
   EXPECT_EQ(objects.findRosterUndoForTesting("c")->position, 1);
 }
 
+// Draw, undo, draw again: the undone stroke is gone for good. Each undo
+// then takes away one visible stroke, and redo brings back only what those
+// undos took, never the stroke undone before the new one was drawn.
+TEST(DrawObjectsTest, DrawingAfterAnUndoForgetsTheUndoneStroke) {
+  CDrawObjects objects;
+  const int32_t first = Stroke(objects, "me", 10);
+  Stroke(objects, "me", 20);
+  objects.undo("me");
+  const int32_t again = Stroke(objects, "me", 30);
+  objects.undo("me");
+  EXPECT_EQ(Ids(objects), (std::vector<int32_t>{first}));
+  objects.undo("me");
+  EXPECT_EQ(objects.count(), 0);
+  for (int i = 0; i < 3; ++i) objects.redo("me");
+  EXPECT_EQ(Ids(objects), (std::vector<int32_t>{first, again}));
+  EXPECT_EQ(objects.getRosterUndo("me").recordCountForTesting(), 2);
+}
+
 TEST(DrawObjectsTest, UndoBySomeoneWhoNeverDrewCreatesAnEmptyHistory) {
   CDrawObjects objects;
   Remote(objects, "a", 10);

@@ -4,14 +4,9 @@
 // the statuses as they are.
 #include <cstdint>
 
-// The status of a session road (sharing, audio and video alike): the road's
-// state, and the status value reported to the web page.
-enum SessionStatus : int32_t {
-  kSessionIdle = 0,
-  kSessionConnecting = 1,
-  kSessionJoined = 2,  // joined (audio, video) or started (sharing)
-  kSessionEnded = 4,   // stopped, left or failed
-};
+// The status of a session road is the engines' session status
+// (SessionStatus): the road's state, and the value reported to the web page.
+#include "contracts/session_status.h"
 
 // What a road's start (StartDS, JoinAudio, JoinVideo) answers.
 enum LaunchResult : int32_t {

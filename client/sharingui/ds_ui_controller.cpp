@@ -5,9 +5,11 @@
 
 #include "client/annotation/annotation_event.h"
 #include "client/annotation/annotation_palette.h"
+#include "client/annotation/annotation_tools.h"
 #include "client/annotation/color_popup_menu.h"
 #include "client/sharingui/tool_menus.h"
 #include "common/trace_client.h"
+#include "contracts/session_status.h"
 #include "outside/vzres/vzres.h"
 #include "outside/vzres/vzres_ids.h"
 #include "platform/clock.h"
@@ -24,7 +26,9 @@ constexpr uint64_t kAnnotationLogRefillMs = 5000;
 // Held-back requests: 10 lines at once, then one every 15 s.
 constexpr uint32_t kRequestLogBurst = 10;
 constexpr uint64_t kRequestLogRefillMs = 15000;
-constexpr int32_t kShapeTools[] = {6, 7, 10, 11, 12, 13, 14, 15};
+// The shapes menu's items, in order.
+constexpr int32_t kShapeTools[] = {kToolLine, kToolArrow, kToolRectangle, kToolTranslucentRectangle,
+                                   kToolFilledRectangle, kToolEllipse, kToolTranslucentEllipse, kToolFilledEllipse};
 
 std::u16string Bounded(const char16_t* text, size_t capacity) {
   size_t n = 0;
@@ -59,7 +63,7 @@ CDSUIController::CDSUIController(const Ports& ports)
   const uint64_t tick = clock_->NowMs();
   color_ = palette_[tick % 8];
   weight_ = 0;
-  tool_ = 0;
+  tool_ = kToolNone;
 }
 
 CDSUIController::~CDSUIController() {
@@ -84,16 +88,16 @@ void CDSUIController::updateAudioStatus(int32_t status, int32_t muted) {
   CImageButton* audio = Button(IDC_PANEL_AUDIO);
   if (audio == nullptr) return;
   switch (status) {
-    case 0:
-    case 4:
+    case kSessionIdle:
+    case kSessionEnded:
       audio->EnableWindow(true);
       audio->SetImageState(2);
       break;
-    case 1:
+    case kSessionConnecting:
       audio->EnableWindow(false);
       audio->SetImageState(2);
       break;
-    case 2:
+    case kSessionJoined:
       audio->EnableWindow(true);
       audio->SetImageState(muted ? 4 : 3);
       break;
@@ -115,11 +119,11 @@ void CDSUIController::updateDSSessionStatus(int32_t status) {
   if (!Usable()) return;
   VZ_LOG("update DS session status [%d]", status);
   switch (status) {
-    case 1:
+    case kSessionConnecting:
       showAnnotationToolWindow(false);
       showDSSelectionWindow(1);
       break;
-    case 2: {
+    case kSessionJoined: {
       if (!IsPresenter()) {
         VZ_LOG("Not presenter.");
         showDSSelectionWindow(0);
@@ -141,8 +145,8 @@ void CDSUIController::updateDSSessionStatus(int32_t status) {
       }
       break;
     }
-    case 0:
-    case 4:
+    case kSessionIdle:
+    case kSessionEnded:
       showDSSelectionWindow(0);
       showDSFloationgPanelWindow(false);
       RemoveOverlay();
@@ -571,7 +575,7 @@ void CDSUIController::OnPopupMenuCommandClicked(int, uint32_t id) {
     weight_ = static_cast<int32_t>(id - 9550);
     ApplyPen();
   } else if (id == 9600) {
-    setAnnotationTool(3);
+    setAnnotationTool(kToolEraser);
   } else if (id == 9601) {
     frame_.removeRosterElements(owner_->MyRosterId().c_str());
   } else if (id == 9602) {
@@ -598,8 +602,8 @@ void CDSUIController::setAnnotationTool(int32_t tool) {
   tool_ = tool;
   frame_.setDrawTool(tool);
   if (tool_window_.IsWindow()) tool_window_.updateToolButtons(tool);
-  owner_->ShowPointerWindow(tool == 2 ? 1 : 0);
-  SetLaserPressed(tool == 2);
+  owner_->ShowPointerWindow(tool == kToolLaserPointer ? 1 : 0);
+  SetLaserPressed(tool == kToolLaserPointer);
 }
 
 void CDSUIController::OnLaserpointerClicked() { setAnnotationTool(tool_ == 2 ? 0 : 2); }

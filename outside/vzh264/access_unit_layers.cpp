@@ -33,7 +33,7 @@ AccessUnitLayers ReadAccessUnitLayers(const uint8_t* data, int32_t length) {
     NalSpan& span = out.nals.back();
     if (end > span.header && data[end - 1] == 0) --end;  // the first byte of a 4-byte start code
     span.end = end;
-    if (span.end > span.header) span.type = data[span.header] & 0x1F;
+    if (span.end > span.header) span.type = NalTypeOf(data[span.header]);
     Account(data, span, &out);
   };
   int32_t i = 0;

@@ -11,12 +11,9 @@
 #include <cstdint>
 #include <vector>
 
-namespace vzh264 {
+#include "contracts/h264_nal_types.h"
 
-inline constexpr int kNalSliceNonIdr = 1;
-inline constexpr int kNalSliceIdr = 5;
-inline constexpr int kNalPrefix = 14;
-inline constexpr int kNalSvcSlice = 20;
+namespace vzh264 {
 
 struct NalSpan {
   int32_t start = 0;  // offset of the start code

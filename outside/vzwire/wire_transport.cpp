@@ -27,7 +27,7 @@ constexpr int kReadRoundsAfterFailure = 1024;
 // The server hears how much this side handed on after about this much more.
 constexpr uint64_t kConsumedReportBytes = 4096;
 
-const char* TypeName(uint8_t type) { return type == 2 ? "video" : "sharing"; }
+const char* TypeName(uint8_t type) { return type == kTransportSessionVideo ? "video" : "sharing"; }
 
 }  // namespace
 
@@ -413,7 +413,7 @@ bool WireTransport::HandleFrame(const vzrelay::Frame& frame, Ending* ending, int
       joined_ = true;
       VZ_LOG_OBJ("joined %s session %s with ssrc %u (%u members)", TypeName(session_type_),
              target_.request.session_id.c_str(), ssrc, members);
-      sink_->OnJoinSessionConfirm(session_type_ == 2 ? ssrc : 0);
+      sink_->OnJoinSessionConfirm(session_type_ == kTransportSessionVideo ? ssrc : 0);
       return true;
     }
     case FrameKind::kJoinRefused: {

@@ -95,16 +95,16 @@ std::vector<DsReceivedEvent> ReadDsReception(const uint8_t* data, size_t size, b
     case DS_DATA_START:
     case DS_DATA_JOIN:
       VZ_LOG("DS_DATA_START/DS_DATA_JOIN type [%d] code [%d]", type, code);
-      events.push_back(code == DS_CODE_SUCCESS ? Status(kDsStatusStarted) : Error(code));
+      events.push_back(code == DS_CODE_SUCCESS ? Status(kSessionJoined) : Error(code));
       return events;
     case DS_DATA_SERVER_DISCONNECT:
       VZ_LOG("DS_DATA_SERVER_DISCONNECT code [%d]", code);
-      events.push_back(code == DS_CODE_CONF_END ? Status(kDsStatusEnded) : Error(code));
+      events.push_back(code == DS_CODE_CONF_END ? Status(kSessionEnded) : Error(code));
       return events;
     case DS_DATA_STOP:
     case DS_DATA_LEAVE:
       VZ_LOG("DS_DATA_STOP/DS_DATA_LEAVE type [%d]", type);
-      events.push_back(Status(kDsStatusEnded));
+      events.push_back(Status(kSessionEnded));
       return events;
     default:
       break;

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "contracts/capture_records.h"
+#include "contracts/session_status.h"
 #include "common/vz_binary_data.h"
 #include "sharing/protocol/ds_record_owners.h"
 #include "sharing/records/cache_entry.h"
@@ -31,10 +32,7 @@
 
 // The code type reported with a server's non-zero code.
 inline constexpr int32_t kDsServerCodeType = 50;
-// Session states reported upward.
-inline constexpr int32_t kDsStatusReconnecting = 1;
-inline constexpr int32_t kDsStatusStarted = 2;
-inline constexpr int32_t kDsStatusEnded = 4;
+// Session states are reported upward as SessionStatus values.
 
 struct DsReceivedEvent {
   enum class Kind { kStatus, kError, kSharingInfo, kCaches, kMouseInfo, kBlocks, kRequestCaches, kCommand, kWebBinary };

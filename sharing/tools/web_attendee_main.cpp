@@ -20,6 +20,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "contracts/session_status.h"
 #include "common/trace_client.h"
 #include "platform/clock.h"
 #include "platform/run_loop.h"
@@ -62,10 +63,10 @@ class WebAttendee : public IDSTpSink {
   }
 
   int32_t OnTPStatusNotification(int32_t status) override {
-    if (status == 2) {
+    if (status == kSessionJoined) {
       joined_ = true;
       Say("joined");
-    } else if (status == 4) {
+    } else if (status == kSessionEnded) {
       Finish("over", 1);
     }
     return 1;

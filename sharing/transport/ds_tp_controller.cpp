@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "contracts/network_proxy_entry.h"
+#include "contracts/session_status.h"
 #include "common/scoped_lock.h"
 #include "common/trace_client.h"
 #include "platform/text.h"
@@ -424,7 +425,7 @@ void CDSTpController::Dispatch(uint32_t msg, uintptr_t wParam, intptr_t lParam) 
       sink->OnTPStatusNotification(static_cast<int32_t>(wParam));
       break;
     case WMTP_RECONNECTING:
-      sink->OnTPStatusNotification(kDsStatusReconnecting);
+      sink->OnTPStatusNotification(kSessionConnecting);
       break;
     case WMTP_ERROR:
       DSDisconnect();

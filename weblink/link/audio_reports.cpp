@@ -1,5 +1,6 @@
 #include "weblink/link/audio_reports.h"
 
+#include "contracts/session_status.h"
 #include "common/string_helpers.h"
 #include "weblink/json/json_builders.h"
 #include "weblink/link/report_envelope.h"
@@ -17,9 +18,9 @@ std::string ACJoinedReport(int32_t muted, int32_t ssrc, const char16_t* conf_id)
 
 std::string ACStatusReport(int32_t status, const char16_t* conf_id) {
   switch (status) {
-    case 0:
-    case 4: return MakeReport("AC_SESSION_RESPONSE_LEFT", kFamily, conf_id);
-    case 1: return MakeReport("AC_SESSION_RESPONSE_CONNECTING", kFamily, conf_id);
+    case kSessionIdle:
+    case kSessionEnded: return MakeReport("AC_SESSION_RESPONSE_LEFT", kFamily, conf_id);
+    case kSessionConnecting: return MakeReport("AC_SESSION_RESPONSE_CONNECTING", kFamily, conf_id);
     default: return std::string();
   }
 }

@@ -1,14 +1,15 @@
 #include "weblink/link/sharing_reports.h"
 
+#include "contracts/session_status.h"
 #include "weblink/link/report_envelope.h"
 
 std::string DSStatusReport(int32_t status, const char16_t* conf_id, const char16_t* ds_id) {
   const char* type = nullptr;
   switch (status) {
-    case 0:
-    case 4: type = "DS_SESSION_RESPONSE_STOPPED"; break;
-    case 1: type = "DS_SESSION_RESPONSE_CONNECTING"; break;
-    case 2: type = "DS_SESSION_RESPONSE_STARTED"; break;
+    case kSessionIdle:
+    case kSessionEnded: type = "DS_SESSION_RESPONSE_STOPPED"; break;
+    case kSessionConnecting: type = "DS_SESSION_RESPONSE_CONNECTING"; break;
+    case kSessionJoined: type = "DS_SESSION_RESPONSE_STARTED"; break;
     default: return std::string();
   }
   return MakeReport(type, ReportFamily::kSharing, conf_id, ReportTextMember("ds_id", ds_id));

@@ -1,5 +1,6 @@
 #include "weblink/link/video_reports.h"
 
+#include "contracts/session_status.h"
 #include "weblink/link/report_envelope.h"
 
 namespace {
@@ -15,9 +16,9 @@ std::string AVJoinedReport(int32_t broadcasted, int32_t ssrc, const char16_t* co
 
 std::string AVStatusReport(int32_t status, const char16_t* conf_id) {
   switch (status) {
-    case 0:
-    case 4: return MakeReport("AV_SESSION_RESPONSE_LEFT", kFamily, conf_id);
-    case 1: return MakeReport("AV_SESSION_RESPONSE_CONNECTING", kFamily, conf_id);
+    case kSessionIdle:
+    case kSessionEnded: return MakeReport("AV_SESSION_RESPONSE_LEFT", kFamily, conf_id);
+    case kSessionConnecting: return MakeReport("AV_SESSION_RESPONSE_CONNECTING", kFamily, conf_id);
     default: return std::string();
   }
 }

@@ -1,5 +1,6 @@
 // The link instance's report operations: each logs, builds its text with no
 // lock held and queues it as PIPE_KIND_JSON_TEXT (nothing without a client).
+#include "contracts/session_status.h"
 #include "common/scoped_lock.h"
 #include "common/trace_client.h"
 #include "common/vz_binary_data.h"
@@ -75,7 +76,7 @@ int32_t CVzLinkInstController::WSACSessionResponseJoined(int32_t muted, int32_t 
 
 int32_t CVzLinkInstController::WSACSessionResponseStatus(int32_t status, const char16_t* conf_id) {
   VZ_LOG("status [%d]", status);
-  if (status == 2) {
+  if (status == kSessionJoined) {
     LogJoinedStatusRefused(VZ_FUNC, __LINE__);
     return 0;
   }
@@ -171,7 +172,7 @@ int32_t CVzLinkInstController::WSAVSessionResponseJoined(int32_t broadcasted, in
 
 int32_t CVzLinkInstController::WSAVSessionResponseStatus(int32_t status, const char16_t* conf_id) {
   VZ_LOG("status [%d]", status);
-  if (status == 2) {
+  if (status == kSessionJoined) {
     LogJoinedStatusRefused(VZ_FUNC, __LINE__);
     return 0;
   }

@@ -5,10 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "contracts/transport_session_types.h"
+
 namespace vzrelay {
 
 struct JoinRequest {
-  uint8_t session_type = 0;    // 2 video, 3 sharing
+  uint8_t session_type = 0;    // kTransportSessionVideo or kTransportSessionSharing
   bool presenter = false;
   bool web_attendee = false;
   uint32_t previous_ssrc = 0;  // kept across a reconnection when still free

@@ -4,6 +4,7 @@
 
 #include "common/log_text.h"
 #include "common/trace_client.h"
+#include "contracts/transport_session_types.h"
 #include "outside/vzwire/relay/member_credential.h"
 #include "outside/vzwire/relay/rtcp_record.h"
 #include "platform/big_endian.h"
@@ -12,15 +13,13 @@
 namespace vzrelay {
 namespace {
 
-constexpr uint8_t kVideoSession = 2;
-constexpr uint8_t kSharingSession = 3;
 constexpr uint32_t kFirstSsrc = 0x1000;
 // Where an RTP record keeps its packet's SSRC: the record's 11-byte header,
 // then bytes 8 to 11 of the packet.
 constexpr size_t kRtpRecordSsrcOffset = 11 + 8;
 
 const char* TypeName(uint8_t type) {
-  return type == kVideoSession ? "video" : type == kSharingSession ? "sharing" : "unknown";
+  return type == kTransportSessionVideo ? "video" : type == kTransportSessionSharing ? "sharing" : "unknown";
 }
 
 // RAII for the hub's re-entrancy depth: members dropped during a call are
@@ -255,7 +254,7 @@ void MeetingHub::HandleJoin(Member& member, const Frame& frame) {
     Refuse(member, kRefusedBadRequest, "malformed join request");
     return;
   }
-  if ((join.session_type != kVideoSession && join.session_type != kSharingSession) ||
+  if ((join.session_type != kTransportSessionVideo && join.session_type != kTransportSessionSharing) ||
       join.session_id.empty()) {
     Refuse(member, kRefusedBadRequest,
            "no session of type " + std::to_string(join.session_type) + " and id \"" + join.session_id + "\"");

@@ -148,7 +148,7 @@ class RelayRig {
     for (int i = 0; i <= members; ++i) {
       auto client = std::make_unique<vzrelay_test::RawClient>();
       vzrelay::JoinRequest join;
-      join.session_type = 2;
+      join.session_type = kTransportSessionVideo;
       join.session_id = "bench";
       join.token = "t";
       join.roster_id = i == 0 ? sender_roster_id : "m" + std::to_string(i);

@@ -21,11 +21,11 @@ size_t ChunkEnd(const uint8_t* packet, size_t at) {
 const char* ShortForType(const uint8_t* packet, size_t bytes) {
   const size_t count = packet[0] & 0x1F;
   switch (packet[1]) {
-    case kRtcpSenderReport:
+    case vz::rtcp::kSenderReport:
       return bytes < kSenderReportBytes + kReportBlockBytes * count ? "an SR shorter than its reports" : nullptr;
-    case kRtcpReceiverReport:
+    case vz::rtcp::kReceiverReport:
       return bytes < 8 + kReportBlockBytes * count ? "an RR shorter than its reports" : nullptr;
-    case kRtcpSourceDescription: {
+    case vz::rtcp::kSourceDescription: {
       if (count == 0) return "an SDES of no chunk";
       size_t at = kHeaderBytes;
       for (size_t i = 0; i < count; ++i) {
@@ -35,7 +35,7 @@ const char* ShortForType(const uint8_t* packet, size_t bytes) {
       }
       return nullptr;
     }
-    case kRtcpBye:
+    case vz::rtcp::kGoodbye:
       if (count == 0) return "a BYE of no stream";
       return bytes < kHeaderBytes + 4 * count ? "a BYE shorter than its streams" : nullptr;
     default:  // APP, RTPFB, PSFB
@@ -49,7 +49,9 @@ const char* PacketAt(const uint8_t* compound, size_t size, size_t at, size_t* by
   const size_t left = size - at;
   if (left < kHeaderBytes) return "bytes after the last packet";
   if ((packet[0] >> 6) != 2) return "a packet of another version";
-  if (packet[1] < kRtcpSenderReport || packet[1] > kRtcpPayloadFeedback) return "a packet of an unknown type";
+  if (packet[1] < vz::rtcp::kSenderReport || packet[1] > vz::rtcp::kPayloadFeedback) {
+    return "a packet of an unknown type";
+  }
   *bytes = size_t{vz::Load16(packet + 2)} * 4;
   if (*bytes == 0) return "a length of 0";
   if (*bytes > left) return "a length past the compound's end";

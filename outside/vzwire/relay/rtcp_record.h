@@ -12,17 +12,12 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "contracts/rtcp_packet_types.h"
+
 namespace vzrelay {
 
 constexpr size_t kRtcpRecordHeaderSize = 4;
-// The packet types a compound may hold.
-constexpr uint8_t kRtcpSenderReport = 200;
-constexpr uint8_t kRtcpReceiverReport = 201;
-constexpr uint8_t kRtcpSourceDescription = 202;
-constexpr uint8_t kRtcpBye = 203;
-constexpr uint8_t kRtcpApplication = 204;
-constexpr uint8_t kRtcpRtpFeedback = 205;
-constexpr uint8_t kRtcpPayloadFeedback = 206;
+// The packet types a compound may hold are vz::rtcp::PacketType's.
 
 // One packet of a whole compound.
 struct RtcpPacket {
@@ -74,18 +69,18 @@ size_t RtcpNextChunk(const RtcpPacket& packet, size_t chunk);
 template <typename Source>
 bool ForEachSource(const RtcpPacket& packet, Source source) {
   switch (packet.Type()) {
-    case kRtcpSourceDescription:
+    case vz::rtcp::kSourceDescription:
       for (size_t i = 0, at = 4; i < packet.Count(); ++i, at = RtcpNextChunk(packet, at)) {
         if (!source(RtcpWord(packet, at))) return false;
       }
       return true;
-    case kRtcpBye:
+    case vz::rtcp::kGoodbye:
       for (size_t i = 0; i < packet.Count(); ++i) {
         if (!source(RtcpWord(packet, 4 + 4 * i))) return false;
       }
       return true;
-    case kRtcpRtpFeedback:
-    case kRtcpPayloadFeedback:
+    case vz::rtcp::kTransportFeedback:
+    case vz::rtcp::kPayloadFeedback:
       return RtcpWord(packet, 4) == 0 || source(RtcpWord(packet, 4));
     default:
       return source(RtcpWord(packet, 4));

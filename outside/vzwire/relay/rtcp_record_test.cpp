@@ -54,7 +54,7 @@ std::vector<uint32_t> Sources(const Bytes& record) {
 }
 
 TEST(RtcpRecordTest, OnlyARecordOfTheRtcpKindWhoseLengthIsItsSizeHoldsPackets) {
-  const Bytes bye = Packet(kRtcpBye, 1, 2, {7});
+  const Bytes bye = Packet(vz::rtcp::kGoodbye, 1, 2, {7});
   EXPECT_EQ(Sizes(Record({bye})), std::vector<size_t>{8});
   Bytes rtp = Record({bye});
   vz::Store16(rtp.data(), vzrelay_test::kRtpRecordKind);
@@ -74,55 +74,55 @@ TEST(RtcpRecordTest, OnlyARecordOfTheRtcpKindWhoseLengthIsItsSizeHoldsPackets) {
 TEST(RtcpRecordTest, PacketsFollowTheirLengthsHeaderIncluded) {
   // SR with a report block, SDES of two chunks (texts of 5 and 0 bytes),
   // BYE of three, APP, PSFB with application feedback.
-  const Bytes sr = Packet(kRtcpSenderReport, 1, 13, {1, 0, 0, 0, 0, 0, 9, 0, 0, 0, 0, 0});
-  const Bytes sdes = Packet(kRtcpSourceDescription, 2, 6, {2, 0x01056162, 0x63646500, 3, 0x01000000});
-  const Bytes bye = Packet(kRtcpBye, 3, 4, {4, 5, 6});
-  const Bytes app = Packet(kRtcpApplication, 0, 3, {7, 0x4E414D45});
-  const Bytes feedback = Packet(kRtcpPayloadFeedback, 15, 6, {8, 9, 1, 2, 3});
+  const Bytes sr = Packet(vz::rtcp::kSenderReport, 1, 13, {1, 0, 0, 0, 0, 0, 9, 0, 0, 0, 0, 0});
+  const Bytes sdes = Packet(vz::rtcp::kSourceDescription, 2, 6, {2, 0x01056162, 0x63646500, 3, 0x01000000});
+  const Bytes bye = Packet(vz::rtcp::kGoodbye, 3, 4, {4, 5, 6});
+  const Bytes app = Packet(vz::rtcp::kApplication, 0, 3, {7, 0x4E414D45});
+  const Bytes feedback = Packet(vz::rtcp::kPayloadFeedback, 15, 6, {8, 9, 1, 2, 3});
   const Bytes record = Record({sr, sdes, bye, app, feedback});
   EXPECT_EQ(Sizes(record), (std::vector<size_t>{52, 24, 16, 12, 24}));
   RtcpCompound compound(record.data(), record.size());
   RtcpPacket packet;
   ASSERT_TRUE(compound.Next(&packet));
   EXPECT_EQ(packet.data, record.data() + kRtcpRecordHeaderSize);
-  EXPECT_EQ(packet.Type(), kRtcpSenderReport);
+  EXPECT_EQ(packet.Type(), vz::rtcp::kSenderReport);
   EXPECT_EQ(packet.Count(), 1);
   EXPECT_EQ(Sources(record), (std::vector<uint32_t>{1, 2, 3, 4, 5, 6, 7, 8}));
   // A feedback packet without a sender speaks for no stream.
-  EXPECT_TRUE(Sources(Record({Packet(kRtcpRtpFeedback, 1, 3, {0, 9})})).empty());
+  EXPECT_TRUE(Sources(Record({Packet(vz::rtcp::kTransportFeedback, 1, 3, {0, 9})})).empty());
 }
 
 TEST(RtcpRecordTest, APacketShorterThanItsTypeAllowsMakesTheWholeCompoundMalformed) {
-  const Bytes pli = Packet(kRtcpPayloadFeedback, 1, 3, {1, 2});
+  const Bytes pli = Packet(vz::rtcp::kPayloadFeedback, 1, 3, {1, 2});
   const struct {
     const char* what;
     Bytes record;
   } cases[] = {
       // A one-word header of each type, before a packet, after it or alone.
-      {"bare RR before", Record({Packet(kRtcpReceiverReport, 0, 1), pli})},
-      {"bare SR after", Record({pli, Packet(kRtcpSenderReport, 0, 1)})},
-      {"bare SDES", Record({Packet(kRtcpSourceDescription, 0, 1)})},
-      {"bare BYE", Record({Packet(kRtcpBye, 0, 1)})},
-      {"bare APP", Record({Packet(kRtcpApplication, 0, 1)})},
-      {"bare RTPFB", Record({Packet(kRtcpRtpFeedback, 1, 1)})},
-      {"bare PSFB", Record({Packet(kRtcpPayloadFeedback, 1, 1)})},
+      {"bare RR before", Record({Packet(vz::rtcp::kReceiverReport, 0, 1), pli})},
+      {"bare SR after", Record({pli, Packet(vz::rtcp::kSenderReport, 0, 1)})},
+      {"bare SDES", Record({Packet(vz::rtcp::kSourceDescription, 0, 1)})},
+      {"bare BYE", Record({Packet(vz::rtcp::kGoodbye, 0, 1)})},
+      {"bare APP", Record({Packet(vz::rtcp::kApplication, 0, 1)})},
+      {"bare RTPFB", Record({Packet(vz::rtcp::kTransportFeedback, 1, 1)})},
+      {"bare PSFB", Record({Packet(vz::rtcp::kPayloadFeedback, 1, 1)})},
       // Lengths that do not tile the compound.
-      {"length 0", Record({Packet(kRtcpBye, 1, 0, {1}), pli})},
-      {"length past the end", Record({Packet(kRtcpBye, 1, 3, {1})})},
-      {"words less one", Record({Packet(kRtcpPayloadFeedback, 1, 2, {1, 2})})},
+      {"length 0", Record({Packet(vz::rtcp::kGoodbye, 1, 0, {1}), pli})},
+      {"length past the end", Record({Packet(vz::rtcp::kGoodbye, 1, 3, {1})})},
+      {"words less one", Record({Packet(vz::rtcp::kPayloadFeedback, 1, 2, {1, 2})})},
       {"stray bytes", [&] {
          Bytes packet = pli;
          packet.resize(14);
          return Record({packet});
        }()},
       // Shorter than its count.
-      {"SR of one report", Record({Packet(kRtcpSenderReport, 1, 7, {1, 0, 0, 0, 0, 0})})},
-      {"RR of one report", Record({Packet(kRtcpReceiverReport, 1, 2, {1})})},
-      {"BYE of two", Record({Packet(kRtcpBye, 2, 2, {1})})},
-      {"SDES text past its end", Record({Packet(kRtcpSourceDescription, 1, 3, {1, 0x01056162})})},
-      {"SDES of two chunks, one there", Record({Packet(kRtcpSourceDescription, 2, 3, {1, 0x01024142})})},
+      {"SR of one report", Record({Packet(vz::rtcp::kSenderReport, 1, 7, {1, 0, 0, 0, 0, 0})})},
+      {"RR of one report", Record({Packet(vz::rtcp::kReceiverReport, 1, 2, {1})})},
+      {"BYE of two", Record({Packet(vz::rtcp::kGoodbye, 2, 2, {1})})},
+      {"SDES text past its end", Record({Packet(vz::rtcp::kSourceDescription, 1, 3, {1, 0x01056162})})},
+      {"SDES of two chunks, one there", Record({Packet(vz::rtcp::kSourceDescription, 2, 3, {1, 0x01024142})})},
       // Not RTCP of the members' engines.
-      {"version 1", Record({Bytes{0x41, kRtcpBye, 0, 2, 0, 0, 0, 1}})},
+      {"version 1", Record({Bytes{0x41, vz::rtcp::kGoodbye, 0, 2, 0, 0, 0, 1}})},
       {"type 199", Record({Packet(199, 0, 2, {1})})},
       {"type 207", Record({Packet(207, 0, 2, {1})})},
   };
@@ -136,7 +136,7 @@ TEST(RtcpRecordTest, APacketShorterThanItsTypeAllowsMakesTheWholeCompoundMalform
 }
 
 TEST(RtcpRecordTest, SourcesStopAtTheFirstTheCallerRefuses) {
-  const Bytes record = Record({Packet(kRtcpBye, 3, 4, {4, 5, 6})});
+  const Bytes record = Record({Packet(vz::rtcp::kGoodbye, 3, 4, {4, 5, 6})});
   RtcpCompound compound(record.data(), record.size());
   RtcpPacket packet;
   ASSERT_TRUE(compound.Next(&packet));

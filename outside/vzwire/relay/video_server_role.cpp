@@ -248,7 +248,7 @@ class VideoServerRole : public SessionRole {
     std::vector<Member*> targets;
     bool feedback = false;
     while (compound.Next(&packet)) {
-      if (packet.Type() == kRtcpRtpFeedback || packet.Type() == kRtcpPayloadFeedback) {
+      if (packet.Type() == vz::rtcp::kTransportFeedback || packet.Type() == vz::rtcp::kPayloadFeedback) {
         feedback = true;
         Member* target = WithSsrc(session, RtcpWord(packet, 8));
         if (target != nullptr && target != &member &&
@@ -380,7 +380,7 @@ class VideoServerRole : public SessionRole {
     PutU16(&record, kRtcpRecordKind);
     PutU16(&record, 12);
     record.push_back(0x81);  // version 2, format 1
-    record.push_back(kRtcpPayloadFeedback);
+    record.push_back(vz::rtcp::kPayloadFeedback);
     PutU16(&record, 3);
     PutU32(&record, requester.ssrc);
     PutU32(&record, sender->ssrc);

@@ -42,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (int i = 0; i < 3; ++i) {
     ids[i] = hub.Connect(&links[i]);
     vzrelay::JoinRequest join;
-    join.session_type = 2;
+    join.session_type = kTransportSessionVideo;
     join.session_id = "fuzz";
     join.token = "t";
     join.roster_id = std::string(1, static_cast<char>('a' + i));

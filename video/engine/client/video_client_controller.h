@@ -25,6 +25,7 @@
 
 #include "contracts/media_transport.h"
 #include "contracts/session_records.h"
+#include "contracts/session_status.h"
 #include "video/engine/client/video_client_seams.h"
 #include "video/engine/client/video_client_sink.h"
 #include "video/engine/client/video_roster_info.h"
@@ -197,7 +198,7 @@ class CVideoClientController : public IVideoCapEngineSink,
   IClientVideoEngine* engine() const { return engine_.load(std::memory_order_acquire); }
   std::unique_ptr<IVZVideoSession> session_;
   AVSessionConfig config_{};
-  std::atomic<int32_t> av_session_status_{0};
+  std::atomic<int32_t> av_session_status_{kSessionIdle};
   std::atomic<bool> left_reported_{false};
   int32_t quality_mode_ = kQualityHigh;
 

@@ -130,9 +130,9 @@ void CVideoClientController::HandleSessionJoin(int32_t bResult, uint32_t ssrc) {
     if (source_channel_ == nullptr && !InitSourceChannel()) VZ_LOG_ERROR("init source channel failed.");
   }
   if (engine() == nullptr || source_channel_ == nullptr) {
-    av_session_status_ = 0;
+    av_session_status_ = kSessionIdle;
     sink_->OnVCErrorNotification(1, 10);
-    sink_->OnVCStatusNotification(0);
+    sink_->OnVCStatusNotification(kSessionIdle);
     return;
   }
   if (encode_controller_ != nullptr) encode_controller_->SetDeviceClass(quality_mode_);
@@ -141,8 +141,8 @@ void CVideoClientController::HandleSessionJoin(int32_t bResult, uint32_t ssrc) {
 }
 
 void CVideoClientController::FinishJoin() {
-  av_session_status_ = 2;
-  sink_->OnVCStatusNotification(2);
+  av_session_status_ = kSessionJoined;
+  sink_->OnVCStatusNotification(kSessionJoined);
   sink_->OnJoinVideoConference(1);
 }
 
@@ -188,7 +188,7 @@ void CVideoClientController::OnSessionLeave(int32_t code, int32_t codetype) {
 void CVideoClientController::HandleSessionLeave(int32_t code, int32_t codetype) {
   VZ_LOG("code=%d codetype=%d", code, codetype);
   DestroySourceChannel();
-  av_session_status_ = 4;
+  av_session_status_ = kSessionEnded;
   // Our own leave, the transport's confirmation and the session's deletion
   // each report a leave: the meeting client hears the first only.
   if (left_reported_.exchange(true)) {
@@ -200,7 +200,7 @@ void CVideoClientController::HandleSessionLeave(int32_t code, int32_t codetype) 
 
 void CVideoClientController::OnReconnecting() {
   reconnecting_ = 1;
-  av_session_status_ = 1;
+  av_session_status_ = kSessionConnecting;
   sink_->OnVideoConfReconnecting();
 }
 
@@ -342,7 +342,7 @@ int32_t CVideoClientController::OnCaptureVideoSizeChanged(int32_t width, int32_t
 
 int32_t CVideoClientController::OnDevicePortrait(int32_t isLandscape) {
   SourceInfo info;
-  info.type = isLandscape != 0 ? 1 : 3;
+  info.type = isLandscape != 0 ? kSourceCameraLandscape : kSourceCameraPortrait;
   VZ_LOG("isLandscape=%d srcInfoType=%d", isLandscape, info.type);
   std::lock_guard<std::recursive_mutex> hold(lock_);  // the channel goes under it
   if (source_channel_ != nullptr) source_channel_->SetSourceInfo(&info);
@@ -388,7 +388,7 @@ int32_t CVideoClientController::SwitchDataSending() {
   std::lock_guard<std::recursive_mutex> hold(lock_);
   VZ_LOG("m_ulSelfVideoOutput=%d m_ulSendingDelaySeconds=%d", self_video_output_, sending_delay_seconds_);
   if (source_channel_ == nullptr) return 2;
-  if (av_session_status_ != 2) return 1;
+  if (av_session_status_ != kSessionJoined) return 1;
   if (!session_) return 2;
   if (my_info_ != nullptr && my_info_->isSubscribed != 0 && self_video_output_ >= sending_delay_seconds_) {
     VZ_LOG("SourceChannel Start send");

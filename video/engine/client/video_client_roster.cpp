@@ -64,24 +64,24 @@ int32_t CVideoClientController::JoinVideoConference(const AVSessionConfig* cfg, 
       return 0;
     }
   }
-  av_session_status_ = 1;
+  av_session_status_ = kSessionConnecting;
   left_reported_ = false;
-  sink_->OnVCStatusNotification(1);
+  sink_->OnVCStatusNotification(kSessionConnecting);
   if (session_->JoinSession(&config_, proxy, this) != 0) return 1;
   // Nothing will ever confirm this join: say so now rather than stay
   // "connecting" for good.
   VZ_LOG_ERROR("the session could not start joining");
-  av_session_status_ = 0;
+  av_session_status_ = kSessionIdle;
   sink_->OnVCErrorNotification(1, 10);
-  sink_->OnVCStatusNotification(0);
+  sink_->OnVCStatusNotification(kSessionIdle);
   return 0;
 }
 
 int32_t CVideoClientController::LeaveVideoConference() {
   VZ_LOG("m_avSessionStatus=%d", av_session_status_.load());
-  if (av_session_status_ == 0 || !session_) return 0;
-  if (av_session_status_.exchange(0) == 4) return 0;  // left already, and reported
-  sink_->OnVCStatusNotification(0);
+  if (av_session_status_ == kSessionIdle || !session_) return 0;
+  if (av_session_status_.exchange(kSessionIdle) == kSessionEnded) return 0;  // left already, and reported
+  sink_->OnVCStatusNotification(kSessionIdle);
   session_->LeaveSession();
   return 0;
 }
@@ -433,7 +433,7 @@ int32_t CVideoClientController::GetSuitableSubscribingSize(int32_t* size) {
 
 int32_t CVideoClientController::SubscribeVideo(VideoRosterInfo* user, int32_t sizeType) {
   if (user == nullptr) return 4;
-  if (av_session_status_ != 2) return 1;
+  if (av_session_status_ != kSessionJoined) return 1;
   if (!session_) return 2;
   if ((sizeType < 0 || sizeType > 3) && sizeType != kVideoSizeNone) return 4;
   if (user->videoStatus != 1) return 1;
@@ -466,7 +466,7 @@ int32_t CVideoClientController::SubscribeVideo(VideoRosterInfo* user, int32_t si
 
 int32_t CVideoClientController::UnSubscribeVideo(VideoRosterInfo* user) {
   if (user == nullptr) return 2;
-  if (av_session_status_ != 2) return 1;
+  if (av_session_status_ != kSessionJoined) return 1;
   if (!session_ || engine() == nullptr) return 2;
   if (IsMe_l(user)) return 0;
   user->isSubscribed = 0;

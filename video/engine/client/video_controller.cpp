@@ -12,9 +12,6 @@
 namespace {
 
 constexpr int32_t kSendingDelaySeconds = 2;
-constexpr int32_t kStatusConnecting = 1;
-constexpr int32_t kStatusJoined = 2;
-constexpr int32_t kStatusLeft = 4;
 
 void FreeUserRecord(uintptr_t wParam, intptr_t) { delete reinterpret_cast<VideoRosterInfo*>(wParam); }
 
@@ -262,8 +259,8 @@ intptr_t CVideoController::OnMessage(uint32_t msg, uintptr_t wParam, intptr_t lP
       const auto status = static_cast<int32_t>(wParam);
       SetProgressingStatus(0);
       status_ = status;
-      if (status == kStatusLeft) LeaveVideo();
-      if (status == kStatusJoined && broadcast_ != 0) {
+      if (status == kSessionEnded) LeaveVideo();
+      if (status == kSessionJoined && broadcast_ != 0) {
         if (current_device_ != nullptr) {
           StartMyVideo(current_device_->GetDeviceType());
         } else {
@@ -275,9 +272,9 @@ intptr_t CVideoController::OnMessage(uint32_t msg, uintptr_t wParam, intptr_t lP
       return 0;
     }
     case WMVC_RECONNECTING:
-      status_ = kStatusConnecting;
+      status_ = kSessionConnecting;
       SetProgressingStatus(1);
-      sink_->OnAVStatusNotification(kStatusConnecting, broadcast_);
+      sink_->OnAVStatusNotification(kSessionConnecting, broadcast_);
       return 0;
     case WMVC_ERROR:
       SetProgressingStatus(0);
@@ -337,7 +334,7 @@ void CVideoController::OnJoinVideoConference(int32_t result) { VZ_LOG("result [%
 
 void CVideoController::OnLeftVideoConference(int32_t code, int32_t codetype) {
   if (code != 0) PostMessage(WMVC_ERROR, static_cast<uintptr_t>(code), codetype);
-  PostMessage(WMVC_STATUS, kStatusLeft, 0);
+  PostMessage(WMVC_STATUS, kSessionEnded, 0);
 }
 
 void CVideoController::OnVideoConfReconnecting() { PostMessage(WMVC_RECONNECTING, 0, 0); }

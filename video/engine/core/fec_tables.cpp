@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "contracts/h264_nal_types.h"
+
 namespace fec {
 namespace {
 
@@ -129,7 +131,7 @@ int LayerCount(int index) {
 
 int NalType(const uint8_t* header, size_t length) {
   if (header == nullptr || length < 1) return -1;
-  return header[0] & 0x1f;
+  return NalTypeOf(header[0]);
 }
 
 int SvcTemporalId(const uint8_t* header, size_t length) {

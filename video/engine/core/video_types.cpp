@@ -39,7 +39,7 @@ uint32_t GetColorSpace(int32_t video_type) {
     case kVideoTypeBgra32BottomUp:
     case kVideoTypeAbgr32BottomUp: return kBottomUp | kCodeBgra32;
     default:
-      VZ_LOG_ERROR("video type %d has no colour format", video_type);
+      VZ_LOG_ERROR("0");  // the system's own text, under the function's name
       return kNoColorSpace;
   }
 }
@@ -62,7 +62,7 @@ int32_t GetVideoType(uint32_t color_space) {
     case kBottomUp | kCodeAbgr32: return kVideoTypeAbgr32BottomUp;
     case kBottomUp | kCodeArgb32: return kVideoTypeArgb32BottomUp;
     default:
-      VZ_LOG_ERROR("colour format 0x%08x has no video type", color_space);
+      VZ_LOG_ERROR("0");
       return kVideoTypeOther;
   }
 }

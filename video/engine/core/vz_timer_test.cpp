@@ -94,6 +94,25 @@ TEST(VzTimerTest, DestroyedTimerNeverFiresAndTheLiveCountFollows) {
   EXPECT_EQ(sink.fired, 0);
 }
 
+// Cancelled on another thread, the old loop timer stays in the loop until
+// its next round; scheduled again meanwhile, the timer still fires once an
+// interval, never for the old schedule as well as the new.
+TEST(VzTimerTest, ScheduledAgainAfterACancelOnAnotherThreadFiresOnceAnInterval) {
+  vz::FakeClock clock;
+  vz::RunLoop loop(clock);
+  CountingSink sink;
+  CVzTimer timer;
+  const VZSE_::TimeValue ten = VZSE_::TimeValue::FromMsForTesting(10);
+  ASSERT_EQ(timer.Schedule(&sink, &ten), VSE_S_OK);
+  std::thread([&] { timer.Cancel(); }).join();
+  ASSERT_EQ(timer.Schedule(&sink, &ten), VSE_S_OK);
+  for (int round = 1; round <= 3; ++round) {
+    clock.AdvanceMs(10);
+    loop.RunUntilIdle();
+    EXPECT_EQ(sink.fired, round);
+  }
+}
+
 // A handler going away on another thread: Cancel there waits for the round
 // in progress (the handler is never running once Cancel returned), and no
 // round starts after it.

@@ -13,6 +13,7 @@
 #include "video/engine/core/video_types.h"
 #include "video/engine/core/vz_video_sample_allocator.h"
 #include "video/engine/engine/vse_engine.h"
+#include "video/engine/rtp/rtcp_packet_tool.h"
 #include "video/engine/send/encode_param_generator.h"
 
 namespace {
@@ -147,7 +148,9 @@ LoopbackFigures RunVideoLoopback(const LoopbackOptions& options) {
     while (!back.rtcp.empty()) {
       const std::vector<uint8_t> p = std::move(back.rtcp.front());
       back.rtcp.pop_front();
-      if (p.size() >= 12 && p[1] == 206 && (p[0] & 0x1F) == 1) ++figures.key_frame_requests;
+      if (p.size() >= 12 && p[1] == vz::rtcp::kPayloadFeedback && (p[0] & 0x1F) == vz::rtcp::kPliFormat) {
+        ++figures.key_frame_requests;
+      }
       sender->InputRtcpPacket(p.data(), static_cast<int32_t>(p.size()), 0);
     }
   };

@@ -6,14 +6,16 @@
 // hold its extension, counts as layer 0. Reads nothing past `length`.
 #include <cstdint>
 
+#include "contracts/h264_nal_types.h"
+
 inline int NalTemporalId(const uint8_t* payload, int length) {
   if (payload == nullptr || length <= 4) return 0;
   const uint8_t header = payload[4];
-  const int type = header & 0x1F;
-  if (type == 1 || type == 5) {
+  const int type = NalTypeOf(header);
+  if (type == kNalSliceNonIdr || type == kNalSliceIdr) {
     const int ref_idc = (header >> 5) & 0x03;
     return ref_idc == 0 ? 2 : (ref_idc == 1 ? 1 : 0);
   }
-  if (type == 14 || type == 20) return length < 8 ? 0 : payload[7] >> 5;
+  if (type == kNalPrefix || type == kNalSvcSlice) return length < 8 ? 0 : payload[7] >> 5;
   return 0;
 }

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "common/budgeted_log.h"
+#include "contracts/h264_nal_types.h"
 #include "common/trace_client.h"
 #include "platform/big_endian.h"
 #include "video/engine/core/engine_clock.h"
@@ -525,7 +526,9 @@ void CVzVideoListenChannel::OnNalUnit(std::unique_ptr<CVseRtpPacket> packet) {
       return;
     }
   }
-  if (length > 4 && (payload[4] & 0x1F) == 6) VZ_LOG_BUDGETED("Received a SSEI layer, time_stamp=%u", packet->timestamp());
+  if (length > 4 && NalTypeOf(payload[4]) == kNalSei) {
+    VZ_LOG_BUDGETED("Received a SSEI layer, time_stamp=%u", packet->timestamp());
+  }
   int length_now = length;
   if (!TransformPayload(&payload, &length_now)) return;
   const uint32_t key = packet->timestamp() / 90;
@@ -563,7 +566,7 @@ void CVzVideoListenChannel::OnNalUnit(std::unique_ptr<CVseRtpPacket> packet) {
 bool CVzVideoListenChannel::TransformPayload(const uint8_t** payload, int* length) {
   IPayloadTransformer* transformer = transformer_.load();
   if (!transform_enabled_ || transformer == nullptr || *length <= kTransformKeptBytes ||
-      ((*payload)[4] & 0x1F) == 6) {
+      NalTypeOf((*payload)[4]) == kNalSei) {
     return true;
   }
   uint8_t* out = nullptr;

@@ -16,18 +16,11 @@
 #include <cstdint>
 #include <functional>
 
+#include "contracts/rtcp_packet_types.h"
+
 namespace vz::rtcp {
 
-enum PacketType : uint8_t {
-  kSenderReport = 200,
-  kReceiverReport = 201,
-  kSourceDescription = 202,
-  kGoodbye = 203,
-  kApplication = 204,
-  kTransportFeedback = 205,
-  kPayloadFeedback = 206,
-};
-
+// The packet types (PacketType) are in contracts/rtcp_packet_types.h.
 constexpr int kHeaderBytes = 4;
 constexpr int kReportBlockBytes = 24;
 constexpr int kSenderInfoBytes = 20;

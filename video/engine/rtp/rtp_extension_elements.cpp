@@ -9,7 +9,7 @@ using vz::Store32;
 
 void CRtpOneByteHeaderExtend_Priority::SetPriority(uint8_t* element, int slot, int value) {
   if (slot < 0 || slot > 3) {
-    VZ_LOG_ERROR("priority slot %d is not 0..3; the element is left as it was", slot);
+    VZ_LOG_ERROR("0");  // the system's own text; the element is left as it was
     return;
   }
   uint8_t& byte = element[1 + slot / 2];
@@ -19,7 +19,7 @@ void CRtpOneByteHeaderExtend_Priority::SetPriority(uint8_t* element, int slot, i
 
 int CRtpOneByteHeaderExtend_Priority::GetPriority(const uint8_t* element, int slot) {
   if (slot < 0 || slot > 3) {
-    VZ_LOG_ERROR("priority slot %d is not 0..3; read as not needed", slot);
+    VZ_LOG_ERROR("0");  // the system's own text; read as not needed
     return kNotNeeded;
   }
   const uint8_t byte = element[1 + slot / 2];

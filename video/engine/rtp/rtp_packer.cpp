@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "contracts/h264_nal_types.h"
 #include "common/trace_client.h"
 #include "video/engine/core/fec_tables.h"
 #include "video/engine/rtp/rtp_extension_elements.h"
@@ -104,12 +105,12 @@ int CVseRtpPacker::pack(uint32_t timestamp_ms, const uint8_t* data, int length) 
   EnsurePackets(kInitialPackets);
   const uint8_t* nal = data + 4;
   const int n = length - 4;
-  const int nal_type = nal[0] & 0x1F;
+  const int nal_type = NalTypeOf(nal[0]);
 
   int priorities[ISvcPrioritySource::kMaxOutputs] = {0, 0, 0, 0};
   int d = 0, t = 0, q = 0, k = 1;
   if (mode_ == 1 && priorities_ != nullptr) {
-    if (nal_type == 6) {
+    if (nal_type == kNalSei) {
       VZ_LOG("received a SSEI message, length=%d time_stamp=%u", length, timestamp_ms);
     }
     if (priorities_->InputNal(nal, n) != 0) return -1;

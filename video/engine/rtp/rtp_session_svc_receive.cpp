@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "contracts/h264_nal_types.h"
 #include "platform/big_endian.h"
 #include "video/engine/rtp/reed_solomon_cache.h"
 #include "video/engine/rtp/reed_solomon_codec.h"
@@ -21,12 +22,10 @@ using vz::Store32;
 
 namespace {
 
-constexpr uint8_t kFuA = 28;
-constexpr uint8_t kStapA = 24;
 constexpr uint8_t kStartCode[4] = {0, 0, 0, 1};
 
-int NalType(const CVseRtpPacket& p) { return p.PayloadLength() > 0 ? (p.Payload()[0] & 0x1F) : 0; }
-bool IsFragment(const CVseRtpPacket& p) { return NalType(p) == kFuA && p.PayloadLength() >= 2; }
+int NalType(const CVseRtpPacket& p) { return p.PayloadLength() > 0 ? NalTypeOf(p.Payload()[0]) : 0; }
+bool IsFragment(const CVseRtpPacket& p) { return NalType(p) == kNalFuA && p.PayloadLength() >= 2; }
 bool FragmentStarts(const CVseRtpPacket& p) { return IsFragment(p) && (p.Payload()[1] & 0x80); }
 bool FragmentEnds(const CVseRtpPacket& p) { return IsFragment(p) && (p.Payload()[1] & 0x40); }
 // A packet that begins a NAL unit: single, aggregate, or a first fragment.
@@ -385,12 +384,12 @@ void CMMRTPSession4SVC::ProcessPacket(const CVseRtpPacket& packet) {
     out->set_incomplete(0);
     record->delivered = true;
     Deliver(std::move(out));
-  } else if (type == kStapA) {
+  } else if (type == kNalStapA) {
     NalRecord* record = FindRecord(packet.timestamp(), packet.sequence());
     if (record == nullptr || record->delivered) return;
     record->delivered = true;
     DeliverStap(packet, false);
-  } else if (type == kFuA) {
+  } else if (type == kNalFuA) {
     uint16_t first = 0;
     if (!FindNalStart(packet.sequence(), &first)) return;
     NalRecord* record = FindRecord(packet.timestamp(), first);
@@ -494,11 +493,11 @@ int CMMRTPSession4SVC::FlushFrameForTesting(uint32_t timestamp) {
       record.delivered = true;
       ProcessPacketForFlush(*head);
       delivered = true;
-    } else if (type == kStapA) {
+    } else if (type == kNalStapA) {
       record.delivered = true;
       DeliverStap(*head, true);
       delivered = true;
-    } else if (type == kFuA && DeliverFragmented(first, record, true)) {
+    } else if (type == kNalFuA && DeliverFragmented(first, record, true)) {
       record.delivered = true;
       delivered = true;
     }

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <vector>
 
+#include "contracts/h264_nal_types.h"
 #include "common/trace_client.h"
 #include "platform/big_endian.h"
 #include "video/engine/rtp/reed_solomon_cache.h"
@@ -17,8 +18,6 @@ using vz::Store24;
 using vz::Store32;
 
 namespace {
-constexpr uint8_t kFuA = 28;
-constexpr uint8_t kStapA = 24;
 }  // namespace
 
 CMMRTPSession4SVC* CreateVseRTPSession(IRtpSessionSink* sink, uint32_t ssrc, int kind) {
@@ -83,8 +82,8 @@ int CMMRTPSession4SVC::Fragment(uint32_t timestamp, int length, const uint8_t* n
   if (packets == nullptr || nal == nullptr || length < 2 || count < 1) return -1;
   const int chunk = (length + count - 1) / count;
   last_nal_header_ = nal[0];
-  const uint8_t indicator = static_cast<uint8_t>((last_nal_header_ & 0xE0) | kFuA);
-  const uint8_t type = static_cast<uint8_t>(last_nal_header_ & 0x1F);
+  const uint8_t indicator = static_cast<uint8_t>((last_nal_header_ & 0xE0) | kNalFuA);
+  const uint8_t type = static_cast<uint8_t>(NalTypeOf(last_nal_header_));
   for (int i = 0; i < count; ++i) {
     CVseRtpPacket* packet = packets[i];
     if (packet == nullptr) return -1;
@@ -120,7 +119,7 @@ int CMMRTPSession4SVC::AggregateForTesting(uint32_t timestamp, int count, const 
     const uint8_t header = nals[i][0];
     // The aggregate carries the greatest NRI of its units.
     if (i == 0 || (header & 0x60) > (payload[0] & 0x60)) {
-      payload[0] = static_cast<uint8_t>((header & 0xF8) | kStapA);
+      payload[0] = static_cast<uint8_t>((header & 0xF8) | kNalStapA);
     }
     Store16(payload + at, static_cast<uint16_t>(lengths[i]));
     std::memcpy(payload + at + 2, nals[i], static_cast<size_t>(lengths[i]));

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "contracts/h264_nal_types.h"
 #include "common/trace_client.h"
 
 using vz::rtp::SvcLayerInfo;
@@ -40,15 +41,15 @@ int CSvcPriorityGenerator::LayerIndex(int d, int t, int q) const {
 
 int CSvcPriorityGenerator::InputNal(const uint8_t* nal, int length) {
   if (nal == nullptr || length <= 1) return 1;
-  const int type = nal[0] & 0x1F;
-  after_prefix_ = last_type_ == 14;
+  const int type = NalTypeOf(nal[0]);
+  after_prefix_ = last_type_ == kNalPrefix;
   last_type_ = type;
   switch (type) {
-    case 1:
-    case 5:
-      non_reference_ = (nal[0] & 0x60) == 0;
+    case kNalSliceNonIdr:
+    case kNalSliceIdr:
+      non_reference_ = (nal[0] & kNalRefIdcMask) == 0;
       return 0;
-    case 6: {
+    case kNalSei: {
       if (nal[1] != 24 || length <= 2) return 0;  // another SEI message
       if (length > SvcScalabilityInfo::kMaxSeiBytes) return 1;
       SvcScalabilityInfo parsed;
@@ -61,8 +62,8 @@ int CSvcPriorityGenerator::InputNal(const uint8_t* nal, int length) {
       Rebuild();
       return 0;
     }
-    case 14:
-    case 20: {
+    case kNalPrefix:
+    case kNalSvcSlice: {
       if (length < 4) return 1;
       const int q = nal[2] & 0x0F;
       if (q > kMaxQ || nal[3] >= 192) return 1;

@@ -1,5 +1,6 @@
 #include "video/engine/rtp/svc_scalability_info.h"
 
+#include "contracts/h264_nal_types.h"
 #include "video/engine/rtp/bit_reader.h"
 
 namespace vz::rtp {
@@ -130,7 +131,7 @@ std::vector<uint8_t> RemoveEmulationPrevention(const uint8_t* data, int length) 
 
 bool ParseScalabilitySei(const uint8_t* nal, int length, SvcScalabilityInfo* info) {
   if (nal == nullptr || info == nullptr || length <= 2 || length > SvcScalabilityInfo::kMaxSeiBytes ||
-      (nal[0] & 0x1F) != 6) {
+      NalTypeOf(nal[0]) != kNalSei) {
     return false;
   }
   const std::vector<uint8_t> rbsp = RemoveEmulationPrevention(nal + 1, length - 1);

@@ -47,11 +47,12 @@ CVzEncodeController::CVzEncodeController() {
 void CVzEncodeController::Init(const SourceInfo* info) {
   Lock hold(lock_);
   if (info != nullptr) {
-    source_type_ = 2;
-    for (int i = 0; i < 4; ++i) levels_[2][i] = generators_[2] ? generators_[2]->GetDefaultLevel(i) : 0;
+    source_type_ = kSourceDescribed;
+    const auto& described = generators_[kSourceDescribed];
+    for (int i = 0; i < 4; ++i) levels_[kSourceDescribed][i] = described ? described->GetDefaultLevel(i) : 0;
   } else {
     VZ_LOG("Get parameter generator by type=%d", source_type_);
-    for (int s : {0, 1, 3}) {
+    for (int s : {kSourceCameraAlternative, kSourceCameraLandscape, kSourceCameraPortrait}) {
       for (int i = 0; i < 4; ++i) levels_[s][i] = generators_[s] ? generators_[s]->GetDefaultLevel(i) : 0;
     }
   }
@@ -65,10 +66,10 @@ void CVzEncodeController::ClearTimesAndHistory() {
 }
 
 int CVzEncodeController::Index() {
-  if (source_type_ == 2) return CVseBaseEncodeParamGenerator::kSpatialIndexCount - 1;
+  if (source_type_ == kSourceDescribed) return CVseBaseEncodeParamGenerator::kSpatialIndexCount - 1;
   int c = std::min(capture_class_, subscription_);
-  if (c == 3 && !(full_hd_ && capability_class_ == 3)) c = 2;
-  if (c == 2 && capability_class_ < 2) c = 1;
+  if (c == kSizeClass720p && !(full_hd_ && capability_class_ == kSizeClass720p)) c = kSizeClass360p;
+  if (c == kSizeClass360p && capability_class_ < kSizeClass360p) c = kSizeClass180p;
   c = std::min(c, size_limit_);
   return std::clamp(c, 0, 3);
 }
@@ -113,7 +114,7 @@ int CVzEncodeController::ThroughputRatio(uint32_t window_ms) {
   };
   const uint32_t newest = sender_.Newest(0).time;
   double ratio = ratio_of(sender_, newest, window_ms);
-  if (source_type_ == 0 && receiver_.fill > 0) {
+  if (source_type_ == kSourceCameraAlternative && receiver_.fill > 0) {
     ratio *= ratio_of(receiver_, receiver_.Newest(0).time, uint64_t{window_ms} * 90);
   }
   return std::clamp(static_cast<int>(ratio * 100 + 0.5), 0, 100);
@@ -165,7 +166,7 @@ VseResult CVzEncodeController::UpdateFilterInfo(int32_t filter_id, const EncodeF
   if (record == nullptr) return VSE_E_INVALIDARG;
   Lock hold(lock_);
   if (filter_id == 0) {
-    if (source_type_ != 0) return VSE_E_INVALIDARG;
+    if (source_type_ != kSourceCameraAlternative) return VSE_E_INVALIDARG;
     if (record->bandwidth != 0) downlink_ = int64_t{8} * record->bandwidth;
     downlink_overhead_ = record->loss != 0 ? OverheadFromLoss(record->loss, downlink_) : 0.0f;
     if (record->kind == 1) {
@@ -240,7 +241,7 @@ int CVzEncodeController::BandwidthLimit() {
     up = LevelFor(usable * 110.0 / 100.0);
   }
   int limit = up;
-  if (source_type_ == 0) {
+  if (source_type_ == kSourceCameraAlternative) {
     limit = std::min(up, LevelFor(static_cast<double>(downlink_) * (1.0 - downlink_overhead_) * 90.0 / 100.0));
   }
   return std::min(limit, CappedTop());
@@ -357,7 +358,7 @@ void CVzEncodeController::ApplyLevelLimitation(uint32_t now) {
 float CVzEncodeController::OverheadFromLoss(int32_t loss, int64_t bandwidth) {
   const int c = fec::LossClass(loss) * 10;
   EncodeLevel level;
-  if (source_type_ == 3 || generator()->GetLevel(Level(), &level) != VSE_S_OK) {
+  if (source_type_ == kSourceCameraPortrait || generator()->GetLevel(Level(), &level) != VSE_S_OK) {
     return static_cast<float>(std::min(70, c)) / 100.0f;
   }
   int64_t e = 0, g = 0, s = 0;
@@ -395,12 +396,12 @@ VseResult CVzEncodeController::UpdateUpLinkStat(const UplinkStat* stat, int32_t 
     VZ_LOG("{Encoder Control} SourceType = %d realloc->uplinkBandwidth = %d", source_type_, static_cast<int>(uplink_));
     UpdateLevelBandwidthRealloc(VZSE_::NowMs());
   }
-  if (changed && source_type_ != 2 && capture_class_ != 3) UpdateCaptureParameter();
+  if (changed && source_type_ != kSourceDescribed && capture_class_ != kSizeClass720p) UpdateCaptureParameter();
   return VSE_S_OK;
 }
 
 void CVzEncodeController::UpdateLevelBandwidthRealloc(uint32_t now) {
-  const int64_t bandwidth = source_type_ == 0 ? std::min(uplink_, downlink_) : uplink_;
+  const int64_t bandwidth = source_type_ == kSourceCameraAlternative ? std::min(uplink_, downlink_) : uplink_;
   const int level = std::min(CappedTop(), LevelFor(static_cast<double>(bandwidth)));
   if (level == Level()) return;
   const bool lower = level < Level();
@@ -417,7 +418,7 @@ void CVzEncodeController::UpdateLevelBandwidthRealloc(uint32_t now) {
 
 VseResult CVzEncodeController::SetProbingBandwidth(int32_t bandwidth) {
   Lock hold(lock_);
-  if (source_type_ == 2 || bandwidth < 0) return VSE_E_INVALIDARG;
+  if (source_type_ == kSourceDescribed || bandwidth < 0) return VSE_E_INVALIDARG;
   probe_bandwidth_ = bandwidth;
   returned_probe_bandwidth_ = bandwidth;
   VZ_LOG("{Encoder Control} SourceType = %d probBandwidth=%d", source_type_, bandwidth);
@@ -425,20 +426,17 @@ VseResult CVzEncodeController::SetProbingBandwidth(int32_t bandwidth) {
 }
 
 int CVzEncodeController::CaptureRequirement() {
-  if (source_type_ == 2) {
-    VZ_LOG_ERROR("capture requirement asked while the source type is %d (a described source, not a camera)",
-                 source_type_);
-  }
+  if (source_type_ == kSourceDescribed) VZ_LOG_ERROR("0");  // the system's own text: a described source has no camera
   if (device_class_ == 0) return 0;
   if (device_class_ == 1) return 1;
   int requirement = 2;
   const int32_t hd = generator()->GetHDVideoBWThreshold();
-  const bool bandwidth_ok = uplink_ >= hd && (source_type_ != 0 || downlink_ >= hd);
-  if (capability_class_ == 3 && subscription_ == 3 && device_class_ == 3 && raised_performance_ &&
-      (performance_class_ == 3 || performance_class_ == 4) && full_hd_ && bandwidth_ok) {
+  const bool bandwidth_ok = uplink_ >= hd && (source_type_ != kSourceCameraAlternative || downlink_ >= hd);
+  if (capability_class_ == kSizeClass720p && subscription_ == kSizeClass720p && device_class_ == 3 &&
+      raised_performance_ && (performance_class_ == 3 || performance_class_ == 4) && full_hd_ && bandwidth_ok) {
     requirement = 3;
   }
-  if (performance_class_ == 1 || capability_class_ < 2) requirement = 1;
+  if (performance_class_ == 1 || capability_class_ < kSizeClass360p) requirement = 1;
   return requirement;
 }
 
@@ -493,7 +491,7 @@ VseResult CVzEncodeController::SetCaptureCameraCapability(int32_t count, const V
 }
 
 VseResult CVzEncodeController::UpdateCaptureParameter() {
-  if (capture_class_ == 3 && has_capture_) return VSE_S_OK;
+  if (capture_class_ == kSizeClass720p && has_capture_) return VSE_S_OK;
   if (capabilities_.empty()) return VSE_S_OK;
   VideoFormat chosen{};
   if (!ChooseCapture(static_cast<int32_t>(capabilities_.size()), capabilities_.data(), &chosen)) return VSE_E_FAIL;
@@ -504,10 +502,10 @@ VseResult CVzEncodeController::UpdateCaptureParameter() {
   chosen_capture_ = chosen;
   has_capture_ = true;
   below_hd_ = chosen.width < 1280 || chosen.height < 720;
-  capture_class_ = chosen.width >= 1280 && chosen.height >= 720   ? 3
-                   : chosen.width >= 640 && chosen.height >= 360 ? 2
-                   : chosen.width >= 320 && chosen.height >= 180 ? 1
-                                                                 : 0;
+  capture_class_ = chosen.width >= 1280 && chosen.height >= 720   ? kSizeClass720p
+                   : chosen.width >= 640 && chosen.height >= 360 ? kSizeClass360p
+                   : chosen.width >= 320 && chosen.height >= 180 ? kSizeClass180p
+                                                                 : kSizeClassSmallest;
   VZ_LOG("{Encoder Control} bUpdateCapture = %d pSink=0x%016llX", 1,
          static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(controller_sink_)));
   if (controller_sink_ != nullptr) controller_sink_->OnCaptureParameterChanged(chosen);
@@ -538,7 +536,7 @@ void CVzEncodeController::ProbingSubscription(uint32_t now) {
 VseResult CVzEncodeController::UpdateDefaultLevel() {
   const int index = Index();
   const int before = Level();
-  const int64_t bandwidth = source_type_ == 0 ? std::min(uplink_, downlink_) : uplink_;
+  const int64_t bandwidth = source_type_ == kSourceCameraAlternative ? std::min(uplink_, downlink_) : uplink_;
   const int level =
       std::min({generator()->GetDefaultLevel(index), LevelFor(static_cast<double>(bandwidth)), CappedTop()});
   backup_level_ = level;
@@ -553,24 +551,26 @@ VseResult CVzEncodeController::UpdateDefaultLevel() {
 }
 
 VseResult CVzEncodeController::Reevaluate() {
-  if (source_type_ != 2 && capture_class_ != 3 && UpdateCaptureParameter() != VSE_S_OK) return VSE_E_FAIL;
+  if (source_type_ != kSourceDescribed && capture_class_ != kSizeClass720p && UpdateCaptureParameter() != VSE_S_OK) {
+    return VSE_E_FAIL;
+  }
   return UpdateDefaultLevel();
 }
 
 VseResult CVzEncodeController::SetSubscription(int32_t count, const SubscriptionRecord* records) {
   if (count < 0 || (count > 0 && records == nullptr)) return VSE_E_INVALIDARG;
   Lock hold(lock_);
-  const bool portrait = source_type_ == 3;
-  int status = 0;
+  const bool portrait = source_type_ == kSourceCameraPortrait;
+  int status = kSizeClassSmallest;
   for (int32_t i = 0; i < count; ++i) {
     const int32_t w = records[i].width, h = records[i].height;
-    int s = 0;
+    int s = kSizeClassSmallest;
     if (w >= 1280 || h >= 720) {
-      s = 3;
+      s = kSizeClass720p;
     } else if (portrait ? (w >= 384 && h >= 600) : (w >= 640 && h >= 360)) {
-      s = 2;
+      s = kSizeClass360p;
     } else if (portrait ? (w >= 192 && h >= 300) : (w >= 320 && h >= 180)) {
-      s = 1;
+      s = kSizeClass180p;
     }
     status = std::max(status, s);
   }
@@ -589,15 +589,17 @@ VseResult CVzEncodeController::SetDeviceClass(int32_t value) {
 
 VseResult CVzEncodeController::SetCameraMode(int32_t mode) {
   Lock hold(lock_);
-  if (source_type_ == 2) return VSE_E_INVALIDARG;
-  const int target = mode == 1 ? 0 : 1;
+  if (source_type_ == kSourceDescribed) return VSE_E_INVALIDARG;
+  const int target = mode == 1 ? kSourceCameraAlternative : kSourceCameraLandscape;
   if (target == source_type_ || !generators_[target]) return VSE_S_OK;
   const int32_t old_bitrate = BitrateOf(Level());
   source_type_ = target;
   const int index = Index();
   int level = std::min(CappedTop(), generator()->GetLevelForBitrate(old_bitrate) - 1);
   level = std::max(level, 0);
-  if (target == 1 && index >= 1 && level <= generator()->GetHighestLevel(0)) level = generator()->GetHighestLevel(0) + 1;
+  if (target == kSourceCameraLandscape && index >= 1 && level <= generator()->GetHighestLevel(0)) {
+    level = generator()->GetHighestLevel(0) + 1;
+  }
   Level() = level;
   ClearTimesAndHistory();
   VZ_LOG("{Encoder Control} SourceType = %d level=%d", source_type_, level);
@@ -607,7 +609,7 @@ VseResult CVzEncodeController::SetCameraMode(int32_t mode) {
 
 VseResult CVzEncodeController::SetCapabilityClass(int32_t value) {
   Lock hold(lock_);
-  if (source_type_ == 2) return VSE_E_INVALIDARG;
+  if (source_type_ == kSourceDescribed) return VSE_E_INVALIDARG;
   if (value == capability_class_) return VSE_S_OK;
   capability_class_ = value;
   return Reevaluate();
@@ -615,7 +617,7 @@ VseResult CVzEncodeController::SetCapabilityClass(int32_t value) {
 
 VseResult CVzEncodeController::AdjustPerformance(int32_t direction) {
   Lock hold(lock_);
-  if (source_type_ == 2) return VSE_E_INVALIDARG;
+  if (source_type_ == kSourceDescribed) return VSE_E_INVALIDARG;
   CVseBaseEncodeParamGenerator* g = generator();
   const int32_t result = g->AdjustPerformanceLevel(direction, g->GetPerformanceLevel());
   raised_performance_ = g->GetPerformanceLevel() > 3;
@@ -640,11 +642,11 @@ VseResult CVzEncodeController::GetEncodeConfiguration(EncodeParams* out) {
   Lock hold(lock_);
   out->codec_type = 1;
   out->camera_type = has_capture_ ? chosen_capture_.video_type : 0;
-  out->below_hd = source_type_ == 2 ? 0 : (below_hd_ ? 1 : 0);
+  out->below_hd = source_type_ == kSourceDescribed ? 0 : (below_hd_ ? 1 : 0);
   if (generator()->GetLevel(Level(), &out->level) != VSE_S_OK) return VSE_E_FAIL;
-  out->level.periodic_intra = source_type_ == 2 ? 1 : (periodic_intra_ ? 1 : 0);
-  out->level.long_term_reference = source_type_ == 0 ? 1 : 0;
-  out->level.multi_slice = source_type_ == 1 && out->level.layer_count == 4 ? 1 : 0;
+  out->level.periodic_intra = source_type_ == kSourceDescribed ? 1 : (periodic_intra_ ? 1 : 0);
+  out->level.long_term_reference = source_type_ == kSourceCameraAlternative ? 1 : 0;
+  out->level.multi_slice = source_type_ == kSourceCameraLandscape && out->level.layer_count == 4 ? 1 : 0;
   return VSE_S_OK;
 }
 
@@ -685,9 +687,9 @@ VseResult CVzEncodeController::SetSourceInfo(const SourceInfo* info) {
   Lock hold(lock_);
   VZ_LOG("SourceType = %d nWidth=%d nHeight=%d fps=%d source_type=%d", info->type, info->width, info->height,
          info->frame_rate, source_type_);
-  if (info->type == 2) {
+  if (info->type == kSourceDescribed) {
     Init(info);
-  } else if (info->type == 1 || info->type == 3) {
+  } else if (info->type == kSourceCameraLandscape || info->type == kSourceCameraPortrait) {
     source_type_ = info->type;
     Init(nullptr);
   }
@@ -722,7 +724,7 @@ VseResult CVzEncodeController::SetSizeLimit(int32_t width, int32_t height) {
   size_limit_set_ = true;
   size_limit_w_ = width;
   size_limit_h_ = height;
-  if (source_type_ == 3) {
+  if (source_type_ == kSourceCameraPortrait) {
     size_limit_ = width >= 384 && height >= 600 ? 2 : (width >= 192 && height >= 192 ? 1 : 0);
   } else {
     size_limit_ = width >= 1280 && height >= 720  ? 3

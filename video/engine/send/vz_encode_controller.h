@@ -45,8 +45,26 @@ struct UplinkStat {
   int32_t status = 0;
 };
 
+// The encode controller's source type: what shape of picture the levels are
+// for. Each has its own levels; a SourceInfo's type names one.
+enum EncodeSourceType : int32_t {
+  kSourceCameraAlternative = 0,  // the camera mode switch's alternative mode
+  kSourceCameraLandscape = 1,
+  kSourceDescribed = 2,  // configured from a source description (its size and frame rate)
+  kSourceCameraPortrait = 3,
+};
+
+// The size class of a capture format, of what subscribers ask for and of
+// the machine's capability, by the picture's size.
+enum VideoSizeClass : int {
+  kSizeClassSmallest = 0,  // below 320x180
+  kSizeClass180p = 1,      // from 320x180
+  kSizeClass360p = 2,      // from 640x360
+  kSizeClass720p = 3,      // from 1280x720
+};
+
 struct SourceInfo {
-  int32_t type = 1;
+  int32_t type = kSourceCameraLandscape;
   int32_t width = 0;
   int32_t height = 0;
   int32_t frame_rate = 0;
@@ -192,7 +210,7 @@ class CVzEncodeController final : public TEngineObject<IVideoEncodeController> {
 
   std::recursive_mutex lock_;
   std::unique_ptr<CVseBaseEncodeParamGenerator> generators_[4];
-  int source_type_ = 1;
+  int source_type_ = kSourceCameraLandscape;
   int levels_[4][4] = {};
   int64_t uplink_ = kStartBandwidth;
   int64_t downlink_ = kStartBandwidth;
@@ -200,8 +218,8 @@ class CVzEncodeController final : public TEngineObject<IVideoEncodeController> {
   float downlink_overhead_ = 0;
   int64_t probe_bandwidth_ = kStartBandwidth;
   int32_t source_bitrate_ = kStartBandwidth;
-  int capture_class_ = 2;
-  int subscription_ = 2;
+  int capture_class_ = kSizeClass360p;
+  int subscription_ = kSizeClass360p;
   int device_class_ = 2;
   int capability_class_ = 2;
   int performance_class_ = 2;

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 
+#include "contracts/h264_nal_types.h"
 #include "common/trace_client.h"
 #include "platform/big_endian.h"
 #include "video/engine/core/engine_clock.h"
@@ -355,7 +356,7 @@ void CVzVideoSourceChannel::OnSend(uint32_t /*tick_ms*/, const uint8_t* data, in
     kind = IVideoPacketTransport::kFecPacket110;
   } else if (pt == 111) {
     kind = IVideoPacketTransport::kFecPacket111;
-  } else if (payload >= 0 && (packet[payload] & 0x1F) == 7) {
+  } else if (payload >= 0 && NalTypeOf(packet[payload]) == kNalSequenceParameterSet) {
     kind = IVideoPacketTransport::kParameterSetPacket;
   }
   if (transport_ != nullptr) transport_->SendRtpPacket(kind, packet, length);
@@ -643,7 +644,7 @@ VseResult CVzVideoSourceChannel::SetSourceInfo(const SourceInfo* info) {
   Lock hold(lock_);
   VZ_LOG("pSourceInfo type=%d", info->type);
   if (encode_controller_ != nullptr) encode_controller_->SetSourceInfo(info);
-  if (info->type == 2) input_rate_ = static_cast<float>(info->frame_rate);
+  if (info->type == kSourceDescribed) input_rate_ = static_cast<float>(info->frame_rate);
   return VSE_S_OK;
 }
 
