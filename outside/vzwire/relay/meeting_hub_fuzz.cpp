@@ -1,6 +1,7 @@
 // Fuzz target: one meeting hub with the servers' roles and four members
 // that come and go. The input is cut into steps, each one byte (member
-// slot in the low two bits, step in the high four), two bytes of length
+// slot in the low two bits, step in the high four; a reconnection or a ping
+// by the third bit in step 15), two bytes of length
 // and the payload: joins of the sharing or the video session (or the
 // payload as a join request), leaves, commands, RTP, RTCP, text and binary
 // data, sharing messages of a chosen type, subscriptions, a member's queue
@@ -227,7 +228,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         note_session(slot);
         continue;
       case 2: connect(slot); frame.kind = FrameKind::kJoin; break;
-      case 14: {
+      case 15: {
+        if ((head & 4) == 0) {
+          frame.kind = FrameKind::kPing;
+          break;
+        }
         // A new connection of the slot joining video as the roster id the
         // payload picks, continuing the stream that roster id has now (a
         // join naming that SSRC), as a reconnecting transport's does.
