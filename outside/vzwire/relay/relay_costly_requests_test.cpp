@@ -21,19 +21,8 @@ using vzrelay::Frame;
 using vzrelay::FrameKind;
 using namespace vzrelay_test;  // the raw member, the relay process and the messages they send
 
-// Figures are asked of the plain build only: the sanitizers slow the relay
+// Figures are asked of the plain build only (kUnsanitized): the sanitizers slow the relay
 // several times and take hundreds of MiB of their own.
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-constexpr bool kUnsanitized = false;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-constexpr bool kUnsanitized = false;
-#else
-constexpr bool kUnsanitized = true;
-#endif
-#else
-constexpr bool kUnsanitized = true;
-#endif
 
 // A member that writes one sharing message over and over, as fast as its
 // socket takes it, and reads whatever it is sent, from threads of its own.

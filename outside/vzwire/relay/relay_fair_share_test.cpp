@@ -25,21 +25,9 @@ using vzrelay::Frame;
 using vzrelay::FrameKind;
 using namespace vzrelay_test;  // the raw member, the relay process and the messages they send
 
-
-// The relay's memory and speed are checked only where they mean something:
+// The relay's memory and speed are checked only where they mean something (kUnsanitized):
 // the sanitizers' shadow memory (and the quarantine of freed blocks) take
 // hundreds of MiB, and their checks slow the relay several times.
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-constexpr bool kUnsanitized = false;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-constexpr bool kUnsanitized = false;
-#else
-constexpr bool kUnsanitized = true;
-#endif
-#else
-constexpr bool kUnsanitized = true;
-#endif
 
 // Bytes that wait in a socket's receive buffer, not read.
 int Unread(RawClient& client) {

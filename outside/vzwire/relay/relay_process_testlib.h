@@ -18,6 +18,21 @@
 
 namespace vzrelay_test {
 
+// False in the sanitized builds, whose shadow memory takes hundreds of MiB
+// and whose checks slow the relay several times: figures of memory and speed
+// are asked of the plain build only.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool kUnsanitized = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+constexpr bool kUnsanitized = false;
+#else
+constexpr bool kUnsanitized = true;
+#endif
+#else
+constexpr bool kUnsanitized = true;
+#endif
+
 class RelayProcess {
  public:
   // Starts vzrelay with `args`; port 0 takes a free one. Members played by
