@@ -104,12 +104,17 @@ size_t LogWatch::TakeLines(const std::string& content, size_t from) {
     newest_pending = true;
   }
   if (newest_pending) {
-    if (held_begin_ == newest_begin && held_ == newest) {
+    const uint64_t now = vz::MonotonicMs();
+    const bool same = held_begin_ == newest_begin && held_ == newest;
+    if (same && now - held_ms_ >= static_cast<uint64_t>(kPollMs)) {
       taken_to = newest_begin + newest.size() + 1;
       Queue(std::move(newest), newest_begin);
       held_.clear();
     } else {
-      // Read again from where it starts.
+      // Read again from where it starts, a poll later at the soonest: a
+      // writer preempted half-way through its write shows the same half
+      // line to a read that comes at once.
+      if (!same) held_ms_ = now;
       held_begin_ = newest_begin;
       held_ = std::move(newest);
       taken_to = newest_begin;

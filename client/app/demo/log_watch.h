@@ -10,7 +10,7 @@
 // watch began), takes what is still unread before a wrap, then the new lines
 // from the start up to where the older ones begin or a line without a time
 // stamp (the rest of a line written over) stands. The newest line is taken
-// once a newer one follows it or the next read finds it the same, so a line
+// once a newer one follows it or a read a poll later finds it the same, so a line
 // caught while it is being written over an older one is taken only whole
 // (a poll later than the lines before it).
 #include <cstdint>
@@ -49,4 +49,5 @@ class LogWatch {
   std::string partial_;     // a line still being written, at the read end
   std::string held_;        // after a wrap, the newest line as last read
   size_t held_begin_ = 0;   // and where it starts
+  uint64_t held_ms_ = 0;    // and when it was first read so
 };
