@@ -130,9 +130,9 @@ void MeetingHub::OnFrame(MemberId id, Frame frame) {
           break;
         }
         case FrameKind::kLeave:
-          VZ_LOG("member %llu (%s) leaves %s session %s", static_cast<unsigned long long>(member->id),
+          VZ_LOG("member %llu (%s) leaves %s session %s of meeting [%s]", static_cast<unsigned long long>(member->id),
                  vz::LogText(member->join.roster_id).c_str(), TypeName(member->session->type),
-                 vz::LogText(member->session->id).c_str());
+                 vz::LogText(member->session->id).c_str(), vz::LogText(member->session->meeting).c_str());
           Leave(*member);
           if (member->link != nullptr) member->link->Close("left");
           member->link = nullptr;
@@ -330,9 +330,10 @@ void MeetingHub::HandleJoin(Member& member, const Frame& frame) {
   member.ssrc = ssrc;
   member.session = session;
   session->members.push_back(&member);
-  VZ_LOG("member %llu (%s) joined %s session %s with ssrc %u, %zu members",
+  VZ_LOG("member %llu (%s) joined %s session %s of meeting [%s] with ssrc %u, %zu members",
          static_cast<unsigned long long>(member.id), vz::LogText(member.join.roster_id).c_str(),
-         TypeName(session->type), vz::LogText(session->id).c_str(), ssrc, session->members.size());
+         TypeName(session->type), vz::LogText(session->id).c_str(), vz::LogText(session->meeting).c_str(), ssrc,
+         session->members.size());
   std::vector<uint8_t> confirm;
   PutU32(&confirm, ssrc);
   PutU32(&confirm, static_cast<uint32_t>(session->members.size()));
@@ -469,7 +470,8 @@ void MeetingHub::EndAllSessions(uint32_t reason, uint32_t arg) {
 }
 
 void MeetingHub::EndSessionInside(Session& session, uint32_t reason, uint32_t arg) {
-  VZ_LOG("%s session %s ended (reason %u, %u)", TypeName(session.type), vz::LogText(session.id).c_str(), reason, arg);
+  VZ_LOG("%s session %s of meeting [%s] ended (reason %u, %u)", TypeName(session.type),
+         vz::LogText(session.id).c_str(), vz::LogText(session.meeting).c_str(), reason, arg);
   std::vector<uint8_t> payload;
   PutU32(&payload, reason);
   PutU32(&payload, arg);

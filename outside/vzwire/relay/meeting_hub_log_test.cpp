@@ -84,7 +84,8 @@ TEST(MeetingHubLogTest, IdsFromAJoinAreWrittenWholeAndTwoIdsNeverLogAlike) {
   EXPECT_TRUE(log.Has("(alice\\x00) joined video session B\\x00 "));
   // The lines about what a member does later name it whole too.
   hub.OnFrame(b_nul_id, {FrameKind::kLeave, {}});
-  EXPECT_TRUE(log.Has("(alice\\x00) leaves video session B\\x00"));
+  // Sessions are the meeting's own: a line that names one names its meeting.
+  EXPECT_TRUE(log.Has("(alice\\x00) leaves video session B\\x00 of meeting [B\\x00]"));
   // A line end or a backslash in an id stays in its line, read back exactly.
   hub.OnFrame(hub.Connect(&unknown), Join("s\r\n2026-01-01 00:00:00.000 [1:1] x\\y", "m", "r", "t", 9));
   EXPECT_TRUE(log.Has("no session of type 9 and id \"s\\x0D\\x0A2026-01-01 00:00:00.000 [1:1] x\\\\y\""));

@@ -159,16 +159,19 @@ class SharingServerRole : public SessionRole {
   void OnBehind(Session& session, Member& member) override {
     if (&member == presenter_ || replays_.count(&member) != 0 || lagging_.count(&member) != 0) return;
     lagging_[&member] = Lag{next_cache_seq_, 0};
-    VZ_LOG("%s is behind in session %s: the presenter's records wait until it caught up",
-           vz::LogText(member.join.roster_id).c_str(), vz::LogText(session.id).c_str());
+    VZ_LOG("%s is behind in session %s of meeting [%s]: the presenter's records wait until it caught up",
+           vz::LogText(member.join.roster_id).c_str(), vz::LogText(session.id).c_str(),
+           vz::LogText(session.meeting).c_str());
   }
 
   void OnCaughtUp(Session& session, Member& member) override {
     const auto lag = lagging_.find(&member);
     if (lag == lagging_.end()) return;
     const uint64_t since = lag->second.since_seq;
-    VZ_LOG("%s caught up in session %s after %zu bytes of records passed it by: it gets the latest screen",
-           vz::LogText(member.join.roster_id).c_str(), vz::LogText(session.id).c_str(), lag->second.skipped);
+    VZ_LOG("%s caught up in session %s of meeting [%s] after %zu bytes of records passed it by: it gets the "
+           "latest screen",
+           vz::LogText(member.join.roster_id).c_str(), vz::LogText(session.id).c_str(),
+           vz::LogText(session.meeting).c_str(), lag->second.skipped);
     lagging_.erase(lag);
     StartReplay(session, member, since);
   }
@@ -224,9 +227,10 @@ class SharingServerRole : public SessionRole {
         if (!IsPresenter(member)) {
           if (refused_records_++ % 1000 == 0) {
             VZ_LOG_ERROR(
-                "member %s is not the presenter of session %s and sent a presenter's message of type "
+                "member %s is not the presenter of session %s of meeting [%s] and sent a presenter's message of type "
                 "%llu; dropped (%llu so far)",
                 vz::LogText(member.join.roster_id).c_str(), vz::LogText(session.id).c_str(),
+                vz::LogText(session.meeting).c_str(),
                 static_cast<unsigned long long>(type), static_cast<unsigned long long>(refused_records_));
           }
           return false;
@@ -463,21 +467,25 @@ class SharingServerRole : public SessionRole {
     if (!member.join.presenter) {
       // Presenting is the role the member joined with (its credential's,
       // when the relay has a meeting secret), never taken by asking.
-      VZ_LOG_ERROR("%s asked to present in session %s but did not join as its presenter; refused",
-                   vz::LogText(member.join.roster_id).c_str(), vz::LogText(session.id).c_str());
+      VZ_LOG_ERROR("%s asked to present in session %s of meeting [%s] but did not join as its presenter; refused",
+                   vz::LogText(member.join.roster_id).c_str(), vz::LogText(session.id).c_str(),
+                   vz::LogText(session.meeting).c_str());
       Answer(member, session, kStart, kCodeError);
       return false;
     }
     if (presenter_ != nullptr && presenter_ != &member) {
-      VZ_LOG_ERROR("%s asked to present in session %s, where %s presents", vz::LogText(member.join.roster_id).c_str(),
-                   vz::LogText(session.id).c_str(), vz::LogText(presenter_->join.roster_id).c_str());
+      VZ_LOG_ERROR("%s asked to present in session %s of meeting [%s], where %s presents",
+                   vz::LogText(member.join.roster_id).c_str(),
+                   vz::LogText(session.id).c_str(), vz::LogText(session.meeting).c_str(),
+                   vz::LogText(presenter_->join.roster_id).c_str());
       Answer(member, session, kStart, kCodeAlreadyStarted);
       return false;
     }
     if (presenter_roster_ != member.join.roster_id) ForgetShared();  // a new presenter's screen
     presenter_ = &member;
     presenter_roster_ = member.join.roster_id;
-    VZ_LOG("%s presents in session %s", vz::LogText(member.join.roster_id).c_str(), vz::LogText(session.id).c_str());
+    VZ_LOG("%s presents in session %s of meeting [%s]", vz::LogText(member.join.roster_id).c_str(),
+           vz::LogText(session.id).c_str(), vz::LogText(session.meeting).c_str());
     Answer(member, session, kStart, kCodeSuccess);
     return false;
   }
@@ -561,8 +569,8 @@ class SharingServerRole : public SessionRole {
 
   bool Stop(Session& session, Member& member) {
     if (!IsPresenter(member)) return false;
-    VZ_LOG("%s stopped presenting in session %s", vz::LogText(member.join.roster_id).c_str(),
-           vz::LogText(session.id).c_str());
+    VZ_LOG("%s stopped presenting in session %s of meeting [%s]", vz::LogText(member.join.roster_id).c_str(),
+           vz::LogText(session.id).c_str(), vz::LogText(session.meeting).c_str());
     presenter_ = nullptr;
     presenter_roster_.clear();
     ForgetShared();
