@@ -67,17 +67,9 @@ void LogWatch::Queue(std::string line, size_t begin) {
   unread_.push_back(std::move(line));
 }
 
-size_t LogWatch::TakeLines(const std::string& content, size_t from) {
+size_t LogWatch::TakeLines(const std::string& content, size_t from, const std::string* stable) {
   size_t begin = from;
   size_t taken_to = from;  // where the last queued line ends
-  // After a wrap the newest line is queued once a line after it is, or the
-  // next read finds it the same: the writer may be half-way through it (the
-  // kernel copies a write that crosses a page in pieces, and a writer can be
-  // preempted in between), and its start then runs on into the rest of the
-  // line it writes over.
-  std::string newest;
-  size_t newest_begin = 0;
-  bool newest_pending = false;
   for (size_t end = content.find('\n', begin); end != std::string::npos; end = content.find('\n', begin)) {
     std::string line = content.substr(begin, end - begin);
     const size_t line_begin = begin;
@@ -90,41 +82,32 @@ size_t LogWatch::TakeLines(const std::string& content, size_t from) {
       continue;
     }
     // An older stamp is past the newest line, and so is a line without one:
-    // the rest of a line written over, where the writer goes on. (A line
-    // without a stamp before newer ones is a read that caught the writer
-    // between two of its pieces: the next read starts there again.)
+    // the rest of a line written over, where the writer goes on.
     if (stamp.empty() || stamp < last_stamp_) break;
-    if (newest_pending) {
-      Queue(std::move(newest), newest_begin);
-      taken_to = line_begin;
+    // A line being written over an older one is taken once a read a poll
+    // earlier holds the same bytes there: a read can catch the writer
+    // half-way through a line (the kernel copies a write a page at a time,
+    // a writer can be preempted in between, and the file is read in pieces),
+    // and the line then runs on into the rest of the one it writes over.
+    const size_t length = begin - line_begin;
+    if (stable == nullptr || stable->size() < begin ||
+        stable->compare(line_begin, length, content, line_begin, length) != 0) {
+      break;
     }
     last_stamp_ = stamp;
-    newest = std::move(line);
-    newest_begin = line_begin;
-    newest_pending = true;
-  }
-  if (newest_pending) {
-    const uint64_t now = vz::MonotonicMs();
-    const bool same = held_begin_ == newest_begin && held_ == newest;
-    if (same && now - held_ms_ >= static_cast<uint64_t>(kPollMs)) {
-      taken_to = newest_begin + newest.size() + 1;
-      Queue(std::move(newest), newest_begin);
-      held_.clear();
-    } else {
-      // Read again from where it starts, a poll later at the soonest: a
-      // writer preempted half-way through its write shows the same half
-      // line to a read that comes at once.
-      if (!same) held_ms_ = now;
-      held_begin_ = newest_begin;
-      held_ = std::move(newest);
-      taken_to = newest_begin;
-    }
+    Queue(std::move(line), line_begin);
+    taken_to = begin;
   }
   return taken_to;
 }
 
 void LogWatch::Refill() {
   const std::string content = ReadWhole(path_);
+  const uint64_t now = vz::MonotonicMs();
+  // What a wrapped file's lines are checked against: the read of at least a
+  // poll ago (none yet when the last was more recent).
+  const bool spaced = now - stable_ms_ >= static_cast<uint64_t>(kPollMs);
+  const std::string* stable = spaced ? &stable_ : nullptr;
   if (content.size() < from_) {
     // A new file in its place: read it whole.
     from_ = 0;
@@ -133,7 +116,7 @@ void LogWatch::Refill() {
     first_line_.clear();
   }
   const uint64_t read_from = from_;
-  from_ = TakeLines(content, static_cast<size_t>(from_));
+  from_ = TakeLines(content, static_cast<size_t>(from_), stable);
   // The writer went back to the start when the file begins with a line not
   // accounted for that is no older than the newest taken. (The first line
   // alone is not enough: one caught half-written changes again when whole.)
@@ -141,14 +124,18 @@ void LogWatch::Refill() {
   const std::string first_stamp = StampOf(first);
   if (read_from > 0 && !first.empty() && first != first_line_ &&
       (first_stamp.empty() || first_stamp >= last_stamp_)) {
-    // The newest line before the start was whole: the writer went on past it.
-    if (!held_.empty() && held_begin_ == from_) Queue(std::move(held_), held_begin_);
-    held_.clear();
+    // The lines before the start that were not yet taken are whole: the
+    // writer went on past them (the start was read first).
+    from_ = TakeLines(content, static_cast<size_t>(from_), &content);
     wrapped_ = true;
-    from_ = TakeLines(content, 0);
+    from_ = TakeLines(content, 0, stable);
   }
   partial_.clear();
   if (!wrapped_ && from_ < content.size()) partial_ = content.substr(static_cast<size_t>(from_));
+  if (spaced) {
+    stable_ = content;
+    stable_ms_ = now;
+  }
 }
 
 bool LogWatch::Found(const std::string& text) {

@@ -9,10 +9,9 @@
 // watch starts where the writer is (also in a file that wrapped before the
 // watch began), takes what is still unread before a wrap, then the new lines
 // from the start up to where the older ones begin or a line without a time
-// stamp (the rest of a line written over) stands. The newest line is taken
-// once a newer one follows it or a read a poll later finds it the same, so a line
-// caught while it is being written over an older one is taken only whole
-// (a poll later than the lines before it).
+// stamp (the rest of a line written over) stands. After a wrap a line is
+// taken once two reads a poll apart hold it alike, so a line caught while
+// it is being written over an older one is taken only whole.
 #include <cstdint>
 #include <deque>
 #include <string>
@@ -35,9 +34,10 @@ class LogWatch {
   // Reads the file and queues the whole lines written since the last read.
   void Refill();
   // Queues the whole lines of `content` from `from` on; after a wrap stops
-  // at the first line older than the last queued or without a time stamp.
-  // Returns where the next read goes on.
-  size_t TakeLines(const std::string& content, size_t from);
+  // at the first line older than the last queued, without a time stamp, or
+  // that `stable` (a read of at least a poll before; none when null) does
+  // not hold alike. Returns where the next read goes on.
+  size_t TakeLines(const std::string& content, size_t from, const std::string* stable);
   void Queue(std::string line, size_t begin);
 
   std::string path_;
@@ -47,7 +47,6 @@ class LogWatch {
   std::string first_line_;  // the file's first line as last accounted for
   std::deque<std::string> unread_;
   std::string partial_;     // a line still being written, at the read end
-  std::string held_;        // after a wrap, the newest line as last read
-  size_t held_begin_ = 0;   // and where it starts
-  uint64_t held_ms_ = 0;    // and when it was first read so
+  std::string stable_;      // the file as read at least a poll before
+  uint64_t stable_ms_ = 0;  // when
 };
