@@ -492,11 +492,5 @@ TEST_F(X11WindowTest, ShownAgainItIsLeftWhereAnotherProgramMovesIt) {
   });
 }
 
-TEST_F(X11WindowManagerTest, ShownAgainItIsLeftWhereAnotherProgramMovesIt) {
-  ShownAgainItIsLeftWhereAnotherProgramMovesIt(*system_, display(), [&](const std::function<bool()>& done) {
-    return RunUntil(done, 30000);
-  });
-}
-
 }  // namespace
 }  // namespace vz
