@@ -58,17 +58,7 @@ constexpr int kBurstStartsWithinMs = 120000;
 // and its write leaves a connection that has sent nothing yet, so flood
 // connections count toward the unjoined share, and an honest join written
 // late can be closed unanswered (it then connects again and gets in).
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-constexpr bool kSanitized = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-constexpr bool kSanitized = true;
-#else
-constexpr bool kSanitized = false;
-#endif
-#else
-constexpr bool kSanitized = false;
-#endif
+constexpr bool kSanitized = !vzrelay_test::kUnsanitized;
 
 // Polls `done` until it holds or `timeout_ms` passed; true when it held.
 template <typename Done>
