@@ -94,10 +94,11 @@ class CapEngineTest : public ::testing::Test {
     deliverer_->AddRef();
   }
   void TearDown() override {
-    if (engine_ != nullptr) {
-      engine_->Stop();
-      engine_->Release();
-    }
+    if (engine_ != nullptr) engine_->Stop();
+    // A loss the capture thread told before it stopped may still wait on the
+    // loop, holding the engine: it runs now, while the port it reads is here.
+    loop_.RunUntilIdle();
+    if (engine_ != nullptr) engine_->Release();
     for (IVideoCapDevice* device : devices_) device->Release();
     deliverer_->Release();
     allocator_->Release();
