@@ -1,11 +1,13 @@
 // The library's release while pictures flow: two controllers on the
-// transport's in-process server are released, round after round, with the
-// cameras' frames on their way to the send channels' data threads and the
-// other's pictures in the listen channels. When VideoDeleteInstance has
-// returned, nothing of the engine may run any more: its threads have ended,
-// the paced senders' tick has stopped, and no engine object, timer or
-// waiting task is left (a task left on a data thread would run after the
-// meeting client let go, and at exit after the thread loops were freed).
+// transport's in-process server are released, round after round, with a
+// picture held on a send channel's data thread before its encode (until
+// that channel is stopped), the cameras' frames on their way to the data
+// threads and the other's pictures in the listen channels. When
+// VideoDeleteInstance has returned, nothing of the engine may run any more:
+// its threads have ended, the paced senders' tick has stopped, and no engine
+// object, timer or waiting task is left (a task left on a data thread would
+// run after the meeting client let go, and at exit after the thread loops
+// were freed).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -17,6 +19,7 @@
 #include "video/engine/core/video_factories.h"
 #include "video/engine/core/vz_timer.h"
 #include "video/engine/send/multimedia_tick.h"
+#include "video/engine/send/picture_hold.h"
 #include "video/library/loopback_conference_testlib.h"
 
 namespace {
@@ -52,14 +55,20 @@ TEST(VideoLibraryReleaseTest, ReleasedWhileFramesAreInFlightLeavesNothingOfTheEn
     EXPECT_TRUE(TurnUntil(loop, [&] {
       return SeenBy(alice, "bob").pictures >= wanted && SeenBy(bob, "alice").pictures >= wanted;
     }, kSeconds));
+    // A picture in flight: it waits on its data thread until its channel is
+    // stopped, so a channel let go unstopped leaves that thread running.
+    picture_hold::HoldNext();
+    EXPECT_TRUE(TurnUntil(loop, [] { return picture_hold::Held(); }, kSeconds));
     const bool alice_first = round % 2 == 0;
     VideoDeleteInstance(alice_first ? alice : bob);
     VideoDeleteInstance(alice_first ? bob : alice);
     // Looked at once, at once: the release itself must have ended everything.
+    EXPECT_FALSE(picture_hold::Held()) << "a send channel was let go unstopped with a picture in flight";
     EXPECT_EQ(VZSE_::BaseThread::RunningCountForTesting(), 0);
     EXPECT_FALSE(VZSE_::MultimediaTickThreadRunning());
     EXPECT_EQ(CVzTimer::LiveCountForTesting(), timers_before);
     EXPECT_EQ(CEngineObject::LiveCountForTesting(), objects_before);
+    picture_hold::LetGo();  // a picture the release left waiting, or a hold never taken
     loop.RunUntilIdle();
   }
   SetVideoDeviceFactories(previous);

@@ -11,6 +11,7 @@
 #include "outside/vzwire/relay/hold_account.h"
 #include "outside/vzwire/relay/stream_answers.h"
 #include "outside/vzwire/relay/stream_senders.h"
+#include "outside/vzwire/relay/unjoined_share.h"
 #include "platform/clock.h"
 
 namespace vzrelay {
@@ -65,7 +66,7 @@ constexpr int kListenBacklog = 1024;
 // frames to write (media waiting for its due time first, when faults delay).
 // The queue holds large payloads by reference, so a payload relayed to many
 // members exists once.
-class RelayServer::Connection : public IMemberLink {
+class RelayServer::Connection : public IMemberLink, public UnjoinedShareConnection {
  public:
   Connection(vz::LocalSocket socket, size_t backlog_limit, const FaultOptions& faults, uint64_t seed,
              uint64_t now_ms)
@@ -242,7 +243,11 @@ class RelayServer::Connection : public IMemberLink {
   uint64_t Pings() const { return pings_; }
   void CountPing() { ++pings_; }
   bool Finished() const { return closing_ && !HasOutput(); }
-  bool Closing() const { return closing_; }
+  bool Closing() const override { return closing_; }
+  // The unjoined share's view.
+  bool Joined() const override { return joined; }
+  bool Gone() const override { return gone; }
+  size_t PartialBytes() const override { return reader_.Buffered(); }
 
   vz::LocalSocket& Socket() { return socket_; }
   FrameReader& Reader() { return reader_; }
@@ -437,53 +442,41 @@ void RelayServer::Accept() {
   // newcomer is read as it comes: a burst of connections costs the
   // burster, whose connections send nothing, not the members whose joins
   // wait. At most kAcceptBatch a turn, so that members are served between.
-  std::deque<Connection*> unjoined;  // oldest first
-  size_t open = 0;
-  for (const auto& connection : connections_) {
-    if (connection->gone) continue;
-    ++open;
-    // One that is closing (a refused join) goes once its answer is written.
-    if (!connection->joined && !connection->Closing()) unjoined.push_back(connection.get());
-  }
-  size_t unjoined_count = unjoined.size();
+  class ShareHost final : public UnjoinedShareHost {
+   public:
+    explicit ShareHost(RelayServer& server) : server_(server) {}
+    void ReadWaiting(UnjoinedShareConnection& connection) override {
+      server_.ServeReads(static_cast<Connection&>(connection));
+    }
+    void CloseUnjoined(UnjoinedShareConnection& connection, size_t unjoined) override {
+      Connection& oldest = static_cast<Connection&>(connection);
+      if (server_.evicted_unjoined_++ % 100 == 0) {
+        VZ_LOG_ERROR("%zu connections sent nothing yet: connection %d, the oldest of them, closes (%llu so far)",
+                     unjoined, oldest.Socket().Fd(), static_cast<unsigned long long>(server_.evicted_unjoined_));
+      }
+      server_.CloseConnection(oldest);
+    }
+
+   private:
+    RelayServer& server_;
+  };
+  ShareHost host(*this);
+  UnjoinedShare share(options_.max_unjoined, options_.max_total_connections);
+  for (const auto& connection : connections_) share.Count(*connection);
   for (size_t accepted = 0; accepted < kAcceptBatch; ++accepted) {
     vz::LocalSocket socket;
     const vz::IoResult result = listener_.Accept(&socket);
     if (result.status != vz::IoStatus::kOk) return;
     if (vz::MonotonicMs() < refuse_until_ms_) continue;  // inside a cut: closed at once
-    if (open >= options_.max_total_connections) {
+    if (share.Full()) {
       // Closed at once: the transport retries later.
       if (refused_connections_++ % 100 == 0) {
-        VZ_LOG_ERROR("%zu connections already: connection refused (%llu so far)", open,
+        VZ_LOG_ERROR("%zu connections already: connection refused (%llu so far)", share.Open(),
                      static_cast<unsigned long long>(refused_connections_));
       }
       continue;
     }
-    Connection& newcomer = AddConnection(std::move(socket));
-    ++open;
-    if (newcomer.joined || newcomer.gone || newcomer.Closing()) continue;
-    unjoined.push_back(&newcomer);
-    ++unjoined_count;
-    // Past the unjoined share, the oldest connection that still has sent
-    // nothing closes (the newcomer itself when every older one has).
-    const auto left_the_share = [](const Connection& c) { return c.joined || c.gone || c.Closing(); };
-    while (unjoined_count > options_.max_unjoined && !unjoined.empty()) {
-      Connection& oldest = *unjoined.front();
-      unjoined.pop_front();
-      // Its join may have come meanwhile.
-      if (!left_the_share(oldest) && &oldest != &newcomer) ServeReads(oldest);
-      if (left_the_share(oldest)) {
-        --unjoined_count;
-        continue;
-      }
-      if (oldest.Reader().Buffered() != 0) continue;  // its join is arriving: it stays
-      if (evicted_unjoined_++ % 100 == 0) {
-        VZ_LOG_ERROR("%zu connections sent nothing yet: connection %d, the oldest of them, closes (%llu so far)",
-                     unjoined_count, oldest.Socket().Fd(), static_cast<unsigned long long>(evicted_unjoined_));
-      }
-      CloseConnection(oldest);
-      --unjoined_count;
-    }
+    share.Admit(AddConnection(std::move(socket)), host);
   }
 }
 

@@ -12,6 +12,7 @@
 #include "video/engine/rtp/rtp_extension_elements.h"
 #include "video/engine/rtp/rtp_header_extension.h"
 #include "video/engine/rtp/rtp_packet.h"
+#include "video/engine/send/picture_hold.h"
 
 namespace {
 
@@ -116,6 +117,7 @@ void CVzVideoSourceChannel::Uninitialize() {
     dropped = waiting_;
     waiting_ = nullptr;
   }
+  picture_hold::ChannelStopping(this);
   if (dropped != nullptr) dropped->Release();
   // The timer first, on the calling thread (the loop's own, when the owner
   // stops the channel), outside the channel's lock: cancelling from another
@@ -184,6 +186,7 @@ void CVzVideoSourceChannel::RunWaitingSample() {
     waiting_ = nullptr;
   }
   if (sample == nullptr) return;  // taken by an earlier task
+  picture_hold::WaitIfHeld(this);  // tests of a stop with a picture in flight
   InputSample(sample);
   sample->Release();
 }
