@@ -241,7 +241,7 @@ class VideoServerRole : public SessionRole {
 
   bool OnRtcp(Session& session, Member& member, const uint8_t* record, size_t size) override {
     // The hub relays only whole compounds (rtcp_record.h), so each feedback
-    // packet holds the stream it is about at bytes 8 to 11.
+    // packet names the stream it is about at kFeedbackMediaSsrcOffset.
     RtcpCompound compound(record, size);
     if (!compound.whole()) return false;
     RtcpPacket packet;
@@ -250,7 +250,7 @@ class VideoServerRole : public SessionRole {
     while (compound.Next(&packet)) {
       if (packet.Type() == vz::rtcp::kTransportFeedback || packet.Type() == vz::rtcp::kPayloadFeedback) {
         feedback = true;
-        Member* target = WithSsrc(session, RtcpWord(packet, 8));
+        Member* target = WithSsrc(session, RtcpWord(packet, vz::rtcp::kFeedbackMediaSsrcOffset));
         if (target != nullptr && target != &member &&
             std::find(targets.begin(), targets.end(), target) == targets.end()) {
           targets.push_back(target);
