@@ -27,6 +27,8 @@
 namespace vz::rtcp {
 
 constexpr uint8_t kVersion = 2;
+constexpr int kVersionShift = 6;  // the version's place in the first byte
+constexpr uint8_t kCountMask = 0x1F;
 constexpr int kHeaderBytes = 4;
 // Where an RR's report blocks start: the header and the sender's SSRC.
 constexpr int kReceiverReportHeadBytes = 8;
@@ -42,12 +44,21 @@ constexpr int kFeedbackMediaSsrcOffset = 8;
 constexpr int kSdesChunkHeadBytes = 6;  // SSRC, item type, item length
 constexpr int kByeSsrcBytes = 4;
 
-inline uint8_t HeaderVersion(const uint8_t* packet) { return packet[0] >> 6; }
-inline uint8_t HeaderCount(const uint8_t* packet) { return packet[0] & 0x1F; }
+inline uint8_t HeaderVersion(const uint8_t* packet) { return packet[0] >> kVersionShift; }
+inline uint8_t HeaderCount(const uint8_t* packet) { return packet[0] & kCountMask; }
 inline uint8_t HeaderType(const uint8_t* packet) { return packet[1]; }
 // The packet's size by its length field: words times 4, header included.
 inline size_t HeaderLengthBytes(const uint8_t* packet) { return size_t{Load16(packet + 2)} * 4; }
 inline bool IsKnownType(uint8_t type) { return type >= kSenderReport && type <= kPayloadFeedback; }
+
+// Writes the header word of a packet of `bytes`: version 2, the low 5 bits
+// of `count`, `type`, and the length in words, header included (rounded up:
+// the builders pad what they write to whole words).
+inline void WriteHeader(uint8_t* out, int count, uint8_t type, size_t bytes) {
+  out[0] = static_cast<uint8_t>((kVersion << kVersionShift) | (count & kCountMask));
+  out[1] = type;
+  Store16(out + 2, static_cast<uint16_t>((bytes + 3) / 4));
+}
 
 // Why a walk ended before the compound's end.
 enum class CompoundFault : uint8_t {

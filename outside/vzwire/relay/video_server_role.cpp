@@ -388,16 +388,16 @@ class VideoServerRole : public SessionRole {
       return;
     }
     // A picture-loss indication, as the sender's engine reads one: a record
-    // of one 12-byte payload-feedback packet of format 1, its length in
-    // words with the header, from the requester about the sender.
+    // of one payload-feedback packet without FCI, from the requester about
+    // the sender.
+    uint8_t pli[vz::rtcp::kFeedbackHeadBytes];
+    vz::rtcp::WriteHeader(pli, vz::rtcp::kPliFormat, vz::rtcp::kPayloadFeedback, sizeof(pli));
+    vz::Store32(pli + kSenderSsrcOffset, requester.ssrc);
+    vz::Store32(pli + vz::rtcp::kFeedbackMediaSsrcOffset, sender->ssrc);
     std::vector<uint8_t> record;
     PutU16(&record, kRtcpRecordKind);
-    PutU16(&record, 12);
-    record.push_back(0x81);  // version 2, format 1
-    record.push_back(vz::rtcp::kPayloadFeedback);
-    PutU16(&record, 3);
-    PutU32(&record, requester.ssrc);
-    PutU32(&record, sender->ssrc);
+    PutU16(&record, sizeof(pli));
+    record.insert(record.end(), pli, pli + sizeof(pli));
     hub_.SendMedia(*sender, FrameKind::kRtcp, record.data(), record.size());
   }
 

@@ -9,20 +9,12 @@ namespace vz::rtcp {
 
 using vz::Load24;
 using vz::Load32;
-using vz::Store16;
 using vz::Store24;
 using vz::Store32;
 
 namespace {
 
 int RoundUp4(int n) { return (n + 3) & ~3; }
-
-// Header word: version 2, count or format, type, length in words (rounded up).
-void WriteHeader(uint8_t* out, int count, uint8_t type, int packet_bytes) {
-  out[0] = static_cast<uint8_t>(0x80 | (count & 0x1F));
-  out[1] = type;
-  Store16(out + 2, static_cast<uint16_t>((packet_bytes + 3) / 4));
-}
 
 bool Room(uint8_t* out, const int* size, int needed) {
   return out != nullptr && size != nullptr && *size > 0 && *size >= needed;

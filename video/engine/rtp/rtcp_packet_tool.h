@@ -27,7 +27,6 @@ namespace vz::rtcp {
 constexpr int kMaxCount = 31;
 constexpr int kSdesChunkRoom = 264;  // SSRC, type, length, 255 text bytes, padding
 constexpr uint8_t kSdesCname = 1;
-constexpr int kPliFormat = 1;
 constexpr int kApplicationFeedbackFormat = 15;
 
 struct ReportBlock {
