@@ -15,4 +15,8 @@ enum PacketType : uint8_t {
   kPayloadFeedback = 206,
 };
 
+// The payload feedback format of a picture-loss indication (the key-frame
+// request the engine answers and the relay writes on a member's behalf).
+constexpr int kPliFormat = 1;
+
 }  // namespace vz::rtcp

@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "common/trace_client_test_hooks.h"
+#include "contracts/proto/dsdef_fields.h"
 #include "outside/vzwire/relay/meeting_hub.h"
 #include "outside/vzwire/relay/member_credential.h"
 #include "outside/vzwire/relay/relay_roles.h"
@@ -38,8 +39,14 @@ using vzrelay::FrameKind;
 constexpr size_t kBacklogLimit = 2u << 20;
 
 // Field numbers of the sharing messages built here.
-constexpr int kFieldType = 20, kFieldDsId = 40, kFieldCaches = 50, kFieldBlocks = 80;
-constexpr uint64_t kGetCaches = 100;
+using vz::dsdef::DsBlock;
+using vz::dsdef::DsCache;
+using vz::dsdef::DsCacheData;
+using vz::dsdef::kCreateBlocks;
+using vz::dsdef::kCreateCaches;
+using vz::dsdef::kGetCaches;
+constexpr int kFieldType = vz::dsdef::DsData::kTypeFieldNumber, kFieldDsId = vz::dsdef::DsData::kDsIdFieldNumber,
+              kFieldCaches = vz::dsdef::DsData::kCachesFieldNumber, kFieldBlocks = vz::dsdef::DsData::kBlocksFieldNumber;
 
 // Stops the run: what a member was given breaks the server's promises.
 // Only the sharing server's answers are known to name each cache once (a
@@ -63,7 +70,8 @@ void CheckAnswer(const uint8_t* payload, size_t size, bool sharing) {
     google::protobuf::UnknownFieldSet cache;
     if (!cache.ParseFromString(field.length_delimited())) continue;
     for (int j = 0; j < cache.field_count(); ++j) {
-      if (cache.field(j).number() == 10 && cache.field(j).type() == google::protobuf::UnknownField::TYPE_VARINT) {
+      if (cache.field(j).number() == DsCache::kIndexFieldNumber &&
+          cache.field(j).type() == google::protobuf::UnknownField::TYPE_VARINT) {
         named.insert(cache.field(j).varint());
       }
     }
@@ -148,7 +156,7 @@ constexpr size_t kMostRepeatedBytes = 256u << 10;
 std::vector<uint8_t> RepeatedParts(const std::vector<uint8_t>& spec) {
   std::vector<uint8_t> message;
   if (spec.size() < 2) return message;
-  static constexpr uint64_t kTypes[] = {kGetCaches, 60, 50};  // request, blocks, caches
+  static constexpr uint64_t kTypes[] = {kGetCaches, kCreateBlocks, kCreateCaches};
   const uint64_t type = kTypes[spec[0] % 3];
   PutField(&message, kFieldType, type);
   PutDelimited(&message, kFieldDsId, {'d', 's', '-', '1'});
@@ -156,24 +164,25 @@ std::vector<uint8_t> RepeatedParts(const std::vector<uint8_t>& spec) {
   for (size_t at = 2; at + 3 <= spec.size(); at += 3) {
     std::vector<uint8_t> part;
     const uint64_t index = spec[at] % 16, pdu_id = spec[at + 1] % 4;
-    if (type == 50) {
-      PutField(&part, 10, index);
-      PutField(&part, 20, pdu_id);
+    if (type == kCreateCaches) {
+      PutField(&part, DsCache::kIndexFieldNumber, index);
+      PutField(&part, DsCache::kPduIdFieldNumber, pdu_id);
       std::vector<uint8_t> slot;
-      PutField(&slot, 10, 10);
-      PutDelimited(&slot, 30, std::vector<uint8_t>(static_cast<size_t>(spec[at + 2]) << 8, 0x5A));
-      PutDelimited(&part, 30, slot);
+      PutField(&slot, DsCacheData::kTypeFieldNumber, vz::dsdef::kCacheJpeg);
+      PutDelimited(&slot, DsCacheData::kDataFieldNumber,
+                   std::vector<uint8_t>(static_cast<size_t>(spec[at + 2]) << 8, 0x5A));
+      PutDelimited(&part, DsCache::kCacheDataFieldNumber, slot);
     } else {
-      PutField(&part, 10, spec[at + 2]);  // the block's own index
-      PutField(&part, 40, spec[at + 2]);  // its position
-      PutField(&part, 50, index);
-      PutField(&part, 60, pdu_id);
+      PutField(&part, DsBlock::kIndexFieldNumber, spec[at + 2]);
+      PutField(&part, DsBlock::kPositionFieldNumber, spec[at + 2]);
+      PutField(&part, DsBlock::kCacheIndexFieldNumber, index);
+      PutField(&part, DsBlock::kCachePduIdFieldNumber, pdu_id);
     }
     parts.push_back(std::move(part));
   }
   if (parts.empty()) return message;
   const size_t repeats = std::min<size_t>(1 + spec[1] * 16u, kMostRepeatedParts / parts.size());
-  const int field = type == 50 ? kFieldCaches : kFieldBlocks;
+  const int field = type == kCreateCaches ? kFieldCaches : kFieldBlocks;
   size_t added = 0;
   for (size_t r = 0; r < repeats; ++r) {
     for (const std::vector<uint8_t>& part : parts) {
@@ -269,8 +278,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         frame.kind = FrameKind::kDataBinary;
         frame.payload.clear();
         if (!payload.empty()) {
-          frame.payload = {0xA0, 0x01, static_cast<uint8_t>((payload[0] % 13) * 10)};  // field 20, varint
-          if (payload[0] % 13 == 0) frame.payload[2] = 5;  // the keep-alive's type
+          const uint64_t type = payload[0] % 13 == 0 ? uint64_t{vz::dsdef::kKeepAlive} : (payload[0] % 13) * 10u;
+          PutField(&frame.payload, kFieldType, type);
           frame.payload.insert(frame.payload.end(), payload.begin() + 1, payload.end());
         }
         break;

@@ -1,30 +1,33 @@
 #pragma once
 // An RTCP record as members send it: uint16 kind (kRtcpRecordKind of
 // common/transport_records.h), uint16 length, then a compound packet of
-// exactly that many bytes. Each packet of the compound starts with a byte of
-// version (2) and count, its type and a uint16 length that counts its 32-bit
-// words, header included: the one way every member's engine writes and
-// reads it.
+// exactly that many bytes, laid out as contracts/rtcp_compound.h says: the
+// one way every member's engine writes and reads it.
 //
-// RtcpCompound walks a record once, by the rules the members' engines walk it
-// by, and the server both checks and forwards by that walk: a record that is
-// not whole by these rules is malformed, and nothing of it may be relayed.
+// RtcpCompound walks a record once, by the walk the members' engines use
+// (contracts/rtcp_compound.h), and the server both checks and forwards by
+// that walk: a record that is not whole by these rules is malformed, and
+// nothing of it may be relayed.
 #include <cstddef>
 #include <cstdint>
 
+#include "contracts/rtcp_compound.h"
 #include "contracts/rtcp_packet_types.h"
+#include "platform/big_endian.h"
 
 namespace vzrelay {
 
 constexpr size_t kRtcpRecordHeaderSize = 4;
+// Where every packet type names the stream that sends it.
+constexpr size_t kSenderSsrcOffset = vz::rtcp::kHeaderBytes;
 // The packet types a compound may hold are vz::rtcp::PacketType's.
 
 // One packet of a whole compound.
 struct RtcpPacket {
   const uint8_t* data = nullptr;  // its first byte
   size_t bytes = 0;               // its size: its length field times 4
-  uint8_t Type() const { return data[1]; }
-  uint8_t Count() const { return data[0] & 0x1F; }  // report, chunk or SSRC count; feedback format
+  uint8_t Type() const { return vz::rtcp::HeaderType(data); }
+  uint8_t Count() const { return vz::rtcp::HeaderCount(data); }  // report, chunk or SSRC count; feedback format
 };
 
 // The compound packet of one RTCP record. It is whole when the record is of
@@ -47,9 +50,7 @@ class RtcpCompound {
   bool Next(RtcpPacket* packet);
 
  private:
-  const uint8_t* compound_ = nullptr;
-  size_t size_ = 0;
-  size_t at_ = 0;
+  vz::rtcp::CompoundWalk packets_{nullptr, 0};  // what Next hands on, once the compound is found whole
   const char* fault_ = nullptr;
 };
 
@@ -61,29 +62,30 @@ template <typename Source>
 bool ForEachSource(const RtcpPacket& packet, Source source);
 
 // The SSRC at `offset` of a packet (big-endian).
-uint32_t RtcpWord(const RtcpPacket& packet, size_t offset);
-// Where each SDES chunk starts: 4, then each chunk's 6 bytes and text,
-// rounded up to whole words.
-size_t RtcpNextChunk(const RtcpPacket& packet, size_t chunk);
+inline uint32_t RtcpWord(const RtcpPacket& packet, size_t offset) { return vz::Load32(packet.data + offset); }
 
 template <typename Source>
 bool ForEachSource(const RtcpPacket& packet, Source source) {
   switch (packet.Type()) {
-    case vz::rtcp::kSourceDescription:
-      for (size_t i = 0, at = 4; i < packet.Count(); ++i, at = RtcpNextChunk(packet, at)) {
+    case vz::rtcp::kSourceDescription: {
+      size_t at = vz::rtcp::kHeaderBytes;
+      size_t next = 0;
+      for (size_t i = 0; i < packet.Count() && vz::rtcp::SdesChunkAt(packet.data, packet.bytes, at, &next);
+           ++i, at = next) {
         if (!source(RtcpWord(packet, at))) return false;
       }
       return true;
+    }
     case vz::rtcp::kGoodbye:
       for (size_t i = 0; i < packet.Count(); ++i) {
-        if (!source(RtcpWord(packet, 4 + 4 * i))) return false;
+        if (!source(RtcpWord(packet, vz::rtcp::kHeaderBytes + vz::rtcp::kByeSsrcBytes * i))) return false;
       }
       return true;
     case vz::rtcp::kTransportFeedback:
     case vz::rtcp::kPayloadFeedback:
-      return RtcpWord(packet, 4) == 0 || source(RtcpWord(packet, 4));
+      return RtcpWord(packet, kSenderSsrcOffset) == 0 || source(RtcpWord(packet, kSenderSsrcOffset));
     default:
-      return source(RtcpWord(packet, 4));
+      return source(RtcpWord(packet, kSenderSsrcOffset));
   }
 }
 

@@ -13,6 +13,7 @@
 
 #include "common/log_text.h"
 #include "common/trace_client.h"
+#include "contracts/proto/dsdef_fields.h"
 
 // The server reads and writes the sharing messages through protobuf's
 // schema-free field sets: the generated classes belong to the sharing
@@ -24,21 +25,22 @@ namespace {
 using google::protobuf::UnknownField;
 using google::protobuf::UnknownFieldSet;
 
-// Message types, codes and field numbers of the sharing messages.
-enum : uint64_t {
-  kKeepAlive = 5, kStart = 10, kStop = 20, kJoin = 30, kLeave = 40, kCreateCaches = 50, kCreateBlocks = 60,
-  kCreateSharingInfo = 70, kCreateMouseInfo = 80, kGetKeyFrame = 90, kGetCaches = 100, kCommand = 110,
-  kServerDisconnect = 120,
-};
-enum : uint64_t { kCodeSuccess = 0, kCodeError = 10, kCodeAlreadyStarted = 40, kCodeConferenceEnd = 80 };
-constexpr int kFieldCode = 10, kFieldType = 20, kFieldDsId = 40, kFieldCaches = 50, kFieldSharingInfo = 60,
-              kFieldMouseInfo = 70, kFieldBlocks = 80;
+// Message types, codes and field numbers of the sharing messages, as the
+// schema names them (contracts/proto/dsdef_fields.h).
+using namespace vz::dsdef;  // the DataType and DataCode values
+constexpr int kFieldCode = DsData::kCodeFieldNumber, kFieldType = DsData::kTypeFieldNumber,
+              kFieldDsId = DsData::kDsIdFieldNumber, kFieldCaches = DsData::kCachesFieldNumber,
+              kFieldSharingInfo = DsData::kSharingInfoFieldNumber, kFieldMouseInfo = DsData::kMouseInfoFieldNumber,
+              kFieldBlocks = DsData::kBlocksFieldNumber, kFieldCommand = DsData::kCommandFieldNumber;
 // The fields an attendee draws from, whatever the message's type.
 constexpr int kDrawnFields[] = {kFieldCaches, kFieldSharingInfo, kFieldMouseInfo, kFieldBlocks};
-constexpr int kCacheIndex = 10, kCachePduId = 20;
-constexpr int kBlockPosition = 40, kBlockCacheIndex = 50, kBlockCachePduId = 60;
-constexpr int kMouseCacheIndex = 40, kMouseCachePduId = 50;
-constexpr int kFieldCommand = 90, kCommandType = 10, kCommandSrcRosterId = 20, kCommandDstRosterId = 30;
+constexpr int kCacheIndex = DsCache::kIndexFieldNumber, kCachePduId = DsCache::kPduIdFieldNumber;
+constexpr int kBlockPosition = DsBlock::kPositionFieldNumber, kBlockCacheIndex = DsBlock::kCacheIndexFieldNumber,
+              kBlockCachePduId = DsBlock::kCachePduIdFieldNumber;
+constexpr int kMouseCacheIndex = DsMouseInfo::kCacheIndexFieldNumber,
+              kMouseCachePduId = DsMouseInfo::kCachePduIdFieldNumber;
+constexpr int kCommandType = DsCommand::kTypeFieldNumber, kCommandSrcRosterId = DsCommand::kSrcRosterIdFieldNumber,
+              kCommandDstRosterId = DsCommand::kDstRosterIdFieldNumber;
 
 // The most blocks in one late-joiner blocks message.
 constexpr size_t kReplayBlocks = 16384;
@@ -478,7 +480,7 @@ class SharingServerRole : public SessionRole {
                    vz::LogText(member.join.roster_id).c_str(),
                    vz::LogText(session.id).c_str(), vz::LogText(session.meeting).c_str(),
                    vz::LogText(presenter_->join.roster_id).c_str());
-      Answer(member, session, kStart, kCodeAlreadyStarted);
+      Answer(member, session, kStart, kCodeDsidAlreadyStart);
       return false;
     }
     if (presenter_roster_ != member.join.roster_id) ForgetShared();  // a new presenter's screen
@@ -575,7 +577,7 @@ class SharingServerRole : public SessionRole {
     presenter_roster_.clear();
     ForgetShared();
     UnknownFieldSet end;
-    AddHeader(&end, session, kServerDisconnect, true, kCodeConferenceEnd);
+    AddHeader(&end, session, kServerDisconnect, true, kCodeConfEnd);
     const SharedPayload bytes = Serialized(end);
     const std::vector<Member*> members = session.members;
     for (Member* other : members) {

@@ -12,6 +12,7 @@
 #include "common/trace_client.h"
 #include "common/transport_records.h"
 #include "contracts/av_roster_change.h"
+#include "contracts/proto/avdef_fields.h"
 #include "outside/vzwire/relay/rtcp_record.h"
 #include "platform/big_endian.h"
 
@@ -25,16 +26,29 @@ namespace {
 using google::protobuf::UnknownField;
 using google::protobuf::UnknownFieldSet;
 
-// Message types and field numbers of the signalling messages.
+// Message types and field numbers of the signalling messages, as the schema
+// names them (contracts/proto/avdef_fields.h). A notice of a change goes out
+// with the type of the request that made it.
+using vz::avdef::AvData;
+using vz::avdef::AvRoster;
+using vz::avdef::kActiveSpeaker;
+using vz::avdef::kKeepAliveRequest;
+using vz::avdef::kKeepAliveResponse;
+using vz::avdef::kKeyFrameRequest;
+using vz::avdef::kRosterChange;
 enum : uint64_t {
-  kKeepAliveRequest = 1, kKeepAliveResponse = 2, kStartVideo = 7, kStopVideo = 9, kSubscribe = 11,
-  kUnsubscribe = 13, kSetSpotlight = 19, kUnsetSpotlight = 21, kRosterChange = 23, kKeyFrameRequest = 24,
-  kUpdateVideoSize = 26, kActiveSpeaker = 31,
+  kStartVideo = vz::avdef::kStartVideoRequest, kStopVideo = vz::avdef::kStopVideoRequest,
+  kSubscribe = vz::avdef::kSubscribeVideoRequest, kUnsubscribe = vz::avdef::kUnsubscribeVideoRequest,
+  kSetSpotlight = vz::avdef::kSetSpotlightRequest, kUnsetSpotlight = vz::avdef::kUnsetSpotlightRequest,
+  kUpdateVideoSize = vz::avdef::kUpdateVideoSizeRequest,
 };
-constexpr int kFieldCode = 10, kFieldType = 20, kFieldRosterId = 60, kFieldStatus = 70, kFieldVideoType = 80,
-              kFieldSsrc = 110, kFieldRosterType = 130, kFieldRosters = 140;
-constexpr int kRosterId = 10, kRosterStatus = 20, kRosterVideoType = 30, kRosterSpotlight = 40,
-              kRosterActive = 50, kRosterSsrc = 60;
+constexpr int kFieldCode = AvData::kCodeFieldNumber, kFieldType = AvData::kTypeFieldNumber,
+              kFieldRosterId = AvData::kRosterIdFieldNumber, kFieldStatus = AvData::kStatusFieldNumber,
+              kFieldVideoType = AvData::kVideotypeFieldNumber, kFieldSsrc = AvData::kSsrcFieldNumber,
+              kFieldRosterType = AvData::kRosterTypeFieldNumber, kFieldRosters = AvData::kRostersFieldNumber;
+constexpr int kRosterId = AvRoster::kRosterIdFieldNumber, kRosterStatus = AvRoster::kStatusFieldNumber,
+              kRosterVideoType = AvRoster::kVideotypeFieldNumber, kRosterSpotlight = AvRoster::kSpotlightFieldNumber,
+              kRosterActive = AvRoster::kActiveFieldNumber, kRosterSsrc = AvRoster::kSsrcFieldNumber;
 constexpr uint32_t kNoVideoType = 0xFFFFFFFFu;
 // The subscriptions one participant keeps: beyond this many, only to
 // members present (a meeting has fewer members than its connections), so
@@ -230,7 +244,7 @@ class VideoServerRole : public SessionRole {
         KeyFrameRequest(session, member, named, Varint(message, kFieldSsrc));
         return false;
       case kKeepAliveRequest:
-        SendCommand(member, Out().Varint(kFieldCode, 0).Varint(kFieldType, kKeepAliveResponse));
+        SendCommand(member, Out().Varint(kFieldCode, vz::avdef::kCodeSuccess).Varint(kFieldType, kKeepAliveResponse));
         return false;
       default:
         VZ_LOG_ERROR("member %s sent a signalling message of type %llu, which a server does not take; dropped",
@@ -241,7 +255,7 @@ class VideoServerRole : public SessionRole {
 
   bool OnRtcp(Session& session, Member& member, const uint8_t* record, size_t size) override {
     // The hub relays only whole compounds (rtcp_record.h), so each feedback
-    // packet holds the stream it is about at bytes 8 to 11.
+    // packet names the stream it is about at kFeedbackMediaSsrcOffset.
     RtcpCompound compound(record, size);
     if (!compound.whole()) return false;
     RtcpPacket packet;
@@ -250,7 +264,7 @@ class VideoServerRole : public SessionRole {
     while (compound.Next(&packet)) {
       if (packet.Type() == vz::rtcp::kTransportFeedback || packet.Type() == vz::rtcp::kPayloadFeedback) {
         feedback = true;
-        Member* target = WithSsrc(session, RtcpWord(packet, 8));
+        Member* target = WithSsrc(session, RtcpWord(packet, vz::rtcp::kFeedbackMediaSsrcOffset));
         if (target != nullptr && target != &member &&
             std::find(targets.begin(), targets.end(), target) == targets.end()) {
           targets.push_back(target);
@@ -374,16 +388,16 @@ class VideoServerRole : public SessionRole {
       return;
     }
     // A picture-loss indication, as the sender's engine reads one: a record
-    // of one 12-byte payload-feedback packet of format 1, its length in
-    // words with the header, from the requester about the sender.
+    // of one payload-feedback packet without FCI, from the requester about
+    // the sender.
+    uint8_t pli[vz::rtcp::kFeedbackHeadBytes];
+    vz::rtcp::WriteHeader(pli, vz::rtcp::kPliFormat, vz::rtcp::kPayloadFeedback, sizeof(pli));
+    vz::Store32(pli + kSenderSsrcOffset, requester.ssrc);
+    vz::Store32(pli + vz::rtcp::kFeedbackMediaSsrcOffset, sender->ssrc);
     std::vector<uint8_t> record;
     PutU16(&record, kRtcpRecordKind);
-    PutU16(&record, 12);
-    record.push_back(0x81);  // version 2, format 1
-    record.push_back(vz::rtcp::kPayloadFeedback);
-    PutU16(&record, 3);
-    PutU32(&record, requester.ssrc);
-    PutU32(&record, sender->ssrc);
+    PutU16(&record, sizeof(pli));
+    record.insert(record.end(), pli, pli + sizeof(pli));
     hub_.SendMedia(*sender, FrameKind::kRtcp, record.data(), record.size());
   }
 

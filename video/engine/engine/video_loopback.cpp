@@ -148,7 +148,8 @@ LoopbackFigures RunVideoLoopback(const LoopbackOptions& options) {
     while (!back.rtcp.empty()) {
       const std::vector<uint8_t> p = std::move(back.rtcp.front());
       back.rtcp.pop_front();
-      if (p.size() >= 12 && p[1] == vz::rtcp::kPayloadFeedback && (p[0] & 0x1F) == vz::rtcp::kPliFormat) {
+      if (p.size() >= vz::rtcp::kFeedbackHeadBytes && vz::rtcp::HeaderType(p.data()) == vz::rtcp::kPayloadFeedback &&
+          vz::rtcp::HeaderCount(p.data()) == vz::rtcp::kPliFormat) {
         ++figures.key_frame_requests;
       }
       sender->InputRtcpPacket(p.data(), static_cast<int32_t>(p.size()), 0);

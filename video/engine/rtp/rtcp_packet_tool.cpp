@@ -7,23 +7,14 @@
 
 namespace vz::rtcp {
 
-using vz::Load16;
 using vz::Load24;
 using vz::Load32;
-using vz::Store16;
 using vz::Store24;
 using vz::Store32;
 
 namespace {
 
 int RoundUp4(int n) { return (n + 3) & ~3; }
-
-// Header word: version 2, count or format, type, length in words (rounded up).
-void WriteHeader(uint8_t* out, int count, uint8_t type, int packet_bytes) {
-  out[0] = static_cast<uint8_t>(0x80 | (count & 0x1F));
-  out[1] = type;
-  Store16(out + 2, static_cast<uint16_t>((packet_bytes + 3) / 4));
-}
 
 bool Room(uint8_t* out, const int* size, int needed) {
   return out != nullptr && size != nullptr && *size > 0 && *size >= needed;
@@ -48,12 +39,14 @@ bool OfType(const uint8_t* data, int size, uint8_t type) {
 
 // A reader given more bytes than the packet's length field covers reads only
 // the packet itself.
-int OwnSize(const uint8_t* data, int size) { return std::min(size, Load16(data + 2) * 4); }
+int OwnSize(const uint8_t* data, int size) {
+  return static_cast<int>(std::min(static_cast<size_t>(size), HeaderLengthBytes(data)));
+}
 
 // Where the report blocks of an SR or RR start, or -1.
 int ReportsOffset(const uint8_t* data, int size) {
-  if (OfType(data, size, kSenderReport)) return 8 + kSenderInfoBytes;
-  if (OfType(data, size, kReceiverReport)) return 8;
+  if (OfType(data, size, kSenderReport)) return kSenderReportHeadBytes;
+  if (OfType(data, size, kReceiverReport)) return kReceiverReportHeadBytes;
   return -1;
 }
 
@@ -63,7 +56,7 @@ int BuildSenderReport(uint32_t ssrc, const SenderInfo* info, const ReportBlock* 
                       uint8_t* out, int* size) {
   if (info == nullptr) return BuildReceiverReport(ssrc, blocks, count, out, size);
   if (count < 0 || count > kMaxCount || (count > 0 && blocks == nullptr)) return -1;
-  const int bytes = 8 + kSenderInfoBytes + kReportBlockBytes * count;
+  const int bytes = kSenderReportHeadBytes + kReportBlockBytes * count;
   if (!Room(out, size, bytes)) return -1;
   WriteHeader(out, count, kSenderReport, bytes);
   Store32(out + 4, ssrc);
@@ -72,7 +65,7 @@ int BuildSenderReport(uint32_t ssrc, const SenderInfo* info, const ReportBlock* 
   Store32(out + 16, info->rtp_timestamp);
   Store32(out + 20, info->packet_count);
   Store32(out + 24, info->octet_count);
-  WriteReportBlocks(out + 28, blocks, count);
+  WriteReportBlocks(out + kSenderReportHeadBytes, blocks, count);
   *size = bytes;
   return 0;
 }
@@ -80,11 +73,11 @@ int BuildSenderReport(uint32_t ssrc, const SenderInfo* info, const ReportBlock* 
 int BuildReceiverReport(uint32_t ssrc, const ReportBlock* blocks, int count, uint8_t* out,
                         int* size) {
   if (count < 0 || count > kMaxCount || (count > 0 && blocks == nullptr)) return -1;
-  const int bytes = 8 + kReportBlockBytes * count;
+  const int bytes = kReceiverReportHeadBytes + kReportBlockBytes * count;
   if (!Room(out, size, bytes)) return -1;
   WriteHeader(out, count, kReceiverReport, bytes);
   Store32(out + 4, ssrc);
-  WriteReportBlocks(out + 8, blocks, count);
+  WriteReportBlocks(out + kReceiverReportHeadBytes, blocks, count);
   *size = bytes;
   return 0;
 }
@@ -94,12 +87,12 @@ int BuildSdes(const SdesChunk* chunks, int count, uint8_t* out, int* size) {
   if (!Room(out, size, kHeaderBytes + kSdesChunkRoom * count)) return -1;
   int at = kHeaderBytes;
   for (int i = 0; i < count; ++i) {
-    const int chunk = RoundUp4(6 + chunks[i].length);
+    const int chunk = RoundUp4(kSdesChunkHeadBytes + chunks[i].length);
     std::memset(out + at, 0, static_cast<size_t>(chunk));
     Store32(out + at, chunks[i].ssrc);
     out[at + 4] = chunks[i].item_type;
     out[at + 5] = chunks[i].length;
-    std::memcpy(out + at + 6, chunks[i].text, chunks[i].length);
+    std::memcpy(out + at + kSdesChunkHeadBytes, chunks[i].text, chunks[i].length);
     at += chunk;
   }
   WriteHeader(out, count, kSourceDescription, at);
@@ -109,10 +102,10 @@ int BuildSdes(const SdesChunk* chunks, int count, uint8_t* out, int* size) {
 
 int BuildBye(const uint32_t* ssrcs, int count, uint8_t* out, int* size) {
   if (ssrcs == nullptr || count < 1 || count > kMaxCount) return -1;
-  const int bytes = kHeaderBytes + 4 * count;
+  const int bytes = kHeaderBytes + kByeSsrcBytes * count;
   if (!Room(out, size, bytes)) return -1;
   WriteHeader(out, count, kGoodbye, bytes);
-  for (int i = 0; i < count; ++i) Store32(out + 4 + 4 * i, ssrcs[i]);
+  for (int i = 0; i < count; ++i) Store32(out + kHeaderBytes + kByeSsrcBytes * i, ssrcs[i]);
   *size = bytes;
   return 0;
 }
@@ -120,13 +113,13 @@ int BuildBye(const uint32_t* ssrcs, int count, uint8_t* out, int* size) {
 int BuildApp(uint32_t ssrc, int subtype, const char name[4], const uint8_t* data, int length,
              uint8_t* out, int* size) {
   if (name == nullptr || length < 0 || (length > 0 && data == nullptr)) return -1;
-  const int bytes = 12 + RoundUp4(length);
+  const int bytes = kAppHeadBytes + RoundUp4(length);
   if (bytes / 4 > 0xFFFF || !Room(out, size, bytes)) return -1;
   std::memset(out, 0, static_cast<size_t>(bytes));
   WriteHeader(out, subtype, kApplication, bytes);
   Store32(out + 4, ssrc);
   std::memcpy(out + 8, name, 4);
-  if (length > 0) std::memcpy(out + 12, data, static_cast<size_t>(length));
+  if (length > 0) std::memcpy(out + kAppHeadBytes, data, static_cast<size_t>(length));
   *size = bytes;
   return 0;
 }
@@ -137,13 +130,13 @@ int BuildFeedback(uint8_t type, uint32_t sender_ssrc, uint32_t media_ssrc, int f
       format > kMaxCount || length < 0 || (length > 0 && fci == nullptr)) {
     return -1;
   }
-  const int bytes = 12 + RoundUp4(length);
+  const int bytes = kFeedbackHeadBytes + RoundUp4(length);
   if (bytes / 4 > 0xFFFF || !Room(out, size, bytes)) return -1;
   std::memset(out, 0, static_cast<size_t>(bytes));
   WriteHeader(out, format, type, bytes);
   Store32(out + 4, sender_ssrc);
-  Store32(out + 8, media_ssrc);
-  if (length > 0) std::memcpy(out + 12, fci, static_cast<size_t>(length));
+  Store32(out + kFeedbackMediaSsrcOffset, media_ssrc);
+  if (length > 0) std::memcpy(out + kFeedbackHeadBytes, fci, static_cast<size_t>(length));
   *size = bytes;
   return 0;
 }
@@ -169,32 +162,31 @@ int Concatenate(const uint8_t* const* packets, const int* lengths, int count, ui
 
 int WalkCompound(const PacketHandler& handler, const uint8_t* data, int length) {
   if (data == nullptr || length < 0) return -1;
-  int at = 0;
-  while (at < length) {
-    const int remaining = length - at;
-    if (remaining < kHeaderBytes) return -3;
-    const int words = Load16(data + at + 2);
-    if (words == 0) return -2;
-    // A length that runs past the datagram ends the walk: nothing past the
-    // received bytes is handed on.
-    if (words * 4 > remaining) return -3;
-    if (handler) handler(data + at, words * 4);
-    at += words * 4;
+  CompoundWalk walk(data, static_cast<size_t>(length));
+  const uint8_t* packet = nullptr;
+  size_t bytes = 0;
+  while (walk.Next(&packet, &bytes)) {
+    if (handler) handler(packet, static_cast<int>(bytes));
   }
-  return 0;
+  switch (walk.fault()) {
+    case CompoundFault::kNone: return 0;
+    case CompoundFault::kZeroLength: return -2;
+    case CompoundFault::kShortHeader:
+    case CompoundFault::kPastEnd: return -3;
+  }
+  return -3;
 }
 
 bool IsValidPacket(const uint8_t* data, int size) {
   if (data == nullptr || size < kHeaderBytes) return false;
-  if ((data[0] >> 6) != 2) return false;
-  if (data[1] < kSenderReport || data[1] > kPayloadFeedback) return false;
-  return size >= Load16(data + 2) * 4;
+  if (HeaderVersion(data) != kVersion || !IsKnownType(HeaderType(data))) return false;
+  return static_cast<size_t>(size) >= HeaderLengthBytes(data);
 }
 
 int ReadType(const uint8_t* data, int size) { return IsValidPacket(data, size) ? data[1] : -1; }
 
 int ReadCount(const uint8_t* data, int size) {
-  return IsValidPacket(data, size) ? (data[0] & 0x1F) : -1;
+  return IsValidPacket(data, size) ? HeaderCount(data) : -1;
 }
 
 bool ReadSsrc(const uint8_t* data, int size, uint32_t* ssrc) {
@@ -207,7 +199,7 @@ bool ReadSsrc(const uint8_t* data, int size, uint32_t* ssrc) {
 
 int ReadSenderInfo(const uint8_t* data, int size, SenderInfo* info) {
   if (info == nullptr || !OfType(data, size, kSenderReport)) return -1;
-  if (size < 8 + kSenderInfoBytes) return -2;
+  if (size < kSenderReportHeadBytes) return -2;
   info->ntp_seconds = Load32(data + 8);
   info->ntp_fraction = Load32(data + 12);
   info->rtp_timestamp = Load32(data + 16);
@@ -220,7 +212,7 @@ int ReadReportBlocks(const uint8_t* data, int size, ReportBlock* blocks, int max
   const int offset = ReportsOffset(data, size);
   if (offset < 0 || blocks == nullptr || max < 0) return -1;
   size = OwnSize(data, size);
-  const int present = std::min(data[0] & 0x1F, std::max(0, (size - offset) / kReportBlockBytes));
+  const int present = std::min(static_cast<int>(HeaderCount(data)), std::max(0, (size - offset) / kReportBlockBytes));
   const int count = std::min(present, max);
   for (int i = 0; i < count; ++i) {
     const uint8_t* at = data + offset + i * kReportBlockBytes;
@@ -238,7 +230,7 @@ int ReadDataAfterReports(const uint8_t* data, int size, const uint8_t** rest) {
   const int offset = ReportsOffset(data, size);
   if (offset < 0 || rest == nullptr || size < offset) return -1;
   size = OwnSize(data, size);
-  const int end = offset + (data[0] & 0x1F) * kReportBlockBytes;
+  const int end = offset + HeaderCount(data) * kReportBlockBytes;
   if (end > size) return -1;
   *rest = data + end;
   return size - end;
@@ -247,19 +239,18 @@ int ReadDataAfterReports(const uint8_t* data, int size, const uint8_t** rest) {
 int ReadSdesChunks(const uint8_t* data, int size, SdesChunk* chunks, int max) {
   if (chunks == nullptr || max < 0 || !OfType(data, size, kSourceDescription)) return -1;
   size = OwnSize(data, size);
-  const int count = std::min(data[0] & 0x1F, max);
-  int at = kHeaderBytes;
+  const int count = std::min(static_cast<int>(HeaderCount(data)), max);
+  size_t at = kHeaderBytes;
+  size_t next = 0;
   int read = 0;
-  while (read < count && at + 6 <= size) {
-    const int length = data[at + 5];
-    if (at + 6 + length > size) break;
+  while (read < count && SdesChunkAt(data, static_cast<size_t>(size), at, &next)) {
     SdesChunk& chunk = chunks[read++];
     chunk.ssrc = Load32(data + at);
     chunk.item_type = data[at + 4];
-    chunk.length = static_cast<uint8_t>(length);
-    std::memcpy(chunk.text, data + at + 6, static_cast<size_t>(length));
-    chunk.text[length] = '\0';
-    at += RoundUp4(6 + length);
+    chunk.length = data[at + 5];
+    std::memcpy(chunk.text, data + at + kSdesChunkHeadBytes, chunk.length);
+    chunk.text[chunk.length] = '\0';
+    at = next;
   }
   return read;
 }
@@ -267,8 +258,8 @@ int ReadSdesChunks(const uint8_t* data, int size, SdesChunk* chunks, int max) {
 int ReadByeSsrcs(const uint8_t* data, int size, uint32_t* ssrcs, int max) {
   if (ssrcs == nullptr || max < 0 || !OfType(data, size, kGoodbye)) return -1;
   size = OwnSize(data, size);
-  const int count = std::min({data[0] & 0x1F, max, (size - kHeaderBytes) / 4});
-  for (int i = 0; i < count; ++i) ssrcs[i] = Load32(data + 4 + 4 * i);
+  const int count = std::min({static_cast<int>(HeaderCount(data)), max, (size - kHeaderBytes) / kByeSsrcBytes});
+  for (int i = 0; i < count; ++i) ssrcs[i] = Load32(data + kHeaderBytes + kByeSsrcBytes * i);
   return count;
 }
 
@@ -276,27 +267,27 @@ bool ReadApp(const uint8_t* data, int size, int* subtype, char name[4], const ui
              int* length) {
   if (!OfType(data, size, kApplication)) return false;
   size = OwnSize(data, size);
-  if (size < 12) return false;
-  if (subtype != nullptr) *subtype = data[0] & 0x1F;
+  if (size < kAppHeadBytes) return false;
+  if (subtype != nullptr) *subtype = HeaderCount(data);
   if (name != nullptr) std::memcpy(name, data + 8, 4);
-  if (app_data != nullptr) *app_data = data + 12;
-  if (length != nullptr) *length = size - 12;
+  if (app_data != nullptr) *app_data = data + kAppHeadBytes;
+  if (length != nullptr) *length = size - kAppHeadBytes;
   return true;
 }
 
 bool ReadFeedback(const uint8_t* data, int size, int* format, uint32_t* sender_ssrc,
                   uint32_t* media_ssrc, const uint8_t** fci, int* fci_length) {
-  if (!IsValidPacket(data, size) || size < 12 ||
+  if (!IsValidPacket(data, size) || size < kFeedbackHeadBytes ||
       (data[1] != kTransportFeedback && data[1] != kPayloadFeedback)) {
     return false;
   }
   size = OwnSize(data, size);
-  if (size < 12) return false;
-  if (format != nullptr) *format = data[0] & 0x1F;
+  if (size < kFeedbackHeadBytes) return false;
+  if (format != nullptr) *format = HeaderCount(data);
   if (sender_ssrc != nullptr) *sender_ssrc = Load32(data + 4);
-  if (media_ssrc != nullptr) *media_ssrc = Load32(data + 8);
-  if (fci != nullptr) *fci = data + 12;
-  if (fci_length != nullptr) *fci_length = size - 12;
+  if (media_ssrc != nullptr) *media_ssrc = Load32(data + kFeedbackMediaSsrcOffset);
+  if (fci != nullptr) *fci = data + kFeedbackHeadBytes;
+  if (fci_length != nullptr) *fci_length = size - kFeedbackHeadBytes;
   return true;
 }
 

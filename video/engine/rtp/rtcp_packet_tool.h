@@ -16,18 +16,17 @@
 #include <cstdint>
 #include <functional>
 
+#include "contracts/rtcp_compound.h"
 #include "contracts/rtcp_packet_types.h"
 
 namespace vz::rtcp {
 
-// The packet types (PacketType) are in contracts/rtcp_packet_types.h.
-constexpr int kHeaderBytes = 4;
-constexpr int kReportBlockBytes = 24;
-constexpr int kSenderInfoBytes = 20;
+// The packet types (PacketType) are in contracts/rtcp_packet_types.h; the
+// header, the lengths, the fixed parts of each type and the SDES chunk walk,
+// which the relay checks by too, in contracts/rtcp_compound.h.
 constexpr int kMaxCount = 31;
 constexpr int kSdesChunkRoom = 264;  // SSRC, type, length, 255 text bytes, padding
 constexpr uint8_t kSdesCname = 1;
-constexpr int kPliFormat = 1;
 constexpr int kApplicationFeedbackFormat = 15;
 
 struct ReportBlock {
@@ -74,9 +73,10 @@ int BuildFeedback(uint8_t type, uint32_t sender_ssrc, uint32_t media_ssrc, int f
 int Concatenate(const uint8_t* const* packets, const int* lengths, int count, uint8_t* out,
                 int* size);
 
-// Hands each packet of a compound (length x 4 bytes) to the handler in turn.
-// Returns 0 at the end of the data, -2 at a length of 0, -3 when a length runs
-// past the data or fewer than 4 bytes remain (nothing of it is handed on).
+// Hands each packet of a compound (length x 4 bytes) to the handler in turn,
+// by the walk of contracts/rtcp_compound.h. Returns 0 at the end of the data,
+// -2 at a length of 0, -3 when a length runs past the data or fewer than 4
+// bytes remain (nothing of it is handed on).
 using PacketHandler = std::function<void(const uint8_t* packet, int size)>;
 int WalkCompound(const PacketHandler& handler, const uint8_t* data, int length);
 

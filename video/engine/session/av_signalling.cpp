@@ -9,7 +9,6 @@
 
 namespace {
 
-constexpr int kTypeFieldNumber = 20;
 // Far above any message a transport record can carry (65,535 bytes), and
 // below protobuf's own limit of a signed size.
 constexpr size_t kMaxMessageSize = 64u << 20;
@@ -39,7 +38,7 @@ int TypeNumber(const AvData& message) {
   const google::protobuf::UnknownFieldSet& unknown = message.unknown_fields();
   for (int i = 0; i < unknown.field_count(); ++i) {
     const google::protobuf::UnknownField& field = unknown.field(i);
-    if (field.number() == kTypeFieldNumber && field.type() == google::protobuf::UnknownField::TYPE_VARINT) {
+    if (field.number() == AvData::kTypeFieldNumber && field.type() == google::protobuf::UnknownField::TYPE_VARINT) {
       return static_cast<int>(field.varint());
     }
   }
