@@ -8,7 +8,8 @@
 // servers answer as vzrelay does (so a sharing session's binary payloads
 // must be sharing messages, others are dropped; a video session's commands
 // must be signalling messages, and RTP reaches only the members that
-// subscribed to its sender). Sessions live until their last
+// subscribed to its sender; RTP and RTCP in a sharing session, and text in
+// a video session, which no member reads, are dropped). Sessions live until their last
 // member leaves.
 //
 // Reach it through the library's export "VzWireLoopback" (or by linking

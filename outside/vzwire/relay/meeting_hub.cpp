@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "common/budgeted_log.h"
 #include "common/log_text.h"
 #include "common/trace_client.h"
 #include "contracts/transport_session_types.h"
@@ -88,7 +89,7 @@ void MeetingHub::OnFrame(MemberId id, Frame frame) {
       } else {
         Drop(*member, "a frame before the join");
       }
-    } else {
+    } else if (!Unread(*member, frame)) {
       switch (frame.kind) {
         case FrameKind::kCommand:
         case FrameKind::kRtp:
@@ -339,6 +340,29 @@ void MeetingHub::HandleJoin(Member& member, const Frame& frame) {
   PutU32(&confirm, static_cast<uint32_t>(session->members.size()));
   if (!SendTo(member, FrameKind::kJoinConfirm, confirm.data(), confirm.size())) return;
   if (session->role) session->role->OnJoined(*session, member);
+}
+
+bool MeetingHub::Unread(Member& member, const Frame& frame) {
+  switch (frame.kind) {
+    case FrameKind::kCommand:
+    case FrameKind::kRtp:
+    case FrameKind::kRtcp:
+    case FrameKind::kDataUtf8:
+    case FrameKind::kDataBinary:
+      break;
+    default:
+      return false;  // the session's own frames (leave, subscribe, ping) and faults
+  }
+  const Session& session = *member.session;
+  if (!session.role || session.role->Reads(frame.kind)) return false;
+  ++member.unread_dropped;
+  VZ_LOG_BUDGETED("member %llu (%s) sent a frame of %s, which no member of %s session %s of meeting [%s] reads: "
+                  "dropped (%llu so far)",
+                  static_cast<unsigned long long>(member.id), vz::LogText(member.join.roster_id).c_str(),
+                  FrameKindName(static_cast<uint16_t>(frame.kind)), TypeName(session.type),
+                  vz::LogText(session.id).c_str(), vz::LogText(session.meeting).c_str(),
+                  static_cast<unsigned long long>(member.unread_dropped));
+  return true;
 }
 
 bool MeetingHub::OwnStream(Member& member, const Frame& frame) {

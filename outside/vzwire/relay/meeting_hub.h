@@ -100,6 +100,7 @@ struct Member {
   uint64_t subscriptions_refused = 0;  // beyond HubOptions::max_subscriptions
   uint64_t media_dropped = 0;
   uint64_t media_refused = 0;  // its own media naming another stream
+  uint64_t unread_dropped = 0;  // frames of kinds no member of its session reads
   // Its role waits for its backlog to fall (MeetingHub::OnDrained).
   bool wants_drain = false;
 };
@@ -110,6 +111,12 @@ class SessionRole {
   virtual ~SessionRole() = default;
   // After the join confirm was delivered to `member`.
   virtual void OnJoined(Session& /*session*/, Member& /*member*/) {}
+  // Whether a member of the session reads frames of `kind` (commands, RTP,
+  // RTCP, text or binary payloads). The hub drops a frame of a kind none
+  // reads as it comes, unrelayed and unkept (counted, logged within a
+  // budget), so that a member cannot fill the others' queues with what
+  // they would throw away.
+  virtual bool Reads(FrameKind /*kind*/) const { return true; }
   // A data payload from `member`; true relays it unchanged to the others.
   virtual bool OnData(Session& /*session*/, Member& /*member*/, FrameKind /*kind*/,
                       const SharedPayload& /*payload*/) {
@@ -191,7 +198,8 @@ class MeetingHub {
   // sessions at a time, and joins at most join_burst times at once, then
   // once every join_refill_ms (a join past that is refused, and the
   // connection it would have replaced stays); with a meeting secret, every member has a roster id. A frame that breaks the
-  // protocol closes that member only. Media and data whose stream is not
+  // protocol closes that member only. A frame of a kind its session's role
+  // says no member reads is dropped and counted. Media and data whose stream is not
   // the one announced to the member (RTP of another SSRC, RTCP sent as or
   // ending another member's stream) is dropped and counted.
   void OnFrame(MemberId id, Frame frame);
@@ -249,6 +257,9 @@ class MeetingHub {
  private:
   void HandleJoin(Member& member, const Frame& frame);
   void HandleMedia(Member& member, Frame& frame);
+  // Whether the frame is of a kind no member of the member's session reads
+  // (then it is counted and logged within a budget, to be dropped).
+  bool Unread(Member& member, const Frame& frame);
   // Whether the member's RTP or RTCP speaks only for its own stream.
   bool OwnStream(Member& member, const Frame& frame);
   // Answers a join with `code` and `reason` and closes the member. Logged,

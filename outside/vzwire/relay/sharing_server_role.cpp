@@ -11,9 +11,11 @@
 #include <utility>
 #include <vector>
 
+#include "common/budgeted_log.h"
 #include "common/log_text.h"
 #include "common/trace_client.h"
 #include "contracts/proto/dsdef_fields.h"
+#include "platform/clock.h"
 
 // The server reads and writes the sharing messages through protobuf's
 // schema-free field sets: the generated classes belong to the sharing
@@ -150,7 +152,11 @@ class SharingServerRole : public SessionRole {
 
   void OnLeaving(Session& /*session*/, Member& member) override {
     // The presenter's things stay for its reconnection; a STOP clears them.
-    if (presenter_ == &member) presenter_ = nullptr;
+    // A key-frame request it was asked went with its connection.
+    if (presenter_ == &member) {
+      presenter_ = nullptr;
+      key_frame_asked_ = false;
+    }
     replays_.erase(&member);
     lagging_.erase(&member);
   }
@@ -188,6 +194,13 @@ class SharingServerRole : public SessionRole {
     const auto replay = replays_.find(&member);
     return replay == replays_.end() ? 0 : replay->second.held_bytes;
   }
+
+  // The members' sharing engines read sharing messages (binary payloads);
+  // text payloads and command records pass as the transport carries them
+  // between its members. Media has no reader here (the engine's transport
+  // sink takes none), and a member's RTP would wait in the others' queues
+  // ahead of the screen without ever holding its sender.
+  bool Reads(FrameKind kind) const override { return kind != FrameKind::kRtp && kind != FrameKind::kRtcp; }
 
   bool OnData(Session& session, Member& member, FrameKind kind, const SharedPayload& payload) override {
     if (kind != FrameKind::kDataBinary) return true;
@@ -237,11 +250,12 @@ class SharingServerRole : public SessionRole {
           }
           return false;
         }
+        if (type == kCreateBlocks) key_frame_asked_ = false;  // the request it had is answered
         Keep(session, type, message, carried);
         Relay(session, member, message, carried, true);
         return false;
       case kGetKeyFrame:
-        ToPresenter(member, type, message, carried);
+        AskKeyFrame(session, member, message, carried);
         return false;
       case kGetCaches: return GetCaches(session, member, message, carried);
       case kCommand: return Command(session, member, message);
@@ -280,6 +294,28 @@ class SharingServerRole : public SessionRole {
 
   bool IsPresenter(const Member& member) const { return presenter_ == &member; }
 
+  // One key-frame request at a time reaches the presenter: while one it
+  // heard waits for its blocks (and for at most kKeyFrameRequestWaitMs),
+  // the others are not passed on, since its next blocks answer them all.
+  // Without that, every attendee's requests reached it as fast as they
+  // could be written.
+  void AskKeyFrame(const Session& session, const Member& from, const UnknownFieldSet& message,
+                   const SharedPayload& payload) {
+    const uint64_t now = vz::MonotonicMs();
+    if (key_frame_asked_ && now - key_frame_asked_ms_ < kKeyFrameRequestWaitMs) {
+      ++key_frame_requests_coalesced_;
+      VZ_LOG_BUDGETED("member %s asked for a key frame in session %s of meeting [%s] while the presenter has one "
+                      "request to answer; not passed on (%llu so far)",
+                      vz::LogText(from.join.roster_id).c_str(), vz::LogText(session.id).c_str(),
+                      vz::LogText(session.meeting).c_str(),
+                      static_cast<unsigned long long>(key_frame_requests_coalesced_));
+      return;
+    }
+    if (!ToPresenter(from, kGetKeyFrame, message, payload)) return;
+    key_frame_asked_ = true;
+    key_frame_asked_ms_ = now;
+  }
+
   // A member's request passed on to the presenter, without a code (the
   // server's alone) and without caches, blocks, a sharing info or a cursor:
   // the presenter is their only source, and its engine would take them as
@@ -287,8 +323,9 @@ class SharingServerRole : public SessionRole {
   // stops its capture being sent), a code as the end of its session. The
   // blocks of a GET_CACHES are the request's own: the server answered what
   // it keeps, the presenter only hears that caches were missing.
-  void ToPresenter(const Member& from, uint64_t type, const UnknownFieldSet& message, const SharedPayload& payload) {
-    if (presenter_ == nullptr || presenter_ == &from) return;
+  // True when it was queued for the presenter.
+  bool ToPresenter(const Member& from, uint64_t type, const UnknownFieldSet& message, const SharedPayload& payload) {
+    if (presenter_ == nullptr || presenter_ == &from) return false;
     bool forged = false;  // a drawn field that is not the request's own
     bool stripped_any = false;
     for (int i = 0; i < message.field_count(); ++i) {
@@ -298,17 +335,14 @@ class SharingServerRole : public SessionRole {
       forged = forged || (drawn && !(type == kGetCaches && number == kFieldBlocks));
     }
     if (forged) CountDrawnFieldsRemoved(from);
-    if (!stripped_any) {
-      hub_.SendTo(*presenter_, FrameKind::kDataBinary, payload);
-      return;
-    }
+    if (!stripped_any) return hub_.SendTo(*presenter_, FrameKind::kDataBinary, payload);
     // The fields kept, copied alone: a request's blocks may be thousands.
     UnknownFieldSet stripped;
     for (int i = 0; i < message.field_count(); ++i) {
       const int number = message.field(i).number();
       if (!IsDrawnField(number) && number != kFieldCode) stripped.AddField(message.field(i));
     }
-    hub_.SendTo(*presenter_, FrameKind::kDataBinary, Serialized(stripped));
+    return hub_.SendTo(*presenter_, FrameKind::kDataBinary, Serialized(stripped));
   }
 
   static bool IsDrawnField(int number) {
@@ -575,6 +609,7 @@ class SharingServerRole : public SessionRole {
            vz::LogText(session.id).c_str(), vz::LogText(session.meeting).c_str());
     presenter_ = nullptr;
     presenter_roster_.clear();
+    key_frame_asked_ = false;
     ForgetShared();
     UnknownFieldSet end;
     AddHeader(&end, session, kServerDisconnect, true, kCodeConfEnd);
@@ -819,6 +854,9 @@ class SharingServerRole : public SessionRole {
   uint64_t undefined_types_ = 0;
   uint64_t stowaway_commands_ = 0;
   uint64_t cut_answers_ = 0;
+  bool key_frame_asked_ = false;     // the presenter heard a key-frame request and sent no blocks since
+  uint64_t key_frame_asked_ms_ = 0;  // when it heard it
+  uint64_t key_frame_requests_coalesced_ = 0;
   std::vector<SharedPayload> blocks_replay_;  // BlocksReplay's messages
   bool blocks_replay_fresh_ = false;
   uint64_t next_cache_seq_ = 1;

@@ -38,7 +38,9 @@
 //   answered, and the member asks again for what it still misses (the
 //   attendee's engine does, every second for a while). When some named
 //   before that point are not kept, the presenter hears of the request;
-//   GET_KEYFRAME goes to the presenter. What a member sends the presenter (these and
+//   GET_KEYFRAME goes to the presenter, one at a time: while the presenter
+//   has one it sent no blocks since, for up to kKeyFrameRequestWaitMs,
+//   later ones are not passed on (counted). What a member sends the presenter (these and
 //   commands) reaches it without caches, blocks, a sharing info, a cursor
 //   or a code, whatever its type: the presenter's engine would take them
 //   as its own screen's, and a code as its session's end;
@@ -53,7 +55,8 @@
 //   is dropped;
 // - a message of a type the protocol does not define (or of none) is
 //   dropped (logged), as is a payload that is not a DsData. Text payloads
-//   (a web attendee's) are relayed as they are.
+//   and command records are relayed as they are; RTP and RTCP, which no
+//   member of a sharing session reads, are dropped by the hub (Reads).
 // Where a field appears more than once, the last one counts, as the
 // members' parsers read it.
 #include <cstddef>
@@ -75,5 +78,11 @@ constexpr uint64_t kKeptCacheIndexEnd = 5000;
 // The block positions kept per session (100 x 100 cells of 128 pixels on
 // each of several monitors); blocks of further positions are relayed only.
 constexpr size_t kMaxKeptBlocks = 65536;
+// A key-frame request passed on to the presenter waits this long for its
+// next blocks before a later one is passed on: a presenter that lost or
+// ignored one hears the next within a second (as often as an attendee's
+// engine asks again for the caches it misses), and however many attendees
+// ask, it hears at most one request a second while it sends no blocks.
+constexpr uint64_t kKeyFrameRequestWaitMs = 1000;
 
 }  // namespace vzrelay

@@ -25,6 +25,8 @@ class QueueLink : public IMemberLink {
   explicit QueueLink(size_t limit = SIZE_MAX) : limit_(limit) {}
   bool Deliver(FrameKind kind, const uint8_t* payload, size_t size) override {
     largest = std::max(largest, size);
+    ++kinds[kind];
+    if (kind == FrameKind::kJoinConfirm && size >= 4) ssrc = vz::Load32(payload);
     if (kind == FrameKind::kDataBinary) {
       DsData message;
       EXPECT_TRUE(message.ParseFromArray(payload, static_cast<int>(size)));
@@ -47,6 +49,8 @@ class QueueLink : public IMemberLink {
   std::vector<DsData> received;
   size_t backlog = 0;
   size_t largest = 0;  // the largest payload it was given
+  std::map<FrameKind, int> kinds;  // frames it was given of each kind
+  uint32_t ssrc = 0;  // its join confirm's
   std::string closed;  // why it was closed; empty while open
 
  private:
@@ -269,6 +273,57 @@ TEST_F(SharingServerRoleTest, ALateJoinersBlocksComeInMessagesThatFitAFrame) {
   for (const DsData& message : late.Of(DS_DATA_CREATE_BLOCKS)) blocks += static_cast<size_t>(message.blocks_size());
   EXPECT_EQ(blocks, 12u);
   EXPECT_LE(late.largest, kMaxDataPayload);
+}
+
+// The presenter answers a key-frame request with its next blocks: while it
+// has one to answer, the attendees' requests are not passed on (each one
+// reached it, as fast as they were written).
+TEST_F(SharingServerRoleTest, KeyFrameRequestsReachThePresenterOneAtATime) {
+  const MemberId presenter = Present(1, 16);
+  QueueLink bob_link, carol_link;
+  const MemberId bob = Join(bob_link, "bob", false), carol = Join(carol_link, "carol", false);
+  for (int i = 0; i < 100; ++i) Send(i % 2 == 0 ? bob : carol, Header(DS_DATA_GET_KEYFRAME));
+  EXPECT_EQ(presenter_.Of(DS_DATA_GET_KEYFRAME).size(), 1u);
+  // Its blocks answer it: the next request is passed on, once.
+  DsData blocks = Header(DS_DATA_CREATE_BLOCKS);
+  AddBlock(&blocks, 0, 10101, 1, 10);
+  Send(presenter, blocks);
+  for (int i = 0; i < 100; ++i) Send(carol, Header(DS_DATA_GET_KEYFRAME));
+  EXPECT_EQ(presenter_.Of(DS_DATA_GET_KEYFRAME).size(), 2u);
+  // A new connection of the presenter was asked nothing yet.
+  QueueLink again;
+  Send(Join(again, "alice", true), Header(DS_DATA_START));
+  Send(bob, Header(DS_DATA_GET_KEYFRAME));
+  EXPECT_EQ(again.Of(DS_DATA_GET_KEYFRAME).size(), 1u);
+  EXPECT_TRUE(bob_link.closed.empty() && carol_link.closed.empty());
+}
+
+// No member of a sharing session reads media: an attendee's RTP and RTCP
+// of its own stream reach no one, and cost the others no queue; its text
+// and command records still pass as the transport carries them.
+TEST_F(SharingServerRoleTest, MediaNoMemberReadsIsDroppedAndTextAndCommandsPass) {
+  Present(1, 16);
+  QueueLink bob_link, carol_link;
+  const MemberId bob = Join(bob_link, "bob", false);
+  Join(carol_link, "carol", false);
+  const uint32_t ssrc = bob_link.ssrc;
+  ASSERT_NE(ssrc, 0u);
+  for (uint16_t i = 0; i < 10; ++i) {
+    hub_.OnFrame(bob, {FrameKind::kRtp, vzrelay_test::RtpRecord(ssrc, i)});
+    hub_.OnFrame(bob, {FrameKind::kRtcp, vzrelay_test::RtcpRecord(vzrelay_test::RtcpPacketBytes(
+                                             vzrelay_test::kRtcpBye, 1, 2, {ssrc}))});
+  }
+  hub_.OnFrame(bob, {FrameKind::kDataUtf8, {'h', 'i'}});
+  hub_.OnFrame(bob, {FrameKind::kCommand, vzrelay_test::CommandRecord("c")});
+  for (QueueLink* link : {&presenter_, &carol_link}) {
+    SCOPED_TRACE(link == &presenter_ ? "the presenter" : "carol");
+    EXPECT_EQ(link->kinds[FrameKind::kRtp], 0);
+    EXPECT_EQ(link->kinds[FrameKind::kRtcp], 0);
+    EXPECT_EQ(link->kinds[FrameKind::kDataUtf8], 1);
+    EXPECT_EQ(link->kinds[FrameKind::kCommand], 1);
+  }
+  EXPECT_EQ(hub_.FindMember(bob)->unread_dropped, 20u);
+  EXPECT_TRUE(bob_link.closed.empty()) << bob_link.closed;
 }
 
 }  // namespace

@@ -125,6 +125,12 @@ class VideoServerRole : public SessionRole {
  public:
   explicit VideoServerRole(MeetingHub& hub) : hub_(hub) {}
 
+  // The members' video engines read signalling (command records), RTP and
+  // RTCP; text payloads have no reader in a video session. Binary payloads
+  // pass as the transport carries them between its members in any session
+  // (the others being unable to take them holds their sender, not them).
+  bool Reads(FrameKind kind) const override { return kind != FrameKind::kDataUtf8; }
+
   void OnJoined(Session& session, Member& member) override {
     const auto carried = carried_.find(member.join.roster_id);
     const bool continued = carried != carried_.end() && carried->second.ssrc == member.ssrc;

@@ -19,6 +19,8 @@
 //   reaches that participant as an RTCP picture-loss request;
 // - SET_SPOTLIGHT, UNSET_SPOTLIGHT and ACTIVE_SPEAKER go to every member;
 //   UPDATE_VIDEO_SIZE is kept; a KEEPALIVE_REQUEST is answered;
+// - text payloads, which no member of a video session reads, are dropped by
+//   the hub (Reads, counted); binary payloads are relayed as they are;
 // - anything else, a record that is not a command or bytes that are not an
 //   AvData, is dropped and logged. Requests are never relayed as sent: the
 //   server speaks for the sender with the roster id it joined with.

@@ -2,6 +2,7 @@
 // in-process relay server, reading the signalling back with the schema.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <string>
@@ -110,6 +111,10 @@ class Participant {
       if (m.type() == type) found.push_back(m);
     }
     return found;
+  }
+  size_t Count(FrameKind kind) const {
+    return static_cast<size_t>(
+        std::count_if(frames_.begin(), frames_.end(), [kind](const Frame& frame) { return frame.kind == kind; }));
   }
   // Sequence numbers of the RTP received, and the RTCP packets.
   std::vector<int> RtpSequences() const {
@@ -394,7 +399,7 @@ TEST_F(VideoServerRoleTest, SpotlightAndActiveSpeakerReachEveryoneAndLateJoiners
   EXPECT_EQ(bob->Of(AV_KEEPALIVE_RESPONSE)[0].code(), AV_CODE_SUCCESS);
 }
 
-TEST_F(VideoServerRoleTest, MalformedSignallingIsDroppedAndItsSenderStays) {
+TEST_F(VideoServerRoleTest, MalformedSignallingAndTextAreDroppedAndTheirSenderStays) {
   StartServer();
   auto alice = Joined("alice");
   auto bob = Joined("bob");
@@ -403,7 +408,9 @@ TEST_F(VideoServerRoleTest, MalformedSignallingIsDroppedAndItsSenderStays) {
   alice->SendCommandRecord(std::string("\x00", 1));                       // shorter than a kind
   alice->SendCommandRecord(std::string("\x00\x07\xA0\x01\x63", 5));       // type 99
   alice->Send(Request(AV_JOIN_CONFERENCE_REQUEST, "alice"));              // a client's join is the transport's
+  ASSERT_TRUE(alice->Client().Send(FrameKind::kDataUtf8, {'h', 'i'}));     // text no video member reads
   Sync(*alice, "m1", {alice.get(), bob.get()});
+  EXPECT_EQ(bob->Count(FrameKind::kDataUtf8), 0u);
   // bob heard only the roster and the marker.
   for (const AvData& m : bob->Signalling()) {
     EXPECT_TRUE(m.type() == AV_ROSTER_CHANGE || m.type() == AV_ACTIVE_SPEAKER) << m.type();
