@@ -164,14 +164,7 @@ void X11System::Dispatch(XEvent& event) {
       const Rect bounds = Rect::FromXYWH(x, y, event.xconfigure.width, event.xconfigure.height);
       native->set_known_bounds(bounds);
       if (bounds != node->bounds()) node->OnNativeBounds(bounds);
-      // Where it really is: a manager's own notice may tell the place it
-      // meant, not the one the window has in its frame.
-      if (native->holding()) {
-        ::Window child = 0;
-        if (XTranslateCoordinates(display_, native->window(), root_, 0, 0, &x, &y, &child)) {
-          native->OnManagerPlaced(Rect::FromXYWH(x, y, event.xconfigure.width, event.xconfigure.height));
-        }
-      }
+      if (native->holding()) native->JudgeHold(event);
       break;
     }
     case DestroyNotify:
@@ -187,7 +180,7 @@ void X11System::Dispatch(XEvent& event) {
       }
       break;
     case MapNotify:
-      native->EndHoldIfPlaced();
+      if (native->holding()) native->JudgeHold(event);
       native->FocusIfAskedAndViewable();
       node->Invalidate({});
       break;

@@ -84,6 +84,15 @@ class FullScreenDisplayTest : public ::testing::TestWithParam<std::string> {
     ASSERT_TRUE(system_);
   }
   void TearDown() override { system_.reset(); }
+  // A tiling manager (i3) gives a normal window the size and place of its
+  // tile: only a full-screen window's are the program's.
+  bool Tiles() const { return GetParam() == "i3"; }
+  // Shown as a normal window: at its own size, or in its tile, not covering
+  // the monitor.
+  bool NormalSize(const X11Cover& cover) const {
+    return Tiles() ? cover.client != kRightMonitor && cover.client.Width() > 0
+                   : cover.client.GetSize() == kPlace.GetSize();
+  }
 
   bool RunUntil(const std::function<bool()>& done) {
     return env_.RunUntil(loop_, [&] {
@@ -183,8 +192,8 @@ TEST_P(FullScreenDisplayTest, MadeFullScreenBeforeItShowsItCoversItsMonitorAndTa
   X11Cover cover;
   EXPECT_TRUE(RunUntil([&] {
     cover = ReadX11Cover(desk_.display(), window->NativeId());
-    return cover.viewable && cover.client.GetSize() == kPlace.GetSize() &&
-           kRightMonitor.Intersect(cover.client) == cover.client && window->bounds() == cover.client;
+    return cover.viewable && NormalSize(cover) && kRightMonitor.Intersect(cover.client) == cover.client &&
+           window->bounds() == cover.client;
   })) << cover.client.left << "," << cover.client.top << " " << cover.client.Width() << "x" << cover.client.Height();
   EXPECT_FALSE(window->IsFullScreen());
   // Framed again under a manager (jwm reads the frame hints only when it
@@ -209,9 +218,11 @@ TEST_P(FullScreenDisplayTest, MadeFullScreenWhileShownItCoversItsMonitor) {
   // it has (twm's title bar lies above the screen's top).
   EXPECT_TRUE(CoversTheRightMonitor(window.get(), GetParam() != "twm"));
   ASSERT_TRUE(window->SetFullScreen(false));
+  X11Cover cover;
   EXPECT_TRUE(RunUntil([&] {
-    return ReadX11Cover(desk_.display(), window->NativeId()).client.GetSize() == kPlace.GetSize();
-  }));
+    cover = ReadX11Cover(desk_.display(), window->NativeId());
+    return cover.viewable && NormalSize(cover);
+  })) << cover.client.left << "," << cover.client.top << " " << cover.client.Width() << "x" << cover.client.Height();
 }
 
 // Made full screen and normal again before it shows: it shows as a normal
@@ -230,7 +241,7 @@ TEST_P(FullScreenDisplayTest, FullScreenAndBackBeforeItShowsLeavesANormalWindow)
   auto normal = [&] {
     cover = ReadX11Cover(desk_.display(), window->NativeId());
     // A manager may place it anew (openbox keeps it off the dock), but at its size.
-    return cover.viewable && cover.client.GetSize() == kPlace.GetSize() && cover.client != kRightMonitor;
+    return cover.viewable && NormalSize(cover) && cover.client != kRightMonitor;
   };
   ASSERT_TRUE(RunUntil(normal)) << cover.client.left << "," << cover.client.top << " " << cover.client.Width() << "x"
                                 << cover.client.Height();
@@ -248,7 +259,7 @@ TEST_P(FullScreenDisplayTest, FullScreenAndBackBeforeItShowsLeavesANormalWindow)
 }
 
 INSTANTIATE_TEST_SUITE_P(Managers, FullScreenDisplayTest,
-                         ::testing::Values("none", "twm", "openbox", "metacity", "fluxbox", "icewm", "xfwm4", "jwm"),
+                         ::testing::Values("none", "twm", "openbox", "metacity", "fluxbox", "icewm", "xfwm4", "jwm", "i3"),
                          [](const ::testing::TestParamInfo<std::string>& info) { return info.param; });
 
 }  // namespace

@@ -109,6 +109,8 @@ void X11Native::Hide() {
 
 void X11Native::SetBounds(const Rect& r) {
   bounds_ = r;
+  // The program's newer place is the one a manager is held to.
+  if (hold_to_) hold_to_ = r;
   XMoveResizeWindow(system_.display(), window_, r.left, r.top, static_cast<unsigned>(std::max(1, r.Width())),
                     static_cast<unsigned>(std::max(1, r.Height())));
   system_.Flush();
@@ -235,20 +237,6 @@ void X11Native::FocusIfAskedAndViewable() {
   Activate();
 }
 
-void X11Native::EndHoldIfPlaced() {
-  if (!hold_to_ || !mapped_ || full_screen_) return;
-  Display* d = system_.display();
-  XWindowAttributes attributes{};
-  ::Window child = 0;
-  int x = 0, y = 0;
-  if (XGetWindowAttributes(d, window_, &attributes) != 0 &&
-      XTranslateCoordinates(d, window_, system_.root(), 0, 0, &x, &y, &child) &&
-      Rect::FromXYWH(x, y, attributes.width, attributes.height) == *hold_to_) {
-    hold_to_.reset();
-  }
-  system_.DrainSoon();
-}
-
 void X11Native::RequestAttention() {
   if (!Managed()) return;
   if (!mapped_) {
@@ -270,24 +258,92 @@ void X11Native::RequestAttention() {
   system_.Flush();
 }
 
-void X11Native::OnManagerPlaced(const Rect& client_on_root) {
+namespace {
+
+// What ChangeQueuedBefore looks for in the event queue.
+struct ChangeSearch {
+  ::Window window;
+  unsigned long before;  // the serial of the read
+  bool found;
+};
+
+// Notes a change of the window's place generated before the read (its
+// serial, the last of our requests the server had handled, is older);
+// takes nothing from the queue.
+Bool NoteEarlierChange(Display*, XEvent* event, XPointer arg) {
+  auto* search = reinterpret_cast<ChangeSearch*>(arg);
+  const bool change =
+      event->type == ConfigureNotify || event->type == ReparentNotify || event->type == GravityNotify;
+  if (change && event->xany.window == search->window && event->xany.serial < search->before) search->found = true;
+  return False;
+}
+
+}  // namespace
+
+bool X11Native::ChangeQueuedBefore(unsigned long read_serial) {
+  ChangeSearch search{window_, read_serial, false};
+  XEvent unused;
+  XCheckIfEvent(system_.display(), &unused, NoteEarlierChange, reinterpret_cast<XPointer>(&search));
+  return search.found;
+}
+
+std::optional<X11Native::PlaceSeen> X11Native::PlaceWhenSent(const XEvent& event) {
+  Display* d = system_.display();
+  XWindowAttributes attributes{};
+  ::Window child = 0;
+  int x = 0, y = 0;
+  bool read = XGetWindowAttributes(d, window_, &attributes) != 0;
+  // Every change generated before this request was handled is in the
+  // read, and already queued once its answer is in.
+  const unsigned long read_serial = NextRequest(d);
+  read = read && XTranslateCoordinates(d, window_, system_.root(), 0, 0, &x, &y, &child);
+  system_.DrainSoon();
+  if (read && !ChangeQueuedBefore(read_serial)) {
+    return PlaceSeen{Rect::FromXYWH(x, y, attributes.width, attributes.height), attributes.map_state == IsViewable};
+  }
+  // The manager's own notice says where it put the client area, in the
+  // root's coordinates; not trusted for a full-screen window, where a
+  // manager may tell the place it meant rather than the one the window has
+  // in its frame (fluxbox).
+  if (event.type == ConfigureNotify && event.xconfigure.send_event && !full_screen_) {
+    const XConfigureEvent& c = event.xconfigure;
+    return PlaceSeen{Rect::FromXYWH(c.x, c.y, c.width, c.height), true, true};
+  }
+  return std::nullopt;
+}
+
+void X11Native::JudgeHold(const XEvent& event) {
   if (!hold_to_ || !mapped_) return;
+  const bool map = event.type == MapNotify;
+  // Not known for this notice (the window changed again before the program
+  // could read it): a later notice judges. The manager's own notice of
+  // where it put the window may come after the map (jwm), so an unjudged
+  // map does not end the hold.
+  const std::optional<PlaceSeen> seen = PlaceWhenSent(event);
+  if (!seen) return;
   // A full-screen window is held while it is one (a manager may move it
   // inside its frame after it first put it right); another, until it is
   // where the program has it, after which it is the user's to move.
-  if (client_on_root == *hold_to_) {
+  if (seen->client == *hold_to_) {
     if (!full_screen_) hold_to_.reset();
     return;
   }
+  // A word of the manager's that is not the read is trusted only as far as
+  // ending the hold: the read that judges it comes with a later notice.
+  if (seen->from_notice) return;
+  // Mapped inside a frame not yet shown: the manager is still placing it
+  // (fluxbox lays its frame out after it maps the client), and says so.
+  if (map && !seen->viewable) return;
   if (asks_left_ <= 0) {
     hold_to_.reset();
     return;
   }
   --asks_left_;
   const Rect& r = *hold_to_;
+  const Rect& at = seen->client;
   PlatformLog("window layer: the manager put window 0x%lx at %d,%d %dx%d, not %d,%d %dx%d: asked again",
-              static_cast<unsigned long>(window_), client_on_root.left, client_on_root.top, client_on_root.Width(),
-              client_on_root.Height(), r.left, r.top, r.Width(), r.Height());
+              static_cast<unsigned long>(window_), at.left, at.top, at.Width(), at.Height(), r.left, r.top, r.Width(),
+              r.Height());
   XMoveResizeWindow(system_.display(), window_, r.left, r.top, static_cast<unsigned>(std::max(1, r.Width())),
                     static_cast<unsigned>(std::max(1, r.Height())));
   system_.Flush();

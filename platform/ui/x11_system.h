@@ -74,23 +74,38 @@ class X11Native : public NativeWindow {
   // takes input again then.
   void FocusIfAskedAndViewable();
   void set_known_bounds(const Rect& r) { bounds_ = r; }
-  // The manager placed the window (it mapped or configured it): where its
-  // client area is on the root now. A window the manager let go and maps
-  // again, or made full screen, that it left elsewhere than the program
-  // has it is asked there again, a few times at most (xfwm4 and jwm keep a
-  // frame on the screen when they map it, fluxbox may keep the title bar's
-  // place inside a full-screen frame).
-  void OnManagerPlaced(const Rect& client_on_root);
+  // A notice of the window's place (its ConfigureNotify or MapNotify):
+  // while a hold stands (a window the manager let go and maps again, or
+  // made full screen), the window is judged where it was when the notice
+  // was sent, not where a later move has it since. Where the manager left
+  // it elsewhere than the program has it, it is asked there again, a few
+  // times at most (xfwm4 and jwm keep a frame on the screen when they map
+  // it, fluxbox may keep the title bar's place inside a full-screen
+  // frame). The hold ends once the window is where the program has it,
+  // however that is learned (a move to the place it already has sends no
+  // notice: the map is judged too); a move by another program after that
+  // is not undone, even when it came before the program served the map.
+  void JudgeHold(const XEvent& event);
   bool holding() const { return hold_to_.has_value(); }
-  // The hold ends once the window is where the program has it, however that
-  // is learned: a move to the place it already has sends no notice (read
-  // when the window maps).
-  void EndHoldIfPlaced();
   void RequestAttention() override;
 
  private:
   void ShapeFromAlpha(const Image& buffer);
   bool Viewable();
+  // Where the window's client area was on the root when a notice was sent.
+  struct PlaceSeen {
+    Rect client;
+    bool viewable = false;
+    bool from_notice = false;  // the manager's word, not a read
+  };
+  // Read now, which tells the notice's moment only when no later change of
+  // the window was generated before the read; else a synthetic configure
+  // notice's own place (the manager's word) where it is trusted; else
+  // nothing.
+  std::optional<PlaceSeen> PlaceWhenSent(const XEvent& event);
+  // Whether a change of the window's place generated before the request
+  // `read_serial` is queued (nothing is taken from the queue).
+  bool ChangeQueuedBefore(unsigned long read_serial);
   // A state in the window's own _NET_WM_STATE (before it is mapped), or
   // the full-screen state asked of the window manager (once it is).
   void WriteState(const char* name, bool on);
@@ -139,7 +154,7 @@ class X11Native : public NativeWindow {
   bool mapped_ = false;  // mapped by us (Show), not withdrawn since (Hide)
   bool shown_before_ = false;  // mapped by us at some time
   bool full_screen_ = false;   // the full-screen state asked for
-  // The place the manager is held to (see OnManagerPlaced), and how often
+  // The place the manager is held to (see JudgeHold), and how often
   // it may still be asked.
   std::optional<Rect> hold_to_;
   int asks_left_ = 0;
