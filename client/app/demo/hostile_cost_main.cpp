@@ -264,6 +264,7 @@ class HostileCost {
     const uint64_t span = static_cast<uint64_t>(options_.seconds) * 1000;
     const uint64_t now = vz::MonotonicMs();
     if (now < start + span) vz::SleepMs(static_cast<uint32_t>(start + span - now));
+    for (auto& pinger : pingers) pinger->StopSending();
     const double seconds = static_cast<double>(vz::MonotonicMs() - start) / 1000.0;
     for (size_t i = 0; i < honest.size(); ++i) {
       if (!vz::ReadProcessStat(honest[i]->programs->hub_pid(), &after[i])) {
@@ -275,7 +276,7 @@ class HostileCost {
       Row row;
       row.scenario = scenario;
       row.member = honest[i]->name;
-      row.pings = pingers[i]->Stop(kPingGraceMs);
+      row.pings = pingers[i]->Figures(kPingGraceMs);
       row.cpu_ms_per_s = static_cast<double>(after[i].cpu_ms - before[i].cpu_ms) / seconds;
       row.hostile = hostile;
       char text[200];

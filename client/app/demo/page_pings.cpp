@@ -40,15 +40,19 @@ void PagePinger::Start() {
       // of the round trip.
       sent_.push_back(vz::MonotonicMs());
       participant_->Send(ping);
-      next += every_ms_;
+      // A page's timer that fired late fires next a period on, not at once
+      // for each period it missed.
+      next = std::max(next + every_ms_, vz::MonotonicMs());
     }
   });
 }
 
-PingFigures PagePinger::Stop(uint64_t grace_ms) {
-  if (!thread_.joinable()) return {};
+void PagePinger::StopSending() {
   stop_ = true;
-  thread_.join();
+  if (thread_.joinable()) thread_.join();
+}
+
+PingFigures PagePinger::Figures(uint64_t grace_ms) {
   const uint64_t deadline = vz::MonotonicMs() + grace_ms;
   while (participant_->Arrivals().size() < sent_.size() && vz::MonotonicMs() < deadline) vz::SleepMs(50);
   return PingRoundTrips(sent_, participant_->Arrivals());

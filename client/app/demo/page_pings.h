@@ -26,11 +26,12 @@ class PagePinger {
  public:
   PagePinger(MeetingParticipant* participant, std::string meet_id, uint64_t every_ms)
       : participant_(participant), meet_id_(std::move(meet_id)), every_ms_(every_ms) {}
-  ~PagePinger() { Stop(); }
+  ~PagePinger() { StopSending(); }
 
   void Start();
-  // Stops sending, then waits up to `grace_ms` for the answers still due.
-  PingFigures Stop(uint64_t grace_ms = 0);
+  void StopSending();
+  // After StopSending: waits up to `grace_ms` for the answers still due.
+  PingFigures Figures(uint64_t grace_ms);
 
  private:
   MeetingParticipant* participant_;
