@@ -30,7 +30,6 @@
 // A measurement, not a test: nothing is compared with a limit. Exit code 0
 // when every meeting ran, 1 when one could not (it says why), 77 when there
 // is no display and Xvfb is not installed.
-#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
@@ -303,16 +302,19 @@ class HostileCost {
     return true;
   }
 
-  // A run's folder in the work folder: its name, dashed.
-  std::string Folder(std::string run) const {
-    std::replace(run.begin(), run.end(), ' ', '-');
-    return work_ + "/" + run;
+  // A run's folder in the work folder: the case and the variant's number
+  // (0 the baseline), short, since the programs' sockets are made in it and
+  // a socket's path is short.
+  std::string Folder(const std::string& scenario, Variant variant) const {
+    const std::string folder = work_ + "/" + scenario + std::to_string(static_cast<int>(variant));
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    PrintStage("run", "in " + folder);
+    return folder;
   }
 
   bool Reconnect(bool hostile) {
-    const std::string folder = Folder(hostile ? "reconnect" : "reconnect baseline");
-    std::error_code error;
-    std::filesystem::create_directories(folder, error);
+    const std::string folder = Folder("reconnect", hostile ? Variant::kHostile : Variant::kBaseline);
     if (!StartRelay(folder, {{"R1"}, {"R2"}, {"R3"}})) return false;
     const std::string rosters = "{\"id\":\"R1\",\"user\":{\"name\":\"Alice\"},\"is_host\":true,\"is_presenter\":false},"
                                 "{\"id\":\"R2\",\"user\":{\"name\":\"Bob\"},\"is_presenter\":false},"
@@ -357,9 +359,7 @@ class HostileCost {
 
   bool Blocks(Variant variant) {
     const bool hostile = variant != Variant::kBaseline;
-    const std::string folder = Folder(RunName("blocks", variant));
-    std::error_code error;
-    std::filesystem::create_directories(folder, error);
+    const std::string folder = Folder("blocks", variant);
     if (!StartRelay(folder, {{"R1", true}, {"R2"}})) return false;
     vz::PipedChild presenter;
     std::vector<std::string> args = HostileArgs("blocks", "R1");
@@ -388,9 +388,7 @@ class HostileCost {
 
   bool Strokes(Variant variant) {
     const bool hostile = variant != Variant::kBaseline;
-    const std::string folder = Folder(RunName("strokes", variant));
-    std::error_code error;
-    std::filesystem::create_directories(folder, error);
+    const std::string folder = Folder("strokes", variant);
     if (!StartRelay(folder, {{"R1", true}, {"R3"}})) return false;
     const std::string rosters = "{\"id\":\"R1\",\"user\":{\"name\":\"Pat\"},\"is_host\":true,\"is_presenter\":true},"
                                 "{\"id\":\"R3\",\"user\":{\"name\":\"Mallory\"},\"is_presenter\":false}";
