@@ -19,7 +19,9 @@
 //
 // Blocks and strokes also run a third time with what slips past the first
 // defence: 1,500 blocks that overlap without one covering another, and 50
-// strokes of 100 points (each within the presenter's ink bound alone).
+// strokes of 100 points (each within the presenter's ink bound alone); and
+// blocks a fourth time with the attendee joining the sharing in the span,
+// after the 1,500 blocks were sent (the relay replays them to it).
 //
 //   vzhostile_cost --bin <folder of vzbridge, VelzarHub, vzrelay> [--work <folder>]
 //                  [--display :N] [--case reconnect|blocks|strokes|all] [--seconds S]
@@ -97,8 +99,10 @@ std::vector<DemoOption> OptionsOf(Options* options) {
 // Each case's runs: the baseline, the hostile member as the case says, and
 // (blocks, strokes) the same member sending what slips under the first
 // defence: blocks that overlap without covering one another, strokes short
-// enough to pass the ink bound one by one.
-enum class Variant { kBaseline, kHostile, kHostileOtherwise };
+// enough to pass the ink bound one by one; and (blocks) an attendee that
+// joins the sharing after the hostile blocks were sent, so that the relay
+// replays them to it.
+enum class Variant { kBaseline, kHostile, kHostileOtherwise, kLateJoiner };
 
 struct Row {
   std::string scenario;
@@ -143,13 +147,16 @@ class HostileCost {
     const bool all = options_.which == "all";
     for (const char* scenario : {"reconnect", "blocks", "strokes"}) {
       if (!all && options_.which != scenario) continue;
-      for (const Variant variant : {Variant::kBaseline, Variant::kHostile, Variant::kHostileOtherwise}) {
+      for (const Variant variant :
+           {Variant::kBaseline, Variant::kHostile, Variant::kHostileOtherwise, Variant::kLateJoiner}) {
         const std::string name = scenario;
         bool ran = true;
         if (name == "reconnect") {
-          if (variant != Variant::kHostileOtherwise) ran = Reconnect(variant == Variant::kHostile);
-        } else {
-          ran = name == "blocks" ? Blocks(variant) : Strokes(variant);
+          if (variant == Variant::kBaseline || variant == Variant::kHostile) ran = Reconnect(variant == Variant::kHostile);
+        } else if (name == "blocks") {
+          ran = Blocks(variant);
+        } else if (variant != Variant::kLateJoiner) {
+          ran = Strokes(variant);
         }
         if (!ran) return Fail(name + " " + std::to_string(static_cast<int>(variant)), why_);
       }
@@ -352,7 +359,7 @@ class HostileCost {
 
   static const char* RunName(const char* scenario, Variant variant) {
     static const std::map<std::string, std::vector<const char*>> kNames = {
-        {"blocks", {"blocks baseline", "blocks", "blocks overlapping"}},
+        {"blocks", {"blocks baseline", "blocks", "blocks overlapping", "blocks late joiner"}},
         {"strokes", {"strokes baseline", "strokes", "strokes short"}}};
     return kNames.at(scenario)[static_cast<size_t>(variant)];
   }
@@ -366,22 +373,37 @@ class HostileCost {
     args.insert(args.end(), {"--side", std::to_string(kMonitorSide), "--blocks", hostile ? std::to_string(kBlocks) : "1",
                              "--overlap", variant == Variant::kHostileOtherwise ? "1" : "0"});
     if (!StartHostile(&presenter, args, true)) return false;
+    // A late joiner: the blocks are kept by the relay before the attendee
+    // joins the sharing, which it does in the span.
+    const bool late = variant == Variant::kLateJoiner;
+    std::string sent;
+    if (late && (!presenter.WriteAll("send\n", 5000) || !ReadLine(presenter, &sent, kStepTimeoutMs))) {
+      return Stop("the hostile presenter sent nothing");
+    }
     const std::string rosters = "{\"id\":\"R1\",\"user\":{\"name\":\"Mallory\"},\"is_host\":true,\"is_presenter\":true},"
                                 "{\"id\":\"R2\",\"user\":{\"name\":\"Ada\"},\"is_presenter\":false}";
     Honest attendee{"attendee", "R2", nullptr};
     if (!Enter(attendee, folder, {}, rosters)) return false;
-    attendee.programs->Send(SharingRequest("DS_SESSION_REQUEST_START", "R2", false));
-    if (!attendee.programs->WaitFor("DS_SESSION_RESPONSE_STARTED", kStepTimeoutMs)) {
-      return Stop("the attendee's sharing never started");
+    if (!late) {
+      attendee.programs->Send(SharingRequest("DS_SESSION_REQUEST_START", "R2", false));
+      if (!attendee.programs->WaitFor("DS_SESSION_RESPONSE_STARTED", kStepTimeoutMs)) {
+        return Stop("the attendee's sharing never started");
+      }
     }
     const bool measured = Measure(
         RunName("blocks", variant), {&attendee},
-        [&] { return presenter.WriteAll("send\n", 5000) || Stop("the hostile presenter took no command"); },
         [&] {
-          std::string line;
-          ReadLine(presenter, &line, kStepTimeoutMs);
+          if (late) {
+            attendee.programs->Send(SharingRequest("DS_SESSION_REQUEST_START", "R2", false));
+            return true;
+          }
+          return presenter.WriteAll("send\n", 5000) || Stop("the hostile presenter took no command");
+        },
+        [&] {
+          std::string line = sent;
+          if (!late) ReadLine(presenter, &line, kStepTimeoutMs);
           presenter.WriteAll("quit\n", 5000);
-          return line;
+          return late ? "joined after: " + line : line;
         });
     return measured && StopAll({&attendee});
   }
