@@ -272,7 +272,9 @@ int Blocks(const Options& options) {
     block->set_index(static_cast<uint64_t>(i));
     block->set_pdu_id(static_cast<uint64_t>(i) + 1);
     block->set_monitor_id(kFirstMonitor);
-    block->set_position(0);
+    // Each at a position of its own: the relay keeps the latest block of
+    // each position for a late joiner, so it keeps them all.
+    block->set_position(static_cast<uint64_t>(i));
     block->set_cache_index(1);
     block->set_cache_pdu_id(1);
     if (options.overlap != 0) {
