@@ -57,6 +57,7 @@ void MeetingParticipant::ReadAll() {
     if (hub_pid_ <= 0 && std::regex_search(message, match, started)) hub_pid_ = std::atoi(match[1].str().c_str());
     const std::string type = MessageType(message);
     if (type.empty() || type == "MEET_APP_LOG") continue;
+    if (type == timed_type_) arrivals_.push_back(vz::MonotonicMs());
     types_.push_back(type);
     seen_.push_back(type);
     arrived_.notify_all();
@@ -89,6 +90,17 @@ bool MeetingParticipant::Alive() {
 bool MeetingParticipant::SawForTesting(const std::string& type) {
   std::lock_guard<std::mutex> hold(lock_);
   return std::find(seen_.begin(), seen_.end(), type) != seen_.end();
+}
+
+void MeetingParticipant::TimeArrivals(const std::string& type) {
+  std::lock_guard<std::mutex> hold(lock_);
+  timed_type_ = type;
+  arrivals_.clear();
+}
+
+std::vector<uint64_t> MeetingParticipant::Arrivals() {
+  std::lock_guard<std::mutex> hold(lock_);
+  return arrivals_;
 }
 
 bool MeetingParticipant::WaitEnd(int timeout_ms, std::string* why) {

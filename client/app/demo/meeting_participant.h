@@ -35,6 +35,11 @@ class MeetingParticipant {
   bool Alive();
   // Whether a message of this type arrived at any time so far.
   bool SawForTesting(const std::string& type);
+  // From now on notes when each message of `type` arrives (vz::MonotonicMs,
+  // as the reader takes it off the pipe): one type at a time, for timing
+  // the page's pings. Arrivals() gives the times noted so far.
+  void TimeArrivals(const std::string& type);
+  std::vector<uint64_t> Arrivals();
   // After the stop request: vzbridge's exit code 0 and VelzarHub gone.
   bool WaitEnd(int timeout_ms, std::string* why);
   // Ends both programs at once (a failed run).
@@ -59,6 +64,8 @@ class MeetingParticipant {
   std::condition_variable arrived_;
   std::deque<std::string> types_;     // not yet waited for
   std::vector<std::string> seen_;     // every type so far
+  std::string timed_type_;
+  std::vector<uint64_t> arrivals_;    // of timed_type_
   bool ended_ = false;
   int bridge_pid_ = -1;
   std::atomic<int> hub_pid_{-1};  // noted by the reader, read by the caller
