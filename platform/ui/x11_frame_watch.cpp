@@ -19,11 +19,12 @@ constexpr int kMostFrames = 8;
 }  // namespace
 
 void X11Native::WatchFrames() {
+  Display* d = system_.display();
+  // A frame may go while it is walked or let go (the manager let the
+  // window go).
+  X11ErrorTrap trap(d);
   ForgetFrames();
   if (host_ != 0 || destroyed_) return;
-  Display* d = system_.display();
-  // A frame may go while it is walked (the manager let the window go).
-  X11ErrorTrap trap(d);
   ::Window current = window_;
   for (int depth = 0; depth < kMostFrames; ++depth) {
     ::Window root = 0, parent = 0;
@@ -44,7 +45,10 @@ void X11Native::WatchFrames() {
 void X11Native::ForgetFrames() {
   for (::Window frame : frames_) {
     auto it = system_.frames_.find(frame);
-    if (it != system_.frames_.end() && it->second == this) system_.frames_.erase(it);
+    if (it == system_.frames_.end() || it->second != this) continue;
+    system_.frames_.erase(it);
+    // Its later notices (the manager destroys it) are nobody's.
+    XSelectInput(system_.display(), frame, NoEventMask);
   }
   frames_.clear();
 }

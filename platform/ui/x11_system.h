@@ -100,7 +100,7 @@ class X11Native : public NativeWindow {
 
  private:
   void ShapeFromAlpha(const Image& buffer);
-  // Stops taking the watched frames' notices as this window's.
+  // Stops watching the frames (in an error trap: one may be gone).
   void ForgetFrames();
   bool Viewable();
   // Where the window's client area was on the root when a notice was sent.
