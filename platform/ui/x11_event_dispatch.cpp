@@ -130,6 +130,11 @@ void X11System::Dispatch(XEvent& event) {
   }
   WindowNode* node = NodeOf(event.xany.window);
   if (node == nullptr) {
+    auto frame = frames_.find(event.xany.window);
+    if (frame != frames_.end()) {
+      DispatchFrameEvent(*frame->second, event);
+      return;
+    }
     DispatchHostEvent(event);
     return;
   }
@@ -155,18 +160,26 @@ void X11System::Dispatch(XEvent& event) {
     }
     case ConfigureNotify: {
       if (!native->mapped() && native->host() == 0) break;
-      int x = event.xconfigure.x, y = event.xconfigure.y;
-      // Inside a host the bounds are the host's coordinates, as given.
-      if (!event.xconfigure.send_event && !(node->flags() & kWindowOverrideRedirect) && native->host() == 0) {
-        ::Window child = 0;
-        XTranslateCoordinates(display_, native->window(), root_, 0, 0, &x, &y, &child);
+      const XConfigureEvent& c = event.xconfigure;
+      // Inside a host the bounds are the host's coordinates, as given, and
+      // a manager's own notice gives the place on the root; a real one
+      // gives the place inside the manager's frame, so the place is read.
+      if (!c.send_event && !(node->flags() & kWindowOverrideRedirect) && native->host() == 0) {
+        TakeReadPlace(*node, *native, Size{c.width, c.height});
+      } else {
+        TakeBounds(*node, *native, Rect::FromXYWH(c.x, c.y, c.width, c.height));
       }
-      const Rect bounds = Rect::FromXYWH(x, y, event.xconfigure.width, event.xconfigure.height);
-      native->set_known_bounds(bounds);
-      if (bounds != node->bounds()) node->OnNativeBounds(bounds);
       if (native->holding()) native->JudgeHold(event);
       break;
     }
+    case ReparentNotify:
+      // Into a manager's frame, or out of it: the frames to watch change,
+      // and the place on the screen with them.
+      native->WatchFrames();
+      if (native->mapped() && native->host() == 0 && !(node->flags() & kWindowOverrideRedirect)) {
+        TakeReadPlace(*node, *native, node->bounds().GetSize());
+      }
+      break;
     case DestroyNotify:
       // Ours are destroyed after they leave the registry: this one went
       // with its host.
@@ -290,6 +303,40 @@ void X11System::Dispatch(XEvent& event) {
     default:
       break;
   }
+}
+
+void X11System::TakeBounds(WindowNode& node, X11Native& native, const Rect& bounds) {
+  native.set_known_bounds(bounds);
+  if (bounds != node.bounds()) node.OnNativeBounds(bounds);
+}
+
+void X11System::TakeReadPlace(WindowNode& node, X11Native& native, Size size) {
+  // Unread (the server refused the read): the last known place stands.
+  const std::optional<Point> origin = native.ReadRootOrigin();
+  const Point at = origin ? *origin : Point{node.bounds().left, node.bounds().top};
+  TakeBounds(node, native, Rect::FromXYWH(at.x, at.y, size.width, size.height));
+}
+
+void X11System::DispatchFrameEvent(X11Native& native, const XEvent& event) {
+  switch (event.type) {
+    case DestroyNotify:
+      // The window left it first (a frame's window is put back on the
+      // root before the frame goes), which watched the frames anew.
+      frames_.erase(event.xdestroywindow.window);
+      return;
+    case ReparentNotify:
+      native.WatchFrames();
+      break;
+    case ConfigureNotify:
+    case GravityNotify:
+      break;
+    default:
+      return;
+  }
+  WindowNode* node = core_.FindByNative(&native);
+  // Hidden, the window is the program's to place, wherever its frame goes.
+  if (node == nullptr || !native.mapped()) return;
+  TakeReadPlace(*node, native, node->bounds().GetSize());
 }
 
 void X11System::DispatchHostEvent(const XEvent& event) {

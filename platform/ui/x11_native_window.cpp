@@ -35,6 +35,10 @@ X11Native::X11Native(X11System& system, ::Window window, Visual* visual, int dep
 
 X11Native::~X11Native() {
   system_.natives_.erase(window_);
+  if (!frames_.empty()) {
+    X11ErrorTrap trap(system_.display());
+    ForgetFrames();
+  }
   if (ic_ != nullptr) XDestroyIC(ic_);
   if (image_cursor_ != 0) XFreeCursor(system_.display(), image_cursor_);
   if (!destroyed_) XDestroyWindow(system_.display(), window_);

@@ -74,6 +74,15 @@ class X11Native : public NativeWindow {
   // takes input again then.
   void FocusIfAskedAndViewable();
   void set_known_bounds(const Rect& r) { bounds_ = r; }
+  // The manager's windows around this one (its frame, and any around
+  // that), watched from now on for their own changes: a manager that moves
+  // a frame may tell the window nothing, its place inside the frame being
+  // the same. Watched anew whenever the window or one of them changes
+  // parent; none inside a host or on the root.
+  void WatchFrames();
+  // Where the window's origin is on the root now, read; nothing when the
+  // read fails.
+  std::optional<Point> ReadRootOrigin();
   // A notice of the window's place (its ConfigureNotify or MapNotify):
   // while a hold stands (a window the manager let go and maps again, or
   // made full screen), the window is judged where it was when the notice
@@ -91,6 +100,8 @@ class X11Native : public NativeWindow {
 
  private:
   void ShapeFromAlpha(const Image& buffer);
+  // Stops watching the frames (in an error trap: one may be gone).
+  void ForgetFrames();
   bool Viewable();
   // Where the window's client area was on the root when a notice was sent.
   struct PlaceSeen {
@@ -164,6 +175,7 @@ class X11Native : public NativeWindow {
   Point host_origin_{0, 0};
   Size host_size_{0, 0};
   bool destroyed_ = false;
+  std::vector<::Window> frames_;  // watched (see WatchFrames), innermost first
 };
 
 class X11System : public WindowSystem {
@@ -241,6 +253,14 @@ class X11System : public WindowSystem {
                                                    unsigned long mask, XSetWindowAttributes attributes);
   // An event on a host of our windows (not one of ours).
   void DispatchHostEvent(const XEvent& event);
+  // An event on a manager's window around one of ours (see WatchFrames).
+  void DispatchFrameEvent(X11Native& native, const XEvent& event);
+  // Takes the window's place as the server has it now, read (a real
+  // notice gives the place inside the frame), with `size` (a frame's
+  // notice gives the frame's), as its bounds.
+  void TakeReadPlace(WindowNode& node, X11Native& native, Size size);
+  // Notes `bounds` as the window's, and tells its node when they changed.
+  void TakeBounds(WindowNode& node, X11Native& native, const Rect& bounds);
   void FinishClipboardRequest(std::string text);
   void AnswerSelectionRequest(const XSelectionRequestEvent& request);
   // The owner's answer to our request for the clipboard's text.
@@ -255,6 +275,7 @@ class X11System : public WindowSystem {
   std::map<std::string, Atom> atoms_;
   std::map<int, Cursor> cursors_;
   std::map<::Window, X11Native*> natives_;
+  std::map<::Window, X11Native*> frames_;  // a manager's windows around ours
   std::function<void(std::string)> clipboard_done_;
   std::string clipboard_text_;
   bool drain_posted_ = false;

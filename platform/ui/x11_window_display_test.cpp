@@ -511,3 +511,78 @@ TEST_F(X11WindowManagerTest, ShownAgainItIsLeftWhereAnotherProgramMovesIt) {
 
 }  // namespace
 }  // namespace vz
+
+namespace vz {
+namespace {
+
+// A window manager of the test's own, on a server of the test's own: it
+// frames each window mapped at `frame_at` and tells the window nothing of
+// its frame's moves, as a manager may (the window's place inside the frame
+// does not change).
+class SilentFramerTest : public DisplayWindowTest {
+ protected:
+  void SetUp() override {
+    std::string why;
+    if (!server_.Start(&why, 1024, 768)) VZ_SKIP_TEST_WITHOUT(vz::kNeedsXvfb) << why;
+    manager_ = XOpenDisplay(server_.display().c_str());
+    ASSERT_NE(manager_, nullptr);
+    XSelectInput(manager_, DefaultRootWindow(manager_), SubstructureRedirectMask);
+    XSync(manager_, False);
+    OpenWindowSystem(server_.display());
+  }
+  void TearDown() override {
+    DisplayWindowTest::TearDown();
+    if (manager_ != nullptr) XCloseDisplay(manager_);
+  }
+  // Frames the windows whose maps were asked; the frame made last, or 0.
+  ::Window ServeMaps(const Rect& frame_at) {
+    while (XPending(manager_) > 0) {
+      XEvent event;
+      XNextEvent(manager_, &event);
+      if (event.type != MapRequest) continue;
+      const ::Window client = event.xmaprequest.window;
+      frame_ = XCreateSimpleWindow(manager_, DefaultRootWindow(manager_), frame_at.left, frame_at.top,
+                                   static_cast<unsigned>(frame_at.Width()),
+                                   static_cast<unsigned>(frame_at.Height()), 0, 0, 0);
+      XReparentWindow(manager_, client, frame_, 0, 0);
+      XMapWindow(manager_, client);
+      XMapWindow(manager_, frame_);
+      XSync(manager_, False);
+    }
+    return frame_;
+  }
+
+  Display* manager_ = nullptr;
+  ::Window frame_ = 0;
+
+ private:
+  XvfbServer server_;
+};
+
+TEST_F(SilentFramerTest, TheWindowIsWhereItsFrameIsThoughTheManagerNeverSaysSo) {
+  Probe probe(0xFF669933);
+  WindowParams params;
+  params.bounds = Rect::FromXYWH(50, 40, 320, 240);
+  params.title = "framed in silence";
+  auto window = system_->CreateWindow(params, &probe);
+  ASSERT_TRUE(window);
+  window->Show(true);
+  const Rect framed = Rect::FromXYWH(400, 300, 320, 240);
+  EXPECT_TRUE(RunUntil([&] {
+    ServeMaps(framed);
+    system_->Sync();
+    return window->bounds() == framed;
+  }, 30000)) << "framed, the program has it at " << window->bounds().left << "," << window->bounds().top;
+  ASSERT_NE(frame_, 0u);
+
+  const Rect moved = framed.Offset(-200, -150);
+  XMoveWindow(manager_, frame_, moved.left, moved.top);
+  XSync(manager_, False);
+  EXPECT_TRUE(RunUntil([&] {
+    system_->Sync();
+    return window->bounds() == moved;
+  }, 30000)) << "its frame moved, the program has it at " << window->bounds().left << "," << window->bounds().top;
+}
+
+}  // namespace
+}  // namespace vz
