@@ -55,7 +55,18 @@ void MainViewModel::addVideoRoster(const VideoRosterInfo* record, bool refresh) 
   afterRosterChange();
 }
 
+void MainViewModel::endRosterChanges() {
+  in_roster_changes_ = false;
+  if (!roster_layout_due_) return;
+  roster_layout_due_ = false;
+  afterRosterChange();
+}
+
 void MainViewModel::afterRosterChange() {
+  if (in_roster_changes_) {
+    roster_layout_due_ = true;
+    return;
+  }
   showOverlayControls();
   pickActiveForTwo();
   pickSpecifiedItem();
@@ -262,6 +273,7 @@ void MainViewModel::notifyRendererPositions() {
 
 void MainViewModel::relayoutViewContent() {
   if (cleaned_up_) return;
+  ++layouts_;
   const vz::Rect client{0, 0, client_.width, client_.height};
   MainViewLayout layout;
   layout.large = mode_ == kLayoutLargeAndStrip ? fitRectangle(client, kLargeVideoAspect) : client;

@@ -98,6 +98,11 @@ class MainViewModel {
   void addVideoRoster(const VideoRosterInfo* record, bool refresh);
   void updateVideoRoster(const VideoRosterInfo& record);
   void removeVideoRoster(const VideoRosterInfo* record);
+  // Between these, participants' changes only mark that a layout is due;
+  // the end lays the view out once if any was (several changes in one turn
+  // cost one layout).
+  void beginRosterChanges() { in_roster_changes_ = true; }
+  void endRosterChanges();
   void setActiveSpeakerRoster(const VideoRosterInfo* record);
   void setSpotlightRoster(const VideoRosterInfo* record);
   void setRosterVideoBlocked(const VideoRosterInfo* record, bool blocked);
@@ -163,6 +168,7 @@ class MainViewModel {
   bool progressShown() const { return progress_shown_; }
   bool idleTimerRunningForTesting() const { return idle_deadline_.has_value(); }
   const std::string& menuRosterIdForTesting() const { return menu_roster_id_; }
+  int layoutsForTesting() const { return layouts_; }
 
  private:
   void showInActiveView(const VideoRosterInfo* record);
@@ -210,6 +216,9 @@ class MainViewModel {
   std::optional<vz::Point> last_mouse_;
   std::optional<uint64_t> idle_deadline_;
   bool cleaned_up_ = false;
+  bool in_roster_changes_ = false;
+  bool roster_layout_due_ = false;
+  int layouts_ = 0;
 
   bool strip_shown_ = false;
   bool active_shown_ = true;

@@ -199,27 +199,39 @@ void CWinVideoController::ActivateVideoPanel() {
 }
 
 void CWinVideoController::OnUserChanged(uint32_t msg, const VideoRosterInfo& user, intptr_t arg) {
-  // The base keeps its picture counters (the figures the main job reports).
-  CVideoController::OnUserChanged(msg, user, arg);
-  CVideoClientController* joined = client();
-  if (!panel_ || joined == nullptr || panel_->mainView() == nullptr) return;
-  MainViewModel* view = panel_->mainView();
-  switch (msg) {
-    case WMVC_USER_ENTER:
-      view->addVideoRoster(&user, arg != 0);
-      break;
-    case WMVC_USER_UPDATED:
-      view->updateVideoRoster(user);
-      break;
-    case WMVC_USER_LEFT:
-      view->removeVideoRoster(&user);
-      break;
-    default:
-      break;
+  OnUsersChanged({UserChange{msg, user, arg}});
+}
+
+void CWinVideoController::OnUsersChanged(const std::vector<UserChange>& changes) {
+  MainViewModel* view = panel_ ? panel_->mainView() : nullptr;
+  if (view != nullptr) view->beginRosterChanges();
+  const VideoRosterInfo* mine = nullptr;
+  for (const UserChange& change : changes) {
+    // The base keeps its picture counters (the figures the main job reports).
+    CVideoController::OnUserChanged(change.msg, change.user, change.arg);
+    CVideoClientController* joined = client();
+    if (view == nullptr || joined == nullptr) continue;
+    switch (change.msg) {
+      case WMVC_USER_ENTER:
+        view->addVideoRoster(&change.user, change.arg != 0);
+        break;
+      case WMVC_USER_UPDATED:
+        view->updateVideoRoster(change.user);
+        break;
+      case WMVC_USER_LEFT:
+        view->removeVideoRoster(&change.user);
+        break;
+      default:
+        break;
+    }
+    if (change.user.rosterId == joined->my_roster_id()) mine = &change.user;
   }
+  if (view == nullptr) return;
+  view->endRosterChanges();
+  if (!panel_ || client() == nullptr) return;
   // The toolbar may have been removed: then there is nothing to show.
-  if (user.rosterId == joined->my_roster_id()) {
-    if (IVideoPanelToolbar* toolbar = panel_->toolbar()) toolbar->setStatus(user.head.AudioStatus);
+  if (mine != nullptr) {
+    if (IVideoPanelToolbar* toolbar = panel_->toolbar()) toolbar->setStatus(mine->head.AudioStatus);
   }
   panel_->refresh();
 }

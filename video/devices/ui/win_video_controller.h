@@ -6,6 +6,7 @@
 // and toolbar. Owner thread only, as its base.
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "video/devices/ui/video_panel.h"
 #include "video/engine/client/video_controller.h"
@@ -39,6 +40,8 @@ class CWinVideoController : public CVideoController, public IMainViewClient {
 
   // The controller's own operations.
   void OnUserChanged(uint32_t msg, const VideoRosterInfo& user, intptr_t arg) override;
+  // All to the main view, which is laid out and refreshed once for them.
+  void OnUsersChanged(const std::vector<UserChange>& changes) override;
   void OnActiveSpeakerChanged(const VideoRosterInfo* user) override;
   void OnSpotlightChanged(const VideoRosterInfo* user) override;
   void SetProgressingStatus(int32_t on) override;

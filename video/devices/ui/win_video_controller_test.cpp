@@ -1,6 +1,7 @@
 // The platform video controller with a fake panel: the panel's life across
 // join and leave, a join that does not start, the toolbar's modes, the
-// title, and the order of the broadcast reports.
+// title, the order of the broadcast reports, and the participants' changes
+// of one turn laid out once.
 #include "video/devices/ui/win_video_controller.h"
 
 #include <gtest/gtest.h>
@@ -203,6 +204,58 @@ TEST_F(WinVideoControllerTest, MyRecordsChangesReachTheToolbarsStatus) {
   me.head.AudioStatus = 5;
   controller_->OnUserChanged(WMVC_USER_UPDATED, me, 0);
   EXPECT_TRUE(Logged("toolbar status 5"));
+}
+
+// A member reconnecting in a loop (its video stops, it comes back with a new
+// SSRC) while the owner thread is busy: the panel takes all of it in one
+// turn, laid out once, and ends showing every member as it last was, its
+// tiles in the order they were last added.
+TEST_F(WinVideoControllerTest, ChangesOfOneTurnAreLaidOutOnceAndTheLastStateWins) {
+  ASSERT_EQ(Join(Config()), 1);
+  for (const char* id : {"alice", "bob", "carol"}) {
+    RosterRecord record = MakeRoster(id);
+    ASSERT_EQ(controller_->AppRosterJoined(&record, 1), 1);
+  }
+  std::thread([] { FakeVideoSession::live->sink()->OnSessionJoin(1, 0x1111); }).join();
+  loop_.RunUntilIdle();
+  MainViewModel* view = panel_->mainView();
+  ASSERT_NE(view, nullptr);
+  const int layouts = view->layoutsForTesting();
+  constexpr uint32_t kReconnections = 100;
+  constexpr uint32_t kFirstSsrc = 0x2000;
+  std::thread([] {
+    IVZVideoSessionSink* s = FakeVideoSession::live->sink();
+    ServerRoster bob{"bob", 1, 0, 0, kFirstSsrc};
+    s->OnRosterChanged(kServerRosterEntered, &bob, 1);
+    for (uint32_t i = 1; i < kReconnections; ++i) {
+      s->OnRosterChanged(kServerRosterLeft, &bob, 1);
+      bob.ssrc = kFirstSsrc + i;
+      s->OnRosterChanged(kServerRosterEntered, &bob, 1);
+    }
+    // Carol's tile comes after bob's last return, before his last change.
+    const ServerRoster carol{"carol", 1, 0, 0, 0x3000};
+    s->OnRosterChanged(kServerRosterEntered, &carol, 1);
+    bob.active = 1;
+    s->OnRosterChanged(kServerRosterUpdated, &bob, 1);
+  }).join();
+  loop_.RunUntilIdle();
+  EXPECT_EQ(view->layoutsForTesting() - layouts, 1);
+  const std::vector<ThumbTile*>& tiles = view->strip().allItems();
+  ASSERT_EQ(tiles.size(), 2u);
+  EXPECT_EQ(tiles[0]->record.rosterId, "bob");
+  EXPECT_EQ(tiles[1]->record.rosterId, "carol");
+  EXPECT_EQ(tiles[0]->record.ssrc, kFirstSsrc + kReconnections - 1);
+  EXPECT_EQ(tiles[0]->record.active, 1);
+  // The last change is its leaving: nothing of it stays.
+  std::thread([] {
+    IVZVideoSessionSink* s = FakeVideoSession::live->sink();
+    const ServerRoster bob{"bob", 1, 0, 0, kFirstSsrc + kReconnections};
+    s->OnRosterChanged(kServerRosterEntered, &bob, 1);
+    s->OnRosterChanged(kServerRosterLeft, &bob, 1);
+  }).join();
+  loop_.RunUntilIdle();
+  ASSERT_EQ(view->strip().allItems().size(), 1u);
+  EXPECT_EQ(view->strip().allItems()[0]->record.rosterId, "carol");
 }
 
 TEST_F(WinVideoControllerTest, OperationsWithoutAPanelAnswerZero) {

@@ -100,7 +100,7 @@ int32_t CVideoController::StartMyVideo(int32_t value) {
   } else {
     VZ_LOG("Platform will take care. 1");
   }
-  PostMessage(WMVC_ERROR, kVideoErrorCamera, kVideoErrorCodeType);
+  Post(WMVC_ERROR, kVideoErrorCamera, kVideoErrorCodeType);
   return 0;
 }
 
@@ -234,6 +234,11 @@ bool CVideoController::ViewFiguresForTesting(const std::string& rosterId, int64_
   if (sharp != nullptr) *sharp = f.sharp;
   return true;
 }
+
+void CVideoController::OnUsersChanged(const std::vector<UserChange>& changes) {
+  for (const UserChange& change : changes) OnUserChanged(change.msg, change.user, change.arg);
+}
+
 void CVideoController::OnActiveSpeakerChanged(const VideoRosterInfo*) {}
 void CVideoController::OnSpotlightChanged(const VideoRosterInfo*) {}
 void CVideoController::OnUserBroadcastChanged(const VideoRosterInfo&, int32_t) {}
@@ -246,13 +251,16 @@ void CVideoController::OnUserVideoSizeChanged(const VideoRosterInfo&, int32_t, i
 intptr_t CVideoController::OnMessage(uint32_t msg, uintptr_t wParam, intptr_t lParam) {
   // The record a message carries is ours from here on, whatever happens.
   std::unique_ptr<VideoRosterInfo> user;
-  if (msg == WMVC_MY_STATUS || msg == WMVC_VIDEO_SIZE || msg == WMVC_RENDER_BLOCKED || msg == WMVC_USER_ENTER ||
-      msg == WMVC_USER_UPDATED || msg == WMVC_USER_LEFT || msg == WMVC_ACTIVE_SPEAKER || msg == WMVC_SPOTLIGHT) {
+  if (msg == WMVC_MY_STATUS || msg == WMVC_VIDEO_SIZE || msg == WMVC_RENDER_BLOCKED || msg == WMVC_ACTIVE_SPEAKER ||
+      msg == WMVC_SPOTLIGHT) {
     user.reset(reinterpret_cast<VideoRosterInfo*>(wParam));
   }
   std::unique_ptr<RosterRecord> my_roster;
   if (msg == WMVC_MY_ROSTER_STATUS) my_roster.reset(reinterpret_cast<RosterRecord*>(wParam));
-  if (sink_ == nullptr) return 0;
+  if (sink_ == nullptr) {
+    if (msg == WMVC_USER_CHANGES) TakeUserChanges(wParam);
+    return 0;
+  }
 
   switch (msg) {
     case WMVC_STATUS: {
@@ -264,7 +272,7 @@ intptr_t CVideoController::OnMessage(uint32_t msg, uintptr_t wParam, intptr_t lP
         if (current_device_ != nullptr) {
           StartMyVideo(current_device_->GetDeviceType());
         } else {
-          PostMessage(WMVC_ERROR, kVideoErrorCamera, kVideoErrorCodeType);
+          Post(WMVC_ERROR, kVideoErrorCamera, kVideoErrorCodeType);
         }
       }
       // The sink may delete us here: nothing of ours is touched after it.
@@ -297,11 +305,11 @@ intptr_t CVideoController::OnMessage(uint32_t msg, uintptr_t wParam, intptr_t lP
     case WMVC_MY_ROSTER_STATUS:
       if (my_roster) sink_->OnAVMyStatusChanged(my_roster->RosterId, static_cast<int32_t>(lParam));
       return 0;
-    case WMVC_USER_ENTER:
-    case WMVC_USER_UPDATED:
-    case WMVC_USER_LEFT:
-      if (user) OnUserChanged(msg, *user, lParam);
+    case WMVC_USER_CHANGES: {
+      UserChangeBatch batch = TakeUserChanges(wParam);
+      if (!batch.empty()) OnUsersChanged(batch.Take());
       return 0;
+    }
     case WMVC_ACTIVE_SPEAKER:
       OnActiveSpeakerChanged(user.get());
       return 0;
@@ -316,6 +324,14 @@ intptr_t CVideoController::OnMessage(uint32_t msg, uintptr_t wParam, intptr_t lP
   }
 }
 
+int CVideoController::Stop() {
+  const int result = CAppThread::Stop();
+  std::lock_guard<std::mutex> hold(changes_lock_);
+  change_batches_.clear();
+  batch_open_ = false;
+  return result;
+}
+
 void CVideoController::OnTimer(uintptr_t) {}
 
 // ---------------------------------------------------------------------------
@@ -326,51 +342,87 @@ bool CVideoController::PostUser(uint32_t msg, const std::string& rosterId, intpt
   if (client == nullptr) return false;
   auto copy = std::make_unique<VideoRosterInfo>();
   if (!client->CopyUser(rosterId, copy.get())) return false;
-  PostMessage(msg, reinterpret_cast<uintptr_t>(copy.release()), lParam, &FreeUserRecord);
+  Post(msg, reinterpret_cast<uintptr_t>(copy.release()), lParam, &FreeUserRecord);
   return true;
+}
+
+int CVideoController::Post(uint32_t msg, uintptr_t wParam, intptr_t lParam, PayloadFree free_payload) {
+  std::lock_guard<std::mutex> hold(changes_lock_);
+  batch_open_ = false;
+  return PostMessage(msg, wParam, lParam, free_payload);
+}
+
+void CVideoController::PostUserChange(uint32_t msg, const std::string& rosterId, intptr_t lParam) {
+  CVideoClientController* client = client_;
+  if (client == nullptr) return;
+  UserChange change{msg, VideoRosterInfo(), lParam};
+  if (!client->CopyUser(rosterId, &change.user)) return;
+  std::lock_guard<std::mutex> hold(changes_lock_);
+  if (!batch_open_) {
+    // Posted under the lock: the owner thread cannot take the batch before
+    // it holds this change.
+    if (PostMessage(WMVC_USER_CHANGES, static_cast<uintptr_t>(last_batch_serial_ + 1), 0) == 0) return;
+    change_batches_.emplace_back(++last_batch_serial_, UserChangeBatch());
+    batch_open_ = true;
+  }
+  change_batches_.back().second.Add(std::move(change));
+}
+
+UserChangeBatch CVideoController::TakeUserChanges(uint64_t serial) {
+  UserChangeBatch taken;
+  std::lock_guard<std::mutex> hold(changes_lock_);
+  while (!change_batches_.empty() && change_batches_.front().first <= serial) {
+    if (change_batches_.front().first == serial) taken = std::move(change_batches_.front().second);
+    change_batches_.pop_front();
+  }
+  // Taken while open: what comes next opens another.
+  if (change_batches_.empty()) batch_open_ = false;
+  return taken;
 }
 
 void CVideoController::OnJoinVideoConference(int32_t result) { VZ_LOG("result [%d]", result); }
 
 void CVideoController::OnLeftVideoConference(int32_t code, int32_t codetype) {
-  if (code != 0) PostMessage(WMVC_ERROR, static_cast<uintptr_t>(code), codetype);
-  PostMessage(WMVC_STATUS, kSessionEnded, 0);
+  if (code != 0) Post(WMVC_ERROR, static_cast<uintptr_t>(code), codetype);
+  Post(WMVC_STATUS, kSessionEnded, 0);
 }
 
-void CVideoController::OnVideoConfReconnecting() { PostMessage(WMVC_RECONNECTING, 0, 0); }
+void CVideoController::OnVideoConfReconnecting() { Post(WMVC_RECONNECTING, 0, 0); }
 
-void CVideoController::OnUserStateUpdated(const std::string& rosterId) { PostUser(WMVC_USER_UPDATED, rosterId, 0); }
+void CVideoController::OnUserStateUpdated(const std::string& rosterId) {
+  PostUserChange(WMVC_USER_UPDATED, rosterId, 0);
+}
 
 void CVideoController::OnUserEnter(const std::string& rosterId, int32_t arg) {
-  PostUser(WMVC_USER_ENTER, rosterId, arg);
+  PostUserChange(WMVC_USER_ENTER, rosterId, arg);
 }
 
-void CVideoController::OnUserLeft(const std::string& rosterId) { PostUser(WMVC_USER_LEFT, rosterId, 0); }
+void CVideoController::OnUserLeft(const std::string& rosterId) { PostUserChange(WMVC_USER_LEFT, rosterId, 0); }
 
 void CVideoController::OnActiveSpeaker(const std::string& rosterId) { PostUser(WMVC_ACTIVE_SPEAKER, rosterId, 0); }
 
 void CVideoController::OnSetSpotlightRoster(const std::string& rosterId) {
-  if (rosterId.empty() || !PostUser(WMVC_SPOTLIGHT, rosterId, 0)) PostMessage(WMVC_SPOTLIGHT, 0, 0);
+  if (rosterId.empty() || !PostUser(WMVC_SPOTLIGHT, rosterId, 0)) Post(WMVC_SPOTLIGHT, 0, 0);
 }
 
 void CVideoController::OnVCNetworkIndication(int32_t value) { VZ_LOG("value [%d]", value); }
 
 void CVideoController::OnVCStatusNotification(int32_t status) {
-  if (sink_ != nullptr) PostMessage(WMVC_STATUS, static_cast<uintptr_t>(status), 0);
+  if (sink_ != nullptr) Post(WMVC_STATUS, static_cast<uintptr_t>(status), 0);
 }
 
 void CVideoController::OnVCErrorNotification(int32_t code, int32_t codetype) {
-  if (sink_ != nullptr) PostMessage(WMVC_ERROR, static_cast<uintptr_t>(code), codetype);
+  if (sink_ != nullptr) Post(WMVC_ERROR, static_cast<uintptr_t>(code), codetype);
 }
 
 void CVideoController::OnVCSendingProcess(int32_t status) {
-  if (status == 1 || status == 4) PostMessage(WMVC_SENDING, status == 1 ? 1 : 0, 0);
+  if (status == 1 || status == 4) Post(WMVC_SENDING, status == 1 ? 1 : 0, 0);
 }
 
 void CVideoController::OnVCConnectCamera(IVideoCapDevice*, int32_t connected) {
   CVideoClientController* client = client_;
   if (connected == 0 && client != nullptr && client->IsMyVideoStarted() != 0) {
-    PostMessage(WMVC_ERROR, kVideoErrorCamera, kVideoErrorCodeType);
+    Post(WMVC_ERROR, kVideoErrorCamera, kVideoErrorCodeType);
     client->StopMyVideo();
   }
 }
@@ -380,7 +432,7 @@ void CVideoController::OnVCMyStatusChanged(int32_t newState) {
   if (client == nullptr) return;
   auto copy = std::make_unique<VideoRosterInfo>();
   if (!client->CopyMyInfo(copy.get())) return;
-  PostMessage(WMVC_MY_STATUS, reinterpret_cast<uintptr_t>(copy.release()), newState == 1 ? 1 : 0, &FreeUserRecord);
+  Post(WMVC_MY_STATUS, reinterpret_cast<uintptr_t>(copy.release()), newState == 1 ? 1 : 0, &FreeUserRecord);
 }
 
 void CVideoController::GetChiefSender() { VZ_LOG(""); }

@@ -4,19 +4,25 @@
 // from the engine to the meeting client: every client callback (engine,
 // timer and transport threads) becomes a message posted to its helper
 // mailbox and is handled on the thread that created it, where the
-// IAVProviderSink is called, in posting order.
+// IAVProviderSink is called, in posting order. The participants' changes
+// that follow each other in the mailbox are merged into one message (see
+// UserChangeBatch), handed over together by OnUsersChanged.
 //
 // Lifetime: made by VideoCreateInstance, ended by VideoDeleteInstance (leave,
 // Stop, Release). The sink may end it from inside any of its callbacks: a
 // handler touches nothing of the object after its sink call.
 #include <atomic>
 #include <cstdint>
-#include <string>
-
+#include <deque>
 #include <map>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "common/app_thread.h"
 #include "contracts/av_provider.h"
+#include "video/engine/client/user_change_batch.h"
 #include "video/engine/client/video_client_sink.h"
 #include "video/engine/client/video_roster_info.h"
 #include "video/engine/core/video_interfaces.h"
@@ -35,11 +41,13 @@ enum VideoControllerMessage : uint32_t {
   WMVC_RENDER_BLOCKED = 1131,
   WMVC_SENDING = 1132,
   WMVC_MY_ROSTER_STATUS = 1134,
+  // The kinds of a participant's change, carried by WMVC_USER_CHANGES.
   WMVC_USER_ENTER = 1135,
   WMVC_USER_UPDATED = 1136,
   WMVC_USER_LEFT = 1137,
   WMVC_ACTIVE_SPEAKER = 1138,
   WMVC_SPOTLIGHT = 1139,
+  WMVC_USER_CHANGES = 1140,  // wParam: the number of the batch to take
   WMVC_CLOSE_OPTIONS = 1224,
 };
 
@@ -84,6 +92,9 @@ class CVideoController : public IAVProvider,
   // that every participant who sends video is shown to a picture counter
   // (CPictureCounterSink) in place of the panel's views.
   virtual void OnUserChanged(uint32_t msg, const VideoRosterInfo& user, intptr_t arg);
+  // The merged changes of one turn, in order; by default each in turn to
+  // OnUserChanged. A panel overrides it to lay itself out once for all.
+  virtual void OnUsersChanged(const std::vector<UserChange>& changes);
   virtual void OnActiveSpeakerChanged(const VideoRosterInfo* user);
   virtual void OnSpotlightChanged(const VideoRosterInfo* user);  // null: cleared
   virtual void SetProgressingStatus(int32_t /*on*/) {}
@@ -107,7 +118,9 @@ class CVideoController : public IAVProvider,
                              int64_t* rising, double* min_psnr, int64_t* sharp = nullptr);
   const MeetConfig& meet_config() const { return meet_config_; }
 
-  // CAppThread (owner thread).
+  // CAppThread (owner thread). Stop drops the batches of changes with the
+  // messages that carried them.
+  int Stop() override;
   intptr_t OnMessage(uint32_t msg, uintptr_t wParam, intptr_t lParam) override;
   void OnTimer(uintptr_t timer_id) override;
 
@@ -158,6 +171,15 @@ class CVideoController : public IAVProvider,
   // Posts a copy of a participant's record; false (nothing posted) when the
   // participant is unknown.
   bool PostUser(uint32_t msg, const std::string& rosterId, intptr_t lParam);
+  // Any message but a participant's change: it ends the batch of changes
+  // before it, so that what follows it is never handled before it.
+  int Post(uint32_t msg, uintptr_t wParam, intptr_t lParam, PayloadFree free_payload = nullptr);
+  // Merges a participant's change into the open batch, or opens one and
+  // posts WMVC_USER_CHANGES for it (any thread).
+  void PostUserChange(uint32_t msg, const std::string& rosterId, intptr_t lParam);
+  // The batch numbered `serial` (and those before it, whose messages were
+  // dropped) out of the queue (owner thread).
+  UserChangeBatch TakeUserChanges(uint64_t serial);
   void PickCurrentDevice();
   void DropView(std::string rosterId);
   void DropViews();
@@ -173,4 +195,12 @@ class CVideoController : public IAVProvider,
   int32_t broadcast_ = 0;
   std::string meet_id_;
   std::map<std::string, CPictureCounterSink*> views_;  // owner thread
+
+  // The batches of changes posted and not yet taken, by number; the last
+  // one takes changes while open. Any thread, under changes_lock_, which is
+  // taken after the client's lock and never before it.
+  std::mutex changes_lock_;
+  std::deque<std::pair<uint64_t, UserChangeBatch>> change_batches_;
+  uint64_t last_batch_serial_ = 0;
+  bool batch_open_ = false;
 };

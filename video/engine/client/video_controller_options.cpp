@@ -62,7 +62,7 @@ int32_t CVideoController::CloseOptionsWindow() {
 }
 
 int32_t CVideoController::RequestCloseOptionsWindow() {
-  PostMessage(WMVC_CLOSE_OPTIONS, 0, 0);
+  Post(WMVC_CLOSE_OPTIONS, 0, 0);
   return 0;
 }
 

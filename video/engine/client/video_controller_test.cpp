@@ -151,7 +151,9 @@ TEST_F(VideoControllerTest, ParticipantEventsReachThePanelWithCopiesOfTheirRecor
 // Every reconnection of another member was a post to the owner thread for
 // each announcement, and the panel redrawn for each: a member the server
 // announces again as it was, or whose video it says starts again while it
-// runs, costs the panel nothing; a change still reaches it.
+// runs, costs the panel nothing; a change still reaches it, and a stop with
+// the return after it, though merged, reaches it as both (the return needs
+// new renderers: its channel is new).
 TEST_F(VideoControllerTest, AMemberAnnouncedAgainAsItWasCostsThePanelNothing) {
   Join();
   const ServerRoster bob{"bob", 1, 0, 0, 0x2222};
