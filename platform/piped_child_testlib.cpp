@@ -148,6 +148,18 @@ bool PipedChild::ReadExactly(void* buffer, size_t size, int timeout_ms, bool* en
   return true;
 }
 
+bool PipedChild::ReadLine(std::string* line, size_t max_size, int timeout_ms) {
+  line->clear();
+  const uint64_t deadline = MonotonicMs() + static_cast<uint64_t>(timeout_ms);
+  char c = 0;
+  while (line->size() < max_size) {
+    if (!ReadExactly(&c, 1, Left(deadline))) return false;
+    if (c == '\n') return true;
+    line->push_back(c);
+  }
+  return true;
+}
+
 bool PipedChild::WaitOutputEnd(int timeout_ms) {
   const uint64_t deadline = MonotonicMs() + static_cast<uint64_t>(timeout_ms);
   char buffer[4096];

@@ -31,6 +31,12 @@ class PipedChild {
   // Reads exactly `size` bytes of the child's standard output. False on
   // time-out or when the output ended first (`ended` then says so).
   bool ReadExactly(void* buffer, size_t size, int timeout_ms, bool* ended = nullptr);
+  // Reads one line of the child's standard output into `line`, without its
+  // end, stopping early after `max_size` bytes (a child that says too much
+  // is not read further). True with a whole line or `max_size` bytes; false
+  // on time-out (for the whole line) or when the output ended first, with
+  // what came in `line`.
+  bool ReadLine(std::string* line, size_t max_size, int timeout_ms);
   // True once the child's standard output has ended (after any bytes left,
   // which are dropped), within the time-out.
   bool WaitOutputEnd(int timeout_ms);

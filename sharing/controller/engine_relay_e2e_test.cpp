@@ -37,8 +37,7 @@ class Relay {
       return false;
     }
     std::string line;
-    char c = 0;
-    while (line.size() < 200 && child_->ReadExactly(&c, 1, 10000) && c != '\n') line.push_back(c);
+    child_->ReadLine(&line, 200, 10000);
     const std::string prefix = "vzrelay listening on 127.0.0.1:";
     if (line.compare(0, prefix.size(), prefix) != 0) return false;
     port_ = std::stoi(line.substr(prefix.size()));

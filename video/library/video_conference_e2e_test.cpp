@@ -91,8 +91,7 @@ TEST(VideoConferenceRelayTest, PicturesStillArriveThroughTenPercentMediaLoss) {
   vz::PipedChild relay;
   ASSERT_TRUE(relay.Start(VZ_RELAY_BINARY, {"vzrelay", "--port", "0", "--loss", "0.1", "--seed", "7"}, {}));
   std::string line;
-  char c = 0;
-  while (line.size() < 200 && relay.ReadExactly(&c, 1, 10000) && c != '\n') line.push_back(c);
+  relay.ReadLine(&line, 200, 10000);
   const std::string prefix = "vzrelay listening on 127.0.0.1:";
   ASSERT_EQ(line.compare(0, prefix.size(), prefix), 0) << line;
   const int32_t port = std::stoi(line.substr(prefix.size()));
@@ -125,8 +124,7 @@ TEST(VideoConferenceRelayTest, TheServerVanishingMidSessionEndsBothSidesCleanly)
   ASSERT_TRUE(relay.Start("/usr/bin/setpriv", {"setpriv", "--pdeathsig", "KILL", "--", VZ_RELAY_BINARY, "--port", "0"},
                           {}));
   std::string line;
-  char c = 0;
-  while (line.size() < 200 && relay.ReadExactly(&c, 1, 10000) && c != '\n') line.push_back(c);
+  relay.ReadLine(&line, 200, 10000);
   const std::string prefix = "vzrelay listening on 127.0.0.1:";
   ASSERT_EQ(line.compare(0, prefix.size(), prefix), 0) << line;
   const int32_t port = std::stoi(line.substr(prefix.size()));

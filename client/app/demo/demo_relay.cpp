@@ -16,8 +16,7 @@ bool StartDemoRelay(const std::string& bin, const std::vector<std::string>& extr
     return false;
   }
   std::string line;
-  char c = 0;
-  while (line.size() < 200 && relay->ReadExactly(&c, 1, 10000) && c != '\n') line.push_back(c);
+  relay->ReadLine(&line, 200, 10000);
   const std::string prefix = "vzrelay listening on 127.0.0.1:";
   if (line.compare(0, prefix.size(), prefix) != 0) {
     *why = "vzrelay said [" + line + "]";

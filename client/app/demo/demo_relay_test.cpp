@@ -55,8 +55,7 @@ std::string RelayPrintedToken(const std::string& bin, const std::string& secret_
     return "cannot start vzrelay";
   }
   std::string line;
-  char c = 0;
-  while (line.size() < 200 && maker.ReadExactly(&c, 1, 10000) && c != '\n') line.push_back(c);
+  maker.ReadLine(&line, 200, 10000);
   int code = -1;
   EXPECT_TRUE(maker.Wait(10000, &code));
   EXPECT_EQ(code, 0);

@@ -56,6 +56,8 @@ namespace {
 constexpr char kMeetId[] = "M4001";
 constexpr char kDsId[] = "DS-M4001";
 constexpr int kStepTimeoutMs = 30000;
+// The hostile member's lines are short: more is not read.
+constexpr size_t kMaxLineBytes = 400;
 constexpr uint64_t kPingEveryMs = 100;
 // Answers still due when the span ends are waited for this long before
 // they count as lost: a frozen program answers late, not never.
@@ -113,20 +115,6 @@ struct Row {
 };
 
 std::string Quote(const std::string& text) { return "\"" + text + "\""; }
-
-// A line of the child's output (without its end), within the time-out.
-bool ReadLine(vz::PipedChild& child, std::string* line, int timeout_ms) {
-  line->clear();
-  char c = 0;
-  const uint64_t deadline = vz::MonotonicMs() + static_cast<uint64_t>(timeout_ms);
-  while (line->size() < 400) {
-    const uint64_t now = vz::MonotonicMs();
-    if (now >= deadline || !child.ReadExactly(&c, 1, static_cast<int>(deadline - now))) return false;
-    if (c == '\n') return true;
-    line->push_back(c);
-  }
-  return true;
-}
 
 class HostileCost {
  public:
@@ -239,7 +227,7 @@ class HostileCost {
     argv.insert(argv.end(), args.begin(), args.end());
     if (!child->Start(member_program_, argv, {})) return Stop("cannot start " + member_program_);
     std::string line;
-    if (wait_ready && (!ReadLine(*child, &line, kStepTimeoutMs) || line != "ready")) {
+    if (wait_ready && (!child->ReadLine(&line, kMaxLineBytes, kStepTimeoutMs) || line != "ready")) {
       return Stop("the hostile member said [" + line + "] rather than ready");
     }
     return true;
@@ -351,7 +339,7 @@ class HostileCost {
         [&] { return !hostile || StartHostile(&member, args, false); },
         [&] {
           std::string line;
-          if (hostile) ReadLine(member, &line, kStepTimeoutMs);
+          if (hostile) member.ReadLine(&line, kMaxLineBytes, kStepTimeoutMs);
           return line;
         });
     return measured && StopAll({&alice, &bob});
@@ -377,7 +365,7 @@ class HostileCost {
     // joins the sharing, which it does in the span.
     const bool late = variant == Variant::kLateJoiner;
     std::string sent;
-    if (late && (!presenter.WriteAll("send\n", 5000) || !ReadLine(presenter, &sent, kStepTimeoutMs))) {
+    if (late && (!presenter.WriteAll("send\n", 5000) || !presenter.ReadLine(&sent, kMaxLineBytes, kStepTimeoutMs))) {
       return Stop("the hostile presenter sent nothing");
     }
     const std::string rosters = "{\"id\":\"R1\",\"user\":{\"name\":\"Mallory\"},\"is_host\":true,\"is_presenter\":true},"
@@ -401,7 +389,7 @@ class HostileCost {
         },
         [&] {
           std::string line = sent;
-          if (!late) ReadLine(presenter, &line, kStepTimeoutMs);
+          if (!late) presenter.ReadLine(&line, kMaxLineBytes, kStepTimeoutMs);
           presenter.WriteAll("quit\n", 5000);
           return late ? "joined after: " + line : line;
         });
@@ -431,7 +419,7 @@ class HostileCost {
         [&] { return attendee.WriteAll("send\n", 5000) || Stop("the hostile attendee took no command"); },
         [&] {
           std::string line;
-          ReadLine(attendee, &line, kStepTimeoutMs);
+          attendee.ReadLine(&line, kMaxLineBytes, kStepTimeoutMs);
           attendee.WriteAll("quit\n", 5000);
           return line;
         });
