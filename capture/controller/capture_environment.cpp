@@ -9,7 +9,11 @@
 
 CaptureEnvironment SystemCaptureEnvironment() {
   CaptureEnvironment environment;
-  environment.open_screen = [] { return vz::OpenX11ScreenSource(vz::X11ScreenOptions{}); };
+  environment.open_screen = [] {
+    vz::X11ScreenOptions options;
+    options.watch_windows = true;  // the window list is read every round
+    return vz::OpenX11ScreenSource(options);
+  };
   environment.open_desktop_switch = [] { return vz::OpenDesktopSwitchEvents(); };
   environment.watch_display_changes = [](vz::RunLoop& loop, std::function<void()> on_change) {
     return vz::WatchDisplayChanges(loop, std::string(), std::move(on_change));

@@ -169,6 +169,11 @@ class ScreenSource {
 struct X11ScreenOptions {
   std::string display;   // empty: $DISPLAY
   bool use_shm = true;   // false forces the XGetImage path
+  // Keeps what it read of the windows between lists and is told of their
+  // changes by the server: for a source whose window list is asked for on
+  // every capture round. Their events wait in the connection until the
+  // next list, so a source that lists now and then leaves it off.
+  bool watch_windows = false;
 };
 
 // Opens a connection of its own; null (with a log line) when the display
@@ -176,5 +181,10 @@ struct X11ScreenOptions {
 std::unique_ptr<ScreenSource> OpenX11ScreenSource(const X11ScreenOptions& options);
 // Whether the last ReadPixels of an X11 source went through shared memory.
 bool X11ScreenUsedShm(ScreenSource* source);
+// How many times an X11 source has read a window's properties: once a
+// window, and again only after one of them changed.
+size_t X11WindowFactsReadsForTesting(ScreenSource* source);
+// How many times it has read a root child's place without a manager.
+size_t X11RootChildReadsForTesting(ScreenSource* source);
 
 }  // namespace vz

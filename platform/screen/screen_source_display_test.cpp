@@ -354,7 +354,8 @@ std::vector<int> PlacesOf(const std::vector<ScreenWindow>& windows, const std::v
 TEST_F(X11ScreenSourceTest, WithoutAManagerTheWindowsAreTheRootsMappedChildren) {
   ForgetStacking();
   Window lower = XCreateSimpleWindow(d, root, 100, 120, 200, 150, 0, 0, 0);
-  Window upper = XCreateSimpleWindow(d, root, 150, 160, 80, 60, 0, 0, 0);
+  // A border: the place is the inside's, as for a client in a frame.
+  Window upper = XCreateSimpleWindow(d, root, 150, 160, 80, 60, 3, 0, 0);
   XStoreName(d, upper, "upper");
   XSetWindowAttributes popup_attributes{};
   popup_attributes.override_redirect = True;
@@ -375,10 +376,48 @@ TEST_F(X11ScreenSourceTest, WithoutAManagerTheWindowsAreTheRootsMappedChildren) 
   EXPECT_EQ(places[3], -1);
   ASSERT_GE(places[1], 0);
   EXPECT_EQ(windows[places[1]].title, "upper");
-  EXPECT_EQ(windows[places[1]].bounds, (ScreenRect{150, 160, 80, 60}));
+  EXPECT_EQ(windows[places[1]].bounds, (ScreenRect{153, 163, 80, 60}));
   EXPECT_TRUE(windows[places[1]].visible);
 
   for (Window w : {lower, upper, menu, hidden}) XDestroyWindow(d, w);
+  XSync(d, False);
+}
+
+// Without a manager the windows are the root's children: a watching source
+// is told of their moves, maps and new ones instead of reading each again.
+TEST_F(X11ScreenSourceTest, WithoutAManagerAWatchingSourceIsToldOfMovesMapsAndNewWindows) {
+  ForgetStacking();
+  Window moved = XCreateSimpleWindow(d, root, 100, 120, 200, 150, 0, 0, 0);
+  Window later_mapped = XCreateSimpleWindow(d, root, 300, 120, 50, 40, 0, 0, 0);
+  XMapWindow(d, moved);
+  XSync(d, False);
+  auto source = OpenX11ScreenSource({env_.display(), true, true});
+  ASSERT_NE(source, nullptr);
+  auto windows = source->Windows();
+  std::vector<int> places = PlacesOf(windows, {moved, later_mapped});
+  ASSERT_GE(places[0], 0);
+  EXPECT_EQ(places[1], -1);
+  const size_t read = X11RootChildReadsForTesting(source.get());
+
+  XMoveResizeWindow(d, moved, 60, 70, 210, 160);
+  XMapWindow(d, later_mapped);
+  Window created = XCreateSimpleWindow(d, root, 400, 300, 30, 20, 2, 0, 0);
+  XMapWindow(d, created);
+  XSync(d, False);
+  windows = source->Windows();
+  places = PlacesOf(windows, {moved, later_mapped, created});
+  ASSERT_GE(places[0], 0);
+  ASSERT_GE(places[1], 0);
+  ASSERT_GE(places[2], 0);
+  EXPECT_EQ(windows[places[0]].bounds, (ScreenRect{60, 70, 210, 160}));
+  EXPECT_EQ(windows[places[2]].bounds, (ScreenRect{402, 302, 30, 20}));
+  EXPECT_EQ(X11RootChildReadsForTesting(source.get()), read);
+
+  XUnmapWindow(d, moved);
+  XSync(d, False);
+  EXPECT_EQ(PlacesOf(source->Windows(), {moved})[0], -1);
+
+  for (Window w : {moved, later_mapped, created}) XDestroyWindow(d, w);
   XSync(d, False);
 }
 
@@ -489,6 +528,46 @@ TEST_F(X11ScreenSourceTest, WindowsCarryOwnerClassTypeAndHiddenState) {
 
   ForgetStacking();
   for (Window w : {main_window, dialog, panel, menu}) XDestroyWindow(d, w);
+  XSync(d, False);
+}
+
+// The list is asked for on every capture round: what a window's properties
+// say is read once, and again only after the window changed one; its place
+// is read every time.
+TEST_F(X11ScreenSourceTest, APropertyChangedSinceTheLastListIsReadAgainAndNothingElse) {
+  Window named = XCreateSimpleWindow(d, root, 10, 10, 300, 200, 0, 0, 0);
+  Window other = XCreateSimpleWindow(d, root, 400, 10, 100, 80, 0, 0, 0);
+  XStoreName(d, named, "before");
+  for (Window w : {named, other}) XMapWindow(d, w);
+  PublishStacking({named, other});
+  auto source = OpenX11ScreenSource({env_.display(), true, true});
+  ASSERT_NE(source, nullptr);
+  auto windows = source->Windows();
+  ASSERT_EQ(windows.size(), 2u);
+  EXPECT_EQ(windows[0].title, "before");
+  EXPECT_FALSE(windows[1].minimized);
+  EXPECT_EQ(X11WindowFactsReadsForTesting(source.get()), 2u);
+
+  XStoreName(d, named, "after");
+  Atom hidden = XInternAtom(d, "_NET_WM_STATE_HIDDEN", False);
+  XChangeProperty(d, other, XInternAtom(d, "_NET_WM_STATE", False), XA_ATOM, 32, PropModeReplace,
+                  reinterpret_cast<unsigned char*>(&hidden), 1);
+  XSync(d, False);
+  windows = source->Windows();
+  ASSERT_EQ(windows.size(), 2u);
+  EXPECT_EQ(windows[0].title, "after");
+  EXPECT_TRUE(windows[1].minimized);
+  EXPECT_EQ(X11WindowFactsReadsForTesting(source.get()), 4u);
+
+  XMoveWindow(d, named, 30, 40);
+  XSync(d, False);
+  windows = source->Windows();
+  ASSERT_EQ(windows.size(), 2u);
+  EXPECT_EQ(windows[0].bounds, (ScreenRect{30, 40, 300, 200}));
+  EXPECT_EQ(X11WindowFactsReadsForTesting(source.get()), 4u);
+
+  ForgetStacking();
+  for (Window w : {named, other}) XDestroyWindow(d, w);
   XSync(d, False);
 }
 

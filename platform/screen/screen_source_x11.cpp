@@ -19,18 +19,14 @@
 #include "platform/platform_log.h"
 #include "platform/screen/screen_source.h"
 #include "platform/screen/x11_client_windows.h"
+#include "platform/screen/x11_window_facts.h"
 #include "platform/ui/x11_client_identity.h"
-#include "platform/ui/x11_window_name.h"
 #include "platform/ui/x11_error_trap.h"
 #include "platform/ui/xlib_threads.h"
 
 namespace vz {
 namespace {
 
-// Window lists longer than this are cut: a hostile client could publish a
-// property of any length.
-constexpr long kMaxListedWindows = 4096;
-constexpr long kMaxTitleBytes = 4096;
 constexpr int kMaxCursorSide = 1024;
 
 // Errors from requests on windows that vanished meanwhile are expected:
@@ -120,8 +116,9 @@ XImage* CreateShmImage(Display* display, int width, int height, XShmSegmentInfo*
 
 class X11ScreenSource : public ScreenSource {
  public:
-  X11ScreenSource(Display* display, bool use_shm)
-      : connection_(std::make_shared<X11Connection>(display)), display_(display) {
+  X11ScreenSource(Display* display, bool use_shm, bool watch_windows)
+      : connection_(std::make_shared<X11Connection>(display)), display_(display), facts_(display, LocalHostName(), watch_windows),
+        root_children_(display, watch_windows) {
     root_ = DefaultRootWindow(display_);
     int major = 0, minor = 0;
     Bool pixmaps = False;
@@ -262,48 +259,50 @@ class X11ScreenSource : public ScreenSource {
 
   std::vector<ScreenWindow> Windows() override {
     std::vector<ScreenWindow> result;
+    // Windows go at any moment: a request on one that went fails quietly
+    // here, and each read's own result says so.
+    ErrorTrap trap(display_);
     bool published = false;
-    std::vector<unsigned long> ids = WindowProperty(root_, "_NET_CLIENT_LIST_STACKING", XA_WINDOW, &published);
+    std::vector<unsigned long> ids =
+        ReadLongProperty(display_, root_, "_NET_CLIENT_LIST_STACKING", XA_WINDOW, &published);
+    // After a reply: every change the server made before it has been told.
+    facts_.TakeEvents(&root_children_);
     // A manager without EWMH (twm), or none: the windows as ICCCM gives them.
+    std::vector<IcccmClientWindow> clients;
     if (!published) {
-      const std::vector<Window> clients = ListIcccmClientWindows(display_, kMaxListedWindows);
-      ids.assign(clients.begin(), clients.end());
+      clients = ListIcccmClientWindows(display_, kMaxPropertyItems, &root_children_);
+      ids.clear();
+      for (const IcccmClientWindow& client : clients) ids.push_back(client.window);
     }
-    const std::string host = LocalHostName();
-    for (unsigned long id : ids) {
+    for (size_t i = 0; i < ids.size(); ++i) {
+      const Window id = ids[i];
       ScreenWindow w;
       w.id = id;
-      ErrorTrap trap(display_);
-      XWindowAttributes attributes;
-      if (!XGetWindowAttributes(display_, id, &attributes) || trap.Failed()) continue;  // gone meanwhile
-      w.visible = attributes.map_state == IsViewable;
-      int x = 0, y = 0;
-      Window child = 0;
-      if (!XTranslateCoordinates(display_, id, root_, 0, 0, &x, &y, &child)) continue;
-      w.bounds = {x, y, attributes.width, attributes.height};
-      w.title = Title(id);
-      // A process id names a process only on the machine the window says.
-      std::vector<unsigned long> pid = WindowProperty(id, "_NET_WM_PID", XA_CARDINAL);
-      if (!pid.empty() && OnThisMachine(id, host)) w.pid = static_cast<int>(pid[0]);
-      Window owner = 0;
-      if (XGetTransientForHint(display_, id, &owner) && owner != root_) w.owner = owner;
-      XClassHint hint{};
-      if (XGetClassHint(display_, id, &hint)) {
-        if (hint.res_class) w.class_name.assign(hint.res_class, strnlen(hint.res_class, kMaxTitleBytes));
-        if (hint.res_name) XFree(hint.res_name);
-        if (hint.res_class) XFree(hint.res_class);
+      if (i < clients.size() && clients[i].known) {
+        // A root child: its place and state are the listing's.
+        w.visible = clients[i].child.viewable;
+        w.bounds = clients[i].child.place;
+      } else {
+        XWindowAttributes attributes;
+        if (!XGetWindowAttributes(display_, id, &attributes)) continue;  // gone meanwhile
+        w.visible = attributes.map_state == IsViewable;
+        int x = 0, y = 0;
+        Window child = 0;
+        if (!XTranslateCoordinates(display_, id, root_, 0, 0, &x, &y, &child)) continue;
+        w.bounds = {x, y, attributes.width, attributes.height};
       }
-      for (unsigned long state : WindowProperty(id, "_NET_WM_STATE", XA_ATOM))
-        if (state == InternAtom("_NET_WM_STATE_HIDDEN")) w.minimized = true;
+      const X11WindowFacts* facts = facts_.Of(id);
+      if (facts == nullptr) continue;
+      w.title = facts->title;
+      w.pid = facts->pid;
+      w.owner = facts->owner;
+      w.class_name = facts->class_name;
       // A manager without EWMH says it in the ICCCM state alone.
-      if (!published) {
-        const std::vector<unsigned long> wm_state = WindowProperty(id, "WM_STATE", InternAtom("WM_STATE"));
-        if (!wm_state.empty() && wm_state[0] == IconicState) w.minimized = true;
-      }
-      w.kind = Kind(WindowProperty(id, "_NET_WM_WINDOW_TYPE", XA_ATOM));
-      if (trap.Failed()) continue;
+      w.minimized = facts->hidden || (!published && facts->iconic);
+      w.kind = facts->kind;
       result.push_back(std::move(w));
     }
+    facts_.KeepOnly(ids);
     return result;
   }
 
@@ -361,6 +360,8 @@ class X11ScreenSource : public ScreenSource {
   }
 
   bool used_shm() const { return used_shm_; }
+  size_t facts_read() const { return facts_.ReadsForTesting(); }
+  size_t root_children_read() const { return root_children_.ReadsForTesting(); }
 
  private:
   bool ReadShm(const ScreenRect& rect, ScreenPixels* out) {
@@ -465,70 +466,7 @@ class X11ScreenSource : public ScreenSource {
     return static_cast<uint8_t>(((pixel & mask) >> shift) * 255 / max);
   }
 
-  // A property's 32-bit items; `present` (when given) tells whether the
-  // window has the property at all, of whichever type.
-  std::vector<unsigned long> WindowProperty(Window window, const char* name, Atom type, bool* present = nullptr) {
-    std::vector<unsigned long> values;
-    Atom actual = None;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* data = nullptr;
-    const Atom property = XInternAtom(display_, name, False);
-    if (XGetWindowProperty(display_, window, property, 0, kMaxListedWindows, False, type, &actual, &format, &count,
-                           &after, &data) != Success) {
-      return values;
-    }
-    if (present) *present = actual != None;
-    if (data && actual == type && format == 32) {
-      const auto* longs = reinterpret_cast<const unsigned long*>(data);
-      values.assign(longs, longs + count);
-    }
-    if (after != 0) PlatformLog("screen: %s is longer than %ld entries; cut", name, kMaxListedWindows);
-    if (data) XFree(data);
-    return values;
-  }
-
   unsigned long InternAtom(const char* name) { return XInternAtom(display_, name, False); }
-
-  // Whether the window's WM_CLIENT_MACHINE is this host (`host`); a window
-  // that names no machine is taken for one of this machine's.
-  bool OnThisMachine(Window window, const std::string& host) {
-    XTextProperty text{};
-    if (!XGetWMClientMachine(display_, window, &text) || text.value == nullptr) return true;
-    const bool same = text.encoding == XA_STRING && text.format == 8 &&
-                      std::string(reinterpret_cast<const char*>(text.value), text.nitems) == host;
-    XFree(text.value);
-    return same;
-  }
-
-  // The first type the window names that this side knows decides.
-  ScreenWindowKind Kind(const std::vector<unsigned long>& types) {
-    static const struct {
-      const char* name;
-      ScreenWindowKind kind;
-    } kTypes[] = {
-        {"_NET_WM_WINDOW_TYPE_NORMAL", ScreenWindowKind::kNormal},
-        {"_NET_WM_WINDOW_TYPE_DIALOG", ScreenWindowKind::kNormal},
-        {"_NET_WM_WINDOW_TYPE_UTILITY", ScreenWindowKind::kNormal},
-        {"_NET_WM_WINDOW_TYPE_DESKTOP", ScreenWindowKind::kDesktop},
-        {"_NET_WM_WINDOW_TYPE_DOCK", ScreenWindowKind::kDock},
-        {"_NET_WM_WINDOW_TYPE_NOTIFICATION", ScreenWindowKind::kNotification},
-        {"_NET_WM_WINDOW_TYPE_TOOLBAR", ScreenWindowKind::kPopup},
-        {"_NET_WM_WINDOW_TYPE_MENU", ScreenWindowKind::kPopup},
-        {"_NET_WM_WINDOW_TYPE_SPLASH", ScreenWindowKind::kPopup},
-        {"_NET_WM_WINDOW_TYPE_DROPDOWN_MENU", ScreenWindowKind::kPopup},
-        {"_NET_WM_WINDOW_TYPE_POPUP_MENU", ScreenWindowKind::kPopup},
-        {"_NET_WM_WINDOW_TYPE_TOOLTIP", ScreenWindowKind::kPopup},
-        {"_NET_WM_WINDOW_TYPE_COMBO", ScreenWindowKind::kPopup},
-        {"_NET_WM_WINDOW_TYPE_DND", ScreenWindowKind::kPopup},
-    };
-    for (unsigned long type : types)
-      for (const auto& known : kTypes)
-        if (type == InternAtom(known.name)) return known.kind;
-    return ScreenWindowKind::kNormal;
-  }
-
-  std::string Title(Window window) { return ReadX11WindowName(display_, window, kMaxTitleBytes); }
 
   std::shared_ptr<X11Connection> connection_;
   Display* display_;
@@ -542,6 +480,8 @@ class X11ScreenSource : public ScreenSource {
   XImage* image_ = nullptr;
   XShmSegmentInfo segment_{};
   bool attached_ = false;
+  X11WindowFactsCache facts_;
+  X11RootChildren root_children_;
 };
 
 }  // namespace
@@ -553,12 +493,22 @@ std::unique_ptr<ScreenSource> OpenX11ScreenSource(const X11ScreenOptions& option
     PlatformLog("screen: cannot open display %s", options.display.empty() ? "$DISPLAY" : options.display.c_str());
     return nullptr;
   }
-  return std::make_unique<X11ScreenSource>(display, options.use_shm);
+  return std::make_unique<X11ScreenSource>(display, options.use_shm, options.watch_windows);
 }
 
 bool X11ScreenUsedShm(ScreenSource* source) {
   auto* x11 = dynamic_cast<X11ScreenSource*>(source);
   return x11 && x11->used_shm();
+}
+
+size_t X11WindowFactsReadsForTesting(ScreenSource* source) {
+  auto* x11 = dynamic_cast<X11ScreenSource*>(source);
+  return x11 ? x11->facts_read() : 0;
+}
+
+size_t X11RootChildReadsForTesting(ScreenSource* source) {
+  auto* x11 = dynamic_cast<X11ScreenSource*>(source);
+  return x11 ? x11->root_children_read() : 0;
 }
 
 }  // namespace vz

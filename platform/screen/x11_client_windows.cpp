@@ -44,8 +44,79 @@ bool HasProperty(Display* display, ::Window window, Atom name) {
   return None;
 }
 
-std::vector<::Window> ListIcccmClientWindows(Display* display, size_t limit) {
-  std::vector<::Window> clients;
+X11RootChildren::X11RootChildren(Display* display, bool watch)
+    : display_(display), root_(DefaultRootWindow(display)), watch_(watch) {
+  // Any number of clients may select these on the root beside the manager's
+  // redirection.
+  if (watch_) XSelectInput(display_, root_, SubstructureNotifyMask);
+}
+
+void X11RootChildren::Take(const XEvent& event) {
+  if (event.xany.window != root_) return;
+  switch (event.type) {
+    case CreateNotify: {
+      const XCreateWindowEvent& e = event.xcreatewindow;
+      kept_[e.window] = {{e.x + e.border_width, e.y + e.border_width, e.width, e.height}, false,
+                         e.override_redirect != False};
+      break;
+    }
+    case ConfigureNotify: {
+      const XConfigureEvent& e = event.xconfigure;
+      const auto kept = kept_.find(e.window);
+      if (kept == kept_.end()) break;
+      kept->second.place = {e.x + e.border_width, e.y + e.border_width, e.width, e.height};
+      kept->second.override_redirect = e.override_redirect != False;
+      break;
+    }
+    case MapNotify: {
+      const auto kept = kept_.find(event.xmap.window);
+      if (kept == kept_.end()) break;
+      kept->second.viewable = true;
+      kept->second.override_redirect = event.xmap.override_redirect != False;
+      break;
+    }
+    case UnmapNotify: {
+      const auto kept = kept_.find(event.xunmap.window);
+      if (kept != kept_.end()) kept->second.viewable = false;
+      break;
+    }
+    // A move by gravity gives the outer place alone; a reparented child
+    // left the root or came to it with a size the event does not give.
+    case GravityNotify: kept_.erase(event.xgravity.window); break;
+    case ReparentNotify: kept_.erase(event.xreparent.window); break;
+    case DestroyNotify: kept_.erase(event.xdestroywindow.window); break;
+    default: break;
+  }
+}
+
+bool X11RootChildren::Of(::Window child, Child* out) {
+  const auto kept = kept_.find(child);
+  if (kept != kept_.end()) {
+    *out = kept->second;
+    return true;
+  }
+  ++reads_;
+  XWindowAttributes attributes{};
+  if (!XGetWindowAttributes(display_, child, &attributes)) return false;  // gone meanwhile
+  *out = {{attributes.x + attributes.border_width, attributes.y + attributes.border_width, attributes.width,
+           attributes.height},
+          attributes.map_state == IsViewable,
+          attributes.override_redirect != False};
+  if (watch_) kept_[child] = *out;
+  return true;
+}
+
+void X11RootChildren::KeepOnly(const ::Window* children, size_t count) {
+  std::unordered_map<::Window, Child> still;
+  for (size_t i = 0; i < count; ++i) {
+    const auto kept = kept_.find(children[i]);
+    if (kept != kept_.end()) still.emplace(children[i], kept->second);
+  }
+  kept_ = std::move(still);
+}
+
+std::vector<IcccmClientWindow> ListIcccmClientWindows(Display* display, size_t limit, X11RootChildren* kept) {
+  std::vector<IcccmClientWindow> clients;
   const ::Window root_window = DefaultRootWindow(display);
   X11ErrorTrap trap(display);
   XWindowAttributes root_attributes{};
@@ -59,17 +130,19 @@ std::vector<::Window> ListIcccmClientWindows(Display* display, size_t limit) {
   unsigned int count = 0;
   if (!XQueryTree(display, root_window, &root, &parent, &children, &count)) return clients;
   for (unsigned int i = 0; i < count && clients.size() < limit; ++i) {
-    XWindowAttributes attributes{};
-    if (!XGetWindowAttributes(display, children[i], &attributes)) continue;  // gone meanwhile
     if (!managed) {
       // No frames (a manager that ends hands its clients back to the root):
       // nothing to search inside.
-      if (!attributes.override_redirect && attributes.map_state == IsViewable) clients.push_back(children[i]);
+      X11RootChildren::Child child;
+      if (!kept->Of(children[i], &child)) continue;  // gone meanwhile
+      if (!child.override_redirect && child.viewable) clients.push_back({children[i], true, child});
       continue;
     }
+    // A frame that went has no client to find.
     const ::Window client = FindClientWindow(display, children[i], wm_state);
-    if (client != None) clients.push_back(client);
+    if (client != None) clients.push_back({client, false, {}});
   }
+  kept->KeepOnly(children, count);
   if (children) XFree(children);
   return clients;
 }

@@ -15,7 +15,10 @@
 #include <X11/Xlib.h>
 
 #include <cstddef>
+#include <unordered_map>
 #include <vector>
+
+#include "platform/screen/screen_source.h"
 
 namespace vz {
 
@@ -24,7 +27,56 @@ namespace vz {
 // shallow), that carries WM_STATE; None when no such window is found.
 ::Window FindClientWindow(Display* display, ::Window top, Atom wm_state);
 
-// The client windows, bottom first, at most `limit` of them.
-std::vector<::Window> ListIcccmClientWindows(Display* display, size_t limit);
+// What the listing needs of a root child: kept from the root's substructure
+// events once read, so a list asked for on every capture round reads only
+// the children it has not seen (the root's children are a program's windows
+// without a manager, and each read of one waits twice on the server).
+//
+// It selects the root's substructure events on the caller's connection when
+// made; the caller hands it every event reported to the root (Take), before
+// it lists. A child created, mapped, unmapped, moved or resized is told by
+// its event; one reparented or destroyed is forgotten (read again if it is
+// back). At most the children of the last list are kept.
+class X11RootChildren {
+ public:
+  struct Child {
+    ScreenRect place;          // its inside, in root coordinates
+    bool viewable = false;     // mapped (the root is always viewable)
+    bool override_redirect = false;
+  };
+
+  // Without `watch` nothing is selected or kept: each child is read anew.
+  X11RootChildren(Display* display, bool watch);
+  X11RootChildren(const X11RootChildren&) = delete;
+  X11RootChildren& operator=(const X11RootChildren&) = delete;
+
+  // An event whose reporting window is the root (others are ignored).
+  void Take(const XEvent& event);
+  // The child as kept, or read now (inside the caller's error trap); false
+  // when it went.
+  bool Of(::Window child, Child* out);
+  void KeepOnly(const ::Window* children, size_t count);
+
+  size_t ReadsForTesting() const { return reads_; }
+
+ private:
+  Display* display_;
+  ::Window root_;
+  bool watch_;
+  std::unordered_map<::Window, Child> kept_;
+  size_t reads_ = 0;
+};
+
+struct IcccmClientWindow {
+  ::Window window = 0;
+  // Without a manager the client is a root child and these are its place
+  // and state as the listing knows them; under one they are not known here.
+  bool known = false;
+  X11RootChildren::Child child;
+};
+
+// The client windows, bottom first, at most `limit` of them. `kept` holds
+// the root children's places across lists.
+std::vector<IcccmClientWindow> ListIcccmClientWindows(Display* display, size_t limit, X11RootChildren* kept);
 
 }  // namespace vz
