@@ -10,6 +10,7 @@
 #include <cwchar>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 #include "common/log_text.h"
 #include "platform/text.h"
@@ -127,11 +128,41 @@ std::string WideText(const wchar_t* text, int precision) {
   return utf8;
 }
 
+// A whole number with no flag, width or precision, of a size read as it was
+// passed (not narrowed to a char or short first, nor read as another size):
+// printf writes just its digits, which are made here without printf's setup,
+// as most numbers of a log line are.
+bool IsBareInteger(const Directive& directive) {
+  if (directive.width >= 0 || directive.precision >= 0) return false;
+  for (const bool flag : directive.flags) {
+    if (flag) return false;
+  }
+  return directive.size == Size::kDefault || directive.size == Size::kLong || directive.size == Size::kLongLong ||
+         directive.size == Size::kMax || directive.size == Size::kSizeT;
+}
+
+template <typename Value>
+void AppendInteger(Output& out, char conversion, Value value) {
+  constexpr int kOctal = 8, kDecimal = 10, kHex = 16;
+  const int base = conversion == 'o' ? kOctal : conversion == 'x' || conversion == 'X' ? kHex : kDecimal;
+  char digits[1 + 22];  // a sign and the 22 octal digits of 64 bits
+  char* const end = std::to_chars(digits, digits + sizeof(digits), value, base).ptr;
+  if (conversion == 'X') {
+    for (char* at = digits; at < end; ++at) {
+      if (*at >= 'a' && *at <= 'f') *at = static_cast<char>(*at - 'a' + 'A');
+    }
+  }
+  out.Append(digits, static_cast<size_t>(end - digits));
+}
+
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
 // One number or pointer as snprintf writes it by its format directive.
 template <typename Value>
 void AppendFormatted(Output& out, const Directive& directive, Value value) {
+  if constexpr (std::is_integral_v<Value>) {
+    if (IsBareInteger(directive)) return AppendInteger(out, directive.conversion, value);
+  }
   const DirectiveText format = TextOf(directive);
   char text[512];
   const int n = std::snprintf(text, sizeof(text), format.text, value);
