@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cctype>
 #include <cstddef>
+#include <cstring>
 
+#include "bridge/json_plain_run.h"
 #include "platform/address_credentials.h"
 
 namespace vzbridge {
@@ -27,31 +29,54 @@ int HexValue(char c) {
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
 // The end of the JSON string whose opening quote is at `open`: the index of
-// its closing quote, or the text's size when it is cut short. Escapes are
-// read into `decoded` as far as a key needs (ASCII; others as '?').
-size_t StringEnd(std::string_view text, size_t open, std::string* decoded) {
+// its closing quote, or the text's size when it is cut short. An escape is
+// stepped over whole ("\u" and four bytes, whatever they are), so a quote
+// inside one does not end the string. Runs free of quotes and backslashes are
+// skipped a vector at a time: a value may be a kilobyte long.
+size_t StringEnd(std::string_view text, size_t open) {
   size_t at = open + 1;
-  while (at < text.size() && text[at] != '"') {
+  while (at < text.size()) {
+    at += JsonPlainRunLength(text.data() + at, text.size() - at);
+    if (at >= text.size()) break;
+    if (text[at] == '"') return at;
     if (text[at] != '\\') {
-      decoded->push_back(text[at++]);
+      ++at;  // a control byte stops the scan but not the string
       continue;
     }
     if (at + 1 >= text.size()) return text.size();
-    const char kind = text[at + 1];
-    if (kind == 'u' && at + 6 <= text.size()) {
+    at += text[at + 1] == 'u' && at + 6 <= text.size() ? 6 : 2;
+  }
+  return text.size();
+}
+
+// A key's content (between its quotes, as StringEnd found them) with its
+// escapes read as far as telling a secret's name needs (ASCII; others as '?').
+// Only a string followed by a colon is read so.
+std::string DecodedKey(std::string_view content) {
+  std::string decoded;
+  decoded.reserve(content.size());
+  size_t at = 0;
+  while (at < content.size()) {
+    if (content[at] != '\\') {
+      decoded.push_back(content[at++]);
+      continue;
+    }
+    // A closed string ends in no lone backslash: the escape is whole here.
+    const char kind = content[at + 1];
+    if (kind == 'u' && at + 6 <= content.size()) {
       unsigned value = 0;
       for (size_t i = at + 2; i < at + 6; ++i) {
-        const int digit = HexValue(text[i]);
+        const int digit = HexValue(content[i]);
         value = digit < 0 || value > 0xFFF ? 0xFFFF : value * 16 + static_cast<unsigned>(digit);
       }
-      decoded->push_back(value < 0x80 ? static_cast<char>(value) : '?');
+      decoded.push_back(value < 0x80 ? static_cast<char>(value) : '?');
       at += 6;
     } else {
-      decoded->push_back(kind);
+      decoded.push_back(kind);
       at += 2;
     }
   }
-  return at < text.size() ? at : text.size();
+  return decoded;
 }
 
 // The end of the object or array that opens at `open`: one past its closing
@@ -63,8 +88,7 @@ size_t NestedEnd(std::string_view text, size_t open) {
   while (at < text.size()) {
     const char c = text[at];
     if (c == '"') {
-      std::string ignored;
-      const size_t close = StringEnd(text, at, &ignored);
+      const size_t close = StringEnd(text, at);
       at = close < text.size() ? close + 1 : close;
       continue;
     }
@@ -75,10 +99,21 @@ size_t NestedEnd(std::string_view text, size_t open) {
   return text.size();
 }
 
-// A string's content as it stands in the JSON text, with an address in it
-// masked. JSON may write each slash as "\/" ("https:\/\/user:pw@host"):
+// Whether a string's content may hold "://" once its escaped slashes are read
+// as slashes: a colon followed by a slash, plain or escaped. Most strings have
+// neither, and skip the address work.
+bool MayHoldAddress(std::string_view content) {
+  return content.find(":/") != std::string_view::npos || content.find(":\\/") != std::string_view::npos;
+}
+
+// Appends a string's content as it stands in the JSON text, with an address
+// in it masked. JSON may write each slash as "\/" ("https:\/\/user:pw@host"):
 // the address is then read with plain slashes and written back escaped.
-std::string MaskedStringContent(std::string_view content) {
+void AppendMaskedStringContent(std::string* out, std::string_view content) {
+  if (!MayHoldAddress(content)) {
+    out->append(content);
+    return;
+  }
   std::string plain;
   plain.reserve(content.size());
   bool escaped_slash = false;
@@ -95,21 +130,24 @@ std::string MaskedStringContent(std::string_view content) {
       plain += content[at++];
     }
   }
-  if (plain.find("://") == std::string::npos) return std::string(content);
+  if (plain.find("://") == std::string::npos) {
+    out->append(content);
+    return;
+  }
   const std::string masked = MaskedAddressForLog(plain);
-  if (!escaped_slash) return masked;
-  std::string out;
-  out.reserve(masked.size() + 8);
+  if (!escaped_slash) {
+    out->append(masked);
+    return;
+  }
   for (size_t at = 0; at < masked.size();) {
     if (masked[at] == '\\' && at + 1 < masked.size()) {
-      out.append(masked, at, 2);
+      out->append(masked, at, 2);
       at += 2;
     } else {
-      if (masked[at] == '/') out += '\\';
-      out += masked[at++];
+      if (masked[at] == '/') *out += '\\';
+      *out += masked[at++];
     }
   }
-  return out;
 }
 
 }  // namespace
@@ -127,31 +165,31 @@ std::string MaskedMessageForLog(std::string_view text) {
   out.reserve(text.size());
   size_t at = 0;
   while (at < text.size()) {
-    if (text[at] != '"') {
-      out.push_back(text[at++]);
-      continue;
-    }
-    std::string key;
-    const size_t close = StringEnd(text, at, &key);
+    // What stands between strings is copied as a run.
+    const void* quote = std::memchr(text.data() + at, '"', text.size() - at);
+    const size_t open = quote == nullptr ? text.size() : static_cast<size_t>(static_cast<const char*>(quote) - text.data());
+    out.append(text, at, open - at);
+    at = open;
+    if (at >= text.size()) break;
+    const size_t close = StringEnd(text, at);
     const size_t after = close < text.size() ? close + 1 : close;
     // An address in a string keeps its credentials to itself.
     const std::string_view content = text.substr(at + 1, close - at - 1);
     out += '"';
-    out += MaskedStringContent(content);
+    AppendMaskedStringContent(&out, content);
     if (close < text.size()) out += '"';
     at = after;
     // A key is a string followed by a colon.
     size_t value = at;
     while (value < text.size() && IsSpace(text[value])) ++value;
-    if (value >= text.size() || text[value] != ':' || !IsSecretName(key)) continue;
+    if (value >= text.size() || text[value] != ':' || !IsSecretName(DecodedKey(content))) continue;
     ++value;
     while (value < text.size() && IsSpace(text[value])) ++value;
     out.append(text.substr(at, value - at));
     at = value;
     if (at >= text.size()) break;
     if (text[at] == '"') {
-      std::string ignored;
-      const size_t end = StringEnd(text, at, &ignored);
+      const size_t end = StringEnd(text, at);
       out += '"';
       out += kMask;
       if (end < text.size()) out += '"';

@@ -44,6 +44,19 @@ TEST(LogMaskingTest, TheValueOfEveryKeyThatNamesASecretIsMaskedAndNothingElse) {
   for (const auto& c : cases) EXPECT_EQ(MaskedMessageForLog(c.text), c.masked) << c.text;
 }
 
+// Strings are stepped over a block at a time; a string longer than a block
+// ends, and is read as a key, just where a short one would.
+TEST(LogMaskingTest, LongStringsEndWhereTheirEscapesSay) {
+  const std::string run(80, 'v');
+  // "\u" takes the four bytes after it whatever they are, a quote included:
+  // the key runs on to the quote after them, and names a secret.
+  EXPECT_EQ(MaskedMessageForLog(R"({"token)" + run + R"(\u"abc":1})"), R"({"token)" + run + R"(\u"abc":***})");
+  EXPECT_EQ(MaskedMessageForLog(R"({"x":")" + run + R"(\"","password":")" + run + R"(\""})"),
+            R"({"x":")" + run + R"(\"","password":"***"})");
+  EXPECT_EQ(MaskedMessageForLog(R"({"a":"https:\/\/u:p@h\/)" + run + R"("})"),
+            R"({"a":"https:\/\/***@h\/)" + run + R"("})");
+}
+
 TEST(LogMaskingTest, AnAddressLosesItsCredentialsAndItsSecretQueryValues) {
   EXPECT_EQ(MaskedAddressForLog("http://127.0.0.1:9/dl/VelzarSetup.run"), "http://127.0.0.1:9/dl/VelzarSetup.run");
   EXPECT_EQ(MaskedAddressForLog("http://u:p@127.0.0.1:9/dl/a.run"), "http://***@127.0.0.1:9/dl/a.run");

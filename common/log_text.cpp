@@ -1,12 +1,16 @@
 #include "common/log_text.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace vz {
 namespace {
 
 constexpr char kHex[] = "0123456789ABCDEF";
+
+bool IsPrintableAscii(uint8_t byte) { return byte >= 0x20 && byte < 0x7F; }
 
 // Characters that would end a line, or make it read as something else.
 bool IsEscapedCharacter(uint32_t c) {
@@ -85,6 +89,15 @@ class FixedText {
   void append(std::string_view bytes) {
     for (const char c : bytes) push_back(c);
   }
+  // A run of one-byte characters: as many as fit, each of them whole, so a
+  // run cut for room still counts up to its last byte taken.
+  void AppendRun(std::string_view run) {
+    const size_t taken = std::min(run.size(), limit_ - size_);
+    std::memcpy(buffer_ + size_, run.data(), taken);
+    size_ += taken;
+    whole_ = size_;
+    if (taken < run.size()) full_ = true;
+  }
   void MarkWhole() {
     if (!full_) whole_ = size_;
   }
@@ -99,16 +112,27 @@ class FixedText {
   bool full_ = false;
 };
 
+void AppendRun(std::string* out, std::string_view run) { out->append(run); }
+void AppendRun(FixedText* out, std::string_view run) { out->AppendRun(run); }
 void MarkWhole(std::string*) {}
 void MarkWhole(FixedText* out) { out->MarkWhole(); }
 bool Full(const std::string*) { return false; }
 bool Full(const FixedText* out) { return out->full(); }
 
 // Escapes `text` into `out`; `exact` also writes each backslash as two.
+// Runs of printable ASCII, most of any log text, are found a word at a time
+// and copied whole; what stops a run is escaped a character at a time.
 template <typename Text>
 void AppendEscaped(Text* out, std::string_view text, bool exact) {
   size_t at = 0;
   while (at < text.size() && !Full(out)) {
+    std::string_view run = text.substr(at, PrintableAsciiRunLength(text.data() + at, text.size() - at));
+    if (exact) run = run.substr(0, std::min(run.find('\\'), run.size()));
+    if (!run.empty()) {
+      AppendRun(out, run);
+      at += run.size();
+      continue;
+    }
     const auto byte = static_cast<uint8_t>(text[at]);
     if (byte < 0x80) {
       if (IsEscapedCharacter(byte)) {
@@ -137,6 +161,25 @@ void AppendEscaped(Text* out, std::string_view text, bool exact) {
 }
 
 }  // namespace
+
+size_t PrintableAsciiRunLength(const char* text, size_t size) {
+  // A word of eight bytes is all printable when no byte is below 0x20, is
+  // 0x7F or has its top bit set. The subtractions borrow only from a byte that
+  // holds a hit, so the test of a whole word is exact; the hit's place is then
+  // found a byte at a time.
+  constexpr uint64_t kOnes = 0x0101010101010101ULL;
+  constexpr uint64_t kTops = 0x8080808080808080ULL;
+  size_t at = 0;
+  for (; size - at >= sizeof(uint64_t); at += sizeof(uint64_t)) {
+    uint64_t word;
+    std::memcpy(&word, text + at, sizeof(word));
+    const uint64_t below_space = (word - kOnes * 0x20) & ~word;
+    const uint64_t del = ((word ^ (kOnes * 0x7F)) - kOnes) & ~(word ^ (kOnes * 0x7F));
+    if (((below_space | del | word) & kTops) != 0) break;
+  }
+  while (at < size && IsPrintableAscii(static_cast<uint8_t>(text[at]))) ++at;
+  return at;
+}
 
 std::string LogText(std::string_view value) {
   std::string out;

@@ -28,6 +28,11 @@ namespace vz {
 // A value for a "%s" of a log line, read back exactly (above).
 std::string LogText(std::string_view value);
 
+// The length of the leading run of `text` (`size` bytes) that the writer
+// writes as it stands: printable ASCII (0x20 to 0x7E). A text whose run is
+// its whole size needs no escape.
+size_t PrintableAsciiRunLength(const char* text, size_t size);
+
 // The log writer's pass over a narrow text argument.
 void AppendLineSafeText(std::string* out, std::string_view text);
 // The same pass into a caller's buffer, for the crash report: it allocates

@@ -65,6 +65,26 @@ TEST(LogTextTest, ControlBytesBrokenUtf8AndCharactersThatBreakALineAreEscapedAnd
   EXPECT_EQ(out, "kept \\x0A");
 }
 
+// Printable runs are copied a word at a time: what ends a run is escaped
+// wherever it falls in a word, and a run cut for room keeps what fits.
+TEST(LogTextTest, WhatEndsALongPrintableRunIsEscapedWhereverItFalls) {
+  const struct {
+    std::string character;
+    std::string safe;
+  } ends[] = {{"\n", "\\x0A"}, {"\x7F", "\\x7F"}, {"\xC2\x85", "\\u0085"}, {"\xFF", "\\xFF"},
+              {"\xC3\xA9", "\xC3\xA9"}, {"\xE2\x80\xA8", "\\u2028"}};
+  for (size_t length = 0; length < 20; ++length) {
+    const std::string run(length, 'a');
+    for (const auto& end : ends) {
+      EXPECT_EQ(LineSafe(run + end.character + run), run + end.safe + run) << length;
+    }
+    EXPECT_EQ(LogText(run + "\\" + run), run + "\\\\" + run) << length;
+  }
+  char buffer[16];
+  const std::string text = std::string(30, 'b') + "\n";
+  EXPECT_EQ(std::string(buffer, WriteLineSafeText(buffer, sizeof(buffer), text)), std::string(15, 'b'));
+}
+
 TEST(LogTextTest, LogTextKeepsEveryByteOfTheValueAndDoublesBackslashes) {
   EXPECT_EQ(LogText("B"), "B");
   EXPECT_EQ(LogText("B\0"s), "B\\x00");

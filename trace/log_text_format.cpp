@@ -2,6 +2,7 @@
 
 #include <sys/types.h>
 
+#include <charconv>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
@@ -9,6 +10,7 @@
 #include <cwchar>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 #include "common/log_text.h"
 #include "platform/text.h"
@@ -43,24 +45,49 @@ class Output {
 
 enum class Size { kDefault, kChar, kShort, kLong, kLongLong, kMax, kSizeT, kPtrDiff, kLongDouble };
 
+// The flags a directive may carry. printf reads each as a switch, so one
+// written twice means what it means once: the directive keeps a set.
+constexpr char kFlags[] = "-+ #0'";
+constexpr size_t kFlagCount = sizeof(kFlags) - 1;
+
 // One "%..." directive of a format: flags, width, precision, size, conversion.
 struct Directive {
-  std::string flags;
+  bool flags[kFlagCount] = {};
   bool left = false;
   int width = -1;      // -1: none
   int precision = -1;  // -1: none
   Size size = Size::kDefault;
-  std::string size_text;
+  char size_text[3] = {};
   char conversion = 0;
 
-  // The directive for snprintf, with any '*' already read into a number.
-  std::string Text() const {
-    std::string text = "%" + flags;
-    if (width >= 0) text += std::to_string(width);
-    if (precision >= 0) text += "." + std::to_string(precision);
-    return text + size_text + conversion;
-  }
+  void SetFlag(char flag) { flags[std::strchr(kFlags, flag) - kFlags] = true; }
 };
+
+// The directive as snprintf reads it, with any '*' already read into a
+// number: '%', each flag once, two numbers of at most ten digits, a size of
+// at most two letters, the conversion and a terminator.
+struct DirectiveText {
+  char text[1 + kFlagCount + 10 + 1 + 10 + 2 + 1 + 1];
+};
+
+DirectiveText TextOf(const Directive& directive) {
+  DirectiveText out;
+  char* at = out.text;
+  char* const end = out.text + sizeof(out.text);
+  *at++ = '%';
+  for (size_t i = 0; i < kFlagCount; ++i) {
+    if (directive.flags[i]) *at++ = kFlags[i];
+  }
+  if (directive.width >= 0) at = std::to_chars(at, end, directive.width).ptr;
+  if (directive.precision >= 0) {
+    *at++ = '.';
+    at = std::to_chars(at, end, directive.precision).ptr;
+  }
+  for (const char* size = directive.size_text; *size != '\0'; ++size) *at++ = *size;
+  *at++ = directive.conversion;
+  *at = '\0';
+  return out;
+}
 
 int ReadNumber(const char** cursor) {
   long long value = 0;
@@ -73,14 +100,18 @@ int ReadNumber(const char** cursor) {
 }
 
 // A text made safe for the line, padded to the directive's width (which counts
-// bytes).
+// bytes). A text with nothing to escape, as most are, is copied as it stands.
 void AppendField(Output& out, const Directive& directive, std::string_view value) {
   std::string escaped;
-  AppendLineSafeText(&escaped, value);
+  std::string_view field = value;
+  if (PrintableAsciiRunLength(value.data(), value.size()) < value.size()) {
+    AppendLineSafeText(&escaped, value);
+    field = escaped;
+  }
   const size_t width = directive.width > 0 ? static_cast<size_t>(directive.width) : 0;
-  const size_t pad = width > escaped.size() ? width - escaped.size() : 0;
+  const size_t pad = width > field.size() ? width - field.size() : 0;
   if (!directive.left) out.Repeat(' ', pad);
-  out.Append(escaped);
+  out.Append(field);
   if (directive.left) out.Repeat(' ', pad);
 }
 
@@ -97,13 +128,44 @@ std::string WideText(const wchar_t* text, int precision) {
   return utf8;
 }
 
+// A whole number with no flag, width or precision, of a size read as it was
+// passed (not narrowed to a char or short first, nor read as another size):
+// printf writes just its digits, which are made here without printf's setup,
+// as most numbers of a log line are.
+bool IsBareInteger(const Directive& directive) {
+  if (directive.width >= 0 || directive.precision >= 0) return false;
+  for (const bool flag : directive.flags) {
+    if (flag) return false;
+  }
+  return directive.size == Size::kDefault || directive.size == Size::kLong || directive.size == Size::kLongLong ||
+         directive.size == Size::kMax || directive.size == Size::kSizeT;
+}
+
+template <typename Value>
+void AppendInteger(Output& out, char conversion, Value value) {
+  constexpr int kOctal = 8, kDecimal = 10, kHex = 16;
+  const int base = conversion == 'o' ? kOctal : conversion == 'x' || conversion == 'X' ? kHex : kDecimal;
+  char digits[1 + 22];  // a sign and the 22 octal digits of 64 bits
+  char* const end = std::to_chars(digits, digits + sizeof(digits), value, base).ptr;
+  if (conversion == 'X') {
+    for (char* at = digits; at < end; ++at) {
+      if (*at >= 'a' && *at <= 'f') *at = static_cast<char>(*at - 'a' + 'A');
+    }
+  }
+  out.Append(digits, static_cast<size_t>(end - digits));
+}
+
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
 // One number or pointer as snprintf writes it by its format directive.
 template <typename Value>
 void AppendFormatted(Output& out, const Directive& directive, Value value) {
+  if constexpr (std::is_integral_v<Value>) {
+    if (IsBareInteger(directive)) return AppendInteger(out, directive.conversion, value);
+  }
+  const DirectiveText format = TextOf(directive);
   char text[512];
-  const int n = std::snprintf(text, sizeof(text), directive.Text().c_str(), value);
+  const int n = std::snprintf(text, sizeof(text), format.text, value);
   if (n <= 0) return;
   if (static_cast<size_t>(n) < sizeof(text)) {
     out.Append(text, static_cast<size_t>(n));
@@ -111,7 +173,7 @@ void AppendFormatted(Output& out, const Directive& directive, Value value) {
   }
   // A wide field: formatted again at its full size.
   std::string wide(static_cast<size_t>(n) + 1, '\0');
-  std::snprintf(wide.data(), wide.size(), directive.Text().c_str(), value);
+  std::snprintf(wide.data(), wide.size(), format.text, value);
   out.Append(wide.data(), static_cast<size_t>(n));
 }
 #pragma GCC diagnostic pop
@@ -136,16 +198,16 @@ size_t FormatLogTextV(char* out_buffer, size_t capacity, const char* format, va_
       continue;
     }
     Directive directive;
-    while (*cursor != '\0' && std::strchr("-+ #0'", *cursor) != nullptr) {
+    while (*cursor != '\0' && std::strchr(kFlags, *cursor) != nullptr) {
       if (*cursor == '-') directive.left = true;
-      directive.flags.push_back(*cursor++);
+      directive.SetFlag(*cursor++);
     }
     if (*cursor == '*') {
       ++cursor;
       const int width = va_arg(args, int);
       if (width < 0) {
         directive.left = true;
-        directive.flags.push_back('-');
+        directive.SetFlag('-');
       }
       directive.width = width < 0 ? (width == INT_MIN ? INT_MAX : -width) : width;
     } else if (*cursor >= '0' && *cursor <= '9') {
@@ -179,7 +241,7 @@ size_t FormatLogTextV(char* out_buffer, size_t capacity, const char* format, va_
       case 'L': directive.size = Size::kLongDouble; ++cursor; break;
       default: break;
     }
-    directive.size_text.assign(size_start, cursor);
+    std::memcpy(directive.size_text, size_start, static_cast<size_t>(cursor - size_start));
     directive.conversion = *cursor;
     if (directive.conversion != '\0') ++cursor;
     switch (directive.conversion) {

@@ -37,6 +37,7 @@ std::string Plain(const char* format, ...) {
 TEST(LogTextFormatTest, NumbersAndPointersAreWrittenAsPrintfWritesThem) {
   int dummy = 0;
   EXPECT_AS_PRINTF("%d %i %5d|%-5d|%05d %+d % d %.3d", -42, 7, 12, 12, -3, 4, 5, 9);
+  EXPECT_AS_PRINTF("%--5d|%0-5d|%+ +d|%#0#8x", 1, 2, 3, 4u);  // a flag written twice, or after another
   EXPECT_AS_PRINTF("%x %X %#x %o %#o %u", 255u, 255u, 255u, 8u, 8u, 4000000000u);
   EXPECT_AS_PRINTF("%hhd %hd %ld %lld %lu %llu", 300, 70000, -1L, -1LL, ~0UL, ~0ULL);
   EXPECT_AS_PRINTF("%zu %zd %jd %td %*d|%-*d|%.*d", size_t{5}, ptrdiff_t{-5}, intmax_t{6}, ptrdiff_t{-7}, 4, 1, 4, 2,
