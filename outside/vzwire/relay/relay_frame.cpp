@@ -54,11 +54,12 @@ void WriteFrameHeader(uint8_t* at, FrameKind kind, uint32_t size) {
 
 bool AppendFrame(std::vector<uint8_t>* out, FrameKind kind, const uint8_t* payload, size_t size) {
   if (size > MaxFramePayload(static_cast<uint16_t>(kind))) return false;
-  const size_t start = out->size();
-  out->resize(start + kFrameHeaderSize + size);
-  uint8_t* at = out->data() + start;
-  WriteFrameHeader(at, kind, static_cast<uint32_t>(size));
-  if (size != 0) std::memcpy(at + kFrameHeaderSize, payload, size);
+  uint8_t header[kFrameHeaderSize];
+  WriteFrameHeader(header, kind, static_cast<uint32_t>(size));
+  // Inserted rather than resized and copied over: a resize fills the new
+  // bytes with zeros first, a second pass over every relayed packet.
+  out->insert(out->end(), header, header + kFrameHeaderSize);
+  if (size != 0) out->insert(out->end(), payload, payload + size);
   return true;
 }
 
