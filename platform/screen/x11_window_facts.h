@@ -65,7 +65,9 @@ class X11WindowFactsCache {
   // those reported to the root go on to `root_children`.
   void TakeEvents(X11RootChildren* root_children);
   // The facts of `window`: kept ones, or read now. Null when the window
-  // went before or while they were read.
+  // went before or while they were read. Valid until the next call that
+  // changes the cache (TakeEvents, KeepOnly), or without `watch` until the
+  // next Of.
   const X11WindowFacts* Of(::Window window);
   // Forgets every window not in `listed`, so the cache holds at most the
   // windows of the last list.
